@@ -1,0 +1,13 @@
+// Ratio lines of the benchmark executable.
+//
+// Each hot path is measured against a reference in the same run; a bench file
+// registers the pair and main prints "label: ours / reference" after the
+// table, from the real times of the runs.
+#pragma once
+
+struct QvBenchRatio {
+    QvBenchRatio(const char* label, const char* ours, const char* reference);
+};
+
+#define QV_BENCH_RATIO(id, label, ours, reference)                                                 \
+    static const QvBenchRatio qv_ratio_##id(label, ours, reference)

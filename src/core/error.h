@@ -1,0 +1,61 @@
+// Fatal errors.
+//
+// A fatal error is the one way out of a state the program can't continue
+// from: it logs the message, runs the shut-down hooks (sound, input, video,
+// cursor), shows the message box and exits with code 1. Callers record their
+// source location first; the ERR_FATAL macro does both.
+//
+// Tests and fuzz targets install a fatal hook that leaves by a jump (a C++
+// throw from the hook) instead of exiting; death tests leave the hook unset
+// and see the real exit.
+#pragma once
+
+#include <cstdarg>
+
+enum ERROR_CLASS {
+    ERRC_OPENFILE = 0,  // "Unable to open required file"
+    ERRC_WRITEFILE = 1, // "Unable to write to file"
+    ERRC_PARSE = 2,     // "Text file parsing error"
+    ERRC_MEMORY = 3,    // "Memory allocation error"
+    ERRC_FATAL = 4,     // "Fatal error"
+};
+
+// Called with the class and the composed message once the box is written;
+// must not return (a test hook throws). Returning falls through to the exit.
+typedef void (*ERROR_HOOK)(int errclass, const char* message);
+typedef void (*ERROR_SHUTDOWN)(void);
+// Shows the box in an interactive run with a window; installed by the display.
+typedef void (*ERROR_DIALOG)(const char* title, const char* body);
+
+// Records the source location reported by the next Error_Fatal.
+void Error_SetLocation(const char* file, int line);
+// Logs, shuts down, shows the box and exits 1; never returns. A second entry
+// while the first is running logs "ERR macro triggered twice" and exits.
+[[noreturn]] void Error_Fatal(int errclass, const char* fmt, ...)
+    __attribute__((format(printf, 2, 3)));
+[[noreturn]] void Error_FatalV(int errclass, const char* fmt, va_list ap);
+// The text of a class: "Unable to open required file" .. "Unhandled error".
+const char* Error_ClassText(int errclass);
+
+// Adds a hook run on the fatal path before the box (last added runs first).
+// Adding the same hook twice keeps one entry.
+void Error_AddShutdownHook(ERROR_SHUTDOWN fn);
+void Error_RemoveShutdownHook(ERROR_SHUTDOWN fn);
+void Error_SetDialog(ERROR_DIALOG fn);
+// Installs (or, with null, removes) the test and fuzz hook.
+void Error_SetFatalHook(ERROR_HOOK fn);
+// Adds a context line shown in the box (the last three are kept); cleared by
+// Error_ClearContext. Parsers use it for "File : %s" and "Line : %d".
+void Error_AddContext(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void Error_ClearContext(void);
+// The message and class of the most recent fatal error (for tests).
+const char* Error_LastMessage(void);
+int Error_LastClass(void);
+// The error file that fatal boxes are appended to (see Tlog_SetErrorFile).
+void Error_SetErrorFile(const char* path);
+
+#define ERR_FATAL(errclass, ...)                                                                   \
+    do {                                                                                           \
+        Error_SetLocation(__FILE__, __LINE__);                                                     \
+        Error_Fatal((errclass), __VA_ARGS__);                                                      \
+    } while (0)

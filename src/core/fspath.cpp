@@ -1,0 +1,159 @@
+#include "core/fspath.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+// ASCII only: data names are plain short names, and a locale must not change
+// which file a path opens.
+int SameIgnoringCase(const char* a, const char* b)
+{
+    for (;; a++, b++) {
+        unsigned char ca = (unsigned char)*a, cb = (unsigned char)*b;
+        if (ca >= 'A' && ca <= 'Z') ca = (unsigned char)(ca - 'A' + 'a');
+        if (cb >= 'A' && cb <= 'Z') cb = (unsigned char)(cb - 'A' + 'a');
+        if (ca != cb) return 0;
+        if (!ca) return 1;
+    }
+}
+
+// The name in dir matching name without regard to case; when several do, the
+// first in bytewise order, so the choice doesn't depend on readdir's order.
+// Empty when none does (or dir can't be read).
+std::string FindIgnoringCase(const std::string& dir, const std::string& name)
+{
+    std::string best;
+    DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
+    if (!d) return best;
+    while (struct dirent* e = readdir(d)) {
+        if (!SameIgnoringCase(e->d_name, name.c_str())) continue;
+        if (best.empty() || strcmp(e->d_name, best.c_str()) < 0) best = e->d_name;
+    }
+    closedir(d);
+    return best;
+}
+
+// Removes the temporary file when a write gives up part way.
+struct TEMPFILE {
+    std::string path;
+    int made = 0;
+    ~TEMPFILE()
+    {
+        if (made) unlink(path.c_str());
+    }
+};
+
+} // namespace
+
+std::string Fs_Resolve(const char* path)
+{
+    if (!path) return std::string();
+    std::string in = path;
+    for (char& ch : in)
+        if (ch == '\\') ch = '/';
+
+    const bool absolute = !in.empty() && in[0] == '/';
+    // The directory resolved so far, for the look-ups; the output keeps the
+    // separators exactly as written (doubled or trailing ones included).
+    std::string dir = absolute ? "" : ".";
+    std::string out;
+    bool matching = true;
+    size_t pos = 0;
+    bool first = true;
+    while (true) {
+        size_t slash = in.find('/', pos);
+        std::string comp = in.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        if (!first) out += '/';
+        first = false;
+        if (!comp.empty() && matching && comp != "." && comp != "..") {
+            std::string exact = dir + "/" + comp;
+            struct stat st;
+            if (lstat(exact.c_str(), &st) != 0) {
+                std::string found = FindIgnoringCase(dir, comp);
+                if (found.empty()) matching = false; // the rest is kept as written
+                else comp = found;
+            }
+        }
+        out += comp;
+        if (!comp.empty()) dir += "/" + comp;
+        if (slash == std::string::npos) break;
+        pos = slash + 1;
+    }
+    return out;
+}
+
+FILE* Fs_Open(const char* path, const char* mode)
+{
+    if (!path || !*path || !mode) return nullptr;
+    return fopen(Fs_Resolve(path).c_str(), mode);
+}
+
+int Fs_Exists(const char* path)
+{
+    if (!path || !*path) return 0;
+    struct stat st;
+    return stat(Fs_Resolve(path).c_str(), &st) == 0;
+}
+
+int Fs_IsDir(const char* path)
+{
+    if (!path || !*path) return 0;
+    struct stat st;
+    return stat(Fs_Resolve(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int Fs_ReadAll(const char* path, std::string* out)
+{
+    if (!out) return 0;
+    out->clear();
+    FILE* f = Fs_Open(path, "rb");
+    if (!f) return 0;
+    char buf[64 * 1024];
+    size_t got;
+    while ((got = fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, got);
+    int ok = !ferror(f);
+    fclose(f);
+    if (!ok) out->clear();
+    return ok;
+}
+
+int Fs_WriteAtomic(const char* path, const void* data, size_t length)
+{
+    if (!path || !*path || (!data && length)) return 0;
+    std::string target = Fs_Resolve(path);
+    TEMPFILE tmp;
+    tmp.path = target + ".tmp" + std::to_string((long)getpid());
+
+    // open() rather than fopen(): a directory or other non-file already
+    // sitting on the temporary name must make the write fail, not be removed.
+    int fd = open(tmp.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return 0;
+    tmp.made = 1;
+    FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        close(fd);
+        return 0;
+    }
+    int ok = length == 0 || fwrite(data, 1, length, f) == length;
+    ok = ok && fflush(f) == 0 && fsync(fileno(f)) == 0;
+    // fclose must run either way; its result counts as much as the writes.
+    ok = (fclose(f) == 0) && ok;
+    if (!ok) return 0;
+    if (rename(tmp.path.c_str(), target.c_str()) != 0) return 0;
+    tmp.made = 0;
+
+    // Make the rename itself survive a power cut.
+    size_t cut = target.rfind('/');
+    std::string dir = cut == std::string::npos ? "." : cut == 0 ? "/" : target.substr(0, cut);
+    int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
+    return 1;
+}

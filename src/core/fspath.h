@@ -1,0 +1,25 @@
+// The one path resolver.
+//
+// Paths in data and configuration use backslashes and short names in mixed
+// case. Every file open goes through Fs_Resolve: backslashes become '/', and
+// each component is matched without regard to case when the exact name is
+// absent. A component that matches nothing is kept as written (so a file
+// about to be created gets the name it was given).
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// The Linux path for a game path.
+std::string Fs_Resolve(const char* path);
+// fopen over the resolved path; null on failure.
+FILE* Fs_Open(const char* path, const char* mode);
+// 1 when the resolved path names an existing file or directory.
+int Fs_Exists(const char* path);
+// 1 when it names a directory.
+int Fs_IsDir(const char* path);
+// Writes data to path through a temporary file and a rename, so a failed
+// write leaves the previous file intact; 1 on success.
+int Fs_WriteAtomic(const char* path, const void* data, size_t length);
+// Reads a whole file; 1 on success with out filled.
+int Fs_ReadAll(const char* path, std::string* out);

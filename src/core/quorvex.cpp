@@ -1,0 +1,113 @@
+#include "core/quorvex.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "core/config.h"
+#include "core/crashlog.h"
+#include "core/error.h"
+#include "core/gameloop.h"
+#include "core/gamestate.h"
+#include "core/systems.h"
+#include "core/tlog.h"
+#include "core/utils.h"
+#include "platform/plat.h"
+
+int Game_EntryState(int entrypoint)
+{
+    switch (entrypoint) {
+    case CFG_ENTRY_GAME: return GS_NEWGAME;
+    case CFG_ENTRY_MAPEDIT: return GS_EDITOR;
+    case CFG_ENTRY_MULTI: return GS_MULTIMENU;
+    default: return GS_FRONTEND;
+    }
+}
+
+// A state whose subsystem this build doesn't have says so and quits cleanly.
+static void Unavailable(const char* what)
+{
+    TLOG(TLOG_WARNING, "%s is not available in this build: quitting", what);
+    fprintf(stderr, "Quorvex: %s is not available in this build.\n", what);
+    g_GameState = GS_QUIT;
+}
+
+void Game_RunNewGame(void)
+{
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    g_GameState = GS_INGAME;
+    Game_RunInGame();
+    CloseGameSpecifics();
+    CloseCommonGameSystems();
+}
+
+void Game_Main(void)
+{
+    while (g_GameState != GS_QUIT) {
+        if (g_QuitRequested) {
+            g_GameState = GS_QUIT;
+            break;
+        }
+        switch (g_GameState) {
+        case GS_FRONTEND: Unavailable("The front end (SHELL)"); break;
+        case GS_MULTIMENU: Unavailable("The multiplayer menus (MULTI)"); break;
+        case GS_EDITOR: Unavailable("The scenario editor (MAPEDIT)"); break;
+        case GS_LOADGAME: Unavailable("Loading a saved game"); break;
+        case GS_NEWGAME: Game_RunNewGame(); break;
+        case GS_INGAME: Game_RunInGame(); break; // resumed without a new game: keep playing
+        default:
+            TLOG(TLOG_ERROR, "Unknown game state %d", g_GameState);
+            g_GameState = GS_QUIT;
+            break;
+        }
+    }
+}
+
+int Quorvex_Main(void)
+{
+    char cwd[GAME_PATH];
+    if (!getcwd(cwd, sizeof cwd)) {
+        fputs("Quorvex: cannot read the current directory\n", stderr);
+        return 1;
+    }
+    Game_ResetState();
+    Tlog_SetFile("quorvex.log");
+    Tlog_SetErrorFile("error.log");
+    Crashlog_Install("exception.log");
+    Plat_InstallQuitSignals();
+
+    char cfgpath[GAME_PATH + 16];
+    snprintf(cfgpath, sizeof cfgpath, "%s/%s", cwd, CFG_FILENAME);
+    Cfg_SetDefaults(&g_Config);
+    Cfg_Load(cfgpath, &g_Config);
+
+    Tlog_SetFile(g_Config.logfile);
+    Tlog_SetMask(g_Config.logmask);
+    Tlog_SetOptions(g_Config.logoptions);
+    g_DebugFlags = g_Config.debugflags;
+    Game_SetDirectories(cwd, g_Config.datadir, g_Config.datadir2, g_Config.savedir,
+                        g_Config.scenariodir);
+    Game_SetScenarioCategory(g_Config.startcategory);
+    Game_SetScenarioName(g_Config.startscenario);
+    g_LocalTeam = g_Config.startteam;
+
+    if (!Plat_Init()) {
+        fputs("Quorvex: cannot open the display\n", stderr);
+        return 1;
+    }
+    TLOG(TLOG_DIAG, "Quorvex started in [%s]", cwd);
+
+    g_GameState = Game_EntryState(g_Config.entrypoint);
+    if (g_Config.loadsavedgame) {
+        Str_CopySafe(g_PendingLoadName, g_Config.loadsavedgamename, sizeof g_PendingLoadName);
+        g_GameState = GS_LOADGAME;
+    }
+    Systems_SetRedirectOutput(1);
+    InitBaseSystem();
+    Game_Main();
+    CloseBaseSystem();
+    Plat_Close();
+    Tlog_WriteAlways("Standard exit point");
+    return 0;
+}

@@ -1,0 +1,20 @@
+// Start-up and the top-level state loop.
+//
+// The process entry finds the start directory (the current working
+// directory), reads "quorvex.cfg" there (a missing one is fatal before any
+// window exists), opens the window and the trace log and runs Game_Main.
+//
+// Game_Main is a loop over the states front end (0), multiplayer menus (1),
+// new game (2), in game (3), editor (4), quit (5) and load saved game (6).
+// A new game runs between InitCommonGameSystems/InitGameSpecifics and their
+// closes; quitting closes the base system and logs "Standard exit point".
+#pragma once
+
+// The whole program; returns the exit code.
+int Quorvex_Main(void);
+// The first state for a configuration's entry point (CFG_ENTRY).
+int Game_EntryState(int entrypoint);
+// Runs the state loop from g_GameState until the quit state.
+void Game_Main(void);
+// One new game: common systems, game specifics, the in-game loop, closes.
+void Game_RunNewGame(void);

@@ -1,0 +1,149 @@
+// The init/close tables of the three layers. Later subsystems add their
+// entries here, in the order in which they depend on each other.
+#include "core/systems.h"
+
+#include <cstdio>
+
+#include "core/config.h"
+#include "core/gameloop.h"
+#include "core/gamestate.h"
+#include "core/guard.h"
+#include "core/mono.h"
+#include "core/rand.h"
+#include "core/tlog.h"
+#include "core/utils.h"
+#include "core/fspath.h"
+#include "platform/plat.h"
+
+static int s_redirect = 0;
+
+void Systems_SetRedirectOutput(int on) { s_redirect = on; }
+
+// --- base system ---
+
+static void OutputInit(void)
+{
+    if (!s_redirect) return;
+    char run[GAME_PATH], err[GAME_PATH];
+    Utils_MakePath(run, g_HomeDir, "", "", "quorvex", ".run");
+    Utils_MakePath(err, g_HomeDir, "", "", "quorvex", ".err");
+    if (!freopen(Fs_Resolve(run).c_str(), "w", stdout))
+        TLOG(TLOG_WARNING, "Cannot redirect standard output to [%s]", run);
+    if (!freopen(Fs_Resolve(err).c_str(), "w", stderr))
+        TLOG(TLOG_WARNING, "Cannot redirect standard error to [%s]", err);
+}
+
+static void OutputClose(void)
+{
+    fflush(stdout);
+    fflush(stderr);
+}
+
+static void MonoInit(void)
+{
+    Mono_Clear();
+    Mono_Enable(g_Config.monodisplay);
+}
+
+static void MonoClose(void)
+{
+    if (Mono_Enabled()) Mono_Dump();
+    Mono_Enable(0);
+}
+
+static const SYSTEM_ENTRY s_base[] = {
+    {"Output", OutputInit, OutputClose},
+    {"Mono", MonoInit, MonoClose},
+};
+
+// --- common game systems ---
+
+static void CountersInit(void)
+{
+    g_UpdateCount = 0;
+    g_FrameCount = 0;
+}
+
+static void RandomInit(void)
+{
+    // Every machine starts the synchronised stream at 0; the local stream may differ.
+    Rand_Reset((int)(Plat_SystemMs() % 140));
+}
+
+static void RulesInit(void)
+{
+    g_TechLevel = 10;
+    Game_SetUpdatesPerSecond(20);
+}
+
+static void Nothing(void) {}
+
+static const SYSTEM_ENTRY s_common[] = {
+    {"Counters", CountersInit, Nothing},
+    {"Random", RandomInit, Nothing},
+    {"Rules", RulesInit, Nothing},
+};
+
+// --- game specifics ---
+
+static const SYSTEM_ENTRY s_specifics[] = {
+    {"UpdateTimer", Game_StartTimer, Nothing},
+};
+
+// --- the layers ---
+
+template <size_t N> static void RunInit(const SYSTEM_ENTRY (&table)[N], const char* layer)
+{
+    for (const SYSTEM_ENTRY& e : table) {
+        TLOG(TLOG_DIAG, "%s: init %s", layer, e.name);
+        e.init();
+    }
+}
+
+template <size_t N> static void RunClose(const SYSTEM_ENTRY (&table)[N], const char* layer)
+{
+    for (size_t i = N; i-- > 0;) {
+        TLOG(TLOG_DIAG, "%s: close %s", layer, table[i].name);
+        table[i].close();
+    }
+}
+
+static MODULE_GUARD s_baseGuard = MODULE_GUARD_INIT("BaseSystem");
+static MODULE_GUARD s_commonGuard = MODULE_GUARD_INIT("CommonGameSystems");
+static MODULE_GUARD s_specificsGuard = MODULE_GUARD_INIT("GameSpecifics");
+
+void InitBaseSystem(void)
+{
+    Guard_Init(&s_baseGuard);
+    RunInit(s_base, "BaseSystem");
+}
+
+void CloseBaseSystem(void)
+{
+    Guard_Close(&s_baseGuard);
+    RunClose(s_base, "BaseSystem");
+}
+
+void InitCommonGameSystems(void)
+{
+    Guard_Init(&s_commonGuard);
+    RunInit(s_common, "CommonGameSystems");
+}
+
+void CloseCommonGameSystems(void)
+{
+    Guard_Close(&s_commonGuard);
+    RunClose(s_common, "CommonGameSystems");
+}
+
+void InitGameSpecifics(void)
+{
+    Guard_Init(&s_specificsGuard);
+    RunInit(s_specifics, "GameSpecifics");
+}
+
+void CloseGameSpecifics(void)
+{
+    Guard_Close(&s_specificsGuard);
+    RunClose(s_specifics, "GameSpecifics");
+}

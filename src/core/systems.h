@@ -1,0 +1,25 @@
+// The three nested layers of start-up and close.
+//
+// Base system: once per process. Common game systems: once per game or editor
+// visit (the editor calls them around every scenario load, so that every
+// module starts empty). Game specifics: once per game. Each layer is one
+// ordered table of init/close pairs; close runs the table in reverse. Each
+// layer is guarded: "BaseSystem already initialised" / "... not initialised".
+#pragma once
+
+struct SYSTEM_ENTRY {
+    const char* name;
+    void (*init)(void);
+    void (*close)(void);
+};
+
+void InitBaseSystem(void);
+void CloseBaseSystem(void);
+void InitCommonGameSystems(void);
+void CloseCommonGameSystems(void);
+void InitGameSpecifics(void);
+void CloseGameSpecifics(void);
+
+// The program (not the tests) redirects stdout and stderr into "quorvex.run"
+// and "quorvex.err" when the base system starts.
+void Systems_SetRedirectOutput(int on);

@@ -1,0 +1,35 @@
+// Small helpers for texts and game paths.
+//
+// Game paths are written with backslashes (Fs_Resolve turns them into Linux
+// paths when a file is opened) and live in buffers of UTILS_PATH bytes.
+#pragma once
+
+#include <cstddef>
+
+enum { UTILS_PATH = 260 };
+
+// Copies at most size-1 characters of src (null counts as "") and always
+// terminates; size 0 writes nothing.
+void Str_CopySafe(char* dst, const char* src, size_t size);
+
+// Joins the non-empty parts (each may be null) into out, which holds at least
+// UTILS_PATH bytes and never gets more: dir1, dir2, dir3 and name with single
+// '\' between them (no separator added where a part already ends, or the next
+// one starts, with '\' or '/'; never two in a row), then the extension
+// appended to the name (a missing leading '.' is added; no name, no extension).
+// 1, or 0 with out empty when the path doesn't fit.
+int Utils_MakePath(char* out, const char* dir1, const char* dir2, const char* dir3,
+                   const char* name, const char* extension);
+
+// Looks for a data file in the current scenario's folder (g_ScenarioDir),
+// then in the AI-plan directory (g_AipDir); 1 with out (UTILS_PATH bytes)
+// holding the first path that exists, else 0 with out empty.
+int Utils_FindDataFile(char* out, const char* name);
+
+// Removes everything below dir, depth first, then dir itself, never
+// following a symbolic link (the link is removed, not what it points to).
+// What can't be removed is logged as a warning, "Cannot remove file: %s" or
+// "Cannot remove directory: %s", and the walk goes on. 1 when dir is gone
+// afterwards (a dir that didn't exist counts), 0 otherwise. An empty path and
+// the root directory are refused (0).
+int Utils_DeleteTree(const char* dir);

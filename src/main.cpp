@@ -1,0 +1,4 @@
+// Process entry.
+#include "core/quorvex.h"
+
+int main() { return Quorvex_Main(); }

@@ -1,0 +1,183 @@
+// The address book: ordered lists and the "Address.txt" file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/addrbook.h"
+#include "core/debug.h"
+#include "core/tlog.h"
+#include "support/testsupport.h"
+
+namespace {
+
+typedef std::vector<std::pair<std::string, std::string>> ENTRIES;
+
+// The entries front to back, checking the back links on the way.
+ENTRIES Entries(const ADDRESSBOOK_ENTRY* list)
+{
+    ENTRIES out;
+    const ADDRESSBOOK_ENTRY* prev = nullptr;
+    for (const ADDRESSBOOK_ENTRY* e = list; e; prev = e, e = e->next) {
+        EXPECT_EQ(e->prev, prev);
+        out.emplace_back(e->name, e->address);
+    }
+    return out;
+}
+
+class AddressBook : public testing::Test {
+protected:
+    void SetUp() override { AddressBook_SetPath(dir_.file("Address.txt").c_str()); }
+    void TearDown() override
+    {
+        AddressBook_FreeAll(&list_);
+        AddressBook_FreeAll(&g_AddressBookInternet);
+        AddressBook_FreeAll(&g_AddressBookPhone);
+        AddressBook_SetPath(nullptr);
+    }
+
+    QvTempDir dir_;
+    ADDRESSBOOK_ENTRY* list_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Lists
+
+TEST_F(AddressBook, NamesSortWithoutCaseThenAddressesExactly)
+{
+    AddressBook_Insert(&list_, "carol", "3");
+    AddressBook_Insert(&list_, "Bob", "b");
+    AddressBook_Insert(&list_, "alice", "1");
+    AddressBook_Insert(&list_, "BOB", "B");
+    AddressBook_Insert(&list_, "Bobby", "0");
+    AddressBook_Insert(&list_, "bob", "a");
+    EXPECT_EQ(Entries(list_), (ENTRIES{{"alice", "1"},
+                                       {"BOB", "B"},
+                                       {"bob", "a"},
+                                       {"Bob", "b"},
+                                       {"Bobby", "0"},
+                                       {"carol", "3"}}));
+}
+
+TEST_F(AddressBook, EqualEntryIsNotAddedTwice)
+{
+    AddressBook_Insert(&list_, "Bob", "10.0.0.1");
+    AddressBook_Insert(&list_, "BOB", "10.0.0.1");
+    AddressBook_Insert(&list_, "bob", "10.0.0.1");
+    EXPECT_EQ(Entries(list_), (ENTRIES{{"Bob", "10.0.0.1"}}));
+    // The address is compared with case.
+    AddressBook_Insert(&list_, "bob", "HOST");
+    AddressBook_Insert(&list_, "bob", "host");
+    EXPECT_EQ(Entries(list_).size(), 3u);
+}
+
+TEST_F(AddressBook, TextsAreCutAndLineBreaksBecomeBlanks)
+{
+    std::string longtext(80, 'n');
+    AddressBook_Insert(&list_, longtext.c_str(), "a\r\nb");
+    EXPECT_EQ(Entries(list_), (ENTRIES{{std::string(63, 'n'), "a  b"}}));
+    // The same texts find the entry that Insert stored.
+    AddressBook_Remove(&list_, longtext.c_str(), "a\r\nb");
+    EXPECT_EQ(list_, nullptr);
+}
+
+// An empty line can't be stored in the file: it would shift every later
+// name/address pair by one when read back.
+TEST_F(AddressBook, EmptyNameOrAddressIsNotAdded)
+{
+    AddressBook_Insert(&list_, "", "1");
+    AddressBook_Insert(&list_, "Bob", "");
+    AddressBook_Insert(&list_, nullptr, "1");
+    EXPECT_EQ(list_, nullptr);
+}
+
+TEST_F(AddressBook, RemoveUnlinksTheEqualEntryOnly)
+{
+    long before = Debug_LiveBlocks();
+    AddressBook_Insert(&list_, "a", "1");
+    AddressBook_Insert(&list_, "b", "2");
+    AddressBook_Insert(&list_, "c", "3");
+    AddressBook_Remove(&list_, "B", "2");
+    EXPECT_EQ(Entries(list_), (ENTRIES{{"a", "1"}, {"c", "3"}}));
+    AddressBook_Remove(&list_, "c", "4");  // no such entry
+    AddressBook_Remove(&list_, "a", "1");  // the head
+    EXPECT_EQ(Entries(list_), (ENTRIES{{"c", "3"}}));
+    AddressBook_Remove(&list_, "c", "3");
+    EXPECT_EQ(list_, nullptr);
+    EXPECT_EQ(Debug_LiveBlocks(), before);
+}
+
+// ---------------------------------------------------------------------------
+// File
+
+TEST_F(AddressBook, WriteThenReadGivesTheSameBook)
+{
+    AddressBook_Insert(&g_AddressBookInternet, "Zed", "zed.example");
+    AddressBook_Insert(&g_AddressBookInternet, "amy", "10.1.2.3");
+    AddressBook_Insert(&g_AddressBookPhone, "Office", "555-0100");
+    ASSERT_EQ(Tfmod_WriteAddresses(), 1);
+    EXPECT_EQ(dir_.read("Address.txt"), "INTERNET ADDRESSES:\n"
+                                         "amy\n10.1.2.3\n"
+                                         "Zed\nzed.example\n"
+                                         "\n"
+                                         "PHONE ADDRESSES:\n"
+                                         "Office\n555-0100\n");
+    ENTRIES internet = Entries(g_AddressBookInternet);
+    ENTRIES phone = Entries(g_AddressBookPhone);
+    Tfmod_ReadAddresses();
+    EXPECT_EQ(Entries(g_AddressBookInternet), internet);
+    EXPECT_EQ(Entries(g_AddressBookPhone), phone);
+}
+
+TEST_F(AddressBook, ReadToleratesCrlfOddTrailingNameAndDisorder)
+{
+    dir_.write("Address.txt", "stray line before any section\r\n"
+                              "PHONE ADDRESSES:\r\n"
+                              "Home\r\n555-0101\r\n"
+                              "\r\n"
+                              "dangling\r\n"
+                              "INTERNET ADDRESSES:\r\n"
+                              "zed\r\nz.example\r\n"
+                              "Amy\r\na.example\r\n"
+                              "amy\r\na.example\r\n"
+                              "odd one out");
+    Tfmod_ReadAddresses();
+    EXPECT_EQ(Entries(g_AddressBookInternet),
+              (ENTRIES{{"Amy", "a.example"}, {"zed", "z.example"}}));
+    EXPECT_EQ(Entries(g_AddressBookPhone), (ENTRIES{{"Home", "555-0101"}}));
+}
+
+TEST_F(AddressBook, ReadCutsLongLinesAndReplacesOldLists)
+{
+    AddressBook_Insert(&g_AddressBookPhone, "old", "entry");
+    dir_.write("Address.txt", "INTERNET ADDRESSES:\n" + std::string(100, 'x') + "\nhost\n");
+    Tfmod_ReadAddresses();
+    EXPECT_EQ(Entries(g_AddressBookInternet), (ENTRIES{{std::string(63, 'x'), "host"}}));
+    EXPECT_EQ(g_AddressBookPhone, nullptr);
+}
+
+TEST_F(AddressBook, MissingFileGivesEmptyLists)
+{
+    AddressBook_Insert(&g_AddressBookInternet, "old", "entry");
+    Tfmod_ReadAddresses();
+    EXPECT_EQ(g_AddressBookInternet, nullptr);
+    EXPECT_EQ(g_AddressBookPhone, nullptr);
+}
+
+TEST_F(AddressBook, FailedWriteReturnsZeroAndLogs)
+{
+    std::string path = dir_.file("no/such/dir/Address.txt");
+    AddressBook_SetPath(path.c_str());
+    AddressBook_Insert(&g_AddressBookInternet, "a", "1");
+    std::string log = dir_.file("trace.log");
+    Tlog_SetFile(log.c_str());
+    EXPECT_EQ(Tfmod_WriteAddresses(), 0);
+    Tlog_SetFile(nullptr);
+    EXPECT_NE(dir_.read("trace.log").find("Unable to write to file [" + path + "]"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("no")));
+}
+
+} // namespace

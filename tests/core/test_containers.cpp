@@ -1,0 +1,598 @@
+// The engine's containers: the cursor list, the cell list, the sorted array,
+// the priority queue and the ranged matrices.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "core/debug.h"
+#include "core/gll.h"
+#include "core/linklist.h"
+#include "core/nrmatrix.h"
+#include "core/priqueue.h"
+#include "core/sortarr.h"
+#include "support/testsupport.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// GLL
+
+class Gll : public ::testing::Test {
+protected:
+    void SetUp() override { list = GLL_Create(); }
+    void TearDown() override { GLL_Destroy(list, nullptr); }
+
+    // Appends v[0..n-1] in order.
+    void Fill(int n)
+    {
+        for (int i = 0; i < n; i++) GLL_InsertAfter(list, &v[i]);
+    }
+
+    // The links agree in both directions, count matches, and the cursor is
+    // the pos-th node (or on no node with pos 0).
+    void ExpectConsistent()
+    {
+        int n = 0;
+        GLL_NODE* prev = nullptr;
+        bool cursor_seen = list->curr == nullptr;
+        for (GLL_NODE* node = list->first; node; node = node->next) {
+            n++;
+            EXPECT_EQ(node->prev, prev);
+            if (node == list->curr) {
+                EXPECT_EQ(list->pos, n);
+                cursor_seen = true;
+            }
+            prev = node;
+        }
+        EXPECT_EQ(list->last, prev);
+        EXPECT_EQ(list->count, n);
+        EXPECT_TRUE(cursor_seen) << "cursor is not a node of the list";
+        if (!list->curr) {
+            EXPECT_EQ(list->pos, 0);
+        }
+    }
+
+    // The elements in order, as indexes into v.
+    std::vector<int> Order()
+    {
+        std::vector<int> out;
+        for (GLL_NODE* node = list->first; node; node = node->next)
+            out.push_back((int)((int*)node->element - v));
+        return out;
+    }
+
+    GLL* list = nullptr;
+    int v[16] = {};
+};
+
+TEST_F(Gll, InsertAfterStartsAnEmptyListAndAppendsOnTheLastNode)
+{
+    GLL_InsertAfter(list, &v[0]);
+    EXPECT_EQ(list->pos, 1);
+    GLL_InsertAfter(list, &v[1]);
+    GLL_InsertAfter(list, &v[2]);
+    EXPECT_EQ(Order(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(list->curr, list->last);
+    EXPECT_EQ(list->pos, 3);
+    ExpectConsistent();
+}
+
+TEST_F(Gll, InsertAfterInTheMiddleMovesCursorToNewNode)
+{
+    Fill(3);
+    GLL_GoTo(list, 1);
+    GLL_InsertAfter(list, &v[9]);
+    EXPECT_EQ(Order(), (std::vector<int>{0, 9, 1, 2}));
+    EXPECT_EQ(GLL_GetCurrent(list), &v[9]);
+    EXPECT_EQ(list->pos, 2);
+    ExpectConsistent();
+}
+
+TEST_F(Gll, InsertAfterWithCursorOffTheListAppends)
+{
+    Fill(2);
+    GLL_GoTo(list, 0);
+    GLL_InsertAfter(list, &v[9]);
+    EXPECT_EQ(Order(), (std::vector<int>{0, 1, 9}));
+    EXPECT_EQ(list->pos, 3);
+    ExpectConsistent();
+}
+
+TEST_F(Gll, InsertBeforeTakesTheCursorsPosition)
+{
+    Fill(3);
+    GLL_GoTo(list, 2);
+    GLL_InsertBefore(list, &v[9]);
+    EXPECT_EQ(Order(), (std::vector<int>{0, 9, 1, 2}));
+    EXPECT_EQ(list->pos, 2);
+    GLL_GoTo(list, 0);
+    GLL_InsertBefore(list, &v[8]);
+    EXPECT_EQ(Order(), (std::vector<int>{8, 0, 9, 1, 2}));
+    EXPECT_EQ(list->pos, 1);
+    ExpectConsistent();
+}
+
+TEST_F(Gll, CursorMovesToNextAfterDeleteInTheMiddle)
+{
+    Fill(4);
+    GLL_GoTo(list, 2);
+    EXPECT_EQ(GLL_DeleteCurrent(list), &v[1]);
+    EXPECT_EQ(GLL_GetCurrent(list), &v[2]);
+    EXPECT_EQ(list->pos, 2);
+    EXPECT_EQ(Order(), (std::vector<int>{0, 2, 3}));
+    ExpectConsistent();
+}
+
+TEST_F(Gll, CursorLeavesTheListAfterDeletingTheLastNode)
+{
+    Fill(3);
+    GLL_GoLast(list);
+    EXPECT_EQ(GLL_DeleteCurrent(list), &v[2]);
+    EXPECT_EQ(GLL_GetCurrent(list), nullptr);
+    EXPECT_EQ(list->pos, 0);
+    EXPECT_EQ(list->last->element, &v[1]);
+    ExpectConsistent();
+    EXPECT_EQ(GLL_DeleteCurrent(list), nullptr);
+    EXPECT_EQ(list->count, 2);
+}
+
+TEST_F(Gll, DeletingEveryNodeFromTheFrontEmptiesTheList)
+{
+    Fill(5);
+    GLL_GoFirst(list);
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(GLL_DeleteCurrent(list), &v[i]);
+        ExpectConsistent();
+    }
+    EXPECT_EQ(list->first, nullptr);
+    EXPECT_EQ(list->last, nullptr);
+    // An emptied list is usable again.
+    GLL_InsertAfter(list, &v[7]);
+    EXPECT_EQ(Order(), (std::vector<int>{7}));
+    ExpectConsistent();
+}
+
+TEST_F(Gll, GoToOutsideTheListLeavesTheCursorOnNoNode)
+{
+    Fill(3);
+    for (int position : {0, -1, 4, 1000}) {
+        GLL_GoTo(list, 2);
+        EXPECT_EQ(GLL_GoTo(list, position), nullptr) << position;
+        EXPECT_EQ(list->curr, nullptr);
+        EXPECT_EQ(list->pos, 0);
+    }
+    EXPECT_EQ(GLL_GoNext(list), nullptr);
+    EXPECT_EQ(GLL_GoPrev(list), nullptr);
+    EXPECT_EQ(GLL_GoTo(list, 1), &v[0]);
+}
+
+TEST_F(Gll, GoToReachesEveryPositionFromEitherEnd)
+{
+    Fill(9);
+    for (int p = 1; p <= 9; p++) {
+        EXPECT_EQ(GLL_GoTo(list, p), &v[p - 1]);
+        EXPECT_EQ(list->pos, p);
+    }
+}
+
+TEST_F(Gll, StepsOffBothEndsOntoNoNode)
+{
+    Fill(2);
+    GLL_GoFirst(list);
+    EXPECT_EQ(GLL_GoNext(list), &v[1]);
+    EXPECT_EQ(list->pos, 2);
+    EXPECT_EQ(GLL_GoNext(list), nullptr);
+    EXPECT_EQ(list->pos, 0);
+    EXPECT_EQ(GLL_GoLast(list), &v[1]);
+    EXPECT_EQ(GLL_GoPrev(list), &v[0]);
+    EXPECT_EQ(GLL_GoPrev(list), nullptr);
+    EXPECT_EQ(list->pos, 0);
+}
+
+std::vector<std::pair<int, int>> g_visits;
+void RecordVisit(void* element, int position)
+{
+    g_visits.push_back({*(int*)element, position});
+}
+
+TEST_F(Gll, IterateGivesPositionsFromOne)
+{
+    for (int i = 0; i < 3; i++) v[i] = 10 + i;
+    Fill(3);
+    g_visits.clear();
+    GLL_Iterate(list, RecordVisit);
+    EXPECT_EQ(g_visits, (std::vector<std::pair<int, int>>{{10, 1}, {11, 2}, {12, 3}}));
+}
+
+int g_freed;
+void CountFree(void*)
+{
+    g_freed++;
+}
+
+TEST(GllDestroy, FreeElementsReleasesEveryElementAndNode)
+{
+    long before = Debug_LiveBlocks();
+    GLL* list = GLL_Create();
+    for (int i = 0; i < 5; i++) GLL_InsertAfter(list, Debug_Malloc(32));
+    EXPECT_GT(Debug_LiveBlocks(), before);
+    GLL_Destroy(list, GLL_FREE_ELEMENTS);
+    EXPECT_EQ(Debug_LiveBlocks(), before);
+}
+
+TEST(GllDestroy, CallsTheFunctionOncePerElement)
+{
+    int v[4];
+    GLL* list = GLL_Create();
+    for (int& x : v) GLL_InsertAfter(list, &x);
+    g_freed = 0;
+    GLL_Destroy(list, CountFree);
+    EXPECT_EQ(g_freed, 4);
+    GLL_Destroy(nullptr, CountFree);
+    EXPECT_EQ(g_freed, 4);
+}
+
+TEST(GllDestroy, NullFunctionLeavesTheElements)
+{
+    void* element = Debug_Malloc(8);
+    long before = Debug_LiveBlocks();
+    GLL* list = GLL_Create();
+    GLL_InsertAfter(list, element);
+    GLL_Destroy(list, nullptr);
+    EXPECT_EQ(Debug_LiveBlocks(), before);
+    Debug_Free(&element);
+}
+
+// ---------------------------------------------------------------------------
+// LinkList
+
+class LinkList : public ::testing::Test {
+protected:
+    void SetUp() override { LinkList_Init(&list); }
+    void TearDown() override { LinkList_Clear(&list); }
+
+    void Fill(int n)
+    {
+        for (int i = 0; i < n; i++) LinkList_AddTail(&list, &v[i]);
+    }
+
+    // Every index reads the right data, in both directions of travel.
+    void ExpectContents(const std::vector<int>& expected)
+    {
+        ASSERT_EQ(list.count, (int32_t)expected.size());
+        for (int i = 0; i < (int)expected.size(); i++)
+            EXPECT_EQ(LinkList_GetAt(&list, i), &v[expected[i]]) << "index " << i;
+        for (int i = (int)expected.size() - 1; i >= 0; i--)
+            EXPECT_EQ(LinkList_GetAt(&list, i), &v[expected[i]]) << "index " << i;
+    }
+
+    LINKLIST list;
+    int v[64] = {};
+};
+
+TEST_F(LinkList, ConsecutiveGetAtFollowsTheCache)
+{
+    Fill(50);
+    for (int i = 0; i < 50; i++) {
+        EXPECT_EQ(LinkList_GetAt(&list, i), &v[i]);
+        EXPECT_EQ(list.cachedindex, i);
+        EXPECT_EQ(list.cachedcell->data, &v[i]);
+    }
+    // Going back restarts from the head and still finds the right cell.
+    EXPECT_EQ(LinkList_GetAt(&list, 3), &v[3]);
+    EXPECT_EQ(LinkList_GetAt(&list, 49), &v[49]);
+}
+
+TEST_F(LinkList, GetAtOutsideTheListIsNull)
+{
+    EXPECT_EQ(LinkList_GetAt(&list, 0), nullptr);
+    Fill(3);
+    EXPECT_EQ(LinkList_GetAt(&list, -1), nullptr);
+    EXPECT_EQ(LinkList_GetAt(&list, 3), nullptr);
+    EXPECT_EQ(LinkList_GetAt(&list, INT32_MIN), nullptr);
+}
+
+TEST_F(LinkList, StaleCacheAfterRemoveBeforeTheCachedCell)
+{
+    Fill(6);
+    EXPECT_EQ(LinkList_GetAt(&list, 4), &v[4]);
+    LinkList_Remove(&list, &v[1]);
+    // The cached cell is now index 3; a stale cache would answer v[4] for 4.
+    EXPECT_EQ(LinkList_GetAt(&list, 4), &v[5]);
+    ExpectContents({0, 2, 3, 4, 5});
+}
+
+TEST_F(LinkList, StaleCacheAfterRemovingTheCachedCell)
+{
+    Fill(6);
+    EXPECT_EQ(LinkList_GetAt(&list, 2), &v[2]);
+    LinkList_Remove(&list, &v[2]);
+    // The freed cell must not be walked from (ASan reports it if it is).
+    EXPECT_EQ(LinkList_GetAt(&list, 2), &v[3]);
+    EXPECT_EQ(LinkList_GetAt(&list, 3), &v[4]);
+    ExpectContents({0, 1, 3, 4, 5});
+}
+
+TEST_F(LinkList, RemoveAfterTheCachedCellKeepsTheCache)
+{
+    Fill(6);
+    LinkList_GetAt(&list, 2);
+    LinkList_Remove(&list, &v[4]);
+    EXPECT_EQ(list.cachedindex, 2);
+    ExpectContents({0, 1, 2, 3, 5});
+}
+
+TEST_F(LinkList, StaleCacheAfterAddHead)
+{
+    Fill(4);
+    EXPECT_EQ(LinkList_GetAt(&list, 2), &v[2]);
+    LinkList_AddHead(&list, &v[9]);
+    EXPECT_EQ(LinkList_GetAt(&list, 3), &v[2]);
+    ExpectContents({9, 0, 1, 2, 3});
+}
+
+TEST_F(LinkList, RemoveTheTailThenAppend)
+{
+    Fill(3);
+    LinkList_Remove(&list, &v[2]);
+    EXPECT_EQ(list.tail->data, &v[1]);
+    LinkList_AddTail(&list, &v[7]);
+    ExpectContents({0, 1, 7});
+    LinkList_Remove(&list, &v[0]);
+    LinkList_Remove(&list, &v[1]);
+    LinkList_Remove(&list, &v[7]);
+    EXPECT_EQ(list.head, nullptr);
+    EXPECT_EQ(list.tail, nullptr);
+    LinkList_AddTail(&list, &v[5]);
+    ExpectContents({5});
+}
+
+TEST_F(LinkList, RemoveTakesOnlyTheFirstMatchAndIgnoresAbsentData)
+{
+    LinkList_AddTail(&list, &v[0]);
+    LinkList_AddTail(&list, &v[1]);
+    LinkList_AddTail(&list, &v[0]);
+    LinkList_Remove(&list, &v[9]);
+    EXPECT_EQ(list.count, 3);
+    LinkList_Remove(&list, &v[0]);
+    ExpectContents({1, 0});
+    EXPECT_EQ(LinkList_Contains(&list, &v[0]), 1);
+    EXPECT_EQ(LinkList_Contains(&list, &v[9]), 0);
+}
+
+TEST(LinkListLifetime, DeleteFreesCellsAndHeaderButNotData)
+{
+    void* data = Debug_Malloc(4);
+    long before = Debug_LiveBlocks();
+    LINKLIST* list = LinkList_New();
+    for (int i = 0; i < 10; i++) LinkList_AddTail(list, data);
+    LinkList_GetAt(list, 5);
+    LinkList_Clear(list);
+    EXPECT_EQ(list->count, 0);
+    EXPECT_EQ(list->cachedindex, LINKLIST_NOCACHE);
+    EXPECT_EQ(LinkList_GetAt(list, 0), nullptr);
+    LinkList_AddHead(list, data);
+    LinkList_Delete(list);
+    EXPECT_EQ(Debug_LiveBlocks(), before);
+    LinkList_Delete(nullptr);
+    Debug_Free(&data);
+}
+
+// ---------------------------------------------------------------------------
+// SortedArray
+
+class SortedArray : public ::testing::Test {
+protected:
+    void TearDown() override { SortedArray_Destroy(array); }
+    SORTEDARRAY* array = nullptr;
+    int v[16] = {};
+};
+
+TEST_F(SortedArray, KeepsKeysAscending)
+{
+    array = SortedArray_Create(8);
+    const double keys[] = {5.0, -1.5, 3.25, 100.0, 0.0, -7.0};
+    for (int i = 0; i < 6; i++) SortedArray_Insert(array, &v[i], keys[i]);
+    ASSERT_EQ(array->count, 6);
+    for (int i = 1; i < array->count; i++)
+        EXPECT_LE(array->entries[i - 1].key, array->entries[i].key);
+    EXPECT_EQ(SortedArray_GetAt(array, 0), &v[5]);
+    EXPECT_EQ(SortedArray_GetAt(array, 5), &v[3]);
+}
+
+TEST_F(SortedArray, EqualKeysGoAfterEarlierOnes)
+{
+    array = SortedArray_Create(8);
+    EXPECT_EQ(SortedArray_Insert(array, &v[0], 2.0), 0);
+    EXPECT_EQ(SortedArray_Insert(array, &v[1], 1.0), 0);
+    EXPECT_EQ(SortedArray_Insert(array, &v[2], 2.0), 2);
+    EXPECT_EQ(SortedArray_Insert(array, &v[3], 1.0), 1);
+    EXPECT_EQ(SortedArray_Insert(array, &v[4], 2.0), 4);
+    EXPECT_EQ(SortedArray_Insert(array, &v[5], 3.0), 5);
+    const int expected[] = {1, 3, 0, 2, 4, 5};
+    for (int i = 0; i < 6; i++) EXPECT_EQ(SortedArray_GetAt(array, i), &v[expected[i]]) << i;
+}
+
+TEST_F(SortedArray, FullArrayRefusesAndStaysUnchanged)
+{
+    array = SortedArray_Create(2);
+    SortedArray_Insert(array, &v[0], 1.0);
+    SortedArray_Insert(array, &v[1], 2.0);
+    EXPECT_EQ(SortedArray_Insert(array, &v[2], 0.5), -1);
+    EXPECT_EQ(array->count, 2);
+    EXPECT_EQ(SortedArray_GetAt(array, 0), &v[0]);
+    EXPECT_EQ(SortedArray_GetAt(array, 1), &v[1]);
+}
+
+TEST_F(SortedArray, ZeroCapacityIsAlwaysFull)
+{
+    array = SortedArray_Create(0);
+    EXPECT_EQ(SortedArray_Insert(array, &v[0], 1.0), -1);
+    EXPECT_EQ(SortedArray_GetAt(array, 0), nullptr);
+}
+
+TEST_F(SortedArray, NanKeyIsRefused)
+{
+    array = SortedArray_Create(4);
+    QV_EXPECT_FATAL(SortedArray_Insert(array, &v[0], std::numeric_limits<double>::quiet_NaN()),
+                    "ASSERT (key == key)");
+    EXPECT_EQ(array->count, 0);
+}
+
+// ---------------------------------------------------------------------------
+// PriQueue
+
+class PriQueue : public ::testing::Test {
+protected:
+    void TearDown() override { PriQueue_Destroy(queue); }
+    PRIQUEUE* queue = nullptr;
+    int v[64] = {};
+};
+
+TEST_F(PriQueue, PopsSmallestKeyFirst)
+{
+    queue = PriQueue_Create(4);
+    const int32_t keys[] = {30, -5, 12, 7, INT32_MAX, INT32_MIN, 0, 12};
+    for (int i = 0; i < 8; i++) PriQueue_Push(queue, &v[i], keys[i]);
+    EXPECT_EQ(PriQueue_Count(queue), 8);
+    const int expected[] = {5, 1, 6, 3, 2, 7, 0, 4};
+    for (int i : expected) {
+        EXPECT_EQ(PriQueue_Peek(queue), &v[i]);
+        EXPECT_EQ(PriQueue_Pop(queue), &v[i]);
+    }
+    EXPECT_EQ(PriQueue_Pop(queue), nullptr);
+    EXPECT_EQ(PriQueue_Peek(queue), nullptr);
+    EXPECT_EQ(PriQueue_Count(queue), 0);
+}
+
+TEST_F(PriQueue, EqualKeysPopInPushOrder)
+{
+    queue = PriQueue_Create(1);
+    for (int i = 0; i < 20; i++) PriQueue_Push(queue, &v[i], i % 2 ? 1 : 2);
+    for (int i = 1; i < 20; i += 2) EXPECT_EQ(PriQueue_Pop(queue), &v[i]);
+    for (int i = 0; i < 20; i += 2) EXPECT_EQ(PriQueue_Pop(queue), &v[i]);
+}
+
+// Interleaved pushes and pops against a stable sort by key: the heap's order
+// must be exactly {key, push order}, whatever shape the heap has.
+TEST_F(PriQueue, MatchesStableOrderUnderInterleavedUse)
+{
+    queue = PriQueue_Create(0);
+    struct REF { int32_t key; int seq; int id; };
+    std::vector<REF> ref;
+    uint32_t state = 12345;
+    int seq = 0;
+    for (int step = 0; step < 2000; step++) {
+        state = state * 1103515245u + 12345u;
+        if ((state >> 16) % 3 != 0) {
+            int id = step % 64;
+            int32_t key = (int32_t)((state >> 8) % 5);
+            PriQueue_Push(queue, &v[id], key);
+            ref.push_back({key, seq++, id});
+        } else {
+            auto best = std::min_element(ref.begin(), ref.end(), [](const REF& a, const REF& b) {
+                return a.key != b.key ? a.key < b.key : a.seq < b.seq;
+            });
+            if (best == ref.end()) {
+                EXPECT_EQ(PriQueue_Pop(queue), nullptr);
+                seq = 0;
+                continue;
+            }
+            ASSERT_EQ(PriQueue_Pop(queue), &v[best->id]) << "step " << step;
+            ref.erase(best);
+        }
+        ASSERT_EQ(PriQueue_Count(queue), (int32_t)ref.size());
+    }
+}
+
+TEST_F(PriQueue, GrowsPastItsCapacity)
+{
+    queue = PriQueue_Create(2);
+    for (int i = 63; i >= 0; i--) PriQueue_Push(queue, &v[i], i);
+    EXPECT_GE(queue->capacity, 64);
+    for (int i = 0; i < 64; i++) EXPECT_EQ(PriQueue_Pop(queue), &v[i]);
+}
+
+TEST_F(PriQueue, ClearEmptiesAndRestartsTheTieOrder)
+{
+    queue = PriQueue_Create(4);
+    PriQueue_Push(queue, &v[0], 1);
+    PriQueue_Push(queue, &v[1], 1);
+    PriQueue_Clear(queue);
+    EXPECT_EQ(PriQueue_Count(queue), 0);
+    EXPECT_EQ(queue->nextseq, 0u);
+    EXPECT_EQ(PriQueue_Pop(queue), nullptr);
+    PriQueue_Push(queue, &v[2], 1);
+    PriQueue_Push(queue, &v[3], 1);
+    EXPECT_EQ(PriQueue_Pop(queue), &v[2]);
+    EXPECT_EQ(PriQueue_Pop(queue), &v[3]);
+    PriQueue_Destroy(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// NR matrices
+
+TEST(NrMatrix, IntMatrixIndexesNegativeRanges)
+{
+    int32_t** m = NR_Imatrix(-3, 2, -5, -1);
+    for (int r = -3; r <= 2; r++)
+        for (int c = -5; c <= -1; c++) m[r][c] = r * 100 + c;
+    for (int r = -3; r <= 2; r++)
+        for (int c = -5; c <= -1; c++) EXPECT_EQ(m[r][c], r * 100 + c) << r << "," << c;
+    NR_FreeMatrix(m, -3, 2, -5, -1);
+}
+
+TEST(NrMatrix, IntMatrixIndexesPositiveAndMixedRanges)
+{
+    struct RANGE { int32_t rl, rh, cl, ch; };
+    for (RANGE g : {RANGE{1, 4, 1, 3}, RANGE{-2, 3, 2, 6}, RANGE{5, 5, -4, 4}, RANGE{0, 0, 0, 0}}) {
+        int32_t** m = NR_Imatrix(g.rl, g.rh, g.cl, g.ch);
+        for (int r = g.rl; r <= g.rh; r++)
+            for (int c = g.cl; c <= g.ch; c++) m[r][c] = r * 1000 + c;
+        for (int r = g.rl; r <= g.rh; r++)
+            for (int c = g.cl; c <= g.ch; c++) EXPECT_EQ(m[r][c], r * 1000 + c);
+        NR_FreeMatrix(m, g.rl, g.rh, g.cl, g.ch);
+    }
+}
+
+TEST(NrMatrix, PointerMatrixIndexesNegativeRanges)
+{
+    static int cells[4][3];
+    void*** m = NR_Ptr_Matrix(-2, 1, -1, 1);
+    for (int r = -2; r <= 1; r++)
+        for (int c = -1; c <= 1; c++) m[r][c] = &cells[r + 2][c + 1];
+    for (int r = -2; r <= 1; r++)
+        for (int c = -1; c <= 1; c++) EXPECT_EQ(m[r][c], &cells[r + 2][c + 1]);
+    NR_FreePtrMatrix(m, -2, 1, -1, 1);
+    NR_FreePtrMatrix(nullptr, 0, 0, 0, 0);
+    NR_FreeMatrix(nullptr, 0, 0, 0, 0);
+}
+
+TEST(NrMatrix, ReversedRangesAreRefused)
+{
+    QV_EXPECT_FATAL(NR_Imatrix(2, 1, 0, 0), "ASSERT (row_high >= row_low)");
+    QV_EXPECT_FATAL(NR_Ptr_Matrix(0, 0, 0, -1), "ASSERT (col_high >= col_low)");
+}
+
+TEST(NrMatrix, UnrepresentableSizeIsAnAllocationFailure)
+{
+    QV_EXPECT_FATAL(NR_Imatrix(0, INT32_MAX, INT32_MIN, INT32_MAX),
+                    "allocation failure 2 in NR_Ptr_Matrix()");
+    EXPECT_EQ(Error_LastClass(), ERRC_MEMORY);
+    QV_EXPECT_FATAL(NR_Ptr_Matrix(INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX),
+                    "allocation failure 2 in NR_Ptr_Matrix()");
+    EXPECT_EQ(Error_LastClass(), ERRC_MEMORY);
+}
+
+TEST(NrMatrix, FreeWithOtherRangesIsRefused)
+{
+    int32_t** m = NR_Imatrix(-1, 1, 0, 2);
+    QV_EXPECT_FATAL(NR_FreeMatrix(m, -1, 1, 0, 3),
+                    "ASSERT (header->col_low == col_low && header->col_high == col_high)");
+    NR_FreeMatrix(m, -1, 1, 0, 2);
+}
+
+} // namespace

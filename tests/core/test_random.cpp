@@ -1,0 +1,278 @@
+// Random streams, the runtime generator, unique ids and angles.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "core/angle.h"
+#include "core/rand.h"
+#include "core/uid.h"
+#include "support/testsupport.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Rand
+
+// A range larger than any table number modulo which keeps draws distinct.
+constexpr int32_t WIDE = INT32_MAX;
+
+class Rand : public ::testing::Test {
+protected:
+    void SetUp() override { Rand_Reset(0); }
+    void TearDown() override { Rand_Reset(0); }
+
+    static std::vector<int32_t> Draw(int n, int32_t range)
+    {
+        std::vector<int32_t> out;
+        for (int i = 0; i < n; i++) out.push_back(Rand_Next(range));
+        return out;
+    }
+};
+
+TEST_F(Rand, SynchronisedStreamWrapsAfter140Draws)
+{
+    std::vector<int32_t> first = Draw(RAND_TABLESIZE, WIDE);
+    EXPECT_EQ(Rand_GetPosition(), 0);
+    EXPECT_EQ(Draw(RAND_TABLESIZE, WIDE), first);
+    // A broken table (a repeated number) would show up as a repeat here.
+    EXPECT_EQ(std::set<int32_t>(first.begin(), first.end()).size(), (size_t)RAND_TABLESIZE);
+}
+
+TEST_F(Rand, LocalStreamWrapsAfter140Draws)
+{
+    Rand_SetLocalPosition(139);
+    int32_t last = Rand_NextLocal(WIDE);
+    EXPECT_EQ(Rand_GetLocalPosition(), 0);
+    Rand_SetPosition(139);
+    EXPECT_EQ(Rand_Next(WIDE), last);
+}
+
+TEST_F(Rand, DrawsStayBelowTheRange)
+{
+    for (int32_t range : {1, 2, 3, 7, 100, 1000, 65536, INT32_MAX}) {
+        for (int i = 0; i < RAND_TABLESIZE; i++) {
+            int32_t n = Rand_Next(range);
+            EXPECT_GE(n, 0);
+            EXPECT_LT(n, range);
+        }
+    }
+    for (int i = 0; i < RAND_TABLESIZE; i++) EXPECT_EQ(Rand_Next(1), 0);
+}
+
+TEST_F(Rand, NonPositiveRangeGivesZeroAndKeepsThePosition)
+{
+    Rand_SetPosition(17);
+    Rand_SetLocalPosition(88);
+    for (int32_t range : {0, -1, -140, INT32_MIN}) {
+        EXPECT_EQ(Rand_Next(range), 0);
+        EXPECT_EQ(Rand_NextLocal(range), 0);
+    }
+    EXPECT_EQ(Rand_GetPosition(), 17);
+    EXPECT_EQ(Rand_GetLocalPosition(), 88);
+}
+
+TEST_F(Rand, SetPositionTakesModulo140AndMakesNegativePositive)
+{
+    struct CASE { int32_t set; int32_t got; };
+    const int32_t big = (int32_t)(((int64_t)INT32_MIN % 140 + 140) % 140);
+    for (CASE c : {CASE{0, 0}, CASE{139, 139}, CASE{140, 0}, CASE{141, 1}, CASE{-1, 139},
+                   CASE{-140, 0}, CASE{-281, 139}, CASE{INT32_MIN, big},
+                   CASE{INT32_MAX, INT32_MAX % 140}}) {
+        Rand_SetPosition(c.set);
+        EXPECT_EQ(Rand_GetPosition(), c.got) << c.set;
+        Rand_SetLocalPosition(c.set);
+        EXPECT_EQ(Rand_GetLocalPosition(), c.got) << c.set;
+    }
+}
+
+TEST_F(Rand, RestoredPositionReplaysTheSameDraws)
+{
+    Rand_SetPosition(37);
+    std::vector<int32_t> first = Draw(200, 1000);
+    Rand_SetPosition(37);
+    EXPECT_EQ(Draw(200, 1000), first);
+}
+
+TEST_F(Rand, StreamsAreIndependent)
+{
+    Rand_SetPosition(10);
+    Rand_SetLocalPosition(10);
+    for (int i = 0; i < 25; i++) Rand_NextLocal(WIDE);
+    EXPECT_EQ(Rand_GetPosition(), 10);
+    EXPECT_EQ(Rand_GetLocalPosition(), 35);
+    for (int i = 0; i < 3; i++) Rand_Next(WIDE);
+    EXPECT_EQ(Rand_GetLocalPosition(), 35);
+    EXPECT_EQ(Rand_GetPosition(), 13);
+    // Both read the one table: the same position gives the same number.
+    Rand_SetPosition(50);
+    Rand_SetLocalPosition(50);
+    EXPECT_EQ(Rand_Next(WIDE), Rand_NextLocal(WIDE));
+}
+
+TEST_F(Rand, ResetStartsSynchronisedAtZeroAndLocalAtItsStart)
+{
+    Rand_SetPosition(99);
+    Rand_Reset(145);
+    EXPECT_EQ(Rand_GetPosition(), 0);
+    EXPECT_EQ(Rand_GetLocalPosition(), 5);
+    Rand_Reset(-1);
+    EXPECT_EQ(Rand_GetLocalPosition(), 139);
+}
+
+// ---------------------------------------------------------------------------
+// Crt
+
+TEST(Crt, FollowsTheLinearCongruentialFormula)
+{
+    for (uint32_t seed : {0u, 1u, 42u, 0xFFFFFFFFu}) {
+        Crt_Srand(seed);
+        uint32_t state = seed;
+        for (int i = 0; i < 1000; i++) {
+            state = state * 214013u + 2531011u;
+            ASSERT_EQ(Crt_Rand(), (int32_t)((state >> 16) & 0x7FFF)) << seed << " draw " << i;
+        }
+    }
+}
+
+TEST(Crt, SeedOneStartsWithTheKnownValues)
+{
+    Crt_Srand(1);
+    EXPECT_EQ(Crt_Rand(), 41);
+    EXPECT_EQ(Crt_Rand(), 18467);
+    EXPECT_EQ(Crt_Rand(), 6334);
+}
+
+// ---------------------------------------------------------------------------
+// Uid
+
+class Uid : public ::testing::Test {
+protected:
+    void SetUp() override { Uid_Reset(); }
+    void TearDown() override { Uid_Reset(); }
+};
+
+TEST_F(Uid, CountsUpFromOne)
+{
+    EXPECT_EQ(Uid_Next(), 1);
+    EXPECT_EQ(Uid_Next(), 2);
+    EXPECT_EQ(Uid_Get(), 3);
+}
+
+TEST_F(Uid, ReserveRaisesTheCounterOnly)
+{
+    EXPECT_EQ(Uid_Reserve(10), 10);
+    EXPECT_EQ(Uid_Next(), 11);
+    EXPECT_EQ(Uid_Reserve(5), 5);
+    EXPECT_EQ(Uid_Reserve(-3), -3);
+    EXPECT_EQ(Uid_Next(), 12);
+    Uid_Reserve(12);
+    EXPECT_EQ(Uid_Next(), 13);
+}
+
+TEST_F(Uid, SetRestoresASavedCounter)
+{
+    Uid_Set(500);
+    EXPECT_EQ(Uid_Get(), 500);
+    EXPECT_EQ(Uid_Next(), 500);
+    Uid_Set(0);
+    EXPECT_EQ(Uid_Next(), 1);
+    Uid_Set(-7);
+    EXPECT_EQ(Uid_Get(), 1);
+}
+
+// Without the stop, the counter would wrap (undefined, then negative ids) and
+// hand out ids again.
+TEST_F(Uid, ExhaustedIdsAreFatalInsteadOfWrapping)
+{
+    Uid_Set(INT32_MAX - 1);
+    EXPECT_EQ(Uid_Next(), INT32_MAX - 1);
+    QV_EXPECT_FATAL(Uid_Next(), "Unique ids exhausted");
+    Uid_Reset();
+    EXPECT_EQ(Uid_Reserve(INT32_MAX), INT32_MAX);
+    QV_EXPECT_FATAL(Uid_Next(), "Unique ids exhausted");
+}
+
+// ---------------------------------------------------------------------------
+// Angles
+
+constexpr int32_t QUARTER = 1 << 22;
+
+int Facing(int32_t angle)
+{
+    return (angle >> 16) & 0xFF;
+}
+
+TEST(Angle, AxesLandOnExactQuarterTurns)
+{
+    EXPECT_EQ(Util_VectorAngle(1.0f, 0.0f), 0);
+    EXPECT_EQ(Util_VectorAngle(0.0f, -1.0f), QUARTER);        // north: y up the screen
+    EXPECT_EQ(Util_VectorAngle(-1.0f, 0.0f), 2 * QUARTER);
+    EXPECT_EQ(Util_VectorAngle(-1.0f, -0.0f), 2 * QUARTER);
+    EXPECT_EQ(Util_VectorAngle(0.0f, 1.0f), 3 * QUARTER);
+    EXPECT_EQ(Util_VectorAngle(250.0f, -250.0f), QUARTER / 2);
+    EXPECT_EQ(Util_VectorAngle(-3.0f, 3.0f), 5 * QUARTER / 2);
+}
+
+TEST(Angle, FacingIsBits16To23)
+{
+    EXPECT_EQ(Facing(Util_VectorAngle(1.0f, 0.0f)), 0);
+    EXPECT_EQ(Facing(Util_VectorAngle(0.0f, -1.0f)), 64);
+    EXPECT_EQ(Facing(Util_VectorAngle(-1.0f, 0.0f)), 128);
+    EXPECT_EQ(Facing(Util_VectorAngle(0.0f, 1.0f)), 192);
+    // Just clockwise of east is near the top of the turn, not negative.
+    int32_t a = Util_VectorAngle(1.0f, 0.001f);
+    EXPECT_GT(a, 3 * QUARTER);
+    EXPECT_LT(a, 4 * QUARTER);
+    EXPECT_EQ(Facing(a), 255);
+}
+
+TEST(Angle, DegenerateVectorsGiveZero)
+{
+    EXPECT_EQ(Util_VectorAngle(0.0f, 0.0f), 0);
+    EXPECT_EQ(Util_VectorAngle(NAN, 1.0f), 0);
+    EXPECT_EQ(Util_VectorAngle(1.0f, NAN), 0);
+}
+
+TEST(Angle, ResultStaysWithinOneTurn)
+{
+    for (int i = 0; i < 3600; i++) {
+        double t = i * (2.0 * M_PI / 3600.0);
+        int32_t a = Util_VectorAngle((float)std::cos(t), (float)-std::sin(t));
+        EXPECT_GE(a, 0);
+        EXPECT_LT(a, 4 * QUARTER);
+        double expected = t * (4.0 * QUARTER) / (2.0 * M_PI);
+        double diff = std::fabs(a - expected);
+        // Only the step from the top of the turn back to 0 may jump.
+        EXPECT_TRUE(diff < 64.0 || std::fabs(diff - 4.0 * QUARTER) < 64.0) << i;
+    }
+}
+
+TEST(Angle, SineTableMatchesTheLibraryWithinFloatRounding)
+{
+    for (int i = 0; i < UTIL_SINE_SIZE; i++)
+        EXPECT_NEAR(g_SineTable[i], (float)std::sin(2.0 * M_PI * i / (int)UTIL_SINE_SIZE), 1.2e-7) << i;
+    EXPECT_EQ(g_SineTable[0], 0.0f);
+    EXPECT_EQ(g_SineTable[256], 1.0f);
+    EXPECT_EQ(g_SineTable[512], 0.0f);
+    EXPECT_EQ(g_SineTable[768], -1.0f);
+}
+
+TEST(Angle, SinAndCosIndexBits14To23)
+{
+    EXPECT_EQ(Util_Sin(0), 0.0f);
+    EXPECT_EQ(Util_Sin(QUARTER), 1.0f);
+    EXPECT_EQ(Util_Cos(0), 1.0f);
+    EXPECT_EQ(Util_Cos(2 * QUARTER), -1.0f);
+    EXPECT_EQ(Util_Sin(-QUARTER), -1.0f);
+    // Bits below 14 don't move the index; whole turns wrap.
+    EXPECT_EQ(Util_Sin(QUARTER + (1 << 14) - 1), Util_Sin(QUARTER));
+    EXPECT_EQ(Util_Sin(5 << 14), g_SineTable[5]);
+    EXPECT_EQ(Util_Sin((5 << 14) + (1 << 24)), g_SineTable[5]);
+    EXPECT_EQ(Util_Cos(5 << 14), g_SineTable[261]);
+    EXPECT_EQ(Util_Cos(INT32_MIN), Util_Cos(0));
+}
+
+} // namespace

@@ -1,0 +1,134 @@
+// The trace log, the debug heap, pools and the mono screen.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/debug.h"
+#include "core/mono.h"
+#include "core/pool.h"
+#include "core/tlog.h"
+#include "platform/plat.h"
+#include "support/testsupport.h"
+
+class TraceLog : public testing::Test {
+protected:
+    QvTempDir dir;
+    void SetUp() override
+    {
+        Tlog_SetFile(dir.file("trace.log").c_str());
+        Tlog_SetErrorFile(dir.file("error.log").c_str());
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetOptions(0);
+    }
+    void TearDown() override
+    {
+        Tlog_SetFile(nullptr);
+        Tlog_SetErrorFile(nullptr);
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetOptions(0);
+    }
+};
+
+TEST_F(TraceLog, WritesOnlyEnabledCategories)
+{
+    TLOG(TLOG_DIAG, "hidden %d", 1);
+    TLOG(TLOG_WARNING, "shown %d", 2);
+    Tlog_Enable(TLOG_NDIAG, 1);
+    TLOG(TLOG_NDIAG, "net %s", "diag");
+    Tlog_Enable(TLOG_NDIAG, 0);
+    TLOG(TLOG_NDIAG, "net hidden");
+    EXPECT_EQ(dir.read("trace.log"), "shown 2\nnet diag\n");
+}
+
+TEST_F(TraceLog, ErrorsAlsoGoToTheErrorFile)
+{
+    TLOG(TLOG_WARNING, "warn");
+    TLOG(TLOG_ERROR, "broken\n");
+    EXPECT_EQ(dir.read("error.log"), "broken\n");
+    EXPECT_EQ(dir.read("trace.log"), "warn\nbroken\n");
+}
+
+TEST_F(TraceLog, PrefixOptionsComposeTheLineStart)
+{
+    PlatHeadless_SetClock(1234, 0);
+    Tlog_SetOptions(TLOGP_MARKER | TLOGP_CATEGORY | TLOGP_FILE | TLOGP_LINE | TLOGP_TIME);
+    Tlog_SetLocation("/src/units/unitmove.cpp", 42);
+    Tlog_Printf(TLOG_ERROR, "x");
+    EXPECT_EQ(dir.read("trace.log"), "! ERR   unitmove.cpp    42     1234 x\n");
+}
+
+TEST(DebugHeap, CountsBlocksAndFreeClearsThePointer)
+{
+    long blocks = Debug_LiveBlocks();
+    long bytes = Debug_LiveBytes();
+    char* p = static_cast<char*>(Debug_Calloc(10, 3));
+    for (int i = 0; i < 30; i++) EXPECT_EQ(p[i], 0);
+    p = static_cast<char*>(Debug_Realloc(p, 100));
+    char* s = Debug_Strdup("abc");
+    EXPECT_STREQ(s, "abc");
+    EXPECT_EQ(Debug_LiveBlocks(), blocks + 2);
+    EXPECT_EQ(Debug_LiveBytes(), bytes + 104);
+    Debug_ValidateHeap();
+    Debug_Free(&p);
+    Debug_Free(&s);
+    EXPECT_EQ(p, nullptr);
+    Debug_Free(&p); // null is nothing to do
+    EXPECT_EQ(Debug_LiveBlocks(), blocks);
+}
+
+#ifndef QV_SANITIZED // the sanitizers catch these themselves, before we can
+TEST(DebugHeap, OverrunIsFoundByValidation)
+{
+    char* p = static_cast<char*>(Debug_Malloc(8));
+    p[8] = 'x';
+    QV_EXPECT_FATAL(Debug_ValidateHeap(), "Heap damaged: block of 8 bytes overrun");
+    p[8] = 0; // the tail guard no longer holds; drop the block without freeing it
+}
+
+TEST(DebugHeap, DoubleFreeIsFatal)
+{
+    char* p = static_cast<char*>(Debug_Malloc(8));
+    char* alias = p;
+    Debug_Free(&p);
+    EXPECT_EXIT(Debug_Free(&alias), testing::ExitedWithCode(1), "Free of a block that is not on the heap");
+}
+#endif
+
+TEST(Pools, RecordsAreReusedAndLeftoversLogged)
+{
+    QvTempDir dir;
+    Tlog_SetFile(dir.file("t.log").c_str());
+    POOL pool;
+    Pool_Init(&pool, "test", 24, 4);
+    void* recs[6];
+    for (auto& r : recs) {
+        r = Pool_Alloc(&pool);
+        memset(r, 0xab, 24);
+    }
+    EXPECT_EQ(pool.live, 6);
+    Pool_Free(&pool, recs[2]);
+    void* again = Pool_Alloc(&pool);
+    EXPECT_EQ(again, recs[2]);
+    EXPECT_EQ(static_cast<unsigned char*>(again)[5], 0) << "records come back zeroed";
+    for (int i = 0; i < 4; i++) Pool_Free(&pool, recs[i]);
+    Pool_Close(&pool);
+    EXPECT_EQ(dir.read("t.log"), "2 extra mallocs\n");
+    Tlog_SetFile(nullptr);
+}
+
+TEST(MonoScreen, WritesClipToTheScreenAndScroll)
+{
+    Mono_Enable(1);
+    Mono_Clear();
+    Mono_PrintAt(75, 0, "abcdefgh");
+    EXPECT_STREQ(Mono_Row(0), "                                                                           abcde");
+    Mono_PutChar(-1, 3, 'x');
+    Mono_PutChar(0, MONO_ROWS, 'x');
+    Mono_SetCursor(480); // clamped to the last row
+    Mono_Printf("last\nscrolled");
+    EXPECT_STREQ(Mono_Row(MONO_ROWS - 2), "last");
+    EXPECT_STREQ(Mono_Row(MONO_ROWS - 1), "scrolled");
+    Mono_Enable(0);
+    Mono_PrintAt(0, 1, "ignored");
+    EXPECT_STREQ(Mono_Row(1), "");
+}

@@ -1,0 +1,390 @@
+// Start-up, the state loop, the frame and update decisions, the module guards
+// and the fatal path.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/config.h"
+#include "core/debug.h"
+#include "core/error.h"
+#include "core/gameloop.h"
+#include "core/gamestate.h"
+#include "core/guard.h"
+#include "core/quorvex.h"
+#include "core/systems.h"
+#include "platform/plat.h"
+#include "support/testsupport.h"
+
+// ---- fatal errors ----
+
+TEST(FatalPath, ExitsWithCodeOneAndTheClassTitle)
+{
+    EXPECT_EXIT(ERR_FATAL(ERRC_OPENFILE, "Configuration File : %s", "x.cfg"),
+                testing::ExitedWithCode(1),
+                "QUORVEX ENGINE : Unable to open required file\nConfiguration File : x.cfg\n"
+                "Code Location : \\[test_startup.cpp, [0-9]+\\]");
+    EXPECT_EXIT(ERR_FATAL(ERRC_WRITEFILE, "w"), testing::ExitedWithCode(1),
+                "QUORVEX ENGINE : Unable to write to file");
+    EXPECT_EXIT(ERR_FATAL(ERRC_PARSE, "p"), testing::ExitedWithCode(1),
+                "QUORVEX ENGINE : Text file parsing error");
+    EXPECT_EXIT(ERR_FATAL(ERRC_MEMORY, "m"), testing::ExitedWithCode(1),
+                "QUORVEX ENGINE : Memory allocation error");
+    EXPECT_EXIT(ERR_FATAL(ERRC_FATAL, "f"), testing::ExitedWithCode(1),
+                "QUORVEX ENGINE : Fatal error");
+    EXPECT_EXIT(ERR_FATAL(17, "u"), testing::ExitedWithCode(1), "QUORVEX ENGINE : Unhandled error");
+}
+
+TEST(FatalPath, AssertionNamesTheExpression)
+{
+    int units = 3;
+    EXPECT_EXIT(ASSERT(units == 4), testing::ExitedWithCode(1), "ASSERT \\(units == 4\\)");
+}
+
+TEST(FatalPath, OutOfMemoryIsAMemoryAllocationError)
+{
+    EXPECT_EXIT(Debug_Malloc(SIZE_MAX - 4), testing::ExitedWithCode(1),
+                "Memory allocation error\nNo more available memory");
+}
+
+static void FailingShutdown(void) { ERR_FATAL(ERRC_FATAL, "again"); }
+
+TEST(FatalPath, ReentryFromAShutdownHookExitsOnce)
+{
+    EXPECT_EXIT(
+        {
+            Error_AddShutdownHook(FailingShutdown);
+            ERR_FATAL(ERRC_FATAL, "first");
+        },
+        testing::ExitedWithCode(1), "ERR macro triggered twice");
+}
+
+static int s_shutdowns;
+static void CountShutdown(void) { s_shutdowns++; }
+
+TEST(FatalPath, ShutdownHooksRunBeforeTheExit)
+{
+    EXPECT_EXIT(
+        {
+            // The last added runs first: the report runs after the counter.
+            Error_AddShutdownHook(+[] { fprintf(stderr, "hooks ran %d\n", s_shutdowns); });
+            Error_AddShutdownHook(CountShutdown);
+            Error_AddShutdownHook(CountShutdown); // kept once
+            ERR_FATAL(ERRC_FATAL, "bye");
+        },
+        testing::ExitedWithCode(1), "hooks ran 1");
+}
+
+TEST(FatalPath, ContextLinesKeepTheLastThreeAndAppearInTheBox)
+{
+    EXPECT_EXIT(
+        {
+            Error_AddContext("one");
+            Error_AddContext("File : %s", "units.txt");
+            Error_AddContext("Line : %d", 12);
+            Error_AddContext("four");
+            ERR_FATAL(ERRC_PARSE, "bad");
+        },
+        testing::ExitedWithCode(1), "File : units.txt\nLine : 12\nfour\n");
+}
+
+TEST(FatalPath, TestHookReturnsControlAndTheNextFatalStillWorks)
+{
+    QV_EXPECT_FATAL(ERR_FATAL(ERRC_FATAL, "first %d", 1), "first 1");
+    EXPECT_EQ(Error_LastClass(), ERRC_FATAL);
+    QV_EXPECT_FATAL(ERR_FATAL(ERRC_PARSE, "second"), "second");
+    EXPECT_EQ(Error_LastClass(), ERRC_PARSE);
+}
+
+// ---- module guards ----
+
+TEST(ModuleGuards, RepeatedOrPrematureCallsAreFatal)
+{
+    MODULE_GUARD g = MODULE_GUARD_INIT("Widgets");
+    QV_EXPECT_FATAL(Guard_Close(&g), "Widgets not initialised");
+    QV_EXPECT_FATAL(Guard_Require(&g), "Widgets not initialised");
+    Guard_Init(&g);
+    QV_EXPECT_FATAL(Guard_Init(&g), "Widgets already initialised");
+    Guard_Close(&g);
+}
+
+TEST(ModuleGuards, SystemLayersAreGuarded)
+{
+    QV_EXPECT_FATAL(CloseBaseSystem(), "BaseSystem not initialised");
+    InitBaseSystem();
+    QV_EXPECT_FATAL(InitBaseSystem(), "BaseSystem already initialised");
+    CloseBaseSystem();
+    QV_EXPECT_FATAL(CloseCommonGameSystems(), "CommonGameSystems not initialised");
+    QV_EXPECT_FATAL(CloseGameSpecifics(), "GameSpecifics not initialised");
+}
+
+TEST(CommonSystems, ResetCountersTechLevelAndRate)
+{
+    Game_ResetState();
+    g_UpdateCount = 77;
+    g_TechLevel = 3;
+    Game_SetUpdatesPerSecond(45);
+    InitCommonGameSystems();
+    EXPECT_EQ(g_UpdateCount, 0u);
+    EXPECT_EQ(g_TechLevel, 10);
+    EXPECT_EQ(g_UpdatesPerSecond, 20);
+    CloseCommonGameSystems();
+}
+
+// ---- the update decision ----
+
+TEST(UpdateDecision, DueAfterOneIntervalOfTheGameClock)
+{
+    EXPECT_FALSE(Game_DecideFrame(1049, 1000, 20, 0, 0, 0, 0).runupdate);
+    EXPECT_TRUE(Game_DecideFrame(1050, 1000, 20, 0, 0, 0, 0).runupdate);
+    EXPECT_FALSE(Game_DecideFrame(5000, 1000, 20, 1, 0, 0, 0).runupdate) << "paused";
+    // The clock wraps after 49 days; the difference stays right.
+    EXPECT_TRUE(Game_DecideFrame(40, 0xFFFFFFF0u, 20, 0, 0, 0, 0).runupdate);
+    EXPECT_FALSE(Game_DecideFrame(30, 0xFFFFFFF0u, 20, 0, 0, 0, 0).runupdate);
+}
+
+TEST(UpdateDecision, RateIsClampedToOneToSixty)
+{
+    EXPECT_EQ(Game_UpdateInterval(0), 1000);
+    EXPECT_EQ(Game_UpdateInterval(20), 50);
+    EXPECT_EQ(Game_UpdateInterval(500), 16);
+    Game_SetUpdatesPerSecond(-3);
+    EXPECT_EQ(g_UpdatesPerSecond, 1);
+    Game_SetUpdatesPerSecond(99);
+    EXPECT_EQ(g_UpdatesPerSecond, 60);
+}
+
+TEST(UpdateDecision, OrderSkipRunsWithoutWaitingUntilTheSkipCount)
+{
+    FRAME_DECISION d = Game_DecideFrame(0, 0, 20, 0, 1, 10, 500);
+    EXPECT_TRUE(d.runupdate);
+    EXPECT_TRUE(d.skipdraw);
+    d = Game_DecideFrame(0, 0, 20, 0, 1, 500, 500);
+    EXPECT_FALSE(d.runupdate) << "normal pace after the skip count";
+    EXPECT_FALSE(d.skipdraw);
+    EXPECT_FALSE(Game_DecideFrame(0, 0, 20, 0, 0, 10, 500).runupdate) << "only during playback";
+}
+
+TEST(RateDisplay, SmoothsTowardsTheElapsedTime)
+{
+    EXPECT_EQ(Game_SmoothRate(0, 256), 26);
+    EXPECT_EQ(Game_SmoothRate(100, 100), (26 * 100 + 230 * 100) / 256);
+    // Integer steps settle a little below a steady elapsed time, and stay there.
+    int avg = 0;
+    for (int i = 0; i < 200; i++) avg = Game_SmoothRate(avg, 50);
+    EXPECT_GE(avg, 40);
+    EXPECT_LE(avg, 50);
+    EXPECT_EQ(Game_SmoothRate(avg, 50), avg);
+}
+
+TEST(NetInterval, GrowsWhenLateUpToTwiceTheBaseAndShrinksBack)
+{
+    NETINTERVAL ni;
+    Game_NetIntervalStart(&ni, 20);
+    EXPECT_EQ(ni.interval, 50);
+    EXPECT_EQ(ni.step, 10);
+    Game_NetIntervalRetune(&ni, 1);
+    EXPECT_EQ(ni.interval, 60);
+    EXPECT_EQ(ni.step, 9);
+    for (int i = 0; i < 20; i++) Game_NetIntervalRetune(&ni, 1);
+    EXPECT_EQ(ni.interval, 100);
+    EXPECT_EQ(ni.step, 1);
+    Game_NetIntervalRetune(&ni, 0);
+    EXPECT_EQ(ni.interval, 99);
+    for (int i = 0; i < 100; i++) Game_NetIntervalRetune(&ni, 0);
+    EXPECT_EQ(ni.interval, 50);
+}
+
+// ---- the frame loop on a virtual clock ----
+
+class FrameLoop : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Game_ResetState();
+        Cfg_SetDefaults(&g_Config);
+        PlatHeadless_SetClock(0, 0);
+        InitCommonGameSystems();
+        InitGameSpecifics();
+    }
+    void TearDown() override
+    {
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+        Game_SetPlayback(0);
+        PlatHeadless_SetPumpHook(nullptr);
+        Plat_ClearQuit();
+        Plat_SetActive(1);
+    }
+};
+
+TEST_F(FrameLoop, AtMostOneUpdatePerFrame)
+{
+    Game_Tick();
+    EXPECT_EQ(g_UpdateCount, 0u);
+    PlatHeadless_Advance(49);
+    Game_Tick();
+    EXPECT_EQ(g_UpdateCount, 0u);
+    PlatHeadless_Advance(1);
+    Game_Tick();
+    EXPECT_EQ(g_UpdateCount, 1u);
+    PlatHeadless_Advance(500); // ten intervals late: still one per frame
+    Game_Tick();
+    Game_Tick();
+    EXPECT_EQ(g_UpdateCount, 2u);
+    EXPECT_EQ(g_FrameCount, 5u);
+}
+
+TEST_F(FrameLoop, PausedGameRunsNoUpdate)
+{
+    g_GamePaused = 1;
+    PlatHeadless_Advance(1000);
+    Game_Tick();
+    EXPECT_EQ(g_UpdateCount, 0u);
+    g_GamePaused = 0;
+    Game_Tick();
+    EXPECT_EQ(g_UpdateCount, 1u);
+}
+
+TEST_F(FrameLoop, OrderSkipDrawsEveryHundredthUpdate)
+{
+    g_Config.orderskip = 250;
+    Game_SetPlayback(1);
+    for (int i = 0; i < 250; i++) Game_Tick(); // the clock never moves
+    EXPECT_EQ(g_UpdateCount, 250u);
+    EXPECT_EQ(g_FrameCount, 2u) << "updates 100 and 200 were drawn";
+    Game_Tick();
+    EXPECT_EQ(g_UpdateCount, 250u) << "normal pace after the skip count";
+}
+
+static int s_pumps;
+static void ActivateOnThirdPump(void)
+{
+    if (++s_pumps == 3) Plat_SetActive(1);
+}
+
+TEST_F(FrameLoop, PumpKeepsRunningWhileInactive)
+{
+    s_pumps = 0;
+    Plat_SetActive(0);
+    PlatHeadless_SetPumpHook(ActivateOnThirdPump);
+    EXPECT_EQ(Game_PumpMessages(), 1);
+    EXPECT_EQ(s_pumps, 3);
+}
+
+static void QuitWhileInactive(void) { Plat_PostQuit(); }
+
+TEST_F(FrameLoop, QuitEndsTheInGameLoop)
+{
+    Plat_SetActive(0);
+    PlatHeadless_SetPumpHook(QuitWhileInactive);
+    g_GameState = GS_INGAME;
+    Game_RunInGame();
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_EQ(g_QuitRequested, 1);
+}
+
+// ---- the state loop ----
+
+TEST(StateLoop, EntryPointsChooseTheFirstState)
+{
+    EXPECT_EQ(Game_EntryState(CFG_ENTRY_SHELL), GS_FRONTEND);
+    EXPECT_EQ(Game_EntryState(CFG_ENTRY_GAME), GS_NEWGAME);
+    EXPECT_EQ(Game_EntryState(CFG_ENTRY_MAPEDIT), GS_EDITOR);
+    EXPECT_EQ(Game_EntryState(CFG_ENTRY_MULTI), GS_MULTIMENU);
+}
+
+TEST(StateLoop, MissingSubsystemsQuitCleanly)
+{
+    for (int state : {GS_FRONTEND, GS_MULTIMENU, GS_EDITOR, GS_LOADGAME}) {
+        Game_ResetState();
+        g_GameState = state;
+        Game_Main();
+        EXPECT_EQ(g_GameState, GS_QUIT) << state;
+    }
+}
+
+TEST(StateLoop, NewGameRunsUntilQuitAndClosesItsLayers)
+{
+    Game_ResetState();
+    Cfg_SetDefaults(&g_Config);
+    PlatHeadless_SetPumpHook(+[] {
+        PlatHeadless_Advance(50);
+        if (g_UpdateCount == 3) Plat_PostQuit();
+    });
+    g_GameState = GS_NEWGAME;
+    Game_Main();
+    PlatHeadless_SetPumpHook(nullptr);
+    Plat_ClearQuit();
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_EQ(g_UpdateCount, 3u);
+    // Both layers were closed: they can start again.
+    InitCommonGameSystems();
+    CloseCommonGameSystems();
+    InitGameSpecifics();
+    CloseGameSpecifics();
+}
+
+// ---- the program itself ----
+
+#ifdef QV_PROGRAM
+// Runs the program in dir with SIGINT already pending (blocked until it has
+// installed its handlers); returns the wait status.
+static int RunProgram(const std::string& dir, bool interrupt)
+{
+    sigset_t block, old;
+    sigemptyset(&block);
+    sigaddset(&block, SIGINT);
+    pid_t pid = fork();
+    if (pid == 0) {
+        sigprocmask(SIG_BLOCK, &block, &old);
+        if (chdir(dir.c_str()) != 0) _exit(99);
+        if (interrupt) raise(SIGINT);
+        setenv("QUORVEX_PLATFORM", "headless", 1);
+        execl(QV_PROGRAM, QV_PROGRAM, (char*)nullptr);
+        _exit(98);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST(Program, MissingConfigurationExitsOneAndWritesTheErrorLog)
+{
+    QvTempDir dir;
+    int status = RunProgram(dir.path(), false);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::string errlog = dir.read("error.log");
+    EXPECT_NE(errlog.find("Unable to open required file"), std::string::npos) << errlog;
+    EXPECT_NE(errlog.find("Configuration File : "), std::string::npos) << errlog;
+}
+
+TEST(Program, InterruptEndsAGameWithTheStandardExit)
+{
+    QvTempDir dir;
+    dir.write("quorvex.cfg", "EngineSetup\n{\n  SetEntryPoint GAME\n}\n");
+    int status = RunProgram(dir.path(), true);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string log = dir.read("quorvex.log");
+    EXPECT_NE(log.find("Standard exit point"), std::string::npos) << log;
+    EXPECT_EQ(dir.read("error.log"), "");
+}
+
+TEST(Program, BrokenConfigurationNamesTheFileAndLine)
+{
+    QvTempDir dir;
+    dir.write("quorvex.cfg", "EngineSetup\n{\n}\nGraphics\n{\n}\n");
+    int status = RunProgram(dir.path(), false);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::string errlog = dir.read("error.log");
+    EXPECT_NE(errlog.find("Unknown Section [Graphics] in"), std::string::npos) << errlog;
+    EXPECT_NE(errlog.find("Line : 4"), std::string::npos) << errlog;
+}
+#endif

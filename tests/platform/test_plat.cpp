@@ -1,0 +1,50 @@
+// The platform layer's clocks, quit and activation on the headless backend.
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "platform/plat.h"
+
+TEST(HeadlessClock, VirtualClocksMoveOnlyWhenAdvanced)
+{
+    PlatHeadless_SetClock(100, 200);
+    EXPECT_EQ(Plat_SystemMs(), 100u);
+    EXPECT_EQ(Plat_GameMs(), 200u);
+    PlatHeadless_Advance(25);
+    EXPECT_EQ(Plat_SystemMs(), 125u);
+    EXPECT_EQ(Plat_GameMs(), 225u);
+    Plat_Idle(); // never sleeps on a virtual clock
+    EXPECT_EQ(Plat_SystemMs(), 125u);
+}
+
+TEST(HeadlessClock, RealClockIsMonotonic)
+{
+    PlatHeadless_UseVirtualClock(0);
+    uint32_t a = Plat_SystemMs();
+    uint32_t b = Plat_SystemMs();
+    PlatHeadless_UseVirtualClock(1);
+    EXPECT_LE(a, b);
+}
+
+TEST(QuitRequest, SignalsActAsTheWindowsClose)
+{
+    Plat_InstallQuitSignals();
+    EXPECT_EQ(Plat_PumpMessages(), 1);
+    raise(SIGTERM);
+    EXPECT_EQ(Plat_PumpMessages(), 0);
+    EXPECT_TRUE(Plat_QuitSeen());
+    Plat_ClearQuit();
+    raise(SIGINT);
+    EXPECT_EQ(Plat_PumpMessages(), 0);
+    Plat_ClearQuit();
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+}
+
+TEST(Backend, HeadlessUnlessAskedOtherwise)
+{
+    ASSERT_EQ(Plat_Init(), 1);
+    EXPECT_TRUE(Plat_IsHeadless());
+    EXPECT_STREQ(Plat_Backend()->name, "headless");
+    Plat_Close();
+}

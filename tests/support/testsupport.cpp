@@ -1,0 +1,66 @@
+#include "support/testsupport.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/plat.h"
+
+void QvTest_ThrowHook(int errclass, const char* message)
+{
+    throw QvFatal{errclass, message ? message : ""};
+}
+
+QvTempDir::QvTempDir(bool enter)
+{
+    char tmpl[] = "/tmp/qvtest-XXXXXX";
+    char* made = mkdtemp(tmpl);
+    if (!made) abort();
+    path_ = made;
+    if (enter) {
+        char buf[4096];
+        if (getcwd(buf, sizeof buf)) oldcwd_ = buf;
+        if (chdir(path_.c_str()) != 0) abort();
+    }
+}
+
+QvTempDir::~QvTempDir()
+{
+    if (!oldcwd_.empty() && chdir(oldcwd_.c_str()) != 0) abort();
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string QvTempDir::file(const std::string& name) const { return path_ + "/" + name; }
+
+void QvTempDir::write(const std::string& name, const std::string& content) const
+{
+    std::filesystem::path p = file(name);
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary);
+    out << content;
+}
+
+std::string QvTempDir::read(const std::string& name) const
+{
+    std::ifstream in(file(name), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+namespace {
+// Every test starts on the headless platform with virtual clocks at zero.
+class QvEnvironment : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        PlatHeadless_UseVirtualClock(1);
+        PlatHeadless_SetClock(0, 0);
+    }
+};
+const testing::Environment* const s_env = testing::AddGlobalTestEnvironment(new QvEnvironment);
+}
