@@ -1,8 +1,10 @@
 // The trace log, the debug heap, pools and the mono screen.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 
+#include "core/crashlog.h"
 #include "core/debug.h"
 #include "core/mono.h"
 #include "core/pool.h"
@@ -132,3 +134,21 @@ TEST(MonoScreen, WritesClipToTheScreenAndScroll)
     Mono_PrintAt(0, 1, "ignored");
     EXPECT_STREQ(Mono_Row(1), "");
 }
+
+#ifndef QV_SANITIZED
+TEST(CrashLog, FatalSignalLeavesTheSignalAndCallStack)
+{
+    QvTempDir dir;
+    std::string path = dir.file("exception.log");
+    EXPECT_EXIT(
+        {
+            Crashlog_Install(path.c_str());
+            raise(SIGSEGV);
+        },
+        testing::KilledBySignal(SIGSEGV), "");
+    std::string log = dir.read("exception.log");
+    EXPECT_NE(log.find("Exception: SIGSEGV"), std::string::npos) << log;
+    EXPECT_NE(log.find("Call stack:\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("test_core"), std::string::npos) << "frames name the program: " << log;
+}
+#endif

@@ -388,3 +388,26 @@ TEST(Program, BrokenConfigurationNamesTheFileAndLine)
     EXPECT_NE(errlog.find("Line : 4"), std::string::npos) << errlog;
 }
 #endif
+
+// ---- directories and the current scenario ----
+
+TEST(ScenarioPaths, CategoryNameAndTerrainDeriveTheirPaths)
+{
+    Game_ResetState();
+    Game_SetDirectories("/home/q", "data", "", "save", "scenario");
+    EXPECT_STREQ(g_InterfaceDir, "/home/q\\data\\graphics\\intface");
+    EXPECT_STREQ(g_AipDir, "/home/q\\data\\aip");
+    Game_SetScenarioCategory(SC_MULTI);
+    Game_SetScenarioName("Twin Rivers");
+    EXPECT_STREQ(g_ScenarioDir, "/home/q\\scenario\\MULTI\\Twin Rivers");
+    EXPECT_STREQ(g_ScenarioMmPath, "/home/q\\scenario\\MULTI\\Twin Rivers\\QUORVEX.mm");
+    Game_SetScenarioCategory(SC_CAMPAIGN);
+    EXPECT_STREQ(g_ScenarioScnPath, "/home/q\\scenario\\CAMPAIGN\\Twin Rivers\\QUORVEX.scn");
+    Game_SetScenarioCategory(9); // not a category: nothing changes
+    EXPECT_EQ(g_ScenarioCategory, SC_CAMPAIGN);
+    Game_SetScenarioName("AVeryLongScenarioName");
+    EXPECT_STREQ(g_ScenarioName, "AVeryLongScenar") << "15 characters fit the 16-byte field";
+    Game_SetTerrainName("desert");
+    EXPECT_STREQ(g_TerrainTilPath, "/home/q\\data\\graphics\\desert\\desert.til");
+    EXPECT_STREQ(g_TerrainPalPath, "/home/q\\data\\graphics\\desert\\desert.pal");
+}
