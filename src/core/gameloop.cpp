@@ -5,7 +5,10 @@
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "core/mono.h"
+#include "platform/palette.h"
 #include "platform/plat.h"
+#include "platform/sound.h"
+#include "platform/video.h"
 
 static uint32_t s_lastUpdate = 0;
 static uint32_t s_lastFrameMs = 0;
@@ -13,6 +16,7 @@ static uint32_t s_lastUpdateMs = 0;
 static int s_playback = 0;
 static int s_frameAvg = 0;
 static int s_updateAvg = 0;
+static void (*s_drawHook)(BITMAP* backbuffer) = nullptr;
 
 int Game_UpdateInterval(int updatespersecond)
 {
@@ -74,6 +78,18 @@ void Game_Update(void)
     // The steps of an update, in their fixed order, are added here by the
     // subsystems that own them.
     g_UpdateCount++;
+    if (g_UpdateCount % 1024 == 0) Sound_PollCD();
+}
+
+void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer)) { s_drawHook = fn; }
+
+// Step 6 of the frame: the flashing colours and the game screen.
+static void DrawFrame(void)
+{
+    Display_CycleFlashColours(g_FrameCount);
+    if (BITMAP* bb = Backbuf_Lock())
+        if (s_drawHook) s_drawHook(bb);
+    Graph_FlipWithCursor();
 }
 
 static void ShowRates(int updated)
@@ -101,7 +117,10 @@ void Game_Tick(void)
         s_lastUpdate = now;
         Game_Update();
     }
-    if (!d.skipdraw || g_UpdateCount % 100 == 0) g_FrameCount++;
+    if (!d.skipdraw || g_UpdateCount % 100 == 0) {
+        DrawFrame();
+        g_FrameCount++;
+    }
     if (g_Config.ratedisplay) ShowRates(d.runupdate);
 }
 

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+struct BITMAP;
+
 struct FRAME_DECISION {
     int runupdate;  // run one update this frame
     int skipdraw;   // fast playback: draw only when the update count is a multiple of 100
@@ -42,9 +44,14 @@ int Game_Playback(void);
 int Game_FrameAverage(void);
 int Game_UpdateAverage(void);
 
-// One frame.
+// One frame. When it is drawn: the flashing colours step, the draw hook
+// draws into the back buffer, and the flip shows it with the cursor.
 void Game_Tick(void);
-// One update: the subsystems' steps in their fixed order.
+// The function that draws the game screen into the back buffer (null: none);
+// it isn't called while there is no back buffer.
+void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer));
+// One update: the subsystems' steps in their fixed order; every 1024 updates
+// the CD track is polled (music loops).
 void Game_Update(void);
 // Pumps window messages (waiting while the window is inactive); 0 once quit
 // was seen.

@@ -5,15 +5,21 @@
 #include <cstdio>
 
 #include "core/config.h"
+#include "core/error.h"
 #include "core/gameloop.h"
 #include "core/gamestate.h"
 #include "core/guard.h"
+#include "core/mlstring.h"
 #include "core/mono.h"
 #include "core/rand.h"
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "core/fspath.h"
+#include "platform/cursor.h"
+#include "platform/input.h"
 #include "platform/plat.h"
+#include "platform/sound.h"
+#include "platform/video.h"
 
 static int s_redirect = 0;
 
@@ -51,9 +57,103 @@ static void MonoClose(void)
     Mono_Enable(0);
 }
 
+// The strings are not required to start: without the list every fixed text
+// keeps its built-in default (MLString_Load logs the missing file).
+static void StringsInit(void)
+{
+    char path[GAME_PATH];
+    if (Utils_MakePath(path, g_DataDir, "", "", "mlstring", ".cfg"))
+        MLString_Load(path);
+    else
+        TLOG(TLOG_WARNING, "Data directory too long for the string list: [%s]", g_DataDir);
+}
+
+static void StringsClose(void)
+{
+    MLString_Unload();
+}
+
+// Input, video, sound and the cursor are also closed on the fatal path (last
+// opened, first closed), before the message box: each close may run twice.
+
+static void InputInit(void)
+{
+    Input_Init();
+    Error_AddShutdownHook(Input_Close);
+}
+
+static void InputClose(void)
+{
+    Error_RemoveShutdownHook(Input_Close);
+    Input_Close();
+}
+
+static void VideoInit(void)
+{
+    Video_Init();
+    Error_AddShutdownHook(Video_Shutdown);
+}
+
+static void VideoClose(void)
+{
+    Error_RemoveShutdownHook(Video_Shutdown);
+    Video_Close();
+}
+
+static int s_soundOpen = 0;
+
+static void SoundShutdown(void)
+{
+    if (!s_soundOpen) return;
+    s_soundOpen = 0;
+    Sound_Close();
+}
+
+static void SoundInit(void)
+{
+    Sound_Init();
+    s_soundOpen = 1;
+    Error_AddShutdownHook(SoundShutdown);
+}
+
+static void SoundClose(void)
+{
+    Error_RemoveShutdownHook(SoundShutdown);
+    SoundShutdown();
+}
+
+// A missing or broken cursor file isn't fatal: the game runs without a
+// pointer of its own. Missing is a warning; a broken file is an error that
+// Cursor_Load has logged.
+static void CursorInit(void)
+{
+    char path[GAME_PATH];
+    if (!Utils_MakePath(path, g_InterfaceDir, "", "", "mouse", ".crs") || !Fs_Exists(path))
+        TLOG(TLOG_WARNING, "No cursor file [%s\\mouse.crs]: running without a cursor",
+             g_InterfaceDir);
+    else if (!Cursor_Load(path))
+        TLOG(TLOG_WARNING, "Running without a cursor");
+    Error_AddShutdownHook(Cursor_Unload);
+}
+
+static void CursorClose(void)
+{
+    Error_RemoveShutdownHook(Cursor_Unload);
+    Cursor_Unload();
+}
+
+static void Nothing(void) {}
+
 static const SYSTEM_ENTRY s_base[] = {
+    {"Input", InputInit, InputClose},
+    {"Video", VideoInit, VideoClose},
     {"Output", OutputInit, OutputClose},
     {"Mono", MonoInit, MonoClose},
+    {"Strings", StringsInit, StringsClose},
+    {"Sound", SoundInit, SoundClose},
+    {"Cursor", CursorInit, CursorClose},
+    {"Backbuffer", Backbuf_Init, Nothing},
+    {"Events", Event_Init, Event_Close},
 };
 
 // --- common game systems ---
@@ -75,8 +175,6 @@ static void RulesInit(void)
     g_TechLevel = 10;
     Game_SetUpdatesPerSecond(20);
 }
-
-static void Nothing(void) {}
 
 static const SYSTEM_ENTRY s_common[] = {
     {"Counters", CountersInit, Nothing},

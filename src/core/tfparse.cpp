@@ -27,26 +27,19 @@
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <strings.h>
+
+// The text ends in a NUL that the scanner stops at.
+enum { TF_PAD = 1 };
 
 // Shown as the found token when the text ends where a bracket was required.
 static const char TF_EOF_TEXT[] = "EOF";
 
-static int IsBlank(unsigned char c)
-{
-    return c <= ' ';
-}
-
 static int IsBracket(unsigned char c)
 {
     return c == '(' || c == ')' || c == '{' || c == '}';
-}
-
-// Ends a run of word characters.
-static int IsWordBreak(unsigned char c)
-{
-    return IsBlank(c) || IsBracket(c) || c == ';' || c == '"';
 }
 
 // Copies text cut to size - 1 characters.
@@ -62,8 +55,8 @@ static TF_PARSER* NewParser(const char* name, size_t length)
 {
     TF_PARSER* parser = (TF_PARSER*)Debug_Calloc(1, sizeof(TF_PARSER));
     CopyCut(parser->filename, sizeof(parser->filename), name ? name : "");
-    parser->text = (char*)Debug_Malloc(length + 1);
-    parser->text[length] = '\0';
+    parser->text = (char*)Debug_Malloc(length + TF_PAD);
+    memset(parser->text + length, 0, TF_PAD);
     parser->length = length;
     parser->pos = 0;
     parser->line = 1;
@@ -74,9 +67,9 @@ static TF_PARSER* NewParser(const char* name, size_t length)
 // as white space it separates tokens like any other control byte.
 static void BlankNulBytes(TF_PARSER* parser)
 {
-    for (size_t i = 0; i < parser->length; i++) {
-        if (parser->text[i] == '\0') parser->text[i] = ' ';
-    }
+    char* p = parser->text;
+    char* end = parser->text + parser->length;
+    while ((p = static_cast<char*>(memchr(p, '\0', (size_t)(end - p)))) != nullptr) *p++ = ' ';
 }
 
 TF_PARSER* TF_Open(const char* path)
@@ -121,54 +114,72 @@ void TF_Close(TF_PARSER* parser)
 
 // The scanner behind every reader. quoted tells a quoted ")" (a string)
 // from the bracket. Characters beyond size - 1 are consumed and dropped.
+// Character classes for the scanner. The text ends in a NUL (embedded NULs
+// were blanked at load), which every loop below stops at, so the hot loops
+// need no length test.
+enum { CC_WORD = 0, CC_BLANK = 1, CC_NEWLINE = 2, CC_COMMENT = 3, CC_QUOTE = 4, CC_BRACKET = 5, CC_END = 6 };
+
+struct CHARCLASSES {
+    unsigned char c[256];
+    constexpr CHARCLASSES() : c()
+    {
+        for (int i = 1; i <= ' '; i++) c[i] = CC_BLANK;
+        c[(unsigned char)'\n'] = CC_NEWLINE;
+        c[(unsigned char)';'] = CC_COMMENT;
+        c[(unsigned char)'"'] = CC_QUOTE;
+        for (unsigned char b : {'(', ')', '{', '}'}) c[b] = CC_BRACKET;
+        c[0] = CC_END;
+    }
+};
+static constexpr CHARCLASSES s_class;
+
 static int ReadToken(TF_PARSER* parser, char* buffer, size_t size, int* quoted)
 {
     ASSERT(parser && buffer && size > 0);
     const char* text = parser->text;
-    size_t length = parser->length;
-    size_t pos = parser->pos;
-    size_t kept = 0;
+    const char* p = text + parser->pos;
     buffer[0] = '\0';
     *quoted = 0;
 
     for (;;) {
-        if (pos >= length) {
-            parser->pos = length;
-            return 0;
-        }
-        unsigned char c = (unsigned char)text[pos];
-        if (c == '\n') {
+        while (s_class.c[(unsigned char)*p] == CC_BLANK) p++;
+        unsigned char k = s_class.c[(unsigned char)*p];
+        if (k == CC_NEWLINE) {
             parser->line++;
-            pos++;
-        } else if (IsBlank(c)) {
-            pos++;
-        } else if (c == ';') {
-            while (pos < length && text[pos] != '\n') pos++;
+            p++;
+        } else if (k == CC_COMMENT) {
+            const char* eol = static_cast<const char*>(memchr(p, '\n', parser->length - (size_t)(p - text)));
+            p = eol ? eol : text + parser->length;
+        } else if (k == CC_END) {
+            parser->pos = parser->length;
+            return 0;
         } else {
             break;
         }
     }
 
-    unsigned char first = (unsigned char)text[pos];
-    if (first == '"') {
+    // Copy while scanning: tokens are short, and a call to memcpy per token costs more.
+    char* out = buffer;
+    char* const last = buffer + size - 1;
+    unsigned char k = s_class.c[(unsigned char)*p];
+    if (k == CC_QUOTE) {
+        // A quoted string ends at its closing quote or, unterminated, at the line's end.
         *quoted = 1;
-        pos++;
-        while (pos < length && text[pos] != '"' && text[pos] != '\n' && text[pos] != '\r') {
-            if (kept + 1 < size) buffer[kept++] = text[pos];
-            pos++;
+        p++;
+        while (*p && *p != '"' && *p != '\n' && *p != '\r') {
+            if (out < last) *out++ = *p;
+            p++;
         }
-        if (pos < length && text[pos] == '"') pos++;
-    } else if (IsBracket(first)) {
-        if (size > 1) buffer[kept++] = (char)first;
-        pos++;
+        if (*p == '"') p++;
+    } else if (k == CC_BRACKET) {
+        if (out < last) *out++ = *p;
+        p++;
     } else {
-        while (pos < length && !IsWordBreak((unsigned char)text[pos])) {
-            if (kept + 1 < size) buffer[kept++] = text[pos];
-            pos++;
-        }
+        for (char c; s_class.c[(unsigned char)(c = *p)] == CC_WORD; p++)
+            if (out < last) *out++ = c;
     }
-    buffer[kept] = '\0';
-    parser->pos = pos;
+    *out = '\0';
+    parser->pos = (size_t)(p - text);
     return 1;
 }
 

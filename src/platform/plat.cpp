@@ -15,7 +15,7 @@ int Plat_InitWith(const PLAT_BACKEND* backend)
 {
     s_backend = backend;
     s_active = 1;
-    if (!s_backend->init()) {
+    if (s_backend->init && !s_backend->init()) {
         s_backend = &g_PlatHeadless;
         return 0;
     }
@@ -26,14 +26,15 @@ int Plat_InitWith(const PLAT_BACKEND* backend)
 int Plat_Init(void)
 {
     const char* want = getenv("QUORVEX_PLATFORM");
-    if (want && *want && strcmp(want, "headless") != 0)
-        TLOG(TLOG_WARNING, "Unknown platform [%s]: running headless", want);
-    return Plat_InitWith(&g_PlatHeadless);
+    if (want && strcmp(want, "headless") == 0) return Plat_InitWith(&g_PlatHeadless);
+    if (want && *want && strcmp(want, "sdl") != 0)
+        TLOG(TLOG_WARNING, "Unknown platform [%s]: using SDL", want);
+    return Plat_InitWith(&g_PlatSdl);
 }
 
 void Plat_Close(void)
 {
-    s_backend->close();
+    if (s_backend->close) s_backend->close();
     s_backend = &g_PlatHeadless;
 }
 
@@ -42,7 +43,7 @@ int Plat_IsHeadless(void) { return s_backend == &g_PlatHeadless; }
 
 int Plat_PumpMessages(void)
 {
-    s_backend->pump();
+    if (s_backend->pump) s_backend->pump();
     return s_quit ? 0 : 1;
 }
 
@@ -51,9 +52,52 @@ int Plat_QuitSeen(void) { return s_quit != 0; }
 void Plat_ClearQuit(void) { s_quit = 0; }
 int Plat_IsActive(void) { return s_active; }
 void Plat_SetActive(int active) { s_active = active ? 1 : 0; }
-uint32_t Plat_SystemMs(void) { return s_backend->systemms(); }
-uint32_t Plat_GameMs(void) { return s_backend->gamems(); }
-void Plat_Idle(void) { s_backend->idle(); }
+uint32_t Plat_SystemMs(void) { return s_backend->systemms ? s_backend->systemms() : 0; }
+uint32_t Plat_GameMs(void) { return s_backend->gamems ? s_backend->gamems() : 0; }
+
+void Plat_Idle(void)
+{
+    if (s_backend->idle) s_backend->idle();
+}
+
+// The window operations: a backend that lacks one does without it.
+
+int Plat_OpenVideo(int windowed)
+{
+    return s_backend->openvideo ? s_backend->openvideo(windowed) : 0;
+}
+
+void Plat_CloseVideo(void)
+{
+    if (s_backend->closevideo) s_backend->closevideo();
+}
+
+void Plat_Present(const uint8_t* pixels, const PAL_RGB* palette)
+{
+    if (s_backend->present) s_backend->present(pixels, palette);
+}
+
+void Plat_WarpMouse(int x, int y)
+{
+    if (s_backend->warpmouse) s_backend->warpmouse(x, y);
+}
+
+int Plat_OpenAudio(void) { return s_backend->openaudio ? s_backend->openaudio() : 0; }
+
+void Plat_CloseAudio(void)
+{
+    if (s_backend->closeaudio) s_backend->closeaudio();
+}
+
+void Plat_LockAudio(int lock)
+{
+    if (s_backend->lockaudio) s_backend->lockaudio(lock);
+}
+
+void Plat_Dialog(const char* title, const char* body)
+{
+    if (s_backend->dialog) s_backend->dialog(title, body);
+}
 
 static void OnQuitSignal(int) { s_quit = 1; }
 

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <string>
 
 #include "platform/plat.h"
 
@@ -41,10 +43,35 @@ TEST(QuitRequest, SignalsActAsTheWindowsClose)
     signal(SIGTERM, SIG_DFL);
 }
 
-TEST(Backend, HeadlessUnlessAskedOtherwise)
+TEST(Backend, HeadlessWhenAskedFor)
 {
+    const char* was = getenv("QUORVEX_PLATFORM");
+    std::string saved = was ? was : "";
+    setenv("QUORVEX_PLATFORM", "headless", 1);
     ASSERT_EQ(Plat_Init(), 1);
     EXPECT_TRUE(Plat_IsHeadless());
     EXPECT_STREQ(Plat_Backend()->name, "headless");
     Plat_Close();
+    if (was)
+        setenv("QUORVEX_PLATFORM", saved.c_str(), 1);
+    else
+        unsetenv("QUORVEX_PLATFORM");
+}
+
+TEST(Backend, SdlWithoutADisplaySaysSoAndFails)
+{
+    if (getenv("DISPLAY") && *getenv("DISPLAY")) GTEST_SKIP() << "a display is there";
+    const char* was = getenv("QUORVEX_PLATFORM");
+    std::string saved = was ? was : "";
+    unsetenv("QUORVEX_PLATFORM");
+    testing::internal::CaptureStderr();
+    int ok = Plat_Init();
+    std::string err = testing::internal::GetCapturedStderr();
+    if (was) setenv("QUORVEX_PLATFORM", saved.c_str(), 1);
+    if (ok) Plat_Close();
+    EXPECT_EQ(ok, 0);
+    EXPECT_TRUE(Plat_IsHeadless()) << "back on the headless backend";
+    EXPECT_NE(err.find("Quorvex: no display available: "), std::string::npos) << err;
+    EXPECT_NE(err.find("set QUORVEX_PLATFORM=headless to run without a window"), std::string::npos)
+        << err;
 }

@@ -1,0 +1,118 @@
+// Windows BMP pictures.
+//
+// Only what a paint program saves by default is read: an info header of 40
+// bytes or one of its longer successors, 8 or 24 bits, no compression. Every
+// offset and size from the file is checked against the bytes present before
+// it is used.
+#include "platform/bmp.h"
+
+#include <cstring>
+#include <string>
+
+#include "core/debug.h"
+#include "core/fspath.h"
+#include "core/tlog.h"
+
+enum {
+    BMP_FILE_HEADER = 14,
+    BMP_INFO_MIN = 40,
+    BMP_CORE_HEADER = 12, // the old 16-bit header: not read
+};
+
+static int bmp_Refuse(const char* path, int code, size_t offset, const char* what)
+{
+    TLOG(TLOG_ERROR, "Bad BMP file [%s] at offset %zu: %s", path, offset, what);
+    return code;
+}
+
+static uint32_t bmp_U32(const uint8_t* p)
+{
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+static unsigned bmp_U16(const uint8_t* p) { return (unsigned)p[0] | (unsigned)p[1] << 8; }
+
+int Bmp_Read(const char* path, uint8_t** pixels, PAL_RGB palette[256], int* depth, int* width,
+             int* height)
+{
+    std::string file;
+    if (!path || !Fs_ReadAll(path, &file)) {
+        TLOG(TLOG_ERROR, "Unable to open BMP file [%s]", path ? path : "");
+        return BMP_CANT_OPEN;
+    }
+    const uint8_t* d = (const uint8_t*)file.data();
+    size_t len = file.size();
+
+    if (len < BMP_FILE_HEADER + 4 || d[0] != 'B' || d[1] != 'M')
+        return bmp_Refuse(path, BMP_NOT_BMP, 0, "expected the magic BM and a header");
+    size_t dataoff = bmp_U32(d + 10);
+    uint32_t hsize = bmp_U32(d + 14);
+    if (hsize == BMP_CORE_HEADER)
+        return bmp_Refuse(path, BMP_UNSUPPORTED, 14, "the old 12-byte header isn't read");
+    if (hsize < BMP_INFO_MIN || hsize > 1024)
+        return bmp_Refuse(path, BMP_NOT_BMP, 14, "expected an info header of 40 bytes or more");
+    if (len < BMP_FILE_HEADER + (size_t)hsize)
+        return bmp_Refuse(path, BMP_NOT_BMP, len, "the file ends inside the info header");
+
+    int32_t w = (int32_t)bmp_U32(d + 18), hraw = (int32_t)bmp_U32(d + 22);
+    unsigned planes = bmp_U16(d + 26), bits = bmp_U16(d + 28);
+    uint32_t compression = bmp_U32(d + 30), used = bmp_U32(d + 46);
+    if (planes != 1) return bmp_Refuse(path, BMP_NOT_BMP, 26, "expected one plane");
+    if (bits != 8 && bits != 24)
+        return bmp_Refuse(path, BMP_UNSUPPORTED, 28, "only 8 and 24 bits a pixel are read");
+    if (compression != 0)
+        return bmp_Refuse(path, BMP_UNSUPPORTED, 30, "only uncompressed pictures are read");
+    if (w < 1 || w > BMP_MAX_SIDE)
+        return bmp_Refuse(path, BMP_UNSUPPORTED, 18, "the width is outside 1..8192");
+    // A negative height stores the rows from the top.
+    int topdown = hraw < 0;
+    int64_t h = topdown ? -(int64_t)hraw : hraw;
+    if (h < 1 || h > BMP_MAX_SIDE)
+        return bmp_Refuse(path, BMP_UNSUPPORTED, 22, "the height is outside 1..8192");
+
+    // The palette follows the headers: 4 bytes {b, g, r, 0} an entry.
+    size_t paloff = BMP_FILE_HEADER + (size_t)hsize, entries = 0;
+    if (bits == 8) {
+        if (used > 256)
+            return bmp_Refuse(path, BMP_UNSUPPORTED, 46, "more than 256 palette entries");
+        entries = used ? used : 256;
+    }
+    if (dataoff < paloff + 4 * entries)
+        return bmp_Refuse(path, BMP_UNSUPPORTED, 10,
+                          "the pixel data overlaps the headers or the palette");
+    size_t bpp = bits / 8;
+    size_t stride = ((size_t)w * bpp + 3) & ~(size_t)3;
+    size_t need = stride * (size_t)h;
+    if (dataoff > len || len - dataoff < need)
+        return bmp_Refuse(path, BMP_UNSUPPORTED, len, "the file ends inside the pixel data");
+
+    size_t rowbytes = (size_t)w * bpp;
+    uint8_t* out = (uint8_t*)Debug_Malloc(rowbytes * (size_t)h);
+    for (int64_t y = 0; y < h; y++) {
+        const uint8_t* src = d + dataoff + stride * (size_t)(topdown ? y : h - 1 - y);
+        uint8_t* dst = out + rowbytes * (size_t)y;
+        if (bits == 8) {
+            memcpy(dst, src, rowbytes);
+        } else {
+            for (int32_t x = 0; x < w; x++) {
+                dst[3 * x] = src[3 * x + 2];
+                dst[3 * x + 1] = src[3 * x + 1];
+                dst[3 * x + 2] = src[3 * x];
+            }
+        }
+    }
+    if (palette) {
+        memset(palette, 0, 256 * sizeof(PAL_RGB));
+        for (size_t i = 0; i < entries; i++) {
+            const uint8_t* e = d + paloff + 4 * i;
+            palette[i] = PAL_RGB{e[2], e[1], e[0]};
+        }
+    }
+    if (pixels)
+        *pixels = out;
+    else
+        Debug_Free(&out);
+    if (depth) *depth = (int)bits;
+    if (width) *width = w;
+    if (height) *height = (int)h;
+    return BMP_OK;
+}

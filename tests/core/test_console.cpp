@@ -1,0 +1,176 @@
+// The debug console over memory streams.
+#include "core/console.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+class ConsoleTest : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        Console_SetStreams(nullptr, nullptr);
+        if (in_) fclose(in_);
+        if (out_) fclose(out_);
+        for (const char* name : {"spawn", "kill"}) Console_RemoveCommand(name);
+        Console_SetPrompt("> ");
+    }
+    // Feeds text as the console's input; its output goes to a temporary file.
+    void Feed(const std::string& text)
+    {
+        input_ = text;
+        if (in_) fclose(in_);
+        in_ = input_.empty() ? fopen("/dev/null", "r")
+                             : fmemopen(input_.data(), input_.size(), "r");
+        if (!out_) out_ = tmpfile();
+        ASSERT_TRUE(in_ && out_);
+        Console_SetStreams(in_, out_);
+    }
+    std::string Output()
+    {
+        fflush(out_);
+        rewind(out_);
+        std::string text;
+        char buf[512];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, out_)) > 0) text.append(buf, n);
+        return text;
+    }
+    std::vector<std::string> Tokens()
+    {
+        std::vector<std::string> out;
+        while (Console_NextToken()) out.push_back(Console_Token());
+        return out;
+    }
+
+    std::string input_;
+    FILE* in_ = nullptr;
+    FILE* out_ = nullptr;
+};
+
+using Strings = std::vector<std::string>;
+
+// ---- reading lines and tokens
+
+class ConsoleInput : public ConsoleTest {};
+
+TEST_F(ConsoleInput, TokensAreBlankSeparatedOrQuotedAndReadAsIntegersLikeAtoi)
+{
+    Feed("  build   \"Heavy Tank\" 12 \"\" -7x\n");
+    ASSERT_EQ(Console_ReadLine(), 1);
+    EXPECT_EQ(Tokens(), (Strings{"build", "Heavy Tank", "12", "", "-7x"}));
+    EXPECT_STREQ(Console_Token(), "");
+    EXPECT_EQ(Console_TokenInt(), 0);
+
+    Feed("go \"unclosed quote  \n-7x 42 +3 abc 99999999999 -99999999999\n");
+    ASSERT_EQ(Console_ReadLine(), 1);
+    EXPECT_EQ(Tokens(), (Strings{"go", "unclosed quote  "}));
+
+    ASSERT_EQ(Console_ReadLine(), 1);
+    std::vector<int> values;
+    while (Console_NextToken()) values.push_back(Console_TokenInt());
+    EXPECT_EQ(values, (std::vector<int>{-7, 42, 3, 0, 2147483647, -2147483647 - 1}));
+}
+
+TEST_F(ConsoleInput, LineKeepsAtMost198PrintableCharacters)
+{
+    Feed(std::string(300, 'a') + "\nx\ty\x01z\r\n\xc3\xa9t\xe9");
+    ASSERT_EQ(Console_ReadLine(), 1);
+    EXPECT_EQ(std::string(Console_Input()), std::string(198, 'a'));
+    ASSERT_EQ(Console_ReadLine(), 1);
+    EXPECT_STREQ(Console_Input(), "xyz");
+    // The last line has no line end but still counts.
+    ASSERT_EQ(Console_ReadLine(), 1);
+    EXPECT_STREQ(Console_Input(), "t");
+    EXPECT_EQ(Console_ReadLine(), 0);
+    EXPECT_STREQ(Console_Input(), "");
+    EXPECT_EQ(Console_NextToken(), 0);
+}
+
+// ---- printing
+
+class ConsoleOutput : public ConsoleTest {};
+
+TEST_F(ConsoleOutput, LinesAreCutToFiftyTheLastTwentyKeptAndThePromptToTen)
+{
+    Feed("");
+    for (int i = 0; i < 25; i++) Console_Printf("line %d", i);
+    ASSERT_EQ(Console_LineCount(), CONSOLE_HISTORY);
+    EXPECT_STREQ(Console_Line(0), "line 5");
+    EXPECT_STREQ(Console_Line(19), "line 24");
+    EXPECT_STREQ(Console_Line(20), "");
+    EXPECT_STREQ(Console_Line(-1), "");
+
+    Console_PrintLine(std::string(80, 'w').c_str());
+    EXPECT_EQ(std::string(Console_Line(19)), std::string(50, 'w'));
+    Console_PrintLine("first\nsecond");
+    EXPECT_STREQ(Console_Line(19), "first");
+    Console_SetPrompt("quorvex-debug> ");
+    EXPECT_STREQ(Console_Prompt(), "quorvex-de");
+    std::string out = Output();
+    EXPECT_NE(out.find("line 24\n" + std::string(50, 'w') + "\nfirst\n"), std::string::npos);
+}
+
+// ---- running commands
+
+class ConsoleRun : public ConsoleTest {};
+
+std::vector<int> s_spawned;
+int s_killed;
+
+void Spawn(void)
+{
+    while (Console_NextToken()) s_spawned.push_back(Console_TokenInt());
+}
+
+void Kill(void)
+{
+    s_killed++;
+}
+
+TEST_F(ConsoleRun, DispatchesOnTheFirstTokenUntilExit)
+{
+    s_spawned.clear();
+    ASSERT_EQ(Console_AddCommand("spawn", Spawn), 1);
+    Console_SetPrompt("dbg: ");
+    Feed("spawn 3 4\n\n   \nbogus arg\nSPAWN 5\nExit\nspawn 9\n");
+    Console_Run();
+    EXPECT_EQ(s_spawned, (std::vector<int>{3, 4, 5}));
+    std::string out = Output();
+    EXPECT_EQ(out.rfind("dbg: ", 0), 0u);
+    EXPECT_NE(out.find("Unknown command [bogus]\n"), std::string::npos) << out;
+    EXPECT_STREQ(Console_Line(Console_LineCount() - 1), "Unknown command [bogus]");
+}
+
+TEST_F(ConsoleRun, EndOfInputEndsTheConsole)
+{
+    s_killed = 0;
+    Console_AddCommand("kill", Kill);
+    Feed("kill\nkill");
+    Console_Run();
+    EXPECT_EQ(s_killed, 2);
+}
+
+TEST_F(ConsoleRun, ReplacedAndRemovedCommands)
+{
+    s_killed = 0;
+    s_spawned.clear();
+    Console_AddCommand("spawn", Kill);
+    Console_AddCommand("Spawn", Spawn);
+    Feed("spawn 1\n");
+    Console_Run();
+    EXPECT_EQ(s_spawned, (std::vector<int>{1}));
+    EXPECT_EQ(s_killed, 0);
+
+    Console_RemoveCommand("SPAWN");
+    Feed("spawn 2\n");
+    Console_Run();
+    EXPECT_EQ(s_spawned, (std::vector<int>{1}));
+    EXPECT_STREQ(Console_Line(Console_LineCount() - 1), "Unknown command [spawn]");
+}
+
+} // namespace

@@ -1,0 +1,240 @@
+// Multi-language strings: loading the list and its scripts, lookups, the
+// default form of missing keys and the fixed display texts.
+#include "core/mlstring.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "core/gamestate.h"
+#include "core/systems.h"
+#include "core/tlog.h"
+#include "support/testsupport.h"
+
+namespace {
+
+class MlsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        oldLog_ = Tlog_GetFile();
+        oldErrors_ = Tlog_GetErrorFile();
+        oldMask_ = Tlog_GetMask();
+        Tlog_SetFile(dir_.file("trace.log").c_str());
+        Tlog_SetErrorFile(dir_.file("error.log").c_str());
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING | TLOG_DIAG);
+    }
+    void TearDown() override
+    {
+        MLString_Unload();
+        MLString_SetDefault(nullptr);
+        Tlog_SetFile(oldLog_.c_str());
+        Tlog_SetErrorFile(oldErrors_.c_str());
+        Tlog_SetMask(oldMask_);
+    }
+    // A list naming one script that holds the given lines.
+    int LoadOne(const std::string& lines)
+    {
+        dir_.write("mlstring.cfg", "english.str\n");
+        dir_.write("english.str", lines);
+        return MLString_Load(dir_.file("mlstring.cfg").c_str());
+    }
+    std::string Get(const char* key, size_t size = 256, int log = 0, int* result = nullptr)
+    {
+        char buffer[256];
+        int r = MLString_Get(key, buffer, size, log);
+        if (result) *result = r;
+        return buffer;
+    }
+    bool Logged(const std::string& text) const
+    {
+        return dir_.read("trace.log").find(text) != std::string::npos;
+    }
+
+    QvTempDir dir_;
+    std::string oldLog_, oldErrors_;
+    unsigned oldMask_ = 0;
+};
+
+// ---- loading
+
+class MlsLoad : public MlsTest {};
+
+TEST_F(MlsLoad, LaterScriptsOverrideEarlierOnesAndKeysAreCountedOnce)
+{
+    dir_.write("data/mlstring.cfg", "; the full set, then corrections\nlocal\\english.str\n"
+                                    "local\\patch.str\n");
+    dir_.write("data/local/english.str", "#define HELLO \"Hello\"\n#define BYE \"Bye\"\n"
+                                         "#define SELL \"Sell it\"\n");
+    dir_.write("data/local/patch.str", "#define BYE \"Goodbye\"\n");
+    std::string list = dir_.path() + "\\data\\mlstring.cfg";
+    EXPECT_EQ(MLString_Load(list.c_str()), 3);
+    EXPECT_EQ(Get("HELLO"), "Hello");
+    EXPECT_EQ(Get("BYE"), "Goodbye");
+    EXPECT_TRUE(Logged("Loaded 3 multi-language strings from [" + list + "]"));
+}
+
+TEST_F(MlsLoad, MissingListLoadsNothingAndWarns)
+{
+    EXPECT_EQ(MLString_Load(dir_.file("nothing.cfg").c_str()), -1);
+    EXPECT_EQ(Get("HELLO"), "MLS ERROR");
+    EXPECT_TRUE(Logged("Cannot open the multi-language string list ["));
+}
+
+TEST_F(MlsLoad, BrokenOrMissingScriptsAreSkippedAndTheRestLoads)
+{
+    dir_.write("mlstring.cfg", "good.str gone.str broken.str");
+    dir_.write("good.str", "#define A \"a\"\n");
+    dir_.write("broken.str", "#define B \"b\"\nint = ;\n");
+    EXPECT_EQ(MLString_Load(dir_.file("mlstring.cfg").c_str()), 1);
+    EXPECT_EQ(Get("A"), "a");
+    EXPECT_EQ(Get("B"), "MLS DEFAULT [B]");
+    // Game paths: the list's directory and the name joined with a backslash.
+    EXPECT_TRUE(Logged("Cannot open string script [" + dir_.path() + "\\gone.str]"));
+    EXPECT_TRUE(Logged("String script [" + dir_.path() + "\\broken.str] not loaded"));
+}
+
+TEST_F(MlsLoad, ReloadingReplacesTheOldStrings)
+{
+    LoadOne("#define OLD \"old\"\n");
+    EXPECT_EQ(LoadOne("#define NEW \"new\"\n"), 1);
+    EXPECT_EQ(Get("OLD"), "MLS DEFAULT [OLD]");
+    EXPECT_EQ(Get("NEW"), "new");
+}
+
+// The base system loads the list from the data directory and forgets it at
+// close; without a list the game still starts.
+TEST_F(MlsLoad, BaseSystemLoadsTheDataDirectoryListAndUnloadsAtClose)
+{
+    dir_.write("data/mlstring.cfg", "english.str\n");
+    dir_.write("data/english.str", "#define MLS_DISP_SELL \"Sell now\"\n");
+    Game_SetDirectories(dir_.path().c_str(), "data", "", "save", "scenario");
+    InitBaseSystem();
+    EXPECT_EQ(Get("MLS_DISP_SELL"), "Sell now");
+    EXPECT_STREQ(MLString_Display(MLSD_SELL), "Sell now");
+    CloseBaseSystem();
+    EXPECT_EQ(Get("MLS_DISP_SELL"), "MLS ERROR");
+    EXPECT_STREQ(MLString_Display(MLSD_SELL), "Sell");
+
+    Game_SetDirectories(dir_.path().c_str(), "nodata", "", "save", "scenario");
+    InitBaseSystem();
+    EXPECT_STREQ(MLString_Display(MLSD_SELL), "Sell");
+    CloseBaseSystem();
+    Game_ResetState();
+}
+
+// ---- lookups
+
+class MlsGet : public MlsTest {};
+
+TEST_F(MlsGet, FoundKeyCopiesItsTextCutToTheBuffer)
+{
+    LoadOne("#define TANK \"Heavy Tank\"\n");
+    int result = 0;
+    EXPECT_EQ(Get("TANK", 256, 0, &result), "Heavy Tank");
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Get("TANK", 6, 0, &result), "Heavy");
+    EXPECT_EQ(result, 1);
+
+    char untouched[4] = "xyz";
+    EXPECT_EQ(MLString_Get("TANK", untouched, 0, 0), 1);
+    EXPECT_STREQ(untouched, "xyz");
+}
+
+TEST_F(MlsGet, MissingKeyGivesDefaultAndKeyAndLogsOnlyWhenAsked)
+{
+    LoadOne("#define TANK \"Heavy Tank\"\n");
+    int result = 1;
+    EXPECT_EQ(Get("NOPE", 256, 0, &result), "MLS DEFAULT [NOPE]");
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(Logged("No conversion"));
+    EXPECT_EQ(Get("NOPE", 8, 1, &result), "MLS DEF");
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(Logged("No conversion for [NOPE]"));
+    EXPECT_EQ(Get(nullptr), "MLS DEFAULT []");
+}
+
+TEST_F(MlsGet, DefaultTextCanBeChangedAndRestored)
+{
+    LoadOne("");
+    MLString_SetDefault("?");
+    EXPECT_EQ(Get("KEY"), "? [KEY]");
+    MLString_SetDefault(std::string(100, 'd').c_str());
+    EXPECT_EQ(Get("K"), std::string(63, 'd') + " [K]");
+    MLString_SetDefault(nullptr);
+    EXPECT_EQ(Get("KEY"), "MLS DEFAULT [KEY]");
+}
+
+TEST_F(MlsGet, BeforeLoadingAndAfterUnloadingEveryKeyIsAnError)
+{
+    int result = 1;
+    EXPECT_EQ(Get("TANK", 256, 1, &result), "MLS ERROR");
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Get("TANK", 4), "MLS");
+    LoadOne("#define TANK \"Heavy Tank\"\n");
+    MLString_Unload();
+    EXPECT_EQ(Get("TANK"), "MLS ERROR");
+}
+
+TEST_F(MlsGet, GetOrDefineUsesTheDefaultAndLogsAPastableLine)
+{
+    LoadOne("#define OkTitle \"Accept\"\n");
+    char buffer[64];
+    EXPECT_EQ(MLString_GetOrDefine("OkTitle", "OK", buffer, sizeof buffer), 1);
+    EXPECT_STREQ(buffer, "Accept");
+    EXPECT_EQ(MLString_GetOrDefine("CancelTitle", "Cancel", buffer, sizeof buffer), 0);
+    EXPECT_STREQ(buffer, "Cancel");
+    EXPECT_TRUE(Logged("#define CancelTitle \"Cancel\""));
+    EXPECT_FALSE(Logged("#define OkTitle"));
+}
+
+// ---- the fixed display texts
+
+class MlsDisplay : public MlsTest {};
+
+TEST_F(MlsDisplay, KeysWithoutTextKeepTheirBuiltInText)
+{
+    EXPECT_STREQ(MLString_Display(MLSD_SELL), "Sell");
+    LoadOne("#define MLS_DISP_SELL \"Vendre\"\n#define MLS_EVNT_NOTRAIL \"Aucune\"\n");
+    EXPECT_STREQ(MLString_Display(MLSD_SELL), "Vendre");
+    EXPECT_STREQ(MLString_Display(MLSD_NOTRAIL), "Aucune");
+    EXPECT_STREQ(MLString_Display(MLSD_PAUSED), "Paused");
+    EXPECT_STREQ(MLString_DisplayKey(MLSD_NOTRAIL), "MLS_EVNT_NOTRAIL");
+    MLString_Unload();
+    EXPECT_STREQ(MLString_Display(MLSD_SELL), "Sell");
+}
+
+// The display prints these with one integer: a text asking for a string or
+// a second number would read an argument that isn't there.
+TEST_F(MlsDisplay, FormatTextsTakingOtherArgumentsKeepTheBuiltInFormat)
+{
+    LoadOne("#define MLS_DISP_N_QUEUED \"%s queued\"\n"
+            "#define MLS_EVNT_NEWTRAIL \"Trail %d of %d\"\n"
+            "#define MLS_DISP_UPGRADE_N \"Upgrade: %5d credits (100%%)\"\n"
+            "#define MLS_DISP_WATERSALE \"Water sale charge\"\n");
+    EXPECT_STREQ(MLString_Display(MLSD_N_QUEUED), "%d queued");
+    EXPECT_STREQ(MLString_Display(MLSD_NEWTRAIL), "Trail %d");
+    EXPECT_STREQ(MLString_Display(MLSD_UPGRADE_N), "Upgrade: %5d credits (100%%)");
+    EXPECT_STREQ(MLString_Display(MLSD_WATERSALE), "Water sale charge");
+    EXPECT_TRUE(Logged("Text of [MLS_DISP_N_QUEUED] is not a format for one integer"));
+}
+
+// The demo's own strings define every display key, so its screens never fall
+// back to a built-in text.
+TEST_F(MlsDisplay, DemoStringsDefineEveryDisplayKey)
+{
+    std::filesystem::path root = std::filesystem::path(__FILE__).parent_path() / ".." / "..";
+    std::string list = (root / "data" / "demo" / "data" / "mlstring.cfg").string();
+    ASSERT_GT(MLString_Load(list.c_str()), 0) << list;
+    for (int id = 0; id < MLSD_COUNT; id++) {
+        char buffer[256];
+        EXPECT_EQ(MLString_Get(MLString_DisplayKey(id), buffer, sizeof buffer, 0), 1)
+            << MLString_DisplayKey(id);
+        EXPECT_STREQ(MLString_Display(id), buffer) << MLString_DisplayKey(id);
+    }
+    EXPECT_EQ(dir_.read("error.log"), "");
+}
+
+} // namespace

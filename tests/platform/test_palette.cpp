@@ -1,0 +1,320 @@
+// The palette, the colour match, the colour tables, the flashing entries and
+// the palette information file.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "core/tlog.h"
+#include "gen_palette.h"
+#include "platform/palette.h"
+#include "support/testsupport.h"
+
+namespace {
+
+// The nearest candidate by brute force: what Graph_ColourMatch must agree with.
+int BruteNearest(int r, int g, int b)
+{
+    int best = -1;
+    long bestd = 0;
+    for (int i = 1; i < 256; i++) {
+        if (i >= PAL_FLASH_FIRST && i < PAL_FLASH_FIRST + PAL_FLASH_COUNT) continue;
+        long dr = g_Palette[i].r - r, dg = g_Palette[i].g - g, db = g_Palette[i].b - b;
+        long d = dr * dr + dg * dg + db * db;
+        if (best < 0 || d < bestd) best = i, bestd = d;
+    }
+    return best;
+}
+
+int Expand5(int c5) { return (c5 * 255 + 15) / 31; }
+
+void UseDemoPalette()
+{
+    Mkdata_DemoPalette(&g_PalInfo);
+    Display_ApplyPalette();
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ setting
+
+TEST(PaletteEntries, SixBitAndFourByteSettersScaleAndStayInRange)
+{
+    uint8_t rgb6[3 * 3] = {63, 0, 32, 1, 2, 3, 0xFF, 64, 10};
+    uint32_t v = g_PaletteVersion;
+    Graph_SetPalette(rgb6, 100, 3);
+    EXPECT_EQ(g_PaletteVersion, v + 1);
+    EXPECT_EQ(g_Palette[100].r, 252);
+    EXPECT_EQ(g_Palette[100].b, 128);
+    EXPECT_EQ(g_Palette[101].g, 8);
+    EXPECT_EQ(g_Palette[102].r, 252); // only the low 6 bits count
+    EXPECT_EQ(g_Palette[102].g, 0);
+
+    // Entries past 255 or before 0 are skipped, not written beyond the palette.
+    uint8_t four[4 * 10];
+    for (int i = 0; i < 40; i++) four[i] = (uint8_t)(i + 1);
+    Video_SetPalette(four, 250, 10);
+    EXPECT_EQ(g_Palette[255].r, 21);
+    Video_SetPalette(four, -2, 3);
+    EXPECT_EQ(g_Palette[0].r, 9);
+    EXPECT_EQ(g_Palette[0].g, 10);
+    EXPECT_EQ(g_Palette[0].b, 11);
+
+    uint8_t back[6 * 3];
+    memset(back, 0xEE, sizeof back);
+    Graph_GetPalette(back, 253, 6);
+    EXPECT_EQ(back[0], g_Palette[253].r);
+    EXPECT_EQ(back[8], g_Palette[255].b);
+    EXPECT_EQ(back[9], 0xEE); // nothing read for 256 and 257
+}
+
+// ------------------------------------------------------------------ matching
+
+class ColourMatch : public testing::Test {
+protected:
+    void SetUp() override { UseDemoPalette(); }
+};
+
+TEST_F(ColourMatch, AgreesWithBruteForceOverEveryColour)
+{
+    for (int c = 0; c < 32768; c++) {
+        int want = BruteNearest(Expand5(c >> 10), Expand5((c >> 5) & 31), Expand5(c & 31));
+        ASSERT_EQ(Graph_ColourMatch((uint16_t)c), want) << "colour " << c;
+    }
+    EXPECT_EQ(Graph_ColourMatch(0x8000), Graph_ColourMatch(0)); // bit 15 ignored
+}
+
+TEST_F(ColourMatch, FindsEachPaletteColourExactlyAndTiesGoLow)
+{
+    // A palette whose colours all lie on the 15-bit grid and differ.
+    for (int i = 0; i < 256; i++)
+        g_Palette[i] = PAL_RGB{(uint8_t)Expand5(i % 32), (uint8_t)Expand5(i / 32 * 4),
+                               (uint8_t)Expand5((i * 7) % 32)};
+    g_Palette[200] = g_Palette[60]; // a duplicate: the lower index wins
+    g_PaletteVersion++;
+    for (int i = 1; i < 256; i++) {
+        if (i >= PAL_FLASH_FIRST && i < PAL_FLASH_FIRST + PAL_FLASH_COUNT) continue;
+        const PAL_RGB& c = g_Palette[i];
+        int want = i == 200 ? 60 : i;
+        ASSERT_EQ(Graph_ColourMatch(Graph_Rgb15(c.r, c.g, c.b)), want) << "index " << i;
+    }
+}
+
+TEST_F(ColourMatch, NeverPicksTransparentOrFlashingEntries)
+{
+    // Black and pure flash colours still land on steady, visible entries.
+    for (uint16_t c : {Graph_Rgb15(0, 0, 0), Graph_Rgb15(255, 0, 0), Graph_Rgb15(0, 255, 0),
+                       Graph_Rgb15(128, 128, 128)}) {
+        int m = Graph_ColourMatch(c);
+        EXPECT_NE(m, 0);
+        EXPECT_FALSE(m >= PAL_FLASH_FIRST && m < PAL_FLASH_FIRST + PAL_FLASH_COUNT) << m;
+    }
+}
+
+TEST_F(ColourMatch, FollowsPaletteChangesButNotFlashing)
+{
+    uint16_t grey = Graph_Rgb15(100, 100, 100);
+    int before = Graph_ColourMatch(grey);
+    for (uint32_t f = 0; f < 40; f++) Display_CycleFlashColours(f);
+    EXPECT_EQ(Graph_ColourMatch(grey), before);
+
+    PAL_RGB exact{(uint8_t)Expand5(12), (uint8_t)Expand5(12), (uint8_t)Expand5(12)};
+    uint8_t entry[4] = {exact.r, exact.g, exact.b, 0};
+    Video_SetPalette(entry, 250, 1);
+    EXPECT_EQ(Graph_ColourMatch(Graph_Rgb15(exact.r, exact.g, exact.b)), 250);
+}
+
+// ------------------------------------------------------------------ tables
+
+class ColourTables : public testing::Test {
+protected:
+    void SetUp() override { UseDemoPalette(); }
+};
+
+TEST_F(ColourTables, GreyRemapTruncatesTheWeightedSumInFloat)
+{
+    const PAL_RGB probes[] = {{255, 255, 255}, {10, 20, 30}, {5, 5, 5}, {0, 0, 3}, {1, 2, 200}};
+    const int want[] = {63, 4, 1, 0, 10};
+    for (int k = 0; k < 5; k++) g_PalInfo.colours[100 + k] = probes[k];
+    Display_ApplyPalette();
+    for (int k = 0; k < 5; k++) EXPECT_EQ(g_GreyRemap[100 + k], want[k]) << k;
+}
+
+TEST_F(ColourTables, TeamRemapsShiftTheTeamRangeByEightPerValue)
+{
+    for (int c = 0; c < 8; c++) g_PalInfo.teamcolour[c] = (uint8_t)c;
+    g_PalInfo.teamcolour[7] = 30; // 32 + 240 and beyond caps at 255
+    Display_BuildTeamRemaps();
+    for (int c = 0; c < 8; c++) {
+        for (int i = 0; i < 256; i++) {
+            int want = i;
+            if (i >= 32 && i <= 41) want = std::min(255, i + 8 * g_PalInfo.teamcolour[c]);
+            ASSERT_EQ(g_TeamRemap[c][i], want) << "team colour " << c << " index " << i;
+        }
+    }
+    EXPECT_EQ(g_TeamRemap[3][32], 56);
+    EXPECT_EQ(g_TeamRemap[7][41], 255);
+}
+
+TEST_F(ColourTables, TablesKeepTransparencyAndMoveBrightnessTheRightWay)
+{
+    auto lum = [](int i) {
+        return 30 * g_Palette[i].r + 59 * g_Palette[i].g + 11 * g_Palette[i].b;
+    };
+    EXPECT_EQ(g_TranslucentTable[0], 0);
+    EXPECT_EQ(g_HighlightTable[0], 0);
+    EXPECT_EQ(g_DimTable[0], 0);
+    EXPECT_EQ(g_TitleTextTable[0], 0);
+    for (int s = 0; s < 256; s++) EXPECT_EQ(g_ShadeTable[s][0], 0);
+    for (int i = 1; i < 256; i++) {
+        EXPECT_EQ(g_ShadeTable[128][i], i);
+        EXPECT_NE(g_DimTable[i], 0);
+        // Matching quantises, so allow a small step the wrong way.
+        if (lum(i) > 2000) {
+            EXPECT_LT(lum(g_DimTable[i]), lum(i)) << i;
+        }
+        EXPECT_GE(lum(g_HighlightTable[i]) + 1500, lum(i)) << i;
+    }
+    // White dims to the mid grey and the title ramp turns it gold.
+    EXPECT_EQ(g_DimTable[MKPAL_WHITE], Graph_ColourMatch(Graph_Rgb15(127, 127, 127)));
+    const PAL_RGB& gold = g_Palette[g_TitleTextTable[MKPAL_WHITE]];
+    EXPECT_GT(gold.r, gold.b + 100);
+}
+
+TEST_F(ColourTables, BlendLevelsMoveFromDestinationTowardsSource)
+{
+    const int white = MKPAL_WHITE, black = 1; // 1 is the darkest grey
+    int prev = -1;
+    for (int l = 0; l < BLEND_LEVELS; l++) {
+        const PAL_RGB& c = g_Palette[g_BlendTables[l][white][black]];
+        int want = (255 * (l + 1) + g_Palette[black].r * (4 - l) + 2) / 5;
+        EXPECT_NEAR(c.r, want, 20) << "level " << l;
+        EXPECT_GT(c.r, prev);
+        prev = c.r;
+    }
+    // A colour over itself stays itself at every level.
+    for (int l = 0; l < BLEND_LEVELS; l++)
+        for (int i : {MKPAL_TEAMS + 5, MKPAL_TERRAIN + 40, (int)MKPAL_WHITE})
+            EXPECT_EQ(g_BlendTables[l][i][i], i);
+}
+
+// ------------------------------------------------------------------ flashing
+
+TEST(FlashColours, PairsSwapEveryEightFramesAndBumpOnlyOnChange)
+{
+    UseDemoPalette();
+    Display_SetFlashColours();
+    auto bright = [](int i) { return g_Palette[i].r + g_Palette[i].g + g_Palette[i].b; };
+    EXPECT_EQ(g_Palette[16].r, 255);
+    EXPECT_EQ(g_Palette[16].g, 0);
+    EXPECT_EQ(g_Palette[18].g, 255);
+    EXPECT_EQ(g_Palette[20].b, 255);
+    for (int p = 16; p < 22; p += 2) EXPECT_GT(bright(p), bright(p + 1));
+
+    uint8_t blend[256];
+    memcpy(blend, g_BlendTables[2][40], 256);
+    uint32_t v = g_PaletteVersion;
+    for (uint32_t f = 0; f < 8; f++) Display_CycleFlashColours(f);
+    EXPECT_EQ(g_PaletteVersion, v); // already in phase 0: nothing to upload
+    Display_CycleFlashColours(8);
+    EXPECT_EQ(g_PaletteVersion, v + 1);
+    for (int p = 16; p < 22; p += 2) EXPECT_LT(bright(p), bright(p + 1));
+    Display_CycleFlashColours(15);
+    EXPECT_EQ(g_PaletteVersion, v + 1);
+    Display_CycleFlashColours(16);
+    EXPECT_EQ(g_PaletteVersion, v + 2);
+    for (int p = 16; p < 22; p += 2) EXPECT_GT(bright(p), bright(p + 1));
+    EXPECT_EQ(memcmp(blend, g_BlendTables[2][40], 256), 0);
+}
+
+// ------------------------------------------------------------------ PALS files
+
+class PalsFile : public testing::Test {
+protected:
+    QvTempDir dir;
+    QvTempDir logdir;
+    PALINFO demo;
+    void SetUp() override
+    {
+        Tlog_SetFile(logdir.file("trace.log").c_str());
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetOptions(0);
+        Mkdata_DemoPalette(&demo);
+        for (int t = 0; t < 8; t++) demo.teamcolour[t] = (uint8_t)(t * 3 + 1);
+    }
+    void TearDown() override { Tlog_SetFile(nullptr); }
+    std::string Log() const { return logdir.read("trace.log"); }
+    std::string Good()
+    {
+        EXPECT_EQ(Palstuff_Write(dir.file("good.pal").c_str(), &demo), 1);
+        return dir.read("good.pal");
+    }
+    // Loads bytes from a file; g_PalInfo must be unchanged when refused.
+    int Load(const std::string& bytes)
+    {
+        logdir.write("trace.log", "");
+        dir.write("bad.pal", bytes);
+        return Palstuff_LoadInfo(dir.file("bad.pal").c_str());
+    }
+};
+
+TEST_F(PalsFile, WriteThenReadGivesTheSameInformation)
+{
+    std::string bytes = Good();
+    ASSERT_EQ(bytes.size(), (size_t)PALS_FILE_SIZE);
+    EXPECT_EQ(bytes.substr(0, 8), std::string("PALS\x00\x01\x00\x00", 8));
+    memset(&g_PalInfo, 0, sizeof g_PalInfo);
+    ASSERT_EQ(Palstuff_LoadInfo(dir.file("good.pal").c_str()), 1);
+    EXPECT_EQ(memcmp(g_PalInfo.colours, demo.colours, sizeof demo.colours), 0);
+    EXPECT_EQ(memcmp(g_PalInfo.teamcolour, demo.teamcolour, 8), 0);
+
+    Display_ApplyPalette();
+    EXPECT_EQ(g_Palette[200].g, demo.colours[200].g);
+    EXPECT_EQ(g_TeamRemap[2][33], 33 + 8 * 7);
+}
+
+TEST_F(PalsFile, RefusesEveryTruncationAndLongFileNamingTheOffset)
+{
+    std::string bytes = Good();
+    PALINFO kept;
+    Mkdata_DemoPalette(&kept);
+    g_PalInfo = kept;
+    for (size_t n : {0u, 3u, 4u, 7u, 8u, 500u, 776u, 783u}) {
+        EXPECT_EQ(Load(bytes.substr(0, n)), 0) << n;
+        EXPECT_NE(Log().find("at offset " + std::to_string(n)), std::string::npos) << Log();
+    }
+    EXPECT_EQ(Load(bytes + "x"), 0);
+    EXPECT_NE(Log().find("at offset 784"), std::string::npos);
+    EXPECT_NE(Log().find(dir.file("bad.pal")), std::string::npos);
+    EXPECT_EQ(memcmp(&g_PalInfo, &kept, sizeof kept), 0);
+}
+
+TEST_F(PalsFile, RefusesWrongMagicAndVersion)
+{
+    std::string bytes = Good();
+    std::string magic = bytes, version = bytes;
+    magic[0] = 'p';
+    version[5] = 2;
+    EXPECT_EQ(Load(magic), 0);
+    EXPECT_NE(Log().find("at offset 0: expected the magic PALS"), std::string::npos) << Log();
+    EXPECT_EQ(Load(version), 0);
+    EXPECT_NE(Log().find("at offset 4: expected version 0x100"), std::string::npos) << Log();
+    EXPECT_EQ(Palstuff_LoadInfo(dir.file("missing.pal").c_str()), 0);
+    EXPECT_NE(Log().find("missing.pal"), std::string::npos);
+}
+
+TEST_F(PalsFile, FailedWriteKeepsThePreviousFile)
+{
+    std::string before = Good();
+    PALINFO other = demo;
+    other.colours[9].r ^= 0xFF;
+    EXPECT_EQ(Palstuff_Write(dir.file("nodir/x.pal").c_str(), &other), 0);
+    // The temporary file can't be made when a directory holds its name.
+    dir.write("good.pal.tmp" + std::to_string((long)getpid()) + "/blocker", "x");
+    EXPECT_EQ(Palstuff_Write(dir.file("good.pal").c_str(), &other), 0);
+    EXPECT_EQ(dir.read("good.pal"), before);
+    EXPECT_NE(Log().find("Unable to write to file"), std::string::npos);
+}

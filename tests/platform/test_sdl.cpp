@@ -1,0 +1,310 @@
+// The SDL backend: the scan-code table, and (with a display) the window, the
+// picture it shows, scripted window events and the audio device.
+//
+// The display tests need an X display. Without DISPLAY they skip, so that a
+// developer's run of test_platform passes; CTest runs them once more under
+// xvfb-run with QV_REQUIRE_DISPLAY=1, which turns the skip into a failure.
+// The picture is read back from the renderer (PlatSdl_ReadBack draws the
+// last frame's texture again and reads the render target), which covers the
+// palette conversion, the texture upload and the scaling to the window.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "core/config.h"
+#include "demo/testframe.h"
+#include "platform/cursor.h"
+#include "platform/demofixture.h"
+#include "platform/graph.h"
+#include "platform/input.h"
+#include "platform/palette.h"
+#include "platform/plat.h"
+#include "platform/sound.h"
+#include "platform/video.h"
+#include "support/testsupport.h"
+
+TEST(SdlScanCodes, GameKeysHaveTheirCodes)
+{
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_ESCAPE), SC_ESCAPE);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_1), SC_1);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_Q), SC_Q);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_A), SC_A);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_TAB), SC_TAB);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_LSHIFT), SC_LSHIFT);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_RSHIFT), SC_RSHIFT);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_LCTRL), SC_LCTRL);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_RCTRL), SC_RCTRL);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_LALT), SC_LALT);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_RALT), SC_RALT);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_F1), SC_F1);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_F12), SC_F12);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_KP_ENTER), SC_KP_ENTER);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_KP_DIVIDE), SC_KP_DIVIDE);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_UP), SC_UP);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_LEFT), SC_LEFT);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_RIGHT), SC_RIGHT);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_DOWN), SC_DOWN);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_HOME), SC_HOME);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_PAGEUP), SC_PGUP);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_END), SC_END);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_PAGEDOWN), SC_PGDN);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_INSERT), SC_INSERT);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_DELETE), SC_DELETE);
+    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_AUDIOPLAY), 0) << "unknown to the game";
+}
+
+TEST(SdlScanCodes, NoTwoKeysShareACodeAndTheMainBlockIsComplete)
+{
+    std::set<int> codes;
+    for (int s = 0; s < SDL_NUM_SCANCODES; s++) {
+        int c = PlatSdl_ScanCode(s);
+        if (!c) continue;
+        EXPECT_TRUE(codes.insert(c).second) << "code " << c << " twice (SDL " << s << ")";
+    }
+    // Every code of 1..83 (the main block, function keys and keypad) is reachable.
+    for (int c = 1; c <= 83; c++) EXPECT_TRUE(codes.count(c)) << "no key gives " << c;
+}
+
+// ---- with a display ----
+
+class SdlDisplay : public testing::Test {
+protected:
+    QvTempDir dir;
+    bool open = false;
+
+    void SetUp() override
+    {
+        const char* display = getenv("DISPLAY");
+        const bool required = getenv("QV_REQUIRE_DISPLAY") != nullptr;
+        if (!display || !*display) {
+            if (required) FAIL() << "QV_REQUIRE_DISPLAY is set but there is no DISPLAY";
+            GTEST_SKIP() << "no DISPLAY: the SDL display tests run under xvfb-run (ctest)";
+        }
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        if (!Plat_InitWith(&g_PlatSdl)) {
+            if (required) FAIL() << "SDL could not start on DISPLAY " << display;
+            GTEST_SKIP() << "SDL could not start on DISPLAY " << display;
+        }
+        open = true;
+        Cfg_SetDefaults(&g_Config);
+        g_Config.windowed = 1;
+        Input_Init();
+        Video_Init();
+    }
+    void TearDown() override
+    {
+        if (!open) return;
+        Demo_Close();
+        Cursor_Unload();
+        Video_Close();
+        Input_Close();
+        Plat_ClearQuit();
+        Plat_SetActive(1);
+        Plat_Close();
+    }
+    // Runs the pump until SDL's queue stays empty.
+    void Drain()
+    {
+        for (int i = 0; i < 20; i++) Plat_PumpMessages();
+    }
+};
+
+TEST_F(SdlDisplay, OpensTheTitledWindowAt640x480)
+{
+    const char* title = nullptr;
+    int w = 0, h = 0;
+    ASSERT_TRUE(PlatSdl_WindowInfo(&title, &w, &h));
+    EXPECT_STREQ(title, "Quorvex Engine");
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    EXPECT_TRUE(Video_IsWindowed());
+    EXPECT_FALSE(Plat_IsHeadless());
+}
+
+// The palette index of each read-back colour, taking for each colour the
+// first index that has it, so that duplicate palette colours compare equal.
+static std::vector<uint8_t> Canonical(const uint8_t* indices)
+{
+    std::vector<uint8_t> out(indices, indices + (size_t)PLAT_WIDTH * PLAT_HEIGHT);
+    uint8_t first[256];
+    for (int i = 0; i < 256; i++) {
+        first[i] = (uint8_t)i;
+        for (int j = 0; j < i; j++)
+            if (!memcmp(&g_Palette[i], &g_Palette[j], sizeof(PAL_RGB))) {
+                first[i] = (uint8_t)j;
+                break;
+            }
+    }
+    for (uint8_t& p : out) p = first[p];
+    return out;
+}
+
+TEST_F(SdlDisplay, WindowShowsTheTestFrameWithTheCursor)
+{
+    ASSERT_TRUE(DemoFixture_Write(dir.path()));
+    ASSERT_TRUE(Demo_LoadAssets(dir.path().c_str()));
+    ASSERT_TRUE(Cursor_Load(dir.file("mouse.crs").c_str()));
+    BITMAP* bb = Backbuf_Lock();
+    Demo_DrawTestFrame(bb);
+    ASSERT_EQ(DemoFixture_Crc(bb->data), kGoldenTestFrame);
+
+    // The pointer warped into place; SDL's own report of it is drained
+    // before the flip so that only the scripted position counts.
+    Mouse_SetPos(GOLDEN_CURSOR_X, GOLDEN_CURSOR_Y);
+    Drain();
+    Input_RawMouseMove(GOLDEN_CURSOR_X, GOLDEN_CURSOR_Y);
+    Graph_FlipWithCursor();
+    int x, y;
+    Mouse_GetState(&x, &y, nullptr);
+    ASSERT_EQ(x, GOLDEN_CURSOR_X);
+    ASSERT_EQ(y, GOLDEN_CURSOR_Y);
+
+    std::vector<uint32_t> rgb((size_t)PLAT_WIDTH * PLAT_HEIGHT);
+    ASSERT_TRUE(PlatSdl_ReadBack(rgb.data()));
+    // Back through the palette to indices.
+    std::vector<uint8_t> indices(rgb.size());
+    size_t unmatched = 0;
+    for (size_t i = 0; i < rgb.size(); i++) {
+        int found = -1;
+        for (int c = 0; c < 256 && found < 0; c++)
+            if (rgb[i] == ((uint32_t)g_Palette[c].r << 16 | (uint32_t)g_Palette[c].g << 8 |
+                           g_Palette[c].b))
+                found = c;
+        if (found < 0) unmatched++;
+        indices[i] = (uint8_t)(found < 0 ? 0 : found);
+    }
+    EXPECT_EQ(unmatched, 0u) << "colours the palette doesn't have";
+
+    std::vector<uint8_t> expect(bb->data, bb->data + rgb.size());
+    BITMAP eb;
+    Graph_InitBitmap(&eb, PLAT_WIDTH, PLAT_HEIGHT, expect.data());
+    Cursor_Draw(&eb, GOLDEN_CURSOR_X, GOLDEN_CURSOR_Y);
+    EXPECT_EQ(DemoFixture_Crc(expect.data()), kGoldenTestFrameWithCursor);
+    // The palette repeats some colours, so both sides are compared with each
+    // colour's first index.
+    EXPECT_TRUE(DemoFixture_Matches(Canonical(indices.data()).data(), g_Palette,
+                                    DemoFixture_Crc(Canonical(expect.data()).data()),
+                                    "testframe_window_actual.pcx"));
+}
+
+static SDL_Event KeyEvent(Uint32 type, SDL_Scancode sc, SDL_Keycode sym, Uint16 mod)
+{
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = type;
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = sc;
+    e.key.keysym.sym = sym;
+    e.key.keysym.mod = mod;
+    return e;
+}
+
+static SDL_Event TextEvent(const char* text)
+{
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_TEXTINPUT;
+    strncpy(e.text.text, text, sizeof e.text.text - 1);
+    return e;
+}
+
+TEST_F(SdlDisplay, KeysTakeTheirCharacterFromTheTextThatFollows)
+{
+    Drain();
+    Input_Init();
+    std::vector<SDL_Event> script = {
+        KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, 0),
+        KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_2, SDLK_2, KMOD_RSHIFT),
+        TextEvent("\""), // a layout where Shift+2 types a quote
+        KeyEvent(SDL_KEYUP, SDL_SCANCODE_2, SDLK_2, KMOD_RSHIFT),
+        KeyEvent(SDL_KEYUP, SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, 0),
+        KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_E, SDLK_e, 0),
+        TextEvent("\xC3\xA9"), // é, Latin-1 0xE9
+        KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN, 0),
+        KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_A, SDLK_a, KMOD_LCTRL), // no text: Ctrl+A is 1
+        KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_B, SDLK_b, 0),          // no text came: ASCII
+    };
+    SDL_Event repeat = KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_B, SDLK_b, 0);
+    repeat.key.repeat = 1;
+    script.push_back(repeat); // a held key is one press
+    for (SDL_Event& e : script) ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    Plat_PumpMessages();
+
+    struct {
+        int scan, ch;
+    } want[] = {{SC_RSHIFT, 0}, {SC_1 + 1, '"'}, {18, 0xE9}, {SC_RETURN, 13}, {SC_A, 1}, {48, 'b'}};
+    for (const auto& w : want) {
+        KEY_EVENT k;
+        ASSERT_TRUE(Input_GetKeyEvent(&k)) << "missing key " << w.scan;
+        EXPECT_EQ((int)k.scancode, w.scan);
+        EXPECT_EQ(k.ch[0], w.ch) << "key " << w.scan;
+    }
+    EXPECT_FALSE(Input_GetKeyEvent(nullptr));
+    EXPECT_TRUE(Input_KeyDown(48));
+    EXPECT_FALSE(Input_KeyDown(SC_RSHIFT));
+}
+
+TEST_F(SdlDisplay, WindowEventsReachActivationQuitAndTheMouse)
+{
+    Drain();
+    Input_Init();
+    Input_RawKey(SC_TAB, 1, 9);
+
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    SDL_PushEvent(&e);
+    Plat_PumpMessages();
+    EXPECT_FALSE(Plat_IsActive());
+    EXPECT_FALSE(Input_KeyDown(SC_TAB)) << "keys are let go with the focus";
+    e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+    SDL_PushEvent(&e);
+    Plat_PumpMessages();
+    EXPECT_TRUE(Plat_IsActive());
+
+    SDL_zero(e);
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.button = SDL_BUTTON_RIGHT;
+    e.button.state = SDL_PRESSED;
+    e.button.x = 123;
+    e.button.y = 456;
+    SDL_PushEvent(&e);
+    SDL_zero(e);
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.y = -2;
+    SDL_PushEvent(&e);
+    Plat_PumpMessages();
+    EVENT* head = nullptr;
+    EVENT* tail = nullptr;
+    ASSERT_EQ(Event_Poll(&head, &tail), 3);
+    EVENT ev;
+    Event_Get(&head, &tail, &ev);
+    EXPECT_EQ(ev.kind, (uint32_t)EV_KEY);
+    Event_Get(&head, &tail, &ev);
+    EXPECT_EQ(ev.kind, (uint32_t)EV_RIGHTDOWN);
+    EXPECT_EQ(ev.x, 123);
+    EXPECT_EQ(ev.y, 456);
+    Event_Get(&head, &tail, &ev);
+    EXPECT_EQ(ev.kind, (uint32_t)EV_WHEEL);
+    EXPECT_EQ(ev.value, -240);
+
+    SDL_zero(e);
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+    EXPECT_EQ(Plat_PumpMessages(), 0) << "closing the window quits";
+}
+
+TEST_F(SdlDisplay, AudioDeviceOpensAndTheMixerFeedsIt)
+{
+    Sound_Init();
+    EXPECT_TRUE(Sound_DigitalOn()) << "SDL's dummy audio driver";
+    Plat_LockAudio(1); // the callback is held off...
+    Plat_LockAudio(0); // ...and let go
+    Sound_Close();
+    EXPECT_FALSE(Sound_DigitalOn());
+}
