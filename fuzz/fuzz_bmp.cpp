@@ -1,6 +1,5 @@
 // The BMP reader over arbitrary bytes in a file: a picture or an error code,
 // never a read past the file's bytes.
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -10,12 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static char path[64];
-    if (!path[0]) snprintf(path, sizeof path, "/tmp/qvfuzz-bmp-%d.bmp", (int)getpid());
-    FILE* f = fopen(path, "wb");
-    if (!f) return 0;
-    if (size) fwrite(data, 1, size, f);
-    fclose(f);
+    const char* path = QvFuzz_WriteTemp(".bmp", data, size);
+    if (!path) return 0;
     QV_FUZZ_GUARD({
         uint8_t* pixels = nullptr;
         PAL_RGB palette[256];

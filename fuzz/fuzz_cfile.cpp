@@ -1,6 +1,5 @@
 // The file wrapper's readers over arbitrary bytes: integers, raw reads and
 // length-prefixed blocks of every size, never past the end or the buffer.
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,12 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static char path[64];
-    if (!path[0]) snprintf(path, sizeof path, "/tmp/qvfuzz-cfile-%d.bin", (int)getpid());
-    FILE* f = fopen(path, "wb");
-    if (!f) return 0;
-    if (size > 1) fwrite(data + 1, 1, size - 1, f);
-    fclose(f);
+    const char* path = QvFuzz_WriteTemp(".bin", size ? data + 1 : data, size ? size - 1 : 0);
+    if (!path) return 0;
 
     // The first byte picks the reader sizes, so blocks meet short and long buffers.
     unsigned char plan = size ? data[0] : 0;

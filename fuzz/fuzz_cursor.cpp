@@ -1,6 +1,5 @@
 // Cursor files over arbitrary bytes: loading, then selecting, animating and
 // drawing every cursor at the screen's corners never goes out of bounds.
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -35,12 +34,8 @@ static void Exercise(const char* path)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static char path[64];
-    if (!path[0]) snprintf(path, sizeof path, "/tmp/qvfuzz-cursor-%d.crs", (int)getpid());
-    FILE* f = fopen(path, "wb");
-    if (!f) return 0;
-    if (size) fwrite(data, 1, size, f);
-    fclose(f);
+    const char* path = QvFuzz_WriteTemp(".crs", data, size);
+    if (!path) return 0;
 
     QV_FUZZ_GUARD(Exercise(path));
     return 0;

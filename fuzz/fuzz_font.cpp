@@ -1,6 +1,5 @@
 // Font images over arbitrary bytes: loading, measuring and drawing every
 // character (with the inline codes) never reads or writes out of bounds.
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -32,12 +31,8 @@ static void Exercise(const char* path)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static char path[64];
-    if (!path[0]) snprintf(path, sizeof path, "/tmp/qvfuzz-font-%d.pcx", (int)getpid());
-    FILE* f = fopen(path, "wb");
-    if (!f) return 0;
-    if (size) fwrite(data, 1, size, f);
-    fclose(f);
+    const char* path = QvFuzz_WriteTemp(".pcx", data, size);
+    if (!path) return 0;
     QV_FUZZ_GUARD(Exercise(path));
     return 0;
 }

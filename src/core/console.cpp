@@ -187,21 +187,7 @@ const char* Console_Token(void)
     return s_haveToken ? s_token : "";
 }
 
-int Console_TokenInt(void)
-{
-    const char* p = Console_Token();
-    int negative = 0;
-    if (*p == '-' || *p == '+') negative = (*p++ == '-');
-    long long value = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (value <= (long long)INT_MAX + 1) value = value * 10 + (*p - '0');
-        p++;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return (int)value;
-}
+int Console_TokenInt(void) { return Str_ToInt(Console_Token()); }
 
 int Console_AddCommand(const char* name, CONSOLE_COMMAND fn)
 {

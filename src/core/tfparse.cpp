@@ -19,6 +19,7 @@
 #include "core/fspath.h"
 #include "core/gll.h"
 #include "core/tlog.h"
+#include "core/utils.h"
 
 #include <sys/stat.h>
 
@@ -285,24 +286,6 @@ static void CopyField(char* field, const char* token)
     CopyCut(field, TF_FIELD, token);
 }
 
-// Optional sign and leading digits as atoi reads them, clamped to int.
-static int TokenToInt(const char* token)
-{
-    const char* p = token;
-    while (*p == ' ' || *p == '\t') p++;
-    int negative = 0;
-    if (*p == '-' || *p == '+') negative = (*p++ == '-');
-    long long value = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (value <= (long long)INT_MAX + 1) value = value * 10 + (*p - '0');
-        p++;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return (int)value;
-}
-
 // Whether a decimal number that doesn't fit a double is huge (1) or tiny
 // (0): the position of its first significant digit plus its exponent.
 static int DecimalOverflows(const char* p)
@@ -372,7 +355,7 @@ int TF_GetString(TF_PARSER* parser, char* field)
 int TF_GetInt(TF_PARSER* parser, char* scratch, int* value)
 {
     if (!TF_GetToken(parser, scratch, TF_FIELD)) return 0;
-    *value = TokenToInt(scratch);
+    *value = Str_ToInt(scratch);
     return 1;
 }
 
@@ -402,7 +385,7 @@ static int ParenInts(TF_PARSER* parser, int* const* values, int count)
     char token[TF_FIELD];
     for (int i = 0; i < count; i++) {
         if (!ReadValue(parser, token, sizeof(token), "_number_")) return 0;
-        *values[i] = TokenToInt(token);
+        *values[i] = Str_ToInt(token);
     }
     return ExpectBracket(parser, ")", 1);
 }
@@ -484,7 +467,7 @@ int TF_GetIntList(TF_PARSER* parser, int* dest, int n)
     char token[TF_FIELD];
     int count = 0;
     while (NextListItem(parser, token, sizeof(token), count, n, "_number_")) {
-        dest[count++] = TokenToInt(token);
+        dest[count++] = Str_ToInt(token);
     }
     return count;
 }
@@ -522,7 +505,7 @@ int TF_GetBraceInt(TF_PARSER* parser, GLL* list)
         if (!quoted && strcmp(token, "}") == 0) return 1;
         if (IsBareBracket(token, quoted)) TF_ReportExpected(parser, "_number_", token);
         int* value = (int*)Debug_Malloc(sizeof(int));
-        *value = TokenToInt(token);
+        *value = Str_ToInt(token);
         GLL_GoLast(list);
         GLL_InsertAfter(list, value);
     }

@@ -1,5 +1,7 @@
 #include "core/utils.h"
 
+#include <climits>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -137,4 +139,21 @@ int Utils_DeleteTree(const char* dir)
     if (rmdir(path.c_str()) == 0) return 1;
     TLOG(TLOG_WARNING, "Cannot remove directory: %s", path.c_str());
     return 0;
+}
+
+int Str_ToInt(const char* text)
+{
+    const char* p = text;
+    while (*p == ' ' || *p == '\t') p++;
+    int negative = 0;
+    if (*p == '-' || *p == '+') negative = (*p++ == '-');
+    long long value = 0;
+    while (*p >= '0' && *p <= '9') {
+        if (value <= (long long)INT_MAX + 1) value = value * 10 + (*p - '0');
+        p++;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return (int)value;
 }

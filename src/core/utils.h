@@ -11,6 +11,9 @@ enum { UTILS_PATH = 260 };
 // Copies at most size-1 characters of src (null counts as "") and always
 // terminates; size 0 writes nothing.
 void Str_CopySafe(char* dst, const char* src, size_t size);
+// Leading blanks, an optional sign and the leading digits, as atoi reads
+// them, clamped to the int range; 0 when there are no digits.
+int Str_ToInt(const char* text);
 
 // Joins the non-empty parts (each may be null) into out, which holds at least
 // UTILS_PATH bytes and never gets more: dir1, dir2, dir3 and name with single

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "gen_fonts.h"
+#include "gen_palette.h"
 #include "platform/palette.h"
 
 namespace {
@@ -50,22 +51,6 @@ struct SHAPE {
 
 const int DX[8] = {0, 1, 1, 1, 0, -1, -1, -1};
 const int DY[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
-
-uint8_t Nearest(const PAL_RGB* palette, int r, int g, int b)
-{
-    int best = 1;
-    long bestd = -1;
-    for (int i = 1; i < 256; i++) {
-        if (i >= 16 && i <= 21) continue; // the flashing entries change at run time
-        long dr = palette[i].r - r, dg = palette[i].g - g, db = palette[i].b - b;
-        long d = dr * dr + dg * dg + db * db;
-        if (bestd < 0 || d < bestd) {
-            bestd = d;
-            best = i;
-        }
-    }
-    return (uint8_t)best;
-}
 
 // A pixel, or a plus of five pixels with brush 1.
 void Dab(CANVAS& c, int x, int y, uint8_t ink, int brush)
@@ -427,16 +412,16 @@ std::vector<SHAPE> AllShapes(const INKS& k)
 void GenCursor_Build(const PAL_RGB* palette, GENCURSOR_SET* out)
 {
     INKS k;
-    k.black = Nearest(palette, 16, 16, 16);
-    k.white = Nearest(palette, 255, 255, 255);
-    k.red = Nearest(palette, 220, 30, 30);
-    k.green = Nearest(palette, 40, 200, 60);
-    k.yellow = Nearest(palette, 240, 220, 40);
-    k.grey = Nearest(palette, 150, 150, 150);
-    k.sand = Nearest(palette, 220, 180, 90);
-    k.glass = Nearest(palette, 170, 200, 230);
-    k.blue = Nearest(palette, 50, 90, 200);
-    k.cyan = Nearest(palette, 60, 210, 230);
+    k.black = Mkdata_NearestColour(palette, 16, 16, 16);
+    k.white = Mkdata_NearestColour(palette, 255, 255, 255);
+    k.red = Mkdata_NearestColour(palette, 220, 30, 30);
+    k.green = Mkdata_NearestColour(palette, 40, 200, 60);
+    k.yellow = Mkdata_NearestColour(palette, 240, 220, 40);
+    k.grey = Mkdata_NearestColour(palette, 150, 150, 150);
+    k.sand = Mkdata_NearestColour(palette, 220, 180, 90);
+    k.glass = Mkdata_NearestColour(palette, 170, 200, 230);
+    k.blue = Mkdata_NearestColour(palette, 50, 90, 200);
+    k.cyan = Mkdata_NearestColour(palette, 60, 210, 230);
 
     std::vector<SHAPE> shapes = AllShapes(k);
     out->cursors.clear();
@@ -455,7 +440,6 @@ void GenCursor_Build(const PAL_RGB* palette, GENCURSOR_SET* out)
 #include <cstdio>
 
 #include "core/fspath.h"
-#include "gen_palette.h"
 #include "mkdata.h"
 
 static int Demo(const std::string& rundir)

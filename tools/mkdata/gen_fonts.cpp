@@ -12,6 +12,7 @@
 // Built with tests as well (MKDATA_FUNCTIONS_ONLY), where mkdata's
 // registration isn't linked.
 #include "gen_fonts.h"
+#include "gen_palette.h"
 
 #include <cstring>
 #include <vector>
@@ -207,23 +208,6 @@ void GenFonts_Shape(int c, uint8_t rows[8])
     }
 }
 
-// The nearest palette entry to a colour, index 0 (transparent) excluded.
-static uint8_t Nearest(const PAL_RGB* palette, int r, int g, int b)
-{
-    int best = 1;
-    long bestd = -1;
-    for (int i = 1; i < 256; i++) {
-        if (i >= 16 && i <= 21) continue; // the flashing entries change at run time
-        long dr = palette[i].r - r, dg = palette[i].g - g, db = palette[i].b - b;
-        long d = dr * dr + dg * dg + db * db;
-        if (bestd < 0 || d < bestd) {
-            bestd = d;
-            best = i;
-        }
-    }
-    return (uint8_t)best;
-}
-
 // One character's cell before it goes into the strip.
 struct GENFONT_CELL {
     int w = 0, h = 0;
@@ -251,14 +235,14 @@ static void DrawCell(int kind, const uint8_t rows[8], int left, int shapew, cons
     cell->Init(shapew + look.extra, look.height);
     auto bit = [&](int x, int r) { return x >= 0 && x < shapew && (rows[r] >> (4 - left - x) & 1); };
     if (kind == GENFONT_8A) {
-        uint8_t ink = Nearest(pal, 255, 255, 255);
+        uint8_t ink = Mkdata_NearestColour(pal, 255, 255, 255);
         for (int r = 0; r < 8; r++)
             for (int x = 0; x < shapew; x++)
                 if (bit(x, r)) cell->At(x, r) = ink;
     } else if (kind == GENFONT_A) {
         // Each pixel doubled to the right, and the whole shape again one
         // pixel down and right in shadow underneath.
-        uint8_t ink = Nearest(pal, 255, 255, 255), shade = Nearest(pal, 24, 24, 24);
+        uint8_t ink = Mkdata_NearestColour(pal, 255, 255, 255), shade = Mkdata_NearestColour(pal, 24, 24, 24);
         for (int r = 0; r < 8; r++)
             for (int x = 0; x < shapew; x++)
                 if (bit(x, r)) cell->At(x + 1, r + 2) = cell->At(x + 2, r + 2) = shade;
@@ -270,9 +254,9 @@ static void DrawCell(int kind, const uint8_t rows[8], int left, int shapew, cons
         // from light at the top to dark at the bottom inside a dark outline.
         static const int first[8] = {0, 1, 2, 4, 5, 7, 8, 9};
         static const int count[8] = {1, 1, 2, 1, 2, 1, 1, 1};
-        const uint8_t tones[3] = {Nearest(pal, 255, 250, 200), Nearest(pal, 235, 190, 90),
-                                  Nearest(pal, 190, 120, 40)};
-        uint8_t edge = Nearest(pal, 40, 24, 8);
+        const uint8_t tones[3] = {Mkdata_NearestColour(pal, 255, 250, 200), Mkdata_NearestColour(pal, 235, 190, 90),
+                                  Mkdata_NearestColour(pal, 190, 120, 40)};
+        uint8_t edge = Mkdata_NearestColour(pal, 40, 24, 8);
         for (int r = 0; r < 8; r++)
             for (int k = 0; k < count[r]; k++)
                 for (int x = 0; x < shapew; x++)
@@ -350,7 +334,6 @@ int GenFonts_WriteAll(const std::string& dir, const PAL_RGB* palette)
 #include <cstdio>
 
 #include "core/fspath.h"
-#include "gen_palette.h"
 #include "mkdata.h"
 
 static int Demo(const std::string& rundir)

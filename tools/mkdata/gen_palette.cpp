@@ -89,3 +89,19 @@ static int Seeds(const std::string& target, const std::string& dir)
 
 MKDATA_REGISTER(palette, "palette", Demo, Seeds);
 #endif
+
+uint8_t Mkdata_NearestColour(const PAL_RGB* palette, int r, int g, int b)
+{
+    int best = 1;
+    long bestd = -1;
+    for (int i = 1; i < 256; i++) {
+        if (i >= 16 && i <= 21) continue;
+        long dr = palette[i].r - r, dg = palette[i].g - g, db = palette[i].b - b;
+        long d = dr * dr + dg * dg + db * db;
+        if (bestd < 0 || d < bestd) {
+            bestd = d;
+            best = i;
+        }
+    }
+    return (uint8_t)best;
+}

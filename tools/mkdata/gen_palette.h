@@ -31,3 +31,6 @@ enum {
 
 // Fills out with the demo palette and team colour values; a pure function.
 void Mkdata_DemoPalette(PALINFO* out);
+// The palette entry nearest to an 8-bit colour, never index 0 (transparent)
+// nor the flashing entries 16..21, whose colours change at run time.
+uint8_t Mkdata_NearestColour(const PAL_RGB* palette, int r, int g, int b);
