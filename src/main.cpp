@@ -1,11 +1,11 @@
-// Process entry: the engine with the demo's test frame as its game screen.
+// Process entry: the engine with the demo world as its game screen.
 #include "core/quorvex.h"
-#include "demo/testframe.h"
+#include "demo/demoworld.h"
 
 int main()
 {
-    Demo_Install();
+    DemoWorld_Install();
     int rc = Quorvex_Main();
-    Demo_Close();
+    DemoWorld_Close();
     return rc;
 }

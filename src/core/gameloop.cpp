@@ -17,6 +17,7 @@ static int s_playback = 0;
 static int s_frameAvg = 0;
 static int s_updateAvg = 0;
 static void (*s_drawHook)(BITMAP* backbuffer) = nullptr;
+static void (*s_endHook)(void) = nullptr;
 
 int Game_UpdateInterval(int updatespersecond)
 {
@@ -82,6 +83,12 @@ void Game_Update(void)
 }
 
 void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer)) { s_drawHook = fn; }
+void Game_SetEndHook(void (*fn)(void)) { s_endHook = fn; }
+
+void Game_RunEndHook(void)
+{
+    if (s_endHook) s_endHook();
+}
 
 // Step 6 of the frame: the flashing colours and the game screen.
 static void DrawFrame(void)

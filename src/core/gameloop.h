@@ -50,6 +50,11 @@ void Game_Tick(void);
 // The function that draws the game screen into the back buffer (null: none);
 // it isn't called while there is no back buffer.
 void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer));
+// Called when a game's in-game loop ends, before its systems close (the
+// demo's world lets go of what it placed).
+void Game_SetEndHook(void (*fn)(void));
+// Runs the end hook, if any.
+void Game_RunEndHook(void);
 // One update: the subsystems' steps in their fixed order; every 1024 updates
 // the CD track is polled (music loops).
 void Game_Update(void);

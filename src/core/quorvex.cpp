@@ -38,6 +38,7 @@ void Game_RunNewGame(void)
     InitGameSpecifics();
     g_GameState = GS_INGAME;
     Game_RunInGame();
+    Game_RunEndHook();
     CloseGameSpecifics();
     CloseCommonGameSystems();
 }

@@ -15,10 +15,16 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "core/fspath.h"
+#include "map/overlay.h"
+#include "map/region.h"
+#include "platform/animtype.h"
 #include "platform/cursor.h"
+#include "platform/effects.h"
 #include "platform/input.h"
 #include "platform/plat.h"
+#include "platform/sortdisp.h"
 #include "platform/sound.h"
+#include "platform/sprite.h"
 #include "platform/video.h"
 
 static int s_redirect = 0;
@@ -176,9 +182,21 @@ static void RulesInit(void)
     Game_SetUpdatesPerSecond(20);
 }
 
+// In dependency order: whatever holds display elements, sprites or
+// animation types comes after them, so that the reverse close frees the
+// holders first. The things (overlays) hold display elements and point at
+// animation types and sprites, so they come last. The regions come from the
+// scenario (game specifics); the close empties their list so that the next
+// game or editor visit starts clean.
 static const SYSTEM_ENTRY s_common[] = {
     {"Counters", CountersInit, Nothing},
+    {"SortDisp", SortDisp_Init, SortDisp_Close},
+    {"Effects", Effects_Init, Effects_Close},
     {"Random", RandomInit, Nothing},
+    {"Regions", Nothing, Region_FreeAll},
+    {"Sprites", Sprite_InitAll, Sprite_CloseAll},
+    {"Animations", AnimType_Init, AnimType_Close},
+    {"Overlays", Ovl_Init, Ovl_FreeAll},
     {"Rules", RulesInit, Nothing},
 };
 

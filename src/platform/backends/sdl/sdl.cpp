@@ -160,23 +160,34 @@ static void OnKey(const SDL_KeyboardEvent& k)
 
 // --- the backend operations ---
 
+// One attempt at the video driver; null, or why there is no display.
+static const char* SdlTryVideo(void)
+{
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) return SDL_GetError();
+    // Without a display SDL falls back on drivers that show nothing; they
+    // count only when asked for by name (SDL_VIDEODRIVER).
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy")) &&
+        !(asked && !strcmp(asked, driver))) {
+        SDL_Quit();
+        return "SDL found no X11 or Wayland display, only a video driver that shows nothing";
+    }
+    return nullptr;
+}
+
 static int SdlInit(void)
 {
     // Our own SIGINT/SIGTERM handlers post the quit.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // An X server that is busy accepting refuses a quick second connection
+    // (EAGAIN), and SDL probes the display before it opens it: try a few times.
     const char* reason = nullptr;
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
-        reason = SDL_GetError();
-    } else {
-        // Without a display SDL falls back on drivers that show nothing; they
-        // count only when asked for by name (SDL_VIDEODRIVER).
-        const char* driver = SDL_GetCurrentVideoDriver();
-        const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-        if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy")) &&
-            !(asked && !strcmp(asked, driver))) {
-            SDL_Quit();
-            reason = "SDL found no X11 or Wayland display, only a video driver that shows nothing";
-        }
+    for (int attempt = 0; attempt < 5; attempt++) {
+        reason = SdlTryVideo();
+        if (!reason) break;
+        SDL_Quit();
+        SDL_Delay(20);
     }
     if (reason) {
         fprintf(stderr,

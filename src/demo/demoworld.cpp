@@ -1,0 +1,420 @@
+// The demo world: the demo map, lit, with things on it, scrolled at the
+// screen edges.
+#include "demo/demoworld.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "core/fspath.h"
+#include "core/gameloop.h"
+#include "core/gamestate.h"
+#include "core/tlog.h"
+#include "core/utils.h"
+#include "demo/testframe.h"
+#include "map/map.h"
+#include "map/mapview.h"
+#include "map/overlay.h"
+#include "map/terrain.h"
+#include "map/tile.h"
+#include "platform/font.h"
+#include "platform/graph.h"
+#include "platform/input.h"
+#include "platform/palette.h"
+#include "platform/plat.h"
+#include "platform/sortdisp.h"
+#include "platform/sprite.h"
+
+namespace {
+
+// The demo sprites, as mkdata names them.
+enum DEMO_SPRITE {
+    DS_UNITBODY,
+    DS_TURRET,
+    DS_SHADOW,
+    DS_LIGHT,
+    DS_TREE,
+    DS_CRATER,
+    DS_EXPLODE,
+    DS_BUILDING,
+    DS_BLDSHAD,
+    DS_COUNT
+};
+const char* const SPRITE_FILES[DS_COUNT] = {"UNITBODY.SPR", "TURRET.SPR",  "SHADOW.SPR",
+                                            "LIGHT.SPR",    "TREE.SPR",    "CRATER.SPR",
+                                            "EXPLODE.SPR",  "BUILDING.SPR", "BLDSHAD.SPR"};
+
+// Display layers: ground marks, things and buildings, units, then the air.
+enum {
+    DL_SHADOW = 2,
+    DL_LIGHTPOOL = 3,
+    DL_CRATER = 4,
+    DL_GROUND = 6,
+    DL_UNIT = 10,
+    DL_TURRET = 11,
+    DL_EXPLOSION = 20,
+};
+
+// Colours of the demo palette (tools/mkdata/gen_palette.h).
+enum { C_BLACK = 0, C_WHITE = 15, C_GREY = 22, C_PANEL = 24, C_BAR = 23 };
+
+// The light: from the north-west and above; slopes facing away from it
+// darken from 40 degrees off the light and are in full shade at 140.
+enum { LIGHT_X = -2, LIGHT_Y = -1, LIGHT_Z = 2, LIGHT_SHADE = 140, LIGHT_FULL = 40 };
+
+struct DEMOUNIT {
+    DISPLAYELEMENT* body;  // first of the chain: body, turret, shadow, light pool
+    DISPLAYELEMENT* turret;
+    DISPLAYELEMENT* shadow;
+    DISPLAYELEMENT* light;
+    int cx, cy;            // centre, world pixels
+    int turretdir;
+};
+
+struct TILEAT {
+    int x, y;
+};
+
+// Where things go: near the start view, so the first frame shows them, and
+// some further out for scrolling to find.
+const TILEAT TREE_ANCHORS[] = {{3, 3},   {5, 4},   {4, 6},   {7, 4},   {9, 3},   {15, 4},
+                               {16, 6},  {13, 16}, {16, 15}, {3, 15},  {4, 17},  {25, 10},
+                               {28, 12}, {22, 25}, {40, 20}, {45, 40}, {30, 44}, {52, 52}};
+const TILEAT UNIT_ANCHORS[] = {{9, 9}, {13, 11}, {30, 30}};
+const int UNIT_FACING[] = {32, 160, 224};
+const TILEAT BUILDING_ANCHOR = {6, 12};
+const TILEAT EXPLOSION_ANCHOR = {11, 6};
+const TILEAT CRATER_ANCHOR = {12, 8};
+
+struct WORLD {
+    int attempted = 0;
+    SPRITE* sprites[DS_COUNT] = {};
+    std::vector<OVERLAY*> things;
+    std::vector<DEMOUNIT> units;
+    DISPLAYELEMENT* building = nullptr;  // chain: body, shadow
+    DISPLAYELEMENT* explosion = nullptr;
+    uint32_t seenupdate = 0;
+    std::vector<TILEAT> used;            // tiles taken by a thing
+};
+
+WORLD s_world;
+
+int Present(const char* path, const char* what)
+{
+    if (path[0] && Fs_Exists(path)) return 1;
+    TLOG(TLOG_WARNING, "Demo world: no %s [%s]", what, path);
+    return 0;
+}
+
+// A missing sprite is a warning, as the other missing files are (the
+// loader itself would log an error); one that is there but broken is the
+// loader's error.
+int SpriteAvailable(const char* file)
+{
+    char path[GAME_PATH];
+    if (Utils_MakePath(path, g_GraphicsDir, "", "", file, "") && Fs_Exists(path)) return 1;
+    if (g_DataDir2[0] && Utils_MakePath(path, g_DataDir2, "graphics", "", file, "") &&
+        Fs_Exists(path))
+        return 1;
+    TLOG(TLOG_WARNING, "Demo world: no sprite [%s] in [%s]", file, g_GraphicsDir);
+    return 0;
+}
+
+// Puts e so that its sprite's image is centred on world (cx, cy), whatever
+// its hot spot: the element's position is hot spot 0.
+void Centre(DISPLAYELEMENT* e, int cx, int cy)
+{
+    if (!e) return;
+    SPRITE* s = SortDisp_GetSprite(e);
+    if (!s) {
+        SortDisp_SetPosition(e, cx, cy);
+        return;
+    }
+    int f = SortDisp_GetFrame(e), r = SortDisp_Rotation(e), hx = 0, hy = 0;
+    if (f >= Sprite_NrFrames(s)) f = 0;
+    Sprite_GetHotspotXY(s, 0, f, r, &hx, &hy);
+    SortDisp_SetPosition(e, cx - Sprite_GetWidth(s) / 2 + hx, cy - Sprite_GetHeight(s) / 2 + hy);
+}
+
+// 1 when every corner of the tile is plain land (or, without a tile set,
+// when the tile is on the map).
+int IsLand(int tx, int ty)
+{
+    if (!Map_IsValidTile(tx, ty)) return 0;
+    if (!Tile_IsLoaded()) return 1;
+    uint32_t tile = MAP_ELEMENT_AT(tx, ty)->tile;
+    for (int i = 0; i < 4; i++) {
+        const TILE_CORNERINFO* c = Tile_GetCornerInfo((int)(tile >> (4 * i)) & 0xF);
+        if (!c || c->role != TILEROLE_LAND) return 0;
+    }
+    return 1;
+}
+
+int Used(int tx, int ty)
+{
+    for (const TILEAT& t : s_world.used)
+        if (t.x == tx && t.y == ty) return 1;
+    return 0;
+}
+
+// The free land tile nearest to the anchor (rings of growing size); 0 when
+// none lies within 6 tiles.
+int FindLand(TILEAT anchor, TILEAT* out)
+{
+    for (int ring = 0; ring <= 6; ring++)
+        for (int dy = -ring; dy <= ring; dy++)
+            for (int dx = -ring; dx <= ring; dx++) {
+                if (std::abs(dx) != ring && std::abs(dy) != ring) continue;
+                int tx = anchor.x + dx, ty = anchor.y + dy;
+                if (IsLand(tx, ty) && !Used(tx, ty)) {
+                    *out = TILEAT{tx, ty};
+                    return 1;
+                }
+            }
+    return 0;
+}
+
+int TreeType(void)
+{
+    // The type outlives a reload of the world: its sprite is set again.
+    int type = Ovl_FindType("Tree");
+    OVERLAYTYPE* t = type >= 0 ? Ovl_GetType(type) : Ovl_NewType();
+    if (!t) return -1;
+    snprintf(t->name, sizeof t->name, "Tree");
+    snprintf(t->imagename, sizeof t->imagename, "%s", SPRITE_FILES[DS_TREE]);
+    t->sprite = s_world.sprites[DS_TREE];
+    t->sx = t->sprite ? Sprite_GetWidth(t->sprite) : 0;
+    t->sy = t->sprite ? Sprite_GetHeight(t->sprite) : 0;
+    t->maxhitpoints = 20;
+    t->level = DL_GROUND;
+    return Ovl_FindType("Tree");
+}
+
+void PlaceTrees(void)
+{
+    int type = TreeType();
+    SPRITE* s = s_world.sprites[DS_TREE];
+    int sx = s ? Sprite_GetWidth(s) : 0, sy = s ? Sprite_GetHeight(s) : 0;
+    for (const TILEAT& a : TREE_ANCHORS) {
+        TILEAT t;
+        if (!FindLand(a, &t)) continue;
+        if (OVERLAY* o = Ovl_New(type, -1, -1, DL_GROUND, s, sx, sy, t.x, t.y)) {
+            // The trunk's foot (hot spot 0) in the middle of the tile, not at its corner.
+            SortDisp_SetPosition(o->display, t.x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2,
+                                 t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS - 4);
+            s_world.things.push_back(o);
+            s_world.used.push_back(t);
+        }
+    }
+    TILEAT t;
+    SPRITE* crater = s_world.sprites[DS_CRATER];
+    if (FindLand(CRATER_ANCHOR, &t))
+        if (OVERLAY* o = Ovl_New(-1, -1, -1, DL_CRATER, crater, 32, 24, t.x, t.y)) {
+            Centre(o->display, t.x * MAP_TILE_PIXELS + 12, t.y * MAP_TILE_PIXELS + 12);
+            s_world.things.push_back(o);
+            s_world.used.push_back(t);
+        }
+}
+
+void TurretTo(DEMOUNIT* u, int dir)
+{
+    u->turretdir = dir & 255;
+    SortDisp_SetDirection(u->turret, u->turretdir);
+    // The turret sits on the body's mount, which is the body's position.
+    Centre(u->turret, u->body->x, u->body->y);
+}
+
+void PlaceUnits(void)
+{
+    for (size_t i = 0; i < sizeof UNIT_ANCHORS / sizeof UNIT_ANCHORS[0]; i++) {
+        TILEAT t;
+        if (!FindLand(UNIT_ANCHORS[i], &t)) continue;
+        s_world.used.push_back(t);
+        DEMOUNIT u{};
+        u.cx = t.x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
+        u.cy = t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
+        const int dir = UNIT_FACING[i], team = (int)i;
+        u.body = SortDisp_NewElement(s_world.sprites[DS_UNITBODY], nullptr, team, 0, dir, u.cx,
+                                     u.cy, DL_UNIT, 0);
+        u.turret = SortDisp_NewElement(s_world.sprites[DS_TURRET], u.body, team, 0, dir, u.cx,
+                                       u.cy, DL_TURRET, 0);
+        u.shadow = SortDisp_NewElement(s_world.sprites[DS_SHADOW], u.body, SORTDISP_REMAP_NONE, 0,
+                                       dir, u.cx, u.cy, DL_SHADOW, 0);
+        u.light = SortDisp_NewElement(s_world.sprites[DS_LIGHT], u.body, SORTDISP_REMAP_NONE, 0, 0,
+                                      u.cx, u.cy, DL_LIGHTPOOL, 0);
+        Centre(u.body, u.cx, u.cy);
+        Centre(u.shadow, u.cx, u.cy);
+        // The light pool a little ahead of the unit, as its headlights throw it.
+        const double a = dir * 2 * M_PI / 256;
+        Centre(u.light, u.cx + (int)lround(20 * cos(a)), u.cy - (int)lround(20 * sin(a)));
+        TurretTo(&u, dir);
+        s_world.units.push_back(u);
+    }
+}
+
+void PlaceBuildingAndExplosion(void)
+{
+    // The building covers 2 x 2 tiles from its top-left tile.
+    TILEAT t;
+    if (FindLand(BUILDING_ANCHOR, &t)) {
+        for (int dy = 0; dy < 2; dy++)
+            for (int dx = 0; dx < 2; dx++) s_world.used.push_back(TILEAT{t.x + dx, t.y + dy});
+        const int left = t.x * MAP_TILE_PIXELS, top = t.y * MAP_TILE_PIXELS;
+        s_world.building = SortDisp_NewElement(s_world.sprites[DS_BUILDING], nullptr, 0, 0, 0,
+                                               left, top, DL_GROUND, 0);
+        DISPLAYELEMENT* shadow = SortDisp_NewElement(s_world.sprites[DS_BLDSHAD],
+                                                     s_world.building, SORTDISP_REMAP_NONE, 0, 0,
+                                                     left, top, DL_SHADOW, 0);
+        Centre(s_world.building, left + 24, top + 24);
+        Centre(shadow, left + 28, top + 28);  // its top-left on the building's
+    }
+    if (FindLand(EXPLOSION_ANCHOR, &t)) {
+        s_world.explosion = SortDisp_NewElement(s_world.sprites[DS_EXPLODE], nullptr,
+                                                SORTDISP_REMAP_NONE, 0, 0, 0, 0, DL_EXPLOSION, 0);
+        Centre(s_world.explosion, t.x * MAP_TILE_PIXELS + 12, t.y * MAP_TILE_PIXELS + 12);
+    }
+}
+
+int LoadTerrain(void)
+{
+    int ok = 1;
+    if (!g_ScenarioName[0]) Game_SetScenarioName("DEMO");
+    Game_SetTerrainName("DEMO");
+    if (Present(g_TerrainPalPath, "terrain palette") && Palstuff_LoadInfo(g_TerrainPalPath))
+        Display_ApplyPalette();
+    else
+        ok = 0;
+    if (!Present(g_TerrainTilPath, "tile set") || !Tile_LoadInfo(g_TerrainTilPath)) ok = 0;
+    if (!Present(g_ScenarioMapPath, "map") || !Map_Load(g_ScenarioMapPath)) ok = 0;
+    Terrain_SetLight(LIGHT_X, LIGHT_Y, LIGHT_Z, LIGHT_SHADE, LIGHT_FULL);
+    Map_SetViewPixelPosRedraw(0, 0);
+    return ok;
+}
+
+void DrawPanel(BITMAP* bb)
+{
+    const int x = MAPVIEW_SCREEN_X + MAPVIEW_SIZE, top = MAPVIEW_SCREEN_Y;
+    const int w = PLAT_WIDTH, h = PLAT_HEIGHT;
+    Graph_FillRect(bb, nullptr, 0, x, top, w - x, h - top, C_PANEL);
+    Graph_DrawLine(bb, nullptr, 0, x, top, x, h - 1, C_GREY + 6);
+    char line[96];
+    int y = top + 10;
+    const int lh = Font_GetHeight(2) + 4;
+    snprintf(line, sizeof line, "Map %d x %d", mapsizex, mapsizey);
+    Font_Print(x + 10, y, line, 0, 2, nullptr, nullptr, bb, C_WHITE);
+    snprintf(line, sizeof line, "Terrain %s", g_TerrainName);
+    Font_Print(x + 10, y += lh, line, 0, 2, nullptr, nullptr, bb, C_WHITE);
+    snprintf(line, sizeof line, "Things %d, elements %d", Ovl_Count(), SortDisp_Count());
+    Font_Print(x + 10, y += lh, line, 0, 2, nullptr, nullptr, bb, C_WHITE);
+    snprintf(line, sizeof line, "Update %u", g_UpdateCount);
+    Font_Print(x + 10, y += lh, line, 0, 2, nullptr, nullptr, bb, C_WHITE);
+    Font_Print(x + 10, y += 2 * lh, "Rest the pointer at a", 0, 2, nullptr, nullptr, bb, C_WHITE);
+    Font_Print(x + 10, y += lh, "screen edge to scroll.", 0, 2, nullptr, nullptr, bb, C_WHITE);
+}
+
+void DrawTopLine(BITMAP* bb)
+{
+    Graph_FillRect(bb, nullptr, 0, 0, 0, PLAT_WIDTH, MAPVIEW_SCREEN_Y, C_BAR);
+    char line[128];
+    snprintf(line, sizeof line, "Quorvex demo world    view %d, %d    tile %d, %d + %d, %d",
+             g_MapView.x, g_MapView.y, g_MapView.tilex, g_MapView.tiley, g_MapView.offx,
+             g_MapView.offy);
+    Font_Print(8, (MAPVIEW_SCREEN_Y - Font_GetHeight(1)) / 2, line, 0, 1, nullptr, nullptr, bb);
+}
+
+} // namespace
+
+int DemoWorld_Load(void)
+{
+    DemoWorld_Unload();
+    s_world.attempted = 1;
+    int ok = Demo_LoadAssets(g_InterfaceDir);
+    ok &= LoadTerrain();
+    for (int i = 0; i < DS_COUNT; i++) {
+        s_world.sprites[i] = SpriteAvailable(SPRITE_FILES[i]) ? Textfile_FindSprite(SPRITE_FILES[i])
+                                                               : nullptr;
+        if (!s_world.sprites[i]) ok = 0;
+    }
+    PlaceTrees();
+    PlaceUnits();
+    PlaceBuildingAndExplosion();
+    Mouse_SetClipRect(0, 0, DEMO_EDGE_RIGHT, DEMO_EDGE_BOTTOM);
+    s_world.seenupdate = g_UpdateCount;
+    TLOG(TLOG_DIAG, "Demo world: map %d x %d, %d things, %d display elements%s", mapsizex,
+         mapsizey, Ovl_Count(), SortDisp_Count(), ok ? "" : " (something was missing)");
+    return ok;
+}
+
+void DemoWorld_Unload(void)
+{
+    for (DEMOUNIT& u : s_world.units) SortDisp_DeleteChain(u.body);
+    s_world.units.clear();
+    SortDisp_DeleteChain(s_world.building);
+    SortDisp_DeleteChain(s_world.explosion);
+    s_world.building = s_world.explosion = nullptr;
+    for (OVERLAY* o : s_world.things) Ovl_Delete(o);
+    s_world.things.clear();
+    s_world.used.clear();
+    for (SPRITE*& s : s_world.sprites) {
+        Sprite_Free(s);
+        s = nullptr;
+    }
+    s_world.attempted = 0; // a next game loads the world again
+}
+
+void DemoWorld_ScrollDelta(int x, int y, int updates, int* dx, int* dy)
+{
+    const int step = DEMO_SCROLL_STEP * (updates > 0 ? updates : 0);
+    *dx = x <= 0 ? -step : x >= DEMO_EDGE_RIGHT ? step : 0;
+    *dy = y <= 0 ? -step : y >= DEMO_EDGE_BOTTOM ? step : 0;
+}
+
+void DemoWorld_Advance(void)
+{
+    // The counters restart with every game: a count below the one seen is a
+    // new game, not four billion updates.
+    const uint32_t now = g_UpdateCount;
+    int n = now >= s_world.seenupdate ? (int)std::min<uint32_t>(now - s_world.seenupdate, 100) : 0;
+    s_world.seenupdate = now;
+    if (n == 0) return;
+    int mx = 0, my = 0, dx = 0, dy = 0;
+    Mouse_GetState(&mx, &my, nullptr);
+    DemoWorld_ScrollDelta(mx, my, n, &dx, &dy);
+    if (dx || dy) Map_ScrollView(dx, dy);
+    if (DISPLAYELEMENT* e = s_world.explosion)
+        if (SPRITE* s = SortDisp_GetSprite(e))
+            SortDisp_SetFrame(e, (SortDisp_GetFrame(e) + n) % Sprite_NrFrames(s));
+    for (DEMOUNIT& u : s_world.units) TurretTo(&u, u.turretdir + 2 * n);
+    // The building's beacon blinks once a second.
+    if (DISPLAYELEMENT* b = s_world.building)
+        if (SPRITE* s = SortDisp_GetSprite(b))
+            SortDisp_SetFrame(b, (int)(now / 10 % (uint32_t)Sprite_NrFrames(s)));
+}
+
+void DemoWorld_Draw(BITMAP* backbuffer)
+{
+    if (!s_world.attempted) DemoWorld_Load();
+    DemoWorld_Advance();
+    DrawTopLine(backbuffer);
+    Map_DrawView();
+    SortDisp_DrawAll();
+    DrawPanel(backbuffer);
+}
+
+void DemoWorld_Install(void)
+{
+    Game_SetDrawHook(DemoWorld_Draw);
+    Game_SetEndHook(DemoWorld_Unload);
+}
+
+void DemoWorld_Close(void)
+{
+    Game_SetDrawHook(nullptr);
+    Game_SetEndHook(nullptr);
+    s_world = WORLD();
+    Map_Free();
+    Tile_Close();
+    Demo_Close();
+}

@@ -1,0 +1,190 @@
+// The map grid's cells and their node lists.
+#include "map/mapgrid.h"
+
+#include <cstdint>
+
+#include "core/debug.h"
+#include "core/error.h"
+#include "core/guard.h"
+#include "core/pool.h"
+#include "map/map.h"
+#include "map/overlay.h"
+
+namespace {
+
+MODULE_GUARD s_guard = MODULE_GUARD_INIT("Mapgrid");
+POOL s_nodes;
+MAPGRID_CELL* s_cells = nullptr;
+int s_cx = 0, s_cy = 0;
+
+bool ValidList(int list) { return list >= 0 && list < MGL_LISTS; }
+
+// Cell coordinates of a tile; false off the map (the whole map, row and
+// column 0 included: they belong to no valid tile, but nothing is lost by
+// keeping them addressable).
+bool CellCoords(int tx, int ty, int* cx, int* cy)
+{
+    if (!s_cells || tx < 0 || ty < 0 || tx >= mapsizex || ty >= mapsizey) return false;
+    *cx = tx / MAPGRID_CELL_TILES;
+    *cy = ty / MAPGRID_CELL_TILES;
+    return true;
+}
+
+MAPGRID_NODE* Find(MAPGRID_CELL* cell, int list, const void* object)
+{
+    for (MAPGRID_NODE* n = cell->head[list]; n; n = n->next)
+        if (n->object == object) return n;
+    return nullptr;
+}
+
+void LinkNode(MAPGRID_CELL* cell, int list, void* object)
+{
+    MAPGRID_NODE* n = static_cast<MAPGRID_NODE*>(Pool_Alloc(&s_nodes));
+    n->object = object;
+    n->next = cell->head[list];
+    if (n->next) n->next->prev = n;
+    cell->head[list] = n;
+}
+
+bool UnlinkNode(MAPGRID_CELL* cell, int list, const void* object)
+{
+    MAPGRID_NODE* n = Find(cell, list, object);
+    if (!n) return false;
+    if (n->prev) n->prev->next = n->next;
+    else cell->head[list] = n->next;
+    if (n->next) n->next->prev = n->prev;
+    Pool_Free(&s_nodes, n);
+    return true;
+}
+
+// The cell range a tile rectangle touches, clipped to the map; false when
+// nothing of it is on the map.
+bool CellRange(int tx, int ty, int w, int h, int* cx0, int* cy0, int* cx1, int* cy1)
+{
+    if (!s_cells || w < 1 || h < 1) return false;
+    int64_t x0 = tx, y0 = ty, x1 = (int64_t)tx + w - 1, y1 = (int64_t)ty + h - 1;
+    if (x1 < 0 || y1 < 0 || x0 >= mapsizex || y0 >= mapsizey) return false;
+    if (x0 < 0) x0 = 0;
+    if (y0 < 0) y0 = 0;
+    if (x1 >= mapsizex) x1 = mapsizex - 1;
+    if (y1 >= mapsizey) y1 = mapsizey - 1;
+    *cx0 = (int)x0 / MAPGRID_CELL_TILES;
+    *cy0 = (int)y0 / MAPGRID_CELL_TILES;
+    *cx1 = (int)x1 / MAPGRID_CELL_TILES;
+    *cy1 = (int)y1 / MAPGRID_CELL_TILES;
+    return true;
+}
+
+} // namespace
+
+void Mapgrid_Init(void)
+{
+    Guard_Init(&s_guard);
+    if (mapsizex < 1 || mapsizey < 1) {
+        Guard_Close(&s_guard);
+        ERR_FATAL(ERRC_FATAL, "Mapgrid needs a map");
+    }
+    s_cx = (mapsizex + MAPGRID_CELL_TILES - 1) / MAPGRID_CELL_TILES;
+    s_cy = (mapsizey + MAPGRID_CELL_TILES - 1) / MAPGRID_CELL_TILES;
+    s_cells = static_cast<MAPGRID_CELL*>(Debug_Calloc((size_t)s_cx * s_cy, sizeof(MAPGRID_CELL)));
+    Pool_Init(&s_nodes, "MAPGRID_NODE", sizeof(MAPGRID_NODE), 256);
+}
+
+void Mapgrid_Close(void)
+{
+    Guard_Close(&s_guard);
+    // Overlays still linked leave with the grid; a new grid links them again.
+    for (int i = 0; i < s_cx * s_cy; i++)
+        for (MAPGRID_NODE* n = s_cells[i].head[MGL_OVERLAY]; n; n = n->next)
+            static_cast<OVERLAY*>(n->object)->flags &= ~(uint32_t)OVF_INGRID;
+    Pool_Close(&s_nodes);
+    Debug_Free(&s_cells);
+    s_cx = s_cy = 0;
+}
+
+int Mapgrid_IsOpen(void) { return s_cells != nullptr; }
+int Mapgrid_CellsX(void) { return s_cx; }
+int Mapgrid_CellsY(void) { return s_cy; }
+
+MAPGRID_CELL* Mapgrid_Cell(int cx, int cy)
+{
+    if (!s_cells || cx < 0 || cy < 0 || cx >= s_cx || cy >= s_cy) return nullptr;
+    return &s_cells[(size_t)cy * s_cx + cx];
+}
+
+MAPGRID_CELL* Mapgrid_CellOfTile(int tx, int ty)
+{
+    int cx, cy;
+    return CellCoords(tx, ty, &cx, &cy) ? Mapgrid_Cell(cx, cy) : nullptr;
+}
+
+int Mapgrid_Link(int list, void* object, int tx, int ty)
+{
+    MAPGRID_CELL* cell = Mapgrid_CellOfTile(tx, ty);
+    if (!cell || !object || !ValidList(list)) return 0;
+    LinkNode(cell, list, object);
+    return 1;
+}
+
+int Mapgrid_Unlink(int list, void* object, int tx, int ty)
+{
+    MAPGRID_CELL* cell = Mapgrid_CellOfTile(tx, ty);
+    if (!cell || !ValidList(list)) return 0;
+    return UnlinkNode(cell, list, object) ? 1 : 0;
+}
+
+int Mapgrid_LinkArea(int list, void* object, int tx, int ty, int w, int h)
+{
+    int cx0, cy0, cx1, cy1;
+    if (!object || !ValidList(list) || !CellRange(tx, ty, w, h, &cx0, &cy0, &cx1, &cy1)) return 0;
+    int n = 0;
+    for (int cy = cy0; cy <= cy1; cy++)
+        for (int cx = cx0; cx <= cx1; cx++, n++) LinkNode(Mapgrid_Cell(cx, cy), list, object);
+    return n;
+}
+
+int Mapgrid_UnlinkArea(int list, void* object, int tx, int ty, int w, int h)
+{
+    int cx0, cy0, cx1, cy1;
+    if (!ValidList(list) || !CellRange(tx, ty, w, h, &cx0, &cy0, &cx1, &cy1)) return 0;
+    int n = 0;
+    for (int cy = cy0; cy <= cy1; cy++)
+        for (int cx = cx0; cx <= cx1; cx++)
+            if (UnlinkNode(Mapgrid_Cell(cx, cy), list, object)) n++;
+    return n;
+}
+
+int Mapgrid_Contains(int list, const void* object, int tx, int ty)
+{
+    MAPGRID_CELL* cell = Mapgrid_CellOfTile(tx, ty);
+    return cell && ValidList(list) && Find(cell, list, object) ? 1 : 0;
+}
+
+// OVF_INGRID keeps an overlay from being linked twice, and lets the overlay
+// module tell which overlays a closed grid took with it.
+int Mapgrid_AddOverlay(OVERLAY* o)
+{
+    if (!o) return 0;
+    if (o->flags & OVF_INGRID) return 1;
+    if (!Mapgrid_Link(MGL_OVERLAY, o, o->tilepos.x, o->tilepos.y)) return 0;
+    o->flags |= OVF_INGRID;
+    return 1;
+}
+
+int Mapgrid_RemoveOverlay(OVERLAY* o)
+{
+    if (!o || !(o->flags & OVF_INGRID)) return 0;
+    o->flags &= ~(uint32_t)OVF_INGRID;
+    return Mapgrid_Unlink(MGL_OVERLAY, o, o->tilepos.x, o->tilepos.y);
+}
+
+OVERLAY* Mapgrid_FindAtPixel(int x, int y)
+{
+    MAPGRID_CELL* cell = Mapgrid_CellOfTile(x, y);
+    if (!cell) return nullptr;
+    for (MAPGRID_NODE* n = cell->head[MGL_OVERLAY]; n; n = n->next) {
+        OVERLAY* o = static_cast<OVERLAY*>(n->object);
+        if (o->tilepos.x == x && o->tilepos.y == y) return o;
+    }
+    return nullptr;
+}

@@ -1,0 +1,81 @@
+// The map grid: the map cut into cells of 16 x 16 tiles, each keeping lists
+// of the overlays, units and buildings in it, so that "what is near here"
+// looks at a few cells instead of every object.
+//
+// A cell list is a chain of nodes {next, prev, object} from one pool; the
+// objects themselves carry nothing, so one object can be in several cells
+// (a building is in every cell its footprint touches). New nodes go to the
+// front of their list; the order depends only on the order of the calls, so
+// every machine of a game walks the same order.
+//
+// The grid is sized from mapsizex and mapsizey: Mapgrid_Init after the map
+// is loaded, Mapgrid_Close before the next map.
+#pragma once
+
+enum {
+    MAPGRID_CELL_TILES = 16,
+};
+
+// The three lists of a cell.
+enum MAPGRID_LIST {
+    MGL_OVERLAY = 0,
+    MGL_UNIT = 1,
+    MGL_BUILDING = 2,
+    MGL_LISTS = 3,
+};
+
+struct MAPGRID_NODE {
+    MAPGRID_NODE* next;
+    MAPGRID_NODE* prev;
+    void* object;
+};
+
+struct MAPGRID_CELL {
+    MAPGRID_NODE* head[MGL_LISTS];
+};
+
+struct OVERLAY;
+
+// Makes the empty grid for the loaded map (ceil(mapsizex / 16) x
+// ceil(mapsizey / 16) cells); fatal "Mapgrid already initialised" when it
+// is, or "Mapgrid needs a map" without one.
+void Mapgrid_Init(void);
+// Frees the grid and its nodes (nodes still linked are reported by the
+// pool; overlays still linked lose OVF_INGRID); fatal "Mapgrid not
+// initialised" when it isn't.
+void Mapgrid_Close(void);
+// 1 between Mapgrid_Init and Mapgrid_Close.
+int Mapgrid_IsOpen(void);
+// The grid's size in cells (0 when closed).
+int Mapgrid_CellsX(void);
+int Mapgrid_CellsY(void);
+
+// The cell at cell coordinates (cx, cy); null outside the grid or when closed.
+MAPGRID_CELL* Mapgrid_Cell(int cx, int cy);
+// The cell holding tile (tx, ty); null off the map or when closed.
+MAPGRID_CELL* Mapgrid_CellOfTile(int tx, int ty);
+
+// Links object into list of the cell holding tile (tx, ty), at the front.
+// 0 (nothing linked) off the map, when closed, or for a null object.
+int Mapgrid_Link(int list, void* object, int tx, int ty);
+// Unlinks object from list of the cell holding tile (tx, ty); 0 when it
+// wasn't there.
+int Mapgrid_Unlink(int list, void* object, int tx, int ty);
+// Links object into list of every cell that the tile rectangle at (tx, ty)
+// of w x h tiles touches (once per cell; the part off the map is ignored);
+// the number of cells linked.
+int Mapgrid_LinkArea(int list, void* object, int tx, int ty, int w, int h);
+// Unlinks it from the same cells; the number of cells it was found in.
+int Mapgrid_UnlinkArea(int list, void* object, int tx, int ty, int w, int h);
+// 1 when object is in list of the cell holding tile (tx, ty).
+int Mapgrid_Contains(int list, const void* object, int tx, int ty);
+
+// Links / unlinks an overlay at its tile position, keeping its OVF_INGRID
+// flag: adding a linked overlay is 1 and changes nothing, removing one that
+// isn't linked is 0.
+int Mapgrid_AddOverlay(OVERLAY* o);
+int Mapgrid_RemoveOverlay(OVERLAY* o);
+// The overlay whose tile position is (x, y) (tile coordinates, despite the
+// name), looked up in the cell holding that tile; null when none. With
+// several, the one linked last.
+OVERLAY* Mapgrid_FindAtPixel(int x, int y);

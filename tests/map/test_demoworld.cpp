@@ -1,0 +1,218 @@
+// The demo driver run through the real frame loop on the headless backend:
+// it shows the demo world and scrolls while the pointer rests at an edge,
+// one step per update.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/fspath.h"
+#include "core/gameloop.h"
+#include "core/gamestate.h"
+#include "core/systems.h"
+#include "core/tlog.h"
+#include "demo/demoworld.h"
+#include "gen_map.h"
+#include "gen_palette.h"
+#include "gen_sprites.h"
+#include "gen_tiles.h"
+#include "map/map.h"
+#include "map/mapview.h"
+#include "map/overlay.h"
+#include "map/tile.h"
+#include "platform/input.h"
+#include "platform/palette.h"
+#include "platform/plat.h"
+#include "platform/sortdisp.h"
+#include "platform/sprite.h"
+#include "platform/video.h"
+#include "support/testsupport.h"
+
+namespace {
+
+const int kMaxOrigin = GENMAP_SIDE * 24 - MAPVIEW_SIZE;
+
+class DemoDriver : public testing::Test {
+protected:
+    QvTempDir home;
+    QvTempDir logdir;
+    void SetUp() override
+    {
+        Tlog_SetFile(logdir.file("trace.log").c_str());
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetOptions(0);
+        Plat_InitWith(&g_PlatHeadless);
+        PlatHeadless_SetClock(0, 0);
+        Cfg_SetDefaults(&g_Config);
+        g_Config.windowed = 1;
+        Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_SINGLE);
+        Game_SetScenarioName("DEMO");
+        Input_Init();
+        Video_Init();
+        InitCommonGameSystems();
+        Game_StartTimer();
+        DemoWorld_Install();
+    }
+    void TearDown() override
+    {
+        DemoWorld_Unload();
+        CloseCommonGameSystems();
+        DemoWorld_Close();
+        Display_FreeTerrainBuffer();
+        Video_Close();
+        Input_Close();
+        Plat_Close();
+        Map_SetViewPixelPos(0, 0);
+        Tlog_SetFile(nullptr);
+    }
+    std::string Log() const { return logdir.read("trace.log"); }
+
+    // The files `mkdata demo` writes for the world, from the same generators.
+    void WriteWorld()
+    {
+        namespace fs = std::filesystem;
+        const std::string graphics = home.file("data/graphics");
+        fs::create_directories(graphics + "/DEMO");
+        fs::create_directories(home.file("scenario/SINGLE/DEMO"));
+        auto set = std::make_unique<GENTILE_SET>();
+        GenTile_DemoSet(set.get());
+        home.write("data/graphics/DEMO/DEMO.til", GenTile_Bytes(*set));
+        PALINFO pal;
+        Mkdata_DemoPalette(&pal);
+        ASSERT_TRUE(Palstuff_Write((graphics + "/DEMO/DEMO.pal").c_str(), &pal));
+        ASSERT_EQ(GenMap_BuildDemo(), 1);
+        ASSERT_EQ(Map_Save(g_ScenarioMapPath), 1);
+        Map_Free();
+        for (int id = 0; id < GENSPRITE_COUNT; id++) {
+            GENSPRITE s;
+            GenSprite_Build(id, &s);
+            SPRITE_DESC d = s.Desc();
+            ASSERT_TRUE(Sprite_Write((graphics + "/" + GenSprite_FileName(id)).c_str(), &d));
+        }
+    }
+    // One frame after ms of game time (50 ms: one update at 20 a second).
+    static void Tick(uint32_t ms = 50)
+    {
+        PlatHeadless_Advance(ms);
+        Game_Tick();
+    }
+    static std::vector<uint8_t> Shown()
+    {
+        const uint8_t* pixels = nullptr;
+        PlatHeadless_LastFrame(&pixels, nullptr);
+        return pixels ? std::vector<uint8_t>(pixels, pixels + PLAT_WIDTH * PLAT_HEIGHT)
+                      : std::vector<uint8_t>();
+    }
+};
+
+TEST_F(DemoDriver, PointerRestingAtAnEdgeScrollsOneStepPerUpdate)
+{
+    WriteWorld();
+    Tick(); // the world loads
+    ASSERT_EQ(mapsizex, GENMAP_SIDE);
+    EXPECT_EQ(g_MapView.x, 0);
+    EXPECT_EQ(g_MapView.y, 0);
+
+    Input_RawMouseMove(639, 240);
+    const int n = 10;
+    for (int i = 0; i < n; i++) Tick();
+    EXPECT_EQ(g_MapView.x, n * DEMO_SCROLL_STEP);
+    EXPECT_EQ(g_MapView.y, 0);
+    EXPECT_EQ(g_MapView.tilex, n * DEMO_SCROLL_STEP / 24);
+    EXPECT_EQ(g_MapView.offx, n * DEMO_SCROLL_STEP % 24);
+
+    // Frames without an update don't move it.
+    for (int i = 0; i < 4; i++) Tick(10);
+    EXPECT_EQ(g_MapView.x, n * DEMO_SCROLL_STEP);
+
+    // The bottom-left corner: left and down at once.
+    Input_RawMouseMove(0, 479);
+    for (int i = 0; i < 3; i++) Tick();
+    EXPECT_EQ(g_MapView.x, (n - 3) * DEMO_SCROLL_STEP);
+    EXPECT_EQ(g_MapView.y, 3 * DEMO_SCROLL_STEP);
+
+    // Away from the edges it stays.
+    Input_RawMouseMove(320, 240);
+    for (int i = 0; i < 3; i++) Tick();
+    EXPECT_EQ(g_MapView.x, (n - 3) * DEMO_SCROLL_STEP);
+    EXPECT_EQ(g_MapView.y, 3 * DEMO_SCROLL_STEP);
+}
+
+TEST_F(DemoDriver, ScrollingStopsAtTheMapsEdges)
+{
+    WriteWorld();
+    Tick();
+    Input_RawMouseMove(639, 479);
+    for (int i = 0; i < kMaxOrigin / DEMO_SCROLL_STEP + 5; i++) Tick();
+    EXPECT_EQ(g_MapView.x, kMaxOrigin);
+    EXPECT_EQ(g_MapView.y, kMaxOrigin);
+    Input_RawMouseMove(0, 0);
+    for (int i = 0; i < kMaxOrigin / DEMO_SCROLL_STEP + 5; i++) Tick();
+    EXPECT_EQ(g_MapView.x, 0);
+    EXPECT_EQ(g_MapView.y, 0);
+}
+
+TEST_F(DemoDriver, ShowsTheMapWithThingsThatMoveOnlyWithUpdates)
+{
+    WriteWorld();
+    Tick();
+    EXPECT_TRUE(Tile_IsLoaded());
+    EXPECT_GT(Ovl_Count(), 5) << "trees";
+    EXPECT_GT(SortDisp_Count(), Ovl_Count() + 8) << "units, a building, an explosion";
+    int l = 0, t = 0, r = 0, b = 0;
+    Mouse_GetClipRect(&l, &t, &r, &b);
+    EXPECT_EQ(l, 0);
+    EXPECT_EQ(t, 0);
+    EXPECT_EQ(r, 639);
+    EXPECT_EQ(b, 479);
+
+    // The view shows the lit map: black only in row and column 0.
+    std::vector<uint8_t> first = Shown();
+    ASSERT_FALSE(first.empty());
+    int black = 0;
+    for (int y = 56; y < 480; y++)
+        for (int x = 24; x < 456; x++) black += first[(size_t)y * 640 + x] == 0;
+    EXPECT_LT(black, 100);
+
+    Tick(10); // no update: the same picture
+    EXPECT_TRUE(Shown() == first);
+    Tick(40); // an update: the explosion and the turrets move on
+    EXPECT_FALSE(Shown() == first);
+    EXPECT_TRUE(Log().find("Demo world: no") == std::string::npos) << Log();
+}
+
+TEST_F(DemoDriver, LoadingAgainReplacesTheThingsInsteadOfAddingToThem)
+{
+    WriteWorld();
+    Tick();
+    const int elements = SortDisp_Count(), things = Ovl_Count(), sprites = Sprite_Count();
+    ASSERT_GT(elements, 0);
+    DemoWorld_Load();
+    EXPECT_EQ(SortDisp_Count(), elements);
+    EXPECT_EQ(Ovl_Count(), things);
+    EXPECT_EQ(Sprite_Count(), sprites);
+    DemoWorld_Unload();
+    EXPECT_EQ(SortDisp_Count(), 0);
+    EXPECT_EQ(Ovl_Count(), 0);
+    EXPECT_EQ(Sprite_Count(), 0);
+}
+
+TEST_F(DemoDriver, MissingFilesAreLoggedAndFramesStillDrawn)
+{
+    // An empty home: no map, tile set, palette or sprites.
+    Input_RawMouseMove(639, 479);
+    for (int i = 0; i < 3; i++) Tick();
+    EXPECT_EQ(g_MapView.x, 0) << "no map to scroll over";
+    EXPECT_GT(PlatHeadless_Flips(), 0);
+    const std::string log = Log();
+    EXPECT_NE(log.find("Demo world: no map"), std::string::npos) << log;
+    EXPECT_NE(log.find("Demo world: no tile set"), std::string::npos) << log;
+    EXPECT_NE(log.find("Demo world: no terrain palette"), std::string::npos) << log;
+}
+
+} // namespace

@@ -1,0 +1,435 @@
+// The map: its file (saving, loading, the old version, refusals), the
+// new-map request, the bounded accessors and the resource levels.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/tlog.h"
+#include "gen_map.h"
+#include "gen_tiles.h"
+#include "map/map.h"
+#include "support/testsupport.h"
+
+namespace {
+
+class MapTest : public testing::Test {
+protected:
+    QvTempDir dir;
+    QvTempDir logdir;
+    void SetUp() override
+    {
+        Tlog_SetFile(logdir.file("trace.log").c_str());
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetOptions(0);
+        Map_Free();
+    }
+    void TearDown() override
+    {
+        Map_Free();
+        g_NewMapRequest = MAP_NEWREQUEST{};
+        Tlog_SetFile(nullptr);
+    }
+    std::string Log() const { return logdir.read("trace.log"); }
+    static int Count(const std::string& text, const std::string& what)
+    {
+        int n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            n++;
+        return n;
+    }
+    static void NewMap(int w, int h, int altitude, int terrain)
+    {
+        g_NewMapRequest = MAP_NEWREQUEST{1, w, h, altitude, terrain};
+        ASSERT_EQ(Map_Load(nullptr), 1);
+    }
+    // The stored fields of every element (what the file carries).
+    static std::vector<uint32_t> Fields()
+    {
+        std::vector<uint32_t> out;
+        for (int y = 0; y < mapsizey; y++) {
+            for (int x = 0; x < mapsizex; x++) {
+                const MAP_ELEMENT* e = MAP_ELEMENT_AT(x, y);
+                out.push_back(e->tile);
+                out.push_back(e->altitude | e->effect << 5 | e->water << 10 | e->mineral << 13 |
+                              e->initalt << 16);
+            }
+        }
+        return out;
+    }
+    static std::string U32(uint32_t v)
+    {
+        std::string s;
+        for (int k = 0; k < 4; k++) s.push_back((char)((v >> (8 * k)) & 0xFF));
+        return s;
+    }
+};
+
+// ------------------------------------------------------------------ map files
+
+using MapFile = MapTest;
+
+TEST_F(MapFile, SaveThenLoadIsByteIdentical)
+{
+    ASSERT_EQ(GenMap_BuildDemo(), 1);
+    // Every field at its extremes somewhere.
+    MAP_ELEMENT* e = MAP_ELEMENT_AT(63, 63);
+    e->tile = 0x1FFFFFu;
+    e->altitude = 31;
+    e->effect = 0;
+    e->water = 7;
+    e->mineral = 7;
+    e->initalt = 31;
+    std::vector<uint32_t> before = Fields();
+    ASSERT_EQ(Map_Save(dir.file("a.map").c_str()), 1);
+    // The units of the map before don't stand on the one loaded, even when
+    // it has the same size.
+    MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND] = reinterpret_cast<UNIT*>(e);
+    ASSERT_EQ(Map_Load(dir.file("a.map").c_str()), 1);
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
+    EXPECT_EQ(mapsizex, 64);
+    EXPECT_EQ(mapsizey, 64);
+    EXPECT_EQ(Fields(), before);
+    ASSERT_EQ(Map_Save(dir.file("b.map").c_str()), 1);
+    std::string a = dir.read("a.map");
+    EXPECT_EQ(a.size(), 16u + 64u * 64u * 7u);
+    EXPECT_EQ(a, dir.read("b.map"));
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(MapFile, ElementBytesFollowTheDocumentedLayout)
+{
+    NewMap(3, 2, 4, 2);
+    MAP_ELEMENT* e = MAP_ELEMENT_AT(1, 1);
+    e->tile = 0xABCDu | 2u << 16 | 5u << 18 | 0xFF000000u; // bits 21.. aren't stored
+    e->altitude = 17;
+    e->effect = 9;
+    e->water = 3;
+    e->mineral = 6;
+    e->initalt = 12;
+    ASSERT_EQ(Map_Save(dir.file("m.map").c_str()), 1);
+    std::string f = dir.read("m.map");
+    ASSERT_EQ(f.size(), 16u + 6u * 7u);
+    EXPECT_EQ(f.substr(0, 16), "MAP_" + U32(0x210) + U32(3) + U32(2));
+    // Element (1, 1) is the fifth in row order.
+    const std::string want = {'\xCD', '\xAB', (char)(2 | 5 << 2), 17, 9, (char)(3 | 6 << 3), 12};
+    EXPECT_EQ(f.substr(16 + 4 * 7, 7), want);
+    // A new element: terrain 2 in every corner, altitude 4, no effect.
+    const std::string plain = {'\x22', '\x22', 0, 4, 31, 0, 4};
+    EXPECT_EQ(f.substr(16, 7), plain);
+}
+
+TEST_F(MapFile, OldVersionTakesInitialAltitudeFromAltitude)
+{
+    std::string old = GenMap_OldFileBytes(5, 3, 7);
+    dir.write("old.map", old);
+    ASSERT_EQ(Map_Load(dir.file("old.map").c_str()), 1);
+    ASSERT_EQ(mapsizex, 5);
+    ASSERT_EQ(mapsizey, 3);
+    for (int i = 0; i < 15; i++) {
+        const uint8_t* b = (const uint8_t*)old.data() + 16 + 6 * i;
+        const MAP_ELEMENT* e = MAP_ELEMENT_AT(i % 5, i / 5);
+        EXPECT_EQ(e->tile, (uint32_t)(b[0] | b[1] << 8 | b[2] << 16)) << i;
+        EXPECT_EQ(e->altitude, b[3]) << i;
+        EXPECT_EQ(e->effect, b[4]) << i;
+        EXPECT_EQ(e->water, b[5] & 7u) << i;
+        EXPECT_EQ(e->mineral, (uint32_t)b[5] >> 3) << i;
+        EXPECT_EQ(e->initalt, b[3]) << i;
+    }
+    // Written back, it is a 0x210 file that loads to the same map.
+    std::vector<uint32_t> converted = Fields();
+    ASSERT_EQ(Map_Save(dir.file("new.map").c_str()), 1);
+    std::string f = dir.read("new.map");
+    EXPECT_EQ(f.substr(4, 4), U32(0x210));
+    EXPECT_EQ(f.size(), 16u + 15u * 7u);
+    ASSERT_EQ(Map_Load(dir.file("new.map").c_str()), 1);
+    EXPECT_EQ(Fields(), converted);
+}
+
+struct BadMap {
+    const char* name;
+    std::string bytes;
+    const char* logged; // the offset and what was wrong
+};
+
+TEST_F(MapFile, RefusesBrokenFilesAndKeepsThePreviousMap)
+{
+    NewMap(4, 3, 7, 1);
+    std::string good;
+    {
+        ASSERT_EQ(Map_Save(dir.file("good.map").c_str()), 1);
+        good = dir.read("good.map");
+    }
+    MAP_ELEMENT_AT(2, 2)->water = 5; // so the map in memory differs from any file
+    std::vector<uint32_t> before = Fields();
+    MAP_ELEMENT* block = g_MapElements;
+
+    auto with = [&](size_t at, char value) {
+        std::string s = good;
+        s[at] = value;
+        return s;
+    };
+    const size_t e0 = 16; // element (0, 0)
+    const BadMap cases[] = {
+        {"empty", "", "offset 0: the file ends before the magic MAP_"},
+        {"magic", with(3, 'X'), "offset 0: expected the magic MAP_"},
+        {"version", with(5, 0x03), "offset 4: expected version 0x210 or 0x200"},
+        {"header", good.substr(0, 13), "offset 13: the file ends inside the map size"},
+        {"narrow", "MAP_" + U32(0x210) + U32(1) + U32(3), "offset 8: expected a width of 2 .. 512"},
+        {"wide", "MAP_" + U32(0x210) + U32(513) + U32(3), "offset 8: expected a width of 2 .. 512"},
+        {"huge", "MAP_" + U32(0x210) + U32(0x80000000u) + U32(0x80000000u),
+         "offset 8: expected a width of 2 .. 512"},
+        {"flat", "MAP_" + U32(0x210) + U32(4) + U32(0), "offset 12: expected a height of 2 .. 512"},
+        {"short", good.substr(0, 16 + 7 * 5 + 3),
+         "offset 54: the file ends inside element (1,1) of 4 x 3"},
+        {"long", good + "x", "offset 100: bytes after the last element"},
+        {"variation", with(e0 + 7 * 6 + 2, (char)0x20),
+         "offset 60: element (2,1): variation bits 5..7 set"},
+        {"altitude", with(e0 + 3, 32), "offset 19: element (0,0): altitude above 31"},
+        {"effect", with(e0 + 7 * 11 + 4, (char)0x80),
+         "offset 97: element (3,2): effect field above 31"},
+        {"resource", with(e0 + 5, 0x40), "offset 21: element (0,0): resource bits 6..7 set"},
+        {"initalt", with(e0 + 7 + 6, (char)0xE0),
+         "offset 29: element (1,0): initial altitude above 31"},
+    };
+    for (const BadMap& c : cases) {
+        std::string name = std::string(c.name) + ".map";
+        dir.write(name, c.bytes);
+        EXPECT_EQ(Map_Load(dir.file(name).c_str()), 0) << c.name;
+        std::string log = Log();
+        EXPECT_NE(log.find("[" + dir.file(name) + "] at " + c.logged), std::string::npos)
+            << c.name << "\n" << log;
+        EXPECT_EQ(mapsizex, 4);
+        EXPECT_EQ(mapsizey, 3);
+        EXPECT_EQ(g_MapElements, block);
+        EXPECT_EQ(Fields(), before) << c.name;
+    }
+    EXPECT_EQ(Map_Load(dir.file("absent.map").c_str()), 0);
+    EXPECT_NE(Log().find("Unable to open map file [" + dir.file("absent.map") + "]"),
+              std::string::npos);
+    EXPECT_EQ(Map_Load(dir.path().c_str()), 0); // a directory
+    EXPECT_EQ(Fields(), before);
+}
+
+// ------------------------------------------------------------------ new maps
+
+using NewMapRequest = MapTest;
+
+TEST_F(NewMapRequest, MakesAUniformMapWithoutReadingAFile)
+{
+    g_NewMapRequest = MAP_NEWREQUEST{1, 7, 5, 9, 12};
+    ASSERT_EQ(Map_Load(dir.file("no-such.map").c_str()), 1);
+    EXPECT_EQ(g_NewMapRequest.flag, 0);
+    ASSERT_EQ(mapsizex, 7);
+    ASSERT_EQ(mapsizey, 5);
+    for (int y = 0; y < 5; y++) {
+        for (int x = 0; x < 7; x++) {
+            const MAP_ELEMENT* e = MAP_ELEMENT_AT(x, y);
+            EXPECT_EQ(e->tile, 0xCCCCu);
+            EXPECT_EQ(e->altitude, 9u);
+            EXPECT_EQ(e->initalt, 9u);
+            EXPECT_EQ(e->effect, (uint32_t)MAP_EFFECT_NONE);
+            EXPECT_EQ(e->water + e->mineral, 0u);
+        }
+    }
+    EXPECT_EQ(Log(), "");
+    // With the flag down again the next load reads its file.
+    EXPECT_EQ(Map_Load(dir.file("no-such.map").c_str()), 0);
+    EXPECT_EQ(mapsizex, 7);
+}
+
+TEST_F(NewMapRequest, RefusesSidesOutsideTheLimitsAndKeepsTheMap)
+{
+    NewMap(4, 4, 3, 0);
+    std::vector<uint32_t> before = Fields();
+    for (auto [w, h] : {std::pair{1, 4}, {4, 1}, {513, 4}, {4, 513}, {-2, 4}}) {
+        g_NewMapRequest = MAP_NEWREQUEST{1, w, h, 3, 0};
+        EXPECT_EQ(Map_Load(nullptr), 0);
+        EXPECT_EQ(mapsizex, 4);
+        EXPECT_EQ(Fields(), before);
+    }
+    EXPECT_NE(Log().find("New map of -2 x 4 refused"), std::string::npos);
+    // Out-of-range altitude and terrain are brought into their fields.
+    g_NewMapRequest = MAP_NEWREQUEST{1, 2, 2, 40, 99};
+    ASSERT_EQ(Map_Load(nullptr), 1);
+    EXPECT_EQ(MAP_ELEMENT_AT(1, 1)->altitude, 31u);
+    EXPECT_EQ(MAP_ELEMENT_AT(1, 1)->tile, 0xFFFFu);
+}
+
+// ------------------------------------------------------------------ access
+
+using MapAccess = MapTest;
+
+TEST_F(MapAccess, OffMapElementIsElementZeroAndLoggedOncePerMap)
+{
+    NewMap(4, 3, 1, 0);
+    MAP_ELEMENT* zero = &g_MapElements[0];
+    EXPECT_EQ(Line_GetElement(3, 2, "a.cpp", 1), &g_MapElements[11]);
+    EXPECT_EQ(Line_GetElement(-1, 0, "units.cpp", 12), zero);
+    EXPECT_EQ(Line_GetElement(4, 0, "b.cpp", 2), zero);
+    EXPECT_EQ(Line_GetElement(0, 3, "b.cpp", 3), zero);
+    EXPECT_EQ(Line_GetElement(INT_MAX, INT_MIN, "b.cpp", 4), zero);
+    std::string log = Log();
+    EXPECT_EQ(Count(log, "Tried to access map element"), 1);
+    EXPECT_NE(log.find("Tried to access map element (-1,0) in file units.cpp, line 12"),
+              std::string::npos);
+    // A new map logs its first stray access again.
+    NewMap(2, 2, 1, 0);
+    Line_GetElement(2, 2, "c.cpp", 5);
+    EXPECT_EQ(Count(Log(), "Tried to access map element"), 2);
+}
+
+TEST_F(MapAccess, WithoutAMapAStrayWriteDoesNotLast)
+{
+    MAP_ELEMENT* e = Line_GetElement(5, 5, "a.cpp", 1);
+    ASSERT_NE(e, nullptr);
+    e->altitude = 20;
+    e->unit[1] = reinterpret_cast<UNIT*>(e);
+    MAP_ELEMENT* again = Line_GetElement(0, 0, "a.cpp", 2);
+    EXPECT_EQ(again->altitude, 0u);
+    EXPECT_EQ(again->unit[1], nullptr);
+    EXPECT_EQ(again->effect, (uint32_t)MAP_EFFECT_NONE);
+    EXPECT_EQ(Map_IsValidTile(0, 0), 0);
+}
+
+TEST_F(MapAccess, ValidTilesLeaveOutRowAndColumnZero)
+{
+    NewMap(5, 4, 1, 0);
+    EXPECT_TRUE(Map_IsValidTile(1, 1));
+    EXPECT_TRUE(Map_IsValidTile(4, 3));
+    EXPECT_FALSE(Map_IsValidTile(0, 1));
+    EXPECT_FALSE(Map_IsValidTile(1, 0));
+    EXPECT_FALSE(Map_IsValidTile(5, 1));
+    EXPECT_FALSE(Map_IsValidTile(1, 4));
+}
+
+TEST_F(MapAccess, HypsAreRoundedHundredthsAndClampedOutOfRange)
+{
+    EXPECT_EQ(MAP_HYPS(0, 0), 0);
+    EXPECT_EQ(MAP_HYPS(3, 4), 500);
+    EXPECT_EQ(MAP_HYPS(1, 1), 141);  // 141.42
+    EXPECT_EQ(MAP_HYPS(1, 2), 224);  // 223.61
+    EXPECT_EQ(MAP_HYPS(2, 3), 361);  // 360.56
+    EXPECT_EQ(MAP_HYPS(63, 63), 8910); // 8909.54
+    EXPECT_EQ(MAP_HYPS(5, 0), MAP_HYPS(0, 5));
+    EXPECT_EQ(Log(), "");
+
+    EXPECT_EQ(Line_GetHyps(64, 0, "ai.cpp", 7), 6300);
+    EXPECT_EQ(Line_GetHyps(-3, 4, "ai.cpp", 8), 500);
+    EXPECT_EQ(Line_GetHyps(INT_MIN, 1000, "ai.cpp", 9), MAP_HYPS(63, 63));
+    std::string log = Log();
+    EXPECT_EQ(Count(log, "Line_GetHyps out of range"), 1);
+    EXPECT_NE(log.find("Line_GetHyps out of range (64,0) in file ai.cpp, line 7"),
+              std::string::npos);
+}
+
+TEST_F(MapAccess, IntegerSquareRootIsExactAtSquares)
+{
+    EXPECT_EQ(Map_ISqrt(-5), 0);
+    EXPECT_EQ(Map_ISqrt(0), 0);
+    for (long k : {1L, 2L, 3L, 7L, 100L, 4095L, 46341L, 2147483647L}) {
+        EXPECT_EQ(Map_ISqrt(k * k), k) << k;
+        EXPECT_EQ(Map_ISqrt(k * k - 1), k - 1) << k;
+        EXPECT_EQ(Map_ISqrt(k * k + 2 * k), k) << k;
+    }
+}
+
+// ------------------------------------------------------------------ resources
+
+using ResourceLevel = MapTest;
+
+TEST_F(ResourceLevel, SetsValidTilesWithinTheIntegerRadius)
+{
+    NewMap(12, 12, 5, 1);
+    Map_SetResourceLevel(1, 9, 2, 5, 5);
+    // Integer square root of the squared distance: (7, 7) is at sqrt(8),
+    // which counts as 2; (8, 5) at 3 doesn't.
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->mineral, 7u);
+    EXPECT_EQ(MAP_ELEMENT_AT(7, 5)->mineral, 7u);
+    EXPECT_EQ(MAP_ELEMENT_AT(7, 7)->mineral, 7u);
+    EXPECT_EQ(MAP_ELEMENT_AT(3, 3)->mineral, 7u);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 5)->mineral, 0u);
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 2)->mineral, 0u);
+    int count = 0;
+    for (int y = 0; y < 12; y++)
+        for (int x = 0; x < 12; x++) count += MAP_ELEMENT_AT(x, y)->mineral != 0;
+    EXPECT_EQ(count, 25); // the whole 5 x 5 square: its corners are at sqrt(8), counted as 2
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->water, 0u);
+
+    // Near the edge only valid tiles change; a negative amount is level 0.
+    Map_SetResourceLevel(0, 4, 3, 0, 0);
+    EXPECT_EQ(MAP_ELEMENT_AT(0, 0)->water, 0u);
+    EXPECT_EQ(MAP_ELEMENT_AT(0, 2)->water, 0u);
+    EXPECT_EQ(MAP_ELEMENT_AT(2, 0)->water, 0u);
+    EXPECT_EQ(MAP_ELEMENT_AT(1, 1)->water, 4u);
+    EXPECT_EQ(MAP_ELEMENT_AT(2, 2)->water, 4u);
+    EXPECT_EQ(MAP_ELEMENT_AT(3, 2)->water, 4u); // sqrt(13), counted as 3
+    EXPECT_EQ(MAP_ELEMENT_AT(3, 3)->water, 0u); // sqrt(18), counted as 4
+    Map_SetResourceLevel(0, -3, 0, 1, 1);
+    EXPECT_EQ(MAP_ELEMENT_AT(1, 1)->water, 0u);
+    EXPECT_EQ(MAP_ELEMENT_AT(2, 2)->water, 4u);
+}
+
+TEST_F(ResourceLevel, IgnoresUnknownKindsNegativeRadiiAndFarCentres)
+{
+    NewMap(6, 6, 5, 1);
+    std::vector<uint32_t> before = Fields();
+    Map_SetResourceLevel(2, 5, 3, 3, 3);
+    Map_SetResourceLevel(0, 5, -1, 3, 3);
+    Map_SetResourceLevel(0, 5, INT_MAX / 2, INT_MIN, INT_MAX); // no tile within reach
+    EXPECT_EQ(Fields(), before);
+    EXPECT_NE(Log().find("unknown resource kind 2"), std::string::npos);
+    Map_SetResourceLevel(1, 3, INT_MAX, 3, 3); // everything valid
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->mineral, 3u);
+    EXPECT_EQ(MAP_ELEMENT_AT(0, 5)->mineral, 0u);
+}
+
+// ------------------------------------------------------------------ demo map
+
+using DemoMap = MapTest;
+
+TEST_F(DemoMap, CornerTypesFollowTheAltitudes)
+{
+    ASSERT_EQ(GenMap_BuildDemo(), 1);
+    // Vertex (x, y) is corner 0 of element (x, y); the step around it is
+    // the spread of the four elements that share it.
+    auto step = [](int x, int y) {
+        int lo = 31, hi = 0;
+        for (int dy = -1; dy <= 0; dy++)
+            for (int dx = -1; dx <= 0; dx++) {
+                int a =
+                    (int)MAP_ELEMENT_AT(x + dx < 0 ? 0 : x + dx, y + dy < 0 ? 0 : y + dy)->altitude;
+                lo = a < lo ? a : lo;
+                hi = a > hi ? a : hi;
+            }
+        return hi - lo;
+    };
+    int cliffs = 0, slopes = 0, water = 0, minerals = 0;
+    for (int y = 1; y < GENMAP_SIDE; y++) {
+        for (int x = 1; x < GENMAP_SIDE; x++) {
+            const MAP_ELEMENT* e = MAP_ELEMENT_AT(x, y);
+            int type = (int)(e->tile & 15);
+            bool cliff = type >= GENTILE_CLIFF_E;
+            EXPECT_EQ(cliff, step(x, y) >= 7) << x << "," << y;
+            cliffs += cliff;
+            slopes += type == GENTILE_SLOPEUP || type == GENTILE_SLOPEDOWN;
+            if (type == GENTILE_WATER || type == GENTILE_DEEPWATER) {
+                water++;
+                EXPECT_LE(e->altitude, (uint32_t)GENMAP_WATERALT) << x << "," << y;
+            }
+            // A vertex touching a neighbour of the same corner agrees with it.
+            EXPECT_EQ(type, (int)(MAP_ELEMENT_AT(x - 1, y)->tile >> 4 & 15));
+            EXPECT_EQ(type, (int)(MAP_ELEMENT_AT(x - 1, y - 1)->tile >> 8 & 15));
+            EXPECT_EQ(type, (int)(MAP_ELEMENT_AT(x, y - 1)->tile >> 12 & 15));
+            minerals += e->mineral > 0;
+        }
+    }
+    EXPECT_GT(cliffs, 20);
+    EXPECT_GT(slopes, 10);
+    EXPECT_GT(water, 100);
+    EXPECT_GT(minerals, 20);
+}
+
+} // namespace

@@ -1,0 +1,167 @@
+// The map grid: its size, the cell lists, areas across cells and the
+// overlay lookup.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "map/overlay.h"
+#include "support/testsupport.h"
+
+namespace {
+
+void NewMap(int w, int h)
+{
+    g_NewMapRequest = MAP_NEWREQUEST{1, w, h, 4, 1};
+    ASSERT_EQ(Map_Load(nullptr), 1);
+}
+
+class Mapgrid : public testing::Test {
+protected:
+    // Stand-ins for units and buildings: the grid only keeps their addresses.
+    int things[8] = {};
+    void SetUp() override
+    {
+        NewMap(40, 20);
+        Mapgrid_Init();
+    }
+    void TearDown() override
+    {
+        Mapgrid_Close();
+        Map_Free();
+    }
+    int ListLength(int list, int cx, int cy)
+    {
+        int n = 0;
+        for (MAPGRID_NODE* node = Mapgrid_Cell(cx, cy)->head[list]; node; node = node->next) n++;
+        return n;
+    }
+};
+
+} // namespace
+
+TEST_F(Mapgrid, CellsCoverTheMapIn16TileSquares)
+{
+    EXPECT_EQ(Mapgrid_CellsX(), 3);
+    EXPECT_EQ(Mapgrid_CellsY(), 2);
+    EXPECT_EQ(Mapgrid_CellOfTile(15, 15), Mapgrid_Cell(0, 0));
+    EXPECT_EQ(Mapgrid_CellOfTile(16, 15), Mapgrid_Cell(1, 0));
+    EXPECT_EQ(Mapgrid_CellOfTile(39, 19), Mapgrid_Cell(2, 1));
+    EXPECT_EQ(Mapgrid_CellOfTile(40, 0), nullptr);
+    EXPECT_EQ(Mapgrid_CellOfTile(0, 20), nullptr);
+    EXPECT_EQ(Mapgrid_CellOfTile(-1, 0), nullptr);
+    EXPECT_EQ(Mapgrid_Cell(3, 0), nullptr);
+    // Nothing is linked off the map or into a list that doesn't exist.
+    EXPECT_FALSE(Mapgrid_Link(MGL_UNIT, &things[0], 40, 5));
+    EXPECT_FALSE(Mapgrid_Link(MGL_UNIT, &things[0], 5, -1));
+    EXPECT_FALSE(Mapgrid_Link(MGL_LISTS, &things[0], 5, 5));
+    EXPECT_FALSE(Mapgrid_Link(-1, &things[0], 5, 5));
+    EXPECT_EQ(ListLength(MGL_UNIT, 0, 0), 0);
+}
+
+TEST_F(Mapgrid, LinkAndUnlinkKeepEachListApart)
+{
+    for (int i = 0; i < 5; i++) EXPECT_TRUE(Mapgrid_Link(MGL_UNIT, &things[i], 20 + i, 3));
+    EXPECT_TRUE(Mapgrid_Link(MGL_BUILDING, &things[5], 20, 3));
+    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, &things[0], 31, 15));   // same cell
+    EXPECT_FALSE(Mapgrid_Contains(MGL_BUILDING, &things[0], 20, 3));
+    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, &things[0], 15, 3));
+    EXPECT_FALSE(Mapgrid_Unlink(MGL_UNIT, &things[5], 20, 3));     // in another list
+    // From the middle, the head (newest) and the tail.
+    EXPECT_TRUE(Mapgrid_Unlink(MGL_UNIT, &things[2], 20, 3));
+    EXPECT_TRUE(Mapgrid_Unlink(MGL_UNIT, &things[4], 20, 3));
+    EXPECT_TRUE(Mapgrid_Unlink(MGL_UNIT, &things[0], 20, 3));
+    EXPECT_FALSE(Mapgrid_Unlink(MGL_UNIT, &things[0], 20, 3));
+    MAPGRID_NODE* n = Mapgrid_Cell(1, 0)->head[MGL_UNIT];
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(n->object, &things[3]);
+    EXPECT_EQ(n->prev, nullptr);
+    EXPECT_EQ(n->next->object, &things[1]);
+    EXPECT_EQ(n->next->prev, n);
+    EXPECT_EQ(n->next->next, nullptr);
+    EXPECT_EQ(ListLength(MGL_BUILDING, 1, 0), 1);
+    Mapgrid_Unlink(MGL_UNIT, &things[3], 20, 3);
+    Mapgrid_Unlink(MGL_UNIT, &things[1], 20, 3);
+    Mapgrid_Unlink(MGL_BUILDING, &things[5], 20, 3);
+}
+
+TEST_F(Mapgrid, AnAreaIsInEveryCellItTouches)
+{
+    // 4 x 4 tiles from (14, 14): two cells across, and two down.
+    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[0], 14, 14, 4, 4), 4);
+    for (int cy = 0; cy < 2; cy++)
+        for (int cx = 0; cx < 2; cx++) EXPECT_EQ(ListLength(MGL_BUILDING, cx, cy), 1);
+    EXPECT_EQ(ListLength(MGL_BUILDING, 2, 0), 0);
+    EXPECT_EQ(Mapgrid_UnlinkArea(MGL_BUILDING, &things[0], 14, 14, 4, 4), 4);
+    EXPECT_EQ(ListLength(MGL_BUILDING, 1, 1), 0);
+    // Inside one cell: once. Partly off the map: the part on it.
+    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[1], 1, 1, 3, 3), 1);
+    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[2], 38, 18, 5, 5), 1);
+    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[3], -3, -3, 5, 5), 1);
+    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[4], 40, 0, 5, 5), 0);
+    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[4], INT32_MAX, INT32_MAX, 15, 15), 0);
+    EXPECT_EQ(Mapgrid_UnlinkArea(MGL_BUILDING, &things[1], 1, 1, 3, 3), 1);
+    EXPECT_EQ(Mapgrid_UnlinkArea(MGL_BUILDING, &things[2], 38, 18, 5, 5), 1);
+    EXPECT_EQ(Mapgrid_UnlinkArea(MGL_BUILDING, &things[3], -3, -3, 5, 5), 1);
+    EXPECT_EQ(ListLength(MGL_BUILDING, 0, 0), 0);
+}
+
+TEST_F(Mapgrid, FindAtPixelTakesTilesAndFindsTheOverlayThere)
+{
+    OVERLAY a{}, b{}, c{};
+    a.tilepos = TILEPOS{17, 3};
+    b.tilepos = TILEPOS{18, 3};
+    c.tilepos = TILEPOS{17, 3};
+    EXPECT_TRUE(Mapgrid_AddOverlay(&a));
+    EXPECT_TRUE(Mapgrid_AddOverlay(&b));
+    EXPECT_TRUE(a.flags & OVF_INGRID);
+    EXPECT_TRUE(Mapgrid_AddOverlay(&a));   // already in: stays once
+    EXPECT_EQ(ListLength(MGL_OVERLAY, 1, 0), 2);
+    EXPECT_EQ(Mapgrid_FindAtPixel(17, 3), &a);
+    EXPECT_EQ(Mapgrid_FindAtPixel(18, 3), &b);
+    EXPECT_EQ(Mapgrid_FindAtPixel(19, 3), nullptr);
+    EXPECT_EQ(Mapgrid_FindAtPixel(17 * 24, 3 * 24), nullptr);
+    EXPECT_EQ(Mapgrid_FindAtPixel(-5, 3), nullptr);
+    Mapgrid_AddOverlay(&c);
+    EXPECT_EQ(Mapgrid_FindAtPixel(17, 3), &c);   // the one linked last
+    EXPECT_TRUE(Mapgrid_RemoveOverlay(&c));
+    EXPECT_FALSE(Mapgrid_RemoveOverlay(&c));
+    EXPECT_FALSE(c.flags & OVF_INGRID);
+    Mapgrid_RemoveOverlay(&a);
+    Mapgrid_RemoveOverlay(&b);
+}
+
+// Regression: overlays still linked when the grid closed kept their
+// in-grid mark, so the next grid never took them again.
+TEST_F(Mapgrid, ClosingTheGridReleasesItsOverlays)
+{
+    OVERLAY a{};
+    a.tilepos = TILEPOS{2, 2};
+    Mapgrid_AddOverlay(&a);
+    Mapgrid_Close();
+    EXPECT_FALSE(a.flags & OVF_INGRID);
+    EXPECT_FALSE(Mapgrid_IsOpen());
+    EXPECT_EQ(Mapgrid_FindAtPixel(2, 2), nullptr);
+    Mapgrid_Init();
+    EXPECT_TRUE(Mapgrid_AddOverlay(&a));
+    EXPECT_EQ(Mapgrid_FindAtPixel(2, 2), &a);
+    Mapgrid_RemoveOverlay(&a);
+}
+
+TEST(MapgridLifecycle, NeedsAMapAndIsGuarded)
+{
+    Map_Free();
+    QV_EXPECT_FATAL(Mapgrid_Init(), "Mapgrid needs a map");
+    EXPECT_FALSE(Mapgrid_IsOpen());
+    QV_EXPECT_FATAL(Mapgrid_Close(), "Mapgrid not initialised");
+    NewMap(17, 2);
+    Mapgrid_Init();
+    EXPECT_EQ(Mapgrid_CellsX(), 2);
+    EXPECT_EQ(Mapgrid_CellsY(), 1);
+    QV_EXPECT_FATAL(Mapgrid_Init(), "Mapgrid already initialised");
+    Mapgrid_Close();
+    EXPECT_EQ(Mapgrid_Cell(0, 0), nullptr);
+    EXPECT_FALSE(Mapgrid_Link(MGL_UNIT, &mapsizex, 1, 1));
+    Map_Free();
+}

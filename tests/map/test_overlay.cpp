@@ -1,0 +1,278 @@
+// Things on the map: types, creation, moving, deleting while in use,
+// highlighting, terrain effects and the whole-list operations.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/uid.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "map/overlay.h"
+#include "platform/effects.h"
+#include "platform/sortdisp.h"
+#include "support/testsupport.h"
+
+namespace {
+
+class Overlays : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_NewMapRequest = MAP_NEWREQUEST{1, 40, 30, 4, 1};
+        ASSERT_EQ(Map_Load(nullptr), 1);
+        SortDisp_Init();
+        Effects_Init();
+        Mapgrid_Init();
+        Ovl_Init();
+        tree = Ovl_NewType();
+        snprintf(tree->name, sizeof(tree->name), "Tree");
+        rock = Ovl_NewType();
+        snprintf(rock->name, sizeof(rock->name), "Rock");
+    }
+    void TearDown() override
+    {
+        Ovl_FreeAll();
+        Mapgrid_Close();
+        Effects_Close();
+        EXPECT_EQ(SortDisp_Count(), 0);   // every overlay's element went with it
+        SortDisp_Close();
+        Map_Free();
+    }
+    OVERLAYTYPE* tree = nullptr;
+    OVERLAYTYPE* rock = nullptr;
+    OVERLAY* Thing(int tx, int ty, int type = 0, int layer = 3)
+    {
+        return Ovl_New(type, -1, 2, layer, nullptr, 24, 24, tx, ty);
+    }
+    std::vector<OVERLAY*> List()
+    {
+        std::vector<OVERLAY*> out;
+        for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay) out.push_back(o);
+        return out;
+    }
+};
+
+} // namespace
+
+// ------------------------------------------------------------------ types
+
+TEST_F(Overlays, AtMost150TypesFoundByNameWithoutCase)
+{
+    EXPECT_EQ(Ovl_FindType("ROCK"), 1);
+    EXPECT_EQ(Ovl_FindType("tree"), 0);
+    EXPECT_EQ(Ovl_FindType("Bush"), -1);
+    EXPECT_LT(Textfile_FindOvlType("Bush"), 0);
+    EXPECT_EQ(Textfile_FindOvlType("Rock"), 1);
+    for (int i = Ovl_NrTypes(); i < OVL_MAX_TYPES; i++) ASSERT_NE(Ovl_NewType(), nullptr);
+    EXPECT_EQ(Ovl_NewType(), nullptr);
+    EXPECT_EQ(Ovl_NrTypes(), OVL_MAX_TYPES);
+}
+
+// ------------------------------------------------------------------ creating
+
+TEST_F(Overlays, NewThingStandsOnItsTileInTheGridAndTheDisplay)
+{
+    Uid_Reset();
+    OVERLAY* a = Thing(5, 7);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->id, 1);
+    EXPECT_EQ(Mapgrid_FindAtPixel(5, 7), a);
+    ASSERT_NE(a->display, nullptr);
+    EXPECT_EQ(a->display->x, 5 * 24);
+    EXPECT_EQ(a->display->y, 7 * 24);
+    EXPECT_EQ(a->display->layer, 3);
+    EXPECT_EQ(SortDisp_GetRemap(a->display), 2);
+
+    OVERLAY* b = Ovl_New(-1, 500, -1, 0, nullptr, 0, 0, 6, 7);
+    EXPECT_EQ(b->id, 500);
+    EXPECT_EQ(b->remap, SORTDISP_REMAP_NONE);
+    EXPECT_EQ(List(), (std::vector<OVERLAY*>{a, b}));   // newest last
+
+    // Tiles off the map and unknown types are refused.
+    EXPECT_EQ(Thing(0, 5), nullptr);
+    EXPECT_EQ(Thing(40, 5), nullptr);
+    EXPECT_EQ(Thing(5, 30), nullptr);
+    EXPECT_EQ(Thing(5, 5, 2), nullptr);
+    EXPECT_EQ(Thing(5, 5, -2), nullptr);
+    EXPECT_EQ(Ovl_Count(), 2);
+    EXPECT_EQ(SortDisp_Count(), 2);
+}
+
+TEST_F(Overlays, NewWithoutAGridJoinsItWhenAllOn)
+{
+    Mapgrid_Close();
+    OVERLAY* a = Thing(3, 3);
+    ASSERT_NE(a, nullptr);
+    EXPECT_FALSE(a->flags & OVF_INGRID);
+    Mapgrid_Init();
+    EXPECT_EQ(Mapgrid_FindAtPixel(3, 3), nullptr);
+    Ovl_AllOn();
+    EXPECT_EQ(Mapgrid_FindAtPixel(3, 3), a);
+}
+
+// ------------------------------------------------------------------ moving
+
+TEST_F(Overlays, MoveCarriesGridLinkAndDisplayAlong)
+{
+    OVERLAY* a = Thing(5, 5);
+    Ovl_MoveTo(a, 20, 9);   // into another grid cell
+    EXPECT_EQ(a->pixelpos.x, 480);
+    EXPECT_EQ(Mapgrid_FindAtPixel(5, 5), nullptr);
+    EXPECT_EQ(Mapgrid_FindAtPixel(20, 9), a);
+    EXPECT_EQ(a->display->x, 480);
+    EXPECT_EQ(a->display->y, 216);
+    Ovl_MoveRel(a, -2, 3);
+    EXPECT_EQ(Mapgrid_FindAtPixel(18, 12), a);
+    EXPECT_EQ(a->display->y, 12 * 24);
+    // Clamped to the valid tiles, however far.
+    Ovl_MoveTo(a, 0, 1000);
+    EXPECT_EQ(Mapgrid_FindAtPixel(1, 29), a);
+    Ovl_MoveRel(a, INT32_MAX, INT32_MIN);
+    EXPECT_EQ(Mapgrid_FindAtPixel(39, 1), a);
+    EXPECT_EQ(a->display->x, 39 * 24);
+}
+
+TEST_F(Overlays, AllOffAndAllOnTakeEveryOverlayOutOfTheGridAndBack)
+{
+    OVERLAY* a = Thing(5, 5);
+    Ovl_AllOff();
+    EXPECT_EQ(Mapgrid_FindAtPixel(5, 5), nullptr);
+    // Moved while out: it stays out, and comes back at its new tile.
+    Ovl_MoveTo(a, 6, 6);
+    EXPECT_EQ(Mapgrid_FindAtPixel(6, 6), nullptr);
+    Ovl_AllOn();
+    Ovl_AllOn();
+    EXPECT_EQ(Mapgrid_FindAtPixel(6, 6), a);
+    Ovl_AllOff();   // once was enough to be linked once
+    EXPECT_EQ(Mapgrid_FindAtPixel(6, 6), nullptr);
+}
+
+// ------------------------------------------------------------------ deleting
+
+TEST_F(Overlays, DeleteTakesAnUnusedOverlayAway)
+{
+    OVERLAY* a = Thing(5, 5);
+    OVERLAY* b = Thing(6, 5);
+    OVERLAY* c = Thing(7, 5);
+    Ovl_Delete(b);
+    EXPECT_EQ(List(), (std::vector<OVERLAY*>{a, c}));
+    EXPECT_EQ(Mapgrid_FindAtPixel(6, 5), nullptr);
+    EXPECT_EQ(SortDisp_Count(), 2);
+    Ovl_Delete(c);   // the last: the list still appends afterwards
+    OVERLAY* d = Thing(8, 8);
+    EXPECT_EQ(List(), (std::vector<OVERLAY*>{a, d}));
+}
+
+TEST_F(Overlays, DeleteWhileInUseIsDeferredToTheLastRelease)
+{
+    OVERLAY* a = Thing(5, 5);
+    OVERLAY* b = Thing(6, 5);
+    Ovl_Use(a);
+    Ovl_Use(a);
+    Ovl_Delete(a);
+    // Gone from the game at once...
+    EXPECT_EQ(List(), (std::vector<OVERLAY*>{b}));
+    EXPECT_EQ(Mapgrid_FindAtPixel(5, 5), nullptr);
+    EXPECT_EQ(SortDisp_Count(), 1);
+    EXPECT_EQ(Ovl_IsThingAbsolute(5 * 24 + 1, 5 * 24 + 1), nullptr);
+    // ...but the holders' record stays readable until they let go.
+    EXPECT_TRUE(a->flags & OVF_DELETEPENDING);
+    EXPECT_EQ(a->tilepos.x, 5);
+    Ovl_Delete(a);                  // again: nothing more
+    Ovl_MoveTo(a, 9, 9);            // ignored for a deleted overlay
+    EXPECT_EQ(Mapgrid_FindAtPixel(9, 9), nullptr);
+    EXPECT_EQ(Ovl_Hilite(a), 0);
+    Ovl_Release(a);
+    EXPECT_EQ(a->usecount, 1);
+    Ovl_Release(a);                 // the last: freed (the sanitizer build checks no one reads it)
+    EXPECT_EQ(Ovl_Count(), 1);
+}
+
+TEST_F(Overlays, FreeAllAlsoFreesOverlaysNeverReleased)
+{
+    OVERLAY* a = Thing(5, 5);
+    Ovl_Use(a);
+    Ovl_Delete(a);
+    Thing(6, 6);
+    // TearDown's Ovl_FreeAll frees both; the pool would report one left over.
+    EXPECT_EQ(Ovl_Count(), 1);
+}
+
+// ------------------------------------------------------------------ highlighting
+
+TEST_F(Overlays, HiliteReturnsThePreviousModeAndUnHiliteRestoresTheRemap)
+{
+    OVERLAY* a = Thing(5, 5);
+    SortDisp_SetRenderMode(a->display, 3);
+    EXPECT_EQ(Ovl_Hilite(a), 3);
+    EXPECT_EQ(SortDisp_GetRemap(a->display), SORTDISP_REMAP_HILITE);
+    EXPECT_EQ(SortDisp_GetRenderMode(a->display), SORTDISP_MODE_HILITE);
+    EXPECT_EQ(Ovl_Hilite(a), SORTDISP_MODE_HILITE);
+    Ovl_UnHilite(a, 0);
+    EXPECT_EQ(SortDisp_GetRemap(a->display), 2);
+    EXPECT_EQ(SortDisp_GetRenderMode(a->display), 0);
+}
+
+// ------------------------------------------------------------------ terrain effects
+
+TEST_F(Overlays, EffectsGridMarksTheTilesOfItsFootprint)
+{
+    // 3 x 2 from the top-left tile; one entry outside the footprint and one
+    // code too large for the map's 5-bit field.
+    const uint8_t grid[] = {1, 0, 2, 0, 31, 0, 4, 0, 40, 0, 6, 0};
+    ASSERT_NE(Effects_AddOvlEffect("Bigrock", 3, 2, grid), nullptr);
+    snprintf(rock->effectname, sizeof(rock->effectname), "BIGROCK");
+    EXPECT_EQ(Ovl_GetEffects(1, 10, 10), 4);
+    EXPECT_EQ(MAP_ELEMENT_AT(10, 10)->effect, 1u);
+    EXPECT_EQ(MAP_ELEMENT_AT(11, 10)->effect, 2u);
+    EXPECT_EQ(MAP_ELEMENT_AT(12, 10)->effect, (uint32_t)MAP_EFFECT_NONE);
+    EXPECT_EQ(MAP_ELEMENT_AT(10, 11)->effect, 4u);
+    EXPECT_EQ(MAP_ELEMENT_AT(11, 11)->effect, (uint32_t)MAP_EFFECT_NONE);
+    EXPECT_EQ(MAP_ELEMENT_AT(12, 11)->effect, 6u);
+    EXPECT_EQ(MAP_ELEMENT_AT(13, 10)->effect, (uint32_t)MAP_EFFECT_NONE);
+    // Only the part on valid tiles (row and column 0 are not).
+    EXPECT_EQ(Ovl_GetEffects(1, 38, 28), 3);
+    EXPECT_EQ(Ovl_GetEffects(1, 0, 0), 1);
+    EXPECT_EQ(Ovl_GetEffects(1, INT32_MAX, 5), 0);
+    EXPECT_EQ(Ovl_GetEffects(0, 5, 5), 0);   // a type without a grid
+}
+
+// ------------------------------------------------------------------ whole list
+
+TEST_F(Overlays, IsThingAbsoluteFindsTheTopmostThingUnderAPixel)
+{
+    OVERLAY* low = Ovl_New(0, -1, 0, 1, nullptr, 48, 48, 5, 5);    // pixels 120..167
+    OVERLAY* high = Ovl_New(1, -1, 0, 2, nullptr, 24, 24, 6, 6);   // pixels 144..167
+    Ovl_New(-1, -1, 0, 9, nullptr, 100, 100, 4, 4);                // not a thing
+    EXPECT_EQ(Ovl_IsThingAbsolute(120, 120), low);
+    EXPECT_EQ(Ovl_IsThingAbsolute(150, 150), high);
+    EXPECT_EQ(Ovl_IsThingAbsolute(167, 167), high);
+    EXPECT_EQ(Ovl_IsThingAbsolute(168, 150), nullptr);
+    EXPECT_EQ(Ovl_IsThingAbsolute(100, 100), nullptr);   // only the non-thing there
+    // Same layer: the one lower on the map.
+    OVERLAY* lower = Ovl_New(0, -1, 0, 1, nullptr, 48, 48, 5, 6);
+    EXPECT_EQ(Ovl_IsThingAbsolute(130, 150), lower);
+}
+
+TEST_F(Overlays, DisplayAllShowsEverythingAndMakeVisibleMarksThings)
+{
+    OVERLAY* a = Thing(5, 5);
+    OVERLAY* n = Ovl_New(-1, -1, 0, 0, nullptr, 0, 0, 6, 6);
+    a->flags |= OVF_FOGGED;
+    n->flags |= OVF_FOGGED;
+    Ovl_MakeAllOverlaysVisible();
+    EXPECT_TRUE(a->flags & OVF_SEEN);
+    EXPECT_FALSE(a->flags & OVF_FOGGED);
+    EXPECT_FALSE(n->flags & OVF_SEEN);   // not a thing
+    EXPECT_TRUE(n->flags & OVF_FOGGED);
+
+    SortDisp_HideChain(a->display);
+    SortDisp_HideChain(n->display);
+    Ovl_DisplayAll();
+    EXPECT_TRUE(a->display->visible);
+    EXPECT_TRUE(n->display->visible);
+    EXPECT_FALSE(n->flags & OVF_FOGGED);
+}

@@ -1,0 +1,100 @@
+// Plasma heights: repeatable, the grain as a true modulo of 32, the height
+// range, and the sizes it refuses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "core/rand.h"
+#include "map/plasma.h"
+
+namespace {
+
+std::vector<uint8_t> Field(int w, int h, int grain, unsigned seed)
+{
+    std::vector<uint8_t> b((size_t)w * h, 0);
+    EXPECT_EQ(Plasma_Generate(b.data(), w, h, grain, seed), 1);
+    return b;
+}
+
+} // namespace
+
+TEST(Plasma, SameArgumentsGiveTheSameHeights)
+{
+    for (int grain : {0, 5, 12}) {
+        auto a = Field(64, 40, grain, 1234);
+        Crt_Srand(999);   // whatever the generator did in between
+        Crt_Rand();
+        EXPECT_EQ(Field(64, 40, grain, 1234), a) << "grain " << grain;
+    }
+    EXPECT_NE(Field(64, 40, 5, 1), Field(64, 40, 5, 2));
+}
+
+TEST(Plasma, GrainIsTakenModulo32)
+{
+    EXPECT_EQ(Field(50, 50, 32, 7), Field(50, 50, 0, 7));
+    EXPECT_EQ(Field(50, 50, 37, 7), Field(50, 50, 5, 7));
+    EXPECT_EQ(Field(50, 50, -1, 7), Field(50, 50, 31, 7));
+    EXPECT_EQ(Field(50, 50, -27, 7), Field(50, 50, 5, 7));
+    EXPECT_NE(Field(50, 50, 5, 7), Field(50, 50, 0, 7));
+}
+
+TEST(Plasma, HeightsStayWithin1To144)
+{
+    // Grain 0 is rough enough to reach both ends, so both clamps are used.
+    auto b = Field(200, 120, 0, 3);
+    auto [lo, hi] = std::minmax_element(b.begin(), b.end());
+    EXPECT_EQ(*lo, PLASMA_MIN_HEIGHT);
+    EXPECT_EQ(*hi, PLASMA_MAX_HEIGHT);
+    for (int grain = 1; grain < 32; grain += 3)
+        for (uint8_t v : Field(37, 70, grain, 11)) {
+            ASSERT_GE(v, PLASMA_MIN_HEIGHT);
+            ASSERT_LE(v, PLASMA_MAX_HEIGHT);
+        }
+}
+
+TEST(Plasma, CoarseGrainsOnlyBlendTheFourCorners)
+{
+    // 33 x 33 is exactly the plasma square: its corners are the seeded ones,
+    // and without displacement every height lies between them.
+    for (int grain = 16; grain < 32; grain += 5) {
+        auto b = Field(33, 33, grain, 42);
+        uint8_t c[] = {b[0], b[32], b[32 * 33], b[32 * 33 + 32]};
+        auto [lo, hi] = std::minmax_element(std::begin(c), std::end(c));
+        for (uint8_t v : b) {
+            ASSERT_GE(v, *lo);
+            ASSERT_LE(v, *hi);
+        }
+    }
+    // A fine grain leaves that band somewhere.
+    auto b = Field(33, 33, 2, 42);
+    uint8_t c[] = {b[0], b[32], b[32 * 33], b[32 * 33 + 32]};
+    auto [lo, hi] = std::minmax_element(std::begin(c), std::end(c));
+    EXPECT_TRUE(std::any_of(b.begin(), b.end(), [&](uint8_t v) { return v < *lo || v > *hi; }));
+}
+
+TEST(Plasma, RowsAreLaidOutByWidth)
+{
+    // A field is the top-left part of the same square: a narrower request of
+    // the same square size sees the same heights at the same (x, y).
+    auto wide = Field(60, 20, 6, 5);
+    auto narrow = Field(40, 20, 6, 5);   // both use the 64-point square
+    for (int y = 0; y < 20; y++)
+        for (int x = 0; x < 40; x++)
+            ASSERT_EQ(narrow[y * 40 + x], wide[y * 60 + x]) << x << "," << y;
+}
+
+TEST(Plasma, SizesOutsideTheLimitsAreRefusedUntouched)
+{
+    std::vector<uint8_t> b(4, 0xEE);
+    EXPECT_EQ(Plasma_Generate(b.data(), 0, 1, 5, 1), 0);
+    EXPECT_EQ(Plasma_Generate(b.data(), 2, -2, 5, 1), 0);
+    EXPECT_EQ(Plasma_Generate(b.data(), PLASMA_MAX_SIDE + 1, 1, 5, 1), 0);
+    EXPECT_EQ(Plasma_Generate(b.data(), 1, PLASMA_MAX_SIDE + 1, 5, 1), 0);
+    EXPECT_EQ(Plasma_Generate(nullptr, 2, 2, 5, 1), 0);
+    EXPECT_EQ(b, std::vector<uint8_t>(4, 0xEE));
+    // The smallest and the largest accepted.
+    EXPECT_GE(Field(1, 1, 5, 1)[0], PLASMA_MIN_HEIGHT);
+    auto big = Field(PLASMA_MAX_SIDE, PLASMA_MAX_SIDE, 9, 1);
+    EXPECT_GE(*std::min_element(big.begin(), big.end()), PLASMA_MIN_HEIGHT);
+}

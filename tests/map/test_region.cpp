@@ -1,0 +1,166 @@
+// Regions: the tile rules of rectangles and circles, and walking the list.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+#include "map/region.h"
+
+namespace {
+
+REGION Rect(uint32_t id, int x1, int y1, int x2, int y2)
+{
+    REGION r{};
+    r.id = id;
+    r.flags = RT_RECTANGLE;
+    r.x1 = x1;
+    r.y1 = y1;
+    r.x2 = x2;
+    r.y2 = y2;
+    return r;
+}
+
+REGION Circle(uint32_t id, int cx, int cy, int radius)
+{
+    REGION r = Rect(id, cx, cy, radius, 0);
+    r.flags = RT_CIRCLE;
+    return r;
+}
+
+class Regions : public testing::Test {
+protected:
+    void TearDown() override { Region_FreeAll(); }
+    std::vector<uint32_t> Walk()
+    {
+        std::vector<uint32_t> ids;
+        for (REGION* r = Region_FindByIndex(1); r; r = Region_FindByIndex(0)) ids.push_back(r->id);
+        return ids;
+    }
+};
+
+} // namespace
+
+TEST_F(Regions, RectangleHoldsTilesFromCornerToCornerInclusive)
+{
+    // Pixels 48..119 x 24..71: tiles 2..4 x 1..2 (the far edge's tile counts).
+    REGION r = Rect(1, 48, 24, 119, 71);
+    for (int y = 0; y <= 3; y++)
+        for (int x = 1; x <= 5; x++)
+            EXPECT_EQ(Region_ContainsTile(&r, x, y), x >= 2 && x <= 4 && y >= 1 && y <= 2)
+                << x << "," << y;
+    // A corner just inside a tile's last pixel still takes only that tile.
+    r = Rect(1, 47, 47, 47, 47);
+    EXPECT_TRUE(Region_ContainsTile(&r, 1, 1));
+    EXPECT_FALSE(Region_ContainsTile(&r, 2, 1));
+    EXPECT_FALSE(Region_ContainsTile(&r, 1, 2));
+    // The editor's highlight bit is not part of the shape; other shapes hold nothing.
+    r.flags = (uint32_t)RT_RECTANGLE | REGION_HILITE;
+    EXPECT_TRUE(Region_ContainsTile(&r, 1, 1));
+    r.flags = 2;
+    EXPECT_FALSE(Region_ContainsTile(&r, 1, 1));
+}
+
+TEST_F(Regions, CircleHoldsTilesWithinItsTileRadius)
+{
+    // Centre pixel (250, 245) is tile (10, 10); radius 95 pixels is 3 tiles.
+    REGION c = Circle(1, 250, 245, 95);
+    EXPECT_TRUE(Region_ContainsTile(&c, 10, 10));
+    EXPECT_TRUE(Region_ContainsTile(&c, 13, 10));
+    EXPECT_FALSE(Region_ContainsTile(&c, 14, 10));
+    EXPECT_FALSE(Region_ContainsTile(&c, 6, 10));
+    EXPECT_FALSE(Region_ContainsTile(&c, 10, 14));
+    // The integer square root rounds down: 3^2 + 2^2 = 13 -> 3, inside;
+    // 3^2 + 3^2 = 18 -> 4, outside.
+    EXPECT_TRUE(Region_ContainsTile(&c, 13, 12));
+    EXPECT_TRUE(Region_ContainsTile(&c, 7, 8));
+    EXPECT_FALSE(Region_ContainsTile(&c, 13, 13));
+    EXPECT_FALSE(Region_ContainsTile(&c, 7, 7));
+    // Radius under a tile: the centre tile alone.
+    c = Circle(1, 250, 245, 23);
+    EXPECT_TRUE(Region_ContainsTile(&c, 10, 10));
+    EXPECT_FALSE(Region_ContainsTile(&c, 11, 10));
+    c.x2 = -24;
+    EXPECT_FALSE(Region_ContainsTile(&c, 10, 10));
+}
+
+// Regression: the squared distance of a circle with coordinates at the int
+// limits (a hostile scenario file) overflowed.
+TEST_F(Regions, CircleAtTheIntLimitsDoesNotOverflow)
+{
+    REGION c = Circle(1, INT_MIN, INT_MIN, INT_MAX);
+    EXPECT_FALSE(Region_ContainsTile(&c, INT_MAX, INT_MAX));
+    c = Circle(1, INT_MAX, INT_MAX, INT_MAX);
+    EXPECT_TRUE(Region_ContainsTile(&c, INT_MAX / 24, INT_MAX / 24));
+    EXPECT_FALSE(Region_ContainsTile(&c, INT_MIN, INT_MIN));
+}
+
+TEST_F(Regions, AddKeepsACopyAtTheEnd)
+{
+    REGION r = Rect(7, 0, 0, 10, 10);
+    r.harass[8] = 42;
+    REGION* copy = Region_Add(&r);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, &r);
+    r.id = 99;
+    EXPECT_EQ(copy->id, 7u);
+    EXPECT_EQ(copy->harass[8], 42);
+    Region_Add(&r);
+    EXPECT_EQ(Walk(), (std::vector<uint32_t>{7, 99}));
+    // Deleting the caller's record, not the list's copy, does nothing.
+    Region_Delete(&r);
+    EXPECT_EQ(Region_Count(), 2);
+}
+
+TEST_F(Regions, FindByIndexWalksOnAfterDeletions)
+{
+    EXPECT_EQ(Region_FindByIndex(1), nullptr);
+    EXPECT_EQ(Region_FindByIndex(0), nullptr);
+    for (uint32_t id = 1; id <= 5; id++) {
+        REGION r = Rect(id, 0, 0, 0, 0);
+        Region_Add(&r);
+    }
+    EXPECT_EQ(Region_FindByIndex(1)->id, 1u);
+    REGION* two = Region_FindByIndex(0);
+    EXPECT_EQ(two->id, 2u);
+    // The region returned last goes: the walk carries on with the next one.
+    Region_Delete(two);
+    EXPECT_EQ(Region_FindByIndex(0)->id, 3u);
+    // One before the walk's place goes: the walk still doesn't skip.
+    Region_Delete(Region_FindById(1));
+    EXPECT_EQ(Region_FindByIndex(0)->id, 4u);
+    // One after it goes: the walk skips only that one, and ends.
+    Region_Delete(Region_FindById(5));
+    EXPECT_EQ(Region_FindByIndex(0), nullptr);
+    EXPECT_EQ(Region_FindByIndex(0), nullptr);
+    EXPECT_EQ(Walk(), (std::vector<uint32_t>{3, 4}));
+    // The last one returned, deleted at the end of the list.
+    Region_Delete(Region_FindById(4));
+    EXPECT_EQ(Region_FindByIndex(0), nullptr);
+}
+
+TEST_F(Regions, LookupsByIdIterationAndPixel)
+{
+    REGION a = Rect(10, 0, 0, 47, 47);          // tiles 0..1
+    REGION b = Circle(20, 240, 240, 48);        // around tile (10, 10)
+    REGION c = Rect(30, 0, 0, 1000, 1000);      // covers both
+    Region_Add(&a);
+    Region_Add(&b);
+    Region_Add(&c);
+    EXPECT_EQ(Region_FindById(20)->flags, (uint32_t)RT_CIRCLE);
+    EXPECT_EQ(Region_FindById(21), nullptr);
+
+    std::vector<uint32_t> seen;
+    auto visit = [](REGION* r, void* arg) {
+        static_cast<std::vector<uint32_t>*>(arg)->push_back(r->id);
+        return r->id == 20 ? 1 : 0;
+    };
+    EXPECT_EQ(Region_Iterate(visit, &seen)->id, 20u);
+    EXPECT_EQ(seen, (std::vector<uint32_t>{10, 20}));
+    EXPECT_EQ(Region_Iterate([](REGION*, void*) { return 0; }, nullptr), nullptr);
+
+    EXPECT_EQ(Region_FindAtPixel(30, 30)->id, 10u);   // first in list order
+    EXPECT_EQ(Region_FindAtPixel(245, 250)->id, 20u);
+    EXPECT_EQ(Region_FindAtPixel(900, 100)->id, 30u);
+    EXPECT_EQ(Region_FindAtPixel(2000, 100), nullptr);
+    EXPECT_EQ(Region_FindAtPixel(-1, 5), nullptr);
+}

@@ -1,0 +1,250 @@
+// Terrain lighting: the light's limits, brightness against the slope, the
+// relight of one element, the lighting after a load, and shading a tile.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/tlog.h"
+#include "gen_map.h"
+#include "gen_palette.h"
+#include "map/map.h"
+#include "map/terrain.h"
+#include "platform/graph.h"
+#include "platform/palette.h"
+#include "support/testsupport.h"
+
+namespace {
+
+class TerrainTest : public testing::Test {
+protected:
+    QvTempDir dir;
+    QvTempDir logdir;
+    void SetUp() override
+    {
+        Tlog_SetFile(logdir.file("trace.log").c_str());
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetOptions(0);
+        Terrain_SetLight(-1, -1, 1, 150, 0);
+    }
+    void TearDown() override
+    {
+        Terrain_SetLight(-1, -1, 1, 150, 0);
+        Map_Free();
+        g_NewMapRequest = MAP_NEWREQUEST{};
+        Tlog_SetFile(nullptr);
+    }
+    // A w x h map whose altitudes alt(x, y) gives, lit.
+    template <class F> static void MakeMap(int w, int h, F alt)
+    {
+        g_NewMapRequest = MAP_NEWREQUEST{1, w, h, 0, 1};
+        ASSERT_EQ(Map_Load(nullptr), 1);
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                MAP_ELEMENT_AT(x, y)->altitude = MAP_ELEMENT_AT(x, y)->initalt =
+                    (uint32_t)alt(x, y);
+        Terrain_LightAll();
+    }
+    static int Brightness(int w, int h, int (*alt)(int, int))
+    {
+        MakeMap(w, h, alt);
+        return Terrain_TileBrightness(w / 2, h / 2);
+    }
+};
+
+// ------------------------------------------------------------------ light
+
+using TerrainLight = TerrainTest;
+
+TEST_F(TerrainLight, LimitsOutsideTheirRangesAreAssertions)
+{
+    const char* shade = "ASSERT (shadelimit > 90 && shadelimit <= 180)";
+    const char* light = "ASSERT (lightlimit >= 0 && lightlimit < 90)";
+    QV_EXPECT_FATAL(Terrain_SetLight(1, 1, 1, 90, 10), shade);
+    QV_EXPECT_FATAL(Terrain_SetLight(1, 1, 1, 181, 10), shade);
+    QV_EXPECT_FATAL(Terrain_SetLight(1, 1, 1, 150, -1), light);
+    QV_EXPECT_FATAL(Terrain_SetLight(1, 1, 1, 150, 90), light);
+    QV_EXPECT_FATAL(Terrain_SetLight(0, 0, 0, 150, 10), "ASSERT (x != 0 || y != 0 || z != 0)");
+    // The edges of the ranges are accepted.
+    Terrain_SetLight(1, 1, 1, 91, 89);
+    Terrain_SetLight(1, 1, 1, 180, 0);
+}
+
+int Flat(int, int) { return 8; }
+int RisingEast(int x, int) { return 4 + 2 * x; }
+int RisingWest(int x, int) { return 20 - 2 * x; }
+int RisingSouth(int, int y) { return 4 + 2 * y; }
+int SteepWest(int x, int) { return 31 - 4 * x; }
+
+TEST_F(TerrainLight, SlopesTowardsTheLightAreBrighterThanFlatGround)
+{
+    // The default light comes from the north-west, above.
+    int flat = Brightness(8, 8, Flat);
+    EXPECT_EQ(Terrain_ShadeLevel(4, 4), TERRAIN_FLATLEVEL);
+    int east = Brightness(8, 8, RisingEast);   // faces west, towards the light
+    int south = Brightness(8, 8, RisingSouth); // faces north, towards the light
+    int west = Brightness(8, 8, RisingWest);   // faces east, away
+    int steep = Brightness(8, 8, SteepWest);
+    EXPECT_GT(east, flat);
+    EXPECT_GT(south, flat);
+    EXPECT_EQ(east, south); // the light lies on the diagonal
+    EXPECT_LT(west, flat);
+    EXPECT_LT(steep, west);
+    for (int b : {flat, east, west, steep}) {
+        EXPECT_GE(b, 0);
+        EXPECT_LE(b, TERRAIN_MAXBRIGHTNESS);
+    }
+
+    // Straight overhead, flat ground is the brightest there is and any slope
+    // less bright.
+    Terrain_SetLight(0, 0, 5, 180, 0);
+    EXPECT_EQ(Brightness(6, 6, Flat), TERRAIN_MAXBRIGHTNESS);
+    EXPECT_LT(Brightness(6, 6, RisingEast), TERRAIN_MAXBRIGHTNESS);
+    EXPECT_EQ(Brightness(6, 6, RisingEast), Brightness(6, 6, RisingWest));
+    // Within the light limit every surface is fully lit.
+    Terrain_SetLight(0, 0, 1, 180, 60);
+    EXPECT_EQ(Brightness(6, 6, RisingEast), TERRAIN_MAXBRIGHTNESS);
+}
+
+TEST_F(TerrainLight, NormalIsStoredInTheLowBitsOfShadev)
+{
+    MakeMap(6, 6, RisingEast);
+    MAP_ELEMENT* e = MAP_ELEMENT_AT(3, 3);
+    e->shadev = 0xABCD0000u;
+    Terrain_TileBrightness(3, 3);
+    EXPECT_EQ(e->shadev >> 16, 0xABCDu); // the high half is not the lighting's
+    EXPECT_NE(e->shadev & 0xFFFF, 0u);
+    uint32_t packed = e->shadev & 0xFFFF;
+    EXPECT_LT((int8_t)(packed & 0xFF), 0); // leaning west
+    EXPECT_EQ((int8_t)(packed >> 8), 0);
+    EXPECT_EQ(Terrain_TileBrightness(-1, 3), 0);
+    EXPECT_EQ(Terrain_TileBrightness(3, 6), 0);
+}
+
+TEST_F(TerrainLight, LoadLightsEveryElementAsTheSingleElementPathDoes)
+{
+    ASSERT_EQ(GenMap_BuildDemo(), 1);
+    ASSERT_EQ(Map_Save(dir.file("demo.map").c_str()), 1);
+    Map_Free();
+    ASSERT_EQ(Map_Load(dir.file("demo.map").c_str()), 1);
+    std::vector<uint32_t> loaded;
+    int sloped = 0;
+    for (int i = 0; i < mapsizex * mapsizey; i++) {
+        loaded.push_back(g_MapElements[i].shadev);
+        sloped += (g_MapElements[i].shadev & 0xFFFF) != 0;
+    }
+    EXPECT_GT(sloped, 100);
+    for (int y = 0; y < mapsizey; y++)
+        for (int x = 0; x < mapsizex; x++) Terrain_TileBrightness(x, y);
+    int differ = 0;
+    for (int i = 0; i < mapsizex * mapsizey; i++) differ += g_MapElements[i].shadev != loaded[i];
+    EXPECT_EQ(differ, 0);
+}
+
+// ------------------------------------------------------------------ relight
+
+using TerrainRelight = TerrainTest;
+
+TEST_F(TerrainRelight, KeepsTheDifferenceFromTheInitialAltitude)
+{
+    MakeMap(6, 5, Flat);
+    MAP_ELEMENT* e = MAP_ELEMENT_AT(2, 2);
+    e->altitude = 5;
+    e->initalt = 3;
+    Terrain_Relight(2, 2, 10);
+    EXPECT_EQ(e->initalt, 10u);
+    EXPECT_EQ(e->altitude, 12u);
+}
+
+TEST_F(TerrainRelight, ClampsBothAltitudesToFiveBits)
+{
+    MakeMap(6, 5, Flat);
+    MAP_ELEMENT* e = MAP_ELEMENT_AT(2, 2);
+    e->altitude = 30;
+    e->initalt = 2;
+    Terrain_Relight(2, 2, 10); // 38 would wrap to a pit at 6
+    EXPECT_EQ(e->altitude, 31u);
+    EXPECT_EQ(e->initalt, 10u);
+    e->altitude = 0;
+    e->initalt = 5;
+    Terrain_Relight(2, 2, 2);
+    EXPECT_EQ(e->altitude, 0u);
+    EXPECT_EQ(e->initalt, 2u);
+    Terrain_Relight(2, 2, 40);
+    EXPECT_EQ(e->initalt, 31u);
+    EXPECT_EQ(e->altitude, 31u); // 40 + (0 - 2)
+}
+
+TEST_F(TerrainRelight, WrapsIntoTheMapAndRelightsTheNeighbours)
+{
+    MakeMap(6, 5, Flat);
+    for (int i = 0; i < 30; i++) EXPECT_EQ(g_MapElements[i].shadev & 0xFFFF, 0u);
+    Terrain_Relight(-1, 5, 20); // element (5, 0)
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 0)->initalt, 20u);
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 0)->altitude, 20u);
+    // Its west and south neighbours now lean away from it.
+    EXPECT_NE(MAP_ELEMENT_AT(4, 0)->shadev & 0xFFFF, 0u);
+    EXPECT_NE(MAP_ELEMENT_AT(5, 1)->shadev & 0xFFFF, 0u);
+    // Every stored normal agrees with a fresh computation.
+    for (int y = 0; y < 5; y++) {
+        for (int x = 0; x < 6; x++) {
+            uint32_t before = MAP_ELEMENT_AT(x, y)->shadev;
+            Terrain_TileBrightness(x, y);
+            EXPECT_EQ(MAP_ELEMENT_AT(x, y)->shadev, before) << x << "," << y;
+        }
+    }
+    Terrain_Relight(13, -7, 9); // (13 mod 6, -7 mod 5) = (1, 3)
+    EXPECT_EQ(MAP_ELEMENT_AT(1, 3)->initalt, 9u);
+}
+
+// ------------------------------------------------------------------ shading
+
+using TerrainShade = TerrainTest;
+
+TEST_F(TerrainShade, LightTileShadesThroughTheElementsLevel)
+{
+    Mkdata_DemoPalette(&g_PalInfo);
+    Display_ApplyPalette();
+    MakeMap(8, 8, SteepWest);
+    int level = Terrain_ShadeLevel(4, 4);
+    ASSERT_LT(level, TERRAIN_FLATLEVEL);
+    EXPECT_EQ(g_ShadeTables.colour[level], g_ShadeTable[48 + 4 * level]);
+    EXPECT_EQ(g_ShadeTables.colour[TERRAIN_FLATLEVEL], g_ShadeTable[128]);
+
+    BITMAP tile;
+    ASSERT_TRUE(Graph_InitBitmap(&tile, 24, 24, nullptr));
+    for (int p = 0; p < 576; p++) tile.data[p] = (uint8_t)(p * 7);
+    Terrain_LightTile(4, 4, &tile);
+    int bad = 0, changed = 0;
+    for (int p = 0; p < 576; p++) {
+        bad += tile.data[p] != g_ShadeTables.colour[level][(uint8_t)(p * 7)];
+        changed += tile.data[p] != (uint8_t)(p * 7);
+    }
+    EXPECT_EQ(bad, 0);
+    EXPECT_GT(changed, 400);
+
+    // Off the map the tile stays as drawn.
+    for (int p = 0; p < 576; p++) tile.data[p] = (uint8_t)p;
+    Terrain_LightTile(8, 0, &tile);
+    for (int p = 0; p < 576; p++) bad += tile.data[p] != (uint8_t)p;
+    EXPECT_EQ(bad, 0);
+    Graph_FreeBitmap(&tile);
+
+    // Into a larger bitmap, only the tile's pixels inside it change.
+    BITMAP big;
+    ASSERT_TRUE(Graph_InitBitmap(&big, 30, 30, nullptr));
+    Graph_ClearBitmap(&big, 200);
+    Terrain_LightTileAt(4, 4, &big, -4, 20);
+    const uint8_t shaded = g_ShadeTables.colour[level][200];
+    ASSERT_NE(shaded, 200);
+    for (int y = 0; y < 30; y++) {
+        for (int x = 0; x < 30; x++) {
+            bool inside = x < 20 && y >= 20;
+            bad += big.data[y * 30 + x] != (inside ? shaded : 200);
+        }
+    }
+    EXPECT_EQ(bad, 0);
+    Graph_FreeBitmap(&big);
+}
+
+} // namespace

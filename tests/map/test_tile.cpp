@@ -1,0 +1,292 @@
+// Tile sets: composing a tile from its corners through the masks, the
+// queries on a tile word, refusing broken files, and the demo set and fog
+// tiles that mkdata writes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "core/tlog.h"
+#include "gen_palette.h"
+#include "gen_tiles.h"
+#include "map/tile.h"
+#include "platform/graph.h"
+#include "platform/palette.h"
+#include "support/testsupport.h"
+
+namespace {
+
+class TileTest : public testing::Test {
+protected:
+    QvTempDir dir;
+    QvTempDir logdir;
+    std::unique_ptr<GENTILE_SET> set{new GENTILE_SET};
+    void SetUp() override
+    {
+        Tlog_SetFile(logdir.file("trace.log").c_str());
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetOptions(0);
+        Tile_Close();
+        // A set that tells every texture pixel apart: value = f(type, variation, pixel).
+        memset(set.get(), 0, sizeof *set);
+        for (int t = 0; t < TILEMAXCORNERTYPES; t++) {
+            set->info[t] = TILE_CORNERINFO{TILEROLE_FREE, (uint8_t)t, (uint8_t)(t * 16),
+                                           (uint8_t)(255 - t * 16), (uint8_t)(t * 8)};
+            for (int v = 0; v < TILEMAXVARIATIONS; v++)
+                for (int p = 0; p < TILE_AREA; p++) set->texture[t][v][p] = Pixel(t, v, p);
+        }
+        GenTile_Masks(set->mask);
+    }
+    void TearDown() override
+    {
+        Tile_Close();
+        Tlog_SetFile(nullptr);
+    }
+    static uint8_t Pixel(int t, int v, int p)
+    {
+        return (uint8_t)(t * 16 + v + (p % 3) * 8 * (p & 1));
+    }
+    std::string Log() const { return logdir.read("trace.log"); }
+    int Load(const std::string& name, const std::string& bytes)
+    {
+        dir.write(name, bytes);
+        return Tile_LoadInfo(dir.file(name).c_str());
+    }
+    // What a tile word must look like, pixel p, from the set's own arrays.
+    uint8_t Expected(uint32_t tile, int p) const
+    {
+        int corner = set->mask[(tile >> 16) & 3][p];
+        int type = (int)(tile >> (4 * corner)) & 15;
+        return set->texture[type][(tile >> 18) & 7][p];
+    }
+};
+
+// ------------------------------------------------------------------ drawing
+
+using TileDraw = TileTest;
+
+TEST_F(TileDraw, EachPixelComesFromTheCornerItsMaskNames)
+{
+    ASSERT_EQ(Load("t.til", GenTile_Bytes(*set)), 1);
+    BITMAP bmp;
+    ASSERT_TRUE(Graph_InitBitmap(&bmp, TILE_PIXELS, TILE_PIXELS, nullptr));
+    const uint32_t corners[] = {0x3210u, 0xFEDCu, 0x5555u, 0x0F0Fu, 0xA00Au};
+    for (uint32_t c : corners) {
+        for (uint32_t m = 0; m < 4; m++) {
+            for (uint32_t v : {0u, 3u, 7u}) {
+                uint32_t tile = c | m << 16 | v << 18;
+                Tile_Draw(tile, &bmp, 0);
+                int bad = 0;
+                for (int p = 0; p < TILE_AREA; p++) bad += bmp.data[p] != Expected(tile, p);
+                EXPECT_EQ(bad, 0) << std::hex << tile;
+            }
+        }
+    }
+    // Mask 0 is the four straight quarters: corner 0 top-left, then clockwise.
+    Tile_Draw(0x3210u, &bmp, 0);
+    EXPECT_EQ(bmp.data[0], Pixel(0, 0, 0));
+    EXPECT_EQ(bmp.data[23], Pixel(1, 0, 23));
+    EXPECT_EQ(bmp.data[TILE_AREA - 1], Pixel(2, 0, TILE_AREA - 1));
+    EXPECT_EQ(bmp.data[23 * 24], Pixel(3, 0, 23 * 24));
+    Graph_FreeBitmap(&bmp);
+}
+
+TEST_F(TileDraw, DrawAtClipsToTheTargetAndLeavesTheRestAlone)
+{
+    ASSERT_EQ(Load("t.til", GenTile_Bytes(*set)), 1);
+    BITMAP big;
+    ASSERT_TRUE(Graph_InitBitmap(&big, 30, 28, nullptr));
+    const uint32_t tile = 0x4321u | 2u << 16 | 5u << 18;
+    for (auto [ox, oy] :
+         {std::pair{-5, 20}, {20, -10}, {0, 0}, {6, 4}, {29, 27}, {-24, 0}, {30, 5}}) {
+        Graph_ClearBitmap(&big, 0xEE);
+        Tile_DrawAt(tile, &big, ox, oy);
+        int bad = 0;
+        for (int y = 0; y < 28; y++) {
+            for (int x = 0; x < 30; x++) {
+                int px = x - ox, py = y - oy;
+                bool inside = px >= 0 && px < 24 && py >= 0 && py < 24;
+                uint8_t want = inside ? Expected(tile, py * 24 + px) : 0xEE;
+                bad += big.data[y * 30 + x] != want;
+            }
+        }
+        EXPECT_EQ(bad, 0) << ox << "," << oy;
+    }
+    // Into a bitmap smaller than a tile, Tile_Draw keeps inside it.
+    BITMAP small;
+    ASSERT_TRUE(Graph_InitBitmap(&small, 5, 3, nullptr));
+    Tile_Draw(tile, &small, 0);
+    EXPECT_EQ(small.data[5 * 3 - 1], Expected(tile, 2 * 24 + 4));
+    Graph_FreeBitmap(&small);
+    Graph_FreeBitmap(&big);
+}
+
+TEST_F(TileDraw, WithoutATileSetNothingIsDrawn)
+{
+    BITMAP bmp;
+    ASSERT_TRUE(Graph_InitBitmap(&bmp, 24, 24, nullptr));
+    Graph_ClearBitmap(&bmp, 9);
+    Tile_Draw(0x1234u, &bmp, 0);
+    EXPECT_EQ(bmp.data[100], 9);
+    EXPECT_EQ(Tile_GetMask(0), nullptr);
+    EXPECT_EQ(Tile_MiniColour(0x1234u), 0);
+    Graph_FreeBitmap(&bmp);
+}
+
+TEST_F(TileDraw, MaskNumberOutsideTheSetIsAnAssertion)
+{
+    ASSERT_EQ(Load("t.til", GenTile_Bytes(*set)), 1);
+    const BITMAP* m = Tile_GetMask(3);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->x_size, 24);
+    EXPECT_EQ(m->y_size, 24);
+    EXPECT_EQ(memcmp(m->data, set->mask[3], TILE_AREA), 0);
+    QV_EXPECT_FATAL(Tile_GetMask(4), "ASSERT (masknr>=0 && masknr<TILEMAXMASKVARIATIONS)");
+    QV_EXPECT_FATAL(Tile_GetMask(-1), "ASSERT (masknr>=0 && masknr<TILEMAXMASKVARIATIONS)");
+}
+
+// ------------------------------------------------------------------ tile words
+
+using TileWord = TileTest;
+
+TEST_F(TileWord, EffectsAreTheFirstCornerAndTheVariation)
+{
+    EXPECT_EQ(Tile_GetEffects(0xFFFFFFFFu), 0xFu | 7u << 18);
+    EXPECT_EQ(Tile_GetEffects(0xABC5u | 3u << 16 | 6u << 18), 5u | 6u << 18);
+    EXPECT_EQ(Tile_GetEffects(0x1110u), 0u);
+    EXPECT_EQ(Tile_ClaimElement(0xDEADBEEFu), 0xDEADBEEFu);
+    Tile_ReleaseElement(0xDEADBEEFu);
+}
+
+TEST_F(TileWord, MiniColourMixesTheFourCorners)
+{
+    PALINFO pal;
+    Mkdata_DemoPalette(&pal);
+    g_PalInfo = pal;
+    Display_ApplyPalette();
+    ASSERT_EQ(Load("t.til", GenTile_Bytes(*set)), 1);
+    for (uint32_t tile : {0x0000u, 0xFFFFu, 0x3210u, 0x9F00u | 3u << 16}) {
+        int r = 0, g = 0, b = 0;
+        for (int c = 0; c < 4; c++) {
+            const TILE_CORNERINFO& i = set->info[(tile >> (4 * c)) & 15];
+            r += i.r, g += i.g, b += i.b;
+        }
+        EXPECT_EQ(Tile_MiniColour(tile), Graph_ColourMatch(Graph_Rgb15(r / 4, g / 4, b / 4)))
+            << std::hex << tile;
+    }
+    ASSERT_NE(Tile_GetCornerInfo(7), nullptr);
+    EXPECT_EQ(Tile_GetCornerInfo(7)->r, 7 * 16);
+    EXPECT_EQ(Tile_GetCornerInfo(7 + 16), Tile_GetCornerInfo(7));
+    EXPECT_EQ(memcmp(Tile_GetTexture(5, 6), set->texture[5][6], TILE_AREA), 0);
+}
+
+// ------------------------------------------------------------------ files
+
+using TileFile = TileTest;
+
+TEST_F(TileFile, RefusesBrokenFilesAndKeepsTheLoadedSet)
+{
+    std::string good = GenTile_Bytes(*set);
+    ASSERT_EQ(good.size(), 76176u);
+    ASSERT_EQ(Load("good.til", good), 1);
+    auto with = [&](size_t at, char value) {
+        std::string s = good;
+        s[at] = value;
+        return s;
+    };
+    struct {
+        const char* name;
+        std::string bytes;
+        const char* logged;
+    } const cases[] = {
+        {"empty", "", "offset 0: the file ends before the magic TILE"},
+        {"magic", with(0, 't'), "offset 0: expected the magic TILE"},
+        {"version", with(4, 1), "offset 4: expected version 0x100"},
+        {"side", with(8, 32), "offset 8: expected a tile side of 24"},
+        {"types", with(11, 1), "offset 10: expected 16 corner types"},
+        {"variations", with(12, 0), "offset 12: expected 8 variations"},
+        {"masks", with(14, 5), "offset 14: expected 4 masks"},
+        {"records", good.substr(0, 100),
+         "offset 100: the file ends inside the corner-type records"},
+        {"role", with(16 + 8 * 3, 7), "offset 40: unknown corner-type role"},
+        {"effectrow", with(16 + 8 * 2 + 1, 16), "offset 33: effect row above 15"},
+        {"reserved", with(16 + 8 * 15 + 7, 1), "offset 143: reserved byte not zero"},
+        {"textures", good.substr(0, 5000), "offset 5000: the file ends inside the textures"},
+        {"maskcut", good.substr(0, 76175), "offset 76175: the file ends inside the masks"},
+        {"long", good + "\x01", "offset 76176: bytes after the masks"},
+        {"maskpixel", with(73872 + 600, 4), "offset 74472: mask pixel names a corner above 3"},
+    };
+    BITMAP bmp;
+    ASSERT_TRUE(Graph_InitBitmap(&bmp, 24, 24, nullptr));
+    for (const auto& c : cases) {
+        std::string name = std::string(c.name) + ".til";
+        EXPECT_EQ(Load(name, c.bytes), 0) << c.name;
+        EXPECT_NE(Log().find("Bad tile file [" + dir.file(name) + "] at " + c.logged),
+                  std::string::npos)
+            << c.name << "\n"
+            << Log();
+        // The set loaded before still draws.
+        EXPECT_TRUE(Tile_IsLoaded());
+        Tile_Draw(0x7654u, &bmp, 0);
+        EXPECT_EQ(bmp.data[0], Expected(0x7654u, 0)) << c.name;
+    }
+    EXPECT_EQ(Tile_LoadInfo(dir.file("absent.til").c_str()), 0);
+    EXPECT_NE(Log().find("Unable to open tile file [" + dir.file("absent.til") + "]"),
+              std::string::npos);
+    EXPECT_EQ(Tile_LoadInfo(dir.path().c_str()), 0);
+    EXPECT_TRUE(Tile_IsLoaded());
+    Graph_FreeBitmap(&bmp);
+}
+
+// ------------------------------------------------------------------ demo data
+
+using DemoTiles = TileTest;
+
+TEST_F(DemoTiles, DemoSetLoadsWithTheEditorsFixedRoles)
+{
+    std::unique_ptr<GENTILE_SET> demo(new GENTILE_SET);
+    GenTile_DemoSet(demo.get());
+    ASSERT_EQ(Load("DEMO.til", GenTile_Bytes(*demo)), 1);
+    EXPECT_EQ(Tile_GetCornerInfo(0)->role, TILEROLE_WATER);
+    EXPECT_EQ(Tile_GetCornerInfo(1)->role, TILEROLE_LAND);
+    EXPECT_EQ(Tile_GetCornerInfo(2)->role, TILEROLE_CLIFFFILL);
+    EXPECT_EQ(Tile_GetCornerInfo(10)->role, TILEROLE_SLOPE);
+    EXPECT_EQ(Tile_GetCornerInfo(11)->role, TILEROLE_SLOPE);
+    for (int t = 12; t < 16; t++) EXPECT_EQ(Tile_GetCornerInfo(t)->role, TILEROLE_CLIFF);
+    // Every corner owns a fair share of every mask, and no texture uses the
+    // transparent colour.
+    for (int m = 0; m < 4; m++) {
+        int owned[4] = {};
+        for (int p = 0; p < TILE_AREA; p++) owned[demo->mask[m][p]]++;
+        for (int c = 0; c < 4; c++) EXPECT_GT(owned[c], TILE_AREA / 8) << m << " " << c;
+    }
+    for (int t = 0; t < 16; t++)
+        for (int v = 0; v < 8; v++)
+            EXPECT_EQ(memchr(demo->texture[t][v], 0, TILE_AREA), nullptr) << t << " " << v;
+}
+
+TEST_F(DemoTiles, FogMasksBlendTheFoggedCorners)
+{
+    std::string fog = GenFog_Bytes();
+    ASSERT_EQ(fog.size(), (size_t)GENFOG_FILE_BYTES);
+    EXPECT_EQ(fog.substr(0, 4), "FOGT");
+    EXPECT_EQ((uint8_t)fog[4] | (uint8_t)fog[5] << 8, 257);
+    auto at = [&](int mask, int x, int y) {
+        return (uint8_t)fog[12 + mask * TILE_AREA + y * 24 + x];
+    };
+    for (int p = 0; p < TILE_AREA; p++) {
+        EXPECT_EQ(at(0, p % 24, p / 24), 0);
+        EXPECT_EQ(at(15, p % 24, p / 24), 255);
+    }
+    // Only the top-left corner fogged: dense there, clear at the far corner.
+    EXPECT_EQ(at(1, 0, 0), 244); // 255 x 47 x 47 / 2304
+    EXPECT_EQ(at(1, 23, 23), 0);
+    EXPECT_EQ(at(4, 23, 23), 244);
+    // The top edge fogged: the same in every column, fading downwards.
+    EXPECT_EQ(at(3, 5, 11), 132); // 255 x 25 / 48
+    EXPECT_EQ(at(3, 17, 11), 132);
+    EXPECT_EQ(at(3, 17, 23), 5);
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+// Animation types: names, the sprite, frame ranges, links, reloading and
+// the references they hold.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/tlog.h"
+#include "gen_sprites.h"
+#include "platform/animtype.h"
+#include "platform/sprite.h"
+#include "support/testsupport.h"
+
+namespace {
+
+class AnimTypeTest : public testing::Test {
+protected:
+    QvTempDir dir_;
+    unsigned oldMask_ = 0;
+    void SetUp() override
+    {
+        oldMask_ = Tlog_GetMask();
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetFile(dir_.file("trace.log").c_str());
+    }
+    void TearDown() override
+    {
+        AnimType_FreeAll();
+        Sprite_FreeAll();
+        Tlog_SetFile(nullptr);
+        Tlog_SetMask(oldMask_);
+    }
+    std::string Log() const { return dir_.read("trace.log"); }
+    // A sprite of frames frames, loaded by path.
+    SPRITE* MakeSprite(int frames, const std::string& name = "a.spr", uint8_t mark = 1)
+    {
+        GENSPRITE g;
+        GenSprite_Pattern(SPRITE_REGULAR, frames, 1, 4, 3, &g);
+        g.At(0, 0, 0, 0) = mark;
+        SPRITE_DESC d = g.Desc();
+        EXPECT_EQ(Sprite_Write(dir_.file(name).c_str(), &d), 1);
+        return Sprite_Load(dir_.file(name).c_str());
+    }
+};
+
+} // namespace
+
+using AnimTypeNames = AnimTypeTest;
+
+TEST_F(AnimTypeNames, FoundInAnyCaseAndNeverTwice)
+{
+    ANIMTYPE* walk = AnimType_New("TankWalk");
+    ANIMTYPE* fire = AnimType_New("TankFire");
+    ASSERT_NE(walk, nullptr);
+    EXPECT_EQ(AnimType_Find("tankwalk"), walk);
+    EXPECT_EQ(AnimType_Find("TANKFIRE"), fire);
+    EXPECT_EQ(AnimType_Find("TankIdle"), nullptr);
+    EXPECT_EQ(AnimType_New("TANKWALK"), nullptr);
+    EXPECT_EQ(AnimType_New(""), nullptr);
+    EXPECT_EQ(AnimType_New(nullptr), nullptr);
+    EXPECT_EQ(AnimType_Count(), 2);
+    EXPECT_EQ(g_AnimTypeList, walk); // in creation order
+    EXPECT_EQ(walk->next, fire);
+
+    std::string longname(80, 'x');
+    ANIMTYPE* l = AnimType_New(longname.c_str());
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(std::string(l->name), longname.substr(0, ANIMTYPE_NAMELEN - 1));
+    EXPECT_EQ(AnimType_New(longname.c_str()), nullptr); // the same once cut
+}
+
+using AnimTypeFrames = AnimTypeTest;
+
+TEST_F(AnimTypeFrames, SpriteIsSetOnceAndTheTypeHoldsItsReference)
+{
+    ANIMTYPE* t = AnimType_New("boom");
+    SPRITE* a = MakeSprite(4);
+    SPRITE* b = MakeSprite(4, "b.spr");
+    EXPECT_EQ(AnimType_SetSprite(t, nullptr), 0);
+    EXPECT_EQ(AnimType_SetSprite(t, a), 1);
+    EXPECT_EQ(AnimType_SetSprite(t, b), 0);
+    EXPECT_NE(Log().find("Cannot set an animation type's Sprite twice, in [boom]"),
+              std::string::npos);
+    EXPECT_EQ(t->sprite, a);
+    Sprite_Free(b); // refused: still the caller's
+    EXPECT_EQ(Sprite_Count(), 1);
+    AnimType_FreeAll();
+    EXPECT_EQ(Sprite_Count(), 0);
+    EXPECT_EQ(g_AnimTypeList, nullptr);
+}
+
+TEST_F(AnimTypeFrames, RangesMustLieInTheSpriteAndConsecutiveOnesMerge)
+{
+    ANIMTYPE* t = AnimType_New("walk");
+    EXPECT_EQ(AnimType_AddFrames(t, 0, 0, 2), 0); // no sprite yet
+    ASSERT_EQ(AnimType_SetSprite(t, MakeSprite(6)), 1);
+    EXPECT_EQ(AnimType_AddFrames(t, 0, 6, 2), 0);
+    EXPECT_EQ(AnimType_AddFrames(t, -1, 2, 2), 0);
+    EXPECT_EQ(AnimType_AddFrames(t, 3, 2, 2), 0);
+    EXPECT_EQ(AnimType_AddFrames(t, 0, 1, -1), 0);
+    EXPECT_EQ(t->firstframe, nullptr);
+
+    EXPECT_EQ(AnimType_AddFrames(t, 0, 1, 2), 1);
+    EXPECT_EQ(AnimType_AddFrames(t, 2, 2, 2), 1); // goes on at the same delay: merged
+    EXPECT_EQ(AnimType_AddFrames(t, 3, 3, 5), 1); // another delay
+    EXPECT_EQ(AnimType_AddFrames(t, 5, 5, 5), 1); // not consecutive
+    EXPECT_EQ(AnimType_AddFrames(t, 5, 5, 5), 1); // the same frame again is a range of its own
+    ASSERT_EQ(t->nrframes, 4);
+    const int want[4][3] = {{0, 2, 2}, {3, 3, 5}, {5, 5, 5}, {5, 5, 5}};
+    const ANIMFRAME* f = t->firstframe;
+    for (const auto& w : want) {
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->first, w[0]);
+        EXPECT_EQ(f->last, w[1]);
+        EXPECT_EQ(f->delay, w[2]);
+        f = f->next;
+    }
+    EXPECT_EQ(f, nullptr);
+    EXPECT_EQ(t->lastframe->next, nullptr);
+}
+
+TEST_F(AnimTypeFrames, LinkIsSetOnceAndMayLoopOnItself)
+{
+    ANIMTYPE* spin = AnimType_New("spin");
+    ANIMTYPE* stop = AnimType_New("stop");
+    EXPECT_EQ(AnimType_Link(spin, nullptr), 0);
+    EXPECT_EQ(AnimType_Link(spin, spin), 1);
+    EXPECT_EQ(spin->link, spin);
+    EXPECT_EQ(AnimType_Link(spin, stop), 0);
+    EXPECT_NE(Log().find("Cannot Link an animation type twice, in spin"), std::string::npos);
+    EXPECT_EQ(spin->link, spin);
+    EXPECT_EQ(stop->link, nullptr);
+}
+
+TEST_F(AnimTypeFrames, ReloadKeepsEveryTypesSpriteAddress)
+{
+    SPRITE* s = MakeSprite(3, "a.spr", 40);
+    ANIMTYPE* one = AnimType_New("one");
+    ANIMTYPE* two = AnimType_New("two");
+    ASSERT_EQ(AnimType_SetSprite(one, s), 1);
+    s->refcount++; // the second type's own reference, as a second lookup gives it
+    ASSERT_EQ(AnimType_SetSprite(two, s), 1);
+    MakeSprite(3, "a.spr", 41); // rewrites the file (and loads a copy, freed at the end)
+    AnimType_ReloadSprites();
+    EXPECT_EQ(one->sprite, s);
+    EXPECT_EQ(two->sprite, s);
+    const uint8_t* rle = Sprite_GetFrame(s, 0, 0);
+    EXPECT_EQ(rle[2], 41); // row 0: (0, count) then the first pixel
+    AnimType_FreeAll();
+    EXPECT_EQ(Sprite_Count(), 1); // only the copy
+}

@@ -1,0 +1,173 @@
+// Effects tables, texture defaults and overlay-effect grids.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/gll.h"
+#include "platform/effects.h"
+#include "support/testsupport.h"
+
+namespace {
+
+class Effects : public testing::Test {
+protected:
+    void SetUp() override { Effects_Init(); }
+    void TearDown() override { Effects_Close(); }
+};
+
+// Every cell of a table except those of row `row` (all when row is -1).
+bool OthersAre(const EFFECTTYPE* t, int row, int col, int value, int second)
+{
+    for (int r = 0; r < EFFECTS_ROWS; r++)
+        for (int c = 0; c < EFFECTS_COLUMNS; c++) {
+            if (r == row && (col < 0 || c == col)) continue;
+            if (t->cell[r][c][0] != value || t->cell[r][c][1] != second) return false;
+        }
+    return true;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ tables
+
+TEST_F(Effects, NewTableFillsEveryCellAndStartsMinMaxEmpty)
+{
+    EFFECTTYPE* t = Effects_NewTable("Wheeled", 100, 2);
+    ASSERT_NE(t, nullptr);
+    EXPECT_STREQ(t->name, "Wheeled");
+    EXPECT_TRUE(OthersAre(t, -1, -1, 100, 2));
+    EXPECT_EQ(t->min, 255);
+    EXPECT_EQ(t->max, 0);
+}
+
+TEST_F(Effects, SetEffectSetsOneCellOrTheRowAndWidensMinMax)
+{
+    EFFECTTYPE* t = Effects_NewTable("Tracked", 50, 1);
+    EXPECT_TRUE(Effects_SetEffect(t, 3, 5, 80, 4));
+    EXPECT_EQ(t->cell[3][5][0], 80);
+    EXPECT_EQ(t->cell[3][5][1], 4);
+    EXPECT_TRUE(OthersAre(t, 3, 5, 50, 1));
+    EXPECT_EQ(t->min, 80);
+    EXPECT_EQ(t->max, 80);
+
+    EXPECT_TRUE(Effects_SetEffect(t, 17, -1, 20, 9));   // the last special-effects row
+    for (int c = 0; c < EFFECTS_COLUMNS; c++) EXPECT_EQ(t->cell[17][c][0], 20);
+    EXPECT_EQ(t->min, 20);
+    EXPECT_EQ(t->max, 80);
+    EXPECT_TRUE(Effects_SetEffect(t, 0, 0, 300, 0));   // kept as a byte: 44
+    EXPECT_EQ(t->cell[0][0][0], 44);
+    EXPECT_EQ(t->max, 80);
+
+    // Outside the table: refused, nothing changes.
+    EFFECTTYPE* u = Effects_NewTable("Legged", 7, 7);
+    EXPECT_FALSE(Effects_SetEffect(u, 18, 0, 1, 1));
+    EXPECT_FALSE(Effects_SetEffect(u, -1, 0, 1, 1));
+    EXPECT_FALSE(Effects_SetEffect(u, 0, 8, 1, 1));
+    EXPECT_FALSE(Effects_SetEffect(u, 0, -2, 1, 1));
+    EXPECT_TRUE(OthersAre(u, -1, -1, 7, 7));
+    EXPECT_EQ(u->min, 255);
+}
+
+TEST_F(Effects, AtMostSixteenTablesFoundByNameWithoutCase)
+{
+    for (int i = 0; i < EFFECTS_MAX_TABLES; i++)
+        ASSERT_NE(Effects_NewTable(("Table" + std::to_string(i)).c_str(), i, 0), nullptr);
+    EXPECT_EQ(Effects_NewTable("Seventeenth", 0, 0), nullptr);
+    EXPECT_EQ(Effects_NrTables(), EFFECTS_MAX_TABLES);
+    EXPECT_EQ(Effects_FindTable("TABLE7"), Effects_GetTable(7));
+    EXPECT_EQ(Effects_FindTable("table15")->cell[0][0][0], 15);
+    EXPECT_EQ(Effects_FindTable("Seventeenth"), nullptr);
+    EXPECT_EQ(Effects_FindTable(nullptr), nullptr);
+    EXPECT_EQ(Effects_GetTable(EFFECTS_MAX_TABLES), nullptr);
+}
+
+// ------------------------------------------------------------------ texture defaults
+
+TEST_F(Effects, TextureDefaultsAreTheirOwnTableOf16BitPairs)
+{
+    EFFECTTYPE* t = Effects_NewTable("Hover", 1, 1);
+    EXPECT_TRUE(Effects_SetTextureDefault(3, -1, 22, 50));
+    EXPECT_TRUE(Effects_SetTextureDefault(15, 7, 1000, 40000));
+    int v = -1, s = -1;
+    for (int c = 0; c < EFFECTS_COLUMNS; c++) {
+        EXPECT_TRUE(Effects_GetTextureDefault(3, c, &v, &s));
+        EXPECT_EQ(v, 22);
+        EXPECT_EQ(s, 50);
+    }
+    Effects_GetTextureDefault(15, 7, &v, &s);
+    EXPECT_EQ(v, 1000);
+    EXPECT_EQ(s, 40000);
+    Effects_GetTextureDefault(15, 6, &v, &s);
+    EXPECT_EQ(v, 0);
+    // The effects tables don't change.
+    EXPECT_TRUE(OthersAre(t, -1, -1, 1, 1));
+    // Only the 16 texture rows.
+    EXPECT_FALSE(Effects_SetTextureDefault(16, 0, 1, 1));
+    EXPECT_FALSE(Effects_SetTextureDefault(0, 8, 1, 1));
+    EXPECT_FALSE(Effects_SetTextureDefault(0, -2, 1, 1));
+    EXPECT_FALSE(Effects_GetTextureDefault(16, 0, &v, &s));
+    EXPECT_EQ(v, 0);
+}
+
+// ------------------------------------------------------------------ overlay grids
+
+TEST_F(Effects, OvlGridIsCopiedFoundWithoutCaseAndWritable)
+{
+    // 3 x 2: codes 1..6, the corner outside the footprint.
+    std::vector<uint8_t> grid = {1, 0, 2, 0, 31, 0, 4, 9, 5, 9, 6, 9};
+    OVLEFFECT* e = Effects_AddOvlEffect("Refinery", 3, 2, grid.data());
+    ASSERT_NE(e, nullptr);
+    grid[0] = 99;   // the caller's buffer is not kept
+    EXPECT_EQ(Effects_FindType("REFINERY"), e);
+    EXPECT_EQ(e->width, 3);
+    EXPECT_EQ(e->height, 2);
+    EXPECT_EQ(Effects_OvlEntry(e, 0, 0)[0], 1);
+    EXPECT_EQ(Effects_OvlEntry(e, 2, 0)[0], EFFECTS_NOT_FOOTPRINT);
+    EXPECT_EQ(Effects_OvlEntry(e, 1, 1)[0], 5);
+    EXPECT_EQ(Effects_OvlEntry(e, 1, 1)[1], 9);
+    EXPECT_EQ(Effects_OvlEntry(e, 3, 0), nullptr);
+    EXPECT_EQ(Effects_OvlEntry(e, 0, 2), nullptr);
+    EXPECT_EQ(Effects_OvlEntry(e, -1, 0), nullptr);
+    // A building file marks its bay tile.
+    Effects_OvlEntry(e, 1, 1)[0] = 4;
+    EXPECT_EQ(Effects_FindType("refinery")->grid[(1 * 3 + 1) * 2], 4);
+    EXPECT_EQ(Effects_FindType("Silo"), nullptr);
+}
+
+TEST_F(Effects, OvlGridsOfBadSizeOrRepeatedNameAreRefused)
+{
+    uint8_t grid[2 * 65 * 2] = {};
+    EXPECT_EQ(Effects_AddOvlEffect("Zero", 0, 1, grid), nullptr);
+    EXPECT_EQ(Effects_AddOvlEffect("Negative", 1, -3, grid), nullptr);
+    EXPECT_EQ(Effects_AddOvlEffect("Wide", EFFECTS_OVL_MAX_SIDE + 1, 1, grid), nullptr);
+    EXPECT_EQ(Effects_AddOvlEffect("NoGrid", 1, 1, nullptr), nullptr);
+    ASSERT_NE(Effects_AddOvlEffect("Tree", 1, 1, grid), nullptr);
+    EXPECT_EQ(Effects_AddOvlEffect("TREE", 1, 1, grid), nullptr);
+    ASSERT_NE(Effects_AddOvlEffect("Rock", 2, 1, grid), nullptr);
+    // The list keeps the order of adding.
+    GLL* list = Effects_OvlList();
+    ASSERT_EQ(list->count, 2);
+    EXPECT_STREQ(static_cast<OVLEFFECT*>(list->first->element)->name, "Tree");
+    EXPECT_STREQ(static_cast<OVLEFFECT*>(list->last->element)->name, "Rock");
+}
+
+TEST(EffectsLifecycle, GuardedAndEmptyAfterReinit)
+{
+    QV_EXPECT_FATAL(Effects_Close(), "Effects not initialised");
+    Effects_Init();
+    QV_EXPECT_FATAL(Effects_Init(), "Effects already initialised");
+    uint8_t grid[2] = {1, 1};
+    Effects_NewTable("A", 0, 0);
+    Effects_AddOvlEffect("G", 1, 1, grid);
+    Effects_SetTextureDefault(0, 0, 5, 5);
+    Effects_Close();
+    Effects_Init();
+    EXPECT_EQ(Effects_NrTables(), 0);
+    EXPECT_EQ(Effects_FindTable("A"), nullptr);
+    EXPECT_EQ(Effects_FindType("G"), nullptr);
+    int v = -1;
+    Effects_GetTextureDefault(0, 0, &v, nullptr);
+    EXPECT_EQ(v, 0);
+    Effects_Close();
+}

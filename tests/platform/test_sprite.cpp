@@ -1,0 +1,518 @@
+// Sprite files, their refusal of broken bytes, run-length drawing with its
+// clipping and render modes, hot spots and sections, the data-directory
+// lookup with reference counts, and reloading in place.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/gamestate.h"
+#include "core/tlog.h"
+#include "core/utils.h"
+#include "gen_palette.h"
+#include "gen_sprites.h"
+#include "platform/graph.h"
+#include "platform/palette.h"
+#include "platform/sprite.h"
+#include "support/testsupport.h"
+
+namespace {
+
+// A decoder written from the file layout alone, to hold the engine's against.
+std::vector<uint8_t> DecodeRle(const uint8_t* p, int w, int h)
+{
+    std::vector<uint8_t> img((size_t)w * h, 0);
+    for (int y = 0; y < h; y++) {
+        int x = 0;
+        for (;;) {
+            int skip = *p++, count = *p++;
+            if (!skip && !count) break;
+            x += skip;
+            for (int k = 0; k < count; k++) img[(size_t)y * w + x++] = *p++;
+        }
+    }
+    return img;
+}
+
+std::string Encode(const GENSPRITE& g)
+{
+    SPRITE_DESC d = g.Desc();
+    std::string bytes;
+    EXPECT_EQ(Sprite_Encode(&d, &bytes), 1);
+    return bytes;
+}
+
+void PutU32(std::string* s, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++) (*s)[at + i] = (char)(v >> (8 * i));
+}
+
+// Tests run with a temporary directory, the log in it, and no sprite left over.
+class SpriteTest : public testing::Test {
+protected:
+    QvTempDir dir_;
+    unsigned oldMask_ = 0;
+    void SetUp() override
+    {
+        oldMask_ = Tlog_GetMask();
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetFile(dir_.file("trace.log").c_str());
+    }
+    void TearDown() override
+    {
+        Sprite_FreeAll();
+        Tlog_SetFile(nullptr);
+        Tlog_SetMask(oldMask_);
+    }
+    std::string Log() const { return dir_.read("trace.log"); }
+    SPRITE* WriteAndLoad(const std::string& name, const GENSPRITE& g)
+    {
+        dir_.write(name, Encode(g));
+        return Sprite_Load(dir_.file(name).c_str());
+    }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- the file
+
+using SpriteFile = SpriteTest;
+
+TEST_F(SpriteFile, WrittenSpritesLoadBackImageForImage)
+{
+    struct CASE {
+        int kind, frames, rotations, w, h;
+    };
+    // Each kind; a 1 x 1; a width with gaps and runs longer than 255.
+    const CASE cases[] = {{SPRITE_REGULAR, 3, 4, 11, 7},
+                          {SPRITE_SHADOW, 1, 8, 5, 5},
+                          {SPRITE_LIGHT, 2, 1, 9, 3},
+                          {SPRITE_REGULAR, 1, 1, 1, 1},
+                          {SPRITE_REGULAR, 1, 2, 512, 6}};
+    for (const CASE& c : cases) {
+        GENSPRITE g;
+        GenSprite_Pattern(c.kind, c.frames, c.rotations, c.w, c.h, &g);
+        SPRITE* s = WriteAndLoad("p.spr", g);
+        ASSERT_NE(s, nullptr) << Log();
+        EXPECT_EQ(Sprite_GetKind(s), c.kind);
+        EXPECT_EQ(Sprite_NrFrames(s), c.frames);
+        EXPECT_EQ(Sprite_NrRotations(s), c.rotations);
+        EXPECT_EQ(Sprite_GetWidth(s), c.w);
+        EXPECT_EQ(Sprite_GetHeight(s), c.h);
+        for (int f = 0; f < c.frames; f++)
+            for (int r = 0; r < c.rotations; r++) {
+                std::vector<uint8_t> want(&g.At(f, r, 0, 0), &g.At(f, r, 0, 0) + (size_t)c.w * c.h);
+                EXPECT_EQ(DecodeRle(Sprite_GetFrame(s, f, r), c.w, c.h), want) << f << "," << r;
+                for (int n = 0; n < 2; n++) {
+                    SPRITE_POINT a = g.hotspots[(size_t)(f * c.rotations + r) * 2 + n];
+                    SPRITE_POINT b = Sprite_GetHotspot(s, n, f, r);
+                    EXPECT_EQ(b.x, a.x);
+                    EXPECT_EQ(b.y, a.y);
+                    EXPECT_EQ(b.z, a.z);
+                }
+            }
+        SPRITE_SECTION s0 = Sprite_GetSectionInfo(s, 0);
+        EXPECT_EQ(s0.last, c.frames - 1);
+        EXPECT_EQ(s0.speed, 0x8000);
+        EXPECT_EQ(s0.extra, 7);
+        Sprite_Free(s);
+    }
+    EXPECT_EQ(Sprite_Count(), 0);
+}
+
+TEST_F(SpriteFile, EveryDemoSpriteEncodesAndLoads)
+{
+    for (int id = 0; id < GENSPRITE_COUNT; id++) {
+        GENSPRITE g;
+        GenSprite_Build(id, &g);
+        SPRITE* s = WriteAndLoad(GenSprite_FileName(id), g);
+        ASSERT_NE(s, nullptr) << GenSprite_FileName(id) << "\n" << Log();
+        EXPECT_EQ(DecodeRle(Sprite_GetFrame(s, 0, 0), g.w, g.h),
+                  std::vector<uint8_t>(g.pixels.begin(), g.pixels.begin() + (size_t)g.w * g.h));
+        Sprite_Free(s);
+    }
+}
+
+// ---------------------------------------------------------------- refusal
+
+class SpriteRefusal : public SpriteTest {
+protected:
+    std::string whole_;
+    void SetUp() override
+    {
+        SpriteTest::SetUp();
+        GENSPRITE g;
+        GenSprite_Pattern(SPRITE_REGULAR, 2, 2, 6, 5, &g);
+        whole_ = Encode(g);
+    }
+    // Refused with the file and this offset named in the log.
+    void ExpectRefused(const std::string& bytes, size_t offset, const char* what)
+    {
+        dir_.write("bad.spr", bytes);
+        std::string path = dir_.file("bad.spr");
+        EXPECT_EQ(Sprite_Load(path.c_str()), nullptr) << what;
+        std::string want =
+            "Sprite file [" + path + "]: offset " + std::to_string(offset) + ": expected";
+        EXPECT_NE(Log().find(want), std::string::npos) << what << "\n" << Log();
+        EXPECT_EQ(Sprite_Count(), 0);
+    }
+    // The offset of image i (two sections before the images, two hot spots
+    // in each image): its hot spot count; the stream length 13 bytes on, the
+    // stream 17.
+    size_t ImageAt(int i) const
+    {
+        size_t at = SPRITE_HEADER_BYTES + 2 * SPRITE_SECTION_BYTES;
+        for (int k = 0; k < i; k++) at += 17 + StreamLength(at);
+        return at;
+    }
+    uint32_t StreamLength(size_t image) const
+    {
+        const uint8_t* p = (const uint8_t*)whole_.data() + image + 13;
+        return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
+    }
+};
+
+TEST_F(SpriteRefusal, EveryTruncationIsRefused)
+{
+    for (size_t len = 0; len < whole_.size(); len++) {
+        dir_.write("cut.spr", whole_.substr(0, len));
+        ASSERT_EQ(Sprite_Load(dir_.file("cut.spr").c_str()), nullptr) << "cut at " << len;
+    }
+    EXPECT_EQ(Sprite_Count(), 0);
+}
+
+TEST_F(SpriteRefusal, OutOfRangeHeaderFieldsAreRefusedAtTheirOffset)
+{
+    std::string s = whole_;
+    s[0] = 'X';
+    ExpectRefused(s, 0, "magic");
+    s = whole_;
+    PutU32(&s, 4, 0x200);
+    ExpectRefused(s, 4, "version");
+    s = whole_;
+    PutU32(&s, 8, 70000);
+    ExpectRefused(s, 8, "70000 frames");
+    s = whole_;
+    PutU32(&s, 12, 65);
+    ExpectRefused(s, 12, "65 rotations");
+    s = whole_;
+    PutU32(&s, 16, 0);
+    ExpectRefused(s, 16, "width 0");
+    s = whole_;
+    PutU32(&s, 20, 513);
+    ExpectRefused(s, 20, "height 513");
+    s = whole_;
+    PutU32(&s, 8, 1024); // a count the file is far too short for
+    ExpectRefused(s, s.size(), "frames beyond the file");
+}
+
+TEST_F(SpriteRefusal, InconsistentSectionsAndImagesAreRefused)
+{
+    const size_t sec1 = SPRITE_HEADER_BYTES + SPRITE_SECTION_BYTES;
+    std::string s = whole_;
+    PutU32(&s, sec1, 0);
+    ExpectRefused(s, sec1, "a section number given twice");
+    s = whole_;
+    PutU32(&s, sec1 + 8, 2);
+    ExpectRefused(s, sec1 + 8, "a last frame past the sprite");
+    s = whole_;
+    s[ImageAt(1)] = 17;
+    ExpectRefused(s, ImageAt(1), "17 hot spots");
+    s = whole_ + "x";
+    ExpectRefused(s, whole_.size(), "a byte after the last image");
+}
+
+TEST_F(SpriteRefusal, RunPastItsRowIsRefused)
+{
+    // Image 0's first row starts with a run of pixels; a skip before it that
+    // makes it end one pixel past the 6-pixel row.
+    size_t rle = ImageAt(0) + 17;
+    std::string s = whole_;
+    ASSERT_GT(s[rle + 1], 0);
+    s[rle] = (char)(6 + 1 - s[rle + 1]);
+    ExpectRefused(s, rle, "a run past its row");
+    // The last row's terminator turned into a run header whose pixel the
+    // stream doesn't have.
+    s = whole_;
+    size_t len = StreamLength(ImageAt(0));
+    s[rle + len - 1] = 1;
+    ExpectRefused(s, rle + len, "a run's pixels past the stream");
+}
+
+// ---------------------------------------------------------------- drawing
+
+namespace {
+
+// What a frame must leave: the reference image composited at (x, y) over a
+// copy of the background, pixel by pixel, inside the clip and the bitmap.
+std::vector<uint8_t> Composite(std::vector<uint8_t> bg, int bw, int bh,
+                               const std::vector<uint8_t>& img, int w, int h, int x, int y,
+                               const GRECT* clip)
+{
+    for (int j = 0; j < h; j++)
+        for (int i = 0; i < w; i++) {
+            long long px = (long long)x + i, py = (long long)y + j;
+            if (!img[(size_t)j * w + i] || px < 0 || py < 0 || px >= bw || py >= bh) continue;
+            if (clip && (px < clip->x || py < clip->y || px >= (long long)clip->x + clip->w ||
+                         py >= (long long)clip->y + clip->h))
+                continue;
+            bg[(size_t)py * bw + px] = img[(size_t)j * w + i];
+        }
+    return bg;
+}
+
+} // namespace
+
+class SpriteDraw : public SpriteTest {
+protected:
+    GENSPRITE g_;
+    SPRITE* s_ = nullptr;
+    BITMAP bm_{};
+    std::vector<uint8_t> bg_;
+    void SetUp() override
+    {
+        SpriteTest::SetUp();
+        Mkdata_DemoPalette(&g_PalInfo);
+        Display_ApplyPalette();
+        GenSprite_Pattern(SPRITE_REGULAR, 1, 1, 300, 9, &g_);
+        s_ = WriteAndLoad("p.spr", g_);
+        ASSERT_NE(s_, nullptr);
+        ASSERT_EQ(Graph_InitBitmap(&bm_, 64, 24, nullptr), 1);
+        bg_.resize(64 * 24);
+        for (size_t i = 0; i < bg_.size(); i++) bg_[i] = (uint8_t)(100 + i % 37);
+    }
+    void TearDown() override
+    {
+        Graph_FreeBitmap(&bm_);
+        SpriteTest::TearDown();
+    }
+    void Reset() { memcpy(bm_.data, bg_.data(), bg_.size()); }
+    std::vector<uint8_t> Pixels() const
+    {
+        return std::vector<uint8_t>(bm_.data, bm_.data + 64 * 24);
+    }
+};
+
+TEST_F(SpriteDraw, ClipsAtEveryEdgeAndToTheClipRectangle)
+{
+    std::vector<uint8_t> img(g_.pixels.begin(), g_.pixels.end());
+    const GRECT clips[] = {{0, 0, 64, 24}, {5, 3, 20, 9}, {-10, -10, 30, 20}, {60, 20, 40, 40}};
+    // Positions past the left, right, top and bottom edges, inside, and far away.
+    const int pos[][2] = {{-250, 2}, {-3, -4}, {40, 20}, {10, 8}, {-299, -8}, {63, 23},
+                          {-280, 10}, {0, -8}, {INT_MAX - 5, 0}, {INT_MIN, INT_MIN}};
+    for (int c = -1; c < 4; c++) {
+        const GRECT* clip = c < 0 ? nullptr : &clips[c];
+        for (const auto& p : pos) {
+            Reset();
+            Graph_DrawRLE(&bm_, clip, 0, p[0], p[1], Sprite_GetFrame(s_, 0, 0), 300, 9, nullptr,
+                          SPRITE_REGULAR, RENDER_OPAQUE);
+            EXPECT_EQ(Pixels(), Composite(bg_, 64, 24, img, 300, 9, p[0], p[1], clip))
+                << "clip " << c << " at " << p[0] << "," << p[1];
+        }
+    }
+}
+
+TEST_F(SpriteDraw, EachRenderModeUsesItsTable)
+{
+    GENSPRITE small;
+    GenSprite_Pattern(SPRITE_REGULAR, 1, 1, 6, 5, &small);
+    SPRITE* s = WriteAndLoad("s.spr", small);
+    ASSERT_NE(s, nullptr);
+    const uint8_t* remap = g_TeamRemap[3];
+    auto Check = [&](int kind, int mode, auto expect) {
+        Reset();
+        Graph_DrawRLE(&bm_, nullptr, 0, 2, 1, Sprite_GetFrame(s, 0, 0), 6, 5, remap, kind, mode);
+        for (int y = 0; y < 24; y++)
+            for (int x = 0; x < 64; x++) {
+                uint8_t under = bg_[(size_t)y * 64 + x];
+                int inside = x >= 2 && x < 8 && y >= 1 && y < 6;
+                uint8_t p = inside ? small.At(0, 0, x - 2, y - 1) : 0;
+                uint8_t want = p ? expect(p, under) : under;
+                ASSERT_EQ(bm_.data[(size_t)y * 64 + x], want) << "kind " << kind << " mode " << mode
+                                                                << " at " << x << "," << y;
+            }
+    };
+    for (int mode : {0, 1, 2, 10})
+        Check(SPRITE_REGULAR, mode, [&](uint8_t p, uint8_t) { return remap[p]; });
+    for (int level = 0; level < BLEND_LEVELS; level++)
+        Check(SPRITE_REGULAR, RENDER_TRANSLUCENT_A0 + level,
+              [&](uint8_t p, uint8_t u) { return g_BlendTables[level][remap[p]][u]; });
+    Check(SPRITE_REGULAR, RENDER_HIDDEN, [&](uint8_t, uint8_t u) { return u; });
+    // The highlight replaces the remap: a highlight remap with it doesn't brighten twice.
+    auto highlighted = [&](uint8_t p, uint8_t) { return g_HighlightTable[p]; };
+    Check(SPRITE_REGULAR, RENDER_HIGHLIGHT, highlighted);
+    remap = g_HighlightTable;
+    Check(SPRITE_REGULAR, RENDER_HIGHLIGHT, highlighted);
+    remap = g_TeamRemap[3];
+    Check(SPRITE_REGULAR, RENDER_LIGHT,
+          [&](uint8_t p, uint8_t u) { return g_ShadeTable[128 + 2 * g_GreyRemap[remap[p]]][u]; });
+    // Shadows and lights draw as their kind in every mode but the hidden one.
+    for (int mode : {RENDER_OPAQUE, RENDER_GHOST, RENDER_HIGHLIGHT, RENDER_LIGHT}) {
+        Check(SPRITE_SHADOW, mode,
+              [&](uint8_t, uint8_t u) { return g_ShadeTable[SPRITE_SHADOW_SHADE][u]; });
+        Check(SPRITE_LIGHT, mode,
+              [&](uint8_t p, uint8_t u) { return g_ShadeTable[128 + p / 2][u]; });
+    }
+    Check(SPRITE_SHADOW, RENDER_HIDDEN, [&](uint8_t, uint8_t u) { return u; });
+    // A null remap is the identity.
+    remap = nullptr;
+    Check(SPRITE_REGULAR, RENDER_OPAQUE, [&](uint8_t p, uint8_t) { return p; });
+    Check(SPRITE_REGULAR, RENDER_TRANSLUCENT_B0,
+          [&](uint8_t p, uint8_t u) { return g_BlendTables[2][p][u]; });
+    Sprite_Free(s);
+}
+
+// ---------------------------------------------------------------- queries
+
+using SpriteQueries = SpriteTest;
+
+TEST_F(SpriteQueries, FrameAndRotationOutsideTheSpriteAreAsserted)
+{
+    GENSPRITE g;
+    GenSprite_Pattern(SPRITE_REGULAR, 2, 3, 8, 6, &g);
+    SPRITE* s = WriteAndLoad("q.spr", g);
+    ASSERT_NE(s, nullptr);
+    int x, y;
+    QV_EXPECT_FATAL(Sprite_GetHotspotXY(s, 0, 2, 0, &x, &y), "ASSERT (f>=0 && f < sprite->fsize)");
+    QV_EXPECT_FATAL(Sprite_GetHotspotXY(s, 0, -1, 0, &x, &y), "ASSERT (f>=0 && f < sprite->fsize)");
+    QV_EXPECT_FATAL(Sprite_GetHotspotXY(s, 0, 1, 3, &x, &y), "ASSERT (r>=0 && r < sprite->rsize)");
+    QV_EXPECT_FATAL(Sprite_GetFrame(s, 0, -1), "ASSERT (r>=0 && r < sprite->rsize)");
+    Sprite_Free(s);
+}
+
+TEST_F(SpriteQueries, MissingHotSpotIsTheCentreAndMissingSectionTheDefault)
+{
+    GENSPRITE g;
+    GenSprite_Pattern(SPRITE_REGULAR, 3, 1, 9, 7, &g);
+    SPRITE* s = WriteAndLoad("q.spr", g);
+    ASSERT_NE(s, nullptr);
+    int x = -1, y = -1;
+    EXPECT_EQ(Sprite_GetHotspotXY(s, 1, 2, 0, &x, &y), -2); // the pattern's second: z = -image
+    EXPECT_EQ(x, 11);
+    EXPECT_EQ(y, -1);
+    for (int n : {2, 16, -1}) {
+        EXPECT_EQ(Sprite_GetHotspotXY(s, n, 1, 0, &x, &y), 1);
+        EXPECT_EQ(x, 4);
+        EXPECT_EQ(y, 3);
+    }
+    SPRITE_SECTION five = Sprite_GetSectionInfo(s, 5);
+    EXPECT_EQ(five.first, 1);
+    EXPECT_EQ(five.last, 2);
+    EXPECT_EQ(five.speed, 0x20000);
+    EXPECT_EQ(five.extra, -3);
+    for (int n : {1, 4, 255, -1}) {
+        SPRITE_SECTION none = Sprite_GetSectionInfo(s, n);
+        EXPECT_EQ(none.first, 0);
+        EXPECT_EQ(none.last, 0);
+        EXPECT_EQ(none.speed, 0x10000);
+        EXPECT_EQ(none.extra, 0);
+    }
+    Sprite_Free(s);
+}
+
+// ---------------------------------------------------------------- lookup and reload
+
+class SpriteLookup : public SpriteTest {
+protected:
+    char oldGraphics_[GAME_PATH], oldData2_[GAME_PATH];
+    void SetUp() override
+    {
+        SpriteTest::SetUp();
+        memcpy(oldGraphics_, g_GraphicsDir, sizeof oldGraphics_);
+        memcpy(oldData2_, g_DataDir2, sizeof oldData2_);
+        Str_CopySafe(g_GraphicsDir, dir_.file("data/graphics").c_str(), sizeof g_GraphicsDir);
+        Str_CopySafe(g_DataDir2, dir_.file("data2").c_str(), sizeof g_DataDir2);
+    }
+    void TearDown() override
+    {
+        SpriteTest::TearDown();
+        memcpy(g_GraphicsDir, oldGraphics_, sizeof oldGraphics_);
+        memcpy(g_DataDir2, oldData2_, sizeof oldData2_);
+    }
+    void Put(const std::string& name, int frames, int w)
+    {
+        GENSPRITE g;
+        GenSprite_Pattern(SPRITE_REGULAR, frames, 1, w, 4, &g);
+        dir_.write(name, Encode(g));
+    }
+};
+
+TEST_F(SpriteLookup, FindSharesOneCountedSpritePerName)
+{
+    Put("data/graphics/tank.spr", 2, 5);
+    Put("data2/graphics/tree.spr", 3, 5);
+    Put("data2/graphics/tank.spr", 4, 5);
+    SPRITE* a = Textfile_FindSprite("TANK.SPR");
+    ASSERT_NE(a, nullptr) << Log();
+    EXPECT_EQ(Sprite_NrFrames(a), 2); // the first data directory wins
+    EXPECT_EQ(Textfile_FindSprite("tank.spr"), a);
+    EXPECT_EQ(a->refcount, 2);
+    SPRITE* t = Textfile_FindSprite("Tree.Spr"); // only in the second one
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(Sprite_NrFrames(t), 3);
+    EXPECT_EQ(Textfile_FindSprite("rock.spr"), nullptr);
+    EXPECT_NE(Log().find("Sprite [rock.spr] not found"), std::string::npos);
+    EXPECT_EQ(Sprite_Count(), 2);
+    Sprite_Free(a);
+    EXPECT_EQ(Sprite_Count(), 2);
+    Sprite_Free(a);
+    Sprite_Free(t);
+    EXPECT_EQ(Sprite_Count(), 0);
+}
+
+TEST_F(SpriteLookup, FreeAllReportsSpritesStillHeld)
+{
+    Put("data/graphics/tank.spr", 2, 5);
+    ASSERT_NE(Textfile_FindSprite("tank.spr"), nullptr);
+    Sprite_FreeAll();
+    EXPECT_EQ(g_SpriteList, nullptr);
+    EXPECT_NE(Log().find("Sprite [tank.spr] freed with 1 references left"), std::string::npos);
+}
+
+TEST_F(SpriteLookup, ReloadReplacesTheContentsAtTheSameAddress)
+{
+    Put("data/graphics/tank.spr", 2, 5);
+    SPRITE* a = Textfile_FindSprite("tank.spr");
+    SPRITE* b = Textfile_FindSprite("tank.spr");
+    ASSERT_NE(a, nullptr);
+    GENSPRITE g;
+    GenSprite_Pattern(SPRITE_SHADOW, 2, 1, 5, 4, &g);
+    g.At(1, 0, 2, 2) = 77;
+    dir_.write("data/graphics/tank.spr", Encode(g));
+    Textfile_ReloadSprite(a);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a->refcount, 2);
+    EXPECT_EQ(Sprite_GetKind(a), SPRITE_SHADOW);
+    EXPECT_EQ(DecodeRle(Sprite_GetFrame(a, 1, 0), 5, 4)[2 * 5 + 2], 77);
+    EXPECT_EQ(Sprite_Count(), 1);
+}
+
+TEST_F(SpriteLookup, ReloadOfAMissingOrDifferentSpriteIsFatal)
+{
+    Put("data/graphics/tank.spr", 2, 5);
+    SPRITE* a = Textfile_FindSprite("tank.spr");
+    ASSERT_NE(a, nullptr);
+    Put("data/graphics/tank.spr", 2, 6);
+    QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Incompatible sprites [tank.spr] and [" +
+                                                  dir_.file("data/graphics") + "\\tank.spr]");
+    Put("data/graphics/tank.spr", 3, 5);
+    QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Incompatible sprites [tank.spr] and [" +
+                                                  dir_.file("data/graphics") + "\\tank.spr]");
+    remove(dir_.file("data/graphics/tank.spr").c_str());
+    QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Unable to reload [tank.spr]");
+    // The refused reloads left the sprite as it was.
+    EXPECT_EQ(Sprite_GetWidth(a), 5);
+    EXPECT_EQ(Sprite_NrFrames(a), 2);
+    EXPECT_EQ(Sprite_Count(), 1);
+
+    // A sprite loaded by path reloads from that path.
+    Put("own.spr", 1, 5);
+    SPRITE* own = Sprite_Load(dir_.file("own.spr").c_str());
+    ASSERT_NE(own, nullptr);
+    Textfile_ReloadSprite(own);
+    remove(dir_.file("own.spr").c_str());
+    QV_EXPECT_FATAL(Textfile_ReloadSprite(own), "Unable to reload [" + dir_.file("own.spr") + "]");
+}
