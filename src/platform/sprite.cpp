@@ -470,12 +470,24 @@ struct RLE_BOX {
 struct OpCopy {
     void operator()(uint8_t* d, const uint8_t* s, int n) const { memcpy(d, s, (size_t)n); }
 };
+// Four pixels a step, all four loads ahead of the stores, so a shade run may
+// read and write the same pixels; the table never overlaps the run.
+inline void rle_Table4(uint8_t* d, const uint8_t* s, const uint8_t* __restrict t, int n)
+{
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint8_t a = t[s[i]], b = t[s[i + 1]], c = t[s[i + 2]], e = t[s[i + 3]];
+        d[i] = a;
+        d[i + 1] = b;
+        d[i + 2] = c;
+        d[i + 3] = e;
+    }
+    for (; i < n; i++) d[i] = t[s[i]];
+}
+
 struct OpRemap {
     const uint8_t* remap;
-    void operator()(uint8_t* d, const uint8_t* s, int n) const
-    {
-        for (int i = 0; i < n; i++) d[i] = remap[s[i]];
-    }
+    void operator()(uint8_t* d, const uint8_t* s, int n) const { rle_Table4(d, s, remap, n); }
 };
 struct OpBlend {
     const uint8_t* remap;
@@ -487,10 +499,7 @@ struct OpBlend {
 };
 struct OpShade {
     const uint8_t* row;
-    void operator()(uint8_t* d, const uint8_t*, int n) const
-    {
-        for (int i = 0; i < n; i++) d[i] = row[d[i]];
-    }
+    void operator()(uint8_t* d, const uint8_t*, int n) const { rle_Table4(d, d, row, n); }
 };
 // The shade row of each source pixel is given by a table.
 struct OpShadeBy {
