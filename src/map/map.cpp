@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -34,11 +35,6 @@ static uint8_t* s_readBuf;
 static size_t s_readCap;
 
 // ------------------------------------------------------------------ helpers
-
-static uint32_t map_U32(const uint8_t* p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
 
 static void map_PutU32(uint8_t* p, uint32_t v)
 {
@@ -274,7 +270,7 @@ static void map_Reserve(size_t bytes)
 // checks will refuse anyway.
 static size_t map_FileBytes(const uint8_t* head)
 {
-    uint32_t version = map_U32(head + 4), w = map_U32(head + 8), h = map_U32(head + 12);
+    uint32_t version = Bytes_U32(head + 4), w = Bytes_U32(head + 8), h = Bytes_U32(head + 12);
     if (memcmp(head, MAP_MAGIC, 4) != 0 || (version != MAP_VERSION && version != MAP_VERSION_OLD) ||
         w < MAP_MIN_SIDE || w > MAP_MAX_SIDE || h < MAP_MIN_SIDE || h > MAP_MAX_SIDE)
         return 0;
@@ -323,11 +319,11 @@ int Map_Load(const char* path)
     if (n < 4) return map_Refuse(path, n, "the file ends before the magic MAP_");
     if (memcmp(b, MAP_MAGIC, 4) != 0) return map_Refuse(path, 0, "expected the magic MAP_");
     if (n < 8) return map_Refuse(path, n, "the file ends inside the version");
-    uint32_t version = map_U32(b + 4);
+    uint32_t version = Bytes_U32(b + 4);
     if (version != MAP_VERSION && version != MAP_VERSION_OLD)
         return map_Refuse(path, 4, "expected version 0x210 or 0x200");
     if (n < MAP_HEADER_BYTES) return map_Refuse(path, n, "the file ends inside the map size");
-    uint32_t w = map_U32(b + 8), h = map_U32(b + 12);
+    uint32_t w = Bytes_U32(b + 8), h = Bytes_U32(b + 12);
     if (w < MAP_MIN_SIDE || w > MAP_MAX_SIDE)
         return map_Refuse(path, 8, "expected a width of 2 .. 512");
     if (h < MAP_MIN_SIDE || h > MAP_MAX_SIDE)

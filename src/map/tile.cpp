@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -40,20 +41,13 @@ static int tile_Refuse(const char* path, size_t offset, const char* what)
     return 0;
 }
 
-static uint32_t tile_U32(const uint8_t* p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-static unsigned tile_U16(const uint8_t* p) { return (unsigned)p[0] | (unsigned)p[1] << 8; }
-
 // Checks everything after the magic; 1 when the file is a good tile set.
 static int tile_Check(const char* path, const uint8_t* b, size_t n)
 {
     if (n < 4) return tile_Refuse(path, n, "the file ends before the magic TILE");
     if (memcmp(b, TILE_MAGIC, 4) != 0) return tile_Refuse(path, 0, "expected the magic TILE");
     if (n < 8) return tile_Refuse(path, n, "the file ends inside the version");
-    if (tile_U32(b + 4) != TILE_VERSION) return tile_Refuse(path, 4, "expected version 0x100");
+    if (Bytes_U32(b + 4) != TILE_VERSION) return tile_Refuse(path, 4, "expected version 0x100");
     if (n < TILE_HEADER_BYTES) return tile_Refuse(path, n, "the file ends inside the header");
     static const struct {
         unsigned value;
@@ -63,7 +57,7 @@ static int tile_Check(const char* path, const uint8_t* b, size_t n)
                    {TILEMAXVARIATIONS, "expected 8 variations"},
                    {TILEMAXMASKVARIATIONS, "expected 4 masks"}};
     for (int k = 0; k < 4; k++)
-        if (tile_U16(b + 8 + 2 * k) != COUNTS[k].value)
+        if (Bytes_U16(b + 8 + 2 * k) != COUNTS[k].value)
             return tile_Refuse(path, 8 + 2 * (size_t)k, COUNTS[k].what);
     if (n < TILE_TEXTURES_AT)
         return tile_Refuse(path, n, "the file ends inside the corner-type records");

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -25,12 +26,6 @@ static int bmp_Refuse(const char* path, int code, size_t offset, const char* wha
     return code;
 }
 
-static uint32_t bmp_U32(const uint8_t* p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-static unsigned bmp_U16(const uint8_t* p) { return (unsigned)p[0] | (unsigned)p[1] << 8; }
-
 int Bmp_Read(const char* path, uint8_t** pixels, PAL_RGB palette[256], int* depth, int* width,
              int* height)
 {
@@ -44,8 +39,8 @@ int Bmp_Read(const char* path, uint8_t** pixels, PAL_RGB palette[256], int* dept
 
     if (len < BMP_FILE_HEADER + 4 || d[0] != 'B' || d[1] != 'M')
         return bmp_Refuse(path, BMP_NOT_BMP, 0, "expected the magic BM and a header");
-    size_t dataoff = bmp_U32(d + 10);
-    uint32_t hsize = bmp_U32(d + 14);
+    size_t dataoff = Bytes_U32(d + 10);
+    uint32_t hsize = Bytes_U32(d + 14);
     if (hsize == BMP_CORE_HEADER)
         return bmp_Refuse(path, BMP_UNSUPPORTED, 14, "the old 12-byte header isn't read");
     if (hsize < BMP_INFO_MIN || hsize > 1024)
@@ -53,9 +48,9 @@ int Bmp_Read(const char* path, uint8_t** pixels, PAL_RGB palette[256], int* dept
     if (len < BMP_FILE_HEADER + (size_t)hsize)
         return bmp_Refuse(path, BMP_NOT_BMP, len, "the file ends inside the info header");
 
-    int32_t w = (int32_t)bmp_U32(d + 18), hraw = (int32_t)bmp_U32(d + 22);
-    unsigned planes = bmp_U16(d + 26), bits = bmp_U16(d + 28);
-    uint32_t compression = bmp_U32(d + 30), used = bmp_U32(d + 46);
+    int32_t w = (int32_t)Bytes_U32(d + 18), hraw = (int32_t)Bytes_U32(d + 22);
+    unsigned planes = Bytes_U16(d + 26), bits = Bytes_U16(d + 28);
+    uint32_t compression = Bytes_U32(d + 30), used = Bytes_U32(d + 46);
     if (planes != 1) return bmp_Refuse(path, BMP_NOT_BMP, 26, "expected one plane");
     if (bits != 8 && bits != 24)
         return bmp_Refuse(path, BMP_UNSUPPORTED, 28, "only 8 and 24 bits a pixel are read");

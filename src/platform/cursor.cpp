@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -13,35 +14,6 @@ CURSORINFO cursorinfo = {0, nullptr, -1, 0, 0, 1};
 
 enum { CURSOR_HEADER = 12, CURSOR_ENTRY = 12 };
 
-// A bounds-checked reader over the file's bytes; the first failure sticks
-// and keeps the offset and what was expected there.
-struct CURSOR_READER {
-    const uint8_t* data;
-    size_t size;
-    size_t at;
-    size_t failat;
-    const char* expected;
-};
-
-static int Fail(CURSOR_READER* r, size_t at, const char* expected)
-{
-    if (!r->expected) {
-        r->failat = at;
-        r->expected = expected;
-    }
-    return 0;
-}
-
-static int ReadU16(CURSOR_READER* r, int lo, int hi, const char* what, int* out)
-{
-    if (r->expected) return 0;
-    if (r->size - r->at < 2) return Fail(r, r->at, "the file to go on");
-    int v = r->data[r->at] | r->data[r->at + 1] << 8;
-    if (v < lo || v > hi) return Fail(r, r->at, what);
-    r->at += 2;
-    *out = v;
-    return 1;
-}
 
 static void FreeCursors(CURSOR* cursors, int count)
 {
@@ -49,8 +21,17 @@ static void FreeCursors(CURSOR* cursors, int count)
     Debug_Free(&cursors);
 }
 
+// A u16 field into an int.
+static int ReadU16(BYTEREADER* r, int lo, int hi, const char* what, int* out)
+{
+    uint32_t v;
+    if (!Bytes_ReadU16(r, (uint32_t)lo, (uint32_t)hi, what, &v)) return 0;
+    *out = (int)v;
+    return 1;
+}
+
 // Reads one cursor's header and frames into c; 0 on the first fault.
-static int ReadCursor(CURSOR_READER* r, CURSOR* c)
+static int ReadCursor(BYTEREADER* r, CURSOR* c)
 {
     if (!ReadU16(r, 1, CURSOR_MAXFRAMES, "a frame count of 1..64", &c->frames)) return 0;
     size_t hotat = r->at;
@@ -60,12 +41,12 @@ static int ReadCursor(CURSOR_READER* r, CURSOR* c)
     if (!ReadU16(r, 0, 0xFFFF, "", &ms)) return 0;
     if (!ReadU16(r, 1, CURSOR_MAXSIZE, "a width of 1..32", &c->w)) return 0;
     if (!ReadU16(r, 1, CURSOR_MAXSIZE, "a height of 1..32", &c->h)) return 0;
-    if (c->hotx >= c->w) return Fail(r, hotat, "a hot spot x below the width");
-    if (c->hoty >= c->h) return Fail(r, hotat + 2, "a hot spot y below the height");
-    if (c->frames > 1 && ms == 0) return Fail(r, msat, "milliseconds per frame of 1..65535");
+    if (c->hotx >= c->w) return Bytes_Fail(r, hotat, "a hot spot x below the width");
+    if (c->hoty >= c->h) return Bytes_Fail(r, hotat + 2, "a hot spot y below the height");
+    if (c->frames > 1 && ms == 0) return Bytes_Fail(r, msat, "milliseconds per frame of 1..65535");
     c->msperframe = ms;
     size_t bytes = (size_t)c->frames * c->w * c->h;
-    if (r->size - r->at < bytes) return Fail(r, r->size, "the frames to go on");
+    if (r->size - r->at < bytes) return Bytes_Fail(r, r->size, "the frames to go on");
     c->pixels = (uint8_t*)Debug_Malloc(bytes);
     memcpy(c->pixels, r->data + r->at, bytes);
     r->at += bytes;
@@ -74,31 +55,31 @@ static int ReadCursor(CURSOR_READER* r, CURSOR* c)
 
 // Parses a whole file into a new cursor array; null (with r->expected set)
 // on the first fault.
-static CURSOR* ParseCursors(CURSOR_READER* r, int* count)
+static CURSOR* ParseCursors(BYTEREADER* r, int* count)
 {
     static const uint8_t magic[4] = {'C', 'R', 'S', 'R'};
     if (r->size < 4 || memcmp(r->data, magic, 4) != 0) {
-        Fail(r, 0, "the magic \"CRSR\"");
+        Bytes_Fail(r, 0, "the magic \"CRSR\"");
         return nullptr;
     }
     if (r->size < CURSOR_HEADER) {
-        Fail(r, r->size, "the header to go on");
+        Bytes_Fail(r, r->size, "the header to go on");
         return nullptr;
     }
-    uint32_t version = r->data[4] | r->data[5] << 8 | r->data[6] << 16 | (uint32_t)r->data[7] << 24;
-    uint32_t n = r->data[8] | r->data[9] << 8 | r->data[10] << 16 | (uint32_t)r->data[11] << 24;
+    uint32_t version = Bytes_U32(r->data + 4);
+    uint32_t n = Bytes_U32(r->data + 8);
     if (version != CURSOR_VERSION) {
-        Fail(r, 4, "version 512");
+        Bytes_Fail(r, 4, "version 512");
         return nullptr;
     }
     if (n < 1 || n > CURSOR_MAXCURSORS) {
-        Fail(r, 8, "a cursor count of 1..1024");
+        Bytes_Fail(r, 8, "a cursor count of 1..1024");
         return nullptr;
     }
     // Every cursor takes at least one entry and one pixel: a count the file
     // can't hold is refused before anything is allocated for it.
     if ((r->size - CURSOR_HEADER) / (CURSOR_ENTRY + 1) < n) {
-        Fail(r, r->size, "the cursors to go on");
+        Bytes_Fail(r, r->size, "the cursors to go on");
         return nullptr;
     }
     r->at = CURSOR_HEADER;
@@ -110,7 +91,7 @@ static CURSOR* ParseCursors(CURSOR_READER* r, int* count)
         }
     }
     if (r->at != r->size) {
-        Fail(r, r->at, "the end of the file after the last cursor");
+        Bytes_Fail(r, r->at, "the end of the file after the last cursor");
         FreeCursors(cursors, (int)n);
         return nullptr;
     }
@@ -126,7 +107,8 @@ int Cursor_Load(const char* path)
         TLOG(TLOG_ERROR, "Cursor file [%s]: unable to read the file", path);
         return 0;
     }
-    CURSOR_READER r{(const uint8_t*)bytes.data(), bytes.size(), 0, 0, nullptr};
+    BYTEREADER r;
+    Bytes_Init(&r, (const uint8_t*)bytes.data(), bytes.size());
     int count = 0;
     CURSOR* cursors = ParseCursors(&r, &count);
     if (!cursors) {

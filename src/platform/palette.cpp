@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -269,11 +270,6 @@ static int pal_Refuse(const char* path, size_t offset, const char* what)
     return 0;
 }
 
-static uint32_t pal_U32(const uint8_t* p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
 int Palstuff_LoadInfo(const char* path)
 {
     if (!path) return 0;
@@ -294,7 +290,7 @@ int Palstuff_LoadInfo(const char* path)
     if (n < 4) return pal_Refuse(path, n, "the file ends before the magic PALS");
     if (memcmp(buf, PALS_MAGIC, 4) != 0) return pal_Refuse(path, 0, "expected the magic PALS");
     if (n < 8) return pal_Refuse(path, n, "the file ends inside the version");
-    if (pal_U32(buf + 4) != PALS_VERSION) return pal_Refuse(path, 4, "expected version 0x100");
+    if (Bytes_U32(buf + 4) != PALS_VERSION) return pal_Refuse(path, 4, "expected version 0x100");
     if (n < 776)
         return pal_Refuse(path, n, "the file ends inside the colours (784 bytes expected)");
     if (n < PALS_FILE_SIZE)

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/error.h"
 #include "core/fspath.h"
@@ -27,42 +28,6 @@ static SPRITE* s_spriteTail = nullptr;
 
 // ------------------------------------------------------------------ reading
 
-// A bounds-checked reader over the file's bytes; the first failure sticks
-// and keeps the offset and what was expected there.
-struct SPRITE_READER {
-    const uint8_t* data;
-    size_t size;
-    size_t at;
-    size_t failat;
-    const char* expected;
-};
-
-static int sprite_Fail(SPRITE_READER* r, size_t at, const char* expected)
-{
-    if (!r->expected) {
-        r->failat = at;
-        r->expected = expected;
-    }
-    return 0;
-}
-
-static uint32_t sprite_U32At(const uint8_t* p)
-{
-    return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-// The next u32, which must lie in lo..hi.
-static int sprite_ReadU32(SPRITE_READER* r, uint32_t lo, uint32_t hi, const char* what,
-                          uint32_t* out)
-{
-    if (r->expected) return 0;
-    if (r->size - r->at < 4) return sprite_Fail(r, r->size, "the file to go on");
-    uint32_t v = sprite_U32At(r->data + r->at);
-    if (v < lo || v > hi) return sprite_Fail(r, r->at, what);
-    r->at += 4;
-    *out = v;
-    return 1;
-}
 
 // Checks one image's run-length stream against the width and height; the
 // offset of the fault inside the stream (with *expected set), or len when
@@ -114,24 +79,24 @@ static void sprite_Destroy(SPRITE* s)
     Debug_Free(&s);
 }
 
-static int sprite_ReadSections(SPRITE_READER* r, SPRITE* s)
+static int sprite_ReadSections(BYTEREADER* r, SPRITE* s)
 {
     uint8_t seen[SPRITE_MAXSECTIONS] = {};
     for (int i = 0; i < s->nrsections; i++) {
         uint32_t no, first, last;
-        if (!sprite_ReadU32(r, 0, SPRITE_MAXSECTIONS - 1, "a section number of 0..255", &no))
+        if (!Bytes_ReadU32(r, 0, SPRITE_MAXSECTIONS - 1, "a section number of 0..255", &no))
             return 0;
-        if (seen[no]) return sprite_Fail(r, r->at - 4, "a section number not given before");
+        if (seen[no]) return Bytes_Fail(r, r->at - 4, "a section number not given before");
         seen[no] = 1;
-        if (!sprite_ReadU32(r, 0, (uint32_t)s->fsize - 1, "a first frame below the frame count",
+        if (!Bytes_ReadU32(r, 0, (uint32_t)s->fsize - 1, "a first frame below the frame count",
                             &first))
             return 0;
-        if (!sprite_ReadU32(r, first, (uint32_t)s->fsize - 1,
+        if (!Bytes_ReadU32(r, first, (uint32_t)s->fsize - 1,
                             "a last frame from the first frame to the sprite's last", &last))
             return 0;
         uint32_t speed, extra;
-        if (!sprite_ReadU32(r, 0, 0x7FFFFFFF, "a speed of 0 or more", &speed)) return 0;
-        if (!sprite_ReadU32(r, 0, 0xFFFFFFFF, "", &extra)) return 0;
+        if (!Bytes_ReadU32(r, 0, 0x7FFFFFFF, "a speed of 0 or more", &speed)) return 0;
+        if (!Bytes_ReadU32(r, 0, 0xFFFFFFFF, "", &extra)) return 0;
         s->sectionno[i] = (int)no;
         s->sections[i] = SPRITE_SECTION{(int)first, (int)last, (int32_t)speed, (int32_t)extra};
     }
@@ -140,36 +105,36 @@ static int sprite_ReadSections(SPRITE_READER* r, SPRITE* s)
 
 // Reads the images, first checking each one and noting where its hot spots
 // and stream lie in the file, then copying them into two blocks.
-static int sprite_ReadImages(SPRITE_READER* r, SPRITE* s)
+static int sprite_ReadImages(BYTEREADER* r, SPRITE* s)
 {
     int count = s->fsize * s->rsize;
     std::vector<size_t> hotat((size_t)count), rleat((size_t)count);
     size_t nrhot = 0, rlebytes = 0;
     for (int i = 0; i < count; i++) {
         SPRITE_IMAGE* img = &s->images[i];
-        if (r->size - r->at < 1) return sprite_Fail(r, r->size, "the file to go on");
+        if (r->size - r->at < 1) return Bytes_Fail(r, r->size, "the file to go on");
         img->nrhot = r->data[r->at];
         if (img->nrhot > SPRITE_MAXHOTSPOTS)
-            return sprite_Fail(r, r->at, "a hot spot count of 0..16");
+            return Bytes_Fail(r, r->at, "a hot spot count of 0..16");
         r->at++;
         if (r->size - r->at < (size_t)img->nrhot * 6)
-            return sprite_Fail(r, r->size, "the hot spots to go on");
+            return Bytes_Fail(r, r->size, "the hot spots to go on");
         hotat[i] = r->at;
         img->firsthot = (int)nrhot;
         nrhot += img->nrhot;
         r->at += (size_t)img->nrhot * 6;
         uint32_t len;
-        if (!sprite_ReadU32(r, 0, 0xFFFFFFFF, "", &len)) return 0;
-        if (r->size - r->at < len) return sprite_Fail(r, r->size, "the run-length stream to go on");
+        if (!Bytes_ReadU32(r, 0, 0xFFFFFFFF, "", &len)) return 0;
+        if (r->size - r->at < len) return Bytes_Fail(r, r->size, "the run-length stream to go on");
         const char* expected = nullptr;
         size_t bad = sprite_CheckRle(r->data + r->at, len, s->w, s->h, &expected);
-        if (expected) return sprite_Fail(r, r->at + bad, expected);
+        if (expected) return Bytes_Fail(r, r->at + bad, expected);
         rleat[i] = r->at;
         img->rlebytes = len;
         rlebytes += len;
         r->at += len;
     }
-    if (r->at != r->size) return sprite_Fail(r, r->at, "the end of the file after the last image");
+    if (r->at != r->size) return Bytes_Fail(r, r->at, "the end of the file after the last image");
 
     s->hotspots = (SPRITE_POINT*)Debug_Calloc(nrhot ? nrhot : 1, sizeof(SPRITE_POINT));
     s->rledata = (uint8_t*)Debug_Malloc(rlebytes ? rlebytes : 1);
@@ -192,24 +157,24 @@ static int sprite_ReadImages(SPRITE_READER* r, SPRITE* s)
 
 // Parses a whole file into a new sprite (not on the list, count 0); null
 // with r->expected set on the first fault.
-static SPRITE* sprite_Parse(SPRITE_READER* r)
+static SPRITE* sprite_Parse(BYTEREADER* r)
 {
     static const char* const magics[3] = {"RSPR", "SSPR", "LSPR"};
     int kind = -1;
     for (int k = 0; k < 3 && r->size >= 4; k++)
         if (memcmp(r->data, magics[k], 4) == 0) kind = k;
     if (kind < 0) {
-        sprite_Fail(r, 0, "the magic \"RSPR\", \"SSPR\" or \"LSPR\"");
+        Bytes_Fail(r, 0, "the magic \"RSPR\", \"SSPR\" or \"LSPR\"");
         return nullptr;
     }
     r->at = 4;
     uint32_t version, frames, rotations, w, h, sections;
-    if (!sprite_ReadU32(r, SPRITE_VERSION, SPRITE_VERSION, "version 0x210", &version) ||
-        !sprite_ReadU32(r, 1, SPRITE_MAXFRAMES, "a frame count of 1..1024", &frames) ||
-        !sprite_ReadU32(r, 1, SPRITE_MAXROTATIONS, "a rotation count of 1..64", &rotations) ||
-        !sprite_ReadU32(r, 1, SPRITE_MAXSIDE, "a width of 1..512", &w) ||
-        !sprite_ReadU32(r, 1, SPRITE_MAXSIDE, "a height of 1..512", &h) ||
-        !sprite_ReadU32(r, 0, SPRITE_MAXSECTIONS, "a section count of 0..256", &sections))
+    if (!Bytes_ReadU32(r, SPRITE_VERSION, SPRITE_VERSION, "version 0x210", &version) ||
+        !Bytes_ReadU32(r, 1, SPRITE_MAXFRAMES, "a frame count of 1..1024", &frames) ||
+        !Bytes_ReadU32(r, 1, SPRITE_MAXROTATIONS, "a rotation count of 1..64", &rotations) ||
+        !Bytes_ReadU32(r, 1, SPRITE_MAXSIDE, "a width of 1..512", &w) ||
+        !Bytes_ReadU32(r, 1, SPRITE_MAXSIDE, "a height of 1..512", &h) ||
+        !Bytes_ReadU32(r, 0, SPRITE_MAXSECTIONS, "a section count of 0..256", &sections))
         return nullptr;
     // Each image takes at least its hot spot count, its length and an end
     // pair per row: counts the file can't hold are refused before anything
@@ -217,7 +182,7 @@ static SPRITE* sprite_Parse(SPRITE_READER* r)
     size_t images = (size_t)frames * rotations;
     size_t least = (size_t)sections * SPRITE_SECTION_BYTES + images * (5 + 2 * (size_t)h);
     if (r->size - r->at < least) {
-        sprite_Fail(r, r->size, "the sections and images to go on");
+        Bytes_Fail(r, r->size, "the sections and images to go on");
         return nullptr;
     }
     SPRITE* s = (SPRITE*)Debug_Calloc(1, sizeof(SPRITE));
@@ -245,7 +210,8 @@ static SPRITE* sprite_LoadUnlinked(const char* path)
         TLOG(TLOG_ERROR, "Sprite file [%s]: unable to read the file", path);
         return nullptr;
     }
-    SPRITE_READER r{(const uint8_t*)bytes.data(), bytes.size(), 0, 0, nullptr};
+    BYTEREADER r;
+    Bytes_Init(&r, (const uint8_t*)bytes.data(), bytes.size());
     SPRITE* s = sprite_Parse(&r);
     if (!s)
         TLOG(TLOG_ERROR, "Sprite file [%s]: offset %zu: expected %s", path, r.failat, r.expected);

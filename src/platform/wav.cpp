@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -29,8 +30,6 @@ static int Refuse(const char* name, size_t offset, const char* fmt, ...)
     return 0;
 }
 
-static uint32_t U16(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8; }
-static uint32_t U32(const uint8_t* p) { return U16(p) | U16(p + 2) << 16; }
 
 static void PutU16(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -65,10 +64,10 @@ static int ReadFormat(const uint8_t* body, uint32_t size, size_t offset, const c
                       WAV_FORMAT* f)
 {
     if (size < 16) return Refuse(name, offset, "fmt chunk of %u bytes, at least 16 expected", size);
-    uint32_t tag = U16(body);
+    uint32_t tag = Bytes_U16(body);
     if (tag == 0xFFFE) {
         // Extensible headers carry the real format in a sub-format GUID.
-        if (size < 40 || U16(body + 16) < 22)
+        if (size < 40 || Bytes_U16(body + 16) < 22)
             return Refuse(name, offset, "extensible fmt chunk of %u bytes, 40 expected", size);
         if (memcmp(body + 24, s_pcmGuid, sizeof s_pcmGuid) != 0)
             return Refuse(name, offset + 8 + 24, "extensible sub-format is not integer PCM");
@@ -76,10 +75,10 @@ static int ReadFormat(const uint8_t* body, uint32_t size, size_t offset, const c
         return Refuse(name, offset + 8,
                       "format %u is not PCM (compressed and float sounds are not supported)", tag);
     }
-    f->channels = (int)U16(body + 2);
-    uint32_t rate = U32(body + 4);
-    f->align = (int)U16(body + 12);
-    f->bits = (int)U16(body + 14);
+    f->channels = (int)Bytes_U16(body + 2);
+    uint32_t rate = Bytes_U32(body + 4);
+    f->align = (int)Bytes_U16(body + 12);
+    f->bits = (int)Bytes_U16(body + 14);
     if (f->channels < 1 || f->channels > WAV_MAXCHANNELS)
         return Refuse(name, offset + 10, "%d channels, 1 to %d supported", f->channels,
                       WAV_MAXCHANNELS);
@@ -102,7 +101,7 @@ static int FrameValue(const uint8_t* p, const WAV_FORMAT& f)
     int sum = 0;
     for (int c = 0; c < f.channels; c++) {
         if (f.bits == 8) sum += ((int)p[c] - 128) * 256;
-        else sum += (int)(int16_t)U16(p + 2 * c);
+        else sum += (int)(int16_t)Bytes_U16(p + 2 * c);
     }
     return sum / f.channels;
 }
@@ -135,7 +134,7 @@ int Wav_LoadMemory(const uint8_t* data, size_t len, const char* name, uint8_t** 
     if (len < 12) return Refuse(name, 0, "%zu bytes, too short for a RIFF header", len);
     if (memcmp(data, "RIFF", 4) != 0) return Refuse(name, 0, "not a RIFF file");
     if (memcmp(data + 8, "WAVE", 4) != 0) return Refuse(name, 8, "RIFF form is not WAVE");
-    uint32_t riffsize = U32(data + 4);
+    uint32_t riffsize = Bytes_U32(data + 4);
     if ((uint64_t)riffsize + 8 > len)
         return Refuse(name, 4, "RIFF size %u runs past the end of the file (%zu bytes)", riffsize,
                       len);
@@ -152,7 +151,7 @@ int Wav_LoadMemory(const uint8_t* data, size_t len, const char* name, uint8_t** 
             return Refuse(name, off, "chunk header cut short (%zu bytes left)", end - off);
         char id[5];
         ChunkName(data + off, id);
-        uint32_t size = U32(data + off + 4);
+        uint32_t size = Bytes_U32(data + off + 4);
         size_t body = off + 8;
         if (size > end - body)
             return Refuse(name, off, "chunk [%s] of %u bytes runs past the end (%zu bytes left)",
