@@ -26,6 +26,9 @@
 #include "platform/sound.h"
 #include "platform/sprite.h"
 #include "platform/video.h"
+#include "units/damage.h"
+#include "units/expltype.h"
+#include "units/weapon.h"
 
 static int s_redirect = 0;
 
@@ -194,8 +197,11 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Effects", Effects_Init, Effects_Close},
     {"Random", RandomInit, Nothing},
     {"Regions", Nothing, Region_FreeAll},
+    {"Damage", Damage_Init, Damage_Close},
+    {"Weapons", Weapon_Init, Weapon_Close},
     {"Sprites", Sprite_InitAll, Sprite_CloseAll},
     {"Animations", AnimType_Init, AnimType_Close},
+    {"Explosions", ExplType_Init, ExplType_Close},
     {"Overlays", Ovl_Init, Ovl_FreeAll},
     {"Rules", RulesInit, Nothing},
 };

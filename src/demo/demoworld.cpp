@@ -19,6 +19,7 @@
 #include "map/overlay.h"
 #include "map/terrain.h"
 #include "map/tile.h"
+#include "platform/animtype.h"
 #include "platform/font.h"
 #include "platform/graph.h"
 #include "platform/input.h"
@@ -26,6 +27,10 @@
 #include "platform/plat.h"
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
+#include "rules/textfiles.h"
+#include "units/damage.h"
+#include "units/expltype.h"
+#include "units/weapon.h"
 
 namespace {
 
@@ -326,12 +331,29 @@ void DrawTopLine(BITMAP* bb)
 
 } // namespace
 
+// The combat rule files, through the loader the scenario load will call.
+static int LoadRuleFiles(void)
+{
+    if (!Fs_IsDir(g_DefTxtDir)) {
+        TLOG(TLOG_WARNING, "Demo world: no rule files [%s]", g_DefTxtDir);
+        return 0;
+    }
+    // A world loaded before left its types behind.
+    ExplType_Init();
+    AnimType_Init();
+    Damage_Init();
+    Weapon_Init();
+    Game_LoadTextFiles(nullptr);
+    return 1;
+}
+
 int DemoWorld_Load(void)
 {
     DemoWorld_Unload();
     s_world.attempted = 1;
     int ok = Demo_LoadAssets(g_InterfaceDir);
     ok &= LoadTerrain();
+    ok &= LoadRuleFiles();
     for (int i = 0; i < DS_COUNT; i++) {
         s_world.sprites[i] = SpriteAvailable(SPRITE_FILES[i]) ? Textfile_FindSprite(SPRITE_FILES[i])
                                                                : nullptr;
@@ -361,6 +383,11 @@ void DemoWorld_Unload(void)
         Sprite_Free(s);
         s = nullptr;
     }
+    // The rule files' types hold sprites too.
+    Weapon_Close();
+    Damage_Close();
+    ExplType_Close();
+    AnimType_Close();
     s_world.attempted = 0; // a next game loads the world again
 }
 

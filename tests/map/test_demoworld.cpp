@@ -94,6 +94,10 @@ protected:
             SPRITE_DESC d = s.Desc();
             ASSERT_TRUE(Sprite_Write((graphics + "/" + GenSprite_FileName(id)).c_str(), &d));
         }
+        // The demo's own rule files.
+        fs::create_directories(home.file("data/deftxt"));
+        for (const char* name : {"animate.txt", "damage.txt", "weapon.txt"})
+            fs::copy_file(std::string(QV_DEMO_DEFTXT) + "/" + name, home.file("data/deftxt/") + name);
     }
     // One frame after ms of game time (50 ms: one update at 20 a second).
     static void Tick(uint32_t ms = 50)

@@ -1,0 +1,413 @@
+// Explosion types and the animation file: the registry, the order of the
+// plays, and what "animate.txt" accepts and how it reports what it doesn't.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/config.h"
+#include "core/gamestate.h"
+#include "core/tlog.h"
+#include "core/utils.h"
+#include "gen_sprites.h"
+#include "platform/animtype.h"
+#include "platform/sprite.h"
+#include "rules/textfiles.h"
+#include "support/testsupport.h"
+#include "units/damage.h"
+#include "units/expltype.h"
+#include "units/weapon.h"
+
+namespace {
+
+class AnimFileTest : public testing::Test {
+protected:
+    QvTempDir dir_;
+    unsigned oldMask_ = 0;
+    size_t logMark_ = 0; // where the last Load's lines begin
+    char oldGraphics_[GAME_PATH], oldData2_[GAME_PATH];
+
+    void SetUp() override
+    {
+        oldMask_ = Tlog_GetMask();
+        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
+        Tlog_SetFile(dir_.file("trace.log").c_str());
+        memcpy(oldGraphics_, g_GraphicsDir, sizeof oldGraphics_);
+        memcpy(oldData2_, g_DataDir2, sizeof oldData2_);
+        Str_CopySafe(g_GraphicsDir, dir_.file("graphics").c_str(), sizeof g_GraphicsDir);
+        g_DataDir2[0] = '\0';
+        // A pattern sprite of 4 frames for the small cases, and the demo's
+        // explosion.
+        GENSPRITE g;
+        GenSprite_Pattern(SPRITE_REGULAR, 4, 1, 6, 5, &g);
+        Put("BOOM.SPR", g);
+        GenSprite_Build(GENSPRITE_EXPLODE, &g);
+        Put(GenSprite_FileName(GENSPRITE_EXPLODE), g);
+    }
+    void TearDown() override
+    {
+        ExplType_FreeAll();
+        AnimType_FreeAll();
+        Sprite_FreeAll();
+        memcpy(g_GraphicsDir, oldGraphics_, sizeof oldGraphics_);
+        memcpy(g_DataDir2, oldData2_, sizeof oldData2_);
+        Tlog_SetFile(nullptr);
+        Tlog_SetMask(oldMask_);
+    }
+    void Put(const std::string& name, const GENSPRITE& g)
+    {
+        dir_.write("graphics/" + name, "");
+        SPRITE_DESC d = g.Desc();
+        ASSERT_EQ(Sprite_Write(dir_.file("graphics/" + name).c_str(), &d), 1);
+    }
+    std::string Path() const { return dir_.file("animate.txt"); }
+    int Load(const std::string& text)
+    {
+        dir_.write("animate.txt", text);
+        logMark_ = Log().size();
+        return Tfweapon_Load(Path().c_str());
+    }
+    std::string Log() const { return dir_.read("trace.log"); }
+    // The last Load logged text and the file-and-line report of the given line.
+    void ExpectRejected(const std::string& text, int line)
+    {
+        std::string log = Log().substr(logMark_);
+        EXPECT_NE(log.find(text), std::string::npos) << log;
+        std::string where = "Error in file [" + Path() + "] at line [" + std::to_string(line) + "]";
+        EXPECT_NE(log.find(where), std::string::npos) << log;
+    }
+    static std::string Plays(const EXPLTYPE* t)
+    {
+        std::string s;
+        for (const EXPLANIMTYPE* p = t->firstanim; p; p = p->next) {
+            if (!s.empty()) s += " ";
+            s += std::to_string(p->startcycle) + ":" + p->animtype->name;
+        }
+        return s;
+    }
+};
+
+const char* const TWO_ANIMS = "DefineAnimationType(A) { SetSprite(BOOM.SPR) Frame(0 1) }\n"
+                              "DefineAnimationType(B) { SetSprite(BOOM.SPR) Frame(1 1) }\n";
+
+} // namespace
+
+// ---------------------------------------------------------------- registry
+
+using ExplTypeRegistry = AnimFileTest;
+
+TEST_F(ExplTypeRegistry, FoundInAnyCaseAndNeverTwice)
+{
+    EXPLTYPE* small = Expl_AddType("SmallBlast");
+    EXPLTYPE* big = Expl_AddType("BigBlast");
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(Expl_FindType("smallblast"), small);
+    EXPECT_EQ(Expl_FindType("BIGBLAST"), big);
+    EXPECT_EQ(Expl_FindType("Crater"), nullptr);
+    EXPECT_EQ(Expl_FindType(nullptr), nullptr);
+    EXPECT_EQ(Expl_AddType("SMALLBLAST"), nullptr);
+    EXPECT_EQ(Expl_AddType(""), nullptr);
+    EXPECT_EQ(Expl_AddType(nullptr), nullptr);
+    EXPECT_EQ(ExplType_Count(), 2);
+    EXPECT_EQ(g_ExplTypeList, small); // in creation order, for saving
+    EXPECT_EQ(small->next, big);
+
+    std::string longname(90, 'q');
+    EXPLTYPE* l = Expl_AddType(longname.c_str());
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(std::string(l->name), longname.substr(0, EXPLTYPE_NAMELEN - 1));
+
+    ExplType_Close();
+    EXPECT_EQ(g_ExplTypeList, nullptr);
+    EXPECT_EQ(ExplType_Count(), 0);
+    EXPECT_NE(Expl_AddType("SmallBlast"), nullptr); // the name is free again
+}
+
+using ExplTypePlays = AnimFileTest;
+
+TEST_F(ExplTypePlays, SortedByCycleWithEqualCyclesInReverseOrder)
+{
+    ANIMTYPE* a = AnimType_New("a");
+    ANIMTYPE* b = AnimType_New("b");
+    ANIMTYPE* c = AnimType_New("c");
+    ANIMTYPE* d = AnimType_New("d");
+    EXPLTYPE* t = Expl_AddType("t");
+    EXPECT_EQ(Expl_AddAnimationToType(t, 5, 0, 0, a, RENDER_OPAQUE), 1);
+    EXPECT_EQ(Expl_AddAnimationToType(t, 0, 0, 0, b, RENDER_OPAQUE), 1);
+    EXPECT_EQ(Expl_AddAnimationToType(t, 5, 0, 0, c, RENDER_OPAQUE), 1);
+    EXPECT_EQ(Expl_AddAnimationToType(t, 9, 0, 0, d, RENDER_OPAQUE), 1);
+    EXPECT_EQ(Plays(t), "0:b 5:c 5:a 9:d");
+    EXPECT_EQ(t->nranims, 4);
+
+    EXPECT_EQ(Expl_AddAnimationToType(t, 1, 0, 0, nullptr, RENDER_OPAQUE), 0);
+    EXPECT_EQ(Expl_AddAnimationToType(nullptr, 1, 0, 0, a, RENDER_OPAQUE), 0);
+    EXPECT_EQ(Expl_AddAnimationToType(t, 1, 0, 0, a, 16), 0);
+    EXPECT_EQ(t->nranims, 4);
+}
+
+TEST_F(ExplTypePlays, FromTheFileEqualCyclesEndInReverseFileOrder)
+{
+    ASSERT_EQ(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) {\n"
+                                            "  PlayAnimation(3 0 0 A opaque)\n"
+                                            "  PlayAnimation(3 0 0 B opaque)\n"
+                                            "  PlayAnimation(0 0 0 B opaque)\n"
+                                            "}\n"),
+              1)
+        << Log();
+    EXPECT_EQ(Plays(Expl_FindType("x")), "0:B 3:B 3:A");
+}
+
+TEST_F(ExplTypePlays, HotSpotsAreKeptAsSmallerAndLarger)
+{
+    ASSERT_EQ(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) {\n"
+                                            "  PlayAnimation(0 7 2 A translucentB1)\n"
+                                            "  PlayAnimation(1 3 4 B LIGHT)\n"
+                                            "}\n"),
+              1)
+        << Log();
+    const EXPLANIMTYPE* p = Expl_FindType("X")->firstanim;
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->hotspotmin, 2);
+    EXPECT_EQ(p->hotspotmax, 7);
+    EXPECT_EQ(p->rendertype, RENDER_TRANSLUCENT_B1);
+    ASSERT_NE(p->next, nullptr);
+    EXPECT_EQ(p->next->hotspotmin, 3);
+    EXPECT_EQ(p->next->hotspotmax, 4);
+    EXPECT_EQ(p->next->rendertype, RENDER_LIGHT); // render names in any case
+}
+
+// ---------------------------------------------------------------- reading
+
+using AnimFileReading = AnimFileTest;
+
+TEST_F(AnimFileReading, BuildsTypesWithRangesLinksAndEveryRenderType)
+{
+    ASSERT_EQ(Load("; comment\n"
+                   "DefineAnimationType ( Spin ) {\n"
+                   "  setsprite ( boom.spr )\n" // SetSprite in any case, sprite by file name
+                   "  Frame ( 0 2 )\n"
+                   "  Frame ( 1 2 )\n" // goes on from frame 0 at the same delay
+                   "  Frames ( 2 3 5 )\n"
+                   "  Link ( Spin )\n" // itself: a loop
+                   "}\n"
+                   "DefineAnimationType ( Once ) { SetSprite ( EXPLODE.SPR ) Frames ( 0 7 1 ) }\n"
+                   "DefineAnimationType ( Then ) { SetSprite ( BOOM.SPR ) Link ( once ) }\n"
+                   "DefineExplosionType ( Empty ) { }\n"
+                   "DefineExplosionType ( All ) {\n"
+                   "  PlayAnimation ( 0 0 0 spin opaque )\n"
+                   "  PlayAnimation ( 1 0 0 Once translucentA0 )\n"
+                   "  PlayAnimation ( 2 0 0 Once TranslucentA1 )\n"
+                   "  PlayAnimation ( 3 0 0 Once translucentB0 )\n"
+                   "  PlayAnimation ( 4 0 0 Once translucentB1 )\n"
+                   "  PlayAnimation ( 5 0 0 Once light )\n"
+                   "}\n"),
+              1)
+        << Log();
+    ANIMTYPE* spin = AnimType_Find("SPIN");
+    ASSERT_NE(spin, nullptr);
+    ASSERT_NE(spin->sprite, nullptr);
+    EXPECT_EQ(Sprite_NrFrames(spin->sprite), 4);
+    EXPECT_EQ(spin->link, spin);
+    ASSERT_EQ(spin->nrframes, 2);
+    EXPECT_EQ(spin->firstframe->first, 0);
+    EXPECT_EQ(spin->firstframe->last, 1);
+    EXPECT_EQ(spin->lastframe->first, 2);
+    EXPECT_EQ(spin->lastframe->delay, 5);
+    EXPECT_EQ(AnimType_Find("Then")->link, AnimType_Find("Once"));
+    EXPECT_EQ(AnimType_Find("Then")->nrframes, 0);
+    // Both types of BOOM.SPR share the one loaded sprite.
+    EXPECT_EQ(AnimType_Find("Then")->sprite, spin->sprite);
+
+    ASSERT_NE(Expl_FindType("empty"), nullptr);
+    EXPECT_EQ(Expl_FindType("empty")->firstanim, nullptr);
+    const int modes[] = {RENDER_OPAQUE,         RENDER_TRANSLUCENT_A0, RENDER_TRANSLUCENT_A1,
+                         RENDER_TRANSLUCENT_B0, RENDER_TRANSLUCENT_B1, RENDER_LIGHT};
+    const EXPLANIMTYPE* p = Expl_FindType("ALL")->firstanim;
+    for (int mode : modes) {
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->rendertype, mode);
+        p = p->next;
+    }
+    EXPECT_EQ(p, nullptr);
+}
+
+TEST_F(AnimFileReading, AnEmptyFileIsReadAndAMissingOneFails)
+{
+    EXPECT_EQ(Load("; nothing yet\n"), 1);
+    EXPECT_EQ(Tfweapon_Load(dir_.file("absent.txt").c_str()), 0);
+    EXPECT_EQ(Tfweapon_Load(dir_.path().c_str()), 0); // a directory
+}
+
+TEST_F(AnimFileReading, TheDemoFileLoadsOverTheDemoSprites)
+{
+    for (int id = 0; id < GENSPRITE_COUNT; id++) {
+        GENSPRITE g;
+        GenSprite_Build(id, &g);
+        Put(GenSprite_FileName(id), g);
+    }
+    ASSERT_EQ(Tfweapon_Load(QV_DEMO_ANIMATE_TXT), 1) << Log();
+    for (const char* name : {"SmallBlast", "BigBlast", "Crater"}) {
+        EXPLTYPE* t = Expl_FindType(name);
+        ASSERT_NE(t, nullptr) << name;
+        EXPECT_GT(t->nranims, 0) << name;
+    }
+    for (const ANIMTYPE* a = g_AnimTypeList; a; a = a->next) {
+        EXPECT_NE(a->sprite, nullptr) << a->name;
+        EXPECT_GT(a->nrframes, 0) << a->name;
+    }
+}
+
+TEST_F(AnimFileReading, TheDemoRuleFilesLoadTogetherThroughTheGameLoader)
+{
+    for (int id = 0; id < GENSPRITE_COUNT; id++) {
+        GENSPRITE g;
+        GenSprite_Build(id, &g);
+        Put(GenSprite_FileName(id), g);
+    }
+    std::string deftxt = QV_DEMO_ANIMATE_TXT;
+    deftxt.erase(deftxt.rfind('/'));
+    Cfg_SetDefaults(&g_Config);
+    char oldDefTxt[GAME_PATH], oldScenario[GAME_PATH];
+    memcpy(oldDefTxt, g_DefTxtDir, sizeof oldDefTxt);
+    memcpy(oldScenario, g_ScenarioDir, sizeof oldScenario);
+    Str_CopySafe(g_DefTxtDir, deftxt.c_str(), sizeof g_DefTxtDir);
+    g_ScenarioDir[0] = '\0';
+    Damage_Init();
+    Weapon_Init();
+    Game_LoadTextFiles(nullptr);
+    for (const char* name : {"MachineGun", "Missile", "Vortex", "FlameWave", "Shredder", "Demolition"})
+        EXPECT_NE(Weapon_FindType(name), nullptr) << name;
+    EXPECT_GE(Damage_OffenseColumn("B0"), 0);
+    Weapon_Close();
+    Damage_Close();
+    memcpy(g_DefTxtDir, oldDefTxt, sizeof oldDefTxt);
+    memcpy(g_ScenarioDir, oldScenario, sizeof oldScenario);
+}
+
+// ---------------------------------------------------------------- errors
+//
+// A file that breaks the rules fails the load, with the reason and the file
+// and line in the log, and keeps what was read before the error.
+
+using AnimFileErrors = AnimFileTest;
+
+TEST_F(AnimFileErrors, MisspeltBlockKeywordFailsAndKeepsTheTypesBefore)
+{
+    EXPECT_EQ(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) { }\n"
+                                            "\n"
+                                            "DefineAnimatonType(C) { SetSprite(BOOM.SPR) }\n"
+                                            "DefineExplosionType(Y) { }\n"),
+              0);
+    ExpectRejected("[TFWEAPON] Expected DefineAnimationType or DefineExplosionType but found "
+                   "DefineAnimatonType",
+                   5);
+    EXPECT_NE(AnimType_Find("B"), nullptr);
+    EXPECT_NE(Expl_FindType("X"), nullptr);
+    EXPECT_EQ(AnimType_Find("C"), nullptr);
+    EXPECT_EQ(Expl_FindType("Y"), nullptr);
+}
+
+TEST_F(AnimFileErrors, BlockAndLineKeywordsOtherThanSetSpriteMatchCase)
+{
+    EXPECT_EQ(Load("defineanimationtype(A) { SetSprite(BOOM.SPR) }\n"), 0);
+    ExpectRejected("found defineanimationtype", 1);
+    AnimType_FreeAll();
+    EXPECT_EQ(Load("DefineAnimationType(A) { SetSprite(BOOM.SPR)\n frame(0 1) }\n"), 0);
+    ExpectRejected("Expected Frame or Link in DefineAnimationType(A) but found frame", 2);
+    AnimType_FreeAll();
+    EXPECT_EQ(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) {\n\n playanimation(0 0 0 A opaque) }"),
+              0);
+    ExpectRejected("Expected PlayAnimation in DefineExplosionType(X) but found playanimation", 5);
+}
+
+TEST_F(AnimFileErrors, LinkThatIsNotTheLastLineFailsOnTheNextToken)
+{
+    EXPECT_EQ(Load("DefineAnimationType(A) {\n"
+                   "  SetSprite(BOOM.SPR)\n"
+                   "  Link(A)\n"
+                   "  Frame(0 1)\n"
+                   "}\n"),
+              0);
+    ExpectRejected("Expected } in DefineAnimationType(A) but found Frame", 4);
+}
+
+TEST_F(AnimFileErrors, AnimationBlockFailuresNameTheirCause)
+{
+    EXPECT_EQ(Load(std::string(TWO_ANIMS) + "DefineAnimationType(a) { SetSprite(BOOM.SPR) }\n"), 0);
+    ExpectRejected("AnimationType \"a\" defined twice", 3);
+
+    AnimType_FreeAll();
+    EXPECT_EQ(Load("\nDefineAnimationType(A) {\n SetSprite(NOSUCH.SPR)\n}\n"), 0);
+    ExpectRejected("Couldn't add sprite to animation type", 3);
+    EXPECT_EQ(Sprite_Count(), 0); // no reference left behind
+
+    AnimType_FreeAll();
+    EXPECT_EQ(Load("DefineAnimationType(A) {\n SetSprite(BOOM.SPR)\n Frames(2 4 1)\n}\n"), 0);
+    ExpectRejected("Couldn't add frame to animation type", 3); // BOOM.SPR has frames 0..3
+
+    AnimType_FreeAll();
+    EXPECT_EQ(Load("DefineAnimationType(A) {\n SetSprite(BOOM.SPR)\n Link(Later)\n}\n"), 0);
+    ExpectRejected("Animation type \"Later\" not previously defined", 3);
+
+    AnimType_FreeAll();
+    EXPECT_EQ(Load("DefineAnimationType(\"\") { SetSprite(BOOM.SPR) }\n"), 0);
+    ExpectRejected("Couldn't allocate animation type for ", 1);
+}
+
+TEST_F(AnimFileErrors, ExplosionBlockFailuresNameTheirCause)
+{
+    EXPECT_EQ(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) { }\n"
+                                            "DefineExplosionType(x) { }\n"),
+              0);
+    ExpectRejected("ExplosionType \"x\" defined twice", 4);
+
+    ExplType_FreeAll();
+    AnimType_FreeAll();
+    EXPECT_EQ(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) {\n"
+                                            "  PlayAnimation(0 0 0 Nothing opaque)\n"
+                                            "}\n"),
+              0);
+    ExpectRejected("Animation type \"Nothing\" not previously defined", 4);
+
+    // A short line doesn't borrow the next line's tokens.
+    ExplType_FreeAll();
+    AnimType_FreeAll();
+    EXPECT_EQ(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) {\n"
+                                            "  PlayAnimation(0 0 A opaque)\n"
+                                            "}\n"),
+              0);
+    ExpectRejected("PlayAnimation takes 5 values but found 4, in DefineExplosionType(X)", 4);
+}
+
+TEST_F(AnimFileErrors, TruncatedFilesFailWhereTheTextEnds)
+{
+    EXPECT_EQ(Load("DefineAnimationType(A) {\n SetSprite(BOOM.SPR)\n Frame(0 1)\n"), 0);
+    ExpectRejected("Expected Frame or Link in DefineAnimationType(A) but found EOF", 4);
+
+    AnimType_FreeAll();
+    EXPECT_EQ(Load("DefineAnimationType(A) {\n SetSprite(BOOM.SPR)\n Frames(0 1"), 0);
+    ExpectRejected("Unexpected end of file in Frames", 3);
+
+    AnimType_FreeAll();
+    EXPECT_EQ(Load("DefineAnimationType(A) {\n"), 0);
+    ExpectRejected("Unexpected end of file in SetSprite", 2);
+
+    AnimType_FreeAll();
+    EXPECT_EQ(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) {\n PlayAnimation(0 0 0 A opaque)\n"),
+              0);
+    ExpectRejected("Expected PlayAnimation in DefineExplosionType(X) but found EOF", 5);
+
+    AnimType_FreeAll();
+    ExplType_FreeAll();
+    EXPECT_EQ(Load("DefineExplosionType"), 0);
+    ExpectRejected("Unexpected end of file in DefineExplosionType", 1);
+}
+
+TEST_F(AnimFileErrors, UnknownRenderTypeIsTheTokenizersExpected)
+{
+    QV_EXPECT_FATAL(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) {\n"
+                                                  "  PlayAnimation(0 0 0 A glow)\n"
+                                                  "}\n"),
+                    "Expected [_RenderType_ not recognised] but found [glow]");
+    EXPECT_NE(Log().find("Line : 4"), std::string::npos) << Log();
+}

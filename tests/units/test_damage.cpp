@@ -1,0 +1,402 @@
+// The damage table, its formula and the "damage.txt" loader.
+#include "units/damage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "core/rand.h"
+#include "core/tfparse.h"
+#include "core/tlog.h"
+#include "support/testsupport.h"
+
+namespace {
+
+class DamageTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        oldLog_ = Tlog_GetFile();
+        Tlog_SetFile(dir_.file("trace.log").c_str());
+        Damage_Init();
+        Rand_SetPosition(0);
+    }
+    void TearDown() override
+    {
+        Damage_Close();
+        Tlog_SetFile(oldLog_.c_str());
+    }
+    // Loads text as "damage.txt" into an empty table; the parser is closed
+    // even when loading dies.
+    int Load(const std::string& text)
+    {
+        Damage_Close();
+        Damage_Init();
+        TF_PARSER* p = TF_OpenText("damage.txt", text.data(), text.size());
+        struct Closer {
+            TF_PARSER* p;
+            ~Closer() { TF_Close(p); }
+        } closer{p};
+        return Tfweapon_LoadDamage(p);
+    }
+    std::string Log() const { return dir_.read("trace.log"); }
+    static DAMAGEENTRY Entry(int defense, const char* offense)
+    {
+        return Damage_GetDefense(defense)->row[Damage_OffenseColumn(offense)];
+    }
+
+    QvTempDir dir_;
+    std::string oldLog_;
+};
+
+// ---- offense classes
+
+class DamageOffenseClass : public DamageTest {};
+
+TEST_F(DamageOffenseClass, LetterCaseNamesTheSameClass)
+{
+    EXPECT_EQ(Damage_OffenseIndex("a5"), 5);
+    EXPECT_EQ(Damage_OffenseIndex("A5"), 5);
+    EXPECT_EQ(Damage_OffenseIndex("B0"), 10);
+    EXPECT_EQ(Damage_OffenseIndex("z9"), 259);
+    for (const char* bad : {"AA", "5A", "A", "A10", "", "-1", "\xc1" "1"}) {
+        EXPECT_EQ(Damage_OffenseIndex(bad), -1) << bad;
+    }
+    EXPECT_EQ(Damage_OffenseIndex(nullptr), -1);
+}
+
+TEST_F(DamageOffenseClass, ColumnsFollowDeclarationOrderAndARepeatKeepsItsFirst)
+{
+    ASSERT_EQ(Load("DeclareOffenses() { C0 a5 c0 B9 A5 }"), 1);
+    EXPECT_EQ(Damage_ColumnCount(), 3);
+    EXPECT_EQ(Damage_OffenseColumn("C0"), 0);
+    EXPECT_EQ(Damage_OffenseColumn("A5"), 1);
+    EXPECT_EQ(Damage_OffenseColumn("b9"), 2);
+    EXPECT_EQ(Damage_OffenseColumn("D0"), -1);
+    EXPECT_EQ(Damage_OffenseColumn("B"), -1);
+    EXPECT_EQ(Damage_AddOffense(Damage_OffenseIndex("B9")), -1);
+}
+
+// ---- the table as the file fills it
+
+class DamageTable : public DamageTest {};
+
+TEST_F(DamageTable, GroupEntrySetsTheTenClassesOverTheDefaults)
+{
+    ASSERT_EQ(Load("DeclareOffenses() { A0 B0 B3 C0 }\n"
+                   "DefineVulnerability(Armour 80 5 2) {\n"
+                   "  b 150 10 0\n"
+                   "}\n"),
+              1);
+    int armour = Damage_FindDefense("ARMOUR");
+    ASSERT_EQ(armour, 0);
+    for (const char* cls : {"A0", "C0"}) {
+        DAMAGEENTRY e = Entry(armour, cls);
+        EXPECT_EQ(e.damage, 80);
+        EXPECT_EQ(e.deviation, 5);
+        EXPECT_EQ(e.critical, 2);
+    }
+    for (const char* cls : {"B0", "B3"}) {
+        DAMAGEENTRY e = Entry(armour, cls);
+        EXPECT_EQ(e.damage, 150);
+        EXPECT_EQ(e.deviation, 10);
+        EXPECT_EQ(e.critical, 0);
+    }
+}
+
+TEST_F(DamageTable, EntryForAnUndeclaredClassIsIgnored)
+{
+    ASSERT_EQ(Load("DeclareOffenses() { A0 }\n"
+                   "DefineVulnerability(Light 100 0 0) { D4 50 0 0 }\n"
+                   "DefineVulnerability(Heavy 100 0 0) { D4 50 0 0 A0 30 0 0 }\n"),
+              1);
+    EXPECT_EQ(Damage_GetDefense(0)->row, nullptr);
+    EXPECT_EQ(Entry(1, "A0").damage, 30);
+}
+
+TEST_F(DamageTable, FileEndsCleanlyAfterOffensesInsideABlockOrAtAnotherToken)
+{
+    EXPECT_EQ(Load("DeclareOffenses() { A0 }"), 1);
+    EXPECT_EQ(Load("DeclareOffenses() { A0 } DefineVulnerability(Light 100 0 0) { A0 50 0 0"), 1);
+    EXPECT_EQ(Entry(0, "A0").damage, 50);
+    EXPECT_EQ(Load("DeclareOffenses() { A0 }\n"
+                   "DefineVulnerability(Light 100 0 0) { }\n"
+                   "definevulnerability(Heavy 100 0 0) { }\n"),
+              1);
+    EXPECT_EQ(Damage_DefenseCount(), 1);
+    EXPECT_NE(Log().find("Damage file ends at [definevulnerability] in file [damage.txt] at line [3]"),
+              std::string::npos);
+}
+
+TEST_F(DamageTable, DemoFileLoads)
+{
+    std::string self = __FILE__;
+    std::string root = self.substr(0, self.rfind("tests/units/"));
+    ASSERT_EQ(Tfweapon_LoadDamageFile((root + "data/demo/data/deftxt/damage.txt").c_str()), 1);
+    EXPECT_EQ(Damage_ColumnCount(), 3);
+    int building = Damage_FindDefense("building");
+    ASSERT_GE(building, 0);
+    EXPECT_EQ(Entry(building, "B0").damage, 120);
+    EXPECT_GE(Damage_FindDefense("Light"), 0);
+    EXPECT_GE(Damage_FindDefense("Armour"), 0);
+    EXPECT_EQ(Tfweapon_LoadDamageFile(dir_.file("absent.txt").c_str()), 0);
+}
+
+// Regression: a row made before a later class was declared was read past its end.
+TEST_F(DamageTable, RegressionClassDeclaredAfterTheRowReadsTheDefaults)
+{
+    Damage_AddOffense(0);
+    int def = Damage_AddDefense("Light", 90, 0, 0);
+    Damage_SetEntry(def, 0, 40, 0, 0);
+    int late = Damage_AddOffense(1);
+    int critical = 0;
+    EXPECT_EQ(Damage_GetDamage(late, def, 100, 100, 0, 0, &critical), 90);
+}
+
+// Regression: the defense index one past the last class was accepted and
+// wrote into an unused record; so was class 260.
+TEST_F(DamageTable, RegressionSetEntryRefusesIndexesOnePastTheEnd)
+{
+    Damage_AddOffense(0);
+    Damage_AddDefense("Light", 100, 0, 0);
+    QV_EXPECT_FATAL(Damage_SetEntry(1, 0, 50, 0, 0),
+                    "ASSERT (defense >= 0 && defense < defensiveclasses)");
+    QV_EXPECT_FATAL(Damage_SetEntry(0, 260, 50, 0, 0),
+                    "ASSERT (offenseclass >= 0 && offenseclass < MAXOFFENSECLASSES)");
+}
+
+// ---- the formula
+
+class DamageFormula : public DamageTest {
+protected:
+    void SetUp() override
+    {
+        DamageTest::SetUp();
+        column_ = Damage_AddOffense(0);
+        defense_ = Damage_AddDefense("Light", 100, 0, 0);
+    }
+    void SetEntry(int damage, int deviation, int critical)
+    {
+        Damage_SetEntry(defense_, 0, damage, deviation, critical);
+    }
+    int Hit(int hitpoints, int strength, int area, int distance, int* critical)
+    {
+        return Damage_GetDamage(column_, defense_, hitpoints, strength, area, distance, critical);
+    }
+    // A stream position whose next draw from range satisfies want.
+    static int FindPosition(int range, bool (*want)(int))
+    {
+        for (int pos = 0; pos < RAND_TABLESIZE; pos++) {
+            Rand_SetPosition(pos);
+            if (want(Rand_Next(range))) return pos;
+        }
+        return -1;
+    }
+
+    int column_ = -1;
+    int defense_ = -1;
+};
+
+TEST_F(DamageFormula, FullEntryAtTheCentreOfAPointHit)
+{
+    SetEntry(100, 0, 0);
+    int critical = 1;
+    EXPECT_EQ(Hit(50, 100, 0, 0, &critical), 50);
+    EXPECT_EQ(critical, 0);
+    SetEntry(150, 0, 0);
+    EXPECT_EQ(Hit(50, 80, 0, 0, &critical), 60);
+}
+
+TEST_F(DamageFormula, FallsOffWithTheSquareOfTheDistance)
+{
+    SetEntry(100, 0, 0);
+    int critical = 0;
+    EXPECT_EQ(Hit(100, 100, 10, 5, &critical), 75);
+    EXPECT_EQ(Hit(100, 100, 10, 9, &critical), 19);
+    EXPECT_EQ(Hit(100, 100, 10, 10, &critical), 0); // the edge itself
+    critical = 1;
+    EXPECT_EQ(Hit(100, 100, 10, 11, &critical), 0); // beyond: not critical either
+    EXPECT_EQ(critical, 0);
+    EXPECT_EQ(Hit(100, 100, 0, 1, &critical), 0);  // a point hit only at its point
+}
+
+TEST_F(DamageFormula, DrawsNothingWhenCriticalAndDeviationAreZero)
+{
+    SetEntry(100, 0, 0);
+    Rand_SetPosition(17);
+    int critical = 0;
+    Hit(100, 100, 10, 3, &critical);
+    EXPECT_EQ(Rand_GetPosition(), 17);
+}
+
+TEST_F(DamageFormula, DrawsTheCriticalTestFirstThenTheDeviation)
+{
+    SetEntry(100, 10, 50);
+    int pos = FindPosition(100, [](int r) { return r >= 50; });
+    ASSERT_GE(pos, 0);
+    Rand_SetPosition(pos);
+    Rand_Next(100);
+    int dev = Rand_Next(20) - 10;
+
+    Rand_SetPosition(pos);
+    int critical = 1;
+    EXPECT_EQ(Hit(100, 100, 0, 0, &critical), 100 + dev);
+    EXPECT_EQ(critical, 0);
+    EXPECT_EQ(Rand_GetPosition(), (pos + 2) % RAND_TABLESIZE);
+}
+
+TEST_F(DamageFormula, CriticalHitDoesFullStrengthWithoutTheDeviationDraw)
+{
+    SetEntry(10, 10, 50);
+    int pos = FindPosition(100, [](int r) { return r < 50; });
+    ASSERT_GE(pos, 0);
+    Rand_SetPosition(pos);
+    int critical = 0;
+    EXPECT_EQ(Hit(80, 100, 10, 5, &critical), 80);
+    EXPECT_EQ(critical, 1);
+    EXPECT_EQ(Rand_GetPosition(), (pos + 1) % RAND_TABLESIZE);
+}
+
+TEST_F(DamageFormula, ResultIsNegativeWhenDeviationOutweighsTheDamage)
+{
+    SetEntry(2, 10, 0);
+    int pos = FindPosition(20, [](int r) { return r - 10 < -2; });
+    ASSERT_GE(pos, 0);
+    Rand_SetPosition(pos);
+    int dev = Rand_Next(20) - 10;
+    Rand_SetPosition(pos);
+    int critical = 0;
+    int result = Hit(100, 100, 0, 0, &critical);
+    EXPECT_EQ(result, 2 + dev);
+    EXPECT_LT(result, 0);
+}
+
+TEST_F(DamageFormula, DefenseWithoutARowLogsAndDoesFullDamage)
+{
+    SetEntry(10, 0, 0);
+    int bare = Damage_AddDefense("Building", 50, 0, 0);
+    int critical = 7;
+    EXPECT_EQ(Damage_GetDamage(column_, bare, 120, 100, 10, 9, &critical), 120);
+    EXPECT_EQ(critical, 7);
+    EXPECT_NE(Log().find("No entries for defense 1 (Building)"), std::string::npos);
+}
+
+TEST_F(DamageFormula, ExtremeStrengthsSaturateInsteadOfOverflowing)
+{
+    SetEntry(65535, 0, 0);
+    int critical = 0;
+    EXPECT_EQ(Hit(INT32_MAX, INT32_MAX, 0, 0, &critical), INT32_MAX);
+}
+
+// ---- errors in the file
+
+class DamageFileErrors : public DamageTest {
+protected:
+    static std::string Block(const std::string& body)
+    {
+        return "DeclareOffenses() { A0 B0 }\nDefineVulnerability(Light 100 0 0) {\n" + body + "\n}\n";
+    }
+};
+
+TEST_F(DamageFileErrors, MalformedClassNamesAreTextFileErrors)
+{
+    QV_EXPECT_FATAL(Load("DeclareOffenses() { A0 AA }"), "Bad offense class [AA]");
+    QV_EXPECT_FATAL(Load(Block("5A 10 0 0")), "Bad offense [5A] for defense [Light]");
+    QV_EXPECT_FATAL(Load(Block("A00 10 0 0")), "Bad offense [A00] for defense [Light]");
+    QV_EXPECT_FATAL(Load(Block("5 10 0 0")), "Bad offense [5] for defense [Light]");
+}
+
+TEST_F(DamageFileErrors, DuplicateOrFortyFirstDefenseIsATextFileError)
+{
+    QV_EXPECT_FATAL(Load(Block("") + "DefineVulnerability(LIGHT 100 0 0) { }"),
+                    "Duplicate defense [LIGHT]");
+    std::string text = "DeclareOffenses() { A0 }\n";
+    for (int i = 0; i <= MAXDEFENSECLASSES; i++) {
+        text += "DefineVulnerability(D" + std::to_string(i) + " 100 0 0) { }\n";
+    }
+    QV_EXPECT_FATAL(Load(text), "Maximum defense classes (40) exceeded");
+    EXPECT_EQ(Damage_DefenseCount(), MAXDEFENSECLASSES);
+}
+
+TEST_F(DamageFileErrors, WrongBracketsAndKeywordsAreTheTokenizersErrors)
+{
+    QV_EXPECT_FATAL(Load(""), "Expected [DeclareOffenses] but found [EOF]");
+    QV_EXPECT_FATAL(Load("DeclareOffenses() A0 }"), "Expected [{] but found [A0]");
+    QV_EXPECT_FATAL(Load("DeclareOffenses() { A0"), "Expected [}] but found [EOF]");
+    QV_EXPECT_FATAL(Load("DeclareOffenses() { A0 } DefineVulnerability(Light 1 0 0 A0 }"),
+                    "Expected [)] but found [A0]");
+}
+
+TEST_F(DamageFileErrors, ValueOutsideItsFieldIsATextFileError)
+{
+    QV_EXPECT_FATAL(Load(Block("A0 10 256 0")), "Value of deviation out of range [256]");
+    QV_EXPECT_FATAL(Load("DeclareOffenses() { A0 } DefineVulnerability(Light 100 0 300) { }"),
+                    "Value of criticalhit out of range [300]");
+}
+
+TEST_F(DamageFileErrors, MissingValueFailsTheLoadWithFileAndLine)
+{
+    EXPECT_EQ(Load(Block("A0 ten 0 0")), 0);
+    EXPECT_EQ(Load(Block("A0 10 x 0")), 0);
+    EXPECT_EQ(Load(Block("A0 10 0 }")), 0);
+    EXPECT_EQ(Load("DeclareOffenses() { A0 } DefineVulnerability(Light 100 0"), 0);
+    std::string log = Log();
+    EXPECT_NE(log.find("Expecting damage, but got ten"), std::string::npos);
+    EXPECT_NE(log.find("Expecting deviation, but got x"), std::string::npos);
+    EXPECT_NE(log.find("Expecting criticalhit, but got }"), std::string::npos);
+    EXPECT_NE(log.find("Expecting criticalhit, but got EOF"), std::string::npos);
+    EXPECT_NE(log.find("Error in file [damage.txt] at line [3]"), std::string::npos);
+}
+
+class DamageFileErrorsDeathTest : public DamageTest {};
+
+TEST_F(DamageFileErrorsDeathTest, DuplicateDefenseExitsNamingFileAndLine)
+{
+    EXPECT_EXIT(Load("DeclareOffenses() { A0 }\n"
+                     "DefineVulnerability(Light 100 0 0) { }\n\n"
+                     "DefineVulnerability(light 100 0 0) { }\n"),
+                testing::ExitedWithCode(1),
+                "Duplicate defense \\[light\\].*File : damage.txt.*Line : 4");
+}
+
+// ---- the SetVulnerability line of the type files
+
+class DamageSetVulnerability : public DamageTest {
+protected:
+    int Parse(const std::string& text, int keyword_read, int* defense, int* strength)
+    {
+        TF_PARSER* p = TF_OpenText("units.txt", text.data(), text.size());
+        int ok = Textfile_ParseSetVulnerability(p, keyword_read, defense, strength);
+        TF_Close(p);
+        return ok;
+    }
+};
+
+TEST_F(DamageSetVulnerability, FindsTheDefenseIgnoringCaseAndTheCutTo63Characters)
+{
+    std::string longname(70, 'x');
+    Damage_AddDefense("Light", 100, 0, 0);
+    EXPECT_EQ(Damage_AddDefense("LIGHT", 100, 0, 0), -1);
+    Damage_AddDefense(longname.c_str(), 100, 0, 0);
+    int defense = -1, strength = -1;
+    EXPECT_EQ(Parse("setvulnerability(light 75)", 0, &defense, &strength), 1);
+    EXPECT_EQ(defense, 0);
+    EXPECT_EQ(strength, 75);
+    EXPECT_EQ(Parse("(\"" + longname + "\" -5)", 1, &defense, &strength), 1);
+    EXPECT_EQ(defense, 1);
+    EXPECT_EQ(strength, -5);
+}
+
+TEST_F(DamageSetVulnerability, UnknownDefenseFailsAndNamesIt)
+{
+    int defense = 0, strength = 0;
+    EXPECT_EQ(Parse("\n SetVulnerability(Steel 100)", 0, &defense, &strength), 0);
+    std::string log = Log();
+    EXPECT_NE(log.find("No match for defense [Steel] in damage.txt"), std::string::npos);
+    EXPECT_NE(log.find("Error in file [units.txt] at line [2]"), std::string::npos);
+    EXPECT_EQ(Parse("SetVulnerability(Steel", 0, &defense, &strength), 0);
+}
+
+} // namespace

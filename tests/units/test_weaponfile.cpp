@@ -1,0 +1,429 @@
+// Weapon types and the weapon file.
+#include "units/weapon.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/error.h"
+#include "core/tfparse.h"
+#include "core/tlog.h"
+#include "platform/animtype.h"
+#include "support/testsupport.h"
+#include "units/damage.h"
+#include "units/expltype.h"
+
+namespace {
+
+// The damage table declares A0 B0 C0 (columns 0 1 2); the explosion types
+// SmallBlast and BigBlast and the animation type Tracer exist.
+class WeaponTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        oldLog_ = Tlog_GetFile();
+        Tlog_SetFile(dir_.file("trace.log").c_str());
+        Weapon_Init();
+        Damage_Init();
+        ExplType_Init();
+        AnimType_Init();
+        for (const char* c : {"A0", "B0", "C0"}) Damage_AddOffense(Damage_OffenseIndex(c));
+        Expl_AddType("SmallBlast");
+        Expl_AddType("BigBlast");
+        AnimType_New("Tracer");
+    }
+    void TearDown() override
+    {
+        for (TF_PARSER* p : parsers_) TF_Close(p);
+        Weapon_Close();
+        ExplType_Close();
+        AnimType_Close();
+        Damage_Close();
+        Error_ClearContext();
+        Tlog_SetFile(oldLog_.c_str());
+    }
+    int Load(const std::string& text)
+    {
+        TF_PARSER* p = TF_OpenText("weapon.txt", text.data(), text.size());
+        parsers_.push_back(p);
+        return Tfweapon_ParseWeapon(p);
+    }
+    bool Logged(const std::string& line) const
+    {
+        return dir_.read("trace.log").find(line) != std::string::npos;
+    }
+    // A complete linear weapon around the extra lines.
+    static std::string Weapon(const std::string& name, const std::string& lines)
+    {
+        return "DefineWeapon(" + name + ") {\n SetMovement(LINEAR)\n SetAttributes(0 3 10 5 0)\n"
+               " SetSpeed(1.0 0.0 2.0 0)\n SetOffense(A0 10 2)\n" + lines + "}\n";
+    }
+
+    QvTempDir dir_;
+    std::vector<TF_PARSER*> parsers_;
+    std::string oldLog_;
+};
+
+// ---- the registry
+
+class WeaponRegistry : public WeaponTest {};
+
+TEST_F(WeaponRegistry, NewTypeStartsUnsetAndNamedDefaultWeapon)
+{
+    const WEAPONTYPE* w = Weapon_NewType();
+    EXPECT_STREQ(w->name, "DEFAULT WEAPON");
+    EXPECT_EQ(w->kind, WKIND_UNSET);
+    EXPECT_EQ(w->range, -1.0f);
+    EXPECT_EQ(w->tilerange, -1);
+    EXPECT_EQ(w->mintilerange, 0);
+    EXPECT_EQ(w->maxammo, -1);
+    EXPECT_EQ(w->rotationalspeed, -1);
+    EXPECT_EQ(w->SmokeDelay, -1);
+    EXPECT_EQ(w->oinfo.offense, -1);
+    EXPECT_EQ(w->oinfo.hitpoints, 50);
+    EXPECT_EQ(w->oinfo.areaeffect, 5);
+    EXPECT_EQ(w->persistent.rate, 1);
+    EXPECT_EQ(w->persistent.oinfo.offense, -1);
+    EXPECT_EQ(w->selfdestruct.minbound.offensepercent, 100);
+    EXPECT_EQ(w->selfdestruct.maxbound.ownerhitpointpercent, 100);
+    EXPECT_TRUE(Sound_IsClearedEffect(&w->FireSound));
+    EXPECT_EQ(Weapon_TypeCount(), 1);
+}
+
+TEST_F(WeaponRegistry, FindTypeIgnoresCase)
+{
+    ASSERT_EQ(Load(Weapon("MachineGun", "")), 1);
+    EXPECT_EQ(Weapon_FindType("machinegun"), Weapon_GetType(0));
+    EXPECT_EQ(Weapon_FindType("MACHINEGUN"), Weapon_GetType(0));
+    EXPECT_EQ(Weapon_FindType("Machine"), nullptr);
+    EXPECT_EQ(Weapon_FindType(nullptr), nullptr);
+}
+
+TEST_F(WeaponRegistry, The129thTypeIsFatal)
+{
+    for (int i = 0; i < WEAPON_MAXTYPES; i++) Weapon_NewType();
+    QV_EXPECT_FATAL(Weapon_NewType(), "Maximum weapon types (128) exceeded");
+    EXPECT_EQ(Weapon_TypeCount(), WEAPON_MAXTYPES);
+}
+
+// ---- lines and their values
+
+class WeaponFileLines : public WeaponTest {};
+
+TEST_F(WeaponFileLines, EveryKindByNameInAnyCase)
+{
+    const char* names[] = {"linear", "Homing", "VORTEX", "wave", "Shredder", "SelfDestruct"};
+    std::string text;
+    for (int k = 0; k < WKIND_COUNT; k++) {
+        text += "DefineWeapon(W" + std::to_string(k) + ") { SetMovement(" + names[k] +
+                ") SetAttributes(0 1 1 1 1) SetSpeed(1 1 1 1) SetSelfDestruct(1 2 3 4)"
+                " SetOffense(A0 1 1) }\n";
+    }
+    ASSERT_EQ(Load(text), 1);
+    for (int k = 0; k < WKIND_COUNT; k++) EXPECT_EQ(Weapon_GetType(k)->kind, k);
+}
+
+TEST_F(WeaponFileLines, UnknownKindFailsListingTheKinds)
+{
+    EXPECT_EQ(Load("DefineWeapon(W) {\n SetMovement(Bouncing)\n}\n"), 0);
+    EXPECT_TRUE(Logged("Expected LINEAR, HOMING, VORTEX, WAVE, SHREDDER or SELFDESTRUCT in "
+                       "DefineWeapon(W)"));
+    EXPECT_TRUE(Logged("Error parsing SetMovement"));
+    EXPECT_TRUE(Logged("Error in file [weapon.txt] at line [2]"));
+}
+
+TEST_F(WeaponFileLines, EveryLineSetsItsFields)
+{
+    ASSERT_EQ(Load(Weapon("Full", " SetAttributes(2 7 30 15 4)\n SetDirectDamage(9 3)\n"
+                                  " SetSpeed(1.5 0.25 8.0 90)\n SetOffense(b0 33 6)\n"
+                                  " IsEnergyWeapon(40)\n SetAnimation(tracer)\n"
+                                  " SetSmokeExplosion(4 smallblast)\n SetHitExplosion(BigBlast)\n"
+                                  " SetFireExplosion(SmallBlast)\n CanCancelBoosting()\n"
+                                  " CanOnlyShootHumans()\n CanOnlyShootNonHumans()\n"
+                                  " CanShootFlyer()\n CanShootGround()\n CanShootBuilding()\n"
+                                  " CanShootGroundUnit()\n CanShootIndirect()\n"
+                                  " SetBooster(5 30 1.5 1)\n PersistentDamage(3 12 C0 7 9)\n"
+                                  " SetFireSound(nofile -1)\n SetHitSound(nofile 60)\n")),
+              1);
+    const WEAPONTYPE* w = Weapon_FindType("Full");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->mintilerange, 2);
+    EXPECT_EQ(w->tilerange, 7);
+    EXPECT_EQ(w->maxammo, 30);
+    EXPECT_EQ(w->firedelay, 15);
+    EXPECT_EQ(w->energyusedpershot, 4);
+    EXPECT_EQ(w->range, 180.0f);
+    EXPECT_EQ(w->directhitpointdamage, 9);
+    EXPECT_EQ(w->directenergydamage, 3);
+    EXPECT_EQ(w->initialspeed, 1.5f);
+    EXPECT_EQ(w->acceleration, 0.25f);
+    EXPECT_EQ(w->maxspeed, 8.0f);
+    EXPECT_EQ(w->rotationalspeed, 4194304); // a quarter turn
+    EXPECT_EQ(w->oinfo.offense, 1);
+    EXPECT_EQ(w->oinfo.hitpoints, 33);
+    EXPECT_EQ(w->oinfo.areaeffect, 6);
+    EXPECT_EQ(w->isenergyweapon, 1);
+    EXPECT_EQ(w->bleedpercent, 40);
+    EXPECT_EQ(w->InFlightAnimation, AnimType_Find("Tracer"));
+    EXPECT_EQ(w->SmokeDelay, 4);
+    EXPECT_EQ(w->SmokeExplosion, Expl_FindType("SmallBlast"));
+    EXPECT_EQ(w->HitExplosion, Expl_FindType("BigBlast"));
+    EXPECT_EQ(w->FireExplosion, Expl_FindType("SmallBlast"));
+    EXPECT_TRUE(w->CanCancelBoosting && w->CanOnlyShootHuman && w->CanOnlyShootNonHuman &&
+                w->CanShootFlyer && w->CanShootGround && w->CanShootBuilding &&
+                w->CanShootGroundUnit && w->CanShootIndirect);
+    EXPECT_EQ(w->boost.time, 30);
+    EXPECT_EQ(w->boost.fadespeed, 384);
+    EXPECT_EQ(w->boost.hitpoints, 5);
+    EXPECT_EQ(w->boost.deadly, 1);
+    EXPECT_EQ(w->boost.isbooster, 1);
+    EXPECT_EQ(w->ispersistent, 1);
+    EXPECT_EQ(w->persistent.times, 3);
+    EXPECT_EQ(w->persistent.rate, 12);
+    EXPECT_EQ(w->persistent.oinfo.offense, 2);
+    EXPECT_EQ(w->persistent.oinfo.hitpoints, 7);
+    EXPECT_EQ(w->persistent.oinfo.areaeffect, 9);
+    EXPECT_EQ(w->FireSound.volume, 80); // a negative volume
+    EXPECT_EQ(w->HitSound.volume, 60);
+}
+
+TEST_F(WeaponFileLines, ValuesAreConvertedAsTheGameUsesThem)
+{
+    ASSERT_EQ(Load(Weapon("A", " SetAttributes(0 3 1 1 1)\n SetSpeed(1 1 1 360)\n"
+                               " IsEnergyWeapon(150)\n") +
+                   Weapon("B", " SetSpeed(1 1 1 -90)\n IsEnergyWeapon(-5)\n")),
+              1);
+    const WEAPONTYPE* a = Weapon_FindType("A");
+    EXPECT_EQ(a->range, 84.0f);        // (3 + 0.5) x 24 pixels
+    EXPECT_EQ(a->rotationalspeed, 0); // a whole turn wraps
+    EXPECT_EQ(a->bleedpercent, 100);
+    const WEAPONTYPE* b = Weapon_FindType("B");
+    EXPECT_EQ(b->rotationalspeed, WEAPON_ROTATION_TURN - 4194304); // three quarters forwards
+    EXPECT_EQ(b->bleedpercent, 0);
+}
+
+TEST_F(WeaponFileLines, CopyWeaponOverwritesEarlierLinesAndLaterLinesOverrideIt)
+{
+    ASSERT_EQ(Load(Weapon("Gun", " SetDirectDamage(7 1)\n CanShootFlyer()\n") +
+                   "DefineWeapon(Copy) {\n SetDirectDamage(99 99)\n CanShootBuilding()\n"
+                   " CopyWeapon(GUN)\n SetOffense(C0 5 5)\n}\n"),
+              1);
+    const WEAPONTYPE* copy = Weapon_FindType("Copy");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_STREQ(copy->name, "Copy");
+    EXPECT_EQ(copy->directhitpointdamage, 7);
+    EXPECT_EQ(copy->CanShootBuilding, 0);
+    EXPECT_EQ(copy->CanShootFlyer, 1);
+    EXPECT_EQ(copy->kind, WLINEAR);
+    EXPECT_EQ(copy->oinfo.offense, 2);
+    EXPECT_EQ(Weapon_FindType("Gun")->oinfo.offense, 0);
+}
+
+TEST_F(WeaponFileLines, CopyOfAnUnknownWeaponFails)
+{
+    EXPECT_EQ(Load("DefineWeapon(Copy) {\n CopyWeapon(Nothing)\n}\n"), 0);
+    EXPECT_TRUE(Logged("Couldn't find weapon type with name Nothing"));
+    EXPECT_TRUE(Logged("Error parsing CopyWeapon"));
+}
+
+TEST_F(WeaponFileLines, UnknownExplosionOrAnimationFails)
+{
+    EXPECT_EQ(Load(Weapon("A", " SetHitExplosion(Fizzle)\n")), 0);
+    EXPECT_TRUE(Logged("Explosion type \"Fizzle\" not previously defined"));
+    EXPECT_TRUE(Logged("Error parsing SetHitExplosion"));
+    EXPECT_EQ(Load(Weapon("B", " SetAnimation(Sparkle)\n")), 0);
+    EXPECT_TRUE(Logged("Animation type \"Sparkle\" not previously defined"));
+}
+
+// ---- the lines a weapon needs
+
+class WeaponFileMissingLines : public WeaponTest {
+protected:
+    void ExpectMissing(const std::string& block, const std::string& keyword)
+    {
+        EXPECT_EQ(Load("DefineWeapon(W) {\n" + block + "}\n"), 0) << block;
+        EXPECT_TRUE(Logged("Missing " + keyword + " line in definition of weapon W")) << block;
+        Weapon_Close();
+    }
+};
+
+TEST_F(WeaponFileMissingLines, EachRequiredLineIsCheckedInTurn)
+{
+    ExpectMissing(" SetAttributes(0 1 1 1 1) SetSpeed(1 1 1 1) SetOffense(A0 1 1)\n",
+                  "SetMovement");
+    ExpectMissing(" SetMovement(HOMING) SetSpeed(1 1 1 1) SetOffense(A0 1 1)\n",
+                  "SetAttributes");
+    ExpectMissing(" SetMovement(WAVE) SetAttributes(0 1 1 1 1) SetOffense(A0 1 1)\n",
+                  "SetSpeed");
+    ExpectMissing(" SetMovement(SELFDESTRUCT) SetOffense(A0 1 1)\n", "SetSelfDestruct");
+    ExpectMissing(" SetMovement(LINEAR) SetAttributes(0 1 1 1 1) SetSpeed(1 1 1 1)\n",
+                  "SetOffense");
+}
+
+TEST_F(WeaponFileMissingLines, UndeclaredOffenseClassCountsAsMissingOffense)
+{
+    ExpectMissing(" SetMovement(LINEAR) SetAttributes(0 1 1 1 1) SetSpeed(1 1 1 1)"
+                  " SetOffense(D0 1 1)\n",
+                  "SetOffense");
+}
+
+TEST_F(WeaponFileMissingLines, SelfDestructNeedsOnlyMovementSelfDestructAndOffense)
+{
+    ASSERT_EQ(Load("DefineWeapon(Boom) {\n SetMovement(SELFDESTRUCT)\n"
+                   " SetSelfDestruct(10 20 30 40)\n SetOffense(B0 100 30)\n}\n"),
+              1);
+    const WEAPONTYPE* w = Weapon_FindType("Boom");
+    EXPECT_EQ(w->selfdestruct.isselfdestruct, 1);
+    EXPECT_EQ(w->selfdestruct.minbound.ownerhitpointpercent, 10);
+    EXPECT_EQ(w->selfdestruct.minbound.offensepercent, 20);
+    EXPECT_EQ(w->selfdestruct.maxbound.ownerhitpointpercent, 30);
+    EXPECT_EQ(w->selfdestruct.maxbound.offensepercent, 40);
+}
+
+// ---- broken files
+
+class WeaponFileErrors : public WeaponTest {};
+
+TEST_F(WeaponFileErrors, FileWithoutBlocksDefinesNothingAndSucceeds)
+{
+    EXPECT_EQ(Load("; nothing here\n"), 1);
+    EXPECT_EQ(Weapon_TypeCount(), 0);
+}
+
+// A misspelt block keyword used to end the file quietly, dropping every
+// weapon after it.
+TEST_F(WeaponFileErrors, UnknownTopLevelTokenFailsWithFileAndLine)
+{
+    EXPECT_EQ(Load(Weapon("First", "") + "\nDefineWepon(Second) {\n}\n" + Weapon("Third", "")),
+              0);
+    EXPECT_TRUE(Logged("Unknown token [DefineWepon] in weapon file, line 8"));
+    EXPECT_TRUE(Logged("Error in file [weapon.txt] at line [8]"));
+    EXPECT_NE(Weapon_FindType("First"), nullptr);
+    EXPECT_EQ(Weapon_FindType("Third"), nullptr);
+}
+
+TEST_F(WeaponFileErrors, UnknownOrMiscasedKeywordFails)
+{
+    EXPECT_EQ(Load("DefineWeapon(W) {\n SetMovement(LINEAR)\n setspeed(1 1 1 1)\n}\n"), 0);
+    EXPECT_TRUE(Logged("Unknown token [setspeed] in weapon file, line 3"));
+    EXPECT_TRUE(Logged("Error in file [weapon.txt] at line [3]"));
+}
+
+TEST_F(WeaponFileErrors, SecondWeaponOfTheSameNameFails)
+{
+    EXPECT_EQ(Load(Weapon("Gun", "") + Weapon("GUN", "")), 0);
+    EXPECT_TRUE(Logged("Weapon GUN already defined"));
+    EXPECT_EQ(Weapon_TypeCount(), 1);
+}
+
+TEST_F(WeaponFileErrors, MissingArgumentsNameWhatWasExpected)
+{
+    QV_EXPECT_FATAL(Load("DefineWeapon(W1) { SetOffense(A0 ) }"),
+                    "Expected [_WeaponStrength_] but found [)]");
+    QV_EXPECT_FATAL(Load("DefineWeapon(W2) { PersistentDamage(1 ) }"),
+                    "Expected [_Rate_] but found [)]");
+    QV_EXPECT_FATAL(Load("DefineWeapon(W3) { SetSelfDestruct(1 2 3) }"),
+                    "Expected [_MaxOffensePercent_] but found [)]");
+    QV_EXPECT_FATAL(Load("DefineWeapon(W4) { SetFireSound(x) }"),
+                    "Expected [_Volume_] but found [)]");
+    QV_EXPECT_FATAL(Load("DefineWeapon(W5) { SetAttributes(1 2 3 4 5 6) }"),
+                    "Expected [)] but found [6]");
+    QV_EXPECT_FATAL(Load("DefineWeapon(W6) { CanShootFlyer }"), "Expected [(] but found [}]");
+    QV_EXPECT_FATAL(Load("DefineWeapon() {}"), "Expected [_name_] but found [)]");
+    QV_EXPECT_FATAL(Load("DefineWeapon(W7) SetMovement(LINEAR)"),
+                    "Expected [{] but found [SetMovement]");
+}
+
+TEST_F(WeaponFileErrors, MalformedOffenseClassStopsTheFile)
+{
+    QV_EXPECT_FATAL(Load(Weapon("W", " SetOffense(AA 1 1)\n")), "Bad offense class [AA]");
+    QV_EXPECT_FATAL(Load("DefineWeapon(P) { PersistentDamage(1 1 A10 1 1) }"),
+                    "Bad offense class [A10]");
+}
+
+TEST_F(WeaponFileErrors, TruncatedFileNeverSucceeds)
+{
+    const std::string whole = Weapon("W", " SetBooster(1 2 0.5 1)\n");
+    for (size_t n = 1; n + 1 < whole.size(); n++) {
+        Weapon_Close();
+        Error_SetFatalHook(QvTest_ThrowHook);
+        int result = -1;
+        try {
+            result = Load(whole.substr(0, n));
+        } catch (const QvFatal&) {
+            result = 0;
+        }
+        Error_SetFatalHook(nullptr);
+        // A cut that ends on a whole token of the keyword may leave the
+        // weapon incomplete but never a success.
+        EXPECT_EQ(result, 0) << whole.substr(0, n);
+    }
+}
+
+TEST_F(WeaponFileErrors, MissingFileFails)
+{
+    EXPECT_EQ(Tfweapon_LoadWeaponFile(dir_.file("none.txt").c_str()), 0);
+}
+
+// ---- the limit
+
+class WeaponFileLimit : public WeaponTest {
+protected:
+    static std::string Weapons(int count)
+    {
+        std::string text;
+        for (int i = 0; i < count; i++) {
+            text += "DefineWeapon(W" + std::to_string(i) +
+                    ") { SetMovement(LINEAR) SetAttributes(0 1 1 1 1) SetSpeed(1 1 1 1)"
+                    " SetOffense(A0 1 1) }\n";
+        }
+        return text;
+    }
+};
+
+TEST_F(WeaponFileLimit, FileMayDefineAll128Types)
+{
+    EXPECT_EQ(Load(Weapons(WEAPON_MAXTYPES)), 1);
+    EXPECT_EQ(Weapon_TypeCount(), WEAPON_MAXTYPES);
+    EXPECT_STREQ(Weapon_GetType(WEAPON_MAXTYPES - 1)->name, "W127");
+}
+
+TEST_F(WeaponFileLimit, The129thWeaponNamesFileAndLine)
+{
+    QV_EXPECT_FATAL(Load(Weapons(WEAPON_MAXTYPES + 1)), "Maximum weapon types (128) exceeded");
+    EXPECT_TRUE(Logged("File : weapon.txt"));
+    EXPECT_TRUE(Logged("Line : 129"));
+    EXPECT_EQ(Weapon_TypeCount(), WEAPON_MAXTYPES);
+}
+
+// The real stop: exit code 1, the box naming the file and line.
+void LoadWeaponFile(const std::string& path)
+{
+    Tfweapon_LoadWeaponFile(path.c_str());
+}
+
+TEST_F(WeaponFileLimit, The129thWeaponStopsTheProgram)
+{
+    dir_.write("weapon.txt", Weapons(WEAPON_MAXTYPES + 1));
+    EXPECT_EXIT(LoadWeaponFile(dir_.file("weapon.txt")), testing::ExitedWithCode(1),
+                "Text file parsing error\nMaximum weapon types \\(128\\) exceeded"
+                ".*File : .*weapon\\.txt\nLine : 129\n");
+}
+
+// ---- the demo world's file
+
+TEST_F(WeaponRegistry, DemoWeaponFileHasOneWeaponOfEachKind)
+{
+    std::string root = __FILE__;
+    root = root.substr(0, root.rfind("tests/units/"));
+    AnimType_New("Embers");
+    ASSERT_EQ(Tfweapon_LoadWeaponFile((root + "data/demo/data/deftxt/weapon.txt").c_str()), 1);
+    int kinds[WKIND_COUNT] = {};
+    for (int i = 0; i < Weapon_TypeCount(); i++) kinds[Weapon_GetType(i)->kind]++;
+    for (int k = 0; k < WKIND_COUNT; k++) EXPECT_EQ(kinds[k], 1) << k;
+}
+
+} // namespace
