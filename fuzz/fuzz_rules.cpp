@@ -25,10 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         default: Tfweapon_LoadWeaponFile(path); break;
         }
     });
-    Weapon_Init();
-    Damage_Init();
-    ExplType_Init();
-    AnimType_Init();
+    Weapon_FreeAll();
+    Damage_FreeAll();
+    ExplType_FreeAll();
+    AnimType_FreeAll();
     Sprite_FreeAll();
     return 0;
 }

@@ -339,10 +339,10 @@ static int LoadRuleFiles(void)
         return 0;
     }
     // A world loaded before left its types behind.
-    ExplType_Init();
-    AnimType_Init();
-    Damage_Init();
-    Weapon_Init();
+    ExplType_FreeAll();
+    AnimType_FreeAll();
+    Damage_FreeAll();
+    Weapon_FreeAll();
     Game_LoadTextFiles(nullptr);
     return 1;
 }
@@ -384,10 +384,10 @@ void DemoWorld_Unload(void)
         s = nullptr;
     }
     // The rule files' types hold sprites too.
-    Weapon_Close();
-    Damage_Close();
-    ExplType_Close();
-    AnimType_Close();
+    Weapon_FreeAll();
+    Damage_FreeAll();
+    ExplType_FreeAll();
+    AnimType_FreeAll();
     s_world.attempted = 0; // a next game loads the world again
 }
 

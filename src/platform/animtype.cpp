@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include "core/debug.h"
+#include "core/guard.h"
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "platform/sprite.h"
@@ -132,6 +133,16 @@ void AnimType_FreeAll(void)
     s_animTail = nullptr;
 }
 
-void AnimType_Init(void) { AnimType_FreeAll(); }
+static MODULE_GUARD s_guard = MODULE_GUARD_INIT("Animations");
 
-void AnimType_Close(void) { AnimType_FreeAll(); }
+void AnimType_Init(void)
+{
+    Guard_Init(&s_guard);
+    AnimType_FreeAll();
+}
+
+void AnimType_Close(void)
+{
+    Guard_Close(&s_guard);
+    AnimType_FreeAll();
+}

@@ -16,6 +16,7 @@
 
 #include "core/bytes.h"
 #include "core/debug.h"
+#include "core/guard.h"
 #include "core/error.h"
 #include "core/fspath.h"
 #include "core/gamestate.h"
@@ -267,9 +268,19 @@ void Sprite_FreeAll(void)
     }
 }
 
-void Sprite_InitAll(void) { Sprite_FreeAll(); }
+static MODULE_GUARD s_guard = MODULE_GUARD_INIT("Sprites");
 
-void Sprite_CloseAll(void) { Sprite_FreeAll(); }
+void Sprite_InitAll(void)
+{
+    Guard_Init(&s_guard);
+    Sprite_FreeAll();
+}
+
+void Sprite_CloseAll(void)
+{
+    Guard_Close(&s_guard);
+    Sprite_FreeAll();
+}
 
 int Sprite_Count(void)
 {

@@ -13,16 +13,16 @@
 
 static void ResetAnimations(void)
 {
-    ExplType_Init();
-    AnimType_Init();
+    ExplType_FreeAll();
+    AnimType_FreeAll();
 }
 
 // In the order the rules depend on each other: explosions name animations,
 // weapons name explosions and damage classes.
 static const RULEFILE s_ruleFiles[] = {
     {CFG_ANIMATE, Tfweapon_Load, ResetAnimations},
-    {CFG_DAMAGE, Tfweapon_LoadDamageFile, Damage_Init},
-    {CFG_WEAPON, Tfweapon_LoadWeaponFile, Weapon_Init},
+    {CFG_DAMAGE, Tfweapon_LoadDamageFile, Damage_FreeAll},
+    {CFG_WEAPON, Tfweapon_LoadWeaponFile, Weapon_FreeAll},
 };
 
 // 1 when the loader took the file at path.

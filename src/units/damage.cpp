@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "core/debug.h"
+#include "core/guard.h"
 #include "core/rand.h"
 #include "core/tlog.h"
 #include "core/utils.h"
@@ -16,7 +17,9 @@ static int defensiveclasses;  // defense records in use
 static int s_offenseTable[MAXOFFENSECLASSES]; // class -> column or -1
 static DAMAGEDEFENSE s_defenses[MAXDEFENSECLASSES];
 
-void Damage_Close(void)
+static MODULE_GUARD s_guard = MODULE_GUARD_INIT("Damage");
+
+void Damage_FreeAll(void)
 {
     for (int i = 0; i < defensiveclasses; i++) Debug_Free(&s_defenses[i].row);
     memset(s_defenses, 0, sizeof s_defenses);
@@ -27,8 +30,14 @@ void Damage_Close(void)
 
 void Damage_Init(void)
 {
-    // A second start without a close (a reloaded scenario) must not leak rows.
-    Damage_Close();
+    Guard_Init(&s_guard);
+    Damage_FreeAll();
+}
+
+void Damage_Close(void)
+{
+    Guard_Close(&s_guard);
+    Damage_FreeAll();
 }
 
 // ---- offense classes

@@ -48,6 +48,8 @@ struct OFFENSEINFO {
 // ---- life cycle (the common game systems)
 
 // Empties the table: no columns, no defense classes, every class undeclared.
+// Empties the tables (a reload, a failed load).
+void Damage_FreeAll(void);
 void Damage_Init(void);
 // Frees every defense record and its row; both counts 0.
 void Damage_Close(void);

@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "core/debug.h"
+#include "core/guard.h"
 #include "core/tfparse.h"
 #include "core/tlog.h"
 #include "core/utils.h"
@@ -99,13 +100,17 @@ void ExplType_FreeAll(void)
     s_explTail = nullptr;
 }
 
+static MODULE_GUARD s_guard = MODULE_GUARD_INIT("Explosions");
+
 void ExplType_Init(void)
 {
+    Guard_Init(&s_guard);
     ExplType_FreeAll();
 }
 
 void ExplType_Close(void)
 {
+    Guard_Close(&s_guard);
     ExplType_FreeAll();
 }
 

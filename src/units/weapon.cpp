@@ -13,6 +13,7 @@
 #include <strings.h>
 
 #include "core/debug.h"
+#include "core/guard.h"
 #include "core/error.h"
 #include "core/tfparse.h"
 #include "core/tlog.h"
@@ -86,7 +87,9 @@ WEAPONTYPE* Weapon_GetType(int index)
     return s_Types[index];
 }
 
-static void FreeAll(void)
+static MODULE_GUARD s_guard = MODULE_GUARD_INIT("Weapons");
+
+void Weapon_FreeAll(void)
 {
     for (int i = 0; i < s_TypeCount; i++) Debug_Free(&s_Types[i]);
     s_TypeCount = 0;
@@ -94,12 +97,14 @@ static void FreeAll(void)
 
 void Weapon_Init(void)
 {
-    FreeAll();
+    Guard_Init(&s_guard);
+    Weapon_FreeAll();
 }
 
 void Weapon_Close(void)
 {
-    FreeAll();
+    Guard_Close(&s_guard);
+    Weapon_FreeAll();
 }
 
 // ---------------------------------------------------------------- arguments

@@ -141,6 +141,8 @@ int Weapon_TypeCount(void);
 // The type at index (creation order); null outside 0..count-1.
 WEAPONTYPE* Weapon_GetType(int index);
 // The common-systems entries: both free every type and leave none.
+// Frees every weapon type (a reload, a failed load).
+void Weapon_FreeAll(void);
 void Weapon_Init(void);
 void Weapon_Close(void);
 

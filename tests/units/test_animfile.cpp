@@ -117,7 +117,7 @@ TEST_F(ExplTypeRegistry, FoundInAnyCaseAndNeverTwice)
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(std::string(l->name), longname.substr(0, EXPLTYPE_NAMELEN - 1));
 
-    ExplType_Close();
+    ExplType_FreeAll();
     EXPECT_EQ(g_ExplTypeList, nullptr);
     EXPECT_EQ(ExplType_Count(), 0);
     EXPECT_NE(Expl_AddType("SmallBlast"), nullptr); // the name is free again

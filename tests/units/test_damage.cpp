@@ -32,8 +32,7 @@ protected:
     // even when loading dies.
     int Load(const std::string& text)
     {
-        Damage_Close();
-        Damage_Init();
+        Damage_FreeAll();
         TF_PARSER* p = TF_OpenText("damage.txt", text.data(), text.size());
         struct Closer {
             TF_PARSER* p;

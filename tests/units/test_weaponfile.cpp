@@ -246,7 +246,7 @@ protected:
     {
         EXPECT_EQ(Load("DefineWeapon(W) {\n" + block + "}\n"), 0) << block;
         EXPECT_TRUE(Logged("Missing " + keyword + " line in definition of weapon W")) << block;
-        Weapon_Close();
+        Weapon_FreeAll();
     }
 };
 
@@ -348,7 +348,7 @@ TEST_F(WeaponFileErrors, TruncatedFileNeverSucceeds)
 {
     const std::string whole = Weapon("W", " SetBooster(1 2 0.5 1)\n");
     for (size_t n = 1; n + 1 < whole.size(); n++) {
-        Weapon_Close();
+        Weapon_FreeAll();
         Error_SetFatalHook(QvTest_ThrowHook);
         int result = -1;
         try {
