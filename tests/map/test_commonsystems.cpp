@@ -23,19 +23,15 @@ namespace {
 class CommonSystems : public testing::Test {
 protected:
     QvTempDir dir;
-    QvTempDir logdir;
+    QvLogCapture log;
     void SetUp() override
     {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
         g_NewMapRequest = MAP_NEWREQUEST{1, 8, 8, 5, 1};
         ASSERT_EQ(Map_Load(nullptr), 1);
     }
     void TearDown() override
     {
         Map_Free();
-        Tlog_SetFile(nullptr);
     }
     SPRITE* LoadSprite()
     {

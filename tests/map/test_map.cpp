@@ -18,21 +18,17 @@ namespace {
 class MapTest : public testing::Test {
 protected:
     QvTempDir dir;
-    QvTempDir logdir;
+    QvLogCapture log;
     void SetUp() override
     {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
         Map_Free();
     }
     void TearDown() override
     {
         Map_Free();
         g_NewMapRequest = MAP_NEWREQUEST{};
-        Tlog_SetFile(nullptr);
     }
-    std::string Log() const { return logdir.read("trace.log"); }
+    std::string Log() const { return log.text(); }
     static int Count(const std::string& text, const std::string& what)
     {
         int n = 0;

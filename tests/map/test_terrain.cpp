@@ -19,12 +19,9 @@ namespace {
 class TerrainTest : public testing::Test {
 protected:
     QvTempDir dir;
-    QvTempDir logdir;
+    QvLogCapture log;
     void SetUp() override
     {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
         Terrain_SetLight(-1, -1, 1, 150, 0);
     }
     void TearDown() override
@@ -32,7 +29,6 @@ protected:
         Terrain_SetLight(-1, -1, 1, 150, 0);
         Map_Free();
         g_NewMapRequest = MAP_NEWREQUEST{};
-        Tlog_SetFile(nullptr);
     }
     // A w x h map whose altitudes alt(x, y) gives, lit.
     template <class F> static void MakeMap(int w, int h, F alt)

@@ -20,13 +20,10 @@ namespace {
 class TileTest : public testing::Test {
 protected:
     QvTempDir dir;
-    QvTempDir logdir;
+    QvLogCapture log;
     std::unique_ptr<GENTILE_SET> set{new GENTILE_SET};
     void SetUp() override
     {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
         Tile_Close();
         // A set that tells every texture pixel apart: value = f(type, variation, pixel).
         memset(set.get(), 0, sizeof *set);
@@ -41,13 +38,12 @@ protected:
     void TearDown() override
     {
         Tile_Close();
-        Tlog_SetFile(nullptr);
     }
     static uint8_t Pixel(int t, int v, int p)
     {
         return (uint8_t)(t * 16 + v + (p % 3) * 8 * (p & 1));
     }
-    std::string Log() const { return logdir.read("trace.log"); }
+    std::string Log() const { return log.text(); }
     int Load(const std::string& name, const std::string& bytes)
     {
         dir.write(name, bytes);

@@ -15,21 +15,13 @@ namespace {
 class AnimTypeTest : public testing::Test {
 protected:
     QvTempDir dir_;
-    unsigned oldMask_ = 0;
-    void SetUp() override
-    {
-        oldMask_ = Tlog_GetMask();
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetFile(dir_.file("trace.log").c_str());
-    }
+    QvLogCapture log_;
     void TearDown() override
     {
         AnimType_FreeAll();
         Sprite_FreeAll();
-        Tlog_SetFile(nullptr);
-        Tlog_SetMask(oldMask_);
     }
-    std::string Log() const { return dir_.read("trace.log"); }
+    std::string Log() const { return log_.text(); }
     // A sprite of frames frames, loaded by path.
     SPRITE* MakeSprite(int frames, const std::string& name = "a.spr", uint8_t mark = 1)
     {

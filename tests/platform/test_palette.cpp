@@ -235,18 +235,14 @@ TEST(FlashColours, PairsSwapEveryEightFramesAndBumpOnlyOnChange)
 class PalsFile : public testing::Test {
 protected:
     QvTempDir dir;
-    QvTempDir logdir;
+    QvLogCapture log;
     PALINFO demo;
     void SetUp() override
     {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
         Mkdata_DemoPalette(&demo);
         for (int t = 0; t < 8; t++) demo.teamcolour[t] = (uint8_t)(t * 3 + 1);
     }
-    void TearDown() override { Tlog_SetFile(nullptr); }
-    std::string Log() const { return logdir.read("trace.log"); }
+    std::string Log() const { return log.text(); }
     std::string Good()
     {
         EXPECT_EQ(Palstuff_Write(dir.file("good.pal").c_str(), &demo), 1);
@@ -255,7 +251,7 @@ protected:
     // Loads bytes from a file; g_PalInfo must be unchanged when refused.
     int Load(const std::string& bytes)
     {
-        logdir.write("trace.log", "");
+        log.clear();
         dir.write("bad.pal", bytes);
         return Palstuff_LoadInfo(dir.file("bad.pal").c_str());
     }

@@ -18,16 +18,10 @@ namespace {
 // Captures the trace log of a test.
 class LoggedFiles : public testing::Test {
 protected:
-    QvTempDir dir, logdir;
-    void SetUp() override
-    {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
-    }
-    void TearDown() override { Tlog_SetFile(nullptr); }
-    std::string Log() const { return logdir.read("trace.log"); }
-    void ClearLog() const { logdir.write("trace.log", ""); }
+    QvTempDir dir;
+    QvLogCapture log;
+    std::string Log() const { return log.text(); }
+    void ClearLog() const { log.clear(); }
 };
 
 std::vector<PAL_RGB> RandomPalette(std::mt19937& rng)

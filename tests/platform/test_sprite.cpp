@@ -54,20 +54,12 @@ void PutU32(std::string* s, size_t at, uint32_t v)
 class SpriteTest : public testing::Test {
 protected:
     QvTempDir dir_;
-    unsigned oldMask_ = 0;
-    void SetUp() override
-    {
-        oldMask_ = Tlog_GetMask();
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetFile(dir_.file("trace.log").c_str());
-    }
+    QvLogCapture log_;
     void TearDown() override
     {
         Sprite_FreeAll();
-        Tlog_SetFile(nullptr);
-        Tlog_SetMask(oldMask_);
     }
-    std::string Log() const { return dir_.read("trace.log"); }
+    std::string Log() const { return log_.text(); }
     SPRITE* WriteAndLoad(const std::string& name, const GENSPRITE& g)
     {
         dir_.write(name, Encode(g));

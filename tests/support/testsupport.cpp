@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/tlog.h"
 #include "platform/plat.h"
 
 void QvTest_ThrowHook(int errclass, const char* message)
@@ -51,6 +52,25 @@ std::string QvTempDir::read(const std::string& name) const
     ss << in.rdbuf();
     return ss.str();
 }
+
+QvLogCapture::QvLogCapture(unsigned extramask)
+    : oldFile_(Tlog_GetFile()), oldMask_(Tlog_GetMask()), oldOptions_(Tlog_GetOptions())
+{
+    Tlog_SetFile(dir_.file("trace.log").c_str());
+    Tlog_SetMask(TLOG_ERROR | TLOG_WARNING | extramask);
+    Tlog_SetOptions(0);
+}
+
+QvLogCapture::~QvLogCapture()
+{
+    Tlog_SetFile(oldFile_.c_str());
+    Tlog_SetMask(oldMask_);
+    Tlog_SetOptions(oldOptions_);
+}
+
+std::string QvLogCapture::text() const { return dir_.read("trace.log"); }
+
+void QvLogCapture::clear() const { dir_.write("trace.log", ""); }
 
 namespace {
 // Every test starts on the headless platform with virtual clocks at zero.

@@ -53,3 +53,21 @@ private:
     std::string path_;
     std::string oldcwd_;
 };
+
+// The trace log of a test: errors and warnings (and any extra categories) go
+// to a file of a fresh directory while the object lives; the previous log
+// settings come back afterwards.
+class QvLogCapture {
+public:
+    explicit QvLogCapture(unsigned extramask = 0);
+    ~QvLogCapture();
+    // Everything logged so far.
+    std::string text() const;
+    // Empties the log.
+    void clear() const;
+
+private:
+    QvTempDir dir_;
+    std::string oldFile_;
+    unsigned oldMask_, oldOptions_;
+};
