@@ -4,6 +4,9 @@
 
 #include "core/config.h"
 #include "core/gamestate.h"
+#include "map/overlay.h"
+#include "units/building.h"
+#include "units/team.h"
 #include "core/mono.h"
 #include "platform/palette.h"
 #include "platform/plat.h"
@@ -76,8 +79,11 @@ int Game_UpdateAverage(void) { return s_updateAvg; }
 
 void Game_Update(void)
 {
-    // The steps of an update, in their fixed order, are added here by the
-    // subsystems that own them.
+    // The steps of an update, in their fixed order; the subsystems that own
+    // the missing steps add theirs in between.
+    Team_RemoveDeadTeams();
+    Ovl_UpdateOverlayAndMiniBuildingVisibility();
+    Ovl_ProcessOverlaysOnScreen();
     g_UpdateCount++;
     if (g_UpdateCount % 1024 == 0) Sound_PollCD();
 }

@@ -13,8 +13,11 @@
 #include "core/mono.h"
 #include "core/rand.h"
 #include "core/tlog.h"
+#include "core/uid.h"
 #include "core/utils.h"
 #include "core/fspath.h"
+#include "map/fog.h"
+#include "map/mapgrid.h"
 #include "map/overlay.h"
 #include "map/region.h"
 #include "platform/animtype.h"
@@ -27,7 +30,11 @@
 #include "platform/sprite.h"
 #include "platform/video.h"
 #include "units/damage.h"
+#include "units/building.h"
 #include "units/expltype.h"
+#include "units/team.h"
+#include "units/trail.h"
+#include "units/unit.h"
 #include "units/weapon.h"
 
 static int s_redirect = 0;
@@ -167,10 +174,14 @@ static const SYSTEM_ENTRY s_base[] = {
 
 // --- common game systems ---
 
+// Every machine of a game starts from the same counters: ids and move
+// groups are handed out in the same order everywhere.
 static void CountersInit(void)
 {
     g_UpdateCount = 0;
     g_FrameCount = 0;
+    Uid_Reset();
+    Units_ResetGroupIds();
 }
 
 static void RandomInit(void)
@@ -183,6 +194,25 @@ static void RulesInit(void)
 {
     g_TechLevel = 10;
     Game_SetUpdatesPerSecond(20);
+}
+
+// The map grid and the sight counts are made for each map by the scenario
+// load; whatever of them is still open when the game ends goes with the
+// common systems, after the units and buildings that are linked into them.
+static void MapGridClose(void)
+{
+    if (Mapgrid_IsOpen()) Mapgrid_Close();
+}
+
+static void SightClose(void)
+{
+    if (Fog_IsOpen()) Fog_Close();
+}
+
+static void TeamsInit(void)
+{
+    Team_SetDefaults();
+    Team_InitTeamData();
 }
 
 // In dependency order: whatever holds display elements, sprites or
@@ -203,12 +233,27 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Animations", AnimType_Init, AnimType_Close},
     {"Explosions", ExplType_Init, ExplType_Close},
     {"Overlays", Ovl_Init, Ovl_FreeAll},
+    {"MapGrid", Nothing, MapGridClose},
+    {"Sight", Nothing, SightClose},
+    {"Trails", Trail_Startup, Trail_Shutdown},
+    {"Teams", TeamsInit, Team_CloseTeamData},
+    {"Units", Units_InitAll, Units_CloseAll},
+    {"Buildings", Build_InitAll, Build_CloseAll},
     {"Rules", RulesInit, Nothing},
 };
 
 // --- game specifics ---
 
+// Without a network session nobody can change sides during the game: the
+// relations the scenario sets stay as they are.
+static void AlliancesInit(void)
+{
+    g_AlliancesDisabled = !g_NetworkGame;
+    if (g_AlliancesDisabled) TLOG(TLOG_SETUP, "Disabling Alliances");
+}
+
 static const SYSTEM_ENTRY s_specifics[] = {
+    {"Alliances", AlliancesInit, Nothing},
     {"UpdateTimer", Game_StartTimer, Nothing},
 };
 

@@ -14,12 +14,15 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "demo/testframe.h"
+#include "map/fog.h"
 #include "map/map.h"
+#include "map/mapgrid.h"
 #include "map/mapview.h"
 #include "map/overlay.h"
 #include "map/terrain.h"
 #include "map/tile.h"
 #include "platform/animtype.h"
+#include "platform/effects.h"
 #include "platform/font.h"
 #include "platform/graph.h"
 #include "platform/input.h"
@@ -28,8 +31,11 @@
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
 #include "rules/textfiles.h"
+#include "units/building.h"
 #include "units/damage.h"
 #include "units/expltype.h"
+#include "units/team.h"
+#include "units/unit.h"
 #include "units/weapon.h"
 
 namespace {
@@ -76,6 +82,15 @@ struct DEMOUNIT {
     DISPLAYELEMENT* light;
     int cx, cy;            // centre, world pixels
     int turretdir;
+    UNIT* unit;            // its record: position, team and sight
+    int patrol;            // tiles it drives east and back (0: stands)
+    int dir;               // +1 east, -1 west
+    int home;              // its first tile column
+};
+
+struct DEMOBUILDING {
+    DISPLAYELEMENT* body;  // chain: body, shadow
+    BUILDING* building;
 };
 
 struct TILEAT {
@@ -88,8 +103,17 @@ const TILEAT TREE_ANCHORS[] = {{3, 3},   {5, 4},   {4, 6},   {7, 4},   {9, 3},  
                                {16, 6},  {13, 16}, {16, 15}, {3, 15},  {4, 17},  {25, 10},
                                {28, 12}, {22, 25}, {40, 20}, {45, 40}, {30, 44}, {52, 52}};
 const TILEAT UNIT_ANCHORS[] = {{9, 9}, {13, 11}, {30, 30}};
-const int UNIT_FACING[] = {32, 160, 224};
-const TILEAT BUILDING_ANCHOR = {6, 12};
+const int UNIT_FACING[] = {32, 0, 224};
+// The local team (0) has the first two units; the second drives east and
+// back, so the fog closes behind it. Team 1's unit stands far off, unseen.
+const int UNIT_TEAM[] = {0, 0, 1};
+const int UNIT_PATROL[] = {0, 8, 0};
+enum { PATROL_UPDATES = 8 };   // updates per tile of the patrol
+// Buildings of both teams: the local team's depot, one of team 1 within the
+// local units' sight, and one of team 1 beyond it (explored only when the
+// patrol comes near).
+const TILEAT BUILDING_ANCHORS[] = {{6, 12}, {18, 7}, {27, 14}};
+const int BUILDING_TEAM[] = {0, 1, 1};
 const TILEAT EXPLOSION_ANCHOR = {11, 6};
 const TILEAT CRATER_ANCHOR = {12, 8};
 
@@ -98,7 +122,9 @@ struct WORLD {
     SPRITE* sprites[DS_COUNT] = {};
     std::vector<OVERLAY*> things;
     std::vector<DEMOUNIT> units;
-    DISPLAYELEMENT* building = nullptr;  // chain: body, shadow
+    std::vector<DEMOBUILDING> buildings;
+    UNITTYPE* unittype = nullptr;        // the demo's own types (no type files yet)
+    BUILDINGTYPE* buildingtype = nullptr;
     DISPLAYELEMENT* explosion = nullptr;
     uint32_t seenupdate = 0;
     std::vector<TILEAT> used;            // tiles taken by a thing
@@ -240,7 +266,7 @@ void PlaceUnits(void)
         DEMOUNIT u{};
         u.cx = t.x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
         u.cy = t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
-        const int dir = UNIT_FACING[i], team = (int)i;
+        const int dir = UNIT_FACING[i], team = UNIT_TEAM[i];
         u.body = SortDisp_NewElement(s_world.sprites[DS_UNITBODY], nullptr, team, 0, dir, u.cx,
                                      u.cy, DL_UNIT, 0);
         u.turret = SortDisp_NewElement(s_world.sprites[DS_TURRET], u.body, team, 0, dir, u.cx,
@@ -255,25 +281,60 @@ void PlaceUnits(void)
         const double a = dir * 2 * M_PI / 256;
         Centre(u.light, u.cx + (int)lround(20 * cos(a)), u.cy - (int)lround(20 * sin(a)));
         TurretTo(&u, dir);
+        if (s_world.unittype) u.unit = Units_NewAt(s_world.unittype, team, -1, t.x, t.y);
+        u.patrol = UNIT_PATROL[i];
+        u.dir = 1;
+        u.home = t.x;
         s_world.units.push_back(u);
     }
 }
 
-void PlaceBuildingAndExplosion(void)
+// The demo's unit and building types: made here until the type files come.
+void MakeTypes(void)
 {
-    // The building covers 2 x 2 tiles from its top-left tile.
+    // A world loaded again in the same game finds its types again.
+    s_world.unittype = Units_SymToTypePtr("DemoTank");
+    const int bt = Textfile_FindBuildingType("DemoDepot");
+    s_world.buildingtype = bt >= 0 ? &g_BuildingTypes[bt] : nullptr;
+    if (!s_world.unittype && (s_world.unittype = Units_NewType()) != nullptr) {
+        snprintf(s_world.unittype->symbolid, UNITTYPE_NAME, "DemoTank");
+        snprintf(s_world.unittype->description, UNITTYPE_NAME, "Tank");
+        s_world.unittype->seeingrange = 6;
+    }
+    if (!s_world.buildingtype && (s_world.buildingtype = Build_NewType()) != nullptr) {
+        BUILDINGTYPE* t = s_world.buildingtype;
+        snprintf(t->name, BUILD_NAME, "DemoDepot");
+        snprintf(t->image[0], BUILD_FILENAME, "DemoDepot");
+        // A 2 x 2 footprint of special effect 0.
+        const uint8_t grid[2 * 2 * 2] = {};
+        t->footprint = Effects_FindType("DemoDepot");
+        if (!t->footprint) t->footprint = Effects_AddOvlEffect("DemoDepot", 2, 2, grid);
+        t->width = t->height = 2;
+        t->maxhitpoints = 800;
+        t->seeingrange = 4;
+        t->seeingheight = 2;
+    }
+}
+
+void PlaceBuildingsAndExplosion(void)
+{
+    // A building covers 2 x 2 tiles from its top-left tile.
     TILEAT t;
-    if (FindLand(BUILDING_ANCHOR, &t)) {
+    for (size_t i = 0; i < sizeof BUILDING_ANCHORS / sizeof BUILDING_ANCHORS[0]; i++) {
+        if (!FindLand(BUILDING_ANCHORS[i], &t)) continue;
         for (int dy = 0; dy < 2; dy++)
             for (int dx = 0; dx < 2; dx++) s_world.used.push_back(TILEAT{t.x + dx, t.y + dy});
-        const int left = t.x * MAP_TILE_PIXELS, top = t.y * MAP_TILE_PIXELS;
-        s_world.building = SortDisp_NewElement(s_world.sprites[DS_BUILDING], nullptr, 0, 0, 0,
-                                               left, top, DL_GROUND, 0);
-        DISPLAYELEMENT* shadow = SortDisp_NewElement(s_world.sprites[DS_BLDSHAD],
-                                                     s_world.building, SORTDISP_REMAP_NONE, 0, 0,
-                                                     left, top, DL_SHADOW, 0);
-        Centre(s_world.building, left + 24, top + 24);
+        const int left = t.x * MAP_TILE_PIXELS, top = t.y * MAP_TILE_PIXELS, team = BUILDING_TEAM[i];
+        DEMOBUILDING b{};
+        b.body = SortDisp_NewElement(s_world.sprites[DS_BUILDING], nullptr, team, 0, 0, left, top,
+                                     DL_GROUND, 0);
+        DISPLAYELEMENT* shadow = SortDisp_NewElement(s_world.sprites[DS_BLDSHAD], b.body,
+                                                     SORTDISP_REMAP_NONE, 0, 0, left, top,
+                                                     DL_SHADOW, 0);
+        Centre(b.body, left + 24, top + 24);
         Centre(shadow, left + 28, top + 28);  // its top-left on the building's
+        if (s_world.buildingtype) b.building = Build_New(s_world.buildingtype, team, -1, t.x, t.y);
+        s_world.buildings.push_back(b);
     }
     if (FindLand(EXPLOSION_ANCHOR, &t)) {
         s_world.explosion = SortDisp_NewElement(s_world.sprites[DS_EXPLODE], nullptr,
@@ -313,10 +374,77 @@ void DrawPanel(BITMAP* bb)
     Font_Print(x + 10, y += lh, line, 0, 2, nullptr, nullptr, bb, C_WHITE);
     snprintf(line, sizeof line, "Things %d, elements %d", Ovl_Count(), SortDisp_Count());
     Font_Print(x + 10, y += lh, line, 0, 2, nullptr, nullptr, bb, C_WHITE);
+    snprintf(line, sizeof line, "Units %d, buildings %d", Units_Count(), Build_Count());
+    Font_Print(x + 10, y += lh, line, 0, 2, nullptr, nullptr, bb, C_WHITE);
     snprintf(line, sizeof line, "Update %u", g_UpdateCount);
     Font_Print(x + 10, y += lh, line, 0, 2, nullptr, nullptr, bb, C_WHITE);
     Font_Print(x + 10, y += 2 * lh, "Rest the pointer at a", 0, 2, nullptr, nullptr, bb, C_WHITE);
     Font_Print(x + 10, y += lh, "screen edge to scroll.", 0, 2, nullptr, nullptr, bb, C_WHITE);
+}
+
+// The map grid and the sight counts for the map just loaded, and the soft
+// edges of the fog.
+void MakeSight(void)
+{
+    if (mapsizex < 1 || mapsizey < 1) return;
+    if (Mapgrid_IsOpen()) Mapgrid_Close();
+    Mapgrid_Init();
+    Fog_Init();
+    char path[GAME_PATH];
+    if (Utils_MakePath(path, g_GraphicsDir, "", "", "fogtile.fog", "") &&
+        Present(path, "fog tiles"))
+        Fog_LoadTiles(path);
+}
+
+// Moves the unit's records, display and sight one tile along its patrol
+// every PATROL_UPDATES updates, turning at either end or where the way is
+// taken.
+void Patrol(DEMOUNIT* u, uint32_t now, int updates)
+{
+    if (!u->patrol || !u->unit) return;
+    for (uint32_t k = now - (uint32_t)updates + 1; k != now + 1; k++) {
+        if (k % PATROL_UPDATES) continue;
+        UNIT* unit = u->unit;
+        int x = unit->tilepos.x + u->dir, y = unit->tilepos.y;
+        if (x < u->home || x > u->home + u->patrol || !IsLand(x, y) ||
+            Units_UnitAtMapLevel(unit->maplevel, x, y)) {
+            u->dir = -u->dir;
+            continue;
+        }
+        Units_RemoveFromMap(unit);
+        Units_SetUnitPosition(unit, x, y);
+        Units_AddToMap(unit);
+        u->cx = x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
+        u->cy = y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
+        const int facing = u->dir > 0 ? 0 : 128;
+        SortDisp_SetDirection(u->body, facing);
+        SortDisp_SetDirection(u->shadow, facing);
+        Centre(u->body, u->cx, u->cy);
+        Centre(u->shadow, u->cx, u->cy);
+        Centre(u->light, u->cx + 20 * u->dir, u->cy);
+        TurretTo(u, u->turretdir);
+    }
+}
+
+// Other teams' units and buildings show only where the local team sees them
+// now; the fog drawn over the view covers the rest.
+void ShowWhatIsSeen(void)
+{
+    for (DEMOUNIT& u : s_world.units) {
+        if (!u.unit || u.unit->team == g_LocalTeam) continue;
+        if (Fog_IsSeen(u.unit->tilepos.x, u.unit->tilepos.y, g_LocalTeam))
+            SortDisp_ShowChain(u.body);
+        else
+            SortDisp_HideChain(u.body);
+    }
+    for (DEMOBUILDING& b : s_world.buildings) {
+        const BUILDING* r = b.building;
+        if (!r || r->team == g_LocalTeam) continue;
+        if (Fog_AnySeenInTiles(r->tilex, r->tiley, r->tilex + 1, r->tiley + 1, g_LocalTeam))
+            SortDisp_ShowChain(b.body);
+        else
+            SortDisp_HideChain(b.body);
+    }
 }
 
 void DrawTopLine(BITMAP* bb)
@@ -359,9 +487,11 @@ int DemoWorld_Load(void)
                                                                : nullptr;
         if (!s_world.sprites[i]) ok = 0;
     }
+    MakeSight();
+    MakeTypes();
     PlaceTrees();
     PlaceUnits();
-    PlaceBuildingAndExplosion();
+    PlaceBuildingsAndExplosion();
     Mouse_SetClipRect(0, 0, DEMO_EDGE_RIGHT, DEMO_EDGE_BOTTOM);
     s_world.seenupdate = g_UpdateCount;
     TLOG(TLOG_DIAG, "Demo world: map %d x %d, %d things, %d display elements%s", mapsizex,
@@ -371,11 +501,20 @@ int DemoWorld_Load(void)
 
 void DemoWorld_Unload(void)
 {
-    for (DEMOUNIT& u : s_world.units) SortDisp_DeleteChain(u.body);
+    for (DEMOUNIT& u : s_world.units) {
+        SortDisp_DeleteChain(u.body);
+        if (u.unit) Units_Delete(u.unit);
+    }
     s_world.units.clear();
-    SortDisp_DeleteChain(s_world.building);
+    for (DEMOBUILDING& b : s_world.buildings) {
+        SortDisp_DeleteChain(b.body);
+        if (b.building) Build_Remove(b.building);
+    }
+    s_world.buildings.clear();
+    s_world.unittype = nullptr;
+    s_world.buildingtype = nullptr;
     SortDisp_DeleteChain(s_world.explosion);
-    s_world.building = s_world.explosion = nullptr;
+    s_world.explosion = nullptr;
     for (OVERLAY* o : s_world.things) Ovl_Delete(o);
     s_world.things.clear();
     s_world.used.clear();
@@ -413,11 +552,15 @@ void DemoWorld_Advance(void)
     if (DISPLAYELEMENT* e = s_world.explosion)
         if (SPRITE* s = SortDisp_GetSprite(e))
             SortDisp_SetFrame(e, (SortDisp_GetFrame(e) + n) % Sprite_NrFrames(s));
-    for (DEMOUNIT& u : s_world.units) TurretTo(&u, u.turretdir + 2 * n);
-    // The building's beacon blinks once a second.
-    if (DISPLAYELEMENT* b = s_world.building)
-        if (SPRITE* s = SortDisp_GetSprite(b))
-            SortDisp_SetFrame(b, (int)(now / 10 % (uint32_t)Sprite_NrFrames(s)));
+    for (DEMOUNIT& u : s_world.units) {
+        TurretTo(&u, u.turretdir + 2 * n);
+        Patrol(&u, now, n);
+    }
+    // The buildings' beacons blink once a second.
+    for (DEMOBUILDING& b : s_world.buildings)
+        if (SPRITE* s = SortDisp_GetSprite(b.body))
+            SortDisp_SetFrame(b.body, (int)(now / 10 % (uint32_t)Sprite_NrFrames(s)));
+    ShowWhatIsSeen();
 }
 
 void DemoWorld_Draw(BITMAP* backbuffer)
@@ -427,6 +570,7 @@ void DemoWorld_Draw(BITMAP* backbuffer)
     DrawTopLine(backbuffer);
     Map_DrawView();
     SortDisp_DrawAll();
+    Fog_Draw(g_LocalTeam);
     DrawPanel(backbuffer);
 }
 

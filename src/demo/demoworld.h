@@ -3,10 +3,15 @@
 // At the first frame it loads the demo scenario's map, the "DEMO" terrain
 // (tile set and palette), the interface fonts and the demo sprites, sets the
 // light, and puts a few things on the map through the display list: trees
-// (things of a "Tree" type), two units (body, turret, shadow and a light
-// pool), a building with its shadow and a looping explosion. Every frame
+// (things of a "Tree" type), three units (body, turret, shadow and a light
+// pool), buildings of two teams with their shadows and a looping explosion.
+// The units and buildings are real records of the demo's own types: the
+// local team's units and buildings sweep its sight, one of its units drives
+// back and forth so that the fog closes behind it, and the other team's
+// units and buildings show only where the local team sees them. Every frame
 // draws the lit terrain (Map_DrawView), the display list (SortDisp_DrawAll),
-// a line with the view position at the top and a small side panel.
+// the fog of war over it (Fog_Draw), a line with the view position at the
+// top and a small side panel.
 //
 // Scrolling: while the pointer rests at a screen edge (x <= 0 or x >= 639,
 // y <= 0 or y >= 479; the pointer is confined to the screen) the view moves

@@ -14,9 +14,12 @@
 #include "core/guard.h"
 #include "core/pool.h"
 #include "core/tlog.h"
+#include "core/gamestate.h"
 #include "core/uid.h"
+#include "map/fog.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
+#include "map/mapview.h"
 #include "platform/effects.h"
 #include "platform/sortdisp.h"
 
@@ -242,6 +245,28 @@ void Ovl_DisplayAll(void)
         SortDisp_ShowChain(o->shadowdisplay);
         o->flags &= ~(uint32_t)OVF_FOGGED;
     }
+}
+
+int Ovl_ProcessOverlaysOnScreen(void)
+{
+    const int showall = Fog_GetSeeAll() || g_OptShroudDisabled;
+    const int vx = g_MapView.x, vy = g_MapView.y;
+    int visited = 0;
+    for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay) {
+        if (o->type < 0) continue;
+        if (o->pixelpos.x + o->sx <= vx || o->pixelpos.x >= vx + MAPVIEW_SIZE ||
+            o->pixelpos.y + o->sy <= vy || o->pixelpos.y >= vy + MAPVIEW_SIZE)
+            continue;
+        visited++;
+        if (showall || (o->flags & OVF_SEEN)) {
+            SortDisp_ShowChain(o->display);
+            SortDisp_ShowChain(o->shadowdisplay);
+        } else {
+            SortDisp_HideChain(o->display);
+            SortDisp_HideChain(o->shadowdisplay);
+        }
+    }
+    return visited;
 }
 
 OVERLAY* Ovl_IsThingAbsolute(int px, int py)

@@ -132,6 +132,10 @@ int Ovl_GetEffects(int type, int x, int y);
 void Ovl_MakeAllOverlaysVisible(void);
 // Shows every overlay's display chain and clears its fog flag.
 void Ovl_DisplayAll(void);
+// The things whose box meets the map view: shown once the local team has
+// seen them (OVF_SEEN), hidden before; all shown with see-all or while
+// unexplored ground isn't blackened. The number of things visited.
+int Ovl_ProcessOverlaysOnScreen(void);
 // The thing (type >= 0) whose box pixelpos .. pixelpos + (sx, sy) holds map
 // pixel (px, py): with several, the one drawn on top (highest layer, then
 // lowest on the map, then newest); null when none.

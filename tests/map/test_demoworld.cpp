@@ -20,6 +20,7 @@
 #include "gen_palette.h"
 #include "gen_sprites.h"
 #include "gen_tiles.h"
+#include "map/fog.h"
 #include "map/map.h"
 #include "map/mapview.h"
 #include "map/overlay.h"
@@ -31,6 +32,9 @@
 #include "platform/sprite.h"
 #include "platform/video.h"
 #include "support/testsupport.h"
+#include "units/building.h"
+#include "units/iterate.h"
+#include "units/unit.h"
 
 namespace {
 
@@ -78,6 +82,7 @@ protected:
         namespace fs = std::filesystem;
         const std::string graphics = home.file("data/graphics");
         fs::create_directories(graphics + "/DEMO");
+        home.write("data/graphics/fogtile.fog", GenFog_Bytes());
         fs::create_directories(home.file("scenario/SINGLE/DEMO"));
         auto set = std::make_unique<GENTILE_SET>();
         GenTile_DemoSet(set.get());
@@ -104,6 +109,15 @@ protected:
     {
         PlatHeadless_Advance(ms);
         Game_Tick();
+    }
+    // Black pixels of tile (tx, ty) on screen with the view at (0, 0).
+    static int BlackInTile(const std::vector<uint8_t>& shown, int tx, int ty)
+    {
+        int black = 0;
+        for (int y = 0; y < 24; y++)
+            for (int x = 0; x < 24; x++)
+                black += shown[(size_t)(MAPVIEW_SCREEN_Y + ty * 24 + y) * 640 + tx * 24 + x] == 0;
+        return black;
     }
     static std::vector<uint8_t> Shown()
     {
@@ -175,19 +189,47 @@ TEST_F(DemoDriver, ShowsTheMapWithThingsThatMoveOnlyWithUpdates)
     EXPECT_EQ(r, 639);
     EXPECT_EQ(b, 479);
 
-    // The view shows the lit map: black only in row and column 0.
+    // The view shows the lit map where the local team sees, and black over
+    // the ground it has never seen.
     std::vector<uint8_t> first = Shown();
     ASSERT_FALSE(first.empty());
-    int black = 0;
-    for (int y = 56; y < 480; y++)
-        for (int x = 24; x < 456; x++) black += first[(size_t)y * 640 + x] == 0;
-    EXPECT_LT(black, 100);
+    EXPECT_LT(BlackInTile(first, 9, 9), 10) << "around the local team's first unit";
+    EXPECT_EQ(BlackInTile(first, 17, 17), 24 * 24) << "never seen";
 
     Tick(10); // no update: the same picture
     EXPECT_TRUE(Shown() == first);
     Tick(40); // an update: the explosion and the turrets move on
     EXPECT_FALSE(Shown() == first);
     EXPECT_TRUE(Log().find("Demo world: no") == std::string::npos) << Log();
+}
+
+TEST_F(DemoDriver, BuildingsOfTwoTeamsUnderTheFogThatFollowsThePatrol)
+{
+    WriteWorld();
+    Tick();
+    ASSERT_EQ(Build_Count(), 3);
+    ASSERT_EQ(Units_Count(), 3);
+    int ownbuildings = 0, otherbuildings = 0;
+    for (BUILDING* b = g_Buildings; b; b = b->next) (b->team == 0 ? ownbuildings : otherbuildings)++;
+    EXPECT_EQ(ownbuildings, 1);
+    EXPECT_EQ(otherbuildings, 2);
+    // The patrolling unit leaves ground behind that stays explored but is
+    // no longer seen.
+    UNIT* patrol = nullptr;
+    ITERATOR it;
+    Iterate_UnitInit(&it, 0, 0, MM_ALL);
+    while (UNIT* u = Iterate_UnitNext(&it))
+        if (!patrol || u->tilepos.x > patrol->tilepos.x) patrol = u;
+    ASSERT_NE(patrol, nullptr);
+    const int x0 = patrol->tilepos.x, y0 = patrol->tilepos.y;
+    for (int i = 0; i < 8 * 8; i++) Tick();
+    EXPECT_EQ(patrol->tilepos.x, x0 + 8) << "one tile every 8 updates";
+    EXPECT_TRUE(Fog_IsSeen(x0 + 8 + 1, y0, 0));
+    int fogged = 0;
+    for (int y = 1; y < mapsizey; y++)
+        for (int x = 1; x < mapsizex; x++) fogged += Fog_IsExplored(x, y, 0) && !Fog_IsSeen(x, y, 0);
+    EXPECT_GT(fogged, 0) << "ground the patrol saw and left";
+    EXPECT_FALSE(Fog_IsSeen(30, 30, 0)) << "the other team's far unit";
 }
 
 TEST_F(DemoDriver, LoadingAgainReplacesTheThingsInsteadOfAddingToThem)
@@ -200,7 +242,11 @@ TEST_F(DemoDriver, LoadingAgainReplacesTheThingsInsteadOfAddingToThem)
     EXPECT_EQ(SortDisp_Count(), elements);
     EXPECT_EQ(Ovl_Count(), things);
     EXPECT_EQ(Sprite_Count(), sprites);
+    EXPECT_EQ(Units_Count(), 3);
+    EXPECT_EQ(Build_Count(), 3);
     DemoWorld_Unload();
+    EXPECT_EQ(Units_Count(), 0);
+    EXPECT_EQ(Build_Count(), 0);
     EXPECT_EQ(SortDisp_Count(), 0);
     EXPECT_EQ(Ovl_Count(), 0);
     EXPECT_EQ(Sprite_Count(), 0);

@@ -236,9 +236,15 @@ static int Demo(const std::string& rundir)
 }
 
 // The demo set, one cut inside the textures, and one whose last mask pixel
-// names a fifth corner.
+// names a fifth corner; for the fog tiles the demo file and one cut inside
+// its masks.
 static int Seeds(const std::string& target, const std::string& dir)
 {
+    if (target == "fuzz_fogtile") {
+        std::string fog = GenFog_Bytes();
+        return Mkdata_WriteFile(dir + "/fogtile.fog", fog.data(), fog.size()) &&
+               Mkdata_WriteFile(dir + "/short.fog", fog.data(), 700);
+    }
     if (target != "fuzz_tile") return 1;
     GENTILE_SET* set = new GENTILE_SET;
     GenTile_DemoSet(set);

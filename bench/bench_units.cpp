@@ -1,0 +1,86 @@
+// Walking 2000 units through the map-grid iterator (the whole 256 x 256 map,
+// one team) against a loop over a plain vector of the same units, both
+// summing the hit points: what the cell walk and the filters cost over
+// touching the units themselves.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "benchsupport.h"
+#include "core/uid.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "platform/effects.h"
+#include "units/building.h"
+#include "units/iterate.h"
+#include "units/team.h"
+#include "units/unit.h"
+
+namespace {
+
+const int UNITS = 2000;
+
+// The world of the unit tests, made once per process: a flat map, the grid,
+// sight, teams, the unit layer, and 2000 units of team 0 spread over it.
+const std::vector<UNIT*>& World()
+{
+    static const std::vector<UNIT*> units = [] {
+        g_NewMapRequest = MAP_NEWREQUEST{1, 256, 256, 4, 1};
+        if (!Map_Load(nullptr)) abort();
+        Effects_Init();
+        Mapgrid_Init();
+        Fog_Init();
+        Team_SetDefaults();
+        Team_InitTeamData();
+        Units_InitAll();
+        Build_InitAll();
+        UNITTYPE* t = Units_NewType();
+        snprintf(t->symbolid, sizeof t->symbolid, "Tank");
+        snprintf(t->description, sizeof t->description, "Tank");
+        std::vector<UNIT*> v;
+        uint32_t r = 777;
+        while ((int)v.size() < UNITS) {
+            r = r * 1664525u + 1013904223u;
+            int x = 1 + (int)((r >> 8) % 255), y = 1 + (int)((r >> 20) % 255);
+            if (Units_UnitAtMapLevel(ML_GROUND, x, y)) continue;
+            UNIT* u = Units_NewAt(t, 0, -1, x, y);
+            if (!u) abort();
+            u->hitpoints = (int)(r & 63);
+            v.push_back(u);
+        }
+        return v;
+    }();
+    return units;
+}
+
+void BM_UnitsMapGridIterate(benchmark::State& state)
+{
+    World();
+    for (auto _ : state) {
+        ITERATOR it;
+        long sum = 0;
+        Iterate_UnitInitMapGrid(&it, 0, 0, MM_ALL, 0, 0, mapsizex - 1, mapsizey - 1);
+        while (UNIT* u = Iterate_UnitNextMapGrid(&it)) sum += u->hitpoints;
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_UnitsMapGridIterate)->Unit(benchmark::kMicrosecond);
+
+// The reference: the same units from a vector.
+void BM_UnitsVectorLoop(benchmark::State& state)
+{
+    const std::vector<UNIT*>& units = World();
+    for (auto _ : state) {
+        long sum = 0;
+        for (UNIT* u : units) sum += u->hitpoints;
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_UnitsVectorLoop)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+QV_BENCH_RATIO(unitgrid, "unit map-grid walk ratio (grid iterator time / vector loop time)",
+               "BM_UnitsMapGridIterate", "BM_UnitsVectorLoop");

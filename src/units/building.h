@@ -1,0 +1,340 @@
+// Building types and buildings (placement, look-ups, handles, mini-buildings).
+//
+// Building types (BUILDINGTYPE, at most 60) come from the building-type
+// file; buildings (BUILDING) from a pool, on the global list "buildings"
+// (newest first, through next) and on their team's list
+// (teamdata[team].firstbuilding, through teamnext/teamprev), linked into
+// the map grid (list MGL_BUILDING of every cell the footprint touches).
+//
+// The footprint of a type is its overlay-effect grid (footprint): a w x h
+// grid of {effect code, second} pairs; a cell whose code is
+// EFFECTS_NOT_FOOTPRINT (31) is not part of the building. The type's width
+// and height are the grid's.
+//
+// What a placed building writes into the map (ours): each footprint tile's
+// special-effect field takes the cell's effect code (codes 0..15 name the
+// special effects that unit types' terrain tables rate, so a footprint
+// decides through its codes whether units may cross it); the previous
+// fields are kept in the building and put back when it is removed. While
+// g_EditorKeepTerrain is set nothing is written. Whether a tile is occupied
+// by a building is answered from the map grid (Build_AtTile), not from the
+// element, so codes that units may cross still keep other buildings off.
+//
+// Ids: Build_New takes the game's unique id or -1 for a new one. A removed
+// record gets id -1 and a reused one a new id, so handles (BUILDID) never
+// follow a removed building.
+//
+// Sight: a building has its sight swept (Fog_SweepBuilding) when it is
+// placed and unswept when it is removed.
+#pragma once
+
+#include <cstdint>
+
+#include "map/fog.h"
+#include "units/buildid.h"
+#include "units/prereq.h"
+#include "units/unitlist.h"
+
+struct OVLEFFECT;
+struct HEALTHEXPL;
+struct UNIT;
+struct UNITTYPE;
+struct OVERLAY;
+struct MINIBUILDING;
+
+enum {
+    BUILD_MAXTYPES = 60,
+    BUILD_NAME = 64,
+    BUILD_FILENAME = 13,
+    BUILD_RESOURCES = 5,
+    BUILD_EQUIVALENTS = 4,
+    BUILD_BAYUNITS = 4,
+    BUILD_ACTIVEPARTS = 4,
+    BUILDANIM_MAX = 8,
+    BUILDACTION_MAX = 5,
+    BUILD_MAXSIDE = 7,             // largest footprint side (signed 4-bit field)
+    BUILD_DEPARTURE_DX = 5,        // departure point: tiles east of the door
+};
+
+// Building states.
+enum BUILDING_STATE {
+    BS_IDLE = 0,
+    BS_BEINGBUILT = 1,
+    BS_PRODUCING = 2,
+    BS_UPGRADING = 7,
+};
+
+// Flag bits of a building type.
+enum BUILDTYPE_FLAGS {
+    BTF_CANREPAIR = 1 << 0,
+    BTF_CANREARM = 1 << 1,
+    BTF_CANREARMFLYER = 1 << 2,
+    BTF_CANMAKE = 1 << 3,
+    BTF_CANHEAL = 1 << 4,
+    BTF_ISBRIDGE = 1 << 5,
+    BTF_ISTELEPORT = 1 << 6,
+    BTF_ASSOCIATEFLAG = 1 << 7,
+    BTF_GIVESMINIMAP = 1 << 8,
+    BTF_NOTBUILDEREATER = 1 << 9,
+    BTF_BUILTFROMEDGE = 1 << 10,
+};
+
+// Spy effects.
+enum { BSPY_NONE = 0, BSPY_HQ = 1, BSPY_RESOURCE = 2, BSPY_UNITPLAN = 3 };
+
+struct BUILDTYPE_RESOURCE {
+    int32_t production;
+    int32_t maxstored;
+    int32_t initial;
+    int32_t salepercent;
+    int32_t salecharge;
+    int32_t supplytarget;          // -1 none
+    int32_t supplypercent;
+    int32_t need;
+};
+
+struct BUILDTYPE_PART {
+    char name[BUILD_NAME];
+    UNITTYPE* type;
+    int32_t x, y;
+};
+
+struct BUILDINGTYPE {
+    int32_t index;                 // in the type table
+    char name[BUILD_NAME];         // the symbol of DefineBuildingType
+    char description[BUILD_NAME];
+    char image[3][BUILD_FILENAME];
+    char shadowimage[BUILD_FILENAME];
+    OVLEFFECT* footprint;          // the grid named image[0]
+    int8_t width, height;          // footprint size in tiles
+    int8_t bayx, bayy;             // bay (door) offset from the top-left tile, -1 none
+    int8_t radarx, radary;
+    int8_t side;
+    PREREQ prereq;
+    int32_t cost;
+    int32_t buildtime;
+    int32_t maxhitpoints;
+    int32_t hitpoints2;
+    uint32_t flags;                // BUILDTYPE_FLAGS
+    int32_t cratersize;            // 0..7
+    int32_t sell[2];
+    int32_t stealtime;
+    int32_t offtime, ontime;
+    int32_t efficiencyhp[2][2];    // curve points {hit points %, efficiency %}
+    int32_t efficiencyres[2][2];
+    int32_t spytype;               // BSPY_*
+    BUILDTYPE_RESOURCE resource[BUILD_RESOURCES];
+    int32_t interface[2];
+    int32_t actionindicator[BUILDACTION_MAX];  // overlay types, -1 none
+    int32_t anim[BUILDANIM_MAX];               // sprite sections, -1 none
+    int32_t cpuload;
+    int32_t cpugainpercent;
+    uint8_t seeingrange;           // tiles, 0..20
+    uint8_t seeingheight;          // 0..15
+    uint8_t rooms[2];
+    int32_t repaircost[2];
+    int32_t defense;               // damage-table defence index, 255 none
+    int32_t defensestrength;
+    HEALTHEXPL* healthexplosions;
+    BUILDTYPE_PART activepart[BUILD_ACTIVEPARTS];
+    UNITTYPE* associatedunit;
+    UNITTYPE* transportunit;
+    int32_t packtime, unpacktime;
+    int32_t teleportn;
+    void* teleportexpl;
+    int32_t holdmax;               // units held
+    int32_t holdmass;              // per-unit mass limit
+    BUILDINGTYPE* upgradeto;
+    BUILDINGTYPE* upgradefrom;
+    BUILDINGTYPE* decoyof;
+    int32_t nrequivalents;
+    char equivalents[BUILD_EQUIVALENTS][BUILD_NAME];
+    BUILDINGTYPE* equivalent[BUILD_EQUIVALENTS];   // resolved
+    void* msgconstruct;
+    void* msgcharged;
+};
+
+// The building type table and its count, read directly.
+extern BUILDINGTYPE g_BuildingTypes[BUILD_MAXTYPES];
+extern int g_NrBuildingTypes;
+
+struct BUILDING {
+    int32_t id;                    // -1 while the record is free
+    int32_t team;                  // 0..8
+    BUILDINGTYPE* buildingtype;
+    int32_t tilex, tiley;          // top-left tile
+    int32_t hitpoints;
+    int32_t state;                 // BUILDING_STATE
+    int32_t critical;
+    int32_t complete;
+    UNITID whomademe;
+    int32_t departx, departy;      // departure point
+    UNITID spy[9];                 // one spy slot per team
+    UNITID bay[BUILD_BAYUNITS];
+    UNITID associate;
+    int32_t sightswept;            // the sight is swept (0: needs a fresh sweep)
+    UNITLIST hold;
+    int32_t stored[BUILD_RESOURCES];
+    int32_t delivering;
+    UNITTYPE* unittypetobuild;
+    int32_t prodtime;
+    int32_t prodleft;
+    int32_t primary;
+    int32_t paused;                // construction paused
+    UNITLIST pickup;
+    UNITLIST queue;                // service queue
+    int32_t rallyx, rallyy;        // -1 none
+    int32_t collected[BUILD_RESOURCES];
+    OVERLAY* bottomoverlay;
+    OVERLAY* topoverlay;
+    OVERLAY* animoverlay;
+    OVERLAY* shadowoverlay;
+    MINIBUILDING* minib;
+    SEEMAP seemap;
+    uint8_t savedeffect[BUILD_MAXSIDE * BUILD_MAXSIDE];  // fields under the footprint
+    int32_t effectswritten;
+    BUILDING* next;                // global list
+    BUILDING* teamnext;
+    BUILDING* teamprev;
+};
+
+// The first building of the global list ("buildings").
+extern BUILDING* g_Buildings;
+
+// Empties the type table, the pool and the lists (the buildings layer's
+// init); Build_CloseAll removes every building and frees what the types own.
+void Build_InitAll(void);
+void Build_CloseAll(void);
+// The number of buildings in the game.
+int Build_Count(void);
+
+// The next building type, zeroed, with its index and the defaults (images
+// "NONE", bay and radar -1, sell {0, 3}, steal time 200, off/on times 6,
+// efficiency 100, supply targets -1, interface -1, action indicators and
+// animations -1, defence 255); null after logging "max of %d building types
+// defined" beyond BUILD_MAXTYPES.
+BUILDINGTYPE* Build_NewType(void);
+// The index of the type of that name (case ignored), -1 when none.
+int Textfile_FindBuildingType(const char* name);
+// The footprint cell at (cx, cy) of the type is part of the building.
+int Build_TypeCovers(const BUILDINGTYPE* type, int cx, int cy);
+
+// A building of type for team with that id (-1: a new one) whose top-left
+// tile is (x, y): placed (map, grid, team list, mini-building, sight),
+// counted as made for the prerequisites; null (logged) for an invalid type,
+// team or tile or a footprint off the map. Placement is not tested here
+// (Build_ApplyEffects does that for callers who need it).
+BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y);
+// Removes it from the game at once and frees the record.
+void Build_Remove(BUILDING* b);
+// The building with that id, null when none or for a negative id.
+BUILDING* Build_FindById(int id);
+// The end of the scenario load; nothing to do.
+void Build_PostScenarioLoad(void);
+
+// The building whose footprint covers tile (x, y), or null.
+BUILDING* Build_AtTile(int x, int y);
+// The building whose door (bay) tile is (x, y), or null.
+BUILDING* Build_AtDoorTile(int x, int y);
+// The building covering the tile under map pixel (px, py), or null.
+BUILDING* Build_AtPixel(int px, int py);
+// 1 when the unit's tile (ux, uy) is at the site of a type placed at (x, y):
+// on the footprint or next to it.
+int Build_AtConstructionSite(const BUILDINGTYPE* type, int x, int y, int ux, int uy);
+// The nearest tile next to the footprint of type at (x, y) (nearest to
+// (ux, uy), ties by a fixed order) that unit u can stand on (free at its
+// level, passable for its type; any free valid tile without a unit);
+// with flag set tiles on the footprint's edge count as well. 1 and the tile
+// when found.
+int Build_FindAccessTile(const BUILDINGTYPE* type, int x, int y, const UNIT* u, int ux, int uy,
+                         int flag, int* outx, int* outy);
+// The tile from which the unit attacks the building: the footprint tile
+// nearest the unit.
+void Build_GetAttackPoint(const BUILDING* b, const UNIT* u, int* outx, int* outy);
+// The entrance tile nearest the unit (spies, saboteurs): the access tile
+// nearest it, else the door.
+int Build_NearestEntrance(const BUILDING* b, const UNIT* u, int* outx, int* outy);
+
+int Build_IsIdle(const BUILDING* b);
+int Build_HoldCount(const BUILDING* b);
+int Build_IsConstructionPaused(const BUILDING* b);
+// The type has a package (a transport unit).
+int Build_CanPack(const BUILDING* b);
+// Clears the primary mark of every building of the team whose type is type
+// or in its upgrade chain.
+void Build_ClearPrimary(int team, const BUILDINGTYPE* type);
+// Unsweeps and sweeps again the sight of every building of the team
+// (asserts "team>=0 && team<TEAM_MAXTEAMS").
+void Build_ResweepTeamSight(int team);
+// The team's stats.collected[i].
+int Build_GetCollectedResource(int team, int i);
+
+// Placement classes of Build_ApplyEffects' cell buffer.
+enum BUILDPLACE {
+    BPC_NONE = 0,          // not a footprint cell
+    BPC_FREE = 1,
+    BPC_OFFMAP = 2,
+    BPC_BUILDING = 3,      // another building stands there
+    BPC_UNIT = 4,          // a ground unit other than the builder stands there
+    BPC_THING = 5,         // a thing or special effect lies there
+    BPC_TERRAIN = 6,       // the builder's terrain table forbids it
+    BPC_ALTITUDE = 7,      // not level with the footprint's first cell
+    BPC_UNEXPLORED = 8,    // the builder's team hasn't explored it
+};
+
+// The placement test of type at top-left (x, y): non-zero when every
+// footprint cell is free. builder (may be null) is the unit that builds: its
+// team must have explored each cell, its terrain table must allow it, and
+// it may stand on the footprint. self (may be null) is the building being
+// tested itself, which doesn't block its own cells. With cells non-null it
+// receives one BUILDPLACE byte per footprint cell, row by row (width x
+// height bytes).
+int Build_ApplyEffects(const UNIT* builder, const BUILDING* self, const BUILDINGTYPE* type, int x,
+                       int y, uint8_t* cells);
+
+// Grid membership of a building at the tile position stored in it.
+void Mapgrid_AddBuilding(BUILDING* b, int x, int y);
+void Mapgrid_RemoveBuilding(BUILDING* b, int x, int y);
+
+// ------------------------------------------------------------------ health
+
+enum { BUILD_MAXCROSSED = 101 };  // one per percentage: more than a change can cross in practice
+
+// The entries of the type's health-explosion list that a change from oldhp
+// to newhp hit points crosses, highest threshold first, into out (the
+// first max of them); the number crossed. Percentages are hit points x 100 / maximum
+// (integer); a type without a maximum crosses nothing.
+int Build_HealthExplosionsCrossed(const BUILDINGTYPE* type, int oldhp, int newhp,
+                                  HEALTHEXPL** out, int max);
+// Sets the building's hit points, clamped to 0 .. the type's maximum, and
+// starts the health explosions of every threshold the change crossed. The
+// number of thresholds crossed (the explosions themselves start once the
+// explosion instances exist).
+int Build_SetHitpoints(BUILDING* b, int hitpoints);
+
+// ------------------------------------------------------------------ mini-buildings
+
+// What the minimap knows of a building.
+struct MINIBUILDING {
+    int32_t x, y;                  // top-left tile
+    int32_t width, height;
+    int32_t team;
+    UNITID attached;               // an optional attached unit
+    BUILDID building;
+    int32_t seen;                  // 1 once the local team has seen it
+    MINIBUILDING* next;
+    MINIBUILDING* prev;
+};
+
+MINIBUILDING* MiniBuild_New(BUILDING* b);
+// Unlinks it and returns it to the free list.
+void MiniBuild_Free(MINIBUILDING* m);
+// Calls fn for every mini-building the minimap shows: those of the local
+// team and those the local team has seen.
+void MiniBuild_ForEachVisible(void (*fn)(const MINIBUILDING* m, void* arg), void* arg);
+// The first mini-building (newest first).
+MINIBUILDING* MiniBuild_First(void);
+
+// Update step 8: one slice of the things and mini-buildings has its
+// visibility for the local team refreshed (seen now or not).
+void Ovl_UpdateOverlayAndMiniBuildingVisibility(void);

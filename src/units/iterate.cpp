@@ -1,0 +1,280 @@
+// Iterators over units and buildings.
+//
+// Each iterator keeps a cursor (the list or grid cell being walked) and the
+// element it will hand out next. Next() takes that element, moves the
+// look-ahead past it and only then returns it, so the caller may delete what
+// it was just given. Team and move-mode filters select whole lists, so the
+// team lists are skipped list by list; the grid walks filter unit by unit.
+#include "units/iterate.h"
+
+#include "core/debug.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "units/building.h"
+#include "units/team.h"
+#include "units/unit.h"
+
+namespace {
+
+bool TeamMatches(const ITERATOR* it, int t)
+{
+    if (it->all) return true;
+    if (it->team < 0 || it->team >= TEAM_MAXTEAMS) return false;
+    if (it->mask == 0) return t == it->team;
+    return (teamdata[it->team].relation[t] & it->mask) != 0;
+}
+
+bool ModeMatches(const ITERATOR* it, int mode) { return it->filter == MM_ALL || it->filter == mode; }
+
+void Reset(ITERATOR* it, int type, int team, int mask, int filter)
+{
+    ASSERT(it);
+    *it = ITERATOR{};
+    it->type = type;
+    it->team = team;
+    it->mask = mask;
+    it->filter = filter;
+}
+
+// ---- team lists of units: (team 0..8, list 0..4) for every walk, then
+// (team 0..8, the off-map list) for the walk over every unit.
+
+UNIT* TeamList(int team, int list)
+{
+    return list == TEAM_MOVELISTS ? teamdata[team].offmaplist : teamdata[team].unitlist[list];
+}
+
+bool ListWanted(const ITERATOR* it, int team, int list)
+{
+    if (list == TEAM_MOVELISTS) return it->all;
+    return TeamMatches(it, team) && ModeMatches(it, list);
+}
+
+// Moves the cursor to the following list; false past the last.
+bool StepList(ITERATOR* it)
+{
+    if (it->curlist < TEAM_MOVELISTS) {
+        if (++it->curlist < TEAM_MOVELISTS) return true;
+        it->curlist = 0;
+        if (++it->curteam < TEAM_MAXTEAMS) return true;
+        if (!it->all) return false;
+        it->curteam = 0;
+        it->curlist = TEAM_MOVELISTS;
+        return true;
+    }
+    return ++it->curteam < TEAM_MAXTEAMS;
+}
+
+// The head of the first wanted non-empty list from the cursor on.
+UNIT* FirstUnitFromCursor(ITERATOR* it)
+{
+    for (;;) {
+        if (ListWanted(it, it->curteam, it->curlist)) {
+            if (UNIT* u = TeamList(it->curteam, it->curlist)) return u;
+        }
+        if (!StepList(it)) return nullptr;
+    }
+}
+
+void StartUnitWalk(ITERATOR* it)
+{
+    it->curteam = 0;
+    it->curlist = 0;
+    it->nextunit = FirstUnitFromCursor(it);
+}
+
+// ---- buildings of teams
+
+BUILDING* FirstBuildingFromTeam(ITERATOR* it)
+{
+    for (; it->curteam < TEAM_MAXTEAMS; it->curteam++) {
+        if (!TeamMatches(it, it->curteam)) continue;
+        if (BUILDING* b = teamdata[it->curteam].firstbuilding) return b;
+    }
+    return nullptr;
+}
+
+// ---- map-grid walks
+
+// Clips the tile rectangle to the map and sets up the cell walk; an empty
+// rectangle leaves the walk finished.
+void StartGridWalk(ITERATOR* it, int list, int x1, int y1, int x2, int y2)
+{
+    if (x1 < 0) x1 = 0;
+    if (y1 < 0) y1 = 0;
+    if (x2 > mapsizex - 1) x2 = mapsizex - 1;
+    if (y2 > mapsizey - 1) y2 = mapsizey - 1;
+    it->x1 = x1;
+    it->y1 = y1;
+    it->x2 = x2;
+    it->y2 = y2;
+    if (x1 > x2 || y1 > y2 || !Mapgrid_IsOpen()) {
+        it->cy1 = it->cy = 0;
+        it->cy2 = -1;
+        return;
+    }
+    it->cx1 = x1 / MAPGRID_CELL_TILES;
+    it->cy1 = y1 / MAPGRID_CELL_TILES;
+    it->cx2 = x2 / MAPGRID_CELL_TILES;
+    it->cy2 = y2 / MAPGRID_CELL_TILES;
+    it->cx = it->cx1;
+    it->cy = it->cy1;
+    MAPGRID_CELL* cell = Mapgrid_Cell(it->cx, it->cy);
+    it->nextnode = cell ? cell->head[list] : nullptr;
+}
+
+// The next node of the walk (row by row, each cell's list from its head),
+// with the look-ahead moved past it; null at the end.
+MAPGRID_NODE* NextGridNode(ITERATOR* it, int list)
+{
+    while (!it->nextnode) {
+        if (it->cy > it->cy2) return nullptr;
+        if (++it->cx > it->cx2) {
+            it->cx = it->cx1;
+            if (++it->cy > it->cy2) return nullptr;
+        }
+        MAPGRID_CELL* cell = Mapgrid_Cell(it->cx, it->cy);
+        it->nextnode = cell ? cell->head[list] : nullptr;
+    }
+    MAPGRID_NODE* n = it->nextnode;
+    it->nextnode = n->next;
+    return n;
+}
+
+// Whether every map tile of the cell being walked lies in the rectangle.
+bool CellInside(const ITERATOR* it)
+{
+    const int tx = it->cx * MAPGRID_CELL_TILES, ty = it->cy * MAPGRID_CELL_TILES;
+    int ex = tx + MAPGRID_CELL_TILES - 1, ey = ty + MAPGRID_CELL_TILES - 1;
+    if (ex > mapsizex - 1) ex = mapsizex - 1;
+    if (ey > mapsizey - 1) ey = mapsizey - 1;
+    return tx >= it->x1 && ex <= it->x2 && ty >= it->y1 && ey <= it->y2;
+}
+
+int ClampCell(int v, int lo)
+{
+    return v < lo ? lo : v;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ units of teams
+
+void Iterate_UnitInitAll(ITERATOR* it)
+{
+    Reset(it, IT_UNIT, 0, TR_ALL, MM_ALL);
+    it->all = 1;
+    StartUnitWalk(it);
+}
+
+void Iterate_UnitInit(ITERATOR* it, int team, int mask, int filter)
+{
+    Reset(it, IT_UNIT, team, mask, filter);
+    StartUnitWalk(it);
+}
+
+UNIT* Iterate_UnitNext(ITERATOR* it)
+{
+    ASSERT(it);
+    UNIT* u = it->nextunit;
+    if (!u) return nullptr;
+    if (u->next) it->nextunit = u->next;
+    else it->nextunit = StepList(it) ? FirstUnitFromCursor(it) : nullptr;
+    return u;
+}
+
+// ------------------------------------------------------------------ units of a list
+
+void Iterate_UnitInitList(ITERATOR* it, UNITLIST* list)
+{
+    Reset(it, IT_UNITLIST, -1, 0, MM_ALL);
+    it->nextelem = list ? list->head : nullptr;
+}
+
+UNIT* Iterate_UnitNextList(ITERATOR* it)
+{
+    ASSERT(it);
+    while (UNITLISTELEM* e = it->nextelem) {
+        it->nextelem = e->next;
+        // Checked without clearing: the list keeps the id of a stale
+        // element so that its owner can still delete it by id.
+        UNIT* u = e->u.unit;
+        if (u && e->u.id != -1 && u->id == e->u.id) return u;
+    }
+    return nullptr;
+}
+
+// ------------------------------------------------------------------ units in the map grid
+
+void Iterate_UnitInitMapGrid(ITERATOR* it, int team, int mask, int filter, int x1, int y1, int x2,
+                             int y2)
+{
+    Reset(it, IT_MAPGRIDUNIT, team, mask, filter);
+    StartGridWalk(it, MGL_UNIT, x1, y1, x2, y2);
+}
+
+UNIT* Iterate_UnitNextMapGrid(ITERATOR* it)
+{
+    ASSERT(it);
+    while (MAPGRID_NODE* n = NextGridNode(it, MGL_UNIT)) {
+        UNIT* u = static_cast<UNIT*>(n->object);
+        // Only the cells on the rectangle's border need the tile test; the
+        // position lies on another cache line of the record than the team.
+        if (!CellInside(it) &&
+            (u->tilepos.x < it->x1 || u->tilepos.x > it->x2 || u->tilepos.y < it->y1 ||
+             u->tilepos.y > it->y2))
+            continue;
+        if (TeamMatches(it, u->team) && ModeMatches(it, u->movemode)) return u;
+    }
+    return nullptr;
+}
+
+// ------------------------------------------------------------------ buildings of teams
+
+void Iterate_BuildInit(ITERATOR* it, int team, int mask)
+{
+    Reset(it, IT_BUILDING, team, mask, MM_ALL);
+    it->curteam = 0;
+    it->nextbuilding = FirstBuildingFromTeam(it);
+}
+
+BUILDING* Iterate_BuildNext(ITERATOR* it)
+{
+    ASSERT(it);
+    BUILDING* b = it->nextbuilding;
+    if (!b) return nullptr;
+    if (b->teamnext) {
+        it->nextbuilding = b->teamnext;
+    } else {
+        it->curteam++;
+        it->nextbuilding = FirstBuildingFromTeam(it);
+    }
+    return b;
+}
+
+// ------------------------------------------------------------------ buildings in the map grid
+
+void Iterate_BuildInitMapGrid(ITERATOR* it, int team, int mask, int x1, int y1, int x2, int y2)
+{
+    Reset(it, IT_MAPGRIDBUILDING, team, mask, MM_ALL);
+    StartGridWalk(it, MGL_BUILDING, x1, y1, x2, y2);
+}
+
+BUILDING* Iterate_BuildNextMapGrid(ITERATOR* it)
+{
+    ASSERT(it);
+    while (MAPGRID_NODE* n = NextGridNode(it, MGL_BUILDING)) {
+        BUILDING* b = static_cast<BUILDING*>(n->object);
+        const int w = b->buildingtype ? b->buildingtype->width : 1;
+        const int h = b->buildingtype ? b->buildingtype->height : 1;
+        const int bx2 = b->tilex + w - 1, by2 = b->tiley + h - 1;
+        if (bx2 < it->x1 || b->tilex > it->x2 || by2 < it->y1 || b->tiley > it->y2) continue;
+        // A building is linked into every cell its footprint touches: it is
+        // handed out in the first of those cells that the walk reaches.
+        const int firstcx = ClampCell(ClampCell(b->tilex, 0) / MAPGRID_CELL_TILES, it->cx1);
+        const int firstcy = ClampCell(ClampCell(b->tiley, 0) / MAPGRID_CELL_TILES, it->cy1);
+        if (it->cx != firstcx || it->cy != firstcy) continue;
+        if (TeamMatches(it, b->team)) return b;
+    }
+    return nullptr;
+}

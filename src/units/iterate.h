@@ -1,0 +1,84 @@
+// Iterators over units and buildings.
+//
+// Every iterator visits in a fixed order that depends only on the order of
+// the game's own calls, so every machine of a game walks the same units in
+// the same order: teams 0..8; within a team the on-map lists by move mode
+// (MM_FLY .. MM_TUNNEL), each from its head; the map-grid iterators cell by
+// cell, row by row, each cell's list from its head.
+//
+// The relation test. The team filters take (team, mask): mask 0 means the
+// team itself; otherwise a team t is visited when the given team's relation
+// towards t has a bit of the mask, relation[team][t] & mask. So "the units
+// that my team regards as enemies" is (myteam, TR_ENEMY), and team 8, which
+// regards everyone as an enemy, is attacked by nobody who is neutral towards
+// it. Mask TR_ALL (7) visits every team. One reading everywhere, although
+// some callers describe the test from the other team's side.
+//
+// Move-mode filters: MM_FLY .. MM_TUNNEL one mode, MM_ALL every mode.
+// A unit or building deleted while an iterator stands on it must not be the
+// next one returned: iterators fetch the following element before handing
+// one out, so deleting the element just returned is safe (deleting others
+// is not).
+#pragma once
+
+#include <cstdint>
+
+struct UNIT;
+struct BUILDING;
+struct UNITLIST;
+struct UNITLISTELEM;
+struct MAPGRID_NODE;
+
+enum ITERATOR_TYPE {
+    IT_NONE = 0,
+    IT_UNIT = 1,
+    IT_UNITLIST = 2,
+    IT_BUILDING = 3,
+    IT_MAPGRIDUNIT = 4,
+    IT_MAPGRIDBUILDING = 5,
+};
+
+struct ITERATOR {
+    int32_t type;                 // ITERATOR_TYPE
+    int32_t team;                 // the asking team
+    int32_t mask;                 // relation mask, 0: the team itself
+    int32_t filter;               // move mode or MM_ALL
+    int32_t all;                  // also the off-map lists (Iterate_UnitInitAll)
+    int32_t curteam;              // team being walked
+    int32_t curlist;              // list being walked (move mode, TEAM_MOVELISTS = off map)
+    UNIT* nextunit;               // fetched ahead
+    BUILDING* nextbuilding;
+    UNITLISTELEM* nextelem;
+    int32_t x1, y1, x2, y2;       // tile rectangle of the map-grid iterators
+    int32_t cx, cy;               // cell being walked
+    int32_t cx1, cy1, cx2, cy2;   // cell rectangle
+    MAPGRID_NODE* nextnode;
+};
+
+// Every unit of every team, on the map and off it (the off-map lists after
+// all on-map lists), every move mode.
+void Iterate_UnitInitAll(ITERATOR* it);
+// The on-map units of team (mask 0) or of every team matching the mask,
+// with the move-mode filter.
+void Iterate_UnitInit(ITERATOR* it, int team, int mask, int filter);
+// The next unit, null at the end.
+UNIT* Iterate_UnitNext(ITERATOR* it);
+
+// The units of a list, skipping stale handles.
+void Iterate_UnitInitList(ITERATOR* it, UNITLIST* list);
+UNIT* Iterate_UnitNextList(ITERATOR* it);
+
+// The on-map units in the tile rectangle x1..x2, y1..y2 (inclusive, clipped
+// to the map) of team (mask 0) or of the teams matching the mask, with the
+// move-mode filter. Each unit once.
+void Iterate_UnitInitMapGrid(ITERATOR* it, int team, int mask, int filter, int x1, int y1, int x2,
+                             int y2);
+UNIT* Iterate_UnitNextMapGrid(ITERATOR* it);
+
+// The buildings of team (mask 0) or of the teams matching the mask.
+void Iterate_BuildInit(ITERATOR* it, int team, int mask);
+BUILDING* Iterate_BuildNext(ITERATOR* it);
+// The buildings whose footprint touches the tile rectangle, of the teams
+// that team regards with the mask. Each building once.
+void Iterate_BuildInitMapGrid(ITERATOR* it, int team, int mask, int x1, int y1, int x2, int y2);
+BUILDING* Iterate_BuildNextMapGrid(ITERATOR* it);

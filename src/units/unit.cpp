@@ -1,0 +1,471 @@
+// Unit types, units (their records, lists, map presence and claims) and the
+// phase-effect list.
+//
+// Invariants kept here: a live unit (id > 0) is on exactly one list of its
+// team (an on-map list while onmap is set, the off-map list otherwise) and
+// is counted in teamdata[team].unitcount and in the prerequisite counts of
+// its team; a unit on the map is linked into the map grid cell of its tile.
+// A deleted record has id -1, which is what makes every handle to it stale.
+#include "units/unit.h"
+
+#include <cstring>
+#include <strings.h>
+
+#include "core/debug.h"
+#include "core/guard.h"
+#include "core/pool.h"
+#include "core/rand.h"
+#include "core/tlog.h"
+#include "core/uid.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "units/building.h"
+#include "units/team.h"
+#include "units/trail.h"
+
+int g_EditorKeepTerrain = 0;
+int g_EditorPartsKeepMode = 0;
+
+namespace {
+
+MODULE_GUARD s_guard = MODULE_GUARD_INIT("Units");
+POOL s_pool;
+int s_live = 0;                      // units made and not deleted
+UNITTYPE s_types[UNITS_MAXTYPES];
+int s_nrtypes = 0;
+PHASEEFF* s_phase = nullptr;
+
+bool ValidTeam(int team) { return team >= 0 && team < TEAM_MAXTEAMS; }
+bool ValidLevel(int level) { return level >= 0 && level < ML_LEVELS; }
+
+UNIT** ListHead(UNIT* u, int list)
+{
+    TEAM_DATA& td = teamdata[u->team];
+    return list == TEAM_MOVELISTS ? &td.offmaplist : &td.unitlist[list];
+}
+
+// Pushes u onto the front of a list of its team.
+void LinkFront(UNIT* u, int list)
+{
+    UNIT** head = ListHead(u, list);
+    u->prev = nullptr;
+    u->next = *head;
+    if (*head) (*head)->prev = u;
+    *head = u;
+}
+
+// Takes u off whichever list of its team it heads or sits in. The head is
+// looked up rather than derived from movemode so that a unit whose mode was
+// changed while it was listed still comes off cleanly.
+void Unlink(UNIT* u)
+{
+    if (u->prev) {
+        u->prev->next = u->next;
+    } else {
+        for (int list = 0; list <= TEAM_MOVELISTS; list++) {
+            UNIT** head = ListHead(u, list);
+            if (*head == u) {
+                *head = u->next;
+                break;
+            }
+        }
+    }
+    if (u->next) u->next->prev = u->prev;
+    u->next = u->prev = nullptr;
+}
+
+void DeleteUnit(UNIT* u)
+{
+    if (u->onmap) Units_RemoveFromMap(u);
+    Unlink(u);
+    Units_ListClose(&u->hold);
+    if (u->localtrail) Trail_Free(&u->localtrail);
+    PhaseEff_Remove(u->id);
+    PREREQ_Remove(u->type, u->type->prereq.id, u->team);
+    teamdata[u->team].unitcount--;
+    u->id = -1;
+    s_live--;
+}
+
+const char* Sym(const UNIT* u) { return u->type ? u->type->symbolid : "?"; }
+
+} // namespace
+
+// ------------------------------------------------------------------ unit types
+
+UNITTYPE* Units_NewType(void)
+{
+    if (s_nrtypes >= UNITS_MAXTYPES) {
+        TLOG(TLOG_ERROR, "max of %d unit types defined", UNITS_MAXTYPES);
+        return nullptr;
+    }
+    UNITTYPE* t = &s_types[s_nrtypes];
+    memset(t, 0, sizeof *t);
+    t->unittypeid = s_nrtypes++;
+    t->defmovemode = MM_GROUND;
+    t->defmaplevel = ML_GROUND;
+    t->defattackmode = UAM_FIRE;
+    t->defense = 255;
+    t->maxhitpoints = 50;
+    t->scandelay = 20;
+    t->stealtime = 200;
+    t->buildcost = 100;
+    t->buildtime = 100;
+    t->mass = 5;
+    t->speed = 10;
+    t->seeingrange = 5;
+    t->hold = 0;
+    t->holdmass = 2;
+    t->transportload.facing = -1;
+    t->transportunload.facing = -1;
+    return t;
+}
+
+UNITTYPE* Units_GetTypePtr(int index)
+{
+    if (index < 0 || index >= s_nrtypes) return nullptr;
+    return &s_types[index];
+}
+
+int Units_UnitTypeCount(void) { return s_nrtypes; }
+
+UNITTYPE* Units_SymToTypePtr(const char* name)
+{
+    if (!name) return nullptr;
+    for (int i = 0; i < s_nrtypes; i++)
+        if (strcasecmp(s_types[i].symbolid, name) == 0) return &s_types[i];
+    return nullptr;
+}
+
+int Units_IsValidType(const UNITTYPE* type)
+{
+    if (!type) {
+        TLOG(TLOG_ERROR, "Missing unit type");
+        return 0;
+    }
+    const char* sym = type->symbolid;
+    if (type->description[0] == '\0') {
+        TLOG(TLOG_ERROR, "[%s] - no description", sym);
+        return 0;
+    }
+    if (type->defmovemode < MM_FLY || type->defmovemode >= MM_MODES) {
+        TLOG(TLOG_ERROR, "[%s] - unknown move mode [%d]", sym, type->defmovemode);
+        return 0;
+    }
+    if (type->maxhitpoints < 1) {
+        TLOG(TLOG_ERROR, "[%s] - no hit points", sym);
+        return 0;
+    }
+    if (type->speed == 0 && type->defmovemode != MM_FIXED) {
+        TLOG(TLOG_ERROR, "[%s] - moving unit without speed", sym);
+        return 0;
+    }
+    if (type->nrparts < 0 || type->nrparts > UNITTYPE_MAXPARTS) {
+        TLOG(TLOG_ERROR, "[%s] - %d parts (at most %d)", sym, type->nrparts, UNITTYPE_MAXPARTS);
+        return 0;
+    }
+    if (type->abilities.canmorphunit && !type->abilities.ishuman) {
+        TLOG(TLOG_ERROR, "[%s] - non-human cannot morph into unit", sym);
+        return 0;
+    }
+    return 1;
+}
+
+static void ResolveType(UNITTYPE* owner, UNITTYPE_TYPEINFO* info)
+{
+    info->type = nullptr;
+    if (info->name[0] == '\0') return;
+    info->type = Units_SymToTypePtr(info->name);
+    if (!info->type)
+        TLOG(TLOG_ERROR, "[%s] - unknown unit type [%s]", owner->symbolid, info->name);
+}
+
+void Units_PostProcessAllTypes(void)
+{
+    for (int i = 0; i < s_nrtypes; i++) {
+        UNITTYPE* t = &s_types[i];
+        ResolveType(t, &t->grabinfo);
+        ResolveType(t, &t->alternateinfo);
+        ResolveType(t, &t->veteraninfo);
+        ResolveType(t, &t->decoyinfo);
+        t->phaseinfo.buildingtype = nullptr;
+        if (t->phaseinfo.text[0] != '\0') {
+            int index = Textfile_FindBuildingType(t->phaseinfo.text);
+            if (index >= 0 && index < g_NrBuildingTypes)
+                t->phaseinfo.buildingtype = &g_BuildingTypes[index];
+            else
+                TLOG(TLOG_ERROR, "[%s] - unknown building type [%s]", t->symbolid,
+                     t->phaseinfo.text);
+        }
+    }
+}
+
+void Units_FreeTypes(void)
+{
+    memset(s_types, 0, sizeof s_types);
+    s_nrtypes = 0;
+}
+
+// ------------------------------------------------------------------ the layer
+
+void Units_InitAll(void)
+{
+    Guard_Init(&s_guard);
+    Pool_Init(&s_pool, "units", sizeof(UNIT), 64);
+    s_live = 0;
+    PhaseEff_FreeAll();
+}
+
+void Units_CloseAll(void)
+{
+    Guard_Close(&s_guard);
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        for (int list = 0; list <= TEAM_MOVELISTS; list++) {
+            UNIT** head = list == TEAM_MOVELISTS ? &teamdata[t].offmaplist
+                                                 : &teamdata[t].unitlist[list];
+            while (*head) Units_Delete(*head);
+        }
+    }
+    Pool_Close(&s_pool);
+    s_live = 0;
+    PhaseEff_FreeAll();
+    Units_ListFreeAll();
+    Units_FreeTypes();
+}
+
+int Units_Count(void) { return s_live; }
+
+// ------------------------------------------------------------------ making and deleting
+
+UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
+{
+    if (!u) {
+        TLOG(TLOG_ERROR, "Units_NewKeepPtr: no record");
+        return nullptr;
+    }
+    if (!type) {
+        TLOG(TLOG_ERROR, "Units_NewKeepPtr: no unit type");
+        return nullptr;
+    }
+    if (!ValidTeam(team)) {
+        TLOG(TLOG_ERROR, "Units_NewKeepPtr: invalid team [%d] for %s", team, type->symbolid);
+        return nullptr;
+    }
+    // A record still in use is linked into lists and the map: making it
+    // again would corrupt both.
+    if (u->id > 0) {
+        TLOG(TLOG_ERROR, "Units_NewKeepPtr: %s (%d) is still in use", Sym(u), u->id);
+        return nullptr;
+    }
+    memset(u, 0, sizeof *u);
+    u->type = type;
+    u->id = id == -1 ? Uid_Next() : Uid_Reserve(id);
+    u->team = (int8_t)team;
+    u->apparentteam = team;
+    u->movemode = type->defmovemode;
+    u->maplevel = type->defmaplevel;
+    u->hitpoints = type->maxhitpoints;
+    const TEAM_UNITDEF& def = teamdata[team].unitdef;
+    u->tactaiinfo.tenacity = def.tenacity;
+    u->tactaiinfo.autonomy = def.autonomy;
+    u->tactaiinfo.selfpreservation = def.selfpreservation;
+    u->usertactaiinfo = u->tactaiinfo;
+    u->localtrail = Trail_New();
+    Units_ListInit(&u->hold);
+    BuildId_Clear(&u->associate);
+    BuildId_Clear(&u->partof);
+    LinkFront(u, TEAM_MOVELISTS);
+    teamdata[team].unitcount++;
+    s_live++;
+    PREREQ_Add(type, type->prereq.id, team);
+    if (type->abilities.canidle) Units_ResetIdleDelay(u);
+    return u;
+}
+
+UNIT* Units_NewAtKeepPtr(UNIT* u, UNITTYPE* type, int team, int id, int x, int y)
+{
+    ASSERT(x > 0 && x < mapsizex);
+    ASSERT(y > 0 && y < mapsizey);
+    if (!Units_NewKeepPtr(u, type, team, id)) return nullptr;
+    Units_SetUnitPosition(u, x, y);
+    Units_AddToMap(u);
+    return u;
+}
+
+UNIT* Units_NewAt(UNITTYPE* type, int team, int id, int x, int y)
+{
+    ASSERT(x > 0 && x < mapsizex);
+    ASSERT(y > 0 && y < mapsizey);
+    // Checked before a record is taken so that a refused unit costs nothing.
+    if (!type || !ValidTeam(team)) {
+        TLOG(TLOG_ERROR, "Units_NewAt: invalid %s [%d]", type ? "team" : "unit type", team);
+        return nullptr;
+    }
+    UNIT* u = static_cast<UNIT*>(Pool_Alloc(&s_pool));
+    return Units_NewAtKeepPtr(u, type, team, id, x, y);
+}
+
+void Units_Delete(UNIT* u)
+{
+    if (!u || u->id <= 0) return;
+    DeleteUnit(u);
+    Pool_Free(&s_pool, u);
+}
+
+void Units_DeleteKeepPtr(UNIT* u)
+{
+    if (!u || u->id <= 0) return;
+    DeleteUnit(u);
+}
+
+// ------------------------------------------------------------------ the map
+
+void Units_SetUnitPosition(UNIT* u, int x, int y)
+{
+    ASSERT(x<mapsizex);
+    ASSERT(y<mapsizey);
+    if (u->onmap && Mapgrid_CellOfTile(x, y) != Mapgrid_CellOfTile(u->tilepos.x, u->tilepos.y)) {
+        Mapgrid_Unlink(MGL_UNIT, u, u->tilepos.x, u->tilepos.y);
+        Mapgrid_Link(MGL_UNIT, u, x, y);
+    }
+    u->tilepos.x = x;
+    u->tilepos.y = y;
+    u->pixelpos.x = x * MAP_TILE_PIXELS;
+    u->pixelpos.y = y * MAP_TILE_PIXELS;
+    Units_UpdateDisplayPos(u);
+}
+
+void Units_AddToMap(UNIT* u)
+{
+    ASSERT(!u->onmap);
+    if (u->movemode < MM_FLY || u->movemode >= MM_MODES) {
+        TLOG(TLOG_ERROR, "Unknown move mode [%d]", u->movemode);
+        return;
+    }
+    Unlink(u);
+    LinkFront(u, u->movemode);
+    u->onmap = 1;
+    Units_ClaimTile(u);
+    Mapgrid_Link(MGL_UNIT, u, u->tilepos.x, u->tilepos.y);
+    Fog_SweepUnit(u);
+}
+
+void Units_RemoveFromMap(UNIT* u)
+{
+    ASSERT(u->onmap);
+    Fog_UnsweepUnit(u);
+    Mapgrid_Unlink(MGL_UNIT, u, u->tilepos.x, u->tilepos.y);
+    Units_UnclaimTile(u);
+    Unlink(u);
+    u->onmap = 0;
+    LinkFront(u, TEAM_MOVELISTS);
+}
+
+void Units_ClaimTile(UNIT* u)
+{
+    if (!ValidLevel(u->maplevel) || !Map_IsValidTile(u->tilepos.x, u->tilepos.y)) return;
+    MAP_ELEMENT* e = MAP_ELEMENT_AT(u->tilepos.x, u->tilepos.y);
+    UNIT* owner = e->unit[u->maplevel];
+    if (owner && owner != u)
+        TLOG(TLOG_ERROR, "%s (%d) claimed %d,%d but owned by %s (%d)", Sym(u), u->id,
+             u->tilepos.x, u->tilepos.y, Sym(owner), owner->id);
+    e->unit[u->maplevel] = u;
+}
+
+void Units_UnclaimTile(UNIT* u)
+{
+    if (!ValidLevel(u->maplevel) || !Map_IsValidTile(u->tilepos.x, u->tilepos.y)) return;
+    MAP_ELEMENT* e = MAP_ELEMENT_AT(u->tilepos.x, u->tilepos.y);
+    UNIT* owner = e->unit[u->maplevel];
+    if (owner == u) {
+        e->unit[u->maplevel] = nullptr;
+    } else if (owner) {
+        TLOG(TLOG_ERROR, "%s (%d) unclaimed %d,%d but owned by %s (%d)", Sym(u), u->id,
+             u->tilepos.x, u->tilepos.y, Sym(owner), owner->id);
+    }
+}
+
+void Units_ResetIdleDelay(UNIT* u)
+{
+    int lo = u->type->idleanimationinfo[0];
+    int hi = u->type->idleanimationinfo[1];
+    if (hi < lo) {
+        int t = lo;
+        lo = hi;
+        hi = t;
+    }
+    u->idledelay = lo + Rand_Next(hi - lo + 1);
+}
+
+// Units are drawn by their parts, which the parts module makes; until it
+// exists a unit has no display elements and these have nothing to change.
+void Units_UpdateDisplayPos(UNIT* u) { (void)u; }
+void Units_ShowDisplay(UNIT* u) { (void)u; }
+void Units_HideDisplay(UNIT* u) { (void)u; }
+
+void Units_MoveToTeamList(UNIT* u, int team)
+{
+    ASSERT(!u->onmap);
+    ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
+    if (team == u->team) return;
+    Unlink(u);
+    PREREQ_Remove(u->type, u->type->prereq.id, u->team);
+    teamdata[u->team].unitcount--;
+    u->team = (int8_t)team;
+    u->apparentteam = team;
+    LinkFront(u, TEAM_MOVELISTS);
+    teamdata[team].unitcount++;
+    PREREQ_Add(u->type, u->type->prereq.id, team);
+}
+
+void Units_UpdateRelationRelatedInformationForTeam(int team)
+{
+    ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
+    for (int list = 0; list < TEAM_MOVELISTS; list++) {
+        for (UNIT* u = teamdata[team].unitlist[list]; u; u = u->next) {
+            Fog_UnsweepUnit(u);
+            Fog_SweepUnit(u);
+        }
+    }
+}
+
+// ------------------------------------------------------------------ phase effects
+
+void PhaseEff_Add(const UNIT* u)
+{
+    PHASEEFF* p = static_cast<PHASEEFF*>(Debug_Malloc(sizeof(PHASEEFF)));
+    p->x = u->tilepos.x * MAP_TILE_PIXELS;
+    p->y = u->tilepos.y * MAP_TILE_PIXELS;
+    p->unitid = u->id;
+    p->team = u->team;
+    p->nonhuman = !(u->type && u->type->abilities.ishuman);
+    p->next = s_phase;
+    s_phase = p;
+}
+
+void PhaseEff_Remove(int unitid)
+{
+    // Every node of the unit goes: a unit added twice must not leave a node
+    // behind that names a deleted unit.
+    PHASEEFF** link = &s_phase;
+    while (*link) {
+        PHASEEFF* p = *link;
+        if (p->unitid == unitid) {
+            *link = p->next;
+            Debug_Free(&p);
+        } else {
+            link = &p->next;
+        }
+    }
+}
+
+PHASEEFF* PhaseEff_First(void) { return s_phase; }
+
+void PhaseEff_FreeAll(void)
+{
+    while (s_phase) {
+        PHASEEFF* next = s_phase->next;
+        Debug_Free(&s_phase);
+        s_phase = next;
+    }
+}

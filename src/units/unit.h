@@ -1,0 +1,418 @@
+// Unit types and units.
+//
+// Unit types (UNITTYPE, at most 100) come from the unit-type file; units
+// (UNIT) from a pool with a free list. A unit is on exactly one list of its
+// team: teamdata[team].unitlist[movemode] while it is on the map,
+// teamdata[team].offmaplist while it is off it (inside a building or a
+// hold), linked through next/prev; new units go to the front of their list.
+// A unit on the map is linked into the map grid (list MGL_UNIT of the cell
+// of its tile) and claims the map element of its tile at its map level.
+//
+// Ids: Units_NewAt and friends take the game's unique id to use, or -1 for
+// a new one (Uid_Next). A deleted record gets id -1 and a reused record a
+// new id, so handles (UNITID) to a deleted unit are never followed.
+//
+// Sight: a unit on the map has its sight swept (Fog_SweepUnit) when it is
+// added to the map and unswept when it leaves it.
+#pragma once
+
+#include <cstdint>
+
+#include "core/textfile.h"
+#include "map/fog.h"
+#include "units/prereq.h"
+#include "units/buildid.h"
+#include "units/unitlist.h"
+
+struct TRAIL;
+struct EFFECTTYPE;
+struct SPRITE;
+struct EXPLTYPE;
+struct BUILDING;
+struct BUILDINGTYPE;
+struct DISPLAYELEMENT;
+
+enum MOVEMODE {
+    MM_FLY = 0,
+    MM_HOVER = 1,
+    MM_FIXED = 2,
+    MM_GROUND = 3,
+    MM_TUNNEL = 4,
+    MM_MODES = 5,
+    MM_ALL = 6,          // iterator filter: every mode
+};
+
+enum UNITSTATE {
+    US_NONE = 0,         // stationary
+    US_MOVING = 1,
+    US_WAITFOROBSTACLE = 2,
+    US_WAITFORPATH = 3,
+    US_WAITING = 4,
+    US_ACTING = 5,
+    US_FIRING = 6,
+    US_FIRINGONCE = 7,
+    US_PHASING = 8,
+    US_UNPHASING = 9,
+};
+
+enum UNIT_ATTACKMODE { UAM_FIRE = 0, UAM_FIRENOMV = 1, UAM_DEFAULT = 2 };
+enum TACTAI_LEVEL { TACTAI_LOW = 0, TACTAI_MEDIUM = 1, TACTAI_HIGH = 2 };
+enum UNIT_OPERATION { UO_NONE = 0, UO_CONVERT = 1, UO_MORPHUNIT = 2, UO_MORPHOVL = 3 };
+enum DECOY_MODE { DM_NONE = 0 };
+
+enum {
+    UNITS_MAXTYPES = 100,
+    UNITS_FLYERALT = 16,
+    UNITTYPE_NAME = 64,
+    UNITTYPE_FILENAME = 13,
+    UNITTYPE_BLDPAIRS = 4,
+    UNITTYPE_MAXPARTS = 3,
+    UNITTYPE_SOUNDSETS = 4,
+    UNITTYPE_SOUNDS = 4,
+    UNIT_RESOURCES = 5,
+    UNIT_MAXPLANS = 8,
+};
+
+// ------------------------------------------------------------------ unit types
+
+struct UNITTYPE_ABILITIES {
+    uint32_t canidle : 1;
+    uint32_t ishuman : 1;
+    uint32_t noedit : 1;
+    uint32_t canblend : 1;
+    uint32_t cangrab : 1;
+    uint32_t canspy : 1;
+    uint32_t cansabotage : 1;
+    uint32_t canboomerang : 1;
+    uint32_t canboost : 1;
+    uint32_t canalternate : 1;
+    uint32_t canveteran : 1;
+    uint32_t canphase : 1;
+    uint32_t canmorphovl : 1;
+    uint32_t canmorphunit : 1;
+    uint32_t canbemorphedinto : 1;
+    uint32_t weaponcharge : 1;
+    uint32_t noautotarget : 1;
+    uint32_t canselfdestruct : 1;
+};
+
+struct UNITTYPE_TYPEINFO {         // a unit type named in the file and a number
+    char name[UNITTYPE_NAME];
+    struct UNITTYPE* type;         // resolved by Units_PostProcessAllTypes
+    int32_t n, m;
+};
+
+struct UNITTYPE_EXPLINFO {
+    EXPLTYPE* expltype;
+    int32_t n;
+};
+
+struct UNITTYPE_BLDPAIR {
+    char src[UNITTYPE_NAME];
+    char dst[UNITTYPE_NAME];
+    int32_t n;
+};
+
+struct UNITTYPE_FACINGANIM {
+    int32_t facing;                // 0..255, -1 none
+    int32_t n;
+};
+
+struct UNITTYPE_SOUNDSET {
+    int32_t count;
+    char file[UNITTYPE_SOUNDS][UNITTYPE_FILENAME];
+};
+
+struct UNITTYPE {
+    int32_t unittypeid;            // index in the type table
+    char symbolid[UNITTYPE_NAME];
+    char description[UNITTYPE_NAME];
+    char menuspritefname[UNITTYPE_FILENAME];
+    char shadowspritefname[UNITTYPE_FILENAME];
+    SPRITE* menusprite;
+    SPRITE* shadowsprite;
+    UNITTYPE_SOUNDSET sound[UNITTYPE_SOUNDSETS];
+    void* msgconstruct;            // game message records (rules module)
+    void* msgcharged;
+    int32_t commandpointsload;
+    uint8_t side;
+    uint16_t buildcost;
+    uint16_t buildtime;
+    int32_t stealtime;
+    char effectsym[UNITTYPE_NAME];
+    EFFECTTYPE* effects;           // terrain effects, null: every tile speed 100, climb 1
+    int32_t defmovemode;           // MOVEMODE
+    int32_t defmaplevel;           // MAP_LEVEL
+    int32_t defattackmode;         // UNIT_ATTACKMODE
+    PREREQ prereq;
+    int32_t maxhitpoints;
+    uint8_t mass;
+    uint8_t speed;
+    uint8_t hitsize;
+    uint8_t seeingrange;           // tiles
+    int32_t defense;               // damage-table defence index, 255 none
+    int32_t defensestrength;
+    uint8_t hold;                  // units carried
+    uint8_t holdmass;
+    struct {
+        int32_t count;
+        UNITTYPE_BLDPAIR pair[UNITTYPE_BLDPAIRS];
+    } bldpairs;
+    int32_t resource[UNIT_RESOURCES][3];
+    UNITTYPE_FACINGANIM transportload;
+    UNITTYPE_FACINGANIM transportunload;
+    int32_t idleanimationinfo[4];  // {min delay, max delay, min anim, max anim}
+    UNITTYPE_ABILITIES abilities;
+    int32_t decoy;                 // DECOY_MODE
+    UNITTYPE_TYPEINFO decoyinfo;
+    UNITTYPE_TYPEINFO grabinfo;
+    int32_t spyinfo[2];
+    int32_t sabotageinfo[3];
+    UNITTYPE_TYPEINFO alternateinfo;
+    UNITTYPE_TYPEINFO veteraninfo;
+    struct {
+        int32_t a, b, c;
+        char text[UNITTYPE_NAME];
+        BUILDINGTYPE* buildingtype; // the phase building type resolved from text
+    } phaseinfo;
+    UNITTYPE_EXPLINFO morphovlinfo;
+    UNITTYPE_EXPLINFO morphunitinfo;
+    int32_t weaponchargeinfo;
+    struct {
+        int32_t attack, defence;
+        char squishsound[UNITTYPE_FILENAME];
+    } rundowninfo;
+    int32_t nrparts;
+    void* partinfo[UNITTYPE_MAXPARTS];    // part types (parts module)
+    int32_t scandelay;
+};
+
+// The next unit type with its defaults (move mode MM_GROUND, map level 1,
+// attack mode UAM_FIRE, defence 255, hit points 50, scan delay 20, steal
+// time 200, build cost 100, build time 100, mass 5, speed 10, seeing range 5,
+// hold 0, hold mass 2, transport facings -1, abilities off); null after
+// logging "max of %d unit types defined" beyond UNITS_MAXTYPES.
+UNITTYPE* Units_NewType(void);
+// Type by index (null outside), count, by symbol (case ignored; null).
+UNITTYPE* Units_GetTypePtr(int index);
+int Units_UnitTypeCount(void);
+UNITTYPE* Units_SymToTypePtr(const char* name);
+// 1 when the type is usable, else 0 after logging why ("[%s] - no
+// description" first, "[%s] - non-human cannot morph into unit" last).
+int Units_IsValidType(const UNITTYPE* type);
+// Resolves the types' cross-references by name (grab, alternate, veteran,
+// decoy types); an unknown name is logged and left unresolved.
+void Units_PostProcessAllTypes(void);
+// Forgets every unit type.
+void Units_FreeTypes(void);
+
+// ------------------------------------------------------------------ units
+
+struct TILEPOS;
+
+struct UNIT_POS {
+    int32_t x, y;
+};
+
+struct UNIT_TACTAI {
+    int32_t tenacity;
+    int32_t autonomy;
+    int32_t selfpreservation;
+};
+
+// The order slots; the unit-order module fills in the per-order records.
+struct STANDINGORDERINFO {
+    int32_t code;                  // SO_NONE ..
+    int32_t nextscantime;
+};
+
+// The pending command; the movement module fills in its arguments.
+struct UNITNEXTSTATE {
+    int32_t type;                  // UNS_NONE ..
+    int32_t pushedtype;
+};
+
+struct UNIT_MOVE {
+    uint32_t groupid;
+    UNIT_POS srchtilepos;          // where the path search goes
+    UNIT_POS srctilepos;           // the tile the current step started from
+    int32_t facing;
+    int32_t basefacing;
+    uint32_t waituntil;            // update number
+    int32_t pathready;             // the search stored a path
+};
+
+struct UNIT_OPERATIONINFO {
+    int32_t code;                  // UNIT_OPERATION
+    int32_t duration;
+    int32_t counter;
+};
+
+struct UNIT_BOOST {
+    int32_t state;
+    int32_t counter;
+    int32_t fadespeed;
+    int32_t floor;
+};
+
+struct UNIT {
+    UNITTYPE* type;
+    int32_t id;                    // -1 while the record is free
+    int8_t team;                   // 0..8
+    int32_t movemode;              // MOVEMODE
+    int32_t maplevel;              // MAP_LEVEL
+    int32_t state;                 // UNITSTATE
+    int32_t idledelay;
+    uint32_t iscaptured : 1;
+    uint32_t onmap : 1;
+    uint32_t isblended : 1;
+    uint32_t isphased : 1;
+    uint32_t isanimating : 1;
+    uint32_t ischarging : 1;
+    uint8_t seen[9];               // per viewing team
+    uint8_t ever_seen[9];
+    int32_t apparentteam;
+    int32_t resource[UNIT_RESOURCES];
+    TRAIL* localtrail;             // made with the unit
+    int32_t trailmode;
+    STANDINGORDERINFO sorder;
+    STANDINGORDERINFO snextorder;
+    UNIT_TACTAI tactaiinfo;
+    UNIT_TACTAI usertactaiinfo;
+    int32_t hitpoints;
+    int32_t experience;
+    int32_t liferemaining;
+    int32_t chargeremaining;
+    void* building_package;
+    UNITTYPE* alternate_utype;
+    UNIT_OPERATIONINFO operation;
+    UNIT_BOOST boost;
+    struct {
+        int32_t nrplans;
+        int32_t plans[UNIT_MAXPLANS];
+    } spy;
+    UNIT_POS tilepos;
+    UNIT_POS pixelpos;             // top-left pixel of the tile: tile x 24
+    UNITLIST hold;                 // units carried
+    BUILDID associate;         // home transport building
+    BUILDID partof;            // the building the unit is inside
+    UNITNEXTSTATE nextstate;
+    UNIT_MOVE move;
+    DISPLAYELEMENT* basepart;      // the parts module's display (none yet)
+    DISPLAYELEMENT* shadowdisplay;
+    uint8_t groups;                // interface group bits
+    SEEMAP seemap;                 // the unit's last sight sweep
+    UNIT* next;                    // on the team's list
+    UNIT* prev;
+    UNIT* poolnext;                // on the free list
+};
+
+// Switches of the scenario editor: while g_EditorKeepTerrain is set a newly
+// placed building leaves the map elements under it unchanged; while
+// g_EditorPartsKeepMode is set part updates keep their display mode.
+extern int g_EditorKeepTerrain;
+extern int g_EditorPartsKeepMode;
+
+// Empties the unit pool and the phase-effect list (the units layer's init);
+// Units_CloseAll deletes every unit and frees the pool.
+void Units_InitAll(void);
+void Units_CloseAll(void);
+// The number of units in use.
+int Units_Count(void);
+
+// A unit of type for team with that id (-1: a new one) on the map at tile
+// (x, y) (asserts 0 < x < mapsizex, 0 < y < mapsizey); null (logged) when
+// the type or team is invalid.
+UNIT* Units_NewAt(UNITTYPE* type, int team, int id, int x, int y);
+// Makes a unit again in an existing (deleted or fresh) record, off the map.
+UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id);
+// The same and puts it on the map at (x, y).
+UNIT* Units_NewAtKeepPtr(UNIT* u, UNITTYPE* type, int team, int id, int x, int y);
+// Removes the unit from the map and its lists and frees the record.
+void Units_Delete(UNIT* u);
+// The same but keeps the record (id -1) for Units_NewKeepPtr.
+void Units_DeleteKeepPtr(UNIT* u);
+
+// Tile and pixel position (asserts "x<mapsizex", "y<mapsizey").
+void Units_SetUnitPosition(UNIT* u, int x, int y);
+// Puts an off-map unit on the map (asserts "!u->onmap"): claims its tile,
+// links it into the map grid and its team's on-map list, sweeps its sight.
+void Units_AddToMap(UNIT* u);
+// The reverse (asserts "u->onmap").
+void Units_RemoveFromMap(UNIT* u);
+// Claim / release the map element of the unit's tile at its map level; a
+// conflict is logged "%s (%d) claimed %d,%d but owned by %s (%d)" /
+// "%s (%d) unclaimed %d,%d but owned by %s (%d)".
+void Units_ClaimTile(UNIT* u);
+void Units_UnclaimTile(UNIT* u);
+// idledelay = a synchronised random value between the first two values of
+// the type's idleanimationinfo.
+void Units_ResetIdleDelay(UNIT* u);
+// The display of the unit's parts (the parts module draws units; until then
+// these keep the records only).
+void Units_UpdateDisplayPos(UNIT* u);
+void Units_ShowDisplay(UNIT* u);
+void Units_HideDisplay(UNIT* u);
+// Moves an off-map unit to another team's off-map list and sets its team.
+void Units_MoveToTeamList(UNIT* u, int team);
+
+// Sight of every unit of the team removed and swept again (asserts
+// "team >= 0 && team < TEAM_MAXTEAMS").
+void Units_UpdateRelationRelatedInformationForTeam(int team);
+
+// ------------------------------------------------------------------ look-ups
+
+// Move group ids: a counter from 1 that never gives 0.
+void Units_ResetGroupIds(void);
+uint32_t Units_AllocGroupId(void);
+// The counter, for saving and loading a game (0 is taken as 1).
+uint32_t Units_GetGroupIdCounter(void);
+void Units_SetGroupIdCounter(uint32_t value);
+// The first unit with that id among the on-map units of team (0..8), or of
+// every team for any other value; null when none.
+UNIT* Units_IdToUnitPtr(int id, int team);
+// The same over the off-map lists.
+UNIT* Units_IdToUnitPtrOffMap(int id, int team);
+// The unit of that level of the tile's element (asserts
+// "level>=0 && level<ML_MAX").
+UNIT* Units_UnitAtMapLevel(int level, int x, int y);
+int Units_GetMapLevel(int movemode);
+int Units_GetDisplayLayer(const UNIT* u);
+int Units_GetAltitude(const UNIT* u);
+int Units_IsFlyUnit(const UNIT* u);
+int Units_IsHoverUnit(const UNIT* u);
+int Units_IsGroundUnit(const UNIT* u);
+int Units_IsTunnelUnit(const UNIT* u);
+int Units_IsHumanUnit(const UNIT* u);
+// The speed percentage and climb limit of the tile for the type; answers
+// the speed.
+int Units_GetTileEffects(const UNITTYPE* type, int x, int y, int* speed, int* climb);
+int Units_IsImpassible(const UNITTYPE* type, int x, int y);
+int Units_AbleToMove(const UNIT* u, int x1, int y1, int x2, int y2);
+int Units_CalculateSpeed(const UNIT* u, int x1, int y1, int x2, int y2);
+// The nearest free tile for the unit within maxdist rings of (x, y); 1 when
+// found.
+int Units_ClosestLocation(const UNIT* u, int x, int y, int* outx, int* outy, int maxdist);
+// 1 when a unit chosen by (team, selector) through Iterate_UnitInit(team,
+// selector, MM_ALL) lies within r tiles / inside the rectangle.
+int Units_RelationInCircle(int x, int y, int r, int team, int selector);
+int Units_RelationInRectangle(int x1, int y1, int x2, int y2, int team, int selector);
+
+// ------------------------------------------------------------------ phase effects
+
+struct PHASEEFF {
+    int32_t x, y;                  // pixels (tile x 24)
+    int32_t unitid;
+    int32_t team;
+    int32_t nonhuman;
+    PHASEEFF* next;
+};
+
+// Pushes a phase node for the unit onto the list the display draws over
+// phased units.
+void PhaseEff_Add(const UNIT* u);
+// Removes that unit's node (nothing when none).
+void PhaseEff_Remove(int unitid);
+// The first node (newest first), null when none.
+PHASEEFF* PhaseEff_First(void);
+void PhaseEff_FreeAll(void);

@@ -1,0 +1,132 @@
+#include "support/world.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "core/uid.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "platform/effects.h"
+#include "units/building.h"
+#include "units/iterate.h"
+#include "units/team.h"
+#include "units/unit.h"
+
+void QvWorld_Open(int w, int h)
+{
+    g_NewMapRequest = MAP_NEWREQUEST{1, w, h, 4, 1};
+    ASSERT_EQ(Map_Load(nullptr), 1);
+    Effects_Init();
+    Mapgrid_Init();
+    Fog_Init();
+    Team_SetDefaults();
+    Team_InitTeamData();
+    Units_InitAll();
+    Build_InitAll();
+}
+
+void QvWorld_Close(void)
+{
+    Build_CloseAll();
+    Units_CloseAll();
+    Team_CloseTeamData();
+    Fog_Close();
+    Mapgrid_Close();
+    Effects_Close();
+    Map_Free();
+}
+
+UNITTYPE* QvWorld_UnitType(const char* name, int movemode)
+{
+    UNITTYPE* t = Units_NewType();
+    if (t == nullptr) return nullptr;
+    snprintf(t->symbolid, sizeof(t->symbolid), "%s", name);
+    snprintf(t->description, sizeof(t->description), "%s", name);
+    t->defmovemode = movemode;
+    t->defmaplevel = Units_GetMapLevel(movemode);
+    return t;
+}
+
+BUILDINGTYPE* QvWorld_BuildingType(const char* name, int w, int h)
+{
+    BUILDINGTYPE* t = Build_NewType();
+    if (t == nullptr) return nullptr;
+    snprintf(t->name, sizeof(t->name), "%s", name);
+    snprintf(t->image[0], sizeof(t->image[0]), "%.12s", name);
+    std::vector<uint8_t> grid((size_t)w * h * 2, 0);
+    t->footprint = Effects_AddOvlEffect(name, w, h, grid.data());
+    t->width = (int8_t)w;
+    t->height = (int8_t)h;
+    t->maxhitpoints = 500;
+    t->seeingrange = 4;
+    return t;
+}
+
+namespace {
+
+struct Digest {
+    uint64_t h = 1469598103934665603ull;   // FNV-1a, 64 bits
+    void add(int64_t v)
+    {
+        for (int i = 0; i < 8; i++) {
+            h ^= (uint8_t)(v >> (8 * i));
+            h *= 1099511628211ull;
+        }
+    }
+};
+
+}   // namespace
+
+uint64_t QvDigest_State(void)
+{
+    Digest d;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        const TEAM_DATA& td = teamdata[t];
+        d.add(td.type);
+        d.add(td.group);
+        for (int j = 0; j < TEAM_MAXTEAMS; j++) {
+            d.add(td.relation[j]);
+            d.add(td.lineofsight[j]);
+            d.add(td.seeresource[j]);
+        }
+        d.add(td.credits);
+        d.add(td.unitcount);
+        d.add(td.side);
+        d.add(td.colour);
+        d.add(td.stats.kills_units);
+        d.add(td.stats.kills_buildings);
+        d.add(td.stats.losses_units);
+        d.add(td.stats.losses_buildings);
+        d.add(td.stats.made_units);
+        d.add(td.stats.made_buildings);
+        for (int r = 0; r < TEAM_RESOURCES; r++) d.add(td.stats.collected[r]);
+    }
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    while (UNIT* u = Iterate_UnitNext(&it)) {
+        d.add(u->id);
+        d.add(u->type != nullptr ? u->type->unittypeid : -1);
+        d.add(u->team);
+        d.add(u->onmap);
+        d.add(u->movemode);
+        d.add(u->state);
+        d.add(u->tilepos.x);
+        d.add(u->tilepos.y);
+        d.add(u->hitpoints);
+        d.add(u->sorder.code);
+    }
+    for (BUILDING* b = g_Buildings; b != nullptr; b = b->next) {
+        d.add(b->id);
+        d.add(b->buildingtype != nullptr ? b->buildingtype->index : -1);
+        d.add(b->team);
+        d.add(b->tilex);
+        d.add(b->tiley);
+        d.add(b->hitpoints);
+        d.add(b->state);
+    }
+    return d.h;
+}

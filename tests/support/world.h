@@ -1,0 +1,25 @@
+// A small game world for tests of units, buildings, teams and sight: a flat
+// map made in memory, the map grid, sight, teams with their defaults,
+// effects tables, and empty unit and building tables. Types are made by hand
+// (the type files come later).
+#pragma once
+
+#include <cstdint>
+
+struct UNITTYPE;
+struct BUILDINGTYPE;
+
+// Opens the world on a w x h map (every element altitude 4, terrain 1).
+void QvWorld_Open(int w, int h);
+// Deletes every unit and building and closes what QvWorld_Open opened.
+void QvWorld_Close(void);
+// A unit type named name with the defaults, move mode mode.
+UNITTYPE* QvWorld_UnitType(const char* name, int movemode = 3);
+// A building type named name with a w x h footprint (every cell effect
+// code 0), registered as an overlay-effect grid of the same name.
+BUILDINGTYPE* QvWorld_BuildingType(const char* name, int w, int h);
+
+// A digest of the game state: teams, units and buildings hashed field by
+// field in a fixed order (pointers never, ids and positions always). Two
+// runs of the same game give the same digest; later modules extend it.
+uint64_t QvDigest_State(void);

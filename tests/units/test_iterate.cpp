@@ -1,0 +1,224 @@
+// Iterators over units and buildings: order, filters, the map-grid walks and
+// deleting the element just returned.
+#include "units/iterate.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/uid.h"
+#include "support/testsupport.h"
+#include "support/world.h"
+#include "units/building.h"
+#include "units/team.h"
+#include "units/unit.h"
+
+namespace {
+
+class IterateWorld : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        QvWorld_Open(64, 64);
+        Uid_Reset();
+        tank_ = QvWorld_UnitType("Tank");
+        jet_ = QvWorld_UnitType("Jet", MM_FLY);
+    }
+    void TearDown() override { QvWorld_Close(); }
+
+    static std::vector<int> Ids(ITERATOR* it, UNIT* (*next)(ITERATOR*))
+    {
+        std::vector<int> ids;
+        while (UNIT* u = next(it)) ids.push_back(u->id);
+        return ids;
+    }
+
+    QvLogCapture log_;
+    UNITTYPE* tank_ = nullptr;
+    UNITTYPE* jet_ = nullptr;
+};
+
+using V = std::vector<int>;
+
+// ---- team lists
+
+class IterateUnits : public IterateWorld {};
+
+TEST_F(IterateUnits, OrderIsTeamThenModeThenNewestFirstAndOffMapLast)
+{
+    Units_NewAt(tank_, 1, -1, 5, 5);             // 1
+    Units_NewAt(jet_, 1, -1, 6, 5);              // 2
+    Units_NewAt(tank_, 0, -1, 7, 5);             // 3
+    UNIT* off = Units_NewAt(tank_, 0, -1, 8, 5); // 4
+    Units_NewAt(tank_, 1, -1, 9, 5);             // 5
+    Units_NewAt(jet_, 8, -1, 10, 5);             // 6
+    Units_RemoveFromMap(off);
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{3, 2, 5, 1, 6, 4}));
+    Iterate_UnitInit(&it, 1, 0, MM_ALL);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{2, 5, 1}));
+    Iterate_UnitInit(&it, 1, 0, MM_GROUND);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{5, 1}));
+    Iterate_UnitInit(&it, 0, 0, MM_HOVER);
+    EXPECT_EQ(Iterate_UnitNext(&it), nullptr);
+    EXPECT_EQ(Iterate_UnitNext(&it), nullptr);
+}
+
+TEST_F(IterateUnits, MaskTestsTheAskingTeamsRelationTowardsEachTeam)
+{
+    Units_NewAt(tank_, 0, -1, 5, 5);   // 1
+    Units_NewAt(tank_, 1, -1, 6, 5);   // 2
+    Units_NewAt(tank_, 2, -1, 7, 5);   // 3
+    Units_NewAt(tank_, 8, -1, 8, 5);   // 4
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) teamdata[0].relation[t] = TR_NEUTRAL;
+    teamdata[0].relation[0] = TR_ALLY;
+    teamdata[0].relation[2] = TR_ENEMY;
+    teamdata[0].relation[8] = TR_ENEMY;
+    teamdata[2].relation[0] = TR_ALLY;   // the other side's view doesn't count
+    ITERATOR it;
+    Iterate_UnitInit(&it, 0, TR_ENEMY, MM_ALL);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{3, 4}));
+    Iterate_UnitInit(&it, 0, TR_ENEMY | TR_ALLY, MM_ALL);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{1, 3, 4}));
+    Iterate_UnitInit(&it, 0, TR_ALL, MM_ALL);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{1, 2, 3, 4}));
+    Iterate_UnitInit(&it, 9, TR_ALL, MM_ALL);   // no such team: nothing
+    EXPECT_EQ(Iterate_UnitNext(&it), nullptr);
+}
+
+TEST_F(IterateUnits, DeletingTheUnitJustReturnedIsSafe)
+{
+    for (int i = 0; i < 4; i++) Units_NewAt(tank_, 0, -1, 5 + i, 5);
+    Units_NewAt(tank_, 1, -1, 20, 5);
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    V seen;
+    while (UNIT* u = Iterate_UnitNext(&it)) {
+        seen.push_back(u->id);
+        Units_Delete(u);
+        Units_NewAt(tank_, 2, -1, 30, 30 - (int)seen.size());   // reuses the record
+    }
+    // Unit 10 is made after the look-ahead has passed the head of team 2.
+    EXPECT_EQ(seen, (V{4, 3, 2, 1, 5, 9, 8, 7, 6}));
+    EXPECT_EQ(Units_Count(), 5);
+}
+
+TEST_F(IterateUnits, ANullIteratorIsAnAssertionFailure)
+{
+    QV_EXPECT_FATAL(Iterate_UnitNext(nullptr), "ASSERT (it)");
+    QV_EXPECT_FATAL(Iterate_UnitInit(nullptr, 0, 0, MM_ALL), "ASSERT (it)");
+}
+
+// ---- unit lists
+
+TEST_F(IterateUnits, ListWalkSkipsStaleEntriesAndKeepsThem)
+{
+    UNIT* a = Units_NewAt(tank_, 0, -1, 5, 5);
+    UNIT* b = Units_NewAt(tank_, 0, -1, 6, 5);
+    UNIT* c = Units_NewAt(tank_, 0, -1, 7, 5);
+    UNITLIST list;
+    Units_ListInit(&list);
+    for (UNIT* u : {a, b, c}) Units_ListAppend(&list, u, u->id, 0);
+    const int bid = b->id;
+    Units_Delete(b);
+    ITERATOR it;
+    Iterate_UnitInitList(&it, &list);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNextList), (V{a->id, c->id}));
+    EXPECT_EQ(Units_ListDelete(&list, bid), 1);   // still deletable by its id
+    EXPECT_EQ(Units_ListSize(&list), 2);
+    Iterate_UnitInitList(&it, &list);
+    while (UNIT* u = Iterate_UnitNextList(&it)) Units_ListDelete(&list, u->id);
+    EXPECT_TRUE(Units_ListEmpty(&list));
+    Units_ListClose(&list);
+}
+
+// ---- the map grid
+
+class IterateGrid : public IterateWorld {};
+
+TEST_F(IterateGrid, RectangleIsInclusiveClippedAndWalkedCellByCell)
+{
+    Units_NewAt(tank_, 0, -1, 20, 3);   // 1: cell (1, 0)
+    Units_NewAt(tank_, 0, -1, 3, 20);   // 2: cell (0, 1)
+    Units_NewAt(tank_, 0, -1, 5, 5);    // 3: cell (0, 0)
+    Units_NewAt(jet_, 0, -1, 6, 5);     // 4: cell (0, 0), flying
+    Units_NewAt(tank_, 1, -1, 7, 5);    // 5: another team
+    Units_NewAt(tank_, 0, -1, 21, 20);  // 6: cell (1, 1), outside the rectangle
+    ITERATOR it;
+    Iterate_UnitInitMapGrid(&it, 0, 0, MM_ALL, -5, -5, 20, 20);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid), (V{4, 3, 1, 2}));
+    Iterate_UnitInitMapGrid(&it, 0, 0, MM_GROUND, 5, 3, 20, 5);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid), (V{3, 1}));
+    Iterate_UnitInitMapGrid(&it, 0, TR_ALL, MM_ALL, 7, 5, 7, 5);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid), (V{5}));
+    Iterate_UnitInitMapGrid(&it, 0, 0, MM_ALL, 30, 30, 20, 20);
+    EXPECT_EQ(Iterate_UnitNextMapGrid(&it), nullptr);
+    Iterate_UnitInitMapGrid(&it, 0, 0, MM_ALL, 0, 0, 1000, 1000);
+    EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid).size(), 5u);
+}
+
+TEST_F(IterateGrid, DeletingTheUnitJustReturnedIsSafe)
+{
+    for (int i = 0; i < 6; i++) Units_NewAt(tank_, 0, -1, 5 + i, 5);
+    ITERATOR it;
+    Iterate_UnitInitMapGrid(&it, 0, 0, MM_ALL, 1, 1, 63, 63);
+    int n = 0;
+    while (UNIT* u = Iterate_UnitNextMapGrid(&it)) {
+        Units_Delete(u);
+        n++;
+    }
+    EXPECT_EQ(n, 6);
+    EXPECT_EQ(Units_Count(), 0);
+}
+
+TEST_F(IterateGrid, BuildingAcrossCellsIsReturnedOnce)
+{
+    BUILDINGTYPE* big = QvWorld_BuildingType("Depot", 4, 4);
+    BUILDINGTYPE* small = QvWorld_BuildingType("Hut", 1, 1);
+    BUILDING* a = Build_New(big, 0, -1, 14, 14);   // cells (0..1, 0..1)
+    BUILDING* b = Build_New(small, 1, -1, 40, 40);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    ITERATOR it;
+    std::vector<BUILDING*> got;
+    Iterate_BuildInitMapGrid(&it, 0, TR_ALL, 1, 1, 63, 63);
+    while (BUILDING* x = Iterate_BuildNextMapGrid(&it)) got.push_back(x);
+    EXPECT_EQ(got, (std::vector<BUILDING*>{a, b}));
+    got.clear();
+    Iterate_BuildInitMapGrid(&it, 0, TR_ALL, 16, 16, 30, 30);   // only the lower right of a
+    while (BUILDING* x = Iterate_BuildNextMapGrid(&it)) got.push_back(x);
+    EXPECT_EQ(got, (std::vector<BUILDING*>{a}));
+    Iterate_BuildInitMapGrid(&it, 0, 0, 18, 18, 30, 30);
+    EXPECT_EQ(Iterate_BuildNextMapGrid(&it), nullptr);
+    Iterate_BuildInitMapGrid(&it, 1, 0, 1, 1, 63, 63);
+    EXPECT_EQ(Iterate_BuildNextMapGrid(&it), b);
+    EXPECT_EQ(Iterate_BuildNextMapGrid(&it), nullptr);
+}
+
+TEST_F(IterateGrid, TeamBuildingsByMaskAndRemovingTheOneReturned)
+{
+    BUILDINGTYPE* hut = QvWorld_BuildingType("Hut", 1, 1);
+    BUILDING* a = Build_New(hut, 2, -1, 5, 5);
+    BUILDING* b = Build_New(hut, 0, -1, 7, 5);
+    BUILDING* c = Build_New(hut, 2, -1, 9, 5);
+    teamdata[0].relation[2] = TR_ENEMY;
+    ITERATOR it;
+    std::vector<BUILDING*> got;
+    Iterate_BuildInit(&it, 0, TR_ENEMY);
+    while (BUILDING* x = Iterate_BuildNext(&it)) got.push_back(x);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_TRUE((got == std::vector<BUILDING*>{a, c}) || (got == std::vector<BUILDING*>{c, a}));
+    Iterate_BuildInit(&it, 0, 0);
+    EXPECT_EQ(Iterate_BuildNext(&it), b);
+    EXPECT_EQ(Iterate_BuildNext(&it), nullptr);
+    int n = 0;
+    Iterate_BuildInit(&it, 0, TR_ALL);
+    while (BUILDING* x = Iterate_BuildNext(&it)) {
+        Build_Remove(x);
+        n++;
+    }
+    EXPECT_EQ(n, 3);
+}
+
+} // namespace

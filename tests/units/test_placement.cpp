@@ -1,0 +1,181 @@
+// Where a building may go (the placement class of each footprint cell) and
+// the tiles around a building that units use.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/uid.h"
+#include "map/map.h"
+#include "platform/effects.h"
+#include "support/testsupport.h"
+#include "support/world.h"
+#include "units/building.h"
+#include "units/unit.h"
+
+namespace {
+
+enum { F = BPC_FREE, N = BPC_NONE, O = BPC_OFFMAP, B = BPC_BUILDING, U = BPC_UNIT, T = BPC_THING,
+       A = BPC_ALTITUDE };
+
+class Placement : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        QvWorld_Open(40, 40);
+        Fog_SetSeeAll(0);
+        Uid_Reset();
+        g_EditorKeepTerrain = 0;
+        depot = QvWorld_BuildingType("Depot", 3, 2);
+        hut = QvWorld_BuildingType("Hut", 2, 2);
+        tank = QvWorld_UnitType("Tank", MM_GROUND);
+    }
+    void TearDown() override
+    {
+        g_EditorKeepTerrain = 0;
+        QvWorld_Close();
+    }
+    static void SetCode(BUILDINGTYPE* type, int cx, int cy, int code)
+    {
+        Effects_OvlEntry(type->footprint, cx, cy)[0] = (uint8_t)code;
+    }
+    // The classes of the depot at (x, y), row by row; `answer` keeps the result.
+    std::vector<int> Classes(int x, int y, const UNIT* builder = nullptr, const BUILDING* self = nullptr)
+    {
+        std::vector<uint8_t> cells(6, 0xEE);
+        answer = Build_ApplyEffects(builder, self, depot, x, y, cells.data());
+        return std::vector<int>(cells.begin(), cells.end());
+    }
+    static std::vector<int> All(int cls) { return std::vector<int>(6, cls); }
+    std::pair<int, int> Access(const UNIT* u, int ux, int uy, int flag = 0)
+    {
+        int x = -1, y = -1;
+        return Build_FindAccessTile(hut, 10, 10, u, ux, uy, flag, &x, &y) ? std::pair(x, y)
+                                                                          : std::pair(-1, -1);
+    }
+
+    QvLogCapture log_;
+    BUILDINGTYPE* depot = nullptr;
+    BUILDINGTYPE* hut = nullptr;
+    UNITTYPE* tank = nullptr;
+    int answer = -1;
+};
+
+using V = std::vector<int>;
+
+} // namespace
+
+TEST_F(Placement, FreeGroundHolesAndEveryMapEdge)
+{
+    EXPECT_EQ(Classes(5, 5), All(F));
+    EXPECT_EQ(answer, 1);
+    EXPECT_EQ(Classes(38, 5), (V{F, F, O, F, F, O}));
+    EXPECT_EQ(answer, 0);
+    EXPECT_EQ(Classes(0, 5), (V{O, F, F, O, F, F})) << "column 0 is no valid tile";
+    EXPECT_EQ(Classes(5, 39), (V{F, F, F, O, O, O}));
+    EXPECT_EQ(Classes(-100, 2000), All(O));
+    SetCode(depot, 2, 0, EFFECTS_NOT_FOOTPRINT);
+    SetCode(depot, 2, 1, EFFECTS_NOT_FOOTPRINT);
+    EXPECT_EQ(Classes(38, 5), (V{F, F, N, F, F, N})) << "holes may hang over the edge";
+    EXPECT_EQ(answer, 1);
+    EXPECT_EQ(log_.text().find("Tried to access"), std::string::npos) << "nothing read off the map";
+}
+
+TEST_F(Placement, BuildingsBlockThroughTheGridAndNotThemselves)
+{
+    SetCode(depot, 0, 0, 4);
+    BUILDING* b = Build_New(depot, 1, -1, 6, 6);
+    EXPECT_EQ(Classes(5, 5), (V{F, F, F, F, B, B}));
+    EXPECT_EQ(Classes(6, 6, nullptr, b), All(F));
+    EXPECT_EQ(answer, 1);
+    EXPECT_EQ(Classes(7, 6, nullptr, b), All(F)) << "its own written fields are no things";
+    MAP_ELEMENT_AT(9, 6)->effect = 3;
+    EXPECT_EQ(Classes(7, 6, nullptr, b), (V{F, F, T, F, F, F}));
+    g_EditorKeepTerrain = 1;
+    Build_New(depot, 2, -1, 6, 8);   // writes no fields, still blocks
+    EXPECT_EQ(Classes(6, 7, nullptr, b), (V{F, F, F, B, B, B}));
+}
+
+TEST_F(Placement, GroundUnitsOtherThanTheBuilderAndThingsBlockInTheirOrder)
+{
+    UNIT* other = Units_NewAt(tank, 0, -1, 6, 5);
+    UNIT* builder = Units_NewAt(tank, 0, -1, 7, 6);
+    Units_NewAt(QvWorld_UnitType("Jet", MM_FLY), 0, -1, 5, 6);
+    EXPECT_EQ(Classes(5, 5, builder), (V{F, U, F, F, F, F}));
+    EXPECT_EQ(Classes(5, 5, other), (V{F, F, F, F, F, U}));
+    MAP_ELEMENT_AT(6, 5)->effect = 0;   // even effect 0 is something
+    MAP_ELEMENT_AT(7, 5)->effect = 15;
+    EXPECT_EQ(Classes(5, 5, builder), (V{F, U, T, F, F, F}));
+    EXPECT_EQ(answer, 0);
+}
+
+TEST_F(Placement, TheBuildersTeamMustHaveExploredEveryCell)
+{
+    UNIT* builder = Units_NewAt(tank, 3, -1, 30, 30);
+    EXPECT_EQ(Classes(5, 5, builder), All(BPC_UNEXPLORED));
+    EXPECT_EQ(Classes(5, 5), All(F)) << "without a builder nothing is asked";
+    EXPECT_EQ(Classes(28, 30, builder), All(F));
+    Units_Delete(builder);   // explored stays explored
+    EXPECT_EQ(Classes(28, 30, Units_NewAt(tank, 3, -1, 2, 38)), All(F));
+}
+
+TEST_F(Placement, TheBuildersTerrainAndTheFirstCellsAltitudeDecide)
+{
+    EFFECTTYPE* mud = Effects_NewTable("Mud", 100, 1);
+    Effects_SetEffect(mud, 1, -1, 0, 0);   // the map's texture row: impassable
+    tank->effects = mud;
+    Fog_SetSeeAll(1);
+    UNIT* builder = Units_NewAt(tank, 0, -1, 20, 20);
+    EXPECT_EQ(Classes(5, 5, builder), All(BPC_TERRAIN));
+    MAP_ELEMENT_AT(6, 6)->altitude = 9;
+    EXPECT_EQ(Classes(5, 5), (V{F, F, F, F, A, F}));
+    MAP_ELEMENT_AT(5, 5)->altitude = 9;   // now the first cell differs from the rest
+    EXPECT_EQ(Classes(5, 5), (V{F, A, A, A, F, A}));
+    SetCode(depot, 0, 0, EFFECTS_NOT_FOOTPRINT);   // the first cell is now (1, 0)
+    EXPECT_EQ(Classes(5, 5), (V{N, F, F, F, A, F}));
+}
+
+// ------------------------------------------------------------------ tiles around a building
+
+TEST_F(Placement, AccessTilesAreTheNearestStandableNeighboursTiesInScanOrder)
+{
+    EXPECT_EQ(Access(nullptr, 20, 11), std::pair(12, 11));
+    Units_NewAt(tank, 0, -1, 12, 11);
+    EXPECT_EQ(Access(nullptr, 20, 11), std::pair(12, 10)) << "(12,10) and (12,12) tie";
+    UNIT* u = Units_NewAt(tank, 0, -1, 12, 12);
+    EXPECT_EQ(Access(u, 20, 13), std::pair(12, 12)) << "its own tile";
+    EXPECT_EQ(Access(nullptr, 11, 11, 1), std::pair(11, 11)) << "edge cells with the flag";
+    tank->effects = Effects_NewTable("Rock", 0, 0);
+    EXPECT_EQ(Access(u, 20, 20, 1), std::pair(-1, -1));
+    int x, y;
+    ASSERT_EQ(Build_FindAccessTile(hut, 1, 1, nullptr, 0, 0, 0, &x, &y), 1);
+    EXPECT_EQ(std::pair(x, y), std::pair(3, 1)) << "only tiles on the map";
+}
+
+TEST_F(Placement, AttackPointsEntrancesAndTheConstructionSite)
+{
+    depot->bayx = depot->bayy = 1;
+    SetCode(depot, 0, 1, EFFECTS_NOT_FOOTPRINT);
+    BUILDING* b = Build_New(depot, 1, -1, 10, 10);
+    int x, y;
+    Build_GetAttackPoint(b, Units_NewAt(tank, 0, -1, 20, 20), &x, &y);
+    EXPECT_EQ(std::pair(x, y), std::pair(12, 11));
+    Build_GetAttackPoint(b, Units_NewAt(tank, 0, -1, 9, 13), &x, &y);
+    EXPECT_EQ(std::pair(x, y), std::pair(11, 11)) << "not the hole at (10,11)";
+
+    UNIT* u = Units_NewAt(tank, 0, -1, 20, 11);
+    ASSERT_EQ(Build_NearestEntrance(b, u, &x, &y), 1);
+    EXPECT_EQ(std::pair(x, y), std::pair(13, 11));
+    tank->effects = Effects_NewTable("Rock", 0, 0);
+    ASSERT_EQ(Build_NearestEntrance(b, u, &x, &y), 1);
+    EXPECT_EQ(std::pair(x, y), std::pair(11, 11)) << "the door";
+    depot->bayx = -1;
+    EXPECT_EQ(Build_NearestEntrance(b, u, &x, &y), 0);
+
+    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 10, 11), 1) << "the hole is next to it";
+    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 9, 9), 1);
+    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 13, 12), 1);
+    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 9, 12), 0) << "diagonal to the hole only";
+    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 14, 10), 0);
+}

@@ -1,0 +1,314 @@
+// Unit types, making and deleting units, their lists, map presence and claims.
+#include "units/unit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/rand.h"
+#include "core/uid.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "support/testsupport.h"
+#include "support/world.h"
+#include "units/team.h"
+
+namespace {
+
+class UnitWorld : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        QvWorld_Open(64, 64);
+        Uid_Reset();
+        tank_ = QvWorld_UnitType("Tank");
+        jet_ = QvWorld_UnitType("Jet", MM_FLY);
+    }
+    void TearDown() override { QvWorld_Close(); }
+
+    QvLogCapture log_;
+    UNITTYPE* tank_ = nullptr;
+    UNITTYPE* jet_ = nullptr;
+};
+
+// ---- types
+
+class UnitTypes : public UnitWorld {};
+
+TEST_F(UnitTypes, NewTypeHasTheFileDefaults)
+{
+    UNITTYPE* t = Units_NewType();
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->unittypeid, 2);
+    EXPECT_EQ(t->defmovemode, MM_GROUND);
+    EXPECT_EQ(t->defmaplevel, ML_GROUND);
+    EXPECT_EQ(t->defense, 255);
+    EXPECT_EQ(t->maxhitpoints, 50);
+    EXPECT_EQ(t->scandelay, 20);
+    EXPECT_EQ(t->stealtime, 200);
+    EXPECT_EQ(t->buildcost, 100);
+    EXPECT_EQ(t->buildtime, 100);
+    EXPECT_EQ(t->mass, 5);
+    EXPECT_EQ(t->speed, 10);
+    EXPECT_EQ(t->seeingrange, 5);
+    EXPECT_EQ(t->holdmass, 2);
+    EXPECT_EQ(t->transportload.facing, -1);
+    EXPECT_EQ(t->transportunload.facing, -1);
+    EXPECT_EQ(t->abilities.canidle, 0u);
+}
+
+TEST_F(UnitTypes, TableStopsAtItsLimitAndLooksUpIgnoringCase)
+{
+    while (Units_UnitTypeCount() < UNITS_MAXTYPES) ASSERT_NE(Units_NewType(), nullptr);
+    EXPECT_EQ(Units_NewType(), nullptr);
+    EXPECT_NE(log_.text().find("max of 100 unit types defined"), std::string::npos);
+    EXPECT_EQ(Units_SymToTypePtr("TANK"), tank_);
+    EXPECT_EQ(Units_SymToTypePtr("Nothing"), nullptr);
+    EXPECT_EQ(Units_GetTypePtr(1), jet_);
+    EXPECT_EQ(Units_GetTypePtr(-1), nullptr);
+    EXPECT_EQ(Units_GetTypePtr(UNITS_MAXTYPES), nullptr);
+}
+
+TEST_F(UnitTypes, ValidityChecksNameTheFirstFault)
+{
+    EXPECT_EQ(Units_IsValidType(tank_), 1);
+    tank_->abilities.canmorphunit = 1;
+    EXPECT_EQ(Units_IsValidType(tank_), 0);
+    EXPECT_NE(log_.text().find("[Tank] - non-human cannot morph into unit"), std::string::npos);
+    tank_->abilities.ishuman = 1;
+    EXPECT_EQ(Units_IsValidType(tank_), 1);
+    tank_->speed = 0;
+    EXPECT_EQ(Units_IsValidType(tank_), 0);
+    tank_->defmovemode = MM_FIXED;
+    EXPECT_EQ(Units_IsValidType(tank_), 1);
+    tank_->description[0] = '\0';
+    tank_->maxhitpoints = 0;
+    log_.clear();
+    EXPECT_EQ(Units_IsValidType(tank_), 0);
+    EXPECT_NE(log_.text().find("[Tank] - no description"), std::string::npos);
+    EXPECT_EQ(log_.text().find("hit points"), std::string::npos);
+    EXPECT_EQ(Units_IsValidType(nullptr), 0);
+}
+
+TEST_F(UnitTypes, PostProcessResolvesNamesAndLogsUnknownOnes)
+{
+    snprintf(tank_->grabinfo.name, UNITTYPE_NAME, "jet");
+    snprintf(tank_->veteraninfo.name, UNITTYPE_NAME, "Ghost");
+    tank_->veteraninfo.type = tank_;   // a stale resolution must not survive
+    Units_PostProcessAllTypes();
+    EXPECT_EQ(tank_->grabinfo.type, jet_);
+    EXPECT_EQ(tank_->veteraninfo.type, nullptr);
+    EXPECT_EQ(tank_->alternateinfo.type, nullptr);
+    EXPECT_NE(log_.text().find("Ghost"), std::string::npos);
+}
+
+// ---- making, ids and the pool
+
+class UnitLife : public UnitWorld {};
+
+TEST_F(UnitLife, NewUnitTakesTypeAndTeamDefaults)
+{
+    teamdata[2].unitdef = TEAM_UNITDEF{2, 0, 1};
+    tank_->maxhitpoints = 77;
+    UNIT* u = Units_NewAt(tank_, 2, -1, 10, 12);
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(u->id, 1);
+    EXPECT_EQ(u->hitpoints, 77);
+    EXPECT_EQ(u->tactaiinfo.selfpreservation, 2);
+    EXPECT_EQ(u->tactaiinfo.tenacity, 0);
+    EXPECT_EQ(u->usertactaiinfo.autonomy, 1);
+    EXPECT_EQ(u->pixelpos.x, 240);
+    EXPECT_EQ(u->pixelpos.y, 288);
+    EXPECT_NE(u->localtrail, nullptr);
+    EXPECT_EQ(u->partof.id, -1);
+    EXPECT_EQ(Units_ListSize(&u->hold), 0);
+    EXPECT_EQ(teamdata[2].unitcount, 1);
+    EXPECT_EQ(Units_Count(), 1);
+}
+
+TEST_F(UnitLife, GivenIdIsReservedSoLaterIdsFollowIt)
+{
+    UNIT* a = Units_NewAt(tank_, 0, 50, 5, 5);
+    UNIT* b = Units_NewAt(tank_, 0, -1, 6, 5);
+    EXPECT_EQ(a->id, 50);
+    EXPECT_EQ(b->id, 51);
+}
+
+TEST_F(UnitLife, InvalidTypeOrTeamIsRefusedWithoutTakingARecord)
+{
+    EXPECT_EQ(Units_NewAt(nullptr, 0, -1, 5, 5), nullptr);
+    EXPECT_EQ(Units_NewAt(tank_, 9, -1, 5, 5), nullptr);
+    EXPECT_EQ(Units_NewAt(tank_, -1, -1, 5, 5), nullptr);
+    EXPECT_EQ(Units_Count(), 0);
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
+    EXPECT_NE(log_.text().find("invalid team [9]"), std::string::npos);
+}
+
+TEST_F(UnitLife, TilesOutsideTheMapAreAssertionFailures)
+{
+    QV_EXPECT_FATAL(Units_NewAt(tank_, 0, -1, 0, 5), "ASSERT (x > 0 && x < mapsizex)");
+    QV_EXPECT_FATAL(Units_NewAt(tank_, 0, -1, 5, 64), "ASSERT (y > 0 && y < mapsizey)");
+    UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
+    QV_EXPECT_FATAL(Units_SetUnitPosition(u, 64, 5), "ASSERT (x<mapsizex)");
+    QV_EXPECT_FATAL(Units_SetUnitPosition(u, 5, 70), "ASSERT (y<mapsizey)");
+    QV_EXPECT_FATAL(Units_AddToMap(u), "ASSERT (!u->onmap)");
+}
+
+TEST_F(UnitLife, ReusedRecordGetsANewIdSoOldHandlesAndListEntriesGoStale)
+{
+    UNIT* a = Units_NewAt(tank_, 0, -1, 5, 5);
+    UNITID h;
+    UnitId_Setup(&h, a);
+    UNITLIST list;
+    Units_ListInit(&list);
+    Units_ListAppend(&list, a, a->id, 0);
+    const int oldid = a->id;
+    Units_Delete(a);
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
+    UNIT* b = Units_NewAt(tank_, 0, -1, 7, 7);
+    ASSERT_EQ(b, a);   // the freed record comes back first
+    EXPECT_NE(b->id, oldid);
+    EXPECT_EQ(UnitId_Ptr(&h), nullptr);
+    EXPECT_EQ(h.unit, nullptr);
+    EXPECT_EQ(Units_ListGetFirst(&list), nullptr);
+    UNIT* got = b;
+    int gotid = 0;
+    EXPECT_EQ(Units_ListRemoveFirst(&list, &got, &gotid), 1);
+    EXPECT_EQ(got, nullptr);
+    EXPECT_EQ(gotid, oldid);
+    Units_ListClose(&list);
+}
+
+TEST_F(UnitLife, DeleteKeepPtrKeepsTheRecordForTheNextUnit)
+{
+    UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+    Units_DeleteKeepPtr(u);
+    EXPECT_EQ(u->id, -1);
+    EXPECT_EQ(teamdata[1].unitcount, 0);
+    EXPECT_EQ(teamdata[1].unitlist[MM_GROUND], nullptr);
+    EXPECT_EQ(Units_NewAtKeepPtr(u, jet_, 3, -1, 8, 8), u);
+    EXPECT_EQ(u->movemode, MM_FLY);
+    EXPECT_EQ(teamdata[3].unitlist[MM_FLY], u);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_FLY], u);
+    // A record in use is not made again over itself.
+    EXPECT_EQ(Units_NewKeepPtr(u, tank_, 3, -1), nullptr);
+    EXPECT_EQ(teamdata[3].unitcount, 1);
+    Units_Delete(u);
+}
+
+TEST_F(UnitLife, CloseDeletesEveryUnitWithoutReportingLeaks)
+{
+    UNIT* a = Units_NewAt(tank_, 0, -1, 5, 5);
+    Units_NewAt(jet_, 8, -1, 6, 6);
+    Units_RemoveFromMap(a);
+    QvWorld_Close();
+    EXPECT_EQ(log_.text().find("extra mallocs"), std::string::npos) << log_.text();
+    EXPECT_EQ(Units_UnitTypeCount(), 0);
+    QvWorld_Open(64, 64);
+}
+
+// ---- the lists of a team, the map and claims
+
+class UnitMap : public UnitWorld {};
+
+TEST_F(UnitMap, OnAndOffTheMapMovesBetweenTeamLists)
+{
+    UNIT* a = Units_NewAt(tank_, 4, -1, 5, 5);
+    UNIT* b = Units_NewAt(tank_, 4, -1, 6, 5);
+    EXPECT_EQ(teamdata[4].unitlist[MM_GROUND], b);   // newest first
+    EXPECT_EQ(b->next, a);
+    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, a, 5, 5));
+    Units_RemoveFromMap(a);
+    EXPECT_EQ(a->onmap, 0u);
+    EXPECT_EQ(teamdata[4].offmaplist, a);
+    EXPECT_EQ(b->next, nullptr);
+    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, a, 5, 5));
+    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
+    QV_EXPECT_FATAL(Units_RemoveFromMap(a), "ASSERT (u->onmap)");
+    Units_SetUnitPosition(a, 40, 40);
+    Units_AddToMap(a);
+    EXPECT_EQ(teamdata[4].offmaplist, nullptr);
+    EXPECT_EQ(teamdata[4].unitlist[MM_GROUND], a);
+    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, a, 40, 40));
+    EXPECT_EQ(teamdata[4].unitcount, 2);
+}
+
+TEST_F(UnitMap, MovingAcrossCellsKeepsTheGridLink)
+{
+    UNIT* u = Units_NewAt(tank_, 0, -1, 15, 15);
+    Units_SetUnitPosition(u, 16, 15);
+    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, u, 16, 15));
+    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 15, 15));
+    Units_SetUnitPosition(u, 17, 15);   // same cell
+    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, u, 17, 15));
+    Units_Delete(u);
+    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 17, 15));
+}
+
+TEST_F(UnitMap, ClaimConflictsAreLoggedWithBothUnits)
+{
+    UNIT* a = Units_NewAt(tank_, 0, -1, 9, 9);
+    UNIT* b = Units_NewAt(tank_, 1, -1, 9, 9);
+    EXPECT_NE(log_.text().find("Tank (2) claimed 9,9 but owned by Tank (1)"), std::string::npos);
+    EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 9, 9), b);
+    UNIT* c = Units_NewAt(jet_, 0, -1, 9, 9);   // another level: no conflict
+    EXPECT_EQ(Units_UnitAtMapLevel(ML_FLY, 9, 9), c);
+    log_.clear();
+    Units_RemoveFromMap(a);
+    EXPECT_NE(log_.text().find("Tank (1) unclaimed 9,9 but owned by Tank (2)"), std::string::npos);
+    EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 9, 9), b);
+    Units_RemoveFromMap(b);
+    EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 9, 9), nullptr);
+}
+
+TEST_F(UnitMap, GivingAnOffMapUnitAwayMovesItsCount)
+{
+    UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
+    QV_EXPECT_FATAL(Units_MoveToTeamList(u, 2), "ASSERT (!u->onmap)");
+    Units_RemoveFromMap(u);
+    Units_MoveToTeamList(u, 2);
+    EXPECT_EQ(u->team, 2);
+    EXPECT_EQ(teamdata[0].unitcount, 0);
+    EXPECT_EQ(teamdata[0].offmaplist, nullptr);
+    EXPECT_EQ(teamdata[2].unitcount, 1);
+    EXPECT_EQ(teamdata[2].offmaplist, u);
+}
+
+TEST_F(UnitMap, IdleDelayIsDrawnFromTheTypeRange)
+{
+    tank_->abilities.canidle = 1;
+    tank_->idleanimationinfo[0] = 30;
+    tank_->idleanimationinfo[1] = 32;
+    for (int i = 0; i < 40; i++) {
+        Rand_SetPosition(i);
+        UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
+        EXPECT_GE(u->idledelay, 30);
+        EXPECT_LE(u->idledelay, 32);
+        int first = u->idledelay;
+        Rand_SetPosition(i);
+        Units_ResetIdleDelay(u);
+        EXPECT_EQ(u->idledelay, first);
+        Units_Delete(u);
+    }
+}
+
+TEST_F(UnitMap, PhaseNodesGoWithTheirUnit)
+{
+    UNIT* a = Units_NewAt(tank_, 0, -1, 5, 6);
+    UNIT* b = Units_NewAt(tank_, 0, -1, 7, 7);
+    PhaseEff_Add(a);
+    PhaseEff_Add(b);
+    PhaseEff_Add(a);
+    ASSERT_NE(PhaseEff_First(), nullptr);
+    EXPECT_EQ(PhaseEff_First()->x, 120);
+    EXPECT_EQ(PhaseEff_First()->y, 144);
+    EXPECT_EQ(PhaseEff_First()->nonhuman, 1);
+    Units_Delete(a);
+    ASSERT_NE(PhaseEff_First(), nullptr);
+    EXPECT_EQ(PhaseEff_First()->unitid, b->id);
+    EXPECT_EQ(PhaseEff_First()->next, nullptr);
+    PhaseEff_Remove(12345);
+    EXPECT_NE(PhaseEff_First(), nullptr);
+}
+
+} // namespace
