@@ -5,7 +5,9 @@
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "map/overlay.h"
+#include "map/pathsrch.h"
 #include "units/building.h"
+#include "units/orders.h"
 #include "units/team.h"
 #include "core/mono.h"
 #include "platform/palette.h"
@@ -82,6 +84,7 @@ void Game_Update(void)
     // The steps of an update, in their fixed order; the subsystems that own
     // the missing steps add theirs in between.
     Team_RemoveDeadTeams();
+    Pathsrch_Update();
     Ovl_UpdateOverlayAndMiniBuildingVisibility();
     Ovl_ProcessOverlaysOnScreen();
     g_UpdateCount++;
@@ -129,6 +132,7 @@ void Game_Tick(void)
     if (d.runupdate) {
         s_lastUpdate = now;
         Game_Update();
+        Orders_AfterUpdate();
     }
     if (!d.skipdraw || g_UpdateCount % 100 == 0) {
         DrawFrame();

@@ -17,8 +17,10 @@
 #include "core/utils.h"
 #include "core/fspath.h"
 #include "map/fog.h"
+#include "map/cre.h"
 #include "map/mapgrid.h"
 #include "map/overlay.h"
+#include "map/pathsrch.h"
 #include "map/region.h"
 #include "platform/animtype.h"
 #include "platform/cursor.h"
@@ -32,6 +34,7 @@
 #include "units/damage.h"
 #include "units/building.h"
 #include "units/expltype.h"
+#include "units/orders.h"
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
@@ -209,6 +212,13 @@ static void SightClose(void)
     if (Fog_IsOpen()) Fog_Close();
 }
 
+static void PathSearchClose(void)
+{
+    if (Pathsrch_IsOpen()) Pathsrch_Close();
+    if (CRE_IsBuilt()) CRE_Close();
+    Path_CleanUp();
+}
+
 static void TeamsInit(void)
 {
     Team_SetDefaults();
@@ -235,6 +245,7 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Overlays", Ovl_Init, Ovl_FreeAll},
     {"MapGrid", Nothing, MapGridClose},
     {"Sight", Nothing, SightClose},
+    {"PathSearch", Nothing, PathSearchClose},
     {"Trails", Trail_Startup, Trail_Shutdown},
     {"Teams", TeamsInit, Team_CloseTeamData},
     {"Units", Units_InitAll, Units_CloseAll},
@@ -254,6 +265,7 @@ static void AlliancesInit(void)
 
 static const SYSTEM_ENTRY s_specifics[] = {
     {"Alliances", AlliancesInit, Nothing},
+    {"Orders", Orders_Init, Orders_Close},
     {"UpdateTimer", Game_StartTimer, Nothing},
 };
 

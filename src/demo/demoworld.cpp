@@ -18,6 +18,7 @@
 #include "map/map.h"
 #include "map/mapgrid.h"
 #include "map/mapview.h"
+#include "map/pathsrch.h"
 #include "map/overlay.h"
 #include "map/terrain.h"
 #include "map/tile.h"
@@ -382,14 +383,15 @@ void DrawPanel(BITMAP* bb)
     Font_Print(x + 10, y += lh, "screen edge to scroll.", 0, 2, nullptr, nullptr, bb, C_WHITE);
 }
 
-// The map grid and the sight counts for the map just loaded, and the soft
-// edges of the fog.
+// The map grid, the sight counts and the path search's tables (with the
+// connected regions) for the map just loaded, and the soft edges of the fog.
 void MakeSight(void)
 {
     if (mapsizex < 1 || mapsizey < 1) return;
     if (Mapgrid_IsOpen()) Mapgrid_Close();
     Mapgrid_Init();
     Fog_Init();
+    Pathsrch_Init();
     char path[GAME_PATH];
     if (Utils_MakePath(path, g_GraphicsDir, "", "", "fogtile.fog", "") &&
         Present(path, "fog tiles"))

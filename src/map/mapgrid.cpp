@@ -1,4 +1,4 @@
-// The map grid's cells and their node lists.
+// The map grid's cells and their object arrays.
 #include "map/mapgrid.h"
 
 #include <cstdint>
@@ -6,14 +6,14 @@
 #include "core/debug.h"
 #include "core/error.h"
 #include "core/guard.h"
-#include "core/pool.h"
+#include <cstring>
+
 #include "map/map.h"
 #include "map/overlay.h"
 
 namespace {
 
 MODULE_GUARD s_guard = MODULE_GUARD_INIT("Mapgrid");
-POOL s_nodes;
 MAPGRID_CELL* s_cells = nullptr;
 int s_cx = 0, s_cy = 0;
 
@@ -30,30 +30,32 @@ bool CellCoords(int tx, int ty, int* cx, int* cy)
     return true;
 }
 
-MAPGRID_NODE* Find(MAPGRID_CELL* cell, int list, const void* object)
+// The index of object in a list of the cell, -1 when it isn't there.
+int Find(const MAPGRID_CELL* cell, int list, const void* object)
 {
-    for (MAPGRID_NODE* n = cell->head[list]; n; n = n->next)
-        if (n->object == object) return n;
-    return nullptr;
+    for (int i = 0; i < cell->count[list]; i++)
+        if (cell->items[list][i] == object) return i;
+    return -1;
 }
 
 void LinkNode(MAPGRID_CELL* cell, int list, void* object)
 {
-    MAPGRID_NODE* n = static_cast<MAPGRID_NODE*>(Pool_Alloc(&s_nodes));
-    n->object = object;
-    n->next = cell->head[list];
-    if (n->next) n->next->prev = n;
-    cell->head[list] = n;
+    if (cell->count[list] == cell->capacity[list]) {
+        const int grown = cell->capacity[list] ? 2 * cell->capacity[list] : 8;
+        cell->items[list] =
+            static_cast<void**>(Debug_Realloc(cell->items[list], (size_t)grown * sizeof(void*)));
+        cell->capacity[list] = grown;
+    }
+    cell->items[list][cell->count[list]++] = object;
 }
 
 bool UnlinkNode(MAPGRID_CELL* cell, int list, const void* object)
 {
-    MAPGRID_NODE* n = Find(cell, list, object);
-    if (!n) return false;
-    if (n->prev) n->prev->next = n->next;
-    else cell->head[list] = n->next;
-    if (n->next) n->next->prev = n->prev;
-    Pool_Free(&s_nodes, n);
+    const int i = Find(cell, list, object);
+    if (i < 0) return false;
+    void** items = cell->items[list];
+    memmove(items + i, items + i + 1, (size_t)(cell->count[list] - i - 1) * sizeof(void*));
+    cell->count[list]--;
     return true;
 }
 
@@ -87,17 +89,18 @@ void Mapgrid_Init(void)
     s_cx = (mapsizex + MAPGRID_CELL_TILES - 1) / MAPGRID_CELL_TILES;
     s_cy = (mapsizey + MAPGRID_CELL_TILES - 1) / MAPGRID_CELL_TILES;
     s_cells = static_cast<MAPGRID_CELL*>(Debug_Calloc((size_t)s_cx * s_cy, sizeof(MAPGRID_CELL)));
-    Pool_Init(&s_nodes, "MAPGRID_NODE", sizeof(MAPGRID_NODE), 256);
 }
 
 void Mapgrid_Close(void)
 {
     Guard_Close(&s_guard);
     // Overlays still linked leave with the grid; a new grid links them again.
-    for (int i = 0; i < s_cx * s_cy; i++)
-        for (MAPGRID_NODE* n = s_cells[i].head[MGL_OVERLAY]; n; n = n->next)
-            static_cast<OVERLAY*>(n->object)->flags &= ~(uint32_t)OVF_INGRID;
-    Pool_Close(&s_nodes);
+    for (int i = 0; i < s_cx * s_cy; i++) {
+        MAPGRID_CELL& cell = s_cells[i];
+        for (int k = 0; k < cell.count[MGL_OVERLAY]; k++)
+            static_cast<OVERLAY*>(cell.items[MGL_OVERLAY][k])->flags &= ~(uint32_t)OVF_INGRID;
+        for (void**& items : cell.items) Debug_Free(&items);
+    }
     Debug_Free(&s_cells);
     s_cx = s_cy = 0;
 }
@@ -157,7 +160,7 @@ int Mapgrid_UnlinkArea(int list, void* object, int tx, int ty, int w, int h)
 int Mapgrid_Contains(int list, const void* object, int tx, int ty)
 {
     MAPGRID_CELL* cell = Mapgrid_CellOfTile(tx, ty);
-    return cell && ValidList(list) && Find(cell, list, object) ? 1 : 0;
+    return cell && ValidList(list) && Find(cell, list, object) >= 0 ? 1 : 0;
 }
 
 // OVF_INGRID keeps an overlay from being linked twice, and lets the overlay
@@ -182,8 +185,8 @@ OVERLAY* Mapgrid_FindAtPixel(int x, int y)
 {
     MAPGRID_CELL* cell = Mapgrid_CellOfTile(x, y);
     if (!cell) return nullptr;
-    for (MAPGRID_NODE* n = cell->head[MGL_OVERLAY]; n; n = n->next) {
-        OVERLAY* o = static_cast<OVERLAY*>(n->object);
+    for (int i = cell->count[MGL_OVERLAY]; i-- > 0;) {
+        OVERLAY* o = static_cast<OVERLAY*>(cell->items[MGL_OVERLAY][i]);
         if (o->tilepos.x == x && o->tilepos.y == y) return o;
     }
     return nullptr;

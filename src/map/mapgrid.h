@@ -2,15 +2,19 @@
 // of the overlays, units and buildings in it, so that "what is near here"
 // looks at a few cells instead of every object.
 //
-// A cell list is a chain of nodes {next, prev, object} from one pool; the
-// objects themselves carry nothing, so one object can be in several cells
-// (a building is in every cell its footprint touches). New nodes go to the
-// front of their list; the order depends only on the order of the calls, so
-// every machine of a game walks the same order.
+// A cell list is an array of object pointers in the order they were linked
+// (a removal closes the gap, keeping the order); the objects themselves
+// carry nothing, so one object can be in several cells (a building is in
+// every cell its footprint touches). The order depends only on the order of
+// the calls, so every machine of a game walks the same order. Arrays rather
+// than linked nodes: a walk over a cell reads its objects' addresses side by
+// side, and the reads of the objects themselves don't wait on each other.
 //
 // The grid is sized from mapsizex and mapsizey: Mapgrid_Init after the map
 // is loaded, Mapgrid_Close before the next map.
 #pragma once
+
+#include <cstdint>
 
 enum {
     MAPGRID_CELL_TILES = 16,
@@ -24,14 +28,10 @@ enum MAPGRID_LIST {
     MGL_LISTS = 3,
 };
 
-struct MAPGRID_NODE {
-    MAPGRID_NODE* next;
-    MAPGRID_NODE* prev;
-    void* object;
-};
-
 struct MAPGRID_CELL {
-    MAPGRID_NODE* head[MGL_LISTS];
+    void** items[MGL_LISTS];     // the objects of each list, oldest first
+    int32_t count[MGL_LISTS];
+    int32_t capacity[MGL_LISTS];
 };
 
 struct OVERLAY;
@@ -40,9 +40,8 @@ struct OVERLAY;
 // ceil(mapsizey / 16) cells); fatal "Mapgrid already initialised" when it
 // is, or "Mapgrid needs a map" without one.
 void Mapgrid_Init(void);
-// Frees the grid and its nodes (nodes still linked are reported by the
-// pool; overlays still linked lose OVF_INGRID); fatal "Mapgrid not
-// initialised" when it isn't.
+// Frees the grid and its lists (overlays still linked lose OVF_INGRID);
+// fatal "Mapgrid not initialised" when it isn't.
 void Mapgrid_Close(void);
 // 1 between Mapgrid_Init and Mapgrid_Close.
 int Mapgrid_IsOpen(void);
@@ -55,7 +54,7 @@ MAPGRID_CELL* Mapgrid_Cell(int cx, int cy);
 // The cell holding tile (tx, ty); null off the map or when closed.
 MAPGRID_CELL* Mapgrid_CellOfTile(int tx, int ty);
 
-// Links object into list of the cell holding tile (tx, ty), at the front.
+// Links object into list of the cell holding tile (tx, ty), at the end.
 // 0 (nothing linked) off the map, when closed, or for a null object.
 int Mapgrid_Link(int list, void* object, int tx, int ty);
 // Unlinks object from list of the cell holding tile (tx, ty); 0 when it

@@ -418,8 +418,9 @@ BUILDING* Build_AtTile(int x, int y)
 {
     MAPGRID_CELL* cell = Mapgrid_CellOfTile(x, y);
     if (cell == nullptr) return nullptr;
-    for (MAPGRID_NODE* n = cell->head[MGL_BUILDING]; n; n = n->next) {
-        BUILDING* b = static_cast<BUILDING*>(n->object);
+    // Newest first, as the global list.
+    for (int i = cell->count[MGL_BUILDING]; i-- > 0;) {
+        BUILDING* b = static_cast<BUILDING*>(cell->items[MGL_BUILDING][i]);
         if (Build_TypeCovers(b->buildingtype, x - b->tilex, y - b->tiley)) return b;
     }
     return nullptr;

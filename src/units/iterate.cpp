@@ -98,7 +98,7 @@ BUILDING* FirstBuildingFromTeam(ITERATOR* it)
 
 // Clips the tile rectangle to the map and sets up the cell walk; an empty
 // rectangle leaves the walk finished.
-void StartGridWalk(ITERATOR* it, int list, int x1, int y1, int x2, int y2)
+void StartGridWalk(ITERATOR* it, int x1, int y1, int x2, int y2)
 {
     if (x1 < 0) x1 = 0;
     if (y1 < 0) y1 = 0;
@@ -119,26 +119,11 @@ void StartGridWalk(ITERATOR* it, int list, int x1, int y1, int x2, int y2)
     it->cy2 = y2 / MAPGRID_CELL_TILES;
     it->cx = it->cx1;
     it->cy = it->cy1;
-    MAPGRID_CELL* cell = Mapgrid_Cell(it->cx, it->cy);
-    it->nextnode = cell ? cell->head[list] : nullptr;
-}
-
-// The next node of the walk (row by row, each cell's list from its head),
-// with the look-ahead moved past it; null at the end.
-MAPGRID_NODE* NextGridNode(ITERATOR* it, int list)
-{
-    while (!it->nextnode) {
-        if (it->cy > it->cy2) return nullptr;
-        if (++it->cx > it->cx2) {
-            it->cx = it->cx1;
-            if (++it->cy > it->cy2) return nullptr;
-        }
-        MAPGRID_CELL* cell = Mapgrid_Cell(it->cx, it->cy);
-        it->nextnode = cell ? cell->head[list] : nullptr;
-    }
-    MAPGRID_NODE* n = it->nextnode;
-    it->nextnode = n->next;
-    return n;
+    it->nextindex = 0;
+    it->last = nullptr;
+    it->cell = nullptr;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        if (TeamMatches(it, t)) it->teambits |= 1 << t;
 }
 
 // Whether every map tile of the cell being walked lies in the rectangle.
@@ -149,6 +134,46 @@ bool CellInside(const ITERATOR* it)
     if (ex > mapsizex - 1) ex = mapsizex - 1;
     if (ey > mapsizey - 1) ey = mapsizey - 1;
     return tx >= it->x1 && ex <= it->x2 && ty >= it->y1 && ey <= it->y2;
+}
+
+// The next object of the walk (row by row, each cell's list in order) that
+// lies in the rectangle (the tile test only in the cells on its border)
+// and, for units, passes the team and mode filters; null at the end. When
+// the object handed out last has left its cell since (the list closed the
+// gap), the walk steps back so that nothing is skipped.
+void* NextGridObject(ITERATOR* it, int list)
+{
+    while (it->cy <= it->cy2) {
+        if (const MAPGRID_CELL* cell = static_cast<const MAPGRID_CELL*>(it->cell)) {
+            const int count = cell->count[list];
+            void* const* items = cell->items[list];
+            int i = it->nextindex;
+            if (it->last && i > 0 && (i > count || items[i - 1] != it->last)) i--;
+            while (i < count) {
+                void* object = items[i++];
+                if (list == MGL_UNIT) {
+                    const UNIT* u = static_cast<const UNIT*>(object);
+                    if (!((it->teambits >> u->team) & 1)) continue;
+                    if (it->filter != MM_ALL && it->filter != u->movemode) continue;
+                    if (!it->inside && (u->tilepos.x < it->x1 || u->tilepos.x > it->x2 ||
+                                        u->tilepos.y < it->y1 || u->tilepos.y > it->y2))
+                        continue;
+                }
+                it->nextindex = i;
+                return it->last = object;
+            }
+        }
+        if (it->cell && ++it->cx > it->cx2) {
+            it->cx = it->cx1;
+            it->cy++;
+        }
+        it->cell = Mapgrid_Cell(it->cx, it->cy);
+        it->inside = CellInside(it);
+        it->nextindex = 0;
+        it->last = nullptr;
+        if (!it->cell) return nullptr;
+    }
+    return nullptr;
 }
 
 int ClampCell(int v, int lo)
@@ -210,23 +235,13 @@ void Iterate_UnitInitMapGrid(ITERATOR* it, int team, int mask, int filter, int x
                              int y2)
 {
     Reset(it, IT_MAPGRIDUNIT, team, mask, filter);
-    StartGridWalk(it, MGL_UNIT, x1, y1, x2, y2);
+    StartGridWalk(it, x1, y1, x2, y2);
 }
 
-UNIT* Iterate_UnitNextMapGrid(ITERATOR* it)
+UNIT* Iterate_UnitNextMapGridStep(ITERATOR* it)
 {
     ASSERT(it);
-    while (MAPGRID_NODE* n = NextGridNode(it, MGL_UNIT)) {
-        UNIT* u = static_cast<UNIT*>(n->object);
-        // Only the cells on the rectangle's border need the tile test; the
-        // position lies on another cache line of the record than the team.
-        if (!CellInside(it) &&
-            (u->tilepos.x < it->x1 || u->tilepos.x > it->x2 || u->tilepos.y < it->y1 ||
-             u->tilepos.y > it->y2))
-            continue;
-        if (TeamMatches(it, u->team) && ModeMatches(it, u->movemode)) return u;
-    }
-    return nullptr;
+    return static_cast<UNIT*>(NextGridObject(it, MGL_UNIT));
 }
 
 // ------------------------------------------------------------------ buildings of teams
@@ -257,14 +272,14 @@ BUILDING* Iterate_BuildNext(ITERATOR* it)
 void Iterate_BuildInitMapGrid(ITERATOR* it, int team, int mask, int x1, int y1, int x2, int y2)
 {
     Reset(it, IT_MAPGRIDBUILDING, team, mask, MM_ALL);
-    StartGridWalk(it, MGL_BUILDING, x1, y1, x2, y2);
+    StartGridWalk(it, x1, y1, x2, y2);
 }
 
 BUILDING* Iterate_BuildNextMapGrid(ITERATOR* it)
 {
     ASSERT(it);
-    while (MAPGRID_NODE* n = NextGridNode(it, MGL_BUILDING)) {
-        BUILDING* b = static_cast<BUILDING*>(n->object);
+    while (void* object = NextGridObject(it, MGL_BUILDING)) {
+        BUILDING* b = static_cast<BUILDING*>(object);
         const int w = b->buildingtype ? b->buildingtype->width : 1;
         const int h = b->buildingtype ? b->buildingtype->height : 1;
         const int bx2 = b->tilex + w - 1, by2 = b->tiley + h - 1;

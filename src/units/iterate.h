@@ -15,10 +15,12 @@
 // some callers describe the test from the other team's side.
 //
 // Move-mode filters: MM_FLY .. MM_TUNNEL one mode, MM_ALL every mode.
+// The map-grid walks read the relations once, when they start.
 // A unit or building deleted while an iterator stands on it must not be the
-// next one returned: iterators fetch the following element before handing
-// one out, so deleting the element just returned is safe (deleting others
-// is not).
+// next one returned: the list iterators fetch the following element before
+// handing one out, and the map-grid iterators notice when the element just
+// returned has left its cell, so deleting (or moving) the element just
+// returned is safe (deleting others is not).
 #pragma once
 
 #include <cstdint>
@@ -27,7 +29,6 @@ struct UNIT;
 struct BUILDING;
 struct UNITLIST;
 struct UNITLISTELEM;
-struct MAPGRID_NODE;
 
 enum ITERATOR_TYPE {
     IT_NONE = 0,
@@ -52,7 +53,11 @@ struct ITERATOR {
     int32_t x1, y1, x2, y2;       // tile rectangle of the map-grid iterators
     int32_t cx, cy;               // cell being walked
     int32_t cx1, cy1, cx2, cy2;   // cell rectangle
-    MAPGRID_NODE* nextnode;
+    const void* cell;             // the grid cell being walked (null: none yet)
+    int32_t inside;               // every tile of that cell lies in the rectangle
+    int32_t teambits;             // map-grid walks: bit t set for each team t wanted
+    int32_t nextindex;            // in the cell's list
+    void* last;                   // the object handed out last from the cell
 };
 
 // Every unit of every team, on the map and off it (the off-map lists after
@@ -73,7 +78,11 @@ UNIT* Iterate_UnitNextList(ITERATOR* it);
 // move-mode filter. Each unit once.
 void Iterate_UnitInitMapGrid(ITERATOR* it, int team, int mask, int filter, int x1, int y1, int x2,
                              int y2);
-UNIT* Iterate_UnitNextMapGrid(ITERATOR* it);
+inline UNIT* Iterate_UnitNextMapGrid(ITERATOR* it);
+// The walk's general step (cell changes, the border tests); the inline
+// step above takes the common case, the next unit of a cell inside the
+// rectangle, itself.
+UNIT* Iterate_UnitNextMapGridStep(ITERATOR* it);
 
 // The buildings of team (mask 0) or of the teams matching the mask.
 void Iterate_BuildInit(ITERATOR* it, int team, int mask);
@@ -82,3 +91,32 @@ BUILDING* Iterate_BuildNext(ITERATOR* it);
 // that team regards with the mask. Each building once.
 void Iterate_BuildInitMapGrid(ITERATOR* it, int team, int mask, int x1, int y1, int x2, int y2);
 BUILDING* Iterate_BuildNextMapGrid(ITERATOR* it);
+
+// ------------------------------------------------------------------ inline step
+
+#include "map/mapgrid.h"
+#include "units/unit.h"
+
+inline UNIT* Iterate_UnitNextMapGrid(ITERATOR* it)
+{
+    const MAPGRID_CELL* cell = static_cast<const MAPGRID_CELL*>(it->cell);
+    if (cell && it->inside) {
+        const int count = cell->count[MGL_UNIT];
+        void* const* items = cell->items[MGL_UNIT];
+        int i = it->nextindex;
+        // Only when the unit handed out last is still where it was: otherwise
+        // the general step sorts it out.
+        if (i > 0 && i <= count && items[i - 1] == it->last) {
+            for (; i < count; i++) {
+                UNIT* u = static_cast<UNIT*>(items[i]);
+                if (((it->teambits >> u->team) & 1) &&
+                    (it->filter == MM_ALL || it->filter == u->movemode)) {
+                    it->nextindex = i + 1;
+                    it->last = u;
+                    return u;
+                }
+            }
+        }
+    }
+    return Iterate_UnitNextMapGridStep(it);
+}

@@ -19,6 +19,8 @@
 #include "core/uid.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
+#include "map/path.h"
+#include "map/pathsrch.h"
 #include "units/building.h"
 #include "units/team.h"
 #include "units/trail.h"
@@ -79,6 +81,8 @@ void DeleteUnit(UNIT* u)
     if (u->onmap) Units_RemoveFromMap(u);
     Unlink(u);
     Units_ListClose(&u->hold);
+    Pathsrch_CancelUnit(u);
+    Path_Clear(&u->move.path);
     if (u->localtrail) Trail_Free(&u->localtrail);
     PhaseEff_Remove(u->id);
     PREREQ_Remove(u->type, u->type->prereq.id, u->team);
@@ -272,6 +276,7 @@ UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
     u->usertactaiinfo = u->tactaiinfo;
     u->localtrail = Trail_New();
     Units_ListInit(&u->hold);
+    Path_Init(&u->move.path);
     BuildId_Clear(&u->associate);
     BuildId_Clear(&u->partof);
     LinkFront(u, TEAM_MOVELISTS);

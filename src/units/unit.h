@@ -20,6 +20,7 @@
 
 #include "core/textfile.h"
 #include "map/fog.h"
+#include "map/path.h"
 #include "units/prereq.h"
 #include "units/buildid.h"
 #include "units/unitlist.h"
@@ -233,6 +234,7 @@ struct UNITNEXTSTATE {
 };
 
 struct UNIT_MOVE {
+    PATH path;                     // the steps still to walk
     uint32_t groupid;
     UNIT_POS srchtilepos;          // where the path search goes
     UNIT_POS srctilepos;           // the tile the current step started from

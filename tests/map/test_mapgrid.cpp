@@ -33,9 +33,7 @@ protected:
     }
     int ListLength(int list, int cx, int cy)
     {
-        int n = 0;
-        for (MAPGRID_NODE* node = Mapgrid_Cell(cx, cy)->head[list]; node; node = node->next) n++;
-        return n;
+        return Mapgrid_Cell(cx, cy)->count[list];
     }
 };
 
@@ -68,18 +66,15 @@ TEST_F(Mapgrid, LinkAndUnlinkKeepEachListApart)
     EXPECT_FALSE(Mapgrid_Contains(MGL_BUILDING, &things[0], 20, 3));
     EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, &things[0], 15, 3));
     EXPECT_FALSE(Mapgrid_Unlink(MGL_UNIT, &things[5], 20, 3));     // in another list
-    // From the middle, the head (newest) and the tail.
+    // From the middle, the end (newest) and the start.
     EXPECT_TRUE(Mapgrid_Unlink(MGL_UNIT, &things[2], 20, 3));
     EXPECT_TRUE(Mapgrid_Unlink(MGL_UNIT, &things[4], 20, 3));
     EXPECT_TRUE(Mapgrid_Unlink(MGL_UNIT, &things[0], 20, 3));
     EXPECT_FALSE(Mapgrid_Unlink(MGL_UNIT, &things[0], 20, 3));
-    MAPGRID_NODE* n = Mapgrid_Cell(1, 0)->head[MGL_UNIT];
-    ASSERT_NE(n, nullptr);
-    EXPECT_EQ(n->object, &things[3]);
-    EXPECT_EQ(n->prev, nullptr);
-    EXPECT_EQ(n->next->object, &things[1]);
-    EXPECT_EQ(n->next->prev, n);
-    EXPECT_EQ(n->next->next, nullptr);
+    const MAPGRID_CELL* cell = Mapgrid_Cell(1, 0);
+    ASSERT_EQ(cell->count[MGL_UNIT], 2);
+    EXPECT_EQ(cell->items[MGL_UNIT][0], &things[1]) << "the order of linking is kept";
+    EXPECT_EQ(cell->items[MGL_UNIT][1], &things[3]);
     EXPECT_EQ(ListLength(MGL_BUILDING, 1, 0), 1);
     Mapgrid_Unlink(MGL_UNIT, &things[3], 20, 3);
     Mapgrid_Unlink(MGL_UNIT, &things[1], 20, 3);

@@ -241,7 +241,7 @@ TEST_F(BuildingMap, InEveryGridCellItTouchesAndFoundByTilePixelAndDoor)
     Build_Remove(b);
     for (int cy = 0; cy < Mapgrid_CellsY(); cy++)
         for (int cx = 0; cx < Mapgrid_CellsX(); cx++)
-            EXPECT_EQ(Mapgrid_Cell(cx, cy)->head[MGL_BUILDING], nullptr);
+            EXPECT_EQ(Mapgrid_Cell(cx, cy)->count[MGL_BUILDING], 0);
 }
 
 // ------------------------------------------------------------------ handles, prerequisites, sight

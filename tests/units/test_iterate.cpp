@@ -147,7 +147,7 @@ TEST_F(IterateGrid, RectangleIsInclusiveClippedAndWalkedCellByCell)
     Units_NewAt(tank_, 0, -1, 21, 20);  // 6: cell (1, 1), outside the rectangle
     ITERATOR it;
     Iterate_UnitInitMapGrid(&it, 0, 0, MM_ALL, -5, -5, 20, 20);
-    EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid), (V{4, 3, 1, 2}));
+    EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid), (V{3, 4, 1, 2}));
     Iterate_UnitInitMapGrid(&it, 0, 0, MM_GROUND, 5, 3, 20, 5);
     EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid), (V{3, 1}));
     Iterate_UnitInitMapGrid(&it, 0, TR_ALL, MM_ALL, 7, 5, 7, 5);

@@ -1,0 +1,612 @@
+// The time-sliced path search.
+//
+// Design note.
+//
+// Graph and costs. The tiles are the nodes; a unit may step to any of its 8
+// neighbours that the movement code's step rule allows (Units_CanTravel:
+// target on the map with speed above 0, altitude difference within both
+// tiles' climb limits). Units, buildings and things on the tiles are not
+// obstacles here: movement deals with them when it walks the path. A step
+// costs round(100 x factor) x 10 straight and x 14 diagonally, the factor
+// being Units_ComputeInverseRelativeSpeed's (the inverse-relative-speed
+// table of the target tile's speed and, for units that neither fly nor
+// tunnel, the altitude difference). Costs are integers so every machine of
+// a game finds the same path; sums are 64-bit.
+//
+// Terrain reads. A tile's speed, climb limit, altitude and cost speed are
+// read from the map the first time a search touches it and kept in the
+// per-map table, marked with the search's stamp; a record whose stamp is
+// not the current one is stale, so nothing is cleared between searches and
+// a terrain change is seen by the next search. The rule applied to these
+// values is exactly that of Units_CanTravel and
+// Units_ComputeInverseRelativeSpeed (the tests compare them).
+//
+// Heuristic. Octile distance with the cheapest step of the unit's type: the
+// factor of the fastest speed in its effects table at level ground, times 10
+// per straight and 14 per diagonal step. No step costs less, so the
+// heuristic is consistent and a tile once expanded (closed) is final.
+//
+// Open list and ties. A 4-ary heap ordered by f = g + h, then h, then the
+// tile index: a total order, so the expansion order depends on nothing but
+// the map and the request. Improved tiles are pushed again; the older entry
+// is skipped when popped (its tile is closed by then).
+//
+// Unreachable goals. Before expanding, the connected regions (CRE) of the
+// unit's movement class are consulted: when the goal lies outside the
+// start's region, the goal is replaced by the tile of the start's region
+// nearest it (squared distance, then lower index), found by a ring scan
+// around the goal, and the search runs to that tile; when that is the start
+// tile the answer is the empty path at once. When the open list runs dry
+// without the goal (a start on a tile of no region, a class without region
+// map) the answer is the path to the expanded tile nearest the goal by the
+// heuristic. Either way the unit's srchtilepos becomes the tile the path
+// ends on, so a unit parked there is at its destination and does not search
+// again.
+//
+// Budget. Pathsrch_Update expands at most the budget (PATHSRCH_BUDGET tiles)
+// per update, over as many requests as it covers. A search that runs out
+// keeps its open list and table and goes on in the next update exactly
+// where it stopped, so slicing never changes a path.
+//
+// Queue. Requests are unit handles (UNITID) in a ring of PATHSRCH_QUEUE
+// entries in request order; the front one is the running search. A unit is
+// queued at most once: asking again restarts its request in its place (the
+// running search is begun anew). When the ring is full the request is
+// logged ("Search queue filled - make it bigger") and set aside, and it
+// joins the ring at the start of the next update.
+//
+// Dead units. The handle is checked when a search begins, each time it
+// resumes and before the path is stored; a unit that died, or whose record
+// now holds another unit (a new id), fails the check and its search is
+// dropped without touching the record. Deleting a unit also cancels its
+// request (Pathsrch_CancelUnit).
+#include "map/pathsrch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "core/debug.h"
+#include "core/gamestate.h"
+#include "core/tlog.h"
+#include "map/cre.h"
+#include "map/map.h"
+#include "map/mapview.h"
+#include "map/tile.h"
+#include "platform/effects.h"
+#include "platform/graph.h"
+#include "platform/video.h"
+#include "units/team.h"
+#include "units/unit.h"
+#include "units/unitlist.h"
+#include "units/unitmove.h"
+
+enum {
+    PATHSRCH_QUEUE = 1024,          // requests the ring holds
+    PATHSRCH_STRAIGHT = 10,         // step cost multipliers
+    PATHSRCH_DIAGONAL = 14,
+    PATHSRCH_NODIR = 0xFF,
+    PATHSRCH_CLOSED_COLOUR = 252,   // debug picture
+    PATHSRCH_PATH_COLOUR = 255,
+};
+
+namespace {
+
+// One tile of the per-map table; valid for the search whose stamp it has.
+struct TILEREC {
+    uint64_t g;          // cost from the start, UINT64_MAX before reached
+    uint32_t stamp;
+    uint8_t speed;       // step rule: speed percentage and climb limit
+    uint8_t climb;
+    uint8_t alt;
+    uint8_t costspeed;   // the speed the cost table is indexed with
+    uint8_t from;        // direction of the step that reached it
+    uint8_t closed;
+};
+
+// An open-list entry: f, then h and the tile packed so that one comparison
+// of the pair orders by f, then h, then tile index. h stays far below 2^40
+// (at most 20000 x 14 x MAP_MAX_SIDE) and a tile index below 2^20.
+struct OPENENTRY {
+    uint64_t f;
+    uint64_t htile;     // h << 20 | tile
+};
+
+bool Before(const OPENENTRY& a, const OPENENTRY& b)
+{
+    return a.f != b.f ? a.f < b.f : a.htile < b.htile;
+}
+
+// A 4-ary min-heap: half the levels of a binary one, and the four children
+// of an entry share a cache line.
+void HeapPush(std::vector<OPENENTRY>& heap, const OPENENTRY& e)
+{
+    size_t i = heap.size();
+    heap.push_back(e);
+    while (i > 0) {
+        const size_t parent = (i - 1) / 4;
+        if (!Before(e, heap[parent])) break;
+        heap[i] = heap[parent];
+        i = parent;
+    }
+    heap[i] = e;
+}
+
+OPENENTRY HeapPop(std::vector<OPENENTRY>& heap)
+{
+    const OPENENTRY top = heap[0];
+    const OPENENTRY last = heap.back();
+    heap.pop_back();
+    const size_t n = heap.size();
+    if (n == 0) return top;
+    size_t i = 0;
+    for (;;) {
+        const size_t first = 4 * i + 1;
+        if (first >= n) break;
+        size_t best = first;
+        const size_t end = std::min(first + 4, n);
+        for (size_t k = first + 1; k < end; k++)
+            if (Before(heap[k], heap[best])) best = k;
+        if (!Before(heap[best], last)) break;
+        heap[i] = heap[best];
+        i = best;
+    }
+    heap[i] = last;
+    return top;
+}
+
+const int TILEBITS = 20;
+static_assert(MAP_MAX_SIDE * MAP_MAX_SIDE <= (1 << TILEBITS), "tile index fits its field");
+
+struct SEARCH {
+    bool active;         // begun (the front request)
+    bool done;
+    UNITID unit;
+    const UNITTYPE* type;
+    bool altmatters;
+    int32_t start, goal;
+    int goalx, goaly;
+    uint64_t minbase;    // cheapest step base cost of the type
+    std::vector<OPENENTRY> open;
+    int32_t best;        // the closed tile nearest the goal
+    uint64_t besth, bestg;
+};
+
+const int kDx[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+const int kDy[8] = {0, -1, -1, -1, 0, 1, 1, 1};
+
+bool s_open = false;
+int s_w = 0, s_h = 0;
+std::vector<TILEREC> s_tiles;
+uint32_t s_stamp = 0;
+uint32_t s_costBase[UNITS_IRS_SIZE];   // round(100 x factor) per table entry
+
+std::vector<UNITID> s_ring;            // PATHSRCH_QUEUE slots
+int s_ringHead = 0, s_ringCount = 0;
+std::vector<UNITID> s_waiting;         // found the ring full
+SEARCH s_search;
+int s_budget = PATHSRCH_BUDGET;
+uint32_t s_expansions = 0;
+
+std::vector<int32_t> s_lastPath;       // of the last finished search, for the picture
+
+UNITID& RingAt(int i) { return s_ring[(size_t)((s_ringHead + i) % PATHSRCH_QUEUE)]; }
+
+bool SameUnit(const UNITID& h, const UNIT* u) { return h.unit == u && h.id == u->id; }
+
+// The cost-table speed of a tile: as Units_ComputeInverseRelativeSpeed reads
+// it (special effect cell, or for none the cell the tile word names).
+uint8_t CostSpeed(const EFFECTTYPE* table, const MAP_ELEMENT* e)
+{
+    if (!table) return 100;
+    if (e->effect < EFFECTS_COLUMNS * (EFFECTS_ROWS - EFFECTS_SPECIAL_ROW))
+        return table->cell[EFFECTS_SPECIAL_ROW + e->effect / EFFECTS_COLUMNS][e->effect % EFFECTS_COLUMNS][0];
+    return table->cell[e->tile & 0xF][(e->tile >> 18) & 7][0];
+}
+
+void NewStamp(void)
+{
+    if (++s_stamp == 0) {
+        for (TILEREC& r : s_tiles) r.stamp = 0;
+        s_stamp = 1;
+    }
+}
+
+// The tile record of (x, y) for the running search, its terrain read when
+// the search first touches it: speed and climb limit as
+// Units_GetTileEffects gives them (special-effect cell, or for none the
+// cell of the tile's texture effects), altitude and cost speed.
+TILEREC* Touch(int32_t i, int x, int y)
+{
+    TILEREC* r = &s_tiles[(size_t)i];
+    if (r->stamp == s_stamp) return r;
+    r->stamp = s_stamp;
+    r->g = UINT64_MAX;
+    r->from = PATHSRCH_NODIR;
+    r->closed = 0;
+    const MAP_ELEMENT* e = &g_MapElements[i];
+    const EFFECTTYPE* table = s_search.type->effects;
+    r->speed = 100;
+    r->climb = 1;
+    if (x < 1 || y < 1) {
+        r->speed = r->climb = 0;
+    } else if (table) {
+        const uint8_t* cell;
+        if (e->effect < EFFECTS_COLUMNS * (EFFECTS_ROWS - EFFECTS_SPECIAL_ROW)) {
+            cell = table->cell[EFFECTS_SPECIAL_ROW + e->effect / EFFECTS_COLUMNS][e->effect % EFFECTS_COLUMNS];
+        } else {
+            const uint32_t bits = Tile_GetEffects(e->tile);
+            cell = table->cell[bits & 0xF][(bits >> 18) & 7];
+        }
+        r->speed = cell[0];
+        r->climb = cell[1];
+    }
+    r->alt = (uint8_t)e->altitude;
+    r->costspeed = CostSpeed(table, e);
+    return r;
+}
+
+uint64_t Heuristic(int x, int y)
+{
+    const int dx = abs(x - s_search.goalx), dy = abs(y - s_search.goaly);
+    const int lo = std::min(dx, dy), hi = std::max(dx, dy);
+    return s_search.minbase * (uint64_t)(PATHSRCH_STRAIGHT * (hi - lo) + PATHSRCH_DIAGONAL * lo);
+}
+
+void PushOpen(int32_t tile, int x, int y, uint64_t g)
+{
+    const uint64_t h = Heuristic(x, y);
+    HeapPush(s_search.open, OPENENTRY{g + h, h << TILEBITS | (uint64_t)tile});
+}
+
+// The cheapest step base of a type: the fastest speed of its table on level
+// ground.
+uint64_t MinBase(const UNITTYPE* type)
+{
+    int fastest = 100;
+    if (type->effects) {
+        fastest = 0;
+        for (const auto& row : type->effects->cell)
+            for (const auto& cell : row) fastest = std::max(fastest, (int)cell[0]);
+    }
+    return s_costBase[fastest];
+}
+
+// The tile of the region nearest (x, y) by squared distance (then lower
+// index), scanning square rings around it until no closer one can exist.
+int32_t NearestInRegion(int movementclass, int region, int x, int y)
+{
+    int32_t best = -1;
+    long bestd = 0;
+    const int maxr = std::max(s_w, s_h);
+    for (int r = 1; r <= maxr; r++) {
+        if (best >= 0 && (long)r * r > bestd) break;
+        for (int ty = y - r; ty <= y + r; ty++) {
+            const int step = (ty == y - r || ty == y + r) ? 1 : 2 * r;
+            for (int tx = x - r; tx <= x + r; tx += step) {
+                if (CRE_ClassRegionAt(movementclass, tx, ty) != region) continue;
+                const long d = (long)(tx - x) * (tx - x) + (long)(ty - y) * (ty - y);
+                const int32_t i = ty * s_w + tx;
+                if (best < 0 || d < bestd || (d == bestd && i < best)) {
+                    best = i;
+                    bestd = d;
+                }
+            }
+        }
+    }
+    return best;
+}
+
+void SetGoal(int32_t tile)
+{
+    s_search.goal = tile;
+    s_search.goalx = tile % s_w;
+    s_search.goaly = tile / s_w;
+}
+
+void MakeTables(void)
+{
+    s_w = mapsizex;
+    s_h = mapsizey;
+    s_tiles.assign((size_t)s_w * s_h, TILEREC{});
+    s_stamp = 0;
+    s_lastPath.clear();
+}
+
+// Begins the front request; false when its unit is gone (request dropped).
+bool Begin(void)
+{
+    UNITID& h = RingAt(0);
+    UNIT* u = UnitId_Ptr(&h);
+    if (!u || !u->type) return false;
+    if (!Map_IsValidTile(u->tilepos.x, u->tilepos.y) ||
+        !Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y)) {
+        // Taken off the map since it asked: it stops where it is.
+        u->move.srchtilepos = u->tilepos;
+        u->move.pathready = 1;
+        return false;
+    }
+    if (s_w != mapsizex || s_h != mapsizey) MakeTables();
+    SEARCH& s = s_search;
+    s.active = true;
+    s.done = false;
+    s.unit = h;
+    s.type = u->type;
+    s.altmatters = u->movemode != MM_FLY && u->movemode != MM_TUNNEL;
+    s.minbase = MinBase(u->type);
+    s.open.clear();
+    NewStamp();
+    s.start = u->tilepos.y * s_w + u->tilepos.x;
+    SetGoal(u->move.srchtilepos.y * s_w + u->move.srchtilepos.x);
+    s.best = s.start;
+    s.bestg = 0;
+    s.besth = Heuristic(u->tilepos.x, u->tilepos.y);
+    const int cls = CRE_ClassOf(u->type->effects);
+    const int from = CRE_ClassRegionAt(cls, u->tilepos.x, u->tilepos.y);
+    if (from != CRE_REGION_NONE &&
+        CRE_ClassRegionAt(cls, s.goalx, s.goaly) != from) {
+        SetGoal(NearestInRegion(cls, from, s.goalx, s.goaly));
+        s.besth = Heuristic(u->tilepos.x, u->tilepos.y);
+    }
+    TILEREC* r = Touch(s.start, u->tilepos.x, u->tilepos.y);
+    r->g = 0;
+    if (s.start == s.goal) {
+        s.done = true;
+        return true;
+    }
+    PushOpen(s.start, u->tilepos.x, u->tilepos.y, 0);
+    return true;
+}
+
+// Expands up to budget tiles of the running search; gives the number used.
+int Run(int budget)
+{
+    SEARCH& s = s_search;
+    int used = 0;
+    while (!s.done && used < budget) {
+        if (s.open.empty()) {
+            SetGoal(s.best);        // exhausted: the nearest tile reached
+            s.done = true;
+            break;
+        }
+        const OPENENTRY top = HeapPop(s.open);
+        const int32_t tile = (int32_t)(top.htile & ((1u << TILEBITS) - 1));
+        const uint64_t h = top.htile >> TILEBITS;
+        TILEREC* c = &s_tiles[(size_t)tile];
+        if (c->closed) continue;
+        c->closed = 1;
+        used++;
+        s_expansions++;
+        if (h < s.besth || (h == s.besth && (c->g < s.bestg || (c->g == s.bestg && tile < s.best)))) {
+            s.best = tile;
+            s.besth = h;
+            s.bestg = c->g;
+        }
+        if (tile == s.goal) {
+            s.done = true;
+            break;
+        }
+        const int cx = tile % s_w, cy = tile / s_w;
+        for (int d = 0; d < 8; d++) {
+            const int nx = cx + kDx[d], ny = cy + kDy[d];
+            if (nx < 1 || ny < 1 || nx >= s_w || ny >= s_h) continue;
+            const int32_t j = ny * s_w + nx;
+            TILEREC* n = Touch(j, nx, ny);
+            if (n->closed || n->speed == 0) continue;
+            const int diff = abs((int)n->alt - (int)c->alt);
+            if (diff > n->climb || diff > c->climb) continue;
+            const uint32_t base = s_costBase[(s.altmatters ? diff * 256 : 0) + n->costspeed];
+            const uint64_t g = c->g + (uint64_t)base * ((d & 1) ? PATHSRCH_DIAGONAL : PATHSRCH_STRAIGHT);
+            if (g < n->g) {
+                n->g = g;
+                n->from = (uint8_t)d;
+                PushOpen(j, nx, ny, g);
+            }
+        }
+    }
+    return used;
+}
+
+// Stores the finished search's path in its unit (still alive).
+void Finish(void)
+{
+    SEARCH& s = s_search;
+    s_lastPath.clear();
+    for (int32_t t = s.goal; t != s.start;) {
+        s_lastPath.push_back(t);
+        const int d = s_tiles[(size_t)t].from;
+        ASSERT(d != PATHSRCH_NODIR);
+        t -= kDy[d] * s_w + kDx[d];
+    }
+    std::reverse(s_lastPath.begin(), s_lastPath.end());
+    if (UNIT* u = UnitId_Ptr(&s.unit)) {
+        Path_Clear(&u->move.path);
+        for (int32_t t : s_lastPath) Path_Append(&u->move.path, t % s_w, t / s_w);
+        u->move.srchtilepos = UNIT_POS{s.goalx, s.goaly};
+        u->move.pathready = 1;
+    }
+}
+
+void PopFront(void)
+{
+    s_ringHead = (s_ringHead + 1) % PATHSRCH_QUEUE;
+    s_ringCount--;
+    s_search.active = false;
+    s_search.open.clear();
+}
+
+bool Enqueue(const UNITID& h)
+{
+    if (s_ringCount == PATHSRCH_QUEUE) return false;
+    RingAt(s_ringCount) = h;
+    s_ringCount++;
+    return true;
+}
+
+// Runs queued searches until budget expansions are spent.
+void Work(long budget)
+{
+    while (!s_waiting.empty() && Enqueue(s_waiting.front())) s_waiting.erase(s_waiting.begin());
+    while (budget > 0 && s_ringCount > 0) {
+        if (!s_search.active && !Begin()) {
+            PopFront();
+            continue;
+        }
+        if (!UnitId_Valid(&s_search.unit)) {   // died while its search ran
+            PopFront();
+            continue;
+        }
+        budget -= Run((int)std::min(budget, (long)INT32_MAX));
+        if (s_search.done) {
+            Finish();
+            PopFront();
+        }
+    }
+}
+
+} // namespace
+
+void Pathsrch_Init(void)
+{
+    Units_InitInverseRelativeSpeed();
+    for (int i = 0; i < UNITS_IRS_SIZE; i++)
+        s_costBase[i] = (uint32_t)lroundf(g_InverseRelativeSpeed[i] * 100.0f);
+    CRE_Build();
+    MakeTables();
+    s_ring.assign(PATHSRCH_QUEUE, UNITID{nullptr, -1});
+    s_ringHead = s_ringCount = 0;
+    s_waiting.clear();
+    s_search = SEARCH{};
+    s_open = true;
+}
+
+void Pathsrch_Close(void)
+{
+    s_open = false;
+    s_tiles.clear();
+    s_tiles.shrink_to_fit();
+    s_ring.clear();
+    s_ringHead = s_ringCount = 0;
+    s_waiting.clear();
+    s_search = SEARCH{};
+    s_lastPath.clear();
+    s_stamp = 0;
+    s_w = s_h = 0;
+}
+
+int Pathsrch_IsOpen(void)
+{
+    return s_open;
+}
+
+void Pathsrch_StartUnitSearch(UNIT* u)
+{
+    ASSERT(u);
+    ASSERT(u->team < TEAM_MAXTEAMS);
+    ASSERT(Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y));
+    Path_Clear(&u->move.path);
+    u->move.pathready = 0;
+    u->state = US_WAITFORPATH;
+    if (u->tilepos.x == u->move.srchtilepos.x && u->tilepos.y == u->move.srchtilepos.y) {
+        Pathsrch_CancelUnit(u);
+        u->move.pathready = 1;
+        return;
+    }
+    if (!s_open || !Map_IsValidTile(u->tilepos.x, u->tilepos.y)) {
+        // Nowhere to search from: the unit stops where it is.
+        TLOG(TLOG_ERROR, "Path search for unit %d from %d,%d: %s", u->id, u->tilepos.x,
+             u->tilepos.y, s_open ? "not on the map" : "no path search open");
+        Pathsrch_CancelUnit(u);
+        u->move.srchtilepos = u->tilepos;
+        u->move.pathready = 1;
+        return;
+    }
+    for (int i = 0; i < s_ringCount; i++)
+        if (SameUnit(RingAt(i), u)) {
+            if (i == 0 && s_search.active) {
+                s_search.active = false;    // begun anew at the next update
+                s_search.open.clear();
+            }
+            return;
+        }
+    for (const UNITID& h : s_waiting)
+        if (SameUnit(h, u)) return;
+    UNITID h;
+    UnitId_Setup(&h, u);
+    if (!Enqueue(h)) {
+        TLOG(TLOG_WARNING, "Search queue filled - make it bigger");
+        s_waiting.push_back(h);
+    }
+}
+
+void Pathsrch_CancelUnit(const UNIT* u)
+{
+    if (!s_open || !u) return;
+    for (int i = 0; i < s_ringCount; i++) {
+        if (!SameUnit(RingAt(i), u)) continue;
+        if (i == 0) {
+            PopFront();
+            return;
+        }
+        for (int j = i; j + 1 < s_ringCount; j++) RingAt(j) = RingAt(j + 1);
+        s_ringCount--;
+        return;
+    }
+    for (size_t i = 0; i < s_waiting.size(); i++)
+        if (SameUnit(s_waiting[i], u)) {
+            s_waiting.erase(s_waiting.begin() + (long)i);
+            return;
+        }
+}
+
+void Pathsrch_Update(void)
+{
+    if (s_open) Work(s_budget);
+}
+
+void Pathsrch_RunAll(void)
+{
+    if (!s_open) return;
+    while (s_ringCount > 0 || !s_waiting.empty()) Work(INT32_MAX);
+}
+
+int Pathsrch_Pending(void)
+{
+    return s_ringCount + (int)s_waiting.size();
+}
+
+void Pathsrch_SetBudget(int expansions)
+{
+    s_budget = expansions > 0 ? expansions : PATHSRCH_BUDGET;
+}
+
+uint32_t Pathsrch_Expansions(void)
+{
+    return s_expansions;
+}
+
+void Pathsrch_DrawDebug(void)
+{
+    // The closed tiles of the latest search (finished or running) and the
+    // last stored path.
+    if (!(g_DebugFlags & DBG_PATHPICTURE) || !s_open || s_stamp == 0) return;
+    BITMAP* bb = Backbuf_Lock();
+    if (!bb || !bb->data) return;
+    const int cx1 = std::min(MAPVIEW_SCREEN_X + (int)MAPVIEW_SIZE, bb->x_size);
+    const int cy1 = std::min(MAPVIEW_SCREEN_Y + (int)MAPVIEW_SIZE, bb->y_size);
+    // A square of side size at the centre of the tile, clipped to the view.
+    auto mark = [&](int32_t tile, int size, uint8_t colour) {
+        const int sx = MAPVIEW_SCREEN_X + (tile % s_w) * MAP_TILE_PIXELS - g_MapView.x + (MAP_TILE_PIXELS - size) / 2;
+        const int sy = MAPVIEW_SCREEN_Y + (tile / s_w) * MAP_TILE_PIXELS - g_MapView.y + (MAP_TILE_PIXELS - size) / 2;
+        for (int y = std::max(sy, (int)MAPVIEW_SCREEN_Y); y < std::min(sy + size, cy1); y++)
+            for (int x = std::max(sx, (int)MAPVIEW_SCREEN_X); x < std::min(sx + size, cx1); x++)
+                bb->data[(size_t)y * bb->x_size + x] = colour;
+    };
+    for (int ty = g_MapView.tiley; ty <= g_MapView.tiley + MAPVIEW_TILES && ty < s_h; ty++)
+        for (int tx = g_MapView.tilex; tx <= g_MapView.tilex + MAPVIEW_TILES && tx < s_w; tx++) {
+            const TILEREC& r = s_tiles[(size_t)ty * s_w + tx];
+            if (r.stamp == s_stamp && r.closed) mark(ty * s_w + tx, 4, PATHSRCH_CLOSED_COLOUR);
+        }
+    for (int32_t t : s_lastPath) mark(t, 8, PATHSRCH_PATH_COLOUR);
+}

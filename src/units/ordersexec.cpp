@@ -1,0 +1,283 @@
+// Player orders: execution after each update, the executed selections and the
+// sync checks.
+//
+// Every order goes through one table from code to handler. A code whose
+// handler doesn't exist yet is refused with a warning that names it, so no
+// order is ever dropped without a trace. Handlers read only their payload and
+// the game state, never the clock, so every machine and every replay executes
+// the same orders the same way.
+//
+// The executed queue holds the orders of the current update while they run;
+// they are freed right after, so the queue never grows with the game.
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "core/bytes.h"
+#include "core/config.h"
+#include "core/debug.h"
+#include "core/gamestate.h"
+#include "core/tlog.h"
+#include "core/utils.h"
+#include "units/orders.h"
+#include "units/ordersint.h"
+#include "units/team.h"
+#include "units/unit.h"
+
+// The selections the executed orders of each team apply to.
+static UNITLIST s_selection[TEAM_MAXTEAMS];
+
+// The value this machine sent last with each QCHECKSYNC kind.
+static uint32_t s_localSync[2];
+static int s_haveLocalSync[2];
+static int s_syncMismatches;
+
+static void (*s_executedLog)(const char* line);
+
+static const char* const s_names[QMAXCODE + 1] = {
+    "QCLEARSELECTED", "QADDSELECTED", "QSTOP", "QMOVE", "QROTATE", "QFIREATGROUND",
+    "QFIREATUNIT", "QFIREATBUILDING", "QLOCALCLEAR", "QLOCALADDWAYPOINT", "QLOCALEXECUTE",
+    "QGLOBALADDWAYPOINT", "QGLOBALCLEAR", "QGLOBALEXECUTE", "QCONSTRUCTBUILDING",
+    "QCONSTRUCTUNIT", "QDISEMBARK", "QDISEMBARKBLD", "QSELLBUILDING", "QCANCELBUILDING",
+    "QTELEPORT", "QGIVEUNITS", "QGIVECREDITS", "QCHECKSYNC", "QCHANGEALLY", "QUPGRADEBUILDING",
+    "QSETTENACITY", "QSETSELFPRESERVATION", "QSETAUTONOMY", "QMORPHINTOUNIT", "QMORPHINTOOVL",
+    "QBOARDUNIT", "QBOARDBUILDING", "QREARMSELF", "QREPAIRBUILDING", "QPAUSECONSTRUCT",
+    "QUNPAUSECONSTRUCT", "QCANCELCONSTRUCT", "QPACKBUILDING", "QUNPACKBUILDING", "QSETBLDDEST",
+    "QSETCLUSTDEST", "QREPAIRSELF", "QPOWERTOGGLE", "QSCATTER", "QDUMPLISTS", "QSELFDESTRUCT",
+    "QSELLRESOURCE", "QPHASE", "QUNPHASE", "QGRABUNIT", "QSPY", "QSABOTAGEBUILDING", "QUNMORPH",
+    "QTOGGLESHOWSYNC", "QGOTOREPAIR", "QGOTOREARM", "(unnamed)", "(unnamed)", "QSETUPTRANSPORT",
+    "QSURRENDER", "QAITAKEOVER", "QGAMESPEED", "QAUTOMOVEON", "QAUTOMOVEOFF", "QUNITSPECFUNC",
+    "QTACTICALAI", "QSAVEGAME",
+};
+
+// ------------------------------------------------------------------ handlers
+
+static void ClearSelected(const ORDERREC* n) { Units_ListClear(&s_selection[n->team]); }
+
+// Ids are resolved now, against the team's units on the map: a unit that died
+// or changed hands since the order was given is left out.
+static void AddSelected(const ORDERREC* n)
+{
+    int dropped = 0;
+    for (const UNITLISTELEM* e = n->list.head; e != nullptr; e = e->next) {
+        if (UNIT* u = Units_IdToUnitPtr(e->u.id, n->team))
+            Units_ListAppend(&s_selection[n->team], u, e->u.id, n->team);
+        else
+            dropped++;
+    }
+    if (dropped)
+        TLOG(TLOG_DIAG, "QADDSELECTED of team %d: %d stale unit ids dropped", n->team, dropped);
+}
+
+static int CheckTeam(const ORDERREC* n, int other)
+{
+    if (other < TEAM_MAXTEAMS) return 1;
+    TLOG(TLOG_ERROR, "Order %s (%d) of team %d names team %d; refused", s_names[n->code], n->code,
+         n->team, other);
+    return 0;
+}
+
+// The giver gives at most what it has; the receiver's total stays an int.
+static void GiveCredits(const ORDERREC* n)
+{
+    int to = n->payload[0];
+    uint32_t amount = Bytes_U32(n->payload + 4);
+    if (!CheckTeam(n, to)) return;
+    if (g_OptGivingDisabled) {
+        TLOG(TLOG_WARNING, "Giving is disabled: team %d can't give %u credits to team %d", n->team,
+             amount, to);
+        return;
+    }
+    if (to == n->team) return;
+    int have = teamdata[n->team].credits;
+    int give = amount < (uint32_t)have ? (int)amount : have;
+    if (give > INT_MAX - teamdata[to].credits) give = INT_MAX - teamdata[to].credits;
+    Team_ChangeCredits(n->team, -give);
+    Team_ChangeCredits(to, give);
+}
+
+static void ChangeAlly(const ORDERREC* n)
+{
+    int other = n->payload[0], relation = n->payload[1];
+    if (!CheckTeam(n, other)) return;
+    if (relation != TR_ENEMY && relation != TR_NEUTRAL && relation != TR_ALLY) {
+        TLOG(TLOG_ERROR, "Order QCHANGEALLY of team %d: relation %d unknown; refused", n->team,
+             relation);
+        return;
+    }
+    Team_SetRelation(n->team, other, relation);
+}
+
+// 3 keeps the current default; the team clamps the other values to 0..2.
+static void TacticalAI(const ORDERREC* n)
+{
+    int tenacity = (int32_t)Bytes_U32(n->payload), selfpres = (int32_t)Bytes_U32(n->payload + 4),
+        autonomy = (int32_t)Bytes_U32(n->payload + 8);
+    if (tenacity != 3) Team_SetDefaultTenacity(n->team, tenacity);
+    if (selfpres != 3) Team_SetDefaultSelfPres(n->team, selfpres);
+    if (autonomy != 3) Team_SetDefaultAutonomy(n->team, autonomy);
+}
+
+static void GameSpeed(const ORDERREC* n)
+{
+    Game_SetUpdatesPerSecond((int32_t)Bytes_U32(n->payload));
+}
+
+// Every machine sends the same kinds at the same update; each compares what
+// arrives with what it sent itself. Without a value of its own (a replay, or
+// a kind this machine hasn't sent yet) there is nothing to compare.
+static void CheckSync(const ORDERREC* n)
+{
+    int kind = n->payload[0];
+    uint32_t value = Bytes_U32(n->payload + 4);
+    if (kind != ORDER_SYNC_RANDOM && kind != ORDER_SYNC_VALUE) {
+        TLOG(TLOG_ERROR, "Order QCHECKSYNC of team %d: kind %d unknown; refused", n->team, kind);
+        return;
+    }
+    if (!s_haveLocalSync[kind]) {
+        TLOG(TLOG_DIAG, "Sync check %d of team %d: no local value to compare", kind, n->team);
+        return;
+    }
+    if (value == s_localSync[kind]) return;
+    s_syncMismatches++;
+    TLOG(TLOG_ERROR, "Out of sync at update %u: check %d of team %d is %u, here %u", g_UpdateCount,
+         kind, n->team, value, s_localSync[kind]);
+}
+
+struct ORDERHANDLER {
+    void (*fn)(const ORDERREC* node);
+    int length;              // payload bytes the handler reads
+};
+
+static ORDERHANDLER s_handlers[QMAXCODE + 1];
+
+static void SetupHandlers(void)
+{
+    memset(s_handlers, 0, sizeof s_handlers);
+    s_handlers[QCLEARSELECTED] = {ClearSelected, 0};
+    s_handlers[QADDSELECTED] = {AddSelected, 0};
+    s_handlers[QGIVECREDITS] = {GiveCredits, 8};
+    s_handlers[QCHANGEALLY] = {ChangeAlly, 2};
+    s_handlers[QTACTICALAI] = {TacticalAI, 12};
+    s_handlers[QGAMESPEED] = {GameSpeed, 4};
+    s_handlers[QCHECKSYNC] = {CheckSync, 8};
+}
+
+// ------------------------------------------------------------------ execution
+
+static void LogExecuted(const ORDERREC* n)
+{
+    char line[32 + 2 * 4 * ORDER_MAXSELECTION];
+    int at = snprintf(line, sizeof line, "%u %d %d ", g_UpdateCount, n->code, n->team);
+    if (n->code == QADDSELECTED) {
+        for (const UNITLISTELEM* e = n->list.head; e && at < (int)sizeof line - 9; e = e->next) {
+            uint32_t id = (uint32_t)e->u.id;
+            for (int b = 0; b < 4; b++)
+                at += snprintf(line + at, sizeof line - at, "%02x", (id >> (8 * b)) & 0xff);
+        }
+    } else {
+        for (int i = 0; i < n->length; i++)
+            at += snprintf(line + at, sizeof line - at, "%02x", n->payload[i]);
+    }
+    s_executedLog(line);
+}
+
+void Orders_Execute(const ORDERREC* node)
+{
+    if (node->code > QMAXCODE || node->team >= TEAM_MAXTEAMS) {
+        TLOG(TLOG_ERROR, "Order code %d of team %d out of range; refused", node->code, node->team);
+        return;
+    }
+    if (s_handlers[QCLEARSELECTED].fn == nullptr) SetupHandlers();
+    if (s_executedLog) LogExecuted(node);
+    const ORDERHANDLER& h = s_handlers[node->code];
+    if (h.fn == nullptr) {
+        TLOG(TLOG_WARNING, "Order %s (%d) of team %d not available yet", s_names[node->code],
+             node->code, node->team);
+        return;
+    }
+    if (node->code != QADDSELECTED && node->length < h.length) {
+        TLOG(TLOG_ERROR, "Order %s (%d) of team %d: %d payload bytes, %d expected; refused",
+             s_names[node->code], node->code, node->team, node->length, h.length);
+        return;
+    }
+    h.fn(node);
+}
+
+void Orders_AfterUpdate(void)
+{
+    if (Orders_IsPlayingBack()) {
+        Orders_QueueFree(&g_OrdersPending);
+        Orders_TakePlayback(g_UpdateCount, &g_OrdersPending);
+    }
+    // In a network game the pending orders wait for the round packet.
+    ORDERQUEUE* source = g_NetworkGame ? &g_OrdersIncoming : &g_OrdersPending;
+    while (ORDERREC* node = Orders_QueuePop(source)) Orders_QueueAppend(&g_OrdersExecuted, node);
+    if (g_OrdersExecuted.count == 0) return;
+    if (Orders_IsRecording()) Orders_RecordExecuted(&g_OrdersExecuted);
+    for (const ORDERREC* node = g_OrdersExecuted.head; node != nullptr; node = node->next)
+        Orders_Execute(node);
+    Orders_QueueFree(&g_OrdersExecuted);
+}
+
+UNITLIST* Orders_TeamSelection(int team)
+{
+    ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
+    return &s_selection[team];
+}
+
+int Orders_SyncMismatches(void) { return s_syncMismatches; }
+
+void Orders_SetExecutedLog(void (*fn)(const char* line)) { s_executedLog = fn; }
+
+void Orders_NoteLocalSync(int kind, uint32_t value)
+{
+    if (kind != ORDER_SYNC_RANDOM && kind != ORDER_SYNC_VALUE) return;
+    s_localSync[kind] = value;
+    s_haveLocalSync[kind] = 1;
+}
+
+// ------------------------------------------------------------------ init and close
+
+static void ResetExecution(void)
+{
+    for (UNITLIST& sel : s_selection) Units_ListClose(&sel);
+    memset(s_localSync, 0, sizeof s_localSync);
+    memset(s_haveLocalSync, 0, sizeof s_haveLocalSync);
+    s_syncMismatches = 0;
+}
+
+// A configured file name: relative names live in the start directory.
+static void ConfigPath(char* out, const char* name)
+{
+    if (name[0] == '/' || name[0] == '\\') Utils_MakePath(out, name, "", "", "", "");
+    else Utils_MakePath(out, g_HomeDir, "", "", name, "");
+}
+
+void Orders_Init(void)
+{
+    Orders_StopRecording();
+    Orders_StopPlayback();
+    Orders_ResetNodes();
+    ResetExecution();
+    SetupHandlers();
+    char path[UTILS_PATH];
+    // Playback first: it reads its whole file before a recording of the same
+    // name could replace it.
+    if (g_Config.orderplayback[0]) {
+        ConfigPath(path, g_Config.orderplayback);
+        Orders_StartPlayback(path);
+    }
+    if (g_Config.orderrecord[0]) {
+        ConfigPath(path, g_Config.orderrecord);
+        Orders_StartRecording(path);
+    }
+}
+
+void Orders_Close(void)
+{
+    Orders_StopRecording();
+    Orders_StopPlayback();
+    ResetExecution();
+    Orders_CloseNodes();
+}

@@ -1,0 +1,708 @@
+// Player orders: nodes and queues, the builders' layouts and the selection
+// pair, the entry codec, and the execution of the orders whose machinery
+// exists.
+#include "units/orders.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/gamestate.h"
+#include "core/uid.h"
+#include "support/testsupport.h"
+#include "support/world.h"
+#include "units/team.h"
+#include "units/trail.h"
+#include "units/unit.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::vector<int> Ids(const UNITLIST& list)
+{
+    std::vector<int> ids;
+    for (const UNITLISTELEM* e = list.head; e != nullptr; e = e->next) ids.push_back(e->u.id);
+    return ids;
+}
+
+struct Pending {
+    int code, team;
+    Bytes payload;   // length bytes (the ids as u32 for QADDSELECTED)
+};
+
+std::vector<Pending> TakePending(void)
+{
+    std::vector<Pending> out;
+    while (ORDERREC* n = Orders_QueuePop(&g_OrdersPending)) {
+        Pending p{n->code, n->team, {}};
+        if (n->code == QADDSELECTED) {
+            for (int id : Ids(n->list))
+                for (int b = 0; b < 4; b++) p.payload.push_back((uint8_t)((uint32_t)id >> (8 * b)));
+        } else {
+            p.payload.assign(n->payload, n->payload + n->length);
+            // Bytes past the length stay zero.
+            for (int i = n->length; i < ORDER_PAYLOAD; i++) EXPECT_EQ(n->payload[i], 0) << n->code;
+        }
+        Orders_FreeNode(n);
+        out.push_back(p);
+    }
+    return out;
+}
+
+class OrdersTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Cfg_SetDefaults(&g_Config);
+        g_LocalTeam = 3;
+        Orders_Init();
+        Units_ListInit(&sel_);
+    }
+    void TearDown() override
+    {
+        Units_ListClose(&sel_);
+        Orders_Close();
+        g_LocalTeam = 0;
+    }
+    void Select(std::vector<int> ids)
+    {
+        Units_ListClear(&sel_);
+        for (int id : ids) Units_ListAppend(&sel_, nullptr, id);
+    }
+    QvLogCapture log_;
+    UNITLIST sel_;
+};
+
+// ---- nodes and queues
+
+class OrderQueue : public OrdersTest {};
+
+TEST_F(OrderQueue, NodesComeZeroedAndGoBackToTheFreeList)
+{
+    ORDERREC* a = Orders_NewNode(QMOVE, 6, 2);
+    a->payload[11] = 0xff;
+    a->next = a;
+    Orders_FreeNode(a);
+    ORDERREC* b = Orders_NewNode(QSTOP, 0, 5);
+    EXPECT_EQ(b, a);   // reused
+    EXPECT_EQ(b->next, nullptr);
+    EXPECT_EQ(b->code, QSTOP);
+    EXPECT_EQ(b->team, 5);
+    for (uint8_t byte : b->payload) EXPECT_EQ(byte, 0);
+    Orders_FreeNode(b);
+    ORDERREC* sel = Orders_NewNode(QADDSELECTED, ORDER_PAYLOAD, 1);
+    EXPECT_TRUE(Units_ListEmpty(&sel->list));
+    Units_ListAppend(&sel->list, nullptr, 7);
+    Orders_FreeNode(sel);   // closes the list
+}
+
+TEST_F(OrderQueue, NodesOutsideTheirBoundsAreAssertionFailures)
+{
+    QV_EXPECT_FATAL(Orders_NewNode(68, 0, 0), "ASSERT (code >= 0 && code <= QMAXCODE)");
+    QV_EXPECT_FATAL(Orders_NewNode(QMOVE, 13, 0), "ASSERT (length >= 0 && length <= ORDER_PAYLOAD)");
+    QV_EXPECT_FATAL(Orders_QStop(9, nullptr), "ASSERT (team >= 0 && team < TEAM_MAXTEAMS)");
+}
+
+// ---- builders
+
+struct BuilderCase {
+    const char* name;
+    std::function<void(const UNITLIST*)> call;
+    int code;
+    Bytes payload;
+    bool selection;
+    int team;
+};
+
+// Values whose bytes show their position and order.
+const int kId = 0x0A0B0C0D, kX = 0x1234, kY = 0x0567;
+#define ID4 0x0d, 0x0c, 0x0b, 0x0a
+#define XY4 0x34, 0x12, 0x67, 0x05
+
+std::vector<BuilderCase> Builders(void)
+{
+    auto bld = [](const char* name, void (*fn)(int, int), int code) {
+        return BuilderCase{name, [fn](const UNITLIST*) { fn(2, kId); }, code, {ID4}, false, 2};
+    };
+    auto nopay = [](const char* name, void (*fn)(int, const UNITLIST*), int code) {
+        return BuilderCase{name, [fn](const UNITLIST* s) { fn(2, s); }, code, {}, true, 2};
+    };
+    auto selid = [](const char* name, void (*fn)(int, const UNITLIST*, int), int code) {
+        return BuilderCase{name, [fn](const UNITLIST* s) { fn(2, s, kId); }, code, {ID4}, true, 2};
+    };
+    auto idxy = [](const char* name, void (*fn)(int, int, int, int), int code) {
+        return BuilderCase{name, [fn](const UNITLIST*) { fn(2, kId, kX, kY); }, code, {ID4, XY4}, false, 2};
+    };
+    return {
+        nopay("QStop", Orders_QStop, QSTOP),
+        {"QMove", [](const UNITLIST* s) { Orders_QMove(2, s, kX, kY, 1); }, QMOVE, {1, 0, XY4}, true, 2},
+        {"QRotate", [](const UNITLIST* s) { Orders_QRotate(2, s, kX, kY, 2); }, QROTATE, {2, 0, XY4}, true, 2},
+        {"QFireAtGround", [](const UNITLIST* s) { Orders_QFireAtGround(2, s, kX, kY, 2); }, QFIREATGROUND,
+         {XY4, 2, 0}, true, 2},
+        {"QFireAtUnit", [](const UNITLIST* s) { Orders_QFireAtUnit(2, s, kId, 1); }, QFIREATUNIT,
+         {ID4, 1, 0, 0, 0}, true, 2},
+        {"QFireAtBuilding", [](const UNITLIST* s) { Orders_QFireAtBuilding(2, s, kId, 3); }, QFIREATBUILDING,
+         {ID4, 3, 0, 0, 0}, true, 2},
+        {"QLocalExecute", [](const UNITLIST* s) { Orders_QLocalExecute(2, s, 2); }, QLOCALEXECUTE, {2}, true, 2},
+        {"QGlobalExecute", [](const UNITLIST* s) { Orders_QGlobalExecute(2, s, 29, 1); }, QGLOBALEXECUTE,
+         {29, 1}, true, 2},
+        {"QConstructBuilding", [](const UNITLIST*) { Orders_QConstructBuilding(2, kId, 7, kX, kY); },
+         QCONSTRUCTBUILDING, {7, 0, 0, 0, ID4, XY4}, false, 2},
+        {"QConstructUnit", [](const UNITLIST*) { Orders_QConstructUnit(2, 9, kId); }, QCONSTRUCTUNIT,
+         {9, 0, 0, 0, ID4}, false, 2},
+        {"QDisembark", [](const UNITLIST*) { Orders_QDisembark(2, kId, 1); }, QDISEMBARK, {1, 0, 0, 0, ID4}, false, 2},
+        {"QDisembarkBld", [](const UNITLIST*) { Orders_QDisembarkBld(2, kId, 1); }, QDISEMBARKBLD,
+         {1, 0, 0, 0, ID4}, false, 2},
+        bld("QSellBuilding", Orders_QSellBuilding, QSELLBUILDING),
+        bld("QCancelBuilding", Orders_QCancelBuilding, QCANCELBUILDING),
+        bld("QUpgradeBuilding", Orders_QUpgradeBuilding, QUPGRADEBUILDING),
+        bld("QRepairBuilding", Orders_QRepairBuilding, QREPAIRBUILDING),
+        bld("QPauseConstruct", Orders_QPauseConstruct, QPAUSECONSTRUCT),
+        bld("QUnpauseConstruct", Orders_QUnpauseConstruct, QUNPAUSECONSTRUCT),
+        bld("QCancelConstruct", Orders_QCancelConstruct, QCANCELCONSTRUCT),
+        bld("QPackBuilding", Orders_QPackBuilding, QPACKBUILDING),
+        bld("QPowerToggle", Orders_QPowerToggle, QPOWERTOGGLE),
+        bld("QSellResource", Orders_QSellResource, QSELLRESOURCE),
+        idxy("QTeleport", Orders_QTeleport, QTELEPORT),
+        idxy("QSetBldDest", Orders_QSetBldDest, QSETBLDDEST),
+        idxy("QSetClustDest", Orders_QSetClustDest, QSETCLUSTDEST),
+        idxy("QUnpackBuilding", Orders_QUnpackBuilding, QUNPACKBUILDING),
+        {"QGiveUnits", [](const UNITLIST* s) { Orders_QGiveUnits(2, s, 4); }, QGIVEUNITS, {4}, true, 2},
+        {"QGiveCredits", [](const UNITLIST*) { Orders_QGiveCredits(2, 4, 0x01020304); }, QGIVECREDITS,
+         {4, 0, 0, 0, 4, 3, 2, 1}, false, 2},
+        {"QChangeAlly", [](const UNITLIST*) { Orders_QChangeAlly(2, 4, TR_ENEMY); }, QCHANGEALLY, {4, 1}, false, 2},
+        {"QSetTenacity", [](const UNITLIST* s) { Orders_QSetTenacity(2, s, 2); }, QSETTENACITY, {2}, true, 2},
+        {"QSetSelfPreservation", [](const UNITLIST* s) { Orders_QSetSelfPreservation(2, s, 1); },
+         QSETSELFPRESERVATION, {1}, true, 2},
+        {"QSetAutonomy", [](const UNITLIST* s) { Orders_QSetAutonomy(2, s, 0); }, QSETAUTONOMY, {0}, true, 2},
+        {"QMorphIntoUnit", [](const UNITLIST* s) { Orders_QMorphIntoUnit(2, s, 7, 3); }, QMORPHINTOUNIT,
+         {7, 3}, true, 2},
+        {"QMorphIntoOvl", [](const UNITLIST* s) { Orders_QMorphIntoOvl(2, s, 7); }, QMORPHINTOOVL, {7}, true, 2},
+        selid("QBoardUnit", Orders_QBoardUnit, QBOARDUNIT),
+        selid("QGrabUnit", Orders_QGrabUnit, QGRABUNIT),
+        selid("QBoardBuilding", Orders_QBoardBuilding, QBOARDBUILDING),
+        selid("QSabotageBuilding", Orders_QSabotageBuilding, QSABOTAGEBUILDING),
+        selid("QGotoRepair", Orders_QGotoRepair, QGOTOREPAIR),
+        selid("QGotoRearm", Orders_QGotoRearm, QGOTOREARM),
+        nopay("QSelfDestruct", Orders_QSelfDestruct, QSELFDESTRUCT),
+        nopay("QPhase", Orders_QPhase, QPHASE),
+        nopay("QUnphase", Orders_QUnphase, QUNPHASE),
+        nopay("QUnmorph", Orders_QUnmorph, QUNMORPH),
+        nopay("QUnitSpecFunc", Orders_QUnitSpecFunc, QUNITSPECFUNC),
+        nopay("QRearmSelf", Orders_QRearmSelf, QREARMSELF),
+        nopay("QRepairSelf", Orders_QRepairSelf, QREPAIRSELF),
+        nopay("QScatter", Orders_QScatter, QSCATTER),
+        nopay("QAutoMoveOff", Orders_QAutoMoveOff, QAUTOMOVEOFF),
+        {"QSpy", [](const UNITLIST*) { Orders_QSpy(2, kId, 0x11223344, 0x5566, 0x7788); }, QSPY,
+         {ID4, 0x44, 0x33, 0x22, 0x11, 0x66, 0x55, 0x88, 0x77}, false, 2},
+        {"QSetupTransport", [](const UNITLIST* s) { Orders_QSetupTransport(2, s, 0x11223344, kX, kY); },
+         QSETUPTRANSPORT, {0x44, 0x33, 0x22, 0x11, XY4}, true, 2},
+        {"QSurrender", [](const UNITLIST*) { Orders_QSurrender(2); }, QSURRENDER, {}, false, 2},
+        {"QAITakeover", [](const UNITLIST*) { Orders_QAITakeover(2); }, QAITAKEOVER, {}, false, 2},
+        {"QGameSpeed", [](const UNITLIST*) { Orders_QGameSpeed(30); }, QGAMESPEED, {30, 0, 0, 0}, false, 3},
+        {"QAutoMoveOn", [](const UNITLIST* s) { Orders_QAutoMoveOn(2, s, 1); }, QAUTOMOVEON, {1}, true, 2},
+        {"QTacticalAI", [](const UNITLIST*) { Orders_QTacticalAI(2, 0, 3, 2); }, QTACTICALAI,
+         {0, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0}, false, 2},
+        {"QDumpLists", [](const UNITLIST*) { Orders_QDumpLists(); }, QDUMPLISTS, {}, false, 3},
+        {"QSaveGame", [](const UNITLIST*) { Orders_QSaveGame(); }, QSAVEGAME, {}, false, 3},
+        {"ToggleShowSync", [](const UNITLIST*) { Orders_ToggleShowSync(); }, QTOGGLESHOWSYNC, {}, false, 3},
+        {"QCheckSync", [](const UNITLIST*) { Orders_QCheckSync(ORDER_SYNC_VALUE, 0xDEADBEEF); }, QCHECKSYNC,
+         {1, 0, 0, 0, 0xef, 0xbe, 0xad, 0xde}, false, 3},
+    };
+}
+
+class OrderBuilders : public OrdersTest {};
+
+TEST_F(OrderBuilders, EachWritesItsCodeTeamAndPayloadLayout)
+{
+    for (const BuilderCase& c : Builders()) {
+        SCOPED_TRACE(c.name);
+        c.call(nullptr);   // the empty selection was the last one sent: no pair
+        std::vector<Pending> p = TakePending();
+        ASSERT_EQ(p.size(), 1u);
+        EXPECT_EQ(p[0].code, c.code);
+        EXPECT_EQ(p[0].team, c.team);
+        EXPECT_EQ(p[0].payload, c.payload);
+    }
+}
+
+TEST_F(OrderBuilders, SelectionPairIsSentOnceOnAChangeAndNeverWithoutASelection)
+{
+    int round = 0;
+    for (const BuilderCase& c : Builders()) {
+        SCOPED_TRACE(c.name);
+        Select({100 + round, 200 + round});   // differs from whatever went before
+        round++;
+        c.call(&sel_);
+        std::vector<Pending> p = TakePending();
+        if (!c.selection) {
+            ASSERT_EQ(p.size(), 1u);
+            EXPECT_EQ(p[0].code, c.code);
+            continue;
+        }
+        ASSERT_EQ(p.size(), 3u);
+        EXPECT_EQ(p[0].code, QCLEARSELECTED);
+        EXPECT_EQ(p[0].team, 2);
+        EXPECT_TRUE(p[0].payload.empty());
+        EXPECT_EQ(p[1].code, QADDSELECTED);
+        EXPECT_EQ(p[1].team, 2);
+        Bytes ids = {(uint8_t)(100 + round - 1), 0, 0, 0, (uint8_t)(200 + round - 1), 0, 0, 0};
+        EXPECT_EQ(p[1].payload, ids);
+        EXPECT_EQ(p[2].code, c.code);
+        c.call(&sel_);   // the same selection again: just the order
+        p = TakePending();
+        ASSERT_EQ(p.size(), 1u);
+        EXPECT_EQ(p[0].code, c.code);
+    }
+}
+
+TEST_F(OrderBuilders, SelectionsAreComparedPerTeamAsSequencesOfIds)
+{
+    Select({1, 2});
+    Orders_QStop(2, &sel_);
+    EXPECT_EQ(TakePending().size(), 3u);
+    Orders_QStop(4, &sel_);   // another team hasn't sent it yet
+    EXPECT_EQ(TakePending().size(), 3u);
+    Select({2, 1});           // the same units in another order
+    Orders_QStop(2, &sel_);
+    EXPECT_EQ(TakePending().size(), 3u);
+    Select({2});              // a prefix of the last one
+    Orders_QStop(2, &sel_);
+    EXPECT_EQ(TakePending().size(), 3u);
+    // An empty selection after a non-empty one: QCLEARSELECTED alone.
+    Orders_QStop(2, nullptr);
+    std::vector<Pending> p = TakePending();
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[0].code, QCLEARSELECTED);
+    EXPECT_EQ(p[1].code, QSTOP);
+    Select({});
+    Orders_QStop(2, &sel_);
+    EXPECT_EQ(TakePending().size(), 1u);
+    // Orders_Init forgets what was sent.
+    Select({5});
+    Orders_QStop(2, &sel_);
+    TakePending();
+    Orders_Init();
+    Orders_QStop(2, &sel_);
+    EXPECT_EQ(TakePending().size(), 3u);
+}
+
+TEST_F(OrderBuilders, ALongSelectionGoesOutInNodesOfAtMost255Ids)
+{
+    std::vector<int> ids;
+    for (int i = 0; i < 300; i++) ids.push_back(1000 + i);
+    Select(ids);
+    Orders_QMove(1, &sel_, 3, 4, 0);
+    ASSERT_EQ(g_OrdersPending.count, 4);
+    ORDERREC* clear = Orders_QueuePop(&g_OrdersPending);
+    ORDERREC* a = Orders_QueuePop(&g_OrdersPending);
+    ORDERREC* b = Orders_QueuePop(&g_OrdersPending);
+    EXPECT_EQ(clear->code, QCLEARSELECTED);
+    ASSERT_EQ(a->code, QADDSELECTED);
+    ASSERT_EQ(b->code, QADDSELECTED);
+    EXPECT_EQ(a->length, ORDER_PAYLOAD);
+    std::vector<int> got = Ids(a->list), rest = Ids(b->list);
+    EXPECT_EQ(got.size(), 255u);
+    got.insert(got.end(), rest.begin(), rest.end());
+    EXPECT_EQ(got, ids);
+    EXPECT_EQ(Orders_QueueHead(&g_OrdersPending)->code, QMOVE);
+    for (ORDERREC* n : {clear, a, b}) Orders_FreeNode(n);
+}
+
+TEST_F(OrderBuilders, TrailsSendAClearThenOneWaypointEach)
+{
+    TRAIL trail;
+    Trail_Init(&trail);
+    Trail_AddWaypoint(&trail, WPT_MOVE, 0x0102, 0x0304, 0x0506);
+    Trail_AddWaypoint(&trail, WPT_FIRE, 7, 8, 9);
+    Select({42});
+    Orders_QLocalTrail(2, &sel_, &trail);
+    std::vector<Pending> p = TakePending();
+    ASSERT_EQ(p.size(), 5u);
+    EXPECT_EQ(p[0].code, QCLEARSELECTED);
+    EXPECT_EQ(p[1].code, QADDSELECTED);
+    EXPECT_EQ(p[2].code, QLOCALCLEAR);
+    EXPECT_EQ(p[3].code, QLOCALADDWAYPOINT);
+    EXPECT_EQ(p[3].payload, (Bytes{WPT_MOVE, 0, 2, 1, 4, 3, 6, 5}));
+    EXPECT_EQ(p[4].payload, (Bytes{WPT_FIRE, 0, 7, 0, 8, 0, 9, 0}));
+    Orders_QLocalTrail(2, &sel_, nullptr);
+    p = TakePending();
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].code, QLOCALCLEAR);
+
+    Orders_QGlobalTrailList(6, 29, &trail);
+    p = TakePending();
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[0].code, QGLOBALCLEAR);
+    EXPECT_EQ(p[0].team, 6);
+    EXPECT_EQ(p[0].payload, (Bytes{29}));
+    EXPECT_EQ(p[1].code, QGLOBALADDWAYPOINT);
+    EXPECT_EQ(p[1].payload, (Bytes{29, WPT_MOVE, 2, 1, 4, 3, 6, 5}));
+    EXPECT_EQ(p[2].payload, (Bytes{29, WPT_FIRE, 7, 0, 8, 0, 9, 0}));
+    Orders_QGlobalTrailList(6, 3, nullptr);
+    p = TakePending();
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].payload, (Bytes{3}));
+    Trail_Clear(&trail);
+}
+
+// ---- codec
+
+class OrderCodec : public OrdersTest {
+protected:
+    // Packs the whole node (as many entries as it takes) into bytes.
+    Bytes PackAll(ORDERREC* node, size_t room)
+    {
+        Bytes out;
+        int whole = 0;
+        while (!whole) {
+            Bytes buf(room);
+            size_t n = Orders_PackEntry(node, buf.data(), buf.size(), &whole);
+            EXPECT_GT(n, 0u);
+            if (n == 0) break;
+            out.insert(out.end(), buf.begin(), buf.begin() + n);
+        }
+        return out;
+    }
+    // Unpacks every entry of bytes; each entry is read from a copy of
+    // exactly the bytes left, so a read past the end shows under the
+    // sanitizers.
+    std::vector<ORDERREC*> UnpackAll(const Bytes& bytes)
+    {
+        std::vector<ORDERREC*> nodes;
+        size_t at = 0;
+        while (at < bytes.size()) {
+            Bytes rest(bytes.begin() + at, bytes.end());
+            ORDERREC* n;
+            char err[128];
+            size_t used = Orders_UnpackEntry(rest.data(), rest.size(), &n, err, sizeof err);
+            EXPECT_GT(used, 0u) << err;
+            if (used == 0) break;
+            nodes.push_back(n);
+            at += used;
+        }
+        return nodes;
+    }
+};
+
+TEST_F(OrderCodec, EveryCodeRoundTrips)
+{
+    for (int code = 0; code <= QMAXCODE; code++) {
+        SCOPED_TRACE(code);
+        if (code == QADDSELECTED) continue;
+        int length = code % (ORDER_PAYLOAD + 1);
+        ORDERREC* n = Orders_NewNode(code, length, code % TEAM_MAXTEAMS);
+        for (int i = 0; i < length; i++) n->payload[i] = (uint8_t)(code * 7 + i);
+        Bytes bytes = PackAll(n, 64);
+        ASSERT_EQ(bytes.size(), 3u + length);
+        EXPECT_EQ(bytes[0], code);
+        EXPECT_EQ(bytes[1], length);
+        EXPECT_EQ(bytes[2], code % TEAM_MAXTEAMS);
+        std::vector<ORDERREC*> back = UnpackAll(bytes);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0]->code, code);
+        EXPECT_EQ(back[0]->length, length);
+        EXPECT_EQ(back[0]->team, code % TEAM_MAXTEAMS);
+        EXPECT_EQ(Bytes(back[0]->payload, back[0]->payload + ORDER_PAYLOAD),
+                  Bytes(n->payload, n->payload + ORDER_PAYLOAD));
+        Orders_FreeNode(n);
+        Orders_FreeNode(back[0]);
+    }
+}
+
+TEST_F(OrderCodec, ALongSelectionIsSplitAndComesBackWhole)
+{
+    ORDERREC* n = Orders_NewNode(QADDSELECTED, ORDER_PAYLOAD, 4);
+    std::vector<int> ids;
+    for (int i = 0; i < 600; i++) {
+        ids.push_back(0x01000000 + i * 77);
+        Units_ListAppend(&n->list, nullptr, ids.back());
+    }
+    // The round-sized room takes 69 ids an entry; a large one 255.
+    Bytes bytes = PackAll(n, 279);
+    EXPECT_TRUE(Units_ListEmpty(&n->list));
+    std::vector<ORDERREC*> back = UnpackAll(bytes);
+    ASSERT_EQ(back.size(), 9u);   // 8 x 69 + 48
+    std::vector<int> got;
+    for (ORDERREC* b : back) {
+        EXPECT_EQ(b->code, QADDSELECTED);
+        EXPECT_EQ(b->team, 4);
+        EXPECT_EQ(b->length, ORDER_PAYLOAD);
+        std::vector<int> part = Ids(b->list);
+        got.insert(got.end(), part.begin(), part.end());
+        Orders_FreeNode(b);
+    }
+    EXPECT_EQ(got, ids);
+
+    for (int id : ids) Units_ListAppend(&n->list, nullptr, id);
+    bytes = PackAll(n, 4096);
+    EXPECT_EQ(bytes.size(), 3 * 3u + 600 * 4);
+    EXPECT_EQ(bytes[1], 255);
+    for (ORDERREC* b : UnpackAll(bytes)) Orders_FreeNode(b);
+    Orders_FreeNode(n);
+}
+
+TEST_F(OrderCodec, PackWritesNothingThatDoesNotFit)
+{
+    ORDERREC* move = Orders_NewNode(QMOVE, 6, 1);
+    uint8_t buf[16] = {};
+    int whole = 7;
+    EXPECT_EQ(Orders_PackEntry(move, buf, 8, &whole), 0u);
+    EXPECT_EQ(whole, 0);
+    EXPECT_EQ(Orders_PackEntry(move, buf, 9, &whole), 9u);
+    EXPECT_EQ(whole, 1);
+
+    ORDERREC* sel = Orders_NewNode(QADDSELECTED, ORDER_PAYLOAD, 1);
+    EXPECT_EQ(Orders_PackEntry(sel, buf, 3, &whole), 3u);   // an empty list is one short entry
+    EXPECT_EQ(whole, 1);
+    EXPECT_EQ(buf[1], 0);
+    Units_ListAppend(&sel->list, nullptr, 5);
+    Units_ListAppend(&sel->list, nullptr, 6);
+    EXPECT_EQ(Orders_PackEntry(sel, buf, 6, &whole), 0u);   // no room for one id
+    EXPECT_EQ(Units_ListSize(&sel->list), 2);
+    EXPECT_EQ(Orders_PackEntry(sel, buf, 10, &whole), 7u);  // one id fits
+    EXPECT_EQ(whole, 0);
+    EXPECT_EQ(Ids(sel->list), std::vector<int>{6});
+    Orders_FreeNode(move);
+    Orders_FreeNode(sel);
+}
+
+TEST_F(OrderCodec, BadEntriesAreRefusedWithTheirReason)
+{
+    struct Bad {
+        Bytes bytes;
+        const char* reason;
+    } cases[] = {
+        {{}, "truncated order entry: 0 of 3 header bytes"},
+        {{QMOVE, 6}, "truncated order entry: 2 of 3 header bytes"},
+        {{68, 0, 0}, "unknown order code 68"},
+        {{255, 0, 0}, "unknown order code 255"},
+        {{QSTOP, 0, 9}, "order team 9 out of range 0..8"},
+        {{QMOVE, 13, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, "payload length 13 over 12 for order code 3"},
+        {{QMOVE, 6, 0, 1, 2, 3, 4, 5}, "truncated payload of order code 3: 5 of 6 bytes"},
+        {{QADDSELECTED, 2, 0, 1, 0, 0, 0, 2, 0, 0}, "2 unit ids run past the end: 7 of 8 bytes"},
+        {{QADDSELECTED, 255, 0}, "255 unit ids run past the end: 0 of 1020 bytes"},
+    };
+    for (const Bad& c : cases) {
+        SCOPED_TRACE(c.reason);
+        Bytes copy = c.bytes;
+        ORDERREC* n = reinterpret_cast<ORDERREC*>(1);
+        char err[128] = "";
+        EXPECT_EQ(Orders_UnpackEntry(copy.data(), copy.size(), &n, err, sizeof err), 0u);
+        EXPECT_EQ(n, nullptr);
+        EXPECT_STREQ(err, c.reason);
+    }
+    // A length over 12 is fine for a unit list with its ids present.
+    Bytes ok = {QADDSELECTED, 13, 8};
+    ok.resize(3 + 13 * 4, 0x11);
+    ORDERREC* n;
+    char err[64];
+    EXPECT_EQ(Orders_UnpackEntry(ok.data(), ok.size(), &n, err, sizeof err), ok.size());
+    EXPECT_EQ(Units_ListSize(&n->list), 13);
+    Orders_FreeNode(n);
+}
+
+// ---- execution
+
+std::vector<std::string> g_lines;
+void CollectLine(const char* line) { g_lines.push_back(line); }
+
+class OrderExecution : public OrdersTest {
+protected:
+    void SetUp() override
+    {
+        QvWorld_Open(32, 32);
+        Uid_Reset();
+        OrdersTest::SetUp();
+        tank_ = QvWorld_UnitType("Tank");
+        g_lines.clear();
+        Orders_SetExecutedLog(CollectLine);
+        g_AlliancesDisabled = 0;
+        g_OptGivingDisabled = 0;
+        g_NetworkGame = 0;
+        g_UpdateCount = 10;
+    }
+    void TearDown() override
+    {
+        Orders_SetExecutedLog(nullptr);
+        OrdersTest::TearDown();
+        QvWorld_Close();
+        g_NetworkGame = 0;
+        g_UpdateCount = 0;
+        Game_SetUpdatesPerSecond(20);
+    }
+    UNITTYPE* tank_ = nullptr;
+};
+
+TEST_F(OrderExecution, SelectionResolvesIdsAtExecutionAndDropsStaleOnes)
+{
+    UNIT* a = Units_NewAt(tank_, 1, -1, 3, 3);
+    UNIT* b = Units_NewAt(tank_, 1, -1, 4, 3);
+    UNIT* other = Units_NewAt(tank_, 2, -1, 5, 3);
+    ASSERT_TRUE(a && b && other);
+    int bid = b->id;
+    Select({a->id, bid, other->id, 999});
+    Orders_QStop(1, &sel_);
+    Units_Delete(b);   // dies before the orders run
+    Orders_AfterUpdate();
+    EXPECT_EQ(Ids(*Orders_TeamSelection(1)), std::vector<int>{a->id});
+    EXPECT_EQ(Orders_TeamSelection(1)->head->u.unit, a);
+    EXPECT_EQ(g_OrdersExecuted.count, 0);
+    EXPECT_EQ(g_OrdersPending.count, 0);
+    ASSERT_EQ(g_lines.size(), 3u);
+    EXPECT_EQ(g_lines[0], "10 0 1 ");
+    char add[64];
+    snprintf(add, sizeof add, "10 1 1 %02x000000%02x000000%02x000000e7030000", a->id, bid, other->id);
+    EXPECT_EQ(g_lines[1], add);
+    EXPECT_EQ(g_lines[2], "10 2 1 ");
+    // The stop itself isn't built yet: refused by name, not dropped silently.
+    EXPECT_NE(log_.text().find("Order QSTOP (2) of team 1 not available yet"), std::string::npos);
+    // A new selection replaces the executed one.
+    Select({other->id});
+    Orders_QStop(2, &sel_);
+    Select({});
+    Orders_QStop(1, &sel_);
+    Orders_AfterUpdate();
+    EXPECT_TRUE(Units_ListEmpty(Orders_TeamSelection(1)));
+    EXPECT_EQ(Ids(*Orders_TeamSelection(2)), std::vector<int>{other->id});
+}
+
+TEST_F(OrderExecution, CreditsGoAtMostWhatTheGiverHasAndNotWhenGivingIsOff)
+{
+    Team_SetCredits(1, 500);
+    Team_SetCredits(2, 100);
+    Orders_QGiveCredits(1, 2, 200);
+    Orders_QGiveCredits(1, 2, 1000);   // only 300 left
+    Orders_AfterUpdate();
+    EXPECT_EQ(teamdata[1].credits, 0);
+    EXPECT_EQ(teamdata[2].credits, 600);
+    Orders_QGiveCredits(2, 2, 50);       // to itself: nothing changes
+    Orders_QGiveCredits(2, 1, -1);       // u32 4294967295: all it has
+    Orders_AfterUpdate();
+    EXPECT_EQ(teamdata[1].credits, 600);
+    EXPECT_EQ(teamdata[2].credits, 0);
+    g_OptGivingDisabled = 1;
+    Orders_QGiveCredits(1, 2, 100);
+    Orders_AfterUpdate();
+    EXPECT_EQ(teamdata[1].credits, 600);
+    EXPECT_NE(log_.text().find("Giving is disabled: team 1 can't give 100 credits to team 2"),
+              std::string::npos);
+    g_OptGivingDisabled = 0;
+    // A receiver's total never wraps round.
+    Team_SetCredits(2, 0x7fffff00);
+    Orders_QGiveCredits(1, 2, 600);
+    Orders_AfterUpdate();
+    EXPECT_EQ(teamdata[2].credits, 0x7fffffff);
+    EXPECT_EQ(teamdata[1].credits, 600 - 0xff);
+}
+
+TEST_F(OrderExecution, AlliancesTacticalDefaultsAndSpeedFollowTheirOrders)
+{
+    Orders_QChangeAlly(1, 2, TR_ALLY);
+    Team_SetDefaultBehaviour(3, 1, 1, 1);
+    Orders_QTacticalAI(3, 2, 3, 0);    // self-preservation stays
+    Orders_QGameSpeed(45);
+    Orders_AfterUpdate();
+    EXPECT_EQ(Team_GetRelation(1, 2), TR_ALLY);
+    EXPECT_EQ(Team_GetRelation(2, 1), TR_ENEMY);
+    EXPECT_EQ(teamdata[3].unitdef.tenacity, 2);
+    EXPECT_EQ(teamdata[3].unitdef.selfpreservation, 1);
+    EXPECT_EQ(teamdata[3].unitdef.autonomy, 0);
+    EXPECT_EQ(g_UpdatesPerSecond, 45);
+    Orders_QTacticalAI(3, 7, -1, 3);   // clamped by the team
+    Orders_QGameSpeed(-5);
+    Orders_AfterUpdate();
+    EXPECT_EQ(g_UpdatesPerSecond, 1);
+    Orders_QGameSpeed(1000);
+    Orders_AfterUpdate();
+    EXPECT_EQ(teamdata[3].unitdef.tenacity, 2);
+    EXPECT_EQ(teamdata[3].unitdef.selfpreservation, 0);
+    EXPECT_EQ(teamdata[3].unitdef.autonomy, 0);
+    EXPECT_EQ(g_UpdatesPerSecond, 60);
+    // Without a network session the scenario's relations stand.
+    g_AlliancesDisabled = 1;
+    Orders_QChangeAlly(1, 2, TR_ENEMY);
+    Orders_AfterUpdate();
+    EXPECT_EQ(Team_GetRelation(1, 2), TR_ALLY);
+}
+
+TEST_F(OrderExecution, PayloadsNamingBadTeamsOrValuesAreRefusedNotAsserted)
+{
+    struct Case {
+        Bytes entry;
+        const char* logged;
+    } cases[] = {
+        {{QGIVECREDITS, 8, 1, 9, 0, 0, 0, 5, 0, 0, 0}, "Order QGIVECREDITS (22) of team 1 names team 9; refused"},
+        {{QCHANGEALLY, 2, 1, 200, 4}, "Order QCHANGEALLY (24) of team 1 names team 200; refused"},
+        {{QCHANGEALLY, 2, 1, 2, 3}, "Order QCHANGEALLY of team 1: relation 3 unknown; refused"},
+        {{QGIVECREDITS, 1, 1, 2}, "Order QGIVECREDITS (22) of team 1: 1 payload bytes, 8 expected; refused"},
+        {{QCHECKSYNC, 8, 1, 2, 0, 0, 0, 0, 0, 0, 0}, "Order QCHECKSYNC of team 1: kind 2 unknown; refused"},
+        {{57, 0, 1}, "Order (unnamed) (57) of team 1 not available yet"},
+        {{QSAVEGAME, 0, 3}, "Order QSAVEGAME (67) of team 3 not available yet"},
+        {{QDUMPLISTS, 0, 3}, "Order QDUMPLISTS (45) of team 3 not available yet"},
+    };
+    Team_SetCredits(1, 50);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.logged);
+        ORDERREC* n;
+        char err[64];
+        ASSERT_GT(Orders_UnpackEntry(c.entry.data(), c.entry.size(), &n, err, sizeof err), 0u);
+        log_.clear();
+        Orders_Execute(n);
+        Orders_FreeNode(n);
+        EXPECT_NE(log_.text().find(c.logged), std::string::npos) << log_.text();
+    }
+    EXPECT_EQ(teamdata[1].credits, 50);
+    EXPECT_EQ(g_lines.size(), std::size(cases));
+}
+
+TEST_F(OrderExecution, SyncChecksCompareWithWhatThisMachineSent)
+{
+    ORDERREC* n;
+    char err[64];
+    const uint8_t theirs[] = {QCHECKSYNC, 8, 5, ORDER_SYNC_RANDOM, 0, 0, 0, 42, 0, 0, 0};
+    // Nothing sent here yet: nothing to compare.
+    Orders_UnpackEntry(theirs, sizeof theirs, &n, err, sizeof err);
+    Orders_Execute(n);
+    EXPECT_EQ(Orders_SyncMismatches(), 0);
+    Orders_QCheckSync(ORDER_SYNC_RANDOM, 42);
+    Orders_QCheckSync(ORDER_SYNC_VALUE, 7);
+    Orders_AfterUpdate();   // our own orders agree with themselves
+    Orders_Execute(n);
+    EXPECT_EQ(Orders_SyncMismatches(), 0);
+    n->payload[4] = 43;
+    Orders_Execute(n);
+    EXPECT_EQ(Orders_SyncMismatches(), 1);
+    EXPECT_NE(log_.text().find("Out of sync at update 10: check 0 of team 5 is 43, here 42"),
+              std::string::npos);
+    n->payload[0] = ORDER_SYNC_VALUE;
+    Orders_Execute(n);
+    EXPECT_EQ(Orders_SyncMismatches(), 2);
+    Orders_FreeNode(n);
+    Orders_Init();
+    EXPECT_EQ(Orders_SyncMismatches(), 0);
+}
+
+TEST_F(OrderExecution, ANetworkGameRunsTheIncomingQueueAndKeepsThePendingOne)
+{
+    g_NetworkGame = 1;
+    Team_SetCredits(1, 100);
+    Orders_QGiveCredits(1, 2, 10);
+    ORDERREC* in = Orders_NewNode(QGIVECREDITS, 8, 1);
+    in->payload[0] = 3;
+    in->payload[4] = 25;
+    Orders_QueueAppend(&g_OrdersIncoming, in);
+    Orders_AfterUpdate();
+    EXPECT_EQ(teamdata[3].credits, 25);
+    EXPECT_EQ(teamdata[2].credits, 0);
+    EXPECT_EQ(g_OrdersPending.count, 1);
+    EXPECT_EQ(g_OrdersIncoming.count, 0);
+    ASSERT_EQ(g_lines.size(), 1u);
+    EXPECT_EQ(g_lines[0], "10 22 1 0300000019000000");
+}
+
+}   // namespace
