@@ -428,8 +428,9 @@ void Patrol(DEMOUNIT* u, uint32_t now, int updates)
     }
 }
 
-// Other teams' units and buildings show only where the local team sees them
-// now; the fog drawn over the view covers the rest.
+// Other teams' units show only where the local team sees them now; their
+// buildings once it has seen them, and then under the fog as it last saw
+// them.
 void ShowWhatIsSeen(void)
 {
     for (DEMOUNIT& u : s_world.units) {
@@ -442,7 +443,8 @@ void ShowWhatIsSeen(void)
     for (DEMOBUILDING& b : s_world.buildings) {
         const BUILDING* r = b.building;
         if (!r || r->team == g_LocalTeam) continue;
-        if (Fog_AnySeenInTiles(r->tilex, r->tiley, r->tilex + 1, r->tiley + 1, g_LocalTeam))
+        if ((r->minib && r->minib->seen) ||
+            Fog_AnySeenInTiles(r->tilex, r->tiley, r->tilex + 1, r->tiley + 1, g_LocalTeam))
             SortDisp_ShowChain(b.body);
         else
             SortDisp_HideChain(b.body);
@@ -573,6 +575,7 @@ void DemoWorld_Draw(BITMAP* backbuffer)
     Map_DrawView();
     SortDisp_DrawAll();
     Fog_Draw(g_LocalTeam);
+    Pathsrch_DrawDebug();
     DrawPanel(backbuffer);
 }
 

@@ -8,10 +8,10 @@
 // The units and buildings are real records of the demo's own types: the
 // local team's units and buildings sweep its sight, one of its units drives
 // back and forth so that the fog closes behind it, and the other team's
-// units and buildings show only where the local team sees them. Every frame
-// draws the lit terrain (Map_DrawView), the display list (SortDisp_DrawAll),
-// the fog of war over it (Fog_Draw), a line with the view position at the
-// top and a small side panel.
+// units show only where the local team sees them, its buildings once seen.
+// Every frame draws the lit terrain (Map_DrawView), the display list
+// (SortDisp_DrawAll), the fog of war over it (Fog_Draw), a line with the
+// view position at the top and a small side panel.
 //
 // Scrolling: while the pointer rests at a screen edge (x <= 0 or x >= 639,
 // y <= 0 or y >= 479; the pointer is confined to the screen) the view moves

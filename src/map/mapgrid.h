@@ -50,6 +50,8 @@ int Mapgrid_CellsX(void);
 int Mapgrid_CellsY(void);
 
 // The cell at cell coordinates (cx, cy); null outside the grid or when closed.
+// The cells lie row by row in one array: the cell right of a cell (inside
+// the grid) is the next one in memory.
 MAPGRID_CELL* Mapgrid_Cell(int cx, int cy);
 // The cell holding tile (tx, ty); null off the map or when closed.
 MAPGRID_CELL* Mapgrid_CellOfTile(int tx, int ty);

@@ -26,10 +26,11 @@
 // per straight and 14 per diagonal step. No step costs less, so the
 // heuristic is consistent and a tile once expanded (closed) is final.
 //
-// Open list and ties. A 4-ary heap ordered by f = g + h, then h, then the
-// tile index: a total order, so the expansion order depends on nothing but
-// the map and the request. Improved tiles are pushed again; the older entry
-// is skipped when popped (its tile is closed by then).
+// Open list and ties. A radix heap over f (see OPENLIST): tiles come out in
+// order of f, and among equal f mostly the one pushed last first, which
+// leans the search towards the deeper tiles. Improved tiles are pushed again; the
+// older entry is skipped when popped (its tile is closed by then). The order
+// depends on nothing but the map and the request.
 //
 // Unreachable goals. Before expanding, the connected regions (CRE) of the
 // unit's movement class are consulted: when the goal lies outside the
@@ -93,68 +94,76 @@ enum {
 
 namespace {
 
-// One tile of the per-map table; valid for the search whose stamp it has.
+// One tile of the per-map table (16 bytes, so that the rows of a tile's
+// neighbours touch few cache lines); valid for the search whose stamp it
+// has. The direction of the step that reached a tile is only read back when
+// the path is stored, so it lives in a table of its own.
 struct TILEREC {
     uint64_t g;          // cost from the start, UINT64_MAX before reached
-    uint32_t stamp;
+    uint32_t stamp;      // the search's stamp, STAMP_CLOSED added once expanded
     uint8_t speed;       // step rule: speed percentage and climb limit
     uint8_t climb;
     uint8_t alt;
     uint8_t costspeed;   // the speed the cost table is indexed with
-    uint8_t from;        // direction of the step that reached it
-    uint8_t closed;
 };
+static_assert(sizeof(TILEREC) == 16, "a tile record stays 16 bytes");
 
-// An open-list entry: f, then h and the tile packed so that one comparison
-// of the pair orders by f, then h, then tile index. h stays far below 2^40
-// (at most 20000 x 14 x MAP_MAX_SIDE) and a tile index below 2^20.
+const uint32_t STAMP_CLOSED = 0x80000000u;
+
+// The open list: a radix heap over f. With a consistent heuristic no tile
+// ever enters with an f below the last one taken out, so the entries can be
+// kept in 65 buckets by the highest bit in which their f differs from that
+// last f (bucket 0: equal to it). Taking out empties bucket 0 first (last in,
+// first out); when it is empty, the first non-empty bucket's smallest f
+// becomes the last f and its entries are spread over the lower buckets.
+// Every entry moves down at most 64 times, and the buckets are plain
+// arrays, so neither a push nor a pop waits on comparisons that no branch
+// predictor can guess, as a comparison heap's do. The order depends only on
+// the order of the pushes, so it is the same on every machine and in every
+// slicing of a search.
 struct OPENENTRY {
     uint64_t f;
-    uint64_t htile;     // h << 20 | tile
+    uint64_t htile;     // h << 20 | tile (h stays far below 2^40, a tile index below 2^20)
 };
 
-bool Before(const OPENENTRY& a, const OPENENTRY& b)
-{
-    return a.f != b.f ? a.f < b.f : a.htile < b.htile;
-}
+struct OPENLIST {
+    std::vector<OPENENTRY> bucket[65];
+    uint64_t last = 0;
+    size_t size = 0;
 
-// A 4-ary min-heap: half the levels of a binary one, and the four children
-// of an entry share a cache line.
-void HeapPush(std::vector<OPENENTRY>& heap, const OPENENTRY& e)
-{
-    size_t i = heap.size();
-    heap.push_back(e);
-    while (i > 0) {
-        const size_t parent = (i - 1) / 4;
-        if (!Before(e, heap[parent])) break;
-        heap[i] = heap[parent];
-        i = parent;
+    static int BucketOf(uint64_t f, uint64_t last) { return f == last ? 0 : 64 - __builtin_clzll(f ^ last); }
+    bool empty() const { return size == 0; }
+    void clear()
+    {
+        for (std::vector<OPENENTRY>& b : bucket) b.clear();
+        last = 0;
+        size = 0;
     }
-    heap[i] = e;
-}
-
-OPENENTRY HeapPop(std::vector<OPENENTRY>& heap)
-{
-    const OPENENTRY top = heap[0];
-    const OPENENTRY last = heap.back();
-    heap.pop_back();
-    const size_t n = heap.size();
-    if (n == 0) return top;
-    size_t i = 0;
-    for (;;) {
-        const size_t first = 4 * i + 1;
-        if (first >= n) break;
-        size_t best = first;
-        const size_t end = std::min(first + 4, n);
-        for (size_t k = first + 1; k < end; k++)
-            if (Before(heap[k], heap[best])) best = k;
-        if (!Before(heap[best], last)) break;
-        heap[i] = heap[best];
-        i = best;
+    // An f below the last one can't happen with the heuristic we use; were
+    // it to, the entry would simply come out next.
+    void push(const OPENENTRY& e)
+    {
+        bucket[e.f <= last ? 0 : BucketOf(e.f, last)].push_back(e);
+        size++;
     }
-    heap[i] = last;
-    return top;
-}
+    OPENENTRY pop()
+    {
+        if (bucket[0].empty()) {
+            int i = 1;
+            while (bucket[i].empty()) i++;
+            std::vector<OPENENTRY>& from = bucket[i];
+            uint64_t least = from[0].f;
+            for (const OPENENTRY& e : from) least = std::min(least, e.f);
+            last = least;
+            for (const OPENENTRY& e : from) bucket[BucketOf(e.f, last)].push_back(e);
+            from.clear();
+        }
+        const OPENENTRY e = bucket[0].back();
+        bucket[0].pop_back();
+        size--;
+        return e;
+    }
+};
 
 const int TILEBITS = 20;
 static_assert(MAP_MAX_SIDE * MAP_MAX_SIDE <= (1 << TILEBITS), "tile index fits its field");
@@ -168,7 +177,7 @@ struct SEARCH {
     int32_t start, goal;
     int goalx, goaly;
     uint64_t minbase;    // cheapest step base cost of the type
-    std::vector<OPENENTRY> open;
+    OPENLIST open;
     int32_t best;        // the closed tile nearest the goal
     uint64_t besth, bestg;
 };
@@ -179,6 +188,7 @@ const int kDy[8] = {0, -1, -1, -1, 0, 1, 1, 1};
 bool s_open = false;
 int s_w = 0, s_h = 0;
 std::vector<TILEREC> s_tiles;
+std::vector<uint8_t> s_from;           // per tile: direction of the step that reached it
 uint32_t s_stamp = 0;
 uint32_t s_costBase[UNITS_IRS_SIZE];   // round(100 x factor) per table entry
 
@@ -207,24 +217,23 @@ uint8_t CostSpeed(const EFFECTTYPE* table, const MAP_ELEMENT* e)
 
 void NewStamp(void)
 {
-    if (++s_stamp == 0) {
+    if (++s_stamp == STAMP_CLOSED) {
         for (TILEREC& r : s_tiles) r.stamp = 0;
         s_stamp = 1;
     }
 }
 
+bool IsClosed(const TILEREC* r) { return r->stamp == (s_stamp | STAMP_CLOSED); }
+
 // The tile record of (x, y) for the running search, its terrain read when
 // the search first touches it: speed and climb limit as
 // Units_GetTileEffects gives them (special-effect cell, or for none the
 // cell of the tile's texture effects), altitude and cost speed.
-TILEREC* Touch(int32_t i, int x, int y)
+__attribute__((noinline)) void Fill(TILEREC* r, int32_t i, int x, int y)
 {
-    TILEREC* r = &s_tiles[(size_t)i];
-    if (r->stamp == s_stamp) return r;
     r->stamp = s_stamp;
     r->g = UINT64_MAX;
-    r->from = PATHSRCH_NODIR;
-    r->closed = 0;
+    s_from[(size_t)i] = PATHSRCH_NODIR;
     const MAP_ELEMENT* e = &g_MapElements[i];
     const EFFECTTYPE* table = s_search.type->effects;
     r->speed = 100;
@@ -244,6 +253,12 @@ TILEREC* Touch(int32_t i, int x, int y)
     }
     r->alt = (uint8_t)e->altitude;
     r->costspeed = CostSpeed(table, e);
+}
+
+inline TILEREC* Touch(int32_t i, int x, int y)
+{
+    TILEREC* r = &s_tiles[(size_t)i];
+    if ((r->stamp & ~STAMP_CLOSED) != s_stamp) Fill(r, i, x, y);
     return r;
 }
 
@@ -257,7 +272,7 @@ uint64_t Heuristic(int x, int y)
 void PushOpen(int32_t tile, int x, int y, uint64_t g)
 {
     const uint64_t h = Heuristic(x, y);
-    HeapPush(s_search.open, OPENENTRY{g + h, h << TILEBITS | (uint64_t)tile});
+    s_search.open.push(OPENENTRY{g + h, h << TILEBITS | (uint64_t)tile});
 }
 
 // The cheapest step base of a type: the fastest speed of its table on level
@@ -310,6 +325,7 @@ void MakeTables(void)
     s_w = mapsizex;
     s_h = mapsizey;
     s_tiles.assign((size_t)s_w * s_h, TILEREC{});
+    s_from.assign((size_t)s_w * s_h, PATHSRCH_NODIR);
     s_stamp = 0;
     s_lastPath.clear();
 }
@@ -370,12 +386,12 @@ int Run(int budget)
             s.done = true;
             break;
         }
-        const OPENENTRY top = HeapPop(s.open);
+        const OPENENTRY top = s.open.pop();
         const int32_t tile = (int32_t)(top.htile & ((1u << TILEBITS) - 1));
         const uint64_t h = top.htile >> TILEBITS;
         TILEREC* c = &s_tiles[(size_t)tile];
-        if (c->closed) continue;
-        c->closed = 1;
+        if (IsClosed(c)) continue;
+        c->stamp |= STAMP_CLOSED;
         used++;
         s_expansions++;
         if (h < s.besth || (h == s.besth && (c->g < s.bestg || (c->g == s.bestg && tile < s.best)))) {
@@ -393,14 +409,14 @@ int Run(int budget)
             if (nx < 1 || ny < 1 || nx >= s_w || ny >= s_h) continue;
             const int32_t j = ny * s_w + nx;
             TILEREC* n = Touch(j, nx, ny);
-            if (n->closed || n->speed == 0) continue;
+            if (IsClosed(n) || n->speed == 0) continue;
             const int diff = abs((int)n->alt - (int)c->alt);
             if (diff > n->climb || diff > c->climb) continue;
             const uint32_t base = s_costBase[(s.altmatters ? diff * 256 : 0) + n->costspeed];
             const uint64_t g = c->g + (uint64_t)base * ((d & 1) ? PATHSRCH_DIAGONAL : PATHSRCH_STRAIGHT);
             if (g < n->g) {
                 n->g = g;
-                n->from = (uint8_t)d;
+                s_from[(size_t)j] = (uint8_t)d;
                 PushOpen(j, nx, ny, g);
             }
         }
@@ -415,7 +431,7 @@ void Finish(void)
     s_lastPath.clear();
     for (int32_t t = s.goal; t != s.start;) {
         s_lastPath.push_back(t);
-        const int d = s_tiles[(size_t)t].from;
+        const int d = s_from[(size_t)t];
         ASSERT(d != PATHSRCH_NODIR);
         t -= kDy[d] * s_w + kDx[d];
     }
@@ -606,7 +622,7 @@ void Pathsrch_DrawDebug(void)
     for (int ty = g_MapView.tiley; ty <= g_MapView.tiley + MAPVIEW_TILES && ty < s_h; ty++)
         for (int tx = g_MapView.tilex; tx <= g_MapView.tilex + MAPVIEW_TILES && tx < s_w; tx++) {
             const TILEREC& r = s_tiles[(size_t)ty * s_w + tx];
-            if (r.stamp == s_stamp && r.closed) mark(ty * s_w + tx, 4, PATHSRCH_CLOSED_COLOUR);
+            if (IsClosed(&r)) mark(ty * s_w + tx, 4, PATHSRCH_CLOSED_COLOUR);
         }
     for (int32_t t : s_lastPath) mark(t, 8, PATHSRCH_PATH_COLOUR);
 }

@@ -163,11 +163,15 @@ void* NextGridObject(ITERATOR* it, int list)
                 return it->last = object;
             }
         }
-        if (it->cell && ++it->cx > it->cx2) {
+        // Cells lie row by row: the next one along a row is the next in memory.
+        if (!it->cell) {
+            it->cell = Mapgrid_Cell(it->cx, it->cy);
+        } else if (++it->cx <= it->cx2) {
+            it->cell = static_cast<const MAPGRID_CELL*>(it->cell) + 1;
+        } else {
             it->cx = it->cx1;
-            it->cy++;
+            it->cell = Mapgrid_Cell(it->cx, ++it->cy);
         }
-        it->cell = Mapgrid_Cell(it->cx, it->cy);
         it->inside = CellInside(it);
         it->nextindex = 0;
         it->last = nullptr;

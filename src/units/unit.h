@@ -306,7 +306,6 @@ struct UNIT {
     SEEMAP seemap;                 // the unit's last sight sweep
     UNIT* next;                    // on the team's list
     UNIT* prev;
-    UNIT* poolnext;                // on the free list
 };
 
 // Switches of the scenario editor: while g_EditorKeepTerrain is set a newly
