@@ -4,16 +4,16 @@
 
 #include "core/config.h"
 #include "core/gamestate.h"
+#include "core/mono.h"
 #include "map/overlay.h"
 #include "map/pathsrch.h"
-#include "units/building.h"
-#include "units/orders.h"
-#include "units/team.h"
-#include "core/mono.h"
 #include "platform/palette.h"
 #include "platform/plat.h"
 #include "platform/sound.h"
 #include "platform/video.h"
+#include "units/building.h"
+#include "units/orders.h"
+#include "units/team.h"
 
 static uint32_t s_lastUpdate = 0;
 static uint32_t s_lastFrameMs = 0;

@@ -16,8 +16,8 @@
 #include "core/uid.h"
 #include "core/utils.h"
 #include "core/fspath.h"
-#include "map/fog.h"
 #include "map/cre.h"
+#include "map/fog.h"
 #include "map/mapgrid.h"
 #include "map/overlay.h"
 #include "map/pathsrch.h"
@@ -31,8 +31,8 @@
 #include "platform/sound.h"
 #include "platform/sprite.h"
 #include "platform/video.h"
-#include "units/damage.h"
 #include "units/building.h"
+#include "units/damage.h"
 #include "units/expltype.h"
 #include "units/orders.h"
 #include "units/team.h"
@@ -199,9 +199,10 @@ static void RulesInit(void)
     Game_SetUpdatesPerSecond(20);
 }
 
-// The map grid and the sight counts are made for each map by the scenario
-// load; whatever of them is still open when the game ends goes with the
-// common systems, after the units and buildings that are linked into them.
+// The map grid, the sight counts and the path search's tables (with the
+// connected regions) are made for each map by the scenario load; whatever of
+// them is still open when the game ends goes with the common systems, after
+// the units and buildings that are linked into them.
 static void MapGridClose(void)
 {
     if (Mapgrid_IsOpen()) Mapgrid_Close();
