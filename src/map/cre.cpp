@@ -4,9 +4,9 @@
 // needs the target's speed above 0 and the altitude difference within both
 // tiles' climb limits. Between two tiles of speed above 0 that rule is
 // symmetric, so the passable tiles and the steps between them form an
-// undirected graph whose components are the regions. The tile effects come
-// from Units_GetTileEffects through a scratch type carrying the class's
-// table, so the regions can never disagree with the movement rule.
+// undirected graph whose components are the regions. The tile effects are
+// the cells the movement rule reads (Units_EffectCell), so the regions can
+// never disagree with it.
 #include "map/cre.h"
 
 #include <cstdlib>
@@ -33,18 +33,14 @@ const int kDy[8] = {0, -1, -1, -1, 0, 1, 1, 1};
 
 void BuildClass(CLASSMAP* map, const EFFECTTYPE* table)
 {
-    static UNITTYPE s_scratch;
-    s_scratch = UNITTYPE{};
-    s_scratch.effects = const_cast<EFFECTTYPE*>(table);
     const size_t n = (size_t)s_w * s_h;
     std::vector<uint8_t> speed(n, 0), climb(n, 0), alt(n, 0);
     for (int y = 1; y < s_h; y++)
         for (int x = 1; x < s_w; x++) {
-            int s, c;
-            Units_GetTileEffects(&s_scratch, x, y, &s, &c);
             const size_t i = (size_t)y * s_w + x;
-            speed[i] = (uint8_t)s;
-            climb[i] = (uint8_t)c;
+            const uint8_t* cell = table ? Units_EffectCell(table, &g_MapElements[i]) : nullptr;
+            speed[i] = cell ? cell[0] : 100;
+            climb[i] = cell ? cell[1] : 1;
             alt[i] = (uint8_t)g_MapElements[i].altitude;
         }
     map->region.assign(n, CRE_REGION_NONE);

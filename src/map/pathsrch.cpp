@@ -74,7 +74,6 @@
 #include "map/cre.h"
 #include "map/map.h"
 #include "map/mapview.h"
-#include "map/tile.h"
 #include "platform/effects.h"
 #include "platform/graph.h"
 #include "platform/video.h"
@@ -205,16 +204,6 @@ UNITID& RingAt(int i) { return s_ring[(size_t)((s_ringHead + i) % PATHSRCH_QUEUE
 
 bool SameUnit(const UNITID& h, const UNIT* u) { return h.unit == u && h.id == u->id; }
 
-// The cost-table speed of a tile: as Units_ComputeInverseRelativeSpeed reads
-// it (special effect cell, or for none the cell the tile word names).
-uint8_t CostSpeed(const EFFECTTYPE* table, const MAP_ELEMENT* e)
-{
-    if (!table) return 100;
-    if (e->effect < EFFECTS_COLUMNS * (EFFECTS_ROWS - EFFECTS_SPECIAL_ROW))
-        return table->cell[EFFECTS_SPECIAL_ROW + e->effect / EFFECTS_COLUMNS][e->effect % EFFECTS_COLUMNS][0];
-    return table->cell[e->tile & 0xF][(e->tile >> 18) & 7][0];
-}
-
 void NewStamp(void)
 {
     if (++s_stamp == STAMP_CLOSED) {
@@ -241,18 +230,12 @@ __attribute__((noinline)) void Fill(TILEREC* r, int32_t i, int x, int y)
     if (x < 1 || y < 1) {
         r->speed = r->climb = 0;
     } else if (table) {
-        const uint8_t* cell;
-        if (e->effect < EFFECTS_COLUMNS * (EFFECTS_ROWS - EFFECTS_SPECIAL_ROW)) {
-            cell = table->cell[EFFECTS_SPECIAL_ROW + e->effect / EFFECTS_COLUMNS][e->effect % EFFECTS_COLUMNS];
-        } else {
-            const uint32_t bits = Tile_GetEffects(e->tile);
-            cell = table->cell[bits & 0xF][(bits >> 18) & 7];
-        }
+        const uint8_t* cell = Units_EffectCell(table, e);
         r->speed = cell[0];
         r->climb = cell[1];
     }
     r->alt = (uint8_t)e->altitude;
-    r->costspeed = CostSpeed(table, e);
+    r->costspeed = table ? Units_CostCell(table, e)[0] : 100;
 }
 
 inline TILEREC* Touch(int32_t i, int x, int y)
@@ -502,6 +485,8 @@ void Pathsrch_Close(void)
     s_open = false;
     s_tiles.clear();
     s_tiles.shrink_to_fit();
+    s_from.clear();
+    s_from.shrink_to_fit();
     s_ring.clear();
     s_ringHead = s_ringCount = 0;
     s_waiting.clear();

@@ -210,6 +210,7 @@ void Units_FreeTypes(void);
 // ------------------------------------------------------------------ units
 
 struct TILEPOS;
+struct MAP_ELEMENT;
 
 struct UNIT_POS {
     int32_t x, y;
@@ -388,6 +389,14 @@ int Units_IsHumanUnit(const UNIT* u);
 // The speed percentage and climb limit of the tile for the type; answers
 // the speed.
 int Units_GetTileEffects(const UNITTYPE* type, int x, int y, int* speed, int* climb);
+// The cell {speed, climb} of a terrain-effects table that a map element
+// picks: the cell of its special effect, or for none (and for a field past
+// the table's 16 special effects) the cell of its tile's texture effects
+// (Tile_GetEffects: row bits 0..3, column bits 18..20).
+const uint8_t* Units_EffectCell(const EFFECTTYPE* table, const MAP_ELEMENT* e);
+// The cell that step costs read: the same, except that without a special
+// effect the tile word itself names the row and column.
+const uint8_t* Units_CostCell(const EFFECTTYPE* table, const MAP_ELEMENT* e);
 int Units_IsImpassible(const UNITTYPE* type, int x, int y);
 int Units_AbleToMove(const UNIT* u, int x1, int y1, int x2, int y2);
 int Units_CalculateSpeed(const UNIT* u, int x1, int y1, int x2, int y2);

@@ -156,6 +156,28 @@ int Units_IsHumanUnit(const UNIT* u)
 
 // ------------------------------------------------------------------ terrain
 
+// The cell of the element's special effect, or null for none. The table
+// has 16 special effects; a field value past them (other than "none") would
+// read outside it, so the texture decides then.
+static const uint8_t* SpecialCell(const EFFECTTYPE* table, const MAP_ELEMENT* e)
+{
+    if (e->effect >= EFFECTS_COLUMNS * (EFFECTS_ROWS - EFFECTS_SPECIAL_ROW)) return nullptr;
+    return table->cell[EFFECTS_SPECIAL_ROW + e->effect / EFFECTS_COLUMNS][e->effect % EFFECTS_COLUMNS];
+}
+
+const uint8_t* Units_EffectCell(const EFFECTTYPE* table, const MAP_ELEMENT* e)
+{
+    if (const uint8_t* cell = SpecialCell(table, e)) return cell;
+    const uint32_t bits = Tile_GetEffects(e->tile);
+    return table->cell[bits & 0xF][(bits >> 18) & 7];
+}
+
+const uint8_t* Units_CostCell(const EFFECTTYPE* table, const MAP_ELEMENT* e)
+{
+    if (const uint8_t* cell = SpecialCell(table, e)) return cell;
+    return table->cell[e->tile & 0xF][(e->tile >> 18) & 7];
+}
+
 int Units_GetTileEffects(const UNITTYPE* type, int x, int y, int* speed, int* climb)
 {
     ASSERT(type);
@@ -163,20 +185,9 @@ int Units_GetTileEffects(const UNITTYPE* type, int x, int y, int* speed, int* cl
     if (!Map_IsValidTile(x, y)) {
         TLOG(TLOG_ERROR, "Range error %d %d", x, y);
     } else if (type->effects) {
-        const MAP_ELEMENT* e = MAP_ELEMENT_AT(x, y);
-        int row, col;
-        // The table has 16 special effects; a field value past them (other
-        // than "none") would read outside it, so the texture decides then.
-        if (e->effect < EFFECTS_COLUMNS * (EFFECTS_ROWS - EFFECTS_SPECIAL_ROW)) {
-            row = EFFECTS_SPECIAL_ROW + e->effect / EFFECTS_COLUMNS;
-            col = e->effect % EFFECTS_COLUMNS;
-        } else {
-            uint32_t bits = Tile_GetEffects(e->tile);
-            row = bits & 0xF;
-            col = (bits >> 18) & 7;
-        }
-        s = type->effects->cell[row][col][0];
-        c = type->effects->cell[row][col][1];
+        const uint8_t* cell = Units_EffectCell(type->effects, MAP_ELEMENT_AT(x, y));
+        s = cell[0];
+        c = cell[1];
     }
     if (speed) *speed = s;
     if (climb) *climb = c;

@@ -17,7 +17,6 @@
 #include "core/debug.h"
 #include "map/cre.h"
 #include "map/map.h"
-#include "platform/effects.h"
 #include "units/unit.h"
 
 float g_InverseRelativeSpeed[UNITS_IRS_SIZE];
@@ -27,25 +26,6 @@ namespace {
 bool s_irsReady = false;
 
 int Altitude(int x, int y) { return MAP_ELEMENT_AT(x, y)->altitude; }
-
-// The speed percentage of a valid tile for the cost table: the cell of the
-// tile's special effect, or for none (31) the cell named by the tile word
-// itself (row bits 0..3, column bits 18..20). A field value past the 16
-// special effects would address a cell outside the table, so the tile word
-// decides for those too, as Units_GetTileEffects does.
-int CostSpeed(const EFFECTTYPE* table, const MAP_ELEMENT* e)
-{
-    if (!table) return 100;
-    int row, col;
-    if (e->effect < EFFECTS_COLUMNS * (EFFECTS_ROWS - EFFECTS_SPECIAL_ROW)) {
-        row = EFFECTS_SPECIAL_ROW + e->effect / EFFECTS_COLUMNS;
-        col = e->effect % EFFECTS_COLUMNS;
-    } else {
-        row = e->tile & 0xF;
-        col = (e->tile >> 18) & 7;
-    }
-    return table->cell[row][col][0];
-}
 
 } // namespace
 
@@ -83,7 +63,7 @@ float Units_ComputeInverseRelativeSpeed(const UNIT* u, int x1, int y1, int x2, i
     Units_InitInverseRelativeSpeed();
     if (!Map_IsValidTile(x2, y2)) return g_InverseRelativeSpeed[100];
     const MAP_ELEMENT* e = MAP_ELEMENT_AT(x2, y2);
-    int index = CostSpeed(u->type->effects, e);
+    int index = u->type->effects ? Units_CostCell(u->type->effects, e)[0] : 100;
     if (u->movemode != MM_FLY && u->movemode != MM_TUNNEL && Map_IsValidTile(x1, y1))
         index += 256 * abs((int)e->altitude - Altitude(x1, y1));
     return g_InverseRelativeSpeed[index];
