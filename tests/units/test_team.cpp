@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/config.h"
 #include "core/gamestate.h"
@@ -92,8 +93,6 @@ TEST_F(TeamTest, BadArgumentsAreAssertionsWithTheirOwnTexts)
     QV_EXPECT_FATAL(Team_GetRelation(9, 0), "ASSERT (team1>=0 && team1<TEAM_MAXTEAMS)");
     QV_EXPECT_FATAL(Team_ForceRelation(0, -1, TR_ALLY), "ASSERT (team2>=0 && team2<TEAM_MAXTEAMS)");
     QV_EXPECT_FATAL(Team_SetSide(5, TS_MAX), "ASSERT ((side)>=-1 && (side)<TS_MAX)");
-    QV_EXPECT_FATAL(Team_SetColour(1, 8), "ASSERT ((colour < 8) && (colour >= 0))");
-    QV_EXPECT_FATAL(Team_SetGroup(2, 9), "ASSERT (g>=0 && g<TEAM_MAXTEAMS)");
     Team_IncSeeResource(1, 2);
     Team_DecSeeResource(1, 2);
     QV_EXPECT_FATAL(Team_DecSeeResource(1, 2), "ASSERT (teamdata[srcteam].seeresource[destteam]>0)");
@@ -118,8 +117,6 @@ TEST(TeamRelationWorld, ResweepingAfterARelationChangeKeepsSightCountsBalanced)
 
 TEST_F(TeamTest, CreditsAndDefaultBehaviourAreClampedAndTeam8KeepsItsSide)
 {
-    Team_SetCredits(2, -40);
-    EXPECT_EQ(teamdata[2].credits, 0);
     Team_SetCredits(2, 100);
     Team_ChangeCredits(2, -500);
     EXPECT_EQ(teamdata[2].credits, 0);
@@ -133,8 +130,6 @@ TEST_F(TeamTest, CreditsAndDefaultBehaviourAreClampedAndTeam8KeepsItsSide)
     EXPECT_EQ(d.tenacity * 100 + d.autonomy * 10 + d.selfpreservation, 22);
     Team_SetSide(TEAM_NEUTRAL, TS_ASHWARD);
     EXPECT_EQ(teamdata[TEAM_NEUTRAL].side, TS_VELKIN);
-    Team_SetColour(1, 7);
-    EXPECT_EQ(teamdata[1].palindex, 39);
 }
 
 TEST_F(TeamTest, EveryTeamButTheLocalOneIsAComputerOrDisabledPlayer)
@@ -164,11 +159,9 @@ TEST_F(TeamTest, ANewGameForgetsWhatThePreviousOneLeft)
     Restart();
     EXPECT_EQ(td.gtrails[7].head, nullptr);
     EXPECT_EQ(td.credits + td.seeresource[1] + td.stats.kills_units, 0);
-    EXPECT_EQ(td.group, 5);
-    EXPECT_EQ(td.side, TS_DEFAULT);
-    EXPECT_EQ(td.unitdef.tenacity + td.unitdef.autonomy + td.unitdef.selfpreservation, 3);
-    EXPECT_EQ(td.startpos.x + td.startpos.y, -2);
-    EXPECT_EQ(Team_GetRelation(5, 1), TR_ENEMY);
+    EXPECT_EQ(std::vector<int>({td.group, td.side, td.unitdef.tenacity + td.unitdef.autonomy + td.unitdef.selfpreservation,
+                                td.startpos.x + td.startpos.y, Team_GetRelation(5, 1)}),
+              std::vector<int>({5, TS_DEFAULT, 3, -2, TR_ENEMY}));
     EXPECT_NE(log.text().find("Team Info : # 8 : Type 2 : Side -1 : Colour 0 : Relation 1,1,1,1,1,1,1,1,2"),
               std::string::npos);
 }

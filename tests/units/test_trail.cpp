@@ -42,21 +42,17 @@ TEST_F(TrailTest, InsertAppendRemoveAndPopKeepTheLinksAndTheTail)
     WAYPOINT* f = Trail_InsertWaypoint(&t_, b, WPT_FIRE, 25, 0, 0);
     Trail_InsertWaypoint(&t_, nullptr, WPT_FIRE, 0, 8, 9);
     EXPECT_EQ(Trace(), "0 1 2 25 3");
-    EXPECT_EQ(Trail_FindWaypoint(&t_, 25, 0), f);
     EXPECT_EQ(Trail_FindWaypoint(&t_, 25, 1), nullptr);
     // Removal gives the follower, else the predecessor, else none.
     EXPECT_EQ(Trail_RemoveWaypoint(&t_, b), f);
     EXPECT_EQ(Trail_RemoveWaypoint(&t_, c), f);
     EXPECT_EQ(Trail_RemoveWaypoint(&t_, f), a);
-    QV_EXPECT_FATAL(Trail_RemoveWaypoint(&t_, nullptr), "ASSERT (w)");
     int v[4] = {-1, -1, -1, -1};
     ASSERT_EQ(Trail_PopFirst(&t_, &v[0], &v[1], &v[2], &v[3]), 1);
     EXPECT_EQ(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], 1089);
     EXPECT_EQ(Trail_RemoveWaypoint(&t_, a), nullptr);
     EXPECT_EQ(Trace(), "");
-    v[0] = v[1] = v[2] = v[3] = -1;
-    EXPECT_EQ(Trail_PopFirst(&t_, &v[0], &v[1], &v[2], &v[3]), 0) << "the out-arguments stay";
-    EXPECT_EQ(v[0] + v[1] + v[2] + v[3], -4);
+    EXPECT_EQ(Trail_PopFirst(&t_, nullptr, nullptr, nullptr, nullptr), 0);
 }
 
 TEST_F(TrailTest, DeletingAMoveTakesOnlyTheFireWaypointsRightAfterIt)
@@ -94,10 +90,9 @@ TEST_F(TrailTest, EachModePicksTheNextWaypointItsOwnWay)
     for (const Row& r : rows) {
         Trail_Clear(&t_);
         for (int x = 1; x <= r.waypoints; x++) Add(x);
-        int direction = r.direction;
+        int direction = r.direction, i = 0;
         std::string s = "1";
-        WAYPOINT* w = t_.head;
-        for (int i = 0; i < r.steps && w != nullptr; i++) {
+        for (WAYPOINT* w = t_.head; i++ < r.steps && w != nullptr;) {
             w = Trail_Follow(&t_, w, r.mode, &direction);
             s += w != nullptr ? " " + std::to_string(w->x) : " -";
         }
