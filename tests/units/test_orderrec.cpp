@@ -70,7 +70,8 @@ TEST_F(OrderRecording, OneRecordPerUpdateThatExecutedOrdersEachOnDiskBeforeTheNe
     Orders_AfterUpdate();
     Orders_StopRecording();
     EXPECT_FALSE(Orders_IsRecording());
-    Bytes second = Record(0x00010005, {{QCLEARSELECTED, 0, 1}, {QADDSELECTED, 1, 1, 0x0d, 0x0c, 0x0b, 0x0a}, {QSTOP, 0, 1}});
+    const Bytes second =
+        Record(0x00010005, {{QCLEARSELECTED, 0, 1}, {QADDSELECTED, 1, 1, 0x0d, 0x0c, 0x0b, 0x0a}, {QSTOP, 0, 1}});
     EXPECT_EQ(dir_.read("game.rec"), first + second);
 }
 

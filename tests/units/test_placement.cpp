@@ -47,7 +47,8 @@ protected:
         memset(cells, 0xEE, sizeof cells);
         const int answer = Build_ApplyEffects(builder, self, depot, x, y, cells);
         std::string s;
-        for (int i = 0; i < 6; i++) s += std::string(i == 3 ? " " : "") + (cells[i] < 9 ? ".FOBUTRA?"[cells[i]] : '#');
+        for (int i = 0; i < 6; i++)
+            s += std::string(i == 3 ? " " : "") + (cells[i] < 9 ? ".FOBUTRA?"[cells[i]] : '#');
         return s + " " + std::to_string(answer);
     }
     std::pair<int, int> Access(const UNIT* u, int ux, int uy, int flag = 0)

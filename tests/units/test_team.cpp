@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "core/config.h"
 #include "core/gamestate.h"
@@ -159,9 +158,11 @@ TEST_F(TeamTest, ANewGameForgetsWhatThePreviousOneLeft)
     Restart();
     EXPECT_EQ(td.gtrails[7].head, nullptr);
     EXPECT_EQ(td.credits + td.seeresource[1] + td.stats.kills_units, 0);
-    EXPECT_EQ(std::vector<int>({td.group, td.side, td.unitdef.tenacity + td.unitdef.autonomy + td.unitdef.selfpreservation,
-                                td.startpos.x + td.startpos.y, Team_GetRelation(5, 1)}),
-              std::vector<int>({5, TS_DEFAULT, 3, -2, TR_ENEMY}));
+    EXPECT_EQ(td.group, 5);
+    EXPECT_EQ(td.side, TS_DEFAULT);
+    EXPECT_EQ(td.unitdef.tenacity + td.unitdef.autonomy + td.unitdef.selfpreservation, 3);
+    EXPECT_EQ(td.startpos.x + td.startpos.y, -2);
+    EXPECT_EQ(Team_GetRelation(5, 1), TR_ENEMY);
     EXPECT_NE(log.text().find("Team Info : # 8 : Type 2 : Side -1 : Colour 0 : Relation 1,1,1,1,1,1,1,1,2"),
               std::string::npos);
 }

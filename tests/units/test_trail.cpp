@@ -42,6 +42,7 @@ TEST_F(TrailTest, InsertAppendRemoveAndPopKeepTheLinksAndTheTail)
     WAYPOINT* f = Trail_InsertWaypoint(&t_, b, WPT_FIRE, 25, 0, 0);
     Trail_InsertWaypoint(&t_, nullptr, WPT_FIRE, 0, 8, 9);
     EXPECT_EQ(Trace(), "0 1 2 25 3");
+    EXPECT_EQ(Trail_FindWaypoint(&t_, 25, 0), f);
     EXPECT_EQ(Trail_FindWaypoint(&t_, 25, 1), nullptr);
     // Removal gives the follower, else the predecessor, else none.
     EXPECT_EQ(Trail_RemoveWaypoint(&t_, b), f);

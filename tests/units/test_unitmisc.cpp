@@ -140,7 +140,8 @@ TEST_F(LookupWorld, TheNearestFreeTileIsTriedRingByRingInAFixedOrderSkippingUnus
     El(41, 40)->effect = 4;   // no stopping on the ground
     EXPECT_EQ(closest(u, 40, 40, 1), std::pair(39, 40));
     jet_->effects = table_;
-    EXPECT_EQ(closest(Units_NewAt(jet_, 0, -1, 31, 31), 40, 40, 1), std::pair(41, 40)) << "flyers may stop over effect 4";
+    UNIT* jet = Units_NewAt(jet_, 0, -1, 31, 31);
+    EXPECT_EQ(closest(jet, 40, 40, 1), std::pair(41, 40)) << "flyers may stop over effect 4";
     EXPECT_EQ(closest(u, 0, 1, 1), std::pair(1, 1)) << "only tiles on the map";
 }
 
