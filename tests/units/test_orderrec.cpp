@@ -30,7 +30,7 @@ Bytes Record(uint32_t update, std::vector<Bytes> entries, int count = -1)
     return out;
 }
 
-class OrderFiles : public testing::Test {
+class OrderRecording : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -46,8 +46,6 @@ protected:
     QvTempDir dir_;
     QvLogCapture log_;
 };
-
-class OrderRecording : public OrderFiles {};
 
 TEST_F(OrderRecording, OneRecordPerUpdateThatExecutedOrdersEachOnDiskBeforeTheNextUpdate)
 {
