@@ -49,7 +49,7 @@ TEST_F(MpTeams, StartUnitsAreKeptPerSideAndBadOnesAreLoggedAndIgnored)
     EXPECT_EQ(MpTeams_StartUnit(0, 1), nullptr);
     EXPECT_EQ(MpTeams_StartUnitCount(1), 0);
     EXPECT_NE(log.text().find("Invalid start units: side 4, type [Rifle], count 1"), std::string::npos);
-    for (int i = 0; i < MPTEAMS_MAXSTART + 1; i++) MpTeams_AddStartUnits(3, a, 1);
+    for (int i = 0; i <= MPTEAMS_MAXSTART; i++) MpTeams_AddStartUnits(3, a, 1);
     EXPECT_EQ(MpTeams_StartUnitCount(3), MPTEAMS_MAXSTART);
     MpTeams_Reset();
     EXPECT_EQ(MpTeams_StartUnitCount(0), 0);
@@ -63,12 +63,11 @@ TEST_F(MpTeams, EquivalentUnitsFillOneSlotPerSideAndTheOwnSideIsTheTypeItself)
     const char names[2][64] = {"lancer", "STALKER"};
     MpTeams_AddEquivalentUnits(a, names, 2);
     MpTeams_ResolveEquivalentUnits();
-    EXPECT_EQ(MpTeams_EquivalentUnit(a, 0), a);
-    EXPECT_EQ(MpTeams_EquivalentUnit(a, 1), b);
-    EXPECT_EQ(MpTeams_EquivalentUnit(a, 2), c);
-    EXPECT_EQ(MpTeams_EquivalentUnit(a, 3), nullptr);
-    EXPECT_EQ(MpTeams_EquivalentUnit(b, 1), b);
-    EXPECT_EQ(MpTeams_EquivalentUnit(b, 0), nullptr);
+    const UNITTYPE* expected[][4] = {{a, b, c, nullptr}, {nullptr, b, nullptr, nullptr}};
+    for (int side = 0; side < 4; side++) {
+        EXPECT_EQ(MpTeams_EquivalentUnit(a, side), expected[0][side]) << side;
+        EXPECT_EQ(MpTeams_EquivalentUnit(b, side), expected[1][side]) << side;
+    }
     const char ghost[1][64] = {"Ghost"};
     MpTeams_AddEquivalentUnits(b, ghost, 1);
     QV_EXPECT_FATAL(MpTeams_ResolveEquivalentUnits(), "Invalid equivalent unit [Ghost] specified");
@@ -80,17 +79,15 @@ TEST_F(MpTeams, EquivalentBuildingsNeedBothFlagsAndAnUnknownNameIsLoggedAndLeftO
     BUILDINGTYPE* a = Building("Depot", 0);
     BUILDINGTYPE* b = Building("Store", 1);
     const char names[2][64] = {"Nowhere", "store"};
-    MpTeams_SetScenarioEquivalentBuildings(1);
-    MpTeams_AddEquivalentBuildings(a, names, 2);
-    MpTeams_ResolveEquivalentBuildings();
-    EXPECT_EQ(a->nrequivalents, 0);
-    EXPECT_EQ(MpTeams_EquivalentBuilding(a, 1), nullptr);
-    MpTeams_SetSetupEquivalentBuildings(1);
-    MpTeams_AddEquivalentBuildings(a, names, 2);
-    MpTeams_ResolveEquivalentBuildings();
-    EXPECT_EQ(MpTeams_EquivalentBuilding(a, 0), a);
-    EXPECT_EQ(MpTeams_EquivalentBuilding(a, 1), b);
-    EXPECT_EQ(MpTeams_EquivalentBuilding(a, 2), nullptr);
+    for (int setup : {0, 1}) {
+        MpTeams_SetScenarioEquivalentBuildings(1);
+        MpTeams_SetSetupEquivalentBuildings(setup);
+        MpTeams_AddEquivalentBuildings(a, names, 2);
+        MpTeams_ResolveEquivalentBuildings();
+        EXPECT_EQ(MpTeams_EquivalentBuilding(a, 0), setup ? a : nullptr);
+        EXPECT_EQ(MpTeams_EquivalentBuilding(a, 1), setup ? b : nullptr);
+        EXPECT_EQ(MpTeams_EquivalentBuilding(a, 2), nullptr);
+    }
     EXPECT_NE(log.text().find("Invalid equivalent building [Nowhere] specified for [Depot]"), std::string::npos);
 }
 

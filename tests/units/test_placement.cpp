@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "core/uid.h"
 #include "map/map.h"
@@ -15,9 +16,6 @@
 #include "units/unit.h"
 
 namespace {
-
-enum { F = BPC_FREE, N = BPC_NONE, O = BPC_OFFMAP, B = BPC_BUILDING, U = BPC_UNIT, T = BPC_THING,
-       A = BPC_ALTITUDE };
 
 class Placement : public testing::Test {
 protected:
@@ -40,14 +38,19 @@ protected:
     {
         Effects_OvlEntry(type->footprint, cx, cy)[0] = (uint8_t)code;
     }
-    // The classes of the depot at (x, y), row by row; `answer` keeps the result.
-    std::vector<int> Classes(int x, int y, const UNIT* builder = nullptr, const BUILDING* self = nullptr)
+    // The classes of the depot's cells at (x, y), row by row, then the answer:
+    // "." no cell, Free, Offmap, Building, Unit, Thing, teRrain, Altitude, "?"
+    // unexplored ("#" for a cell left unwritten).
+    std::string Classes(int x, int y, const UNIT* builder = nullptr, const BUILDING* self = nullptr)
     {
-        std::vector<uint8_t> cells(6, 0xEE);
-        answer = Build_ApplyEffects(builder, self, depot, x, y, cells.data());
-        return std::vector<int>(cells.begin(), cells.end());
+        uint8_t cells[6];
+        memset(cells, 0xEE, sizeof cells);
+        const int answer = Build_ApplyEffects(builder, self, depot, x, y, cells);
+        std::string s;
+        for (int i = 0; i < 6; i++)
+            s += std::string(i == 3 ? " " : "") + (cells[i] < 9 ? ".FOBUTRA?"[cells[i]] : '#');
+        return s + " " + std::to_string(answer);
     }
-    static std::vector<int> All(int cls) { return std::vector<int>(6, cls); }
     std::pair<int, int> Access(const UNIT* u, int ux, int uy, int flag = 0)
     {
         int x = -1, y = -1;
@@ -56,29 +59,21 @@ protected:
     }
 
     QvLogCapture log_;
-    BUILDINGTYPE* depot = nullptr;
-    BUILDINGTYPE* hut = nullptr;
+    BUILDINGTYPE *depot = nullptr, *hut = nullptr;
     UNITTYPE* tank = nullptr;
-    int answer = -1;
 };
-
-using V = std::vector<int>;
 
 } // namespace
 
 TEST_F(Placement, FreeGroundHolesAndEveryMapEdge)
 {
-    EXPECT_EQ(Classes(5, 5), All(F));
-    EXPECT_EQ(answer, 1);
-    EXPECT_EQ(Classes(38, 5), (V{F, F, O, F, F, O}));
-    EXPECT_EQ(answer, 0);
-    EXPECT_EQ(Classes(0, 5), (V{O, F, F, O, F, F})) << "column 0 is no valid tile";
-    EXPECT_EQ(Classes(5, 39), (V{F, F, F, O, O, O}));
-    EXPECT_EQ(Classes(-100, 2000), All(O));
+    EXPECT_EQ(Classes(5, 5), "FFF FFF 1");
+    EXPECT_EQ(Classes(38, 5), "FFO FFO 0");
+    EXPECT_EQ(Classes(0, 5), "OFF OFF 0") << "column 0 is no valid tile";
+    EXPECT_EQ(Classes(-100, 2000), "OOO OOO 0");
     SetCode(depot, 2, 0, EFFECTS_NOT_FOOTPRINT);
     SetCode(depot, 2, 1, EFFECTS_NOT_FOOTPRINT);
-    EXPECT_EQ(Classes(38, 5), (V{F, F, N, F, F, N})) << "holes may hang over the edge";
-    EXPECT_EQ(answer, 1);
+    EXPECT_EQ(Classes(38, 5), "FF. FF. 1") << "holes may hang over the edge";
     EXPECT_EQ(log_.text().find("Tried to access"), std::string::npos) << "nothing read off the map";
 }
 
@@ -86,15 +81,14 @@ TEST_F(Placement, BuildingsBlockThroughTheGridAndNotThemselves)
 {
     SetCode(depot, 0, 0, 4);
     BUILDING* b = Build_New(depot, 1, -1, 6, 6);
-    EXPECT_EQ(Classes(5, 5), (V{F, F, F, F, B, B}));
-    EXPECT_EQ(Classes(6, 6, nullptr, b), All(F));
-    EXPECT_EQ(answer, 1);
-    EXPECT_EQ(Classes(7, 6, nullptr, b), All(F)) << "its own written fields are no things";
+    EXPECT_EQ(Classes(5, 5), "FFF FBB 0");
+    EXPECT_EQ(Classes(6, 6, nullptr, b), "FFF FFF 1");
+    EXPECT_EQ(Classes(7, 6, nullptr, b), "FFF FFF 1") << "its own written fields are no things";
     MAP_ELEMENT_AT(9, 6)->effect = 3;
-    EXPECT_EQ(Classes(7, 6, nullptr, b), (V{F, F, T, F, F, F}));
+    EXPECT_EQ(Classes(7, 6, nullptr, b), "FFT FFF 0");
     g_EditorKeepTerrain = 1;
     Build_New(depot, 2, -1, 6, 8);   // writes no fields, still blocks
-    EXPECT_EQ(Classes(6, 7, nullptr, b), (V{F, F, F, B, B, B}));
+    EXPECT_EQ(Classes(6, 7, nullptr, b), "FFF BBB 0");
 }
 
 TEST_F(Placement, GroundUnitsOtherThanTheBuilderAndThingsBlockInTheirOrder)
@@ -102,22 +96,21 @@ TEST_F(Placement, GroundUnitsOtherThanTheBuilderAndThingsBlockInTheirOrder)
     UNIT* other = Units_NewAt(tank, 0, -1, 6, 5);
     UNIT* builder = Units_NewAt(tank, 0, -1, 7, 6);
     Units_NewAt(QvWorld_UnitType("Jet", MM_FLY), 0, -1, 5, 6);
-    EXPECT_EQ(Classes(5, 5, builder), (V{F, U, F, F, F, F}));
-    EXPECT_EQ(Classes(5, 5, other), (V{F, F, F, F, F, U}));
+    EXPECT_EQ(Classes(5, 5, builder), "FUF FFF 0");
+    EXPECT_EQ(Classes(5, 5, other), "FFF FFU 0");
     MAP_ELEMENT_AT(6, 5)->effect = 0;   // even effect 0 is something
     MAP_ELEMENT_AT(7, 5)->effect = 15;
-    EXPECT_EQ(Classes(5, 5, builder), (V{F, U, T, F, F, F}));
-    EXPECT_EQ(answer, 0);
+    EXPECT_EQ(Classes(5, 5, builder), "FUT FFF 0");
 }
 
 TEST_F(Placement, TheBuildersTeamMustHaveExploredEveryCell)
 {
     UNIT* builder = Units_NewAt(tank, 3, -1, 30, 30);
-    EXPECT_EQ(Classes(5, 5, builder), All(BPC_UNEXPLORED));
-    EXPECT_EQ(Classes(5, 5), All(F)) << "without a builder nothing is asked";
-    EXPECT_EQ(Classes(28, 30, builder), All(F));
+    EXPECT_EQ(Classes(5, 5, builder), "??? ??? 0");
+    EXPECT_EQ(Classes(5, 5), "FFF FFF 1") << "without a builder nothing is asked";
+    EXPECT_EQ(Classes(28, 30, builder), "FFF FFF 1");
     Units_Delete(builder);   // explored stays explored
-    EXPECT_EQ(Classes(28, 30, Units_NewAt(tank, 3, -1, 2, 38)), All(F));
+    EXPECT_EQ(Classes(28, 30, Units_NewAt(tank, 3, -1, 2, 38)), "FFF FFF 1");
 }
 
 TEST_F(Placement, TheBuildersTerrainAndTheFirstCellsAltitudeDecide)
@@ -127,13 +120,13 @@ TEST_F(Placement, TheBuildersTerrainAndTheFirstCellsAltitudeDecide)
     tank->effects = mud;
     Fog_SetSeeAll(1);
     UNIT* builder = Units_NewAt(tank, 0, -1, 20, 20);
-    EXPECT_EQ(Classes(5, 5, builder), All(BPC_TERRAIN));
+    EXPECT_EQ(Classes(5, 5, builder), "RRR RRR 0");
     MAP_ELEMENT_AT(6, 6)->altitude = 9;
-    EXPECT_EQ(Classes(5, 5), (V{F, F, F, F, A, F}));
+    EXPECT_EQ(Classes(5, 5), "FFF FAF 0");
     MAP_ELEMENT_AT(5, 5)->altitude = 9;   // now the first cell differs from the rest
-    EXPECT_EQ(Classes(5, 5), (V{F, A, A, A, F, A}));
+    EXPECT_EQ(Classes(5, 5), "FAA AFA 0");
     SetCode(depot, 0, 0, EFFECTS_NOT_FOOTPRINT);   // the first cell is now (1, 0)
-    EXPECT_EQ(Classes(5, 5), (V{N, F, F, F, A, F}));
+    EXPECT_EQ(Classes(5, 5), ".FF FAF 0");
 }
 
 // ------------------------------------------------------------------ tiles around a building
@@ -173,9 +166,7 @@ TEST_F(Placement, AttackPointsEntrancesAndTheConstructionSite)
     depot->bayx = -1;
     EXPECT_EQ(Build_NearestEntrance(b, u, &x, &y), 0);
 
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 10, 11), 1) << "the hole is next to it";
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 9, 9), 1);
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 13, 12), 1);
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 9, 12), 0) << "diagonal to the hole only";
-    EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, 14, 10), 0);
+    // The construction site: on the footprint or next to it (the hole at (10, 11) is next to it).
+    for (auto [ux, uy, at] : {std::tuple(10, 11, 1), {9, 9, 1}, {13, 12, 1}, {9, 12, 0}, {14, 10, 0}})
+        EXPECT_EQ(Build_AtConstructionSite(depot, 10, 10, ux, uy), at) << ux << "," << uy;
 }

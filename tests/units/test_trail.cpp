@@ -29,63 +29,34 @@ protected:
         return s;
     }
     WAYPOINT* Add(int x, int type = WPT_MOVE) { return Trail_AddWaypoint(&t_, type, x, 0, x * 10); }
-    // The x values visited from the first waypoint over n steps ("-" for none).
-    std::string Walk(int mode, int direction, int n)
-    {
-        WAYPOINT* w = t_.head;
-        std::string s = std::to_string(w->x);
-        for (int i = 0; i < n && w != nullptr; i++) {
-            w = Trail_Follow(&t_, w, mode, &direction);
-            s += w != nullptr ? " " + std::to_string(w->x) : " -";
-        }
-        return s;
-    }
 
     TRAIL t_;
 };
 
-class TrailEdit : public TrailTest {};
-
-TEST_F(TrailEdit, InsertAfterTheLastThenAppendKeepsEveryWaypointInOrder)
+TEST_F(TrailTest, InsertAppendRemoveAndPopKeepTheLinksAndTheTail)
 {
     WAYPOINT* a = Add(1);
     WAYPOINT* b = Trail_InsertWaypoint(&t_, a, WPT_MOVE, 2, 0, 0);
-    EXPECT_EQ(t_.tail, b);
-    Add(3);
-    Trail_InsertWaypoint(&t_, b, WPT_FIRE, 25, 0, 0);
-    Trail_InsertWaypoint(&t_, nullptr, WPT_MOVE, 0, 0, 0);
-    EXPECT_EQ(Trace(), "0 1 2 25 3");
-    EXPECT_EQ(Trail_FindWaypoint(&t_, 25, 0), b->next);
-    EXPECT_EQ(Trail_FindWaypoint(&t_, 25, 1), nullptr);
-}
-
-TEST_F(TrailEdit, PopFirstCopiesTheFieldsAndLeavesOutArgumentsAloneWhenEmpty)
-{
-    Trail_AddWaypoint(&t_, WPT_FIRE, 7, 8, 9);
-    int type = -1, x = -1, y = -1, value = -1;
-    ASSERT_EQ(Trail_PopFirst(&t_, &type, &x, &y, &value), 1);
-    EXPECT_EQ(type * 1000 + x * 100 + y * 10 + value, 1789);
-    EXPECT_EQ(t_.head, nullptr);
-    EXPECT_EQ(t_.tail, nullptr);
-    type = x = y = value = -1;
-    EXPECT_EQ(Trail_PopFirst(&t_, &type, &x, &y, &value), 0);
-    EXPECT_EQ(type + x + y + value, -4);
-}
-
-TEST_F(TrailEdit, RemoveGivesTheFollowerElseThePredecessorElseNone)
-{
-    WAYPOINT* a = Add(1);
-    WAYPOINT* b = Add(2);
+    EXPECT_EQ(t_.tail, b) << "inserted after the last";
     WAYPOINT* c = Add(3);
-    EXPECT_EQ(Trail_RemoveWaypoint(&t_, b), c);
-    EXPECT_EQ(Trail_RemoveWaypoint(&t_, c), a);
-    EXPECT_EQ(Trace(), "1");
+    WAYPOINT* f = Trail_InsertWaypoint(&t_, b, WPT_FIRE, 25, 0, 0);
+    Trail_InsertWaypoint(&t_, nullptr, WPT_FIRE, 0, 8, 9);
+    EXPECT_EQ(Trace(), "0 1 2 25 3");
+    EXPECT_EQ(Trail_FindWaypoint(&t_, 25, 0), f);
+    EXPECT_EQ(Trail_FindWaypoint(&t_, 25, 1), nullptr);
+    // Removal gives the follower, else the predecessor, else none.
+    EXPECT_EQ(Trail_RemoveWaypoint(&t_, b), f);
+    EXPECT_EQ(Trail_RemoveWaypoint(&t_, c), f);
+    EXPECT_EQ(Trail_RemoveWaypoint(&t_, f), a);
+    int v[4] = {-1, -1, -1, -1};
+    ASSERT_EQ(Trail_PopFirst(&t_, &v[0], &v[1], &v[2], &v[3]), 1);
+    EXPECT_EQ(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], 1089);
     EXPECT_EQ(Trail_RemoveWaypoint(&t_, a), nullptr);
     EXPECT_EQ(Trace(), "");
-    QV_EXPECT_FATAL(Trail_RemoveWaypoint(&t_, nullptr), "ASSERT (w)");
+    EXPECT_EQ(Trail_PopFirst(&t_, nullptr, nullptr, nullptr, nullptr), 0);
 }
 
-TEST_F(TrailEdit, DeletingAMoveTakesOnlyTheFireWaypointsRightAfterIt)
+TEST_F(TrailTest, DeletingAMoveTakesOnlyTheFireWaypointsRightAfterIt)
 {
     Add(1);
     WAYPOINT* move = Add(2);
@@ -97,83 +68,56 @@ TEST_F(TrailEdit, DeletingAMoveTakesOnlyTheFireWaypointsRightAfterIt)
     EXPECT_EQ(Trace(), "1 3 31");
     EXPECT_EQ(Trail_DeleteWaypoint(&t_, fire), next);   // a fire waypoint goes alone
     EXPECT_EQ(Trace(), "1 3");
-}
-
-TEST_F(TrailEdit, CopyAppendsAndACopyOntoItselfDoublesInsteadOfLoopingForever)
-{
-    TRAIL src;
-    Trail_Init(&src);
-    Trail_AddWaypoint(&src, WPT_FIRE, 5, 6, 50);
-    Add(1);
-    Trail_Copy(&t_, &src);
-    EXPECT_EQ(Trace(), "1 5");
-    EXPECT_EQ(t_.tail->type, WPT_FIRE);
-    EXPECT_EQ(t_.tail->value, 50);
-    EXPECT_NE(t_.tail, src.head);
-    Trail_Clear(&src);
     Trail_Copy(&t_, &t_);
-    EXPECT_EQ(Trace(), "1 5 1 5");
+    EXPECT_EQ(Trace(), "1 3 1 3") << "a copy onto itself doubles instead of looping for ever";
+    EXPECT_EQ(t_.tail->value, 30);
 }
 
-class TrailFollow : public TrailTest {};
-
-TEST_F(TrailFollow, EachModePicksTheNextWaypointItsOwnWay)
+TEST_F(TrailTest, EachModePicksTheNextWaypointItsOwnWay)
 {
-    Add(1);
-    Add(2);
-    Add(3);
-    EXPECT_EQ(Walk(TRAIL_REVERSE, 0, 6), "1 2 3 2 1 2 3");
-    EXPECT_EQ(Walk(TRAIL_REVERSE, 1, 2), "1 2 3");
-    EXPECT_EQ(Walk(TRAIL_LOOP, 0, 4), "1 2 3 1 2");
-    EXPECT_EQ(Walk(TRAIL_STOP, 0, 4), "1 2 3 -");
-    Trail_RemoveWaypoint(&t_, t_.head->next);
-    Trail_RemoveWaypoint(&t_, t_.head->next);
-    EXPECT_EQ(Walk(TRAIL_REVERSE, 0, 1), "1 -");   // one waypoint: nowhere to go
-}
-
-TEST_F(TrailFollow, AnUnknownModeIsLoggedAndGivesNone)
-{
+    struct Row {
+        const char* name;
+        int waypoints, mode, direction, steps;
+        const char* visited;   // x values from the first waypoint, "-" for none
+    } rows[] = {
+        {"reverse turns at both ends", 3, TRAIL_REVERSE, 0, 6, "1 2 3 2 1 2 3"},
+        {"reverse from a backward start", 3, TRAIL_REVERSE, 1, 2, "1 2 3"},
+        {"loop", 3, TRAIL_LOOP, 0, 4, "1 2 3 1 2"},
+        {"stop", 3, TRAIL_STOP, 0, 4, "1 2 3 -"},
+        {"reverse on one waypoint", 1, TRAIL_REVERSE, 0, 1, "1 -"},
+        {"unknown mode", 2, 3, 0, 1, "1 -"},
+    };
     QvLogCapture log;
-    Add(1);
-    Add(2);
-    int direction = 0;
-    EXPECT_EQ(Trail_Follow(&t_, t_.head, 3, &direction), nullptr);
+    for (const Row& r : rows) {
+        Trail_Clear(&t_);
+        for (int x = 1; x <= r.waypoints; x++) Add(x);
+        int direction = r.direction, i = 0;
+        std::string s = "1";
+        for (WAYPOINT* w = t_.head; i++ < r.steps && w != nullptr;) {
+            w = Trail_Follow(&t_, w, r.mode, &direction);
+            s += w != nullptr ? " " + std::to_string(w->x) : " -";
+        }
+        EXPECT_EQ(s, r.visited) << r.name;
+    }
     EXPECT_NE(log.text().find("Unknown trail mode [3]"), std::string::npos);
 }
 
-class TrailPool : public TrailTest {};
-
-TEST_F(TrailPool, FreedWaypointsAreMarkedAndReusedBeforeAllocatingMore)
+TEST_F(TrailTest, FreedWaypointsAreMarkedReusedAndCountedUntilShutdown)
 {
     Trail_Startup();
-    int base = Trail_Allocated();
-    WAYPOINT* w = Add(1);
-    Add(2);
-    Trail_Clear(&t_);
-    EXPECT_EQ(w->x, WAYPOINT_FREED);
-    EXPECT_EQ(w->y, WAYPOINT_FREED);
-    EXPECT_EQ(w->value, 0);
-    Add(3);
-    Add(4);
-    EXPECT_EQ(Trail_Allocated(), base + 2);
-    Add(5);
-    EXPECT_EQ(Trail_Allocated(), base + 3);
-}
-
-TEST_F(TrailPool, ShutdownFreesTheFreeListAndReportsWaypointsStillOnTrails)
-{
-    Trail_Startup();
-    int base = Trail_Allocated();
+    const int base = Trail_Allocated();
     QvLogCapture log(TLOG_DIAG);
-    Add(1);
-    Add(2);
+    WAYPOINT* w = Add(1);
     TRAIL* local = Trail_New();
     Trail_AddWaypoint(local, WPT_MOVE, 1, 1, 0);
     Trail_Free(&local);
     EXPECT_EQ(local, nullptr);
-    Trail_Shutdown();
-    EXPECT_EQ(Trail_Allocated(), base + 2);
-    EXPECT_NE(log.text().find("Total malloced = " + std::to_string(base + 2)), std::string::npos);
+    Trail_Clear(&t_);
+    EXPECT_TRUE(w->x == WAYPOINT_FREED && w->y == WAYPOINT_FREED && w->value == 0);
+    Add(3);
+    EXPECT_EQ(Trail_Allocated(), base + 2) << "reused before allocating";
+    Trail_Shutdown();   // frees the one left on the free list
+    EXPECT_NE(log.text().find("Total malloced = " + std::to_string(base + 1)), std::string::npos);
 }
 
 }   // namespace

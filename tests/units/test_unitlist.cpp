@@ -1,7 +1,9 @@
-// Unit handles, unit lists and targets.
+// Unit lists and targets (handles going stale: test_unit.cpp).
 #include "units/unitlist.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "core/uid.h"
 #include "support/testsupport.h"
@@ -28,20 +30,13 @@ protected:
         QvWorld_Close();
     }
 
-    QvLogCapture log_;
     UNITTYPE* tank_ = nullptr;
     UNITLIST list_;
 };
 
-// ---- lists
-
-class UnitList : public HandleWorld {};
-
-TEST_F(UnitList, DeletingTheTailKeepsAppendsInOrder)
+TEST_F(HandleWorld, ListDeletingTheTailKeepsAppendsInOrderAndEmptyingResetsBothEnds)
 {
-    Units_ListAppend(&list_, nullptr, 1);
-    Units_ListAppend(&list_, nullptr, 2);
-    Units_ListAppend(&list_, nullptr, 3);
+    for (int id = 1; id <= 3; id++) Units_ListAppend(&list_, nullptr, id);
     EXPECT_EQ(Units_ListDelete(&list_, 3), 1);
     EXPECT_EQ(Units_ListDelete(&list_, 3), 0);
     Units_ListAppend(&list_, nullptr, 4);
@@ -51,16 +46,16 @@ TEST_F(UnitList, DeletingTheTailKeepsAppendsInOrder)
     UNIT* u = reinterpret_cast<UNIT*>(&id);
     ASSERT_EQ(Units_ListRemoveFirst(&list_, &u, &id), 1);
     EXPECT_EQ(id, 2);
-    EXPECT_EQ(u, nullptr);   // an id-only handle has no unit
+    EXPECT_EQ(u, nullptr) << "an id-only handle has no unit";
     ASSERT_EQ(Units_ListRemoveFirst(&list_, nullptr, &id), 1);
     EXPECT_EQ(id, 4);
     EXPECT_EQ(Units_ListRemoveFirst(&list_, &u, &id), 0);
     EXPECT_TRUE(Units_ListEmpty(&list_));
-    Units_ListAppend(&list_, nullptr, 5);   // head and tail both reset
+    Units_ListAppend(&list_, nullptr, 5);
     EXPECT_EQ(list_.head, list_.tail);
 }
 
-TEST_F(UnitList, FindCopyAndValidateByTeamAndMap)
+TEST_F(HandleWorld, ListFindCopyAndValidateByTeamAndMap)
 {
     UNIT* a = Units_NewAt(tank_, 0, -1, 5, 5);
     UNIT* b = Units_NewAt(tank_, 1, -1, 6, 5);
@@ -75,102 +70,61 @@ TEST_F(UnitList, FindCopyAndValidateByTeamAndMap)
     Units_ListInit(&copy);
     Units_ListAppend(&copy, nullptr, 77);
     Units_ListCopy(&copy, &list_);
-    EXPECT_EQ(Units_ListSize(&copy), 4);
-    EXPECT_EQ(Units_ListFind(&copy, 77), nullptr);
+    EXPECT_EQ(Units_ListFind(&copy, 77), nullptr) << "the copy replaces";
     Units_RemoveFromMap(c);
     Units_Delete(d);
     Units_ListValidateTeamOnMap(&copy, 0);
     EXPECT_EQ(Units_ListSize(&copy), 1);
-    EXPECT_EQ(Units_ListGetFirst(&copy), a);
     EXPECT_EQ(copy.head, copy.tail);
-    EXPECT_EQ(Units_ListSize(&list_), 4);   // the source is untouched
+    EXPECT_EQ(Units_ListGetFirst(&copy), a);
+    EXPECT_EQ(Units_ListSize(&list_), 4) << "the source is untouched";
     Units_ListClose(&copy);
-    EXPECT_TRUE(Units_ListEmpty(&copy));
-}
-
-TEST_F(UnitList, ATeamOutsideTheNineIsAnAssertionFailureOnlyWithAUnit)
-{
-    UNIT* a = Units_NewAt(tank_, 0, -1, 5, 5);
-    QV_EXPECT_FATAL(Units_ListAppend(&list_, a, a->id, 9),
-                    "ASSERT (team >= 0 && team < TEAM_MAXTEAMS)");
+    // The team is checked only when a unit is given.
+    QV_EXPECT_FATAL(Units_ListAppend(&list_, a, a->id, 9), "ASSERT (team >= 0 && team < TEAM_MAXTEAMS)");
     Units_ListAppend(&list_, nullptr, 3, 9);
-    Units_ListAppend(&list_, a, a->id);
-    EXPECT_EQ(Units_ListSize(&list_), 2);
-}
-
-// ---- handles
-
-class UnitHandle : public HandleWorld {};
-
-TEST_F(UnitHandle, StaleHandleIsClearedWhenChecked)
-{
-    UNIT* a = Units_NewAt(tank_, 0, -1, 5, 5);
+    EXPECT_EQ(Units_ListSize(&list_), 5);
     UNITID h;
-    UnitId_Setup(&h, a);
-    EXPECT_EQ(UnitId_Ptr(&h), a);
-    EXPECT_EQ(UnitId_Id(&h), a->id);
-    Units_DeleteKeepPtr(a);
-    EXPECT_EQ(UnitId_Id(&h), -1);
-    EXPECT_EQ(h.unit, nullptr);
     UnitId_Setup(&h, nullptr);
-    EXPECT_EQ(h.id, -1);
-    EXPECT_EQ(UnitId_Valid(&h), 0);
-    Units_NewKeepPtr(a, tank_, 0, -1);
-    Units_Delete(a);
+    EXPECT_EQ(UnitId_Id(&h), -1) << "the empty handle";
 }
 
-// ---- targets
-
-class Targets : public HandleWorld {};
-
-TEST_F(Targets, GroundUnitAndBuildingPositions)
+TEST_F(HandleWorld, TargetsGiveTheirTileAndPixelPositionUntilTheyAreGone)
 {
-    TARGET t;
-    int tile[2] = {-9, -9}, px = 0, py = 0;
-    Target_Setup(&t, FM_GROUND, nullptr, nullptr, 3, 4);
-    EXPECT_EQ(Target_Valid(&t), 1);
-    Target_GetPosition(&t, &px, &py);
-    EXPECT_EQ(px, 3 * 24 + 12);
-    EXPECT_EQ(py, 4 * 24 + 12);
     UNIT* u = Units_NewAt(tank_, 0, -1, 6, 7);
-    Target_Setup(&t, FM_UNIT, u, nullptr, 0, 0);
-    ASSERT_EQ(Target_GetTilePosition(&t, tile), 1);
-    EXPECT_EQ(tile[0], 6);
-    EXPECT_EQ(tile[1], 7);
-    Target_GetPosition(&t, &px, &py);
-    EXPECT_EQ(px, 6 * 24 + 12);
     BUILDING* b = Build_New(QvWorld_BuildingType("Depot", 3, 2), 1, -1, 20, 30);
     ASSERT_NE(b, nullptr);
-    Target_Setup(&t, FM_BUILDING, nullptr, b, 0, 0);
-    ASSERT_EQ(Target_GetTilePosition(&t, tile), 1);
-    EXPECT_EQ(tile[0], 20);
-    EXPECT_EQ(tile[1], 30);
-    Target_GetPosition(&t, &px, &py);
-    EXPECT_EQ(px, 20 * 24 + 36);
-    EXPECT_EQ(py, 30 * 24 + 24);
-}
-
-TEST_F(Targets, GoneTargetIsClearedAndHasNoPosition)
-{
+    struct Row {
+        const char* name;
+        int mode;
+        UNIT* unit;
+        BUILDING* building;
+        int tile[2], pixel[2];   // pixel {-1, -1}: no target
+    } rows[] = {
+        {"ground: the tile's centre", FM_GROUND, nullptr, nullptr, {3, 4}, {84, 108}},
+        {"unit", FM_UNIT, u, nullptr, {6, 7}, {156, 180}},
+        {"building: the footprint's centre", FM_BUILDING, nullptr, b, {20, 30}, {516, 744}},
+        {"unit mode without a unit", FM_UNIT, nullptr, nullptr, {-9, -9}, {-1, -1}},
+        {"unknown mode", 9, nullptr, nullptr, {-9, -9}, {-1, -1}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TARGET t;
+        Target_Setup(&t, r.mode, r.unit, r.building, 3, 4);
+        int tile[2] = {-9, -9}, px = 0, py = 0;
+        EXPECT_EQ(Target_GetTilePosition(&t, tile), r.pixel[0] >= 0);
+        Target_GetPosition(&t, &px, &py);
+        EXPECT_EQ(std::vector<int>({tile[0], tile[1], px, py}),
+                  std::vector<int>({r.tile[0], r.tile[1], r.pixel[0], r.pixel[1]}));
+        EXPECT_EQ(Target_Valid(&t), r.pixel[0] >= 0);
+    }
     TARGET t;
-    UNIT* u = Units_NewAt(tank_, 0, -1, 6, 7);
     Target_Setup(&t, FM_UNIT, u, nullptr, 0, 0);
     Units_Delete(u);
     Units_NewAt(tank_, 0, -1, 6, 8);   // the same record, another unit
-    int tile[2] = {-9, -9}, px = 0, py = 0;
-    EXPECT_EQ(Target_GetTilePosition(&t, tile), 0);
-    EXPECT_EQ(tile[0], -9);
+    EXPECT_EQ(Target_Valid(&t), 0);
     EXPECT_EQ(t.mode, FM_NONE);
-    Target_GetPosition(&t, &px, &py);
-    EXPECT_EQ(px, -1);
-    EXPECT_EQ(py, -1);
-    BUILDING* b = Build_New(QvWorld_BuildingType("Hut", 1, 1), 1, -1, 20, 30);
     Target_Setup(&t, FM_BUILDING, nullptr, b, 0, 0);
     Build_Remove(b);
-    EXPECT_EQ(Target_Valid(&t), 0);
-    Target_Setup(&t, FM_UNIT, nullptr, nullptr, 1, 1);   // no unit: empty
-    EXPECT_EQ(t.mode, FM_NONE);
-    Target_Setup(&t, 9, nullptr, nullptr, 1, 1);
     EXPECT_EQ(Target_Valid(&t), 0);
 }
 

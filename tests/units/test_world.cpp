@@ -22,19 +22,16 @@ uint64_t PlayAndDigest(int twist)
     QvWorld_Open(40, 40);
     Uid_Reset();
     Rand_Reset(0);
-    UNITTYPE* tank = QvWorld_UnitType("Tank");
-    UNITTYPE* jet = QvWorld_UnitType("Jet", MM_FLY);
-    BUILDINGTYPE* depot = QvWorld_BuildingType("Depot", 2, 2);
+    UNITTYPE* types[2] = {QvWorld_UnitType("Jet", MM_FLY), QvWorld_UnitType("Tank")};
     UNIT* units[12] = {};
     for (int i = 0; i < 12; i++) {
         const int x = 2 + (int)Rand_Next(36), y = 2 + (int)Rand_Next(36);
-        units[i] = Units_NewAt(i % 3 ? tank : jet, i % 4, -1, x, y);
+        units[i] = Units_NewAt(types[i % 3 != 0], i % 4, -1, x, y);
     }
-    Build_New(depot, 0, -1, 4, 4);
-    Build_New(depot, 1, -1, 30, 30);
+    Build_New(QvWorld_BuildingType("Depot", 2, 2), 1, -1, 30, 30);
     for (int step = 0; step < 20; step++) {
         UNIT* u = units[Rand_Next(12)];
-        if (u == nullptr || !u->onmap) continue;
+        if (u == nullptr) continue;
         int x = u->tilepos.x + (int)Rand_Next(3) - 1, y = u->tilepos.y + (int)Rand_Next(3) - 1;
         if (twist && step == 7) x = u->tilepos.x == 2 ? 3 : 2;
         if (!Map_IsValidTile(x, y) || Units_UnitAtMapLevel(u->maplevel, x, y)) continue;
