@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "core/rand.h"
 #include "core/uid.h"
+#include "map/fog.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
 #include "support/testsupport.h"
@@ -126,22 +128,35 @@ TEST_F(UnitLife, NewUnitTakesTypeAndTeamDefaults)
     EXPECT_EQ(Units_Count(), 1);
 }
 
-TEST_F(UnitLife, GivenIdIsReservedSoLaterIdsFollowIt)
+TEST_F(UnitLife, BadTypeTeamOrIdIsRefusedWithoutTakingARecord)
 {
-    UNIT* a = Units_NewAt(tank_, 0, 50, 5, 5);
-    UNIT* b = Units_NewAt(tank_, 0, -1, 6, 5);
-    EXPECT_EQ(a->id, 50);
-    EXPECT_EQ(b->id, 51);
-}
-
-TEST_F(UnitLife, InvalidTypeOrTeamIsRefusedWithoutTakingARecord)
-{
-    EXPECT_EQ(Units_NewAt(nullptr, 0, -1, 5, 5), nullptr);
-    EXPECT_EQ(Units_NewAt(tank_, 9, -1, 5, 5), nullptr);
-    EXPECT_EQ(Units_NewAt(tank_, -1, -1, 5, 5), nullptr);
+    struct Row {
+        bool notype;
+        int team, id;
+        const char* logged;
+    } rows[] = {
+        {true, 0, -1, "invalid unit type"},
+        {false, 9, -1, "invalid team [9]"},
+        {false, -1, -1, "invalid team [-1]"},
+        // Regression: ids 0 and below -1 were taken, and such a unit could
+        // never be deleted (closing the world then hung).
+        {false, 0, 0, "invalid id 0 for Tank"},
+        {false, 0, -2, "invalid id -2 for Tank"},
+        {false, 0, INT32_MIN, "invalid id -2147483648"},
+    };
+    for (const Row& r : rows) {
+        log_.clear();
+        EXPECT_EQ(Units_NewAt(r.notype ? nullptr : tank_, r.team, r.id, 5, 5), nullptr) << r.logged;
+        EXPECT_NE(log_.text().find(r.logged), std::string::npos) << log_.text();
+    }
+    UNIT spare{};
+    spare.id = -1;
+    EXPECT_EQ(Units_NewKeepPtr(&spare, tank_, 0, 0), nullptr);
     EXPECT_EQ(Units_Count(), 0);
     EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
-    EXPECT_NE(log_.text().find("invalid team [9]"), std::string::npos);
+    // A given id is reserved, so later ids follow it.
+    EXPECT_EQ(Units_NewAt(tank_, 0, 50, 5, 5)->id, 50);
+    EXPECT_EQ(Units_NewAt(tank_, 0, -1, 6, 5)->id, 51);
 }
 
 TEST_F(UnitLife, TilesOutsideTheMapAreAssertionFailures)
@@ -233,16 +248,48 @@ TEST_F(UnitMap, OnAndOffTheMapMovesBetweenTeamLists)
     EXPECT_EQ(teamdata[4].unitcount, 2);
 }
 
-TEST_F(UnitMap, MovingAcrossCellsKeepsTheGridLink)
+TEST_F(UnitMap, ChangingTileMovesClaimGridLinkAndSight)
 {
+    struct Row {
+        int x, y;   // from (15, 15)
+    } rows[] = {{16, 15} /* next cell */, {17, 15} /* same cell */, {40, 40}, {15, 15}};
     UNIT* u = Units_NewAt(tank_, 0, -1, 15, 15);
-    Units_SetUnitPosition(u, 16, 15);
-    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, u, 16, 15));
-    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 15, 15));
-    Units_SetUnitPosition(u, 17, 15);   // same cell
-    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, u, 17, 15));
+    int px = 15, py = 15;
+    for (const Row& r : rows) {
+        Units_ChangeTile(u, r.x, r.y);
+        EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, u, r.x, r.y)) << r.x << "," << r.y;
+        EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, r.x, r.y), u);
+        EXPECT_TRUE(Fog_IsSeen(r.x, r.y, 0));
+        if (Mapgrid_CellOfTile(px, py) != Mapgrid_CellOfTile(r.x, r.y)) {
+            EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, px, py));
+        }
+        if (px != r.x || py != r.y) {
+            EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, px, py), nullptr);
+        }
+        px = r.x;
+        py = r.y;
+    }
+    EXPECT_FALSE(Fog_IsSeen(40, 40, 0)) << "the sight left with the unit";
+    Units_RemoveFromMap(u);
+    Units_ChangeTile(u, 30, 30);   // off the map: the position only
+    EXPECT_EQ(u->tilepos.x, 30);
+    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 30, 30));
+    EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 30, 30), nullptr);
+}
+
+// Regression: the grid link was looked up by tilepos, so a unit whose
+// position was written directly stayed in its old cell after deletion.
+TEST_F(UnitMap, TheGridCellGoesWithTheUnitNotWithItsPosition)
+{
+    UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
+    u->tilepos = UNIT_POS{40, 40};
     Units_Delete(u);
-    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 17, 15));
+    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 5, 5));
+    // A unit missing from the cell it names is a broken grid: fatal.
+    UNIT* v = Units_NewAt(tank_, 0, -1, 6, 6);
+    Mapgrid_Unlink(MGL_UNIT, v, 6, 6);
+    QV_EXPECT_FATAL(Units_RemoveFromMap(v), "ASSERT (inItsCell)");
+    Mapgrid_Link(MGL_UNIT, v, 6, 6);
 }
 
 TEST_F(UnitMap, ClaimConflictsAreLoggedWithBothUnits)
