@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <queue>
 #include <random>
 #include <string>
@@ -15,10 +17,12 @@
 #include "core/uid.h"
 #include "map/cre.h"
 #include "map/map.h"
+#include "map/overlay.h"
 #include "map/path.h"
 #include "platform/effects.h"
 #include "support/testsupport.h"
 #include "support/world.h"
+#include "units/building.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
 
@@ -266,6 +270,56 @@ TEST_F(ConnectedRegions, ADiagonalGapConnectsAndAClimbTooSteepSeparates)
     for (int y = 0; y < 64; y++)
         for (int x = 0; x < 64; x++)
             EXPECT_EQ(Units_Can_Reach_X_Y(u, x, y) != 0, reach[(size_t)(y * 64 + x)]) << x << "," << y;
+}
+
+// Regression: the regions were built once, so a wall of buildings or things
+// placed later was reported reachable across and the search aimed past it.
+TEST_F(ConnectedRegions, FootprintsAndThingsPlacedLaterSplitAndJoinRegions)
+{
+    // A wall along column 30 with a gap at rows 20..23 that a footprint or
+    // a thing's effects close.
+    WallColumn(30, 1, 19);
+    WallColumn(30, 24, 63);
+    Ready();
+    BUILDINGTYPE* gate = QvWorld_BuildingType("Gate", 1, 4);
+    for (int y = 0; y < 4; y++) Effects_OvlEntry(gate->footprint, 0, y)[0] = WALL_EFFECT;
+    Ovl_Init();
+    OVERLAYTYPE* rocks = Ovl_NewType();
+    snprintf(rocks->effectname, sizeof rocks->effectname, "Gate");
+    BUILDING* b = nullptr;
+    struct Row {
+        const char* what;
+        std::function<void()> close, open;
+    } rows[] = {
+        {"a building", [&] { b = Build_New(gate, 0, -1, 30, 20); }, [&] { Build_Remove(b); }},
+        {"a thing", [] { Ovl_GetEffects(0, 30, 20); },
+         [] {
+             for (int y = 20; y < 24; y++) El(30, y)->effect = MAP_EFFECT_NONE;
+             CRE_TilesChanged(30, 20, 1, 4);
+         }},
+    };
+    UNIT* u = Units_NewAt(tank_, 0, -1, 5, 22);
+    for (const Row& r : rows) {
+        ASSERT_TRUE(Units_Can_Reach_X_Y(u, 40, 22)) << r.what;
+        r.close();
+        ASSERT_EQ(El(30, 21)->effect, (uint32_t)WALL_EFFECT) << r.what;
+        // Only the class whose terrain changed is built again; a type
+        // without a table walks through walls anyway.
+        EXPECT_EQ(CRE_StaleClasses(), 1) << r.what;
+        EXPECT_EQ(CRE_RegionCount(CRE_CLASS_ANY), 1);
+        EXPECT_EQ(CRE_StaleClasses(), 1);
+        EXPECT_FALSE(Units_Can_Reach_X_Y(u, 40, 22)) << r.what;
+        EXPECT_EQ(CRE_StaleClasses(), 0);
+        Ask(u, 40, 22);
+        Pathsrch_RunAll();
+        EXPECT_EQ(PathOf(u).back(), std::make_pair(29, 22)) << r.what;
+        r.open();
+        EXPECT_TRUE(Units_Can_Reach_X_Y(u, 40, 22)) << r.what;
+    }
+    // Writing the same terrain again is no change.
+    CRE_TilesChanged(1, 1, 63, 63);
+    EXPECT_EQ(CRE_StaleClasses(), 0);
+    Ovl_FreeAll();
 }
 
 // ---- the search
