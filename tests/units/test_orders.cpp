@@ -291,31 +291,30 @@ TEST_F(OrderBuilders, SelectionPairIsSentOnceOnAChangeAndNeverWithoutASelection)
 
 TEST_F(OrderBuilders, SelectionsAreComparedPerTeamAsSequencesOfIds)
 {
-    Select({1, 2});
-    Orders_QStop(2, &sel_);
-    EXPECT_EQ(TakePending().size(), 3u);
-    Orders_QStop(4, &sel_);   // another team hasn't sent it yet
-    EXPECT_EQ(TakePending().size(), 3u);
-    Select({2, 1});           // the same units in another order
-    Orders_QStop(2, &sel_);
-    EXPECT_EQ(TakePending().size(), 3u);
-    Select({2});              // a prefix of the last one
-    Orders_QStop(2, &sel_);
-    EXPECT_EQ(TakePending().size(), 3u);
-    // An empty selection after a non-empty one: QCLEARSELECTED alone.
-    Orders_QStop(2, nullptr);
-    std::vector<Pending> p = TakePending();
-    ASSERT_EQ(p.size(), 2u);
-    EXPECT_EQ(p[0].code, QCLEARSELECTED);
-    EXPECT_EQ(p[1].code, QSTOP);
-    Select({});
-    Orders_QStop(2, &sel_);
-    EXPECT_EQ(TakePending().size(), 1u);
-    // Orders_Init forgets what was sent.
-    Select({5});
-    Orders_QStop(2, &sel_);
-    TakePending();
-    Orders_Init();
+    const std::vector<int> pair = {QCLEARSELECTED, QADDSELECTED, QSTOP};
+    const struct {
+        int team;
+        std::vector<int> ids;
+        bool none;   // no selection at all
+        std::vector<int> codes;
+        const char* why;
+    } rows[] = {
+        {2, {1, 2}, false, pair, "the first"},
+        {4, {1, 2}, false, pair, "another team hasn't sent it yet"},
+        {2, {2, 1}, false, pair, "the same units in another order"},
+        {2, {2}, false, pair, "a prefix of the last one"},
+        {2, {}, true, {QCLEARSELECTED, QSTOP}, "none after a non-empty one"},
+        {2, {}, false, {QSTOP}, "an empty one after none"},
+        {2, {5}, false, pair, "a new one"},
+    };
+    for (const auto& r : rows) {
+        Select(r.ids);
+        Orders_QStop(r.team, r.none ? nullptr : &sel_);
+        std::vector<int> codes;
+        for (const Pending& p : TakePending()) codes.push_back(p.code);
+        EXPECT_EQ(codes, r.codes) << r.why;
+    }
+    Orders_Init();   // forgets what was sent
     Orders_QStop(2, &sel_);
     EXPECT_EQ(TakePending().size(), 3u);
 }
@@ -604,20 +603,23 @@ TEST_F(OrderExecution, CreditsGoAtMostWhatTheGiverHasAndNotWhenGivingIsOff)
 {
     Team_SetCredits(1, 500);
     Team_SetCredits(2, 100);
-    Orders_QGiveCredits(1, 2, 200);
-    Orders_QGiveCredits(1, 2, 1000);   // only 300 left
-    Orders_AfterUpdate();
-    EXPECT_EQ(teamdata[1].credits, 0);
-    EXPECT_EQ(teamdata[2].credits, 600);
-    Orders_QGiveCredits(2, 2, 50);       // to itself: nothing changes
-    Orders_QGiveCredits(2, 1, -1);       // u32 4294967295: all it has
-    Orders_AfterUpdate();
-    EXPECT_EQ(teamdata[1].credits, 600);
-    EXPECT_EQ(teamdata[2].credits, 0);
-    g_OptGivingDisabled = 1;
-    Orders_QGiveCredits(1, 2, 100);
-    Orders_AfterUpdate();
-    EXPECT_EQ(teamdata[1].credits, 600);
+    const struct {
+        int from, to, amount, off, credits1, credits2;
+        const char* why;
+    } rows[] = {
+        {1, 2, 200, 0, 300, 300, "within what it has"},
+        {1, 2, 1000, 0, 0, 600, "only 300 left"},
+        {2, 2, 50, 0, 0, 600, "to itself: nothing changes"},
+        {2, 1, -1, 0, 600, 0, "u32 4294967295: all it has"},
+        {1, 2, 100, 1, 600, 0, "giving is off"},
+    };
+    for (const auto& r : rows) {
+        g_OptGivingDisabled = r.off;
+        Orders_QGiveCredits(r.from, r.to, r.amount);
+        Orders_AfterUpdate();
+        EXPECT_EQ(teamdata[1].credits, r.credits1) << r.why;
+        EXPECT_EQ(teamdata[2].credits, r.credits2) << r.why;
+    }
     EXPECT_NE(log_.text().find("Giving is disabled: team 1 can't give 100 credits to team 2"),
               std::string::npos);
     g_OptGivingDisabled = 0;
