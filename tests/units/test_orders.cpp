@@ -166,6 +166,9 @@ std::vector<BuilderCase> Builders(void)
     auto idxy = [](const char* name, void (*fn)(int, int, int, int), int code) {
         return BuilderCase{name, [fn](const UNITLIST*) { fn(2, kId, kX, kY); }, code, {ID4, XY4}, false, 2};
     };
+    auto selbyte = [](const char* name, void (*fn)(int, const UNITLIST*, int), int code, int v) {
+        return BuilderCase{name, [fn, v](const UNITLIST* s) { fn(2, s, v); }, code, {(uint8_t)v}, true, 2};
+    };
     return {
         nopay("QStop", Orders_QStop, QSTOP),
         {"QMove", [](const UNITLIST* s) { Orders_QMove(2, s, kX, kY, 1); }, QMOVE, {1, 0, XY4}, true, 2},
@@ -176,7 +179,7 @@ std::vector<BuilderCase> Builders(void)
          {ID4, 1, 0, 0, 0}, true, 2},
         {"QFireAtBuilding", [](const UNITLIST* s) { Orders_QFireAtBuilding(2, s, kId, 3); }, QFIREATBUILDING,
          {ID4, 3, 0, 0, 0}, true, 2},
-        {"QLocalExecute", [](const UNITLIST* s) { Orders_QLocalExecute(2, s, 2); }, QLOCALEXECUTE, {2}, true, 2},
+        selbyte("QLocalExecute", Orders_QLocalExecute, QLOCALEXECUTE, 2),
         {"QGlobalExecute", [](const UNITLIST* s) { Orders_QGlobalExecute(2, s, 29, 1); }, QGLOBALEXECUTE,
          {29, 1}, true, 2},
         {"QConstructBuilding", [](const UNITLIST*) { Orders_QConstructBuilding(2, kId, 7, kX, kY); },
@@ -200,17 +203,16 @@ std::vector<BuilderCase> Builders(void)
         idxy("QSetBldDest", Orders_QSetBldDest, QSETBLDDEST),
         idxy("QSetClustDest", Orders_QSetClustDest, QSETCLUSTDEST),
         idxy("QUnpackBuilding", Orders_QUnpackBuilding, QUNPACKBUILDING),
-        {"QGiveUnits", [](const UNITLIST* s) { Orders_QGiveUnits(2, s, 4); }, QGIVEUNITS, {4}, true, 2},
+        selbyte("QGiveUnits", Orders_QGiveUnits, QGIVEUNITS, 4),
         {"QGiveCredits", [](const UNITLIST*) { Orders_QGiveCredits(2, 4, 0x01020304); }, QGIVECREDITS,
          {4, 0, 0, 0, 4, 3, 2, 1}, false, 2},
         {"QChangeAlly", [](const UNITLIST*) { Orders_QChangeAlly(2, 4, TR_ENEMY); }, QCHANGEALLY, {4, 1}, false, 2},
-        {"QSetTenacity", [](const UNITLIST* s) { Orders_QSetTenacity(2, s, 2); }, QSETTENACITY, {2}, true, 2},
-        {"QSetSelfPreservation", [](const UNITLIST* s) { Orders_QSetSelfPreservation(2, s, 1); },
-         QSETSELFPRESERVATION, {1}, true, 2},
-        {"QSetAutonomy", [](const UNITLIST* s) { Orders_QSetAutonomy(2, s, 0); }, QSETAUTONOMY, {0}, true, 2},
+        selbyte("QSetTenacity", Orders_QSetTenacity, QSETTENACITY, 2),
+        selbyte("QSetSelfPreservation", Orders_QSetSelfPreservation, QSETSELFPRESERVATION, 1),
+        selbyte("QSetAutonomy", Orders_QSetAutonomy, QSETAUTONOMY, 0),
         {"QMorphIntoUnit", [](const UNITLIST* s) { Orders_QMorphIntoUnit(2, s, 7, 3); }, QMORPHINTOUNIT,
          {7, 3}, true, 2},
-        {"QMorphIntoOvl", [](const UNITLIST* s) { Orders_QMorphIntoOvl(2, s, 7); }, QMORPHINTOOVL, {7}, true, 2},
+        selbyte("QMorphIntoOvl", Orders_QMorphIntoOvl, QMORPHINTOOVL, 7),
         selid("QBoardUnit", Orders_QBoardUnit, QBOARDUNIT),
         selid("QGrabUnit", Orders_QGrabUnit, QGRABUNIT),
         selid("QBoardBuilding", Orders_QBoardBuilding, QBOARDBUILDING),
@@ -233,7 +235,7 @@ std::vector<BuilderCase> Builders(void)
         {"QSurrender", [](const UNITLIST*) { Orders_QSurrender(2); }, QSURRENDER, {}, false, 2},
         {"QAITakeover", [](const UNITLIST*) { Orders_QAITakeover(2); }, QAITAKEOVER, {}, false, 2},
         {"QGameSpeed", [](const UNITLIST*) { Orders_QGameSpeed(30); }, QGAMESPEED, {30, 0, 0, 0}, false, 3},
-        {"QAutoMoveOn", [](const UNITLIST* s) { Orders_QAutoMoveOn(2, s, 1); }, QAUTOMOVEON, {1}, true, 2},
+        selbyte("QAutoMoveOn", Orders_QAutoMoveOn, QAUTOMOVEON, 1),
         {"QTacticalAI", [](const UNITLIST*) { Orders_QTacticalAI(2, 0, 3, 2); }, QTACTICALAI,
          {0, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0}, false, 2},
         {"QDumpLists", [](const UNITLIST*) { Orders_QDumpLists(); }, QDUMPLISTS, {}, false, 3},
