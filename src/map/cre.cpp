@@ -106,9 +106,13 @@ void CRE_Build(void)
     s_built = true;
 }
 
+// The maps belong to the map they were built for: a map loaded since (of
+// another size) is not read through them until CRE_Build.
+static bool SameMap(void) { return g_MapElements && mapsizex == s_w && mapsizey == s_h; }
+
 void CRE_TilesChanged(int x, int y, int w, int h)
 {
-    if (!s_built || w < 1 || h < 1) return;
+    if (!s_built || !SameMap() || w < 1 || h < 1) return;
     const int x0 = x < 1 ? 1 : x, y0 = y < 1 ? 1 : y;
     const int x1 = (int64_t)x + w > s_w ? s_w : x + w;
     const int y1 = (int64_t)y + h > s_h ? s_h : y + h;
@@ -134,7 +138,7 @@ static const CLASSMAP* Fresh(int movementclass)
 {
     if (!s_built || movementclass < 0 || movementclass >= (int)s_maps.size()) return nullptr;
     CLASSMAP* map = &s_maps[(size_t)movementclass];
-    if (map->stale) BuildClass(map);
+    if (map->stale && SameMap()) BuildClass(map);
     return map;
 }
 

@@ -372,7 +372,7 @@ UNIT* Units_NewAt(UNITTYPE* type, int team, int id, int x, int y)
         return nullptr;
     }
     if (!ValidId(id)) {
-        TLOG(TLOG_ERROR, "Units_NewKeepPtr: invalid id %d for %s", id, type->symbolid);
+        TLOG(TLOG_ERROR, "Units_NewAt: invalid id %d for %s", id, type->symbolid);
         return nullptr;
     }
     UNIT* u = static_cast<UNIT*>(Pool_Alloc(&s_pool));
