@@ -1,9 +1,11 @@
 // Iterators over units and buildings.
 //
-// Each iterator keeps a cursor (the list or grid cell being walked) and the
-// element it will hand out next. Next() takes that element, moves the
-// look-ahead past it and only then returns it, so the caller may delete what
-// it was just given. Team and move-mode filters select whole lists, so the
+// Each team, list and grid iterator keeps a cursor (the list or grid cell
+// being walked) and the element it will hand out next. Next() takes that
+// element, moves the look-ahead past it and only then returns it, so the
+// caller may delete what it was just given. The walk over every unit keeps
+// no pointer at all, only the making sequence it has reached, which nothing
+// the caller does to the units can invalidate. Team and move-mode filters select whole lists, so the
 // team lists are skipped list by list; the grid walks filter unit by unit.
 #include "units/iterate.h"
 
@@ -18,7 +20,6 @@ namespace {
 
 bool TeamMatches(const ITERATOR* it, int t)
 {
-    if (it->all) return true;
     if (it->team < 0 || it->team >= TEAM_MAXTEAMS) return false;
     if (it->mask == 0) return t == it->team;
     return (teamdata[it->team].relation[t] & it->mask) != 0;

@@ -676,7 +676,6 @@ TEST_F(OrderExecution, PayloadsNamingBadTeamsOrValuesAreRefusedNotAsserted)
         {{QCHECKSYNC, 8, 1, 2, 0, 0, 0, 0, 0, 0, 0}, "Order QCHECKSYNC of team 1: kind 2 unknown; refused"},
         {{57, 0, 1}, "Order (unnamed) (57) of team 1 not available yet"},
         {{QSAVEGAME, 0, 3}, "Order QSAVEGAME (67) of team 3 not available yet"},
-        {{QDUMPLISTS, 0, 3}, "Order QDUMPLISTS (45) of team 3 not available yet"},
     };
     Team_SetCredits(1, 50);
     for (const Case& c : cases) {
