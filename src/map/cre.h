@@ -11,9 +11,13 @@
 // speed not 0, altitude difference within both tiles' climb limits), over
 // the 8 neighbours. Impassable tiles get region 0; ids start at 1.
 //
-// The maps are built from the terrain at game start (CRE_Build) and again
-// when the terrain changes (CRE_Build again); units, buildings and things
-// on the tiles are not part of it.
+// The maps are built from the terrain at game start (CRE_Build). Whoever
+// changes the terrain of tiles afterwards (a building's footprint placed or
+// removed, a thing's effects) reports the rectangle with CRE_TilesChanged:
+// each class whose speed, climb or altitude of a tile changed is marked and
+// built again before its next answer, so the answers always follow the map.
+// Units, buildings and things on the tiles are not part of it, only the
+// effect codes they write.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +32,11 @@ enum {
 // Builds the region maps of every class for the loaded map (after the
 // effects tables exist); frees the previous ones. CRE_Close frees them.
 void CRE_Build(void);
+// The terrain of the w x h tiles from (x, y) may have changed (clipped to
+// the map; nothing before CRE_Build).
+void CRE_TilesChanged(int x, int y, int w, int h);
+// The number of classes marked for a new build and not yet built.
+int CRE_StaleClasses(void);
 void CRE_Close(void);
 int CRE_IsBuilt(void);
 // The class of an effects table (null: CRE_CLASS_ANY); tables are classes

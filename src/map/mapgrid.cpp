@@ -121,6 +121,25 @@ MAPGRID_CELL* Mapgrid_CellOfTile(int tx, int ty)
     return CellCoords(tx, ty, &cx, &cy) ? Mapgrid_Cell(cx, cy) : nullptr;
 }
 
+int Mapgrid_CellIndexOfTile(int tx, int ty)
+{
+    int cx, cy;
+    return CellCoords(tx, ty, &cx, &cy) ? cy * s_cx + cx : -1;
+}
+
+int Mapgrid_LinkCell(int list, void* object, int index)
+{
+    if (!s_cells || index < 0 || index >= s_cx * s_cy || !object || !ValidList(list)) return 0;
+    LinkNode(&s_cells[index], list, object);
+    return 1;
+}
+
+int Mapgrid_UnlinkCell(int list, void* object, int index)
+{
+    if (!s_cells || index < 0 || index >= s_cx * s_cy || !ValidList(list)) return 0;
+    return UnlinkNode(&s_cells[index], list, object) ? 1 : 0;
+}
+
 int Mapgrid_Link(int list, void* object, int tx, int ty)
 {
     MAPGRID_CELL* cell = Mapgrid_CellOfTile(tx, ty);

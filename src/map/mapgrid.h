@@ -56,6 +56,14 @@ MAPGRID_CELL* Mapgrid_Cell(int cx, int cy);
 // The cell holding tile (tx, ty); null off the map or when closed.
 MAPGRID_CELL* Mapgrid_CellOfTile(int tx, int ty);
 
+// The index of the cell holding tile (tx, ty) (cy x cells across + cx), -1
+// off the map or when closed.
+int Mapgrid_CellIndexOfTile(int tx, int ty);
+// Links object at the end of list of the cell with that index / unlinks it;
+// 0 for a bad index, list or object, or (unlink) when it wasn't there.
+int Mapgrid_LinkCell(int list, void* object, int index);
+int Mapgrid_UnlinkCell(int list, void* object, int index);
+
 // Links object into list of the cell holding tile (tx, ty), at the end.
 // 0 (nothing linked) off the map, when closed, or for a null object.
 int Mapgrid_Link(int list, void* object, int tx, int ty);

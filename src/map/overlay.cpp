@@ -16,6 +16,7 @@
 #include "core/tlog.h"
 #include "core/gamestate.h"
 #include "core/uid.h"
+#include "map/cre.h"
 #include "map/fog.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
@@ -169,8 +170,13 @@ OVERLAY* Ovl_New(int type, int id, int remap, int layer, SPRITE* sprite, int sx,
         TLOG(TLOG_ERROR, "Ovl_New: tile (%d,%d) is off the map", tx, ty);
         return nullptr;
     }
+    if (id != -1 && id < 1) {
+        TLOG(TLOG_ERROR, "Ovl_New: invalid id %d", id);
+        return nullptr;
+    }
     OVERLAY* o = static_cast<OVERLAY*>(Pool_Alloc(&s_pool));
-    o->id = id < 0 ? Uid_Next() : id;
+    // An explicit id is reserved, so that no id made later can repeat it.
+    o->id = id == -1 ? Uid_Next() : Uid_Reserve(id);
     o->type = type;
     o->tilepos = TILEPOS{tx, ty};
     o->pixelpos = TILEPOS{tx * MAP_TILE_PIXELS, ty * MAP_TILE_PIXELS};
@@ -229,6 +235,7 @@ int Ovl_GetEffects(int type, int x, int y)
             MAP_ELEMENT_AT((int)tx, (int)ty)->effect = (uint32_t)code;
             set++;
         }
+    if (set > 0) CRE_TilesChanged(x, y, grid->width, grid->height);
     return set;
 }
 

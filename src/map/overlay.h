@@ -108,9 +108,10 @@ int Textfile_FindOvlType(const char* name);
 // A new overlay of type (-1 for a non-thing) at tile (tx, ty), pixel position
 // tile x 24, with a visible display element of sprite on layer (asserted
 // < SORTDISP_LAYERS) in remap (negative: SORTDISP_REMAP_NONE), sized sx x sy
-// pixels, at the end of the list and in the map grid when it is open. A
-// negative id takes the next unique id. Null (logged) for a tile off the map
-// or a type that doesn't exist.
+// pixels, at the end of the list and in the map grid when it is open. Id -1
+// takes the next unique id; an id of 1 or more is reserved (Uid_Reserve).
+// Null (logged) for any other id, a tile off the map or a type that doesn't
+// exist.
 OVERLAY* Ovl_New(int type, int id, int remap, int layer, SPRITE* sprite, int sx, int sy, int tx,
                  int ty);
 // Deletes o; deferred while it is in use (see above). Null: nothing.
@@ -125,7 +126,8 @@ int Ovl_Count(void);
 // Puts type's overlay-effect grid on the map from top-left tile (x, y): each
 // entry's code other than EFFECTS_NOT_FOOTPRINT (and codes that don't fit the
 // 5-bit field) becomes the effect field of its tile; tiles off the map are
-// skipped. The number of tiles set (0 for a type without a grid).
+// skipped; the connected regions hear of the change. The number of tiles
+// set (0 for a type without a grid).
 int Ovl_GetEffects(int type, int x, int y);
 
 // Every thing (type >= 0) counts as seen: OVF_SEEN set, OVF_FOGGED cleared.

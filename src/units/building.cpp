@@ -29,6 +29,7 @@
 #include "map/map.h"
 #include "map/mapgrid.h"
 #include "map/overlay.h"
+#include "map/cre.h"
 #include "platform/effects.h"
 #include "units/hlthexpl.h"
 #include "units/team.h"
@@ -134,6 +135,7 @@ void WriteEffects(BUILDING* b)
             e->effect = (uint32_t)code;
             b->effectswritten = 1;
         }
+    if (b->effectswritten) CRE_TilesChanged(b->tilex, b->tiley, t->width, t->height);
 }
 
 void RestoreEffects(BUILDING* b)
@@ -147,6 +149,7 @@ void RestoreEffects(BUILDING* b)
         }
     memset(b->savedeffect, SAVED_NONE, sizeof b->savedeffect);
     b->effectswritten = 0;
+    CRE_TilesChanged(b->tilex, b->tiley, BUILD_MAXSIDE, BUILD_MAXSIDE);
 }
 
 // True when b wrote the effect field of tile (x, y).
@@ -336,7 +339,7 @@ BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y)
         TLOG(TLOG_ERROR, "Build_New: invalid team %d for [%s]", team, type->name);
         return nullptr;
     }
-    if (id < -1) {
+    if (id != -1 && id < 1) {
         TLOG(TLOG_ERROR, "Build_New: invalid id %d for [%s]", id, type->name);
         return nullptr;
     }

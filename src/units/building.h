@@ -20,7 +20,8 @@
 // by a building is answered from the map grid (Build_AtTile), not from the
 // element, so codes that units may cross still keep other buildings off.
 //
-// Ids: Build_New takes the game's unique id or -1 for a new one. A removed
+// Ids: Build_New takes the game's unique id (1 or more, reserved) or -1 for
+// a new one; any other id is refused. A removed
 // record gets id -1 and a reused one a new id, so handles (BUILDID) never
 // follow a removed building.
 //
@@ -221,8 +222,10 @@ int Build_TypeCovers(const BUILDINGTYPE* type, int cx, int cy);
 
 // A building of type for team with that id (-1: a new one) whose top-left
 // tile is (x, y): placed (map, grid, team list, mini-building, sight),
-// counted as made for the prerequisites; null (logged) for an invalid type,
-// team or tile or a footprint off the map. Placement is not tested here
+// counted as made for the prerequisites; the effect codes its footprint
+// writes are reported to the connected regions. Null (logged) for an
+// invalid type, team, id (below 1 other than -1) or tile or a footprint off
+// the map. Placement is not tested here
 // (Build_ApplyEffects does that for callers who need it).
 BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y);
 // Removes it from the game at once and frees the record.

@@ -1,9 +1,11 @@
 // Iterators over units and buildings.
 //
-// Each iterator keeps a cursor (the list or grid cell being walked) and the
-// element it will hand out next. Next() takes that element, moves the
-// look-ahead past it and only then returns it, so the caller may delete what
-// it was just given. Team and move-mode filters select whole lists, so the
+// Each team, list and grid iterator keeps a cursor (the list or grid cell
+// being walked) and the element it will hand out next. Next() takes that
+// element, moves the look-ahead past it and only then returns it, so the
+// caller may delete what it was just given. The walk over every unit keeps
+// no pointer at all, only the making sequence it has reached, which nothing
+// the caller does to the units can invalidate. Team and move-mode filters select whole lists, so the
 // team lists are skipped list by list; the grid walks filter unit by unit.
 #include "units/iterate.h"
 
@@ -18,7 +20,6 @@ namespace {
 
 bool TeamMatches(const ITERATOR* it, int t)
 {
-    if (it->all) return true;
     if (it->team < 0 || it->team >= TEAM_MAXTEAMS) return false;
     if (it->mask == 0) return t == it->team;
     return (teamdata[it->team].relation[t] & it->mask) != 0;
@@ -36,32 +37,20 @@ void Reset(ITERATOR* it, int type, int team, int mask, int filter)
     it->filter = filter;
 }
 
-// ---- team lists of units: (team 0..8, list 0..4) for every walk, then
-// (team 0..8, the off-map list) for the walk over every unit.
+// ---- on-map team lists of units: (team 0..8, move mode 0..4).
 
-UNIT* TeamList(int team, int list)
-{
-    return list == TEAM_MOVELISTS ? teamdata[team].offmaplist : teamdata[team].unitlist[list];
-}
+UNIT* TeamList(int team, int list) { return teamdata[team].unitlist[list]; }
 
 bool ListWanted(const ITERATOR* it, int team, int list)
 {
-    if (list == TEAM_MOVELISTS) return it->all;
     return TeamMatches(it, team) && ModeMatches(it, list);
 }
 
 // Moves the cursor to the following list; false past the last.
 bool StepList(ITERATOR* it)
 {
-    if (it->curlist < TEAM_MOVELISTS) {
-        if (++it->curlist < TEAM_MOVELISTS) return true;
-        it->curlist = 0;
-        if (++it->curteam < TEAM_MAXTEAMS) return true;
-        if (!it->all) return false;
-        it->curteam = 0;
-        it->curlist = TEAM_MOVELISTS;
-        return true;
-    }
+    if (++it->curlist < TEAM_MOVELISTS) return true;
+    it->curlist = 0;
     return ++it->curteam < TEAM_MAXTEAMS;
 }
 
@@ -193,7 +182,8 @@ void Iterate_UnitInitAll(ITERATOR* it)
 {
     Reset(it, IT_UNIT, 0, TR_ALL, MM_ALL);
     it->all = 1;
-    StartUnitWalk(it);
+    it->lastseq = 0;
+    it->endseq = Units_NextSeq();
 }
 
 void Iterate_UnitInit(ITERATOR* it, int team, int mask, int filter)
@@ -205,6 +195,14 @@ void Iterate_UnitInit(ITERATOR* it, int team, int mask, int filter)
 UNIT* Iterate_UnitNext(ITERATOR* it)
 {
     ASSERT(it);
+    if (it->all) {
+        // By making sequence rather than by list: whatever lists a unit
+        // changes to, its place in the sequence stays, so it is handed out
+        // once; units made during the walk lie past endseq.
+        UNIT* next = Units_MadeAfter(it->lastseq, it->endseq);
+        if (next) it->lastseq = next->seq;
+        return next;
+    }
     UNIT* u = it->nextunit;
     if (!u) return nullptr;
     if (u->next) it->nextunit = u->next;

@@ -2,9 +2,18 @@
 //
 // Every iterator visits in a fixed order that depends only on the order of
 // the game's own calls, so every machine of a game walks the same units in
-// the same order: teams 0..8; within a team the on-map lists by move mode
-// (MM_FLY .. MM_TUNNEL), each from its head; the map-grid iterators cell by
-// cell, row by row, each cell's list from its head.
+// the same order: the walk over every unit in the order the units were made
+// (their making sequence); the team walks teams 0..8, within a team the
+// on-map lists by move mode (MM_FLY .. MM_TUNNEL), each from its head; the
+// map-grid iterators cell by cell, row by row, each cell's list from its
+// head.
+//
+// The walk over every unit includes the units off the map (in buildings and
+// holds). It hands out each unit that existed when it started at most once,
+// whatever happens to the units during the walk: a unit that leaves or
+// enters the map, changes move mode or team is not handed out again, a unit
+// deleted before its turn is skipped, and units made during the walk are
+// not visited.
 //
 // The relation test. The team filters take (team, mask): mask 0 means the
 // team itself; otherwise a team t is visited when the given team's relation
@@ -16,9 +25,9 @@
 //
 // Move-mode filters: MM_FLY .. MM_TUNNEL one mode, MM_ALL every mode.
 // The map-grid walks read the relations once, when they start.
-// A unit or building deleted while an iterator stands on it must not be the
-// next one returned: the list iterators fetch the following element before
-// handing one out, and the map-grid iterators notice when the element just
+// For the other walks, a unit or building deleted while an iterator stands
+// on it must not be the next one returned: the list iterators fetch the
+// following element before handing one out, and the map-grid iterators notice when the element just
 // returned has left its cell, so deleting (or moving) the element just
 // returned is safe (deleting others is not).
 #pragma once
@@ -44,7 +53,9 @@ struct ITERATOR {
     int32_t team;                 // the asking team
     int32_t mask;                 // relation mask, 0: the team itself
     int32_t filter;               // move mode or MM_ALL
-    int32_t all;                  // also the off-map lists (Iterate_UnitInitAll)
+    int32_t all;                  // the walk over every unit (Iterate_UnitInitAll)
+    uint32_t lastseq;             // that walk: making sequence handed out last
+    uint32_t endseq;              // that walk: the first sequence made after its start
     int32_t curteam;              // team being walked
     int32_t curlist;              // list being walked (move mode, TEAM_MOVELISTS = off map)
     UNIT* nextunit;               // fetched ahead
@@ -60,8 +71,8 @@ struct ITERATOR {
     void* last;                   // the object handed out last from the cell
 };
 
-// Every unit of every team, on the map and off it (the off-map lists after
-// all on-map lists), every move mode.
+// Every unit of every team, on the map and off it, every move mode, in the
+// order they were made; each unit at most once (see above).
 void Iterate_UnitInitAll(ITERATOR* it);
 // The on-map units of team (mask 0) or of every team matching the mask,
 // with the move-mode filter.

@@ -13,6 +13,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "units/building.h"
+#include "units/iterate.h"
 #include "units/team.h"
 #include "units/unit.h"
 
@@ -109,6 +110,23 @@ static void FillEntry(PREREQ_ENTRY& e, int kind, int index, const PREREQ* prereq
     e.makers[n] = 0;
 }
 
+// Counts what exists now: the table may be built after objects were placed
+// (a scenario's, a loaded game's), and those were not counted when made.
+static void CountObject(int id, int team)
+{
+    if (ValidId(id) && s_table[id].kind != PK_NONE && ValidTeam(team)) s_table[id].count[team]++;
+}
+
+static void CountLiveObjects(void)
+{
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    while (UNIT* u = Iterate_UnitNext(&it))
+        if (u->type) CountObject(u->type->prereq.id, u->team);
+    for (BUILDING* b = g_Buildings; b; b = b->next)
+        if (b->buildingtype) CountObject(b->buildingtype->prereq.id, b->team);
+}
+
 void PREREQ_Init(void)
 {
     PREREQ_Done();
@@ -154,6 +172,7 @@ void PREREQ_Init(void)
             }
         }
     }
+    CountLiveObjects();
     RefreshAll();
 }
 

@@ -38,7 +38,8 @@ struct BUILDINGTYPE;
 
 // Builds the table from the unit and building types (after the rule files);
 // a type whose id is outside 1..PREREQ_MAXIDS-1 or already taken is logged
-// and left out. Counts start at 0.
+// and left out. The counts start from the objects that exist: every live
+// unit (on and off the map) and building, per team; then the flags.
 void PREREQ_Init(void);
 // Frees the table.
 void PREREQ_Done(void);

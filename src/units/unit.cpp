@@ -1,15 +1,19 @@
 // Unit types, units (their records, lists, map presence and claims) and the
 // phase-effect list.
 //
-// Invariants kept here: a live unit (id > 0) is on exactly one list of its
-// team (an on-map list while onmap is set, the off-map list otherwise) and
-// is counted in teamdata[team].unitcount and in the prerequisite counts of
-// its team; a unit on the map is linked into the map grid cell of its tile.
-// A deleted record has id -1, which is what makes every handle to it stale.
+// Invariants kept here: a live unit (inuse set) is on exactly one list of
+// its team (an on-map list while onmap is set, the off-map list otherwise),
+// is in the making-sequence array, and is counted in
+// teamdata[team].unitcount and in the prerequisite counts of its team; a
+// unit on the map is linked into exactly the map-grid cell named by its
+// gridcell. A deleted record has id -1, which is what makes every handle to
+// it stale.
 #include "units/unit.h"
 
+#include <algorithm>
 #include <cstring>
 #include <strings.h>
+#include <vector>
 
 #include "core/debug.h"
 #include "core/guard.h"
@@ -36,6 +40,19 @@ int s_live = 0;                      // units made and not deleted
 UNITTYPE s_types[UNITS_MAXTYPES];
 int s_nrtypes = 0;
 PHASEEFF* s_phase = nullptr;
+// The live units by making sequence; a unit made is appended, so the array
+// stays sorted by seq without sorting.
+std::vector<UNIT*> s_made;
+uint32_t s_nextseq = 1;
+
+bool BySeq(const UNIT* u, uint32_t seq) { return u->seq < seq; }
+
+void ForgetMade(const UNIT* u)
+{
+    auto at = std::lower_bound(s_made.begin(), s_made.end(), u->seq, BySeq);
+    ASSERT(at != s_made.end() && *at == u);
+    s_made.erase(at);
+}
 
 bool ValidTeam(int team) { return team >= 0 && team < TEAM_MAXTEAMS; }
 bool ValidLevel(int level) { return level >= 0 && level < ML_LEVELS; }
@@ -87,8 +104,28 @@ void DeleteUnit(UNIT* u)
     PhaseEff_Remove(u->id);
     PREREQ_Remove(u->type, u->type->prereq.id, u->team);
     teamdata[u->team].unitcount--;
+    ForgetMade(u);
     u->id = -1;
+    u->inuse = 0;
     s_live--;
+}
+
+// Links an on-map unit into the grid cell of its tile; the unit remembers
+// the cell so that it can leave it whatever happens to tilepos.
+void GridLink(UNIT* u)
+{
+    u->gridcell = Mapgrid_CellIndexOfTile(u->tilepos.x, u->tilepos.y);
+    if (u->gridcell >= 0) Mapgrid_LinkCell(MGL_UNIT, u, u->gridcell);
+}
+
+void GridUnlink(UNIT* u)
+{
+    if (u->gridcell < 0) return;
+    // Not being in the cell it names means the grid holds a pointer that no
+    // unit accounts for: carrying on would leave it dangling.
+    const int inItsCell = Mapgrid_UnlinkCell(MGL_UNIT, u, u->gridcell);
+    ASSERT(inItsCell);
+    u->gridcell = -1;
 }
 
 const char* Sym(const UNIT* u) { return u->type ? u->type->symbolid : "?"; }
@@ -217,6 +254,8 @@ void Units_InitAll(void)
     Guard_Init(&s_guard);
     Pool_Init(&s_pool, "units", sizeof(UNIT), 64);
     s_live = 0;
+    s_made.clear();
+    s_nextseq = 1;
     PhaseEff_FreeAll();
 }
 
@@ -227,17 +266,35 @@ void Units_CloseAll(void)
         for (int list = 0; list <= TEAM_MOVELISTS; list++) {
             UNIT** head = list == TEAM_MOVELISTS ? &teamdata[t].offmaplist
                                                  : &teamdata[t].unitlist[list];
-            while (*head) Units_Delete(*head);
+            // A listed record that is not in use would never leave the
+            // list through Units_Delete: it is unlinked regardless.
+            while (UNIT* u = *head) {
+                if (u->inuse) Units_Delete(u);
+                else Unlink(u);
+            }
         }
     }
     Pool_Close(&s_pool);
     s_live = 0;
+    s_made.clear();
+    s_made.shrink_to_fit();
     PhaseEff_FreeAll();
     Units_ListFreeAll();
     Units_FreeTypes();
 }
 
 int Units_Count(void) { return s_live; }
+
+UNIT* Units_MadeAfter(uint32_t after, uint32_t before)
+{
+    if (after == UINT32_MAX) return nullptr;
+    auto at = std::lower_bound(s_made.begin(), s_made.end(), after + 1, BySeq);
+    return at != s_made.end() && (*at)->seq < before ? *at : nullptr;
+}
+
+uint32_t Units_NextSeq(void) { return s_nextseq; }
+
+static bool ValidId(int id) { return id == -1 || id >= 1; }
 
 // ------------------------------------------------------------------ making and deleting
 
@@ -255,15 +312,23 @@ UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
         TLOG(TLOG_ERROR, "Units_NewKeepPtr: invalid team [%d] for %s", team, type->symbolid);
         return nullptr;
     }
+    if (!ValidId(id)) {
+        TLOG(TLOG_ERROR, "Units_NewKeepPtr: invalid id %d for %s", id, type->symbolid);
+        return nullptr;
+    }
     // A record still in use is linked into lists and the map: making it
     // again would corrupt both.
-    if (u->id > 0) {
+    if (u->inuse) {
         TLOG(TLOG_ERROR, "Units_NewKeepPtr: %s (%d) is still in use", Sym(u), u->id);
         return nullptr;
     }
     memset(u, 0, sizeof *u);
     u->type = type;
     u->id = id == -1 ? Uid_Next() : Uid_Reserve(id);
+    u->inuse = 1;
+    u->gridcell = -1;
+    u->seq = s_nextseq++;
+    s_made.push_back(u);
     u->team = (int8_t)team;
     u->apparentteam = team;
     u->movemode = type->defmovemode;
@@ -306,20 +371,24 @@ UNIT* Units_NewAt(UNITTYPE* type, int team, int id, int x, int y)
         TLOG(TLOG_ERROR, "Units_NewAt: invalid %s [%d]", type ? "team" : "unit type", team);
         return nullptr;
     }
+    if (!ValidId(id)) {
+        TLOG(TLOG_ERROR, "Units_NewAt: invalid id %d for %s", id, type->symbolid);
+        return nullptr;
+    }
     UNIT* u = static_cast<UNIT*>(Pool_Alloc(&s_pool));
     return Units_NewAtKeepPtr(u, type, team, id, x, y);
 }
 
 void Units_Delete(UNIT* u)
 {
-    if (!u || u->id <= 0) return;
+    if (!u || !u->inuse) return;
     DeleteUnit(u);
     Pool_Free(&s_pool, u);
 }
 
 void Units_DeleteKeepPtr(UNIT* u)
 {
-    if (!u || u->id <= 0) return;
+    if (!u || !u->inuse) return;
     DeleteUnit(u);
 }
 
@@ -329,15 +398,28 @@ void Units_SetUnitPosition(UNIT* u, int x, int y)
 {
     ASSERT(x<mapsizex);
     ASSERT(y<mapsizey);
-    if (u->onmap && Mapgrid_CellOfTile(x, y) != Mapgrid_CellOfTile(u->tilepos.x, u->tilepos.y)) {
-        Mapgrid_Unlink(MGL_UNIT, u, u->tilepos.x, u->tilepos.y);
-        Mapgrid_Link(MGL_UNIT, u, x, y);
-    }
     u->tilepos.x = x;
     u->tilepos.y = y;
     u->pixelpos.x = x * MAP_TILE_PIXELS;
     u->pixelpos.y = y * MAP_TILE_PIXELS;
+    if (u->onmap && Mapgrid_CellIndexOfTile(x, y) != u->gridcell) {
+        GridUnlink(u);
+        GridLink(u);
+    }
     Units_UpdateDisplayPos(u);
+}
+
+void Units_ChangeTile(UNIT* u, int x, int y)
+{
+    if (!u->onmap) {
+        Units_SetUnitPosition(u, x, y);
+        return;
+    }
+    Fog_UnsweepUnit(u);
+    Units_UnclaimTile(u);
+    Units_SetUnitPosition(u, x, y);
+    Units_ClaimTile(u);
+    Fog_SweepUnit(u);
 }
 
 void Units_AddToMap(UNIT* u)
@@ -351,7 +433,7 @@ void Units_AddToMap(UNIT* u)
     LinkFront(u, u->movemode);
     u->onmap = 1;
     Units_ClaimTile(u);
-    Mapgrid_Link(MGL_UNIT, u, u->tilepos.x, u->tilepos.y);
+    GridLink(u);
     Fog_SweepUnit(u);
 }
 
@@ -359,7 +441,7 @@ void Units_RemoveFromMap(UNIT* u)
 {
     ASSERT(u->onmap);
     Fog_UnsweepUnit(u);
-    Mapgrid_Unlink(MGL_UNIT, u, u->tilepos.x, u->tilepos.y);
+    GridUnlink(u);
     Units_UnclaimTile(u);
     Unlink(u);
     u->onmap = 0;

@@ -6,11 +6,19 @@
 // teamdata[team].offmaplist while it is off it (inside a building or a
 // hold), linked through next/prev; new units go to the front of their list.
 // A unit on the map is linked into the map grid (list MGL_UNIT of the cell
-// of its tile) and claims the map element of its tile at its map level.
+// of its tile) and claims the map element of its tile at its map level. The
+// unit keeps the index of the cell it is linked in (gridcell), so it leaves
+// that cell even when its tile position was written behind the grid's back;
+// tile changes of a unit on the map go through Units_ChangeTile.
 //
-// Ids: Units_NewAt and friends take the game's unique id to use, or -1 for
-// a new one (Uid_Next). A deleted record gets id -1 and a reused record a
-// new id, so handles (UNITID) to a deleted unit are never followed.
+// Ids: Units_NewAt and friends take the game's unique id to use (1 or more,
+// reserved with Uid_Reserve), or -1 for a new one (Uid_Next); any other id
+// is refused. A record is live while inuse is set; a deleted record gets id
+// -1 and a reused record a new id, so handles (UNITID) to a deleted unit are
+// never followed.
+//
+// Every unit made gets the next number of a making sequence (seq); the walk
+// over every unit (Iterate_UnitInitAll) goes by it.
 //
 // Sight: a unit on the map has its sight swept (Fog_SweepUnit) when it is
 // added to the map and unswept when it leaves it.
@@ -272,6 +280,7 @@ struct UNIT {
     uint32_t isphased : 1;
     uint32_t isanimating : 1;
     uint32_t ischarging : 1;
+    uint32_t inuse : 1;            // made and not deleted
     uint8_t seen[9];               // per viewing team
     uint8_t ever_seen[9];
     int32_t apparentteam;
@@ -305,6 +314,8 @@ struct UNIT {
     DISPLAYELEMENT* shadowdisplay;
     uint8_t groups;                // interface group bits
     SEEMAP seemap;                 // the unit's last sight sweep
+    int32_t gridcell;              // map-grid cell index it is linked in, -1: none
+    uint32_t seq;                  // place in the making sequence, from 1
     UNIT* next;                    // on the team's list
     UNIT* prev;
 };
@@ -321,26 +332,41 @@ void Units_InitAll(void);
 void Units_CloseAll(void);
 // The number of units in use.
 int Units_Count(void);
+// The making sequence: the unit in use with the smallest seq above `after`
+// and below `before`, null when none. Units_NextSeq is the seq the next
+// unit made will get.
+UNIT* Units_MadeAfter(uint32_t after, uint32_t before);
+uint32_t Units_NextSeq(void);
 
 // A unit of type for team with that id (-1: a new one) on the map at tile
-// (x, y) (asserts 0 < x < mapsizex, 0 < y < mapsizey); null (logged) when
-// the type or team is invalid.
+// (x, y) (asserts 0 < x < mapsizex, 0 < y < mapsizey); null (logged, no
+// record taken) when the type, team or id is invalid.
 UNIT* Units_NewAt(UNITTYPE* type, int team, int id, int x, int y);
-// Makes a unit again in an existing (deleted or fresh) record, off the map.
+// Makes a unit again in an existing (deleted or fresh) record, off the map;
+// null (logged "Units_NewKeepPtr: invalid id %d for %s") for an id below 1
+// other than -1, and for a record still in use.
 UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id);
 // The same and puts it on the map at (x, y).
 UNIT* Units_NewAtKeepPtr(UNIT* u, UNITTYPE* type, int team, int id, int x, int y);
-// Removes the unit from the map and its lists and frees the record.
+// Removes the unit from the map and its lists and frees the record; a
+// record not in use is left alone.
 void Units_Delete(UNIT* u);
 // The same but keeps the record (id -1) for Units_NewKeepPtr.
 void Units_DeleteKeepPtr(UNIT* u);
 
-// Tile and pixel position (asserts "x<mapsizex", "y<mapsizey").
+// Tile and pixel position (asserts "x<mapsizex", "y<mapsizey"); a unit on
+// the map moves to the grid cell of the new tile. Claims and sight stay:
+// moving a unit on the map is Units_ChangeTile.
 void Units_SetUnitPosition(UNIT* u, int x, int y);
+// The one way a unit on the map changes tile: unsweeps its sight, releases
+// its tile, sets the position (and grid cell), claims the new tile and
+// sweeps its sight there. Off the map only the position is set.
+void Units_ChangeTile(UNIT* u, int x, int y);
 // Puts an off-map unit on the map (asserts "!u->onmap"): claims its tile,
 // links it into the map grid and its team's on-map list, sweeps its sight.
 void Units_AddToMap(UNIT* u);
-// The reverse (asserts "u->onmap").
+// The reverse (asserts "u->onmap"); leaves the grid cell the unit is linked
+// in whatever its tile position says (asserts that it was there).
 void Units_RemoveFromMap(UNIT* u);
 // Claim / release the map element of the unit's tile at its map level; a
 // conflict is logged "%s (%d) claimed %d,%d but owned by %s (%d)" /

@@ -43,17 +43,20 @@ TEST_F(Mapgrid, CellsCoverTheMapIn16TileSquares)
 {
     EXPECT_EQ(Mapgrid_CellsX(), 3);
     EXPECT_EQ(Mapgrid_CellsY(), 2);
-    EXPECT_EQ(Mapgrid_CellOfTile(15, 15), Mapgrid_Cell(0, 0));
-    EXPECT_EQ(Mapgrid_CellOfTile(16, 15), Mapgrid_Cell(1, 0));
-    EXPECT_EQ(Mapgrid_CellOfTile(39, 19), Mapgrid_Cell(2, 1));
-    EXPECT_EQ(Mapgrid_CellOfTile(40, 0), nullptr);
-    EXPECT_EQ(Mapgrid_CellOfTile(0, 20), nullptr);
-    EXPECT_EQ(Mapgrid_CellOfTile(-1, 0), nullptr);
+    const struct {
+        int tx, ty, index;   // -1: off the map
+    } rows[] = {{15, 15, 0}, {16, 15, 1}, {0, 0, 0}, {39, 19, 5}, {40, 0, -1}, {0, 20, -1}, {-1, 0, -1}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.tx << "," << r.ty);
+        EXPECT_EQ(Mapgrid_CellIndexOfTile(r.tx, r.ty), r.index);
+        EXPECT_EQ(Mapgrid_CellOfTile(r.tx, r.ty), r.index < 0 ? nullptr : Mapgrid_Cell(r.index % 3, r.index / 3));
+        EXPECT_EQ(Mapgrid_Link(MGL_UNIT, &things[0], r.tx, r.ty), r.index >= 0);
+        EXPECT_EQ(Mapgrid_UnlinkCell(MGL_UNIT, &things[0], r.index), r.index >= 0);
+    }
     EXPECT_EQ(Mapgrid_Cell(3, 0), nullptr);
-    // Nothing is linked off the map or into a list that doesn't exist.
-    EXPECT_FALSE(Mapgrid_Link(MGL_UNIT, &things[0], 40, 5));
-    EXPECT_FALSE(Mapgrid_Link(MGL_UNIT, &things[0], 5, -1));
-    EXPECT_FALSE(Mapgrid_Link(MGL_LISTS, &things[0], 5, 5));
+    // Nothing is linked into a cell or a list that doesn't exist.
+    EXPECT_FALSE(Mapgrid_LinkCell(MGL_UNIT, &things[0], 6));
+    EXPECT_FALSE(Mapgrid_LinkCell(MGL_LISTS, &things[0], 0));
     EXPECT_FALSE(Mapgrid_Link(-1, &things[0], 5, 5));
     EXPECT_EQ(ListLength(MGL_UNIT, 0, 0), 0);
 }
@@ -81,25 +84,28 @@ TEST_F(Mapgrid, LinkAndUnlinkKeepEachListApart)
     Mapgrid_Unlink(MGL_BUILDING, &things[5], 20, 3);
 }
 
-TEST_F(Mapgrid, AnAreaIsInEveryCellItTouches)
+TEST_F(Mapgrid, AnAreaIsInEveryCellItTouchesOnTheMap)
 {
-    // 4 x 4 tiles from (14, 14): two cells across, and two down.
-    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[0], 14, 14, 4, 4), 4);
-    for (int cy = 0; cy < 2; cy++)
-        for (int cx = 0; cx < 2; cx++) EXPECT_EQ(ListLength(MGL_BUILDING, cx, cy), 1);
-    EXPECT_EQ(ListLength(MGL_BUILDING, 2, 0), 0);
-    EXPECT_EQ(Mapgrid_UnlinkArea(MGL_BUILDING, &things[0], 14, 14, 4, 4), 4);
+    const struct {
+        int x, y, w, h, cells;
+    } rows[] = {
+        {14, 14, 4, 4, 4},   // two cells across and two down
+        {1, 1, 3, 3, 1},     // inside one cell: once
+        {38, 18, 5, 5, 1},   // partly off the map: the part on it
+        {-3, -3, 5, 5, 1},
+        {40, 0, 5, 5, 0},
+        {INT32_MAX, INT32_MAX, 15, 15, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.x << "," << r.y);
+        EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[0], r.x, r.y, r.w, r.h), r.cells);
+        int linked = 0;
+        for (int cy = 0; cy < 2; cy++)
+            for (int cx = 0; cx < 3; cx++) linked += ListLength(MGL_BUILDING, cx, cy);
+        EXPECT_EQ(linked, r.cells);
+        EXPECT_EQ(Mapgrid_UnlinkArea(MGL_BUILDING, &things[0], r.x, r.y, r.w, r.h), r.cells);
+    }
     EXPECT_EQ(ListLength(MGL_BUILDING, 1, 1), 0);
-    // Inside one cell: once. Partly off the map: the part on it.
-    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[1], 1, 1, 3, 3), 1);
-    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[2], 38, 18, 5, 5), 1);
-    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[3], -3, -3, 5, 5), 1);
-    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[4], 40, 0, 5, 5), 0);
-    EXPECT_EQ(Mapgrid_LinkArea(MGL_BUILDING, &things[4], INT32_MAX, INT32_MAX, 15, 15), 0);
-    EXPECT_EQ(Mapgrid_UnlinkArea(MGL_BUILDING, &things[1], 1, 1, 3, 3), 1);
-    EXPECT_EQ(Mapgrid_UnlinkArea(MGL_BUILDING, &things[2], 38, 18, 5, 5), 1);
-    EXPECT_EQ(Mapgrid_UnlinkArea(MGL_BUILDING, &things[3], -3, -3, 5, 5), 1);
-    EXPECT_EQ(ListLength(MGL_BUILDING, 0, 0), 0);
 }
 
 TEST_F(Mapgrid, FindAtPixelTakesTilesAndFindsTheOverlayThere)

@@ -86,19 +86,30 @@ TEST_F(Overlays, NewThingStandsOnItsTileInTheGridAndTheDisplay)
     EXPECT_EQ(a->display->layer, 3);
     EXPECT_EQ(SortDisp_GetRemap(a->display), 2);
 
+    // Regression: a given id was not reserved, so a later one could repeat it.
     OVERLAY* b = Ovl_New(-1, 500, -1, 0, nullptr, 0, 0, 6, 7);
     EXPECT_EQ(b->id, 500);
+    EXPECT_EQ(Thing(6, 8)->id, 501);
     EXPECT_EQ(b->remap, SORTDISP_REMAP_NONE);
-    EXPECT_EQ(List(), (std::vector<OVERLAY*>{a, b}));   // newest last
+    EXPECT_EQ(List().size(), 3u);
+    EXPECT_EQ(List()[1], b) << "newest last";
 
-    // Tiles off the map and unknown types are refused.
-    EXPECT_EQ(Thing(0, 5), nullptr);
-    EXPECT_EQ(Thing(40, 5), nullptr);
-    EXPECT_EQ(Thing(5, 30), nullptr);
-    EXPECT_EQ(Thing(5, 5, 2), nullptr);
-    EXPECT_EQ(Thing(5, 5, -2), nullptr);
-    EXPECT_EQ(Ovl_Count(), 2);
-    EXPECT_EQ(SortDisp_Count(), 2);
+    QvLogCapture log;
+    const struct {
+        int type, id, tx, ty;
+        const char* logged;
+    } refused[] = {
+        {0, -1, 0, 5, "off the map"}, {0, -1, 40, 5, "off the map"}, {0, -1, 5, 30, "off the map"},
+        {2, -1, 5, 5, "no thing type 2"}, {-2, -1, 5, 5, "no thing type -2"},
+        {0, 0, 5, 5, "invalid id 0"}, {0, -2, 5, 5, "invalid id -2"},
+    };
+    for (const auto& r : refused) {
+        log.clear();
+        EXPECT_EQ(Ovl_New(r.type, r.id, 2, 3, nullptr, 24, 24, r.tx, r.ty), nullptr) << r.logged;
+        EXPECT_NE(log.text().find(r.logged), std::string::npos) << log.text();
+    }
+    EXPECT_EQ(Ovl_Count(), 3);
+    EXPECT_EQ(SortDisp_Count(), 3);
 }
 
 TEST_F(Overlays, NewWithoutAGridJoinsItWhenAllOn)
@@ -189,16 +200,10 @@ TEST_F(Overlays, DeleteWhileInUseIsDeferredToTheLastRelease)
     EXPECT_EQ(a->usecount, 1);
     Ovl_Release(a);                 // the last: freed (the sanitizer build checks no one reads it)
     EXPECT_EQ(Ovl_Count(), 1);
-}
-
-TEST_F(Overlays, FreeAllAlsoFreesOverlaysNeverReleased)
-{
-    OVERLAY* a = Thing(5, 5);
-    Ovl_Use(a);
-    Ovl_Delete(a);
-    Thing(6, 6);
-    // TearDown's Ovl_FreeAll frees both; the pool would report one left over.
-    EXPECT_EQ(Ovl_Count(), 1);
+    // One never released is freed by Ovl_FreeAll (the pool would report it).
+    OVERLAY* c = Thing(7, 7);
+    Ovl_Use(c);
+    Ovl_Delete(c);
 }
 
 // ------------------------------------------------------------------ highlighting

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <queue>
 #include <random>
 #include <string>
@@ -15,10 +17,12 @@
 #include "core/uid.h"
 #include "map/cre.h"
 #include "map/map.h"
+#include "map/overlay.h"
 #include "map/path.h"
 #include "platform/effects.h"
 #include "support/testsupport.h"
 #include "support/world.h"
+#include "units/building.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
 
@@ -169,26 +173,28 @@ class UnitStepRule : public SearchWorld {};
 TEST_F(UnitStepRule, CanTravelNeedsTheMapSpeedAndBothClimbLimits)
 {
     UNIT* u = Units_NewAt(tank_, 0, -1, 10, 10);
-    EXPECT_TRUE(Units_CanTravel(u, 10, 10, 11, 11));
     El(11, 10)->effect = WALL_EFFECT;
-    EXPECT_FALSE(Units_CanTravel(u, 10, 10, 11, 10));
-    // Leaving a wall tile is allowed: only the target's speed counts.
-    EXPECT_TRUE(Units_CanTravel(u, 11, 10, 12, 10));
-    // Climb 2 on both sides: a difference of 2 passes, 3 does not; the
-    // source's limit counts too.
+    // Climb 2 everywhere but at (10, 13) and (10, 14), variation 3: climb 9.
     El(10, 12)->altitude = 6;
     El(10, 13)->altitude = 7;
-    EXPECT_TRUE(Units_CanTravel(u, 10, 11, 10, 12));
-    EXPECT_FALSE(Units_CanTravel(u, 10, 11, 10, 13));
     Effects_SetEffect(table_, 1, 3, 100, 9);
-    for (int y : {13, 14})   // variation 3: climb 9
-        El(10, y)->tile = (El(10, y)->tile & ~(7u << 18)) | 3u << 18;
-    EXPECT_FALSE(Units_CanTravel(u, 10, 11, 10, 13));   // the source allows only 2
-    EXPECT_TRUE(Units_CanTravel(u, 10, 14, 10, 13));
-    // Row and column 0 and past the far edge are off the map.
-    EXPECT_FALSE(Units_CanTravel(u, 1, 1, 0, 1));
-    EXPECT_FALSE(Units_CanTravel(u, 63, 5, 64, 5));
-    EXPECT_FALSE(Units_CanTravel(u, 0, 5, 1, 5));
+    for (int y : {13, 14}) El(10, y)->tile = (El(10, y)->tile & ~(7u << 18)) | 3u << 18;
+    const struct {
+        int x1, y1, x2, y2;
+        bool can;
+        const char* why;
+    } rows[] = {
+        {10, 10, 11, 11, true, "open ground, diagonally"},
+        {10, 10, 11, 10, false, "into a wall"},
+        {11, 10, 12, 10, true, "out of a wall: only the target's speed counts"},
+        {10, 11, 10, 12, true, "a climb of 2"},
+        {10, 11, 10, 13, false, "a climb of 3, although the target allows 9"},
+        {10, 14, 10, 13, true, "a drop of 3 between tiles that allow 9"},
+        {1, 1, 0, 1, false, "into column 0"},
+        {63, 5, 64, 5, false, "past the far edge"},
+        {0, 5, 1, 5, false, "out of column 0"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(Units_CanTravel(u, r.x1, r.y1, r.x2, r.y2) != 0, r.can) << r.why;
 }
 
 TEST_F(UnitStepRule, InverseRelativeSpeedFollowsTheTableAndTheClimb)
@@ -268,33 +274,84 @@ TEST_F(ConnectedRegions, ADiagonalGapConnectsAndAClimbTooSteepSeparates)
             EXPECT_EQ(Units_Can_Reach_X_Y(u, x, y) != 0, reach[(size_t)(y * 64 + x)]) << x << "," << y;
 }
 
+// Regression: the regions were built once, so a wall of buildings or things
+// placed later was reported reachable across and the search aimed past it.
+TEST_F(ConnectedRegions, FootprintsAndThingsPlacedLaterSplitAndJoinRegions)
+{
+    // A wall along column 30 with a gap at rows 20..23 that a footprint or
+    // a thing's effects close.
+    WallColumn(30, 1, 19);
+    WallColumn(30, 24, 63);
+    Ready();
+    BUILDINGTYPE* gate = QvWorld_BuildingType("Gate", 1, 4);
+    for (int y = 0; y < 4; y++) Effects_OvlEntry(gate->footprint, 0, y)[0] = WALL_EFFECT;
+    Ovl_Init();
+    OVERLAYTYPE* rocks = Ovl_NewType();
+    snprintf(rocks->effectname, sizeof rocks->effectname, "Gate");
+    BUILDING* b = nullptr;
+    struct Row {
+        const char* what;
+        std::function<void()> close, open;
+    } rows[] = {
+        {"a building", [&] { b = Build_New(gate, 0, -1, 30, 20); }, [&] { Build_Remove(b); }},
+        {"a thing", [] { Ovl_GetEffects(0, 30, 20); },
+         [] {
+             for (int y = 20; y < 24; y++) El(30, y)->effect = MAP_EFFECT_NONE;
+             CRE_TilesChanged(30, 20, 1, 4);
+         }},
+    };
+    UNIT* u = Units_NewAt(tank_, 0, -1, 5, 22);
+    for (const Row& r : rows) {
+        ASSERT_TRUE(Units_Can_Reach_X_Y(u, 40, 22)) << r.what;
+        r.close();
+        ASSERT_EQ(El(30, 21)->effect, (uint32_t)WALL_EFFECT) << r.what;
+        // Only the class whose terrain changed is built again; a type
+        // without a table walks through walls anyway.
+        EXPECT_EQ(CRE_StaleClasses(), 1) << r.what;
+        EXPECT_EQ(CRE_RegionCount(CRE_CLASS_ANY), 1);
+        EXPECT_EQ(CRE_StaleClasses(), 1);
+        EXPECT_FALSE(Units_Can_Reach_X_Y(u, 40, 22)) << r.what;
+        EXPECT_EQ(CRE_StaleClasses(), 0);
+        Ask(u, 40, 22);
+        Pathsrch_RunAll();
+        EXPECT_EQ(PathOf(u).back(), std::make_pair(29, 22)) << r.what;
+        r.open();
+        EXPECT_TRUE(Units_Can_Reach_X_Y(u, 40, 22)) << r.what;
+    }
+    // Writing the same terrain again is no change.
+    CRE_TilesChanged(1, 1, 63, 63);
+    EXPECT_EQ(CRE_StaleClasses(), 0);
+    Ovl_FreeAll();
+}
+
 // ---- the search
 
 class PathSearch : public SearchWorld {};
 
-TEST_F(PathSearch, AtTheGoalTheEmptyPathIsReadyAtOnce)
+TEST_F(PathSearch, APathHoldsTheStepsAfterTheStartUpToTheGoal)
 {
     Ready();
-    UNIT* u = Units_NewAt(tank_, 0, -1, 10, 10);
-    Path_Append(&u->move.path, 11, 10);   // an old path is dropped
-    Ask(u, 10, 10);
-    EXPECT_EQ(u->state, US_WAITFORPATH);
-    EXPECT_EQ(u->move.pathready, 1);
-    EXPECT_EQ(Path_Count(&u->move.path), 0);
-    EXPECT_EQ(Pathsrch_Pending(), 0);
-}
-
-TEST_F(PathSearch, AShortPathHoldsTheStepsAfterTheStartUpToTheGoal)
-{
-    Ready();
-    UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
-    Ask(u, 9, 5);
-    EXPECT_EQ(u->move.pathready, 0);
-    EXPECT_EQ(Pathsrch_Pending(), 1);
-    Pathsrch_Update();
-    EXPECT_EQ(Pathsrch_Pending(), 0);
-    EXPECT_EQ(u->move.pathready, 1);
-    EXPECT_EQ(PathOf(u), (Tiles{{6, 5}, {7, 5}, {8, 5}, {9, 5}}));
+    const struct {
+        int gx, gy;
+        Tiles path;
+    } rows[] = {
+        {10, 10, {}},   // at the goal: the empty path, ready at once
+        {14, 10, {{11, 10}, {12, 10}, {13, 10}, {14, 10}}},
+        {8, 12, {{9, 11}, {8, 12}}},
+    };
+    for (const auto& r : rows) {
+        UNIT* u = Units_NewAt(tank_, 0, -1, 10, 10);
+        Path_Append(&u->move.path, 11, 10);   // an old path is dropped
+        Ask(u, r.gx, r.gy);
+        EXPECT_EQ(u->state, US_WAITFORPATH);
+        EXPECT_EQ(Pathsrch_Pending(), r.path.empty() ? 0 : 1);
+        EXPECT_EQ(u->move.pathready, r.path.empty() ? 1 : 0);
+        Pathsrch_Update();
+        EXPECT_EQ(Pathsrch_Pending(), 0);
+        EXPECT_EQ(u->move.pathready, 1);
+        EXPECT_EQ(PathOf(u), r.path) << r.gx << "," << r.gy;
+        Units_Delete(u);
+    }
 }
 
 TEST_F(PathSearch, PathsLongerThanANodeAreCheapestAndGoAroundWalls)

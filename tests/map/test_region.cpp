@@ -62,25 +62,23 @@ TEST_F(Regions, RectangleHoldsTilesFromCornerToCornerInclusive)
 
 TEST_F(Regions, CircleHoldsTilesWithinItsTileRadius)
 {
-    // Centre pixel (250, 245) is tile (10, 10); radius 95 pixels is 3 tiles.
-    REGION c = Circle(1, 250, 245, 95);
-    EXPECT_TRUE(Region_ContainsTile(&c, 10, 10));
-    EXPECT_TRUE(Region_ContainsTile(&c, 13, 10));
-    EXPECT_FALSE(Region_ContainsTile(&c, 14, 10));
-    EXPECT_FALSE(Region_ContainsTile(&c, 6, 10));
-    EXPECT_FALSE(Region_ContainsTile(&c, 10, 14));
-    // The integer square root rounds down: 3^2 + 2^2 = 13 -> 3, inside;
-    // 3^2 + 3^2 = 18 -> 4, outside.
-    EXPECT_TRUE(Region_ContainsTile(&c, 13, 12));
-    EXPECT_TRUE(Region_ContainsTile(&c, 7, 8));
-    EXPECT_FALSE(Region_ContainsTile(&c, 13, 13));
-    EXPECT_FALSE(Region_ContainsTile(&c, 7, 7));
-    // Radius under a tile: the centre tile alone.
-    c = Circle(1, 250, 245, 23);
-    EXPECT_TRUE(Region_ContainsTile(&c, 10, 10));
-    EXPECT_FALSE(Region_ContainsTile(&c, 11, 10));
-    c.x2 = -24;
-    EXPECT_FALSE(Region_ContainsTile(&c, 10, 10));
+    // Centre pixel (250, 245) is tile (10, 10); radius 95 pixels is 3 tiles,
+    // 23 pixels under one tile (the centre alone), -24 none.
+    const struct {
+        int r, x, y;
+        bool in;
+    } rows[] = {
+        {95, 10, 10, true}, {95, 13, 10, true}, {95, 14, 10, false}, {95, 6, 10, false},
+        {95, 10, 14, false},
+        // The integer square root rounds down: 3^2 + 2^2 = 13 -> 3, inside;
+        // 3^2 + 3^2 = 18 -> 4, outside.
+        {95, 13, 12, true}, {95, 7, 8, true}, {95, 13, 13, false}, {95, 7, 7, false},
+        {23, 10, 10, true}, {23, 11, 10, false}, {-24, 10, 10, false},
+    };
+    for (const auto& r : rows) {
+        REGION c = Circle(1, 250, 245, r.r);
+        EXPECT_EQ(Region_ContainsTile(&c, r.x, r.y) != 0, r.in) << r.r << ": " << r.x << "," << r.y;
+    }
 }
 
 // Regression: the squared distance of a circle with coordinates at the int

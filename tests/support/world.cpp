@@ -118,6 +118,9 @@ uint64_t QvDigest_State(void)
         d.add(u->tilepos.y);
         d.add(u->hitpoints);
         d.add(u->sorder.code);
+        d.add(u->inuse);
+        d.add(u->seq);
+        d.add(u->gridcell);
     }
     for (BUILDING* b = g_Buildings; b != nullptr; b = b->next) {
         d.add(b->id);

@@ -138,19 +138,30 @@ TEST_F(BuildingNew, InvalidTypeTeamIdOrTileGivesNullAndChangesNothing)
     BUILDINGTYPE* empty = QvWorld_BuildingType("Empty", 1, 1);
     SetCode(empty, 0, 0, EFFECTS_NOT_FOOTPRINT);
     BUILDINGTYPE* huge = QvWorld_BuildingType("Huge", 8, 1);
-    EXPECT_EQ(Build_New(nullptr, 0, -1, 5, 5), nullptr);
-    EXPECT_EQ(Build_New(depot, 9, -1, 5, 5), nullptr);
-    EXPECT_EQ(Build_New(depot, 0, -2, 5, 5), nullptr);
-    EXPECT_EQ(Build_New(depot, 0, -1, 0, 5), nullptr) << "column 0 is no valid tile";
-    EXPECT_EQ(Build_New(depot, 0, -1, 38, 5), nullptr);
-    EXPECT_EQ(Build_New(empty, 0, -1, 5, 5), nullptr);
-    EXPECT_EQ(Build_New(huge, 0, -1, 5, 5), nullptr);
+    struct Row {
+        BUILDINGTYPE* type;
+        int team, id, x;
+        const char* logged;
+    } rows[] = {
+        {nullptr, 0, -1, 5, "invalid building type"},
+        {huge, 0, -1, 5, "invalid building type"},
+        {empty, 0, -1, 5, "empty footprint"},
+        {depot, 9, -1, 5, "invalid team 9"},
+        // Regression: id 0 was taken (ids below 1 other than -1 are refused).
+        {depot, 0, 0, 5, "invalid id 0"},
+        {depot, 0, -2, 5, "invalid id -2"},
+        {depot, 0, -1, 0, "lies off the map"},   // column 0 is no valid tile
+        {depot, 0, -1, 38, "lies off the map"},
+    };
+    for (const Row& r : rows) {
+        log_.clear();
+        EXPECT_EQ(Build_New(r.type, r.team, r.id, r.x, 5), nullptr) << r.logged;
+        EXPECT_NE(log_.text().find(r.logged), std::string::npos) << log_.text();
+    }
     EXPECT_EQ(Build_Count(), 0);
     EXPECT_EQ(g_Buildings, nullptr);
     EXPECT_EQ(MiniBuild_First(), nullptr);
     EXPECT_EQ(Uid_Get(), 1) << "no id was used up";
-    EXPECT_NE(log_.text().find("invalid team 9"), std::string::npos);
-    EXPECT_NE(log_.text().find("lies off the map"), std::string::npos);
     // Only covered cells must be on the map.
     SetCode(depot, 0, 0, EFFECTS_NOT_FOOTPRINT);
     SetCode(depot, 0, 1, EFFECTS_NOT_FOOTPRINT);
@@ -265,21 +276,6 @@ TEST_F(BuildingHandles, AHandleToARemovedBuildingIsEmptiedEvenWhenTheRecordIsReu
     EXPECT_EQ(BuildId_Id(&stale), -1);
     EXPECT_EQ(stale.building, nullptr);
     QV_EXPECT_FATAL(BuildId_Valid(nullptr), "ASSERT (handle)");
-}
-
-TEST_F(BuildingHandles, PlacingAndRemovingCountForTheOwnersPrerequisites)
-{
-    depot->prereq.id = 1;
-    PREREQ_Init();
-    BUILDING* a = Build_New(depot, 2, -1, 5, 5);
-    Build_New(depot, 2, -1, 5, 10);
-    Build_New(depot, 3, -1, 5, 15);
-    EXPECT_EQ(PREREQ_HowMany(1, 2), 2);
-    EXPECT_EQ(PREREQ_HowMany(1, 3), 1);
-    Build_Remove(a);
-    Build_Remove(a);
-    EXPECT_EQ(PREREQ_HowMany(1, 2), 1);
-    PREREQ_Done();
 }
 
 TEST_F(BuildingHandles, SightIsSweptOncePerBuildingAndTakenAwayWithIt)

@@ -185,18 +185,33 @@ TEST_F(PrereqCounts, ATechLevelAboveTheGamesOrAPrerequisiteOfNoTypeIsNeverMet)
     EXPECT_TRUE(PREREQ_CanMake(ID_LAB, 0));
 }
 
-TEST_F(PrereqCounts, MakingAndRemovingObjectsCountsThem)
+// Regression: the table started every count at 0, so objects placed before
+// it (a scenario's, a loaded game's) were never counted.
+TEST_F(PrereqCounts, ObjectsAreCountedWhetherMadeBeforeOrAfterTheTable)
 {
-    PREREQ_Init();
+    QvLogCapture log;
     BUILDING* b = Build_New(hq_, 2, -1, 2, 2);
     UNIT* u = Units_NewAt(builder_, 2, -1, 8, 8);
+    UNIT* held = Units_NewAt(builder_, 2, -1, 9, 8);
+    Units_RemoveFromMap(held);   // off the map counts too
+    Units_NewAt(tank_, 3, -1, 10, 8);
     ASSERT_TRUE(b != nullptr && u != nullptr);
-    EXPECT_EQ(PREREQ_HowMany(ID_HQ, 2) + PREREQ_HowMany(ID_BUILDER, 2), 2);
+    PREREQ_Init();
+    EXPECT_EQ(PREREQ_HowMany(ID_HQ, 2), 1);
+    EXPECT_EQ(PREREQ_HowMany(ID_BUILDER, 2), 2);
+    EXPECT_EQ(PREREQ_HowMany(ID_TANK, 3), 1);
     EXPECT_TRUE(PREREQ_CanMake(ID_FACTORY, 2));
+    EXPECT_FALSE(PREREQ_CanMake(ID_FACTORY, 3));
+    PREREQ_Init();   // built again: the same counts, not twice as many
+    EXPECT_EQ(PREREQ_HowMany(ID_BUILDER, 2), 2);
     Build_Remove(b);
     Units_Delete(u);
+    Units_Delete(held);
     EXPECT_EQ(PREREQ_HowMany(ID_HQ, 2) + PREREQ_HowMany(ID_BUILDER, 2), 0);
     EXPECT_FALSE(PREREQ_CanMake(ID_FACTORY, 2));
+    Build_New(factory_, 2, -1, 2, 2);
+    EXPECT_EQ(PREREQ_HowMany(ID_FACTORY, 2), 1);
+    EXPECT_EQ(log.text().find("owns no object"), std::string::npos) << log.text();
 }
 
 class PrereqPlans : public PrereqTest {};

@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "core/rand.h"
 #include "core/uid.h"
+#include "map/fog.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
 #include "support/testsupport.h"
@@ -40,21 +44,12 @@ TEST_F(UnitTypes, NewTypeHasTheFileDefaults)
     UNITTYPE* t = Units_NewType();
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->unittypeid, 2);
-    EXPECT_EQ(t->defmovemode, MM_GROUND);
-    EXPECT_EQ(t->defmaplevel, ML_GROUND);
-    EXPECT_EQ(t->defense, 255);
-    EXPECT_EQ(t->maxhitpoints, 50);
-    EXPECT_EQ(t->scandelay, 20);
-    EXPECT_EQ(t->stealtime, 200);
-    EXPECT_EQ(t->buildcost, 100);
-    EXPECT_EQ(t->buildtime, 100);
-    EXPECT_EQ(t->mass, 5);
-    EXPECT_EQ(t->speed, 10);
-    EXPECT_EQ(t->seeingrange, 5);
-    EXPECT_EQ(t->holdmass, 2);
-    EXPECT_EQ(t->transportload.facing, -1);
-    EXPECT_EQ(t->transportunload.facing, -1);
-    EXPECT_EQ(t->abilities.canidle, 0u);
+    const int got[] = {t->defmovemode, t->defmaplevel, t->defense, t->maxhitpoints, t->scandelay,
+                       t->stealtime, t->buildcost, t->buildtime, t->mass, t->speed, t->seeingrange,
+                       t->hold, t->holdmass, t->transportload.facing, t->transportunload.facing,
+                       (int)t->abilities.canidle};
+    const int want[] = {MM_GROUND, ML_GROUND, 255, 50, 20, 200, 100, 100, 5, 10, 5, 0, 2, -1, -1, 0};
+    EXPECT_TRUE(std::equal(std::begin(got), std::end(got), std::begin(want)));
 }
 
 TEST_F(UnitTypes, TableStopsAtItsLimitAndLooksUpIgnoringCase)
@@ -126,22 +121,35 @@ TEST_F(UnitLife, NewUnitTakesTypeAndTeamDefaults)
     EXPECT_EQ(Units_Count(), 1);
 }
 
-TEST_F(UnitLife, GivenIdIsReservedSoLaterIdsFollowIt)
+TEST_F(UnitLife, BadTypeTeamOrIdIsRefusedWithoutTakingARecord)
 {
-    UNIT* a = Units_NewAt(tank_, 0, 50, 5, 5);
-    UNIT* b = Units_NewAt(tank_, 0, -1, 6, 5);
-    EXPECT_EQ(a->id, 50);
-    EXPECT_EQ(b->id, 51);
-}
-
-TEST_F(UnitLife, InvalidTypeOrTeamIsRefusedWithoutTakingARecord)
-{
-    EXPECT_EQ(Units_NewAt(nullptr, 0, -1, 5, 5), nullptr);
-    EXPECT_EQ(Units_NewAt(tank_, 9, -1, 5, 5), nullptr);
-    EXPECT_EQ(Units_NewAt(tank_, -1, -1, 5, 5), nullptr);
+    struct Row {
+        bool notype;
+        int team, id;
+        const char* logged;
+    } rows[] = {
+        {true, 0, -1, "invalid unit type"},
+        {false, 9, -1, "invalid team [9]"},
+        {false, -1, -1, "invalid team [-1]"},
+        // Regression: ids 0 and below -1 were taken, and such a unit could
+        // never be deleted (closing the world then hung).
+        {false, 0, 0, "invalid id 0 for Tank"},
+        {false, 0, -2, "invalid id -2 for Tank"},
+        {false, 0, INT32_MIN, "invalid id -2147483648"},
+    };
+    for (const Row& r : rows) {
+        log_.clear();
+        EXPECT_EQ(Units_NewAt(r.notype ? nullptr : tank_, r.team, r.id, 5, 5), nullptr) << r.logged;
+        EXPECT_NE(log_.text().find(r.logged), std::string::npos) << log_.text();
+    }
+    UNIT spare{};
+    spare.id = -1;
+    EXPECT_EQ(Units_NewKeepPtr(&spare, tank_, 0, 0), nullptr);
     EXPECT_EQ(Units_Count(), 0);
     EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
-    EXPECT_NE(log_.text().find("invalid team [9]"), std::string::npos);
+    // A given id is reserved, so later ids follow it.
+    EXPECT_EQ(Units_NewAt(tank_, 0, 50, 5, 5)->id, 50);
+    EXPECT_EQ(Units_NewAt(tank_, 0, -1, 6, 5)->id, 51);
 }
 
 TEST_F(UnitLife, TilesOutsideTheMapAreAssertionFailures)
@@ -154,14 +162,11 @@ TEST_F(UnitLife, TilesOutsideTheMapAreAssertionFailures)
     QV_EXPECT_FATAL(Units_AddToMap(u), "ASSERT (!u->onmap)");
 }
 
-TEST_F(UnitLife, ReusedRecordGetsANewIdSoOldHandlesAndListEntriesGoStale)
+TEST_F(UnitLife, ReusedRecordGetsANewIdSoOldHandlesGoStale)
 {
     UNIT* a = Units_NewAt(tank_, 0, -1, 5, 5);
     UNITID h;
     UnitId_Setup(&h, a);
-    UNITLIST list;
-    Units_ListInit(&list);
-    Units_ListAppend(&list, a, a->id, 0);
     const int oldid = a->id;
     Units_Delete(a);
     EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
@@ -170,13 +175,6 @@ TEST_F(UnitLife, ReusedRecordGetsANewIdSoOldHandlesAndListEntriesGoStale)
     EXPECT_NE(b->id, oldid);
     EXPECT_EQ(UnitId_Ptr(&h), nullptr);
     EXPECT_EQ(h.unit, nullptr);
-    EXPECT_EQ(Units_ListGetFirst(&list), nullptr);
-    UNIT* got = b;
-    int gotid = 0;
-    EXPECT_EQ(Units_ListRemoveFirst(&list, &got, &gotid), 1);
-    EXPECT_EQ(got, nullptr);
-    EXPECT_EQ(gotid, oldid);
-    Units_ListClose(&list);
 }
 
 TEST_F(UnitLife, DeleteKeepPtrKeepsTheRecordForTheNextUnit)
@@ -233,16 +231,48 @@ TEST_F(UnitMap, OnAndOffTheMapMovesBetweenTeamLists)
     EXPECT_EQ(teamdata[4].unitcount, 2);
 }
 
-TEST_F(UnitMap, MovingAcrossCellsKeepsTheGridLink)
+TEST_F(UnitMap, ChangingTileMovesClaimGridLinkAndSight)
 {
+    struct Row {
+        int x, y;   // from (15, 15)
+    } rows[] = {{16, 15} /* next cell */, {17, 15} /* same cell */, {40, 40}, {15, 15}};
     UNIT* u = Units_NewAt(tank_, 0, -1, 15, 15);
-    Units_SetUnitPosition(u, 16, 15);
-    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, u, 16, 15));
-    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 15, 15));
-    Units_SetUnitPosition(u, 17, 15);   // same cell
-    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, u, 17, 15));
+    int px = 15, py = 15;
+    for (const Row& r : rows) {
+        Units_ChangeTile(u, r.x, r.y);
+        EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, u, r.x, r.y)) << r.x << "," << r.y;
+        EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, r.x, r.y), u);
+        EXPECT_TRUE(Fog_IsSeen(r.x, r.y, 0));
+        if (Mapgrid_CellOfTile(px, py) != Mapgrid_CellOfTile(r.x, r.y)) {
+            EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, px, py));
+        }
+        if (px != r.x || py != r.y) {
+            EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, px, py), nullptr);
+        }
+        px = r.x;
+        py = r.y;
+    }
+    EXPECT_FALSE(Fog_IsSeen(40, 40, 0)) << "the sight left with the unit";
+    Units_RemoveFromMap(u);
+    Units_ChangeTile(u, 30, 30);   // off the map: the position only
+    EXPECT_EQ(u->tilepos.x, 30);
+    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 30, 30));
+    EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 30, 30), nullptr);
+}
+
+// Regression: the grid link was looked up by tilepos, so a unit whose
+// position was written directly stayed in its old cell after deletion.
+TEST_F(UnitMap, TheGridCellGoesWithTheUnitNotWithItsPosition)
+{
+    UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
+    u->tilepos = UNIT_POS{40, 40};
     Units_Delete(u);
-    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 17, 15));
+    EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 5, 5));
+    // A unit missing from the cell it names is a broken grid: fatal.
+    UNIT* v = Units_NewAt(tank_, 0, -1, 6, 6);
+    Mapgrid_Unlink(MGL_UNIT, v, 6, 6);
+    QV_EXPECT_FATAL(Units_RemoveFromMap(v), "ASSERT (inItsCell)");
+    Mapgrid_Link(MGL_UNIT, v, 6, 6);
 }
 
 TEST_F(UnitMap, ClaimConflictsAreLoggedWithBothUnits)
