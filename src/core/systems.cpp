@@ -98,12 +98,12 @@ static void StringsClose(void)
 static void InputInit(void)
 {
     Input_Init();
-    Error_AddShutdownHook(Input_Close);
+    Error_AddShutdownHook(Input_Shutdown);
 }
 
 static void InputClose(void)
 {
-    Error_RemoveShutdownHook(Input_Close);
+    Error_RemoveShutdownHook(Input_Shutdown);
     Input_Close();
 }
 
@@ -119,26 +119,16 @@ static void VideoClose(void)
     Video_Close();
 }
 
-static int s_soundOpen = 0;
-
-static void SoundShutdown(void)
-{
-    if (!s_soundOpen) return;
-    s_soundOpen = 0;
-    Sound_Close();
-}
-
 static void SoundInit(void)
 {
     Sound_Init();
-    s_soundOpen = 1;
-    Error_AddShutdownHook(SoundShutdown);
+    Error_AddShutdownHook(Sound_Shutdown);
 }
 
 static void SoundClose(void)
 {
-    Error_RemoveShutdownHook(SoundShutdown);
-    SoundShutdown();
+    Error_RemoveShutdownHook(Sound_Shutdown);
+    Sound_Close();
 }
 
 // A missing or broken cursor file isn't fatal: the game runs without a

@@ -411,7 +411,7 @@ BYTEMAP* Seemap_First(void) { return s_bytemaplist; }
 
 static int fog_Refuse(const char* name, size_t offset, const char* what)
 {
-    TLOG(TLOG_ERROR, "Bad fog tile file [%s] at offset %zu: %s", name ? name : "?", offset, what);
+    TLOG(TLOG_ERROR, "Bad fog tile file [%s] at offset %zu: %s", name ? Fs_Resolve(name).c_str() : "?", offset, what);
     return 0;
 }
 

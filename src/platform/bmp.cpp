@@ -22,7 +22,7 @@ enum {
 
 static int bmp_Refuse(const char* path, int code, size_t offset, const char* what)
 {
-    TLOG(TLOG_ERROR, "Bad BMP file [%s] at offset %zu: %s", path, offset, what);
+    TLOG(TLOG_ERROR, "Bad BMP file [%s] at offset %zu: %s", Fs_Resolve(path).c_str(), offset, what);
     return code;
 }
 

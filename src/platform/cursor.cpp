@@ -112,7 +112,8 @@ int Cursor_Load(const char* path)
     int count = 0;
     CURSOR* cursors = ParseCursors(&r, &count);
     if (!cursors) {
-        TLOG(TLOG_ERROR, "Cursor file [%s]: offset %zu: expected %s", path, r.failat, r.expected);
+        TLOG(TLOG_ERROR, "Cursor file [%s]: offset %zu: expected %s",
+             Fs_Resolve(path).c_str(), r.failat, r.expected);
         return 0;
     }
     Cursor_Unload();
@@ -184,7 +185,7 @@ int Cursor_Write(const char* path, const CURSOR* cursors, int count)
         out.append((const char*)c->pixels, (size_t)c->frames * c->w * c->h);
     }
     if (!Fs_WriteAtomic(path, out.data(), out.size())) {
-        TLOG(TLOG_ERROR, "Unable to write to file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to write to file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     return 1;

@@ -215,7 +215,8 @@ static SPRITE* sprite_LoadUnlinked(const char* path)
     Bytes_Init(&r, (const uint8_t*)bytes.data(), bytes.size());
     SPRITE* s = sprite_Parse(&r);
     if (!s)
-        TLOG(TLOG_ERROR, "Sprite file [%s]: offset %zu: expected %s", path, r.failat, r.expected);
+        TLOG(TLOG_ERROR, "Sprite file [%s]: offset %zu: expected %s",
+             Fs_Resolve(path).c_str(), r.failat, r.expected);
     return s;
 }
 
@@ -717,11 +718,11 @@ int Sprite_Write(const char* path, const SPRITE_DESC* desc)
     if (!path) path = "";
     std::string bytes;
     if (!Sprite_Encode(desc, &bytes)) {
-        TLOG(TLOG_ERROR, "Sprite file [%s]: not written", path);
+        TLOG(TLOG_ERROR, "Sprite file [%s]: not written", Fs_Resolve(path).c_str());
         return 0;
     }
     if (!Fs_WriteAtomic(path, bytes.data(), bytes.size())) {
-        TLOG(TLOG_ERROR, "Sprite file [%s]: cannot write the file", path);
+        TLOG(TLOG_ERROR, "Sprite file [%s]: cannot write the file", Fs_Resolve(path).c_str());
         return 0;
     }
     return 1;

@@ -91,6 +91,12 @@ protected:
     QvTempDir dir_;
     void SetUp() override { Font_Init(1 << 16); }
     void TearDown() override { Font_Close(); }
+    // A work buffer of another size.
+    void Restart(int bufsize)
+    {
+        Font_Close();
+        Font_Init(bufsize);
+    }
     std::string Load(const std::string& name, const FontImage& f, int slot)
     {
         std::string path = SaveFont(dir_, name, f);
@@ -371,7 +377,7 @@ TEST_F(FontLoad, WorkBufferBoundsTheFontsAndUnloadingGivesSpaceBack)
     b.style = 1;
     c.style = 2;
     c.height = 4;
-    Font_Init(FontBytes(a) + FontBytes(b));
+    Restart(FontBytes(a) + FontBytes(b));
     Load("a.pcx", a, 0);
     Load("b.pcx", b, 1);
     Screen before(400, 6, 0);
@@ -395,22 +401,20 @@ TEST_F(FontLoad, ReloadingASlotCountsTheFontItReplaces)
 {
     FontImage a, b;
     b.style = 3;
-    Font_Init(FontBytes(a) > FontBytes(b) ? FontBytes(a) : FontBytes(b));
+    Restart(FontBytes(a) > FontBytes(b) ? FontBytes(a) : FontBytes(b));
     Load("a.pcx", a, 4);
     Load("b.pcx", b, 4);
     EXPECT_EQ(Font_CharWidth(4, 'A'), WidthOf('A', 3));
 }
 
-TEST_F(FontLoad, NothingLoadsBeforeInitOrAfterClose)
+TEST_F(FontLoad, CloseUnloadsEverythingAndNothingLoadsAfterIt)
 {
-    std::string path = SaveFont(dir_, "a.pcx", FontImage{});
+    std::string path = Load("a.pcx", FontImage{}, 0);
     Font_Close();
+    EXPECT_FALSE(Font_IsLoaded(0));
     EXPECT_EQ(Font_Load(path.c_str(), 0), 0);
     EXPECT_NE(dir_.read("trace.log").find("no font buffer"), std::string::npos);
     Font_Init(1 << 16);
-    EXPECT_EQ(Font_Load(path.c_str(), 0), 1);
-    Font_Close();
-    EXPECT_FALSE(Font_IsLoaded(0));
 }
 
 TEST_F(FontLoad, SlotOutOfRangeIsAsserted)

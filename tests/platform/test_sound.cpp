@@ -302,7 +302,7 @@ protected:
     }
     void TearDown() override
     {
-        Sound_Close();
+        if (started_) Sound_Close();
         memcpy(g_DataDir, oldDataDir_, sizeof oldDataDir_);
         LoggedTest::TearDown();
     }
@@ -329,8 +329,20 @@ protected:
     }
     int MixOne() { return Mix(1)[0]; }
 
+    void Start()
+    {
+        Sound_Init();
+        started_ = true;
+    }
+    void Stop()
+    {
+        Sound_Close();
+        started_ = false;
+    }
+
     QvTempDir data_;
     char oldDataDir_[GAME_PATH];
+    bool started_ = false;
 };
 
 } // namespace
@@ -340,14 +352,14 @@ class SoundMixer : public SoundTest {};
 TEST_F(SoundMixer, SilenceIs128)
 {
     EXPECT_EQ(Mix(4), (std::vector<uint8_t>{128, 128, 128, 128}));
-    Sound_Init();
+    Start();
     ASSERT_TRUE(Sound_DigitalOn());
     EXPECT_EQ(Mix(4), (std::vector<uint8_t>{128, 128, 128, 128}));
 }
 
 TEST_F(SoundMixer, VoicesAddAndEndWithTheirSamples)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT a = Effect(40, 100), b = Effect(-30, 50);
     EXPECT_TRUE(Sound_Effect(&a, -1));
     EXPECT_TRUE(Sound_Effect(&b, -1));
@@ -362,7 +374,7 @@ TEST_F(SoundMixer, VoicesAddAndEndWithTheirSamples)
 
 TEST_F(SoundMixer, SumIsClampedBothWays)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT up = Effect(100, 10), down = Effect(-100, 10);
     Sound_Effect(&up, -1);
     Sound_Effect(&up, -1);
@@ -375,7 +387,7 @@ TEST_F(SoundMixer, SumIsClampedBothWays)
 
 TEST_F(SoundMixer, VolumesScaleEachVoiceAndTheWhole)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT half = Effect(100, 10, 64);
     Sound_Effect(&half, -1);
     EXPECT_EQ(MixOne(), 128 + 100 * 64 / 127);
@@ -408,7 +420,7 @@ TEST_F(SoundMixer, EveryChangeHoldsTheCallbackOffAndLetsGo)
     };
     depth = locks = deepest = 0;
     ASSERT_TRUE(Plat_InitWith(&counting));
-    Sound_Init();
+    Start();
     SOUND_EFFECT e = Effect(10, 5);
     SOUND_EFFECT cleared = {};
     Sound_Effect(&e, 3);
@@ -423,7 +435,7 @@ TEST_F(SoundMixer, EveryChangeHoldsTheCallbackOffAndLetsGo)
     Sound_PlayCD(1);
     Sound_PollCD();
     Sound_StopCD();
-    Sound_Close();
+    Stop();
     Plat_Close();
     EXPECT_GT(locks, 10);
     EXPECT_EQ(depth, 0);
@@ -436,7 +448,7 @@ class SoundVoices : public SoundTest {};
 
 TEST_F(SoundVoices, SameOwnerEndsItsPreviousVoices)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT a = Effect(10), b = Effect(20);
     Sound_Effect(&a, 7);
     Sound_Effect(&b, 7);
@@ -458,7 +470,7 @@ TEST_F(SoundVoices, SameOwnerEndsItsPreviousVoices)
 
 TEST_F(SoundVoices, FullMixerGivesTheLowestPriorityVoiceToAHigherOne)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT one = Effect(1), marker = Effect(10), newcomer = Effect(20);
     for (int i = 0; i < SOUND_VOICES - 1; i++) ASSERT_TRUE(Sound_PlaySoundEffect(&one, -1, 127, 5));
     ASSERT_TRUE(Sound_PlaySoundEffect(&marker, -1, 127, 1));
@@ -478,7 +490,7 @@ TEST_F(SoundVoices, FullMixerGivesTheLowestPriorityVoiceToAHigherOne)
 
 TEST_F(SoundVoices, EffectFilesAreSharedAndMissingOnesLeaveTheEffectCleared)
 {
-    Sound_Init();
+    Start();
     WriteConstant("sound/Beep.wav", 5, 10);
     SOUND_EFFECT a, b, c;
     Sound_InitEffect(&a, "beep", 80);
@@ -507,7 +519,7 @@ TEST_F(SoundVoices, WithoutAnAudioDeviceEverythingIsAQuietNoOp)
     deaf.openaudio = [] { return 0; };
     ASSERT_TRUE(Plat_InitWith(&deaf));
     WriteConstant("cd/track02.wav", 10, 10);
-    Sound_Init();
+    Start();
     EXPECT_FALSE(Sound_DigitalOn());
     EXPECT_FALSE(Sound_RedbookOn());
     SOUND_EFFECT e = Effect(10);
@@ -522,7 +534,7 @@ TEST_F(SoundVoices, WithoutAnAudioDeviceEverythingIsAQuietNoOp)
     Sound_PlayCD(2);
     EXPECT_EQ(Sound_CdTrack(), 0);
     EXPECT_EQ(MixOne(), 128);
-    Sound_Close();
+    Stop();
     Plat_Close();
 }
 
@@ -532,7 +544,7 @@ class SoundReserved : public SoundTest {};
 
 TEST_F(SoundReserved, PlaysOnlyWhenIdle)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT a = Effect(10, 20), b = Effect(20, 20);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     ASSERT_NE(rv, nullptr);
@@ -548,7 +560,7 @@ TEST_F(SoundReserved, PlaysOnlyWhenIdle)
 
 TEST_F(SoundReserved, QueuedEffectsStartInOrderWhenTheVoiceIsIdle)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT a = Effect(10, 20), b = Effect(20, 20), c = Effect(30, 20);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     EXPECT_TRUE(Sound_QueueReserved(rv, &a)); // idle: starts at once
@@ -570,7 +582,7 @@ TEST_F(SoundReserved, QueuedEffectsStartInOrderWhenTheVoiceIsIdle)
 
 TEST_F(SoundReserved, FullQueueDropsAndSaysSo)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT a = Effect(10, 20);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     ASSERT_TRUE(Sound_QueueReserved(rv, &a));
@@ -584,7 +596,7 @@ TEST_F(SoundReserved, FullQueueDropsAndSaysSo)
 
 TEST_F(SoundReserved, IsNeitherTakenByEffectsNorEndedByOwners)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT one = Effect(1), msg = Effect(40);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     Sound_PlayReserved(rv, &msg);
@@ -598,7 +610,7 @@ TEST_F(SoundReserved, IsNeitherTakenByEffectsNorEndedByOwners)
 
 TEST_F(SoundReserved, ReleaseStopsTheVoiceAndGivesItBack)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT one = Effect(1), msg = Effect(40);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     Sound_QueueReserved(rv, &msg);
@@ -624,18 +636,18 @@ class SoundCd : public SoundTest {};
 
 TEST_F(SoundCd, RedbookIsOnWhenATrackFileExists)
 {
-    Sound_Init();
+    Start();
     EXPECT_FALSE(Sound_RedbookOn());
-    Sound_Close();
+    Stop();
     WriteConstant("cd/track99.wav", 1, 1);
-    Sound_Init();
+    Start();
     EXPECT_TRUE(Sound_RedbookOn());
 }
 
 TEST_F(SoundCd, TrackPlaysAtTheCdVolumeAndPollRestartsItWhenEnded)
 {
     WriteConstant("cd/track02.wav", 50, 30);
-    Sound_Init();
+    Start();
     Sound_PlayCD(2);
     EXPECT_EQ(Sound_CdTrack(), 2);
     EXPECT_TRUE(Sound_CdPlaying());
@@ -663,7 +675,7 @@ TEST_F(SoundCd, MissingTracksStopQuietlyAndBrokenOnesSaySo)
 {
     WriteConstant("cd/track02.wav", 50, 30);
     data_.write("cd/track04.wav", std::string("RIFF\x10\0\0\0WAVE", 12));
-    Sound_Init();
+    Start();
     Sound_PlayCD(2);
     Sound_PlayCD(3);
     EXPECT_EQ(Sound_CdTrack(), 0);
