@@ -7,8 +7,12 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <functional>
 #include <string>
 
+#include "core/addrbook.h"
 #include "core/config.h"
 #include "core/debug.h"
 #include "core/error.h"
@@ -17,7 +21,14 @@
 #include "core/guard.h"
 #include "core/quorvex.h"
 #include "core/systems.h"
+#include "core/tfparse.h"
+#include "platform/font.h"
+#include "platform/graph.h"
+#include "platform/input.h"
+#include "platform/pcx.h"
 #include "platform/plat.h"
+#include "platform/sound.h"
+#include "platform/video.h"
 #include "support/testsupport.h"
 
 // ---- fatal errors ----
@@ -45,10 +56,34 @@ TEST(FatalPath, AssertionNamesTheExpression)
     EXPECT_EXIT(ASSERT(units == 4), testing::ExitedWithCode(1), "ASSERT \\(units == 4\\)");
 }
 
-TEST(FatalPath, OutOfMemoryIsAMemoryAllocationError)
+TEST(FatalPath, OutOfMemoryShowsItsOwnBoxOrTheCallersText)
 {
     EXPECT_EXIT(Debug_Malloc(SIZE_MAX - 4), testing::ExitedWithCode(1),
-                "Memory allocation error\nNo more available memory");
+                "Memory allocation error\nNo more available memory\nCode Location : "
+                "\\[test_startup.cpp, [0-9]+\\]\n\nSize : [0-9]+ bytes\n");
+    static ADDRESSBOOK_ENTRY* book = nullptr;
+    static EVENT *head = nullptr, *tail = nullptr;
+    const struct {
+        std::function<void()> allocate;
+        const char* text;
+    } rows[] = {
+        {[] { Debug_Calloc(2, 3); }, "No more available memory"},
+        {[] { AddressBook_Insert(&book, "Bob", "10.0.0.1"); }, "addressbook"},
+        {[] {
+             Input_RawKey(30, 1, 'a');
+             Event_Poll(&head, &tail);
+         },
+         "event"},
+    };
+    for (const auto& row : rows) {
+        Debug_FailAllocation(0);
+        QV_EXPECT_FATAL(row.allocate(), row.text);
+        EXPECT_EQ(Error_LastClass(), ERRC_MEMORY) << row.text;
+        Debug_FailAllocation(-1);
+    }
+    EXPECT_EQ(book, nullptr);
+    EXPECT_EQ(head, nullptr);
+    Input_Shutdown();
 }
 
 static void FailingShutdown(void) { ERR_FATAL(ERRC_FATAL, "again"); }
@@ -110,6 +145,30 @@ TEST(ModuleGuards, RepeatedOrPrematureCallsAreFatal)
     Guard_Init(&g);
     QV_EXPECT_FATAL(Guard_Init(&g), "Widgets already initialised");
     Guard_Close(&g);
+}
+
+TEST(ModuleGuards, PlatformModulesRefuseARepeatedOrPrematureCall)
+{
+    Cfg_SetDefaults(&g_Config);
+    const struct {
+        const char* name;
+        void (*init)(void);
+        void (*close)(void);
+    } rows[] = {
+        {"Video", Video_Init, Video_Close},
+        {"Sound", Sound_Init, Sound_Close},
+        {"Input", Input_Init, Input_Close},
+        {"Events", Event_Init, Event_Close},
+        {"Fonts", [] { Font_Init(64); }, Font_Close},
+    };
+    for (const auto& row : rows) {
+        const std::string name = row.name;
+        QV_EXPECT_FATAL(row.close(), name + " not initialised");
+        row.init();
+        QV_EXPECT_FATAL(row.init(), name + " already initialised");
+        row.close();
+        QV_EXPECT_FATAL(row.close(), name + " not initialised");
+    }
 }
 
 TEST(ModuleGuards, SystemLayersAreGuarded)
@@ -376,6 +435,52 @@ TEST(Program, InterruptEndsAGameWithTheStandardExit)
     EXPECT_EQ(dir.read("error.log"), "");
 }
 
+static void Pause(long ms)
+{
+    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&ts, nullptr);
+}
+
+// A run of the program itself paces by real time: once the game has started,
+// it gets half a second (ten update intervals), then an interrupt.
+TEST(Program, HeadlessRunUpdatesUntilInterrupted)
+{
+    QvTempDir dir;
+    dir.write("quorvex.cfg", "EngineSetup\n{\n  SetEntryPoint GAME\n  SetMonoDisplay 1\n"
+                             "  SetRateDisplay 1\n}\nLoggingPreferences\n{\n"
+                             "  EnableDiagnostics 1\n  EnableMono 1\n}\n");
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.path().c_str()) != 0) _exit(99);
+        setenv("QUORVEX_PLATFORM", "headless", 1);
+        execl(QV_PROGRAM, QV_PROGRAM, (char*)nullptr);
+        _exit(98);
+    }
+    int status = 0;
+    bool started = false;
+    for (int waited = 0; waited < 60000 && !started; waited += 10) {
+        started = dir.read("quorvex.log").find("init UpdateTimer") != std::string::npos;
+        if (!started) Pause(10);
+        if (waitpid(pid, &status, WNOHANG) == pid) break;
+    }
+    if (started) {
+        Pause(500);
+        kill(pid, SIGINT);
+        waitpid(pid, &status, 0);
+    } else {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    ASSERT_TRUE(started) << dir.read("quorvex.log");
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string log = dir.read("quorvex.log");
+    EXPECT_NE(log.find("Standard exit point"), std::string::npos) << log;
+    size_t rates = log.find("ups  #");
+    ASSERT_NE(rates, std::string::npos) << log;
+    EXPECT_GT(atoi(log.c_str() + rates + 6), 0) << "updates ran: " << log.substr(rates, 20);
+}
+
 TEST(Program, BrokenConfigurationNamesTheFileAndLine)
 {
     QvTempDir dir;
@@ -405,9 +510,51 @@ TEST(ScenarioPaths, CategoryNameAndTerrainDeriveTheirPaths)
     EXPECT_STREQ(g_ScenarioScnPath, "/home/q\\scenario\\CAMPAIGN\\Twin Rivers\\QUORVEX.scn");
     Game_SetScenarioCategory(9); // not a category: nothing changes
     EXPECT_EQ(g_ScenarioCategory, SC_CAMPAIGN);
-    Game_SetScenarioName("AVeryLongScenarioName");
-    EXPECT_STREQ(g_ScenarioName, "AVeryLongScenar") << "15 characters fit the 16-byte field";
+    {
+        QvLogCapture log;
+        Game_SetScenarioName("AVeryLongScenarioName");
+        EXPECT_STREQ(g_ScenarioName, "AVeryLongScenar") << "15 characters fit the 16-byte field";
+        EXPECT_NE(log.text().find("[AVeryLongScenarioName] cut to 15 characters: "
+                                  "[AVeryLongScenar]"),
+                  std::string::npos)
+            << log.text();
+    }
     Game_SetTerrainName("desert");
     EXPECT_STREQ(g_TerrainTilPath, "/home/q\\data\\graphics\\desert\\desert.til");
     EXPECT_STREQ(g_TerrainPalPath, "/home/q\\data\\graphics\\desert\\desert.pal");
+}
+
+// ---- files named in messages ----
+
+// A file named as data and configuration do (backslashes, another case) is
+// reported by the name a shell can open.
+TEST(FileMessages, NameTheResolvedPath)
+{
+    QvTempDir dir;
+    dir.write("Data/DefTxt/Damage.txt", "Defense\n");
+    dir.write("Data/Graphics/Broken.pcx", "not a picture");
+    const std::string configured = dir.path() + "\\data\\deftxt\\";
+    const struct {
+        std::function<void()> read;
+        std::string expected;
+    } rows[] = {
+        {[&] {
+             TF_PARSER* p = TF_Open((configured + "damage.txt").c_str());
+             ASSERT_NE(p, nullptr);
+             QV_EXPECT_FATAL(TF_Error(p, "bad"), "bad");
+             TF_Close(p);
+         },
+         "File : " + dir.path() + "/Data/DefTxt/Damage.txt"},
+        {[&] {
+             BITMAP b{};
+             EXPECT_FALSE(Pcx_Read((dir.path() + "\\DATA\\graphics\\broken.pcx").c_str(), &b,
+                                   nullptr));
+         },
+         "Bad PCX file [" + dir.path() + "/Data/Graphics/Broken.pcx]"},
+    };
+    for (const auto& row : rows) {
+        QvLogCapture log;
+        row.read();
+        EXPECT_NE(log.text().find(row.expected), std::string::npos) << log.text();
+    }
 }
