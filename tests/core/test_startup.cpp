@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/addrbook.h"
 #include "core/config.h"
@@ -39,19 +40,12 @@ TEST(FatalPath, ExitsWithCodeOneAndTheClassTitle)
                 testing::ExitedWithCode(1),
                 "QUORVEX ENGINE : Unable to open required file\nConfiguration File : x.cfg\n"
                 "Code Location : \\[test_startup.cpp, [0-9]+\\]");
-    EXPECT_EXIT(ERR_FATAL(ERRC_WRITEFILE, "w"), testing::ExitedWithCode(1),
-                "QUORVEX ENGINE : Unable to write to file");
-    EXPECT_EXIT(ERR_FATAL(ERRC_PARSE, "p"), testing::ExitedWithCode(1),
-                "QUORVEX ENGINE : Text file parsing error");
-    EXPECT_EXIT(ERR_FATAL(ERRC_MEMORY, "m"), testing::ExitedWithCode(1),
-                "QUORVEX ENGINE : Memory allocation error");
-    EXPECT_EXIT(ERR_FATAL(ERRC_FATAL, "f"), testing::ExitedWithCode(1),
-                "QUORVEX ENGINE : Fatal error");
-    EXPECT_EXIT(ERR_FATAL(17, "u"), testing::ExitedWithCode(1), "QUORVEX ENGINE : Unhandled error");
-}
-
-TEST(FatalPath, AssertionNamesTheExpression)
-{
+    const char* const texts[] = {"Unable to open required file", "Unable to write to file",
+                                 "Text file parsing error",      "Memory allocation error",
+                                 "Fatal error",                  "Unhandled error"};
+    for (int errclass = ERRC_OPENFILE; errclass <= ERRC_FATAL + 1; errclass++)
+        EXPECT_STREQ(Error_ClassText(errclass), texts[errclass]);
+    EXPECT_STREQ(Error_ClassText(-1), "Unhandled error");
     int units = 3;
     EXPECT_EXIT(ASSERT(units == 4), testing::ExitedWithCode(1), "ASSERT \\(units == 4\\)");
 }
@@ -196,48 +190,37 @@ TEST(CommonSystems, ResetCountersTechLevelAndRate)
 
 // ---- the update decision ----
 
-TEST(UpdateDecision, DueAfterOneIntervalOfTheGameClock)
+TEST(UpdateDecision, DueAfterOneClampedIntervalUnlessPausedOrSkipping)
 {
-    EXPECT_FALSE(Game_DecideFrame(1049, 1000, 20, 0, 0, 0, 0).runupdate);
-    EXPECT_TRUE(Game_DecideFrame(1050, 1000, 20, 0, 0, 0, 0).runupdate);
-    EXPECT_FALSE(Game_DecideFrame(5000, 1000, 20, 1, 0, 0, 0).runupdate) << "paused";
-    // The clock wraps after 49 days; the difference stays right.
-    EXPECT_TRUE(Game_DecideFrame(40, 0xFFFFFFF0u, 20, 0, 0, 0, 0).runupdate);
-    EXPECT_FALSE(Game_DecideFrame(30, 0xFFFFFFF0u, 20, 0, 0, 0, 0).runupdate);
-}
-
-TEST(UpdateDecision, RateIsClampedToOneToSixty)
-{
-    EXPECT_EQ(Game_UpdateInterval(0), 1000);
-    EXPECT_EQ(Game_UpdateInterval(20), 50);
-    EXPECT_EQ(Game_UpdateInterval(500), 16);
+    const struct {
+        uint32_t now, last;
+        int rate, paused, playback;
+        uint32_t count;
+        int skip, run, skipdraw;
+    } rows[] = {
+        {1049, 1000, 20, 0, 0, 0, 0, 0, 0},
+        {1050, 1000, 20, 0, 0, 0, 0, 1, 0},
+        {5000, 1000, 20, 1, 0, 0, 0, 0, 0},        // paused
+        {40, 0xFFFFFFF0u, 20, 0, 0, 0, 0, 1, 0},   // across the clock's wrap
+        {30, 0xFFFFFFF0u, 20, 0, 0, 0, 0, 0, 0},
+        {999, 0, 0, 0, 0, 0, 0, 0, 0},             // rate clamped to 1: 1000 ms
+        {1000, 0, 0, 0, 0, 0, 0, 1, 0},
+        {15, 0, 500, 0, 0, 0, 0, 0, 0},            // rate clamped to 60: 16 ms
+        {16, 0, 500, 0, 0, 0, 0, 1, 0},
+        {0, 0, 20, 0, 1, 10, 500, 1, 1},           // playback below the skip count
+        {0, 0, 20, 0, 1, 500, 500, 0, 0},          // normal pace after it
+        {0, 0, 20, 0, 0, 10, 500, 0, 0},           // skipping only during playback
+    };
+    for (const auto& r : rows) {
+        FRAME_DECISION d =
+            Game_DecideFrame(r.now, r.last, r.rate, r.paused, r.playback, r.count, r.skip);
+        EXPECT_EQ(d.runupdate, r.run) << r.now << " after " << r.last << " at " << r.rate;
+        EXPECT_EQ(d.skipdraw, r.skipdraw) << r.now << " after " << r.last;
+    }
     Game_SetUpdatesPerSecond(-3);
     EXPECT_EQ(g_UpdatesPerSecond, 1);
     Game_SetUpdatesPerSecond(99);
     EXPECT_EQ(g_UpdatesPerSecond, 60);
-}
-
-TEST(UpdateDecision, OrderSkipRunsWithoutWaitingUntilTheSkipCount)
-{
-    FRAME_DECISION d = Game_DecideFrame(0, 0, 20, 0, 1, 10, 500);
-    EXPECT_TRUE(d.runupdate);
-    EXPECT_TRUE(d.skipdraw);
-    d = Game_DecideFrame(0, 0, 20, 0, 1, 500, 500);
-    EXPECT_FALSE(d.runupdate) << "normal pace after the skip count";
-    EXPECT_FALSE(d.skipdraw);
-    EXPECT_FALSE(Game_DecideFrame(0, 0, 20, 0, 0, 10, 500).runupdate) << "only during playback";
-}
-
-TEST(RateDisplay, SmoothsTowardsTheElapsedTime)
-{
-    EXPECT_EQ(Game_SmoothRate(0, 256), 26);
-    EXPECT_EQ(Game_SmoothRate(100, 100), (26 * 100 + 230 * 100) / 256);
-    // Integer steps settle a little below a steady elapsed time, and stay there.
-    int avg = 0;
-    for (int i = 0; i < 200; i++) avg = Game_SmoothRate(avg, 50);
-    EXPECT_GE(avg, 40);
-    EXPECT_LE(avg, 50);
-    EXPECT_EQ(Game_SmoothRate(avg, 50), avg);
 }
 
 TEST(NetInterval, GrowsWhenLateUpToTwiceTheBaseAndShrinksBack)
@@ -391,48 +374,44 @@ TEST(StateLoop, NewGameRunsUntilQuitAndClosesItsLayers)
 // ---- the program itself ----
 
 #ifdef QV_PROGRAM
-// Runs the program in dir with SIGINT already pending (blocked until it has
-// installed its handlers); returns the wait status.
-static int RunProgram(const std::string& dir, bool interrupt)
+// Starts the program headless in dir, with SIGINT blocked as some parents
+// leave it: the program must unblock it to be interrupted.
+static pid_t StartProgram(const std::string& dir)
 {
-    sigset_t block, old;
-    sigemptyset(&block);
-    sigaddset(&block, SIGINT);
     pid_t pid = fork();
     if (pid == 0) {
-        sigprocmask(SIG_BLOCK, &block, &old);
+        sigset_t block;
+        sigemptyset(&block);
+        sigaddset(&block, SIGINT);
+        sigprocmask(SIG_BLOCK, &block, nullptr);
         if (chdir(dir.c_str()) != 0) _exit(99);
-        if (interrupt) raise(SIGINT);
         setenv("QUORVEX_PLATFORM", "headless", 1);
         execl(QV_PROGRAM, QV_PROGRAM, (char*)nullptr);
         _exit(98);
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return status;
+    return pid;
 }
 
-TEST(Program, MissingConfigurationExitsOneAndWritesTheErrorLog)
+TEST(Program, ConfigurationFaultsExitOneAndWriteTheErrorLog)
 {
-    QvTempDir dir;
-    int status = RunProgram(dir.path(), false);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    std::string errlog = dir.read("error.log");
-    EXPECT_NE(errlog.find("Unable to open required file"), std::string::npos) << errlog;
-    EXPECT_NE(errlog.find("Configuration File : "), std::string::npos) << errlog;
-}
-
-TEST(Program, InterruptEndsAGameWithTheStandardExit)
-{
-    QvTempDir dir;
-    dir.write("quorvex.cfg", "EngineSetup\n{\n  SetEntryPoint GAME\n}\n");
-    int status = RunProgram(dir.path(), true);
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::string log = dir.read("quorvex.log");
-    EXPECT_NE(log.find("Standard exit point"), std::string::npos) << log;
-    EXPECT_EQ(dir.read("error.log"), "");
+    const struct {
+        const char* cfg; // null: no file
+        std::vector<std::string> expected;
+    } rows[] = {
+        {nullptr, {"Unable to open required file", "Configuration File : "}},
+        {"EngineSetup\n{\n}\nGraphics\n{\n}\n", {"Unknown Section [Graphics] in", "Line : 4"}},
+    };
+    for (const auto& row : rows) {
+        QvTempDir dir;
+        if (row.cfg) dir.write("quorvex.cfg", row.cfg);
+        int status = 0;
+        waitpid(StartProgram(dir.path()), &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        std::string errlog = dir.read("error.log");
+        for (const std::string& text : row.expected)
+            EXPECT_NE(errlog.find(text), std::string::npos) << errlog;
+    }
 }
 
 static void Pause(long ms)
@@ -449,13 +428,7 @@ TEST(Program, HeadlessRunUpdatesUntilInterrupted)
     dir.write("quorvex.cfg", "EngineSetup\n{\n  SetEntryPoint GAME\n  SetMonoDisplay 1\n"
                              "  SetRateDisplay 1\n}\nLoggingPreferences\n{\n"
                              "  EnableDiagnostics 1\n  EnableMono 1\n}\n");
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.path().c_str()) != 0) _exit(99);
-        setenv("QUORVEX_PLATFORM", "headless", 1);
-        execl(QV_PROGRAM, QV_PROGRAM, (char*)nullptr);
-        _exit(98);
-    }
+    pid_t pid = StartProgram(dir.path());
     int status = 0;
     bool started = false;
     for (int waited = 0; waited < 60000 && !started; waited += 10) {
@@ -463,34 +436,18 @@ TEST(Program, HeadlessRunUpdatesUntilInterrupted)
         if (!started) Pause(10);
         if (waitpid(pid, &status, WNOHANG) == pid) break;
     }
-    if (started) {
-        Pause(500);
-        kill(pid, SIGINT);
-        waitpid(pid, &status, 0);
-    } else {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
+    if (started) Pause(500);
+    kill(pid, started ? SIGINT : SIGKILL);
+    waitpid(pid, &status, 0);
     ASSERT_TRUE(started) << dir.read("quorvex.log");
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
     std::string log = dir.read("quorvex.log");
     EXPECT_NE(log.find("Standard exit point"), std::string::npos) << log;
+    EXPECT_EQ(dir.read("error.log"), "");
     size_t rates = log.find("ups  #");
     ASSERT_NE(rates, std::string::npos) << log;
     EXPECT_GT(atoi(log.c_str() + rates + 6), 0) << "updates ran: " << log.substr(rates, 20);
-}
-
-TEST(Program, BrokenConfigurationNamesTheFileAndLine)
-{
-    QvTempDir dir;
-    dir.write("quorvex.cfg", "EngineSetup\n{\n}\nGraphics\n{\n}\n");
-    int status = RunProgram(dir.path(), false);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    std::string errlog = dir.read("error.log");
-    EXPECT_NE(errlog.find("Unknown Section [Graphics] in"), std::string::npos) << errlog;
-    EXPECT_NE(errlog.find("Line : 4"), std::string::npos) << errlog;
 }
 #endif
 

@@ -75,29 +75,9 @@ LOADED Load(const std::string& bytes, const char* name = "test.wav")
 // Logs into a private directory so that tests can read what was reported.
 class LoggedTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        oldLog_ = Tlog_GetFile();
-        oldErrorLog_ = Tlog_GetErrorFile();
-        oldMask_ = Tlog_GetMask();
-        oldOptions_ = Tlog_GetOptions();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
-        Tlog_SetErrorFile(dir_.file("error.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
-    }
-    void TearDown() override
-    {
-        Tlog_SetFile(oldLog_.c_str());
-        Tlog_SetErrorFile(oldErrorLog_.c_str());
-        Tlog_SetMask(oldMask_);
-        Tlog_SetOptions(oldOptions_);
-    }
-    std::string Log() const { return dir_.read("trace.log"); }
-
+    std::string Log() const { return log_.text(); }
     QvTempDir dir_;
-    std::string oldLog_, oldErrorLog_;
-    unsigned oldMask_ = 0, oldOptions_ = 0;
+    QvLogCapture log_;
 };
 
 } // namespace
@@ -195,84 +175,74 @@ TEST(WavConvert, WrittenFilesReadBackExactly)
 
 // --- refusal ---
 
-class WavRefuses : public LoggedTest {
-protected:
-    // Loading the bytes fails, reporting exactly this line.
-    void Expect(const std::string& bytes, const std::string& line)
-    {
-        SCOPED_TRACE(line);
-        std::string before = Log();
-        EXPECT_FALSE(Load(bytes, "bad.wav").ok);
-        EXPECT_EQ(Log().substr(before.size()), "Sound file [bad.wav] " + line + "\n");
-    }
-};
+class WavRefuses : public LoggedTest {};
 
-TEST_F(WavRefuses, TruncatedFiles)
+// Each refused file fails and reports exactly its line.
+TEST_F(WavRefuses, BrokenFilesNameTheOffsetAndTheFault)
 {
     std::string good = Wav(2, 22050, 16, Pcm16({1, 2, 3, 4}));
-    Expect("", "offset 0: 0 bytes, too short for a RIFF header");
-    Expect(good.substr(0, 11), "offset 0: 11 bytes, too short for a RIFF header");
-    Expect(good.substr(0, good.size() - 1),
-           "offset 4: RIFF size 44 runs past the end of the file (51 bytes)");
     // Cut inside the data chunk, with the RIFF size made to match the cut.
     std::string cut = good.substr(0, good.size() - 4);
     cut.replace(4, 4, Le32((unsigned)cut.size() - 8));
-    Expect(cut, "offset 36: chunk [data] of 8 bytes runs past the end (4 bytes left)");
-    // A header that stops half way.
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 8)) + "dat"),
-           "offset 36: chunk header cut short (3 bytes left)");
-}
-
-TEST_F(WavRefuses, HostileSizes)
-{
-    std::string fmt = Chunk("fmt ", FmtBody(1, 1, 11025, 8));
-    Expect(Riff(fmt + "data" + Le32(0xFFFFFFFFu) + "xy"),
-           "offset 36: chunk [data] of 4294967295 bytes runs past the end (2 bytes left)");
-    Expect(Riff("\x01\x02\x03\x04" + Le32(0xFFFFFFF0u)),
-           "offset 12: chunk [????] of 4294967280 bytes runs past the end (0 bytes left)");
-    std::string riff = Riff(fmt);
-    riff.replace(4, 4, Le32(2));
-    Expect(riff, "offset 4: RIFF size 2, at least 4 expected");
-}
-
-TEST_F(WavRefuses, WrongContainer)
-{
-    Expect("RIFX" + Le32(4) + "WAVE", "offset 0: not a RIFF file");
-    Expect("RIFF" + Le32(4) + "AVI ", "offset 8: RIFF form is not WAVE");
-    Expect(Riff(Chunk("data", "ab")), "offset 22: no fmt chunk");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 8))), "offset 36: no data chunk");
-    std::string fmt = Chunk("fmt ", FmtBody(1, 1, 11025, 8));
-    Expect(Riff(fmt + fmt + Chunk("data", "ab")), "offset 36: second fmt chunk");
-    Expect(Riff(fmt + Chunk("data", "ab") + Chunk("data", "ab")), "offset 46: second data chunk");
-}
-
-TEST_F(WavRefuses, UnsupportedOrInconsistentFormats)
-{
+    std::string fmt8 = Chunk("fmt ", FmtBody(1, 1, 11025, 8));
+    std::string smallriff = Riff(fmt8);
+    smallriff.replace(4, 4, Le32(2));
     std::string data = Chunk("data", "abcd");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 8).substr(0, 14)) + data),
-           "offset 12: fmt chunk of 14 bytes, at least 16 expected");
-    Expect(Riff(Chunk("fmt ", FmtBody(2, 1, 11025, 4)) + data),
-           "offset 20: format 2 is not PCM (compressed and float sounds are not supported)");
-    Expect(Riff(Chunk("fmt ", FmtBody(3, 1, 11025, 32)) + data),
-           "offset 20: format 3 is not PCM (compressed and float sounds are not supported)");
     static const char floatGuid[] =
         "\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71";
-    Expect(Riff(Chunk("fmt ", FmtBody(0xFFFE, 1, 11025, 32) + Le16(22) + Le16(32) + Le32(4) +
-                                  std::string(floatGuid, 16)) +
-                data),
-           "offset 44: extensible sub-format is not integer PCM");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 24)) + data),
-           "offset 34: 24 bits per sample, 8 or 16 supported");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 0, 11025, 8, 1)) + data),
-           "offset 22: 0 channels, 1 to 16 supported");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 3999, 8)) + data),
-           "offset 24: sample rate 3999 Hz, 4000 to 96000 supported");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 96001, 8)) + data),
-           "offset 24: sample rate 96001 Hz, 4000 to 96000 supported");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16, 2)) + data),
-           "offset 32: block align 2, 4 expected for 2 channels of 16 bits");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16)) + Chunk("data", "abcdef")),
-           "offset 36: data chunk of 6 bytes is not a whole number of 4-byte frames");
+    const char* const notpcm =
+        "is not PCM (compressed and float sounds are not supported)";
+    const std::pair<std::string, std::string> rows[] = {
+        // truncated
+        {"", "offset 0: 0 bytes, too short for a RIFF header"},
+        {good.substr(0, 11), "offset 0: 11 bytes, too short for a RIFF header"},
+        {good.substr(0, good.size() - 1),
+         "offset 4: RIFF size 44 runs past the end of the file (51 bytes)"},
+        {cut, "offset 36: chunk [data] of 8 bytes runs past the end (4 bytes left)"},
+        {Riff(fmt8 + "dat"), "offset 36: chunk header cut short (3 bytes left)"},
+        // hostile sizes
+        {Riff(fmt8 + "data" + Le32(0xFFFFFFFFu) + "xy"),
+         "offset 36: chunk [data] of 4294967295 bytes runs past the end (2 bytes left)"},
+        {Riff("\x01\x02\x03\x04" + Le32(0xFFFFFFF0u)),
+         "offset 12: chunk [????] of 4294967280 bytes runs past the end (0 bytes left)"},
+        {smallriff, "offset 4: RIFF size 2, at least 4 expected"},
+        // wrong container
+        {"RIFX" + Le32(4) + "WAVE", "offset 0: not a RIFF file"},
+        {"RIFF" + Le32(4) + "AVI ", "offset 8: RIFF form is not WAVE"},
+        {Riff(Chunk("data", "ab")), "offset 22: no fmt chunk"},
+        {Riff(fmt8), "offset 36: no data chunk"},
+        {Riff(fmt8 + fmt8 + Chunk("data", "ab")), "offset 36: second fmt chunk"},
+        {Riff(fmt8 + Chunk("data", "ab") + Chunk("data", "ab")), "offset 46: second data chunk"},
+        // unsupported or inconsistent formats
+        {Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 8).substr(0, 14)) + data),
+         "offset 12: fmt chunk of 14 bytes, at least 16 expected"},
+        {Riff(Chunk("fmt ", FmtBody(2, 1, 11025, 4)) + data),
+         std::string("offset 20: format 2 ") + notpcm},
+        {Riff(Chunk("fmt ", FmtBody(3, 1, 11025, 32)) + data),
+         std::string("offset 20: format 3 ") + notpcm},
+        {Riff(Chunk("fmt ", FmtBody(0xFFFE, 1, 11025, 32) + Le16(22) + Le16(32) + Le32(4) +
+                                std::string(floatGuid, 16)) +
+              data),
+         "offset 44: extensible sub-format is not integer PCM"},
+        {Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 24)) + data),
+         "offset 34: 24 bits per sample, 8 or 16 supported"},
+        {Riff(Chunk("fmt ", FmtBody(1, 0, 11025, 8, 1)) + data),
+         "offset 22: 0 channels, 1 to 16 supported"},
+        {Riff(Chunk("fmt ", FmtBody(1, 1, 3999, 8)) + data),
+         "offset 24: sample rate 3999 Hz, 4000 to 96000 supported"},
+        {Riff(Chunk("fmt ", FmtBody(1, 1, 96001, 8)) + data),
+         "offset 24: sample rate 96001 Hz, 4000 to 96000 supported"},
+        {Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16, 2)) + data),
+         "offset 32: block align 2, 4 expected for 2 channels of 16 bits"},
+        {Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16)) + Chunk("data", "abcdef")),
+         "offset 36: data chunk of 6 bytes is not a whole number of 4-byte frames"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.second);
+        std::string before = Log();
+        EXPECT_FALSE(Load(row.first, "bad.wav").ok);
+        EXPECT_EQ(Log().substr(before.size()), "Sound file [bad.wav] " + row.second + "\n");
+    }
 }
 
 TEST_F(WavRefuses, MissingFileIsNamed)
