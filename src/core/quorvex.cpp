@@ -38,6 +38,7 @@ void Game_RunNewGame(void)
     InitGameSpecifics();
     g_GameState = GS_INGAME;
     Game_RunInGame();
+    TLOG(TLOG_DIAG, "Game ended after %u updates and %u frames", g_UpdateCount, g_FrameCount);
     Game_RunEndHook();
     CloseGameSpecifics();
     CloseCommonGameSystems();

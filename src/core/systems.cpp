@@ -137,9 +137,12 @@ static void SoundClose(void)
 static void CursorInit(void)
 {
     char path[GAME_PATH];
-    if (!Utils_MakePath(path, g_InterfaceDir, "", "", "mouse", ".crs") || !Fs_Exists(path))
-        TLOG(TLOG_WARNING, "No cursor file [%s\\mouse.crs]: running without a cursor",
-             g_InterfaceDir);
+    if (!Utils_MakePath(path, g_InterfaceDir, "", "", "mouse", ".crs"))
+        TLOG(TLOG_WARNING, "Interface directory too long for the cursor file: [%s]",
+             Fs_Resolve(g_InterfaceDir).c_str());
+    else if (!Fs_Exists(path))
+        TLOG(TLOG_WARNING, "No cursor file [%s]: running without a cursor",
+             Fs_Resolve(path).c_str());
     else if (!Cursor_Load(path))
         TLOG(TLOG_WARNING, "Running without a cursor");
     Error_AddShutdownHook(Cursor_Unload);

@@ -92,7 +92,8 @@ TF_PARSER* TF_Open(const char* path)
     fclose(file);
     if (got != size) {
         TF_Close(parser);
-        ERR_FATAL(ERRC_FATAL, "Only read %d/%d bytes for file %s", (int)got, (int)size, path);
+        ERR_FATAL(ERRC_FATAL, "Only read %d/%d bytes for file %s", (int)got, (int)size,
+                  Fs_Resolve(path).c_str());
     }
     BlankNulBytes(parser);
     return parser;

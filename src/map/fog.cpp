@@ -440,7 +440,7 @@ int Fog_LoadTiles(const char* path)
     }
     std::string bytes;
     if (!Fs_ReadAll(path, &bytes)) {
-        TLOG(TLOG_ERROR, "Unable to read fog tile file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to read fog tile file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     return Fog_ParseTiles((const uint8_t*)bytes.data(), bytes.size(), path);

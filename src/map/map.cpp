@@ -285,7 +285,7 @@ static int map_ReadFile(const char* path, size_t* got)
 {
     FILE* f = Fs_Open(path, "rb");
     if (!f) {
-        TLOG(TLOG_ERROR, "Unable to open map file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to open map file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     map_Reserve(MAP_HEADER_BYTES + 1);

@@ -85,7 +85,7 @@ int Tile_LoadInfo(const char* path)
     }
     FILE* f = Fs_Open(path, "rb");
     if (!f) {
-        TLOG(TLOG_ERROR, "Unable to open tile file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to open tile file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     // One byte more than a good file holds tells a long file from a good one.

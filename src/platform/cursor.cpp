@@ -104,7 +104,7 @@ int Cursor_Load(const char* path)
     if (!path) path = "";
     std::string bytes;
     if (!Fs_ReadAll(path, &bytes)) {
-        TLOG(TLOG_ERROR, "Cursor file [%s]: unable to read the file", path);
+        TLOG(TLOG_ERROR, "Cursor file [%s]: unable to read the file", Fs_Resolve(path).c_str());
         return 0;
     }
     BYTEREADER r;

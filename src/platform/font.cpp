@@ -123,7 +123,7 @@ int Font_Load(const char* path, int slot)
     }
     BITMAP image{};
     if (!Pcx_Read(path, &image, nullptr)) {
-        TLOG(TLOG_ERROR, "Font file [%s]: not a readable PCX image", path);
+        TLOG(TLOG_ERROR, "Font file [%s]: not a readable PCX image", Fs_Resolve(path).c_str());
         return 0;
     }
     FONT_CELLS cells;

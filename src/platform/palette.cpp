@@ -275,7 +275,7 @@ int Palstuff_LoadInfo(const char* path)
     if (!path) return 0;
     FILE* f = Fs_Open(path, "rb");
     if (!f) {
-        TLOG(TLOG_ERROR, "Unable to open palette file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to open palette file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     // One byte more than a good file holds tells a long file from a good one.

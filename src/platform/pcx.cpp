@@ -113,7 +113,7 @@ int Pcx_Read(const char* path, BITMAP* out, PAL_RGB palette[256])
 {
     std::string bytes;
     if (!path || !Fs_ReadAll(path, &bytes)) {
-        TLOG(TLOG_ERROR, "Unable to open PCX file [%s]", path ? path : "");
+        TLOG(TLOG_ERROR, "Unable to open PCX file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     return Pcx_ReadMemory((const uint8_t*)bytes.data(), bytes.size(), path, out, palette);

@@ -257,7 +257,8 @@ void Sound_InitEffect(SOUND_EFFECT* effect, const char* filename, int volume)
         return;
     }
     effect->sample = FindOrLoad(path);
-    if (!effect->sample) TLOG(TLOG_WARNING, "Unable to load sound effect [%s]", path);
+    if (!effect->sample)
+        TLOG(TLOG_WARNING, "Unable to load sound effect [%s]", Fs_Resolve(path).c_str());
 }
 
 int Sound_IsClearedEffect(const SOUND_EFFECT* effect) { return !effect || !effect->sample; }
@@ -427,7 +428,7 @@ void Sound_PlayCD(int track)
     char path[UTILS_PATH];
     TrackPath(track, path);
     if (!path[0] || !Fs_Exists(path)) {
-        TLOG(TLOG_DIAG, "No CD track %d [%s]", track, path);
+        TLOG(TLOG_DIAG, "No CD track %d [%s]", track, Fs_Resolve(path).c_str());
         return;
     }
     uint8_t* data;

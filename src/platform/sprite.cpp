@@ -208,7 +208,7 @@ static SPRITE* sprite_LoadUnlinked(const char* path)
 {
     std::string bytes;
     if (!Fs_ReadAll(path, &bytes)) {
-        TLOG(TLOG_ERROR, "Sprite file [%s]: unable to read the file", path);
+        TLOG(TLOG_ERROR, "Sprite file [%s]: unable to read the file", Fs_Resolve(path).c_str());
         return nullptr;
     }
     BYTEREADER r;
@@ -319,7 +319,7 @@ SPRITE* Textfile_FindSprite(const char* filename)
     char path[UTILS_PATH];
     if (!sprite_FindFile(filename, path)) {
         TLOG(TLOG_ERROR, "Sprite [%s] not found in [%s] or the second data directory [%s]",
-             filename, g_GraphicsDir, g_DataDir2);
+             filename, Fs_Resolve(g_GraphicsDir).c_str(), Fs_Resolve(g_DataDir2).c_str());
         return nullptr;
     }
     SPRITE* s = sprite_LoadUnlinked(path);
@@ -345,7 +345,8 @@ void Textfile_ReloadSprite(SPRITE* sprite)
     if (!fresh) ERR_FATAL(ERRC_FATAL, "Unable to reload [%s]", sprite->name);
     if (!Sprite_SameLayout(sprite, fresh)) {
         sprite_Destroy(fresh);
-        ERR_FATAL(ERRC_FATAL, "Incompatible sprites [%s] and [%s]", sprite->name, path);
+        ERR_FATAL(ERRC_FATAL, "Incompatible sprites [%s] and [%s]", sprite->name,
+                  Fs_Resolve(path).c_str());
     }
     // The record keeps its address, name, count and list place; only what
     // the file describes is replaced.

@@ -197,7 +197,7 @@ int Wav_Load(const char* path, uint8_t** samples, int* count)
     *count = 0;
     FILE* f = Fs_Open(path, "rb");
     if (!f) {
-        TLOG(TLOG_ERROR, "Sound file [%s]: cannot open", path);
+        TLOG(TLOG_ERROR, "Sound file [%s]: cannot open", Fs_Resolve(path).c_str());
         return 0;
     }
     // The size first, so that a huge file is refused before it is read.
