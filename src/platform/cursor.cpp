@@ -164,7 +164,8 @@ int Cursor_Write(const char* path, const CURSOR* cursors, int count)
 {
     if (!path) path = "";
     if (!cursors || count < 1 || count > CURSOR_MAXCURSORS) {
-        TLOG(TLOG_ERROR, "Cursor file [%s]: %d cursors, 1..1024 can be written", path, count);
+        TLOG(TLOG_ERROR, "Cursor file [%s]: %d cursors, 1..1024 can be written",
+             Fs_Resolve(path).c_str(), count);
         return 0;
     }
     std::string out = "CRSR";
@@ -173,7 +174,7 @@ int Cursor_Write(const char* path, const CURSOR* cursors, int count)
     for (int i = 0; i < count; i++) {
         const CURSOR* c = &cursors[i];
         if (const char* bad = CheckCursor(c)) {
-            TLOG(TLOG_ERROR, "Cursor file [%s]: cursor %d: %s", path, i, bad);
+            TLOG(TLOG_ERROR, "Cursor file [%s]: cursor %d: %s", Fs_Resolve(path).c_str(), i, bad);
             return 0;
         }
         PutU16(&out, c->frames);

@@ -28,7 +28,7 @@ static const RULEFILE s_ruleFiles[] = {
 // 1 when the loader took the file at path.
 static int TryLoad(const RULEFILE* file, const char* path)
 {
-    TLOG(TLOG_DIAG, "Loading rule file [%s]", path);
+    TLOG(TLOG_DIAG, "Loading rule file [%s]", Fs_Resolve(path).c_str());
     if (!file->load(path)) return 0;
     TLOG(TLOG_DIAG, "Loaded rule file [%s]", Fs_Resolve(path).c_str());
     return 1;
