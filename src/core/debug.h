@@ -1,11 +1,10 @@
 // Assertions and the debug heap.
 //
 // Every allocation goes through these wrappers: they never return null (a
-// failure is the fatal "Memory allocation error" with the box's text "No
-// more available memory", or the caller's own text, and the size on a
-// context line), they count blocks and
-// bytes per source file, and each block carries guard words that
-// Debug_ValidateHeap checks.
+// failure is the fatal "Memory allocation error" whose box says "No more
+// available memory", or the caller's own text, with the size on a context
+// line), they count blocks and bytes per source file, and each block carries
+// guard words that Debug_ValidateHeap checks.
 #pragma once
 
 #include <cstddef>
@@ -50,8 +49,8 @@ template <class T> inline void Debug_Free(T** pointer)
 void Debug_ValidateHeap(void);
 // Logs the live blocks and bytes per source file (diagnostics channel).
 void Debug_PrintCurrentStats(void);
-// Lets after more allocations succeed, then refuses the next one as the
-// system would when out of memory (tests of that path); -1 switches it off.
+// Lets after more new blocks succeed, then refuses the next one as the system
+// would when out of memory (tests of that path); -1 switches it off.
 void Debug_FailAllocation(long after);
 // Live blocks and bytes over the whole heap.
 long Debug_LiveBlocks(void);

@@ -118,7 +118,6 @@ void Input_Shutdown(void)
     s_leftAfterDouble = 0;
 }
 
-
 // --- raw reports ---
 
 void Input_RawKey(int scancode, int down, int character)

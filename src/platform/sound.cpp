@@ -15,8 +15,8 @@
 
 #include "core/debug.h"
 #include "core/fspath.h"
-#include "core/guard.h"
 #include "core/gamestate.h"
+#include "core/guard.h"
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "platform/plat.h"
