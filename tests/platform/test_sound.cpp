@@ -328,36 +328,37 @@ TEST_F(SoundMixer, VoicesAddToSilenceAndEndWithTheirSamples)
     EXPECT_EQ(Sound_VoicesPlaying(), 0);
 }
 
-TEST_F(SoundMixer, SumIsClampedBothWays)
+TEST_F(SoundMixer, VolumesScaleEachVoiceAndTheWholeAndTheSumIsClamped)
 {
+    struct VOICEPLAY {
+        int offset, effectvolume, callvolume; // callvolume -1: Sound_Effect
+    };
+    const struct {
+        const char* name;
+        std::vector<VOICEPLAY> voices;
+        int digital, first;
+    } rows[] = {
+        {"clamped high", {{100, 127, -1}, {100, 127, -1}}, 127, 255},
+        {"clamped low", {{-100, 127, -1}, {-100, 127, -1}}, 127, 0},
+        {"the effect's volume", {{100, 64, -1}}, 127, 178},
+        {"the call's volume, not the effect's", {{100, 64, -1}, {100, 127, 32}}, 127, 203},
+        {"the digital volume scales the whole", {{100, 127, -1}}, 64, 178},
+        {"digital volume 0", {{100, 127, -1}}, 0, 128},
+    };
+    for (const auto& row : rows) {
+        Start();
+        Sound_SetDigitalVolume(row.digital);
+        for (const VOICEPLAY& v : row.voices) {
+            SOUND_EFFECT e = Effect(v.offset, 10, v.effectvolume);
+            if (v.callvolume < 0)
+                Sound_Effect(&e, -1);
+            else
+                Sound_PlaySoundEffect(&e, -1, v.callvolume, 0);
+        }
+        EXPECT_EQ(MixOne(), row.first) << row.name;
+        Stop();
+    }
     Start();
-    SOUND_EFFECT up = Effect(100, 10), down = Effect(-100, 10);
-    Sound_Effect(&up, -1);
-    Sound_Effect(&up, -1);
-    EXPECT_EQ(MixOne(), 255);
-    Mix(9);
-    Sound_Effect(&down, -1);
-    Sound_Effect(&down, -1);
-    EXPECT_EQ(MixOne(), 0);
-}
-
-TEST_F(SoundMixer, VolumesScaleEachVoiceAndTheWhole)
-{
-    Start();
-    SOUND_EFFECT half = Effect(100, 10, 64);
-    Sound_Effect(&half, -1);
-    EXPECT_EQ(MixOne(), 128 + 100 * 64 / 127);
-    SOUND_EFFECT full = Effect(100, 10, 127);
-    Sound_PlaySoundEffect(&full, -1, 32, 0); // the call's volume, not the effect's
-    EXPECT_EQ(MixOne(), 128 + (100 * 64 + 100 * 32) / 127);
-
-    Mix(20);
-    Sound_SetDigitalVolume(64);
-    EXPECT_EQ(Sound_GetDigitalVolume(), 64);
-    Sound_Effect(&full, -1);
-    EXPECT_EQ(MixOne(), 128 + 100 * 64 / 127);
-    Sound_SetDigitalVolume(0);
-    EXPECT_EQ(MixOne(), 128);
     Sound_SetDigitalVolume(500);
     EXPECT_EQ(Sound_GetDigitalVolume(), 127);
     Sound_SetDigitalVolume(-5);
