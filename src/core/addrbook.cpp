@@ -102,9 +102,8 @@ void AddressBook_Insert(ADDRESSBOOK_ENTRY** list, const char* name, const char* 
             break;
         }
     }
-    // Debug_Malloc never returns null: running out of memory is already the
-    // fatal "Memory allocation error".
-    ADDRESSBOOK_ENTRY* entry = static_cast<ADDRESSBOOK_ENTRY*>(Debug_Malloc(sizeof *entry));
+    ADDRESSBOOK_ENTRY* entry =
+        static_cast<ADDRESSBOOK_ENTRY*>(Debug_MallocFor(sizeof *entry, "addressbook"));
     memcpy(entry->name, cname, sizeof cname);
     memcpy(entry->address, caddress, sizeof caddress);
     entry->prev = prev;

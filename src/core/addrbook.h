@@ -34,7 +34,7 @@ int Tfmod_WriteAddresses(void);
 // Inserts in order (name without regard to case, then address exactly);
 // an equal entry is not added. Texts are cut to 63 characters and line breaks
 // become blanks; an empty name or address is not added (the file couldn't
-// hold it).
+// hold it). Running out of memory is fatal ("addressbook").
 void AddressBook_Insert(ADDRESSBOOK_ENTRY** list, const char* name, const char* address);
 // Unlinks and frees the first equal entry; nothing when there is none.
 void AddressBook_Remove(ADDRESSBOOK_ENTRY** list, const char* name, const char* address);

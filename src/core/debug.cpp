@@ -78,17 +78,33 @@ static void Unlink(BLOCKHEAD* h)
     s_bytes -= (long)h->size;
 }
 
-static void OutOfMemory(size_t size, const char* file, int line)
+// The allocations still to succeed before one fails; -1 for never.
+static long s_failAfter = -1;
+
+void Debug_FailAllocation(long after) { s_failAfter = after < 0 ? -1 : after; }
+
+static int Refused(void)
 {
-    Error_SetLocation(file, line);
-    Error_Fatal(ERRC_MEMORY, "No more available memory (%zu bytes)", size);
+    if (s_failAfter < 0) return 0;
+    if (s_failAfter-- > 0) return 0;
+    return 1; // the count is now -1: the next allocation succeeds again
 }
 
-void* Debug_MallocAt(size_t size, const char* file, int line)
+// what: the caller's own text for the box; null gives the general one.
+[[noreturn]] static void OutOfMemory(size_t size, const char* what, const char* file, int line)
 {
-    if (size > SIZE_MAX - sizeof(BLOCKHEAD) - sizeof(uint32_t)) OutOfMemory(size, file, line);
-    BLOCKHEAD* h = static_cast<BLOCKHEAD*>(malloc(sizeof(BLOCKHEAD) + size + sizeof(uint32_t)));
-    if (!h) OutOfMemory(size, file, line);
+    Error_AddContext("Size : %zu bytes", size);
+    Error_SetLocation(file, line);
+    Error_Fatal(ERRC_MEMORY, "%s", what ? what : "No more available memory");
+}
+
+static void* MallocChecked(size_t size, const char* what, const char* file, int line)
+{
+    if (size > SIZE_MAX - sizeof(BLOCKHEAD) - sizeof(uint32_t)) OutOfMemory(size, what, file, line);
+    BLOCKHEAD* h = Refused() ? nullptr
+                             : static_cast<BLOCKHEAD*>(
+                                   malloc(sizeof(BLOCKHEAD) + size + sizeof(uint32_t)));
+    if (!h) OutOfMemory(size, what, file, line);
     h->magic = HEAD_MAGIC;
     h->size = size;
     h->file = file;
@@ -99,9 +115,19 @@ void* Debug_MallocAt(size_t size, const char* file, int line)
     return UserPtr(h);
 }
 
+void* Debug_MallocAt(size_t size, const char* file, int line)
+{
+    return MallocChecked(size, nullptr, file, line);
+}
+
+void* Debug_MallocForAt(size_t size, const char* what, const char* file, int line)
+{
+    return MallocChecked(size, what, file, line);
+}
+
 void* Debug_CallocAt(size_t count, size_t size, const char* file, int line)
 {
-    if (size != 0 && count > SIZE_MAX / size) OutOfMemory(SIZE_MAX, file, line);
+    if (size != 0 && count > SIZE_MAX / size) OutOfMemory(SIZE_MAX, nullptr, file, line);
     void* p = Debug_MallocAt(count * size, file, line);
     memset(p, 0, count * size);
     return p;
@@ -125,13 +151,14 @@ static BLOCKHEAD* CheckedHead(void* block, const char* what)
 void* Debug_ReallocAt(void* block, size_t size, const char* file, int line)
 {
     if (!block) return Debug_MallocAt(size, file, line);
-    if (size > SIZE_MAX - sizeof(BLOCKHEAD) - sizeof(uint32_t)) OutOfMemory(size, file, line);
+    if (size > SIZE_MAX - sizeof(BLOCKHEAD) - sizeof(uint32_t))
+        OutOfMemory(size, nullptr, file, line);
     std::unique_lock<std::mutex> hold(s_lock);
     BLOCKHEAD* h = CheckedHead(block, "Realloc");
     Unlink(h);
     hold.unlock();
     BLOCKHEAD* n = static_cast<BLOCKHEAD*>(realloc(h, sizeof(BLOCKHEAD) + size + sizeof(uint32_t)));
-    if (!n) OutOfMemory(size, file, line);
+    if (!n) OutOfMemory(size, nullptr, file, line);
     n->size = size;
     n->file = file;
     n->line = line;

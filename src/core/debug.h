@@ -1,9 +1,10 @@
 // Assertions and the debug heap.
 //
 // Every allocation goes through these wrappers: they never return null (a
-// failure is the fatal "Memory allocation error"), they count blocks and
-// bytes per source file, and each block carries guard words that
-// Debug_ValidateHeap checks.
+// failure is the fatal "Memory allocation error" whose box says "No more
+// available memory", or the caller's own text, with the size on a context
+// line), they count blocks and bytes per source file, and each block carries
+// guard words that Debug_ValidateHeap checks.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,7 @@
     } while (0)
 
 void* Debug_MallocAt(size_t size, const char* file, int line);
+void* Debug_MallocForAt(size_t size, const char* what, const char* file, int line);
 void* Debug_CallocAt(size_t count, size_t size, const char* file, int line);
 void* Debug_ReallocAt(void* block, size_t size, const char* file, int line);
 char* Debug_StrdupAt(const char* text, const char* file, int line);
@@ -25,6 +27,9 @@ void Debug_FreeBlock(void* block);
 
 // A block of size bytes (contents undefined); never null.
 #define Debug_Malloc(size) Debug_MallocAt((size), __FILE__, __LINE__)
+// As Debug_Malloc, but running out of memory stops with the caller's text
+// what (e.g. "event") in the box.
+#define Debug_MallocFor(size, what) Debug_MallocForAt((size), (what), __FILE__, __LINE__)
 // count x size zeroed bytes; never null.
 #define Debug_Calloc(count, size) Debug_CallocAt((count), (size), __FILE__, __LINE__)
 // Resizes a block (null acts as malloc); never null.
@@ -44,6 +49,9 @@ template <class T> inline void Debug_Free(T** pointer)
 void Debug_ValidateHeap(void);
 // Logs the live blocks and bytes per source file (diagnostics channel).
 void Debug_PrintCurrentStats(void);
+// Lets after more new blocks succeed, then refuses the next one as the system
+// would when out of memory (tests of that path); -1 switches it off.
+void Debug_FailAllocation(long after);
 // Live blocks and bytes over the whole heap.
 long Debug_LiveBlocks(void);
 long Debug_LiveBytes(void);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/tlog.h"
 #include "core/utils.h"
 
 int g_GameState;
@@ -133,7 +134,12 @@ void Game_SetScenarioCategory(int category)
 
 void Game_SetScenarioName(const char* name)
 {
-    Str_CopySafe(g_ScenarioName, name ? name : "", sizeof g_ScenarioName);
+    if (!name) name = "";
+    Str_CopySafe(g_ScenarioName, name, sizeof g_ScenarioName);
+    // The cut name names another folder: say which one is used.
+    if (strlen(name) >= sizeof g_ScenarioName)
+        TLOG(TLOG_WARNING, "Scenario name [%s] cut to %d characters: [%s]", name,
+             (int)sizeof g_ScenarioName - 1, g_ScenarioName);
     DeriveScenarioPaths();
 }
 

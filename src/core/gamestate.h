@@ -95,7 +95,8 @@ void Game_SetDirectories(const char* home, const char* datadir, const char* data
 void Game_SetUpdatesPerSecond(int n);
 // Selects the category (0..3, others ignored) and derives the scenario paths.
 void Game_SetScenarioCategory(int category);
-// Makes name (cut to 15 characters) the current scenario; derives its paths.
+// Makes name the current scenario and derives its paths; a longer name is cut
+// to 15 characters with a warning naming both.
 void Game_SetScenarioName(const char* name);
 // Stores the terrain name (cut to 15) and derives its directory, .til and .pal.
 void Game_SetTerrainName(const char* name);

@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "core/debug.h"
+#include "core/fspath.h"
 #include "core/parse.h"
 #include "core/tfparse.h"
 #include "core/tlog.h"
@@ -144,12 +145,12 @@ void LoadScript(const char* path)
     std::unique_ptr<PARSE_SCRIPT, ScriptFreer> script(IParse_NewScript());
     int result = IParse_LoadScript(path, script.get());
     if (result == PARSE_NOFILE) {
-        TLOG(TLOG_WARNING, "Cannot open string script [%s]", path);
+        TLOG(TLOG_WARNING, "Cannot open string script [%s]", Fs_Resolve(path).c_str());
         return;
     }
     if (result != PARSE_OK) {
         // The script's parser has logged the file and line.
-        TLOG(TLOG_ERROR, "String script [%s] not loaded", path);
+        TLOG(TLOG_ERROR, "String script [%s] not loaded", Fs_Resolve(path).c_str());
         return;
     }
     Parse_ForEachDefine(script.get(), TakeDefine, nullptr);
@@ -178,7 +179,8 @@ int MLString_Load(const char* path)
     MLString_Unload();
     std::unique_ptr<TF_PARSER, ParserCloser> list(TF_Open(path));
     if (!list) {
-        TLOG(TLOG_WARNING, "Cannot open the multi-language string list [%s]", path);
+        TLOG(TLOG_WARNING, "Cannot open the multi-language string list [%s]",
+             Fs_Resolve(path).c_str());
         return -1;
     }
     std::string dir = DirectoryOf(path);
@@ -195,7 +197,8 @@ int MLString_Load(const char* path)
     s_loaded = 1;
     LookUpDisplay();
     int count = (int)s_strings.size();
-    TLOG(TLOG_DIAG, "Loaded %d multi-language strings from [%s]", count, path);
+    TLOG(TLOG_DIAG, "Loaded %d multi-language strings from [%s]", count,
+         Fs_Resolve(path).c_str());
     return count;
 }
 

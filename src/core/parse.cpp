@@ -238,13 +238,13 @@ static void PushSource(PARSE_LOADER* ld, const std::string& name, std::string&& 
 {
     PARSE_SOURCE src;
     src.file = (int)ld->names.size();
-    ld->names.push_back(name);
+    std::string resolved = Fs_Resolve(name.c_str());
+    ld->names.push_back(resolved); // messages name the file a shell can open
     src.text = std::move(text);
     // Editors on other systems may start a text with a byte-order mark.
     src.pos = src.text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     src.line = 1;
     src.linestart = true;
-    std::string resolved = Fs_Resolve(name.c_str());
     size_t slash = resolved.rfind('/');
     src.dir = slash == std::string::npos ? "" : slash == 0 ? "/" : resolved.substr(0, slash);
     char* real = realpath(resolved.c_str(), nullptr);
@@ -996,12 +996,12 @@ int IParse_LoadScript(const char* path, PARSE_SCRIPT* script)
     std::string text;
     int r = ReadFile(path, &text);
     if (r == READ_CANNOT) {
-        TLOG(TLOG_DIAG, "Cannot load script [%s]", path);
+        TLOG(TLOG_DIAG, "Cannot load script [%s]", Fs_Resolve(path).c_str());
         return PARSE_NOFILE;
     }
     if (r == READ_TOOLARGE) {
-        TLOG(TLOG_ERROR, "Script error in file [%s] at line [0]: larger than %u bytes", path,
-             (unsigned)PARSE_MAXFILE);
+        TLOG(TLOG_ERROR, "Script error in file [%s] at line [0]: larger than %u bytes",
+             Fs_Resolve(path).c_str(), (unsigned)PARSE_MAXFILE);
         return PARSE_ERROR;
     }
 

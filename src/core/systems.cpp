@@ -98,12 +98,12 @@ static void StringsClose(void)
 static void InputInit(void)
 {
     Input_Init();
-    Error_AddShutdownHook(Input_Close);
+    Error_AddShutdownHook(Input_Shutdown);
 }
 
 static void InputClose(void)
 {
-    Error_RemoveShutdownHook(Input_Close);
+    Error_RemoveShutdownHook(Input_Shutdown);
     Input_Close();
 }
 
@@ -119,26 +119,16 @@ static void VideoClose(void)
     Video_Close();
 }
 
-static int s_soundOpen = 0;
-
-static void SoundShutdown(void)
-{
-    if (!s_soundOpen) return;
-    s_soundOpen = 0;
-    Sound_Close();
-}
-
 static void SoundInit(void)
 {
     Sound_Init();
-    s_soundOpen = 1;
-    Error_AddShutdownHook(SoundShutdown);
+    Error_AddShutdownHook(Sound_Shutdown);
 }
 
 static void SoundClose(void)
 {
-    Error_RemoveShutdownHook(SoundShutdown);
-    SoundShutdown();
+    Error_RemoveShutdownHook(Sound_Shutdown);
+    Sound_Close();
 }
 
 // A missing or broken cursor file isn't fatal: the game runs without a
@@ -147,9 +137,12 @@ static void SoundClose(void)
 static void CursorInit(void)
 {
     char path[GAME_PATH];
-    if (!Utils_MakePath(path, g_InterfaceDir, "", "", "mouse", ".crs") || !Fs_Exists(path))
-        TLOG(TLOG_WARNING, "No cursor file [%s\\mouse.crs]: running without a cursor",
-             g_InterfaceDir);
+    if (!Utils_MakePath(path, g_InterfaceDir, "", "", "mouse", ".crs"))
+        TLOG(TLOG_WARNING, "Interface directory too long for the cursor file: [%s]",
+             Fs_Resolve(g_InterfaceDir).c_str());
+    else if (!Fs_Exists(path))
+        TLOG(TLOG_WARNING, "No cursor file [%s]: running without a cursor",
+             Fs_Resolve(path).c_str());
     else if (!Cursor_Load(path))
         TLOG(TLOG_WARNING, "Running without a cursor");
     Error_AddShutdownHook(Cursor_Unload);

@@ -86,12 +86,14 @@ TF_PARSER* TF_Open(const char* path)
     }
 
     size_t size = (size_t)info.st_size;
-    TF_PARSER* parser = NewParser(path, size);
+    // Messages name the file as a shell would find it, not as configured.
+    TF_PARSER* parser = NewParser(Fs_Resolve(path).c_str(), size);
     size_t got = size ? fread(parser->text, 1, size, file) : 0;
     fclose(file);
     if (got != size) {
         TF_Close(parser);
-        ERR_FATAL(ERRC_FATAL, "Only read %d/%d bytes for file %s", (int)got, (int)size, path);
+        ERR_FATAL(ERRC_FATAL, "Only read %d/%d bytes for file %s", (int)got, (int)size,
+                  Fs_Resolve(path).c_str());
     }
     BlankNulBytes(parser);
     return parser;

@@ -136,7 +136,7 @@ WORLD s_world;
 int Present(const char* path, const char* what)
 {
     if (path[0] && Fs_Exists(path)) return 1;
-    TLOG(TLOG_WARNING, "Demo world: no %s [%s]", what, path);
+    TLOG(TLOG_WARNING, "Demo world: no %s [%s]", what, Fs_Resolve(path).c_str());
     return 0;
 }
 
@@ -150,7 +150,8 @@ int SpriteAvailable(const char* file)
     if (g_DataDir2[0] && Utils_MakePath(path, g_DataDir2, "graphics", "", file, "") &&
         Fs_Exists(path))
         return 1;
-    TLOG(TLOG_WARNING, "Demo world: no sprite [%s] in [%s]", file, g_GraphicsDir);
+    TLOG(TLOG_WARNING, "Demo world: no sprite [%s] in [%s]", file,
+         Fs_Resolve(g_GraphicsDir).c_str());
     return 0;
 }
 
@@ -467,7 +468,7 @@ void DrawTopLine(BITMAP* bb)
 static int LoadRuleFiles(void)
 {
     if (!Fs_IsDir(g_DefTxtDir)) {
-        TLOG(TLOG_WARNING, "Demo world: no rule files [%s]", g_DefTxtDir);
+        TLOG(TLOG_WARNING, "Demo world: no rule files [%s]", Fs_Resolve(g_DefTxtDir).c_str());
         return 0;
     }
     // A world loaded before left its types behind.

@@ -171,7 +171,7 @@ static int s_loaded = 0;
 static int Present(const char* path, const char* what)
 {
     if (Fs_Exists(path)) return 1;
-    TLOG(TLOG_WARNING, "Demo: no %s [%s]", what, path);
+    TLOG(TLOG_WARNING, "Demo: no %s [%s]", what, Fs_Resolve(path).c_str());
     return 0;
 }
 

@@ -411,7 +411,7 @@ BYTEMAP* Seemap_First(void) { return s_bytemaplist; }
 
 static int fog_Refuse(const char* name, size_t offset, const char* what)
 {
-    TLOG(TLOG_ERROR, "Bad fog tile file [%s] at offset %zu: %s", name ? name : "?", offset, what);
+    TLOG(TLOG_ERROR, "Bad fog tile file [%s] at offset %zu: %s", name ? Fs_Resolve(name).c_str() : "?", offset, what);
     return 0;
 }
 
@@ -440,7 +440,7 @@ int Fog_LoadTiles(const char* path)
     }
     std::string bytes;
     if (!Fs_ReadAll(path, &bytes)) {
-        TLOG(TLOG_ERROR, "Unable to read fog tile file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to read fog tile file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     return Fog_ParseTiles((const uint8_t*)bytes.data(), bytes.size(), path);

@@ -43,7 +43,7 @@ static void map_PutU32(uint8_t* p, uint32_t v)
 
 static int map_Refuse(const char* path, size_t offset, const char* what)
 {
-    TLOG(TLOG_ERROR, "Bad map file [%s] at offset %zu: %s", path, offset, what);
+    TLOG(TLOG_ERROR, "Bad map file [%s] at offset %zu: %s", Fs_Resolve(path).c_str(), offset, what);
     return 0;
 }
 
@@ -285,7 +285,7 @@ static int map_ReadFile(const char* path, size_t* got)
 {
     FILE* f = Fs_Open(path, "rb");
     if (!f) {
-        TLOG(TLOG_ERROR, "Unable to open map file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to open map file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     map_Reserve(MAP_HEADER_BYTES + 1);
@@ -298,7 +298,7 @@ static int map_ReadFile(const char* path, size_t* got)
     int failed = ferror(f);
     fclose(f);
     if (failed) {
-        TLOG(TLOG_ERROR, "Unable to read map file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to read map file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     *got = n;
@@ -378,7 +378,7 @@ int Map_Save(const char* path)
     }
     int ok = Fs_WriteAtomic(path, buf, length);
     Debug_Free(&buf);
-    if (!ok) TLOG(TLOG_ERROR, "Unable to write to file [%s]", path);
+    if (!ok) TLOG(TLOG_ERROR, "Unable to write to file [%s]", Fs_Resolve(path).c_str());
     return ok;
 }
 

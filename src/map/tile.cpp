@@ -37,7 +37,7 @@ static const char TILE_MAGIC[4] = {'T', 'I', 'L', 'E'};
 
 static int tile_Refuse(const char* path, size_t offset, const char* what)
 {
-    TLOG(TLOG_ERROR, "Bad tile file [%s] at offset %zu: %s", path, offset, what);
+    TLOG(TLOG_ERROR, "Bad tile file [%s] at offset %zu: %s", Fs_Resolve(path).c_str(), offset, what);
     return 0;
 }
 
@@ -85,7 +85,7 @@ int Tile_LoadInfo(const char* path)
     }
     FILE* f = Fs_Open(path, "rb");
     if (!f) {
-        TLOG(TLOG_ERROR, "Unable to open tile file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to open tile file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     // One byte more than a good file holds tells a long file from a good one.
@@ -94,7 +94,7 @@ int Tile_LoadInfo(const char* path)
     int failed = ferror(f);
     fclose(f);
     int ok = 0;
-    if (failed) TLOG(TLOG_ERROR, "Unable to read tile file [%s]", path);
+    if (failed) TLOG(TLOG_ERROR, "Unable to read tile file [%s]", Fs_Resolve(path).c_str());
     else ok = tile_Check(path, b, n);
     if (ok) {
         TILESET* set = (TILESET*)Debug_Calloc(1, sizeof(TILESET));

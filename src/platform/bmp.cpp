@@ -22,7 +22,7 @@ enum {
 
 static int bmp_Refuse(const char* path, int code, size_t offset, const char* what)
 {
-    TLOG(TLOG_ERROR, "Bad BMP file [%s] at offset %zu: %s", path, offset, what);
+    TLOG(TLOG_ERROR, "Bad BMP file [%s] at offset %zu: %s", Fs_Resolve(path).c_str(), offset, what);
     return code;
 }
 
@@ -31,7 +31,7 @@ int Bmp_Read(const char* path, uint8_t** pixels, PAL_RGB palette[256], int* dept
 {
     std::string file;
     if (!path || !Fs_ReadAll(path, &file)) {
-        TLOG(TLOG_ERROR, "Unable to open BMP file [%s]", path ? path : "");
+        TLOG(TLOG_ERROR, "Unable to open BMP file [%s]", Fs_Resolve(path).c_str());
         return BMP_CANT_OPEN;
     }
     const uint8_t* d = (const uint8_t*)file.data();

@@ -104,7 +104,7 @@ int Cursor_Load(const char* path)
     if (!path) path = "";
     std::string bytes;
     if (!Fs_ReadAll(path, &bytes)) {
-        TLOG(TLOG_ERROR, "Cursor file [%s]: unable to read the file", path);
+        TLOG(TLOG_ERROR, "Cursor file [%s]: unable to read the file", Fs_Resolve(path).c_str());
         return 0;
     }
     BYTEREADER r;
@@ -112,7 +112,8 @@ int Cursor_Load(const char* path)
     int count = 0;
     CURSOR* cursors = ParseCursors(&r, &count);
     if (!cursors) {
-        TLOG(TLOG_ERROR, "Cursor file [%s]: offset %zu: expected %s", path, r.failat, r.expected);
+        TLOG(TLOG_ERROR, "Cursor file [%s]: offset %zu: expected %s",
+             Fs_Resolve(path).c_str(), r.failat, r.expected);
         return 0;
     }
     Cursor_Unload();
@@ -163,7 +164,8 @@ int Cursor_Write(const char* path, const CURSOR* cursors, int count)
 {
     if (!path) path = "";
     if (!cursors || count < 1 || count > CURSOR_MAXCURSORS) {
-        TLOG(TLOG_ERROR, "Cursor file [%s]: %d cursors, 1..1024 can be written", path, count);
+        TLOG(TLOG_ERROR, "Cursor file [%s]: %d cursors, 1..1024 can be written",
+             Fs_Resolve(path).c_str(), count);
         return 0;
     }
     std::string out = "CRSR";
@@ -172,7 +174,7 @@ int Cursor_Write(const char* path, const CURSOR* cursors, int count)
     for (int i = 0; i < count; i++) {
         const CURSOR* c = &cursors[i];
         if (const char* bad = CheckCursor(c)) {
-            TLOG(TLOG_ERROR, "Cursor file [%s]: cursor %d: %s", path, i, bad);
+            TLOG(TLOG_ERROR, "Cursor file [%s]: cursor %d: %s", Fs_Resolve(path).c_str(), i, bad);
             return 0;
         }
         PutU16(&out, c->frames);
@@ -184,7 +186,7 @@ int Cursor_Write(const char* path, const CURSOR* cursors, int count)
         out.append((const char*)c->pixels, (size_t)c->frames * c->w * c->h);
     }
     if (!Fs_WriteAtomic(path, out.data(), out.size())) {
-        TLOG(TLOG_ERROR, "Unable to write to file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to write to file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     return 1;

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "core/debug.h"
+#include "core/fspath.h"
+#include "core/guard.h"
 #include "core/tlog.h"
 #include "platform/graph.h"
 #include "platform/pcx.h"
@@ -21,6 +23,7 @@ struct FONT_SLOT {
     uint32_t glyph[256];      // offset of a glyph's rows from the font's first byte
 };
 
+static MODULE_GUARD s_guard = MODULE_GUARD_INIT("Fonts");
 static uint8_t* s_Buffer;
 static size_t s_BufferSize;
 static size_t s_Used;
@@ -35,13 +38,14 @@ static const FONT_SLOT* LoadedSlot(int slot)
 void Font_Init(int bufsize)
 {
     ASSERT(bufsize > 0);
-    Font_Close();
+    Guard_Init(&s_guard);
     s_Buffer = (uint8_t*)Debug_Malloc((size_t)bufsize);
     s_BufferSize = (size_t)bufsize;
 }
 
 void Font_Close(void)
 {
+    Guard_Close(&s_guard);
     Debug_Free(&s_Buffer);
     s_BufferSize = 0;
     s_Used = 0;
@@ -119,7 +123,7 @@ int Font_Load(const char* path, int slot)
     }
     BITMAP image{};
     if (!Pcx_Read(path, &image, nullptr)) {
-        TLOG(TLOG_ERROR, "Font file [%s]: not a readable PCX image", path);
+        TLOG(TLOG_ERROR, "Font file [%s]: not a readable PCX image", Fs_Resolve(path).c_str());
         return 0;
     }
     FONT_CELLS cells;
@@ -136,7 +140,7 @@ int Font_Load(const char* path, int slot)
         }
     }
     if (bad) {
-        TLOG(TLOG_ERROR, "Font file [%s]: %s", path, bad);
+        TLOG(TLOG_ERROR, "Font file [%s]: %s", Fs_Resolve(path).c_str(), bad);
         Graph_FreeBitmap(&image);
         return 0;
     }

@@ -24,10 +24,11 @@ struct GRECT;
 
 enum { FONT_SLOTS = 16, FONT_FIRSTCHAR = 32, FONT_MAXGLYPHS = 224 };
 
-// Allocates the work buffer of bufsize bytes (freeing any previous one with
-// its fonts) and empties the 16 slots. Asserts "bufsize > 0".
+// Allocates the work buffer of bufsize bytes and empties the 16 slots.
+// Asserts "bufsize > 0"; fatal "Fonts already initialised" on a second call.
 void Font_Init(int bufsize);
-// Frees every loaded font and the work buffer.
+// Frees every loaded font and the work buffer; fatal "Fonts not
+// initialised" before Font_Init.
 void Font_Close(void);
 // Loads a font image into slot (asserted 0..15); 1 ok, 0 when the file is
 // unreadable or inconsistent or the font doesn't fit in the work buffer

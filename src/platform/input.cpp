@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/debug.h"
+#include "core/guard.h"
 #include "core/tlog.h"
 #include "platform/plat.h"
 
@@ -83,7 +84,22 @@ EVENT* g_EventTail = nullptr;
 
 static int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
+static MODULE_GUARD s_inputGuard = MODULE_GUARD_INIT("Input");
+static MODULE_GUARD s_eventGuard = MODULE_GUARD_INIT("Events");
+
 void Input_Init(void)
+{
+    Guard_Init(&s_inputGuard);
+    Input_Shutdown();
+}
+
+void Input_Close(void)
+{
+    Guard_Close(&s_inputGuard);
+    Input_Shutdown();
+}
+
+void Input_Shutdown(void)
 {
     s_mouse.Clear();
     s_keys.Clear();
@@ -101,8 +117,6 @@ void Input_Init(void)
     s_lastPressMs = 0;
     s_leftAfterDouble = 0;
 }
-
-void Input_Close(void) { Input_Init(); }
 
 // --- raw reports ---
 
@@ -285,15 +299,20 @@ int Input_GetModifiers(void)
 
 void Event_Init(void)
 {
+    Guard_Init(&s_eventGuard);
     Event_Flush(&g_EventHead, &g_EventTail);
     s_leftAfterDouble = 0;
 }
 
-void Event_Close(void) { Event_Flush(&g_EventHead, &g_EventTail); }
+void Event_Close(void)
+{
+    Guard_Close(&s_eventGuard);
+    Event_Flush(&g_EventHead, &g_EventTail);
+}
 
 static void Append(EVENT** head, EVENT** tail, const EVENT& e)
 {
-    EVENT* r = (EVENT*)Debug_Malloc(sizeof(EVENT));
+    EVENT* r = (EVENT*)Debug_MallocFor(sizeof(EVENT), "event");
     *r = e;
     r->next = nullptr;
     if (*tail)

@@ -121,9 +121,13 @@ struct EVENT {
 };
 
 // Clears every queue, the key state, the clip rectangle and the pointer.
+// Fatal "Input already initialised" on a second call.
 void Input_Init(void);
-// Same as Input_Init: nothing is held open. Safe to call twice.
+// Clears as Input_Init does; fatal "Input not initialised" before it.
 void Input_Close(void);
+// Clears everything without the module's guard: the fatal path's hook, which
+// may run any time and twice.
+void Input_Shutdown(void);
 
 // --- what backends call ---
 
@@ -177,14 +181,15 @@ int Input_GetModifiers(void);
 
 // --- the input event queue ---
 
-// Starts the event module (the base system's "Events").
+// Starts the event module (the base system's "Events"); fatal "Events
+// already initialised" on a second call.
 void Event_Init(void);
-// Frees what is left in the program's own queue (g_EventHead).
+// Frees what is left in the program's own queue (g_EventHead); fatal
+// "Events not initialised" before Event_Init.
 void Event_Close(void);
 // Moves every pending mouse, wheel and key event, in arrival order, to the
-// end of the caller's queue; returns how many were added. Records come from
-// Debug_Malloc, which never returns null: running out of memory ends the
-// program through the fatal path ("Memory allocation error").
+// end of the caller's queue; returns how many were added. Running out of
+// memory for a record is fatal ("event").
 int Event_Poll(EVENT** head, EVENT** tail);
 // Removes the first record of the queue into *record (its next cleared) and
 // frees it; 1 when there was one.

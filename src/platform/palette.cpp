@@ -266,7 +266,7 @@ void Display_CycleFlashColours(uint32_t frame) { pal_SetFlashPhase((int)((frame 
 
 static int pal_Refuse(const char* path, size_t offset, const char* what)
 {
-    TLOG(TLOG_ERROR, "Bad palette file [%s] at offset %zu: %s", path, offset, what);
+    TLOG(TLOG_ERROR, "Bad palette file [%s] at offset %zu: %s", Fs_Resolve(path).c_str(), offset, what);
     return 0;
 }
 
@@ -275,7 +275,7 @@ int Palstuff_LoadInfo(const char* path)
     if (!path) return 0;
     FILE* f = Fs_Open(path, "rb");
     if (!f) {
-        TLOG(TLOG_ERROR, "Unable to open palette file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to open palette file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     // One byte more than a good file holds tells a long file from a good one.
@@ -284,7 +284,7 @@ int Palstuff_LoadInfo(const char* path)
     int failed = ferror(f);
     fclose(f);
     if (failed) {
-        TLOG(TLOG_ERROR, "Unable to read palette file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to read palette file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     if (n < 4) return pal_Refuse(path, n, "the file ends before the magic PALS");
@@ -317,6 +317,6 @@ int Palstuff_Write(const char* path, const PALINFO* info)
     }
     memcpy(buf + 776, info->teamcolour, 8);
     if (Fs_WriteAtomic(path, buf, sizeof buf)) return 1;
-    TLOG(TLOG_ERROR, "Unable to write to file [%s]", path);
+    TLOG(TLOG_ERROR, "Unable to write to file [%s]", Fs_Resolve(path).c_str());
     return 0;
 }

@@ -22,7 +22,7 @@ enum {
 
 static int pcx_Refuse(const char* name, size_t offset, const char* what)
 {
-    TLOG(TLOG_ERROR, "Bad PCX file [%s] at offset %zu: %s", name ? name : "", offset, what);
+    TLOG(TLOG_ERROR, "Bad PCX file [%s] at offset %zu: %s", Fs_Resolve(name).c_str(), offset, what);
     return 0;
 }
 
@@ -113,7 +113,7 @@ int Pcx_Read(const char* path, BITMAP* out, PAL_RGB palette[256])
 {
     std::string bytes;
     if (!path || !Fs_ReadAll(path, &bytes)) {
-        TLOG(TLOG_ERROR, "Unable to open PCX file [%s]", path ? path : "");
+        TLOG(TLOG_ERROR, "Unable to open PCX file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     return Pcx_ReadMemory((const uint8_t*)bytes.data(), bytes.size(), path, out, palette);
@@ -181,6 +181,6 @@ int Graph_SavePCX(const char* name, const BITMAP* bitmap, const PAL_RGB* palette
         out.push_back(palette[i].b);
     }
     if (Fs_WriteAtomic(name, out.data(), out.size())) return 1;
-    TLOG(TLOG_ERROR, "Unable to write to file [%s]", name);
+    TLOG(TLOG_ERROR, "Unable to write to file [%s]", Fs_Resolve(name).c_str());
     return 0;
 }

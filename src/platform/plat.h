@@ -92,8 +92,9 @@ void Plat_Dialog(const char* title, const char* body);
 
 // Headless backend.
 extern const PLAT_BACKEND g_PlatHeadless;
-// Virtual clocks advance only by PlatHeadless_Advance (the default in tests);
-// real clocks follow the monotonic clock (a headless run of the program).
+// Virtual clocks advance only by PlatHeadless_Advance (the default, for
+// tests); real clocks follow the monotonic clock and idling sleeps, as the
+// program's own run chooses (Quorvex_Main).
 void PlatHeadless_UseVirtualClock(int on);
 // Advances both virtual clocks by ms.
 void PlatHeadless_Advance(uint32_t ms);

@@ -16,6 +16,7 @@
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/gamestate.h"
+#include "core/guard.h"
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "platform/plat.h"
@@ -56,6 +57,7 @@ static VOICE s_voices[SOUND_VOICES];
 static VOICE s_cd;
 static uint8_t* s_cdData; // owned; s_cd.data points here while the track plays
 static int s_cdTrack;
+static MODULE_GUARD s_guard = MODULE_GUARD_INIT("Sound");
 static int s_open;
 static int s_redbook;
 static int s_digitalVolume = SOUND_MAXVOLUME;
@@ -162,7 +164,7 @@ static void TrackPath(int track, char* out)
 
 void Sound_Init(void)
 {
-    if (s_open) return;
+    Guard_Init(&s_guard);
     s_digitalVolume = SOUND_MAXVOLUME;
     s_cdVolume = SOUND_MAXVOLUME;
     s_cdTrack = 0;
@@ -185,6 +187,12 @@ void Sound_Init(void)
 }
 
 void Sound_Close(void)
+{
+    Guard_Close(&s_guard);
+    Sound_Shutdown();
+}
+
+void Sound_Shutdown(void)
 {
     Lock();
     for (VOICE& v : s_voices) v = VOICE{};
@@ -249,7 +257,8 @@ void Sound_InitEffect(SOUND_EFFECT* effect, const char* filename, int volume)
         return;
     }
     effect->sample = FindOrLoad(path);
-    if (!effect->sample) TLOG(TLOG_WARNING, "Unable to load sound effect [%s]", path);
+    if (!effect->sample)
+        TLOG(TLOG_WARNING, "Unable to load sound effect [%s]", Fs_Resolve(path).c_str());
 }
 
 int Sound_IsClearedEffect(const SOUND_EFFECT* effect) { return !effect || !effect->sample; }
@@ -419,7 +428,7 @@ void Sound_PlayCD(int track)
     char path[UTILS_PATH];
     TrackPath(track, path);
     if (!path[0] || !Fs_Exists(path)) {
-        TLOG(TLOG_DIAG, "No CD track %d [%s]", track, path);
+        TLOG(TLOG_DIAG, "No CD track %d [%s]", track, Fs_Resolve(path).c_str());
         return;
     }
     uint8_t* data;

@@ -53,9 +53,13 @@ struct SOUND_RESERVEDVOICE;
 
 // Opens the audio device (Plat_OpenAudio) and looks for CD tracks; digital
 // sound is off when the device can't be opened (logged as a warning).
+// Fatal "Sound already initialised" on a second call.
 void Sound_Init(void);
-// Stops every voice, closes the device, frees every sample and reserved voice.
+// Sound_Shutdown; fatal "Sound not initialised" before Sound_Init.
 void Sound_Close(void);
+// Stops every voice, closes the device, frees every sample and reserved
+// voice; the fatal path's hook, so it may run any time and twice.
+void Sound_Shutdown(void);
 // 1 while the audio device is open.
 int Sound_DigitalOn(void);
 

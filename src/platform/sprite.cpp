@@ -208,14 +208,15 @@ static SPRITE* sprite_LoadUnlinked(const char* path)
 {
     std::string bytes;
     if (!Fs_ReadAll(path, &bytes)) {
-        TLOG(TLOG_ERROR, "Sprite file [%s]: unable to read the file", path);
+        TLOG(TLOG_ERROR, "Sprite file [%s]: unable to read the file", Fs_Resolve(path).c_str());
         return nullptr;
     }
     BYTEREADER r;
     Bytes_Init(&r, (const uint8_t*)bytes.data(), bytes.size());
     SPRITE* s = sprite_Parse(&r);
     if (!s)
-        TLOG(TLOG_ERROR, "Sprite file [%s]: offset %zu: expected %s", path, r.failat, r.expected);
+        TLOG(TLOG_ERROR, "Sprite file [%s]: offset %zu: expected %s",
+             Fs_Resolve(path).c_str(), r.failat, r.expected);
     return s;
 }
 
@@ -318,7 +319,7 @@ SPRITE* Textfile_FindSprite(const char* filename)
     char path[UTILS_PATH];
     if (!sprite_FindFile(filename, path)) {
         TLOG(TLOG_ERROR, "Sprite [%s] not found in [%s] or the second data directory [%s]",
-             filename, g_GraphicsDir, g_DataDir2);
+             filename, Fs_Resolve(g_GraphicsDir).c_str(), Fs_Resolve(g_DataDir2).c_str());
         return nullptr;
     }
     SPRITE* s = sprite_LoadUnlinked(path);
@@ -344,7 +345,8 @@ void Textfile_ReloadSprite(SPRITE* sprite)
     if (!fresh) ERR_FATAL(ERRC_FATAL, "Unable to reload [%s]", sprite->name);
     if (!Sprite_SameLayout(sprite, fresh)) {
         sprite_Destroy(fresh);
-        ERR_FATAL(ERRC_FATAL, "Incompatible sprites [%s] and [%s]", sprite->name, path);
+        ERR_FATAL(ERRC_FATAL, "Incompatible sprites [%s] and [%s]", sprite->name,
+                  Fs_Resolve(path).c_str());
     }
     // The record keeps its address, name, count and list place; only what
     // the file describes is replaced.
@@ -717,11 +719,11 @@ int Sprite_Write(const char* path, const SPRITE_DESC* desc)
     if (!path) path = "";
     std::string bytes;
     if (!Sprite_Encode(desc, &bytes)) {
-        TLOG(TLOG_ERROR, "Sprite file [%s]: not written", path);
+        TLOG(TLOG_ERROR, "Sprite file [%s]: not written", Fs_Resolve(path).c_str());
         return 0;
     }
     if (!Fs_WriteAtomic(path, bytes.data(), bytes.size())) {
-        TLOG(TLOG_ERROR, "Sprite file [%s]: cannot write the file", path);
+        TLOG(TLOG_ERROR, "Sprite file [%s]: cannot write the file", Fs_Resolve(path).c_str());
         return 0;
     }
     return 1;

@@ -10,6 +10,7 @@
 
 #include "core/config.h"
 #include "core/error.h"
+#include "core/guard.h"
 #include "core/tlog.h"
 #include "platform/cursor.h"
 #include "platform/graph.h"
@@ -17,6 +18,7 @@
 #include "platform/palette.h"
 #include "platform/plat.h"
 
+static MODULE_GUARD s_guard = MODULE_GUARD_INIT("Video");
 static int s_open = 0;
 static int s_windowed = 0;
 static BITMAP s_backbuf = {nullptr, 0, 0, 0};
@@ -31,9 +33,11 @@ static int Interactive(void) { return !Plat_IsHeadless() && isatty(STDIN_FILENO)
 
 void Video_Init(void)
 {
-    if (s_open) return;
-    if (!Plat_OpenVideo(g_Config.windowed))
+    Guard_Init(&s_guard);
+    if (!Plat_OpenVideo(g_Config.windowed)) {
+        Guard_Close(&s_guard);
         ERR_FATAL(ERRC_FATAL, "Unable to open the display (%s)", Plat_Backend()->name);
+    }
     Graph_InitBitmap(&s_backbuf, PLAT_WIDTH, PLAT_HEIGHT, nullptr);
     s_windowed = g_Config.windowed ? 1 : 0;
     s_open = 1;
@@ -55,7 +59,8 @@ void Video_Shutdown(void)
 
 void Video_Close(void)
 {
-    if (s_open) Error_SetDialog(nullptr);
+    Guard_Close(&s_guard);
+    Error_SetDialog(nullptr);
     Video_Shutdown();
 }
 

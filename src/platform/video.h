@@ -13,13 +13,14 @@ struct BITMAP;
 // Opens the window (windowed from g_Config.windowed) and the back buffer.
 // A window that can't be opened is fatal ("Unable to open the display").
 // In an interactive run (a real window, standard input a terminal) fatal
-// errors are also shown in a message box. A second call does nothing.
+// errors are also shown in a message box. Fatal "Video already initialised"
+// on a second call.
 void Video_Init(void);
 // Closes the window, frees the back buffer and the terrain buffer, and
-// removes the message box; safe to call twice.
+// removes the message box; fatal "Video not initialised" before Video_Init.
 void Video_Close(void);
-// As Video_Close but keeps the message box: the fatal path's hook, which
-// runs before the box is shown.
+// Closes what is open but keeps the message box and the module state: the
+// fatal path's hook, which runs before the box is shown; may run any time.
 void Video_Shutdown(void);
 // 1 while the display runs in a window (not full screen).
 int Video_IsWindowed(void);

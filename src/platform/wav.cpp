@@ -26,7 +26,7 @@ static int Refuse(const char* name, size_t offset, const char* fmt, ...)
     va_start(ap, fmt);
     vsnprintf(what, sizeof what, fmt, ap);
     va_end(ap);
-    TLOG(TLOG_ERROR, "Sound file [%s] offset %zu: %s", name ? name : "", offset, what);
+    TLOG(TLOG_ERROR, "Sound file [%s] offset %zu: %s", Fs_Resolve(name).c_str(), offset, what);
     return 0;
 }
 
@@ -197,7 +197,7 @@ int Wav_Load(const char* path, uint8_t** samples, int* count)
     *count = 0;
     FILE* f = Fs_Open(path, "rb");
     if (!f) {
-        TLOG(TLOG_ERROR, "Sound file [%s]: cannot open", path);
+        TLOG(TLOG_ERROR, "Sound file [%s]: cannot open", Fs_Resolve(path).c_str());
         return 0;
     }
     // The size first, so that a huge file is refused before it is read.
@@ -222,7 +222,7 @@ int Wav_Load(const char* path, uint8_t** samples, int* count)
 int Wav_Write(const char* path, const uint8_t* samples, int count)
 {
     if (count < 0 || count > WAV_MAXBYTES || (!samples && count)) {
-        TLOG(TLOG_ERROR, "Sound file [%s]: cannot write %d samples", path, count);
+        TLOG(TLOG_ERROR, "Sound file [%s]: cannot write %d samples", Fs_Resolve(path).c_str(), count);
         return 0;
     }
     uint32_t n = (uint32_t)count;
@@ -243,7 +243,7 @@ int Wav_Write(const char* path, const uint8_t* samples, int count)
     if (n) out.insert(out.end(), samples, samples + n);
     if (n & 1) out.push_back(0);
     if (!Fs_WriteAtomic(path, out.data(), out.size())) {
-        TLOG(TLOG_ERROR, "Unable to write sound file [%s]", path);
+        TLOG(TLOG_ERROR, "Unable to write sound file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     return 1;

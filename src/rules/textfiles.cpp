@@ -28,9 +28,9 @@ static const RULEFILE s_ruleFiles[] = {
 // 1 when the loader took the file at path.
 static int TryLoad(const RULEFILE* file, const char* path)
 {
-    TLOG(TLOG_DIAG, "Loading rule file [%s]", path);
+    TLOG(TLOG_DIAG, "Loading rule file [%s]", Fs_Resolve(path).c_str());
     if (!file->load(path)) return 0;
-    TLOG(TLOG_DIAG, "Loaded rule file [%s]", path);
+    TLOG(TLOG_DIAG, "Loaded rule file [%s]", Fs_Resolve(path).c_str());
     return 1;
 }
 
@@ -50,7 +50,8 @@ int Game_LoadRuleFile(const RULEFILE* file, char* failedpath, unsigned pathsize)
         if (file->reset) file->reset();
     }
     if (TryLoad(file, defaultpath)) return 1;
-    Str_CopySafe(failedpath, scenariofailed ? scenariopath : defaultpath, pathsize);
+    Str_CopySafe(failedpath, Fs_Resolve(scenariofailed ? scenariopath : defaultpath).c_str(),
+                 pathsize);
     return 0;
 }
 

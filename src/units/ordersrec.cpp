@@ -53,11 +53,11 @@ int Orders_StartRecording(const char* path)
     Orders_StopRecording();
     s_rec = Fs_Open(path, "wb");
     if (s_rec == nullptr) {
-        TLOG(TLOG_ERROR, "Cannot record orders to %s", path);
+        TLOG(TLOG_ERROR, "Cannot record orders to %s", Fs_Resolve(path).c_str());
         return 0;
     }
     s_recName = path;
-    TLOG(TLOG_DIAG, "Recording orders to %s", path);
+    TLOG(TLOG_DIAG, "Recording orders to %s", Fs_Resolve(path).c_str());
     return 1;
 }
 
@@ -184,13 +184,14 @@ int Orders_StartPlayback(const char* path)
     Orders_StopPlayback();
     std::string bytes;
     if (!Fs_ReadAll(path, &bytes)) {
-        TLOG(TLOG_ERROR, "Cannot read the order playback file %s", path);
+        TLOG(TLOG_ERROR, "Cannot read the order playback file %s", Fs_Resolve(path).c_str());
         return 0;
     }
     if (!Orders_ParseRecording((const uint8_t*)bytes.data(), bytes.size(), path)) return 0;
     s_playing = 1;
     Game_SetPlayback(1);
-    TLOG(TLOG_DIAG, "Playing back %zu updates of orders from %s", s_play.size(), path);
+    TLOG(TLOG_DIAG, "Playing back %zu updates of orders from %s", s_play.size(),
+         Fs_Resolve(path).c_str());
     return 1;
 }
 

@@ -73,7 +73,8 @@ TEST_F(MlsLoad, LaterScriptsOverrideEarlierOnesAndKeysAreCountedOnce)
     EXPECT_EQ(MLString_Load(list.c_str()), 3);
     EXPECT_EQ(Get("HELLO"), "Hello");
     EXPECT_EQ(Get("BYE"), "Goodbye");
-    EXPECT_TRUE(Logged("Loaded 3 multi-language strings from [" + list + "]"));
+    EXPECT_TRUE(Logged("Loaded 3 multi-language strings from [" + dir_.file("data/mlstring.cfg") +
+                       "]"));
 }
 
 TEST_F(MlsLoad, MissingListLoadsNothingAndWarns)
@@ -91,9 +92,9 @@ TEST_F(MlsLoad, BrokenOrMissingScriptsAreSkippedAndTheRestLoads)
     EXPECT_EQ(MLString_Load(dir_.file("mlstring.cfg").c_str()), 1);
     EXPECT_EQ(Get("A"), "a");
     EXPECT_EQ(Get("B"), "MLS DEFAULT [B]");
-    // Game paths: the list's directory and the name joined with a backslash.
-    EXPECT_TRUE(Logged("Cannot open string script [" + dir_.path() + "\\gone.str]"));
-    EXPECT_TRUE(Logged("String script [" + dir_.path() + "\\broken.str] not loaded"));
+    // Named by their Linux paths: the list's directory and the name.
+    EXPECT_TRUE(Logged("Cannot open string script [" + dir_.file("gone.str") + "]"));
+    EXPECT_TRUE(Logged("String script [" + dir_.file("broken.str") + "] not loaded"));
 }
 
 TEST_F(MlsLoad, ReloadingReplacesTheOldStrings)

@@ -91,6 +91,12 @@ protected:
     QvTempDir dir_;
     void SetUp() override { Font_Init(1 << 16); }
     void TearDown() override { Font_Close(); }
+    // A work buffer of another size.
+    void Restart(int bufsize)
+    {
+        Font_Close();
+        Font_Init(bufsize);
+    }
     std::string Load(const std::string& name, const FontImage& f, int slot)
     {
         std::string path = SaveFont(dir_, name, f);
@@ -116,59 +122,49 @@ protected:
     int W1(int c) { return WidthOf(c, 1); }
 };
 
-TEST_F(FontWidths, StringWidthIsTheSumOfTheCellWidths)
+TEST_F(FontWidths, TextWidthFollowsTheCellsAndTheInlineCodes)
 {
     EXPECT_EQ(Font_GetHeight(0), 4);
     EXPECT_EQ(Font_GetHeight(1), 7);
+    EXPECT_EQ(Font_GetHeight(5), 0) << "an empty slot";
     EXPECT_EQ(Font_CharWidth(0, 'A'), W0('A'));
-    EXPECT_EQ(Font_StringWidth("ABC d", 0), W0('A') + W0('B') + W0('C') + W0(' ') + W0('d'));
-    EXPECT_EQ(Font_StringWidth("ABC d", 1), W1('A') + W1('B') + W1('C') + W1(' ') + W1('d'));
-    EXPECT_EQ(Font_StringWidth("", 0), 0);
-    EXPECT_EQ(Font_StringWidth(nullptr, 0), 0);
-}
-
-TEST_F(FontWidths, CharactersWithoutAGlyphAdvanceBySpaceWidth)
-{
-    // Control codes and everything past the font's last cell (126 here).
-    EXPECT_EQ(Font_CharWidth(0, '\t'), W0(' '));
-    EXPECT_EQ(Font_CharWidth(0, 127), W0(' '));
-    EXPECT_EQ(Font_CharWidth(0, 233), W0(' '));
-    EXPECT_EQ(Font_StringWidth("A\xe9" "B", 0), W0('A') + W0(' ') + W0('B'));
-}
-
-TEST_F(FontWidths, BarAndDigitSwitchTheFontForTheRestOfTheText)
-{
-    EXPECT_EQ(Font_StringWidth("A|1AB", 0), W0('A') + W1('A') + W1('B'));
-    EXPECT_EQ(Font_StringWidth("A|1A|0B", 0), W0('A') + W1('A') + W0('B'));
-    EXPECT_EQ(Font_StringWidth("|1", 0), 0);
-    // An empty slot keeps the current font.
-    EXPECT_EQ(Font_StringWidth("A|7B", 1), W1('A') + W1('B'));
-    // Without a digit the bar is a character of its own.
-    EXPECT_EQ(Font_StringWidth("A|B", 0), W0('A') + W0('|') + W0('B'));
-    EXPECT_EQ(Font_StringWidth("A|", 0), W0('A') + W0('|'));
-}
-
-TEST_F(FontWidths, TildeMovesThePenAndTheFurthestPositionCounts)
-{
-    EXPECT_EQ(Font_StringWidth("~20A", 0), 20 + W0('A'));
-    EXPECT_EQ(Font_StringWidth("~7", 0), 7);
-    EXPECT_EQ(Font_StringWidth("AAAAAA~2", 0), 6 * W0('A'));
-    EXPECT_EQ(Font_StringWidth("AAAAAA~2B", 0), std::max(6 * W0('A'), 2 + W0('B')));
-    // Three digits at most: the fourth is text.
-    EXPECT_EQ(Font_StringWidth("~1234", 0), 123 + W0('4'));
-    EXPECT_EQ(Font_StringWidth("~05x", 0), 5 + W0('x'));
-    EXPECT_EQ(Font_StringWidth("~x", 0), W0('~') + W0('x'));
-    EXPECT_EQ(Font_StringWidth("A~", 0), W0('A') + W0('~'));
-}
-
-TEST_F(FontWidths, EmptySlotHasNoMetrics)
-{
-    EXPECT_EQ(Font_GetHeight(5), 0);
     EXPECT_EQ(Font_CharWidth(5, 'A'), 0);
-    EXPECT_EQ(Font_StringWidth("ABC", 5), 0);
-    // A switch to a loaded font still counts from there.
-    EXPECT_EQ(Font_StringWidth("AB|0C", 5), W0('C'));
-    EXPECT_EQ(Font_StringWidth("~9", 5), 9);
+    EXPECT_EQ(Font_StringWidth(nullptr, 0), 0);
+    // Control codes and everything past the font's last cell (126 here).
+    for (int c : {9, 127, 233}) EXPECT_EQ(Font_CharWidth(0, c), W0(' ')) << c;
+    const struct {
+        const char* text;
+        int slot, width;
+    } rows[] = {
+        {"ABC d", 0, W0('A') + W0('B') + W0('C') + W0(' ') + W0('d')},
+        {"ABC d", 1, W1('A') + W1('B') + W1('C') + W1(' ') + W1('d')},
+        {"", 0, 0},
+        {"A\xe9" "B", 0, W0('A') + W0(' ') + W0('B')},
+        // A bar and a digit switch the font for the rest of the text; an
+        // empty slot keeps the current font; without a digit it is a character.
+        {"A|1AB", 0, W0('A') + W1('A') + W1('B')},
+        {"A|1A|0B", 0, W0('A') + W1('A') + W0('B')},
+        {"|1", 0, 0},
+        {"A|7B", 1, W1('A') + W1('B')},
+        {"A|B", 0, W0('A') + W0('|') + W0('B')},
+        {"A|", 0, W0('A') + W0('|')},
+        // A tilde and up to three digits move the pen; the furthest position counts.
+        {"~20A", 0, 20 + W0('A')},
+        {"~7", 0, 7},
+        {"AAAAAA~2", 0, 6 * W0('A')},
+        {"AAAAAA~2B", 0, std::max(6 * W0('A'), 2 + W0('B'))},
+        {"~1234", 0, 123 + W0('4')},
+        {"~05x", 0, 5 + W0('x')},
+        {"~x", 0, W0('~') + W0('x')},
+        {"A~", 0, W0('A') + W0('~')},
+        // An empty slot measures nothing until a switch to a loaded font.
+        {"ABC", 5, 0},
+        {"AB|0C", 5, W0('C')},
+        {"~9", 5, 9},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Font_StringWidth(row.text, row.slot), row.width)
+            << "[" << row.text << "] from slot " << row.slot;
 }
 
 // ---------------------------------------------------------------- drawing
@@ -299,18 +295,7 @@ TEST_F(FontPrint, ClippedAtEveryEdgeOfTheBitmapAndTheClipRectangle)
 
 class FontLoad : public FontTest {
 protected:
-    std::string log_;
-    void SetUp() override
-    {
-        FontTest::SetUp();
-        log_ = dir_.file("trace.log");
-        Tlog_SetFile(log_.c_str());
-    }
-    void TearDown() override
-    {
-        Tlog_SetFile(nullptr);
-        FontTest::TearDown();
-    }
+    QvLogCapture log_;
     // Loading path into slot 0 fails, the font there is untouched, and the
     // log names the file and the reason.
     void ExpectRefused(const std::string& path, const char* reason)
@@ -319,7 +304,7 @@ protected:
         EXPECT_EQ(Font_Load(path.c_str(), 0), 0) << path;
         EXPECT_EQ(Font_GetHeight(0), height);
         EXPECT_EQ(Font_StringWidth("ABC", 0), width);
-        std::string log = dir_.read("trace.log");
+        std::string log = log_.text();
         EXPECT_NE(log.find("Font file [" + path + "]"), std::string::npos) << log;
         EXPECT_NE(log.find(reason), std::string::npos) << log;
     }
@@ -371,7 +356,7 @@ TEST_F(FontLoad, WorkBufferBoundsTheFontsAndUnloadingGivesSpaceBack)
     b.style = 1;
     c.style = 2;
     c.height = 4;
-    Font_Init(FontBytes(a) + FontBytes(b));
+    Restart(FontBytes(a) + FontBytes(b));
     Load("a.pcx", a, 0);
     Load("b.pcx", b, 1);
     Screen before(400, 6, 0);
@@ -379,7 +364,7 @@ TEST_F(FontLoad, WorkBufferBoundsTheFontsAndUnloadingGivesSpaceBack)
 
     std::string cpath = SaveFont(dir_, "c.pcx", c);
     EXPECT_EQ(Font_Load(cpath.c_str(), 2), 0);
-    EXPECT_NE(dir_.read("trace.log").find("of the font buffer"), std::string::npos);
+    EXPECT_NE(log_.text().find("of the font buffer"), std::string::npos);
     EXPECT_FALSE(Font_IsLoaded(2));
 
     Font_Unload(0);
@@ -395,22 +380,20 @@ TEST_F(FontLoad, ReloadingASlotCountsTheFontItReplaces)
 {
     FontImage a, b;
     b.style = 3;
-    Font_Init(FontBytes(a) > FontBytes(b) ? FontBytes(a) : FontBytes(b));
+    Restart(FontBytes(a) > FontBytes(b) ? FontBytes(a) : FontBytes(b));
     Load("a.pcx", a, 4);
     Load("b.pcx", b, 4);
     EXPECT_EQ(Font_CharWidth(4, 'A'), WidthOf('A', 3));
 }
 
-TEST_F(FontLoad, NothingLoadsBeforeInitOrAfterClose)
+TEST_F(FontLoad, CloseUnloadsEverythingAndNothingLoadsAfterIt)
 {
-    std::string path = SaveFont(dir_, "a.pcx", FontImage{});
-    Font_Close();
-    EXPECT_EQ(Font_Load(path.c_str(), 0), 0);
-    EXPECT_NE(dir_.read("trace.log").find("no font buffer"), std::string::npos);
-    Font_Init(1 << 16);
-    EXPECT_EQ(Font_Load(path.c_str(), 0), 1);
+    std::string path = Load("a.pcx", FontImage{}, 0);
     Font_Close();
     EXPECT_FALSE(Font_IsLoaded(0));
+    EXPECT_EQ(Font_Load(path.c_str(), 0), 0);
+    EXPECT_NE(log_.text().find("no font buffer"), std::string::npos);
+    Font_Init(1 << 16);
 }
 
 TEST_F(FontLoad, SlotOutOfRangeIsAsserted)

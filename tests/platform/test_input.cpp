@@ -96,44 +96,31 @@ TEST_F(Input, RepeatedButtonReportIsOneEvent)
 
 // ---- double clicks ----
 
-TEST_F(Input, SecondPressWithin500msIsADoubleClick)
+TEST_F(Input, DoubleClicksAreLeftPressesWithin500msWhenEnabled)
 {
-    Mouse_EnableDoubleClick(1);
-    Click(0);
-    PlatHeadless_Advance(500);
-    Click(0);
-    EXPECT_EQ(MouseTypes(), (Types{MOUSE_LEFTDOWN, MOUSE_LEFTUP, MOUSE_DOUBLECLICK, MOUSE_LEFTUP}));
-}
-
-TEST_F(Input, SecondPressAfter500msIsAPlainPress)
-{
-    Mouse_EnableDoubleClick(1);
-    Click(0);
-    PlatHeadless_Advance(501);
-    Click(0);
-    EXPECT_EQ(MouseTypes(), (Types{MOUSE_LEFTDOWN, MOUSE_LEFTUP, MOUSE_LEFTDOWN, MOUSE_LEFTUP}));
-}
-
-TEST_F(Input, ThirdQuickPressStartsANewPair)
-{
-    Mouse_EnableDoubleClick(1);
-    for (int i = 0; i < 4; i++) {
-        Click(0);
-        PlatHeadless_Advance(100);
+    const uint32_t D = MOUSE_LEFTDOWN, U = MOUSE_LEFTUP, DC = MOUSE_DOUBLECLICK;
+    const struct {
+        const char* name;
+        int enabled;
+        int button;
+        std::vector<uint32_t> gaps; // ms after each click
+        Types expected;
+    } rows[] = {
+        {"within 500 ms", 1, 0, {500, 0}, {D, U, DC, U}},
+        {"after 500 ms", 1, 0, {501, 0}, {D, U, D, U}},
+        {"a third press starts a new pair", 1, 0, {100, 100, 100, 100}, {D, U, DC, U, D, U, DC, U}},
+        {"switched off", 0, 0, {0, 0}, {D, U, D, U}},
+        {"right button", 1, 1, {0, 0}, {MOUSE_RIGHTDOWN, MOUSE_RIGHTUP, MOUSE_RIGHTDOWN, MOUSE_RIGHTUP}},
+    };
+    for (const auto& row : rows) {
+        Input_Shutdown();
+        Mouse_EnableDoubleClick(row.enabled);
+        for (uint32_t gap : row.gaps) {
+            Click(row.button);
+            PlatHeadless_Advance(gap);
+        }
+        EXPECT_EQ(MouseTypes(), row.expected) << row.name;
     }
-    EXPECT_EQ(MouseTypes(), (Types{MOUSE_LEFTDOWN, MOUSE_LEFTUP, MOUSE_DOUBLECLICK, MOUSE_LEFTUP,
-                                   MOUSE_LEFTDOWN, MOUSE_LEFTUP, MOUSE_DOUBLECLICK, MOUSE_LEFTUP}));
-}
-
-TEST_F(Input, DoubleClicksOnlyWhenEnabledAndOnlyLeft)
-{
-    Click(0);
-    Click(0);
-    Mouse_EnableDoubleClick(1);
-    Click(1);
-    Click(1);
-    EXPECT_EQ(MouseTypes(), (Types{MOUSE_LEFTDOWN, MOUSE_LEFTUP, MOUSE_LEFTDOWN, MOUSE_LEFTUP,
-                                   MOUSE_RIGHTDOWN, MOUSE_RIGHTUP, MOUSE_RIGHTDOWN, MOUSE_RIGHTUP}));
 }
 
 TEST_F(Input, DoubleClickBecomesDoubleClickPressAndReleaseEvents)
@@ -262,9 +249,12 @@ TEST_F(Input, EventPollKeepsTheOrderOfMouseKeysAndWheel)
     EXPECT_EQ(all[1].value, MOUSE_BUTTON_LEFT);
     EXPECT_EQ(head, nullptr);
     EXPECT_EQ(tail, nullptr);
-    // Both sources were drained.
+    // Both sources were drained; an empty queue gives nothing.
     EXPECT_FALSE(Mouse_PeekEvent(nullptr));
     EXPECT_FALSE(Input_PeekKeyEvent(nullptr));
+    e.kind = 77;
+    EXPECT_FALSE(Event_Get(&head, &tail, &e));
+    EXPECT_EQ(e.kind, 77u);
 }
 
 TEST_F(Input, FlushEmptiesTheMouseAndWheelButNotTheKeys)
@@ -302,14 +292,6 @@ TEST_F(Input, FullQueuesDropTheNewestAndLogOncePerOverflow)
     };
     EXPECT_EQ(count("The keyboard queue is full"), 2) << text;
     EXPECT_EQ(count("The mouse event queue is full"), 1) << text;
-}
-
-TEST_F(Input, GetOnAnEmptyQueueTakesNothing)
-{
-    EVENT e;
-    e.kind = 77;
-    EXPECT_FALSE(Event_Get(&head, &tail, &e));
-    EXPECT_EQ(e.kind, 77u);
 }
 
 // ---- the pointer ----

@@ -19,15 +19,6 @@ TEST(HeadlessClock, VirtualClocksMoveOnlyWhenAdvanced)
     EXPECT_EQ(Plat_SystemMs(), 125u);
 }
 
-TEST(HeadlessClock, RealClockIsMonotonic)
-{
-    PlatHeadless_UseVirtualClock(0);
-    uint32_t a = Plat_SystemMs();
-    uint32_t b = Plat_SystemMs();
-    PlatHeadless_UseVirtualClock(1);
-    EXPECT_LE(a, b);
-}
-
 TEST(QuitRequest, SignalsActAsTheWindowsClose)
 {
     Plat_InstallQuitSignals();

@@ -215,7 +215,7 @@ static SDL_Event TextEvent(const char* text)
 TEST_F(SdlDisplay, KeysTakeTheirCharacterFromTheTextThatFollows)
 {
     Drain();
-    Input_Init();
+    Input_Shutdown(); // a clean slate
     std::vector<SDL_Event> script = {
         KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_RSHIFT, SDLK_RSHIFT, 0),
         KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_2, SDLK_2, KMOD_RSHIFT),
@@ -251,7 +251,7 @@ TEST_F(SdlDisplay, KeysTakeTheirCharacterFromTheTextThatFollows)
 TEST_F(SdlDisplay, WindowEventsReachActivationQuitAndTheMouse)
 {
     Drain();
-    Input_Init();
+    Input_Shutdown(); // a clean slate
     Input_RawKey(SC_TAB, 1, 9);
 
     SDL_Event e;

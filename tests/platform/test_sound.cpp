@@ -75,29 +75,9 @@ LOADED Load(const std::string& bytes, const char* name = "test.wav")
 // Logs into a private directory so that tests can read what was reported.
 class LoggedTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        oldLog_ = Tlog_GetFile();
-        oldErrorLog_ = Tlog_GetErrorFile();
-        oldMask_ = Tlog_GetMask();
-        oldOptions_ = Tlog_GetOptions();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
-        Tlog_SetErrorFile(dir_.file("error.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
-    }
-    void TearDown() override
-    {
-        Tlog_SetFile(oldLog_.c_str());
-        Tlog_SetErrorFile(oldErrorLog_.c_str());
-        Tlog_SetMask(oldMask_);
-        Tlog_SetOptions(oldOptions_);
-    }
-    std::string Log() const { return dir_.read("trace.log"); }
-
+    std::string Log() const { return log_.text(); }
     QvTempDir dir_;
-    std::string oldLog_, oldErrorLog_;
-    unsigned oldMask_ = 0, oldOptions_ = 0;
+    QvLogCapture log_;
 };
 
 } // namespace
@@ -119,15 +99,6 @@ TEST(WavConvert, SixteenBitStereoAt22050HalvesAndAveragesChannels)
     for (int j = 0; j < 500; j++) ASSERT_EQ(r.samples[j], (2 * j / 50) % 2 ? 0xC0 : 0x40) << j;
 }
 
-TEST(WavConvert, EightBitMonoAt11025PassesThroughUnchanged)
-{
-    std::string data;
-    for (int i = 0; i < 301; i++) data += (char)(i * 37 % 256);
-    LOADED r = Load(Wav(1, 11025, 8, data));
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(std::string(r.samples.begin(), r.samples.end()), data);
-}
-
 TEST(WavConvert, UpsamplingInterpolatesBetweenFrames)
 {
     // 7350 Hz is two thirds of the output rate: output i falls at input 2i/3,
@@ -141,37 +112,37 @@ TEST(WavConvert, UpsamplingInterpolatesBetweenFrames)
     EXPECT_EQ(r.samples[95], 189); // past the last frame it holds
 }
 
-TEST(WavConvert, ManyChannelsAreAveraged)
+TEST(WavConvert, LayoutsReadToTheirSamples)
 {
-    // Three 8-bit channels 200, 100, 0: (72 - 28 - 128) / 3 = -28 -> 100.
-    LOADED r = Load(Wav(3, 11025, 8, std::string("\xC8\x64\x00\xC8\x64\x00", 6)));
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.samples, (std::vector<uint8_t>{100, 100}));
-}
-
-TEST(WavConvert, ExtensiblePcmHeaderIsAccepted)
-{
+    std::string ramp;
+    for (int i = 0; i < 301; i++) ramp += (char)(i * 37 % 256);
     static const char guid[] = "\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71";
-    std::string fmt =
-        FmtBody(0xFFFE, 1, 11025, 16) + Le16(22) + Le16(16) + Le32(4) + std::string(guid, 16);
-    LOADED r = Load(Riff(Chunk("fmt ", fmt) + Chunk("data", Pcm16({0x7F00, -0x8000}))));
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.samples, (std::vector<uint8_t>{255, 0}));
-}
-
-TEST(WavConvert, OddChunksArePaddedAndUnknownChunksSkipped)
-{
-    // An odd LIST chunk before the format: misreading its pad byte would shift every later chunk.
-    std::string bytes = Riff(Chunk("LIST", "abc") + Chunk("fmt ", FmtBody(1, 1, 11025, 8)) +
-                             Chunk("data", "\x10\x20\x30"));
-    LOADED r = Load(bytes);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.samples, (std::vector<uint8_t>{0x10, 0x20, 0x30}));
-    // The last chunk's pad byte may be missing.
-    LOADED cut =
-        Load(Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 8)) + Chunk("data", "\x10\x20\x30", false)));
-    ASSERT_TRUE(cut.ok);
-    EXPECT_EQ(cut.samples.size(), 3u);
+    std::string fmt8 = Chunk("fmt ", FmtBody(1, 1, 11025, 8));
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string samples;
+    } rows[] = {
+        {"8-bit mono at 11025 Hz passes through", Wav(1, 11025, 8, ramp), ramp},
+        // 200, 100, 0: (72 - 28 - 128) / 3 = -28 -> 100.
+        {"channels are averaged", Wav(3, 11025, 8, std::string("\xC8\x64\x00\xC8\x64\x00", 6)),
+         "\x64\x64"},
+        {"extensible PCM header",
+         Riff(Chunk("fmt ", FmtBody(0xFFFE, 1, 11025, 16) + Le16(22) + Le16(16) + Le32(4) +
+                                std::string(guid, 16)) +
+              Chunk("data", Pcm16({0x7F00, -0x8000}))),
+         std::string("\xFF\x00", 2)},
+        // Misreading the pad byte of an odd chunk would shift every later chunk.
+        {"odd unknown chunk skipped with its pad",
+         Riff(Chunk("LIST", "abc") + fmt8 + Chunk("data", "\x10\x20\x30")), "\x10\x20\x30"},
+        {"the last chunk's pad byte missing", Riff(fmt8 + Chunk("data", "\x10\x20\x30", false)),
+         "\x10\x20\x30"},
+    };
+    for (const auto& row : rows) {
+        LOADED r = Load(row.bytes);
+        ASSERT_TRUE(r.ok) << row.name;
+        EXPECT_EQ(std::string(r.samples.begin(), r.samples.end()), row.samples) << row.name;
+    }
 }
 
 TEST(WavConvert, WrittenFilesReadBackExactly)
@@ -195,84 +166,74 @@ TEST(WavConvert, WrittenFilesReadBackExactly)
 
 // --- refusal ---
 
-class WavRefuses : public LoggedTest {
-protected:
-    // Loading the bytes fails, reporting exactly this line.
-    void Expect(const std::string& bytes, const std::string& line)
-    {
-        SCOPED_TRACE(line);
-        std::string before = Log();
-        EXPECT_FALSE(Load(bytes, "bad.wav").ok);
-        EXPECT_EQ(Log().substr(before.size()), "Sound file [bad.wav] " + line + "\n");
-    }
-};
+class WavRefuses : public LoggedTest {};
 
-TEST_F(WavRefuses, TruncatedFiles)
+// Each refused file fails and reports exactly its line.
+TEST_F(WavRefuses, BrokenFilesNameTheOffsetAndTheFault)
 {
     std::string good = Wav(2, 22050, 16, Pcm16({1, 2, 3, 4}));
-    Expect("", "offset 0: 0 bytes, too short for a RIFF header");
-    Expect(good.substr(0, 11), "offset 0: 11 bytes, too short for a RIFF header");
-    Expect(good.substr(0, good.size() - 1),
-           "offset 4: RIFF size 44 runs past the end of the file (51 bytes)");
     // Cut inside the data chunk, with the RIFF size made to match the cut.
     std::string cut = good.substr(0, good.size() - 4);
     cut.replace(4, 4, Le32((unsigned)cut.size() - 8));
-    Expect(cut, "offset 36: chunk [data] of 8 bytes runs past the end (4 bytes left)");
-    // A header that stops half way.
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 8)) + "dat"),
-           "offset 36: chunk header cut short (3 bytes left)");
-}
-
-TEST_F(WavRefuses, HostileSizes)
-{
-    std::string fmt = Chunk("fmt ", FmtBody(1, 1, 11025, 8));
-    Expect(Riff(fmt + "data" + Le32(0xFFFFFFFFu) + "xy"),
-           "offset 36: chunk [data] of 4294967295 bytes runs past the end (2 bytes left)");
-    Expect(Riff("\x01\x02\x03\x04" + Le32(0xFFFFFFF0u)),
-           "offset 12: chunk [????] of 4294967280 bytes runs past the end (0 bytes left)");
-    std::string riff = Riff(fmt);
-    riff.replace(4, 4, Le32(2));
-    Expect(riff, "offset 4: RIFF size 2, at least 4 expected");
-}
-
-TEST_F(WavRefuses, WrongContainer)
-{
-    Expect("RIFX" + Le32(4) + "WAVE", "offset 0: not a RIFF file");
-    Expect("RIFF" + Le32(4) + "AVI ", "offset 8: RIFF form is not WAVE");
-    Expect(Riff(Chunk("data", "ab")), "offset 22: no fmt chunk");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 8))), "offset 36: no data chunk");
-    std::string fmt = Chunk("fmt ", FmtBody(1, 1, 11025, 8));
-    Expect(Riff(fmt + fmt + Chunk("data", "ab")), "offset 36: second fmt chunk");
-    Expect(Riff(fmt + Chunk("data", "ab") + Chunk("data", "ab")), "offset 46: second data chunk");
-}
-
-TEST_F(WavRefuses, UnsupportedOrInconsistentFormats)
-{
+    std::string fmt8 = Chunk("fmt ", FmtBody(1, 1, 11025, 8));
+    std::string smallriff = Riff(fmt8);
+    smallriff.replace(4, 4, Le32(2));
     std::string data = Chunk("data", "abcd");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 8).substr(0, 14)) + data),
-           "offset 12: fmt chunk of 14 bytes, at least 16 expected");
-    Expect(Riff(Chunk("fmt ", FmtBody(2, 1, 11025, 4)) + data),
-           "offset 20: format 2 is not PCM (compressed and float sounds are not supported)");
-    Expect(Riff(Chunk("fmt ", FmtBody(3, 1, 11025, 32)) + data),
-           "offset 20: format 3 is not PCM (compressed and float sounds are not supported)");
     static const char floatGuid[] =
         "\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71";
-    Expect(Riff(Chunk("fmt ", FmtBody(0xFFFE, 1, 11025, 32) + Le16(22) + Le16(32) + Le32(4) +
-                                  std::string(floatGuid, 16)) +
-                data),
-           "offset 44: extensible sub-format is not integer PCM");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 24)) + data),
-           "offset 34: 24 bits per sample, 8 or 16 supported");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 0, 11025, 8, 1)) + data),
-           "offset 22: 0 channels, 1 to 16 supported");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 3999, 8)) + data),
-           "offset 24: sample rate 3999 Hz, 4000 to 96000 supported");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 1, 96001, 8)) + data),
-           "offset 24: sample rate 96001 Hz, 4000 to 96000 supported");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16, 2)) + data),
-           "offset 32: block align 2, 4 expected for 2 channels of 16 bits");
-    Expect(Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16)) + Chunk("data", "abcdef")),
-           "offset 36: data chunk of 6 bytes is not a whole number of 4-byte frames");
+    const char* const notpcm =
+        "is not PCM (compressed and float sounds are not supported)";
+    const std::pair<std::string, std::string> rows[] = {
+        // truncated
+        {"", "offset 0: 0 bytes, too short for a RIFF header"},
+        {good.substr(0, 11), "offset 0: 11 bytes, too short for a RIFF header"},
+        {good.substr(0, good.size() - 1),
+         "offset 4: RIFF size 44 runs past the end of the file (51 bytes)"},
+        {cut, "offset 36: chunk [data] of 8 bytes runs past the end (4 bytes left)"},
+        {Riff(fmt8 + "dat"), "offset 36: chunk header cut short (3 bytes left)"},
+        // hostile sizes
+        {Riff(fmt8 + "data" + Le32(0xFFFFFFFFu) + "xy"),
+         "offset 36: chunk [data] of 4294967295 bytes runs past the end (2 bytes left)"},
+        {Riff("\x01\x02\x03\x04" + Le32(0xFFFFFFF0u)),
+         "offset 12: chunk [????] of 4294967280 bytes runs past the end (0 bytes left)"},
+        {smallriff, "offset 4: RIFF size 2, at least 4 expected"},
+        // wrong container
+        {"RIFX" + Le32(4) + "WAVE", "offset 0: not a RIFF file"},
+        {"RIFF" + Le32(4) + "AVI ", "offset 8: RIFF form is not WAVE"},
+        {Riff(Chunk("data", "ab")), "offset 22: no fmt chunk"},
+        {Riff(fmt8), "offset 36: no data chunk"},
+        {Riff(fmt8 + fmt8 + Chunk("data", "ab")), "offset 36: second fmt chunk"},
+        {Riff(fmt8 + Chunk("data", "ab") + Chunk("data", "ab")), "offset 46: second data chunk"},
+        // unsupported or inconsistent formats
+        {Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 8).substr(0, 14)) + data),
+         "offset 12: fmt chunk of 14 bytes, at least 16 expected"},
+        {Riff(Chunk("fmt ", FmtBody(2, 1, 11025, 4)) + data),
+         std::string("offset 20: format 2 ") + notpcm},
+        {Riff(Chunk("fmt ", FmtBody(3, 1, 11025, 32)) + data),
+         std::string("offset 20: format 3 ") + notpcm},
+        {Riff(Chunk("fmt ", FmtBody(0xFFFE, 1, 11025, 32) + Le16(22) + Le16(32) + Le32(4) +
+                                std::string(floatGuid, 16)) +
+              data),
+         "offset 44: extensible sub-format is not integer PCM"},
+        {Riff(Chunk("fmt ", FmtBody(1, 1, 11025, 24)) + data),
+         "offset 34: 24 bits per sample, 8 or 16 supported"},
+        {Riff(Chunk("fmt ", FmtBody(1, 0, 11025, 8, 1)) + data),
+         "offset 22: 0 channels, 1 to 16 supported"},
+        {Riff(Chunk("fmt ", FmtBody(1, 1, 3999, 8)) + data),
+         "offset 24: sample rate 3999 Hz, 4000 to 96000 supported"},
+        {Riff(Chunk("fmt ", FmtBody(1, 1, 96001, 8)) + data),
+         "offset 24: sample rate 96001 Hz, 4000 to 96000 supported"},
+        {Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16, 2)) + data),
+         "offset 32: block align 2, 4 expected for 2 channels of 16 bits"},
+        {Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16)) + Chunk("data", "abcdef")),
+         "offset 36: data chunk of 6 bytes is not a whole number of 4-byte frames"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.second);
+        std::string before = Log();
+        EXPECT_FALSE(Load(row.first, "bad.wav").ok);
+        EXPECT_EQ(Log().substr(before.size()), "Sound file [bad.wav] " + row.second + "\n");
+    }
 }
 
 TEST_F(WavRefuses, MissingFileIsNamed)
@@ -302,7 +263,7 @@ protected:
     }
     void TearDown() override
     {
-        Sound_Close();
+        if (started_) Sound_Close();
         memcpy(g_DataDir, oldDataDir_, sizeof oldDataDir_);
         LoggedTest::TearDown();
     }
@@ -329,25 +290,32 @@ protected:
     }
     int MixOne() { return Mix(1)[0]; }
 
+    void Start()
+    {
+        Sound_Init();
+        started_ = true;
+    }
+    void Stop()
+    {
+        Sound_Close();
+        started_ = false;
+    }
+
     QvTempDir data_;
     char oldDataDir_[GAME_PATH];
+    bool started_ = false;
 };
 
 } // namespace
 
 class SoundMixer : public SoundTest {};
 
-TEST_F(SoundMixer, SilenceIs128)
+TEST_F(SoundMixer, VoicesAddToSilenceAndEndWithTheirSamples)
 {
-    EXPECT_EQ(Mix(4), (std::vector<uint8_t>{128, 128, 128, 128}));
-    Sound_Init();
+    EXPECT_EQ(Mix(2), (std::vector<uint8_t>{128, 128})) << "before the start";
+    Start();
     ASSERT_TRUE(Sound_DigitalOn());
-    EXPECT_EQ(Mix(4), (std::vector<uint8_t>{128, 128, 128, 128}));
-}
-
-TEST_F(SoundMixer, VoicesAddAndEndWithTheirSamples)
-{
-    Sound_Init();
+    EXPECT_EQ(Mix(2), (std::vector<uint8_t>{128, 128}));
     SOUND_EFFECT a = Effect(40, 100), b = Effect(-30, 50);
     EXPECT_TRUE(Sound_Effect(&a, -1));
     EXPECT_TRUE(Sound_Effect(&b, -1));
@@ -360,36 +328,37 @@ TEST_F(SoundMixer, VoicesAddAndEndWithTheirSamples)
     EXPECT_EQ(Sound_VoicesPlaying(), 0);
 }
 
-TEST_F(SoundMixer, SumIsClampedBothWays)
+TEST_F(SoundMixer, VolumesScaleEachVoiceAndTheWholeAndTheSumIsClamped)
 {
-    Sound_Init();
-    SOUND_EFFECT up = Effect(100, 10), down = Effect(-100, 10);
-    Sound_Effect(&up, -1);
-    Sound_Effect(&up, -1);
-    EXPECT_EQ(MixOne(), 255);
-    Mix(9);
-    Sound_Effect(&down, -1);
-    Sound_Effect(&down, -1);
-    EXPECT_EQ(MixOne(), 0);
-}
-
-TEST_F(SoundMixer, VolumesScaleEachVoiceAndTheWhole)
-{
-    Sound_Init();
-    SOUND_EFFECT half = Effect(100, 10, 64);
-    Sound_Effect(&half, -1);
-    EXPECT_EQ(MixOne(), 128 + 100 * 64 / 127);
-    SOUND_EFFECT full = Effect(100, 10, 127);
-    Sound_PlaySoundEffect(&full, -1, 32, 0); // the call's volume, not the effect's
-    EXPECT_EQ(MixOne(), 128 + (100 * 64 + 100 * 32) / 127);
-
-    Mix(20);
-    Sound_SetDigitalVolume(64);
-    EXPECT_EQ(Sound_GetDigitalVolume(), 64);
-    Sound_Effect(&full, -1);
-    EXPECT_EQ(MixOne(), 128 + 100 * 64 / 127);
-    Sound_SetDigitalVolume(0);
-    EXPECT_EQ(MixOne(), 128);
+    struct VOICEPLAY {
+        int offset, effectvolume, callvolume; // callvolume -1: Sound_Effect
+    };
+    const struct {
+        const char* name;
+        std::vector<VOICEPLAY> voices;
+        int digital, first;
+    } rows[] = {
+        {"clamped high", {{100, 127, -1}, {100, 127, -1}}, 127, 255},
+        {"clamped low", {{-100, 127, -1}, {-100, 127, -1}}, 127, 0},
+        {"the effect's volume", {{100, 64, -1}}, 127, 178},
+        {"the call's volume, not the effect's", {{100, 64, -1}, {100, 127, 32}}, 127, 203},
+        {"the digital volume scales the whole", {{100, 127, -1}}, 64, 178},
+        {"digital volume 0", {{100, 127, -1}}, 0, 128},
+    };
+    for (const auto& row : rows) {
+        Start();
+        Sound_SetDigitalVolume(row.digital);
+        for (const VOICEPLAY& v : row.voices) {
+            SOUND_EFFECT e = Effect(v.offset, 10, v.effectvolume);
+            if (v.callvolume < 0)
+                Sound_Effect(&e, -1);
+            else
+                Sound_PlaySoundEffect(&e, -1, v.callvolume, 0);
+        }
+        EXPECT_EQ(MixOne(), row.first) << row.name;
+        Stop();
+    }
+    Start();
     Sound_SetDigitalVolume(500);
     EXPECT_EQ(Sound_GetDigitalVolume(), 127);
     Sound_SetDigitalVolume(-5);
@@ -408,7 +377,7 @@ TEST_F(SoundMixer, EveryChangeHoldsTheCallbackOffAndLetsGo)
     };
     depth = locks = deepest = 0;
     ASSERT_TRUE(Plat_InitWith(&counting));
-    Sound_Init();
+    Start();
     SOUND_EFFECT e = Effect(10, 5);
     SOUND_EFFECT cleared = {};
     Sound_Effect(&e, 3);
@@ -423,7 +392,7 @@ TEST_F(SoundMixer, EveryChangeHoldsTheCallbackOffAndLetsGo)
     Sound_PlayCD(1);
     Sound_PollCD();
     Sound_StopCD();
-    Sound_Close();
+    Stop();
     Plat_Close();
     EXPECT_GT(locks, 10);
     EXPECT_EQ(depth, 0);
@@ -436,7 +405,7 @@ class SoundVoices : public SoundTest {};
 
 TEST_F(SoundVoices, SameOwnerEndsItsPreviousVoices)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT a = Effect(10), b = Effect(20);
     Sound_Effect(&a, 7);
     Sound_Effect(&b, 7);
@@ -458,7 +427,7 @@ TEST_F(SoundVoices, SameOwnerEndsItsPreviousVoices)
 
 TEST_F(SoundVoices, FullMixerGivesTheLowestPriorityVoiceToAHigherOne)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT one = Effect(1), marker = Effect(10), newcomer = Effect(20);
     for (int i = 0; i < SOUND_VOICES - 1; i++) ASSERT_TRUE(Sound_PlaySoundEffect(&one, -1, 127, 5));
     ASSERT_TRUE(Sound_PlaySoundEffect(&marker, -1, 127, 1));
@@ -478,7 +447,7 @@ TEST_F(SoundVoices, FullMixerGivesTheLowestPriorityVoiceToAHigherOne)
 
 TEST_F(SoundVoices, EffectFilesAreSharedAndMissingOnesLeaveTheEffectCleared)
 {
-    Sound_Init();
+    Start();
     WriteConstant("sound/Beep.wav", 5, 10);
     SOUND_EFFECT a, b, c;
     Sound_InitEffect(&a, "beep", 80);
@@ -507,7 +476,7 @@ TEST_F(SoundVoices, WithoutAnAudioDeviceEverythingIsAQuietNoOp)
     deaf.openaudio = [] { return 0; };
     ASSERT_TRUE(Plat_InitWith(&deaf));
     WriteConstant("cd/track02.wav", 10, 10);
-    Sound_Init();
+    Start();
     EXPECT_FALSE(Sound_DigitalOn());
     EXPECT_FALSE(Sound_RedbookOn());
     SOUND_EFFECT e = Effect(10);
@@ -522,7 +491,7 @@ TEST_F(SoundVoices, WithoutAnAudioDeviceEverythingIsAQuietNoOp)
     Sound_PlayCD(2);
     EXPECT_EQ(Sound_CdTrack(), 0);
     EXPECT_EQ(MixOne(), 128);
-    Sound_Close();
+    Stop();
     Plat_Close();
 }
 
@@ -532,7 +501,7 @@ class SoundReserved : public SoundTest {};
 
 TEST_F(SoundReserved, PlaysOnlyWhenIdle)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT a = Effect(10, 20), b = Effect(20, 20);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     ASSERT_NE(rv, nullptr);
@@ -548,7 +517,7 @@ TEST_F(SoundReserved, PlaysOnlyWhenIdle)
 
 TEST_F(SoundReserved, QueuedEffectsStartInOrderWhenTheVoiceIsIdle)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT a = Effect(10, 20), b = Effect(20, 20), c = Effect(30, 20);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     EXPECT_TRUE(Sound_QueueReserved(rv, &a)); // idle: starts at once
@@ -570,7 +539,7 @@ TEST_F(SoundReserved, QueuedEffectsStartInOrderWhenTheVoiceIsIdle)
 
 TEST_F(SoundReserved, FullQueueDropsAndSaysSo)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT a = Effect(10, 20);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     ASSERT_TRUE(Sound_QueueReserved(rv, &a));
@@ -584,7 +553,7 @@ TEST_F(SoundReserved, FullQueueDropsAndSaysSo)
 
 TEST_F(SoundReserved, IsNeitherTakenByEffectsNorEndedByOwners)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT one = Effect(1), msg = Effect(40);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     Sound_PlayReserved(rv, &msg);
@@ -598,7 +567,7 @@ TEST_F(SoundReserved, IsNeitherTakenByEffectsNorEndedByOwners)
 
 TEST_F(SoundReserved, ReleaseStopsTheVoiceAndGivesItBack)
 {
-    Sound_Init();
+    Start();
     SOUND_EFFECT one = Effect(1), msg = Effect(40);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
     Sound_QueueReserved(rv, &msg);
@@ -624,18 +593,18 @@ class SoundCd : public SoundTest {};
 
 TEST_F(SoundCd, RedbookIsOnWhenATrackFileExists)
 {
-    Sound_Init();
+    Start();
     EXPECT_FALSE(Sound_RedbookOn());
-    Sound_Close();
+    Stop();
     WriteConstant("cd/track99.wav", 1, 1);
-    Sound_Init();
+    Start();
     EXPECT_TRUE(Sound_RedbookOn());
 }
 
 TEST_F(SoundCd, TrackPlaysAtTheCdVolumeAndPollRestartsItWhenEnded)
 {
     WriteConstant("cd/track02.wav", 50, 30);
-    Sound_Init();
+    Start();
     Sound_PlayCD(2);
     EXPECT_EQ(Sound_CdTrack(), 2);
     EXPECT_TRUE(Sound_CdPlaying());
@@ -663,7 +632,7 @@ TEST_F(SoundCd, MissingTracksStopQuietlyAndBrokenOnesSaySo)
 {
     WriteConstant("cd/track02.wav", 50, 30);
     data_.write("cd/track04.wav", std::string("RIFF\x10\0\0\0WAVE", 12));
-    Sound_Init();
+    Start();
     Sound_PlayCD(2);
     Sound_PlayCD(3);
     EXPECT_EQ(Sound_CdTrack(), 0);

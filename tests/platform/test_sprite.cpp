@@ -489,10 +489,10 @@ TEST_F(SpriteLookup, ReloadOfAMissingOrDifferentSpriteIsFatal)
     ASSERT_NE(a, nullptr);
     Put("data/graphics/tank.spr", 2, 6);
     QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Incompatible sprites [tank.spr] and [" +
-                                                  dir_.file("data/graphics") + "\\tank.spr]");
+                                                  dir_.file("data/graphics/tank.spr") + "]");
     Put("data/graphics/tank.spr", 3, 5);
     QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Incompatible sprites [tank.spr] and [" +
-                                                  dir_.file("data/graphics") + "\\tank.spr]");
+                                                  dir_.file("data/graphics/tank.spr") + "]");
     remove(dir_.file("data/graphics/tank.spr").c_str());
     QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Unable to reload [tank.spr]");
     // The refused reloads left the sprite as it was.

@@ -27,6 +27,7 @@ static const size_t kFrameBytes = (size_t)PLAT_WIDTH * PLAT_HEIGHT;
 
 class Display : public testing::Test {
 protected:
+    bool open_ = false;
     void SetUp() override
     {
         Plat_InitWith(&g_PlatHeadless);
@@ -35,15 +36,21 @@ protected:
         g_Config.windowed = 1;
         Input_Init();
         Video_Init();
+        open_ = true;
     }
     void TearDown() override
     {
-        Video_Close();
+        if (open_) Video_Close();
         Cursor_Unload();
         Mouse_ShowCursor();
         Input_Close();
         Game_SetDrawHook(nullptr);
         Plat_Close();
+    }
+    void CloseVideo()
+    {
+        Video_Close();
+        open_ = false;
     }
     const uint8_t* Shown()
     {
@@ -53,39 +60,46 @@ protected:
     }
 };
 
-TEST_F(Display, BackBufferExistsOnlyWhileTheDisplayIsOpen)
+static void RecordSurface(uint8_t* pixels, int pitch, int height, void* value)
+{
+    auto* seen = (std::vector<intptr_t>*)value;
+    *seen = {(intptr_t)pixels, pitch, height};
+}
+
+TEST_F(Display, BackBufferIsTheLockedSurfaceOfTheConfiguredWindow)
 {
     BITMAP* bb = Backbuf_Lock();
     ASSERT_NE(bb, nullptr);
     EXPECT_EQ(bb->x_size, 640);
     EXPECT_EQ(bb->y_size, 480);
-    int windowed = 0;
-    EXPECT_TRUE(PlatHeadless_VideoOpen(&windowed));
-    EXPECT_EQ(windowed, 1);
-    EXPECT_EQ(Video_IsWindowed(), 1);
-    Video_Init(); // again: the same buffer
-    EXPECT_EQ(Backbuf_Lock(), bb);
-    Video_Close();
-    EXPECT_EQ(Backbuf_Lock(), nullptr);
-    EXPECT_FALSE(PlatHeadless_VideoOpen(nullptr));
-    Video_Close(); // twice is harmless
-
-    g_Config.windowed = 0;
-    Video_Init();
-    EXPECT_EQ(Video_IsWindowed(), 0);
-    PlatHeadless_VideoOpen(&windowed);
-    EXPECT_EQ(windowed, 0);
+    std::vector<intptr_t> seen;
+    ASSERT_TRUE(Video_WithLockedSurface(RecordSurface, &seen));
+    EXPECT_EQ(seen, (std::vector<intptr_t>{(intptr_t)bb->data, 640, 480}));
+    for (int windowed : {1, 0}) {
+        if (windowed == 0) {
+            CloseVideo();
+            g_Config.windowed = 0;
+            Video_Init();
+            open_ = true;
+        }
+        int shown = -1;
+        EXPECT_TRUE(PlatHeadless_VideoOpen(&shown));
+        EXPECT_EQ(shown, windowed);
+        EXPECT_EQ(Video_IsWindowed(), windowed);
+    }
 }
 
 TEST_F(Display, FlipShowsTheCursorAndLeavesTheBackBufferAsItWas)
 {
     QvTempDir dir;
     ASSERT_TRUE(DemoFixture_Write(dir.path()));
-    ASSERT_TRUE(Cursor_Load(dir.file("mouse.crs").c_str()));
     BITMAP* bb = Backbuf_Lock();
     for (size_t i = 0; i < kFrameBytes; i++) bb->data[i] = (uint8_t)(i * 7 + i / 640);
     const std::vector<uint8_t> before(bb->data, bb->data + kFrameBytes);
+    Graph_FlipWithCursor();
+    EXPECT_EQ(memcmp(Shown(), before.data(), kFrameBytes), 0) << "no cursor file: as drawn";
 
+    ASSERT_TRUE(Cursor_Load(dir.file("mouse.crs").c_str()));
     // The middle, both corners (cursor cut by the edges) and near an edge.
     const int spots[][2] = {{320, 240}, {0, 0}, {639, 479}, {630, 5}, {3, 470}};
     for (const auto& s : spots) {
@@ -102,9 +116,6 @@ TEST_F(Display, FlipShowsTheCursorAndLeavesTheBackBufferAsItWas)
         Cursor_Draw(&eb, s[0], s[1]);
         EXPECT_EQ(memcmp(Shown(), expect.data(), kFrameBytes), 0) << "the cursor was shown";
     }
-    Mouse_SetPos(320, 240);
-    Graph_FlipWithCursor();
-    EXPECT_NE(memcmp(Shown(), before.data(), kFrameBytes), 0);
     const PAL_RGB* pal = nullptr;
     PlatHeadless_LastFrame(nullptr, &pal);
     EXPECT_EQ(memcmp(pal, g_Palette, sizeof g_Palette), 0);
@@ -112,30 +123,6 @@ TEST_F(Display, FlipShowsTheCursorAndLeavesTheBackBufferAsItWas)
     Mouse_HideCursor();
     Graph_FlipWithCursor();
     EXPECT_EQ(memcmp(Shown(), before.data(), kFrameBytes), 0) << "hidden: the frame as drawn";
-}
-
-TEST_F(Display, FlipWithoutACursorFileShowsTheFrameAsDrawn)
-{
-    BITMAP* bb = Backbuf_Lock();
-    Graph_ClearBitmap(bb, 42);
-    Graph_FlipWithCursor();
-    const uint8_t* shown = Shown();
-    ASSERT_NE(shown, nullptr);
-    for (size_t i = 0; i < kFrameBytes; i++)
-        if (shown[i] != 42) FAIL() << "pixel " << i;
-}
-
-static int s_pumps;
-TEST_F(Display, FlipPumpsMessagesEvenWithoutABackBuffer)
-{
-    Video_Close();
-    s_pumps = 0;
-    PlatHeadless_SetPumpHook(+[] { s_pumps++; });
-    int flips = PlatHeadless_Flips();
-    Graph_FlipWithCursor();
-    PlatHeadless_SetPumpHook(nullptr);
-    EXPECT_EQ(s_pumps, 1);
-    EXPECT_EQ(PlatHeadless_Flips(), flips);
 }
 
 static int s_draws;
@@ -147,11 +134,12 @@ static void CountingDraw(BITMAP* bb)
     Graph_FillRect(bb, nullptr, 0, 0, 0, 4, 4, 9);
 }
 
-TEST_F(Display, DrawnFramesRunTheDrawHookThenFlip)
+static int s_pumps;
+TEST_F(Display, FramesDrawThroughTheHookUntilTheDisplayCloses)
 {
     Game_ResetState();
     Game_StartTimer();
-    s_draws = 0;
+    s_draws = s_pumps = 0;
     Game_SetDrawHook(CountingDraw);
     int flips = PlatHeadless_Flips();
     Game_Tick();
@@ -160,42 +148,24 @@ TEST_F(Display, DrawnFramesRunTheDrawHookThenFlip)
     EXPECT_EQ(PlatHeadless_Flips(), flips + 1);
     EXPECT_EQ(Shown()[0], 9);
 
-    // Fast playback draws only every 100th update.
-    g_Config.orderskip = 500;
-    Game_SetPlayback(1);
-    for (int i = 0; i < 99; i++) Game_Tick();
-    EXPECT_EQ(s_draws, 1);
-    Game_Tick();
-    EXPECT_EQ(g_UpdateCount, 100u);
-    EXPECT_EQ(s_draws, 2);
-    Game_SetPlayback(0);
-
-    // No back buffer: the hook isn't called, the frame still counts.
-    Video_Close();
-    uint32_t frames = g_FrameCount;
-    Game_Tick();
-    EXPECT_EQ(s_draws, 2);
-    EXPECT_EQ(g_FrameCount, frames + 1);
-}
-
-static void RecordSurface(uint8_t* pixels, int pitch, int height, void* value)
-{
-    auto* seen = (std::vector<intptr_t>*)value;
-    *seen = {(intptr_t)pixels, pitch, height};
-}
-
-TEST_F(Display, LockedSurfaceIsTheBackBuffer)
-{
+    CloseVideo();
+    EXPECT_EQ(Backbuf_Lock(), nullptr);
+    EXPECT_FALSE(PlatHeadless_VideoOpen(nullptr));
     std::vector<intptr_t> seen;
-    ASSERT_TRUE(Video_WithLockedSurface(RecordSurface, &seen));
-    EXPECT_EQ(seen, (std::vector<intptr_t>{(intptr_t)Backbuf_Lock()->data, 640, 480}));
-    Video_Close();
-    seen.clear();
     EXPECT_FALSE(Video_WithLockedSurface(RecordSurface, &seen));
     EXPECT_TRUE(seen.empty());
+    // The flip still pumps the window's messages and the frame still counts.
+    PlatHeadless_SetPumpHook(+[] { s_pumps++; });
+    Graph_FlipWithCursor();
+    Game_Tick();
+    PlatHeadless_SetPumpHook(nullptr);
+    EXPECT_EQ(s_pumps, 2);
+    EXPECT_EQ(s_draws, 1);
+    EXPECT_EQ(g_FrameCount, 2u);
+    EXPECT_EQ(PlatHeadless_Flips(), flips + 1);
 }
 
-TEST_F(Display, TerrainBufferIsCreatedOnceAndFreedSafely)
+TEST_F(Display, TerrainBufferIsCreatedOnceAndGoesWithTheDisplay)
 {
     EXPECT_EQ(Display_TerrainBuffer(), nullptr);
     Display_CreateTerrainBuffer();
@@ -209,7 +179,7 @@ TEST_F(Display, TerrainBufferIsCreatedOnceAndFreedSafely)
     EXPECT_EQ(Display_TerrainBuffer(), nullptr);
     Display_FreeTerrainBuffer();
     Display_CreateTerrainBuffer();
-    Video_Close(); // takes the terrain buffer with it
+    CloseVideo();
     EXPECT_EQ(Display_TerrainBuffer(), nullptr);
 }
 
@@ -269,30 +239,27 @@ protected:
     void TearDown() override { Plat_Close(); }
 };
 
-TEST_F(BaseDisplay, StartsWithoutACursorFileAndClosesEverything)
+TEST_F(BaseDisplay, OpensWithACursorWhenItsFileIsThereAndClosesEverything)
 {
-    InitBaseSystem();
-    BITMAP* bb = Backbuf_Lock();
-    ASSERT_NE(bb, nullptr);
-    EXPECT_TRUE(PlatHeadless_VideoOpen(nullptr));
-    EXPECT_EQ(Cursor_Current(), -1) << "no cursor file: no cursor, and no fatal error";
-    const uint8_t* shown = nullptr;
-    ASSERT_TRUE(PlatHeadless_LastFrame(&shown, nullptr));
-    EXPECT_EQ(DemoFixture_Crc(shown), DemoFixture_Crc(bb->data)) << "a blank first frame";
-    Graph_FlipWithCursor();
-    CloseBaseSystem();
-    EXPECT_EQ(Backbuf_Lock(), nullptr);
-    EXPECT_FALSE(PlatHeadless_VideoOpen(nullptr));
-}
-
-TEST_F(BaseDisplay, LoadsTheCursorFromTheInterfaceDirectory)
-{
-    std::filesystem::create_directories(home.file("data/graphics/intface"));
-    ASSERT_TRUE(DemoFixture_Write(home.file("data/graphics/intface")));
-    InitBaseSystem();
-    EXPECT_EQ(Cursor_Current(), 0);
-    CloseBaseSystem();
-    EXPECT_EQ(Cursor_Current(), -1);
+    for (bool file : {false, true}) {
+        SCOPED_TRACE(file ? "cursor file" : "no cursor file");
+        if (file) {
+            std::filesystem::create_directories(home.file("data/graphics/intface"));
+            ASSERT_TRUE(DemoFixture_Write(home.file("data/graphics/intface")));
+        }
+        InitBaseSystem();
+        BITMAP* bb = Backbuf_Lock();
+        ASSERT_NE(bb, nullptr);
+        EXPECT_TRUE(PlatHeadless_VideoOpen(nullptr));
+        EXPECT_EQ(Cursor_Current(), file ? 0 : -1) << "a missing file isn't fatal";
+        const uint8_t* shown = nullptr;
+        ASSERT_TRUE(PlatHeadless_LastFrame(&shown, nullptr));
+        EXPECT_EQ(DemoFixture_Crc(shown), DemoFixture_Crc(bb->data)) << "a blank first frame";
+        CloseBaseSystem();
+        EXPECT_EQ(Backbuf_Lock(), nullptr);
+        EXPECT_FALSE(PlatHeadless_VideoOpen(nullptr));
+        EXPECT_EQ(Cursor_Current(), -1);
+    }
 }
 
 TEST_F(BaseDisplay, FatalPathClosesTheDisplayBeforeTheExit)
@@ -329,28 +296,17 @@ protected:
     }
 };
 
-TEST_F(TestFrame, BackBufferMatchesTheRecordedPicture)
+TEST_F(TestFrame, DrawnAndShownWithTheCursorMatchTheRecordedPictures)
 {
     BITMAP* bb = Backbuf_Lock();
     memset(bb->data, 0xA5, kFrameBytes); // whatever was there before is covered
-    for (int pass = 0; pass < 2; pass++) {
-        Demo_DrawTestFrame(bb);
-        EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, kGoldenTestFrame,
-                                        "testframe_actual.pcx"))
-            << "pass " << pass;
-    }
-}
-
-TEST_F(TestFrame, ShownWithTheCursorMatchesTheRecordedPicture)
-{
-    BITMAP* bb = Backbuf_Lock();
-    Demo_DrawTestFrame(bb);
     Mouse_SetPos(GOLDEN_CURSOR_X, GOLDEN_CURSOR_Y);
     for (int pass = 0; pass < 2; pass++) {
+        SCOPED_TRACE(testing::Message() << "pass " << pass);
+        Demo_DrawTestFrame(bb);
         Graph_FlipWithCursor();
         EXPECT_TRUE(DemoFixture_Matches(Shown(), g_Palette, kGoldenTestFrameWithCursor,
-                                        "testframe_cursor_actual.pcx"))
-            << "pass " << pass;
+                                        "testframe_cursor_actual.pcx"));
         EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, kGoldenTestFrame,
                                         "testframe_actual.pcx"))
             << "the back buffer keeps no cursor";

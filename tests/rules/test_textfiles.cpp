@@ -70,19 +70,19 @@ TEST_F(RuleFiles, BrokenScenarioFileFallsBackButIsTheOneReported)
 
     dir.write("deftxt/weapon.txt", "broken too");
     EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 0);
-    EXPECT_EQ(std::string(failed), Scenario()) << "the first error is the one reported";
+    EXPECT_EQ(std::string(failed), dir.file("scn/weapon.txt")) << "the first error, as a Linux path";
 }
 
 TEST_F(RuleFiles, MissingEverywhereNamesTheDefaultFile)
 {
     EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 0);
-    EXPECT_EQ(std::string(failed), Default());
+    EXPECT_EQ(std::string(failed), dir.file("deftxt/weapon.txt"));
 }
 
 TEST_F(RuleFiles, GameStopsWhenARuleFileLoadsFromNeitherPlace)
 {
     QV_EXPECT_FATAL(Game_LoadTextFiles(nullptr),
-                    "Processing failed on [" + dir.file("deftxt") + "\\animate.txt]");
+                    "Processing failed on [" + dir.file("deftxt/animate.txt") + "]");
 }
 
 } // namespace
