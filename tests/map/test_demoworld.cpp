@@ -44,12 +44,9 @@ const int kMaxOrigin = GENMAP_SIDE * 24 - MAPVIEW_SIZE;
 class DemoDriver : public testing::Test {
 protected:
     QvTempDir home;
-    QvTempDir logdir;
+    QvLogCapture log;
     void SetUp() override
     {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
         Plat_InitWith(&g_PlatHeadless);
         PlatHeadless_SetClock(0, 0);
         Cfg_SetDefaults(&g_Config);
@@ -73,9 +70,8 @@ protected:
         Input_Close();
         Plat_Close();
         Map_SetViewPixelPos(0, 0);
-        Tlog_SetFile(nullptr);
     }
-    std::string Log() const { return logdir.read("trace.log"); }
+    std::string Log() const { return log.text(); }
 
     // The files `mkdata demo` writes for the world, from the same generators.
     void WriteWorld()

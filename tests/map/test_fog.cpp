@@ -271,9 +271,6 @@ TEST_F(FogWorld, UnitsAndBuildingsSeeFromTheirPlaceUntilTheyLeave)
     EXPECT_FALSE(Fog_IsSeen(14, 11, 4) || Fog_IsSeen(10, 9, 4));
     Fog_UnsweepBuilding(b);
     EXPECT_EQ(b->sightswept + Fog_SeenCount(11, 11, 4), 0);
-    Fog_SweepBuilding(b);
-    Build_Remove(b);
-    EXPECT_EQ(Fog_SeenCount(11, 11, 4), 0);
 }
 
 // ------------------------------------------------------------------ fog tile file

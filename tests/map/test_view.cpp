@@ -53,17 +53,11 @@ const uint8_t BACKGROUND = 0xA5;
 
 class ViewOrigin : public testing::Test {
 protected:
-    QvTempDir logdir;
-    void SetUp() override
-    {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-    }
+    QvLogCapture log;
     void TearDown() override
     {
         Map_Free();
         Map_SetViewPixelPos(0, 0);
-        Tlog_SetFile(nullptr);
     }
     static void NewMap(int w, int h)
     {
@@ -120,14 +114,12 @@ TEST_F(ViewOrigin, ClampsToTheMapWithoutWrappingAndKeepsTileAndOffsetBeside)
 class ViewPicture : public testing::Test {
 protected:
     QvTempDir dir;
-    QvTempDir logdir;
+    QvLogCapture log;
     std::vector<SPRITE*> sprites;
     BITMAP* bb = nullptr;
 
     void SetUp() override
     {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
         Plat_InitWith(&g_PlatHeadless);
         Cfg_SetDefaults(&g_Config);
         Input_Init();
@@ -158,7 +150,6 @@ protected:
         Input_Close();
         Plat_Close();
         Map_SetViewPixelPos(0, 0);
-        Tlog_SetFile(nullptr);
     }
     SPRITE* Load(int id)
     {

@@ -74,6 +74,7 @@ class ColourMatch : public testing::Test {
 protected:
     void SetUp() override { UseDemoPalette(); }
 };
+using ColourTables = ColourMatch;
 
 // The brute force leaves out the transparent and the flashing entries, so
 // agreeing with it over every colour also shows that those are never picked.
@@ -117,10 +118,6 @@ TEST_F(ColourMatch, FollowsPaletteChangesButNotFlashing)
 
 // ------------------------------------------------------------------ tables
 
-class ColourTables : public testing::Test {
-protected:
-    void SetUp() override { UseDemoPalette(); }
-};
 
 TEST_F(ColourTables, GreyRemapTruncatesTheWeightedSumInFloat)
 {
