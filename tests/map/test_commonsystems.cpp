@@ -50,12 +50,14 @@ TEST(CommonSystems, CloseFreesWhatAGameLeftHoldersFirst)
     ASSERT_NE(Effects_NewTable("Mud", 1, 2), nullptr);
 
     CloseCommonGameSystems(); // not fatal: nothing is freed through a closed module
-    EXPECT_EQ((std::vector<int>{Sprite_Count(), AnimType_Count(), Region_Count(), SortDisp_Count()}),
-              std::vector<int>(4, 0));
+    EXPECT_EQ(
+        (std::vector<int>{Sprite_Count(), AnimType_Count(), Region_Count(), SortDisp_Count()}),
+        std::vector<int>(4, 0));
 
     // The next game or editor visit: every module open again and empty.
     InitCommonGameSystems();
-    EXPECT_EQ((std::vector<int>{Ovl_NrTypes(), Ovl_Count(), Effects_NrTables()}), std::vector<int>(3, 0));
+    EXPECT_EQ((std::vector<int>{Ovl_NrTypes(), Ovl_Count(), Effects_NrTables()}),
+              std::vector<int>(3, 0));
     EXPECT_EQ(AnimType_Find("Sway"), nullptr);
     DISPLAYELEMENT* e = SortDisp_NewElement(nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(SortDisp_Count(), 1);

@@ -139,9 +139,12 @@ TEST_F(DemoDriver, PointerRestingAtAnEdgeScrollsOneStepPerUpdateUpToTheMapsEdges
     // stop it.
     const struct {
         int px, py, frames, ms, x, y;
-    } rows[] = {{639, 240, 10, 50, 10 * S, 0},     {639, 240, 4, 10, 10 * S, 0},
-                {0, 479, 3, 50, 7 * S, 3 * S},     {320, 240, 3, 50, 7 * S, 3 * S},
-                {639, 479, far, 50, kMaxOrigin, kMaxOrigin}, {0, 0, far, 50, 0, 0}};
+    } rows[] = {{639, 240, 10, 50, 10 * S, 0},
+                {639, 240, 4, 10, 10 * S, 0},
+                {0, 479, 3, 50, 7 * S, 3 * S},
+                {320, 240, 3, 50, 7 * S, 3 * S},
+                {639, 479, far, 50, kMaxOrigin, kMaxOrigin},
+                {0, 0, far, 50, 0, 0}};
     for (const auto& r : rows) {
         Input_RawMouseMove(r.px, r.py);
         for (int i = 0; i < r.frames; i++) Tick((uint32_t)r.ms);
@@ -210,7 +213,8 @@ TEST_F(DemoDriver, LoadingAgainReplacesTheThingsInsteadOfAddingToThem)
     const int elements = SortDisp_Count(), things = Ovl_Count(), sprites = Sprite_Count();
     ASSERT_GT(elements, 0);
     auto counts = [] {
-        return std::vector<int>{SortDisp_Count(), Ovl_Count(), Sprite_Count(), Units_Count(), Build_Count()};
+        return std::vector<int>{SortDisp_Count(), Ovl_Count(), Sprite_Count(), Units_Count(),
+                                Build_Count()};
     };
     DemoWorld_Load();
     EXPECT_EQ(counts(), (std::vector<int>{elements, things, sprites, 3, 3}));

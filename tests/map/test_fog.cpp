@@ -81,7 +81,8 @@ using FogCounts = FogTest;
 TEST_F(FogCounts, SweepsAndUnsweepsInAnyOrderGiveTheSameCounts)
 {
     Ridge(20, 12);
-    const int v[5][4] = {{10, 10, 6, 1}, {14, 12, 8, 0}, {22, 30, 20, 3}, {18, 11, 5, 12}, {2, 2, 4, 1}};
+    const int v[5][4] = {
+        {10, 10, 6, 1}, {14, 12, 8, 0}, {22, 30, 20, 3}, {18, 11, 5, 12}, {2, 2, 4, 1}};
     SEEMAP maps[5] = {};
     auto sweep = [&](int i) { Fog_Sweep(&maps[i], v[i][0], v[i][1], v[i][2], v[i][3], 0); };
     for (int i = 0; i < 5; i++) sweep(i);
@@ -110,9 +111,9 @@ TEST_F(FogCounts, RadiusIsACircleClampedToTheLimitAndCutAtTheMapEdge)
     const struct {
         int x, y, r, seen; // tiles seen
     } rows[] = {
-        {30, 30, 3, 29},  // offsets with dx^2 + dy^2 <= 9
-        {30, 30, -4, 1},  // a negative radius still sees the viewer's tile
-        {1, 1, 2, 6},     // in the corner only valid tiles: row and column 0 never
+        {30, 30, 3, 29}, // offsets with dx^2 + dy^2 <= 9
+        {30, 30, -4, 1}, // a negative radius still sees the viewer's tile
+        {1, 1, 2, 6},    // in the corner only valid tiles: row and column 0 never
     };
     SEEMAP m = {};
     for (const auto& r : rows) {
@@ -215,9 +216,10 @@ TEST_F(FogCounts, AnySeenInTilesClipsAndSeeAllAnswersYesWithoutTouchingCounts)
 {
     SEEMAP m = {};
     Fog_Sweep(&m, 40, 40, 0, 1, 6);
-    const int rects[][6] = {{38, 38, 40, 40, 6, 1},     {42, 40, 40, 38, 6, 1}, // either corner order
-                            {41, 38, 45, 45, 6, 0},     {38, 38, 40, 40, 5, 0},
-                            {-100, -100, 100000, 100000, 6, 1}, {70, 70, 80, 80, 6, 0}};
+    const int rects[][6] = {
+        {38, 38, 40, 40, 6, 1}, {42, 40, 40, 38, 6, 1}, // either corner order
+        {41, 38, 45, 45, 6, 0}, {38, 38, 40, 40, 5, 0}, {-100, -100, 100000, 100000, 6, 1},
+        {70, 70, 80, 80, 6, 0}};
     for (const auto& r : rects)
         EXPECT_EQ(Fog_AnySeenInTiles(r[0], r[1], r[2], r[3], r[4]), r[5]) << r[0] << "," << r[1];
     Fog_Unsweep(&m);
@@ -337,7 +339,8 @@ protected:
         Fog_Sweep(&far_, 17, 4, 3, 1, 0);
         Fog_Unsweep(&gone_);
         Map_SetViewPixelPos(30, 40);
-        for (int i = 0; i < bb->x_size * bb->y_size; i++) bb->data[i] = Pattern(i % bb->x_size, i / bb->x_size);
+        for (int i = 0; i < bb->x_size * bb->y_size; i++)
+            bb->data[i] = Pattern(i % bb->x_size, i / bb->x_size);
     }
     void TearDown() override
     {

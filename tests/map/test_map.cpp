@@ -41,7 +41,8 @@ protected:
         std::vector<uint32_t> out;
         for (const MAP_ELEMENT* e = g_MapElements; e < g_MapElements + mapsizex * mapsizey; e++) {
             out.push_back(e->tile);
-            out.push_back(e->altitude | e->effect << 5 | e->water << 10 | e->mineral << 13 | e->initalt << 16);
+            out.push_back(e->altitude | e->effect << 5 | e->water << 10 | e->mineral << 13 |
+                          e->initalt << 16);
         }
         return out;
     }
@@ -109,9 +110,10 @@ TEST_F(MapFile, OldVersionTakesInitialAltitudeFromAltitude)
     for (int i = 0; i < 15; i++) {
         const uint8_t* b = (const uint8_t*)old.data() + 16 + 6 * i;
         const MAP_ELEMENT* e = MAP_ELEMENT_AT(i % 5, i / 5);
-        EXPECT_EQ((std::vector<uint32_t>{e->tile, e->altitude, e->effect, e->water, e->mineral, e->initalt}),
-                  (std::vector<uint32_t>{(uint32_t)(b[0] | b[1] << 8 | b[2] << 16), b[3], b[4], b[5] & 7u,
-                                         (uint32_t)b[5] >> 3, b[3]}))
+        EXPECT_EQ((std::vector<uint32_t>{e->tile, e->altitude, e->effect, e->water, e->mineral,
+                                         e->initalt}),
+                  (std::vector<uint32_t>{(uint32_t)(b[0] | b[1] << 8 | b[2] << 16), b[3], b[4],
+                                         b[5] & 7u, (uint32_t)b[5] >> 3, b[3]}))
             << i;
     }
     // Written back, it is a 0x210 file that loads to the same map.
@@ -198,7 +200,8 @@ TEST_F(NewMapRequest, MakesAUniformMapWithoutReadingAFile)
     ASSERT_EQ(std::pair(mapsizex, mapsizey), std::pair(7, 5));
     for (int i = 0; i < 35; i++) {
         const MAP_ELEMENT* e = &g_MapElements[i];
-        EXPECT_EQ((std::vector<uint32_t>{e->tile, e->altitude, e->initalt, e->effect, (uint32_t)(e->water + e->mineral)}),
+        EXPECT_EQ((std::vector<uint32_t>{e->tile, e->altitude, e->initalt, e->effect,
+                                         (uint32_t)(e->water + e->mineral)}),
                   (std::vector<uint32_t>{0xCCCCu, 9, 9, MAP_EFFECT_NONE, 0}));
     }
     EXPECT_EQ(Log(), "");
@@ -235,7 +238,8 @@ TEST_F(MapAccess, OffMapElementIsElementZeroAndLoggedOncePerMap)
     MAP_ELEMENT* zero = &g_MapElements[0];
     EXPECT_EQ(Line_GetElement(3, 2, "a.cpp", 1), &g_MapElements[11]);
     EXPECT_EQ(Line_GetElement(-1, 0, "units.cpp", 12), zero);
-    for (auto [x, y] : {std::pair{4, 0}, {0, 3}, {INT_MAX, INT_MIN}}) EXPECT_EQ(Line_GetElement(x, y, "b.cpp", 2), zero);
+    for (auto [x, y] : {std::pair{4, 0}, {0, 3}, {INT_MAX, INT_MIN}})
+        EXPECT_EQ(Line_GetElement(x, y, "b.cpp", 2), zero);
     std::string log = Log();
     EXPECT_EQ(Count(log, "Tried to access map element"), 1);
     EXPECT_NE(log.find("Tried to access map element (-1,0) in file units.cpp, line 12"),
@@ -253,7 +257,8 @@ TEST_F(MapAccess, WithoutAMapAStrayWriteDoesNotLastAndNoTileIsValid)
     e->altitude = 20;
     e->unit[1] = reinterpret_cast<UNIT*>(e);
     MAP_ELEMENT* again = Line_GetElement(0, 0, "a.cpp", 2);
-    EXPECT_EQ((std::vector<uint32_t>{again->altitude, again->effect}), (std::vector<uint32_t>{0, MAP_EFFECT_NONE}));
+    EXPECT_EQ((std::vector<uint32_t>{again->altitude, again->effect}),
+              (std::vector<uint32_t>{0, MAP_EFFECT_NONE}));
     EXPECT_EQ(again->unit[1], nullptr);
     EXPECT_EQ(Map_IsValidTile(0, 0), 0);
     // On a map, valid tiles leave out row and column 0.
@@ -265,7 +270,8 @@ TEST_F(MapAccess, WithoutAMapAStrayWriteDoesNotLastAndNoTileIsValid)
 TEST_F(MapAccess, HypsAreRoundedHundredthsAndClampedOutOfRange)
 {
     // 141.42, 223.61, 360.56 and 8909.54 rounded.
-    const int hyps[][3] = {{0, 0, 0}, {3, 4, 500}, {1, 1, 141}, {1, 2, 224}, {2, 3, 361}, {63, 63, 8910}, {5, 0, 500}, {0, 5, 500}};
+    const int hyps[][3] = {{0, 0, 0},   {3, 4, 500},    {1, 1, 141}, {1, 2, 224},
+                           {2, 3, 361}, {63, 63, 8910}, {5, 0, 500}, {0, 5, 500}};
     for (const auto& h : hyps) EXPECT_EQ(MAP_HYPS(h[0], h[1]), h[2]) << h[0] << "," << h[1];
     EXPECT_EQ(Log(), "");
 
@@ -303,14 +309,18 @@ TEST_F(ResourceLevel, SetsValidTilesWithinTheIntegerRadiusAndIgnoresBadRequests)
     for (int y = 0; y < 12; y++)
         for (int x = 0; x < 12; x++) count += MAP_ELEMENT_AT(x, y)->mineral != 0;
     EXPECT_EQ(count, 25); // the whole 5 x 5 square: its corners are at sqrt(8), counted as 2
-    EXPECT_EQ(MAP_ELEMENT_AT(3, 3)->mineral + MAP_ELEMENT_AT(7, 7)->mineral + MAP_ELEMENT_AT(8, 5)->mineral, 14u);
+    EXPECT_EQ(MAP_ELEMENT_AT(3, 3)->mineral + MAP_ELEMENT_AT(7, 7)->mineral +
+                  MAP_ELEMENT_AT(8, 5)->mineral,
+              14u);
     EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->water, 0u);
     // Near the edge only valid tiles change ((3, 2) at sqrt(13) counts as 3,
     // (3, 3) at sqrt(18) as 4); a negative amount is level 0.
     Map_SetResourceLevel(0, 4, 3, 0, 0);
     Map_SetResourceLevel(0, -3, 0, 1, 1);
-    const int water[][3] = {{0, 0, 0}, {0, 2, 0}, {2, 0, 0}, {1, 1, 0}, {2, 2, 4}, {3, 2, 4}, {3, 3, 0}};
-    for (const auto& w : water) EXPECT_EQ(MAP_ELEMENT_AT(w[0], w[1])->water, (uint32_t)w[2]) << w[0] << "," << w[1];
+    const int water[][3] = {{0, 0, 0}, {0, 2, 0}, {2, 0, 0}, {1, 1, 0},
+                            {2, 2, 4}, {3, 2, 4}, {3, 3, 0}};
+    for (const auto& w : water)
+        EXPECT_EQ(MAP_ELEMENT_AT(w[0], w[1])->water, (uint32_t)w[2]) << w[0] << "," << w[1];
 
     // Unknown kinds, negative radii and far centres change nothing.
     std::vector<uint32_t> before = Fields();

@@ -148,7 +148,7 @@ TEST_F(PathSteps, ClearedNodesAreReusedAndCleanUpFreesOnlyTheFreeOnes)
     EXPECT_EQ(Path_Count(&path_), 0);
     EXPECT_EQ(Path_NodesInUse(), inUse_);
     AppendAll(Row(1, 2, 60));
-    EXPECT_EQ(Path_NodesAllocated(), allocated);   // taken from the free list
+    EXPECT_EQ(Path_NodesAllocated(), allocated); // taken from the free list
     // The path's own nodes survive the clean-up and stay readable.
     Path_CleanUp();
     EXPECT_EQ(Path_NodesAllocated(), Path_NodesInUse());

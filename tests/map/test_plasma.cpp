@@ -61,7 +61,8 @@ TEST(Plasma, CoarseGrainsOnlyBlendTheFourCorners)
         auto b = Field(33, 33, grain, 42);
         uint8_t c[] = {b[0], b[32], b[32 * 33], b[32 * 33 + 32]};
         auto [lo, hi] = std::minmax_element(std::begin(c), std::end(c));
-        const bool outside = std::any_of(b.begin(), b.end(), [&](uint8_t v) { return v < *lo || v > *hi; });
+        const bool outside =
+            std::any_of(b.begin(), b.end(), [&](uint8_t v) { return v < *lo || v > *hi; });
         EXPECT_EQ(outside, grain == 2) << grain;
     }
 }
@@ -80,7 +81,8 @@ TEST(Plasma, RowsAreLaidOutByWidth)
 TEST(Plasma, SizesOutsideTheLimitsAreRefusedUntouched)
 {
     std::vector<uint8_t> b(4, 0xEE);
-    for (auto [w, h] : {std::pair{0, 1}, {2, -2}, {PLASMA_MAX_SIDE + 1, 1}, {1, PLASMA_MAX_SIDE + 1}})
+    for (auto [w, h] :
+         {std::pair{0, 1}, {2, -2}, {PLASMA_MAX_SIDE + 1, 1}, {1, PLASMA_MAX_SIDE + 1}})
         EXPECT_EQ(Plasma_Generate(b.data(), w, h, 5, 1), 0) << w << " x " << h;
     EXPECT_EQ(Plasma_Generate(nullptr, 2, 2, 5, 1), 0);
     EXPECT_EQ(b, std::vector<uint8_t>(4, 0xEE));

@@ -59,7 +59,10 @@ TEST_F(TerrainLight, LimitsOutsideTheirRangesAreAssertions)
     const struct {
         int z, shadelimit, lightlimit;
         std::string fatal;
-    } rows[] = {{1, 90, 10, shade}, {1, 181, 10, shade}, {1, 150, -1, light}, {1, 150, 90, light},
+    } rows[] = {{1, 90, 10, shade},
+                {1, 181, 10, shade},
+                {1, 150, -1, light},
+                {1, 150, 90, light},
                 {0, 150, 10, "ASSERT (x != 0 || y != 0 || z != 0)"}};
     for (const auto& r : rows)
         QV_EXPECT_FATAL(Terrain_SetLight(r.z, r.z, r.z, r.shadelimit, r.lightlimit), r.fatal);
@@ -149,13 +152,14 @@ TEST_F(TerrainRelight, KeepsTheDifferenceFromTheInitialAltitudeWithinFiveBits)
         {5, 3, 10, 12, 10},
         {30, 2, 10, 31, 10}, // 38 would wrap to a pit at 6
         {0, 5, 2, 0, 2},
-        {0, 2, 40, 31, 31},  // 40 + (0 - 2)
+        {0, 2, 40, 31, 31}, // 40 + (0 - 2)
     };
     for (const auto& r : rows) {
         e->altitude = r.altitude;
         e->initalt = r.initalt;
         Terrain_Relight(2, 2, r.to);
-        EXPECT_EQ((std::vector<uint32_t>{e->altitude, e->initalt}), (std::vector<uint32_t>{r.wantalt, r.wantinit}))
+        EXPECT_EQ((std::vector<uint32_t>{e->altitude, e->initalt}),
+                  (std::vector<uint32_t>{r.wantalt, r.wantinit}))
             << r.altitude << " " << r.initalt << " to " << r.to;
     }
 }

@@ -81,7 +81,8 @@ TEST_F(TileDraw, EachPixelComesFromTheCornerItsMaskNames)
     }
     // Mask 0 is the four straight quarters: corner 0 top-left, then clockwise.
     Tile_Draw(0x3210u, &bmp, 0);
-    for (int c = 0; int p : {0, 23, TILE_AREA - 1, 23 * 24}) EXPECT_EQ(bmp.data[p], Pixel(c++, 0, p)) << p;
+    for (int c = 0; int p : {0, 23, TILE_AREA - 1, 23 * 24})
+        EXPECT_EQ(bmp.data[p], Pixel(c++, 0, p)) << p;
     Graph_FreeBitmap(&bmp);
 }
 
@@ -221,14 +222,29 @@ TEST_F(TileFile, DemoSetLoadsWithTheEditorsFixedRoles)
     std::unique_ptr<GENTILE_SET> demo(new GENTILE_SET);
     GenTile_DemoSet(demo.get());
     ASSERT_EQ(Load("DEMO.til", GenTile_Bytes(*demo)), 1);
-    const int roles[16] = {TILEROLE_WATER, TILEROLE_LAND, TILEROLE_CLIFFFILL, -1, -1, -1, -1, -1, -1, -1,
-                           TILEROLE_SLOPE, TILEROLE_SLOPE, TILEROLE_CLIFF, TILEROLE_CLIFF, TILEROLE_CLIFF, TILEROLE_CLIFF};
+    const int roles[16] = {TILEROLE_WATER,
+                           TILEROLE_LAND,
+                           TILEROLE_CLIFFFILL,
+                           -1,
+                           -1,
+                           -1,
+                           -1,
+                           -1,
+                           -1,
+                           -1,
+                           TILEROLE_SLOPE,
+                           TILEROLE_SLOPE,
+                           TILEROLE_CLIFF,
+                           TILEROLE_CLIFF,
+                           TILEROLE_CLIFF,
+                           TILEROLE_CLIFF};
     for (int t = 0; t < 16; t++) {
         if (roles[t] >= 0) {
             EXPECT_EQ(Tile_GetCornerInfo(t)->role, roles[t]) << t;
         }
         // No texture uses the transparent colour.
-        for (int v = 0; v < 8; v++) EXPECT_EQ(memchr(demo->texture[t][v], 0, TILE_AREA), nullptr) << t << " " << v;
+        for (int v = 0; v < 8; v++)
+            EXPECT_EQ(memchr(demo->texture[t][v], 0, TILE_AREA), nullptr) << t << " " << v;
     }
 }
 

@@ -71,8 +71,8 @@ TEST_F(ViewOrigin, ClampsToTheMapWithoutWrappingAndKeepsTileAndOffsetBeside)
     const int E = 64 * 24 - MAPVIEW_SIZE; // the last origin on a 64-tile side
     const struct {
         const char* name;
-        int w, h;     // the map; 0: none
-        char op;      // 'S' set, 'Z' set with a zoom, 'R' set to (fromx, fromy), scroll by (x, y)
+        int w, h; // the map; 0: none
+        char op;  // 'S' set, 'Z' set with a zoom, 'R' set to (fromx, fromy), scroll by (x, y)
         int zoom, fromx, fromy, x, y, wantx, wanty;
     } rows[] = {
         {"inside", 64, 40, 'S', 0, 0, 0, 100, 50, 100, 50},
@@ -288,8 +288,8 @@ TEST_F(ViewPicture, ScrollingRedrawsOnlyTheTilesThatComeIntoSight)
         int dx, dy;
         long drawn;
         bool complete;
-    } steps[] = {{5, 17, 0, true},        // inside the same tiles
-                 {24, 0, 20, false},      // one column
+    } steps[] = {{5, 17, 0, true},              // inside the same tiles
+                 {24, 0, 20, false},            // one column
                  {-48, 24, 2 * 20 + 18, false}, // two columns back and a row down
                  {0, 0, 1, false}};
     Map_SetViewPixelPosRedraw(240, 240);

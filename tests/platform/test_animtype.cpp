@@ -48,7 +48,8 @@ TEST_F(AnimTypeNames, FoundInAnyCaseAndNeverTwice)
     EXPECT_EQ(AnimType_Find("tankwalk"), walk);
     EXPECT_EQ(AnimType_Find("TANKFIRE"), fire);
     EXPECT_EQ(AnimType_Find("TankIdle"), nullptr);
-    for (const char* name : {"TANKWALK", "", (const char*)nullptr}) EXPECT_EQ(AnimType_New(name), nullptr);
+    for (const char* name : {"TANKWALK", "", (const char*)nullptr})
+        EXPECT_EQ(AnimType_New(name), nullptr);
     EXPECT_EQ(AnimType_Count(), 2);
     EXPECT_TRUE(g_AnimTypeList == walk && walk->next == fire); // in creation order
 
@@ -86,7 +87,8 @@ TEST_F(AnimTypeFrames, RangesMustLieInTheSpriteAndConsecutiveOnesMerge)
     ASSERT_EQ(AnimType_SetSprite(t, MakeSprite(6)), 1);
     // Past the sprite, before it, backwards, a negative delay.
     for (auto [first, last, delay] : {std::tuple{0, 6, 2}, {-1, 2, 2}, {3, 2, 2}, {0, 1, -1}})
-        EXPECT_EQ(AnimType_AddFrames(t, first, last, delay), 0) << first << ".." << last << " " << delay;
+        EXPECT_EQ(AnimType_AddFrames(t, first, last, delay), 0)
+            << first << ".." << last << " " << delay;
     EXPECT_EQ(t->firstframe, nullptr);
 
     EXPECT_EQ(AnimType_AddFrames(t, 0, 1, 2), 1);
@@ -99,7 +101,8 @@ TEST_F(AnimTypeFrames, RangesMustLieInTheSpriteAndConsecutiveOnesMerge)
     const ANIMFRAME* f = t->firstframe;
     for (const auto& w : want) {
         ASSERT_NE(f, nullptr);
-        EXPECT_EQ((std::vector<int>{f->first, f->last, f->delay}), (std::vector<int>{w[0], w[1], w[2]}));
+        EXPECT_EQ((std::vector<int>{f->first, f->last, f->delay}),
+                  (std::vector<int>{w[0], w[1], w[2]}));
         f = f->next;
     }
     EXPECT_EQ(f, nullptr);

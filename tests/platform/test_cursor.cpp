@@ -122,15 +122,15 @@ TEST_F(CursorRefusal, InconsistentFieldsAreRefusedAtTheirOffset)
         int value, bytes;
         size_t offset; // logged
     } cases[] = {
-        {0, 'X', 1, 0},                       // magic
-        {4, 1, 1, 4},                         // version
-        {8, 0, 1, 8},                         // no cursors
-        {8, 100, 1, whole_.size()},           // more cursors than the file holds
-        {12, 0, 2, 12},                       // no frames
-        {12 + 8, 33, 2, 20},                  // width
-        {12 + 2, 3, 2, 14},                   // hot spot x not below the width 3
-        {12 + 4, 2, 2, 16},                   // hot spot y not below the height 2
-        {second + 6, 0, 2, second + 6},       // an animation at 0 ms a frame
+        {0, 'X', 1, 0},                 // magic
+        {4, 1, 1, 4},                   // version
+        {8, 0, 1, 8},                   // no cursors
+        {8, 100, 1, whole_.size()},     // more cursors than the file holds
+        {12, 0, 2, 12},                 // no frames
+        {12 + 8, 33, 2, 20},            // width
+        {12 + 2, 3, 2, 14},             // hot spot x not below the width 3
+        {12 + 4, 2, 2, 16},             // hot spot y not below the height 2
+        {second + 6, 0, 2, second + 6}, // an animation at 0 ms a frame
     };
     for (const auto& c : cases) {
         std::string s = whole_;
@@ -150,7 +150,9 @@ TEST_F(CursorTest, WriterRefusesWhatTheFormatCannotHold)
     EXPECT_EQ(Cursor_Write(path_.c_str(), f.cursors.data(), 3), 0);
     f.cursors[1].msperframe = 100;
     f.cursors[0].w = 33;
-    EXPECT_EQ(Cursor_Write(path_.c_str(), f.cursors.data(), 3) + Cursor_Write(path_.c_str(), f.cursors.data(), 0), 0);
+    EXPECT_EQ(Cursor_Write(path_.c_str(), f.cursors.data(), 3) +
+                  Cursor_Write(path_.c_str(), f.cursors.data(), 0),
+              0);
     // The file written before is intact.
     EXPECT_EQ(Cursor_Load(path_.c_str()), 1);
 }
@@ -269,7 +271,8 @@ TEST_F(CursorDraw, RectangleIsTheFrameOnTheScreen)
         if (c.rw == 0) {
             EXPECT_LT(r.w, 1) << c.x;
         } else {
-            EXPECT_EQ((std::vector<int>{r.x, r.y, r.w, r.h}), (std::vector<int>{c.rx, c.ry, c.rw, c.rh}));
+            EXPECT_EQ((std::vector<int>{r.x, r.y, r.w, r.h}),
+                      (std::vector<int>{c.rx, c.ry, c.rw, c.rh}));
         }
     }
 }

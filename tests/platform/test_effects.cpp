@@ -17,7 +17,10 @@ protected:
     void TearDown() override { Effects_Close(); }
 };
 
-std::pair<int, int> P(int a, int b) { return {a, b}; }
+std::pair<int, int> P(int a, int b)
+{
+    return {a, b};
+}
 
 // Every cell of a table except those of row `row` (all when row is -1).
 bool OthersAre(const EFFECTTYPE* t, int row, int col, int value, int second)
@@ -93,7 +96,8 @@ TEST_F(Effects, TextureDefaultsAreTheirOwnTableOf16BitPairs)
     EXPECT_TRUE(OthersAre(t, -1, -1, 1, 1));
     // Only the 16 texture rows.
     EXPECT_FALSE(Effects_SetTextureDefault(16, 0, 1, 1) || Effects_SetTextureDefault(0, 8, 1, 1) ||
-                 Effects_SetTextureDefault(0, -2, 1, 1) || Effects_GetTextureDefault(16, 0, &v, &s));
+                 Effects_SetTextureDefault(0, -2, 1, 1) ||
+                 Effects_GetTextureDefault(16, 0, &v, &s));
     EXPECT_EQ(v, 0);
 }
 
@@ -111,7 +115,8 @@ TEST_F(Effects, OvlGridIsCopiedFoundWithoutCaseAndWritable)
     EXPECT_EQ(Effects_OvlEntry(e, 0, 0)[0], 1);
     EXPECT_EQ(Effects_OvlEntry(e, 2, 0)[0], EFFECTS_NOT_FOOTPRINT);
     EXPECT_EQ(P(Effects_OvlEntry(e, 1, 1)[0], Effects_OvlEntry(e, 1, 1)[1]), P(5, 9));
-    for (auto [x, y] : {std::pair{3, 0}, {0, 2}, {-1, 0}}) EXPECT_EQ(Effects_OvlEntry(e, x, y), nullptr) << x << "," << y;
+    for (auto [x, y] : {std::pair{3, 0}, {0, 2}, {-1, 0}})
+        EXPECT_EQ(Effects_OvlEntry(e, x, y), nullptr) << x << "," << y;
     // A building file marks its bay tile.
     Effects_OvlEntry(e, 1, 1)[0] = 4;
     EXPECT_EQ(Effects_FindType("refinery")->grid[(1 * 3 + 1) * 2], 4);
@@ -125,8 +130,12 @@ TEST_F(Effects, OvlGridsOfBadSizeOrRepeatedNameAreRefused)
         const char* name;
         int w, h;
         const uint8_t* grid;
-    } bad[] = {{"Zero", 0, 1, grid}, {"Negative", 1, -3, grid}, {"Wide", EFFECTS_OVL_MAX_SIDE + 1, 1, grid}, {"NoGrid", 1, 1, nullptr}};
-    for (const auto& b : bad) EXPECT_EQ(Effects_AddOvlEffect(b.name, b.w, b.h, b.grid), nullptr) << b.name;
+    } bad[] = {{"Zero", 0, 1, grid},
+               {"Negative", 1, -3, grid},
+               {"Wide", EFFECTS_OVL_MAX_SIDE + 1, 1, grid},
+               {"NoGrid", 1, 1, nullptr}};
+    for (const auto& b : bad)
+        EXPECT_EQ(Effects_AddOvlEffect(b.name, b.w, b.h, b.grid), nullptr) << b.name;
     ASSERT_NE(Effects_AddOvlEffect("Tree", 1, 1, grid), nullptr);
     EXPECT_EQ(Effects_AddOvlEffect("TREE", 1, 1, grid), nullptr);
     ASSERT_NE(Effects_AddOvlEffect("Rock", 2, 1, grid), nullptr);

@@ -446,7 +446,8 @@ TEST(AngleMap, CentreIs254AndAnglesRunAnticlockwiseFromEast)
     auto at = [&](int x, int y) { return (int)b.data[y * 41 + x]; };
     const int cx = 20, cy = 15;
     // The centre, east, north (y up the screen), west, south and north-east.
-    const int rows[][3] = {{0, 0, 254}, {10, 0, 0}, {0, -10, 63}, {-10, 0, 127}, {0, 10, 190}, {7, -7, 31}};
+    const int rows[][3] = {{0, 0, 254},   {10, 0, 0},   {0, -10, 63},
+                           {-10, 0, 127}, {0, 10, 190}, {7, -7, 31}};
     for (const auto& r : rows) EXPECT_EQ(at(cx + r[0], cy + r[1]), r[2]) << r[0] << "," << r[1];
     // Each quadrant holds only its own quarter of the range.
     for (int y = 0; y < 31; y++) {

@@ -49,7 +49,8 @@ TEST(PaletteEntries, SixBitAndFourByteSettersScaleAndStayInRange)
     Graph_SetPalette(rgb6, 100, 3);
     EXPECT_EQ(g_PaletteVersion, v + 1);
     // Scaled by 4; only the low 6 bits count.
-    EXPECT_EQ((std::vector<int>{g_Palette[100].r, g_Palette[100].b, g_Palette[101].g, g_Palette[102].r, g_Palette[102].g}),
+    EXPECT_EQ((std::vector<int>{g_Palette[100].r, g_Palette[100].b, g_Palette[101].g,
+                                g_Palette[102].r, g_Palette[102].g}),
               (std::vector<int>{252, 128, 8, 252, 0}));
 
     // Entries past 255 or before 0 are skipped, not written beyond the palette.
@@ -58,7 +59,8 @@ TEST(PaletteEntries, SixBitAndFourByteSettersScaleAndStayInRange)
     Video_SetPalette(four, 250, 10);
     EXPECT_EQ(g_Palette[255].r, 21);
     Video_SetPalette(four, -2, 3);
-    EXPECT_EQ((std::vector<int>{g_Palette[0].r, g_Palette[0].g, g_Palette[0].b}), (std::vector<int>{9, 10, 11}));
+    EXPECT_EQ((std::vector<int>{g_Palette[0].r, g_Palette[0].g, g_Palette[0].b}),
+              (std::vector<int>{9, 10, 11}));
 
     uint8_t back[6 * 3];
     memset(back, 0xEE, sizeof back);
@@ -118,7 +120,6 @@ TEST_F(ColourMatch, FollowsPaletteChangesButNotFlashing)
 
 // ------------------------------------------------------------------ tables
 
-
 TEST_F(ColourTables, GreyRemapTruncatesTheWeightedSumInFloat)
 {
     const PAL_RGB probes[] = {{255, 255, 255}, {10, 20, 30}, {5, 5, 5}, {0, 0, 3}, {1, 2, 200}};
@@ -133,7 +134,8 @@ TEST_F(ColourTables, TeamRemapsMoveOnlyTheTeamRangeAndCapAt255)
     g_PalInfo.teamcolour[3] = 3;
     g_PalInfo.teamcolour[7] = 30; // 32 + 240 and beyond caps at 255
     Display_BuildTeamRemaps();
-    const int rows[][3] = {{3, 31, 31}, {3, 32, 56}, {3, 41, 65}, {3, 42, 42}, {7, 32, 255}, {7, 41, 255}};
+    const int rows[][3] = {{3, 31, 31}, {3, 32, 56},  {3, 41, 65},
+                           {3, 42, 42}, {7, 32, 255}, {7, 41, 255}};
     for (const auto& r : rows) EXPECT_EQ(g_TeamRemap[r[0]][r[1]], r[2]) << r[0] << " " << r[1];
 }
 
@@ -142,7 +144,8 @@ TEST_F(ColourTables, TablesKeepTransparencyAndMoveBrightnessTheRightWay)
     auto lum = [](int i) {
         return 30 * g_Palette[i].r + 59 * g_Palette[i].g + 11 * g_Palette[i].b;
     };
-    int transparent = g_TranslucentTable[0] + g_HighlightTable[0] + g_DimTable[0] + g_TitleTextTable[0];
+    int transparent =
+        g_TranslucentTable[0] + g_HighlightTable[0] + g_DimTable[0] + g_TitleTextTable[0];
     for (int s = 0; s < 256; s++) transparent += g_ShadeTable[s][0];
     EXPECT_EQ(transparent, 0);
     for (int i = 1; i < 256; i++) {
@@ -185,8 +188,9 @@ TEST(FlashColours, PairsSwapEveryEightFramesAndBumpOnlyOnChange)
     UseDemoPalette();
     Display_SetFlashColours();
     auto bright = [](int i) { return g_Palette[i].r + g_Palette[i].g + g_Palette[i].b; };
-    EXPECT_EQ((std::vector<int>{g_Palette[16].r, g_Palette[16].g, g_Palette[18].g, g_Palette[20].b}),
-              (std::vector<int>{255, 0, 255, 255}));
+    EXPECT_EQ(
+        (std::vector<int>{g_Palette[16].r, g_Palette[16].g, g_Palette[18].g, g_Palette[20].b}),
+        (std::vector<int>{255, 0, 255, 255}));
     for (int p = 16; p < 22; p += 2) EXPECT_GT(bright(p), bright(p + 1));
 
     uint8_t blend[256];

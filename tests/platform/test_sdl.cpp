@@ -32,13 +32,20 @@
 TEST(SdlScanCodes, EveryGameCodeHasOneKeyAndTheOddOnesAreRight)
 {
     // Keys whose game codes are not in the main block's order.
-    const int cases[][2] = {{SDL_SCANCODE_RCTRL, SC_RCTRL},       {SDL_SCANCODE_RALT, SC_RALT},
-                            {SDL_SCANCODE_KP_ENTER, SC_KP_ENTER}, {SDL_SCANCODE_KP_DIVIDE, SC_KP_DIVIDE},
-                            {SDL_SCANCODE_UP, SC_UP},             {SDL_SCANCODE_PAGEDOWN, SC_PGDN},
-                            {SDL_SCANCODE_DELETE, SC_DELETE},     {SDL_SCANCODE_F12, SC_F12},
-                            {SDL_SCANCODE_Q, SC_Q},               {SDL_SCANCODE_A, SC_A},
-                            {SDL_SCANCODE_1, SC_1},               {SDL_SCANCODE_LSHIFT, SC_LSHIFT},
-                            {SDL_SCANCODE_LEFT, SC_LEFT},         {SDL_SCANCODE_HOME, SC_HOME},
+    const int cases[][2] = {{SDL_SCANCODE_RCTRL, SC_RCTRL},
+                            {SDL_SCANCODE_RALT, SC_RALT},
+                            {SDL_SCANCODE_KP_ENTER, SC_KP_ENTER},
+                            {SDL_SCANCODE_KP_DIVIDE, SC_KP_DIVIDE},
+                            {SDL_SCANCODE_UP, SC_UP},
+                            {SDL_SCANCODE_PAGEDOWN, SC_PGDN},
+                            {SDL_SCANCODE_DELETE, SC_DELETE},
+                            {SDL_SCANCODE_F12, SC_F12},
+                            {SDL_SCANCODE_Q, SC_Q},
+                            {SDL_SCANCODE_A, SC_A},
+                            {SDL_SCANCODE_1, SC_1},
+                            {SDL_SCANCODE_LSHIFT, SC_LSHIFT},
+                            {SDL_SCANCODE_LEFT, SC_LEFT},
+                            {SDL_SCANCODE_HOME, SC_HOME},
                             {SDL_SCANCODE_AUDIOPLAY, 0}};
     for (const auto& c : cases) EXPECT_EQ(PlatSdl_ScanCode(c[0]), c[1]) << "SDL " << c[0];
     std::set<int> codes;
@@ -232,7 +239,8 @@ TEST_F(SdlDisplay, WindowEventsReachActivationQuitAndTheMouse)
     Plat_PumpMessages();
     EVENT *head = nullptr, *tail = nullptr, ev;
     ASSERT_EQ(Event_Poll(&head, &tail), 3);
-    const int want[3][4] = {{EV_KEY, -1, -1, -1}, {EV_RIGHTDOWN, 123, 456, -1}, {EV_WHEEL, -1, -1, -240}};
+    const int want[3][4] = {
+        {EV_KEY, -1, -1, -1}, {EV_RIGHTDOWN, 123, 456, -1}, {EV_WHEEL, -1, -1, -240}};
     for (const auto& w : want) {
         Event_Get(&head, &tail, &ev);
         EXPECT_EQ(ev.kind, (uint32_t)w[0]);

@@ -140,8 +140,8 @@ TEST_F(SortDispList, PackedFieldsKeepTheirFullRangeAndCutBeyond)
     DISPLAYELEMENT* e = SortDisp_NewElement(nullptr, nullptr, 64 + 5, 1024 + 7, 256 + 9, 0, 0,
                                             SORTDISP_LAYERS - 1, 0);
     auto fields = [e] {
-        return std::vector<int>{SortDisp_GetRemap(e), SortDisp_GetFrame(e), SortDisp_GetDirection(e),
-                                SortDisp_GetRenderMode(e)};
+        return std::vector<int>{SortDisp_GetRemap(e), SortDisp_GetFrame(e),
+                                SortDisp_GetDirection(e), SortDisp_GetRenderMode(e)};
     };
     EXPECT_EQ(fields(), (std::vector<int>{5, 7, 9, 0}));
     SortDisp_SetFrame(e, 1023);
@@ -286,7 +286,8 @@ TEST_F(SortDispDraw, LaterLayersAndLowerElementsCoverTheOthers)
     SortDisp_DrawAll();
     // Top over both, under alone, lower over under.
     const int sy = MAPVIEW_SCREEN_Y;
-    EXPECT_EQ((std::vector<int>{Px(106, sy + 106), Px(111, sy + 106), Px(112, sy + 112)}), (std::vector<int>{7, 8, 6}));
+    EXPECT_EQ((std::vector<int>{Px(106, sy + 106), Px(111, sy + 106), Px(112, sy + 112)}),
+              (std::vector<int>{7, 8, 6}));
 }
 
 TEST_F(SortDispDraw, RemapSelectsTeamOrHighlightTable)

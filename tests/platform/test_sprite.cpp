@@ -410,14 +410,16 @@ TEST_F(SpriteLookup, ReloadReplacesTheContentsAtTheSameAddressOrIsFatal)
     EXPECT_EQ(Sprite_Count(), 1);
 
     // Another size or frame count, or no file, is fatal and changes nothing.
-    const std::string other = "Incompatible sprites [tank.spr] and [" + dir_.file("data/graphics") + "\\tank.spr]";
+    const std::string other =
+        "Incompatible sprites [tank.spr] and [" + dir_.file("data/graphics") + "\\tank.spr]";
     Put("data/graphics/tank.spr", 2, 6);
     QV_EXPECT_FATAL(Textfile_ReloadSprite(a), other);
     Put("data/graphics/tank.spr", 3, 5);
     QV_EXPECT_FATAL(Textfile_ReloadSprite(a), other);
     remove(dir_.file("data/graphics/tank.spr").c_str());
     QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Unable to reload [tank.spr]");
-    EXPECT_EQ(std::tuple(Sprite_GetWidth(a), Sprite_NrFrames(a), Sprite_Count()), std::tuple(5, 2, 1));
+    EXPECT_EQ(std::tuple(Sprite_GetWidth(a), Sprite_NrFrames(a), Sprite_Count()),
+              std::tuple(5, 2, 1));
 
     // A sprite loaded by path reloads from that path.
     Put("own.spr", 1, 5);
