@@ -263,17 +263,6 @@ TEST(ClippingLimits, FarCoordinatesDrawOnlyTheVisiblePart)
     EXPECT_TRUE(c.GuardsIntact());
 }
 
-// ------------------------------------------------------------------ FillRect
-
-TEST(FillRectChecks, AssertsAUsableTarget)
-{
-    uint8_t pixel = 0;
-    BITMAP noWidth{&pixel, 0, 0, 1}, noData{nullptr, 0, 4, 4};
-    QV_EXPECT_FATAL(Graph_FillRect(&noWidth, nullptr, 0, 0, 0, 1, 1, 1), "ASSERT (x_size > 0)");
-    QV_EXPECT_FATAL(Graph_FillRect(&noData, nullptr, 0, 0, 0, 1, 1, 1), "ASSERT (dst->data)");
-    QV_EXPECT_FATAL(Graph_FillRect(nullptr, nullptr, 0, 0, 0, 1, 1, 1), "ASSERT (dst)");
-}
-
 // ------------------------------------------------------------------ bitmaps
 
 TEST(BitmapLife, OwnsAndFreesOnlyWhatItAllocatedAndRefusesBadSizes)

@@ -156,11 +156,8 @@ static SDL_Event KeyEvent(Uint32 type, SDL_Scancode sc, SDL_Keycode sym, Uint16 
 {
     SDL_Event e;
     SDL_zero(e);
-    e.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = sc;
-    e.key.keysym.sym = sym;
-    e.key.keysym.mod = mod;
+    e.type = type, e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = sc, e.key.keysym.sym = sym, e.key.keysym.mod = mod;
     return e;
 }
 
