@@ -309,9 +309,9 @@ TEST_F(ResourceLevel, SetsValidTilesWithinTheIntegerRadiusAndIgnoresBadRequests)
     for (int y = 0; y < 12; y++)
         for (int x = 0; x < 12; x++) count += MAP_ELEMENT_AT(x, y)->mineral != 0;
     EXPECT_EQ(count, 25); // the whole 5 x 5 square: its corners are at sqrt(8), counted as 2
-    EXPECT_EQ(MAP_ELEMENT_AT(3, 3)->mineral + MAP_ELEMENT_AT(7, 7)->mineral +
-                  MAP_ELEMENT_AT(8, 5)->mineral,
-              14u);
+    // The square's corners, not a step beyond.
+    auto mineral = [](int x, int y) { return (int)MAP_ELEMENT_AT(x, y)->mineral; };
+    EXPECT_EQ((std::vector<int>{mineral(3, 3), mineral(7, 7), mineral(8, 5)}), (std::vector<int>{7, 7, 0}));
     EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->water, 0u);
     // Near the edge only valid tiles change ((3, 2) at sqrt(13) counts as 3,
     // (3, 3) at sqrt(18) as 4); a negative amount is level 0.
@@ -330,7 +330,7 @@ TEST_F(ResourceLevel, SetsValidTilesWithinTheIntegerRadiusAndIgnoresBadRequests)
     EXPECT_EQ(Fields(), before);
     EXPECT_NE(Log().find("unknown resource kind 2"), std::string::npos);
     Map_SetResourceLevel(1, 3, INT_MAX, 3, 3); // everything valid
-    EXPECT_EQ(MAP_ELEMENT_AT(11, 11)->mineral + MAP_ELEMENT_AT(0, 5)->mineral, 3u);
+    EXPECT_EQ(std::pair(mineral(11, 11), mineral(0, 5)), std::pair(3, 0));
 }
 
 } // namespace

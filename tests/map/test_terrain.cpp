@@ -169,7 +169,8 @@ TEST_F(TerrainRelight, WrapsIntoTheMapAndRelightsTheNeighbours)
     MakeMap(6, 5, Flat);
     for (int i = 0; i < 30; i++) EXPECT_EQ(g_MapElements[i].shadev & 0xFFFF, 0u);
     Terrain_Relight(-1, 5, 20); // element (5, 0)
-    EXPECT_EQ(MAP_ELEMENT_AT(5, 0)->initalt + MAP_ELEMENT_AT(5, 0)->altitude, 40u);
+    EXPECT_EQ((std::vector<uint32_t>{MAP_ELEMENT_AT(5, 0)->initalt, MAP_ELEMENT_AT(5, 0)->altitude}),
+              (std::vector<uint32_t>{20, 20}));
     // Its west and south neighbours now lean away from it.
     EXPECT_NE(MAP_ELEMENT_AT(4, 0)->shadev & 0xFFFF, 0u);
     EXPECT_NE(MAP_ELEMENT_AT(5, 1)->shadev & 0xFFFF, 0u);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/tlog.h"
@@ -72,7 +73,7 @@ TEST_F(CursorTest, WrittenFileReadsBackTheSameCursors)
                   (std::vector<int>{a.frames, a.hotx, a.hoty, a.msperframe, a.w, a.h}));
         EXPECT_EQ(memcmp(b.pixels, a.pixels, (size_t)a.frames * a.w * a.h), 0) << "cursor " << i;
     }
-    EXPECT_EQ(Cursor_Current() + cursorinfo.frame, 0);
+    EXPECT_EQ(std::pair(Cursor_Current(), (int)cursorinfo.frame), std::pair(0, 0));
     // Written again, the file is the same bytes.
     std::string again = dir_.file("again.crs");
     ASSERT_EQ(Cursor_Write(again.c_str(), cursorinfo.cursors, cursorinfo.nrcursors), 1);
