@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/systems.h"
 #include "core/tlog.h"
@@ -20,33 +21,18 @@
 
 namespace {
 
-class CommonSystems : public testing::Test {
-protected:
+TEST(CommonSystems, CloseFreesWhatAGameLeftHoldersFirst)
+{
     QvTempDir dir;
     QvLogCapture log;
-    void SetUp() override
-    {
-        g_NewMapRequest = MAP_NEWREQUEST{1, 8, 8, 5, 1};
-        ASSERT_EQ(Map_Load(nullptr), 1);
-    }
-    void TearDown() override
-    {
-        Map_Free();
-    }
-    SPRITE* LoadSprite()
-    {
-        GENSPRITE g;
-        GenSprite_Pattern(SPRITE_REGULAR, 2, 1, 8, 8, &g);
-        SPRITE_DESC d = g.Desc();
-        if (!Sprite_Write(dir.file("s.spr").c_str(), &d)) return nullptr;
-        return Sprite_Load(dir.file("s.spr").c_str());
-    }
-};
-
-TEST_F(CommonSystems, CloseFreesWhatAGameLeftHoldersFirst)
-{
+    g_NewMapRequest = MAP_NEWREQUEST{1, 8, 8, 5, 1};
+    ASSERT_EQ(Map_Load(nullptr), 1);
     InitCommonGameSystems();
-    SPRITE* s = LoadSprite();
+    GENSPRITE g;
+    GenSprite_Pattern(SPRITE_REGULAR, 2, 1, 8, 8, &g);
+    SPRITE_DESC d = g.Desc();
+    ASSERT_TRUE(Sprite_Write(dir.file("s.spr").c_str(), &d));
+    SPRITE* s = Sprite_Load(dir.file("s.spr").c_str());
     ASSERT_NE(s, nullptr);
     ANIMTYPE* a = AnimType_New("Sway");
     ASSERT_NE(a, nullptr);
@@ -64,21 +50,20 @@ TEST_F(CommonSystems, CloseFreesWhatAGameLeftHoldersFirst)
     ASSERT_NE(Effects_NewTable("Mud", 1, 2), nullptr);
 
     CloseCommonGameSystems(); // not fatal: nothing is freed through a closed module
-    EXPECT_EQ(Sprite_Count(), 0);
-    EXPECT_EQ(AnimType_Count(), 0);
-    EXPECT_EQ(Region_Count(), 0);
-    EXPECT_EQ(SortDisp_Count(), 0);
+    EXPECT_EQ(
+        (std::vector<int>{Sprite_Count(), AnimType_Count(), Region_Count(), SortDisp_Count()}),
+        std::vector<int>(4, 0));
 
     // The next game or editor visit: every module open again and empty.
     InitCommonGameSystems();
-    EXPECT_EQ(Ovl_NrTypes(), 0);
-    EXPECT_EQ(Ovl_Count(), 0);
-    EXPECT_EQ(Effects_NrTables(), 0);
+    EXPECT_EQ((std::vector<int>{Ovl_NrTypes(), Ovl_Count(), Effects_NrTables()}),
+              std::vector<int>(3, 0));
     EXPECT_EQ(AnimType_Find("Sway"), nullptr);
     DISPLAYELEMENT* e = SortDisp_NewElement(nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(SortDisp_Count(), 1);
     SortDisp_DeleteChain(e);
     CloseCommonGameSystems();
+    Map_Free();
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/config.h"
@@ -43,12 +44,9 @@ const int kMaxOrigin = GENMAP_SIDE * 24 - MAPVIEW_SIZE;
 class DemoDriver : public testing::Test {
 protected:
     QvTempDir home;
-    QvTempDir logdir;
+    QvLogCapture log;
     void SetUp() override
     {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetOptions(0);
         Plat_InitWith(&g_PlatHeadless);
         PlatHeadless_SetClock(0, 0);
         Cfg_SetDefaults(&g_Config);
@@ -72,9 +70,8 @@ protected:
         Input_Close();
         Plat_Close();
         Map_SetViewPixelPos(0, 0);
-        Tlog_SetFile(nullptr);
     }
-    std::string Log() const { return logdir.read("trace.log"); }
+    std::string Log() const { return log.text(); }
 
     // The files `mkdata demo` writes for the world, from the same generators.
     void WriteWorld()
@@ -128,51 +125,32 @@ protected:
     }
 };
 
-TEST_F(DemoDriver, PointerRestingAtAnEdgeScrollsOneStepPerUpdate)
+TEST_F(DemoDriver, PointerRestingAtAnEdgeScrollsOneStepPerUpdateUpToTheMapsEdges)
 {
     WriteWorld();
     Tick(); // the world loads
     ASSERT_EQ(mapsizex, GENMAP_SIDE);
-    EXPECT_EQ(g_MapView.x, 0);
-    EXPECT_EQ(g_MapView.y, 0);
 
     Input_RawMouseMove(639, 240);
-    const int n = 10;
-    for (int i = 0; i < n; i++) Tick();
-    EXPECT_EQ(g_MapView.x, n * DEMO_SCROLL_STEP);
-    EXPECT_EQ(g_MapView.y, 0);
-    EXPECT_EQ(g_MapView.tilex, n * DEMO_SCROLL_STEP / 24);
-    EXPECT_EQ(g_MapView.offx, n * DEMO_SCROLL_STEP % 24);
-
-    // Frames without an update don't move it.
-    for (int i = 0; i < 4; i++) Tick(10);
-    EXPECT_EQ(g_MapView.x, n * DEMO_SCROLL_STEP);
-
-    // The bottom-left corner: left and down at once.
-    Input_RawMouseMove(0, 479);
-    for (int i = 0; i < 3; i++) Tick();
-    EXPECT_EQ(g_MapView.x, (n - 3) * DEMO_SCROLL_STEP);
-    EXPECT_EQ(g_MapView.y, 3 * DEMO_SCROLL_STEP);
-
-    // Away from the edges it stays.
-    Input_RawMouseMove(320, 240);
-    for (int i = 0; i < 3; i++) Tick();
-    EXPECT_EQ(g_MapView.x, (n - 3) * DEMO_SCROLL_STEP);
-    EXPECT_EQ(g_MapView.y, 3 * DEMO_SCROLL_STEP);
-}
-
-TEST_F(DemoDriver, ScrollingStopsAtTheMapsEdges)
-{
-    WriteWorld();
-    Tick();
-    Input_RawMouseMove(639, 479);
-    for (int i = 0; i < kMaxOrigin / DEMO_SCROLL_STEP + 5; i++) Tick();
-    EXPECT_EQ(g_MapView.x, kMaxOrigin);
-    EXPECT_EQ(g_MapView.y, kMaxOrigin);
-    Input_RawMouseMove(0, 0);
-    for (int i = 0; i < kMaxOrigin / DEMO_SCROLL_STEP + 5; i++) Tick();
-    EXPECT_EQ(g_MapView.x, 0);
-    EXPECT_EQ(g_MapView.y, 0);
+    const int S = DEMO_SCROLL_STEP, far = kMaxOrigin / S + 5;
+    // Where the pointer rests, for how many frames of how many ms, and the
+    // origin after: frames without an update don't move it, the corners
+    // scroll both ways, away from the edges it stays, and the map's edges
+    // stop it.
+    const struct {
+        int px, py, frames, ms, x, y;
+    } rows[] = {{639, 240, 10, 50, 10 * S, 0},
+                {639, 240, 4, 10, 10 * S, 0},
+                {0, 479, 3, 50, 7 * S, 3 * S},
+                {320, 240, 3, 50, 7 * S, 3 * S},
+                {639, 479, far, 50, kMaxOrigin, kMaxOrigin},
+                {0, 0, far, 50, 0, 0}};
+    for (const auto& r : rows) {
+        Input_RawMouseMove(r.px, r.py);
+        for (int i = 0; i < r.frames; i++) Tick((uint32_t)r.ms);
+        EXPECT_EQ(std::pair(g_MapView.x, g_MapView.y), std::pair(r.x, r.y)) << r.px << "," << r.py;
+        EXPECT_EQ(std::pair(g_MapView.tilex, g_MapView.offx), std::pair(r.x / 24, r.x % 24));
+    }
 }
 
 TEST_F(DemoDriver, ShowsTheMapWithThingsThatMoveOnlyWithUpdates)
@@ -184,10 +162,7 @@ TEST_F(DemoDriver, ShowsTheMapWithThingsThatMoveOnlyWithUpdates)
     EXPECT_GT(SortDisp_Count(), Ovl_Count() + 8) << "units, a building, an explosion";
     int l = 0, t = 0, r = 0, b = 0;
     Mouse_GetClipRect(&l, &t, &r, &b);
-    EXPECT_EQ(l, 0);
-    EXPECT_EQ(t, 0);
-    EXPECT_EQ(r, 639);
-    EXPECT_EQ(b, 479);
+    EXPECT_EQ((std::vector<int>{l, t, r, b}), (std::vector<int>{0, 0, 639, 479}));
 
     // The view shows the lit map where the local team sees, and black over
     // the ground it has never seen.
@@ -209,10 +184,9 @@ TEST_F(DemoDriver, BuildingsOfTwoTeamsUnderTheFogThatFollowsThePatrol)
     Tick();
     ASSERT_EQ(Build_Count(), 3);
     ASSERT_EQ(Units_Count(), 3);
-    int ownbuildings = 0, otherbuildings = 0;
-    for (BUILDING* b = g_Buildings; b; b = b->next) (b->team == 0 ? ownbuildings : otherbuildings)++;
-    EXPECT_EQ(ownbuildings, 1);
-    EXPECT_EQ(otherbuildings, 2);
+    int own = 0;
+    for (BUILDING* b = g_Buildings; b; b = b->next) own += b->team == 0;
+    EXPECT_EQ(own, 1);
     // The patrolling unit leaves ground behind that stays explored but is
     // no longer seen.
     UNIT* patrol = nullptr;
@@ -238,18 +212,14 @@ TEST_F(DemoDriver, LoadingAgainReplacesTheThingsInsteadOfAddingToThem)
     Tick();
     const int elements = SortDisp_Count(), things = Ovl_Count(), sprites = Sprite_Count();
     ASSERT_GT(elements, 0);
+    auto counts = [] {
+        return std::vector<int>{SortDisp_Count(), Ovl_Count(), Sprite_Count(), Units_Count(),
+                                Build_Count()};
+    };
     DemoWorld_Load();
-    EXPECT_EQ(SortDisp_Count(), elements);
-    EXPECT_EQ(Ovl_Count(), things);
-    EXPECT_EQ(Sprite_Count(), sprites);
-    EXPECT_EQ(Units_Count(), 3);
-    EXPECT_EQ(Build_Count(), 3);
+    EXPECT_EQ(counts(), (std::vector<int>{elements, things, sprites, 3, 3}));
     DemoWorld_Unload();
-    EXPECT_EQ(Units_Count(), 0);
-    EXPECT_EQ(Build_Count(), 0);
-    EXPECT_EQ(SortDisp_Count(), 0);
-    EXPECT_EQ(Ovl_Count(), 0);
-    EXPECT_EQ(Sprite_Count(), 0);
+    EXPECT_EQ(counts(), std::vector<int>(5, 0));
 }
 
 TEST_F(DemoDriver, MissingFilesAreLoggedAndFramesStillDrawn)
@@ -259,10 +229,8 @@ TEST_F(DemoDriver, MissingFilesAreLoggedAndFramesStillDrawn)
     for (int i = 0; i < 3; i++) Tick();
     EXPECT_EQ(g_MapView.x, 0) << "no map to scroll over";
     EXPECT_GT(PlatHeadless_Flips(), 0);
-    const std::string log = Log();
-    EXPECT_NE(log.find("Demo world: no map"), std::string::npos) << log;
-    EXPECT_NE(log.find("Demo world: no tile set"), std::string::npos) << log;
-    EXPECT_NE(log.find("Demo world: no terrain palette"), std::string::npos) << log;
+    for (const char* what : {"map", "tile set", "terrain palette"})
+        EXPECT_NE(Log().find(std::string("Demo world: no ") + what), std::string::npos) << Log();
 }
 
 } // namespace

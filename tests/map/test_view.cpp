@@ -53,89 +53,58 @@ const uint8_t BACKGROUND = 0xA5;
 
 class ViewOrigin : public testing::Test {
 protected:
-    QvTempDir logdir;
-    void SetUp() override
-    {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-    }
+    QvLogCapture log;
     void TearDown() override
     {
         Map_Free();
         Map_SetViewPixelPos(0, 0);
-        Tlog_SetFile(nullptr);
     }
     static void NewMap(int w, int h)
     {
         g_NewMapRequest = MAP_NEWREQUEST{1, w, h, 5, 1};
         ASSERT_EQ(Map_Load(nullptr), 1);
     }
-    static void ExpectView(int x, int y)
-    {
-        EXPECT_EQ(g_MapView.x, x);
-        EXPECT_EQ(g_MapView.y, y);
-        EXPECT_EQ(g_MapView.tilex, x / 24);
-        EXPECT_EQ(g_MapView.tiley, y / 24);
-        EXPECT_EQ(g_MapView.offx, x % 24);
-        EXPECT_EQ(g_MapView.offy, y % 24);
-    }
 };
 
-TEST_F(ViewOrigin, ClampsToTheMapAndKeepsTileAndOffsetBeside)
+TEST_F(ViewOrigin, ClampsToTheMapWithoutWrappingAndKeepsTileAndOffsetBeside)
 {
-    NewMap(64, 40);
-    Map_SetViewPixelPos(100, 50);
-    ExpectView(100, 50);
-    Map_SetViewPixelPos(-5, -1);
-    ExpectView(0, 0);
-    Map_SetViewPixelPos(5000, 5000);
-    ExpectView(64 * 24 - 456, 40 * 24 - 456);
-    Map_SetViewPixelPos(64 * 24 - 456, 40 * 24 - 457);
-    ExpectView(1080, 503);
-}
-
-TEST_F(ViewOrigin, MapsSmallerThanTheViewStayAtTheOrigin)
-{
-    NewMap(10, 30); // 240 pixels wide: no room to move across
-    Map_SetViewPixelPos(300, 300);
-    ExpectView(0, 30 * 24 - 456);
-    NewMap(19, 19); // exactly the view
-    Map_SetViewPixelPos(7, 7);
-    ExpectView(0, 0);
-    Map_Free(); // no map at all
-    Map_SetViewPixelPos(40, 40);
-    ExpectView(0, 0);
-}
-
-TEST_F(ViewOrigin, ZoomedViewsStopWhereNineteenZoomedTilesEnd)
-{
-    NewMap(64, 64);
-    Map_SetViewPixelPosZoom(5000, 5000, 2);
-    ExpectView((64 - 38) * 24, (64 - 38) * 24);
-    Map_SetViewPixelPosZoom(5000, 100, 3);
-    ExpectView((64 - 57) * 24, 100);
-    Map_SetViewPixelPosZoom(5000, 5000, 4); // 76 tiles: more than the map
-    ExpectView(0, 0);
-    Map_SetViewPixelPosZoom(5000, 5000, 1);
-    ExpectView(1080, 1080);
-    Map_SetViewPixelPosZoom(5000, -3, 0); // no zoom below 1
-    ExpectView(1080, 0);
-}
-
-TEST_F(ViewOrigin, ScrollingStopsAtBothEndsWithoutWrapping)
-{
-    NewMap(64, 64);
-    Map_SetViewPixelPos(30, 30);
-    Map_ScrollView(-10, 7);
-    ExpectView(20, 37);
-    Map_ScrollView(-100, -100);
-    ExpectView(0, 0);
-    Map_ScrollView(INT_MAX, INT_MAX);
-    ExpectView(1080, 1080);
-    Map_ScrollView(INT_MAX, 1); // past INT_MAX from 1080: still the edge
-    ExpectView(1080, 1080);
-    Map_ScrollView(INT_MIN, INT_MIN);
-    ExpectView(0, 0);
+    const int E = 64 * 24 - MAPVIEW_SIZE; // the last origin on a 64-tile side
+    const struct {
+        const char* name;
+        int w, h; // the map; 0: none
+        char op;  // 'S' set, 'Z' set with a zoom, 'R' set to (fromx, fromy), scroll by (x, y)
+        int zoom, fromx, fromy, x, y, wantx, wanty;
+    } rows[] = {
+        {"inside", 64, 40, 'S', 0, 0, 0, 100, 50, 100, 50},
+        {"before the start", 64, 40, 'S', 0, 0, 0, -5, -1, 0, 0},
+        {"past the end", 64, 40, 'S', 0, 0, 0, 5000, 5000, E, 40 * 24 - MAPVIEW_SIZE},
+        {"one short of the end", 64, 40, 'S', 0, 0, 0, E, 503, E, 503},
+        {"narrower than the view", 10, 30, 'S', 0, 0, 0, 300, 300, 0, 30 * 24 - MAPVIEW_SIZE},
+        {"exactly the view", 19, 19, 'S', 0, 0, 0, 7, 7, 0, 0},
+        {"no map", 0, 0, 'S', 0, 0, 0, 40, 40, 0, 0},
+        {"zoom 2", 64, 64, 'Z', 2, 0, 0, 5000, 5000, (64 - 38) * 24, (64 - 38) * 24},
+        {"zoom 3", 64, 64, 'Z', 3, 0, 0, 5000, 100, (64 - 57) * 24, 100},
+        {"zoom 4 shows more than the map", 64, 64, 'Z', 4, 0, 0, 5000, 5000, 0, 0},
+        {"zoom 1", 64, 64, 'Z', 1, 0, 0, 5000, 5000, E, E},
+        {"no zoom below 1", 64, 64, 'Z', 0, 0, 0, 5000, -3, E, 0},
+        {"scroll", 64, 64, 'R', 0, 30, 30, -10, 7, 20, 37},
+        {"scroll before the start", 64, 64, 'R', 0, 30, 30, -100, -100, 0, 0},
+        {"scroll by the most", 64, 64, 'R', 0, 30, 30, INT_MAX, INT_MAX, E, E},
+        {"scroll past INT_MAX from the end", 64, 64, 'R', 0, E, E, INT_MAX, 1, E, E},
+        {"scroll by the least", 64, 64, 'R', 0, 30, 30, INT_MIN, INT_MIN, 0, 0},
+    };
+    for (const auto& r : rows) {
+        Map_Free();
+        if (r.w) NewMap(r.w, r.h);
+        if (r.op == 'S') Map_SetViewPixelPos(r.x, r.y);
+        if (r.op == 'Z') Map_SetViewPixelPosZoom(r.x, r.y, r.zoom);
+        if (r.op == 'R') Map_SetViewPixelPos(r.fromx, r.fromy), Map_ScrollView(r.x, r.y);
+        const MAPVIEW& v = g_MapView;
+        EXPECT_EQ((std::vector<int>{v.x, v.y, v.tilex, v.tiley, v.offx, v.offy}),
+                  (std::vector<int>{r.wantx, r.wanty, r.wantx / 24, r.wanty / 24, r.wantx % 24,
+                                    r.wanty % 24}))
+            << r.name;
+    }
 }
 
 // ------------------------------------------------------------------ pictures
@@ -145,14 +114,12 @@ TEST_F(ViewOrigin, ScrollingStopsAtBothEndsWithoutWrapping)
 class ViewPicture : public testing::Test {
 protected:
     QvTempDir dir;
-    QvTempDir logdir;
+    QvLogCapture log;
     std::vector<SPRITE*> sprites;
     BITMAP* bb = nullptr;
 
     void SetUp() override
     {
-        Tlog_SetFile(logdir.file("trace.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
         Plat_InitWith(&g_PlatHeadless);
         Cfg_SetDefaults(&g_Config);
         Input_Init();
@@ -183,7 +150,6 @@ protected:
         Input_Close();
         Plat_Close();
         Map_SetViewPixelPos(0, 0);
-        Tlog_SetFile(nullptr);
     }
     SPRITE* Load(int id)
     {
@@ -276,28 +242,24 @@ TEST_F(ViewPicture, MatchesTheRecordedPictureAtThreeOrigins)
 
 TEST_F(ViewPicture, OffTheMapRowAndColumnZeroAreBlack)
 {
-    Map_SetViewPixelPosRedraw(0, 0);
-    std::vector<uint8_t> v = Terrain();
-    int bad = 0, lit = 0;
-    for (int y = 0; y < 448; y++)
-        for (int x = 0; x < MAPVIEW_SIZE; x++) {
-            uint8_t p = v[(size_t)y * MAPVIEW_SIZE + x];
-            if (x < 24 || y < 24) bad += p != 0;
-            else lit += p != 0;
+    // The demo map, then one narrower than the view: black left of column 1
+    // and above row 1, and beyond the last column; the map itself drawn.
+    for (int lastx : {(int)MAPVIEW_SIZE, 240}) {
+        if (lastx < MAPVIEW_SIZE) {
+            g_NewMapRequest = MAP_NEWREQUEST{1, 10, 30, 6, GENTILE_GRASS};
+            ASSERT_EQ(Map_Load(nullptr), 1);
         }
-    EXPECT_EQ(bad, 0);
-    EXPECT_GT(lit, 400 * 400) << "the map itself is drawn";
-
-    // A map narrower than the view: black beyond its last column.
-    g_NewMapRequest = MAP_NEWREQUEST{1, 10, 30, 6, GENTILE_GRASS};
-    ASSERT_EQ(Map_Load(nullptr), 1);
-    Map_SetViewPixelPos(0, 0);
-    v = Terrain();
-    bad = 0;
-    for (int y = 0; y < 448; y++)
-        for (int x = 240; x < MAPVIEW_SIZE; x++) bad += v[(size_t)y * MAPVIEW_SIZE + x] != 0;
-    EXPECT_EQ(bad, 0);
-    EXPECT_NE(v[(size_t)30 * MAPVIEW_SIZE + 30], 0);
+        Map_SetViewPixelPos(0, 0);
+        std::vector<uint8_t> v = Terrain();
+        int bad = 0, lit = 0;
+        for (int y = 0; y < 448; y++)
+            for (int x = 0; x < MAPVIEW_SIZE; x++) {
+                const bool off = x < 24 || y < 24 || x >= lastx;
+                (off ? bad : lit) += v[(size_t)y * MAPVIEW_SIZE + x] != 0;
+            }
+        EXPECT_EQ(bad, 0) << lastx;
+        EXPECT_GT(lit, (lastx - 24) * 380) << "the map itself is drawn";
+    }
 }
 
 TEST_F(ViewPicture, EveryScrollShowsWhatAFullRedrawShows)
@@ -320,41 +282,33 @@ TEST_F(ViewPicture, EveryScrollShowsWhatAFullRedrawShows)
 
 TEST_F(ViewPicture, ScrollingRedrawsOnlyTheTilesThatComeIntoSight)
 {
+    // Each step, the tiles it draws, and whether the cache was complete
+    // before the draw; the last row marks one tile in sight.
+    const struct {
+        int dx, dy;
+        long drawn;
+        bool complete;
+    } steps[] = {{5, 17, 0, true},              // inside the same tiles
+                 {24, 0, 20, false},            // one column
+                 {-48, 24, 2 * 20 + 18, false}, // two columns back and a row down
+                 {0, 0, 1, false}};
     Map_SetViewPixelPosRedraw(240, 240);
+    EXPECT_FALSE(Map_IsTerrainCacheComplete());
     Terrain();
-    long before = Map_TerrainTilesDrawn();
-    Map_ScrollView(5, 17); // inside the same tiles
-    Terrain();
-    EXPECT_EQ(Map_TerrainTilesDrawn(), before);
-    Map_ScrollView(24, 0); // one column
-    Terrain();
-    EXPECT_EQ(Map_TerrainTilesDrawn(), before + 20);
-    Map_ScrollView(-48, 24); // two columns back and a row down
-    Terrain();
-    EXPECT_EQ(Map_TerrainTilesDrawn(), before + 20 + 2 * 20 + 18);
-    before = Map_TerrainTilesDrawn();
+    for (const auto& s : steps) {
+        Map_ScrollView(s.dx, s.dy);
+        const int tx = g_MapView.tilex + 3, ty = g_MapView.tiley + 3;
+        if (!s.dx && !s.dy) Map_MarkTilesDirty(tx, ty, tx, ty);
+        const long before = Map_TerrainTilesDrawn();
+        EXPECT_EQ(Map_IsTerrainCacheComplete(), s.complete) << s.dx << "," << s.dy;
+        Terrain();
+        EXPECT_TRUE(Map_IsTerrainCacheComplete());
+        EXPECT_EQ(Map_TerrainTilesDrawn(), before + s.drawn) << s.dx << "," << s.dy;
+    }
+    const long before = Map_TerrainTilesDrawn();
     Map_SetViewPixelPosRedraw(g_MapView.x, g_MapView.y);
     Terrain();
     EXPECT_EQ(Map_TerrainTilesDrawn(), before + 400);
-}
-
-TEST_F(ViewPicture, CacheCompleteOnlyOnceEveryTileOfTheViewIsDrawn)
-{
-    Map_SetViewPixelPosRedraw(100, 100);
-    EXPECT_FALSE(Map_IsTerrainCacheComplete());
-    Terrain();
-    EXPECT_TRUE(Map_IsTerrainCacheComplete());
-    Map_ScrollView(3, 3); // same tiles
-    EXPECT_TRUE(Map_IsTerrainCacheComplete());
-    Map_ScrollView(24, 0);
-    EXPECT_FALSE(Map_IsTerrainCacheComplete());
-    Terrain();
-    EXPECT_TRUE(Map_IsTerrainCacheComplete());
-    Map_MarkTilesDirty(g_MapView.tilex + 3, g_MapView.tiley + 3, g_MapView.tilex + 3,
-                       g_MapView.tiley + 3);
-    EXPECT_FALSE(Map_IsTerrainCacheComplete());
-    Terrain();
-    EXPECT_TRUE(Map_IsTerrainCacheComplete());
 }
 
 TEST_F(ViewPicture, RepaintedOrRelitTilesAreDrawnAgainWithoutAMark)

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "core/tlog.h"
 #include "gen_sprites.h"
@@ -46,12 +48,10 @@ TEST_F(AnimTypeNames, FoundInAnyCaseAndNeverTwice)
     EXPECT_EQ(AnimType_Find("tankwalk"), walk);
     EXPECT_EQ(AnimType_Find("TANKFIRE"), fire);
     EXPECT_EQ(AnimType_Find("TankIdle"), nullptr);
-    EXPECT_EQ(AnimType_New("TANKWALK"), nullptr);
-    EXPECT_EQ(AnimType_New(""), nullptr);
-    EXPECT_EQ(AnimType_New(nullptr), nullptr);
+    for (const char* name : {"TANKWALK", "", (const char*)nullptr})
+        EXPECT_EQ(AnimType_New(name), nullptr);
     EXPECT_EQ(AnimType_Count(), 2);
-    EXPECT_EQ(g_AnimTypeList, walk); // in creation order
-    EXPECT_EQ(walk->next, fire);
+    EXPECT_TRUE(g_AnimTypeList == walk && walk->next == fire); // in creation order
 
     std::string longname(80, 'x');
     ANIMTYPE* l = AnimType_New(longname.c_str());
@@ -85,10 +85,10 @@ TEST_F(AnimTypeFrames, RangesMustLieInTheSpriteAndConsecutiveOnesMerge)
     ANIMTYPE* t = AnimType_New("walk");
     EXPECT_EQ(AnimType_AddFrames(t, 0, 0, 2), 0); // no sprite yet
     ASSERT_EQ(AnimType_SetSprite(t, MakeSprite(6)), 1);
-    EXPECT_EQ(AnimType_AddFrames(t, 0, 6, 2), 0);
-    EXPECT_EQ(AnimType_AddFrames(t, -1, 2, 2), 0);
-    EXPECT_EQ(AnimType_AddFrames(t, 3, 2, 2), 0);
-    EXPECT_EQ(AnimType_AddFrames(t, 0, 1, -1), 0);
+    // Past the sprite, before it, backwards, a negative delay.
+    for (auto [first, last, delay] : {std::tuple{0, 6, 2}, {-1, 2, 2}, {3, 2, 2}, {0, 1, -1}})
+        EXPECT_EQ(AnimType_AddFrames(t, first, last, delay), 0)
+            << first << ".." << last << " " << delay;
     EXPECT_EQ(t->firstframe, nullptr);
 
     EXPECT_EQ(AnimType_AddFrames(t, 0, 1, 2), 1);
@@ -101,9 +101,8 @@ TEST_F(AnimTypeFrames, RangesMustLieInTheSpriteAndConsecutiveOnesMerge)
     const ANIMFRAME* f = t->firstframe;
     for (const auto& w : want) {
         ASSERT_NE(f, nullptr);
-        EXPECT_EQ(f->first, w[0]);
-        EXPECT_EQ(f->last, w[1]);
-        EXPECT_EQ(f->delay, w[2]);
+        EXPECT_EQ((std::vector<int>{f->first, f->last, f->delay}),
+                  (std::vector<int>{w[0], w[1], w[2]}));
         f = f->next;
     }
     EXPECT_EQ(f, nullptr);
@@ -116,11 +115,9 @@ TEST_F(AnimTypeFrames, LinkIsSetOnceAndMayLoopOnItself)
     ANIMTYPE* stop = AnimType_New("stop");
     EXPECT_EQ(AnimType_Link(spin, nullptr), 0);
     EXPECT_EQ(AnimType_Link(spin, spin), 1);
-    EXPECT_EQ(spin->link, spin);
     EXPECT_EQ(AnimType_Link(spin, stop), 0);
     EXPECT_NE(Log().find("Cannot Link an animation type twice, in spin"), std::string::npos);
-    EXPECT_EQ(spin->link, spin);
-    EXPECT_EQ(stop->link, nullptr);
+    EXPECT_TRUE(spin->link == spin && stop->link == nullptr);
 }
 
 TEST_F(AnimTypeFrames, ReloadKeepsEveryTypesSpriteAddress)
@@ -133,8 +130,7 @@ TEST_F(AnimTypeFrames, ReloadKeepsEveryTypesSpriteAddress)
     ASSERT_EQ(AnimType_SetSprite(two, s), 1);
     MakeSprite(3, "a.spr", 41); // rewrites the file (and loads a copy, freed at the end)
     AnimType_ReloadSprites();
-    EXPECT_EQ(one->sprite, s);
-    EXPECT_EQ(two->sprite, s);
+    EXPECT_TRUE(one->sprite == s && two->sprite == s);
     const uint8_t* rle = Sprite_GetFrame(s, 0, 0);
     EXPECT_EQ(rle[2], 41); // row 0: (0, count) then the first pixel
     AnimType_FreeAll();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/gll.h"
@@ -15,6 +16,11 @@ protected:
     void SetUp() override { Effects_Init(); }
     void TearDown() override { Effects_Close(); }
 };
+
+std::pair<int, int> P(int a, int b)
+{
+    return {a, b};
+}
 
 // Every cell of a table except those of row `row` (all when row is -1).
 bool OthersAre(const EFFECTTYPE* t, int row, int col, int value, int second)
@@ -31,40 +37,28 @@ bool OthersAre(const EFFECTTYPE* t, int row, int col, int value, int second)
 
 // ------------------------------------------------------------------ tables
 
-TEST_F(Effects, NewTableFillsEveryCellAndStartsMinMaxEmpty)
-{
-    EFFECTTYPE* t = Effects_NewTable("Wheeled", 100, 2);
-    ASSERT_NE(t, nullptr);
-    EXPECT_STREQ(t->name, "Wheeled");
-    EXPECT_TRUE(OthersAre(t, -1, -1, 100, 2));
-    EXPECT_EQ(t->min, 255);
-    EXPECT_EQ(t->max, 0);
-}
-
-TEST_F(Effects, SetEffectSetsOneCellOrTheRowAndWidensMinMax)
+TEST_F(Effects, NewTableFillsEveryCellAndSetEffectSetsACellOrARowWideningMinMax)
 {
     EFFECTTYPE* t = Effects_NewTable("Tracked", 50, 1);
+    ASSERT_NE(t, nullptr);
+    EXPECT_STREQ(t->name, "Tracked");
+    EXPECT_TRUE(OthersAre(t, -1, -1, 50, 1));
+    EXPECT_EQ(std::pair(t->min, t->max), std::pair(255, 0)); // empty
     EXPECT_TRUE(Effects_SetEffect(t, 3, 5, 80, 4));
-    EXPECT_EQ(t->cell[3][5][0], 80);
-    EXPECT_EQ(t->cell[3][5][1], 4);
+    EXPECT_EQ(P(t->cell[3][5][0], t->cell[3][5][1]), P(80, 4));
     EXPECT_TRUE(OthersAre(t, 3, 5, 50, 1));
-    EXPECT_EQ(t->min, 80);
-    EXPECT_EQ(t->max, 80);
+    EXPECT_EQ(std::pair(t->min, t->max), std::pair(80, 80));
 
     EXPECT_TRUE(Effects_SetEffect(t, 17, -1, 20, 9));   // the last special-effects row
     for (int c = 0; c < EFFECTS_COLUMNS; c++) EXPECT_EQ(t->cell[17][c][0], 20);
-    EXPECT_EQ(t->min, 20);
-    EXPECT_EQ(t->max, 80);
+    EXPECT_EQ(std::pair(t->min, t->max), std::pair(20, 80));
     EXPECT_TRUE(Effects_SetEffect(t, 0, 0, 300, 0));   // kept as a byte: 44
-    EXPECT_EQ(t->cell[0][0][0], 44);
-    EXPECT_EQ(t->max, 80);
+    EXPECT_EQ(P(t->cell[0][0][0], t->max), P(44, 80));
 
     // Outside the table: refused, nothing changes.
     EFFECTTYPE* u = Effects_NewTable("Legged", 7, 7);
-    EXPECT_FALSE(Effects_SetEffect(u, 18, 0, 1, 1));
-    EXPECT_FALSE(Effects_SetEffect(u, -1, 0, 1, 1));
-    EXPECT_FALSE(Effects_SetEffect(u, 0, 8, 1, 1));
-    EXPECT_FALSE(Effects_SetEffect(u, 0, -2, 1, 1));
+    for (auto [row, col] : {std::pair{18, 0}, {-1, 0}, {0, 8}, {0, -2}})
+        EXPECT_FALSE(Effects_SetEffect(u, row, col, 1, 1)) << row << "," << col;
     EXPECT_TRUE(OthersAre(u, -1, -1, 7, 7));
     EXPECT_EQ(u->min, 255);
 }
@@ -92,21 +86,18 @@ TEST_F(Effects, TextureDefaultsAreTheirOwnTableOf16BitPairs)
     int v = -1, s = -1;
     for (int c = 0; c < EFFECTS_COLUMNS; c++) {
         EXPECT_TRUE(Effects_GetTextureDefault(3, c, &v, &s));
-        EXPECT_EQ(v, 22);
-        EXPECT_EQ(s, 50);
+        EXPECT_EQ(std::pair(v, s), std::pair(22, 50));
     }
     Effects_GetTextureDefault(15, 7, &v, &s);
-    EXPECT_EQ(v, 1000);
-    EXPECT_EQ(s, 40000);
+    EXPECT_EQ(std::pair(v, s), std::pair(1000, 40000));
     Effects_GetTextureDefault(15, 6, &v, &s);
     EXPECT_EQ(v, 0);
     // The effects tables don't change.
     EXPECT_TRUE(OthersAre(t, -1, -1, 1, 1));
     // Only the 16 texture rows.
-    EXPECT_FALSE(Effects_SetTextureDefault(16, 0, 1, 1));
-    EXPECT_FALSE(Effects_SetTextureDefault(0, 8, 1, 1));
-    EXPECT_FALSE(Effects_SetTextureDefault(0, -2, 1, 1));
-    EXPECT_FALSE(Effects_GetTextureDefault(16, 0, &v, &s));
+    EXPECT_FALSE(Effects_SetTextureDefault(16, 0, 1, 1) || Effects_SetTextureDefault(0, 8, 1, 1) ||
+                 Effects_SetTextureDefault(0, -2, 1, 1) ||
+                 Effects_GetTextureDefault(16, 0, &v, &s));
     EXPECT_EQ(v, 0);
 }
 
@@ -120,15 +111,12 @@ TEST_F(Effects, OvlGridIsCopiedFoundWithoutCaseAndWritable)
     ASSERT_NE(e, nullptr);
     grid[0] = 99;   // the caller's buffer is not kept
     EXPECT_EQ(Effects_FindType("REFINERY"), e);
-    EXPECT_EQ(e->width, 3);
-    EXPECT_EQ(e->height, 2);
+    EXPECT_EQ(P(e->width, e->height), P(3, 2));
     EXPECT_EQ(Effects_OvlEntry(e, 0, 0)[0], 1);
     EXPECT_EQ(Effects_OvlEntry(e, 2, 0)[0], EFFECTS_NOT_FOOTPRINT);
-    EXPECT_EQ(Effects_OvlEntry(e, 1, 1)[0], 5);
-    EXPECT_EQ(Effects_OvlEntry(e, 1, 1)[1], 9);
-    EXPECT_EQ(Effects_OvlEntry(e, 3, 0), nullptr);
-    EXPECT_EQ(Effects_OvlEntry(e, 0, 2), nullptr);
-    EXPECT_EQ(Effects_OvlEntry(e, -1, 0), nullptr);
+    EXPECT_EQ(P(Effects_OvlEntry(e, 1, 1)[0], Effects_OvlEntry(e, 1, 1)[1]), P(5, 9));
+    for (auto [x, y] : {std::pair{3, 0}, {0, 2}, {-1, 0}})
+        EXPECT_EQ(Effects_OvlEntry(e, x, y), nullptr) << x << "," << y;
     // A building file marks its bay tile.
     Effects_OvlEntry(e, 1, 1)[0] = 4;
     EXPECT_EQ(Effects_FindType("refinery")->grid[(1 * 3 + 1) * 2], 4);
@@ -138,10 +126,16 @@ TEST_F(Effects, OvlGridIsCopiedFoundWithoutCaseAndWritable)
 TEST_F(Effects, OvlGridsOfBadSizeOrRepeatedNameAreRefused)
 {
     uint8_t grid[2 * 65 * 2] = {};
-    EXPECT_EQ(Effects_AddOvlEffect("Zero", 0, 1, grid), nullptr);
-    EXPECT_EQ(Effects_AddOvlEffect("Negative", 1, -3, grid), nullptr);
-    EXPECT_EQ(Effects_AddOvlEffect("Wide", EFFECTS_OVL_MAX_SIDE + 1, 1, grid), nullptr);
-    EXPECT_EQ(Effects_AddOvlEffect("NoGrid", 1, 1, nullptr), nullptr);
+    const struct {
+        const char* name;
+        int w, h;
+        const uint8_t* grid;
+    } bad[] = {{"Zero", 0, 1, grid},
+               {"Negative", 1, -3, grid},
+               {"Wide", EFFECTS_OVL_MAX_SIDE + 1, 1, grid},
+               {"NoGrid", 1, 1, nullptr}};
+    for (const auto& b : bad)
+        EXPECT_EQ(Effects_AddOvlEffect(b.name, b.w, b.h, b.grid), nullptr) << b.name;
     ASSERT_NE(Effects_AddOvlEffect("Tree", 1, 1, grid), nullptr);
     EXPECT_EQ(Effects_AddOvlEffect("TREE", 1, 1, grid), nullptr);
     ASSERT_NE(Effects_AddOvlEffect("Rock", 2, 1, grid), nullptr);

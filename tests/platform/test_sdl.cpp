@@ -12,7 +12,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "core/config.h"
@@ -27,45 +29,31 @@
 #include "platform/video.h"
 #include "support/testsupport.h"
 
-TEST(SdlScanCodes, GameKeysHaveTheirCodes)
+TEST(SdlScanCodes, EveryGameCodeHasOneKeyAndTheOddOnesAreRight)
 {
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_ESCAPE), SC_ESCAPE);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_1), SC_1);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_Q), SC_Q);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_A), SC_A);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_TAB), SC_TAB);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_LSHIFT), SC_LSHIFT);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_RSHIFT), SC_RSHIFT);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_LCTRL), SC_LCTRL);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_RCTRL), SC_RCTRL);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_LALT), SC_LALT);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_RALT), SC_RALT);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_F1), SC_F1);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_F12), SC_F12);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_KP_ENTER), SC_KP_ENTER);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_KP_DIVIDE), SC_KP_DIVIDE);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_UP), SC_UP);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_LEFT), SC_LEFT);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_RIGHT), SC_RIGHT);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_DOWN), SC_DOWN);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_HOME), SC_HOME);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_PAGEUP), SC_PGUP);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_END), SC_END);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_PAGEDOWN), SC_PGDN);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_INSERT), SC_INSERT);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_DELETE), SC_DELETE);
-    EXPECT_EQ(PlatSdl_ScanCode(SDL_SCANCODE_AUDIOPLAY), 0) << "unknown to the game";
-}
-
-TEST(SdlScanCodes, NoTwoKeysShareACodeAndTheMainBlockIsComplete)
-{
+    // Keys whose game codes are not in the main block's order.
+    const int cases[][2] = {{SDL_SCANCODE_RCTRL, SC_RCTRL},
+                            {SDL_SCANCODE_RALT, SC_RALT},
+                            {SDL_SCANCODE_KP_ENTER, SC_KP_ENTER},
+                            {SDL_SCANCODE_KP_DIVIDE, SC_KP_DIVIDE},
+                            {SDL_SCANCODE_UP, SC_UP},
+                            {SDL_SCANCODE_PAGEDOWN, SC_PGDN},
+                            {SDL_SCANCODE_DELETE, SC_DELETE},
+                            {SDL_SCANCODE_F12, SC_F12},
+                            {SDL_SCANCODE_Q, SC_Q},
+                            {SDL_SCANCODE_A, SC_A},
+                            {SDL_SCANCODE_1, SC_1},
+                            {SDL_SCANCODE_LSHIFT, SC_LSHIFT},
+                            {SDL_SCANCODE_LEFT, SC_LEFT},
+                            {SDL_SCANCODE_HOME, SC_HOME},
+                            {SDL_SCANCODE_AUDIOPLAY, 0}};
+    for (const auto& c : cases) EXPECT_EQ(PlatSdl_ScanCode(c[0]), c[1]) << "SDL " << c[0];
     std::set<int> codes;
-    for (int s = 0; s < SDL_NUM_SCANCODES; s++) {
-        int c = PlatSdl_ScanCode(s);
-        if (!c) continue;
-        EXPECT_TRUE(codes.insert(c).second) << "code " << c << " twice (SDL " << s << ")";
-    }
-    // Every code of 1..83 (the main block, function keys and keypad) is reachable.
+    for (int s = 0; s < SDL_NUM_SCANCODES; s++)
+        if (int c = PlatSdl_ScanCode(s)) {
+            EXPECT_TRUE(codes.insert(c).second) << "code " << c << " twice (SDL " << s << ")";
+        }
+    // The main block, function keys and keypad: every code of 1..83 reachable.
     for (int c = 1; c <= 83; c++) EXPECT_TRUE(codes.count(c)) << "no key gives " << c;
 }
 
@@ -113,38 +101,14 @@ protected:
     }
 };
 
-TEST_F(SdlDisplay, OpensTheTitledWindowAt640x480)
+TEST_F(SdlDisplay, TitledWindowShowsTheTestFrameWithTheCursor)
 {
     const char* title = nullptr;
     int w = 0, h = 0;
     ASSERT_TRUE(PlatSdl_WindowInfo(&title, &w, &h));
     EXPECT_STREQ(title, "Quorvex Engine");
-    EXPECT_EQ(w, 640);
-    EXPECT_EQ(h, 480);
-    EXPECT_TRUE(Video_IsWindowed());
-    EXPECT_FALSE(Plat_IsHeadless());
-}
-
-// The palette index of each read-back colour, taking for each colour the
-// first index that has it, so that duplicate palette colours compare equal.
-static std::vector<uint8_t> Canonical(const uint8_t* indices)
-{
-    std::vector<uint8_t> out(indices, indices + (size_t)PLAT_WIDTH * PLAT_HEIGHT);
-    uint8_t first[256];
-    for (int i = 0; i < 256; i++) {
-        first[i] = (uint8_t)i;
-        for (int j = 0; j < i; j++)
-            if (!memcmp(&g_Palette[i], &g_Palette[j], sizeof(PAL_RGB))) {
-                first[i] = (uint8_t)j;
-                break;
-            }
-    }
-    for (uint8_t& p : out) p = first[p];
-    return out;
-}
-
-TEST_F(SdlDisplay, WindowShowsTheTestFrameWithTheCursor)
-{
+    EXPECT_EQ(std::pair(w, h), std::pair(640, 480));
+    EXPECT_TRUE(Video_IsWindowed() && !Plat_IsHeadless());
     ASSERT_TRUE(DemoFixture_Write(dir.path()));
     ASSERT_TRUE(Demo_LoadAssets(dir.path().c_str()));
     ASSERT_TRUE(Cursor_Load(dir.file("mouse.crs").c_str()));
@@ -160,34 +124,31 @@ TEST_F(SdlDisplay, WindowShowsTheTestFrameWithTheCursor)
     Graph_FlipWithCursor();
     int x, y;
     Mouse_GetState(&x, &y, nullptr);
-    ASSERT_EQ(x, GOLDEN_CURSOR_X);
-    ASSERT_EQ(y, GOLDEN_CURSOR_Y);
+    ASSERT_EQ(std::pair(x, y), (std::pair<int, int>(GOLDEN_CURSOR_X, GOLDEN_CURSOR_Y)));
 
     std::vector<uint32_t> rgb((size_t)PLAT_WIDTH * PLAT_HEIGHT);
     ASSERT_TRUE(PlatSdl_ReadBack(rgb.data()));
-    // Back through the palette to indices.
-    std::vector<uint8_t> indices(rgb.size());
+    // Back through the palette to indices, each colour to its first index
+    // (the palette repeats some colours), the expected picture likewise.
+    auto colour = [](int c) {
+        return (uint32_t)g_Palette[c].r << 16 | (uint32_t)g_Palette[c].g << 8 | g_Palette[c].b;
+    };
+    std::map<uint32_t, uint8_t> first;
+    for (int c = 255; c >= 0; c--) first[colour(c)] = (uint8_t)c;
+    std::vector<uint8_t> shown(rgb.size()), expect(bb->data, bb->data + rgb.size());
     size_t unmatched = 0;
     for (size_t i = 0; i < rgb.size(); i++) {
-        int found = -1;
-        for (int c = 0; c < 256 && found < 0; c++)
-            if (rgb[i] == ((uint32_t)g_Palette[c].r << 16 | (uint32_t)g_Palette[c].g << 8 |
-                           g_Palette[c].b))
-                found = c;
-        if (found < 0) unmatched++;
-        indices[i] = (uint8_t)(found < 0 ? 0 : found);
+        auto it = first.find(rgb[i]);
+        unmatched += it == first.end();
+        shown[i] = it == first.end() ? 0 : it->second;
     }
     EXPECT_EQ(unmatched, 0u) << "colours the palette doesn't have";
-
-    std::vector<uint8_t> expect(bb->data, bb->data + rgb.size());
     BITMAP eb;
     Graph_InitBitmap(&eb, PLAT_WIDTH, PLAT_HEIGHT, expect.data());
     Cursor_Draw(&eb, GOLDEN_CURSOR_X, GOLDEN_CURSOR_Y);
     EXPECT_EQ(DemoFixture_Crc(expect.data()), kGoldenTestFrameWithCursor);
-    // The palette repeats some colours, so both sides are compared with each
-    // colour's first index.
-    EXPECT_TRUE(DemoFixture_Matches(Canonical(indices.data()).data(), g_Palette,
-                                    DemoFixture_Crc(Canonical(expect.data()).data()),
+    for (uint8_t& p : expect) p = first[colour(p)];
+    EXPECT_TRUE(DemoFixture_Matches(shown.data(), g_Palette, DemoFixture_Crc(expect.data()),
                                     "testframe_window_actual.pcx"));
 }
 
@@ -195,11 +156,8 @@ static SDL_Event KeyEvent(Uint32 type, SDL_Scancode sc, SDL_Keycode sym, Uint16 
 {
     SDL_Event e;
     SDL_zero(e);
-    e.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = sc;
-    e.key.keysym.sym = sym;
-    e.key.keysym.mod = mod;
+    e.type = type, e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = sc, e.key.keysym.sym = sym, e.key.keysym.mod = mod;
     return e;
 }
 
@@ -248,54 +206,49 @@ TEST_F(SdlDisplay, KeysTakeTheirCharacterFromTheTextThatFollows)
     EXPECT_FALSE(Input_KeyDown(SC_RSHIFT));
 }
 
+static void Push(Uint32 type, void (*fill)(SDL_Event*))
+{
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = type;
+    if (fill) fill(&e);
+    SDL_PushEvent(&e);
+}
+
 TEST_F(SdlDisplay, WindowEventsReachActivationQuitAndTheMouse)
 {
     Drain();
     Input_Shutdown(); // a clean slate
     Input_RawKey(SC_TAB, 1, 9);
-
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    SDL_PushEvent(&e);
+    Push(SDL_WINDOWEVENT, [](SDL_Event* e) { e->window.event = SDL_WINDOWEVENT_FOCUS_LOST; });
     Plat_PumpMessages();
     EXPECT_FALSE(Plat_IsActive());
     EXPECT_FALSE(Input_KeyDown(SC_TAB)) << "keys are let go with the focus";
-    e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
-    SDL_PushEvent(&e);
+    Push(SDL_WINDOWEVENT, [](SDL_Event* e) { e->window.event = SDL_WINDOWEVENT_FOCUS_GAINED; });
     Plat_PumpMessages();
     EXPECT_TRUE(Plat_IsActive());
 
-    SDL_zero(e);
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.button = SDL_BUTTON_RIGHT;
-    e.button.state = SDL_PRESSED;
-    e.button.x = 123;
-    e.button.y = 456;
-    SDL_PushEvent(&e);
-    SDL_zero(e);
-    e.type = SDL_MOUSEWHEEL;
-    e.wheel.y = -2;
-    SDL_PushEvent(&e);
+    Push(SDL_MOUSEBUTTONDOWN, [](SDL_Event* e) {
+        e->button.button = SDL_BUTTON_RIGHT, e->button.state = SDL_PRESSED;
+        e->button.x = 123, e->button.y = 456;
+    });
+    Push(SDL_MOUSEWHEEL, [](SDL_Event* e) { e->wheel.y = -2; });
     Plat_PumpMessages();
-    EVENT* head = nullptr;
-    EVENT* tail = nullptr;
+    EVENT *head = nullptr, *tail = nullptr, ev;
     ASSERT_EQ(Event_Poll(&head, &tail), 3);
-    EVENT ev;
-    Event_Get(&head, &tail, &ev);
-    EXPECT_EQ(ev.kind, (uint32_t)EV_KEY);
-    Event_Get(&head, &tail, &ev);
-    EXPECT_EQ(ev.kind, (uint32_t)EV_RIGHTDOWN);
-    EXPECT_EQ(ev.x, 123);
-    EXPECT_EQ(ev.y, 456);
-    Event_Get(&head, &tail, &ev);
-    EXPECT_EQ(ev.kind, (uint32_t)EV_WHEEL);
-    EXPECT_EQ(ev.value, -240);
-
-    SDL_zero(e);
-    e.type = SDL_QUIT;
-    SDL_PushEvent(&e);
+    const int want[3][4] = {
+        {EV_KEY, -1, -1, -1}, {EV_RIGHTDOWN, 123, 456, -1}, {EV_WHEEL, -1, -1, -240}};
+    for (const auto& w : want) {
+        Event_Get(&head, &tail, &ev);
+        EXPECT_EQ(ev.kind, (uint32_t)w[0]);
+        if (w[1] >= 0) {
+            EXPECT_EQ(std::pair(ev.x, ev.y), std::pair(w[1], w[2]));
+        }
+        if (w[3] != -1) {
+            EXPECT_EQ(ev.value, w[3]);
+        }
+    }
+    Push(SDL_QUIT, nullptr);
     EXPECT_EQ(Plat_PumpMessages(), 0) << "closing the window quits";
 }
 
@@ -303,8 +256,8 @@ TEST_F(SdlDisplay, AudioDeviceOpensAndTheMixerFeedsIt)
 {
     Sound_Init();
     EXPECT_TRUE(Sound_DigitalOn()) << "SDL's dummy audio driver";
-    Plat_LockAudio(1); // the callback is held off...
-    Plat_LockAudio(0); // ...and let go
+    Plat_LockAudio(1); // the callback held off and let go
+    Plat_LockAudio(0);
     Sound_Close();
     EXPECT_FALSE(Sound_DigitalOn());
 }

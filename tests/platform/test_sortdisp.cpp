@@ -31,14 +31,8 @@ SPRITE* SolidSprite(const QvTempDir& dir, const char* name, int w, int h, uint8_
         pixels.insert(pixels.end(), (size_t)w * h, (uint8_t)(colour + i % rotations));
     std::vector<SPRITE_POINT> hot((size_t)rotations * frames, SPRITE_POINT{hx, hy, 0});
     SPRITE_DESC d{};
-    d.kind = SPRITE_REGULAR;
-    d.frames = frames;
-    d.rotations = rotations;
-    d.w = w;
-    d.h = h;
-    d.pixels = pixels.data();
-    d.nrhotspots = 1;
-    d.hotspots = hot.data();
+    d.kind = SPRITE_REGULAR, d.frames = frames, d.rotations = rotations, d.w = w, d.h = h;
+    d.pixels = pixels.data(), d.nrhotspots = 1, d.hotspots = hot.data();
     std::string path = dir.file(name);
     if (!Sprite_Write(path.c_str(), &d)) return nullptr;
     return Sprite_Load(path.c_str());
@@ -117,40 +111,26 @@ TEST_F(SortDispList, MovingKeepsTheOrder)
 
 // ------------------------------------------------------------------ chains
 
-TEST_F(SortDispList, ChainShowsHidesAndDeletesTogether)
+TEST_F(SortDispList, ChainsShowHideAndDeleteFromTheGivenElementOn)
 {
     DISPLAYELEMENT* body = At(10, 10, 5);
     DISPLAYELEMENT* turret = At(10, 10, 6, body);
-    DISPLAYELEMENT* shadow = At(12, 14, 1, body);   // joins the end, after the turret
+    DISPLAYELEMENT* shadow = At(12, 14, 1, body); // joins the end, after the turret
     DISPLAYELEMENT* other = At(0, 0);
-    EXPECT_EQ(body->nextup, turret);
-    EXPECT_EQ(turret->nextup, shadow);
-    EXPECT_EQ(shadow->prevup, turret);
-
+    EXPECT_TRUE(body->nextup == turret && turret->nextup == shadow && shadow->prevup == turret);
+    SortDisp_HideChain(turret);
+    EXPECT_TRUE(body->visible && other->visible);
+    EXPECT_FALSE(turret->visible || shadow->visible);
     SortDisp_HideChain(body);
-    EXPECT_FALSE(body->visible || turret->visible || shadow->visible);
-    EXPECT_TRUE(other->visible);
     SortDisp_ShowChain(body);
     EXPECT_TRUE(body->visible && turret->visible && shadow->visible);
-
-    SortDisp_DeleteChain(body);
-    EXPECT_EQ(SortDisp_Count(), 1);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{other}));
-}
-
-TEST_F(SortDispList, ChainOperationsActFromTheGivenElementOn)
-{
-    DISPLAYELEMENT* body = At(10, 10);
-    DISPLAYELEMENT* turret = At(10, 10, 0, body);
-    DISPLAYELEMENT* light = At(10, 10, 0, turret);
-    SortDisp_HideChain(turret);
-    EXPECT_TRUE(body->visible);
-    EXPECT_FALSE(turret->visible || light->visible);
     SortDisp_DeleteChain(turret);
-    EXPECT_EQ(SortDisp_Count(), 1);
+    EXPECT_EQ(SortDisp_Count(), 2);
     // The body's chain ends cleanly: a new part joins it again.
     DISPLAYELEMENT* again = At(1, 1, 0, body);
     EXPECT_EQ(body->nextup, again);
+    SortDisp_DeleteChain(body);
+    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{other}));
 }
 
 // ------------------------------------------------------------------ fields
@@ -159,18 +139,17 @@ TEST_F(SortDispList, PackedFieldsKeepTheirFullRangeAndCutBeyond)
 {
     DISPLAYELEMENT* e = SortDisp_NewElement(nullptr, nullptr, 64 + 5, 1024 + 7, 256 + 9, 0, 0,
                                             SORTDISP_LAYERS - 1, 0);
-    EXPECT_EQ(SortDisp_GetRemap(e), 5);
-    EXPECT_EQ(SortDisp_GetFrame(e), 7);
-    EXPECT_EQ(SortDisp_GetDirection(e), 9);
+    auto fields = [e] {
+        return std::vector<int>{SortDisp_GetRemap(e), SortDisp_GetFrame(e),
+                                SortDisp_GetDirection(e), SortDisp_GetRenderMode(e)};
+    };
+    EXPECT_EQ(fields(), (std::vector<int>{5, 7, 9, 0}));
     SortDisp_SetFrame(e, 1023);
     SortDisp_SetRemap(e, 63);
     SortDisp_SetDirection(e, -1);
     SortDisp_SetRenderMode(e, 16 + 15);
     // Each at its maximum, none spilling into its neighbours.
-    EXPECT_EQ(SortDisp_GetFrame(e), 1023);
-    EXPECT_EQ(SortDisp_GetRemap(e), 63);
-    EXPECT_EQ(SortDisp_GetDirection(e), 255);
-    EXPECT_EQ(SortDisp_GetRenderMode(e), 15);
+    EXPECT_EQ(fields(), (std::vector<int>{63, 1023, 255, 15}));
     EXPECT_TRUE(e->visible);
     QV_EXPECT_FATAL(SortDisp_SetLayer(e, SORTDISP_LAYERS),
                     "ASSERT (layer >= 0 && layer < SORTDISP_LAYERS)");
@@ -237,10 +216,9 @@ TEST_F(SortDispDraw, FrameGoesToWorldMinusHotSpotMinusViewOrigin)
     g_MapView.y = 20;
     SortDisp_DrawAll();
     // Top-left at (100 - 1 - 50, 60 - 2 - 20) in the view.
-    int x = 49 + MAPVIEW_SCREEN_X, y = 38 + MAPVIEW_SCREEN_Y;
+    const int x = 49 + MAPVIEW_SCREEN_X, y = 38 + MAPVIEW_SCREEN_Y;
     EXPECT_EQ(Count(5), 12);
-    EXPECT_EQ(Px(x, y), 5);
-    EXPECT_EQ(Px(x + 3, y + 2), 5);
+    EXPECT_TRUE(Px(x, y) == 5 && Px(x + 3, y + 2) == 5);
 }
 
 TEST_F(SortDispDraw, ClippedToTheViewOnEverySide)
@@ -306,10 +284,10 @@ TEST_F(SortDispDraw, LaterLayersAndLowerElementsCoverTheOthers)
     // Same layer as under and further down the map: covers it.
     SortDisp_NewElement(lower, nullptr, SORTDISP_REMAP_NONE, 0, 0, 108, 108, 1, 0);
     SortDisp_DrawAll();
-    int sy = MAPVIEW_SCREEN_Y;
-    EXPECT_EQ(Px(106, sy + 106), 7);   // top over both
-    EXPECT_EQ(Px(111, sy + 106), 8);   // under alone
-    EXPECT_EQ(Px(112, sy + 112), 6);   // lower over under
+    // Top over both, under alone, lower over under.
+    const int sy = MAPVIEW_SCREEN_Y;
+    EXPECT_EQ((std::vector<int>{Px(106, sy + 106), Px(111, sy + 106), Px(112, sy + 112)}),
+              (std::vector<int>{7, 8, 6}));
 }
 
 TEST_F(SortDispDraw, RemapSelectsTeamOrHighlightTable)
@@ -326,9 +304,8 @@ TEST_F(SortDispDraw, RemapSelectsTeamOrHighlightTable)
     SortDisp_DrawAll();
     g_TeamRemap[3][5] = oldteam;
     g_HighlightTable[5] = oldhi;
-    EXPECT_EQ(Px(10, MAPVIEW_SCREEN_Y + 10), 99);
-    EXPECT_EQ(Px(20, MAPVIEW_SCREEN_Y + 10), 77);
-    EXPECT_EQ(Px(30, MAPVIEW_SCREEN_Y + 10), 5);
+    const int y = MAPVIEW_SCREEN_Y + 10;
+    EXPECT_EQ((std::vector<int>{Px(10, y), Px(20, y), Px(30, y)}), (std::vector<int>{99, 77, 5}));
 }
 
 TEST_F(SortDispDraw, DirectionPicksTheNearestRotation)

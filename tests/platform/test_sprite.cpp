@@ -6,7 +6,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/gamestate.h"
@@ -43,11 +45,6 @@ std::string Encode(const GENSPRITE& g)
     std::string bytes;
     EXPECT_EQ(Sprite_Encode(&d, &bytes), 1);
     return bytes;
-}
-
-void PutU32(std::string* s, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; i++) (*s)[at + i] = (char)(v >> (8 * i));
 }
 
 // Tests run with a temporary directory, the log in it, and no sprite left over.
@@ -89,11 +86,9 @@ TEST_F(SpriteFile, WrittenSpritesLoadBackImageForImage)
         GenSprite_Pattern(c.kind, c.frames, c.rotations, c.w, c.h, &g);
         SPRITE* s = WriteAndLoad("p.spr", g);
         ASSERT_NE(s, nullptr) << Log();
-        EXPECT_EQ(Sprite_GetKind(s), c.kind);
-        EXPECT_EQ(Sprite_NrFrames(s), c.frames);
-        EXPECT_EQ(Sprite_NrRotations(s), c.rotations);
-        EXPECT_EQ(Sprite_GetWidth(s), c.w);
-        EXPECT_EQ(Sprite_GetHeight(s), c.h);
+        EXPECT_EQ((std::vector<int>{Sprite_GetKind(s), Sprite_NrFrames(s), Sprite_NrRotations(s),
+                                    Sprite_GetWidth(s), Sprite_GetHeight(s)}),
+                  (std::vector<int>{c.kind, c.frames, c.rotations, c.w, c.h}));
         for (int f = 0; f < c.frames; f++)
             for (int r = 0; r < c.rotations; r++) {
                 std::vector<uint8_t> want(&g.At(f, r, 0, 0), &g.At(f, r, 0, 0) + (size_t)c.w * c.h);
@@ -101,31 +96,14 @@ TEST_F(SpriteFile, WrittenSpritesLoadBackImageForImage)
                 for (int n = 0; n < 2; n++) {
                     SPRITE_POINT a = g.hotspots[(size_t)(f * c.rotations + r) * 2 + n];
                     SPRITE_POINT b = Sprite_GetHotspot(s, n, f, r);
-                    EXPECT_EQ(b.x, a.x);
-                    EXPECT_EQ(b.y, a.y);
-                    EXPECT_EQ(b.z, a.z);
+                    EXPECT_EQ(std::tuple(b.x, b.y, b.z), std::tuple(a.x, a.y, a.z));
                 }
             }
         SPRITE_SECTION s0 = Sprite_GetSectionInfo(s, 0);
-        EXPECT_EQ(s0.last, c.frames - 1);
-        EXPECT_EQ(s0.speed, 0x8000);
-        EXPECT_EQ(s0.extra, 7);
+        EXPECT_EQ(std::tuple(s0.last, s0.speed, s0.extra), std::tuple(c.frames - 1, 0x8000, 7));
         Sprite_Free(s);
     }
     EXPECT_EQ(Sprite_Count(), 0);
-}
-
-TEST_F(SpriteFile, EveryDemoSpriteEncodesAndLoads)
-{
-    for (int id = 0; id < GENSPRITE_COUNT; id++) {
-        GENSPRITE g;
-        GenSprite_Build(id, &g);
-        SPRITE* s = WriteAndLoad(GenSprite_FileName(id), g);
-        ASSERT_NE(s, nullptr) << GenSprite_FileName(id) << "\n" << Log();
-        EXPECT_EQ(DecodeRle(Sprite_GetFrame(s, 0, 0), g.w, g.h),
-                  std::vector<uint8_t>(g.pixels.begin(), g.pixels.begin() + (size_t)g.w * g.h));
-        Sprite_Free(s);
-    }
 }
 
 // ---------------------------------------------------------------- refusal
@@ -176,62 +154,39 @@ TEST_F(SpriteRefusal, EveryTruncationIsRefused)
     EXPECT_EQ(Sprite_Count(), 0);
 }
 
-TEST_F(SpriteRefusal, OutOfRangeHeaderFieldsAreRefusedAtTheirOffset)
-{
-    std::string s = whole_;
-    s[0] = 'X';
-    ExpectRefused(s, 0, "magic");
-    s = whole_;
-    PutU32(&s, 4, 0x200);
-    ExpectRefused(s, 4, "version");
-    s = whole_;
-    PutU32(&s, 8, 70000);
-    ExpectRefused(s, 8, "70000 frames");
-    s = whole_;
-    PutU32(&s, 12, 65);
-    ExpectRefused(s, 12, "65 rotations");
-    s = whole_;
-    PutU32(&s, 16, 0);
-    ExpectRefused(s, 16, "width 0");
-    s = whole_;
-    PutU32(&s, 20, 513);
-    ExpectRefused(s, 20, "height 513");
-    s = whole_;
-    PutU32(&s, 8, 1024); // a count the file is far too short for
-    ExpectRefused(s, s.size(), "frames beyond the file");
-}
-
-TEST_F(SpriteRefusal, InconsistentSectionsAndImagesAreRefused)
+TEST_F(SpriteRefusal, FieldsOutOfRangeOrInconsistentAreRefusedAtTheirOffset)
 {
     const size_t sec1 = SPRITE_HEADER_BYTES + SPRITE_SECTION_BYTES;
-    std::string s = whole_;
-    PutU32(&s, sec1, 0);
-    ExpectRefused(s, sec1, "a section number given twice");
-    s = whole_;
-    PutU32(&s, sec1 + 8, 2);
-    ExpectRefused(s, sec1 + 8, "a last frame past the sprite");
-    s = whole_;
-    s[ImageAt(1)] = 17;
-    ExpectRefused(s, ImageAt(1), "17 hot spots");
-    s = whole_ + "x";
-    ExpectRefused(s, whole_.size(), "a byte after the last image");
-}
-
-TEST_F(SpriteRefusal, RunPastItsRowIsRefused)
-{
-    // Image 0's first row starts with a run of pixels; a skip before it that
-    // makes it end one pixel past the 6-pixel row.
-    size_t rle = ImageAt(0) + 17;
-    std::string s = whole_;
-    ASSERT_GT(s[rle + 1], 0);
-    s[rle] = (char)(6 + 1 - s[rle + 1]);
-    ExpectRefused(s, rle, "a run past its row");
-    // The last row's terminator turned into a run header whose pixel the
-    // stream doesn't have.
-    s = whole_;
-    size_t len = StreamLength(ImageAt(0));
-    s[rle + len - 1] = 1;
-    ExpectRefused(s, rle + len, "a run's pixels past the stream");
+    const size_t rle = ImageAt(0) + 17, len = StreamLength(ImageAt(0));
+    ASSERT_GT(whole_[rle + 1], 0); // image 0's first row starts with a run of pixels
+    const struct {
+        const char* what;
+        size_t at;
+        uint32_t value;
+        int bytes;
+        size_t offset; // 0 with at 0: the magic; SIZE_MAX: the file's end
+    } cases[] = {
+        {"magic", 0, 'X', 1, 0},
+        {"version", 4, 0x200, 4, 4},
+        {"70000 frames", 8, 70000, 4, 8},
+        {"65 rotations", 12, 65, 4, 12},
+        {"width 0", 16, 0, 4, 16},
+        {"height 513", 20, 513, 4, 20},
+        {"frames beyond the file", 8, 1024, 4, SIZE_MAX},
+        {"a section number given twice", sec1, 0, 4, sec1},
+        {"a last frame past the sprite", sec1 + 8, 2, 4, sec1 + 8},
+        {"17 hot spots", ImageAt(1), 17, 1, ImageAt(1)},
+        // A skip that makes the first run end one pixel past the 6-pixel row.
+        {"a run past its row", rle, (uint32_t)(6 + 1 - whole_[rle + 1]), 1, rle},
+        // The last row's end turned into a run whose pixel the stream lacks.
+        {"a run's pixels past the stream", rle + len - 1, 1, 1, rle + len},
+    };
+    for (const auto& c : cases) {
+        std::string s = whole_;
+        for (int k = 0; k < c.bytes; k++) s[c.at + k] = (char)(c.value >> (8 * k));
+        ExpectRefused(s, c.offset == SIZE_MAX ? s.size() : c.offset, c.what);
+    }
+    ExpectRefused(whole_ + "x", whole_.size(), "a byte after the last image");
 }
 
 // ---------------------------------------------------------------- drawing
@@ -361,47 +316,28 @@ TEST_F(SpriteDraw, EachRenderModeUsesItsTable)
 
 using SpriteQueries = SpriteTest;
 
-TEST_F(SpriteQueries, FrameAndRotationOutsideTheSpriteAreAsserted)
-{
-    GENSPRITE g;
-    GenSprite_Pattern(SPRITE_REGULAR, 2, 3, 8, 6, &g);
-    SPRITE* s = WriteAndLoad("q.spr", g);
-    ASSERT_NE(s, nullptr);
-    int x, y;
-    QV_EXPECT_FATAL(Sprite_GetHotspotXY(s, 0, 2, 0, &x, &y), "ASSERT (f>=0 && f < sprite->fsize)");
-    QV_EXPECT_FATAL(Sprite_GetHotspotXY(s, 0, -1, 0, &x, &y), "ASSERT (f>=0 && f < sprite->fsize)");
-    QV_EXPECT_FATAL(Sprite_GetHotspotXY(s, 0, 1, 3, &x, &y), "ASSERT (r>=0 && r < sprite->rsize)");
-    QV_EXPECT_FATAL(Sprite_GetFrame(s, 0, -1), "ASSERT (r>=0 && r < sprite->rsize)");
-    Sprite_Free(s);
-}
-
-TEST_F(SpriteQueries, MissingHotSpotIsTheCentreAndMissingSectionTheDefault)
+TEST_F(SpriteQueries, MissingHotSpotIsTheCentreMissingSectionTheDefaultAndBadImagesAsserted)
 {
     GENSPRITE g;
     GenSprite_Pattern(SPRITE_REGULAR, 3, 1, 9, 7, &g);
     SPRITE* s = WriteAndLoad("q.spr", g);
     ASSERT_NE(s, nullptr);
     int x = -1, y = -1;
-    EXPECT_EQ(Sprite_GetHotspotXY(s, 1, 2, 0, &x, &y), -2); // the pattern's second: z = -image
-    EXPECT_EQ(x, 11);
-    EXPECT_EQ(y, -1);
+    // The pattern's second hot spot has z = -image; a missing one is the centre, z 1.
+    int z = Sprite_GetHotspotXY(s, 1, 2, 0, &x, &y);
+    EXPECT_EQ(std::tuple(x, y, z), std::tuple(11, -1, -2));
     for (int n : {2, 16, -1}) {
-        EXPECT_EQ(Sprite_GetHotspotXY(s, n, 1, 0, &x, &y), 1);
-        EXPECT_EQ(x, 4);
-        EXPECT_EQ(y, 3);
+        z = Sprite_GetHotspotXY(s, n, 1, 0, &x, &y);
+        EXPECT_EQ(std::tuple(x, y, z), std::tuple(4, 3, 1)) << n;
     }
-    SPRITE_SECTION five = Sprite_GetSectionInfo(s, 5);
-    EXPECT_EQ(five.first, 1);
-    EXPECT_EQ(five.last, 2);
-    EXPECT_EQ(five.speed, 0x20000);
-    EXPECT_EQ(five.extra, -3);
-    for (int n : {1, 4, 255, -1}) {
-        SPRITE_SECTION none = Sprite_GetSectionInfo(s, n);
-        EXPECT_EQ(none.first, 0);
-        EXPECT_EQ(none.last, 0);
-        EXPECT_EQ(none.speed, 0x10000);
-        EXPECT_EQ(none.extra, 0);
-    }
+    auto section = [&](int n) {
+        SPRITE_SECTION i = Sprite_GetSectionInfo(s, n);
+        return std::tuple(i.first, i.last, i.speed, i.extra);
+    };
+    EXPECT_EQ(section(5), std::tuple(1, 2, 0x20000, -3));
+    for (int n : {1, 4, 255, -1}) EXPECT_EQ(section(n), std::tuple(0, 0, 0x10000, 0)) << n;
+    QV_EXPECT_FATAL(Sprite_GetHotspotXY(s, 0, 3, 0, &x, &y), "ASSERT (f>=0 && f < sprite->fsize)");
+    QV_EXPECT_FATAL(Sprite_GetFrame(s, 0, -1), "ASSERT (r>=0 && r < sprite->rsize)");
     Sprite_Free(s);
 }
 
@@ -432,7 +368,7 @@ protected:
     }
 };
 
-TEST_F(SpriteLookup, FindSharesOneCountedSpritePerName)
+TEST_F(SpriteLookup, FindSharesOneCountedSpritePerNameAndFreeAllReportsTheHeld)
 {
     Put("data/graphics/tank.spr", 2, 5);
     Put("data2/graphics/tree.spr", 3, 5);
@@ -444,27 +380,19 @@ TEST_F(SpriteLookup, FindSharesOneCountedSpritePerName)
     EXPECT_EQ(a->refcount, 2);
     SPRITE* t = Textfile_FindSprite("Tree.Spr"); // only in the second one
     ASSERT_NE(t, nullptr);
-    EXPECT_EQ(Sprite_NrFrames(t), 3);
     EXPECT_EQ(Textfile_FindSprite("rock.spr"), nullptr);
     EXPECT_NE(Log().find("Sprite [rock.spr] not found"), std::string::npos);
     EXPECT_EQ(Sprite_Count(), 2);
     Sprite_Free(a);
     EXPECT_EQ(Sprite_Count(), 2);
-    Sprite_Free(a);
     Sprite_Free(t);
-    EXPECT_EQ(Sprite_Count(), 0);
-}
-
-TEST_F(SpriteLookup, FreeAllReportsSpritesStillHeld)
-{
-    Put("data/graphics/tank.spr", 2, 5);
-    ASSERT_NE(Textfile_FindSprite("tank.spr"), nullptr);
+    EXPECT_EQ(Sprite_Count(), 1);
     Sprite_FreeAll();
     EXPECT_EQ(g_SpriteList, nullptr);
-    EXPECT_NE(Log().find("Sprite [tank.spr] freed with 1 references left"), std::string::npos);
+    EXPECT_NE(Log().find("Sprite [TANK.SPR] freed with 1 references left"), std::string::npos);
 }
 
-TEST_F(SpriteLookup, ReloadReplacesTheContentsAtTheSameAddress)
+TEST_F(SpriteLookup, ReloadReplacesTheContentsAtTheSameAddressOrIsFatal)
 {
     Put("data/graphics/tank.spr", 2, 5);
     SPRITE* a = Textfile_FindSprite("tank.spr");
@@ -480,25 +408,18 @@ TEST_F(SpriteLookup, ReloadReplacesTheContentsAtTheSameAddress)
     EXPECT_EQ(Sprite_GetKind(a), SPRITE_SHADOW);
     EXPECT_EQ(DecodeRle(Sprite_GetFrame(a, 1, 0), 5, 4)[2 * 5 + 2], 77);
     EXPECT_EQ(Sprite_Count(), 1);
-}
 
-TEST_F(SpriteLookup, ReloadOfAMissingOrDifferentSpriteIsFatal)
-{
-    Put("data/graphics/tank.spr", 2, 5);
-    SPRITE* a = Textfile_FindSprite("tank.spr");
-    ASSERT_NE(a, nullptr);
+    // Another size or frame count, or no file, is fatal and changes nothing.
+    const std::string other =
+        "Incompatible sprites [tank.spr] and [" + dir_.file("data/graphics/tank.spr") + "]";
     Put("data/graphics/tank.spr", 2, 6);
-    QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Incompatible sprites [tank.spr] and [" +
-                                                  dir_.file("data/graphics/tank.spr") + "]");
+    QV_EXPECT_FATAL(Textfile_ReloadSprite(a), other);
     Put("data/graphics/tank.spr", 3, 5);
-    QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Incompatible sprites [tank.spr] and [" +
-                                                  dir_.file("data/graphics/tank.spr") + "]");
+    QV_EXPECT_FATAL(Textfile_ReloadSprite(a), other);
     remove(dir_.file("data/graphics/tank.spr").c_str());
     QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Unable to reload [tank.spr]");
-    // The refused reloads left the sprite as it was.
-    EXPECT_EQ(Sprite_GetWidth(a), 5);
-    EXPECT_EQ(Sprite_NrFrames(a), 2);
-    EXPECT_EQ(Sprite_Count(), 1);
+    EXPECT_EQ(std::tuple(Sprite_GetWidth(a), Sprite_NrFrames(a), Sprite_Count()),
+              std::tuple(5, 2, 1));
 
     // A sprite loaded by path reloads from that path.
     Put("own.spr", 1, 5);
