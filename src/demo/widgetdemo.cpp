@@ -35,6 +35,7 @@ struct PAGE {
     std::unique_ptr<QITreeRoot> root;
     QIWidget* page = nullptr;
     QIFont big{1, nullptr, 0}, small{2, nullptr, 0}, large{0, nullptr, 0};
+    QIFont dimFont{2, g_DimTable, 0}; // readable on the light row under the pointer
     QIImage cells, remap;
     std::vector<std::unique_ptr<QIGraphic>> rows;
     QIString rowsCaption;
@@ -99,7 +100,8 @@ void Build(void)
 
     QI_Text("WRowsCaption", &p.rowsCaption, "List rows in %d states", 4);
     const char* const states[3] = {"Plain row", "Row under the pointer", "Current row"};
-    for (int i = 0; i < 3; i++) p.rows.emplace_back(new QITextItem(&p.small, states[i]));
+    for (int i = 0; i < 3; i++)
+        p.rows.emplace_back(new QITextItem(i == 1 ? &p.dimFont : &p.small, states[i]));
     p.rows.emplace_back(
         new QIGraphicText(&p.small, &p.small, &p.big, "Centred value row", &p.chosen, 7, QIJ_CENTRE));
     p.rows.back()->w = 280;
@@ -166,7 +168,8 @@ void DrawShowcase(void)
     QI_DrawTextfAt(&p.small, 16, 366, "%d widgets", (int)(p.root ? p.root->count : 0));
     QI_DrawTextClipped(&p.big, 16, 380, &gold, &band, "Clipped to its band, this text");
     QI_DrawTextfRemap(&p.large, 16, 400, &gold, "Remapped %s", "text");
-    QI_DrawTextfRemapClipped(&p.large, 16, 430, &gold, &band, "%s", "Cut short here");
+    const IRect band2(16, 420, 150, 30);
+    QI_DrawTextfRemapClipped(&p.large, 16, 430, &gold, &band2, "%s", "Cut short at the band's end");
 }
 
 } // namespace
