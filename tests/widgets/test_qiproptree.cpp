@@ -80,7 +80,7 @@ TEST(PropTree, AWrittenFileReadsBackIntoTheSameTree)
     t.SetString("Name21CharactersLong_", QIString("v1")); // 23 - 2 x 1: "=" right after it
     t.SetString("k", QIString("a=b"));
     t.Enter("Inner");
-    t.SetString("Name19CharactersLo_", QIString("v2")); // 23 - 2 x 2
+    t.SetString("Name19CharactersLo_", QIString("two words")); // 23 - 2 x 2
     t.SetString("Empty", QIString(""));                  // written "(null)"
     t.Enter("Deeper");
     t.SetInt("n", -4);
@@ -90,7 +90,7 @@ TEST(PropTree, AWrittenFileReadsBackIntoTheSameTree)
     ASSERT_EQ(t.Save(), 1);
     const std::string text = dir.read("w.prp");
     EXPECT_NE(text.find("\n  Name21CharactersLong_= v1\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\n    Name19CharactersLo_= v2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n    Name19CharactersLo_= two_words\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\n    Empty              = (null)\n"), std::string::npos) << text;
 
     QIPropTree back(file.c_str());

@@ -162,5 +162,22 @@ static int Demo(const std::string& rundir)
     return 0;
 }
 
-MKDATA_REGISTER(widgets, "widgets", Demo, nullptr);
+// Property files too deep or too long to write by hand: sections nested to
+// the limit and one past it, and lines far longer than a line buffer.
+static int Seeds(const std::string& target, const std::string& dir)
+{
+    if (target != "fuzz_proptree") return 1;
+    std::string deep, deeper = "S(\n";
+    for (int i = 0; i < 64; i++) deep += std::string(2 * i, ' ') + "Level(\n";
+    deep += "x = 1\n";
+    deeper += deep;
+    std::string lines = "Long(\n";
+    for (int i = 0; i < 8; i++) lines += std::string(255, (char)('a' + i)) + " = " + std::string(255, 'v') + " ";
+    lines += "\n)\nlonger = " + std::string(256, 'w') + "\n";
+    return Mkdata_WriteFile(dir + "/deep.prp", deep.data(), deep.size()) &&
+           Mkdata_WriteFile(dir + "/deeper.prp", deeper.data(), deeper.size()) &&
+           Mkdata_WriteFile(dir + "/long.prp", lines.data(), lines.size());
+}
+
+MKDATA_REGISTER(widgets, "widgets", Demo, Seeds);
 #endif
