@@ -5,6 +5,7 @@ SANBUILD   ?= build-san
 FUZZBUILD  ?= build-fuzz
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 10
+ARGS       ?=
 RUNDIR     := $(BUILD)/run
 
 .PHONY: all deps build run test test-main test-san fuzz fuzz-build bench clean
@@ -25,7 +26,7 @@ run: build
 	mkdir -p $(RUNDIR)
 	cp -ru data/demo/. $(RUNDIR)/
 	$(BUILD)/tools/mkdata/mkdata demo $(RUNDIR)
-	cd $(RUNDIR) && ../quorvex
+	cd $(RUNDIR) && ../quorvex $(ARGS)
 
 test: test-main test-san fuzz
 

@@ -32,6 +32,10 @@ static void Unavailable(const char* what)
     g_GameState = GS_QUIT;
 }
 
+static void (*s_frontEndHook)(void) = nullptr;
+
+void Game_SetFrontEndHook(void (*fn)(void)) { s_frontEndHook = fn; }
+
 void Game_RunNewGame(void)
 {
     InitCommonGameSystems();
@@ -52,7 +56,12 @@ void Game_Main(void)
             break;
         }
         switch (g_GameState) {
-        case GS_FRONTEND: Unavailable("The front end (SHELL)"); break;
+        case GS_FRONTEND:
+            if (s_frontEndHook)
+                s_frontEndHook();
+            else
+                Unavailable("The front end (SHELL)");
+            break;
         case GS_MULTIMENU: Unavailable("The multiplayer menus (MULTI)"); break;
         case GS_EDITOR: Unavailable("The scenario editor (MAPEDIT)"); break;
         case GS_LOADGAME: Unavailable("Loading a saved game"); break;
@@ -108,6 +117,7 @@ int Quorvex_Main(void)
         Str_CopySafe(g_PendingLoadName, g_Config.loadsavedgamename, sizeof g_PendingLoadName);
         g_GameState = GS_LOADGAME;
     }
+    if (s_frontEndHook) g_GameState = GS_FRONTEND;
     Systems_SetRedirectOutput(1);
     InitBaseSystem();
     Game_Main();

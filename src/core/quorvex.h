@@ -18,3 +18,8 @@ int Game_EntryState(int entrypoint);
 void Game_Main(void);
 // One new game: common systems, game specifics, the in-game loop, closes.
 void Game_RunNewGame(void);
+// Stands in for the front end until it exists: with a hook set, the program
+// starts in the front-end state whatever the configuration's entry point,
+// and the state loop runs the hook there (the hook sets the next state).
+// Null removes it.
+void Game_SetFrontEndHook(void (*fn)(void));

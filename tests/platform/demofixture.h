@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "support/golden.h"
+
 struct BITMAP;
 struct PAL_RGB;
 
@@ -25,9 +27,3 @@ extern const uint32_t kGoldenTestFrameWithCursor;
 // Writes quorvex.pal, font256a.pcx, font256b.pcx, font8a.pcx and mouse.crs,
 // as mkdata draws them, into dir; 1 ok.
 int DemoFixture_Write(const std::string& dir);
-// The CRC-32 of a 640 x 480 frame.
-uint32_t DemoFixture_Crc(const uint8_t* pixels);
-// Compares a frame's CRC with a recorded one; on a mismatch writes the frame
-// as a PCX named file (working directory) and says so in the result.
-::testing::AssertionResult DemoFixture_Matches(const uint8_t* pixels, const PAL_RGB* palette,
-                                               uint32_t golden, const char* file);

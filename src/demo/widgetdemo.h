@@ -1,0 +1,28 @@
+// The widget demonstration: one page of the widget library, what
+// `quorvex --widgets` shows until the front end replaces it.
+//
+// The page's pictures, palette and fonts come from the data directory's
+// "wdemo\" folder (made by mkdata). On the page: the page picture as the
+// background, bevelled frames in every style, framed fills, panels, slider
+// tracks, a tip box, the drawing functions' texts and picture cuts, an
+// opaque, a transparent and a remapping image, statics in three
+// justifications in a caption frame, a callback text counting the system
+// clock and list rows in each of their states. The titles come by id from
+// the string scripts; one id is left out on purpose, so the log holds its
+// ready-to-paste "#define" line.
+//
+// Not part of the engine: only the program and the tests link it.
+#pragma once
+
+// Loads the palette and fonts and builds the page (needs the display);
+// 1 when everything loaded, 0 when something was missing (logged; the rest
+// is shown).
+int WidgetDemo_Open(void);
+// Draws the whole page into the back buffer.
+void WidgetDemo_Draw(void);
+// Deletes the page and its rows and frees the fonts and pictures.
+void WidgetDemo_Close(void);
+// The front-end hook: open, draw and flip until quit, close; then quits.
+void WidgetDemo_Run(void);
+// Makes the program start with the page (through the front-end hook).
+void WidgetDemo_Install(void);

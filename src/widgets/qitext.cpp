@@ -1,0 +1,105 @@
+#include "widgets/qitext.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "core/gamestate.h"
+#include "core/utils.h"
+#include "platform/font.h"
+#include "platform/graph.h"
+#include "platform/video.h"
+#include "widgets/qiimage.h"
+#include "widgets/qivalue.h"
+
+int QI_FontHeight(const QIFont* font) { return font ? Font_GetHeight(font->slot) : 0; }
+
+int QI_TextWidth(const QIFont* font, const char* text)
+{
+    return font && text ? Font_StringWidth(text, font->slot) : 0;
+}
+
+static void Print(const QIFont* font, int x, int y, const uint8_t* remap, const IRect* clip,
+                  const char* text)
+{
+    BITMAP* bb = Backbuf_Lock();
+    if (!font || !text || !bb || font->slot < 0 || font->slot >= FONT_SLOTS) return;
+    GRECT g;
+    const GRECT* gc = nullptr;
+    if (clip) {
+        g = GRECT{clip->x, clip->y, clip->w, clip->h};
+        gc = &g;
+    }
+    Font_Print(x, y, text, 0, font->slot, remap, gc, bb);
+}
+
+static const uint8_t* Remap(const QIFont* font)
+{
+    return font && font->remapBase ? font->remapBase + font->remapOffset : nullptr;
+}
+
+static const uint8_t* Remap(const QIRemap* remap)
+{
+    return remap && remap->base ? remap->base + remap->offset : nullptr;
+}
+
+// One buffer for the printf forms, as every caller draws at once.
+static char s_line[QITEXT_MAX + 1];
+
+static const char* Expand(const char* format, va_list ap)
+{
+    vsnprintf(s_line, sizeof s_line, format, ap);
+    return s_line;
+}
+
+void QI_DrawText(const QIFont* font, int x, int y, const IRect* clip, const char* text)
+{
+    Print(font, x, y, Remap(font), clip, text);
+}
+
+void QI_DrawTextf(const QIFont* font, int x, int y, const IRect* clip, const char* format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    Print(font, x, y, Remap(font), clip, Expand(format, ap));
+    va_end(ap);
+}
+
+void QI_DrawTextfAt(const QIFont* font, int x, int y, const char* format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    Print(font, x, y, Remap(font), nullptr, Expand(format, ap));
+    va_end(ap);
+}
+
+void QI_DrawTextClipped(const QIFont* font, int x, int y, const QIRemap* remap, const IRect* clip,
+                        const char* text)
+{
+    Print(font, x, y, Remap(remap), clip, text);
+}
+
+void QI_DrawTextfRemap(const QIFont* font, int x, int y, const QIRemap* remap, const char* format,
+                       ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    Print(font, x, y, Remap(remap), nullptr, Expand(format, ap));
+    va_end(ap);
+}
+
+void QI_DrawTextfRemapClipped(const QIFont* font, int x, int y, const QIRemap* remap,
+                              const IRect* clip, const char* format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    Print(font, x, y, Remap(remap), clip, Expand(format, ap));
+    va_end(ap);
+}
+
+int QI_LoadNamedResource(QIFont* font, int slot, const char* name)
+{
+    font->slot = slot;
+    char path[UTILS_PATH];
+    if (!Utils_MakePath(path, g_DataDir, QI_BitmapDir(), "", name, "")) return 0;
+    return Font_Load(path, slot);
+}
