@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -33,8 +34,8 @@ int PutBytes(CFILE* w, const void* addr, size_t len)
 
 int PutU32(CFILE* w, uint32_t v)
 {
-    unsigned char b[4] = {(unsigned char)v, (unsigned char)(v >> 8), (unsigned char)(v >> 16),
-                          (unsigned char)(v >> 24)};
+    uint8_t b[4];
+    Bytes_PutU32(b, v);
     return PutBytes(w, b, sizeof b);
 }
 

@@ -19,7 +19,9 @@ int Fs_Exists(const char* path);
 // 1 when it names a directory.
 int Fs_IsDir(const char* path);
 // Writes data to path through a temporary file and a rename, so a failed
-// write leaves the previous file intact; 1 on success.
+// write leaves the previous file intact; 1 on success. A symbolic link is
+// written through (the file it names changes, the link stays) and an
+// existing file keeps its permission bits.
 int Fs_WriteAtomic(const char* path, const void* data, size_t length);
 // Reads a whole file; 1 on success with out filled.
 int Fs_ReadAll(const char* path, std::string* out);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -117,36 +118,47 @@ TEST(ConfigRead, MissingLinesKeepTheirDefaults)
     EXPECT_STREQ(cfg.logfile, "quorvex.log");
 }
 
-TEST(ConfigRead, PlayerNameIsEmptiedWhenTheLineIsAbsent)
+TEST(ConfigRead, ValuesAreTranslatedAsTheirKeysSay)
 {
     snprintf(g_CfgPlayerName, sizeof g_CfgPlayerName, "%s", "Left over");
-    LoadText("MultiPlayerConfiguration { SetModem \"x\" }");
-    EXPECT_STREQ(g_CfgPlayerName, "");
-}
-
-TEST(ConfigRead, LogSwitchesSetAndClearTheirBits)
-{
     QCONFIG cfg = LoadText("LoggingPreferences { EnableErrors 0 EnableNetErrors 1 "
                            "EnableMemory 1 EnableMemory 0 ShowLogCategory 1 ShowLogLine 1 }");
+    EXPECT_STREQ(g_CfgPlayerName, ""); // emptied when the line is absent
     EXPECT_EQ(cfg.logmask, unsigned(TLOG_WARNING | TLOG_NERR));
     EXPECT_EQ(cfg.logoptions, unsigned(TLOGP_CATEGORY | TLOGP_LINE));
-}
-
-TEST(ConfigRead, EntryPointAndCategoryAcceptNamesAndNumbers)
-{
     EXPECT_EQ(LoadText("EngineSetup { SetEntryPoint multi }").entrypoint, CFG_ENTRY_MULTI);
     EXPECT_EQ(LoadText("EngineSetup { SetEntryPoint \"Game\" }").entrypoint, CFG_ENTRY_GAME);
     EXPECT_EQ(LoadText("EngineSetup { SetStartCategory FIXED }").startcategory, SC_FIXED);
     EXPECT_EQ(LoadText("EngineSetup { SetStartCategory 2 }").startcategory, SC_MULTI);
+    EXPECT_EQ(LoadText("EngineSetup { SetStartTeam abc }").startteam, 0);
     EXPECT_STREQ(Cfg_EntryName(CFG_ENTRY_MAPEDIT), "MAPEDIT");
 }
 
-TEST(ConfigRead, TextValuesAreCutTo63AndNumbersFromWordsAreZero)
+// A value cut to fit would silently name another directory or file.
+TEST(ConfigRead, TextValueFillsItsWholeFieldAndALongerOneStops)
 {
-    std::string longname(100, 'x');
-    QCONFIG cfg = LoadText("EngineSetup { SetDataDir \"" + longname + "\" SetStartTeam abc }");
-    EXPECT_EQ(std::string(cfg.datadir), std::string(63, 'x'));
-    EXPECT_EQ(cfg.startteam, 0);
+    struct Row {
+        const char* line;  // section and key
+        size_t size;
+        const char* (*field)(const QCONFIG&);
+    };
+    const Row rows[] = {
+        {"EngineSetup { SetDataDir", CFG_PATH, [](const QCONFIG& c) { return c.datadir; }},
+        {"EngineSetup { SetSaveDir", CFG_PATH, [](const QCONFIG& c) { return c.savedir; }},
+        {"EngineSetup { SetUnitsFile", TF_FIELD,
+         [](const QCONFIG& c) { return c.deffiles[CFG_UNITS]; }},
+        {"MultiPlayerConfiguration { SetPlayerName", sizeof g_CfgPlayerName,
+         [](const QCONFIG&) { return (const char*)g_CfgPlayerName; }},
+    };
+    for (const Row& row : rows) {
+        std::string fits(row.size - 1, 'd');
+        QCONFIG cfg = LoadText(std::string(row.line) + " \"" + fits + "\" }");
+        EXPECT_EQ(row.field(cfg), fits) << row.line;
+        QV_EXPECT_FATAL(LoadText(std::string(row.line) + "\n \"" + fits + "d\" }"),
+                        std::string("Value of ") + (strchr(row.line, '{') + 2) + " longer than " +
+                            std::to_string(row.size - 1) + " characters");
+        EXPECT_EQ(Error_LastClass(), ERRC_PARSE);
+    }
 }
 
 TEST(ConfigRead, LoadReadsAFileOverWhatTheRecordHolds)
@@ -163,35 +175,30 @@ TEST(ConfigRead, LoadReadsAFileOverWhatTheRecordHolds)
 // ---------------------------------------------------------------------------
 // Broken files
 
-TEST(ConfigErrors, UnknownSectionIsFatalNamingTheFile)
+TEST(ConfigErrors, BrokenTextStopsWithWhatWasWrong)
 {
-    QV_EXPECT_FATAL(LoadText("EngineSetup { }\nFoo { }\n"), "Unknown Section [Foo] in test.cfg");
-    EXPECT_EQ(Error_LastClass(), ERRC_PARSE);
-    // Section names are matched with case.
-    QV_EXPECT_FATAL(LoadText("enginesetup { }"), "Unknown Section [enginesetup] in test.cfg");
-}
-
-TEST(ConfigErrors, UnknownOrMiscasedKeyIsFatal)
-{
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetBogus 1 }"), "Unknown string [SetBogus]");
-    QV_EXPECT_FATAL(LoadText("UserPreferences { setinfodelay 1 }"), "Unknown string [setinfodelay]");
-    // A key of another section is unknown here.
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetModem \"x\" }"), "Unknown string [SetModem]");
-}
-
-TEST(ConfigErrors, TruncatedTextIsFatal)
-{
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetDataDir"), "Expected [value] but found [EOF]");
-    QV_EXPECT_FATAL(LoadText("UserPreferences { SetInfoDelay"), "Expected [value] but found [EOF]");
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetWindowed 1"), "Expected [}] but found [EOF]");
-    QV_EXPECT_FATAL(LoadText("EngineSetup SetWindowed 1 }"),
-                    "Expected [{] but found [SetWindowed]");
-}
-
-TEST(ConfigErrors, BadEntryPointOrCategoryIsFatal)
-{
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetEntryPoint EDITOR }"), "Unknown entry point [EDITOR]");
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetStartCategory 4 }"), "Unknown start category [4]");
+    struct Row {
+        const char* text;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"EngineSetup { }\nFoo { }\n", "Unknown Section [Foo] in test.cfg"},
+        {"enginesetup { }", "Unknown Section [enginesetup] in test.cfg"},
+        {"EngineSetup { SetBogus 1 }", "Unknown string [SetBogus]"},
+        {"UserPreferences { setinfodelay 1 }", "Unknown string [setinfodelay]"},
+        {"EngineSetup { SetModem \"x\" }", "Unknown string [SetModem]"},
+        {"EngineSetup { SetDataDir", "Expected [value] but found [EOF]"},
+        {"UserPreferences { SetInfoDelay", "Expected [value] but found [EOF]"},
+        {"EngineSetup { SetWindowed 1", "Expected [}] but found [EOF]"},
+        {"EngineSetup", "Expected [{] but found [EOF]"},
+        {"EngineSetup SetWindowed 1 }", "Expected [{] but found [SetWindowed]"},
+        {"EngineSetup { SetEntryPoint EDITOR }", "Unknown entry point [EDITOR]"},
+        {"EngineSetup { SetStartCategory 4 }", "Unknown start category [4]"},
+    };
+    for (const Row& row : rows) {
+        QV_EXPECT_FATAL(LoadText(row.text), row.message);
+        EXPECT_EQ(Error_LastClass(), ERRC_PARSE) << row.text;
+    }
 }
 
 TEST(ConfigErrors, FatalErrorFreesTheParser)
@@ -238,32 +245,30 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return text.replace(at, from.size(), to);
 }
 
-TEST_F(ConfigRewrite, PlayerNameChangesOnlyItsValueAndGrowsOrShrinks)
+TEST_F(ConfigRewrite, EachRewriteChangesOnlyItsValues)
 {
-    Write(kMulti);
-    Tfmod_SetPlayerName("Alexandra the Great");
-    EXPECT_EQ(Read(), Replaced(kMulti, "\"Bob\"", "\"Alexandra the Great\""));
-    Tfmod_SetPlayerName("Al");
-    EXPECT_EQ(Read(), Replaced(kMulti, "\"Bob\"", "\"Al\""));
-    Tfmod_SetPlayerName("");
-    EXPECT_EQ(Read(), Replaced(kMulti, "\"Bob\"", "\"\""));
+    struct Row {
+        void (*rewrite)();
+        std::string expected;
+    };
+    const Row rows[] = {
+        {[] { Tfmod_SetPlayerName("Alexandra the Great"); },
+         Replaced(kMulti, "\"Bob\"", "\"Alexandra the Great\"")},
+        {[] { Tfmod_SetPlayerName("Al"); }, Replaced(kMulti, "\"Bob\"", "\"Al\"")},
+        {[] { Tfmod_SetPlayerName(""); }, Replaced(kMulti, "\"Bob\"", "\"\"")},
+        {[] { Tfmod_SetSerial("COM3", "115200"); },
+         Replaced(Replaced(kMulti, "\"COM1\"", "\"COM3\""), "\"9600\"", "\"115200\"")},
+        {[] { Tfmod_SetModem("US Robotics 56k"); },
+         Replaced(kMulti, "\"Hayes\"", "\"US Robotics 56k\"")},
+    };
+    for (const Row& row : rows) {
+        Write(kMulti);
+        row.rewrite();
+        EXPECT_EQ(Read(), row.expected);
+    }
 }
 
-TEST_F(ConfigRewrite, SerialRewritesPortAndBaudTogether)
-{
-    Write(kMulti);
-    Tfmod_SetSerial("COM3", "115200");
-    EXPECT_EQ(Read(), Replaced(Replaced(kMulti, "\"COM1\"", "\"COM3\""), "\"9600\"", "\"115200\""));
-}
-
-TEST_F(ConfigRewrite, ModemChangesOnlyItsValue)
-{
-    Write(kMulti);
-    Tfmod_SetModem("US Robotics 56k");
-    EXPECT_EQ(Read(), Replaced(kMulti, "\"Hayes\"", "\"US Robotics 56k\""));
-}
-
-TEST_F(ConfigRewrite, FileUnchangedWhenSectionLineOrQuoteIsMissing)
+TEST_F(ConfigRewrite, FileUnchangedWhenABlockLineOrQuoteIsMissing)
 {
     const std::string cases[] = {
         "EngineSetup { SetDataDir \"data\" }\n",
@@ -273,17 +278,6 @@ TEST_F(ConfigRewrite, FileUnchangedWhenSectionLineOrQuoteIsMissing)
         "MultiPlayerConfiguration { SetPlayerName \"Bob\n\" }\n",
         "MultiPlayerConfiguration { SetPlayerName",
         "MultiPlayerConfiguration SetPlayerName \"Bob\"\n",
-    };
-    for (const std::string& text : cases) {
-        Write(text);
-        Tfmod_SetPlayerName("Zed");
-        EXPECT_EQ(Read(), text);
-    }
-}
-
-TEST_F(ConfigRewrite, SerialUnchangedWhenEitherLineIsMissingOrUnquoted)
-{
-    const std::string cases[] = {
         "MultiPlayerConfiguration { SerialSettings { SetPort \"COM1\" } }\n",
         "MultiPlayerConfiguration { SerialSettings { SetPort \"COM1\" SetBaud 9600 } }\n",
         // SetPort outside the SerialSettings block isn't its line.
@@ -291,6 +285,7 @@ TEST_F(ConfigRewrite, SerialUnchangedWhenEitherLineIsMissingOrUnquoted)
     };
     for (const std::string& text : cases) {
         Write(text);
+        Tfmod_SetPlayerName("Zed");
         Tfmod_SetSerial("COM4", "2400");
         EXPECT_EQ(Read(), text);
     }
@@ -338,17 +333,32 @@ TEST_F(ConfigRewrite, RewrittenFileLoadsBackWithQuotesAndLineBreaksMended)
     EXPECT_STREQ(cfg.serialbaud, "9600");
 }
 
-TEST_F(ConfigRewrite, UnreadableFileIsLoggedAndNothingIsCreated)
+// Both lines, whichever step failed.
+TEST_F(ConfigRewrite, FailedRewriteLogsBothLinesAndKeepsThePreviousFile)
 {
     std::string log = dir_.file("trace.log");
     Tlog_SetFile(log.c_str());
     std::string missing = dir_.file("no/such/dir/quorvex.cfg");
     Tfmod_SetConfigPath(missing.c_str());
     Tfmod_SetPlayerName("Zed");
-    Tlog_SetFile(nullptr);
     EXPECT_FALSE(std::filesystem::exists(dir_.file("no")));
-    EXPECT_NE(dir_.read("trace.log").find("Unable to write file [" + missing + "]"),
-              std::string::npos);
+
+    // A write that fails: a directory sits on the temporary file's name.
+    Tfmod_SetConfigPath(dir_.file("quorvex.cfg").c_str());
+    Write(kMulti);
+    std::filesystem::create_directory(dir_.file("quorvex.cfg.tmp" + std::to_string(getpid())));
+    Tfmod_SetPlayerName("Zed");
+    Tlog_SetFile(nullptr);
+    EXPECT_EQ(Read(), kMulti);
+
+    std::string text = dir_.read("trace.log");
+    for (const std::string& path : {missing, dir_.file("quorvex.cfg")}) {
+        size_t first = text.find("Unable to write file [" + path + "]");
+        size_t second = text.find("Unable to write to file [" + path + "]");
+        EXPECT_NE(first, std::string::npos) << text;
+        EXPECT_NE(second, std::string::npos) << text;
+        EXPECT_LT(first, second);
+    }
 }
 
 // A write that fails part-way (here: the file size limit) must leave the old
@@ -366,6 +376,21 @@ TEST_F(ConfigRewrite, FailedWriteKeepsThePreviousFile)
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldhandler);
     EXPECT_EQ(Read(), kMulti);
+}
+
+// A private configuration stays private, and one kept elsewhere behind a
+// link is the one that changes.
+TEST_F(ConfigRewrite, RewriteKeepsPermissionsAndWritesThroughALink)
+{
+    std::filesystem::create_directory(dir_.file("real"));
+    dir_.write("real/multi.cfg", kMulti);
+    std::filesystem::permissions(dir_.file("real/multi.cfg"), std::filesystem::perms(0600));
+    std::filesystem::create_symlink("real/multi.cfg", dir_.file("quorvex.cfg"));
+    Tfmod_SetPlayerName("Linked");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.file("quorvex.cfg")));
+    EXPECT_EQ(dir_.read("real/multi.cfg"), Replaced(kMulti, "\"Bob\"", "\"Linked\""));
+    EXPECT_EQ(std::filesystem::status(dir_.file("real/multi.cfg")).permissions(),
+              std::filesystem::perms(0600));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/cfile.h"
 #include "core/crc32.h"
 #include "core/fspath.h"
@@ -330,6 +331,41 @@ TEST(MakePath, NeverWritesPastTheBuffer)
     EXPECT_EQ(small[0], 'x');
 }
 
+TEST(StrCompareNoCase, IgnoresTheCaseOfAsciiLettersOnly)
+{
+    struct Row {
+        const char* a;
+        const char* b;
+        int sign;
+    };
+    const Row rows[] = {
+        {"Data", "dATA", 0}, {"", "", 0},      {"abc", "ABD", -1}, {"b", "A", 1},
+        {"ab", "AB c", -1},  {"[", "a", -1},   {"\xC4", "\xE4", -1},
+    };
+    for (const Row& row : rows) {
+        int got = Str_CompareNoCase(row.a, row.b);
+        EXPECT_EQ((got > 0) - (got < 0), row.sign) << row.a << " / " << row.b;
+    }
+}
+
+TEST(BytesWriters, StoreAndAppendLowByteFirst)
+{
+    uint8_t at[6] = {9, 9, 9, 9, 9, 9};
+    Bytes_PutU16(at, 0xFFFF1234u);
+    Bytes_PutU32(at + 2, 0xA1B2C3D4u);
+    EXPECT_EQ(std::string((const char*)at, 6), Bytes({0x34, 0x12, 0xD4, 0xC3, 0xB2, 0xA1}));
+    std::string text;
+    std::vector<uint8_t> bytes;
+    Bytes_AppendU16(&text, 0x0102);
+    Bytes_AppendU32(&text, 0x03040506);
+    Bytes_AppendU16(&bytes, 0x0102);
+    Bytes_AppendU32(&bytes, 0x03040506);
+    EXPECT_EQ(text, Bytes({2, 1, 6, 5, 4, 3}));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text);
+    EXPECT_EQ(Bytes_U16((const uint8_t*)text.data()), 0x0102u);
+    EXPECT_EQ(Bytes_U32((const uint8_t*)text.data() + 2), 0x03040506u);
+}
+
 class FsResolve : public testing::Test {
 protected:
     QvTempDir tmp;
@@ -376,15 +412,67 @@ protected:
     QvTempDir tmp;
 };
 
-TEST_F(FsWriteAtomic, ReplacesTheFileWhole)
+// The write lands in the file the path names: through links (the links stay),
+// with the old file's permission bits.
+TEST_F(FsWriteAtomic, ReplacesTheFileItNamesKeepingLinksAndPermissions)
 {
-    tmp.write("cfg.txt", "old contents");
-    ASSERT_EQ(Fs_WriteAtomic(tmp.file("CFG.TXT").c_str(), "new", 3), 1);
-    EXPECT_EQ(tmp.read("cfg.txt"), "new");
+    struct Row {
+        const char* file;    // the real file, made first with mode (0: not made)
+        mode_t mode;
+        const char* links[2]; // each link names the next, the last names file
+        const char* written; // the path given to the write
+        mode_t want;         // the real file's mode afterwards
+    };
+    const mode_t fresh = 0666 & ~[] {
+        mode_t m = umask(0);
+        umask(m);
+        return m;
+    }();
+    const Row rows[] = {
+        {"a/cfg.txt", 0640, {nullptr, nullptr}, "a/CFG.TXT", 0640},
+        {"b/cfg.txt", 0600, {"b/link.cfg", nullptr}, "b/link.cfg", 0600},
+        {"c/real/cfg.txt", 0604, {"c/one", "c/two"}, "c/one", 0604},
+        {"d/new.txt", 0, {"d/dangling", nullptr}, "d/dangling", fresh},
+    };
+    for (const Row& row : rows) {
+        std::string file = tmp.file(row.file);
+        std::string dir = file.substr(0, file.rfind('/'));
+        tmp.write(std::string(row.file) + ".keep", "");
+        if (row.mode) {
+            tmp.write(row.file, "old contents");
+            chmod(file.c_str(), row.mode);
+        }
+        // Relative links, as a person makes them, each to the next.
+        std::vector<std::string> chain;
+        for (const char* l : row.links)
+            if (l) chain.push_back(tmp.file(l));
+        chain.push_back(file);
+        for (size_t i = 0; i + 1 < chain.size(); i++) {
+            std::string from = chain[i].substr(0, chain[i].rfind('/') + 1);
+            std::string to = chain[i + 1].substr(0, from.size()) == from
+                                 ? chain[i + 1].substr(from.size())
+                                 : chain[i + 1];
+            ASSERT_EQ(symlink(to.c_str(), chain[i].c_str()), 0);
+        }
+        ASSERT_EQ(Fs_WriteAtomic(tmp.file(row.written).c_str(), "new", 3), 1) << row.file;
+        EXPECT_EQ(tmp.read(row.file), "new") << row.file;
+        struct stat st;
+        ASSERT_EQ(stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, row.want) << row.file;
+        for (size_t i = 0; i + 1 < chain.size(); i++) {
+            ASSERT_EQ(lstat(chain[i].c_str(), &st), 0);
+            EXPECT_TRUE(S_ISLNK(st.st_mode)) << chain[i];
+        }
+    }
 }
 
 TEST_F(FsWriteAtomic, FailedWriteLeavesTheOldFile)
 {
+    // A loop of links names no file.
+    ASSERT_EQ(symlink("loop2", tmp.file("loop1").c_str()), 0);
+    ASSERT_EQ(symlink("loop1", tmp.file("loop2").c_str()), 0);
+    EXPECT_EQ(Fs_WriteAtomic(tmp.file("loop1").c_str(), "new", 3), 0);
+
     tmp.write("cfg.txt", "old");
     std::string blocker = tmp.file("cfg.txt") + ".tmp" + std::to_string(getpid());
     ASSERT_EQ(mkdir(blocker.c_str(), 0755), 0);
