@@ -97,19 +97,26 @@ TEST_F(TfTokens, SplitsTheTextAsTheFormatSays)
     }
 }
 
-TEST_F(TfTokens, LengthBoundsTheTextAndLinesAreCounted)
+TEST_F(TfTokens, LengthBoundsTheTextLinesAreCountedAndPeekRestores)
 {
+    long before = Debug_LiveBlocks();
     std::string text = "a\n\"b\r\nc\n";
     TF_PARSER* p = TF_OpenText("t.txt", (text + "NOTPART").data(), text.size());
-    parsers_.push_back(p);
     char buf[TF_FIELD];
-    int lines[] = {1, 2, 3};
-    for (int line : lines) {
+    for (int line : {1, 2, 3}) {
+        size_t pos = p->pos;
+        int at = p->line;
+        ASSERT_EQ(TF_PeekToken(p, buf, sizeof buf), 1);
+        EXPECT_EQ(p->pos, pos);
+        EXPECT_EQ(p->line, at);
         ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
         EXPECT_EQ(p->line, line) << buf;
     }
     EXPECT_EQ(TF_GetToken(p, buf, sizeof buf), 0);
     EXPECT_EQ(p->line, 4);
+    TF_Close(p);
+    TF_Close(nullptr);
+    EXPECT_EQ(Debug_LiveBlocks(), before);
 }
 
 TEST_F(TfTokens, ScanGivesEachTokensBytesInTheText)
@@ -135,28 +142,6 @@ TEST_F(TfTokens, ScanGivesEachTokensBytesInTheText)
     }
     EXPECT_EQ(TF_ScanToken(text, sizeof text - 1, &pos, &line, &span), 0);
     EXPECT_EQ(pos, sizeof text - 1);
-}
-
-TEST_F(TfTokens, PeekRestoresPositionAndLine)
-{
-    TF_PARSER* p = Open("\n\n  third\nfourth");
-    char buf[TF_FIELD];
-    ASSERT_EQ(TF_PeekToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "third");
-    EXPECT_EQ(p->line, 1);
-    EXPECT_EQ(p->pos, 0u);
-    ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "third");
-    EXPECT_EQ(p->line, 3);
-}
-
-TEST_F(TfTokens, CloseFreesEveryBlock)
-{
-    long before = Debug_LiveBlocks();
-    TF_PARSER* p = TF_OpenText("a.txt", "x y", 3);
-    TF_Close(p);
-    TF_Close(nullptr);
-    EXPECT_EQ(Debug_LiveBlocks(), before);
 }
 
 // ---- files
