@@ -33,76 +33,92 @@ QCONFIG Defaults()
     return cfg;
 }
 
-const char kFullConfig[] =
-    "; every section\n"
-    "EngineSetup {\n"
-    "  SetDataDir \"gamedata\"  SetSecondDataDir \"cd\\data\"\n"
-    "  SetScenarioDir \"scn\"   SetSaveDir \"saves\"\n"
-    "  SetUnitsFile \"u.txt\"   SetBuildFile \"b.txt\"   SetWeaponFile \"w.txt\"\n"
-    "  SetOverlayFile \"o.txt\" SetAnimateFile \"a.txt\" SetDamageFile \"d.txt\"\n"
-    "  SetTrnEffFile \"t.txt\"  SetOvlEffFile \"v.txt\"  SetGeneralFile \"g.txt\"\n"
-    "  SetGameMsgFile \"m.txt\"\n"
-    "  SetEntryPoint mapedit\n"
-    "  SetStartScenario \"alpha\" SetStartCategory CAMPAIGN SetStartTeam 5\n"
-    "  SetWindowed 1 SetDebugFlags 68 SetMonoDisplay 1 SetRateDisplay 1\n"
-    "  DisableAI 1 DisableEndConditions 1 EnableFSMMessages 1\n"
-    "  SetOrderRecord \"rec.ord\" SetOrderPlayback \"play.ord\" SetOrderSkip 7\n"
-    "  SetIntroducedNetLoss 12 LoadSavedGame 1 LoadSavedGameName \"slot3\"\n"
-    "}\n"
-    "LoggingPreferences {\n"
-    "  SetLogFile \"run.log\"\n"
-    "  EnableWarnings 0 EnableAI 1 EnableNetStatistics 1\n"
-    "  ShowLogMarker 1 ShowLogTime 1\n"
-    "}\n"
-    "UserPreferences { SetDefaultMove 0 SetDefaultFire 2 SetInfoDelay 350 }\n"
-    "MultiPlayerConfiguration {\n"
-    "  SetPlayerName \"Ann Smith\"\n"
-    "  SetZephnetServer \"zn.example\"\n"
-    "  SetModem \"Hayes\"\n"
-    "  SerialSettings { SetPort \"COM2\" SetBaud \"19200\" }\n"
-    "}\n";
-
 // ---------------------------------------------------------------------------
 // Reading
 
-TEST(ConfigRead, EverySectionFillsItsFields)
+std::string Text(const char* field) { return field; }
+std::string Number(long value) { return std::to_string(value); }
+
+// Each key in its section, read over the defaults: the field it fills.
+TEST(ConfigRead, EveryKeyFillsItsField)
 {
-    QCONFIG cfg = LoadText(kFullConfig);
-    EXPECT_STREQ(cfg.datadir, "gamedata");
-    EXPECT_STREQ(cfg.datadir2, "cd\\data");
-    EXPECT_STREQ(cfg.scenariodir, "scn");
-    EXPECT_STREQ(cfg.savedir, "saves");
-    const char* files[CFG_NDEFFILES] = {"u.txt", "b.txt", "w.txt", "o.txt", "a.txt",
-                                        "d.txt", "t.txt", "v.txt", "g.txt", "m.txt"};
-    for (int i = 0; i < CFG_NDEFFILES; i++) EXPECT_STREQ(cfg.deffiles[i], files[i]) << i;
-    EXPECT_EQ(cfg.entrypoint, CFG_ENTRY_MAPEDIT);
-    EXPECT_STREQ(cfg.startscenario, "alpha");
-    EXPECT_EQ(cfg.startcategory, SC_CAMPAIGN);
-    EXPECT_EQ(cfg.startteam, 5);
-    EXPECT_EQ(cfg.windowed, 1);
-    EXPECT_EQ(cfg.debugflags, 68);
-    EXPECT_EQ(cfg.monodisplay, 1);
-    EXPECT_EQ(cfg.ratedisplay, 1);
-    EXPECT_EQ(cfg.disableai, 1);
-    EXPECT_EQ(cfg.disableendconditions, 1);
-    EXPECT_EQ(cfg.enablefsmmessages, 1);
-    EXPECT_STREQ(cfg.orderrecord, "rec.ord");
-    EXPECT_STREQ(cfg.orderplayback, "play.ord");
-    EXPECT_EQ(cfg.orderskip, 7);
-    EXPECT_EQ(cfg.netloss, 12);
-    EXPECT_EQ(cfg.loadsavedgame, 1);
-    EXPECT_STREQ(cfg.loadsavedgamename, "slot3");
-    EXPECT_STREQ(cfg.logfile, "run.log");
-    EXPECT_EQ(cfg.logmask, unsigned(TLOG_ERROR | TLOG_AI | TLOG_NSTAT));
-    EXPECT_EQ(cfg.logoptions, unsigned(TLOGP_MARKER | TLOGP_TIME));
-    EXPECT_EQ(cfg.defaultmove, 0);
-    EXPECT_EQ(cfg.defaultfire, 2);
-    EXPECT_EQ(cfg.infodelay, 350);
-    EXPECT_STREQ(g_CfgPlayerName, "Ann Smith");
-    EXPECT_STREQ(cfg.zephnetserver, "zn.example");
-    EXPECT_STREQ(cfg.modem, "Hayes");
-    EXPECT_STREQ(cfg.serialport, "COM2");
-    EXPECT_STREQ(cfg.serialbaud, "19200");
+    struct Row {
+        const char* text;
+        std::string (*field)(const QCONFIG&);
+        std::string want;
+    };
+#define TEXT(f) [](const QCONFIG& c) { return Text(c.f); }
+#define NUMBER(f) [](const QCONFIG& c) { return Number((long)c.f); }
+    const Row rows[] = {
+        {"EngineSetup { SetDataDir \"gamedata\" }", TEXT(datadir), "gamedata"},
+        {"EngineSetup { SetSecondDataDir \"cd\\data\" }", TEXT(datadir2), "cd\\data"},
+        {"EngineSetup { SetScenarioDir scn }", TEXT(scenariodir), "scn"},
+        {"EngineSetup { SetSaveDir \"saves\" }", TEXT(savedir), "saves"},
+        {"EngineSetup { SetUnitsFile u SetBuildFile b SetWeaponFile w SetOverlayFile o "
+         "SetAnimateFile a SetDamageFile d SetTrnEffFile t SetOvlEffFile v SetGeneralFile g "
+         "SetGameMsgFile m }",
+         [](const QCONFIG& c) {
+             std::string all;
+             for (const char* f : c.deffiles) all += f;
+             return all;
+         },
+         "ubwoadtvgm"},
+        {"EngineSetup { SetEntryPoint mapedit }", NUMBER(entrypoint), Number(CFG_ENTRY_MAPEDIT)},
+        {"EngineSetup { SetEntryPoint \"Game\" }", NUMBER(entrypoint), Number(CFG_ENTRY_GAME)},
+        {"EngineSetup { SetStartScenario \"alpha\" }", TEXT(startscenario), "alpha"},
+        {"EngineSetup { SetStartCategory CAMPAIGN }", NUMBER(startcategory), Number(SC_CAMPAIGN)},
+        {"EngineSetup { SetStartCategory 2 }", NUMBER(startcategory), Number(SC_MULTI)},
+        {"EngineSetup { SetStartTeam 5 }", NUMBER(startteam), "5"},
+        {"EngineSetup { SetStartTeam abc }", NUMBER(startteam), "0"},
+        {"EngineSetup { SetWindowed 1 SetDebugFlags 68 SetMonoDisplay 1 SetRateDisplay 1 }",
+         [](const QCONFIG& c) {
+             return Number(c.windowed) + Number(c.debugflags) + Number(c.monodisplay) +
+                    Number(c.ratedisplay);
+         },
+         "16811"},
+        {"EngineSetup { DisableAI 1 DisableEndConditions 1 EnableFSMMessages 1 }",
+         [](const QCONFIG& c) {
+             return Number(c.disableai) + Number(c.disableendconditions) +
+                    Number(c.enablefsmmessages);
+         },
+         "111"},
+        {"EngineSetup { SetOrderRecord \"rec.ord\" SetOrderPlayback \"play.ord\" }",
+         [](const QCONFIG& c) { return Text(c.orderrecord) + "," + c.orderplayback; },
+         "rec.ord,play.ord"},
+        {"EngineSetup { SetOrderSkip 7 SetIntroducedNetLoss 12 LoadSavedGame 1 "
+         "LoadSavedGameName \"slot3\" }",
+         [](const QCONFIG& c) {
+             return Number(c.orderskip) + Number(c.netloss) + Number(c.loadsavedgame) +
+                    c.loadsavedgamename;
+         },
+         "7121slot3"},
+        {"LoggingPreferences { SetLogFile \"run.log\" }", TEXT(logfile), "run.log"},
+        {"LoggingPreferences { EnableWarnings 0 EnableAI 1 EnableNetStatistics 1 }",
+         NUMBER(logmask), Number(TLOG_ERROR | TLOG_AI | TLOG_NSTAT)},
+        {"LoggingPreferences { EnableErrors 0 EnableNetErrors 1 EnableMemory 1 EnableMemory 0 }",
+         NUMBER(logmask), Number(TLOG_WARNING | TLOG_NERR)},
+        {"LoggingPreferences { ShowLogMarker 1 ShowLogTime 1 ShowLogCategory 1 ShowLogLine 1 "
+         "ShowLogCategory 0 }",
+         NUMBER(logoptions), Number(TLOGP_MARKER | TLOGP_TIME | TLOGP_LINE)},
+        {"UserPreferences { SetDefaultMove 0 SetDefaultFire 2 SetInfoDelay 350 }",
+         [](const QCONFIG& c) {
+             return Number(c.defaultmove) + Number(c.defaultfire) + Number(c.infodelay);
+         },
+         "02350"},
+        {"MultiPlayerConfiguration { SetPlayerName \"Ann Smith\" }",
+         [](const QCONFIG&) { return Text(g_CfgPlayerName); }, "Ann Smith"},
+        {"MultiPlayerConfiguration { SetZephnetServer \"zn.example\" SetModem \"Hayes\" "
+         "SerialSettings { SetPort \"COM2\" SetBaud \"19200\" } }",
+         [](const QCONFIG& c) {
+             return Text(c.zephnetserver) + "," + c.modem + "," + c.serialport + "," + c.serialbaud;
+         },
+         "zn.example,Hayes,COM2,19200"},
+    };
+#undef TEXT
+#undef NUMBER
+    for (const Row& row : rows) EXPECT_EQ(row.field(LoadText(row.text)), row.want) << row.text;
+    EXPECT_STREQ(g_CfgPlayerName, "") << "emptied when the line is absent";
+    EXPECT_STREQ(Cfg_EntryName(CFG_ENTRY_MAPEDIT), "MAPEDIT");
 }
 
 TEST(ConfigRead, MissingLinesKeepTheirDefaults)
@@ -116,22 +132,6 @@ TEST(ConfigRead, MissingLinesKeepTheirDefaults)
     EXPECT_EQ(cfg.startcategory, SC_SINGLE);
     EXPECT_EQ(cfg.logmask, unsigned(TLOG_ERROR | TLOG_WARNING));
     EXPECT_STREQ(cfg.logfile, "quorvex.log");
-}
-
-TEST(ConfigRead, ValuesAreTranslatedAsTheirKeysSay)
-{
-    snprintf(g_CfgPlayerName, sizeof g_CfgPlayerName, "%s", "Left over");
-    QCONFIG cfg = LoadText("LoggingPreferences { EnableErrors 0 EnableNetErrors 1 "
-                           "EnableMemory 1 EnableMemory 0 ShowLogCategory 1 ShowLogLine 1 }");
-    EXPECT_STREQ(g_CfgPlayerName, ""); // emptied when the line is absent
-    EXPECT_EQ(cfg.logmask, unsigned(TLOG_WARNING | TLOG_NERR));
-    EXPECT_EQ(cfg.logoptions, unsigned(TLOGP_CATEGORY | TLOGP_LINE));
-    EXPECT_EQ(LoadText("EngineSetup { SetEntryPoint multi }").entrypoint, CFG_ENTRY_MULTI);
-    EXPECT_EQ(LoadText("EngineSetup { SetEntryPoint \"Game\" }").entrypoint, CFG_ENTRY_GAME);
-    EXPECT_EQ(LoadText("EngineSetup { SetStartCategory FIXED }").startcategory, SC_FIXED);
-    EXPECT_EQ(LoadText("EngineSetup { SetStartCategory 2 }").startcategory, SC_MULTI);
-    EXPECT_EQ(LoadText("EngineSetup { SetStartTeam abc }").startteam, 0);
-    EXPECT_STREQ(Cfg_EntryName(CFG_ENTRY_MAPEDIT), "MAPEDIT");
 }
 
 // A value cut to fit would silently name another directory or file.

@@ -116,33 +116,9 @@ TEST_F(TextfileLines, DescriptionIsTheTextOfTheKeyOrElseTheKey)
     ASSERT_EQ(Textfile_ParseSetDescription(Open("(\"NO_SUCH\")"), 1, text), 1);
     EXPECT_STREQ(text, "NO_SUCH");
     EXPECT_NE(dir_.read("trace.log").find("No conversion for [NO_SUCH]"), std::string::npos);
-}
-
-TEST_F(TextfileLines, DescriptionStopsAtAMissingKey)
-{
-    char text[TF_FIELD];
     EXPECT_EQ(Textfile_ParseSetDescription(Open("SetDescription(\"K\""), 0, text), 0);
     QV_EXPECT_FATAL(Textfile_ParseSetDescription(Open("SetDescription()"), 0, text),
                     "Expected [_string_] but found [)]");
-}
-
-// A real file through TF_Open: the program stops with exit code 1 and the
-// box names the file and the line of the bad token.
-void ReadCostThenHitpoints(const std::string& path)
-{
-    TF_PARSER* p = TF_Open(path.c_str());
-    int a = 0, b = 0;
-    Textfile_ParseSetCost(p, 0, &a, &b);
-    Textfile_ParseSetHitpoints(p, 0, &a, &b);
-}
-
-TEST(TextfileFatalPath, BrokenDefinitionFileNamesFileAndLine)
-{
-    QvTempDir dir;
-    dir.write("broken.txt", "; building\nSetCost(100 20)\nSetHitpoints(300 (\n");
-    EXPECT_EXIT(ReadCostThenHitpoints(dir.file("broken.txt")), testing::ExitedWithCode(1),
-                "Text file parsing error\nExpected \\[_number_\\] but found \\[\\(\\]"
-                ".*File : .*broken\\.txt\nLine : 3\n");
 }
 
 // ---- the prerequisite block
@@ -155,45 +131,40 @@ protected:
         return Textfile_ParsePrereqs(last_, keyword_read, &type_, makers_, prereqs_, &equiv_,
                                      &tech_);
     }
-    void Junk()
-    {
-        type_ = equiv_ = tech_ = 99;
-        for (int i = 0; i < TEXTFILE_PREREQS; i++) makers_[i] = prereqs_[i] = 99;
-    }
     TF_PARSER* last_ = nullptr;
     int type_ = 0, equiv_ = 0, tech_ = 0;
     int makers_[TEXTFILE_PREREQS] = {};
     int prereqs_[TEXTFILE_PREREQS] = {};
 };
 
-TEST_F(TextfilePrereqs, FullBlockFillsEveryOutput)
+// Every output is cleared first; optional lines may be left out.
+TEST_F(TextfilePrereqs, BlockFillsEveryOutput)
 {
-    ASSERT_EQ(Parse("SetRequirements {\n SetType(12)\n SetPrereqs(3 4 5 6)\n"
-                    " SetMaker(7 8)\n SetEquivalence(9)\n SetTechLevel(10)\n}\nnext"),
-              1);
-    EXPECT_EQ(type_, 12);
-    EXPECT_EQ(std::vector<int>(prereqs_, prereqs_ + 4), (std::vector<int>{3, 4, 5, 6}));
-    EXPECT_EQ(std::vector<int>(makers_, makers_ + 4), (std::vector<int>{7, 8, 0, 0}));
-    EXPECT_EQ(equiv_, 9);
-    EXPECT_EQ(tech_, 10);
-    EXPECT_EQ(Next(last_), "next");
-}
-
-TEST_F(TextfilePrereqs, OptionalLinesMayBeLeftOutAndOutputsAreClearedFirst)
-{
-    Junk();
-    ASSERT_EQ(Parse("{ SetType(2) SetPrereqs() SetMaker(1) } after", 1), 1);
-    EXPECT_EQ(type_, 2);
-    EXPECT_EQ(std::vector<int>(prereqs_, prereqs_ + 4), (std::vector<int>{0, 0, 0, 0}));
-    EXPECT_EQ(std::vector<int>(makers_, makers_ + 4), (std::vector<int>{1, 0, 0, 0}));
-    EXPECT_EQ(equiv_, 0);
-    EXPECT_EQ(tech_, 0);
-    EXPECT_EQ(Next(last_), "after");
-
-    Junk();
-    ASSERT_EQ(Parse("SetRequirements{SetType(2)SetPrereqs(1)SetMaker(1)SetTechLevel(4)}"), 1);
-    EXPECT_EQ(equiv_, 0);
-    EXPECT_EQ(tech_, 4);
+    struct Row {
+        const char* text;
+        int keyword_read;
+        std::vector<int> got; // type, 4 prereqs, 4 makers, equivalence, tech level
+    };
+    const Row rows[] = {
+        {"SetRequirements {\n SetType(12)\n SetPrereqs(3 4 5 6)\n SetMaker(7 8)\n"
+         " SetEquivalence(9)\n SetTechLevel(10)\n}\nnext",
+         0, {12, 3, 4, 5, 6, 7, 8, 0, 0, 9, 10}},
+        {"{ SetType(2) SetPrereqs() SetMaker(1) } next", 1, {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}},
+        {"SetRequirements{SetType(2)SetPrereqs(1)SetMaker(1)SetTechLevel(4)}next",
+         0, {2, 1, 0, 0, 0, 1, 0, 0, 0, 0, 4}},
+    };
+    for (const Row& row : rows) {
+        type_ = equiv_ = tech_ = 99;
+        for (int i = 0; i < TEXTFILE_PREREQS; i++) makers_[i] = prereqs_[i] = 99;
+        ASSERT_EQ(Parse(row.text, row.keyword_read), 1) << row.text;
+        std::vector<int> got = {type_};
+        got.insert(got.end(), prereqs_, prereqs_ + 4);
+        got.insert(got.end(), makers_, makers_ + 4);
+        got.push_back(equiv_);
+        got.push_back(tech_);
+        EXPECT_EQ(got, row.got) << row.text;
+        EXPECT_EQ(Next(last_), "next");
+    }
 }
 
 TEST_F(TextfilePrereqs, RefusesWhatTheBlockDoesNotAllow)
