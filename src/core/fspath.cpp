@@ -38,10 +38,8 @@ struct TEMPFILE {
     }
 };
 
-// The file that a write to path lands in: path itself, or the file at the end
-// of its chain of symbolic links (which need not exist yet). Replacing the
-// link instead would leave the real file with its old contents. Empty for a
-// chain that doesn't end.
+// Replacing a link instead of the file it names would leave the real file
+// with its old contents.
 std::string FollowLinks(std::string path)
 {
     for (int hops = 0; hops < 40; hops++) {
@@ -132,10 +130,24 @@ int Fs_ReadAll(const char* path, std::string* out)
     return ok;
 }
 
+std::string Fs_WriteTarget(const char* path)
+{
+    if (!path || !*path) return std::string();
+    return FollowLinks(Fs_Resolve(path));
+}
+
+// A private file must not come back readable by everyone.
+int Fs_KeepMode(int fd, const char* target)
+{
+    struct stat old;
+    if (stat(target, &old) != 0 || !S_ISREG(old.st_mode)) return 1;
+    return fchmod(fd, old.st_mode & 07777) == 0;
+}
+
 int Fs_WriteAtomic(const char* path, const void* data, size_t length)
 {
     if (!path || !*path || (!data && length)) return 0;
-    std::string target = FollowLinks(Fs_Resolve(path));
+    std::string target = Fs_WriteTarget(path);
     if (target.empty()) return 0;
     TEMPFILE tmp;
     tmp.path = target + ".tmp" + std::to_string((long)getpid());
@@ -145,10 +157,7 @@ int Fs_WriteAtomic(const char* path, const void* data, size_t length)
     int fd = open(tmp.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) return 0;
     tmp.made = 1;
-    // The new file takes the old one's permissions: a private file must not
-    // come back readable by everyone.
-    struct stat old;
-    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) && fchmod(fd, old.st_mode & 07777) != 0) {
+    if (!Fs_KeepMode(fd, target.c_str())) {
         close(fd);
         return 0;
     }

@@ -249,6 +249,22 @@ TEST_F(CfileIo, FailedWriteKeepsThePreviousFile)
     EXPECT_EQ(Fs_Exists((path + ".tmp" + std::to_string(getpid())).c_str()), 0);
 }
 
+TEST_F(CfileIo, SaveWritesThroughALinkAndKeepsPermissions)
+{
+    tmp.write("real/game.sav", "old");
+    chmod(tmp.file("real/game.sav").c_str(), 0600);
+    ASSERT_EQ(symlink("real/game.sav", tmp.file("link.sav").c_str()), 0);
+    ASSERT_EQ(Cfile_OpenWrite(w, tmp.file("link.sav").c_str(), 0), 1);
+    EXPECT_EQ(Cfile_Write(w, "new", 3), 1);
+    ASSERT_EQ(Cfile_Close(w), 1);
+    EXPECT_EQ(tmp.read("real/game.sav"), "new");
+    struct stat st;
+    ASSERT_EQ(lstat(tmp.file("link.sav").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(tmp.file("real/game.sav").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
 // ---------------------------------------------------------------- Paths
 
 TEST(MakePath, JoinsNonEmptyPartsWithSingleBackslashes)
