@@ -123,9 +123,14 @@ struct CHARCLASSES {
 };
 static constexpr CHARCLASSES s_class;
 
-int TF_ScanToken(const char* text, size_t length, size_t* pos, int* line, TF_SPAN* span)
+// The one scanner, for the readers and for TF_ScanToken. With out, the
+// token's own text is copied while scanning, cut at last: tokens are short,
+// and a call to memcpy per token costs more than the copy. Inlined into both
+// callers, so the scan without a copy carries none of it.
+__attribute__((always_inline)) static inline int Scan(const char* text, size_t length, size_t* pos,
+                                                      int* line, TF_SPAN* span, char* out,
+                                                      char* last)
 {
-    ASSERT(text && pos && line && span && *pos <= length);
     const char* p = text + *pos;
     for (;;) {
         while (s_class.c[(unsigned char)*p] == CC_BLANK) p++;
@@ -152,22 +157,34 @@ int TF_ScanToken(const char* text, size_t length, size_t* pos, int* line, TF_SPA
         // A quoted string ends at its closing quote or, unterminated, at the line's end.
         span->quoted = 1;
         p++;
-        while (*p && *p != '"' && *p != '\n' && *p != '\r') p++;
+        while (*p && *p != '"' && *p != '\n' && *p != '\r') {
+            if (out && out < last) *out++ = *p;
+            p++;
+        }
         if (*p == '"') {
             span->closed = 1;
             p++;
         }
     } else if (k == CC_BRACKET) {
+        if (out && out < last) *out++ = *p;
         p++;
     } else {
-        while (s_class.c[(unsigned char)*p] == CC_WORD) p++;
+        for (char c; s_class.c[(unsigned char)(c = *p)] == CC_WORD; p++)
+            if (out && out < last) *out++ = c;
     }
+    if (out) *out = '\0';
     span->end = (size_t)(p - text);
     *pos = span->end;
     return 1;
 }
 
-// The scanner behind every reader. quoted tells a quoted ")" (a string)
+int TF_ScanToken(const char* text, size_t length, size_t* pos, int* line, TF_SPAN* span)
+{
+    ASSERT(text && pos && line && span && *pos <= length);
+    return Scan(text, length, pos, line, span, nullptr, nullptr);
+}
+
+// The token reader behind every form. quoted tells a quoted ")" (a string)
 // from the bracket. Characters beyond size - 1 are consumed and dropped.
 static int ReadToken(TF_PARSER* parser, char* buffer, size_t size, int* quoted)
 {
@@ -175,12 +192,9 @@ static int ReadToken(TF_PARSER* parser, char* buffer, size_t size, int* quoted)
     TF_SPAN span;
     buffer[0] = '\0';
     *quoted = 0;
-    if (!TF_ScanToken(parser->text, parser->length, &parser->pos, &parser->line, &span)) return 0;
-    size_t start = TF_SpanTextStart(&span);
-    size_t n = TF_SpanTextEnd(&span) - start;
-    if (n > size - 1) n = size - 1;
-    memcpy(buffer, parser->text + start, n);
-    buffer[n] = '\0';
+    if (!Scan(parser->text, parser->length, &parser->pos, &parser->line, &span, buffer,
+              buffer + size - 1))
+        return 0;
     *quoted = span.quoted;
     return 1;
 }
