@@ -17,7 +17,8 @@ static int KeywordInt(TF_PARSER* parser, int keyword_read, const char* keyword, 
 
 static int KeywordFlag(TF_PARSER* parser, int keyword_read, const char* keyword, int* flag)
 {
-    if (!TF_ExpectKeywordIf(parser, keyword_read, keyword) || !TF_ExpectEmptyParens(parser)) return 0;
+    if (!TF_ExpectKeywordIf(parser, keyword_read, keyword) || !TF_ExpectEmptyParens(parser))
+        return 0;
     *flag = 1;
     return 1;
 }

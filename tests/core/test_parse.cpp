@@ -57,11 +57,20 @@ protected:
         int status = 99;
         char buf[PARSE_STRINGMAX] = "junk";
         switch (kind) {
-        case PARSE_INT: snprintf(buf, sizeof buf, "%d", Parse_GetInt(script_, name, &status)); break;
-        case PARSE_FLOAT: snprintf(buf, sizeof buf, "%g", Parse_GetFloat(script_, name, &status)); break;
-        case PARSE_DOUBLE: snprintf(buf, sizeof buf, "%g", Parse_GetDouble(script_, name, &status)); break;
-        case PARSE_STRING: Parse_GetString(script_, name, &status, buf, sizeof buf); break;
-        default: snprintf(buf, sizeof buf, "%d", Parse_GetArraySize(script_, name, &status)); break;
+        case PARSE_INT:
+            snprintf(buf, sizeof buf, "%d", Parse_GetInt(script_, name, &status));
+            break;
+        case PARSE_FLOAT:
+            snprintf(buf, sizeof buf, "%g", Parse_GetFloat(script_, name, &status));
+            break;
+        case PARSE_DOUBLE:
+            snprintf(buf, sizeof buf, "%g", Parse_GetDouble(script_, name, &status));
+            break;
+        case PARSE_STRING:
+            Parse_GetString(script_, name, &status, buf, sizeof buf);
+            break;
+        default:
+            snprintf(buf, sizeof buf, "%d", Parse_GetArraySize(script_, name, &status));
         }
         return (status == 0 ? "" : status == -1 ? "fail:" : "status?:") + std::string(buf);
     }

@@ -64,7 +64,8 @@ TEST_F(TextfileLines, ReadTheirLineOrReturnZeroAtTheEndOrStop)
     const Row rows[] = {
         {ONE(Textfile_ParseSetCPULoad), "SetCPULoad(3) next", 0, 1, 3, 0, nullptr},
         {ONE(Textfile_ParseSetSide), "(4) next", 1, 1, 4, 0, nullptr},
-        {ONE(Textfile_ParseSetImageSortHeight), "setimagesortheight ( -12 ) next", 0, 1, -12, 0, nullptr},
+        {ONE(Textfile_ParseSetImageSortHeight), "setimagesortheight ( -12 ) next", 0, 1, -12, 0,
+         nullptr},
         // Production divides by the time: below 1 it becomes 1.
         {Textfile_ParseSetCost, "SetCost(500 0) next", 0, 1, 500, 1, nullptr},
         {Textfile_ParseSetCost, "SETCOST(-2 -40) next", 0, 1, -2, 1, nullptr},
