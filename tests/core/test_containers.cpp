@@ -113,21 +113,7 @@ TEST_F(Gll, EditsLeaveTheOrderAndCursorAsDocumented)
     ExpectConsistent();
 }
 
-TEST_F(Gll, GoToOutsideTheListLeavesTheCursorOnNoNode)
-{
-    Fill(3);
-    for (int position : {0, -1, 4, 1000}) {
-        GLL_GoTo(list, 2);
-        EXPECT_EQ(GLL_GoTo(list, position), nullptr) << position;
-        EXPECT_EQ(list->curr, nullptr);
-        EXPECT_EQ(list->pos, 0);
-    }
-    EXPECT_EQ(GLL_GoNext(list), nullptr);
-    EXPECT_EQ(GLL_GoPrev(list), nullptr);
-    EXPECT_EQ(GLL_GoTo(list, 1), &v[0]);
-}
-
-TEST_F(Gll, GoToAndStepsReachEveryNodeAndStepOffBothEnds)
+TEST_F(Gll, GoToAndStepsReachEveryNodeAndLeaveTheListOffItsEnds)
 {
     Fill(9);
     for (int p = 1; p <= 9; p++) {
@@ -136,11 +122,18 @@ TEST_F(Gll, GoToAndStepsReachEveryNodeAndStepOffBothEnds)
     }
     EXPECT_EQ(GLL_GoNext(list), nullptr);
     EXPECT_EQ(list->pos, 0);
+    EXPECT_EQ(GLL_GoNext(list), nullptr); // and stays off
     EXPECT_EQ(GLL_GoLast(list), &v[8]);
     EXPECT_EQ(GLL_GoPrev(list), &v[7]);
     GLL_GoFirst(list);
     EXPECT_EQ(GLL_GoPrev(list), nullptr);
-    EXPECT_EQ(list->pos, 0);
+    EXPECT_EQ(GLL_GoPrev(list), nullptr);
+    for (int position : {0, -1, 10, 1000}) {
+        GLL_GoTo(list, 2);
+        EXPECT_EQ(GLL_GoTo(list, position), nullptr) << position;
+        EXPECT_EQ(list->curr, nullptr);
+        EXPECT_EQ(list->pos, 0);
+    }
 }
 
 std::vector<std::pair<int, int>> g_visits;
@@ -259,33 +252,25 @@ TEST_F(LinkList, EditsAroundTheCachedCellKeepEveryIndexRight)
     }
 }
 
-TEST_F(LinkList, RemoveTheTailThenAppend)
+TEST_F(LinkList, RemoveTakesTheFirstMatchOnlyAndKeepsHeadAndTailRight)
 {
-    Fill(3);
-    LinkList_Remove(&list, &v[2]);
+    Fill(2);
+    LinkList_AddTail(&list, &v[0]);
+    LinkList_Remove(&list, &v[9]); // absent: nothing
+    LinkList_Remove(&list, &v[0]);
+    ExpectContents({1, 0});
+    EXPECT_EQ(LinkList_Contains(&list, &v[0]), 1);
+    EXPECT_EQ(LinkList_Contains(&list, &v[9]), 0);
+    LinkList_Remove(&list, &v[0]); // the tail
     EXPECT_EQ(list.tail->data, &v[1]);
     LinkList_AddTail(&list, &v[7]);
-    ExpectContents({0, 1, 7});
-    LinkList_Remove(&list, &v[0]);
+    ExpectContents({1, 7});
     LinkList_Remove(&list, &v[1]);
     LinkList_Remove(&list, &v[7]);
     EXPECT_EQ(list.head, nullptr);
     EXPECT_EQ(list.tail, nullptr);
     LinkList_AddTail(&list, &v[5]);
     ExpectContents({5});
-}
-
-TEST_F(LinkList, RemoveTakesOnlyTheFirstMatchAndIgnoresAbsentData)
-{
-    LinkList_AddTail(&list, &v[0]);
-    LinkList_AddTail(&list, &v[1]);
-    LinkList_AddTail(&list, &v[0]);
-    LinkList_Remove(&list, &v[9]);
-    EXPECT_EQ(list.count, 3);
-    LinkList_Remove(&list, &v[0]);
-    ExpectContents({1, 0});
-    EXPECT_EQ(LinkList_Contains(&list, &v[0]), 1);
-    EXPECT_EQ(LinkList_Contains(&list, &v[9]), 0);
 }
 
 TEST(LinkListLifetime, DeleteFreesCellsAndHeaderButNotData)
