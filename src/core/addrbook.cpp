@@ -16,6 +16,7 @@
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
+#include "core/utils.h"
 
 ADDRESSBOOK_ENTRY* g_AddressBookInternet = nullptr;
 ADDRESSBOOK_ENTRY* g_AddressBookPhone = nullptr;
@@ -36,22 +37,9 @@ void CopyField(char* field, const char* text)
     }
 }
 
-// strcasecmp on bytes, ASCII letters only, so the order doesn't depend on the
-// locale.
-int CompareNoCase(const char* a, const char* b)
-{
-    for (;; a++, b++) {
-        int ca = static_cast<unsigned char>(*a);
-        int cb = static_cast<unsigned char>(*b);
-        if (ca >= 'A' && ca <= 'Z') ca += 'a' - 'A';
-        if (cb >= 'A' && cb <= 'Z') cb += 'a' - 'A';
-        if (ca != cb || ca == 0) return ca - cb;
-    }
-}
-
 bool SameEntry(const ADDRESSBOOK_ENTRY* e, const char* name, const char* address)
 {
-    return CompareNoCase(e->name, name) == 0 && strcmp(e->address, address) == 0;
+    return Str_CompareNoCase(e->name, name) == 0 && strcmp(e->address, address) == 0;
 }
 
 void AppendEntries(std::string* out, const ADDRESSBOOK_ENTRY* list)
@@ -93,7 +81,7 @@ void AddressBook_Insert(ADDRESSBOOK_ENTRY** list, const char* name, const char* 
     ADDRESSBOOK_ENTRY* prev = nullptr;
     ADDRESSBOOK_ENTRY* at = *list;
     for (; at; prev = at, at = at->next) {
-        int order = CompareNoCase(at->name, cname);
+        int order = Str_CompareNoCase(at->name, cname);
         if (order == 0) {
             int byaddress = strcmp(at->address, caddress);
             if (byaddress == 0) return;

@@ -7,11 +7,46 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 inline uint32_t Bytes_U16(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8; }
 inline uint32_t Bytes_U32(const uint8_t* p)
 {
     return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+// Stores v at p, low byte first (the low 16 / 32 bits of v).
+inline void Bytes_PutU16(uint8_t* p, uint32_t v)
+{
+    p[0] = (uint8_t)v;
+    p[1] = (uint8_t)(v >> 8);
+}
+inline void Bytes_PutU32(uint8_t* p, uint32_t v)
+{
+    Bytes_PutU16(p, v);
+    Bytes_PutU16(p + 2, v >> 16);
+}
+// Appends v to out, low byte first.
+inline void Bytes_AppendU16(std::string* out, uint32_t v)
+{
+    out->push_back((char)(uint8_t)v);
+    out->push_back((char)(uint8_t)(v >> 8));
+}
+inline void Bytes_AppendU32(std::string* out, uint32_t v)
+{
+    Bytes_AppendU16(out, v);
+    Bytes_AppendU16(out, v >> 16);
+}
+inline void Bytes_AppendU16(std::vector<uint8_t>* out, uint32_t v)
+{
+    out->push_back((uint8_t)v);
+    out->push_back((uint8_t)(v >> 8));
+}
+inline void Bytes_AppendU32(std::vector<uint8_t>* out, uint32_t v)
+{
+    Bytes_AppendU16(out, v);
+    Bytes_AppendU16(out, v >> 16);
 }
 
 struct BYTEREADER {

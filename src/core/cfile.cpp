@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -33,8 +34,8 @@ int PutBytes(CFILE* w, const void* addr, size_t len)
 
 int PutU32(CFILE* w, uint32_t v)
 {
-    unsigned char b[4] = {(unsigned char)v, (unsigned char)(v >> 8), (unsigned char)(v >> 16),
-                          (unsigned char)(v >> 24)};
+    uint8_t b[4];
+    Bytes_PutU32(b, v);
     return PutBytes(w, b, sizeof b);
 }
 
@@ -76,10 +77,16 @@ int Open(CFILE* w, const char* path, const char* mode, int writing, int text)
 {
     ASSERT(w);
     if (w->file || !path || !*path) return 0;
-    std::string target = Fs_Resolve(path);
-    if (target.size() >= sizeof w->name) return 0; // a cut name would open another file
+    std::string target = writing ? Fs_WriteTarget(path) : Fs_Resolve(path);
+    // A cut name would open another file.
+    if (target.empty() || target.size() >= sizeof w->name) return 0;
     memcpy(w->name, target.c_str(), target.size() + 1);
     FILE* f = Fs_Open(writing ? TempName(w).c_str() : w->name, mode);
+    if (f && writing && !Fs_KeepMode(fileno(f), w->name)) {
+        fclose(f);
+        unlink(TempName(w).c_str());
+        f = nullptr;
+    }
     if (!f) {
         w->name[0] = 0;
         return 0;

@@ -4,7 +4,8 @@
 // A file opened for writing is written under a temporary name beside it
 // ("<path>.tmp<pid>") and renamed over the target by Cfile_Close only when
 // every write, the flush and the close succeeded: a failed or interrupted
-// save leaves the previous file as it was.
+// save leaves the previous file as it was. As with Fs_WriteAtomic, a symbolic
+// link is written through and the file keeps its permission bits.
 //
 // Errors are sticky: every write (and read) returns 1 or 0, and Cfile_Failed
 // tells afterwards whether any of them failed since the open, so a caller can

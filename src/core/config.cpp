@@ -24,7 +24,7 @@ namespace {
 
 enum CFG_KIND {
     CK_INT,   // TF_GetInt into an int field
-    CK_TEXT,  // TF_GetString (63 characters) into a text field
+    CK_TEXT,  // one token into a text field, refused when longer than the field
     CK_BIT,   // a switch: nonzero sets bit in an unsigned field, zero clears it
     CK_CALL,  // a handler reads the value itself
 };
@@ -56,15 +56,21 @@ typedef std::unique_ptr<TF_PARSER, ParserCloser> PARSER_PTR;
 const char* const s_EntryNames[] = {"SHELL", "GAME", "MAPEDIT", "MULTI"};
 const char* const s_CategoryNames[] = {"FIXED", "SINGLE", "MULTI", "CAMPAIGN"};
 
-void ReadValueToken(TF_PARSER* parser, char* field)
+// The value token into a field of size bytes. A value cut to fit would name
+// another directory or file without a word, so a longer one is refused.
+void ReadValueToken(TF_PARSER* parser, const char* key, char* field, size_t size)
 {
-    if (!TF_GetString(parser, field)) TF_ReportExpected(parser, "value", "EOF");
+    char value[TF_LONGTOKEN];
+    if (!TF_GetToken(parser, value, sizeof value)) TF_ReportExpected(parser, "value", "EOF");
+    if (strlen(value) >= size)
+        TF_Error(parser, "Value of %s longer than %d characters", key, (int)size - 1);
+    memcpy(field, value, strlen(value) + 1);
 }
 
 void EntryPointHandler(TF_PARSER* parser, QCONFIG* cfg)
 {
     char value[TF_FIELD];
-    ReadValueToken(parser, value);
+    ReadValueToken(parser, "SetEntryPoint", value, sizeof value);
     for (int i = 0; i < 4; i++) {
         if (strcasecmp(value, s_EntryNames[i]) == 0) {
             cfg->entrypoint = i;
@@ -77,7 +83,7 @@ void EntryPointHandler(TF_PARSER* parser, QCONFIG* cfg)
 void StartCategoryHandler(TF_PARSER* parser, QCONFIG* cfg)
 {
     char value[TF_FIELD];
-    ReadValueToken(parser, value);
+    ReadValueToken(parser, "SetStartCategory", value, sizeof value);
     for (int i = 0; i < 4; i++) {
         if (strcasecmp(value, s_CategoryNames[i]) == 0) {
             cfg->startcategory = i;
@@ -94,7 +100,7 @@ void StartCategoryHandler(TF_PARSER* parser, QCONFIG* cfg)
 
 void PlayerNameHandler(TF_PARSER* parser, QCONFIG*)
 {
-    ReadValueToken(parser, g_CfgPlayerName);
+    ReadValueToken(parser, "SetPlayerName", g_CfgPlayerName, sizeof g_CfgPlayerName);
 }
 
 void SerialSettingsHandler(TF_PARSER* parser, QCONFIG* cfg);
@@ -212,9 +218,7 @@ void ApplyKey(TF_PARSER* parser, const CFG_KEY* entry, QCONFIG* cfg)
         break;
     }
     case CK_TEXT:
-        ReadValueToken(parser, value);
-        // Every text field holds at least TF_FIELD bytes.
-        snprintf(field, entry->size, "%s", value);
+        ReadValueToken(parser, entry->key, field, entry->size);
         break;
     case CK_BIT: {
         int on = 0;
@@ -236,7 +240,7 @@ void ApplyKey(TF_PARSER* parser, const CFG_KEY* entry, QCONFIG* cfg)
 void ReadBlock(TF_PARSER* parser, const CFG_SECTION* section, QCONFIG* cfg)
 {
     char key[TF_FIELD];
-    TF_ExpectOpenBrace(parser);
+    if (!TF_ExpectOpenBrace(parser)) TF_ReportExpected(parser, "{", "EOF");
     for (;;) {
         if (!TF_GetToken(parser, key, sizeof key)) TF_ReportExpected(parser, "}", "EOF");
         if (strcmp(key, "}") == 0) return;

@@ -74,7 +74,8 @@ void Cfg_SetDefaults(QCONFIG* cfg);
 // first). Only the record is filled: the caller applies the log settings.
 // A file that can't be opened is fatal class 0 "Configuration File : %s"; an
 // unknown section "Unknown Section [%s] in %s", an unknown key "Unknown string
-// [%s]" and a malformed line are fatal class 2 with the file and line.
+// [%s]", a value longer than its field "Value of %s longer than %d
+// characters" and a malformed line are fatal class 2 with the file and line.
 void Cfg_Load(const char* path, QCONFIG* cfg);
 // Reads configuration text (tests, fuzzing); same rules as Cfg_Load.
 void Cfg_LoadText(const char* name, const char* text, size_t length, QCONFIG* cfg);

@@ -5,22 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 
-namespace {
+#include "core/utils.h"
 
-// ASCII only: data names are plain short names, and a locale must not change
-// which file a path opens.
-int SameIgnoringCase(const char* a, const char* b)
-{
-    for (;; a++, b++) {
-        unsigned char ca = (unsigned char)*a, cb = (unsigned char)*b;
-        if (ca >= 'A' && ca <= 'Z') ca = (unsigned char)(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = (unsigned char)(cb - 'A' + 'a');
-        if (ca != cb) return 0;
-        if (!ca) return 1;
-    }
-}
+namespace {
 
 // The name in dir matching name without regard to case; when several do, the
 // first in bytewise order, so the choice doesn't depend on readdir's order.
@@ -31,7 +21,7 @@ std::string FindIgnoringCase(const std::string& dir, const std::string& name)
     DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
     if (!d) return best;
     while (struct dirent* e = readdir(d)) {
-        if (!SameIgnoringCase(e->d_name, name.c_str())) continue;
+        if (Str_CompareNoCase(e->d_name, name.c_str()) != 0) continue;
         if (best.empty() || strcmp(e->d_name, best.c_str()) < 0) best = e->d_name;
     }
     closedir(d);
@@ -47,6 +37,24 @@ struct TEMPFILE {
         if (made) unlink(path.c_str());
     }
 };
+
+// Replacing a link instead of the file it names would leave the real file
+// with its old contents.
+std::string FollowLinks(std::string path)
+{
+    for (int hops = 0; hops < 40; hops++) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        char buf[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), buf, sizeof buf);
+        if (n <= 0 || n >= (ssize_t)sizeof buf) return std::string();
+        std::string link(buf, (size_t)n);
+        size_t cut = path.rfind('/');
+        if (link[0] != '/' && cut != std::string::npos) link = path.substr(0, cut + 1) + link;
+        path = link;
+    }
+    return std::string();
+}
 
 } // namespace
 
@@ -122,10 +130,25 @@ int Fs_ReadAll(const char* path, std::string* out)
     return ok;
 }
 
+std::string Fs_WriteTarget(const char* path)
+{
+    if (!path || !*path) return std::string();
+    return FollowLinks(Fs_Resolve(path));
+}
+
+// A private file must not come back readable by everyone.
+int Fs_KeepMode(int fd, const char* target)
+{
+    struct stat old;
+    if (stat(target, &old) != 0 || !S_ISREG(old.st_mode)) return 1;
+    return fchmod(fd, old.st_mode & 07777) == 0;
+}
+
 int Fs_WriteAtomic(const char* path, const void* data, size_t length)
 {
     if (!path || !*path || (!data && length)) return 0;
-    std::string target = Fs_Resolve(path);
+    std::string target = Fs_WriteTarget(path);
+    if (target.empty()) return 0;
     TEMPFILE tmp;
     tmp.path = target + ".tmp" + std::to_string((long)getpid());
 
@@ -134,6 +157,10 @@ int Fs_WriteAtomic(const char* path, const void* data, size_t length)
     int fd = open(tmp.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) return 0;
     tmp.made = 1;
+    if (!Fs_KeepMode(fd, target.c_str())) {
+        close(fd);
+        return 0;
+    }
     FILE* f = fdopen(fd, "wb");
     if (!f) {
         close(fd);

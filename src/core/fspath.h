@@ -19,7 +19,16 @@ int Fs_Exists(const char* path);
 // 1 when it names a directory.
 int Fs_IsDir(const char* path);
 // Writes data to path through a temporary file and a rename, so a failed
-// write leaves the previous file intact; 1 on success.
+// write leaves the previous file intact; 1 on success. A symbolic link is
+// written through (the file it names changes, the link stays) and an
+// existing file keeps its permission bits.
 int Fs_WriteAtomic(const char* path, const void* data, size_t length);
+// The file that a write to path replaces: the resolved path or, for a
+// symbolic link, the file at the end of its chain (which need not exist);
+// "" for a chain that doesn't end.
+std::string Fs_WriteTarget(const char* path);
+// Gives the open file fd the permission bits of the existing regular file
+// target; 1, also when there is none, 0 when they can't be set.
+int Fs_KeepMode(int fd, const char* target);
 // Reads a whole file; 1 on success with out filled.
 int Fs_ReadAll(const char* path, std::string* out);

@@ -165,12 +165,6 @@ std::string DirectoryOf(const char* path)
     return slash ? std::string(path, (size_t)(slash - path)) : std::string();
 }
 
-void CopyCut(char* buffer, size_t size, const char* text)
-{
-    if (size == 0) return;
-    Str_CopySafe(buffer, text, size);
-}
-
 } // namespace
 
 int MLString_Load(const char* path)
@@ -214,12 +208,12 @@ int MLString_Get(const char* key, char* buffer, size_t size, int logmissing)
 {
     if (!key) key = "";
     if (!s_loaded) {
-        CopyCut(buffer, size, MLS_ERROR_TEXT);
+        Str_CopySafe(buffer, MLS_ERROR_TEXT, size);
         return 0;
     }
     auto found = s_strings.find(key);
     if (found != s_strings.end()) {
-        CopyCut(buffer, size, found->second.c_str());
+        Str_CopySafe(buffer, found->second.c_str(), size);
         return 1;
     }
     if (size) snprintf(buffer, size, "%s [%s]", s_defaultText.c_str(), key);
@@ -232,7 +226,7 @@ int MLString_GetOrDefine(const char* key, const char* defaulttext, char* buffer,
     if (!key) key = "";
     if (!defaulttext) defaulttext = "";
     if (MLString_Get(key, buffer, size, 0)) return 1;
-    CopyCut(buffer, size, defaulttext);
+    Str_CopySafe(buffer, defaulttext, size);
     TLOG(TLOG_WARNING, "#define %s \"%s\"", key, defaulttext);
     return 0;
 }

@@ -1,29 +1,14 @@
 // Readers shared by the definition files.
 //
-// The tokenizer's own forms are fatal when a bracket is missing even at the
-// end of the text; these readers look ahead first, so that a file that simply
-// stops returns 0 and the calling loader reports its own block as broken.
+// The tokenizer's bracket forms return 0 at the end of the text, so a file
+// that simply stops returns 0 here and the calling loader reports its own
+// block as broken.
 #include "core/textfile.h"
 
 #include <cstring>
 
 #include "core/mlstring.h"
 #include "core/utils.h"
-
-static int AtEnd(TF_PARSER* parser)
-{
-    char token[TF_FIELD];
-    return !TF_PeekToken(parser, token, sizeof token);
-}
-
-// "(" ")" with 0 when the text ends first.
-static int EmptyParens(TF_PARSER* parser)
-{
-    if (AtEnd(parser)) return 0;
-    TF_ExpectOpenParen(parser);
-    if (AtEnd(parser)) return 0;
-    return TF_ExpectCloseParen(parser);
-}
 
 static int KeywordInt(TF_PARSER* parser, int keyword_read, const char* keyword, int* value)
 {
@@ -32,7 +17,8 @@ static int KeywordInt(TF_PARSER* parser, int keyword_read, const char* keyword, 
 
 static int KeywordFlag(TF_PARSER* parser, int keyword_read, const char* keyword, int* flag)
 {
-    if (!TF_ExpectKeywordIf(parser, keyword_read, keyword) || !EmptyParens(parser)) return 0;
+    if (!TF_ExpectKeywordIf(parser, keyword_read, keyword) || !TF_ExpectEmptyParens(parser))
+        return 0;
     *flag = 1;
     return 1;
 }
@@ -99,7 +85,7 @@ static void CheckId(TF_PARSER* parser, int id)
 static int IdList(TF_PARSER* parser, const char* keyword, int* ids)
 {
     char buffer[TF_FIELD];
-    if (!TF_ExpectKeyword(parser, keyword, buffer) || AtEnd(parser)) return 0;
+    if (!TF_ExpectKeyword(parser, keyword, buffer)) return 0;
     int count = TF_GetIntList(parser, ids, TEXTFILE_PREREQS);
     for (int i = 0; i < count; i++) CheckId(parser, ids[i]);
     return 1;
@@ -125,8 +111,7 @@ int Textfile_ParsePrereqs(TF_PARSER* parser, int keyword_read, int* type,
     for (int i = 0; i < TEXTFILE_PREREQS; i++) makers[i] = prereqs[i] = 0;
 
     if (!TF_ExpectKeywordIf(parser, keyword_read, "SetRequirements")) return 0;
-    if (AtEnd(parser)) return 0;
-    TF_ExpectOpenBrace(parser);
+    if (!TF_ExpectOpenBrace(parser)) return 0;
 
     if (!KeywordInt(parser, 0, "SetType", type)) return 0;
     CheckId(parser, *type);
@@ -140,6 +125,5 @@ int Textfile_ParsePrereqs(TF_PARSER* parser, int keyword_read, int* type,
     if (*techlevel < 0 || *techlevel > TEXTFILE_MAXTECHLEVEL)
         TF_Error(parser, "Tech-level out of range [%d]", *techlevel);
 
-    if (AtEnd(parser)) return 0;
     return TF_ExpectCloseBrace(parser);
 }

@@ -44,7 +44,8 @@ int Textfile_ParseCanHeal(TF_PARSER* parser, int keyword_read, int* flag);
 //                     [SetEquivalence(e)] [SetTechLevel(l)] }
 // SetType, SetPrereqs and SetMaker are required and matched without regard
 // to case; the optional two only when spelled exactly. SetPrereqs and SetMaker
-// take 0..4 ids. Every output is cleared first (unused list slots stay 0).
+// take 0..4 ids in the tokenizer's list form, whose missing "(" is fatal even
+// at the end of the text. Every output is cleared first (unused list slots stay 0).
 // An id outside 0..65535 is fatal "Prerequisite id out of range [%d]"; a tech
 // level outside 0..10 "Tech-level out of range [%d]". 1 on success.
 int Textfile_ParsePrereqs(TF_PARSER* parser, int keyword_read, int* type,

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/fspath.h"
+#include "core/tfparse.h"
 #include "core/tlog.h"
 
 namespace {
@@ -25,11 +26,8 @@ namespace {
 std::string s_ConfigPath = "quorvex.cfg";
 
 struct SCAN_TOKEN {
-    size_t start;  // first byte (the opening quote of a quoted string)
-    size_t end;    // one past the last byte (past the closing quote)
-    int quoted;    // 1 for a quoted string
-    int closed;    // quoted string: 1 when its closing quote was found
-    char punct;    // '(' ')' '{' '}' for the single-character tokens, else 0
+    TF_SPAN span;
+    char punct;  // '(' ')' '{' '}' for the single-character tokens, else 0
 };
 
 struct SCAN {
@@ -37,49 +35,26 @@ struct SCAN {
     std::vector<SCAN_TOKEN> tokens;
 };
 
-// As the tokenizer: every byte up to ' ' (NUL and control bytes too).
-bool IsBlank(unsigned char c)
-{
-    return c <= ' ';
-}
-
 bool IsPunct(char c)
 {
     return c == '(' || c == ')' || c == '{' || c == '}';
 }
 
-// Splits the text into tokens the way the tokenizer does.
+// Splits the text into tokens exactly as the loader will. The scanner wants
+// a text without NUL bytes, so it runs over a copy with them blanked (the
+// loader does the same); the offsets are those of the text itself.
 void Scan(const std::string& text, SCAN* scan)
 {
     scan->text = &text;
     scan->tokens.clear();
-    size_t i = 0;
-    const size_t n = text.size();
-    while (i < n) {
-        char c = text[i];
-        if (IsBlank(static_cast<unsigned char>(c))) {
-            i++;
-        } else if (c == ';') {
-            while (i < n && text[i] != '\n') i++;
-        } else if (c == '"') {
-            // A quoted string never spans lines; an unclosed one ends at the
-            // line's end.
-            size_t end = i + 1;
-            while (end < n && text[end] != '"' && text[end] != '\n' && text[end] != '\r') end++;
-            int closed = end < n && text[end] == '"';
-            if (closed) end++;
-            scan->tokens.push_back({i, end, 1, closed, 0});
-            i = end;
-        } else if (IsPunct(c)) {
-            scan->tokens.push_back({i, i + 1, 0, 0, c});
-            i++;
-        } else {
-            size_t start = i;
-            while (i < n && !IsBlank(static_cast<unsigned char>(text[i])) && !IsPunct(text[i]) &&
-                   text[i] != '"' && text[i] != ';')
-                i++;
-            scan->tokens.push_back({start, i, 0, 0, 0});
-        }
+    std::string blanked = text;
+    std::replace(blanked.begin(), blanked.end(), '\0', ' ');
+    size_t pos = 0;
+    int line = 1;
+    TF_SPAN span;
+    while (TF_ScanToken(blanked.c_str(), blanked.size(), &pos, &line, &span)) {
+        char first = text[span.start];
+        scan->tokens.push_back({span, (!span.quoted && IsPunct(first)) ? first : '\0'});
     }
 }
 
@@ -88,8 +63,8 @@ bool TokenIs(const SCAN* scan, size_t index, const char* word)
 {
     const SCAN_TOKEN& t = scan->tokens[index];
     if (t.punct) return false;
-    size_t start = t.start + (t.quoted ? 1 : 0);
-    size_t end = (t.quoted && t.closed) ? t.end - 1 : t.end;
+    size_t start = TF_SpanTextStart(&t.span);
+    size_t end = TF_SpanTextEnd(&t.span);
     size_t len = strlen(word);
     return end - start == len && scan->text->compare(start, len, word) == 0;
 }
@@ -164,7 +139,7 @@ bool QueueValueEdit(const SCAN* scan, const char* const* path, int depth, const 
     FOUND_VALUE found = {0, 0, 0};
     FindLastValue(scan, 0, scan->tokens.size(), path, depth, &found);
     if (!found.found || found.value >= found.limit) return false;
-    const SCAN_TOKEN& t = scan->tokens[found.value];
+    const TF_SPAN& t = scan->tokens[found.value].span;
     if (!t.quoted || !t.closed) return false;
 
     // A '"' would end the value early and a line break would split the line;
@@ -186,12 +161,20 @@ struct KEY_EDIT {
     const char* value;
 };
 
+// Both lines, whichever step failed: a person searching the log for either
+// finds the failure.
+void LogWriteFailure(const char* path)
+{
+    TLOG(TLOG_ERROR, "Unable to write file [%s]", path);
+    TLOG(TLOG_ERROR, "Unable to write to file [%s]", path);
+}
+
 void RewriteConfig(const KEY_EDIT* keys, int count)
 {
     const char* path = s_ConfigPath.c_str();
     std::string text;
     if (!Fs_ReadAll(path, &text)) {
-        TLOG(TLOG_ERROR, "Unable to write file [%s]", path);
+        LogWriteFailure(path);
         return;
     }
     SCAN scan;
@@ -204,8 +187,7 @@ void RewriteConfig(const KEY_EDIT* keys, int count)
     std::sort(edits.begin(), edits.end(),
               [](const EDIT& a, const EDIT& b) { return a.start > b.start; });
     for (const EDIT& e : edits) text.replace(e.start, e.end - e.start, e.replacement);
-    if (!Fs_WriteAtomic(path, text.data(), text.size()))
-        TLOG(TLOG_ERROR, "Unable to write to file [%s]", path);
+    if (!Fs_WriteAtomic(path, text.data(), text.size())) LogWriteFailure(path);
 }
 
 const char* const s_PlayerNamePath[] = {"MultiPlayerConfiguration", "SetPlayerName"};

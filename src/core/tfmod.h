@@ -5,7 +5,9 @@
 // write never loses the configuration. Everything outside the value stays
 // byte for byte. When the section, block or line is missing, or the value
 // doesn't start with a quote, the file is left unchanged. A key given more
-// than once has its last line rewritten, the one the loader keeps.
+// than once has its last line rewritten, the one the loader keeps. A rewrite
+// that can't read or write the file logs "Unable to write file [%s]" and then
+// "Unable to write to file [%s]" and leaves the file as it was.
 #pragma once
 
 // The configuration file the rewrites work on ("quorvex.cfg" by default).

@@ -43,19 +43,10 @@ static int IsBracket(unsigned char c)
     return c == '(' || c == ')' || c == '{' || c == '}';
 }
 
-// Copies text cut to size - 1 characters.
-static void CopyCut(char* dest, size_t size, const char* text)
-{
-    size_t n = strlen(text);
-    if (n > size - 1) n = size - 1;
-    memcpy(dest, text, n);
-    dest[n] = '\0';
-}
-
 static TF_PARSER* NewParser(const char* name, size_t length)
 {
     TF_PARSER* parser = (TF_PARSER*)Debug_Calloc(1, sizeof(TF_PARSER));
-    CopyCut(parser->filename, sizeof(parser->filename), name ? name : "");
+    Str_CopySafe(parser->filename, name, sizeof(parser->filename));
     parser->text = (char*)Debug_Malloc(length + TF_PAD);
     memset(parser->text + length, 0, TF_PAD);
     parser->length = length;
@@ -115,8 +106,6 @@ void TF_Close(TF_PARSER* parser)
     Debug_Free(&parser);
 }
 
-// The scanner behind every reader. quoted tells a quoted ")" (a string)
-// from the bracket. Characters beyond size - 1 are consumed and dropped.
 // Character classes for the scanner. The text ends in a NUL (embedded NULs
 // were blanked at load), which every loop below stops at, so the hot loops
 // need no length test.
@@ -136,53 +125,79 @@ struct CHARCLASSES {
 };
 static constexpr CHARCLASSES s_class;
 
-static int ReadToken(TF_PARSER* parser, char* buffer, size_t size, int* quoted)
+// The one scanner, for the readers and for TF_ScanToken. With out, the
+// token's own text is copied while scanning, cut at last: tokens are short,
+// and a call to memcpy per token costs more than the copy. Inlined into both
+// callers, so the scan without a copy carries none of it.
+__attribute__((always_inline)) static inline int Scan(const char* text, size_t length, size_t* pos,
+                                                      int* line, TF_SPAN* span, char* out,
+                                                      char* last)
 {
-    ASSERT(parser && buffer && size > 0);
-    const char* text = parser->text;
-    const char* p = text + parser->pos;
-    buffer[0] = '\0';
-    *quoted = 0;
-
+    const char* p = text + *pos;
     for (;;) {
         while (s_class.c[(unsigned char)*p] == CC_BLANK) p++;
         unsigned char k = s_class.c[(unsigned char)*p];
         if (k == CC_NEWLINE) {
-            parser->line++;
+            (*line)++;
             p++;
         } else if (k == CC_COMMENT) {
-            const char* eol = static_cast<const char*>(memchr(p, '\n', parser->length - (size_t)(p - text)));
-            p = eol ? eol : text + parser->length;
+            const char* eol = static_cast<const char*>(memchr(p, '\n', length - (size_t)(p - text)));
+            p = eol ? eol : text + length;
         } else if (k == CC_END) {
-            parser->pos = parser->length;
+            *pos = length;
             return 0;
         } else {
             break;
         }
     }
 
-    // Copy while scanning: tokens are short, and a call to memcpy per token costs more.
-    char* out = buffer;
-    char* const last = buffer + size - 1;
+    span->start = (size_t)(p - text);
+    span->quoted = 0;
+    span->closed = 0;
     unsigned char k = s_class.c[(unsigned char)*p];
     if (k == CC_QUOTE) {
         // A quoted string ends at its closing quote or, unterminated, at the line's end.
-        *quoted = 1;
+        span->quoted = 1;
         p++;
         while (*p && *p != '"' && *p != '\n' && *p != '\r') {
-            if (out < last) *out++ = *p;
+            if (out && out < last) *out++ = *p;
             p++;
         }
-        if (*p == '"') p++;
+        if (*p == '"') {
+            span->closed = 1;
+            p++;
+        }
     } else if (k == CC_BRACKET) {
-        if (out < last) *out++ = *p;
+        if (out && out < last) *out++ = *p;
         p++;
     } else {
         for (char c; s_class.c[(unsigned char)(c = *p)] == CC_WORD; p++)
-            if (out < last) *out++ = c;
+            if (out && out < last) *out++ = c;
     }
-    *out = '\0';
-    parser->pos = (size_t)(p - text);
+    if (out) *out = '\0';
+    span->end = (size_t)(p - text);
+    *pos = span->end;
+    return 1;
+}
+
+int TF_ScanToken(const char* text, size_t length, size_t* pos, int* line, TF_SPAN* span)
+{
+    ASSERT(text && pos && line && span && *pos <= length);
+    return Scan(text, length, pos, line, span, nullptr, nullptr);
+}
+
+// The token reader behind every form. quoted tells a quoted ")" (a string)
+// from the bracket. Characters beyond size - 1 are consumed and dropped.
+static int ReadToken(TF_PARSER* parser, char* buffer, size_t size, int* quoted)
+{
+    ASSERT(parser && buffer && size > 0);
+    TF_SPAN span;
+    buffer[0] = '\0';
+    *quoted = 0;
+    if (!Scan(parser->text, parser->length, &parser->pos, &parser->line, &span, buffer,
+              buffer + size - 1))
+        return 0;
+    *quoted = span.quoted;
     return 1;
 }
 
@@ -259,33 +274,32 @@ int TF_ExpectKeywordIf(TF_PARSER* parser, int alreadyread, const char* keyword)
 
 int TF_ExpectOpenParen(TF_PARSER* parser)
 {
-    return ExpectBracket(parser, "(", 0);
+    return ExpectBracket(parser, "(", 1);
 }
 
 int TF_ExpectCloseParen(TF_PARSER* parser)
 {
-    return ExpectBracket(parser, ")", 0);
+    return ExpectBracket(parser, ")", 1);
 }
 
 int TF_ExpectOpenBrace(TF_PARSER* parser)
 {
-    return ExpectBracket(parser, "{", 0);
+    return ExpectBracket(parser, "{", 1);
 }
 
 int TF_ExpectCloseBrace(TF_PARSER* parser)
 {
-    return ExpectBracket(parser, "}", 0);
+    return ExpectBracket(parser, "}", 1);
 }
 
 int TF_ExpectEmptyParens(TF_PARSER* parser)
 {
-    TF_ExpectOpenParen(parser);
-    return TF_ExpectCloseParen(parser);
+    return TF_ExpectOpenParen(parser) && TF_ExpectCloseParen(parser);
 }
 
 static void CopyField(char* field, const char* token)
 {
-    CopyCut(field, TF_FIELD, token);
+    Str_CopySafe(field, token, TF_FIELD);
 }
 
 // Whether a decimal number that doesn't fit a double is huge (1) or tiny
@@ -372,7 +386,7 @@ int TF_GetFilename(TF_PARSER* parser, char* name)
 {
     char token[TF_LONGTOKEN];
     if (!TF_GetToken(parser, token, sizeof(token))) TF_ReportExpected(parser, "_filename_", "");
-    CopyCut(name, TF_FILENAME, token);
+    Str_CopySafe(name, token, TF_FILENAME);
     if (strlen(token) > TF_FILENAME - 1) {
         TLOG(TLOG_WARNING, "Filename [%s] too long - truncated", token);
         TF_ReportErrorLine(parser);
@@ -465,7 +479,7 @@ static int NextListItem(TF_PARSER* parser, char* token, size_t size, int count, 
 
 int TF_GetIntList(TF_PARSER* parser, int* dest, int n)
 {
-    TF_ExpectOpenParen(parser);
+    ExpectBracket(parser, "(", 0);
     char token[TF_FIELD];
     int count = 0;
     while (NextListItem(parser, token, sizeof(token), count, n, "_number_")) {
@@ -476,7 +490,7 @@ int TF_GetIntList(TF_PARSER* parser, int* dest, int n)
 
 int TF_GetStringList(TF_PARSER* parser, char (*dest)[TF_FIELD], int n)
 {
-    TF_ExpectOpenParen(parser);
+    ExpectBracket(parser, "(", 0);
     char token[TF_LONGTOKEN];
     int count = 0;
     while (NextListItem(parser, token, sizeof(token), count, n, "_string_")) {
@@ -487,7 +501,7 @@ int TF_GetStringList(TF_PARSER* parser, char (*dest)[TF_FIELD], int n)
 
 int TF_GetFloatList(TF_PARSER* parser, float* dest, int n)
 {
-    TF_ExpectOpenParen(parser);
+    ExpectBracket(parser, "(", 0);
     char token[TF_FIELD];
     int count = 0;
     while (NextListItem(parser, token, sizeof(token), count, n, "_number_")) {

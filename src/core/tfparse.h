@@ -38,6 +38,22 @@ TF_PARSER* TF_OpenText(const char* name, const char* text, size_t length);
 // Frees the parser and its text; null is nothing to do.
 void TF_Close(TF_PARSER* parser);
 
+// Where one token lies in a text, for readers that copy it and for tools that
+// edit the text in place around it.
+struct TF_SPAN {
+    size_t start;  // its first byte (the opening quote of a quoted string)
+    size_t end;    // one past its last byte (past the closing quote)
+    int quoted;    // a quoted string
+    int closed;    // a quoted string whose closing quote is on its line
+};
+// The token at or after *pos in text, which holds length bytes followed by a
+// NUL and no NUL before it: 1 with span filled and *pos past the token, 0 at
+// the end (*pos = length). *line grows by one per line break skipped.
+int TF_ScanToken(const char* text, size_t length, size_t* pos, int* line, TF_SPAN* span);
+// The token's own text: a quoted string without its quotes.
+inline size_t TF_SpanTextStart(const TF_SPAN* span) { return span->start + (span->quoted ? 1 : 0); }
+inline size_t TF_SpanTextEnd(const TF_SPAN* span) { return span->end - (span->closed ? 1 : 0); }
+
 // 1 with the next token cut to size - 1 characters; 0 at the end of the text.
 int TF_GetToken(TF_PARSER* parser, char* buffer, size_t size);
 // As TF_GetToken, leaving the parser where it was.
@@ -49,13 +65,14 @@ int TF_PeekToken(TF_PARSER* parser, char* buffer, size_t size);
 int TF_ExpectKeyword(TF_PARSER* parser, const char* keyword, char* buffer);
 // As TF_ExpectKeyword, but reads nothing and returns 1 when alreadyread.
 int TF_ExpectKeywordIf(TF_PARSER* parser, int alreadyread, const char* keyword);
-// The next token must be that character, unquoted; otherwise fatal
-// "Expected [%s] but found [%s]", found being "EOF" at the end. 1 on success.
+// The next token must be that character, unquoted: 1 when it is, 0 quietly at
+// the end of the text, any other token the fatal "Expected [%s] but found
+// [%s]".
 int TF_ExpectOpenParen(TF_PARSER* parser);
 int TF_ExpectCloseParen(TF_PARSER* parser);
 int TF_ExpectOpenBrace(TF_PARSER* parser);
 int TF_ExpectCloseBrace(TF_PARSER* parser);
-// "(" then ")".
+// "(" then ")"; 0 when the text ends before either.
 int TF_ExpectEmptyParens(TF_PARSER* parser);
 
 // Next token (read up to TF_LONGTOKEN) into a TF_FIELD-byte field; 0 at end.

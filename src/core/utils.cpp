@@ -25,6 +25,17 @@ void Str_CopySafe(char* dst, const char* src, size_t size)
     dst[n] = 0;
 }
 
+int Str_CompareNoCase(const char* a, const char* b)
+{
+    for (;; a++, b++) {
+        int ca = static_cast<unsigned char>(*a);
+        int cb = static_cast<unsigned char>(*b);
+        if (ca >= 'A' && ca <= 'Z') ca += 'a' - 'A';
+        if (cb >= 'A' && cb <= 'Z') cb += 'a' - 'A';
+        if (ca != cb || ca == 0) return ca - cb;
+    }
+}
+
 namespace {
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }

@@ -11,6 +11,9 @@ enum { UTILS_PATH = 260 };
 // Copies at most size-1 characters of src (null counts as "") and always
 // terminates; size 0 writes nothing.
 void Str_CopySafe(char* dst, const char* src, size_t size);
+// strcmp without regard to the case of ASCII letters: the order and the
+// matches of names and paths must not depend on the locale.
+int Str_CompareNoCase(const char* a, const char* b);
 // Leading blanks, an optional sign and the leading digits, as atoi reads
 // them, clamped to the int range; 0 when there are no digits.
 int Str_ToInt(const char* text);

@@ -36,10 +36,6 @@ static size_t s_readCap;
 
 // ------------------------------------------------------------------ helpers
 
-static void map_PutU32(uint8_t* p, uint32_t v)
-{
-    for (int k = 0; k < 4; k++) p[k] = (uint8_t)(v >> (8 * k));
-}
 
 static int map_Refuse(const char* path, size_t offset, const char* what)
 {
@@ -362,9 +358,9 @@ int Map_Save(const char* path)
     size_t length = MAP_HEADER_BYTES + count * MAP_ELEMENT_BYTES;
     uint8_t* buf = (uint8_t*)Debug_Malloc(length);
     memcpy(buf, MAP_MAGIC, 4);
-    map_PutU32(buf + 4, MAP_VERSION);
-    map_PutU32(buf + 8, (uint32_t)mapsizex);
-    map_PutU32(buf + 12, (uint32_t)mapsizey);
+    Bytes_PutU32(buf + 4, MAP_VERSION);
+    Bytes_PutU32(buf + 8, (uint32_t)mapsizex);
+    Bytes_PutU32(buf + 12, (uint32_t)mapsizey);
     uint8_t* p = buf + MAP_HEADER_BYTES;
     for (size_t i = 0; i < count; i++, p += MAP_ELEMENT_BYTES) {
         const MAP_ELEMENT& e = g_MapElements[i];

@@ -134,17 +134,6 @@ void Cursor_Unload(void)
     cursorinfo.frame = 0;
 }
 
-static void PutU16(std::string* out, int v)
-{
-    out->push_back((char)(v & 0xFF));
-    out->push_back((char)(v >> 8 & 0xFF));
-}
-
-static void PutU32(std::string* out, uint32_t v)
-{
-    PutU16(out, (int)(v & 0xFFFF));
-    PutU16(out, (int)(v >> 16));
-}
 
 // Why a cursor can't be written; null when it fits the format.
 static const char* CheckCursor(const CURSOR* c)
@@ -169,20 +158,20 @@ int Cursor_Write(const char* path, const CURSOR* cursors, int count)
         return 0;
     }
     std::string out = "CRSR";
-    PutU32(&out, CURSOR_VERSION);
-    PutU32(&out, (uint32_t)count);
+    Bytes_AppendU32(&out, CURSOR_VERSION);
+    Bytes_AppendU32(&out, (uint32_t)count);
     for (int i = 0; i < count; i++) {
         const CURSOR* c = &cursors[i];
         if (const char* bad = CheckCursor(c)) {
             TLOG(TLOG_ERROR, "Cursor file [%s]: cursor %d: %s", Fs_Resolve(path).c_str(), i, bad);
             return 0;
         }
-        PutU16(&out, c->frames);
-        PutU16(&out, c->hotx);
-        PutU16(&out, c->hoty);
-        PutU16(&out, c->msperframe);
-        PutU16(&out, c->w);
-        PutU16(&out, c->h);
+        Bytes_AppendU16(&out, (uint32_t)c->frames);
+        Bytes_AppendU16(&out, (uint32_t)c->hotx);
+        Bytes_AppendU16(&out, (uint32_t)c->hoty);
+        Bytes_AppendU16(&out, (uint32_t)c->msperframe);
+        Bytes_AppendU16(&out, (uint32_t)c->w);
+        Bytes_AppendU16(&out, (uint32_t)c->h);
         out.append((const char*)c->pixels, (size_t)c->frames * c->w * c->h);
     }
     if (!Fs_WriteAtomic(path, out.data(), out.size())) {

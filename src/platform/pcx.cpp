@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -134,11 +135,6 @@ static void pcx_EncodeLine(std::vector<uint8_t>* out, const uint8_t* row, unsign
     }
 }
 
-static void pcx_Put16(uint8_t* p, unsigned v)
-{
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-}
 
 int Graph_SavePCX(const char* name, const BITMAP* bitmap, const PAL_RGB* palette)
 {
@@ -156,18 +152,18 @@ int Graph_SavePCX(const char* name, const BITMAP* bitmap, const PAL_RGB* palette
     out[1] = 5;
     out[2] = 1;
     out[3] = 8;
-    pcx_Put16(&out[8], w - 1);
-    pcx_Put16(&out[10], h - 1);
-    pcx_Put16(&out[12], 72);
-    pcx_Put16(&out[14], 72);
+    Bytes_PutU16(&out[8], w - 1);
+    Bytes_PutU16(&out[10], h - 1);
+    Bytes_PutU16(&out[12], 72);
+    Bytes_PutU16(&out[14], 72);
     for (int i = 0; i < 16; i++) {
         out[16 + 3 * i] = palette[i].r;
         out[17 + 3 * i] = palette[i].g;
         out[18 + 3 * i] = palette[i].b;
     }
     out[65] = 1;
-    pcx_Put16(&out[66], pitch);
-    pcx_Put16(&out[68], 1); // colour palette
+    Bytes_PutU16(&out[66], pitch);
+    Bytes_PutU16(&out[68], 1); // colour palette
 
     std::vector<uint8_t> line(pitch, 0);
     for (unsigned y = 0; y < h; y++) {

@@ -596,16 +596,6 @@ void Graph_DrawRLE(BITMAP* dst, const GRECT* clip, int flags, int x, int y, cons
 
 // ------------------------------------------------------------------ writing
 
-static void sprite_PutU32(std::string* out, uint32_t v)
-{
-    for (int i = 0; i < 4; i++) out->push_back((char)(v >> (8 * i) & 0xFF));
-}
-
-static void sprite_PutI16(std::string* out, int v)
-{
-    out->push_back((char)(v & 0xFF));
-    out->push_back((char)(v >> 8 & 0xFF));
-}
 
 // One image's rows as runs: transparent gaps become skips (in steps of at
 // most 255), opaque stretches runs of at most 255 pixels.
@@ -682,19 +672,19 @@ int Sprite_Encode(const SPRITE_DESC* desc, std::string* out)
     }
     static const char* const magics[3] = {"RSPR", "SSPR", "LSPR"};
     out->append(magics[desc->kind], 4);
-    sprite_PutU32(out, SPRITE_VERSION);
-    sprite_PutU32(out, (uint32_t)desc->frames);
-    sprite_PutU32(out, (uint32_t)desc->rotations);
-    sprite_PutU32(out, (uint32_t)desc->w);
-    sprite_PutU32(out, (uint32_t)desc->h);
-    sprite_PutU32(out, (uint32_t)desc->nrsections);
+    Bytes_AppendU32(out, SPRITE_VERSION);
+    Bytes_AppendU32(out, (uint32_t)desc->frames);
+    Bytes_AppendU32(out, (uint32_t)desc->rotations);
+    Bytes_AppendU32(out, (uint32_t)desc->w);
+    Bytes_AppendU32(out, (uint32_t)desc->h);
+    Bytes_AppendU32(out, (uint32_t)desc->nrsections);
     for (int i = 0; i < desc->nrsections; i++) {
         const SPRITE_SECTION& s = desc->sections[i];
-        sprite_PutU32(out, (uint32_t)(desc->sectionno ? desc->sectionno[i] : i));
-        sprite_PutU32(out, (uint32_t)s.first);
-        sprite_PutU32(out, (uint32_t)s.last);
-        sprite_PutU32(out, (uint32_t)s.speed);
-        sprite_PutU32(out, (uint32_t)s.extra);
+        Bytes_AppendU32(out, (uint32_t)(desc->sectionno ? desc->sectionno[i] : i));
+        Bytes_AppendU32(out, (uint32_t)s.first);
+        Bytes_AppendU32(out, (uint32_t)s.last);
+        Bytes_AppendU32(out, (uint32_t)s.speed);
+        Bytes_AppendU32(out, (uint32_t)s.extra);
     }
     size_t imagebytes = (size_t)desc->w * desc->h;
     std::string rle;
@@ -702,13 +692,13 @@ int Sprite_Encode(const SPRITE_DESC* desc, std::string* out)
         out->push_back((char)desc->nrhotspots);
         for (int k = 0; k < desc->nrhotspots; k++) {
             const SPRITE_POINT& p = desc->hotspots[(size_t)i * desc->nrhotspots + k];
-            sprite_PutI16(out, p.x);
-            sprite_PutI16(out, p.y);
-            sprite_PutI16(out, p.z);
+            Bytes_AppendU16(out, (uint32_t)p.x);
+            Bytes_AppendU16(out, (uint32_t)p.y);
+            Bytes_AppendU16(out, (uint32_t)p.z);
         }
         rle.clear();
         sprite_EncodeRle(desc->pixels + i * imagebytes, desc->w, desc->h, &rle);
-        sprite_PutU32(out, (uint32_t)rle.size());
+        Bytes_AppendU32(out, (uint32_t)rle.size());
         out->append(rle);
     }
     return 1;
@@ -723,7 +713,7 @@ int Sprite_Write(const char* path, const SPRITE_DESC* desc)
         return 0;
     }
     if (!Fs_WriteAtomic(path, bytes.data(), bytes.size())) {
-        TLOG(TLOG_ERROR, "Sprite file [%s]: cannot write the file", Fs_Resolve(path).c_str());
+        TLOG(TLOG_ERROR, "Unable to write to file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     return 1;

@@ -31,16 +31,6 @@ static int Refuse(const char* name, size_t offset, const char* fmt, ...)
 }
 
 
-static void PutU16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back((uint8_t)v);
-    out.push_back((uint8_t)(v >> 8));
-}
-static void PutU32(std::vector<uint8_t>& out, uint32_t v)
-{
-    PutU16(out, v & 0xFFFF);
-    PutU16(out, v >> 16);
-}
 
 // A chunk id fit for a log line: hostile files put anything there.
 static void ChunkName(const uint8_t* id, char out[5])
@@ -229,21 +219,21 @@ int Wav_Write(const char* path, const uint8_t* samples, int count)
     std::vector<uint8_t> out;
     out.reserve(44 + n + 1);
     out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    PutU32(out, 4 + (8 + 16) + 8 + n + (n & 1));
+    Bytes_AppendU32(&out, 4 + (8 + 16) + 8 + n + (n & 1));
     out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutU32(out, 16);
-    PutU16(out, 1);        // PCM
-    PutU16(out, 1);        // mono
-    PutU32(out, WAV_RATE); // samples per second
-    PutU32(out, WAV_RATE); // bytes per second
-    PutU16(out, 1);        // block align
-    PutU16(out, 8);        // bits per sample
+    Bytes_AppendU32(&out, 16);
+    Bytes_AppendU16(&out, 1);        // PCM
+    Bytes_AppendU16(&out, 1);        // mono
+    Bytes_AppendU32(&out, WAV_RATE); // samples per second
+    Bytes_AppendU32(&out, WAV_RATE); // bytes per second
+    Bytes_AppendU16(&out, 1);        // block align
+    Bytes_AppendU16(&out, 8);        // bits per sample
     out.insert(out.end(), {'d', 'a', 't', 'a'});
-    PutU32(out, n);
+    Bytes_AppendU32(&out, n);
     if (n) out.insert(out.end(), samples, samples + n);
     if (n & 1) out.push_back(0);
     if (!Fs_WriteAtomic(path, out.data(), out.size())) {
-        TLOG(TLOG_ERROR, "Unable to write sound file [%s]", Fs_Resolve(path).c_str());
+        TLOG(TLOG_ERROR, "Unable to write to file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
     return 1;

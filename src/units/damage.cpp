@@ -250,8 +250,9 @@ static void ReadOffenses(TF_PARSER* parser)
     if (!TF_ExpectKeyword(parser, "DeclareOffenses", token)) {
         TF_ReportExpected(parser, "DeclareOffenses", "EOF");
     }
-    TF_ExpectEmptyParens(parser);
-    TF_ExpectOpenBrace(parser);
+    if (!TF_ExpectOpenParen(parser)) TF_ReportExpected(parser, "(", "EOF");
+    if (!TF_ExpectCloseParen(parser)) TF_ReportExpected(parser, ")", "EOF");
+    if (!TF_ExpectOpenBrace(parser)) TF_ReportExpected(parser, "{", "EOF");
     for (;;) {
         if (!TF_GetToken(parser, token, sizeof token)) TF_ReportExpected(parser, "}", "EOF");
         if (strcmp(token, "}") == 0) return;
@@ -293,14 +294,14 @@ static int ReadVulnerability(TF_PARSER* parser)
     if (defensiveclasses >= MAXDEFENSECLASSES) {
         TF_Error(parser, "Maximum defense classes (%d) exceeded", MAXDEFENSECLASSES);
     }
-    TF_ExpectOpenParen(parser);
+    if (!TF_ExpectOpenParen(parser)) TF_ReportExpected(parser, "(", "EOF");
     char name[TF_FIELD];
     if (!TF_GetString(parser, name)) TF_ReportExpected(parser, "_name_", "EOF");
     if (Damage_FindDefense(name) >= 0) TF_Error(parser, "Duplicate defense [%s]", name);
     int damage, deviation, critical;
     if (!ReadValues(parser, &damage, &deviation, &critical)) return 0;
-    TF_ExpectCloseParen(parser);
-    TF_ExpectOpenBrace(parser);
+    if (!TF_ExpectCloseParen(parser)) TF_ReportExpected(parser, ")", "EOF");
+    if (!TF_ExpectOpenBrace(parser)) TF_ReportExpected(parser, "{", "EOF");
     int defense = Damage_AddDefense(name, damage, deviation, critical);
     ASSERT(defense >= 0); // the name and the room were checked above
     return ReadEntries(parser, defense);

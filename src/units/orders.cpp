@@ -111,16 +111,9 @@ void Orders_CloseNodes(void)
 
 static void PutU8(ORDERREC* n, int at, int v) { n->payload[at] = (uint8_t)v; }
 
-static void PutU16(ORDERREC* n, int at, int v)
-{
-    n->payload[at] = (uint8_t)v;
-    n->payload[at + 1] = (uint8_t)(v >> 8);
-}
+static void PutU16(ORDERREC* n, int at, int v) { Bytes_PutU16(&n->payload[at], (uint32_t)v); }
 
-static void PutU32(ORDERREC* n, int at, uint32_t v)
-{
-    for (int i = 0; i < 4; i++) n->payload[at + i] = (uint8_t)(v >> (8 * i));
-}
+static void PutU32(ORDERREC* n, int at, uint32_t v) { Bytes_PutU32(&n->payload[at], v); }
 
 static ORDERREC* Send(int code, int length, int team)
 {

@@ -543,7 +543,7 @@ static int ParseBlock(TF_PARSER* p)
         TF_ReportErrorLine(p);
         return 0;
     }
-    TF_ExpectOpenBrace(p);
+    if (!TF_ExpectOpenBrace(p)) TF_ReportExpected(p, "{", "EOF");
     if (Weapon_FindType(name)) {
         TLOG(TLOG_ERROR, "Weapon %s already defined", name);
         TF_ReportErrorLine(p);

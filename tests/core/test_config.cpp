@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -32,76 +33,92 @@ QCONFIG Defaults()
     return cfg;
 }
 
-const char kFullConfig[] =
-    "; every section\n"
-    "EngineSetup {\n"
-    "  SetDataDir \"gamedata\"  SetSecondDataDir \"cd\\data\"\n"
-    "  SetScenarioDir \"scn\"   SetSaveDir \"saves\"\n"
-    "  SetUnitsFile \"u.txt\"   SetBuildFile \"b.txt\"   SetWeaponFile \"w.txt\"\n"
-    "  SetOverlayFile \"o.txt\" SetAnimateFile \"a.txt\" SetDamageFile \"d.txt\"\n"
-    "  SetTrnEffFile \"t.txt\"  SetOvlEffFile \"v.txt\"  SetGeneralFile \"g.txt\"\n"
-    "  SetGameMsgFile \"m.txt\"\n"
-    "  SetEntryPoint mapedit\n"
-    "  SetStartScenario \"alpha\" SetStartCategory CAMPAIGN SetStartTeam 5\n"
-    "  SetWindowed 1 SetDebugFlags 68 SetMonoDisplay 1 SetRateDisplay 1\n"
-    "  DisableAI 1 DisableEndConditions 1 EnableFSMMessages 1\n"
-    "  SetOrderRecord \"rec.ord\" SetOrderPlayback \"play.ord\" SetOrderSkip 7\n"
-    "  SetIntroducedNetLoss 12 LoadSavedGame 1 LoadSavedGameName \"slot3\"\n"
-    "}\n"
-    "LoggingPreferences {\n"
-    "  SetLogFile \"run.log\"\n"
-    "  EnableWarnings 0 EnableAI 1 EnableNetStatistics 1\n"
-    "  ShowLogMarker 1 ShowLogTime 1\n"
-    "}\n"
-    "UserPreferences { SetDefaultMove 0 SetDefaultFire 2 SetInfoDelay 350 }\n"
-    "MultiPlayerConfiguration {\n"
-    "  SetPlayerName \"Ann Smith\"\n"
-    "  SetZephnetServer \"zn.example\"\n"
-    "  SetModem \"Hayes\"\n"
-    "  SerialSettings { SetPort \"COM2\" SetBaud \"19200\" }\n"
-    "}\n";
-
 // ---------------------------------------------------------------------------
 // Reading
 
-TEST(ConfigRead, EverySectionFillsItsFields)
+std::string Text(const char* field) { return field; }
+std::string Number(long value) { return std::to_string(value); }
+
+// Each key in its section, read over the defaults: the field it fills.
+TEST(ConfigRead, EveryKeyFillsItsField)
 {
-    QCONFIG cfg = LoadText(kFullConfig);
-    EXPECT_STREQ(cfg.datadir, "gamedata");
-    EXPECT_STREQ(cfg.datadir2, "cd\\data");
-    EXPECT_STREQ(cfg.scenariodir, "scn");
-    EXPECT_STREQ(cfg.savedir, "saves");
-    const char* files[CFG_NDEFFILES] = {"u.txt", "b.txt", "w.txt", "o.txt", "a.txt",
-                                        "d.txt", "t.txt", "v.txt", "g.txt", "m.txt"};
-    for (int i = 0; i < CFG_NDEFFILES; i++) EXPECT_STREQ(cfg.deffiles[i], files[i]) << i;
-    EXPECT_EQ(cfg.entrypoint, CFG_ENTRY_MAPEDIT);
-    EXPECT_STREQ(cfg.startscenario, "alpha");
-    EXPECT_EQ(cfg.startcategory, SC_CAMPAIGN);
-    EXPECT_EQ(cfg.startteam, 5);
-    EXPECT_EQ(cfg.windowed, 1);
-    EXPECT_EQ(cfg.debugflags, 68);
-    EXPECT_EQ(cfg.monodisplay, 1);
-    EXPECT_EQ(cfg.ratedisplay, 1);
-    EXPECT_EQ(cfg.disableai, 1);
-    EXPECT_EQ(cfg.disableendconditions, 1);
-    EXPECT_EQ(cfg.enablefsmmessages, 1);
-    EXPECT_STREQ(cfg.orderrecord, "rec.ord");
-    EXPECT_STREQ(cfg.orderplayback, "play.ord");
-    EXPECT_EQ(cfg.orderskip, 7);
-    EXPECT_EQ(cfg.netloss, 12);
-    EXPECT_EQ(cfg.loadsavedgame, 1);
-    EXPECT_STREQ(cfg.loadsavedgamename, "slot3");
-    EXPECT_STREQ(cfg.logfile, "run.log");
-    EXPECT_EQ(cfg.logmask, unsigned(TLOG_ERROR | TLOG_AI | TLOG_NSTAT));
-    EXPECT_EQ(cfg.logoptions, unsigned(TLOGP_MARKER | TLOGP_TIME));
-    EXPECT_EQ(cfg.defaultmove, 0);
-    EXPECT_EQ(cfg.defaultfire, 2);
-    EXPECT_EQ(cfg.infodelay, 350);
-    EXPECT_STREQ(g_CfgPlayerName, "Ann Smith");
-    EXPECT_STREQ(cfg.zephnetserver, "zn.example");
-    EXPECT_STREQ(cfg.modem, "Hayes");
-    EXPECT_STREQ(cfg.serialport, "COM2");
-    EXPECT_STREQ(cfg.serialbaud, "19200");
+    struct Row {
+        const char* text;
+        std::string (*field)(const QCONFIG&);
+        std::string want;
+    };
+#define TEXT(f) [](const QCONFIG& c) { return Text(c.f); }
+#define NUMBER(f) [](const QCONFIG& c) { return Number((long)c.f); }
+    const Row rows[] = {
+        {"EngineSetup { SetDataDir \"gamedata\" }", TEXT(datadir), "gamedata"},
+        {"EngineSetup { SetSecondDataDir \"cd\\data\" }", TEXT(datadir2), "cd\\data"},
+        {"EngineSetup { SetScenarioDir scn }", TEXT(scenariodir), "scn"},
+        {"EngineSetup { SetSaveDir \"saves\" }", TEXT(savedir), "saves"},
+        {"EngineSetup { SetUnitsFile u SetBuildFile b SetWeaponFile w SetOverlayFile o "
+         "SetAnimateFile a SetDamageFile d SetTrnEffFile t SetOvlEffFile v SetGeneralFile g "
+         "SetGameMsgFile m }",
+         [](const QCONFIG& c) {
+             std::string all;
+             for (const char* f : c.deffiles) all += f;
+             return all;
+         },
+         "ubwoadtvgm"},
+        {"EngineSetup { SetEntryPoint mapedit }", NUMBER(entrypoint), Number(CFG_ENTRY_MAPEDIT)},
+        {"EngineSetup { SetEntryPoint \"Game\" }", NUMBER(entrypoint), Number(CFG_ENTRY_GAME)},
+        {"EngineSetup { SetStartScenario \"alpha\" }", TEXT(startscenario), "alpha"},
+        {"EngineSetup { SetStartCategory CAMPAIGN }", NUMBER(startcategory), Number(SC_CAMPAIGN)},
+        {"EngineSetup { SetStartCategory 2 }", NUMBER(startcategory), Number(SC_MULTI)},
+        {"EngineSetup { SetStartTeam 5 }", NUMBER(startteam), "5"},
+        {"EngineSetup { SetStartTeam abc }", NUMBER(startteam), "0"},
+        {"EngineSetup { SetWindowed 1 SetDebugFlags 68 SetMonoDisplay 1 SetRateDisplay 1 }",
+         [](const QCONFIG& c) {
+             return Number(c.windowed) + Number(c.debugflags) + Number(c.monodisplay) +
+                    Number(c.ratedisplay);
+         },
+         "16811"},
+        {"EngineSetup { DisableAI 1 DisableEndConditions 1 EnableFSMMessages 1 }",
+         [](const QCONFIG& c) {
+             return Number(c.disableai) + Number(c.disableendconditions) +
+                    Number(c.enablefsmmessages);
+         },
+         "111"},
+        {"EngineSetup { SetOrderRecord \"rec.ord\" SetOrderPlayback \"play.ord\" }",
+         [](const QCONFIG& c) { return Text(c.orderrecord) + "," + c.orderplayback; },
+         "rec.ord,play.ord"},
+        {"EngineSetup { SetOrderSkip 7 SetIntroducedNetLoss 12 LoadSavedGame 1 "
+         "LoadSavedGameName \"slot3\" }",
+         [](const QCONFIG& c) {
+             return Number(c.orderskip) + Number(c.netloss) + Number(c.loadsavedgame) +
+                    c.loadsavedgamename;
+         },
+         "7121slot3"},
+        {"LoggingPreferences { SetLogFile \"run.log\" }", TEXT(logfile), "run.log"},
+        {"LoggingPreferences { EnableWarnings 0 EnableAI 1 EnableNetStatistics 1 }",
+         NUMBER(logmask), Number(TLOG_ERROR | TLOG_AI | TLOG_NSTAT)},
+        {"LoggingPreferences { EnableErrors 0 EnableNetErrors 1 EnableMemory 1 EnableMemory 0 }",
+         NUMBER(logmask), Number(TLOG_WARNING | TLOG_NERR)},
+        {"LoggingPreferences { ShowLogMarker 1 ShowLogTime 1 ShowLogCategory 1 ShowLogLine 1 "
+         "ShowLogCategory 0 }",
+         NUMBER(logoptions), Number(TLOGP_MARKER | TLOGP_TIME | TLOGP_LINE)},
+        {"UserPreferences { SetDefaultMove 0 SetDefaultFire 2 SetInfoDelay 350 }",
+         [](const QCONFIG& c) {
+             return Number(c.defaultmove) + Number(c.defaultfire) + Number(c.infodelay);
+         },
+         "02350"},
+        {"MultiPlayerConfiguration { SetPlayerName \"Ann Smith\" }",
+         [](const QCONFIG&) { return Text(g_CfgPlayerName); }, "Ann Smith"},
+        {"MultiPlayerConfiguration { SetZephnetServer \"zn.example\" SetModem \"Hayes\" "
+         "SerialSettings { SetPort \"COM2\" SetBaud \"19200\" } }",
+         [](const QCONFIG& c) {
+             return Text(c.zephnetserver) + "," + c.modem + "," + c.serialport + "," + c.serialbaud;
+         },
+         "zn.example,Hayes,COM2,19200"},
+    };
+#undef TEXT
+#undef NUMBER
+    for (const Row& row : rows) EXPECT_EQ(row.field(LoadText(row.text)), row.want) << row.text;
+    EXPECT_STREQ(g_CfgPlayerName, "") << "emptied when the line is absent";
+    EXPECT_STREQ(Cfg_EntryName(CFG_ENTRY_MAPEDIT), "MAPEDIT");
 }
 
 TEST(ConfigRead, MissingLinesKeepTheirDefaults)
@@ -117,88 +134,62 @@ TEST(ConfigRead, MissingLinesKeepTheirDefaults)
     EXPECT_STREQ(cfg.logfile, "quorvex.log");
 }
 
-TEST(ConfigRead, PlayerNameIsEmptiedWhenTheLineIsAbsent)
+// A value cut to fit would silently name another directory or file.
+TEST(ConfigRead, TextValueFillsItsWholeFieldAndALongerOneStops)
 {
-    snprintf(g_CfgPlayerName, sizeof g_CfgPlayerName, "%s", "Left over");
-    LoadText("MultiPlayerConfiguration { SetModem \"x\" }");
-    EXPECT_STREQ(g_CfgPlayerName, "");
-}
-
-TEST(ConfigRead, LogSwitchesSetAndClearTheirBits)
-{
-    QCONFIG cfg = LoadText("LoggingPreferences { EnableErrors 0 EnableNetErrors 1 "
-                           "EnableMemory 1 EnableMemory 0 ShowLogCategory 1 ShowLogLine 1 }");
-    EXPECT_EQ(cfg.logmask, unsigned(TLOG_WARNING | TLOG_NERR));
-    EXPECT_EQ(cfg.logoptions, unsigned(TLOGP_CATEGORY | TLOGP_LINE));
-}
-
-TEST(ConfigRead, EntryPointAndCategoryAcceptNamesAndNumbers)
-{
-    EXPECT_EQ(LoadText("EngineSetup { SetEntryPoint multi }").entrypoint, CFG_ENTRY_MULTI);
-    EXPECT_EQ(LoadText("EngineSetup { SetEntryPoint \"Game\" }").entrypoint, CFG_ENTRY_GAME);
-    EXPECT_EQ(LoadText("EngineSetup { SetStartCategory FIXED }").startcategory, SC_FIXED);
-    EXPECT_EQ(LoadText("EngineSetup { SetStartCategory 2 }").startcategory, SC_MULTI);
-    EXPECT_STREQ(Cfg_EntryName(CFG_ENTRY_MAPEDIT), "MAPEDIT");
-}
-
-TEST(ConfigRead, TextValuesAreCutTo63AndNumbersFromWordsAreZero)
-{
-    std::string longname(100, 'x');
-    QCONFIG cfg = LoadText("EngineSetup { SetDataDir \"" + longname + "\" SetStartTeam abc }");
-    EXPECT_EQ(std::string(cfg.datadir), std::string(63, 'x'));
-    EXPECT_EQ(cfg.startteam, 0);
-}
-
-TEST(ConfigRead, LoadReadsAFileOverWhatTheRecordHolds)
-{
-    QvTempDir dir;
-    dir.write("quorvex.cfg", "EngineSetup { SetSaveDir \"mine\" }\n");
-    QCONFIG cfg = Defaults();
-    cfg.infodelay = 42;
-    Cfg_Load(dir.file("quorvex.cfg").c_str(), &cfg);
-    EXPECT_STREQ(cfg.savedir, "mine");
-    EXPECT_EQ(cfg.infodelay, 42);
+    struct Row {
+        const char* line;  // section and key
+        size_t size;
+        const char* (*field)(const QCONFIG&);
+    };
+    const Row rows[] = {
+        {"EngineSetup { SetDataDir", CFG_PATH, [](const QCONFIG& c) { return c.datadir; }},
+        {"EngineSetup { SetSaveDir", CFG_PATH, [](const QCONFIG& c) { return c.savedir; }},
+        {"EngineSetup { SetUnitsFile", TF_FIELD,
+         [](const QCONFIG& c) { return c.deffiles[CFG_UNITS]; }},
+        {"MultiPlayerConfiguration { SetPlayerName", sizeof g_CfgPlayerName,
+         [](const QCONFIG&) { return (const char*)g_CfgPlayerName; }},
+    };
+    for (const Row& row : rows) {
+        std::string fits(row.size - 1, 'd');
+        QCONFIG cfg = LoadText(std::string(row.line) + " \"" + fits + "\" }");
+        EXPECT_EQ(row.field(cfg), fits) << row.line;
+        QV_EXPECT_FATAL(LoadText(std::string(row.line) + "\n \"" + fits + "d\" }"),
+                        std::string("Value of ") + (strchr(row.line, '{') + 2) + " longer than " +
+                            std::to_string(row.size - 1) + " characters");
+        EXPECT_EQ(Error_LastClass(), ERRC_PARSE);
+    }
 }
 
 // ---------------------------------------------------------------------------
 // Broken files
 
-TEST(ConfigErrors, UnknownSectionIsFatalNamingTheFile)
+TEST(ConfigErrors, BrokenTextStopsWithWhatWasWrong)
 {
-    QV_EXPECT_FATAL(LoadText("EngineSetup { }\nFoo { }\n"), "Unknown Section [Foo] in test.cfg");
-    EXPECT_EQ(Error_LastClass(), ERRC_PARSE);
-    // Section names are matched with case.
-    QV_EXPECT_FATAL(LoadText("enginesetup { }"), "Unknown Section [enginesetup] in test.cfg");
-}
-
-TEST(ConfigErrors, UnknownOrMiscasedKeyIsFatal)
-{
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetBogus 1 }"), "Unknown string [SetBogus]");
-    QV_EXPECT_FATAL(LoadText("UserPreferences { setinfodelay 1 }"), "Unknown string [setinfodelay]");
-    // A key of another section is unknown here.
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetModem \"x\" }"), "Unknown string [SetModem]");
-}
-
-TEST(ConfigErrors, TruncatedTextIsFatal)
-{
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetDataDir"), "Expected [value] but found [EOF]");
-    QV_EXPECT_FATAL(LoadText("UserPreferences { SetInfoDelay"), "Expected [value] but found [EOF]");
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetWindowed 1"), "Expected [}] but found [EOF]");
-    QV_EXPECT_FATAL(LoadText("EngineSetup SetWindowed 1 }"),
-                    "Expected [{] but found [SetWindowed]");
-}
-
-TEST(ConfigErrors, BadEntryPointOrCategoryIsFatal)
-{
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetEntryPoint EDITOR }"), "Unknown entry point [EDITOR]");
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetStartCategory 4 }"), "Unknown start category [4]");
-}
-
-TEST(ConfigErrors, FatalErrorFreesTheParser)
-{
-    long before = Debug_LiveBlocks();
-    QV_EXPECT_FATAL(LoadText("EngineSetup { SetBogus 1 }"), "Unknown string [SetBogus]");
-    EXPECT_EQ(Debug_LiveBlocks(), before);
+    struct Row {
+        const char* text;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"EngineSetup { }\nFoo { }\n", "Unknown Section [Foo] in test.cfg"},
+        {"enginesetup { }", "Unknown Section [enginesetup] in test.cfg"},
+        {"EngineSetup { SetBogus 1 }", "Unknown string [SetBogus]"},
+        {"UserPreferences { setinfodelay 1 }", "Unknown string [setinfodelay]"},
+        {"EngineSetup { SetModem \"x\" }", "Unknown string [SetModem]"},
+        {"EngineSetup { SetDataDir", "Expected [value] but found [EOF]"},
+        {"UserPreferences { SetInfoDelay", "Expected [value] but found [EOF]"},
+        {"EngineSetup { SetWindowed 1", "Expected [}] but found [EOF]"},
+        {"EngineSetup", "Expected [{] but found [EOF]"},
+        {"EngineSetup SetWindowed 1 }", "Expected [{] but found [SetWindowed]"},
+        {"EngineSetup { SetEntryPoint EDITOR }", "Unknown entry point [EDITOR]"},
+        {"EngineSetup { SetStartCategory 4 }", "Unknown start category [4]"},
+    };
+    for (const Row& row : rows) {
+        long before = Debug_LiveBlocks();
+        QV_EXPECT_FATAL(LoadText(row.text), row.message);
+        EXPECT_EQ(Error_LastClass(), ERRC_PARSE) << row.text;
+        EXPECT_EQ(Debug_LiveBlocks(), before) << "the parser is freed on the fatal path";
+    }
 }
 
 TEST(ConfigErrorsDeathTest, MissingFileExitsWithCode1)
@@ -238,32 +229,30 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return text.replace(at, from.size(), to);
 }
 
-TEST_F(ConfigRewrite, PlayerNameChangesOnlyItsValueAndGrowsOrShrinks)
+TEST_F(ConfigRewrite, EachRewriteChangesOnlyItsValues)
 {
-    Write(kMulti);
-    Tfmod_SetPlayerName("Alexandra the Great");
-    EXPECT_EQ(Read(), Replaced(kMulti, "\"Bob\"", "\"Alexandra the Great\""));
-    Tfmod_SetPlayerName("Al");
-    EXPECT_EQ(Read(), Replaced(kMulti, "\"Bob\"", "\"Al\""));
-    Tfmod_SetPlayerName("");
-    EXPECT_EQ(Read(), Replaced(kMulti, "\"Bob\"", "\"\""));
+    struct Row {
+        void (*rewrite)();
+        std::string expected;
+    };
+    const Row rows[] = {
+        {[] { Tfmod_SetPlayerName("Alexandra the Great"); },
+         Replaced(kMulti, "\"Bob\"", "\"Alexandra the Great\"")},
+        {[] { Tfmod_SetPlayerName("Al"); }, Replaced(kMulti, "\"Bob\"", "\"Al\"")},
+        {[] { Tfmod_SetPlayerName(""); }, Replaced(kMulti, "\"Bob\"", "\"\"")},
+        {[] { Tfmod_SetSerial("COM3", "115200"); },
+         Replaced(Replaced(kMulti, "\"COM1\"", "\"COM3\""), "\"9600\"", "\"115200\"")},
+        {[] { Tfmod_SetModem("US Robotics 56k"); },
+         Replaced(kMulti, "\"Hayes\"", "\"US Robotics 56k\"")},
+    };
+    for (const Row& row : rows) {
+        Write(kMulti);
+        row.rewrite();
+        EXPECT_EQ(Read(), row.expected);
+    }
 }
 
-TEST_F(ConfigRewrite, SerialRewritesPortAndBaudTogether)
-{
-    Write(kMulti);
-    Tfmod_SetSerial("COM3", "115200");
-    EXPECT_EQ(Read(), Replaced(Replaced(kMulti, "\"COM1\"", "\"COM3\""), "\"9600\"", "\"115200\""));
-}
-
-TEST_F(ConfigRewrite, ModemChangesOnlyItsValue)
-{
-    Write(kMulti);
-    Tfmod_SetModem("US Robotics 56k");
-    EXPECT_EQ(Read(), Replaced(kMulti, "\"Hayes\"", "\"US Robotics 56k\""));
-}
-
-TEST_F(ConfigRewrite, FileUnchangedWhenSectionLineOrQuoteIsMissing)
+TEST_F(ConfigRewrite, FileUnchangedWhenABlockLineOrQuoteIsMissing)
 {
     const std::string cases[] = {
         "EngineSetup { SetDataDir \"data\" }\n",
@@ -273,17 +262,6 @@ TEST_F(ConfigRewrite, FileUnchangedWhenSectionLineOrQuoteIsMissing)
         "MultiPlayerConfiguration { SetPlayerName \"Bob\n\" }\n",
         "MultiPlayerConfiguration { SetPlayerName",
         "MultiPlayerConfiguration SetPlayerName \"Bob\"\n",
-    };
-    for (const std::string& text : cases) {
-        Write(text);
-        Tfmod_SetPlayerName("Zed");
-        EXPECT_EQ(Read(), text);
-    }
-}
-
-TEST_F(ConfigRewrite, SerialUnchangedWhenEitherLineIsMissingOrUnquoted)
-{
-    const std::string cases[] = {
         "MultiPlayerConfiguration { SerialSettings { SetPort \"COM1\" } }\n",
         "MultiPlayerConfiguration { SerialSettings { SetPort \"COM1\" SetBaud 9600 } }\n",
         // SetPort outside the SerialSettings block isn't its line.
@@ -291,6 +269,7 @@ TEST_F(ConfigRewrite, SerialUnchangedWhenEitherLineIsMissingOrUnquoted)
     };
     for (const std::string& text : cases) {
         Write(text);
+        Tfmod_SetPlayerName("Zed");
         Tfmod_SetSerial("COM4", "2400");
         EXPECT_EQ(Read(), text);
     }
@@ -338,24 +317,26 @@ TEST_F(ConfigRewrite, RewrittenFileLoadsBackWithQuotesAndLineBreaksMended)
     EXPECT_STREQ(cfg.serialbaud, "9600");
 }
 
-TEST_F(ConfigRewrite, UnreadableFileIsLoggedAndNothingIsCreated)
+// Both lines, whichever step failed.
+TEST_F(ConfigRewrite, FailedRewriteKeepsThePreviousFileAndLogsBothLines)
 {
     std::string log = dir_.file("trace.log");
     Tlog_SetFile(log.c_str());
     std::string missing = dir_.file("no/such/dir/quorvex.cfg");
     Tfmod_SetConfigPath(missing.c_str());
     Tfmod_SetPlayerName("Zed");
-    Tlog_SetFile(nullptr);
     EXPECT_FALSE(std::filesystem::exists(dir_.file("no")));
-    EXPECT_NE(dir_.read("trace.log").find("Unable to write file [" + missing + "]"),
-              std::string::npos);
-}
 
-// A write that fails part-way (here: the file size limit) must leave the old
-// configuration whole.
-TEST_F(ConfigRewrite, FailedWriteKeepsThePreviousFile)
-{
+    // A write that fails: a directory sits on the temporary file's name.
+    Tfmod_SetConfigPath(dir_.file("quorvex.cfg").c_str());
     Write(kMulti);
+    std::filesystem::create_directory(dir_.file("quorvex.cfg.tmp" + std::to_string(getpid())));
+    Tfmod_SetPlayerName("Zed");
+    Tlog_SetFile(nullptr);
+    EXPECT_EQ(Read(), kMulti);
+    std::filesystem::remove(dir_.file("quorvex.cfg.tmp" + std::to_string(getpid())));
+
+    // One that fails part-way (here: the file size limit).
     struct rlimit old;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     void (*oldhandler)(int) = signal(SIGXFSZ, SIG_IGN);
@@ -366,6 +347,30 @@ TEST_F(ConfigRewrite, FailedWriteKeepsThePreviousFile)
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldhandler);
     EXPECT_EQ(Read(), kMulti);
+
+    std::string text = dir_.read("trace.log");
+    for (const std::string& path : {missing, dir_.file("quorvex.cfg")}) {
+        size_t first = text.find("Unable to write file [" + path + "]");
+        size_t second = text.find("Unable to write to file [" + path + "]");
+        EXPECT_NE(first, std::string::npos) << text;
+        EXPECT_NE(second, std::string::npos) << text;
+        EXPECT_LT(first, second);
+    }
+}
+
+// A private configuration stays private, and one kept elsewhere behind a
+// link is the one that changes.
+TEST_F(ConfigRewrite, RewriteKeepsPermissionsAndWritesThroughALink)
+{
+    std::filesystem::create_directory(dir_.file("real"));
+    dir_.write("real/multi.cfg", kMulti);
+    std::filesystem::permissions(dir_.file("real/multi.cfg"), std::filesystem::perms(0600));
+    std::filesystem::create_symlink("real/multi.cfg", dir_.file("quorvex.cfg"));
+    Tfmod_SetPlayerName("Linked");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.file("quorvex.cfg")));
+    EXPECT_EQ(dir_.read("real/multi.cfg"), Replaced(kMulti, "\"Bob\"", "\"Linked\""));
+    EXPECT_EQ(std::filesystem::status(dir_.file("real/multi.cfg")).permissions(),
+              std::filesystem::perms(0600));
 }
 
 } // namespace

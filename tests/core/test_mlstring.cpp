@@ -73,15 +73,11 @@ TEST_F(MlsLoad, LaterScriptsOverrideEarlierOnesAndKeysAreCountedOnce)
     EXPECT_EQ(MLString_Load(list.c_str()), 3);
     EXPECT_EQ(Get("HELLO"), "Hello");
     EXPECT_EQ(Get("BYE"), "Goodbye");
-    EXPECT_TRUE(Logged("Loaded 3 multi-language strings from [" + dir_.file("data/mlstring.cfg") +
-                       "]"));
-}
-
-TEST_F(MlsLoad, MissingListLoadsNothingAndWarns)
-{
-    EXPECT_EQ(MLString_Load(dir_.file("nothing.cfg").c_str()), -1);
-    EXPECT_EQ(Get("HELLO"), "MLS ERROR");
-    EXPECT_TRUE(Logged("Cannot open the multi-language string list ["));
+    EXPECT_TRUE(Logged("Loaded 3 multi-language strings from [" + dir_.file("data/mlstring.cfg") + "]"));
+    // Loading again replaces the old strings.
+    EXPECT_EQ(LoadOne("#define NEW \"new\"\n"), 1);
+    EXPECT_EQ(Get("HELLO"), "MLS DEFAULT [HELLO]");
+    EXPECT_EQ(Get("NEW"), "new");
 }
 
 TEST_F(MlsLoad, BrokenOrMissingScriptsAreSkippedAndTheRestLoads)
@@ -95,14 +91,10 @@ TEST_F(MlsLoad, BrokenOrMissingScriptsAreSkippedAndTheRestLoads)
     // Named by their Linux paths: the list's directory and the name.
     EXPECT_TRUE(Logged("Cannot open string script [" + dir_.file("gone.str") + "]"));
     EXPECT_TRUE(Logged("String script [" + dir_.file("broken.str") + "] not loaded"));
-}
-
-TEST_F(MlsLoad, ReloadingReplacesTheOldStrings)
-{
-    LoadOne("#define OLD \"old\"\n");
-    EXPECT_EQ(LoadOne("#define NEW \"new\"\n"), 1);
-    EXPECT_EQ(Get("OLD"), "MLS DEFAULT [OLD]");
-    EXPECT_EQ(Get("NEW"), "new");
+    // A missing list loads nothing.
+    EXPECT_EQ(MLString_Load(dir_.file("nothing.cfg").c_str()), -1);
+    EXPECT_EQ(Get("A"), "MLS ERROR");
+    EXPECT_TRUE(Logged("Cannot open the multi-language string list ["));
 }
 
 // The base system loads the list from the data directory and forgets it at
@@ -130,31 +122,38 @@ TEST_F(MlsLoad, BaseSystemLoadsTheDataDirectoryListAndUnloadsAtClose)
 
 class MlsGet : public MlsTest {};
 
-TEST_F(MlsGet, FoundKeyCopiesItsTextCutToTheBuffer)
+TEST_F(MlsGet, GivesTheTextOrTheDefaultAndKeyOrAnErrorCutToTheBuffer)
 {
-    LoadOne("#define TANK \"Heavy Tank\"\n");
-    int result = 0;
-    EXPECT_EQ(Get("TANK", 256, 0, &result), "Heavy Tank");
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(Get("TANK", 6, 0, &result), "Heavy");
-    EXPECT_EQ(result, 1);
-
+    struct Row {
+        int loaded;
+        const char* key;
+        size_t size;
+        int log;
+        const char* want;
+        int result;
+    };
+    const Row rows[] = {
+        {0, "TANK", 256, 1, "MLS ERROR", 0},
+        {0, "TANK", 4, 0, "MLS", 0},
+        {1, "TANK", 256, 0, "Heavy Tank", 1},
+        {1, "TANK", 6, 0, "Heavy", 1},
+        {1, "NOPE", 256, 0, "MLS DEFAULT [NOPE]", 0},
+        {1, nullptr, 256, 0, "MLS DEFAULT []", 0},
+        {1, "NOPE", 8, 1, "MLS DEF", 0},
+    };
+    for (const Row& row : rows) {
+        if (row.loaded) LoadOne("#define TANK \"Heavy Tank\"\n");
+        int result = -1;
+        EXPECT_EQ(Get(row.key, row.size, row.log, &result), row.want);
+        EXPECT_EQ(result, row.result) << row.want;
+        // A missing key is logged only when asked.
+        EXPECT_EQ(Logged("No conversion for [NOPE]"), row.log && row.loaded) << row.want;
+    }
     char untouched[4] = "xyz";
     EXPECT_EQ(MLString_Get("TANK", untouched, 0, 0), 1);
     EXPECT_STREQ(untouched, "xyz");
-}
-
-TEST_F(MlsGet, MissingKeyGivesDefaultAndKeyAndLogsOnlyWhenAsked)
-{
-    LoadOne("#define TANK \"Heavy Tank\"\n");
-    int result = 1;
-    EXPECT_EQ(Get("NOPE", 256, 0, &result), "MLS DEFAULT [NOPE]");
-    EXPECT_EQ(result, 0);
-    EXPECT_FALSE(Logged("No conversion"));
-    EXPECT_EQ(Get("NOPE", 8, 1, &result), "MLS DEF");
-    EXPECT_EQ(result, 0);
-    EXPECT_TRUE(Logged("No conversion for [NOPE]"));
-    EXPECT_EQ(Get(nullptr), "MLS DEFAULT []");
+    MLString_Unload();
+    EXPECT_EQ(Get("TANK"), "MLS ERROR");
 }
 
 TEST_F(MlsGet, DefaultTextCanBeChangedAndRestored)

@@ -32,25 +32,19 @@ protected:
     }
 };
 
-TEST_F(Rand, SynchronisedStreamWrapsAfter140Draws)
+TEST_F(Rand, BothStreamsReadOneTableOf140DistinctNumbersAndWrap)
 {
     std::vector<int32_t> first = Draw(RAND_TABLESIZE, WIDE);
     EXPECT_EQ(Rand_GetPosition(), 0);
     EXPECT_EQ(Draw(RAND_TABLESIZE, WIDE), first);
     // A broken table (a repeated number) would show up as a repeat here.
     EXPECT_EQ(std::set<int32_t>(first.begin(), first.end()).size(), (size_t)RAND_TABLESIZE);
-}
-
-TEST_F(Rand, LocalStreamWrapsAfter140Draws)
-{
     Rand_SetLocalPosition(139);
-    int32_t last = Rand_NextLocal(WIDE);
+    EXPECT_EQ(Rand_NextLocal(WIDE), first[139]);
     EXPECT_EQ(Rand_GetLocalPosition(), 0);
-    Rand_SetPosition(139);
-    EXPECT_EQ(Rand_Next(WIDE), last);
 }
 
-TEST_F(Rand, DrawsStayBelowTheRange)
+TEST_F(Rand, DrawsStayBelowTheRangeAndANonPositiveOneGivesZeroWithoutMoving)
 {
     for (int32_t range : {1, 2, 3, 7, 100, 1000, 65536, INT32_MAX}) {
         for (int i = 0; i < RAND_TABLESIZE; i++) {
@@ -59,11 +53,6 @@ TEST_F(Rand, DrawsStayBelowTheRange)
             EXPECT_LT(n, range);
         }
     }
-    for (int i = 0; i < RAND_TABLESIZE; i++) EXPECT_EQ(Rand_Next(1), 0);
-}
-
-TEST_F(Rand, NonPositiveRangeGivesZeroAndKeepsThePosition)
-{
     Rand_SetPosition(17);
     Rand_SetLocalPosition(88);
     for (int32_t range : {0, -1, -140, INT32_MIN}) {
@@ -88,28 +77,17 @@ TEST_F(Rand, SetPositionTakesModulo140AndMakesNegativePositive)
     }
 }
 
-TEST_F(Rand, RestoredPositionReplaysTheSameDraws)
-{
-    Rand_SetPosition(37);
-    std::vector<int32_t> first = Draw(200, 1000);
-    Rand_SetPosition(37);
-    EXPECT_EQ(Draw(200, 1000), first);
-}
-
-TEST_F(Rand, StreamsAreIndependent)
+TEST_F(Rand, StreamsMoveIndependentlyAndAPositionReplays)
 {
     Rand_SetPosition(10);
     Rand_SetLocalPosition(10);
+    std::vector<int32_t> first = Draw(200, 1000);
+    EXPECT_EQ(Rand_GetLocalPosition(), 10);
     for (int i = 0; i < 25; i++) Rand_NextLocal(WIDE);
-    EXPECT_EQ(Rand_GetPosition(), 10);
+    EXPECT_EQ(Rand_GetPosition(), 70);
     EXPECT_EQ(Rand_GetLocalPosition(), 35);
-    for (int i = 0; i < 3; i++) Rand_Next(WIDE);
-    EXPECT_EQ(Rand_GetLocalPosition(), 35);
-    EXPECT_EQ(Rand_GetPosition(), 13);
-    // Both read the one table: the same position gives the same number.
-    Rand_SetPosition(50);
-    Rand_SetLocalPosition(50);
-    EXPECT_EQ(Rand_Next(WIDE), Rand_NextLocal(WIDE));
+    Rand_SetPosition(10);
+    EXPECT_EQ(Draw(200, 1000), first);
 }
 
 TEST_F(Rand, ResetStartsSynchronisedAtZeroAndLocalAtItsStart)
@@ -125,24 +103,18 @@ TEST_F(Rand, ResetStartsSynchronisedAtZeroAndLocalAtItsStart)
 // ---------------------------------------------------------------------------
 // Crt
 
-TEST(Crt, FollowsTheLinearCongruentialFormula)
+TEST(Crt, SeedsStartWithTheKnownValues)
 {
-    for (uint32_t seed : {0u, 1u, 42u, 0xFFFFFFFFu}) {
-        Crt_Srand(seed);
-        uint32_t state = seed;
-        for (int i = 0; i < 1000; i++) {
-            state = state * 214013u + 2531011u;
-            ASSERT_EQ(Crt_Rand(), (int32_t)((state >> 16) & 0x7FFF)) << seed << " draw " << i;
-        }
+    struct Row {
+        uint32_t seed;
+        int32_t draws[3];
+    };
+    const Row rows[] = {
+        {1, {41, 18467, 6334}}, {0, {38, 7719, 21238}}, {0xFFFFFFFFu, {35, 29739, 3374}}};
+    for (const Row& row : rows) {
+        Crt_Srand(row.seed);
+        for (int32_t want : row.draws) EXPECT_EQ(Crt_Rand(), want) << row.seed;
     }
-}
-
-TEST(Crt, SeedOneStartsWithTheKnownValues)
-{
-    Crt_Srand(1);
-    EXPECT_EQ(Crt_Rand(), 41);
-    EXPECT_EQ(Crt_Rand(), 18467);
-    EXPECT_EQ(Crt_Rand(), 6334);
 }
 
 // ---------------------------------------------------------------------------
@@ -154,15 +126,12 @@ protected:
     void TearDown() override { Uid_Reset(); }
 };
 
-TEST_F(Uid, CountsUpFromOne)
+TEST_F(Uid, CountsUpFromOneAndReserveOrSetMovesTheCounter)
 {
     EXPECT_EQ(Uid_Next(), 1);
     EXPECT_EQ(Uid_Next(), 2);
     EXPECT_EQ(Uid_Get(), 3);
-}
-
-TEST_F(Uid, ReserveRaisesTheCounterOnly)
-{
+    // Reserve only raises it.
     EXPECT_EQ(Uid_Reserve(10), 10);
     EXPECT_EQ(Uid_Next(), 11);
     EXPECT_EQ(Uid_Reserve(5), 5);
@@ -170,12 +139,8 @@ TEST_F(Uid, ReserveRaisesTheCounterOnly)
     EXPECT_EQ(Uid_Next(), 12);
     Uid_Reserve(12);
     EXPECT_EQ(Uid_Next(), 13);
-}
-
-TEST_F(Uid, SetRestoresASavedCounter)
-{
+    // Set restores a saved counter, at least 1.
     Uid_Set(500);
-    EXPECT_EQ(Uid_Get(), 500);
     EXPECT_EQ(Uid_Next(), 500);
     Uid_Set(0);
     EXPECT_EQ(Uid_Next(), 1);
@@ -205,35 +170,31 @@ int Facing(int32_t angle)
     return (angle >> 16) & 0xFF;
 }
 
-TEST(Angle, AxesLandOnExactQuarterTurns)
+TEST(Angle, AxesLandOnExactQuarterTurnsWithTheFacingInBits16To23)
 {
-    EXPECT_EQ(Util_VectorAngle(1.0f, 0.0f), 0);
-    EXPECT_EQ(Util_VectorAngle(0.0f, -1.0f), QUARTER);        // north: y up the screen
-    EXPECT_EQ(Util_VectorAngle(-1.0f, 0.0f), 2 * QUARTER);
-    EXPECT_EQ(Util_VectorAngle(-1.0f, -0.0f), 2 * QUARTER);
-    EXPECT_EQ(Util_VectorAngle(0.0f, 1.0f), 3 * QUARTER);
-    EXPECT_EQ(Util_VectorAngle(250.0f, -250.0f), QUARTER / 2);
-    EXPECT_EQ(Util_VectorAngle(-3.0f, 3.0f), 5 * QUARTER / 2);
-}
-
-TEST(Angle, FacingIsBits16To23)
-{
-    EXPECT_EQ(Facing(Util_VectorAngle(1.0f, 0.0f)), 0);
-    EXPECT_EQ(Facing(Util_VectorAngle(0.0f, -1.0f)), 64);
-    EXPECT_EQ(Facing(Util_VectorAngle(-1.0f, 0.0f)), 128);
-    EXPECT_EQ(Facing(Util_VectorAngle(0.0f, 1.0f)), 192);
+    struct Row {
+        float x, y;
+        int32_t angle;
+        int facing;
+    };
+    const Row rows[] = {
+        {1.0f, 0.0f, 0, 0},
+        {0.0f, -1.0f, QUARTER, 64}, // north: y up the screen
+        {-1.0f, 0.0f, 2 * QUARTER, 128},
+        {-1.0f, -0.0f, 2 * QUARTER, 128},
+        {0.0f, 1.0f, 3 * QUARTER, 192},
+        {250.0f, -250.0f, QUARTER / 2, 32},
+        {-3.0f, 3.0f, 5 * QUARTER / 2, 160},
+        {0.0f, 0.0f, 0, 0}, // degenerate vectors give 0
+        {NAN, 1.0f, 0, 0},
+        {1.0f, NAN, 0, 0},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Util_VectorAngle(row.x, row.y), row.angle) << row.x << "," << row.y;
+        EXPECT_EQ(Facing(Util_VectorAngle(row.x, row.y)), row.facing);
+    }
     // Just clockwise of east is near the top of the turn, not negative.
-    int32_t a = Util_VectorAngle(1.0f, 0.001f);
-    EXPECT_GT(a, 3 * QUARTER);
-    EXPECT_LT(a, 4 * QUARTER);
-    EXPECT_EQ(Facing(a), 255);
-}
-
-TEST(Angle, DegenerateVectorsGiveZero)
-{
-    EXPECT_EQ(Util_VectorAngle(0.0f, 0.0f), 0);
-    EXPECT_EQ(Util_VectorAngle(NAN, 1.0f), 0);
-    EXPECT_EQ(Util_VectorAngle(1.0f, NAN), 0);
+    EXPECT_EQ(Facing(Util_VectorAngle(1.0f, 0.001f)), 255);
 }
 
 TEST(Angle, ResultStaysWithinOneTurn)

@@ -31,7 +31,7 @@ protected:
     }
 };
 
-TEST_F(TraceLog, WritesOnlyEnabledCategories)
+TEST_F(TraceLog, WritesEnabledCategoriesErrorsTwiceAndComposesThePrefix)
 {
     TLOG(TLOG_DIAG, "hidden %d", 1);
     TLOG(TLOG_WARNING, "shown %d", 2);
@@ -39,24 +39,15 @@ TEST_F(TraceLog, WritesOnlyEnabledCategories)
     TLOG(TLOG_NDIAG, "net %s", "diag");
     Tlog_Enable(TLOG_NDIAG, 0);
     TLOG(TLOG_NDIAG, "net hidden");
-    EXPECT_EQ(dir.read("trace.log"), "shown 2\nnet diag\n");
-}
-
-TEST_F(TraceLog, ErrorsAlsoGoToTheErrorFile)
-{
-    TLOG(TLOG_WARNING, "warn");
     TLOG(TLOG_ERROR, "broken\n");
+    EXPECT_EQ(dir.read("trace.log"), "shown 2\nnet diag\nbroken\n");
     EXPECT_EQ(dir.read("error.log"), "broken\n");
-    EXPECT_EQ(dir.read("trace.log"), "warn\nbroken\n");
-}
 
-TEST_F(TraceLog, PrefixOptionsComposeTheLineStart)
-{
     PlatHeadless_SetClock(1234, 0);
     Tlog_SetOptions(TLOGP_MARKER | TLOGP_CATEGORY | TLOGP_FILE | TLOGP_LINE | TLOGP_TIME);
     Tlog_SetLocation("/src/units/unitmove.cpp", 42);
     Tlog_Printf(TLOG_ERROR, "x");
-    EXPECT_EQ(dir.read("trace.log"), "! ERR   unitmove.cpp    42     1234 x\n");
+    EXPECT_EQ(dir.read("error.log"), "broken\n! ERR   unitmove.cpp    42     1234 x\n");
 }
 
 TEST(DebugHeap, CountsBlocksAndFreeClearsThePointer)

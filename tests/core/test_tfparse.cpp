@@ -68,106 +68,87 @@ using Strings = std::vector<std::string>;
 
 class TfTokens : public TfTest {};
 
-TEST_F(TfTokens, QuotedStringKeepsBlanksAndSemicolonsAndDropsQuotes)
+TEST_F(TfTokens, SplitsTheTextAsTheFormatSays)
 {
-    EXPECT_EQ(Tokens("Name \"Heavy Tank; Mk 2\" next"),
-              (Strings{"Name", "Heavy Tank; Mk 2", "next"}));
+    struct Row {
+        std::string text;
+        Strings tokens;
+        size_t size = TF_FIELD;
+    };
+    const Row rows[] = {
+        {"Name \"Heavy Tank; Mk 2\" next", {"Name", "Heavy Tank; Mk 2", "next"}},
+        {"\"\" after", {"", "after"}},
+        {"\"open string\r\nNext", {"open string", "Next"}},
+        {"Foo(1){bar}x", {"Foo", "(", "1", ")", "{", "bar", "}", "x"}},
+        {"a\"b c\"d", {"a", "b c", "d"}},
+        {"; whole line ( \"\nabc;touching\nx ; trailing ) \n;last", {"abc", "x"}},
+        {"abcdefghij next", {"abcd", "next"}, 5}, // cut to the buffer, the rest consumed
+        {std::string("ab\0cd\"e\0f\"gh", 12), {"ab", "cd", "e f", "gh"}},
+        {"  ; only a comment", {}},
+    };
+    for (const Row& row : rows) {
+        TF_PARSER* p = Open(row.text);
+        Strings got;
+        char buf[TF_FIELD];
+        while (TF_GetToken(p, buf, row.size)) got.push_back(buf);
+        EXPECT_STREQ(buf, "") << row.text;
+        EXPECT_EQ(TF_GetToken(p, buf, row.size), 0);
+        EXPECT_EQ(got, row.tokens) << row.text;
+    }
 }
 
-TEST_F(TfTokens, EmptyQuotedStringIsAnEmptyToken)
-{
-    TF_PARSER* p = Open("\"\" after");
-    char buf[TF_FIELD] = "junk";
-    EXPECT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "");
-    EXPECT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "after");
-}
-
-TEST_F(TfTokens, UnterminatedQuoteEndsAtItsLine)
-{
-    TF_PARSER* p = Open("\"open string\r\nNext");
-    char buf[TF_FIELD];
-    ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "open string");
-    ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "Next");
-    EXPECT_EQ(p->line, 2);
-}
-
-TEST_F(TfTokens, BracketsStandAloneWhenTouchingWords)
-{
-    EXPECT_EQ(Tokens("Foo(1){bar}x"), (Strings{"Foo", "(", "1", ")", "{", "bar", "}", "x"}));
-    EXPECT_EQ(Tokens("a\"b c\"d"), (Strings{"a", "b c", "d"}));
-}
-
-TEST_F(TfTokens, SemicolonCommentsRunToTheEndOfTheLine)
-{
-    EXPECT_EQ(Tokens("; whole line ( \"\nabc;touching\nx ; trailing ) \n;last"),
-              (Strings{"abc", "x"}));
-}
-
-TEST_F(TfTokens, LongTokenIsCutToBufferAndItsRestConsumed)
-{
-    TF_PARSER* p = Open("abcdefghij next");
-    char buf[5];
-    ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "abcd");
-    ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "next");
-}
-
-TEST_F(TfTokens, EndOfTextGivesZeroAndEmptyBufferEveryTime)
-{
-    TF_PARSER* p = Open("  only ; tail");
-    char buf[TF_FIELD];
-    ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    EXPECT_EQ(TF_GetToken(p, buf, sizeof buf), 0);
-    EXPECT_STREQ(buf, "");
-    EXPECT_EQ(TF_GetToken(p, buf, sizeof buf), 0);
-    EXPECT_EQ(Tokens(""), Strings{});
-}
-
-TEST_F(TfTokens, PeekRestoresPositionAndLine)
-{
-    TF_PARSER* p = Open("\n\n  third\nfourth");
-    char buf[TF_FIELD];
-    ASSERT_EQ(TF_PeekToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "third");
-    EXPECT_EQ(p->line, 1);
-    EXPECT_EQ(p->pos, 0u);
-    ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "third");
-    EXPECT_EQ(p->line, 3);
-}
-
-TEST_F(TfTokens, EmbeddedNulSeparatesTokensAndLengthBoundsTheText)
-{
-    // The bytes after the given length must never be seen.
-    std::string text("ab\0cd\"e\0f\"gh", 12);
-    text += "NOTPART";
-    TF_PARSER* p = TF_OpenText("nul.txt", text.data(), 12);
-    parsers_.push_back(p);
-    std::vector<std::string> got;
-    char buf[TF_FIELD];
-    while (TF_GetToken(p, buf, sizeof buf)) got.push_back(buf);
-    EXPECT_EQ(got, (Strings{"ab", "cd", "e f", "gh"}));
-}
-
-TEST_F(TfTokens, CloseFreesEveryBlock)
+TEST_F(TfTokens, LengthBoundsTheTextLinesAreCountedAndPeekRestores)
 {
     long before = Debug_LiveBlocks();
-    TF_PARSER* p = TF_OpenText("a.txt", "x y", 3);
+    std::string text = "a\n\"b\r\nc\n";
+    TF_PARSER* p = TF_OpenText("t.txt", (text + "NOTPART").data(), text.size());
+    char buf[TF_FIELD];
+    for (int line : {1, 2, 3}) {
+        size_t pos = p->pos;
+        int at = p->line;
+        ASSERT_EQ(TF_PeekToken(p, buf, sizeof buf), 1);
+        EXPECT_EQ(p->pos, pos);
+        EXPECT_EQ(p->line, at);
+        ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
+        EXPECT_EQ(p->line, line) << buf;
+    }
+    EXPECT_EQ(TF_GetToken(p, buf, sizeof buf), 0);
+    EXPECT_EQ(p->line, 4);
     TF_Close(p);
     TF_Close(nullptr);
     EXPECT_EQ(Debug_LiveBlocks(), before);
+}
+
+TEST_F(TfTokens, ScanGivesEachTokensBytesInTheText)
+{
+    const char text[] = " ab (\"q r\" \"open\n;c\n}";
+    struct Want {
+        size_t start, end;
+        int quoted, closed, line;
+    };
+    const Want want[] = {{1, 3, 0, 0, 1}, {4, 5, 0, 0, 1}, {5, 10, 1, 1, 1},
+                         {11, 16, 1, 0, 1}, {20, 21, 0, 0, 3}};
+    size_t pos = 0;
+    int line = 1;
+    TF_SPAN span;
+    for (const Want& w : want) {
+        ASSERT_EQ(TF_ScanToken(text, sizeof text - 1, &pos, &line, &span), 1);
+        EXPECT_EQ(span.start, w.start);
+        EXPECT_EQ(span.end, w.end);
+        EXPECT_EQ(pos, w.end);
+        EXPECT_EQ(span.quoted, w.quoted);
+        EXPECT_EQ(span.closed, w.closed);
+        EXPECT_EQ(line, w.line);
+    }
+    EXPECT_EQ(TF_ScanToken(text, sizeof text - 1, &pos, &line, &span), 0);
+    EXPECT_EQ(pos, sizeof text - 1);
 }
 
 // ---- files
 
 class TfOpen : public TfTest {};
 
-TEST_F(TfOpen, ReadsWholeFileUnderItsName)
+TEST_F(TfOpen, ReadsWholeFileUnderItsNameOrGivesNull)
 {
     dir_.write("def.txt", "Unit ( 7 )\n");
     std::string path = dir_.file("def.txt");
@@ -182,19 +163,11 @@ TEST_F(TfOpen, ReadsWholeFileUnderItsName)
     EXPECT_EQ(TF_GetKeywordInt(p, "unit", &v), 1);
     EXPECT_EQ(v, 7);
     EXPECT_EQ(TF_GetToken(p, buf, sizeof buf), 0);
-}
-
-TEST_F(TfOpen, MissingFileOrDirectoryGivesNull)
-{
     EXPECT_EQ(TF_Open(dir_.file("absent.txt").c_str()), nullptr);
     EXPECT_EQ(TF_Open(dir_.path().c_str()), nullptr);
-}
-
-TEST_F(TfOpen, OverlongNameIsCutToTheField)
-{
     std::string name(400, 'n');
-    TF_PARSER* p = Open("x", name.c_str());
-    EXPECT_EQ(std::string(p->filename), name.substr(0, sizeof(p->filename) - 1));
+    EXPECT_EQ(std::string(Open("x", name.c_str())->filename),
+              name.substr(0, sizeof(p->filename) - 1));
 }
 
 // ---- line numbers in reports
@@ -203,25 +176,25 @@ class TfLines : public TfTest {};
 
 TEST_F(TfLines, ErrorNamesFileAndLineOfTheOffendingToken)
 {
-    TF_PARSER* q = Open("Unit\n\n\r\n  x", "rules.txt");
-    char buf[TF_FIELD];
-    ASSERT_EQ(TF_GetToken(q, buf, sizeof buf), 1);
-    QV_EXPECT_FATAL(TF_ExpectOpenParen(q), "Expected [(] but found [x]");
-    EXPECT_STREQ(Error_LastMessage(), "Expected [(] but found [x]");
-    EXPECT_EQ(Error_LastClass(), ERRC_PARSE);
-    EXPECT_NE(LastBoxContext().find("\nFile : rules.txt\nLine : 4\n"), std::string::npos)
-        << ErrorLog();
+    struct Row {
+        const char* text;
+        const char* message;
+        const char* context;
+    };
+    const Row rows[] = {
+        {"Unit\n\n\r\n  x", "Expected [(] but found [x]", "\nFile : rules.txt\nLine : 4\n"},
+        {"Unit ; c \"(\r\n\"q;\" x\n", "Expected [(] but found [\"q;\"]",
+         "\nFile : rules.txt\nLine : 2\n"},
+    };
+    for (const Row& row : rows) {
+        TF_PARSER* q = Open(row.text, "rules.txt");
+        char buf[TF_FIELD];
+        ASSERT_EQ(TF_GetToken(q, buf, sizeof buf), 1);
+        QV_EXPECT_FATAL(TF_ExpectOpenParen(q), row.message);
+        EXPECT_EQ(Error_LastClass(), ERRC_PARSE);
+        EXPECT_NE(LastBoxContext().find(row.context), std::string::npos) << ErrorLog();
+    }
     EXPECT_NE(TraceLog().find("Line : 4"), std::string::npos);
-}
-
-TEST_F(TfLines, CommentsAndQuotesDoNotDisturbTheCount)
-{
-    TF_PARSER* p = Open("Unit ; c \"(\r\n\"q;\" x\n", "rules.txt");
-    char buf[TF_FIELD];
-    ASSERT_EQ(TF_GetToken(p, buf, sizeof buf), 1);
-    QV_EXPECT_FATAL(TF_ExpectOpenParen(p), "Expected [(] but found [\"q;\"]");
-    EXPECT_NE(LastBoxContext().find("\nFile : rules.txt\nLine : 2\n"), std::string::npos)
-        << ErrorLog();
 }
 
 TEST_F(TfLines, ErrorWithoutParserStillReportsTheMessage)
@@ -234,105 +207,93 @@ TEST_F(TfLines, ErrorWithoutParserStillReportsTheMessage)
 
 class TfExpect : public TfTest {};
 
-TEST_F(TfExpect, KeywordMatchesWithoutRegardToCase)
+TEST_F(TfExpect, KeywordMatchesWithoutRegardToCaseAndIsQuietZeroAtTheEnd)
 {
-    TF_PARSER* p = Open("UNITDEF unitDef");
+    TF_PARSER* p = Open("UNITDEF unitDef  ; nothing more\n");
     char buf[TF_FIELD];
     EXPECT_EQ(TF_ExpectKeyword(p, "UnitDef", buf), 1);
     EXPECT_STREQ(buf, "UNITDEF");
-    EXPECT_EQ(TF_ExpectKeyword(p, "unitdef", buf), 1);
-}
-
-TEST_F(TfExpect, KeywordAtEndOfTextIsQuietZero)
-{
-    TF_PARSER* p = Open("  ; nothing but a comment\n");
-    char buf[TF_FIELD];
+    EXPECT_EQ(TF_ExpectKeywordIf(p, 1, "Other"), 1);
+    EXPECT_EQ(TF_ExpectKeywordIf(p, 0, "unitdef"), 1);
     EXPECT_EQ(TF_ExpectKeyword(p, "Unit", buf), 0);
     EXPECT_EQ(TraceLog(), "");
+    QV_EXPECT_FATAL(TF_ExpectKeyword(Open("Weapon"), "Unit", buf),
+                    "Expected [Unit] but found [Weapon]");
 }
 
-TEST_F(TfExpect, OtherKeywordIsFatal)
+TEST_F(TfExpect, BracketIsOneOrQuietZeroAtTheEndAndFatalOtherwise)
 {
-    TF_PARSER* p = Open("Weapon");
-    char buf[TF_FIELD];
-    QV_EXPECT_FATAL(TF_ExpectKeyword(p, "Unit", buf), "Expected [Unit] but found [Weapon]");
-}
-
-TEST_F(TfExpect, KeywordIfReadsNothingWhenAlreadyRead)
-{
-    TF_PARSER* p = Open("Unit");
-    EXPECT_EQ(TF_ExpectKeywordIf(p, 1, "Other"), 1);
-    EXPECT_EQ(p->pos, 0u);
-    EXPECT_EQ(TF_ExpectKeywordIf(p, 0, "unit"), 1);
-}
-
-TEST_F(TfExpect, BracketsMustBeExactlyThatCharacter)
-{
-    TF_PARSER* p = Open("( ) { } () )");
-    EXPECT_EQ(TF_ExpectOpenParen(p), 1);
-    EXPECT_EQ(TF_ExpectCloseParen(p), 1);
-    EXPECT_EQ(TF_ExpectOpenBrace(p), 1);
-    EXPECT_EQ(TF_ExpectCloseBrace(p), 1);
-    EXPECT_EQ(TF_ExpectEmptyParens(p), 1);
-    QV_EXPECT_FATAL(TF_ExpectOpenBrace(p), "Expected [{] but found [)]");
-    QV_EXPECT_FATAL(TF_ExpectCloseBrace(p), "Expected [}] but found [EOF]");
-}
-
-TEST_F(TfExpect, QuotedBracketIsAStringNotABracket)
-{
-    TF_PARSER* p = Open("\"(\"");
-    QV_EXPECT_FATAL(TF_ExpectOpenParen(p), "Expected [(] but found [\"(\"]");
+    typedef int (*EXPECTFN)(TF_PARSER*);
+    struct Row {
+        EXPECTFN fn;
+        const char* text;
+        int result;          // when no error
+        const char* fatal;   // the error, or null
+    };
+    const Row rows[] = {
+        {TF_ExpectOpenParen, "(", 1, nullptr},
+        {TF_ExpectCloseParen, ")", 1, nullptr},
+        {TF_ExpectOpenBrace, "{", 1, nullptr},
+        {TF_ExpectCloseBrace, "}", 1, nullptr},
+        {TF_ExpectEmptyParens, "()", 1, nullptr},
+        {TF_ExpectOpenParen, " ; end", 0, nullptr},
+        {TF_ExpectCloseParen, "", 0, nullptr},
+        {TF_ExpectOpenBrace, "", 0, nullptr},
+        {TF_ExpectCloseBrace, "", 0, nullptr},
+        {TF_ExpectEmptyParens, "", 0, nullptr},
+        {TF_ExpectEmptyParens, "(", 0, nullptr},
+        {TF_ExpectOpenBrace, ")", 0, "Expected [{] but found [)]"},
+        {TF_ExpectEmptyParens, "(}", 0, "Expected [)] but found [}]"},
+        {TF_ExpectOpenParen, "\"(\"", 0, "Expected [(] but found [\"(\"]"},
+    };
+    for (const Row& row : rows) {
+        TF_PARSER* p = Open(row.text);
+        if (row.fatal) {
+            QV_EXPECT_FATAL(row.fn(p), row.fatal);
+        } else {
+            EXPECT_EQ(row.fn(p), row.result) << row.text;
+        }
+    }
+    EXPECT_EQ(TraceLog().find("Expected [(] but found [EOF]"), std::string::npos);
 }
 
 // ---- single values
 
 class TfValues : public TfTest {};
 
-TEST_F(TfValues, IntReadsLeadingSignAndDigitsAndClamps)
+// Leading sign and digits as atoi reads them, clamped; a float never comes
+// back as NaN or an infinity.
+TEST_F(TfValues, NumbersReadTheirLeadingDigitsClamped)
 {
-    TF_PARSER* p = Open("-42 +7 12abc abc 99999999999 -99999999999");
+    TF_PARSER* p = Open("-42 +7 12abc abc 99999999999 -99999999999 "
+                        "1.5 -.25 3e2x nan inf word 1e999 -1e999 1e-999");
     char scratch[TF_FIELD];
-    int v = -1;
-    int want[] = {-42, 7, 12, 0, INT_MAX, INT_MIN};
-    for (int w : want) {
-        ASSERT_EQ(TF_GetInt(p, scratch, &v), 1);
-        EXPECT_EQ(v, w) << scratch;
+    int i = -1;
+    for (int want : {-42, 7, 12, 0, INT_MAX, INT_MIN}) {
+        ASSERT_EQ(TF_GetInt(p, scratch, &i), 1);
+        EXPECT_EQ(i, want) << scratch;
     }
-    v = 5;
-    EXPECT_EQ(TF_GetInt(p, scratch, &v), 0);
-    EXPECT_EQ(v, 5);
+    float f;
+    for (float want : {1.5f, -0.25f, 300.0f, 0.0f, 0.0f, 0.0f, FLT_MAX, -FLT_MAX, 0.0f}) {
+        ASSERT_EQ(TF_GetFloat(p, scratch, &f), 1);
+        EXPECT_EQ(f, want) << scratch;
+    }
+    i = 5;
+    EXPECT_EQ(TF_GetInt(p, scratch, &i), 0);
+    EXPECT_EQ(i, 5);
+    EXPECT_EQ(TF_GetFloat(p, scratch, &f), 0);
 }
 
-TEST_F(TfValues, FloatReadsDecimalsAndNeverYieldsNanOrInfinity)
-{
-    TF_PARSER* p = Open("1.5 -.25 3e2x nan inf word 1e999 -1e999 1e-999");
-    char scratch[TF_FIELD];
-    float v;
-    float want[] = {1.5f, -0.25f, 300.0f, 0.0f, 0.0f, 0.0f, FLT_MAX, -FLT_MAX, 0.0f};
-    for (float w : want) {
-        ASSERT_EQ(TF_GetFloat(p, scratch, &v), 1);
-        EXPECT_EQ(v, w) << scratch;
-    }
-    EXPECT_EQ(TF_GetFloat(p, scratch, &v), 0);
-}
-
-TEST_F(TfValues, StringIsCutToSixtyThreeCharacters)
+TEST_F(TfValues, StringsAndFilenamesAreCutToTheirFields)
 {
     std::string longword(300, 'w');
-    TF_PARSER* p = Open(longword + " \"a b\"");
+    TF_PARSER* p = Open(longword + " \"a b\"\n\nSHORT.PCX\nVERYLONGNAME.PCX", "art.txt");
     char field[TF_FIELD];
+    char name[TF_FILENAME];
     ASSERT_EQ(TF_GetString(p, field), 1);
     EXPECT_EQ(std::string(field), longword.substr(0, 63));
     ASSERT_EQ(TF_GetString(p, field), 1);
     EXPECT_STREQ(field, "a b");
-    EXPECT_EQ(TF_GetString(p, field), 0);
-    EXPECT_STREQ(field, "");
-}
-
-TEST_F(TfValues, LongFilenameIsCutToTwelveAndLogged)
-{
-    TF_PARSER* p = Open("SHORT.PCX\n\nVERYLONGNAME.PCX", "art.txt");
-    char name[TF_FILENAME];
     ASSERT_EQ(TF_GetFilename(p, name), 1);
     EXPECT_STREQ(name, "SHORT.PCX");
     EXPECT_EQ(TraceLog(), "");
@@ -340,17 +301,13 @@ TEST_F(TfValues, LongFilenameIsCutToTwelveAndLogged)
     EXPECT_STREQ(name, "VERYLONGNAME");
     std::string log = TraceLog();
     EXPECT_NE(log.find("Filename [VERYLONGNAME.PCX] too long - truncated"), std::string::npos);
-    EXPECT_NE(log.find("Error in file [art.txt] at line [3]"), std::string::npos) << log;
-}
-
-TEST_F(TfValues, MissingFilenameIsFatal)
-{
-    TF_PARSER* p = Open("");
-    char name[TF_FILENAME];
+    EXPECT_NE(log.find("Error in file [art.txt] at line [4]"), std::string::npos) << log;
+    EXPECT_EQ(TF_GetString(p, field), 0);
+    EXPECT_STREQ(field, "");
     QV_EXPECT_FATAL(TF_GetFilename(p, name), "Expected [_filename_] but found []");
 }
 
-// ---- keyword ( values ) forms
+// ---- keyword ( values ) forms and lists
 
 class TfForms : public TfTest {};
 
@@ -372,73 +329,51 @@ TEST_F(TfForms, ParenAndKeywordFormsReadTheirValues)
     EXPECT_STREQ(field, "Big");
 }
 
-TEST_F(TfForms, EndOfTextAnywhereInTheFormGivesZero)
+TEST_F(TfForms, EndOfTextGivesZeroAndAMisplacedTokenIsFatal)
 {
-    int a, b;
+    int a, b, ints[3] = {0, 0, -7};
     char field[TF_FIELD];
+    char strings[2][TF_FIELD];
+    GLL* list = GLL_Create();
     EXPECT_EQ(TF_GetKeywordInt(Open(""), "Size", &a), 0);
     EXPECT_EQ(TF_GetKeywordInt(Open("Size"), "Size", &a), 0);
     EXPECT_EQ(TF_GetParenInt2(Open("(1"), &a, &b), 0);
     EXPECT_EQ(TF_GetParenInt(Open("(1"), &a), 0);
     EXPECT_EQ(TF_GetKeywordString(Open("Name("), "Name", field), 0);
-}
-
-TEST_F(TfForms, RegressionTooFewValuesDoesNotSwallowTheCloseParen)
-{
+    EXPECT_EQ(TF_GetBraceInt(Open("{ 1 2"), list), 0);
+    EXPECT_EQ(list->count, 2);
+    GLL_Destroy(list, GLL_FREE_ELEMENTS);
     // Read as a number, ")" would become 0 and the form would run into the
     // next definition.
-    TF_PARSER* p = Open("Size(5)\nNext(1 2)");
-    int a, b;
-    QV_EXPECT_FATAL(TF_GetKeywordInt2(p, "Size", &a, &b), "Expected [_number_] but found [)]");
+    QV_EXPECT_FATAL(TF_GetKeywordInt2(Open("Size(5)\nNext(1 2)"), "Size", &a, &b),
+                    "Expected [_number_] but found [)]");
+    // Lists: a value beyond the capacity is reported, not written; a missing
+    // bracket is fatal even at the end.
+    QV_EXPECT_FATAL(TF_GetIntList(Open("(1 2 3)"), ints, 2), "Expected [)] but found [3]");
+    EXPECT_EQ(ints[2], -7);
+    QV_EXPECT_FATAL(TF_GetStringList(Open("(a b)"), strings, 1), "Expected [)] but found [b]");
+    QV_EXPECT_FATAL(TF_GetIntList(Open("1 2"), ints, 2), "Expected [(] but found [1]");
+    QV_EXPECT_FATAL(TF_GetIntList(Open(""), ints, 2), "Expected [(] but found [EOF]");
+    QV_EXPECT_FATAL(TF_GetIntList(Open("(1"), ints, 2), "Expected [)] but found [EOF]");
 }
 
-// ---- lists
-
-class TfLists : public TfTest {};
-
-TEST_F(TfLists, StopEarlyAtCloseParen)
+TEST_F(TfForms, ListsStopEarlyAtCloseParen)
 {
     int ints[4] = {-1, -1, -1, -1};
     EXPECT_EQ(TF_GetIntList(Open("(3 4)"), ints, 4), 2);
-    EXPECT_EQ(ints[0], 3);
-    EXPECT_EQ(ints[1], 4);
-    EXPECT_EQ(ints[2], -1);
+    EXPECT_EQ((std::vector<int>(ints, ints + 4)), (std::vector<int>{3, 4, -1, -1}));
     EXPECT_EQ(TF_GetIntList(Open("()"), ints, 4), 0);
     float floats[3];
     EXPECT_EQ(TF_GetFloatList(Open("(0.5 2)"), floats, 3), 2);
     EXPECT_EQ(floats[0], 0.5f);
     EXPECT_EQ(floats[1], 2.0f);
-}
-
-TEST_F(TfLists, QuotedCloseParenIsAListString)
-{
     char strings[3][TF_FIELD];
     EXPECT_EQ(TF_GetStringList(Open("(a \")\" \"c d\")"), strings, 3), 3);
     EXPECT_STREQ(strings[1], ")");
     EXPECT_STREQ(strings[2], "c d");
 }
 
-TEST_F(TfLists, ValueBeyondCapacityIsReportedNotWritten)
-{
-    int ints[3] = {0, 0, -7};
-    QV_EXPECT_FATAL(TF_GetIntList(Open("(1 2 3)"), ints, 2), "Expected [)] but found [3]");
-    EXPECT_EQ(ints[2], -7);
-    char strings[2][TF_FIELD];
-    QV_EXPECT_FATAL(TF_GetStringList(Open("(a b)"), strings, 1), "Expected [)] but found [b]");
-}
-
-TEST_F(TfLists, MissingBracketsAreFatal)
-{
-    int ints[2];
-    QV_EXPECT_FATAL(TF_GetIntList(Open("1 2"), ints, 2), "Expected [(] but found [1]");
-    QV_EXPECT_FATAL(TF_GetIntList(Open("(1"), ints, 2), "Expected [)] but found [EOF]");
-}
-
-// ---- brace lists
-
-class TfBrace : public TfTest {};
-
-TEST_F(TfBrace, AppendsEachValueInOrderAfterExistingOnes)
+TEST_F(TfForms, BraceListAppendsEachValueAfterExistingOnes)
 {
     GLL* list = GLL_Create();
     int* first = (int*)Debug_Malloc(sizeof(int));
@@ -446,19 +381,10 @@ TEST_F(TfBrace, AppendsEachValueInOrderAfterExistingOnes)
     GLL_InsertAfter(list, first);
     GLL_GoFirst(list);
     EXPECT_EQ(TF_GetBraceInt(Open("{ 1 -2\n 3 }"), list), 1);
+    EXPECT_EQ(TF_GetBraceInt(Open("{}"), list), 1);
     std::vector<int> got;
     for (int* v = (int*)GLL_GoFirst(list); v; v = (int*)GLL_GoNext(list)) got.push_back(*v);
     EXPECT_EQ(got, (std::vector<int>{100, 1, -2, 3}));
-    GLL_Destroy(list, GLL_FREE_ELEMENTS);
-}
-
-TEST_F(TfBrace, EndOfTextBeforeCloseBraceGivesZero)
-{
-    GLL* list = GLL_Create();
-    EXPECT_EQ(TF_GetBraceInt(Open("{ 1 2"), list), 0);
-    EXPECT_EQ(list->count, 2);
-    EXPECT_EQ(TF_GetBraceInt(Open("{}"), list), 1);
-    EXPECT_EQ(list->count, 2);
     GLL_Destroy(list, GLL_FREE_ELEMENTS);
 }
 
