@@ -180,7 +180,7 @@ int Tfmod_WriteAddresses(void)
     out += '\n';
     AppendEntries(&out, g_AddressBookPhone);
     if (!Fs_WriteAtomic(s_Path.c_str(), out.data(), out.size())) {
-        TLOG(TLOG_ERROR, "Unable to write to file [%s]", s_Path.c_str());
+        TLOG(TLOG_ERROR, "Unable to write to file [%s]", Fs_Resolve(s_Path.c_str()).c_str());
         return 0;
     }
     return 1;

@@ -165,8 +165,9 @@ struct KEY_EDIT {
 // finds the failure.
 void LogWriteFailure(const char* path)
 {
-    TLOG(TLOG_ERROR, "Unable to write file [%s]", path);
-    TLOG(TLOG_ERROR, "Unable to write to file [%s]", path);
+    std::string shown = Fs_Resolve(path);
+    TLOG(TLOG_ERROR, "Unable to write file [%s]", shown.c_str());
+    TLOG(TLOG_ERROR, "Unable to write to file [%s]", shown.c_str());
 }
 
 void RewriteConfig(const KEY_EDIT* keys, int count)
