@@ -8,6 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     QCONFIG cfg;
     Cfg_SetDefaults(&cfg);
     QV_FUZZ_GUARD(Cfg_LoadText("fuzz.cfg", reinterpret_cast<const char*>(data), size, &cfg));

@@ -34,6 +34,7 @@ static void fuzz_Orders(const uint8_t* data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     QV_FUZZ_GUARD(fuzz_Orders(data, size));
     return 0;
 }
