@@ -1,8 +1,6 @@
 // Where the rule files come from: the scenario's folder first, then deftxt.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -48,41 +46,37 @@ protected:
     std::string Default() const { return dir.file("deftxt") + "\\weapon.txt"; }
 };
 
-// The scenario's file comes first; a broken one falls back to the default
-// but is the one reported, and a file missing everywhere names the default.
-TEST_F(RuleFiles, ScenarioFirstThenTheDefault)
+TEST_F(RuleFiles, ScenarioFileComesFirst)
 {
-    const struct {
-        const char* scenario; // the files' texts, null for none
-        const char* deftxt;
-        int ok;
-        const char* tried; // S the scenario's, D the default; * any
-        const char* failed;
-    } rows[] = {
-        {"good", "good", 1, "S", ""},
-        {nullptr, "good", 1, "D", ""},
-        {"broken", "good", 1, "SD", ""},
-        {"broken", "broken too", 0, "SD", "S"},
-        {nullptr, nullptr, 0, "*", "D"},
-    };
-    for (const auto& r : rows) {
-        std::error_code ec;
-        std::filesystem::remove(dir.file("scn/weapon.txt"), ec);
-        std::filesystem::remove(dir.file("deftxt/weapon.txt"), ec);
-        if (r.scenario) dir.write("scn/weapon.txt", r.scenario);
-        if (r.deftxt) dir.write("deftxt/weapon.txt", r.deftxt);
-        s_tried.clear();
-        failed[0] = '\0';
-        EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), r.ok) << r.tried;
-        if (strcmp(r.tried, "*") != 0) {
-            std::vector<std::string> want;
-            for (const char* c = r.tried; *c; c++) want.push_back(*c == 'S' ? Scenario() : Default());
-            EXPECT_EQ(s_tried, want);
-        }
-        if (*r.failed) {
-            EXPECT_EQ(std::string(failed), *r.failed == 'S' ? Scenario() : Default());
-        }
-    }
+    dir.write("scn/weapon.txt", "good");
+    dir.write("deftxt/weapon.txt", "good");
+    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 1);
+    EXPECT_EQ(s_tried, std::vector<std::string>{Scenario()});
+}
+
+TEST_F(RuleFiles, DefaultFileWhenTheScenarioHasNone)
+{
+    dir.write("deftxt/weapon.txt", "good");
+    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 1);
+    EXPECT_EQ(s_tried, std::vector<std::string>{Default()});
+}
+
+TEST_F(RuleFiles, BrokenScenarioFileFallsBackButIsTheOneReported)
+{
+    dir.write("scn/weapon.txt", "broken");
+    dir.write("deftxt/weapon.txt", "good");
+    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 1);
+    EXPECT_EQ(s_tried.size(), 2u);
+
+    dir.write("deftxt/weapon.txt", "broken too");
+    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 0);
+    EXPECT_EQ(std::string(failed), Scenario()) << "the first error is the one reported";
+}
+
+TEST_F(RuleFiles, MissingEverywhereNamesTheDefaultFile)
+{
+    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 0);
+    EXPECT_EQ(std::string(failed), Default());
 }
 
 TEST_F(RuleFiles, GameStopsWhenARuleFileLoadsFromNeitherPlace)

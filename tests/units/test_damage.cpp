@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/debug.h"
 #include "core/rand.h"
@@ -92,18 +93,12 @@ TEST_F(DamageTable, GroupEntrySetsTheTenClassesOverTheDefaults)
               1);
     int armour = Damage_FindDefense("ARMOUR");
     ASSERT_EQ(armour, 0);
-    for (const char* cls : {"A0", "C0"}) {
+    auto values = [&](const char* cls) {
         DAMAGEENTRY e = Entry(armour, cls);
-        EXPECT_EQ(e.damage, 80);
-        EXPECT_EQ(e.deviation, 5);
-        EXPECT_EQ(e.critical, 2);
-    }
-    for (const char* cls : {"B0", "B3"}) {
-        DAMAGEENTRY e = Entry(armour, cls);
-        EXPECT_EQ(e.damage, 150);
-        EXPECT_EQ(e.deviation, 10);
-        EXPECT_EQ(e.critical, 0);
-    }
+        return std::vector<int>{e.damage, e.deviation, e.critical};
+    };
+    for (const char* cls : {"A0", "C0"}) EXPECT_EQ(values(cls), (std::vector<int>{80, 5, 2})) << cls;
+    for (const char* cls : {"B0", "B3"}) EXPECT_EQ(values(cls), (std::vector<int>{150, 10, 0})) << cls;
 }
 
 TEST_F(DamageTable, EntryForAnUndeclaredClassIsIgnored)

@@ -72,7 +72,7 @@ protected:
 
 class WeaponRegistry : public WeaponTest {};
 
-TEST_F(WeaponRegistry, NewTypeStartsUnsetAndNamedDefaultWeapon)
+TEST_F(WeaponRegistry, NewTypeStartsUnsetNamedDefaultWeaponAndIsFoundInAnyCase)
 {
     const WEAPONTYPE* w = Weapon_NewType();
     EXPECT_STREQ(w->name, "DEFAULT WEAPON");
@@ -92,14 +92,9 @@ TEST_F(WeaponRegistry, NewTypeStartsUnsetAndNamedDefaultWeapon)
     EXPECT_EQ(w->selfdestruct.maxbound.ownerhitpointpercent, 100);
     EXPECT_TRUE(Sound_IsClearedEffect(&w->FireSound));
     EXPECT_EQ(Weapon_TypeCount(), 1);
-}
-
-TEST_F(WeaponRegistry, FindTypeIgnoresCase)
-{
-    ASSERT_EQ(Load(Weapon("MachineGun", "")), 1);
-    EXPECT_EQ(Weapon_FindType("machinegun"), Weapon_GetType(0));
-    EXPECT_EQ(Weapon_FindType("MACHINEGUN"), Weapon_GetType(0));
-    EXPECT_EQ(Weapon_FindType("Machine"), nullptr);
+    // Found by name in any case.
+    EXPECT_EQ(Weapon_FindType("default weapon"), w);
+    EXPECT_EQ(Weapon_FindType("DEFAULT"), nullptr);
     EXPECT_EQ(Weapon_FindType(nullptr), nullptr);
 }
 
@@ -375,15 +370,12 @@ protected:
     }
 };
 
-TEST_F(WeaponFileLimit, FileMayDefineAll128Types)
+TEST_F(WeaponFileLimit, FileMayDefineAll128TypesAndThe129thNamesFileAndLine)
 {
     EXPECT_EQ(Load(Weapons(WEAPON_MAXTYPES)), 1);
     EXPECT_EQ(Weapon_TypeCount(), WEAPON_MAXTYPES);
     EXPECT_STREQ(Weapon_GetType(WEAPON_MAXTYPES - 1)->name, "W127");
-}
-
-TEST_F(WeaponFileLimit, The129thWeaponNamesFileAndLine)
-{
+    Weapon_FreeAll();
     QV_EXPECT_FATAL(Load(Weapons(WEAPON_MAXTYPES + 1)), "Maximum weapon types (128) exceeded");
     EXPECT_TRUE(Logged("File : weapon.txt"));
     EXPECT_TRUE(Logged("Line : 129"));
