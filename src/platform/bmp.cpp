@@ -38,8 +38,7 @@ static int bmp_DecodeRle8(const char* path, const uint8_t* d, size_t at, size_t 
 {
     int64_t x = 0, y = 0; // y counts rows in the order the file stores them
     auto row = [&](void) { return out + (size_t)w * (size_t)(topdown ? y : h - 1 - y); };
-    while (at < len) {
-        if (len - at < 2) break;
+    while (len - at >= 2) {
         size_t here = at;
         unsigned count = d[at], value = d[at + 1];
         at += 2;
