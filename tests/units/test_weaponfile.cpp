@@ -98,13 +98,6 @@ TEST_F(WeaponRegistry, NewTypeStartsUnsetNamedDefaultWeaponAndIsFoundInAnyCase)
     EXPECT_EQ(Weapon_FindType(nullptr), nullptr);
 }
 
-TEST_F(WeaponRegistry, The129thTypeIsFatal)
-{
-    for (int i = 0; i < WEAPON_MAXTYPES; i++) Weapon_NewType();
-    QV_EXPECT_FATAL(Weapon_NewType(), "Maximum weapon types (128) exceeded");
-    EXPECT_EQ(Weapon_TypeCount(), WEAPON_MAXTYPES);
-}
-
 // ---- lines and their values
 
 class WeaponFileLines : public WeaponTest {};
