@@ -1,12 +1,9 @@
 // Hostile bytes as "Address.txt": whatever the reader makes of them must be
 // written and read back to the very same book.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,40 +23,20 @@ ENTRIES Entries(const ADDRESSBOOK_ENTRY* list)
     return out;
 }
 
-// One directory per process, removed at exit (a plain array, so it is still
-// there when the exit handler runs).
-char s_Dir[] = "/tmp/qvfuzz-addrbook-XXXXXX";
-
-void RemoveDir(void)
-{
-    std::error_code ec;
-    std::filesystem::remove_all(s_Dir, ec);
-}
-
-std::string Dir()
-{
-    static bool made = false;
-    if (!made) {
-        if (!mkdtemp(s_Dir)) abort();
-        atexit(RemoveDir);
-        made = true;
-    }
-    return s_Dir;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string input = Dir() + "/in.txt";
-    const std::string output = Dir() + "/out.txt";
-    if (!Fs_WriteAtomic(input.c_str(), data, size)) abort();
+    QvFuzzHeapCheck check;
+    const char* input = QvFuzz_Path("in.txt");
+    const char* output = QvFuzz_Path("out.txt");
+    if (!Fs_WriteAtomic(input, data, size)) abort();
     QV_FUZZ_GUARD({
-        AddressBook_SetPath(input.c_str());
+        AddressBook_SetPath(input);
         Tfmod_ReadAddresses();
         ENTRIES internet = Entries(g_AddressBookInternet);
         ENTRIES phone = Entries(g_AddressBookPhone);
-        AddressBook_SetPath(output.c_str());
+        AddressBook_SetPath(output);
         if (!Tfmod_WriteAddresses()) abort();
         Tfmod_ReadAddresses();
         if (Entries(g_AddressBookInternet) != internet || Entries(g_AddressBookPhone) != phone)

@@ -9,6 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     const char* path = QvFuzz_WriteTemp(".bmp", data, size);
     if (!path) return 0;
     QV_FUZZ_GUARD({

@@ -10,6 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     const char* path = QvFuzz_WriteTemp(".bin", size ? data + 1 : data, size ? size - 1 : 0);
     if (!path) return 0;
 

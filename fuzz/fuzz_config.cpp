@@ -16,6 +16,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     QCONFIG cfg;
     Cfg_SetDefaults(&cfg);
     bool loaded = false;

@@ -34,6 +34,7 @@ static void Exercise(const char* path)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     const char* path = QvFuzz_WriteTemp(".crs", data, size);
     if (!path) return 0;
 

@@ -11,6 +11,7 @@ static void fuzz_FogTile(const uint8_t* data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     QV_FUZZ_GUARD(fuzz_FogTile(data, size));
     return 0;
 }

@@ -31,6 +31,7 @@ static void Exercise(const char* path)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     const char* path = QvFuzz_WriteTemp(".pcx", data, size);
     if (!path) return 0;
     QV_FUZZ_GUARD(Exercise(path));

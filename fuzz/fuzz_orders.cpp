@@ -6,6 +6,7 @@
 
 #include "fuzzsupport.h"
 #include "units/orders.h"
+#include "units/unitlist.h"
 
 static void fuzz_Entries(const uint8_t* data, size_t size)
 {
@@ -34,6 +35,11 @@ static void fuzz_Orders(const uint8_t* data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     QV_FUZZ_GUARD(fuzz_Orders(data, size));
+    // The node pool and the unit-list elements keep their memory for reuse
+    // until the orders close and the lists' store is freed.
+    Orders_Close();
+    Units_ListFreeAll();
     return 0;
 }

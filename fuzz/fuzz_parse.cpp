@@ -1,16 +1,12 @@
 // Hostile bytes as a script file: the load ends in a result code without any
 // out-of-bounds read, and every variable it declared then reads back through
 // the getters as its own kind, while one past the end of an array never does.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "core/fspath.h"
 #include "core/parse.h"
 #include "fuzzsupport.h"
 
@@ -90,23 +86,11 @@ void Run(const char* dir, const char* path)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // A private directory per process, so an #include in the input finds the
+    QvFuzzHeapCheck check;
+    // The process's own directory, so an #include in the input finds the
     // input itself (a cycle) and nothing left by other runs.
-    static const std::string dir = "/tmp/fuzz_parse-" + std::to_string((long)getpid());
-    static const std::string path = dir + "/input.aip";
-    static const bool made = [] {
-        mkdir(dir.c_str(), 0700);
-        atexit([] {
-            unlink(path.c_str());
-            rmdir(dir.c_str());
-        });
-        return true;
-    }();
-    (void)made;
-    FILE* f = Fs_Open(path.c_str(), "wb");
-    if (!f) return 0;
-    fwrite(data, 1, size, f);
-    fclose(f);
-    QV_FUZZ_GUARD(Run(dir.c_str(), path.c_str()));
+    const char* path = QvFuzz_WriteTemp(".aip", data, size);
+    if (!path) return 0;
+    QV_FUZZ_GUARD(Run(QvFuzz_Dir(), path));
     return 0;
 }

@@ -1,29 +1,77 @@
 // The combat rule files' loaders over arbitrary text: the first byte picks
-// the animation file, the damage table or the weapon file. Each run starts
-// from empty tables, so limits are reached only by the input itself.
+// the animation file, the damage table or the weapon file. Each input meets
+// what the game has when it reads that file: the demo sprites on disk and
+// the demo's own rule files read before it (the animation file, then the
+// damage table), so that sprite frames, explosion names and offense classes
+// in the input are found, not only refused.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
+#include "core/gamestate.h"
 #include "core/tfparse.h"
+#include "core/utils.h"
 #include "fuzzsupport.h"
+#include "gen_sprites.h"
 #include "platform/animtype.h"
 #include "platform/sprite.h"
 #include "units/damage.h"
 #include "units/expltype.h"
 #include "units/weapon.h"
 
+typedef int (*RULE_LOADER)(const char* path);
+
+// In the order the game reads them.
+static const struct {
+    const char* name;
+    RULE_LOADER load;
+} s_files[] = {
+    {"animate.txt", Tfweapon_Load},
+    {"damage.txt", Tfweapon_LoadDamageFile},
+    {"weapon.txt", Tfweapon_LoadWeaponFile},
+};
+
+// Writes the demo sprites into the process's directory and points the sprite
+// loader at them; once.
+static void WriteDemoSprites(void)
+{
+    static bool done = false;
+    if (done) return;
+    done = true;
+    std::string graphics = std::string(QvFuzz_Dir()) + "/graphics";
+    Str_CopySafe(g_GraphicsDir, graphics.c_str(), sizeof g_GraphicsDir);
+    g_DataDir2[0] = '\0';
+    std::error_code ec;
+    std::filesystem::create_directories(graphics, ec);
+    for (int id = 0; id < GENSPRITE_COUNT; id++) {
+        GENSPRITE g;
+        GenSprite_Build(id, &g);
+        SPRITE_DESC d = g.Desc();
+        std::string name = std::string("graphics/") + GenSprite_FileName(id);
+        if (!Sprite_Write(QvFuzz_Path(name.c_str()), &d)) {
+            fprintf(stderr, "fuzz: cannot write the demo sprite %s\n", name.c_str());
+            abort();
+        }
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzz_Setup();
+    WriteDemoSprites();
+    QvFuzzHeapCheck check;
     if (size < 1) return 0;
     int which = data[0] % 3;
     const char* path = QvFuzz_WriteTemp(".txt", data + 1, size - 1);
     if (!path) return 0;
     QV_FUZZ_GUARD({
-        switch (which) {
-        case 0: Tfweapon_Load(path); break;
-        case 1: Tfweapon_LoadDamageFile(path); break;
-        default: Tfweapon_LoadWeaponFile(path); break;
+        for (int i = 0; i < which; i++) {
+            std::string demo = std::string(QV_DEMO_DEFTXT "/") + s_files[i].name;
+            if (!s_files[i].load(demo.c_str())) abort();
         }
+        s_files[which].load(path);
     });
     Weapon_FreeAll();
     Damage_FreeAll();

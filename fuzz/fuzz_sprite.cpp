@@ -1,8 +1,6 @@
 // Sprite files over arbitrary bytes: loading, then drawing every frame of
 // every rotation at the bitmap's corners, across its edges and inside it, in
 // each kind's drawing and every render mode, never goes out of bounds.
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "fuzzsupport.h"
@@ -42,12 +40,9 @@ static void Exercise(const char* path)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static char path[64];
-    if (!path[0]) snprintf(path, sizeof path, "/tmp/qvfuzz-sprite-%d.spr", (int)getpid());
-    FILE* f = fopen(path, "wb");
-    if (!f) return 0;
-    if (size) fwrite(data, 1, size, f);
-    fclose(f);
+    QvFuzzHeapCheck check;
+    const char* path = QvFuzz_WriteTemp(".spr", data, size);
+    if (!path) return 0;
 
     QV_FUZZ_GUARD(Exercise(path));
     return 0;

@@ -93,6 +93,7 @@ static void Drive(TF_PARSER* parser)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     // Outside the guard, so that a fatal error half way still frees it.
     TF_PARSER* parser = nullptr;
     QV_FUZZ_GUARD({

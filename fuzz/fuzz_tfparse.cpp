@@ -48,6 +48,7 @@ static void Drive(TF_PARSER* parser, GLL* list, unsigned first)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     if (size == 0) return 0;
     // Outside the guard, so that a fatal error half way still frees them.
     TF_PARSER* parser = nullptr;

@@ -1,18 +1,14 @@
 // The tile-set reader over arbitrary bytes in a file, then a few tile words
 // drawn from what it accepted.
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "fuzzsupport.h"
 #include "map/tile.h"
 #include "platform/graph.h"
 
-static char s_path[64];
-
-static void fuzz_Tile(void)
+static void fuzz_Tile(const char* path)
 {
-    if (Tile_LoadInfo(s_path)) {
+    if (Tile_LoadInfo(path)) {
         static uint8_t pixels[30 * 30];
         BITMAP bmp{pixels, 0, 30, 30};
         const uint32_t words[] = {0u, 0x3210u, 0xFFFFFFFFu, 0x1C5A7Eu, 0x8F0F0u | 2u << 16};
@@ -28,11 +24,9 @@ static void fuzz_Tile(void)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (!s_path[0]) snprintf(s_path, sizeof s_path, "/tmp/qvfuzz-tile-%d.til", (int)getpid());
-    FILE* f = fopen(s_path, "wb");
-    if (!f) return 0;
-    if (size) fwrite(data, 1, size, f);
-    fclose(f);
-    QV_FUZZ_GUARD(fuzz_Tile());
+    QvFuzzHeapCheck check;
+    const char* path = QvFuzz_WriteTemp(".til", data, size);
+    if (!path) return 0;
+    QV_FUZZ_GUARD(fuzz_Tile(path));
     return 0;
 }

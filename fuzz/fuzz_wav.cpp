@@ -8,6 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     QV_FUZZ_GUARD({
         uint8_t* samples = nullptr;
         int count = 0;

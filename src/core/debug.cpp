@@ -5,6 +5,7 @@
 #include "core/debug.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -24,6 +25,7 @@ struct alignas(16) BLOCKHEAD {
     int line;
     size_t size;
     const char* file;
+    unsigned long serial; // when it was allocated, for the leak report
     BLOCKHEAD* prev;
     BLOCKHEAD* next;
 };
@@ -31,6 +33,8 @@ struct alignas(16) BLOCKHEAD {
 BLOCKHEAD* s_live = nullptr;
 long s_blocks = 0;
 long s_bytes = 0;
+unsigned long s_serial = 0;
+long s_faults = 0; // heap faults reported, read by hooks that catch fatal errors
 std::mutex s_lock; // the network threads allocate too
 }
 
@@ -61,6 +65,7 @@ static int TailOk(const BLOCKHEAD* h)
 
 static void Link(BLOCKHEAD* h)
 {
+    h->serial = ++s_serial;
     h->prev = nullptr;
     h->next = s_live;
     if (s_live) s_live->prev = h;
@@ -137,11 +142,13 @@ static BLOCKHEAD* CheckedHead(void* block, const char* what)
 {
     BLOCKHEAD* h = HeadOf(block);
     if (h->magic != HEAD_MAGIC) {
+        s_faults++;
         Error_SetLocation(__FILE__, __LINE__);
         Error_Fatal(ERRC_FATAL, "%s of a block that is not on the heap (%s)", what,
                     h->magic == FREED_MAGIC ? "already freed" : "bad header");
     }
     if (!TailOk(h)) {
+        s_faults++;
         Error_SetLocation(h->file, h->line);
         Error_Fatal(ERRC_FATAL, "Heap damaged: block of %zu bytes overrun", h->size);
     }
@@ -193,6 +200,7 @@ void Debug_ValidateHeap(void)
     std::lock_guard<std::mutex> hold(s_lock);
     for (BLOCKHEAD* h = s_live; h; h = h->next) {
         if (h->magic != HEAD_MAGIC || !TailOk(h)) {
+            s_faults++;
             Error_SetLocation(h->file, h->line);
             Error_Fatal(ERRC_FATAL, "Heap damaged: block of %zu bytes overrun", h->size);
         }
@@ -213,6 +221,26 @@ void Debug_PrintCurrentStats(void)
     TLOG(TLOG_MEMORY, "Heap: %ld blocks, %ld bytes", Debug_LiveBlocks(), Debug_LiveBytes());
     for (const auto& [file, e] : perfile)
         TLOG(TLOG_MEMORY, "  %-40s %6ld blocks %10ld bytes", file.c_str(), e.first, e.second);
+}
+
+long Debug_HeapFaults(void) { return s_faults; }
+
+unsigned long Debug_Serial(void)
+{
+    std::lock_guard<std::mutex> hold(s_lock);
+    return s_serial;
+}
+
+long Debug_ReportLiveSince(unsigned long serial, FILE* out)
+{
+    std::lock_guard<std::mutex> hold(s_lock);
+    long count = 0;
+    for (BLOCKHEAD* h = s_live; h; h = h->next) {
+        if (h->serial <= serial) continue;
+        count++;
+        if (out) fprintf(out, "  %zu bytes from %s:%d\n", h->size, h->file ? h->file : "?", h->line);
+    }
+    return count;
 }
 
 long Debug_LiveBlocks(void)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 // Ends the program through the fatal path with "ASSERT (%s)"; never returns.
 [[noreturn]] void Debug_AssertFail(int line, const char* file, const char* expr);
@@ -55,3 +56,13 @@ void Debug_FailAllocation(long after);
 // Live blocks and bytes over the whole heap.
 long Debug_LiveBlocks(void);
 long Debug_LiveBytes(void);
+// How many heap faults (an overrun guard word, a free or resize of a block
+// not on the heap) have been reported through the fatal path: a hook that
+// catches fatal errors tells them from refusals of bad input by it.
+long Debug_HeapFaults(void);
+// The number of allocations so far (a realloc counts as one): a mark for
+// Debug_ReportLiveSince.
+unsigned long Debug_Serial(void);
+// Writes each live block allocated or resized after the mark (size, source
+// file and line) to out, which may be null; returns how many there are.
+long Debug_ReportLiveSince(unsigned long serial, FILE* out);

@@ -1,9 +1,9 @@
 // Windows BMP pictures.
 //
-// Only what a paint program saves by default is read: an info header of 40
-// bytes or one of its longer successors, 8 or 24 bits, no compression. Every
-// offset and size from the file is checked against the bytes present before
-// it is used.
+// Only what paint programs save is read: an info header of 40 bytes or one
+// of its longer successors, 8 or 24 bits, uncompressed or (8 bits) with
+// run-length compression. Every offset and size from the file is checked
+// against the bytes present before it is used.
 #include "platform/bmp.h"
 
 #include <cstring>
@@ -18,12 +18,59 @@ enum {
     BMP_FILE_HEADER = 14,
     BMP_INFO_MIN = 40,
     BMP_CORE_HEADER = 12, // the old 16-bit header: not read
+    BMP_RGB = 0,          // compression: none
+    BMP_RLE8 = 1,         // compression: runs of 8-bit indices
 };
 
 static int bmp_Refuse(const char* path, int code, size_t offset, const char* what)
 {
     TLOG(TLOG_ERROR, "Bad BMP file [%s] at offset %zu: %s", Fs_Resolve(path).c_str(), offset, what);
     return code;
+}
+
+// Run-length 8-bit pixel data from d[at] to d[len] into out (w x h indices,
+// rows from the top; pixels the data skips stay 0): pairs {count, index} are
+// runs, {0, 0} ends a line, {0, 1} the picture, {0, 2, dx, dy} moves the pen
+// and {0, n >= 3} is followed by n literal indices padded to an even length.
+// Rows are stored from the bottom unless topdown. BMP_OK or a refusal.
+static int bmp_DecodeRle8(const char* path, const uint8_t* d, size_t at, size_t len, int64_t w,
+                          int64_t h, int topdown, uint8_t* out)
+{
+    int64_t x = 0, y = 0; // y counts rows in the order the file stores them
+    auto row = [&](void) { return out + (size_t)w * (size_t)(topdown ? y : h - 1 - y); };
+    while (len - at >= 2) {
+        size_t here = at;
+        unsigned count = d[at], value = d[at + 1];
+        at += 2;
+        if (count > 0) {
+            if (y >= h || x + count > w)
+                return bmp_Refuse(path, BMP_UNSUPPORTED, here, "a run goes past the picture");
+            memset(row() + x, (int)value, count);
+            x += count;
+        } else if (value == 0) {
+            x = 0;
+            y++;
+        } else if (value == 1) {
+            return BMP_OK;
+        } else if (value == 2) {
+            if (len - at < 2) break;
+            x += d[at];
+            y += d[at + 1];
+            at += 2;
+            if (x > w || y > h)
+                return bmp_Refuse(path, BMP_UNSUPPORTED, here, "a move goes past the picture");
+        } else {
+            size_t padded = (size_t)(value + 1) & ~(size_t)1;
+            if (len - at < padded) break;
+            if (y >= h || x + value > w)
+                return bmp_Refuse(path, BMP_UNSUPPORTED, here, "a run goes past the picture");
+            memcpy(row() + x, d + at, value);
+            x += value;
+            at += padded;
+        }
+    }
+    return bmp_Refuse(path, BMP_UNSUPPORTED, len,
+                      "the pixel data ends before its end-of-picture mark");
 }
 
 int Bmp_Read(const char* path, uint8_t** pixels, PAL_RGB palette[256], int* depth, int* width,
@@ -54,8 +101,9 @@ int Bmp_Read(const char* path, uint8_t** pixels, PAL_RGB palette[256], int* dept
     if (planes != 1) return bmp_Refuse(path, BMP_NOT_BMP, 26, "expected one plane");
     if (bits != 8 && bits != 24)
         return bmp_Refuse(path, BMP_UNSUPPORTED, 28, "only 8 and 24 bits a pixel are read");
-    if (compression != 0)
-        return bmp_Refuse(path, BMP_UNSUPPORTED, 30, "only uncompressed pictures are read");
+    if (compression != BMP_RGB && !(compression == BMP_RLE8 && bits == 8))
+        return bmp_Refuse(path, BMP_UNSUPPORTED, 30,
+                          "only uncompressed pictures and 8-bit run-length pictures are read");
     if (w < 1 || w > BMP_MAX_SIDE)
         return bmp_Refuse(path, BMP_UNSUPPORTED, 18, "the width is outside 1..8192");
     // A negative height stores the rows from the top.
@@ -76,13 +124,21 @@ int Bmp_Read(const char* path, uint8_t** pixels, PAL_RGB palette[256], int* dept
                           "the pixel data overlaps the headers or the palette");
     size_t bpp = bits / 8;
     size_t stride = ((size_t)w * bpp + 3) & ~(size_t)3;
-    size_t need = stride * (size_t)h;
+    size_t need = compression == BMP_RLE8 ? 2 : stride * (size_t)h;
     if (dataoff > len || len - dataoff < need)
         return bmp_Refuse(path, BMP_UNSUPPORTED, len, "the file ends inside the pixel data");
 
     size_t rowbytes = (size_t)w * bpp;
     uint8_t* out = (uint8_t*)Debug_Malloc(rowbytes * (size_t)h);
-    for (int64_t y = 0; y < h; y++) {
+    if (compression == BMP_RLE8) {
+        memset(out, 0, rowbytes * (size_t)h);
+        int code = bmp_DecodeRle8(path, d, dataoff, len, w, h, topdown, out);
+        if (code != BMP_OK) {
+            Debug_Free(&out);
+            return code;
+        }
+    }
+    for (int64_t y = 0; compression == BMP_RGB && y < h; y++) {
         const uint8_t* src = d + dataoff + stride * (size_t)(topdown ? y : h - 1 - y);
         uint8_t* dst = out + rowbytes * (size_t)y;
         if (bits == 8) {

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <strings.h>
 
 #include "core/debug.h"
@@ -326,11 +327,11 @@ int Tfweapon_LoadDamage(TF_PARSER* parser)
 
 int Tfweapon_LoadDamageFile(const char* path)
 {
-    TF_PARSER* parser = TF_Open(path);
+    // Closed on every way out, a fatal error that a test hook turns into a
+    // jump included.
+    std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(TF_Open(path), TF_Close);
     if (!parser) return 0;
-    int ok = Tfweapon_LoadDamage(parser);
-    TF_Close(parser);
-    return ok;
+    return Tfweapon_LoadDamage(parser.get());
 }
 
 // ---- the shared SetVulnerability line

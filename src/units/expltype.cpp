@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <strings.h>
 
 #include "core/debug.h"
@@ -353,13 +354,13 @@ int Tfweapon_Read(TF_PARSER* parser)
 
 int Tfweapon_Load(const char* path)
 {
-    TF_PARSER* parser = TF_Open(path);
+    // Closed on every way out, a fatal error that a test hook turns into a
+    // jump included.
+    std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(TF_Open(path), TF_Close);
     if (!parser) {
         TLOG(TLOG_DIAG, "No animation file [%s]", path ? path : "");
         return 0;
     }
     TLOG(TLOG_DIAG, "Reading animation file [%s]", parser->filename);
-    int ok = Tfweapon_Read(parser);
-    TF_Close(parser);
-    return ok;
+    return Tfweapon_Read(parser.get());
 }

@@ -565,9 +565,11 @@ int Tfweapon_ParseWeapon(TF_PARSER* parser)
     char token[TF_FIELD];
     while (TF_GetToken(parser, token, sizeof token)) {
         if (strcmp(token, "DefineWeapon") != 0) {
-            TLOG(TLOG_ERROR, "Unknown token [%s] in weapon file, line %d", token, parser->line);
-            TF_ReportErrorLine(parser);
-            return 0;
+            // The file ends here by design; say where, since a misspelt
+            // keyword looks the same and drops every later block.
+            TLOG(TLOG_WARNING, "Weapon file ends at [%s] in file [%s] at line [%d]", token,
+                 parser->filename, parser->line);
+            return 1;
         }
         if (!ParseBlock(parser)) return 0;
     }

@@ -150,8 +150,10 @@ void Weapon_Close(void);
 
 // Reads "weapon.txt" (or any path, through the tokenizer) into new types:
 // 1 when every block was read, 0 when the file can't be opened or a block
-// fails (logged with the file and line). The tokenizer's own errors and a
-// 129th type are fatal.
+// fails (logged with the file and line). A top-level word other than
+// DefineWeapon ends the file successfully, with a warning naming the word,
+// file and line. The tokenizer's own errors and a 129th type are fatal.
 int Tfweapon_LoadWeaponFile(const char* path);
-// Reads blocks until the end of the text: 1, or 0 at the first failure.
+// Reads blocks until the end of the text or a top-level word other than
+// DefineWeapon: 1, or 0 at the first failure.
 int Tfweapon_ParseWeapon(TF_PARSER* parser);

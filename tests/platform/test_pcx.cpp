@@ -1,8 +1,9 @@
-// The picture files: PCX written and read back, BMP of both depths and row
-// orders, and the refusal of every kind of broken file.
+// The picture files: PCX written and read back, BMP of both depths, both row
+// orders and run-length compression, and the refusal of broken files.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -38,6 +39,13 @@ bool SamePalette(const PAL_RGB* a, const PAL_RGB* b)
     return true;
 }
 
+// bytes with v written at offset at.
+std::string With(std::string bytes, size_t at, std::initializer_list<uint8_t> v)
+{
+    for (uint8_t x : v) bytes[at++] = (char)x;
+    return bytes;
+}
+
 } // namespace
 
 // ------------------------------------------------------------------ PCX
@@ -46,14 +54,14 @@ class PcxFile : public LoggedFiles {
 protected:
     std::mt19937 rng{99};
 
-    // Writes pixels as a PCX, reads it back and checks both halves.
-    void RoundTrip(int w, int h, const std::vector<uint8_t>& pixels)
+    // Writes pixels as a PCX (with the given palette, or the current one),
+    // reads it back and checks both halves.
+    void RoundTrip(int w, int h, const std::vector<uint8_t>& pixels, const PAL_RGB* pal)
     {
-        auto pal = RandomPalette(rng);
         BITMAP b;
         ASSERT_EQ(Graph_InitBitmap(&b, w, h, const_cast<uint8_t*>(pixels.data())), 1);
         std::string path = dir.file("pic.pcx");
-        ASSERT_EQ(Graph_SavePCX(path.c_str(), &b, pal.data()), 1);
+        ASSERT_EQ(Graph_SavePCX(path.c_str(), &b, pal), 1);
         BITMAP back{};
         PAL_RGB pal2[256];
         ASSERT_EQ(Pcx_Read(path.c_str(), &back, pal2), 1) << Log();
@@ -62,7 +70,7 @@ protected:
         EXPECT_EQ(back.owned, 1);
         EXPECT_EQ(std::vector<uint8_t>(back.data, back.data + (size_t)w * h), pixels)
             << w << "x" << h;
-        EXPECT_TRUE(SamePalette(pal2, pal.data()));
+        EXPECT_TRUE(SamePalette(pal2, pal ? pal : g_Palette));
         Graph_FreeBitmap(&back);
     }
 
@@ -76,22 +84,6 @@ protected:
         EXPECT_EQ(Graph_SavePCX(dir.file("small.pcx").c_str(), &b, pal.data()), 1);
         return dir.read("small.pcx");
     }
-
-    // Reads bytes expecting a refusal that leaves out alone and names the offset.
-    void ExpectRefused(const std::string& bytes, const std::string& offset, const char* why)
-    {
-        ClearLog();
-        BITMAP out{nullptr, 7, 7, 7};
-        long blocks = Debug_LiveBlocks();
-        EXPECT_EQ(
-            Pcx_ReadMemory((const uint8_t*)bytes.data(), bytes.size(), "bad.pcx", &out, nullptr), 0)
-            << why;
-        EXPECT_EQ(out.data, nullptr);
-        EXPECT_EQ(out.x_size, 7) << why;
-        EXPECT_EQ(Debug_LiveBlocks(), blocks) << why;
-        EXPECT_NE(Log().find("[bad.pcx] at offset " + offset), std::string::npos)
-            << why << ": " << Log();
-    }
 };
 
 TEST_F(PcxFile, WriteThenReadGivesTheSamePixelsAndPalette)
@@ -100,111 +92,75 @@ TEST_F(PcxFile, WriteThenReadGivesTheSamePixelsAndPalette)
                             {64, 3}, {127, 4}, {641, 3}, {640, 480}};
     for (const auto& s : sizes) {
         int w = s[0], h = s[1];
+        auto pal = RandomPalette(rng);
         std::vector<uint8_t> px((size_t)w * h);
         for (auto& p : px) p = (uint8_t)rng();
-        RoundTrip(w, h, px);
+        RoundTrip(w, h, px, pal.data());
         // Long runs, values that need a count byte and runs across a line end.
         for (size_t i = 0; i < px.size(); i++)
             px[i] = (i / 70) % 2 ? 0xC0 + (i / 140) % 64 : (uint8_t)(i / 200);
-        RoundTrip(w, h, px);
+        RoundTrip(w, h, px, pal.data());
         std::fill(px.begin(), px.end(), 0xFF);
-        RoundTrip(w, h, px);
+        RoundTrip(w, h, px, pal.data());
     }
-}
-
-TEST_F(PcxFile, SavesWithTheCurrentPaletteWhenGivenNone)
-{
+    // Without a palette the current one is saved.
     for (int i = 0; i < 256; i++) g_Palette[i] = PAL_RGB{(uint8_t)i, (uint8_t)(i * 3), 9};
-    uint8_t px[4] = {1, 2, 3, 4};
-    BITMAP b;
-    Graph_InitBitmap(&b, 2, 2, px);
-    ASSERT_EQ(Graph_SavePCX(dir.file("cur.pcx").c_str(), &b, nullptr), 1);
-    BITMAP back{};
-    PAL_RGB pal[256];
-    ASSERT_EQ(Pcx_Read(dir.file("cur.pcx").c_str(), &back, pal), 1);
-    EXPECT_TRUE(SamePalette(pal, g_Palette));
-    Graph_FreeBitmap(&back);
+    RoundTrip(2, 2, {1, 2, 3, 4}, nullptr);
 }
 
-TEST_F(PcxFile, RefusesEveryTruncation)
+TEST_F(PcxFile, RefusesBrokenFilesNamingTheOffset)
 {
-    std::string bytes = Small();
-    for (size_t n = 0; n < bytes.size(); n++) {
-        BITMAP out{};
-        ASSERT_EQ(Pcx_ReadMemory((const uint8_t*)bytes.data(), n, "cut.pcx", &out, nullptr), 0)
-            << n;
-        ASSERT_EQ(out.data, nullptr);
-    }
-    ExpectRefused(bytes.substr(0, 100), "100", "header cut short");
-    // Without its palette the pixel data is taken for it, and must not be.
-    ExpectRefused(bytes.substr(0, bytes.size() - 769), "", "palette missing");
-}
-
-TEST_F(PcxFile, RefusesInconsistentHeaders)
-{
-    std::string good = Small();
-    auto with = [&](size_t at, std::initializer_list<uint8_t> v) {
-        std::string b = good;
-        size_t k = at;
-        for (uint8_t x : v) b[k++] = (char)x;
-        return b;
-    };
-    ExpectRefused(with(0, {0x0B}), "0", "marker");
-    ExpectRefused(with(1, {3}), "1", "version");
-    ExpectRefused(with(2, {0}), "2", "encoding");
-    ExpectRefused(with(3, {4}), "3", "depth");
-    ExpectRefused(with(4, {10, 0}), "8", "right edge left of the left");
-    ExpectRefused(with(8, {0x00, 0x20}), "8", "wider than 8192");
-    ExpectRefused(with(10, {0x00, 0x20}), "10", "taller than 8192");
-    ExpectRefused(with(65, {3}), "65", "planes");
-    ExpectRefused(with(66, {4, 0}), "66", "bytes a line below the width");
-    ExpectRefused(with(good.size() - 769, {0x0D}), std::to_string(good.size() - 769),
-                  "palette marker");
-    // A large claimed size with a tiny body is refused before any allocation.
-    std::string huge = with(8, {0xFF, 0x1F, 0xFF, 0x1F});
-    huge[66] = 0x00;
-    huge[67] = 0x20;
-    ExpectRefused(huge, std::to_string(good.size() - 769), "size");
-}
-
-TEST_F(PcxFile, RefusesRunsThatOverflowTheirLine)
-{
-    std::string good = Small();
-    // The first line (pitch 6) starts with a run of three 1s: 0xC3 0x01.
+    const std::string good = Small();
+    const size_t pal = good.size() - 769; // the palette marker
+    // The first line (pitch 6) starts with a run of three 1s, 0xC3 0x01; the
+    // last (7 7 7 7 7 and a padding 0) with 0xC5 0x07 0x00.
     ASSERT_EQ((uint8_t)good[128], 0xC3);
-    std::string over = good;
-    over[128] = (char)0xC7; // seven bytes into a line of six
-    ExpectRefused(over, "128", "run past the line");
-    std::string last = good;
-    // The last line (7 7 7 7 7 and a padding 0) starts with 0xC5 0x07 0x00:
-    // widened past the line.
-    size_t lastrun = good.size() - 769 - 3;
-    ASSERT_EQ((uint8_t)good[lastrun], 0xC5);
-    last[lastrun] = (char)0xC7;
-    ExpectRefused(last, std::to_string(lastrun), "run past the last line");
-}
-
-TEST_F(PcxFile, SurvivesRandomCorruptionWithoutReadingOutOfBounds)
-{
-    std::string good = Small();
-    for (int round = 0; round < 3000; round++) {
-        std::string b = good;
-        int flips = 1 + round % 4;
-        for (int k = 0; k < flips; k++) b[rng() % b.size()] = (char)rng();
-        if (round % 3 == 0) b.resize(rng() % b.size());
-        // An exact-size heap copy so the sanitizer sees any read past the end.
-        std::vector<uint8_t> exact(b.begin(), b.end());
-        BITMAP out{};
-        PAL_RGB pal[256];
-        if (Pcx_ReadMemory(exact.data(), exact.size(), "fuzz.pcx", &out, pal)) {
-            EXPECT_GE(out.x_size, 1);
-            Graph_FreeBitmap(&out);
-        }
+    ASSERT_EQ((uint8_t)good[pal - 3], 0xC5);
+    // A large claimed size with a tiny body, refused before any allocation.
+    std::string huge = With(good, 8, {0xFF, 0x1F, 0xFF, 0x1F});
+    huge = With(huge, 66, {0x00, 0x20});
+    const struct {
+        const char* why;
+        std::string bytes;
+        std::string offset; // "" when any offset will do
+    } rows[] = {
+        {"header cut short", good.substr(0, 100), "100"},
+        // Without its palette the pixel data is taken for it, and must not be.
+        {"palette missing", good.substr(0, pal), ""},
+        {"marker", With(good, 0, {0x0B}), "0"},
+        {"version", With(good, 1, {3}), "1"},
+        {"encoding", With(good, 2, {0}), "2"},
+        {"depth", With(good, 3, {4}), "3"},
+        {"right edge left of the left", With(good, 4, {10, 0}), "8"},
+        {"wider than 8192", With(good, 8, {0x00, 0x20}), "8"},
+        {"taller than 8192", With(good, 10, {0x00, 0x20}), "10"},
+        {"planes", With(good, 65, {3}), "65"},
+        {"bytes a line below the width", With(good, 66, {4, 0}), "66"},
+        {"palette marker", With(good, pal, {0x0D}), std::to_string(pal)},
+        {"size", huge, std::to_string(pal)},
+        {"run past the line", With(good, 128, {0xC7}), "128"},
+        {"run past the last line", With(good, pal - 3, {0xC7}), std::to_string(pal - 3)},
+    };
+    for (const auto& r : rows) {
+        ClearLog();
+        BITMAP out{nullptr, 7, 7, 7};
+        long blocks = Debug_LiveBlocks();
+        EXPECT_EQ(Pcx_ReadMemory((const uint8_t*)r.bytes.data(), r.bytes.size(), "bad.pcx", &out,
+                                 nullptr),
+                  0)
+            << r.why;
+        EXPECT_EQ(out.data, nullptr) << r.why;
+        EXPECT_EQ(out.x_size, 7) << r.why;
+        EXPECT_EQ(Debug_LiveBlocks(), blocks) << r.why;
+        EXPECT_NE(Log().find("[bad.pcx] at offset " + r.offset), std::string::npos)
+            << r.why << ": " << Log();
     }
-}
-
-TEST_F(PcxFile, MissingFileIsLogged)
-{
+    // Every shorter file is refused.
+    for (size_t n = 0; n < good.size(); n++) {
+        BITMAP out{};
+        ASSERT_EQ(Pcx_ReadMemory((const uint8_t*)good.data(), n, "cut.pcx", &out, nullptr), 0)
+            << n;
+    }
     BITMAP out{};
     EXPECT_EQ(Pcx_Read(dir.file("none.pcx").c_str(), &out, nullptr), 0);
     EXPECT_NE(Log().find("none.pcx"), std::string::npos);
@@ -225,24 +181,23 @@ void Put32(std::string* s, uint32_t v)
     Put16(s, v >> 16);
 }
 
-// A BMP as a paint program writes it: 8 bits with `used` palette entries or
-// 24 bits as b, g, r; pixels given top row first (24-bit as r, g, b).
-std::string BmpBytes(int bits, int w, int h, bool topdown, const std::vector<uint8_t>& px,
-                     int used = 0)
+// The headers and `entries` palette entries (entry i is r i, g 2i, b 3i) of
+// a BMP whose pixel data follows: `used` is the header's count of entries.
+std::string BmpHeaders(int bits, int w, int h, uint32_t compression, size_t databytes,
+                       int used = 0)
 {
-    int bpp = bits / 8, stride = (w * bpp + 3) & ~3;
     int entries = bits == 8 ? (used ? used : 256) : 0;
     std::string s = "BM";
-    Put32(&s, (uint32_t)(54 + 4 * entries + stride * h));
+    Put32(&s, (uint32_t)(54 + 4 * entries + databytes));
     Put32(&s, 0);
     Put32(&s, (uint32_t)(54 + 4 * entries));
     Put32(&s, 40);
     Put32(&s, (uint32_t)w);
-    Put32(&s, (uint32_t)(topdown ? -h : h));
+    Put32(&s, (uint32_t)h);
     Put16(&s, 1);
     Put16(&s, (unsigned)bits);
-    Put32(&s, 0);
-    Put32(&s, (uint32_t)(stride * h));
+    Put32(&s, compression);
+    Put32(&s, (uint32_t)databytes);
     Put32(&s, 2835);
     Put32(&s, 2835);
     Put32(&s, (uint32_t)used);
@@ -253,6 +208,16 @@ std::string BmpBytes(int bits, int w, int h, bool topdown, const std::vector<uin
         s.push_back((char)i);       // red
         s.push_back(0);
     }
+    return s;
+}
+
+// An uncompressed BMP as a paint program writes it: pixels given top row
+// first (24-bit as r, g, b).
+std::string BmpBytes(int bits, int w, int h, bool topdown, const std::vector<uint8_t>& px,
+                     int used = 0)
+{
+    int bpp = bits / 8, stride = (w * bpp + 3) & ~3;
+    std::string s = BmpHeaders(bits, w, topdown ? -h : h, 0, (size_t)stride * h, used);
     for (int j = 0; j < h; j++) {
         int row = topdown ? j : h - 1 - j;
         for (int i = 0; i < w; i++) {
@@ -265,6 +230,13 @@ std::string BmpBytes(int bits, int w, int h, bool topdown, const std::vector<uin
         for (int k = w * bpp; k < stride; k++) s.push_back((char)0xEE); // padding is ignored
     }
     return s;
+}
+
+// An 8-bit run-length BMP of w x h (negative: rows from the top) around the
+// given pixel data.
+std::string RleBytes(int w, int h, const std::vector<uint8_t>& data)
+{
+    return BmpHeaders(8, w, h, 1, data.size()) + std::string(data.begin(), data.end());
 }
 
 } // namespace
@@ -294,7 +266,7 @@ protected:
         }
         return r;
     }
-    std::vector<uint8_t> Pixels(size_t n, int seed)
+    static std::vector<uint8_t> Pixels(size_t n, int seed)
     {
         std::vector<uint8_t> v(n);
         for (size_t i = 0; i < n; i++) v[i] = (uint8_t)(i * 31 + seed);
@@ -302,20 +274,23 @@ protected:
     }
 };
 
-TEST_F(BmpFile, ReadsEightBitsBothRowOrdersWithPadding)
+TEST_F(BmpFile, ReadsBothDepthsBothRowOrdersWithPadding)
 {
-    for (bool topdown : {false, true}) {
-        for (int w : {1, 3, 4, 5}) {
-            auto px = Pixels((size_t)w * 3, w);
-            Result r = Read(BmpBytes(8, w, 3, topdown, px));
-            ASSERT_EQ(r.code, BMP_OK) << Log();
-            EXPECT_EQ(r.depth, 8);
-            EXPECT_EQ(r.w, w);
-            EXPECT_EQ(r.h, 3);
-            EXPECT_EQ(r.px, px) << "width " << w << (topdown ? " top-down" : " bottom-up");
-            EXPECT_EQ(r.pal[10].r, 10);
-            EXPECT_EQ(r.pal[10].g, 20);
-            EXPECT_EQ(r.pal[10].b, 30);
+    for (int bits : {8, 24}) {
+        for (bool topdown : {false, true}) {
+            for (int w : {1, 2, 3, 4, 5}) {
+                auto px = Pixels((size_t)w * 3 * (bits / 8), w);
+                Result r = Read(BmpBytes(bits, w, 3, topdown, px));
+                ASSERT_EQ(r.code, BMP_OK) << Log();
+                EXPECT_EQ(r.depth, bits);
+                EXPECT_EQ(r.w, w);
+                EXPECT_EQ(r.h, 3);
+                EXPECT_EQ(r.px, px) << bits << " bits, width " << w << (topdown ? " top-down" : "");
+                // 8 bits fills the palette, 24 zeroes it.
+                EXPECT_EQ(r.pal[10].r, bits == 8 ? 10 : 0);
+                EXPECT_EQ(r.pal[10].g, bits == 8 ? 20 : 0);
+                EXPECT_EQ(r.pal[10].b, bits == 8 ? 30 : 0);
+            }
         }
     }
     // A short palette: the entries it lacks are black.
@@ -325,17 +300,53 @@ TEST_F(BmpFile, ReadsEightBitsBothRowOrdersWithPadding)
     EXPECT_EQ(r.pal[16].r, 0);
 }
 
-TEST_F(BmpFile, ReadsTwentyFourBitsAsRedGreenBlue)
+// Paint programs write 8-bit pictures run-length compressed; they used to be
+// refused.
+TEST_F(BmpFile, ReadsRunLengthPicturesAndRefusesRunsOutsideThem)
 {
-    for (bool topdown : {false, true}) {
-        for (int w : {1, 2, 3, 5}) {
-            auto px = Pixels((size_t)w * 4 * 3, w);
-            Result r = Read(BmpBytes(24, w, 4, topdown, px));
-            ASSERT_EQ(r.code, BMP_OK) << Log();
-            EXPECT_EQ(r.depth, 24);
-            EXPECT_EQ(r.px, px) << "width " << w << (topdown ? " top-down" : " bottom-up");
-            EXPECT_EQ(r.pal[200].g, 0); // zeroed
+    const int64_t kHeaders = 54 + 1024; // where the pixel data starts
+    const struct {
+        const char* what;
+        int w, h;
+        std::vector<uint8_t> data;
+        std::vector<uint8_t> px; // top row first; empty when refused
+        int64_t offset;          // of the refusal, from the pixel data
+    } rows[] = {
+        {"runs, end of line, end of picture", 4, 2,
+         {4, 9, 0, 0, 1, 5, 3, 6, 0, 1},
+         {5, 6, 6, 6, 9, 9, 9, 9}, 0},
+        {"literal runs of odd and even length, padded", 5, 2,
+         {0, 3, 1, 2, 3, 0, 2, 4, 0, 0, 0, 5, 10, 11, 12, 13, 14, 0, 0, 1},
+         {10, 11, 12, 13, 14, 1, 2, 3, 4, 4}, 0},
+        {"a move skips pixels, which stay 0", 4, 3,
+         {1, 7, 0, 2, 2, 1, 1, 8, 0, 0, 0, 2, 1, 0, 2, 9, 0, 1},
+         {0, 9, 9, 0, 0, 0, 0, 8, 7, 0, 0, 0}, 0},
+        {"rows from the top", 2, -2, {2, 1, 0, 0, 2, 2, 0, 1}, {1, 1, 2, 2}, 0},
+        {"the end of picture may come early", 2, 2, {2, 3, 0, 1}, {0, 0, 3, 3}, 0},
+        {"a run past the line", 4, 2, {3, 1, 2, 1, 0, 1}, {}, 2},
+        {"a literal run past the line", 4, 2, {0, 5, 1, 2, 3, 4, 5, 0, 0, 1}, {}, 0},
+        {"a run above the picture", 2, 1, {2, 1, 0, 0, 1, 1, 0, 1}, {}, 4},
+        {"a move past the right edge", 4, 2, {0, 2, 5, 0, 0, 1}, {}, 0},
+        {"a move past the top", 4, 2, {0, 2, 0, 3, 0, 1}, {}, 0},
+        {"no end of picture", 2, 1, {2, 1, 0, 0}, {}, 4},
+        {"cut inside a move", 2, 1, {0, 2, 1}, {}, 3},
+        {"cut inside a literal run", 4, 1, {0, 4, 1, 2, 3}, {}, 5},
+    };
+    for (const auto& r : rows) {
+        ClearLog();
+        Result got = Read(RleBytes(r.w, r.h, r.data));
+        if (r.px.empty()) {
+            EXPECT_EQ(got.code, BMP_UNSUPPORTED) << r.what;
+            EXPECT_NE(Log().find("pic.bmp] at offset " + std::to_string(kHeaders + r.offset)),
+                      std::string::npos)
+                << r.what << ": " << Log();
+            continue;
         }
+        ASSERT_EQ(got.code, BMP_OK) << r.what << ": " << Log();
+        EXPECT_EQ(got.depth, 8);
+        EXPECT_EQ(got.h, r.h < 0 ? -r.h : r.h);
+        EXPECT_EQ(got.px, r.px) << r.what;
+        EXPECT_EQ(got.pal[7].g, 14) << r.what;
     }
 }
 
@@ -343,38 +354,35 @@ TEST_F(BmpFile, EachFaultHasItsCode)
 {
     EXPECT_EQ(Bmp_Read(dir.file("none.bmp").c_str(), nullptr, nullptr, nullptr, nullptr, nullptr),
               BMP_CANT_OPEN);
-    std::string good = BmpBytes(8, 5, 3, false, Pixels(15, 1));
-    auto with32 = [&](size_t at, uint32_t v) {
-        std::string b = good;
-        for (int k = 0; k < 4; k++) b[at + k] = (char)(v >> (8 * k));
-        return b;
+    const std::string good = BmpBytes(8, 5, 3, false, Pixels(15, 1));
+    const struct {
+        std::string bytes;
+        int code;
+    } rows[] = {
+        {With(good, 1, {'A'}), BMP_NOT_BMP},
+        {good.substr(0, 10), BMP_NOT_BMP},
+        {good.substr(0, 40), BMP_NOT_BMP},
+        {With(good, 14, {20, 0, 0, 0}), BMP_NOT_BMP}, // info header size
+        {With(good, 26, {2, 0}), BMP_NOT_BMP},        // planes
+        {With(good, 14, {12, 0, 0, 0}), BMP_UNSUPPORTED}, // the old header
+        {With(good, 28, {16, 0}), BMP_UNSUPPORTED},
+        {With(good, 28, {4, 0}), BMP_UNSUPPORTED},
+        {With(good, 30, {2, 0, 0, 0}), BMP_UNSUPPORTED}, // 4-bit runs
+        {With(BmpBytes(24, 2, 2, false, Pixels(12, 1)), 30, {1, 0, 0, 0}), BMP_UNSUPPORTED},
+        {With(good, 18, {0, 0, 0, 0}), BMP_UNSUPPORTED},
+        {With(good, 18, {0x28, 0x23, 0, 0}), BMP_UNSUPPORTED}, // 9000 wide
+        {With(good, 22, {0, 0, 0, 0}), BMP_UNSUPPORTED},
+        {With(good, 22, {0, 0, 0, 0x80}), BMP_UNSUPPORTED}, // the most negative height
+        {With(good, 46, {0x2C, 1, 0, 0}), BMP_UNSUPPORTED}, // 300 palette entries
+        {With(good, 10, {60, 0, 0, 0}), BMP_UNSUPPORTED},   // pixels inside the palette
+        {With(good, 10, {0xF0, 0xFF, 0xFF, 0xFF}), BMP_UNSUPPORTED},
+        {good.substr(0, good.size() - 1), BMP_UNSUPPORTED},
     };
-    auto with16 = [&](size_t at, unsigned v) {
-        std::string b = good;
-        b[at] = (char)v;
-        b[at + 1] = (char)(v >> 8);
-        return b;
-    };
-    std::string magic = good;
-    magic[1] = 'A';
-    EXPECT_EQ(Read(magic).code, BMP_NOT_BMP);
-    EXPECT_EQ(Read(good.substr(0, 10)).code, BMP_NOT_BMP);
-    EXPECT_EQ(Read(good.substr(0, 40)).code, BMP_NOT_BMP);
-    EXPECT_EQ(Read(with32(14, 20)).code, BMP_NOT_BMP);     // info header size
-    EXPECT_EQ(Read(with16(26, 2)).code, BMP_NOT_BMP);      // planes
-    EXPECT_EQ(Read(with32(14, 12)).code, BMP_UNSUPPORTED); // the old header
-    EXPECT_EQ(Read(with16(28, 16)).code, BMP_UNSUPPORTED);
-    EXPECT_EQ(Read(with16(28, 4)).code, BMP_UNSUPPORTED);
-    EXPECT_EQ(Read(with32(30, 1)).code, BMP_UNSUPPORTED); // run-length compression
-    EXPECT_EQ(Read(with32(18, 0)).code, BMP_UNSUPPORTED);
-    EXPECT_EQ(Read(with32(18, 9000)).code, BMP_UNSUPPORTED);
-    EXPECT_EQ(Read(with32(22, 0)).code, BMP_UNSUPPORTED);
-    EXPECT_EQ(Read(with32(22, 0x80000000u)).code, BMP_UNSUPPORTED); // the most negative height
-    EXPECT_EQ(Read(with32(46, 300)).code, BMP_UNSUPPORTED);
-    EXPECT_EQ(Read(with32(10, 60)).code, BMP_UNSUPPORTED); // pixels inside the palette
-    EXPECT_EQ(Read(with32(10, 0xFFFFFFF0u)).code, BMP_UNSUPPORTED);
-    EXPECT_EQ(Read(good.substr(0, good.size() - 1)).code, BMP_UNSUPPORTED);
-    EXPECT_NE(Log().find("pic.bmp] at offset"), std::string::npos);
+    for (size_t i = 0; i < std::size(rows); i++) {
+        ClearLog();
+        EXPECT_EQ(Read(rows[i].bytes).code, rows[i].code) << "row " << i;
+        EXPECT_NE(Log().find("pic.bmp] at offset"), std::string::npos) << "row " << i;
+    }
     // Every shorter file is refused one way or the other.
     for (size_t n = 0; n < good.size(); n++) {
         int code = Read(good.substr(0, n)).code;

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "core/debug.h"
 #include "core/rand.h"
 #include "core/tfparse.h"
 #include "core/tlog.h"
@@ -91,18 +93,12 @@ TEST_F(DamageTable, GroupEntrySetsTheTenClassesOverTheDefaults)
               1);
     int armour = Damage_FindDefense("ARMOUR");
     ASSERT_EQ(armour, 0);
-    for (const char* cls : {"A0", "C0"}) {
+    auto values = [&](const char* cls) {
         DAMAGEENTRY e = Entry(armour, cls);
-        EXPECT_EQ(e.damage, 80);
-        EXPECT_EQ(e.deviation, 5);
-        EXPECT_EQ(e.critical, 2);
-    }
-    for (const char* cls : {"B0", "B3"}) {
-        DAMAGEENTRY e = Entry(armour, cls);
-        EXPECT_EQ(e.damage, 150);
-        EXPECT_EQ(e.deviation, 10);
-        EXPECT_EQ(e.critical, 0);
-    }
+        return std::vector<int>{e.damage, e.deviation, e.critical};
+    };
+    for (const char* cls : {"A0", "C0"}) EXPECT_EQ(values(cls), (std::vector<int>{80, 5, 2})) << cls;
+    for (const char* cls : {"B0", "B3"}) EXPECT_EQ(values(cls), (std::vector<int>{150, 10, 0})) << cls;
 }
 
 TEST_F(DamageTable, EntryForAnUndeclaredClassIsIgnored)
@@ -198,56 +194,49 @@ protected:
     int defense_ = -1;
 };
 
-TEST_F(DamageFormula, FullEntryAtTheCentreOfAPointHit)
+// Without a critical chance or a deviation nothing is drawn from the stream.
+TEST_F(DamageFormula, EntryStrengthAndDistanceWithoutDraws)
 {
-    SetEntry(100, 0, 0);
-    int critical = 1;
-    EXPECT_EQ(Hit(50, 100, 0, 0, &critical), 50);
-    EXPECT_EQ(critical, 0);
-    SetEntry(150, 0, 0);
-    EXPECT_EQ(Hit(50, 80, 0, 0, &critical), 60);
-}
-
-TEST_F(DamageFormula, FallsOffWithTheSquareOfTheDistance)
-{
-    SetEntry(100, 0, 0);
-    int critical = 0;
-    EXPECT_EQ(Hit(100, 100, 10, 5, &critical), 75);
-    EXPECT_EQ(Hit(100, 100, 10, 9, &critical), 19);
-    EXPECT_EQ(Hit(100, 100, 10, 10, &critical), 0); // the edge itself
-    critical = 1;
-    EXPECT_EQ(Hit(100, 100, 10, 11, &critical), 0); // beyond: not critical either
-    EXPECT_EQ(critical, 0);
-    EXPECT_EQ(Hit(100, 100, 0, 1, &critical), 0);  // a point hit only at its point
-}
-
-TEST_F(DamageFormula, DrawsNothingWhenCriticalAndDeviationAreZero)
-{
-    SetEntry(100, 0, 0);
-    Rand_SetPosition(17);
-    int critical = 0;
-    Hit(100, 100, 10, 3, &critical);
-    EXPECT_EQ(Rand_GetPosition(), 17);
+    const struct {
+        int damage, hitpoints, strength, area, distance, expected;
+    } rows[] = {
+        {100, 50, 100, 0, 0, 50},                       // the centre of a point hit
+        {150, 50, 80, 0, 0, 60},                        // entry and defense strength
+        {100, 100, 100, 10, 5, 75},                     // the square of the distance
+        {100, 100, 100, 10, 9, 19},                     //
+        {100, 100, 100, 10, 10, 0},                     // the edge itself
+        {100, 100, 100, 10, 11, 0},                     // beyond
+        {100, 100, 100, 0, 1, 0},                       // a point hit only at its point
+        {65535, INT32_MAX, INT32_MAX, 0, 0, INT32_MAX}, // saturates, no overflow
+    };
+    for (const auto& r : rows) {
+        SetEntry(r.damage, 0, 0);
+        Rand_SetPosition(17);
+        int critical = 1;
+        EXPECT_EQ(Hit(r.hitpoints, r.strength, r.area, r.distance, &critical), r.expected)
+            << r.damage << " " << r.area << " " << r.distance;
+        EXPECT_EQ(critical, 0);
+        EXPECT_EQ(Rand_GetPosition(), 17);
+    }
 }
 
 TEST_F(DamageFormula, DrawsTheCriticalTestFirstThenTheDeviation)
 {
-    SetEntry(100, 10, 50);
-    int pos = FindPosition(100, [](int r) { return r >= 50; });
-    ASSERT_GE(pos, 0);
-    Rand_SetPosition(pos);
-    Rand_Next(100);
-    int dev = Rand_Next(20) - 10;
-
-    Rand_SetPosition(pos);
-    int critical = 1;
-    EXPECT_EQ(Hit(100, 100, 0, 0, &critical), 100 + dev);
-    EXPECT_EQ(critical, 0);
-    EXPECT_EQ(Rand_GetPosition(), (pos + 2) % RAND_TABLESIZE);
-}
-
-TEST_F(DamageFormula, CriticalHitDoesFullStrengthWithoutTheDeviationDraw)
-{
+    // Not critical: the deviation is drawn next and may make the result negative.
+    for (int entry : {100, 2}) {
+        SetEntry(entry, 10, 50);
+        int pos = FindPosition(100, [](int r) { return r >= 50; });
+        ASSERT_GE(pos, 0);
+        Rand_SetPosition(pos);
+        Rand_Next(100);
+        int dev = Rand_Next(20) - 10;
+        Rand_SetPosition(pos);
+        int critical = 1;
+        EXPECT_EQ(Hit(100, 100, 0, 0, &critical), entry + dev);
+        EXPECT_EQ(critical, 0);
+        EXPECT_EQ(Rand_GetPosition(), (pos + 2) % RAND_TABLESIZE);
+    }
+    // Critical: full strength, wherever in the area, without the deviation draw.
     SetEntry(10, 10, 50);
     int pos = FindPosition(100, [](int r) { return r < 50; });
     ASSERT_GE(pos, 0);
@@ -256,20 +245,6 @@ TEST_F(DamageFormula, CriticalHitDoesFullStrengthWithoutTheDeviationDraw)
     EXPECT_EQ(Hit(80, 100, 10, 5, &critical), 80);
     EXPECT_EQ(critical, 1);
     EXPECT_EQ(Rand_GetPosition(), (pos + 1) % RAND_TABLESIZE);
-}
-
-TEST_F(DamageFormula, ResultIsNegativeWhenDeviationOutweighsTheDamage)
-{
-    SetEntry(2, 10, 0);
-    int pos = FindPosition(20, [](int r) { return r - 10 < -2; });
-    ASSERT_GE(pos, 0);
-    Rand_SetPosition(pos);
-    int dev = Rand_Next(20) - 10;
-    Rand_SetPosition(pos);
-    int critical = 0;
-    int result = Hit(100, 100, 0, 0, &critical);
-    EXPECT_EQ(result, 2 + dev);
-    EXPECT_LT(result, 0);
 }
 
 TEST_F(DamageFormula, DefenseWithoutARowLogsAndDoesFullDamage)
@@ -282,13 +257,6 @@ TEST_F(DamageFormula, DefenseWithoutARowLogsAndDoesFullDamage)
     EXPECT_NE(Log().find("No entries for defense 1 (Building)"), std::string::npos);
 }
 
-TEST_F(DamageFormula, ExtremeStrengthsSaturateInsteadOfOverflowing)
-{
-    SetEntry(65535, 0, 0);
-    int critical = 0;
-    EXPECT_EQ(Hit(INT32_MAX, INT32_MAX, 0, 0, &critical), INT32_MAX);
-}
-
 // ---- errors in the file
 
 class DamageFileErrors : public DamageTest {
@@ -299,54 +267,63 @@ protected:
     }
 };
 
-TEST_F(DamageFileErrors, MalformedClassNamesAreTextFileErrors)
+TEST_F(DamageFileErrors, MalformedTextIsAFatalTextFileError)
 {
-    QV_EXPECT_FATAL(Load("DeclareOffenses() { A0 AA }"), "Bad offense class [AA]");
-    QV_EXPECT_FATAL(Load(Block("5A 10 0 0")), "Bad offense [5A] for defense [Light]");
-    QV_EXPECT_FATAL(Load(Block("A00 10 0 0")), "Bad offense [A00] for defense [Light]");
-    QV_EXPECT_FATAL(Load(Block("5 10 0 0")), "Bad offense [5] for defense [Light]");
-}
-
-TEST_F(DamageFileErrors, DuplicateOrFortyFirstDefenseIsATextFileError)
-{
-    QV_EXPECT_FATAL(Load(Block("") + "DefineVulnerability(LIGHT 100 0 0) { }"),
-                    "Duplicate defense [LIGHT]");
-    std::string text = "DeclareOffenses() { A0 }\n";
-    for (int i = 0; i <= MAXDEFENSECLASSES; i++) {
-        text += "DefineVulnerability(D" + std::to_string(i) + " 100 0 0) { }\n";
-    }
-    QV_EXPECT_FATAL(Load(text), "Maximum defense classes (40) exceeded");
+    std::string many = "DeclareOffenses() { A0 }\n";
+    for (int i = 0; i <= MAXDEFENSECLASSES; i++)
+        many += "DefineVulnerability(D" + std::to_string(i) + " 100 0 0) { }\n";
+    const struct {
+        std::string text;
+        const char* message;
+    } rows[] = {
+        {"DeclareOffenses() { A0 AA }", "Bad offense class [AA]"},
+        {Block("5A 10 0 0"), "Bad offense [5A] for defense [Light]"},
+        {Block("A00 10 0 0"), "Bad offense [A00] for defense [Light]"},
+        {Block("5 10 0 0"), "Bad offense [5] for defense [Light]"},
+        {Block("") + "DefineVulnerability(LIGHT 100 0 0) { }", "Duplicate defense [LIGHT]"},
+        {many, "Maximum defense classes (40) exceeded"},
+        {"", "Expected [DeclareOffenses] but found [EOF]"},
+        {"DeclareOffenses() A0 }", "Expected [{] but found [A0]"},
+        {"DeclareOffenses() { A0", "Expected [}] but found [EOF]"},
+        {"DeclareOffenses() { A0 } DefineVulnerability(Light 1 0 0 A0 }",
+         "Expected [)] but found [A0]"},
+        {Block("A0 10 256 0"), "Value of deviation out of range [256]"},
+        {"DeclareOffenses() { A0 } DefineVulnerability(Light 100 0 300) { }",
+         "Value of criticalhit out of range [300]"},
+    };
+    for (const auto& r : rows) QV_EXPECT_FATAL(Load(r.text), r.message);
+    // The forty-first defense was refused, not written past the table.
+    QV_EXPECT_FATAL(Load(many), "Maximum defense classes (40) exceeded");
     EXPECT_EQ(Damage_DefenseCount(), MAXDEFENSECLASSES);
 }
 
-TEST_F(DamageFileErrors, WrongBracketsAndKeywordsAreTheTokenizersErrors)
+// The file's parser used to stay allocated when a fatal error left through a
+// test or fuzz hook.
+TEST_F(DamageFileErrors, RegressionFatalErrorLeavesNoParserBehind)
 {
-    QV_EXPECT_FATAL(Load(""), "Expected [DeclareOffenses] but found [EOF]");
-    QV_EXPECT_FATAL(Load("DeclareOffenses() A0 }"), "Expected [{] but found [A0]");
-    QV_EXPECT_FATAL(Load("DeclareOffenses() { A0"), "Expected [}] but found [EOF]");
-    QV_EXPECT_FATAL(Load("DeclareOffenses() { A0 } DefineVulnerability(Light 1 0 0 A0 }"),
-                    "Expected [)] but found [A0]");
-}
-
-TEST_F(DamageFileErrors, ValueOutsideItsFieldIsATextFileError)
-{
-    QV_EXPECT_FATAL(Load(Block("A0 10 256 0")), "Value of deviation out of range [256]");
-    QV_EXPECT_FATAL(Load("DeclareOffenses() { A0 } DefineVulnerability(Light 100 0 300) { }"),
-                    "Value of criticalhit out of range [300]");
+    dir_.write("damage.txt", "DeclareOffenses() { A0 AA }");
+    long blocks = Debug_LiveBlocks();
+    QV_EXPECT_FATAL(Tfweapon_LoadDamageFile(dir_.file("damage.txt").c_str()),
+                    "Bad offense class [AA]");
+    EXPECT_EQ(Debug_LiveBlocks(), blocks);
 }
 
 TEST_F(DamageFileErrors, MissingValueFailsTheLoadWithFileAndLine)
 {
-    EXPECT_EQ(Load(Block("A0 ten 0 0")), 0);
-    EXPECT_EQ(Load(Block("A0 10 x 0")), 0);
-    EXPECT_EQ(Load(Block("A0 10 0 }")), 0);
-    EXPECT_EQ(Load("DeclareOffenses() { A0 } DefineVulnerability(Light 100 0"), 0);
-    std::string log = Log();
-    EXPECT_NE(log.find("Expecting damage, but got ten"), std::string::npos);
-    EXPECT_NE(log.find("Expecting deviation, but got x"), std::string::npos);
-    EXPECT_NE(log.find("Expecting criticalhit, but got }"), std::string::npos);
-    EXPECT_NE(log.find("Expecting criticalhit, but got EOF"), std::string::npos);
-    EXPECT_NE(log.find("Error in file [damage.txt] at line [3]"), std::string::npos);
+    const struct {
+        std::string text;
+        const char* logged;
+    } rows[] = {
+        {Block("A0 ten 0 0"), "Expecting damage, but got ten"},
+        {Block("A0 10 x 0"), "Expecting deviation, but got x"},
+        {Block("A0 10 0 }"), "Expecting criticalhit, but got }"},
+        {"DeclareOffenses() { A0 } DefineVulnerability(Light 100 0", "Expecting criticalhit, but got EOF"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(Load(r.text), 0) << r.text;
+        EXPECT_NE(Log().find(r.logged), std::string::npos) << r.logged;
+    }
+    EXPECT_NE(Log().find("Error in file [damage.txt] at line [3]"), std::string::npos);
 }
 
 class DamageFileErrorsDeathTest : public DamageTest {};
@@ -362,40 +339,32 @@ TEST_F(DamageFileErrorsDeathTest, DuplicateDefenseExitsNamingFileAndLine)
 
 // ---- the SetVulnerability line of the type files
 
-class DamageSetVulnerability : public DamageTest {
-protected:
-    int Parse(const std::string& text, int keyword_read, int* defense, int* strength)
-    {
-        TF_PARSER* p = TF_OpenText("units.txt", text.data(), text.size());
-        int ok = Textfile_ParseSetVulnerability(p, keyword_read, defense, strength);
-        TF_Close(p);
-        return ok;
-    }
-};
-
-TEST_F(DamageSetVulnerability, FindsTheDefenseIgnoringCaseAndTheCutTo63Characters)
+TEST_F(DamageTest, SetVulnerabilityFindsTheDefenseIgnoringCaseAndTheCutTo63Characters)
 {
-    std::string longname(70, 'x');
+    const std::string longname(70, 'x');
     Damage_AddDefense("Light", 100, 0, 0);
     EXPECT_EQ(Damage_AddDefense("LIGHT", 100, 0, 0), -1);
     Damage_AddDefense(longname.c_str(), 100, 0, 0);
-    int defense = -1, strength = -1;
-    EXPECT_EQ(Parse("setvulnerability(light 75)", 0, &defense, &strength), 1);
-    EXPECT_EQ(defense, 0);
-    EXPECT_EQ(strength, 75);
-    EXPECT_EQ(Parse("(\"" + longname + "\" -5)", 1, &defense, &strength), 1);
-    EXPECT_EQ(defense, 1);
-    EXPECT_EQ(strength, -5);
-}
-
-TEST_F(DamageSetVulnerability, UnknownDefenseFailsAndNamesIt)
-{
-    int defense = 0, strength = 0;
-    EXPECT_EQ(Parse("\n SetVulnerability(Steel 100)", 0, &defense, &strength), 0);
-    std::string log = Log();
-    EXPECT_NE(log.find("No match for defense [Steel] in damage.txt"), std::string::npos);
-    EXPECT_NE(log.find("Error in file [units.txt] at line [2]"), std::string::npos);
-    EXPECT_EQ(Parse("SetVulnerability(Steel", 0, &defense, &strength), 0);
+    const struct {
+        std::string text;
+        int keyword_read, ok, defense, strength;
+    } rows[] = {
+        {"setvulnerability(light 75)", 0, 1, 0, 75},
+        {"(\"" + longname + "\" -5)", 1, 1, 1, -5},
+        {"\n SetVulnerability(Steel 100)", 0, 0, -1, 100},
+        {"SetVulnerability(Steel", 0, 0, -1, -1},
+    };
+    for (const auto& r : rows) {
+        TF_PARSER* p = TF_OpenText("units.txt", r.text.data(), r.text.size());
+        int defense = -1, strength = -1;
+        EXPECT_EQ(Textfile_ParseSetVulnerability(p, r.keyword_read, &defense, &strength), r.ok)
+            << r.text;
+        TF_Close(p);
+        EXPECT_EQ(defense, r.defense) << r.text;
+        EXPECT_EQ(strength, r.strength) << r.text;
+    }
+    EXPECT_NE(Log().find("No match for defense [Steel] in damage.txt"), std::string::npos);
+    EXPECT_NE(Log().find("Error in file [units.txt] at line [2]"), std::string::npos);
 }
 
 } // namespace

@@ -20,32 +20,28 @@ std::vector<int> Walk(HEALTHEXPL* list, int oldpercent, int newpercent)
     return seen;
 }
 
+// A fall visits every threshold it crosses, from the highest; a threshold
+// equal to others goes before them (the newer of two 50s comes first).
 TEST(HealthExplosions, AFallVisitsEveryCrossedThresholdFromTheHighest)
 {
     HEALTHEXPL* list = nullptr;
     for (int t : {50, 25, 75}) Hlthexpl_Add(&list, t, 0, nullptr);
-    EXPECT_EQ(Walk(list, 80, 40), (std::vector<int>{75, 50}));
-    EXPECT_EQ(Walk(list, 50, 25), (std::vector<int>{25})) << "50 isn't crossed from exactly 50";
-    EXPECT_EQ(Walk(list, 30, 30), std::vector<int>{});
-    EXPECT_EQ(Walk(list, 100, 0), (std::vector<int>{75, 50, 25}));
-    EXPECT_EQ(Walk(list, 20, 90), std::vector<int>{}) << "a rise crosses nothing";
+    Hlthexpl_Add(&list, 50, 1, nullptr);
+    ASSERT_EQ(list->threshold, 75);
+    EXPECT_EQ(list->next->attach, 1);
+    const struct {
+        int from, to;
+        std::vector<int> seen;
+    } rows[] = {
+        {80, 40, {75, 50, 50}}, {50, 25, {25}}, // 50 isn't crossed from exactly 50
+        {30, 30, {}},           {100, 0, {75, 50, 50, 25}},
+        {20, 90, {}}, // a rise crosses nothing
+    };
+    for (const auto& r : rows) EXPECT_EQ(Walk(list, r.from, r.to), r.seen) << r.from << " " << r.to;
     long blocks = Debug_LiveBlocks();
     Hlthexpl_Free(&list);
     EXPECT_EQ(list, nullptr);
-    EXPECT_EQ(Debug_LiveBlocks(), blocks - 3);
-}
-
-TEST(HealthExplosions, AnEqualThresholdGoesBeforeTheOthers)
-{
-    HEALTHEXPL* list = nullptr;
-    Hlthexpl_Add(&list, 50, 0, nullptr);
-    Hlthexpl_Add(&list, 50, 1, nullptr);
-    Hlthexpl_Add(&list, 90, 0, nullptr);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->threshold, 90);
-    EXPECT_EQ(list->next->attach, 1) << "the newer of the two 50s comes first";
-    EXPECT_EQ(Walk(list, 60, 10), (std::vector<int>{50, 50}));
-    Hlthexpl_Free(&list);
+    EXPECT_EQ(Debug_LiveBlocks(), blocks - 4);
 }
 
 } // namespace
@@ -83,10 +79,7 @@ TEST_F(BuildingHitpoints, AFallStartsOneExplosionPerCrossedThreshold)
     EXPECT_EQ(b->hitpoints, 0);
     EXPECT_EQ(Build_SetHitpoints(b, 9999), 0);
     EXPECT_EQ(b->hitpoints, 400);
-}
-
-TEST_F(BuildingHitpoints, TheCountCoversMoreEntriesThanTheCallerTakes)
-{
+    // The count covers more entries than the caller takes.
     HEALTHEXPL* one[1] = {};
     EXPECT_EQ(Build_HealthExplosionsCrossed(type, 400, 0, one, 1), 3);
     EXPECT_EQ(one[0]->threshold, 75);

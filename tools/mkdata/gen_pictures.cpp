@@ -133,6 +133,40 @@ static std::vector<uint8_t> BmpBytes(int bits, int w, int h, int topdown, const 
     return v;
 }
 
+// An 8-bit run-length BMP of 6 x 4 holding every kind of step: runs, a
+// literal run of odd length (padded), a move, the end of a line and of the
+// picture.
+static std::vector<uint8_t> BmpRle8Bytes(const PAL_RGB* pal)
+{
+    const uint8_t data[] = {
+        6, 3, 0, 0,                    // bottom row: a run of six
+        0, 3, 9, 10, 11, 0, 3, 12, 0, 0, // a literal run of three, a run of three
+        0, 2, 2, 1,                    // a move two right and one up
+        4, 200, 0, 0,                  // a run to the end of the top row's line
+        0, 1,                          // the end of the picture
+    };
+    std::vector<uint8_t> v = {'B', 'M'};
+    Put32(&v, (uint32_t)(54 + 1024 + sizeof data));
+    Put32(&v, 0);
+    Put32(&v, 54 + 1024);
+    Put32(&v, 40);
+    Put32(&v, 6);
+    Put32(&v, 4);
+    Put16(&v, 1);
+    Put16(&v, 8);
+    Put32(&v, 1); // run-length compression
+    Put32(&v, (uint32_t)sizeof data);
+    for (int i = 0; i < 4; i++) Put32(&v, 0);
+    for (int i = 0; i < 256; i++) {
+        v.push_back(pal[i].b);
+        v.push_back(pal[i].g);
+        v.push_back(pal[i].r);
+        v.push_back(0);
+    }
+    v.insert(v.end(), data, data + sizeof data);
+    return v;
+}
+
 static int Seeds(const std::string& target, const std::string& dir)
 {
     PALINFO pal;
@@ -152,8 +186,10 @@ static int Seeds(const std::string& target, const std::string& dir)
         for (int i = 0; i < 18; i++) rgb[i] = (uint8_t)(i * 14);
         std::vector<uint8_t> a = BmpBytes(8, 5, 3, 0, idx, pal.colours);
         std::vector<uint8_t> c = BmpBytes(24, 3, 2, 1, rgb, pal.colours);
+        std::vector<uint8_t> r = BmpRle8Bytes(pal.colours);
         return Mkdata_WriteFile(dir + "/indexed.bmp", a.data(), a.size()) &&
-               Mkdata_WriteFile(dir + "/truecolour.bmp", c.data(), c.size());
+               Mkdata_WriteFile(dir + "/truecolour.bmp", c.data(), c.size()) &&
+               Mkdata_WriteFile(dir + "/runlength.bmp", r.data(), r.size());
     }
     return 1;
 }
