@@ -254,16 +254,6 @@ TEST_F(MapAccess, HypsAreRoundedHundredthsAndClampedOutOfRange)
               std::string::npos);
 }
 
-TEST_F(MapAccess, IntegerSquareRootIsExactAtSquares)
-{
-    EXPECT_EQ(Map_ISqrt(-5), 0);
-    for (long k : {1L, 7L, 46341L, 2147483647L}) {
-        EXPECT_EQ(Map_ISqrt(k * k), k) << k;
-        EXPECT_EQ(Map_ISqrt(k * k - 1), k - 1) << k;
-        EXPECT_EQ(Map_ISqrt(k * k + 2 * k), k) << k;
-    }
-}
-
 // ------------------------------------------------------------------ resources
 
 using ResourceLevel = MapTest;

@@ -33,27 +33,24 @@ using Tiles = std::vector<std::pair<int, int>>;
 
 enum { WALL_EFFECT = 9, SLOW_EFFECT = 10 };   // cells (17, 1) and (17, 2)
 
-class SearchWorld : public testing::Test {
+class SearchWorld : public QvWorldTest {
 protected:
     void SetUp() override
     {
-        QvWorld_Open(64, 64);
-        Uid_Reset();
+        QvWorldTest::SetUp();
         // Every texture cell speed 100, climb 2; special effect 9 is a wall
         // (speed 0), special effect 10 slow ground (speed 25).
         table_ = Effects_NewTable("Wheels", 100, 2);
         Effects_SetEffect(table_, 17, 1, 0, 0);
         Effects_SetEffect(table_, 17, 2, 25, 2);
-        tank_ = QvWorld_UnitType("Tank");
         tank_->effects = table_;
-        jet_ = QvWorld_UnitType("Jet", MM_FLY);
         Pathsrch_SetBudget(0);
     }
     void TearDown() override
     {
         Pathsrch_Close();
         CRE_Close();
-        QvWorld_Close();
+        QvWorldTest::TearDown();
         Pathsrch_SetBudget(0);
     }
     static MAP_ELEMENT* El(int x, int y) { return MAP_ELEMENT_AT(x, y); }
@@ -161,10 +158,7 @@ protected:
             }
     }
 
-    QvLogCapture log_;
     EFFECTTYPE* table_ = nullptr;
-    UNITTYPE* tank_ = nullptr;
-    UNITTYPE* jet_ = nullptr;
 };
 
 // ---- the step rule and the costs

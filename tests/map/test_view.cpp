@@ -268,32 +268,6 @@ TEST_F(ViewPicture, EveryScrollShowsWhatAFullRedrawShows)
     }
 }
 
-TEST_F(ViewPicture, ScrollingRedrawsOnlyTheTilesThatComeIntoSight)
-{
-    // Each step, the tiles it draws, and whether the cache was complete
-    // before the draw; the last row marks one tile in sight.
-    const struct {
-        int dx, dy;
-        long drawn;
-        bool complete;
-    } steps[] = {{5, 17, 0, true},              // inside the same tiles
-                 {24, 0, 20, false},            // one column
-                 {-48, 24, 2 * 20 + 18, false}, // two columns back and a row down
-                 {0, 0, 1, false}};
-    Map_SetViewPixelPosRedraw(240, 240);
-    Terrain();
-    for (const auto& s : steps) {
-        Map_ScrollView(s.dx, s.dy);
-        const int tx = g_MapView.tilex + 3, ty = g_MapView.tiley + 3;
-        if (!s.dx && !s.dy) Map_MarkTilesDirty(tx, ty, tx, ty);
-        const long before = Map_TerrainTilesDrawn();
-        EXPECT_EQ(Map_IsTerrainCacheComplete(), s.complete) << s.dx << "," << s.dy;
-        Terrain();
-        EXPECT_TRUE(Map_IsTerrainCacheComplete());
-        EXPECT_EQ(Map_TerrainTilesDrawn(), before + s.drawn) << s.dx << "," << s.dy;
-    }
-}
-
 TEST_F(ViewPicture, RepaintedOrRelitTilesAreDrawnAgainWithoutAMark)
 {
     Map_SetViewPixelPosRedraw(240, 240);

@@ -17,27 +17,14 @@
 
 namespace {
 
-class IterateWorld : public testing::Test {
+class IterateWorld : public QvWorldTest {
 protected:
-    void SetUp() override
-    {
-        QvWorld_Open(64, 64);
-        Uid_Reset();
-        tank_ = QvWorld_UnitType("Tank");
-        jet_ = QvWorld_UnitType("Jet", MM_FLY);
-    }
-    void TearDown() override { QvWorld_Close(); }
-
     static std::vector<int> Ids(ITERATOR* it, UNIT* (*next)(ITERATOR*))
     {
         std::vector<int> ids;
         while (UNIT* u = next(it)) ids.push_back(u->id);
         return ids;
     }
-
-    QvLogCapture log_;
-    UNITTYPE* tank_ = nullptr;
-    UNITTYPE* jet_ = nullptr;
 };
 
 using V = std::vector<int>;

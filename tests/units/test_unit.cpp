@@ -17,21 +17,7 @@
 
 namespace {
 
-class UnitWorld : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        QvWorld_Open(64, 64);
-        Uid_Reset();
-        tank_ = QvWorld_UnitType("Tank");
-        jet_ = QvWorld_UnitType("Jet", MM_FLY);
-    }
-    void TearDown() override { QvWorld_Close(); }
-
-    QvLogCapture log_;
-    UNITTYPE* tank_ = nullptr;
-    UNITTYPE* jet_ = nullptr;
-};
+using UnitWorld = QvWorldTest;
 
 // ---- types
 

@@ -15,22 +15,18 @@
 
 namespace {
 
-class HandleWorld : public testing::Test {
+class HandleWorld : public QvWorldTest {
 protected:
     void SetUp() override
     {
-        QvWorld_Open(64, 64);
-        Uid_Reset();
-        tank_ = QvWorld_UnitType("Tank");
+        QvWorldTest::SetUp();
         Units_ListInit(&list_);
     }
     void TearDown() override
     {
         Units_ListClose(&list_);
-        QvWorld_Close();
+        QvWorldTest::TearDown();
     }
-
-    UNITTYPE* tank_ = nullptr;
     UNITLIST list_;
 };
 

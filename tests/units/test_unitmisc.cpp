@@ -15,14 +15,12 @@
 
 namespace {
 
-class LookupWorld : public testing::Test {
+class LookupWorld : public QvWorldTest {
 protected:
+    LookupWorld() : QvWorldTest(128, 64) {}
     void SetUp() override
     {
-        QvWorld_Open(128, 64);
-        Uid_Reset();
-        tank_ = QvWorld_UnitType("Tank");
-        jet_ = QvWorld_UnitType("Jet", MM_FLY);
+        QvWorldTest::SetUp();
         // Every texture cell speed 100 climb 2; row 3 variation 5 speed 40;
         // special effect 9 (cell (17, 1)) speed 0.
         table_ = Effects_NewTable("Tracks", 100, 2);
@@ -30,12 +28,7 @@ protected:
         Effects_SetEffect(table_, 17, 1, 0, 0);
         tank_->effects = table_;
     }
-    void TearDown() override { QvWorld_Close(); }
     static MAP_ELEMENT* El(int x, int y) { return MAP_ELEMENT_AT(x, y); }
-
-    QvLogCapture log_;
-    UNITTYPE* tank_ = nullptr;
-    UNITTYPE* jet_ = nullptr;
     EFFECTTYPE* table_ = nullptr;
 };
 
