@@ -135,6 +135,7 @@ TEST_F(Overlays, AllOffAndAllOnTakeEveryOverlayOutOfTheGridAndBack)
     EXPECT_EQ(Mapgrid_FindAtPixel(6, 6), nullptr);
     Ovl_AllOn();
     Ovl_AllOn();
+    EXPECT_EQ(Mapgrid_FindAtPixel(6, 6), a);
     Ovl_AllOff();   // once was enough to be linked once
     EXPECT_EQ(Mapgrid_FindAtPixel(6, 6), nullptr);
 }
