@@ -175,19 +175,6 @@ TEST_F(Overlays, DeleteWhileInUseIsDeferredToTheLastRelease)
     Ovl_Delete(c);
 }
 
-// ------------------------------------------------------------------ highlighting
-
-TEST_F(Overlays, HiliteReturnsThePreviousModeAndUnHiliteRestoresTheRemap)
-{
-    OVERLAY* a = Thing(5, 5);
-    SortDisp_SetRenderMode(a->display, 3);
-    EXPECT_EQ(Ovl_Hilite(a), 3);
-    EXPECT_EQ(SortDisp_GetRemap(a->display), SORTDISP_REMAP_HILITE);
-    Ovl_UnHilite(a, 0);
-    EXPECT_EQ(SortDisp_GetRemap(a->display), 2);
-    EXPECT_EQ(SortDisp_GetRenderMode(a->display), 0);
-}
-
 // ------------------------------------------------------------------ terrain effects
 
 TEST_F(Overlays, EffectsGridMarksTheTilesOfItsFootprint)

@@ -95,9 +95,9 @@ protected:
         }
         return cost;
     }
-    // A plain Dijkstra over the public step rule and costs: the cheapest
-    // cost from the unit's tile to (gx, gy), UINT64_MAX when unreachable.
-    static uint64_t ReferenceCost(const UNIT* u, int gx, int gy)
+    // A plain Dijkstra over the public step rule and costs: the cheapest cost
+    // from the unit's tile to every tile, UINT64_MAX where unreachable.
+    static std::vector<uint64_t> ReferenceCosts(const UNIT* u)
     {
         std::vector<uint64_t> dist((size_t)mapsizex * mapsizey, UINT64_MAX);
         using Item = std::pair<uint64_t, int>;
@@ -110,7 +110,6 @@ protected:
             open.pop();
             if (d != dist[(size_t)i]) continue;
             const int x = i % mapsizex, y = i / mapsizex;
-            if (x == gx && y == gy) return d;
             for (int dy = -1; dy <= 1; dy++)
                 for (int dx = -1; dx <= 1; dx++) {
                     if ((dx || dy) && Units_CanTravel(u, x, y, x + dx, y + dy)) {
@@ -123,27 +122,7 @@ protected:
                     }
                 }
         }
-        return UINT64_MAX;
-    }
-    // The tiles a plain flood over Units_CanTravel reaches from the unit.
-    static std::vector<bool> Reachable(const UNIT* u)
-    {
-        std::vector<bool> seen((size_t)mapsizex * mapsizey, false);
-        std::vector<std::pair<int, int>> todo{{u->tilepos.x, u->tilepos.y}};
-        seen[(size_t)(u->tilepos.y * mapsizex + u->tilepos.x)] = true;
-        while (!todo.empty()) {
-            auto [x, y] = todo.back();
-            todo.pop_back();
-            for (int dy = -1; dy <= 1; dy++)
-                for (int dx = -1; dx <= 1; dx++) {
-                    const size_t j = (size_t)((y + dy) * mapsizex + x + dx);
-                    if ((dx || dy) && Units_CanTravel(u, x, y, x + dx, y + dy) && !seen[j]) {
-                        seen[j] = true;
-                        todo.push_back({x + dx, y + dy});
-                    }
-                }
-        }
-        return seen;
+        return dist;
     }
     // Hills, slow patches and walls from a fixed seed.
     static void RoughTerrain(unsigned seed)
@@ -234,12 +213,13 @@ TEST_F(ConnectedRegions, ADiagonalGapConnectsAndAClimbTooSteepSeparates)
     EXPECT_NE(CRE_ClassRegionAt(wheels, 55, 55), CRE_ClassRegionAt(wheels, 45, 45));
     EXPECT_EQ(CRE_RegionCount(wheels), 2);
     UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
-    // Every region answer agrees with the step rule: a plain flood over
+    // Every region answer agrees with the step rule: a plain search over
     // Units_CanTravel reaches exactly the tiles of the unit's region.
-    const std::vector<bool> reach = Reachable(u);
+    const std::vector<uint64_t> cost = ReferenceCosts(u);
     for (int y = 0; y < 64; y++)
         for (int x = 0; x < 64; x++)
-            EXPECT_EQ(Units_Can_Reach_X_Y(u, x, y) != 0, reach[(size_t)(y * 64 + x)]) << x << "," << y;
+            EXPECT_EQ(Units_Can_Reach_X_Y(u, x, y) != 0, cost[(size_t)(y * 64 + x)] != UINT64_MAX)
+                << x << "," << y;
 }
 
 // Regression: the regions were built once, so a wall of buildings or things
@@ -324,6 +304,7 @@ TEST_F(PathSearch, PathsOverRoughTerrainCostWhatAPlainSearchFinds)
     Ready();
     UNIT* u = Units_NewAt(tank_, 0, -1, 3, 3);
     const int goals[][2] = {{60, 60}, {10, 55}, {55, 8}, {33, 31}};
+    const std::vector<uint64_t> cost = ReferenceCosts(u);
     int checked = 0;
     size_t longest = 0;
     for (const auto& g : goals) {
@@ -333,7 +314,7 @@ TEST_F(PathSearch, PathsOverRoughTerrainCostWhatAPlainSearchFinds)
         Pathsrch_RunAll();
         longest = std::max(longest, PathOf(u).size());
         EXPECT_EQ(PathOf(u).back(), std::make_pair(g[0], g[1]));
-        EXPECT_EQ(WalkCost(u), ReferenceCost(u, g[0], g[1])) << g[0] << "," << g[1];
+        EXPECT_EQ(WalkCost(u), cost[(size_t)(g[1] * 64 + g[0])]) << g[0] << "," << g[1];
     }
     EXPECT_GE(checked, 3);
     EXPECT_GT(longest, (size_t)PATH_NODESTEPS + 1);

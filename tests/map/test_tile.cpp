@@ -1,6 +1,5 @@
-// Tile sets: composing a tile from its corners through the masks, the
-// queries on a tile word, refusing broken files, and the demo set and fog
-// tiles that mkdata writes.
+// Tile sets: composing a tile from its corners through the masks, refusing
+// broken files, and the demo set that mkdata writes.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,11 +7,9 @@
 #include <string>
 
 #include "core/tlog.h"
-#include "gen_palette.h"
 #include "gen_tiles.h"
 #include "map/tile.h"
 #include "platform/graph.h"
-#include "platform/palette.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -123,23 +120,6 @@ TEST_F(TileDraw, WithoutATileSetNothingIsDrawnAndMaskNumbersAreAsserted)
     Graph_FreeBitmap(&bmp);
     ASSERT_EQ(Load("t.til", GenTile_Bytes(*set)), 1);
     QV_EXPECT_FATAL(Tile_GetMask(4), "ASSERT (masknr>=0 && masknr<TILEMAXMASKVARIATIONS)");
-}
-
-// ------------------------------------------------------------------ tile words
-
-using TileWord = TileTest;
-
-TEST_F(TileWord, EffectsAndColourComeFromTheWord)
-{
-    // The effects are the first corner and the variation.
-    EXPECT_EQ(Tile_GetEffects(0xABC5u | 3u << 16 | 6u << 18), 5u | 6u << 18);
-
-    Mkdata_DemoPalette(&g_PalInfo);
-    Display_ApplyPalette();
-    ASSERT_EQ(Load("t.til", GenTile_Bytes(*set)), 1);
-    // A tile of one corner type shows that type's colour.
-    const TILE_CORNERINFO& nine = set->info[9];
-    EXPECT_EQ(Tile_MiniColour(0x9999u), Graph_ColourMatch(Graph_Rgb15(nine.r, nine.g, nine.b)));
 }
 
 // ------------------------------------------------------------------ files
