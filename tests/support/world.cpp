@@ -66,6 +66,16 @@ BUILDINGTYPE* QvWorld_BuildingType(const char* name, int w, int h)
     return t;
 }
 
+void QvWorldTest::SetUp()
+{
+    QvWorld_Open(w_, h_);
+    Uid_Reset();
+    tank_ = QvWorld_UnitType("Tank");
+    jet_ = QvWorld_UnitType("Jet", MM_FLY);
+}
+
+void QvWorldTest::TearDown() { QvWorld_Close(); }
+
 namespace {
 
 struct Digest {

@@ -4,7 +4,11 @@
 // (the type files come later).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+
+#include "support/testsupport.h"
 
 struct UNITTYPE;
 struct BUILDINGTYPE;
@@ -23,3 +27,19 @@ BUILDINGTYPE* QvWorld_BuildingType(const char* name, int w, int h);
 // field in a fixed order (pointers never, ids and positions always). Two
 // runs of the same game give the same digest; later modules extend it.
 uint64_t QvDigest_State(void);
+
+// The fixture of most unit tests: the world open on a w x h map, ids counted
+// from 1, a ground type "Tank" and a flying type "Jet", the log captured.
+class QvWorldTest : public testing::Test {
+protected:
+    explicit QvWorldTest(int w = 64, int h = 64) : w_(w), h_(h) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    QvLogCapture log_;
+    UNITTYPE* tank_ = nullptr;
+    UNITTYPE* jet_ = nullptr;
+
+private:
+    int w_, h_;
+};

