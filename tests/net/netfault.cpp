@@ -1,7 +1,7 @@
 #include "netfault.h"
 
 #include <atomic>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 
@@ -102,24 +102,19 @@ const NetTransport s_table = {Init, Close, Receive, Send};
 
 int NetFault_Parse(const char* text, NetFaultConfig* out)
 {
-    if (!text) return 0;
-    char* end;
-    long percent = strtol(text, &end, 10);
-    if (end == text || *end != ',' || percent < 0 || percent > 100) return 0;
-    const char* kinds = end + 1;
-    const char* comma = strchr(kinds, ',');
-    if (!comma) return 0;
+    char kinds[16];
+    int percent, used = 0;
+    unsigned seed;
+    if (!text || sscanf(text, "%d,%15[a-z],%u%n", &percent, kinds, &seed, &used) != 3 ||
+        text[used] || percent < 0 || percent > 100)
+        return 0;
     unsigned mask = 0;
-    for (const char* k = kinds; k < comma; k++) {
+    for (const char* k = kinds; *k; k++) {
         const char* at = strchr("ldrbtw", *k);
-        if (!at || !*k) return 0;
+        if (!at) return 0;
         mask |= 1u << (at - "ldrbtw");
     }
-    unsigned long seed = strtoul(comma + 1, &end, 10);
-    if (end == comma + 1 || *end) return 0;
-    out->percent = (int)percent;
-    out->kinds = mask;
-    out->seed = (uint32_t)seed;
+    *out = {percent, mask, seed};
     return 1;
 }
 
