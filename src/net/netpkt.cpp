@@ -22,9 +22,11 @@ struct NetSeenIds {
 
 NetAddress g_NetOwnAddress;
 
+// The locks live as long as the program: the estimates are read (and the
+// game lock taken) also while the layer is closed.
 static THREAD_CRITSEC* s_gameLock = CritSec_Create();
-static THREAD_CRITSEC* s_listLock;
-static THREAD_CRITSEC* s_sendLock;
+static THREAD_CRITSEC* s_listLock = CritSec_Create();
+static THREAD_CRITSEC* s_sendLock = CritSec_Create();
 static std::atomic<THREAD_EVENT*> s_wake{nullptr};
 static THREAD* s_thread;
 static std::atomic<int> s_initialised{0};
@@ -207,8 +209,18 @@ static int TransportSend(const NetPacket* packet, const NetAddress* to)
     return r;
 }
 
+// Sending needs a transport; a caller that sends while the layer is closed
+// is told so instead of crashing.
+static int Closed(const char* call)
+{
+    if (s_initialised.load()) return 0;
+    TLOG(TLOG_NWARN, "Call to %s while the packet layer is closed", call);
+    return 1;
+}
+
 int NetPkt_Send(NetPacket* packet, const NetAddress* to)
 {
+    if (Closed("NetPkt_Send")) return 0;
     Net_StampCrc(packet);
     return TransportSend(packet, to);
 }
@@ -216,6 +228,7 @@ int NetPkt_Send(NetPacket* packet, const NetAddress* to)
 int NetPkt_SendReliable(NetPacket* packet, const NetAddress* to, uint8_t* delivered,
                         uint32_t* resends, void (*callback)(void))
 {
+    if (Closed("NetPkt_SendReliable")) return 0;
     NetPendingPacket* r = NetPkt_AllocRecord();
     r->dest = *to;
     r->packet = *packet;
@@ -509,25 +522,21 @@ int NetPkt_InitWith(int type, const NetTransport* transport, int threaded)
         TLOG(TLOG_NDIAG, "Re-initialisation detected");
         return 1;
     }
-    // The lock and the event exist before the transport starts: its receive
-    // thread wakes the packet thread from its first datagram on.
-    s_listLock = CritSec_Create();
-    s_sendLock = CritSec_Create();
+    // The event exists before the transport starts: its receive thread wakes
+    // the packet thread from its first datagram on.
     s_wake = Event_Create();
     s_transport = transport;
     s_type = type;
     if (!transport->init(&g_NetOwnAddress)) {
         TLOG(TLOG_NERR, "Could not initalise communications interface");
         Event_Destroy(s_wake.exchange(nullptr));
-        CritSec_Destroy(s_sendLock);
-        CritSec_Destroy(s_listLock);
         return 0;
     }
     s_handler.store(nullptr);
     s_filter.store(nullptr);
-    s_queue = s_free = nullptr;
-    s_roundTrips = nullptr;
-    s_seen = nullptr;
+    // Estimates asked for while closed start the list; a new session starts
+    // without them.
+    NetPkt_FreeRoundTrips();
     // Ids go on from the clock, so that a peer that restarts is not taken for
     // its old self by the duplicate filter of the others.
     uint32_t now = Thread_ClockMs();
@@ -561,8 +570,5 @@ int NetPkt_Close(void)
     NetPkt_FreeQueue();
     NetPkt_FreeRoundTrips();
     FreeSeen();
-    CritSec_Destroy(s_sendLock);
-    CritSec_Destroy(s_listLock);
-    s_sendLock = s_listLock = nullptr;
     return 1;
 }

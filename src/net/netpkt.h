@@ -107,13 +107,15 @@ int NetPkt_Close(void);
 // 1 while initialised.
 int NetPkt_Running(void);
 
-// Stamps the CRC and sends the packet once; the transport's result.
+// Stamps the CRC and sends the packet once; the transport's result. While the
+// layer is closed (both sends) logs (NWARN) "Call to %s while the packet
+// layer is closed" and returns 0.
 int NetPkt_Send(NetPacket* packet, const NetAddress* to);
 // Sends a copy of the packet with acknowledgement under the next id (bit
 // 0x100 set in the copy), keeping it for resends; sets *delivered and
 // *resends (each optional) to 0 now, and later *delivered to 1 and calls the
 // callback once on the acknowledgement, or counts resends in *resends.
-// Logs (NDIAG) "Packet requires ack : id %d". Returns 1.
+// Logs (NDIAG) "Packet requires ack : id %d". Returns 1 (0 while closed).
 int NetPkt_SendReliable(NetPacket* packet, const NetAddress* to, uint8_t* delivered,
                         uint32_t* resends, void (*callback)(void));
 // The handler gets every packet that passes the checks, its type reduced to

@@ -259,7 +259,7 @@ TEST_F(NetPktLayer, QueueKeepsExpiryOrderAcrossTheWrap)
     EXPECT_EQ(order, (std::vector<uint32_t>{2, 0, 3, 1, 4}));
 }
 
-TEST_F(NetPktLayer, PurgeRemovesTrackedSendsAndCloseFreesPendingOnes)
+TEST_F(NetPktLayer, PurgeAndCloseFreePendingSendsAndAClosedLayerRefusesSends)
 {
     QvLogCapture log(TLOG_NERR);
     uint8_t flags[2];
@@ -276,6 +276,13 @@ TEST_F(NetPktLayer, PurgeRemovesTrackedSendsAndCloseFreesPendingOnes)
     NetPkt_Close(); // two resends pending; TearDown's close finds it closed
     EXPECT_EQ(s_callbacks, 0);
     EXPECT_FALSE(NetPkt_Running());
+
+    // Closed: estimates still answer, sends are refused.
+    NetAddress to = Addr(2);
+    NetPacket p = Make(NET_PING, 0);
+    EXPECT_EQ(NetPkt_GetRoundTrip(&to), 250u);
+    EXPECT_EQ(NetPkt_Send(&p, &to), 0);
+    EXPECT_EQ(NetPkt_SendReliable(&p, &to, nullptr, nullptr, nullptr), 0);
 }
 
 } // namespace
