@@ -3,12 +3,13 @@
 BUILD      ?= build
 SANBUILD   ?= build-san
 FUZZBUILD  ?= build-fuzz
+TSANBUILD  ?= build-tsan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 10
 ARGS       ?=
 RUNDIR     := $(BUILD)/run
 
-.PHONY: all deps build run test test-main test-san fuzz fuzz-build bench clean
+.PHONY: all deps build run test test-main test-san test-tsan fuzz fuzz-build bench clean
 
 all: build
 
@@ -28,7 +29,7 @@ run: build
 	$(BUILD)/tools/mkdata/mkdata demo $(RUNDIR)
 	cd $(RUNDIR) && ../quorvex $(ARGS)
 
-test: test-main test-san fuzz
+test: test-main test-san test-tsan fuzz
 
 test-main: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -38,6 +39,13 @@ test-san: deps
 	cmake --build $(SANBUILD) -j $(JOBS)
 	cd $(SANBUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# The network's threads under ThreadSanitizer: a build of only core, the
+# thread stand-ins and the network with their tests and peer runs.
+test-tsan: deps
+	cmake -S tests/net/tsan -B $(TSANBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(TSANBUILD) -j $(JOBS)
+	cd $(TSANBUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON
@@ -60,4 +68,4 @@ bench: build
 	$(BUILD)/bench/qvbench
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD)
+	rm -rf $(BUILD) $(SANBUILD) $(FUZZBUILD) $(TSANBUILD)

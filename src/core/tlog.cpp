@@ -3,14 +3,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <atomic>
 #include <mutex>
 #include <string>
 
 #include "platform/plat.h"
 
-static const char* s_file = "?";
-static int s_line = 0;
-static unsigned s_mask = TLOG_ERROR | TLOG_WARNING;
+// The location is each thread's own: it is set just before that thread's
+// next line. The mask is read unlocked before every call's formatting.
+static thread_local const char* s_file = "?";
+static thread_local int s_line = 0;
+static std::atomic<unsigned> s_mask{TLOG_ERROR | TLOG_WARNING};
 static unsigned s_options = 0;
 static std::string s_path;
 static std::string s_errorPath;
@@ -40,15 +43,39 @@ void Tlog_SetLocation(const char* file, int line)
     s_line = line;
 }
 
-void Tlog_SetMask(unsigned mask) { s_mask = mask; }
-unsigned Tlog_GetMask(void) { return s_mask; }
-void Tlog_Enable(unsigned mask, int on) { s_mask = on ? (s_mask | mask) : (s_mask & ~mask); }
-void Tlog_SetOptions(unsigned prefixbits) { s_options = prefixbits; }
+void Tlog_SetMask(unsigned mask) { s_mask.store(mask); }
+unsigned Tlog_GetMask(void) { return s_mask.load(); }
+void Tlog_Enable(unsigned mask, int on)
+{
+    if (on)
+        s_mask.fetch_or(mask);
+    else
+        s_mask.fetch_and(~mask);
+}
+// The settings below are read by every line, on any thread: changed under
+// the lock.
+void Tlog_SetOptions(unsigned prefixbits)
+{
+    std::lock_guard<std::recursive_mutex> hold(s_lock);
+    s_options = prefixbits;
+}
 unsigned Tlog_GetOptions(void) { return s_options; }
-void Tlog_SetFile(const char* path) { s_path = path ? path : ""; }
+void Tlog_SetFile(const char* path)
+{
+    std::lock_guard<std::recursive_mutex> hold(s_lock);
+    s_path = path ? path : "";
+}
 const char* Tlog_GetFile(void) { return s_path.c_str(); }
-void Tlog_SetEcho(int on) { s_echo = on; }
-void Tlog_SetErrorFile(const char* path) { s_errorPath = path ? path : ""; }
+void Tlog_SetEcho(int on)
+{
+    std::lock_guard<std::recursive_mutex> hold(s_lock);
+    s_echo = on;
+}
+void Tlog_SetErrorFile(const char* path)
+{
+    std::lock_guard<std::recursive_mutex> hold(s_lock);
+    s_errorPath = path ? path : "";
+}
 const char* Tlog_GetErrorFile(void) { return s_errorPath.c_str(); }
 
 static void AppendLine(const std::string& path, const char* line)

@@ -1,0 +1,41 @@
+#include "memnet.h"
+
+static std::deque<MemDatagram> s_in, s_out;
+static uint32_t s_clock;
+static NetAddress s_own;
+
+static int Init(NetAddress* own)
+{
+    *own = s_own;
+    return 1;
+}
+static int Close(void) { return 1; }
+static int Receive(NetPacket* packet, NetAddress* from, uint32_t* time)
+{
+    if (s_in.empty()) return 0;
+    *packet = s_in.front().packet;
+    *from = s_in.front().address;
+    *time = s_in.front().time;
+    s_in.pop_front();
+    return 1;
+}
+static int Send(const NetPacket* packet, const NetAddress* to)
+{
+    s_out.push_back({*packet, *to, s_clock});
+    return 1;
+}
+
+static const NetTransport s_table = {Init, Close, Receive, Send};
+
+void MemNet_Reset(uint32_t clock, const NetAddress& own)
+{
+    s_in.clear();
+    s_out.clear();
+    s_clock = clock;
+    s_own = own;
+}
+const NetTransport* MemNet_Transport(void) { return &s_table; }
+void MemNet_Deliver(const NetPacket& packet, const NetAddress& from) { s_in.push_back({packet, from, s_clock}); }
+std::deque<MemDatagram>& MemNet_Sent(void) { return s_out; }
+uint32_t MemNet_Clock(void) { return s_clock; }
+void MemNet_Advance(uint32_t ms) { s_clock += ms; }
