@@ -101,6 +101,35 @@ TEST_F(OrderQueue, NodesOutsideTheirBoundsAreAssertionFailures)
     QV_EXPECT_FATAL(Orders_QStop(9, nullptr), "ASSERT (team >= 0 && team < TEAM_MAXTEAMS)");
 }
 
+// ---- codes
+
+// The codes travel in recorded games and network packets: each is pinned
+// to its number here, so a renumbered enumeration cannot pass unnoticed.
+TEST(OrderCodes, EachCodeKeepsItsNumber)
+{
+    const struct {
+        int code, number;
+    } rows[] = {
+        {QCLEARSELECTED, 0}, {QADDSELECTED, 1}, {QSTOP, 2}, {QMOVE, 3}, {QROTATE, 4},
+        {QFIREATGROUND, 5}, {QFIREATUNIT, 6}, {QFIREATBUILDING, 7}, {QLOCALCLEAR, 8},
+        {QLOCALADDWAYPOINT, 9}, {QLOCALEXECUTE, 10}, {QGLOBALADDWAYPOINT, 11}, {QGLOBALCLEAR, 12},
+        {QGLOBALEXECUTE, 13}, {QCONSTRUCTBUILDING, 14}, {QCONSTRUCTUNIT, 15}, {QDISEMBARK, 16},
+        {QDISEMBARKBLD, 17}, {QSELLBUILDING, 18}, {QCANCELBUILDING, 19}, {QTELEPORT, 20},
+        {QGIVEUNITS, 21}, {QGIVECREDITS, 22}, {QCHECKSYNC, 23}, {QCHANGEALLY, 24},
+        {QUPGRADEBUILDING, 25}, {QSETTENACITY, 26}, {QSETSELFPRESERVATION, 27}, {QSETAUTONOMY, 28},
+        {QMORPHINTOUNIT, 29}, {QMORPHINTOOVL, 30}, {QBOARDUNIT, 31}, {QBOARDBUILDING, 32},
+        {QREARMSELF, 33}, {QREPAIRBUILDING, 34}, {QPAUSECONSTRUCT, 35}, {QUNPAUSECONSTRUCT, 36},
+        {QCANCELCONSTRUCT, 37}, {QPACKBUILDING, 38}, {QUNPACKBUILDING, 39}, {QSETBLDDEST, 40},
+        {QSETCLUSTDEST, 41}, {QREPAIRSELF, 42}, {QPOWERTOGGLE, 43}, {QSCATTER, 44},
+        {QDUMPLISTS, 45}, {QSELFDESTRUCT, 46}, {QSELLRESOURCE, 47}, {QPHASE, 48}, {QUNPHASE, 49},
+        {QGRABUNIT, 50}, {QSPY, 51}, {QSABOTAGEBUILDING, 52}, {QUNMORPH, 53}, {QTOGGLESHOWSYNC, 54},
+        {QGOTOREPAIR, 55}, {QGOTOREARM, 56}, {QSETUPTRANSPORT, 59}, {QSURRENDER, 60},
+        {QAITAKEOVER, 61}, {QGAMESPEED, 62}, {QAUTOMOVEON, 63}, {QAUTOMOVEOFF, 64},
+        {QUNITSPECFUNC, 65}, {QTACTICALAI, 66}, {QSAVEGAME, 67}, {QMAXCODE, 67},
+    };
+    for (const auto& r : rows) EXPECT_EQ(r.code, r.number) << "the code numbered " << r.number;
+}
+
 // ---- builders
 
 struct BuilderCase {
