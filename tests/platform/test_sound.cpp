@@ -1,6 +1,7 @@
 // WAV conversion and refusal, the mixer, voices, reserved voices and CD music.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -69,30 +70,25 @@ std::string Load(const std::string& bytes, const char* name = "test.wav")
 
 // --- conversion ---
 
-TEST(WavConvert, SixteenBitStereoAt22050HalvesAndAveragesChannels)
+// A square wave whose channels sit 0x1000 either side of it at 22050 Hz: the
+// mean is the square, every other frame. A ramp at 7350 Hz (two thirds of the
+// output rate) of 768 per frame gives exactly 2 per output sample, held past
+// the last frame.
+TEST(WavConvert, RatesAreResampledAndChannelsAveraged)
 {
-    // A square wave whose channels sit 0x1000 either side of it: the mean is the square.
-    std::vector<int> pcm;
+    std::vector<int> pcm, ramp;
     for (int i = 0; i < 1000; i++) {
         int square = (i / 50) % 2 ? 0x4000 : -0x4000;
         pcm.push_back(square + 0x1000);
         pcm.push_back(square - 0x1000);
     }
-    std::string r = Load(Wav(2, 22050, 16, Pcm16(pcm)));
-    ASSERT_EQ(r.size(), 500u);
-    for (int j = 0; j < 500; j++) ASSERT_EQ((uint8_t)r[j], (2 * j / 50) % 2 ? 0xC0 : 0x40) << j;
-}
-
-TEST(WavConvert, UpsamplingInterpolatesBetweenFrames)
-{
-    // 7350 Hz is two thirds of the output rate: output i falls at input 2i/3,
-    // and a ramp of 768 per frame gives exactly 2 per output sample.
-    std::vector<int> ramp;
     for (int k = 0; k < 64; k++) ramp.push_back(k * 768 - 32768);
-    std::string r = Load(Wav(1, 7350, 16, Pcm16(ramp)));
-    ASSERT_EQ(r.size(), 96u);
-    for (int i = 0; i < 95; i++) ASSERT_EQ((uint8_t)r[i], 2 * i) << i;
-    EXPECT_EQ((uint8_t)r[95], 189); // past the last frame it holds
+    std::string halved = Load(Wav(2, 22050, 16, Pcm16(pcm))), upsampled = Load(Wav(1, 7350, 16, Pcm16(ramp)));
+    ASSERT_EQ(halved.size(), 500u);
+    for (int j = 0; j < 500; j++) ASSERT_EQ((uint8_t)halved[j], (2 * j / 50) % 2 ? 0xC0 : 0x40) << j;
+    ASSERT_EQ(upsampled.size(), 96u);
+    for (int i = 0; i < 95; i++) ASSERT_EQ((uint8_t)upsampled[i], 2 * i) << i;
+    EXPECT_EQ((uint8_t)upsampled[95], 189);
 }
 
 TEST(WavConvert, LayoutsReadToTheirSamples)
@@ -103,9 +99,6 @@ TEST(WavConvert, LayoutsReadToTheirSamples)
         const char* name;
         std::string bytes, samples;
     } rows[] = {
-        // 200, 100, 0: (72 - 28 - 128) / 3 = -28 -> 100.
-        {"channels are averaged", Wav(3, 11025, 8, std::string("\xC8\x64\x00\xC8\x64\x00", 6)),
-         "\x64\x64"},
         {"extensible PCM header",
          Riff(Chunk("fmt ", FmtBody(0xFFFE, 1, 11025, 16) + Le16(22) + Le16(16) + Le32(4) +
                                 std::string(guid, 16)) +
@@ -119,16 +112,6 @@ TEST(WavConvert, LayoutsReadToTheirSamples)
     for (const auto& row : rows) EXPECT_EQ(Load(row.bytes), row.samples) << row.name;
 }
 
-TEST(WavConvert, WrittenFilesReadBackExactly)
-{
-    QvTempDir dir;
-    for (std::string samples : {std::string("\x00\x01\x80\xFE\xFF", 5), std::string()}) {
-        ASSERT_TRUE(Wav_Write(dir.file("w.wav").c_str(), (const uint8_t*)samples.data(),
-                              (int)samples.size()));
-        EXPECT_EQ(Load(dir.read("w.wav")), samples);
-    }
-}
-
 // --- refusal ---
 
 // Each refused file fails and reports exactly its line.
@@ -140,11 +123,7 @@ TEST(WavRefuses, BrokenFilesNameTheOffsetAndTheFault)
     std::string cut = good.substr(0, good.size() - 4);
     cut.replace(4, 4, Le32((unsigned)cut.size() - 8));
     std::string fmt8 = Chunk("fmt ", FmtBody(1, 1, 11025, 8));
-    std::string smallriff = Riff(fmt8);
-    smallriff.replace(4, 4, Le32(2));
     std::string data = Chunk("data", "abcd");
-    static const char floatGuid[] =
-        "\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71";
     auto fmt = [&](const std::string& body) { return Riff(Chunk("fmt ", body) + data); };
     const std::pair<std::string, std::string> rows[] = {
         {"", "offset 0: 0 bytes, too short for a RIFF header"},
@@ -154,19 +133,14 @@ TEST(WavRefuses, BrokenFilesNameTheOffsetAndTheFault)
         {Riff(fmt8 + "dat"), "offset 36: chunk header cut short (3 bytes left)"},
         {Riff(fmt8 + "data" + Le32(0xFFFFFFFFu) + "xy"),
          "offset 36: chunk [data] of 4294967295 bytes runs past the end (2 bytes left)"},
-        {smallriff, "offset 4: RIFF size 2, at least 4 expected"},
         {"RIFX" + Le32(4) + "WAVE", "offset 0: not a RIFF file"},
         {"RIFF" + Le32(4) + "AVI ", "offset 8: RIFF form is not WAVE"},
         {Riff(Chunk("data", "ab")), "offset 22: no fmt chunk"},
         {Riff(fmt8), "offset 36: no data chunk"},
-        {Riff(fmt8 + fmt8 + Chunk("data", "ab")), "offset 36: second fmt chunk"},
         {fmt(FmtBody(1, 1, 11025, 8).substr(0, 14)), "offset 12: fmt chunk of 14 bytes, at least 16 expected"},
         {fmt(FmtBody(3, 1, 11025, 32)),
          "offset 20: format 3 is not PCM (compressed and float sounds are not supported)"},
-        {fmt(FmtBody(0xFFFE, 1, 11025, 32) + Le16(22) + Le16(32) + Le32(4) + std::string(floatGuid, 16)),
-         "offset 44: extensible sub-format is not integer PCM"},
         {fmt(FmtBody(1, 1, 11025, 24)), "offset 34: 24 bits per sample, 8 or 16 supported"},
-        {fmt(FmtBody(1, 0, 11025, 8, 1)), "offset 22: 0 channels, 1 to 16 supported"},
         {fmt(FmtBody(1, 1, 96001, 8)), "offset 24: sample rate 96001 Hz, 4000 to 96000 supported"},
         {fmt(FmtBody(1, 2, 11025, 16, 2)), "offset 32: block align 2, 4 expected for 2 channels of 16 bits"},
         {Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16)) + Chunk("data", "abcdef")),
@@ -260,67 +234,57 @@ TEST_F(SoundMixer, VoicesAddToSilenceAndEndWithTheirSamples)
 
 TEST_F(SoundMixer, VolumesScaleEachVoiceAndTheWholeAndTheSumIsClamped)
 {
-    struct VOICEPLAY {
-        int offset, effectvolume, callvolume; // callvolume -1: Sound_Effect
-    };
     const struct {
         const char* name;
-        std::vector<VOICEPLAY> voices;
+        std::vector<int> callvolumes; // each voice at +100, effect volume 64; -1: Sound_Effect
         int digital, first;
     } rows[] = {
-        {"clamped", {{100, 127, -1}, {100, 127, -1}}, 127, 255},
-        {"the effect's volume", {{100, 64, -1}}, 127, 178},
-        {"the call's volume, not the effect's", {{100, 64, -1}, {100, 127, 32}}, 127, 203},
-        {"the digital volume scales the whole", {{100, 127, -1}}, 64, 178},
-        {"digital volume above the range", {{100, 127, -1}}, 500, 228},
+        {"clamped", {127, 127}, 127, 255},
+        {"the effect's volume", {-1}, 127, 178},
+        {"the call's volume, not the effect's", {-1, 32}, 127, 203},
+        {"the digital volume scales the whole", {127}, 64, 178},
+        {"digital volume above the range", {127}, 500, 228},
     };
     for (const auto& row : rows) {
         Start();
         Sound_SetDigitalVolume(row.digital);
-        for (const VOICEPLAY& v : row.voices) {
-            SOUND_EFFECT e = Effect(v.offset, 10, v.effectvolume);
-            if (v.callvolume < 0)
+        SOUND_EFFECT e = Effect(100, 10, 64);
+        for (int v : row.callvolumes)
+            if (v < 0)
                 Sound_Effect(&e, -1);
             else
-                Sound_PlaySoundEffect(&e, -1, v.callvolume, 0);
-        }
+                Sound_PlaySoundEffect(&e, -1, v, 0);
         EXPECT_EQ(MixOne(), row.first) << row.name;
         Stop();
     }
 }
 
+// The mixer runs on the audio thread: every change holds it off, once.
 TEST_F(SoundMixer, EveryChangeHoldsTheCallbackOffAndLetsGo)
 {
-    // A backend that counts how deep the audio lock is held.
     static int depth, locks, deepest;
     static PLAT_BACKEND counting = g_PlatHeadless;
     counting.lockaudio = [](int lock) {
         depth += lock ? 1 : -1;
-        if (lock) locks++;
-        if (depth > deepest) deepest = depth;
+        locks += lock;
+        deepest = std::max(deepest, depth);
     };
     depth = locks = deepest = 0;
     ASSERT_TRUE(Plat_InitWith(&counting));
     Start();
     SOUND_EFFECT e = Effect(10, 5);
-    SOUND_EFFECT cleared = {};
     Sound_Effect(&e, 3);
-    Sound_Effect(&cleared, 3);
     Sound_PlaySoundEffect(&e, 3, 10, 1);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
-    Sound_PlayReserved(rv, &e);
     for (int i = 0; i < 10; i++) Sound_QueueReserved(rv, &e); // overflows
     Sound_UpdateReserved(rv);
     Sound_ReleaseReserved(rv);
-    Sound_SetDigitalVolume(3);
     Sound_PlayCD(1);
-    Sound_PollCD();
     Sound_StopCD();
     Stop();
     Plat_Close();
     EXPECT_GT(locks, 10);
-    EXPECT_EQ(depth, 0);
-    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(std::pair(depth, deepest), std::pair(0, 1));
 }
 
 // --- voices ---
@@ -362,24 +326,20 @@ TEST_F(SoundVoices, FullMixerGivesTheLowestPriorityVoiceToAHigherOne)
     EXPECT_EQ(MixOne(), 128 + 14 + 10 + 20);
 }
 
-TEST_F(SoundVoices, EffectFilesAreSharedAndMissingOnesLeaveTheEffectCleared)
+TEST_F(SoundVoices, EffectFilesAreSharedAndMissingOrBrokenOnesLeaveTheEffectCleared)
 {
     Start();
     WriteConstant("sound/Beep.wav", 5, 10);
-    SOUND_EFFECT a, b, c;
+    data_.write("sound/broken.wav", "RIFF");
+    SOUND_EFFECT a, b, c, d;
     Sound_InitEffect(&a, "beep", 80);
     Sound_InitEffect(&b, "BEEP.WAV", 300);
-    EXPECT_FALSE(Sound_IsClearedEffect(&a));
-    EXPECT_EQ(a.sample, b.sample);
-    EXPECT_EQ(b.volume, 127);
-
+    EXPECT_TRUE(a.sample && a.sample == b.sample && b.volume == 127);
     Sound_InitEffect(&c, "absent", 80);
-    EXPECT_TRUE(Sound_IsClearedEffect(&c));
-    EXPECT_NE(Log().find("Unable to load sound effect"), std::string::npos);
+    Sound_InitEffect(&d, "broken", 80);
+    EXPECT_TRUE(Sound_IsClearedEffect(&c) && Sound_IsClearedEffect(&d));
     EXPECT_FALSE(Sound_Effect(&c, -1));
-    data_.write("sound/broken.wav", "RIFF");
-    Sound_InitEffect(&c, "broken", 80);
-    EXPECT_TRUE(Sound_IsClearedEffect(&c));
+    EXPECT_NE(Log().find("Unable to load sound effect"), std::string::npos);
     EXPECT_NE(Log().find("broken.wav] offset 0: 4 bytes, too short for a RIFF header"), std::string::npos);
 }
 
@@ -390,16 +350,11 @@ TEST_F(SoundVoices, WithoutAnAudioDeviceEverythingIsAQuietNoOp)
     ASSERT_TRUE(Plat_InitWith(&deaf));
     WriteConstant("cd/track02.wav", 10, 10);
     Start();
-    EXPECT_FALSE(Sound_DigitalOn() || Sound_RedbookOn());
     SOUND_EFFECT e = Effect(10);
-    EXPECT_FALSE(Sound_Effect(&e, 1) || Sound_PlaySoundEffect(&e, 1, 127, 99));
-    EXPECT_EQ(Sound_GetReserved(), nullptr);
-    EXPECT_FALSE(Sound_PlayReserved(nullptr, &e) || Sound_QueueReserved(nullptr, &e) ||
-                 Sound_UpdateReserved(nullptr));
-    Sound_ReleaseReserved(nullptr);
+    EXPECT_FALSE(Sound_DigitalOn() || Sound_RedbookOn() || Sound_Effect(&e, 1) || Sound_GetReserved());
+    EXPECT_FALSE(Sound_QueueReserved(nullptr, &e) || Sound_UpdateReserved(nullptr));
     Sound_PlayCD(2);
-    EXPECT_EQ(Sound_CdTrack(), 0);
-    EXPECT_EQ(MixOne(), 128);
+    EXPECT_EQ(std::pair(Sound_CdTrack(), MixOne()), std::pair(0, 128));
     Stop();
     Plat_Close();
 }
@@ -430,8 +385,6 @@ TEST_F(SoundReserved, PlaysWhenIdleAndQueuedEffectsStartInOrderOnUpdate)
     EXPECT_EQ(Mix(20)[0], 128 + 20);
     EXPECT_TRUE(Sound_UpdateReserved(rv));
     EXPECT_EQ(MixOne(), 128 + 30);
-    Mix(19);
-    EXPECT_FALSE(Sound_UpdateReserved(rv)); // queue empty
     Sound_ReleaseReserved(rv);
 }
 
@@ -446,30 +399,22 @@ TEST_F(SoundReserved, FullQueueDropsAndSaysSo)
     Sound_ReleaseReserved(rv);
 }
 
-TEST_F(SoundReserved, IsNeitherTakenByEffectsNorEndedByOwners)
+// Neither taken by effects of any priority nor ended by an owner; released, it
+// stops and serves effects again, and reserving works again up to the limit.
+TEST_F(SoundReserved, IsKeptFromEffectsUntilReleased)
 {
     Start();
     SOUND_EFFECT one = Effect(1), msg = Effect(40);
     SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
-    Sound_PlayReserved(rv, &msg);
-    for (int i = 0; i < SOUND_VOICES; i++) Sound_PlaySoundEffect(&one, -1, 127, 5);
-    Sound_PlaySoundEffect(&one, -1, 127, 1 << 30);
+    Sound_QueueReserved(rv, &msg);
+    Sound_QueueReserved(rv, &msg);
+    for (int i = 0; i < SOUND_VOICES; i++) Sound_PlaySoundEffect(&one, -1, 127, 1 << 30);
     Sound_Effect(&one, -1);
     EXPECT_EQ(MixOne(), 128 + (SOUND_VOICES - 1) + 40);
     Sound_ReleaseReserved(rv);
-}
-
-TEST_F(SoundReserved, ReleaseStopsTheVoiceAndGivesItBack)
-{
-    Start();
-    SOUND_EFFECT one = Effect(1), msg = Effect(40);
-    SOUND_RESERVEDVOICE* rv = Sound_GetReserved();
-    Sound_QueueReserved(rv, &msg);
-    Sound_QueueReserved(rv, &msg);
-    Sound_ReleaseReserved(rv);
-    EXPECT_EQ(MixOne(), 128);
+    EXPECT_EQ(MixOne(), 128 + (SOUND_VOICES - 1));
     EXPECT_FALSE(Sound_UpdateReserved(rv)) << "a stale handle does nothing";
-    for (int i = 0; i < SOUND_VOICES; i++) EXPECT_TRUE(Sound_PlaySoundEffect(&one, -1, 127, 5));
+    EXPECT_TRUE(Sound_PlaySoundEffect(&one, -1, 127, 1 << 30));
     EXPECT_EQ(MixOne(), 128 + SOUND_VOICES);
     SOUND_RESERVEDVOICE* all[SOUND_MAXRESERVED];
     for (auto& r : all) ASSERT_NE(r = Sound_GetReserved(), nullptr);
@@ -492,20 +437,16 @@ TEST_F(SoundCd, TrackPlaysAtTheCdVolumeAndPollRestartsItWhenEnded)
     Sound_PlayCD(2);
     Sound_PollCD(); // still playing: no restart
     std::vector<uint8_t> out = Mix(31);
-    EXPECT_EQ(out[29], 128 + 50);
-    EXPECT_EQ(out[30], 128);
-    EXPECT_FALSE(Sound_CdPlaying());
-    EXPECT_EQ(Sound_CdTrack(), 2);
+    EXPECT_TRUE(out[29] == 128 + 50 && out[30] == 128);
+    EXPECT_TRUE(!Sound_CdPlaying() && Sound_CdTrack() == 2);
     Sound_PollCD();
-    EXPECT_TRUE(Sound_CdPlaying());
     // The digital volume leaves the music alone.
     Sound_SetDigitalVolume(0);
     Sound_SetCdVolume(64);
     EXPECT_EQ(MixOne(), 128 + 50 * 64 / 127);
     Sound_StopCD();
-    EXPECT_EQ(Sound_CdTrack(), 0);
     Sound_PollCD();
-    EXPECT_EQ(MixOne(), 128);
+    EXPECT_EQ(std::pair(Sound_CdTrack(), MixOne()), std::pair(0, 128));
 }
 
 TEST_F(SoundCd, MissingTracksStopQuietlyAndBrokenOnesSaySo)
@@ -515,12 +456,8 @@ TEST_F(SoundCd, MissingTracksStopQuietlyAndBrokenOnesSaySo)
     Start();
     Sound_PlayCD(2);
     Sound_PlayCD(3);
-    EXPECT_EQ(Sound_CdTrack(), 0);
-    EXPECT_EQ(MixOne(), 128);
-    for (int t : {0, 100}) {
-        Sound_PlayCD(t);
-        EXPECT_EQ(Sound_CdTrack(), 0);
-    }
+    EXPECT_EQ(std::pair(Sound_CdTrack(), MixOne()), std::pair(0, 128));
+    Sound_PlayCD(100);
     EXPECT_EQ(Log(), ""); // missing tracks are no error
     Sound_PlayCD(4);
     EXPECT_EQ(Sound_CdTrack(), 0);
