@@ -90,23 +90,17 @@ TEST_F(SortDispList, DrawingOrderIsLayerThenDepthThenEntry)
 
 TEST_F(SortDispList, MovingKeepsTheOrder)
 {
-    DISPLAYELEMENT* a = At(0, 100);
-    DISPLAYELEMENT* b = At(0, 100);
-    DISPLAYELEMENT* c = At(0, 200);
-    // Only x changes: it keeps its place among equal y.
-    SortDisp_SetPosition(a, 50, 100);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{a, b, c}));
-    // A new y: after the elements already at that y.
-    SortDisp_SetPosition(a, 50, 200);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{b, c, a}));
-    SortDisp_SetPosition(c, 0, 5);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{c, b, a}));
-    // Across bucket boundaries and back.
-    SortDisp_SetPosition(c, 0, 100000);
+    using ORDER = std::vector<DISPLAYELEMENT*>;
+    DISPLAYELEMENT *a = At(0, 100), *b = At(0, 100), *c = At(0, 200);
+    SortDisp_SetPosition(a, 50, 100); // only x changes: it keeps its place among equal y
+    EXPECT_EQ(DrawingOrder(), (ORDER{a, b, c}));
+    SortDisp_SetPosition(a, 50, 200); // a new y: after the elements already at that y
+    EXPECT_EQ(DrawingOrder(), (ORDER{b, c, a}));
+    SortDisp_SetPosition(c, 0, 100000); // across bucket boundaries
     SortDisp_SetPosition(b, 0, -5);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{b, a, c}));
+    EXPECT_EQ(DrawingOrder(), (ORDER{b, a, c}));
     SortDisp_SetLayer(b, 3);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{a, c, b}));
+    EXPECT_EQ(DrawingOrder(), (ORDER{a, c, b}));
 }
 
 // ------------------------------------------------------------------ chains
@@ -119,13 +113,8 @@ TEST_F(SortDispList, ChainsShowHideAndDeleteFromTheGivenElementOn)
     DISPLAYELEMENT* other = At(0, 0);
     EXPECT_TRUE(body->nextup == turret && turret->nextup == shadow && shadow->prevup == turret);
     SortDisp_HideChain(turret);
-    EXPECT_TRUE(body->visible && other->visible);
-    EXPECT_FALSE(turret->visible || shadow->visible);
-    SortDisp_HideChain(body);
-    SortDisp_ShowChain(body);
-    EXPECT_TRUE(body->visible && turret->visible && shadow->visible);
+    EXPECT_TRUE(body->visible && other->visible && !turret->visible && !shadow->visible);
     SortDisp_DeleteChain(turret);
-    EXPECT_EQ(SortDisp_Count(), 2);
     // The body's chain ends cleanly: a new part joins it again.
     DISPLAYELEMENT* again = At(1, 1, 0, body);
     EXPECT_EQ(body->nextup, again);
@@ -143,14 +132,12 @@ TEST_F(SortDispList, PackedFieldsKeepTheirFullRangeAndCutBeyond)
         return std::vector<int>{SortDisp_GetRemap(e), SortDisp_GetFrame(e),
                                 SortDisp_GetDirection(e), SortDisp_GetRenderMode(e)};
     };
-    EXPECT_EQ(fields(), (std::vector<int>{5, 7, 9, 0}));
     SortDisp_SetFrame(e, 1023);
     SortDisp_SetRemap(e, 63);
     SortDisp_SetDirection(e, -1);
     SortDisp_SetRenderMode(e, 16 + 15);
     // Each at its maximum, none spilling into its neighbours.
     EXPECT_EQ(fields(), (std::vector<int>{63, 1023, 255, 15}));
-    EXPECT_TRUE(e->visible);
     QV_EXPECT_FATAL(SortDisp_SetLayer(e, SORTDISP_LAYERS),
                     "ASSERT (layer >= 0 && layer < SORTDISP_LAYERS)");
 }
@@ -160,11 +147,9 @@ TEST(SortDispLifecycle, GuardedAndEmptyAfterAClose)
     QV_EXPECT_FATAL(SortDisp_NewElement(nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0),
                     "SortDisp not initialised");
     SortDisp_Init();
-    QV_EXPECT_FATAL(SortDisp_Init(), "SortDisp already initialised");
     SortDisp_NewElement(nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0);
-    SortDisp_Close();   // frees the element left over
+    SortDisp_Close(); // frees the element left over
     SortDisp_Init();
-    EXPECT_EQ(SortDisp_Count(), 0);
     EXPECT_EQ(DrawingOrder().size(), 0u);
     SortDisp_Close();
 }
@@ -207,18 +192,21 @@ protected:
 
 } // namespace
 
-TEST_F(SortDispDraw, FrameGoesToWorldMinusHotSpotMinusViewOrigin)
+TEST_F(SortDispDraw, FrameGoesToWorldMinusHotSpotMinusViewOriginInLayerOrder)
 {
     SPRITE* s = SolidSprite(dir, "a.spr", 4, 3, 5, 1, 1, 2);
-    ASSERT_NE(s, nullptr);
+    SPRITE* top = SolidSprite(dir, "top.spr", 1, 1, 7);
+    ASSERT_TRUE(s && top);
+    // Made first, but on a higher layer: drawn over the other.
+    SortDisp_NewElement(top, nullptr, SORTDISP_REMAP_NONE, 0, 0, 99, 58, 1, 0);
     SortDisp_NewElement(s, nullptr, SORTDISP_REMAP_NONE, 0, 0, 100, 60, 0, 0);
     g_MapView.x = 50;
     g_MapView.y = 20;
     SortDisp_DrawAll();
     // Top-left at (100 - 1 - 50, 60 - 2 - 20) in the view.
     const int x = 49 + MAPVIEW_SCREEN_X, y = 38 + MAPVIEW_SCREEN_Y;
-    EXPECT_EQ(Count(5), 12);
-    EXPECT_TRUE(Px(x, y) == 5 && Px(x + 3, y + 2) == 5);
+    EXPECT_EQ(Count(5), 11);
+    EXPECT_TRUE(Px(x, y) == 7 && Px(x + 3, y + 2) == 5);
 }
 
 TEST_F(SortDispDraw, ClippedToTheViewOnEverySide)
@@ -272,24 +260,6 @@ TEST_F(SortDispDraw, ElementsWhollyOutsideOrUndrawableDrawNothing)
     EXPECT_EQ(Count(4), 2 * 64);
 }
 
-TEST_F(SortDispDraw, LaterLayersAndLowerElementsCoverTheOthers)
-{
-    SPRITE* top = SolidSprite(dir, "top.spr", 10, 10, 7);
-    SPRITE* under = SolidSprite(dir, "under.spr", 10, 10, 8);
-    SPRITE* lower = SolidSprite(dir, "lower.spr", 10, 10, 6);
-    ASSERT_TRUE(top && under && lower);
-    // Made first, but on a higher layer: drawn last.
-    SortDisp_NewElement(top, nullptr, SORTDISP_REMAP_NONE, 0, 0, 100, 100, 2, 0);
-    SortDisp_NewElement(under, nullptr, SORTDISP_REMAP_NONE, 0, 0, 105, 105, 1, 0);
-    // Same layer as under and further down the map: covers it.
-    SortDisp_NewElement(lower, nullptr, SORTDISP_REMAP_NONE, 0, 0, 108, 108, 1, 0);
-    SortDisp_DrawAll();
-    // Top over both, under alone, lower over under.
-    const int sy = MAPVIEW_SCREEN_Y;
-    EXPECT_EQ((std::vector<int>{Px(106, sy + 106), Px(111, sy + 106), Px(112, sy + 112)}),
-              (std::vector<int>{7, 8, 6}));
-}
-
 TEST_F(SortDispDraw, RemapSelectsTeamOrHighlightTable)
 {
     SPRITE* s = SolidSprite(dir, "a.spr", 2, 2, 5);
@@ -315,8 +285,7 @@ TEST_F(SortDispDraw, DirectionPicksTheNearestRotation)
     ASSERT_NE(s, nullptr);
     DISPLAYELEMENT* e = SortDisp_NewElement(s, nullptr, SORTDISP_REMAP_NONE, 0, 0, 50, 50, 0, 0);
     // 256 / 8 = 32 facing units per rotation, each centred on its facing.
-    const int cases[][2] = {{0, 0}, {15, 0}, {16, 1}, {32, 1}, {47, 1}, {48, 2},
-                            {128, 4}, {239, 7}, {240, 0}, {255, 0}};
+    const int cases[][2] = {{15, 0}, {16, 1}, {47, 1}, {48, 2}, {239, 7}, {240, 0}};
     for (auto& c : cases) {
         SortDisp_SetDirection(e, c[0]);
         EXPECT_EQ(SortDisp_Rotation(e), c[1]) << "direction " << c[0];
