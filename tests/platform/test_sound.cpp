@@ -130,19 +130,15 @@ TEST(WavRefuses, BrokenFilesNameTheOffsetAndTheFault)
         {good.substr(0, good.size() - 1),
          "offset 4: RIFF size 44 runs past the end of the file (51 bytes)"},
         {cut, "offset 36: chunk [data] of 8 bytes runs past the end (4 bytes left)"},
-        {Riff(fmt8 + "dat"), "offset 36: chunk header cut short (3 bytes left)"},
         {Riff(fmt8 + "data" + Le32(0xFFFFFFFFu) + "xy"),
          "offset 36: chunk [data] of 4294967295 bytes runs past the end (2 bytes left)"},
-        {"RIFX" + Le32(4) + "WAVE", "offset 0: not a RIFF file"},
         {"RIFF" + Le32(4) + "AVI ", "offset 8: RIFF form is not WAVE"},
         {Riff(Chunk("data", "ab")), "offset 22: no fmt chunk"},
         {Riff(fmt8), "offset 36: no data chunk"},
-        {fmt(FmtBody(1, 1, 11025, 8).substr(0, 14)), "offset 12: fmt chunk of 14 bytes, at least 16 expected"},
         {fmt(FmtBody(3, 1, 11025, 32)),
          "offset 20: format 3 is not PCM (compressed and float sounds are not supported)"},
         {fmt(FmtBody(1, 1, 11025, 24)), "offset 34: 24 bits per sample, 8 or 16 supported"},
         {fmt(FmtBody(1, 1, 96001, 8)), "offset 24: sample rate 96001 Hz, 4000 to 96000 supported"},
-        {fmt(FmtBody(1, 2, 11025, 16, 2)), "offset 32: block align 2, 4 expected for 2 channels of 16 bits"},
         {Riff(Chunk("fmt ", FmtBody(1, 2, 11025, 16)) + Chunk("data", "abcdef")),
          "offset 36: data chunk of 6 bytes is not a whole number of 4-byte frames"},
     };
@@ -220,18 +216,6 @@ protected:
 
 class SoundMixer : public SoundTest {};
 
-TEST_F(SoundMixer, VoicesAddToSilenceAndEndWithTheirSamples)
-{
-    EXPECT_EQ(MixOne(), 128) << "before the start";
-    Start();
-    SOUND_EFFECT a = Effect(40, 100), b = Effect(-30, 50);
-    EXPECT_TRUE(Sound_Effect(&a, -1) && Sound_Effect(&b, -1));
-    std::vector<uint8_t> out = Mix(101);
-    EXPECT_EQ((std::vector<int>{out[49], out[50], out[99], out[100]}),
-              (std::vector<int>{128 + 10, 128 + 40, 128 + 40, 128}));
-    EXPECT_EQ(Sound_VoicesPlaying(), 0);
-}
-
 TEST_F(SoundMixer, VolumesScaleEachVoiceAndTheWholeAndTheSumIsClamped)
 {
     const struct {
@@ -245,6 +229,7 @@ TEST_F(SoundMixer, VolumesScaleEachVoiceAndTheWholeAndTheSumIsClamped)
         {"the digital volume scales the whole", {127}, 64, 178},
         {"digital volume above the range", {127}, 500, 228},
     };
+    EXPECT_EQ(MixOne(), 128) << "silence before the start";
     for (const auto& row : rows) {
         Start();
         Sound_SetDigitalVolume(row.digital);
@@ -426,12 +411,15 @@ TEST_F(SoundReserved, IsKeptFromEffectsUntilReleased)
 
 class SoundCd : public SoundTest {};
 
+// A track plays at the CD volume to its end, poll restarts it; a missing
+// track stops the music quietly, a broken one says so.
 TEST_F(SoundCd, TrackPlaysAtTheCdVolumeAndPollRestartsItWhenEnded)
 {
     Start();
     EXPECT_FALSE(Sound_RedbookOn()) << "no track file";
     Stop();
     WriteConstant("cd/track02.wav", 50, 30);
+    data_.write("cd/track04.wav", std::string("RIFF\x10\0\0\0WAVE", 12));
     Start();
     EXPECT_TRUE(Sound_RedbookOn());
     Sound_PlayCD(2);
@@ -440,24 +428,12 @@ TEST_F(SoundCd, TrackPlaysAtTheCdVolumeAndPollRestartsItWhenEnded)
     EXPECT_TRUE(out[29] == 128 + 50 && out[30] == 128);
     EXPECT_TRUE(!Sound_CdPlaying() && Sound_CdTrack() == 2);
     Sound_PollCD();
-    // The digital volume leaves the music alone.
-    Sound_SetDigitalVolume(0);
+    Sound_SetDigitalVolume(0); // leaves the music alone
     Sound_SetCdVolume(64);
     EXPECT_EQ(MixOne(), 128 + 50 * 64 / 127);
-    Sound_StopCD();
+    Sound_PlayCD(3);
     Sound_PollCD();
     EXPECT_EQ(std::pair(Sound_CdTrack(), MixOne()), std::pair(0, 128));
-}
-
-TEST_F(SoundCd, MissingTracksStopQuietlyAndBrokenOnesSaySo)
-{
-    WriteConstant("cd/track02.wav", 50, 30);
-    data_.write("cd/track04.wav", std::string("RIFF\x10\0\0\0WAVE", 12));
-    Start();
-    Sound_PlayCD(2);
-    Sound_PlayCD(3);
-    EXPECT_EQ(std::pair(Sound_CdTrack(), MixOne()), std::pair(0, 128));
-    Sound_PlayCD(100);
     EXPECT_EQ(Log(), ""); // missing tracks are no error
     Sound_PlayCD(4);
     EXPECT_EQ(Sound_CdTrack(), 0);
