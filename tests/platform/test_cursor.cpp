@@ -226,26 +226,4 @@ TEST_F(CursorDraw, NothingBeforeALoadThenClippedAtEveryEdgeOfTheBitmap)
     EXPECT_TRUE(At(0, 0) == 200 && At(1, 0) == 11);
 }
 
-TEST_F(CursorDraw, RectangleIsTheFrameOnTheScreen)
-{
-    ASSERT_EQ(Cursor_Load(path_.c_str()), 1);
-    const struct {
-        int cursor, x, y, rx, ry, rw, rh; // rw 0: empty
-    } cases[] = {
-        {0, 0, 0, 0, 0, 2, 1},
-        {0, PLAT_WIDTH - 1, PLAT_HEIGHT - 1, PLAT_WIDTH - 2, PLAT_HEIGHT - 2, 2, 2},
-        {2, 300, 200, 269, 200, 32, 32},
-        {2, -100, 200, 0, 0, 0, 0},
-    };
-    for (const auto& c : cases) {
-        Cursor_Set(c.cursor);
-        GRECT r;
-        Cursor_GetRect(c.x, c.y, &r);
-        if (c.rw == 0)
-            EXPECT_LT(r.w, 1) << c.x;
-        else
-            EXPECT_EQ((std::vector<int>{r.x, r.y, r.w, r.h}), (std::vector<int>{c.rx, c.ry, c.rw, c.rh}));
-    }
-}
-
 } // namespace
