@@ -1,5 +1,5 @@
-// Animation types: names, the sprite, frame ranges, links, reloading and
-// the references they hold.
+// Animation types: the sprite, frame ranges, links, reloading and the
+// references they hold (names are read through the animation file).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -37,26 +37,6 @@ protected:
 };
 
 } // namespace
-
-using AnimTypeNames = AnimTypeTest;
-
-TEST_F(AnimTypeNames, FoundInAnyCaseAndNeverTwice)
-{
-    ANIMTYPE* walk = AnimType_New("TankWalk");
-    ANIMTYPE* fire = AnimType_New("TankFire");
-    ASSERT_NE(walk, nullptr);
-    EXPECT_EQ(AnimType_Find("tankwalk"), walk);
-    EXPECT_EQ(AnimType_Find("TankIdle"), nullptr);
-    for (const char* name : {"TANKWALK", "", (const char*)nullptr})
-        EXPECT_EQ(AnimType_New(name), nullptr);
-    EXPECT_TRUE(g_AnimTypeList == walk && walk->next == fire && !fire->next); // in creation order
-
-    std::string longname(80, 'x');
-    ANIMTYPE* l = AnimType_New(longname.c_str());
-    ASSERT_NE(l, nullptr);
-    EXPECT_EQ(std::string(l->name), longname.substr(0, ANIMTYPE_NAMELEN - 1));
-    EXPECT_EQ(AnimType_New(longname.c_str()), nullptr); // the same once cut
-}
 
 using AnimTypeFrames = AnimTypeTest;
 

@@ -187,7 +187,7 @@ TEST_F(Input, KeyEventRecordsKeepTheModifiersOfTheirPress)
 
 // ---- the input event queue ----
 
-TEST_F(Input, EventPollKeepsTheOrderOfMouseKeysAndWheel)
+TEST_F(Input, EventPollKeepsTheOrderOfMouseKeysAndWheelAndFlushDropsTheMouse)
 {
     Input_RawKey(SC_1, 1, '1');
     Input_RawMouseMove(100, 200);
@@ -213,10 +213,7 @@ TEST_F(Input, EventPollKeepsTheOrderOfMouseKeysAndWheel)
     EXPECT_EQ(std::tuple(all[2].value, all[2].x, all[1].value),
               std::tuple(-120, 100, (int)MOUSE_BUTTON_LEFT));
     EXPECT_TRUE(head == nullptr && tail == nullptr);
-}
-
-TEST_F(Input, FlushEmptiesTheMouseAndWheelButNotTheKeys)
-{
+    // A flush empties the mouse and wheel but not the keys.
     Click(0);
     Input_RawWheel(120);
     Input_RawKey(SC_ESCAPE, 1, 27);
