@@ -133,56 +133,38 @@ TEST_F(Input, ReleaseAfterADoubleClickPolledInALaterFrameKeepsItsKind)
 
 // ---- the keyboard ----
 
-TEST_F(Input, KeyPressesAreBufferedReleasesOnlyChangeTheState)
-{
-    Input_RawKey(SC_A, 1, 'a');
-    EXPECT_TRUE(Input_KeyDown(SC_A));
-    Input_RawKey(SC_A, 0, 0);
-    EXPECT_FALSE(Input_KeyDown(SC_A));
-    Input_RawKey(SC_RETURN, 1, 13);
-    Input_RawKey(0, 1, 'x'); // out of range: ignored
-    Input_RawKey(256, 1, 'x');
-    KEY_EVENT k;
-    ASSERT_TRUE(Input_PeekKeyEvent(&k));
-    ASSERT_TRUE(Input_GetKeyEvent(&k));
-    EXPECT_EQ(std::tuple(k.scancode, k.ch[0], k.ch[1]), std::tuple((uint32_t)SC_A, (uint8_t)'a', (uint8_t)0));
-    ASSERT_TRUE(Input_GetKeyEvent(&k));
-    EXPECT_EQ(std::pair(k.scancode, k.ch[0]), std::pair((uint32_t)SC_RETURN, (uint8_t)13));
-    EXPECT_FALSE(Input_GetKeyEvent(&k));
-    EXPECT_FALSE(Input_KeyDown(999));
-}
-
-TEST_F(Input, ModifiersFollowTheHeldKeysAndGoWithTheFocus)
-{
-    Input_RawKey(SC_TAB, 1, 9);
-    Input_RawKey(SC_RSHIFT, 1, 0);
-    Input_RawKey(SC_RCTRL, 1, 0);
-    Input_RawKey(SC_RALT, 1, 0);
-    Input_RawKey(SC_RCTRL, 0, 0);
-    Input_RawKey(SC_LCTRL, 1, 0);
-    Input_RawKey(SC_LSHIFT, 1, 0);
-    EXPECT_EQ(Input_GetModifiers(), MOD_TAB | MOD_RSHIFT | MOD_LSHIFT | MOD_CTRL | MOD_ALT);
-    Input_RawReleaseAll(); // the window lost the focus
-    EXPECT_EQ(Input_GetModifiers(), 0);
-    EXPECT_FALSE(Input_KeyDown(SC_TAB));
-}
-
-TEST_F(Input, KeyEventRecordsKeepTheModifiersOfTheirPress)
+// Presses are buffered (key codes out of range ignored), releases only change
+// the state; each record keeps the modifiers held at its press, and losing the
+// focus lets every key go.
+TEST_F(Input, KeyPressesAreBufferedWithTheModifiersOfTheirPress)
 {
     Input_RawMouseMove(5, 6);
     Input_RawKey(SC_TAB, 1, 9);
     Input_RawKey(SC_Q, 1, 'q');
     Input_RawKey(SC_TAB, 0, 0);
+    Input_RawKey(0, 1, 'x');
+    Input_RawKey(256, 1, 'x');
     Input_RawKey(SC_RSHIFT, 1, 0);
+    Input_RawKey(SC_RCTRL, 1, 0);
+    Input_RawKey(SC_RALT, 1, 0);
+    Input_RawKey(SC_RCTRL, 0, 0);
+    Input_RawKey(SC_LCTRL, 1, 0);
     Input_RawKey(SC_Q, 1, 'Q');
+    EXPECT_EQ(Input_GetModifiers(), MOD_RSHIFT | MOD_CTRL | MOD_ALT);
+    EXPECT_TRUE(Input_KeyDown(SC_Q) && !Input_KeyDown(SC_TAB) && !Input_KeyDown(999));
+    KEY_EVENT k;
+    ASSERT_TRUE(Input_PeekKeyEvent(&k));
+    EXPECT_EQ(std::tuple(k.scancode, k.ch[0], k.ch[1]), std::tuple((uint32_t)SC_TAB, (uint8_t)9, (uint8_t)0));
     std::vector<EVENT> ev = Poll();
-    ASSERT_EQ(ev.size(), 4u);
+    ASSERT_EQ(ev.size(), 7u);
     auto fields = [](const EVENT& e) {
         return std::tuple<uint32_t, uint32_t, int, uint32_t, int, int>(e.kind, e.key, e.ch,
                                                                        e.modifiers, e.x, e.y);
     };
     EXPECT_EQ(fields(ev[1]), std::tuple(EV_KEY, SC_Q, 'q', MOD_TAB, 5, 6)) << "Tab was held when q went down";
-    EXPECT_EQ(fields(ev[3]), std::tuple(EV_KEY, SC_Q, 'Q', MOD_RSHIFT, 5, 6));
+    EXPECT_EQ(fields(ev[6]), std::tuple(EV_KEY, SC_Q, 'Q', MOD_RSHIFT | MOD_CTRL | MOD_ALT, 5, 6));
+    Input_RawReleaseAll(); // the window lost the focus
+    EXPECT_TRUE(Input_GetModifiers() == 0 && !Input_KeyDown(SC_Q));
 }
 
 // ---- the input event queue ----
