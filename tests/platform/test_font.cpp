@@ -185,16 +185,6 @@ TEST_F(FontPrint, DrawsEachGlyphFromTheTopLeftInItsColour)
     }
 }
 
-TEST_F(FontPrint, InlineCodesMoveAndSwitchAsTheyMeasure)
-{
-    Screen s(60, 6, 0);
-    int end = Font_Print(2, 0, "A~20|1B", 0, 0, nullptr, nullptr, &s.b);
-    EXPECT_EQ(end, 2 + 20 + WidthOf('B', 1));
-    EXPECT_EQ(s.At(2 + 20 + 1, 1), InkOf('B'));
-    EXPECT_EQ(s.At(2 + WidthOf('A', 0), 1), 0) << "nothing between A and the column";
-    EXPECT_EQ(Font_StringWidth("A~20|1B", 0), end - 2);
-}
-
 TEST_F(FontPrint, WidthCutsBeforeTheFirstCharacterThatWouldCrossIt)
 {
     int wa = WidthOf('A', 0), wb = WidthOf('B', 0);
