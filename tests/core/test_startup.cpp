@@ -249,30 +249,23 @@ TEST_F(FrameLoop, OrderSkipDrawsEveryHundredthUpdate)
 }
 
 static int s_pumps;
-static void ActivateOnThirdPump(void)
-{
-    if (++s_pumps == 3) Plat_SetActive(1);
-}
 
-TEST_F(FrameLoop, PumpKeepsRunningWhileInactive)
+// While the window is inactive the loop only pumps messages: until it is
+// active again, or a quit ends the game.
+TEST_F(FrameLoop, InactiveWindowPumpsUntilActiveOrQuit)
 {
     s_pumps = 0;
     Plat_SetActive(0);
-    PlatHeadless_SetPumpHook(ActivateOnThirdPump);
+    PlatHeadless_SetPumpHook(+[] {
+        if (++s_pumps == 3) Plat_SetActive(1);
+    });
     EXPECT_EQ(Game_PumpMessages(), 1);
     EXPECT_EQ(s_pumps, 3);
-}
-
-static void QuitWhileInactive(void) { Plat_PostQuit(); }
-
-TEST_F(FrameLoop, QuitEndsTheInGameLoop)
-{
     Plat_SetActive(0);
-    PlatHeadless_SetPumpHook(QuitWhileInactive);
+    PlatHeadless_SetPumpHook(+[] { Plat_PostQuit(); });
     g_GameState = GS_INGAME;
     Game_RunInGame();
-    EXPECT_EQ(g_GameState, GS_QUIT);
-    EXPECT_EQ(g_QuitRequested, 1);
+    EXPECT_TRUE(g_GameState == GS_QUIT && g_QuitRequested == 1);
 }
 
 // ---- the state loop ----
