@@ -151,21 +151,6 @@ TEST_F(Display, FramesDrawThroughTheHookUntilTheDisplayCloses)
     EXPECT_EQ(PlatHeadless_Flips(), flips + 1);
 }
 
-TEST_F(Display, TerrainBufferIsCreatedOnceAndGoesWithTheDisplay)
-{
-    Display_CreateTerrainBuffer();
-    BITMAP* t = Display_TerrainBuffer();
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(std::pair(t->x_size, t->y_size), std::pair(480, 480));
-    Display_CreateTerrainBuffer();
-    EXPECT_EQ(Display_TerrainBuffer(), t);
-    Display_FreeTerrainBuffer();
-    Display_FreeTerrainBuffer();
-    Display_CreateTerrainBuffer();
-    CloseVideo();
-    EXPECT_EQ(Display_TerrainBuffer(), nullptr);
-}
-
 // ---- a backend that can't open a window ----
 
 static int RefuseWindow(int) { return 0; }
