@@ -92,7 +92,8 @@ TEST_F(Effects, OvlGridIsCopiedFoundWithoutCaseAndWritable)
     EXPECT_EQ(Effects_OvlEntry(e, 0, 0)[0], 1);
     EXPECT_EQ(Effects_OvlEntry(e, 2, 0)[0], EFFECTS_NOT_FOOTPRINT);
     EXPECT_EQ(P(Effects_OvlEntry(e, 1, 1)[0], Effects_OvlEntry(e, 1, 1)[1]), P(5, 9));
-    for (auto [x, y] : {P{3, 0}, {0, 2}, {-1, 0}}) EXPECT_EQ(Effects_OvlEntry(e, x, y), nullptr) << x << "," << y;
+    for (auto [x, y] : {P{3, 0}, {0, 2}, {-1, 0}})
+        EXPECT_EQ(Effects_OvlEntry(e, x, y), nullptr) << x << "," << y;
     // A building file marks its bay tile.
     Effects_OvlEntry(e, 1, 1)[0] = 4;
     EXPECT_EQ(Effects_FindType("refinery")->grid[(1 * 3 + 1) * 2], 4);

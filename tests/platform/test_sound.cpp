@@ -107,7 +107,8 @@ TEST(WavConvert, LayoutsReadToTheirSamples)
         // Misreading the pad byte of an odd chunk would shift every later chunk.
         {"odd unknown chunk skipped with its pad",
          Riff(Chunk("LIST", "abc") + fmt8 + Chunk("data", "\x10\x20\x30")), "\x10\x20\x30"},
-        {"the last chunk's pad byte missing", Riff(fmt8 + Chunk("data", "\x10\x20\x30", false)), "\x10\x20\x30"},
+        {"the last chunk's pad byte missing", Riff(fmt8 + Chunk("data", "\x10\x20\x30", false)),
+         "\x10\x20\x30"},
     };
     for (const auto& row : rows) EXPECT_EQ(Load(row.bytes), row.samples) << row.name;
 }
