@@ -101,15 +101,6 @@ protected:
     }
 };
 
-TEST_F(CursorRefusal, EveryTruncationIsRefused)
-{
-    for (size_t len = 0; len < whole_.size(); len++) {
-        dir_.write("cut.crs", whole_.substr(0, len));
-        ASSERT_EQ(Cursor_Load(dir_.file("cut.crs").c_str()), 0) << "cut at " << len;
-    }
-    EXPECT_EQ(cursorinfo.nrcursors, 3);
-}
-
 TEST_F(CursorRefusal, InconsistentFieldsAreRefusedAtTheirOffset)
 {
     const size_t second = 12 + 12 + 6; // the second cursor's record

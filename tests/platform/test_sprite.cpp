@@ -144,15 +144,6 @@ protected:
     }
 };
 
-TEST_F(SpriteRefusal, EveryTruncationIsRefused)
-{
-    for (size_t len = 0; len < whole_.size(); len++) {
-        dir_.write("cut.spr", whole_.substr(0, len));
-        ASSERT_EQ(Sprite_Load(dir_.file("cut.spr").c_str()), nullptr) << "cut at " << len;
-    }
-    EXPECT_EQ(Sprite_Count(), 0);
-}
-
 TEST_F(SpriteRefusal, FieldsOutOfRangeOrInconsistentAreRefusedAtTheirOffset)
 {
     const size_t sec1 = SPRITE_HEADER_BYTES + SPRITE_SECTION_BYTES;
