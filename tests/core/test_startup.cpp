@@ -32,8 +32,6 @@
 #include "platform/video.h"
 #include "support/testsupport.h"
 
-// ---- fatal errors ----
-
 TEST(FatalPath, ExitsWithCodeOneAndTheClassTitle)
 {
     EXPECT_EXIT(ERR_FATAL(ERRC_OPENFILE, "Configuration File : %s", "x.cfg"),
@@ -107,8 +105,6 @@ TEST(FatalPath, ShutdownHooksRunAndTheLastThreeContextLinesShow)
         "\\]\n\nFile : units.txt\nLine : 12\nfour\n(.|\n)*hooks ran 1");
 }
 
-// ---- module guards ----
-
 static MODULE_GUARD s_widgets = MODULE_GUARD_INIT("Widgets");
 
 TEST(ModuleGuards, ARepeatedOrPrematureCallIsFatal)
@@ -153,8 +149,6 @@ TEST(CommonSystems, ResetCountersTechLevelAndRate)
     CloseCommonGameSystems();
 }
 
-// ---- the update decision ----
-
 TEST(UpdateDecision, DueAfterOneClampedIntervalUnlessPausedOrSkipping)
 {
     const struct {
@@ -194,8 +188,6 @@ TEST(NetInterval, GrowsWhenLateUpToTwiceTheBaseAndShrinksBack)
     for (int i = 0; i < 100; i++) Game_NetIntervalRetune(&ni, 0);
     EXPECT_EQ(ni.interval, 50);
 }
-
-// ---- the frame loop on a virtual clock ----
 
 class FrameLoop : public testing::Test {
 protected:
@@ -268,8 +260,6 @@ TEST_F(FrameLoop, InactiveWindowPumpsUntilActiveOrQuit)
     EXPECT_TRUE(g_GameState == GS_QUIT && g_QuitRequested == 1);
 }
 
-// ---- the state loop ----
-
 TEST(StateLoop, MissingSubsystemsQuitCleanly)
 {
     for (int state : {GS_FRONTEND, GS_MULTIMENU, GS_EDITOR, GS_LOADGAME}) {
@@ -300,8 +290,6 @@ TEST(StateLoop, NewGameRunsUntilQuitAndClosesItsLayers)
     InitGameSpecifics();
     CloseGameSpecifics();
 }
-
-// ---- the program itself ----
 
 #ifdef QV_PROGRAM
 // Starts the program headless in dir, with SIGINT blocked as some parents
@@ -381,8 +369,6 @@ TEST(Program, HeadlessRunUpdatesUntilInterrupted)
 }
 #endif
 
-// ---- directories and the current scenario ----
-
 TEST(ScenarioPaths, CategoryNameAndTerrainDeriveTheirPaths)
 {
     Game_ResetState();
@@ -401,8 +387,6 @@ TEST(ScenarioPaths, CategoryNameAndTerrainDeriveTheirPaths)
     Game_SetTerrainName("desert");
     EXPECT_STREQ(g_TerrainTilPath, "/home/q\\data\\graphics\\desert\\desert.til");
 }
-
-// ---- files named in messages ----
 
 // A file named as data and configuration do (backslashes, another case) is
 // reported by the name a shell can open.

@@ -59,8 +59,6 @@ protected:
     }
 };
 
-// ---------------------------------------------------------------- the file
-
 // Written again from what was loaded, the file is the same bytes; what the
 // format can't hold is refused and leaves the file as it was.
 TEST_F(CursorTest, WriterRoundTripsAndRefusesWhatTheFormatCannotHold)
@@ -129,8 +127,6 @@ TEST_F(CursorRefusal, InconsistentFieldsAreRefusedAtTheirOffset)
     EXPECT_NE(log_.text().find("absent.crs"), std::string::npos);
 }
 
-// ---------------------------------------------------------------- selection and time
-
 TEST_F(CursorTest, AnimationFollowsTheSystemClockFromTheCursorsSetting)
 {
     ASSERT_EQ(Cursor_Load(path_.c_str()), 1);
@@ -162,8 +158,6 @@ TEST_F(CursorTest, SetAssertsACursorOfTheFile)
     ASSERT_EQ(Cursor_Load(path_.c_str()), 1);
     QV_EXPECT_FATAL(Cursor_Set(3), "ASSERT (c>=0 && c<cursorinfo.nrcursors)");
 }
-
-// ---------------------------------------------------------------- drawing
 
 class CursorDraw : public CursorTest {
 protected:

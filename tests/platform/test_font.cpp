@@ -104,8 +104,6 @@ protected:
     }
 };
 
-// ---------------------------------------------------------------- widths
-
 // Slot 0 and slot 1 hold two synthetic fonts of other widths and heights.
 class FontTwoSlots : public FontTest {
 protected:
@@ -156,8 +154,6 @@ TEST_F(FontWidths, TextWidthFollowsTheCellsAndTheInlineCodes)
         EXPECT_EQ(Font_StringWidth(row.text, row.slot), row.width)
             << "[" << row.text << "] from slot " << row.slot;
 }
-
-// ---------------------------------------------------------------- drawing
 
 // The ink is the remap's, else the colour given, else the glyph's own; a remap
 // may draw index 0 itself: only the glyph's own 0 is transparent.
@@ -232,8 +228,6 @@ TEST_F(FontPrint, ClippedAtEveryEdgeOfTheBitmapAndTheClipRectangle)
             }
     }
 }
-
-// ---------------------------------------------------------------- loading
 
 class FontLoad : public FontTest {
 protected:

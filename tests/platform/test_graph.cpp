@@ -114,8 +114,6 @@ void RefCircle(Reference* ref, long long cx, long long cy, long long r, uint8_t 
 
 } // namespace
 
-// ------------------------------------------------------------------ clipping
-
 TEST_F(Clipping, RectanglesAndPixelsFollowThePerPixelRule)
 {
     for (int round = 0; round < 400; round++) {
@@ -265,8 +263,6 @@ TEST(ClippingLimits, FarCoordinatesDrawOnlyTheVisiblePart)
     EXPECT_TRUE(c.GuardsIntact());
 }
 
-// ------------------------------------------------------------------ bitmaps
-
 TEST(BitmapLife, OwnsAndFreesOnlyWhatItAllocatedAndRefusesBadSizes)
 {
     BITMAP b;
@@ -281,8 +277,6 @@ TEST(BitmapLife, OwnsAndFreesOnlyWhatItAllocatedAndRefusesBadSizes)
     }
     QV_EXPECT_FATAL(Graph_InitBitmap(nullptr, 1, 1, nullptr), "ASSERT (bitmap)");
 }
-
-// ------------------------------------------------------------------ overlap
 
 // A rectangle blitted onto itself moved in every direction is the copy taken
 // before the blit.
@@ -300,8 +294,6 @@ TEST(BlitOverlap, ShiftWithinOneBitmapInEveryDirection)
         }
 }
 
-// ------------------------------------------------------------------ fast paths
-
 TEST(FastPaths, LargeTableBlitsFollowATableChangedInPlace)
 {
     // Large enough for the pair lookups, an odd width for their tail.
@@ -315,8 +307,6 @@ TEST(FastPaths, LargeTableBlitsFollowATableChangedInPlace)
             ASSERT_EQ(dst.bmp.data[i], table[src.bmp.data[i]]) << round << ", " << i;
     }
 }
-
-// ------------------------------------------------------------------ stretch
 
 class Stretch : public testing::Test {
 protected:
@@ -347,8 +337,6 @@ TEST_F(Stretch, ScalingWithinOneBitmapSamplesTheOriginal)
     Graph_BlitStretch(&copy.bmp, nullptr, 0, 2, 1, 28, 19, &original.bmp, 0, 0, 14, 9);
     EXPECT_EQ(self.Pixels(), copy.Pixels());
 }
-
-// ------------------------------------------------------------------ angle map
 
 TEST(AngleMap, CentreIs254AndAnglesRunAnticlockwiseFromEast)
 {

@@ -131,8 +131,6 @@ TEST_F(Input, ReleaseAfterADoubleClickPolledInALaterFrameKeepsItsKind)
     EXPECT_EQ(Kinds(), (Types{EV_LEFTDOWN, EV_LEFTUP}));
 }
 
-// ---- the keyboard ----
-
 // Presses are buffered (key codes out of range ignored), releases only change
 // the state; each record keeps the modifiers held at its press, and losing the
 // focus lets every key go.
@@ -166,8 +164,6 @@ TEST_F(Input, KeyPressesAreBufferedWithTheModifiersOfTheirPress)
     Input_RawReleaseAll(); // the window lost the focus
     EXPECT_TRUE(Input_GetModifiers() == 0 && !Input_KeyDown(SC_Q));
 }
-
-// ---- the input event queue ----
 
 TEST_F(Input, EventPollKeepsTheOrderOfMouseKeysAndWheelAndFlushDropsTheMouse)
 {
@@ -227,8 +223,6 @@ TEST_F(Input, FullQueuesDropTheNewestAndLogOncePerOverflow)
     EXPECT_EQ(count("The keyboard queue is full"), 2) << text;
     EXPECT_EQ(count("The mouse event queue is full"), 1) << text;
 }
-
-// ---- the pointer ----
 
 TEST_F(Input, PositionIsClampedToAClipRectangleOnTheScreen)
 {

@@ -40,8 +40,6 @@ void UseDemoPalette()
 
 } // namespace
 
-// ------------------------------------------------------------------ setting
-
 TEST(PaletteEntries, SixBitAndFourByteSettersScaleAndStayInRange)
 {
     uint8_t rgb6[3] = {0xFF, 64, 32};
@@ -66,8 +64,6 @@ TEST(PaletteEntries, SixBitAndFourByteSettersScaleAndStayInRange)
     Graph_GetPalette(back, 253, 6);
     EXPECT_EQ(std::pair(back[8], back[9]), std::pair(g_Palette[255].b, (uint8_t)0xEE)); // none past 255
 }
-
-// ------------------------------------------------------------------ matching
 
 class ColourMatch : public testing::Test {
 protected:
@@ -96,8 +92,6 @@ TEST_F(ColourMatch, AgreesWithBruteForceOverEveryColourAndFollowsChanges)
     }
     EXPECT_EQ(Graph_ColourMatch(0x8000), Graph_ColourMatch(0)); // bit 15 ignored
 }
-
-// ------------------------------------------------------------------ tables
 
 TEST_F(ColourTables, TeamRemapsMoveOnlyTheTeamRangeAndCapAt255)
 {
@@ -150,8 +144,6 @@ TEST_F(ColourTables, BlendLevelsMoveFromDestinationTowardsSource)
             EXPECT_EQ(g_BlendTables[l][i][i], i);
 }
 
-// ------------------------------------------------------------------ flashing
-
 TEST(FlashColours, PairsSwapEveryEightFramesAndBumpOnlyOnChange)
 {
     UseDemoPalette();
@@ -170,8 +162,6 @@ TEST(FlashColours, PairsSwapEveryEightFramesAndBumpOnlyOnChange)
     }
     EXPECT_EQ(memcmp(blend, g_BlendTables[2][40], 256), 0);
 }
-
-// ------------------------------------------------------------------ PALS files
 
 class PalsFile : public testing::Test {
 protected:

@@ -46,8 +46,6 @@ TEST(SdlScanCodes, EveryGameCodeHasOneKeyAndTheOddOnesAreRight)
     for (int c = 1; c <= 83; c++) EXPECT_TRUE(codes.count(c)) << "no key gives " << c;
 }
 
-// ---- with a display ----
-
 class SdlDisplay : public testing::Test {
 protected:
     QvTempDir dir;

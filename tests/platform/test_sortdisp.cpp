@@ -60,8 +60,6 @@ protected:
 
 } // namespace
 
-// ------------------------------------------------------------------ order
-
 TEST_F(SortDispList, DrawingOrderIsLayerThenDepthThenEntry)
 {
     // y covers negative positions and maps taller than the 256 buckets reach
@@ -103,8 +101,6 @@ TEST_F(SortDispList, MovingKeepsTheOrder)
     EXPECT_EQ(DrawingOrder(), (ORDER{a, c, b}));
 }
 
-// ------------------------------------------------------------------ chains
-
 TEST_F(SortDispList, ChainsShowHideAndDeleteFromTheGivenElementOn)
 {
     DISPLAYELEMENT* body = At(10, 10, 5);
@@ -121,8 +117,6 @@ TEST_F(SortDispList, ChainsShowHideAndDeleteFromTheGivenElementOn)
     SortDisp_DeleteChain(body);
     EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{other}));
 }
-
-// ------------------------------------------------------------------ fields
 
 TEST_F(SortDispList, PackedFieldsKeepTheirFullRangeAndCutBeyond)
 {
@@ -153,8 +147,6 @@ TEST(SortDispLifecycle, GuardedAndEmptyAfterAClose)
     EXPECT_EQ(DrawingOrder().size(), 0u);
     SortDisp_Close();
 }
-
-// ------------------------------------------------------------------ drawing
 
 namespace {
 

@@ -17,8 +17,6 @@
 
 namespace {
 
-// --- building WAV files byte by byte ---
-
 std::string Le16(unsigned v) { return std::string{(char)(v & 0xFF), (char)((v >> 8) & 0xFF)}; }
 std::string Le32(unsigned v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
 
@@ -68,8 +66,6 @@ std::string Load(const std::string& bytes, const char* name = "test.wav")
 
 } // namespace
 
-// --- conversion ---
-
 // A square wave whose channels sit 0x1000 either side of it at 22050 Hz: the
 // mean is the square, every other frame. A ramp at 7350 Hz (two thirds of the
 // output rate) of 768 per frame gives exactly 2 per output sample, held past
@@ -113,8 +109,6 @@ TEST(WavConvert, LayoutsReadToTheirSamples)
     for (const auto& row : rows) EXPECT_EQ(Load(row.bytes), row.samples) << row.name;
 }
 
-// --- refusal ---
-
 // Each refused file fails and reports exactly its line.
 TEST(WavRefuses, BrokenFilesNameTheOffsetAndTheFault)
 {
@@ -154,8 +148,6 @@ TEST(WavRefuses, BrokenFilesNameTheOffsetAndTheFault)
     EXPECT_FALSE(Wav_Load(dir.file("absent.wav").c_str(), &s, &n));
     EXPECT_NE(log.text().find("Sound file [" + dir.file("absent.wav") + "]: cannot open"), std::string::npos);
 }
-
-// --- the mixer ---
 
 namespace {
 
@@ -273,8 +265,6 @@ TEST_F(SoundMixer, EveryChangeHoldsTheCallbackOffAndLetsGo)
     EXPECT_EQ(std::pair(depth, deepest), std::pair(0, 1));
 }
 
-// --- voices ---
-
 class SoundVoices : public SoundTest {};
 
 TEST_F(SoundVoices, SameOwnerEndsItsPreviousVoices)
@@ -345,8 +335,6 @@ TEST_F(SoundVoices, WithoutAnAudioDeviceEverythingIsAQuietNoOp)
     Plat_Close();
 }
 
-// --- reserved voices ---
-
 class SoundReserved : public SoundTest {};
 
 TEST_F(SoundReserved, PlaysWhenIdleAndQueuedEffectsStartInOrderUpToTheQueuesLength)
@@ -400,8 +388,6 @@ TEST_F(SoundReserved, IsKeptFromEffectsUntilReleased)
     EXPECT_EQ(Sound_GetReserved(), nullptr);
     for (auto& r : all) Sound_ReleaseReserved(r);
 }
-
-// --- CD music ---
 
 class SoundCd : public SoundTest {};
 

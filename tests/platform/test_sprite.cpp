@@ -66,8 +66,6 @@ protected:
 
 } // namespace
 
-// ---------------------------------------------------------------- the file
-
 using SpriteFile = SpriteTest;
 
 TEST_F(SpriteFile, WrittenSpritesLoadBackImageForImage)
@@ -104,8 +102,6 @@ TEST_F(SpriteFile, WrittenSpritesLoadBackImageForImage)
     }
     EXPECT_EQ(Sprite_Count(), 0);
 }
-
-// ---------------------------------------------------------------- refusal
 
 class SpriteRefusal : public SpriteTest {
 protected:
@@ -175,8 +171,6 @@ TEST_F(SpriteRefusal, FieldsOutOfRangeOrInconsistentAreRefusedAtTheirOffset)
     }
     ExpectRefused(whole_ + "x", whole_.size(), "a byte after the last image");
 }
-
-// ---------------------------------------------------------------- drawing
 
 namespace {
 
@@ -292,8 +286,6 @@ TEST_F(SpriteDraw, EachRenderModeUsesItsTable)
     Sprite_Free(s);
 }
 
-// ---------------------------------------------------------------- queries
-
 using SpriteQueries = SpriteTest;
 
 TEST_F(SpriteQueries, MissingHotSpotIsTheCentreMissingSectionTheDefaultAndBadImagesAsserted)
@@ -317,8 +309,6 @@ TEST_F(SpriteQueries, MissingHotSpotIsTheCentreMissingSectionTheDefaultAndBadIma
     QV_EXPECT_FATAL(Sprite_GetHotspotXY(s, 0, 3, 0, &x, &y), "ASSERT (f>=0 && f < sprite->fsize)");
     Sprite_Free(s);
 }
-
-// ---------------------------------------------------------------- lookup and reload
 
 class SpriteLookup : public SpriteTest {
 protected:

@@ -151,8 +151,6 @@ TEST_F(Display, FramesDrawThroughTheHookUntilTheDisplayCloses)
     EXPECT_EQ(PlatHeadless_Flips(), flips + 1);
 }
 
-// ---- a backend that can't open a window ----
-
 static int RefuseWindow(int) { return 0; }
 static PLAT_BACKEND NoWindowBackend(void)
 {
@@ -187,8 +185,6 @@ TEST(VideoOpen, MissingBackendOperationsDoNothing)
     Plat_Close();
     EXPECT_TRUE(Plat_IsHeadless());
 }
-
-// ---- the base system's display entries ----
 
 class BaseDisplay : public testing::Test {
 protected:
@@ -237,8 +233,6 @@ TEST_F(BaseDisplay, FatalPathClosesTheDisplayBeforeTheExit)
         },
         testing::ExitedWithCode(1), "stop here(.|\n)*display closed");
 }
-
-// ---- the test frame ----
 
 class TestFrame : public Display {
 protected:
