@@ -13,7 +13,6 @@
 
 #include "core/gamestate.h"
 #include "core/tlog.h"
-#include "core/utils.h"
 #include "gen_palette.h"
 #include "gen_sprites.h"
 #include "platform/graph.h"
@@ -310,23 +309,10 @@ TEST_F(SpriteQueries, MissingHotSpotIsTheCentreMissingSectionTheDefaultAndBadIma
     Sprite_Free(s);
 }
 
+// Sprites are looked up in data/graphics, then in data2/graphics.
 class SpriteLookup : public SpriteTest {
 protected:
-    char oldGraphics_[GAME_PATH], oldData2_[GAME_PATH];
-    void SetUp() override
-    {
-        SpriteTest::SetUp();
-        memcpy(oldGraphics_, g_GraphicsDir, sizeof oldGraphics_);
-        memcpy(oldData2_, g_DataDir2, sizeof oldData2_);
-        Str_CopySafe(g_GraphicsDir, dir_.file("data/graphics").c_str(), sizeof g_GraphicsDir);
-        Str_CopySafe(g_DataDir2, dir_.file("data2").c_str(), sizeof g_DataDir2);
-    }
-    void TearDown() override
-    {
-        SpriteTest::TearDown();
-        memcpy(g_GraphicsDir, oldGraphics_, sizeof oldGraphics_);
-        memcpy(g_DataDir2, oldData2_, sizeof oldData2_);
-    }
+    void SetUp() override { Game_SetDirectories(dir_.path().c_str(), "data", "data2", "save", "scenario"); }
     void Put(const std::string& name, int frames, int w)
     {
         GENSPRITE g;
