@@ -1,5 +1,5 @@
-// Animation types: names, the sprite, frame ranges, links, reloading and
-// the references they hold.
+// Animation types: the sprite, frame ranges, links, reloading and the
+// references they hold (names are read through the animation file).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -38,31 +38,9 @@ protected:
 
 } // namespace
 
-using AnimTypeNames = AnimTypeTest;
-
-TEST_F(AnimTypeNames, FoundInAnyCaseAndNeverTwice)
-{
-    ANIMTYPE* walk = AnimType_New("TankWalk");
-    ANIMTYPE* fire = AnimType_New("TankFire");
-    ASSERT_NE(walk, nullptr);
-    EXPECT_EQ(AnimType_Find("tankwalk"), walk);
-    EXPECT_EQ(AnimType_Find("TANKFIRE"), fire);
-    EXPECT_EQ(AnimType_Find("TankIdle"), nullptr);
-    for (const char* name : {"TANKWALK", "", (const char*)nullptr})
-        EXPECT_EQ(AnimType_New(name), nullptr);
-    EXPECT_EQ(AnimType_Count(), 2);
-    EXPECT_TRUE(g_AnimTypeList == walk && walk->next == fire); // in creation order
-
-    std::string longname(80, 'x');
-    ANIMTYPE* l = AnimType_New(longname.c_str());
-    ASSERT_NE(l, nullptr);
-    EXPECT_EQ(std::string(l->name), longname.substr(0, ANIMTYPE_NAMELEN - 1));
-    EXPECT_EQ(AnimType_New(longname.c_str()), nullptr); // the same once cut
-}
-
 using AnimTypeFrames = AnimTypeTest;
 
-TEST_F(AnimTypeFrames, SpriteIsSetOnceAndTheTypeHoldsItsReference)
+TEST_F(AnimTypeFrames, SpriteAndLinkAreSetOnceAndTheTypeHoldsItsSpritesReference)
 {
     ANIMTYPE* t = AnimType_New("boom");
     SPRITE* a = MakeSprite(4);
@@ -70,14 +48,17 @@ TEST_F(AnimTypeFrames, SpriteIsSetOnceAndTheTypeHoldsItsReference)
     EXPECT_EQ(AnimType_SetSprite(t, nullptr), 0);
     EXPECT_EQ(AnimType_SetSprite(t, a), 1);
     EXPECT_EQ(AnimType_SetSprite(t, b), 0);
-    EXPECT_NE(Log().find("Cannot set an animation type's Sprite twice, in [boom]"),
-              std::string::npos);
-    EXPECT_EQ(t->sprite, a);
+    EXPECT_NE(Log().find("Cannot set an animation type's Sprite twice, in [boom]"), std::string::npos);
     Sprite_Free(b); // refused: still the caller's
-    EXPECT_EQ(Sprite_Count(), 1);
+
+    ANIMTYPE* stop = AnimType_New("stop");
+    EXPECT_EQ(AnimType_Link(t, nullptr), 0);
+    EXPECT_EQ(AnimType_Link(t, t), 1); // a loop on itself
+    EXPECT_EQ(AnimType_Link(t, stop), 0);
+    EXPECT_NE(Log().find("Cannot Link an animation type twice, in boom"), std::string::npos);
+    EXPECT_TRUE(t->sprite == a && t->link == t);
     AnimType_FreeAll();
     EXPECT_EQ(Sprite_Count(), 0);
-    EXPECT_EQ(g_AnimTypeList, nullptr);
 }
 
 TEST_F(AnimTypeFrames, RangesMustLieInTheSpriteAndConsecutiveOnesMerge)
@@ -91,33 +72,15 @@ TEST_F(AnimTypeFrames, RangesMustLieInTheSpriteAndConsecutiveOnesMerge)
             << first << ".." << last << " " << delay;
     EXPECT_EQ(t->firstframe, nullptr);
 
-    EXPECT_EQ(AnimType_AddFrames(t, 0, 1, 2), 1);
-    EXPECT_EQ(AnimType_AddFrames(t, 2, 2, 2), 1); // goes on at the same delay: merged
-    EXPECT_EQ(AnimType_AddFrames(t, 3, 3, 5), 1); // another delay
-    EXPECT_EQ(AnimType_AddFrames(t, 5, 5, 5), 1); // not consecutive
-    EXPECT_EQ(AnimType_AddFrames(t, 5, 5, 5), 1); // the same frame again is a range of its own
-    ASSERT_EQ(t->nrframes, 4);
-    const int want[4][3] = {{0, 2, 2}, {3, 3, 5}, {5, 5, 5}, {5, 5, 5}};
-    const ANIMFRAME* f = t->firstframe;
-    for (const auto& w : want) {
-        ASSERT_NE(f, nullptr);
-        EXPECT_EQ((std::vector<int>{f->first, f->last, f->delay}),
-                  (std::vector<int>{w[0], w[1], w[2]}));
-        f = f->next;
-    }
-    EXPECT_EQ(f, nullptr);
+    // 2..2 goes on at the same delay: merged; 3 has another delay; 5 is not
+    // consecutive; the same frame again is a range of its own.
+    for (auto [first, last, delay] : {std::tuple{0, 1, 2}, {2, 2, 2}, {3, 3, 5}, {5, 5, 5}, {5, 5, 5}})
+        EXPECT_EQ(AnimType_AddFrames(t, first, last, delay), 1);
+    EXPECT_EQ(t->nrframes, 4);
+    std::vector<std::vector<int>> got;
+    for (const ANIMFRAME* f = t->firstframe; f; f = f->next) got.push_back({f->first, f->last, f->delay});
+    EXPECT_EQ(got, (std::vector<std::vector<int>>{{0, 2, 2}, {3, 3, 5}, {5, 5, 5}, {5, 5, 5}}));
     EXPECT_EQ(t->lastframe->next, nullptr);
-}
-
-TEST_F(AnimTypeFrames, LinkIsSetOnceAndMayLoopOnItself)
-{
-    ANIMTYPE* spin = AnimType_New("spin");
-    ANIMTYPE* stop = AnimType_New("stop");
-    EXPECT_EQ(AnimType_Link(spin, nullptr), 0);
-    EXPECT_EQ(AnimType_Link(spin, spin), 1);
-    EXPECT_EQ(AnimType_Link(spin, stop), 0);
-    EXPECT_NE(Log().find("Cannot Link an animation type twice, in spin"), std::string::npos);
-    EXPECT_TRUE(spin->link == spin && stop->link == nullptr);
 }
 
 TEST_F(AnimTypeFrames, ReloadKeepsEveryTypesSpriteAddress)

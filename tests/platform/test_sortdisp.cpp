@@ -60,56 +60,39 @@ protected:
 
 } // namespace
 
-// ------------------------------------------------------------------ order
-
+// An element goes after those already at its layer and y; moving to a new y
+// or layer is entering again, a move along x keeps its place. y covers
+// negative positions and maps taller than the 256 buckets reach one tile
+// each, so a wrapping or clamped bucket would show up here.
 TEST_F(SortDispList, DrawingOrderIsLayerThenDepthThenEntry)
 {
-    // y covers negative positions and maps taller than the 256 buckets reach
-    // one tile each, so a wrapping or clamped bucket would show up here.
     std::mt19937 rng(7);
-    std::uniform_int_distribution<int> ydist(-100, 600 * 24);
-    std::uniform_int_distribution<int> ldist(0, SORTDISP_LAYERS - 1);
+    auto R = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     struct Made {
-        int layer, y, n;
+        int layer, y, entry;
         DISPLAYELEMENT* e;
     };
     std::vector<Made> made;
+    int entries = 0;
     for (int n = 0; n < 2000; n++) {
-        int y = ydist(rng) / 3 * 3;   // plenty of equal y
-        int layer = ldist(rng);
-        made.push_back({layer, y, n, At(n, y, layer)});
+        int y = R(-100, 600 * 24) / 3 * 3, layer = R(0, SORTDISP_LAYERS - 1); // plenty of equal y
+        made.push_back({layer, y, entries++, At(n, y, layer)});
     }
-    std::stable_sort(made.begin(), made.end(), [](const Made& a, const Made& b) {
-        return std::tie(a.layer, a.y) < std::tie(b.layer, b.y);
+    for (int n = 0; n < 1000; n++) {
+        Made& m = made[(size_t)R(0, 1999)];
+        switch (R(0, 2)) {
+        case 0: SortDisp_SetPosition(m.e, R(0, 99), m.y); break;
+        case 1: SortDisp_SetPosition(m.e, 0, m.y = R(-100, 600 * 24) / 3 * 3), m.entry = entries++; break;
+        default: SortDisp_SetLayer(m.e, m.layer = R(0, SORTDISP_LAYERS - 1)), m.entry = entries++; break;
+        }
+    }
+    std::sort(made.begin(), made.end(), [](const Made& a, const Made& b) {
+        return std::tie(a.layer, a.y, a.entry) < std::tie(b.layer, b.y, b.entry);
     });
     std::vector<DISPLAYELEMENT*> expected;
     for (const Made& m : made) expected.push_back(m.e);
     EXPECT_EQ(DrawingOrder(), expected);
-    EXPECT_EQ(SortDisp_Count(), 2000);
 }
-
-TEST_F(SortDispList, MovingKeepsTheOrder)
-{
-    DISPLAYELEMENT* a = At(0, 100);
-    DISPLAYELEMENT* b = At(0, 100);
-    DISPLAYELEMENT* c = At(0, 200);
-    // Only x changes: it keeps its place among equal y.
-    SortDisp_SetPosition(a, 50, 100);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{a, b, c}));
-    // A new y: after the elements already at that y.
-    SortDisp_SetPosition(a, 50, 200);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{b, c, a}));
-    SortDisp_SetPosition(c, 0, 5);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{c, b, a}));
-    // Across bucket boundaries and back.
-    SortDisp_SetPosition(c, 0, 100000);
-    SortDisp_SetPosition(b, 0, -5);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{b, a, c}));
-    SortDisp_SetLayer(b, 3);
-    EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{a, c, b}));
-}
-
-// ------------------------------------------------------------------ chains
 
 TEST_F(SortDispList, ChainsShowHideAndDeleteFromTheGivenElementOn)
 {
@@ -119,21 +102,14 @@ TEST_F(SortDispList, ChainsShowHideAndDeleteFromTheGivenElementOn)
     DISPLAYELEMENT* other = At(0, 0);
     EXPECT_TRUE(body->nextup == turret && turret->nextup == shadow && shadow->prevup == turret);
     SortDisp_HideChain(turret);
-    EXPECT_TRUE(body->visible && other->visible);
-    EXPECT_FALSE(turret->visible || shadow->visible);
-    SortDisp_HideChain(body);
-    SortDisp_ShowChain(body);
-    EXPECT_TRUE(body->visible && turret->visible && shadow->visible);
+    EXPECT_TRUE(body->visible && other->visible && !turret->visible && !shadow->visible);
     SortDisp_DeleteChain(turret);
-    EXPECT_EQ(SortDisp_Count(), 2);
     // The body's chain ends cleanly: a new part joins it again.
     DISPLAYELEMENT* again = At(1, 1, 0, body);
     EXPECT_EQ(body->nextup, again);
     SortDisp_DeleteChain(body);
     EXPECT_EQ(DrawingOrder(), (std::vector<DISPLAYELEMENT*>{other}));
 }
-
-// ------------------------------------------------------------------ fields
 
 TEST_F(SortDispList, PackedFieldsKeepTheirFullRangeAndCutBeyond)
 {
@@ -143,14 +119,12 @@ TEST_F(SortDispList, PackedFieldsKeepTheirFullRangeAndCutBeyond)
         return std::vector<int>{SortDisp_GetRemap(e), SortDisp_GetFrame(e),
                                 SortDisp_GetDirection(e), SortDisp_GetRenderMode(e)};
     };
-    EXPECT_EQ(fields(), (std::vector<int>{5, 7, 9, 0}));
     SortDisp_SetFrame(e, 1023);
     SortDisp_SetRemap(e, 63);
     SortDisp_SetDirection(e, -1);
     SortDisp_SetRenderMode(e, 16 + 15);
     // Each at its maximum, none spilling into its neighbours.
     EXPECT_EQ(fields(), (std::vector<int>{63, 1023, 255, 15}));
-    EXPECT_TRUE(e->visible);
     QV_EXPECT_FATAL(SortDisp_SetLayer(e, SORTDISP_LAYERS),
                     "ASSERT (layer >= 0 && layer < SORTDISP_LAYERS)");
 }
@@ -160,16 +134,12 @@ TEST(SortDispLifecycle, GuardedAndEmptyAfterAClose)
     QV_EXPECT_FATAL(SortDisp_NewElement(nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0),
                     "SortDisp not initialised");
     SortDisp_Init();
-    QV_EXPECT_FATAL(SortDisp_Init(), "SortDisp already initialised");
     SortDisp_NewElement(nullptr, nullptr, 0, 0, 0, 0, 0, 0, 0);
-    SortDisp_Close();   // frees the element left over
+    SortDisp_Close(); // frees the element left over
     SortDisp_Init();
-    EXPECT_EQ(SortDisp_Count(), 0);
     EXPECT_EQ(DrawingOrder().size(), 0u);
     SortDisp_Close();
 }
-
-// ------------------------------------------------------------------ drawing
 
 namespace {
 
@@ -207,18 +177,21 @@ protected:
 
 } // namespace
 
-TEST_F(SortDispDraw, FrameGoesToWorldMinusHotSpotMinusViewOrigin)
+TEST_F(SortDispDraw, FrameGoesToWorldMinusHotSpotMinusViewOriginInLayerOrder)
 {
     SPRITE* s = SolidSprite(dir, "a.spr", 4, 3, 5, 1, 1, 2);
-    ASSERT_NE(s, nullptr);
+    SPRITE* top = SolidSprite(dir, "top.spr", 1, 1, 7);
+    ASSERT_TRUE(s && top);
+    // Made first, but on a higher layer: drawn over the other.
+    SortDisp_NewElement(top, nullptr, SORTDISP_REMAP_NONE, 0, 0, 99, 58, 1, 0);
     SortDisp_NewElement(s, nullptr, SORTDISP_REMAP_NONE, 0, 0, 100, 60, 0, 0);
     g_MapView.x = 50;
     g_MapView.y = 20;
     SortDisp_DrawAll();
     // Top-left at (100 - 1 - 50, 60 - 2 - 20) in the view.
     const int x = 49 + MAPVIEW_SCREEN_X, y = 38 + MAPVIEW_SCREEN_Y;
-    EXPECT_EQ(Count(5), 12);
-    EXPECT_TRUE(Px(x, y) == 5 && Px(x + 3, y + 2) == 5);
+    EXPECT_EQ(Count(5), 11);
+    EXPECT_TRUE(Px(x, y) == 7 && Px(x + 3, y + 2) == 5);
 }
 
 TEST_F(SortDispDraw, ClippedToTheViewOnEverySide)
@@ -272,24 +245,6 @@ TEST_F(SortDispDraw, ElementsWhollyOutsideOrUndrawableDrawNothing)
     EXPECT_EQ(Count(4), 2 * 64);
 }
 
-TEST_F(SortDispDraw, LaterLayersAndLowerElementsCoverTheOthers)
-{
-    SPRITE* top = SolidSprite(dir, "top.spr", 10, 10, 7);
-    SPRITE* under = SolidSprite(dir, "under.spr", 10, 10, 8);
-    SPRITE* lower = SolidSprite(dir, "lower.spr", 10, 10, 6);
-    ASSERT_TRUE(top && under && lower);
-    // Made first, but on a higher layer: drawn last.
-    SortDisp_NewElement(top, nullptr, SORTDISP_REMAP_NONE, 0, 0, 100, 100, 2, 0);
-    SortDisp_NewElement(under, nullptr, SORTDISP_REMAP_NONE, 0, 0, 105, 105, 1, 0);
-    // Same layer as under and further down the map: covers it.
-    SortDisp_NewElement(lower, nullptr, SORTDISP_REMAP_NONE, 0, 0, 108, 108, 1, 0);
-    SortDisp_DrawAll();
-    // Top over both, under alone, lower over under.
-    const int sy = MAPVIEW_SCREEN_Y;
-    EXPECT_EQ((std::vector<int>{Px(106, sy + 106), Px(111, sy + 106), Px(112, sy + 112)}),
-              (std::vector<int>{7, 8, 6}));
-}
-
 TEST_F(SortDispDraw, RemapSelectsTeamOrHighlightTable)
 {
     SPRITE* s = SolidSprite(dir, "a.spr", 2, 2, 5);
@@ -315,8 +270,7 @@ TEST_F(SortDispDraw, DirectionPicksTheNearestRotation)
     ASSERT_NE(s, nullptr);
     DISPLAYELEMENT* e = SortDisp_NewElement(s, nullptr, SORTDISP_REMAP_NONE, 0, 0, 50, 50, 0, 0);
     // 256 / 8 = 32 facing units per rotation, each centred on its facing.
-    const int cases[][2] = {{0, 0}, {15, 0}, {16, 1}, {32, 1}, {47, 1}, {48, 2},
-                            {128, 4}, {239, 7}, {240, 0}, {255, 0}};
+    const int cases[][2] = {{15, 0}, {16, 1}, {47, 1}, {48, 2}, {239, 7}, {240, 0}};
     for (auto& c : cases) {
         SortDisp_SetDirection(e, c[0]);
         EXPECT_EQ(SortDisp_Rotation(e), c[1]) << "direction " << c[0];

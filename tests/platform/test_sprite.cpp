@@ -13,7 +13,6 @@
 
 #include "core/gamestate.h"
 #include "core/tlog.h"
-#include "core/utils.h"
 #include "gen_palette.h"
 #include "gen_sprites.h"
 #include "platform/graph.h"
@@ -66,8 +65,6 @@ protected:
 
 } // namespace
 
-// ---------------------------------------------------------------- the file
-
 using SpriteFile = SpriteTest;
 
 TEST_F(SpriteFile, WrittenSpritesLoadBackImageForImage)
@@ -75,11 +72,10 @@ TEST_F(SpriteFile, WrittenSpritesLoadBackImageForImage)
     struct CASE {
         int kind, frames, rotations, w, h;
     };
-    // Each kind; a 1 x 1; a width with gaps and runs longer than 255.
+    // Each kind; a width with gaps and runs longer than 255.
     const CASE cases[] = {{SPRITE_REGULAR, 3, 4, 11, 7},
                           {SPRITE_SHADOW, 1, 8, 5, 5},
                           {SPRITE_LIGHT, 2, 1, 9, 3},
-                          {SPRITE_REGULAR, 1, 1, 1, 1},
                           {SPRITE_REGULAR, 1, 2, 512, 6}};
     for (const CASE& c : cases) {
         GENSPRITE g;
@@ -105,8 +101,6 @@ TEST_F(SpriteFile, WrittenSpritesLoadBackImageForImage)
     }
     EXPECT_EQ(Sprite_Count(), 0);
 }
-
-// ---------------------------------------------------------------- refusal
 
 class SpriteRefusal : public SpriteTest {
 protected:
@@ -145,15 +139,6 @@ protected:
     }
 };
 
-TEST_F(SpriteRefusal, EveryTruncationIsRefused)
-{
-    for (size_t len = 0; len < whole_.size(); len++) {
-        dir_.write("cut.spr", whole_.substr(0, len));
-        ASSERT_EQ(Sprite_Load(dir_.file("cut.spr").c_str()), nullptr) << "cut at " << len;
-    }
-    EXPECT_EQ(Sprite_Count(), 0);
-}
-
 TEST_F(SpriteRefusal, FieldsOutOfRangeOrInconsistentAreRefusedAtTheirOffset)
 {
     const size_t sec1 = SPRITE_HEADER_BYTES + SPRITE_SECTION_BYTES;
@@ -167,10 +152,7 @@ TEST_F(SpriteRefusal, FieldsOutOfRangeOrInconsistentAreRefusedAtTheirOffset)
         size_t offset; // 0 with at 0: the magic; SIZE_MAX: the file's end
     } cases[] = {
         {"magic", 0, 'X', 1, 0},
-        {"version", 4, 0x200, 4, 4},
         {"70000 frames", 8, 70000, 4, 8},
-        {"65 rotations", 12, 65, 4, 12},
-        {"width 0", 16, 0, 4, 16},
         {"height 513", 20, 513, 4, 20},
         {"frames beyond the file", 8, 1024, 4, SIZE_MAX},
         {"a section number given twice", sec1, 0, 4, sec1},
@@ -188,8 +170,6 @@ TEST_F(SpriteRefusal, FieldsOutOfRangeOrInconsistentAreRefusedAtTheirOffset)
     }
     ExpectRefused(whole_ + "x", whole_.size(), "a byte after the last image");
 }
-
-// ---------------------------------------------------------------- drawing
 
 namespace {
 
@@ -248,8 +228,8 @@ TEST_F(SpriteDraw, ClipsAtEveryEdgeAndToTheClipRectangle)
     std::vector<uint8_t> img(g_.pixels.begin(), g_.pixels.end());
     const GRECT clips[] = {{0, 0, 64, 24}, {5, 3, 20, 9}, {-10, -10, 30, 20}, {60, 20, 40, 40}};
     // Positions past the left, right, top and bottom edges, inside, and far away.
-    const int pos[][2] = {{-250, 2}, {-3, -4}, {40, 20}, {10, 8}, {-299, -8}, {63, 23},
-                          {-280, 10}, {0, -8}, {INT_MAX - 5, 0}, {INT_MIN, INT_MIN}};
+    const int pos[][2] = {{-250, 2}, {-3, -4},  {40, 20}, {-299, -8},
+                          {63, 23},  {INT_MAX - 5, 0}, {INT_MIN, INT_MIN}};
     for (int c = -1; c < 4; c++) {
         const GRECT* clip = c < 0 ? nullptr : &clips[c];
         for (const auto& p : pos) {
@@ -282,11 +262,9 @@ TEST_F(SpriteDraw, EachRenderModeUsesItsTable)
                                                                 << " at " << x << "," << y;
             }
     };
-    for (int mode : {0, 1, 2, 10})
-        Check(SPRITE_REGULAR, mode, [&](uint8_t p, uint8_t) { return remap[p]; });
-    for (int level = 0; level < BLEND_LEVELS; level++)
-        Check(SPRITE_REGULAR, RENDER_TRANSLUCENT_A0 + level,
-              [&](uint8_t p, uint8_t u) { return g_BlendTables[level][remap[p]][u]; });
+    Check(SPRITE_REGULAR, RENDER_OPAQUE, [&](uint8_t p, uint8_t) { return remap[p]; });
+    Check(SPRITE_REGULAR, RENDER_TRANSLUCENT_B1,
+          [&](uint8_t p, uint8_t u) { return g_BlendTables[3][remap[p]][u]; });
     Check(SPRITE_REGULAR, RENDER_HIDDEN, [&](uint8_t, uint8_t u) { return u; });
     // The highlight replaces the remap: a highlight remap with it doesn't brighten twice.
     auto highlighted = [&](uint8_t p, uint8_t) { return g_HighlightTable[p]; };
@@ -297,22 +275,15 @@ TEST_F(SpriteDraw, EachRenderModeUsesItsTable)
     Check(SPRITE_REGULAR, RENDER_LIGHT,
           [&](uint8_t p, uint8_t u) { return g_ShadeTable[128 + 2 * g_GreyRemap[remap[p]]][u]; });
     // Shadows and lights draw as their kind in every mode but the hidden one.
-    for (int mode : {RENDER_OPAQUE, RENDER_GHOST, RENDER_HIGHLIGHT, RENDER_LIGHT}) {
-        Check(SPRITE_SHADOW, mode,
-              [&](uint8_t, uint8_t u) { return g_ShadeTable[SPRITE_SHADOW_SHADE][u]; });
-        Check(SPRITE_LIGHT, mode,
-              [&](uint8_t p, uint8_t u) { return g_ShadeTable[128 + p / 2][u]; });
-    }
+    Check(SPRITE_SHADOW, RENDER_HIGHLIGHT,
+          [&](uint8_t, uint8_t u) { return g_ShadeTable[SPRITE_SHADOW_SHADE][u]; });
+    Check(SPRITE_LIGHT, RENDER_GHOST, [&](uint8_t p, uint8_t u) { return g_ShadeTable[128 + p / 2][u]; });
     Check(SPRITE_SHADOW, RENDER_HIDDEN, [&](uint8_t, uint8_t u) { return u; });
     // A null remap is the identity.
     remap = nullptr;
     Check(SPRITE_REGULAR, RENDER_OPAQUE, [&](uint8_t p, uint8_t) { return p; });
-    Check(SPRITE_REGULAR, RENDER_TRANSLUCENT_B0,
-          [&](uint8_t p, uint8_t u) { return g_BlendTables[2][p][u]; });
     Sprite_Free(s);
 }
-
-// ---------------------------------------------------------------- queries
 
 using SpriteQueries = SpriteTest;
 
@@ -326,40 +297,22 @@ TEST_F(SpriteQueries, MissingHotSpotIsTheCentreMissingSectionTheDefaultAndBadIma
     // The pattern's second hot spot has z = -image; a missing one is the centre, z 1.
     int z = Sprite_GetHotspotXY(s, 1, 2, 0, &x, &y);
     EXPECT_EQ(std::tuple(x, y, z), std::tuple(11, -1, -2));
-    for (int n : {2, 16, -1}) {
-        z = Sprite_GetHotspotXY(s, n, 1, 0, &x, &y);
-        EXPECT_EQ(std::tuple(x, y, z), std::tuple(4, 3, 1)) << n;
-    }
+    z = Sprite_GetHotspotXY(s, 2, 1, 0, &x, &y);
+    EXPECT_EQ(std::tuple(x, y, z), std::tuple(4, 3, 1));
     auto section = [&](int n) {
         SPRITE_SECTION i = Sprite_GetSectionInfo(s, n);
         return std::tuple(i.first, i.last, i.speed, i.extra);
     };
     EXPECT_EQ(section(5), std::tuple(1, 2, 0x20000, -3));
-    for (int n : {1, 4, 255, -1}) EXPECT_EQ(section(n), std::tuple(0, 0, 0x10000, 0)) << n;
+    for (int n : {4, -1}) EXPECT_EQ(section(n), std::tuple(0, 0, 0x10000, 0)) << n;
     QV_EXPECT_FATAL(Sprite_GetHotspotXY(s, 0, 3, 0, &x, &y), "ASSERT (f>=0 && f < sprite->fsize)");
-    QV_EXPECT_FATAL(Sprite_GetFrame(s, 0, -1), "ASSERT (r>=0 && r < sprite->rsize)");
     Sprite_Free(s);
 }
 
-// ---------------------------------------------------------------- lookup and reload
-
+// Sprites are looked up in data/graphics, then in data2/graphics.
 class SpriteLookup : public SpriteTest {
 protected:
-    char oldGraphics_[GAME_PATH], oldData2_[GAME_PATH];
-    void SetUp() override
-    {
-        SpriteTest::SetUp();
-        memcpy(oldGraphics_, g_GraphicsDir, sizeof oldGraphics_);
-        memcpy(oldData2_, g_DataDir2, sizeof oldData2_);
-        Str_CopySafe(g_GraphicsDir, dir_.file("data/graphics").c_str(), sizeof g_GraphicsDir);
-        Str_CopySafe(g_DataDir2, dir_.file("data2").c_str(), sizeof g_DataDir2);
-    }
-    void TearDown() override
-    {
-        SpriteTest::TearDown();
-        memcpy(g_GraphicsDir, oldGraphics_, sizeof oldGraphics_);
-        memcpy(g_DataDir2, oldData2_, sizeof oldData2_);
-    }
+    void SetUp() override { Game_SetDirectories(dir_.path().c_str(), "data", "data2", "save", "scenario"); }
     void Put(const std::string& name, int frames, int w)
     {
         GENSPRITE g;
@@ -377,16 +330,13 @@ TEST_F(SpriteLookup, FindSharesOneCountedSpritePerNameAndFreeAllReportsTheHeld)
     ASSERT_NE(a, nullptr) << Log();
     EXPECT_EQ(Sprite_NrFrames(a), 2); // the first data directory wins
     EXPECT_EQ(Textfile_FindSprite("tank.spr"), a);
-    EXPECT_EQ(a->refcount, 2);
     SPRITE* t = Textfile_FindSprite("Tree.Spr"); // only in the second one
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(Textfile_FindSprite("rock.spr"), nullptr);
     EXPECT_NE(Log().find("Sprite [rock.spr] not found"), std::string::npos);
-    EXPECT_EQ(Sprite_Count(), 2);
     Sprite_Free(a);
-    EXPECT_EQ(Sprite_Count(), 2);
     Sprite_Free(t);
-    EXPECT_EQ(Sprite_Count(), 1);
+    EXPECT_EQ(Sprite_Count(), 1); // the tank's second reference holds it
     Sprite_FreeAll();
     EXPECT_EQ(g_SpriteList, nullptr);
     EXPECT_NE(Log().find("Sprite [TANK.SPR] freed with 1 references left"), std::string::npos);
@@ -403,19 +353,13 @@ TEST_F(SpriteLookup, ReloadReplacesTheContentsAtTheSameAddressOrIsFatal)
     g.At(1, 0, 2, 2) = 77;
     dir_.write("data/graphics/tank.spr", Encode(g));
     Textfile_ReloadSprite(a);
-    EXPECT_EQ(a, b);
-    EXPECT_EQ(a->refcount, 2);
-    EXPECT_EQ(Sprite_GetKind(a), SPRITE_SHADOW);
+    EXPECT_TRUE(a == b && a->refcount == 2 && Sprite_GetKind(a) == SPRITE_SHADOW);
     EXPECT_EQ(DecodeRle(Sprite_GetFrame(a, 1, 0), 5, 4)[2 * 5 + 2], 77);
-    EXPECT_EQ(Sprite_Count(), 1);
 
     // Another size or frame count, or no file, is fatal and changes nothing.
-    const std::string other =
-        "Incompatible sprites [tank.spr] and [" + dir_.file("data/graphics/tank.spr") + "]";
-    Put("data/graphics/tank.spr", 2, 6);
-    QV_EXPECT_FATAL(Textfile_ReloadSprite(a), other);
     Put("data/graphics/tank.spr", 3, 5);
-    QV_EXPECT_FATAL(Textfile_ReloadSprite(a), other);
+    QV_EXPECT_FATAL(Textfile_ReloadSprite(a),
+                    "Incompatible sprites [tank.spr] and [" + dir_.file("data/graphics/tank.spr") + "]");
     remove(dir_.file("data/graphics/tank.spr").c_str());
     QV_EXPECT_FATAL(Textfile_ReloadSprite(a), "Unable to reload [tank.spr]");
     EXPECT_EQ(std::tuple(Sprite_GetWidth(a), Sprite_NrFrames(a), Sprite_Count()),
