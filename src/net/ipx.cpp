@@ -17,22 +17,8 @@ int IPX_Init(NetAddress* own)
         TLOG(TLOG_NWARN, "Attempt to re-initialise");
         return 1;
     }
-    if (!WSOCK_Init(WSOCK_IPX, IPX_SOCKET)) {
-        TLOG(TLOG_NERR, "Winsock could not start");
-        return 0;
-    }
-    memset(&s_template, 0, sizeof s_template);
-    if (!WSOCK_GetLocalAddress(&s_template)) {
-        TLOG(TLOG_NERR, "Could not get local address");
-        WSOCK_Close();
-        return 0;
-    }
-    s_template.sin_family = AF_INET;
-    s_template.sin_port = htons(IPX_SOCKET);
+    if (!WSOCK_Start(WSOCK_IPX, IPX_SOCKET, NET_TYPE_IPX, &s_template, own)) return 0;
     s_initialised = 1;
-    own->kind = NET_TYPE_IPX;
-    memcpy(own->bytes, &s_template.sin_addr, 4);
-    own->bytes[4] = own->bytes[5] = 0;
     return 1;
 }
 

@@ -470,3 +470,23 @@ void WSOCK_PauseSender(int pause)
     s_paused.store(pause);
     if (!pause && s_sendWake) Event_Set(s_sendWake);
 }
+
+int WSOCK_Start(int type, int port, int kind, sockaddr_in* tmpl, NetAddress* own)
+{
+    if (!WSOCK_Init(type, port)) {
+        TLOG(TLOG_NERR, "Winsock could not start");
+        return 0;
+    }
+    memset(tmpl, 0, sizeof *tmpl);
+    if (!WSOCK_GetLocalAddress(tmpl)) {
+        TLOG(TLOG_NERR, "Could not get local address");
+        WSOCK_Close();
+        return 0;
+    }
+    tmpl->sin_family = AF_INET;
+    tmpl->sin_port = htons(static_cast<uint16_t>(port));
+    own->kind = kind;
+    memcpy(own->bytes, &tmpl->sin_addr, 4);
+    own->bytes[4] = own->bytes[5] = 0;
+    return 1;
+}

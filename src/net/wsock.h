@@ -23,6 +23,8 @@
 
 #include <cstdint>
 
+struct NetAddress;
+
 enum WSOCK_TYPE { WSOCK_UDP = 0, WSOCK_IPX = 1 };
 enum {
     WSOCK_RING_SLOTS = 64,
@@ -53,6 +55,12 @@ void WSOCK_Close(void);
 // IPX the bound socket address, logged (NDIAG) "Local Address: ...". 0 with
 // (NERR) "Could not get local address" when there is none.
 int WSOCK_GetLocalAddress(sockaddr_in* out);
+// The start both transports share: WSOCK_Init of the type on the port, then
+// the own address as the template the transport sends from (family, address,
+// port) and as the node's NetAddress of the given kind (IPv4 address, two
+// zero bytes). 0 with (NERR) "Winsock could not start" or "Could not get
+// local address", the module closed again.
+int WSOCK_Start(int type, int port, int kind, sockaddr_in* tmpl, NetAddress* own);
 // The IPv4 broadcast address of the own address's network (network order).
 uint32_t WSOCK_BroadcastAddress(void);
 // Queues one datagram for the send thread; its length, or 0 with (NWARN)
