@@ -17,6 +17,7 @@
 #include "core/error.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "core/utils.h"
 
 QCONFIG g_Config;
 
@@ -61,10 +62,17 @@ const char* const s_CategoryNames[] = {"FIXED", "SINGLE", "MULTI", "CAMPAIGN"};
 void ReadValueToken(TF_PARSER* parser, const char* key, char* field, size_t size)
 {
     char value[TF_LONGTOKEN];
-    if (!TF_GetToken(parser, value, sizeof value)) TF_ReportExpected(parser, "value", "EOF");
+    if (!TF_GetValue(parser, value, sizeof value)) TF_ReportExpected(parser, "value", "EOF");
     if (strlen(value) >= size)
         TF_Error(parser, "Value of %s longer than %d characters", key, (int)size - 1);
     memcpy(field, value, strlen(value) + 1);
+}
+
+int ReadIntValue(TF_PARSER* parser)
+{
+    char value[TF_FIELD];
+    if (!TF_GetValue(parser, value, sizeof value)) TF_ReportExpected(parser, "value", "EOF");
+    return Str_ToInt(value);
 }
 
 void EntryPointHandler(TF_PARSER* parser, QCONFIG* cfg)
@@ -209,11 +217,9 @@ const CFG_KEY* FindKey(const CFG_SECTION* section, const char* key)
 void ApplyKey(TF_PARSER* parser, const CFG_KEY* entry, QCONFIG* cfg)
 {
     char* field = reinterpret_cast<char*>(cfg) + entry->offset;
-    char value[TF_FIELD];
     switch (entry->kind) {
     case CK_INT: {
-        int number = 0;
-        if (!TF_GetInt(parser, value, &number)) TF_ReportExpected(parser, "value", "EOF");
+        int number = ReadIntValue(parser);
         memcpy(field, &number, sizeof number);
         break;
     }
@@ -221,8 +227,7 @@ void ApplyKey(TF_PARSER* parser, const CFG_KEY* entry, QCONFIG* cfg)
         ReadValueToken(parser, entry->key, field, entry->size);
         break;
     case CK_BIT: {
-        int on = 0;
-        if (!TF_GetInt(parser, value, &on)) TF_ReportExpected(parser, "value", "EOF");
+        int on = ReadIntValue(parser);
         unsigned bits;
         memcpy(&bits, field, sizeof bits);
         bits = on ? (bits | entry->bit) : (bits & ~entry->bit);

@@ -257,6 +257,11 @@ static int ReadValue(TF_PARSER* parser, char* buffer, size_t size, const char* w
     return 1;
 }
 
+int TF_GetValue(TF_PARSER* parser, char* buffer, size_t size)
+{
+    return ReadValue(parser, buffer, size, "value");
+}
+
 int TF_ExpectKeyword(TF_PARSER* parser, const char* keyword, char* buffer)
 {
     ASSERT(keyword);

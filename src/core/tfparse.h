@@ -58,6 +58,11 @@ inline size_t TF_SpanTextEnd(const TF_SPAN* span) { return span->end - (span->cl
 int TF_GetToken(TF_PARSER* parser, char* buffer, size_t size);
 // As TF_GetToken, leaving the parser where it was.
 int TF_PeekToken(TF_PARSER* parser, char* buffer, size_t size);
+// Reads the next token as the value of a key line: 1 when it is one, 0
+// quietly at the end of the text; a bare bracket, which closes or opens a
+// block rather than giving a value, is the fatal "Expected [value] but found
+// [%s]".
+int TF_GetValue(TF_PARSER* parser, char* buffer, size_t size);
 
 // Reads the next token into buffer (TF_FIELD bytes); 1 when it equals keyword
 // without regard to case, 0 quietly at the end of the text; anything else is

@@ -179,6 +179,10 @@ TEST(ConfigErrors, BrokenTextStopsWithWhatWasWrong)
         {"EngineSetup { SetDataDir", "Expected [value] but found [EOF]"},
         {"UserPreferences { SetInfoDelay", "Expected [value] but found [EOF]"},
         {"EngineSetup { SetWindowed 1", "Expected [}] but found [EOF]"},
+        // A bracket is no value: taking "}" as one let the block run on, and
+        // the configuration rewrite then edited another line than was read.
+        {"MultiPlayerConfiguration { SetModem }", "Expected [value] but found [}]"},
+        {"EngineSetup { SetWindowed }", "Expected [value] but found [}]"},
         {"EngineSetup", "Expected [{] but found [EOF]"},
         {"EngineSetup SetWindowed 1 }", "Expected [{] but found [SetWindowed]"},
         {"EngineSetup { SetEntryPoint EDITOR }", "Unknown entry point [EDITOR]"},
