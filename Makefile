@@ -60,7 +60,7 @@ fuzz: fuzz-build
 	    if [ -d fuzz/corpus/$$name ]; then cp -r fuzz/corpus/$$name/. $(FUZZBUILD)/corpus/$$name/; fi; \
 	    $(FUZZBUILD)/tools/mkdata/mkdata seeds $$name $(FUZZBUILD)/corpus/$$name; \
 	    echo "fuzz: $$name for $(FUZZ_SECONDS) s"; \
-	    $$t -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=3 -print_final_stats=0 \
+	    $$t -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZBUILD)/$$name- -close_fd_mask=3 -print_final_stats=0 \
 	        $(FUZZBUILD)/corpus/$$name || exit 1; \
 	done
 
