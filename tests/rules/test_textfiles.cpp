@@ -42,41 +42,36 @@ protected:
         g_ScenarioDir[0] = 0;
         g_DefTxtDir[0] = 0;
     }
-    std::string Scenario() const { return dir.file("scn") + "\\weapon.txt"; }
-    std::string Default() const { return dir.file("deftxt") + "\\weapon.txt"; }
 };
 
-TEST_F(RuleFiles, ScenarioFileComesFirst)
+// The scenario's file comes first; a broken one falls back to the default
+// but is the one reported, and a file missing everywhere names the default.
+TEST_F(RuleFiles, ScenarioFileFirstThenTheDefault)
 {
-    dir.write("scn/weapon.txt", "good");
-    dir.write("deftxt/weapon.txt", "good");
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 1);
-    EXPECT_EQ(s_tried, std::vector<std::string>{Scenario()});
-}
-
-TEST_F(RuleFiles, DefaultFileWhenTheScenarioHasNone)
-{
-    dir.write("deftxt/weapon.txt", "good");
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 1);
-    EXPECT_EQ(s_tried, std::vector<std::string>{Default()});
-}
-
-TEST_F(RuleFiles, BrokenScenarioFileFallsBackButIsTheOneReported)
-{
-    dir.write("scn/weapon.txt", "broken");
-    dir.write("deftxt/weapon.txt", "good");
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 1);
-    EXPECT_EQ(s_tried.size(), 2u);
-
-    dir.write("deftxt/weapon.txt", "broken too");
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 0);
-    EXPECT_EQ(std::string(failed), dir.file("scn/weapon.txt")) << "the first error, as a Linux path";
-}
-
-TEST_F(RuleFiles, MissingEverywhereNamesTheDefaultFile)
-{
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 0);
-    EXPECT_EQ(std::string(failed), dir.file("deftxt/weapon.txt"));
+    const struct {
+        const char *scn, *def; // contents, or null for no file
+        int result;
+        size_t tried;
+        const char* failed;
+    } rows[] = {
+        {"good", "good", 1, 1, ""},
+        {nullptr, "good", 1, 1, ""},
+        {"broken", "good", 1, 2, ""},
+        {"broken", "broken too", 0, 2, "scn/weapon.txt"},
+        {nullptr, nullptr, 0, 1, "deftxt/weapon.txt"},
+    };
+    for (const auto& r : rows) {
+        QvTempDir here;
+        Str_CopySafe(g_ScenarioDir, here.file("scn").c_str(), sizeof g_ScenarioDir);
+        Str_CopySafe(g_DefTxtDir, here.file("deftxt").c_str(), sizeof g_DefTxtDir);
+        if (r.scn) here.write("scn/weapon.txt", r.scn);
+        if (r.def) here.write("deftxt/weapon.txt", r.def);
+        s_tried.clear();
+        failed[0] = '\0';
+        EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), r.result) << r.scn << r.def;
+        EXPECT_EQ(s_tried.size(), r.tried) << r.scn << r.def;
+        EXPECT_EQ(failed, r.failed[0] ? here.file(r.failed) : "") << "a Linux path";
+    }
 }
 
 TEST_F(RuleFiles, GameStopsWhenARuleFileLoadsFromNeitherPlace)
