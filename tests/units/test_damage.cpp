@@ -52,60 +52,36 @@ protected:
     std::string oldLog_;
 };
 
-// ---- offense classes
-
-class DamageOffenseClass : public DamageTest {};
-
-TEST_F(DamageOffenseClass, LetterCaseNamesTheSameClass)
-{
-    EXPECT_EQ(Damage_OffenseIndex("a5"), 5);
-    EXPECT_EQ(Damage_OffenseIndex("z9"), 259);
-    for (const char* bad : {"AA", "A10", "\xc1" "1"}) EXPECT_EQ(Damage_OffenseIndex(bad), -1) << bad;
-}
-
-TEST_F(DamageOffenseClass, ColumnsFollowDeclarationOrderAndARepeatKeepsItsFirst)
-{
-    ASSERT_EQ(Load("DeclareOffenses() { C0 a5 c0 B9 A5 }"), 1);
-    EXPECT_EQ(Damage_ColumnCount(), 3);
-    EXPECT_EQ(Damage_OffenseColumn("C0"), 0);
-    EXPECT_EQ(Damage_OffenseColumn("A5"), 1);
-    EXPECT_EQ(Damage_OffenseColumn("b9"), 2);
-    EXPECT_EQ(Damage_OffenseColumn("D0"), -1);
-    EXPECT_EQ(Damage_AddOffense(Damage_OffenseIndex("B9")), -1);
-}
-
 // ---- the table as the file fills it
 
 class DamageTable : public DamageTest {};
 
-TEST_F(DamageTable, GroupEntrySetsTheTenClassesOverTheDefaults)
+// Classes name their column in any case and a repeat keeps its first; a
+// one-letter entry sets the ten classes of its group over the defaults, and
+// one for an undeclared class is ignored.
+TEST_F(DamageTable, FileFillsTheColumnsAndRowsItDeclares)
 {
-    ASSERT_EQ(Load("DeclareOffenses() { A0 B0 B3 C0 }\n"
+    for (const char* bad : {"A10", "\xc1" "1"}) EXPECT_EQ(Damage_OffenseIndex(bad), -1) << bad;
+    ASSERT_EQ(Load("DeclareOffenses() { C0 a5 c0 B3 B0 A5 }\n"
+                   "DefineVulnerability(Light 100 0 0) { D4 50 0 0 }\n"
                    "DefineVulnerability(Armour 80 5 2) {\n"
                    "  b 150 10 0\n"
                    "}\n"),
               1);
+    EXPECT_EQ(Damage_ColumnCount(), 4);
+    EXPECT_EQ(Damage_OffenseColumn("A5"), 1);
+    EXPECT_EQ(Damage_OffenseColumn("D0"), -1);
+    EXPECT_EQ(Damage_GetDefense(0)->row, nullptr);
     int armour = Damage_FindDefense("ARMOUR");
-    ASSERT_EQ(armour, 0);
     auto values = [&](const char* cls) {
         DAMAGEENTRY e = Entry(armour, cls);
         return std::vector<int>{e.damage, e.deviation, e.critical};
     };
-    for (const char* cls : {"A0", "C0"}) EXPECT_EQ(values(cls), (std::vector<int>{80, 5, 2})) << cls;
+    EXPECT_EQ(values("C0"), (std::vector<int>{80, 5, 2}));
     for (const char* cls : {"B0", "B3"}) EXPECT_EQ(values(cls), (std::vector<int>{150, 10, 0})) << cls;
 }
 
-TEST_F(DamageTable, EntryForAnUndeclaredClassIsIgnored)
-{
-    ASSERT_EQ(Load("DeclareOffenses() { A0 }\n"
-                   "DefineVulnerability(Light 100 0 0) { D4 50 0 0 }\n"
-                   "DefineVulnerability(Heavy 100 0 0) { D4 50 0 0 A0 30 0 0 }\n"),
-              1);
-    EXPECT_EQ(Damage_GetDefense(0)->row, nullptr);
-    EXPECT_EQ(Entry(1, "A0").damage, 30);
-}
-
-TEST_F(DamageTable, FileEndsCleanlyAfterOffensesInsideABlockOrAtAnotherToken)
+TEST_F(DamageTable, FileEndsCleanlyInsideABlockOrAtAnotherToken)
 {
     EXPECT_EQ(Load("DeclareOffenses() { A0 } DefineVulnerability(Light 100 0 0) { A0 50 0 0"), 1);
     EXPECT_EQ(Entry(0, "A0").damage, 50);
@@ -116,15 +92,6 @@ TEST_F(DamageTable, FileEndsCleanlyAfterOffensesInsideABlockOrAtAnotherToken)
     EXPECT_EQ(Damage_DefenseCount(), 1);
     EXPECT_NE(Log().find("Damage file ends at [definevulnerability] in file [damage.txt] at line [3]"),
               std::string::npos);
-}
-
-TEST_F(DamageTable, DemoFileLoads)
-{
-    std::string self = __FILE__;
-    std::string root = self.substr(0, self.rfind("tests/units/"));
-    ASSERT_EQ(Tfweapon_LoadDamageFile((root + "data/demo/data/deftxt/damage.txt").c_str()), 1);
-    EXPECT_EQ(Damage_ColumnCount(), 3);
-    EXPECT_EQ(Tfweapon_LoadDamageFile(dir_.file("absent.txt").c_str()), 0);
 }
 
 // Regression: a row made before a later class was declared was read past its end.
