@@ -10,29 +10,16 @@
 
 #include "core/gamestate.h"
 #include "core/systems.h"
-#include "core/tlog.h"
 #include "support/testsupport.h"
 
 namespace {
 
 class MlsTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        oldLog_ = Tlog_GetFile();
-        oldErrors_ = Tlog_GetErrorFile();
-        oldMask_ = Tlog_GetMask();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
-        Tlog_SetErrorFile(dir_.file("error.log").c_str());
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING | TLOG_DIAG);
-    }
     void TearDown() override
     {
         MLString_Unload();
         MLString_SetDefault(nullptr);
-        Tlog_SetFile(oldLog_.c_str());
-        Tlog_SetErrorFile(oldErrors_.c_str());
-        Tlog_SetMask(oldMask_);
     }
     // A list naming one script that holds the given lines.
     int LoadOne(const std::string& lines)
@@ -50,12 +37,11 @@ protected:
     }
     bool Logged(const std::string& text) const
     {
-        return dir_.read("trace.log").find(text) != std::string::npos;
+        return log_.text().find(text) != std::string::npos;
     }
 
     QvTempDir dir_;
-    std::string oldLog_, oldErrors_;
-    unsigned oldMask_ = 0;
+    QvLogCapture log_;
 };
 
 // ---- loading
@@ -204,7 +190,7 @@ TEST_F(MlsDisplay, DemoStringsDefineEveryDisplayKey)
             << MLString_DisplayKey(id);
         EXPECT_STREQ(MLString_Display(id), buffer) << MLString_DisplayKey(id);
     }
-    EXPECT_EQ(dir_.read("error.log"), "");
+    EXPECT_EQ(log_.text(), "");
 }
 
 } // namespace

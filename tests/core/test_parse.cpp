@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "core/tlog.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -14,23 +13,11 @@ namespace {
 constexpr int kDefine = 9; // Value() of a #define
 
 // A fresh script per test, fixtures written into a private directory and the
-// trace log kept there so that error lines can be read back.
+// trace log captured so that error lines can be read back.
 class ParseTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        oldLog_ = Tlog_GetFile();
-        oldErrorLog_ = Tlog_GetErrorFile();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
-        Tlog_SetErrorFile(dir_.file("error.log").c_str());
-        script_ = IParse_NewScript();
-    }
-    void TearDown() override
-    {
-        Parse_FreeData(script_);
-        Tlog_SetFile(oldLog_.c_str());
-        Tlog_SetErrorFile(oldErrorLog_.c_str());
-    }
+    void SetUp() override { script_ = IParse_NewScript(); }
+    void TearDown() override { Parse_FreeData(script_); }
     // Writes text as name and loads it into the script.
     int Load(const std::string& name, const std::string& text)
     {
@@ -64,11 +51,11 @@ protected:
         }
         return (status == 0 ? "" : status == -1 ? "fail:" : "status?:") + std::string(buf);
     }
-    std::string Log() const { return dir_.read("trace.log"); }
+    std::string Log() const { return log_.text(); }
 
     QvTempDir dir_;
+    QvLogCapture log_;
     PARSE_SCRIPT* script_ = nullptr;
-    std::string oldLog_, oldErrorLog_;
 };
 
 // The construction program of a plan: accounts with budgets, each account an

@@ -7,23 +7,16 @@
 #include <vector>
 
 #include "core/mlstring.h"
-#include "core/tlog.h"
 #include "support/testsupport.h"
 
 namespace {
 
 class TextfileTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        oldLog_ = Tlog_GetFile();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
-    }
     void TearDown() override
     {
         for (TF_PARSER* p : parsers_) TF_Close(p);
         MLString_Unload();
-        Tlog_SetFile(oldLog_.c_str());
     }
     TF_PARSER* Open(const std::string& text)
     {
@@ -38,8 +31,8 @@ protected:
     }
 
     QvTempDir dir_;
+    QvLogCapture log_;
     std::vector<TF_PARSER*> parsers_;
-    std::string oldLog_;
 };
 
 // ---- the one-line readers

@@ -10,27 +10,17 @@
 #include "core/debug.h"
 #include "core/error.h"
 #include "core/gll.h"
-#include "core/tlog.h"
 #include "support/testsupport.h"
 
 namespace {
 
-// Opens texts by name, logs into a private directory and closes every parser
-// at the end, also when a fatal error left a test half way.
+// Opens texts by name, captures the log and closes every parser at the end,
+// also when a fatal error left a test half way.
 class TfTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        oldLog_ = Tlog_GetFile();
-        oldErrorLog_ = Tlog_GetErrorFile();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
-        Tlog_SetErrorFile(dir_.file("error.log").c_str());
-    }
     void TearDown() override
     {
         for (TF_PARSER* p : parsers_) TF_Close(p);
-        Tlog_SetFile(oldLog_.c_str());
-        Tlog_SetErrorFile(oldErrorLog_.c_str());
     }
     TF_PARSER* Open(const std::string& text, const char* name = "units.txt")
     {
@@ -38,28 +28,10 @@ protected:
         parsers_.push_back(p);
         return p;
     }
-    // Every token to the end, as the caller of TF_GetToken sees them.
-    std::vector<std::string> Tokens(const std::string& text)
-    {
-        TF_PARSER* p = Open(text);
-        std::vector<std::string> out;
-        char buf[TF_FIELD];
-        while (TF_GetToken(p, buf, sizeof buf)) out.push_back(buf);
-        return out;
-    }
-    std::string TraceLog() const { return dir_.read("trace.log"); }
-    std::string ErrorLog() const { return dir_.read("error.log"); }
-    // The context lines that close the last fatal box in the error file.
-    std::string LastBoxContext() const
-    {
-        std::string log = ErrorLog();
-        size_t at = log.rfind("Code Location");
-        return at == std::string::npos ? "" : log.substr(at);
-    }
+    std::string TraceLog() const { return log_.text(); }
 
-    QvTempDir dir_;
+    QvLogCapture log_;
     std::vector<TF_PARSER*> parsers_;
-    std::string oldLog_, oldErrorLog_;
 };
 
 using Strings = std::vector<std::string>;
@@ -126,9 +98,8 @@ TEST_F(TfLines, ErrorNamesFileAndLineOfTheOffendingToken)
     ASSERT_EQ(TF_GetToken(q, buf, sizeof buf), 1);
     QV_EXPECT_FATAL(TF_ExpectOpenParen(q), "Expected [(] but found [\"q;\"]");
     EXPECT_EQ(Error_LastClass(), ERRC_PARSE);
-    EXPECT_NE(LastBoxContext().find("\nFile : rules.txt\nLine : 2\n"), std::string::npos)
-        << ErrorLog();
     size_t mark = TraceLog().size();
+    EXPECT_NE(TraceLog().find("File : rules.txt\nLine : 2\n"), std::string::npos) << TraceLog();
     QV_EXPECT_FATAL(TF_Error(nullptr, "bad value %d", 3), "bad value 3");
     EXPECT_EQ(TraceLog().find("File :", mark), std::string::npos);
 }

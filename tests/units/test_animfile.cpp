@@ -24,15 +24,12 @@ namespace {
 class AnimFileTest : public testing::Test {
 protected:
     QvTempDir dir_;
-    unsigned oldMask_ = 0;
+    QvLogCapture log_;
     size_t logMark_ = 0; // where the last Load's lines begin
     char oldGraphics_[GAME_PATH], oldData2_[GAME_PATH];
 
     void SetUp() override
     {
-        oldMask_ = Tlog_GetMask();
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetFile(dir_.file("trace.log").c_str());
         memcpy(oldGraphics_, g_GraphicsDir, sizeof oldGraphics_);
         memcpy(oldData2_, g_DataDir2, sizeof oldData2_);
         Str_CopySafe(g_GraphicsDir, dir_.file("graphics").c_str(), sizeof g_GraphicsDir);
@@ -52,8 +49,6 @@ protected:
         Sprite_FreeAll();
         memcpy(g_GraphicsDir, oldGraphics_, sizeof oldGraphics_);
         memcpy(g_DataDir2, oldData2_, sizeof oldData2_);
-        Tlog_SetFile(nullptr);
-        Tlog_SetMask(oldMask_);
     }
     void Put(const std::string& name, const GENSPRITE& g)
     {
@@ -68,7 +63,7 @@ protected:
         logMark_ = Log().size();
         return Tfweapon_Load(Path().c_str());
     }
-    std::string Log() const { return dir_.read("trace.log"); }
+    std::string Log() const { return log_.text(); }
     // The last Load logged text and the file-and-line report of the given line.
     void ExpectRejected(const std::string& text, int line)
     {

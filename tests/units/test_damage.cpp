@@ -11,7 +11,6 @@
 #include "core/debug.h"
 #include "core/rand.h"
 #include "core/tfparse.h"
-#include "core/tlog.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -20,15 +19,12 @@ class DamageTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        oldLog_ = Tlog_GetFile();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
         Damage_Init();
         Rand_SetPosition(0);
     }
     void TearDown() override
     {
         Damage_Close();
-        Tlog_SetFile(oldLog_.c_str());
     }
     // Loads text as "damage.txt" into an empty table; the parser is closed
     // even when loading dies.
@@ -42,14 +38,14 @@ protected:
         } closer{p};
         return Tfweapon_LoadDamage(p);
     }
-    std::string Log() const { return dir_.read("trace.log"); }
+    std::string Log() const { return log_.text(); }
     static DAMAGEENTRY Entry(int defense, const char* offense)
     {
         return Damage_GetDefense(defense)->row[Damage_OffenseColumn(offense)];
     }
 
     QvTempDir dir_;
-    std::string oldLog_;
+    QvLogCapture log_;
 };
 
 // ---- the table as the file fills it

@@ -11,7 +11,6 @@
 
 #include "core/error.h"
 #include "core/tfparse.h"
-#include "core/tlog.h"
 #include "platform/animtype.h"
 #include "support/testsupport.h"
 #include "units/damage.h"
@@ -25,8 +24,6 @@ class WeaponTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        oldLog_ = Tlog_GetFile();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
         Weapon_Init();
         Damage_Init();
         ExplType_Init();
@@ -44,7 +41,6 @@ protected:
         AnimType_Close();
         Damage_Close();
         Error_ClearContext();
-        Tlog_SetFile(oldLog_.c_str());
     }
     int Load(const std::string& text)
     {
@@ -54,7 +50,7 @@ protected:
     }
     bool Logged(const std::string& line) const
     {
-        return dir_.read("trace.log").find(line) != std::string::npos;
+        return log_.text().find(line) != std::string::npos;
     }
     // A complete linear weapon around the extra lines.
     static std::string Weapon(const std::string& name, const std::string& lines)
@@ -64,8 +60,8 @@ protected:
     }
 
     QvTempDir dir_;
+    QvLogCapture log_;
     std::vector<TF_PARSER*> parsers_;
-    std::string oldLog_;
 };
 
 // ---- lines and their values
