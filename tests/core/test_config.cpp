@@ -240,30 +240,24 @@ TEST_F(ConfigRewrite, RepeatedLineRewritesTheOneTheLoaderKeeps)
     EXPECT_STREQ(g_CfgPlayerName, "Third");
 }
 
-// Both lines, whichever step failed.
+// Both lines, whichever step failed: the file can't be opened, or a
+// directory sits on the temporary file's name.
 TEST_F(ConfigRewrite, FailedRewriteKeepsThePreviousFileAndLogsBothLines)
 {
-    std::string log = dir_.file("trace.log");
-    Tlog_SetFile(log.c_str());
+    QvLogCapture log;
     std::string missing = dir_.file("no/such/dir/quorvex.cfg");
     Tfmod_SetConfigPath(missing.c_str());
     Tfmod_SetPlayerName("Zed");
     EXPECT_FALSE(std::filesystem::exists(dir_.file("no")));
-
-    // A write that fails: a directory sits on the temporary file's name.
     Tfmod_SetConfigPath(dir_.file("quorvex.cfg").c_str());
     Write(kMulti);
     std::filesystem::create_directory(dir_.file("quorvex.cfg.tmp" + std::to_string(getpid())));
     Tfmod_SetPlayerName("Zed");
-    Tlog_SetFile(nullptr);
     EXPECT_EQ(Read(), kMulti);
-
-    std::string text = dir_.read("trace.log");
     for (const std::string& path : {missing, dir_.file("quorvex.cfg")}) {
-        size_t first = text.find("Unable to write file [" + path + "]");
-        size_t second = text.find("Unable to write to file [" + path + "]");
-        EXPECT_NE(first, std::string::npos) << text;
-        EXPECT_NE(second, std::string::npos) << text;
+        size_t first = log.text().find("Unable to write file [" + path + "]");
+        size_t second = log.text().find("Unable to write to file [" + path + "]");
+        EXPECT_NE(second, std::string::npos) << log.text();
         EXPECT_LT(first, second);
     }
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/testsupport.h"
+
 namespace {
 
 class ConsoleTest : public testing::Test {
@@ -20,26 +22,21 @@ protected:
         for (const char* name : {"spawn", "kill"}) Console_RemoveCommand(name);
         Console_SetPrompt("> ");
     }
-    // Feeds text as the console's input; its output goes to a temporary file.
+    // Feeds text as the console's input; its output goes to a file.
     void Feed(const std::string& text)
     {
         input_ = text;
         if (in_) fclose(in_);
         in_ = input_.empty() ? fopen("/dev/null", "r")
                              : fmemopen(input_.data(), input_.size(), "r");
-        if (!out_) out_ = tmpfile();
+        if (!out_) out_ = fopen(dir_.file("out.txt").c_str(), "w");
         ASSERT_TRUE(in_ && out_);
         Console_SetStreams(in_, out_);
     }
     std::string Output()
     {
         fflush(out_);
-        rewind(out_);
-        std::string text;
-        char buf[512];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, out_)) > 0) text.append(buf, n);
-        return text;
+        return dir_.read("out.txt");
     }
     std::vector<std::string> Tokens()
     {
@@ -48,6 +45,7 @@ protected:
         return out;
     }
 
+    QvTempDir dir_;
     std::string input_;
     FILE* in_ = nullptr;
     FILE* out_ = nullptr;

