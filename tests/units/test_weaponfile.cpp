@@ -68,19 +68,6 @@ protected:
 
 class WeaponFileLines : public WeaponTest {};
 
-TEST_F(WeaponFileLines, EveryKindByNameInAnyCase)
-{
-    const char* names[] = {"linear", "Homing", "VORTEX", "wave", "Shredder", "SelfDestruct"};
-    std::string text;
-    for (int k = 0; k < WKIND_COUNT; k++) {
-        text += "DefineWeapon(W" + std::to_string(k) + ") { SetMovement(" + names[k] +
-                ") SetAttributes(0 1 1 1 1) SetSpeed(1 1 1 1) SetSelfDestruct(1 2 3 4)"
-                " SetOffense(A0 1 1) }\n";
-    }
-    ASSERT_EQ(Load(text), 1);
-    for (int k = 0; k < WKIND_COUNT; k++) EXPECT_EQ(Weapon_GetType(k)->kind, k);
-}
-
 TEST_F(WeaponFileLines, EveryLineSetsItsFields)
 {
     ASSERT_EQ(Load(Weapon("Full", " SetAttributes(2 7 30 15 4)\n SetDirectDamage(9 3)\n"
