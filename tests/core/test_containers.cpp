@@ -117,37 +117,6 @@ TEST_F(Gll, GoToAndStepsReachEveryNodeAndLeaveTheListOffItsEnds)
     ExpectConsistent();
 }
 
-std::vector<std::pair<int, int>> g_visits;
-void RecordVisit(void* element, int position)
-{
-    g_visits.push_back({*(int*)element, position});
-}
-
-TEST_F(Gll, IterateGivesPositionsFromOne)
-{
-    for (int i = 0; i < 3; i++) v[i] = 10 + i;
-    Fill(3);
-    g_visits.clear();
-    GLL_Iterate(list, RecordVisit);
-    EXPECT_EQ(g_visits, (std::vector<std::pair<int, int>>{{10, 1}, {11, 2}, {12, 3}}));
-}
-
-int g_freed;
-void CountFree(void*)
-{
-    g_freed++;
-}
-
-TEST(GllDestroy, HandsEveryElementToTheFreeFunction)
-{
-    int v[4];
-    GLL* list = GLL_Create();
-    for (int& x : v) GLL_InsertAfter(list, &x);
-    g_freed = 0;
-    GLL_Destroy(list, CountFree);
-    EXPECT_EQ(g_freed, 4);
-}
-
 // ---------------------------------------------------------------------------
 // LinkList
 

@@ -103,8 +103,8 @@ TEST(MonoScreen, WritesClipToTheScreenAndScroll)
     Mono_Clear();
     Mono_PrintAt(75, 0, "abcdefgh");
     EXPECT_EQ(std::string(Mono_Row(0)), std::string(75, ' ') + "abcde");
-    Mono_PutChar(0, MONO_ROWS, 'x');
-    Mono_SetCursor(480); // clamped to the last row
+    Mono_PutChar(0, MONO_ROWS, 'x'); // off the screen: nothing
+    Mono_SetCursor(480);             // clamped to the last row
     Mono_Printf("last\nscrolled");
     EXPECT_STREQ(Mono_Row(MONO_ROWS - 2), "last");
     Mono_Enable(0);
