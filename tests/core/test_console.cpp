@@ -57,30 +57,25 @@ using Strings = std::vector<std::string>;
 
 class ConsoleInput : public ConsoleTest {};
 
-TEST_F(ConsoleInput, TokensAreBlankSeparatedOrQuotedAndReadAsIntegersLikeAtoi)
+// Tokens are blank-separated or quoted and read as integers like atoi; a
+// line keeps at most 198 printable characters, and the last one needs no end.
+TEST_F(ConsoleInput, LinesAndTokens)
 {
-    Feed("  build   \"Heavy Tank\" 12 \"\" -7x\n");
+    Feed("  build   \"Heavy Tank\" 12 \"\" -7x\ngo \"unclosed quote  \n"
+         "-7x 42 +3 abc 99999999999 -99999999999\n" +
+         std::string(300, 'a') + "\nx\ty\x01z\r\n\xc3\xa9t\xe9");
     ASSERT_EQ(Console_ReadLine(), 1);
     EXPECT_EQ(Tokens(), (Strings{"build", "Heavy Tank", "12", "", "-7x"}));
-
-    Feed("go \"unclosed quote  \n-7x 42 +3 abc 99999999999 -99999999999\n");
     ASSERT_EQ(Console_ReadLine(), 1);
     EXPECT_EQ(Tokens(), (Strings{"go", "unclosed quote  "}));
-
     ASSERT_EQ(Console_ReadLine(), 1);
     std::vector<int> values;
     while (Console_NextToken()) values.push_back(Console_TokenInt());
     EXPECT_EQ(values, (std::vector<int>{-7, 42, 3, 0, INT32_MAX, INT32_MIN}));
-}
-
-TEST_F(ConsoleInput, LineKeepsAtMost198PrintableCharacters)
-{
-    Feed(std::string(300, 'a') + "\nx\ty\x01z\r\n\xc3\xa9t\xe9");
     ASSERT_EQ(Console_ReadLine(), 1);
     EXPECT_EQ(std::string(Console_Input()), std::string(198, 'a'));
     ASSERT_EQ(Console_ReadLine(), 1);
     EXPECT_STREQ(Console_Input(), "xyz");
-    // The last line has no line end but still counts.
     ASSERT_EQ(Console_ReadLine(), 1);
     EXPECT_STREQ(Console_Input(), "t");
     EXPECT_EQ(Console_ReadLine(), 0);
