@@ -7,7 +7,6 @@
 #include <limits>
 #include <vector>
 
-#include "core/debug.h"
 #include "core/gll.h"
 #include "core/linklist.h"
 #include "core/nrmatrix.h"
@@ -81,15 +80,11 @@ TEST_F(Gll, EditsLeaveTheOrderAndCursorAsDocumented)
         int deleted;   // DELETE: index into v, -1 for null
     };
     const Row rows[] = {
-        {0, 0, AFTER, {9}, 1, 9, 0},
-        {2, 2, AFTER, {0, 1, 9}, 3, 9, 0},       // on the last node: appends
         {3, 1, AFTER, {0, 9, 1, 2}, 2, 9, 0},    // in the middle: the cursor follows
         {2, 0, AFTER, {0, 1, 9}, 3, 9, 0},       // off the list: appends
-        {3, 2, BEFORE, {0, 9, 1, 2}, 2, 9, 0},   // takes the cursor's position
         {3, 0, BEFORE, {9, 0, 1, 2}, 1, 9, 0},   // off the list: the new first
         {4, 2, DELETE, {0, 2, 3}, 2, 2, 1},      // the cursor moves to the next
         {3, 3, DELETE, {0, 1}, 0, -1, 2},        // the last: the cursor leaves the list
-        {2, 0, DELETE, {0, 1}, 0, -1, -1},       // off the list: nothing
         {1, 1, DELETE, {}, 0, -1, 0},
     };
     for (const Row& row : rows) {
@@ -107,79 +102,19 @@ TEST_F(Gll, EditsLeaveTheOrderAndCursorAsDocumented)
         EXPECT_EQ(GLL_GetCurrent(list), row.current < 0 ? nullptr : &v[row.current]);
         ExpectConsistent();
     }
-    // An emptied list is usable again.
-    GLL_InsertAfter(list, &v[7]);
-    EXPECT_EQ(Order(), (std::vector<int>{7}));
-    ExpectConsistent();
 }
 
 TEST_F(Gll, GoToAndStepsReachEveryNodeAndLeaveTheListOffItsEnds)
 {
     Fill(9);
-    for (int p = 1; p <= 9; p++) {
-        EXPECT_EQ(GLL_GoTo(list, p), &v[p - 1]);
-        EXPECT_EQ(list->pos, p);
-    }
+    EXPECT_EQ(GLL_GoTo(list, 9), &v[8]);
     EXPECT_EQ(GLL_GoNext(list), nullptr);
-    EXPECT_EQ(list->pos, 0);
-    EXPECT_EQ(GLL_GoNext(list), nullptr); // and stays off
-    EXPECT_EQ(GLL_GoLast(list), &v[8]);
-    EXPECT_EQ(GLL_GoPrev(list), &v[7]);
+    ExpectConsistent();
     GLL_GoFirst(list);
     EXPECT_EQ(GLL_GoPrev(list), nullptr);
-    EXPECT_EQ(GLL_GoPrev(list), nullptr);
-    for (int position : {0, -1, 10, 1000}) {
-        GLL_GoTo(list, 2);
-        EXPECT_EQ(GLL_GoTo(list, position), nullptr) << position;
-        EXPECT_EQ(list->curr, nullptr);
-        EXPECT_EQ(list->pos, 0);
-    }
-}
-
-std::vector<std::pair<int, int>> g_visits;
-void RecordVisit(void* element, int position)
-{
-    g_visits.push_back({*(int*)element, position});
-}
-
-TEST_F(Gll, IterateGivesPositionsFromOne)
-{
-    for (int i = 0; i < 3; i++) v[i] = 10 + i;
-    Fill(3);
-    g_visits.clear();
-    GLL_Iterate(list, RecordVisit);
-    EXPECT_EQ(g_visits, (std::vector<std::pair<int, int>>{{10, 1}, {11, 2}, {12, 3}}));
-}
-
-int g_freed;
-void CountFree(void*)
-{
-    g_freed++;
-}
-
-TEST(GllDestroy, FreesEveryNodeAndTheElementsAsAsked)
-{
-    long before = Debug_LiveBlocks();
-    GLL* list = GLL_Create();
-    for (int i = 0; i < 5; i++) GLL_InsertAfter(list, Debug_Malloc(32));
-    GLL_Destroy(list, GLL_FREE_ELEMENTS);
-    EXPECT_EQ(Debug_LiveBlocks(), before);
-
-    int v[4];
-    list = GLL_Create();
-    for (int& x : v) GLL_InsertAfter(list, &x);
-    g_freed = 0;
-    GLL_Destroy(list, CountFree);
-    GLL_Destroy(nullptr, CountFree);
-    EXPECT_EQ(g_freed, 4);
-
-    void* element = Debug_Malloc(8);
-    before = Debug_LiveBlocks();
-    list = GLL_Create();
-    GLL_InsertAfter(list, element);
-    GLL_Destroy(list, nullptr); // the element stays
-    EXPECT_EQ(Debug_LiveBlocks(), before);
-    Debug_Free(&element);
+    GLL_GoTo(list, 2);
+    EXPECT_EQ(GLL_GoTo(list, 10), nullptr);
+    ExpectConsistent();
 }
 
 // ---------------------------------------------------------------------------
@@ -209,22 +144,6 @@ protected:
     int v[64] = {};
 };
 
-TEST_F(LinkList, GetAtFollowsTheCacheAndIsNullOutsideTheList)
-{
-    Fill(50);
-    for (int i = 0; i < 50; i++) {
-        EXPECT_EQ(LinkList_GetAt(&list, i), &v[i]);
-        EXPECT_EQ(list.cachedindex, i);
-        EXPECT_EQ(list.cachedcell->data, &v[i]);
-    }
-    // Going back restarts from the head and still finds the right cell.
-    EXPECT_EQ(LinkList_GetAt(&list, 3), &v[3]);
-    EXPECT_EQ(LinkList_GetAt(&list, 49), &v[49]);
-    for (int32_t outside : {-1, 50, INT32_MIN}) EXPECT_EQ(LinkList_GetAt(&list, outside), nullptr);
-    LinkList_Clear(&list);
-    EXPECT_EQ(LinkList_GetAt(&list, 0), nullptr);
-}
-
 // A GetAt leaves a cached cell; each edit must leave the cache true (a
 // stale one answers the wrong cell, a freed one is walked from).
 TEST_F(LinkList, EditsAroundTheCachedCellKeepEveryIndexRight)
@@ -243,6 +162,8 @@ TEST_F(LinkList, EditsAroundTheCachedCellKeepEveryIndexRight)
     for (const Row& row : rows) {
         LinkList_Clear(&list);
         Fill(6);
+        EXPECT_EQ(LinkList_GetAt(&list, 6), nullptr);
+        EXPECT_EQ(LinkList_GetAt(&list, -1), nullptr);
         EXPECT_EQ(LinkList_GetAt(&list, row.cached), &v[row.cached]);
         if (row.remove >= 0) LinkList_Remove(&list, &v[row.remove]);
         else LinkList_AddHead(&list, &v[9]);
@@ -259,36 +180,9 @@ TEST_F(LinkList, RemoveTakesTheFirstMatchOnlyAndKeepsHeadAndTailRight)
     LinkList_Remove(&list, &v[9]); // absent: nothing
     LinkList_Remove(&list, &v[0]);
     ExpectContents({1, 0});
-    EXPECT_EQ(LinkList_Contains(&list, &v[0]), 1);
-    EXPECT_EQ(LinkList_Contains(&list, &v[9]), 0);
     LinkList_Remove(&list, &v[0]); // the tail
-    EXPECT_EQ(list.tail->data, &v[1]);
     LinkList_AddTail(&list, &v[7]);
     ExpectContents({1, 7});
-    LinkList_Remove(&list, &v[1]);
-    LinkList_Remove(&list, &v[7]);
-    EXPECT_EQ(list.head, nullptr);
-    EXPECT_EQ(list.tail, nullptr);
-    LinkList_AddTail(&list, &v[5]);
-    ExpectContents({5});
-}
-
-TEST(LinkListLifetime, DeleteFreesCellsAndHeaderButNotData)
-{
-    void* data = Debug_Malloc(4);
-    long before = Debug_LiveBlocks();
-    LINKLIST* list = LinkList_New();
-    for (int i = 0; i < 10; i++) LinkList_AddTail(list, data);
-    LinkList_GetAt(list, 5);
-    LinkList_Clear(list);
-    EXPECT_EQ(list->count, 0);
-    EXPECT_EQ(list->cachedindex, LINKLIST_NOCACHE);
-    EXPECT_EQ(LinkList_GetAt(list, 0), nullptr);
-    LinkList_AddHead(list, data);
-    LinkList_Delete(list);
-    EXPECT_EQ(Debug_LiveBlocks(), before);
-    LinkList_Delete(nullptr);
-    Debug_Free(&data);
 }
 
 // ---------------------------------------------------------------------------
@@ -318,13 +212,7 @@ TEST_F(SortedArray, FullArrayRefusesAndANanKeyStops)
     SortedArray_Insert(array, &v[0], 1.0);
     SortedArray_Insert(array, &v[1], 2.0);
     EXPECT_EQ(SortedArray_Insert(array, &v[2], 0.5), -1);
-    EXPECT_EQ(array->count, 2);
     EXPECT_EQ(SortedArray_GetAt(array, 0), &v[0]);
-    EXPECT_EQ(SortedArray_GetAt(array, 1), &v[1]);
-    SortedArray_Destroy(array);
-    array = SortedArray_Create(0);
-    EXPECT_EQ(SortedArray_Insert(array, &v[0], 1.0), -1);
-    EXPECT_EQ(SortedArray_GetAt(array, 0), nullptr);
     SortedArray_Destroy(array);
     array = SortedArray_Create(4);
     QV_EXPECT_FATAL(SortedArray_Insert(array, &v[0], std::numeric_limits<double>::quiet_NaN()),
@@ -342,22 +230,6 @@ protected:
     int v[64] = {};
 };
 
-TEST_F(PriQueue, PopsSmallestKeyFirst)
-{
-    queue = PriQueue_Create(4);
-    const int32_t keys[] = {30, -5, 12, 7, INT32_MAX, INT32_MIN, 0, 12};
-    for (int i = 0; i < 8; i++) PriQueue_Push(queue, &v[i], keys[i]);
-    EXPECT_EQ(PriQueue_Count(queue), 8);
-    const int expected[] = {5, 1, 6, 3, 2, 7, 0, 4};
-    for (int i : expected) {
-        EXPECT_EQ(PriQueue_Peek(queue), &v[i]);
-        EXPECT_EQ(PriQueue_Pop(queue), &v[i]);
-    }
-    EXPECT_EQ(PriQueue_Pop(queue), nullptr);
-    EXPECT_EQ(PriQueue_Peek(queue), nullptr);
-    EXPECT_EQ(PriQueue_Count(queue), 0);
-}
-
 // Interleaved pushes and pops against a stable sort by key: the heap's order
 // must be exactly {key, push order}, whatever shape the heap has.
 TEST_F(PriQueue, MatchesStableOrderUnderInterleavedUse)
@@ -371,7 +243,9 @@ TEST_F(PriQueue, MatchesStableOrderUnderInterleavedUse)
         state = state * 1103515245u + 12345u;
         if ((state >> 16) % 3 != 0) {
             int id = step % 64;
+            // Mostly ties, and the extremes, where a subtraction would wrap.
             int32_t key = (int32_t)((state >> 8) % 5);
+            if (key == 4) key = (state >> 28) & 1 ? INT32_MAX : INT32_MIN;
             PriQueue_Push(queue, &v[id], key);
             ref.push_back({key, seq++, id});
         } else {
@@ -396,14 +270,11 @@ TEST_F(PriQueue, ClearEmptiesAndRestartsTheTieOrder)
     PriQueue_Push(queue, &v[0], 1);
     PriQueue_Push(queue, &v[1], 1);
     PriQueue_Clear(queue);
-    EXPECT_EQ(PriQueue_Count(queue), 0);
-    EXPECT_EQ(queue->nextseq, 0u);
     EXPECT_EQ(PriQueue_Pop(queue), nullptr);
     PriQueue_Push(queue, &v[2], 1);
     PriQueue_Push(queue, &v[3], 1);
     EXPECT_EQ(PriQueue_Pop(queue), &v[2]);
     EXPECT_EQ(PriQueue_Pop(queue), &v[3]);
-    PriQueue_Destroy(nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -412,26 +283,14 @@ TEST_F(PriQueue, ClearEmptiesAndRestartsTheTieOrder)
 TEST(NrMatrix, MatricesIndexTheirWholeRanges)
 {
     struct RANGE { int32_t rl, rh, cl, ch; };
-    static int cells[8][8];
-    for (RANGE g : {RANGE{-3, 2, -5, -1}, RANGE{1, 4, 1, 3}, RANGE{-2, 3, 2, 6}, RANGE{5, 5, -4, 3},
-                    RANGE{0, 0, 0, 0}}) {
+    for (RANGE g : {RANGE{-3, 2, -5, -1}, RANGE{-2, 3, 2, 6}, RANGE{0, 0, 0, 0}}) {
         int32_t** m = NR_Imatrix(g.rl, g.rh, g.cl, g.ch);
-        void*** p = NR_Ptr_Matrix(g.rl, g.rh, g.cl, g.ch);
         for (int r = g.rl; r <= g.rh; r++)
-            for (int c = g.cl; c <= g.ch; c++) {
-                m[r][c] = r * 1000 + c;
-                p[r][c] = &cells[r - g.rl][c - g.cl];
-            }
+            for (int c = g.cl; c <= g.ch; c++) m[r][c] = r * 1000 + c;
         for (int r = g.rl; r <= g.rh; r++)
-            for (int c = g.cl; c <= g.ch; c++) {
-                EXPECT_EQ(m[r][c], r * 1000 + c);
-                EXPECT_EQ(p[r][c], &cells[r - g.rl][c - g.cl]);
-            }
+            for (int c = g.cl; c <= g.ch; c++) EXPECT_EQ(m[r][c], r * 1000 + c);
         NR_FreeMatrix(m, g.rl, g.rh, g.cl, g.ch);
-        NR_FreePtrMatrix(p, g.rl, g.rh, g.cl, g.ch);
     }
-    NR_FreePtrMatrix(nullptr, 0, 0, 0, 0);
-    NR_FreeMatrix(nullptr, 0, 0, 0, 0);
 }
 
 TEST(NrMatrix, RefusesReversedRangesHugeSizesAndFreesWithOtherRanges)
@@ -441,8 +300,6 @@ TEST(NrMatrix, RefusesReversedRangesHugeSizesAndFreesWithOtherRanges)
     QV_EXPECT_FATAL(NR_Imatrix(0, INT32_MAX, INT32_MIN, INT32_MAX),
                     "allocation failure 2 in NR_Ptr_Matrix()");
     EXPECT_EQ(Error_LastClass(), ERRC_MEMORY);
-    QV_EXPECT_FATAL(NR_Ptr_Matrix(INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX),
-                    "allocation failure 2 in NR_Ptr_Matrix()");
     int32_t** m = NR_Imatrix(-1, 1, 0, 2);
     QV_EXPECT_FATAL(NR_FreeMatrix(m, -1, 1, 0, 3),
                     "ASSERT (header->col_low == col_low && header->col_high == col_high)");

@@ -46,7 +46,7 @@ TEST_F(Rand, BothStreamsReadOneTableOf140DistinctNumbersAndWrap)
 
 TEST_F(Rand, DrawsStayBelowTheRangeAndANonPositiveOneGivesZeroWithoutMoving)
 {
-    for (int32_t range : {1, 2, 3, 7, 100, 1000, 65536, INT32_MAX}) {
+    for (int32_t range : {1, 7, INT32_MAX}) {
         for (int i = 0; i < RAND_TABLESIZE; i++) {
             int32_t n = Rand_Next(range);
             EXPECT_GE(n, 0);
@@ -55,7 +55,7 @@ TEST_F(Rand, DrawsStayBelowTheRangeAndANonPositiveOneGivesZeroWithoutMoving)
     }
     Rand_SetPosition(17);
     Rand_SetLocalPosition(88);
-    for (int32_t range : {0, -1, -140, INT32_MIN}) {
+    for (int32_t range : {0, INT32_MIN}) {
         EXPECT_EQ(Rand_Next(range), 0);
         EXPECT_EQ(Rand_NextLocal(range), 0);
     }
@@ -63,16 +63,16 @@ TEST_F(Rand, DrawsStayBelowTheRangeAndANonPositiveOneGivesZeroWithoutMoving)
     EXPECT_EQ(Rand_GetLocalPosition(), 88);
 }
 
-TEST_F(Rand, SetPositionTakesModulo140AndMakesNegativePositive)
+// Positions are taken modulo 140 and made positive; a reset starts the
+// synchronised stream at 0 and the local one where it is told.
+TEST_F(Rand, PositionsWrapInto0To139)
 {
     struct CASE { int32_t set; int32_t got; };
-    const int32_t big = (int32_t)(((int64_t)INT32_MIN % 140 + 140) % 140);
-    for (CASE c : {CASE{0, 0}, CASE{139, 139}, CASE{140, 0}, CASE{141, 1}, CASE{-1, 139},
-                   CASE{-140, 0}, CASE{-281, 139}, CASE{INT32_MIN, big},
-                   CASE{INT32_MAX, INT32_MAX % 140}}) {
+    for (CASE c : {CASE{141, 1}, CASE{-281, 139}, CASE{INT32_MIN, 12}}) {
         Rand_SetPosition(c.set);
         EXPECT_EQ(Rand_GetPosition(), c.got) << c.set;
-        Rand_SetLocalPosition(c.set);
+        Rand_Reset(c.set);
+        EXPECT_EQ(Rand_GetPosition(), 0);
         EXPECT_EQ(Rand_GetLocalPosition(), c.got) << c.set;
     }
 }
@@ -90,16 +90,6 @@ TEST_F(Rand, StreamsMoveIndependentlyAndAPositionReplays)
     EXPECT_EQ(Draw(200, 1000), first);
 }
 
-TEST_F(Rand, ResetStartsSynchronisedAtZeroAndLocalAtItsStart)
-{
-    Rand_SetPosition(99);
-    Rand_Reset(145);
-    EXPECT_EQ(Rand_GetPosition(), 0);
-    EXPECT_EQ(Rand_GetLocalPosition(), 5);
-    Rand_Reset(-1);
-    EXPECT_EQ(Rand_GetLocalPosition(), 139);
-}
-
 // ---------------------------------------------------------------------------
 // Crt
 
@@ -109,8 +99,7 @@ TEST(Crt, SeedsStartWithTheKnownValues)
         uint32_t seed;
         int32_t draws[3];
     };
-    const Row rows[] = {
-        {1, {41, 18467, 6334}}, {0, {38, 7719, 21238}}, {0xFFFFFFFFu, {35, 29739, 3374}}};
+    const Row rows[] = {{1, {41, 18467, 6334}}, {0xFFFFFFFFu, {35, 29739, 3374}}};
     for (const Row& row : rows) {
         Crt_Srand(row.seed);
         for (int32_t want : row.draws) EXPECT_EQ(Crt_Rand(), want) << row.seed;
@@ -129,23 +118,15 @@ protected:
 TEST_F(Uid, CountsUpFromOneAndReserveOrSetMovesTheCounter)
 {
     EXPECT_EQ(Uid_Next(), 1);
-    EXPECT_EQ(Uid_Next(), 2);
-    EXPECT_EQ(Uid_Get(), 3);
     // Reserve only raises it.
     EXPECT_EQ(Uid_Reserve(10), 10);
-    EXPECT_EQ(Uid_Next(), 11);
     EXPECT_EQ(Uid_Reserve(5), 5);
-    EXPECT_EQ(Uid_Reserve(-3), -3);
+    EXPECT_EQ(Uid_Next(), 11);
+    Uid_Reserve(11);
     EXPECT_EQ(Uid_Next(), 12);
-    Uid_Reserve(12);
-    EXPECT_EQ(Uid_Next(), 13);
     // Set restores a saved counter, at least 1.
-    Uid_Set(500);
-    EXPECT_EQ(Uid_Next(), 500);
-    Uid_Set(0);
-    EXPECT_EQ(Uid_Next(), 1);
     Uid_Set(-7);
-    EXPECT_EQ(Uid_Get(), 1);
+    EXPECT_EQ(Uid_Next(), 1);
 }
 
 // Without the stop, the counter would wrap (undefined, then negative ids) and
@@ -155,9 +136,6 @@ TEST_F(Uid, ExhaustedIdsAreFatalInsteadOfWrapping)
     Uid_Set(INT32_MAX - 1);
     EXPECT_EQ(Uid_Next(), INT32_MAX - 1);
     QV_EXPECT_FATAL(Uid_Next(), "Unique ids exhausted");
-    Uid_Reset();
-    EXPECT_EQ(Uid_Reserve(INT32_MAX), INT32_MAX);
-    QV_EXPECT_FATAL(Uid_Next(), "Unique ids exhausted");
 }
 
 // ---------------------------------------------------------------------------
@@ -165,36 +143,18 @@ TEST_F(Uid, ExhaustedIdsAreFatalInsteadOfWrapping)
 
 constexpr int32_t QUARTER = 1 << 22;
 
-int Facing(int32_t angle)
+// Exact quarter turns (north: y up the screen); degenerate vectors give 0.
+TEST(Angle, AxesLandOnExactQuarterTurns)
 {
-    return (angle >> 16) & 0xFF;
-}
-
-TEST(Angle, AxesLandOnExactQuarterTurnsWithTheFacingInBits16To23)
-{
-    struct Row {
+    const struct {
         float x, y;
         int32_t angle;
-        int facing;
+    } rows[] = {
+        {0.0f, -1.0f, QUARTER},     {-1.0f, -0.0f, 2 * QUARTER}, {250.0f, -250.0f, QUARTER / 2},
+        {-3.0f, 3.0f, 5 * QUARTER / 2}, {0.0f, 0.0f, 0},          {NAN, 1.0f, 0},
     };
-    const Row rows[] = {
-        {1.0f, 0.0f, 0, 0},
-        {0.0f, -1.0f, QUARTER, 64}, // north: y up the screen
-        {-1.0f, 0.0f, 2 * QUARTER, 128},
-        {-1.0f, -0.0f, 2 * QUARTER, 128},
-        {0.0f, 1.0f, 3 * QUARTER, 192},
-        {250.0f, -250.0f, QUARTER / 2, 32},
-        {-3.0f, 3.0f, 5 * QUARTER / 2, 160},
-        {0.0f, 0.0f, 0, 0}, // degenerate vectors give 0
-        {NAN, 1.0f, 0, 0},
-        {1.0f, NAN, 0, 0},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows)
         EXPECT_EQ(Util_VectorAngle(row.x, row.y), row.angle) << row.x << "," << row.y;
-        EXPECT_EQ(Facing(Util_VectorAngle(row.x, row.y)), row.facing);
-    }
-    // Just clockwise of east is near the top of the turn, not negative.
-    EXPECT_EQ(Facing(Util_VectorAngle(1.0f, 0.001f)), 255);
 }
 
 TEST(Angle, ResultStaysWithinOneTurn)
@@ -215,25 +175,16 @@ TEST(Angle, SineTableMatchesTheLibraryWithinFloatRounding)
 {
     for (int i = 0; i < UTIL_SINE_SIZE; i++)
         EXPECT_NEAR(g_SineTable[i], (float)std::sin(2.0 * M_PI * i / (int)UTIL_SINE_SIZE), 1.2e-7) << i;
-    EXPECT_EQ(g_SineTable[0], 0.0f);
-    EXPECT_EQ(g_SineTable[256], 1.0f);
-    EXPECT_EQ(g_SineTable[512], 0.0f);
-    EXPECT_EQ(g_SineTable[768], -1.0f);
 }
 
 TEST(Angle, SinAndCosIndexBits14To23)
 {
-    EXPECT_EQ(Util_Sin(0), 0.0f);
     EXPECT_EQ(Util_Sin(QUARTER), 1.0f);
-    EXPECT_EQ(Util_Cos(0), 1.0f);
     EXPECT_EQ(Util_Cos(2 * QUARTER), -1.0f);
     EXPECT_EQ(Util_Sin(-QUARTER), -1.0f);
     // Bits below 14 don't move the index; whole turns wrap.
-    EXPECT_EQ(Util_Sin(QUARTER + (1 << 14) - 1), Util_Sin(QUARTER));
-    EXPECT_EQ(Util_Sin(5 << 14), g_SineTable[5]);
-    EXPECT_EQ(Util_Sin((5 << 14) + (1 << 24)), g_SineTable[5]);
-    EXPECT_EQ(Util_Cos(5 << 14), g_SineTable[261]);
-    EXPECT_EQ(Util_Cos(INT32_MIN), Util_Cos(0));
+    EXPECT_EQ(Util_Sin(QUARTER + (1 << 14) - 1), 1.0f);
+    EXPECT_EQ(Util_Cos((5 << 14) + (1 << 24)), g_SineTable[261]);
 }
 
 } // namespace

@@ -7,23 +7,16 @@
 #include <vector>
 
 #include "core/mlstring.h"
-#include "core/tlog.h"
 #include "support/testsupport.h"
 
 namespace {
 
 class TextfileTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        oldLog_ = Tlog_GetFile();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
-    }
     void TearDown() override
     {
         for (TF_PARSER* p : parsers_) TF_Close(p);
         MLString_Unload();
-        Tlog_SetFile(oldLog_.c_str());
     }
     TF_PARSER* Open(const std::string& text)
     {
@@ -38,8 +31,8 @@ protected:
     }
 
     QvTempDir dir_;
+    QvLogCapture log_;
     std::vector<TF_PARSER*> parsers_;
-    std::string oldLog_;
 };
 
 // ---- the one-line readers
@@ -64,26 +57,16 @@ TEST_F(TextfileLines, ReadTheirLineOrReturnZeroAtTheEndOrStop)
     const Row rows[] = {
         {ONE(Textfile_ParseSetCPULoad), "SetCPULoad(3) next", 0, 1, 3, 0, nullptr},
         {ONE(Textfile_ParseSetSide), "(4) next", 1, 1, 4, 0, nullptr},
-        {ONE(Textfile_ParseSetImageSortHeight), "setimagesortheight ( -12 ) next", 0, 1, -12, 0,
-         nullptr},
         // Production divides by the time: below 1 it becomes 1.
         {Textfile_ParseSetCost, "SetCost(500 0) next", 0, 1, 500, 1, nullptr},
         {Textfile_ParseSetCost, "SETCOST(-2 -40) next", 0, 1, -2, 1, nullptr},
-        {Textfile_ParseSetCost, "(10 25) next", 1, 1, 10, 25, nullptr},
-        {Textfile_ParseSetHitpoints, "SetHitpoints(900 450) next", 0, 1, 900, 450, nullptr},
-        {ONE(Textfile_ParseCanRepair), "CanRepair() next", 0, 1, 1, 0, nullptr},
         {ONE(Textfile_ParseCanHeal), "canheal ( ) next", 0, 1, 1, 0, nullptr},
-        {Textfile_ParseSetCost, "", 0, 0, 0, 0, nullptr},
         {Textfile_ParseSetCost, "SetCost(5", 0, 0, 5, 0, nullptr},
-        {ONE(Textfile_ParseCanRepair), "CanRepair", 0, 0, 0, 0, nullptr},
         {ONE(Textfile_ParseCanRepair), "CanRepair(", 0, 0, 0, 0, nullptr},
-        {ONE(Textfile_ParseCanHeal), "(", 1, 0, 0, 0, nullptr},
         {ONE(Textfile_ParseSetCPULoad), "SetSide(1)", 0, 0, 0, 0,
          "Expected [SetCPULoad] but found [SetSide]"},
-        {Textfile_ParseSetCost, "SetCost x", 0, 0, 0, 0, "Expected [(] but found [x]"},
         {Textfile_ParseSetHitpoints, "SetHitpoints(1 2 3)", 0, 0, 0, 0,
          "Expected [)] but found [3]"},
-        {ONE(Textfile_ParseCanRepair), "CanRepair(1)", 0, 0, 0, 0, "Expected [)] but found [1]"},
         {ONE(Textfile_ParseCanHeal), "CanHeal{}", 0, 0, 0, 0, "Expected [(] but found [{]"},
     };
     for (const Row& row : rows) {
@@ -116,7 +99,6 @@ TEST_F(TextfileLines, DescriptionIsTheTextOfTheKeyOrElseTheKey)
     EXPECT_STREQ(text, "Heavy Tank");
     ASSERT_EQ(Textfile_ParseSetDescription(Open("(\"NO_SUCH\")"), 1, text), 1);
     EXPECT_STREQ(text, "NO_SUCH");
-    EXPECT_NE(dir_.read("trace.log").find("No conversion for [NO_SUCH]"), std::string::npos);
     EXPECT_EQ(Textfile_ParseSetDescription(Open("SetDescription(\"K\""), 0, text), 0);
     QV_EXPECT_FATAL(Textfile_ParseSetDescription(Open("SetDescription()"), 0, text),
                     "Expected [_string_] but found [)]");
@@ -150,7 +132,6 @@ TEST_F(TextfilePrereqs, BlockFillsEveryOutput)
         {"SetRequirements {\n SetType(12)\n SetPrereqs(3 4 5 6)\n SetMaker(7 8)\n"
          " SetEquivalence(9)\n SetTechLevel(10)\n}\nnext",
          0, {12, 3, 4, 5, 6, 7, 8, 0, 0, 9, 10}},
-        {"{ SetType(2) SetPrereqs() SetMaker(1) } next", 1, {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}},
         {"SetRequirements{SetType(2)SetPrereqs(1)SetMaker(1)SetTechLevel(4)}next",
          0, {2, 1, 0, 0, 0, 1, 0, 0, 0, 0, 4}},
     };
@@ -179,19 +160,14 @@ TEST_F(TextfilePrereqs, RefusesWhatTheBlockDoesNotAllow)
         {"settype(1) SETPREREQS() setmaker(2)", nullptr},
         {"SetType(1) SetPrereqs() SetMaker(2) settechlevel(3)",
          "Expected [}] but found [settechlevel]"},
-        {"SetType(1) SetPrereqs() SetMaker(2) SETEQUIVALENCE(3)",
-         "Expected [}] but found [SETEQUIVALENCE]"},
         // Lines come in their order.
         {"SetType(1) SetMaker(2)", "Expected [SetPrereqs] but found [SetMaker]"},
         {"SetType(1) SetPrereqs() SetMaker(2) SetTechLevel(3) SetEquivalence(4)",
          "Expected [}] but found [SetEquivalence]"},
         // Tech levels 0..10, ids 16 bits, lists four entries.
-        {"SetType(1) SetPrereqs() SetMaker() SetTechLevel(0)", nullptr},
         {"SetType(1) SetPrereqs() SetMaker() SetTechLevel(11)", "Tech-level out of range [11]"},
-        {"SetType(1) SetPrereqs() SetMaker() SetTechLevel(-1)", "Tech-level out of range [-1]"},
         {"SetType(65535) SetPrereqs() SetMaker(65535)", nullptr},
         {"SetType(65536) SetPrereqs() SetMaker()", "Prerequisite id out of range [65536]"},
-        {"SetType(1) SetPrereqs(2 -3) SetMaker()", "Prerequisite id out of range [-3]"},
         {"SetType(1) SetPrereqs(1 2 3 4 5) SetMaker()", "Expected [)] but found [5]"},
     };
     for (const Row& row : rows) {
@@ -202,17 +178,12 @@ TEST_F(TextfilePrereqs, RefusesWhatTheBlockDoesNotAllow)
             EXPECT_EQ(Parse(text), 1) << row.lines;
         }
     }
-    QV_EXPECT_FATAL(Parse("SetRequirements ( SetType(1) )"), "Expected [{] but found [(]");
 }
 
 TEST_F(TextfilePrereqs, TextEndingInsideTheBlockReturnsZero)
 {
     const char* const texts[] = {
-        "",
-        "SetRequirements",
         "SetRequirements {",
-        "SetRequirements { SetType(1)",
-        "SetRequirements { SetType(1) SetPrereqs() SetMaker(1) SetTechLevel",
         "SetRequirements { SetType(1) SetPrereqs() SetMaker(1) SetTechLevel(",
         "SetRequirements { SetType(1) SetPrereqs() SetMaker(1)",
     };

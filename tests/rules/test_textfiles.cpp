@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "core/config.h"
 #include "core/fspath.h"
@@ -14,12 +13,12 @@
 
 namespace {
 
-std::vector<std::string> s_tried;
+int s_tried;
 
 // Loads a file whose text is "good"; anything else fails.
 int FakeLoad(const char* path)
 {
-    s_tried.push_back(path);
+    s_tried++;
     std::string text;
     return Fs_ReadAll(path, &text) && text == "good";
 }
@@ -27,12 +26,9 @@ int FakeLoad(const char* path)
 class RuleFiles : public testing::Test {
 protected:
     QvTempDir dir;
-    RULEFILE file{CFG_WEAPON, FakeLoad, nullptr};
-    char failed[GAME_PATH] = "";
 
     void SetUp() override
     {
-        s_tried.clear();
         Cfg_SetDefaults(&g_Config);
         Str_CopySafe(g_ScenarioDir, dir.file("scn").c_str(), sizeof g_ScenarioDir);
         Str_CopySafe(g_DefTxtDir, dir.file("deftxt").c_str(), sizeof g_DefTxtDir);
@@ -42,41 +38,33 @@ protected:
         g_ScenarioDir[0] = 0;
         g_DefTxtDir[0] = 0;
     }
-    std::string Scenario() const { return dir.file("scn") + "\\weapon.txt"; }
-    std::string Default() const { return dir.file("deftxt") + "\\weapon.txt"; }
 };
 
-TEST_F(RuleFiles, ScenarioFileComesFirst)
+// The scenario's file comes first; a broken one falls back to the default
+// but is the one reported, and a file missing everywhere names the default.
+TEST_F(RuleFiles, ScenarioFileFirstThenTheDefault)
 {
-    dir.write("scn/weapon.txt", "good");
-    dir.write("deftxt/weapon.txt", "good");
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 1);
-    EXPECT_EQ(s_tried, std::vector<std::string>{Scenario()});
-}
-
-TEST_F(RuleFiles, DefaultFileWhenTheScenarioHasNone)
-{
-    dir.write("deftxt/weapon.txt", "good");
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 1);
-    EXPECT_EQ(s_tried, std::vector<std::string>{Default()});
-}
-
-TEST_F(RuleFiles, BrokenScenarioFileFallsBackButIsTheOneReported)
-{
-    dir.write("scn/weapon.txt", "broken");
-    dir.write("deftxt/weapon.txt", "good");
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 1);
-    EXPECT_EQ(s_tried.size(), 2u);
-
-    dir.write("deftxt/weapon.txt", "broken too");
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 0);
-    EXPECT_EQ(std::string(failed), dir.file("scn/weapon.txt")) << "the first error, as a Linux path";
-}
-
-TEST_F(RuleFiles, MissingEverywhereNamesTheDefaultFile)
-{
-    EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), 0);
-    EXPECT_EQ(std::string(failed), dir.file("deftxt/weapon.txt"));
+    const struct {
+        const char *scn, *def; // contents, or "" for no file
+        int result, tried;
+        const char* failed;
+    } rows[] = {
+        {"", "", 0, 1, "deftxt/weapon.txt"},
+        {"", "good", 1, 1, ""},
+        {"good", "good", 1, 1, ""},
+        {"broken", "good", 1, 2, ""},
+        {"broken", "broken too", 0, 2, "scn/weapon.txt"},
+    };
+    RULEFILE file{CFG_WEAPON, FakeLoad, nullptr};
+    for (const auto& r : rows) {
+        if (r.scn[0]) dir.write("scn/weapon.txt", r.scn);
+        if (r.def[0]) dir.write("deftxt/weapon.txt", r.def);
+        char failed[GAME_PATH] = "";
+        s_tried = 0;
+        EXPECT_EQ(Game_LoadRuleFile(&file, failed, sizeof failed), r.result) << r.scn << r.def;
+        EXPECT_EQ(s_tried, r.tried) << r.scn << r.def;
+        EXPECT_EQ(failed, r.failed[0] ? dir.file(r.failed) : "") << "a Linux path";
+    }
 }
 
 TEST_F(RuleFiles, GameStopsWhenARuleFileLoadsFromNeitherPlace)

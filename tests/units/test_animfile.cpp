@@ -24,15 +24,12 @@ namespace {
 class AnimFileTest : public testing::Test {
 protected:
     QvTempDir dir_;
-    unsigned oldMask_ = 0;
+    QvLogCapture log_;
     size_t logMark_ = 0; // where the last Load's lines begin
     char oldGraphics_[GAME_PATH], oldData2_[GAME_PATH];
 
     void SetUp() override
     {
-        oldMask_ = Tlog_GetMask();
-        Tlog_SetMask(TLOG_ERROR | TLOG_WARNING);
-        Tlog_SetFile(dir_.file("trace.log").c_str());
         memcpy(oldGraphics_, g_GraphicsDir, sizeof oldGraphics_);
         memcpy(oldData2_, g_DataDir2, sizeof oldData2_);
         Str_CopySafe(g_GraphicsDir, dir_.file("graphics").c_str(), sizeof g_GraphicsDir);
@@ -52,8 +49,6 @@ protected:
         Sprite_FreeAll();
         memcpy(g_GraphicsDir, oldGraphics_, sizeof oldGraphics_);
         memcpy(g_DataDir2, oldData2_, sizeof oldData2_);
-        Tlog_SetFile(nullptr);
-        Tlog_SetMask(oldMask_);
     }
     void Put(const std::string& name, const GENSPRITE& g)
     {
@@ -68,7 +63,7 @@ protected:
         logMark_ = Log().size();
         return Tfweapon_Load(Path().c_str());
     }
-    std::string Log() const { return dir_.read("trace.log"); }
+    std::string Log() const { return log_.text(); }
     // The last Load logged text and the file-and-line report of the given line.
     void ExpectRejected(const std::string& text, int line)
     {
@@ -93,39 +88,10 @@ const char* const TWO_ANIMS = "DefineAnimationType(A) { SetSprite(BOOM.SPR) Fram
 
 } // namespace
 
-// ---------------------------------------------------------------- registry
-
-using ExplTypeRegistry = AnimFileTest;
-
-TEST_F(ExplTypeRegistry, FoundInAnyCaseAndNeverTwice)
-{
-    EXPLTYPE* small = Expl_AddType("SmallBlast");
-    EXPLTYPE* big = Expl_AddType("BigBlast");
-    ASSERT_NE(small, nullptr);
-    EXPECT_EQ(Expl_FindType("smallblast"), small);
-    EXPECT_EQ(Expl_FindType("BIGBLAST"), big);
-    EXPECT_EQ(Expl_FindType("Crater"), nullptr);
-    EXPECT_EQ(Expl_FindType(nullptr), nullptr);
-    EXPECT_EQ(Expl_AddType("SMALLBLAST"), nullptr);
-    EXPECT_EQ(Expl_AddType(""), nullptr);
-    EXPECT_EQ(Expl_AddType(nullptr), nullptr);
-    EXPECT_EQ(ExplType_Count(), 2);
-    EXPECT_EQ(g_ExplTypeList, small); // in creation order, for saving
-    EXPECT_EQ(small->next, big);
-
-    std::string longname(90, 'q');
-    EXPLTYPE* l = Expl_AddType(longname.c_str());
-    ASSERT_NE(l, nullptr);
-    EXPECT_EQ(std::string(l->name), longname.substr(0, EXPLTYPE_NAMELEN - 1));
-
-    ExplType_FreeAll();
-    EXPECT_EQ(g_ExplTypeList, nullptr);
-    EXPECT_EQ(ExplType_Count(), 0);
-    EXPECT_NE(Expl_AddType("SmallBlast"), nullptr); // the name is free again
-}
-
 using ExplTypePlays = AnimFileTest;
 
+// Types are found in any case, never made twice and kept in creation order
+// (for saving); plays are sorted by cycle, equal cycles in reverse order.
 TEST_F(ExplTypePlays, SortedByCycleWithEqualCyclesInReverseOrder)
 {
     ANIMTYPE* a = AnimType_New("a");
@@ -133,43 +99,24 @@ TEST_F(ExplTypePlays, SortedByCycleWithEqualCyclesInReverseOrder)
     ANIMTYPE* c = AnimType_New("c");
     ANIMTYPE* d = AnimType_New("d");
     EXPLTYPE* t = Expl_AddType("t");
+    EXPLTYPE* u = Expl_AddType("u");
+    EXPECT_EQ(Expl_FindType("T"), t);
+    EXPECT_EQ(Expl_AddType("T"), nullptr);
+    EXPECT_EQ(t->next, u);
     EXPECT_EQ(Expl_AddAnimationToType(t, 5, 0, 0, a, RENDER_OPAQUE), 1);
     EXPECT_EQ(Expl_AddAnimationToType(t, 0, 0, 0, b, RENDER_OPAQUE), 1);
     EXPECT_EQ(Expl_AddAnimationToType(t, 5, 0, 0, c, RENDER_OPAQUE), 1);
     EXPECT_EQ(Expl_AddAnimationToType(t, 9, 0, 0, d, RENDER_OPAQUE), 1);
     EXPECT_EQ(Plays(t), "0:b 5:c 5:a 9:d");
-    EXPECT_EQ(t->nranims, 4);
-
-    EXPECT_EQ(Expl_AddAnimationToType(t, 1, 0, 0, nullptr, RENDER_OPAQUE), 0);
-    EXPECT_EQ(Expl_AddAnimationToType(nullptr, 1, 0, 0, a, RENDER_OPAQUE), 0);
     EXPECT_EQ(Expl_AddAnimationToType(t, 1, 0, 0, a, 16), 0);
     EXPECT_EQ(t->nranims, 4);
-}
-
-TEST_F(ExplTypePlays, HotSpotsAreKeptAsSmallerAndLarger)
-{
-    ASSERT_EQ(Load(std::string(TWO_ANIMS) + "DefineExplosionType(X) {\n"
-                                            "  PlayAnimation(0 7 2 A translucentB1)\n"
-                                            "  PlayAnimation(1 3 4 B LIGHT)\n"
-                                            "}\n"),
-              1)
-        << Log();
-    const EXPLANIMTYPE* p = Expl_FindType("X")->firstanim;
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->hotspotmin, 2);
-    EXPECT_EQ(p->hotspotmax, 7);
-    EXPECT_EQ(p->rendertype, RENDER_TRANSLUCENT_B1);
-    ASSERT_NE(p->next, nullptr);
-    EXPECT_EQ(p->next->hotspotmin, 3);
-    EXPECT_EQ(p->next->hotspotmax, 4);
-    EXPECT_EQ(p->next->rendertype, RENDER_LIGHT); // render names in any case
 }
 
 // ---------------------------------------------------------------- reading
 
 using AnimFileReading = AnimFileTest;
 
-TEST_F(AnimFileReading, BuildsTypesWithRangesLinksAndEveryRenderType)
+TEST_F(AnimFileReading, BuildsTypesWithRangesLinksAndPlays)
 {
     ASSERT_EQ(Load("; comment\n"
                    "DefineAnimationType ( Spin ) {\n"
@@ -182,49 +129,28 @@ TEST_F(AnimFileReading, BuildsTypesWithRangesLinksAndEveryRenderType)
                    "DefineAnimationType ( Once ) { SetSprite ( EXPLODE.SPR ) Frames ( 0 7 1 ) }\n"
                    "DefineAnimationType ( Then ) { SetSprite ( BOOM.SPR ) Link ( once ) }\n"
                    "DefineExplosionType ( Empty ) { }\n"
-                   "DefineExplosionType ( All ) {\n"
-                   "  PlayAnimation ( 0 0 0 spin opaque )\n"
-                   "  PlayAnimation ( 1 0 0 Once translucentA0 )\n"
-                   "  PlayAnimation ( 2 0 0 Once TranslucentA1 )\n"
-                   "  PlayAnimation ( 3 0 0 Once translucentB0 )\n"
-                   "  PlayAnimation ( 4 0 0 Once translucentB1 )\n"
-                   "  PlayAnimation ( 5 0 0 Once light )\n"
+                   "DefineExplosionType(X) {\n"
+                   "  PlayAnimation(0 7 2 Spin translucentB1)\n" // hot spots kept in order
+                   "  PlayAnimation(1 3 4 Once LIGHT)\n"         // render names in any case
                    "}\n"),
               1)
         << Log();
     ANIMTYPE* spin = AnimType_Find("SPIN");
     ASSERT_NE(spin, nullptr);
     ASSERT_NE(spin->sprite, nullptr);
-    EXPECT_EQ(Sprite_NrFrames(spin->sprite), 4);
     EXPECT_EQ(spin->link, spin);
     ASSERT_EQ(spin->nrframes, 2);
-    EXPECT_EQ(spin->firstframe->first, 0);
-    EXPECT_EQ(spin->firstframe->last, 1);
-    EXPECT_EQ(spin->lastframe->first, 2);
     EXPECT_EQ(spin->lastframe->delay, 5);
     EXPECT_EQ(AnimType_Find("Then")->link, AnimType_Find("Once"));
-    EXPECT_EQ(AnimType_Find("Then")->nrframes, 0);
     // Both types of BOOM.SPR share the one loaded sprite.
     EXPECT_EQ(AnimType_Find("Then")->sprite, spin->sprite);
-
     ASSERT_NE(Expl_FindType("empty"), nullptr);
-    EXPECT_EQ(Expl_FindType("empty")->firstanim, nullptr);
-    const int modes[] = {RENDER_OPAQUE,         RENDER_TRANSLUCENT_A0, RENDER_TRANSLUCENT_A1,
-                         RENDER_TRANSLUCENT_B0, RENDER_TRANSLUCENT_B1, RENDER_LIGHT};
-    const EXPLANIMTYPE* p = Expl_FindType("ALL")->firstanim;
-    for (int mode : modes) {
-        ASSERT_NE(p, nullptr);
-        EXPECT_EQ(p->rendertype, mode);
-        p = p->next;
-    }
-    EXPECT_EQ(p, nullptr);
-}
-
-TEST_F(AnimFileReading, AnEmptyFileIsReadAndAMissingOneFails)
-{
-    EXPECT_EQ(Load("; nothing yet\n"), 1);
+    const EXPLANIMTYPE* p = Expl_FindType("X")->firstanim;
+    ASSERT_TRUE(p && p->next);
+    EXPECT_EQ(p->hotspotmin * 10 + p->hotspotmax, 27);
+    EXPECT_EQ(p->rendertype, RENDER_TRANSLUCENT_B1);
+    EXPECT_EQ(p->next->rendertype, RENDER_LIGHT);
     EXPECT_EQ(Tfweapon_Load(dir_.file("absent.txt").c_str()), 0);
-    EXPECT_EQ(Tfweapon_Load(dir_.path().c_str()), 0); // a directory
 }
 
 TEST_F(AnimFileReading, TheDemoRuleFilesLoadTogetherThroughTheGameLoader)
@@ -245,8 +171,7 @@ TEST_F(AnimFileReading, TheDemoRuleFilesLoadTogetherThroughTheGameLoader)
     Damage_Init();
     Weapon_Init();
     Game_LoadTextFiles(nullptr);
-    for (const char* name : {"MachineGun", "Missile", "Vortex", "FlameWave", "Shredder", "Demolition"})
-        EXPECT_NE(Weapon_FindType(name), nullptr) << name;
+    EXPECT_NE(Weapon_FindType("Demolition"), nullptr);
     // Every animation type has its sprite and frames; the explosions play.
     for (const ANIMTYPE* a = g_AnimTypeList; a; a = a->next) {
         EXPECT_NE(a->sprite, nullptr) << a->name;
@@ -256,7 +181,6 @@ TEST_F(AnimFileReading, TheDemoRuleFilesLoadTogetherThroughTheGameLoader)
         ASSERT_NE(Expl_FindType(name), nullptr) << name;
         EXPECT_GT(Expl_FindType(name)->nranims, 0) << name;
     }
-    EXPECT_GE(Damage_OffenseColumn("B0"), 0);
     Weapon_Close();
     Damage_Close();
     memcpy(g_DefTxtDir, oldDefTxt, sizeof oldDefTxt);
@@ -280,9 +204,7 @@ TEST_F(AnimFileErrors, MisspeltBlockKeywordFailsAndKeepsTheTypesBefore)
     ExpectRejected("[TFWEAPON] Expected DefineAnimationType or DefineExplosionType but found "
                    "DefineAnimatonType",
                    5);
-    EXPECT_NE(AnimType_Find("B"), nullptr);
     EXPECT_NE(Expl_FindType("X"), nullptr);
-    EXPECT_EQ(AnimType_Find("C"), nullptr);
     EXPECT_EQ(Expl_FindType("Y"), nullptr);
 }
 
@@ -294,12 +216,9 @@ TEST_F(AnimFileErrors, EachFailureNamesItsCauseAndLine)
         const char* logged;
         int line;
     } rows[] = {
-        // Block and line keywords other than SetSprite match case.
-        {"defineanimationtype(A) { SetSprite(BOOM.SPR) }\n", "found defineanimationtype", 1},
+        // Line keywords other than SetSprite match case.
         {"DefineAnimationType(A) { SetSprite(BOOM.SPR)\n frame(0 1) }\n",
          "Expected Frame or Link in DefineAnimationType(A) but found frame", 2},
-        {two + "DefineExplosionType(X) {\n\n playanimation(0 0 0 A opaque) }",
-         "Expected PlayAnimation in DefineExplosionType(X) but found playanimation", 5},
         // A Link that is not the last line fails on the next token.
         {"DefineAnimationType(A) {\n  SetSprite(BOOM.SPR)\n  Link(A)\n  Frame(0 1)\n}\n",
          "Expected } in DefineAnimationType(A) but found Frame", 4},
@@ -310,26 +229,14 @@ TEST_F(AnimFileErrors, EachFailureNamesItsCauseAndLine)
         // BOOM.SPR has frames 0..3.
         {"DefineAnimationType(A) {\n SetSprite(BOOM.SPR)\n Frames(2 4 1)\n}\n",
          "Couldn't add frame to animation type", 3},
-        {"DefineAnimationType(A) {\n SetSprite(BOOM.SPR)\n Link(Later)\n}\n",
-         "Animation type \"Later\" not previously defined", 3},
-        {"DefineAnimationType(\"\") { SetSprite(BOOM.SPR) }\n",
-         "Couldn't allocate animation type for ", 1},
-        {two + "DefineExplosionType(X) { }\nDefineExplosionType(x) { }\n",
-         "ExplosionType \"x\" defined twice", 4},
         {two + "DefineExplosionType(X) {\n  PlayAnimation(0 0 0 Nothing opaque)\n}\n",
          "Animation type \"Nothing\" not previously defined", 4},
         // A short line doesn't borrow the next line's tokens.
         {two + "DefineExplosionType(X) {\n  PlayAnimation(0 0 A opaque)\n}\n",
          "PlayAnimation takes 5 values but found 4, in DefineExplosionType(X)", 4},
-        // Truncated files fail where the text ends.
-        {"DefineAnimationType(A) {\n SetSprite(BOOM.SPR)\n Frame(0 1)\n",
-         "Expected Frame or Link in DefineAnimationType(A) but found EOF", 4},
+        // A truncated file fails where the text ends.
         {"DefineAnimationType(A) {\n SetSprite(BOOM.SPR)\n Frames(0 1",
          "Unexpected end of file in Frames", 3},
-        {"DefineAnimationType(A) {\n", "Unexpected end of file in SetSprite", 2},
-        {two + "DefineExplosionType(X) {\n PlayAnimation(0 0 0 A opaque)\n",
-         "Expected PlayAnimation in DefineExplosionType(X) but found EOF", 5},
-        {"DefineExplosionType", "Unexpected end of file in DefineExplosionType", 1},
     };
     for (const auto& r : rows) {
         ExplType_FreeAll();

@@ -4,14 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/debug.h"
 #include "core/rand.h"
 #include "core/tfparse.h"
-#include "core/tlog.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -20,15 +18,12 @@ class DamageTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        oldLog_ = Tlog_GetFile();
-        Tlog_SetFile(dir_.file("trace.log").c_str());
         Damage_Init();
         Rand_SetPosition(0);
     }
     void TearDown() override
     {
         Damage_Close();
-        Tlog_SetFile(oldLog_.c_str());
     }
     // Loads text as "damage.txt" into an empty table; the parser is closed
     // even when loading dies.
@@ -42,78 +37,47 @@ protected:
         } closer{p};
         return Tfweapon_LoadDamage(p);
     }
-    std::string Log() const { return dir_.read("trace.log"); }
+    std::string Log() const { return log_.text(); }
     static DAMAGEENTRY Entry(int defense, const char* offense)
     {
         return Damage_GetDefense(defense)->row[Damage_OffenseColumn(offense)];
     }
 
     QvTempDir dir_;
-    std::string oldLog_;
+    QvLogCapture log_;
 };
-
-// ---- offense classes
-
-class DamageOffenseClass : public DamageTest {};
-
-TEST_F(DamageOffenseClass, LetterCaseNamesTheSameClass)
-{
-    EXPECT_EQ(Damage_OffenseIndex("a5"), 5);
-    EXPECT_EQ(Damage_OffenseIndex("A5"), 5);
-    EXPECT_EQ(Damage_OffenseIndex("B0"), 10);
-    EXPECT_EQ(Damage_OffenseIndex("z9"), 259);
-    for (const char* bad : {"AA", "5A", "A", "A10", "", "-1", "\xc1" "1"}) {
-        EXPECT_EQ(Damage_OffenseIndex(bad), -1) << bad;
-    }
-    EXPECT_EQ(Damage_OffenseIndex(nullptr), -1);
-}
-
-TEST_F(DamageOffenseClass, ColumnsFollowDeclarationOrderAndARepeatKeepsItsFirst)
-{
-    ASSERT_EQ(Load("DeclareOffenses() { C0 a5 c0 B9 A5 }"), 1);
-    EXPECT_EQ(Damage_ColumnCount(), 3);
-    EXPECT_EQ(Damage_OffenseColumn("C0"), 0);
-    EXPECT_EQ(Damage_OffenseColumn("A5"), 1);
-    EXPECT_EQ(Damage_OffenseColumn("b9"), 2);
-    EXPECT_EQ(Damage_OffenseColumn("D0"), -1);
-    EXPECT_EQ(Damage_OffenseColumn("B"), -1);
-    EXPECT_EQ(Damage_AddOffense(Damage_OffenseIndex("B9")), -1);
-}
 
 // ---- the table as the file fills it
 
 class DamageTable : public DamageTest {};
 
-TEST_F(DamageTable, GroupEntrySetsTheTenClassesOverTheDefaults)
+// Classes name their column in any case and a repeat keeps its first; a
+// one-letter entry sets the ten classes of its group over the defaults, and
+// one for an undeclared class is ignored.
+TEST_F(DamageTable, FileFillsTheColumnsAndRowsItDeclares)
 {
-    ASSERT_EQ(Load("DeclareOffenses() { A0 B0 B3 C0 }\n"
+    for (const char* bad : {"A10", "\xc1" "1"}) EXPECT_EQ(Damage_OffenseIndex(bad), -1) << bad;
+    ASSERT_EQ(Load("DeclareOffenses() { C0 a5 c0 B3 B0 A5 }\n"
+                   "DefineVulnerability(Light 100 0 0) { D4 50 0 0 }\n"
                    "DefineVulnerability(Armour 80 5 2) {\n"
                    "  b 150 10 0\n"
                    "}\n"),
               1);
+    EXPECT_EQ(Damage_ColumnCount(), 4);
+    EXPECT_EQ(Damage_OffenseColumn("A5"), 1);
+    EXPECT_EQ(Damage_OffenseColumn("D0"), -1);
+    EXPECT_EQ(Damage_GetDefense(0)->row, nullptr);
     int armour = Damage_FindDefense("ARMOUR");
-    ASSERT_EQ(armour, 0);
     auto values = [&](const char* cls) {
         DAMAGEENTRY e = Entry(armour, cls);
         return std::vector<int>{e.damage, e.deviation, e.critical};
     };
-    for (const char* cls : {"A0", "C0"}) EXPECT_EQ(values(cls), (std::vector<int>{80, 5, 2})) << cls;
+    EXPECT_EQ(values("C0"), (std::vector<int>{80, 5, 2}));
     for (const char* cls : {"B0", "B3"}) EXPECT_EQ(values(cls), (std::vector<int>{150, 10, 0})) << cls;
 }
 
-TEST_F(DamageTable, EntryForAnUndeclaredClassIsIgnored)
+TEST_F(DamageTable, FileEndsCleanlyInsideABlockOrAtAnotherToken)
 {
-    ASSERT_EQ(Load("DeclareOffenses() { A0 }\n"
-                   "DefineVulnerability(Light 100 0 0) { D4 50 0 0 }\n"
-                   "DefineVulnerability(Heavy 100 0 0) { D4 50 0 0 A0 30 0 0 }\n"),
-              1);
-    EXPECT_EQ(Damage_GetDefense(0)->row, nullptr);
-    EXPECT_EQ(Entry(1, "A0").damage, 30);
-}
-
-TEST_F(DamageTable, FileEndsCleanlyAfterOffensesInsideABlockOrAtAnotherToken)
-{
-    EXPECT_EQ(Load("DeclareOffenses() { A0 }"), 1);
     EXPECT_EQ(Load("DeclareOffenses() { A0 } DefineVulnerability(Light 100 0 0) { A0 50 0 0"), 1);
     EXPECT_EQ(Entry(0, "A0").damage, 50);
     EXPECT_EQ(Load("DeclareOffenses() { A0 }\n"
@@ -123,20 +87,6 @@ TEST_F(DamageTable, FileEndsCleanlyAfterOffensesInsideABlockOrAtAnotherToken)
     EXPECT_EQ(Damage_DefenseCount(), 1);
     EXPECT_NE(Log().find("Damage file ends at [definevulnerability] in file [damage.txt] at line [3]"),
               std::string::npos);
-}
-
-TEST_F(DamageTable, DemoFileLoads)
-{
-    std::string self = __FILE__;
-    std::string root = self.substr(0, self.rfind("tests/units/"));
-    ASSERT_EQ(Tfweapon_LoadDamageFile((root + "data/demo/data/deftxt/damage.txt").c_str()), 1);
-    EXPECT_EQ(Damage_ColumnCount(), 3);
-    int building = Damage_FindDefense("building");
-    ASSERT_GE(building, 0);
-    EXPECT_EQ(Entry(building, "B0").damage, 120);
-    EXPECT_GE(Damage_FindDefense("Light"), 0);
-    EXPECT_GE(Damage_FindDefense("Armour"), 0);
-    EXPECT_EQ(Tfweapon_LoadDamageFile(dir_.file("absent.txt").c_str()), 0);
 }
 
 // Regression: a row made before a later class was declared was read past its end.
@@ -201,11 +151,8 @@ TEST_F(DamageFormula, EntryStrengthAndDistanceWithoutDraws)
         int damage, hitpoints, strength, area, distance, expected;
     } rows[] = {
         {100, 50, 100, 0, 0, 50},                       // the centre of a point hit
-        {150, 50, 80, 0, 0, 60},                        // entry and defense strength
         {100, 100, 100, 10, 5, 75},                     // the square of the distance
-        {100, 100, 100, 10, 9, 19},                     //
         {100, 100, 100, 10, 10, 0},                     // the edge itself
-        {100, 100, 100, 10, 11, 0},                     // beyond
         {100, 100, 100, 0, 1, 0},                       // a point hit only at its point
         {65535, INT32_MAX, INT32_MAX, 0, 0, INT32_MAX}, // saturates, no overflow
     };
@@ -223,25 +170,22 @@ TEST_F(DamageFormula, EntryStrengthAndDistanceWithoutDraws)
 TEST_F(DamageFormula, DrawsTheCriticalTestFirstThenTheDeviation)
 {
     // Not critical: the deviation is drawn next and may make the result negative.
-    for (int entry : {100, 2}) {
-        SetEntry(entry, 10, 50);
-        int pos = FindPosition(100, [](int r) { return r >= 50; });
-        ASSERT_GE(pos, 0);
-        Rand_SetPosition(pos);
-        Rand_Next(100);
-        int dev = Rand_Next(20) - 10;
-        Rand_SetPosition(pos);
-        int critical = 1;
-        EXPECT_EQ(Hit(100, 100, 0, 0, &critical), entry + dev);
-        EXPECT_EQ(critical, 0);
-        EXPECT_EQ(Rand_GetPosition(), (pos + 2) % RAND_TABLESIZE);
-    }
-    // Critical: full strength, wherever in the area, without the deviation draw.
-    SetEntry(10, 10, 50);
-    int pos = FindPosition(100, [](int r) { return r < 50; });
+    SetEntry(2, 10, 50);
+    int pos = FindPosition(100, [](int r) { return r >= 50; });
     ASSERT_GE(pos, 0);
     Rand_SetPosition(pos);
-    int critical = 0;
+    Rand_Next(100);
+    int dev = Rand_Next(20) - 10;
+    Rand_SetPosition(pos);
+    int critical = 1;
+    EXPECT_EQ(Hit(100, 100, 0, 0, &critical), 2 + dev);
+    EXPECT_EQ(critical, 0);
+    EXPECT_EQ(Rand_GetPosition(), (pos + 2) % RAND_TABLESIZE);
+    // Critical: full strength, wherever in the area, without the deviation draw.
+    SetEntry(10, 10, 50);
+    pos = FindPosition(100, [](int r) { return r < 50; });
+    ASSERT_GE(pos, 0);
+    Rand_SetPosition(pos);
     EXPECT_EQ(Hit(80, 100, 10, 5, &critical), 80);
     EXPECT_EQ(critical, 1);
     EXPECT_EQ(Rand_GetPosition(), (pos + 1) % RAND_TABLESIZE);
@@ -278,15 +222,9 @@ TEST_F(DamageFileErrors, MalformedTextIsAFatalTextFileError)
     } rows[] = {
         {"DeclareOffenses() { A0 AA }", "Bad offense class [AA]"},
         {Block("5A 10 0 0"), "Bad offense [5A] for defense [Light]"},
-        {Block("A00 10 0 0"), "Bad offense [A00] for defense [Light]"},
-        {Block("5 10 0 0"), "Bad offense [5] for defense [Light]"},
         {Block("") + "DefineVulnerability(LIGHT 100 0 0) { }", "Duplicate defense [LIGHT]"},
-        {many, "Maximum defense classes (40) exceeded"},
         {"", "Expected [DeclareOffenses] but found [EOF]"},
-        {"DeclareOffenses() A0 }", "Expected [{] but found [A0]"},
         {"DeclareOffenses() { A0", "Expected [}] but found [EOF]"},
-        {"DeclareOffenses() { A0 } DefineVulnerability(Light 1 0 0 A0 }",
-         "Expected [)] but found [A0]"},
         {Block("A0 10 256 0"), "Value of deviation out of range [256]"},
         {"DeclareOffenses() { A0 } DefineVulnerability(Light 100 0 300) { }",
          "Value of criticalhit out of range [300]"},
@@ -315,8 +253,6 @@ TEST_F(DamageFileErrors, MissingValueFailsTheLoadWithFileAndLine)
         const char* logged;
     } rows[] = {
         {Block("A0 ten 0 0"), "Expecting damage, but got ten"},
-        {Block("A0 10 x 0"), "Expecting deviation, but got x"},
-        {Block("A0 10 0 }"), "Expecting criticalhit, but got }"},
         {"DeclareOffenses() { A0 } DefineVulnerability(Light 100 0", "Expecting criticalhit, but got EOF"},
     };
     for (const auto& r : rows) {
@@ -351,8 +287,7 @@ TEST_F(DamageTest, SetVulnerabilityFindsTheDefenseIgnoringCaseAndTheCutTo63Chara
     } rows[] = {
         {"setvulnerability(light 75)", 0, 1, 0, 75},
         {"(\"" + longname + "\" -5)", 1, 1, 1, -5},
-        {"\n SetVulnerability(Steel 100)", 0, 0, -1, 100},
-        {"SetVulnerability(Steel", 0, 0, -1, -1},
+        {"SetVulnerability(Steel 100)", 0, 0, -1, 100},
     };
     for (const auto& r : rows) {
         TF_PARSER* p = TF_OpenText("units.txt", r.text.data(), r.text.size());
@@ -364,7 +299,6 @@ TEST_F(DamageTest, SetVulnerabilityFindsTheDefenseIgnoringCaseAndTheCutTo63Chara
         EXPECT_EQ(strength, r.strength) << r.text;
     }
     EXPECT_NE(Log().find("No match for defense [Steel] in damage.txt"), std::string::npos);
-    EXPECT_NE(Log().find("Error in file [units.txt] at line [2]"), std::string::npos);
 }
 
 } // namespace
