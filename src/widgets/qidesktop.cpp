@@ -78,7 +78,11 @@ void QIDesktopBase::SetFocus(QIWidget* widget)
     focusWidget = widget;
 }
 
-void QIDesktopBase::ClearFocus(void) { SetFocus(nullptr); }
+void QIDesktopBase::ClearFocus(void)
+{
+    SetPath(&focusPath, nullptr, &focusCursor, &focusRoot);
+    focusWidget = nullptr;
+}
 
 void QIDesktopBase::ClearCapture(void)
 {
@@ -501,6 +505,7 @@ QIDesktop::QIDesktop(const char* sectionName, QIFRAMEHOOK hook, const QIImage& b
 QIDesktop::~QIDesktop()
 {
     // Widgets first: their images were bound through the list.
+    status = nullptr;
     ClearFocus();
     ClearCapture();
     hitWidget = nullptr;
@@ -582,7 +587,14 @@ void QIDesktop::Close(void)
     Graph_FlipWithCursor();
     delete[] palette;
     palette = nullptr;
+    status = nullptr;
     QIDesktopBase::Close();
+}
+
+void QIDesktop::DeleteWidget(QIWidget* widget)
+{
+    if (status && (status == widget || IsAncestor(status, widget))) status = nullptr;
+    QIDesktopBase::DeleteWidget(widget);
 }
 
 void QIDesktop::Open(void)

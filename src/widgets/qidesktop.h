@@ -271,6 +271,8 @@ public:
     // first top-level) and its later siblings, recursively.
     void ExportDefines(QIWidget* widget) override;
     void SetStatusText(const char* text) override;
+    // Forgets the status widget when it goes.
+    void DeleteWidget(QIWidget* widget) override;
     // Clears the screen, flips, sets the palette and rebuilds the colour
     // tables; nothing without a palette.
     void ApplyPalette(void) override;

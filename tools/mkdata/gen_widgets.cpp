@@ -113,14 +113,15 @@ static void DrawCells(BITMAP* b)
     }
 }
 
-// Unchecked, unchecked with focus, checked, checked with focus.
+// Checked, checked with focus, unchecked, unchecked with focus: the order
+// in which check boxes cut their cells.
 static void DrawCheck(BITMAP* b)
 {
     for (int c = 0; c < 4; c++) {
         const int x = c * 11;
         Graph_FillRect(b, nullptr, 0, x, 0, 11, 18, MKPAL_GREYS + 2);
         Graph_DrawRect(b, nullptr, 0, x + 1, 4, 9, 9, (c & 1) ? MKPAL_WHITE : MKPAL_GREYS + 6);
-        if (c >= 2) {
+        if (c < 2) {
             Graph_DrawLine(b, nullptr, 0, x + 3, 8, x + 5, 10, MKPAL_WHITE);
             Graph_DrawLine(b, nullptr, 0, x + 5, 10, x + 8, 5, MKPAL_WHITE);
         }
