@@ -14,6 +14,7 @@
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "support/golden.h"
+#include "support/passscript.h"
 #include "support/testsupport.h"
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
@@ -191,4 +192,30 @@ TEST_F(WidgetPage, RowFillsStayInsideTheirRow)
             << r.x << "," << r.y << " .. " << r.w << "," << r.h;
     }
     g_QIColours = g_QILibraryColours;
+}
+
+TEST_F(WidgetPage, PlayAndQuitEndTheRunWithTheirState)
+{
+    const struct {
+        int x, y;
+        int state;
+    } cases[] = {{200, 440, GS_NEWGAME}, {270, 440, GS_QUIT}};
+    for (const auto& c : cases) {
+        QvPassScript script;
+        QvPass move, press, release;
+        move.moveX = c.x;
+        move.moveY = c.y;
+        press.button = release.button = 0;
+        press.down = 1;
+        script.Add(move).Wait(1).Add(press).Add(release);
+        script.stopWhenDone = false;
+        script.Wait(1, 5);
+        QIDesktop* d = WidgetDemo_Desktop();
+        d->dflags |= QID_RUNNING;
+        g_GameState = GS_FRONTEND;
+        EXPECT_EQ(d->Run(), c.state);
+        EXPECT_EQ(g_GameState, c.state);
+        EXPECT_FALSE(script.overran);
+    }
+    g_GameState = GS_FRONTEND;
 }
