@@ -8,6 +8,7 @@
 #include "core/gamestate.h"
 #include "core/quorvex.h"
 #include "core/tlog.h"
+#include "platform/cursor.h"
 #include "platform/font.h"
 #include "platform/palette.h"
 #include "platform/plat.h"
@@ -334,6 +335,7 @@ void WidgetDemo_Run(void)
     g_GameState = GS_QUIT; // unless Play says otherwise
     s_page.desktop->Run();
     WidgetDemo_Close();
+    Mouse_ShowCursor(); // closing the desktop hid it; the world shows it
     // A closed window ends the menu and the program.
     if (g_QuitRequested) g_GameState = GS_QUIT;
 }

@@ -16,6 +16,7 @@
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
+#include "widgets/qiproptree.h"
 
 namespace {
 
@@ -231,4 +232,23 @@ TEST_F(Buttons, WithoutImagesAFramedFillSunkenWhilePressed)
         EXPECT_EQ(bb->data[10 * PLAT_WIDTH + 10],
                   g_QIColours[(c.flags & QIWF_FOCUS) ? QIC_FOCUSDOWN : QIC_OUTLINE]);
     }
+}
+
+TEST_F(Buttons, LoadAndSaveCarryTheFourImages)
+{
+    QIPropTree tree;
+    QIButton saved("btn", nullptr, kBox, QIImage("n.bmp", IRect(1, 2, 3, 4), 0),
+                   QIImage("nf.bmp", IRect(5, 6, 7, 8), 0), QIImage("a.bmp", IRect(9, 10, 11, 12), 0),
+                   QIImage("af.bmp", IRect(13, 14, 15, 16), 0), "t", nullptr, nullptr, nullptr);
+    EXPECT_EQ(saved.Save(&tree, nullptr), 1);
+    tree.Leave();
+    QIButton loaded("btn", nullptr);
+    EXPECT_EQ(loaded.Load(&tree, nullptr), 1);
+    tree.Leave();
+    for (int i = 0; i < QIBI_COUNT; i++) {
+        EXPECT_STREQ(loaded.images[i].file.c_str(), saved.images[i].file.c_str());
+        EXPECT_EQ(loaded.images[i].h, saved.images[i].h);
+    }
+    EXPECT_EQ(loaded.w, kBox.w);
+    EXPECT_NE(tree.Text().find("BitmapActive&Focus"), std::string::npos);
 }

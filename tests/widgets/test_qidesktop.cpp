@@ -330,6 +330,20 @@ TEST_F(Desktop, DeletingAWidgetDropsFocusCaptureAndHit)
     EXPECT_EQ(d.FindByName("D"), w[3]);
     EXPECT_EQ(d.FindByName("PAGE"), page);
     EXPECT_EQ(d.FindByName("a"), nullptr);
+
+    // Paths hold nine widgets: a tenth level is refused, not overrun.
+    QIWidget* deep = w[1];
+    for (int level = 3; level <= 10; level++) { // page 1, w[1] 2
+        QIWidget* next = new Rec("deep", IRect(0, 0, 1, 1));
+        QIWidget::AddChild(deep, next);
+        deep = next;
+        if (level == 9) {
+            d.SetFocus(deep);
+            EXPECT_EQ(d.focusPath.depth, 9);
+        }
+    }
+    QV_EXPECT_FATAL(d.SetFocus(deep), "ASSERT (depth <= QIPATH_SIZE - 1)");
+    QV_EXPECT_FATAL(d.SetCapture(deep, true), "ASSERT (depth <= QIPATH_SIZE - 1)");
 }
 
 TEST_F(Desktop, DumpTreeAndTipsGoToTheLog)
