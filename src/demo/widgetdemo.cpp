@@ -322,6 +322,7 @@ void WidgetDemo_Close(void)
     if (!p.open) return;
     p.rows.clear();
     p.cells = QIImage();
+    p.rowsCaption.Set(nullptr);
     p.desktop->Close();
     p.desktop.reset();
     g_QIDefaultFlags = 0;
