@@ -1,8 +1,10 @@
 #include "support/passscript.h"
 
+#include "core/config.h"
 #include "core/gamestate.h"
 #include "platform/input.h"
 #include "platform/plat.h"
+#include "platform/video.h"
 #include "widgets/qidesktop.h"
 
 static QvPassScript* s_script = nullptr;
@@ -79,4 +81,45 @@ int QvPass_Record(QIWidget* widget, int code, QIARG)
 {
     QvPass_Log().push_back(std::string(widget->name.c_str()) + " " + std::to_string(code));
     return 0;
+}
+
+QvPass QvMove(int x, int y)
+{
+    QvPass p;
+    p.moveX = x;
+    p.moveY = y;
+    return p;
+}
+
+QvPass QvButton(int down, int button)
+{
+    QvPass p;
+    p.button = button;
+    p.down = down;
+    return p;
+}
+
+QvPass QvKey(int scancode)
+{
+    QvPass p;
+    p.scancode = scancode;
+    return p;
+}
+
+QvHeadlessScreen::QvHeadlessScreen()
+{
+    Plat_InitWith(&g_PlatHeadless);
+    PlatHeadless_SetClock(0, 0);
+    Cfg_SetDefaults(&g_Config);
+    Video_Init();
+    Input_Init();
+    QvPass_Log().clear();
+}
+
+QvHeadlessScreen::~QvHeadlessScreen()
+{
+    Input_Close();
+    Video_Close();
+    Plat_Close();
+    g_QIDefaultFlags = 0;
 }

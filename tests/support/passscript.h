@@ -24,6 +24,18 @@ struct QvPass {
     bool quit = false;          // the window is closed
 };
 
+// One-event passes.
+QvPass QvMove(int x, int y);
+QvPass QvButton(int down, int button = 0);
+QvPass QvKey(int scancode);
+
+// The headless platform with a back buffer and input, on a virtual clock at
+// 0, for the object's lifetime; the pointer starts at (0, 0), nothing held.
+struct QvHeadlessScreen {
+    QvHeadlessScreen();
+    ~QvHeadlessScreen();
+};
+
 class QvPassScript {
 public:
     // At most maxPasses passes, then quit.

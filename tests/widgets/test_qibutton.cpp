@@ -22,20 +22,6 @@ namespace {
 
 typedef std::vector<std::string> LOG;
 
-QvPass Move(int x, int y)
-{
-    QvPass p;
-    p.moveX = x;
-    p.moveY = y;
-    return p;
-}
-QvPass Button(int down)
-{
-    QvPass p;
-    p.button = 0;
-    p.down = down;
-    return p;
-}
 QvPass Wait(uint32_t ms)
 {
     QvPass p;
@@ -49,22 +35,7 @@ int32_t s_value = 0;
 
 class Buttons : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        Plat_InitWith(&g_PlatHeadless);
-        PlatHeadless_SetClock(0, 0);
-        Cfg_SetDefaults(&g_Config);
-        Video_Init();
-        Input_Init();
-        QvPass_Log().clear();
-    }
-    void TearDown() override
-    {
-        Input_Close();
-        Video_Close();
-        Plat_Close();
-        g_QIDefaultFlags = 0;
-    }
+    QvHeadlessScreen screen;
 };
 
 QIButton* Push(uint32_t style, uint32_t flags = 0)
@@ -79,7 +50,7 @@ QIButton* Push(uint32_t style, uint32_t flags = 0)
 
 TEST_F(Buttons, LoopTurnsPointerEventsIntoNotifications)
 {
-    const std::vector<QvPass> click = {Move(10, 10), Button(1), Button(0)};
+    const std::vector<QvPass> click = {QvMove(10, 10), QvButton(1), QvButton(0)};
     const struct {
         const char* rule;
         std::function<QIButton*()> make;
@@ -91,24 +62,24 @@ TEST_F(Buttons, LoopTurnsPointerEventsIntoNotifications)
     } cases[] = {
         {"a click: 17, 18", [] { return Push(0); }, 0, click, {"btn 17", "btn 18"}, -99, 0},
         {"dragged off and released: 17 and no 18", [] { return Push(0); }, 0,
-         {Move(10, 10), Button(1), Move(200, 200), Button(0)}, {"btn 17"}, -99, 0},
+         {QvMove(10, 10), QvButton(1), QvMove(200, 200), QvButton(0)}, {"btn 17"}, -99, 0},
         {"off and back while held: 17, 17, 18", [] { return Push(0); }, 0,
-         {Move(10, 10), Button(1), Move(200, 200), Move(10, 10), Button(0)},
+         {QvMove(10, 10), QvButton(1), QvMove(200, 200), QvMove(10, 10), QvButton(0)},
          {"btn 17", "btn 17", "btn 18"}, -99, 0},
         {"held with RepeatLeft: 17 at once, after 300 ms, every 75 ms",
          [] { return Push(0, QIWF_REPEATLEFT); }, 0,
-         {Move(10, 10), Button(1), Wait(300), Wait(5), Wait(75), Wait(5), Button(0)},
+         {QvMove(10, 10), QvButton(1), Wait(300), Wait(5), Wait(75), Wait(5), QvButton(0)},
          {"btn 17", "btn 17", "btn 17", "btn 18"}, -99, 0},
         {"latching: down at the press, stays down", [] { return Push(QIBS_LATCHING); }, 0,
-         {Move(10, 10), Button(1), Button(0), Button(1), Button(0)}, {"btn 17"}, -99, 1},
+         {QvMove(10, 10), QvButton(1), QvButton(0), QvButton(1), QvButton(0)}, {"btn 17"}, -99, 1},
         {"latching, second press releases", [] { return Push(QIBS_LATCHING | QIBS_SECONDPRESSRELEASES); },
-         0, {Move(10, 10), Button(1), Button(0), Button(1), Button(0)}, {"btn 17", "btn 18"}, -99, 0},
+         0, {QvMove(10, 10), QvButton(1), QvButton(0), QvButton(1), QvButton(0)}, {"btn 17", "btn 18"}, -99, 0},
         {"toggle on release: flips at each release inside",
          [] { return Push(QIBS_LATCHING | QIBS_TOGGLEONRELEASE); }, 0,
-         {Move(10, 10), Button(1), Button(0), Button(1), Button(0)}, {"btn 17", "btn 18"}, -99, 0},
+         {QvMove(10, 10), QvButton(1), QvButton(0), QvButton(1), QvButton(0)}, {"btn 17", "btn 18"}, -99, 0},
         {"toggle on release: a release outside flips nothing",
          [] { return Push(QIBS_LATCHING | QIBS_TOGGLEONRELEASE); }, 0,
-         {Move(10, 10), Button(1), Move(200, 200), Button(0)}, {}, -99, 0},
+         {QvMove(10, 10), QvButton(1), QvMove(200, 200), QvButton(0)}, {}, -99, 0},
         {"disabled: follows focus, ignores the press", [] { return Push(0, QIWF_DISABLED); }, 0,
          click, {}, -99, 0},
         {"value, step 1 to 10: stops at the limit without a call",
@@ -116,14 +87,14 @@ TEST_F(Buttons, LoopTurnsPointerEventsIntoNotifications)
              return new QIValueButton("btn", QvPass_Record, kBox, kNone, kNone, kNone, kNone,
                                       &s_value, 1, 10);
          },
-         8, {Move(10, 10), Button(1), Button(0), Button(1), Button(0), Button(1), Button(0)},
+         8, {QvMove(10, 10), QvButton(1), QvButton(0), QvButton(1), QvButton(0), QvButton(1), QvButton(0)},
          {"btn 12", "btn 12"}, 10, 0},
         {"value, step -1 to 0: never below",
          [] {
              return new QIValueButton("btn", QvPass_Record, kBox, kNone, kNone, kNone, kNone,
                                       &s_value, -1, 0);
          },
-         1, {Move(10, 10), Button(1), Button(0), Button(1), Button(0)}, {"btn 12"}, 0, 0},
+         1, {QvMove(10, 10), QvButton(1), QvButton(0), QvButton(1), QvButton(0)}, {"btn 12"}, 0, 0},
         {"press button: one value held, the other released",
          [] {
              return new QIPressButton("btn", QvPass_Record, kBox, kNone, kNone, kNone, kNone,
@@ -135,7 +106,7 @@ TEST_F(Buttons, LoopTurnsPointerEventsIntoNotifications)
              return new QIToggleButton("btn", QvPass_Record, kBox, "On", "Off", nullptr, nullptr,
                                        nullptr, &s_value, 1, 0);
          },
-         7, {Move(10, 10), Button(1), Button(0), Button(1), Button(0)}, {"btn 12", "btn 12"}, 0, 0},
+         7, {QvMove(10, 10), QvButton(1), QvButton(0), QvButton(1), QvButton(0)}, {"btn 12", "btn 12"}, 0, 0},
     };
     for (const auto& c : cases) {
         QvPass_Log().clear();

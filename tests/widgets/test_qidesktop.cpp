@@ -45,45 +45,9 @@ public:
     bool timed = false; // log the time of presses instead
 };
 
-QvPass Move(int x, int y)
-{
-    QvPass p;
-    p.moveX = x;
-    p.moveY = y;
-    return p;
-}
-QvPass Button(int down, int button = 0)
-{
-    QvPass p;
-    p.button = button;
-    p.down = down;
-    return p;
-}
-QvPass Key(int scancode)
-{
-    QvPass p;
-    p.scancode = scancode;
-    return p;
-}
-
 class Desktop : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        Plat_InitWith(&g_PlatHeadless);
-        PlatHeadless_SetClock(0, 0);
-        Cfg_SetDefaults(&g_Config);
-        Video_Init();
-        Input_Init();
-        QvPass_Log().clear();
-    }
-    void TearDown() override
-    {
-        Input_Close();
-        Video_Close();
-        Plat_Close();
-        g_QIDefaultFlags = 0;
-    }
+    QvHeadlessScreen screen;
     // A page with four widgets in a row, 50 wide, 100 apart; c a tab stop.
     void Build(QIDesktopBase* d)
     {
@@ -155,45 +119,45 @@ TEST_F(Desktop, LoopRoutesHoverPressesReleasesAndKeys)
     } cases[] = {
         {"moving off while held moves the focus; the release goes to the new one",
          nullptr,
-         {Move(10, 10), Button(1), Move(110, 10), Button(0)},
+         {QvMove(10, 10), QvButton(1), QvMove(110, 10), QvButton(0)},
          {"a 1", "a 3", "a 2", "b 1", "b 4"}},
         {"Sticky keeps the focus while held; the release moves it",
          [](QIDesktop*, Rec** w) { w[0]->flags |= QIWF_STICKY; },
-         {Move(10, 10), Button(1), Move(110, 10), Button(0)},
+         {QvMove(10, 10), QvButton(1), QvMove(110, 10), QvButton(0)},
          {"a 1", "a 3", "a 2", "b 1"}},
         {"Sticky with MoveUpdate gets the move",
          [](QIDesktop*, Rec** w) { w[0]->flags |= QIWF_STICKY | QIWF_MOVEUPDATE; },
-         {Move(10, 10), Button(1), Move(110, 10), Button(0)},
+         {QvMove(10, 10), QvButton(1), QvMove(110, 10), QvButton(0)},
          {"a 1", "a 3", "a 9", "a 2", "b 1"}},
         {"a press takes the capture first",
          [](QIDesktop* d, Rec** w) { d->SetCapture(w[2], true); },
-         {Move(10, 10), Button(1)},
+         {QvMove(10, 10), QvButton(1)},
          {"c 15", "a 1", "c 16", "a 3"}},
         {"Tab with a single tab stop: the key once, the capture kept",
          [](QIDesktop* d, Rec** w) { d->SetCapture(w[2], true); },
-         {Key(SC_TAB)},
+         {QvKey(SC_TAB)},
          {"c 15", "c key15"}},
         {"Tab moves the capture to the next tab stop, wrapping",
          [](QIDesktop* d, Rec** w) {
              w[0]->flags |= QIWF_TABSTOP;
              d->SetCapture(w[2], true);
          },
-         {Key(SC_TAB)},
+         {QvKey(SC_TAB)},
          {"c 15", "c key15", "c 16", "a 15", "a key15"}},
-        {"a key without capture or hook is dropped", nullptr, {Key(SC_A)}, {}},
+        {"a key without capture or hook is dropped", nullptr, {QvKey(SC_A)}, {}},
         {"a key without capture goes to the key hook",
          [](QIDesktop* d, Rec**) { d->keyHook = KeyHook; },
-         {Key(SC_A)},
+         {QvKey(SC_A)},
          {"hook key30"}},
         {"HideWidget under the pointer: 2 at once, 1 to what is under it next pass",
          [](QIDesktop*, Rec** w) {
              QIWidget::AddChild(w[0], new Rec("inner", IRect(0, 0, 20, 20)));
          },
-         {Move(10, 10), QvPass(), QvPass()},
+         {QvMove(10, 10), QvPass(), QvPass()},
          {"inner 1", "inner 2", "page 1"}},
         {"relative mode re-centres and hit-tests nothing",
          [](QIDesktop* d, Rec**) { d->SavePointer(); },
-         {Move(10, 10), Move(600, 10)},
+         {QvMove(10, 10), QvMove(600, 10)},
          {}},
     };
     for (const auto& c : cases) {
@@ -261,8 +225,8 @@ TEST_F(Desktop, HeldButtonsRepeatOnTheDesktopsDelays)
         w[0]->flags |= c.flag;
         w[0]->timed = true;
         QvPassScript script;
-        script.Add(Move(10, 10));
-        script.Add(Button(1));
+        script.Add(QvMove(10, 10));
+        script.Add(QvButton(1));
         script.Wait(5, 100);
         d.EventLoop(nullptr, 0);
         LOG got = QvPass_Log();

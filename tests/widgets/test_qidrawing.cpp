@@ -202,12 +202,7 @@ TEST_F(WidgetPage, PlayAndQuitEndTheRunWithTheirState)
     } cases[] = {{200, 440, GS_NEWGAME}, {270, 440, GS_QUIT}};
     for (const auto& c : cases) {
         QvPassScript script;
-        QvPass move, press, release;
-        move.moveX = c.x;
-        move.moveY = c.y;
-        press.button = release.button = 0;
-        press.down = 1;
-        script.Add(move).Wait(1).Add(press).Add(release);
+        script.Add(QvMove(c.x, c.y)).Wait(1).Add(QvButton(1)).Add(QvButton(0));
         script.stopWhenDone = false;
         script.Wait(1, 5);
         QIDesktop* d = WidgetDemo_Desktop();
