@@ -8,10 +8,13 @@
 #include "core/gamestate.h"
 #include "core/quorvex.h"
 #include "core/tlog.h"
+#include "platform/cursor.h"
 #include "platform/font.h"
 #include "platform/palette.h"
 #include "platform/plat.h"
 #include "platform/video.h"
+#include "widgets/qibutton.h"
+#include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
 #include "widgets/qiimage.h"
 #include "widgets/qiitem.h"
@@ -26,14 +29,18 @@ enum { FONT_BYTES = 256 * 1024, ROW_H = 18 };
 const char* const kDir = "wdemo\\";
 const char* const kPage = "wpage.bmp";
 const char* const kCells = "wcells.bmp";
+const char* const kSection = "WidgetDemo";
 // Where the page picture keeps its emblem (mkdata draws it there).
 const IRect kEmblem(560, 400, 64, 64);
 
 struct PAGE {
     bool open = false;
-    std::unique_ptr<QIBmpList> bitmaps;
-    std::unique_ptr<QITreeRoot> root;
+    std::unique_ptr<QIDesktop> desktop;
     QIWidget* page = nullptr;
+    QICallbackText* clock = nullptr;
+    QICallbackText* counter = nullptr;
+    QICallbackText* values = nullptr;
+    int32_t presses = 0, level = 5, held = 0, checked = 1, sound = 0;
     QIFont big{1, nullptr, 0}, small{2, nullptr, 0}, large{0, nullptr, 0};
     QIFont dimFont{2, g_DimTable, 0}; // readable on the light row under the pointer
     QIImage cells, remap;
@@ -51,21 +58,120 @@ void ClockText(QIString* text)
 
 QIImage Cell(int c) { return QIImage(kCells, IRect(24 * c, 0, 24, 24), 0); }
 
-// Every widget of the tree, parents first.
-template <class FN> void Walk(QIWidget* w, FN fn)
-{
-    for (; w; w = w->Next()) {
-        fn(w);
-        Walk(w->FirstChild(), fn);
+void DrawRows(void);
+void DrawShowcase(void);
+
+// The drawing functions' showcase and the list rows: not widgets of their
+// own, drawn whenever the page is.
+class Showcase : public QIWidget {
+public:
+    Showcase() : QIWidget("WShowcase", nullptr) { flags &= ~(QIWF_HITTEST | QIWF_HASTIP | QIWF_EXPORTS); }
+    void Draw(const IRect*) override
+    {
+        DrawShowcase();
+        DrawRows();
     }
+};
+
+void CounterText(QIString* text) { text->Format(40, "Pressed %d times", s_page.presses); }
+void ValuesText(QIString* text)
+{
+    text->Format(60, "Level %d  held %d  ticked %d  sound %d", s_page.level, s_page.held,
+                 s_page.checked, s_page.sound);
 }
+
+int CountPress(QIWidget*, int code, QIARG)
+{
+    if (code == QIN_PRESSED) {
+        s_page.presses++;
+        s_page.counter->Draw(nullptr);
+    }
+    return 0;
+}
+
+int ShowValues(QIWidget*, int code, QIARG)
+{
+    if (code == QIN_CHANGED) s_page.values->Draw(nullptr);
+    return 0;
+}
+
+// Play and Quit end the loop with the state the program goes to next.
+int EndWith(QIWidget* w, int code, QIARG)
+{
+    if (code != QIN_CLICKED) return 0;
+    const int state = w->name.CompareCStr("WPlay") == QISTR_EQUAL ? GS_NEWGAME : GS_QUIT;
+    g_GameState = state;
+    s_page.desktop->exitCode = state;
+    s_page.desktop->dflags &= ~QID_RUNNING;
+    return 0;
+}
+
+template <class T> T* Add(QIWidget* parent, T* w)
+{
+    w->flags |= QIWF_HASTIP;
+    QIWidget::AddChild(parent, w);
+    return w;
+}
+
+void BuildButtons(QIWidget* page)
+{
+    PAGE& p = s_page;
+    const IRect frame(172, 364, 384, 112);
+    QIWidget::AddChild(page, new QICaptionFrame("WButtons", nullptr, frame, "Buttons", &p.small,
+                                                QIJ_LEFT));
+    QIFont* f[3] = {&p.small, &p.big, &p.big};
+    const int x0 = 180, y1 = 380, y2 = 406, y3 = 434;
+
+    QIButton* count = Add(page, new QIButton("WCount", CountPress, IRect(x0, y1, 64, 20), "Hold me",
+                                             f[0], f[1], f[2]));
+    count->flags |= QIWF_REPEATLEFT;
+    p.counter = new QICallbackText("WCounter", nullptr, IRect(x0 + 70, y1 + 4, 110, 12), CounterText,
+                                   &p.small, QIJ_LEFT);
+    QIWidget::AddChild(page, p.counter);
+    Add(page, new QIButton("WLatch", nullptr, IRect(x0 + 186, y1, 56, 20), "Latch", f[0], f[1], f[2]))
+        ->style = QIBS_LATCHING | QIBS_SECONDPRESSRELEASES;
+    Add(page, new QIButton("WFlip", nullptr, IRect(x0 + 248, y1, 56, 20), "Flip", f[0], f[1], f[2]))
+        ->style = QIBS_LATCHING | QIBS_TOGGLEONRELEASE;
+    Add(page, new QIToggleButton("WSound", ShowValues, IRect(x0 + 310, y1, 60, 20), "Sound on",
+                                 "Sound off", f[0], f[1], f[2], &p.sound, 1, 0));
+
+    Add(page, new QIValueButton("WLess", ShowValues, IRect(x0, y2, 24, 24), Cell(0), Cell(1),
+                                Cell(2), Cell(3), &p.level, -1, 0));
+    Add(page, new QIValueButton("WMore", ShowValues, IRect(x0 + 30, y2, 24, 24), Cell(0), Cell(1),
+                                Cell(2), Cell(3), &p.level, 1, 9));
+    Add(page, new QIPressButton("WHold", ShowValues, IRect(x0 + 60, y2, 24, 24), Cell(0), Cell(1),
+                                Cell(2), Cell(3), &p.held, 1, 0));
+    const IPoint label(14, 3);
+    QIImage tag(kCells, IRect(48, 6, 24, 12), 0), tagFocus(kCells, IRect(72, 6, 24, 12), 0);
+    Add(page, new QICheckButton("WTick", ShowValues, IRect(x0 + 92, y2 + 3, 11, 18), label, tag,
+                                tagFocus, &p.checked, 1, 0))
+        ->style = QIBS_LATCHING | QIBS_SECONDPRESSRELEASES;
+    p.values = new QICallbackText("WValues", nullptr, IRect(x0 + 136, y2 + 6, 230, 12), ValuesText,
+                                  &p.small, QIJ_LEFT);
+    QIWidget::AddChild(page, p.values);
+
+    Add(page, new QIButton("WPlay", EndWith, IRect(x0, y3, 64, 20), "Play", f[0], f[1], f[2]));
+    Add(page, new QIButton("WQuit", EndWith, IRect(x0 + 70, y3, 64, 20), "Quit", f[0], f[1], f[2]));
+    QIStatic* status = new QIStatic("WStatus", nullptr, IRect(x0 + 140, y3 + 4, 226, 12), "",
+                                    &p.small, QIJ_LEFT);
+    status->style = QISS_FILL;
+    status->flags &= ~QIWF_EXPORTS;
+    QIWidget::AddChild(page, status);
+    p.desktop->status = status;
+}
+
+// Live read-outs are drawn again every pass.
+void EachPass(QIPointer*) { s_page.clock->Draw(nullptr); }
+
 
 void Build(void)
 {
     PAGE& p = s_page;
-    QIWidget* page = new QIStatic("WPage", nullptr, IRect(0, 0, 640, 480),
-                                  QIImage(kPage, IRect(0, 0, 640, 480), 0));
+    // The desktop draws the page picture as its background.
+    QIWidget* page = new QIWidget("WPage", nullptr);
+    page->Assign(IRect(0, 0, 640, 480));
     QIWidget::AddChild(nullptr, page);
+    QIWidget::AddChild(page, new Showcase);
     p.page = page;
     QIWidget::AddChild(page, new QIStatic("WTitle", nullptr, IRect(0, 8, 640, 14),
                                           "Widget library", &p.big, QIJ_CENTRE));
@@ -86,8 +192,9 @@ void Build(void)
         if (i == 1) s->style |= QISS_FILL;
         QIWidget::AddChild(frame, s);
     }
-    QIWidget::AddChild(page, new QICallbackText("WClock", nullptr, IRect(16, 148, 288, 12),
-                                                ClockText, &p.small, QIJ_CENTRE));
+    p.clock = new QICallbackText("WClock", nullptr, IRect(16, 148, 288, 12), ClockText, &p.small,
+                                 QIJ_CENTRE);
+    QIWidget::AddChild(page, p.clock);
 
     // Opaque, transparent and remapping: one emblem three ways.
     QIImage opaque(kPage, kEmblem, 0), clear(kPage, kEmblem, 1), remap;
@@ -112,12 +219,8 @@ void Build(void)
     }
     p.cells = Cell(1);
     p.cells.Resolve();
-
-    Walk(p.root->first, [](QIWidget* w) {
-        w->Update();
-        if (w->flags & QIWF_EXPORTS) w->ExportDefines();
-    });
     for (auto& item : p.rows) item->Update();
+    BuildButtons(page);
 }
 
 void DrawRows(void)
@@ -165,7 +268,7 @@ void DrawShowcase(void)
     const QIRemap gold{0, g_TitleTextTable};
     const IRect band(16, 350, 120, 40);
     QI_DrawTextf(&p.small, 16, 352, nullptr, "Frame %u", g_FrameCount);
-    QI_DrawTextfAt(&p.small, 16, 366, "%d widgets", (int)(p.root ? p.root->count : 0));
+    QI_DrawTextfAt(&p.small, 16, 366, "%d widgets", (int)(p.desktop ? p.desktop->count : 0));
     QI_DrawTextClipped(&p.big, 16, 380, &gold, &band, "Clipped to its band, this text");
     QI_DrawTextfRemap(&p.large, 16, 400, &gold, "Remapped %s", "text");
     const IRect band2(16, 420, 150, 30);
@@ -179,48 +282,49 @@ int WidgetDemo_Open(void)
     PAGE& p = s_page;
     if (p.open) WidgetDemo_Close();
     int ok = 1;
-    uint8_t rgb6[768];
-    if (QI_LoadPalette(rgb6, kPage, kDir)) {
-        Graph_SetPalette(rgb6, 0, 256);
-        Display_BuildColourTables();
-    } else {
-        ok = 0;
-    }
-    QI_SetBitmapDir(kDir);
+    // The desktop makes its bitmap list and directory current; fonts and
+    // pictures load from there.
+    p.desktop.reset(new QIDesktop(kSection, EachPass, QIImage(kPage, IRect(0, 0, 640, 480), 0), kDir));
+    // Only the widgets that say so look up a tip.
+    g_QIDefaultFlags &= ~QIWF_HASTIP;
     Font_Init(FONT_BYTES);
     static const char* const kFonts[3] = {"font256a.pcx", "font256b.pcx", "font8a.pcx"};
     for (int slot = 0; slot < 3; slot++) {
         QIFont f{};
         if (!QI_LoadNamedResource(&f, slot, kFonts[slot])) ok = 0;
     }
-    p.bitmaps.reset(new QIBmpList(kDir));
-    QI_SetBmpList(p.bitmaps.get());
     g_QIColours = g_QILibraryColours;
-    g_QIDefaultFlags = 0x36200; // as the desktop will set it
-    p.root.reset(new QITreeRoot);
+    p.presses = 0;
+    p.level = 5;
+    p.held = 0;
+    p.checked = 1;
     Build();
+    p.desktop->TickAll(nullptr);
+    if (!p.desktop->palette) ok = 0;
+    p.desktop->ApplyPalette();
+    p.desktop->ExportDefines(nullptr);
     p.open = true;
-    if (!p.bitmaps->count) ok = 0;
+    if (!p.desktop->bitmaps.count) ok = 0;
     return ok;
 }
 
 void WidgetDemo_Draw(void)
 {
     if (!s_page.open || !Backbuf_Lock()) return;
-    s_page.page->Draw(nullptr);
-    DrawShowcase();
-    DrawRows();
+    s_page.desktop->Draw(nullptr, nullptr);
 }
+
+QIDesktop* WidgetDemo_Desktop(void) { return s_page.open ? s_page.desktop.get() : nullptr; }
 
 void WidgetDemo_Close(void)
 {
     PAGE& p = s_page;
     if (!p.open) return;
     p.rows.clear();
-    p.root.reset();
     p.cells = QIImage();
-    QI_SetBmpList(nullptr);
-    p.bitmaps.reset();
+    p.rowsCaption.Set(nullptr);
+    p.desktop->Close();
+    p.desktop.reset();
     g_QIDefaultFlags = 0;
     Font_Close();
     p.open = false;
@@ -229,14 +333,12 @@ void WidgetDemo_Close(void)
 void WidgetDemo_Run(void)
 {
     WidgetDemo_Open();
-    while (Game_PumpMessages()) {
-        WidgetDemo_Draw();
-        g_FrameCount++;
-        Graph_FlipWithCursor();
-        Plat_Idle();
-    }
+    g_GameState = GS_QUIT; // unless Play says otherwise
+    s_page.desktop->Run();
     WidgetDemo_Close();
-    g_GameState = GS_QUIT;
+    Mouse_ShowCursor(); // closing the desktop hid it; the world shows it
+    // A closed window ends the menu and the program.
+    if (g_QuitRequested) g_GameState = GS_QUIT;
 }
 
 void WidgetDemo_Install(void) { Game_SetFrontEndHook(WidgetDemo_Run); }

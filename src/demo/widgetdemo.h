@@ -7,12 +7,19 @@
 // tracks, a tip box, the drawing functions' texts and picture cuts, an
 // opaque, a transparent and a remapping image, statics in three
 // justifications in a caption frame, a callback text counting the system
-// clock and list rows in each of their states. The titles come by id from
+// clock, list rows in each of their states, and buttons of every kind: a
+// held push button counting its repeats, a latching one, one that flips on
+// release, value buttons with limits, a press button, a check box, a
+// toggle, "Play" (the demo world) and "Quit", with a status line showing
+// the tip of the button under the pointer. The page runs on a desktop with
+// the page picture as its background and palette. The titles come by id from
 // the string scripts; one id is left out on purpose, so the log holds its
 // ready-to-paste "#define" line.
 //
 // Not part of the engine: only the program and the tests link it.
 #pragma once
+
+class QIDesktop;
 
 // Loads the palette and fonts and builds the page (needs the display);
 // 1 when everything loaded, 0 when something was missing (logged; the rest
@@ -20,9 +27,12 @@
 int WidgetDemo_Open(void);
 // Draws the whole page into the back buffer.
 void WidgetDemo_Draw(void);
+// The page's desktop while open, else null.
+QIDesktop* WidgetDemo_Desktop(void);
 // Deletes the page and its rows and frees the fonts and pictures.
 void WidgetDemo_Close(void);
-// The front-end hook: open, draw and flip until quit, close; then quits.
+// The front-end hook: open, run the desktop until Play (the demo world),
+// Quit or a closed window, close.
 void WidgetDemo_Run(void);
 // Makes the program start with the page (through the front-end hook).
 void WidgetDemo_Install(void);

@@ -87,9 +87,9 @@ void QIWidget::Draw(const IRect* clip)
     for (QIWidget* c = FirstChild(); c; c = c->Next()) c->Draw(clip);
 }
 
-void QIWidget::FilterChar(QIWidget** path, int character)
+void QIWidget::FilterChar(QIWidget** path, QIKey* key)
 {
-    if (*path) (*path)->FilterChar(path - 1, character);
+    if (*path) (*path)->FilterChar(path - 1, key);
 }
 
 QIWidget* QIWidget::HitTest(const IPoint& point)
@@ -141,21 +141,23 @@ QITreeRoot::~QITreeRoot()
     if (g_QIDesktop == this) g_QIDesktop = nullptr;
 }
 
-void QITreeRoot::DeleteSubtree(QIWidget* w)
+int QITreeRoot::DeleteSubtree(QIWidget* w)
 {
-    if (!w) return;
+    if (!w) return 0;
+    // Unlink first; a widget that isn't where its links say is left alone
+    // (it may not be ours to delete).
     if (w->parent) {
         LTreeNode** at = &w->parent->firstChild;
         while (*at && *at != w) at = &(*at)->next;
-        if (*at) *at = w->next;
+        if (!*at) return 0;
+        *at = w->next;
+    } else if (first == w) {
+        first = w->Next();
     } else {
-        if (first == w) {
-            first = w->Next();
-        } else {
-            QIWidget* before = first;
-            while (before && before->next != w) before = before->Next();
-            if (before) before->next = w->next;
-        }
+        QIWidget* before = first;
+        while (before && before->next != w) before = before->Next();
+        if (!before) return 0;
+        before->next = w->next;
     }
     w->next = nullptr;
     QIWidget* n = w;
@@ -167,7 +169,7 @@ void QITreeRoot::DeleteSubtree(QIWidget* w)
         if (!last && up) up->firstChild = after;
         delete n;
         if (count) count--;
-        if (last) return;
+        if (last) return 1;
         n = after ? after : up;
     }
 }

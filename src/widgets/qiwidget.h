@@ -22,6 +22,7 @@
 
 class QIWidget;
 class QITreeRoot;
+struct QIKey;
 
 // The argument of a notification: a number, or a pointer to the desktop's
 // pointer record for pointer events.
@@ -110,8 +111,9 @@ public:
     virtual void Update(void) {}
     // A short text of the value for debug read-outs; "" here.
     virtual const char* ValueText(void) { return ""; }
-    // Routes a typed character as HandleInput does; the target ignores it.
-    virtual void FilterChar(QIWidget** path, int character);
+    // Routes a key record (widgets/qidesktop.h) as HandleInput does; the
+    // target ignores it.
+    virtual void FilterChar(QIWidget** path, QIKey* key);
     virtual void ExportDefines(void) {}
     // The deepest hit-testable child (in child order) containing the point,
     // or this widget.
@@ -138,6 +140,8 @@ public:
     virtual ~QITreeRoot();
 
     // Unlinks an attached widget and deletes it with all its descendants,
-    // leaves first (no recursion), uncounting each.
-    void DeleteSubtree(QIWidget* w);
+    // leaves first (no recursion), uncounting each: 1. 0, deleting nothing,
+    // for null or a widget not found in its parent's (or the top-level)
+    // chain.
+    int DeleteSubtree(QIWidget* w);
 };

@@ -14,17 +14,33 @@
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "support/golden.h"
+#include "support/passscript.h"
 #include "support/testsupport.h"
+#include "widgets/qibutton.h"
+#include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
 #include "widgets/qiitem.h"
 #include "widgets/qistatic.h"
 
 namespace {
 
-// The page with the clock at 0 and frame 0. To record a new value after a
-// deliberate change, run test_widgets --gtest_filter='WidgetPage.*': a
-// mismatch prints the value and writes widgetpage_actual.pcx to look at.
-const uint32_t kGoldenWidgetPage = 0xD287D8D9u;
+// The page with the clock at 0 and frame 0, at rest and with a button in
+// each of its looks. To record new values after a deliberate change, run
+// test_widgets --gtest_filter='WidgetPage.*': a mismatch prints the value
+// and writes a PCX to look at.
+const struct {
+    const char* look;
+    const char* button; // null: the page at rest
+    int message;        // pressed through HandleMessage, or 0
+    uint32_t flags;
+    uint32_t golden;
+    const char* file;
+} kLooks[] = {
+    {"at rest", nullptr, 0, 0, 0xEDF77BBFu, "widgetpage_actual.pcx"},
+    {"pressed", "WCount", QIBM_PRESSQUIET, 0, 0xD211F837u, "widgetpage_pressed.pcx"},
+    {"focused", "WPlay", 0, QIWF_FOCUS, 0x6B9B51ACu, "widgetpage_focused.pcx"},
+    {"latched", "WLatch", QIBM_PRESSQUIET, 0, 0x6F03D38Fu, "widgetpage_latched.pcx"},
+};
 
 class WidgetPage : public testing::Test {
 protected:
@@ -81,10 +97,22 @@ void CountingText(QIString* text)
 
 } // namespace
 
-TEST_F(WidgetPage, DrawsItsRecordedFrame)
+TEST_F(WidgetPage, DrawsItsRecordedFrames)
 {
-    WidgetDemo_Draw();
-    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, kGoldenWidgetPage, "widgetpage_actual.pcx"));
+    for (const auto& look : kLooks) {
+        QIButton* b = look.button ? dynamic_cast<QIButton*>(WidgetDemo_Desktop()->FindByName(look.button))
+                                  : nullptr;
+        if (b) {
+            b->flags |= look.flags;
+            if (look.message) b->HandleMessage(look.message, nullptr, 0);
+        }
+        WidgetDemo_Draw();
+        EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, look.golden, look.file)) << look.look;
+        if (b) {
+            b->flags &= ~look.flags;
+            b->HandleMessage(QIBM_RELEASE, nullptr, 0);
+        }
+    }
 }
 
 TEST_F(WidgetPage, StaticsPlaceTheirTextAndDrawNothingWhenEmpty)
@@ -164,4 +192,25 @@ TEST_F(WidgetPage, RowFillsStayInsideTheirRow)
             << r.x << "," << r.y << " .. " << r.w << "," << r.h;
     }
     g_QIColours = g_QILibraryColours;
+}
+
+TEST_F(WidgetPage, PlayAndQuitEndTheRunWithTheirState)
+{
+    const struct {
+        int x, y;
+        int state;
+    } cases[] = {{200, 440, GS_NEWGAME}, {270, 440, GS_QUIT}};
+    for (const auto& c : cases) {
+        QvPassScript script;
+        script.Add(QvMove(c.x, c.y)).Wait(1).Add(QvButton(1)).Add(QvButton(0));
+        script.stopWhenDone = false;
+        script.Wait(1, 5);
+        QIDesktop* d = WidgetDemo_Desktop();
+        d->dflags |= QID_RUNNING;
+        g_GameState = GS_FRONTEND;
+        EXPECT_EQ(d->Run(), c.state);
+        EXPECT_EQ(g_GameState, c.state);
+        EXPECT_FALSE(script.overran);
+    }
+    g_GameState = GS_FRONTEND;
 }

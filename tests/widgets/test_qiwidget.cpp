@@ -156,7 +156,7 @@ TEST_F(WidgetTree, InputFollowsThePathToItsTarget)
     s_calls.clear();
     EXPECT_EQ(top->HandleInput(&path[0], 4, 0), 10);
     EXPECT_EQ(s_calls, std::vector<std::string>{"handler top 4"});
-    top->FilterChar(&path[2], 'a'); // nobody takes characters yet
+    top->FilterChar(&path[2], nullptr); // nobody takes keys yet
 }
 
 TEST_F(WidgetTree, LoadReadsRectAndFlagsAndKeepsWhatIsMissing)

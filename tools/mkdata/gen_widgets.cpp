@@ -113,14 +113,15 @@ static void DrawCells(BITMAP* b)
     }
 }
 
-// Unchecked, unchecked with focus, checked, checked with focus.
+// Checked, checked with focus, unchecked, unchecked with focus: the order
+// in which check boxes cut their cells.
 static void DrawCheck(BITMAP* b)
 {
     for (int c = 0; c < 4; c++) {
         const int x = c * 11;
         Graph_FillRect(b, nullptr, 0, x, 0, 11, 18, MKPAL_GREYS + 2);
         Graph_DrawRect(b, nullptr, 0, x + 1, 4, 9, 9, (c & 1) ? MKPAL_WHITE : MKPAL_GREYS + 6);
-        if (c >= 2) {
+        if (c < 2) {
             Graph_DrawLine(b, nullptr, 0, x + 3, 8, x + 5, 10, MKPAL_WHITE);
             Graph_DrawLine(b, nullptr, 0, x + 5, 10, x + 8, 5, MKPAL_WHITE);
         }
@@ -164,8 +165,22 @@ static int Demo(const std::string& rundir)
 
 // Property files too deep or too long to write by hand: sections nested to
 // the limit and one past it, and lines far longer than a line buffer.
+// Passes of the desktop's target, four bytes each (what, x / 2.5, y / 1.875,
+// ms): hold the counting button past its repeat delay, Tab, tick the check
+// box twice, then click Quit.
+static int DesktopSeeds(const std::string& dir)
+{
+    static const uint8_t kPasses[] = {
+        0, 80, 208, 0,  1, 0, 0, 0,  7, 100, 0, 0,  2, 0, 0, 0,  6, 15, 9, 0,
+        0, 110, 222, 20, 1, 0, 0, 5, 2, 0, 0, 5,  5, 110, 222, 0,
+        0, 108, 235, 0, 1, 0, 0, 0,  2, 0, 0, 0,
+    };
+    return Mkdata_WriteFile(dir + "/hold_tick_quit", kPasses, sizeof kPasses);
+}
+
 static int Seeds(const std::string& target, const std::string& dir)
 {
+    if (target == "fuzz_desktop") return DesktopSeeds(dir);
     if (target != "fuzz_proptree") return 1;
     std::string deep, deeper = "S(\n";
     for (int i = 0; i < 64; i++) deep += std::string(2 * i, ' ') + "Level(\n";
