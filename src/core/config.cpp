@@ -247,8 +247,11 @@ void ReadBlock(TF_PARSER* parser, const CFG_SECTION* section, QCONFIG* cfg)
     char key[TF_FIELD];
     if (!TF_ExpectOpenBrace(parser)) TF_ReportExpected(parser, "{", "EOF");
     for (;;) {
-        if (!TF_GetToken(parser, key, sizeof key)) TF_ReportExpected(parser, "}", "EOF");
-        if (strcmp(key, "}") == 0) return;
+        int quoted;
+        if (!TF_GetTokenQuoted(parser, key, sizeof key, &quoted))
+            TF_ReportExpected(parser, "}", "EOF");
+        // A quoted "}" is a word, as the configuration rewrite reads it too.
+        if (!quoted && strcmp(key, "}") == 0) return;
         const CFG_KEY* entry = FindKey(section, key);
         if (!entry) TF_Error(parser, "Unknown string [%s]", key);
         ApplyKey(parser, entry, cfg);

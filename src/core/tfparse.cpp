@@ -207,6 +207,11 @@ int TF_GetToken(TF_PARSER* parser, char* buffer, size_t size)
     return ReadToken(parser, buffer, size, &quoted);
 }
 
+int TF_GetTokenQuoted(TF_PARSER* parser, char* buffer, size_t size, int* quoted)
+{
+    return ReadToken(parser, buffer, size, quoted);
+}
+
 int TF_PeekToken(TF_PARSER* parser, char* buffer, size_t size)
 {
     ASSERT(parser);

@@ -58,6 +58,9 @@ inline size_t TF_SpanTextEnd(const TF_SPAN* span) { return span->end - (span->cl
 int TF_GetToken(TF_PARSER* parser, char* buffer, size_t size);
 // As TF_GetToken, leaving the parser where it was.
 int TF_PeekToken(TF_PARSER* parser, char* buffer, size_t size);
+// As TF_GetToken; *quoted tells a quoted string, whose text may look like a
+// bracket, from the bracket itself.
+int TF_GetTokenQuoted(TF_PARSER* parser, char* buffer, size_t size, int* quoted);
 // Reads the next token as the value of a key line: 1 when it is one, 0
 // quietly at the end of the text; a bare bracket, which closes or opens a
 // block rather than giving a value, is the fatal "Expected [value] but found

@@ -128,6 +128,7 @@ TEST(ConfigErrors, BrokenTextStopsWithWhatWasWrong)
         // the configuration rewrite then edited another line than was read.
         {"MultiPlayerConfiguration { SetModem }", "Expected [value] but found [}]"},
         {"EngineSetup { SetWindowed }", "Expected [value] but found [}]"},
+        {"EngineSetup { SetWindowed 1 \"}\"", "Unknown string [}]"},
         {"EngineSetup { SetEntryPoint EDITOR }", "Unknown entry point [EDITOR]"},
         {"EngineSetup { SetStartCategory 4 }", "Unknown start category [4]"},
     };
