@@ -31,6 +31,8 @@
 #include "platform/sound.h"
 #include "platform/sprite.h"
 #include "platform/video.h"
+#include "rules/gamemsg.h"
+#include "ui/blip.h"
 #include "units/building.h"
 #include "units/damage.h"
 #include "units/expltype.h"
@@ -257,8 +259,24 @@ static void AlliancesInit(void)
     if (g_AlliancesDisabled) TLOG(TLOG_SETUP, "Disabling Alliances");
 }
 
+// The standard messages are looked up before anything of the scenario loads:
+// its rule files name messages of their own.
+static void GameMessagesInit(void)
+{
+    GameMsg_Init();
+    GameMsg_LookupStdIds();
+}
+
+static void GameMessagesClose(void)
+{
+    GameMsg_ResetStdIds();
+    GameMsg_Close();
+}
+
 static const SYSTEM_ENTRY s_specifics[] = {
     {"Alliances", AlliancesInit, Nothing},
+    {"Blips", Blip_Init, Blip_Close},
+    {"GameMessages", GameMessagesInit, GameMessagesClose},
     {"Orders", Orders_Init, Orders_Close},
     {"UpdateTimer", Game_StartTimer, Nothing},
 };

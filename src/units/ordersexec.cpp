@@ -19,6 +19,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "rules/gamemsg.h"
 #include "units/orders.h"
 #include "units/ordersint.h"
 #include "units/team.h"
@@ -94,6 +95,8 @@ static void GiveCredits(const ORDERREC* n)
     if (give > INT_MAX - teamdata[to].credits) give = INT_MAX - teamdata[to].credits;
     Team_ChangeCredits(n->team, -give);
     Team_ChangeCredits(to, give);
+    if (n->team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_GAVECREDITS));
+    if (to == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_ORDGIVENCREDITS));
 }
 
 static void ChangeAlly(const ORDERREC* n)
@@ -106,6 +109,15 @@ static void ChangeAlly(const ORDERREC* n)
         return;
     }
     Team_SetRelation(n->team, other, relation);
+    // Only the side being chosen or dropped hears of it; an offer of
+    // alliance the local team already returns is no request.
+    if (other != g_LocalTeam || n->team == g_LocalTeam) return;
+    if (Team_GetRelation(n->team, other) != relation) return;
+    GameMsg_TriggerStd(GameMsg_Std(MSG_ALLIANCECHANGED));
+    if (relation == TR_ENEMY)
+        GameMsg_TriggerStd(GameMsg_Std(MSG_NEWENEMY));
+    else if (relation == TR_ALLY && Team_GetRelation(other, n->team) != TR_ALLY)
+        GameMsg_TriggerStd(GameMsg_Std(MSG_ALLYREQUEST));
 }
 
 // 3 keeps the current default; the team clamps the other values to 0..2.
