@@ -37,6 +37,7 @@
 #include "units/damage.h"
 #include "units/expltype.h"
 #include "units/orders.h"
+#include "units/parts.h"
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
@@ -238,6 +239,7 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Sprites", Sprite_InitAll, Sprite_CloseAll},
     {"Animations", AnimType_Init, AnimType_Close},
     {"Explosions", ExplType_Init, ExplType_Close},
+    {"PartTypes", Parts_Init, Parts_Close},
     {"Overlays", Ovl_Init, Ovl_FreeAll},
     {"MapGrid", Nothing, MapGridClose},
     {"Sight", Nothing, SightClose},
