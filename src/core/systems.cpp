@@ -38,6 +38,7 @@
 #include "units/expltype.h"
 #include "units/orders.h"
 #include "units/parts.h"
+#include "units/projectile.h"
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
@@ -240,6 +241,7 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Animations", AnimType_Init, AnimType_Close},
     {"Explosions", ExplType_Init, ExplType_Close},
     {"PartTypes", Parts_Init, Parts_Close},
+    {"Projectiles", Projectile_Init, Projectile_Close},
     {"Overlays", Ovl_Init, Ovl_FreeAll},
     {"MapGrid", Nothing, MapGridClose},
     {"Sight", Nothing, SightClose},

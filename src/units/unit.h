@@ -40,6 +40,7 @@ struct EXPLTYPE;
 struct BUILDING;
 struct BUILDINGTYPE;
 struct DISPLAYELEMENT;
+struct PART;
 
 enum MOVEMODE {
     MM_FLY = 0,
@@ -310,7 +311,7 @@ struct UNIT {
     BUILDID partof;            // the building the unit is inside
     UNITNEXTSTATE nextstate;
     UNIT_MOVE move;
-    DISPLAYELEMENT* basepart;      // the parts module's display (none yet)
+    PART* basepart;                // the lowest part: its body (none before its parts are made)
     DISPLAYELEMENT* shadowdisplay;
     uint8_t groups;                // interface group bits
     SEEMAP seemap;                 // the unit's last sight sweep
