@@ -35,6 +35,7 @@
 #include "ui/blip.h"
 #include "units/building.h"
 #include "units/damage.h"
+#include "units/explosion.h"
 #include "units/expltype.h"
 #include "units/orders.h"
 #include "units/parts.h"
@@ -242,6 +243,7 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Explosions", ExplType_Init, ExplType_Close},
     {"PartTypes", Parts_Init, Parts_Close},
     {"Projectiles", Projectile_Init, Projectile_Close},
+    {"ExplosionsInPlay", Expl_Init, Expl_Close},
     {"Overlays", Ovl_Init, Ovl_FreeAll},
     {"MapGrid", Nothing, MapGridClose},
     {"Sight", Nothing, SightClose},

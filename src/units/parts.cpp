@@ -310,6 +310,8 @@ void Parts_UseTypeAnimationSet(PART* part)
 
 // ---- life
 
+static void EndAttachedEffect(PART* part);
+
 PART* Parts_New(PARTTYPE* type, UNIT* unit, PART* partdown, int facing, int team)
 {
     ASSERT(type && type->sprite && unit);
@@ -346,6 +348,7 @@ PART* Parts_New(PARTTYPE* type, UNIT* unit, PART* partdown, int facing, int team
         p->weapon[i].nextfire = g_UpdateCount;
     }
     p->lasthealth = 100;
+    p->healthexpl = {nullptr, -1};
     p->anglechanged = g_UpdateCount;
     return p;
 }
@@ -353,6 +356,8 @@ PART* Parts_New(PARTTYPE* type, UNIT* unit, PART* partdown, int facing, int team
 void Parts_Delete(PART* part)
 {
     ASSERT(part && part->id != -1);
+    // An attached effect would go on following a freed record.
+    EndAttachedEffect(part);
     SortDisp_DeleteChain(part->display);
     part->display = nullptr;
     if (part->partdown && part->partdown->partup == part) part->partdown->partup = nullptr;
@@ -611,6 +616,36 @@ int Parts_SelfDestruct(PART* part)
         return 1;
     }
     return 0;
+}
+
+// ---- health
+
+static void EndAttachedEffect(PART* part)
+{
+    if (Expl_ValidExpl(&part->healthexpl) && part->healthexpl.expl->isattached)
+        Expl_TerminateExpl(&part->healthexpl);
+}
+
+void Parts_UpdateHealthEffects(PART* part, int oldpercent, int newpercent)
+{
+    ASSERT(part);
+    if (part->lasthealth < newpercent) EndAttachedEffect(part);
+    for (HEALTHEXPL* e = Hlthexpl_FindCrossed(oldpercent, newpercent, part->type->healthexpl); e;
+         e = Hlthexpl_NextCrossed(oldpercent, newpercent, e)) {
+        EndAttachedEffect(part);
+        int x, y;
+        Parts_GetPixelPosition(part, &x, &y);
+        Expl_MakeExplosion(&part->healthexpl, e->expltype, e->attach ? part : nullptr,
+                           Parts_GetRemap(part), Parts_GetFrame(part), (part->angle >> 16) & 255,
+                           x, y, part->dinfo.sprite);
+        part->lasthealth = newpercent;
+    }
+}
+
+void Parts_StopHealthEffect(PART* part)
+{
+    ASSERT(part);
+    EndAttachedEffect(part);
 }
 
 // ---- the update

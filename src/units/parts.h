@@ -22,6 +22,7 @@
 
 #include <cstdint>
 
+#include "units/explosion.h"
 #include "units/target.h"
 
 struct SPRITE;
@@ -124,6 +125,7 @@ struct PART {
         int ammo;
         uint32_t nextfire;      // update before which it may not fire
     } weapon[PARTS_MAXWEAPONS];
+    EXPLID healthexpl;          // the health effect shown
     int lasthealth;             // hit-point percentage of the health effects
     UNIT* unit;
     PART* partup;               // also the free list's link
@@ -204,6 +206,13 @@ int Parts_AnimationState(const PART* part);
 void Parts_SetAnimationSet(PART* part, const PART_ANIMSET* set);
 void Parts_UseTypeAnimationSet(PART* part);
 void Parts_UpdateAnimation(PART* part);
+
+// Hit points fell (or rose) from oldpercent to newpercent: a rise ends the
+// attached effect; each health explosion of the type crossed on the way down
+// replaces it in turn.
+void Parts_UpdateHealthEffects(PART* part, int oldpercent, int newpercent);
+// Ends the attached health effect.
+void Parts_StopHealthEffect(PART* part);
 
 // One update of the part's state machine, then its display.
 void Parts_Process(PART* part);

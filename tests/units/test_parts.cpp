@@ -15,6 +15,9 @@
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "units/building.h"
+#include "units/explosion.h"
+#include "units/expltype.h"
+#include "units/hlthexpl.h"
 #include "units/projectile.h"
 #include "units/unit.h"
 #include "units/weapon.h"
@@ -429,4 +432,39 @@ TEST_F(PartFiring, AmmunitionRefillsWithinTheLimitAndSparesEndlessWeapons)
     t.mode = 7;
     Parts_Fire(p, &t);
     EXPECT_NE(log_.text().find("Bad fire mode requested [7]"), std::string::npos);
+}
+
+TEST_F(PartFiring, HealthEffectsFollowTheThresholdsCrossed)
+{
+    ExplType_Init();
+    Expl_Init();
+    Hlthexpl_Add(&turret_->healthexpl, 75, 1, Expl_AddType("Smoke"));
+    Hlthexpl_Add(&turret_->healthexpl, 50, 0, Expl_AddType("Fire"));
+    Hlthexpl_Add(&turret_->healthexpl, 25, 1, Expl_AddType("Flames"));
+    PART* p = Make(turret_, nullptr, 0);
+    const struct {
+        int oldpct, newpct, live;
+        const char* current; // the effect kept, null: none alive
+    } rows[] = {
+        {100, 40, 1, "Fire"},   // Smoke started and replaced at once
+        {40, 60, 1, "Fire"},    // healing ends only an attached effect
+        {60, 20, 3, "Flames"},  // a second Fire, then Flames
+        {20, 90, 2, nullptr},   // healed: Flames ends
+    };
+    for (const auto& r : rows) {
+        Parts_UpdateHealthEffects(p, r.oldpct, r.newpct);
+        EXPECT_EQ(Expl_Count(), r.live) << r.oldpct << " to " << r.newpct;
+        if (r.current) {
+            ASSERT_TRUE(Expl_ValidExpl(&p->healthexpl)) << r.newpct;
+            EXPECT_STREQ(p->healthexpl.expl->type->name, r.current);
+        } else {
+            EXPECT_FALSE(Expl_ValidExpl(&p->healthexpl)) << r.newpct;
+        }
+    }
+    Parts_UpdateHealthEffects(p, 90, 10);
+    EXPECT_EQ(Expl_Count(), 4);
+    Parts_Delete(p);
+    EXPECT_EQ(Expl_Count(), 3) << "the attached one ends with its part";
+    Expl_Close();
+    ExplType_Close();
 }
