@@ -40,7 +40,9 @@ struct EXPLTYPE;
 struct BUILDING;
 struct BUILDINGTYPE;
 struct DISPLAYELEMENT;
+struct GAME_MSG;
 struct PART;
+struct PARTTYPE;
 
 enum MOVEMODE {
     MM_FLY = 0,
@@ -142,8 +144,8 @@ struct UNITTYPE {
     SPRITE* menusprite;
     SPRITE* shadowsprite;
     UNITTYPE_SOUNDSET sound[UNITTYPE_SOUNDSETS];
-    void* msgconstruct;            // game message records (rules module)
-    void* msgcharged;
+    GAME_MSG* msgconstruct;
+    GAME_MSG* msgcharged;
     int32_t commandpointsload;
     uint8_t side;
     uint16_t buildcost;
@@ -192,8 +194,10 @@ struct UNITTYPE {
         int32_t attack, defence;
         char squishsound[UNITTYPE_FILENAME];
     } rundowninfo;
-    int32_t nrparts;
-    void* partinfo[UNITTYPE_MAXPARTS];    // part types (parts module)
+    struct {
+        int32_t nrparts;
+        PARTTYPE* parttype[UNITTYPE_MAXPARTS]; // from the base part up
+    } partinfo;
     int32_t scandelay;
 };
 
@@ -312,7 +316,7 @@ struct UNIT {
     UNITNEXTSTATE nextstate;
     UNIT_MOVE move;
     PART* basepart;                // the lowest part: its body (none before its parts are made)
-    DISPLAYELEMENT* shadowdisplay;
+    DISPLAYELEMENT* shadowdisplay; // the type's shadow under the base part
     uint8_t groups;                // interface group bits
     SEEMAP seemap;                 // the unit's last sight sweep
     int32_t gridcell;              // map-grid cell index it is linked in, -1: none

@@ -19,6 +19,7 @@
 #include "units/expltype.h"
 #include "units/hlthexpl.h"
 #include "units/projectile.h"
+#include "units/team.h"
 #include "units/unit.h"
 #include "units/weapon.h"
 
@@ -467,4 +468,36 @@ TEST_F(PartFiring, HealthEffectsFollowTheThresholdsCrossed)
     EXPECT_EQ(Expl_Count(), 3) << "the attached one ends with its part";
     Expl_Close();
     ExplType_Close();
+}
+
+class UnitParts : public PartTest {};
+
+TEST_F(UnitParts, UnitsAreMadeMovedAndDeletedWithTheirPartsAndShadow)
+{
+    UNITTYPE* t = QvWorld_UnitType("Gun");
+    t->partinfo.nrparts = 2;
+    t->partinfo.parttype[0] = body_;
+    t->partinfo.parttype[1] = turret_;
+    t->shadowsprite = sprite_;
+    int before = SortDisp_Count();
+    UNIT* u = Units_NewAt(t, 3, -1, 5, 6);
+    ASSERT_NE(u->basepart, nullptr);
+    PART* top = u->basepart->partup;
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->partdown, u->basepart);
+    EXPECT_EQ(top->partup, nullptr);
+    EXPECT_EQ(Parts_GetRemap(top), teamdata[3].colour);
+    EXPECT_EQ(SortDisp_Count() - before, 3) << "two parts and the shadow";
+    int x, y;
+    Parts_GetPixelPosition(top, &x, &y);
+    SPRITE_POINT h0 = Sprite_GetHotspot(sprite_, 0, 0, 0), h1 = Sprite_GetHotspot(sprite_, 1, 0, 0);
+    EXPECT_EQ(x, 5 * 24 + h1.x - h0.x);
+    EXPECT_EQ(y, 6 * 24 + h1.y - h0.y);
+    Units_SetUnitPosition(u, 7, 6);
+    Parts_GetPixelPosition(top, &x, &y);
+    EXPECT_EQ(x, 7 * 24 + h1.x - h0.x);
+    EXPECT_EQ(Parts_InUse(), 2);
+    Units_Delete(u);
+    EXPECT_EQ(SortDisp_Count(), before);
+    EXPECT_EQ(Parts_InUse(), 0);
 }
