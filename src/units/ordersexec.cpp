@@ -24,6 +24,7 @@
 #include "units/ordersint.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitstate.h"
 
 // The selections the executed orders of each team apply to.
 static UNITLIST s_selection[TEAM_MAXTEAMS];
@@ -120,6 +121,24 @@ static void ChangeAlly(const ORDERREC* n)
         GameMsg_TriggerStd(GameMsg_Std(MSG_ALLYREQUEST));
 }
 
+// The selection is resolved again now: a unit that died or changed hands
+// since it was selected stays where it is.
+static void GiveUnits(const ORDERREC* n)
+{
+    int to = n->payload[0];
+    if (!CheckTeam(n, to) || to == n->team) return;
+    int given = 0;
+    for (const UNITLISTELEM* e = Orders_TeamSelection(n->team)->head; e; e = e->next) {
+        UNIT* u = Units_IdToUnitPtr(e->u.id, n->team);
+        if (!u) continue;
+        Units_GiveUnitToOtherTeam(u, to);
+        given += u->team == to;
+    }
+    if (!given) return;
+    if (n->team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_UNITTRANSFER));
+    if (to == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_UNITRECEIVED));
+}
+
 // 3 keeps the current default; the team clamps the other values to 0..2.
 static void TacticalAI(const ORDERREC* n)
 {
@@ -169,6 +188,7 @@ static void SetupHandlers(void)
     s_handlers[QCLEARSELECTED] = {ClearSelected, 0};
     s_handlers[QADDSELECTED] = {AddSelected, 0};
     s_handlers[QGIVECREDITS] = {GiveCredits, 8};
+    s_handlers[QGIVEUNITS] = {GiveUnits, 1};
     s_handlers[QCHANGEALLY] = {ChangeAlly, 2};
     s_handlers[QTACTICALAI] = {TacticalAI, 12};
     s_handlers[QGAMESPEED] = {GameSpeed, 4};

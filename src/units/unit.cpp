@@ -30,6 +30,7 @@
 #include "units/parts.h"
 #include "units/team.h"
 #include "units/trail.h"
+#include "units/unitstate.h"
 
 int g_EditorKeepTerrain = 0;
 int g_EditorPartsKeepMode = 0;
@@ -131,6 +132,7 @@ static void MakeParts(UNIT* u)
 
 void DeleteUnit(UNIT* u)
 {
+    UNITS_totalhitpoints -= u->hitpoints;
     DeleteParts(u);
     if (u->onmap) Units_RemoveFromMap(u);
     Unlink(u);
@@ -294,6 +296,7 @@ void Units_InitAll(void)
     s_live = 0;
     s_made.clear();
     s_nextseq = 1;
+    UNITS_totalhitpoints = 0;
     PhaseEff_FreeAll();
 }
 
@@ -368,10 +371,11 @@ UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
     u->seq = s_nextseq++;
     s_made.push_back(u);
     u->team = (int8_t)team;
-    u->apparentteam = team;
+    memset(u->apparentteam, team, sizeof u->apparentteam);
     u->movemode = type->defmovemode;
     u->maplevel = type->defmaplevel;
     u->hitpoints = type->maxhitpoints;
+    UNITS_totalhitpoints += u->hitpoints;
     const TEAM_UNITDEF& def = teamdata[team].unitdef;
     u->tactaiinfo.tenacity = def.tenacity;
     u->tactaiinfo.autonomy = def.autonomy;
@@ -556,7 +560,7 @@ void Units_MoveToTeamList(UNIT* u, int team)
     PREREQ_Remove(u->type, u->type->prereq.id, u->team);
     teamdata[u->team].unitcount--;
     u->team = (int8_t)team;
-    u->apparentteam = team;
+    memset(u->apparentteam, team, sizeof u->apparentteam);
     LinkFront(u, TEAM_MOVELISTS);
     teamdata[team].unitcount++;
     PREREQ_Add(u->type, u->type->prereq.id, team);
@@ -569,6 +573,7 @@ void Units_UpdateRelationRelatedInformationForTeam(int team)
         for (UNIT* u = teamdata[team].unitlist[list]; u; u = u->next) {
             Fog_UnsweepUnit(u);
             Fog_SweepUnit(u);
+            Units_UpdateRenderType(u);
         }
     }
 }

@@ -132,7 +132,9 @@ uint64_t QvDigest_State(void)
         d.add(u->inuse);
         d.add(u->seq);
         d.add(u->gridcell);
-        d.add(u->apparentteam);
+        for (uint8_t t : u->apparentteam) d.add(t);
+        d.add(u->experience);
+        d.add(u->isblended);
         d.add(u->boost.state);
         d.add(u->boost.counter);
         d.add(u->boost.fadespeed);
