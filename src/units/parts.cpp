@@ -190,32 +190,43 @@ void Parts_GetPixelPosition(const PART* part, int* x, int* y)
     }
 }
 
-void Parts_Show(PART* part) { SortDisp_ShowChain(part->display); }
-void Parts_Hide(PART* part) { SortDisp_HideChain(part->display); }
+void Parts_Show(PART* part)
+{
+    if (part->display) SortDisp_ShowChain(part->display);
+}
+void Parts_Hide(PART* part)
+{
+    if (part->display) SortDisp_HideChain(part->display);
+}
 
 void Parts_SetTeamRemap(PART* part, int team)
 {
     ASSERT(part && team >= 0 && team < TEAM_MAXTEAMS);
-    SortDisp_SetRemap(part->display, teamdata[team].colour);
+    if (part->display) SortDisp_SetRemap(part->display, teamdata[team].colour);
 }
 
-int Parts_GetRemap(const PART* part) { return SortDisp_GetRemap(part->display); }
+int Parts_GetRemap(const PART* part)
+{
+    return part->display ? SortDisp_GetRemap(part->display) : SORTDISP_REMAP_NONE;
+}
 
 void Parts_SetRenderMode(PART* part, int mode)
 {
     ASSERT(part);
-    if (g_EditorPartsKeepMode) return;
+    if (g_EditorPartsKeepMode || !part->display) return;
     SortDisp_SetRenderMode(part->display, mode);
 }
 
 void Parts_SetLayer(UNIT* unit, int layer)
 {
     ASSERT(unit);
-    for (PART* p = unit->basepart; p; p = p->partup) SortDisp_SetLayer(p->display, layer);
+    for (PART* p = unit->basepart; p; p = p->partup)
+        if (p->display) SortDisp_SetLayer(p->display, layer);
 }
 
 void Parts_UpdatePosition(PART* part)
 {
+    if (!part->display) return;
     int x, y;
     Parts_GetPixelPosition(part, &x, &y);
     SortDisp_SetPosition(part->display, x, y);
@@ -223,7 +234,8 @@ void Parts_UpdatePosition(PART* part)
 
 void Parts_UpdateDisplay(PART* part)
 {
-    ASSERT(part && part->display);
+    ASSERT(part);
+    if (!part->display) return;
     SortDisp_SetSprite(part->display, part->dinfo.sprite);
     SortDisp_SetFrame(part->display, Parts_GetFrame(part));
     SetDirection(part);
@@ -358,8 +370,10 @@ void Parts_Delete(PART* part)
     ASSERT(part && part->id != -1);
     // An attached effect would go on following a freed record.
     EndAttachedEffect(part);
+    // The chain goes from here up: parts still above lose their displays
+    // with it rather than keep pointers to freed elements.
     SortDisp_DeleteChain(part->display);
-    part->display = nullptr;
+    for (PART* q = part; q; q = q->partup) q->display = nullptr;
     if (part->partdown && part->partdown->partup == part) part->partdown->partup = nullptr;
     if (part->partup) part->partup->partdown = nullptr;
     part->id = -1;
@@ -756,7 +770,7 @@ void Parts_Process(PART* part)
     case PS_STOP: TakeNext(part); break;
     default: Unhandled(); break;
     }
-    SortDisp_SetFrame(part->display, Parts_GetFrame(part));
+    if (part->display) SortDisp_SetFrame(part->display, Parts_GetFrame(part));
     Parts_UpdatePosition(part);
 }
 

@@ -137,7 +137,8 @@ struct PART {
 // team's colour on the unit's layer; full ammunition (at least 1 a slot).
 // Asserts type, its sprite and unit.
 PART* Parts_New(PARTTYPE* type, UNIT* unit, PART* partdown, int facing, int team);
-// Deletes the part's display, unhooks it from the part below, id -1.
+// Deletes the part's display chain (the displays of the parts above it go
+// with it: delete from the top), unhooks it from the part below, id -1.
 void Parts_Delete(PART* part);
 
 // Display.

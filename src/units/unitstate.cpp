@@ -228,7 +228,7 @@ void Units_MorphToOverlay(UNIT* u, OVERLAYTYPE* otypeinto)
     if (u->basepart) {
         PART_ANIMSET set{otypeinto->sprite, -1, -1, -1};
         Parts_SetAnimationSet(u->basepart, &set);
-        for (PART* p = u->basepart->partup; p; p = p->partup) SortDisp_HideChain(p->display);
+        for (PART* p = u->basepart->partup; p; p = p->partup) Parts_Hide(p);
     }
     u->operation.code = UO_MORPHOVL;
 }

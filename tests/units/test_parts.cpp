@@ -154,8 +154,8 @@ protected:
     }
     void TearDown() override
     {
-        for (PART* p : parts_)
-            if (p->id != -1) Parts_Delete(p);
+        for (auto p = parts_.rbegin(); p != parts_.rend(); ++p)
+            if ((*p)->id != -1) Parts_Delete(*p);
         for (int i = 0; i < g_NrPartTypes; i++) g_PartTypes[i].sprite = nullptr; // sprite_ is ours
         Fog_SetSeeAll(0);
         Parts_Close();
