@@ -664,11 +664,13 @@ void Parts_StopHealthEffect(PART* part)
 
 // ---- the update
 
+// From the unit's centre, as a target unit's position is its centre: aiming
+// from the tile's corner would leave every turret a little off its mark.
 static int32_t AngleTo(const PART* part, TARGET* target)
 {
     int tx, ty;
     Target_GetPosition(target, &tx, &ty);
-    int dx = tx - part->unit->pixelpos.x, dy = ty - part->unit->pixelpos.y;
+    int dx = tx - (part->unit->pixelpos.x + 12), dy = ty - (part->unit->pixelpos.y + 12);
     return dx == 0 && dy == 0 ? 0 : Util_VectorAngle((float)dx, (float)dy);
 }
 

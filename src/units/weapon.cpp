@@ -621,8 +621,9 @@ int Weapon_TargetInRange(UNIT* u, const WEAPONTYPE* w, TARGET* target)
     if (!Target_Valid(target)) return TARGETRANGE_INVALIDTARGET;
     int tx, ty, tile[2];
     Target_GetPosition(target, &tx, &ty);
-    // Squared whole-pixel distances: the same answer on every machine.
-    int64_t dx = tx - u->pixelpos.x, dy = ty - u->pixelpos.y;
+    // Squared whole-pixel distances from the shooter's centre (a target
+    // unit's position is its centre too): the same answer on every machine.
+    int64_t dx = tx - (u->pixelpos.x + 12), dy = ty - (u->pixelpos.y + 12);
     int64_t d2 = dx * dx + dy * dy;
     int64_t mind = (int64_t)w->mintilerange * 24;
     if (d2 < mind * mind) return TARGETRANGE_TOOCLOSE;

@@ -146,8 +146,8 @@ enum TARGETRANGE {
 // CanShootGroundUnit), then the human-only and non-human-only limits against
 // the target unit. 0 for an invalid target.
 int Weapon_CanShoot(const WEAPONTYPE* w, TARGET* target);
-// TARGETRANGE_* for a shot of w by u (from its pixel position to the
-// target's). Sight counts only while the sight counts are open.
+// TARGETRANGE_* for a shot of w by u (from its centre, pixel position + 12,
+// to the target's position). Sight counts only while the sight counts are open.
 int Weapon_TargetInRange(UNIT* u, const WEAPONTYPE* w, TARGET* target);
 
 // --- the registry ---
