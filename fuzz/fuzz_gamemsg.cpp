@@ -2,6 +2,7 @@
 // with and without composed arguments, and everything it made must be freed.
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 
 #include "core/gamestate.h"
 #include "core/tfparse.h"
