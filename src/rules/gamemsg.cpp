@@ -350,9 +350,9 @@ int GameMsg_Format(char* out, const char* fmt, const GAMEMSG_ARG* args, int narg
         // %[flags][width][.precision]conversion; widths are capped so that a
         // hostile text can't ask for more than the line holds.
         const char* q = s + 1;
-        char spec[32] = "%";
+        char conv_fmt[32] = "%";
         size_t sl = 1;
-        while (*q && strchr("-+ #0", *q) && sl < 8) spec[sl++] = *q++;
+        while (*q && strchr("-+ #0", *q) && sl < 8) conv_fmt[sl++] = *q++;
         int width = 0, prec = -1;
         while (*q >= '0' && *q <= '9') width = width < 1000 ? width * 10 + (*q++ - '0') : (q++, width);
         if (*q == '.') {
@@ -376,19 +376,19 @@ int GameMsg_Format(char* out, const char* fmt, const GAMEMSG_ARG* args, int narg
             stray++;
             continue;
         }
-        sl += (size_t)snprintf(spec + sl, sizeof spec - sl, "%d", width);
-        if (prec >= 0) sl += (size_t)snprintf(spec + sl, sizeof spec - sl, ".%d", prec);
-        spec[sl++] = conv;
-        spec[sl] = 0;
-        char piece[GAMEMSG_STRLEN * 2 + 16];
+        sl += (size_t)snprintf(conv_fmt + sl, sizeof conv_fmt - sl, "%d", width);
+        if (prec >= 0) sl += (size_t)snprintf(conv_fmt + sl, sizeof conv_fmt - sl, ".%d", prec);
+        conv_fmt[sl++] = conv;
+        conv_fmt[sl] = 0;
+        char filled[GAMEMSG_STRLEN * 2 + 16];
         const GAMEMSG_ARG& a = args[at];
         if (wantstring)
-            snprintf(piece, sizeof piece, spec, a.text ? a.text : "");
+            snprintf(filled, sizeof filled, conv_fmt, a.text ? a.text : "");
         else if (conv == 'u' || conv == 'x' || conv == 'X')
-            snprintf(piece, sizeof piece, spec, (unsigned)a.value);
+            snprintf(filled, sizeof filled, conv_fmt, (unsigned)a.value);
         else
-            snprintf(piece, sizeof piece, spec, a.value);
-        Append(out, &len, piece, strlen(piece));
+            snprintf(filled, sizeof filled, conv_fmt, a.value);
+        Append(out, &len, filled, strlen(filled));
         s = q + 1;
     }
     return stray;

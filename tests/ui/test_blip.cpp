@@ -74,24 +74,6 @@ TEST_F(BlipLife, SettingsClampAndUnknownFormsAreRefused)
     EXPECT_NE(log.text().find("Unknown blip form [1]"), std::string::npos);
 }
 
-TEST_F(BlipLife, TwoBlipsOfDifferentTypesEndApart)
-{
-    BLIP_TYPE* quick = Blip_AddNewType(BF_CIRCLE);
-    Blip_FormCircleLife(quick, 1);
-    BLIP_TYPE* slow = Blip_AddNewType(BF_CIRCLE);
-    Blip_NewInstance(slow, 1, 1);
-    Blip_NewInstance(quick, 2, 2);
-    Blip_NewInstance(slow, 3, 3);
-    Blip_UpdateInstances();
-    ASSERT_EQ(Count(), 2) << "the middle one ended";
-    EXPECT_EQ(Blip_First()->x, 3);
-    EXPECT_EQ(Blip_First()->next->x, 1);
-    EXPECT_EQ(Blip_First()->next->prev, Blip_First());
-    int x, y;
-    EXPECT_TRUE(Blip_LastPosition(&x, &y));
-    EXPECT_EQ(x * 100 + y, 303) << "the newest, whether it lives or not";
-}
-
 class BlipDraw : public BlipTest {};
 
 // A circle of radius 3 cut by the minimap's edge and a point, scrolled and

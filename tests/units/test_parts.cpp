@@ -97,32 +97,6 @@ TEST_F(PartTypes, SetupReportsTheFirstFaultInOrder)
     }
 }
 
-TEST_F(PartTypes, WeaponQueriesLookAtTheUsedSlotsOnly)
-{
-    WEAPONTYPE* plain = Weapon_NewType();
-    WEAPONTYPE* special = Weapon_NewType();
-    PARTTYPE* t = Parts_NewType();
-    t->weapons[0].type = plain;
-    t->weapons[1].type = special;
-    const struct {
-        std::function<void(WEAPONTYPE*)> make;
-        int (*query)(const PARTTYPE*);
-    } rows[] = {
-        {[](WEAPONTYPE* w) { w->selfdestruct.isselfdestruct = 1; }, Parts_TypeHasSelfDestruct},
-        {[](WEAPONTYPE* w) { w->directhitpointdamage = -5; }, Parts_TypeHasRepairWeapon},
-        {[](WEAPONTYPE* w) { w->oinfo.hitpoints = -1; }, Parts_TypeHasRepairWeapon},
-        {[](WEAPONTYPE* w) { w->CanShootIndirect = 1; }, Parts_TypeCanShootIndirect},
-    };
-    for (const auto& r : rows) {
-        *special = *plain;
-        r.make(special);
-        t->nrweapons = 1;
-        EXPECT_EQ(r.query(t), 0) << (&r - rows) << ": the second slot isn't used";
-        t->nrweapons = 2;
-        EXPECT_EQ(r.query(t), 1) << (&r - rows);
-    }
-}
-
 // ---- instances
 
 namespace {

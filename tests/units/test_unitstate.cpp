@@ -121,33 +121,21 @@ TEST_F(UnitState, TypeChangesScaleHitPointsAndNeedAFreeLevel)
     EXPECT_NE(log_.text().find("Tile already claimed!"), std::string::npos);
 }
 
-TEST_F(UnitState, GivingMovesTheCountsOnceAndKeepsFixedUnits)
-{
-    UNITTYPE* gun = QvWorld_UnitType("Emplacement", MM_FIXED);
-    UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
-    UNIT* f = Units_NewAt(gun, 1, -1, 6, 6);
-    const int count1 = teamdata[1].unitcount, count4 = teamdata[4].unitcount;
-    Units_GiveUnitToOtherTeam(u, 4);
-    Units_GiveUnitToOtherTeam(f, 4);
-    EXPECT_EQ(u->team, 4);
-    EXPECT_TRUE(u->onmap);
-    EXPECT_EQ(u->apparentteam[0], 4);
-    EXPECT_EQ(f->team, 1) << "MM_FIXED stays";
-    EXPECT_EQ(teamdata[1].unitcount, count1 - 1);
-    EXPECT_EQ(teamdata[4].unitcount, count4 + 1);
-    EXPECT_EQ(Units_IdToUnitPtr(u->id, 4), u);
-}
-
-TEST_F(UnitState, GiveOrdersTakeTheLiveSelectionToAValidTeam)
+// Through the order: the live selection goes once, to a valid team; fixed
+// units stay.
+TEST_F(UnitState, GivingUnitsMovesTheCountsOnceAndKeepsFixedUnits)
 {
     Cfg_SetDefaults(&g_Config);
     Orders_Init();
     UNIT* a = Units_NewAt(tank_, 1, -1, 5, 5);
     UNIT* b = Units_NewAt(tank_, 1, -1, 6, 5);
+    UNIT* f = Units_NewAt(QvWorld_UnitType("Emplacement", MM_FIXED), 1, -1, 7, 7);
+    const int count1 = teamdata[1].unitcount;
     UNITLIST sel;
     Units_ListInit(&sel);
     Units_ListAppend(&sel, a, a->id);
     Units_ListAppend(&sel, b, b->id);
+    Units_ListAppend(&sel, f, f->id);
     Units_ListAppend(&sel, nullptr, 999); // never existed
     Orders_QGiveUnits(1, &sel, 9);        // no such team
     Orders_AfterUpdate();
@@ -157,7 +145,12 @@ TEST_F(UnitState, GiveOrdersTakeTheLiveSelectionToAValidTeam)
     Orders_QGiveUnits(1, &sel, 2);
     Orders_AfterUpdate();
     EXPECT_EQ(a->team, 2);
+    EXPECT_TRUE(a->onmap);
+    EXPECT_EQ(a->apparentteam[0], 2);
+    EXPECT_EQ(f->team, 1) << "MM_FIXED stays";
     EXPECT_EQ(teamdata[2].unitcount, 1);
+    EXPECT_EQ(teamdata[1].unitcount, count1 - 2) << "one given, one deleted";
+    EXPECT_EQ(Units_IdToUnitPtr(a->id, 2), a);
     Units_ListClose(&sel);
     Orders_Close();
 }
