@@ -85,7 +85,7 @@ void SetUpWorld()
         abort();
     if (!GenMap_BuildDemo()) abort();
     Terrain_SetLight(-2, -1, 2, 140, 40);
-    SortDisp_Init();
+    QvBench_SortDispOnce();
     const int ids[] = {GENSPRITE_UNITBODY, GENSPRITE_TURRET,   GENSPRITE_SHADOW,
                        GENSPRITE_TREE,     GENSPRITE_EXPLODE,  GENSPRITE_BUILDING,
                        GENSPRITE_LIGHT,    GENSPRITE_CRATER};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "benchsupport.h"
+#include "platform/sortdisp.h"
 
 namespace {
 
@@ -44,6 +45,14 @@ public:
 QvBenchRatio::QvBenchRatio(const char* label, const char* ours, const char* reference)
 {
     Ratios().push_back({label, ours, reference});
+}
+
+void QvBench_SortDispOnce(void)
+{
+    static bool done = false;
+    if (done) return;
+    done = true;
+    SortDisp_Init();
 }
 
 int main(int argc, char** argv)

@@ -11,3 +11,7 @@ struct QvBenchRatio {
 
 #define QV_BENCH_RATIO(id, label, ours, reference)                                                 \
     static const QvBenchRatio qv_ratio_##id(label, ours, reference)
+
+// The display list for the benchmarks that draw or move elements: set up at
+// the first call of the process (it may be set up once only).
+void QvBench_SortDispOnce(void);

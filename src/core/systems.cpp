@@ -31,10 +31,15 @@
 #include "platform/sound.h"
 #include "platform/sprite.h"
 #include "platform/video.h"
+#include "rules/gamemsg.h"
+#include "ui/blip.h"
 #include "units/building.h"
 #include "units/damage.h"
+#include "units/explosion.h"
 #include "units/expltype.h"
 #include "units/orders.h"
+#include "units/parts.h"
+#include "units/projectile.h"
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
@@ -236,6 +241,9 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Sprites", Sprite_InitAll, Sprite_CloseAll},
     {"Animations", AnimType_Init, AnimType_Close},
     {"Explosions", ExplType_Init, ExplType_Close},
+    {"PartTypes", Parts_Init, Parts_Close},
+    {"Projectiles", Projectile_Init, Projectile_Close},
+    {"ExplosionsInPlay", Expl_Init, Expl_Close},
     {"Overlays", Ovl_Init, Ovl_FreeAll},
     {"MapGrid", Nothing, MapGridClose},
     {"Sight", Nothing, SightClose},
@@ -257,8 +265,24 @@ static void AlliancesInit(void)
     if (g_AlliancesDisabled) TLOG(TLOG_SETUP, "Disabling Alliances");
 }
 
+// The standard messages are looked up before anything of the scenario loads:
+// its rule files name messages of their own.
+static void GameMessagesInit(void)
+{
+    GameMsg_Init();
+    GameMsg_LookupStdIds();
+}
+
+static void GameMessagesClose(void)
+{
+    GameMsg_ResetStdIds();
+    GameMsg_Close();
+}
+
 static const SYSTEM_ENTRY s_specifics[] = {
     {"Alliances", AlliancesInit, Nothing},
+    {"Blips", Blip_Init, Blip_Close},
+    {"GameMessages", GameMessagesInit, GameMessagesClose},
     {"Orders", Orders_Init, Orders_Close},
     {"UpdateTimer", Game_StartTimer, Nothing},
 };

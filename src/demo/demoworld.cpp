@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/angle.h"
 #include "core/fspath.h"
 #include "core/gameloop.h"
 #include "core/gamestate.h"
@@ -35,6 +36,7 @@
 #include "units/building.h"
 #include "units/damage.h"
 #include "units/expltype.h"
+#include "units/parts.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/weapon.h"
@@ -76,14 +78,11 @@ enum { C_BLACK = 0, C_WHITE = 15, C_GREY = 22, C_PANEL = 24, C_BAR = 23 };
 // darken from 40 degrees off the light and are in full shade at 140.
 enum { LIGHT_X = -2, LIGHT_Y = -1, LIGHT_Z = 2, LIGHT_SHADE = 140, LIGHT_FULL = 40 };
 
+// A unit drawn by its parts (a body and a turret) with its headlights' pool.
 struct DEMOUNIT {
-    DISPLAYELEMENT* body;  // first of the chain: body, turret, shadow, light pool
-    DISPLAYELEMENT* turret;
-    DISPLAYELEMENT* shadow;
     DISPLAYELEMENT* light;
     int cx, cy;            // centre, world pixels
-    int turretdir;
-    UNIT* unit;            // its record: position, team and sight
+    UNIT* unit;            // its record: position, team, sight and parts
     int patrol;            // tiles it drives east and back (0: stands)
     int dir;               // +1 east, -1 west
     int home;              // its first tile column
@@ -103,12 +102,14 @@ struct TILEAT {
 const TILEAT TREE_ANCHORS[] = {{3, 3},   {5, 4},   {4, 6},   {7, 4},   {9, 3},   {15, 4},
                                {16, 6},  {13, 16}, {16, 15}, {3, 15},  {4, 17},  {25, 10},
                                {28, 12}, {22, 25}, {40, 20}, {45, 40}, {30, 44}, {52, 52}};
-const TILEAT UNIT_ANCHORS[] = {{9, 9}, {13, 11}, {30, 30}};
-const int UNIT_FACING[] = {32, 0, 224};
+const TILEAT UNIT_ANCHORS[] = {{9, 9}, {13, 11}, {30, 30}, {10, 12}};
+const int UNIT_FACING[] = {32, 0, 224, 64};
 // The local team (0) has the first two units; the second drives east and
-// back, so the fog closes behind it. Team 1's unit stands far off, unseen.
-const int UNIT_TEAM[] = {0, 0, 1};
-const int UNIT_PATROL[] = {0, 8, 0};
+// back, so the fog closes behind it. Team 1's first unit stands far off,
+// unseen; its second stands within the guns' reach of the first: their
+// turrets turn to each other and fire.
+const int UNIT_TEAM[] = {0, 0, 1, 1};
+const int UNIT_PATROL[] = {0, 8, 0, 0};
 enum { PATROL_UPDATES = 8 };   // updates per tile of the patrol
 // Buildings of both teams: the local team's depot, one of team 1 within the
 // local units' sight, and one of team 1 beyond it (explored only when the
@@ -125,6 +126,7 @@ struct WORLD {
     std::vector<DEMOUNIT> units;
     std::vector<DEMOBUILDING> buildings;
     UNITTYPE* unittype = nullptr;        // the demo's own types (no type files yet)
+    PARTTYPE* parttypes[2] = {};         // its body and turret
     BUILDINGTYPE* buildingtype = nullptr;
     DISPLAYELEMENT* explosion = nullptr;
     uint32_t seenupdate = 0;
@@ -251,39 +253,30 @@ void PlaceTrees(void)
         }
 }
 
-void TurretTo(DEMOUNIT* u, int dir)
+void PlaceLight(DEMOUNIT* u, int facing)
 {
-    u->turretdir = dir & 255;
-    SortDisp_SetDirection(u->turret, u->turretdir);
-    // The turret sits on the body's mount, which is the body's position.
-    Centre(u->turret, u->body->x, u->body->y);
+    // A little ahead of the unit, as its headlights throw it.
+    const double a = facing * 2 * M_PI / 256;
+    Centre(u->light, u->cx + (int)lround(20 * cos(a)), u->cy - (int)lround(20 * sin(a)));
 }
 
 void PlaceUnits(void)
 {
     for (size_t i = 0; i < sizeof UNIT_ANCHORS / sizeof UNIT_ANCHORS[0]; i++) {
         TILEAT t;
-        if (!FindLand(UNIT_ANCHORS[i], &t)) continue;
+        if (!s_world.unittype || !FindLand(UNIT_ANCHORS[i], &t)) continue;
         s_world.used.push_back(t);
         DEMOUNIT u{};
         u.cx = t.x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
         u.cy = t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
         const int dir = UNIT_FACING[i], team = UNIT_TEAM[i];
-        u.body = SortDisp_NewElement(s_world.sprites[DS_UNITBODY], nullptr, team, 0, dir, u.cx,
-                                     u.cy, DL_UNIT, 0);
-        u.turret = SortDisp_NewElement(s_world.sprites[DS_TURRET], u.body, team, 0, dir, u.cx,
-                                       u.cy, DL_TURRET, 0);
-        u.shadow = SortDisp_NewElement(s_world.sprites[DS_SHADOW], u.body, SORTDISP_REMAP_NONE, 0,
-                                       dir, u.cx, u.cy, DL_SHADOW, 0);
-        u.light = SortDisp_NewElement(s_world.sprites[DS_LIGHT], u.body, SORTDISP_REMAP_NONE, 0, 0,
+        u.unit = Units_NewAt(s_world.unittype, team, -1, t.x, t.y);
+        if (!u.unit) continue;
+        if (u.unit->basepart) Parts_SetAngle(u.unit->basepart, dir);
+        Units_UpdateDisplayPos(u.unit);
+        u.light = SortDisp_NewElement(s_world.sprites[DS_LIGHT], nullptr, SORTDISP_REMAP_NONE, 0, 0,
                                       u.cx, u.cy, DL_LIGHTPOOL, 0);
-        Centre(u.body, u.cx, u.cy);
-        Centre(u.shadow, u.cx, u.cy);
-        // The light pool a little ahead of the unit, as its headlights throw it.
-        const double a = dir * 2 * M_PI / 256;
-        Centre(u.light, u.cx + (int)lround(20 * cos(a)), u.cy - (int)lround(20 * sin(a)));
-        TurretTo(&u, dir);
-        if (s_world.unittype) u.unit = Units_NewAt(s_world.unittype, team, -1, t.x, t.y);
+        PlaceLight(&u, dir);
         u.patrol = UNIT_PATROL[i];
         u.dir = 1;
         u.home = t.x;
@@ -299,9 +292,38 @@ void MakeTypes(void)
     const int bt = Textfile_FindBuildingType("DemoDepot");
     s_world.buildingtype = bt >= 0 ? &g_BuildingTypes[bt] : nullptr;
     if (!s_world.unittype && (s_world.unittype = Units_NewType()) != nullptr) {
-        snprintf(s_world.unittype->symbolid, UNITTYPE_NAME, "DemoTank");
-        snprintf(s_world.unittype->description, UNITTYPE_NAME, "Tank");
-        s_world.unittype->seeingrange = 6;
+        UNITTYPE* t = s_world.unittype;
+        snprintf(t->symbolid, UNITTYPE_NAME, "DemoTank");
+        snprintf(t->description, UNITTYPE_NAME, "Tank");
+        t->seeingrange = 6;
+        PARTTYPE* body = Parts_NewType();
+        PARTTYPE* turret = Parts_NewType();
+        if (body && turret) {
+            snprintf(body->spritename, sizeof body->spritename, "%s", SPRITE_FILES[DS_UNITBODY]);
+            snprintf(turret->spritename, sizeof turret->spritename, "%s", SPRITE_FILES[DS_TURRET]);
+            turret->rotationspeed = 1 << 19;  // 1/32 of a turn an update
+            turret->halfrotationangle = 1 << 22;
+            body->rotationspeed = 1 << 18;    // pushed round by the turret at its limit
+            t->partinfo.nrparts = 2;
+            t->partinfo.parttype[0] = body;
+            t->partinfo.parttype[1] = turret;
+        }
+    }
+    // The parts borrow the world's sprites for as long as the world is loaded.
+    UNITTYPE* t = s_world.unittype;
+    if (t && t->partinfo.nrparts == 2) {
+        PARTTYPE* body = t->partinfo.parttype[0];
+        PARTTYPE* turret = t->partinfo.parttype[1];
+        s_world.parttypes[0] = body;
+        s_world.parttypes[1] = turret;
+        body->sprite = s_world.sprites[DS_UNITBODY];
+        turret->sprite = s_world.sprites[DS_TURRET];
+        t->shadowsprite = s_world.sprites[DS_SHADOW];
+        WEAPONTYPE* gun = Weapon_FindType("MachineGun");
+        turret->nrweapons = gun ? 1 : 0;
+        turret->weapons[0] = {gun, 0, 0};
+        // Without its sprites the type makes no units.
+        if (!body->sprite || !turret->sprite) s_world.unittype = nullptr;
     }
     if (!s_world.buildingtype && (s_world.buildingtype = Build_NewType()) != nullptr) {
         BUILDINGTYPE* t = s_world.buildingtype;
@@ -420,12 +442,37 @@ void Patrol(DEMOUNIT* u, uint32_t now, int updates)
         u->cx = x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
         u->cy = y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
         const int facing = u->dir > 0 ? 0 : 128;
-        SortDisp_SetDirection(u->body, facing);
-        SortDisp_SetDirection(u->shadow, facing);
-        Centre(u->body, u->cx, u->cy);
-        Centre(u->shadow, u->cx, u->cy);
-        Centre(u->light, u->cx + 20 * u->dir, u->cy);
-        TurretTo(u, u->turretdir);
+        if (unit->basepart) Parts_SetAngle(unit->basepart, facing);
+        Units_UpdateDisplayPos(unit);
+        PlaceLight(u, facing);
+    }
+}
+
+// Each turret fires at the nearest unit of the other team when it is in
+// reach, and otherwise turns towards it and waits.
+void AimTurrets(void)
+{
+    for (DEMOUNIT& u : s_world.units) {
+        PART* turret = u.unit && u.unit->basepart ? u.unit->basepart->partup : nullptr;
+        if (!turret || turret->state.state == PS_FIRING) continue;
+        UNIT* best = nullptr;
+        int64_t bestd = 0;
+        for (DEMOUNIT& o : s_world.units) {
+            if (!o.unit || o.unit->team == u.unit->team) continue;
+            int64_t dx = o.unit->pixelpos.x - u.unit->pixelpos.x, dy = o.unit->pixelpos.y - u.unit->pixelpos.y;
+            if (!best || dx * dx + dy * dy < bestd) best = o.unit, bestd = dx * dx + dy * dy;
+        }
+        if (!best) continue;
+        TARGET t;
+        Target_Setup(&t, FM_UNIT, best, nullptr, 0, 0);
+        if (Parts_TargetStatus(turret, &t) == TARGETRANGE_OK) {
+            Parts_Fire(turret, &t);
+            continue;
+        }
+        const int facing = (Util_VectorAngle((float)(best->pixelpos.x - u.unit->pixelpos.x),
+                                             (float)(best->pixelpos.y - u.unit->pixelpos.y)) >> 16) & 255;
+        if (turret->state.state != PS_HOLDANGLE || turret->state.angle != facing << 16)
+            Parts_SetRotateState(turret, facing);
     }
 }
 
@@ -436,10 +483,13 @@ void ShowWhatIsSeen(void)
 {
     for (DEMOUNIT& u : s_world.units) {
         if (!u.unit || u.unit->team == g_LocalTeam) continue;
-        if (Fog_IsSeen(u.unit->tilepos.x, u.unit->tilepos.y, g_LocalTeam))
-            SortDisp_ShowChain(u.body);
-        else
-            SortDisp_HideChain(u.body);
+        if (Fog_IsSeen(u.unit->tilepos.x, u.unit->tilepos.y, g_LocalTeam)) {
+            Units_ShowDisplay(u.unit);
+            SortDisp_ShowChain(u.light);
+        } else {
+            Units_HideDisplay(u.unit);
+            SortDisp_HideChain(u.light);
+        }
     }
     for (DEMOBUILDING& b : s_world.buildings) {
         const BUILDING* r = b.building;
@@ -507,10 +557,16 @@ int DemoWorld_Load(void)
 void DemoWorld_Unload(void)
 {
     for (DEMOUNIT& u : s_world.units) {
-        SortDisp_DeleteChain(u.body);
+        SortDisp_DeleteChain(u.light);
         if (u.unit) Units_Delete(u.unit);
     }
     s_world.units.clear();
+    // The part types lend their sprites back; the types stay for a next load.
+    for (PARTTYPE*& t : s_world.parttypes) {
+        if (t) t->sprite = nullptr;
+        t = nullptr;
+    }
+    if (s_world.unittype) s_world.unittype->shadowsprite = nullptr;
     for (DEMOBUILDING& b : s_world.buildings) {
         SortDisp_DeleteChain(b.body);
         if (b.building) Build_Remove(b.building);
@@ -557,9 +613,11 @@ void DemoWorld_Advance(void)
     if (DISPLAYELEMENT* e = s_world.explosion)
         if (SPRITE* s = SortDisp_GetSprite(e))
             SortDisp_SetFrame(e, (SortDisp_GetFrame(e) + n) % Sprite_NrFrames(s));
-    for (DEMOUNIT& u : s_world.units) {
-        TurretTo(&u, u.turretdir + 2 * n);
-        Patrol(&u, now, n);
+    for (DEMOUNIT& u : s_world.units) Patrol(&u, now, n);
+    for (int k = 0; k < n; k++) {
+        AimTurrets();
+        for (DEMOUNIT& u : s_world.units)
+            for (PART* p = u.unit ? u.unit->basepart : nullptr; p; p = p->partup) Parts_Process(p);
     }
     // The buildings' beacons blink once a second.
     for (DEMOBUILDING& b : s_world.buildings)

@@ -359,6 +359,7 @@ BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y)
     b->id = id == -1 ? Uid_Next() : Uid_Reserve(id);
     b->team = team;
     b->buildingtype = type;
+    b->efficiency = 100;
     b->tilex = x;
     b->tiley = y;
     b->hitpoints = type->maxhitpoints;
@@ -688,4 +689,10 @@ void Ovl_UpdateOverlayAndMiniBuildingVisibility(void)
             m->seen = 1;
     }
     if (m == nullptr) s_miniCursor = 0;
+}
+
+int Build_GetEfficiency(const BUILDING* b)
+{
+    ASSERT(b);
+    return b->efficiency;
 }

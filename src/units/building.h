@@ -194,6 +194,7 @@ struct BUILDING {
     SEEMAP seemap;
     uint8_t savedeffect[BUILD_MAXSIDE * BUILD_MAXSIDE];  // fields under the footprint
     int32_t effectswritten;
+    int32_t efficiency;            // percent: how fast what it holds works (100 when made)
     BUILDING* next;                // global list
     BUILDING* teamnext;
     BUILDING* teamprev;
@@ -232,6 +233,9 @@ BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y);
 void Build_Remove(BUILDING* b);
 // The building with that id, null when none or for a negative id.
 BUILDING* Build_FindById(int id);
+// The building's efficiency percentage (100 from its making until the
+// buildings in play compute it from hit points and resources). Asserts b.
+int Build_GetEfficiency(const BUILDING* b);
 // The end of the scenario load; nothing to do.
 void Build_PostScenarioLoad(void);
 

@@ -19,10 +19,12 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "rules/gamemsg.h"
 #include "units/orders.h"
 #include "units/ordersint.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitstate.h"
 
 // The selections the executed orders of each team apply to.
 static UNITLIST s_selection[TEAM_MAXTEAMS];
@@ -94,6 +96,8 @@ static void GiveCredits(const ORDERREC* n)
     if (give > INT_MAX - teamdata[to].credits) give = INT_MAX - teamdata[to].credits;
     Team_ChangeCredits(n->team, -give);
     Team_ChangeCredits(to, give);
+    if (n->team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_GAVECREDITS));
+    if (to == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_ORDGIVENCREDITS));
 }
 
 static void ChangeAlly(const ORDERREC* n)
@@ -106,6 +110,33 @@ static void ChangeAlly(const ORDERREC* n)
         return;
     }
     Team_SetRelation(n->team, other, relation);
+    // Only the side being chosen or dropped hears of it; an offer of
+    // alliance the local team already returns is no request.
+    if (other != g_LocalTeam || n->team == g_LocalTeam) return;
+    if (Team_GetRelation(n->team, other) != relation) return;
+    GameMsg_TriggerStd(GameMsg_Std(MSG_ALLIANCECHANGED));
+    if (relation == TR_ENEMY)
+        GameMsg_TriggerStd(GameMsg_Std(MSG_NEWENEMY));
+    else if (relation == TR_ALLY && Team_GetRelation(other, n->team) != TR_ALLY)
+        GameMsg_TriggerStd(GameMsg_Std(MSG_ALLYREQUEST));
+}
+
+// The selection is resolved again now: a unit that died or changed hands
+// since it was selected stays where it is.
+static void GiveUnits(const ORDERREC* n)
+{
+    int to = n->payload[0];
+    if (!CheckTeam(n, to) || to == n->team) return;
+    int given = 0;
+    for (const UNITLISTELEM* e = Orders_TeamSelection(n->team)->head; e; e = e->next) {
+        UNIT* u = Units_IdToUnitPtr(e->u.id, n->team);
+        if (!u) continue;
+        Units_GiveUnitToOtherTeam(u, to);
+        given += u->team == to;
+    }
+    if (!given) return;
+    if (n->team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_UNITTRANSFER));
+    if (to == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_UNITRECEIVED));
 }
 
 // 3 keeps the current default; the team clamps the other values to 0..2.
@@ -157,6 +188,7 @@ static void SetupHandlers(void)
     s_handlers[QCLEARSELECTED] = {ClearSelected, 0};
     s_handlers[QADDSELECTED] = {AddSelected, 0};
     s_handlers[QGIVECREDITS] = {GiveCredits, 8};
+    s_handlers[QGIVEUNITS] = {GiveUnits, 1};
     s_handlers[QCHANGEALLY] = {ChangeAlly, 2};
     s_handlers[QTACTICALAI] = {TacticalAI, 12};
     s_handlers[QGAMESPEED] = {GameSpeed, 4};

@@ -10,6 +10,7 @@
 #include "core/error.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "rules/gamemsg.h"
 #include "units/building.h"
 #include "units/unit.h"
 
@@ -89,6 +90,7 @@ void Team_ChangeCredits(int team, int delta)
     if (sum < 0) sum = 0;
     if (sum > INT32_MAX) sum = INT32_MAX;
     teamdata[team].credits = (int32_t)sum;
+    if (delta > 0 && team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_SFXCREDITADD));
 }
 
 // ---- statistics

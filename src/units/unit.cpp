@@ -25,9 +25,12 @@
 #include "map/mapgrid.h"
 #include "map/path.h"
 #include "map/pathsrch.h"
+#include "platform/sortdisp.h"
 #include "units/building.h"
+#include "units/parts.h"
 #include "units/team.h"
 #include "units/trail.h"
+#include "units/unitstate.h"
 
 int g_EditorKeepTerrain = 0;
 int g_EditorPartsKeepMode = 0;
@@ -93,8 +96,44 @@ void Unlink(UNIT* u)
     u->next = u->prev = nullptr;
 }
 
+// The top part goes first: deleting a part's display takes those above it.
+static void DeleteParts(UNIT* u)
+{
+    PART* top = u->basepart;
+    while (top && top->partup) top = top->partup;
+    while (top) {
+        PART* below = top->partdown;
+        Parts_Delete(top);
+        top = below;
+    }
+    u->basepart = nullptr;
+    SortDisp_DeleteChain(u->shadowdisplay);
+    u->shadowdisplay = nullptr;
+}
+
+// Each part stands on the one before; the shadow is made first so that it
+// is drawn under them.
+static void MakeParts(UNIT* u)
+{
+    const UNITTYPE* type = u->type;
+    int n = type->partinfo.nrparts;
+    if (n <= 0 || n > UNITTYPE_MAXPARTS) return;
+    if (type->shadowsprite)
+        u->shadowdisplay = SortDisp_NewElement(type->shadowsprite, nullptr, SORTDISP_REMAP_NONE, 0,
+                                               u->move.facing & 255, u->pixelpos.x, u->pixelpos.y,
+                                               Units_GetDisplayLayer(u), 0);
+    PART* below = nullptr;
+    for (int i = 0; i < n; i++) {
+        PART* p = Parts_New(type->partinfo.parttype[i], u, below, u->move.facing, u->team);
+        if (!below) u->basepart = p;
+        below = p;
+    }
+}
+
 void DeleteUnit(UNIT* u)
 {
+    UNITS_totalhitpoints -= u->hitpoints;
+    DeleteParts(u);
     if (u->onmap) Units_RemoveFromMap(u);
     Unlink(u);
     Units_ListClose(&u->hold);
@@ -201,8 +240,9 @@ int Units_IsValidType(const UNITTYPE* type)
         TLOG(TLOG_ERROR, "[%s] - moving unit without speed", sym);
         return 0;
     }
-    if (type->nrparts < 0 || type->nrparts > UNITTYPE_MAXPARTS) {
-        TLOG(TLOG_ERROR, "[%s] - %d parts (at most %d)", sym, type->nrparts, UNITTYPE_MAXPARTS);
+    if (type->partinfo.nrparts < 0 || type->partinfo.nrparts > UNITTYPE_MAXPARTS) {
+        TLOG(TLOG_ERROR, "[%s] - %d parts (at most %d)", sym, type->partinfo.nrparts,
+             UNITTYPE_MAXPARTS);
         return 0;
     }
     if (type->abilities.canmorphunit && !type->abilities.ishuman) {
@@ -256,6 +296,7 @@ void Units_InitAll(void)
     s_live = 0;
     s_made.clear();
     s_nextseq = 1;
+    UNITS_totalhitpoints = 0;
     PhaseEff_FreeAll();
 }
 
@@ -330,10 +371,11 @@ UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
     u->seq = s_nextseq++;
     s_made.push_back(u);
     u->team = (int8_t)team;
-    u->apparentteam = team;
+    memset(u->apparentteam, team, sizeof u->apparentteam);
     u->movemode = type->defmovemode;
     u->maplevel = type->defmaplevel;
     u->hitpoints = type->maxhitpoints;
+    UNITS_totalhitpoints += u->hitpoints;
     const TEAM_UNITDEF& def = teamdata[team].unitdef;
     u->tactaiinfo.tenacity = def.tenacity;
     u->tactaiinfo.autonomy = def.autonomy;
@@ -349,6 +391,7 @@ UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
     s_live++;
     PREREQ_Add(type, type->prereq.id, team);
     if (type->abilities.canidle) Units_ResetIdleDelay(u);
+    MakeParts(u);
     return u;
 }
 
@@ -484,11 +527,29 @@ void Units_ResetIdleDelay(UNIT* u)
     u->idledelay = lo + Rand_Next(hi - lo + 1);
 }
 
-// Units are drawn by their parts, which the parts module makes; until it
-// exists a unit has no display elements and these have nothing to change.
-void Units_UpdateDisplayPos(UNIT* u) { (void)u; }
-void Units_ShowDisplay(UNIT* u) { (void)u; }
-void Units_HideDisplay(UNIT* u) { (void)u; }
+// Units are drawn by their parts. The shadow moves first: at equal depth the
+// parts moved after it are drawn over it.
+void Units_UpdateDisplayPos(UNIT* u)
+{
+    if (PART* base = u->basepart; base && u->shadowdisplay) {
+        SortDisp_SetPosition(u->shadowdisplay, u->pixelpos.x, u->pixelpos.y);
+        SortDisp_SetFrame(u->shadowdisplay, Parts_GetFrame(base));
+        SortDisp_SetDirection(u->shadowdisplay, (base->angle >> 16) & 255);
+    }
+    for (PART* p = u->basepart; p; p = p->partup) Parts_UpdatePosition(p);
+}
+
+void Units_ShowDisplay(UNIT* u)
+{
+    if (u->basepart) Parts_Show(u->basepart);
+    SortDisp_ShowChain(u->shadowdisplay);
+}
+
+void Units_HideDisplay(UNIT* u)
+{
+    if (u->basepart) Parts_Hide(u->basepart);
+    SortDisp_HideChain(u->shadowdisplay);
+}
 
 void Units_MoveToTeamList(UNIT* u, int team)
 {
@@ -499,7 +560,7 @@ void Units_MoveToTeamList(UNIT* u, int team)
     PREREQ_Remove(u->type, u->type->prereq.id, u->team);
     teamdata[u->team].unitcount--;
     u->team = (int8_t)team;
-    u->apparentteam = team;
+    memset(u->apparentteam, team, sizeof u->apparentteam);
     LinkFront(u, TEAM_MOVELISTS);
     teamdata[team].unitcount++;
     PREREQ_Add(u->type, u->type->prereq.id, team);
@@ -512,6 +573,7 @@ void Units_UpdateRelationRelatedInformationForTeam(int team)
         for (UNIT* u = teamdata[team].unitlist[list]; u; u = u->next) {
             Fog_UnsweepUnit(u);
             Fog_SweepUnit(u);
+            Units_UpdateRenderType(u);
         }
     }
 }

@@ -31,6 +31,7 @@
 #include "map/path.h"
 #include "units/prereq.h"
 #include "units/buildid.h"
+#include "units/target.h"
 #include "units/unitlist.h"
 
 struct TRAIL;
@@ -40,6 +41,9 @@ struct EXPLTYPE;
 struct BUILDING;
 struct BUILDINGTYPE;
 struct DISPLAYELEMENT;
+struct GAME_MSG;
+struct PART;
+struct PARTTYPE;
 
 enum MOVEMODE {
     MM_FLY = 0,
@@ -67,7 +71,20 @@ enum UNITSTATE {
 enum UNIT_ATTACKMODE { UAM_FIRE = 0, UAM_FIRENOMV = 1, UAM_DEFAULT = 2 };
 enum TACTAI_LEVEL { TACTAI_LOW = 0, TACTAI_MEDIUM = 1, TACTAI_HIGH = 2 };
 enum UNIT_OPERATION { UO_NONE = 0, UO_CONVERT = 1, UO_MORPHUNIT = 2, UO_MORPHOVL = 3 };
-enum DECOY_MODE { DM_NONE = 0 };
+enum DECOY_MODE { DM_NONE = 0, DM_ISDECOY = 1, DM_HASDECOY = 2 };
+enum BOOST_STATE { BS_OFF = 0, BS_ON = 1, BS_DEC = 2 };
+// Service order codes; the unit-order module adds the records of the others.
+enum SORDER_CODE {
+    SO_NONE = 0, SO_ATTACK = 1, SO_MOVE = 2, SO_CONSTRUCT = 3, SO_SPY = 4,
+    SO_SABOTAGE_BUILDING = 5, SO_TRAIL = 6, SO_BOARD = 7, SO_BOARDBLD = 8, SO_GRABUNIT = 9,
+    SO_PICKUP = 10, SO_REPAIRSELF = 11, SO_REARMSELF = 12, SO_MORPHOVL = 13, SO_MORPHUNIT = 14,
+    SO_UNMORPH = 15, SO_AUTOMOVE = 16, SO_DUMMY = 17,
+};
+// Render types of a unit's parts.
+enum UNIT_RENDER {
+    UR_OPAQUE = 0, UR_TRANSLUCENT_A0 = 3, UR_TRANSLUCENT_B0 = 5, UR_TRANSLUCENT_B1 = 6,
+    UR_HIDDEN = 7, UR_HILITE = 8,
+};
 
 enum {
     UNITS_MAXTYPES = 100,
@@ -141,8 +158,8 @@ struct UNITTYPE {
     SPRITE* menusprite;
     SPRITE* shadowsprite;
     UNITTYPE_SOUNDSET sound[UNITTYPE_SOUNDSETS];
-    void* msgconstruct;            // game message records (rules module)
-    void* msgcharged;
+    GAME_MSG* msgconstruct;
+    GAME_MSG* msgcharged;
     int32_t commandpointsload;
     uint8_t side;
     uint16_t buildcost;
@@ -191,8 +208,10 @@ struct UNITTYPE {
         int32_t attack, defence;
         char squishsound[UNITTYPE_FILENAME];
     } rundowninfo;
-    int32_t nrparts;
-    void* partinfo[UNITTYPE_MAXPARTS];    // part types (parts module)
+    struct {
+        int32_t nrparts;
+        PARTTYPE* parttype[UNITTYPE_MAXPARTS]; // from the base part up
+    } partinfo;
     int32_t scandelay;
 };
 
@@ -230,10 +249,19 @@ struct UNIT_TACTAI {
     int32_t selfpreservation;
 };
 
-// The order slots; the unit-order module fills in the per-order records.
+struct tagSO_ATTACK {
+    TARGET target;
+    UNIT_POS homepos;              // the tile it returns to
+    UNIT_POS destpos;              // -1, -1: none
+};
+
+// The order slots; the unit-order module adds the other per-order records.
 struct STANDINGORDERINFO {
-    int32_t code;                  // SO_NONE ..
+    int32_t code;                  // SORDER_CODE
     int32_t nextscantime;
+    union {
+        tagSO_ATTACK attack;
+    };
 };
 
 // The pending command; the movement module fills in its arguments.
@@ -283,7 +311,7 @@ struct UNIT {
     uint32_t inuse : 1;            // made and not deleted
     uint8_t seen[9];               // per viewing team
     uint8_t ever_seen[9];
-    int32_t apparentteam;
+    uint8_t apparentteam[9];       // per viewing team: the team it takes the unit for
     int32_t resource[UNIT_RESOURCES];
     TRAIL* localtrail;             // made with the unit
     int32_t trailmode;
@@ -310,8 +338,8 @@ struct UNIT {
     BUILDID partof;            // the building the unit is inside
     UNITNEXTSTATE nextstate;
     UNIT_MOVE move;
-    DISPLAYELEMENT* basepart;      // the parts module's display (none yet)
-    DISPLAYELEMENT* shadowdisplay;
+    PART* basepart;                // the lowest part: its body (none before its parts are made)
+    DISPLAYELEMENT* shadowdisplay; // the type's shadow under the base part
     uint8_t groups;                // interface group bits
     SEEMAP seemap;                 // the unit's last sight sweep
     int32_t gridcell;              // map-grid cell index it is linked in, -1: none

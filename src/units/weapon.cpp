@@ -20,6 +20,10 @@
 #include "platform/animtype.h"
 #include "units/damage.h"
 #include "units/expltype.h"
+#include "units/target.h"
+#include "units/unit.h"
+#include "map/fog.h"
+#include "map/map.h"
 
 static_assert(int(TF_FIELD) == int(WEAPON_NAMELEN), "a weapon name is one tokenizer field");
 
@@ -586,4 +590,45 @@ int Tfweapon_LoadWeaponFile(const char* path)
         return 0;
     }
     return Tfweapon_ParseWeapon(parser.get());
+}
+
+// ------------------------------------------------------------------ shooting
+
+int Weapon_CanShoot(const WEAPONTYPE* w, TARGET* target)
+{
+    ASSERT(w && target);
+    if (!Target_Valid(target)) return 0;
+    switch (target->mode) {
+    case FM_GROUND: return w->CanShootGround;
+    case FM_BUILDING: return w->CanShootBuilding;
+    case FM_UNIT: {
+        const UNIT* u = UnitId_Ptr(&target->unit);
+        int can = u->maplevel == ML_FLY ? w->CanShootFlyer
+                                        : (w->CanShootGround || w->CanShootGroundUnit);
+        if (!can) return 0;
+        int human = u->type->abilities.ishuman;
+        if (w->CanOnlyShootHuman && !human) return 0;
+        if (w->CanOnlyShootNonHuman && human) return 0;
+        return 1;
+    }
+    default: return 0;
+    }
+}
+
+int Weapon_TargetInRange(UNIT* u, const WEAPONTYPE* w, TARGET* target)
+{
+    ASSERT(u && w && target);
+    if (!Target_Valid(target)) return TARGETRANGE_INVALIDTARGET;
+    int tx, ty, tile[2];
+    Target_GetPosition(target, &tx, &ty);
+    // Squared whole-pixel distances from the shooter's centre (a target
+    // unit's position is its centre too): the same answer on every machine.
+    int64_t dx = tx - (u->pixelpos.x + 12), dy = ty - (u->pixelpos.y + 12);
+    int64_t d2 = dx * dx + dy * dy;
+    int64_t mind = (int64_t)w->mintilerange * 24;
+    if (d2 < mind * mind) return TARGETRANGE_TOOCLOSE;
+    if ((double)d2 > (double)w->range * (double)w->range) return TARGETRANGE_TOOFAR;
+    if (Fog_IsOpen() && Target_GetTilePosition(target, tile) && !Fog_IsSeen(tile[0], tile[1], u->team))
+        return TARGETRANGE_CANTSEE;
+    return TARGETRANGE_OK;
 }

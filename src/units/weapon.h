@@ -126,6 +126,30 @@ struct WEAPONTYPE {
     SOUND_EFFECT HitSound;
 };
 
+// --- shooting ---
+
+struct TARGET;
+struct UNIT;
+
+// Whether a target is in reach of a weapon, in the order they are checked.
+enum TARGETRANGE {
+    TARGETRANGE_OK = 0,
+    TARGETRANGE_INVALIDTARGET = 1,
+    TARGETRANGE_TOOCLOSE = 2,  // nearer than mintilerange x 24 pixels
+    TARGETRANGE_TOOFAR = 3,    // beyond range
+    TARGETRANGE_CANTSEE = 4,   // on a tile the shooter's team doesn't see
+    TARGETRANGE_NOAVAILABLEWEAPON = 5,
+};
+
+// Whether the weapon can shoot that kind of target: the ground, a building,
+// a flyer (CanShootFlyer) or a unit on the ground (CanShootGround or
+// CanShootGroundUnit), then the human-only and non-human-only limits against
+// the target unit. 0 for an invalid target.
+int Weapon_CanShoot(const WEAPONTYPE* w, TARGET* target);
+// TARGETRANGE_* for a shot of w by u (from its centre, pixel position + 12,
+// to the target's position). Sight counts only while the sight counts are open.
+int Weapon_TargetInRange(UNIT* u, const WEAPONTYPE* w, TARGET* target);
+
 // --- the registry ---
 
 // A new type with the initial values (kind, range and speeds unset, offense

@@ -187,6 +187,7 @@ TEST(NetInterval, GrowsWhenLateUpToTwiceTheBaseAndShrinksBack)
 
 class FrameLoop : public testing::Test {
 protected:
+    QvLocalMessages messages_;
     void SetUp() override
     {
         Game_ResetState();
@@ -269,6 +270,7 @@ TEST(StateLoop, MissingSubsystemsQuitCleanly)
 TEST(StateLoop, NewGameRunsUntilQuitAndClosesItsLayers)
 {
     Game_ResetState();
+    QvLocalMessages messages;
     Cfg_SetDefaults(&g_Config);
     PlatHeadless_SetPumpHook(+[] {
         PlatHeadless_Advance(50);
@@ -332,6 +334,7 @@ TEST(Program, HeadlessRunUpdatesUntilInterrupted)
     QvTempDir dir;
     dir.write("quorvex.cfg", "EngineSetup\n{\n  SetEntryPoint GAME\n}\n"
                              "LoggingPreferences\n{\n  EnableDiagnostics 1\n}\n");
+    dir.write("data/local/gamemsg.txt", "");
     pid_t pid = StartProgram(dir.path());
     int status = 0;
     bool started = false;

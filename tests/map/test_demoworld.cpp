@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/angle.h"
+#include "core/crc32.h"
 #include "core/config.h"
 #include "core/fspath.h"
 #include "core/gameloop.h"
@@ -28,6 +30,7 @@
 #include "map/tile.h"
 #include "platform/input.h"
 #include "platform/palette.h"
+#include "platform/pcx.h"
 #include "platform/plat.h"
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
@@ -35,6 +38,8 @@
 #include "support/testsupport.h"
 #include "units/building.h"
 #include "units/iterate.h"
+#include "units/parts.h"
+#include "units/projectile.h"
 #include "units/unit.h"
 
 namespace {
@@ -193,6 +198,46 @@ TEST_F(DemoDriver, BuildingsOfTwoTeamsUnderTheFogThatFollowsThePatrol)
     EXPECT_FALSE(Fog_IsSeen(30, 30, 0)) << "the other team's far unit";
 }
 
+// The two units of both teams near the start view: their turrets turn to
+// each other and fire, and the frame after 60 updates is the recorded one.
+TEST_F(DemoDriver, UnitsAreDrawnByTheirPartsWithTurretsTurnedToEachOther)
+{
+    WriteWorld();
+    Tick();
+    // The other team's near unit, and the local unit nearest to it.
+    UNIT* a = nullptr;
+    UNIT* b = nullptr;
+    ITERATOR it;
+    for (int team : {1, 0}) {
+        Iterate_UnitInit(&it, team, 0, MM_ALL);
+        while (UNIT* u = Iterate_UnitNext(&it)) {
+            UNIT*& pick = team == 1 ? b : a;
+            int d = team == 1 ? u->tilepos.x : std::abs(u->tilepos.x - b->tilepos.x) + std::abs(u->tilepos.y - b->tilepos.y);
+            int best = !pick ? 1 << 30 : team == 1 ? pick->tilepos.x : std::abs(pick->tilepos.x - b->tilepos.x) + std::abs(pick->tilepos.y - b->tilepos.y);
+            if (d < best) pick = u;
+        }
+    }
+    ASSERT_TRUE(a && b && a->basepart && b->basepart);
+    for (int i = 0; i < 60; i++) Tick();
+    const PART* ta = a->basepart->partup;
+    const PART* tb = b->basepart->partup;
+    ASSERT_TRUE(ta && tb);
+    const int facingab = (Util_VectorAngle((float)(b->pixelpos.x - a->pixelpos.x),
+                                           (float)(b->pixelpos.y - a->pixelpos.y)) >> 16) & 255;
+    EXPECT_NEAR((ta->angle >> 16) & 255, facingab, 1);
+    EXPECT_NEAR((tb->angle >> 16) & 255, (facingab + 128) & 255, 1);
+    EXPECT_GT(Projectile_Count(), 0) << "they fire";
+    const uint8_t* pixels = nullptr;
+    const PAL_RGB* palette = nullptr;
+    ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
+    const uint32_t crc = Crc32_Block(pixels, (size_t)PLAT_WIDTH * PLAT_HEIGHT);
+    if (crc != 4057286807u) {
+        BITMAP frame{const_cast<uint8_t*>(pixels), 0, PLAT_WIDTH, PLAT_HEIGHT};
+        Graph_SavePCX("demo_units.pcx", &frame, palette);
+    }
+    EXPECT_EQ(crc, 4057286807u) << "frame written to demo_units.pcx";
+}
+
 TEST_F(DemoDriver, LoadingAgainReplacesTheThingsInsteadOfAddingToThem)
 {
     WriteWorld();
@@ -204,7 +249,7 @@ TEST_F(DemoDriver, LoadingAgainReplacesTheThingsInsteadOfAddingToThem)
                                 Build_Count()};
     };
     DemoWorld_Load();
-    EXPECT_EQ(counts(), (std::vector<int>{elements, things, sprites, 3, 3}));
+    EXPECT_EQ(counts(), (std::vector<int>{elements, things, sprites, 4, 3}));
     DemoWorld_Unload();
     EXPECT_EQ(counts(), std::vector<int>(5, 0));
 }

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "core/gamestate.h"
 #include "core/tlog.h"
 #include "platform/plat.h"
 
@@ -83,4 +85,15 @@ public:
     }
 };
 const testing::Environment* const s_env = testing::AddGlobalTestEnvironment(new QvEnvironment);
+}
+
+QvLocalMessages::QvLocalMessages(const std::string& content) : old_(g_LocalDir)
+{
+    dir_.write("gamemsg.txt", content);
+    snprintf(g_LocalDir, sizeof g_LocalDir, "%s", dir_.path().c_str());
+}
+
+QvLocalMessages::~QvLocalMessages()
+{
+    snprintf(g_LocalDir, sizeof g_LocalDir, "%s", old_.c_str());
 }

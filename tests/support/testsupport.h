@@ -71,3 +71,17 @@ private:
     std::string oldFile_;
     unsigned oldMask_, oldOptions_;
 };
+
+// A message file ("gamemsg.txt", empty unless given) in a fresh directory
+// that stands as the installation's "local" directory while the object
+// lives, for the games that the tests start.
+class QvLocalMessages {
+public:
+    explicit QvLocalMessages(const std::string& content = "");
+    ~QvLocalMessages();
+    const QvTempDir& dir() const { return dir_; }
+
+private:
+    QvTempDir dir_;
+    std::string old_;
+};

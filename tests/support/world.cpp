@@ -13,6 +13,7 @@
 #include "platform/effects.h"
 #include "units/building.h"
 #include "units/iterate.h"
+#include "units/parts.h"
 #include "units/team.h"
 #include "units/unit.h"
 
@@ -131,6 +132,37 @@ uint64_t QvDigest_State(void)
         d.add(u->inuse);
         d.add(u->seq);
         d.add(u->gridcell);
+        for (uint8_t t : u->apparentteam) d.add(t);
+        d.add(u->experience);
+        d.add(u->isblended);
+        d.add(u->boost.state);
+        d.add(u->boost.counter);
+        d.add(u->boost.fadespeed);
+        d.add(u->boost.floor);
+        d.add(u->operation.code);
+        d.add(u->operation.duration);
+        d.add(u->operation.counter);
+        d.add(u->ischarging);
+        d.add(u->chargeremaining);
+        for (const PART* p = u->basepart; p != nullptr; p = p->partup) {
+            d.add(p->id);
+            d.add(p->state.state);
+            d.add(p->state.angle);
+            d.add(p->state.counter);
+            d.add(p->state.weapon);
+            d.add(p->next.state);
+            d.add(p->angle);
+            d.add(p->relangle);
+            d.add(p->anglechanged);
+            d.add(p->anim.mode);
+            d.add(p->anim.anim);
+            d.add(p->anim.frame);
+            d.add(p->scancount);
+            for (const auto& w : p->weapon) {
+                d.add(w.ammo);
+                d.add(w.nextfire);
+            }
+        }
     }
     for (BUILDING* b = g_Buildings; b != nullptr; b = b->next) {
         d.add(b->id);
@@ -140,6 +172,7 @@ uint64_t QvDigest_State(void)
         d.add(b->tiley);
         d.add(b->hitpoints);
         d.add(b->state);
+        d.add(b->efficiency);
     }
     return d.h;
 }

@@ -139,15 +139,18 @@ void UnitBody(GENSPRITE* s)
                     s->At(f, r, x, y) = c;
                 }
             Outline(s, f, r, DARK);
-            Hot(s, f, r, 0) = Along(32, 32, r, -1, 0, 6);  // turret mount
-            Hot(s, f, r, 1) = Along(32, 32, r, -11, 0, 4); // exhaust
+            // Drawn as a unit's base part: hot spot 0 stands on the tile's
+            // top-left pixel so the hull is centred on the tile; the turret
+            // sits on hot spot 1.
+            Hot(s, f, r, 0) = SPRITE_POINT{4, 4, 0};
+            Hot(s, f, r, 1) = Along(32, 32, r, -1, 0, 6);  // turret mount
         }
     Section(s, 0, 0, 1, 0x4000, 0);
 }
 
 void Turret(GENSPRITE* s)
 {
-    Start(s, SPRITE_REGULAR, 1, 8, 32, 32, 1);
+    Start(s, SPRITE_REGULAR, 1, 8, 32, 32, 2);
     for (int r = 0; r < 8; r++) {
         for (int y = 0; y < 32; y++)
             for (int x = 0; x < 32; x++) {
@@ -159,17 +162,20 @@ void Turret(GENSPRITE* s)
                 s->At(0, r, x, y) = c;
             }
         Outline(s, 0, r, DARK);
-        Hot(s, 0, r, 0) = Along(32, 32, r, 14, 0, 8); // muzzle
+        Hot(s, 0, r, 0) = Along(32, 32, r, 0, 0, 8);  // pivot, on the body's mount
+        Hot(s, 0, r, 1) = Along(32, 32, r, 14, 0, 8); // muzzle
     }
 }
 
 void Shadow(GENSPRITE* s)
 {
-    Start(s, SPRITE_SHADOW, 1, 8, 32, 32, 0);
-    for (int r = 0; r < 8; r++)
+    Start(s, SPRITE_SHADOW, 1, 8, 32, 32, 1);
+    for (int r = 0; r < 8; r++) {
         for (int y = 0; y < 32; y++)
             for (int x = 0; x < 32; x++)
                 if (InHullArea(Local(x - 3, y - 3, 32, 32, r))) s->At(0, r, x, y) = 1;
+        Hot(s, 0, r, 0) = SPRITE_POINT{4, 4, 0}; // under the hull, as the body stands
+    }
 }
 
 void Light(GENSPRITE* s)
