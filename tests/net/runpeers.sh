@@ -14,7 +14,7 @@ while [ "$i" -le "$n" ]; do
         j=$((j + 1))
     done
     "$peer" --transport "$transport" --self "127.$b.0.$i" --peers "$others" \
-        --reliable "$reliable" --plain "$plain" --timeout "$timeout" &
+        --reliable "$reliable" --plain "$plain" --timeout "$timeout" --run "$$" &
     pids="$pids $!"
     i=$((i + 1))
 done
