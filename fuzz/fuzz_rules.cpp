@@ -1,9 +1,9 @@
-// The combat rule files' loaders over arbitrary text: the first byte picks
-// the animation file, the damage table or the weapon file. Each input meets
-// what the game has when it reads that file: the demo sprites on disk and
-// the demo's own rule files read before it (the animation file, then the
-// damage table), so that sprite frames, explosion names and offense classes
-// in the input are found, not only refused.
+// The rule files' loaders over arbitrary text: the first byte picks the
+// animation file, the damage table, the weapon file or the general settings.
+// Each input meets what the game has when it reads that file: the demo
+// sprites on disk and the demo's own rule files read before it, so that
+// sprite frames, explosion names and offense classes in the input are found,
+// not only refused.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +17,7 @@
 #include "gen_sprites.h"
 #include "platform/animtype.h"
 #include "platform/sprite.h"
+#include "rules/tfgen.h"
 #include "units/damage.h"
 #include "units/expltype.h"
 #include "units/weapon.h"
@@ -31,6 +32,7 @@ static const struct {
     {"animate.txt", Tfweapon_Load},
     {"damage.txt", Tfweapon_LoadDamageFile},
     {"weapon.txt", Tfweapon_LoadWeaponFile},
+    {"general.txt", Tfgen_Load},
 };
 
 // Writes the demo sprites into the process's directory and points the sprite
@@ -63,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     WriteDemoSprites();
     QvFuzzHeapCheck check;
     if (size < 1) return 0;
-    int which = data[0] % 3;
+    int which = data[0] % (int)(sizeof s_files / sizeof s_files[0]);
     const char* path = QvFuzz_WriteTemp(".txt", data + 1, size - 1);
     if (!path) return 0;
     QV_FUZZ_GUARD({
@@ -73,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         s_files[which].load(path);
     });
+    Tfgen_Reset();
     Weapon_FreeAll();
     Damage_FreeAll();
     ExplType_FreeAll();
