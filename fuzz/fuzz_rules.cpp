@@ -1,6 +1,6 @@
 // The rule files' loaders over arbitrary text: the first byte picks the
-// animation file, the damage table, the weapon file, the general settings or
-// one of the two effect files. Each input meets what the game has when it reads that file: the demo
+// animation file, the damage table, the weapon file, the general settings,
+// one of the two effect files or the thing file. Each input meets what the game has when it reads that file: the demo
 // sprites on disk and the demo's own rule files read before it, so that
 // sprite frames, explosion names and offense classes in the input are found,
 // not only refused.
@@ -19,6 +19,7 @@
 #include "platform/sprite.h"
 #include "rules/tfgen.h"
 #include "rules/tfovl.h"
+#include "map/overlay.h"
 #include "platform/effects.h"
 #include "units/damage.h"
 #include "units/expltype.h"
@@ -44,6 +45,7 @@ static const struct {
     {"general.txt", Tfgen_Load, 0},
     {"ovleff.txt", Tfovl_LoadOvlEffects, 0},
     {"trneff.txt", LoadTerrainEffects, 0},
+    {"overlay.txt", Tfovl_LoadThings, 1},
 };
 
 // Writes the demo sprites into the process's directory and points the sprite
@@ -80,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* path = QvFuzz_WriteTemp(".txt", data + 1, size - 1);
     if (!path) return 0;
     Effects_Init();
+    Ovl_Init();
     QV_FUZZ_GUARD({
         for (int i = 0; i < s_files[which].before; i++) {
             std::string demo = std::string(QV_DEMO_DEFTXT "/") + s_files[i].name;
@@ -88,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         s_files[which].load(path);
     });
     Tfgen_Reset();
+    Ovl_FreeAll();
     Effects_Close();
     Weapon_FreeAll();
     Damage_FreeAll();

@@ -1,4 +1,5 @@
-// The effect files: overlay-effect grids (the footprints that things and
+// The thing file (the types of the map's things) and the effect files:
+// overlay-effect grids (the footprints that things and
 // buildings put on tiles) and a terrain's effects tables with its texture
 // defaults.
 //
@@ -29,3 +30,21 @@ int Tfovl_ParseOvlEffects(TF_PARSER* parser);
 // offense that is not a letter and a digit.
 int Tfovl_LoadTerrainEffects(const char* path);
 int Tfovl_ParseTerrainEffects(TF_PARSER* parser);
+
+// Reads the thing file at path: 0 when it can't be opened, else 1.
+// SetMaxThingLevels(n) first, then DefineThingType("sym") { SetThingImage(
+// "anim") lines } blocks, each one thing type with its menu image. Fatal:
+// "Unable to parse DefineThingType" after a logged cause, "Unable to
+// allocate new overlay type" beyond OVL_MAX_TYPES, "Expected [%s] but found
+// [%s]" for another top-level token.
+int Tfovl_LoadThings(const char* path);
+int Tfovl_ParseThings(TF_PARSER* parser);
+// Reads one block after the keyword DefineThingType: 1, or 0 (logged with
+// the file and line) when it fails.
+int Tfovl_DefineThingType(TF_PARSER* parser);
+// The size of a thing type's menu image for an sx x sy sprite: the sprite's
+// proportions within 54 x 40, smaller sprites keeping their size.
+void Tfovl_MenuImageSize(int sx, int sy, int* w, int* h);
+// Reloads the animation types' sprites in place, then makes every thing
+// type's menu image again from its sprite (a new palette).
+void Tfovl_FreeThingImages(void);
