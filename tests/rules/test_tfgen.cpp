@@ -29,11 +29,7 @@ protected:
         Game_SetUpdatesPerSecond(20);
         for (int t = 0; t < TEAM_MAXTEAMS; t++) Team_SetDefaultBehaviour(t, 1, 1, 1);
     }
-    void TearDown() override
-    {
-        Tfgen_Reset();
-        Game_SetUpdatesPerSecond(20);
-    }
+    void TearDown() override { SetUp(); }
 };
 
 TEST_F(GeneralFile, KeywordsSetTheirValuesAndTheLastOneWins)
@@ -98,11 +94,6 @@ TEST_F(GeneralFile, BadLinesStopTheGame)
         {"SetTactAI(1 2", "Expected [_number_] but found [EOF]"},
     };
     for (const auto& r : rows) QV_EXPECT_FATAL(Parse(r.text), r.message);
-}
-
-TEST_F(GeneralFile, MissingFileIsNotLoaded)
-{
-    EXPECT_EQ(Tfgen_Load("/nonexistent/general.txt"), 0);
 }
 
 } // namespace
