@@ -1,9 +1,9 @@
-// The combat rule files' loaders over arbitrary text: the first byte picks
-// the animation file, the damage table or the weapon file. Each input meets
-// what the game has when it reads that file: the demo sprites on disk and
-// the demo's own rule files read before it (the animation file, then the
-// damage table), so that sprite frames, explosion names and offense classes
-// in the input are found, not only refused.
+// The rule files' loaders over arbitrary text: the first byte picks the
+// animation file, the damage table, the weapon file, the general settings,
+// one of the two effect files or the thing file. Each input meets what the game has when it reads that file: the demo
+// sprites on disk and the demo's own rule files read before it, so that
+// sprite frames, explosion names and offense classes in the input are found,
+// not only refused.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,20 +17,35 @@
 #include "gen_sprites.h"
 #include "platform/animtype.h"
 #include "platform/sprite.h"
+#include "rules/tfgen.h"
+#include "rules/tfovl.h"
+#include "map/overlay.h"
+#include "platform/effects.h"
 #include "units/damage.h"
 #include "units/expltype.h"
 #include "units/weapon.h"
 
 typedef int (*RULE_LOADER)(const char* path);
 
+// The terrain-effects reader answers -1 for a file it can't open.
+static int LoadTerrainEffects(const char* path)
+{
+    return Tfovl_LoadTerrainEffects(path) == 0;
+}
+
 // In the order the game reads them.
 static const struct {
     const char* name;
     RULE_LOADER load;
+    int before; // how many of the files above it names into
 } s_files[] = {
-    {"animate.txt", Tfweapon_Load},
-    {"damage.txt", Tfweapon_LoadDamageFile},
-    {"weapon.txt", Tfweapon_LoadWeaponFile},
+    {"animate.txt", Tfweapon_Load, 0},
+    {"damage.txt", Tfweapon_LoadDamageFile, 1},
+    {"weapon.txt", Tfweapon_LoadWeaponFile, 2},
+    {"general.txt", Tfgen_Load, 0},
+    {"ovleff.txt", Tfovl_LoadOvlEffects, 0},
+    {"trneff.txt", LoadTerrainEffects, 0},
+    {"overlay.txt", Tfovl_LoadThings, 1},
 };
 
 // Writes the demo sprites into the process's directory and points the sprite
@@ -63,16 +78,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     WriteDemoSprites();
     QvFuzzHeapCheck check;
     if (size < 1) return 0;
-    int which = data[0] % 3;
+    int which = data[0] % (int)(sizeof s_files / sizeof s_files[0]);
     const char* path = QvFuzz_WriteTemp(".txt", data + 1, size - 1);
     if (!path) return 0;
+    Effects_Init();
+    Ovl_Init();
     QV_FUZZ_GUARD({
-        for (int i = 0; i < which; i++) {
+        for (int i = 0; i < s_files[which].before; i++) {
             std::string demo = std::string(QV_DEMO_DEFTXT "/") + s_files[i].name;
             if (!s_files[i].load(demo.c_str())) abort();
         }
         s_files[which].load(path);
     });
+    Tfgen_Reset();
+    Ovl_FreeAll();
+    Effects_Close();
     Weapon_FreeAll();
     Damage_FreeAll();
     ExplType_FreeAll();

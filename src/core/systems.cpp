@@ -32,6 +32,7 @@
 #include "platform/sprite.h"
 #include "platform/video.h"
 #include "rules/gamemsg.h"
+#include "rules/tfgen.h"
 #include "ui/blip.h"
 #include "units/building.h"
 #include "units/damage.h"
@@ -195,6 +196,7 @@ static void RulesInit(void)
 {
     g_TechLevel = 10;
     Game_SetUpdatesPerSecond(20);
+    Tfgen_Reset();
 }
 
 // The map grid, the sight counts and the path search's tables (with the

@@ -23,6 +23,7 @@
 #include "map/mapview.h"
 #include "platform/effects.h"
 #include "platform/sortdisp.h"
+#include "units/hlthexpl.h"
 
 OVERLAY* g_Overlays = nullptr;
 int g_CraterTypes[OVL_CRATER_SIZES] = {-1, -1, -1};
@@ -120,7 +121,10 @@ void Ovl_FreeAll(void)
     }
     if (held) TLOG(TLOG_WARNING, "%d deleted overlays were still in use", held);
     Pool_Close(&s_pool);
-    for (int i = 0; i < s_ntypes; i++) Graph_FreeBitmap(&s_types[i].menuimage);
+    for (int i = 0; i < s_ntypes; i++) {
+        Graph_FreeBitmap(&s_types[i].menuimage);
+        Hlthexpl_Free(&s_types[i].healthexplosions);
+    }
     memset(s_types, 0, sizeof(s_types));
     s_ntypes = 0;
     for (int& c : g_CraterTypes) c = -1;

@@ -36,7 +36,7 @@ struct OVERLAYTYPE {
     BITMAP menuimage;                 // the editor's picture of the type (owned)
     ANIMTYPE* animtype;
     ANIMTYPE* shadowanimtype;
-    HEALTHEXPL* healthexplosions;     // owned by the explosion module
+    HEALTHEXPL* healthexplosions;     // owned, freed with the types
     SPRITE* sprite;                   // the animation type's sprite (not owned)
     int32_t sx, sy;                   // sprite size in pixels
     int32_t maxhitpoints;
@@ -90,7 +90,7 @@ extern int g_CraterTypes[OVL_CRATER_SIZES];
 // "Overlays already initialised" when it is.
 void Ovl_Init(void);
 // Frees every overlay (pending deletes too, logged) and every type's menu
-// image; fatal "Overlays not initialised" when it isn't.
+// image and health explosions; fatal "Overlays not initialised" when it isn't.
 void Ovl_FreeAll(void);
 
 // --- types ---

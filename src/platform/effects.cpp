@@ -49,6 +49,13 @@ void Effects_Close(void)
     s_ntables = 0;
 }
 
+void Effects_FreeOvlEffects(void)
+{
+    Guard_Require(&s_guard);
+    GLL_Destroy(s_ovleffects, FreeOvlEffect);
+    s_ovleffects = GLL_Create();
+}
+
 EFFECTTYPE* Effects_NewTable(const char* name, int value, int second)
 {
     if (s_ntables >= EFFECTS_MAX_TABLES) {

@@ -79,6 +79,9 @@ EFFECTTYPE* Effects_GetTable(int index);
 // of 2 bytes from grid. Null (logged) for w or h outside
 // 1..EFFECTS_OVL_MAX_SIDE, a null grid, or a name already in the list.
 OVLEFFECT* Effects_AddOvlEffect(const char* name, int w, int h, const uint8_t* grid);
+// Frees every grid, leaving the list empty (a failed overlay-effects file);
+// the tables stay.
+void Effects_FreeOvlEffects(void);
 // The grid of that name (case ignored), null when none.
 OVLEFFECT* Effects_FindType(const char* name);
 // The entry at column x, row y of a grid (null outside it).

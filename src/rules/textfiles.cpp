@@ -7,6 +7,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "platform/animtype.h"
+#include "rules/tfgen.h"
 #include "units/damage.h"
 #include "units/expltype.h"
 #include "units/weapon.h"
@@ -18,11 +19,12 @@ static void ResetAnimations(void)
 }
 
 // In the order the rules depend on each other: explosions name animations,
-// weapons name explosions and damage classes.
+// weapons name explosions and damage classes; the general values last.
 static const RULEFILE s_ruleFiles[] = {
     {CFG_ANIMATE, Tfweapon_Load, ResetAnimations},
     {CFG_DAMAGE, Tfweapon_LoadDamageFile, Damage_FreeAll},
     {CFG_WEAPON, Tfweapon_LoadWeaponFile, Weapon_FreeAll},
+    {CFG_GENERAL, Tfgen_Load, Tfgen_Reset},
 };
 
 // 1 when the loader took the file at path.

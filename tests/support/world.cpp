@@ -11,6 +11,7 @@
 #include "map/map.h"
 #include "map/mapgrid.h"
 #include "platform/effects.h"
+#include "rules/tfgen.h"
 #include "units/building.h"
 #include "units/iterate.h"
 #include "units/parts.h"
@@ -174,5 +175,9 @@ uint64_t QvDigest_State(void)
         d.add(b->state);
         d.add(b->efficiency);
     }
+    for (int v : {g_General.healspeed, g_General.healcost, g_General.repairspeed,
+                  g_General.repaircost, g_General.rearmspeed, g_General.healthlow,
+                  g_General.healthhigh, g_General.sfxradius})
+        d.add(v);
     return d.h;
 }
