@@ -1,8 +1,51 @@
-// Unit movement: the step rule and the step costs that the path search uses.
-// (The stepping itself comes with the unit movement code.)
+// Unit movement: directions, step curves, step speeds, the step rule and the
+// step costs that the path search uses.
+//
+// Directions: 0 east (+x), 1 north-east (+x, -y), 2 north (-y), 3 north-west,
+// 4 west, 5 south-west, 6 south (+y), 7 south-east. A facing is 0..255 for a
+// full turn anticlockwise from east; direction d has facing d x 32.
 #pragma once
 
+#include <cstdint>
+
 struct UNIT;
+struct PIXELARRAY;
+struct MOVETRANSLATE;
+
+// The step curves: curve c point i at index c x 100 + i. Curves 0..2 step
+// east (straight, bowing north before a clockwise turn, bowing south before
+// an anticlockwise one), curves 3..5 north-east (straight, turning towards
+// east, turning towards north). Writable: a loaded game puts its own table
+// over the built-in one, and units point into it.
+enum { UNITS_STEPCURVES = 6, UNITS_CURVEPOINTS = 100 };
+extern PIXELARRAY g_StepCurves[UNITS_STEPCURVES * UNITS_CURVEPOINTS];
+
+// Indexed by direction: the transform that turns the curve of an even
+// direction and the odd one after it into that direction.
+extern const MOVETRANSLATE g_MoveTranslate[8];
+// Indexed [d1 & 1][turn], turn = (d2 - (d1 & ~1)) mod 8 for the step's
+// direction d1 and the next step's d2: the curve, and the end facing to add
+// to the base facing (d1 & ~1) x 32.
+extern const uint8_t g_StepCurveChoice[2][8];
+extern const uint8_t g_StepEndFacing[2][8];
+// Indexed [d1 & 1][turn]: the local detours around a blocked next tile, as
+// relative directions added to d1 & ~1; UNITS_DETOUR_NEXT ends one
+// alternative, UNITS_DETOUR_END the list.
+enum { UNITS_DETOUR_NEXT = 8, UNITS_DETOUR_END = 9, UNITS_DETOUR_MAX = 10 };
+extern const uint8_t g_StepDetours[2][8][UNITS_DETOUR_MAX];
+
+// The direction from (x1, y1) towards (x2, y2) by the signs of the
+// differences; the same tile is logged as an error and gives 0.
+int Units_GetVectorDir(int x1, int y1, int x2, int y2);
+// The neighbour of (x, y) in direction d, and the one a step in direction d
+// comes from (both assert "vector >= 0", "vector <= 7").
+void Units_DirToNeighbour(int d, int* x, int* y);
+void Units_DirToPrevious(int d, int* x, int* y);
+// The target step speed of a step from (px, py) into (x, y), 1..59: the
+// type's speed scaled by the tile's speed percentage and, except for fliers
+// and tunnellers, slowed by the altitude difference. *tilespeed gets the
+// tile's speed percentage (may be null).
+int Units_ComputeSpeed(const UNIT* u, int px, int py, int x, int y, int* tilespeed);
 
 // The inverse-relative-speed table: for an index altitude difference x 256
 // + speed percentage (0..255), the cost factor of a step relative to a step

@@ -1,0 +1,126 @@
+// Unit movement: the step curves and their choice, directions and step
+// speeds.
+#include "units/unitmove.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "core/crc32.h"
+#include "map/map.h"
+#include "support/world.h"
+#include "units/unit.h"
+
+namespace {
+
+const PIXELARRAY& Point(int curve, int i) { return g_StepCurves[curve * UNITS_CURVEPOINTS + i]; }
+
+// Saved games and replays carry the table: any change to it must be a
+// deliberate one that updates this value.
+TEST(StepCurves, TableIsStable)
+{
+    static_assert(sizeof(PIXELARRAY) == 3);
+    EXPECT_EQ(sizeof(g_StepCurves), 1800u);
+    EXPECT_EQ(Crc32_Block(g_StepCurves, sizeof(g_StepCurves)), 0x439CF7EFu);
+}
+
+TEST(StepCurves, FixedPoints)
+{
+    struct Row { int curve, i, x, y, f; };
+    const Row rows[] = {
+        {0, 0, 0, 0, 0},    {0, 50, 12, 0, 0},    {0, 99, 23, 0, 0},
+        {3, 0, 0, 0, 32},   {3, 50, 12, -12, 32}, {3, 99, 23, -23, 32},
+        {1, 23, 5, 0, 10},  {1, 24, 5, -1, 10},   {1, 30, 7, -1, 13},  {1, 36, 8, -1, 13},
+        {1, 37, 8, -2, 13}, {1, 50, 12, -3, 7},   {1, 66, 15, -3, 0},  {1, 80, 19, -3, -13},
+        {1, 81, 19, -2, -14}, {1, 95, 22, -1, -27}, {1, 96, 23, 0, -28}, {1, 99, 23, 0, -31},
+        {2, 50, 12, 3, -7}, {2, 99, 23, 0, 31},
+        {4, 25, 6, -7, 37}, {4, 50, 12, -15, 36}, {4, 75, 18, -21, 27}, {4, 99, 23, -23, 0},
+        {5, 25, 7, -6, 26}, {5, 50, 15, -12, 27}, {5, 75, 21, -18, 36}, {5, 99, 23, -23, 63},
+    };
+    for (const Row& r : rows) {
+        const PIXELARRAY& p = Point(r.curve, r.i);
+        EXPECT_EQ(p.xoff, r.x) << "curve " << r.curve << " point " << r.i;
+        EXPECT_EQ(p.yoff, r.y) << "curve " << r.curve << " point " << r.i;
+        EXPECT_EQ(p.facing, r.f) << "curve " << r.curve << " point " << r.i;
+    }
+}
+
+// Every step, whatever its direction and the turn after it, ends next to the
+// neighbour in its direction (the last point is a pixel short of it) and
+// faces the table's end facing to within one unit.
+TEST(StepCurves, StepsEndOnTheNeighbourWithTheEndFacing)
+{
+    for (int d1 = 0; d1 < 8; d1++) {
+        for (int turn = 0; turn < 8; turn++) {
+            const int curve = g_StepCurveChoice[d1 & 1][turn];
+            const PIXELARRAY& p = Point(curve, UNITS_CURVEPOINTS - 1);
+            const MOVETRANSLATE& t = g_MoveTranslate[d1];
+            int x = t.negatex ? -p.xoff : p.xoff;
+            int y = t.negatey ? -p.yoff : p.yoff;
+            if (t.swapxy) std::swap(x, y);
+            int nx = 10, ny = 10;
+            Units_DirToNeighbour(d1, &nx, &ny);
+            const int px = 10 * 24 + x, py = 10 * 24 + y;
+            EXPECT_EQ((px + 12) / 24, nx) << "d1 " << d1 << " turn " << turn;
+            EXPECT_EQ((py + 12) / 24, ny) << "d1 " << d1 << " turn " << turn;
+            const int base = (d1 & ~1) * 32;
+            const int facing = (base + p.facing) & 255;
+            const int want = (base + g_StepEndFacing[d1 & 1][turn]) & 255;
+            const int diff = (facing - want) & 255;
+            EXPECT_TRUE(diff <= 1 || diff == 255) << "d1 " << d1 << " turn " << turn;
+        }
+    }
+}
+
+TEST(StepDirections, VectorsAndNeighbours)
+{
+    QvLogCapture log;
+    struct Row { int dx, dy, dir; };
+    const Row rows[] = {
+        {3, 0, 0}, {2, -5, 1}, {0, -1, 2}, {-1, -1, 3}, {-4, 0, 4}, {-1, 7, 5}, {0, 2, 6}, {9, 9, 7},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(Units_GetVectorDir(20, 20, 20 + r.dx, 20 + r.dy), r.dir);
+        int x = 20, y = 20;
+        Units_DirToNeighbour(r.dir, &x, &y);
+        EXPECT_EQ(Units_GetVectorDir(20, 20, x, y), r.dir);
+        Units_DirToPrevious(r.dir, &x, &y);
+        Units_DirToPrevious(r.dir, &x, &y);
+        EXPECT_EQ(Units_GetVectorDir(x, y, 20, 20), r.dir);
+    }
+    EXPECT_TRUE(log.text().empty());
+    EXPECT_EQ(Units_GetVectorDir(5, 6, 5, 6), 0);
+    EXPECT_NE(log.text().find("GetVectorDir 5,6 -> 5,6 invalid coz its the same tile"),
+              std::string::npos);
+}
+
+using StepSpeed = QvWorldTest;
+
+TEST_F(StepSpeed, ComputedFromTypeSpeedAndClimb)
+{
+    struct Row { int typespeed; int climb; bool fly; int want; };
+    const Row rows[] = {
+        {10, 0, false, 10},  // 200000 x 17/17
+        {10, 1, false, 9},   // 200000 x 16/17 = 188235
+        {3, 2, false, 2},    // 60000 x 15/17 = 52941
+        {10, 17, false, 1},  // nothing left: at least 1
+        {10, 20, false, 1},  // a drop beyond 17 turns the factor negative
+        {10, 20, true, 10},  // fliers ignore the climb
+        {100, 0, false, 59}, // at most 59
+    };
+    for (const Row& r : rows) {
+        UNITTYPE* type = r.fly ? jet_ : tank_;
+        type->speed = (uint8_t)r.typespeed;
+        UNIT* u = Units_NewAt(type, 1, -1, 5, 5);
+        ASSERT_NE(u, nullptr);
+        MAP_ELEMENT_AT(6, 5)->altitude = (uint32_t)(4 + r.climb) & 31;
+        MAP_ELEMENT_AT(5, 5)->altitude = 4;
+        int s = -1;
+        EXPECT_EQ(Units_ComputeSpeed(u, 5, 5, 6, 5, &s), r.want)
+            << "speed " << r.typespeed << " climb " << r.climb;
+        EXPECT_EQ(s, 100);
+        Units_Delete(u);
+    }
+}
+
+} // namespace
