@@ -11,6 +11,7 @@
 struct UNIT;
 struct PIXELARRAY;
 struct MOVETRANSLATE;
+struct TARGET;
 
 // The step curves: curve c point i at index c x 100 + i. Curves 0..2 step
 // east (straight, bowing north before a clockwise turn, bowing south before
@@ -67,3 +68,45 @@ float Units_ComputeInverseRelativeSpeed(const UNIT* u, int x1, int y1, int x2, i
 // and whether (x, y) lies in the same one.
 int Units_Get_Connected_Region(const UNIT* u);
 int Units_Can_Reach_X_Y(const UNIT* u, int x, int y);
+
+// State commands. Each acts at once (stopping the base part's firing first,
+// refreshing the render type after) unless the unit is in US_MOVING or
+// US_PHASING: then it becomes the pending command, run when the step ends.
+// Units_StopMove: every part stops firing, US_NONE.
+void Units_StopMove(UNIT* u);
+// US_WAITING for that many updates.
+void Units_Wait(UNIT* u, int updates);
+// Units_StartPathTo (asserts "x > 0", "y > 0", "x < mapsizex", "y < mapsizey").
+void Units_MoveTo(UNIT* u, int x, int y, uint32_t group);
+// Every part turns to the facing; US_NONE.
+void Units_TurnTo(UNIT* u, int facing);
+// Every part fires at the target (US_FIRING), or once (US_FIRINGONCE).
+void Units_Fire(UNIT* u, const TARGET* target);
+void Units_FireOnce(UNIT* u, const TARGET* target);
+void Units_WaitForObstacle(UNIT* u);
+// A unit able to phase sinks to the tunnel level: its parts stop firing, it
+// takes MM_TUNNEL, is marked phased, plays the type's phase animation and
+// enters US_PHASING (US_NONE when the tunnel level can't be taken). A unit
+// unable to phase is left as it is.
+void Units_Phase(UNIT* u);
+// In US_PHASING only: surfacing becomes the pending command, with nothing
+// kept to run after it.
+void Units_UnPhase(UNIT* u);
+// Heads for (x, y) with that move group (asserts as Units_MoveTo): a fixed
+// unit, or one already there, becomes US_NONE with its own tile as
+// destination; any other starts the path search and waits for it.
+void Units_StartPathTo(UNIT* u, int x, int y, uint32_t group);
+// Takes the mode and its map level, leaving the map and coming back when on
+// it; 0 (nothing changed) when another unit holds that level of its tile.
+int Units_SetMoveMode(UNIT* u, int mode);
+// Back to the type's default mode (asserts "u->type"); 0 when refused.
+// Otherwise no longer phased, render type and display layer refreshed, the
+// phase animation played to its end, the local team hears it; 1.
+int Units_RestoreMoveMode(UNIT* u);
+// 1 when the unit can sink to the tunnel level (asserts "u->type"): on the
+// map, its type can phase and it is not phased, its hit-point percentage at
+// least the type's first phase value, its team owns a phase building, no
+// unit below it, and every corner of its tile has terrain.
+int Units_AbleToPhase(const UNIT* u);
+// Runs the pending command and clears it; none leaves the unit US_NONE.
+void Units_RunPendingMoveCommand(UNIT* u);

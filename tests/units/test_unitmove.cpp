@@ -5,10 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "core/crc32.h"
+#include "core/gamestate.h"
+#include "map/cre.h"
 #include "map/map.h"
+#include "map/pathsrch.h"
 #include "support/world.h"
+#include "units/building.h"
+#include "units/iterate.h"
+#include "units/prereq.h"
+#include "units/target.h"
 #include "units/unit.h"
 
 namespace {
@@ -121,6 +129,158 @@ TEST_F(StepSpeed, ComputedFromTypeSpeedAndClimb)
         EXPECT_EQ(s, 100);
         Units_Delete(u);
     }
+}
+
+} // namespace
+
+namespace {
+
+class StepCommands : public QvWorldTest {
+protected:
+    void SetUp() override
+    {
+        QvWorldTest::SetUp();
+        Pathsrch_Init();
+    }
+    void TearDown() override
+    {
+        Pathsrch_Close();
+        CRE_Close();
+        PREREQ_Done();
+        QvWorldTest::TearDown();
+    }
+};
+
+// A command acts at once on a unit between steps; during a step it is kept
+// and acts the same way when the pending command runs, which clears it.
+TEST_F(StepCommands, ActAtOnceOrWaitForTheStep)
+{
+    TARGET ground;
+    Target_Setup(&ground, FM_GROUND, nullptr, nullptr, 9, 9);
+    struct Row {
+        const char* name;
+        std::function<void(UNIT*)> command;
+        int state;
+        int pending;
+    };
+    const Row rows[] = {
+        {"stop", [](UNIT* u) { Units_StopMove(u); }, US_NONE, UNS_STOP},
+        {"wait", [](UNIT* u) { Units_Wait(u, 7); }, US_WAITING, UNS_WAIT},
+        {"move", [](UNIT* u) { Units_MoveTo(u, 20, 21, 4); }, US_WAITFORPATH, UNS_MOVE},
+        {"move here", [](UNIT* u) { Units_MoveTo(u, 5, 5, 4); }, US_NONE, UNS_MOVE},
+        {"turn", [](UNIT* u) { Units_TurnTo(u, 96); }, US_NONE, UNS_ROTATE},
+        {"fire", [&](UNIT* u) { Units_Fire(u, &ground); }, US_FIRING, UNS_FIRE},
+        {"fire once", [&](UNIT* u) { Units_FireOnce(u, &ground); }, US_FIRINGONCE, UNS_FIREONCE},
+        {"obstacle", [](UNIT* u) { Units_WaitForObstacle(u); }, US_WAITFOROBSTACLE,
+         UNS_WAITFOROBSTACLE},
+        {"phase, unable", [](UNIT* u) { Units_Phase(u); }, US_NONE, UNS_PHASE},
+    };
+    for (const Row& r : rows) {
+        for (bool stepping : {false, true}) {
+            UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+            ASSERT_NE(u, nullptr);
+            u->state = stepping ? US_MOVING : US_NONE;
+            r.command(u);
+            if (stepping) {
+                EXPECT_EQ(u->state, US_MOVING) << r.name;
+                EXPECT_EQ(u->nextstate.type, r.pending) << r.name;
+                Units_RunPendingMoveCommand(u);
+            }
+            EXPECT_EQ(u->state, r.state) << r.name << (stepping ? " after the step" : "");
+            EXPECT_EQ(u->nextstate.type, UNS_NONE) << r.name;
+            if (r.pending == UNS_WAIT) {
+                EXPECT_EQ(u->move.waituntil, g_UpdateCount + 7);
+            }
+            if (r.pending == UNS_MOVE) {
+                EXPECT_EQ(u->move.srchtilepos.x, r.state == US_NONE ? 5 : 20) << r.name;
+                EXPECT_EQ(u->move.groupid, 4u) << r.name;
+            }
+            Units_Delete(u);
+        }
+    }
+}
+
+TEST_F(StepCommands, PhasingNeedsEveryConditionAndGivesTheLevelBack)
+{
+    BUILDINGTYPE* gate = QvWorld_BuildingType("Gate", 1, 1);
+    gate->prereq.id = 7;
+    tank_->abilities.canphase = 1;
+    tank_->phaseinfo.a = 50;
+    tank_->phaseinfo.buildingtype = gate;
+    PREREQ_Init();
+    PREREQ_Add(gate, 7, 1);
+    struct Row {
+        const char* name;
+        std::function<void(UNIT*)> spoil;
+        bool able;
+    };
+    const Row rows[] = {
+        {"able", [](UNIT*) {}, true},
+        {"off the map", [](UNIT* u) { Units_RemoveFromMap(u); }, false},
+        {"type can't", [this](UNIT*) { tank_->abilities.canphase = 0; }, false},
+        {"phased", [](UNIT* u) { u->isphased = 1; }, false},
+        {"hurt", [this](UNIT* u) { u->hitpoints = tank_->maxhitpoints / 2 - 1; }, false},
+        {"just enough", [this](UNIT* u) { u->hitpoints = tank_->maxhitpoints / 2; }, true},
+        {"no building type", [this](UNIT*) { tank_->phaseinfo.buildingtype = nullptr; }, false},
+        {"no building", [](UNIT* u) { u->team = 2; }, false},
+        {"unit below",
+         [this](UNIT*) { MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL] = Units_NewAt(jet_, 1, -1, 3, 3); },
+         false},
+        {"bare corner", [](UNIT*) { MAP_ELEMENT_AT(8, 8)->tile = 0x1101; }, false},
+    };
+    for (const Row& r : rows) {
+        MAP_ELEMENT_AT(8, 8)->tile = 0x1111;
+        tank_->abilities.canphase = 1;
+        tank_->phaseinfo.buildingtype = gate;
+        UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
+        ASSERT_NE(u, nullptr);
+        r.spoil(u);
+        EXPECT_EQ(Units_AbleToPhase(u) != 0, r.able) << r.name;
+        u->team = 1;
+        u->isphased = 0;
+        MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL] = nullptr;
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* v = Iterate_UnitNext(&it)) Units_Delete(v);
+    }
+
+    // In and out again: the tunnel level is taken and given back.
+    MAP_ELEMENT_AT(8, 8)->tile = 0x1111;
+    tank_->phaseinfo.buildingtype = gate;
+    UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
+    Units_Phase(u);
+    EXPECT_EQ(u->state, US_PHASING);
+    EXPECT_TRUE(u->isphased);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL], u);
+    Units_UnPhase(u);
+    EXPECT_EQ(u->nextstate.type, UNS_UNPHASE);
+    Units_RunPendingMoveCommand(u);
+    EXPECT_EQ(u->state, US_UNPHASING);
+    EXPECT_EQ(Units_RestoreMoveMode(u), 1);
+    EXPECT_FALSE(u->isphased);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_GROUND], u);
+    EXPECT_EQ(PhaseEff_First(), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+using MoveMode = QvWorldTest;
+
+TEST_F(MoveMode, ChangeRefusedOnAnOccupiedLevel)
+{
+    UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
+    UNIT* above = Units_NewAt(jet_, 1, -1, 8, 8);
+    ASSERT_NE(above, nullptr);
+    EXPECT_EQ(Units_SetMoveMode(u, MM_FLY), 0);
+    EXPECT_EQ(u->movemode, MM_GROUND);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_GROUND], u);
+    EXPECT_EQ(Units_SetMoveMode(u, MM_HOVER), 1);   // the same level: its own tile
+    EXPECT_EQ(Units_SetMoveMode(u, MM_TUNNEL), 1);
+    EXPECT_EQ(u->maplevel, ML_TUNNEL);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL], u);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_GROUND], nullptr);
 }
 
 } // namespace
