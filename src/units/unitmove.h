@@ -110,3 +110,25 @@ int Units_RestoreMoveMode(UNIT* u);
 int Units_AbleToPhase(const UNIT* u);
 // Runs the pending command and clears it; none leaves the unit US_NONE.
 void Units_RunPendingMoveCommand(UNIT* u);
+
+// Once per update: the unit's state runs on (a step along the curve, a wait,
+// a queued command). Nothing moves while the unit plays an animation.
+void Units_UpdateMovement(UNIT* u);
+// The step speed moves towards the target by at most MOVE_ACCELERATION and
+// is added to the curve position.
+void Units_RampStepSpeed(UNIT* u);
+// Pixel position and body facing from the current curve point.
+void Units_ApplyStepCurve(UNIT* u);
+// At the end of a step: 1 when the unit can set off towards the next path
+// tile now, 0 when there is none or its body must turn first.
+int Units_EndStep(UNIT* u);
+// Takes the next path tile and starts the step into it; 0 when the step
+// can't be taken (the blocked step is handled).
+int Units_BeginPathStep(UNIT* u);
+// The next tile (x, y) can't be entered: an ally asked aside, a wait for a
+// moving unit, a stop at the end of the path, a local detour, or a new
+// search.
+void Units_HandleBlockedStep(UNIT* u, int x, int y);
+// What the unit does about the step into (x, y) before taking it: 0 vetoes
+// it. An enemy whose run-down defence is below the unit's attack is crushed.
+int Units_CanEnterTile(UNIT* u, int x, int y);

@@ -11,12 +11,15 @@
 #include "core/gamestate.h"
 #include "map/cre.h"
 #include "map/map.h"
+#include "map/path.h"
 #include "map/pathsrch.h"
+#include "platform/effects.h"
 #include "support/world.h"
 #include "units/building.h"
 #include "units/iterate.h"
 #include "units/prereq.h"
 #include "units/target.h"
+#include "units/team.h"
 #include "units/unit.h"
 
 namespace {
@@ -281,6 +284,222 @@ TEST_F(MoveMode, ChangeRefusedOnAnOccupiedLevel)
     EXPECT_EQ(u->maplevel, ML_TUNNEL);
     EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL], u);
     EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_GROUND], nullptr);
+}
+
+} // namespace
+
+namespace {
+
+enum { WALL = 9 };   // special effect of a wall tile in the walkers' table
+
+class Walking : public StepCommands {
+protected:
+    void SetUp() override
+    {
+        StepCommands::SetUp();
+        Pathsrch_Close();
+        EFFECTTYPE* table = Effects_NewTable("Treads", 100, 2);
+        Effects_SetEffect(table, 17, 1, 0, 0);   // special effect 9: wall
+        tank_->effects = table;
+        tank_->speed = 100;
+    }
+    void Ready() { Pathsrch_Init(); }
+    static void Wall(int x, int y) { MAP_ELEMENT_AT(x, y)->effect = WALL; }
+    // One update of every unit's movement, with searches run to their end.
+    static void Update()
+    {
+        Pathsrch_RunAll();
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) Units_UpdateMovement(u);
+        g_UpdateCount++;
+    }
+    // Updates until every unit stands still (at most limit); the count.
+    static int Settle(int limit)
+    {
+        for (int n = 1; n <= limit; n++) {
+            Update();
+            bool still = true;
+            ITERATOR it;
+            Iterate_UnitInitAll(&it);
+            while (UNIT* u = Iterate_UnitNext(&it)) still = still && Units_IsStationary(u);
+            if (still && Pathsrch_Pending() == 0) return n;
+        }
+        return limit + 1;
+    }
+    static void ExpectOnTile(const UNIT* u, int x, int y)
+    {
+        EXPECT_EQ(u->tilepos.x, x);
+        EXPECT_EQ(u->tilepos.y, y);
+        EXPECT_EQ(u->pixelpos.x, x * 24);
+        EXPECT_EQ(u->pixelpos.y, y * 24);
+        EXPECT_EQ(MAP_ELEMENT_AT(x, y)->unit[u->maplevel], u);
+    }
+};
+
+// From standing, the step speed ramps by 3; at full speed (59) a tile takes
+// two updates, and what passes the tile's end carries into the next step.
+TEST_F(Walking, StepSpeedRampsAndCarriesOver)
+{
+    Ready();
+    struct Row { int startspeed; int pos[8]; int x[8]; };
+    const Row rows[] = {
+        {0, {3, 9, 18, 30, 45, 63, 84, 108}, {6, 6, 6, 6, 6, 6, 6, 6}},
+        {59, {59, 118, 77, 136, 95, 154, 113, 72}, {6, 6, 7, 7, 8, 8, 9, 10}},
+    };
+    for (const Row& r : rows) {
+        UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+        for (int x = 6; x <= 20; x++) Path_Append(&u->move.path, x, 5);
+        u->move.srchtilepos = {20, 5};
+        u->state = US_MOVING;
+        u->move.curspeed = (uint8_t)r.startspeed;
+        for (int i = 0; i < 8; i++) {
+            Update();
+            EXPECT_EQ(u->move.curvepos, r.pos[i]) << "from " << r.startspeed << " update " << i;
+            EXPECT_EQ(u->tilepos.x, r.x[i]) << "from " << r.startspeed << " update " << i;
+        }
+        Path_Clear(&u->move.path);
+        Units_Delete(u);
+    }
+}
+
+// A unit sent somewhere gets there and stops on the tile; one sent to a
+// walled-in goal stops where its path ends, and no search starts again.
+TEST_F(Walking, ArrivesOrStopsWherePathEnds)
+{
+    for (int y = 10; y <= 14; y++) Wall(30, y), Wall(34, y);
+    for (int x = 30; x <= 34; x++) Wall(x, 10), Wall(x, 14);
+    Ready();
+    UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+    Units_MoveTo(u, 20, 12, Units_AllocGroupId());
+    EXPECT_LE(Settle(200), 200);
+    ExpectOnTile(u, 20, 12);
+    EXPECT_EQ(u->move.srchtilepos.x, 20);
+
+    Units_MoveTo(u, 32, 12, Units_AllocGroupId());
+    EXPECT_LE(Settle(200), 200);
+    const uint32_t searched = Pathsrch_Expansions();
+    for (int i = 0; i < 20; i++) Update();
+    EXPECT_EQ(Pathsrch_Expansions(), searched);
+    EXPECT_EQ(u->state, US_NONE);
+    EXPECT_EQ(u->move.srchtilepos.x, u->tilepos.x);
+    EXPECT_LE(abs(u->tilepos.x - 32), 3);
+}
+
+TEST_F(Walking, BlockedSteps)
+{
+    Ready();
+    struct Row {
+        const char* name;
+        int blockx, blocky;      // a stationary unit with an order, or a wall
+        bool wall;
+        int goalx, goaly;
+        int wantx, wanty;        // where the walker ends
+    };
+    const Row rows[] = {
+        // The last step blocked: it stops short.
+        {"last step", 9, 5, false, 9, 5, 8, 5},
+        // A wall on an east path: the north-east detour comes first.
+        {"detour", 8, 5, true, 12, 5, 12, 5},
+        // A unit on a north-east path: around it.
+        {"odd detour", 8, 2, false, 10, 0 + 1, 10, 1},
+    };
+    for (const Row& r : rows) {
+        UNIT* block = nullptr;
+        if (r.wall) {
+            Wall(r.blockx, r.blocky);
+        } else {
+            block = Units_NewAt(tank_, 2, -1, r.blockx, r.blocky);
+            block->sorder.code = SO_MOVE;
+        }
+        UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+        const int sx = r.goalx, sy = r.goaly;
+        // The path straight along the row or diagonal, as if the way were open.
+        int x = 5, y = 5;
+        while (x != sx || y != sy) {
+            Units_DirToNeighbour(Units_GetVectorDir(x, y, sx, sy), &x, &y);
+            Path_Append(&u->move.path, x, y);
+        }
+        u->move.srchtilepos = {sx, sy};
+        u->move.pathready = 1;
+        u->state = US_WAITFORPATH;
+        EXPECT_LE(Settle(300), 300) << r.name;
+        EXPECT_EQ(u->tilepos.x, r.wantx) << r.name;
+        EXPECT_EQ(u->tilepos.y, r.wanty) << r.name;
+        EXPECT_EQ(u->state, US_NONE) << r.name;
+        Units_Delete(u);
+        if (block) Units_Delete(block);
+        if (r.wall) MAP_ELEMENT_AT(r.blockx, r.blocky)->effect = MAP_EFFECT_NONE;
+    }
+}
+
+// A unit waiting for the tile ahead stops waiting when the unit there is
+// heading for its own tile; it keeps waiting for one going elsewhere.
+TEST_F(Walking, HeadOnMeetingEndsTheWait)
+{
+    Ready();
+    struct Row { int bnextx; int state; };
+    const Row rows[] = {{5, US_NONE}, {7, US_WAITFOROBSTACLE}};
+    for (const Row& r : rows) {
+        UNIT* a = Units_NewAt(tank_, 1, -1, 5, 5);
+        UNIT* b = Units_NewAt(tank_, 1, -1, 6, 5);
+        Path_Append(&a->move.path, 6, 5);
+        Path_Append(&b->move.path, r.bnextx, 5);
+        a->move.srchtilepos = {6, 5};
+        b->move.srchtilepos = {r.bnextx, 5};
+        a->state = US_WAITFOROBSTACLE;
+        b->state = US_MOVING;
+        Units_UpdateMovement(a);
+        EXPECT_EQ(a->state, r.state) << r.bnextx;
+        Path_Clear(&a->move.path);
+        Path_Clear(&b->move.path);
+        Units_Delete(a);
+        Units_Delete(b);
+    }
+}
+
+TEST_F(Walking, MoveAsideTakesTheFirstFreeNeighbour)
+{
+    Ready();
+    UNIT* u = Units_NewAt(tank_, 1, -1, 10, 10);
+    struct Row { int taken; int wantx, wanty; };   // directions 0..taken-1 walled
+    const Row rows[] = {{0, 11, 10}, {1, 11, 9}, {5, 9, 11}, {8, 0, 0}};
+    for (const Row& r : rows) {
+        for (int d = 0; d < 8; d++) {
+            int x = 10, y = 10;
+            Units_DirToNeighbour(d, &x, &y);
+            MAP_ELEMENT_AT(x, y)->effect = d < r.taken ? (uint32_t)WALL : (uint32_t)MAP_EFFECT_NONE;
+        }
+        u->state = US_NONE;
+        Path_Clear(&u->move.path);
+        EXPECT_EQ(Pathsrch_MoveAside(u, 0), r.taken < 8 ? 1 : 0) << r.taken;
+        if (r.taken < 8) {
+            EXPECT_EQ(u->move.srchtilepos.x, r.wantx) << r.taken;
+            EXPECT_EQ(u->move.srchtilepos.y, r.wanty) << r.taken;
+        }
+    }
+}
+
+TEST_F(Walking, CrushingOnlyWeakerEnemies)
+{
+    Ready();
+    UNITTYPE* crusher = QvWorld_UnitType("Crusher");
+    crusher->rundowninfo.attack = 5;
+    Team_SetRelation(1, 2, TR_ENEMY);
+    Team_SetRelation(1, 3, TR_NEUTRAL);
+    struct Row { int team; int defence; bool crushed; };
+    const Row rows[] = {{2, 4, true}, {2, 5, false}, {3, 0, false}};
+    for (const Row& r : rows) {
+        tank_->rundowninfo.defence = r.defence;
+        UNIT* c = Units_NewAt(crusher, 1, -1, 5, 5);
+        UNIT* v = Units_NewAt(tank_, r.team, -1, 6, 5);
+        const int kills = teamdata[1].stats.kills_units;
+        Units_CanEnterTile(c, 6, 5);
+        EXPECT_EQ(v->hitpoints == 0, r.crushed) << r.team << " " << r.defence;
+        EXPECT_EQ(teamdata[1].stats.kills_units - kills, r.crushed ? 1 : 0);
+        Units_Delete(c);
+        Units_Delete(v);
+    }
 }
 
 } // namespace
