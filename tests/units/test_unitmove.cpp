@@ -6,10 +6,13 @@
 
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 #include "core/crc32.h"
 #include "core/gamestate.h"
 #include "map/cre.h"
+#include "map/fog.h"
+#include "map/mapgrid.h"
 #include "map/map.h"
 #include "map/path.h"
 #include "map/pathsrch.h"
@@ -500,6 +503,88 @@ TEST_F(Walking, CrushingOnlyWeakerEnemies)
         Units_Delete(c);
         Units_Delete(v);
     }
+}
+
+} // namespace
+
+namespace {
+
+// Units crossing an obstacle field both ways: every unit stays where the map
+// says it is, the fog matches a fresh sweep, the grid cells follow, and a
+// second run goes exactly the same way.
+class Crossing : public Walking {
+protected:
+    std::vector<uint64_t> Run()
+    {
+        for (int x = 20; x < 44; x += 3)
+            for (int y = 3 + (x % 2); y < 60; y += 4) Wall(x, y);
+        Ready();
+        g_UpdateCount = 0;
+        for (int i = 0; i < 28; i++) {
+            const int y = 3 + 2 * i;
+            UNIT* a = Units_NewAt(tank_, 1, -1, 4 + (i % 3), y);
+            UNIT* b = Units_NewAt(tank_, 2, -1, 58 - (i % 3), y);
+            Units_MoveTo(a, 57, 60 - y, Units_AllocGroupId());
+            Units_MoveTo(b, 5, 60 - y, Units_AllocGroupId());
+        }
+        std::vector<uint64_t> digests;
+        for (int n = 0; n < 500; n++) {
+            Pathsrch_Update();
+            ITERATOR it;
+            Iterate_UnitInitAll(&it);
+            while (UNIT* u = Iterate_UnitNext(&it)) Units_UpdateMovement(u);
+            g_UpdateCount++;
+            digests.push_back(QvDigest_State());
+            if (n % 100 == 99) CheckConsistent();
+        }
+        int crossed = 0;
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it))
+            crossed += u->team == 1 ? u->tilepos.x > 44 : u->tilepos.x < 20;
+        // Jams in the middle wait for orders that send them on again.
+        EXPECT_GT(crossed, 30);
+        return digests;
+    }
+    void CheckConsistent()
+    {
+        int units = 0, claimed = 0;
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) {
+            units++;
+            EXPECT_EQ(MAP_ELEMENT_AT(u->tilepos.x, u->tilepos.y)->unit[u->maplevel], u);
+            EXPECT_EQ(u->gridcell, Mapgrid_CellIndexOfTile(u->tilepos.x, u->tilepos.y));
+        }
+        for (int y = 0; y < mapsizey; y++)
+            for (int x = 0; x < mapsizex; x++)
+                for (int l = 0; l < ML_LEVELS; l++) claimed += MAP_ELEMENT_AT(x, y)->unit[l] != nullptr;
+        EXPECT_EQ(claimed, units);
+        std::vector<int> seen;
+        for (int t = 1; t <= 2; t++)
+            for (int y = 1; y < mapsizey; y++)
+                for (int x = 1; x < mapsizex; x++) seen.push_back(Fog_SeenCount(x, y, t));
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) Fog_UnsweepUnit(u);
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) Fog_SweepUnit(u);
+        size_t k = 0;
+        int mismatched = 0;
+        for (int t = 1; t <= 2; t++)
+            for (int y = 1; y < mapsizey; y++)
+                for (int x = 1; x < mapsizex; x++) mismatched += seen[k++] != Fog_SeenCount(x, y, t);
+        EXPECT_EQ(mismatched, 0);
+    }
+};
+
+TEST_F(Crossing, ConsistentAndRepeatable)
+{
+    const std::vector<uint64_t> first = Run();
+    TearDown();
+    SetUp();
+    const std::vector<uint64_t> second = Run();
+    ASSERT_EQ(first.size(), second.size());
+    for (size_t i = 0; i < first.size(); i++) ASSERT_EQ(first[i], second[i]) << "update " << i;
 }
 
 } // namespace
