@@ -294,3 +294,30 @@ void Units_RunPendingMoveCommand(UNIT* u)
     }
     Units_UpdateRenderType(u);
 }
+
+namespace {
+
+// Whether the local team owned a phase building at the last check; -1
+// before the first check of a game.
+int s_phaseOnline = -1;
+
+} // namespace
+
+void Units_ResetPhaseMessages(void) { s_phaseOnline = -1; }
+
+void Units_CheckPhaseMessages(void)
+{
+    bool any = false, owned = false;
+    const int n = Units_UnitTypeCount();
+    for (int i = 0; i < n; i++) {
+        const UNITTYPE* t = Units_GetTypePtr(i);
+        const BUILDINGTYPE* bt = t ? t->phaseinfo.buildingtype : nullptr;
+        if (bt == nullptr) continue;
+        any = true;
+        owned = owned || PREREQ_HowMany(bt->prereq.id, g_LocalTeam) > 0;
+    }
+    if (!any) return;
+    if (s_phaseOnline == 1 && !owned) GameMsg_TriggerStd(GameMsg_Std(MSG_PHASEOFFLINE));
+    if (s_phaseOnline == 0 && owned) GameMsg_TriggerStd(GameMsg_Std(MSG_PHASEONLINE));
+    s_phaseOnline = owned ? 1 : 0;
+}

@@ -132,3 +132,10 @@ void Units_HandleBlockedStep(UNIT* u, int x, int y);
 // What the unit does about the step into (x, y) before taking it: 0 vetoes
 // it. An enemy whose run-down defence is below the unit's attack is crushed.
 int Units_CanEnterTile(UNIT* u, int x, int y);
+
+// The frame loop's check every 100 frames: the local team hears that its
+// phase buildings (those a unit type phases through) went offline when it
+// lost the last one since the previous check, and online when it owns one
+// again. Units_ResetPhaseMessages starts a game with no previous check.
+void Units_CheckPhaseMessages(void);
+void Units_ResetPhaseMessages(void);

@@ -8,7 +8,9 @@
 #include "map/map.h"
 #include "map/path.h"
 #include "map/pathsrch.h"
+#include "units/building.h"
 #include "units/parts.h"
+#include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
@@ -172,6 +174,69 @@ bool AllPartsIdle(const UNIT* u)
     for (const PART* p = u->basepart; p; p = p->partup)
         if (!Parts_IsIdle(p)) return false;
     return true;
+}
+
+void Surface(UNIT* u)
+{
+    u->nextstate.pushedtype = UNS_NONE;
+    u->nextstate.type = UNS_UNPHASE;
+    Units_RunPendingMoveCommand(u);
+}
+
+bool OwnsPhaseBuilding(const UNIT* u)
+{
+    const BUILDINGTYPE* bt = u->type->phaseinfo.buildingtype;
+    return bt != nullptr && PREREQ_HowMany(bt->prereq.id, u->team) > 0;
+}
+
+void Phasing(UNIT* u)
+{
+    UNITNEXTSTATE& next = u->nextstate;
+    if (u->sorder.code == SO_MOVE || u->sorder.code == SO_ATTACK) {
+        // Surface first, then carry out the command with its arguments,
+        // which stay where they are.
+        next.pushedtype = next.type;
+        next.type = UNS_UNPHASE;
+        Units_RunPendingMoveCommand(u);
+        return;
+    }
+    if (next.type == UNS_UNPHASE) {
+        Units_RunPendingMoveCommand(u);
+        return;
+    }
+    if (!u->isphased) return;
+    const int max = u->type->maxhitpoints;
+    if (max > 0 && u->hitpoints * 100 / max < u->type->phaseinfo.a) {
+        Surface(u);
+    } else if (!OwnsPhaseBuilding(u)) {
+        if (UnitAt(ML_GROUND, u->tilepos.x, u->tilepos.y) == nullptr)
+            Surface(u);
+        else
+            Units_SetHitpoints(u, 0);
+    }
+}
+
+// 1 when the level of the unit's tile is free; an idle unit there is asked
+// to step aside.
+bool ClearLevel(UNIT* u, int level)
+{
+    UNIT* o = UnitAt(level, u->tilepos.x, u->tilepos.y);
+    if (o == nullptr || o == u) return true;
+    if (Units_IsStationary(o) && o->sorder.code == SO_NONE) Pathsrch_MoveAside(o, 0);
+    return false;
+}
+
+void Unphasing(UNIT* u)
+{
+    if (u->maplevel == ML_TUNNEL && !ClearLevel(u, ML_GROUND)) return;
+    if ((u->maplevel == ML_TUNNEL || u->maplevel == ML_GROUND) && !ClearLevel(u, ML_FLY)) return;
+    if (!Units_RestoreMoveMode(u)) return;
+    UNITNEXTSTATE& next = u->nextstate;
+    if (next.pushedtype != UNS_NONE) {
+        next.type = next.pushedtype;
+        next.pushedtype = UNS_NONE;
+    }
+    Units_RunPendingMoveCommand(u);
 }
 
 } // namespace
@@ -345,6 +410,8 @@ void Units_UpdateMovement(UNIT* u)
     case US_FIRINGONCE:
         if (u->nextstate.type != UNS_NONE || AllPartsIdle(u)) Units_RunPendingMoveCommand(u);
         break;
+    case US_PHASING: Phasing(u); break;
+    case US_UNPHASING: Unphasing(u); break;
     default: break;
     }
 }

@@ -588,3 +588,76 @@ TEST_F(Crossing, ConsistentAndRepeatable)
 }
 
 } // namespace
+
+namespace {
+
+class PhasedUnit : public Walking {
+protected:
+    void SetUp() override
+    {
+        Walking::SetUp();
+        gate_ = QvWorld_BuildingType("Gate", 1, 1);
+        gate_->prereq.id = 7;
+        tank_->abilities.canphase = 1;
+        tank_->phaseinfo.a = 50;
+        tank_->phaseinfo.buildingtype = gate_;
+        Ready();
+        PREREQ_Init();
+        PREREQ_Add(gate_, 7, 1);
+    }
+    BUILDINGTYPE* gate_ = nullptr;
+};
+
+// What a phased unit does by itself, and a move given while it is below
+// that it carries out once surfaced.
+TEST_F(PhasedUnit, SurfacesDiesOrStays)
+{
+    struct Row {
+        const char* name;
+        std::function<void(UNIT*)> event;
+        int state;           // after the updates
+        bool dead;
+        int level;
+    };
+    const Row rows[] = {
+        {"stays", [](UNIT*) {}, US_PHASING, false, ML_TUNNEL},
+        {"hurt", [this](UNIT* u) { u->hitpoints = tank_->maxhitpoints / 4; }, US_NONE, false,
+         ML_GROUND},
+        {"gate gone", [this](UNIT*) { PREREQ_Remove(gate_, 7, 1); }, US_NONE, false, ML_GROUND},
+        {"gate gone, unit above",
+         [this](UNIT*) {
+             PREREQ_Remove(gate_, 7, 1);
+             Units_NewAt(tank_, 1, -1, 8, 8)->sorder.code = SO_MOVE;
+         },
+         US_NONE, true, ML_TUNNEL},
+        {"ordered to move",
+         [](UNIT* u) {
+             u->sorder.code = SO_MOVE;
+             Units_MoveTo(u, 20, 21, 6);
+         },
+         US_WAITFORPATH, false, ML_GROUND},
+    };
+    for (const Row& r : rows) {
+        if (PREREQ_HowMany(7, 1) == 0) PREREQ_Add(gate_, 7, 1);
+        UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
+        Units_Phase(u);
+        ASSERT_EQ(u->state, US_PHASING) << r.name;
+        r.event(u);
+        for (int i = 0; i < 3; i++) Units_UpdateMovement(u);
+        if (!r.dead) {
+            EXPECT_EQ(u->state, r.state) << r.name;
+        }
+        EXPECT_EQ(u->hitpoints == 0, r.dead) << r.name;
+        EXPECT_EQ(u->maplevel, r.level) << r.name;
+        if (r.state == US_WAITFORPATH) {
+            EXPECT_EQ(u->move.srchtilepos.x, 20);
+            EXPECT_EQ(u->move.srchtilepos.y, 21);
+            EXPECT_EQ(u->move.groupid, 6u);
+        }
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* v = Iterate_UnitNext(&it)) Units_Delete(v);
+    }
+}
+
+} // namespace
