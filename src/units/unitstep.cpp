@@ -11,7 +11,9 @@
 #include "units/building.h"
 #include "units/parts.h"
 #include "units/prereq.h"
+#include "units/target.h"
 #include "units/team.h"
+#include "units/weapon.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
 #include "units/unitstate.h"
@@ -363,8 +365,40 @@ void Units_HandleBlockedStep(UNIT* u, int x, int y)
     Pathsrch_StartUnitSearch(u);
 }
 
+namespace {
+
+// The unit can run the attack target over.
+bool CanRunOver(const UNIT* u, TARGET* t)
+{
+    if (t->mode != FM_UNIT) return false;
+    const UNIT* v = UnitId_Ptr(&t->unit);
+    return v && v->type && v->type->rundowninfo.defence < u->type->rundowninfo.attack;
+}
+
+// 0 when an attacker should stop before this step: its target is gone,
+// out of its reach for good, or already in range of a part.
+int AttackStep(UNIT* u)
+{
+    TARGET* t = &u->sorder.attack.target;
+    if (!Target_Valid(t)) return 0;
+    bool canshoot = false, inrange = false;
+    for (PART* p = u->basepart; p; p = p->partup) {
+        if (!Parts_CanShootTarget(p, t)) continue;
+        canshoot = true;
+        if (Parts_TargetStatus(p, t) == TARGETRANGE_OK) inrange = true;
+    }
+    if (!canshoot && !CanRunOver(u, t)) return 0;
+    return inrange ? 0 : 1;
+}
+
+} // namespace
+
 int Units_CanEnterTile(UNIT* u, int x, int y)
 {
+    if (u->sorder.code == SO_ATTACK && !AttackStep(u)) {
+        StopHere(u);
+        return 0;
+    }
     UNIT* o = Occupant(u, x, y);
     if (o && o->type && u->type && o->hitpoints > 0 &&
         o->type->rundowninfo.defence < u->type->rundowninfo.attack &&

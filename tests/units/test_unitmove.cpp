@@ -661,3 +661,31 @@ TEST_F(PhasedUnit, SurfacesDiesOrStays)
 }
 
 } // namespace
+
+namespace {
+
+// An attacker without guns walks on only towards a target it can run over.
+TEST_F(Walking, AttackersStopWhenTheyCantReachTheirTarget)
+{
+    Ready();
+    UNITTYPE* crusher = QvWorld_UnitType("Crusher");
+    crusher->rundowninfo.attack = 5;
+    struct Row { bool target; int defence; int enter; };
+    const Row rows[] = {{false, 0, 0}, {true, 4, 1}, {true, 5, 0}};
+    for (const Row& r : rows) {
+        tank_->rundowninfo.defence = r.defence;
+        UNIT* c = Units_NewAt(crusher, 1, -1, 5, 5);
+        UNIT* v = Units_NewAt(tank_, 2, -1, 20, 5);
+        c->sorder.code = SO_ATTACK;
+        Target_Setup(&c->sorder.attack.target, r.target ? FM_UNIT : FM_NONE, v, nullptr, 0, 0);
+        Path_Append(&c->move.path, 7, 5);
+        c->state = US_MOVING;
+        EXPECT_EQ(Units_CanEnterTile(c, 6, 5), r.enter) << r.target << " " << r.defence;
+        EXPECT_EQ(Path_Count(&c->move.path), r.enter) << "a stop clears the path";
+        Path_Clear(&c->move.path);
+        Units_Delete(c);
+        Units_Delete(v);
+    }
+}
+
+} // namespace
