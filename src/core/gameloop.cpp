@@ -14,6 +14,7 @@
 #include "units/building.h"
 #include "units/orders.h"
 #include "units/team.h"
+#include "units/unitmove.h"
 
 static uint32_t s_lastUpdate = 0;
 static uint32_t s_lastFrameMs = 0;
@@ -137,6 +138,7 @@ void Game_Tick(void)
     if (!d.skipdraw || g_UpdateCount % 100 == 0) {
         DrawFrame();
         g_FrameCount++;
+        if (g_FrameCount % 100 == 0) Units_CheckPhaseMessages();
     }
     if (g_Config.ratedisplay) ShowRates(d.runupdate);
 }

@@ -39,6 +39,7 @@
 #include "units/parts.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitmove.h"
 #include "units/weapon.h"
 
 namespace {
@@ -84,7 +85,6 @@ struct DEMOUNIT {
     int cx, cy;            // centre, world pixels
     UNIT* unit;            // its record: position, team, sight and parts
     int patrol;            // tiles it drives east and back (0: stands)
-    int dir;               // +1 east, -1 west
     int home;              // its first tile column
 };
 
@@ -110,7 +110,6 @@ const int UNIT_FACING[] = {32, 0, 224, 64};
 // turrets turn to each other and fire.
 const int UNIT_TEAM[] = {0, 0, 1, 1};
 const int UNIT_PATROL[] = {0, 8, 0, 0};
-enum { PATROL_UPDATES = 8 };   // updates per tile of the patrol
 // Buildings of both teams: the local team's depot, one of team 1 within the
 // local units' sight, and one of team 1 beyond it (explored only when the
 // patrol comes near).
@@ -278,7 +277,6 @@ void PlaceUnits(void)
                                       u.cx, u.cy, DL_LIGHTPOOL, 0);
         PlaceLight(&u, dir);
         u.patrol = UNIT_PATROL[i];
-        u.dir = 1;
         u.home = t.x;
         s_world.units.push_back(u);
     }
@@ -421,31 +419,22 @@ void MakeSight(void)
         Fog_LoadTiles(path);
 }
 
-// Moves the unit's records, display and sight one tile along its patrol
-// every PATROL_UPDATES updates, turning at either end or where the way is
-// taken.
-void Patrol(DEMOUNIT* u, uint32_t now, int updates)
+// One update of a patrolling unit: standing, it is sent to the other end of
+// its beat; walking, it follows its path and its display and light follow.
+void Patrol(DEMOUNIT* u)
 {
     if (!u->patrol || !u->unit) return;
-    for (uint32_t k = now - (uint32_t)updates + 1; k != now + 1; k++) {
-        if (k % PATROL_UPDATES) continue;
-        UNIT* unit = u->unit;
-        int x = unit->tilepos.x + u->dir, y = unit->tilepos.y;
-        if (x < u->home || x > u->home + u->patrol || !IsLand(x, y) ||
-            Units_UnitAtMapLevel(unit->maplevel, x, y)) {
-            u->dir = -u->dir;
-            continue;
-        }
-        Units_RemoveFromMap(unit);
-        Units_SetUnitPosition(unit, x, y);
-        Units_AddToMap(unit);
-        u->cx = x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
-        u->cy = y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
-        const int facing = u->dir > 0 ? 0 : 128;
-        if (unit->basepart) Parts_SetAngle(unit->basepart, facing);
-        Units_UpdateDisplayPos(unit);
-        PlaceLight(u, facing);
+    UNIT* unit = u->unit;
+    if (Units_IsStationary(unit)) {
+        int x = unit->tilepos.x < u->home + u->patrol ? u->home + u->patrol : u->home;
+        x = std::clamp(x, 1, mapsizex - 1);
+        if (x != unit->tilepos.x) Units_MoveTo(unit, x, unit->tilepos.y, Units_AllocGroupId());
     }
+    Units_UpdateMovement(unit);
+    u->cx = unit->pixelpos.x + MAP_TILE_PIXELS / 2;
+    u->cy = unit->pixelpos.y + MAP_TILE_PIXELS / 2;
+    Units_UpdateDisplayPos(unit);
+    PlaceLight(u, unit->basepart ? (int)((unit->basepart->angle >> 16) & 255) : 0);
 }
 
 // Each turret fires at the nearest unit of the other team when it is in
@@ -613,8 +602,8 @@ void DemoWorld_Advance(void)
     if (DISPLAYELEMENT* e = s_world.explosion)
         if (SPRITE* s = SortDisp_GetSprite(e))
             SortDisp_SetFrame(e, (SortDisp_GetFrame(e) + n) % Sprite_NrFrames(s));
-    for (DEMOUNIT& u : s_world.units) Patrol(&u, now, n);
     for (int k = 0; k < n; k++) {
+        for (DEMOUNIT& u : s_world.units) Patrol(&u);
         AimTurrets();
         for (DEMOUNIT& u : s_world.units)
             for (PART* p = u.unit ? u.unit->basepart : nullptr; p; p = p->partup) Parts_Process(p);

@@ -611,3 +611,20 @@ void Pathsrch_DrawDebug(void)
         }
     for (int32_t t : s_lastPath) mark(t, 8, PATHSRCH_PATH_COLOUR);
 }
+
+int Pathsrch_MoveAside(UNIT* u, int depth)
+{
+    (void)depth;
+    ASSERT(u);
+    if (!u->onmap || !Units_IsStationary(u) || Path_Count(&u->move.path) > 0) return 0;
+    const int x = u->tilepos.x, y = u->tilepos.y;
+    for (int d = 0; d < 8; d++) {
+        int nx = x, ny = y;
+        Units_DirToNeighbour(d, &nx, &ny);
+        if (!Units_CanTravel(u, x, y, nx, ny)) continue;
+        if (MAP_ELEMENT_AT(nx, ny)->unit[u->maplevel] != nullptr) continue;
+        Units_MoveTo(u, nx, ny, Units_AllocGroupId());
+        return 1;
+    }
+    return 0;
+}

@@ -43,6 +43,11 @@ void Pathsrch_SetBudget(int expansions);
 // The nodes expanded by the searches so far (statistics).
 uint32_t Pathsrch_Expansions(void);
 
+// A stationary unit without a path steps to the first free neighbour it can
+// travel to (directions 0..7) with a new move group; 1 when it could. depth
+// is kept for callers and changes nothing.
+int Pathsrch_MoveAside(UNIT* u, int depth);
+
 // With debug flag 64: draws the last search's closed tiles and its path
 // over the map view.
 void Pathsrch_DrawDebug(void);

@@ -9,6 +9,7 @@
 // gridcell. A deleted record has id -1, which is what makes every handle to
 // it stale.
 #include "units/unit.h"
+#include "units/unitmove.h"
 
 #include <algorithm>
 #include <cstring>
@@ -297,6 +298,7 @@ void Units_InitAll(void)
     s_made.clear();
     s_nextseq = 1;
     UNITS_totalhitpoints = 0;
+    Units_ResetPhaseMessages();
     PhaseEff_FreeAll();
 }
 

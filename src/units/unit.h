@@ -264,11 +264,50 @@ struct STANDINGORDERINFO {
     };
 };
 
-// The pending command; the movement module fills in its arguments.
-struct UNITNEXTSTATE {
-    int32_t type;                  // UNS_NONE ..
-    int32_t pushedtype;
+enum UNITNEXTSTATETYPE {
+    UNS_NONE = 0,
+    UNS_STOP = 1,
+    UNS_WAIT = 2,
+    UNS_MOVE = 3,
+    UNS_ROTATE = 4,
+    UNS_FIRE = 5,
+    UNS_FIREONCE = 6,
+    UNS_WAITFOROBSTACLE = 7,
+    UNS_PHASE = 8,
+    UNS_UNPHASE = 9,
 };
+
+// The command that runs when the current tile step ends.
+struct UNITNEXTSTATE {
+    int32_t type;                  // UNITNEXTSTATETYPE
+    int32_t pushedtype;            // kept across surfacing from the tunnel level
+    union {
+        struct { int32_t x, y; uint32_t groupid; } move;
+        struct { int32_t facing; } rotate;
+        struct { int32_t updates; } wait;
+        struct { TARGET target; } fire;
+        struct { TARGET target; } fireonce;
+    };
+};
+
+// A point of a step curve: pixels from the source tile and the facing
+// offset from the base facing. Saved games store the table, so the layout
+// is three signed bytes.
+struct PIXELARRAY {
+    int8_t xoff;
+    int8_t yoff;
+    int8_t facing;
+};
+
+// How a curve drawn eastward or north-eastward is turned into the real
+// direction: negate x, negate y, then swap the axes.
+struct MOVETRANSLATE {
+    uint8_t negatex;
+    uint8_t negatey;
+    uint8_t swapxy;
+};
+
+enum { MOVE_ACCELERATION = 3 };
 
 struct UNIT_MOVE {
     PATH path;                     // the steps still to walk
@@ -279,6 +318,11 @@ struct UNIT_MOVE {
     int32_t basefacing;
     uint32_t waituntil;            // update number
     int32_t pathready;             // the search stored a path
+    uint8_t curspeed;              // step speed now, ramps towards targetspeed
+    uint8_t targetspeed;
+    uint8_t curvepos;              // 0..99 within the step
+    MOVETRANSLATE translate;
+    const PIXELARRAY* pixelarray;  // the step's curve: 100 points in g_StepCurves
 };
 
 struct UNIT_OPERATIONINFO {
@@ -433,6 +477,8 @@ UNIT* Units_IdToUnitPtrOffMap(int id, int team);
 // "level>=0 && level<ML_MAX").
 UNIT* Units_UnitAtMapLevel(int level, int x, int y);
 int Units_GetMapLevel(int movemode);
+// 1 exactly when the unit's state is US_NONE.
+int Units_IsStationary(const UNIT* u);
 int Units_GetDisplayLayer(const UNIT* u);
 int Units_GetAltitude(const UNIT* u);
 int Units_IsFlyUnit(const UNIT* u);

@@ -128,6 +128,13 @@ uint64_t QvDigest_State(void)
         d.add(u->state);
         d.add(u->tilepos.x);
         d.add(u->tilepos.y);
+        d.add(u->pixelpos.x);
+        d.add(u->pixelpos.y);
+        d.add(u->move.curspeed);
+        d.add(u->move.targetspeed);
+        d.add(u->move.curvepos);
+        d.add(u->nextstate.type);
+        d.add(u->nextstate.pushedtype);
         d.add(u->hitpoints);
         d.add(u->sorder.code);
         d.add(u->inuse);

@@ -1,0 +1,451 @@
+// Unit movement per update: walking the stored path tile by tile along the
+// step curves, waiting for paths, obstacles and time, and handling steps
+// that can't be taken.
+#include <cstdlib>
+
+#include "core/debug.h"
+#include "core/gamestate.h"
+#include "map/map.h"
+#include "map/path.h"
+#include "map/pathsrch.h"
+#include "units/building.h"
+#include "units/parts.h"
+#include "units/prereq.h"
+#include "units/target.h"
+#include "units/team.h"
+#include "units/weapon.h"
+#include "units/unit.h"
+#include "units/unitmove.h"
+#include "units/unitstate.h"
+
+namespace {
+
+bool TurnsWhileMoving(const UNIT* u) { return Units_IsFlyUnit(u) || Units_IsHoverUnit(u); }
+
+// Fliers and hovers swing round over time; a body on the ground is set.
+void FaceBase(UNIT* u, int facing)
+{
+    if (u->basepart == nullptr) return;
+    if (TurnsWhileMoving(u))
+        Parts_SetRotateState(u->basepart, facing & 255);
+    else
+        Parts_SetAngle(u->basepart, facing & 255);
+}
+
+void Snap(UNIT* u)
+{
+    u->move.curspeed = 0;
+    u->move.targetspeed = 0;
+    u->move.curvepos = 0;
+    u->pixelpos = {u->tilepos.x * 24, u->tilepos.y * 24};
+    u->move.srctilepos = u->tilepos;
+}
+
+// The unit stops on its tile, takes it as its destination and carries on
+// with whatever command is pending.
+void StopHere(UNIT* u)
+{
+    Path_Clear(&u->move.path);
+    Snap(u);
+    u->move.srchtilepos = u->tilepos;
+    Units_RunPendingMoveCommand(u);
+}
+
+UNIT* UnitAt(int level, int x, int y)
+{
+    if (!Map_IsValidTile(x, y)) return nullptr;
+    return MAP_ELEMENT_AT(x, y)->unit[level];
+}
+
+// Another unit on the unit's level of (x, y).
+UNIT* Occupant(const UNIT* u, int x, int y)
+{
+    UNIT* o = UnitAt(u->maplevel, x, y);
+    return o == u ? nullptr : o;
+}
+
+bool NextStepIs(const UNIT* u, int x, int y)
+{
+    int nx, ny;
+    return Path_Peek(&u->move.path, &nx, &ny, 0) && nx == x && ny == y;
+}
+
+// The direction after a step into (x, y): towards the following path tile,
+// or the step's own when there is none.
+int NextDir(const UNIT* u, int x, int y, int d1)
+{
+    int nx, ny;
+    if (!Path_Peek(&u->move.path, &nx, &ny, 0) || (nx == x && ny == y)) return d1;
+    return Units_GetVectorDir(x, y, nx, ny);
+}
+
+void PlayStepAnimation(UNIT* u, int32_t rate)
+{
+    if (u->basepart) Parts_PlayAnimation(u->basepart, u->basepart->dinfo.defaultanim, rate, 1);
+}
+
+// Walks one alternative of the detour table from the unit's tile; 1 with
+// its tiles when every step is open.
+int WalkDetour(const UNIT* u, const uint8_t* rel, int n, int base, UNIT_POS* tiles)
+{
+    int cx = u->tilepos.x, cy = u->tilepos.y;
+    for (int k = 0; k < n; k++) {
+        int nx = cx, ny = cy;
+        Units_DirToNeighbour((base + rel[k]) & 7, &nx, &ny);
+        if (!Units_CanTravel(u, cx, cy, nx, ny) || UnitAt(u->maplevel, nx, ny) != nullptr) return 0;
+        tiles[k] = {nx, ny};
+        cx = nx;
+        cy = ny;
+    }
+    return 1;
+}
+
+void MoveStep(UNIT* u)
+{
+    PART* base = u->basepart;
+    if (!TurnsWhileMoving(u) && base && !Parts_IsIdle(base) && !Parts_RotationDone(base)) return;
+    const int pos = u->move.curvepos;
+    if (pos > 0 && pos < UNITS_CURVEPOINTS) {
+        Units_ApplyStepCurve(u);
+        Units_RampStepSpeed(u);
+        return;
+    }
+    const bool pending = u->nextstate.type != UNS_NONE;
+    if (pending) {
+        StopHere(u);
+        return;
+    }
+    if (Path_Count(&u->move.path) > 0) {
+        if (!Units_EndStep(u)) {
+            // The body turns on the spot before it sets off again.
+            Snap(u);
+            for (PART* p = base; p; p = p->partup) Parts_ResetAnimation(p);
+            PlayStepAnimation(u, 65536);
+            return;
+        }
+        if (Units_BeginPathStep(u)) {
+            if (u->move.curvepos >= UNITS_CURVEPOINTS) {
+                u->move.curvepos = (uint8_t)(u->move.curvepos - UNITS_CURVEPOINTS);
+                Units_ApplyStepCurve(u);
+            }
+            Units_RampStepSpeed(u);
+        }
+        return;
+    }
+    FaceBase(u, u->move.facing);
+    Snap(u);
+    // The stored path ends on the search's goal, an unreachable one
+    // included; a path cut short is searched on from here.
+    if (abs(u->tilepos.x - u->move.srchtilepos.x) > 4 ||
+        abs(u->tilepos.y - u->move.srchtilepos.y) > 4) {
+        Pathsrch_StartUnitSearch(u);
+        return;
+    }
+    StopHere(u);
+}
+
+void WaitForObstacle(UNIT* u)
+{
+    int nx = 0, ny = 0;
+    bool nonext = !Path_Peek(&u->move.path, &nx, &ny, 0);
+    bool over = false;
+    if (!nonext) {
+        UNIT* o = Occupant(u, nx, ny);
+        if (o && Units_IsStationary(o)) {
+            if (o->sorder.code == SO_NONE) {
+                if (!Pathsrch_MoveAside(o, 0)) over = true;
+            } else {
+                nonext = true;
+            }
+        } else if (o && NextStepIs(o, u->tilepos.x, u->tilepos.y)) {
+            over = true;   // head-on: this one gives way
+        }
+    }
+    if (!over && u->nextstate.type == UNS_NONE) {
+        if (nonext)
+            Units_MoveTo(u, u->move.srchtilepos.x, u->move.srchtilepos.y, Units_AllocGroupId());
+        else if (Occupant(u, nx, ny) == nullptr)
+            u->state = US_MOVING;
+        return;
+    }
+    Units_RunPendingMoveCommand(u);
+}
+
+bool AllPartsIdle(const UNIT* u)
+{
+    for (const PART* p = u->basepart; p; p = p->partup)
+        if (!Parts_IsIdle(p)) return false;
+    return true;
+}
+
+void Surface(UNIT* u)
+{
+    u->nextstate.pushedtype = UNS_NONE;
+    u->nextstate.type = UNS_UNPHASE;
+    Units_RunPendingMoveCommand(u);
+}
+
+bool OwnsPhaseBuilding(const UNIT* u)
+{
+    const BUILDINGTYPE* bt = u->type->phaseinfo.buildingtype;
+    return bt != nullptr && PREREQ_HowMany(bt->prereq.id, u->team) > 0;
+}
+
+void Phasing(UNIT* u)
+{
+    UNITNEXTSTATE& next = u->nextstate;
+    if (u->sorder.code == SO_MOVE || u->sorder.code == SO_ATTACK) {
+        // Surface first, then carry out the command with its arguments,
+        // which stay where they are.
+        next.pushedtype = next.type;
+        next.type = UNS_UNPHASE;
+        Units_RunPendingMoveCommand(u);
+        return;
+    }
+    if (next.type == UNS_UNPHASE) {
+        Units_RunPendingMoveCommand(u);
+        return;
+    }
+    if (!u->isphased) return;
+    const int max = u->type->maxhitpoints;
+    if (max > 0 && u->hitpoints * 100 / max < u->type->phaseinfo.a) {
+        Surface(u);
+    } else if (!OwnsPhaseBuilding(u)) {
+        if (UnitAt(ML_GROUND, u->tilepos.x, u->tilepos.y) == nullptr)
+            Surface(u);
+        else
+            Units_SetHitpoints(u, 0);
+    }
+}
+
+// 1 when the level of the unit's tile is free; an idle unit there is asked
+// to step aside.
+bool ClearLevel(UNIT* u, int level)
+{
+    UNIT* o = UnitAt(level, u->tilepos.x, u->tilepos.y);
+    if (o == nullptr || o == u) return true;
+    if (Units_IsStationary(o) && o->sorder.code == SO_NONE) Pathsrch_MoveAside(o, 0);
+    return false;
+}
+
+void Unphasing(UNIT* u)
+{
+    if (u->maplevel == ML_TUNNEL && !ClearLevel(u, ML_GROUND)) return;
+    if ((u->maplevel == ML_TUNNEL || u->maplevel == ML_GROUND) && !ClearLevel(u, ML_FLY)) return;
+    if (!Units_RestoreMoveMode(u)) return;
+    UNITNEXTSTATE& next = u->nextstate;
+    if (next.pushedtype != UNS_NONE) {
+        next.type = next.pushedtype;
+        next.pushedtype = UNS_NONE;
+    }
+    Units_RunPendingMoveCommand(u);
+}
+
+} // namespace
+
+void Units_RampStepSpeed(UNIT* u)
+{
+    int cur = u->move.curspeed;
+    const int target = u->move.targetspeed;
+    if (cur < target)
+        cur = cur + MOVE_ACCELERATION < target ? cur + MOVE_ACCELERATION : target;
+    else if (cur > target)
+        cur = cur - MOVE_ACCELERATION > target ? cur - MOVE_ACCELERATION : target;
+    u->move.curspeed = (uint8_t)cur;
+    u->move.curvepos = (uint8_t)(u->move.curvepos + cur);
+}
+
+void Units_ApplyStepCurve(UNIT* u)
+{
+    if (u->move.pixelarray == nullptr || u->move.curvepos >= UNITS_CURVEPOINTS) return;
+    const PIXELARRAY& p = u->move.pixelarray[u->move.curvepos];
+    const MOVETRANSLATE& t = u->move.translate;
+    int x = t.negatex ? -p.xoff : p.xoff;
+    int y = t.negatey ? -p.yoff : p.yoff;
+    if (t.swapxy) {
+        const int s = x;
+        x = y;
+        y = s;
+    }
+    u->pixelpos = {u->move.srctilepos.x * 24 + x, u->move.srctilepos.y * 24 + y};
+    FaceBase(u, p.facing + u->move.basefacing);
+}
+
+int Units_EndStep(UNIT* u)
+{
+    if (!TurnsWhileMoving(u) && u->move.curvepos >= UNITS_CURVEPOINTS && u->basepart)
+        Parts_SetAngle(u->basepart, u->move.facing & 255);
+    int nx, ny;
+    if (!Path_Peek(&u->move.path, &nx, &ny, 0)) return 0;
+    const int facing = Units_GetVectorDir(u->tilepos.x, u->tilepos.y, nx, ny) * 32;
+    if (u->basepart == nullptr) return 1;
+    Parts_SetRotateState(u->basepart, facing);
+    return TurnsWhileMoving(u) || Parts_RotationDone(u->basepart);
+}
+
+int Units_BeginPathStep(UNIT* u)
+{
+    int x, y;
+    if (!Path_Pop(&u->move.path, &x, &y)) return 1;
+    if (!Units_CanEnterTile(u, x, y)) return 0;
+    if (!Units_CanTravel(u, u->tilepos.x, u->tilepos.y, x, y) ||
+        Units_IsImpassible(u->type, x, y)) {
+        Units_HandleBlockedStep(u, x, y);
+        return 0;
+    }
+    if (Occupant(u, x, y) != nullptr) {
+        Snap(u);
+        Units_HandleBlockedStep(u, x, y);
+        return 0;
+    }
+    const int d1 = Units_GetVectorDir(u->tilepos.x, u->tilepos.y, x, y);
+    const int d2 = NextDir(u, x, y, d1);
+    // The unit owns the tile it steps into for the whole step; its pixel
+    // position stays where the curve has it.
+    const UNIT_POS pixel = u->pixelpos;
+    u->move.srctilepos = u->tilepos;
+    Units_ChangeTile(u, x, y);
+    u->pixelpos = pixel;
+    const int even = d1 & ~1, odd = d1 & 1, turn = (d2 - even) & 7;
+    u->move.translate = g_MoveTranslate[d1];
+    u->move.basefacing = even * 32;
+    u->move.pixelarray = &g_StepCurves[g_StepCurveChoice[odd][turn] * UNITS_CURVEPOINTS];
+    u->move.facing = (u->move.basefacing + g_StepEndFacing[odd][turn]) & 255;
+    int tilespeed = 0;
+    u->move.targetspeed = (uint8_t)Units_ComputeSpeed(u, u->move.srctilepos.x, u->move.srctilepos.y,
+                                                      x, y, &tilespeed);
+    PlayStepAnimation(u, (int32_t)(((int64_t)tilespeed * 65536) / 150));
+    if (u->basepart) Parts_SetRotateState(u->basepart, d1 * 32);
+    return 1;
+}
+
+void Units_HandleBlockedStep(UNIT* u, int x, int y)
+{
+    const int tx = u->tilepos.x, ty = u->tilepos.y;
+    UNIT* o = Occupant(u, x, y);
+    if (o && Units_IsStationary(o) && Units_CanTravel(u, tx, ty, x, y) &&
+        Team_AgreedRelation(u->team, o->team, TR_ALLY)) {
+        const int effect = MAP_ELEMENT_AT(tx, ty)->effect;
+        if ((effect == 2 || effect == 4) && Pathsrch_MoveAside(o, 0)) {
+            Path_Push(&u->move.path, x, y);
+            u->state = US_WAITFOROBSTACLE;
+            return;
+        }
+    }
+    if (o && (o->state == US_MOVING || o->state == US_WAITFORPATH ||
+              o->state == US_WAITFOROBSTACLE) &&
+        !NextStepIs(o, tx, ty)) {
+        Path_Push(&u->move.path, x, y);
+        u->state = US_WAITFOROBSTACLE;
+        return;
+    }
+    if (Path_Count(&u->move.path) == 0) {
+        StopHere(u);
+        return;
+    }
+    if (tx == x && ty == y) {
+        Pathsrch_StartUnitSearch(u);
+        return;
+    }
+    const int d1 = Units_GetVectorDir(tx, ty, x, y);
+    const int d2 = NextDir(u, x, y, d1);
+    const int base = d1 & ~1;
+    const uint8_t* list = g_StepDetours[d1 & 1][(d2 - base) & 7];
+    for (int k = 0; list[k] != UNITS_DETOUR_END;) {
+        int n = 0;
+        while (list[k + n] != UNITS_DETOUR_NEXT && list[k + n] != UNITS_DETOUR_END) n++;
+        UNIT_POS tiles[UNITS_DETOUR_MAX];
+        if (WalkDetour(u, &list[k], n, base, tiles)) {
+            for (int i = n - 1; i >= 0; i--) Path_PushOptimal(&u->move.path, tiles[i].x, tiles[i].y);
+            return;
+        }
+        k += n;
+        if (list[k] == UNITS_DETOUR_NEXT) k++;
+    }
+    Pathsrch_StartUnitSearch(u);
+}
+
+namespace {
+
+// The unit can run the attack target over.
+bool CanRunOver(const UNIT* u, TARGET* t)
+{
+    if (t->mode != FM_UNIT) return false;
+    const UNIT* v = UnitId_Ptr(&t->unit);
+    return v && v->type && v->type->rundowninfo.defence < u->type->rundowninfo.attack;
+}
+
+// 0 when an attacker should stop before this step: its target is gone,
+// out of its reach for good, or already in range of a part.
+int AttackStep(UNIT* u)
+{
+    TARGET* t = &u->sorder.attack.target;
+    if (!Target_Valid(t)) return 0;
+    bool canshoot = false, inrange = false;
+    for (PART* p = u->basepart; p; p = p->partup) {
+        if (!Parts_CanShootTarget(p, t)) continue;
+        canshoot = true;
+        if (Parts_TargetStatus(p, t) == TARGETRANGE_OK) inrange = true;
+    }
+    if (!canshoot && !CanRunOver(u, t)) return 0;
+    return inrange ? 0 : 1;
+}
+
+} // namespace
+
+int Units_CanEnterTile(UNIT* u, int x, int y)
+{
+    if (u->sorder.code == SO_ATTACK && !AttackStep(u)) {
+        StopHere(u);
+        return 0;
+    }
+    UNIT* o = Occupant(u, x, y);
+    if (o && o->type && u->type && o->hitpoints > 0 &&
+        o->type->rundowninfo.defence < u->type->rundowninfo.attack &&
+        Team_GetRelation(u->team, o->team) == TR_ENEMY) {
+        Team_Stats_UnitKill(u->team, o->team, x, y);
+        Units_SetHitpoints(o, 0);
+    }
+    return 1;
+}
+
+void Units_UpdateMovement(UNIT* u)
+{
+    ASSERT(u);
+    if (u->isanimating) {
+        if (Units_AnimationDone(u) && u->state == US_PHASING) {
+            Units_UpdateRenderType(u);
+            Units_UpdateDisplayLayer(u);
+        }
+        return;
+    }
+    switch (u->state) {
+    case US_NONE:
+        if (u->nextstate.type != UNS_NONE) Units_RunPendingMoveCommand(u);
+        break;
+    case US_MOVING: MoveStep(u); break;
+    case US_WAITFOROBSTACLE: WaitForObstacle(u); break;
+    case US_WAITFORPATH:
+        if (u->nextstate.type != UNS_NONE) {
+            Units_RunPendingMoveCommand(u);
+        } else if (u->move.pathready) {
+            u->state = US_MOVING;
+            u->move.groupid = 0;
+        }
+        break;
+    case US_WAITING:
+        if (u->nextstate.type != UNS_NONE)
+            Units_RunPendingMoveCommand(u);
+        else if ((int32_t)(g_UpdateCount - u->move.waituntil) >= 0)
+            u->state = Path_Count(&u->move.path) > 0 ? US_MOVING : US_NONE;
+        break;
+    case US_ACTING:
+    case US_FIRING:
+    case US_FIRINGONCE:
+        if (u->nextstate.type != UNS_NONE || AllPartsIdle(u)) Units_RunPendingMoveCommand(u);
+        break;
+    case US_PHASING: Phasing(u); break;
+    case US_UNPHASING: Unphasing(u); break;
+    default: break;
+    }
+}

@@ -1,0 +1,691 @@
+// Unit movement: the step curves and their choice, directions and step
+// speeds.
+#include "units/unitmove.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "core/crc32.h"
+#include "core/gamestate.h"
+#include "map/cre.h"
+#include "map/fog.h"
+#include "map/mapgrid.h"
+#include "map/map.h"
+#include "map/path.h"
+#include "map/pathsrch.h"
+#include "platform/effects.h"
+#include "support/world.h"
+#include "units/building.h"
+#include "units/iterate.h"
+#include "units/prereq.h"
+#include "units/target.h"
+#include "units/team.h"
+#include "units/unit.h"
+
+namespace {
+
+const PIXELARRAY& Point(int curve, int i) { return g_StepCurves[curve * UNITS_CURVEPOINTS + i]; }
+
+// Saved games and replays carry the table: any change to it must be a
+// deliberate one that updates this value.
+TEST(StepCurves, TableIsStable)
+{
+    static_assert(sizeof(PIXELARRAY) == 3);
+    EXPECT_EQ(sizeof(g_StepCurves), 1800u);
+    EXPECT_EQ(Crc32_Block(g_StepCurves, sizeof(g_StepCurves)), 0x439CF7EFu);
+}
+
+TEST(StepCurves, FixedPoints)
+{
+    struct Row { int curve, i, x, y, f; };
+    const Row rows[] = {
+        {0, 0, 0, 0, 0},    {0, 50, 12, 0, 0},    {0, 99, 23, 0, 0},
+        {3, 0, 0, 0, 32},   {3, 50, 12, -12, 32}, {3, 99, 23, -23, 32},
+        {1, 23, 5, 0, 10},  {1, 24, 5, -1, 10},   {1, 30, 7, -1, 13},  {1, 36, 8, -1, 13},
+        {1, 37, 8, -2, 13}, {1, 50, 12, -3, 7},   {1, 66, 15, -3, 0},  {1, 80, 19, -3, -13},
+        {1, 81, 19, -2, -14}, {1, 95, 22, -1, -27}, {1, 96, 23, 0, -28}, {1, 99, 23, 0, -31},
+        {2, 50, 12, 3, -7}, {2, 99, 23, 0, 31},
+        {4, 25, 6, -7, 37}, {4, 50, 12, -15, 36}, {4, 75, 18, -21, 27}, {4, 99, 23, -23, 0},
+        {5, 25, 7, -6, 26}, {5, 50, 15, -12, 27}, {5, 75, 21, -18, 36}, {5, 99, 23, -23, 63},
+    };
+    for (const Row& r : rows) {
+        const PIXELARRAY& p = Point(r.curve, r.i);
+        EXPECT_EQ(p.xoff, r.x) << "curve " << r.curve << " point " << r.i;
+        EXPECT_EQ(p.yoff, r.y) << "curve " << r.curve << " point " << r.i;
+        EXPECT_EQ(p.facing, r.f) << "curve " << r.curve << " point " << r.i;
+    }
+}
+
+// Every step, whatever its direction and the turn after it, ends next to the
+// neighbour in its direction (the last point is a pixel short of it) and
+// faces the table's end facing to within one unit.
+TEST(StepCurves, StepsEndOnTheNeighbourWithTheEndFacing)
+{
+    for (int d1 = 0; d1 < 8; d1++) {
+        for (int turn = 0; turn < 8; turn++) {
+            const int curve = g_StepCurveChoice[d1 & 1][turn];
+            const PIXELARRAY& p = Point(curve, UNITS_CURVEPOINTS - 1);
+            const MOVETRANSLATE& t = g_MoveTranslate[d1];
+            int x = t.negatex ? -p.xoff : p.xoff;
+            int y = t.negatey ? -p.yoff : p.yoff;
+            if (t.swapxy) std::swap(x, y);
+            int nx = 10, ny = 10;
+            Units_DirToNeighbour(d1, &nx, &ny);
+            const int px = 10 * 24 + x, py = 10 * 24 + y;
+            EXPECT_EQ((px + 12) / 24, nx) << "d1 " << d1 << " turn " << turn;
+            EXPECT_EQ((py + 12) / 24, ny) << "d1 " << d1 << " turn " << turn;
+            const int base = (d1 & ~1) * 32;
+            const int facing = (base + p.facing) & 255;
+            const int want = (base + g_StepEndFacing[d1 & 1][turn]) & 255;
+            const int diff = (facing - want) & 255;
+            EXPECT_TRUE(diff <= 1 || diff == 255) << "d1 " << d1 << " turn " << turn;
+        }
+    }
+}
+
+TEST(StepDirections, VectorsAndNeighbours)
+{
+    QvLogCapture log;
+    struct Row { int dx, dy, dir; };
+    const Row rows[] = {
+        {3, 0, 0}, {2, -5, 1}, {0, -1, 2}, {-1, -1, 3}, {-4, 0, 4}, {-1, 7, 5}, {0, 2, 6}, {9, 9, 7},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(Units_GetVectorDir(20, 20, 20 + r.dx, 20 + r.dy), r.dir);
+        int x = 20, y = 20;
+        Units_DirToNeighbour(r.dir, &x, &y);
+        EXPECT_EQ(Units_GetVectorDir(20, 20, x, y), r.dir);
+        Units_DirToPrevious(r.dir, &x, &y);
+        Units_DirToPrevious(r.dir, &x, &y);
+        EXPECT_EQ(Units_GetVectorDir(x, y, 20, 20), r.dir);
+    }
+    EXPECT_TRUE(log.text().empty());
+    EXPECT_EQ(Units_GetVectorDir(5, 6, 5, 6), 0);
+    EXPECT_NE(log.text().find("GetVectorDir 5,6 -> 5,6 invalid coz its the same tile"),
+              std::string::npos);
+}
+
+using StepSpeed = QvWorldTest;
+
+TEST_F(StepSpeed, ComputedFromTypeSpeedAndClimb)
+{
+    struct Row { int typespeed; int climb; bool fly; int want; };
+    const Row rows[] = {
+        {10, 0, false, 10},  // 200000 x 17/17
+        {10, 1, false, 9},   // 200000 x 16/17 = 188235
+        {3, 2, false, 2},    // 60000 x 15/17 = 52941
+        {10, 17, false, 1},  // nothing left: at least 1
+        {10, 20, false, 1},  // a drop beyond 17 turns the factor negative
+        {10, 20, true, 10},  // fliers ignore the climb
+        {100, 0, false, 59}, // at most 59
+    };
+    for (const Row& r : rows) {
+        UNITTYPE* type = r.fly ? jet_ : tank_;
+        type->speed = (uint8_t)r.typespeed;
+        UNIT* u = Units_NewAt(type, 1, -1, 5, 5);
+        ASSERT_NE(u, nullptr);
+        MAP_ELEMENT_AT(6, 5)->altitude = (uint32_t)(4 + r.climb) & 31;
+        MAP_ELEMENT_AT(5, 5)->altitude = 4;
+        int s = -1;
+        EXPECT_EQ(Units_ComputeSpeed(u, 5, 5, 6, 5, &s), r.want)
+            << "speed " << r.typespeed << " climb " << r.climb;
+        EXPECT_EQ(s, 100);
+        Units_Delete(u);
+    }
+}
+
+} // namespace
+
+namespace {
+
+class StepCommands : public QvWorldTest {
+protected:
+    void SetUp() override
+    {
+        QvWorldTest::SetUp();
+        Pathsrch_Init();
+    }
+    void TearDown() override
+    {
+        Pathsrch_Close();
+        CRE_Close();
+        PREREQ_Done();
+        QvWorldTest::TearDown();
+    }
+};
+
+// A command acts at once on a unit between steps; during a step it is kept
+// and acts the same way when the pending command runs, which clears it.
+TEST_F(StepCommands, ActAtOnceOrWaitForTheStep)
+{
+    TARGET ground;
+    Target_Setup(&ground, FM_GROUND, nullptr, nullptr, 9, 9);
+    struct Row {
+        const char* name;
+        std::function<void(UNIT*)> command;
+        int state;
+        int pending;
+    };
+    const Row rows[] = {
+        {"stop", [](UNIT* u) { Units_StopMove(u); }, US_NONE, UNS_STOP},
+        {"wait", [](UNIT* u) { Units_Wait(u, 7); }, US_WAITING, UNS_WAIT},
+        {"move", [](UNIT* u) { Units_MoveTo(u, 20, 21, 4); }, US_WAITFORPATH, UNS_MOVE},
+        {"move here", [](UNIT* u) { Units_MoveTo(u, 5, 5, 4); }, US_NONE, UNS_MOVE},
+        {"turn", [](UNIT* u) { Units_TurnTo(u, 96); }, US_NONE, UNS_ROTATE},
+        {"fire", [&](UNIT* u) { Units_Fire(u, &ground); }, US_FIRING, UNS_FIRE},
+        {"fire once", [&](UNIT* u) { Units_FireOnce(u, &ground); }, US_FIRINGONCE, UNS_FIREONCE},
+        {"obstacle", [](UNIT* u) { Units_WaitForObstacle(u); }, US_WAITFOROBSTACLE,
+         UNS_WAITFOROBSTACLE},
+        {"phase, unable", [](UNIT* u) { Units_Phase(u); }, US_NONE, UNS_PHASE},
+    };
+    for (const Row& r : rows) {
+        for (bool stepping : {false, true}) {
+            UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+            ASSERT_NE(u, nullptr);
+            u->state = stepping ? US_MOVING : US_NONE;
+            r.command(u);
+            if (stepping) {
+                EXPECT_EQ(u->state, US_MOVING) << r.name;
+                EXPECT_EQ(u->nextstate.type, r.pending) << r.name;
+                Units_RunPendingMoveCommand(u);
+            }
+            EXPECT_EQ(u->state, r.state) << r.name << (stepping ? " after the step" : "");
+            EXPECT_EQ(u->nextstate.type, UNS_NONE) << r.name;
+            if (r.pending == UNS_WAIT) {
+                EXPECT_EQ(u->move.waituntil, g_UpdateCount + 7);
+            }
+            if (r.pending == UNS_MOVE) {
+                EXPECT_EQ(u->move.srchtilepos.x, r.state == US_NONE ? 5 : 20) << r.name;
+                EXPECT_EQ(u->move.groupid, 4u) << r.name;
+            }
+            Units_Delete(u);
+        }
+    }
+}
+
+TEST_F(StepCommands, PhasingNeedsEveryConditionAndGivesTheLevelBack)
+{
+    BUILDINGTYPE* gate = QvWorld_BuildingType("Gate", 1, 1);
+    gate->prereq.id = 7;
+    tank_->abilities.canphase = 1;
+    tank_->phaseinfo.a = 50;
+    tank_->phaseinfo.buildingtype = gate;
+    PREREQ_Init();
+    PREREQ_Add(gate, 7, 1);
+    struct Row {
+        const char* name;
+        std::function<void(UNIT*)> spoil;
+        bool able;
+    };
+    const Row rows[] = {
+        {"able", [](UNIT*) {}, true},
+        {"off the map", [](UNIT* u) { Units_RemoveFromMap(u); }, false},
+        {"type can't", [this](UNIT*) { tank_->abilities.canphase = 0; }, false},
+        {"phased", [](UNIT* u) { u->isphased = 1; }, false},
+        {"hurt", [this](UNIT* u) { u->hitpoints = tank_->maxhitpoints / 2 - 1; }, false},
+        {"just enough", [this](UNIT* u) { u->hitpoints = tank_->maxhitpoints / 2; }, true},
+        {"no building type", [this](UNIT*) { tank_->phaseinfo.buildingtype = nullptr; }, false},
+        {"no building", [](UNIT* u) { u->team = 2; }, false},
+        {"unit below",
+         [this](UNIT*) { MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL] = Units_NewAt(jet_, 1, -1, 3, 3); },
+         false},
+        {"bare corner", [](UNIT*) { MAP_ELEMENT_AT(8, 8)->tile = 0x1101; }, false},
+    };
+    for (const Row& r : rows) {
+        MAP_ELEMENT_AT(8, 8)->tile = 0x1111;
+        tank_->abilities.canphase = 1;
+        tank_->phaseinfo.buildingtype = gate;
+        UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
+        ASSERT_NE(u, nullptr);
+        r.spoil(u);
+        EXPECT_EQ(Units_AbleToPhase(u) != 0, r.able) << r.name;
+        u->team = 1;
+        u->isphased = 0;
+        MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL] = nullptr;
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* v = Iterate_UnitNext(&it)) Units_Delete(v);
+    }
+
+    // In and out again: the tunnel level is taken and given back.
+    MAP_ELEMENT_AT(8, 8)->tile = 0x1111;
+    tank_->phaseinfo.buildingtype = gate;
+    UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
+    Units_Phase(u);
+    EXPECT_EQ(u->state, US_PHASING);
+    EXPECT_TRUE(u->isphased);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL], u);
+    Units_UnPhase(u);
+    EXPECT_EQ(u->nextstate.type, UNS_UNPHASE);
+    Units_RunPendingMoveCommand(u);
+    EXPECT_EQ(u->state, US_UNPHASING);
+    EXPECT_EQ(Units_RestoreMoveMode(u), 1);
+    EXPECT_FALSE(u->isphased);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_GROUND], u);
+    EXPECT_EQ(PhaseEff_First(), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+using MoveMode = QvWorldTest;
+
+TEST_F(MoveMode, ChangeRefusedOnAnOccupiedLevel)
+{
+    UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
+    UNIT* above = Units_NewAt(jet_, 1, -1, 8, 8);
+    ASSERT_NE(above, nullptr);
+    EXPECT_EQ(Units_SetMoveMode(u, MM_FLY), 0);
+    EXPECT_EQ(u->movemode, MM_GROUND);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_GROUND], u);
+    EXPECT_EQ(Units_SetMoveMode(u, MM_HOVER), 1);   // the same level: its own tile
+    EXPECT_EQ(Units_SetMoveMode(u, MM_TUNNEL), 1);
+    EXPECT_EQ(u->maplevel, ML_TUNNEL);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL], u);
+    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_GROUND], nullptr);
+}
+
+} // namespace
+
+namespace {
+
+enum { WALL = 9 };   // special effect of a wall tile in the walkers' table
+
+class Walking : public StepCommands {
+protected:
+    void SetUp() override
+    {
+        StepCommands::SetUp();
+        Pathsrch_Close();
+        EFFECTTYPE* table = Effects_NewTable("Treads", 100, 2);
+        Effects_SetEffect(table, 17, 1, 0, 0);   // special effect 9: wall
+        tank_->effects = table;
+        tank_->speed = 100;
+    }
+    void Ready() { Pathsrch_Init(); }
+    static void Wall(int x, int y) { MAP_ELEMENT_AT(x, y)->effect = WALL; }
+    // One update of every unit's movement, with searches run to their end.
+    static void Update()
+    {
+        Pathsrch_RunAll();
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) Units_UpdateMovement(u);
+        g_UpdateCount++;
+    }
+    // Updates until every unit stands still (at most limit); the count.
+    static int Settle(int limit)
+    {
+        for (int n = 1; n <= limit; n++) {
+            Update();
+            bool still = true;
+            ITERATOR it;
+            Iterate_UnitInitAll(&it);
+            while (UNIT* u = Iterate_UnitNext(&it)) still = still && Units_IsStationary(u);
+            if (still && Pathsrch_Pending() == 0) return n;
+        }
+        return limit + 1;
+    }
+    static void ExpectOnTile(const UNIT* u, int x, int y)
+    {
+        EXPECT_EQ(u->tilepos.x, x);
+        EXPECT_EQ(u->tilepos.y, y);
+        EXPECT_EQ(u->pixelpos.x, x * 24);
+        EXPECT_EQ(u->pixelpos.y, y * 24);
+        EXPECT_EQ(MAP_ELEMENT_AT(x, y)->unit[u->maplevel], u);
+    }
+};
+
+// From standing, the step speed ramps by 3; at full speed (59) a tile takes
+// two updates, and what passes the tile's end carries into the next step.
+TEST_F(Walking, StepSpeedRampsAndCarriesOver)
+{
+    Ready();
+    struct Row { int startspeed; int pos[8]; int x[8]; };
+    const Row rows[] = {
+        {0, {3, 9, 18, 30, 45, 63, 84, 108}, {6, 6, 6, 6, 6, 6, 6, 6}},
+        {59, {59, 118, 77, 136, 95, 154, 113, 72}, {6, 6, 7, 7, 8, 8, 9, 10}},
+    };
+    for (const Row& r : rows) {
+        UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+        for (int x = 6; x <= 20; x++) Path_Append(&u->move.path, x, 5);
+        u->move.srchtilepos = {20, 5};
+        u->state = US_MOVING;
+        u->move.curspeed = (uint8_t)r.startspeed;
+        for (int i = 0; i < 8; i++) {
+            Update();
+            EXPECT_EQ(u->move.curvepos, r.pos[i]) << "from " << r.startspeed << " update " << i;
+            EXPECT_EQ(u->tilepos.x, r.x[i]) << "from " << r.startspeed << " update " << i;
+        }
+        Path_Clear(&u->move.path);
+        Units_Delete(u);
+    }
+}
+
+// A unit sent somewhere gets there and stops on the tile; one sent to a
+// walled-in goal stops where its path ends, and no search starts again.
+TEST_F(Walking, ArrivesOrStopsWherePathEnds)
+{
+    for (int y = 10; y <= 14; y++) Wall(30, y), Wall(34, y);
+    for (int x = 30; x <= 34; x++) Wall(x, 10), Wall(x, 14);
+    Ready();
+    UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+    Units_MoveTo(u, 20, 12, Units_AllocGroupId());
+    EXPECT_LE(Settle(200), 200);
+    ExpectOnTile(u, 20, 12);
+    EXPECT_EQ(u->move.srchtilepos.x, 20);
+
+    Units_MoveTo(u, 32, 12, Units_AllocGroupId());
+    EXPECT_LE(Settle(200), 200);
+    const uint32_t searched = Pathsrch_Expansions();
+    for (int i = 0; i < 20; i++) Update();
+    EXPECT_EQ(Pathsrch_Expansions(), searched);
+    EXPECT_EQ(u->state, US_NONE);
+    EXPECT_EQ(u->move.srchtilepos.x, u->tilepos.x);
+    EXPECT_LE(abs(u->tilepos.x - 32), 3);
+}
+
+TEST_F(Walking, BlockedSteps)
+{
+    Ready();
+    struct Row {
+        const char* name;
+        int blockx, blocky;      // a stationary unit with an order, or a wall
+        bool wall;
+        int goalx, goaly;
+        int wantx, wanty;        // where the walker ends
+    };
+    const Row rows[] = {
+        // The last step blocked: it stops short.
+        {"last step", 9, 5, false, 9, 5, 8, 5},
+        // A wall on an east path: the north-east detour comes first.
+        {"detour", 8, 5, true, 12, 5, 12, 5},
+        // A unit on a north-east path: around it.
+        {"odd detour", 8, 2, false, 10, 0 + 1, 10, 1},
+    };
+    for (const Row& r : rows) {
+        UNIT* block = nullptr;
+        if (r.wall) {
+            Wall(r.blockx, r.blocky);
+        } else {
+            block = Units_NewAt(tank_, 2, -1, r.blockx, r.blocky);
+            block->sorder.code = SO_MOVE;
+        }
+        UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+        const int sx = r.goalx, sy = r.goaly;
+        // The path straight along the row or diagonal, as if the way were open.
+        int x = 5, y = 5;
+        while (x != sx || y != sy) {
+            Units_DirToNeighbour(Units_GetVectorDir(x, y, sx, sy), &x, &y);
+            Path_Append(&u->move.path, x, y);
+        }
+        u->move.srchtilepos = {sx, sy};
+        u->move.pathready = 1;
+        u->state = US_WAITFORPATH;
+        EXPECT_LE(Settle(300), 300) << r.name;
+        EXPECT_EQ(u->tilepos.x, r.wantx) << r.name;
+        EXPECT_EQ(u->tilepos.y, r.wanty) << r.name;
+        EXPECT_EQ(u->state, US_NONE) << r.name;
+        Units_Delete(u);
+        if (block) Units_Delete(block);
+        if (r.wall) MAP_ELEMENT_AT(r.blockx, r.blocky)->effect = MAP_EFFECT_NONE;
+    }
+}
+
+// A unit waiting for the tile ahead stops waiting when the unit there is
+// heading for its own tile; it keeps waiting for one going elsewhere.
+TEST_F(Walking, HeadOnMeetingEndsTheWait)
+{
+    Ready();
+    struct Row { int bnextx; int state; };
+    const Row rows[] = {{5, US_NONE}, {7, US_WAITFOROBSTACLE}};
+    for (const Row& r : rows) {
+        UNIT* a = Units_NewAt(tank_, 1, -1, 5, 5);
+        UNIT* b = Units_NewAt(tank_, 1, -1, 6, 5);
+        Path_Append(&a->move.path, 6, 5);
+        Path_Append(&b->move.path, r.bnextx, 5);
+        a->move.srchtilepos = {6, 5};
+        b->move.srchtilepos = {r.bnextx, 5};
+        a->state = US_WAITFOROBSTACLE;
+        b->state = US_MOVING;
+        Units_UpdateMovement(a);
+        EXPECT_EQ(a->state, r.state) << r.bnextx;
+        Path_Clear(&a->move.path);
+        Path_Clear(&b->move.path);
+        Units_Delete(a);
+        Units_Delete(b);
+    }
+}
+
+TEST_F(Walking, MoveAsideTakesTheFirstFreeNeighbour)
+{
+    Ready();
+    UNIT* u = Units_NewAt(tank_, 1, -1, 10, 10);
+    struct Row { int taken; int wantx, wanty; };   // directions 0..taken-1 walled
+    const Row rows[] = {{0, 11, 10}, {1, 11, 9}, {5, 9, 11}, {8, 0, 0}};
+    for (const Row& r : rows) {
+        for (int d = 0; d < 8; d++) {
+            int x = 10, y = 10;
+            Units_DirToNeighbour(d, &x, &y);
+            MAP_ELEMENT_AT(x, y)->effect = d < r.taken ? (uint32_t)WALL : (uint32_t)MAP_EFFECT_NONE;
+        }
+        u->state = US_NONE;
+        Path_Clear(&u->move.path);
+        EXPECT_EQ(Pathsrch_MoveAside(u, 0), r.taken < 8 ? 1 : 0) << r.taken;
+        if (r.taken < 8) {
+            EXPECT_EQ(u->move.srchtilepos.x, r.wantx) << r.taken;
+            EXPECT_EQ(u->move.srchtilepos.y, r.wanty) << r.taken;
+        }
+    }
+}
+
+TEST_F(Walking, CrushingOnlyWeakerEnemies)
+{
+    Ready();
+    UNITTYPE* crusher = QvWorld_UnitType("Crusher");
+    crusher->rundowninfo.attack = 5;
+    Team_SetRelation(1, 2, TR_ENEMY);
+    Team_SetRelation(1, 3, TR_NEUTRAL);
+    struct Row { int team; int defence; bool crushed; };
+    const Row rows[] = {{2, 4, true}, {2, 5, false}, {3, 0, false}};
+    for (const Row& r : rows) {
+        tank_->rundowninfo.defence = r.defence;
+        UNIT* c = Units_NewAt(crusher, 1, -1, 5, 5);
+        UNIT* v = Units_NewAt(tank_, r.team, -1, 6, 5);
+        const int kills = teamdata[1].stats.kills_units;
+        Units_CanEnterTile(c, 6, 5);
+        EXPECT_EQ(v->hitpoints == 0, r.crushed) << r.team << " " << r.defence;
+        EXPECT_EQ(teamdata[1].stats.kills_units - kills, r.crushed ? 1 : 0);
+        Units_Delete(c);
+        Units_Delete(v);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Units crossing an obstacle field both ways: every unit stays where the map
+// says it is, the fog matches a fresh sweep, the grid cells follow, and a
+// second run goes exactly the same way.
+class Crossing : public Walking {
+protected:
+    std::vector<uint64_t> Run()
+    {
+        for (int x = 20; x < 44; x += 3)
+            for (int y = 3 + (x % 2); y < 60; y += 4) Wall(x, y);
+        Ready();
+        g_UpdateCount = 0;
+        for (int i = 0; i < 28; i++) {
+            const int y = 3 + 2 * i;
+            UNIT* a = Units_NewAt(tank_, 1, -1, 4 + (i % 3), y);
+            UNIT* b = Units_NewAt(tank_, 2, -1, 58 - (i % 3), y);
+            Units_MoveTo(a, 57, 60 - y, Units_AllocGroupId());
+            Units_MoveTo(b, 5, 60 - y, Units_AllocGroupId());
+        }
+        std::vector<uint64_t> digests;
+        for (int n = 0; n < 500; n++) {
+            Pathsrch_Update();
+            ITERATOR it;
+            Iterate_UnitInitAll(&it);
+            while (UNIT* u = Iterate_UnitNext(&it)) Units_UpdateMovement(u);
+            g_UpdateCount++;
+            digests.push_back(QvDigest_State());
+            if (n % 100 == 99) CheckConsistent();
+        }
+        int crossed = 0;
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it))
+            crossed += u->team == 1 ? u->tilepos.x > 44 : u->tilepos.x < 20;
+        // Jams in the middle wait for orders that send them on again.
+        EXPECT_GT(crossed, 30);
+        return digests;
+    }
+    void CheckConsistent()
+    {
+        int units = 0, claimed = 0;
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) {
+            units++;
+            EXPECT_EQ(MAP_ELEMENT_AT(u->tilepos.x, u->tilepos.y)->unit[u->maplevel], u);
+            EXPECT_EQ(u->gridcell, Mapgrid_CellIndexOfTile(u->tilepos.x, u->tilepos.y));
+        }
+        for (int y = 0; y < mapsizey; y++)
+            for (int x = 0; x < mapsizex; x++)
+                for (int l = 0; l < ML_LEVELS; l++) claimed += MAP_ELEMENT_AT(x, y)->unit[l] != nullptr;
+        EXPECT_EQ(claimed, units);
+        std::vector<int> seen;
+        for (int t = 1; t <= 2; t++)
+            for (int y = 1; y < mapsizey; y++)
+                for (int x = 1; x < mapsizex; x++) seen.push_back(Fog_SeenCount(x, y, t));
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) Fog_UnsweepUnit(u);
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) Fog_SweepUnit(u);
+        size_t k = 0;
+        int mismatched = 0;
+        for (int t = 1; t <= 2; t++)
+            for (int y = 1; y < mapsizey; y++)
+                for (int x = 1; x < mapsizex; x++) mismatched += seen[k++] != Fog_SeenCount(x, y, t);
+        EXPECT_EQ(mismatched, 0);
+    }
+};
+
+TEST_F(Crossing, ConsistentAndRepeatable)
+{
+    const std::vector<uint64_t> first = Run();
+    TearDown();
+    SetUp();
+    const std::vector<uint64_t> second = Run();
+    ASSERT_EQ(first.size(), second.size());
+    for (size_t i = 0; i < first.size(); i++) ASSERT_EQ(first[i], second[i]) << "update " << i;
+}
+
+} // namespace
+
+namespace {
+
+class PhasedUnit : public Walking {
+protected:
+    void SetUp() override
+    {
+        Walking::SetUp();
+        gate_ = QvWorld_BuildingType("Gate", 1, 1);
+        gate_->prereq.id = 7;
+        tank_->abilities.canphase = 1;
+        tank_->phaseinfo.a = 50;
+        tank_->phaseinfo.buildingtype = gate_;
+        Ready();
+        PREREQ_Init();
+        PREREQ_Add(gate_, 7, 1);
+    }
+    BUILDINGTYPE* gate_ = nullptr;
+};
+
+// What a phased unit does by itself, and a move given while it is below
+// that it carries out once surfaced.
+TEST_F(PhasedUnit, SurfacesDiesOrStays)
+{
+    struct Row {
+        const char* name;
+        std::function<void(UNIT*)> event;
+        int state;           // after the updates
+        bool dead;
+        int level;
+    };
+    const Row rows[] = {
+        {"stays", [](UNIT*) {}, US_PHASING, false, ML_TUNNEL},
+        {"hurt", [this](UNIT* u) { u->hitpoints = tank_->maxhitpoints / 4; }, US_NONE, false,
+         ML_GROUND},
+        {"gate gone", [this](UNIT*) { PREREQ_Remove(gate_, 7, 1); }, US_NONE, false, ML_GROUND},
+        {"gate gone, unit above",
+         [this](UNIT*) {
+             PREREQ_Remove(gate_, 7, 1);
+             Units_NewAt(tank_, 1, -1, 8, 8)->sorder.code = SO_MOVE;
+         },
+         US_NONE, true, ML_TUNNEL},
+        {"ordered to move",
+         [](UNIT* u) {
+             u->sorder.code = SO_MOVE;
+             Units_MoveTo(u, 20, 21, 6);
+         },
+         US_WAITFORPATH, false, ML_GROUND},
+    };
+    for (const Row& r : rows) {
+        if (PREREQ_HowMany(7, 1) == 0) PREREQ_Add(gate_, 7, 1);
+        UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
+        Units_Phase(u);
+        ASSERT_EQ(u->state, US_PHASING) << r.name;
+        r.event(u);
+        for (int i = 0; i < 3; i++) Units_UpdateMovement(u);
+        if (!r.dead) {
+            EXPECT_EQ(u->state, r.state) << r.name;
+        }
+        EXPECT_EQ(u->hitpoints == 0, r.dead) << r.name;
+        EXPECT_EQ(u->maplevel, r.level) << r.name;
+        if (r.state == US_WAITFORPATH) {
+            EXPECT_EQ(u->move.srchtilepos.x, 20);
+            EXPECT_EQ(u->move.srchtilepos.y, 21);
+            EXPECT_EQ(u->move.groupid, 6u);
+        }
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* v = Iterate_UnitNext(&it)) Units_Delete(v);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// An attacker without guns walks on only towards a target it can run over.
+TEST_F(Walking, AttackersStopWhenTheyCantReachTheirTarget)
+{
+    Ready();
+    UNITTYPE* crusher = QvWorld_UnitType("Crusher");
+    crusher->rundowninfo.attack = 5;
+    struct Row { bool target; int defence; int enter; };
+    const Row rows[] = {{false, 0, 0}, {true, 4, 1}, {true, 5, 0}};
+    for (const Row& r : rows) {
+        tank_->rundowninfo.defence = r.defence;
+        UNIT* c = Units_NewAt(crusher, 1, -1, 5, 5);
+        UNIT* v = Units_NewAt(tank_, 2, -1, 20, 5);
+        c->sorder.code = SO_ATTACK;
+        Target_Setup(&c->sorder.attack.target, r.target ? FM_UNIT : FM_NONE, v, nullptr, 0, 0);
+        Path_Append(&c->move.path, 7, 5);
+        c->state = US_MOVING;
+        EXPECT_EQ(Units_CanEnterTile(c, 6, 5), r.enter) << r.target << " " << r.defence;
+        EXPECT_EQ(Path_Count(&c->move.path), r.enter) << "a stop clears the path";
+        Path_Clear(&c->move.path);
+        Units_Delete(c);
+        Units_Delete(v);
+    }
+}
+
+} // namespace
