@@ -249,7 +249,11 @@ static void Hit(PROJECTILE* p, int px, int py)
     UNIT* owner = UnitId_Ptr(&p->owner);
     if (w->kind == WSELFDESTRUCT) {
         oi.hitpoints = SelfDestructStrength(w, owner);
-        if (owner) Units_SetHitpoints(owner, 0);
+        if (owner) {
+            px = owner->pixelpos.x + 12, py = owner->pixelpos.y + 12;
+            p->x = px, p->y = py;
+            Units_SetHitpoints(owner, 0);
+        }
     }
     Weapon_Impact(w, &oi, &p->target, p->team, px, py);
     Release(p);
