@@ -23,7 +23,12 @@ static int s_count;
 static std::vector<PROJECTILE*> s_blocks; // every record made, for the close
 static std::vector<const void*> s_noDefenceLogged; // types told about once
 
-enum { FIX_ONE = 1 << 16, DEFENCE_NONE = 255 };
+enum {
+    FIX_ONE = 1 << 16,
+    // Farther than any map reaches: areas and flight caps from the weapon
+    // file are cut here so their arithmetic stays inside int.
+    FAR_PIXELS = 1 << 20,
+};
 
 static PROJECTILE* Take(void)
 {
@@ -150,7 +155,7 @@ static int BuildingDistance(const BUILDING* b, int px, int py)
 static void AreaHits(const WEAPONTYPE* w, const OFFENSEINFO* oi, int team, int px, int py)
 {
     if (oi->areaeffect < 0 || oi->hitpoints <= 0) return;
-    int r = oi->areaeffect;
+    int r = oi->areaeffect < FAR_PIXELS ? oi->areaeffect : FAR_PIXELS;
     int tx1 = (px - r - 12) / 24, ty1 = (py - r - 12) / 24;
     int tx2 = (px + r + 12) / 24, ty2 = (py + r + 12) / 24;
     if (px - r - 12 < 0) tx1 = 0;
@@ -307,7 +312,8 @@ int Weapon_UpdateProjectile(PROJECTILE* p)
         p->smokecounter = 0;
         // The smoke's explosion instance starts here once explosions play.
     }
-    int cap = (int)(w->range > 0 ? 2 * w->range : 0) + 24;
+    const float far = (float)FAR_PIXELS;
+    int cap = (w->range > 0 ? (w->range < far ? (int)(2 * w->range) : 2 * FAR_PIXELS) : 0) + 24;
     if (w->kind == WHOMING && p->travelled >= cap) {
         Hit(p, p->x, p->y);
         return 1;
