@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 #include <string>
 
+#include "core/uid.h"
 #include "map/fog.h"
 #include "map/region.h"
 #include "support/world.h"
@@ -223,4 +225,57 @@ TEST_F(ProjectileTest, SelfDestructScalesWithTheOwnersHealthAndKillsIt)
         EXPECT_EQ(500 - foe_->hitpoints, r.foeloss);
         Units_Delete(bomber);
     }
+}
+
+TEST_F(ProjectileTest, TwoTeamsFiringEveryKindGiveTheSameStateTwice)
+{
+    WEAPONTYPE* kinds[4];
+    for (int k = 0; k < 4; k++) {
+        kinds[k] = Weapon_NewType();
+        *kinds[k] = *w_;
+        kinds[k]->kind = k == 3 ? WSELFDESTRUCT : k;
+        kinds[k]->acceleration = (float)k;
+        kinds[k]->maxspeed = 25;
+        kinds[k]->rotationalspeed = k << 18;
+        kinds[k]->oinfo = OFFENSEINFO{-1, 3 + k, 20 * k};
+        kinds[k]->selfdestruct = WEAPONSELFDESTRUCT{1, {0, 10}, {100, 60}};
+    }
+    auto run = [&](std::vector<uint64_t>* digests) {
+        Units_Delete(me_);
+        Units_Delete(foe_);
+        QvWorld_Close();
+        QvWorld_Open(64, 64);
+        Uid_Reset();
+        tank_ = QvWorld_UnitType("Tank");
+        tank_->maxhitpoints = 200;
+        std::vector<UNIT*> units;
+        for (int i = 0; i < 8; i++) units.push_back(Units_NewAt(tank_, 1 + i % 2, -1, 8 + 3 * (i % 2), 8 + 2 * i));
+        std::vector<PART> parts(units.size());
+        for (int n = 0; n < 500; n++) {
+            for (size_t i = 0; i < units.size(); i++) {
+                UNIT* u = units[i];
+                UNIT* aim = units[(i + 1 + 2 * (n % 4)) % units.size()];
+                if (u->hitpoints < 1 || aim->hitpoints < 1 || (n + (int)i) % 9 != 0) continue;
+                parts[i].unit = u;
+                WEAPONTYPE* w = kinds[(n / 9 + i) % 4];
+                if (w->kind == WSELFDESTRUCT && n < 400) w = kinds[0];
+                TARGET t;
+                Target_Setup(&t, FM_UNIT, aim, nullptr, 0, 0);
+                PROJECTILEID id;
+                Weapon_MakeProjectile(&id, w, &t, &parts[i]);
+            }
+            Weapon_UpdateProjectiles();
+            digests->push_back(QvDigest_State());
+        }
+        Projectile_Close();
+        for (UNIT* u : units) Units_Delete(u);
+        me_ = Units_NewAt(tank_, 1, -1, 10, 10);
+        foe_ = Units_NewAt(tank_, 2, -1, 14, 10);
+    };
+    std::vector<uint64_t> a, b;
+    run(&a);
+    run(&b);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); i++) ASSERT_EQ(a[i], b[i]) << "update " << i;
+    EXPECT_NE(a[10], a[499]);
 }
