@@ -5,9 +5,11 @@
 
 #include "core/angle.h"
 #include "core/debug.h"
+#include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/uid.h"
 #include "map/region.h"
+#include "rules/gamemsg.h"
 #include "units/building.h"
 #include "units/iterate.h"
 #include "units/parts.h"
@@ -123,6 +125,23 @@ static int AreaDamage(const OFFENSEINFO* oi, int defense, int strength, int dist
                             &critical);
 }
 
+// Tells the local player of a hit on its own or an agreed ally's things, and
+// of an agreed ally's hit on its own, at the victim's tile.
+static void TellOfHit(int attacker, int victim, int isbuilding, int x, int y)
+{
+    const int me = g_LocalTeam;
+    if (attacker < 0 || attacker >= TEAM_MAXTEAMS || me < 0 || me >= TEAM_MAXTEAMS) return;
+    const int enemy = Team_GetRelation(victim, attacker) == TR_ENEMY;
+    int msg = -1;
+    if (victim == me && attacker != me && Team_AgreedRelation(me, attacker, TR_ALLY))
+        msg = MSG_ALLYATTACK;
+    else if (victim == me && enemy)
+        msg = isbuilding ? MSG_ATTACKED : MSG_UNDERATTACK;
+    else if (victim != me && enemy && Team_AgreedRelation(me, victim, TR_ALLY))
+        msg = MSG_ALLYUNDERATTACK;
+    if (msg >= 0) GameMsg_TriggerStdXY(GameMsg_Std(msg), x, y);
+}
+
 static void HurtUnit(UNIT* u, const WEAPONTYPE* w, int team, int dmg)
 {
     if (dmg == 0 || u->hitpoints < 1) {
@@ -131,6 +150,7 @@ static void HurtUnit(UNIT* u, const WEAPONTYPE* w, int team, int dmg)
     }
     Units_SetHitpoints(u, u->hitpoints - dmg);
     if (dmg > 0 && w->CanCancelBoosting) u->boost.state = BS_OFF;
+    if (dmg > 0) TellOfHit(team, u->team, 0, u->tilepos.x, u->tilepos.y);
     if (u->hitpoints < 1 && team >= 0)
         Team_Stats_UnitKill(team, u->team, u->tilepos.x, u->tilepos.y);
 }
@@ -139,6 +159,7 @@ static void HurtBuilding(BUILDING* b, int team, int dmg)
 {
     if (dmg == 0 || b->hitpoints < 1) return;
     Build_SetHitpoints(b, b->hitpoints - dmg);
+    if (dmg > 0) TellOfHit(team, b->team, 1, b->tilex, b->tiley);
     if (b->hitpoints < 1 && team >= 0) Team_Stats_BuildingKill(team, b->team);
 }
 

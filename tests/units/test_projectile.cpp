@@ -11,6 +11,9 @@
 #include "map/fog.h"
 #include "map/region.h"
 #include "support/world.h"
+#include "core/gamestate.h"
+#include "rules/gamemsg.h"
+#include "units/building.h"
 #include "units/damage.h"
 #include "units/parts.h"
 #include "units/team.h"
@@ -278,4 +281,47 @@ TEST_F(ProjectileTest, TwoTeamsFiringEveryKindGiveTheSameStateTwice)
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); i++) ASSERT_EQ(a[i], b[i]) << "update " << i;
     EXPECT_NE(a[10], a[499]);
+}
+
+TEST_F(ProjectileTest, TheLocalPlayerHearsOfHitsOnItsOwnAndItsAllies)
+{
+    std::string file;
+    for (const char* m : {"MSG_UNDERATTACK", "MSG_ATTACKED", "MSG_ALLYUNDERATTACK", "MSG_ALLYATTACK"})
+        file += std::string("CreateMsg(\"") + m + "\") { }\n";
+    {
+        QvLocalMessages local(file);
+        GameMsg_Init();
+    }
+    GameMsg_LookupStdIds();
+    const int oldlocal = g_LocalTeam;
+    g_LocalTeam = 1;
+    for (int a : {1, 2, 3})
+        for (int b : {1, 2, 3})
+            if (a != b) Team_SetRelation(a, b, (a == 2 || b == 2) ? TR_ENEMY : TR_ALLY);
+    BUILDING* depot = Build_New(QvWorld_BuildingType("Depot", 2, 2), 1, -1, 20, 20);
+    UNIT* ally = Units_NewAt(tank_, 3, -1, 30, 30);
+    const struct {
+        int attacker, x, y; // the tile hit
+        int msg;            // -1: none
+    } rows[] = {
+        {2, 10, 10, MSG_UNDERATTACK},
+        {2, 20, 20, MSG_ATTACKED},
+        {2, 30, 30, MSG_ALLYUNDERATTACK},
+        {3, 10, 10, MSG_ALLYATTACK},
+        {1, 14, 10, -1},
+        {3, 14, 10, -1},
+    };
+    const int msgs[] = {MSG_UNDERATTACK, MSG_ATTACKED, MSG_ALLYUNDERATTACK, MSG_ALLYATTACK};
+    w_->oinfo = OFFENSEINFO{-1, 5, 0};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.msg);
+        for (int m : msgs) GameMsg_Std(m)->lasttime = -1000000;
+        Weapon_DoDamage(r.x, r.y, w_, r.attacker);
+        for (int m : msgs) EXPECT_EQ(GameMsg_Std(m)->lasttime != -1000000, m == r.msg) << m;
+    }
+    EXPECT_EQ(ally->hitpoints, 495);
+    Build_Remove(depot);
+    g_LocalTeam = oldlocal;
+    GameMsg_ResetStdIds();
+    GameMsg_Close();
 }
