@@ -62,6 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QvFuzzHeapCheck check;
     QV_FUZZ_GUARD(fuzz_Projectiles(data, size));
     Projectile_Close();
-    Weapon_Close();
+    Weapon_FreeAll();
     return 0;
 }
