@@ -22,38 +22,7 @@ namespace {
 
 const int UNITS = 2000;
 
-// The world of the unit tests, made once per process: a flat map, the grid,
-// sight, teams, the unit layer, and 2000 units of team 0 spread over it.
-const std::vector<UNIT*>& World()
-{
-    static const std::vector<UNIT*> units = [] {
-        g_NewMapRequest = MAP_NEWREQUEST{1, 256, 256, 4, 1};
-        if (!Map_Load(nullptr)) abort();
-        Effects_Init();
-        Mapgrid_Init();
-        Fog_Init();
-        Team_SetDefaults();
-        Team_InitTeamData();
-        Units_InitAll();
-        Build_InitAll();
-        UNITTYPE* t = Units_NewType();
-        snprintf(t->symbolid, sizeof t->symbolid, "Tank");
-        snprintf(t->description, sizeof t->description, "Tank");
-        std::vector<UNIT*> v;
-        uint32_t r = 777;
-        while ((int)v.size() < UNITS) {
-            r = r * 1664525u + 1013904223u;
-            int x = 1 + (int)((r >> 8) % 255), y = 1 + (int)((r >> 20) % 255);
-            if (Units_UnitAtMapLevel(ML_GROUND, x, y)) continue;
-            UNIT* u = Units_NewAt(t, 0, -1, x, y);
-            if (!u) abort();
-            u->hitpoints = (int)(r & 63);
-            v.push_back(u);
-        }
-        return v;
-    }();
-    return units;
-}
+const std::vector<UNIT*>& World() { return QvBench_UnitWorld(); }
 
 void BM_UnitsMapGridIterate(benchmark::State& state)
 {

@@ -4,12 +4,20 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "benchsupport.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "platform/effects.h"
 #include "platform/sortdisp.h"
+#include "units/building.h"
+#include "units/team.h"
+#include "units/unit.h"
 
 namespace {
 
@@ -68,4 +76,35 @@ int main(int argc, char** argv)
         printf("%s: %.2f\n", r.label, a->second / b->second);
     }
     return 0;
+}
+
+const std::vector<UNIT*>& QvBench_UnitWorld(void)
+{
+    static const std::vector<UNIT*> units = [] {
+        g_NewMapRequest = MAP_NEWREQUEST{1, 256, 256, 4, 1};
+        if (!Map_Load(nullptr)) abort();
+        Effects_Init();
+        Mapgrid_Init();
+        Fog_Init();
+        Team_SetDefaults();
+        Team_InitTeamData();
+        Units_InitAll();
+        Build_InitAll();
+        UNITTYPE* t = Units_NewType();
+        snprintf(t->symbolid, sizeof t->symbolid, "Tank");
+        snprintf(t->description, sizeof t->description, "Tank");
+        std::vector<UNIT*> v;
+        uint32_t r = 777;
+        while ((int)v.size() < 2000) {
+            r = r * 1664525u + 1013904223u;
+            int x = 1 + (int)((r >> 8) % 255), y = 1 + (int)((r >> 20) % 255);
+            if (Units_UnitAtMapLevel(ML_GROUND, x, y)) continue;
+            UNIT* u = Units_NewAt(t, 0, -1, x, y);
+            if (!u) abort();
+            u->hitpoints = (int)(r & 63);
+            v.push_back(u);
+        }
+        return v;
+    }();
+    return units;
 }

@@ -15,3 +15,10 @@ struct QvBenchRatio {
 // The display list for the benchmarks that draw or move elements: set up at
 // the first call of the process (it may be set up once only).
 void QvBench_SortDispOnce(void);
+
+#include <vector>
+struct UNIT;
+// The world of the unit tests, made once per process: a flat 256 x 256 map,
+// the grid, sight, teams, the unit layer, and 2000 units of team 0 spread
+// over it (hit points 0..63).
+const std::vector<UNIT*>& QvBench_UnitWorld(void);

@@ -13,6 +13,7 @@
 #include "platform/video.h"
 #include "units/building.h"
 #include "units/orders.h"
+#include "units/projectile.h"
 #include "units/team.h"
 #include "units/unitmove.h"
 
@@ -86,6 +87,7 @@ void Game_Update(void)
     // the missing steps add theirs in between.
     Team_RemoveDeadTeams();
     Pathsrch_Update();
+    Weapon_UpdateProjectiles();
     Ovl_UpdateOverlayAndMiniBuildingVisibility();
     Ovl_ProcessOverlaysOnScreen();
     g_UpdateCount++;

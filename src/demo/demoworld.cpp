@@ -294,6 +294,7 @@ void MakeTypes(void)
         snprintf(t->symbolid, UNITTYPE_NAME, "DemoTank");
         snprintf(t->description, UNITTYPE_NAME, "Tank");
         t->seeingrange = 6;
+        t->maxhitpoints = 400; // a duel lasts some seconds before one side falls
         PARTTYPE* body = Parts_NewType();
         PARTTYPE* turret = Parts_NewType();
         if (body && turret) {
@@ -607,6 +608,14 @@ void DemoWorld_Advance(void)
         AimTurrets();
         for (DEMOUNIT& u : s_world.units)
             for (PART* p = u.unit ? u.unit->basepart : nullptr; p; p = p->partup) Parts_Process(p);
+    }
+    // Units shot to nothing leave the field: nothing else removes them yet.
+    for (DEMOUNIT& u : s_world.units) {
+        if (!u.unit || u.unit->hitpoints >= 1) continue;
+        Units_Delete(u.unit);
+        u.unit = nullptr;
+        SortDisp_DeleteChain(u.light);
+        u.light = nullptr;
     }
     // The buildings' beacons blink once a second.
     for (DEMOBUILDING& b : s_world.buildings)

@@ -1,17 +1,36 @@
 #include "units/projectile.h"
 
+#include <cstdlib>
 #include <vector>
 
+#include "core/angle.h"
 #include "core/debug.h"
+#include "core/gamestate.h"
+#include "core/tlog.h"
 #include "core/uid.h"
+#include "map/region.h"
+#include "rules/gamemsg.h"
+#include "units/building.h"
+#include "units/iterate.h"
 #include "units/parts.h"
+#include "units/team.h"
 #include "units/unit.h"
+#include "units/unitstate.h"
+#include "units/weapon.h"
 
 static PROJECTILE* s_first;
 static PROJECTILE* s_last;
 static PROJECTILE* s_free;
 static int s_count;
 static std::vector<PROJECTILE*> s_blocks; // every record made, for the close
+static std::vector<const void*> s_noDefenceLogged; // types told about once
+
+enum {
+    FIX_ONE = 1 << 16,
+    // Farther than any map reaches: areas and flight caps from the weapon
+    // file are cut here so their arithmetic stays inside int.
+    FAR_PIXELS = 1 << 20,
+};
 
 static PROJECTILE* Take(void)
 {
@@ -24,6 +43,27 @@ static PROJECTILE* Take(void)
     return p;
 }
 
+static void Release(PROJECTILE* p)
+{
+    if (p->prev) p->prev->next = p->next;
+    else s_first = p->next;
+    if (p->next) p->next->prev = p->prev;
+    else s_last = p->prev;
+    p->id = -1;
+    p->next = s_free;
+    s_free = p;
+    s_count--;
+}
+
+// Speeds from the file as 16.16; a shot never crawls below a pixel per
+// update, so every flight ends.
+static int32_t FixSpeed(float v)
+{
+    if (!(v > 1.0f)) return FIX_ONE;
+    if (v > 30000.0f) return 30000 << 16;
+    return (int32_t)(v * 65536.0f);
+}
+
 int Weapon_MakeProjectile(PROJECTILEID* out, WEAPONTYPE* w, TARGET* target, PART* part)
 {
     ASSERT(out && w && target && part);
@@ -34,7 +74,15 @@ int Weapon_MakeProjectile(PROJECTILEID* out, WEAPONTYPE* w, TARGET* target, PART
     p->weapon = w;
     p->target = *target;
     p->part = part;
+    p->team = part->unit ? part->unit->team : -1;
+    p->oinfo = w->oinfo;
     Parts_GetPixelPosition(part, &p->x, &p->y);
+    p->fx = p->x * FIX_ONE;
+    p->fy = p->y * FIX_ONE;
+    Target_GetPosition(&p->target, &p->aimx, &p->aimy);
+    if (p->aimx < 0) p->aimx = p->x, p->aimy = p->y;
+    p->heading = Util_VectorAngle((float)(p->aimx - p->x), (float)(p->aimy - p->y));
+    p->speed = FixSpeed(w->initialspeed);
     p->prev = s_last;
     if (s_last) s_last->next = p;
     else s_first = p;
@@ -44,6 +92,266 @@ int Weapon_MakeProjectile(PROJECTILEID* out, WEAPONTYPE* w, TARGET* target, PART
     return 1;
 }
 
+// ------------------------------------------------------------------ impact
+
+static int64_t ISqrt(int64_t v)
+{
+    if (v <= 0) return 0;
+    int64_t r = (int64_t)__builtin_sqrt((double)v);
+    while (r * r > v) r--;
+    while ((r + 1) * (r + 1) <= v) r++;
+    return r;
+}
+
+// Damage of oinfo to a defence class at distance; a type whose defence is
+// no class of the table takes the strength in full, as a class without a
+// row does.
+static int AreaDamage(const OFFENSEINFO* oi, int defense, int strength, int dist,
+                      const void* type, const char* name)
+{
+    if (dist > oi->areaeffect) return 0;
+    if (oi->offense < 0 || oi->offense >= Damage_ColumnCount()) return oi->hitpoints;
+    if (defense < 0 || defense >= Damage_DefenseCount()) {
+        bool seen = false;
+        for (const void* t : s_noDefenceLogged) seen |= t == type;
+        if (!seen) {
+            s_noDefenceLogged.push_back(type);
+            TLOG(TLOG_WARNING, "Type %s has no defence class (%d): full damage", name, defense);
+        }
+        return oi->hitpoints;
+    }
+    int critical = 0;
+    return Damage_GetDamage(oi->offense, defense, oi->hitpoints, strength, oi->areaeffect, dist,
+                            &critical);
+}
+
+// Tells the local player of a hit on its own or an agreed ally's things, and
+// of an agreed ally's hit on its own, at the victim's tile.
+static void TellOfHit(int attacker, int victim, int isbuilding, int x, int y)
+{
+    const int me = g_LocalTeam;
+    if (attacker < 0 || attacker >= TEAM_MAXTEAMS || me < 0 || me >= TEAM_MAXTEAMS) return;
+    const int enemy = Team_GetRelation(victim, attacker) == TR_ENEMY;
+    int msg = -1;
+    if (victim == me && attacker != me && Team_AgreedRelation(me, attacker, TR_ALLY))
+        msg = MSG_ALLYATTACK;
+    else if (victim == me && enemy)
+        msg = isbuilding ? MSG_ATTACKED : MSG_UNDERATTACK;
+    else if (victim != me && enemy && Team_AgreedRelation(me, victim, TR_ALLY))
+        msg = MSG_ALLYUNDERATTACK;
+    if (msg >= 0) GameMsg_TriggerStdXY(GameMsg_Std(msg), x, y);
+}
+
+static void HurtUnit(UNIT* u, const WEAPONTYPE* w, int team, int dmg)
+{
+    if (dmg == 0 || u->hitpoints < 1) {
+        if (dmg > 0 && w->CanCancelBoosting) u->boost.state = BS_OFF;
+        return;
+    }
+    Units_SetHitpoints(u, u->hitpoints - dmg);
+    if (dmg > 0 && w->CanCancelBoosting) u->boost.state = BS_OFF;
+    if (dmg > 0) TellOfHit(team, u->team, 0, u->tilepos.x, u->tilepos.y);
+    if (u->hitpoints < 1 && team >= 0)
+        Team_Stats_UnitKill(team, u->team, u->tilepos.x, u->tilepos.y);
+}
+
+static void HurtBuilding(BUILDING* b, int team, int dmg)
+{
+    if (dmg == 0 || b->hitpoints < 1) return;
+    Build_SetHitpoints(b, b->hitpoints - dmg);
+    if (dmg > 0) TellOfHit(team, b->team, 1, b->tilex, b->tiley);
+    if (b->hitpoints < 1 && team >= 0) Team_Stats_BuildingKill(team, b->team);
+}
+
+// Pixel distance from P to the building's footprint (0 inside).
+static int BuildingDistance(const BUILDING* b, int px, int py)
+{
+    int x0 = b->tilex * 24, y0 = b->tiley * 24;
+    int x1 = x0 + b->buildingtype->width * 24 - 1, y1 = y0 + b->buildingtype->height * 24 - 1;
+    int64_t dx = px < x0 ? x0 - px : px > x1 ? px - x1 : 0;
+    int64_t dy = py < y0 ? y0 - py : py > y1 ? py - y1 : 0;
+    return (int)ISqrt(dx * dx + dy * dy);
+}
+
+static void AreaHits(const WEAPONTYPE* w, const OFFENSEINFO* oi, int team, int px, int py)
+{
+    if (oi->areaeffect < 0 || oi->hitpoints <= 0) return;
+    int r = oi->areaeffect < FAR_PIXELS ? oi->areaeffect : FAR_PIXELS;
+    int tx1 = (px - r - 12) / 24, ty1 = (py - r - 12) / 24;
+    int tx2 = (px + r + 12) / 24, ty2 = (py + r + 12) / 24;
+    if (px - r - 12 < 0) tx1 = 0;
+    if (py - r - 12 < 0) ty1 = 0;
+    // Collected first: a hit may move or remove what the walk stands on.
+    std::vector<UNIT*> units;
+    ITERATOR it;
+    Iterate_UnitInitMapGrid(&it, 0, TR_ALL, MM_ALL, tx1, ty1, tx2, ty2);
+    while (UNIT* u = Iterate_UnitNextMapGrid(&it)) units.push_back(u);
+    for (UNIT* u : units) {
+        int64_t dx = u->pixelpos.x + 12 - px, dy = u->pixelpos.y + 12 - py;
+        int64_t d = ISqrt(dx * dx + dy * dy);
+        if (d > r) continue;
+        TARGET t;
+        Target_Setup(&t, FM_UNIT, u, nullptr, 0, 0);
+        if (!Weapon_CanShoot(w, &t)) continue;
+        HurtUnit(u, w, team,
+                 AreaDamage(oi, u->type->defense, u->type->defensestrength, (int)d, u->type,
+                            u->type->symbolid));
+    }
+    std::vector<BUILDING*> buildings;
+    Iterate_BuildInitMapGrid(&it, 0, TR_ALL, tx1, ty1, tx2, ty2);
+    while (BUILDING* b = Iterate_BuildNextMapGrid(&it)) buildings.push_back(b);
+    for (BUILDING* b : buildings) {
+        int d = BuildingDistance(b, px, py);
+        if (d > r) continue;
+        const BUILDINGTYPE* bt = b->buildingtype;
+        HurtBuilding(b, team, AreaDamage(oi, bt->defense, bt->defensestrength, d, bt, bt->name));
+    }
+}
+
+void Weapon_Impact(const WEAPONTYPE* w, const OFFENSEINFO* oinfo, TARGET* direct, int team,
+                   int px, int py)
+{
+    ASSERT(w && oinfo);
+    if (team >= 0 && team < REGION_TEAMS)
+        if (REGION* region = Region_FindAtPixel(px, py)) region->harass[team] += oinfo->hitpoints;
+    UNIT* du = nullptr;
+    BUILDING* db = nullptr;
+    if (direct && Target_Valid(direct)) {
+        if (direct->mode == FM_UNIT) {
+            UNIT* u = UnitId_Ptr(&direct->unit);
+            if (px >= 0 && py >= 0 && u->tilepos.x == px / 24 && u->tilepos.y == py / 24) du = u;
+        } else if (direct->mode == FM_BUILDING) {
+            BUILDING* b = BuildId_Ptr(&direct->building);
+            if (b && b == Build_AtPixel(px, py)) db = b;
+        }
+    }
+    if (w->boost.isbooster) {
+        if (du) Units_Boost(du, w);
+        return;
+    }
+    if (du) HurtUnit(du, w, team, w->directhitpointdamage);
+    if (db) HurtBuilding(db, team, w->directhitpointdamage);
+    if (oinfo->hitpoints < 0) {
+        // A repairing weapon mends only what it aimed at.
+        if (du) HurtUnit(du, w, team, oinfo->hitpoints);
+        if (db) HurtBuilding(db, team, oinfo->hitpoints);
+        return;
+    }
+    AreaHits(w, oinfo, team, px, py);
+}
+
+void Weapon_DoDamage(int x, int y, const WEAPONTYPE* w, int team)
+{
+    ASSERT(w);
+    OFFENSEINFO oi = w->oinfo;
+    oi.areaeffect = 0;
+    AreaHits(w, &oi, team, x * 24 + 12, y * 24 + 12);
+}
+
+// The self-destruct's strength: the offence percentage follows the owner's
+// hit-point percentage linearly between the two bounds, flat outside them.
+static int SelfDestructStrength(const WEAPONTYPE* w, const UNIT* owner)
+{
+    const OFFENSEBOUND& lo = w->selfdestruct.minbound;
+    const OFFENSEBOUND& hi = w->selfdestruct.maxbound;
+    int hp = owner && owner->type->maxhitpoints > 0
+                 ? owner->hitpoints * 100 / owner->type->maxhitpoints
+                 : 100;
+    int pct;
+    if (hp <= lo.ownerhitpointpercent) pct = lo.offensepercent;
+    else if (hp >= hi.ownerhitpointpercent) pct = hi.offensepercent;
+    else
+        pct = lo.offensepercent + (hi.offensepercent - lo.offensepercent) *
+                                      (hp - lo.ownerhitpointpercent) /
+                                      (hi.ownerhitpointpercent - lo.ownerhitpointpercent);
+    return (int)((int64_t)w->oinfo.hitpoints * pct / 100);
+}
+
+static void Hit(PROJECTILE* p, int px, int py)
+{
+    p->x = px, p->y = py;
+    const WEAPONTYPE* w = p->weapon;
+    OFFENSEINFO oi = p->oinfo;
+    UNIT* owner = UnitId_Ptr(&p->owner);
+    if (w->kind == WSELFDESTRUCT) {
+        oi.hitpoints = SelfDestructStrength(w, owner);
+        if (owner) {
+            px = owner->pixelpos.x + 12, py = owner->pixelpos.y + 12;
+            p->x = px, p->y = py;
+            Units_SetHitpoints(owner, 0);
+        }
+    }
+    Weapon_Impact(w, &oi, &p->target, p->team, px, py);
+    Release(p);
+}
+
+// ------------------------------------------------------------------ flight
+
+static int32_t TurnTowards(int32_t heading, int32_t want, int32_t limit)
+{
+    int32_t diff = (want - heading) & (UTIL_FULL_TURN - 1);
+    if (diff >= UTIL_FULL_TURN / 2) diff -= UTIL_FULL_TURN;
+    if (limit > 0 && diff > limit) diff = limit;
+    if (limit > 0 && diff < -limit) diff = -limit;
+    return (heading + diff) & (UTIL_FULL_TURN - 1);
+}
+
+int Weapon_UpdateProjectile(PROJECTILE* p)
+{
+    const WEAPONTYPE* w = p->weapon;
+    if (w->kind == WSELFDESTRUCT) {
+        Hit(p, p->x, p->y);
+        return 1;
+    }
+    if (w->kind == WHOMING && Target_Valid(&p->target))
+        Target_GetPosition(&p->target, &p->aimx, &p->aimy);
+    int64_t dx = (int64_t)p->aimx * FIX_ONE - p->fx, dy = (int64_t)p->aimy * FIX_ONE - p->fy;
+    int64_t dist = ISqrt(dx * dx + dy * dy);
+    if (dist <= p->speed) {
+        Hit(p, p->aimx, p->aimy);
+        return 1;
+    }
+    if (w->kind == WHOMING) {
+        int32_t want = Util_VectorAngle((float)dx, (float)dy);
+        p->heading = TurnTowards(p->heading, want, w->rotationalspeed);
+        p->fx += (int32_t)(Util_Cos(p->heading) * (float)p->speed);
+        p->fy -= (int32_t)(Util_Sin(p->heading) * (float)p->speed);
+    } else {
+        p->fx += (int32_t)(dx * p->speed / dist);
+        p->fy += (int32_t)(dy * p->speed / dist);
+    }
+    p->x = p->fx >> 16;
+    p->y = p->fy >> 16;
+    p->travelled += p->speed >> 16;
+    int32_t grow = w->acceleration > 0 ? FixSpeed(w->acceleration) : 0;
+    if (w->acceleration < 0) grow = -FixSpeed(-w->acceleration);
+    int32_t top = w->maxspeed >= 0 ? FixSpeed(w->maxspeed) : p->speed;
+    int64_t s = (int64_t)p->speed + grow;
+    if (grow > 0 && s > top) s = p->speed > top ? p->speed : top;
+    p->speed = s < FIX_ONE ? FIX_ONE : (int32_t)s;
+    if (w->SmokeDelay > 0 && w->SmokeExplosion && ++p->smokecounter >= w->SmokeDelay) {
+        p->smokecounter = 0;
+        // The smoke's explosion instance starts here once explosions play.
+    }
+    const float far = (float)FAR_PIXELS;
+    int cap = (w->range > 0 ? (w->range < far ? (int)(2 * w->range) : 2 * FAR_PIXELS) : 0) + 24;
+    if (w->kind == WHOMING && p->travelled >= cap) {
+        Hit(p, p->x, p->y);
+        return 1;
+    }
+    return 0;
+}
+
+void Weapon_UpdateProjectiles(void)
+{
+    PROJECTILE* p = s_first;
+    while (p) {
+        PROJECTILE* next = p->next; // a projectile made during its hit joins the end
+        Weapon_UpdateProjectile(p);
+        p = next;
+    }
+}
+
 PROJECTILE* Projectile_First(void) { return s_first; }
 int Projectile_Count(void) { return s_count; }
 
@@ -51,6 +359,7 @@ static void FreeAll(void)
 {
     for (PROJECTILE* p : s_blocks) Debug_FreeBlock(p);
     s_blocks.clear();
+    s_noDefenceLogged.clear();
     s_first = s_last = s_free = nullptr;
     s_count = 0;
 }

@@ -12,6 +12,7 @@
 #include "map/mapgrid.h"
 #include "platform/effects.h"
 #include "rules/tfgen.h"
+#include "units/projectile.h"
 #include "units/building.h"
 #include "units/iterate.h"
 #include "units/parts.h"
@@ -116,6 +117,25 @@ uint64_t QvDigest_State(void)
         d.add(td.stats.made_units);
         d.add(td.stats.made_buildings);
         for (int r = 0; r < TEAM_RESOURCES; r++) d.add(td.stats.collected[r]);
+    }
+    for (const PROJECTILE* p = Projectile_First(); p != nullptr; p = p->next) {
+        d.add(p->id);
+        d.add(p->owner.id);
+        d.add(p->target.mode);
+        d.add(p->x);
+        d.add(p->y);
+        d.add(p->team);
+        d.add(p->oinfo.offense);
+        d.add(p->oinfo.hitpoints);
+        d.add(p->oinfo.areaeffect);
+        d.add(p->fx);
+        d.add(p->fy);
+        d.add(p->aimx);
+        d.add(p->aimy);
+        d.add(p->speed);
+        d.add(p->heading);
+        d.add(p->travelled);
+        d.add(p->smokecounter);
     }
     ITERATOR it;
     Iterate_UnitInitAll(&it);
