@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "core/tlog.h"
+#include "platform/graph.h"
 #include "platform/input.h"
+#include "platform/plat.h"
+#include "platform/video.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qidraw.h"
+#include "widgets/qitext.h"
 
 namespace {
 
@@ -248,4 +255,93 @@ void QIEditBase::FilterChar(QIWidget**, QIKey* key)
         if (key->character) Insert(key->character);
         break;
     }
+}
+
+QIEdit::QIEdit(const char* name, QIHANDLER fn, const IRect& rect, const IPoint& offset, int32_t just,
+               char* external, uint32_t classes, int32_t minimumCaret, int32_t maximumLength,
+               int32_t caretCol, const QIFont* f)
+    : QIEditBase(name, fn, rect, external, classes, minimumCaret, maximumLength), textOffset(offset),
+      font(f), caretColour(caretCol), justification(just)
+{
+    PlaceText();
+}
+
+QIEdit::QIEdit(const char* name, QIHANDLER fn, const IRect& rect, const IPoint& offset, int32_t just,
+               QIString* boundString, uint32_t classes, int32_t minimumCaret, int32_t maximumLength,
+               int32_t caretCol, const QIFont* f)
+    : QIEditBase(name, fn, rect, boundString, classes, minimumCaret, maximumLength), textOffset(offset),
+      font(f), caretColour(caretCol), justification(just)
+{
+    PlaceText();
+}
+
+QIEdit::QIEdit(const char* name, QIHANDLER fn, const IRect& rect, const IPoint& offset, int32_t just,
+               uint32_t classes, int32_t minimumCaret, int32_t maximumLength, int32_t caretCol,
+               const QIFont* f)
+    : QIEditBase(name, fn, rect, classes, minimumCaret, maximumLength), textOffset(offset), font(f),
+      caretColour(caretCol), justification(just)
+{
+    PlaceText();
+}
+
+void QIEdit::PlaceText(void)
+{
+    const int32_t width = QI_TextWidth(font, Shown());
+    switch (justification) {
+    case QIEJ_LEFT: textStart = textOffset.x; break;
+    case QIEJ_CENTRE: textStart = w / 2 - width / 2; break;
+    case QIEJ_RIGHT: textStart = w - width - textOffset.x; break;
+    default: TLOG(TLOG_ERROR, "QIEdit::just invalid justification"); break;
+    }
+}
+
+int32_t QIEdit::ScrollShift(void) const
+{
+    if (!Editing()) return 0;
+    const int32_t visible = w - 2 * textOffset.x;
+    const std::string before(Working(), (size_t)std::clamp(caret, 0, WorkingLength()));
+    const int32_t caretX = QI_TextWidth(font, before.c_str());
+    return caretX > visible - QIEDIT_MARGIN ? caretX - (visible - QIEDIT_MARGIN) : 0;
+}
+
+bool QIEdit::CaretShown(uint32_t now) const
+{
+    return (flags & QIWF_DOWN) && (now - lastKeyMs) % QIEDIT_BLINKMS < QIEDIT_CARETONMS;
+}
+
+int QIEdit::HandleInput(QIWidget** path, int kind, QIARG pointer)
+{
+    if (kind == QIE_CAPTURETICK) {
+        Draw(nullptr);
+        return 0;
+    }
+    return QIEditBase::HandleInput(path, kind, pointer);
+}
+
+void QIEdit::FilterChar(QIWidget** path, QIKey* key)
+{
+    lastKeyMs = Plat_SystemMs();
+    QIEditBase::FilterChar(path, key);
+    PlaceText();
+}
+
+void QIEdit::Draw(const IRect* clip)
+{
+    if (!(flags & QIWF_SHOWN)) return;
+    PlaceText();
+    const int style = (flags & QIWF_FOCUS) && !Editing() ? 3 : 2;
+    QI_DrawFrame(x, y, x + w, y + h, style, 1);
+    const int32_t visible = w - 2 * textOffset.x;
+    const int32_t shift = ScrollShift();
+    const IRect box(x + textOffset.x, y, visible, h);
+    QI_DrawText(font, x + textStart - shift, y + textOffset.y, &box, Shown());
+    if (CaretShown(Plat_SystemMs())) {
+        BITMAP* bb = Backbuf_Lock();
+        const std::string before(Working(), (size_t)std::clamp(caret, 0, WorkingLength()));
+        // The caret follows the text, wherever the justification put it.
+        const int cx = x + textStart - shift + QI_TextWidth(font, before.c_str());
+        const int top = y + textOffset.y;
+        if (bb) Graph_DrawLine(bb, nullptr, 0, cx, top, cx, top + QI_FontHeight(font) - 2, (uint8_t)caretColour);
+    }
+    QIWidget::Draw(clip);
 }

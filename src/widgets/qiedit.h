@@ -82,3 +82,53 @@ protected:
     // Deletes count characters at at; notifies 20 when any went.
     void Delete(int32_t at, int32_t count);
 };
+
+struct QIFont;
+
+enum QIEDIT_JUSTIFY { QIEJ_LEFT = 0, QIEJ_CENTRE = 1, QIEJ_RIGHT = 2 };
+enum { QIEDIT_MARGIN = 10, QIEDIT_BLINKMS = 1000, QIEDIT_CARETONMS = 667 };
+
+// The text field of every page: a framed box, the text placed by its
+// justification, scrolled so the caret stays 10 pixels inside the right
+// edge, and a caret that blinks while the field holds the capture (shown
+// for the first 667 ms of every second after a key, on the system clock).
+//
+// Names used elsewhere: QIEditBuffer and QIEditEmpty are the bound and
+// owning constructors.
+class QIEdit : public QIEditBase {
+public:
+    IPoint textOffset;    // inner margin
+    int32_t textStart = 0; // x of the text inside the field
+    const QIFont* font;
+    int32_t caretColour;
+    uint32_t lastKeyMs = 0;
+    int32_t justification;
+
+    QIEdit(const char* name, QIHANDLER fn, const IRect& rect, const IPoint& offset, int32_t just,
+           char* external, uint32_t classes, int32_t minimumCaret, int32_t maximumLength,
+           int32_t caretCol, const QIFont* f);
+    QIEdit(const char* name, QIHANDLER fn, const IRect& rect, const IPoint& offset, int32_t just,
+           QIString* boundString, uint32_t classes, int32_t minimumCaret, int32_t maximumLength,
+           int32_t caretCol, const QIFont* f);
+    QIEdit(const char* name, QIHANDLER fn, const IRect& rect, const IPoint& offset, int32_t just,
+           uint32_t classes, int32_t minimumCaret, int32_t maximumLength, int32_t caretCol,
+           const QIFont* f);
+
+    // 14 (the capture tick) redraws, for the blink; the rest as the base.
+    int HandleInput(QIWidget** path, int kind, QIARG pointer) override;
+    // Notes the key's time, edits, places the text again.
+    void FilterChar(QIWidget** path, QIKey* key) override;
+    // Frame style 3 with the focus and not editing, else 2; the working
+    // text while editing, else buffer.
+    void Draw(const IRect* clip) override;
+
+    // The text shown now.
+    const char* Shown(void) const { return Editing() ? Working() : buffer; }
+    // textStart from the justification and the shown text's width; an
+    // unknown justification is logged and changes nothing.
+    void PlaceText(void);
+    // How far the text is drawn shifted left to keep the caret in view.
+    int32_t ScrollShift(void) const;
+    // Whether the caret shows at the system time now.
+    bool CaretShown(uint32_t now) const;
+};

@@ -19,6 +19,7 @@
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
+#include "widgets/qiedit.h"
 #include "widgets/qiitem.h"
 #include "widgets/qistatic.h"
 
@@ -213,4 +214,49 @@ TEST_F(WidgetPage, PlayAndQuitEndTheRunWithTheirState)
         EXPECT_FALSE(script.overran);
     }
     g_GameState = GS_FRONTEND;
+}
+
+TEST_F(WidgetPage, EditFieldsPlaceTheirTextAndBlinkTheirCaret)
+{
+    const struct {
+        int32_t justification;
+        int32_t (*start)(int32_t width); // from the width of the text
+    } placements[] = {
+        {QIEJ_LEFT, [](int32_t) { return 4; }},
+        {QIEJ_CENTRE, [](int32_t width) { return 100 / 2 - width / 2; }},
+        {QIEJ_RIGHT, [](int32_t width) { return 100 - width - 4; }},
+    };
+    QIWidget* end[1] = {nullptr};
+    ASSERT_GT(QI_TextWidth(&font, "wide text keeps on going"), 100);
+    for (const auto& c : placements) {
+        QIEdit* e = new QIEdit("e", nullptr, IRect(0, 0, 100, 14), IPoint(4, 2), c.justification,
+                               QIEC_LETTERS, 0, 64, 1, &font);
+        QIWidget::AddChild(nullptr, e);
+        e->HandleMessage(2, nullptr, 0);
+        std::string typed;
+        for (char ch : std::string("wide text keeps on going past the edge")) {
+            QIKey key{ch, 30, 0, 0};
+            e->FilterChar(end, &key);
+            if (ch != ' ') typed += ch;
+            const int32_t width = QI_TextWidth(&font, typed.c_str());
+            ASSERT_EQ(e->textStart, c.start(width)) << c.justification << " " << typed;
+            // The caret stays 10 pixels inside the visible width.
+            EXPECT_EQ(e->ScrollShift(), std::max(0, width - (100 - 8 - 10))) << typed;
+        }
+        WidgetDemo_Desktop()->DeleteSubtree(e);
+    }
+    // The caret shows for 667 ms of each second from the last key.
+    QIEdit* e = new QIEdit("e", nullptr, IRect(0, 0, 100, 14), IPoint(4, 2), QIEJ_LEFT, QIEC_LETTERS, 0,
+                           8, 1, &font);
+    QIWidget::AddChild(nullptr, e);
+    EXPECT_FALSE(e->CaretShown(0)); // not editing
+    e->HandleMessage(2, nullptr, 0);
+    PlatHeadless_SetClock(5300, 0);
+    QIKey key{'a', 30, 0, 0};
+    e->FilterChar(end, &key);
+    const struct {
+        uint32_t now;
+        bool shown;
+    } blink[] = {{5300, true}, {5966, true}, {5967, false}, {6299, false}, {6300, true}, {7967, false}};
+    for (const auto& b : blink) EXPECT_EQ(e->CaretShown(b.now), b.shown) << b.now;
 }
