@@ -20,6 +20,7 @@
 #include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
 #include "widgets/qiedit.h"
+#include "widgets/qilayer.h"
 #include "widgets/qiitem.h"
 #include "widgets/qistatic.h"
 
@@ -37,10 +38,10 @@ const struct {
     uint32_t golden;
     const char* file;
 } kLooks[] = {
-    {"at rest", nullptr, 0, 0, 0xEDF77BBFu, "widgetpage_actual.pcx"},
-    {"pressed", "WCount", QIBM_PRESSQUIET, 0, 0xD211F837u, "widgetpage_pressed.pcx"},
-    {"focused", "WPlay", 0, QIWF_FOCUS, 0x6B9B51ACu, "widgetpage_focused.pcx"},
-    {"latched", "WLatch", QIBM_PRESSQUIET, 0, 0x6F03D38Fu, "widgetpage_latched.pcx"},
+    {"at rest", nullptr, 0, 0, 0x4E34088Bu, "widgetpage_actual.pcx"},
+    {"pressed", "WCount", QIBM_PRESSQUIET, 0, 0x71D28B03u, "widgetpage_pressed.pcx"},
+    {"focused", "WPlay", 0, QIWF_FOCUS, 0xC8582298u, "widgetpage_focused.pcx"},
+    {"latched", "WLatch", QIBM_PRESSQUIET, 0, 0xCCC0A0BBu, "widgetpage_latched.pcx"},
 };
 
 class WidgetPage : public testing::Test {
@@ -113,6 +114,32 @@ TEST_F(WidgetPage, DrawsItsRecordedFrames)
             b->flags &= ~look.flags;
             b->HandleMessage(QIBM_RELEASE, nullptr, 0);
         }
+    }
+    // The other two layers, then the question popup over the last.
+    const struct {
+        int layer;
+        bool popup;
+        uint32_t golden;
+        const char* file;
+    } kLayers[] = {
+        {1, false, 0x0B9F591Eu, "widgetlists_actual.pcx"},
+        {2, false, 0xABD30C1Du, "widgetedits_actual.pcx"},
+        {2, true, 0x9096FBC7u, "widgetpopup_actual.pcx"},
+    };
+    for (const auto& l : kLayers) {
+        WidgetDemo_ShowLayer(l.layer);
+        QIDesktop* d = WidgetDemo_Desktop();
+        QIPopup* pop = nullptr;
+        if (l.popup) {
+            pop = new QIPopup("WAsk", nullptr, IPoint(240, 100), &font, "Are you sure?");
+            pop->AddButton(new QIButton("WAskNo", nullptr, IRect(0, 0, 60, 20), "No", &font, &font, &font), 3);
+            pop->AddButton(new QIButton("WAskYes", nullptr, IRect(0, 0, 60, 20), "Yes", &font, &font, &font), 2);
+            QIWidget::AddChild(d->FindByName("WEdits"), pop);
+            pop->flags |= QIWF_SHOWN;
+        }
+        WidgetDemo_Draw();
+        EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, l.golden, l.file)) << l.file;
+        if (pop) d->DeleteWidget(pop);
     }
 }
 
