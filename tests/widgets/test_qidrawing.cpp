@@ -270,7 +270,7 @@ TEST_F(WidgetPage, EditFieldsPlaceTheirTextAndBlinkTheirCaret)
             // The caret stays 10 pixels inside the visible width.
             EXPECT_EQ(e->ScrollShift(), std::max(0, width - (100 - 8 - 10))) << typed;
         }
-        WidgetDemo_Desktop()->DeleteSubtree(e);
+        WidgetDemo_Desktop()->DeleteWidget(e);
     }
     // The caret shows for 667 ms of each second from the last key.
     QIEdit* e = new QIEdit("e", nullptr, IRect(0, 0, 100, 14), IPoint(4, 2), QIEJ_LEFT, QIEC_LETTERS, 0,
