@@ -571,6 +571,8 @@ void WidgetDemo_Close(void)
     p.rowsCaption.Set(nullptr);
     p.desktop->Close();
     p.desktop.reset();
+    // After the fields: closing commits an edit in progress into these.
+    for (QIString& text : p.fieldText) text.Set(nullptr);
     g_QIDefaultFlags = 0;
     Font_Close();
     p.open = false;
