@@ -15,6 +15,12 @@
 #include "platform/video.h"
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qidroplist.h"
+#include "widgets/qiedit.h"
+#include "widgets/qigauge.h"
+#include "widgets/qilayer.h"
+#include "widgets/qilist.h"
+#include "widgets/qimenu.h"
 #include "widgets/qidraw.h"
 #include "widgets/qiimage.h"
 #include "widgets/qiitem.h"
@@ -47,6 +53,18 @@ struct PAGE {
     std::vector<std::unique_ptr<QIGraphic>> rows;
     QIString rowsCaption;
     int32_t chosen = 0;
+    // The menu and its three layers.
+    QIMenu* menu = nullptr;
+    QIWidget* layers[3] = {};
+    int32_t layerIndex = 0;
+    QIList* log = nullptr;
+    int32_t logLines = 0;
+    int32_t difficulty = 1, colour = 0, gaugeLevel = 3, track = 20, trackRange = 100, trackPage = 10;
+    QIString fieldText[3];
+    QIStatic* echo = nullptr;
+    QIStatic* answer = nullptr;
+    QICallbackText* choice = nullptr;
+    QICallbackText* gaugeText = nullptr;
 };
 PAGE s_page;
 
@@ -160,6 +178,209 @@ void BuildButtons(QIWidget* page)
     p.desktop->status = status;
 }
 
+// ------------------------------------------------------------ the layers
+
+const char* const kLayerTitles[3] = {"Buttons", "Lists", "Edits"};
+
+void ShowLayer(int32_t index)
+{
+    PAGE& p = s_page;
+    for (int i = 0; i < 3; i++)
+        if (i != index && (p.layers[i]->flags & QIWF_SHOWN)) p.desktop->HideWidget(p.layers[i]);
+    if (index >= 0 && index < 3) p.desktop->ShowWidget(p.layers[index]);
+    p.menu->Draw(nullptr);
+}
+
+int SwitchLayer(QIWidget*, int code, QIARG)
+{
+    if (code == QIN_CHANGED) ShowLayer(s_page.layerIndex);
+    return 0;
+}
+
+void BuildMenu(void)
+{
+    PAGE& p = s_page;
+    p.menu = new QIMenu("WMenu", SwitchLayer, &p.layerIndex);
+    p.menu->Assign(IRect(16, 6, 216, 20));
+    QIWidget::AddChild(nullptr, p.menu);
+    for (int i = 0; i < 3; i++) {
+        QIButton* b = new QIButton(kLayerTitles[i], nullptr, IRect(16 + 72 * i, 6, 64, 18), kLayerTitles[i],
+                                   &p.small, &p.big, &p.big);
+        b->style = QIBS_LATCHING;
+        QIWidget::AddChild(p.menu, b);
+    }
+}
+
+// A layer over the whole screen below the menu's row, hidden at first.
+QIWidget* NewLayer(const char* name)
+{
+    QILayer* layer = new QILayer(name, nullptr, IRect(0, 0, 640, 480), QIImage());
+    QIWidget::AddChild(nullptr, layer);
+    return layer;
+}
+
+int AddLogLine(QIWidget*, int code, QIARG)
+{
+    PAGE& p = s_page;
+    if (code != QIN_CLICKED) return 0;
+    char line[40];
+    snprintf(line, sizeof line, "Line %d: a click", ++p.logLines);
+    p.log->Add(new QITextItem(&p.small, line));
+    return 0;
+}
+
+void ChoiceText(QIString* text)
+{
+    text->Format(60, "Difficulty %d  colour %d", s_page.difficulty, s_page.colour);
+}
+
+int ShowChoice(QIWidget*, int code, QIARG)
+{
+    if (code == QIN_DROPCLOSE) s_page.choice->Draw(nullptr);
+    return 0;
+}
+
+QIList* WithBar(QIList* list)
+{
+    list->AttachVScroll(new QITrackSlider());
+    return list;
+}
+
+void BuildLists(QIWidget* layer)
+{
+    PAGE& p = s_page;
+    QIWidget::AddChild(layer, new QIStatic("WGridTitle", nullptr, IRect(24, 40, 240, 12),
+                                           "Two columns, several selected", &p.small, QIJ_LEFT));
+    QIList* grid = new QIList("WGrid", nullptr, IRect(24, 56, 240, 112), IPoint(120, 14), 2, nullptr, nullptr);
+    grid->listFlags = QILF_VSCROLL | QILF_MULTISELECT | QILF_FILLCELLS;
+    QIWidget::AddChild(layer, grid);
+    WithBar(grid);
+    for (int i = 0; i < 40; i++) {
+        char text[24];
+        snprintf(text, sizeof text, "Item %d", i + 1);
+        grid->Add(new QITextItem(&p.small, text));
+    }
+
+    QIWidget::AddChild(layer, new QIButton("WLogAdd", AddLogLine, IRect(24, 186, 80, 18), "Add line",
+                                           &p.small, &p.big, &p.big));
+    p.log = new QIList("WLog", nullptr, IRect(24, 212, 240, 96), IPoint(240, 12), 1, nullptr, nullptr);
+    p.log->listFlags = QILF_VSCROLL | QILF_FOLLOWEND | QILF_FILLCELLS;
+    p.log->maxItems = 100;
+    QIWidget::AddChild(layer, p.log);
+    WithBar(p.log);
+
+    QIWidget::AddChild(layer, new QIStatic("WTextTitle", nullptr, IRect(330, 40, 200, 12),
+                                           "A text list over a picture", &p.small, QIJ_LEFT));
+    QITextList* text = new QITextList("WTextList", nullptr, QIImage(kPage, IRect(330, 56, 200, 96), 0),
+                                      IRect(330, 56, 200, 96), IPoint(200, 12), 1, nullptr, nullptr);
+    text->listFlags |= QILF_FILLCELLS;
+    QIWidget::AddChild(layer, text);
+    static const char* const kWords[] = {"Ridge", "Basin", "Dune", "Canyon", "Mesa", "Plateau"};
+    for (const char* w : kWords) text->Add(new QITextItem(&p.small, w));
+
+    static const char* const kLevels[] = {"Easy", "Normal", "Hard"};
+    static const char* const kColours[] = {"Red", "Green", "Blue", "Amber"};
+    struct {
+        const char* name;
+        const char* const* words;
+        int n, y;
+        int32_t* value;
+    } drops[2] = {{"WDropLevel", kLevels, 3, 200, &p.difficulty}, {"WDropColour", kColours, 4, 240, &p.colour}};
+    for (auto& d : drops) {
+        QIDropList* drop = new QIDropList(d.name, ShowChoice, IRect(330, d.y, 120, 16),
+                                          IRect(330, d.y + 18, 120, 0), IPoint(120, 14), QIImage(), QIImage(),
+                                          QIImage(), QIImage());
+        QIWidget::AddChild(layer, drop);
+        for (int i = 0; i < d.n; i++)
+            drop->Add(new QIGraphicText(&p.small, &p.small, &p.big, d.words[i], d.value, i, QIJ_LEFT));
+        drop->SetCurrent(*d.value);
+    }
+    p.choice = new QICallbackText("WChoice", nullptr, IRect(470, 202, 160, 12), ChoiceText, &p.small, QIJ_LEFT);
+    QIWidget::AddChild(layer, p.choice);
+}
+
+int EchoEdit(QIWidget* w, int code, QIARG)
+{
+    PAGE& p = s_page;
+    if (code != QIN_ENTER && code != QIN_EDITED) return 0;
+    const char* text = code == QIN_ENTER ? static_cast<QIEditBase*>(w)->buffer : QIEditBase::Working();
+    p.echo->text.Format(80, "%s %d: %s", w->name.c_str(), code, text);
+    p.echo->Draw(nullptr);
+    return 0;
+}
+
+void GaugeText(QIString* text)
+{
+    text->Format(60, "Level=%d  slider %d", s_page.gaugeLevel, s_page.track);
+}
+
+int ShowGauge(QIWidget*, int code, QIARG)
+{
+    if (code == QIN_CHANGED) s_page.gaugeText->Draw(nullptr);
+    return 0;
+}
+
+// A yes/no question in a modal popup; its code goes into the static.
+int Ask(QIWidget* w, int code, QIARG)
+{
+    PAGE& p = s_page;
+    if (code != QIN_CLICKED) return 0;
+    QIPopup* pop = new QIPopup("WAsk", nullptr, IPoint(240, 100), &p.big, "Are you sure?");
+    pop->AddButton(new QIButton("WAskNo", nullptr, IRect(0, 0, 60, 20), "No", &p.small, &p.big, &p.big), 3);
+    pop->AddButton(new QIButton("WAskYes", nullptr, IRect(0, 0, 60, 20), "Yes", &p.small, &p.big, &p.big), 2);
+    // The popup belongs to this layer; the menu sleeps while it runs.
+    QIWidget::AddChild(w->Parent(), pop);
+    p.desktop->HideWidget(p.menu);
+    p.desktop->Refresh(pop);
+    const int answer = p.desktop->EventLoop(pop, 0);
+    p.desktop->ClosePopup(pop);
+    p.menu->flags |= QIWF_SHOWN;
+    p.desktop->Repaint(nullptr);
+    p.answer->text.Format(40, "The popup said %d", answer);
+    p.answer->Draw(nullptr);
+    return 0;
+}
+
+void BuildEdits(QIWidget* layer)
+{
+    PAGE& p = s_page;
+    static const struct {
+        const char* name;
+        int32_t just;
+        uint32_t classes;
+        const char* text;
+    } kFields[3] = {
+        {"WEditLeft", QIEJ_LEFT, QIEC_LETTERS | QIEC_DIGITS | QIEC_SPACE | QIEC_PUNCTUATION, "Player one"},
+        {"WEditCentre", QIEJ_CENTRE, QIEC_DIGITS | QIEC_STOP, "127.0.0.1"},
+        {"WEditRight", QIEJ_RIGHT, QIEC_HEX | QIEC_UPPER, "C0FFEE"},
+    };
+    for (int i = 0; i < 3; i++) {
+        p.fieldText[i].Set(kFields[i].text);
+        QIWidget::AddChild(layer, new QIEdit(kFields[i].name, EchoEdit, IRect(24, 48 + 28 * i, 200, 18),
+                                             IPoint(4, 3), kFields[i].just, &p.fieldText[i],
+                                             kFields[i].classes, 0, 40, 255, &p.small));
+    }
+    p.echo = new QIStatic("WEcho", nullptr, IRect(24, 140, 280, 12), "Type, Tab, Enter", &p.small, QIJ_LEFT);
+    p.echo->style = QISS_FILL;
+    QIWidget::AddChild(layer, p.echo);
+
+    QIWidget::AddChild(layer, new QIGauge("WGauge", ShowGauge, IRect(330, 48, 24, 24), Cell(0), Cell(1),
+                                          Cell(2), Cell(3), 0, 10, &p.gaugeLevel, IPoint(0, 22),
+                                          IPoint(0, -2)));
+    QITrackSlider* slider = new QITrackSlider("WTrack", ShowGauge, IRect(330, 90, 200, 13), QISO_HORIZONTAL,
+                                              &p.track, &p.trackRange, &p.trackPage, nullptr, nullptr, nullptr);
+    QIWidget::AddChild(layer, slider);
+    p.gaugeText = new QICallbackText("WGaugeText", nullptr, IRect(370, 52, 200, 12), GaugeText, &p.small,
+                                     QIJ_LEFT);
+    QIWidget::AddChild(layer, p.gaugeText);
+
+    QIWidget::AddChild(layer, new QIButton("WAskButton", Ask, IRect(24, 180, 64, 20), "Ask", &p.small,
+                                           &p.big, &p.big));
+    p.answer = new QIStatic("WAnswer", nullptr, IRect(100, 184, 200, 12), "", &p.small, QIJ_LEFT);
+    p.answer->style = QISS_FILL;
+    QIWidget::AddChild(layer, p.answer);
+}
+
 // Live read-outs are drawn again every pass.
 void EachPass(QIPointer*) { s_page.clock->Draw(nullptr); }
 
@@ -167,10 +388,19 @@ void EachPass(QIPointer*) { s_page.clock->Draw(nullptr); }
 void Build(void)
 {
     PAGE& p = s_page;
+    // The menu goes first: the layers, added after it, sit under it.
+    BuildMenu();
+    p.layers[2] = NewLayer("WEdits");
+    BuildEdits(p.layers[2]);
+    p.layers[1] = NewLayer("WLists");
+    BuildLists(p.layers[1]);
     // The desktop draws the page picture as its background.
-    QIWidget* page = new QIWidget("WPage", nullptr);
-    page->Assign(IRect(0, 0, 640, 480));
+    QIWidget* page = new QILayer("WPage", nullptr, IRect(0, 0, 640, 480), QIImage());
     QIWidget::AddChild(nullptr, page);
+    p.layers[0] = page;
+    p.layers[1]->flags &= ~QIWF_SHOWN;
+    p.layers[2]->flags &= ~QIWF_SHOWN;
+    p.menu->SyncFromIndex();
     QIWidget::AddChild(page, new Showcase);
     p.page = page;
     QIWidget::AddChild(page, new QIStatic("WTitle", nullptr, IRect(0, 8, 640, 14),
@@ -298,6 +528,12 @@ int WidgetDemo_Open(void)
     p.level = 5;
     p.held = 0;
     p.checked = 1;
+    p.layerIndex = 0;
+    p.logLines = 0;
+    p.difficulty = 1;
+    p.colour = 0;
+    p.gaugeLevel = 3;
+    p.track = 20;
     Build();
     p.desktop->TickAll(nullptr);
     if (!p.desktop->palette) ok = 0;
@@ -311,7 +547,17 @@ int WidgetDemo_Open(void)
 void WidgetDemo_Draw(void)
 {
     if (!s_page.open || !Backbuf_Lock()) return;
+    // Lists draw only what changed unless marked: this is a whole frame.
+    for (QIWidget* w = s_page.desktop->first; w; w = w->Next()) w->MarkTree();
     s_page.desktop->Draw(nullptr, nullptr);
+}
+
+void WidgetDemo_ShowLayer(int index)
+{
+    if (!s_page.open) return;
+    s_page.layerIndex = index;
+    s_page.menu->SyncFromIndex();
+    ShowLayer(index);
 }
 
 QIDesktop* WidgetDemo_Desktop(void) { return s_page.open ? s_page.desktop.get() : nullptr; }
@@ -325,6 +571,8 @@ void WidgetDemo_Close(void)
     p.rowsCaption.Set(nullptr);
     p.desktop->Close();
     p.desktop.reset();
+    // After the fields: closing commits an edit in progress into these.
+    for (QIString& text : p.fieldText) text.Set(nullptr);
     g_QIDefaultFlags = 0;
     Font_Close();
     p.open = false;

@@ -1,4 +1,4 @@
-// The widget demonstration: one page of the widget library, what
+// The widget demonstration: three pages of the widget library, what
 // `quorvex --widgets` shows until the front end replaces it.
 //
 // The page's pictures, palette and fonts come from the data directory's
@@ -16,6 +16,12 @@
 // the string scripts; one id is left out on purpose, so the log holds its
 // ready-to-paste "#define" line.
 //
+// A menu of three latching buttons switches between that page, a page of
+// lists (two columns with several selected, a log that follows its end, a
+// text list over a picture, drop lists) and a page of edit fields (left,
+// centred, right; Tab between them, a static echoing what they report), a
+// gauge and a slider, and "Ask", a yes/no popup whose answer is shown.
+//
 // Not part of the engine: only the program and the tests link it.
 #pragma once
 
@@ -27,6 +33,9 @@ class QIDesktop;
 int WidgetDemo_Open(void);
 // Draws the whole page into the back buffer.
 void WidgetDemo_Draw(void);
+// Shows layer index (0 buttons, 1 lists, 2 edits and gauges) as the menu
+// does.
+void WidgetDemo_ShowLayer(int index);
 // The page's desktop while open, else null.
 QIDesktop* WidgetDemo_Desktop(void);
 // Deletes the page and its rows and frees the fonts and pictures.

@@ -19,6 +19,8 @@
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
+#include "widgets/qiedit.h"
+#include "widgets/qilayer.h"
 #include "widgets/qiitem.h"
 #include "widgets/qistatic.h"
 
@@ -36,10 +38,10 @@ const struct {
     uint32_t golden;
     const char* file;
 } kLooks[] = {
-    {"at rest", nullptr, 0, 0, 0xEDF77BBFu, "widgetpage_actual.pcx"},
-    {"pressed", "WCount", QIBM_PRESSQUIET, 0, 0xD211F837u, "widgetpage_pressed.pcx"},
-    {"focused", "WPlay", 0, QIWF_FOCUS, 0x6B9B51ACu, "widgetpage_focused.pcx"},
-    {"latched", "WLatch", QIBM_PRESSQUIET, 0, 0x6F03D38Fu, "widgetpage_latched.pcx"},
+    {"at rest", nullptr, 0, 0, 0x4E34088Bu, "widgetpage_actual.pcx"},
+    {"pressed", "WCount", QIBM_PRESSQUIET, 0, 0x71D28B03u, "widgetpage_pressed.pcx"},
+    {"focused", "WPlay", 0, QIWF_FOCUS, 0xC8582298u, "widgetpage_focused.pcx"},
+    {"latched", "WLatch", QIBM_PRESSQUIET, 0, 0xCCC0A0BBu, "widgetpage_latched.pcx"},
 };
 
 class WidgetPage : public testing::Test {
@@ -112,6 +114,32 @@ TEST_F(WidgetPage, DrawsItsRecordedFrames)
             b->flags &= ~look.flags;
             b->HandleMessage(QIBM_RELEASE, nullptr, 0);
         }
+    }
+    // The other two layers, then the question popup over the last.
+    const struct {
+        int layer;
+        bool popup;
+        uint32_t golden;
+        const char* file;
+    } kLayers[] = {
+        {1, false, 0x0B9F591Eu, "widgetlists_actual.pcx"},
+        {2, false, 0xABD30C1Du, "widgetedits_actual.pcx"},
+        {2, true, 0x9096FBC7u, "widgetpopup_actual.pcx"},
+    };
+    for (const auto& l : kLayers) {
+        WidgetDemo_ShowLayer(l.layer);
+        QIDesktop* d = WidgetDemo_Desktop();
+        QIPopup* pop = nullptr;
+        if (l.popup) {
+            pop = new QIPopup("WAsk", nullptr, IPoint(240, 100), &font, "Are you sure?");
+            pop->AddButton(new QIButton("WAskNo", nullptr, IRect(0, 0, 60, 20), "No", &font, &font, &font), 3);
+            pop->AddButton(new QIButton("WAskYes", nullptr, IRect(0, 0, 60, 20), "Yes", &font, &font, &font), 2);
+            QIWidget::AddChild(d->FindByName("WEdits"), pop);
+            pop->flags |= QIWF_SHOWN;
+        }
+        WidgetDemo_Draw();
+        EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, l.golden, l.file)) << l.file;
+        if (pop) d->DeleteWidget(pop);
     }
 }
 
@@ -213,4 +241,49 @@ TEST_F(WidgetPage, PlayAndQuitEndTheRunWithTheirState)
         EXPECT_FALSE(script.overran);
     }
     g_GameState = GS_FRONTEND;
+}
+
+TEST_F(WidgetPage, EditFieldsPlaceTheirTextAndBlinkTheirCaret)
+{
+    const struct {
+        int32_t justification;
+        int32_t (*start)(int32_t width); // from the width of the text
+    } placements[] = {
+        {QIEJ_LEFT, [](int32_t) { return 4; }},
+        {QIEJ_CENTRE, [](int32_t width) { return 100 / 2 - width / 2; }},
+        {QIEJ_RIGHT, [](int32_t width) { return 100 - width - 4; }},
+    };
+    QIWidget* end[1] = {nullptr};
+    ASSERT_GT(QI_TextWidth(&font, "wide text keeps on going"), 100);
+    for (const auto& c : placements) {
+        QIEdit* e = new QIEdit("e", nullptr, IRect(0, 0, 100, 14), IPoint(4, 2), c.justification,
+                               QIEC_LETTERS, 0, 64, 1, &font);
+        QIWidget::AddChild(nullptr, e);
+        e->HandleMessage(2, nullptr, 0);
+        std::string typed;
+        for (char ch : std::string("wide text keeps on going past the edge")) {
+            QIKey key{ch, 30, 0, 0};
+            e->FilterChar(end, &key);
+            if (ch != ' ') typed += ch;
+            const int32_t width = QI_TextWidth(&font, typed.c_str());
+            ASSERT_EQ(e->textStart, c.start(width)) << c.justification << " " << typed;
+            // The caret stays 10 pixels inside the visible width.
+            EXPECT_EQ(e->ScrollShift(), std::max(0, width - (100 - 8 - 10))) << typed;
+        }
+        WidgetDemo_Desktop()->DeleteWidget(e);
+    }
+    // The caret shows for 667 ms of each second from the last key.
+    QIEdit* e = new QIEdit("e", nullptr, IRect(0, 0, 100, 14), IPoint(4, 2), QIEJ_LEFT, QIEC_LETTERS, 0,
+                           8, 1, &font);
+    QIWidget::AddChild(nullptr, e);
+    EXPECT_FALSE(e->CaretShown(0)); // not editing
+    e->HandleMessage(2, nullptr, 0);
+    PlatHeadless_SetClock(5300, 0);
+    QIKey key{'a', 30, 0, 0};
+    e->FilterChar(end, &key);
+    const struct {
+        uint32_t now;
+        bool shown;
+    } blink[] = {{5300, true}, {5966, true}, {5967, false}, {6299, false}, {6300, true}, {7967, false}};
+    for (const auto& b : blink) EXPECT_EQ(e->CaretShown(b.now), b.shown) << b.now;
 }
