@@ -212,9 +212,10 @@ int FindLand(TILEAT anchor, TILEAT* out)
 
 int TreeType(void)
 {
-    // The type outlives a reload of the world: its sprite is set again.
+    // The thing file's type; made here only when the rule files are missing.
     int type = Ovl_FindType("Tree");
-    OVERLAYTYPE* t = type >= 0 ? Ovl_GetType(type) : Ovl_NewType();
+    if (type >= 0) return type;
+    OVERLAYTYPE* t = Ovl_NewType();
     if (!t) return -1;
     snprintf(t->name, sizeof t->name, "Tree");
     snprintf(t->imagename, sizeof t->imagename, "%s", SPRITE_FILES[DS_TREE]);
@@ -328,15 +329,13 @@ void MakeTypes(void)
         BUILDINGTYPE* t = s_world.buildingtype;
         snprintf(t->name, BUILD_NAME, "DemoDepot");
         snprintf(t->image[0], BUILD_FILENAME, "DemoDepot");
-        // A 2 x 2 footprint of special effect 0.
-        const uint8_t grid[2 * 2 * 2] = {};
-        t->footprint = Effects_FindType("DemoDepot");
-        if (!t->footprint) t->footprint = Effects_AddOvlEffect("DemoDepot", 2, 2, grid);
         t->width = t->height = 2;
         t->maxhitpoints = 800;
         t->seeingrange = 4;
         t->seeingheight = 2;
     }
+    // The footprint comes from the rule files, read again on every load.
+    if (s_world.buildingtype) s_world.buildingtype->footprint = Effects_FindType("DemoDepot");
 }
 
 void PlaceBuildingsAndExplosion(void)
@@ -512,6 +511,8 @@ static int LoadRuleFiles(void)
         return 0;
     }
     // A world loaded before left its types behind.
+    Effects_FreeOvlEffects();
+    Ovl_FreeTypes();
     ExplType_FreeAll();
     AnimType_FreeAll();
     Damage_FreeAll();

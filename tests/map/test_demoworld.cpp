@@ -103,7 +103,8 @@ protected:
         }
         // The demo's own rule files.
         fs::create_directories(home.file("data/deftxt"));
-        for (const char* name : {"animate.txt", "damage.txt", "weapon.txt", "general.txt"})
+        for (const char* name : {"ovleff.txt", "animate.txt", "damage.txt", "weapon.txt", "overlay.txt",
+                                 "general.txt"})
             fs::copy_file(std::string(QV_DEMO_DEFTXT) + "/" + name, home.file("data/deftxt/") + name);
     }
     // One frame after ms of game time (50 ms: one update at 20 a second).
