@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/angle.h"
+#include "core/config.h"
 #include "core/fspath.h"
 #include "core/gameloop.h"
 #include "core/gamestate.h"
@@ -33,6 +34,7 @@
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
 #include "rules/textfiles.h"
+#include "rules/tfovl.h"
 #include "units/building.h"
 #include "units/damage.h"
 #include "units/expltype.h"
@@ -376,6 +378,14 @@ int LoadTerrain(void)
         ok = 0;
     if (!Present(g_TerrainTilPath, "tile set") || !Tile_LoadInfo(g_TerrainTilPath)) ok = 0;
     if (!Present(g_ScenarioMapPath, "map") || !Map_Load(g_ScenarioMapPath)) ok = 0;
+    // The terrain's effects tables replace those of a terrain loaded before.
+    char trneff[GAME_PATH];
+    Utils_MakePath(trneff, g_TerrainDir, "", "", g_Config.deffiles[CFG_TRNEFF], "");
+    Effects_FreeTables();
+    if (!Present(trneff, "terrain effects") || Tfovl_LoadTerrainEffects(trneff) != 0)
+        ok = 0;
+    else
+        TLOG(TLOG_DIAG, "Loaded terrain effects [%s]", Fs_Resolve(trneff).c_str());
     Terrain_SetLight(LIGHT_X, LIGHT_Y, LIGHT_Z, LIGHT_SHADE, LIGHT_FULL);
     Map_SetViewPixelPosRedraw(0, 0);
     return ok;
