@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/angle.h"
+#include "core/config.h"
 #include "core/fspath.h"
 #include "core/gameloop.h"
 #include "core/gamestate.h"
@@ -33,6 +34,7 @@
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
 #include "rules/textfiles.h"
+#include "rules/tfovl.h"
 #include "units/building.h"
 #include "units/damage.h"
 #include "units/expltype.h"
@@ -212,9 +214,10 @@ int FindLand(TILEAT anchor, TILEAT* out)
 
 int TreeType(void)
 {
-    // The type outlives a reload of the world: its sprite is set again.
+    // The thing file's type; made here only when the rule files are missing.
     int type = Ovl_FindType("Tree");
-    OVERLAYTYPE* t = type >= 0 ? Ovl_GetType(type) : Ovl_NewType();
+    if (type >= 0) return type;
+    OVERLAYTYPE* t = Ovl_NewType();
     if (!t) return -1;
     snprintf(t->name, sizeof t->name, "Tree");
     snprintf(t->imagename, sizeof t->imagename, "%s", SPRITE_FILES[DS_TREE]);
@@ -328,15 +331,13 @@ void MakeTypes(void)
         BUILDINGTYPE* t = s_world.buildingtype;
         snprintf(t->name, BUILD_NAME, "DemoDepot");
         snprintf(t->image[0], BUILD_FILENAME, "DemoDepot");
-        // A 2 x 2 footprint of special effect 0.
-        const uint8_t grid[2 * 2 * 2] = {};
-        t->footprint = Effects_FindType("DemoDepot");
-        if (!t->footprint) t->footprint = Effects_AddOvlEffect("DemoDepot", 2, 2, grid);
         t->width = t->height = 2;
         t->maxhitpoints = 800;
         t->seeingrange = 4;
         t->seeingheight = 2;
     }
+    // The footprint comes from the rule files, read again on every load.
+    if (s_world.buildingtype) s_world.buildingtype->footprint = Effects_FindType("DemoDepot");
 }
 
 void PlaceBuildingsAndExplosion(void)
@@ -377,6 +378,14 @@ int LoadTerrain(void)
         ok = 0;
     if (!Present(g_TerrainTilPath, "tile set") || !Tile_LoadInfo(g_TerrainTilPath)) ok = 0;
     if (!Present(g_ScenarioMapPath, "map") || !Map_Load(g_ScenarioMapPath)) ok = 0;
+    // The terrain's effects tables replace those of a terrain loaded before.
+    char trneff[GAME_PATH];
+    Utils_MakePath(trneff, g_TerrainDir, "", "", g_Config.deffiles[CFG_TRNEFF], "");
+    Effects_FreeTables();
+    if (!Present(trneff, "terrain effects") || Tfovl_LoadTerrainEffects(trneff) != 0)
+        ok = 0;
+    else
+        TLOG(TLOG_DIAG, "Loaded terrain effects [%s]", Fs_Resolve(trneff).c_str());
     Terrain_SetLight(LIGHT_X, LIGHT_Y, LIGHT_Z, LIGHT_SHADE, LIGHT_FULL);
     Map_SetViewPixelPosRedraw(0, 0);
     return ok;
@@ -512,6 +521,8 @@ static int LoadRuleFiles(void)
         return 0;
     }
     // A world loaded before left its types behind.
+    Effects_FreeOvlEffects();
+    Ovl_FreeTypes();
     ExplType_FreeAll();
     AnimType_FreeAll();
     Damage_FreeAll();

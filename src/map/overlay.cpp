@@ -121,6 +121,11 @@ void Ovl_FreeAll(void)
     }
     if (held) TLOG(TLOG_WARNING, "%d deleted overlays were still in use", held);
     Pool_Close(&s_pool);
+    Ovl_FreeTypes();
+}
+
+void Ovl_FreeTypes(void)
+{
     for (int i = 0; i < s_ntypes; i++) {
         Graph_FreeBitmap(&s_types[i].menuimage);
         Hlthexpl_Free(&s_types[i].healthexplosions);

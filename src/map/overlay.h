@@ -92,6 +92,10 @@ void Ovl_Init(void);
 // Frees every overlay (pending deletes too, logged) and every type's menu
 // image and health explosions; fatal "Overlays not initialised" when it isn't.
 void Ovl_FreeAll(void);
+// Frees every type (menu images, health explosions) and forgets the crater
+// types, keeping the overlays: a thing file read again starts from none.
+// Placed things keep their type index, so the caller removes them first.
+void Ovl_FreeTypes(void);
 
 // --- types ---
 // The next free type, zeroed, or null (logged) when OVL_MAX_TYPES exist.

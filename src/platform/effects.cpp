@@ -49,6 +49,14 @@ void Effects_Close(void)
     s_ntables = 0;
 }
 
+void Effects_FreeTables(void)
+{
+    Guard_Require(&s_guard);
+    memset(s_tables, 0, sizeof(s_tables));
+    s_ntables = 0;
+    memset(s_texdefault, 0, sizeof(s_texdefault));
+}
+
 void Effects_FreeOvlEffects(void)
 {
     Guard_Require(&s_guard);

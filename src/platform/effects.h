@@ -54,6 +54,10 @@ struct OVLEFFECT {
 void Effects_Init(void);
 // Frees every grid; fatal "Effects not initialised" when it isn't.
 void Effects_Close(void);
+// Empties the tables and the texture defaults, keeping the grids: a terrain
+// effects file read again replaces them rather than adding to them. Fatal
+// "Effects not initialised" when it isn't.
+void Effects_FreeTables(void);
 
 // A new table named name (cut to 63 characters) with every cell
 // {value, second}, min 255 and max 0; null (logged) when 16 tables exist.

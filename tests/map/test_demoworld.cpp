@@ -28,6 +28,7 @@
 #include "map/mapview.h"
 #include "map/overlay.h"
 #include "map/tile.h"
+#include "platform/effects.h"
 #include "platform/input.h"
 #include "platform/palette.h"
 #include "platform/pcx.h"
@@ -103,8 +104,11 @@ protected:
         }
         // The demo's own rule files.
         fs::create_directories(home.file("data/deftxt"));
-        for (const char* name : {"animate.txt", "damage.txt", "weapon.txt", "general.txt"})
+        for (const char* name : {"ovleff.txt", "animate.txt", "damage.txt", "weapon.txt", "overlay.txt",
+                                 "general.txt"})
             fs::copy_file(std::string(QV_DEMO_DEFTXT) + "/" + name, home.file("data/deftxt/") + name);
+        fs::copy_file(std::string(QV_DEMO_DEFTXT) + "/../graphics/DEMO/trneff.txt",
+                      home.file("data/graphics/DEMO/trneff.txt"));
     }
     // One frame after ms of game time (50 ms: one update at 20 a second).
     static void Tick(uint32_t ms = 50)
@@ -250,6 +254,9 @@ TEST_F(DemoDriver, LoadingAgainReplacesTheThingsInsteadOfAddingToThem)
     };
     DemoWorld_Load();
     EXPECT_EQ(counts(), (std::vector<int>{elements, things, sprites, 4, 3}));
+    // The types too: the terrain's two effects tables and the file's one thing type.
+    EXPECT_EQ(Effects_NrTables() * 10 + Ovl_NrTypes(), 21);
+    EXPECT_NE(Effects_FindType("DemoDepot"), nullptr);
     DemoWorld_Unload();
     EXPECT_EQ(counts(), std::vector<int>(5, 0));
 }

@@ -70,7 +70,7 @@ TEST_F(RuleFiles, ScenarioFileFirstThenTheDefault)
 TEST_F(RuleFiles, GameStopsWhenARuleFileLoadsFromNeitherPlace)
 {
     QV_EXPECT_FATAL(Game_LoadTextFiles(nullptr),
-                    "Processing failed on [" + dir.file("deftxt/animate.txt") + "]");
+                    "Processing failed on [" + dir.file("deftxt/ovleff.txt") + "]");
 }
 
 } // namespace

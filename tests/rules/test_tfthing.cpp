@@ -75,6 +75,12 @@ TEST_F(ThingFile, BlocksFillTypesWithMenuImagesAndCraterSlots)
     EXPECT_EQ(oak->menuimage.data[0], 5);
     const OVERLAYTYPE* shrub = Ovl_GetType(1);
     EXPECT_EQ(shrub->menuimage.x_size * 100 + shrub->menuimage.y_size, 4030);
+    // Read again after the reset: the same types, the crater slot filled once.
+    Ovl_FreeTypes();
+    EXPECT_EQ(g_CraterTypes[2], -1);
+    Parse("SetMaxThingLevels(3) DefineThingType(Shrub) { SetThingImage(Bush) }");
+    ASSERT_EQ(Ovl_NrTypes(), 1);
+    EXPECT_STREQ(Ovl_GetType(0)->name, "Shrub");
 }
 
 TEST_F(ThingFile, MenuImagesKeepProportionsWithin54By40)

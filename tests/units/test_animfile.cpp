@@ -11,7 +11,9 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "gen_sprites.h"
+#include "map/overlay.h"
 #include "platform/animtype.h"
+#include "platform/effects.h"
 #include "platform/sprite.h"
 #include "rules/textfiles.h"
 #include "support/testsupport.h"
@@ -168,10 +170,13 @@ TEST_F(AnimFileReading, TheDemoRuleFilesLoadTogetherThroughTheGameLoader)
     memcpy(oldScenario, g_ScenarioDir, sizeof oldScenario);
     Str_CopySafe(g_DefTxtDir, deftxt.c_str(), sizeof g_DefTxtDir);
     g_ScenarioDir[0] = '\0';
+    Effects_Init();
     Damage_Init();
     Weapon_Init();
     Game_LoadTextFiles(nullptr);
     EXPECT_NE(Weapon_FindType("Demolition"), nullptr);
+    EXPECT_NE(Effects_FindType("DemoDepot"), nullptr);
+    EXPECT_GE(Ovl_FindType("Tree"), 0);
     // Every animation type has its sprite and frames; the explosions play.
     for (const ANIMTYPE* a = g_AnimTypeList; a; a = a->next) {
         EXPECT_NE(a->sprite, nullptr) << a->name;
@@ -181,8 +186,10 @@ TEST_F(AnimFileReading, TheDemoRuleFilesLoadTogetherThroughTheGameLoader)
         ASSERT_NE(Expl_FindType(name), nullptr) << name;
         EXPECT_GT(Expl_FindType(name)->nranims, 0) << name;
     }
+    Ovl_FreeTypes();
     Weapon_Close();
     Damage_Close();
+    Effects_Close();
     memcpy(g_DefTxtDir, oldDefTxt, sizeof oldDefTxt);
     memcpy(g_ScenarioDir, oldScenario, sizeof oldScenario);
 }
