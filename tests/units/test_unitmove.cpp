@@ -578,41 +578,30 @@ TEST_F(Walking, AttackersStopWhenTheyCantReachTheirTarget)
     }
 }
 
-// A boarding unit keeps its route aimed at the carrier and stops once
-// within a tile of it.
+// A boarding unit keeps its route aimed at the carrier (its destination
+// while it moves) and stops within a tile of it.
 TEST_F(Walking, BoardersFollowTheirCarrier)
 {
     Ready();
-    enum Carrier { GONE, NEAR, FAR, MOVING };
-    struct Row { Carrier carrier; bool headsthere; int enter; int state; int pending; int gx, gy; };
-    const Row rows[] = {
-        {GONE, false, 0, US_NONE, UNS_NONE, 0, 0},
-        {NEAR, false, 0, US_NONE, UNS_NONE, 0, 0},
-        {FAR, false, 0, US_MOVING, UNS_MOVE, 12, 5},
-        {FAR, true, 1, US_MOVING, UNS_NONE, 0, 0},
-        {MOVING, false, 0, US_MOVING, UNS_MOVE, 15, 9},
-        {MOVING, true, 1, US_MOVING, UNS_NONE, 0, 0},
-    };
+    enum { GONE, NEAR, FAR, MOVING };
+    struct Row { int carrier; bool heads; int enter, state, movex; };
+    const Row rows[] = {{GONE, false, 0, US_NONE, -1}, {NEAR, false, 0, US_NONE, -1},
+                        {FAR, false, 0, US_MOVING, 12}, {FAR, true, 1, US_MOVING, -1},
+                        {MOVING, false, 0, US_MOVING, 15}, {MOVING, true, 1, US_MOVING, -1}};
     for (const Row& r : rows) {
         UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
         UNIT* c = Units_NewAt(tank_, 1, -1, r.carrier == NEAR ? 6 : 12, 5);
         c->move.srchtilepos = {15, 9};
-        if (r.carrier == MOVING) c->state = US_MOVING;
+        c->state = r.carrier == MOVING ? US_MOVING : US_NONE;
         u->sorder.code = SO_BOARD;
-        u->sorder.board.unit = {c, c->id};
-        u->sorder.board.retries = 0;
+        u->sorder.board = {{c, c->id}, 0};
         if (r.carrier == GONE) Units_Delete(c);
-        const UNIT_POS goal = r.carrier == MOVING ? UNIT_POS{15, 9} : UNIT_POS{12, 5};
-        u->move.srchtilepos = r.headsthere ? goal : UNIT_POS{30, 30};
+        u->move.srchtilepos = !r.heads ? UNIT_POS{30, 30} : r.carrier == MOVING ? UNIT_POS{15, 9} : UNIT_POS{12, 5};
         Path_Append(&u->move.path, 7, 5);
         u->state = US_MOVING;
-        EXPECT_EQ(Units_CanEnterTile(u, 6, 6), r.enter) << r.carrier << r.headsthere;
-        EXPECT_EQ(u->state, r.state) << r.carrier << r.headsthere;
-        EXPECT_EQ(u->nextstate.type, r.pending) << r.carrier << r.headsthere;
-        if (r.pending == UNS_MOVE) {
-            EXPECT_EQ(u->nextstate.move.x, r.gx);
-            EXPECT_EQ(u->nextstate.move.y, r.gy);
-        }
+        EXPECT_EQ(Units_CanEnterTile(u, 6, 6), r.enter) << r.carrier << r.heads;
+        EXPECT_EQ(u->state, r.state) << r.carrier << r.heads;
+        EXPECT_EQ(u->nextstate.type == UNS_MOVE ? u->nextstate.move.x : -1, r.movex) << r.carrier;
         u->nextstate.type = UNS_NONE;
         Path_Clear(&u->move.path);
         Units_Delete(u);
