@@ -255,12 +255,18 @@ struct tagSO_ATTACK {
     UNIT_POS destpos;              // -1, -1: none
 };
 
+struct tagSO_BOARD {
+    UNITID unit;                   // the carrier
+    int32_t retries;               // walks towards it so far
+};
+
 // The order slots; the unit-order module adds the other per-order records.
 struct STANDINGORDERINFO {
     int32_t code;                  // SORDER_CODE
     int32_t nextscantime;
     union {
         tagSO_ATTACK attack;
+        tagSO_BOARD board;
     };
 };
 

@@ -391,6 +391,35 @@ int AttackStep(UNIT* u)
     return inrange ? 0 : 1;
 }
 
+bool HeadsFor(const UNIT* u, UNIT_POS p)
+{
+    return u->move.srchtilepos.x == p.x && u->move.srchtilepos.y == p.y;
+}
+
+// 0 when a boarding unit should not take the step: its carrier is gone, it
+// is already close enough to board, or the route no longer leads to it.
+int BoardStep(UNIT* u)
+{
+    UNIT* c = UnitId_Ptr(&u->sorder.board.unit);
+    if (!c || !c->onmap) {
+        StopHere(u);
+        return 0;
+    }
+    UNIT_POS goal = c->tilepos;
+    if (c->state == US_MOVING) {
+        goal = c->move.srchtilepos;
+    } else if (c->maplevel == u->maplevel && abs(c->tilepos.x - u->tilepos.x) < 2 &&
+               abs(c->tilepos.y - u->tilepos.y) < 2) {
+        // Within reach already: a further step could only take it out of
+        // boarding range, and a stopped unit must not be left mid-step.
+        StopHere(u);
+        return 0;
+    }
+    if (HeadsFor(u, goal)) return 1;
+    Units_MoveTo(u, goal.x, goal.y, Units_AllocGroupId());
+    return 0;
+}
+
 } // namespace
 
 int Units_CanEnterTile(UNIT* u, int x, int y)
@@ -399,6 +428,7 @@ int Units_CanEnterTile(UNIT* u, int x, int y)
         StopHere(u);
         return 0;
     }
+    if (u->sorder.code == SO_BOARD && !BoardStep(u)) return 0;
     UNIT* o = Occupant(u, x, y);
     if (o && o->type && u->type && o->hitpoints > 0 &&
         o->type->rundowninfo.defence < u->type->rundowninfo.attack &&

@@ -157,6 +157,10 @@ uint64_t QvDigest_State(void)
         d.add(u->nextstate.pushedtype);
         d.add(u->hitpoints);
         d.add(u->sorder.code);
+        if (u->sorder.code == SO_BOARD) {
+            d.add(u->sorder.board.unit.id);
+            d.add(u->sorder.board.retries);
+        }
         d.add(u->inuse);
         d.add(u->seq);
         d.add(u->gridcell);

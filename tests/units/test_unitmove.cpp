@@ -578,4 +578,35 @@ TEST_F(Walking, AttackersStopWhenTheyCantReachTheirTarget)
     }
 }
 
+// A boarding unit keeps its route aimed at the carrier (its destination
+// while it moves) and stops within a tile of it.
+TEST_F(Walking, BoardersFollowTheirCarrier)
+{
+    Ready();
+    enum { GONE, NEAR, FAR, MOVING };
+    struct Row { int carrier; bool heads; int enter, state, movex; };
+    const Row rows[] = {{GONE, false, 0, US_NONE, -1}, {NEAR, false, 0, US_NONE, -1},
+                        {FAR, false, 0, US_MOVING, 12}, {FAR, true, 1, US_MOVING, -1},
+                        {MOVING, false, 0, US_MOVING, 15}, {MOVING, true, 1, US_MOVING, -1}};
+    for (const Row& r : rows) {
+        UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+        UNIT* c = Units_NewAt(tank_, 1, -1, r.carrier == NEAR ? 6 : 12, 5);
+        c->move.srchtilepos = {15, 9};
+        c->state = r.carrier == MOVING ? US_MOVING : US_NONE;
+        u->sorder.code = SO_BOARD;
+        u->sorder.board = {{c, c->id}, 0};
+        if (r.carrier == GONE) Units_Delete(c);
+        u->move.srchtilepos = !r.heads ? UNIT_POS{30, 30} : r.carrier == MOVING ? UNIT_POS{15, 9} : UNIT_POS{12, 5};
+        Path_Append(&u->move.path, 7, 5);
+        u->state = US_MOVING;
+        EXPECT_EQ(Units_CanEnterTile(u, 6, 6), r.enter) << r.carrier << r.heads;
+        EXPECT_EQ(u->state, r.state) << r.carrier << r.heads;
+        EXPECT_EQ(u->nextstate.type == UNS_MOVE ? u->nextstate.move.x : -1, r.movex) << r.carrier;
+        u->nextstate.type = UNS_NONE;
+        Path_Clear(&u->move.path);
+        Units_Delete(u);
+        if (r.carrier != GONE) Units_Delete(c);
+    }
+}
+
 } // namespace
