@@ -46,14 +46,19 @@ static void fuzz_Projectiles(const uint8_t* data, size_t size)
         w->rotationalspeed = in.Int(0, WEAPON_ROTATION_TURN - 1);
         w->directhitpointdamage = in.Int(-100, 100);
         w->oinfo = OFFENSEINFO{in.Int(-1, 3), in.Int(-100, 100), in.Int(-10, 1000)};
+        w->ispersistent = (uint8_t)in.Int(0, 1);
+        w->persistent = WEAPONPERSISTENT{in.Int(-5, 20), in.Int(-5, 20),
+                                         OFFENSEINFO{in.Int(-1, 3), in.Int(-100, 100),
+                                                     in.Int(-10, 1000)}};
         TARGET t;
         Target_Setup(&t, FM_GROUND, nullptr, nullptr, in.Int(0, 255), in.Int(0, 255));
         PROJECTILEID id;
         Weapon_MakeProjectile(&id, w, &t, &part);
     }
     // The farthest aim is 256 x 24 x 1.5 pixels away and a homing shot's cap
-    // is under 2 x 2000 + 24, at a pixel per update at least.
-    for (int n = 0; n < 12000 && Projectile_Count() > 0; n++) Weapon_UpdateProjectiles();
+    // is under 2 x 2000 + 24, at a pixel per update at least; lingering
+    // damage adds at most 20 hits 20 updates apart.
+    for (int n = 0; n < 12400 && Projectile_Count() > 0; n++) Weapon_UpdateProjectiles();
     if (Projectile_Count() != 0) abort();
 }
 

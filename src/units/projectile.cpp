@@ -267,7 +267,8 @@ static int SelfDestructStrength(const WEAPONTYPE* w, const UNIT* owner)
     return (int)((int64_t)w->oinfo.hitpoints * pct / 100);
 }
 
-static void Hit(PROJECTILE* p, int px, int py)
+// The impact; 1 when it freed the projectile, 0 when the shot lingers.
+static int Hit(PROJECTILE* p, int px, int py)
 {
     p->x = px, p->y = py;
     const WEAPONTYPE* w = p->weapon;
@@ -282,7 +283,25 @@ static void Hit(PROJECTILE* p, int px, int py)
         }
     }
     Weapon_Impact(w, &oi, &p->target, p->team, px, py);
+    if (w->ispersistent && w->persistent.times > 0) {
+        p->hitsleft = w->persistent.times;
+        p->hitwait = 0;
+        return 0;
+    }
     Release(p);
+    return 1;
+}
+
+// One update of a spent shot's lingering damage; 1 when the last hit freed it.
+static int Linger(PROJECTILE* p)
+{
+    const WEAPONPERSISTENT& pd = p->weapon->persistent;
+    if (++p->hitwait < (pd.rate > 1 ? pd.rate : 1)) return 0;
+    p->hitwait = 0;
+    AreaHits(p->weapon, &pd.oinfo, p->team, p->x, p->y);
+    if (--p->hitsleft > 0) return 0;
+    Release(p);
+    return 1;
 }
 
 // ------------------------------------------------------------------ flight
@@ -299,17 +318,16 @@ static int32_t TurnTowards(int32_t heading, int32_t want, int32_t limit)
 int Weapon_UpdateProjectile(PROJECTILE* p)
 {
     const WEAPONTYPE* w = p->weapon;
+    if (p->hitsleft > 0) return Linger(p);
     if (w->kind == WSELFDESTRUCT) {
-        Hit(p, p->x, p->y);
-        return 1;
+        return Hit(p, p->x, p->y);
     }
     if (w->kind == WHOMING && Target_Valid(&p->target))
         Target_GetPosition(&p->target, &p->aimx, &p->aimy);
     int64_t dx = (int64_t)p->aimx * FIX_ONE - p->fx, dy = (int64_t)p->aimy * FIX_ONE - p->fy;
     int64_t dist = ISqrt(dx * dx + dy * dy);
     if (dist <= p->speed) {
-        Hit(p, p->aimx, p->aimy);
-        return 1;
+        return Hit(p, p->aimx, p->aimy);
     }
     if (w->kind == WHOMING) {
         int32_t want = Util_VectorAngle((float)dx, (float)dy);
@@ -336,8 +354,7 @@ int Weapon_UpdateProjectile(PROJECTILE* p)
     const float far = (float)FAR_PIXELS;
     int cap = (w->range > 0 ? (w->range < far ? (int)(2 * w->range) : 2 * FAR_PIXELS) : 0) + 24;
     if (w->kind == WHOMING && p->travelled >= cap) {
-        Hit(p, p->x, p->y);
-        return 1;
+        return Hit(p, p->x, p->y);
     }
     return 0;
 }

@@ -29,6 +29,8 @@ struct PROJECTILE {
     int32_t heading;       // 24-bit angle
     int32_t travelled;     // whole pixels flown
     int32_t smokecounter;  // updates since the last smoke
+    int32_t hitsleft;      // after the impact: lingering area hits still to come
+    int32_t hitwait;       // updates since the last lingering hit
     PROJECTILE* next;      // on "projectiles", oldest first; the free list when free
     PROJECTILE* prev;
 };
@@ -45,7 +47,9 @@ int Weapon_MakeProjectile(PROJECTILEID* out, WEAPONTYPE* w, TARGET* target, PART
 // Update step 7, first half: every projectile flies one update in list
 // order; those that arrive hit and are freed.
 void Weapon_UpdateProjectiles(void);
-// Flies one projectile one update; 1 when it hit (and was freed).
+// Flies one projectile one update; 1 when it was freed. A weapon with
+// lingering damage stays on the list after its impact, undrawn, and hits
+// the area again every "rate" updates (below 1 counts 1) "times" times.
 int Weapon_UpdateProjectile(PROJECTILE* p);
 // The hit of w at map pixel (px, py) by team (the attacker, -1 none) with
 // the offense oinfo, at the direct target when given: direct damage, area

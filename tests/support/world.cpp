@@ -136,6 +136,8 @@ uint64_t QvDigest_State(void)
         d.add(p->heading);
         d.add(p->travelled);
         d.add(p->smokecounter);
+        d.add(p->hitsleft);
+        d.add(p->hitwait);
     }
     ITERATOR it;
     Iterate_UnitInitAll(&it);

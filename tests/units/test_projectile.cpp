@@ -322,3 +322,20 @@ TEST_F(ProjectileTest, TheLocalPlayerHearsOfHitsOnItsOwnAndItsAllies)
     GameMsg_ResetStdIds();
     GameMsg_Close();
 }
+
+TEST_F(ProjectileTest, LingeringDamageHitsTheAreaAgainThenFrees)
+{
+    // The shot lands at the foe's centre on the 5th update, 24 pixels a step.
+    w_->initialspeed = 24, w_->directhitpointdamage = 0, w_->ispersistent = 1;
+    const struct {
+        int times, rate, hp, freed; // the foe's hit points when the shot is freed
+    } rows[] = {{3, 2, 470, 11}, {2, 0, 480, 7}, {-2, 1, 500, 5}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.times);
+        Units_SetHitpoints(foe_, 500);
+        w_->persistent = WEAPONPERSISTENT{r.times, r.rate, OFFENSEINFO{-1, 10, 12}};
+        Fire(foe_);
+        EXPECT_EQ(Fly(100), r.freed);
+        EXPECT_EQ(foe_->hitpoints, r.hp);
+    }
+}
