@@ -212,22 +212,12 @@ uint64_t QvDigest_State(void)
         d.add(b->explosion.id);
     }
     for (const EXPL* e = Expl_First(); e != nullptr; e = e->next) {
-        d.add(e->id);
         for (const char* c = e->type->name; *c; c++) d.add(*c);
-        d.add(e->entry);
-        d.add(e->cycle);
-        d.add(e->isattached ? e->partid : -1);
-        d.add(e->remap);
-        d.add(e->frame);
-        d.add(e->direction);
-        d.add(e->x);
-        d.add(e->y);
-        for (const EXPLANIM* a = e->firstexplanim; a != nullptr; a = a->next) {
-            d.add(a->iter.frame);
-            d.add(a->iter.wait);
-            d.add(a->dx);
-            d.add(a->dy);
-        }
+        for (int v : {e->id, e->entry, e->cycle, e->isattached ? e->partid : -1, e->remap,
+                      e->frame, e->direction, e->x, e->y})
+            d.add(v);
+        for (const EXPLANIM* a = e->firstexplanim; a != nullptr; a = a->next)
+            for (int v : {a->iter.frame, a->iter.wait, a->dx, a->dy}) d.add(v);
     }
     for (int v : {g_General.healspeed, g_General.healcost, g_General.repairspeed,
                   g_General.repaircost, g_General.rearmspeed, g_General.healthlow,
