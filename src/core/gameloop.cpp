@@ -12,6 +12,7 @@
 #include "platform/sound.h"
 #include "platform/video.h"
 #include "units/building.h"
+#include "units/explosion.h"
 #include "units/orders.h"
 #include "units/projectile.h"
 #include "units/team.h"
@@ -88,6 +89,7 @@ void Game_Update(void)
     Team_RemoveDeadTeams();
     Pathsrch_Update();
     Weapon_UpdateProjectiles();
+    Expl_UpdateAll();
     Ovl_UpdateOverlayAndMiniBuildingVisibility();
     Ovl_ProcessOverlaysOnScreen();
     g_UpdateCount++;

@@ -37,6 +37,7 @@
 #include "rules/tfovl.h"
 #include "units/building.h"
 #include "units/damage.h"
+#include "units/explosion.h"
 #include "units/expltype.h"
 #include "units/parts.h"
 #include "units/team.h"
@@ -71,7 +72,6 @@ enum {
     DL_GROUND = 6,
     DL_UNIT = 10,
     DL_TURRET = 11,
-    DL_EXPLOSION = 20,
 };
 
 // Colours of the demo palette (tools/mkdata/gen_palette.h).
@@ -129,7 +129,7 @@ struct WORLD {
     UNITTYPE* unittype = nullptr;        // the demo's own types (no type files yet)
     PARTTYPE* parttypes[2] = {};         // its body and turret
     BUILDINGTYPE* buildingtype = nullptr;
-    DISPLAYELEMENT* explosion = nullptr;
+    EXPLID explosion = {nullptr, -1};    // a fire that burns until the world goes
     uint32_t seenupdate = 0;
     std::vector<TILEAT> used;            // tiles taken by a thing
 };
@@ -360,11 +360,10 @@ void PlaceBuildingsAndExplosion(void)
         if (s_world.buildingtype) b.building = Build_New(s_world.buildingtype, team, -1, t.x, t.y);
         s_world.buildings.push_back(b);
     }
-    if (FindLand(EXPLOSION_ANCHOR, &t)) {
-        s_world.explosion = SortDisp_NewElement(s_world.sprites[DS_EXPLODE], nullptr,
-                                                SORTDISP_REMAP_NONE, 0, 0, 0, 0, DL_EXPLOSION, 0);
-        Centre(s_world.explosion, t.x * MAP_TILE_PIXELS + 12, t.y * MAP_TILE_PIXELS + 12);
-    }
+    EXPLTYPE* fire = Expl_FindType("Burning");
+    if (fire && FindLand(EXPLOSION_ANCHOR, &t))
+        Expl_MakeExplosion(&s_world.explosion, fire, nullptr, SORTDISP_REMAP_NONE, 0, 0,
+                           t.x * MAP_TILE_PIXELS + 12, t.y * MAP_TILE_PIXELS + 12, nullptr);
 }
 
 int LoadTerrain(void)
@@ -575,8 +574,13 @@ void DemoWorld_Unload(void)
     s_world.buildings.clear();
     s_world.unittype = nullptr;
     s_world.buildingtype = nullptr;
-    SortDisp_DeleteChain(s_world.explosion);
-    s_world.explosion = nullptr;
+    // Every explosion goes, the fire and those the fighting left: their
+    // types are freed below.
+    Expl_TerminateExpl(&s_world.explosion);
+    while (EXPL* e = Expl_First()) {
+        EXPLID id = {e, e->id};
+        Expl_TerminateExpl(&id);
+    }
     for (OVERLAY* o : s_world.things) Ovl_Delete(o);
     s_world.things.clear();
     s_world.used.clear();
@@ -611,9 +615,6 @@ void DemoWorld_Advance(void)
     Mouse_GetState(&mx, &my, nullptr);
     DemoWorld_ScrollDelta(mx, my, n, &dx, &dy);
     if (dx || dy) Map_ScrollView(dx, dy);
-    if (DISPLAYELEMENT* e = s_world.explosion)
-        if (SPRITE* s = SortDisp_GetSprite(e))
-            SortDisp_SetFrame(e, (SortDisp_GetFrame(e) + n) % Sprite_NrFrames(s));
     for (int k = 0; k < n; k++) {
         for (DEMOUNIT& u : s_world.units) Patrol(&u);
         AimTurrets();

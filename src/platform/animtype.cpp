@@ -106,6 +106,62 @@ int AnimType_Link(ANIMTYPE* type, ANIMTYPE* next)
     return 1;
 }
 
+// ---- playing
+
+static int Delay(const ANIMFRAME* f) { return f->delay < 1 ? 1 : f->delay; }
+
+static int Stop(ANIMITERATOR* it)
+{
+    *it = ANIMITERATOR{};
+    return 0;
+}
+
+// Enters the first range of type, passing over types without ranges along
+// their links; at most as many hops as there are types, since more can only
+// mean a loop of empty types.
+static int Enter(ANIMITERATOR* it, ANIMTYPE* type)
+{
+    for (int hops = AnimType_Count(); type && !type->firstframe; hops--) {
+        if (hops <= 0) return Stop(it);
+        type = type->link;
+    }
+    if (!type) return Stop(it);
+    it->animtype = type;
+    it->sprite = type->sprite;
+    it->curframe = type->firstframe;
+    it->frame = it->curframe->first;
+    it->wait = Delay(it->curframe);
+    return 1;
+}
+
+int AnimIter_Start(ANIMITERATOR* it, ANIMTYPE* type)
+{
+    ASSERT(it);
+    return Enter(it, type);
+}
+
+int AnimIter_Advance(ANIMITERATOR* it)
+{
+    ASSERT(it);
+    if (!it->animtype) return 0;
+    if (--it->wait > 0) return 1;
+    ANIMFRAME* f = it->curframe;
+    if (it->frame < f->last) {
+        it->frame++;
+        it->wait = Delay(f);
+        return 1;
+    }
+    if (f->next) {
+        it->curframe = f->next;
+        it->frame = f->next->first;
+        it->wait = Delay(f->next);
+        return 1;
+    }
+    return Enter(it, it->animtype->link);
+}
+
+int AnimIter_Playing(const ANIMITERATOR* it) { return it && it->animtype != nullptr; }
+
 void AnimType_ReloadSprites(void)
 {
     for (ANIMTYPE* t = g_AnimTypeList; t; t = t->next) {

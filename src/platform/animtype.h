@@ -8,6 +8,13 @@
 // Every type stays on one list (g_AnimTypeList, in creation order) until
 // AnimType_FreeAll; the save system walks the list and each type's frame
 // chain, so records never move.
+//
+// An iterator (ANIMITERATOR) plays a type one update at a time: each frame
+// is shown for its range's delay (a delay below 1 counts 1, so no frame is
+// skipped and nothing stands still for ever), then the next frame, the next
+// range, then the linked type; without a link it ends. Types without ranges
+// pass straight on to their link; a chain of such types that comes back on
+// itself ends rather than spin.
 #pragma once
 
 struct SPRITE;
@@ -29,6 +36,15 @@ struct ANIMTYPE {
     int nrframes;               // ranges in the chain
     ANIMTYPE* link;             // played after the last range; null: stop
     ANIMTYPE* next;             // the type list
+};
+
+// A play of an animation type in progress.
+struct ANIMITERATOR {
+    ANIMTYPE* animtype;         // the type playing; null once ended
+    ANIMFRAME* curframe;        // its range playing
+    SPRITE* sprite;             // the type's sprite: what frame is a frame of
+    int frame;                  // the frame shown
+    int wait;                   // updates it is still shown, this one included
 };
 
 // The type list, oldest first.
@@ -54,6 +70,16 @@ int AnimType_AddFrames(ANIMTYPE* type, int first, int last, int delay);
 // the type is linked already, logging "Cannot Link an animation type twice,
 // in %s". Asserts "type".
 int AnimType_Link(ANIMTYPE* type, ANIMTYPE* next);
+// Starts it at the first frame of type (or of the first type with ranges
+// along its links); 1 while it plays, 0 when there is nothing to show (null
+// type included). Asserts "it".
+int AnimIter_Start(ANIMITERATOR* it, ANIMTYPE* type);
+// One update on: the same frame while its delay lasts, else the next frame,
+// range or linked type; 1 while it plays, 0 once it has ended (and after).
+int AnimIter_Advance(ANIMITERATOR* it);
+// 1 while it plays.
+int AnimIter_Playing(const ANIMITERATOR* it);
+
 // Reloads every type's sprite in place (Textfile_ReloadSprite), each sprite
 // once; its fatal errors apply.
 void AnimType_ReloadSprites(void);

@@ -360,6 +360,7 @@ BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y)
     b->team = team;
     b->buildingtype = type;
     b->efficiency = 100;
+    b->explosion = {nullptr, -1};
     b->tilex = x;
     b->tiley = y;
     b->hitpoints = type->maxhitpoints;
@@ -402,6 +403,8 @@ void Build_Remove(BUILDING* b)
     Units_ListClose(&b->hold);
     Units_ListClose(&b->pickup);
     Units_ListClose(&b->queue);
+    // A burning building's fire would go on burning over the empty ground.
+    Expl_TerminateExpl(&b->explosion);
     b->id = -1;
     Pool_Free(&s_pool, BuildingSlot(b));
 }

@@ -33,6 +33,7 @@
 
 #include "map/fog.h"
 #include "units/buildid.h"
+#include "units/explosion.h"
 #include "units/prereq.h"
 #include "units/unitlist.h"
 
@@ -195,6 +196,7 @@ struct BUILDING {
     uint8_t savedeffect[BUILD_MAXSIDE * BUILD_MAXSIDE];  // fields under the footprint
     int32_t effectswritten;
     int32_t efficiency;            // percent: how fast what it holds works (100 when made)
+    EXPLID explosion;              // the health effect shown, ended with the building
     BUILDING* next;                // global list
     BUILDING* teamnext;
     BUILDING* teamprev;
@@ -229,7 +231,8 @@ int Build_TypeCovers(const BUILDINGTYPE* type, int cx, int cy);
 // the map. Placement is not tested here
 // (Build_ApplyEffects does that for callers who need it).
 BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y);
-// Removes it from the game at once and frees the record.
+// Removes it from the game at once, ends its health effect and frees the
+// record.
 void Build_Remove(BUILDING* b);
 // The building with that id, null when none or for a negative id.
 BUILDING* Build_FindById(int id);
@@ -313,10 +316,11 @@ enum { BUILD_MAXCROSSED = 101 };  // one per percentage: more than a change can 
 // (integer); a type without a maximum crosses nothing.
 int Build_HealthExplosionsCrossed(const BUILDINGTYPE* type, int oldhp, int newhp,
                                   HEALTHEXPL** out, int max);
-// Sets the building's hit points, clamped to 0 .. the type's maximum, and
-// starts the health explosions of every threshold the change crossed. The
-// number of thresholds crossed (the explosions themselves start once the
-// explosion instances exist).
+// Sets the building's hit points, clamped to 0 .. the type's maximum. A rise
+// ends the health effect shown; a fall starts the health explosion of every
+// threshold it crossed, highest first, at the centre of the footprint in the
+// team's colour, each ending the one before and kept as the building's
+// explosion. The number of thresholds crossed.
 int Build_SetHitpoints(BUILDING* b, int hitpoints);
 
 // ------------------------------------------------------------------ mini-buildings

@@ -14,6 +14,8 @@
 #include "rules/tfgen.h"
 #include "units/projectile.h"
 #include "units/building.h"
+#include "units/explosion.h"
+#include "units/expltype.h"
 #include "units/iterate.h"
 #include "units/parts.h"
 #include "units/team.h"
@@ -207,6 +209,15 @@ uint64_t QvDigest_State(void)
         d.add(b->hitpoints);
         d.add(b->state);
         d.add(b->efficiency);
+        d.add(b->explosion.id);
+    }
+    for (const EXPL* e = Expl_First(); e != nullptr; e = e->next) {
+        for (const char* c = e->type->name; *c; c++) d.add(*c);
+        for (int v : {e->id, e->entry, e->cycle, e->isattached ? e->partid : -1, e->remap,
+                      e->frame, e->direction, e->x, e->y})
+            d.add(v);
+        for (const EXPLANIM* a = e->firstexplanim; a != nullptr; a = a->next)
+            for (int v : {a->iter.frame, a->iter.wait, a->dx, a->dy}) d.add(v);
     }
     for (int v : {g_General.healspeed, g_General.healcost, g_General.repairspeed,
                   g_General.repaircost, g_General.rearmspeed, g_General.healthlow,

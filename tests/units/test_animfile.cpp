@@ -182,7 +182,7 @@ TEST_F(AnimFileReading, TheDemoRuleFilesLoadTogetherThroughTheGameLoader)
         EXPECT_NE(a->sprite, nullptr) << a->name;
         EXPECT_GT(a->nrframes, 0) << a->name;
     }
-    for (const char* name : {"SmallBlast", "BigBlast", "Crater"}) {
+    for (const char* name : {"SmallBlast", "BigBlast", "Crater", "Burning"}) {
         ASSERT_NE(Expl_FindType(name), nullptr) << name;
         EXPECT_GT(Expl_FindType(name)->nranims, 0) << name;
     }
