@@ -307,79 +307,37 @@ TEST_F(Walking, ArrivesOrStopsWherePathEnds)
     EXPECT_LE(abs(u->tilepos.x - 32), 3);
 }
 
-TEST_F(Walking, BlockedSteps)
-{
-    Ready();
-    struct Row {
-        const char* name;
-        int blockx, blocky;      // a stationary unit with an order, or a wall
-        bool wall;
-        int goalx, goaly;
-        int wantx, wanty;        // where the walker ends
-    };
-    const Row rows[] = {
-        // The last step blocked: it stops short.
-        {"last step", 9, 5, false, 9, 5, 8, 5},
-        // A wall on an east path: the north-east detour comes first.
-        {"detour", 8, 5, true, 12, 5, 12, 5},
-        // A unit on a north-east path: around it.
-        {"odd detour", 8, 2, false, 10, 0 + 1, 10, 1},
-    };
-    for (const Row& r : rows) {
-        UNIT* block = nullptr;
-        if (r.wall) {
-            Wall(r.blockx, r.blocky);
-        } else {
-            block = Units_NewAt(tank_, 2, -1, r.blockx, r.blocky);
-            block->sorder.code = SO_MOVE;
-        }
-        UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
-        const int sx = r.goalx, sy = r.goaly;
-        // The path straight along the row or diagonal, as if the way were open.
-        int x = 5, y = 5;
-        while (x != sx || y != sy) {
-            Units_DirToNeighbour(Units_GetVectorDir(x, y, sx, sy), &x, &y);
-            Path_Append(&u->move.path, x, y);
-        }
-        u->move.srchtilepos = {sx, sy};
-        u->move.pathready = 1;
-        u->state = US_WAITFORPATH;
-        EXPECT_LE(Settle(300), 300) << r.name;
-        EXPECT_EQ(u->tilepos.x, r.wantx) << r.name;
-        EXPECT_EQ(u->tilepos.y, r.wanty) << r.name;
-        EXPECT_EQ(u->state, US_NONE) << r.name;
-        Units_Delete(u);
-        if (block) Units_Delete(block);
-        if (r.wall) MAP_ELEMENT_AT(r.blockx, r.blocky)->effect = MAP_EFFECT_NONE;
-    }
-}
-
 // A wall on the next tile: the detours of the step's parity and turn in the
-// table's order, then a new search when none is open.
+// table's order, then a new search when none is open; on the last step, a
+// stop.
 TEST_F(Walking, BlockedStepTriesTheDetoursInOrderThenSearches)
 {
     Ready();
     struct Row {
         const char* name;
-        int d1;
-        std::vector<UNIT_POS> walls, want;   // want: the path's next tiles; none: a search
+        int d1, steps, state;                // the path's length, the state after
+        std::vector<UNIT_POS> walls, want;   // want: the path's next tiles
     };
     const Row rows[] = {
-        {"east, first", 0, {{11, 10}}, {{11, 9}, {12, 10}}},
-        {"east, second", 0, {{11, 10}, {11, 9}}, {{11, 11}, {12, 10}}},
-        {"east, none", 0, {{11, 10}, {11, 9}, {11, 11}}, {}},
-        {"north-east, first", 1, {{11, 9}}, {{11, 10}, {12, 9}, {12, 8}}},
-        {"north-east, second", 1, {{11, 9}, {11, 10}}, {{10, 9}, {11, 8}, {12, 8}}},
-        {"north-east, none", 1, {{11, 9}, {11, 10}, {10, 9}}, {}},
+        {"east, first", 0, 3, US_MOVING, {{11, 10}}, {{11, 9}, {12, 10}}},
+        {"east, second", 0, 3, US_MOVING, {{11, 10}, {11, 9}}, {{11, 11}, {12, 10}}},
+        {"east, none", 0, 3, US_WAITFORPATH, {{11, 10}, {11, 9}, {11, 11}}, {}},
+        {"north-east, first", 1, 3, US_MOVING, {{11, 9}}, {{11, 10}, {12, 9}, {12, 8}}},
+        {"north-east, second", 1, 3, US_MOVING, {{11, 9}, {11, 10}}, {{10, 9}, {11, 8}, {12, 8}}},
+        {"north-east, none", 1, 3, US_WAITFORPATH, {{11, 9}, {11, 10}, {10, 9}}, {}},
+        {"last step: stops", 0, 1, US_NONE, {{11, 10}}, {}},
     };
     for (const Row& r : rows) {
         for (UNIT_POS w : r.walls) Wall(w.x, w.y);
         UNIT* u = Units_NewAt(tank_, 1, -1, 10, 10);
-        for (int k = 1; k <= 3; k++) Path_Append(&u->move.path, 10 + k, 10 - k * r.d1);
-        u->move.srchtilepos = {13, 10 - 3 * r.d1};
+        for (int k = 1; k <= r.steps; k++) Path_Append(&u->move.path, 10 + k, 10 - k * r.d1);
+        u->move.srchtilepos = {10 + r.steps, 10 - r.steps * r.d1};
         u->state = US_MOVING;
         EXPECT_EQ(Units_BeginPathStep(u), 0) << r.name;
-        EXPECT_EQ(u->state, r.want.empty() ? US_WAITFORPATH : US_MOVING) << r.name;
+        EXPECT_EQ(u->state, r.state) << r.name;
+        if (r.state == US_NONE) {
+            EXPECT_EQ(u->move.srchtilepos.x, 10) << "stopped at home";
+        }
         for (size_t k = 0; k < r.want.size(); k++) {
             int x = 0, y = 0;
             Path_Peek(&u->move.path, &x, &y, (int)k);
@@ -619,19 +577,6 @@ TEST_F(PhasedUnit, PhasingNeedsEveryConditionAndGivesTheLevelBack)
         while (UNIT* v = Iterate_UnitNext(&it)) Units_Delete(v);
     }
 
-    // In and out again: the tunnel level is taken and given back.
-    MAP_ELEMENT_AT(8, 8)->tile = 0x1111;
-    tank_->phaseinfo.buildingtype = gate_;
-    UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
-    Units_Phase(u);
-    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL], u);
-    Units_UnPhase(u);
-    EXPECT_EQ(u->nextstate.type, UNS_UNPHASE);
-    Units_RunPendingMoveCommand(u);
-    EXPECT_EQ(u->state, US_UNPHASING);
-    EXPECT_EQ(Units_RestoreMoveMode(u), 1);
-    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_GROUND], u);
-    EXPECT_EQ(PhaseEff_First(), nullptr);
 }
 
 // What a phased unit does by itself, and a move given while it is below
@@ -647,6 +592,7 @@ TEST_F(PhasedUnit, SurfacesDiesOrStays)
     };
     const Row rows[] = {
         {"stays", [](UNIT*) {}, US_PHASING, false, ML_TUNNEL},
+        {"told to surface", [](UNIT* u) { Units_UnPhase(u); }, US_NONE, false, ML_GROUND},
         {"hurt", [this](UNIT* u) { u->hitpoints = tank_->maxhitpoints / 4; }, US_NONE, false,
          ML_GROUND},
         {"gate gone", [this](UNIT*) { PREREQ_Remove(gate_, 7, 1); }, US_NONE, false, ML_GROUND},
@@ -675,6 +621,7 @@ TEST_F(PhasedUnit, SurfacesDiesOrStays)
         }
         EXPECT_EQ(u->hitpoints == 0, r.dead) << r.name;
         EXPECT_EQ(u->maplevel, r.level) << r.name;
+        EXPECT_EQ(PhaseEff_First() == nullptr, r.level == ML_GROUND) << r.name;
         if (r.state == US_WAITFORPATH) {
             EXPECT_EQ(std::pair(u->move.srchtilepos.x, u->move.srchtilepos.y), std::pair(20, 21));
             EXPECT_EQ(u->move.groupid, 6u) << "the move keeps its arguments across surfacing";
