@@ -27,6 +27,8 @@
 #include "map/map.h"
 #include "map/mapview.h"
 #include "map/overlay.h"
+#include "map/path.h"
+#include "map/pathsrch.h"
 #include "map/tile.h"
 #include "platform/effects.h"
 #include "platform/input.h"
@@ -42,6 +44,7 @@
 #include "units/parts.h"
 #include "units/projectile.h"
 #include "units/unit.h"
+#include "units/unitmove.h"
 
 namespace {
 
@@ -240,6 +243,87 @@ TEST_F(DemoDriver, UnitsAreDrawnByTheirPartsWithTurretsTurnedToEachOther)
         Graph_SavePCX("demo_units.pcx", &frame, palette);
     }
     EXPECT_EQ(crc, 4154756049u) << "frame written to demo_units.pcx";
+}
+
+// One update of every unit's movement and parts, the searches under their
+// budget.
+static void MoveAll()
+{
+    Pathsrch_Update();
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    while (UNIT* u = Iterate_UnitNext(&it)) {
+        Units_UpdateMovement(u);
+        for (PART* p = u->basepart; p; p = p->partup) Parts_Process(p);
+    }
+    g_UpdateCount++;
+}
+
+// A wall of cliffs across the demo map (rows 32..36, too steep for a tank to
+// climb) with a gap two tiles wide: 50 tanks from the north, each sent to
+// its own tile south of the wall, all get there through the corridor.
+TEST_F(DemoDriver, FiftyUnitsWalkThroughACorridorOfTheDemoMap)
+{
+    WriteWorld();
+    Tick();
+    UNITTYPE* tank = Units_SymToTypePtr("DemoTank");
+    ASSERT_NE(tank, nullptr);
+    for (int y = 32; y <= 36; y++)
+        for (int x = 1; x < mapsizex; x++)
+            if (x != 34 && x != 35) MAP_ELEMENT_AT(x, y)->altitude = 20;
+    Pathsrch_Close();
+    Pathsrch_Init();   // the connected regions of the new wall
+    std::vector<UNIT*> units;
+    std::vector<std::pair<int, int>> goals;
+    for (int i = 0; i < 50; i++) {
+        UNIT* u = Units_NewAt(tank, 0, -1, 24 + i % 10, 22 + i / 10);
+        ASSERT_NE(u, nullptr);
+        units.push_back(u);
+        goals.push_back({20 + 2 * (i % 10), 54 + 2 * (i / 10)});
+        Units_MoveTo(u, goals[i].first, goals[i].second, Units_AllocGroupId());
+    }
+    const int bound = 1200;   // a minute of play; they need about 800 updates
+    int n = 0, arrived = 0;
+    for (; n < bound && arrived < 50; n++) {
+        MoveAll();
+        arrived = 0;
+        for (size_t i = 0; i < units.size(); i++)
+            arrived += Units_IsStationary(units[i]) &&
+                       std::pair(units[i]->tilepos.x, units[i]->tilepos.y) == goals[i];
+    }
+    EXPECT_EQ(arrived, 50) << "after " << n << " updates";
+}
+
+// A tank's body stops on the tile where its path turns until it has turned;
+// a hovering one turns while it moves on.
+TEST_F(DemoDriver, GroundUnitsStopToTurnAndHoversTurnWhileMoving)
+{
+    WriteWorld();
+    Tick();
+    UNITTYPE* tank = Units_SymToTypePtr("DemoTank");
+    ASSERT_NE(tank, nullptr);
+    for (int mode : {MM_GROUND, MM_HOVER}) {
+        UNIT* u = Units_NewAt(tank, 0, -1, 40, 30);
+        ASSERT_EQ(Units_SetMoveMode(u, mode), 1);
+        if (u->basepart) Parts_SetAngle(u->basepart, 0);
+        for (UNIT_POS p : {UNIT_POS{41, 30}, UNIT_POS{42, 30}, UNIT_POS{42, 29}, UNIT_POS{42, 28}})
+            Path_Append(&u->move.path, p.x, p.y);
+        u->move.srchtilepos = {42, 28};
+        u->move.pathready = 1;
+        u->state = US_WAITFORPATH;
+        int stops = 0, n = 0;
+        for (; n < 300 && (n == 0 || !Units_IsStationary(u)); n++) {
+            MoveAll();
+            stops += u->state == US_MOVING && u->move.curspeed == 0 && u->tilepos.x == 42 &&
+                     u->pixelpos.x == 42 * 24 && u->pixelpos.y == u->tilepos.y * 24;
+        }
+        EXPECT_EQ(std::pair(u->tilepos.x, u->tilepos.y), std::pair(42, 28)) << mode;
+        if (mode == MM_GROUND)
+            EXPECT_GT(stops, 4) << "turning a quarter on the spot";
+        else
+            EXPECT_EQ(stops, 0) << "no stop on the way";
+        Units_Delete(u);
+    }
 }
 
 TEST_F(DemoDriver, LoadingAgainReplacesTheThingsInsteadOfAddingToThem)

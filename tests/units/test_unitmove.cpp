@@ -17,6 +17,7 @@
 #include "map/path.h"
 #include "map/pathsrch.h"
 #include "platform/effects.h"
+#include "rules/gamemsg.h"
 #include "support/world.h"
 #include "units/building.h"
 #include "units/iterate.h"
@@ -34,6 +35,33 @@ TEST(StepCurves, TableIsStable)
     static_assert(sizeof(PIXELARRAY) == 3);
     EXPECT_EQ(sizeof(g_StepCurves), 1800u);
     EXPECT_EQ(Crc32_Block(g_StepCurves, sizeof(g_StepCurves)), 0x439CF7EFu);
+}
+
+// The fixed points the curves are drawn through: straight curves by their
+// formula, curve 2 as curve 1's mirror, the landmarks of curves 1, 4 and 5.
+TEST(StepCurves, PassThroughTheirFixedPoints)
+{
+    auto at = [](int c, int i) { return g_StepCurves[c * UNITS_CURVEPOINTS + i]; };
+    auto point = [](const PIXELARRAY& p) { return std::vector<int>({p.xoff, p.yoff, p.facing}); };
+    for (int i = 0; i < UNITS_CURVEPOINTS; i++) {
+        const int s = i * 24 / 100;
+        EXPECT_EQ(point(at(0, i)), std::vector<int>({s, 0, 0})) << i;
+        EXPECT_EQ(point(at(3, i)), std::vector<int>({s, -s, 32})) << i;
+        EXPECT_EQ(at(1, i).xoff * 100 + at(4, i).xoff, s * 101) << i;
+        EXPECT_EQ(point(at(2, i)), std::vector<int>({at(1, i).xoff, -at(1, i).yoff, -at(1, i).facing}));
+    }
+    struct Row { int curve, i, x, y, facing; };
+    const Row rows[] = {
+        {1, 23, 5, 0, 10},   {1, 24, 5, -1, 10},  {1, 33, 7, -1, 13},   {1, 37, 8, -2, 13},
+        {1, 50, 12, -3, 7},  {1, 66, 15, -3, 0},  {1, 81, 19, -2, -14}, {1, 90, 21, -1, -22},
+        {1, 99, 23, 0, -31}, {4, 25, 6, -7, 37},  {4, 50, 12, -15, 36}, {4, 75, 18, -21, 27},
+        {4, 99, 23, -23, 0}, {5, 25, 7, -6, 26},  {5, 50, 15, -12, 27}, {5, 75, 21, -18, 36},
+        {5, 99, 23, -23, 63},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(point(at(r.curve, r.i)), std::vector<int>({r.x, r.y, r.facing}))
+            << "curve " << r.curve << " point " << r.i;
+    }
 }
 
 TEST(StepDirections, VectorsAndNeighbours)
@@ -226,6 +254,35 @@ TEST_F(Walking, StepSpeedRampsAndCarriesOver)
     }
 }
 
+// For every direction and turn, the step's last point lies on the way to the
+// neighbour in that direction (a pixel short of its tile) and the curve's
+// last facing is the table's end facing, to within one.
+TEST_F(Walking, EveryStepEndsTowardsItsNeighbourWithTheEndFacing)
+{
+    Ready();
+    for (int d1 = 0; d1 < 8; d1++)
+        for (int turn = 0; turn < 8; turn++) {
+            UNIT* u = Units_NewAt(tank_, 1, -1, 20, 20);
+            int x = 20, y = 20;
+            Units_DirToNeighbour(d1, &x, &y);
+            Path_Append(&u->move.path, x, y);
+            Units_DirToNeighbour(((d1 & ~1) + turn) & 7, &x, &y);
+            Path_Append(&u->move.path, x, y);
+            u->state = US_MOVING;
+            ASSERT_EQ(Units_BeginPathStep(u), 1);
+            u->move.curvepos = UNITS_CURVEPOINTS - 1;
+            Units_ApplyStepCurve(u);
+            int nx = 0, ny = 0;
+            Units_DirToNeighbour(d1, &nx, &ny);
+            EXPECT_EQ(u->pixelpos.x, 20 * 24 + nx * 23) << d1 << " turn " << turn;
+            EXPECT_EQ(u->pixelpos.y, 20 * 24 + ny * 23) << d1 << " turn " << turn;
+            const int last = u->move.pixelarray[UNITS_CURVEPOINTS - 1].facing + u->move.basefacing;
+            EXPECT_LE(abs((int8_t)(uint8_t)(last - u->move.facing)), 1) << d1 << " turn " << turn;
+            Path_Clear(&u->move.path);
+            Units_Delete(u);
+        }
+}
+
 // A unit sent somewhere gets there and stops on the tile; one sent to a
 // walled-in goal stops where its path ends, and no search starts again.
 TEST_F(Walking, ArrivesOrStopsWherePathEnds)
@@ -250,51 +307,72 @@ TEST_F(Walking, ArrivesOrStopsWherePathEnds)
     EXPECT_LE(abs(u->tilepos.x - 32), 3);
 }
 
-TEST_F(Walking, BlockedSteps)
+// A wall on the next tile: the detours of the step's parity and turn in the
+// table's order, then a new search when none is open; on the last step, a
+// stop.
+TEST_F(Walking, BlockedStepTriesTheDetoursInOrderThenSearches)
 {
     Ready();
     struct Row {
         const char* name;
-        int blockx, blocky;      // a stationary unit with an order, or a wall
-        bool wall;
-        int goalx, goaly;
-        int wantx, wanty;        // where the walker ends
+        int d1, steps, state;                // the path's length, the state after
+        std::vector<UNIT_POS> walls, want;   // want: the path's next tiles
     };
     const Row rows[] = {
-        // The last step blocked: it stops short.
-        {"last step", 9, 5, false, 9, 5, 8, 5},
-        // A wall on an east path: the north-east detour comes first.
-        {"detour", 8, 5, true, 12, 5, 12, 5},
-        // A unit on a north-east path: around it.
-        {"odd detour", 8, 2, false, 10, 0 + 1, 10, 1},
+        {"east, first", 0, 3, US_MOVING, {{11, 10}}, {{11, 9}, {12, 10}}},
+        {"east, second", 0, 3, US_MOVING, {{11, 10}, {11, 9}}, {{11, 11}, {12, 10}}},
+        {"east, none", 0, 3, US_WAITFORPATH, {{11, 10}, {11, 9}, {11, 11}}, {}},
+        {"north-east, first", 1, 3, US_MOVING, {{11, 9}}, {{11, 10}, {12, 9}, {12, 8}}},
+        {"north-east, second", 1, 3, US_MOVING, {{11, 9}, {11, 10}}, {{10, 9}, {11, 8}, {12, 8}}},
+        {"north-east, none", 1, 3, US_WAITFORPATH, {{11, 9}, {11, 10}, {10, 9}}, {}},
+        {"last step: stops", 0, 1, US_NONE, {{11, 10}}, {}},
     };
     for (const Row& r : rows) {
-        UNIT* block = nullptr;
-        if (r.wall) {
-            Wall(r.blockx, r.blocky);
-        } else {
-            block = Units_NewAt(tank_, 2, -1, r.blockx, r.blocky);
-            block->sorder.code = SO_MOVE;
+        for (UNIT_POS w : r.walls) Wall(w.x, w.y);
+        UNIT* u = Units_NewAt(tank_, 1, -1, 10, 10);
+        for (int k = 1; k <= r.steps; k++) Path_Append(&u->move.path, 10 + k, 10 - k * r.d1);
+        u->move.srchtilepos = {10 + r.steps, 10 - r.steps * r.d1};
+        u->state = US_MOVING;
+        EXPECT_EQ(Units_BeginPathStep(u), 0) << r.name;
+        EXPECT_EQ(u->state, r.state) << r.name;
+        if (r.state == US_NONE) {
+            EXPECT_EQ(u->move.srchtilepos.x, 10) << "stopped at home";
         }
-        UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
-        const int sx = r.goalx, sy = r.goaly;
-        // The path straight along the row or diagonal, as if the way were open.
-        int x = 5, y = 5;
-        while (x != sx || y != sy) {
-            Units_DirToNeighbour(Units_GetVectorDir(x, y, sx, sy), &x, &y);
-            Path_Append(&u->move.path, x, y);
+        for (size_t k = 0; k < r.want.size(); k++) {
+            int x = 0, y = 0;
+            Path_Peek(&u->move.path, &x, &y, (int)k);
+            EXPECT_EQ(std::pair(x, y), std::pair(r.want[k].x, r.want[k].y)) << r.name << " " << k;
         }
-        u->move.srchtilepos = {sx, sy};
-        u->move.pathready = 1;
-        u->state = US_WAITFORPATH;
-        EXPECT_LE(Settle(300), 300) << r.name;
-        EXPECT_EQ(u->tilepos.x, r.wantx) << r.name;
-        EXPECT_EQ(u->tilepos.y, r.wanty) << r.name;
-        EXPECT_EQ(u->state, US_NONE) << r.name;
         Units_Delete(u);
-        if (block) Units_Delete(block);
-        if (r.wall) MAP_ELEMENT_AT(r.blockx, r.blocky)->effect = MAP_EFFECT_NONE;
+        for (UNIT_POS w : r.walls) MAP_ELEMENT_AT(w.x, w.y)->effect = MAP_EFFECT_NONE;
     }
+}
+
+// An idle unit in the way is asked aside only by an ally standing on a tile
+// of special effect 2 or 4; then the step waits for the tile.
+TEST_F(Walking, IdleAlliesStepAsideOnSpecialTiles)
+{
+    Ready();
+    Team_SetRelation(1, 3, TR_ALLY);
+    Team_SetRelation(3, 1, TR_ALLY);
+    struct Row { int team, effect; bool aside; };
+    const Row rows[] = {{3, 2, true}, {3, 4, true}, {3, 3, false}, {2, 2, false}};
+    for (const Row& r : rows) {
+        MAP_ELEMENT_AT(10, 10)->effect = (uint32_t)r.effect;
+        UNIT* u = Units_NewAt(tank_, 1, -1, 10, 10);
+        UNIT* o = Units_NewAt(tank_, r.team, -1, 11, 10);
+        for (int x = 11; x <= 13; x++) Path_Append(&u->move.path, x, 10);
+        u->state = US_MOVING;
+        Units_BeginPathStep(u);
+        EXPECT_EQ(o->state, r.aside ? US_WAITFORPATH : US_NONE) << r.team << " " << r.effect;
+        EXPECT_EQ(u->state, r.aside ? US_WAITFOROBSTACLE : US_MOVING) << r.team << " " << r.effect;
+        int x = 0, y = 0;
+        Path_Peek(&u->move.path, &x, &y, 0);
+        EXPECT_EQ(std::pair(x, y), std::pair(11, r.aside ? 10 : 9)) << "waits, or goes round";
+        Units_Delete(u);
+        Units_Delete(o);
+    }
+    MAP_ELEMENT_AT(10, 10)->effect = MAP_EFFECT_NONE;
 }
 
 // A unit waiting for the tile ahead stops waiting when the unit there is
@@ -377,12 +455,14 @@ protected:
             for (int y = 3 + (x % 2); y < 60; y += 4) Wall(x, y);
         Ready();
         g_UpdateCount = 0;
-        for (int i = 0; i < 28; i++) {
-            const int y = 3 + 2 * i;
-            UNIT* a = Units_NewAt(tank_, 1, -1, 4 + (i % 3), y);
-            UNIT* b = Units_NewAt(tank_, 2, -1, 58 - (i % 3), y);
-            Units_MoveTo(a, 57, 60 - y, Units_AllocGroupId());
-            Units_MoveTo(b, 5, 60 - y, Units_AllocGroupId());
+        // 100 a side in two columns, each heading for the other side's rows
+        // in reverse order.
+        for (int i = 0; i < 100; i++) {
+            const int y = 5 + i % 50, col = i / 50;
+            UNIT* a = Units_NewAt(tank_, 1, -1, 4 + col, y);
+            UNIT* b = Units_NewAt(tank_, 2, -1, 59 - col, y);
+            Units_MoveTo(a, 56 + col, 59 - y, Units_AllocGroupId());
+            Units_MoveTo(b, 7 - col, 59 - y, Units_AllocGroupId());
         }
         std::vector<uint64_t> digests;
         for (int n = 0; n < 500; n++) {
@@ -411,7 +491,12 @@ protected:
         while (UNIT* u = Iterate_UnitNext(&it)) {
             units++;
             EXPECT_EQ(MAP_ELEMENT_AT(u->tilepos.x, u->tilepos.y)->unit[u->maplevel], u);
-            EXPECT_EQ(u->gridcell, Mapgrid_CellIndexOfTile(u->tilepos.x, u->tilepos.y));
+            ITERATOR cell;
+            Iterate_UnitInitMapGrid(&cell, u->team, 0, MM_ALL, u->tilepos.x, u->tilepos.y,
+                                    u->tilepos.x, u->tilepos.y);
+            int found = 0;
+            while (UNIT* v = Iterate_UnitNextMapGrid(&cell)) found += v == u;
+            EXPECT_EQ(found, 1) << "unit " << u->id << " in the grid at its tile";
         }
         for (int y = 0; y < mapsizey; y++)
             for (int x = 0; x < mapsizex; x++)
@@ -492,19 +577,6 @@ TEST_F(PhasedUnit, PhasingNeedsEveryConditionAndGivesTheLevelBack)
         while (UNIT* v = Iterate_UnitNext(&it)) Units_Delete(v);
     }
 
-    // In and out again: the tunnel level is taken and given back.
-    MAP_ELEMENT_AT(8, 8)->tile = 0x1111;
-    tank_->phaseinfo.buildingtype = gate_;
-    UNIT* u = Units_NewAt(tank_, 1, -1, 8, 8);
-    Units_Phase(u);
-    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_TUNNEL], u);
-    Units_UnPhase(u);
-    EXPECT_EQ(u->nextstate.type, UNS_UNPHASE);
-    Units_RunPendingMoveCommand(u);
-    EXPECT_EQ(u->state, US_UNPHASING);
-    EXPECT_EQ(Units_RestoreMoveMode(u), 1);
-    EXPECT_EQ(MAP_ELEMENT_AT(8, 8)->unit[ML_GROUND], u);
-    EXPECT_EQ(PhaseEff_First(), nullptr);
 }
 
 // What a phased unit does by itself, and a move given while it is below
@@ -520,6 +592,7 @@ TEST_F(PhasedUnit, SurfacesDiesOrStays)
     };
     const Row rows[] = {
         {"stays", [](UNIT*) {}, US_PHASING, false, ML_TUNNEL},
+        {"told to surface", [](UNIT* u) { Units_UnPhase(u); }, US_NONE, false, ML_GROUND},
         {"hurt", [this](UNIT* u) { u->hitpoints = tank_->maxhitpoints / 4; }, US_NONE, false,
          ML_GROUND},
         {"gate gone", [this](UNIT*) { PREREQ_Remove(gate_, 7, 1); }, US_NONE, false, ML_GROUND},
@@ -548,10 +621,46 @@ TEST_F(PhasedUnit, SurfacesDiesOrStays)
         }
         EXPECT_EQ(u->hitpoints == 0, r.dead) << r.name;
         EXPECT_EQ(u->maplevel, r.level) << r.name;
+        EXPECT_EQ(PhaseEff_First() == nullptr, r.level == ML_GROUND) << r.name;
+        if (r.state == US_WAITFORPATH) {
+            EXPECT_EQ(std::pair(u->move.srchtilepos.x, u->move.srchtilepos.y), std::pair(20, 21));
+            EXPECT_EQ(u->move.groupid, 6u) << "the move keeps its arguments across surfacing";
+        }
         ITERATOR it;
         Iterate_UnitInitAll(&it);
         while (UNIT* v = Iterate_UnitNext(&it)) Units_Delete(v);
     }
+}
+
+// The frame loop's check: the local team hears its phase buildings go
+// offline when the last one goes, and online when it has one again, once.
+TEST_F(PhasedUnit, PhaseMessagesOnceWhenTheLastBuildingGoesAndComesBack)
+{
+    {
+        QvLocalMessages local("CreateMsg(\"MSG_PHASEOFFLINE\") { }\n"
+                              "CreateMsg(\"MSG_PHASEONLINE\") { }\n");
+        GameMsg_Init();
+    }
+    GameMsg_LookupStdIds();
+    const int oldlocal = g_LocalTeam;
+    g_LocalTeam = 1;
+    Units_ResetPhaseMessages();
+    struct Row { int change; bool offline, online; };   // gates added (+) or removed (-)
+    const Row rows[] = {{0, false, false}, {+1, false, false}, {-1, false, false},
+                        {-1, true, false}, {0, false, false},  {+1, false, true},
+                        {0, false, false}};
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; i++) {
+        const Row& r = rows[i];
+        if (r.change > 0) PREREQ_Add(gate_, 7, 1);
+        if (r.change < 0) PREREQ_Remove(gate_, 7, 1);
+        for (int m : {MSG_PHASEOFFLINE, MSG_PHASEONLINE}) GameMsg_Std(m)->lasttime = -1000000;
+        Units_CheckPhaseMessages();
+        EXPECT_EQ(GameMsg_Std(MSG_PHASEOFFLINE)->lasttime != -1000000, r.offline) << "check " << i;
+        EXPECT_EQ(GameMsg_Std(MSG_PHASEONLINE)->lasttime != -1000000, r.online) << "check " << i;
+    }
+    g_LocalTeam = oldlocal;
+    GameMsg_ResetStdIds();
+    GameMsg_Close();
 }
 
 // An attacker without guns walks on only towards a target it can run over.
