@@ -42,6 +42,7 @@
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
+#include "units/vortex.h"
 #include "units/weapon.h"
 
 namespace {
@@ -642,6 +643,7 @@ void DemoWorld_Draw(BITMAP* backbuffer)
     DrawTopLine(backbuffer);
     Map_DrawView();
     SortDisp_DrawAll();
+    Vortex_DrawAll();
     Fog_Draw(g_LocalTeam);
     Pathsrch_DrawDebug();
     DrawPanel(backbuffer);

@@ -16,9 +16,11 @@
 #include "units/building.h"
 #include "units/damage.h"
 #include "units/parts.h"
+#include "units/swave.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitstate.h"
+#include "units/vortex.h"
 #include "units/weapon.h"
 
 namespace {
@@ -51,6 +53,8 @@ protected:
     void TearDown() override
     {
         Fog_SetSeeAll(0);
+        Vortex_Close();
+        Swave_Close();
         Projectile_Close();
         Weapon_Close();
         Damage_Close();
@@ -230,17 +234,20 @@ TEST_F(ProjectileTest, SelfDestructScalesWithTheOwnersHealthAndKillsIt)
 
 TEST_F(ProjectileTest, TwoTeamsFiringEveryKindGiveTheSameStateTwice)
 {
-    WEAPONTYPE* kinds[4];
-    for (int k = 0; k < 4; k++) {
+    WEAPONTYPE* kinds[WKIND_COUNT];
+    for (int k = 0; k < WKIND_COUNT; k++) {
         kinds[k] = Weapon_NewType();
         *kinds[k] = *w_;
-        kinds[k]->kind = k == 3 ? WSELFDESTRUCT : k;
+        kinds[k]->kind = k;
         kinds[k]->acceleration = (float)k;
         kinds[k]->maxspeed = 25;
         kinds[k]->rotationalspeed = k << 18;
         kinds[k]->oinfo = OFFENSEINFO{-1, 3 + k, 20 * k};
         kinds[k]->selfdestruct = WEAPONSELFDESTRUCT{1, {0, 10}, {100, 60}};
+        kinds[k]->ispersistent = k % 2 == 0;
+        kinds[k]->persistent = WEAPONPERSISTENT{k, 3, OFFENSEINFO{-1, 2, 30}};
     }
+    kinds[WWAVE]->maxspeed = 7;
     auto run = [&](std::vector<uint64_t>* digests) {
         Units_Delete(me_);
         Units_Delete(foe_);
@@ -252,22 +259,31 @@ TEST_F(ProjectileTest, TwoTeamsFiringEveryKindGiveTheSameStateTwice)
         std::vector<UNIT*> units;
         for (int i = 0; i < 8; i++) units.push_back(Units_NewAt(tank_, 1 + i % 2, -1, 8 + 3 * (i % 2), 8 + 2 * i));
         std::vector<PART> parts(units.size());
+        int vortices = 0, waves = 0;
         for (int n = 0; n < 500; n++) {
             for (size_t i = 0; i < units.size(); i++) {
                 UNIT* u = units[i];
                 UNIT* aim = units[(i + 1 + 2 * (n % 4)) % units.size()];
                 if (u->hitpoints < 1 || aim->hitpoints < 1 || (n + (int)i) % 9 != 0) continue;
                 parts[i].unit = u;
-                WEAPONTYPE* w = kinds[(n / 9 + i) % 4];
+                WEAPONTYPE* w = kinds[(n / 9 + i) % WKIND_COUNT];
                 if (w->kind == WSELFDESTRUCT && n < 400) w = kinds[0];
                 TARGET t;
                 Target_Setup(&t, FM_UNIT, aim, nullptr, 0, 0);
                 PROJECTILEID id;
                 Weapon_MakeProjectile(&id, w, &t, &parts[i]);
             }
+            Swave_UpdateAll();
+            Vortex_UpdateAll();
             Weapon_UpdateProjectiles();
+            vortices += Vortex_Count();
+            waves += Swave_Count();
             digests->push_back(QvDigest_State());
         }
+        EXPECT_GT(vortices, 0);
+        EXPECT_GT(waves, 0);
+        Vortex_Close();
+        Swave_Close();
         Projectile_Close();
         for (UNIT* u : units) Units_Delete(u);
         me_ = Units_NewAt(tank_, 1, -1, 10, 10);
