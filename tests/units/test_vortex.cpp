@@ -10,6 +10,7 @@
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "core/gll.h"
+#include "core/tlog.h"
 #include "core/uid.h"
 #include "gen_palette.h"
 #include "map/fog.h"
@@ -133,6 +134,32 @@ TEST_F(VortexTest, EffectsHitOnTheirTimeThenFreeTheirProjectile)
         EXPECT_EQ(by_->hitpoints, r.by);
         EXPECT_EQ(byhit, r.byhitat);
     }
+}
+
+TEST_F(VortexTest, CloseCountsWhatIsStillOpen)
+{
+    w_->ispersistent = 1;
+    w_->persistent = WEAPONPERSISTENT{50, 50, OFFENSEINFO{-1, 0, 0}};
+    w_->kind = WVORTEX;
+    WEAPONTYPE* vortex = w_;
+    WEAPONTYPE* wave = Weapon_NewType();
+    *wave = *vortex;
+    wave->kind = WWAVE;
+    wave->maxspeed = 1;
+    for (WEAPONTYPE* w : {vortex, wave, vortex}) {
+        w_ = w;
+        Fire(14, 10);
+    }
+    for (int n = 0; n < 5; n++) Update();
+    ASSERT_EQ(Vortex_Count(), 2);
+    ASSERT_EQ(Swave_Count(), 1);
+    QvLogCapture diag(TLOG_DIAG);
+    Vortex_Close();
+    Swave_Close();
+    const std::string text = diag.text();
+    EXPECT_NE(text.find("Close - 2 extra mallocs"), std::string::npos) << text;
+    EXPECT_NE(text.find("Close - 1 extra mallocs"), std::string::npos) << text;
+    EXPECT_EQ(Vortex_Count() + Swave_Count(), 0);
 }
 
 TEST_F(VortexTest, TheLocalTeamHearsOfRiftsAndRumblesItSees)
