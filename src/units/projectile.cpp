@@ -48,10 +48,10 @@
 #include "units/explosion.h"
 #include "units/iterate.h"
 #include "units/parts.h"
+#include "units/swave.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitstate.h"
-#include "units/swave.h"
 #include "units/vortex.h"
 #include "units/weapon.h"
 
