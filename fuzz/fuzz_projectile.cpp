@@ -1,12 +1,15 @@
 // Projectiles of arbitrary weapon records at arbitrary ground targets: every
-// flight ends within its bound and the pool is empty afterwards.
+// flight, vortex and shock wave ends within its bound and the pools are
+// empty afterwards.
 #include <cstdlib>
 #include <cstring>
 
 #include "fuzzsupport.h"
 #include "units/parts.h"
 #include "units/projectile.h"
+#include "units/swave.h"
 #include "units/unit.h"
+#include "units/vortex.h"
 #include "units/weapon.h"
 
 namespace {
@@ -56,16 +59,25 @@ static void fuzz_Projectiles(const uint8_t* data, size_t size)
         Weapon_MakeProjectile(&id, w, &t, &part);
     }
     // The farthest aim is 256 x 24 x 1.5 pixels away and a homing shot's cap
-    // is under 2 x 2000 + 24, at a pixel per update at least; lingering
-    // damage adds at most 20 hits 20 updates apart.
-    for (int n = 0; n < 12400 && Projectile_Count() > 0; n++) Weapon_UpdateProjectiles();
-    if (Projectile_Count() != 0) abort();
+    // is under 2 x 2000 + 24, at a pixel per update at least; after the
+    // impact lingering damage or a vortex lasts at most 20 hits 20 updates
+    // apart, and a ring grows at least a pixel an update up to 1000.
+    for (int n = 0; n < 12400 && Projectile_Count() + Vortex_Count() + Swave_Count() > 0; n++) {
+        Swave_UpdateAll();
+        Vortex_UpdateAll();
+        Weapon_UpdateProjectiles();
+        for (const SWave* wave = Swave_First(); wave; wave = wave->next)
+            if (wave->radius > wave->maxradius || wave->age > 1001) abort();
+    }
+    if (Projectile_Count() != 0 || Vortex_Count() != 0 || Swave_Count() != 0) abort();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     QvFuzzHeapCheck check;
     QV_FUZZ_GUARD(fuzz_Projectiles(data, size));
+    Vortex_Close();
+    Swave_Close();
     Projectile_Close();
     Weapon_FreeAll();
     return 0;

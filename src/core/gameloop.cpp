@@ -15,8 +15,10 @@
 #include "units/explosion.h"
 #include "units/orders.h"
 #include "units/projectile.h"
+#include "units/swave.h"
 #include "units/team.h"
 #include "units/unitmove.h"
+#include "units/vortex.h"
 
 static uint32_t s_lastUpdate = 0;
 static uint32_t s_lastFrameMs = 0;
@@ -87,6 +89,8 @@ void Game_Update(void)
     // The steps of an update, in their fixed order; the subsystems that own
     // the missing steps add theirs in between.
     Team_RemoveDeadTeams();
+    Swave_UpdateAll();
+    Vortex_UpdateAll();
     Pathsrch_Update();
     Weapon_UpdateProjectiles();
     Expl_UpdateAll();

@@ -41,9 +41,11 @@
 #include "units/orders.h"
 #include "units/parts.h"
 #include "units/projectile.h"
+#include "units/swave.h"
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
+#include "units/vortex.h"
 #include "units/weapon.h"
 
 static int s_redirect = 0;
@@ -245,6 +247,8 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Explosions", ExplType_Init, ExplType_Close},
     {"PartTypes", Parts_Init, Parts_Close},
     {"Projectiles", Projectile_Init, Projectile_Close},
+    {"Vortices", Vortex_Init, Vortex_Close},
+    {"ShockWaves", Swave_Init, Swave_Close},
     {"ExplosionsInPlay", Expl_Init, Expl_Close},
     {"Overlays", Ovl_Init, Ovl_FreeAll},
     {"MapGrid", Nothing, MapGridClose},

@@ -43,6 +43,7 @@
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
+#include "units/vortex.h"
 #include "units/weapon.h"
 
 namespace {
@@ -643,6 +644,7 @@ void DemoWorld_Draw(BITMAP* backbuffer)
     DrawTopLine(backbuffer);
     Map_DrawView();
     SortDisp_DrawAll();
+    Vortex_DrawAll();
     Fog_Draw(g_LocalTeam);
     Pathsrch_DrawDebug();
     DrawPanel(backbuffer);

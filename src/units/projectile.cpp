@@ -1,3 +1,35 @@
+// Projectiles, from launch to the last effect of their impact.
+//
+// States of a projectile, all on the one list in launch order:
+//   flying   - moves once per update (step 7) towards its aim point, shown by
+//              its display, smoking every SmokeDelay updates;
+//   landed   - the impact has hit; it is undrawn (display deleted) and stays
+//              only while something still needs it: lingering hits still to
+//              come (hitsleft > 0) or vortices and waves that keep it
+//              (held > 0);
+//   free     - back on the free list, id -1.
+// A shot with neither lingering hits nor keepers after its impact is freed
+// in the update it lands, so no landed projectile ever waits for nothing.
+//
+// Flight: 16.16 fixed point, integer steps; speed from initialspeed, plus
+// acceleration up to maxspeed, never below one pixel an update, so every
+// straight flight reaches its aim; a homing shot that cannot reach its target
+// lands after 2 x range + 24 pixels. Every bound from the weapon file is cut
+// (areas and caps at 2^20 pixels, rate below 1 counts 1, negative times 0) so
+// that no weapon data keeps a projectile, vortex or wave alive for ever.
+//
+// Impact: direct damage, area damage through the map grid (every team, the
+// shooter's own too), boosts, repairs of the direct target, harassment in the
+// region under the hit, kills counted once. A vortex weapon opens a vortex at
+// the hit, which carries the weapon's lingering hits; a wave weapon starts a
+// ring that carries its area damage outwards (so the impact itself deals no
+// area damage), and its lingering hits stay with the projectile as for every
+// other kind. Vortices and waves keep their projectile, so the handles and
+// the saved game see one owner record for every effect of one shot.
+//
+// Determinism: the list, the vortex list and the wave list are walked in
+// creation order; nothing reads a clock, an address or the local random
+// stream, and the only floats are the angle table's, the same everywhere.
 #include "units/projectile.h"
 
 #include <cstdlib>
@@ -9,13 +41,18 @@
 #include "core/tlog.h"
 #include "core/uid.h"
 #include "map/region.h"
+#include "platform/animtype.h"
+#include "platform/sortdisp.h"
 #include "rules/gamemsg.h"
 #include "units/building.h"
+#include "units/explosion.h"
 #include "units/iterate.h"
 #include "units/parts.h"
+#include "units/swave.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitstate.h"
+#include "units/vortex.h"
 #include "units/weapon.h"
 
 static PROJECTILE* s_first;
@@ -30,6 +67,8 @@ enum {
     // Farther than any map reaches: areas and flight caps from the weapon
     // file are cut here so their arithmetic stays inside int.
     FAR_PIXELS = 1 << 20,
+    // Just over the flyers (layer 5), the highest units.
+    PROJECTILE_LAYER = 6,
 };
 
 static PROJECTILE* Take(void)
@@ -45,6 +84,8 @@ static PROJECTILE* Take(void)
 
 static void Release(PROJECTILE* p)
 {
+    SortDisp_DeleteChain(p->display);
+    p->display = nullptr;
     if (p->prev) p->prev->next = p->next;
     else s_first = p->next;
     if (p->next) p->next->prev = p->prev;
@@ -62,6 +103,31 @@ static int32_t FixSpeed(float v)
     if (!(v > 1.0f)) return FIX_ONE;
     if (v > 30000.0f) return 30000 << 16;
     return (int32_t)(v * 65536.0f);
+}
+
+static int Facing(int32_t heading) { return (heading >> 16) & 255; }
+
+// The first frame of the in-flight animation: a shot lives too briefly for
+// its animation to matter before the animation iterator plays it.
+static void Show(PROJECTILE* p)
+{
+    const ANIMTYPE* a = p->weapon->InFlightAnimation;
+    if (!a || !a->sprite) return;
+    p->display = SortDisp_NewElement(a->sprite, nullptr, SORTDISP_REMAP_NONE,
+                                     a->firstframe ? a->firstframe->first : 0, Facing(p->heading),
+                                     p->x, p->y, PROJECTILE_LAYER, 0);
+}
+
+// An explosion of type at the shot, not attached, drawn from the shot's own
+// sprite so that its hot spots are the shot's.
+static void Explode(const PROJECTILE* p, EXPLTYPE* type)
+{
+    if (!type) return;
+    const ANIMTYPE* a = p->weapon->InFlightAnimation;
+    EXPLID e;
+    Expl_MakeExplosion(&e, type, nullptr, SORTDISP_REMAP_NONE,
+                       a && a->firstframe ? a->firstframe->first : 0, Facing(p->heading), p->x,
+                       p->y, a ? a->sprite : nullptr);
 }
 
 int Weapon_MakeProjectile(PROJECTILEID* out, WEAPONTYPE* w, TARGET* target, PART* part)
@@ -83,6 +149,15 @@ int Weapon_MakeProjectile(PROJECTILEID* out, WEAPONTYPE* w, TARGET* target, PART
     if (p->aimx < 0) p->aimx = p->x, p->aimy = p->y;
     p->heading = Util_VectorAngle((float)(p->aimx - p->x), (float)(p->aimy - p->y));
     p->speed = FixSpeed(w->initialspeed);
+    Show(p);
+    if (w->FireExplosion) {
+        DISPLAYELEMENT* d = part->display;
+        EXPLID fire;
+        Expl_MakeExplosion(&fire, w->FireExplosion, part,
+                           d ? SortDisp_GetRemap(d) : (int)SORTDISP_REMAP_NONE,
+                           d ? SortDisp_GetFrame(d) : 0, d ? SortDisp_GetDirection(d) : 0, p->x,
+                           p->y, d ? SortDisp_GetSprite(d) : nullptr);
+    }
     p->prev = s_last;
     if (s_last) s_last->next = p;
     else s_first = p;
@@ -173,10 +248,14 @@ static int BuildingDistance(const BUILDING* b, int px, int py)
     return (int)ISqrt(dx * dx + dy * dy);
 }
 
-static void AreaHits(const WEAPONTYPE* w, const OFFENSEINFO* oi, int team, int px, int py)
+void Weapon_RingDamage(const WEAPONTYPE* w, const OFFENSEINFO* oi, int team, int px, int py,
+                       int inner, int outer)
 {
+    ASSERT(w && oi);
     if (oi->areaeffect < 0 || oi->hitpoints <= 0) return;
     int r = oi->areaeffect < FAR_PIXELS ? oi->areaeffect : FAR_PIXELS;
+    if (outer < r) r = outer;
+    if (r < 0 || inner >= r) return;
     int tx1 = (px - r - 12) / 24, ty1 = (py - r - 12) / 24;
     int tx2 = (px + r + 12) / 24, ty2 = (py + r + 12) / 24;
     if (px - r - 12 < 0) tx1 = 0;
@@ -189,7 +268,7 @@ static void AreaHits(const WEAPONTYPE* w, const OFFENSEINFO* oi, int team, int p
     for (UNIT* u : units) {
         int64_t dx = u->pixelpos.x + 12 - px, dy = u->pixelpos.y + 12 - py;
         int64_t d = ISqrt(dx * dx + dy * dy);
-        if (d > r) continue;
+        if (d > r || d <= inner) continue;
         TARGET t;
         Target_Setup(&t, FM_UNIT, u, nullptr, 0, 0);
         if (!Weapon_CanShoot(w, &t)) continue;
@@ -202,10 +281,15 @@ static void AreaHits(const WEAPONTYPE* w, const OFFENSEINFO* oi, int team, int p
     while (BUILDING* b = Iterate_BuildNextMapGrid(&it)) buildings.push_back(b);
     for (BUILDING* b : buildings) {
         int d = BuildingDistance(b, px, py);
-        if (d > r) continue;
+        if (d > r || d <= inner) continue;
         const BUILDINGTYPE* bt = b->buildingtype;
         HurtBuilding(b, team, AreaDamage(oi, bt->defense, bt->defensestrength, d, bt, bt->name));
     }
+}
+
+static void AreaHits(const WEAPONTYPE* w, const OFFENSEINFO* oi, int team, int px, int py)
+{
+    Weapon_RingDamage(w, oi, team, px, py, -1, FAR_PIXELS);
 }
 
 void Weapon_Impact(const WEAPONTYPE* w, const OFFENSEINFO* oinfo, TARGET* direct, int team,
@@ -282,26 +366,46 @@ static int Hit(PROJECTILE* p, int px, int py)
             Units_SetHitpoints(owner, 0);
         }
     }
+    SortDisp_DeleteChain(p->display);
+    p->display = nullptr;
+    Explode(p, w->HitExplosion);
+    if (w->kind == WWAVE) oi.areaeffect = -1; // the ring carries the area damage
     Weapon_Impact(w, &oi, &p->target, p->team, px, py);
-    if (w->ispersistent && w->persistent.times > 0) {
+    if (w->kind == WVORTEX) Vortex_Open(p, px, py);
+    if (w->kind == WWAVE) Swave_Start(p, px, py);
+    if (w->kind != WVORTEX && w->ispersistent && w->persistent.times > 0) {
         p->hitsleft = w->persistent.times;
         p->hitwait = 0;
-        return 0;
     }
+    if (p->hitsleft > 0 || p->held > 0) return 0;
     Release(p);
     return 1;
 }
 
-// One update of a spent shot's lingering damage; 1 when the last hit freed it.
+// One update of a landed shot: its lingering damage, if any is left; 1 when
+// that freed it.
 static int Linger(PROJECTILE* p)
 {
+    if (p->hitsleft < 1) return 0;
     const WEAPONPERSISTENT& pd = p->weapon->persistent;
     if (++p->hitwait < (pd.rate > 1 ? pd.rate : 1)) return 0;
     p->hitwait = 0;
     AreaHits(p->weapon, &pd.oinfo, p->team, p->x, p->y);
-    if (--p->hitsleft > 0) return 0;
+    if (--p->hitsleft > 0 || p->held > 0) return 0;
     Release(p);
     return 1;
+}
+
+void Weapon_KeepProjectile(PROJECTILE* p)
+{
+    ASSERT(p && p->id != -1);
+    p->held++;
+}
+
+void Weapon_LetGoProjectile(PROJECTILE* p)
+{
+    ASSERT(p && p->id != -1 && p->held > 0);
+    if (--p->held == 0 && p->hitsleft < 1) Release(p);
 }
 
 // ------------------------------------------------------------------ flight
@@ -318,7 +422,7 @@ static int32_t TurnTowards(int32_t heading, int32_t want, int32_t limit)
 int Weapon_UpdateProjectile(PROJECTILE* p)
 {
     const WEAPONTYPE* w = p->weapon;
-    if (p->hitsleft > 0) return Linger(p);
+    if (p->hitsleft > 0 || p->held > 0) return Linger(p);
     if (w->kind == WSELFDESTRUCT) {
         return Hit(p, p->x, p->y);
     }
@@ -340,6 +444,10 @@ int Weapon_UpdateProjectile(PROJECTILE* p)
     }
     p->x = p->fx >> 16;
     p->y = p->fy >> 16;
+    if (p->display) {
+        SortDisp_SetPosition(p->display, p->x, p->y);
+        SortDisp_SetDirection(p->display, Facing(p->heading));
+    }
     p->travelled += p->speed >> 16;
     int32_t grow = w->acceleration > 0 ? FixSpeed(w->acceleration) : 0;
     if (w->acceleration < 0) grow = -FixSpeed(-w->acceleration);
@@ -349,7 +457,7 @@ int Weapon_UpdateProjectile(PROJECTILE* p)
     p->speed = s < FIX_ONE ? FIX_ONE : (int32_t)s;
     if (w->SmokeDelay > 0 && w->SmokeExplosion && ++p->smokecounter >= w->SmokeDelay) {
         p->smokecounter = 0;
-        // The smoke's explosion instance starts here once explosions play.
+        Explode(p, w->SmokeExplosion);
     }
     const float far = (float)FAR_PIXELS;
     int cap = (w->range > 0 ? (w->range < far ? (int)(2 * w->range) : 2 * FAR_PIXELS) : 0) + 24;
@@ -381,5 +489,11 @@ static void FreeAll(void)
     s_count = 0;
 }
 
+// A new game's display list is new: the old elements are gone with it.
 void Projectile_Init(void) { FreeAll(); }
-void Projectile_Close(void) { FreeAll(); }
+
+void Projectile_Close(void)
+{
+    for (PROJECTILE* p = s_first; p; p = p->next) SortDisp_DeleteChain(p->display);
+    FreeAll();
+}

@@ -11,6 +11,7 @@
 #include "units/damage.h"
 #include "units/target.h"
 
+struct DISPLAYELEMENT;
 struct PART;
 struct WEAPONTYPE;
 
@@ -31,6 +32,8 @@ struct PROJECTILE {
     int32_t smokecounter;  // updates since the last smoke
     int32_t hitsleft;      // after the impact: lingering area hits still to come
     int32_t hitwait;       // updates since the last lingering hit
+    int32_t held;          // vortices and waves that keep it after its impact
+    DISPLAYELEMENT* display; // its in-flight animation; null when it has none or has landed
     PROJECTILE* next;      // on "projectiles", oldest first; the free list when free
     PROJECTILE* prev;
 };
@@ -42,15 +45,29 @@ struct PROJECTILEID {
 };
 
 // A projectile of w from part (at its pixel position, owned by its unit) at
-// target, at the end of the list; fills out and answers 1.
+// target, at the end of the list, shown by the first frame of w's in-flight
+// animation turned to its heading; starts w's fire explosion at the part.
+// Fills out and answers 1.
 int Weapon_MakeProjectile(PROJECTILEID* out, WEAPONTYPE* w, TARGET* target, PART* part);
 // Update step 7, first half: every projectile flies one update in list
 // order; those that arrive hit and are freed.
 void Weapon_UpdateProjectiles(void);
 // Flies one projectile one update; 1 when it was freed. A weapon with
 // lingering damage stays on the list after its impact, undrawn, and hits
-// the area again every "rate" updates (below 1 counts 1) "times" times.
+// the area again every "rate" updates (below 1 counts 1) "times" times;
+// a vortex weapon's vortex carries those hits instead.
 int Weapon_UpdateProjectile(PROJECTILE* p);
+// A vortex or wave keeps the landed projectile p on the list; letting go
+// frees it once nothing keeps it and its lingering hits are done.
+void Weapon_KeepProjectile(PROJECTILE* p);
+void Weapon_LetGoProjectile(PROJECTILE* p);
+// The area rule of w with oinfo around map pixel (px, py) for the things
+// whose distance lies in (inner, outer] and within the area: every unit w
+// can shoot and every building, of every team, takes the damage at its
+// distance; team (the attacker, -1 none) counts the kills. Nothing for a
+// negative area or strength.
+void Weapon_RingDamage(const WEAPONTYPE* w, const OFFENSEINFO* oinfo, int team, int px, int py,
+                       int inner, int outer);
 // The hit of w at map pixel (px, py) by team (the attacker, -1 none) with
 // the offense oinfo, at the direct target when given: direct damage, area
 // damage, boost, harassment and kills, as a projectile's impact does it.
@@ -63,6 +80,6 @@ void Weapon_DoDamage(int x, int y, const WEAPONTYPE* w, int team);
 // The list from the oldest, and its length.
 PROJECTILE* Projectile_First(void);
 int Projectile_Count(void);
-// Frees every projectile and the pool.
+// Frees every projectile and the pool (the close deletes their displays).
 void Projectile_Init(void);
 void Projectile_Close(void);

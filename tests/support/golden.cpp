@@ -26,3 +26,15 @@ uint32_t DemoFixture_Crc(const uint8_t* pixels)
              saved ? "picture written to" : "could not write", file);
     return ::testing::AssertionFailure() << text;
 }
+
+::testing::AssertionResult Golden_BitmapMatches(const BITMAP* bitmap, const PAL_RGB* palette,
+                                                uint32_t golden, const char* file)
+{
+    uint32_t crc = Crc32_Block(bitmap->data, (size_t)bitmap->x_size * (size_t)bitmap->y_size);
+    if (crc == golden) return ::testing::AssertionSuccess();
+    int saved = Graph_SavePCX(file, bitmap, palette);
+    char text[160];
+    snprintf(text, sizeof text, "bitmap CRC 0x%08Xu, recorded 0x%08Xu; %s %s", crc, golden,
+             saved ? "picture written to" : "could not write", file);
+    return ::testing::AssertionFailure() << text;
+}

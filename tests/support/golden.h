@@ -14,3 +14,9 @@ uint32_t DemoFixture_Crc(const uint8_t* pixels);
 // as a PCX named file (working directory) and says so in the result.
 ::testing::AssertionResult DemoFixture_Matches(const uint8_t* pixels, const PAL_RGB* palette,
                                                uint32_t golden, const char* file);
+
+struct BITMAP;
+
+// As DemoFixture_Matches for a bitmap of any size (its x_size x y_size bytes).
+::testing::AssertionResult Golden_BitmapMatches(const BITMAP* bitmap, const PAL_RGB* palette,
+                                                uint32_t golden, const char* file);

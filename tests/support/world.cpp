@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/gll.h"
 #include "core/uid.h"
 #include "map/fog.h"
 #include "map/map.h"
@@ -13,6 +14,8 @@
 #include "platform/effects.h"
 #include "rules/tfgen.h"
 #include "units/projectile.h"
+#include "units/swave.h"
+#include "units/vortex.h"
 #include "units/building.h"
 #include "units/explosion.h"
 #include "units/expltype.h"
@@ -140,6 +143,25 @@ uint64_t QvDigest_State(void)
         d.add(p->smokecounter);
         d.add(p->hitsleft);
         d.add(p->hitwait);
+        d.add(p->held);
+        d.add(p->display != nullptr);
+    }
+    for (const GLL_NODE* n = Vortex_List()->first; n != nullptr; n = n->next) {
+        const VORTEX* v = static_cast<const VORTEX*>(n->element);
+        for (int64_t f : {(int64_t)v->proj->id, (int64_t)v->x, (int64_t)v->y, (int64_t)v->radius,
+                          (int64_t)v->age, (int64_t)v->life, (int64_t)v->hitsleft,
+                          (int64_t)v->hitwait})
+            d.add(f);
+    }
+    for (const SWave* w = Swave_First(); w != nullptr; w = w->next) {
+        for (int64_t f : {(int64_t)w->proj->id, (int64_t)w->x, (int64_t)w->y, (int64_t)w->radius,
+                          (int64_t)w->maxradius, (int64_t)w->growth, (int64_t)w->age})
+            d.add(f);
+        for (int i = 0; i < SWAVE_BUBBLES; i++) {
+            d.add(w->bubble[i].x);
+            d.add(w->bubble[i].y);
+            d.add(w->bubble[i].radius);
+        }
     }
     ITERATOR it;
     Iterate_UnitInitAll(&it);

@@ -8,6 +8,10 @@
 #include <string>
 
 #include "core/uid.h"
+#include "gen_sprites.h"
+#include "platform/animtype.h"
+#include "platform/sortdisp.h"
+#include "platform/sprite.h"
 #include "map/fog.h"
 #include "map/region.h"
 #include "support/world.h"
@@ -15,10 +19,14 @@
 #include "rules/gamemsg.h"
 #include "units/building.h"
 #include "units/damage.h"
+#include "units/explosion.h"
+#include "units/expltype.h"
 #include "units/parts.h"
+#include "units/swave.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitstate.h"
+#include "units/vortex.h"
 #include "units/weapon.h"
 
 namespace {
@@ -51,6 +59,8 @@ protected:
     void TearDown() override
     {
         Fog_SetSeeAll(0);
+        Vortex_Close();
+        Swave_Close();
         Projectile_Close();
         Weapon_Close();
         Damage_Close();
@@ -230,17 +240,20 @@ TEST_F(ProjectileTest, SelfDestructScalesWithTheOwnersHealthAndKillsIt)
 
 TEST_F(ProjectileTest, TwoTeamsFiringEveryKindGiveTheSameStateTwice)
 {
-    WEAPONTYPE* kinds[4];
-    for (int k = 0; k < 4; k++) {
+    WEAPONTYPE* kinds[WKIND_COUNT];
+    for (int k = 0; k < WKIND_COUNT; k++) {
         kinds[k] = Weapon_NewType();
         *kinds[k] = *w_;
-        kinds[k]->kind = k == 3 ? WSELFDESTRUCT : k;
+        kinds[k]->kind = k;
         kinds[k]->acceleration = (float)k;
         kinds[k]->maxspeed = 25;
         kinds[k]->rotationalspeed = k << 18;
         kinds[k]->oinfo = OFFENSEINFO{-1, 3 + k, 20 * k};
         kinds[k]->selfdestruct = WEAPONSELFDESTRUCT{1, {0, 10}, {100, 60}};
+        kinds[k]->ispersistent = k % 2 == 0;
+        kinds[k]->persistent = WEAPONPERSISTENT{k, 3, OFFENSEINFO{-1, 2, 30}};
     }
+    kinds[WWAVE]->maxspeed = 7;
     auto run = [&](std::vector<uint64_t>* digests) {
         Units_Delete(me_);
         Units_Delete(foe_);
@@ -252,22 +265,31 @@ TEST_F(ProjectileTest, TwoTeamsFiringEveryKindGiveTheSameStateTwice)
         std::vector<UNIT*> units;
         for (int i = 0; i < 8; i++) units.push_back(Units_NewAt(tank_, 1 + i % 2, -1, 8 + 3 * (i % 2), 8 + 2 * i));
         std::vector<PART> parts(units.size());
+        int vortices = 0, waves = 0;
         for (int n = 0; n < 500; n++) {
             for (size_t i = 0; i < units.size(); i++) {
                 UNIT* u = units[i];
                 UNIT* aim = units[(i + 1 + 2 * (n % 4)) % units.size()];
                 if (u->hitpoints < 1 || aim->hitpoints < 1 || (n + (int)i) % 9 != 0) continue;
                 parts[i].unit = u;
-                WEAPONTYPE* w = kinds[(n / 9 + i) % 4];
+                WEAPONTYPE* w = kinds[(n / 9 + i) % WKIND_COUNT];
                 if (w->kind == WSELFDESTRUCT && n < 400) w = kinds[0];
                 TARGET t;
                 Target_Setup(&t, FM_UNIT, aim, nullptr, 0, 0);
                 PROJECTILEID id;
                 Weapon_MakeProjectile(&id, w, &t, &parts[i]);
             }
+            Swave_UpdateAll();
+            Vortex_UpdateAll();
             Weapon_UpdateProjectiles();
+            vortices += Vortex_Count();
+            waves += Swave_Count();
             digests->push_back(QvDigest_State());
         }
+        EXPECT_GT(vortices, 0);
+        EXPECT_GT(waves, 0);
+        Vortex_Close();
+        Swave_Close();
         Projectile_Close();
         for (UNIT* u : units) Units_Delete(u);
         me_ = Units_NewAt(tank_, 1, -1, 10, 10);
@@ -337,5 +359,103 @@ TEST_F(ProjectileTest, LingeringDamageHitsTheAreaAgainThenFrees)
         Fire(foe_);
         EXPECT_EQ(Fly(100), r.freed);
         EXPECT_EQ(foe_->hitpoints, r.hp);
+    }
+}
+
+namespace {
+
+// The display list open, a shell animation (frames 2..3 of an 8-rotation
+// sprite) and an explosion type each for firing, smoke and the hit.
+class ProjectileShowTest : public ProjectileTest {
+protected:
+    void SetUp() override
+    {
+        ProjectileTest::SetUp();
+        SortDisp_Init();
+        AnimType_Init();
+        ExplType_Init();
+        Expl_Init();
+        GENSPRITE g;
+        GenSprite_Pattern(SPRITE_REGULAR, 4, 8, 8, 8, &g);
+        SPRITE_DESC d = g.Desc();
+        const std::string path = dir_.file("shell.spr");
+        ASSERT_EQ(Sprite_Write(path.c_str(), &d), 1);
+        shell_ = AnimType_New("Shell");
+        ASSERT_EQ(AnimType_SetSprite(shell_, Sprite_Load(path.c_str())), 1);
+        ASSERT_EQ(AnimType_AddFrames(shell_, 2, 3, 1), 1);
+        w_->InFlightAnimation = shell_;
+        w_->FireExplosion = fire_ = Expl_AddType("Fire");
+        w_->SmokeExplosion = smoke_ = Expl_AddType("Smoke");
+        w_->HitExplosion = hit_ = Expl_AddType("Hit");
+    }
+    void TearDown() override
+    {
+        Vortex_Close();
+        Swave_Close();
+        Projectile_Close();
+        Expl_Close();
+        ExplType_Close();
+        AnimType_Close();
+        SortDisp_Close();
+        ProjectileTest::TearDown();
+    }
+    static int Explosions(const EXPLTYPE* type)
+    {
+        int n = 0;
+        for (const EXPL* e = Expl_First(); e; e = e->next) n += e->type == type;
+        return n;
+    }
+
+    QvTempDir dir_;
+    ANIMTYPE* shell_ = nullptr;
+    EXPLTYPE *fire_ = nullptr, *smoke_ = nullptr, *hit_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(ProjectileShowTest, ShownOnItsWayWithFireSmokeAndHitExplosions)
+{
+    const struct {
+        const char* what;
+        int kind, smokedelay;
+        int smokes;        // smoke explosions when it lands on the 11th update
+    } rows[] = {
+        {"straight, smoking every third update", WLINEAR, 3, 3},
+        {"homing, smoking every update", WHOMING, 1, 10},
+        {"no smoke for a delay of 0", WLINEAR, 0, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Expl_Close();
+        Expl_Init();
+        Units_SetHitpoints(foe_, 500);
+        w_->kind = r.kind;
+        w_->rotationalspeed = 0;
+        w_->SmokeDelay = r.smokedelay;
+        Fire(foe_);
+        PROJECTILE* p = Projectile_First();
+        ASSERT_NE(p->display, nullptr);
+        EXPECT_EQ(SortDisp_GetSprite(p->display), shell_->sprite);
+        EXPECT_EQ(SortDisp_GetFrame(p->display), 2);
+        EXPECT_EQ(Explosions(fire_), 1);
+        EXPECT_EQ(Expl_First()->part, &part_);
+        EXPECT_EQ(Expl_First()->x, p->x);
+        int n = 0;
+        while (Projectile_Count() > 0 && n < 50) {
+            EXPECT_EQ(p->display->x, p->x);
+            EXPECT_EQ(p->display->y, p->y);
+            EXPECT_EQ(SortDisp_GetDirection(p->display), (p->heading >> 16) & 255);
+            Weapon_UpdateProjectiles();
+            n++;
+        }
+        EXPECT_EQ(n, 11);
+        EXPECT_EQ(SortDisp_Count(), 0);
+        EXPECT_EQ(Explosions(smoke_), r.smokes);
+        ASSERT_EQ(Explosions(hit_), 1);
+        EXPECT_EQ(Expl_Count(), 2 + r.smokes);
+        const EXPL* h = Expl_First();
+        while (h->type != hit_) h = h->next;
+        EXPECT_EQ(h->x, foe_->pixelpos.x + 12);
+        EXPECT_EQ(h->y, foe_->pixelpos.y + 12);
     }
 }
