@@ -107,15 +107,14 @@ static int32_t FixSpeed(float v)
 
 static int Facing(int32_t heading) { return (heading >> 16) & 255; }
 
-// The first frame of the in-flight animation: a shot lives too briefly for
-// its animation to matter before the animation iterator plays it.
+// The in-flight animation from its first frame; the iterator steps it with
+// the flight, so a looping flame flickers and a linked one runs on.
 static void Show(PROJECTILE* p)
 {
-    const ANIMTYPE* a = p->weapon->InFlightAnimation;
-    if (!a || !a->sprite) return;
-    p->display = SortDisp_NewElement(a->sprite, nullptr, SORTDISP_REMAP_NONE,
-                                     a->firstframe ? a->firstframe->first : 0, Facing(p->heading),
-                                     p->x, p->y, PROJECTILE_LAYER, 0);
+    ANIMTYPE* a = p->weapon->InFlightAnimation;
+    if (!a || !a->sprite || !AnimIter_Start(&p->anim, a)) return;
+    p->display = SortDisp_NewElement(p->anim.sprite, nullptr, SORTDISP_REMAP_NONE, p->anim.frame,
+                                     Facing(p->heading), p->x, p->y, PROJECTILE_LAYER, 0);
 }
 
 // An explosion of type at the shot, not attached, drawn from the shot's own
@@ -447,6 +446,12 @@ int Weapon_UpdateProjectile(PROJECTILE* p)
     if (p->display) {
         SortDisp_SetPosition(p->display, p->x, p->y);
         SortDisp_SetDirection(p->display, Facing(p->heading));
+        // An animation that has ended keeps its last frame for the rest of the flight.
+        if (AnimIter_Advance(&p->anim)) {
+            if (p->anim.sprite != SortDisp_GetSprite(p->display))
+                SortDisp_SetSprite(p->display, p->anim.sprite);
+            SortDisp_SetFrame(p->display, p->anim.frame);
+        }
     }
     p->travelled += p->speed >> 16;
     int32_t grow = w->acceleration > 0 ? FixSpeed(w->acceleration) : 0;

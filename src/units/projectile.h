@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "platform/animtype.h"
 #include "units/damage.h"
 #include "units/target.h"
 
@@ -34,6 +35,7 @@ struct PROJECTILE {
     int32_t hitwait;       // updates since the last lingering hit
     int32_t held;          // vortices and waves that keep it after its impact
     DISPLAYELEMENT* display; // its in-flight animation; null when it has none or has landed
+    ANIMITERATOR anim;     // plays that animation on the display, one step an update
     PROJECTILE* next;      // on "projectiles", oldest first; the free list when free
     PROJECTILE* prev;
 };
@@ -45,8 +47,8 @@ struct PROJECTILEID {
 };
 
 // A projectile of w from part (at its pixel position, owned by its unit) at
-// target, at the end of the list, shown by the first frame of w's in-flight
-// animation turned to its heading; starts w's fire explosion at the part.
+// target, at the end of the list, shown by w's in-flight animation (played
+// one step an update) turned to its heading; starts w's fire explosion at the part.
 // Fills out and answers 1.
 int Weapon_MakeProjectile(PROJECTILEID* out, WEAPONTYPE* w, TARGET* target, PART* part);
 // Update step 7, first half: every projectile flies one update in list

@@ -145,6 +145,8 @@ uint64_t QvDigest_State(void)
         d.add(p->hitwait);
         d.add(p->held);
         d.add(p->display != nullptr);
+        d.add(p->anim.frame);
+        d.add(p->anim.wait);
     }
     for (const GLL_NODE* n = Vortex_List()->first; n != nullptr; n = n->next) {
         const VORTEX* v = static_cast<const VORTEX*>(n->element);

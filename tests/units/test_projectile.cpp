@@ -441,7 +441,9 @@ TEST_F(ProjectileShowTest, ShownOnItsWayWithFireSmokeAndHitExplosions)
         EXPECT_EQ(Expl_First()->part, &part_);
         EXPECT_EQ(Expl_First()->x, p->x);
         int n = 0;
+        std::vector<int> frames;  // the animation plays 2, 3 and ends on its last frame
         while (Projectile_Count() > 0 && n < 50) {
+            if (n < 3) frames.push_back(SortDisp_GetFrame(p->display));
             EXPECT_EQ(p->display->x, p->x);
             EXPECT_EQ(p->display->y, p->y);
             EXPECT_EQ(SortDisp_GetDirection(p->display), (p->heading >> 16) & 255);
@@ -449,6 +451,7 @@ TEST_F(ProjectileShowTest, ShownOnItsWayWithFireSmokeAndHitExplosions)
             n++;
         }
         EXPECT_EQ(n, 11);
+        EXPECT_EQ(frames, std::vector<int>({2, 3, 3}));
         EXPECT_EQ(SortDisp_Count(), 0);
         EXPECT_EQ(Explosions(smoke_), r.smokes);
         ASSERT_EQ(Explosions(hit_), 1);
