@@ -11,6 +11,7 @@
 
 #include "benchsupport.h"
 #include "gen_sprites.h"
+#include "platform/animtype.h"
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
 #include "units/parts.h"
@@ -27,12 +28,14 @@ struct Field {
     std::vector<PART> parts = std::vector<PART>(SHOTS);
     std::vector<DISPLAYELEMENT*> elements;
     WEAPONTYPE linear{}, homing{};
+    ANIMTYPE* shell = nullptr;  // every shot is shown, as in a game
 };
 
 // Shooters are plain records without an id (the shots have no owner),
 // spread over a 256 x 256 tile field, each aiming at a tile far across it.
 void Launch(Field& f)
 {
+    Projectile_Close();  // the shots still flying take their displays with them
     Projectile_Init();
     uint32_t r = 4242;
     for (int i = 0; i < SHOTS; i++) {
@@ -63,8 +66,14 @@ Field& TheField()
         std::string path = "/tmp/bench_projectile-" + std::to_string((long)getpid()) + ".spr";
         if (!Sprite_Write(path.c_str(), &d)) abort();
         SPRITE* s = Sprite_Load(path.c_str());
-        unlink(path.c_str());
         if (!s) abort();
+        // The shots' animation holds a reference of its own to the sprite.
+        f->shell = AnimType_New("BenchShell");
+        if (!f->shell || !AnimType_SetSprite(f->shell, Sprite_Load(path.c_str())) ||
+            !AnimType_AddFrames(f->shell, 0, 0, 1))
+            abort();
+        f->linear.InFlightAnimation = f->homing.InFlightAnimation = f->shell;
+        unlink(path.c_str());
         uint32_t r = 777;
         for (int i = 0; i < SHOTS; i++) {
             r = r * 1664525u + 1013904223u;
