@@ -1,6 +1,8 @@
 // The rule files' loaders over arbitrary text: the first byte picks the
 // animation file, the damage table, the weapon file, the general settings,
-// one of the two effect files or the thing file. Each input meets what the game has when it reads that file: the demo
+// one of the two effect files, the thing file or the building file (a digit
+// from '1' picks the file of that place in the table, so that the seeds keep
+// their reader as the table grows; other bytes pick by remainder). Each input meets what the game has when it reads that file: the demo
 // sprites on disk and the demo's own rule files read before it, so that
 // sprite frames, explosion names and offense classes in the input are found,
 // not only refused.
@@ -17,12 +19,15 @@
 #include "gen_sprites.h"
 #include "platform/animtype.h"
 #include "platform/sprite.h"
+#include "rules/tfbuild.h"
 #include "rules/tfgen.h"
 #include "rules/tfovl.h"
 #include "map/overlay.h"
 #include "platform/effects.h"
+#include "units/building.h"
 #include "units/damage.h"
 #include "units/expltype.h"
+#include "units/unit.h"
 #include "units/weapon.h"
 
 typedef int (*RULE_LOADER)(const char* path);
@@ -31,6 +36,25 @@ typedef int (*RULE_LOADER)(const char* path);
 static int LoadTerrainEffects(const char* path)
 {
     return Tfovl_LoadTerrainEffects(path) == 0;
+}
+
+// Building types name explosions, defences, thing types, unit types and
+// footprints, which are named after a type's first image: one of the demo
+// sprites gets a footprint here, since the demo's own grids name no sprite.
+static int LoadBuildings(const char* path)
+{
+    static const uint8_t grid[2 * 2 * 2] = {0, 0, 0, 0, 0, 0, 31, 0};
+    std::string deftxt = QV_DEMO_DEFTXT;
+    if (!Tfweapon_Load((deftxt + "/animate.txt").c_str()) ||
+        !Tfweapon_LoadDamageFile((deftxt + "/damage.txt").c_str()) ||
+        !Tfovl_LoadOvlEffects((deftxt + "/ovleff.txt").c_str()) ||
+        !Tfovl_LoadThings((deftxt + "/overlay.txt").c_str()) ||
+        !Effects_AddOvlEffect(GenSprite_FileName(GENSPRITE_BUILDING), 2, 2, grid))
+        abort();
+    UNITTYPE* tank = Units_NewType();
+    if (!tank) abort();
+    Str_CopySafe(tank->symbolid, "Tank", sizeof tank->symbolid);
+    return BuildingType_LoadFile(path);
 }
 
 // In the order the game reads them.
@@ -46,6 +70,7 @@ static const struct {
     {"ovleff.txt", Tfovl_LoadOvlEffects, 0},
     {"trneff.txt", LoadTerrainEffects, 0},
     {"overlay.txt", Tfovl_LoadThings, 1},
+    {"build.txt", LoadBuildings, 0},
 };
 
 // Writes the demo sprites into the process's directory and points the sprite
@@ -78,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     WriteDemoSprites();
     QvFuzzHeapCheck check;
     if (size < 1) return 0;
-    int which = data[0] % (int)(sizeof s_files / sizeof s_files[0]);
+    const int count = (int)(sizeof s_files / sizeof s_files[0]);
+    int which = data[0] >= '1' && data[0] - '1' < count ? data[0] - '1' : data[0] % count;
     const char* path = QvFuzz_WriteTemp(".txt", data + 1, size - 1);
     if (!path) return 0;
     Effects_Init();
@@ -91,6 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         s_files[which].load(path);
     });
     Tfgen_Reset();
+    Build_FreeTypes();
+    Units_FreeTypes();
     Ovl_FreeAll();
     Effects_Close();
     Weapon_FreeAll();

@@ -9,8 +9,10 @@
 #include "platform/animtype.h"
 #include "map/overlay.h"
 #include "platform/effects.h"
+#include "rules/tfbuild.h"
 #include "rules/tfgen.h"
 #include "rules/tfovl.h"
+#include "units/building.h"
 #include "units/damage.h"
 #include "units/expltype.h"
 #include "units/weapon.h"
@@ -23,14 +25,15 @@ static void ResetAnimations(void)
 
 // In the order the rules depend on each other: the footprints first, which
 // the thing and building types name; explosions name animations, weapons name
-// explosions and damage classes, things name animations; the general values
-// last.
+// explosions and damage classes, things name animations; building types
+// name all of these; the general values last.
 static const RULEFILE s_ruleFiles[] = {
     {CFG_OVLEFF, Tfovl_LoadOvlEffects, Effects_FreeOvlEffects},
     {CFG_ANIMATE, Tfweapon_Load, ResetAnimations},
     {CFG_DAMAGE, Tfweapon_LoadDamageFile, Damage_FreeAll},
     {CFG_WEAPON, Tfweapon_LoadWeaponFile, Weapon_FreeAll},
     {CFG_OVERLAY, Tfovl_LoadThings, Ovl_FreeTypes},
+    {CFG_BUILD, BuildingType_LoadFile, Build_FreeTypes},
     {CFG_GENERAL, Tfgen_Load, Tfgen_Reset},
 };
 

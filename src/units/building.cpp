@@ -31,6 +31,7 @@
 #include "map/overlay.h"
 #include "map/cre.h"
 #include "platform/effects.h"
+#include "platform/sprite.h"
 #include "units/hlthexpl.h"
 #include "units/team.h"
 #include "units/unit.h"
@@ -269,9 +270,7 @@ void Build_CloseAll(void)
     while (g_Buildings) Build_Remove(g_Buildings);
     // Mini-buildings made without a building (a save being rebuilt).
     while (s_minis) MiniBuild_Free(s_minis);
-    for (int i = 0; i < g_NrBuildingTypes; i++) Hlthexpl_Free(&g_BuildingTypes[i].healthexplosions);
-    memset(g_BuildingTypes, 0, sizeof g_BuildingTypes);
-    g_NrBuildingTypes = 0;
+    Build_FreeTypes();
     Pool_Close(&s_pool);
     Pool_Close(&s_minipool);
     s_ovlCursor = s_miniCursor = 0;
@@ -299,14 +298,28 @@ BUILDINGTYPE* Build_NewType(void)
     t->sell[1] = 3;
     t->stealtime = 200;
     t->offtime = t->ontime = 6;
-    for (int i = 0; i < 2; i++)
-        for (int j = 0; j < 2; j++) t->efficiencyhp[i][j] = t->efficiencyres[i][j] = 100;
+    for (BUILDTYPE_EFFICIENCY* e : {&t->efficiencyhp, &t->efficiencyres}) {
+        memset(e->point, 100, sizeof e->point);
+        e->intercept = 100;
+    }
     for (BUILDTYPE_RESOURCE& r : t->resource) r.supplytarget = -1;
     t->interface[0] = t->interface[1] = -1;
     for (int32_t& a : t->actionindicator) a = -1;
     for (int32_t& a : t->anim) a = -1;
     t->defense = 255;
     return t;
+}
+
+void Build_FreeTypes(void)
+{
+    for (int i = 0; i < g_NrBuildingTypes && i < BUILD_MAXTYPES; i++) {
+        BUILDINGTYPE* t = &g_BuildingTypes[i];
+        Hlthexpl_Free(&t->healthexplosions);
+        for (SPRITE* s : t->sprite) Sprite_Free(s);
+        Sprite_Free(t->shadowsprite);
+    }
+    memset(g_BuildingTypes, 0, sizeof g_BuildingTypes);
+    g_NrBuildingTypes = 0;
 }
 
 int Textfile_FindBuildingType(const char* name)

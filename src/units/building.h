@@ -9,7 +9,9 @@
 // The footprint of a type is its overlay-effect grid (footprint): a w x h
 // grid of {effect code, second} pairs; a cell whose code is
 // EFFECTS_NOT_FOOTPRINT (31) is not part of the building. The type's width
-// and height are the grid's.
+// and height in tiles come from its first image (its pixel size divided by
+// the tile's 24 pixels), not from the grid: cells of the width x height
+// rectangle that the grid doesn't reach are not part of the building.
 //
 // What a placed building writes into the map (ours): each footprint tile's
 // special-effect field takes the cell's effect code (codes 0..15 name the
@@ -39,6 +41,9 @@
 
 struct OVLEFFECT;
 struct HEALTHEXPL;
+struct EXPLTYPE;
+struct GAME_MSG;
+struct SPRITE;
 struct UNIT;
 struct UNITTYPE;
 struct OVERLAY;
@@ -81,6 +86,8 @@ enum BUILDTYPE_FLAGS {
     BTF_BUILTFROMEDGE = 1 << 10,
 };
 
+enum { BUILD_TILEPIXELS = 24 };    // image pixels per footprint tile
+
 // Spy effects.
 enum { BSPY_NONE = 0, BSPY_HQ = 1, BSPY_RESOURCE = 2, BSPY_UNITPLAN = 3 };
 
@@ -95,6 +102,15 @@ struct BUILDTYPE_RESOURCE {
     int32_t need;
 };
 
+// An efficiency line through two points (b, a) and (d, c): efficiency a %
+// at b % of hit points (or of the resource), c % at d %. The slope is 16.16
+// fixed point; the intercept uses the slope's integer part.
+struct BUILDTYPE_EFFICIENCY {
+    uint8_t point[2][2];           // {a, b}, {c, d} as the file gives them
+    int32_t slope;
+    int32_t intercept;
+};
+
 struct BUILDTYPE_PART {
     char name[BUILD_NAME];
     UNITTYPE* type;
@@ -107,10 +123,13 @@ struct BUILDINGTYPE {
     char description[BUILD_NAME];
     char image[3][BUILD_FILENAME];
     char shadowimage[BUILD_FILENAME];
+    SPRITE* sprite[3];             // images 1 to 3, loaded by name
+    SPRITE* shadowsprite;          // null without a shadow image
+    int32_t pixelw, pixelh;        // image 1's size in pixels
     OVLEFFECT* footprint;          // the grid named image[0]
-    int8_t width, height;          // footprint size in tiles
+    int8_t width, height;          // footprint size in tiles, from image 1
     int8_t bayx, bayy;             // bay (door) offset from the top-left tile, -1 none
-    int8_t radarx, radary;
+    int8_t radarx, radary;         // signed 4-bit values, -1 none
     int8_t side;
     PREREQ prereq;
     int32_t cost;
@@ -118,12 +137,12 @@ struct BUILDINGTYPE {
     int32_t maxhitpoints;
     int32_t hitpoints2;
     uint32_t flags;                // BUILDTYPE_FLAGS
-    int32_t cratersize;            // 0..7
+    int32_t cratersize;            // 0..7 (MakesCrater)
     int32_t sell[2];
     int32_t stealtime;
     int32_t offtime, ontime;
-    int32_t efficiencyhp[2][2];    // curve points {hit points %, efficiency %}
-    int32_t efficiencyres[2][2];
+    BUILDTYPE_EFFICIENCY efficiencyhp;   // over hit points
+    BUILDTYPE_EFFICIENCY efficiencyres;  // over resources
     int32_t spytype;               // BSPY_*
     BUILDTYPE_RESOURCE resource[BUILD_RESOURCES];
     int32_t interface[2];
@@ -143,17 +162,18 @@ struct BUILDINGTYPE {
     UNITTYPE* transportunit;
     int32_t packtime, unpacktime;
     int32_t teleportn;
-    void* teleportexpl;
+    EXPLTYPE* teleportexpl;
     int32_t holdmax;               // units held
     int32_t holdmass;              // per-unit mass limit
     BUILDINGTYPE* upgradeto;
     BUILDINGTYPE* upgradefrom;
-    BUILDINGTYPE* decoyof;
+    BUILDINGTYPE* decoyof;         // this type is a decoy of that one
+    BUILDINGTYPE* decoy;           // the decoy of this type
     int32_t nrequivalents;
     char equivalents[BUILD_EQUIVALENTS][BUILD_NAME];
     BUILDINGTYPE* equivalent[BUILD_EQUIVALENTS];   // resolved
-    void* msgconstruct;
-    void* msgcharged;
+    GAME_MSG* msgconstruct;
+    GAME_MSG* msgcharged;
 };
 
 // The building type table and its count, read directly.
@@ -218,9 +238,14 @@ int Build_Count(void);
 // animations -1, defence 255); null after logging "max of %d building types
 // defined" beyond BUILD_MAXTYPES.
 BUILDINGTYPE* Build_NewType(void);
+// Frees what every type owns (sprites, health explosions) and empties the
+// table, so that the building-type file read again replaces the types.
+void Build_FreeTypes(void);
 // The index of the type of that name (case ignored), -1 when none.
 int Textfile_FindBuildingType(const char* name);
-// The footprint cell at (cx, cy) of the type is part of the building.
+// The footprint cell at (cx, cy) of the type is part of the building: inside
+// the width x height rectangle and, with a grid, on a grid cell that is not
+// EFFECTS_NOT_FOOTPRINT (a cell beyond the grid is not).
 int Build_TypeCovers(const BUILDINGTYPE* type, int cx, int cy);
 
 // A building of type for team with that id (-1: a new one) whose top-left

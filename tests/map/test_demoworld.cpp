@@ -108,7 +108,7 @@ protected:
         // The demo's own rule files.
         fs::create_directories(home.file("data/deftxt"));
         for (const char* name : {"ovleff.txt", "animate.txt", "damage.txt", "weapon.txt", "overlay.txt",
-                                 "general.txt"})
+                                 "build.txt", "general.txt"})
             fs::copy_file(std::string(QV_DEMO_DEFTXT) + "/" + name, home.file("data/deftxt/") + name);
         fs::copy_file(std::string(QV_DEMO_DEFTXT) + "/../graphics/DEMO/trneff.txt",
                       home.file("data/graphics/DEMO/trneff.txt"));
