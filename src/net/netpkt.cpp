@@ -45,7 +45,6 @@ static std::atomic<uint32_t> s_refused{0};
 // Set while this thread is inside a pass: the handler, the filter and the
 // callbacks run there, where closing the layer would wait for itself.
 static thread_local int s_inPass;
-static uint32_t s_nextId;
 static uint32_t s_lastScan;
 static uint32_t s_lossState;
 
@@ -177,6 +176,9 @@ NetRoundTrip* NetPkt_AddRoundTrip(const NetAddress* address)
     NetRoundTrip* r = (NetRoundTrip*)Debug_Calloc(1, sizeof *r);
     r->address = *address;
     r->estimate = NETPKT_FIRST_ESTIMATE;
+    // Ids start from the clock, so that a peer that restarts is not taken
+    // for its old self by the duplicate filter of the others.
+    r->nextid = Thread_ClockMs();
     CritSec_Enter(s_listLock);
     r->next = s_roundTrips;
     s_roundTrips = r;
@@ -272,11 +274,8 @@ int NetPkt_SendReliable(NetPacket* packet, const NetAddress* to, uint8_t* delive
     r->packet = *packet;
     Net_SetType(&r->packet, Net_Type(&r->packet) | NET_WANTS_ACK);
     CritSec_Enter(s_listLock);
-    Net_SetId(&r->packet, s_nextId++);
-    CritSec_Leave(s_listLock);
-
     r->roundtrip = RoundTripOf(to);
-    CritSec_Enter(s_listLock);
+    Net_SetId(&r->packet, r->roundtrip->nextid++);
     uint32_t estimate = r->roundtrip->estimate;
     CritSec_Leave(s_listLock);
     r->sendtime = Thread_ClockMs();
@@ -686,10 +685,7 @@ int NetPkt_InitWith(int type, const NetTransport* transport, int threaded)
     memset(s_sources, 0, sizeof s_sources);
     s_refused.store(0);
     NetLog_Reset();
-    // Ids go on from the clock, so that a peer that restarts is not taken for
-    // its old self by the duplicate filter of the others.
     uint32_t now = Thread_ClockMs();
-    s_nextId = now;
     s_lastScan = now;
     s_lossState = (now ^ 0x9E3779B9u) | 1;
     s_initialised.store(1);

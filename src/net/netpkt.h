@@ -15,12 +15,12 @@
 // - A record is in exactly one of the queue and the free list; records are
 //   reused and freed only at close.
 // - Lock order: the game network lock, then the list lock, then the send
-//   lock. The list lock guards the queue, the free list, the id counter and
-//   the round-trip list, and is never held across the transport, the handler
-//   or a callback. The send lock makes every transport send one call at a
+//   lock. The list lock guards the queue, the free list and the round-trip
+//   list with the destinations' id counters, and is never held across the
+//   transport, the handler or a callback. The send lock makes every transport send one call at a
 //   time, since the transports' rings have one producer each.
 // - Per source address the layer keeps the highest id it acknowledged and
-//   delivered and a window of the 1024 ids below it; an id of the window
+//   delivered and a window of the 4096 ids below it; an id of the window
 //   that was delivered, or one older than the window, arriving again (its
 //   sender missed the acknowledgement) is acknowledged again but not
 //   delivered twice. An id far below the window (65536 or more) or far above
@@ -52,7 +52,7 @@ enum NET_TYPE { NET_TYPE_IPX = 0, NET_TYPE_UDP = 1, NET_TYPE_SERIAL = 2 };
 enum {
     NETPKT_TRIES = 50,         // resends before a packet is given up
     NETPKT_FIRST_ESTIMATE = 250,
-    NETPKT_WINDOW = 1024,      // delivered ids remembered below a source's highest
+    NETPKT_WINDOW = 4096,      // delivered ids remembered below a source's highest
     NETPKT_RESTART_GAP = 65536, // this far below the window: the sender restarted
     NETPKT_SOURCES = 64,       // source entries: eight nodes with room to spare
     // Longer than a sender keeps resending one packet (51 sends at most
@@ -80,9 +80,15 @@ struct NetTransport {
     int (*send)(const NetPacket* packet, const NetAddress* to);
 };
 
+// One per destination sent to with acknowledgement: its estimate and its
+// ids. Ids rise by one per send to that destination, so that its duplicate
+// window counts only what was sent to it: with one counter for all, traffic
+// to other nodes while one packet waits for a slow link would push it below
+// the receiver's window.
 struct NetRoundTrip {
     NetAddress address;
     uint32_t estimate; // ms
+    uint32_t nextid;   // from the clock when the record was made
     NetRoundTrip* next;
 };
 
@@ -132,8 +138,8 @@ int NetPkt_Running(void);
 // layer is closed (both sends) logs (NWARN) "Call to %s while the packet
 // layer is closed" and returns 0.
 int NetPkt_Send(NetPacket* packet, const NetAddress* to);
-// Sends a copy of the packet with acknowledgement under the next id (bit
-// 0x100 set in the copy), keeping it for resends; sets *delivered and
+// Sends a copy of the packet with acknowledgement under the destination's
+// next id (bit 0x100 set in the copy), keeping it for resends; sets *delivered and
 // *resends (each optional) to 0 now, and later *delivered to 1 and calls the
 // callback once on the acknowledgement, or counts resends in *resends.
 // Logs (NDIAG) "Packet requires ack : id %d". Returns 1 (0 while closed);

@@ -463,9 +463,9 @@ TEST_F(NetPktLayer, ForgedEarlyAcknowledgementPinnedTheEstimate)
         NetAddress to = Addr(node);
         uint8_t delivered = 0;
         if (r.ackAt < r.sendAt) {
-            // The forger guesses the next id: ids rise by one per send.
+            // The forger guesses the next id: ids to a node rise by one per send.
             uint8_t probe;
-            uint32_t next = SendOne(200, &probe) + 1;
+            uint32_t next = SendOne(node, &probe) + 1;
             NetPkt_PurgeTracked();
             MemNet_Advance(r.ackAt);
             MemNet_Deliver(Make(NET_IS_ACK, next, 0), to);
