@@ -2,8 +2,11 @@
 // datagrams, each {u8 sender node, u16 length, bytes}; flag bit 0 restamps
 // each datagram's CRC after the mutation, so that the code behind the check
 // is reached. They go through the in-memory transport into the layer's pass
-// (two reliable sends of its own are pending, ids 1000 and 1001, so that
-// acknowledgements can match); what gets through is unpacked and dumped.
+// (two reliable sends of its own are pending, id 1000 to each of nodes 2 and
+// 3, so that acknowledgements can match); what gets through is unpacked and
+// dumped. The sender node byte names one of 256 addresses, more than the
+// layer's table of sources holds; its top bits move the clock, far enough
+// now and then for silent sources' entries to be reused.
 #include <cstring>
 
 #include "core/tlog.h"
@@ -48,10 +51,11 @@ static void fuzz_NetPkt(const uint8_t* data, size_t size)
             memset(&p, 0, sizeof p);
             memcpy(p.raw, data + at, length);
             if (restamp) Net_StampCrc(&p);
-            MemNet_Deliver(p, {NET_TYPE_UDP, {127, 0, 0, (uint8_t)(node & 3), 0, 0}});
+            MemNet_Deliver(p, {NET_TYPE_UDP, {127, 0, 0, node, 0, 0}});
         }
         at += length;
-        MemNet_Advance(node & 0x40 ? 600 : 1);
+        uint8_t clock = node & 0xC0;
+        MemNet_Advance(clock == 0xC0 ? NETPKT_SILENT_MS + 1 : clock == 0x40 ? 600 : 1);
         NetPkt_Pass();
     }
     NetPkt_Close();

@@ -38,16 +38,19 @@ int IPX_Recv(NetPacket* packet, NetAddress* from, uint32_t* time)
     uint8_t buffer[WSOCK_SLOT_DATA];
     sockaddr_in sender;
     uint32_t length;
-    // The node's own broadcasts are skipped; the datagrams behind one are
-    // still taken now, as nothing would wake the packet thread for them.
+    // The node's own broadcasts and datagrams whose length field disagrees
+    // with their size are skipped; the datagrams behind one are still taken
+    // now, as nothing would wake the packet thread for them.
     for (;;) {
         if (!WSOCK_Recv(&sender, buffer, &length, time)) return 0;
-        if (sender.sin_family != s_template.sin_family || sender.sin_port != s_template.sin_port ||
-            sender.sin_addr.s_addr != s_template.sin_addr.s_addr)
-            break;
-        TLOG(TLOG_NDIAG, "Received packet from the console");
+        if (sender.sin_family == s_template.sin_family && sender.sin_port == s_template.sin_port &&
+            sender.sin_addr.s_addr == s_template.sin_addr.s_addr) {
+            TLOG(TLOG_NDIAG, "Received packet from the console");
+            continue;
+        }
+        memcpy(packet->raw, buffer, NET_SLOT_SIZE);
+        if (Net_FitsDatagram(packet, length)) break;
     }
-    memcpy(packet->raw, buffer, NET_SLOT_SIZE);
     from->kind = NET_TYPE_IPX;
     memcpy(from->bytes, &sender.sin_addr, 4);
     from->bytes[4] = from->bytes[5] = 0;

@@ -4,6 +4,7 @@
 
 #include "core/crc32.h"
 #include "core/tlog.h"
+#include "net/netlog.h"
 
 uint8_t g_NetOwnNode = 0;
 uint32_t g_NetRound = 0;
@@ -61,8 +62,22 @@ int Net_VerifyCrc(NetPacket* packet)
     uint32_t got = Net_Crc(packet);
     Net_SetCrc(packet, 0);
     if (CrcOf(packet) == got) return 1;
-    TLOG(TLOG_NERR, "CRC Error during verification");
-    Net_DumpPacket(packet);
+    // The dump shows what arrived: the sum that failed, not the zero
+    // written for the check.
+    Net_SetCrc(packet, got);
+    if (NetLog_Allow(NETLOG_CRC)) {
+        TLOG(TLOG_NERR, "CRC Error during verification");
+        Net_DumpPacket(packet);
+    }
+    return 0;
+}
+
+int Net_FitsDatagram(const NetPacket* packet, uint32_t size)
+{
+    uint32_t length = Net_Length(packet);
+    if (length == size) return 1;
+    if (NetLog_Allow(NETLOG_DATAGRAM))
+        TLOG(TLOG_NERR, "Packet length %u in a datagram of %u bytes dropped", length, size);
     return 0;
 }
 

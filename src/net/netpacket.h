@@ -98,9 +98,14 @@ int Net_UnpackPacket(const NetPacket* packet, void* dest, uint32_t destsize);
 // slot).
 void Net_StampCrc(NetPacket* packet);
 // 1 when crc matches the CRC-32 of length bytes computed with the field 0
-// (which it stays). 0 on a mismatch, after logging (NERR) "CRC Error during
-// verification" and dumping the packet. The caller checks length first.
+// (which it stays). 0 on a mismatch, the received crc kept, after logging
+// (NERR, within the drop-log limit) "CRC Error during verification" and
+// dumping the packet. The caller checks length first.
 int Net_VerifyCrc(NetPacket* packet);
+// 1 when the length field equals the size of the datagram that carried the
+// packet; else logs (NERR, within the drop-log limit) "Packet length %u in a
+// datagram of %u bytes dropped" and returns 0.
+int Net_FitsDatagram(const NetPacket* packet, uint32_t size);
 // The name of the type's low byte ("PING" .. "KICK"); others give
 // "unknown *@#%$!@*^#%@#*$%@*^!@".
 const char* Net_PacketTypeName(uint32_t type);

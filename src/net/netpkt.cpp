@@ -5,19 +5,23 @@
 
 #include "core/config.h"
 #include "core/debug.h"
+#include "core/error.h"
 #include "core/mono.h"
 #include "core/tlog.h"
 #include "net/ipx.h"
+#include "net/netlog.h"
 #include "net/prof.h"
 #include "net/udp.h"
 #include "platform/thread.h"
 
-// Ids delivered lately from one source address.
-struct NetSeenIds {
+// What one source address has had delivered: the highest id and, bit i of
+// window, whether id highest - i was delivered.
+struct NetSource {
     NetAddress address;
-    uint32_t ids[NETPKT_SEEN_IDS];
-    uint32_t count, next;
-    NetSeenIds* next_source;
+    uint8_t used, any; // any: an id was delivered since the entry was taken
+    uint32_t highest;
+    uint32_t heard; // arrival of its latest packet sent with acknowledgement
+    uint64_t window[NETPKT_WINDOW / 64];
 };
 
 NetAddress g_NetOwnAddress;
@@ -36,8 +40,11 @@ static const NetTransport* s_transport;
 static NetPendingPacket* s_queue;
 static NetPendingPacket* s_free;
 static NetRoundTrip* s_roundTrips;
-static NetSeenIds* s_seen;
-static uint32_t s_nextId;
+static NetSource s_sources[NETPKT_SOURCES];
+static std::atomic<uint32_t> s_refused{0};
+// Set while this thread is inside a pass: the handler, the filter and the
+// callbacks run there, where closing the layer would wait for itself.
+static thread_local int s_inPass;
 static uint32_t s_lastScan;
 static uint32_t s_lossState;
 
@@ -73,20 +80,30 @@ NetPendingPacket* NetPkt_AllocRecord(void)
     CritSec_Leave(s_listLock);
     if (!r) r = (NetPendingPacket*)Debug_Calloc(1, sizeof *r);
     r->next = nullptr;
+    r->freed = 0;
+    r->unsent = 0;
     return r;
+}
+
+// Under the list lock. A record freed twice would be handed to two sends.
+static void PushFree(NetPendingPacket* record)
+{
+    ASSERT(!record->freed);
+    record->freed = 1;
+    record->next = s_free;
+    s_free = record;
 }
 
 void NetPkt_FreeRecord(NetPendingPacket* record)
 {
     CritSec_Enter(s_listLock);
-    record->next = s_free;
-    s_free = record;
+    PushFree(record);
     CritSec_Leave(s_listLock);
 }
 
-void NetPkt_QueueTimeout(NetPendingPacket* record)
+// Under the list lock.
+static void InsertByExpiry(NetPendingPacket* record)
 {
-    CritSec_Enter(s_listLock);
     NetPendingPacket** at = &s_queue;
     for (NetPendingPacket* curr = s_queue; curr; curr = curr->next) {
         NetPendingPacket* pkt = record;
@@ -96,6 +113,12 @@ void NetPkt_QueueTimeout(NetPendingPacket* record)
     }
     record->next = *at;
     *at = record;
+}
+
+void NetPkt_QueueTimeout(NetPendingPacket* record)
+{
+    CritSec_Enter(s_listLock);
+    InsertByExpiry(record);
     CritSec_Leave(s_listLock);
     NetPkt_Wake();
 }
@@ -153,11 +176,23 @@ NetRoundTrip* NetPkt_AddRoundTrip(const NetAddress* address)
     NetRoundTrip* r = (NetRoundTrip*)Debug_Calloc(1, sizeof *r);
     r->address = *address;
     r->estimate = NETPKT_FIRST_ESTIMATE;
+    // Ids start from the clock, so that a peer that restarts is not taken
+    // for its old self by the duplicate filter of the others.
+    r->nextid = Thread_ClockMs();
     CritSec_Enter(s_listLock);
     r->next = s_roundTrips;
     s_roundTrips = r;
     CritSec_Leave(s_listLock);
     return r;
+}
+
+int NetPkt_RoundTripCount(void)
+{
+    int n = 0;
+    CritSec_Enter(s_listLock);
+    for (NetRoundTrip* r = s_roundTrips; r; r = r->next) n++;
+    CritSec_Leave(s_listLock);
+    return n;
 }
 
 void NetPkt_FreeRoundTrips(void)
@@ -180,23 +215,17 @@ int NetPkt_QueueLength(void)
     return n;
 }
 
-// The address's record, made when there is none; under the list lock.
+// The address's record, made when there is none. Found and added under one
+// hold of the list lock: two threads asking for a new address at once must
+// not make two records that split its estimates.
 static NetRoundTrip* RoundTripOf(const NetAddress* address)
 {
     CritSec_Enter(s_listLock);
     NetRoundTrip* r = s_roundTrips;
     while (r && !NetPkt_SameAddress(&r->address, address)) r = r->next;
+    if (!r) r = NetPkt_AddRoundTrip(address); // the lock is re-entrant
     CritSec_Leave(s_listLock);
-    return r ? r : NetPkt_AddRoundTrip(address);
-}
-
-static void FreeSeen(void)
-{
-    while (s_seen) {
-        NetSeenIds* s = s_seen;
-        s_seen = s->next_source;
-        Debug_FreeBlock(s);
-    }
+    return r;
 }
 
 // ---- sending ----
@@ -208,6 +237,17 @@ static int TransportSend(const NetPacket* packet, const NetAddress* to)
     CritSec_Leave(s_sendLock);
     return r;
 }
+
+// A packet the transport refused (its outgoing ring full) was not sent: it
+// is counted apart and its record retried at the next pass.
+static void Refused(uint32_t id)
+{
+    s_refused.fetch_add(1);
+    if (NetLog_Allow(NETLOG_REFUSED))
+        TLOG(TLOG_NWARN, "Send of id %d refused by the transport: retried at the next pass", (int)id);
+}
+
+uint32_t NetPkt_RefusedSends(void) { return s_refused.load(); }
 
 // Sending needs a transport; a caller that sends while the layer is closed
 // is told so instead of crashing.
@@ -234,11 +274,8 @@ int NetPkt_SendReliable(NetPacket* packet, const NetAddress* to, uint8_t* delive
     r->packet = *packet;
     Net_SetType(&r->packet, Net_Type(&r->packet) | NET_WANTS_ACK);
     CritSec_Enter(s_listLock);
-    Net_SetId(&r->packet, s_nextId++);
-    CritSec_Leave(s_listLock);
-
     r->roundtrip = RoundTripOf(to);
-    CritSec_Enter(s_listLock);
+    Net_SetId(&r->packet, r->roundtrip->nextid++);
     uint32_t estimate = r->roundtrip->estimate;
     CritSec_Leave(s_listLock);
     r->sendtime = Thread_ClockMs();
@@ -256,9 +293,22 @@ int NetPkt_SendReliable(NetPacket* packet, const NetAddress* to, uint8_t* delive
     // or complete it at once: send a copy made before.
     Net_StampCrc(&r->packet);
     NetPacket copy = r->packet;
+    uint32_t id = Net_Id(&copy);
     NetPkt_QueueTimeout(r);
-    TransportSend(&copy, to);
-    return 1;
+    if (TransportSend(&copy, to)) return 1;
+    Refused(id);
+    // Due at the next pass, unless the thread has taken it on meanwhile (then
+    // its tries or, once reused, its id differ). Records outlive the layer's
+    // run, so looking at one that moved on is safe.
+    CritSec_Enter(s_listLock);
+    if (Net_Id(&r->packet) == id && r->tries == NETPKT_TRIES && !r->freed && NetPkt_RemoveFromQueue(r)) {
+        r->unsent = 1;
+        r->expiry = Thread_ClockMs(); // due once the clock moves on
+        InsertByExpiry(r);
+    }
+    CritSec_Leave(s_listLock);
+    NetPkt_Wake();
+    return NETPKT_QUEUED;
 }
 
 void NetPkt_SetReceiveHandler(NetReceiveHandler handler) { s_handler.store(handler); }
@@ -284,8 +334,7 @@ void NetPkt_PurgeTracked(void)
         }
         TLOG(TLOG_NERR, "Removing packet from timeout queue");
         *at = r->next;
-        r->next = s_free;
-        s_free = r;
+        PushFree(r);
     }
     CritSec_Leave(s_listLock);
 }
@@ -303,27 +352,76 @@ static uint32_t LossDraw(void)
     return x % 100;
 }
 
-static int SeenBefore(const NetAddress* from, uint32_t id, NetSeenIds** source)
+static uint32_t HashAddress(const NetAddress* a)
 {
-    NetSeenIds* s = s_seen;
-    while (s && !NetPkt_SameAddress(&s->address, from)) s = s->next_source;
-    if (!s) {
-        s = (NetSeenIds*)Debug_Calloc(1, sizeof *s);
-        s->address = *from;
-        s->next_source = s_seen;
-        s_seen = s;
-    }
-    *source = s;
-    for (uint32_t i = 0; i < s->count; i++)
-        if (s->ids[i] == id) return 1;
-    return 0;
+    uint32_t h = 2166136261u ^ a->kind;
+    for (uint8_t b : a->bytes) h = (h ^ b) * 16777619u;
+    return h ^ (h >> 15);
 }
 
-static void Remember(NetSeenIds* s, uint32_t id)
+// The source's entry, found or taken: a never-used one or one whose source
+// has been silent longer than any sender keeps resending (nothing of it can
+// arrive again). Null while every entry is live: a flood of new addresses
+// never evicts a peer. The probe covers at most the whole table, so the cost
+// is bounded whatever the number of addresses seen.
+static NetSource* SourceOf(const NetAddress* from, uint32_t time)
 {
-    s->ids[s->next] = id;
-    s->next = (s->next + 1) % NETPKT_SEEN_IDS;
-    if (s->count < NETPKT_SEEN_IDS) s->count++;
+    uint32_t h = HashAddress(from);
+    NetSource* take = nullptr;
+    for (uint32_t i = 0; i < NETPKT_SOURCES; i++) {
+        NetSource* s = &s_sources[(h + i) % NETPKT_SOURCES];
+        if (!s->used) {
+            if (!take) take = s;
+            break; // entries are never emptied: the address is not further on
+        }
+        if (NetPkt_SameAddress(&s->address, from)) return s;
+        if (!take && (int32_t)(time - s->heard) > (int32_t)NETPKT_SILENT_MS) take = s;
+    }
+    if (!take) return nullptr;
+    memset(take, 0, sizeof *take);
+    take->address = *from;
+    take->used = 1;
+    take->heard = time;
+    return take;
+}
+
+static int WindowBit(const NetSource* s, uint32_t i) { return (int)(s->window[i / 64] >> (i % 64) & 1); }
+
+// Ids from one sender rise by one per send (to any destination) from a
+// start taken from its clock. An id inside the window is a duplicate when
+// its bit is set; older than the window it is one too (its sender gave it
+// up or had it acknowledged long ago), unless it lies so far below that the
+// sender must have restarted with a new start.
+static int DeliveredBefore(const NetSource* s, uint32_t id)
+{
+    if (!s->any) return 0;
+    int32_t below = (int32_t)(s->highest - id);
+    if (below < 0) return 0;
+    if (below >= NETPKT_WINDOW) return below < NETPKT_RESTART_GAP;
+    return WindowBit(s, (uint32_t)below);
+}
+
+static void MarkDelivered(NetSource* s, uint32_t id)
+{
+    int32_t below = (int32_t)(s->highest - id);
+    if (!s->any || below <= -NETPKT_WINDOW || below >= NETPKT_WINDOW) {
+        // First id, far above (every bit would shift out) or a restart.
+        memset(s->window, 0, sizeof s->window);
+        s->any = 1;
+        s->highest = id;
+        below = 0;
+    } else if (below < 0) {
+        uint32_t shift = (uint32_t)-below, words = shift / 64, bits = shift % 64;
+        const int n = NETPKT_WINDOW / 64;
+        for (int w = n - 1; w >= 0; w--) {
+            uint64_t hi = w - (int)words >= 0 ? s->window[w - words] : 0;
+            uint64_t lo = w - (int)words - 1 >= 0 ? s->window[w - words - 1] : 0;
+            s->window[w] = bits ? hi << bits | lo >> (64 - bits) : hi;
+        }
+        s->highest = id;
+        below = 0;
+    }
+    s->window[below / 64] |= (uint64_t)1 << (below % 64);
 }
 
 static void SendAck(const NetPacket* packet, const NetAddress* to)
@@ -335,21 +433,43 @@ static void SendAck(const NetPacket* packet, const NetAddress* to)
     NetPkt_Send(&ack, to);
 }
 
+static void Unmatched(uint32_t id, const NetAddress* from)
+{
+    const uint8_t* b = from->bytes;
+    if (NetPkt_FindById(id, nullptr)) {
+        if (NetLog_Allow(NETLOG_ACK_ADDRESS))
+            TLOG(TLOG_NWARN, "Acknowledgement of id %d from %u:%d.%d.%d.%d.%d.%d, not its destination: dropped",
+                 (int)id, from->kind, b[0], b[1], b[2], b[3], b[4], b[5]);
+    } else if (NetLog_Allow(NETLOG_ACK_UNKNOWN)) {
+        TLOG(TLOG_NWARN, "Acknowledgement of id %d from %u:%d.%d.%d.%d.%d.%d matches no pending packet: dropped",
+             (int)id, from->kind, b[0], b[1], b[2], b[3], b[4], b[5]);
+    }
+}
+
 static void HandleAck(const NetPacket* packet, const NetAddress* from, uint32_t time)
 {
     uint32_t id = Net_Id(packet);
     TLOG(TLOG_NDIAG, "Received Acknowledegment : id %d", (int)id);
-    NetPendingPacket* r = NetPkt_FindById(id, s_type == NET_TYPE_SERIAL ? nullptr : from);
-    if (!r) return;
-    if (r->delivered) *r->delivered = 1;
-    if (r->callback) r->callback();
-    if (r->tries == NETPKT_TRIES) {
+    int anySource = s_type == NET_TYPE_SERIAL;
+    NetPendingPacket* r = NetPkt_FindById(id, anySource ? nullptr : from);
+    if (!r) {
+        Unmatched(id, from);
+        return;
+    }
+    // Out of the queue before the callback: a callback may purge the queue,
+    // which would otherwise free this record a second time.
+    NetPkt_RemoveFromQueue(r);
+    uint32_t sample = time - r->sendtime;
+    // A sample outside 0 .. the time-out is an acknowledgement stamped before
+    // its packet left (forged) and would pin the estimate at its maximum.
+    if (r->tries == NETPKT_TRIES && sample <= r->timeout) {
         CritSec_Enter(s_listLock);
-        uint32_t e = (3 * r->roundtrip->estimate + (time - r->sendtime)) * 25 / 100;
+        uint32_t e = (3 * r->roundtrip->estimate + sample) * 25 / 100;
         r->roundtrip->estimate = e <= 20 ? 20 : e >= 1000 ? 1000 : e;
         CritSec_Leave(s_listLock);
     }
-    NetPkt_RemoveFromQueue(r);
+    if (r->delivered) *r->delivered = 1;
+    if (r->callback) r->callback();
     NetPkt_FreeRecord(r);
 }
 
@@ -359,16 +479,25 @@ static void HandlePacket(NetPacket* packet, const NetAddress* from, uint32_t tim
     if (type & NET_WANTS_ACK) {
         uint32_t id = Net_Id(packet);
         TLOG(TLOG_NDIAG, "Acknowledging packet : id %d", (int)id);
-        NetSeenIds* source;
-        if (SeenBefore(from, id, &source)) {
+        NetSource* source = SourceOf(from, time);
+        if (!source) {
+            // Unacknowledged, its sender resends it until an entry is free.
+            const uint8_t* b = from->bytes;
+            if (NetLog_Allow(NETLOG_NO_ROOM))
+                TLOG(TLOG_NWARN, "No room for source %u:%d.%d.%d.%d.%d.%d: id %d dropped unacknowledged",
+                     from->kind, b[0], b[1], b[2], b[3], b[4], b[5], (int)id);
+            return;
+        }
+        source->heard = time;
+        if (DeliveredBefore(source, id)) {
             SendAck(packet, from);
-            TLOG(TLOG_NDIAG, "Duplicate packet : id %d", (int)id);
+            if (NetLog_Allow(NETLOG_DUPLICATE)) TLOG(TLOG_NDIAG, "Duplicate packet : id %d", (int)id);
             return;
         }
         NetAcceptFilter filter = s_filter.load();
         if (!filter || filter(packet, from, time)) {
             SendAck(packet, from);
-            Remember(source, id);
+            MarkDelivered(source, id);
         }
     }
     NetReceiveHandler handler = s_handler.load();
@@ -383,13 +512,13 @@ static int Acceptable(NetPacket* packet)
 {
     uint32_t length = Net_Length(packet);
     if (length < NET_HEADER_SIZE || length > NET_MAX_PACKET) {
-        TLOG(TLOG_NERR, "Packet of impossible length %u dropped", length);
+        if (NetLog_Allow(NETLOG_LENGTH)) TLOG(TLOG_NERR, "Packet of impossible length %u dropped", length);
         return 0;
     }
     if (!Net_VerifyCrc(packet)) return 0;
     uint32_t type = Net_Type(packet), flags = type & ~0xFFu, low = type & 0xFF;
     if (flags == NET_IS_ACK ? low != 0 : (flags & ~(uint32_t)NET_WANTS_ACK) || low < 1 || low > 13) {
-        TLOG(TLOG_NERR, "Packet of unknown type %x dropped", type);
+        if (NetLog_Allow(NETLOG_TYPE)) TLOG(TLOG_NERR, "Packet of unknown type %x dropped", type);
         return 0;
     }
     return 1;
@@ -419,6 +548,9 @@ static void ReceiveAll(void)
     }
 }
 
+// Resends what is due. A record is out of the queue while its copy goes to
+// the transport; no other thread can reach it then, as purging needs the
+// game lock that the pass holds.
 static void ScanTimeouts(void)
 {
     uint32_t now = Thread_ClockMs();
@@ -434,23 +566,33 @@ static void ScanTimeouts(void)
              (int)r->expiry);
         s_queue = r->next;
         r->next = nullptr;
-        if (r->tries == 0) {
-            r->next = s_free;
-            s_free = r;
+        if (r->tries == 0 && !r->unsent) {
+            PushFree(r);
             continue;
         }
-        r->tries--;
-        r->sendtime = now;
-        r->timeout = Clamp(r->timeout * 150 / 100, 75, 5000);
-        r->expiry = now + r->timeout;
-        if (r->resends) (*r->resends)++;
         Net_StampCrc(&r->packet);
         NetPacket copy = r->packet;
         NetAddress to = r->dest;
         CritSec_Leave(s_listLock);
-        NetPkt_QueueTimeout(r);
-        TransportSend(&copy, &to);
+        int sent = TransportSend(&copy, &to);
+        if (!sent) Refused(Net_Id(&copy));
         CritSec_Enter(s_listLock);
+        if (!sent) {
+            // Not due again in this scan: the next pass retries it.
+            r->expiry = now;
+        } else if (r->unsent) {
+            // Its first send, late: the time-out and tries stay whole.
+            r->unsent = 0;
+            r->sendtime = now;
+            r->expiry = now + r->timeout;
+        } else {
+            r->tries--;
+            r->sendtime = now;
+            r->timeout = Clamp(r->timeout * 150 / 100, 75, 5000);
+            r->expiry = now + r->timeout;
+            if (r->resends) (*r->resends)++;
+        }
+        InsertByExpiry(r);
     }
     CritSec_Leave(s_listLock);
 }
@@ -462,8 +604,11 @@ int NetPkt_Pass(void)
         CritSec_Leave(s_gameLock);
         return 0;
     }
+    s_inPass = 1;
     ReceiveAll();
     ScanTimeouts();
+    NetLog_Flush();
+    s_inPass = 0;
     CritSec_Leave(s_gameLock);
     return 1;
 }
@@ -537,10 +682,10 @@ int NetPkt_InitWith(int type, const NetTransport* transport, int threaded)
     // Estimates asked for while closed start the list; a new session starts
     // without them.
     NetPkt_FreeRoundTrips();
-    // Ids go on from the clock, so that a peer that restarts is not taken for
-    // its old self by the duplicate filter of the others.
+    memset(s_sources, 0, sizeof s_sources);
+    s_refused.store(0);
+    NetLog_Reset();
     uint32_t now = Thread_ClockMs();
-    s_nextId = now;
     s_lastScan = now;
     s_lossState = (now ^ 0x9E3779B9u) | 1;
     s_initialised.store(1);
@@ -559,6 +704,14 @@ int NetPkt_Close(void)
         TLOG(TLOG_NDIAG, "Not initialised");
         return 1;
     }
+    // Closing waits for the packet thread's pass to end: from inside it, or
+    // while holding the lock that the pass needs, it would wait for ever.
+    if (s_inPass)
+        ERR_FATAL(ERRC_FATAL, "NetPkt_Close called from a receive handler, accept filter or completion "
+                              "callback: the packet layer is closed only outside its own pass");
+    if (CritSec_HeldByCaller(s_gameLock))
+        ERR_FATAL(ERRC_FATAL, "NetPkt_Close called under the game network lock: release the lock "
+                              "before closing the packet layer");
     s_initialised.store(0);
     if (s_thread) {
         Event_Set(s_wake); // stays set until the thread's next wait sees it
@@ -569,6 +722,6 @@ int NetPkt_Close(void)
     Event_Destroy(s_wake.exchange(nullptr));
     NetPkt_FreeQueue();
     NetPkt_FreeRoundTrips();
-    FreeSeen();
+    memset(s_sources, 0, sizeof s_sources);
     return 1;
 }

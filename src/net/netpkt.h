@@ -15,16 +15,27 @@
 // - A record is in exactly one of the queue and the free list; records are
 //   reused and freed only at close.
 // - Lock order: the game network lock, then the list lock, then the send
-//   lock. The list lock guards the queue, the free list, the id counter and
-//   the round-trip list, and is never held across the transport, the handler
-//   or a callback. The send lock makes every transport send one call at a
+//   lock. The list lock guards the queue, the free list and the round-trip
+//   list with the destinations' id counters, and is never held across the
+//   transport, the handler or a callback. The send lock makes every transport send one call at a
 //   time, since the transports' rings have one producer each.
-// - Per source address the layer remembers the ids of the last 64 packets it
-//   acknowledged and delivered; one of those arriving again (its sender
-//   missed the acknowledgement) is acknowledged again but not delivered
-//   twice. A packet whose acknowledgement the accept filter withheld is
-//   delivered again when it is resent: that is how the filter makes a sender
-//   wait.
+// - Per source address the layer keeps the highest id it acknowledged and
+//   delivered and a window of the 4096 ids below it; an id of the window
+//   that was delivered, or one older than the window, arriving again (its
+//   sender missed the acknowledgement) is acknowledged again but not
+//   delivered twice. An id far below the window (65536 or more) or far above
+//   it is a sender that restarted: a fresh window. A packet whose
+//   acknowledgement the accept filter withheld is delivered again when it is
+//   resent: that is how the filter makes a sender wait.
+// - The source entries are a fixed table hashed by address. An entry is
+//   taken over only when its source has been silent longer than any sender
+//   keeps resending; while none is, a new source's packets that want an
+//   acknowledgement are dropped unacknowledged (their resends come again), so
+//   no flood of forged addresses evicts a peer or grows the layer's memory.
+// - Every dropped datagram is logged within the drop-log limit (netlog.h).
+// - A record is freed once; its callback runs after it left the queue.
+// - A send the transport refuses is not a send: the record is retried at
+//   the next pass with its tries and resend count unchanged.
 // - An acknowledgement completes a record only when it comes from the
 //   record's address, except on the serial line, whose far end reports
 //   itself under another address.
@@ -41,7 +52,13 @@ enum NET_TYPE { NET_TYPE_IPX = 0, NET_TYPE_UDP = 1, NET_TYPE_SERIAL = 2 };
 enum {
     NETPKT_TRIES = 50,         // resends before a packet is given up
     NETPKT_FIRST_ESTIMATE = 250,
-    NETPKT_SEEN_IDS = 64,      // remembered delivered ids per source
+    NETPKT_WINDOW = 4096,      // delivered ids remembered below a source's highest
+    NETPKT_RESTART_GAP = 65536, // this far below the window: the sender restarted
+    NETPKT_SOURCES = 64,       // source entries: eight nodes with room to spare
+    // Longer than a sender keeps resending one packet (51 sends at most
+    // 5000 ms apart): after this a silent source's entry may be reused.
+    NETPKT_SILENT_MS = 300000,
+    NETPKT_QUEUED = 2,         // NetPkt_SendReliable: refused now, sent at the next pass
 };
 
 // A transport address: kind (NET_TYPE_*) and 6 bytes of the transport's.
@@ -63,9 +80,15 @@ struct NetTransport {
     int (*send)(const NetPacket* packet, const NetAddress* to);
 };
 
+// One per destination sent to with acknowledgement: its estimate and its
+// ids. Ids rise by one per send to that destination, so that its duplicate
+// window counts only what was sent to it: with one counter for all, traffic
+// to other nodes while one packet waits for a slow link would push it below
+// the receiver's window.
 struct NetRoundTrip {
     NetAddress address;
     uint32_t estimate; // ms
+    uint32_t nextid;   // from the clock when the record was made
     NetRoundTrip* next;
 };
 
@@ -78,6 +101,8 @@ struct NetPendingPacket {
     uint32_t* resends;
     void (*callback)(void);
     uint32_t tries; // resends left
+    uint8_t unsent; // its first send was refused by the transport
+    uint8_t freed;  // on the free list
     NetRoundTrip* roundtrip;
     NetPendingPacket* next;
 };
@@ -102,7 +127,9 @@ int NetPkt_Init(int type);
 int NetPkt_InitWith(int type, const NetTransport* transport, int threaded);
 // Stops the thread and the transport and frees every record, pending sends
 // included (their callbacks are not called). Not initialised logs (NDIAG)
-// "Not initialised". Returns 1.
+// "Not initialised". Returns 1. Called from a handler, filter or callback,
+// or while holding the game lock, it is fatal ("NetPkt_Close called from a
+// receive handler..." / "NetPkt_Close called under the game network lock...").
 int NetPkt_Close(void);
 // 1 while initialised.
 int NetPkt_Running(void);
@@ -111,11 +138,13 @@ int NetPkt_Running(void);
 // layer is closed (both sends) logs (NWARN) "Call to %s while the packet
 // layer is closed" and returns 0.
 int NetPkt_Send(NetPacket* packet, const NetAddress* to);
-// Sends a copy of the packet with acknowledgement under the next id (bit
-// 0x100 set in the copy), keeping it for resends; sets *delivered and
+// Sends a copy of the packet with acknowledgement under the destination's
+// next id (bit 0x100 set in the copy), keeping it for resends; sets *delivered and
 // *resends (each optional) to 0 now, and later *delivered to 1 and calls the
 // callback once on the acknowledgement, or counts resends in *resends.
-// Logs (NDIAG) "Packet requires ack : id %d". Returns 1 (0 while closed).
+// Logs (NDIAG) "Packet requires ack : id %d". Returns 1 (0 while closed);
+// NETPKT_QUEUED when the transport refused the first send (counted in
+// NetPkt_RefusedSends, logged), which the packet thread then retries.
 int NetPkt_SendReliable(NetPacket* packet, const NetAddress* to, uint8_t* delivered,
                         uint32_t* resends, void (*callback)(void));
 // The handler gets every packet that passes the checks, its type reduced to
@@ -129,7 +158,8 @@ void NetPkt_SetAcceptFilter(NetAcceptFilter filter);
 // of 250 and 250 is returned.
 uint32_t NetPkt_GetRoundTrip(const NetAddress* address);
 // Removes every queued record that carries a delivered flag, logging (NERR)
-// "Removing packet from timeout queue" for each. Call under the game lock.
+// "Removing packet from timeout queue" for each. Call under the game lock
+// (completion callbacks may).
 void NetPkt_PurgeTracked(void);
 
 // The game network lock: the session and round protocols share it with the
@@ -167,3 +197,7 @@ NetRoundTrip* NetPkt_AddRoundTrip(const NetAddress* address);
 void NetPkt_FreeRoundTrips(void);
 // The records in the queue, head first (tests and statistics).
 int NetPkt_QueueLength(void);
+// The round-trip records (tests and statistics).
+int NetPkt_RoundTripCount(void);
+// Sends the transport refused since the layer started (tests and statistics).
+uint32_t NetPkt_RefusedSends(void);

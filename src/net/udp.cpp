@@ -38,8 +38,12 @@ int UDP_Recv(NetPacket* packet, NetAddress* from, uint32_t* time)
     uint8_t buffer[WSOCK_SLOT_DATA];
     sockaddr_in sender;
     uint32_t length;
-    if (!WSOCK_Recv(&sender, buffer, &length, time)) return 0;
-    memcpy(packet->raw, buffer, NET_SLOT_SIZE);
+    // A datagram whose length field disagrees with its size is dropped and
+    // the next one taken at once.
+    do {
+        if (!WSOCK_Recv(&sender, buffer, &length, time)) return 0;
+        memcpy(packet->raw, buffer, NET_SLOT_SIZE);
+    } while (!Net_FitsDatagram(packet, length));
     from->kind = NET_TYPE_UDP;
     memcpy(from->bytes, &sender.sin_addr, 4);
     memcpy(from->bytes + 4, sender.sin_zero, 2);

@@ -16,6 +16,7 @@
 #include "core/debug.h"
 #include "core/mono.h"
 #include "core/tlog.h"
+#include "net/netlog.h"
 #include "net/netpkt.h"
 #include "net/prof.h"
 #include "platform/thread.h"
@@ -188,8 +189,10 @@ int OpenSockets(int type, int port)
                SetOption(s_socket, SO_SNDBUF, kSocketBuffer, 2) &&
                Bind(s_socket, getenv("QUORVEX_NETADDRESS") ? s_own : any, port, 3);
     }
-    if (!SetOption(s_socket, SO_BROADCAST, 1, 4) || !SetOption(s_socket, SO_REUSEADDR, 1, 5) ||
-        !SetOption(s_socket, SO_RCVBUF, kSocketBuffer, 6) ||
+    // Only the broadcast socket shares its address: a second program on the
+    // node's own address and port is refused ("in use") instead of taking
+    // the node's datagrams.
+    if (!SetOption(s_socket, SO_BROADCAST, 1, 4) || !SetOption(s_socket, SO_RCVBUF, kSocketBuffer, 6) ||
         !SetOption(s_socket, SO_SNDBUF, kSocketBuffer, 7) || !Bind(s_socket, s_own, port, 8))
         return 0;
     s_broadcast = socket(AF_INET, SOCK_DGRAM, 0);
@@ -242,11 +245,12 @@ void ReceiveOne(int fd)
         return;
     }
     if (n > WSOCK_LONGEST_PACKET) {
-        TLOG(TLOG_NWARN, "Datagram of %d bytes is longer than a packet: dropped", (int)n);
+        if (NetLog_Allow(NETLOG_LONG_DATAGRAM))
+            TLOG(TLOG_NWARN, "Datagram of %d bytes is longer than a packet: dropped", (int)n);
         return;
     }
     if (Full(s_in)) {
-        TLOG(TLOG_NWARN, "Incoming buffer is full!");
+        if (NetLog_Allow(NETLOG_RING_FULL)) TLOG(TLOG_NWARN, "Incoming buffer is full!");
         return;
     }
     WsockSlot* slot = s_in->write.load(std::memory_order_relaxed);
@@ -258,6 +262,9 @@ void ReceiveOne(int fd)
     s_in->write.store(slot->next, std::memory_order_release);
     NetPkt_Wake();
 }
+
+// The pause before polling again after poll itself failed.
+const uint32_t kPollRetryMs = 10;
 
 void ReceiveThread(void*)
 {
@@ -277,9 +284,11 @@ void ReceiveThread(void*)
         }
         if (poll(fds, (nfds_t)nfds, -1) < 0) {
             if (errno == EINTR) continue;
+            // Ending here would leave the node deaf for the rest of the game.
             SetError(errno);
             WSOCK_LogError(31);
-            break;
+            Thread_Sleep(kPollRetryMs);
+            continue;
         }
         if (!s_initialised.load()) break;
         for (int i = 1; i < nfds; i++)
@@ -307,7 +316,7 @@ int WSOCK_Init(int type, int port)
     }
     TLOG(TLOG_NDIAG, "Initialising");
     // Sockets need no start-up here; the lines a start reports stay.
-    TLOG(TLOG_NDIAG, "Winsock Started Successfully");
+    TLOG(TLOG_NERR, "Winsock Started Successfully");
     TLOG(TLOG_NDIAG, " - Version       : %d %d", 1, 1);
     TLOG(TLOG_NDIAG, " - Description   : %s", "POSIX sockets");
     TLOG(TLOG_NDIAG, " - Status        : %s", "Running");
@@ -327,7 +336,14 @@ int WSOCK_Init(int type, int port)
         FreeAll();
         return 0;
     }
+    // Without it close could never release the receive thread.
     s_wakefd = eventfd(0, EFD_CLOEXEC);
+    if (s_wakefd < 0) {
+        SetError(errno);
+        WSOCK_LogError(12);
+        FreeAll();
+        return 0;
+    }
     s_out = NewRing();
     s_in = NewRing();
     s_sendWake = Event_Create();

@@ -13,7 +13,8 @@
 // number is the UDP port, and the broadcast node goes to the IPv4 broadcast
 // address of the node's network (127.255.255.255 for a loopback address),
 // which a second socket of every node, bound to that address with address
-// reuse, receives, the sender's own included.
+// reuse, receives, the sender's own included. The receive thread survives a
+// failing poll: it logs the failure and polls again after a short pause.
 //
 // The environment variable QUORVEX_NETADDRESS names the IPv4 address to bind
 // and report, so that several nodes share one machine on 127.x.y.z.
@@ -45,7 +46,9 @@ struct WsockSlot {
 // Starts the module: one socket of the type on the port, both rings, both
 // threads. Already running logs (NWARN) "Attempt to re-initialise" and
 // returns 1; an unknown type logs (NERR) "Unknown network type" and returns
-// 0; a socket that can't be made, set up or bound is logged and returns 0.
+// 0; a socket or wake-up descriptor that can't be made, set up or bound is
+// logged (WSOCK_LogError) and returns 0. The IPX emulation's unicast socket
+// does not reuse its address: a second bind of it is refused.
 int WSOCK_Init(int type, int port);
 // Lets the send thread empty the outgoing ring (logging (NWARN) "Shutting
 // Down with packets in the outbuffer" when it has to), then stops both

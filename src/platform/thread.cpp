@@ -28,6 +28,8 @@ struct THREAD_EVENT {
 
 struct THREAD_CRITSEC {
     std::recursive_mutex lock;
+    std::atomic<std::thread::id> owner{};
+    int depth = 0; // written by the owner only
 };
 
 static std::atomic<uint32_t (*)(void)> s_clockHook{nullptr};
@@ -97,8 +99,17 @@ int Event_Wait(THREAD_EVENT* event, uint32_t timeoutms)
 
 THREAD_CRITSEC* CritSec_Create(void) { return new THREAD_CRITSEC; }
 void CritSec_Destroy(THREAD_CRITSEC* cs) { delete cs; }
-void CritSec_Enter(THREAD_CRITSEC* cs) { cs->lock.lock(); }
-void CritSec_Leave(THREAD_CRITSEC* cs) { cs->lock.unlock(); }
+void CritSec_Enter(THREAD_CRITSEC* cs)
+{
+    cs->lock.lock();
+    if (cs->depth++ == 0) cs->owner.store(std::this_thread::get_id());
+}
+void CritSec_Leave(THREAD_CRITSEC* cs)
+{
+    if (--cs->depth == 0) cs->owner.store(std::thread::id());
+    cs->lock.unlock();
+}
+int CritSec_HeldByCaller(THREAD_CRITSEC* cs) { return cs->owner.load() == std::this_thread::get_id(); }
 
 uint32_t Thread_ClockMs(void)
 {

@@ -41,6 +41,8 @@ THREAD_CRITSEC* CritSec_Create(void);
 void CritSec_Destroy(THREAD_CRITSEC* cs);
 void CritSec_Enter(THREAD_CRITSEC* cs);
 void CritSec_Leave(THREAD_CRITSEC* cs);
+// 1 when the calling thread holds the critical section.
+int CritSec_HeldByCaller(THREAD_CRITSEC* cs);
 
 // The network's millisecond clock: u32, monotonic, wrapping; real time even
 // under the headless backend (the peers are real machines).

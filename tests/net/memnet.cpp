@@ -3,6 +3,7 @@
 static std::deque<MemDatagram> s_in, s_out;
 static uint32_t s_clock;
 static NetAddress s_own;
+static int s_refuse;
 
 static int Init(NetAddress* own)
 {
@@ -21,6 +22,7 @@ static int Receive(NetPacket* packet, NetAddress* from, uint32_t* time)
 }
 static int Send(const NetPacket* packet, const NetAddress* to)
 {
+    if (s_refuse) return 0;
     s_out.push_back({*packet, *to, s_clock});
     return 1;
 }
@@ -33,7 +35,9 @@ void MemNet_Reset(uint32_t clock, const NetAddress& own)
     s_out.clear();
     s_clock = clock;
     s_own = own;
+    s_refuse = 0;
 }
+void MemNet_RefuseSends(int refuse) { s_refuse = refuse; }
 const NetTransport* MemNet_Transport(void) { return &s_table; }
 void MemNet_Deliver(const NetPacket& packet, const NetAddress& from) { s_in.push_back({packet, from, s_clock}); }
 std::deque<MemDatagram>& MemNet_Sent(void) { return s_out; }

@@ -23,6 +23,9 @@ const NetTransport* MemNet_Transport(void);
 void MemNet_Deliver(const NetPacket& packet, const NetAddress& from);
 // What the layer sent, oldest first; the test may pop it.
 std::deque<MemDatagram>& MemNet_Sent(void);
+// Makes sends fail as a full outgoing ring does (1) or succeed again (0);
+// a refused send is not recorded.
+void MemNet_RefuseSends(int refuse);
 // The virtual clock (install it with Thread_SetClockHook).
 uint32_t MemNet_Clock(void);
 void MemNet_Advance(uint32_t ms);

@@ -1,10 +1,12 @@
 // The packet format: building, CRC, names and unpacking, one table.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/crc32.h"
 #include "core/tlog.h"
+#include "net/netlog.h"
 #include "net/netpacket.h"
 #include "support/testsupport.h"
 
@@ -48,13 +50,42 @@ TEST(NetPacket, EveryChangedByteFailsTheCrcAndARestoredOneVerifies)
         uint32_t crc = Net_Crc(&p);
         if (r.offset >= 0) p.raw[r.offset] ^= 1;
         EXPECT_EQ(Net_VerifyCrc(&p), r.verifies) << r.offset;
-        EXPECT_EQ(Net_Crc(&p), 0u) << "the field stays 0 after a check";
+        EXPECT_EQ(Net_Crc(&p), r.verifies ? 0u : crc) << "0 after a pass, what arrived after a failure";
         if (r.offset >= 0) p.raw[r.offset] ^= 1;
-        EXPECT_EQ(Net_VerifyCrc(&p), 0) << "verified again without its crc restored";
+        if (r.verifies) {
+            EXPECT_EQ(Net_VerifyCrc(&p), 0) << "verified again without its crc restored";
+        }
         Net_SetCrc(&p, crc);
         EXPECT_EQ(Net_VerifyCrc(&p), 1);
     }
     EXPECT_NE(log.text().find("CRC Error during verification"), std::string::npos);
+}
+
+TEST(NetPacket, CrcDumpPrintedZeroInsteadOfTheReceivedSum)
+{
+    QvLogCapture log(TLOG_NERR | TLOG_NDIAG);
+    NetLog_Reset();
+    NetPacket p = Stamped(10);
+    uint32_t crc = Net_Crc(&p);
+    p.raw[NET_HEADER_SIZE] ^= 1;
+    EXPECT_EQ(Net_VerifyCrc(&p), 0);
+    char line[32];
+    snprintf(line, sizeof line, "crc32:  %08x", crc);
+    EXPECT_NE(log.text().find(line), std::string::npos) << log.text();
+}
+
+TEST(NetPacket, LengthFieldIsComparedWithItsDatagram)
+{
+    QvLogCapture log(TLOG_NERR);
+    NetLog_Reset();
+    NetPacket p = Stamped(10);
+    const struct {
+        uint32_t size;
+        int fits;
+    } rows[] = {{31, 1}, {30, 0}, {32, 0}, {300, 0}, {0, 0}};
+    for (const auto& r : rows) EXPECT_EQ(Net_FitsDatagram(&p, r.size), r.fits) << r.size;
+    EXPECT_NE(log.text().find("Packet length 31 in a datagram of 30 bytes dropped"), std::string::npos);
+    EXPECT_NE(log.text().find("Packet length 31 in a datagram of 32 bytes dropped"), std::string::npos);
 }
 
 TEST(NetPacket, NamesUnpacksAndRefusesByLength)

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 
 #include "core/tlog.h"
 #include "net/ipx.h"
+#include "net/netlog.h"
 #include "net/netpkt.h"
 #include "net/udp.h"
 #include "net/wsock.h"
@@ -212,6 +214,114 @@ TEST_F(SocketTransport, IpxBroadcastReachesEveryPeerAndNotItsSender)
     const NetAddress sender = {NET_TYPE_IPX, {127, 0, 0, 2, 0, 0}};
     EXPECT_TRUE(NetPkt_SameAddress(&s_got[0].second, &sender));
     EXPECT_NE(log.text().find("Received packet from the console"), std::string::npos);
+}
+
+TEST_F(SocketTransport, DatagramSizeAgainstTheLengthFieldWasNeverChecked)
+{
+    QvLogCapture log(TLOG_NERR);
+    NetLog_Reset();
+    ASSERT_TRUE(NetPkt_Init(NET_TYPE_UDP));
+    NetPkt_SetReceiveHandler(Handler);
+    int peer = Keep(Peer("127.0.0.5", UDP_PORT));
+    sockaddr_in layer = Sock("127.0.0.1", UDP_PORT);
+    NetPacket p = Make(NET_CHAT, 0);
+    uint32_t length = Net_Length(&p);
+    struct Row {
+        const char* name;
+        uint32_t size;
+    } rows[] = {
+        {"shorter than its length", length - 1},
+        {"with bytes behind it", length + 3},
+        {"as long as its length", length},
+    };
+    for (const Row& r : rows) sendto(peer, p.raw, r.size, 0, (sockaddr*)&layer, sizeof layer);
+    ASSERT_TRUE(Event_Wait(s_arrived, kWaitMs));
+    {
+        std::lock_guard<std::mutex> hold(s_lock);
+        ASSERT_EQ(s_got.size(), 1u) << "only the datagram of the packet's own size";
+    }
+    char line[80];
+    for (const Row& r : rows) {
+        snprintf(line, sizeof line, "Packet length %u in a datagram of %u bytes dropped", length, r.size);
+        EXPECT_EQ(log.text().find(line) != std::string::npos, r.size != length) << r.name;
+    }
+}
+
+TEST_F(SocketTransport, IpxUnicastAddressWasSharedWithAnotherProgram)
+{
+    QvLogCapture log(TLOG_NERR);
+    setenv("QUORVEX_NETADDRESS", "127.0.0.6", 1);
+    // Another program that asks for address reuse on the node's address.
+    int other = Keep(Peer("127.0.0.6", IPX_SOCKET, true));
+    EXPECT_EQ(NetPkt_Init(NET_TYPE_IPX), 0);
+    EXPECT_NE(log.text().find("The specified address is already in use."), std::string::npos) << log.text();
+    close(other);
+    fds_.pop_back();
+
+    // Running, the node keeps its address to itself.
+    ASSERT_TRUE(NetPkt_Init(NET_TYPE_IPX));
+    int late = socket(AF_INET, SOCK_DGRAM, 0);
+    Keep(late);
+    int one = 1;
+    setsockopt(late, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a = Sock("127.0.0.6", IPX_SOCKET);
+    EXPECT_NE(bind(late, (sockaddr*)&a, sizeof a), 0);
+}
+
+TEST_F(SocketTransport, WinsockStartIsReportedAsTheTableGivesIt)
+{
+    QvLogCapture log(TLOG_NERR);
+    ASSERT_TRUE(NetPkt_Init(NET_TYPE_UDP));
+    EXPECT_NE(log.text().find("Winsock Started Successfully"), std::string::npos);
+    EXPECT_EQ(log.text().find(" - Version"), std::string::npos) << "details are diagnostics";
+}
+
+// The descriptor limit lets the socket open and nothing after it: the
+// wake-up descriptor fails, and the start must fail with it.
+TEST_F(SocketTransport, FailedWakeUpDescriptorLeftCloseHanging)
+{
+    rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    int lowest = dup(0);
+    ASSERT_GE(lowest, 0);
+    close(lowest);
+    rlimit tight = old;
+    tight.rlim_cur = (rlim_t)lowest + 1;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    int started = WSOCK_Init(WSOCK_UDP, UDP_PORT);
+    int error = WSOCK_LastError();
+    setrlimit(RLIMIT_NOFILE, &old);
+    if (started) WSOCK_Close();
+    EXPECT_EQ(started, 0);
+    EXPECT_STREQ(WSOCK_ErrorText(error), "The queue is empty upon entry to accept and there are no descriptors available.");
+    ASSERT_EQ(WSOCK_Init(WSOCK_UDP, UDP_PORT), 1) << "nothing left behind";
+    WSOCK_Close();
+}
+
+// poll fails while the descriptor limit is below its count; the receive
+// thread used to end there, leaving the node deaf.
+TEST_F(SocketTransport, FailingPollEndedTheReceiveThread)
+{
+    ASSERT_TRUE(NetPkt_Init(NET_TYPE_UDP));
+    NetPkt_SetReceiveHandler(Handler);
+    int peer = Keep(Peer("127.0.0.7", UDP_PORT));
+    sockaddr_in layer = Sock("127.0.0.1", UDP_PORT);
+    NetPacket p = Make(NET_CHAT, 0);
+    rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    rlimit tight = old;
+    tight.rlim_cur = 1;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    // This one wakes the poll; the next poll fails, again and again.
+    sendto(peer, p.raw, Net_Length(&p), 0, (sockaddr*)&layer, sizeof layer);
+    bool first = Event_Wait(s_arrived, kWaitMs);
+    Thread_Sleep(50);
+    setrlimit(RLIMIT_NOFILE, &old);
+    ASSERT_TRUE(first);
+    sendto(peer, p.raw, Net_Length(&p), 0, (sockaddr*)&layer, sizeof layer);
+    ASSERT_TRUE(Event_Wait(s_arrived, kWaitMs)) << "the node still hears";
+    std::lock_guard<std::mutex> hold(s_lock);
+    EXPECT_EQ(s_got.size(), 2u);
 }
 
 } // namespace
