@@ -217,6 +217,7 @@ protected:
 private:
     void Pass(int noHook);
     void Hover(void);
+    void PressWhereItHappened(void);
     void PointerEvent(void);
     void Keys(void);
     void Repeat(void);
@@ -249,7 +250,8 @@ public:
     uint32_t GetTimeMs(void) override;
     // The base, then the widget's tip (or nothing) into the status line.
     void SetFocus(QIWidget* widget) override;
-    // The background first.
+    // The background first on a whole draw (from null); from a widget on,
+    // what lies under it stays.
     void Draw(QIWidget* from, const IRect* clip) override;
     // Without a widget, loads the background's palette first.
     void TickAll(QIWidget* widget) override;

@@ -61,7 +61,7 @@ void QIGraphicText::Draw(const IPoint& origin, const IRect& row, uint32_t state)
         f = (state & QIROW_CURRENT) ? thirdFont : (state & QIROW_HOVER) ? secondFont : font;
     const int tw = QI_TextWidth(f, text.c_str());
     int tx = bx;
-    if (justification == 1) tx = bx + (w - tw) / 2;
+    if (justification == 1) tx = bx + w / 2 - tw / 2;
     else if (justification == 2) tx = bx + w - tw;
     QI_DrawText(f, tx, by, &row, text.c_str());
 }

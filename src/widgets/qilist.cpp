@@ -292,6 +292,8 @@ void QIList::AttachVScroll(QISlider* slider)
     }
     Bind(this, slider, &scroll.y, &extent.y, &h);
     slider->step = &itemSize.y;
+    // Dragging the thumb follows the pointer even off the bar.
+    slider->flags |= QIWF_MOVEUPDATE | QIWF_STICKY;
     vScroll = slider;
     AddChild(this, slider);
 }
@@ -379,13 +381,12 @@ void QIList::Select(bool extend, const QIPointer* p, int kind)
     const bool usable = item && !(item->itemFlags & QIIF_UNSELECTABLE);
     if (!extend && !(listFlags & QILF_ALWAYSEXTEND)) {
         if (!usable) return;
-        if (ClearSelection()) {
-            current = -1;
-            Refresh();
-        } else {
-            DrawItem(nullptr, current);
-        }
+        // The old cell is drawn once current has moved on: drawing it
+        // before would paint it as current again.
+        const int32_t old = current;
         current = hover;
+        if (ClearSelection()) Refresh();
+        if (old != current) DrawItem(nullptr, old);
         if (listFlags & QILF_MULTISELECT) item->itemFlags |= QIIF_SELECTED;
         const IPoint cell = CellOf(current);
         item->Clicked(p ? IPoint(p->x - x - cell.x, p->y - y - cell.y) : IPoint(0, 0), kind);
@@ -462,7 +463,7 @@ int QIList::HandleInput(QIWidget** path, int kind, QIARG pointer)
             if (p) ScrollBy(p->x - p->press.x, p->y - p->press.y);
         } else {
             Hover(p);
-            if (p && (p->buttons & MOUSE_BUTTON_LEFT)) Select(control, p, kind);
+            if (p && (p->buttons & (MOUSE_BUTTON_LEFT | MOUSE_BUTTON_RIGHT))) Select(control, p, kind);
         }
         break;
     default:
