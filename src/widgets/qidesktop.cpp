@@ -723,11 +723,13 @@ IRect QIDesktop::DrawTip(const char* text, const IPoint& at)
 
 void QIDesktop::Repaint(const IRect* rect)
 {
+    if (!rect) return QIDesktopBase::Repaint(nullptr);
+    // The widgets are redrawn over all that was filled: a redraw of the
+    // rectangle alone left its last column and row in the fill colour.
+    const IRect filled(rect->x, rect->y, rect->w + 1, rect->h + 1);
     BITMAP* bb = Backbuf_Lock();
-    if (rect && bb)
-        Graph_FillRect(bb, nullptr, 0, rect->x, rect->y, rect->w + 1, rect->h + 1,
-                       g_QIColours[QIC_BACK]);
-    QIDesktopBase::Repaint(rect);
+    if (bb) Graph_FillRect(bb, nullptr, 0, filled.x, filled.y, filled.w, filled.h, g_QIColours[QIC_BACK]);
+    QIDesktopBase::Repaint(&filled);
 }
 
 void QIDesktop::ExportDefines(QIWidget* widget)

@@ -267,7 +267,8 @@ public:
     // The rate read-out (when on), cursor, flip; then yields the processor.
     void EndPass(void) override;
     IRect DrawTip(const char* text, const IPoint& at) override;
-    // Fills rect (and one pixel more) with the background colour first.
+    // Fills rect (and one pixel more) with the background colour first,
+    // then redraws the widgets over all of that.
     void Repaint(const IRect* rect) override;
     // Tips (name + "Tip") and the widgets' own texts, widget (null: the
     // first top-level) and its later siblings, recursively.

@@ -42,6 +42,30 @@ QIDrawClip::~QIDrawClip()
     s_clip = hadClip_ ? &s_clipRect : nullptr;
 }
 
+const GRECT* QI_WithinDrawClip(const IRect* own, GRECT* out)
+{
+    if (!own && !s_clip) return nullptr;
+    if (!own) {
+        *out = s_clipRect;
+        return out;
+    }
+    GRECT r{own->x, own->y, own->w, own->h};
+    if (s_clip) {
+        const int x1 = std::max(r.x, s_clipRect.x), y1 = std::max(r.y, s_clipRect.y);
+        const int x2 = std::min(r.x + r.w, s_clipRect.x + s_clipRect.w);
+        const int y2 = std::min(r.y + r.h, s_clipRect.y + s_clipRect.h);
+        r = GRECT{x1, y1, std::max(x2 - x1, 0), std::max(y2 - y1, 0)};
+    }
+    *out = r;
+    return out;
+}
+
+void QI_OutlineBox(int x, int y, int w, int h, int entry)
+{
+    BITMAP* bb = Backbuf_Lock();
+    if (bb && w >= 1 && h >= 1) Graph_DrawRect(bb, s_clip, 0, x, y, w, h, Colour(entry));
+}
+
 void QI_FillBox(int x, int y, int w, int h, int entry)
 {
     BITMAP* bb = Backbuf_Lock();

@@ -49,8 +49,13 @@ private:
     bool hadClip_;
 };
 
-// A box filled with colour-table entry; nothing below size 1.
+// own (null: none) within the clip in force: the GRECT to draw with,
+// written to out, or null when neither clips.
+const GRECT* QI_WithinDrawClip(const IRect* own, GRECT* out);
+// A box filled with colour-table entry, and its one-pixel outline; nothing
+// below size 1.
 void QI_FillBox(int x, int y, int w, int h, int entry);
+void QI_OutlineBox(int x, int y, int w, int h, int entry);
 // A one-pixel bevel; fill paints the inside with the face. Style 0 raised
 // (0 / 2, face 1), 1 sunken (2 / 0, face 1), 2 (2 / 0, face 4), 3 (2 / 0,
 // face 3).

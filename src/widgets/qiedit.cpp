@@ -346,6 +346,7 @@ void QIEdit::FilterChar(QIWidget** path, QIKey* key)
 void QIEdit::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     PlaceText();
     const int style = (flags & QIWF_FOCUS) && !Editing() ? 3 : 2;
     QI_DrawFrame(x, y, x + w, y + h, style, 1);

@@ -11,6 +11,7 @@
 #include "platform/graph.h"
 #include "platform/palette.h"
 #include "platform/video.h"
+#include "widgets/qidraw.h"
 #include "widgets/qiproptree.h"
 
 static QIBmpList* s_list = nullptr;
@@ -220,11 +221,7 @@ static void Draw(const QIImage* image, int x, int y, int sx, int sy, int w, int 
     BITMAP* bb = Backbuf_Lock();
     if (!image || !bb || w < 1 || h < 1) return;
     GRECT g;
-    const GRECT* gc = nullptr;
-    if (clip) {
-        g = GRECT{clip->x, clip->y, clip->w, clip->h};
-        gc = &g;
-    }
+    const GRECT* gc = QI_WithinDrawClip(clip, &g);
     if (image->bitmap) {
         if (image->flags & QIIMG_TRANSPARENT)
             Graph_BlitTransparent(bb, gc, 0, x, y, image->bitmap, sx, sy, w, h);

@@ -188,8 +188,10 @@ void QIList::FillCell(const IPoint& from, const IPoint& to)
 {
     BITMAP* bb = Backbuf_Lock();
     if (!bb) return;
-    const GRECT clip = {x, y, w, h};
-    Graph_FillRect(bb, &clip, 0, from.x, from.y, to.x - from.x + 1, to.y - from.y + 1, 0);
+    const IRect list(x, y, w, h);
+    GRECT clip;
+    Graph_FillRect(bb, QI_WithinDrawClip(&list, &clip), 0, from.x, from.y, to.x - from.x + 1,
+                   to.y - from.y + 1, 0);
 }
 
 uint32_t QIList::State(int32_t index) const
@@ -223,6 +225,7 @@ void QIList::DrawItem(const IRect*, int32_t index)
 void QIList::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     if (listFlags & QILF_FRAME) QI_FillOrFrame(x - 6, y - 6, x + w + 6, y + h + 6, 0, 1);
     const bool full = flags & QIWF_MARK;
     if (itemSize.x > 0 && itemSize.y > 0) {

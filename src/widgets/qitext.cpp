@@ -10,6 +10,7 @@
 #include "platform/font.h"
 #include "platform/graph.h"
 #include "platform/video.h"
+#include "widgets/qidraw.h"
 #include "widgets/qiimage.h"
 #include "widgets/qivalue.h"
 
@@ -26,11 +27,7 @@ static void Print(const QIFont* font, int x, int y, const uint8_t* remap, const 
     BITMAP* bb = Backbuf_Lock();
     if (!font || !text || !bb || font->slot < 0 || font->slot >= FONT_SLOTS) return;
     GRECT g;
-    const GRECT* gc = nullptr;
-    if (clip) {
-        g = GRECT{clip->x, clip->y, clip->w, clip->h};
-        gc = &g;
-    }
+    const GRECT* gc = QI_WithinDrawClip(clip, &g);
     Font_Print(x, y, text, 0, font->slot, remap, gc, bb);
 }
 

@@ -295,7 +295,9 @@ TEST(List, OldRowsLoseTheirHighlightAndEitherHeldButtonSelects)
         int drawnCurrent = 0;
         for (uint32_t s : states) drawnCurrent += (s & QIROW_CURRENT) ? 1 : 0;
         EXPECT_EQ(drawnCurrent, c.drawnCurrent) << c.rule;
-        if (c.drawnCurrent) EXPECT_TRUE(states[2] & QIROW_CURRENT) << c.rule;
+        if (c.drawnCurrent) {
+            EXPECT_TRUE(states[2] & QIROW_CURRENT) << c.rule;
+        }
     }
 }
 
