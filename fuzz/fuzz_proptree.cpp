@@ -20,14 +20,15 @@
 namespace {
 
 // Every property the writer writes, as its section path and value, sorted
-// (loading reverses the top level).
+// (loading reverses the top level). An empty value is written "(null)" and
+// reads back unset: its text, empty, is all there is to compare.
 void Written(const QIPropNode* n, const std::string& path, std::vector<std::string>* out)
 {
     for (; n; n = n->Next()) {
         const std::string p = path + '\x01' + n->name.c_str();
         if (n->firstChild)
             Written(n->FirstChild(), p, out);
-        else if (n->value.Compare(n->defaultValue) != QISTR_EQUAL)
+        else if (n->value.Compare(n->defaultValue) != QISTR_EQUAL && n->value.length)
             out->push_back(p + '\x02' + n->value.c_str());
     }
 }
