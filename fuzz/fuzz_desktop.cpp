@@ -8,9 +8,11 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/config.h"
 #include "core/gamestate.h"
@@ -85,6 +87,24 @@ static void Post(const uint8_t* b)
         break;
     default: PlatHeadless_Advance(b[1] * 4u); break;
     }
+}
+
+// Inputs as long as a whole page visit: unless told otherwise, the fuzzer
+// would keep to its longest seed's length.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    static std::vector<char*> args;
+    for (int i = 0; i < *argc; i++)
+        if (strncmp((*argv)[i], "-max_len=", 9) == 0) return 0;
+    static char maxLen[32];
+    snprintf(maxLen, sizeof maxLen, "-max_len=%d", BYTES_PER_PASS * MAX_PASSES);
+    args.assign(*argv, *argv + *argc);
+    // The flags go before any corpus directory, as libFuzzer reads them.
+    args.insert(args.begin() + 1, maxLen);
+    args.push_back(nullptr);
+    *argc = (int)args.size() - 1;
+    *argv = args.data();
+    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

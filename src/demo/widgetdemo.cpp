@@ -1,5 +1,6 @@
 #include "demo/widgetdemo.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -124,6 +125,67 @@ int EndWith(QIWidget* w, int code, QIARG)
     return 0;
 }
 
+// A filled line of changing text (the status line's tips, read-outs): it
+// clears its box and cuts the text at its edge, so a long text leaves
+// nothing behind when a short one follows.
+class TextLine : public QIStatic {
+public:
+    TextLine(const char* name, const IRect& rect, const char* t, const QIFont* f)
+        : QIStatic(name, nullptr, rect, t, f, QIJ_LEFT)
+    {
+        style = QISS_FILL;
+    }
+    void Draw(const IRect* clip) override
+    {
+        IRect box(x, y, w + 1, h + 1);
+        if (clip) {
+            const int32_t x1 = std::max(box.x, clip->x), y1 = std::max(box.y, clip->y);
+            const int32_t x2 = std::min(box.x + box.w, clip->x + clip->w);
+            const int32_t y2 = std::min(box.y + box.h, clip->y + clip->h);
+            if (x2 <= x1 || y2 <= y1) return;
+            box = IRect(x1, y1, x2 - x1, y2 - y1);
+        }
+        QIStatic::Draw(&box);
+    }
+};
+
+// A button just wide enough for the widest of its titles in any of its
+// fonts, with a margin for the frame.
+int32_t FitWidth(const char* const* titles, int n, QIFont* const* fonts)
+{
+    int32_t widest = 0;
+    for (int t = 0; t < n; t++)
+        for (int f = 0; f < 3; f++) widest = std::max(widest, (int32_t)QI_TextWidth(fonts[f], titles[t]));
+    return widest + 10;
+}
+
+// List rows whose font suits their fill: entry 3, under the pointer, is
+// white on this palette, as the list font is; the dimmed font reads there.
+class PageRow : public QITextItem {
+public:
+    PageRow(const char* t) : QITextItem(&s_page.small, t) {}
+    void Draw(const IPoint& origin, const IRect& row, uint32_t state) override
+    {
+        font = (state & (QIROW_HOVER | QIROW_CURRENT)) == QIROW_HOVER ? &s_page.dimFont : &s_page.small;
+        QITextItem::Draw(origin, row, state);
+    }
+};
+
+// A drop list's choice, likewise for its open rows.
+class PageChoice : public QIGraphicText {
+public:
+    PageChoice(const char* t, int32_t* valueAt, int32_t v)
+        : QIGraphicText(&s_page.small, &s_page.small, &s_page.big, t, valueAt, v, QIJ_LEFT)
+    {
+    }
+    void Draw(const IPoint& origin, const IRect& row, uint32_t state) override
+    {
+        const bool white = !(state & QIROW_NOBACK) && (state & (QIROW_HOVER | QIROW_CURRENT)) == QIROW_HOVER;
+        secondFont = white ? &s_page.dimFont : &s_page.small;
+        QIGraphicText::Draw(origin, row, state);
+    }
+};
+
 template <class T> T* Add(QIWidget* parent, T* w)
 {
     w->flags |= QIWF_HASTIP;
@@ -150,8 +212,6 @@ void BuildButtons(QIWidget* page)
         ->style = QIBS_LATCHING | QIBS_SECONDPRESSRELEASES;
     Add(page, new QIButton("WFlip", nullptr, IRect(x0 + 248, y1, 56, 20), "Flip", f[0], f[1], f[2]))
         ->style = QIBS_LATCHING | QIBS_TOGGLEONRELEASE;
-    Add(page, new QIToggleButton("WSound", ShowValues, IRect(x0 + 310, y1, 60, 20), "Sound on",
-                                 "Sound off", f[0], f[1], f[2], &p.sound, 1, 0));
 
     Add(page, new QIValueButton("WLess", ShowValues, IRect(x0, y2, 24, 24), Cell(0), Cell(1),
                                 Cell(2), Cell(3), &p.level, -1, 0));
@@ -170,9 +230,12 @@ void BuildButtons(QIWidget* page)
 
     Add(page, new QIButton("WPlay", EndWith, IRect(x0, y3, 64, 20), "Play", f[0], f[1], f[2]));
     Add(page, new QIButton("WQuit", EndWith, IRect(x0 + 70, y3, 64, 20), "Quit", f[0], f[1], f[2]));
-    QIStatic* status = new QIStatic("WStatus", nullptr, IRect(x0 + 140, y3 + 4, 226, 12), "",
-                                    &p.small, QIJ_LEFT);
-    status->style = QISS_FILL;
+    // The toggle fits its titles in the larger focus font.
+    static const char* const kSound[2] = {"Sound on", "Sound off"};
+    Add(page, new QIToggleButton("WSound", ShowValues, IRect(x0 + 140, y3, FitWidth(kSound, 2, f), 20),
+                                 kSound[0], kSound[1], f[0], f[1], f[2], &p.sound, 1, 0));
+    // A row of its own across the frame, for the longest tips.
+    TextLine* status = new TextLine("WStatus", IRect(x0, y3 + 24, frame.x + frame.w - 6 - x0, 12), "", &p.small);
     status->flags &= ~QIWF_EXPORTS;
     QIWidget::AddChild(page, status);
     p.desktop->status = status;
@@ -211,10 +274,11 @@ void BuildMenu(void)
     }
 }
 
-// A layer over the whole screen below the menu's row, hidden at first.
+// A page over the whole screen, hidden at first. Its picture clears what
+// the page before left; the menu is drawn over it.
 QIWidget* NewLayer(const char* name)
 {
-    QILayer* layer = new QILayer(name, nullptr, IRect(0, 0, 640, 480), QIImage());
+    QILayer* layer = new QILayer(name, nullptr, IRect(0, 0, 640, 480), QIImage(kPage, IRect(0, 0, 640, 480), 0));
     QIWidget::AddChild(nullptr, layer);
     return layer;
 }
@@ -225,7 +289,7 @@ int AddLogLine(QIWidget*, int code, QIARG)
     if (code != QIN_CLICKED) return 0;
     char line[40];
     snprintf(line, sizeof line, "Line %d: a click", ++p.logLines);
-    p.log->Add(new QITextItem(&p.small, line));
+    p.log->Add(new PageRow(line));
     return 0;
 }
 
@@ -258,7 +322,7 @@ void BuildLists(QIWidget* layer)
     for (int i = 0; i < 40; i++) {
         char text[24];
         snprintf(text, sizeof text, "Item %d", i + 1);
-        grid->Add(new QITextItem(&p.small, text));
+        grid->Add(new PageRow(text));
     }
 
     QIWidget::AddChild(layer, new QIButton("WLogAdd", AddLogLine, IRect(24, 186, 80, 18), "Add line",
@@ -276,7 +340,7 @@ void BuildLists(QIWidget* layer)
     text->listFlags |= QILF_FILLCELLS;
     QIWidget::AddChild(layer, text);
     static const char* const kWords[] = {"Ridge", "Basin", "Dune", "Canyon", "Mesa", "Plateau"};
-    for (const char* w : kWords) text->Add(new QITextItem(&p.small, w));
+    for (const char* w : kWords) text->Add(new PageRow(w));
 
     static const char* const kLevels[] = {"Easy", "Normal", "Hard"};
     static const char* const kColours[] = {"Red", "Green", "Blue", "Amber"};
@@ -292,7 +356,7 @@ void BuildLists(QIWidget* layer)
                                           QIImage(), QIImage());
         QIWidget::AddChild(layer, drop);
         for (int i = 0; i < d.n; i++)
-            drop->Add(new QIGraphicText(&p.small, &p.small, &p.big, d.words[i], d.value, i, QIJ_LEFT));
+            drop->Add(new PageChoice(d.words[i], d.value, i));
         drop->SetCurrent(*d.value);
     }
     p.choice = new QICallbackText("WChoice", nullptr, IRect(470, 202, 160, 12), ChoiceText, &p.small, QIJ_LEFT);
@@ -358,14 +422,17 @@ void BuildEdits(QIWidget* layer)
         p.fieldText[i].Set(kFields[i].text);
         QIWidget::AddChild(layer, new QIEdit(kFields[i].name, EchoEdit, IRect(24, 48 + 28 * i, 200, 18),
                                              IPoint(4, 3), kFields[i].just, &p.fieldText[i],
-                                             kFields[i].classes, 0, 40, 255, &p.small));
+                                             kFields[i].classes, 0, 40, 255, &p.dimFont));
     }
-    p.echo = new QIStatic("WEcho", nullptr, IRect(24, 140, 280, 12), "Type, Tab, Enter", &p.small, QIJ_LEFT);
-    p.echo->style = QISS_FILL;
+    p.echo = new TextLine("WEcho", IRect(24, 140, 280, 12), "Type, Tab, Enter", &p.small);
     QIWidget::AddChild(layer, p.echo);
 
+    // The level strip is one level's band across the gauge, cut from the
+    // bottom of a gauge-sized column: level n draws the column's band 2n
+    // pixels up, 2n pixels up the gauge, always inside its box.
+    const QIImage strip(kCells, IRect(72, 22, 24, 2), 0);
     QIWidget::AddChild(layer, new QIGauge("WGauge", ShowGauge, IRect(330, 48, 24, 24), Cell(0), Cell(1),
-                                          Cell(2), Cell(3), 0, 10, &p.gaugeLevel, IPoint(0, 22),
+                                          Cell(2), strip, 0, 10, &p.gaugeLevel, IPoint(0, 22),
                                           IPoint(0, -2)));
     QITrackSlider* slider = new QITrackSlider("WTrack", ShowGauge, IRect(330, 90, 200, 13), QISO_HORIZONTAL,
                                               &p.track, &p.trackRange, &p.trackPage, nullptr, nullptr, nullptr);
@@ -376,13 +443,15 @@ void BuildEdits(QIWidget* layer)
 
     QIWidget::AddChild(layer, new QIButton("WAskButton", Ask, IRect(24, 180, 64, 20), "Ask", &p.small,
                                            &p.big, &p.big));
-    p.answer = new QIStatic("WAnswer", nullptr, IRect(100, 184, 200, 12), "", &p.small, QIJ_LEFT);
-    p.answer->style = QISS_FILL;
+    p.answer = new TextLine("WAnswer", IRect(100, 184, 200, 12), "", &p.small);
     QIWidget::AddChild(layer, p.answer);
 }
 
 // Live read-outs are drawn again every pass.
-void EachPass(QIPointer*) { s_page.clock->Draw(nullptr); }
+void EachPass(QIPointer*)
+{
+    if (!s_page.clock->IsHidden()) s_page.clock->Draw(nullptr);
+}
 
 
 void Build(void)
@@ -394,9 +463,8 @@ void Build(void)
     BuildEdits(p.layers[2]);
     p.layers[1] = NewLayer("WLists");
     BuildLists(p.layers[1]);
-    // The desktop draws the page picture as its background.
-    QIWidget* page = new QILayer("WPage", nullptr, IRect(0, 0, 640, 480), QIImage());
-    QIWidget::AddChild(nullptr, page);
+    QIWidget* page = NewLayer("WPage");
+    page->flags |= QIWF_SHOWN;
     p.layers[0] = page;
     p.layers[1]->flags &= ~QIWF_SHOWN;
     p.layers[2]->flags &= ~QIWF_SHOWN;

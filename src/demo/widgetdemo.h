@@ -10,13 +10,15 @@
 // clock, list rows in each of their states, and buttons of every kind: a
 // held push button counting its repeats, a latching one, one that flips on
 // release, value buttons with limits, a press button, a check box, a
-// toggle, "Play" (the demo world) and "Quit", with a status line showing
-// the tip of the button under the pointer. The page runs on a desktop with
+// toggle, "Play" (the demo world) and "Quit", with a status line of its
+// own row showing the tip of the button under the pointer, cut at its end. The page runs on a desktop with
 // the page picture as its background and palette. The titles come by id from
 // the string scripts; one id is left out on purpose, so the log holds its
 // ready-to-paste "#define" line.
 //
-// A menu of three latching buttons switches between that page, a page of
+// Each page covers the screen with the page picture, so a switch leaves
+// nothing of the page before. A menu of three latching buttons switches
+// between that page, a page of
 // lists (two columns with several selected, a log that follows its end, a
 // text list over a picture, drop lists) and a page of edit fields (left,
 // centred, right; Tab between them, a static echoing what they report), a

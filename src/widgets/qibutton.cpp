@@ -205,6 +205,7 @@ void QIButton::DrawButton(const IRect* clip)
 void QIButton::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     DrawButton(clip);
     QIWidget::Draw(clip);
 }
@@ -323,6 +324,7 @@ int QICheckButton::Notify(int kind, QIARG pointer)
 void QICheckButton::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     DrawButton(clip);
     const QIImage& l = (flags & QIWF_FOCUS) ? labelFocus : label;
     if (l.Usable()) QI_DrawBitmapClippedAt(&l, labelAt, clip);

@@ -1,6 +1,7 @@
 #include "widgets/qidesktop.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "core/config.h"
@@ -109,6 +110,7 @@ void QIDesktopBase::DeliverKey(void)
 
 void QIDesktopBase::Draw(QIWidget* from, const IRect* clip)
 {
+    QIDrawClip within(clip);
     for (QIWidget* w = from ? from : first; w; w = w->Next()) w->Draw(clip);
 }
 
@@ -206,10 +208,12 @@ void QIDesktopBase::Pass(int noHook)
     if (!(dflags & QID_RUNNING)) return; // the window was closed
     PollKeys();
     PollPointer();
-    if (eventKind == QIE_MOVE || (dflags & QID_REHITPENDING))
+    if (eventKind == QIE_MOVE || (dflags & QID_REHITPENDING)) {
         Hover();
-    else if (eventKind != QIE_NONE)
+    } else if (eventKind != QIE_NONE) {
+        PressWhereItHappened();
         PointerEvent();
+    }
     Keys();
     Repeat();
     if (frameHook && !noHook) frameHook(&current);
@@ -243,6 +247,23 @@ void QIDesktopBase::Hover(void)
     DeliverFocus(QIE_UNFOCUS);
     SetFocus(hitWidget);
     if (focusWidget) DeliverFocus(QIE_FOCUS);
+}
+
+// A quick click: the pointer moved and pressed within one pass. The move is
+// handled first, with the buttons held before the press, so the press goes
+// to the widget under it rather than to the one the pointer left.
+void QIDesktopBase::PressWhereItHappened(void)
+{
+    if (eventKind != QIE_LEFTDOWN && eventKind != QIE_RIGHTDOWN) return;
+    if (current.x == previous.x && current.y == previous.y) return;
+    if (dflags & QID_POINTERSAVED) return;
+    const uint32_t kind = eventKind;
+    const uint32_t held = current.buttons;
+    eventKind = QIE_MOVE;
+    current.buttons = previous.buttons;
+    Hover();
+    current.buttons = held;
+    eventKind = kind;
 }
 
 void QIDesktopBase::PointerEvent(void)
@@ -561,7 +582,9 @@ void QIDesktop::SetFocus(QIWidget* widget)
 
 void QIDesktop::Draw(QIWidget* from, const IRect* clip)
 {
-    if (background.bitmap || (background.flags & QIIMG_REMAP))
+    // Drawing from a widget on (a popup's first draw) leaves what lies
+    // under it on screen.
+    if (!from && (background.bitmap || (background.flags & QIIMG_REMAP)))
         QI_DrawBitmapClipped(&background, 0, 0, clip);
     QIDesktopBase::Draw(from, clip);
 }
@@ -569,10 +592,11 @@ void QIDesktop::Draw(QIWidget* from, const IRect* clip)
 void QIDesktop::TickAll(QIWidget* widget)
 {
     if (!widget && !background.file.empty()) {
-        if (!palette) palette = new uint8_t[768];
-        if (!QI_LoadPalette(palette, background.file.c_str(), bitmapDir)) {
-            delete[] palette;
-            palette = nullptr;
+        // A refused picture keeps the palette there was.
+        uint8_t loaded[768];
+        if (QI_LoadPalette(loaded, background.file.c_str(), bitmapDir)) {
+            if (!palette) palette = new uint8_t[768];
+            memcpy(palette, loaded, sizeof loaded);
         }
         background.Resolve();
     }
@@ -699,11 +723,13 @@ IRect QIDesktop::DrawTip(const char* text, const IPoint& at)
 
 void QIDesktop::Repaint(const IRect* rect)
 {
+    if (!rect) return QIDesktopBase::Repaint(nullptr);
+    // The widgets are redrawn over all that was filled: a redraw of the
+    // rectangle alone left its last column and row in the fill colour.
+    const IRect filled(rect->x, rect->y, rect->w + 1, rect->h + 1);
     BITMAP* bb = Backbuf_Lock();
-    if (rect && bb)
-        Graph_FillRect(bb, nullptr, 0, rect->x, rect->y, rect->w + 1, rect->h + 1,
-                       g_QIColours[QIC_BACK]);
-    QIDesktopBase::Repaint(rect);
+    if (bb) Graph_FillRect(bb, nullptr, 0, filled.x, filled.y, filled.w, filled.h, g_QIColours[QIC_BACK]);
+    QIDesktopBase::Repaint(&filled);
 }
 
 void QIDesktop::ExportDefines(QIWidget* widget)

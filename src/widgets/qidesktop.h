@@ -217,6 +217,7 @@ protected:
 private:
     void Pass(int noHook);
     void Hover(void);
+    void PressWhereItHappened(void);
     void PointerEvent(void);
     void Keys(void);
     void Repeat(void);
@@ -249,7 +250,8 @@ public:
     uint32_t GetTimeMs(void) override;
     // The base, then the widget's tip (or nothing) into the status line.
     void SetFocus(QIWidget* widget) override;
-    // The background first.
+    // The background first on a whole draw (from null); from a widget on,
+    // what lies under it stays.
     void Draw(QIWidget* from, const IRect* clip) override;
     // Without a widget, loads the background's palette first.
     void TickAll(QIWidget* widget) override;
@@ -265,7 +267,8 @@ public:
     // The rate read-out (when on), cursor, flip; then yields the processor.
     void EndPass(void) override;
     IRect DrawTip(const char* text, const IPoint& at) override;
-    // Fills rect (and one pixel more) with the background colour first.
+    // Fills rect (and one pixel more) with the background colour first,
+    // then redraws the widgets over all of that.
     void Repaint(const IRect* rect) override;
     // Tips (name + "Tip") and the widgets' own texts, widget (null: the
     // first top-level) and its later siblings, recursively.

@@ -1,5 +1,6 @@
 #include "widgets/qidraw.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -16,15 +17,70 @@ const uint8_t* g_QIColours = g_QILibraryColours;
 
 static uint8_t Colour(int entry) { return g_QIColours[entry]; }
 
+// The repaint rectangle in force (QIDrawClip); null: the whole buffer.
+static GRECT s_clipRect;
+static const GRECT* s_clip = nullptr;
+
+QIDrawClip::QIDrawClip(const IRect* rect) : saved_(s_clipRect), hadClip_(s_clip != nullptr)
+{
+    if (!rect) return;
+    GRECT r{rect->x, rect->y, rect->w, rect->h};
+    if (s_clip) {
+        // Nested repaints never draw outside the outer one.
+        const int x1 = std::max(r.x, s_clipRect.x), y1 = std::max(r.y, s_clipRect.y);
+        const int x2 = std::min(r.x + r.w, s_clipRect.x + s_clipRect.w);
+        const int y2 = std::min(r.y + r.h, s_clipRect.y + s_clipRect.h);
+        r = GRECT{x1, y1, std::max(x2 - x1, 0), std::max(y2 - y1, 0)};
+    }
+    s_clipRect = r;
+    s_clip = &s_clipRect;
+}
+
+QIDrawClip::~QIDrawClip()
+{
+    s_clipRect = saved_;
+    s_clip = hadClip_ ? &s_clipRect : nullptr;
+}
+
+const GRECT* QI_WithinDrawClip(const IRect* own, GRECT* out)
+{
+    if (!own && !s_clip) return nullptr;
+    if (!own) {
+        *out = s_clipRect;
+        return out;
+    }
+    GRECT r{own->x, own->y, own->w, own->h};
+    if (s_clip) {
+        const int x1 = std::max(r.x, s_clipRect.x), y1 = std::max(r.y, s_clipRect.y);
+        const int x2 = std::min(r.x + r.w, s_clipRect.x + s_clipRect.w);
+        const int y2 = std::min(r.y + r.h, s_clipRect.y + s_clipRect.h);
+        r = GRECT{x1, y1, std::max(x2 - x1, 0), std::max(y2 - y1, 0)};
+    }
+    *out = r;
+    return out;
+}
+
+void QI_OutlineBox(int x, int y, int w, int h, int entry)
+{
+    BITMAP* bb = Backbuf_Lock();
+    if (bb && w >= 1 && h >= 1) Graph_DrawRect(bb, s_clip, 0, x, y, w, h, Colour(entry));
+}
+
+void QI_FillBox(int x, int y, int w, int h, int entry)
+{
+    BITMAP* bb = Backbuf_Lock();
+    if (bb && w >= 1 && h >= 1) Graph_FillRect(bb, s_clip, 0, x, y, w, h, Colour(entry));
+}
+
 static void Fill(BITMAP* bb, int x, int y, int w, int h, int entry)
 {
-    if (w >= 1 && h >= 1) Graph_FillRect(bb, nullptr, 0, x, y, w, h, Colour(entry));
+    if (w >= 1 && h >= 1) Graph_FillRect(bb, s_clip, 0, x, y, w, h, Colour(entry));
 }
 
 static void Outline(BITMAP* bb, int x1, int y1, int x2, int y2, int entry)
 {
     if (x2 >= x1 && y2 >= y1)
-        Graph_DrawRect(bb, nullptr, 0, x1, y1, x2 - x1 + 1, y2 - y1 + 1, Colour(entry));
+        Graph_DrawRect(bb, s_clip, 0, x1, y1, x2 - x1 + 1, y2 - y1 + 1, Colour(entry));
 }
 
 void QI_DrawFrame(int x1, int y1, int x2, int y2, int style, int fill)
@@ -38,10 +94,10 @@ void QI_DrawFrame(int x1, int y1, int x2, int y2, int style, int fill)
                     {QIC_SHADOW, QIC_HIGHLIGHT, QIC_BACK},
                     {QIC_SHADOW, QIC_HIGHLIGHT, QIC_TRACK}};
     const auto& s = kStyles[style >= 0 && style < 4 ? style : 0];
-    Graph_DrawLine(bb, nullptr, 0, x1, y1, x2, y1, Colour(s.light));
-    Graph_DrawLine(bb, nullptr, 0, x1, y1, x1, y2, Colour(s.light));
-    Graph_DrawLine(bb, nullptr, 0, x2, y1, x2, y2, Colour(s.dark));
-    Graph_DrawLine(bb, nullptr, 0, x1, y2, x2, y2, Colour(s.dark));
+    Graph_DrawLine(bb, s_clip, 0, x1, y1, x2, y1, Colour(s.light));
+    Graph_DrawLine(bb, s_clip, 0, x1, y1, x1, y2, Colour(s.light));
+    Graph_DrawLine(bb, s_clip, 0, x2, y1, x2, y2, Colour(s.dark));
+    Graph_DrawLine(bb, s_clip, 0, x1, y2, x2, y2, Colour(s.dark));
     if (fill) Fill(bb, x1 + 1, y1 + 1, x2 - x1 - 1, y2 - y1 - 1, s.face);
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "platform/graph.h"
 #include "widgets/qivalue.h"
 
 class QIString;
@@ -32,6 +33,29 @@ extern const uint8_t g_QILibraryColours[QIC_LIBRARY_ENTRIES];
 // The current table.
 extern const uint8_t* g_QIColours;
 
+// While one lives, the frames, fills and tracks below are clipped to rect
+// (within any clip already in force; null adds none), as texts and images
+// are, so a repaint of a rectangle redraws every widget in it whole and
+// nothing outside it. The previous clip comes back at its end.
+class QIDrawClip {
+public:
+    explicit QIDrawClip(const IRect* rect);
+    ~QIDrawClip();
+    QIDrawClip(const QIDrawClip&) = delete;
+    QIDrawClip& operator=(const QIDrawClip&) = delete;
+
+private:
+    struct GRECT saved_;
+    bool hadClip_;
+};
+
+// own (null: none) within the clip in force: the GRECT to draw with,
+// written to out, or null when neither clips.
+const GRECT* QI_WithinDrawClip(const IRect* own, GRECT* out);
+// A box filled with colour-table entry, and its one-pixel outline; nothing
+// below size 1.
+void QI_FillBox(int x, int y, int w, int h, int entry);
+void QI_OutlineBox(int x, int y, int w, int h, int entry);
 // A one-pixel bevel; fill paints the inside with the face. Style 0 raised
 // (0 / 2, face 1), 1 sunken (2 / 0, face 1), 2 (2 / 0, face 4), 3 (2 / 0,
 // face 3).

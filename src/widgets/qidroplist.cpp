@@ -141,6 +141,7 @@ int QIDropList::HandleInput(QIWidget** path, int kind, QIARG pointer)
 void QIDropList::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     const bool focus = flags & QIWF_FOCUS;
     const QIImage& image = images[IsOpen() ? (focus ? QIDI_OPENFOCUS : QIDI_OPEN)
                                            : (focus ? QIDI_CLOSEDFOCUS : QIDI_CLOSED)];

@@ -131,7 +131,11 @@ int QIEditBase::HandleInput(QIWidget**, int kind, QIARG)
         if (idle) BeginEdit();
         break;
     case QIE_UNCAPTURE:
-        if (Editing()) Commit();
+        // Redrawn at once, so the field loses its caret and editing look.
+        if (Editing()) {
+            Commit();
+            if (!IsHidden()) Draw(nullptr);
+        }
         break;
     default:
         break;
@@ -172,9 +176,10 @@ void QIEditBase::Insert(int c)
 {
     char* t = Working();
     const int32_t len = WorkingLength();
+    // Converted before the check, so a hexadecimal field takes "a" as "A".
+    if ((charClasses & QIEC_UPPER) && c > 0 && c <= 127 && islower(c)) c = toupper(c);
+    if ((charClasses & QIEC_LOWER) && c > 0 && c <= 127 && isupper(c)) c = tolower(c);
     if (len >= maxLength || !Accepts(c)) return;
-    if ((charClasses & QIEC_UPPER) && islower(c)) c = toupper(c);
-    if ((charClasses & QIEC_LOWER) && isupper(c)) c = tolower(c);
     caret = std::clamp(caret, 0, len);
     memmove(t + caret + 1, t + caret, (size_t)(len - caret) + 1);
     t[caret++] = (char)c;
@@ -286,22 +291,35 @@ QIEdit::QIEdit(const char* name, QIHANDLER fn, const IRect& rect, const IPoint& 
 
 void QIEdit::PlaceText(void)
 {
-    const int32_t width = QI_TextWidth(font, Shown());
+    const int32_t width = QI_TextWidthLiteral(font, Shown());
     switch (justification) {
     case QIEJ_LEFT: textStart = textOffset.x; break;
     case QIEJ_CENTRE: textStart = w / 2 - width / 2; break;
     case QIEJ_RIGHT: textStart = w - width - textOffset.x; break;
-    default: TLOG(TLOG_ERROR, "QIEdit::just invalid justification"); break;
+    default:
+        // Placed on every draw and key: once is enough to tell.
+        if (!justificationLogged_) TLOG(TLOG_ERROR, "QIEdit::just invalid justification");
+        justificationLogged_ = true;
+        break;
     }
+}
+
+// The caret's x from the left of the visible box, before any shift.
+int32_t QIEdit::CaretFromBox(void) const
+{
+    const std::string before(Working(), (size_t)std::clamp(caret, 0, WorkingLength()));
+    return textStart - textOffset.x + QI_TextWidthLiteral(font, before.c_str());
 }
 
 int32_t QIEdit::ScrollShift(void) const
 {
     if (!Editing()) return 0;
     const int32_t visible = w - 2 * textOffset.x;
-    const std::string before(Working(), (size_t)std::clamp(caret, 0, WorkingLength()));
-    const int32_t caretX = QI_TextWidth(font, before.c_str());
-    return caretX > visible - QIEDIT_MARGIN ? caretX - (visible - QIEDIT_MARGIN) : 0;
+    const int32_t caretX = CaretFromBox();
+    // The text starts at textStart whatever the justification: a caret
+    // past the margin or left of the box moves the text, not the caret.
+    if (caretX > visible - QIEDIT_MARGIN) return caretX - (visible - QIEDIT_MARGIN);
+    return caretX < 0 ? caretX : 0;
 }
 
 bool QIEdit::CaretShown(uint32_t now) const
@@ -328,18 +346,19 @@ void QIEdit::FilterChar(QIWidget** path, QIKey* key)
 void QIEdit::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     PlaceText();
     const int style = (flags & QIWF_FOCUS) && !Editing() ? 3 : 2;
     QI_DrawFrame(x, y, x + w, y + h, style, 1);
     const int32_t visible = w - 2 * textOffset.x;
     const int32_t shift = ScrollShift();
     const IRect box(x + textOffset.x, y, visible, h);
-    QI_DrawText(font, x + textStart - shift, y + textOffset.y, &box, Shown());
+    // A player's text is drawn as typed: its inline codes stay characters.
+    QI_DrawTextLiteral(font, x + textStart - shift, y + textOffset.y, &box, Shown());
     if (CaretShown(Plat_SystemMs())) {
         BITMAP* bb = Backbuf_Lock();
-        const std::string before(Working(), (size_t)std::clamp(caret, 0, WorkingLength()));
         // The caret follows the text, wherever the justification put it.
-        const int cx = x + textStart - shift + QI_TextWidth(font, before.c_str());
+        const int cx = x + textOffset.x + CaretFromBox() - shift;
         const int top = y + textOffset.y;
         if (bb) Graph_DrawLine(bb, nullptr, 0, cx, top, cx, top + QI_FontHeight(font) - 2, (uint8_t)caretColour);
     }

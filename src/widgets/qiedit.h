@@ -125,10 +125,16 @@ public:
     // The text shown now.
     const char* Shown(void) const { return Editing() ? Working() : buffer; }
     // textStart from the justification and the shown text's width; an
-    // unknown justification is logged and changes nothing.
+    // unknown justification changes nothing and is logged once a field.
     void PlaceText(void);
-    // How far the text is drawn shifted left to keep the caret in view.
+    // How far the text is drawn shifted left (negative: right) so the caret
+    // stays inside the box, at most at visible width - 10, whatever the
+    // justification.
     int32_t ScrollShift(void) const;
     // Whether the caret shows at the system time now.
     bool CaretShown(uint32_t now) const;
+
+private:
+    int32_t CaretFromBox(void) const;
+    bool justificationLogged_ = false;
 };

@@ -87,6 +87,7 @@ void QIGauge::HandleMessage(int message, void* record, int)
 void QIGauge::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     const bool usable = images[QIGI_NORMAL].Usable() && images[QIGI_FOCUS].Usable() &&
                         images[QIGI_PRESSED].Usable();
     if (usable && w > 0 && h > 0) {
@@ -120,11 +121,9 @@ const char* QIGauge::ValueText(void)
 void QITrackSlider::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
-    BITMAP* bb = Backbuf_Lock();
-    if (bb) {
-        Graph_DrawRect(bb, nullptr, 0, x, y, w + 1, h + 1, g_QIColours[QIC_OUTLINE]);
-        Graph_FillRect(bb, nullptr, 0, x + 1, y + 1, w - 1, h - 1, g_QIColours[QIC_TRACK]);
-    }
+    QIDrawClip within(clip);
+    QI_OutlineBox(x, y, w + 1, h + 1, QIC_OUTLINE);
+    QI_FillBox(x + 1, y + 1, w - 1, h - 1, QIC_TRACK);
     if (range && *range) {
         Layout();
         if (orientation == QISO_HORIZONTAL)

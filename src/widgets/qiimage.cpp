@@ -1,6 +1,7 @@
 #include "widgets/qiimage.h"
 
 #include <cstring>
+#include <strings.h>
 
 #include "core/debug.h"
 #include "core/gamestate.h"
@@ -10,6 +11,7 @@
 #include "platform/graph.h"
 #include "platform/palette.h"
 #include "platform/video.h"
+#include "widgets/qidraw.h"
 #include "widgets/qiproptree.h"
 
 static QIBmpList* s_list = nullptr;
@@ -99,13 +101,32 @@ QIBmpList::~QIBmpList()
     if (s_list == this) s_list = nullptr;
 }
 
+static int LoadBitmapFile(BITMAP* bitmap, const char* name, const char* directory, bool* wrongKind);
+
+void QIBmpList::NoteRefused(const char* name)
+{
+    if (!Refused(name)) refused_.push_back(name);
+}
+
+bool QIBmpList::Refused(const char* name) const
+{
+    for (const std::string& r : refused_)
+        if (strcasecmp(r.c_str(), name) == 0) return true;
+    return false;
+}
+
 BITMAP* QIBmpList::FindOrLoad(const char* name)
 {
     for (QIBmpEntry* e = first; e; e = static_cast<QIBmpEntry*>(e->next))
         if (e->name.CompareCStr(name) == QISTR_EQUAL) return e->bitmap;
+    if (Refused(name)) return nullptr;
     BITMAP* bitmap = (BITMAP*)Debug_Calloc(1, sizeof(BITMAP));
-    if (!QI_LoadBitmap(bitmap, name, directory)) {
+    bool wrongKind = false;
+    if (!LoadBitmapFile(bitmap, name, directory, &wrongKind)) {
         Debug_Free(&bitmap);
+        // A missing file may still come; a picture of the wrong kind won't
+        // change, and saying so once is enough.
+        if (wrongKind) NoteRefused(name);
         return nullptr;
     }
     QIBmpEntry* e = new QIBmpEntry;
@@ -126,7 +147,7 @@ static int MakePath(char* path, const char* name, const char* directory)
     return Utils_MakePath(path, g_DataDir, directory, "", name, "");
 }
 
-int QI_LoadBitmap(BITMAP* bitmap, const char* name, const char* directory)
+static int LoadBitmapFile(BITMAP* bitmap, const char* name, const char* directory, bool* wrongKind)
 {
     char path[UTILS_PATH];
     MakePath(path, name, directory);
@@ -140,6 +161,7 @@ int QI_LoadBitmap(BITMAP* bitmap, const char* name, const char* directory)
     if (depth != 8) {
         TLOG(TLOG_ERROR, "Bitmap must be 8 bit [%s]", path);
         Debug_Free(&pixels);
+        *wrongKind = true;
         return 0;
     }
     if (!Graph_InitBitmap(bitmap, w, h, pixels)) {
@@ -149,6 +171,12 @@ int QI_LoadBitmap(BITMAP* bitmap, const char* name, const char* directory)
     }
     bitmap->owned = 1; // the reader's block: Graph_FreeBitmap frees it
     return 1;
+}
+
+int QI_LoadBitmap(BITMAP* bitmap, const char* name, const char* directory)
+{
+    bool wrongKind = false;
+    return LoadBitmapFile(bitmap, name, directory, &wrongKind);
 }
 
 int QI_LoadPalette(uint8_t* palette, const char* name, const char* directory)
@@ -164,6 +192,12 @@ int QI_LoadPalette(uint8_t* palette, const char* name, const char* directory)
         return 0;
     }
     Debug_Free(&pixels);
+    // A picture without a palette of its own would answer all black.
+    if (depth != 8) {
+        TLOG(TLOG_ERROR, "Bitmap must be 8 bit [%s]", path);
+        if (s_list) s_list->NoteRefused(name);
+        return 0;
+    }
     for (int i = 0; i < 256; i++) {
         palette[3 * i] = colours[i].r / 4;
         palette[3 * i + 1] = colours[i].g / 4;
@@ -187,11 +221,7 @@ static void Draw(const QIImage* image, int x, int y, int sx, int sy, int w, int 
     BITMAP* bb = Backbuf_Lock();
     if (!image || !bb || w < 1 || h < 1) return;
     GRECT g;
-    const GRECT* gc = nullptr;
-    if (clip) {
-        g = GRECT{clip->x, clip->y, clip->w, clip->h};
-        gc = &g;
-    }
+    const GRECT* gc = QI_WithinDrawClip(clip, &g);
     if (image->bitmap) {
         if (image->flags & QIIMG_TRANSPARENT)
             Graph_BlitTransparent(bb, gc, 0, x, y, image->bitmap, sx, sy, w, h);

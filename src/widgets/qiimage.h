@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "widgets/qistring.h"
 #include "widgets/qivalue.h"
@@ -72,8 +74,15 @@ public:
     ~QIBmpList();
 
     // The bitmap of the entry named name (case-blind), loading the file the
-    // first time; null (nothing kept) when it doesn't load.
+    // first time; null (nothing kept) when it doesn't load. A file refused
+    // as not 8-bit is not tried again, so that is logged once.
     BITMAP* FindOrLoad(const char* name);
+    // Marks name as a file that doesn't load (the palette loader refused it).
+    void NoteRefused(const char* name);
+    bool Refused(const char* name) const;
+
+private:
+    std::vector<std::string> refused_;
 };
 
 // The list that images resolve through (null: they don't) and the bitmap
@@ -89,7 +98,8 @@ const char* QI_BitmapDir(void);
 // "Unable to alloc memory for [%s]".
 int QI_LoadBitmap(BITMAP* bitmap, const char* name, const char* directory);
 // Reads the palette of such a file as 768 bytes of 6-bit components. 1, or
-// 0 with "Error loading bitmap [%s] (%d)".
+// 0 with palette untouched and one line, "Error loading bitmap [%s] (%d)"
+// or "Bitmap must be 8 bit [%s]" (then the current list marks it refused).
 int QI_LoadPalette(uint8_t* palette, const char* name, const char* directory);
 // Frees a bitmap from the heap with its pixels; null is nothing to do.
 void QI_FreeBitmap(BITMAP* bitmap);

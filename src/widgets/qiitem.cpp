@@ -30,7 +30,7 @@ void QITextItem::Background(int bx, int by, const IRect& row, uint32_t state) co
     const int x2 = std::min(bx + w, row.x + row.w), y2 = std::min(by + h, row.y + row.h);
     if (x2 <= x1 || y2 <= y1) return;
     const int entry = (state & QIROW_CURRENT) ? QIC_FACE : (state & QIROW_HOVER) ? QIC_TRACK : QIC_BACK;
-    Graph_FillRect(bb, nullptr, 0, x1, y1, x2 - x1, y2 - y1, g_QIColours[entry]);
+    QI_FillBox(x1, y1, x2 - x1, y2 - y1, entry);
 }
 
 void QITextItem::Draw(const IPoint& origin, const IRect& row, uint32_t state)
@@ -61,7 +61,7 @@ void QIGraphicText::Draw(const IPoint& origin, const IRect& row, uint32_t state)
         f = (state & QIROW_CURRENT) ? thirdFont : (state & QIROW_HOVER) ? secondFont : font;
     const int tw = QI_TextWidth(f, text.c_str());
     int tx = bx;
-    if (justification == 1) tx = bx + (w - tw) / 2;
+    if (justification == 1) tx = bx + w / 2 - tw / 2;
     else if (justification == 2) tx = bx + w - tw;
     QI_DrawText(f, tx, by, &row, text.c_str());
 }

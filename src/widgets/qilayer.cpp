@@ -40,6 +40,7 @@ void QILayer::DrawBackground(const IRect* clip)
 void QILayer::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     DrawBackground(clip);
     QIWidget::Draw(clip);
 }
@@ -94,6 +95,7 @@ int QIPopup::OnChildNotify(QIWidget* child, int code, QIARG)
 void QIPopup::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     DrawBackground(clip);
     // Title band and body frame go under the buttons.
     if (frameStyle & QILS_FILLFRAMED) {

@@ -188,8 +188,10 @@ void QIList::FillCell(const IPoint& from, const IPoint& to)
 {
     BITMAP* bb = Backbuf_Lock();
     if (!bb) return;
-    const GRECT clip = {x, y, w, h};
-    Graph_FillRect(bb, &clip, 0, from.x, from.y, to.x - from.x + 1, to.y - from.y + 1, 0);
+    const IRect list(x, y, w, h);
+    GRECT clip;
+    Graph_FillRect(bb, QI_WithinDrawClip(&list, &clip), 0, from.x, from.y, to.x - from.x + 1,
+                   to.y - from.y + 1, 0);
 }
 
 uint32_t QIList::State(int32_t index) const
@@ -223,6 +225,7 @@ void QIList::DrawItem(const IRect*, int32_t index)
 void QIList::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     if (listFlags & QILF_FRAME) QI_FillOrFrame(x - 6, y - 6, x + w + 6, y + h + 6, 0, 1);
     const bool full = flags & QIWF_MARK;
     if (itemSize.x > 0 && itemSize.y > 0) {
@@ -292,6 +295,8 @@ void QIList::AttachVScroll(QISlider* slider)
     }
     Bind(this, slider, &scroll.y, &extent.y, &h);
     slider->step = &itemSize.y;
+    // Dragging the thumb follows the pointer even off the bar.
+    slider->flags |= QIWF_MOVEUPDATE | QIWF_STICKY;
     vScroll = slider;
     AddChild(this, slider);
 }
@@ -379,13 +384,12 @@ void QIList::Select(bool extend, const QIPointer* p, int kind)
     const bool usable = item && !(item->itemFlags & QIIF_UNSELECTABLE);
     if (!extend && !(listFlags & QILF_ALWAYSEXTEND)) {
         if (!usable) return;
-        if (ClearSelection()) {
-            current = -1;
-            Refresh();
-        } else {
-            DrawItem(nullptr, current);
-        }
+        // The old cell is drawn once current has moved on: drawing it
+        // before would paint it as current again.
+        const int32_t old = current;
         current = hover;
+        if (ClearSelection()) Refresh();
+        if (old != current) DrawItem(nullptr, old);
         if (listFlags & QILF_MULTISELECT) item->itemFlags |= QIIF_SELECTED;
         const IPoint cell = CellOf(current);
         item->Clicked(p ? IPoint(p->x - x - cell.x, p->y - y - cell.y) : IPoint(0, 0), kind);
@@ -462,7 +466,7 @@ int QIList::HandleInput(QIWidget** path, int kind, QIARG pointer)
             if (p) ScrollBy(p->x - p->press.x, p->y - p->press.y);
         } else {
             Hover(p);
-            if (p && (p->buttons & MOUSE_BUTTON_LEFT)) Select(control, p, kind);
+            if (p && (p->buttons & (MOUSE_BUTTON_LEFT | MOUSE_BUTTON_RIGHT))) Select(control, p, kind);
         }
         break;
     default:

@@ -91,7 +91,8 @@ public:
     virtual void FillCell(const IPoint& from, const IPoint& to);
 
     // Named "%sVS"; an unplaced bar goes right of the list (outside the
-    // frame when there is one); its step is the item height.
+    // frame when there is one); its step is the item height; its thumb
+    // drags (MoveUpdate, Sticky).
     void AttachVScroll(QISlider* slider);
     // Each allowed axis by d + d / 4, within the content.
     void ScrollBy(int32_t dx, int32_t dy);

@@ -1,6 +1,8 @@
 #include "widgets/qiproptree.h"
 
+#include <cctype>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -131,6 +133,7 @@ struct TOKENIZER {
     size_t nextLine = 0; // start of the next line
     int line = 0;        // 1-based number of the current line
     char token[QIPROP_MAX_TOKEN + 1];
+    bool quoted = false; // the token was written in quotes: never "(", ")" or "="
 
     int Refuse(const char* expected)
     {
@@ -159,7 +162,7 @@ struct TOKENIZER {
         } else if (*p == '(' || *p == ')') {
             n = 1;
         } else if (*p == '"') {
-            return Refuse("a name or value, not a quoted text");
+            return Quoted(p, end);
         } else {
             n = 0;
             while (p + n < end && !Blank((unsigned char)p[n]) && p[n] != '(' && p[n] != ')') n++;
@@ -174,8 +177,41 @@ struct TOKENIZER {
         memcpy(token, p, n);
         token[n] = 0;
         at += n;
+        quoted = false;
         return TOK_OK;
     }
+
+    // A token in double quotes, as the writer puts out names and values the
+    // plain form would split: \\, \" and \xHH stand for themselves.
+    int Quoted(const char* p, const char* end)
+    {
+        size_t n = 0;
+        const char* q = p + 1;
+        for (; q < end && *q != '"'; q++) {
+            int c = (unsigned char)*q;
+            if (c == '\\') {
+                if (q + 1 < end && (q[1] == '\\' || q[1] == '"')) {
+                    c = (unsigned char)*++q;
+                } else if (q + 3 < end && q[1] == 'x' && isxdigit((unsigned char)q[2]) &&
+                           isxdigit((unsigned char)q[3])) {
+                    c = (int)strtol(std::string(q + 2, 2).c_str(), nullptr, 16);
+                    q += 3;
+                } else {
+                    return Refuse("\\\\, \\\" or \\xHH after a backslash");
+                }
+            }
+            if (c == 0) return Refuse("no zero byte in a quoted text");
+            if (n >= QIPROP_MAX_TOKEN) return Refuse("a token of at most 255 characters");
+            token[n++] = (char)c;
+        }
+        if (q >= end) return Refuse("a closing double quote");
+        token[n] = 0;
+        at = (size_t)(q + 1 - data->data());
+        quoted = true;
+        return TOK_OK;
+    }
+
+    bool Is(const char* word) const { return !quoted && strcmp(token, word) == 0; }
 };
 
 } // namespace
@@ -193,24 +229,25 @@ int QIPropTree::Load(void)
     t.data = &data;
     int depth = 0, r;
     while ((r = t.Next()) == TOK_OK) {
-        if (strcmp(t.token, ")") == 0) {
+        if (t.Is(")")) {
             if (staged.current) depth--;
             staged.Leave();
             continue;
         }
-        if (strcmp(t.token, "(") == 0) break;
+        if (t.Is("(")) break;
         QIString name(t.token);
         if ((r = t.Next()) != TOK_OK) break;
-        if (strcmp(t.token, "(") == 0) {
+        if (t.Is("(")) {
             if (++depth > QIPROP_MAX_DEPTH) {
                 r = t.Refuse("at most 64 nested sections");
                 break;
             }
             staged.current = staged.Link(name.text);
-        } else if (strcmp(t.token, "=") == 0) {
+        } else if (t.Is("=")) {
             if ((r = t.Next()) != TOK_OK) break;
             QIPropNode* n = staged.Link(name.text);
-            if (!StartsNull(t.token, t.token + strlen(t.token)) || t.token[6]) n->value.Set(t.token);
+            if (t.quoted || !StartsNull(t.token, t.token + strlen(t.token)) || t.token[6])
+                n->value.Set(t.token);
         }
     }
     if (r == TOK_REFUSED) return 0;
@@ -251,6 +288,35 @@ static void Appendf(std::string* out, const char* format, ...)
     out->append(big.data(), (size_t)n);
 }
 
+// A name or value as one token the reader takes back as it is: in double
+// quotes when the plain form would split it, end early or read as a
+// bracket, "=" or "(null)".
+static std::string Token(const char* text)
+{
+    bool plain = *text && *text != '"';
+    const size_t length = strlen(text);
+    if (plain && text[length - 1] == '=') plain = false;
+    for (const char* p = text; plain && *p; p++)
+        if (Blank((unsigned char)*p) || *p == '(' || *p == ')' || (unsigned char)*p < 0x20 || *p == 0x7F)
+            plain = false;
+    if (plain) return text;
+    std::string out = "\"";
+    for (const char* p = text; *p; p++) {
+        const unsigned char c = (unsigned char)*p;
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += (char)c;
+        } else if (c < 0x20 || c == 0x7F) {
+            char hex[5];
+            snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + '"';
+}
+
 // Writes one level; the number of lines written at it.
 static int WriteLevel(std::string* out, QIPropNode* node, int depth)
 {
@@ -260,12 +326,13 @@ static int WriteLevel(std::string* out, QIPropNode* node, int depth)
             if (node->value.Compare(node->defaultValue) == QISTR_EQUAL) continue;
             if (!written) out->append("\n");
             node->value.SpaceToUnderscore();
-            Appendf(out, "%*s%s%*s= %s\n", 2 * depth, "", node->name.c_str(),
-                    QIPROP_EQUALS_COLUMN - 2 * depth - (int)node->name.length, "",
-                    node->value.length ? node->value.text : "(null)");
+            const std::string name = Token(node->name.c_str());
+            Appendf(out, "%*s%s%*s= %s\n", 2 * depth, "", name.c_str(),
+                    QIPROP_EQUALS_COLUMN - 2 * depth - (int)name.size(), "",
+                    node->value.length ? Token(node->value.text).c_str() : "(null)");
         } else {
             if (!written) out->append("\n");
-            Appendf(out, "%*s%s(", 2 * depth, "", node->name.c_str());
+            Appendf(out, "%*s%s(", 2 * depth, "", Token(node->name.c_str()).c_str());
             if (WriteLevel(out, node->FirstChild(), depth + 1))
                 Appendf(out, "%*s)\n", 2 * depth, "");
             else

@@ -16,10 +16,14 @@
 // "=" stands in column 23 while 2 x depth + name length is below 23 and
 // directly after the name when they make 23. A value is one token (blanks
 // are written as "_"); an empty value is written "(null)". The reader splits
-// tokens at white space, at "(" and ")" and before a "=" ending a run, so
-// every written file reads back into the same tree. It refuses (logged with
-// the file and line, and nothing added) a token that starts with a double
-// quote or is longer than QIPROP_MAX_TOKEN, and sections nested deeper than
+// tokens at white space, at "(" and ")" and before a "=" ending a run; a
+// name or value that would be split so, or is empty (a name), starts with a
+// double quote, ends with "=" or holds a control character, is written in
+// double quotes with \\, \" and \xHH escapes, and a quoted token is never a
+// bracket, "=" or "(null)". So every tree the program builds reads back
+// equal. The reader refuses (logged with the file and line, and nothing
+// added) a quoted token without its closing quote or with another escape,
+// a token longer than QIPROP_MAX_TOKEN, and sections nested deeper than
 // QIPROP_MAX_DEPTH.
 #pragma once
 

@@ -24,7 +24,8 @@ QISlider::QISlider(const char* name, QIHANDLER fn, const IRect& rect, int32_t or
     if (dec) AttachChild(this, dec);
 }
 
-QISlider::QISlider() : QIWidget() {}
+// Placed and bound later (a list's scroll bar): its thumb drags all the same.
+QISlider::QISlider() : QIWidget() { flags |= QIWF_MOVEUPDATE | QIWF_STICKY; }
 
 void QISlider::Layout(void)
 {

@@ -35,7 +35,7 @@ public:
     // Each given button becomes a child told to the slider; no tip.
     QISlider(const char* name, QIHANDLER fn, const IRect& rect, int32_t orient, int32_t* valuePtr,
              int32_t* rangePtr, int32_t* pagePtr, int32_t* stepPtr, QIWidget* inc, QIWidget* dec);
-    // Nothing bound, vertical.
+    // Nothing bound, vertical; its thumb drags (MoveUpdate, Sticky).
     QISlider();
 
     // At the end of the path: focus, paging, thumb dragging (clamped to

@@ -10,11 +10,7 @@
 // Statics take no input and carry no tip.
 static const uint32_t kNotInput = QIWF_HITTEST | QIWF_HASTIP;
 
-static void FillBox(int x, int y, int w, int h)
-{
-    BITMAP* bb = Backbuf_Lock();
-    if (bb && w >= 1 && h >= 1) Graph_FillRect(bb, nullptr, 0, x, y, w, h, g_QIColours[QIC_FACE]);
-}
+static void FillBox(int x, int y, int w, int h) { QI_FillBox(x, y, w, h, QIC_FACE); }
 
 // The title of a widget by id (name + "StaticTitle"), the current text as
 // the default.
@@ -53,6 +49,7 @@ QIStatic::QIStatic(const char* name, QIHANDLER fn, const IRect& rect, const QIIm
 void QIStatic::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     if (image.Usable()) QI_DrawBitmapClipped(&image, x, y, clip);
     if (style & QISS_FILL) FillBox(x, y, w + 1, h + 1);
     if (text.length) {
@@ -94,6 +91,7 @@ QICaptionFrame::QICaptionFrame(const char* name, QIHANDLER fn, const IRect& rect
 void QICaptionFrame::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     const int fh = QI_FontHeight(font), tw = QI_TextWidth(font, caption.c_str());
     QI_DrawFrame(x, y + fh / 2 - 1, x + w, y + h, 1, 0);
     QI_DrawFrame(x + 1, y + fh / 2, x + w - 1, y + h - 1, 0, 0);
@@ -120,6 +118,7 @@ QICallbackText::QICallbackText(const char* name, QIHANDLER fn, const IRect& rect
 void QICallbackText::Draw(const IRect* clip)
 {
     if (!(flags & QIWF_SHOWN)) return;
+    QIDrawClip within(clip);
     FillBox(x, y, w + 1, h + 1);
     if (callback) callback(&text);
     if (text.length) {

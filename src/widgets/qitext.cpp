@@ -2,12 +2,15 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "core/gamestate.h"
 #include "core/utils.h"
 #include "platform/font.h"
 #include "platform/graph.h"
 #include "platform/video.h"
+#include "widgets/qidraw.h"
 #include "widgets/qiimage.h"
 #include "widgets/qivalue.h"
 
@@ -24,11 +27,7 @@ static void Print(const QIFont* font, int x, int y, const uint8_t* remap, const 
     BITMAP* bb = Backbuf_Lock();
     if (!font || !text || !bb || font->slot < 0 || font->slot >= FONT_SLOTS) return;
     GRECT g;
-    const GRECT* gc = nullptr;
-    if (clip) {
-        g = GRECT{clip->x, clip->y, clip->w, clip->h};
-        gc = &g;
-    }
+    const GRECT* gc = QI_WithinDrawClip(clip, &g);
     Font_Print(x, y, text, 0, font->slot, remap, gc, bb);
 }
 
@@ -94,6 +93,42 @@ void QI_DrawTextfRemapClipped(const QIFont* font, int x, int y, const QIRemap* r
     va_start(ap, format);
     Print(font, x, y, Remap(remap), clip, Expand(format, ap));
     va_end(ap);
+}
+
+// Calls piece(start, length) for runs of text that hold no inline code:
+// a run ends right after a '|' or '~' that a digit follows, so the font
+// never sees the pair together.
+template <class PIECE> static void LiteralPieces(const char* text, PIECE&& piece)
+{
+    const char* start = text;
+    for (const char* p = text; *p; p++) {
+        if ((*p == '|' || *p == '~') && p[1] >= '0' && p[1] <= '9') {
+            piece(start, (size_t)(p + 1 - start));
+            start = p + 1;
+        }
+    }
+    if (*start) piece(start, strlen(start));
+}
+
+int QI_TextWidthLiteral(const QIFont* font, const char* text)
+{
+    if (!font || !text) return 0;
+    int width = 0;
+    LiteralPieces(text, [&](const char* s, size_t n) {
+        const std::string run(s, n);
+        width += Font_StringWidth(run.c_str(), font->slot);
+    });
+    return width;
+}
+
+void QI_DrawTextLiteral(const QIFont* font, int x, int y, const IRect* clip, const char* text)
+{
+    if (!font || !text) return;
+    LiteralPieces(text, [&](const char* s, size_t n) {
+        const std::string run(s, n);
+        Print(font, x, y, Remap(font), clip, run.c_str());
+        x += Font_StringWidth(run.c_str(), font->slot);
+    });
 }
 
 int QI_LoadNamedResource(QIFont* font, int slot, const char* name)

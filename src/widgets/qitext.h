@@ -44,6 +44,11 @@ void QI_DrawTextfRemapClipped(const QIFont* font, int x, int y, const QIRemap* r
                               const IRect* clip, const char* format, ...)
     __attribute__((format(printf, 6, 7)));
 
+// The same, with every character drawn as itself: a "|digit" or "~digit"
+// in text (a player's own text) neither switches fonts nor moves the pen.
+int QI_TextWidthLiteral(const QIFont* font, const char* text);
+void QI_DrawTextLiteral(const QIFont* font, int x, int y, const IRect* clip, const char* text);
+
 // Stores slot in the descriptor and loads the font file name from the data
 // directory and the current bitmap directory into it; Font_Load's result.
 int QI_LoadNamedResource(QIFont* font, int slot, const char* name);

@@ -46,6 +46,8 @@ TEST(Edit, KeysEditTheWorkingText)
          {"e 20", "e 20"}},
         {"hex digits are upper case only", "", QIEC_HEX, 0, 8, {Ch('a'), Ch('F'), Ch('9')}, "F9", 2, "",
          {"e 20", "e 20"}},
+        {"HexUpperCaseBitConvertsBeforeChecking: hex with 0x1000 takes lower case", "", QIEC_HEX | QIEC_UPPER,
+         0, 8, {Ch('a'), Ch('f'), Ch('g'), Ch('9')}, "AF9", 3, "", {"e 20", "e 20", "e 20"}},
         {"Backspace stops at minCaret", "ab", QIEC_LETTERS, 1, 8, {kBack, kBack}, "a", 1, "ab", {"e 20"}},
         {"Control+Backspace deletes down to minCaret", "abc def", QIEC_LETTERS, 2, 8, {kCtrlBack}, "ab", 2,
          "abc def", {"e 20"}},

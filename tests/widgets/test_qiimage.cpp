@@ -1,6 +1,7 @@
 // Images and the bitmap cache, the loaders' refusals, and texts by id.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/gamestate.h"
@@ -116,7 +117,21 @@ TEST_F(Images, LoadersRefuseWhatIsNotAnEightBitPicture)
         EXPECT_NE(log.text().find(c.message), std::string::npos) << log.text();
         EXPECT_EQ(b.data, nullptr);
     }
+    // PaletteOfA24BitPictureIsRefused: once, the palette untouched, and the
+    // list doesn't try the picture again.
     uint8_t rgb6[768];
+    std::fill(rgb6, rgb6 + 768, 42);
+    {
+        QvLogCapture log;
+        EXPECT_EQ(QI_LoadPalette(rgb6, "deep.bmp", "pics"), 0);
+        EXPECT_EQ(list.FindOrLoad("deep.bmp"), nullptr);
+        EXPECT_EQ(list.FindOrLoad("DEEP.BMP"), nullptr);
+        const std::string text = log.text();
+        EXPECT_NE(text.find("Bitmap must be 8 bit [" + deep + "]"), std::string::npos) << text;
+        EXPECT_EQ(text.find("Bitmap must be 8 bit", text.find("Bitmap must be 8 bit") + 1), std::string::npos)
+            << text;
+        EXPECT_TRUE(std::all_of(rgb6, rgb6 + 768, [](uint8_t v) { return v == 42; }));
+    }
     Write("pal.bmp", 2, 2);
     ASSERT_EQ(QI_LoadPalette(rgb6, "pal.bmp", "pics"), 1);
     PALINFO pal;

@@ -245,3 +245,73 @@ TEST(List, RightDragScrollsInRelativeMode)
     EXPECT_FALSE(p.d.dflags & QID_POINTERSAVED);
     EXPECT_FALSE(p.list->flags & QIWF_DOWN);
 }
+
+namespace {
+// Keeps the state each cell was last drawn with.
+struct StateCell : QIGraphic {
+    int key;
+    std::vector<uint32_t>* states;
+    StateCell(int k, std::vector<uint32_t>* s) : key(k), states(s)
+    {
+        w = 40;
+        h = 10;
+    }
+    void Draw(const IPoint&, const IRect&, uint32_t state) override { (*states)[(size_t)key] = state; }
+};
+} // namespace
+
+// Selecting a row redraws the one it leaves after current has moved on, so
+// that row loses its highlight; moving with either button held selects.
+TEST(List, OldRowsLoseTheirHighlightAndEitherHeldButtonSelects)
+{
+    QvHeadlessScreen screen;
+    const struct {
+        const char* rule;
+        int kind;
+        uint32_t buttons;
+        int32_t current;       // after three events on rows 0, 1, 2
+        int drawnCurrent;      // rows last drawn as current
+    } cases[] = {
+        {"three clicks", QIE_LEFTDOWN, MOUSE_BUTTON_LEFT, 2, 1},
+        {"three moves with the left button held", QIE_MOVE, MOUSE_BUTTON_LEFT, 2, 1},
+        {"three moves with the right button held", QIE_MOVE, MOUSE_BUTTON_RIGHT, 2, 1},
+        {"three moves with nothing held", QIE_MOVE, 0, -1, 0},
+    };
+    for (const auto& c : cases) {
+        QIDesktop d{"Test", nullptr, QIImage(), "wdemo\\"};
+        std::vector<uint32_t> states(5, 0);
+        QIList* list = new QIList("list", nullptr, IRect(0, 0, 40, 50), IPoint(40, 10), 1, nullptr, nullptr);
+        list->listFlags = 0; // not scrollable: a right press doesn't drag-scroll
+        QIWidget::AddChild(nullptr, list);
+        for (int i = 0; i < 5; i++) list->Add(new StateCell(i, &states));
+        QIWidget* end[1] = {nullptr};
+        for (int row = 0; row < 3; row++) {
+            QIPointer p = At(5, 10 * row + 5, 0, c.buttons);
+            if (c.kind != QIE_MOVE) list->HandleInput(end, QIE_MOVE, (QIARG)&p);
+            list->HandleInput(end, c.kind, (QIARG)&p);
+            list->listFlags &= ~QILF_DRAGMASK; // each a separate gesture
+        }
+        EXPECT_EQ(list->current, c.current) << c.rule;
+        int drawnCurrent = 0;
+        for (uint32_t s : states) drawnCurrent += (s & QIROW_CURRENT) ? 1 : 0;
+        EXPECT_EQ(drawnCurrent, c.drawnCurrent) << c.rule;
+        if (c.drawnCurrent) {
+            EXPECT_TRUE(states[2] & QIROW_CURRENT) << c.rule;
+        }
+    }
+}
+
+// A list's scroll bar made with the plain constructor drags with its thumb,
+// on and off the bar, while the button is held.
+TEST(List, ScrollBarThumbDragsTheList)
+{
+    QvHeadlessScreen screen;
+    ListPage p(20);
+    p.list->AttachVScroll(new QISlider());
+    QIDesktop& d = p.d;
+    QvPassScript script;
+    script.Add(QvMove(45, 2)).Add(QvButton(1)).Add(QvMove(45, 8)).Add(QvMove(90, 14)).Add(QvButton(0));
+    d.EventLoop(nullptr, 0);
+    EXPECT_FALSE(script.overran);
+    EXPECT_GT(p.list->scroll.y, 0);
+}

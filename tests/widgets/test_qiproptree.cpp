@@ -135,7 +135,9 @@ TEST(PropTree, RefusedFilesNameFileAndLineAndAddNothing)
         std::string text;
         const char* message; // empty: accepted
     } cases[] = {
-        {"A(\n  b = \"quoted\"\n)\n", "line 2: expected a name or value, not a quoted text"},
+        {"A(\n  b = \"unclosed\n)\n", "line 2: expected a closing double quote"},
+        {"a = \"bad\\q\"\n", "line 1: expected \\\\, \\\" or \\xHH after a backslash"},
+        {"a = \"zero\\x00\"\n", "line 1: expected no zero byte in a quoted text"},
         {"a = " + std::string(256, 'v') + "\n", "line 1: expected a token of at most 255 characters"},
         {deep, "line 65: expected at most 64 nested sections"},
         {"a = " + std::string(255, 'v') + "\n", ""},
@@ -175,4 +177,47 @@ TEST(PropTree, AFailedSaveKeepsTheOldFile)
     EXPECT_EQ(t.Save(), 0);
     EXPECT_EQ(dir.read("p.prp"), "\nold = 1\n");
     EXPECT_NE(log.text().find("Unable to write to file [" + dir.file("p.prp") + "]"), std::string::npos);
+}
+
+// Names and values the program may set that the plain token form would
+// split, end early or read as a bracket, "=" or "(null)".
+TEST(PropTree, HostileNamesAndValuesWrittenByTheProgramReadBackEqual)
+{
+    QvTempDir dir;
+    const struct {
+        const char* rule;
+        const char* section;
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {"brackets in a value", "S", "k", "a(b)c"},
+        {"a value that is a bracket", "S", "k", ")"},
+        {"a newline in a value", "S", "k", "two\nlines"},
+        {"a value starting with (null)", "S", "k", "(null)tail"},
+        {"a value that is (null) itself", "S", "k", "(NULL)"},
+        {"a section name with blanks", "My Section", "k", "1"},
+        {"a key with a tab and blanks", "S", "a key\twith", "v"},
+        {"a value ending with =", "S", "k", "x=="},
+        {"a key that is =", "S", "=", "v"},
+        {"a value starting with a quote, backslashes inside", "S", "k", "\"q\\\"\\"},
+        {"control bytes", "S", "k", "\x01\x1f\x7f"},
+        {"an empty section name", "", "k", "v"},
+    };
+    for (const auto& c : cases) {
+        QIPropTree t(dir.file("p.prp").c_str());
+        t.Enter(c.section);
+        t.SetString(c.key, QIString(c.value));
+        t.SetString("after", QIString("kept"));
+        t.Enter("Inner");
+        t.SetInt("last", 3);
+        t.Leave();
+        t.Leave();
+        ASSERT_EQ(t.Save(), 1) << c.rule;
+        QIPropTree back(dir.file("p.prp").c_str());
+        ASSERT_EQ(back.Load(), 1) << c.rule << "\n" << t.Text();
+        // Loaded properties have empty defaults; the rest must be equal.
+        std::string want = Dump(t.first), got = Dump(back.first);
+        EXPECT_EQ(got, want) << c.rule << "\n" << t.Text();
+        EXPECT_EQ(back.count, t.count) << c.rule;
+    }
 }

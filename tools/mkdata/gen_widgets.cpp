@@ -163,21 +163,97 @@ static int Demo(const std::string& rundir)
     return 0;
 }
 
-// Property files too deep or too long to write by hand: sections nested to
-// the limit and one past it, and lines far longer than a line buffer.
-// Passes of the desktop's target, four bytes each (what, x / 2.5, y / 1.875,
-// ms): hold the counting button past its repeat delay, Tab, tick the check
-// box twice, then click Quit.
+// Passes of the desktop's target, four bytes each: what (0 move, 1/2 left
+// down/up, 3/4 right down/up, 5 double click, 6 key, 7 wait), x / 2.5,
+// y / 1.875 (or scan code and character), ms. Each seed is one visit of a
+// page as a person makes it.
+namespace {
+struct DESKTOP_SEED {
+    std::vector<uint8_t> bytes;
+    DESKTOP_SEED& Pass(int what, int a, int b, int ms = 0)
+    {
+        const uint8_t p[4] = {(uint8_t)what, (uint8_t)a, (uint8_t)b, (uint8_t)ms};
+        bytes.insert(bytes.end(), p, p + 4);
+        return *this;
+    }
+    DESKTOP_SEED& Move(int x, int y, int ms = 0) { return Pass(0, x * 2 / 5, y * 8 / 15, ms); }
+    DESKTOP_SEED& Click(int x, int y) { return Move(x, y).Pass(1, 0, 0, 5).Pass(2, 0, 0, 5); }
+    DESKTOP_SEED& Drag(int x, int y, int toX, int toY)
+    {
+        Move(x, y).Pass(1, 0, 0, 5);
+        for (int i = 1; i <= 4; i++) Move(x + (toX - x) * i / 4, y + (toY - y) * i / 4, 5);
+        return Pass(2, 0, 0, 5);
+    }
+    DESKTOP_SEED& Key(int scancode, int character = 0) { return Pass(6, scancode, character, 5); }
+    DESKTOP_SEED& Type(const char* text)
+    {
+        for (const char* c = text; *c; c++) Key(30, *c); // the character is what an edit takes
+        return *this;
+    }
+    DESKTOP_SEED& Wait(int ms) { return Pass(7, ms / 4, 0, 0); }
+};
+} // namespace
+
 static int DesktopSeeds(const std::string& dir)
 {
+    // Hold the counting button past its repeat delay, Tab, tick the check
+    // box twice, then click Quit.
     static const uint8_t kPasses[] = {
         0, 80, 208, 0,  1, 0, 0, 0,  7, 100, 0, 0,  2, 0, 0, 0,  6, 15, 9, 0,
         0, 110, 222, 20, 1, 0, 0, 5, 2, 0, 0, 5,  5, 110, 222, 0,
         0, 108, 235, 0, 1, 0, 0, 0,  2, 0, 0, 0,
     };
-    return Mkdata_WriteFile(dir + "/hold_tick_quit", kPasses, sizeof kPasses);
+    DESKTOP_SEED buttons, lists, drops, edits, popup;
+    // Every button of the first page, the tips under the pointer, the
+    // latching and flipping ones twice, a flip dragged off before release.
+    buttons.Move(200, 390).Pass(1, 0, 0).Wait(600).Pass(2, 0, 0);
+    for (int x : {394, 456}) buttons.Click(x, 390).Click(x, 390);
+    buttons.Move(456, 390).Pass(1, 0, 0, 5).Move(456, 300, 5).Pass(2, 0, 0, 5);
+    for (int x : {192, 222, 252}) buttons.Click(x, 418).Click(x, 418);
+    buttons.Click(277, 420).Click(277, 420).Click(360, 444).Click(360, 444);
+    for (int x = 180; x < 560; x += 40) buttons.Move(x, 440, 20);
+    // The lists: rows clicked, extended with control held, the scroll bar's
+    // thumb dragged and its track clicked, log lines added, a right drag.
+    lists.Click(120, 15).Wait(20);
+    for (int y : {60, 74, 88, 102}) lists.Click(40, y);
+    lists.Pass(6 | 0x80, 29, 0, 5).Click(160, 116).Click(160, 130).Key(29);
+    lists.Drag(269, 62, 269, 150).Click(269, 160).Click(269, 60);
+    for (int i = 0; i < 12; i++) lists.Click(64, 195);
+    lists.Move(100, 250).Pass(3, 0, 0, 5).Move(100, 200, 5).Move(100, 300, 5).Pass(4, 0, 0, 5);
+    lists.Click(360, 72).Click(360, 96).Drag(40, 60, 200, 140);
+    // Both drop lists opened, a row chosen by dragging, one by a click, one
+    // closed off the list.
+    drops.Click(120, 15).Wait(20).Drag(390, 208, 390, 250).Drag(390, 248, 390, 300);
+    drops.Click(390, 208).Click(390, 236).Move(390, 248).Pass(1, 0, 0, 5).Move(600, 400, 5).Pass(2, 0, 0, 5);
+    for (int row = 0; row < 4; row++) {
+        drops.Drag(390, 208, 390, 222 + 14 * row).Drag(390, 248, 390, 262 + 14 * row);
+        drops.Move(480, 206 + 4 * row, 10).Move(120, 15, 10);
+    }
+    // The fields: typed into, Tab between them, Home, End, word moves,
+    // Backspace, Delete, Escape and Enter, lower-case hexadecimal; the gauge
+    // and the slider dragged.
+    edits.Click(190, 15).Wait(20).Click(120, 56).Type("Player |1two").Key(15, 9).Type("10.0.0.255");
+    edits.Key(15, 9).Type("deadbeef0123456789abcdef0123456789").Key(71).Key(207).Key(203).Key(14, 8);
+    edits.Key(211).Key(1, 27).Click(120, 84).Type("1.2").Key(28, 13);
+    edits.Drag(342, 60, 342, 40).Drag(380, 96, 500, 96).Click(520, 96);
+    // The popup: asked and answered both ways, a click outside it, a key.
+    popup.Click(190, 15).Wait(20).Click(55, 190).Wait(50).Click(100, 300).Key(30, 'a').Click(337, 247);
+    popup.Click(55, 190).Wait(50).Click(397, 247).Click(55, 190).Click(55, 190);
+    popup.Click(120, 56).Type("typed").Click(55, 190).Key(15, 9).Move(337, 247, 20).Move(397, 247, 20);
+    popup.Drag(337, 247, 397, 247).Drag(397, 247, 397, 247).Click(120, 15).Click(190, 15).Click(55, 190);
+    popup.Pass(5, 337 * 2 / 5, 247 * 8 / 15, 0);
+    const struct {
+        const char* name;
+        const std::vector<uint8_t>& bytes;
+    } visits[] = {{"visit_buttons", buttons.bytes}, {"visit_lists", lists.bytes},
+                  {"visit_drops", drops.bytes}, {"visit_edits", edits.bytes}, {"visit_popup", popup.bytes}};
+    int ok = Mkdata_WriteFile(dir + "/hold_tick_quit", kPasses, sizeof kPasses);
+    for (const auto& v : visits) ok = ok && Mkdata_WriteFile(dir + "/" + v.name, v.bytes.data(), v.bytes.size());
+    return ok;
 }
 
+// Property files too deep or too long to write by hand: sections nested to
+// the limit and one past it, and lines far longer than a line buffer.
 static int Seeds(const std::string& target, const std::string& dir)
 {
     if (target == "fuzz_desktop") return DesktopSeeds(dir);
