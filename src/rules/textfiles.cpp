@@ -11,6 +11,7 @@
 #include "platform/effects.h"
 #include "rules/tfgen.h"
 #include "rules/tfovl.h"
+#include "rules/tfunit.h"
 #include "units/damage.h"
 #include "units/expltype.h"
 #include "units/weapon.h"
@@ -30,6 +31,7 @@ static const RULEFILE s_ruleFiles[] = {
     {CFG_ANIMATE, Tfweapon_Load, ResetAnimations},
     {CFG_DAMAGE, Tfweapon_LoadDamageFile, Damage_FreeAll},
     {CFG_WEAPON, Tfweapon_LoadWeaponFile, Weapon_FreeAll},
+    {CFG_UNITS, Tfunit_DefineUnitType, Tfunit_Reset},
     {CFG_OVERLAY, Tfovl_LoadThings, Ovl_FreeTypes},
     {CFG_GENERAL, Tfgen_Load, Tfgen_Reset},
 };
