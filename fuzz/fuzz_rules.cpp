@@ -1,6 +1,6 @@
 // The rule files' loaders over arbitrary text: the first byte picks the
 // animation file, the damage table, the weapon file, the general settings,
-// one of the two effect files or the thing file. Each input meets what the game has when it reads that file: the demo
+// one of the two effect files, the thing file or the unit file. Each input meets what the game has when it reads that file: the demo
 // sprites on disk and the demo's own rule files read before it, so that
 // sprite frames, explosion names and offense classes in the input are found,
 // not only refused.
@@ -19,6 +19,7 @@
 #include "platform/sprite.h"
 #include "rules/tfgen.h"
 #include "rules/tfovl.h"
+#include "rules/tfunit.h"
 #include "map/overlay.h"
 #include "platform/effects.h"
 #include "units/damage.h"
@@ -46,6 +47,7 @@ static const struct {
     {"ovleff.txt", Tfovl_LoadOvlEffects, 0},
     {"trneff.txt", LoadTerrainEffects, 0},
     {"overlay.txt", Tfovl_LoadThings, 1},
+    {"units.txt", Tfunit_DefineUnitType, 3},
 };
 
 // Writes the demo sprites into the process's directory and points the sprite
@@ -78,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     WriteDemoSprites();
     QvFuzzHeapCheck check;
     if (size < 1) return 0;
-    int which = data[0] % (int)(sizeof s_files / sizeof s_files[0]);
+    // Counted from '1', so that a seed keeps its reader as rows are added.
+    int which = (uint8_t)(data[0] - '1') % (int)(sizeof s_files / sizeof s_files[0]);
     const char* path = QvFuzz_WriteTemp(".txt", data + 1, size - 1);
     if (!path) return 0;
     Effects_Init();
@@ -88,8 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::string demo = std::string(QV_DEMO_DEFTXT "/") + s_files[i].name;
             if (!s_files[i].load(demo.c_str())) abort();
         }
+        // Unit types name the demo terrain's effects tables as well.
+        if (s_files[which].load == Tfunit_DefineUnitType)
+            LoadTerrainEffects(QV_DEMO_DEFTXT "/../graphics/DEMO/trneff.txt");
         s_files[which].load(path);
     });
+    Tfunit_Reset();
     Tfgen_Reset();
     Ovl_FreeAll();
     Effects_Close();
