@@ -740,7 +740,8 @@ static int PartAddWeapon(TF_PARSER* p, PARTBLOCK* b, const ARGS* a)
 {
     UNITTYPE* unit = b->unit;
     PARTTYPE* part = b->part;
-    if (unit->decoy == DM_ISDECOY) return Fail(p, "Weapons cannot be added to parts of a DECOY unit!");
+    if (unit->decoy == DM_ISDECOY)
+        return Fail(p, "Weapons cannot be added to parts of a DECOY unit!");
     WEAPONTYPE* weapon = Weapon_FindType(a->s[0]);
     if (!weapon) return Fail(p, "Couldn't find weapon type with name %s", a->s[0]);
     // A shredder belongs to the unit, not to a slot of the part.
@@ -855,7 +856,8 @@ int Tfunit_ParseFile(TF_PARSER* parser)
 {
     char token[TF_FIELD];
     while (TF_GetToken(parser, token, sizeof token)) {
-        if (strcmp(token, "DefineUnitType") != 0) TF_ReportExpected(parser, "DefineUnitType", token);
+        if (strcmp(token, "DefineUnitType") != 0)
+            TF_ReportExpected(parser, "DefineUnitType", token);
         if (!Tfunit_ParseUnitType(parser)) TF_Error(parser, "Unable to parse unit type definition");
     }
     if (g_MpTeamsPresetSides && !g_MpTeamsStartUnits) MpTeams_ResolveEquivalentUnits();
@@ -873,7 +875,6 @@ int Tfunit_DefineUnitType(const char* path)
 
 void Tfunit_Reset(void)
 {
-    MpTeams_ForgetUnits();
     Units_FreeTypes();
     Parts_FreeTypes();
 }

@@ -29,6 +29,7 @@
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
 #include "units/building.h"
+#include "units/mpteams.h"
 #include "units/parts.h"
 #include "units/team.h"
 #include "units/trail.h"
@@ -307,6 +308,9 @@ void Units_ReloadTypeSprites(void)
 
 void Units_FreeTypes(void)
 {
+    // The start units and equivalents name types: they go with them, or the
+    // next game's unit file would add its start units to the last game's.
+    MpTeams_ForgetUnits();
     for (int i = 0; i < s_nrtypes; i++) {
         Sprite_Free(s_types[i].menusprite);
         Sprite_Free(s_types[i].shadowsprite);

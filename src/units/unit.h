@@ -247,7 +247,8 @@ void Units_PostProcessAllTypes(void);
 // the part types' sprites; fatal "Unable to reload [%s]" or "Incompatible
 // sprites [%s] and [%s]" (Textfile_ReloadSprite).
 void Units_ReloadTypeSprites(void);
-// Forgets every unit type, releasing its menu and shadow sprites.
+// Forgets every unit type, releasing its menu and shadow sprites, with the
+// start units and unit equivalents that name them (MpTeams_ForgetUnits).
 void Units_FreeTypes(void);
 
 // ------------------------------------------------------------------ units

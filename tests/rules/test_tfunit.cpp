@@ -28,8 +28,9 @@ std::string Block(const std::string& sym, const std::string& extra = "",
                   const std::string& part = "SetImage(\"body.spr\")")
 {
     return "DefineUnitType(\"" + sym + "\") {\n" +
-           "  SetDescription(\"" + sym + " unit\") SetMenuImage(\"menu.spr\") UseEffects(Tracked)\n" +
-           "  SetVulnerability(\"Armour\" \"2\") SetRequirements { settype(1) SetPrereqs() SetMaker() }\n" +
+           "  SetDescription(\"" + sym + " unit\") SetMenuImage(\"menu.spr\")\n" +
+           "  UseEffects(Tracked) SetVulnerability(\"Armour\" \"2\")\n" +
+           "  SetRequirements { settype(1) SetPrereqs() SetMaker() }\n" +
            "  AddPart { " + part + " }\n" + extra + "\n}\n";
 }
 
@@ -92,7 +93,10 @@ protected:
             TF_OpenText("units.txt", text.data(), text.size()), TF_Close);
         return Tfunit_ParseFile(p.get());
     }
-    bool Logged(const std::string& text) const { return log_.text().find(text) != std::string::npos; }
+    bool Logged(const std::string& text) const
+    {
+        return log_.text().find(text) != std::string::npos;
+    }
 };
 
 TEST_F(UnitFile, BlocksFillTheTypeAndItsParts)
@@ -208,7 +212,8 @@ TEST_F(UnitFile, BadLinesStopNamingTheCause)
          "Shadow sprite must have same geometry as base part's sprite in unit type [A], or must "
          "have exactly one frame",
          ""},
-        {"two shredders in a part", Block("A", "", "SetImage(body.spr) AddWeapon(Grinder 0 0) AddWeapon(Grinder 0 0)"),
+        {"two shredders in a part",
+         Block("A", "", "SetImage(body.spr) AddWeapon(Grinder 0 0) AddWeapon(Grinder 0 0)"),
          unable, "Only one SHREDDER is allowed per unit"},
         {"shredders in two parts", Block("A", "AddPart { SetImage(body.spr) AddWeapon(Grinder 0 0) }",
                                          "SetImage(body.spr) AddWeapon(Grinder 0 0)"),
@@ -316,6 +321,10 @@ TEST_F(UnitFile, StartUnitsAndEquivalentsJoinTheirSides)
     EXPECT_EQ(Units_UnitTypeCount(), 1);
     EXPECT_EQ(g_NrPartTypes, 1);
     EXPECT_EQ(MpTeams_StartUnitCount(1), 1);
+    // Regression: the start units outlived their types at the game's close,
+    // and the next game's file added its own to them.
+    Units_FreeTypes();
+    EXPECT_EQ(MpTeams_StartUnitCount(1), 0);
 }
 
 TEST_F(UnitFile, SpritesReloadInPlace)
