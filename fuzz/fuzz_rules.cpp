@@ -1,8 +1,9 @@
 // The rule files' loaders over arbitrary text: the first byte picks the
 // animation file, the damage table, the weapon file, the general settings,
-// one of the two effect files, the thing file or the building file (a digit
-// from '1' picks the file of that place in the table, so that the seeds keep
-// their reader as the table grows; other bytes pick by remainder). Each input meets what the game has when it reads that file: the demo
+// one of the two effect files, the thing file, the building file or the unit
+// file (a digit from '1' picks the file of that place in the table, so that
+// the seeds keep their reader as the table grows; other bytes pick by
+// remainder). Each input meets what the game has when it reads that file: the demo
 // sprites on disk and the demo's own rule files read before it, so that
 // sprite frames, explosion names and offense classes in the input are found,
 // not only refused.
@@ -22,6 +23,7 @@
 #include "rules/tfbuild.h"
 #include "rules/tfgen.h"
 #include "rules/tfovl.h"
+#include "rules/tfunit.h"
 #include "map/overlay.h"
 #include "platform/effects.h"
 #include "units/building.h"
@@ -71,6 +73,7 @@ static const struct {
     {"trneff.txt", LoadTerrainEffects, 0},
     {"overlay.txt", Tfovl_LoadThings, 1},
     {"build.txt", LoadBuildings, 0},
+    {"units.txt", Tfunit_DefineUnitType, 3},
 };
 
 // Writes the demo sprites into the process's directory and points the sprite
@@ -114,8 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::string demo = std::string(QV_DEMO_DEFTXT "/") + s_files[i].name;
             if (!s_files[i].load(demo.c_str())) abort();
         }
+        // Unit types name the demo terrain's effects tables as well.
+        if (s_files[which].load == Tfunit_DefineUnitType)
+            LoadTerrainEffects(QV_DEMO_DEFTXT "/../graphics/DEMO/trneff.txt");
         s_files[which].load(path);
     });
+    Tfunit_Reset();
     Tfgen_Reset();
     Build_FreeTypes();
     Units_FreeTypes();

@@ -12,6 +12,7 @@
 #include "rules/tfbuild.h"
 #include "rules/tfgen.h"
 #include "rules/tfovl.h"
+#include "rules/tfunit.h"
 #include "units/building.h"
 #include "units/damage.h"
 #include "units/expltype.h"
@@ -32,6 +33,7 @@ static const RULEFILE s_ruleFiles[] = {
     {CFG_ANIMATE, Tfweapon_Load, ResetAnimations},
     {CFG_DAMAGE, Tfweapon_LoadDamageFile, Damage_FreeAll},
     {CFG_WEAPON, Tfweapon_LoadWeaponFile, Weapon_FreeAll},
+    {CFG_UNITS, Tfunit_DefineUnitType, Tfunit_Reset},
     {CFG_OVERLAY, Tfovl_LoadThings, Ovl_FreeTypes},
     {CFG_BUILD, BuildingType_LoadFile, Build_FreeTypes},
     {CFG_GENERAL, Tfgen_Load, Tfgen_Reset},

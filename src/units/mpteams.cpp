@@ -44,6 +44,13 @@ void MpTeams_Reset(void)
     g_MpTeamsPresetSides = 0;
 }
 
+void MpTeams_ForgetUnits(void)
+{
+    memset(s_start, 0, sizeof s_start);
+    memset(s_startCount, 0, sizeof s_startCount);
+    memset(s_unitEquiv, 0, sizeof s_unitEquiv);
+}
+
 // ---- start units
 
 void MpTeams_AddStartUnits(int side, UNITTYPE* type, int count)

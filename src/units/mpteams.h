@@ -26,6 +26,9 @@ struct MPTEAMS_START {
 
 // Forgets every start unit, equivalent and mark (the rule files' reset).
 void MpTeams_Reset(void);
+// Forgets the start units and the unit equivalents only (with the unit
+// types: the scenario's marks and the buildings stay).
+void MpTeams_ForgetUnits(void);
 
 // A side starts with count units of type (side 0..3; others logged and
 // ignored).

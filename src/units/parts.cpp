@@ -107,7 +107,7 @@ void Parts_ReloadTypeSprites(void)
         if (g_PartTypes[i].sprite) Textfile_ReloadSprite(g_PartTypes[i].sprite);
 }
 
-static void FreeTypes(void)
+void Parts_FreeTypes(void)
 {
     for (int i = 0; i < g_NrPartTypes; i++) {
         PARTTYPE* t = &g_PartTypes[i];
@@ -780,7 +780,7 @@ void Parts_Process(PART* part)
 
 void Parts_Init(void)
 {
-    FreeTypes();
+    Parts_FreeTypes();
     for (PART* p : s_blocks) Debug_FreeBlock(p);
     s_blocks.clear();
     s_free = nullptr;
@@ -789,7 +789,7 @@ void Parts_Init(void)
 
 void Parts_Close(void)
 {
-    FreeTypes();
+    Parts_FreeTypes();
     TLOG(TLOG_DIAG, "Close - %d extra mallocs", s_inuse);
     for (PART* p : s_blocks) Debug_FreeBlock(p);
     s_blocks.clear();

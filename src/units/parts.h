@@ -77,6 +77,9 @@ int Parts_TypeHasRepairWeapon(const PARTTYPE* type);
 int Parts_TypeCanShootIndirect(const PARTTYPE* type);
 // Reloads every type's sprite in place (fatal when one can't be reloaded).
 void Parts_ReloadTypeSprites(void);
+// Releases every type's sprite and health-explosion list; the count becomes
+// 0. No part may be in use (the unit-type file's reset, before units exist).
+void Parts_FreeTypes(void);
 
 // ------------------------------------------------------------------ instances
 

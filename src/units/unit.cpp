@@ -27,7 +27,9 @@
 #include "map/path.h"
 #include "map/pathsrch.h"
 #include "platform/sortdisp.h"
+#include "platform/sprite.h"
 #include "units/building.h"
+#include "units/mpteams.h"
 #include "units/parts.h"
 #include "units/team.h"
 #include "units/trail.h"
@@ -218,37 +220,50 @@ UNITTYPE* Units_SymToTypePtr(const char* name)
     return nullptr;
 }
 
+// The checks after the description, each with what it logs; the first that
+// fails names the fault.
+static const struct {
+    bool (*fails)(const UNITTYPE* t);
+    const char* text;
+} s_typeChecks[] = {
+    {[](const UNITTYPE* t) { return t->symbolid[0] == '\0'; }, "[%s] - no symbol"},
+    {[](const UNITTYPE* t) { return t->menuspritefname[0] == '\0'; }, "[%s] - no menu image"},
+    {[](const UNITTYPE* t) { return t->menusprite == nullptr; }, "[%s] - no menu sprite"},
+    {[](const UNITTYPE* t) { return t->effects == nullptr; }, "[%s] - no effects"},
+    {[](const UNITTYPE* t) { return t->defense < 0 || t->defense >= 255; }, "[%s] - no defence"},
+    {[](const UNITTYPE* t) { return t->defmovemode < MM_FLY || t->defmovemode >= MM_MODES; },
+     "[%s] - unknown move mode"},
+    {[](const UNITTYPE* t) { return t->maxhitpoints < 1; }, "[%s] - no hit points"},
+    {[](const UNITTYPE* t) { return t->speed == 0 && t->defmovemode != MM_FIXED; },
+     "[%s] - moving unit without speed"},
+    {[](const UNITTYPE* t) {
+         return t->partinfo.nrparts < 0 || t->partinfo.nrparts > UNITTYPE_MAXPARTS;
+     },
+     "[%s] - too many parts"},
+    {[](const UNITTYPE* t) { return t->partinfo.nrparts < 1 || !t->partinfo.parttype[0]; },
+     "[%s] - no base part"},
+    {[](const UNITTYPE* t) { return t->prereq.id == 0; }, "[%s] - no prerequisites"},
+    {[](const UNITTYPE* t) { return t->abilities.canbemorphedinto && !t->abilities.ishuman; },
+     "[%s] - non-human cannot be morphed into"},
+    {[](const UNITTYPE* t) { return t->abilities.canmorphunit && !t->abilities.ishuman; },
+     "[%s] - non-human cannot morph into unit"},
+};
+
 int Units_IsValidType(const UNITTYPE* type)
 {
     if (!type) {
         TLOG(TLOG_ERROR, "Missing unit type");
         return 0;
     }
-    const char* sym = type->symbolid;
     if (type->description[0] == '\0') {
-        TLOG(TLOG_ERROR, "[%s] - no description", sym);
+        TLOG(TLOG_ERROR, "[%s] - no description", type->symbolid);
         return 0;
     }
-    if (type->defmovemode < MM_FLY || type->defmovemode >= MM_MODES) {
-        TLOG(TLOG_ERROR, "[%s] - unknown move mode [%d]", sym, type->defmovemode);
-        return 0;
-    }
-    if (type->maxhitpoints < 1) {
-        TLOG(TLOG_ERROR, "[%s] - no hit points", sym);
-        return 0;
-    }
-    if (type->speed == 0 && type->defmovemode != MM_FIXED) {
-        TLOG(TLOG_ERROR, "[%s] - moving unit without speed", sym);
-        return 0;
-    }
-    if (type->partinfo.nrparts < 0 || type->partinfo.nrparts > UNITTYPE_MAXPARTS) {
-        TLOG(TLOG_ERROR, "[%s] - %d parts (at most %d)", sym, type->partinfo.nrparts,
-             UNITTYPE_MAXPARTS);
-        return 0;
-    }
-    if (type->abilities.canmorphunit && !type->abilities.ishuman) {
-        TLOG(TLOG_ERROR, "[%s] - non-human cannot morph into unit", sym);
-        return 0;
+    for (const auto& check : s_typeChecks) {
+        if (check.fails(type)) {
+            TLOG(TLOG_ERROR, check.text, type->symbolid);
+            return 0;
+        }
     }
     return 1;
 }
@@ -282,8 +297,24 @@ void Units_PostProcessAllTypes(void)
     }
 }
 
+void Units_ReloadTypeSprites(void)
+{
+    for (int i = 0; i < s_nrtypes; i++) {
+        if (s_types[i].menusprite) Textfile_ReloadSprite(s_types[i].menusprite);
+        if (s_types[i].shadowsprite) Textfile_ReloadSprite(s_types[i].shadowsprite);
+    }
+    Parts_ReloadTypeSprites();
+}
+
 void Units_FreeTypes(void)
 {
+    // The start units and equivalents name types: they go with them, or the
+    // next game's unit file would add its start units to the last game's.
+    MpTeams_ForgetUnits();
+    for (int i = 0; i < s_nrtypes; i++) {
+        Sprite_Free(s_types[i].menusprite);
+        Sprite_Free(s_types[i].shadowsprite);
+    }
     memset(s_types, 0, sizeof s_types);
     s_nrtypes = 0;
 }

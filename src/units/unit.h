@@ -29,6 +29,7 @@
 #include "core/textfile.h"
 #include "map/fog.h"
 #include "map/path.h"
+#include "platform/sound.h"
 #include "units/prereq.h"
 #include "units/buildid.h"
 #include "units/target.h"
@@ -44,6 +45,7 @@ struct DISPLAYELEMENT;
 struct GAME_MSG;
 struct PART;
 struct PARTTYPE;
+struct WEAPONTYPE;
 
 enum MOVEMODE {
     MM_FLY = 0,
@@ -120,6 +122,7 @@ struct UNITTYPE_ABILITIES {
     uint32_t weaponcharge : 1;
     uint32_t noautotarget : 1;
     uint32_t canselfdestruct : 1;
+    uint32_t isshredder : 1;       // a part carries a shredder weapon (shredderinfo)
 };
 
 struct UNITTYPE_TYPEINFO {         // a unit type named in the file and a number
@@ -144,9 +147,13 @@ struct UNITTYPE_FACINGANIM {
     int32_t n;
 };
 
+enum { UNITTYPE_SOUNDVOLUME = 80 };
+
+// Set 0 the select sounds, set 1 the response sounds.
 struct UNITTYPE_SOUNDSET {
     int32_t count;
     char file[UNITTYPE_SOUNDS][UNITTYPE_FILENAME];
+    SOUND_EFFECT effect[UNITTYPE_SOUNDS];
 };
 
 struct UNITTYPE {
@@ -207,7 +214,9 @@ struct UNITTYPE {
     struct {
         int32_t attack, defence;
         char squishsound[UNITTYPE_FILENAME];
+        SOUND_EFFECT squish;
     } rundowninfo;
+    WEAPONTYPE* shredderinfo;      // the shredder weapon, none unless isshredder
     struct {
         int32_t nrparts;
         PARTTYPE* parttype[UNITTYPE_MAXPARTS]; // from the base part up
@@ -225,13 +234,21 @@ UNITTYPE* Units_NewType(void);
 UNITTYPE* Units_GetTypePtr(int index);
 int Units_UnitTypeCount(void);
 UNITTYPE* Units_SymToTypePtr(const char* name);
-// 1 when the type is usable, else 0 after logging why ("[%s] - no
-// description" first, "[%s] - non-human cannot morph into unit" last).
+// 1 when the type is usable, else 0 after logging why, checked in this
+// order: "[%s] - no description", then a symbol, a menu image with its
+// sprite, effects, a defence, the move mode, hit points, speed, the part
+// count, a base part, prerequisites (a type id), a non-human type that can be
+// morphed into, and last "[%s] - non-human cannot morph into unit".
 int Units_IsValidType(const UNITTYPE* type);
 // Resolves the types' cross-references by name (grab, alternate, veteran,
 // decoy types); an unknown name is logged and left unresolved.
 void Units_PostProcessAllTypes(void);
-// Forgets every unit type.
+// Reloads every type's menu and shadow sprite in place, in table order, then
+// the part types' sprites; fatal "Unable to reload [%s]" or "Incompatible
+// sprites [%s] and [%s]" (Textfile_ReloadSprite).
+void Units_ReloadTypeSprites(void);
+// Forgets every unit type, releasing its menu and shadow sprites, with the
+// start units and unit equivalents that name them (MpTeams_ForgetUnits).
 void Units_FreeTypes(void);
 
 // ------------------------------------------------------------------ units

@@ -112,6 +112,7 @@ protected:
             fs::copy_file(std::string(QV_DEMO_DEFTXT) + "/" + name, home.file("data/deftxt/") + name);
         fs::copy_file(std::string(QV_DEMO_DEFTXT) + "/../graphics/DEMO/trneff.txt",
                       home.file("data/graphics/DEMO/trneff.txt"));
+        fs::copy_file(std::string(QV_DEMO_DEFTXT) + "/units.txt", home.file("data/deftxt/units.txt"));
     }
     // One frame after ms of game time (50 ms: one update at 20 a second).
     static void Tick(uint32_t ms = 50)

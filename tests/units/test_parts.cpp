@@ -445,4 +445,5 @@ TEST_F(UnitParts, UnitsAreMadeMovedAndDeletedWithTheirPartsAndShadow)
     Units_Delete(u);
     EXPECT_EQ(SortDisp_Count(), before);
     EXPECT_EQ(Parts_InUse(), 0);
+    t->shadowsprite = nullptr; // lent: the type table releases the sprites it holds
 }

@@ -11,8 +11,11 @@
 #include "map/fog.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
+#include "platform/effects.h"
+#include "platform/sprite.h"
 #include "support/testsupport.h"
 #include "support/world.h"
+#include "units/parts.h"
 #include "units/team.h"
 
 namespace {
@@ -34,6 +37,16 @@ TEST_F(UnitTypes, TableStopsAtItsLimitAndLooksUpIgnoringCase)
 
 TEST_F(UnitTypes, ValidityChecksNameTheFirstFault)
 {
+    // What a type read from the file has besides the defaults.
+    SPRITE menu{};
+    PARTTYPE body{};
+    snprintf(tank_->menuspritefname, UNITTYPE_FILENAME, "tank.spr");
+    tank_->menusprite = &menu;
+    tank_->effects = Effects_NewTable("Tracks", 100, 1);
+    tank_->defense = 0;
+    tank_->partinfo.nrparts = 1;
+    tank_->partinfo.parttype[0] = &body;
+    tank_->prereq.id = 1;
     EXPECT_EQ(Units_IsValidType(tank_), 1);
     tank_->abilities.canmorphunit = 1;
     EXPECT_EQ(Units_IsValidType(tank_), 0);
@@ -45,6 +58,7 @@ TEST_F(UnitTypes, ValidityChecksNameTheFirstFault)
     EXPECT_EQ(Units_IsValidType(tank_), 0);
     EXPECT_NE(log_.text().find("[Tank] - no description"), std::string::npos);
     EXPECT_EQ(log_.text().find("hit points"), std::string::npos);
+    tank_->menusprite = nullptr; // lent: the type table releases the sprites it holds
 }
 
 TEST_F(UnitTypes, PostProcessResolvesNamesAndLogsUnknownOnes)
