@@ -154,6 +154,15 @@ static int RelationTo(const UNIT* u, const UNIT* v)
 
 static int Hyps(int x1, int y1, int x2, int y2) { return MAP_HYPS(abs(x1 - x2), abs(y1 - y2)); }
 
+// A team without units on the map has nothing in any rectangle: its walk
+// is skipped.
+static int HasUnits(int team)
+{
+    for (const UNIT* head : teamdata[team].unitlist)
+        if (head) return 1;
+    return 0;
+}
+
 static void Rect(ITERATOR* it, int team, int mask, int x, int y, int r)
 {
     Iterate_UnitInitMapGrid(it, team, mask, MM_ALL, x - r, y - r, x + r, y + r);
@@ -193,7 +202,7 @@ TARGET* Units_ChooseEnemyUnit(UNIT* u, TARGET* out)
     int best = 0;
     UNIT* chosen = nullptr;
     for (int team = 0; team < TEAM_MAXTEAMS; team++) {
-        if (team == u->team) continue;
+        if (team == u->team || !HasUnits(team)) continue;
         ITERATOR it;
         Rect(&it, team, 0, u->tilepos.x, u->tilepos.y, R);
         while (UNIT* v = Iterate_UnitNextMapGrid(&it)) {
@@ -229,6 +238,7 @@ TARGET* Units_ChooseBoostTarget(UNIT* u, TARGET* out)
     int nearest = R * 100;
     UNIT* chosen = nullptr;
     for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+        if (!HasUnits(team)) continue;
         ITERATOR it;
         Rect(&it, team, 0, u->tilepos.x, u->tilepos.y, R);
         while (UNIT* v = Iterate_UnitNextMapGrid(&it)) {
@@ -262,6 +272,7 @@ static int IsResourceSource(const BUILDING* b)
 
 TARGET* Units_ChooseEnemyBuilding(UNIT* u, TARGET* out)
 {
+    if (Build_Count() == 0) return nullptr;
     const int R = u->type->seeingrange;
     const int low = u->tactaiinfo.tenacity == TACTAI_LOW;
     int nearest = R * 100;
@@ -350,7 +361,7 @@ int Units_CountThreats(UNIT* u, int x, int y, TARGET* out)
     Target_Setup(&me, FM_UNIT, u, nullptr, 0, 0);
     int count = 0;
     for (int team = 0; team < TEAM_MAXTEAMS; team++) {
-        if (team == u->team) continue;
+        if (team == u->team || !HasUnits(team)) continue;
         ITERATOR it;
         Rect(&it, team, 0, x, y, R);
         while (UNIT* v = Iterate_UnitNextMapGrid(&it)) {
