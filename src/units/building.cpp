@@ -503,6 +503,8 @@ void Build_GetAttackPoint(const BUILDING* b, const UNIT* u, int* outx, int* outy
 {
     if (b == nullptr) return;
     const BUILDINGTYPE* t = b->buildingtype;
+    if (u && Build_FindAccessTile(t, b->tilex, b->tiley, u, u->tilepos.x, u->tilepos.y, 0, outx, outy))
+        return;
     int bx = b->tilex, by = b->tiley;
     bool found = false;
     long best = 0;

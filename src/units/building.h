@@ -283,8 +283,9 @@ int Build_AtConstructionSite(const BUILDINGTYPE* type, int x, int y, int ux, int
 // when found.
 int Build_FindAccessTile(const BUILDINGTYPE* type, int x, int y, const UNIT* u, int ux, int uy,
                          int flag, int* outx, int* outy);
-// The tile from which the unit attacks the building: the footprint tile
-// nearest the unit.
+// The tile from which the unit attacks the building: the access tile
+// nearest the unit, else (none free, or no unit) the footprint tile nearest
+// it.
 void Build_GetAttackPoint(const BUILDING* b, const UNIT* u, int* outx, int* outy);
 // The entrance tile nearest the unit (spies, saboteurs): the access tile
 // nearest it, else the door.

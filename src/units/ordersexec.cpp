@@ -175,11 +175,6 @@ static void CheckSync(const ORDERREC* n)
          kind, n->team, value, s_localSync[kind]);
 }
 
-struct ORDERHANDLER {
-    void (*fn)(const ORDERREC* node);
-    int length;              // payload bytes the handler reads
-};
-
 static ORDERHANDLER s_handlers[QMAXCODE + 1];
 
 static void SetupHandlers(void)
@@ -193,6 +188,12 @@ static void SetupHandlers(void)
     s_handlers[QTACTICALAI] = {TacticalAI, 12};
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
+    Orders_SetupUnitHandlers(s_handlers);
+}
+
+const char* Orders_CodeName(int code)
+{
+    return code >= 0 && code <= QMAXCODE ? s_names[code] : "(unknown)";
 }
 
 // ------------------------------------------------------------------ execution
