@@ -46,6 +46,9 @@
 #include "units/unit.h"
 #include "units/unitmove.h"
 #include "units/vortex.h"
+#include "platform/animtype.h"
+#include "rules/tfbuild.h"
+#include "rules/tfovl.h"
 #include "units/explosion.h"
 
 namespace {
@@ -289,6 +292,76 @@ TEST_F(DemoDriver, TheVortexGunShellsABuildingThatBurns)
         }
         EXPECT_EQ(crc, r.crc) << r.shows << ": frame written to " << file;
     }
+}
+
+// After a change of tile set every type's sprites are loaded again, in the
+// order the editor reloads them, into the records the placed buildings,
+// units and things already show: the frame shows the new looks at once.
+TEST_F(DemoDriver, ATileSetChangeReloadsEveryTypesSpritesInPlace)
+{
+    WriteWorld();
+    Tick();
+    auto sprites = [] {
+        std::vector<const SPRITE*> all;
+        for (const ANIMTYPE* a = g_AnimTypeList; a; a = a->next) all.push_back(a->sprite);
+        for (int i = 0; i < g_NrBuildingTypes; i++) {
+            for (const SPRITE* s : g_BuildingTypes[i].sprite) all.push_back(s);
+            all.push_back(g_BuildingTypes[i].shadowsprite);
+        }
+        for (int i = 0; i < Units_UnitTypeCount(); i++) {
+            all.push_back(Units_GetTypePtr(i)->menusprite);
+            all.push_back(Units_GetTypePtr(i)->shadowsprite);
+        }
+        for (int i = 0; i < g_NrPartTypes; i++) all.push_back(g_PartTypes[i].sprite);
+        for (int i = 0; i < Ovl_NrTypes(); i++) all.push_back(Ovl_GetType(i)->sprite);
+        return all;
+    };
+    const std::vector<const SPRITE*> before = sprites();
+    const int count = Sprite_Count();
+    auto reload = [] {
+        AnimType_ReloadSprites();
+        BuildingType_FreeSprites();
+        Units_ReloadTypeSprites();
+        Tfovl_FreeThingImages();
+    };
+    // The new tile set's buildings: the same layouts in other colours.
+    const std::string graphics = home.file("data/graphics/");
+    auto redraw = [&](int id, uint8_t colour, int rotations = -1) {
+        GENSPRITE g;
+        GenSprite_Build(id, &g);
+        for (uint8_t& p : g.pixels)
+            if (p) p = colour;
+        if (rotations > 0) {
+            g.pixels.resize((size_t)g.frames * rotations * g.w * g.h);
+            g.hotspots.resize((size_t)g.frames * rotations * g.nrhotspots);
+            g.rotations = rotations;
+        }
+        SPRITE_DESC d = g.Desc();
+        ASSERT_TRUE(Sprite_Write((graphics + GenSprite_FileName(id)).c_str(), &d));
+    };
+    redraw(GENSPRITE_BUILDING, 21);
+    redraw(GENSPRITE_FACTORY, 21);
+    reload();
+    EXPECT_TRUE(sprites() == before) << "every record reloaded in place";
+    EXPECT_EQ(Sprite_Count(), count);
+    Tick(10); // a frame without an update: only the looks changed
+    const uint8_t* pixels = nullptr;
+    const PAL_RGB* palette = nullptr;
+    ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
+    const uint32_t crc = Crc32_Block(pixels, (size_t)PLAT_WIDTH * PLAT_HEIGHT);
+    if (crc != 3263068949u) {
+        BITMAP frame{const_cast<uint8_t*>(pixels), 0, PLAT_WIDTH, PLAT_HEIGHT};
+        Graph_SavePCX("demo_reloaded.pcx", &frame, palette);
+    }
+    EXPECT_EQ(crc, 3263068949u) << "frame written to demo_reloaded.pcx";
+
+    // A sprite gone or changed in its layout stops the game.
+    std::filesystem::remove(graphics + "BLDSHAD.SPR");
+    QV_EXPECT_FATAL(reload(), "Unable to reload [BLDSHAD.SPR]");
+    redraw(GENSPRITE_BLDSHAD, 1);
+    redraw(GENSPRITE_TURRET, 21, 4);
+    QV_EXPECT_FATAL(reload(), "Incompatible sprites [TURRET.SPR] and [" + graphics + "TURRET.SPR]");
+    EXPECT_TRUE(sprites() == before);
 }
 
 // One update of every unit's movement and parts, the searches under their
