@@ -41,17 +41,15 @@ static int LoadTerrainEffects(const char* path)
 }
 
 // Building types name explosions, defences, thing types, unit types and
-// footprints, which are named after a type's first image: one of the demo
-// sprites gets a footprint here, since the demo's own grids name no sprite.
+// footprints, which are named after a type's first image (the demo's grids
+// name its building sprites).
 static int LoadBuildings(const char* path)
 {
-    static const uint8_t grid[2 * 2 * 2] = {0, 0, 0, 0, 0, 0, 31, 0};
     std::string deftxt = QV_DEMO_DEFTXT;
     if (!Tfweapon_Load((deftxt + "/animate.txt").c_str()) ||
         !Tfweapon_LoadDamageFile((deftxt + "/damage.txt").c_str()) ||
         !Tfovl_LoadOvlEffects((deftxt + "/ovleff.txt").c_str()) ||
-        !Tfovl_LoadThings((deftxt + "/overlay.txt").c_str()) ||
-        !Effects_AddOvlEffect(GenSprite_FileName(GENSPRITE_BUILDING), 2, 2, grid))
+        !Tfovl_LoadThings((deftxt + "/overlay.txt").c_str()))
         abort();
     UNITTYPE* tank = Units_NewType();
     if (!tank) abort();

@@ -34,7 +34,9 @@
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
 #include "rules/textfiles.h"
+#include "rules/tfgen.h"
 #include "rules/tfovl.h"
+#include "rules/tfunit.h"
 #include "units/building.h"
 #include "units/damage.h"
 #include "units/explosion.h"
@@ -48,28 +50,18 @@
 
 namespace {
 
-// The demo sprites, as mkdata names them.
-enum DEMO_SPRITE {
-    DS_UNITBODY,
-    DS_TURRET,
-    DS_SHADOW,
-    DS_LIGHT,
-    DS_TREE,
-    DS_CRATER,
-    DS_EXPLODE,
-    DS_BUILDING,
-    DS_BLDSHAD,
-    DS_COUNT
-};
-const char* const SPRITE_FILES[DS_COUNT] = {"UNITBODY.SPR", "TURRET.SPR",  "SHADOW.SPR",
-                                            "LIGHT.SPR",    "TREE.SPR",    "CRATER.SPR",
-                                            "EXPLODE.SPR",  "BUILDING.SPR", "BLDSHAD.SPR"};
+// The sprites of the demo's own (as mkdata names them): units, buildings and
+// things take theirs from their types.
+enum DEMO_SPRITE { DS_LIGHT, DS_COUNT };
+const char* const SPRITE_FILES[DS_COUNT] = {"LIGHT.SPR"};
 
-// Display layers: ground marks, things and buildings, units, then the air.
+// Display layers: ground marks, buildings, things, units, then the air.
+// Buildings lie below the explosions' layer, so that their fires show.
 enum {
     DL_SHADOW = 2,
     DL_LIGHTPOOL = 3,
     DL_CRATER = 4,
+    DL_BUILDING = 5,
     DL_GROUND = 6,
     DL_UNIT = 10,
     DL_TURRET = 11,
@@ -89,8 +81,11 @@ struct DEMOUNIT {
     UNIT* unit;            // its record: position, team, sight and parts
     int patrol;            // tiles it drives east and back (0: stands)
     int home;              // its first tile column
+    int building;          // the building it shells (index), or -1: the nearest enemy unit
 };
 
+// Buildings don't draw themselves yet: the demo shows each by its type's
+// first image and shadow.
 struct DEMOBUILDING {
     DISPLAYELEMENT* body;  // chain: body, shadow
     BUILDING* building;
@@ -105,19 +100,23 @@ struct TILEAT {
 const TILEAT TREE_ANCHORS[] = {{3, 3},   {5, 4},   {4, 6},   {7, 4},   {9, 3},   {15, 4},
                                {16, 6},  {13, 16}, {16, 15}, {3, 15},  {4, 17},  {25, 10},
                                {28, 12}, {22, 25}, {40, 20}, {45, 40}, {30, 44}, {52, 52}};
-const TILEAT UNIT_ANCHORS[] = {{9, 9}, {13, 11}, {30, 30}, {10, 12}};
-const int UNIT_FACING[] = {32, 0, 224, 64};
+const TILEAT UNIT_ANCHORS[] = {{9, 9}, {13, 11}, {30, 30}, {10, 12}, {12, 6}};
+const int UNIT_FACING[] = {32, 0, 224, 64, 0};
 // The local team (0) has the first two units; the second drives east and
 // back, so the fog closes behind it. Team 1's first unit stands far off,
 // unseen; its second stands within the guns' reach of the first: their
-// turrets turn to each other and fire.
-const int UNIT_TEAM[] = {0, 0, 1, 1};
-const int UNIT_PATROL[] = {0, 8, 0, 0};
+// turrets turn to each other and fire. The local team's vortex gun shells
+// team 1's near depot (BUILDING_TARGET), which burns.
+const int UNIT_TEAM[] = {0, 0, 1, 1, 0};
+const int UNIT_PATROL[] = {0, 8, 0, 0, 0};
+const char* const UNIT_TYPE[] = {"DemoTank", "DemoTank", "DemoTank", "DemoTank", "DemoVortex"};
+const int UNIT_AIMS_AT_BUILDING[] = {-1, -1, -1, -1, 1};
 // Buildings of both teams: the local team's depot, one of team 1 within the
-// local units' sight, and one of team 1 beyond it (explored only when the
+// local units' sight, and team 1's factory beyond it (explored only when the
 // patrol comes near).
-const TILEAT BUILDING_ANCHORS[] = {{6, 12}, {18, 7}, {27, 14}};
+const TILEAT BUILDING_ANCHORS[] = {{6, 12}, {13, 2}, {27, 14}};
 const int BUILDING_TEAM[] = {0, 1, 1};
+const char* const BUILDING_TYPE[] = {"DemoDepot", "DemoDepot", "DemoFactory"};
 const TILEAT EXPLOSION_ANCHOR = {11, 6};
 const TILEAT CRATER_ANCHOR = {12, 8};
 
@@ -127,9 +126,6 @@ struct WORLD {
     std::vector<OVERLAY*> things;
     std::vector<DEMOUNIT> units;
     std::vector<DEMOBUILDING> buildings;
-    UNITTYPE* unittype = nullptr;        // the demo's own types (no type files yet)
-    PARTTYPE* parttypes[2] = {};         // its body and turret
-    BUILDINGTYPE* buildingtype = nullptr;
     EXPLID explosion = {nullptr, -1};    // a fire that burns until the world goes
     uint32_t seenupdate = 0;
     std::vector<TILEAT> used;            // tiles taken by a thing
@@ -213,32 +209,15 @@ int FindLand(TILEAT anchor, TILEAT* out)
     return 0;
 }
 
-int TreeType(void)
-{
-    // The thing file's type; made here only when the rule files are missing.
-    int type = Ovl_FindType("Tree");
-    if (type >= 0) return type;
-    OVERLAYTYPE* t = Ovl_NewType();
-    if (!t) return -1;
-    snprintf(t->name, sizeof t->name, "Tree");
-    snprintf(t->imagename, sizeof t->imagename, "%s", SPRITE_FILES[DS_TREE]);
-    t->sprite = s_world.sprites[DS_TREE];
-    t->sx = t->sprite ? Sprite_GetWidth(t->sprite) : 0;
-    t->sy = t->sprite ? Sprite_GetHeight(t->sprite) : 0;
-    t->maxhitpoints = 20;
-    t->level = DL_GROUND;
-    return Ovl_FindType("Tree");
-}
-
 void PlaceTrees(void)
 {
-    int type = TreeType();
-    SPRITE* s = s_world.sprites[DS_TREE];
-    int sx = s ? Sprite_GetWidth(s) : 0, sy = s ? Sprite_GetHeight(s) : 0;
+    // Things come from the thing file: without it there are none.
+    const int type = Ovl_FindType("Tree");
+    const OVERLAYTYPE* tree = Ovl_GetType(type);
     for (const TILEAT& a : TREE_ANCHORS) {
         TILEAT t;
-        if (!FindLand(a, &t)) continue;
-        if (OVERLAY* o = Ovl_New(type, -1, -1, DL_GROUND, s, sx, sy, t.x, t.y)) {
+        if (!tree || !FindLand(a, &t)) continue;
+        if (OVERLAY* o = Ovl_New(type, -1, -1, DL_GROUND, tree->sprite, tree->sx, tree->sy, t.x, t.y)) {
             // The trunk's foot (hot spot 0) in the middle of the tile, not at its corner.
             SortDisp_SetPosition(o->display, t.x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2,
                                  t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS - 4);
@@ -247,9 +226,10 @@ void PlaceTrees(void)
         }
     }
     TILEAT t;
-    SPRITE* crater = s_world.sprites[DS_CRATER];
-    if (FindLand(CRATER_ANCHOR, &t))
-        if (OVERLAY* o = Ovl_New(-1, -1, -1, DL_CRATER, crater, 32, 24, t.x, t.y)) {
+    const int crater = g_CraterTypes[0];
+    const OVERLAYTYPE* mark = Ovl_GetType(crater);
+    if (mark && FindLand(CRATER_ANCHOR, &t))
+        if (OVERLAY* o = Ovl_New(crater, -1, -1, DL_CRATER, mark->sprite, mark->sx, mark->sy, t.x, t.y)) {
             Centre(o->display, t.x * MAP_TILE_PIXELS + 12, t.y * MAP_TILE_PIXELS + 12);
             s_world.things.push_back(o);
             s_world.used.push_back(t);
@@ -267,13 +247,14 @@ void PlaceUnits(void)
 {
     for (size_t i = 0; i < sizeof UNIT_ANCHORS / sizeof UNIT_ANCHORS[0]; i++) {
         TILEAT t;
-        if (!s_world.unittype || !FindLand(UNIT_ANCHORS[i], &t)) continue;
+        UNITTYPE* type = Units_SymToTypePtr(UNIT_TYPE[i]);
+        if (!type || !FindLand(UNIT_ANCHORS[i], &t)) continue;
         s_world.used.push_back(t);
         DEMOUNIT u{};
         u.cx = t.x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
         u.cy = t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
         const int dir = UNIT_FACING[i], team = UNIT_TEAM[i];
-        u.unit = Units_NewAt(s_world.unittype, team, -1, t.x, t.y);
+        u.unit = Units_NewAt(type, team, -1, t.x, t.y);
         if (!u.unit) continue;
         if (u.unit->basepart) Parts_SetAngle(u.unit->basepart, dir);
         Units_UpdateDisplayPos(u.unit);
@@ -282,83 +263,33 @@ void PlaceUnits(void)
         PlaceLight(&u, dir);
         u.patrol = UNIT_PATROL[i];
         u.home = t.x;
+        u.building = UNIT_AIMS_AT_BUILDING[i];
         s_world.units.push_back(u);
     }
 }
 
-// The demo's unit and building types: made here until the type files come.
-void MakeTypes(void)
-{
-    // A world loaded again in the same game finds its types again.
-    s_world.unittype = Units_SymToTypePtr("DemoTank");
-    const int bt = Textfile_FindBuildingType("DemoDepot");
-    s_world.buildingtype = bt >= 0 ? &g_BuildingTypes[bt] : nullptr;
-    if (!s_world.unittype && (s_world.unittype = Units_NewType()) != nullptr) {
-        UNITTYPE* t = s_world.unittype;
-        snprintf(t->symbolid, UNITTYPE_NAME, "DemoTank");
-        snprintf(t->description, UNITTYPE_NAME, "Tank");
-        t->seeingrange = 6;
-        t->maxhitpoints = 400; // a duel lasts some seconds before one side falls
-        PARTTYPE* body = Parts_NewType();
-        PARTTYPE* turret = Parts_NewType();
-        if (body && turret) {
-            snprintf(body->spritename, sizeof body->spritename, "%s", SPRITE_FILES[DS_UNITBODY]);
-            snprintf(turret->spritename, sizeof turret->spritename, "%s", SPRITE_FILES[DS_TURRET]);
-            turret->rotationspeed = 1 << 19;  // 1/32 of a turn an update
-            turret->halfrotationangle = 1 << 22;
-            body->rotationspeed = 1 << 18;    // pushed round by the turret at its limit
-            t->partinfo.nrparts = 2;
-            t->partinfo.parttype[0] = body;
-            t->partinfo.parttype[1] = turret;
-        }
-    }
-    // The parts borrow the world's sprites for as long as the world is loaded.
-    UNITTYPE* t = s_world.unittype;
-    if (t && t->partinfo.nrparts == 2) {
-        PARTTYPE* body = t->partinfo.parttype[0];
-        PARTTYPE* turret = t->partinfo.parttype[1];
-        s_world.parttypes[0] = body;
-        s_world.parttypes[1] = turret;
-        body->sprite = s_world.sprites[DS_UNITBODY];
-        turret->sprite = s_world.sprites[DS_TURRET];
-        t->shadowsprite = s_world.sprites[DS_SHADOW];
-        WEAPONTYPE* gun = Weapon_FindType("MachineGun");
-        turret->nrweapons = gun ? 1 : 0;
-        turret->weapons[0] = {gun, 0, 0};
-        // Without its sprites the type makes no units.
-        if (!body->sprite || !turret->sprite) s_world.unittype = nullptr;
-    }
-    if (!s_world.buildingtype && (s_world.buildingtype = Build_NewType()) != nullptr) {
-        BUILDINGTYPE* t = s_world.buildingtype;
-        snprintf(t->name, BUILD_NAME, "DemoDepot");
-        snprintf(t->image[0], BUILD_FILENAME, "DemoDepot");
-        t->width = t->height = 2;
-        t->maxhitpoints = 800;
-        t->seeingrange = 4;
-        t->seeingheight = 2;
-    }
-    // The footprint comes from the rule files, read again on every load.
-    if (s_world.buildingtype) s_world.buildingtype->footprint = Effects_FindType("DemoDepot");
-}
-
 void PlaceBuildingsAndExplosion(void)
 {
-    // A building covers 2 x 2 tiles from its top-left tile.
+    // A building covers its type's tiles from its top-left tile.
     TILEAT t;
     for (size_t i = 0; i < sizeof BUILDING_ANCHORS / sizeof BUILDING_ANCHORS[0]; i++) {
-        if (!FindLand(BUILDING_ANCHORS[i], &t)) continue;
-        for (int dy = 0; dy < 2; dy++)
-            for (int dx = 0; dx < 2; dx++) s_world.used.push_back(TILEAT{t.x + dx, t.y + dy});
+        const int index = Textfile_FindBuildingType(BUILDING_TYPE[i]);
+        BUILDINGTYPE* type = index >= 0 ? &g_BuildingTypes[index] : nullptr;
+        if (!type || !FindLand(BUILDING_ANCHORS[i], &t)) continue;
+        for (int dy = 0; dy < type->height; dy++)
+            for (int dx = 0; dx < type->width; dx++) s_world.used.push_back(TILEAT{t.x + dx, t.y + dy});
         const int left = t.x * MAP_TILE_PIXELS, top = t.y * MAP_TILE_PIXELS, team = BUILDING_TEAM[i];
         DEMOBUILDING b{};
-        b.body = SortDisp_NewElement(s_world.sprites[DS_BUILDING], nullptr, team, 0, 0, left, top,
-                                     DL_GROUND, 0);
-        DISPLAYELEMENT* shadow = SortDisp_NewElement(s_world.sprites[DS_BLDSHAD], b.body,
-                                                     SORTDISP_REMAP_NONE, 0, 0, left, top,
-                                                     DL_SHADOW, 0);
-        Centre(b.body, left + 24, top + 24);
-        Centre(shadow, left + 28, top + 28);  // its top-left on the building's
-        if (s_world.buildingtype) b.building = Build_New(s_world.buildingtype, team, -1, t.x, t.y);
+        b.building = Build_New(type, team, -1, t.x, t.y);
+        if (!b.building) continue;
+        b.body = SortDisp_NewElement(type->sprite[0], nullptr, team, 0, 0, left, top, DL_BUILDING, 0);
+        Centre(b.body, left + type->pixelw / 2, top + type->pixelh / 2);
+        if (SPRITE* s = type->shadowsprite) {
+            // Its top-left on the building's.
+            DISPLAYELEMENT* shadow = SortDisp_NewElement(s, b.body, SORTDISP_REMAP_NONE, 0, 0, left,
+                                                         top, DL_SHADOW, 0);
+            Centre(shadow, left + Sprite_GetWidth(s) / 2, top + Sprite_GetHeight(s) / 2);
+        }
         s_world.buildings.push_back(b);
     }
     EXPLTYPE* fire = Expl_FindType("Burning");
@@ -447,29 +378,44 @@ void Patrol(DEMOUNIT* u)
     PlaceLight(u, unit->basepart ? (int)((unit->basepart->angle >> 16) & 255) : 0);
 }
 
-// Each turret fires at the nearest unit of the other team when it is in
-// reach, and otherwise turns towards it and waits.
+// The target of a unit's turret: the building it shells while that stands,
+// else the nearest unit of another team.
+int PickTarget(const DEMOUNIT& u, TARGET* t)
+{
+    const size_t b = (size_t)u.building;
+    if (u.building >= 0 && b < s_world.buildings.size() && s_world.buildings[b].building) {
+        Target_Setup(t, FM_BUILDING, nullptr, s_world.buildings[b].building, 0, 0);
+        if (Target_Valid(t)) return 1;
+    }
+    UNIT* best = nullptr;
+    int64_t bestd = 0;
+    for (DEMOUNIT& o : s_world.units) {
+        if (!o.unit || o.unit->team == u.unit->team) continue;
+        int64_t dx = o.unit->pixelpos.x - u.unit->pixelpos.x, dy = o.unit->pixelpos.y - u.unit->pixelpos.y;
+        if (!best || dx * dx + dy * dy < bestd) best = o.unit, bestd = dx * dx + dy * dy;
+    }
+    if (!best) return 0;
+    Target_Setup(t, FM_UNIT, best, nullptr, 0, 0);
+    return 1;
+}
+
+// Each turret fires at its target when it is in reach, and otherwise turns
+// towards it and waits.
 void AimTurrets(void)
 {
     for (DEMOUNIT& u : s_world.units) {
         PART* turret = u.unit && u.unit->basepart ? u.unit->basepart->partup : nullptr;
         if (!turret || turret->state.state == PS_FIRING) continue;
-        UNIT* best = nullptr;
-        int64_t bestd = 0;
-        for (DEMOUNIT& o : s_world.units) {
-            if (!o.unit || o.unit->team == u.unit->team) continue;
-            int64_t dx = o.unit->pixelpos.x - u.unit->pixelpos.x, dy = o.unit->pixelpos.y - u.unit->pixelpos.y;
-            if (!best || dx * dx + dy * dy < bestd) best = o.unit, bestd = dx * dx + dy * dy;
-        }
-        if (!best) continue;
         TARGET t;
-        Target_Setup(&t, FM_UNIT, best, nullptr, 0, 0);
+        if (!PickTarget(u, &t)) continue;
         if (Parts_TargetStatus(turret, &t) == TARGETRANGE_OK) {
             Parts_Fire(turret, &t);
             continue;
         }
-        const int facing = (Util_VectorAngle((float)(best->pixelpos.x - u.unit->pixelpos.x),
-                                             (float)(best->pixelpos.y - u.unit->pixelpos.y)) >> 16) & 255;
+        int tx = 0, ty = 0;
+        Target_GetPosition(&t, &tx, &ty);
+        const int facing = (Util_VectorAngle((float)(tx - (u.unit->pixelpos.x + MAP_TILE_PIXELS / 2)),
+                                             (float)(ty - (u.unit->pixelpos.y + MAP_TILE_PIXELS / 2))) >> 16) & 255;
         if (turret->state.state != PS_HOLDANGLE || turret->state.angle != facing << 16)
             Parts_SetRotateState(turret, facing);
     }
@@ -493,8 +439,10 @@ void ShowWhatIsSeen(void)
     for (DEMOBUILDING& b : s_world.buildings) {
         const BUILDING* r = b.building;
         if (!r || r->team == g_LocalTeam) continue;
+        const BUILDINGTYPE* t = r->buildingtype;
         if ((r->minib && r->minib->seen) ||
-            Fog_AnySeenInTiles(r->tilex, r->tiley, r->tilex + 1, r->tiley + 1, g_LocalTeam))
+            Fog_AnySeenInTiles(r->tilex, r->tiley, r->tilex + t->width - 1, r->tiley + t->height - 1,
+                               g_LocalTeam))
             SortDisp_ShowChain(b.body);
         else
             SortDisp_HideChain(b.body);
@@ -513,7 +461,22 @@ void DrawTopLine(BITMAP* bb)
 
 } // namespace
 
-// The combat rule files, through the loader the scenario load will call.
+// Every type the rule files make, the units' and buildings' first: they
+// name the others.
+static void FreeRuleTypes(void)
+{
+    Build_FreeTypes();
+    Tfunit_Reset();
+    Ovl_FreeTypes();
+    Effects_FreeOvlEffects();
+    Weapon_FreeAll();
+    Damage_FreeAll();
+    ExplType_FreeAll();
+    AnimType_FreeAll();
+    Tfgen_Reset();
+}
+
+// The rule files, through the loader the scenario load will call.
 static int LoadRuleFiles(void)
 {
     if (!Fs_IsDir(g_DefTxtDir)) {
@@ -521,13 +484,9 @@ static int LoadRuleFiles(void)
         return 0;
     }
     // A world loaded before left its types behind.
-    Effects_FreeOvlEffects();
-    Ovl_FreeTypes();
-    ExplType_FreeAll();
-    AnimType_FreeAll();
-    Damage_FreeAll();
-    Weapon_FreeAll();
+    FreeRuleTypes();
     Game_LoadTextFiles(nullptr);
+    Units_PostProcessAllTypes();
     return 1;
 }
 
@@ -544,7 +503,6 @@ int DemoWorld_Load(void)
         if (!s_world.sprites[i]) ok = 0;
     }
     MakeSight();
-    MakeTypes();
     PlaceTrees();
     PlaceUnits();
     PlaceBuildingsAndExplosion();
@@ -562,19 +520,11 @@ void DemoWorld_Unload(void)
         if (u.unit) Units_Delete(u.unit);
     }
     s_world.units.clear();
-    // The part types lend their sprites back; the types stay for a next load.
-    for (PARTTYPE*& t : s_world.parttypes) {
-        if (t) t->sprite = nullptr;
-        t = nullptr;
-    }
-    if (s_world.unittype) s_world.unittype->shadowsprite = nullptr;
     for (DEMOBUILDING& b : s_world.buildings) {
         SortDisp_DeleteChain(b.body);
         if (b.building) Build_Remove(b.building);
     }
     s_world.buildings.clear();
-    s_world.unittype = nullptr;
-    s_world.buildingtype = nullptr;
     // Every explosion goes, the fire and those the fighting left: their
     // types are freed below.
     Expl_TerminateExpl(&s_world.explosion);
@@ -590,10 +540,7 @@ void DemoWorld_Unload(void)
         s = nullptr;
     }
     // The rule files' types hold sprites too.
-    Weapon_FreeAll();
-    Damage_FreeAll();
-    ExplType_FreeAll();
-    AnimType_FreeAll();
+    FreeRuleTypes();
     s_world.attempted = 0; // a next game loads the world again
 }
 

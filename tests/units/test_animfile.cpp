@@ -16,7 +16,10 @@
 #include "platform/effects.h"
 #include "platform/sprite.h"
 #include "rules/textfiles.h"
+#include "rules/tfovl.h"
+#include "rules/tfunit.h"
 #include "support/testsupport.h"
+#include "units/building.h"
 #include "units/damage.h"
 #include "units/expltype.h"
 #include "units/weapon.h"
@@ -173,9 +176,11 @@ TEST_F(AnimFileReading, TheDemoRuleFilesLoadTogetherThroughTheGameLoader)
     Effects_Init();
     Damage_Init();
     Weapon_Init();
+    // The unit types name the demo terrain's effects tables.
+    ASSERT_EQ(Tfovl_LoadTerrainEffects((deftxt + "/../graphics/DEMO/trneff.txt").c_str()), 0);
     Game_LoadTextFiles(nullptr);
     EXPECT_NE(Weapon_FindType("Demolition"), nullptr);
-    EXPECT_NE(Effects_FindType("DemoDepot"), nullptr);
+    EXPECT_NE(Effects_FindType("BUILDING.SPR"), nullptr);
     EXPECT_GE(Ovl_FindType("Tree"), 0);
     // Every animation type has its sprite and frames; the explosions play.
     for (const ANIMTYPE* a = g_AnimTypeList; a; a = a->next) {
@@ -186,6 +191,8 @@ TEST_F(AnimFileReading, TheDemoRuleFilesLoadTogetherThroughTheGameLoader)
         ASSERT_NE(Expl_FindType(name), nullptr) << name;
         EXPECT_GT(Expl_FindType(name)->nranims, 0) << name;
     }
+    Build_FreeTypes();
+    Tfunit_Reset();
     Ovl_FreeTypes();
     Weapon_Close();
     Damage_Close();

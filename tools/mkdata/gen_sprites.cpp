@@ -288,6 +288,30 @@ void BuildingShadow(GENSPRITE* s)
                 if (InBuildingBox(x - k, y - k)) s->At(0, 0, x, y) = 1;
 }
 
+// A hall three tiles wide with its bay door on the middle tile of the
+// front row, where made units come out.
+void Factory(GENSPRITE* s)
+{
+    Start(s, SPRITE_REGULAR, 2, 1, 72, 48, 2);
+    for (int f = 0; f < 2; f++) {
+        for (int y = 0; y < 48; y++)
+            for (int x = 0; x < 72; x++) {
+                uint8_t c = 0;
+                if (x >= 2 && x <= 69 && y >= 6 && y <= 45) c = Ramp(MKPAL_ROCK, 5);
+                if (x >= 5 && x <= 66 && y >= 9 && y <= 41) c = Ramp(MKPAL_ROCK, x < 9 ? 11 : 8);
+                if (x >= 8 && x <= 63 && y >= 11 && y <= 22) c = Team(((x - 8) / 4) % 2 ? 3 : 6);
+                if (x >= 26 && x <= 45 && y >= 28 && y <= 45) c = Grey(((y - 28) / 2) % 2 ? 2 : 4);
+                if (x >= 60 && x <= 63 && y >= 26 && y <= 29) c = Ramp(MKPAL_LAVA, f ? 15 : 4);
+                s->At(f, 0, x, y) = c;
+            }
+        Outline(s, f, 0, DARK);
+        Hot(s, f, 0, 0) = SPRITE_POINT{36, 44, 0};  // bay door
+        Hot(s, f, 0, 1) = SPRITE_POINT{61, 27, 20}; // beacon
+    }
+    Section(s, 0, 0, 0, 0x10000, 0); // construct
+    Section(s, 1, 0, 1, 0x0800, 0);  // idle
+}
+
 } // namespace
 
 SPRITE_DESC GENSPRITE::Desc() const
@@ -311,7 +335,7 @@ const char* GenSprite_FileName(int id)
 {
     static const char* const NAMES[GENSPRITE_COUNT] = {
         "UNITBODY.SPR", "TURRET.SPR",  "SHADOW.SPR",   "LIGHT.SPR",  "TREE.SPR",
-        "CRATER.SPR",   "EXPLODE.SPR", "BUILDING.SPR", "BLDSHAD.SPR"};
+        "CRATER.SPR",   "EXPLODE.SPR", "BUILDING.SPR", "BLDSHAD.SPR", "FACTORY.SPR"};
     return id >= 0 && id < GENSPRITE_COUNT ? NAMES[id] : "";
 }
 
@@ -327,6 +351,7 @@ void GenSprite_Build(int id, GENSPRITE* out)
     case GENSPRITE_EXPLODE: Explode(out); break;
     case GENSPRITE_BUILDING: Building(out); break;
     case GENSPRITE_BLDSHAD: BuildingShadow(out); break;
+    case GENSPRITE_FACTORY: Factory(out); break;
     default: *out = GENSPRITE(); break;
     }
 }

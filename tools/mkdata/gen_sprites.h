@@ -16,6 +16,7 @@ enum GENSPRITE_ID {
     GENSPRITE_EXPLODE,      // "EXPLODE.SPR"  48 x 48, 8 frames
     GENSPRITE_BUILDING,     // "BUILDING.SPR" 48 x 48, 2 frames (beacon), team ramp
     GENSPRITE_BLDSHAD,      // "BLDSHAD.SPR"  SSPR 56 x 56: the building's shadow
+    GENSPRITE_FACTORY,      // "FACTORY.SPR"  72 x 48, 2 frames (beacon), team ramp, bay door
     GENSPRITE_COUNT
 };
 
