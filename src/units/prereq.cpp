@@ -123,8 +123,9 @@ static void CountLiveObjects(void)
     Iterate_UnitInitAll(&it);
     while (UNIT* u = Iterate_UnitNext(&it))
         if (u->type) CountObject(u->type->prereq.id, u->team);
+    // A construction site counts once it is complete.
     for (BUILDING* b = g_Buildings; b; b = b->next)
-        if (b->buildingtype) CountObject(b->buildingtype->prereq.id, b->team);
+        if (b->buildingtype && b->complete) CountObject(b->buildingtype->prereq.id, b->team);
 }
 
 void PREREQ_Init(void)
