@@ -16,7 +16,9 @@
 #include "units/projectile.h"
 #include "units/swave.h"
 #include "units/vortex.h"
+#include "units/autoprod.h"
 #include "units/building.h"
+#include "units/constructq.h"
 #include "units/explosion.h"
 #include "units/expltype.h"
 #include "units/iterate.h"
@@ -35,10 +37,12 @@ void QvWorld_Open(int w, int h)
     Team_InitTeamData();
     Units_InitAll();
     Build_InitAll();
+    Units_InitConstructQueues();
 }
 
 void QvWorld_Close(void)
 {
+    AP_Stop();
     Build_CloseAll();
     Units_CloseAll();
     Team_CloseTeamData();
@@ -185,6 +189,7 @@ uint64_t QvDigest_State(void)
         d.add(u->nextstate.pushedtype);
         d.add(u->hitpoints);
         d.add(u->sorder.code);
+        d.add(u->partof.id);
         if (u->sorder.code == SO_BOARD) {
             d.add(u->sorder.board.unit.id);
             d.add(u->sorder.board.retries);
@@ -234,6 +239,47 @@ uint64_t QvDigest_State(void)
         d.add(b->state);
         d.add(b->efficiency);
         d.add(b->explosion.id);
+        d.add(b->complete);
+        d.add(b->whomademe.id);
+        d.add(b->unittypetobuild != nullptr ? b->unittypetobuild->unittypeid : -1);
+        d.add(b->prodtime);
+        d.add(b->prodleft);
+        d.add(b->jobcost);
+        d.add(b->costleft);
+        d.add(b->paused);
+        d.add(b->repairrequest);
+        d.add(b->delivering);
+        d.add(b->primary);
+        d.add(b->rallyx);
+        d.add(b->rallyy);
+        d.add(b->animsection);
+        d.add(b->actionindicator);
+        for (int r = 0; r < BUILD_RESOURCES; r++) d.add(b->stored[r]);
+        for (const UNITID& k : b->bay) d.add(k.id);
+        d.add(b->ap.capacity);
+        d.add(b->ap.source);
+        d.add(b->ap.usersetprimary);
+        d.add(b->ap.srclist != nullptr ? b->ap.srclist->count : 0);
+        if (b->ap.srclist != nullptr)
+            for (const GLL_NODE* n = b->ap.srclist->first; n != nullptr; n = n->next)
+                d.add(static_cast<const BUILDID*>(n->element)->id);
+    }
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        for (int r = 0; r < TEAM_RESOURCES; r++) {
+            d.add(teamdata[t].resource[r].supply);
+            d.add(teamdata[t].resource[r].usage);
+            d.add(teamdata[t].resource[r].percent);
+        }
+        d.add(teamdata[t].minimapstatus);
+        for (int u = 0; u < Units_UnitTypeCount(); u++) {
+            BUILDING* p = AP_GetPrimaryMaker(t, u);
+            d.add(p != nullptr ? p->id : -1);
+            d.add(AP_IsPaused(p, u));
+        }
+    }
+    for (int i = 0, type, id; Units_ConstructQueueEntry(i, &type, &id); i++) {
+        d.add(type);
+        d.add(id);
     }
     for (const EXPL* e = Expl_First(); e != nullptr; e = e->next) {
         for (const char* c = e->type->name; *c; c++) d.add(*c);
