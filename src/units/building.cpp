@@ -552,6 +552,8 @@ void Build_GetAttackPoint(const BUILDING* b, const UNIT* u, int* outx, int* outy
         if (outy) *outy = by;
         return;
     }
+    if (u && Build_FindAccessTile(t, b->tilex, b->tiley, u, u->tilepos.x, u->tilepos.y, 0, outx, outy))
+        return;
     for (int cy = 0; cy < t->height; cy++)
         for (int cx = 0; cx < t->width; cx++) {
             if (!Build_TypeCovers(t, cx, cy)) continue;

@@ -321,8 +321,8 @@ int Build_AtConstructionSite(const BUILDINGTYPE* type, int x, int y, int ux, int
 int Build_FindAccessTile(const BUILDINGTYPE* type, int x, int y, const UNIT* u, int ux, int uy,
                          int flag, int* outx, int* outy);
 // The tile from which the unit attacks the building: the tile of its kept
-// unit nearest the unit when it has any, else the footprint tile nearest
-// the unit.
+// unit nearest the unit when it has any, else the access tile nearest the
+// unit, else (none free, or no unit) the footprint tile nearest it.
 void Build_GetAttackPoint(const BUILDING* b, const UNIT* u, int* outx, int* outy);
 // The entrance tile nearest the unit (spies, saboteurs): the access tile
 // nearest it, else the door.

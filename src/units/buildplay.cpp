@@ -41,6 +41,7 @@
 #include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitsorder.h"
 #include "units/unitstate.h"
 
 namespace {
@@ -150,6 +151,7 @@ bool Deliver(BUILDING* b)
     if (u == nullptr) return false;
     Team_Stats_UnitMade(b->team);
     LocalMsg(b, ut->abilities.ishuman ? MSG_UNITCOMPLETE : MSG_VEHICLECOMP);
+    if (Map_IsValidTile(b->rallyx, b->rallyy)) Units_SOrderMove(u, b->rallyx, b->rallyy);
     AP_ClearSource(b, ut->unittypeid);
     b->unittypetobuild = nullptr;
     EndJob(b);

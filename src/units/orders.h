@@ -9,6 +9,10 @@
 // incoming queue. During playback the recorded orders of an update replace
 // the pending ones.
 //
+// QSCATTER sends each selected unit to its own tile plus (Rand_Next(7) - 3,
+// Rand_Next(7) - 3), x drawn first, clamped to 1 .. size - 1 (a new group
+// each). QMOVE's flag 1 keeps the selection's formation, 0 spreads it.
+//
 // An order node (ORDERREC) is {next, code, payload length, team, 12-byte
 // payload}; a QADDSELECTED node holds a UNITLIST of unit ids instead.
 // Payloads are little-endian at the offsets given with each builder.
@@ -73,7 +77,7 @@ enum ORDERCODE {
     QSETCLUSTDEST = 41,        // u32 building id @0, u16 x @4, u16 y @6
     QREPAIRSELF = 42,          // sel; no payload
     QPOWERTOGGLE = 43,         // u32 building id @0
-    QSCATTER = 44,             // sel; no payload
+    QSCATTER = 44,             // sel; no payload: each unit moves up to 3 tiles each way at random
     QDUMPLISTS = 45,           // no payload
     QSELFDESTRUCT = 46,        // sel; no payload
     QSELLRESOURCE = 47,        // u32 building id @0

@@ -263,11 +263,6 @@ static void SellResource(const ORDERREC* n)
              n->team, b->id);
 }
 
-struct ORDERHANDLER {
-    void (*fn)(const ORDERREC* node);
-    int length;              // payload bytes the handler reads
-};
-
 static ORDERHANDLER s_handlers[QMAXCODE + 1];
 
 static void SetupHandlers(void)
@@ -281,6 +276,7 @@ static void SetupHandlers(void)
     s_handlers[QTACTICALAI] = {TacticalAI, 12};
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
+    Orders_SetupUnitHandlers(s_handlers);
     s_handlers[QCONSTRUCTUNIT] = {ConstructUnit, 8};
     s_handlers[QSELLBUILDING] = {SellBuilding, 4};
     s_handlers[QCANCELBUILDING] = {CancelBuilding, 4};
@@ -293,6 +289,11 @@ static void SetupHandlers(void)
     s_handlers[QSETCLUSTDEST] = {SetClustDest, 8};
     s_handlers[QPOWERTOGGLE] = {PowerToggle, 4};
     s_handlers[QSELLRESOURCE] = {SellResource, 4};
+}
+
+const char* Orders_CodeName(int code)
+{
+    return code >= 0 && code <= QMAXCODE ? s_names[code] : "(unknown)";
 }
 
 // ------------------------------------------------------------------ execution

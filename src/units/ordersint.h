@@ -18,3 +18,15 @@ void Orders_NoteLocalSync(int kind, uint32_t value);
 void Orders_RecordExecuted(const ORDERQUEUE* executed);
 // Moves the recorded orders of that update onto out, in recorded order.
 void Orders_TakePlayback(uint32_t update, ORDERQUEUE* out);
+
+// A handler and the payload bytes it reads (a shorter payload is refused
+// before it runs).
+struct ORDERHANDLER {
+    void (*fn)(const ORDERREC* node);
+    int length;
+};
+// The order's name for messages ("QMOVE").
+const char* Orders_CodeName(int code);
+// Fills the table's entries of the orders carried out by the units'
+// service orders (ordersunit.cpp).
+void Orders_SetupUnitHandlers(ORDERHANDLER* table);

@@ -44,6 +44,7 @@
 #include "platform/animtype.h"
 #include "platform/sortdisp.h"
 #include "rules/gamemsg.h"
+#include "units/autotarget.h"
 #include "units/building.h"
 #include "units/explosion.h"
 #include "units/iterate.h"
@@ -216,6 +217,10 @@ static void TellOfHit(int attacker, int victim, int isbuilding, int x, int y)
     if (msg >= 0) GameMsg_TriggerStdXY(GameMsg_Std(msg), x, y);
 }
 
+// The projectile whose impact or lingering hits are being dealt: the units
+// they hurt answer its owner.
+static PROJECTILE* s_hitBy;
+
 static void HurtUnit(UNIT* u, const WEAPONTYPE* w, int team, int dmg)
 {
     if (dmg == 0 || u->hitpoints < 1) {
@@ -227,6 +232,7 @@ static void HurtUnit(UNIT* u, const WEAPONTYPE* w, int team, int dmg)
     if (dmg > 0) TellOfHit(team, u->team, 0, u->tilepos.x, u->tilepos.y);
     if (u->hitpoints < 1 && team >= 0)
         Team_Stats_UnitKill(team, u->team, u->tilepos.x, u->tilepos.y);
+    if (dmg > 0 && u->hitpoints >= 1 && s_hitBy) Units_Tactical_Hit_Response(u, s_hitBy);
 }
 
 static void HurtBuilding(BUILDING* b, int team, int dmg)
@@ -369,7 +375,9 @@ static int Hit(PROJECTILE* p, int px, int py)
     p->display = nullptr;
     Explode(p, w->HitExplosion);
     if (w->kind == WWAVE) oi.areaeffect = -1; // the ring carries the area damage
+    s_hitBy = p;
     Weapon_Impact(w, &oi, &p->target, p->team, px, py);
+    s_hitBy = nullptr;
     if (w->kind == WVORTEX) Vortex_Open(p, px, py);
     if (w->kind == WWAVE) Swave_Start(p, px, py);
     if (w->kind != WVORTEX && w->ispersistent && w->persistent.times > 0) {
@@ -389,7 +397,9 @@ static int Linger(PROJECTILE* p)
     const WEAPONPERSISTENT& pd = p->weapon->persistent;
     if (++p->hitwait < (pd.rate > 1 ? pd.rate : 1)) return 0;
     p->hitwait = 0;
+    s_hitBy = p;
     AreaHits(p->weapon, &pd.oinfo, p->team, p->x, p->y);
+    s_hitBy = nullptr;
     if (--p->hitsleft > 0 || p->held > 0) return 0;
     Release(p);
     return 1;

@@ -36,6 +36,8 @@
 #include "units/unitlist.h"
 
 struct TRAIL;
+struct WAYPOINT;
+struct OVERLAYTYPE;
 struct EFFECTTYPE;
 struct SPRITE;
 struct EXPLTYPE;
@@ -71,11 +73,20 @@ enum UNITSTATE {
 };
 
 enum UNIT_ATTACKMODE { UAM_FIRE = 0, UAM_FIRENOMV = 1, UAM_DEFAULT = 2 };
-enum TACTAI_LEVEL { TACTAI_LOW = 0, TACTAI_MEDIUM = 1, TACTAI_HIGH = 2 };
+enum TACTAI_LEVEL { TACTAI_LOW = 0, TACTAI_MEDIUM = 1, TACTAI_HIGH = 2, TACTAI_MAX = 3 };
+typedef TACTAI_LEVEL TACTICAL_AI_LEVELS;
+enum SPYMODE {
+    SPY_SPY = 0, SPY_RETURNPLANS = 1, SPY_SPYING = 2, SPY_STEAL = 3, SPY_LEAVE = 4,
+    SPY_EJECTALL = 5,
+};
+enum SERVICE_STATE {
+    SERVICE_MOVING_TO_QUEUE = 0, SERVICE_MOVING_TO_BAY = 1, SERVICE_SERVICING = 2,
+    SERVICE_MOVING_BACK = 3,
+};
 enum UNIT_OPERATION { UO_NONE = 0, UO_CONVERT = 1, UO_MORPHUNIT = 2, UO_MORPHOVL = 3 };
 enum DECOY_MODE { DM_NONE = 0, DM_ISDECOY = 1, DM_HASDECOY = 2 };
 enum BOOST_STATE { BS_OFF = 0, BS_ON = 1, BS_DEC = 2 };
-// Service order codes; the unit-order module adds the records of the others.
+// Service order codes (the records of the slots below).
 enum SORDER_CODE {
     SO_NONE = 0, SO_ATTACK = 1, SO_MOVE = 2, SO_CONSTRUCT = 3, SO_SPY = 4,
     SO_SABOTAGE_BUILDING = 5, SO_TRAIL = 6, SO_BOARD = 7, SO_BOARDBLD = 8, SO_GRABUNIT = 9,
@@ -98,7 +109,7 @@ enum {
     UNITTYPE_SOUNDSETS = 4,
     UNITTYPE_SOUNDS = 4,
     UNIT_RESOURCES = 5,
-    UNIT_MAXPLANS = 8,
+    UNITS_MAXSTOLEN = 4,
 };
 
 // ------------------------------------------------------------------ unit types
@@ -277,13 +288,105 @@ struct tagSO_BOARD {
     int32_t retries;               // walks towards it so far
 };
 
-// The order slots; the unit-order module adds the other per-order records.
+struct tagSO_MOVE {
+    UNIT_POS destpos;
+    uint32_t groupid;
+    int32_t retries;
+};
+
+struct tagSO_CONSTRUCT {
+    int32_t retries;
+    int32_t buildtype;             // building type index
+    UNIT_POS topleftpos;
+};
+
+struct tagSO_SPY {
+    BUILDID building;
+    int32_t mode;                  // SPYMODE
+    int32_t retries;
+    int32_t destx, desty;          // the entrance tile
+    int32_t exitx, exity;          // where it went in
+    int32_t timeleft;
+    uint16_t stealid;
+    int32_t stealtime;
+    int32_t stealmax;
+};
+
+struct tagSO_SABOTAGE {
+    BUILDID building;
+    UNITID unit;
+    int32_t sabotageleft;
+    int32_t retries;
+};
+
+struct tagSO_TRAIL {
+    uint8_t didtrailwait;
+    int32_t followstate;           // kept by the trail module
+    int32_t mode;                  // TRAIL_MODE
+    TRAIL* trail;
+    WAYPOINT* waypoint;            // null: none
+};
+
+struct tagSO_BOARDBLD {
+    BUILDID building;
+    int32_t retries;
+};
+
+struct tagSO_GRABUNIT {
+    UNITID unit;
+    int32_t retries;
+};
+
+struct tagSO_PICKUP {
+    int32_t retries;
+};
+
+struct tagSO_SERVICESELF {
+    BUILDID b;
+    UNIT_POS returnpos;
+    int32_t state;                 // SERVICE_STATE
+};
+
+struct tagSO_MORPHOVL {
+    OVERLAYTYPE* otypeinto;
+    int32_t countdown;
+};
+
+struct tagSO_MORPHUNIT {
+    UNITTYPE* utypeinto;
+    int32_t teaminto;
+    int32_t countdown;
+};
+
+struct tagSO_UNMORPH {
+    int32_t countdown;
+};
+
+struct tagSO_AUTOMOVE {
+    int32_t level;                 // TACTICAL_AI_LEVELS
+    int32_t retreat;               // 1 while the leg under way is a retreat
+};
+
+// An order slot: the code says which record of the union is in use.
 struct STANDINGORDERINFO {
     int32_t code;                  // SORDER_CODE
-    int32_t nextscantime;
+    int32_t nextscantime;          // the update before which it does not run
     union {
         tagSO_ATTACK attack;
+        tagSO_MOVE move;
+        tagSO_CONSTRUCT construct;
+        tagSO_SPY spy;
+        tagSO_SABOTAGE sabotage;
+        tagSO_TRAIL trail;
         tagSO_BOARD board;
+        tagSO_BOARDBLD boardbld;
+        tagSO_GRABUNIT grabunit;
+        tagSO_PICKUP pickup;
+        tagSO_SERVICESELF serviceself;
+        tagSO_MORPHOVL morphovl;
+        tagSO_MORPHUNIT morphunit;
+        tagSO_UNMORPH unmorph;
+        tagSO_AUTOMOVE automove;
     };
 };
 
@@ -396,7 +499,7 @@ struct UNIT {
     UNIT_BOOST boost;
     struct {
         int32_t nrplans;
-        int32_t plans[UNIT_MAXPLANS];
+        uint16_t plans[UNITS_MAXSTOLEN]; // prerequisite ids of stolen plans
     } spy;
     UNIT_POS tilepos;
     UNIT_POS pixelpos;             // top-left pixel of the tile: tile x 24

@@ -14,6 +14,7 @@
 #include "units/prereq.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
+#include "units/unitsorder.h"
 #include "units/unitstate.h"
 
 namespace {
@@ -66,6 +67,7 @@ void Fire(UNIT* u, const TARGET* target, int once)
 void PhaseIn(UNIT* u)
 {
     for (PART* p = u->basepart; p; p = p->partup) Parts_StopFiring(p);
+    Units_SOrderNone(u);
     if (!Units_SetMoveMode(u, MM_TUNNEL)) {
         u->state = US_NONE;
         return;
@@ -249,6 +251,8 @@ int Units_RestoreMoveMode(UNIT* u)
     Units_UpdateRenderType(u);
     Units_UpdateDisplayLayer(u);
     Units_PlayPartsAnimation(u, u->type->phaseinfo.c, 3);
+    // A unit surfacing to go somewhere or to attack carries on with it.
+    if (u->sorder.code != SO_MOVE && u->sorder.code != SO_ATTACK) Units_SOrderNone(u);
     HearPhase(u);
     return 1;
 }

@@ -14,6 +14,8 @@
 #include "units/parts.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitmove.h"
+#include "units/unitsorder.h"
 #include "units/weapon.h"
 
 int64_t UNITS_totalhitpoints;
@@ -69,13 +71,13 @@ void Units_GiveUnitToOtherTeam_Long(UNIT* u, int team, int flag)
 {
     ASSERT(u);
     ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
-    (void)flag;
     if (u->movemode == MM_FIXED || team == u->team) return;
     Units_ClearMorphState(u);
     const int wason = u->onmap;
     if (wason) Units_RemoveFromMap(u);
     Units_MoveToTeamList(u, team);
     for (PART* p = u->basepart; p; p = p->partup) Parts_SetTeamRemap(p, team);
+    if (flag) Units_SOrderStop(u);
     if (wason) Units_AddToMap(u);
     Units_UpdateRenderType(u);
 }
@@ -162,7 +164,12 @@ UNIT* Units_DoAlternateState(UNIT* u)
     return n;
 }
 
-UNIT* Units_InitiateSpecialFunction(UNIT* u) { return Units_DoAlternateState(u); }
+UNIT* Units_InitiateSpecialFunction(UNIT* u)
+{
+    if (!Units_AbleToPhase(u)) return Units_DoAlternateState(u);
+    Units_SOrderPhase(u);
+    return u;
+}
 
 void Units_ToggleBlend(UNIT* u)
 {

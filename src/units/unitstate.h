@@ -27,8 +27,9 @@ void Units_AddAmmo(UNIT* u, int percent);
 int Units_AmmoLeft(const UNIT* u);
 int Units_AmmoMax(const UNIT* u);
 
-// To another team (asserts the team); MM_FIXED units stay. The long form's
-// flag is for the computer player and the order stop, which arrive with them.
+// To another team (asserts the team); MM_FIXED units stay. With the long
+// form's flag the unit stops and its order ends (the computer player's
+// report comes with the computer players).
 void Units_GiveUnitToOtherTeam(UNIT* u, int team);
 void Units_GiveUnitToOtherTeam_Long(UNIT* u, int team, int flag);
 // Re-makes the unit as newtype in its record, hit points scaled by
@@ -42,6 +43,7 @@ void Units_AddExperience(UNIT* u, int amount);
 void Units_Boost(UNIT* u, const WEAPONTYPE* w);
 // Switches to the alternate type or back; answers the unit.
 UNIT* Units_DoAlternateState(UNIT* u);
+// Phases when the unit is able to, otherwise as Units_DoAlternateState.
 UNIT* Units_InitiateSpecialFunction(UNIT* u);
 void Units_ToggleBlend(UNIT* u);
 void Units_SelfDestruct(UNIT* u);

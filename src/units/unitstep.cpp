@@ -16,6 +16,8 @@
 #include "units/weapon.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
+#include "units/autotarget.h"
+#include "units/unitsorder.h"
 #include "units/unitstate.h"
 
 namespace {
@@ -420,6 +422,30 @@ int BoardStep(UNIT* u)
     return 0;
 }
 
+// 1 when a medium-tenacity attacker's step would take it beyond its reach
+// from home: it turns back instead.
+int TurnsBack(UNIT* u, int x, int y)
+{
+    const UNIT_POS home = u->sorder.attack.homepos;
+    if (u->tactaiinfo.tenacity != TACTAI_MEDIUM || !Map_IsValidTile(home.x, home.y)) return 0;
+    if (MAP_HYPS(abs(x - home.x), abs(y - home.y)) <= u->type->seeingrange * 100) return 0;
+    Units_SOrderMove(u, home.x, home.y);
+    return 1;
+}
+
+// Units going somewhere look around before each step, by their autonomy.
+int TakesTarget(UNIT* u)
+{
+    const int autonomy = u->tactaiinfo.autonomy;
+    if (autonomy == TACTAI_MEDIUM) {
+        const int dx = u->sorder.code == SO_MOVE ? u->sorder.move.destpos.x : u->move.srchtilepos.x;
+        const int dy = u->sorder.code == SO_MOVE ? u->sorder.move.destpos.y : u->move.srchtilepos.y;
+        return Units_AutoTarget(u, u->tilepos.x, u->tilepos.y, dx, dy);
+    }
+    if (autonomy == TACTAI_HIGH) return Units_AutoTarget(u, u->tilepos.x, u->tilepos.y, -1, -1);
+    return 0;
+}
+
 } // namespace
 
 int Units_CanEnterTile(UNIT* u, int x, int y)
@@ -428,6 +454,8 @@ int Units_CanEnterTile(UNIT* u, int x, int y)
         StopHere(u);
         return 0;
     }
+    if (u->sorder.code == SO_ATTACK && TurnsBack(u, x, y)) return 0;
+    if ((u->sorder.code == SO_MOVE || u->sorder.code == SO_TRAIL) && TakesTarget(u)) return 0;
     if (u->sorder.code == SO_BOARD && !BoardStep(u)) return 0;
     UNIT* o = Occupant(u, x, y);
     if (o && o->type && u->type && o->hitpoints > 0 &&

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/gll.h"
+#include "core/rand.h"
 #include "core/uid.h"
 #include "map/fog.h"
 #include "map/map.h"
@@ -38,6 +39,9 @@ void QvWorld_Open(int w, int h)
     Units_InitAll();
     Build_InitAll();
     Units_InitConstructQueues();
+    // As a new game: group ids and the synchronised stream from the start.
+    Units_ResetGroupIds();
+    Rand_SetPosition(0);
 }
 
 void QvWorld_Close(void)
@@ -100,6 +104,62 @@ struct Digest {
         }
     }
 };
+
+// The order slot's code, schedule and the fields of its record.
+void AddOrder(Digest& d, const STANDINGORDERINFO& o)
+{
+    d.add(o.code);
+    d.add(o.nextscantime);
+    switch (o.code) {
+    case SO_ATTACK: {
+        const tagSO_ATTACK& a = o.attack;
+        for (int v : {a.target.mode, a.target.unit.id, a.target.building.id, a.target.x,
+                      a.target.y, a.homepos.x, a.homepos.y, a.destpos.x, a.destpos.y})
+            d.add(v);
+        break;
+    }
+    case SO_MOVE:
+        for (int64_t v : {(int64_t)o.move.destpos.x, (int64_t)o.move.destpos.y,
+                          (int64_t)o.move.groupid, (int64_t)o.move.retries})
+            d.add(v);
+        break;
+    case SO_BOARD:
+        d.add(o.board.unit.id);
+        d.add(o.board.retries);
+        break;
+    case SO_GRABUNIT:
+        d.add(o.grabunit.unit.id);
+        d.add(o.grabunit.retries);
+        break;
+    case SO_CONSTRUCT:
+        for (int v : {o.construct.retries, o.construct.buildtype, o.construct.topleftpos.x,
+                      o.construct.topleftpos.y})
+            d.add(v);
+        break;
+    case SO_SABOTAGE_BUILDING:
+        for (int v : {o.sabotage.building.id, o.sabotage.sabotageleft, o.sabotage.retries}) d.add(v);
+        break;
+    case SO_TRAIL:
+        for (int v : {(int)o.trail.didtrailwait, o.trail.followstate, o.trail.mode,
+                      o.trail.waypoint ? o.trail.waypoint->x : -1,
+                      o.trail.waypoint ? o.trail.waypoint->y : -1})
+            d.add(v);
+        break;
+    case SO_PICKUP: d.add(o.pickup.retries); break;
+    case SO_MORPHOVL: d.add(o.morphovl.countdown); break;
+    case SO_MORPHUNIT:
+        for (int v : {o.morphunit.utypeinto ? o.morphunit.utypeinto->unittypeid : -1,
+                      o.morphunit.teaminto, o.morphunit.countdown})
+            d.add(v);
+        break;
+    case SO_UNMORPH: d.add(o.unmorph.countdown); break;
+    case SO_AUTOMOVE:
+        d.add(o.automove.level);
+        d.add(o.automove.retreat);
+        break;
+    default: break;
+    }
+}
 
 }   // namespace
 
@@ -188,12 +248,15 @@ uint64_t QvDigest_State(void)
         d.add(u->nextstate.type);
         d.add(u->nextstate.pushedtype);
         d.add(u->hitpoints);
-        d.add(u->sorder.code);
+        AddOrder(d, u->sorder);
+        AddOrder(d, u->snextorder);
         d.add(u->partof.id);
-        if (u->sorder.code == SO_BOARD) {
-            d.add(u->sorder.board.unit.id);
-            d.add(u->sorder.board.retries);
-        }
+        for (const UNIT_TACTAI* l : {&u->tactaiinfo, &u->usertactaiinfo})
+            for (int v : {l->tenacity, l->autonomy, l->selfpreservation}) d.add(v);
+        d.add(u->idledelay);
+        d.add(u->move.groupid);
+        d.add(u->move.srchtilepos.x);
+        d.add(u->move.srchtilepos.y);
         d.add(u->inuse);
         d.add(u->seq);
         d.add(u->gridcell);

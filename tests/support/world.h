@@ -13,7 +13,8 @@
 struct UNITTYPE;
 struct BUILDINGTYPE;
 
-// Opens the world on a w x h map (every element altitude 4, terrain 1).
+// Opens the world on a w x h map (every element altitude 4, terrain 1),
+// group ids and the synchronised random stream back at their start.
 void QvWorld_Open(int w, int h);
 // Deletes every unit and building and closes what QvWorld_Open opened.
 void QvWorld_Close(void);

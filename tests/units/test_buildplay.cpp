@@ -249,6 +249,16 @@ TEST_F(BuildPlay, ProducedUnitComesOutNearTheDoorWithItsMessage)
         EXPECT_EQ(Build_AtTile(u->tilepos.x, u->tilepos.y), nullptr);
     }
     EXPECT_EQ(n, 2);
+    // With a rally point the new unit heads there.
+    ASSERT_EQ(Build_SetRallyPoint(f, 30, 31), 1);
+    ASSERT_EQ(Build_StartProduction(f, trooper), 1);
+    Step(trooper->buildtime);
+    UNIT* last = Units_MadeAfter(0, Units_NextSeq());
+    for (UNIT* u = last; u != nullptr; u = Units_MadeAfter(u->seq, Units_NextSeq())) last = u;
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->sorder.code, SO_MOVE);
+    EXPECT_EQ(last->sorder.move.destpos.x, 30);
+    EXPECT_EQ(last->sorder.move.destpos.y, 31);
 }
 
 // ------------------------------------------------------------------ sites and makers

@@ -14,7 +14,12 @@
 #include "support/world.h"
 #include "units/orders.h"
 #include "units/team.h"
+#include "units/iterate.h"
 #include "units/unit.h"
+#include "units/unitmove.h"
+#include "units/unitsorder.h"
+#include "map/cre.h"
+#include "map/pathsrch.h"
 
 namespace {
 
@@ -154,10 +159,18 @@ protected:
         g_run = &r;
         QvWorld_Open(32, 32);
         Uid_Reset();
-        UNITLIST sel;   // the unit and more ids of nobody than one entry holds
+        Pathsrch_Init();
+        UNITTYPE* tank = QvWorld_UnitType("Tank");
+        UNITLIST sel;   // the units and more ids of nobody than one entry holds
         Units_ListInit(&sel);
-        Units_ListAppend(&sel, nullptr, Units_NewAt(QvWorld_UnitType("Tank"), 0, -1, 2, 2)->id);
+        Units_ListAppend(&sel, nullptr, Units_NewAt(tank, 0, -1, 2, 2)->id);
+        Units_ListAppend(&sel, nullptr, Units_NewAt(tank, 0, -1, 4, 3)->id);
         for (int i = 0; i < 300; i++) Units_ListAppend(&sel, nullptr, 5000 + i);
+        UNITLIST few;   // the two units alone
+        Units_ListInit(&few);
+        Units_ListAppend(&few, nullptr, sel.head->u.id);
+        Units_ListAppend(&few, nullptr, sel.head->next->u.id);
+        const int foe = Units_NewAt(tank, 1, -1, 20, 20)->id;
         Team_SetCredits(0, 1000);
         Cfg_SetDefaults(&g_Config);
         Str_CopySafe(g_HomeDir, home_.path().c_str(), sizeof g_HomeDir);
@@ -165,7 +178,7 @@ protected:
         Orders_Init();
         Orders_SetExecutedLog(Collect);
         EXPECT_EQ(Orders_IsRecording() * 2 + Orders_IsPlayingBack(), record ? 2 : 1);
-        for (uint32_t update = 1; update <= 6; update++) {
+        for (uint32_t update = 1; update <= 60; update++) {
             g_UpdateCount = update;
             if (record && update == 2) {
                 Orders_QMove(0, &sel, 10, 11, 1);
@@ -173,11 +186,32 @@ protected:
             } else if (record && update == 4) {
                 Orders_QChangeAlly(0, 1, TR_ALLY);
                 Orders_QCheckSync(ORDER_SYNC_VALUE, 77);
+            } else if (record && update == 10) {
+                Orders_QMove(0, &few, 16, 6, 0);
+            } else if (record && update == 20) {
+                Orders_QFireAtUnit(0, &few, foe, UAM_FIRE);
+                Orders_QFireAtUnit(0, &few, foe, UAM_FIRENOMV);
+            } else if (record && update == 25) {
+                Orders_QFireAtUnit(0, &few, foe, UAM_DEFAULT);
+            } else if (record && update == 30) {
+                Orders_QAutoMoveOn(0, &few, TACTAI_HIGH);
+            } else if (record && update == 50) {
+                Orders_QStop(0, &few);
+            }
+            Pathsrch_Update();
+            ITERATOR it;
+            Iterate_UnitInitAll(&it);
+            while (UNIT* u = Iterate_UnitNext(&it)) {
+                Units_ProcessSOrder(u);
+                Units_UpdateMovement(u);
             }
             Orders_AfterUpdate();
             r.digests.push_back(QvDigest_State());
         }
         Units_ListClose(&sel);
+        Units_ListClose(&few);
+        Pathsrch_Close();
+        CRE_Close();
         Orders_SetExecutedLog(nullptr);
         Orders_Close();
         EXPECT_FALSE(Game_Playback());
@@ -200,7 +234,7 @@ TEST_F(OrderReplay, AReplayExecutesTheSameOrdersAndReachesTheSameState)
     RunResult recorded = Run(true);
     RunResult replayed = Run(false);
     EXPECT_EQ(log_.text().find("Out of sync"), std::string::npos) << log_.text();
-    ASSERT_EQ(recorded.lines.size(), 7u) << "the selection takes two entries";
+    ASSERT_EQ(recorded.lines.size(), 15u) << "the first selection takes two entries";
     EXPECT_NE(recorded.digests.front(), recorded.digests.back());
     EXPECT_EQ(replayed.lines, recorded.lines);
     EXPECT_EQ(replayed.digests, recorded.digests);

@@ -481,6 +481,7 @@ TEST_F(OrderExecution, SelectionResolvesIdsAtExecutionAndDropsStaleOnes)
     ASSERT_TRUE(a && b && other);
     int bid = b->id;
     Select({a->id, bid, other->id, 999});
+    a->sorder.code = other->sorder.code = SO_DUMMY;
     Orders_QStop(1, &sel_);
     Units_Delete(b);   // dies before the orders run
     Orders_AfterUpdate();
@@ -490,8 +491,8 @@ TEST_F(OrderExecution, SelectionResolvesIdsAtExecutionAndDropsStaleOnes)
     char add[64];
     snprintf(add, sizeof add, "10 1 1 %02x000000%02x000000%02x000000e7030000", a->id, bid, other->id);
     EXPECT_EQ(g_lines[1], add);
-    // The stop itself isn't built yet: refused by name, not dropped silently.
-    EXPECT_NE(log_.text().find("Order QSTOP (2) of team 1 not available yet"), std::string::npos);
+    EXPECT_EQ(a->sorder.code, SO_NONE) << "stopped";
+    EXPECT_EQ(other->sorder.code, SO_DUMMY) << "another team's unit is not stopped";
 }
 
 TEST_F(OrderExecution, CreditsGoAtMostWhatTheGiverHasAndNotWhenGivingIsOff)

@@ -149,7 +149,9 @@ TEST_F(Placement, AttackPointsEntrancesAndTheConstructionSite)
     BUILDING* b = Build_New(depot, 1, -1, 10, 10);
     int x, y;
     Build_GetAttackPoint(b, Units_NewAt(tank, 0, -1, 9, 13), &x, &y);
-    EXPECT_EQ(std::pair(x, y), std::pair(11, 11)) << "not the hole at (10,11)";
+    EXPECT_EQ(std::pair(x, y), std::pair(10, 12)) << "the access tile nearest the unit";
+    Build_GetAttackPoint(b, nullptr, &x, &y);
+    EXPECT_EQ(std::pair(x, y), std::pair(10, 10)) << "no unit: a footprint tile";
 
     UNIT* u = Units_NewAt(tank, 0, -1, 20, 11);
     tank->effects = Effects_NewTable("Rock", 0, 0);

@@ -2,7 +2,9 @@
 // engine's own codec (a few updates of ordinary orders, and a selection long
 // enough to be split over several entries) and a bare stream of entries.
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <tuple>
 
 #include "mkdata.h"
 #include "units/orders.h"
@@ -55,7 +57,22 @@ static int Seeds(const std::string& target, const std::string& dir)
     std::string stream;
     PackNode(&stream, Node(QSPY, 12, 7, 40));
     PackNode(&stream, Node(QSAVEGAME, 0, 8, 0));
-    return Mkdata_WriteFile(dir + "/game.rec", rec.data(), rec.size()) &&
+    // Unit orders for the fuzz world's team 0 (ids 1..4) against team 1 (5..8).
+    std::string units;
+    ORDERREC* mine = Orders_NewNode(QADDSELECTED, ORDER_PAYLOAD, 0);
+    for (int id = 1; id <= 4; id++) Units_ListAppend(&mine->list, nullptr, id);
+    PackNode(&units, mine);
+    const uint8_t move[] = {1, 0, 12, 0, 9, 0}, fire[] = {5, 0, 0, 0, 2}, roam[] = {2};
+    for (auto [code, bytes, n] : {std::tuple{QMOVE, move, 6}, std::tuple{QFIREATUNIT, fire, 5},
+                                  std::tuple{QAUTOMOVEON, roam, 1}}) {
+        ORDERREC* o = Orders_NewNode(code, n, 0);
+        memcpy(o->payload, bytes, (size_t)n);
+        PackNode(&units, o);
+    }
+    PackNode(&units, Orders_NewNode(QSCATTER, 0, 0));
+    PackNode(&units, Orders_NewNode(QSTOP, 0, 0));
+    return Mkdata_WriteFile(dir + "/units.bin", units.data(), units.size()) &&
+           Mkdata_WriteFile(dir + "/game.rec", rec.data(), rec.size()) &&
            Mkdata_WriteFile(dir + "/short.rec", rec.data(), rec.size() - 5) &&
            Mkdata_WriteFile(dir + "/entries.bin", stream.data(), stream.size());
 }
