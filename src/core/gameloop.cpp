@@ -12,6 +12,7 @@
 #include "platform/sound.h"
 #include "platform/video.h"
 #include "units/building.h"
+#include "units/buildplay.h"
 #include "units/explosion.h"
 #include "units/orders.h"
 #include "units/projectile.h"
@@ -91,6 +92,7 @@ void Game_Update(void)
     Team_RemoveDeadTeams();
     Swave_UpdateAll();
     Vortex_UpdateAll();
+    Build_ProcessAll();
     Pathsrch_Update();
     Weapon_UpdateProjectiles();
     Expl_UpdateAll();
@@ -146,7 +148,10 @@ void Game_Tick(void)
     if (!d.skipdraw || g_UpdateCount % 100 == 0) {
         DrawFrame();
         g_FrameCount++;
-        if (g_FrameCount % 100 == 0) Units_CheckPhaseMessages();
+        if (g_FrameCount % 100 == 0) {
+            Build_CheckPowerMessages();
+            Units_CheckPhaseMessages();
+        }
     }
     if (g_Config.ratedisplay) ShowRates(d.runupdate);
 }

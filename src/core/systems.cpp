@@ -35,6 +35,7 @@
 #include "rules/tfgen.h"
 #include "ui/blip.h"
 #include "units/building.h"
+#include "units/buildplay.h"
 #include "units/damage.h"
 #include "units/explosion.h"
 #include "units/expltype.h"
@@ -290,6 +291,7 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"Blips", Blip_Init, Blip_Close},
     {"GameMessages", GameMessagesInit, GameMessagesClose},
     {"Orders", Orders_Init, Orders_Close},
+    {"BuildingsInPlay", Build_StartGame, Build_EndGame},
     {"UpdateTimer", Game_StartTimer, Nothing},
 };
 

@@ -32,6 +32,8 @@
 #include "map/cre.h"
 #include "platform/effects.h"
 #include "platform/sprite.h"
+#include "units/autoprod.h"
+#include "units/constructq.h"
 #include "units/hlthexpl.h"
 #include "units/team.h"
 #include "units/unit.h"
@@ -341,7 +343,8 @@ int Build_TypeCovers(const BUILDINGTYPE* type, int cx, int cy)
 
 // ------------------------------------------------------------------ buildings
 
-BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y)
+// Build_New and Build_NewConstructionSite: one record, complete or a site.
+static BUILDING* MakeBuilding(BUILDINGTYPE* type, int team, int id, int x, int y, int complete)
 {
     Guard_Require(&s_guard);
     if (type == nullptr || !ValidSize(type)) {
@@ -377,9 +380,13 @@ BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y)
     b->tilex = x;
     b->tiley = y;
     b->hitpoints = type->maxhitpoints;
-    b->state = BS_IDLE;
-    b->complete = 1;
+    b->state = complete ? BS_IDLE : BS_BEINGBUILT;
+    b->complete = complete;
     b->rallyx = b->rallyy = -1;
+    b->animsection = b->actionindicator = -1;
+    b->ap = BUILD_APINFO{nullptr, 0, 0, 0};
+    if (complete)
+        for (int r = 0; r < BUILD_RESOURCES; r++) b->stored[r] = type->resource[r].initial;
     ClearHandles(b);
     SetDeparture(b);
 
@@ -391,7 +398,25 @@ BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y)
     WriteEffects(b);
     b->minib = MiniBuild_New(b);
     Fog_SweepBuilding(b);
-    if (type->prereq.id != 0) PREREQ_Add(type, type->prereq.id, team);
+    if (complete) {
+        if (type->prereq.id != 0) PREREQ_Add(type, type->prereq.id, team);
+        AP_AddBuilding(b);
+        AP_SetPrimary(b, 0, 0);
+    }
+    return b;
+}
+
+BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y)
+{
+    return MakeBuilding(type, team, id, x, y, 1);
+}
+
+BUILDING* Build_NewConstructionSite(BUILDINGTYPE* type, int team, int x, int y)
+{
+    BUILDING* b = MakeBuilding(type, team, -1, x, y, 0);
+    if (b == nullptr) return nullptr;
+    b->prodtime = b->prodleft = type->buildtime * 100;
+    b->jobcost = b->costleft = type->cost;
     return b;
 }
 
@@ -404,6 +429,8 @@ void Build_Remove(BUILDING* b)
         return;
     }
     BUILDINGTYPE* type = b->buildingtype;
+    Units_DeleteBuildingFromConstructQueue(b);
+    AP_RemoveBuilding(b);
     Fog_UnsweepBuilding(b);
     RestoreEffects(b);
     Mapgrid_RemoveBuilding(b, b->tilex, b->tiley);
@@ -412,7 +439,8 @@ void Build_Remove(BUILDING* b)
     s_count--;
     MiniBuild_Free(b->minib);
     b->minib = nullptr;
-    if (type != nullptr && type->prereq.id != 0) PREREQ_Remove(type, type->prereq.id, b->team);
+    if (b->complete && type != nullptr && type->prereq.id != 0)
+        PREREQ_Remove(type, type->prereq.id, b->team);
     Units_ListClose(&b->hold);
     Units_ListClose(&b->pickup);
     Units_ListClose(&b->queue);
@@ -503,11 +531,29 @@ void Build_GetAttackPoint(const BUILDING* b, const UNIT* u, int* outx, int* outy
 {
     if (b == nullptr) return;
     const BUILDINGTYPE* t = b->buildingtype;
-    if (u && Build_FindAccessTile(t, b->tilex, b->tiley, u, u->tilepos.x, u->tilepos.y, 0, outx, outy))
-        return;
     int bx = b->tilex, by = b->tiley;
     bool found = false;
     long best = 0;
+    // Its kept units (turrets) stand between an attacker and the building.
+    for (const UNITID& h : b->bay) {
+        UNITID copy = h;
+        const UNIT* k = UnitId_Ptr(&copy);
+        if (k == nullptr) continue;
+        long d = u ? Dist2(k->tilepos.x, k->tilepos.y, u->tilepos.x, u->tilepos.y) : 0;
+        if (!found || d < best) {
+            found = true;
+            best = d;
+            bx = k->tilepos.x;
+            by = k->tilepos.y;
+        }
+    }
+    if (found) {
+        if (outx) *outx = bx;
+        if (outy) *outy = by;
+        return;
+    }
+    if (u && Build_FindAccessTile(t, b->tilex, b->tiley, u, u->tilepos.x, u->tilepos.y, 0, outx, outy))
+        return;
     for (int cy = 0; cy < t->height; cy++)
         for (int cx = 0; cx < t->width; cx++) {
             if (!Build_TypeCovers(t, cx, cy)) continue;

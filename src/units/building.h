@@ -63,12 +63,36 @@ enum {
     BUILD_DEPARTURE_DX = 5,        // departure point: tiles east of the door
 };
 
-// Building states.
+// Building states (the play itself is in buildplay.h). 3, 4 and 6 are
+// never entered. The power states are named apart from the boost states of
+// units (BS_ON, BS_OFF, BS_DEC), which share the prefix.
 enum BUILDING_STATE {
     BS_IDLE = 0,
     BS_BEINGBUILT = 1,
     BS_PRODUCING = 2,
+    BS_SELLING = 5,
     BS_UPGRADING = 7,
+    BS_PACKING = 8,
+    BS_UNPACKING = 9,
+    BS_POWERINGDOWN = 10,
+    BS_POWEREDOFF = 11,
+    BS_POWERINGUP = 12,
+};
+
+// A packed building carried by a unit (UNIT::building_package).
+struct BUILDINGPACKAGE {
+    BUILDINGTYPE* building_type;
+    UNITID whomademe;
+};
+
+struct GLL;
+
+// What automatic production keeps of a building (autoprod.h).
+struct BUILD_APINFO {
+    GLL* srclist;                  // producing buildings drawing on this one (BUILDID*), or null
+    int32_t capacity;              // last computed production capacity
+    int32_t source;                // producing a unit type
+    int32_t usersetprimary;        // the player made it a primary maker
 };
 
 // Flag bits of a building type.
@@ -199,8 +223,14 @@ struct BUILDING {
     int32_t stored[BUILD_RESOURCES];
     int32_t delivering;
     UNITTYPE* unittypetobuild;
-    int32_t prodtime;
-    int32_t prodleft;
+    int32_t prodtime;              // the current job's work in all (its time x 100)
+    int32_t prodleft;              // work still to do
+    int32_t jobcost;               // what the current job costs in all
+    int32_t costleft;              // what of it is still to pay (charged as the work goes)
+    int32_t repairrequest;         // repair until the maximum, paying as it goes
+    int32_t animsection;           // BUILDANIM_* the state shows, -1 none
+    int32_t actionindicator;       // BUILDACTION_* the state shows, -1 none
+    BUILD_APINFO ap;
     int32_t primary;
     int32_t paused;                // construction paused
     UNITLIST pickup;
@@ -248,16 +278,23 @@ int Textfile_FindBuildingType(const char* name);
 // EFFECTS_NOT_FOOTPRINT (a cell beyond the grid is not).
 int Build_TypeCovers(const BUILDINGTYPE* type, int cx, int cy);
 
-// A building of type for team with that id (-1: a new one) whose top-left
-// tile is (x, y): placed (map, grid, team list, mini-building, sight),
-// counted as made for the prerequisites; the effect codes its footprint
+// A complete building of type for team with that id (-1: a new one) whose
+// top-left tile is (x, y): placed (map, grid, team list, mini-building,
+// sight), stores at their initial amounts, counted as made for the
+// prerequisites, entered into automatic production; the effect codes its footprint
 // writes are reported to the connected regions. Null (logged) for an
 // invalid type, team, id (below 1 other than -1) or tile or a footprint off
 // the map. Placement is not tested here
 // (Build_ApplyEffects does that for callers who need it).
 BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y);
-// Removes it from the game at once, ends its health effect and frees the
-// record.
+// A construction site of type for team at (x, y): the same record in state
+// BS_BEINGBUILT, not complete and not counted until it is; its job is the
+// type's build time and its cost to pay the type's cost (the caller may
+// record another cost and sets whomademe). Null as Build_New.
+BUILDING* Build_NewConstructionSite(BUILDINGTYPE* type, int team, int x, int y);
+// Removes it from the game at once (uncounted when complete, out of the
+// construct queue and automatic production), ends its health effect and
+// frees the record.
 void Build_Remove(BUILDING* b);
 // The building with that id, null when none or for a negative id.
 BUILDING* Build_FindById(int id);
@@ -283,9 +320,9 @@ int Build_AtConstructionSite(const BUILDINGTYPE* type, int x, int y, int ux, int
 // when found.
 int Build_FindAccessTile(const BUILDINGTYPE* type, int x, int y, const UNIT* u, int ux, int uy,
                          int flag, int* outx, int* outy);
-// The tile from which the unit attacks the building: the access tile
-// nearest the unit, else (none free, or no unit) the footprint tile nearest
-// it.
+// The tile from which the unit attacks the building: the tile of its kept
+// unit nearest the unit when it has any, else the access tile nearest the
+// unit, else (none free, or no unit) the footprint tile nearest it.
 void Build_GetAttackPoint(const BUILDING* b, const UNIT* u, int* outx, int* outy);
 // The entrance tile nearest the unit (spies, saboteurs): the access tile
 // nearest it, else the door.

@@ -20,6 +20,8 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "rules/gamemsg.h"
+#include "units/building.h"
+#include "units/buildplay.h"
 #include "units/orders.h"
 #include "units/ordersint.h"
 #include "units/team.h"
@@ -175,6 +177,92 @@ static void CheckSync(const ORDERREC* n)
          kind, n->team, value, s_localSync[kind]);
 }
 
+// ------------------------------------------------------------------ building orders
+
+// The order's building: it must exist and belong to the order's team.
+static BUILDING* OwnBuilding(const ORDERREC* n, int offset)
+{
+    int id = (int32_t)Bytes_U32(n->payload + offset);
+    BUILDING* b = Build_FindById(id);
+    if (b != nullptr && b->team == n->team) return b;
+    TLOG(TLOG_ERROR, "Order %s (%d) of team %d: building %d %s; refused", s_names[n->code], n->code,
+         n->team, id, b ? "of another team" : "missing");
+    return nullptr;
+}
+
+static void ConstructUnit(const ORDERREC* n)
+{
+    BUILDING* b = OwnBuilding(n, 4);
+    if (b == nullptr) return;
+    int type = n->payload[0];
+    if (type >= Units_UnitTypeCount()) {
+        TLOG(TLOG_ERROR, "Order QCONSTRUCTUNIT of team %d: unit type %d unknown; refused", n->team,
+             type);
+        return;
+    }
+    Build_StartProduction(b, Units_GetTypePtr(type));
+}
+
+static void SellBuilding(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0)) Build_Sell(b);
+}
+
+static void CancelBuilding(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0)) Build_CancelSite(b);
+}
+
+static void UpgradeBuilding(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0)) Build_StartUpgrade(b);
+}
+
+static void RepairBuilding(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0)) Build_RequestRepair(b);
+}
+
+static void PauseConstruct(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0)) Build_SetPaused(b, 1);
+}
+
+static void UnpauseConstruct(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0)) Build_SetPaused(b, 0);
+}
+
+static void CancelConstruct(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0)) Build_CancelProduction(b);
+}
+
+static void SetBldDest(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0))
+        Build_SetRallyPoint(b, Bytes_U16(n->payload + 4), Bytes_U16(n->payload + 6));
+}
+
+static void SetClustDest(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0))
+        Build_SetClusterRallyPoint(b, Bytes_U16(n->payload + 4), Bytes_U16(n->payload + 6));
+}
+
+static void PowerToggle(const ORDERREC* n)
+{
+    if (BUILDING* b = OwnBuilding(n, 0)) Build_PowerToggle(b);
+}
+
+static void SellResource(const ORDERREC* n)
+{
+    BUILDING* b = OwnBuilding(n, 0);
+    if (b != nullptr && Build_SellResources(b) == 0)
+        TLOG(TLOG_WARNING, "Order QSELLRESOURCE of team %d: building %d has nothing worth selling",
+             n->team, b->id);
+}
+
 static ORDERHANDLER s_handlers[QMAXCODE + 1];
 
 static void SetupHandlers(void)
@@ -189,6 +277,18 @@ static void SetupHandlers(void)
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
     Orders_SetupUnitHandlers(s_handlers);
+    s_handlers[QCONSTRUCTUNIT] = {ConstructUnit, 8};
+    s_handlers[QSELLBUILDING] = {SellBuilding, 4};
+    s_handlers[QCANCELBUILDING] = {CancelBuilding, 4};
+    s_handlers[QUPGRADEBUILDING] = {UpgradeBuilding, 4};
+    s_handlers[QREPAIRBUILDING] = {RepairBuilding, 4};
+    s_handlers[QPAUSECONSTRUCT] = {PauseConstruct, 4};
+    s_handlers[QUNPAUSECONSTRUCT] = {UnpauseConstruct, 4};
+    s_handlers[QCANCELCONSTRUCT] = {CancelConstruct, 4};
+    s_handlers[QSETBLDDEST] = {SetBldDest, 8};
+    s_handlers[QSETCLUSTDEST] = {SetClustDest, 8};
+    s_handlers[QPOWERTOGGLE] = {PowerToggle, 4};
+    s_handlers[QSELLRESOURCE] = {SellResource, 4};
 }
 
 const char* Orders_CodeName(int code)

@@ -123,8 +123,16 @@ static void CountLiveObjects(void)
     Iterate_UnitInitAll(&it);
     while (UNIT* u = Iterate_UnitNext(&it))
         if (u->type) CountObject(u->type->prereq.id, u->team);
-    for (BUILDING* b = g_Buildings; b; b = b->next)
-        if (b->buildingtype) CountObject(b->buildingtype->prereq.id, b->team);
+    // A construction site counts once it is complete; the builder a
+    // building ate stays uncounted while it is inside.
+    for (BUILDING* b = g_Buildings; b; b = b->next) {
+        if (b->buildingtype && b->complete) CountObject(b->buildingtype->prereq.id, b->team);
+        UNIT* maker = b->buildingtype ? UnitId_Ptr(&b->whomademe) : nullptr;
+        if (maker && maker->type && !(b->buildingtype->flags & BTF_NOTBUILDEREATER)) {
+            int id = maker->type->prereq.id;
+            if (ValidId(id) && s_table[id].count[maker->team] > 0) s_table[id].count[maker->team]--;
+        }
+    }
 }
 
 void PREREQ_Init(void)

@@ -17,7 +17,9 @@
 #include "units/projectile.h"
 #include "units/swave.h"
 #include "units/vortex.h"
+#include "units/autoprod.h"
 #include "units/building.h"
+#include "units/constructq.h"
 #include "units/explosion.h"
 #include "units/expltype.h"
 #include "units/iterate.h"
@@ -36,6 +38,7 @@ void QvWorld_Open(int w, int h)
     Team_InitTeamData();
     Units_InitAll();
     Build_InitAll();
+    Units_InitConstructQueues();
     // As a new game: group ids and the synchronised stream from the start.
     Units_ResetGroupIds();
     Rand_SetPosition(0);
@@ -43,6 +46,7 @@ void QvWorld_Open(int w, int h)
 
 void QvWorld_Close(void)
 {
+    AP_Stop();
     Build_CloseAll();
     Units_CloseAll();
     Team_CloseTeamData();
@@ -246,6 +250,7 @@ uint64_t QvDigest_State(void)
         d.add(u->hitpoints);
         AddOrder(d, u->sorder);
         AddOrder(d, u->snextorder);
+        d.add(u->partof.id);
         for (const UNIT_TACTAI* l : {&u->tactaiinfo, &u->usertactaiinfo})
             for (int v : {l->tenacity, l->autonomy, l->selfpreservation}) d.add(v);
         d.add(u->idledelay);
@@ -297,6 +302,47 @@ uint64_t QvDigest_State(void)
         d.add(b->state);
         d.add(b->efficiency);
         d.add(b->explosion.id);
+        d.add(b->complete);
+        d.add(b->whomademe.id);
+        d.add(b->unittypetobuild != nullptr ? b->unittypetobuild->unittypeid : -1);
+        d.add(b->prodtime);
+        d.add(b->prodleft);
+        d.add(b->jobcost);
+        d.add(b->costleft);
+        d.add(b->paused);
+        d.add(b->repairrequest);
+        d.add(b->delivering);
+        d.add(b->primary);
+        d.add(b->rallyx);
+        d.add(b->rallyy);
+        d.add(b->animsection);
+        d.add(b->actionindicator);
+        for (int r = 0; r < BUILD_RESOURCES; r++) d.add(b->stored[r]);
+        for (const UNITID& k : b->bay) d.add(k.id);
+        d.add(b->ap.capacity);
+        d.add(b->ap.source);
+        d.add(b->ap.usersetprimary);
+        d.add(b->ap.srclist != nullptr ? b->ap.srclist->count : 0);
+        if (b->ap.srclist != nullptr)
+            for (const GLL_NODE* n = b->ap.srclist->first; n != nullptr; n = n->next)
+                d.add(static_cast<const BUILDID*>(n->element)->id);
+    }
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        for (int r = 0; r < TEAM_RESOURCES; r++) {
+            d.add(teamdata[t].resource[r].supply);
+            d.add(teamdata[t].resource[r].usage);
+            d.add(teamdata[t].resource[r].percent);
+        }
+        d.add(teamdata[t].minimapstatus);
+        for (int u = 0; u < Units_UnitTypeCount(); u++) {
+            BUILDING* p = AP_GetPrimaryMaker(t, u);
+            d.add(p != nullptr ? p->id : -1);
+            d.add(AP_IsPaused(p, u));
+        }
+    }
+    for (int i = 0, type, id; Units_ConstructQueueEntry(i, &type, &id); i++) {
+        d.add(type);
+        d.add(id);
     }
     for (const EXPL* e = Expl_First(); e != nullptr; e = e->next) {
         for (const char* c = e->type->name; *c; c++) d.add(*c);
