@@ -24,6 +24,7 @@
 #include "units/orders.h"
 #include "units/prereq.h"
 #include "units/team.h"
+#include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitlist.h"
 #include "units/unitmove.h"
@@ -128,9 +129,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QV_FUZZ_GUARD(fuzz_Orders(data, size));
     Orders_Close();
     fuzz_Execute(data, size);
-    // The node pool and the unit-list elements keep their memory for reuse
-    // until the orders close and the lists' store is freed.
+    // The node pool, the unit-list elements and the freed waypoints keep
+    // their memory for reuse until the orders close and the stores are freed.
     Orders_Close();
     Units_ListFreeAll();
+    Trail_Shutdown();
     return 0;
 }
