@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/fspath.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
@@ -134,11 +135,11 @@ int QI_LoadBitmap(BITMAP* bitmap, const char* name, const char* directory)
     int depth = 0, w = 0, h = 0;
     const int code = Bmp_Read(path, &pixels, nullptr, &depth, &w, &h);
     if (code != BMP_OK) {
-        TLOG(TLOG_ERROR, "Error loading bitmap [%s] (%d)", path, code);
+        TLOG(TLOG_ERROR, "Error loading bitmap [%s] (%d)", Fs_Resolve(path).c_str(), code);
         return 0;
     }
     if (depth != 8) {
-        TLOG(TLOG_ERROR, "Bitmap must be 8 bit [%s]", path);
+        TLOG(TLOG_ERROR, "Bitmap must be 8 bit [%s]", Fs_Resolve(path).c_str());
         Debug_Free(&pixels);
         return 0;
     }
@@ -160,7 +161,7 @@ int QI_LoadPalette(uint8_t* palette, const char* name, const char* directory)
     int depth = 0, w = 0, h = 0;
     const int code = Bmp_Read(path, &pixels, colours, &depth, &w, &h);
     if (code != BMP_OK) {
-        TLOG(TLOG_ERROR, "Error loading bitmap [%s] (%d)", path, code);
+        TLOG(TLOG_ERROR, "Error loading bitmap [%s] (%d)", Fs_Resolve(path).c_str(), code);
         return 0;
     }
     Debug_Free(&pixels);
