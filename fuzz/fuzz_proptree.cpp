@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "core/debug.h"
 #include "core/fspath.h"
 #include "fuzzsupport.h"
 #include "widgets/qiproptree.h"
@@ -65,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string input = Dir() + "/in.prp";
     const std::string output = Dir() + "/out.prp";
     if (!Fs_WriteAtomic(input.c_str(), data, size)) abort();
-    const long blocks = Debug_LiveBlocks();
+    QvFuzzHeapCheck check;
     QV_FUZZ_GUARD({
         QIPropTree first(input.c_str());
         if (first.Load()) {
@@ -76,6 +75,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (Written(first) != Written(second)) abort();
         }
     });
-    if (Debug_LiveBlocks() != blocks) abort();
     return 0;
 }
