@@ -29,16 +29,30 @@ run: build
 	$(BUILD)/tools/mkdata/mkdata demo $(RUNDIR)
 	cd $(RUNDIR) && ../quorvex $(ARGS)
 
-test: test-main test-san test-tsan fuzz
+# Each stage in turn, its time printed at the end (also when one fails).
+STAGES := test-main test-san test-tsan fuzz
+test:
+	@set -e; start=$$(date +%s); times=""; \
+	report() { printf "$$times"; echo "make test: $$(( $$(date +%s) - start )) s in all"; }; \
+	for stage in $(STAGES); do \
+	    t0=$$(date +%s); \
+	    if ! $(MAKE) --no-print-directory $$stage; then \
+	        times="$$times  $$stage: $$(( $$(date +%s) - t0 )) s (failed)\n"; report; exit 1; \
+	    fi; \
+	    times="$$times  $$stage: $$(( $$(date +%s) - t0 )) s\n"; \
+	done; \
+	echo "make test stage times:"; report
 
 test-main: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The in-process tests, and one test of each other kind (labelled `san`).
 test-san: deps
 	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON
 	cmake --build $(SANBUILD) -j $(JOBS)
 	cd $(SANBUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
-	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ctest --output-on-failure -j $(JOBS) -L '^(unit|san)$$'
 
 # The network's threads under ThreadSanitizer: a build of only core, the
 # thread stand-ins and the network with their tests and peer runs.
@@ -51,18 +65,25 @@ fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON
 	cmake --build $(FUZZBUILD) -j $(JOBS)
 
-# Each fuzz target for a bounded time, on its seed corpus copied into the build
-# tree (the fuzzer adds what it finds there, not to the tracked seeds).
+# Each fuzz target for FUZZ_SECONDS on its seed corpus copied into the build
+# tree (the fuzzer adds what it finds there, not to the tracked seeds); the
+# targets run side by side, JOBS at a time, each output in its own log, shown
+# when it fails.
 fuzz: fuzz-build
-	@set -e; for t in $(FUZZBUILD)/fuzz/fuzz_*; do \
+	@for t in $(FUZZBUILD)/fuzz/fuzz_*; do \
 	    [ -x "$$t" ] || continue; name=$$(basename $$t); \
 	    mkdir -p $(FUZZBUILD)/corpus/$$name; \
 	    if [ -d fuzz/corpus/$$name ]; then cp -r fuzz/corpus/$$name/. $(FUZZBUILD)/corpus/$$name/; fi; \
-	    $(FUZZBUILD)/tools/mkdata/mkdata seeds $$name $(FUZZBUILD)/corpus/$$name; \
-	    echo "fuzz: $$name for $(FUZZ_SECONDS) s"; \
-	    $$t -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZBUILD)/$$name- -close_fd_mask=3 -print_final_stats=0 \
-	        $(FUZZBUILD)/corpus/$$name || exit 1; \
+	    $(FUZZBUILD)/tools/mkdata/mkdata seeds $$name $(FUZZBUILD)/corpus/$$name || exit 1; \
 	done
+	@echo "fuzz: every target for $(FUZZ_SECONDS) s, $(JOBS) at a time"
+	@ls $(FUZZBUILD)/fuzz/ | grep '^fuzz_' | while read name; do \
+	    [ -x $(FUZZBUILD)/fuzz/$$name ] && echo $$name; done | \
+	xargs -P $(JOBS) -I{} sh -c '\
+	    $(FUZZBUILD)/fuzz/{} -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZBUILD)/{}- \
+	        -close_fd_mask=3 -print_final_stats=0 $(FUZZBUILD)/corpus/{} > $(FUZZBUILD)/{}.log 2>&1 \
+	    && echo "fuzz: {} ok" \
+	    || { echo "fuzz: {} failed:"; tail -n 60 $(FUZZBUILD)/{}.log; exit 255; }'
 
 bench: build
 	$(BUILD)/bench/qvbench

@@ -64,6 +64,7 @@ static void fuzz_NetPkt(const uint8_t* data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QvFuzzHeapCheck check;
     QV_FUZZ_GUARD(fuzz_NetPkt(data, size));
     return 0;
 }

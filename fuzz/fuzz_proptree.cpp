@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "core/debug.h"
 #include "core/fspath.h"
 #include "fuzzsupport.h"
 #include "widgets/qiproptree.h"
@@ -102,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string input = Dir() + "/in.prp";
     const std::string output = Dir() + "/out.prp";
     if (!Fs_WriteAtomic(input.c_str(), data, size)) abort();
-    const long blocks = Debug_LiveBlocks();
+    QvFuzzHeapCheck check;
     QV_FUZZ_GUARD({
         QIPropTree first(input.c_str());
         if (first.Load()) {
@@ -114,6 +113,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         ProgramTreeRoundTrip(data, size, output);
     });
-    if (Debug_LiveBlocks() != blocks) abort();
     return 0;
 }

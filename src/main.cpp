@@ -2,9 +2,9 @@
 // the widget demonstration (--widgets) as its front end.
 #include <cstring>
 
-#include "core/quorvex.h"
 #include "demo/demoworld.h"
 #include "demo/widgetdemo.h"
+#include "game/quorvex.h"
 
 int main(int argc, char** argv)
 {

@@ -19,6 +19,7 @@ namespace {
 const uint32_t HEAD_MAGIC = 0x51564844u; // "DHVQ"
 const uint32_t TAIL_MAGIC = 0x5156544cu;
 const uint32_t FREED_MAGIC = 0xdeadbeefu;
+const uint32_t DAMAGED_MAGIC = 0x5156444du;
 
 struct alignas(16) BLOCKHEAD {
     uint32_t magic;
@@ -138,20 +139,38 @@ void* Debug_CallocAt(size_t count, size_t size, const char* file, int line)
     return p;
 }
 
-static BLOCKHEAD* CheckedHead(void* block, const char* what)
+// The fatal path runs the shutdown hooks, which free through this heap on the
+// same thread: a fault is only reported once the heap lock is released. A
+// damaged block leaves the live list marked as such, so that the hooks freeing
+// it meet no second fault (its memory is not trusted and stays allocated).
+[[noreturn]] static void HeapFault(std::unique_lock<std::mutex>& hold, const char* file, int line,
+                                   const char* message)
+{
+    s_faults++;
+    hold.unlock();
+    Error_SetLocation(file, line);
+    Error_Fatal(ERRC_FATAL, "%s", message);
+}
+
+[[noreturn]] static void DamagedBlock(std::unique_lock<std::mutex>& hold, BLOCKHEAD* h)
+{
+    char message[96];
+    snprintf(message, sizeof message, "Heap damaged: block of %zu bytes overrun", h->size);
+    Unlink(h);
+    h->magic = DAMAGED_MAGIC;
+    HeapFault(hold, h->file, h->line, message);
+}
+
+static BLOCKHEAD* CheckedHead(std::unique_lock<std::mutex>& hold, void* block, const char* what)
 {
     BLOCKHEAD* h = HeadOf(block);
     if (h->magic != HEAD_MAGIC) {
-        s_faults++;
-        Error_SetLocation(__FILE__, __LINE__);
-        Error_Fatal(ERRC_FATAL, "%s of a block that is not on the heap (%s)", what,
-                    h->magic == FREED_MAGIC ? "already freed" : "bad header");
+        char message[96];
+        snprintf(message, sizeof message, "%s of a block that is not on the heap (%s)", what,
+                 h->magic == FREED_MAGIC ? "already freed" : "bad header");
+        HeapFault(hold, __FILE__, __LINE__, message);
     }
-    if (!TailOk(h)) {
-        s_faults++;
-        Error_SetLocation(h->file, h->line);
-        Error_Fatal(ERRC_FATAL, "Heap damaged: block of %zu bytes overrun", h->size);
-    }
+    if (!TailOk(h)) DamagedBlock(hold, h);
     return h;
 }
 
@@ -161,7 +180,7 @@ void* Debug_ReallocAt(void* block, size_t size, const char* file, int line)
     if (size > SIZE_MAX - sizeof(BLOCKHEAD) - sizeof(uint32_t))
         OutOfMemory(size, nullptr, file, line);
     std::unique_lock<std::mutex> hold(s_lock);
-    BLOCKHEAD* h = CheckedHead(block, "Realloc");
+    BLOCKHEAD* h = CheckedHead(hold, block, "Realloc");
     Unlink(h);
     hold.unlock();
     BLOCKHEAD* n = static_cast<BLOCKHEAD*>(realloc(h, sizeof(BLOCKHEAD) + size + sizeof(uint32_t)));
@@ -188,7 +207,8 @@ void Debug_FreeBlock(void* block)
 {
     if (!block) return;
     std::unique_lock<std::mutex> hold(s_lock);
-    BLOCKHEAD* h = CheckedHead(block, "Free");
+    if (HeadOf(block)->magic == DAMAGED_MAGIC) return; // reported already
+    BLOCKHEAD* h = CheckedHead(hold, block, "Free");
     Unlink(h);
     h->magic = FREED_MAGIC;
     hold.unlock();
@@ -197,13 +217,9 @@ void Debug_FreeBlock(void* block)
 
 void Debug_ValidateHeap(void)
 {
-    std::lock_guard<std::mutex> hold(s_lock);
+    std::unique_lock<std::mutex> hold(s_lock);
     for (BLOCKHEAD* h = s_live; h; h = h->next) {
-        if (h->magic != HEAD_MAGIC || !TailOk(h)) {
-            s_faults++;
-            Error_SetLocation(h->file, h->line);
-            Error_Fatal(ERRC_FATAL, "Heap damaged: block of %zu bytes overrun", h->size);
-        }
+        if (h->magic != HEAD_MAGIC || !TailOk(h)) DamagedBlock(hold, h);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/error.h"
 #include "core/tlog.h"
 #include "core/utils.h"
 
@@ -80,27 +81,43 @@ void Game_ResetState(void)
     g_TerrainName[0] = 0;
 }
 
-// A relative directory lives below the home directory.
-static void DirBelowHome(char* out, const char* home, const char* dir)
+// A path cut or emptied to fit would make the run end later on some unrelated
+// missing file: a directory too long once joined is refused, naming its key.
+[[noreturn]] static void PathTooLong(const char* key, size_t length)
 {
-    if (dir[0] == '/' || dir[0] == '\\') Utils_MakePath(out, dir, "", "", "", "");
-    else Utils_MakePath(out, home, dir, "", "", "");
+    Error_SetLocation(__FILE__, __LINE__);
+    Error_Fatal(ERRC_FATAL, "%s is %zu characters once joined to the start directory, more than %d",
+                key, length, GAME_PATH - 1);
+}
+
+// A relative directory lives below the home directory.
+static void DirBelowHome(char* out, const char* key, const char* home, const char* dir)
+{
+    int absolute = dir[0] == '/' || dir[0] == '\\';
+    if (absolute ? Utils_MakePath(out, dir, "", "", "", "") : Utils_MakePath(out, home, dir, "", "", ""))
+        return;
+    PathTooLong(key, absolute ? strlen(dir) : strlen(home) + 1 + strlen(dir));
+}
+
+static void SubDir(char* out, const char* key, const char* parent, const char* sub)
+{
+    if (!Utils_MakePath(out, parent, sub, "", "", "")) PathTooLong(key, strlen(parent) + 1 + strlen(sub));
 }
 
 void Game_SetDirectories(const char* home, const char* datadir, const char* datadir2,
                          const char* savedir, const char* scenariodir)
 {
     Str_CopySafe(g_HomeDir, home, sizeof g_HomeDir);
-    DirBelowHome(g_DataDir, home, datadir);
-    if (datadir2 && *datadir2) DirBelowHome(g_DataDir2, home, datadir2);
+    DirBelowHome(g_DataDir, "SetDataDir", home, datadir);
+    if (datadir2 && *datadir2) DirBelowHome(g_DataDir2, "SetSecondDataDir", home, datadir2);
     else g_DataDir2[0] = 0;
-    Utils_MakePath(g_AipDir, g_DataDir, "aip", "", "", "");
-    Utils_MakePath(g_DefTxtDir, g_DataDir, "deftxt", "", "", "");
-    Utils_MakePath(g_LocalDir, g_DataDir, "local", "", "", "");
-    Utils_MakePath(g_GraphicsDir, g_DataDir, "graphics", "", "", "");
-    Utils_MakePath(g_InterfaceDir, g_GraphicsDir, "intface", "", "", "");
-    DirBelowHome(g_SaveDir, home, savedir);
-    DirBelowHome(g_ScenarioBaseDir, home, scenariodir);
+    SubDir(g_AipDir, "SetDataDir", g_DataDir, "aip");
+    SubDir(g_DefTxtDir, "SetDataDir", g_DataDir, "deftxt");
+    SubDir(g_LocalDir, "SetDataDir", g_DataDir, "local");
+    SubDir(g_GraphicsDir, "SetDataDir", g_DataDir, "graphics");
+    SubDir(g_InterfaceDir, "SetDataDir", g_GraphicsDir, "intface");
+    DirBelowHome(g_SaveDir, "SetSaveDir", home, savedir);
+    DirBelowHome(g_ScenarioBaseDir, "SetScenarioDir", home, scenariodir);
     Game_SetScenarioCategory(g_ScenarioCategory);
 }
 

@@ -88,7 +88,9 @@ extern char g_TerrainPalPath[GAME_PATH];
 // Resets every global to its start-of-process value.
 void Game_ResetState(void);
 // Forms the directories from the configuration's data, save and scenario
-// directories (relative ones below the home directory).
+// directories (relative ones below the home directory). One that doesn't fit
+// GAME_PATH once joined (its subdirectories included) is fatal: "%s is %zu
+// characters once joined to the start directory, more than %d" with its key.
 void Game_SetDirectories(const char* home, const char* datadir, const char* datadir2,
                          const char* savedir, const char* scenariodir);
 // Sets the updates per second, clamped to 1..60.

@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "core/config.h"
 #include "core/fspath.h"
+#include "core/gamestate.h"
 #include "core/tfparse.h"
 #include "core/tlog.h"
 
@@ -159,6 +161,7 @@ struct KEY_EDIT {
     const char* const* path;
     int depth;
     const char* value;
+    size_t field; // the loader's field for it, terminator included
 };
 
 // Both lines, whichever step failed: a person searching the log for either
@@ -181,6 +184,15 @@ void RewriteConfig(const KEY_EDIT* keys, int count)
     SCAN scan;
     Scan(text, &scan);
     std::vector<EDIT> edits;
+    // The loader stops on a value longer than its field, so writing one would
+    // make the next start fail: such a rewrite is refused whole.
+    for (int i = 0; i < count; i++) {
+        size_t len = keys[i].value ? strlen(keys[i].value) : 0;
+        if (len < keys[i].field) continue;
+        TLOG(TLOG_ERROR, "Value of %s longer than %d characters", keys[i].path[keys[i].depth - 1],
+             (int)keys[i].field - 1);
+        return;
+    }
     for (int i = 0; i < count; i++) {
         if (!QueueValueEdit(&scan, keys[i].path, keys[i].depth, keys[i].value, &edits)) return;
     }
@@ -210,18 +222,19 @@ const char* Tfmod_GetConfigPath(void)
 
 void Tfmod_SetPlayerName(const char* name)
 {
-    const KEY_EDIT keys[] = {{s_PlayerNamePath, 2, name}};
+    const KEY_EDIT keys[] = {{s_PlayerNamePath, 2, name, sizeof g_CfgPlayerName}};
     RewriteConfig(keys, 1);
 }
 
 void Tfmod_SetSerial(const char* port, const char* speed)
 {
-    const KEY_EDIT keys[] = {{s_PortPath, 3, port}, {s_BaudPath, 3, speed}};
+    const KEY_EDIT keys[] = {{s_PortPath, 3, port, sizeof g_Config.serialport},
+                               {s_BaudPath, 3, speed, sizeof g_Config.serialbaud}};
     RewriteConfig(keys, 2);
 }
 
 void Tfmod_SetModem(const char* modem)
 {
-    const KEY_EDIT keys[] = {{s_ModemPath, 2, modem}};
+    const KEY_EDIT keys[] = {{s_ModemPath, 2, modem, sizeof g_Config.modem}};
     RewriteConfig(keys, 1);
 }

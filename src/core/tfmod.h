@@ -7,7 +7,9 @@
 // doesn't start with a quote, the file is left unchanged. A key given more
 // than once has its last line rewritten, the one the loader keeps. A rewrite
 // that can't read or write the file logs "Unable to write file [%s]" and then
-// "Unable to write to file [%s]" and leaves the file as it was.
+// "Unable to write to file [%s]" and leaves the file as it was. A value longer
+// than the loader's field for it logs "Value of %s longer than %d characters"
+// and leaves the file as it was (the next start would stop on it).
 #pragma once
 
 // The configuration file the rewrites work on ("quorvex.cfg" by default).

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "core/fspath.h"
-#include "core/gameloop.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "game/gameloop.h"
 #include "platform/font.h"
 #include "platform/graph.h"
 #include "platform/palette.h"

@@ -6,6 +6,7 @@
 // against the bytes present before it is used.
 #include "platform/bmp.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -32,20 +33,24 @@ static int bmp_Refuse(const char* path, int code, size_t offset, const char* wha
 // rows from the top; pixels the data skips stay 0): pairs {count, index} are
 // runs, {0, 0} ends a line, {0, 1} the picture, {0, 2, dx, dy} moves the pen
 // and {0, n >= 3} is followed by n literal indices padded to an even length.
-// Rows are stored from the bottom unless topdown. BMP_OK or a refusal.
+// Rows are stored from the bottom unless topdown. Runs may fill a row's
+// padding to a multiple of 4 pixels, as common image tools write them; those
+// pixels are dropped. BMP_OK or a refusal.
 static int bmp_DecodeRle8(const char* path, const uint8_t* d, size_t at, size_t len, int64_t w,
                           int64_t h, int topdown, uint8_t* out)
 {
+    const int64_t rowend = (w + 3) & ~(int64_t)3; // the row with its padding
     int64_t x = 0, y = 0; // y counts rows in the order the file stores them
     auto row = [&](void) { return out + (size_t)w * (size_t)(topdown ? y : h - 1 - y); };
+    auto shown = [&](unsigned n) { return (size_t)(x >= w ? 0 : std::min<int64_t>(n, w - x)); };
     while (len - at >= 2) {
         size_t here = at;
         unsigned count = d[at], value = d[at + 1];
         at += 2;
         if (count > 0) {
-            if (y >= h || x + count > w)
+            if (y >= h || x + count > rowend)
                 return bmp_Refuse(path, BMP_UNSUPPORTED, here, "a run goes past the picture");
-            memset(row() + x, (int)value, count);
+            memset(row() + x, (int)value, shown(count));
             x += count;
         } else if (value == 0) {
             x = 0;
@@ -62,9 +67,9 @@ static int bmp_DecodeRle8(const char* path, const uint8_t* d, size_t at, size_t 
         } else {
             size_t padded = (size_t)(value + 1) & ~(size_t)1;
             if (len - at < padded) break;
-            if (y >= h || x + value > w)
+            if (y >= h || x + value > rowend)
                 return bmp_Refuse(path, BMP_UNSUPPORTED, here, "a run goes past the picture");
-            memcpy(row() + x, d + at, value);
+            memcpy(row() + x, d + at, shown(value));
             x += value;
             at += padded;
         }

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "core/bytes.h"
+#include "core/frame.h"
 #include "core/fspath.h"
-#include "core/gameloop.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "units/orders.h"

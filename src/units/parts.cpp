@@ -704,43 +704,43 @@ static void Launch(PART* part, WEAPONTYPE* w, int slot)
     part->weapon[slot].nextfire = NextFire(part, w);
 }
 
-static void Firing(PART* part)
+static void Firing(PART* p)
 {
-    PART_STATEREC* st = &part->state;
-    ASSERT(st->state == PS_FIRING);
+    PART_STATEREC* st = &p->state;
+    ASSERT(p->state.state == PS_FIRING);
     const int w = st->weapon;
-    ASSERT(w >= 0 && w < part->type->nrweapons);
-    WEAPONTYPE* wt = part->type->weapons[w].type;
-    if (part->weapon[w].ammo == 0) {
-        TakeNext(part);
+    ASSERT(w >= 0 && w < p->type->nrweapons);
+    WEAPONTYPE* wt = p->type->weapons[w].type;
+    if (p->weapon[w].ammo == 0) {
+        TakeNext(p);
         return;
     }
     if (Target_Valid(&st->target)) {
-        int32_t a = AngleTo(part, &st->target);
-        if (a != part->angle) Parts_RotateStep(part, a);
+        int32_t a = AngleTo(p, &st->target);
+        if (a != p->angle) Parts_RotateStep(p, a);
     }
     if (st->counter < 0) {
-        if (part->next.state != PS_IDLE || !Target_Valid(&st->target)) {
-            TakeNext(part);
+        if (p->next.state != PS_IDLE || !Target_Valid(&st->target)) {
+            TakeNext(p);
             return;
         }
-        if (part->weapon[w].nextfire > g_UpdateCount) return;
-        if (AngleTo(part, &st->target) != part->angle) return;
-        if (Weapon_TargetInRange(part->unit, wt, &st->target) != TARGETRANGE_OK) {
-            TakeNext(part);
+        if (p->weapon[w].nextfire > g_UpdateCount) return;
+        if (AngleTo(p, &st->target) != p->angle) return;
+        if (Weapon_TargetInRange(p->unit, wt, &st->target) != TARGETRANGE_OK) {
+            TakeNext(p);
             return;
         }
-        int anim = part->typefireanim ? part->type->weapons[w].fireanim : part->dinfo.fireanim;
-        Parts_PlayAnimation(part, anim, PARTS_SPEED_ONE, PAM_ONCE);
+        int anim = p->typefireanim ? p->type->weapons[w].fireanim : p->dinfo.fireanim;
+        Parts_PlayAnimation(p, anim, PARTS_SPEED_ONE, PAM_ONCE);
         st->counter = 0;
         return;
     }
     int old = st->counter++;
-    if (old == part->type->weapons[w].fireframe) {
-        Launch(part, wt, w);
+    if (old == p->type->weapons[w].fireframe) {
+        Launch(p, wt, w);
         if (st->once) Target_Clear(&st->target);
     }
-    if (st->counter > part->type->weapons[w].fireframe && Parts_AnimationState(part) != 0)
+    if (st->counter > p->type->weapons[w].fireframe && Parts_AnimationState(p) != 0)
         st->counter = -1;
 }
 

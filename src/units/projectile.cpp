@@ -12,7 +12,7 @@
 // in the update it lands, so no landed projectile ever waits for nothing.
 //
 // Flight: 16.16 fixed point, integer steps; speed from initialspeed, plus
-// acceleration up to maxspeed, never below one pixel an update, so every
+// acceleration (in 16.16 too) up to maxspeed, never below one pixel an update, so every
 // straight flight reaches its aim; a homing shot that cannot reach its target
 // lands after 2 x range + 24 pixels. Every bound from the weapon file is cut
 // (areas and caps at 2^20 pixels, rate below 1 counts 1, negative times 0) so
@@ -102,6 +102,15 @@ static void Release(PROJECTILE* p)
 static int32_t FixSpeed(float v)
 {
     if (!(v > 1.0f)) return FIX_ONE;
+    if (v > 30000.0f) return 30000 << 16;
+    return (int32_t)(v * 65536.0f);
+}
+
+// An acceleration from the file as 16.16, kept as fine as the position: half
+// a pixel per update is half a pixel, not one.
+static int32_t FixAcceleration(float v)
+{
+    if (!(v > 0.0f)) return 0;
     if (v > 30000.0f) return 30000 << 16;
     return (int32_t)(v * 65536.0f);
 }
@@ -329,12 +338,38 @@ void Weapon_Impact(const WEAPONTYPE* w, const OFFENSEINFO* oinfo, TARGET* direct
     AreaHits(w, oinfo, team, px, py);
 }
 
+// A unit mid-step stands on the tile under its pixel centre, wherever its
+// position says it is: it is hit there, as a unit at rest would be.
 void Weapon_DoDamage(int x, int y, const WEAPONTYPE* w, int team)
 {
     ASSERT(w);
     OFFENSEINFO oi = w->oinfo;
     oi.areaeffect = 0;
-    AreaHits(w, &oi, team, x * 24 + 12, y * 24 + 12);
+    if (oi.hitpoints <= 0) return;
+    std::vector<UNIT*> units;
+    ITERATOR it;
+    Iterate_UnitInitMapGrid(&it, 0, TR_ALL, MM_ALL, x > 0 ? x - 1 : 0, y > 0 ? y - 1 : 0, x + 1, y + 1);
+    while (UNIT* u = Iterate_UnitNextMapGrid(&it))
+        if (u->pixelpos.x + 12 >= x * 24 && u->pixelpos.x + 12 < x * 24 + 24 &&
+            u->pixelpos.y + 12 >= y * 24 && u->pixelpos.y + 12 < y * 24 + 24)
+            units.push_back(u);
+    for (UNIT* u : units) {
+        TARGET t;
+        Target_Setup(&t, FM_UNIT, u, nullptr, 0, 0);
+        if (!Weapon_CanShoot(w, &t)) continue;
+        HurtUnit(u, w, team,
+                 AreaDamage(&oi, u->type->defense, u->type->defensestrength, 0, u->type,
+                            u->type->symbolid));
+    }
+    std::vector<BUILDING*> buildings;
+    Iterate_BuildInitMapGrid(&it, 0, TR_ALL, x > 0 ? x : 0, y > 0 ? y : 0, x + 1, y + 1);
+    while (BUILDING* b = Iterate_BuildNextMapGrid(&it)) buildings.push_back(b);
+    for (BUILDING* b : buildings) {
+        int d = BuildingDistance(b, x * 24 + 12, y * 24 + 12);
+        if (d > 0) continue;
+        const BUILDINGTYPE* bt = b->buildingtype;
+        HurtBuilding(b, team, AreaDamage(&oi, bt->defense, bt->defensestrength, 0, bt, bt->name));
+    }
 }
 
 // The self-destruct's strength: the offence percentage follows the owner's
@@ -464,8 +499,8 @@ int Weapon_UpdateProjectile(PROJECTILE* p)
         }
     }
     p->travelled += p->speed >> 16;
-    int32_t grow = w->acceleration > 0 ? FixSpeed(w->acceleration) : 0;
-    if (w->acceleration < 0) grow = -FixSpeed(-w->acceleration);
+    int32_t grow = w->acceleration > 0 ? FixAcceleration(w->acceleration) : 0;
+    if (w->acceleration < 0) grow = -FixAcceleration(-w->acceleration);
     int32_t top = w->maxspeed >= 0 ? FixSpeed(w->maxspeed) : p->speed;
     int64_t s = (int64_t)p->speed + grow;
     if (grow > 0 && s > top) s = p->speed > top ? p->speed : top;

@@ -401,6 +401,7 @@ UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
     u->id = id == -1 ? Uid_Next() : Uid_Reserve(id);
     u->inuse = 1;
     u->gridcell = -1;
+    u->claimlevel = -1;
     u->seq = s_nextseq++;
     s_made.push_back(u);
     u->team = (int8_t)team;
@@ -524,27 +525,36 @@ void Units_RemoveFromMap(UNIT* u)
     LinkFront(u, TEAM_MOVELISTS);
 }
 
+// The claimed element is kept with the unit, as its grid cell is: a position
+// written directly must not leave a deleted unit on the element it claimed.
 void Units_ClaimTile(UNIT* u)
 {
     if (!ValidLevel(u->maplevel) || !Map_IsValidTile(u->tilepos.x, u->tilepos.y)) return;
+    if (u->claimlevel >= 0 && (u->claimlevel != u->maplevel || u->claimpos.x != u->tilepos.x ||
+                               u->claimpos.y != u->tilepos.y))
+        Units_UnclaimTile(u);
     MAP_ELEMENT* e = MAP_ELEMENT_AT(u->tilepos.x, u->tilepos.y);
     UNIT* owner = e->unit[u->maplevel];
     if (owner && owner != u)
         TLOG(TLOG_ERROR, "%s (%d) claimed %d,%d but owned by %s (%d)", Sym(u), u->id,
              u->tilepos.x, u->tilepos.y, Sym(owner), owner->id);
     e->unit[u->maplevel] = u;
+    u->claimpos = u->tilepos;
+    u->claimlevel = u->maplevel;
 }
 
 void Units_UnclaimTile(UNIT* u)
 {
-    if (!ValidLevel(u->maplevel) || !Map_IsValidTile(u->tilepos.x, u->tilepos.y)) return;
-    MAP_ELEMENT* e = MAP_ELEMENT_AT(u->tilepos.x, u->tilepos.y);
-    UNIT* owner = e->unit[u->maplevel];
+    const int level = u->claimlevel;
+    if (!ValidLevel(level) || !Map_IsValidTile(u->claimpos.x, u->claimpos.y)) return;
+    u->claimlevel = -1;
+    MAP_ELEMENT* e = MAP_ELEMENT_AT(u->claimpos.x, u->claimpos.y);
+    UNIT* owner = e->unit[level];
     if (owner == u) {
-        e->unit[u->maplevel] = nullptr;
+        e->unit[level] = nullptr;
     } else if (owner) {
         TLOG(TLOG_ERROR, "%s (%d) unclaimed %d,%d but owned by %s (%d)", Sym(u), u->id,
-             u->tilepos.x, u->tilepos.y, Sym(owner), owner->id);
+             u->claimpos.x, u->claimpos.y, Sym(owner), owner->id);
     }
 }
 

@@ -490,7 +490,7 @@ struct UNIT {
     UNIT_TACTAI tactaiinfo;
     UNIT_TACTAI usertactaiinfo;
     int32_t hitpoints;
-    int32_t experience;
+    uint32_t experience;
     int32_t liferemaining;
     int32_t chargeremaining;
     void* building_package;
@@ -513,6 +513,8 @@ struct UNIT {
     uint8_t groups;                // interface group bits
     SEEMAP seemap;                 // the unit's last sight sweep
     int32_t gridcell;              // map-grid cell index it is linked in, -1: none
+    UNIT_POS claimpos;             // the tile whose map element it claims
+    int32_t claimlevel;            // that element's map level, -1: none claimed
     uint32_t seq;                  // place in the making sequence, from 1
     UNIT* next;                    // on the team's list
     UNIT* prev;
@@ -566,8 +568,9 @@ void Units_AddToMap(UNIT* u);
 // The reverse (asserts "u->onmap"); leaves the grid cell the unit is linked
 // in whatever its tile position says (asserts that it was there).
 void Units_RemoveFromMap(UNIT* u);
-// Claim / release the map element of the unit's tile at its map level; a
-// conflict is logged "%s (%d) claimed %d,%d but owned by %s (%d)" /
+// Claim the map element of the unit's tile at its map level (releasing an
+// earlier claim elsewhere) / release the element it claimed, wherever its
+// position says it is now; a conflict is logged "%s (%d) claimed %d,%d but owned by %s (%d)" /
 // "%s (%d) unclaimed %d,%d but owned by %s (%d)".
 void Units_ClaimTile(UNIT* u);
 void Units_UnclaimTile(UNIT* u);

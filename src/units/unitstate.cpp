@@ -67,12 +67,15 @@ void Units_GiveUnitToOtherTeam(UNIT* u, int team) { Units_GiveUnitToOtherTeam_Lo
 
 // The team list move keeps the unit and prerequisite counts: they are not
 // counted again here.
-void Units_GiveUnitToOtherTeam_Long(UNIT* u, int team, int flag)
+void Units_GiveUnitToOtherTeam_Long(UNIT* u, int newteam, int flag)
 {
     ASSERT(u);
-    ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
-    if (u->movemode == MM_FIXED || team == u->team) return;
+    ASSERT(newteam>=0 && newteam<TEAM_MAXTEAMS);
+    if (u->movemode == MM_FIXED) return;
+    // Giving a disguised unit to its own team drops the disguise too.
     Units_ClearMorphState(u);
+    const int team = newteam;
+    if (team == u->team) return;
     const int wason = u->onmap;
     if (wason) Units_RemoveFromMap(u);
     Units_MoveToTeamList(u, team);
@@ -121,11 +124,13 @@ void Units_AddExperience(UNIT* u, int amount)
     ASSERT(u);
     u->experience += amount;
     const UNITTYPE* t = u->type;
-    if (!t->abilities.canveteran || !t->veteraninfo.type || t->veteraninfo.n > u->experience) return;
+    if (!t->abilities.canveteran || !t->veteraninfo.type ||
+        (int64_t)t->veteraninfo.n > (int64_t)u->experience)
+        return;
     const int anim = t->veteraninfo.m;
-    const int experience = u->experience;
+    // The re-made unit keeps only what a type change keeps: its experience
+    // starts again from 0.
     if (!Units_ChangeUnitType(u, t->veteraninfo.type, 1)) return;
-    u->experience = experience;
     for (PART* p = u->basepart; p; p = p->partup) Parts_ResetAnimation(p);
     PlayAll(u, anim, PAM_ONCE);
     if (u->team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_SFXVETACHIEVED));

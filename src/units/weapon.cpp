@@ -12,6 +12,7 @@
 #include <memory>
 #include <strings.h>
 
+#include "core/fspath.h"
 #include "core/debug.h"
 #include "core/guard.h"
 #include "core/error.h"
@@ -586,7 +587,7 @@ int Tfweapon_LoadWeaponFile(const char* path)
     // jump included.
     std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(TF_Open(path), TF_Close);
     if (!parser) {
-        TLOG(TLOG_ERROR, "Can't open weapon file [%s]", path ? path : "");
+        TLOG(TLOG_ERROR, "Can't open weapon file [%s]", Fs_Resolve(path ? path : "").c_str());
         return 0;
     }
     return Tfweapon_ParseWeapon(parser.get());

@@ -6,7 +6,7 @@
 
 #include "core/config.h"
 #include "core/debug.h"
-#include "core/gameloop.h"
+#include "core/frame.h"
 #include "core/mlstring.h"
 #include "core/mono.h"
 #include "core/tlog.h"

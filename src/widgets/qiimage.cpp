@@ -3,6 +3,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "core/fspath.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
@@ -155,11 +156,11 @@ static int LoadBitmapFile(BITMAP* bitmap, const char* name, const char* director
     int depth = 0, w = 0, h = 0;
     const int code = Bmp_Read(path, &pixels, nullptr, &depth, &w, &h);
     if (code != BMP_OK) {
-        TLOG(TLOG_ERROR, "Error loading bitmap [%s] (%d)", path, code);
+        TLOG(TLOG_ERROR, "Error loading bitmap [%s] (%d)", Fs_Resolve(path).c_str(), code);
         return 0;
     }
     if (depth != 8) {
-        TLOG(TLOG_ERROR, "Bitmap must be 8 bit [%s]", path);
+        TLOG(TLOG_ERROR, "Bitmap must be 8 bit [%s]", Fs_Resolve(path).c_str());
         Debug_Free(&pixels);
         *wrongKind = true;
         return 0;
@@ -188,13 +189,13 @@ int QI_LoadPalette(uint8_t* palette, const char* name, const char* directory)
     int depth = 0, w = 0, h = 0;
     const int code = Bmp_Read(path, &pixels, colours, &depth, &w, &h);
     if (code != BMP_OK) {
-        TLOG(TLOG_ERROR, "Error loading bitmap [%s] (%d)", path, code);
+        TLOG(TLOG_ERROR, "Error loading bitmap [%s] (%d)", Fs_Resolve(path).c_str(), code);
         return 0;
     }
     Debug_Free(&pixels);
     // A picture without a palette of its own would answer all black.
     if (depth != 8) {
-        TLOG(TLOG_ERROR, "Bitmap must be 8 bit [%s]", path);
+        TLOG(TLOG_ERROR, "Bitmap must be 8 bit [%s]", Fs_Resolve(path).c_str());
         if (s_list) s_list->NoteRefused(name);
         return 0;
     }

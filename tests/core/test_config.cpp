@@ -199,6 +199,50 @@ TEST_F(ConfigRewrite, EachRewriteChangesOnlyItsValues)
     }
 }
 
+// The loader stops on a value longer than its field: a rewrite that wrote one
+// made the next start fail. Whatever the length, a rewrite is followed by a
+// load that succeeds, with the new value when it fits and the old one when not.
+TEST_F(ConfigRewrite, OverlongValueIsRefusedSoTheNextLoadNeverFails)
+{
+    struct Row {
+        const char* name;
+        void (*rewrite)(const char* value);
+        std::string (*field)(const QCONFIG&);
+        const char* old;
+    };
+    const Row rows[] = {
+        {"SetPlayerName", [](const char* v) { Tfmod_SetPlayerName(v); },
+         [](const QCONFIG&) { return std::string(g_CfgPlayerName); }, "Bob"},
+        {"SetPort", [](const char* v) { Tfmod_SetSerial(v, "9600"); },
+         [](const QCONFIG& c) { return std::string(c.serialport); }, "COM1"},
+        {"SetBaud", [](const char* v) { Tfmod_SetSerial("COM1", v); },
+         [](const QCONFIG& c) { return std::string(c.serialbaud); }, "9600"},
+        {"SetModem", [](const char* v) { Tfmod_SetModem(v); },
+         [](const QCONFIG& c) { return std::string(c.modem); }, "Hayes"},
+    };
+    const size_t field = TF_FIELD - 1;
+    QvTempDir logdir;
+    Tlog_SetFile(logdir.file("t.log").c_str());
+    for (const Row& row : rows) {
+        for (size_t len : {(size_t)0, field, field + 1, (size_t)5000}) {
+            Write(kMulti);
+            std::string value(len, 'v');
+            row.rewrite(value.c_str());
+            QCONFIG cfg;
+            Error_SetFatalHook(QvTest_ThrowHook);
+            try {
+                cfg = LoadText(Read());
+            } catch (const QvFatal& f) {
+                ADD_FAILURE() << row.name << " " << len << ": " << f.message;
+            }
+            Error_SetFatalHook(nullptr);
+            EXPECT_EQ(row.field(cfg), len <= field ? value : row.old) << row.name << " " << len;
+        }
+    }
+    Tlog_SetFile(nullptr);
+    EXPECT_NE(logdir.read("t.log").find("Value of SetModem longer than 63 characters"), std::string::npos);
+}
+
 TEST_F(ConfigRewrite, FileUnchangedWhenABlockLineOrQuoteIsMissing)
 {
     const std::string cases[] = {

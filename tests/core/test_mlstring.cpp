@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/gamestate.h"
-#include "core/systems.h"
+#include "game/systems.h"
 #include "support/testsupport.h"
 
 namespace {

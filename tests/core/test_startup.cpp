@@ -18,12 +18,12 @@
 #include "core/config.h"
 #include "core/debug.h"
 #include "core/error.h"
-#include "core/gameloop.h"
 #include "core/gamestate.h"
 #include "core/guard.h"
-#include "core/quorvex.h"
-#include "core/systems.h"
 #include "core/tfparse.h"
+#include "game/gameloop.h"
+#include "game/quorvex.h"
+#include "game/systems.h"
 #include "platform/font.h"
 #include "platform/graph.h"
 #include "platform/input.h"
@@ -376,6 +376,37 @@ TEST(ScenarioPaths, CategoryNameAndTerrainDeriveTheirPaths)
         << log.text();
     Game_SetTerrainName("desert");
     EXPECT_STREQ(g_TerrainTilPath, "/home/q\\data\\graphics\\desert\\desert.til");
+}
+
+// A data directory that fitted its field but not once joined to the start
+// directory used to become "", and the run ended on some unrelated missing file.
+TEST(ScenarioPaths, DirectoryTooLongOnceJoinedIsRefusedNamingItsKey)
+{
+    Game_ResetState();
+    const std::string home = "/home/q";
+    const std::string fitsAlone(GAME_PATH - 1 - home.size(), 'd'); // its field holds it, home doesn't
+    struct Row {
+        const char* key;
+        std::string data, data2, save, scenario;
+        size_t length;
+    };
+    const Row rows[] = {
+        {"SetDataDir", fitsAlone, "", "save", "scenario", GAME_PATH},
+        // fits, but "graphics\intface" below it doesn't
+        {"SetDataDir", std::string(242, 'd'), "", "save", "scenario", GAME_PATH + 7},
+        {"SetSecondDataDir", "data", fitsAlone, "save", "scenario", GAME_PATH},
+        {"SetSaveDir", "data", "", fitsAlone, "scenario", GAME_PATH},
+        {"SetScenarioDir", "data", "", "save", fitsAlone, GAME_PATH},
+    };
+    for (const Row& row : rows) {
+        QV_EXPECT_FATAL(Game_SetDirectories(home.c_str(), row.data.c_str(), row.data2.c_str(),
+                                            row.save.c_str(), row.scenario.c_str()),
+                        std::string(row.key) + " is " + std::to_string(row.length) +
+                            " characters once joined to the start directory, more than " +
+                            std::to_string(GAME_PATH - 1));
+    }
+    Game_SetDirectories(home.c_str(), std::string(234, 'd').c_str(), "", "save", "scenario");
+    EXPECT_EQ(strlen(g_InterfaceDir), (size_t)GAME_PATH - 1) << "the longest that fits is kept whole";
 }
 
 // A file named as data and configuration do (backslashes, another case) is

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/systems.h"
 #include "core/tlog.h"
+#include "game/systems.h"
 #include "gen_sprites.h"
 #include "map/map.h"
 #include "map/overlay.h"

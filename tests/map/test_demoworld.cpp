@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "core/angle.h"
-#include "core/crc32.h"
 #include "core/config.h"
+#include "core/crc32.h"
 #include "core/fspath.h"
-#include "core/gameloop.h"
 #include "core/gamestate.h"
-#include "core/systems.h"
 #include "core/tlog.h"
 #include "demo/demoworld.h"
+#include "game/gameloop.h"
+#include "game/systems.h"
 #include "gen_map.h"
 #include "gen_palette.h"
 #include "gen_sprites.h"

@@ -277,6 +277,13 @@ TEST_F(BmpFile, ReadsRunLengthPicturesAndRefusesRunsOutsideThem)
         {"a move skips pixels, which stay 0", 4, 3,
          {1, 7, 0, 2, 2, 1, 1, 8, 0, 0, 0, 2, 1, 0, 2, 9, 0, 1},
          {0, 9, 9, 0, 0, 0, 0, 8, 7, 0, 0, 0}, 0},
+        // Image tools fill a row's padding (to a multiple of 4) inside its runs.
+        {"a run into the row's padding, dropped", 5, 2,
+         {8, 7, 0, 0, 2, 1, 3, 2, 3, 3, 0, 1},
+         {1, 1, 2, 2, 2, 7, 7, 7, 7, 7}, 0},
+        {"a literal run into the row's padding, dropped", 3, 1, {0, 4, 1, 2, 3, 9, 0, 1}, {1, 2, 3}, 0},
+        {"a run past the padded row", 5, 1, {4, 1, 5, 2, 0, 1}, {}, 2},
+        {"a literal run past the padded row", 3, 1, {0, 5, 1, 2, 3, 4, 5, 0, 0, 1}, {}, 0},
         {"a run past the line", 4, 2, {3, 1, 2, 1, 0, 1}, {}, 2},
         {"a run above the picture", 2, 1, {2, 1, 0, 0, 1, 1, 0, 1}, {}, 4},
         {"no end of picture", 2, 1, {2, 1, 0, 0}, {}, 4},

@@ -3,17 +3,20 @@
 // test frame against its recorded CRC.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/config.h"
+#include "core/debug.h"
 #include "core/error.h"
-#include "core/gameloop.h"
 #include "core/gamestate.h"
-#include "core/systems.h"
 #include "demo/testframe.h"
+#include "game/gameloop.h"
+#include "game/systems.h"
 #include "platform/cursor.h"
 #include "platform/demofixture.h"
 #include "platform/graph.h"
@@ -237,3 +240,22 @@ TEST_F(TestFrame, DrawnAndShownWithTheCursorMatchTheRecordedPictures)
     PlatHeadless_LastFrame(nullptr, &pal);
     EXPECT_EQ(memcmp(pal, g_Palette, sizeof g_Palette), 0);
 }
+
+#ifndef QV_SANITIZED // the sanitizers report the overrun themselves, before we can
+// The fatal path's shutdown hooks close the display, which frees its back
+// buffer through the heap whose fault is being reported: that used to wait
+// for ever on the heap's own lock. The alarm turns such a hang into a failure.
+TEST_F(Display, HeapFaultWithTheDisplayOpenExitsInsteadOfHanging)
+{
+    auto overrunThenFree = [](bool validate) {
+        alarm(20);
+        Error_AddShutdownHook(Video_Shutdown);
+        char* p = static_cast<char*>(Debug_Malloc(8));
+        p[8] = 'x';
+        if (validate) Debug_ValidateHeap();
+        Debug_Free(&p);
+    };
+    EXPECT_EXIT(overrunThenFree(false), testing::ExitedWithCode(1), "Heap damaged: block of 8 bytes overrun");
+    EXPECT_EXIT(overrunThenFree(true), testing::ExitedWithCode(1), "Heap damaged: block of 8 bytes overrun");
+}
+#endif

@@ -11,7 +11,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
-#include "core/systems.h"
+#include "game/systems.h"
 #include "gen_sprites.h"
 #include "map/overlay.h"
 #include "platform/animtype.h"

@@ -260,6 +260,9 @@ uint64_t QvDigest_State(void)
         d.add(u->inuse);
         d.add(u->seq);
         d.add(u->gridcell);
+        d.add(u->claimpos.x);
+        d.add(u->claimpos.y);
+        d.add(u->claimlevel);
         for (uint8_t t : u->apparentteam) d.add(t);
         d.add(u->experience);
         d.add(u->isblended);

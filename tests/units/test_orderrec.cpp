@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "core/config.h"
-#include "core/gameloop.h"
 #include "core/gamestate.h"
 #include "core/uid.h"
 #include "core/utils.h"
+#include "game/gameloop.h"
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "units/orders.h"

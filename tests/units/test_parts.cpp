@@ -338,6 +338,19 @@ TEST_F(PartFiring, OnceFiresOneShotAndOrdersWaitForTheCycle)
     EXPECT_NE(p->state.state, PS_FIRING);
 }
 
+// A firing state naming a weapon the part doesn't have is a broken record.
+TEST_F(PartFiring, AWeaponOutsideThePartTypeIsAnAssertion)
+{
+    PART* p = Make(turret_, nullptr, 0);
+    TARGET t = At(foe_);
+    Parts_Fire(p, &t);
+    Run(p, 1);
+    ASSERT_EQ(p->state.state, PS_FIRING);
+    p->state.weapon = turret_->nrweapons;
+    QV_EXPECT_FATAL(Parts_Process(p), "ASSERT (w >= 0 && w < p->type->nrweapons)");
+    p->state.weapon = 0;
+}
+
 TEST_F(PartFiring, ChargingUnitsAndBuildingEfficiencySetTheNextShot)
 {
     tank_->abilities.weaponcharge = 1;

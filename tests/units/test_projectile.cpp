@@ -105,6 +105,10 @@ TEST_F(ProjectileTest, FlightEndsAtTheAimOrTheCap)
     } rows[] = {
         {"accelerating linear arrives on the fifth update",
          [](WEAPONTYPE* w) { w->acceleration = 10; w->maxspeed = 40; }, nullptr, 5, 5, true},
+        // Half a pixel per update used to count as one: 13 updates.
+        {"half a pixel's acceleration gains half a pixel an update",
+         [](WEAPONTYPE* w) { w->initialspeed = 1; w->acceleration = 0.5f; w->maxspeed = 40; }, nullptr,
+         16, 20, true},
         {"speed 0 crawls a pixel per update", [](WEAPONTYPE* w) { w->initialspeed = 0; },
          nullptr, 100, 110, true},
         {"braking stops at a pixel per update", [](WEAPONTYPE* w) { w->initialspeed = 30; w->acceleration = -100; },
@@ -213,6 +217,24 @@ TEST_F(ProjectileTest, ATypeWithoutADefenceClassTakesTheStrengthInFull)
     const size_t first = text.find("has no defence class");
     EXPECT_NE(first, std::string::npos) << text;
     EXPECT_EQ(text.find("has no defence class", first + 1), std::string::npos) << text;
+}
+
+// Regression: only a unit whose pixel position was its tile's corner was hit;
+// one mid-step belongs to the tile under its pixel centre.
+TEST_F(ProjectileTest, DamageAtATileHitsTheUnitWhoseCentreIsOnIt)
+{
+    w_->oinfo = OFFENSEINFO{-1, 30, 0};
+    w_->directhitpointdamage = 0;
+    const struct {
+        int dx, dy; // pixels from the foe's tile corner
+        bool hit;
+    } rows[] = {{0, 0, true}, {11, -12, true}, {-12, 11, true}, {12, 0, false}, {0, -13, false}};
+    for (const auto& r : rows) {
+        Units_SetHitpoints(foe_, 500);
+        foe_->pixelpos = UNIT_POS{14 * 24 + r.dx, 10 * 24 + r.dy};
+        Weapon_DoDamage(14, 10, w_, 1);
+        EXPECT_EQ(foe_->hitpoints, r.hit ? 470 : 500) << r.dx << "," << r.dy;
+    }
 }
 
 TEST_F(ProjectileTest, SelfDestructScalesWithTheOwnersHealthAndKillsIt)

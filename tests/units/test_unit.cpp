@@ -208,14 +208,17 @@ TEST_F(UnitMap, ChangingTileMovesClaimGridLinkAndSight)
     EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 30, 30), nullptr);
 }
 
-// Regression: the grid link was looked up by tilepos, so a unit whose
-// position was written directly stayed in its old cell after deletion.
-TEST_F(UnitMap, TheGridCellGoesWithTheUnitNotWithItsPosition)
+// Regression: the grid link and the claimed tile were looked up by tilepos,
+// so a unit whose position was written directly stayed in its old cell, and
+// on its old tile's map element, after deletion.
+TEST_F(UnitMap, TheGridCellAndClaimedTileGoWithTheUnitNotWithItsPosition)
 {
     UNIT* u = Units_NewAt(tank_, 0, -1, 5, 5);
     u->tilepos = UNIT_POS{40, 40};
     Units_Delete(u);
     EXPECT_FALSE(Mapgrid_Contains(MGL_UNIT, u, 5, 5));
+    EXPECT_EQ(Units_UnitAtMapLevel(ML_GROUND, 5, 5), nullptr);
+    EXPECT_EQ(log_.text(), "") << "nothing claimed at 40,40 to release";
     // A unit missing from the cell it names is a broken grid: fatal.
     UNIT* v = Units_NewAt(tank_, 0, -1, 6, 6);
     Mapgrid_Unlink(MGL_UNIT, v, 6, 6);

@@ -226,3 +226,31 @@ TEST_F(UnitState, BoostsDisguisesAndPlacementKeepTheirLimits)
     EXPECT_EQ(Units_PlaceOnMapCritical(lost, 8, 8), 0);
     EXPECT_EQ(Units_Count(), before - 1);
 }
+
+// Regressions: a veteran promotion carried the experience over, though a type
+// change re-makes the unit keeping only hit points, tactics, team, tile and
+// id; giving a disguised unit to its own team left it disguised.
+TEST_F(UnitState, PromotionStartsExperienceAgainAndGivingToItsOwnTeamDropsTheDisguise)
+{
+    UNITTYPE* veteran = QvWorld_UnitType("Veteran");
+    tank_->abilities.canveteran = 1;
+    tank_->veteraninfo.type = veteran;
+    tank_->veteraninfo.n = 3;
+    UNIT* u = Units_NewAt(tank_, 1, -1, 5, 5);
+    const int id = u->id;
+    Units_AddExperience(u, 2);
+    EXPECT_EQ(u->experience, 2u);
+    Units_AddExperience(u, 2);
+    EXPECT_EQ(u->type, veteran);
+    EXPECT_EQ(u->id, id);
+    EXPECT_EQ(u->experience, 0u);
+
+    Units_MorphTo(u, tank_, 3);
+    ASSERT_EQ(u->operation.code, UO_MORPHUNIT);
+    Units_GiveUnitToOtherTeam(u, 1);
+    EXPECT_EQ(u->operation.code, UO_NONE);
+    EXPECT_EQ(u->apparentteam[4], 1);
+    EXPECT_EQ(u->team, 1);
+    QV_EXPECT_FATAL(Units_GiveUnitToOtherTeam(u, TEAM_MAXTEAMS),
+                    "ASSERT (newteam>=0 && newteam<TEAM_MAXTEAMS)");
+}

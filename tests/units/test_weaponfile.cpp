@@ -197,7 +197,9 @@ TEST_F(WeaponFileErrors, SecondWeaponOfTheSameNameOrAMissingFileFails)
     EXPECT_EQ(Load(Weapon("Gun", "") + Weapon("GUN", "")), 0);
     EXPECT_TRUE(Logged("Weapon GUN already defined"));
     EXPECT_EQ(Weapon_TypeCount(), 1);
-    EXPECT_EQ(Tfweapon_LoadWeaponFile(dir_.file("none.txt").c_str()), 0);
+    EXPECT_EQ(Tfweapon_LoadWeaponFile((dir_.path() + "\\Sub\\none.txt").c_str()), 0);
+    EXPECT_TRUE(Logged("Can't open weapon file [" + dir_.path() + "/Sub/none.txt]"))
+        << "named as a shell would look for it";
 }
 
 TEST_F(WeaponFileErrors, MalformedLinesAreFatalNamingWhatWasExpected)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "core/fspath.h"
 #include "core/gamestate.h"
 #include "core/mlstring.h"
 #include "core/tlog.h"
@@ -101,8 +102,9 @@ TEST_F(Images, LoadersRefuseWhatIsNotAnEightBitPicture)
 {
     Write("deep.bmp", 4, 4, 24);
     dir.write("pics/junk.bmp", "not a picture");
-    const std::string deep = std::string(g_DataDir) + "\\pics\\deep.bmp";
-    const std::string junk = std::string(g_DataDir) + "\\pics\\junk.bmp";
+    // Named as a shell can open them, not as configured (with backslashes).
+    const std::string deep = Fs_Resolve((std::string(g_DataDir) + "\\pics\\deep.bmp").c_str());
+    const std::string junk = Fs_Resolve((std::string(g_DataDir) + "\\pics\\junk.bmp").c_str());
     const struct {
         const char* name;
         std::string message;
@@ -115,6 +117,7 @@ TEST_F(Images, LoadersRefuseWhatIsNotAnEightBitPicture)
         BITMAP b{};
         EXPECT_EQ(QI_LoadBitmap(&b, c.name, "pics"), 0);
         EXPECT_NE(log.text().find(c.message), std::string::npos) << log.text();
+        EXPECT_EQ(c.message.find('\\'), std::string::npos) << c.message;
         EXPECT_EQ(b.data, nullptr);
     }
     // PaletteOfA24BitPictureIsRefused: once, the palette untouched, and the

@@ -1,12 +1,12 @@
 // The init/close tables of the three layers. Later subsystems add their
 // entries here, in the order in which they depend on each other.
-#include "core/systems.h"
+#include "game/systems.h"
 
 #include <cstdio>
 
 #include "core/config.h"
 #include "core/error.h"
-#include "core/gameloop.h"
+#include "core/fspath.h"
 #include "core/gamestate.h"
 #include "core/guard.h"
 #include "core/mlstring.h"
@@ -15,7 +15,7 @@
 #include "core/tlog.h"
 #include "core/uid.h"
 #include "core/utils.h"
-#include "core/fspath.h"
+#include "game/gameloop.h"
 #include "map/cre.h"
 #include "map/fog.h"
 #include "map/mapgrid.h"

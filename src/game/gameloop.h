@@ -10,36 +10,12 @@
 
 #include <cstdint>
 
+#include "core/frame.h"
+
 struct BITMAP;
-
-struct FRAME_DECISION {
-    int runupdate;  // run one update this frame
-    int skipdraw;   // fast playback: draw only when the update count is a multiple of 100
-};
-
-// The update interval in ms for a rate (clamped to 1..60).
-int Game_UpdateInterval(int updatespersecond);
-// The frame's decision from the game clock and the state.
-FRAME_DECISION Game_DecideFrame(uint32_t now, uint32_t lastupdate, int updatespersecond,
-                                int paused, int playback, uint32_t updatecount, int orderskip);
-// One step of the rate average: (26 x elapsed + 230 x avg) / 256.
-int Game_SmoothRate(int avg, int elapsed);
-
-// The network game's update interval, re-tuned at the start of every round.
-struct NETINTERVAL {
-    int base;      // 1000 / updates per second
-    int interval;  // the current interval, base .. 2 x base
-    int step;      // the adjustment, 10 ms shrinking by 1 a round down to 1
-};
-void Game_NetIntervalStart(NETINTERVAL* ni, int updatespersecond);
-// late: the round's orders arrived only after all its updates had run.
-void Game_NetIntervalRetune(NETINTERVAL* ni, int late);
 
 // Marks now as the time of the last update (the game's start).
 void Game_StartTimer(void);
-// Order playback running (set by the order module).
-void Game_SetPlayback(int on);
-int Game_Playback(void);
 // The smoothed frame and update times in ms (rate display).
 int Game_FrameAverage(void);
 int Game_UpdateAverage(void);
@@ -58,8 +34,5 @@ void Game_RunEndHook(void);
 // One update: the subsystems' steps in their fixed order; every 1024 updates
 // the CD track is polled (music loops).
 void Game_Update(void);
-// Pumps window messages (waiting while the window is inactive); 0 once quit
-// was seen.
-int Game_PumpMessages(void);
 // The in-game loop: frames and message pumps until the state changes or quit.
 void Game_RunInGame(void);

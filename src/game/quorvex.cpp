@@ -1,4 +1,4 @@
-#include "core/quorvex.h"
+#include "game/quorvex.h"
 
 #include <unistd.h>
 
@@ -7,11 +7,11 @@
 #include "core/config.h"
 #include "core/crashlog.h"
 #include "core/error.h"
-#include "core/gameloop.h"
 #include "core/gamestate.h"
-#include "core/systems.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "game/gameloop.h"
+#include "game/systems.h"
 #include "platform/plat.h"
 
 int Game_EntryState(int entrypoint)
