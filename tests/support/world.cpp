@@ -146,6 +146,23 @@ void AddOrder(Digest& d, const STANDINGORDERINFO& o)
             d.add(v);
         break;
     case SO_PICKUP: d.add(o.pickup.retries); break;
+    case SO_SPY: {
+        const tagSO_SPY& y = o.spy;
+        for (int v : {y.building.id, y.mode, y.retries, y.destx, y.desty, y.exitx, y.exity,
+                      y.timeleft, (int)y.stealid, y.stealtime, y.stealmax, y.effect})
+            d.add(v);
+        break;
+    }
+    case SO_BOARDBLD:
+        d.add(o.boardbld.building.id);
+        d.add(o.boardbld.retries);
+        break;
+    case SO_REPAIRSELF:
+    case SO_REARMSELF:
+        for (int v : {o.serviceself.b.id, o.serviceself.returnpos.x, o.serviceself.returnpos.y,
+                      o.serviceself.state})
+            d.add(v);
+        break;
     case SO_MORPHOVL: d.add(o.morphovl.countdown); break;
     case SO_MORPHUNIT:
         for (int v : {o.morphunit.utypeinto ? o.morphunit.utypeinto->unittypeid : -1,
@@ -275,6 +292,20 @@ uint64_t QvDigest_State(void)
         d.add(u->operation.counter);
         d.add(u->ischarging);
         d.add(u->chargeremaining);
+        d.add(u->liferemaining);
+        for (int r = 0; r < UNIT_RESOURCES; r++) d.add(u->resource[r]);
+        for (const UNITLISTELEM* e = u->hold.head; e != nullptr; e = e->next) d.add(e->u.id);
+        d.add(u->hold.count);
+        d.add(u->spy.nrplans);
+        for (int i = 0; i < u->spy.nrplans && i < UNITS_MAXSTOLEN; i++) d.add(u->spy.plans[i]);
+        d.add(u->associate.id);
+        d.add(u->building_package != nullptr);
+        if (u->building_package != nullptr) {
+            const BUILDINGTYPE* t = u->building_package->building_type;
+            d.add(t != nullptr ? t->index : -1);
+            d.add(u->building_package->whomademe.id);
+        }
+        for (int i = 0; i < 9; i++) d.add(u->seen[i]);
         for (const PART* p = u->basepart; p != nullptr; p = p->partup) {
             d.add(p->id);
             d.add(p->state.state);
@@ -322,6 +353,11 @@ uint64_t QvDigest_State(void)
         d.add(b->actionindicator);
         for (int r = 0; r < BUILD_RESOURCES; r++) d.add(b->stored[r]);
         for (const UNITID& k : b->bay) d.add(k.id);
+        for (const UNITID& k : b->spy) d.add(k.id);
+        for (const UNITLIST* l : {&b->hold, &b->queue}) {
+            d.add(l->count);
+            for (const UNITLISTELEM* e = l->head; e != nullptr; e = e->next) d.add(e->u.id);
+        }
         d.add(b->ap.capacity);
         d.add(b->ap.source);
         d.add(b->ap.usersetprimary);
