@@ -2,6 +2,7 @@
 // null rather than stop the program.
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 
 #include "ai/ai.h"
 #include "core/debug.h"

@@ -349,7 +349,7 @@ int ParseNode(TF_PARSER* p, CRITERIA* node, int depth)
     if (depth > TFENDCND_MAXDEPTH)
         TF_Error(p, "Criteria nested deeper than %d", TFENDCND_MAXDEPTH);
     char keyword[TF_FIELD];
-    if (!Token(p, keyword, sizeof keyword)) return 0;
+    if (!Token(p, keyword, sizeof keyword)) EndInsideBraces(p);   // a criterion is always in braces
     const CRITDEF* def = std::begin(s_criteria);
     while (def != std::end(s_criteria) && strcmp(def->keyword, keyword) != 0) def++;
     if (def == std::end(s_criteria)) TF_Error(p, "Invalid criteria");

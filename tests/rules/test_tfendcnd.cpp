@@ -288,6 +288,8 @@ TEST_F(EndCondFile, BrokenFilesStopWithTheirClassMessageAndLine)
         {"end inside OR (mend)", "DefineEndCondTree(0) { DefineCondState() {\n"
                                  "DefineCondition(0 0 0 0 t) { CritOR() { CritKillAll()",
          ENDCOND_END, ERRC_PARSE, "Expected [}] but found [EOF]", 2},
+        {"end before a criterion (mend)", "DefineEndCondTree(0) { DefineCondState() {\nDefineCondition(0 0 0 0 t) {",
+         ENDCOND_END, ERRC_PARSE, "Expected [}] but found [EOF]", 2},
         {"end inside an id list (mend)",
          "DefineEndCondTree(0) { DefineCondState() {\nDefineCondition(0 0 0 0 t) { CritDestroyUnit() { 4 5",
          ENDCOND_END,
