@@ -201,7 +201,7 @@ TARGET* ChooseOverAll(UNIT* u, TARGET* out)
             if (Team_GetRelation(u->team, v->apparentteam[u->team]) != TR_ENEMY) continue;
             TARGET t;
             Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
-            if (!Units_CanAttackTarget(u, &t) || Units_CheckTargetWithWeapons(u, &t) != 0) continue;
+            if (Units_CheckTargetWithWeapons(u, &t) != TARGETRANGE_OK) continue;
             if (v->hitpoints < 1) continue;
             const int d = MAP_HYPS(abs(v->tilepos.x - u->tilepos.x), abs(v->tilepos.y - u->tilepos.y));
             const int score = 1000 + v->type->maxhitpoints * Units_TargetThreat(v, u) / v->hitpoints +

@@ -11,17 +11,17 @@
 #include "core/angle.h"
 #include "core/config.h"
 #include "core/fspath.h"
+#include "game/gameloop.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "demo/testframe.h"
-#include "game/gameloop.h"
 #include "map/fog.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
 #include "map/mapview.h"
-#include "map/overlay.h"
 #include "map/pathsrch.h"
+#include "map/overlay.h"
 #include "map/terrain.h"
 #include "map/tile.h"
 #include "platform/animtype.h"
@@ -41,10 +41,14 @@
 #include "units/damage.h"
 #include "units/explosion.h"
 #include "units/expltype.h"
+#include "units/iterate.h"
+#include "units/orders.h"
 #include "units/parts.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitlist.h"
 #include "units/unitmove.h"
+#include "units/unitsorder.h"
 #include "units/vortex.h"
 #include "units/weapon.h"
 
@@ -78,11 +82,9 @@ enum { LIGHT_X = -2, LIGHT_Y = -1, LIGHT_Z = 2, LIGHT_SHADE = 140, LIGHT_FULL = 
 struct DEMOUNIT {
     DISPLAYELEMENT* light;
     int cx, cy;            // centre, world pixels
-    UNIT* unit;            // its record: position, team, sight and parts
-    int id;                // the unit's id: the record outlives the unit
-    int patrol;            // tiles it drives east and back (0: stands)
-    int home;              // its first tile column
-    int building;          // the building it shells (index), or -1: the nearest enemy unit
+    UNIT* unit;            // its record: position, team, sight and parts (null once gone)
+    int id;                // the record's id, to tell it from a record used again
+    int squad;             // the company it belongs to (index), or a SQUAD_ role
 };
 
 // Buildings don't draw themselves yet: the demo shows each by its type's
@@ -101,20 +103,47 @@ struct TILEAT {
 const TILEAT TREE_ANCHORS[] = {{3, 3},   {5, 4},   {4, 6},   {7, 4},   {9, 3},   {15, 4},
                                {16, 6},  {13, 16}, {16, 15}, {3, 15},  {4, 17},  {25, 10},
                                {28, 12}, {22, 25}, {40, 20}, {45, 40}, {30, 44}, {52, 52}};
-const TILEAT UNIT_ANCHORS[] = {{9, 9}, {13, 11}, {30, 30}, {10, 12}, {12, 6}};
-const int UNIT_FACING[] = {32, 0, 224, 64, 0};
-// The local team (0) has the first two units; the second drives east and
-// back, so the fog closes behind it. Team 1's first unit stands far off,
-// unseen; its second stands within the guns' reach of the first: their
-// turrets turn to each other and fire. The local team's vortex gun shells
-// team 1's near depot (BUILDING_TARGET), which burns.
-const int UNIT_TEAM[] = {0, 0, 1, 1, 0};
-const int UNIT_PATROL[] = {0, 8, 0, 0, 0};
-const char* const UNIT_TYPE[] = {"DemoTank", "DemoTank", "DemoTank", "DemoTank", "DemoVortex"};
-const int UNIT_AIMS_AT_BUILDING[] = {-1, -1, -1, -1, 1};
+// Units stand in companies that the driver commands through player orders,
+// as the interface will: selection, then the order, carried out after the
+// update. The local team's company waits west of the lake, the other
+// team's on its east shore; both move in formation along the north shore,
+// meet, and fight on their own: the orders' own targeting picks their
+// enemies. The local team's vortex gun shells team 1's near depot
+// (BUILDING_TARGET), which burns. Team 1's last unit stands far off, unseen.
+enum { SQUAD_NONE = -1, SQUAD_SHELLS = -2 };
+struct DEMOPLACE {
+    TILEAT at;
+    int facing, team;
+    const char* type;
+    int squad;
+};
+const DEMOPLACE UNIT_PLACES[] = {
+    {{2, 7}, 64, 0, "DemoTank", 0},     {{3, 7}, 64, 0, "DemoTank", 0},
+    {{2, 8}, 64, 0, "DemoTank", 0},     {{3, 8}, 64, 0, "DemoTank", 0},
+    {{12, 6}, 0, 0, "DemoVortex", SQUAD_SHELLS},
+    {{17, 5}, 128, 1, "DemoTank", 1},   {{18, 5}, 128, 1, "DemoTank", 1},
+    {{17, 6}, 128, 1, "DemoTank", 1},   {{18, 6}, 128, 1, "DemoTank", 1},
+    {{30, 30}, 224, 1, "DemoTank", SQUAD_NONE},
+};
+// A company's beat: the places it is sent to in turn, in formation, each
+// once the last is reached; a company that roams is sent roaming after its
+// last place instead of starting the beat again.
+enum { SQUAD_MAXLEGS = 2 };
+struct DEMOSQUAD {
+    int team;
+    TILEAT legs[SQUAD_MAXLEGS];
+    int nrlegs;
+    int roams;
+};
+const DEMOSQUAD SQUADS[] = {
+    {0, {{10, 2}, {2, 8}}, 2, 0},
+    {1, {{6, 3}}, 1, 1},
+};
+enum { NR_SQUADS = sizeof SQUADS / sizeof SQUADS[0] };
+const int BUILDING_TARGET = 1;
 // Buildings of both teams: the local team's depot, one of team 1 within the
 // local units' sight, and team 1's factory beyond it (explored only when the
-// patrol comes near).
+// local units come near).
 const TILEAT BUILDING_ANCHORS[] = {{6, 12}, {13, 2}, {27, 14}};
 const int BUILDING_TEAM[] = {0, 1, 1};
 const char* const BUILDING_TYPE[] = {"DemoDepot", "DemoDepot", "DemoFactory"};
@@ -130,6 +159,11 @@ struct WORLD {
     EXPLID explosion = {nullptr, -1};    // a fire that burns until the world goes
     uint32_t seenupdate = 0;
     std::vector<TILEAT> used;            // tiles taken by a thing
+    // Per company: the next leg of its beat, the update its last order went
+    // out (carried out after the following update), roaming since.
+    int leg[NR_SQUADS] = {};
+    uint32_t ordered[NR_SQUADS] = {};
+    int roaming[NR_SQUADS] = {};
 };
 
 WORLD s_world;
@@ -246,28 +280,23 @@ void PlaceLight(DEMOUNIT* u, int facing)
 
 void PlaceUnits(void)
 {
-    for (size_t i = 0; i < sizeof UNIT_ANCHORS / sizeof UNIT_ANCHORS[0]; i++) {
+    for (const DEMOPLACE& p : UNIT_PLACES) {
         TILEAT t;
-        UNITTYPE* type = Units_SymToTypePtr(UNIT_TYPE[i]);
-        if (!type || !FindLand(UNIT_ANCHORS[i], &t)) continue;
+        UNITTYPE* type = Units_SymToTypePtr(p.type);
+        if (!type || !FindLand(p.at, &t)) continue;
         s_world.used.push_back(t);
         DEMOUNIT u{};
         u.cx = t.x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
         u.cy = t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
-        const int dir = UNIT_FACING[i], team = UNIT_TEAM[i];
-        u.unit = Units_NewAt(type, team, -1, t.x, t.y);
-        u.id = u.unit ? u.unit->id : -1;
+        u.unit = Units_NewAt(type, p.team, -1, t.x, t.y);
         if (!u.unit) continue;
-        // The demo drives its units itself: their service orders never run.
-        u.unit->sorder.nextscantime = INT32_MAX;
-        if (u.unit->basepart) Parts_SetAngle(u.unit->basepart, dir);
+        u.id = u.unit->id;
+        if (u.unit->basepart) Parts_SetAngle(u.unit->basepart, p.facing);
         Units_UpdateDisplayPos(u.unit);
         u.light = SortDisp_NewElement(s_world.sprites[DS_LIGHT], nullptr, SORTDISP_REMAP_NONE, 0, 0,
                                       u.cx, u.cy, DL_LIGHTPOOL, 0);
-        PlaceLight(&u, dir);
-        u.patrol = UNIT_PATROL[i];
-        u.home = t.x;
-        u.building = UNIT_AIMS_AT_BUILDING[i];
+        PlaceLight(&u, p.facing);
+        u.squad = p.squad;
         s_world.units.push_back(u);
     }
 }
@@ -364,63 +393,87 @@ void MakeSight(void)
         Fog_LoadTiles(path);
 }
 
-// One update of a patrolling unit: standing, it is sent to the other end of
-// its beat; walking, it follows its path and its display and light follow.
-void Patrol(DEMOUNIT* u)
+// The selection of a company (or of the units of a role): its units still
+// standing.
+UNITLIST Selection(int squad)
 {
-    if (!u->patrol || !u->unit) return;
-    UNIT* unit = u->unit;
-    if (Units_IsStationary(unit)) {
-        int x = unit->tilepos.x < u->home + u->patrol ? u->home + u->patrol : u->home;
-        x = std::clamp(x, 1, mapsizex - 1);
-        if (x != unit->tilepos.x) Units_MoveTo(unit, x, unit->tilepos.y, Units_AllocGroupId());
-    }
-    u->cx = unit->pixelpos.x + MAP_TILE_PIXELS / 2;
-    u->cy = unit->pixelpos.y + MAP_TILE_PIXELS / 2;
-    Units_UpdateDisplayPos(unit);
-    PlaceLight(u, unit->basepart ? (int)((unit->basepart->angle >> 16) & 255) : 0);
+    UNITLIST l;
+    Units_ListInit(&l);
+    for (const DEMOUNIT& u : s_world.units)
+        if (u.unit && u.squad == squad) Units_ListAppend(&l, nullptr, u.id);
+    return l;
 }
 
-// The target of a unit's turret: the building it shells while that stands,
-// else the nearest unit of another team.
-int PickTarget(const DEMOUNIT& u, TARGET* t)
+// The orders the world starts with: the vortex gun's on the building it
+// shells (the companies get theirs when they are found idle).
+void GiveFirstOrders(void)
 {
-    const size_t b = (size_t)u.building;
-    if (u.building >= 0 && b < s_world.buildings.size() && s_world.buildings[b].building) {
-        Target_Setup(t, FM_BUILDING, nullptr, s_world.buildings[b].building, 0, 0);
-        if (Target_Valid(t)) return 1;
+    const size_t b = (size_t)BUILDING_TARGET;
+    if (b >= s_world.buildings.size() || !s_world.buildings[b].building) return;
+    for (const DEMOUNIT& u : s_world.units) {
+        if (!u.unit || u.squad != SQUAD_SHELLS) continue;
+        UNITLIST sel = Selection(SQUAD_SHELLS);
+        Orders_QFireAtBuilding(u.unit->team, &sel, s_world.buildings[b].building->id, UAM_FIRE);
+        Units_ListClose(&sel);
+        return;
     }
-    UNIT* best = nullptr;
-    int64_t bestd = 0;
-    for (DEMOUNIT& o : s_world.units) {
-        if (!o.unit || o.unit->team == u.unit->team) continue;
-        int64_t dx = o.unit->pixelpos.x - u.unit->pixelpos.x, dy = o.unit->pixelpos.y - u.unit->pixelpos.y;
-        if (!best || dx * dx + dy * dy < bestd) best = o.unit, bestd = dx * dx + dy * dy;
-    }
-    if (!best) return 0;
-    Target_Setup(t, FM_UNIT, best, nullptr, 0, 0);
+}
+
+// 1 when no unit of the company has an order left (or is still on its way).
+int SquadIdle(int squad)
+{
+    for (const DEMOUNIT& u : s_world.units)
+        if (u.unit && u.squad == squad &&
+            (u.unit->sorder.code != SO_NONE || u.unit->snextorder.code != SO_NONE ||
+             !Units_IsStationary(u.unit)))
+            return 0;
     return 1;
 }
 
-// Each turret fires at its target when it is in reach, and otherwise turns
-// towards it and waits.
-void AimTurrets(void)
+// A company that has done what it was told gets its next order: the next
+// place of its beat in formation, or roaming once a roaming company has
+// been everywhere it was sent. An order goes out only after the last one
+// was carried out (the update after it was given).
+void DriveSquads(void)
 {
-    for (DEMOUNIT& u : s_world.units) {
-        PART* turret = u.unit && u.unit->basepart ? u.unit->basepart->partup : nullptr;
-        if (!turret || turret->state.state == PS_FIRING) continue;
-        TARGET t;
-        if (!PickTarget(u, &t)) continue;
-        if (Parts_TargetStatus(turret, &t) == TARGETRANGE_OK) {
-            Parts_Fire(turret, &t);
+    for (int q = 0; q < NR_SQUADS; q++) {
+        const DEMOSQUAD& squad = SQUADS[q];
+        if (s_world.roaming[q] || g_UpdateCount <= s_world.ordered[q] || !SquadIdle(q)) continue;
+        UNITLIST sel = Selection(q);
+        if (Units_ListEmpty(&sel)) {
+            Units_ListClose(&sel);
             continue;
         }
-        int tx = 0, ty = 0;
-        Target_GetPosition(&t, &tx, &ty);
-        const int facing = (Util_VectorAngle((float)(tx - (u.unit->pixelpos.x + MAP_TILE_PIXELS / 2)),
-                                             (float)(ty - (u.unit->pixelpos.y + MAP_TILE_PIXELS / 2))) >> 16) & 255;
-        if (turret->state.state != PS_HOLDANGLE || turret->state.angle != facing << 16)
-            Parts_SetRotateState(turret, facing);
+        if (squad.roams && s_world.leg[q] >= squad.nrlegs) {
+            Orders_QAutoMoveOn(squad.team, &sel, TACTAI_HIGH);
+            s_world.roaming[q] = 1;
+        } else {
+            const TILEAT to = squad.legs[s_world.leg[q] % squad.nrlegs];
+            Orders_QMove(squad.team, &sel, to.x, to.y, 1);
+            s_world.leg[q] = squad.roams ? s_world.leg[q] + 1 : (s_world.leg[q] + 1) % squad.nrlegs;
+        }
+        s_world.ordered[q] = g_UpdateCount;
+        Units_ListClose(&sel);
+    }
+}
+
+// The demo's units follow their records: gone ones lose their light, the
+// others' display and light go where the unit is.
+void FollowUnits(void)
+{
+    for (DEMOUNIT& u : s_world.units) {
+        if (!u.unit) continue;
+        if (Units_IdToUnitPtr(u.id, -1) != u.unit) {
+            u.unit = nullptr;
+            SortDisp_DeleteChain(u.light);
+            u.light = nullptr;
+            continue;
+        }
+        UNIT* unit = u.unit;
+        u.cx = unit->pixelpos.x + MAP_TILE_PIXELS / 2;
+        u.cy = unit->pixelpos.y + MAP_TILE_PIXELS / 2;
+        Units_UpdateDisplayPos(unit);
+        PlaceLight(&u, unit->basepart ? (int)((unit->basepart->angle >> 16) & 255) : 0);
     }
 }
 
@@ -509,6 +562,7 @@ int DemoWorld_Load(void)
     PlaceTrees();
     PlaceUnits();
     PlaceBuildingsAndExplosion();
+    GiveFirstOrders();
     Mouse_SetClipRect(0, 0, DEMO_EDGE_RIGHT, DEMO_EDGE_BOTTOM);
     s_world.seenupdate = g_UpdateCount;
     TLOG(TLOG_DIAG, "Demo world: map %d x %d, %d things, %d display elements%s", mapsizex,
@@ -538,6 +592,10 @@ void DemoWorld_Unload(void)
     for (OVERLAY* o : s_world.things) Ovl_Delete(o);
     s_world.things.clear();
     s_world.used.clear();
+    for (int q = 0; q < NR_SQUADS; q++) {
+        s_world.leg[q] = s_world.roaming[q] = 0;
+        s_world.ordered[q] = 0;
+    }
     for (SPRITE*& s : s_world.sprites) {
         Sprite_Free(s);
         s = nullptr;
@@ -562,21 +620,12 @@ void DemoWorld_Advance(void)
     int n = now >= s_world.seenupdate ? (int)std::min<uint32_t>(now - s_world.seenupdate, 100) : 0;
     s_world.seenupdate = now;
     if (n == 0) return;
-    // Units shot to nothing were removed by the updates.
-    for (DEMOUNIT& u : s_world.units) {
-        if (!u.unit || (u.unit->inuse && u.unit->id == u.id)) continue;
-        u.unit = nullptr;
-        SortDisp_DeleteChain(u.light);
-        u.light = nullptr;
-    }
     int mx = 0, my = 0, dx = 0, dy = 0;
     Mouse_GetState(&mx, &my, nullptr);
     DemoWorld_ScrollDelta(mx, my, n, &dx, &dy);
     if (dx || dy) Map_ScrollView(dx, dy);
-    for (int k = 0; k < n; k++) {
-        for (DEMOUNIT& u : s_world.units) Patrol(&u);
-        AimTurrets();
-    }
+    FollowUnits();
+    DriveSquads();
     // The buildings' beacons blink once a second.
     for (DEMOBUILDING& b : s_world.buildings)
         if (SPRITE* s = SortDisp_GetSprite(b.body))

@@ -5,10 +5,15 @@
 // light, and puts a few things on the map through the display list: trees
 // (things of a "Tree" type), three units (body, turret, shadow and a light
 // pool), buildings of two teams with their shadows and a looping explosion.
-// The units and buildings are real records of the demo's own types: the
-// local team's units and buildings sweep its sight, one of its units drives
-// back and forth so that the fog closes behind it, and the other team's
-// units show only where the local team sees them, its buildings once seen.
+// The units and buildings are real records of the demo's own types. The
+// driver commands them as a player would, through the player orders: a
+// company of each team moves in formation to places the driver gives it
+// and fights what it meets on its own, the local team's vortex gun shells
+// an enemy depot. After each update the driver runs every unit's order,
+// movement and parts (until the game's own per-update unit step exists).
+// The local team's units and buildings sweep its sight, so the fog follows
+// its company; the other team's units show only where the local team sees
+// them, its buildings once seen.
 // Every frame draws the lit terrain (Map_DrawView), the display list
 // (SortDisp_DrawAll), the fog of war over it (Fog_Draw), a line with the
 // view position at the top and a small side panel.
@@ -45,7 +50,7 @@ void DemoWorld_Unload(void);
 // of DEMO_SCROLL_STEP on each axis, 0 away from the edges.
 void DemoWorld_ScrollDelta(int x, int y, int updates, int* dx, int* dy);
 // Runs what happens per update for every update since the last call
-// (scrolling from the pointer, the explosion's frame, the turrets).
+// (scrolling from the pointer, the units, the companies' next orders).
 void DemoWorld_Advance(void);
 // One frame of the world into the back buffer (the draw hook): loads the
 // world at the first call, advances it, draws it.

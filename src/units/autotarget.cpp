@@ -26,9 +26,13 @@
 
 int Units_CheckTargetWithWeapons(UNIT* u, TARGET* target)
 {
+    if (!u->basepart) return TARGETRANGE_NOAVAILABLEWEAPON;
+    // Every part would answer an invalid target alike: the handle is checked
+    // once for the chain (the searches ask this for every candidate).
+    if (!Target_Valid(target)) return TARGETRANGE_INVALIDTARGET;
     int answer = TARGETRANGE_NOAVAILABLEWEAPON;
     for (PART* p = u->basepart; p; p = p->partup) {
-        answer = Parts_TargetStatus(p, target);
+        answer = Parts_TargetStatusValid(p, target);
         if (answer == TARGETRANGE_OK) return TARGETRANGE_OK;
     }
     return answer;
@@ -211,8 +215,9 @@ TARGET* Units_ChooseEnemyUnit(UNIT* u, TARGET* out)
                 continue;
             TARGET t;
             Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
-            if (!Units_CanAttackTarget(u, &t) || Units_CheckTargetWithWeapons(u, &t) != TARGETRANGE_OK)
-                continue;
+            // In range with a loaded weapon that can shoot it: a part can
+            // shoot it then, so Units_CanAttackTarget needs no asking.
+            if (Units_CheckTargetWithWeapons(u, &t) != TARGETRANGE_OK) continue;
             // Computer players choose by their plan; everyone else scores.
             if (v->hitpoints < 1) continue;
             const int d = Hyps(v->tilepos.x, v->tilepos.y, u->tilepos.x, u->tilepos.y);

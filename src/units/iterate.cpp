@@ -111,6 +111,11 @@ void StartGridWalk(ITERATOR* it, int x1, int y1, int x2, int y2)
     it->nextindex = 0;
     it->last = nullptr;
     it->cell = nullptr;
+    if (it->mask == 0) {
+        // One team: the searches' common walk.
+        if (it->team >= 0 && it->team < TEAM_MAXTEAMS) it->teambits = 1 << it->team;
+        return;
+    }
     for (int t = 0; t < TEAM_MAXTEAMS; t++)
         if (TeamMatches(it, t)) it->teambits |= 1 << t;
 }

@@ -581,6 +581,12 @@ static int LoadedSlot(const PART* part, TARGET* target)
 int Parts_TargetStatus(PART* part, TARGET* target)
 {
     if (!Target_Valid(target)) return TARGETRANGE_INVALIDTARGET;
+    return Parts_TargetStatusValid(part, target);
+}
+
+int Parts_TargetStatusValid(PART* part, TARGET* target)
+{
+    if (UsedSlots(part->type) == 0) return TARGETRANGE_NOAVAILABLEWEAPON;
     int w = LoadedSlot(part, target);
     if (w < 0) return TARGETRANGE_NOAVAILABLEWEAPON;
     return Weapon_TargetInRange(part->unit, part->type->weapons[w].type, target);

@@ -191,6 +191,8 @@ int Parts_CanShootTarget(const PART* part, TARGET* target);
 // TARGETRANGE_*: INVALIDTARGET, NOAVAILABLEWEAPON when no loaded slot can
 // shoot it, else the range of the first that can.
 int Parts_TargetStatus(PART* part, TARGET* target);
+// The same for a target the caller has just found valid (no INVALIDTARGET).
+int Parts_TargetStatusValid(PART* part, TARGET* target);
 // tilerange of the first loaded slot that can shoot the target; -1 if none.
 int Parts_GetWeaponTileRange(const PART* part, TARGET* target);
 // Adds percent of each slot's maxammo, within 0..maxammo; a slot whose

@@ -1,5 +1,7 @@
 // Targets: a tile, a unit or a building, the last two through handles so
-// that a target that has gone is noticed instead of followed.
+// that a target that has gone is noticed instead of followed. Once
+// Target_Valid has passed, the handle's pointer is used as it is: the
+// searches ask for positions of every candidate.
 #include "units/target.h"
 
 #include "map/map.h"
@@ -8,9 +10,12 @@
 
 void Target_Clear(TARGET* t)
 {
+    // The empty handles, as UnitId_Clear and BuildId_Clear leave them.
     t->mode = FM_NONE;
-    UnitId_Clear(&t->unit);
-    BuildId_Clear(&t->building);
+    t->unit.unit = nullptr;
+    t->unit.id = -1;
+    t->building.building = nullptr;
+    t->building.id = -1;
     t->x = t->y = 0;
 }
 
@@ -26,7 +31,8 @@ void Target_Setup(TARGET* t, int mode, UNIT* unit, BUILDING* building, int x, in
     case FM_UNIT:
         if (unit) {
             t->mode = FM_UNIT;
-            UnitId_Setup(&t->unit, unit);
+            t->unit.unit = unit;
+            t->unit.id = unit->id;
         }
         break;
     case FM_BUILDING:
@@ -45,7 +51,10 @@ int Target_Valid(TARGET* t)
     int valid = 0;
     switch (t->mode) {
     case FM_GROUND: valid = 1; break;
-    case FM_UNIT: valid = UnitId_Valid(&t->unit); break;
+    case FM_UNIT:
+        // UnitId_Valid's test; a failing handle is cleared below with the rest.
+        valid = t->unit.unit && t->unit.id != -1 && t->unit.unit->id == t->unit.id;
+        break;
     case FM_BUILDING: valid = BuildId_Valid(&t->building); break;
     default: break;
     }
@@ -62,13 +71,13 @@ int Target_GetTilePosition(TARGET* t, int tile[2])
         tile[1] = t->y;
         break;
     case FM_UNIT: {
-        const UNIT* u = UnitId_Ptr(&t->unit);
+        const UNIT* u = t->unit.unit;
         tile[0] = u->tilepos.x;
         tile[1] = u->tilepos.y;
         break;
     }
     default: {
-        const BUILDING* b = BuildId_Ptr(&t->building);
+        const BUILDING* b = t->building.building;
         tile[0] = b->tilex;
         tile[1] = b->tiley;
         break;
@@ -88,13 +97,13 @@ void Target_GetPosition(TARGET* t, int* px, int* py)
             y = t->y * MAP_TILE_PIXELS + half;
             break;
         case FM_UNIT: {
-            const UNIT* u = UnitId_Ptr(&t->unit);
+            const UNIT* u = t->unit.unit;
             x = u->pixelpos.x + half;
             y = u->pixelpos.y + half;
             break;
         }
         default: {
-            const BUILDING* b = BuildId_Ptr(&t->building);
+            const BUILDING* b = t->building.building;
             x = b->tilex * MAP_TILE_PIXELS + b->buildingtype->width * half;
             y = b->tiley * MAP_TILE_PIXELS + b->buildingtype->height * half;
             break;

@@ -603,7 +603,7 @@ int Weapon_CanShoot(const WEAPONTYPE* w, TARGET* target)
     case FM_GROUND: return w->CanShootGround;
     case FM_BUILDING: return w->CanShootBuilding;
     case FM_UNIT: {
-        const UNIT* u = UnitId_Ptr(&target->unit);
+        const UNIT* u = target->unit.unit;   // valid: checked above
         int can = u->maplevel == ML_FLY ? w->CanShootFlyer
                                         : (w->CanShootGround || w->CanShootGroundUnit);
         if (!can) return 0;

@@ -407,6 +407,40 @@ TEST_F(SOrderTest, EnemiesAreScoredByThreatWeaknessAndNearnessWithSplashAgainstF
     EXPECT_EQ(t.unit.unit, near) << "one grid cell: the unit linked first";
 }
 
+// The parts' chain answers once for the unit: a target gone is invalid
+// (and cleared) whatever the parts carry; otherwise the first part in reach
+// wins, else the last part's answer (the turret's range), and a unit with
+// no parts has no weapon.
+TEST_F(SOrderTest, TheWeaponChainAnswersOnceForTheUnit)
+{
+    Fog_SetSeeAll(1);
+    UNIT* u = Tank(0, 20, 20);
+    UNIT* gone = Tank(1, 21, 21);
+    UNITTYPE* bare = Units_NewType();
+    UNIT* hull = Units_NewAt(bare, 0, -1, 30, 30);
+    ASSERT_NE(hull, nullptr);
+    const struct {
+        const char* name;
+        UNIT* shooter;
+        int mode;
+        UNIT* unit;
+        int x, y, answer;
+    } rows[] = {
+        {"enemy in reach", u, FM_UNIT, Tank(1, 23, 20), 0, 0, TARGETRANGE_OK},
+        {"enemy beyond reach", u, FM_UNIT, Tank(1, 26, 20), 0, 0, TARGETRANGE_TOOFAR},
+        {"ground in reach", u, FM_GROUND, nullptr, 21, 20, TARGETRANGE_OK},
+        {"a unit gone", u, FM_UNIT, gone, 0, 0, TARGETRANGE_INVALIDTARGET},
+        {"no parts", hull, FM_UNIT, Tank(1, 31, 30), 0, 0, TARGETRANGE_NOAVAILABLEWEAPON},
+    };
+    for (const auto& r : rows) {
+        TARGET t;
+        Target_Setup(&t, r.mode, r.unit, nullptr, r.x, r.y);
+        if (r.unit == gone) Units_Delete(gone);
+        EXPECT_EQ(Units_CheckTargetWithWeapons(r.shooter, &t), r.answer) << r.name;
+        EXPECT_EQ(t.mode == FM_NONE, r.answer == TARGETRANGE_INVALIDTARGET) << r.name;
+    }
+}
+
 TEST_F(SOrderTest, HiddenUnitsAndUnitsThatMayNotLookAreLeftAlone)
 {
     Fog_SetSeeAll(1);
