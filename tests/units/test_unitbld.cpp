@@ -214,6 +214,44 @@ TEST_F(UnitsAtBuildings, ATankerFillsAtANeutralSourceAndUnloadsAtItsSilo)
     EXPECT_EQ(u->resource[0], 0);
 }
 
+// A trail is laid again from a new building of one end's type to the
+// building still standing at the other end; a two-point trail that lost
+// a building stops the tanker when it arrives at the empty end.
+TEST_F(UnitsAtBuildings, ATransportTrailIsReLaidOrStopsWhereItsBuildingWent)
+{
+    BUILDINGTYPE* well = QvWorld_BuildingType("Well", 2, 2);
+    well->bayx = 0, well->bayy = 1;
+    well->resource[0] = BUILDTYPE_RESOURCE{5, 1000, 1000, 0, 0, -1, 0, 0, 0};
+    BUILDINGTYPE* silo = QvWorld_BuildingType("Silo", 2, 2);
+    silo->bayx = 0, silo->bayy = 1;
+    silo->resource[0] = BUILDTYPE_RESOURCE{0, 150, 0, 0, 0, -1, 0, 0, 0};
+    UNITTYPE* tanker = QvWorld_UnitType("Tanker");
+    tanker->resource[0][0] = 100;
+    tanker->bldpairs.count = 1;
+    tanker->bldpairs.pair[0] = {"Well", "Silo", 0, well, silo};
+    BUILDING* src = Build_New(well, TEAM_NEUTRAL, -1, 10, 10);
+    BUILDING* dst = Build_New(silo, 0, -1, 16, 10);
+    BUILDING* src2 = Build_New(well, TEAM_NEUTRAL, -1, 10, 20);
+    UNIT* u = Units_NewAt(tanker, 0, -1, 13, 14);
+    Units_LayTransportTrail(u, src, dst);
+    ASSERT_EQ(Units_SetupReusedTransportTrail(u, src2), 1);
+    int x, y;
+    Trail_GetFirst(u->localtrail, nullptr, &x, &y, nullptr);
+    EXPECT_EQ(std::pair(x, y), std::pair(10, 21)) << "from the new well's door";
+    Trail_GetLast(u->localtrail, nullptr, &x, &y, nullptr);
+    EXPECT_EQ(std::pair(x, y), std::pair(16, 11)) << "to the silo kept";
+    EXPECT_EQ(u->sorder.code, SO_TRAIL);
+    // The silo goes while the tanker walks to it.
+    Units_LayTransportTrail(u, src, dst);
+    u->resource[0] = 50;
+    u->sorder.trail.waypoint = u->localtrail->tail;
+    Build_RemoveFromGame(dst, BRM_DESTROYED);
+    for (int i = 0; i < 300 && u->sorder.code == SO_TRAIL; i++) Update();
+    EXPECT_EQ(u->sorder.code, SO_NONE);
+    EXPECT_EQ(std::pair(u->tilepos.x, u->tilepos.y), std::pair(16, 11));
+    EXPECT_EQ(Trail_Count(u->localtrail), 0);
+}
+
 TEST_F(UnitsAtBuildings, UnpackingCornersStayInsideTheMap)
 {
     BUILDINGTYPE* big = QvWorld_BuildingType("Big", 4, 3);
@@ -255,6 +293,59 @@ TEST_F(UnitsAtBuildings, APackageBuilderUnpacksAtAFreePlaceOrKeepsItsPackage)
             EXPECT_TRUE(Units_HasBuildingPackage(u)) << r.name;
             EXPECT_EQ(u->sorder.code, SO_NONE) << r.name;
         }
+    }
+}
+
+// ------------------------------------------------------------------ builders and saboteurs
+
+// A builder without a package pays nothing yet: it needs the cost in hand,
+// then leaves the map into the site it starts.
+TEST_F(UnitsAtBuildings, ABuilderStartsASiteOnlyWithTheCostInHand)
+{
+    depot_->cost = 100;
+    const struct {
+        const char* name;
+        int credits;
+        bool builds;
+    } rows[] = {{"too poor", 99, false}, {"the cost in hand", 100, true}};
+    for (const auto& r : rows) {
+        Team_SetCredits(0, r.credits);
+        UNIT* u = Units_NewAt(tank_, 0, -1, 30, 30);
+        const int before = Build_Count();
+        Units_SOrderConstruct(u, depot_->index, 32, 28);
+        for (int i = 0; i < 200 && u->sorder.code == SO_CONSTRUCT; i++) Update();
+        EXPECT_EQ(u->sorder.code, SO_NONE) << r.name;
+        EXPECT_EQ(Build_Count(), before + (r.builds ? 1 : 0)) << r.name;
+        EXPECT_EQ(u->onmap, !r.builds) << r.name;
+        if (r.builds) {
+            EXPECT_FALSE(g_Buildings->complete) << r.name;
+            EXPECT_EQ(UnitId_Ptr(&g_Buildings->whomademe), u) << r.name;
+        }
+        EXPECT_EQ(teamdata[0].credits, r.credits) << r.name;
+    }
+}
+
+// Sabotage takes a building down to half its type's most, rounded up, and
+// leaves one that is already lower as it is.
+TEST_F(UnitsAtBuildings, ASaboteurHalvesABuildingButNeverHealsIt)
+{
+    depot_->maxhitpoints = 101;
+    tank_->sabotageinfo[0] = 10;
+    const struct {
+        const char* name;
+        int hitpoints, after;
+    } rows[] = {{"whole", 101, 51}, {"already lower", 30, 30}};
+    for (const auto& r : rows) {
+        BUILDING* b = Depot(1, 10, 10);
+        Build_SetHitpoints(b, r.hitpoints);
+        UNIT* u = Units_NewAt(tank_, 0, -1, 20, 20);
+        Units_SOrderSabotageBuilding(u, b);
+        int updates = 0;
+        for (; updates < 300 && u->sorder.code == SO_SABOTAGE_BUILDING; updates++) Update();
+        EXPECT_EQ(u->sorder.code, SO_NONE) << r.name;
+        EXPECT_EQ(b->hitpoints, r.after) << r.name;
+        Build_RemoveFromGame(b, BRM_DESTROYED);
+        Units_Delete(u);
     }
 }
 
@@ -446,7 +537,9 @@ TEST_F(UnitsAtBuildings, TheWalkRunsDecoysBoostsAndConversions)
 TEST_F(UnitsAtBuildings, HostileOrdersAreRefusedAndLogged)
 {
     BUILDING* theirs = Depot(1, 10, 10);
+    BUILDING* ours = Depot(0, 30, 10);   // no teleport
     UNIT* mine = Units_NewAt(tank_, 0, -1, 20, 20);
+    UNIT* their = Units_NewAt(tank_, 1, -1, 22, 20);
     uint8_t p[12] = {};
     const struct {
         const char* name;
@@ -461,6 +554,12 @@ TEST_F(UnitsAtBuildings, HostileOrdersAreRefusedAndLogged)
          "another team"},
         {"disembarking another team's building", QDISEMBARKBLD, 0, theirs->id, 0, 0,
          "another team"},
+        {"disembarking another team's carrier", QDISEMBARK, 0, their->id, 0, 0, "no unit"},
+        {"boarding another team's building", QBOARDBUILDING, theirs->id, 0, 0, 0, "another team"},
+        {"teleporting from a building that can't", QTELEPORT, ours->id, 0, 0, 0, "no teleport"},
+        {"a transport to a type out of range", QSETUPTRANSPORT, 999, 0, 0, 0, "building type"},
+        {"a transport to a tile with no door", QSETUPTRANSPORT, depot_->index, 0, 0, 0,
+         "no building of the type"},
     };
     for (const auto& r : rows) {
         log_.clear();
@@ -475,6 +574,102 @@ TEST_F(UnitsAtBuildings, HostileOrdersAreRefusedAndLogged)
     }
     EXPECT_EQ(mine->sorder.code, SO_NONE);
     EXPECT_EQ(theirs->state, BS_IDLE);
+}
+
+// The building-hold and transport orders with well-formed payloads: each
+// row sets up its world, sends its order and checks one outcome.
+TEST_F(UnitsAtBuildings, HoldTransportAndTeleportOrdersCarryOut)
+{
+    depot_->rooms[0] = 3;
+    depot_->rooms[1] = 10;
+    depot_->flags |= BTF_ISTELEPORT;
+    tank_->hold = 3;
+    tank_->holdmass = 10;
+    BUILDINGTYPE* well = QvWorld_BuildingType("Well", 2, 2);
+    well->bayx = 0, well->bayy = 1;
+    well->resource[0] = BUILDTYPE_RESOURCE{5, 1000, 1000, 0, 0, -1, 0, 0, 0};
+    UNITTYPE* tanker = QvWorld_UnitType("Tanker");
+    tanker->resource[0][0] = 100;
+    tanker->bldpairs.count = 1;
+    tanker->bldpairs.pair[0] = {"Well", "Depot", 0, well, depot_};
+    depot_->resource[0] = BUILDTYPE_RESOURCE{0, 150, 0, 0, 0, -1, 0, 0, 0};
+    enum { CARRIER, BUILDING_HOLD };
+    const struct {
+        const char* name;
+        int code, flag, held;   // held: units inside at the start
+        int holder;
+        int inside;             // units inside after the order
+    } rows[] = {
+        {"disembark one", QDISEMBARK, 0, 2, CARRIER, 1},
+        {"disembark all", QDISEMBARK, 1, 2, CARRIER, 0},
+        {"one out of the building", QDISEMBARKBLD, 0, 2, BUILDING_HOLD, 1},
+        {"all out of the building", QDISEMBARKBLD, 1, 2, BUILDING_HOLD, 0},
+        {"teleported out", QTELEPORT, 0, 2, BUILDING_HOLD, 0},
+        {"boarding the building", QBOARDBUILDING, 0, 0, BUILDING_HOLD, 1},
+    };
+    for (const auto& r : rows) {
+        BUILDING* b = Depot(0, 10, 10);
+        UNIT* carrier = Units_NewAt(tank_, 0, -1, 20, 20);
+        UNITLIST* hold = r.holder == CARRIER ? &carrier->hold : &b->hold;
+        for (int i = 0; i < r.held; i++) {
+            UNIT* u = Units_NewAt(tank_, 0, -1, 30 + i, 30);
+            if (r.holder == CARRIER) Units_HoldAddUnit(carrier, u);
+            else Build_HoldAddUnit(b, u);
+        }
+        uint8_t p[8] = {};
+        UNITLIST* sel = Orders_TeamSelection(0);
+        Units_ListClear(sel);
+        switch (r.code) {
+        case QDISEMBARK:
+            p[0] = (uint8_t)r.flag;
+            Bytes_PutU32(p + 4, (uint32_t)carrier->id);
+            break;
+        case QDISEMBARKBLD:
+            p[0] = (uint8_t)r.flag;
+            Bytes_PutU32(p + 4, (uint32_t)b->id);
+            break;
+        case QTELEPORT:
+            Bytes_PutU32(p, (uint32_t)b->id);
+            Bytes_PutU16(p + 4, 40);
+            Bytes_PutU16(p + 6, 40);
+            break;
+        case QBOARDBUILDING:
+            Bytes_PutU32(p, (uint32_t)b->id);
+            Units_ListAppend(sel, carrier, carrier->id, 0);
+            break;
+        }
+        Queue(0, r.code, p, 8);
+        for (int i = 0; i < 300 && Units_ListSize(hold) != r.inside; i++) Update();
+        EXPECT_EQ(Units_ListSize(hold), r.inside) << r.name;
+        if (r.code == QTELEPORT) {
+            ITERATOR it;
+            Iterate_UnitInit(&it, 0, 0, MM_ALL);
+            int near = 0;
+            while (UNIT* u = Iterate_UnitNext(&it))
+                near += std::max(abs(u->tilepos.x - 40), abs(u->tilepos.y - 40)) <= 1;
+            EXPECT_EQ(near, 2) << r.name;
+        }
+        Units_ListClear(sel);
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) Units_Delete(u);
+        Build_RemoveFromGame(b, BRM_DESTROYED);
+    }
+    // A transport trip from the well whose door is at the given tile.
+    BUILDING* w = Build_New(well, TEAM_NEUTRAL, -1, 10, 10);
+    Depot(0, 20, 10);
+    UNIT* t = Units_NewAt(tanker, 0, -1, 15, 15);
+    Units_ListAppend(Orders_TeamSelection(0), t, t->id, 0);
+    uint8_t p[8] = {};
+    Bytes_PutU32(p, (uint32_t)well->index);
+    Bytes_PutU16(p + 4, 10);
+    Bytes_PutU16(p + 6, 11);
+    Queue(0, QSETUPTRANSPORT, p, 8);
+    EXPECT_EQ(t->sorder.code, SO_TRAIL);
+    int x, y;
+    Trail_GetFirst(t->localtrail, nullptr, &x, &y, nullptr);
+    EXPECT_EQ(std::pair(x, y), std::pair(10, 11));
+    EXPECT_NE(w, nullptr);
 }
 
 TEST_F(UnitsAtBuildings, APackedBuildingMovesAndUnpacks)
