@@ -704,4 +704,167 @@ TEST_F(UnitsAtBuildings, APackedBuildingMovesAndUnpacks)
     EXPECT_TRUE(g_Buildings->complete);
 }
 
+// ------------------------------------------------------------------ a whole run
+
+// Every trade at buildings in one world for 3000 updates: a tanker's trips,
+// a builder's site, a spy's theft brought home, a saboteur, a carrier that
+// dies with passengers, a repair visit and a building that packs, moves and
+// unpacks. Orders that depend on what happened are given when it happened.
+class BuildingTrades : public UnitsAtBuildings {
+protected:
+    struct Marks {
+        int collected, built, stolen, sabotaged, dropped, repaired, unpacked;
+        bool operator==(const Marks&) const = default;
+    };
+    std::vector<uint64_t> Run(Marks* m)
+    {
+        Uid_Reset();
+        g_General.repairspeed = 2;
+        g_General.repaircost = 1;
+        // Which team was local when the world opened differs between runs,
+        // and opening a world keeps the teams' resource shares of the last.
+        for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+            teamdata[team].type = TT_HUMAN;
+            for (auto& r : teamdata[team].resource) r = {};
+        }
+        teamdata[2].type = TT_COMPUTER;
+        BUILDINGTYPE* well = QvWorld_BuildingType("Well", 2, 2);
+        well->bayx = 0, well->bayy = 1;
+        well->resource[0] = BUILDTYPE_RESOURCE{5, 1000, 1000, 0, 0, -1, 0, 0, 0};
+        BUILDINGTYPE* silo = QvWorld_BuildingType("Silo", 2, 2);
+        silo->bayx = 0, silo->bayy = 1;
+        silo->resource[0] = BUILDTYPE_RESOURCE{0, 5000, 0, 0, 0, -1, 0, 0, 0};
+        UNITTYPE* tanker = QvWorld_UnitType("Tanker");
+        tanker->resource[0][0] = 100;
+        tanker->resource[0][1] = 20;
+        tanker->resource[0][2] = 20;
+        tanker->bldpairs.count = 1;
+        tanker->bldpairs.pair[0] = {"Well", "Silo", 0, well, silo};
+        BUILDINGTYPE* barracks = QvWorld_BuildingType("Barracks", 2, 2);
+        barracks->cost = 100;
+        barracks->buildtime = 5;
+        BUILDINGTYPE* lab = QvWorld_BuildingType("Lab", 2, 2);
+        lab->bayx = 0, lab->bayy = 1;
+        lab->spytype = BSPY_RESOURCE;
+        lab->stealtime = 20;
+        lab->prereq.id = 3;
+        depot_->maxhitpoints = 100;
+        depot_->flags |= BTF_CANREPAIR;
+        UNITTYPE* spy = QvWorld_UnitType("Spy");
+        spy->abilities.canspy = 1;
+        spy->spyinfo[0] = 50;
+        spy->spyinfo[1] = 60;
+        tank_->sabotageinfo[0] = 20;
+        tank_->hold = 2;
+        tank_->holdmass = 10;
+        tank_->maxhitpoints = 50;
+        UNITTYPE* truck = QvWorld_UnitType("Truck");
+        BUILDINGTYPE* tent = QvWorld_BuildingType("Tent", 2, 2);
+        tent->bayx = 0, tent->bayy = 1;
+        tent->transportunit = truck;
+        tent->packtime = 3;
+        tent->unpacktime = 3;
+        PREREQ_Done();
+        PREREQ_Init();
+
+        Build_New(well, TEAM_NEUTRAL, -1, 4, 4);
+        BUILDING* dst = Build_New(silo, 0, -1, 12, 4);
+        UNIT* t = Units_NewAt(tanker, 0, -1, 5, 6);
+        UNIT* builder = Units_NewAt(tank_, 0, -1, 30, 4);
+        BUILDING* target = Build_New(lab, 1, -1, 40, 20);
+        BUILDING* home = Depot(0, 30, 24);
+        UNIT* s = Units_NewAt(spy, 0, -1, 36, 26);
+        BUILDING* victim = Depot(1, 50, 40);
+        UNIT* saboteur = Units_NewAt(tank_, 0, -1, 56, 44);
+        UNIT* carrier = Units_NewAt(tank_, 0, -1, 20, 50);
+        int passengers[2];
+        for (int i = 0; i < 2; i++) {
+            UNIT* u = Units_NewAt(tank_, 0, -1, 22 + i, 56);
+            passengers[i] = u->id;
+            Units_HoldAddUnit(carrier, u);
+        }
+        BUILDING* bay = Depot(2, 40, 50);
+        UNIT* patient = Units_NewAt(tank_, 2, -1, 50, 56);
+        Units_SetHitpoints(patient, 30);
+        const int patientid = patient->id, carrierid = carrier->id;
+        BUILDING* packed = Build_New(tent, 0, -1, 10, 30);
+        const int packedid = packed->id;
+
+        Units_SetupTransportTrail(t, dst);
+        Units_SOrderConstruct(builder, barracks->index, 32, 4);
+        Units_SOrderSpy(s->id, 0, target, SPY_SPY, 0);
+        Units_SOrderSabotageBuilding(saboteur, victim);
+        Units_SOrderRepairSelf(patient, bay);
+        std::vector<uint64_t> digests;
+        bool stealing = false, returning = false, unpacking = false;
+        for (int n = 0; n < 3000; n++) {
+            if (n == 300) Units_SetHitpoints(carrier, 0);
+            if (n == 100) {
+                uint8_t p[4];
+                Bytes_PutU32(p, (uint32_t)packedid);
+                Queue(0, QPACKBUILDING, p, 4);
+            }
+            if (!stealing && !s->onmap) {
+                Units_SOrderSpy(s->id, 0, target, SPY_STEAL, 3);
+                stealing = true;
+            }
+            if (stealing && !returning && s->onmap) {
+                Units_SOrderSpy(s->id, 0, home, SPY_RETURNPLANS, 0);
+                returning = true;
+            }
+            if (!unpacking && n > 100) {
+                ITERATOR it;
+                Iterate_UnitInit(&it, 0, 0, MM_ALL);
+                while (UNIT* u = Iterate_UnitNext(&it))
+                    if (u->type == truck && Units_HasBuildingPackage(u)) {
+                        uint8_t p[8];
+                        Bytes_PutU32(p, (uint32_t)u->id);
+                        Bytes_PutU16(p + 4, 10);
+                        Bytes_PutU16(p + 6, 40);
+                        Queue(0, QUNPACKBUILDING, p, 8);
+                        unpacking = true;
+                    }
+            }
+            Update();
+            digests.push_back(QvDigest_State());
+        }
+        m->collected = teamdata[0].stats.collected[0];
+        m->built = 0;
+        m->unpacked = 0;
+        for (BUILDING* b = g_Buildings; b; b = b->next) {
+            m->built += b->buildingtype == barracks && b->complete;
+            m->unpacked += b->buildingtype == tent && b->complete && b->tilex == 10 &&
+                           b->tiley == 40;
+        }
+        m->stolen = PREREQ_HaveStolen(3, 0) * 10 + s->spy.nrplans;
+        m->sabotaged = victim->hitpoints;
+        m->dropped = Units_IdToUnitPtr(carrierid, 0) == nullptr ? 0 : -1;
+        for (int id : passengers) m->dropped += Units_IdToUnitPtr(id, 0) != nullptr;
+        UNIT* back = Units_IdToUnitPtr(patientid, 2);
+        m->repaired = back && back->hitpoints == 50 && back->sorder.code == SO_NONE &&
+                      back->tilepos.x == 50 && back->tilepos.y == 56;
+        return digests;
+    }
+};
+
+TEST_F(BuildingTrades, TwoRunsOf3000UpdatesGiveTheSameDigestAtEveryUpdate)
+{
+    Marks m1{}, m2{};
+    const std::vector<uint64_t> a = Run(&m1);
+    TearDown();
+    SetUp();
+    const std::vector<uint64_t> b = Run(&m2);
+    ASSERT_EQ(a.size(), 3000u);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); i++) ASSERT_EQ(a[i], b[i]) << "update " << i;
+    EXPECT_TRUE(m1 == m2);
+    EXPECT_GT(m1.collected, 0) << "water reached the silo";
+    EXPECT_EQ(m1.built, 1) << "the builder's barracks";
+    EXPECT_EQ(m1.stolen, 10) << "the plans are home";
+    EXPECT_EQ(m1.sabotaged, 50);
+    EXPECT_EQ(m1.repaired, 1) << "mended and back where it was";
+    EXPECT_EQ(m1.unpacked, 1) << "the tent stands at its new place";
+    EXPECT_EQ(m1.dropped, 2) << "the carrier gone, both passengers on the map";
+}
+
 } // namespace
