@@ -18,10 +18,12 @@
 #include "game/gameloop.h"
 #include "map/cre.h"
 #include "map/fog.h"
+#include "map/map.h"
 #include "map/mapgrid.h"
 #include "map/overlay.h"
 #include "map/pathsrch.h"
 #include "map/region.h"
+#include "map/tile.h"
 #include "platform/animtype.h"
 #include "platform/cursor.h"
 #include "platform/effects.h"
@@ -41,6 +43,7 @@
 #include "units/expltype.h"
 #include "units/orders.h"
 #include "units/parts.h"
+#include "units/prereq.h"
 #include "units/projectile.h"
 #include "units/swave.h"
 #include "units/team.h"
@@ -223,6 +226,16 @@ static void PathSearchClose(void)
     Path_CleanUp();
 }
 
+// The map, its tile set and the prerequisite table come from the scenario
+// load; they go once everything linked to them (things, grid, sight, path
+// tables, units, buildings) has closed.
+static void MapClose(void)
+{
+    PREREQ_Done();
+    Map_Free();
+    Tile_Close();
+}
+
 static void TeamsInit(void)
 {
     Team_SetDefaults();
@@ -240,6 +253,7 @@ static const SYSTEM_ENTRY s_common[] = {
     {"SortDisp", SortDisp_Init, SortDisp_Close},
     {"Effects", Effects_Init, Effects_Close},
     {"Random", RandomInit, Nothing},
+    {"Map", Nothing, MapClose},
     {"Regions", Nothing, Region_FreeAll},
     {"Damage", Damage_Init, Damage_Close},
     {"Weapons", Weapon_Init, Weapon_Close},
