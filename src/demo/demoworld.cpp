@@ -79,6 +79,7 @@ struct DEMOUNIT {
     DISPLAYELEMENT* light;
     int cx, cy;            // centre, world pixels
     UNIT* unit;            // its record: position, team, sight and parts
+    int id;                // the unit's id: the record outlives the unit
     int patrol;            // tiles it drives east and back (0: stands)
     int home;              // its first tile column
     int building;          // the building it shells (index), or -1: the nearest enemy unit
@@ -255,7 +256,10 @@ void PlaceUnits(void)
         u.cy = t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
         const int dir = UNIT_FACING[i], team = UNIT_TEAM[i];
         u.unit = Units_NewAt(type, team, -1, t.x, t.y);
+        u.id = u.unit ? u.unit->id : -1;
         if (!u.unit) continue;
+        // The demo drives its units itself: their service orders never run.
+        u.unit->sorder.nextscantime = INT32_MAX;
         if (u.unit->basepart) Parts_SetAngle(u.unit->basepart, dir);
         Units_UpdateDisplayPos(u.unit);
         u.light = SortDisp_NewElement(s_world.sprites[DS_LIGHT], nullptr, SORTDISP_REMAP_NONE, 0, 0,
@@ -371,7 +375,6 @@ void Patrol(DEMOUNIT* u)
         x = std::clamp(x, 1, mapsizex - 1);
         if (x != unit->tilepos.x) Units_MoveTo(unit, x, unit->tilepos.y, Units_AllocGroupId());
     }
-    Units_UpdateMovement(unit);
     u->cx = unit->pixelpos.x + MAP_TILE_PIXELS / 2;
     u->cy = unit->pixelpos.y + MAP_TILE_PIXELS / 2;
     Units_UpdateDisplayPos(unit);
@@ -559,6 +562,13 @@ void DemoWorld_Advance(void)
     int n = now >= s_world.seenupdate ? (int)std::min<uint32_t>(now - s_world.seenupdate, 100) : 0;
     s_world.seenupdate = now;
     if (n == 0) return;
+    // Units shot to nothing were removed by the updates.
+    for (DEMOUNIT& u : s_world.units) {
+        if (!u.unit || (u.unit->inuse && u.unit->id == u.id)) continue;
+        u.unit = nullptr;
+        SortDisp_DeleteChain(u.light);
+        u.light = nullptr;
+    }
     int mx = 0, my = 0, dx = 0, dy = 0;
     Mouse_GetState(&mx, &my, nullptr);
     DemoWorld_ScrollDelta(mx, my, n, &dx, &dy);
@@ -566,16 +576,6 @@ void DemoWorld_Advance(void)
     for (int k = 0; k < n; k++) {
         for (DEMOUNIT& u : s_world.units) Patrol(&u);
         AimTurrets();
-        for (DEMOUNIT& u : s_world.units)
-            for (PART* p = u.unit ? u.unit->basepart : nullptr; p; p = p->partup) Parts_Process(p);
-    }
-    // Units shot to nothing leave the field: nothing else removes them yet.
-    for (DEMOUNIT& u : s_world.units) {
-        if (!u.unit || u.unit->hitpoints >= 1) continue;
-        Units_Delete(u.unit);
-        u.unit = nullptr;
-        SortDisp_DeleteChain(u.light);
-        u.light = nullptr;
     }
     // The buildings' beacons blink once a second.
     for (DEMOBUILDING& b : s_world.buildings)

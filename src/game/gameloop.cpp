@@ -19,6 +19,7 @@
 #include "units/swave.h"
 #include "units/team.h"
 #include "units/unitmove.h"
+#include "units/unitproc.h"
 #include "units/vortex.h"
 
 static uint32_t s_lastUpdate = 0;
@@ -48,6 +49,7 @@ void Game_Update(void)
     Vortex_UpdateAll();
     Build_ProcessAll();
     Pathsrch_Update();
+    Units_ProcessAll();
     Weapon_UpdateProjectiles();
     Expl_UpdateAll();
     Ovl_UpdateOverlayAndMiniBuildingVisibility();

@@ -124,6 +124,7 @@ struct BUILDTYPE_RESOURCE {
     int32_t supplytarget;          // -1 none
     int32_t supplypercent;
     int32_t need;
+    int32_t keepdelivering;        // a full store still takes deliveries (no keyword sets it)
 };
 
 // An efficiency line through two points (b, a) and (d, c): efficiency a %
@@ -176,7 +177,7 @@ struct BUILDINGTYPE {
     int32_t cpugainpercent;
     uint8_t seeingrange;           // tiles, 0..20
     uint8_t seeingheight;          // 0..15
-    uint8_t rooms[2];
+    uint8_t rooms[2];              // the hold: most units held, largest total mass of one
     int32_t repaircost[2];
     int32_t defense;               // damage-table defence index, 255 none
     int32_t defensestrength;
@@ -187,8 +188,6 @@ struct BUILDINGTYPE {
     int32_t packtime, unpacktime;
     int32_t teleportn;
     EXPLTYPE* teleportexpl;
-    int32_t holdmax;               // units held
-    int32_t holdmass;              // per-unit mass limit
     BUILDINGTYPE* upgradeto;
     BUILDINGTYPE* upgradefrom;
     BUILDINGTYPE* decoyof;         // this type is a decoy of that one

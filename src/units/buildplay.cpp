@@ -36,6 +36,7 @@
 #include "map/map.h"
 #include "rules/gamemsg.h"
 #include "units/autoprod.h"
+#include "units/buildbay.h"
 #include "units/building.h"
 #include "units/constructq.h"
 #include "units/prereq.h"
@@ -202,6 +203,10 @@ bool JobStep(BUILDING* b)
             return false;
         }
         return true;
+    case BS_PACKING:
+        // Done packing, it waits for a free tile for the carrier.
+        if (WorkStep(b, 100) && b->prodleft <= 0 && Build_FinishPack(b)) return false;
+        return true;
     case BS_POWERINGDOWN:
         if (WorkStep(b, 100) && b->prodleft <= 0) {
             EndJob(b);
@@ -345,6 +350,7 @@ void Build_ProcessAll(void)
         if (!JobStep(b)) continue;
         RepairStep(b);
         StoreStep(b);
+        Build_ServiceStep(b);
         ShowState(b);
     }
     NewsOfAvailability();
@@ -468,6 +474,15 @@ int Build_UnpackPackage(UNIT* u, int x, int y)
     return 1;
 }
 
+int Build_StartPack(BUILDING* b)
+{
+    if (b == nullptr || !b->complete || b->state != BS_IDLE || !Build_CanPack(b))
+        return Refuse(b, "Build_StartPack", "not an idle building that packs");
+    StartJob(b, BS_PACKING, b->buildingtype->packtime, 0);
+    LocalMsg(b, MSG_SFXPACKUP);
+    return 1;
+}
+
 int Build_PowerToggle(BUILDING* b)
 {
     if (b == nullptr || !b->complete) return Refuse(b, "Build_PowerToggle", "not complete");
@@ -583,6 +598,7 @@ void Build_RemoveFromGame(BUILDING* b, int reason)
 {
     if (b == nullptr || b->id == -1) return;
     const BUILDINGTYPE* t = b->buildingtype;
+    Build_ReleaseOccupants(b);
     for (UNITID& h : b->bay) {
         if (UNIT* k = UnitId_Ptr(&h)) Units_Delete(k);
         UnitId_Clear(&h);

@@ -82,6 +82,9 @@ int Build_StartUpgrade(BUILDING* b);
 // the placement test accepts it there; 1 then (the caller deletes the
 // unit), else 0.
 int Build_UnpackPackage(UNIT* u, int x, int y);
+// An idle complete building whose type packs starts packing (state 8) for
+// the type's pack time; the local team hears "MSG_SFXPACKUP". 1 when started.
+int Build_StartPack(BUILDING* b);
 // Idle -> powering down, off -> powering up; 1 when switched.
 int Build_PowerToggle(BUILDING* b);
 // A complete idle building with a sale value starts selling; 1 then.

@@ -277,6 +277,7 @@ static void SetupHandlers(void)
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
     Orders_SetupUnitHandlers(s_handlers);
+    Orders_SetupBuildingUnitHandlers(s_handlers);
     s_handlers[QCONSTRUCTUNIT] = {ConstructUnit, 8};
     s_handlers[QSELLBUILDING] = {SellBuilding, 4};
     s_handlers[QCANCELBUILDING] = {CancelBuilding, 4};

@@ -30,3 +30,5 @@ const char* Orders_CodeName(int code);
 // Fills the table's entries of the orders carried out by the units'
 // service orders (ordersunit.cpp).
 void Orders_SetupUnitHandlers(ORDERHANDLER* table);
+// The same for the orders carried out at buildings (ordersbld.cpp).
+void Orders_SetupBuildingUnitHandlers(ORDERHANDLER* table);

@@ -21,6 +21,7 @@
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
+#include "units/unithold.h"
 #include "units/unitsorder.h"
 #include "units/unitstate.h"
 
@@ -243,7 +244,8 @@ void GlobalClear(const ORDERREC* n)
 {
     const int slot = n->payload[0];
     if (!CheckBelow(n, "trail slot", slot, QUORVEX_GLOBALTRAILS)) return;
-    Trail_Clear(&teamdata[n->team].gtrails[slot]);
+    // Units following the trail stop rather than keep a waypoint of it.
+    Units_ClearGlobal(n->team, slot);
 }
 
 void GlobalAddWaypoint(const ORDERREC* n)

@@ -139,7 +139,15 @@ void DeleteUnit(UNIT* u)
     DeleteParts(u);
     if (u->onmap) Units_RemoveFromMap(u);
     Unlink(u);
+    // Passengers go with their carrier: off the map in no building, nothing
+    // would ever bring them back.
+    UNIT* held;
+    int heldid;
+    while (Units_ListRemoveFirst(&u->hold, &held, &heldid))
+        if (held != nullptr && !held->onmap) Units_Delete(held);
     Units_ListClose(&u->hold);
+    delete u->building_package;
+    u->building_package = nullptr;
     Pathsrch_CancelUnit(u);
     Path_Clear(&u->move.path);
     if (u->localtrail) Trail_Free(&u->localtrail);
@@ -277,6 +285,14 @@ static void ResolveType(UNITTYPE* owner, UNITTYPE_TYPEINFO* info)
         TLOG(TLOG_ERROR, "[%s] - unknown unit type [%s]", owner->symbolid, info->name);
 }
 
+static BUILDINGTYPE* BuildingTypeNamed(const UNITTYPE* owner, const char* name)
+{
+    int index = Textfile_FindBuildingType(name);
+    if (index >= 0 && index < g_NrBuildingTypes) return &g_BuildingTypes[index];
+    TLOG(TLOG_ERROR, "[%s] - unknown building type [%s]", owner->symbolid, name);
+    return nullptr;
+}
+
 void Units_PostProcessAllTypes(void)
 {
     for (int i = 0; i < s_nrtypes; i++) {
@@ -285,6 +301,11 @@ void Units_PostProcessAllTypes(void)
         ResolveType(t, &t->alternateinfo);
         ResolveType(t, &t->veteraninfo);
         ResolveType(t, &t->decoyinfo);
+        for (int k = 0; k < t->bldpairs.count && k < UNITTYPE_BLDPAIRS; k++) {
+            UNITTYPE_BLDPAIR& pair = t->bldpairs.pair[k];
+            pair.srctype = BuildingTypeNamed(t, pair.src);
+            pair.dsttype = BuildingTypeNamed(t, pair.dst);
+        }
         t->phaseinfo.buildingtype = nullptr;
         if (t->phaseinfo.text[0] != '\0') {
             int index = Textfile_FindBuildingType(t->phaseinfo.text);

@@ -43,6 +43,7 @@ struct SPRITE;
 struct EXPLTYPE;
 struct BUILDING;
 struct BUILDINGTYPE;
+struct BUILDINGPACKAGE;
 struct DISPLAYELEMENT;
 struct GAME_MSG;
 struct PART;
@@ -150,7 +151,9 @@ struct UNITTYPE_EXPLINFO {
 struct UNITTYPE_BLDPAIR {
     char src[UNITTYPE_NAME];
     char dst[UNITTYPE_NAME];
-    int32_t n;
+    int32_t n;                     // the resource carried
+    BUILDINGTYPE* srctype;         // resolved by Units_PostProcessAllTypes (null: unknown)
+    BUILDINGTYPE* dsttype;
 };
 
 struct UNITTYPE_FACINGANIM {
@@ -310,6 +313,7 @@ struct tagSO_SPY {
     uint16_t stealid;
     int32_t stealtime;
     int32_t stealmax;
+    int32_t effect;                // the spy effect it applied inside (0 none)
 };
 
 struct tagSO_SABOTAGE {
@@ -493,7 +497,7 @@ struct UNIT {
     uint32_t experience;
     int32_t liferemaining;
     int32_t chargeremaining;
-    void* building_package;
+    BUILDINGPACKAGE* building_package; // owned: freed with the unit
     UNITTYPE* alternate_utype;
     UNIT_OPERATIONINFO operation;
     UNIT_BOOST boost;

@@ -19,6 +19,8 @@
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
+#include "units/unitbld.h"
+#include "units/unithold.h"
 #include "units/unitmove.h"
 #include "units/unitstate.h"
 #include "units/weapon.h"
@@ -44,12 +46,29 @@ static int Later(int32_t scantime) { return (int64_t)scantime > (int64_t)g_Updat
 
 // ------------------------------------------------------------------ setters
 
+// A tanker whose order ends at the door of one of its buildings sets off
+// on a trip from there instead.
+static int StartsTrip(UNIT* u)
+{
+    if (u->type->bldpairs.count <= 0 || u->sorder.code == SO_NONE || !u->onmap) return 0;
+    BUILDING* b = Build_AtDoorTile(u->tilepos.x, u->tilepos.y);
+    if (b == nullptr || (b->team != u->team && b->team < TEAM_NEUTRAL)) return 0;
+    if (!Units_MatchedTransportPair(u, b->buildingtype)) return 0;
+    return Units_SetupTransportTrail(u, b);
+}
+
 void Units_SOrderNone(UNIT* u)
 {
     ASSERT(u);
     if (!u->isanimating)
         for (PART* p = u->basepart; p; p = p->partup) Parts_ResetAnimation(p);
     if (u->type->abilities.canidle) Units_ResetIdleDelay(u);
+    if (StartsTrip(u)) return;
+    Units_SOrderEnd(u);
+}
+
+void Units_SOrderEnd(UNIT* u)
+{
     SetCode(u, SO_NONE);
     u->tactaiinfo = u->usertactaiinfo;
 }
@@ -334,6 +353,7 @@ static int IdleStep(UNIT* u)
 void Units_IdleServiceChecks(UNIT* u)
 {
     if (IdleStep(u)) return;
+    if (Units_TryAutoRepair(u) || Units_TryAutoRearm(u)) return;
     Units_AutoTarget(u, u->tilepos.x, u->tilepos.y, -1, -1);
 }
 
@@ -452,6 +472,7 @@ static void ProcessBoard(UNIT* u)
     if (c->maplevel == u->maplevel && abs(c->tilepos.x - u->tilepos.x) < 2 &&
         abs(c->tilepos.y - u->tilepos.y) < 2) {
         Units_SOrderNone(u);
+        if (Units_HoldAvailable(c, u)) Units_HoldAddUnit(c, u);
         return;
     }
     if (u->sorder.board.retries > 5) {
@@ -482,6 +503,7 @@ void Units_ProcessSOAutomove(UNIT* u)
     if (u->state == US_FIRING || u->state == US_FIRINGONCE) return;
     u->snextorder = u->sorder;
     if (Units_IsStationary(u)) {
+        if (Units_TryAutoRepair(u) || Units_TryAutoRearm(u)) return;
         Units_PickAutomoveDestination(u);
         return;
     }
@@ -548,7 +570,17 @@ int Units_ProcessSOrder(UNIT* u)
         break;
     case SO_AUTOMOVE: Units_ProcessSOAutomove(u); break;
     case SO_DUMMY: EndHere(u); break;
-    default: break; // the building orders' handlers come with their module
+    case SO_CONSTRUCT:
+        if (!Units_ProcessSOConstruct(u)) return 0;
+        break;
+    case SO_SPY: Units_ProcessSOSpy(u); break;
+    case SO_SABOTAGE_BUILDING: Units_ProcessSOSabotage(u); break;
+    case SO_TRAIL: Units_ProcessSOTrailStep(u); break;
+    case SO_BOARDBLD: Units_ProcessSOBoardBuilding(u); break;
+    case SO_PICKUP: Units_ProcessSOPickUp(u); break;
+    case SO_REPAIRSELF:
+    case SO_REARMSELF: Units_ProcessSOServiceSelf(u, u->sorder.code); break;
+    default: break;
     }
     return u->inuse && u->id == id;
 }

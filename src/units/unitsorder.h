@@ -18,9 +18,13 @@ struct BUILDING;
 struct OVERLAYTYPE;
 
 // Ends the order: the parts' animations restart (unless the unit is
-// animating), a canidle type gets a new idle delay, the code becomes SO_NONE
-// and the user's tactical levels are in force again.
+// animating), a canidle type gets a new idle delay; a transport type at the
+// door of an own or neutral building of its pairs starts a trip from there
+// instead; otherwise the code becomes SO_NONE and the user's tactical
+// levels are in force again (Units_SOrderEnd).
 void Units_SOrderNone(UNIT* u);
+// The last step alone: SO_NONE and the user's tactical levels.
+void Units_SOrderEnd(UNIT* u);
 // Units_StopMove, then Units_SOrderNone.
 void Units_SOrderStop(UNIT* u);
 // Attack target from home (x, y), heading for (destx, desty) (-1, -1: none).

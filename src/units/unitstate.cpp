@@ -10,6 +10,7 @@
 #include "map/overlay.h"
 #include "platform/sortdisp.h"
 #include "rules/gamemsg.h"
+#include "units/building.h"
 #include "units/explosion.h"
 #include "units/parts.h"
 #include "units/team.h"
@@ -101,10 +102,22 @@ UNIT* Units_ChangeUnitType(UNIT* u, UNITTYPE* newtype, int keepid)
     const int64_t r = oldmax > 0 ? (int64_t)u->hitpoints * 256 / oldmax : 0;
     const UNIT_TACTAI tact = u->tactaiinfo, user = u->usertactaiinfo;
     const int team = u->team, id = u->id;
+    // What it carries stays with it: the remade unit takes the hold and the
+    // package over instead of the deletion taking them away.
+    UNITLIST hold = u->hold;
+    BUILDINGPACKAGE* package = u->building_package;
+    Units_ListInit(&u->hold);
+    u->building_package = nullptr;
     Units_DeleteKeepPtr(u);
     UNIT* n = onmap ? Units_NewAtKeepPtr(u, newtype, team, keepid ? id : -1, x, y)
                     : Units_NewKeepPtr(u, newtype, team, keepid ? id : -1);
-    if (!n) return nullptr;
+    if (!n) {
+        Units_ListClose(&hold); // lost with the unit; the passengers stay off the map
+        delete package;
+        return nullptr;
+    }
+    n->hold = hold;
+    n->building_package = package;
     const int h = (int)(((int64_t)newtype->maxhitpoints * r + 128) / 256);
     UNITS_totalhitpoints += h - n->hitpoints;
     n->hitpoints = h;

@@ -17,8 +17,10 @@
 #include "units/unit.h"
 #include "units/unitmove.h"
 #include "units/autotarget.h"
+#include "units/unithold.h"
 #include "units/unitsorder.h"
 #include "units/unitstate.h"
+#include "rules/gamemsg.h"
 
 namespace {
 
@@ -102,6 +104,39 @@ int WalkDetour(const UNIT* u, const uint8_t* rel, int n, int base, UNIT_POS* til
     return 1;
 }
 
+// A local tunnelling carrier that arrives under the door of its home
+// building to pick units up is ready for them.
+void TellVehicleAvailable(const UNIT* u)
+{
+    const UNITTYPE* t = u->type;
+    if (u->team != g_LocalTeam || t->hold == 0 || t->defmovemode != MM_TUNNEL ||
+        t->defmaplevel != ML_TUNNEL || u->sorder.code != SO_PICKUP)
+        return;
+    BUILDID home = u->associate;
+    BUILDING* b = BuildId_Ptr(&home);
+    if (b != nullptr && Build_AtDoorTile(u->tilepos.x, u->tilepos.y - 1) == b)
+        GameMsg_TriggerStd(GameMsg_Std(MSG_PHASEVEHICLEAVAIL));
+}
+
+// The grab happens as the grabber steps onto its victim's tile: the victim
+// goes into the hold and the order ends, whether or not there was room.
+void Grab(UNIT* u, int x, int y)
+{
+    UNIT* v = UnitId_Ptr(&u->sorder.grabunit.unit);
+    if (v == nullptr || v != Occupant(u, x, y)) return;
+    if (Units_HoldAvailable(u, v) && u->operation.code == UO_NONE) {
+        Units_HoldAddUnit(u, v);
+        Team_SetRelation(u->team, v->team, TR_ENEMY);
+        u->operation = {UO_CONVERT, u->type->grabinfo.n, 0};
+        if (u->team != g_LocalTeam && v->team == g_LocalTeam) {
+            GameMsg_TriggerStd(GameMsg_Std(MSG_ALLIANCECHANGED));
+            GameMsg_TriggerStd(GameMsg_Std(MSG_NEWENEMY));
+        }
+        if (u->team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_UNITCAPTURED));
+    }
+    Units_SOrderNone(u);
+}
+
 void MoveStep(UNIT* u)
 {
     PART* base = u->basepart;
@@ -144,6 +179,7 @@ void MoveStep(UNIT* u)
         return;
     }
     StopHere(u);
+    TellVehicleAvailable(u);
 }
 
 void WaitForObstacle(UNIT* u)
@@ -457,6 +493,7 @@ int Units_CanEnterTile(UNIT* u, int x, int y)
     if (u->sorder.code == SO_ATTACK && TurnsBack(u, x, y)) return 0;
     if ((u->sorder.code == SO_MOVE || u->sorder.code == SO_TRAIL) && TakesTarget(u)) return 0;
     if (u->sorder.code == SO_BOARD && !BoardStep(u)) return 0;
+    if (u->sorder.code == SO_GRABUNIT) Grab(u, x, y);
     UNIT* o = Occupant(u, x, y);
     if (o && o->type && u->type && o->hitpoints > 0 &&
         o->type->rundowninfo.defence < u->type->rundowninfo.attack &&

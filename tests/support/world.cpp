@@ -6,12 +6,15 @@
 #include <cstring>
 #include <vector>
 
+#include "ai/ai.h"
 #include "core/gll.h"
 #include "core/rand.h"
 #include "core/uid.h"
 #include "map/fog.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
+#include "map/region.h"
+#include "rules/endcond.h"
 #include "platform/effects.h"
 #include "rules/tfgen.h"
 #include "units/projectile.h"
@@ -146,6 +149,23 @@ void AddOrder(Digest& d, const STANDINGORDERINFO& o)
             d.add(v);
         break;
     case SO_PICKUP: d.add(o.pickup.retries); break;
+    case SO_SPY: {
+        const tagSO_SPY& y = o.spy;
+        for (int v : {y.building.id, y.mode, y.retries, y.destx, y.desty, y.exitx, y.exity,
+                      y.timeleft, (int)y.stealid, y.stealtime, y.stealmax, y.effect})
+            d.add(v);
+        break;
+    }
+    case SO_BOARDBLD:
+        d.add(o.boardbld.building.id);
+        d.add(o.boardbld.retries);
+        break;
+    case SO_REPAIRSELF:
+    case SO_REARMSELF:
+        for (int v : {o.serviceself.b.id, o.serviceself.returnpos.x, o.serviceself.returnpos.y,
+                      o.serviceself.state})
+            d.add(v);
+        break;
     case SO_MORPHOVL: d.add(o.morphovl.countdown); break;
     case SO_MORPHUNIT:
         for (int v : {o.morphunit.utypeinto ? o.morphunit.utypeinto->unittypeid : -1,
@@ -159,6 +179,90 @@ void AddOrder(Digest& d, const STANDINGORDERINFO& o)
         break;
     default: break;
     }
+}
+
+// A criterion's memory: counters, latches, remaining ids, looked-up ids,
+// deadlines; children in order.
+void AddCriteria(Digest& d, const CRITERIA* c)
+{
+    if (!c) return d.add(-1);
+    d.add(c->type);
+    switch (c->type) {
+    case CRIT_OR:
+    case CRIT_AND:
+        d.add(c->boolean.nodes ? c->boolean.nodes->count : 0);
+        if (c->boolean.nodes)
+            for (const GLL_NODE* n = c->boolean.nodes->first; n; n = n->next)
+                AddCriteria(d, static_cast<const CRITERIA*>(n->element));
+        break;
+    case CRIT_NOT:
+    case CRIT_ONCE:
+        d.add(c->unary.latch);
+        AddCriteria(d, c->unary.node);
+        break;
+    case CRIT_HOLDREGION:
+    case CRIT_HARASSREGION:
+    case CRIT_ENEMYINREGION:
+    case CRIT_INREGION:
+    case CRIT_TEAMINREGION: d.add(c->useregion.counter); break;
+    case CRIT_BUILDBUILDING:
+    case CRIT_BEGINBUILDBUILDING:
+    case CRIT_BUILDUNIT:
+    case CRIT_DESTROYBUILDINGTYPE:
+    case CRIT_KILLUNITTYPE: d.add(c->builditem.itemid); break;
+    case CRIT_MOVEUNITSTOREGION:
+    case CRIT_DESTROYBUILDING:
+    case CRIT_DESTROYUNIT:
+    case CRIT_CAPTUREUNIT:
+        d.add(c->destroyitem.idlist ? c->destroyitem.idlist->count : -1);
+        if (c->destroyitem.idlist)
+            for (const GLL_NODE* n = c->destroyitem.idlist->first; n; n = n->next)
+                d.add(*static_cast<const int*>(n->element));
+        break;
+    case CRIT_TIMER: d.add(c->timer.deadline); break;
+    case CRIT_STEALPLAN: d.add(c->stealplan.planid); break;
+    default: break;
+    }
+}
+
+void AddEndConditions(Digest& d)
+{
+    for (int t = 0; t < ENDCOND_TEAMS; t++) {
+        for (const CONDTREE* tree : {g_Endcond.endtree[t], g_Endcond.fsm[t]}) {
+            if (!tree) {
+                d.add(-1);
+                continue;
+            }
+            d.add(tree->current);
+            d.add(tree->elapsed);
+            d.add(tree->timelimit);
+            if (!tree->condstates) continue;
+            for (const GLL_NODE* s = tree->condstates->first; s; s = s->next) {
+                const CONDSTATE* state = static_cast<const CONDSTATE*>(s->element);
+                if (!state->conds) continue;
+                for (const GLL_NODE* c = state->conds->first; c; c = c->next)
+                    AddCriteria(d, static_cast<const CONDITION*>(c->element)->criteria);
+            }
+        }
+        d.add(g_Endcond.carrieddelay[t]);
+        d.add(g_Endcond.unitsatstart[t]);
+        d.add(g_Endcond.buildingsatstart[t]);
+    }
+    d.add(g_Endcond.callcounter);
+    d.add(g_Endcond.currentteam);
+    if (GLL* forces = AI_SpecialForceList()) {
+        for (const GLL_NODE* n = forces->first; n; n = n->next) {
+            const SPECIAL_FORCE* f = static_cast<const SPECIAL_FORCE*>(n->element);
+            d.add(f->id);
+            d.add(f->team);
+            d.add(f->released);
+            for (const GLL_NODE* u = f->units->first; u; u = u->next)
+                d.add(*static_cast<const int*>(u->element));
+        }
+    }
+    if (GLL* regions = Region_List())
+        for (const GLL_NODE* n = regions->first; n; n = n->next)
+            for (int32_t h : static_cast<const REGION*>(n->element)->harass) d.add(h);
 }
 
 }   // namespace
@@ -275,6 +379,20 @@ uint64_t QvDigest_State(void)
         d.add(u->operation.counter);
         d.add(u->ischarging);
         d.add(u->chargeremaining);
+        d.add(u->liferemaining);
+        for (int r = 0; r < UNIT_RESOURCES; r++) d.add(u->resource[r]);
+        for (const UNITLISTELEM* e = u->hold.head; e != nullptr; e = e->next) d.add(e->u.id);
+        d.add(u->hold.count);
+        d.add(u->spy.nrplans);
+        for (int i = 0; i < u->spy.nrplans && i < UNITS_MAXSTOLEN; i++) d.add(u->spy.plans[i]);
+        d.add(u->associate.id);
+        d.add(u->building_package != nullptr);
+        if (u->building_package != nullptr) {
+            const BUILDINGTYPE* t = u->building_package->building_type;
+            d.add(t != nullptr ? t->index : -1);
+            d.add(u->building_package->whomademe.id);
+        }
+        for (int i = 0; i < 9; i++) d.add(u->seen[i]);
         for (const PART* p = u->basepart; p != nullptr; p = p->partup) {
             d.add(p->id);
             d.add(p->state.state);
@@ -322,6 +440,11 @@ uint64_t QvDigest_State(void)
         d.add(b->actionindicator);
         for (int r = 0; r < BUILD_RESOURCES; r++) d.add(b->stored[r]);
         for (const UNITID& k : b->bay) d.add(k.id);
+        for (const UNITID& k : b->spy) d.add(k.id);
+        for (const UNITLIST* l : {&b->hold, &b->queue}) {
+            d.add(l->count);
+            for (const UNITLISTELEM* e = l->head; e != nullptr; e = e->next) d.add(e->u.id);
+        }
         d.add(b->ap.capacity);
         d.add(b->ap.source);
         d.add(b->ap.usersetprimary);
@@ -359,5 +482,6 @@ uint64_t QvDigest_State(void)
                   g_General.repaircost, g_General.rearmspeed, g_General.healthlow,
                   g_General.healthhigh, g_General.sfxradius})
         d.add(v);
+    AddEndConditions(d);
     return d.h;
 }

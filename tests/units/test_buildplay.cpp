@@ -552,7 +552,7 @@ TEST_F(BuildPlay, NewlyAvailableTypesAreAnnouncedOnce)
 TEST_F(BuildPlay, StoresFillAtTheBuildingsRateWithinTheirLimits)
 {
     BUILDINGTYPE* well = QvWorld_BuildingType("Well", 2, 2);
-    well->resource[0] = BUILDTYPE_RESOURCE{30, 100, 5, 50, 10, -1, 0, 0};
+    well->resource[0] = BUILDTYPE_RESOURCE{30, 100, 5, 50, 10, -1, 0, 0, 0};
     Identity(&well->efficiencyhp);
     BUILDING* w = Build_New(well, 0, -1, 10, 10);
     EXPECT_EQ(w->stored[0], 5);
@@ -659,8 +659,8 @@ TEST_F(BuildOrders, RallyPointsForOneBuildingOrItsWholeKind)
 TEST_F(BuildOrders, ResourceSaleEmptiesStoresWorthMoreThanTheirCharge)
 {
     BUILDINGTYPE* silo = QvWorld_BuildingType("Silo", 2, 2);
-    silo->resource[0] = BUILDTYPE_RESOURCE{0, 1000, 0, 50, 20, -1, 0, 0};
-    silo->resource[1] = BUILDTYPE_RESOURCE{0, 1000, 0, 10, 20, -1, 0, 0};
+    silo->resource[0] = BUILDTYPE_RESOURCE{0, 1000, 0, 50, 20, -1, 0, 0, 0};
+    silo->resource[1] = BUILDTYPE_RESOURCE{0, 1000, 0, 10, 20, -1, 0, 0, 0};
     BUILDING* s = Build_New(silo, 0, -1, 10, 10);
     s->stored[0] = 100;   // worth 50, less 20
     s->stored[1] = 200;   // worth 20: not more than the charge
@@ -953,7 +953,7 @@ protected:
         factory->sell[1] = 5;
         tank->buildtime = 100;
         BUILDINGTYPE* well = QvWorld_BuildingType("Well", 2, 2);
-        well->resource[1] = BUILDTYPE_RESOURCE{2, 1000, 0, 50, 100, -1, 0, 0};
+        well->resource[1] = BUILDTYPE_RESOURCE{2, 1000, 0, 50, 100, -1, 0, 0, 0};
         tinfo.enableap = 1;
         Team_SetCredits(0, 3000);
         BUILDING* p = Build_New(plant, 0, -1, 30, 30);

@@ -1,4 +1,5 @@
 // Service orders, automatic targeting and the player orders that give them.
+#include "units/unitproc.h"
 #include "units/unitsorder.h"
 
 #include <gtest/gtest.h>
@@ -109,23 +110,12 @@ protected:
         g_UpdateCount = 0;
     }
     UNIT* Tank(int team, int x, int y) { return Units_NewAt(tank_, team, -1, x, y); }
-    // One update as the per-update processing will run it: the dead go,
-    // then each unit's order, movement and parts; then the shots fly and
-    // the orders given during the update are carried out.
+    // One update: the searches, the units' step, then the shots fly and the
+    // orders given during the update are carried out.
     void Update()
     {
         Pathsrch_Update();
-        ITERATOR it;
-        Iterate_UnitInitAll(&it);
-        while (UNIT* u = Iterate_UnitNext(&it)) {
-            if (u->hitpoints < 1) {
-                Units_Delete(u);
-                continue;
-            }
-            if (!Units_ProcessSOrder(u)) continue;
-            Units_UpdateMovement(u);
-            for (PART* p = u->basepart; p; p = p->partup) Parts_Process(p);
-        }
+        Units_ProcessAll();
         Weapon_UpdateProjectiles();
         Orders_AfterUpdate();
         g_UpdateCount++;
