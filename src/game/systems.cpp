@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "ai/ai.h"
 #include "core/config.h"
 #include "core/error.h"
 #include "core/fspath.h"
@@ -33,6 +34,7 @@
 #include "platform/sound.h"
 #include "platform/sprite.h"
 #include "platform/video.h"
+#include "rules/endcond.h"
 #include "rules/gamemsg.h"
 #include "rules/tfgen.h"
 #include "ui/blip.h"
@@ -255,6 +257,9 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Random", RandomInit, Nothing},
     {"Map", Nothing, MapClose},
     {"Regions", Nothing, Region_FreeAll},
+    {"SpecialForces", AI_SpecialForcesInit, AI_SpecialForcesClose},
+    {"AIPlans", AI_AIPInit, AI_AIPClose},
+    {"EndConditions", Endcond_Init, Endcond_Close},
     {"Damage", Damage_Init, Damage_Close},
     {"Weapons", Weapon_Init, Weapon_Close},
     {"Sprites", Sprite_InitAll, Sprite_CloseAll},

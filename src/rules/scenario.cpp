@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "ai/ai.h"
 #include "core/cfile.h"
 #include "core/config.h"
 #include "core/error.h"
@@ -29,7 +31,9 @@
 #include "map/tile.h"
 #include "platform/palette.h"
 #include "platform/sortdisp.h"
+#include "rules/endcond.h"
 #include "rules/textfiles.h"
+#include "rules/tfendcnd.h"
 #include "rules/tfgen.h"
 #include "rules/tfovl.h"
 #include "rules/tfunit.h"
@@ -115,17 +119,21 @@ int TeamGroup(TF_PARSER* p, int team)
     return 1;
 }
 
-int TeamFsm(TF_PARSER* p, int)
+int TeamFsm(TF_PARSER* p, int team)
 {
-    char names[3][TF_FIELD];
-    if (TF_GetStringList(p, names, 3) != 3) TF_Error(p, "Text file syntax error");
+    char names[AI_MAX_FSMS][TF_FIELD];
+    if (TF_GetStringList(p, names, AI_MAX_FSMS) != AI_MAX_FSMS) TF_Error(p, "Text file syntax error");
+    for (int i = 0; i < AI_MAX_FSMS; i++) AI_SetFsmFilename(team, i, names[i]);
     return 1;
 }
 
-int TeamEnd(TF_PARSER* p, int)
+int TeamEnd(TF_PARSER* p, int team)
 {
     char name[TF_FIELD];
     Args(p, "s", name);
+    if (Endcond_GetEndCondFile(team))
+        ERR_FATAL(ERRC_FATAL, "Cannot have two end condition files per team in scenario file.");
+    Endcond_SetEndCondFile(team, name);
     return 1;
 }
 
@@ -435,12 +443,15 @@ int ObjSpecialForces(TF_PARSER* p)
     team = atoi(token);
     if (!TF_GetToken(p, token, sizeof token) || strcmp(token, ")") != 0)
         TF_Error(p, "Unable to parse DefineSpecialForces");
-    if (team < 0 || team >= TEAM_MAXTEAMS) TF_Error(p, "Unable to create special forces (ID=%d)", id);
-    if (!TF_GetToken(p, token, sizeof token) || strcmp(token, "{") != 0)
+    if (id > 0 && AI_FindSpecialForce((uint32_t)id)) TF_Error(p, "Special force id %d used twice", id);
+    SPECIAL_FORCE* force =
+        team >= 0 && team < TEAM_MAXTEAMS && id != 0 ? AI_NewSpecialForce(team, (uint32_t)id) : nullptr;
+    if (!force || !TF_GetToken(p, token, sizeof token) || strcmp(token, "{") != 0)
         TF_Error(p, "Unable to create special forces (ID=%d)", id);
     for (;;) {
         if (!TF_GetToken(p, token, sizeof token)) TF_ReportExpected(p, "}", "EOF");
         if (strcmp(token, "}") == 0) break;
+        AI_AddToSpecialForce(force, atoi(token));
     }
     return 1;
 }
@@ -543,7 +554,54 @@ void MakeMapTables(void)
     Pathsrch_Init();
 }
 
+// One condition file of a team: opened, its first keyword checked, read
+// into the team's tree of that kind.
+void LoadTreeFile(const char* path, const char* header, int kind, int team, const char* openmsg)
+{
+    std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(TF_Open(path), TF_Close);
+    if (!parser) ERR_FATAL(ERRC_OPENFILE, "%s [%s]", openmsg, path);
+    s_defaultTeam = team;
+    char token[TF_FIELD];
+    if (!TF_GetToken(parser.get(), token, sizeof token) || strcmp(token, header) != 0)
+        ERR_FATAL(ERRC_FATAL, "Not an aicondtree fsm [%s]", parser->filename);
+    Tfendcnd_Load(parser.get(), kind, team);
+}
+
+void LoadEndConditions(void)
+{
+    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+        const char* name = Endcond_GetEndCondFile(team);
+        if (!name) continue;
+        char path[GAME_PATH];
+        if (!Utils_FindDataFile(path, name))
+            ERR_FATAL(ERRC_FATAL, "Endcondition file not found for ai team #%d '%s'", team, name);
+        LoadTreeFile(path, "DefineEndCondTree", ENDCOND_END, team, "endcond file");
+    }
+}
+
 } // namespace
+
+void Scenario_LoadFsms(void)
+{
+    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+        char name[TF_FIELD];
+        const char* current = AI_GetCurrentFsmFilename(team);
+        if (current) {
+            Str_CopySafe(name, current, sizeof name);
+        } else if (teamdata[team].type == TT_COMPUTER) {
+            // The side's default machine; a side without its own counts as side 0.
+            const int side = teamdata[team].side;
+            snprintf(name, sizeof name, "Def_%02d_%d.FSM", side < 0 || side > 3 ? 0 : side,
+                     AI_GetFsmVariation(team));
+        } else {
+            continue;
+        }
+        char path[GAME_PATH];
+        if (!Utils_FindDataFile(path, name))
+            ERR_FATAL(ERRC_FATAL, "FSM not found for ai team #%d fsm '%s'", team, name);
+        LoadTreeFile(path, "DefineAICondTree", ENDCOND_FSM, team, "fsm file");
+    }
+}
 
 int Scenario_DefaultTeam(void) { return s_defaultTeam; }
 
@@ -618,7 +676,9 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
     if (g_OptShroudDisabled && !g_OptFogDisabled) Ovl_MakeAllOverlaysVisible();
 
     Progress(progress, "Loading .. End Conditions");
+    LoadEndConditions();
     Progress(progress, "Loading .. FSMs");
+    Scenario_LoadFsms();
     Progress(progress, "Loading .. Complete");
     Build_PostScenarioLoad();
 }
@@ -677,6 +737,15 @@ void SaveTeams(WRITER* w)
         Out(w, "  %s(%d)\n", "SetCredit", d.credits);
         Out(w, "  %s(%d)\n", "SetCPULoad", d.cpu.maxload);
         if (d.startpos.x != -1) Out(w, "  %s(%d %d)\n", "SetStartLocation", d.startpos.x, d.startpos.y);
+        if (const char* end = Endcond_GetEndCondFile(t)) Out(w, "  %s(%s)\n", "SetEnd", end);
+        const char* fsm[AI_MAX_FSMS];
+        int fsms = 0;
+        for (int i = 0; i < AI_MAX_FSMS; i++) fsms += (fsm[i] = AI_GetFsmFilename(t, i)) != nullptr;
+        if (fsms == AI_MAX_FSMS) {
+            Out(w, "  %s(", "SetFSM");
+            for (int i = 0; i < AI_MAX_FSMS; i++) Out(w, i ? " %s" : "%s", fsm[i]);
+            Out(w, ")\n");
+        }
         if (!NeutralTeamAtDefaults(t)) {
             Out(w, "  %s(", "SetAlliance");
             for (int i = 0; i < 8; i++) Out(w, i ? " %d" : "%d", RelationValue(t, i));
@@ -792,6 +861,7 @@ int Scenario_Save(void)
     SaveUnits(&w);
     SaveBuildings(&w);
     SaveThingsAndRegions(&w);
+    if (!AI_SaveSpecialForces(w.file)) w.ok = 0;
     // A failed write or close keeps the previous file (the wrapper writes a
     // temporary one and renames it only when everything went through).
     if (!Cfile_Close(w.file)) w.ok = 0;

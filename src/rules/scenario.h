@@ -37,6 +37,12 @@ void Scenario_Load(SCENARIO_PROGRESS progress);
 int Scenario_ReadTeam(TF_PARSER* parser);
 // Map-object commands up to the end of the text.
 void Scenario_ReadObjects(TF_PARSER* parser);
+// The state machine of every team: the name of its selected variation, else
+// for a computer team "Def_" + side (two digits, 0 for none or above 3) + "_"
+// + variation + ".FSM"; looked for in the scenario's folder, then the "aip"
+// directory. Fatal: "FSM not found for ai team #%d fsm '%s'", "fsm file
+// [%s]", "Not an aicondtree fsm [%s]".
+void Scenario_LoadFsms(void);
 // Writes the game to the current scenario's ".scn" path through a temporary
 // file; 1. Any failed write or close is fatal "scenario file [%s]" (class
 // "Unable to write to file") and the previous file stays as it was.

@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "ai/ai.h"
 #include "core/config.h"
 #include "core/fspath.h"
 #include "core/gamestate.h"
@@ -26,6 +27,7 @@
 #include "map/region.h"
 #include "platform/palette.h"
 #include "platform/sprite.h"
+#include "rules/endcond.h"
 #include "rules/scenario.h"
 #include "support/testsupport.h"
 #include "units/building.h"
@@ -94,6 +96,9 @@ protected:
     {
         Game_ResetState();
         Cfg_SetDefaults(&g_Config);
+        // Teams start without computer players: most files here name no
+        // state machine, and a computer team must have one.
+        g_Config.disableai = 1;
         Game_SetDirectories(s_home->path().c_str(), "data", "", "save", "scenario");
         Game_SetScenarioCategory(SC_SINGLE);
         Game_SetScenarioName("TEST");
@@ -106,6 +111,21 @@ protected:
         g_MpTeamsPresetSides = 0;
     }
     static void WriteScn(const std::string& text) { s_home->write("scenario/SINGLE/TEST/QUORVEX.scn", text); }
+    // Condition files in the scenario folder and the plan directory.
+    static void WriteConditionFiles()
+    {
+        const char* tree = "DefineEndCondTree(0) { DefineCondState() { } }\n";
+        const char* fsm = "DefineAICondTree() { DefineCondState() { } }\n";
+        s_home->write("scenario/SINGLE/TEST/win.end", tree);
+        s_home->write("scenario/SINGLE/TEST/fsm.end", fsm);
+        s_home->write("scenario/SINGLE/TEST/empty.end", "");
+        s_home->write("scenario/SINGLE/TEST/a.fsm", fsm);
+        s_home->write("data/aip/aip.end", tree);
+        s_home->write("data/aip/Def_02_1.FSM", fsm);
+        s_home->write("data/aip/Def_00_0.FSM", fsm);
+        s_home->write("data/aip/b.fsm", fsm);
+        s_home->write("data/aip/c.fsm", fsm);
+    }
     static std::string ReadScn() { return s_home->read("scenario/SINGLE/TEST/QUORVEX.scn"); }
     // A new game from the file as it is now.
     static void Restart()
@@ -184,8 +204,27 @@ TEST_F(ScenarioFile, EveryErrorStopsWithItsClassAndTheTextFileErrorsWithFileAndL
         {"forces of team 9", h + "DefineSpecialForces(3 9) { }\n", ERRC_PARSE,
          "Unable to create special forces (ID=3)", 4},
         {"command cut short", h + "PutUnitAt(5 DemoTank 4", ERRC_PARSE, "Text file syntax error", 4},
+        {"second end-condition file", h + "SetTeam(2) {\n SetEnd(a.end) SetEnd(b.end)\n}\n", ERRC_FATAL,
+         "Cannot have two end condition files per team in scenario file.", 0},
+        {"end-condition file missing", h + "SetTeam(2) { SetEnd(none.end) }\n", ERRC_FATAL,
+         "Endcondition file not found for ai team #2 'none.end'", 0},
+        {"end-condition file of the wrong kind", h + "SetTeam(2) { SetEnd(fsm.end) }\n", ERRC_FATAL,
+         "Not an aicondtree fsm [" + Fs_Resolve((std::string(g_ScenarioDir) + "\\fsm.end").c_str()) + "]", 0},
+        {"empty end-condition file", h + "SetTeam(2) { SetEnd(empty.end) }\n", ERRC_FATAL,
+         "Not an aicondtree fsm [" + Fs_Resolve((std::string(g_ScenarioDir) + "\\empty.end").c_str()) + "]", 0},
+        {"state machine missing", h + "SetTeam(4) { SetFSM(x.fsm y.fsm z.fsm) }\n", ERRC_FATAL,
+         "FSM not found for ai team #4 fsm 'x.fsm'", 0},
+        {"state machine of the wrong kind", h + "SetTeam(4) { SetFSM(win.end y.fsm z.fsm) }\n", ERRC_FATAL,
+         "Not an aicondtree fsm [" + Fs_Resolve((std::string(g_ScenarioDir) + "\\win.end").c_str()) + "]", 0},
+        {"two state machine names", h + "SetTeam(4) {\n SetFSM(a.fsm b.fsm)\n}\n", ERRC_PARSE,
+         "Text file syntax error", 5},
+        {"force id twice", h + "DefineSpecialForces(3 1) { }\nDefineSpecialForces(3 2) { }\n", ERRC_PARSE,
+         "Special force id 3 used twice", 5},
+        {"force list cut short", h + "DefineSpecialForces(3 1) { 4 5\n", ERRC_PARSE,
+         "Expected [}] but found [EOF]", 5},
         {"missing parenthesis", h + "PutUnitAt 5 DemoTank 4 4\n", ERRC_PARSE, "Expected [(] but found [5]", 4},
     };
+    WriteConditionFiles();
     for (const FAILROW& r : rows) {
         SCOPED_TRACE(r.name);
         WriteScn(r.text);
@@ -361,6 +400,28 @@ TEST_F(ScenarioFile, StartUnitsOptionLeavesOutThePlayingTeamsObjectsButNotTheNeu
     EXPECT_NE(Build_FindById(21), nullptr);
 }
 
+TEST_F(ScenarioFile, ConditionFilesComeFromTheScenarioFolderThenThePlanDirectoryAndComputersGetTheirSidesDefault)
+{
+    WriteConditionFiles();
+    for (int t : {2, 5, 6}) teamdata[t].type = TT_COMPUTER;
+    AI_SetFsmVariation(2, 1);
+    WriteScn(std::string(kHeader) +
+             "SetTeam(1) { SetEnd(win.end) }\n"
+             "SetTeam(2) { SetTeamSide(2) SetEnd(aip.end) }\n"
+             "SetTeam(3) { SetFSM(a.fsm b.fsm c.fsm) }\n"
+             "SetTeam(5) { SetTeamSide(4) }\n");
+    Scenario_Load(nullptr);
+    EXPECT_NE(Endcond_GetTree(1, ENDCOND_END), nullptr);
+    EXPECT_NE(Endcond_GetTree(2, ENDCOND_END), nullptr) << "from the plan directory";
+    EXPECT_NE(Endcond_GetTree(2, ENDCOND_FSM), nullptr) << "Def_02_1.FSM";
+    EXPECT_NE(Endcond_GetTree(3, ENDCOND_FSM), nullptr) << "a team that isn't a computer's with SetFSM";
+    EXPECT_NE(Endcond_GetTree(5, ENDCOND_FSM), nullptr) << "side 4 counts as 0: Def_00_0.FSM";
+    EXPECT_NE(Endcond_GetTree(6, ENDCOND_FSM), nullptr) << "no side: Def_00_0.FSM";
+    EXPECT_EQ(Endcond_GetTree(0, ENDCOND_FSM), nullptr) << "the human team without SetFSM has none";
+    EXPECT_EQ(Endcond_GetTree(4, ENDCOND_FSM), nullptr) << "a disabled team without SetFSM has none";
+    EXPECT_EQ(Scenario_DefaultTeam(), 6) << "the team of the last file read";
+}
+
 // ------------------------------------------------------------------ the round trip
 
 // Every object by kind and id with the values the file carries.
@@ -391,9 +452,18 @@ std::map<std::string, std::string> Snapshot()
         out["region " + std::to_string(r->id)] = std::to_string(r->flags) + ' ' + std::to_string(r->x1) + ' ' +
                                                  std::to_string(r->y1) + ' ' + std::to_string(r->x2) + ' ' +
                                                  std::to_string(r->y2);
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        for (SPECIAL_FORCE* f = AI_SpecialForceFirst(t); f; f = AI_SpecialForceNext()) {
+            std::string units = std::to_string(f->team);
+            for (int id = AI_SpecialForceUnitFirst(f); id; id = AI_SpecialForceUnitNext())
+                units += ' ' + std::to_string(id);
+            out["force " + std::to_string(f->id)] = units;
+        }
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         std::ostringstream s;
         const TEAM_DATA& d = teamdata[t];
+        s << (Endcond_GetEndCondFile(t) ? Endcond_GetEndCondFile(t) : "-") << ' ';
+        for (int i = 0; i < AI_MAX_FSMS; i++) s << (AI_GetFsmFilename(t, i) ? AI_GetFsmFilename(t, i) : "-") << ' ';
         s << d.side << ' ' << d.group << ' ' << d.credits << ' ' << d.cpu.maxload << ' ' << d.startpos.x << ','
           << d.startpos.y;
         for (int i = 0; i < 8; i++) s << ' ' << Team_GetRelation(t, i);
@@ -428,9 +498,16 @@ TEST_F(ScenarioFile, ASavedGameReadsBackWithEveryObjectAndSettingAndASecondSaveU
              "AddDamagedBuildingAt(21 DemoFactory 16 3 notcritical 45)\n"
              "SetDefaultTeam(8)\nPutUnitAt(17 DemoTank 2 28)\n"
              "AddThingAt(30 Tree 2 2)\nAddThingAt(31 Crater 3 9)\n"
-             "DefineRegion(40 c 100 120 48)\nDefineRegion(41 r 10 20 300 400)\n");
+             "DefineRegion(40 c 100 120 48)\nDefineRegion(41 r 10 20 300 400)\n"
+             "DefineSpecialForces(50 0) { 12 14 13 }\nDefineSpecialForces(51 1) { }\n");
+    // Condition files are kept by name and read back the same way.
+    WriteConditionFiles();
+    std::string text = ReadScn();
+    text.insert(text.find("SetTeam(1) {") + 12, " SetEnd(win.end) SetFSM(a.fsm b.fsm c.fsm)");
+    WriteScn(text);
     Scenario_Load(nullptr);
     const auto first = Snapshot();
+    EXPECT_EQ(first.at("force 50"), "0 12 14 13");
     ASSERT_EQ(Scenario_Save(), 1);
     const std::string s1 = ReadScn();
     EXPECT_NE(s1.find("SetTeamSide(4)"), std::string::npos);
