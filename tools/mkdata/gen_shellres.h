@@ -21,3 +21,6 @@ std::vector<uint8_t> Mkdata_ShellContainer(
 // The index and data files of the resources, packed, in the given order.
 void Mkdata_ShellLibrary(const std::vector<MKSHELLRES>& resources, std::vector<uint8_t>* index,
                          std::vector<uint8_t>* data);
+// The demo world's front end: palette, page backgrounds, fonts of slots
+// 0..13, scroll-bar strips and navigation images.
+void Mkdata_ShellDemoResources(std::vector<MKSHELLRES>* out);
