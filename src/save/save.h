@@ -1,0 +1,80 @@
+// Saved games.
+//
+// Design note. A saved game is the registered memory of a running game. No
+// module writes a file of its own: each registers its blocks (kind, address,
+// save type, size) and every pointer slot inside them (the slot, its value,
+// the save type it points at, a text naming the field) with the registry
+// (saveblk.h, saveptr.h). The same registrations serve both directions:
+//   - Saving: every block enters an address tree; one in-order walk gives
+//     each block its save id (ascending address order, so ids are dense and
+//     a lookup is a tree search); each slot is rewritten in place from its
+//     address to the id of the block that starts there, the blocks are
+//     written, and each slot gets back the value recorded at registration.
+//     Nothing else in the running game changes.
+//   - Loading: the present game's blocks are only listed (flag LISTONLY),
+//     so the file's global blocks can be matched to their places and its
+//     local blocks to their types; the file's blocks then fill the globals
+//     and fresh records, the pointer slots of every loaded block are
+//     registered again, and each id becomes the address of its new block.
+//
+// The flags word (g_SaveFlags) holds the direction's state:
+//   SAVEF_DUMP        a text dump of the blocks goes with the next save;
+//   SAVEF_LIVE        slot values are live addresses (registrations check
+//                     them, weak handles are validated); clear only while a
+//                     file's blocks are being converted back;
+//   SAVEF_LISTONLY    registrations list blocks and record no pointer;
+//   SAVEF_PENDINGLOAD a saved game waits to be loaded by the next game's
+//                     start-up (set by the state loop and the interface).
+//
+// Save ids. A u32: bits 28-31 all ones (the marker), 20-27 the block's save
+// type, 0-19 its sequence number (3 up; 2 is the tree's head, 0 is null). The
+// null pointer is 0xF0000000. Our slots are 64 bits wide, so while converted
+// a slot holds the id in its low word and all ones in its high word: no user
+// address has that form, and a live slot that has it is a fault ("Strange
+// pointer"). The all-ones value is a sentinel that passes unchanged.
+//
+// The stored form of a block is its records field by field, little-endian,
+// pointers as u32 save ids: each save type has a field table (its record's
+// fields in order, each with stored width and valid range), and the file is
+// never a copy of memory. A load reads the whole file and checks it before
+// anything in the running game changes (markers, flags, ids, sizes, CRC-32s,
+// counts, the global section against the present game's listing); a bad
+// file is refused with its reason and offset and the game goes on as it was.
+#pragma once
+
+#include <cstdint>
+
+enum SAVE_FLAG {
+    SAVEF_DUMP = 1,
+    SAVEF_LIVE = 2,
+    SAVEF_LISTONLY = 4,
+    SAVEF_PENDINGLOAD = 8,
+};
+
+// The save system's flags word (SAVE_FLAG bits); the state loop and the
+// interface set and clear SAVEF_PENDINGLOAD.
+extern uint32_t g_SaveFlags;
+
+enum : uint32_t {
+    SAVEID_MARKER = 0xF0000000u,
+    SAVEID_NULL = 0xF0000000u,
+    SAVEID_SEQMASK = 0x000FFFFFu,
+    SAVEID_FIRSTSEQ = 3,           // the head of the tree takes 2
+};
+enum : uint64_t {
+    SAVE_SLOTIDHIGH = 0xFFFFFFFF00000000ull,
+    SAVE_SENTINEL = 0xFFFFFFFFFFFFFFFFull,
+};
+
+// 1 when a u32 carries the id marker.
+inline int SaveId_IsId(uint32_t v) { return (v & SAVEID_MARKER) == SAVEID_MARKER; }
+inline uint32_t SaveId_Make(int type, uint32_t seq) { return SAVEID_MARKER | ((uint32_t)type << 20) | (seq & SAVEID_SEQMASK); }
+inline int SaveId_Type(uint32_t id) { return (int)((id >> 20) & 0xFF); }
+inline uint32_t SaveId_Seq(uint32_t id) { return id & SAVEID_SEQMASK; }
+// 1 when a slot value has the converted form (all ones in the high word).
+inline int SaveSlot_IsId(uint64_t v) { return (v & SAVE_SLOTIDHIGH) == SAVE_SLOTIDHIGH; }
+inline uint64_t SaveSlot_FromId(uint32_t id) { return SAVE_SLOTIDHIGH | id; }
+
+// Start-up state of the flags word: LIVE set, LISTONLY and PENDINGLOAD
+// cleared, DUMP kept.
+void Save_Init(void);
