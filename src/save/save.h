@@ -78,3 +78,45 @@ inline uint64_t SaveSlot_FromId(uint32_t id) { return SAVE_SLOTIDHIGH | id; }
 // Start-up state of the flags word: LIVE set, LISTONLY and PENDINGLOAD
 // cleared, DUMP kept.
 void Save_Init(void);
+
+// The header of the file last read (Save_CheckHeader, Save_Load).
+struct SAVEHEADER {
+    uint16_t major, minor;   // 1.6
+    uint32_t flag;           // 0 from every caller
+    char scenario[16];       // NUL-terminated
+};
+extern SAVEHEADER g_SaveHeader;
+
+enum SAVE_LOADRESULT { SAVE_LOADED = 0, SAVE_BADFILE = 1, SAVE_OTHERSCENARIO = 2, SAVE_OLDVERSION = 3 };
+
+// Saves the running game to path (its directory made when missing); 1 when
+// the whole file was written, 0 when anything failed (the previous file is
+// kept). Nothing in the running game changes. Logs "Saving...", the steps,
+// the block statistics and "Time: %8.1fs".
+int Save_Game(const char* path, uint32_t flag);
+// Loads a saved game into the running game: SAVE_LOADRESULT. A bad file is
+// refused before anything changes; the reason (file, offset or block) is
+// logged and kept for Save_LoadError.
+int Save_Load(const char* path);
+// Reads and checks the header alone into g_SaveHeader: 0, 1 or 3 as Save_Load.
+int Save_CheckHeader(const char* path);
+// Why the last Save_Load or Save_CheckHeader didn't load ("" after a load).
+const char* Save_LoadError(void);
+// The next save also writes a text dump of its blocks to path.
+void Save_SetDumpFileName(const char* path);
+
+// The steps of a save, each also callable alone.
+// Registers every block of the game (listing only while LISTONLY); 1.
+int Save_ConstructLists(void);
+// Logs the blocks of each type and, with withMissing, the missing pointers.
+void Save_Statistics(int withMissing);
+// After a load: hands the staged words (the unique-id counter) back.
+void Save_RestoreStaged(void);
+// Rewrites every registered slot to its id.
+void Save_PointersToIds(void);
+struct CFILE;
+// Writes the global and the local section; 0 when a block has no stored
+// form or is too large, or a write failed.
+int Save_WriteBlocks(CFILE* w);
+// Puts every slot back to its value at registration (after writing).
+void Save_RestorePointers(void);
