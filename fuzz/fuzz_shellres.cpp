@@ -1,12 +1,13 @@
 // The shell's resource library over arbitrary index and data bytes: every
-// lookup, unpacking and chunk walk stays inside the mappings and buffers, and
-// every block it allocates is freed.
+// lookup, unpacking, chunk walk and font load stays inside the mappings and
+// buffers, and every block it allocates is freed.
 
 #include <cstring>
 
 #include "core/bytes.h"
 #include "core/debug.h"
 #include "fuzzsupport.h"
+#include "shell/shellctl.h"
 #include "shell/shellres.h"
 
 // Reads every byte the shell's readers take from a found chunk.
@@ -23,6 +24,8 @@ static unsigned Touch(const uint8_t* chunk)
 static void Exercise(const uint8_t* index, size_t indexSize)
 {
     static uint8_t buffer[1 << 16];
+    static char text[256];
+    for (int i = 0; i < 255; i++) text[i] = (char)(i + 1);
     unsigned sink = 0;
     // Names as the index holds them, so that lookups reach the streams.
     for (size_t at = 12; at + 12 <= indexSize && at < 12 + 32 * 16; at += 32) {
@@ -37,6 +40,13 @@ static void Exercise(const uint8_t* index, size_t indexSize)
         Debug_Free(&res);
         if (entry.unpackedSize <= sizeof buffer)
             sink += Shell_LoadResource(name, type, buffer) != nullptr;
+        if (type == SHELLRES_FLT) {
+            int w = 0, h = 0;
+            Shell_LoadFont(0, name);
+            Shell_MeasureText(0, text, &w, &h);
+            sink += (unsigned)(w + h);
+            Shell_FreeFont(0);
+        }
     }
     __asm__ volatile("" : : "r"(sink));
 }
