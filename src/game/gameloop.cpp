@@ -18,6 +18,7 @@
 #include "platform/sound.h"
 #include "platform/video.h"
 #include "rules/endcond.h"
+#include "shell/shell.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/explosion.h"
@@ -122,6 +123,7 @@ void Game_EndWithWinner(int team)
     Tlog_WriteAlways(line);
     ShowUntilAnswered(won ? "win.pcx" : "lose.pcx");
     s_result = GAME_RESULT{team, won};
+    Shell_RecordMissionResult(won);
     g_GameState = GS_FRONTEND;
 }
 

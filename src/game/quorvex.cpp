@@ -12,7 +12,9 @@
 #include "core/utils.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
+#include "platform/input.h"
 #include "platform/plat.h"
+#include "shell/shell.h"
 
 int Game_EntryState(int entrypoint)
 {
@@ -33,6 +35,26 @@ static void Unavailable(const char* what)
 }
 
 static void (*s_frontEndHook)(void) = nullptr;
+
+static void RunFrontEnd(void)
+{
+    if (Plat_QuitSeen()) {
+        g_GameState = GS_QUIT;
+        return;
+    }
+    Shell_StoreDebriefStats();
+    Mouse_SetClipRect(0, 0, 639, 479);
+    Mouse_SetPos(320, 240);
+    Shell_Run();
+}
+
+// A state whose subsystem this build doesn't have yet leads back to the
+// front end's main page.
+static void BackToFrontEnd(const char* what)
+{
+    TLOG(TLOG_WARNING, "%s is not available in this build: back to the front end", what);
+    g_GameState = GS_FRONTEND;
+}
 
 void Game_SetFrontEndHook(void (*fn)(void)) { s_frontEndHook = fn; }
 
@@ -60,10 +82,13 @@ void Game_Main(void)
             if (s_frontEndHook)
                 s_frontEndHook();
             else
-                Unavailable("The front end (SHELL)");
+                RunFrontEnd();
             break;
-        case GS_MULTIMENU: Unavailable("The multiplayer menus (MULTI)"); break;
-        case GS_EDITOR: Unavailable("The scenario editor (MAPEDIT)"); break;
+        case GS_MULTIMENU:
+            BackToFrontEnd("The multiplayer menus (MULTI)");
+            Shell_Reset();
+            break;
+        case GS_EDITOR: BackToFrontEnd("The scenario editor (MAPEDIT)"); break;
         case GS_LOADGAME: Unavailable("Loading a saved game"); break;
         case GS_NEWGAME: Game_RunNewGame(); break;
         case GS_INGAME: Game_RunInGame(); break; // resumed without a new game: keep playing

@@ -96,6 +96,8 @@ extern const PLAT_BACKEND g_PlatHeadless;
 // tests); real clocks follow the monotonic clock and idling sleeps, as the
 // program's own run chooses (Quorvex_Main).
 void PlatHeadless_UseVirtualClock(int on);
+// 1 while the virtual clocks run.
+int PlatHeadless_VirtualClock(void);
 // Advances both virtual clocks by ms.
 void PlatHeadless_Advance(uint32_t ms);
 // Called at every pump: a test's script of window events (activation, quit).

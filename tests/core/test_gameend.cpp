@@ -14,6 +14,7 @@
 #include "platform/pcx.h"
 #include "platform/plat.h"
 #include "platform/video.h"
+#include "shell/shell.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -90,6 +91,7 @@ TEST_F(GameEnd, TheWinnerIsLoggedItsPictureShownUntilAnAnswerAndTheResultKept)
         EXPECT_EQ(ShownPixel(), r.colour);
         EXPECT_EQ(Game_GetResult().winner, r.team);
         EXPECT_EQ(Game_GetResult().won, r.won);
+        EXPECT_EQ(g_ShellInfo.result, r.won) << "the front end's debriefing has it";
         EXPECT_EQ(g_GameState, GS_FRONTEND);
         const std::string line = "Team " + std::to_string(r.team) + " won (" +
                                  (r.won ? "That's you" : "ie. You lost") + ")";

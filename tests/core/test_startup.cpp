@@ -259,13 +259,29 @@ TEST_F(FrameLoop, InactiveWindowPumpsUntilActiveOrQuit)
     EXPECT_TRUE(g_GameState == GS_QUIT && g_QuitRequested == 1);
 }
 
+// The menus and the editor lead back to the front end, which leaves as quit
+// without its library here; loading a saved game quits.
 TEST(StateLoop, MissingSubsystemsQuitCleanly)
 {
-    for (int state : {GS_FRONTEND, GS_MULTIMENU, GS_EDITOR, GS_LOADGAME}) {
+    struct Row {
+        int state;
+        const char* logged;
+    } rows[] = {
+        {GS_FRONTEND, "Shell library ["},
+        {GS_MULTIMENU, "The multiplayer menus (MULTI) is not available in this build: back to the front end"},
+        {GS_EDITOR, "The scenario editor (MAPEDIT) is not available in this build: back to the front end"},
+        {GS_LOADGAME, "Loading a saved game is not available in this build: quitting"},
+    };
+    for (const Row& r : rows) {
+        QvLogCapture log;
         Game_ResetState();
-        g_GameState = state;
+        g_GameState = r.state;
         Game_Main();
-        EXPECT_EQ(g_GameState, GS_QUIT) << state;
+        EXPECT_EQ(g_GameState, GS_QUIT) << r.state;
+        EXPECT_NE(log.text().find(r.logged), std::string::npos) << log.text();
+        if (r.state != GS_LOADGAME) {
+            EXPECT_NE(log.text().find("Shell page [main] could not be built"), std::string::npos) << log.text();
+        }
     }
 }
 

@@ -85,6 +85,7 @@ const PLAT_BACKEND g_PlatHeadless = {
 };
 
 void PlatHeadless_UseVirtualClock(int on) { s_virtual = on ? 1 : 0; }
+int PlatHeadless_VirtualClock(void) { return s_virtual; }
 
 void PlatHeadless_Advance(uint32_t ms)
 {

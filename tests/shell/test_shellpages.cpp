@@ -1,0 +1,120 @@
+// The demo world's pages, drawn from the library mkdata makes, against
+// golden frames.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/gamestate.h"
+#include "core/mlstring.h"
+#include "gen_shellres.h"
+#include "platform/plat.h"
+#include "shell/shell.h"
+#include "support/golden.h"
+#include "support/passscript.h"
+#include "support/testsupport.h"
+#include "units/team.h"
+
+class ShellPages : public ::testing::Test {
+protected:
+    QvHeadlessScreen screen;
+    QvTempDir dir;
+    std::string oldData, oldBase;
+    void SetUp() override
+    {
+        std::vector<MKSHELLRES> res;
+        Mkdata_ShellDemoResources(&res);
+        std::vector<uint8_t> index, data;
+        Mkdata_ShellLibrary(res, &index, &data);
+        dir.write("Data/shell/shell.rli", std::string(index.begin(), index.end()));
+        dir.write("Data/shell/shell.rld", std::string(data.begin(), data.end()));
+        dir.write("scen/SINGLE/WALK/QUORVEX.scn", "");
+        dir.write("scen/SINGLE/DEMO/QUORVEX.scn", "");
+        oldData = g_DataDir;
+        oldBase = g_ScenarioBaseDir;
+        snprintf(g_DataDir, sizeof g_DataDir, "%s", dir.file("Data").c_str());
+        snprintf(g_ScenarioBaseDir, sizeof g_ScenarioBaseDir, "%s", dir.file("scen").c_str());
+        ASSERT_TRUE(MLString_Load(QV_DEMO_MLSTRING));
+        Shell_Reset();
+    }
+    void TearDown() override
+    {
+        MLString_Unload();
+        snprintf(g_DataDir, sizeof g_DataDir, "%s", oldData.c_str());
+        snprintf(g_ScenarioBaseDir, sizeof g_ScenarioBaseDir, "%s", oldBase.c_str());
+        Shell_Reset();
+        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+        g_GameState = GS_FRONTEND;
+    }
+    // Runs the shell on script and checks the frame shown when pass `at`
+    // begins against golden.
+    void Check(QvPassScript& script, int at, uint32_t golden, const char* pcx)
+    {
+        bool seen = false;
+        script.onPass = [&](int pass) {
+            if (pass != at) return;
+            const uint8_t* pixels;
+            const PAL_RGB* palette;
+            ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
+            EXPECT_TRUE(DemoFixture_Matches(pixels, palette, golden, pcx));
+            seen = true;
+        };
+        Shell_Run();
+        EXPECT_TRUE(seen);
+        EXPECT_FALSE(script.overran);
+    }
+};
+
+static QvPass Quit()
+{
+    QvPass q;
+    q.quit = true;
+    return q;
+}
+
+static void Click(QvPassScript& s, int x, int y)
+{
+    s.Add(QvMove(x, y)).Add(QvButton(1)).Add(QvButton(0));
+}
+
+TEST_F(ShellPages, MainPage)
+{
+    QvPassScript script(100);
+    script.Add(QvMove(320, 300)).Wait(0, 10).Add(Quit());
+    Check(script, 10, 0xFBFF6DB7u, "shell_main.pcx");
+}
+
+TEST_F(ShellPages, SinglePlayerPage)
+{
+    QvPassScript script(100);
+    Click(script, 320, 105);
+    script.Wait(0, 20).Add(Quit());
+    Check(script, 20, 0x008C975Eu, "shell_single.pcx");
+}
+
+TEST_F(ShellPages, CustomMissionPageWithAFolderChosen)
+{
+    QvPassScript script(100);
+    Click(script, 320, 105);
+    Click(script, 320, 253);
+    Click(script, 100, 116); // the second line: "WALK"
+    script.Wait(0, 20).Add(Quit());
+    Check(script, 25, 0x22EFDCF4u, "shell_custom.pcx");
+    EXPECT_STREQ(g_ScenarioName, "WALK");
+}
+
+TEST_F(ShellPages, CustomDebriefing)
+{
+    {
+        QvPassScript first(10);
+        first.Add(Quit());
+        Shell_Run(); // started: the next run resumes where a game returns
+    }
+    g_ShellInfo.next = SS_RETURN;
+    g_ShellInfo.mode = SHELL_CUSTOM;
+    g_ShellInfo.debrief[0] = SHELLDEBRIEF{TT_HUMAN, 0, 120, 40, 6, 2, 1, 0, 9, 3};
+    g_ShellInfo.debrief[1] = SHELLDEBRIEF{TT_COMPUTER, 1, 80, 0, 4, 1, 9, 3, 1, 0};
+    g_ShellInfo.debrief[2] = SHELLDEBRIEF{TT_DISABLED, 2, 1, 1, 1, 1, 1, 1, 1, 1};
+    QvPassScript script(100);
+    script.Add(QvMove(320, 300)).Wait(0, 12).Add(Quit());
+    Check(script, 12, 0xAC08E055u, "shell_cdebrief.pcx");
+}
