@@ -201,9 +201,11 @@ void Shell_ForEachFile(void (*callback)(const char* name, void* parameter, int f
 {
     std::string full = pattern ? pattern : "";
     size_t slash = full.find_last_of("\\/");
-    std::string dir = slash == std::string::npos ? "." : full.substr(0, slash);
+    // A pattern right under the root keeps the root as its folder.
+    const std::string dir = slash == std::string::npos ? std::string(".")
+                            : slash == 0              ? std::string(1, '/')
+                                                      : full.substr(0, slash);
     std::string wildcard = slash == std::string::npos ? full : full.substr(slash + 1);
-    if (dir.empty()) dir = "/";
 
     std::string resolved = Fs_Resolve(dir.c_str());
     std::vector<std::pair<std::string, int>> found;
