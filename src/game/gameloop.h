@@ -31,8 +31,19 @@ void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer));
 void Game_SetEndHook(void (*fn)(void));
 // Runs the end hook, if any.
 void Game_RunEndHook(void);
-// One update: the subsystems' steps in their fixed order; every 1024 updates
-// the CD track is polled (music loops).
+// One update: the subsystems' steps in their fixed order, then
+// Game_FinishUpdate.
 void Game_Update(void);
+// One step of the update: a name for measurements and the step itself.
+struct GAME_STEP {
+    const char* name;
+    void (*fn)(void);
+};
+// The update's steps in the order Game_Update runs them; *count gets their
+// number.
+const GAME_STEP* Game_UpdateSteps(int* count);
+// The end of an update after its steps: the counter advances; every 1024
+// updates the CD track is polled (music loops).
+void Game_FinishUpdate(void);
 // The in-game loop: frames and message pumps until the state changes or quit.
 void Game_RunInGame(void);
