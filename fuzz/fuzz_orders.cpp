@@ -1,9 +1,11 @@
 // The order entry codec and the order recording reader over arbitrary bytes:
 // every entry that unpacks packs back to the same bytes; the recording is
 // parsed from memory, then played back through a file. The entries that
-// unpack are then carried out on a small world of two teams, which runs a
-// few updates of orders and movement: whatever a network peer sends, no
-// assertion may fire (a fatal error there is not caught: it aborts).
+// unpack are then carried out on a small world of two teams, with a carrier,
+// a spy, a tanker, a truck with a packed building and buildings that hold,
+// serve, teleport and pack, which runs a few updates of the whole unit and
+// building steps: whatever a network peer sends, no assertion may fire (a
+// fatal error there is not caught: it aborts).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,15 +21,20 @@
 #include "map/path.h"
 #include "map/pathsrch.h"
 #include "platform/effects.h"
+#include "rules/tfgen.h"
+#include "units/buildbay.h"
 #include "units/building.h"
+#include "units/buildplay.h"
 #include "units/iterate.h"
 #include "units/orders.h"
 #include "units/prereq.h"
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
+#include "units/unithold.h"
 #include "units/unitlist.h"
 #include "units/unitmove.h"
+#include "units/unitproc.h"
 #include "units/unitsorder.h"
 
 static void fuzz_Entries(const uint8_t* data, size_t size)
@@ -47,9 +54,33 @@ static void fuzz_Entries(const uint8_t* data, size_t size)
     }
 }
 
-static UNITTYPE* s_tank;
+static UNITTYPE* NewUnitType(const char* name)
+{
+    UNITTYPE* t = Units_NewType();
+    if (t == nullptr) abort();
+    snprintf(t->symbolid, sizeof t->symbolid, "%s", name);
+    snprintf(t->description, sizeof t->description, "%s", name);
+    return t;
+}
 
-// A 24 x 24 map with four units of teams 0 and 1 each (ids 1..8).
+static BUILDINGTYPE* NewBuildingType(const char* name)
+{
+    BUILDINGTYPE* t = Build_NewType();
+    if (t == nullptr) abort();
+    snprintf(t->name, sizeof t->name, "%s", name);
+    const uint8_t grid[2 * 2 * 2] = {};
+    t->footprint = Effects_AddOvlEffect(name, 2, 2, grid);
+    t->width = t->height = 2;
+    t->bayx = 0;
+    t->bayy = 1;
+    t->maxhitpoints = 100;
+    return t;
+}
+
+// A 24 x 24 map with four tanks of teams 0 and 1 each (ids 1..8); then
+// depots of teams 0 and 1 (9, 10), a neutral well (11), team 0's silo (12),
+// a carrier (13) with a tank aboard (14), a spy (15), a tanker (16), a tank
+// held in the depot (17) and a truck with a packed depot (18), all team 0's.
 static void OpenWorld(void)
 {
     g_NewMapRequest = MAP_NEWREQUEST{1, 24, 24, 4, 1};
@@ -57,25 +88,67 @@ static void OpenWorld(void)
     Effects_Init();
     Mapgrid_Init();
     Fog_Init();
+    Fog_SetSeeAll(1);
     Team_SetDefaults();
     Team_InitTeamData();
     Units_InitAll();
     Build_InitAll();
     Pathsrch_Init();
+    Tfgen_Reset();
     Uid_Reset();
     Units_ResetGroupIds();
     Rand_SetPosition(0);
     g_UpdateCount = 1;
-    if (!s_tank) {
-        s_tank = Units_NewType();
-        snprintf(s_tank->symbolid, sizeof s_tank->symbolid, "Tank");
-        snprintf(s_tank->description, sizeof s_tank->description, "Tank");
-    }
-    for (int i = 0; i < 8; i++) Units_NewAt(s_tank, i / 4, -1, 3 + (i % 4) * 2, 4 + (i / 4) * 12);
+    g_LocalTeam = 7;   // nobody's: no message is played
+    UNITTYPE* tank = NewUnitType("Tank");
+    tank->mass = 2;
+    tank->sabotageinfo[0] = 5;
+    UNITTYPE* carrier = NewUnitType("Carrier");
+    carrier->hold = 2;
+    carrier->holdmass = 10;
+    carrier->abilities.cangrab = 1;
+    carrier->grabinfo.type = tank;
+    UNITTYPE* spy = NewUnitType("Spy");
+    spy->abilities.canspy = 1;
+    spy->spyinfo[0] = 5;
+    spy->spyinfo[1] = 10;
+    UNITTYPE* tanker = NewUnitType("Tanker");
+    UNITTYPE* truck = NewUnitType("Truck");
+    BUILDINGTYPE* depot = NewBuildingType("Depot");
+    depot->flags |= BTF_CANREPAIR | BTF_CANREARM | BTF_ISTELEPORT;
+    depot->rooms[0] = 2;
+    depot->rooms[1] = 10;
+    depot->spytype = BSPY_HQ;
+    depot->stealtime = 5;
+    depot->prereq.id = 3;
+    depot->transportunit = truck;
+    depot->packtime = depot->unpacktime = 2;
+    BUILDINGTYPE* well = NewBuildingType("Well");
+    well->resource[0] = BUILDTYPE_RESOURCE{5, 1000, 1000, 0, 0, -1, 0, 0, 0};
+    BUILDINGTYPE* silo = NewBuildingType("Silo");
+    silo->resource[0] = BUILDTYPE_RESOURCE{0, 150, 0, 0, 0, -1, 0, 0, 0};
+    tanker->resource[0][0] = 100;
+    tanker->resource[0][1] = tanker->resource[0][2] = 20;
+    tanker->bldpairs.count = 1;
+    tanker->bldpairs.pair[0] = {"Well", "Silo", 0, well, silo};
+    PREREQ_Init();
+    for (int i = 0; i < 8; i++) Units_NewAt(tank, i / 4, -1, 3 + (i % 4) * 2, 4 + (i / 4) * 12);
+    BUILDING* home = Build_New(depot, 0, -1, 10, 8);
+    Build_New(depot, 1, -1, 10, 14);
+    Build_New(well, TEAM_NEUTRAL, -1, 18, 2);
+    Build_New(silo, 0, -1, 18, 8);
+    UNIT* c = Units_NewAt(carrier, 0, -1, 20, 12);
+    Units_HoldAddUnit(c, Units_NewAt(tank, 0, -1, 21, 12));
+    Units_NewAt(spy, 0, -1, 2, 10);
+    Units_NewAt(tanker, 0, -1, 20, 4);
+    Build_HoldAddUnit(home, Units_NewAt(tank, 0, -1, 12, 11));
+    UNIT* t = Units_NewAt(truck, 0, -1, 4, 20);
+    t->building_package = new BUILDINGPACKAGE{depot, {}};
 }
 
 static void CloseWorld(void)
 {
+    Fog_SetSeeAll(0);
     Pathsrch_Close();
     CRE_Close();
     PREREQ_Done();
@@ -104,11 +177,10 @@ static void fuzz_Execute(const uint8_t* data, size_t size)
             Orders_FreeNode(node);
             at += used;
         }
+        Build_ProcessAll();
         Pathsrch_Update();
-        ITERATOR it;
-        Iterate_UnitInitAll(&it);
-        while (UNIT* u = Iterate_UnitNext(&it))
-            if (Units_ProcessSOrder(u)) Units_UpdateMovement(u);
+        Units_ProcessAll();
+        Orders_AfterUpdate();
         g_UpdateCount++;
     }
     Orders_Close();

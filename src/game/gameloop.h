@@ -42,8 +42,22 @@ struct GAME_STEP {
 // The update's steps in the order Game_Update runs them; *count gets their
 // number.
 const GAME_STEP* Game_UpdateSteps(int* count);
-// The end of an update after its steps: the counter advances; every 1024
-// updates the CD track is polled (music loops).
+// The end of an update after its steps: unless DisableEndConditions, the end
+// conditions (a winner ends the game through Game_EndWithWinner); then the
+// counter advances; every 1024 updates the CD track is polled (music loops).
 void Game_FinishUpdate(void);
+// How the last game ended: the winner (-1: none yet) and whether that was
+// the local team. Kept for the front end.
+struct GAME_RESULT {
+    int winner;
+    int won;
+};
+GAME_RESULT Game_GetResult(void);
+void Game_ClearResult(void);
+// Logs "Team %d won (%s)" ("That's you" / "ie. You lost"), shows the
+// interface directory's "win.pcx" or "lose.pcx" until a key, a click or the
+// window's close, keeps the result and sets the engine state to the front
+// end (0).
+void Game_EndWithWinner(int team);
 // The in-game loop: frames and message pumps until the state changes or quit.
 void Game_RunInGame(void);

@@ -232,6 +232,8 @@ void Team_InitTeamData(void)
         td.unitdef.tenacity = 1;
         td.unitdef.autonomy = 1;
         memset(&td.stats, 0, sizeof td.stats);
+        // A new game starts with no buildings: nothing supplied, nothing used.
+        for (TEAM_RESOURCE& res : td.resource) res = TEAM_RESOURCE{0, 0, 100};
         const int32_t* r = td.relation;
         TLOG(TLOG_SETUP,
              "Team Info : # %d : Type %d : Side %d : Colour %d : Relation %d,%d,%d,%d,%d,%d,%d,%d,%d",

@@ -63,6 +63,15 @@ TEST_F(TeamTest, DefaultsMakeTeam8AnEnemyOfEveryTeamWhileAllAreNeutralTowardsIt)
     }
 }
 
+TEST_F(TeamTest, RegressionANewGameKeptThePreviousGamesResourceAccounts)
+{
+    teamdata[2].resource[1] = TEAM_RESOURCE{40, 80, 50};
+    Restart();
+    EXPECT_EQ(teamdata[2].resource[1].supply, 0);
+    EXPECT_EQ(teamdata[2].resource[1].usage, 0);
+    EXPECT_EQ(teamdata[2].resource[1].percent, 100);
+}
+
 TEST_F(TeamTest, RelationsChangeOneWayOnlyAsTheLocksAllowAndAgreementNeedsBoth)
 {
     Team_ForceRelation(3, 3, TR_ENEMY);

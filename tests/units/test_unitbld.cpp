@@ -168,7 +168,7 @@ TEST_F(UnitsAtBuildings, BuildingHoldsFollowTheirRoomsAndEmptyOnRemoval)
 
 // ------------------------------------------------------------------ transport
 
-TEST_F(UnitsAtBuildings, DISABLED_ATankerFillsAtANeutralSourceAndUnloadsAtItsSilo)
+TEST_F(UnitsAtBuildings, ATankerFillsAtANeutralSourceAndUnloadsAtItsSilo)
 {
     BUILDINGTYPE* well = QvWorld_BuildingType("Well", 2, 2);
     well->bayx = 0, well->bayy = 1;
@@ -183,12 +183,13 @@ TEST_F(UnitsAtBuildings, DISABLED_ATankerFillsAtANeutralSourceAndUnloadsAtItsSil
     tanker->bldpairs.count = 1;
     tanker->bldpairs.pair[0] = {"Well", "Silo", 0, well, silo};
     BUILDING* src = Build_New(well, TEAM_NEUTRAL, -1, 10, 10);
-    BUILDING* dst = Build_New(silo, 0, -1, 30, 10);
+    BUILDING* dst = Build_New(silo, 0, -1, 20, 10);
     UNIT* u = Units_NewAt(tanker, 0, -1, 10, 11);
     ASSERT_EQ(Units_SetupTransportTrail(u, src), 1);
     EXPECT_EQ(u->sorder.code, SO_TRAIL);
     int delivered = 0;
-    for (int i = 0; i < 600 && u->sorder.code == SO_TRAIL; i++) {
+    // Two round trips at the test tank's pace of ten updates a tile.
+    for (int i = 0; i < 1000 && u->sorder.code == SO_TRAIL; i++) {
         Update();
         delivered = teamdata[0].stats.collected[0];
     }
@@ -203,11 +204,52 @@ TEST_F(UnitsAtBuildings, DISABLED_ATankerFillsAtANeutralSourceAndUnloadsAtItsSil
     Update(3);
     EXPECT_EQ(u->sorder.code, SO_TRAIL);
     EXPECT_EQ(u->resource[0], 30);
-    // A foreign building that is a source empties the load; one that lost
-    // its end stops the trip.
-    BUILDING* theirs = Build_New(well, 1, -1, 20, 20);
+    // A foreign building that is a source of something else the tanker
+    // carries empties the load, to fill up there at the next visit.
+    tanker->resource[1][0] = 100;
+    BUILDINGTYPE* mine = QvWorld_BuildingType("Mine", 2, 2);
+    mine->resource[1] = BUILDTYPE_RESOURCE{5, 1000, 1000, 0, 0, -1, 0, 0, 0};
+    BUILDING* theirs = Build_New(mine, 1, -1, 40, 40);
     EXPECT_EQ(Units_UnitTransportActions(u, theirs), 0);
     EXPECT_EQ(u->resource[0], 0);
+}
+
+// A trail is laid again from a new building of one end's type to the
+// building still standing at the other end; a two-point trail that lost
+// a building stops the tanker when it arrives at the empty end.
+TEST_F(UnitsAtBuildings, ATransportTrailIsReLaidOrStopsWhereItsBuildingWent)
+{
+    BUILDINGTYPE* well = QvWorld_BuildingType("Well", 2, 2);
+    well->bayx = 0, well->bayy = 1;
+    well->resource[0] = BUILDTYPE_RESOURCE{5, 1000, 1000, 0, 0, -1, 0, 0, 0};
+    BUILDINGTYPE* silo = QvWorld_BuildingType("Silo", 2, 2);
+    silo->bayx = 0, silo->bayy = 1;
+    silo->resource[0] = BUILDTYPE_RESOURCE{0, 150, 0, 0, 0, -1, 0, 0, 0};
+    UNITTYPE* tanker = QvWorld_UnitType("Tanker");
+    tanker->resource[0][0] = 100;
+    tanker->bldpairs.count = 1;
+    tanker->bldpairs.pair[0] = {"Well", "Silo", 0, well, silo};
+    BUILDING* src = Build_New(well, TEAM_NEUTRAL, -1, 10, 10);
+    BUILDING* dst = Build_New(silo, 0, -1, 16, 10);
+    BUILDING* src2 = Build_New(well, TEAM_NEUTRAL, -1, 10, 20);
+    UNIT* u = Units_NewAt(tanker, 0, -1, 13, 14);
+    Units_LayTransportTrail(u, src, dst);
+    ASSERT_EQ(Units_SetupReusedTransportTrail(u, src2), 1);
+    int x, y;
+    Trail_GetFirst(u->localtrail, nullptr, &x, &y, nullptr);
+    EXPECT_EQ(std::pair(x, y), std::pair(10, 21)) << "from the new well's door";
+    Trail_GetLast(u->localtrail, nullptr, &x, &y, nullptr);
+    EXPECT_EQ(std::pair(x, y), std::pair(16, 11)) << "to the silo kept";
+    EXPECT_EQ(u->sorder.code, SO_TRAIL);
+    // The silo goes while the tanker walks to it.
+    Units_LayTransportTrail(u, src, dst);
+    u->resource[0] = 50;
+    u->sorder.trail.waypoint = u->localtrail->tail;
+    Build_RemoveFromGame(dst, BRM_DESTROYED);
+    for (int i = 0; i < 300 && u->sorder.code == SO_TRAIL; i++) Update();
+    EXPECT_EQ(u->sorder.code, SO_NONE);
+    EXPECT_EQ(std::pair(u->tilepos.x, u->tilepos.y), std::pair(16, 11));
+    EXPECT_EQ(Trail_Count(u->localtrail), 0);
 }
 
 TEST_F(UnitsAtBuildings, UnpackingCornersStayInsideTheMap)
@@ -226,21 +268,84 @@ TEST_F(UnitsAtBuildings, UnpackingCornersStayInsideTheMap)
     }
 }
 
-// A package builder sent to a place where the building can't stand is
-// deleted all the same; one at a free place leaves an unpacking building.
-TEST_F(UnitsAtBuildings, DISABLED_APackageBuilderIsDeletedWhetherOrNotItUnpacks)
+// A package builder at a place where the building can't stand ends its
+// order there and keeps its package for another try; at a free place the
+// building comes out of the package and the carrier goes.
+TEST_F(UnitsAtBuildings, APackageBuilderUnpacksAtAFreePlaceOrKeepsItsPackage)
 {
     depot_->unpacktime = 2;
     Depot(1, 20, 20);
-    for (int blocked : {1, 0}) {
+    const struct {
+        const char* name;
+        int x, y;
+        bool unpacks;
+    } rows[] = {{"on another building", 20, 20, false}, {"a free place", 31, 30, true}};
+    for (const auto& r : rows) {
         UNIT* u = Units_NewAt(tank_, 0, -1, 30, 30);
         u->building_package = new BUILDINGPACKAGE{depot_, {}};
+        const int before = Build_Count(), id = u->id;
+        Units_DoUnpackBuilding(u, r.x, r.y);
+        for (int i = 0; i < 200 && Units_IdToUnitPtr(id, 0) && u->sorder.code == SO_CONSTRUCT; i++)
+            Update();
+        EXPECT_EQ(Units_IdToUnitPtr(id, 0) == nullptr, r.unpacks) << r.name;
+        EXPECT_EQ(Build_Count(), before + (r.unpacks ? 1 : 0)) << r.name;
+        if (!r.unpacks) {
+            EXPECT_TRUE(Units_HasBuildingPackage(u)) << r.name;
+            EXPECT_EQ(u->sorder.code, SO_NONE) << r.name;
+        }
+    }
+}
+
+// ------------------------------------------------------------------ builders and saboteurs
+
+// A builder without a package pays nothing yet: it needs the cost in hand,
+// then leaves the map into the site it starts.
+TEST_F(UnitsAtBuildings, ABuilderStartsASiteOnlyWithTheCostInHand)
+{
+    depot_->cost = 100;
+    const struct {
+        const char* name;
+        int credits;
+        bool builds;
+    } rows[] = {{"too poor", 99, false}, {"the cost in hand", 100, true}};
+    for (const auto& r : rows) {
+        Team_SetCredits(0, r.credits);
+        UNIT* u = Units_NewAt(tank_, 0, -1, 30, 30);
         const int before = Build_Count();
-        Units_DoUnpackBuilding(u, blocked ? 20 : 31, blocked ? 20 : 30);
-        const int id = u->id;
-        for (int i = 0; i < 200 && Units_IdToUnitPtr(id, 0); i++) Update();
-        EXPECT_EQ(Units_IdToUnitPtr(id, 0), nullptr) << blocked;
-        EXPECT_EQ(Build_Count(), before + (blocked ? 0 : 1)) << blocked;
+        Units_SOrderConstruct(u, depot_->index, 32, 28);
+        for (int i = 0; i < 200 && u->sorder.code == SO_CONSTRUCT; i++) Update();
+        EXPECT_EQ(u->sorder.code, SO_NONE) << r.name;
+        EXPECT_EQ(Build_Count(), before + (r.builds ? 1 : 0)) << r.name;
+        EXPECT_EQ(u->onmap, !r.builds) << r.name;
+        if (r.builds) {
+            EXPECT_FALSE(g_Buildings->complete) << r.name;
+            EXPECT_EQ(UnitId_Ptr(&g_Buildings->whomademe), u) << r.name;
+        }
+        EXPECT_EQ(teamdata[0].credits, r.credits) << r.name;
+    }
+}
+
+// Sabotage takes a building down to half its type's most, rounded up, and
+// leaves one that is already lower as it is.
+TEST_F(UnitsAtBuildings, ASaboteurHalvesABuildingButNeverHealsIt)
+{
+    depot_->maxhitpoints = 101;
+    tank_->sabotageinfo[0] = 10;
+    const struct {
+        const char* name;
+        int hitpoints, after;
+    } rows[] = {{"whole", 101, 51}, {"already lower", 30, 30}};
+    for (const auto& r : rows) {
+        BUILDING* b = Depot(1, 10, 10);
+        Build_SetHitpoints(b, r.hitpoints);
+        UNIT* u = Units_NewAt(tank_, 0, -1, 20, 20);
+        Units_SOrderSabotageBuilding(u, b);
+        int updates = 0;
+        for (; updates < 300 && u->sorder.code == SO_SABOTAGE_BUILDING; updates++) Update();
+        EXPECT_EQ(u->sorder.code, SO_NONE) << r.name;
+        EXPECT_EQ(b->hitpoints, r.after) << r.name;
+        Build_RemoveFromGame(b, BRM_DESTROYED);
+        Units_Delete(u);
     }
 }
 
@@ -309,6 +414,14 @@ protected:
         tank_->spyinfo[1] = 60;
         depot_->spytype = BSPY_RESOURCE;
         depot_->prereq.id = 3;
+        depot_->stealtime = 20;   // inside the spy's stay of 50 to 60 updates
+        // The depot makes scouts: their plans come with the depot's.
+        scout_ = QvWorld_UnitType("Scout");
+        scout_->prereq.id = 4;
+        scout_->prereq.makers[0] = 3;
+        // The table is built from the types: again, now that they have ids.
+        PREREQ_Done();
+        PREREQ_Init();
         b_ = Depot(1, 10, 10);
         spy_ = Units_NewAt(tank_, 0, -1, 20, 20);
     }
@@ -319,9 +432,10 @@ protected:
     }
     BUILDING* b_ = nullptr;
     UNIT* spy_ = nullptr;
+    UNITTYPE* scout_ = nullptr;
 };
 
-TEST_F(Spies, DISABLED_ASpyStealsPlansAndBringsThemHome)
+TEST_F(Spies, ASpyStealsPlansAndBringsThemHome)
 {
     Enter();
     ASSERT_FALSE(spy_->onmap);
@@ -331,11 +445,13 @@ TEST_F(Spies, DISABLED_ASpyStealsPlansAndBringsThemHome)
     EXPECT_TRUE(spy_->onmap) << "thrown out when its time ran out";
     EXPECT_EQ(spy_->spy.nrplans, 1);
     EXPECT_EQ(teamdata[0].seeresource[1], 0);
-    BUILDING* home = Depot(0, 40, 40);
+    BUILDING* home = Depot(0, 20, 16);
     Units_SOrderSpy(spy_->id, 0, home, SPY_RETURNPLANS, 0);
-    for (int i = 0; i < 200 && spy_->spy.nrplans; i++) Update();
+    for (int i = 0; i < 300 && spy_->spy.nrplans; i++) Update();
     EXPECT_EQ(spy_->spy.nrplans, 0);
     EXPECT_TRUE(PREREQ_HaveStolen(3, 0));
+    EXPECT_TRUE(PREREQ_HaveStolen(4, 0)) << "the units the depot makes";
+    EXPECT_FALSE(PREREQ_HaveStolen(3, 1));
 }
 
 // Regression: full pockets once made the steal countdown append a fifth plan
@@ -421,7 +537,9 @@ TEST_F(UnitsAtBuildings, TheWalkRunsDecoysBoostsAndConversions)
 TEST_F(UnitsAtBuildings, HostileOrdersAreRefusedAndLogged)
 {
     BUILDING* theirs = Depot(1, 10, 10);
+    BUILDING* ours = Depot(0, 30, 10);   // no teleport
     UNIT* mine = Units_NewAt(tank_, 0, -1, 20, 20);
+    UNIT* their = Units_NewAt(tank_, 1, -1, 22, 20);
     uint8_t p[12] = {};
     const struct {
         const char* name;
@@ -436,6 +554,12 @@ TEST_F(UnitsAtBuildings, HostileOrdersAreRefusedAndLogged)
          "another team"},
         {"disembarking another team's building", QDISEMBARKBLD, 0, theirs->id, 0, 0,
          "another team"},
+        {"disembarking another team's carrier", QDISEMBARK, 0, their->id, 0, 0, "no unit"},
+        {"boarding another team's building", QBOARDBUILDING, theirs->id, 0, 0, 0, "another team"},
+        {"teleporting from a building that can't", QTELEPORT, ours->id, 0, 0, 0, "no teleport"},
+        {"a transport to a type out of range", QSETUPTRANSPORT, 999, 0, 0, 0, "building type"},
+        {"a transport to a tile with no door", QSETUPTRANSPORT, depot_->index, 0, 0, 0,
+         "no building of the type"},
     };
     for (const auto& r : rows) {
         log_.clear();
@@ -452,7 +576,103 @@ TEST_F(UnitsAtBuildings, HostileOrdersAreRefusedAndLogged)
     EXPECT_EQ(theirs->state, BS_IDLE);
 }
 
-TEST_F(UnitsAtBuildings, DISABLED_APackedBuildingMovesAndUnpacks)
+// The building-hold and transport orders with well-formed payloads: each
+// row sets up its world, sends its order and checks one outcome.
+TEST_F(UnitsAtBuildings, HoldTransportAndTeleportOrdersCarryOut)
+{
+    depot_->rooms[0] = 3;
+    depot_->rooms[1] = 10;
+    depot_->flags |= BTF_ISTELEPORT;
+    tank_->hold = 3;
+    tank_->holdmass = 10;
+    BUILDINGTYPE* well = QvWorld_BuildingType("Well", 2, 2);
+    well->bayx = 0, well->bayy = 1;
+    well->resource[0] = BUILDTYPE_RESOURCE{5, 1000, 1000, 0, 0, -1, 0, 0, 0};
+    UNITTYPE* tanker = QvWorld_UnitType("Tanker");
+    tanker->resource[0][0] = 100;
+    tanker->bldpairs.count = 1;
+    tanker->bldpairs.pair[0] = {"Well", "Depot", 0, well, depot_};
+    depot_->resource[0] = BUILDTYPE_RESOURCE{0, 150, 0, 0, 0, -1, 0, 0, 0};
+    enum { CARRIER, BUILDING_HOLD };
+    const struct {
+        const char* name;
+        int code, flag, held;   // held: units inside at the start
+        int holder;
+        int inside;             // units inside after the order
+    } rows[] = {
+        {"disembark one", QDISEMBARK, 0, 2, CARRIER, 1},
+        {"disembark all", QDISEMBARK, 1, 2, CARRIER, 0},
+        {"one out of the building", QDISEMBARKBLD, 0, 2, BUILDING_HOLD, 1},
+        {"all out of the building", QDISEMBARKBLD, 1, 2, BUILDING_HOLD, 0},
+        {"teleported out", QTELEPORT, 0, 2, BUILDING_HOLD, 0},
+        {"boarding the building", QBOARDBUILDING, 0, 0, BUILDING_HOLD, 1},
+    };
+    for (const auto& r : rows) {
+        BUILDING* b = Depot(0, 10, 10);
+        UNIT* carrier = Units_NewAt(tank_, 0, -1, 20, 20);
+        UNITLIST* hold = r.holder == CARRIER ? &carrier->hold : &b->hold;
+        for (int i = 0; i < r.held; i++) {
+            UNIT* u = Units_NewAt(tank_, 0, -1, 30 + i, 30);
+            if (r.holder == CARRIER) Units_HoldAddUnit(carrier, u);
+            else Build_HoldAddUnit(b, u);
+        }
+        uint8_t p[8] = {};
+        UNITLIST* sel = Orders_TeamSelection(0);
+        Units_ListClear(sel);
+        switch (r.code) {
+        case QDISEMBARK:
+            p[0] = (uint8_t)r.flag;
+            Bytes_PutU32(p + 4, (uint32_t)carrier->id);
+            break;
+        case QDISEMBARKBLD:
+            p[0] = (uint8_t)r.flag;
+            Bytes_PutU32(p + 4, (uint32_t)b->id);
+            break;
+        case QTELEPORT:
+            Bytes_PutU32(p, (uint32_t)b->id);
+            Bytes_PutU16(p + 4, 40);
+            Bytes_PutU16(p + 6, 40);
+            break;
+        case QBOARDBUILDING:
+            Bytes_PutU32(p, (uint32_t)b->id);
+            Units_ListAppend(sel, carrier, carrier->id, 0);
+            break;
+        }
+        Queue(0, r.code, p, 8);
+        for (int i = 0; i < 300 && Units_ListSize(hold) != r.inside; i++) Update();
+        EXPECT_EQ(Units_ListSize(hold), r.inside) << r.name;
+        if (r.code == QTELEPORT) {
+            ITERATOR it;
+            Iterate_UnitInit(&it, 0, 0, MM_ALL);
+            int near = 0;
+            while (UNIT* u = Iterate_UnitNext(&it))
+                near += std::max(abs(u->tilepos.x - 40), abs(u->tilepos.y - 40)) <= 1;
+            EXPECT_EQ(near, 2) << r.name;
+        }
+        Units_ListClear(sel);
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) Units_Delete(u);
+        Build_RemoveFromGame(b, BRM_DESTROYED);
+    }
+    // A transport trip from the well whose door is at the given tile.
+    BUILDING* w = Build_New(well, TEAM_NEUTRAL, -1, 10, 10);
+    Depot(0, 20, 10);
+    UNIT* t = Units_NewAt(tanker, 0, -1, 15, 15);
+    Units_ListAppend(Orders_TeamSelection(0), t, t->id, 0);
+    uint8_t p[8] = {};
+    Bytes_PutU32(p, (uint32_t)well->index);
+    Bytes_PutU16(p + 4, 10);
+    Bytes_PutU16(p + 6, 11);
+    Queue(0, QSETUPTRANSPORT, p, 8);
+    EXPECT_EQ(t->sorder.code, SO_TRAIL);
+    int x, y;
+    Trail_GetFirst(t->localtrail, nullptr, &x, &y, nullptr);
+    EXPECT_EQ(std::pair(x, y), std::pair(10, 11));
+    EXPECT_NE(w, nullptr);
+}
+
+TEST_F(UnitsAtBuildings, APackedBuildingMovesAndUnpacks)
 {
     UNITTYPE* truck = QvWorld_UnitType("Truck");
     depot_->transportunit = truck;
@@ -477,11 +697,174 @@ TEST_F(UnitsAtBuildings, DISABLED_APackedBuildingMovesAndUnpacks)
     Bytes_PutU16(p + 4, 30);
     Bytes_PutU16(p + 6, 30);
     Queue(0, QUNPACKBUILDING, p, 8);
-    for (int i = 0; i < 200 && Build_Count() == 0; i++) Update();
+    for (int i = 0; i < 400 && Build_Count() == 0; i++) Update();
     ASSERT_EQ(Build_Count(), 1);
     EXPECT_EQ(g_Buildings->tilex, 30);
     Update(5);
     EXPECT_TRUE(g_Buildings->complete);
+}
+
+// ------------------------------------------------------------------ a whole run
+
+// Every trade at buildings in one world for 3000 updates: a tanker's trips,
+// a builder's site, a spy's theft brought home, a saboteur, a carrier that
+// dies with passengers, a repair visit and a building that packs, moves and
+// unpacks. Orders that depend on what happened are given when it happened.
+class BuildingTrades : public UnitsAtBuildings {
+protected:
+    struct Marks {
+        int collected, built, stolen, sabotaged, dropped, repaired, unpacked;
+        bool operator==(const Marks&) const = default;
+    };
+    std::vector<uint64_t> Run(Marks* m)
+    {
+        Uid_Reset();
+        g_General.repairspeed = 2;
+        g_General.repaircost = 1;
+        // Which team was local when the world opened differs between runs,
+        // and opening a world keeps the teams' resource shares of the last.
+        for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+            teamdata[team].type = TT_HUMAN;
+            for (auto& r : teamdata[team].resource) r = {};
+        }
+        teamdata[2].type = TT_COMPUTER;
+        BUILDINGTYPE* well = QvWorld_BuildingType("Well", 2, 2);
+        well->bayx = 0, well->bayy = 1;
+        well->resource[0] = BUILDTYPE_RESOURCE{5, 1000, 1000, 0, 0, -1, 0, 0, 0};
+        BUILDINGTYPE* silo = QvWorld_BuildingType("Silo", 2, 2);
+        silo->bayx = 0, silo->bayy = 1;
+        silo->resource[0] = BUILDTYPE_RESOURCE{0, 5000, 0, 0, 0, -1, 0, 0, 0};
+        UNITTYPE* tanker = QvWorld_UnitType("Tanker");
+        tanker->resource[0][0] = 100;
+        tanker->resource[0][1] = 20;
+        tanker->resource[0][2] = 20;
+        tanker->bldpairs.count = 1;
+        tanker->bldpairs.pair[0] = {"Well", "Silo", 0, well, silo};
+        BUILDINGTYPE* barracks = QvWorld_BuildingType("Barracks", 2, 2);
+        barracks->cost = 100;
+        barracks->buildtime = 5;
+        BUILDINGTYPE* lab = QvWorld_BuildingType("Lab", 2, 2);
+        lab->bayx = 0, lab->bayy = 1;
+        lab->spytype = BSPY_RESOURCE;
+        lab->stealtime = 20;
+        lab->prereq.id = 3;
+        depot_->maxhitpoints = 100;
+        depot_->flags |= BTF_CANREPAIR;
+        UNITTYPE* spy = QvWorld_UnitType("Spy");
+        spy->abilities.canspy = 1;
+        spy->spyinfo[0] = 50;
+        spy->spyinfo[1] = 60;
+        tank_->sabotageinfo[0] = 20;
+        tank_->hold = 2;
+        tank_->holdmass = 10;
+        tank_->maxhitpoints = 50;
+        UNITTYPE* truck = QvWorld_UnitType("Truck");
+        BUILDINGTYPE* tent = QvWorld_BuildingType("Tent", 2, 2);
+        tent->bayx = 0, tent->bayy = 1;
+        tent->transportunit = truck;
+        tent->packtime = 3;
+        tent->unpacktime = 3;
+        PREREQ_Done();
+        PREREQ_Init();
+
+        Build_New(well, TEAM_NEUTRAL, -1, 4, 4);
+        BUILDING* dst = Build_New(silo, 0, -1, 12, 4);
+        UNIT* t = Units_NewAt(tanker, 0, -1, 5, 6);
+        UNIT* builder = Units_NewAt(tank_, 0, -1, 30, 4);
+        BUILDING* target = Build_New(lab, 1, -1, 40, 20);
+        BUILDING* home = Depot(0, 30, 24);
+        UNIT* s = Units_NewAt(spy, 0, -1, 36, 26);
+        BUILDING* victim = Depot(1, 50, 40);
+        UNIT* saboteur = Units_NewAt(tank_, 0, -1, 56, 44);
+        UNIT* carrier = Units_NewAt(tank_, 0, -1, 20, 50);
+        int passengers[2];
+        for (int i = 0; i < 2; i++) {
+            UNIT* u = Units_NewAt(tank_, 0, -1, 22 + i, 56);
+            passengers[i] = u->id;
+            Units_HoldAddUnit(carrier, u);
+        }
+        BUILDING* bay = Depot(2, 40, 50);
+        UNIT* patient = Units_NewAt(tank_, 2, -1, 50, 56);
+        Units_SetHitpoints(patient, 30);
+        const int patientid = patient->id, carrierid = carrier->id;
+        BUILDING* packed = Build_New(tent, 0, -1, 10, 30);
+        const int packedid = packed->id;
+
+        Units_SetupTransportTrail(t, dst);
+        Units_SOrderConstruct(builder, barracks->index, 32, 4);
+        Units_SOrderSpy(s->id, 0, target, SPY_SPY, 0);
+        Units_SOrderSabotageBuilding(saboteur, victim);
+        Units_SOrderRepairSelf(patient, bay);
+        std::vector<uint64_t> digests;
+        bool stealing = false, returning = false, unpacking = false;
+        for (int n = 0; n < 3000; n++) {
+            if (n == 300) Units_SetHitpoints(carrier, 0);
+            if (n == 100) {
+                uint8_t p[4];
+                Bytes_PutU32(p, (uint32_t)packedid);
+                Queue(0, QPACKBUILDING, p, 4);
+            }
+            if (!stealing && !s->onmap) {
+                Units_SOrderSpy(s->id, 0, target, SPY_STEAL, 3);
+                stealing = true;
+            }
+            if (stealing && !returning && s->onmap) {
+                Units_SOrderSpy(s->id, 0, home, SPY_RETURNPLANS, 0);
+                returning = true;
+            }
+            if (!unpacking && n > 100) {
+                ITERATOR it;
+                Iterate_UnitInit(&it, 0, 0, MM_ALL);
+                while (UNIT* u = Iterate_UnitNext(&it))
+                    if (u->type == truck && Units_HasBuildingPackage(u)) {
+                        uint8_t p[8];
+                        Bytes_PutU32(p, (uint32_t)u->id);
+                        Bytes_PutU16(p + 4, 10);
+                        Bytes_PutU16(p + 6, 40);
+                        Queue(0, QUNPACKBUILDING, p, 8);
+                        unpacking = true;
+                    }
+            }
+            Update();
+            digests.push_back(QvDigest_State());
+        }
+        m->collected = teamdata[0].stats.collected[0];
+        m->built = 0;
+        m->unpacked = 0;
+        for (BUILDING* b = g_Buildings; b; b = b->next) {
+            m->built += b->buildingtype == barracks && b->complete;
+            m->unpacked += b->buildingtype == tent && b->complete && b->tilex == 10 &&
+                           b->tiley == 40;
+        }
+        m->stolen = PREREQ_HaveStolen(3, 0) * 10 + s->spy.nrplans;
+        m->sabotaged = victim->hitpoints;
+        m->dropped = Units_IdToUnitPtr(carrierid, 0) == nullptr ? 0 : -1;
+        for (int id : passengers) m->dropped += Units_IdToUnitPtr(id, 0) != nullptr;
+        UNIT* back = Units_IdToUnitPtr(patientid, 2);
+        m->repaired = back && back->hitpoints == 50 && back->sorder.code == SO_NONE &&
+                      back->tilepos.x == 50 && back->tilepos.y == 56;
+        return digests;
+    }
+};
+
+TEST_F(BuildingTrades, TwoRunsOf3000UpdatesGiveTheSameDigestAtEveryUpdate)
+{
+    Marks m1{}, m2{};
+    const std::vector<uint64_t> a = Run(&m1);
+    TearDown();
+    SetUp();
+    const std::vector<uint64_t> b = Run(&m2);
+    ASSERT_EQ(a.size(), 3000u);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); i++) ASSERT_EQ(a[i], b[i]) << "update " << i;
+    EXPECT_TRUE(m1 == m2);
+    EXPECT_GT(m1.collected, 0) << "water reached the silo";
+    EXPECT_EQ(m1.built, 1) << "the builder's barracks";
+    EXPECT_EQ(m1.stolen, 10) << "the plans are home";
+    EXPECT_EQ(m1.sabotaged, 50);
+    EXPECT_EQ(m1.repaired, 1) << "mended and back where it was";
+    EXPECT_EQ(m1.unpacked, 1) << "the tent stands at its new place";
+    EXPECT_EQ(m1.dropped, 2) << "the carrier gone, both passengers on the map";
 }
 
 } // namespace

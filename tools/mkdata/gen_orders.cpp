@@ -71,7 +71,35 @@ static int Seeds(const std::string& target, const std::string& dir)
     }
     PackNode(&units, Orders_NewNode(QSCATTER, 0, 0));
     PackNode(&units, Orders_NewNode(QSTOP, 0, 0));
+    // Orders at the fuzz world's buildings: the spy (15) into team 1's depot
+    // (10), boarding and leaving team 0's depot (9) and the carrier (13), a
+    // transport trip from the well's door (18, 3), a teleport, pack and
+    // unpack (the truck, 18), and service visits.
+    std::string blds;
+    ORDERREC* pick = Orders_NewNode(QADDSELECTED, ORDER_PAYLOAD, 0);
+    for (int id : {1, 16}) Units_ListAppend(&pick->list, nullptr, id);
+    PackNode(&blds, pick);
+    const struct {
+        int code, n;
+        uint8_t bytes[12];
+    } at[] = {{QSPY, 12, {15, 0, 0, 0, 10, 0, 0, 0, 0, 0, 0, 0}},
+              {QBOARDBUILDING, 4, {9, 0, 0, 0}},
+              {QDISEMBARK, 8, {1, 0, 0, 0, 13, 0, 0, 0}},
+              {QDISEMBARKBLD, 8, {0, 0, 0, 0, 9, 0, 0, 0}},
+              {QSETUPTRANSPORT, 8, {1, 0, 0, 0, 18, 0, 3, 0}},
+              {QTELEPORT, 8, {9, 0, 0, 0, 5, 0, 5, 0}},
+              {QUNPACKBUILDING, 8, {18, 0, 0, 0, 4, 0, 17, 0}},
+              {QPACKBUILDING, 4, {9, 0, 0, 0}},
+              {QGOTOREPAIR, 4, {9, 0, 0, 0}},
+              {QREPAIRSELF, 0, {}},
+              {QSPY, 12, {15, 0, 0, 0, 10, 0, 0, 0, 3, 0, 3, 0}}};
+    for (const auto& o : at) {
+        ORDERREC* n = Orders_NewNode(o.code, o.n, 0);
+        memcpy(n->payload, o.bytes, (size_t)o.n);
+        PackNode(&blds, n);
+    }
     return Mkdata_WriteFile(dir + "/units.bin", units.data(), units.size()) &&
+           Mkdata_WriteFile(dir + "/buildings.bin", blds.data(), blds.size()) &&
            Mkdata_WriteFile(dir + "/game.rec", rec.data(), rec.size()) &&
            Mkdata_WriteFile(dir + "/short.rec", rec.data(), rec.size() - 5) &&
            Mkdata_WriteFile(dir + "/entries.bin", stream.data(), stream.size());
