@@ -1,15 +1,11 @@
-// The demo world: the demo map, lit, with things on it, scrolled at the
-// screen edges.
+// The demo world: the game of the scenario shown on the demo map, with
+// fog, a panel, and scrolling at the screen edges.
 #include "demo/demoworld.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
-#include "core/angle.h"
-#include "core/config.h"
 #include "core/fspath.h"
 #include "game/gameloop.h"
 #include "core/gamestate.h"
@@ -18,14 +14,9 @@
 #include "demo/testframe.h"
 #include "map/fog.h"
 #include "map/map.h"
-#include "map/mapgrid.h"
 #include "map/mapview.h"
 #include "map/pathsrch.h"
 #include "map/overlay.h"
-#include "map/terrain.h"
-#include "map/tile.h"
-#include "platform/animtype.h"
-#include "platform/effects.h"
 #include "platform/font.h"
 #include "platform/graph.h"
 #include "platform/input.h"
@@ -33,137 +24,35 @@
 #include "platform/plat.h"
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
-#include "rules/textfiles.h"
-#include "rules/tfgen.h"
-#include "rules/tfovl.h"
-#include "rules/tfunit.h"
 #include "units/building.h"
-#include "units/damage.h"
-#include "units/explosion.h"
-#include "units/expltype.h"
 #include "units/iterate.h"
-#include "units/orders.h"
-#include "units/parts.h"
 #include "units/team.h"
 #include "units/unit.h"
-#include "units/unitlist.h"
-#include "units/unitmove.h"
-#include "units/unitsorder.h"
 #include "units/vortex.h"
-#include "units/weapon.h"
 
 namespace {
 
-// The sprites of the demo's own (as mkdata names them): units, buildings and
-// things take theirs from their types.
-enum DEMO_SPRITE { DS_LIGHT, DS_COUNT };
-const char* const SPRITE_FILES[DS_COUNT] = {"LIGHT.SPR"};
-
-// Display layers: ground marks, buildings, things, units, then the air.
-// Buildings lie below the explosions' layer, so that their fires show.
+// Display layers: ground marks, buildings, then the units.
 enum {
     DL_SHADOW = 2,
-    DL_LIGHTPOOL = 3,
-    DL_CRATER = 4,
     DL_BUILDING = 5,
-    DL_GROUND = 6,
-    DL_UNIT = 10,
-    DL_TURRET = 11,
 };
 
 // Colours of the demo palette (tools/mkdata/gen_palette.h).
-enum { C_BLACK = 0, C_WHITE = 15, C_GREY = 22, C_PANEL = 24, C_BAR = 23 };
-
-// The light: from the north-west and above; slopes facing away from it
-// darken from 40 degrees off the light and are in full shade at 140.
-enum { LIGHT_X = -2, LIGHT_Y = -1, LIGHT_Z = 2, LIGHT_SHADE = 140, LIGHT_FULL = 40 };
-
-// A unit drawn by its parts (a body and a turret) with its headlights' pool.
-struct DEMOUNIT {
-    DISPLAYELEMENT* light;
-    int cx, cy;            // centre, world pixels
-    UNIT* unit;            // its record: position, team, sight and parts (null once gone)
-    int id;                // the record's id, to tell it from a record used again
-    int squad;             // the company it belongs to (index), or a SQUAD_ role
-};
+enum { C_WHITE = 15, C_GREY = 22, C_PANEL = 24, C_BAR = 23 };
 
 // Buildings don't draw themselves yet: the demo shows each by its type's
-// first image and shadow.
+// first image and shadow, for as long as the building stands.
 struct DEMOBUILDING {
     DISPLAYELEMENT* body;  // chain: body, shadow
     BUILDING* building;
+    int id;                // the record's id, to tell it from a record used again
 };
-
-struct TILEAT {
-    int x, y;
-};
-
-// Where things go: near the start view, so the first frame shows them, and
-// some further out for scrolling to find.
-const TILEAT TREE_ANCHORS[] = {{3, 3},   {5, 4},   {4, 6},   {7, 4},   {9, 3},   {15, 4},
-                               {16, 6},  {13, 16}, {16, 15}, {3, 15},  {4, 17},  {25, 10},
-                               {28, 12}, {22, 25}, {40, 20}, {45, 40}, {30, 44}, {52, 52}};
-// Units stand in companies that the driver commands through player orders,
-// as the interface will: selection, then the order, carried out after the
-// update. The local team's company waits west of the lake, the other
-// team's on its east shore; both move in formation along the north shore,
-// meet, and fight on their own: the orders' own targeting picks their
-// enemies. The local team's vortex gun shells team 1's near depot
-// (BUILDING_TARGET), which burns. Team 1's last unit stands far off, unseen.
-enum { SQUAD_NONE = -1, SQUAD_SHELLS = -2 };
-struct DEMOPLACE {
-    TILEAT at;
-    int facing, team;
-    const char* type;
-    int squad;
-};
-const DEMOPLACE UNIT_PLACES[] = {
-    {{2, 7}, 64, 0, "DemoTank", 0},     {{3, 7}, 64, 0, "DemoTank", 0},
-    {{2, 8}, 64, 0, "DemoTank", 0},     {{3, 8}, 64, 0, "DemoTank", 0},
-    {{12, 6}, 0, 0, "DemoVortex", SQUAD_SHELLS},
-    {{17, 5}, 128, 1, "DemoTank", 1},   {{18, 5}, 128, 1, "DemoTank", 1},
-    {{17, 6}, 128, 1, "DemoTank", 1},   {{18, 6}, 128, 1, "DemoTank", 1},
-    {{30, 30}, 224, 1, "DemoTank", SQUAD_NONE},
-};
-// A company's beat: the places it is sent to in turn, in formation, each
-// once the last is reached; a company that roams is sent roaming after its
-// last place instead of starting the beat again.
-enum { SQUAD_MAXLEGS = 2 };
-struct DEMOSQUAD {
-    int team;
-    TILEAT legs[SQUAD_MAXLEGS];
-    int nrlegs;
-    int roams;
-};
-const DEMOSQUAD SQUADS[] = {
-    {0, {{10, 2}, {2, 8}}, 2, 0},
-    {1, {{6, 3}}, 1, 1},
-};
-enum { NR_SQUADS = sizeof SQUADS / sizeof SQUADS[0] };
-const int BUILDING_TARGET = 1;
-// Buildings of both teams: the local team's depot, one of team 1 within the
-// local units' sight, and team 1's factory beyond it (explored only when the
-// local units come near).
-const TILEAT BUILDING_ANCHORS[] = {{6, 12}, {13, 2}, {27, 14}};
-const int BUILDING_TEAM[] = {0, 1, 1};
-const char* const BUILDING_TYPE[] = {"DemoDepot", "DemoDepot", "DemoFactory"};
-const TILEAT EXPLOSION_ANCHOR = {11, 6};
-const TILEAT CRATER_ANCHOR = {12, 8};
 
 struct WORLD {
     int attempted = 0;
-    SPRITE* sprites[DS_COUNT] = {};
-    std::vector<OVERLAY*> things;
-    std::vector<DEMOUNIT> units;
     std::vector<DEMOBUILDING> buildings;
-    EXPLID explosion = {nullptr, -1};    // a fire that burns until the world goes
     uint32_t seenupdate = 0;
-    std::vector<TILEAT> used;            // tiles taken by a thing
-    // Per company: the next leg of its beat, the update its last order went
-    // out (carried out after the following update), roaming since.
-    int leg[NR_SQUADS] = {};
-    uint32_t ordered[NR_SQUADS] = {};
-    int roaming[NR_SQUADS] = {};
 };
 
 WORLD s_world;
@@ -172,21 +61,6 @@ int Present(const char* path, const char* what)
 {
     if (path[0] && Fs_Exists(path)) return 1;
     TLOG(TLOG_WARNING, "Demo world: no %s [%s]", what, Fs_Resolve(path).c_str());
-    return 0;
-}
-
-// A missing sprite is a warning, as the other missing files are (the
-// loader itself would log an error); one that is there but broken is the
-// loader's error.
-int SpriteAvailable(const char* file)
-{
-    char path[GAME_PATH];
-    if (Utils_MakePath(path, g_GraphicsDir, "", "", file, "") && Fs_Exists(path)) return 1;
-    if (g_DataDir2[0] && Utils_MakePath(path, g_DataDir2, "graphics", "", file, "") &&
-        Fs_Exists(path))
-        return 1;
-    TLOG(TLOG_WARNING, "Demo world: no sprite [%s] in [%s]", file,
-         Fs_Resolve(g_GraphicsDir).c_str());
     return 0;
 }
 
@@ -206,153 +80,43 @@ void Centre(DISPLAYELEMENT* e, int cx, int cy)
     SortDisp_SetPosition(e, cx - Sprite_GetWidth(s) / 2 + hx, cy - Sprite_GetHeight(s) / 2 + hy);
 }
 
-// 1 when every corner of the tile is plain land (or, without a tile set,
-// when the tile is on the map).
-int IsLand(int tx, int ty)
+int Shown(const BUILDING* b)
 {
-    if (!Map_IsValidTile(tx, ty)) return 0;
-    if (!Tile_IsLoaded()) return 1;
-    uint32_t tile = MAP_ELEMENT_AT(tx, ty)->tile;
-    for (int i = 0; i < 4; i++) {
-        const TILE_CORNERINFO* c = Tile_GetCornerInfo((int)(tile >> (4 * i)) & 0xF);
-        if (!c || c->role != TILEROLE_LAND) return 0;
-    }
-    return 1;
-}
-
-int Used(int tx, int ty)
-{
-    for (const TILEAT& t : s_world.used)
-        if (t.x == tx && t.y == ty) return 1;
+    for (const DEMOBUILDING& d : s_world.buildings)
+        if (d.building == b && d.id == b->id) return 1;
     return 0;
 }
 
-// The free land tile nearest to the anchor (rings of growing size); 0 when
-// none lies within 6 tiles.
-int FindLand(TILEAT anchor, TILEAT* out)
+// Every standing building gets its picture; the pictures of buildings gone
+// go with them.
+void FollowBuildings(void)
 {
-    for (int ring = 0; ring <= 6; ring++)
-        for (int dy = -ring; dy <= ring; dy++)
-            for (int dx = -ring; dx <= ring; dx++) {
-                if (std::abs(dx) != ring && std::abs(dy) != ring) continue;
-                int tx = anchor.x + dx, ty = anchor.y + dy;
-                if (IsLand(tx, ty) && !Used(tx, ty)) {
-                    *out = TILEAT{tx, ty};
-                    return 1;
-                }
-            }
-    return 0;
-}
-
-void PlaceTrees(void)
-{
-    // Things come from the thing file: without it there are none.
-    const int type = Ovl_FindType("Tree");
-    const OVERLAYTYPE* tree = Ovl_GetType(type);
-    for (const TILEAT& a : TREE_ANCHORS) {
-        TILEAT t;
-        if (!tree || !FindLand(a, &t)) continue;
-        if (OVERLAY* o = Ovl_New(type, -1, -1, DL_GROUND, tree->sprite, tree->sx, tree->sy, t.x, t.y)) {
-            // The trunk's foot (hot spot 0) in the middle of the tile, not at its corner.
-            SortDisp_SetPosition(o->display, t.x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2,
-                                 t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS - 4);
-            s_world.things.push_back(o);
-            s_world.used.push_back(t);
+    for (size_t i = 0; i < s_world.buildings.size();) {
+        DEMOBUILDING& d = s_world.buildings[i];
+        if (Build_FindById(d.id) == d.building) {
+            i++;
+            continue;
         }
+        SortDisp_DeleteChain(d.body);
+        s_world.buildings.erase(s_world.buildings.begin() + (long)i);
     }
-    TILEAT t;
-    const int crater = g_CraterTypes[0];
-    const OVERLAYTYPE* mark = Ovl_GetType(crater);
-    if (mark && FindLand(CRATER_ANCHOR, &t))
-        if (OVERLAY* o = Ovl_New(crater, -1, -1, DL_CRATER, mark->sprite, mark->sx, mark->sy, t.x, t.y)) {
-            Centre(o->display, t.x * MAP_TILE_PIXELS + 12, t.y * MAP_TILE_PIXELS + 12);
-            s_world.things.push_back(o);
-            s_world.used.push_back(t);
-        }
-}
-
-void PlaceLight(DEMOUNIT* u, int facing)
-{
-    // A little ahead of the unit, as its headlights throw it.
-    const double a = facing * 2 * M_PI / 256;
-    Centre(u->light, u->cx + (int)lround(20 * cos(a)), u->cy - (int)lround(20 * sin(a)));
-}
-
-void PlaceUnits(void)
-{
-    for (const DEMOPLACE& p : UNIT_PLACES) {
-        TILEAT t;
-        UNITTYPE* type = Units_SymToTypePtr(p.type);
-        if (!type || !FindLand(p.at, &t)) continue;
-        s_world.used.push_back(t);
-        DEMOUNIT u{};
-        u.cx = t.x * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
-        u.cy = t.y * MAP_TILE_PIXELS + MAP_TILE_PIXELS / 2;
-        u.unit = Units_NewAt(type, p.team, -1, t.x, t.y);
-        if (!u.unit) continue;
-        u.id = u.unit->id;
-        if (u.unit->basepart) Parts_SetAngle(u.unit->basepart, p.facing);
-        Units_UpdateDisplayPos(u.unit);
-        u.light = SortDisp_NewElement(s_world.sprites[DS_LIGHT], nullptr, SORTDISP_REMAP_NONE, 0, 0,
-                                      u.cx, u.cy, DL_LIGHTPOOL, 0);
-        PlaceLight(&u, p.facing);
-        u.squad = p.squad;
-        s_world.units.push_back(u);
-    }
-}
-
-void PlaceBuildingsAndExplosion(void)
-{
-    // A building covers its type's tiles from its top-left tile.
-    TILEAT t;
-    for (size_t i = 0; i < sizeof BUILDING_ANCHORS / sizeof BUILDING_ANCHORS[0]; i++) {
-        const int index = Textfile_FindBuildingType(BUILDING_TYPE[i]);
-        BUILDINGTYPE* type = index >= 0 ? &g_BuildingTypes[index] : nullptr;
-        if (!type || !FindLand(BUILDING_ANCHORS[i], &t)) continue;
-        for (int dy = 0; dy < type->height; dy++)
-            for (int dx = 0; dx < type->width; dx++) s_world.used.push_back(TILEAT{t.x + dx, t.y + dy});
-        const int left = t.x * MAP_TILE_PIXELS, top = t.y * MAP_TILE_PIXELS, team = BUILDING_TEAM[i];
-        DEMOBUILDING b{};
-        b.building = Build_New(type, team, -1, t.x, t.y);
-        if (!b.building) continue;
-        b.body = SortDisp_NewElement(type->sprite[0], nullptr, team, 0, 0, left, top, DL_BUILDING, 0);
-        Centre(b.body, left + type->pixelw / 2, top + type->pixelh / 2);
+    for (BUILDING* b = g_Buildings; b; b = b->next) {
+        if (Shown(b)) continue;
+        BUILDINGTYPE* type = b->buildingtype;
+        const int left = b->tilex * MAP_TILE_PIXELS, top = b->tiley * MAP_TILE_PIXELS;
+        DEMOBUILDING d{};
+        d.building = b;
+        d.id = b->id;
+        d.body = SortDisp_NewElement(type->sprite[0], nullptr, b->team, 0, 0, left, top, DL_BUILDING, 0);
+        Centre(d.body, left + type->pixelw / 2, top + type->pixelh / 2);
         if (SPRITE* s = type->shadowsprite) {
             // Its top-left on the building's.
-            DISPLAYELEMENT* shadow = SortDisp_NewElement(s, b.body, SORTDISP_REMAP_NONE, 0, 0, left,
-                                                         top, DL_SHADOW, 0);
+            DISPLAYELEMENT* shadow =
+                SortDisp_NewElement(s, d.body, SORTDISP_REMAP_NONE, 0, 0, left, top, DL_SHADOW, 0);
             Centre(shadow, left + Sprite_GetWidth(s) / 2, top + Sprite_GetHeight(s) / 2);
         }
-        s_world.buildings.push_back(b);
+        s_world.buildings.push_back(d);
     }
-    EXPLTYPE* fire = Expl_FindType("Burning");
-    if (fire && FindLand(EXPLOSION_ANCHOR, &t))
-        Expl_MakeExplosion(&s_world.explosion, fire, nullptr, SORTDISP_REMAP_NONE, 0, 0,
-                           t.x * MAP_TILE_PIXELS + 12, t.y * MAP_TILE_PIXELS + 12, nullptr);
-}
-
-int LoadTerrain(void)
-{
-    int ok = 1;
-    if (!g_ScenarioName[0]) Game_SetScenarioName("DEMO");
-    Game_SetTerrainName("DEMO");
-    if (Present(g_TerrainPalPath, "terrain palette") && Palstuff_LoadInfo(g_TerrainPalPath))
-        Display_ApplyPalette();
-    else
-        ok = 0;
-    if (!Present(g_TerrainTilPath, "tile set") || !Tile_LoadInfo(g_TerrainTilPath)) ok = 0;
-    if (!Present(g_ScenarioMapPath, "map") || !Map_Load(g_ScenarioMapPath)) ok = 0;
-    // The terrain's effects tables replace those of a terrain loaded before.
-    char trneff[GAME_PATH];
-    Utils_MakePath(trneff, g_TerrainDir, "", "", g_Config.deffiles[CFG_TRNEFF], "");
-    Effects_FreeTables();
-    if (!Present(trneff, "terrain effects") || Tfovl_LoadTerrainEffects(trneff) != 0)
-        ok = 0;
-    else
-        TLOG(TLOG_DIAG, "Loaded terrain effects [%s]", Fs_Resolve(trneff).c_str());
-    Terrain_SetLight(LIGHT_X, LIGHT_Y, LIGHT_Z, LIGHT_SHADE, LIGHT_FULL);
-    Map_SetViewPixelPosRedraw(0, 0);
-    return ok;
 }
 
 void DrawPanel(BITMAP* bb)
@@ -378,123 +142,26 @@ void DrawPanel(BITMAP* bb)
     Font_Print(x + 10, y += lh, "screen edge to scroll.", 0, 2, nullptr, nullptr, bb, C_WHITE);
 }
 
-// The map grid, the sight counts and the path search's tables (with the
-// connected regions) for the map just loaded, and the soft edges of the fog.
-void MakeSight(void)
-{
-    if (mapsizex < 1 || mapsizey < 1) return;
-    if (Mapgrid_IsOpen()) Mapgrid_Close();
-    Mapgrid_Init();
-    Fog_Init();
-    Pathsrch_Init();
-    char path[GAME_PATH];
-    if (Utils_MakePath(path, g_GraphicsDir, "", "", "fogtile.fog", "") &&
-        Present(path, "fog tiles"))
-        Fog_LoadTiles(path);
-}
-
-// The selection of a company (or of the units of a role): its units still
-// standing.
-UNITLIST Selection(int squad)
-{
-    UNITLIST l;
-    Units_ListInit(&l);
-    for (const DEMOUNIT& u : s_world.units)
-        if (u.unit && u.squad == squad) Units_ListAppend(&l, nullptr, u.id);
-    return l;
-}
-
-// The orders the world starts with: the vortex gun's on the building it
-// shells (the companies get theirs when they are found idle).
-void GiveFirstOrders(void)
-{
-    const size_t b = (size_t)BUILDING_TARGET;
-    if (b >= s_world.buildings.size() || !s_world.buildings[b].building) return;
-    for (const DEMOUNIT& u : s_world.units) {
-        if (!u.unit || u.squad != SQUAD_SHELLS) continue;
-        UNITLIST sel = Selection(SQUAD_SHELLS);
-        Orders_QFireAtBuilding(u.unit->team, &sel, s_world.buildings[b].building->id, UAM_FIRE);
-        Units_ListClose(&sel);
-        return;
-    }
-}
-
-// 1 when no unit of the company has an order left (or is still on its way).
-int SquadIdle(int squad)
-{
-    for (const DEMOUNIT& u : s_world.units)
-        if (u.unit && u.squad == squad &&
-            (u.unit->sorder.code != SO_NONE || u.unit->snextorder.code != SO_NONE ||
-             !Units_IsStationary(u.unit)))
-            return 0;
-    return 1;
-}
-
-// A company that has done what it was told gets its next order: the next
-// place of its beat in formation, or roaming once a roaming company has
-// been everywhere it was sent. An order goes out only after the last one
-// was carried out (the update after it was given).
-void DriveSquads(void)
-{
-    for (int q = 0; q < NR_SQUADS; q++) {
-        const DEMOSQUAD& squad = SQUADS[q];
-        if (s_world.roaming[q] || g_UpdateCount <= s_world.ordered[q] || !SquadIdle(q)) continue;
-        UNITLIST sel = Selection(q);
-        if (Units_ListEmpty(&sel)) {
-            Units_ListClose(&sel);
-            continue;
-        }
-        if (squad.roams && s_world.leg[q] >= squad.nrlegs) {
-            Orders_QAutoMoveOn(squad.team, &sel, TACTAI_HIGH);
-            s_world.roaming[q] = 1;
-        } else {
-            const TILEAT to = squad.legs[s_world.leg[q] % squad.nrlegs];
-            Orders_QMove(squad.team, &sel, to.x, to.y, 1);
-            s_world.leg[q] = squad.roams ? s_world.leg[q] + 1 : (s_world.leg[q] + 1) % squad.nrlegs;
-        }
-        s_world.ordered[q] = g_UpdateCount;
-        Units_ListClose(&sel);
-    }
-}
-
-// The demo's units follow their records: gone ones lose their light, the
-// others' display and light go where the unit is.
-void FollowUnits(void)
-{
-    for (DEMOUNIT& u : s_world.units) {
-        if (!u.unit) continue;
-        if (Units_IdToUnitPtr(u.id, -1) != u.unit) {
-            u.unit = nullptr;
-            SortDisp_DeleteChain(u.light);
-            u.light = nullptr;
-            continue;
-        }
-        UNIT* unit = u.unit;
-        u.cx = unit->pixelpos.x + MAP_TILE_PIXELS / 2;
-        u.cy = unit->pixelpos.y + MAP_TILE_PIXELS / 2;
-        Units_UpdateDisplayPos(unit);
-        PlaceLight(&u, unit->basepart ? (int)((unit->basepart->angle >> 16) & 255) : 0);
-    }
-}
-
-// Other teams' units show only where the local team sees them now; their
-// buildings once it has seen them, and then under the fog as it last saw
-// them.
+// The units show where they are; other teams' units only where the local
+// team sees them now, their buildings once it has seen them, and then under
+// the fog as it last saw them.
 void ShowWhatIsSeen(void)
 {
-    for (DEMOUNIT& u : s_world.units) {
-        if (!u.unit || u.unit->team == g_LocalTeam) continue;
-        if (Fog_IsSeen(u.unit->tilepos.x, u.unit->tilepos.y, g_LocalTeam)) {
-            Units_ShowDisplay(u.unit);
-            SortDisp_ShowChain(u.light);
-        } else {
-            Units_HideDisplay(u.unit);
-            SortDisp_HideChain(u.light);
+    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+        ITERATOR it;
+        Iterate_UnitInit(&it, team, 0, MM_ALL);
+        while (UNIT* u = Iterate_UnitNext(&it)) {
+            Units_UpdateDisplayPos(u);
+            if (u->team == g_LocalTeam) continue;
+            if (Fog_IsSeen(u->tilepos.x, u->tilepos.y, g_LocalTeam))
+                Units_ShowDisplay(u);
+            else
+                Units_HideDisplay(u);
         }
     }
     for (DEMOBUILDING& b : s_world.buildings) {
         const BUILDING* r = b.building;
-        if (!r || r->team == g_LocalTeam) continue;
+        if (r->team == g_LocalTeam) continue;
         const BUILDINGTYPE* t = r->buildingtype;
         if ((r->minib && r->minib->seen) ||
             Fog_AnySeenInTiles(r->tilex, r->tiley, r->tilex + t->width - 1, r->tiley + t->height - 1,
@@ -517,53 +184,22 @@ void DrawTopLine(BITMAP* bb)
 
 } // namespace
 
-// Every type the rule files make, the units' and buildings' first: they
-// name the others.
-static void FreeRuleTypes(void)
-{
-    Build_FreeTypes();
-    Tfunit_Reset();
-    Ovl_FreeTypes();
-    Effects_FreeOvlEffects();
-    Weapon_FreeAll();
-    Damage_FreeAll();
-    ExplType_FreeAll();
-    AnimType_FreeAll();
-    Tfgen_Reset();
-}
-
-// The rule files, through the loader the scenario load will call.
-static int LoadRuleFiles(void)
-{
-    if (!Fs_IsDir(g_DefTxtDir)) {
-        TLOG(TLOG_WARNING, "Demo world: no rule files [%s]", Fs_Resolve(g_DefTxtDir).c_str());
-        return 0;
-    }
-    // A world loaded before left its types behind.
-    FreeRuleTypes();
-    Game_LoadTextFiles(nullptr);
-    Units_PostProcessAllTypes();
-    return 1;
-}
-
 int DemoWorld_Load(void)
 {
     DemoWorld_Unload();
     s_world.attempted = 1;
     int ok = Demo_LoadAssets(g_InterfaceDir);
-    ok &= LoadTerrain();
-    ok &= LoadRuleFiles();
-    for (int i = 0; i < DS_COUNT; i++) {
-        s_world.sprites[i] = SpriteAvailable(SPRITE_FILES[i]) ? Textfile_FindSprite(SPRITE_FILES[i])
-                                                               : nullptr;
-        if (!s_world.sprites[i]) ok = 0;
-    }
-    MakeSight();
-    PlaceTrees();
-    PlaceUnits();
-    PlaceBuildingsAndExplosion();
-    GiveFirstOrders();
+    // The scenario has read the terrain's palette: the screen takes it.
+    Display_ApplyPalette();
+    char path[GAME_PATH];
+    if (Utils_MakePath(path, g_GraphicsDir, "", "", "fogtile.fog", "") && Present(path, "fog tiles"))
+        Fog_LoadTiles(path);
+    else
+        ok = 0;
+    Map_SetViewPixelPosRedraw(0, 0);
     Mouse_SetClipRect(0, 0, DEMO_EDGE_RIGHT, DEMO_EDGE_BOTTOM);
+    FollowBuildings();
+    ShowWhatIsSeen();
     s_world.seenupdate = g_UpdateCount;
     TLOG(TLOG_DIAG, "Demo world: map %d x %d, %d things, %d display elements%s", mapsizex,
          mapsizey, Ovl_Count(), SortDisp_Count(), ok ? "" : " (something was missing)");
@@ -572,37 +208,9 @@ int DemoWorld_Load(void)
 
 void DemoWorld_Unload(void)
 {
-    for (DEMOUNIT& u : s_world.units) {
-        SortDisp_DeleteChain(u.light);
-        if (u.unit) Units_Delete(u.unit);
-    }
-    s_world.units.clear();
-    for (DEMOBUILDING& b : s_world.buildings) {
-        SortDisp_DeleteChain(b.body);
-        if (b.building) Build_Remove(b.building);
-    }
+    for (DEMOBUILDING& b : s_world.buildings) SortDisp_DeleteChain(b.body);
     s_world.buildings.clear();
-    // Every explosion goes, the fire and those the fighting left: their
-    // types are freed below.
-    Expl_TerminateExpl(&s_world.explosion);
-    while (EXPL* e = Expl_First()) {
-        EXPLID id = {e, e->id};
-        Expl_TerminateExpl(&id);
-    }
-    for (OVERLAY* o : s_world.things) Ovl_Delete(o);
-    s_world.things.clear();
-    s_world.used.clear();
-    for (int q = 0; q < NR_SQUADS; q++) {
-        s_world.leg[q] = s_world.roaming[q] = 0;
-        s_world.ordered[q] = 0;
-    }
-    for (SPRITE*& s : s_world.sprites) {
-        Sprite_Free(s);
-        s = nullptr;
-    }
-    // The rule files' types hold sprites too.
-    FreeRuleTypes();
-    s_world.attempted = 0; // a next game loads the world again
+    s_world.attempted = 0; // a next game shows its own world
 }
 
 void DemoWorld_ScrollDelta(int x, int y, int updates, int* dx, int* dy)
@@ -624,8 +232,7 @@ void DemoWorld_Advance(void)
     Mouse_GetState(&mx, &my, nullptr);
     DemoWorld_ScrollDelta(mx, my, n, &dx, &dy);
     if (dx || dy) Map_ScrollView(dx, dy);
-    FollowUnits();
-    DriveSquads();
+    FollowBuildings();
     // The buildings' beacons blink once a second.
     for (DEMOBUILDING& b : s_world.buildings)
         if (SPRITE* s = SortDisp_GetSprite(b.body))
@@ -657,7 +264,5 @@ void DemoWorld_Close(void)
     Game_SetDrawHook(nullptr);
     Game_SetEndHook(nullptr);
     s_world = WORLD();
-    Map_Free();
-    Tile_Close();
     Demo_Close();
 }

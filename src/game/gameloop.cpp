@@ -48,24 +48,44 @@ void Game_StartTimer(void)
 int Game_FrameAverage(void) { return s_frameAvg; }
 int Game_UpdateAverage(void) { return s_updateAvg; }
 
-void Game_Update(void)
+// The steps of an update, in their fixed order; the subsystems that own the
+// missing steps add theirs in between. One table, so that what measures the
+// steps one by one runs exactly what the game runs.
+// The count of overlays it animated is for the caller that draws; the
+// update has no use for it.
+static void ProcessOverlays(void) { Ovl_ProcessOverlaysOnScreen(); }
+
+static const GAME_STEP s_updateSteps[] = {
+    {"Teams", Team_RemoveDeadTeams},
+    {"ShockWaves", Swave_UpdateAll},
+    {"Vortices", Vortex_UpdateAll},
+    {"Buildings", Build_ProcessAll},
+    {"PathSearch", Pathsrch_Update},
+    {"Units", Units_ProcessAll},
+    {"Projectiles", Weapon_UpdateProjectiles},
+    {"Explosions", Expl_UpdateAll},
+    {"Visibility", Ovl_UpdateOverlayAndMiniBuildingVisibility},
+    {"Overlays", ProcessOverlays},
+};
+
+const GAME_STEP* Game_UpdateSteps(int* count)
 {
-    // The steps of an update, in their fixed order; the subsystems that own
-    // the missing steps add theirs in between.
-    Team_RemoveDeadTeams();
-    Swave_UpdateAll();
-    Vortex_UpdateAll();
-    Build_ProcessAll();
-    Pathsrch_Update();
-    Units_ProcessAll();
-    Weapon_UpdateProjectiles();
-    Expl_UpdateAll();
-    Ovl_UpdateOverlayAndMiniBuildingVisibility();
-    Ovl_ProcessOverlaysOnScreen();
+    *count = (int)(sizeof s_updateSteps / sizeof s_updateSteps[0]);
+    return s_updateSteps;
+}
+
+void Game_FinishUpdate(void)
+{
     int winner;
     if (!g_Config.disableendconditions && Endcond_Update(&winner) == 1) Game_EndWithWinner(winner);
     g_UpdateCount++;
     if (g_UpdateCount % 1024 == 0) Sound_PollCD();
+}
+
+void Game_Update(void)
+{
+    for (const GAME_STEP& step : s_updateSteps) step.fn();
+    Game_FinishUpdate();
 }
 
 static GAME_RESULT s_result = {-1, 0};

@@ -31,10 +31,21 @@ void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer));
 void Game_SetEndHook(void (*fn)(void));
 // Runs the end hook, if any.
 void Game_RunEndHook(void);
-// One update: the subsystems' steps in their fixed order, then (unless
-// DisableEndConditions) the end conditions: a winner ends the game
-// (Game_EndWithWinner); every 1024 updates the CD track is polled.
+// One update: the subsystems' steps in their fixed order, then
+// Game_FinishUpdate.
 void Game_Update(void);
+// One step of the update: a name for measurements and the step itself.
+struct GAME_STEP {
+    const char* name;
+    void (*fn)(void);
+};
+// The update's steps in the order Game_Update runs them; *count gets their
+// number.
+const GAME_STEP* Game_UpdateSteps(int* count);
+// The end of an update after its steps: unless DisableEndConditions, the end
+// conditions (a winner ends the game through Game_EndWithWinner); then the
+// counter advances; every 1024 updates the CD track is polled (music loops).
+void Game_FinishUpdate(void);
 // How the last game ended: the winner (-1: none yet) and whether that was
 // the local team. Kept for the front end.
 struct GAME_RESULT {

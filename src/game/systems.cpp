@@ -36,12 +36,14 @@
 #include "platform/video.h"
 #include "rules/endcond.h"
 #include "rules/gamemsg.h"
+#include "rules/scenario.h"
 #include "rules/tfgen.h"
 #include "ui/blip.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/damage.h"
 #include "units/explosion.h"
+#include "units/mpteams.h"
 #include "units/expltype.h"
 #include "units/orders.h"
 #include "units/parts.h"
@@ -305,13 +307,30 @@ static void GameMessagesClose(void)
     GameMsg_Close();
 }
 
+// The rule files' start units and the preset-sides mark belong to the game
+// before: the scenario and its rule files set them afresh.
+static void ScenarioInit(void)
+{
+    MpTeams_Reset();
+    Scenario_Load(nullptr);
+}
+
+// The scenario sets the teams' relations, so the alliances come after it:
+// before, every relation the file sets would be inert. The buildings'
+// kept units and automatic production need the scenario's buildings; the
+// end conditions count the teams and enter their first states once
+// everything of the start is in place.
 static const SYSTEM_ENTRY s_specifics[] = {
-    {"Alliances", AlliancesInit, Nothing},
     {"Blips", Blip_Init, Blip_Close},
     {"GameMessages", GameMessagesInit, GameMessagesClose},
     {"Orders", Orders_Init, Orders_Close},
+    {"Scenario", ScenarioInit, Nothing},
+    {"Alliances", AlliancesInit, Nothing},
     {"BuildingsInPlay", Build_StartGame, Build_EndGame},
     {"UpdateTimer", Game_StartTimer, Nothing},
+    {"TeamTotals", Endcond_InitTeamTotals, Nothing},
+    {"AIPlans", Endcond_LoadAIPs, Nothing},
+    {"InitialStates", Endcond_EnterInitialStates, Nothing},
 };
 
 // --- the layers ---

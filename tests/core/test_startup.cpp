@@ -185,6 +185,14 @@ TEST(NetInterval, GrowsWhenLateUpToTwiceTheBaseAndShrinksBack)
     EXPECT_EQ(ni.interval, 50);
 }
 
+// A game starts from a scenario: the demo's, in the test run directory.
+static void UseDemoScenario(void)
+{
+    Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    Game_SetScenarioName("DEMO");
+}
+
 class FrameLoop : public testing::Test {
 protected:
     QvLocalMessages messages_;
@@ -192,8 +200,9 @@ protected:
     {
         Game_ResetState();
         Cfg_SetDefaults(&g_Config);
-        // An empty world would end at once, its last team standing.
+        // The frame loop's pace is what is tested, not how the game ends.
         g_Config.disableendconditions = 1;
+        UseDemoScenario();
         PlatHeadless_SetClock(0, 0);
         InitCommonGameSystems();
         InitGameSpecifics();
@@ -290,6 +299,7 @@ TEST(StateLoop, NewGameRunsUntilQuitAndClosesItsLayers)
     Game_ResetState();
     QvLocalMessages messages;
     Cfg_SetDefaults(&g_Config);
+    UseDemoScenario();
     PlatHeadless_SetPumpHook(+[] {
         PlatHeadless_Advance(50);
         if (g_UpdateCount == 3) Plat_PostQuit();
@@ -302,9 +312,9 @@ TEST(StateLoop, NewGameRunsUntilQuitAndClosesItsLayers)
     EXPECT_EQ(g_UpdateCount, 3u);
     // Both layers were closed: they can start again.
     InitCommonGameSystems();
-    CloseCommonGameSystems();
     InitGameSpecifics();
     CloseGameSpecifics();
+    CloseCommonGameSystems();
 }
 
 #ifdef QV_PROGRAM
@@ -350,9 +360,9 @@ static void Pause(long ms)
 TEST(Program, HeadlessRunUpdatesUntilInterrupted)
 {
     QvTempDir dir;
-    dir.write("quorvex.cfg", "EngineSetup\n{\n  SetEntryPoint GAME\n}\n"
+    std::filesystem::copy(QV_TEST_RUNDIR, dir.path(), std::filesystem::copy_options::recursive);
+    dir.write("quorvex.cfg", "EngineSetup\n{\n  SetEntryPoint GAME\n  SetStartScenario \"DEMO\"\n}\n"
                              "LoggingPreferences\n{\n  EnableDiagnostics 1\n}\n");
-    dir.write("data/local/gamemsg.txt", "");
     pid_t pid = StartProgram(dir.path());
     int status = 0;
     bool started = false;

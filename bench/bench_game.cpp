@@ -1,0 +1,184 @@
+// The whole simulation: a generated 128 x 128 scenario of 8 teams of 100
+// armed units each, every team at war with every other and every unit
+// roaming, loaded through the scenario reader with the demo's rule files and
+// run for 2000 updates (or until a team has won) without drawing.
+//
+// The reference is real time: 20 updates a second. Besides the benchmark's
+// own time, one line gives updates per second, the multiple of real time and
+// each update step's share of the time.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/gamestate.h"
+#include "game/gameloop.h"
+#include "game/systems.h"
+#include "gen_palette.h"
+#include "gen_sprites.h"
+#include "gen_tiles.h"
+#include "map/map.h"
+#include "platform/palette.h"
+#include "platform/sprite.h"
+#include "rules/endcond.h"
+#include "rules/scenario.h"
+#include "units/orders.h"
+#include "units/team.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum { SIDE = 128, TEAMS = 8, PER_TEAM = 100, UPDATES = 2000, REAL_TIME_UPS = 20 };
+
+bool WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream f(path, std::ios::binary);
+    f << text;
+    return (bool)f;
+}
+
+// Each team's units in a block of 10 x 10 tiles, the blocks on a ring
+// around the middle of the map, so that neighbours meet soon and the rest
+// later.
+std::string ScenarioText(void)
+{
+    std::string s = "SetVersion(2)\nSetDefaultTerrain(DEMO)\nSetTechLevel(10)\n";
+    char line[128];
+    for (int t = 0; t < TEAMS; t++) {
+        snprintf(line, sizeof line, "SetTeam(%d)\n{\n    SetCredit(1000)\n}\n", t);
+        s += line;
+    }
+    static const int BLOCK[TEAMS][2] = {{14, 14}, {59, 8},  {104, 14}, {110, 59},
+                                        {104, 104}, {59, 110}, {14, 104}, {8, 59}};
+    int id = 1;
+    for (int t = 0; t < TEAMS; t++) {
+        snprintf(line, sizeof line, "SetDefaultTeam(%d)\n", t);
+        s += line;
+        for (int i = 0; i < PER_TEAM; i++, id++) {
+            snprintf(line, sizeof line, "PutUnitAt(%d DemoTank %d %d)\nSetSOrderAutoMove(%d 2)\n",
+                     id, BLOCK[t][0] + i % 10, BLOCK[t][1] + i / 10, id);
+            s += line;
+        }
+    }
+    return s;
+}
+
+// A scenario folder with the demo's terrain, sprites and rule files, a flat
+// map and the generated scenario file; its root, empty on failure.
+std::string WriteInstallation(void)
+{
+    char tmpl[] = "/tmp/qvbench-game-XXXXXX";
+    if (!mkdtemp(tmpl)) return "";
+    const std::string root = tmpl, graphics = root + "/data/graphics";
+    const std::string scenario = root + "/scenario/SINGLE/BENCH";
+    std::error_code ec;
+    fs::create_directories(graphics + "/DEMO", ec);
+    fs::create_directories(scenario, ec);
+    fs::create_directories(root + "/data/deftxt", ec);
+    auto set = std::make_unique<GENTILE_SET>();
+    GenTile_DemoSet(set.get());
+    const std::string til = GenTile_Bytes(*set);
+    if (!WriteText(graphics + "/DEMO/DEMO.til", til)) return "";
+    PALINFO pal;
+    Mkdata_DemoPalette(&pal);
+    if (!Palstuff_Write((graphics + "/DEMO/DEMO.pal").c_str(), &pal)) return "";
+    for (int i = 0; i < GENSPRITE_COUNT; i++) {
+        GENSPRITE sprite;
+        GenSprite_Build(i, &sprite);
+        SPRITE_DESC d = sprite.Desc();
+        if (!Sprite_Write((graphics + "/" + GenSprite_FileName(i)).c_str(), &d)) return "";
+    }
+    for (const char* name : {"ovleff.txt", "animate.txt", "damage.txt", "weapon.txt", "units.txt",
+                             "overlay.txt", "build.txt", "general.txt"})
+        fs::copy_file(std::string(QV_DEMO_DATA) + "/deftxt/" + name,
+                      root + "/data/deftxt/" + name, ec);
+    fs::copy_file(std::string(QV_DEMO_DATA) + "/graphics/DEMO/trneff.txt",
+                  graphics + "/DEMO/trneff.txt", ec);
+    if (ec) return "";
+    g_NewMapRequest = MAP_NEWREQUEST{1, SIDE, SIDE, 8, 1};
+    if (!Map_Load(nullptr) || !Map_Save((scenario + "/QUORVEX.map").c_str())) return "";
+    Map_Free();
+    if (!WriteText(scenario + "/QUORVEX.scn", ScenarioText())) return "";
+    return root;
+}
+
+void BM_GameWholeSimulation(benchmark::State& state)
+{
+    const std::string root = WriteInstallation();
+    if (root.empty()) {
+        state.SkipWithError("cannot write the scenario folder");
+        return;
+    }
+    int nsteps = 0;
+    const GAME_STEP* steps = Game_UpdateSteps(&nsteps);
+    std::vector<double> stepsecs((size_t)nsteps, 0.0);
+    double total = 0;
+    long updates = 0;
+    int left = 0;
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Game_ResetState();
+        Cfg_SetDefaults(&g_Config);
+        g_Config.disableai = 1;
+        // The end conditions are looked at below, once an update: the
+        // game's own look would show the winner's picture and wait.
+        g_Config.disableendconditions = 1;
+        Game_SetDirectories(root.c_str(), "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_SINGLE);
+        Game_SetScenarioName("BENCH");
+        InitCommonGameSystems();
+        Scenario_Load(nullptr);
+        Endcond_InitTeamTotals();
+        Endcond_LoadAIPs();
+        Endcond_EnterInitialStates();
+        state.ResumeTiming();
+        const Clock::time_point start = Clock::now();
+        for (int u = 0; u < UPDATES; u++) {
+            for (int i = 0; i < nsteps; i++) {
+                const Clock::time_point t0 = Clock::now();
+                steps[i].fn();
+                stepsecs[(size_t)i] += std::chrono::duration<double>(Clock::now() - t0).count();
+            }
+            Game_FinishUpdate();
+            Orders_AfterUpdate();
+            updates++;
+            int team = -1;
+            if (Endcond_Update(&team) == 1) break;
+        }
+        total += std::chrono::duration<double>(Clock::now() - start).count();
+        state.PauseTiming();
+        left = 0;
+        for (int t = 0; t < TEAMS; t++) left += teamdata[t].unitcount;
+        CloseCommonGameSystems();
+        state.ResumeTiming();
+    }
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    if (total <= 0 || updates == 0) return;
+    const double ups = (double)updates / total;
+    state.counters["updates"] = (double)updates;
+    std::string shares;
+    char part[64];
+    for (int i = 0; i < nsteps; i++) {
+        snprintf(part, sizeof part, "%s%s %.1f%%", i ? ", " : "", steps[i].name,
+                 100.0 * stepsecs[(size_t)i] / total);
+        shares += part;
+    }
+    printf("whole simulation (%d teams x %d units, %ld updates, %d units left): %.0f updates/s, "
+           "%.1f x real time (%d updates/s); steps: %s\n",
+           TEAMS, PER_TEAM, updates, left, ups, ups / (double)REAL_TIME_UPS, (int)REAL_TIME_UPS, shares.c_str());
+    fflush(stdout);
+}
+
+} // namespace
+
+BENCHMARK(BM_GameWholeSimulation)->Iterations(1)->Unit(benchmark::kSecond);

@@ -1,0 +1,112 @@
+// Whole games on the headless backend, from their scenarios to the winner's
+// picture: the fixture scenarios won each way a game can be won, and the
+// demo scenario that `make run` plays.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/gamestate.h"
+#include "game/gameloop.h"
+#include "game/systems.h"
+#include "platform/input.h"
+#include "platform/plat.h"
+#include "platform/video.h"
+#include "support/testsupport.h"
+#include "support/world.h"
+
+namespace {
+
+class WholeGame : public testing::Test {
+protected:
+    QvLogCapture log;
+    void SetUp() override
+    {
+        Game_ResetState();
+        Cfg_SetDefaults(&g_Config);
+        Plat_InitWith(&g_PlatHeadless);
+        PlatHeadless_SetClock(0, 0);
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_SINGLE);
+        g_LocalTeam = 0;
+        Input_Init();
+        Video_Init();
+        Event_Init();
+        Game_ClearResult();
+        // The updates run without pumping: only the winner's picture pumps,
+        // and its first pump brings the answer, a key.
+        PlatHeadless_SetPumpHook(+[] { Input_RawKey(0x1C, 1, '\r'); });
+    }
+    void TearDown() override
+    {
+        PlatHeadless_SetPumpHook(nullptr);
+        Plat_ClearQuit();
+        Event_Close();
+        Video_Close();
+        Input_Close();
+        Plat_Close();
+    }
+    // Plays the scenario update by update until the game ends or bound
+    // updates have passed; digests of every update when asked.
+    static uint32_t Play(const char* scenario, int bound, std::vector<uint64_t>* digests = nullptr)
+    {
+        Game_SetScenarioName(scenario);
+        Game_ClearResult();
+        InitCommonGameSystems();
+        InitGameSpecifics();
+        g_GameState = GS_INGAME;
+        while (g_GameState == GS_INGAME && (int)g_UpdateCount < bound) {
+            Game_Update();
+            if (digests) digests->push_back(QvDigest_State());
+        }
+        const uint32_t updates = g_UpdateCount;
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+        return updates;
+    }
+};
+
+TEST_F(WholeGame, FixtureScenariosEndEachWayAGameIsWon)
+{
+    const struct {
+        const char* scenario;
+        int winner;
+        const char* line;
+    } rows[] = {
+        {"TREEWIN", 0, "Team 0 won (That's you)"},     // an end-condition tree
+        {"FSMWIN", 1, "Team 1 won (ie. You lost)"},    // a state machine
+        {"LASTTEAM", 0, "Team 0 won (That's you)"},    // the last team standing
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.scenario);
+        log.clear();
+        const uint32_t updates = Play(r.scenario, 3000);
+        EXPECT_LT(updates, 3000u);
+        EXPECT_EQ(Game_GetResult().winner, r.winner);
+        EXPECT_EQ(Game_GetResult().won, r.winner == 0);
+        EXPECT_NE(log.text().find(r.line), std::string::npos) << log.text();
+    }
+}
+
+// The demo scenario reaches its winner within 3000 updates, and a second run
+// of the same process ends the same way.
+TEST_F(WholeGame, DemoScenarioEndsTheSameWayTwice)
+{
+    std::vector<uint64_t> first, second;
+    const uint32_t updates = Play("DEMO", 3000, &first);
+    const GAME_RESULT result = Game_GetResult();
+    // The east base holds out until the game clock runs out.
+    EXPECT_EQ(updates, 2704u);
+    EXPECT_EQ(result.winner, 1);
+    EXPECT_NE(log.text().find(" won ("), std::string::npos) << log.text();
+    Game_ResetState();
+    Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    g_LocalTeam = 0;
+    EXPECT_EQ(Play("DEMO", 3000, &second), updates);
+    EXPECT_EQ(Game_GetResult().winner, result.winner);
+}
+
+} // namespace
