@@ -281,6 +281,10 @@ TEST(StateLoop, MissingSubsystemsQuitCleanly)
         {GS_EDITOR, "The scenario editor (MAPEDIT) is not available in this build: back to the front end"},
         {GS_LOADGAME, "Loading a saved game is not available in this build: quitting"},
     };
+    // A start directory without the shell's library, whatever an earlier
+    // test of this process pointed the directories at.
+    QvTempDir empty;
+    Game_SetDirectories(empty.path().c_str(), "data", "", "save", "scenario");
     for (const Row& r : rows) {
         QvLogCapture log;
         Game_ResetState();
