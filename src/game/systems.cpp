@@ -242,6 +242,8 @@ static void MapClose(void)
 
 static void TeamsInit(void)
 {
+    // The last game's switch-off must not make this scenario's alliances inert.
+    g_AlliancesDisabled = 0;
     Team_SetDefaults();
     Team_InitTeamData();
 }

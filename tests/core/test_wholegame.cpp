@@ -91,8 +91,9 @@ TEST_F(WholeGame, FixtureScenariosEndEachWayAGameIsWon)
 }
 
 // The demo scenario reaches its winner within 3000 updates, and a second run
-// of the same process ends the same way.
-TEST_F(WholeGame, DemoScenarioEndsTheSameWayTwice)
+// of the same process plays the same game (it once lost the scenario's
+// alliances to the first game's switch-off).
+TEST_F(WholeGame, RegressionASecondGameOfTheProcessPlaysTheSameGame)
 {
     std::vector<uint64_t> first, second;
     const uint32_t updates = Play("DEMO", 3000, &first);
@@ -107,6 +108,9 @@ TEST_F(WholeGame, DemoScenarioEndsTheSameWayTwice)
     g_LocalTeam = 0;
     EXPECT_EQ(Play("DEMO", 3000, &second), updates);
     EXPECT_EQ(Game_GetResult().winner, result.winner);
+    size_t i = 0;
+    while (i < first.size() && i < second.size() && first[i] == second[i]) i++;
+    EXPECT_EQ(i, first.size()) << "first differing update " << i;
 }
 
 } // namespace
