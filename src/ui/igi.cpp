@@ -1,0 +1,3 @@
+#include "ui/igi.h"
+
+IGI_NFO igi_nfo;
