@@ -11,6 +11,7 @@
 
 #include "ui/igizone.h"
 #include "units/buildid.h"
+#include "units/unit.h"
 #include "units/unitlist.h"
 
 struct UNIT;
@@ -18,7 +19,6 @@ struct UNITTYPE;
 struct BUILDING;
 
 enum {
-    UNITS_IGIGROUPS = 10,
     AM_MAXIMUM = 16,
     IGI_COMMROWS = 7,       // rows of the communications panel's player list
 };
@@ -52,12 +52,8 @@ enum IGI_ACTIONMODE {
     AM_CLUSTER = 15,
 };
 
-// Bits of g_DebugFlags (core/gamestate.h) the interface reads.
-enum IGI_DEBUGFLAG {
-    DBG_MODE = 1,           // debug mode
-    DBG_SPEEDORDERS = 2,    // zero team 0's job time every 15 updates
-    DBG_DISPLAYS = 0x7e,    // debug displays, cleared at every reset
-};
+// The debug displays of g_DebugFlags, cleared at every reset.
+enum { IGI_DEBUGDISPLAYS = 0x7e };
 
 // The current input event and what lies under the pointer.
 struct IGI_EVENT {

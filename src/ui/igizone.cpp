@@ -22,8 +22,8 @@ void Igizone_ClearAll(void)
 
 void Igizone_Add(int zd, int type, int lx, int ly, int rx, int ry, int layers, ZONE_HANDLER handler)
 {
-    ASSERT(zd >= 0 && zd < ZD_MAXIMUM);
-    ASSERT(type >= 0 && type < ZT_MAXIMUM);
+    ASSERT(zd>=0 && zd<ZD_MAXIMUM);
+    ASSERT(type>=0 && type<ZT_MAXIMUM);
     ASSERT(lx <= IGI_ZONEXMAX);
     ASSERT(ly <= IGI_ZONEYMAX);
     ASSERT(rx <= IGI_ZONEXMAX);

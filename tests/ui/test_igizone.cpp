@@ -107,8 +107,8 @@ TEST_F(ZonesDeathTest, AddAssertsRangesAndAnUnlinkedZone)
         int zd, type, lx, ly, rx, ry;
         const char* expr;
     } rows[] = {
-        {"zd", 83, 0, 0, 0, 5, 5, "zd >= 0 && zd < ZD_MAXIMUM"},
-        {"type", 3, 3, 0, 0, 5, 5, "type >= 0 && type < ZT_MAXIMUM"},
+        {"zd", 83, 0, 0, 0, 5, 5, "zd>=0 && zd<ZD_MAXIMUM"},
+        {"type", 3, 3, 0, 0, 5, 5, "type>=0 && type<ZT_MAXIMUM"},
         {"rx", 3, 0, 0, 0, 640, 5, "rx <= IGI_ZONEXMAX"},
         {"ry", 3, 0, 0, 0, 5, 480, "ry <= IGI_ZONEYMAX"},
         {"empty", 3, 0, 5, 0, 5, 5, "lx < rx && ly < ry"},
