@@ -38,6 +38,7 @@
 #include "rules/gamemsg.h"
 #include "rules/tfgen.h"
 #include "ui/blip.h"
+#include "ui/igi.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/damage.h"
@@ -311,6 +312,7 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"GameMessages", GameMessagesInit, GameMessagesClose},
     {"Orders", Orders_Init, Orders_Close},
     {"BuildingsInPlay", Build_StartGame, Build_EndGame},
+    {"Interface", Igi_Init, Igi_Close},
     {"UpdateTimer", Game_StartTimer, Nothing},
 };
 

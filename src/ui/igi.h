@@ -114,3 +114,18 @@ struct IGI_NFO {
 };
 
 extern IGI_NFO igi_nfo;
+
+// Starts the interface once per game, after the scenario has loaded: resets
+// the state, defines the zones and opens the building panel. A repeated call
+// is ignored.
+void Igi_Init(void);
+// Closes what Igi_Init started; ignored when not started.
+void Igi_Close(void);
+// 1 between Igi_Init and Igi_Close.
+int Igi_Started(void);
+// Back to the state of a game's start (part of Igi_Init).
+void Igi_ResetState(void);
+// Defines every zone the interface owns, disables the pause screen and the
+// text panel, logs "Some zones were not initialised (%d, %d)" when fewer
+// than 82 definitions were made, and opens the building panel.
+void Igievnt_Init(void);
