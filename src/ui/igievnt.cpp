@@ -86,10 +86,7 @@ void Igievnt_SelectBox(int x1, int y1, int x2, int y2, int add)
     if (!add) Igievnt_ClearSelection();
     ITERATOR it;
     Iterate_UnitInitMapGrid(&it, g_LocalTeam, 0, MM_ALL, x1, y1, x2, y2);
-    for (UNIT* u = Iterate_UnitNextMapGrid(&it); u; u = Iterate_UnitNextMapGrid(&it)) {
-        if (Units_ListSize(&igi_nfo.selected) >= ORDER_MAXSELECTION) break;
-        Igievnt_SelectUnitOnce(u);
-    }
+    for (UNIT* u = Iterate_UnitNextMapGrid(&it); u; u = Iterate_UnitNextMapGrid(&it)) Igievnt_SelectUnitOnce(u);
     ResetPlacingModes();
     Igievnt_UpdateOrderSettings();
     if (igi_nfo.firstunit) Igievnt_PlayUnitSound(igi_nfo.firstunit, 0);
@@ -323,6 +320,7 @@ void Igievnt_HandleGameEvent(int kind)
             Igievnt_SetSliderValue(67, g_UpdatesPerSecond < range ? g_UpdatesPerSecond : range);
         }
         break;
+    case 1: break; // the building list's refill comes with the list
     default: Tlog_Printf(TLOG_ERROR, "Unknown event type [%d]", kind); break;
     }
 }

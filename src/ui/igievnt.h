@@ -74,8 +74,8 @@ void Igievnt_ButtonUp(int zd);
 int Igievnt_IsIdle(void);
 // Recomputes the selection summary.
 void Igievnt_UpdateOrderSettings(void);
-// 0: the game speed changed (the speed slider follows); other kinds log
-// "Unknown event type [%d]".
+// 0: the game speed changed (the speed slider follows); 1: the building
+// list is stale; other kinds log "Unknown event type [%d]".
 void Igievnt_HandleGameEvent(int kind);
 
 // --- sounds ---

@@ -231,6 +231,27 @@ TEST_F(InterfaceState, SellResourcePicksTheFullestStoreWhenNothingSellsBetter)
     EXPECT_EQ((int)Bytes_U32(Orders_QueueHead(&g_OrdersPending)->payload), low->id);
 }
 
+TEST_F(InterfaceState, GameSpeedEventMovesTheSpeedSliderOnlyWhenShown)
+{
+    const int oldups = g_UpdatesPerSecond;
+    Igievnt_DefineSlider(67, Igievnt_HandleStdButton, nullptr, 0, 528, 213, 103, 10, 60, 20, 0, ZL_MENU);
+    g_UpdatesPerSecond = 30;
+    Igievnt_HandleGameEvent(0);
+    EXPECT_EQ(igi_nfo.zone.data[67].button.position, 34) << "not shown: unchanged";
+    Igizone_SetActiveMask(ZL_MENU);
+    Igievnt_HandleGameEvent(0);
+    EXPECT_EQ(igi_nfo.zone.data[67].button.position, 51);
+    g_UpdatesPerSecond = 100;
+    Igievnt_HandleGameEvent(0);
+    EXPECT_EQ(igi_nfo.zone.data[67].button.position, 103) << "capped at the slider's maximum";
+    Igievnt_HandleGameEvent(1);
+    EXPECT_EQ(log_.text().find("Unknown event type"), std::string::npos);
+    Igievnt_HandleGameEvent(5);
+    EXPECT_NE(log_.text().find("Unknown event type [5]"), std::string::npos);
+    g_UpdatesPerSecond = oldups;
+    Igizone_ClearAll();
+}
+
 TEST(Slider, KnobAndValueFollowEachOtherByIntegerDivision)
 {
     igi_nfo.zone = ZONE_TABLE{};
