@@ -158,9 +158,11 @@ void Igievnt_GroupRemoveId(int group, int id)
     CheckGroup(group);
     UNITLISTELEM* e = Units_ListFind(&igi_nfo.group[group], id);
     if (!e) return;
-    UNIT* u = UnitId_Ptr(&e->u);
-    if (u) u->interfaceinfo.group[group] = 0;
+    // Read the handle without resolving it: resolving a stale handle clears
+    // its id, and the element could then no longer be removed by that id.
+    UNIT* u = e->u.unit && e->u.unit->id == id ? e->u.unit : nullptr;
     Units_ListDelete(&igi_nfo.group[group], id);
+    if (u) u->interfaceinfo.group[group] = 0;
 }
 
 void Igievnt_GroupRemoveUnit(int group, UNIT* unit)

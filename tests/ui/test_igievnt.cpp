@@ -21,6 +21,7 @@
 #include "units/building.h"
 #include "units/orders.h"
 #include "units/unit.h"
+#include "units/unitstate.h"
 
 namespace {
 
@@ -140,6 +141,27 @@ TEST_F(InterfaceState, GroupBytesFollowTheListsAndATypeChangeMovesMembership)
     Igievnt_GroupClear(4);
     EXPECT_EQ(c->interfaceinfo.group[4], 0);
     EXPECT_EQ(Units_ListSize(&igi_nfo.group[4]), 0);
+}
+
+TEST_F(InterfaceState, UnitThatChangesTypeKeepsItsGroupsAndSelection)
+{
+    UNIT* a = Units_NewAt(tank_, 1, -1, 10, 10);
+    UNIT* b = Units_NewAt(tank_, 1, -1, 11, 10);
+    const int oldid = a->id;
+    Igievnt_GroupAddUnit(1, a);
+    Igievnt_GroupAddUnit(4, a);
+    Igievnt_GroupAddUnit(4, b);
+    Igievnt_SelectUnit(a);
+    UNIT* n = Units_ChangeUnitType(a, jet_, 0);
+    ASSERT_NE(n, nullptr);
+    ASSERT_NE(n->id, oldid);
+    EXPECT_EQ(GroupIds(1), (std::vector<int>{n->id}));
+    EXPECT_EQ(GroupIds(4), (std::vector<int>{b->id, n->id}));
+    EXPECT_EQ(n->interfaceinfo.group[1], 1);
+    EXPECT_EQ(n->interfaceinfo.group[4], 1);
+    EXPECT_EQ(n->interfaceinfo.group[2], 0);
+    EXPECT_TRUE(Igievnt_IsUnitSelected(n));
+    EXPECT_EQ(Units_ListSize(&igi_nfo.selected), 1);
 }
 
 TEST_F(InterfaceState, SummaryShowsMixedSettingsAsThree)
