@@ -29,6 +29,8 @@
 #include "units/unitmove.h"
 #include "units/unitproc.h"
 #include "units/vortex.h"
+#include "ui/igi.h"
+#include "ui/igipump.h"
 
 static uint32_t s_lastUpdate = 0;
 static uint32_t s_lastFrameMs = 0;
@@ -205,6 +207,7 @@ void Game_RunInGame(void)
 {
     while (g_GameState == GS_INGAME) {
         Game_Tick();
+        if (Igi_Started()) Igievnt_Update();
         if (!Game_PumpMessages()) {
             g_GameState = GS_QUIT;
             break;

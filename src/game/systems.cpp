@@ -39,6 +39,7 @@
 #include "rules/scenario.h"
 #include "rules/tfgen.h"
 #include "ui/blip.h"
+#include "ui/igi.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/damage.h"
@@ -329,6 +330,7 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"Scenario", ScenarioInit, Nothing},
     {"Alliances", AlliancesInit, Nothing},
     {"BuildingsInPlay", Build_StartGame, Build_EndGame},
+    {"Interface", Igi_Init, Igi_Close},
     {"UpdateTimer", Game_StartTimer, Nothing},
     {"TeamTotals", Endcond_InitTeamTotals, Nothing},
     {"AIPlans", Endcond_LoadAIPs, Nothing},

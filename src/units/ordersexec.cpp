@@ -20,6 +20,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "rules/gamemsg.h"
+#include "ui/igievnt.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/orders.h"
@@ -154,6 +155,7 @@ static void TacticalAI(const ORDERREC* n)
 static void GameSpeed(const ORDERREC* n)
 {
     Game_SetUpdatesPerSecond((int32_t)Bytes_U32(n->payload));
+    Igievnt_HandleGameEvent(0);
 }
 
 // Every machine sends the same kinds at the same update; each compares what

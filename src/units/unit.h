@@ -468,6 +468,12 @@ struct UNIT_BOOST {
     int32_t floor;
 };
 
+enum { UNITS_IGIGROUPS = 10 };      // the interface's control groups
+
+struct UNIT_INTERFACEINFO {
+    uint8_t group[UNITS_IGIGROUPS]; // 1 while in that control group
+};
+
 struct UNIT {
     UNITTYPE* type;
     int32_t id;                    // -1 while the record is free
@@ -514,7 +520,7 @@ struct UNIT {
     UNIT_MOVE move;
     PART* basepart;                // the lowest part: its body (none before its parts are made)
     DISPLAYELEMENT* shadowdisplay; // the type's shadow under the base part
-    uint8_t groups;                // interface group bits
+    UNIT_INTERFACEINFO interfaceinfo; // the local interface's view: not game state
     SEEMAP seemap;                 // the unit's last sight sweep
     int32_t gridcell;              // map-grid cell index it is linked in, -1: none
     UNIT_POS claimpos;             // the tile whose map element it claims

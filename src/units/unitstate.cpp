@@ -10,6 +10,7 @@
 #include "map/overlay.h"
 #include "platform/sortdisp.h"
 #include "rules/gamemsg.h"
+#include "ui/igievnt.h"
 #include "units/building.h"
 #include "units/explosion.h"
 #include "units/parts.h"
@@ -123,6 +124,8 @@ UNIT* Units_ChangeUnitType(UNIT* u, UNITTYPE* newtype, int keepid)
     n->hitpoints = h;
     n->tactaiinfo = tact;
     n->usertactaiinfo = user;
+    // The player's selection and groups follow the unit into its new form.
+    Igievnt_ReplaceUnit(id, n);
     return n;
 }
 

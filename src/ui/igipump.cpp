@@ -1,0 +1,82 @@
+#include "ui/igipump.h"
+
+#include "core/gamestate.h"
+#include "platform/input.h"
+#include "map/map.h"
+#include "rules/gamemsg.h"
+#include "ui/igi.h"
+#include "ui/igidisp.h"
+#include "ui/igievnt.h"
+#include "units/building.h"
+#include "units/team.h"
+#include "units/unit.h"
+
+void Igievnt_SetInputChanged(void) { igi_nfo.inputchanged = 1; }
+
+// A unit counts as under the pointer only when the local team owns it or
+// sees it: a click on fog must not aim at what the player cannot see.
+static UNIT* VisibleUnit(UNIT* u)
+{
+    if (!u) return nullptr;
+    if (u->team == g_LocalTeam) return u;
+    if (g_LocalTeam >= 0 && g_LocalTeam < TEAM_MAXTEAMS && u->seen[g_LocalTeam]) return u;
+    return nullptr;
+}
+
+void Igievnt_HandleEvent(const EVENT* event)
+{
+    IGI_EVENT& ev = igi_nfo.event;
+    Igievnt_SetInputChanged();
+    ev.x = event->x;
+    ev.y = event->y;
+    ev.kind = event->kind;
+    ev.ch = event->ch;
+    ev.key = event->key;
+    ev.modifiers = event->modifiers;
+    ev.value = event->value;
+    ev.zone = (uint32_t)Igizone_Find(event->x, event->y);
+    ev.tilex = ev.tiley = 0;
+    ev.unit = nullptr;
+    ev.build = nullptr;
+    ev.waypoint = -1;
+    if (ev.zone == 22 && g_MapElements && mapsizex > 1 && mapsizey > 1) {
+        int px, py, tx, ty;
+        Igidisp_ScreenToMap(event->x, event->y, &px, &py);
+        ev.mapx = (uint16_t)px;
+        ev.mapy = (uint16_t)py;
+        ev.unit = VisibleUnit(Igidisp_UnitAtPixel(px, py));
+        ev.build = Igidisp_BuildAtPixel(px, py);
+        Igidisp_PixelToTile(px, py, &tx, &ty);
+        ev.tilex = (uint16_t)tx;
+        ev.tiley = (uint16_t)ty;
+    }
+    if (igi_nfo.lockzone != ZD_NULL) {
+        Igizone_CallHandler((int)igi_nfo.lockzone, ZR_INPUT);
+        return;
+    }
+    if (ev.kind == EV_KEY) return;
+    if (ev.kind == EV_WHEEL) return;
+    if (ev.zone != ZD_NULL) Igizone_CallHandler((int)ev.zone, ZR_INPUT);
+}
+
+static void SpeedOrders(void)
+{
+    if (!(g_DebugFlags & DBG_SPEEDORDERS) || g_UpdateCount % 15 != 0) return;
+    for (BUILDING* b = teamdata[0].firstbuilding; b; b = b->teamnext) b->prodleft = 0;
+}
+
+int Igievnt_Update(void)
+{
+    Igievnt_ValidateSelection();
+    igi_nfo.sbuild = BuildId_Ptr(&igi_nfo.sbuildid);
+    Mouse_GetState(&igi_nfo.mousex, &igi_nfo.mousey, &igi_nfo.mousebuttons);
+    Igizone_CallAllForward(ZR_UPDATE);
+    EVENT* head = nullptr;
+    EVENT* tail = nullptr;
+    Event_Poll(&head, &tail);
+    EVENT e;
+    while (Event_Get(&head, &tail, &e)) Igievnt_HandleEvent(&e);
+    SpeedOrders();
+    GameMsg_Update();
+    return 0;
+}

@@ -1,0 +1,17 @@
+// The in-game input pump: once a frame it refreshes the interface's view of
+// the selection, gives every active zone its per-frame update and drains the
+// input event queue, handing each event to exactly one receiver: the locked
+// zone, the keyboard, the building list (wheel) or the zone under the
+// pointer. The queue is filled and drained in the same call, so no event
+// survives a frame.
+#pragma once
+
+struct EVENT;
+
+// The per-frame pump; returns 0 (the game messages' update has no result).
+int Igievnt_Update(void);
+// Records the event in igi_nfo.event with what lies under the pointer and
+// passes it to its receiver.
+void Igievnt_HandleEvent(const EVENT* event);
+// Sets the input-changed flag that the display reads and clears.
+void Igievnt_SetInputChanged(void);

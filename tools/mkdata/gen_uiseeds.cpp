@@ -1,0 +1,62 @@
+// Seeds for the interface's fuzz targets: a text field typed into, edited
+// with the cursor keys and confirmed; and a frame of clicks over the top
+// bar, the panel selectors and the map view with a key and a wheel turn.
+#include <cstdint>
+#include <string>
+
+#include "mkdata.h"
+#include "platform/input.h"
+
+static void Put16(std::string* out, int v)
+{
+    out->push_back((char)(v & 0xff));
+    out->push_back((char)((v >> 8) & 0xff));
+}
+
+// One event record of fuzz_igievent: kind index, x, y, key, character,
+// modifiers, wheel value, pointer flags, frame flags.
+static void Event(std::string* out, int kind, int x, int y, int key = 0, int ch = 0, int value = 0,
+                  int frame = 0)
+{
+    out->push_back((char)kind);
+    Put16(out, x);
+    Put16(out, y);
+    out->push_back((char)key);
+    out->push_back((char)ch);
+    out->push_back(0);
+    Put16(out, value);
+    out->push_back(0);
+    out->push_back((char)frame);
+}
+
+static int Seeds(const std::string& target, const std::string& dir)
+{
+    if (target == "fuzz_textfield") {
+        std::string s = {32, 16, (char)0xff, (char)0xff, 0, 5};
+        s += "hello";
+        const int keys[][3] = {{SC_A, 'a', 0},   {SC_LEFT, 0, MOD_CTRL}, {SC_BACKSPACE, 0, 0},
+                               {SC_DELETE, 0, 0}, {SC_HOME, 0, 0},        {SC_RETURN, 0, 0}};
+        for (const auto& k : keys)
+            for (int b : k) s.push_back((char)b);
+        return Mkdata_WriteFile(dir + "/typed.bin", s.data(), s.size());
+    }
+    if (target == "fuzz_igievent") {
+        // Kind indexes: 0 right down, 1 left down, 2 key, 3 left up, 4 right up, 9 wheel.
+        std::string s;
+        Event(&s, 0x81, 300, 10);
+        Event(&s, 3, 300, 10, 0, 0, 0, 0x80);
+        Event(&s, 1, 400, 10);
+        Event(&s, 3, 400, 10, 0, 0, 0, 0x80);
+        Event(&s, 3, 460, 40);
+        Event(&s, 3, 460, 10);
+        Event(&s, 3, 600, 350);
+        Event(&s, 4, 100, 100);
+        Event(&s, 2, 50, 50, SC_A, 'a');
+        Event(&s, 9, 100, 100, 0, 0, -120, 0x81);
+        Event(&s, 3, -5000, 30000);
+        return Mkdata_WriteFile(dir + "/frame.bin", s.data(), s.size());
+    }
+    return 1;
+}
+
+MKDATA_REGISTER(uiseeds, "uiseeds", nullptr, Seeds);
