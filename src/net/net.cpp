@@ -8,6 +8,7 @@
 #include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/tlog.h"
+#include "net/quornet.h"
 #include "platform/thread.h"
 
 int g_NetType;
@@ -209,7 +210,7 @@ void Net_SendToOthers(NetPacket* packet, uint8_t* delivered, uint32_t* resends)
         int n = nodes[i];
         int both = delivered && resends;
         NetPkt_SendReliable(packet, &g_NetSession.players[n].address, both ? &delivered[n] : nullptr,
-                            both ? &resends[n] : nullptr, nullptr);
+                            both ? &resends[n] : nullptr, both ? Net_TestRoundComplete : nullptr);
     }
 }
 
@@ -334,13 +335,13 @@ int Net_Close(void)
         NetPkt_SetReceiveHandler(nullptr);
         NetPkt_SetAcceptFilter(Net_RefuseAll);
     } else if (g_NetState == NET_IN_GAME) {
-        NetPkt_SetReceiveHandler(nullptr);
-        NetPkt_SetAcceptFilter(nullptr);
+        Net_CloseGame();
     }
     g_NetState = NET_IDLE;
     s_initialised = 0;
     NetPkt_Close();
     NetPkt_SetAcceptFilter(nullptr);
+    QuorNet_ReportStatistics();
     return 1;
 }
 
@@ -630,11 +631,13 @@ int Net_HostLaunch(void)
 
 int Net_RefuseAll(NetPacket*, const NetAddress*, uint32_t) { return 0; }
 
-// Whether a guest may take the creator's word from this address.
-static int FromCreator(const NetAddress* from)
+NetMessageHandler Net_MessageHandler(void) { return s_messageHandler; }
+NetPauseHandler Net_PauseHandler(void) { return s_pauseHandler; }
+
+int Net_FromCreator(const NetAddress* from)
 {
     if (g_NetType == NET_TYPE_SERIAL) return 1;
-    if (!s_haveSession) return NetPkt_SameAddress(from, &s_joinAddress);
+    if (!s_haveSession && g_NetState != NET_IN_GAME) return NetPkt_SameAddress(from, &s_joinAddress);
     if (NetPkt_SameAddress(from, &g_NetSession.creator_address)) return 1;
     int creator = g_NetSession.creator;
     if (creator >= NET_NODES) return 0;
@@ -642,8 +645,7 @@ static int FromCreator(const NetAddress* from)
     return successor != creator && NetPkt_SameAddress(from, &g_NetSession.players[successor].address);
 }
 
-// Whether a packet naming its source node came from that active node.
-static int FromNode(int node, const NetAddress* from)
+int Net_FromNode(int node, const NetAddress* from)
 {
     if (!Net_IsNodeActive(node)) return 0;
     return g_NetType == NET_TYPE_SERIAL || NetPkt_SameAddress(from, &g_NetSession.players[node].address);
@@ -736,18 +738,22 @@ static void ReceiveJoin(const uint8_t* data, const NetAddress* from)
 
 static void ReceiveLeave(int source, const NetAddress* from)
 {
-    if (!FromNode(source, from)) return;
+    if (!Net_FromNode(source, from)) return;
     TLOG(TLOG_NDIAG, "%s (%d) has Left the Game", g_NetSession.players[source].name, source);
-    if (!g_NetCreator && source == g_NetSession.creator && g_NetOwnNode < NET_NODES) {
-        g_NetCreator = 1;
-        g_NetSession.creator = g_NetOwnNode;
-        g_NetSession.creator_address = g_NetOwnAddress;
-        TLOG(TLOG_NDIAG, "Console is now Game Creator !!!");
-    }
+    if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
     g_NetSession.players[source].flags &= ~NET_PLAYER_ACTIVE;
     if (g_NetSession.count) g_NetSession.count--;
     BroadcastSession();
     TLOG(TLOG_NDIAG, "Sent Notification of Session to all nodes");
+}
+
+void Net_TakeCreatorRole(void)
+{
+    if (g_NetOwnNode >= NET_NODES) return;
+    g_NetCreator = 1;
+    g_NetSession.creator = g_NetOwnNode;
+    g_NetSession.creator_address = g_NetOwnAddress;
+    TLOG(TLOG_NDIAG, "Console is now Game Creator !!!");
 }
 
 static void ReceiveSession(const uint8_t* data)
@@ -756,6 +762,11 @@ static void ReceiveSession(const uint8_t* data)
     Net_ReadSession(data, &g_NetSession);
     s_haveSession = 1;
     g_NetJoinResult = NET_JOIN_ACCEPTED;
+    Net_FindOwnNode();
+}
+
+void Net_FindOwnNode(void)
+{
     if (g_NetType == NET_TYPE_SERIAL) {
         g_NetOwnNode = g_NetCreator ? 0 : 1;
         return;
@@ -805,7 +816,7 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         if (g_NetCreator && Net_UnpackPacket(packet, data, NET_PLAYER_BYTES)) ReceiveJoin(data, from);
         break;
     case NET_JOIN_REFUSE:
-        if (g_NetCreator || !FromCreator(from)) break;
+        if (g_NetCreator || !Net_FromCreator(from)) break;
         if (Net_UnpackPacket(packet, data, NET_REFUSE_BYTES))
             ReadText(g_NetRefusal, data + NET_SESSION_HEAD_BYTES, NET_REFUSAL_SIZE);
         else
@@ -817,15 +828,15 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         ReceiveLeave(source, from);
         break;
     case NET_SESSION:
-        if (!g_NetCreator && FromCreator(from) && Net_UnpackPacket(packet, data, NET_SESSION_BYTES))
+        if (!g_NetCreator && Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SESSION_BYTES))
             ReceiveSession(data);
         break;
     case NET_CHAT:
         if (g_NetLaunched) break;
         if (!g_NetCreator) {
-            if (FromCreator(from) && Net_UnpackPacket(packet, data, NET_SETTINGS_BYTES))
+            if (Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SETTINGS_BYTES))
                 Net_ReadSettings(data, &g_NetSettings);
-        } else if (FromNode(source, from) && Net_UnpackPacket(packet, data, NET_NODE_SETTINGS_BYTES)) {
+        } else if (Net_FromNode(source, from) && Net_UnpackPacket(packet, data, NET_NODE_SETTINGS_BYTES)) {
             NetNodeSettings old = g_NetSettings.node[source];
             Net_ReadNodeSettings(data, &g_NetSettings.node[source]);
             ApplyUniqueness(source, &old);
@@ -840,19 +851,19 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         break;
     case NET_LAUNCH:
         if (!g_NetCreator) {
-            if (FromCreator(from) && Net_UnpackPacket(packet, data, NET_LAUNCH_BYTES)) {
+            if (Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_LAUNCH_BYTES)) {
                 UnitCycles = Bytes_U32(data);
                 Net_ReadSettings(data + 4, &g_NetSettings);
                 g_NetLaunched = 1;
                 g_NetworkGame = 1;
             }
-        } else if (FromNode(source, from)) {
+        } else if (Net_FromNode(source, from)) {
             g_NetSession.players[source].flags |= NET_PLAYER_READY;
             BroadcastSession();
         }
         break;
     case NET_KICK:
-        if (s_kickHandler && (g_NetCreator || FromCreator(from))) s_kickHandler(source);
+        if (s_kickHandler && (g_NetCreator || Net_FromCreator(from))) s_kickHandler(source);
         break;
     }
 }

@@ -191,6 +191,19 @@ void Net_SendToOthers(NetPacket* packet, uint8_t* delivered, uint32_t* resends);
 void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t time);
 // An accept filter that withholds every acknowledgement.
 int Net_RefuseAll(NetPacket* packet, const NetAddress* from, uint32_t time);
+// Whether a guest may take the creator's word from this address: the
+// creator's, its successor's, the joined one before the first SESSION.
+int Net_FromCreator(const NetAddress* from);
+// Whether a packet naming its source node came from that active node.
+int Net_FromNode(int node, const NetAddress* from);
+// Sets g_NetOwnNode from the session block by the own address (8 when
+// missing, logged); on the serial line 0 for the creator, else 1.
+void Net_FindOwnNode(void);
+// This node becomes the creator (its node must be known).
+void Net_TakeCreatorRole(void);
+// The installed handlers (null when none).
+NetMessageHandler Net_MessageHandler(void);
+NetPauseHandler Net_PauseHandler(void);
 // The game network lock, for the pages that read the blocks.
 void Net_Lock(void);
 void Net_Unlock(void);
