@@ -3,14 +3,21 @@
 #include <cstdio>
 
 #include "core/config.h"
+#include "core/fspath.h"
+#include "core/tlog.h"
+#include "core/utils.h"
 #include "core/gamestate.h"
 #include "core/mono.h"
 #include "map/overlay.h"
 #include "map/pathsrch.h"
+#include "platform/graph.h"
+#include "platform/input.h"
 #include "platform/palette.h"
+#include "platform/pcx.h"
 #include "platform/plat.h"
 #include "platform/sound.h"
 #include "platform/video.h"
+#include "rules/endcond.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/explosion.h"
@@ -54,8 +61,68 @@ void Game_Update(void)
     Expl_UpdateAll();
     Ovl_UpdateOverlayAndMiniBuildingVisibility();
     Ovl_ProcessOverlaysOnScreen();
+    int winner;
+    if (!g_Config.disableendconditions && Endcond_Update(&winner) == 1) Game_EndWithWinner(winner);
     g_UpdateCount++;
     if (g_UpdateCount % 1024 == 0) Sound_PollCD();
+}
+
+static GAME_RESULT s_result = {-1, 0};
+
+GAME_RESULT Game_GetResult(void) { return s_result; }
+void Game_ClearResult(void) { s_result = GAME_RESULT{-1, 0}; }
+
+// The picture stays until the player answers: a key, a click, or the
+// window's close (which also quits the program).
+static void ShowUntilAnswered(const char* name)
+{
+    char path[GAME_PATH];
+    BITMAP picture{};
+    PAL_RGB pal[256];
+    int shown = Utils_MakePath(path, g_InterfaceDir, "", "", name, "") && Fs_Exists(path) &&
+                Pcx_Read(path, &picture, pal);
+    if (!shown) TLOG(TLOG_WARNING, "No end-of-game picture [%s]", name);
+    if (shown) {
+        uint8_t entries[256 * 4];
+        for (int i = 0; i < 256; i++) {
+            entries[4 * i] = pal[i].r;
+            entries[4 * i + 1] = pal[i].g;
+            entries[4 * i + 2] = pal[i].b;
+            entries[4 * i + 3] = 0;
+        }
+        Video_SetPalette(entries, 0, 256);
+    }
+    EVENT* head = nullptr;
+    EVENT* tail = nullptr;
+    for (;;) {
+        if (BITMAP* bb = Backbuf_Lock()) {
+            Graph_ClearBitmap(bb, 0);
+            if (shown) Graph_Blit(bb, nullptr, 0, 0, 0, &picture, 0, 0, picture.x_size, picture.y_size);
+        }
+        Graph_FlipWithCursor();
+        if (!Game_PumpMessages()) break;
+        Event_Poll(&head, &tail);
+        int answered = 0;
+        EVENT e;
+        while (Event_Get(&head, &tail, &e))
+            if (e.kind & (EV_KEY | EV_LEFTDOWN | EV_RIGHTDOWN)) answered = 1;
+        if (answered) break;
+        Plat_Idle();
+    }
+    Event_Flush(&head, &tail);
+    Graph_FreeBitmap(&picture);
+}
+
+void Game_EndWithWinner(int team)
+{
+    const int won = team == g_LocalTeam;
+    // Whatever the log's mask: how the game ended is always worth a line.
+    char line[64];
+    snprintf(line, sizeof line, "Team %d won (%s)", team, won ? "That's you" : "ie. You lost");
+    Tlog_WriteAlways(line);
+    ShowUntilAnswered(won ? "win.pcx" : "lose.pcx");
+    s_result = GAME_RESULT{team, won};
+    g_GameState = GS_FRONTEND;
 }
 
 void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer)) { s_drawHook = fn; }

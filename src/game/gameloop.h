@@ -31,8 +31,22 @@ void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer));
 void Game_SetEndHook(void (*fn)(void));
 // Runs the end hook, if any.
 void Game_RunEndHook(void);
-// One update: the subsystems' steps in their fixed order; every 1024 updates
-// the CD track is polled (music loops).
+// One update: the subsystems' steps in their fixed order, then (unless
+// DisableEndConditions) the end conditions: a winner ends the game
+// (Game_EndWithWinner); every 1024 updates the CD track is polled.
 void Game_Update(void);
+// How the last game ended: the winner (-1: none yet) and whether that was
+// the local team. Kept for the front end.
+struct GAME_RESULT {
+    int winner;
+    int won;
+};
+GAME_RESULT Game_GetResult(void);
+void Game_ClearResult(void);
+// Logs "Team %d won (%s)" ("That's you" / "ie. You lost"), shows the
+// interface directory's "win.pcx" or "lose.pcx" until a key, a click or the
+// window's close, keeps the result and sets the engine state to the front
+// end (0).
+void Game_EndWithWinner(int team);
 // The in-game loop: frames and message pumps until the state changes or quit.
 void Game_RunInGame(void);

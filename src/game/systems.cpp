@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "ai/ai.h"
 #include "core/config.h"
 #include "core/error.h"
 #include "core/fspath.h"
@@ -18,10 +19,12 @@
 #include "game/gameloop.h"
 #include "map/cre.h"
 #include "map/fog.h"
+#include "map/map.h"
 #include "map/mapgrid.h"
 #include "map/overlay.h"
 #include "map/pathsrch.h"
 #include "map/region.h"
+#include "map/tile.h"
 #include "platform/animtype.h"
 #include "platform/cursor.h"
 #include "platform/effects.h"
@@ -31,6 +34,7 @@
 #include "platform/sound.h"
 #include "platform/sprite.h"
 #include "platform/video.h"
+#include "rules/endcond.h"
 #include "rules/gamemsg.h"
 #include "rules/tfgen.h"
 #include "ui/blip.h"
@@ -41,6 +45,7 @@
 #include "units/expltype.h"
 #include "units/orders.h"
 #include "units/parts.h"
+#include "units/prereq.h"
 #include "units/projectile.h"
 #include "units/swave.h"
 #include "units/team.h"
@@ -223,6 +228,16 @@ static void PathSearchClose(void)
     Path_CleanUp();
 }
 
+// The map, its tile set and the prerequisite table come from the scenario
+// load; they go once everything linked to them (things, grid, sight, path
+// tables, units, buildings) has closed.
+static void MapClose(void)
+{
+    PREREQ_Done();
+    Map_Free();
+    Tile_Close();
+}
+
 static void TeamsInit(void)
 {
     Team_SetDefaults();
@@ -240,7 +255,11 @@ static const SYSTEM_ENTRY s_common[] = {
     {"SortDisp", SortDisp_Init, SortDisp_Close},
     {"Effects", Effects_Init, Effects_Close},
     {"Random", RandomInit, Nothing},
+    {"Map", Nothing, MapClose},
     {"Regions", Nothing, Region_FreeAll},
+    {"SpecialForces", AI_SpecialForcesInit, AI_SpecialForcesClose},
+    {"AIPlans", AI_AIPInit, AI_AIPClose},
+    {"EndConditions", Endcond_Init, Endcond_Close},
     {"Damage", Damage_Init, Damage_Close},
     {"Weapons", Weapon_Init, Weapon_Close},
     {"Sprites", Sprite_InitAll, Sprite_CloseAll},

@@ -192,6 +192,8 @@ protected:
     {
         Game_ResetState();
         Cfg_SetDefaults(&g_Config);
+        // An empty world would end at once, its last team standing.
+        g_Config.disableendconditions = 1;
         PlatHeadless_SetClock(0, 0);
         InitCommonGameSystems();
         InitGameSpecifics();

@@ -1,0 +1,871 @@
+#include "rules/scenario.h"
+
+#include <strings.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "ai/ai.h"
+#include "core/cfile.h"
+#include "core/config.h"
+#include "core/error.h"
+#include "core/fspath.h"
+#include "core/gamestate.h"
+#include "core/tfparse.h"
+#include "core/tlog.h"
+#include "core/uid.h"
+#include "core/utils.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "map/mapview.h"
+#include "map/overlay.h"
+#include "map/pathsrch.h"
+#include "map/region.h"
+#include "map/terrain.h"
+#include "map/tile.h"
+#include "platform/palette.h"
+#include "platform/sortdisp.h"
+#include "rules/endcond.h"
+#include "rules/textfiles.h"
+#include "rules/tfendcnd.h"
+#include "rules/tfgen.h"
+#include "rules/tfovl.h"
+#include "rules/tfunit.h"
+#include "units/building.h"
+#include "units/damage.h"
+#include "units/expltype.h"
+#include "units/iterate.h"
+#include "units/mpteams.h"
+#include "units/prereq.h"
+#include "units/team.h"
+#include "units/trail.h"
+#include "units/unit.h"
+#include "units/unitsorder.h"
+#include "units/unitstate.h"
+#include "units/weapon.h"
+#include "platform/animtype.h"
+#include "platform/effects.h"
+
+namespace {
+
+enum { SCENARIO_VERSION = 2, DEFAULT_TECHLEVEL = 10 };
+
+int s_defaultTeam = 0;
+
+// ------------------------------------------------------------------ argument lists
+
+// "(" then one value per letter of form ('i' an integer, 's' a string into a
+// TF_FIELD buffer) then ")". A bracket where a value belongs is the
+// tokenizer's "Expected"; a text that ends inside is a syntax error.
+void Args(TF_PARSER* p, const char* form, ...)
+{
+    if (!TF_ExpectOpenParen(p)) TF_Error(p, "Text file syntax error");
+    va_list ap;
+    va_start(ap, form);
+    for (const char* f = form; *f; f++) {
+        char token[TF_FIELD];
+        if (!TF_GetValue(p, token, sizeof token)) {
+            va_end(ap);
+            TF_Error(p, "Text file syntax error");
+        }
+        if (*f == 's') {
+            Str_CopySafe(va_arg(ap, char*), token, TF_FIELD);
+        } else {
+            long v = strtol(token, nullptr, 10);
+            *va_arg(ap, int*) = v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : (int)v;
+        }
+    }
+    va_end(ap);
+    if (!TF_ExpectCloseParen(p)) TF_Error(p, "Text file syntax error");
+}
+
+// ------------------------------------------------------------------ team blocks
+
+int TeamSide(TF_PARSER* p, int team)
+{
+    int side;
+    Args(p, "i", &side);
+    // A side chosen by the multiplayer set-up wins; the file only marks that
+    // it had one of its own.
+    if (teamdata[team].side != TS_DEFAULT) {
+        g_MpTeamsPresetSides = 1;
+        return 1;
+    }
+    // Stored directly: the team module's setter refuses the civilian side 4.
+    teamdata[team].side = side < 0 ? 0 : side > TS_MAX ? TS_MAX : side;
+    return 1;
+}
+
+int TeamCredit(TF_PARSER* p, int team)
+{
+    int credits;
+    Args(p, "i", &credits);
+    if (!g_OptCreditsSet) Team_SetCredits(team, credits);
+    return 1;
+}
+
+int TeamGroup(TF_PARSER* p, int team)
+{
+    int group;
+    Args(p, "i", &group);
+    if (group < 0 || group >= TEAM_MAXTEAMS) TF_Error(p, "Group number out of range [%d]", group);
+    Team_SetGroup(team, group);
+    return 1;
+}
+
+int TeamFsm(TF_PARSER* p, int team)
+{
+    char names[AI_MAX_FSMS][TF_FIELD];
+    if (TF_GetStringList(p, names, AI_MAX_FSMS) != AI_MAX_FSMS) TF_Error(p, "Text file syntax error");
+    for (int i = 0; i < AI_MAX_FSMS; i++) AI_SetFsmFilename(team, i, names[i]);
+    return 1;
+}
+
+int TeamEnd(TF_PARSER* p, int team)
+{
+    char name[TF_FIELD];
+    Args(p, "s", name);
+    if (Endcond_GetEndCondFile(team))
+        ERR_FATAL(ERRC_FATAL, "Cannot have two end condition files per team in scenario file.");
+    Endcond_SetEndCondFile(team, name);
+    return 1;
+}
+
+int TeamAlliance(TF_PARSER* p, int team)
+{
+    int r[8];
+    Args(p, "iiiiiiii", &r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7]);
+    if (g_NetworkGame) return 1;
+    static const int relation[3] = {TR_ENEMY, TR_NEUTRAL, TR_ALLY};
+    for (int i = 0; i < 8; i++) {
+        if (i == team) continue;
+        if (r[i] < 0 || r[i] > 2) TF_Error(p, "Invalid alliance state [%d] 0=enemy, 1=neutral, 2=ally", r[i]);
+        Team_SetRelation(team, i, relation[r[i]]);
+    }
+    return 1;
+}
+
+int TeamCpuLoad(TF_PARSER* p, int team)
+{
+    int load;
+    Args(p, "i", &load);
+    teamdata[team].cpu.maxload = load < 1 ? 0 : load;
+    return 1;
+}
+
+int TeamStart(TF_PARSER* p, int team)
+{
+    int x, y;
+    Args(p, "ii", &x, &y);
+    teamdata[team].startpos.x = x;
+    teamdata[team].startpos.y = y;
+    if (team == g_LocalTeam) Map_SetViewPixelPosRedraw((x - 223) / 24 * 24, (y - 223) / 24 * 24);
+    return 1;
+}
+
+struct TEAMCOMMAND {
+    const char* keyword;
+    int (*read)(TF_PARSER* p, int team);
+};
+
+const TEAMCOMMAND s_teamCommands[] = {
+    {"SetTeamSide", TeamSide},       {"SetCredit", TeamCredit},   {"SetGroup", TeamGroup},
+    {"SetFSM", TeamFsm},             {"SetEnd", TeamEnd},         {"SetAlliance", TeamAlliance},
+    {"SetCPULoad", TeamCpuLoad},     {"SetStartLocation", TeamStart},
+};
+
+// ------------------------------------------------------------------ map objects
+
+// The line of the command being read, for the logged errors.
+int Line(const TF_PARSER* p) { return p->line; }
+
+int ObjDefaultTeam(TF_PARSER* p)
+{
+    int team;
+    Args(p, "i", &team);
+    if (team < 0 || team >= TEAM_MAXTEAMS) TF_Error(p, "Team number of of range");
+    s_defaultTeam = team;
+    return 1;
+}
+
+UNIT* FindUnit(int id)
+{
+    if (UNIT* u = Units_IdToUnitPtr(id, -1)) return u;
+    return Units_IdToUnitPtrOffMap(id, -1);
+}
+
+OVERLAY* FindThing(int id)
+{
+    for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay)
+        if (o->id == id) return o;
+    return nullptr;
+}
+
+void PutUnit(TF_PARSER* p, int damaged)
+{
+    int id, x, y, percent = 100;
+    char name[TF_FIELD];
+    if (damaged)
+        Args(p, "isiii", &id, name, &x, &y, &percent);
+    else
+        Args(p, "isii", &id, name, &x, &y);
+    UNITTYPE* type = Units_SymToTypePtr(name);
+    if (!type) TF_Error(p, "[%s] accessed but not defined", name);
+    if (g_MpTeamsStartUnits && s_defaultTeam < TEAM_NEUTRAL) return;
+    // The position is checked before the map is looked at.
+    if (x < 1 || y < 1 || x >= mapsizex || y >= mapsizey)
+        TF_Error(p, "Unit %d at (%d, %d) - not valid tile location", id, x, y);
+    if (Units_UnitAtMapLevel(type->defmaplevel, x, y))
+        TF_Error(p, "%s atop another unit at %d %d", name, x, y);
+    if (id > 0 && FindUnit(id)) TF_Error(p, "Unit id %d used twice", id);
+    UNIT* u = Units_NewAt(type, s_defaultTeam, id, x, y);
+    if (!u) ERR_FATAL(ERRC_FATAL, "Unable to create unit");
+    if (damaged) {
+        int hp = type->maxhitpoints * percent / 100;
+        if (hp < 1) hp = 1;
+        if (hp < u->hitpoints) Units_SetHitpoints(u, hp);
+    }
+}
+
+int ObjPutUnit(TF_PARSER* p)
+{
+    PutUnit(p, 0);
+    return 1;
+}
+
+int ObjPutDamagedUnit(TF_PARSER* p)
+{
+    PutUnit(p, 1);
+    return 1;
+}
+
+int ObjTactAI(TF_PARSER* p)
+{
+    int id, ten, self, aut;
+    Args(p, "iiii", &id, &ten, &self, &aut);
+    UNIT* u = Units_IdToUnitPtr(id, s_defaultTeam);
+    if (!u) {
+        TLOG(TLOG_ERROR, "line %d: SetTactAI has invalid unit id [%d]", Line(p), id);
+        return 1;
+    }
+    if (ten < 0 || ten > 2)
+        TLOG(TLOG_ERROR, "line %d: tenacity is out of range [%d]", Line(p), ten);
+    else
+        u->tactaiinfo.tenacity = u->usertactaiinfo.tenacity = ten;
+    if (self < 0 || self > 2)
+        TLOG(TLOG_ERROR, "line %d: self preservation is out of range [%d]", Line(p), self);
+    else
+        u->tactaiinfo.selfpreservation = u->usertactaiinfo.selfpreservation = self;
+    if (aut < 0 || aut > 2)
+        TLOG(TLOG_ERROR, "line %d: autonomy is out of range [%d]", Line(p), aut);
+    else
+        u->tactaiinfo.autonomy = u->usertactaiinfo.autonomy = aut;
+    return 1;
+}
+
+int ObjAutoMove(TF_PARSER* p)
+{
+    int id, level;
+    Args(p, "ii", &id, &level);
+    UNIT* u = Units_IdToUnitPtr(id, s_defaultTeam);
+    if (!u)
+        TLOG(TLOG_ERROR, "line %d: SetSOrderAutomove has invalid unit id [%d]", Line(p), id);
+    else if (level < 0 || level > 2)
+        TLOG(TLOG_ERROR, "line %d: automove order is out of range [%d]", Line(p), level);
+    else
+        Units_SOrderAutomove(u, level);
+    return 1;
+}
+
+const char* const TRAIL_MODES[] = {"Reverse", "Loop", "Stop"};   // TRAIL_MODE
+const char* const TRAIL_DIRECTIONS[] = {"Forward", "Reversed"};  // trail-follow state
+const char* const WAYPOINT_TYPES[] = {"Move", "Fire"};           // WAYPOINT_TYPE
+
+int Word(const char* word, const char* const* words, int n)
+{
+    for (int i = 0; i < n; i++)
+        if (strcasecmp(word, words[i]) == 0) return i;
+    return -1;
+}
+
+int ObjTrail(TF_PARSER* p)
+{
+    int id;
+    char type[TF_FIELD], mode[TF_FIELD], direction[TF_FIELD];
+    Args(p, "isss", &id, type, mode, direction);
+    UNIT* u = Units_IdToUnitPtr(id, s_defaultTeam);
+    const int m = Word(mode, TRAIL_MODES, 3);
+    if (!u)
+        TLOG(TLOG_ERROR, "line %d: SetSOrderTrail has invalid unit id [%d]", Line(p), id);
+    else if (Word(direction, TRAIL_DIRECTIONS, 2) < 0)
+        TLOG(TLOG_ERROR, "line %d: SetSOrderTrail has unknown trail direction [%s]", Line(p), direction);
+    else if (m < 0)
+        TLOG(TLOG_ERROR, "line %d: SetSOrderTrail has unknown trail mode [%s]", Line(p), mode);
+    else if (strcasecmp(type, "Local") != 0)
+        TLOG(TLOG_ERROR, "line %d: SetSOrderTrail has unknown trail type [%s]", Line(p), type);
+    else
+        Units_SOrderFollowLocalTrail(u, m); // from the first waypoint, forward, whatever the word
+    return 1;
+}
+
+int ObjWaypoint(TF_PARSER* p)
+{
+    int id, x, y, value;
+    char type[TF_FIELD];
+    Args(p, "isiii", &id, type, &x, &y, &value);
+    UNIT* u = Units_IdToUnitPtr(id, s_defaultTeam);
+    const int t = Word(type, WAYPOINT_TYPES, 2);
+    if (!u)
+        TLOG(TLOG_ERROR, "line %d: AddWaypoint has invalid unit id [%d]", Line(p), id);
+    else if (t < 0)
+        TLOG(TLOG_ERROR, "line %d: AddWaypoint has unknown waypoint type [%s]", Line(p), type);
+    else if (x < 1 || y < 1 || x > mapsizex - 1 || y > mapsizey - 1)
+        TLOG(TLOG_ERROR, "line %d: AddWaypoint has invalid x/y position [%d,%d]", Line(p), x, y);
+    else
+        Trail_AddWaypoint(u->localtrail, t, x, y, value);
+    return 1;
+}
+
+void AddBuilding(TF_PARSER* p, int damaged)
+{
+    int id, x, y, percent = 100;
+    char name[TF_FIELD], flag[TF_FIELD];
+    if (damaged)
+        Args(p, "isiisi", &id, name, &x, &y, flag, &percent);
+    else
+        Args(p, "isiis", &id, name, &x, &y, flag);
+    const int index = Textfile_FindBuildingType(name);
+    if (index < 0) {
+        TLOG(TLOG_ERROR, "Undefined building type [%s] in scenario file", name);
+        return;
+    }
+    if (g_MpTeamsStartUnits && s_defaultTeam < TEAM_NEUTRAL) return;
+    BUILDINGTYPE* type = &g_BuildingTypes[index];
+    // The whole footprint on the map's valid tiles, before the map is touched.
+    if (x < 1 || y < 1 || (long)x + type->width > mapsizex || (long)y + type->height > mapsizey)
+        TF_Error(p, "Invalid building location (%d %d)", x, y);
+    if (id > 0 && Build_FindById(id)) TF_Error(p, "Building id %d used twice", id);
+    if (id > 0) Uid_Reserve(id);
+    BUILDING* b = Build_New(type, s_defaultTeam, id, x, y);
+    if (!b) TF_Error(p, "Unable to create building (ID=%d)", id);
+    b->critical = (flag[0] == 'c' || flag[0] == 'C') ? 1 : 0;
+    if (damaged) {
+        int hp = type->maxhitpoints * percent / 100;
+        Build_SetHitpoints(b, hp < 1 ? 1 : hp);
+    }
+}
+
+int ObjBuilding(TF_PARSER* p)
+{
+    AddBuilding(p, 0);
+    return 1;
+}
+
+int ObjDamagedBuilding(TF_PARSER* p)
+{
+    AddBuilding(p, 1);
+    return 1;
+}
+
+int ObjThing(TF_PARSER* p)
+{
+    int id, x, y;
+    char name[TF_FIELD];
+    Args(p, "isii", &id, name, &x, &y);
+    const int index = Textfile_FindOvlType(name);
+    const OVERLAYTYPE* type = index >= 0 ? Ovl_GetType(index) : nullptr;
+    if (!type) {
+        TLOG(TLOG_ERROR, "Undefined thing type [%s] in scenario file", name);
+        return 1;
+    }
+    if (x < 0 || y < 0 || x >= mapsizex || y >= mapsizey) TF_Error(p, "Invalid thing location (%d %d)", x, y);
+    if (id > 0 && FindThing(id)) TF_Error(p, "Thing id %d used twice", id);
+    if (id > 0) Uid_Reserve(id);
+    const int layer = type->level < 0 ? 0 : type->level >= SORTDISP_LAYERS ? SORTDISP_LAYERS - 1 : type->level;
+    OVERLAY* o = Ovl_New(index, id, -1, layer, type->sprite, type->sx, type->sy, x, y);
+    if (!o) TF_Error(p, "Unable to create thing (ID=%d)", id);
+    // The effects grid is centred on the tile: half the size in tiles up and left.
+    Ovl_GetEffects(index, x + (-type->sx / 48), y + (-type->sy / 48));
+    if (type->seedwater) Map_SetResourceLevel(0, type->seedwater, type->seedwaterradius, x, y);
+    if (type->seedmineral) Map_SetResourceLevel(1, type->seedmineral, type->seedmineralradius, x, y);
+    return 1;
+}
+
+int ObjRegion(TF_PARSER* p)
+{
+    int id;
+    char shape[TF_FIELD];
+    if (!TF_ExpectOpenParen(p)) TF_Error(p, "Text file syntax error");
+    char token[TF_FIELD];
+    if (!TF_GetValue(p, token, sizeof token) || !TF_GetValue(p, shape, sizeof shape))
+        TF_Error(p, "Text file syntax error");
+    id = atoi(token);
+    REGION r{};
+    r.id = (uint32_t)id;
+    int n;
+    if (shape[0] == 'c') {
+        r.flags = RT_CIRCLE;
+        n = 3;
+    } else if (shape[0] == 'r') {
+        r.flags = RT_RECTANGLE;
+        n = 4;
+    } else {
+        // Without a shape the coordinates can't be read: refused.
+        TF_Error(p, "Unknown string [%s]", shape);
+    }
+    int32_t* v[4] = {&r.x1, &r.y1, &r.x2, &r.y2};
+    for (int i = 0; i < n; i++) {
+        if (!TF_GetValue(p, token, sizeof token)) TF_Error(p, "Text file syntax error");
+        *v[i] = (int32_t)strtol(token, nullptr, 10);
+    }
+    if (!TF_ExpectCloseParen(p)) TF_Error(p, "Text file syntax error");
+    if (Region_FindById(r.id)) TF_Error(p, "Region id %d used twice", id);
+    Uid_Reserve(id);
+    Region_Add(&r);
+    return 1;
+}
+
+int ObjSpecialForces(TF_PARSER* p)
+{
+    int id, team;
+    char token[TF_FIELD];
+    if (!TF_GetToken(p, token, sizeof token) || strcmp(token, "(") != 0 ||
+        !TF_GetToken(p, token, sizeof token))
+        TF_Error(p, "Unable to parse DefineSpecialForces");
+    id = atoi(token);
+    if (!TF_GetToken(p, token, sizeof token)) TF_Error(p, "Unable to parse DefineSpecialForces");
+    team = atoi(token);
+    if (!TF_GetToken(p, token, sizeof token) || strcmp(token, ")") != 0)
+        TF_Error(p, "Unable to parse DefineSpecialForces");
+    if (id > 0 && AI_FindSpecialForce((uint32_t)id)) TF_Error(p, "Special force id %d used twice", id);
+    SPECIAL_FORCE* force =
+        team >= 0 && team < TEAM_MAXTEAMS && id != 0 ? AI_NewSpecialForce(team, (uint32_t)id) : nullptr;
+    if (!force || !TF_GetToken(p, token, sizeof token) || strcmp(token, "{") != 0)
+        TF_Error(p, "Unable to create special forces (ID=%d)", id);
+    for (;;) {
+        if (!TF_GetToken(p, token, sizeof token)) TF_ReportExpected(p, "}", "EOF");
+        if (strcmp(token, "}") == 0) break;
+        AI_AddToSpecialForce(force, atoi(token));
+    }
+    return 1;
+}
+
+struct OBJCOMMAND {
+    const char* keyword;
+    int (*read)(TF_PARSER* p);
+};
+
+const OBJCOMMAND s_objCommands[] = {
+    {"SetDefaultTeam", ObjDefaultTeam},
+    {"PutUnitAt", ObjPutUnit},
+    {"PutDamagedUnitAt", ObjPutDamagedUnit},
+    {"SetTactAI", ObjTactAI},
+    {"SetSOrderAutoMove", ObjAutoMove},
+    {"SetSOrderTrail", ObjTrail},
+    {"AddWaypoint", ObjWaypoint},
+    {"AddBuildingAt", ObjBuilding},
+    {"AddDamagedBuildingAt", ObjDamagedBuilding},
+    {"AddThingAt", ObjThing},
+    {"DefineRegion", ObjRegion},
+    {"DefineSpecialForces", ObjSpecialForces},
+};
+
+// ------------------------------------------------------------------ the load's steps
+
+void Progress(SCENARIO_PROGRESS progress, const char* text)
+{
+    if (progress) progress(text);
+}
+
+void ReadVersion(TF_PARSER* p)
+{
+    char token[TF_FIELD];
+    int version = 0;
+    if (!TF_PeekToken(p, token, sizeof token) || strcmp(token, "SetVersion") != 0 ||
+        !TF_GetToken(p, token, sizeof token) || !TF_GetParenInt(p, &version) ||
+        version != SCENARIO_VERSION)
+        ERR_FATAL(ERRC_FATAL, "Unsupported scenario version [%s]", p->filename);
+}
+
+void LoadTerrain(const char* name)
+{
+    Game_SetTerrainName(name);
+    Terrain_SetLight(1, 1, 0, 180, 0);
+    if (!Fs_Exists(g_TerrainPalPath) || !Palstuff_LoadInfo(g_TerrainPalPath))
+        ERR_FATAL(ERRC_OPENFILE, "terrain palette [%s]", name);
+    if (!Fs_Exists(g_TerrainTilPath) || !Tile_LoadInfo(g_TerrainTilPath))
+        ERR_FATAL(ERRC_OPENFILE, "terrain lib [%s]", name);
+}
+
+void LoadTerrainEffects(void)
+{
+    const char* file = g_Config.deffiles[CFG_TRNEFF];
+    // The terrain's tables replace those of a terrain loaded before.
+    Effects_FreeTables();
+    char path[GAME_PATH];
+    if (Utils_MakePath(path, g_TerrainDir, "", "", file, "") && Tfovl_LoadTerrainEffects(path) == 0) return;
+    Utils_MakePath(path, g_DefTxtDir, "", "", file, "");
+    if (Tfovl_LoadTerrainEffects(path) != 0) ERR_FATAL(ERRC_OPENFILE, "terrain effects [%s]", path);
+}
+
+// Every rule type of a game loaded before goes first: the rule files define
+// them afresh, and the units and buildings of that game are gone.
+void FreeRuleTypes(void)
+{
+    Build_FreeTypes();
+    Tfunit_Reset();
+    Ovl_FreeTypes();
+    Effects_FreeOvlEffects();
+    Weapon_FreeAll();
+    Damage_FreeAll();
+    ExplType_FreeAll();
+    AnimType_FreeAll();
+    Tfgen_Reset();
+}
+
+void ReadTechLevel(TF_PARSER* p)
+{
+    char token[TF_FIELD];
+    if (TF_PeekToken(p, token, sizeof token) && strcmp(token, "SetTechLevel") == 0) {
+        TF_GetToken(p, token, sizeof token);
+        int level;
+        if (!TF_GetParenInt(p, &level)) TF_Error(p, "Text file syntax error");
+        g_TechLevel = level;
+        return;
+    }
+    g_TechLevel = DEFAULT_TECHLEVEL;
+    TLOG(TLOG_WARNING, "TechLevel is not specified, assuming default");
+}
+
+// The map grid, the sight counts and the path search's tables (with the
+// connected regions) of the map just loaded: the objects that follow are
+// linked into them.
+void MakeMapTables(void)
+{
+    if (Mapgrid_IsOpen()) Mapgrid_Close();
+    Mapgrid_Init();
+    Fog_Init();
+    Pathsrch_Init();
+}
+
+// One condition file of a team: opened, its first keyword checked, read
+// into the team's tree of that kind.
+void LoadTreeFile(const char* path, const char* header, int kind, int team, const char* openmsg)
+{
+    std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(TF_Open(path), TF_Close);
+    if (!parser) ERR_FATAL(ERRC_OPENFILE, "%s [%s]", openmsg, path);
+    s_defaultTeam = team;
+    char token[TF_FIELD];
+    if (!TF_GetToken(parser.get(), token, sizeof token) || strcmp(token, header) != 0)
+        ERR_FATAL(ERRC_FATAL, "Not an aicondtree fsm [%s]", parser->filename);
+    Tfendcnd_Load(parser.get(), kind, team);
+}
+
+void LoadEndConditions(void)
+{
+    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+        const char* name = Endcond_GetEndCondFile(team);
+        if (!name) continue;
+        char path[GAME_PATH];
+        if (!Utils_FindDataFile(path, name))
+            ERR_FATAL(ERRC_FATAL, "Endcondition file not found for ai team #%d '%s'", team, name);
+        LoadTreeFile(path, "DefineEndCondTree", ENDCOND_END, team, "endcond file");
+    }
+}
+
+} // namespace
+
+void Scenario_LoadFsms(void)
+{
+    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+        char name[TF_FIELD];
+        const char* current = AI_GetCurrentFsmFilename(team);
+        if (current) {
+            Str_CopySafe(name, current, sizeof name);
+        } else if (teamdata[team].type == TT_COMPUTER) {
+            // The side's default machine; a side without its own counts as side 0.
+            const int side = teamdata[team].side;
+            snprintf(name, sizeof name, "Def_%02d_%d.FSM", side < 0 || side > 3 ? 0 : side,
+                     AI_GetFsmVariation(team));
+        } else {
+            continue;
+        }
+        char path[GAME_PATH];
+        if (!Utils_FindDataFile(path, name))
+            ERR_FATAL(ERRC_FATAL, "FSM not found for ai team #%d fsm '%s'", team, name);
+        LoadTreeFile(path, "DefineAICondTree", ENDCOND_FSM, team, "fsm file");
+    }
+}
+
+int Scenario_DefaultTeam(void) { return s_defaultTeam; }
+
+int Scenario_ReadTeam(TF_PARSER* parser)
+{
+    char token[TF_FIELD];
+    int team;
+    if (!TF_GetToken(parser, token, sizeof token) || strcmp(token, "SetTeam") != 0) return 0;
+    if (!TF_GetParenInt(parser, &team)) return 0;
+    if (team < 0 || team >= TEAM_MAXTEAMS) TF_Error(parser, "Team number of of range");
+    if (!TF_ExpectOpenBrace(parser)) return 1;
+    for (;;) {
+        if (!TF_GetToken(parser, token, sizeof token)) return 1;
+        if (strcmp(token, "}") == 0) return 1;
+        const TEAMCOMMAND* c = nullptr;
+        for (const TEAMCOMMAND& t : s_teamCommands)
+            if (strcmp(token, t.keyword) == 0) c = &t;
+        if (!c) TF_Error(parser, "Unknown string [%s]", token);
+        if (!c->read(parser, team)) return 0;
+    }
+}
+
+void Scenario_ReadObjects(TF_PARSER* parser)
+{
+    char token[TF_FIELD];
+    while (TF_GetToken(parser, token, sizeof token)) {
+        const OBJCOMMAND* c = nullptr;
+        for (const OBJCOMMAND& o : s_objCommands)
+            if (strcmp(token, o.keyword) == 0) c = &o;
+        if (!c) TF_Error(parser, "Unknown string [%s]", token);
+        c->read(parser);
+    }
+}
+
+void Scenario_Load(SCENARIO_PROGRESS progress)
+{
+    Progress(progress, "Loading ..");
+    std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(
+        Fs_Exists(g_ScenarioScnPath) ? TF_Open(g_ScenarioScnPath) : nullptr, TF_Close);
+    TF_PARSER* p = parser.get();
+    if (!p) ERR_FATAL(ERRC_OPENFILE, "scenario file [%s]", g_ScenarioScnPath);
+    s_defaultTeam = 0;
+
+    Progress(progress, "Loading .. Version");
+    ReadVersion(p);
+    char terrain[TF_FIELD];
+    if (!TF_GetKeywordString(p, "SetDefaultTerrain", terrain)) TF_Error(p, "Text file syntax error");
+
+    Progress(progress, "Loading .. Terrain");
+    LoadTerrain(terrain);
+    LoadTerrainEffects();
+    ReadTechLevel(p);
+    FreeRuleTypes();
+    Game_LoadTextFiles(progress);
+    Units_PostProcessAllTypes();
+    // Every unit and building the file makes is counted for the prerequisites.
+    PREREQ_Init();
+
+    Progress(progress, "Loading .. Map");
+    if (!Map_Load(g_ScenarioMapPath)) ERR_FATAL(ERRC_OPENFILE, "map file [%s]", g_ScenarioMapPath);
+    MakeMapTables();
+    for (TEAM_DATA& t : teamdata) t.startpos = TEAM_STARTPOS{-1, -1};
+
+    Progress(progress, "Loading .. Team Info");
+    char token[TF_FIELD];
+    while (TF_PeekToken(p, token, sizeof token) && strcmp(token, "SetTeam") == 0)
+        if (!Scenario_ReadTeam(p)) TF_Error(p, "Unable to load team info from scenario");
+
+    Progress(progress, "Loading .. Map Objects");
+    Scenario_ReadObjects(p);
+    parser.reset();
+    if (g_OptShroudDisabled && !g_OptFogDisabled) Ovl_MakeAllOverlaysVisible();
+
+    Progress(progress, "Loading .. End Conditions");
+    LoadEndConditions();
+    Progress(progress, "Loading .. FSMs");
+    Scenario_LoadFsms();
+    Progress(progress, "Loading .. Complete");
+    Build_PostScenarioLoad();
+}
+
+// ------------------------------------------------------------------ the writer
+
+namespace {
+
+struct WRITER {
+    CFILE* file;
+    int ok;
+};
+
+void Out(WRITER* w, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void Out(WRITER* w, const char* fmt, ...)
+{
+    char line[1024];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(line, sizeof line, fmt, ap);
+    va_end(ap);
+    if (!Cfile_Printf(w->file, "%s", line)) w->ok = 0;
+}
+
+int RelationValue(int team, int other)
+{
+    if (team == other) return 2;
+    switch (Team_GetRelation(team, other)) {
+    case TR_NEUTRAL: return 1;
+    case TR_ALLY: return 2;
+    default: return 0; // enemy and anything else
+    }
+}
+
+// The neutral team starts as everyone's enemy, and any relation set for it
+// is stored as neutral: its line would turn the default enmity into
+// neutrality when read back, so the defaults are written as no line at all.
+int NeutralTeamAtDefaults(int team)
+{
+    if (team != TEAM_NEUTRAL) return 0;
+    for (int i = 0; i < 8; i++)
+        if (Team_GetRelation(team, i) != TR_ENEMY) return 0;
+    return 1;
+}
+
+void SaveTeams(WRITER* w)
+{
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        const TEAM_DATA& d = teamdata[t];
+        Out(w, ";\n;Team information for team %d\n;\n", t);
+        Out(w, "%s(%d)\n{\n", "SetTeam", t);
+        // No side line for a team without one: it would come back as side 0.
+        if (d.side != TS_DEFAULT)
+            Out(w, "  %s(%d)    ; (0=Ashward, 1=Solarch, 2=Velkin)\n", "SetTeamSide", d.side);
+        Out(w, "  %s(%d)\n", "SetGroup", d.group);
+        Out(w, "  %s(%d)\n", "SetCredit", d.credits);
+        Out(w, "  %s(%d)\n", "SetCPULoad", d.cpu.maxload);
+        if (d.startpos.x != -1) Out(w, "  %s(%d %d)\n", "SetStartLocation", d.startpos.x, d.startpos.y);
+        if (const char* end = Endcond_GetEndCondFile(t)) Out(w, "  %s(%s)\n", "SetEnd", end);
+        const char* fsm[AI_MAX_FSMS];
+        int fsms = 0;
+        for (int i = 0; i < AI_MAX_FSMS; i++) fsms += (fsm[i] = AI_GetFsmFilename(t, i)) != nullptr;
+        if (fsms == AI_MAX_FSMS) {
+            Out(w, "  %s(", "SetFSM");
+            for (int i = 0; i < AI_MAX_FSMS; i++) Out(w, i ? " %s" : "%s", fsm[i]);
+            Out(w, ")\n");
+        }
+        if (!NeutralTeamAtDefaults(t)) {
+            Out(w, "  %s(", "SetAlliance");
+            for (int i = 0; i < 8; i++) Out(w, i ? " %d" : "%d", RelationValue(t, i));
+            Out(w, ")\n");
+        }
+        Out(w, "}\n\n");
+    }
+}
+
+void SaveUnit(WRITER* w, UNIT* u)
+{
+    const UNITTYPE* type = u->type;
+    if (u->hitpoints >= type->maxhitpoints)
+        Out(w, "%s(%d %s %d %d)\n", "PutUnitAt", u->id, type->symbolid, u->tilepos.x, u->tilepos.y);
+    else
+        Out(w, "%s(%d %s %d %d %d)\n", "PutDamagedUnitAt", u->id, type->symbolid, u->tilepos.x,
+            u->tilepos.y, type->maxhitpoints > 0 ? u->hitpoints * 100 / type->maxhitpoints : 0);
+    const TEAM_UNITDEF& def = teamdata[u->team].unitdef;
+    const UNIT_TACTAI& ta = u->usertactaiinfo;
+    if (u->sorder.code != SO_AUTOMOVE &&
+        (ta.tenacity != def.tenacity || ta.selfpreservation != def.selfpreservation ||
+         ta.autonomy != def.autonomy))
+        Out(w, "%s(%d %d %d %d)\n", "SetTactAI", u->id, ta.tenacity, ta.selfpreservation, ta.autonomy);
+    if (u->localtrail)
+        for (WAYPOINT* wp = u->localtrail->head; wp; wp = wp->next)
+            Out(w, "%s(%d %s %d %d %d)\n", "AddWaypoint", u->id, WAYPOINT_TYPES[wp->type == WPT_FIRE],
+                wp->x, wp->y, wp->value);
+    if (u->sorder.code == SO_TRAIL) {
+        const int mode = u->sorder.trail.mode;
+        Out(w, "%s(%d Local %s %s)\n", "SetSOrderTrail", u->id,
+            TRAIL_MODES[mode >= 0 && mode < 3 ? mode : 0],
+            TRAIL_DIRECTIONS[u->sorder.trail.followstate == 1]);
+    } else if (u->sorder.code == SO_AUTOMOVE) {
+        Out(w, "%s(%d %d)\n", "SetSOrderAutoMove", u->id, u->sorder.automove.level);
+    }
+}
+
+void SaveUnits(WRITER* w)
+{
+    Out(w, ";\n; *** Unit Declarations\n;\n");
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        Out(w, ";\n; Units for Team %d\n;\n", t);
+        Out(w, "%s(%d)\n", "SetDefaultTeam", t);
+        ITERATOR it;
+        Iterate_UnitInit(&it, t, 0, MM_ALL);
+        while (UNIT* u = Iterate_UnitNext(&it)) {
+            if (BuildId_Valid(&u->associate) || BuildId_Valid(&u->partof)) continue;
+            SaveUnit(w, u);
+        }
+    }
+}
+
+void SaveBuildings(WRITER* w)
+{
+    Out(w, ";\n; *** Building Declarations\n;\n");
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        int first = 1;
+        for (BUILDING* b = g_Buildings; b; b = b->next) {
+            if (b->team != t) continue;
+            if (first) {
+                Out(w, ";\n; Buildings for Team %d\n;\n", t);
+                Out(w, "%s(%d)\n\n", "SetDefaultTeam", t);
+                first = 0;
+            }
+            const BUILDINGTYPE* type = b->buildingtype;
+            const char* flag = b->critical ? "critical" : "notcritical";
+            if (b->hitpoints >= type->maxhitpoints)
+                Out(w, "%s(%d %s %d %d %s)\n", "AddBuildingAt", b->id, type->name, b->tilex, b->tiley, flag);
+            else
+                Out(w, "%s(%d %s %d %d %s %d)\n", "AddDamagedBuildingAt", b->id, type->name, b->tilex,
+                    b->tiley, flag, type->maxhitpoints > 0 ? b->hitpoints * 100 / type->maxhitpoints : 0);
+        }
+    }
+}
+
+int SaveRegion(REGION* r, void* arg)
+{
+    WRITER* w = static_cast<WRITER*>(arg);
+    if ((r->flags & REGION_SHAPE_MASK) == RT_CIRCLE)
+        Out(w, "%s(%d c %d %d %d)\n", "DefineRegion", (int)r->id, r->x1, r->y1, r->x2);
+    else
+        Out(w, "%s(%d r %d %d %d %d)\n", "DefineRegion", (int)r->id, r->x1, r->y1, r->x2, r->y2);
+    return 0;
+}
+
+void SaveThingsAndRegions(WRITER* w)
+{
+    Out(w, ";\n; *** Thing (overlay) Declarations\n;\n");
+    Out(w, ";\n; Overlays\n;\n");
+    for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay)
+        if (const OVERLAYTYPE* type = o->type >= 0 ? Ovl_GetType(o->type) : nullptr)
+            Out(w, "%s(%d %s %d %d)\n", "AddThingAt", o->id, type->name, o->tilepos.x, o->tilepos.y);
+    Region_Iterate(SaveRegion, w);
+}
+
+} // namespace
+
+int Scenario_Save(void)
+{
+    WRITER w{Cfile_BufferCreate(), 1};
+    if (!Cfile_OpenWrite(w.file, g_ScenarioScnPath, 1)) {
+        Cfile_BufferFree(w.file);
+        ERR_FATAL(ERRC_WRITEFILE, "scenario file [%s]", g_ScenarioScnPath);
+    }
+    Out(&w, "; SCENARIO %s\n", g_ScenarioScnPath);
+    Out(&w, "; Built at %s, on %s", __TIME__, __DATE__);
+    Out(&w, ";\n%s(%d)\n;\n", "SetVersion", SCENARIO_VERSION);
+    Out(&w, ";\n; *** The Terrain type\n;\n");
+    Out(&w, "%s(%s)\n", "SetDefaultTerrain", g_TerrainName);
+    Out(&w, ";\n; *** Tech-level\n;\n");
+    Out(&w, "%s(%d)\n", "SetTechLevel", g_TechLevel);
+    SaveTeams(&w);
+    SaveUnits(&w);
+    SaveBuildings(&w);
+    SaveThingsAndRegions(&w);
+    if (!AI_SaveSpecialForces(w.file)) w.ok = 0;
+    // A failed write or close keeps the previous file (the wrapper writes a
+    // temporary one and renames it only when everything went through).
+    if (!Cfile_Close(w.file)) w.ok = 0;
+    Cfile_BufferFree(w.file);
+    if (!w.ok) ERR_FATAL(ERRC_WRITEFILE, "scenario file [%s]", g_ScenarioScnPath);
+    return 1;
+}

@@ -1,0 +1,52 @@
+// The scenario file: "QUORVEX.scn" of the current scenario's folder.
+//
+// A text file in the tokenizer's syntax with three sections in order: the
+// header (SetVersion(2), SetDefaultTerrain(name), optional SetTechLevel(n)),
+// the team blocks (SetTeam(n) { ... }) and the map objects (units with their
+// settings, waypoints and standing orders, buildings, things, regions and
+// special forces) up to the end of the file. Reading it also drives the load
+// of everything a scenario needs, in a fixed order: terrain palette and tile
+// set, terrain effects, rule files, the map, the map's grid, sight and path
+// tables, then the file's teams and objects.
+//
+// The reader keeps one variable of its own, the default team: the team of
+// every unit and building it makes and the team in which units are looked up
+// by id. Scenario_Save writes the game back so that reading the file again
+// gives the same game: units come after the team blocks, each unit's
+// settings, waypoints and trail order follow it within its default team.
+//
+// Three kinds of failure: fatal errors (a file that can't be opened, a wrong
+// version, an impossible object), text-file errors that name the file and
+// the line, and logged errors that skip one command.
+#pragma once
+
+struct TF_PARSER;
+
+// Called with each stage's text ("Loading .. Map", ...) and with the names
+// of the rule files as they load; may be null.
+typedef void (*SCENARIO_PROGRESS)(const char* text);
+
+// Reads the current scenario (g_ScenarioScnPath) with everything it needs.
+// Every error stops the program (fatal or text-file error) except the
+// commands that are logged and skipped. Needs the common game systems.
+void Scenario_Load(SCENARIO_PROGRESS progress);
+// One "SetTeam(n) { ... }" block: 1 when it ended with its closing brace or
+// at the end of the text, 0 on a syntax error. A team outside 0..8 is the
+// text-file error "Team number of of range"; an unknown keyword "Unknown
+// string [%s]".
+int Scenario_ReadTeam(TF_PARSER* parser);
+// Map-object commands up to the end of the text.
+void Scenario_ReadObjects(TF_PARSER* parser);
+// The state machine of every team: the name of its selected variation, else
+// for a computer team "Def_" + side (two digits, 0 for none or above 3) + "_"
+// + variation + ".FSM"; looked for in the scenario's folder, then the "aip"
+// directory. Fatal: "FSM not found for ai team #%d fsm '%s'", "fsm file
+// [%s]", "Not an aicondtree fsm [%s]".
+void Scenario_LoadFsms(void);
+// Writes the game to the current scenario's ".scn" path through a temporary
+// file; 1. Any failed write or close is fatal "scenario file [%s]" (class
+// "Unable to write to file") and the previous file stays as it was.
+int Scenario_Save(void);
+
+// The reader's default team (0 before a file is read).
+int Scenario_DefaultTeam(void);
