@@ -334,7 +334,8 @@ int Net_Close(void)
         DestroyFound();
         NetPkt_SetReceiveHandler(nullptr);
         NetPkt_SetAcceptFilter(Net_RefuseAll);
-    } else if (g_NetState == NET_IN_GAME) {
+    } else if (g_NetState == NET_IN_GAME || g_NetRounds.event) {
+        // Also after the game went on alone: its handlers are still in.
         Net_CloseGame();
     }
     g_NetState = NET_IDLE;

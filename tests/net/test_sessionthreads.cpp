@@ -11,7 +11,8 @@
 #include <cstring>
 #include <thread>
 
-#include "net/net.h"
+#include "core/gamestate.h"
+#include "net/quornet.h"
 #include "net/udp.h"
 #include "platform/thread.h"
 
@@ -30,7 +31,7 @@ sockaddr_in Sock(const char* ip)
 }
 
 // Built by hand: the guest's thread must not read the node's own globals.
-NetPacket Raw(uint32_t type, uint32_t id, const void* data, uint32_t length)
+NetPacket Raw(uint32_t type, uint32_t id, const void* data, uint32_t length, uint32_t round = 0)
 {
     NetPacket p;
     memset(&p, 0, sizeof p);
@@ -38,6 +39,7 @@ NetPacket Raw(uint32_t type, uint32_t id, const void* data, uint32_t length)
     Net_SetType(&p, type);
     Net_SetSource(&p, 1);
     Net_SetId(&p, id);
+    Net_SetRound(&p, round);
     if (length) memcpy(Net_Data(&p), data, length);
     Net_StampCrc(&p);
     return p;
@@ -84,18 +86,23 @@ template <class F> bool Eventually(F condition)
     return false;
 }
 
-TEST(NetSessionThreads, HostAdmitsASocketGuestTakesItsChoiceAndSaysGoodbyeAcknowledged)
+// Hosts a session that the guest socket at ip joins.
+void HostWithGuest(Guest* guest, const char* ip)
 {
     setenv("QUORVEX_NETADDRESS", "127.0.0.1", 1);
     strcpy(g_NetPlayerName, "Host");
     ASSERT_TRUE(Net_Init(NET_TYPE_UDP));
     Net_BeginSession();
     Net_HostGame();
-    Guest guest;
-    guest.fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in own = Sock("127.0.0.8");
-    ASSERT_EQ(bind(guest.fd, (sockaddr*)&own, sizeof own), 0);
+    guest->fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in own = Sock(ip);
+    ASSERT_EQ(bind(guest->fd, (sockaddr*)&own, sizeof own), 0);
+}
 
+TEST(NetSessionThreads, HostAdmitsASocketGuestTakesItsChoiceAndSaysGoodbyeAcknowledged)
+{
+    Guest guest;
+    HostWithGuest(&guest, "127.0.0.8");
     NetSessionPlayer me;
     memset(&me, 0, sizeof me);
     me.flags = NET_PLAYER_ACTIVE;
@@ -129,6 +136,47 @@ TEST(NetSessionThreads, HostAdmitsASocketGuestTakesItsChoiceAndSaysGoodbyeAcknow
     answer.join();
     EXPECT_TRUE(gotLeave);
     EXPECT_LT(took, (uint32_t)NET_LEAVE_WAIT_MS) << "the acknowledgement ends the wait";
+    close(guest.fd);
+    unsetenv("QUORVEX_NETADDRESS");
+    memset(&g_NetSettings, 0, sizeof g_NetSettings);
+}
+
+TEST(NetSessionThreads, HostPlaysRoundsWithASocketGuestUntilItLeaves)
+{
+    Guest guest;
+    HostWithGuest(&guest, "127.0.0.9");
+    NetSessionPlayer me;
+    memset(&me, 0, sizeof me);
+    me.flags = NET_PLAYER_ACTIVE;
+    strcpy(me.name, "Guest");
+    uint8_t join[NET_PLAYER_BYTES];
+    Net_WritePlayer(join, &me);
+    guest.Send(Raw(NET_JOIN | NET_WANTS_ACK, 5, join, sizeof join));
+    ASSERT_TRUE(guest.ServeUntil(NET_CHAT));
+    Net_HostLaunch();
+    ASSERT_TRUE(guest.ServeUntil(NET_LAUNCH));
+    Net_EndSession();
+    Net_InitGame();
+    uint32_t id = 10;
+    for (uint32_t round = 2; round <= 6; round++) {
+        uint8_t send = 1;
+        EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_WAITING);
+        NetPacket theirs;
+        ASSERT_TRUE(guest.ServeUntil(NET_ROUND, &theirs));
+        EXPECT_EQ(Net_Round(&theirs), round);
+        guest.Send(Raw(NET_ROUND | NET_WANTS_ACK, id++, nullptr, 0, round));
+        EXPECT_TRUE(Eventually([] {
+            uint8_t none = 0;
+            return QuorNet_Step(&none) == QUORNET_IN_GAME;
+        })) << "round " << round;
+    }
+    guest.Send(Raw(NET_LEAVE | NET_WANTS_ACK, id++, nullptr, 0, 6));
+    EXPECT_TRUE(Eventually([] {
+        uint8_t none = 0;
+        return QuorNet_Step(&none) == 0;
+    })) << "alone, the game goes on single-player";
+    EXPECT_EQ(g_NetworkGame, 0);
+    Net_Close();
     close(guest.fd);
     unsetenv("QUORVEX_NETADDRESS");
     memset(&g_NetSettings, 0, sizeof g_NetSettings);

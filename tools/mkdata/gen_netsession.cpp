@@ -1,10 +1,12 @@
-// Seeds for the lobby's fuzz target: a flag byte, then datagrams {u8 sender,
-// u16 length, bytes} made with the engine's own packet and block writers.
+// Seeds for the lobby's and the game's fuzz targets: a flag byte, then
+// datagrams {u8 sender, u16 length, bytes} made with the engine's own packet
+// and block writers.
 #include <cstring>
 #include <string>
 
 #include "mkdata.h"
 #include "net/net.h"
+#include "units/orders.h"
 
 static NetAddress Addr(uint8_t n) { return {NET_TYPE_UDP, {127, 0, 0, n, 0, 0}}; }
 
@@ -95,3 +97,57 @@ static int Seeds(const std::string& target, const std::string& dir)
 }
 
 MKDATA_REGISTER(netlobby, "netlobby", nullptr, Seeds);
+
+// A round's data: one game-speed order of the team and a short selection.
+static uint32_t Orders(uint8_t* out, int team)
+{
+    const uint8_t entries[] = {QGAMESPEED, 4, (uint8_t)team, 20, 0, 0, 0,
+                               QADDSELECTED, 2, (uint8_t)team, 5, 0, 0, 0, 6, 0, 0, 0};
+    memcpy(out, entries, sizeof entries);
+    return sizeof entries;
+}
+
+static void PutRound(std::string* out, uint8_t sender, int source, uint32_t round, int team)
+{
+    uint8_t data[64];
+    uint32_t n = Orders(data, team);
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, data, n, NET_ROUND | NET_WANTS_ACK);
+    Net_SetSource(&p, (uint8_t)source);
+    Net_SetRound(&p, round);
+    Net_SetId(&p, 500 + round * 8 + (uint32_t)source);
+    Net_StampCrc(&p);
+    uint32_t total = Net_Length(&p);
+    out->push_back((char)sender);
+    out->push_back((char)total);
+    out->push_back((char)(total >> 8));
+    out->append((const char*)p.raw, total);
+}
+
+static int GameSeeds(const std::string& target, const std::string& dir)
+{
+    if (target != "fuzz_netgame") return 1;
+    // As node 1: rounds 2 and 3 from nodes 0 and 2, each acknowledged.
+    std::string guest(1, '\0');
+    PutRound(&guest, 0x00, 0, 2, 0);
+    PutRound(&guest, 0x22, 2, 2, 2);
+    PutRound(&guest, 0x80, 0, 3, 0);
+    PutRound(&guest, 0x22, 2, 3, 2);
+    PutRound(&guest, 0x82, 2, 3, 1); // another team's orders
+    PutRound(&guest, 0x40, 0, 4, 0);
+    uint8_t session[NET_SESSION_BYTES];
+    Session(session);
+    Put(&guest, 0x40, NET_SESSION, 0, session, sizeof session);
+    // As the creator: node 2 falls silent and is dropped.
+    std::string host(1, '\x02');
+    PutRound(&host, 0x21, 1, 2, 1);
+    PutRound(&host, 0x22, 2, 2, 2);
+    PutRound(&host, 0xA1, 1, 3, 1);
+    PutRound(&host, 0x41, 1, 5, 1);
+    Put(&host, 0x41, NET_LEAVE, 1, nullptr, 0);
+    return Mkdata_WriteFile(dir + "/guest.bin", guest.data(), guest.size()) &&
+           Mkdata_WriteFile(dir + "/host.bin", host.data(), host.size());
+}
+
+MKDATA_REGISTER(netgame, "netgame", nullptr, GameSeeds);
