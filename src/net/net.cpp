@@ -195,7 +195,8 @@ uint32_t Net_GetNodeRoundTrip(int node)
 static int OtherNodes(int* nodes)
 {
     int count = 0;
-    for (int i = 1; i < NET_NODES; i++) {
+    // Eight steps: a node of 8 (not in the session) still meets node 0.
+    for (int i = 1; i <= NET_NODES; i++) {
         int n = (g_NetOwnNode + i) % NET_NODES;
         if (n != g_NetOwnNode && Net_IsNodeActive(n)) nodes[count++] = n;
     }
@@ -293,6 +294,8 @@ int Net_InitWith(int type, const NetTransport* transport, int threaded)
     s_haveSession = 0;
     memset(&g_NetSession, 0, sizeof g_NetSession);
     g_NetOwnNode = NET_NO_NODE;
+    memset(&g_NetRounds.comm, 0, sizeof g_NetRounds.comm);
+    memset(&g_NetRounds.engine, 0, sizeof g_NetRounds.engine);
     Net_Unlock();
     return 1;
 }

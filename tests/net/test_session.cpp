@@ -292,6 +292,21 @@ TEST_F(NetSessionTest, UnterminatedTextsEndWithinTheirFields)
     Net_SetMessageHandler(nullptr);
 }
 
+TEST_F(NetSessionTest, ANodeMissingFromItsSessionStillReachesNodeZero)
+{
+    BecomeGuest();
+    NetSession s = g_NetSession;
+    s.players[1].address = Addr(60);
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &s);
+    Deliver(NET_SESSION, 0, Addr(2), block, sizeof block);
+    ASSERT_EQ(g_NetOwnNode, NET_NO_NODE);
+    Net_BroadcastMessage("hi");
+    std::vector<MemDatagram> sent = Sent(NET_MESSAGE);
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_TRUE(NetPkt_SameAddress(&sent[2].address, A(2)));
+}
+
 TEST_F(NetSessionTest, JoinRefusalsReachTheJoiner)
 {
     const char* rc = Net_Join(A(2), 0);
