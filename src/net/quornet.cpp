@@ -525,6 +525,10 @@ int QuorNet_Step(uint8_t* send)
         QuorNet_ResetCounters();
         Net_Lock();
         Net_StartRound();
+        // A completion test between rounds (a SESSION, a drop) sets the
+        // event again for the round already done; the new round starts
+        // without it.
+        if (r->event) Event_Wait(r->event, 0);
         QuorNet_SendOrdersNow();
         NetPkt_PurgeTracked();
         Net_Unlock();
@@ -532,7 +536,7 @@ int QuorNet_Step(uint8_t* send)
         *send = 0;
         r->waiting = 1;
     }
-    if (r->event && Event_Wait(r->event, 0)) {
+    if (r->waiting && r->event && Event_Wait(r->event, 0)) {
         r->waiting = 0;
         Net_Lock();
         QuorNet_ApplyAllOrders();

@@ -209,6 +209,21 @@ TEST_F(NetRoundsTest, OrdersExecuteOneRoundLaterInNodeOrder)
     EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(0, "a"), Exec(1, "me"), Exec(2, "c")}));
 }
 
+TEST_F(NetRoundsTest, ASessionBetweenRoundsDoesNotCompleteTheNext)
+{
+    Start(3, 1);
+    Play({{}, {}, {}});
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &g_NetSession);
+    NetPacket session;
+    memset(&session, 0, sizeof session);
+    Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Deliver(session, Addr(0));
+    uint8_t send = 1;
+    EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_WAITING | QUORNET_CHANGED);
+    EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, QUORNET_WAITING);
+}
+
 TEST_F(NetRoundsTest, EarlyPacketsAreHeldAndDistantOnesWait)
 {
     Start(2, 0);
