@@ -1,0 +1,44 @@
+// The stored form of save types: each type's record as a table of fields in
+// order, each with its width in memory and in the file and its valid range.
+// A block is stored as its records one after another, each field by field,
+// little-endian; pointer fields go as u32 save ids (docs/formats.md).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+enum SAVEFIELD_KIND {
+    SF_UINT,   // unsigned integer, checked against [min, max] on load
+    SF_INT,    // signed integer, checked against [min, max] on load
+    SF_PTR,    // pointer slot: the u32 save id (low word of the converted slot)
+};
+
+struct SAVEFIELD {
+    const char* name;
+    uint32_t offset;    // in the record in memory
+    uint8_t memsize;    // 1, 2, 4 or 8
+    uint8_t stored;     // 1, 2 or 4
+    uint8_t kind;       // SAVEFIELD_KIND
+    int64_t min, max;
+};
+
+struct SAVEFORM {
+    const char* name;
+    uint32_t memsize;   // bytes of one record in memory
+    uint32_t stored;    // bytes of one record in the file
+    const SAVEFIELD* fields;
+    int nfields;
+};
+
+// The form of a block of the type and kind (a global VOID block is a pointer
+// variable, a local one a string), or null for a type that has none yet.
+const SAVEFORM* SaveForm_Get(int type, int global);
+// Stored bytes of a block of memsize bytes, or -1 when the type has no form
+// or memsize isn't a whole number of its records.
+long SaveForm_StoredSize(int type, int global, uint32_t memsize);
+// Appends the stored form of a block's memsize bytes at data to out.
+void SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, uint8_t* out);
+// Decodes stored bytes into memory (memsize bytes); pointer fields get the
+// converted form of their id. 1, or 0 with the field's name in *bad when a
+// field lies outside its range.
+int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_t memsize, const char** bad);

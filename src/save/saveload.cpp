@@ -1,0 +1,288 @@
+// Loading: the whole file is read and checked before the running game is
+// touched; a refusal leaves it exactly as it was.
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "core/crc32.h"
+#include "core/debug.h"
+#include "core/fspath.h"
+#include "core/gamestate.h"
+#include "core/tlog.h"
+#include "core/uid.h"
+#include "core/utils.h"
+#include "save/save.h"
+#include "save/saveblk.h"
+#include "save/savefield.h"
+#include "save/saveptr.h"
+#include "save/savetype.h"
+
+namespace {
+
+enum : uint32_t {
+    SAVE_MARKER = 0x5A5A5A5A,
+    SAVE_HEADERLEN = 24,
+    SAVE_PREAMBLE = 4 + SAVE_HEADERLEN + 4,
+    SAVE_MAXFILE = 256u << 20,
+};
+
+std::string s_error;
+
+uint32_t get32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
+
+// A block of the file, as found by the structural check.
+struct FILEBLOCK {
+    uint32_t offset;   // of its marker
+    uint32_t flags, id, crc;
+    const uint8_t* bytes;  // null for a static block
+};
+
+struct LoadFile {
+    const char* path;
+    std::vector<uint8_t> data;
+    std::vector<FILEBLOCK> globals, locals;
+};
+
+int refuse(const LoadFile& f, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+int refuse(const LoadFile& f, const char* fmt, ...)
+{
+    char why[256];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(why, sizeof why, fmt, ap);
+    va_end(ap);
+    s_error = std::string(f.path) + ": " + why;
+    TLOG(TLOG_ERROR, "Save refused: %s", s_error.c_str());
+    return 0;
+}
+
+int readFile(LoadFile& f)
+{
+    struct stat st;
+    std::string real = Fs_Resolve(f.path);
+    if (stat(real.c_str(), &st) != 0) return refuse(f, "can't be opened");
+    if ((uint64_t)st.st_size > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size);
+    std::string bytes;
+    if (!Fs_ReadAll(f.path, &bytes)) return refuse(f, "can't be read");
+    f.data.assign(bytes.begin(), bytes.end());
+    return 1;
+}
+
+// 0, 1 or 3 (SAVE_LOADRESULT) from the preamble of a file read whole.
+int checkHeader(LoadFile& f)
+{
+    const uint8_t* d = f.data.data();
+    if (f.data.size() < SAVE_PREAMBLE) return refuse(f, "ends in the header at offset %u", (unsigned)f.data.size()), 1;
+    if (get32(d) != SAVE_HEADERLEN) return refuse(f, "header length %u at offset 0, not 24", get32(d)), 1;
+    if (Crc32_Block(d + 4, SAVE_HEADERLEN) != get32(d + 28)) {
+        TLOG(TLOG_WARNING, "Save file has bad CRC");
+        return refuse(f, "bad header CRC at offset 28"), 1;
+    }
+    SAVEHEADER& h = g_SaveHeader;
+    h.major = (uint16_t)(d[4] | d[5] << 8);
+    h.minor = (uint16_t)(d[6] | d[7] << 8);
+    h.flag = get32(d + 8);
+    memcpy(h.scenario, d + 12, 16);
+    h.scenario[15] = '\0';
+    if (h.major != 1 || h.minor != 6) {
+        TLOG(TLOG_WARNING, "Save file out of date: version=%u.%u should be=%u.%u", h.major, h.minor, 1u, 6u);
+        return refuse(f, "version %u.%u, not 1.6", h.major, h.minor), 3;
+    }
+    return 0;
+}
+
+int readSection(LoadFile& f, size_t& at, int global, std::set<uint32_t>& seqs)
+{
+    std::vector<FILEBLOCK>& out = global ? f.globals : f.locals;
+    const char* section = global ? "global" : "local";
+    if (f.data.size() - at < 4) return refuse(f, "ends before the %s count at offset %zu", section, at);
+    uint32_t count = get32(&f.data[at]);
+    at += 4;
+    if (count > (f.data.size() - at) / 16)
+        return refuse(f, "%s count %u at offset %zu beyond the file's bytes", section, count, at - 4);
+    for (uint32_t i = 0; i < count; i++) {
+        if (f.data.size() - at < 16) return refuse(f, "ends in %s block %u at offset %zu", section, i, at);
+        const uint8_t* d = &f.data[at];
+        FILEBLOCK b{(uint32_t)at, get32(d + 4), get32(d + 8), get32(d + 12), nullptr};
+        if (get32(d) != SAVE_MARKER) return refuse(f, "Save out of sync at offset %zu", at);
+        uint32_t kind = b.flags & SAVEBLK_KINDMASK;
+        int type = (int)((b.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
+        uint32_t size = b.flags & SAVEBLK_SIZEMASK;
+        if (type >= SAVE_TYPE_COUNT || (global ? kind == 0 || kind == SAVEBLK_STATIC : kind != 0))
+            return refuse(f, "bad flags word %08X at offset %zu", b.flags, at + 4);
+        if (!SaveId_IsId(b.id) || SaveId_Type(b.id) != type || SaveId_Seq(b.id) < SAVEID_FIRSTSEQ ||
+            !seqs.insert(SaveId_Seq(b.id)).second)
+            return refuse(f, "bad or repeated id %08X at offset %zu", b.id, at + 8);
+        at += 16;
+        if (kind != (SAVEBLK_GLOBAL | SAVEBLK_STATIC)) {
+            if (f.data.size() - at < size) return refuse(f, "block at offset %u ends past the file", b.offset);
+            b.bytes = &f.data[at];
+            if (Crc32_Block(b.bytes, size) != b.crc)
+                return refuse(f, "CRC fails for %d(%s) at offset %u", type, Save_TypeName(type), b.offset);
+            at += size;
+        }
+        out.push_back(b);
+    }
+    return 1;
+}
+
+int checkBlocks(LoadFile& f)
+{
+    size_t at = SAVE_PREAMBLE;
+    std::set<uint32_t> seqs;
+    if (!readSection(f, at, 1, seqs) || !readSection(f, at, 0, seqs)) return 0;
+    if (at != f.data.size()) return refuse(f, "%zu bytes after the last block at offset %zu", f.data.size() - at, at);
+    return 1;
+}
+
+// The global section against the present game's listing.
+int checkGlobals(LoadFile& f)
+{
+    if (f.globals.size() != Saveblk_GlobalCount())
+        return refuse(f, "Global block count error. File=%d List=%d", (int)f.globals.size(),
+                      (int)Saveblk_GlobalCount());
+    size_t i = 0;
+    for (SAVEBLOCK* b = Saveblk_FirstGlobal(); b; b = Saveblk_Next(), i++) {
+        const FILEBLOCK& fb = f.globals[i];
+        int ftype = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF), ltype = SaveBlk_Type(b);
+        if (ftype != ltype || (fb.flags & SAVEBLK_KINDMASK) != (b->flags & SAVEBLK_KINDMASK))
+            return refuse(f, "Global block type error. File=%d(%s) List=%d(%s) at offset %u", ftype,
+                          Save_TypeName(ftype), ltype, Save_TypeName(ltype), fb.offset);
+        long want = SaveForm_StoredSize(ltype, 1, SaveBlk_Size(b));
+        if (want != (long)(fb.flags & SAVEBLK_SIZEMASK))
+            return refuse(f, "global block %zu of type %d(%s) holds %u bytes, not %ld, at offset %u", i, ltype,
+                          Save_TypeName(ltype), fb.flags & SAVEBLK_SIZEMASK, want, fb.offset);
+        if (SaveBlk_IsStatic(b)) {
+            std::vector<uint8_t> live((size_t)want);
+            SaveForm_Encode(SaveForm_Get(ltype, 1), b->data, SaveBlk_Size(b), live.data());
+            if (Crc32_Block(live.data(), live.size()) != fb.crc)
+                return refuse(f, "CRC fails for %d(%s): static data differs, at offset %u", ltype,
+                              Save_TypeName(ltype), fb.offset);
+        }
+    }
+    for (const FILEBLOCK& fb : f.locals) {
+        int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
+        const SAVEFORM* form = SaveForm_Get(type, 0);
+        if (!form || (fb.flags & SAVEBLK_SIZEMASK) % form->stored)
+            return refuse(f, "local block of type %d(%s) with no stored form of %u bytes at offset %u", type,
+                          Save_TypeName(type), fb.flags & SAVEBLK_SIZEMASK, fb.offset);
+    }
+    return 1;
+}
+
+// Fills the globals and new local blocks and converts every id; on any
+// failure puts the globals back and frees the new blocks.
+int applyBlocks(LoadFile& f)
+{
+    std::vector<std::vector<uint8_t>> saved;
+    std::vector<SAVEBLOCK*> globals;
+    for (SAVEBLOCK* b = Saveblk_FirstGlobal(); b; b = Saveblk_Next()) {
+        globals.push_back(b);
+        saved.emplace_back((const uint8_t*)b->data, (const uint8_t*)b->data + SaveBlk_Size(b));
+    }
+    auto undo = [&]() {
+        for (size_t i = 0; i < globals.size(); i++) memcpy(globals[i]->data, saved[i].data(), saved[i].size());
+        Saveblk_FreeLocals();
+        return 0;
+    };
+    // The present game's local records are listed only: its blocks stay
+    // with their modules until the load has succeeded.
+    while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) Debug_Free(&b);
+    TLOG(TLOG_SAVE, "- reading blocks (global)");
+    const char* bad = nullptr;
+    for (size_t i = 0; i < globals.size(); i++) {
+        SAVEBLOCK* b = globals[i];
+        const FILEBLOCK& fb = f.globals[i];
+        b->id = fb.id;
+        Save_TypeAddBlock(SaveBlk_Type(b));
+        if (SaveBlk_IsStatic(b)) continue;
+        if (!SaveForm_Decode(SaveForm_Get(SaveBlk_Type(b), 1), fb.bytes, b->data, SaveBlk_Size(b), &bad))
+            return refuse(f, "field %s out of range in the block at offset %u", bad, fb.offset), undo();
+        if (SaveBlk_Type(b) == ST_VOID) {
+            uint64_t v;
+            memcpy(&v, b->data, sizeof v);
+            Save_RegisterPointer(b->data, (const void*)(uintptr_t)v, SaveId_Type((uint32_t)v), "void");
+        }
+    }
+    TLOG(TLOG_SAVE, "- reading blocks (local)");
+    for (const FILEBLOCK& fb : f.locals) {
+        int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
+        const SAVEFORM* form = SaveForm_Get(type, 0);
+        uint32_t memsize = (fb.flags & SAVEBLK_SIZEMASK) / form->stored * form->memsize;
+        SAVEBLOCK* n = Saveblk_NewRecord();
+        n->data = Debug_MallocFor(memsize ? memsize : 1, "n->data");
+        n->id = fb.id;
+        n->flags = ((uint32_t)type << SAVEBLK_TYPESHIFT) | memsize;
+        Saveblk_AddLoaded(n);
+        Save_TypeAddBlock(type);
+        if (!SaveForm_Decode(form, fb.bytes, n->data, memsize, &bad))
+            return refuse(f, "field %s out of range in the block at offset %u", bad, fb.offset), undo();
+    }
+    Saveblk_InsertGlobalsById();
+    TLOG(TLOG_SAVE, "- converting ids to pointers");
+    for (SAVEPOINTER* p = SavePtr_First(); p; p = SavePtr_Next()) {
+        uint64_t v;
+        memcpy(&v, p->slot, sizeof v);
+        if (!Saveblk_IdToPtr(&v, p)) return refuse(f, "bad pointer [%s] (%08X)", p->desc, (uint32_t)v), undo();
+        memcpy(p->slot, &v, sizeof v);
+    }
+    // The loaded locals now belong to their modules.
+    while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) Debug_Free(&b);
+    return 1;
+}
+
+} // namespace
+
+const char* Save_LoadError(void) { return s_error.c_str(); }
+
+int Save_CheckHeader(const char* path)
+{
+    LoadFile f{path, {}, {}, {}};
+    s_error.clear();
+    if (!readFile(f)) return SAVE_BADFILE;
+    int r = checkHeader(f);
+    return r ? r : SAVE_LOADED;
+}
+
+int Save_Load(const char* path)
+{
+    auto start = std::chrono::steady_clock::now();
+    Save_TypeResetCounts();
+    g_SaveFlags = (g_SaveFlags | SAVEF_LIVE) & ~(uint32_t)SAVEF_LISTONLY;
+    s_error.clear();
+    LoadFile f{path, {}, {}, {}};
+    int result = SAVE_BADFILE;
+    if (readFile(f)) result = checkHeader(f);
+    if (result == 0 && Str_CompareNoCase(g_SaveHeader.scenario, g_ScenarioName) != 0) {
+        TLOG(TLOG_SAVE, "Scenario different: File=%s Game=%s", g_SaveHeader.scenario, g_ScenarioName);
+        s_error = std::string(path) + ": scenario " + g_SaveHeader.scenario + ", not " + g_ScenarioName;
+        result = SAVE_OTHERSCENARIO;
+    }
+    if (result == 0) {
+        TLOG(TLOG_SAVE, "Loading...");
+        SavePtr_Reset();
+        Saveblk_Init();
+        g_SaveFlags |= SAVEF_LISTONLY;
+        Save_ConstructLists();
+        g_SaveFlags &= ~(uint32_t)(SAVEF_LISTONLY | SAVEF_LIVE);
+        Saveblk_Stats();
+        int ok = checkBlocks(f) && checkGlobals(f) && applyBlocks(f);
+        if (ok) Save_Statistics(0);
+        Saveblk_Close();
+        SavePtr_Close();
+        g_SaveFlags |= SAVEF_LIVE;
+        if (ok) {
+            Save_RestoreStaged();
+            TLOG(TLOG_SAVE, "- done.");
+        }
+        result = ok ? SAVE_LOADED : SAVE_BADFILE;
+    }
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    TLOG(TLOG_SAVE, "Time: %8.1fs", ms * 0.001);
+    return result;
+}
