@@ -241,6 +241,10 @@ size_t Orders_PackEntry(ORDERREC* node, uint8_t* buf, size_t size, int* whole);
 size_t Orders_UnpackEntry(const uint8_t* data, size_t size, ORDERREC** node, char* err,
                           size_t errsize);
 
+// The rounds' view of the order module (QuorNet_SetOrders): pending orders
+// packed with the codec, received entries into the incoming queue.
+const struct QuorNetOrders* Orders_NetTable(void);
+
 // ------------------------------------------------------------------ execution
 
 // Frame step 5, after an update: during playback the orders recorded for

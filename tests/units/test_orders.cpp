@@ -12,6 +12,7 @@
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "core/uid.h"
+#include "net/quornet.h"
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "units/team.h"
@@ -386,6 +387,35 @@ TEST_F(OrderCodec, ALongSelectionIsSplitAndComesBackWhole)
     }
     EXPECT_EQ(got, ids);
     Orders_FreeNode(n);
+}
+
+TEST_F(OrderCodec, RoundsPackAndUnpackThroughTheCodec)
+{
+    QuorNet_SetOrders(Orders_NetTable());
+    g_NetSettings.node[1].team = 3;
+    ORDERREC* sel = Orders_NewNode(QADDSELECTED, ORDER_PAYLOAD, 3);
+    for (int id = 1; id <= 100; id++) Units_ListAppend(&sel->list, nullptr, id);
+    Orders_QueueAppend(&g_OrdersPending, sel);
+    Orders_QueueAppend(&g_OrdersPending, Orders_NewNode(QMOVE, 6, 3));
+    uint8_t first[NET_ROUND_DATA], second[NET_ROUND_DATA];
+    uint32_t n1 = QuorNet_PackOrders(first, sizeof first);
+    uint32_t n2 = QuorNet_PackOrders(second, sizeof second);
+    EXPECT_EQ(n1, 3u + 4 * 68);
+    EXPECT_EQ(n2, 3u + 4 * 32 + 9);
+    EXPECT_EQ(g_OrdersPending.count, 0);
+    EXPECT_EQ(QuorNet_UnpackOrders(1, 2, first, n1), 1);
+    EXPECT_EQ(QuorNet_UnpackOrders(1, 3, second, n2), 2);
+    // Another node's team, and an unknown code, are refused alike everywhere.
+    EXPECT_EQ(QuorNet_UnpackOrders(0, 3, second, n2), 0);
+    const uint8_t hostile[] = {200, 0, 3};
+    EXPECT_EQ(QuorNet_UnpackOrders(1, 4, hostile, sizeof hostile), 0);
+    ASSERT_EQ(g_OrdersIncoming.count, 3);
+    std::vector<int> ids = Ids(g_OrdersIncoming.head->list);
+    EXPECT_EQ(ids.size(), 68u);
+    EXPECT_EQ(Ids(g_OrdersIncoming.head->next->list).back(), 100);
+    Orders_QueueFree(&g_OrdersIncoming);
+    QuorNet_SetOrders(nullptr);
+    g_NetSettings.node[1].team = 0;
 }
 
 TEST_F(OrderCodec, PackWritesNothingThatDoesNotFit)

@@ -1,0 +1,873 @@
+#include "net/net.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/bytes.h"
+#include "core/debug.h"
+#include "core/gamestate.h"
+#include "core/gll.h"
+#include "core/tlog.h"
+#include "net/quornet.h"
+#include "platform/thread.h"
+
+int g_NetType;
+int g_NetState;
+int g_NetCreator;
+int g_NetLaunched;
+int g_NetSessionChanged;
+int g_NetJoinResult;
+char g_NetRefusal[NET_REFUSAL_SIZE];
+uint32_t UnitCycles;
+NetSession g_NetSession;
+NetGameSettings g_NetSettings;
+NetNodeSettings g_NetStaged;
+char g_NetPlayerName[NET_PLAYER_NAME_SIZE];
+NetAddress g_TypedAddress;
+GLL* g_FoundSessions;
+
+// As the packet layer's locks: a page may take it while the module is closed.
+static THREAD_CRITSEC* s_foundLock = CritSec_Create();
+static int s_initialised;
+static NetAddress s_joinAddress; // whom a guest asked to join, until its first SESSION
+static int s_haveSession;        // a guest has had a SESSION since it joined
+static NetMessageHandler s_messageHandler;
+static NetKickHandler s_kickHandler;
+static NetPauseHandler s_pauseHandler;
+
+static const char* const kRefusalNameUsed = "NetRefusalNameUsed";
+static const char* const kRefusalTooMany = "NetRefusalTooMany";
+static const char* const kRefusalUnknown = "NetRefusalUnknown";
+static const char* const kJoinTimedOut = "Join Timed Out";
+
+void Net_Lock(void) { CritSec_Enter(NetPkt_GameLock()); }
+void Net_Unlock(void) { CritSec_Leave(NetPkt_GameLock()); }
+void Net_LockFoundSessions(void) { CritSec_Enter(s_foundLock); }
+void Net_UnlockFoundSessions(void) { CritSec_Leave(s_foundLock); }
+
+// ---- wire forms ----
+
+// A text field of the wire: copied whole, its last byte forced to end it.
+static void ReadText(char* out, const uint8_t* in, size_t size)
+{
+    memcpy(out, in, size);
+    out[size - 1] = '\0';
+}
+
+static void WriteText(uint8_t* out, const char* text, size_t size)
+{
+    memset(out, 0, size);
+    size_t n = strnlen(text, size - 1);
+    memcpy(out, text, n);
+}
+
+void Net_WriteAddress(uint8_t* out, const NetAddress* address)
+{
+    Net_PutU32(out, address->kind);
+    memcpy(out + 4, address->bytes, 6);
+}
+
+void Net_ReadAddress(const uint8_t* in, NetAddress* address)
+{
+    address->kind = Bytes_U32(in);
+    memcpy(address->bytes, in + 4, 6);
+}
+
+void Net_WritePlayer(uint8_t* out, const NetSessionPlayer* player)
+{
+    out[0] = player->flags;
+    WriteText(out + 1, player->name, NET_NAME_SIZE);
+    Net_WriteAddress(out + 17, &player->address);
+}
+
+void Net_ReadPlayer(const uint8_t* in, NetSessionPlayer* player)
+{
+    player->flags = in[0];
+    ReadText(player->name, in + 1, NET_NAME_SIZE);
+    Net_ReadAddress(in + 17, &player->address);
+}
+
+void Net_WriteSession(uint8_t* out, const NetSession* session)
+{
+    out[0] = session->flags;
+    out[1] = session->creator;
+    Net_WriteAddress(out + 2, &session->creator_address);
+    WriteText(out + 12, session->name, NET_GAME_NAME_SIZE);
+    out[36] = session->count;
+    for (int n = 0; n < NET_NODES; n++)
+        Net_WritePlayer(out + NET_SESSION_HEAD_BYTES + n * NET_PLAYER_BYTES, &session->players[n]);
+}
+
+void Net_ReadSession(const uint8_t* in, NetSession* session)
+{
+    session->flags = in[0];
+    session->creator = in[1];
+    Net_ReadAddress(in + 2, &session->creator_address);
+    ReadText(session->name, in + 12, NET_GAME_NAME_SIZE);
+    session->count = in[36];
+    for (int n = 0; n < NET_NODES; n++)
+        Net_ReadPlayer(in + NET_SESSION_HEAD_BYTES + n * NET_PLAYER_BYTES, &session->players[n]);
+}
+
+void Net_WriteNodeSettings(uint8_t* out, const NetNodeSettings* node)
+{
+    out[0] = (uint8_t)node->side;
+    out[1] = node->team;
+    out[2] = node->group;
+    out[3] = node->colour;
+    out[4] = node->handicap;
+    memcpy(out + 5, node->relations, NET_NODES);
+    Net_PutU32(out + 13, node->reserved);
+}
+
+void Net_ReadNodeSettings(const uint8_t* in, NetNodeSettings* node)
+{
+    node->side = (int8_t)in[0];
+    node->team = in[1];
+    node->group = in[2];
+    node->colour = in[3];
+    node->handicap = in[4];
+    memcpy(node->relations, in + 5, NET_NODES);
+    node->reserved = Bytes_U32(in + 13);
+}
+
+void Net_WriteSettings(uint8_t* out, const NetGameSettings* settings)
+{
+    Net_PutU32(out, settings->options);
+    memcpy(out + 4, settings->slottypes, NET_NODES);
+    WriteText(out + 12, settings->scenario, NET_SCENARIO_SIZE);
+    Net_PutU32(out + 25, settings->credits);
+    for (int n = 0; n < NET_NODES; n++)
+        Net_WriteNodeSettings(out + 29 + n * NET_NODE_SETTINGS_BYTES, &settings->node[n]);
+}
+
+void Net_ReadSettings(const uint8_t* in, NetGameSettings* settings)
+{
+    settings->options = Bytes_U32(in);
+    memcpy(settings->slottypes, in + 4, NET_NODES);
+    ReadText(settings->scenario, in + 12, NET_SCENARIO_SIZE);
+    settings->credits = Bytes_U32(in + 25);
+    for (int n = 0; n < NET_NODES; n++)
+        Net_ReadNodeSettings(in + 29 + n * NET_NODE_SETTINGS_BYTES, &settings->node[n]);
+}
+
+// ---- nodes ----
+
+int Net_IsNodeActive(int node)
+{
+    return node >= 0 && node < NET_NODES && (g_NetSession.players[node].flags & NET_PLAYER_ACTIVE);
+}
+
+int Net_RingNextNode(int node)
+{
+    for (int i = 1; i <= NET_NODES; i++) {
+        int n = (node + i) % NET_NODES;
+        if (Net_IsNodeActive(n)) return n;
+    }
+    return node;
+}
+
+int Net_NodeOfTeam(int team)
+{
+    int first = Net_RingNextNode(NET_NODES - 1);
+    if (!Net_IsNodeActive(first)) return 255;
+    int n = first;
+    do {
+        if (g_NetSettings.node[n].team == team) return n;
+        n = Net_RingNextNode(n);
+    } while (n != first);
+    return 255;
+}
+
+int Net_GetNodeTeam(int node)
+{
+    if (node < 0 || node >= NET_NODES) return NET_NO_TEAM;
+    return g_NetSettings.node[node].team;
+}
+
+uint32_t Net_GetNodeRoundTrip(int node)
+{
+    if (!Net_IsNodeActive(node)) return 0;
+    return NetPkt_GetRoundTrip(&g_NetSession.players[node].address);
+}
+
+// The other active nodes, in ring order from the first after this one.
+static int OtherNodes(int* nodes)
+{
+    int count = 0;
+    // Eight steps: a node of 8 (not in the session) still meets node 0.
+    for (int i = 1; i <= NET_NODES; i++) {
+        int n = (g_NetOwnNode + i) % NET_NODES;
+        if (n != g_NetOwnNode && Net_IsNodeActive(n)) nodes[count++] = n;
+    }
+    return count;
+}
+
+void Net_SendToOthers(NetPacket* packet, uint8_t* delivered, uint32_t* resends)
+{
+    int nodes[NET_NODES];
+    int count = OtherNodes(nodes);
+    for (int i = 0; i < count; i++) {
+        int n = nodes[i];
+        int both = delivered && resends;
+        NetPkt_SendReliable(packet, &g_NetSession.players[n].address, both ? &delivered[n] : nullptr,
+                            both ? &resends[n] : nullptr, both ? Net_TestRoundComplete : nullptr);
+    }
+}
+
+// ---- senders ----
+
+static void SendBlock(const void* data, uint32_t length, uint32_t type, const NetAddress* to, int reliable)
+{
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    if (!Net_BuildPacket(&p, data, length, type)) return;
+    if (reliable) NetPkt_SendReliable(&p, to, nullptr, nullptr, nullptr);
+    else NetPkt_Send(&p, to);
+}
+
+static void BroadcastBlock(const void* data, uint32_t length, uint32_t type)
+{
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    if (Net_BuildPacket(&p, data, length, type)) Net_SendToOthers(&p, nullptr, nullptr);
+}
+
+static void SendSessionTo(const NetAddress* to)
+{
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &g_NetSession);
+    SendBlock(block, sizeof block, NET_SESSION, to, 1);
+}
+
+static void SendSettingsTo(const NetAddress* to)
+{
+    uint8_t block[NET_SETTINGS_BYTES];
+    Net_WriteSettings(block, &g_NetSettings);
+    SendBlock(block, sizeof block, NET_CHAT, to, 1);
+}
+
+static void BroadcastSession(void)
+{
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &g_NetSession);
+    BroadcastBlock(block, sizeof block, NET_SESSION);
+}
+
+static void BroadcastSettings(void)
+{
+    uint8_t block[NET_SETTINGS_BYTES];
+    Net_WriteSettings(block, &g_NetSettings);
+    BroadcastBlock(block, sizeof block, NET_CHAT);
+}
+
+int Net_BroadcastSession(void)
+{
+    Net_Lock();
+    BroadcastSession();
+    Net_Unlock();
+    return 1;
+}
+
+// ---- start and stop ----
+
+static void DestroyFound(void)
+{
+    Net_LockFoundSessions();
+    GLL_Destroy(g_FoundSessions, GLL_FREE_ELEMENTS);
+    g_FoundSessions = nullptr;
+    Net_UnlockFoundSessions();
+}
+
+int Net_InitWith(int type, const NetTransport* transport, int threaded)
+{
+    g_NetLaunched = 0;
+    g_NetCreator = 0;
+    g_NetworkGame = 0;
+    g_NetSessionChanged = 0;
+    g_NetRound = 0;
+    if (!(transport ? NetPkt_InitWith(type, transport, threaded) : NetPkt_Init(type))) return 0;
+    Net_Lock();
+    g_NetState = NET_IDLE;
+    g_NetType = type;
+    s_initialised = 1;
+    s_haveSession = 0;
+    memset(&g_NetSession, 0, sizeof g_NetSession);
+    g_NetOwnNode = NET_NO_NODE;
+    memset(&g_NetRounds.comm, 0, sizeof g_NetRounds.comm);
+    memset(&g_NetRounds.engine, 0, sizeof g_NetRounds.engine);
+    Net_Unlock();
+    return 1;
+}
+
+int Net_Init(int type) { return Net_InitWith(type, nullptr, 1); }
+
+int Net_Close(void)
+{
+    if (!s_initialised) return 1;
+    // Lives until the layer is closed: the packet thread may still set it.
+    uint8_t delivered = 0;
+    if (g_NetState == NET_IN_SESSION || g_NetState == NET_IN_GAME) {
+        Net_Lock();
+        int to = NET_NO_NODE;
+        if (g_NetOwnNode < NET_NODES && Net_RingNextNode(g_NetOwnNode) != g_NetOwnNode)
+            to = g_NetCreator ? Net_RingNextNode(g_NetOwnNode) : g_NetSession.creator;
+        if (to >= NET_NODES) {
+            to = NET_NO_NODE;
+            TLOG(TLOG_NDIAG, "No other nodes");
+        } else {
+            NetPacket p;
+            memset(&p, 0, sizeof p);
+            Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
+            // Acknowledged: a lost LEAVE would leave the others waiting for a
+            // creator that is gone.
+            NetPkt_SendReliable(&p, &g_NetSession.players[to].address, &delivered, nullptr, nullptr);
+        }
+        Net_Unlock();
+        uint32_t start = Thread_ClockMs();
+        for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS; i++) {
+            Net_Lock();
+            int done = delivered;
+            Net_Unlock();
+            if (done || Thread_ClockMs() - start >= NET_LEAVE_WAIT_MS) break;
+            Thread_Sleep(1);
+        }
+    }
+    if (g_NetState == NET_LOBBY || g_NetState == NET_IN_SESSION) {
+        DestroyFound();
+        NetPkt_SetReceiveHandler(nullptr);
+        NetPkt_SetAcceptFilter(Net_RefuseAll);
+    } else if (g_NetState == NET_IN_GAME || g_NetRounds.event) {
+        // Also after the game went on alone: its handlers are still in.
+        Net_CloseGame();
+    }
+    g_NetState = NET_IDLE;
+    s_initialised = 0;
+    NetPkt_Close();
+    NetPkt_SetAcceptFilter(nullptr);
+    QuorNet_ReportStatistics();
+    return 1;
+}
+
+int Net_BeginSession(void)
+{
+    Net_LockFoundSessions();
+    GLL_Destroy(g_FoundSessions, GLL_FREE_ELEMENTS);
+    g_FoundSessions = GLL_Create();
+    Net_UnlockFoundSessions();
+    Net_Lock();
+    NetPkt_SetAcceptFilter(nullptr);
+    NetPkt_SetReceiveHandler(Net_LobbyReceive);
+    g_NetSettings.options &= ~((1u << 9) | (1u << 10) | (1u << 11));
+    g_NetState = NET_LOBBY;
+    WriteText((uint8_t*)g_NetSettings.scenario, g_ScenarioName, NET_SCENARIO_SIZE);
+    for (int n = 0; n < NET_NODES; n++) {
+        NetNodeSettings* s = &g_NetSettings.node[n];
+        s->side = NET_NO_SIDE;
+        s->team = NET_NO_TEAM;
+        s->colour = NET_NO_COLOUR;
+        s->handicap = 0;
+        memset(s->relations, NET_REL_NEUTRAL, sizeof s->relations);
+        s->reserved = 0;
+    }
+    Net_Unlock();
+    return 1;
+}
+
+int Net_EndSession(void)
+{
+    DestroyFound();
+    NetPkt_SetReceiveHandler(nullptr);
+    NetPkt_SetAcceptFilter(Net_RefuseAll);
+    Net_Lock();
+    g_NetState = NET_IDLE;
+    Net_Unlock();
+    return 1;
+}
+
+int Net_HostGame(void)
+{
+    Net_Lock();
+    g_NetOwnNode = 0;
+    g_NetCreator = 1;
+    g_NetSession.creator = 0;
+    g_NetSession.flags = (uint8_t)((g_NetSession.flags & ~NET_SESSION_LAUNCHED) | NET_SESSION_OPEN);
+    g_NetState = NET_IN_SESSION;
+    char name[NET_PLAYER_NAME_SIZE + 8];
+    snprintf(name, sizeof name, "%s's Game", g_NetPlayerName);
+    WriteText((uint8_t*)g_NetSession.name, name, NET_GAME_NAME_SIZE);
+    g_NetSession.creator_address = g_NetOwnAddress;
+    g_NetSession.count = 1;
+    NetSessionPlayer* p = &g_NetSession.players[0];
+    p->flags = NET_PLAYER_ACTIVE;
+    WriteText((uint8_t*)p->name, g_NetPlayerName, NET_NAME_SIZE);
+    p->address = g_NetOwnAddress;
+    Net_Unlock();
+    return 1;
+}
+
+// ---- finding and joining ----
+
+int Net_Search(void)
+{
+    NetAddress to;
+    memset(&to, 0, sizeof to);
+    Net_LockFoundSessions();
+    if (g_NetType == NET_TYPE_IPX) {
+        memset(to.bytes, 0xFF, sizeof to.bytes);
+        if (g_FoundSessions)
+            for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s;
+                 s = (NetSession*)GLL_GoNext(g_FoundSessions))
+                s->flags &= ~NET_SESSION_OPEN;
+    } else if (g_NetType == NET_TYPE_UDP) {
+        to = g_TypedAddress;
+        if (g_FoundSessions)
+            for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s;
+                 s = (NetSession*)GLL_GoNext(g_FoundSessions))
+                if (NetPkt_SameAddress(&s->creator_address, &to)) s->flags &= ~NET_SESSION_OPEN;
+    } else if (g_NetType == NET_TYPE_SERIAL) {
+        to.kind = NET_TYPE_SERIAL;
+    } else {
+        Net_UnlockFoundSessions();
+        TLOG(TLOG_NERR, "Search is not supported for this network type");
+        return 1;
+    }
+    Net_UnlockFoundSessions();
+    SendBlock(nullptr, 0, NET_SEARCH, &to, 0);
+    return 1;
+}
+
+const char* Net_Join(const NetAddress* address, uint32_t timeout)
+{
+    TLOG(TLOG_MONO, "Attempting to connect to %d:%d:%d:%d:%d:%d", address->bytes[0], address->bytes[1],
+         address->bytes[2], address->bytes[3], address->bytes[4], address->bytes[5]);
+    NetSessionPlayer me;
+    memset(&me, 0, sizeof me);
+    me.flags = NET_PLAYER_ACTIVE;
+    WriteText((uint8_t*)me.name, g_NetPlayerName, NET_NAME_SIZE);
+    me.address = g_NetOwnAddress;
+    uint8_t block[NET_PLAYER_BYTES];
+    Net_WritePlayer(block, &me);
+    Net_Lock();
+    g_NetJoinResult = NET_JOIN_WAITING;
+    s_joinAddress = *address;
+    s_haveSession = 0;
+    SendBlock(block, sizeof block, NET_JOIN, address, 1);
+    Net_Unlock();
+    // Bounded by the sleeps as well, so that a stopped clock cannot hold it.
+    uint32_t start = Thread_ClockMs();
+    for (uint32_t i = 0;; i++) {
+        Net_Lock();
+        int result = g_NetJoinResult;
+        Net_Unlock();
+        if (result == NET_JOIN_ACCEPTED) return nullptr;
+        if (result == NET_JOIN_REFUSED) return g_NetRefusal;
+        if (i >= timeout || Thread_ClockMs() - start >= timeout) return kJoinTimedOut;
+        Thread_Sleep(1);
+    }
+}
+
+// ---- settings ----
+
+// The creator's rule for one node's changed record: a colour or team that
+// another active node holds goes back to the old value.
+static void ApplyUniqueness(int node, const NetNodeSettings* old)
+{
+    NetNodeSettings* s = &g_NetSettings.node[node];
+    for (int pass = 0; pass < 2; pass++) {
+        uint8_t value = pass == 0 ? s->colour : s->team;
+        if (value == (pass == 0 ? NET_NO_COLOUR : NET_NO_TEAM)) continue;
+        for (int i = 1; i < NET_NODES; i++) {
+            int n = (node + i) % NET_NODES;
+            if (!Net_IsNodeActive(n)) continue;
+            const NetNodeSettings* o = &g_NetSettings.node[n];
+            if ((pass == 0 ? o->colour : o->team) == value) {
+                if (pass == 0) s->colour = old->colour;
+                else s->team = old->team;
+                break;
+            }
+        }
+    }
+}
+
+int Net_SendPlayerState(void)
+{
+    Net_Lock();
+    if (!g_NetCreator) {
+        uint8_t block[NET_NODE_SETTINGS_BYTES];
+        Net_WriteNodeSettings(block, &g_NetStaged);
+        SendBlock(block, sizeof block, NET_CHAT, &g_NetSession.creator_address, 1);
+    } else if (g_NetOwnNode < NET_NODES) {
+        NetNodeSettings old = g_NetSettings.node[g_NetOwnNode];
+        g_NetSettings.node[g_NetOwnNode] = g_NetStaged;
+        for (int n = 0; n < NET_NODES; n++) g_NetSession.players[n].flags &= ~NET_PLAYER_READY;
+        BroadcastSession();
+        ApplyUniqueness(g_NetOwnNode, &old);
+        BroadcastSettings();
+    }
+    Net_Unlock();
+    return 1;
+}
+
+// ---- chat, kick, pause, ping ----
+
+void Net_SetMessageHandler(NetMessageHandler handler)
+{
+    Net_Lock();
+    s_messageHandler = handler;
+    Net_Unlock();
+}
+void Net_SetKickHandler(NetKickHandler handler)
+{
+    Net_Lock();
+    s_kickHandler = handler;
+    Net_Unlock();
+}
+void Net_SetPauseHandler(NetPauseHandler handler)
+{
+    Net_Lock();
+    s_pauseHandler = handler;
+    Net_Unlock();
+}
+
+// The text and its terminator, at most the message field.
+static uint32_t MessageBlock(uint8_t* out, const char* text)
+{
+    size_t n = strnlen(text, NET_MESSAGE_SIZE - 1);
+    memcpy(out, text, n);
+    out[n] = 0;
+    return (uint32_t)n + 1;
+}
+
+int Net_SendMessage(int node, const char* text)
+{
+    uint8_t block[NET_MESSAGE_SIZE];
+    uint32_t length = MessageBlock(block, text);
+    Net_Lock();
+    int ok = node >= 0 && node < NET_NODES;
+    if (ok) SendBlock(block, length, NET_MESSAGE, &g_NetSession.players[node].address, 1);
+    Net_Unlock();
+    return ok;
+}
+
+int Net_BroadcastMessage(const char* text)
+{
+    uint8_t block[NET_MESSAGE_SIZE];
+    uint32_t length = MessageBlock(block, text);
+    Net_Lock();
+    BroadcastBlock(block, length, NET_MESSAGE);
+    Net_Unlock();
+    return 1;
+}
+
+int Net_Kick(int node)
+{
+    Net_Lock();
+    int ok = node >= 0 && node < NET_NODES;
+    if (ok) SendBlock(nullptr, 0, NET_KICK, &g_NetSession.players[node].address, 1);
+    Net_Unlock();
+    return ok;
+}
+
+int Net_SendPause(int state)
+{
+    uint8_t block[1] = {(uint8_t)state};
+    Net_Lock();
+    BroadcastBlock(block, 1, NET_PAUSE);
+    NetPauseHandler handler = s_pauseHandler;
+    Net_Unlock();
+    if (handler) handler(state, g_NetOwnNode);
+    return 1;
+}
+
+int Net_Ping(const NetAddress* address)
+{
+    SendBlock(nullptr, 0, NET_PING, address, 1);
+    return 1;
+}
+
+int Net_PingAll(void)
+{
+    Net_Lock();
+    BroadcastBlock(nullptr, 0, NET_PING);
+    Net_Unlock();
+    return 1;
+}
+
+// ---- launch ----
+
+int Net_SendLaunch(void)
+{
+    Net_Lock();
+    SendBlock(nullptr, 0, NET_LAUNCH, &g_NetSession.creator_address, 1);
+    Net_Unlock();
+    return 1;
+}
+
+int Net_HostLaunch(void)
+{
+    Net_Lock();
+    if (g_NetSession.count <= 1) {
+        UnitCycles = 1;
+        g_NetLaunched = 1;
+        Net_Unlock();
+        return 1;
+    }
+    int nodes[NET_NODES];
+    int count = OtherNodes(nodes);
+    uint32_t sum = 0;
+    for (int i = 0; i < count; i++) sum += Net_GetNodeRoundTrip(nodes[i]);
+    uint32_t average = sum / (uint32_t)(g_NetSession.count - 1);
+    TLOG(TLOG_NDIAG, "Ping Average : %d", (int)average);
+    UnitCycles = g_NetSession.count + average / 20;
+    g_NetLaunched = 1;
+    g_NetworkGame = 1;
+    uint8_t block[NET_LAUNCH_BYTES];
+    Net_PutU32(block, UnitCycles);
+    Net_WriteSettings(block + 4, &g_NetSettings);
+    BroadcastBlock(block, sizeof block, NET_LAUNCH);
+    g_NetSession.flags |= NET_SESSION_LAUNCHED;
+    Net_Unlock();
+    return 1;
+}
+
+// ---- the lobby dispatcher ----
+
+int Net_RefuseAll(NetPacket*, const NetAddress*, uint32_t) { return 0; }
+
+NetMessageHandler Net_MessageHandler(void) { return s_messageHandler; }
+NetPauseHandler Net_PauseHandler(void) { return s_pauseHandler; }
+
+int Net_FromCreator(const NetAddress* from)
+{
+    if (g_NetType == NET_TYPE_SERIAL) return 1;
+    if (!s_haveSession && g_NetState != NET_IN_GAME) return NetPkt_SameAddress(from, &s_joinAddress);
+    if (NetPkt_SameAddress(from, &g_NetSession.creator_address)) return 1;
+    int creator = g_NetSession.creator;
+    if (creator >= NET_NODES) return 0;
+    int successor = Net_RingNextNode(creator);
+    return successor != creator && NetPkt_SameAddress(from, &g_NetSession.players[successor].address);
+}
+
+int Net_FromNode(int node, const NetAddress* from)
+{
+    if (!Net_IsNodeActive(node)) return 0;
+    return g_NetType == NET_TYPE_SERIAL || NetPkt_SameAddress(from, &g_NetSession.players[node].address);
+}
+
+static void ReceiveSearchResponse(const uint8_t* data)
+{
+    NetSession* found = (NetSession*)Debug_Calloc(1, sizeof(NetSession));
+    Net_ReadSession(data, found);
+    Net_LockFoundSessions();
+    if (!g_FoundSessions) {
+        Net_UnlockFoundSessions();
+        Debug_FreeBlock(found);
+        return;
+    }
+    for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s;
+         s = (NetSession*)GLL_GoNext(g_FoundSessions)) {
+        if (NetPkt_SameAddress(&s->creator_address, &found->creator_address)) {
+            *s = *found;
+            Net_UnlockFoundSessions();
+            Debug_FreeBlock(found);
+            return;
+        }
+    }
+    if (g_FoundSessions->count >= NET_FOUND_MAX) {
+        Net_UnlockFoundSessions();
+        TLOG(TLOG_NWARN, "Found session list full: answer dropped");
+        Debug_FreeBlock(found);
+        return;
+    }
+    GLL_GoFirst(g_FoundSessions);
+    GLL_InsertAfter(g_FoundSessions, found);
+    Net_UnlockFoundSessions();
+}
+
+static void SendRefusal(const NetAddress* to, const char* key)
+{
+    uint8_t block[NET_REFUSE_BYTES];
+    uint8_t session[NET_SESSION_BYTES];
+    Net_WriteSession(session, &g_NetSession);
+    memcpy(block, session, NET_SESSION_HEAD_BYTES);
+    WriteText(block + NET_SESSION_HEAD_BYTES, key, NET_REFUSAL_SIZE);
+    SendBlock(block, sizeof block, NET_JOIN_REFUSE, to, 0);
+}
+
+static void ReceiveJoin(const uint8_t* data, const NetAddress* from)
+{
+    NetSessionPlayer joiner;
+    Net_ReadPlayer(data, &joiner);
+    // A JOIN from a member is one whose answer was lost: answer it again.
+    for (int n = 0; n < NET_NODES; n++) {
+        if (Net_IsNodeActive(n) && NetPkt_SameAddress(&g_NetSession.players[n].address, from)) {
+            SendSessionTo(from);
+            SendSettingsTo(from);
+            return;
+        }
+    }
+    for (int n = 0; n < NET_NODES; n++) {
+        if (Net_IsNodeActive(n) && strcmp(g_NetSession.players[n].name, joiner.name) == 0) {
+            TLOG(TLOG_NWARN, "Duplicate Player Name Detected");
+            SendRefusal(from, kRefusalNameUsed);
+            return;
+        }
+    }
+    int node = -1;
+    for (int n = 0; n < NET_NODES && node < 0; n++)
+        if (!(g_NetSession.players[n].flags & NET_PLAYER_ACTIVE)) node = n;
+    if (node < 0) {
+        TLOG(TLOG_NWARN, "%s could not join", joiner.name);
+        SendRefusal(from, kRefusalTooMany);
+        return;
+    }
+    joiner.flags = NET_PLAYER_ACTIVE;
+    joiner.address = *from;
+    g_NetSession.players[node] = joiner;
+    g_NetSession.count++;
+    BroadcastSession();
+    g_NetSessionChanged = 1;
+    TLOG(TLOG_NDIAG, "%s (%d) has Joined the Game", joiner.name, node);
+    g_NetSettings.slottypes[node] = NET_SLOT_HUMAN;
+    NetNodeSettings* s = &g_NetSettings.node[node];
+    s->side = NET_NO_SIDE;
+    s->team = NET_NO_TEAM;
+    memset(s->relations, NET_REL_NEUTRAL, sizeof s->relations);
+    s->relations[node] = NET_REL_ALLY;
+    s->reserved = g_NetStaged.reserved;
+    BroadcastSettings();
+    TLOG(TLOG_NDIAG, "Sent Notification of Session to all nodes");
+}
+
+static void ReceiveLeave(int source, const NetAddress* from)
+{
+    if (!Net_FromNode(source, from)) return;
+    TLOG(TLOG_NDIAG, "%s (%d) has Left the Game", g_NetSession.players[source].name, source);
+    if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
+    g_NetSession.players[source].flags &= ~NET_PLAYER_ACTIVE;
+    if (g_NetSession.count) g_NetSession.count--;
+    BroadcastSession();
+    TLOG(TLOG_NDIAG, "Sent Notification of Session to all nodes");
+}
+
+void Net_TakeCreatorRole(void)
+{
+    if (g_NetOwnNode >= NET_NODES) return;
+    g_NetCreator = 1;
+    g_NetSession.creator = g_NetOwnNode;
+    g_NetSession.creator_address = g_NetOwnAddress;
+    TLOG(TLOG_NDIAG, "Console is now Game Creator !!!");
+}
+
+static void ReceiveSession(const uint8_t* data)
+{
+    g_NetState = NET_IN_SESSION;
+    Net_ReadSession(data, &g_NetSession);
+    s_haveSession = 1;
+    g_NetJoinResult = NET_JOIN_ACCEPTED;
+    Net_FindOwnNode();
+}
+
+void Net_FindOwnNode(void)
+{
+    if (g_NetType == NET_TYPE_SERIAL) {
+        g_NetOwnNode = g_NetCreator ? 0 : 1;
+        return;
+    }
+    g_NetOwnNode = NET_NO_NODE;
+    for (int n = 0; n < NET_NODES; n++) {
+        if (NetPkt_SameAddress(&g_NetSession.players[n].address, &g_NetOwnAddress)) {
+            g_NetOwnNode = (uint8_t)n;
+            return;
+        }
+    }
+    TLOG(TLOG_NWARN, "Could not find Address in Session");
+}
+
+void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
+{
+    uint32_t type = Net_Type(packet) & 0xFF;
+    int source = Net_Source(packet);
+    TLOG(TLOG_NDIAG, "Received PACKET : type %s : from %d [%d:%d:%d:%d:%d:%d]", Net_PacketTypeName(type),
+         source, from->bytes[0], from->bytes[1], from->bytes[2], from->bytes[3], from->bytes[4],
+         from->bytes[5]);
+    if (NetPkt_SameAddress(from, &g_NetOwnAddress)) {
+        TLOG(TLOG_NDIAG, "Got packet from console");
+        return;
+    }
+    if (type < NET_PING || type > NET_KICK || type == NET_PAUSE || type == NET_ROUND) {
+        TLOG(TLOG_NERR, "Unknown Packet Type Received");
+        return;
+    }
+    // Zeroed first: a short payload leaves the rest of the block empty.
+    uint8_t data[NET_MAX_DATA + 1];
+    memset(data, 0, sizeof data);
+    switch (type) {
+    case NET_PING:
+        break;
+    case NET_SEARCH:
+        if (g_NetCreator && g_NetState == NET_IN_SESSION) {
+            uint8_t block[NET_SESSION_BYTES];
+            Net_WriteSession(block, &g_NetSession);
+            SendBlock(block, sizeof block, NET_SEARCH_RESPONSE, from, 0);
+        }
+        break;
+    case NET_SEARCH_RESPONSE:
+        if (Net_UnpackPacket(packet, data, NET_SESSION_BYTES)) ReceiveSearchResponse(data);
+        break;
+    case NET_JOIN:
+        if (g_NetCreator && Net_UnpackPacket(packet, data, NET_PLAYER_BYTES)) ReceiveJoin(data, from);
+        break;
+    case NET_JOIN_REFUSE:
+        if (g_NetCreator || !Net_FromCreator(from)) break;
+        if (Net_UnpackPacket(packet, data, NET_REFUSE_BYTES))
+            ReadText(g_NetRefusal, data + NET_SESSION_HEAD_BYTES, NET_REFUSAL_SIZE);
+        else
+            WriteText((uint8_t*)g_NetRefusal, kRefusalUnknown, NET_REFUSAL_SIZE);
+        g_NetJoinResult = NET_JOIN_REFUSED;
+        TLOG(TLOG_NDIAG, "Join request failed : %s", g_NetRefusal);
+        break;
+    case NET_LEAVE:
+        ReceiveLeave(source, from);
+        break;
+    case NET_SESSION:
+        if (!g_NetCreator && Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SESSION_BYTES))
+            ReceiveSession(data);
+        break;
+    case NET_CHAT:
+        if (g_NetLaunched) break;
+        if (!g_NetCreator) {
+            if (Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SETTINGS_BYTES))
+                Net_ReadSettings(data, &g_NetSettings);
+        } else if (Net_FromNode(source, from) && Net_UnpackPacket(packet, data, NET_NODE_SETTINGS_BYTES)) {
+            NetNodeSettings old = g_NetSettings.node[source];
+            Net_ReadNodeSettings(data, &g_NetSettings.node[source]);
+            ApplyUniqueness(source, &old);
+            BroadcastSettings();
+        }
+        break;
+    case NET_MESSAGE:
+        if (s_messageHandler && Net_UnpackPacket(packet, data, NET_MESSAGE_SIZE)) {
+            data[NET_MESSAGE_SIZE - 1] = 0;
+            s_messageHandler(source, (const char*)data);
+        }
+        break;
+    case NET_LAUNCH:
+        if (!g_NetCreator) {
+            if (Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_LAUNCH_BYTES)) {
+                UnitCycles = Bytes_U32(data);
+                Net_ReadSettings(data + 4, &g_NetSettings);
+                g_NetLaunched = 1;
+                g_NetworkGame = 1;
+            }
+        } else if (Net_FromNode(source, from)) {
+            g_NetSession.players[source].flags |= NET_PLAYER_READY;
+            BroadcastSession();
+        }
+        break;
+    case NET_KICK:
+        if (s_kickHandler && (g_NetCreator || Net_FromCreator(from))) s_kickHandler(source);
+        break;
+    }
+}

@@ -1,0 +1,611 @@
+#include "net/quornet.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "core/debug.h"
+#include "core/gamestate.h"
+#include "core/tlog.h"
+#include "net/prof.h"
+#include "platform/thread.h"
+
+NetRounds g_NetRounds;
+
+static const QuorNetOrders* s_orders;
+static int s_alone; // the packet thread found this node out of the game
+
+void QuorNet_SetOrders(const QuorNetOrders* orders) { s_orders = orders; }
+
+static void Show(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+static void Show(const char* fmt, ...)
+{
+    char text[160];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(text, sizeof text, fmt, ap);
+    va_end(ap);
+    TLOG(TLOG_NDIAG, "%s", text);
+    if (s_orders && s_orders->show) s_orders->show(text);
+}
+
+static void ResetStat(QuorNetStat* s, double min, double max)
+{
+    s->count = s->sum = s->sumsq = 0;
+    s->min = min;
+    s->max = max;
+}
+
+static void AddSample(QuorNetStat* s, double v)
+{
+    s->count++;
+    s->sum += v;
+    s->sumsq += v * v;
+    if (v < s->min) s->min = v;
+    if (v > s->max) s->max = v;
+}
+
+// ---- start and stop ----
+
+int Net_InitGame(void)
+{
+    Net_Lock();
+    NetRounds* r = &g_NetRounds;
+    THREAD_EVENT* event = r->event;
+    memset(r, 0, sizeof *r);
+    r->event = event ? event : Event_Create();
+    ResetStat(&r->comm, 999999, -999999);
+    ResetStat(&r->engine, 9999999, -9999999);
+    g_NetState = NET_IN_GAME;
+    g_NetSessionChanged = 0;
+    s_alone = 0;
+    g_NetRound = 1;
+    Net_Unlock();
+    NetPkt_SetAcceptFilter(Net_FilterRoundPacket);
+    NetPkt_SetReceiveHandler(Net_GameReceive);
+    TLOG(TLOG_NWARN, "Networking Initialised: Round %d", (int)g_NetRound);
+    return 1;
+}
+
+int Net_CloseGame(void)
+{
+    NetPkt_SetReceiveHandler(nullptr);
+    NetPkt_SetAcceptFilter(nullptr);
+    Net_Lock();
+    if (g_NetRounds.event) Event_Destroy(g_NetRounds.event);
+    g_NetRounds.event = nullptr;
+    g_NetState = NET_IDLE;
+    Net_Unlock();
+    return 1;
+}
+
+uint32_t QuorNet_ReportCycles(void)
+{
+    if (g_NetworkGame) TLOG(TLOG_DIAG, "NETWORK running at %d UnitCycles per round", (int)UnitCycles);
+    return UnitCycles;
+}
+
+// ---- packing ----
+
+uint32_t QuorNet_PackOrders(uint8_t* buffer, uint32_t size)
+{
+    if (!s_orders) return 0;
+    // Each entry is counted one byte longer than it is written.
+    uint32_t left = size, written = 0;
+    uint8_t code, length;
+    while (s_orders->peek(&code, &length)) {
+        uint32_t room;
+        if (code != 1) {
+            if (left <= (uint32_t)length + 4) break;
+            room = (uint32_t)length + 3;
+        } else {
+            if (left < 8) break;
+            uint32_t ids = (left - 4) / 4;
+            if (ids > 255) ids = 255;
+            room = 3 + 4 * ids;
+        }
+        int whole = 0;
+        uint32_t n = s_orders->packhead(buffer + written, room, &whole);
+        if (n == 0) break;
+        written += n;
+        left -= n + 1;
+        // A selection that went only in part stays at the head for the next round.
+        if (!whole) break;
+    }
+    return written;
+}
+
+int QuorNet_UnpackOrders(int node, uint32_t round, const uint8_t* data, uint32_t length)
+{
+    if (!s_orders) return 0;
+    int queued = 0;
+    uint32_t at = 0;
+    while (at < length) {
+        void* order = nullptr;
+        int team = -1;
+        char err[120] = "";
+        uint32_t used = s_orders->unpack(data + at, length - at, &order, &team, err, sizeof err);
+        if (used == 0 || used > length - at) {
+            TLOG(TLOG_NERR, "Order from node %d in round %u at offset %u refused: %s", node, (unsigned)round,
+                 (unsigned)at, err);
+            if (order) s_orders->discard(order);
+            break;
+        }
+        if (team != Net_GetNodeTeam(node)) {
+            TLOG(TLOG_NERR, "Order from node %d in round %u at offset %u refused: team %d is not the node's %d",
+                 node, (unsigned)round, (unsigned)at, team, Net_GetNodeTeam(node));
+            s_orders->discard(order);
+        } else {
+            s_orders->queue(order);
+            queued++;
+        }
+        at += used;
+    }
+    return queued;
+}
+
+void QuorNet_SendOrdersNow(void)
+{
+    uint8_t data[NET_ROUND_DATA];
+    uint32_t n = QuorNet_PackOrders(data, sizeof data);
+    TLOG(TLOG_NDIAG, "Packed orders is %d in size", (int)n);
+    memset(&g_NetRounds.own, 0, sizeof g_NetRounds.own);
+    Net_BuildPacket(&g_NetRounds.own, data, n, NET_ROUND);
+    if (g_NetOwnNode < NET_NODES) g_NetRounds.slots[g_NetOwnNode] = g_NetRounds.own;
+}
+
+void QuorNet_ApplyAllOrders(void)
+{
+    NetRounds* r = &g_NetRounds;
+    if (!r->lastround) return;
+    for (int n = 0; n < NET_NODES; n++) {
+        if (!r->lasthave[n]) continue;
+        uint32_t length = Net_Length(&r->last[n]);
+        length = length < NET_HEADER_SIZE ? 0 : length - NET_HEADER_SIZE;
+        if (length > NET_ROUND_DATA) length = NET_ROUND_DATA;
+        QuorNet_UnpackOrders(n, r->lastround, Net_Data(&r->last[n]), length);
+    }
+    memset(r->lasthave, 0, sizeof r->lasthave);
+    memset(r->lastcopied, 0, sizeof r->lastcopied);
+    r->lastround = 0;
+}
+
+// ---- rounds ----
+
+// Whether a dropped node still has a part in a round: up to its drop round.
+static int DroppedIn(int node, uint32_t round)
+{
+    return g_NetRounds.droppedat[node] && round <= g_NetRounds.droppedat[node];
+}
+
+void Net_StartRound(void)
+{
+    NetRounds* r = &g_NetRounds;
+    r->prevstart = r->start;
+    r->start = Thread_ClockMs();
+    memset(r->delivered, 0, sizeof r->delivered);
+    uint32_t round = g_NetRound + 1;
+    for (int n = 0; n < NET_NODES; n++) {
+        r->received[n] = 0;
+        r->copied[n] = 0;
+        if (r->nextreceived[n] && (!r->droppedat[n] || (r->nextcopied[n] && DroppedIn(n, round)))) {
+            r->slots[n] = r->next[n];
+            r->received[n] = 1;
+            r->copied[n] = r->nextcopied[n];
+        }
+        r->nextreceived[n] = 0;
+        r->nextcopied[n] = 0;
+    }
+    if (g_NetOwnNode < NET_NODES) {
+        r->received[g_NetOwnNode] = 1;
+        r->delivered[g_NetOwnNode] = 1;
+    }
+    g_NetRound = round;
+    TLOG(TLOG_NWARN, "Starting Round %d", (int)g_NetRound);
+}
+
+void Net_SendRound(void)
+{
+    Net_Lock();
+    Net_SendToOthers(&g_NetRounds.own, g_NetRounds.delivered, g_NetRounds.resends);
+    Net_Unlock();
+}
+
+static int RoundComplete(void)
+{
+    const NetRounds* r = &g_NetRounds;
+    for (int n = 0; n < NET_NODES; n++) {
+        if (n == g_NetOwnNode) continue;
+        if (Net_IsNodeActive(n) && !(r->received[n] && r->delivered[n])) return 0;
+        if (!Net_IsNodeActive(n) && DroppedIn(n, g_NetRound) && !r->copied[n]) return 0;
+        // The held round of a drop may hold the real packet where the
+        // creator had none: it waits for the creator's copy.
+        if (r->lastround && r->lastround == r->droppedat[n] && !r->lastcopied[n]) return 0;
+    }
+    return 1;
+}
+
+void Net_TestRoundComplete(void)
+{
+    NetRounds* r = &g_NetRounds;
+    TLOG(TLOG_NDIAG, "Testing for round completion");
+    if (!r->event || !RoundComplete()) return;
+    if (g_NetRound > 20) {
+        uint32_t now = Thread_ClockMs();
+        AddSample(&r->comm, (double)(now - r->start));
+        AddSample(&r->engine, (double)(r->start - r->prevstart));
+    }
+    Event_Set(r->event);
+    const uint8_t* a = r->delivered;
+    const uint8_t* v = r->received;
+    const uint32_t* t = r->resends;
+    int act[NET_NODES];
+    for (int n = 0; n < NET_NODES; n++) act[n] = Net_IsNodeActive(n);
+    TLOG(TLOG_NDIAG, "Round %d Completed", (int)g_NetRound);
+    TLOG(TLOG_NDIAG,
+         "%05d A:%d%d%d%d%d%d%d%d R:%d%d%d%d%d%d%d%d T:%02d:%02d:%02d:%02d:%02d:%02d:%02d:%02d "
+         "V:%d%d%d%d%d%d%d%d",
+         (int)g_NetRound, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], v[0], v[1], v[2], v[3], v[4],
+         v[5], v[6], v[7], (int)t[0], (int)t[1], (int)t[2], (int)t[3], (int)t[4], (int)t[5], (int)t[6],
+         (int)t[7], act[0], act[1], act[2], act[3], act[4], act[5], act[6], act[7]);
+}
+
+// The node whose address this is, among those that were in the game.
+static int NodeAt(const NetAddress* from)
+{
+    for (int n = 0; n < NET_NODES; n++)
+        if ((Net_IsNodeActive(n) || g_NetRounds.droppedat[n]) &&
+            NetPkt_SameAddress(from, &g_NetSession.players[n].address))
+            return n;
+    return NET_NO_NODE;
+}
+
+int Net_FilterRoundPacket(NetPacket* packet, const NetAddress* from, uint32_t)
+{
+    int node = NodeAt(from);
+    // A dropped node gets no acknowledgement: the creator answers it with the session.
+    if (node < NET_NODES && g_NetRounds.droppedat[node] && g_NetType != NET_TYPE_SERIAL) return 0;
+    if ((Net_Type(packet) & 0xFF) != NET_ROUND) return 1;
+    // Another node's packet from this address is a copy of a dropped node's:
+    // kept unacknowledged until the session saying so has come.
+    int source = Net_Source(packet);
+    if (g_NetType != NET_TYPE_SERIAL && source < NET_NODES && !g_NetRounds.droppedat[source] &&
+        !NetPkt_SameAddress(from, &g_NetSession.players[source].address))
+        return 0;
+    uint32_t theirs = Net_Round(packet);
+    TLOG(TLOG_NDIAG, "Filtering Round Packet : My round %d : Their Round %d", (int)g_NetRound, (int)theirs);
+    if (theirs > g_NetRound + 1) {
+        TLOG(TLOG_NERR, "Recevied packet from a distant future round [me %d (%d): them %d (%d)]",
+             (int)g_NetRound, g_NetOwnNode, (int)theirs, Net_Source(packet));
+        return 0;
+    }
+    TLOG(TLOG_NDIAG, "Acknowledging round %d : My Round %d", (int)theirs, (int)g_NetRound);
+    return 1;
+}
+
+// A ROUND packet with a round and data length of its own, sent as node's.
+static void CopyPacket(NetPacket* out, const NetPacket* from, int node, uint32_t round)
+{
+    memset(out, 0, sizeof *out);
+    if (from) *out = *from;
+    else Net_BuildPacket(out, nullptr, 0, NET_ROUND);
+    Net_SetType(out, NET_ROUND);
+    Net_SetSource(out, (uint8_t)node);
+    Net_SetRound(out, round);
+    Net_SetId(out, 0);
+}
+
+// The creator's drop of a node while it waits for the current round R: the
+// session carries R; the copies of R - 1 and R go right after it.
+static void Drop(int node)
+{
+    NetRounds* r = &g_NetRounds;
+    uint32_t round = g_NetRound;
+    g_NetSession.players[node].flags &= ~NET_PLAYER_ACTIVE;
+    if (g_NetSession.count) g_NetSession.count--;
+    r->droppedat[node] = round;
+    g_NetSessionChanged = 1;
+    Net_BroadcastSession();
+    NetPacket copy;
+    if (r->lastround && r->lastround + 1 == round) {
+        CopyPacket(&copy, r->lasthave[node] ? &r->last[node] : nullptr, node, round - 1);
+        r->last[node] = copy;
+        r->lasthave[node] = 1;
+        r->lastcopied[node] = 1;
+        Net_SendToOthers(&copy, nullptr, nullptr);
+    }
+    CopyPacket(&copy, r->received[node] ? &r->slots[node] : nullptr, node, round);
+    r->slots[node] = copy;
+    r->received[node] = 1;
+    r->copied[node] = 1;
+    r->nextreceived[node] = 0;
+    if (r->lastround == round) { // completed here already, held
+        r->last[node] = copy;
+        r->lasthave[node] = 1;
+        r->lastcopied[node] = 1;
+    }
+    Net_SendToOthers(&copy, nullptr, nullptr);
+    Net_TestRoundComplete();
+}
+
+// A guest learns of drops from the session: nodes that left it are in no
+// round after the SESSION's, and their real packets of that round and the
+// one before give way to the creator's copies.
+static void ReceiveGameSession(const NetPacket* packet)
+{
+    uint8_t data[NET_SESSION_BYTES];
+    if (!Net_UnpackPacket(packet, data, sizeof data)) return;
+    NetSession old = g_NetSession;
+    Net_ReadSession(data, &g_NetSession);
+    uint32_t round = Net_Round(packet);
+    NetRounds* r = &g_NetRounds;
+    for (int n = 0; n < NET_NODES; n++) {
+        if (!(old.players[n].flags & NET_PLAYER_ACTIVE) || Net_IsNodeActive(n) || r->droppedat[n]) continue;
+        r->droppedat[n] = round ? round : 1;
+        if (!r->copied[n]) r->received[n] = 0;
+        if (!r->nextcopied[n]) r->nextreceived[n] = 0;
+    }
+    g_NetSessionChanged = 1;
+    Net_FindOwnNode();
+    if (!Net_IsNodeActive(g_NetOwnNode)) s_alone = 1;
+    Net_TestRoundComplete();
+}
+
+static void ReceiveRound(NetPacket* packet, const NetAddress* from)
+{
+    NetRounds* r = &g_NetRounds;
+    int source = Net_Source(packet);
+    uint32_t theirs = Net_Round(packet);
+    TLOG(TLOG_NDIAG, "Interpreting Round Packet : My round %d : Their Round %d", (int)g_NetRound, (int)theirs);
+    if (source >= NET_NODES || source == g_NetOwnNode) return;
+    int copy = 0;
+    if (r->droppedat[source]) {
+        // Only the creator's copies count now; the dropped node is told so.
+        if (g_NetCreator && NetPkt_SameAddress(from, &g_NetSession.players[source].address)) {
+            uint8_t block[NET_SESSION_BYTES];
+            Net_WriteSession(block, &g_NetSession);
+            NetPacket p;
+            memset(&p, 0, sizeof p);
+            if (Net_BuildPacket(&p, block, sizeof block, NET_SESSION)) NetPkt_Send(&p, from);
+            return;
+        }
+        if (!Net_FromCreator(from) || !DroppedIn(source, theirs)) return;
+        copy = 1;
+    } else if (!Net_FromNode(source, from)) {
+        return;
+    }
+    if (Net_Length(packet) > NET_MAX_PACKET) return;
+    if (theirs == g_NetRound && (!r->received[source] || (copy && !r->copied[source]))) {
+        TLOG(TLOG_NWARN, "Got Round %d from %d and adding to their slot : Round %d", (int)theirs, source,
+             (int)g_NetRound);
+        r->slots[source] = *packet;
+        r->received[source] = 1;
+        r->copied[source] = (uint8_t)copy;
+        Net_TestRoundComplete();
+    } else if (theirs == g_NetRound + 1 && (!r->nextreceived[source] || (copy && !r->nextcopied[source]))) {
+        TLOG(TLOG_NWARN, "Got Future Round %d from %d and adding to their slot : Round %d : Cycle %d",
+             (int)theirs, source, (int)g_NetRound, (int)g_UpdateCount);
+        r->next[source] = *packet;
+        r->nextreceived[source] = 1;
+        r->nextcopied[source] = (uint8_t)copy;
+    } else if (copy && r->lastround && theirs == r->lastround && !r->lastcopied[source]) {
+        r->last[source] = *packet;
+        r->lasthave[source] = 1;
+        r->lastcopied[source] = 1;
+        Net_TestRoundComplete();
+    } else {
+        TLOG(TLOG_NWARN, "Expecting Round [%d] but got [%d] from NODE %d", (int)g_NetRound, (int)theirs, source);
+    }
+}
+
+void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
+{
+    uint32_t type = Net_Type(packet) & 0xFF;
+    int source = Net_Source(packet);
+    TLOG(TLOG_NDIAG, "Received PACKET : type %s : round %d : from [%d] : My Round %d", Net_PacketTypeName(type),
+         (int)Net_Round(packet), source, (int)g_NetRound);
+    if (NetPkt_SameAddress(from, &g_NetOwnAddress)) return;
+    if (type < NET_PING || type > NET_KICK) {
+        TLOG(TLOG_NERR, "Unknown Packet Type Received : round %d : from [%d] : My Round %d",
+             (int)Net_Round(packet), source, (int)g_NetRound);
+        return;
+    }
+    uint8_t data[NET_MAX_DATA + 1];
+    memset(data, 0, sizeof data);
+    switch (type) {
+    case NET_SEARCH:
+        if (g_NetCreator) {
+            uint8_t block[NET_SESSION_BYTES];
+            Net_WriteSession(block, &g_NetSession);
+            NetPacket p;
+            memset(&p, 0, sizeof p);
+            if (Net_BuildPacket(&p, block, sizeof block, NET_SEARCH_RESPONSE)) NetPkt_Send(&p, from);
+        }
+        break;
+    case NET_LEAVE:
+        if (!Net_FromNode(source, from) || source == g_NetOwnNode) break;
+        if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
+        // Only the creator drops; a guest's LEAVE goes to it alone.
+        if (g_NetCreator) Drop(source);
+        break;
+    case NET_SESSION:
+        if (!g_NetCreator && Net_FromCreator(from)) ReceiveGameSession(packet);
+        break;
+    case NET_MESSAGE:
+        if (Net_MessageHandler() && Net_UnpackPacket(packet, data, NET_MESSAGE_SIZE)) {
+            data[NET_MESSAGE_SIZE - 1] = 0;
+            Net_MessageHandler()(source, (const char*)data);
+        }
+        break;
+    case NET_PAUSE:
+        if (Net_PauseHandler() && Net_UnpackPacket(packet, data, 1)) Net_PauseHandler()(data[0], source);
+        break;
+    case NET_ROUND:
+        ReceiveRound(packet, from);
+        break;
+    default:
+        TLOG(TLOG_NWARN, "Unexpected packet during GAME PLAY");
+        break;
+    }
+}
+
+// ---- drops ----
+
+void QuorNet_CheckDrops(void)
+{
+    NetRounds* r = &g_NetRounds;
+    Net_Lock();
+    uint32_t now = Thread_ClockMs();
+    // A frame counts at most once per QUORNET_FRAME_MS, and not while paused:
+    // the limits are times, whatever the frame rate.
+    int counts = !g_GamePaused && now - r->frameclock >= QUORNET_FRAME_MS;
+    if (counts) r->frameclock = now;
+    const char* creator = g_NetSession.creator < NET_NODES ? g_NetSession.players[g_NetSession.creator].name : "";
+    for (int n = 0; n < NET_NODES; n++) {
+        if (n == g_NetOwnNode || !Net_IsNodeActive(n)) continue;
+        if (!r->received[n] && counts) r->frames[n]++;
+        const char* name = g_NetSession.players[n].name;
+        if (r->resends[n] > QUORNET_RESEND_DROP || r->frames[n] > QUORNET_FRAMES_DROP)
+            Show("Waiting for %s to drop %s", creator, name);
+        else if (r->resends[n] > QUORNET_RESEND_WARN)
+            Show("%s is not responding [%d drop countdown]", name, QUORNET_RESEND_DROP - (int)r->resends[n]);
+        else if (counts && r->frames[n] > QUORNET_FRAMES_WARN && (QUORNET_FRAMES_DROP - r->frames[n]) % 10 == 0)
+            Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
+    }
+    // A silent creator: the node after it takes its role and drops it.
+    int c = g_NetSession.creator;
+    if (!g_NetCreator && c < NET_NODES && Net_IsNodeActive(c) && Net_RingNextNode(c) == g_NetOwnNode &&
+        (r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > QUORNET_FRAMES_DROP)) {
+        TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
+        Net_TakeCreatorRole();
+    }
+    if (g_NetCreator) {
+        for (int n = 0; n < NET_NODES; n++) {
+            if (n == g_NetOwnNode || !Net_IsNodeActive(n)) continue;
+            if (r->resends[n] > QUORNET_RESEND_DROP)
+                TLOG(TLOG_NERR, "Timeout on ACK: Player %d will be dropped", n);
+            else if (r->frames[n] > QUORNET_FRAMES_DROP)
+                TLOG(TLOG_NERR, "Timeout on RECV: Player %d will be dropped", n);
+            else
+                continue;
+            Drop(n);
+        }
+    }
+    Net_Unlock();
+}
+
+// ---- the step ----
+
+// Whether no other node is in the game.
+static int Alone(void)
+{
+    return g_NetOwnNode >= NET_NODES || !Net_IsNodeActive(g_NetOwnNode) ||
+           Net_RingNextNode(g_NetOwnNode) == g_NetOwnNode;
+}
+
+// The completed current round becomes the held one.
+static void HoldRound(void)
+{
+    NetRounds* r = &g_NetRounds;
+    for (int n = 0; n < NET_NODES; n++) {
+        int in = r->received[n] && (Net_IsNodeActive(n) || n == g_NetOwnNode || (DroppedIn(n, g_NetRound) && r->copied[n]));
+        r->lasthave[n] = (uint8_t)in;
+        r->lastcopied[n] = r->copied[n];
+        if (in) r->last[n] = r->slots[n];
+    }
+    r->lastround = g_NetRound;
+}
+
+int QuorNet_Step(uint8_t* send)
+{
+    NetRounds* r = &g_NetRounds;
+    uint32_t t0 = Thread_ClockMs();
+    if (*send) {
+        QuorNet_ResetCounters();
+        Net_Lock();
+        Net_StartRound();
+        // A completion test between rounds (a SESSION, a drop) sets the
+        // event again for the round already done; the new round starts
+        // without it.
+        if (r->event) Event_Wait(r->event, 0);
+        QuorNet_SendOrdersNow();
+        NetPkt_PurgeTracked();
+        Net_Unlock();
+        Net_SendRound();
+        *send = 0;
+        r->waiting = 1;
+    }
+    if (r->waiting && r->event && Event_Wait(r->event, 0)) {
+        r->waiting = 0;
+        Net_Lock();
+        QuorNet_ApplyAllOrders();
+        HoldRound();
+        Net_Unlock();
+    }
+    Net_Lock();
+    if (s_alone || (g_NetSessionChanged && Alone())) {
+        // Out of the game: what it holds is executed, then it goes on alone.
+        QuorNet_ApplyAllOrders();
+        if (r->waiting) {
+            HoldRound();
+            QuorNet_ApplyAllOrders();
+        }
+        r->waiting = 0;
+        g_NetState = NET_IDLE;
+        g_NetworkGame = 0;
+        g_NetSessionChanged = 0;
+        s_alone = 0;
+    }
+    int result = (g_NetSessionChanged ? QUORNET_CHANGED : 0) | (g_NetState == NET_IN_GAME ? QUORNET_IN_GAME : 0) |
+                 (r->waiting ? QUORNET_WAITING : 0);
+    Net_Unlock();
+    Prof_AddTime(5, "QuorNet", Thread_ClockMs() - t0);
+    return result;
+}
+
+// ---- counters and statistics ----
+
+void QuorNet_ResetCounters(void)
+{
+    Net_Lock();
+    memset(g_NetRounds.frames, 0, sizeof g_NetRounds.frames);
+    Net_Unlock();
+}
+
+uint32_t Net_GetNodeResendCount(int node)
+{
+    if (!Net_IsNodeActive(node)) return 0;
+    return g_NetRounds.resends[node];
+}
+
+uint32_t QuorNet_MaxResendCount(void)
+{
+    uint32_t most = 0;
+    for (int n = 0; n < NET_NODES; n++)
+        if (n != g_NetOwnNode && Net_GetNodeResendCount(n) > most) most = Net_GetNodeResendCount(n);
+    return most;
+}
+
+void QuorNet_FreeElement(void* element) { Debug_FreeBlock(element); }
+
+static void ReportStat(const char* title, const QuorNetStat* s)
+{
+    double mean = s->sum / s->count;
+    double var = (s->sumsq - s->count * mean * mean) / (s->count - 1);
+    TLOG(TLOG_NSTAT, "%s", title);
+    TLOG(TLOG_NSTAT, "  Minumum:            %g msec", s->min);
+    TLOG(TLOG_NSTAT, "  Maximum:            %g msec", s->max);
+    TLOG(TLOG_NSTAT, "  Mean:               %g msec", mean);
+    TLOG(TLOG_NSTAT, "  Standard Deviation: %g msec", var > 0 ? std::sqrt(var) : 0.0);
+}
+
+void QuorNet_ReportStatistics(void)
+{
+    const NetRounds* r = &g_NetRounds;
+    if (r->comm.count <= 20) return;
+    TLOG(TLOG_NSTAT, "Network Statistics:");
+    TLOG(TLOG_NSTAT, "  Samples:            %d", (int)r->comm.count);
+    ReportStat(" NETWORK (communication) STATS:", &r->comm);
+    ReportStat(" NETWORK (game engine) STATS:", &r->engine);
+}

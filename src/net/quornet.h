@@ -1,0 +1,149 @@
+// Lock-step rounds: every machine runs the same updates, only orders travel.
+//
+// Game time is cut into rounds of UnitCycles updates. At a round's start each
+// node packs the orders its player gave into one ROUND packet and sends it,
+// with acknowledgement, to every other active node. A round is complete on a
+// node when it holds every active node's packet of the round and every active
+// node has acknowledged its own; no update runs until then.
+//
+// Why every machine executes the same orders at the same update:
+//
+// 1. Execution one round later. A node keeps the slots of the round it last
+//    completed and unpacks them, in node order, only when its next round
+//    completes, in that frame before the update decision. Every node runs
+//    exactly UnitCycles updates per round, so the orders of round K are
+//    queued at the same update count everywhere: after K + 1's updates.
+// 2. Drops. Only the creator (or the node that takes its role) drops a node
+//    D, while it waits for round R, and says so in a SESSION that carries R.
+//    Rounds before R - 1 were executed everywhere with D's real packet (a
+//    node cannot complete R without having completed R - 1 with D in it,
+//    and the creator completed R - 1). For R - 1 and R, every node takes D's
+//    packet only from the creator's copies, sent right after the SESSION:
+//    the creator's own R - 1 slot of D (the same bytes D sent everyone) and
+//    its R slot of D, or an empty round when it has none. A node holding
+//    D's real R packet drops it for the copy; a node past R holds R
+//    unexecuted (rule 1) and waits for the copy before executing it. D is in
+//    no round after R. So rounds up to R hold the same slots everywhere, and
+//    later rounds hold the same set of nodes.
+// 3. Hostile or damaged entries are refused by what they contain, which is
+//    the same on every machine, so every machine refuses alike.
+//
+// Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
+// Net_TestRoundComplete under the game network lock; the main thread takes
+// the lock for the round switch, for unpacking and in QuorNet_CheckDrops.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "net/net.h"
+
+struct THREAD_EVENT;
+
+enum {
+    NET_ROUND_DATA = NET_MAX_DATA,      // packed orders per round
+    QUORNET_RESEND_DROP = 40,           // resends of one ROUND packet before a drop
+    QUORNET_RESEND_WARN = 10,
+    QUORNET_FRAMES_DROP = 2000,         // waiting frames without a node's ROUND
+    QUORNET_FRAMES_WARN = 50,
+    QUORNET_FRAME_MS = 16,              // a waiting frame counts at most this often
+};
+
+// Step result bits.
+enum { QUORNET_IN_GAME = 1, QUORNET_WAITING = 2, QUORNET_CHANGED = 4 };
+
+// The order module as the rounds see it; the game installs it, so that the
+// network builds without the game.
+struct QuorNetOrders {
+    // The head pending order's code and payload length; 0 when none.
+    int (*peek)(uint8_t* code, uint8_t* length);
+    // Writes the head pending order's entry into buf (size bytes), taking
+    // the order off the queue when it went whole (*whole 1): the bytes
+    // written, 0 when it doesn't fit.
+    uint32_t (*packhead)(uint8_t* buf, uint32_t size, int* whole);
+    // Reads one entry (size bytes at data) into a new order: the bytes used
+    // with *order and *team set, or 0 with a reason in err for a refused one.
+    uint32_t (*unpack)(const uint8_t* data, uint32_t size, void** order, int* team, char* err,
+                       size_t errsize);
+    // Appends an order to the incoming queue, or frees one not taken.
+    void (*queue)(void* order);
+    void (*discard)(void* order);
+    // Shows a line on the message line (null: logged only).
+    void (*show)(const char* text);
+};
+
+struct QuorNetStat {
+    double count, min, max, sum, sumsq;
+};
+
+// The round state (one instance, public for the pages and the tests).
+struct NetRounds {
+    uint32_t start, prevstart;          // round start times (network clock)
+    NetPacket slots[NET_NODES];         // the current round's packets
+    uint8_t received[NET_NODES];
+    uint8_t copied[NET_NODES];          // the slot is the creator's copy of a dropped node's
+    uint8_t delivered[NET_NODES];
+    uint32_t resends[NET_NODES];
+    NetPacket next[NET_NODES];          // packets one round early
+    uint8_t nextreceived[NET_NODES];
+    uint8_t nextcopied[NET_NODES];
+    NetPacket last[NET_NODES];          // the last completed round, not yet executed
+    uint8_t lasthave[NET_NODES];
+    uint8_t lastcopied[NET_NODES];
+    uint32_t lastround;                 // 0: nothing held
+    uint32_t droppedat[NET_NODES];      // the round a dropped node was dropped at, else 0
+    NetPacket own;
+    THREAD_EVENT* event;
+    uint32_t frames[NET_NODES];         // waiting frames without the node's packet
+    uint32_t frameclock;                // when a waiting frame last counted
+    int waiting;
+    QuorNetStat comm, engine;
+};
+
+extern NetRounds g_NetRounds;
+
+// Installs the order module's table (kept by pointer; null: no orders).
+void QuorNet_SetOrders(const QuorNetOrders* orders);
+
+// State 3, the round event, the game's dispatcher and filter, round 1; 1.
+int Net_InitGame(void);
+// Removes the dispatcher and the filter, closes the event, state 0; 1.
+int Net_CloseGame(void);
+// One step between rounds; the send flag starts a round and is cleared.
+// Returns QUORNET_* bits.
+int QuorNet_Step(uint8_t* send);
+// Counts waiting frames, shows the drop countdowns; the creator (or the
+// node after a silent creator) drops nodes past the limits.
+void QuorNet_CheckDrops(void);
+// Logs and returns UnitCycles.
+uint32_t QuorNet_ReportCycles(void);
+// The round switch: next-round packets move in, round + 1.
+void Net_StartRound(void);
+// The own ROUND packet to every other active node.
+void Net_SendRound(void);
+// Sets the round event when the current round is complete (and what the
+// held round waits for has come).
+void Net_TestRoundComplete(void);
+// The accept filter in a game: withholds ROUND packets more than one round
+// ahead, and everything from a dropped node.
+int Net_FilterRoundPacket(NetPacket* packet, const NetAddress* from, uint32_t time);
+// The receive handler in a game.
+void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t time);
+// Packs pending orders into buffer (size bytes); the bytes written.
+uint32_t QuorNet_PackOrders(uint8_t* buffer, uint32_t size);
+// Queues the entries of one node's packet data; refused entries are logged
+// with node, round and offset and not queued. The entries queued.
+int QuorNet_UnpackOrders(int node, uint32_t round, const uint8_t* data, uint32_t length);
+// Packs the pending orders into the own packet and slot without sending.
+void QuorNet_SendOrdersNow(void);
+// Unpacks the held round's slots in node order and forgets them.
+void QuorNet_ApplyAllOrders(void);
+void QuorNet_ResetCounters(void);
+// The largest resend counter over the other active nodes.
+uint32_t QuorNet_MaxResendCount(void);
+// One node's resend counter; 0 for a node of 8 or more or an inactive one.
+uint32_t Net_GetNodeResendCount(int node);
+// Frees a list element with the debug heap.
+void QuorNet_FreeElement(void* element);
+// Logs the statistics when there are more than 20 samples.
+void QuorNet_ReportStatistics(void);

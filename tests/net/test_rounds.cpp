@@ -1,0 +1,393 @@
+// Rounds with one node in-process on the in-memory transport; the test plays
+// the others and stands in for the order module with a queue of its own.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "core/gamestate.h"
+#include "core/tlog.h"
+#include "memnet.h"
+#include "net/quornet.h"
+#include "platform/thread.h"
+#include "support/testsupport.h"
+
+namespace {
+
+NetAddress Addr(int node) { return {NET_TYPE_UDP, {127, 0, 0, (uint8_t)(node + 2), 0, 0}}; }
+const NetAddress kOwn = {NET_TYPE_UDP, {127, 0, 0, 1, 0, 0}};
+const NetAddress* A(int node)
+{
+    static NetAddress table[NET_NODES];
+    table[node] = Addr(node);
+    return &table[node];
+}
+
+// An order as the rounds carry it: code, team and payload bytes (for code 1,
+// the ids' count is the length and the ids are the payload).
+struct Order {
+    uint8_t code, team;
+    std::vector<uint8_t> bytes;
+    uint32_t ids; // code 1: ids left to send
+};
+std::deque<Order> s_pending;
+std::vector<std::string> s_executed; // "team:code:bytes"
+std::vector<std::string> s_shown;
+
+int Peek(uint8_t* code, uint8_t* length)
+{
+    if (s_pending.empty()) return 0;
+    *code = s_pending.front().code;
+    *length = (uint8_t)s_pending.front().bytes.size();
+    return 1;
+}
+uint32_t PackHead(uint8_t* buf, uint32_t size, int* whole)
+{
+    Order& o = s_pending.front();
+    uint32_t count = o.code == 1 ? std::min<uint32_t>(o.ids, (size - 3) / 4) : (uint32_t)o.bytes.size();
+    uint32_t need = 3 + (o.code == 1 ? 4 * count : count);
+    if (need > size) return 0;
+    buf[0] = o.code;
+    buf[1] = (uint8_t)count;
+    buf[2] = o.team;
+    if (o.code == 1) {
+        memset(buf + 3, 7, 4 * count);
+        o.ids -= count;
+    } else {
+        memcpy(buf + 3, o.bytes.data(), count);
+    }
+    *whole = o.code != 1 || o.ids == 0;
+    if (*whole) s_pending.pop_front();
+    return need;
+}
+uint32_t Unpack(const uint8_t* data, uint32_t size, void** order, int* team, char* err, size_t errsize)
+{
+    if (size < 3 || data[0] == 0 || (data[0] != 1 && data[1] > 12)) {
+        snprintf(err, errsize, "bad entry");
+        return 0;
+    }
+    uint32_t n = 3 + (data[0] == 1 ? 4u * data[1] : data[1]);
+    if (n > size) {
+        snprintf(err, errsize, "truncated");
+        return 0;
+    }
+    *team = data[2];
+    *order = new std::string(std::to_string(data[2]) + ":" + std::to_string(data[0]) + ":" +
+                             std::string((const char*)data + 3, n - 3));
+    return n;
+}
+void Queue(void* order)
+{
+    s_executed.push_back(*(std::string*)order);
+    delete (std::string*)order;
+}
+void Discard(void* order) { delete (std::string*)order; }
+void ShowLine(const char* text) { s_shown.push_back(text); }
+const QuorNetOrders kOrders = {Peek, PackHead, Unpack, Queue, Discard, ShowLine};
+
+std::string Exec(int team, const char* text) { return std::to_string(team) + ":9:" + text; }
+
+class NetRoundsTest : public ::testing::Test {
+protected:
+    // nodes active 0..count-1, this one own, creator 0; team = node.
+    void Start(int count, int own)
+    {
+        MemNet_Reset(1000, kOwn);
+        Thread_SetClockHook(MemNet_Clock);
+        ASSERT_TRUE(Net_InitWith(NET_TYPE_UDP, MemNet_Transport(), 0));
+        memset(&g_NetSession, 0, sizeof g_NetSession);
+        g_NetSession.count = (uint8_t)count;
+        g_NetSession.creator_address = own == 0 ? kOwn : Addr(0);
+        for (int n = 0; n < count; n++) {
+            g_NetSession.players[n].flags = NET_PLAYER_ACTIVE;
+            snprintf(g_NetSession.players[n].name, NET_NAME_SIZE, "P%d", n);
+            g_NetSession.players[n].address = n == own ? kOwn : Addr(n);
+            g_NetSettings.node[n].team = (uint8_t)n;
+        }
+        g_NetOwnNode = (uint8_t)own;
+        g_NetCreator = own == 0;
+        g_NetworkGame = 1;
+        QuorNet_SetOrders(&kOrders);
+        Net_InitGame();
+        s_pending.clear();
+        s_executed.clear();
+        s_shown.clear();
+        MemNet_Sent().clear();
+    }
+    void TearDown() override
+    {
+        for (NetSessionPlayer& p : g_NetSession.players)
+            if (!NetPkt_SameAddress(&p.address, &kOwn)) p.flags = 0;
+        Net_Close();
+        QuorNet_SetOrders(nullptr);
+        Thread_SetClockHook(nullptr);
+        g_NetworkGame = 0;
+        g_NetCreator = 0;
+        memset(&g_NetSettings, 0, sizeof g_NetSettings);
+    }
+    // A ROUND packet of a node with the entries (code 9, its team).
+    static NetPacket Round(int source, uint32_t round, const std::vector<std::string>& texts, int team = -1)
+    {
+        uint8_t data[NET_MAX_DATA];
+        uint32_t n = 0;
+        for (const std::string& t : texts) {
+            data[n++] = 9;
+            data[n++] = (uint8_t)t.size();
+            data[n++] = (uint8_t)(team < 0 ? source : team);
+            memcpy(data + n, t.data(), t.size());
+            n += (uint32_t)t.size();
+        }
+        NetPacket p;
+        memset(&p, 0, sizeof p);
+        Net_BuildPacket(&p, data, n, NET_ROUND);
+        Net_SetSource(&p, (uint8_t)source);
+        Net_SetRound(&p, round);
+        return p;
+    }
+    // Delivered as sent with acknowledgement under an id of the test's.
+    static void Deliver(NetPacket p, const NetAddress& from, int reliable = 1)
+    {
+        static uint32_t id = 100;
+        if (reliable) {
+            Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
+            Net_SetId(&p, id++);
+        }
+        Net_StampCrc(&p);
+        MemNet_Deliver(p, from);
+        NetPkt_Pass();
+    }
+    // The node acknowledges the last ROUND this node sent it.
+    static void AckOwn(int node)
+    {
+        NetAddress to = Addr(node);
+        for (auto it = MemNet_Sent().rbegin(); it != MemNet_Sent().rend(); ++it) {
+            if ((Net_Type(&it->packet) & 0xFF) == NET_ROUND && Net_Source(&it->packet) == g_NetOwnNode &&
+                NetPkt_SameAddress(&it->address, &to)) {
+                NetPacket ack;
+                memset(&ack, 0, sizeof ack);
+                Net_BuildPacket(&ack, nullptr, 0, NET_IS_ACK);
+                Net_SetId(&ack, Net_Id(&it->packet));
+                Deliver(ack, to, 0);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no ROUND sent to node " << node;
+    }
+    // Acknowledgements of the test's packets sent back by the layer.
+    static int AcksTo(int node)
+    {
+        NetAddress to = Addr(node);
+        int n = 0;
+        for (const MemDatagram& d : MemNet_Sent())
+            n += (Net_Type(&d.packet) & NET_IS_ACK) && NetPkt_SameAddress(&d.address, &to);
+        return n;
+    }
+    // One whole round with every other node sending the texts given.
+    int Play(const std::vector<std::vector<std::string>>& texts)
+    {
+        uint8_t send = 1;
+        QuorNet_Step(&send);
+        for (size_t n = 0; n < texts.size(); n++) {
+            if ((int)n == g_NetOwnNode || !Net_IsNodeActive((int)n)) continue;
+            Deliver(Round((int)n, g_NetRound, texts[n]), Addr((int)n));
+            AckOwn((int)n);
+        }
+        return QuorNet_Step(&send);
+    }
+};
+
+TEST_F(NetRoundsTest, OrdersExecuteOneRoundLaterInNodeOrder)
+{
+    Start(3, 1);
+    s_pending.push_back({9, 1, {'m', 'e'}, 0});
+    EXPECT_EQ(Play({{"a"}, {}, {"c"}}), QUORNET_IN_GAME);
+    EXPECT_EQ(g_NetRound, 2u);
+    EXPECT_TRUE(s_executed.empty()) << "round 2 is held";
+    Play({{}, {}, {}});
+    EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(0, "a"), Exec(1, "me"), Exec(2, "c")}));
+}
+
+TEST_F(NetRoundsTest, ASessionBetweenRoundsDoesNotCompleteTheNext)
+{
+    Start(3, 1);
+    Play({{}, {}, {}});
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &g_NetSession);
+    NetPacket session;
+    memset(&session, 0, sizeof session);
+    Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Deliver(session, Addr(0));
+    uint8_t send = 1;
+    EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_WAITING | QUORNET_CHANGED);
+    EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, QUORNET_WAITING);
+}
+
+TEST_F(NetRoundsTest, EarlyPacketsAreHeldAndDistantOnesWait)
+{
+    Start(2, 0);
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 2
+    Deliver(Round(1, 3, {"early"}), Addr(1));
+    EXPECT_EQ(AcksTo(1), 1);
+    Deliver(Round(1, 4, {"far"}), Addr(1));
+    EXPECT_EQ(AcksTo(1), 1) << "two rounds ahead is not acknowledged";
+    Deliver(Round(1, 2, {"now"}), Addr(1));
+    Deliver(Round(1, 2, {"again"}), Addr(1)); // a duplicate is ignored
+    AckOwn(1);
+    EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME);
+    send = 1;
+    QuorNet_Step(&send); // round 3 starts with the early packet in
+    AckOwn(1);
+    EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME);
+    EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(1, "now")}));
+}
+
+TEST_F(NetRoundsTest, LongSelectionSplitsAcrossRounds)
+{
+    Start(2, 0);
+    s_pending.push_back({1, 0, {}, 100});
+    uint8_t buf[NET_ROUND_DATA];
+    EXPECT_EQ(QuorNet_PackOrders(buf, sizeof buf), 3u + 4 * 68);
+    EXPECT_EQ(buf[1], 68);
+    s_pending.push_back({9, 0, {'x'}, 0});
+    EXPECT_EQ(QuorNet_PackOrders(buf, sizeof buf), 3u + 4 * 32 + 4);
+    EXPECT_EQ(buf[1], 32);
+    EXPECT_TRUE(s_pending.empty());
+    // An entry is counted a byte longer than it is written.
+    s_pending.push_back({9, 0, std::vector<uint8_t>(12, 'y'), 0});
+    EXPECT_EQ(QuorNet_PackOrders(buf, 16), 0u);
+    EXPECT_EQ(QuorNet_PackOrders(buf, 17), 15u);
+}
+
+TEST_F(NetRoundsTest, RefusedEntriesAreLoggedAndNotQueued)
+{
+    Start(2, 0);
+    QvLogCapture log(TLOG_NERR);
+    uint8_t data[] = {9, 1, 1, 'a', /* another team's */ 9, 1, 0, 'b', /* good */ 9, 1, 1, 'c',
+                      /* truncated: the rest goes */ 9, 5, 1, 'd', 9, 1, 1, 'e'};
+    EXPECT_EQ(QuorNet_UnpackOrders(1, 7, data, 12), 2);
+    EXPECT_EQ(QuorNet_UnpackOrders(1, 7, data + 12, 6), 0);
+    EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(1, "a"), Exec(1, "c")}));
+    EXPECT_NE(log.text().find("Order from node 1 in round 7 at offset 4 refused: team 0"), std::string::npos);
+    EXPECT_NE(log.text().find("Order from node 1 in round 7 at offset 0 refused: truncated"), std::string::npos);
+}
+
+TEST_F(NetRoundsTest, CreatorDropsASilentNodeAndRelaysAnEmptyRound)
+{
+    Start(3, 0);
+    Play({{}, {"b2"}, {"c2"}});
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 3: node 2 falls silent
+    Deliver(Round(1, 3, {"b3"}), Addr(1));
+    AckOwn(1);
+    AckOwn(2);
+    MemNet_Sent().clear();
+    int frames = 0;
+    while (Net_IsNodeActive(2) && frames < 3000) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+        frames++;
+    }
+    EXPECT_EQ(frames, QUORNET_FRAMES_DROP + 1);
+    // The session with the round, then the copies of rounds 2 and 3 for node 1.
+    std::vector<NetPacket> out;
+    for (const MemDatagram& d : MemNet_Sent())
+        if (NetPkt_SameAddress(&d.address, A(1))) out.push_back(d.packet);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(Net_Type(&out[0]) & 0xFF, (uint32_t)NET_SESSION);
+    EXPECT_EQ(Net_Round(&out[0]), 3u);
+    EXPECT_EQ(Net_Source(&out[1]), 2);
+    EXPECT_EQ(Net_Round(&out[1]), 2u);
+    EXPECT_GT(Net_Length(&out[1]), (uint32_t)NET_HEADER_SIZE);
+    EXPECT_EQ(Net_Round(&out[2]), 3u);
+    EXPECT_EQ(Net_Length(&out[2]), (uint32_t)NET_HEADER_SIZE);
+    EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_CHANGED);
+    g_NetSessionChanged = 0;
+    Play({{}, {}, {}});
+    EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(1, "b2"), Exec(2, "c2"), Exec(1, "b3")}));
+}
+
+TEST_F(NetRoundsTest, GuestPastTheDropTakesTheCreatorsEmptyRound)
+{
+    Start(3, 1);
+    Play({{}, {}, {}});
+    Play({{"a3"}, {}, {"c3"}}); // round 3 held, with node 2's real packet
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 4
+    Deliver(Round(0, 4, {}), Addr(0));
+    AckOwn(0);
+    EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_WAITING);
+    // The creator dropped node 2 at round 3 without its packet.
+    NetSession s = g_NetSession;
+    s.players[2].flags = 0;
+    s.count = 2;
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &s);
+    NetPacket session;
+    memset(&session, 0, sizeof session);
+    Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Net_SetRound(&session, 3);
+    Deliver(session, Addr(0));
+    Deliver(Round(2, 3, {"forged"}), Addr(2));
+    EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, QUORNET_WAITING) << "round 3 waits for the copy";
+    Deliver(Round(2, 3, {}), Addr(0));
+    EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_CHANGED);
+    EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(0, "a3")}));
+}
+
+TEST_F(NetRoundsTest, DeparturesLeaveTheLastNodeAlone)
+{
+    struct Row {
+        const char* name;
+        int nodes;
+        int result;
+    };
+    const Row rows[] = {{"two nodes", 2, 0}, {"three nodes", 3, QUORNET_IN_GAME | QUORNET_CHANGED}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Start(r.nodes, 0);
+        Play({{}, {"b"}, {}});
+        uint8_t send = 1;
+        QuorNet_Step(&send);
+        Deliver(Round(1, g_NetRound, {}), Addr(1), 1);
+        NetPacket leave;
+        memset(&leave, 0, sizeof leave);
+        Net_BuildPacket(&leave, nullptr, 0, NET_LEAVE);
+        Net_SetSource(&leave, 1);
+        Deliver(leave, Addr(1));
+        if (r.nodes == 3) {
+            Deliver(Round(2, g_NetRound, {}), Addr(2));
+            AckOwn(2);
+        }
+        EXPECT_EQ(QuorNet_Step(&send), r.result);
+        EXPECT_EQ(g_NetworkGame, r.nodes == 2 ? 0 : 1);
+        EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(1, "b")})) << "the held rounds ran";
+        TearDown();
+    }
+}
+
+TEST_F(NetRoundsTest, CountdownsAndTheSilentCreator)
+{
+    Start(3, 1);
+    uint8_t send = 1;
+    QuorNet_Step(&send);
+    g_NetRounds.resends[2] = 11;
+    g_NetRounds.received[0] = 1;
+    QuorNet_CheckDrops();
+    EXPECT_EQ(s_shown, (std::vector<std::string>{"P2 is not responding [29 drop countdown]"}));
+    g_NetRounds.resends[0] = 41;
+    s_shown.clear();
+    MemNet_Sent().clear();
+    QuorNet_CheckDrops(); // node 1 follows the creator: it takes over and drops it
+    EXPECT_EQ(s_shown[0], "Waiting for P0 to drop P0");
+    EXPECT_TRUE(g_NetCreator);
+    EXPECT_FALSE(Net_IsNodeActive(0));
+    EXPECT_TRUE(NetPkt_SameAddress(&g_NetSession.creator_address, &kOwn));
+    ASSERT_FALSE(MemNet_Sent().empty());
+    EXPECT_EQ(Net_Type(&MemNet_Sent().front().packet) & 0xFF, (uint32_t)NET_SESSION);
+    EXPECT_TRUE(NetPkt_SameAddress(&MemNet_Sent().front().address, A(2)));
+}
+
+} // namespace

@@ -1,0 +1,405 @@
+// Sessions with one node in-process on the in-memory transport; the test
+// plays every other node by hand.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/gamestate.h"
+#include "core/gll.h"
+#include "memnet.h"
+#include "net/net.h"
+#include "platform/thread.h"
+#include "support/testsupport.h"
+
+namespace {
+
+NetAddress Addr(uint8_t n) { return {NET_TYPE_UDP, {127, 0, 0, n, 0, 0}}; }
+const uint8_t kOwn = 1;
+// A lasting address to point at.
+const NetAddress* A(uint8_t n)
+{
+    static NetAddress table[256];
+    table[n] = Addr(n);
+    return &table[n];
+}
+
+NetPacket Packet(uint32_t type, uint8_t source, const void* data, uint32_t length)
+{
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, data, length, type);
+    Net_SetSource(&p, source);
+    Net_StampCrc(&p);
+    return p;
+}
+
+void Deliver(uint32_t type, uint8_t source, const NetAddress& from, const void* data = nullptr,
+             uint32_t length = 0)
+{
+    MemNet_Deliver(Packet(type, source, data, length), from);
+    NetPkt_Pass();
+}
+
+void Join(const NetAddress& from, const char* name, uint8_t flags = NET_PLAYER_ACTIVE)
+{
+    NetSessionPlayer p;
+    memset(&p, 0, sizeof p);
+    p.flags = flags;
+    strncpy(p.name, name, sizeof p.name - 1);
+    p.address = Addr(99); // what the joiner claims; the creator takes the from-address
+    uint8_t block[NET_PLAYER_BYTES];
+    Net_WritePlayer(block, &p);
+    Deliver(NET_JOIN, 8, from, block, sizeof block);
+}
+
+// What went out of a type, with its destination; the queue is emptied.
+std::vector<MemDatagram> Sent(uint32_t type)
+{
+    std::vector<MemDatagram> out;
+    for (const MemDatagram& d : MemNet_Sent())
+        if ((Net_Type(&d.packet) & 0xFF) == type) out.push_back(d);
+    return out;
+}
+
+class NetSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        MemNet_Reset(5000, Addr(kOwn));
+        Thread_SetClockHook(MemNet_Clock);
+        strcpy(g_NetPlayerName, "Host");
+        ASSERT_TRUE(Net_InitWith(NET_TYPE_UDP, MemNet_Transport(), 0));
+        Net_BeginSession();
+    }
+    void TearDown() override
+    {
+        // Nobody answers a goodbye here: leave alone.
+        for (NetSessionPlayer& p : g_NetSession.players)
+            if (!NetPkt_SameAddress(&p.address, &g_NetOwnAddress)) p.flags = 0;
+        Net_Close();
+        Thread_SetClockHook(nullptr);
+        g_NetworkGame = 0;
+        g_NetLaunched = 0;
+        g_NetCreator = 0;
+        memset(&g_NetSettings, 0, sizeof g_NetSettings);
+    }
+    // This node as a guest holding a session from creator node 0 at Addr(2).
+    void BecomeGuest(int own = 1, int players = 3)
+    {
+        const char* rc = Net_Join(A(2), 0);
+        ASSERT_STREQ(rc, "Join Timed Out");
+        NetSession s;
+        memset(&s, 0, sizeof s);
+        s.creator = 0;
+        s.creator_address = Addr(2);
+        s.count = (uint8_t)players;
+        for (int n = 0; n < players; n++) {
+            s.players[n].flags = NET_PLAYER_ACTIVE;
+            snprintf(s.players[n].name, sizeof s.players[n].name, "P%d", n);
+            s.players[n].address = Addr((uint8_t)(n == own ? kOwn : n + 2));
+        }
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        Deliver(NET_SESSION, 0, Addr(2), block, sizeof block);
+        ASSERT_EQ(g_NetJoinResult, NET_JOIN_ACCEPTED);
+        ASSERT_EQ(g_NetOwnNode, own);
+        MemNet_Sent().clear();
+    }
+};
+
+TEST_F(NetSessionTest, CreatorAdmitsJoinersAndTakesTheirAddressNotTheirClaims)
+{
+    Net_HostGame();
+    EXPECT_STREQ(g_NetSession.name, "Host's Game");
+    Join(Addr(20), "Ann", NET_PLAYER_ACTIVE | NET_PLAYER_READY);
+    Join(Addr(21), "Bob");
+    ASSERT_EQ(g_NetSession.count, 3);
+    EXPECT_EQ(g_NetSession.players[1].flags, NET_PLAYER_ACTIVE);
+    EXPECT_TRUE(NetPkt_SameAddress(&g_NetSession.players[1].address, A(20)));
+    EXPECT_TRUE(NetPkt_SameAddress(&g_NetSession.players[2].address, A(21)));
+    EXPECT_EQ(g_NetSettings.node[2].relations[2], NET_REL_ALLY);
+    EXPECT_EQ(g_NetSettings.node[2].relations[1], NET_REL_NEUTRAL);
+    EXPECT_EQ(g_NetSettings.node[2].team, NET_NO_TEAM);
+    // Bob's admission went to both guests, the session first, then settings.
+    std::vector<MemDatagram> sessions = Sent(NET_SESSION);
+    EXPECT_EQ(sessions.size(), 3u); // Ann once, Ann and Bob for Bob
+    EXPECT_EQ(Sent(NET_CHAT).size(), 3u);
+}
+
+TEST_F(NetSessionTest, JoinAnswers)
+{
+    struct Row {
+        const char* name;
+        int extra;          // joiners before the one tested
+        uint8_t from;       // the tested JOIN's address
+        const char* joiner; // its name
+        const char* refusal;
+        int count; // players after it
+    };
+    const Row rows[] = {
+        {"free entry", 1, 30, "Cy", nullptr, 3},
+        {"name used with room left", 1, 30, "J0", "NetRefusalNameUsed", 2},
+        {"ninth joiner", 7, 30, "Cy", "NetRefusalTooMany", 8},
+        {"re-sent join from a member", 1, 20, "J0", nullptr, 2},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        memset(&g_NetSession, 0, sizeof g_NetSession);
+        Net_HostGame();
+        for (int i = 0; i < r.extra; i++) Join(Addr((uint8_t)(20 + i)), ("J" + std::to_string(i)).c_str());
+        MemNet_Sent().clear();
+        Join(Addr(r.from), r.joiner);
+        EXPECT_EQ(g_NetSession.count, r.count);
+        std::vector<MemDatagram> refusals = Sent(NET_JOIN_REFUSE);
+        if (r.refusal) {
+            ASSERT_EQ(refusals.size(), 1u);
+            EXPECT_EQ(Net_Length(&refusals[0].packet), 138u);
+            EXPECT_STREQ((const char*)Net_Data(&refusals[0].packet) + 37, r.refusal);
+        } else {
+            EXPECT_TRUE(refusals.empty());
+            EXPECT_FALSE(Sent(NET_SESSION).empty());
+        }
+    }
+    // The re-sent JOIN answered the member alone.
+    for (const MemDatagram& d : MemNet_Sent()) EXPECT_TRUE(NetPkt_SameAddress(&d.address, A(20)));
+}
+
+TEST_F(NetSessionTest, RejoinTakesTheFirstFreeEntry)
+{
+    Net_HostGame();
+    Join(Addr(20), "Ann");
+    Join(Addr(21), "Bob");
+    Deliver(NET_LEAVE, 1, Addr(20));
+    EXPECT_FALSE(Net_IsNodeActive(1));
+    Join(Addr(22), "Ann");
+    EXPECT_TRUE(NetPkt_SameAddress(&g_NetSession.players[1].address, A(22)));
+    EXPECT_EQ(g_NetSession.count, 3);
+}
+
+TEST_F(NetSessionTest, UniquenessUndoesTheSecondChoiceOnly)
+{
+    Net_HostGame();
+    Join(Addr(20), "Ann");
+    Join(Addr(21), "Bob");
+    auto choose = [](uint8_t node, uint8_t colour, uint8_t team) {
+        NetNodeSettings s;
+        memset(&s, 0, sizeof s);
+        s.colour = colour;
+        s.team = team;
+        uint8_t block[NET_NODE_SETTINGS_BYTES];
+        Net_WriteNodeSettings(block, &s);
+        Deliver(NET_CHAT, node, Addr((uint8_t)(19 + node)), block, sizeof block);
+    };
+    choose(1, 3, 2);
+    choose(2, 3, 2); // both taken by Ann: undone
+    EXPECT_EQ(g_NetSettings.node[1].colour, 3);
+    EXPECT_EQ(g_NetSettings.node[2].colour, NET_NO_COLOUR);
+    EXPECT_EQ(g_NetSettings.node[2].team, NET_NO_TEAM);
+    choose(2, 4, 5);
+    choose(1, NET_NO_COLOUR, NET_NO_TEAM);
+    choose(2, NET_NO_COLOUR, NET_NO_TEAM); // never a conflict
+    EXPECT_EQ(g_NetSettings.node[2].colour, NET_NO_COLOUR);
+    // A CHAT naming a node from another address, or no node at all, is nobody's.
+    choose(2, 6, 6);
+    Deliver(NET_CHAT, 1, Addr(21), "x", 1);
+    Deliver(NET_CHAT, 200, Addr(21), "x", 1);
+    EXPECT_EQ(g_NetSettings.node[1].colour, NET_NO_COLOUR);
+    EXPECT_EQ(g_NetSettings.node[2].colour, 6);
+}
+
+TEST_F(NetSessionTest, GuestTakesTheCreatorsWordOnly)
+{
+    BecomeGuest();
+    uint8_t settings[NET_SETTINGS_BYTES];
+    NetGameSettings gs;
+    memset(&gs, 0, sizeof gs);
+    gs.credits = 777;
+    Net_WriteSettings(settings, &gs);
+    Deliver(NET_CHAT, 2, Addr(4), settings, sizeof settings); // node 2, not the creator
+    EXPECT_NE(g_NetSettings.credits, 777u);
+    Deliver(NET_CHAT, 0, Addr(2), settings, sizeof settings);
+    EXPECT_EQ(g_NetSettings.credits, 777u);
+
+    uint8_t launch[NET_LAUNCH_BYTES];
+    Net_PutU32(launch, 9);
+    gs.credits = 888;
+    Net_WriteSettings(launch + 4, &gs);
+    Deliver(NET_LAUNCH, 2, Addr(4), launch, sizeof launch);
+    EXPECT_EQ(g_NetLaunched, 0);
+    Deliver(NET_LAUNCH, 0, Addr(2), launch, sizeof launch);
+    EXPECT_EQ(g_NetLaunched, 1);
+    EXPECT_EQ(g_NetworkGame, 1);
+    EXPECT_EQ(UnitCycles, 9u);
+    // Settings after the launch are ignored.
+    gs.credits = 999;
+    Net_WriteSettings(settings, &gs);
+    Deliver(NET_CHAT, 0, Addr(2), settings, sizeof settings);
+    EXPECT_EQ(g_NetSettings.credits, 888u);
+}
+
+TEST_F(NetSessionTest, CreatorsSuccessorTakesOver)
+{
+    BecomeGuest();
+    Deliver(NET_LEAVE, 0, Addr(2));
+    EXPECT_EQ(g_NetCreator, 1);
+    EXPECT_EQ(g_NetSession.creator, 1);
+    EXPECT_FALSE(Net_IsNodeActive(0));
+    EXPECT_EQ(g_NetSession.count, 2);
+    std::vector<MemDatagram> sessions = Sent(NET_SESSION);
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_TRUE(NetPkt_SameAddress(&sessions[0].address, A(4)));
+}
+
+TEST_F(NetSessionTest, GuestAcceptsTheSuccessorsSession)
+{
+    // Node 2 (this) is a guest of creator 0; node 1 at Addr(3) succeeds it.
+    BecomeGuest(2);
+    NetSession s = g_NetSession;
+    s.players[0].flags = 0;
+    s.count = 2;
+    s.creator = 1;
+    s.creator_address = Addr(3);
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &s);
+    Deliver(NET_SESSION, 1, Addr(3), block, sizeof block);
+    EXPECT_EQ(g_NetSession.creator, 1);
+    // A stranger's session is not taken.
+    s.creator = 5;
+    Net_WriteSession(block, &s);
+    Deliver(NET_SESSION, 5, Addr(50), block, sizeof block);
+    EXPECT_EQ(g_NetSession.creator, 1);
+}
+
+TEST_F(NetSessionTest, UnterminatedTextsEndWithinTheirFields)
+{
+    BecomeGuest();
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &g_NetSession);
+    memset(block + 12, 'G', NET_GAME_NAME_SIZE);
+    memset(block + 37 + 1, 'N', NET_NAME_SIZE);
+    Deliver(NET_SESSION, 0, Addr(2), block, sizeof block);
+    EXPECT_EQ(strlen(g_NetSession.name), NET_GAME_NAME_SIZE - 1u);
+    EXPECT_EQ(strlen(g_NetSession.players[0].name), NET_NAME_SIZE - 1u);
+
+    static std::string got;
+    Net_SetMessageHandler([](int, const char* text) { got = text; });
+    uint8_t text[NET_MESSAGE_SIZE];
+    memset(text, 'm', sizeof text);
+    Deliver(NET_MESSAGE, 0, Addr(2), text, sizeof text);
+    EXPECT_EQ(got.size(), NET_MESSAGE_SIZE - 1u);
+    Net_SetMessageHandler(nullptr);
+}
+
+TEST_F(NetSessionTest, ANodeMissingFromItsSessionStillReachesNodeZero)
+{
+    BecomeGuest();
+    NetSession s = g_NetSession;
+    s.players[1].address = Addr(60);
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &s);
+    Deliver(NET_SESSION, 0, Addr(2), block, sizeof block);
+    ASSERT_EQ(g_NetOwnNode, NET_NO_NODE);
+    Net_BroadcastMessage("hi");
+    std::vector<MemDatagram> sent = Sent(NET_MESSAGE);
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_TRUE(NetPkt_SameAddress(&sent[2].address, A(2)));
+}
+
+TEST_F(NetSessionTest, JoinRefusalsReachTheJoiner)
+{
+    const char* rc = Net_Join(A(2), 0);
+    EXPECT_STREQ(rc, "Join Timed Out");
+    ASSERT_EQ(Sent(NET_JOIN).size(), 1u);
+    uint8_t refuse[NET_REFUSE_BYTES + 1] = {};
+    memset(refuse + 37, 'k', NET_REFUSAL_SIZE);
+    Deliver(NET_JOIN_REFUSE, 0, Addr(3), refuse, NET_REFUSE_BYTES); // not asked
+    EXPECT_EQ(g_NetJoinResult, NET_JOIN_WAITING);
+    Deliver(NET_JOIN_REFUSE, 0, Addr(2), refuse, NET_REFUSE_BYTES);
+    EXPECT_EQ(g_NetJoinResult, NET_JOIN_REFUSED);
+    EXPECT_EQ(strlen(g_NetRefusal), NET_REFUSAL_SIZE - 1u);
+    Deliver(NET_JOIN_REFUSE, 0, Addr(2), refuse, sizeof refuse);
+    EXPECT_STREQ(g_NetRefusal, "NetRefusalUnknown");
+}
+
+TEST_F(NetSessionTest, LaunchUnitCycles)
+{
+    Net_HostGame();
+    Net_HostLaunch();
+    EXPECT_EQ(UnitCycles, 1u);
+    EXPECT_EQ(g_NetworkGame, 0);
+    EXPECT_TRUE(MemNet_Sent().empty());
+    g_NetLaunched = 0;
+    Join(Addr(20), "Ann");
+    Join(Addr(21), "Bob");
+    MemNet_Sent().clear();
+    Net_HostLaunch(); // two unknown addresses: 250 ms each
+    EXPECT_EQ(UnitCycles, 15u);
+    std::vector<MemDatagram> launches = Sent(NET_LAUNCH);
+    ASSERT_EQ(launches.size(), 2u);
+    EXPECT_EQ(Net_Length(&launches[0].packet), 190u);
+    EXPECT_EQ(g_NetSession.flags & NET_SESSION_LAUNCHED, NET_SESSION_LAUNCHED);
+}
+
+TEST_F(NetSessionTest, ReadyBitsAndTheirClearing)
+{
+    Net_HostGame();
+    Join(Addr(20), "Ann");
+    Deliver(NET_LAUNCH, 1, Addr(20));
+    EXPECT_EQ(g_NetSession.players[1].flags, NET_PLAYER_ACTIVE | NET_PLAYER_READY);
+    Deliver(NET_LAUNCH, 1, Addr(77)); // not Ann's address
+    Deliver(NET_LAUNCH, 9, Addr(77));
+    g_NetStaged.colour = 2;
+    Net_SendPlayerState();
+    EXPECT_EQ(g_NetSession.players[1].flags, NET_PLAYER_ACTIVE);
+    EXPECT_EQ(g_NetSettings.node[0].colour, 2);
+}
+
+TEST_F(NetSessionTest, SearchMarksWhatMustAnswerAgain)
+{
+    auto respond = [](uint8_t creator) {
+        NetSession s;
+        memset(&s, 0, sizeof s);
+        s.flags = NET_SESSION_OPEN;
+        s.creator_address = Addr(creator);
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        Deliver(NET_SEARCH_RESPONSE, 0, Addr(creator), block, sizeof block);
+    };
+    for (int i = 0; i < NET_FOUND_MAX + 5; i++) respond((uint8_t)(100 + i));
+    respond(100); // overwrites
+    EXPECT_EQ(g_FoundSessions->count, NET_FOUND_MAX);
+    auto open = []() {
+        int n = 0;
+        for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s; s = (NetSession*)GLL_GoNext(g_FoundSessions))
+            n += (s->flags & NET_SESSION_OPEN) != 0;
+        return n;
+    };
+    g_TypedAddress = Addr(101);
+    Net_Search();
+    EXPECT_EQ(open(), NET_FOUND_MAX - 1);
+    ASSERT_EQ(Sent(NET_SEARCH).size(), 1u);
+    EXPECT_TRUE(NetPkt_SameAddress(&MemNet_Sent().back().address, A(101)));
+    g_NetType = NET_TYPE_IPX;
+    Net_Search();
+    g_NetType = NET_TYPE_UDP;
+    EXPECT_EQ(open(), 0);
+}
+
+TEST_F(NetSessionTest, CloseSaysGoodbyeWithAcknowledgement)
+{
+    Net_HostGame();
+    Join(Addr(20), "Ann");
+    Join(Addr(21), "Bob");
+    Deliver(NET_LEAVE, 1, Addr(20));
+    MemNet_Sent().clear();
+    Net_Close(); // nobody acknowledges: it gives up after its wait
+    std::vector<MemDatagram> leaves = Sent(NET_LEAVE);
+    ASSERT_EQ(leaves.size(), 1u);
+    EXPECT_TRUE(Net_Type(&leaves[0].packet) & NET_WANTS_ACK);
+    EXPECT_TRUE(NetPkt_SameAddress(&leaves[0].address, A(21))); // the first active after the creator
+    ASSERT_TRUE(Net_InitWith(NET_TYPE_UDP, MemNet_Transport(), 0));
+}
+
+} // namespace
