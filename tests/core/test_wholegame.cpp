@@ -3,6 +3,8 @@
 // demo scenario that `make run` plays.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,7 +17,12 @@
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "support/testsupport.h"
+#include "support/golden.h"
 #include "support/world.h"
+#include "core/utils.h"
+#include "units/iterate.h"
+#include "units/orders.h"
+#include "units/unitlist.h"
 
 namespace {
 
@@ -48,9 +55,27 @@ protected:
         Input_Close();
         Plat_Close();
     }
+    // Orders the recording run gives through the builders: the local
+    // team's units roam from update 100, the first three stop at 400.
+    static void GiveOrders(void)
+    {
+        if (g_UpdateCount != 100 && g_UpdateCount != 400) return;
+        UNITLIST sel;
+        Units_ListInit(&sel);
+        ITERATOR it;
+        Iterate_UnitInit(&it, 0, 0, MM_ALL);
+        int n = 0;
+        while (UNIT* u = Iterate_UnitNext(&it))
+            if (g_UpdateCount == 100 || n++ < 3) Units_ListAppend(&sel, nullptr, u->id);
+        if (g_UpdateCount == 100) Orders_QAutoMoveOn(0, &sel, TACTAI_HIGH);
+        else Orders_QStop(0, &sel);
+        Units_ListClose(&sel);
+    }
     // Plays the scenario update by update until the game ends or bound
-    // updates have passed; digests of every update when asked.
-    static uint32_t Play(const char* scenario, int bound, std::vector<uint64_t>* digests = nullptr)
+    // updates have passed, each update followed by its orders as the frame
+    // loop runs them; digests of every update when asked.
+    static uint32_t Play(const char* scenario, int bound, std::vector<uint64_t>* digests = nullptr,
+                         void (*orders)(void) = nullptr)
     {
         Game_SetScenarioName(scenario);
         Game_ClearResult();
@@ -58,7 +83,9 @@ protected:
         InitGameSpecifics();
         g_GameState = GS_INGAME;
         while (g_GameState == GS_INGAME && (int)g_UpdateCount < bound) {
+            if (orders) orders();
             Game_Update();
+            Orders_AfterUpdate();
             if (digests) digests->push_back(QvDigest_State());
         }
         const uint32_t updates = g_UpdateCount;
@@ -102,6 +129,11 @@ TEST_F(WholeGame, RegressionASecondGameOfTheProcessPlaysTheSameGame)
     EXPECT_EQ(updates, 2704u);
     EXPECT_EQ(result.winner, 1);
     EXPECT_NE(log.text().find(" won ("), std::string::npos) << log.text();
+    // The last frame shown is the lose picture the key answered.
+    const uint8_t* pixels = nullptr;
+    const PAL_RGB* palette = nullptr;
+    ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
+    EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0xD8C5B482u, "wholegame_lose.pcx"));
     Game_ResetState();
     Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
     Game_SetScenarioCategory(SC_SINGLE);
@@ -111,6 +143,37 @@ TEST_F(WholeGame, RegressionASecondGameOfTheProcessPlaysTheSameGame)
     size_t i = 0;
     while (i < first.size() && i < second.size() && first[i] == second[i]) i++;
     EXPECT_EQ(i, first.size()) << "first differing update " << i;
+}
+
+// Orders given through the builders while recording, then played back in a
+// fresh game from the recording: the same state at every update and the
+// same winner.
+TEST_F(WholeGame, ARecordedGameReplaysExactly)
+{
+    const std::string rec = "wholegame-replay.rec";
+    std::vector<uint64_t> plain, recorded, replayed;
+    Play("DEMO", 3000, &plain);
+    Game_ResetState();
+    Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    g_LocalTeam = 0;
+    Str_CopySafe(g_Config.orderrecord, rec.c_str(), CFG_PATH);
+    const uint32_t updates = Play("DEMO", 3000, &recorded, GiveOrders);
+    const GAME_RESULT result = Game_GetResult();
+    Cfg_SetDefaults(&g_Config);
+    Game_ResetState();
+    Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    g_LocalTeam = 0;
+    Str_CopySafe(g_Config.orderplayback, rec.c_str(), CFG_PATH);
+    EXPECT_EQ(Play("DEMO", 3000, &replayed), updates);
+    Cfg_SetDefaults(&g_Config);
+    unlink((std::string(QV_TEST_RUNDIR) + "/" + rec).c_str());
+    EXPECT_EQ(Game_GetResult().winner, result.winner);
+    EXPECT_NE(recorded, plain) << "the orders changed the game";
+    size_t i = 0;
+    while (i < recorded.size() && i < replayed.size() && recorded[i] == replayed[i]) i++;
+    EXPECT_EQ(i, recorded.size()) << "first differing update " << i;
 }
 
 } // namespace
