@@ -3,8 +3,6 @@
 // demo scenario that `make run` plays.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -150,7 +148,9 @@ TEST_F(WholeGame, RegressionASecondGameOfTheProcessPlaysTheSameGame)
 // same winner.
 TEST_F(WholeGame, ARecordedGameReplaysExactly)
 {
-    const std::string rec = "wholegame-replay.rec";
+    // Beside the shared run directory, which other tests copy meanwhile.
+    QvTempDir dir;
+    const std::string rec = dir.file("replay.rec");
     std::vector<uint64_t> plain, recorded, replayed;
     Play("DEMO", 3000, &plain);
     Game_ResetState();
@@ -168,7 +168,6 @@ TEST_F(WholeGame, ARecordedGameReplaysExactly)
     Str_CopySafe(g_Config.orderplayback, rec.c_str(), CFG_PATH);
     EXPECT_EQ(Play("DEMO", 3000, &replayed), updates);
     Cfg_SetDefaults(&g_Config);
-    unlink((std::string(QV_TEST_RUNDIR) + "/" + rec).c_str());
     EXPECT_EQ(Game_GetResult().winner, result.winner);
     EXPECT_NE(recorded, plain) << "the orders changed the game";
     size_t i = 0;
