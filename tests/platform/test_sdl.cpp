@@ -28,6 +28,7 @@
 #include "platform/plat.h"
 #include "platform/sound.h"
 #include "platform/video.h"
+#include "support/sdlwindow.h"
 #include "support/testsupport.h"
 
 TEST(SdlScanCodes, EveryGameCodeHasOneKeyAndTheOddOnesAreRight)
@@ -46,40 +47,17 @@ TEST(SdlScanCodes, EveryGameCodeHasOneKeyAndTheOddOnesAreRight)
     for (int c = 1; c <= 83; c++) EXPECT_TRUE(codes.count(c)) << "no key gives " << c;
 }
 
-class SdlDisplay : public testing::Test {
+class SdlDisplay : public QvSdlWindowTest {
 protected:
     QvTempDir dir;
-    bool open = false;
 
-    void SetUp() override
-    {
-        const char* display = getenv("DISPLAY");
-        const bool required = getenv("QV_REQUIRE_DISPLAY") != nullptr;
-        if (!display || !*display) {
-            if (required) FAIL() << "QV_REQUIRE_DISPLAY is set but there is no DISPLAY";
-            GTEST_SKIP() << "no DISPLAY: the SDL display tests run under xvfb-run (ctest)";
-        }
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        if (!Plat_InitWith(&g_PlatSdl)) {
-            if (required) FAIL() << "SDL could not start on DISPLAY " << display;
-            GTEST_SKIP() << "SDL could not start on DISPLAY " << display;
-        }
-        open = true;
-        Cfg_SetDefaults(&g_Config);
-        g_Config.windowed = 1;
-        Input_Init();
-        Video_Init();
-    }
     void TearDown() override
     {
         if (!open) return;
         Demo_Close();
         Cursor_Unload();
-        Video_Close();
-        Input_Close();
-        Plat_ClearQuit();
         Plat_SetActive(1);
-        Plat_Close();
+        CloseWindow();
     }
     // Runs the pump until SDL's queue stays empty.
     void Drain()

@@ -22,35 +22,21 @@
 #include "platform/video.h"
 #include "shell/shell.h"
 #include "support/golden.h"
+#include "support/sdlwindow.h"
 #include "support/testsupport.h"
 
 // The headless frames of these pages (test_shellpages.cpp).
 static const uint32_t kGoldenMain = 0xFBFF6DB7u, kGoldenSingle = 0x008C975Eu;
 
-class SdlShell : public testing::Test {
+class SdlShell : public QvSdlWindowTest {
 protected:
     QvTempDir dir;
-    bool open = false;
     std::string oldData;
 
     void SetUp() override
     {
-        const char* display = getenv("DISPLAY");
-        const bool required = getenv("QV_REQUIRE_DISPLAY") != nullptr;
-        if (!display || !*display) {
-            if (required) FAIL() << "QV_REQUIRE_DISPLAY is set but there is no DISPLAY";
-            GTEST_SKIP() << "no DISPLAY: the SDL display tests run under xvfb-run (ctest)";
-        }
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        if (!Plat_InitWith(&g_PlatSdl)) {
-            if (required) FAIL() << "SDL could not start on DISPLAY " << display;
-            GTEST_SKIP() << "SDL could not start on DISPLAY " << display;
-        }
-        open = true;
-        Cfg_SetDefaults(&g_Config);
-        g_Config.windowed = 1;
-        Input_Init();
-        Video_Init();
+        QvSdlWindowTest::SetUp();
+        if (!open) return;
         std::vector<MKSHELLRES> res;
         Mkdata_ShellDemoResources(&res);
         std::vector<uint8_t> index, data;
@@ -68,10 +54,7 @@ protected:
         Shell_Close();
         MLString_Unload();
         snprintf(g_DataDir, sizeof g_DataDir, "%s", oldData.c_str());
-        Video_Close();
-        Input_Close();
-        Plat_ClearQuit();
-        Plat_Close();
+        CloseWindow();
     }
     // The window's picture back through the palette to indices, each colour
     // to its first index (the palette repeats some colours).
