@@ -1,10 +1,13 @@
 // The stored form of save types.
 #include "save/savefield.h"
 
+#include <climits>
+#include <cstddef>
 #include <cstring>
 
 #include "save/save.h"
 #include "save/savetype.h"
+#include "shell/shell.h"
 
 namespace {
 
@@ -17,6 +20,34 @@ const SAVEFORM kForms[] = {
     {"bytes", 1, 1, kByte, 1},
     {"pointer variable", sizeof(void*), 4, kHead, 1},
 };
+
+// The front end's record: its words as i32 and the title's bytes as u8, in
+// memory order; any value loads (the front end treats every one safely).
+struct ShellInfoForm {
+    SAVEFIELD fields[SHELLINFO_SIZE / 4 + SHELL_TITLE * 3 / 4];
+    SAVEFORM form;
+    ShellInfoForm()
+    {
+        int n = 0;
+        const uint32_t title = offsetof(SHELLINFO, title);
+        for (uint32_t at = 0; at < SHELLINFO_SIZE;) {
+            if (at >= title && at < title + SHELL_TITLE) {
+                fields[n++] = SAVEFIELD{"title", at, 1, 1, SF_UINT, 0, 0xFF};
+                at += 1;
+            } else {
+                fields[n++] = SAVEFIELD{"word", at, 4, 4, SF_INT, INT32_MIN, INT32_MAX};
+                at += 4;
+            }
+        }
+        form = SAVEFORM{"SHELLINFO", SHELLINFO_SIZE, SHELLINFO_SIZE, fields, n};
+    }
+};
+
+const SAVEFORM* ShellInfo(void)
+{
+    static const ShellInfoForm f;
+    return &f.form;
+}
 
 uint64_t readMem(const uint8_t* p, int size)
 {
@@ -36,6 +67,8 @@ const SAVEFORM* SaveForm_Get(int type, int global)
         return &kForms[1];
     case ST_VOID:
         return global ? &kForms[2] : &kForms[1];
+    case ST_SHELLINFO:
+        return ShellInfo();
     default:
         return nullptr;
     }

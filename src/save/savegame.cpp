@@ -21,6 +21,7 @@
 #include "save/savefield.h"
 #include "save/saveptr.h"
 #include "save/savetype.h"
+#include "shell/shell.h"
 
 SAVEHEADER g_SaveHeader;
 
@@ -170,8 +171,11 @@ int Save_ConstructLists(void)
         if (g_SaveFlags & SAVEF_LIVE) s_uid = Uid_Get();
         Save_RegisterBlock(SAVEK_GLOBAL, &s_uid, ST_ULONG, 4);
     }
+    Save_RegisterShellInfo();
     return 1;
 }
+
+void Save_RegisterShellInfo(void) { Save_RegisterBlock(SAVEK_GLOBAL, &g_ShellInfo, ST_SHELLINFO, sizeof g_ShellInfo); }
 
 void Save_RestoreStaged(void) { Uid_Set(s_uid); }
 
