@@ -116,19 +116,7 @@ protected:
         s.LookAt(kMain, "walk_main_again.pcx");
         s.Click(320, 418); // SS_QUIT
 
-        bool endShown = false;
-        s.script.onPass = [&](int pass) {
-            if (pass == endPass) endShown = log.text().find(" won (") != std::string::npos;
-            auto it = s.looks.find(pass);
-            if (it == s.looks.end()) return;
-            const uint8_t* pixels = nullptr;
-            const PAL_RGB* palette = nullptr;
-            ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
-            EXPECT_TRUE(DemoFixture_Matches(pixels, palette, it->second.golden, it->second.pcx.c_str()))
-                << "pass " << pass;
-        };
-        g_GameState = GS_FRONTEND;
-        Game_Main();
+        const bool endShown = Play(s, endPass, GS_FRONTEND);
 
         EXPECT_FALSE(s.script.overran) << log.text();
         EXPECT_EQ(g_GameState, GS_QUIT);
@@ -144,6 +132,26 @@ protected:
         EXPECT_EQ(g_ShellInfo.debrief[1].type, TT_COMPUTER);
     }
 
+    // Runs the state loop from state on the script, checking its frames;
+    // whether the game had its winner when pass endPass began.
+    bool Play(WalkScript& s, int endPass, int state)
+    {
+        bool endShown = false;
+        s.script.onPass = [&](int pass) {
+            if (pass == endPass) endShown = log.text().find(" won (") != std::string::npos;
+            auto it = s.looks.find(pass);
+            if (it == s.looks.end()) return;
+            const uint8_t* pixels = nullptr;
+            const PAL_RGB* palette = nullptr;
+            ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
+            EXPECT_TRUE(DemoFixture_Matches(pixels, palette, it->second.golden, it->second.pcx.c_str()))
+                << "pass " << pass;
+        };
+        g_GameState = state;
+        Game_Main();
+        return endShown;
+    }
+
     static constexpr uint32_t kMain = 0x4D6343CEu, kSingle = 0x8E193C78u;
 };
 
@@ -157,6 +165,34 @@ TEST_F(ShellWalk, FromTheMainPageThroughACustomMissionAndItsDebriefingToQuit)
 TEST_F(ShellWalk, DemoScenarioThroughTheFrontEnd)
 {
     Run(Walk{"DEMO", 0, 2800, 1, 0x0009713Fu, 0xB599010Eu, 0x5ABEE1C8u});
+}
+
+} // namespace
+
+namespace {
+
+// SetEntryPoint GAME: the game at once, then the main page. The press that
+// answers the end picture, held a moment, once clicked Construction Kit,
+// which lies where the engine centres the pointer for the front end.
+TEST_F(ShellWalk, AGameFromTheConfigurationEndsOnTheMainPageAndItsLastPressStartsNothing)
+{
+    Game_SetScenarioName("WALK");
+    WalkScript s;
+    s.Wait(50, 80);
+    const int endPass = s.count;
+    s.Add(QvMove(320, 240));
+    s.Add(QvButton(1));
+    s.Wait(0, 5);
+    s.Add(QvButton(0));
+    s.LookAt(kMain, "walk_main_after_game.pcx");
+    s.Click(320, 418); // SS_QUIT
+    EXPECT_TRUE(Play(s, endPass, GS_NEWGAME));
+    EXPECT_FALSE(s.script.overran) << log.text();
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_NE(log.text().find("Team 0 won (That's you)"), std::string::npos) << log.text();
+    EXPECT_EQ(g_ShellInfo.result, 1);
+    EXPECT_EQ(g_ShellInfo.mode, SHELL_FRONTEND);
+    EXPECT_EQ(log.text().find("Shell state 4"), std::string::npos) << log.text();
 }
 
 } // namespace
