@@ -13,6 +13,7 @@
 #include "fuzzsupport.h"
 #include "map/mapview.h"
 #include "save/save.h"
+#include "shell/shell.h"
 
 namespace {
 
@@ -20,9 +21,10 @@ struct Words {
     MAPVIEW view;
     uint32_t update;
     int32_t uid;
+    SHELLINFO shell;
 };
 
-Words Current() { return Words{g_MapView, g_UpdateCount, Uid_Get()}; }
+Words Current() { return Words{g_MapView, g_UpdateCount, Uid_Get(), g_ShellInfo}; }
 
 uint32_t Get32(const std::string& s, size_t at)
 {
