@@ -306,6 +306,12 @@ void Units_PostProcessAllTypes(void)
             pair.srctype = BuildingTypeNamed(t, pair.src);
             pair.dsttype = BuildingTypeNamed(t, pair.dst);
         }
+        // A unit that makes buildings is a construction crew to the
+        // computer players; no keyword says so.
+        t->abilities.canbuild = 0;
+        for (int b = 0; b < g_NrBuildingTypes && t->prereq.id != 0; b++)
+            for (uint16_t maker : g_BuildingTypes[b].prereq.makers)
+                if (maker == t->prereq.id) t->abilities.canbuild = 1;
         t->phaseinfo.buildingtype = nullptr;
         if (t->phaseinfo.text[0] != '\0') {
             int index = Textfile_FindBuildingType(t->phaseinfo.text);
@@ -423,6 +429,7 @@ UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
     u->inuse = 1;
     u->gridcell = -1;
     u->claimlevel = -1;
+    u->ai.cc_reserved_area = -1;
     u->seq = s_nextseq++;
     s_made.push_back(u);
     u->team = (int8_t)team;
