@@ -753,3 +753,41 @@ void AI_ReturnPrespent(int team, BUILDING* building, UNIT* crew)
     }
     AIBuild_Refund(the_team, account, amount);
 }
+
+// ------------------------------------------------------------------ the engine's side of the books
+
+// What the building holds towards a charge of credits.
+static int Covered(const BUILDING* b, int credits)
+{
+    if (!Holds(b) || b->ai.refundable <= 0) return 0;
+    return b->ai.refundable < credits ? b->ai.refundable : credits;
+}
+
+int AI_CanChargeWork(const BUILDING* building, int credits)
+{
+    ASSERT(building);
+    if (teamdata[building->team].credits < credits) return 0;
+    if (!AI_GetTeam(building->team)) return 1;
+    return credits - Covered(building, credits) <= AI_GetCredits(building->team);
+}
+
+void AI_ChargeWork(BUILDING* building, int credits)
+{
+    ASSERT(building);
+    if (!AI_GetTeam(building->team) || credits <= 0) return;
+    const int covered = Covered(building, credits);
+    if (covered > 0) AI_RefundPrespent(building, covered);
+    AI_SpendCredits(building->team, credits - covered);
+}
+
+int AI_InUnreleasedForce(const UNIT* unit)
+{
+    ASSERT(unit);
+    return InUnreleasedForce(unit);
+}
+
+int AI_TargetMode(int team)
+{
+    const AI_Team* the_team = ComputerTeam(team);
+    return the_team && the_team->plan ? the_team->plan->target_mode : 2;
+}

@@ -206,3 +206,22 @@ void AI_RefundPrespent(BUILDING* building, int credits);
 // What the building (state 1, 2 or 7) or the crew still holds goes back to
 // its account; exactly one of them is given.
 void AI_ReturnPrespent(int team, BUILDING* building, UNIT* crew);
+
+// ------------------------------------------------------------------ the engine's side of the books
+//
+// A computer team's credits change in two places at once: the team's
+// credits and its AI's books. Each change is told once, where it is made.
+
+// 1 when the building's team can pay credits for its work now: any team
+// with its credits; a computer team with what the building still holds
+// for it plus its uncommitted money (AI_GetCredits).
+int AI_CanChargeWork(const BUILDING* building, int credits);
+// The engine charged credits for the building's work (after the team's
+// credits fell): what the building holds pays first (AI_RefundPrespent),
+// the rest through AI_SpendCredits.
+void AI_ChargeWork(BUILDING* building, int credits);
+// A member of a special force of its team not yet released.
+int AI_InUnreleasedForce(const UNIT* unit);
+// How the team's units choose targets: its plan's mode for a computer team
+// that has a plan, else 2.
+int AI_TargetMode(int team);

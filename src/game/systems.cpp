@@ -323,6 +323,20 @@ static void ScenarioInit(void)
 // kept units and automatic production need the scenario's buildings; the
 // end conditions count the teams and enter their first states once
 // everything of the start is in place.
+// The computer players start from the units and buildings the scenario
+// made, before the plans their state machines name are loaded.
+static void ComputerPlayersStart(void)
+{
+    AI_Init();
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        if (AI_IsComputerTeam(t)) AI_Activate(t);
+}
+
+static void ComputerPlayersClose(void)
+{
+    if (ai_game_initialised) AI_Close();
+}
+
 static const SYSTEM_ENTRY s_specifics[] = {
     {"Blips", Blip_Init, Blip_Close},
     {"GameMessages", GameMessagesInit, GameMessagesClose},
@@ -333,6 +347,7 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"Interface", Igi_Init, Igi_Close},
     {"UpdateTimer", Game_StartTimer, Nothing},
     {"TeamTotals", Endcond_InitTeamTotals, Nothing},
+    {"ComputerPlayers", ComputerPlayersStart, ComputerPlayersClose},
     {"AIPlans", Endcond_LoadAIPs, Nothing},
     {"InitialStates", Endcond_EnterInitialStates, Nothing},
 };

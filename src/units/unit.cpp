@@ -16,6 +16,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "ai/ai.h"
 #include "core/debug.h"
 #include "core/guard.h"
 #include "core/pool.h"
@@ -487,6 +488,7 @@ UNIT* Units_NewAt(UNITTYPE* type, int team, int id, int x, int y)
 void Units_Delete(UNIT* u)
 {
     if (!u || !u->inuse) return;
+    AI_UnitRemove(u);
     DeleteUnit(u);
     Pool_Free(&s_pool, u);
 }
@@ -494,6 +496,7 @@ void Units_Delete(UNIT* u)
 void Units_DeleteKeepPtr(UNIT* u)
 {
     if (!u || !u->inuse) return;
+    AI_UnitRemove(u);
     DeleteUnit(u);
 }
 
