@@ -21,6 +21,7 @@
 #include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitstate.h"
 #include "units/weapon.h"
 
 namespace {
@@ -699,6 +700,131 @@ TEST_F(Frame, ChargesRefundsAndReturnsKeepTheBooks)
     f->state = BS_IDLE;
     QV_EXPECT_FATAL(AI_RefundPrespent(f, 1), "ASSERT (Holds(building))");
     QV_EXPECT_FATAL(AI_SpendCredits(2, 100000), "ASSERT (credits <= the_team->aibuild.credit[0])");
+}
+
+// ------------------------------------------------------------------ the engine's calls
+
+class Flow : public AiWorld {
+protected:
+    void SetUp() override
+    {
+        AiWorld::SetUp();
+        factory_->repaircost[0] = 10;
+        factory_->repaircost[1] = 25;
+        factory_->sell[0] = 50;
+        factory_->sell[1] = 2;
+        f_ = Build_New(factory_, 2, -1, 10, 10);
+        Build_New(lab_, 2, -1, 30, 30);
+        Team_SetCredits(2, 1500);
+        plan_ = Plan(std::string(kStructs) +
+                     "account unit_construction_program[] = { {\"up\", 0, 0}, {\"army\", 1, 0} };\n"
+                     "entry up[] = { {1, 0, \"BigFactory\", 1} };\n"
+                     "entry army[] = { {1, 2, \"Tank\", 2}, {1, 2, \"Jet\", 1} };\n");
+        Init();
+        AI_Activate(2);
+        AI_AIPSwitch(2, plan_);
+    }
+    void TearDown() override
+    {
+        AI_Close();
+        AIP_Delete(plan_);
+        AiWorld::TearDown();
+    }
+    // Runs n updates; false at the first whose books don't balance.
+    bool Run(int n)
+    {
+        for (int i = 0; i < n; i++) {
+            Step();
+            if (!AIBuild_BooksBalance(Team(2))) return false;
+        }
+        return true;
+    }
+    BUILDING* f_ = nullptr;
+    AIP_struct* plan_ = nullptr;
+};
+
+TEST_F(Flow, ChargesOfUpgradesAndProductionKeepTheBooksAndTheCountsEndAtZero)
+{
+    ASSERT_TRUE(Run(1));
+    EXPECT_EQ(f_->state, BS_UPGRADING);   // account 0 first: the upgrade
+    EXPECT_EQ(Team(2)->aibuild.prespent_credits, 200);   // half charged in the same update
+    EXPECT_EQ(f_->ai.refundable, 200);
+    ASSERT_TRUE(Run(3));
+    EXPECT_EQ(f_->buildingtype, big_);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 13), 0);
+    ASSERT_TRUE(Run(60));
+    EXPECT_GE(teamdata[2].stats.made_units, 4);
+    EXPECT_EQ(Team(2)->units->count, teamdata[2].stats.made_units);
+    // Two tanks bought for every jet.
+    const AIBUILD_NODE* n = plan_->construction_program->account[1]->priority_level[0].node;
+    EXPECT_GE(n[0].internal, 2 * n[1].internal - 2);
+    EXPECT_LE(n[0].internal, 2 * n[1].internal + 2);
+    EXPECT_EQ(n[0].internal + n[1].internal, teamdata[2].stats.made_units + (f_->state == BS_PRODUCING));
+    const int unfinished = f_->state == BS_PRODUCING;
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 1) + AIBuild_UnderConstruction(2, 2), unfinished);
+    if (unfinished) {
+        // Cancelled, what was paid comes back and what was held is released.
+        const int before = Team(2)->aibuild.prespent_credits;
+        Build_CancelProduction(f_);
+        EXPECT_TRUE(AIBuild_BooksBalance(Team(2)));
+        EXPECT_LE(Team(2)->aibuild.prespent_credits, before);
+    }
+}
+
+TEST_F(Flow, RepairWaitsForUncommittedMoneyAndSalesAndRemovalsKeepTheBooks)
+{
+    ASSERT_TRUE(Run(1));   // 400 committed to the upgrade
+    BUILDING* lab = teamdata[2].firstbuilding == f_ ? f_->teamnext : teamdata[2].firstbuilding;
+    lab->buildingtype->repaircost[0] = 10;
+    lab->buildingtype->repaircost[1] = 25;
+    lab->hitpoints = 100;
+    // Everything but 5 committed: the repair (10 a step) waits.
+    AI_Team* t = Team(2);
+    AIBuild_CreditSpend(t, t->aibuild.credit[0] - 5);
+    t->aibuild.prespent_credits = teamdata[2].credits - 5;
+    ASSERT_TRUE(Run(3));
+    EXPECT_EQ(lab->hitpoints, 100);
+    AIBuild_CreditAdd(t, 100);
+    teamdata[2].credits += 100;
+    ASSERT_TRUE(Run(3));
+    EXPECT_GT(lab->hitpoints, 100);   // marked for repair by the plan, paid from the books
+    // The upgrading factory removed: what it still held goes back.
+    Build_RemoveFromGame(f_, BRM_DESTROYED);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 13), 0);
+    EXPECT_TRUE(AIBuild_BooksBalance(t));
+    lab->hitpoints = lab->buildingtype->maxhitpoints;
+    lab->buildingtype->sell[0] = 50;
+    ASSERT_EQ(Build_Sell(lab), 1);
+    ASSERT_TRUE(Run(3));
+    EXPECT_EQ(teamdata[2].firstbuilding, nullptr);
+}
+
+TEST_F(Flow, UnitsFollowTheirTeamsIntoAndOutOfTheUnitList)
+{
+    UNIT* u = Units_NewAt(tank_, 2, -1, 20, 20);
+    AI_UnitAdd(u);
+    AI_Team* t = Team(2);
+    EXPECT_EQ(t->units->count, 1);
+    Units_GiveUnitToOtherTeam_Long(u, 4, 0);
+    EXPECT_EQ(t->units->count, 0);
+    Units_GiveUnitToOtherTeam_Long(u, 2, 0);
+    EXPECT_EQ(t->units->count, 1);
+    // A veteran's new type: out and in again, listed once.
+    UNIT* v = Units_ChangeUnitType(u, jet_, 1);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(t->units->count, 1);
+    EXPECT_EQ(t->combat_count[0], 1);
+    // A force's member changed stays out.
+    SPECIAL_FORCE* force = AI_NewSpecialForce(2, 0xFFFFFFFFu);
+    AI_AddToSpecialForce(force, v->id);
+    Units_Delete(v);
+    EXPECT_EQ(t->units->count, 0);
+    UNIT* w = Units_NewAt(tank_, 2, -1, 21, 21);
+    AI_AddToSpecialForce(force, w->id);
+    ASSERT_NE(Units_ChangeUnitType(w, jet_, 1), nullptr);
+    EXPECT_EQ(t->units->count, 0);
+    AI_ReleaseSpecialForce(force);
+    EXPECT_EQ(t->units->count, 1);
 }
 
 }   // namespace
