@@ -11,6 +11,7 @@
 #include "ai/aiprog.h"
 #include "ai/aiteam.h"
 #include "core/gamestate.h"
+#include "save/save.h"
 #include "core/gll.h"
 #include "core/rand.h"
 #include "core/uid.h"
@@ -659,6 +660,40 @@ TEST_F(Frame, AReleasedForceJoinsOnceAndCloseAndInitRebuildTheTeams)
     EXPECT_EQ(Team(2)->units->count, 2);   // released: no longer kept out
     EXPECT_EQ(AI_GetCredits(2), 300);
     (void)b;
+}
+
+TEST_F(Frame, AfterALoadTheTeamsAreBootedAndStartAgainFromWhatIsThere)
+{
+    BUILDING* f = Build_New(factory_, 2, -1, 10, 10);
+    Team_SetCredits(2, 1000);
+    AIP_struct* p = Plan(std::string(kStructs) +
+                         "account unit_construction_program[] = { {\"a\", 0, 0} };\n"
+                         "entry a[] = { {1, 0, \"Tank\", 2} };\n");
+    Arm(1);   // no unit is made here: the strengths need the parts at every start
+    AI_Init();
+    AI_Activate(2);
+    AI_AIPSwitch(2, p);
+    Step(1);
+    ASSERT_EQ(f->state, BS_PRODUCING);
+    ASSERT_GT(Team(2)->aibuild.prespent_credits, 0);
+    QvTempDir saves;
+    Save_Init();
+    char name[sizeof g_ScenarioName];
+    memcpy(name, g_ScenarioName, sizeof name);
+    strcpy(g_ScenarioName, "Alpha");
+    ASSERT_EQ(Save_Game(saves.file("a.sav").c_str(), 0), 1);
+    EXPECT_EQ(Save_Load(saves.file("a.sav").c_str()), SAVE_LOADED);
+    memcpy(g_ScenarioName, name, sizeof name);
+    // Production cancelled and paid back; the books start from the credits.
+    EXPECT_EQ(f->state, BS_IDLE);
+    EXPECT_EQ(teamdata[2].credits, 1000);
+    EXPECT_EQ(Team(2)->aibuild.prespent_credits, 0);
+    EXPECT_EQ(Team(2)->aibuild.credit[0], 1000);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 1), 0);
+    EXPECT_TRUE(AI_IsEnabled(2));
+    EXPECT_EQ(Team(2)->plan, nullptr);   // no state machine: no plan to go back to
+    Arm(0);
+    AIP_Delete(p);
 }
 
 TEST_F(Frame, ChargesRefundsAndReturnsKeepTheBooks)
