@@ -651,6 +651,17 @@ void AI_BuildingRemove(BUILDING* building)
     AI_ReturnPrespent(building->team, building, nullptr);
 }
 
+void AI_BuildingProductionCancelled(BUILDING* building)
+{
+    ASSERT(building);
+    if (!ai_game_initialised || !ComputerTeam(building->team)) return;
+    if (building->state != BS_PRODUCING) return;
+    TLOG(TLOG_AI, "AI_BuildingProductionCancelled Team %d Building %d", building->team, building->id);
+    if (building->unittypetobuild)
+        AIBuild_UnderConstructionRemove(building->team, building->unittypetobuild->prereq.id);
+    AI_ReturnPrespent(building->team, building, nullptr);
+}
+
 void AI_BuildingRemoveUnderConstruction(BUILDING* building)
 {
     ASSERT(building);

@@ -184,6 +184,9 @@ void AI_BuildingUpgradeCompleted(BUILDING* building);
 // A producing building's unit type leaves the count; what a building in
 // state 1, 2 or 7 still holds goes back (AI_ReturnPrespent).
 void AI_BuildingRemove(BUILDING* building);
+// A producing building stopped (state still 2): the unit type leaves the
+// count and what the building holds goes back, as at its removal.
+void AI_BuildingProductionCancelled(BUILDING* building);
 // The building's type / its upgrade type leaves the count.
 void AI_BuildingRemoveUnderConstruction(BUILDING* building);
 void AI_BuildingRemoveUnderUpgrade(BUILDING* building);

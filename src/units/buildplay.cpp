@@ -435,6 +435,8 @@ int Build_CancelProduction(BUILDING* b)
         return Refuse(b, "Build_CancelProduction", "not producing");
     Team_ChangeCredits(b->team, b->jobcost - b->costleft);
     AI_GiveCredits(b->team, b->jobcost - b->costleft);
+    // What the computer player still held for the unit would stay committed.
+    AI_BuildingProductionCancelled(b);
     if (b->unittypetobuild) AP_ClearSource(b, b->unittypetobuild->unittypeid);
     b->unittypetobuild = nullptr;
     EndJob(b);

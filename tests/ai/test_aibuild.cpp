@@ -17,6 +17,7 @@
 #include "core/uid.h"
 #include "support/world.h"
 #include "units/building.h"
+#include "units/orders.h"
 #include "units/buildplay.h"
 #include "units/parts.h"
 #include "units/prereq.h"
@@ -260,6 +261,20 @@ TEST_F(AiWorld, PlanSkipsEntriesTheSettersWouldRefuse)
                              "bad[0]: build type -1 out of range"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
     EXPECT_NE(log.find(dir_.file("plan.aip")), std::string::npos);
+    AIP_Delete(p);
+}
+
+TEST_F(AiWorld, PlanKeepsTheFirst32AccountsOfALongerProgram)
+{
+    std::string text = std::string(kStructs) + "entry a[] = { {1, 0, \"Tank\", 1} };\n"
+                                               "account unit_construction_program[] = {";
+    for (int i = 0; i < 33; i++) text += std::string(i ? "," : "") + "{\"a\", " + std::to_string(i + 1) + ", 0}";
+    AIP_struct* p = Plan(text + "};\n");
+    ASSERT_NE(p, nullptr);
+    EXPECT_NE(p->construction_program->account[31], nullptr);
+    EXPECT_EQ(p->budget[31], 32);
+    EXPECT_NE(log_.text().find("unit_construction_program[32]: only 32 accounts, entry skipped"),
+              std::string::npos);
     AIP_Delete(p);
 }
 
@@ -592,9 +607,28 @@ TEST_F(Frame, HooksIgnoreOtherTeamsAndWaitForInit)
 {
     UNIT* mine = Units_NewAt(tank_, 2, -1, 10, 10);
     UNIT* theirs = Units_NewAt(tank_, 4, -1, 12, 10);
-    AI_UnitAdd(mine);   // before AI_Init: nothing
-    EXPECT_EQ(log_.text().find("AI_UnitAdd Team"), std::string::npos);
+    BUILDING* site = Build_NewConstructionSite(factory_, 2, 30, 30);
+    BUILDING* up = Build_New(factory_, 2, -1, 40, 40);
+    up->state = BS_UPGRADING;
+    // Before AI_Init the five hooks wait (the others find no AI team).
     Init();
+    AIBuild_UnderConstructionAdd(2, 10);
+    AIBuild_UnderConstructionAdd(2, 13);
+    AI_Close();
+    AI_UnitAdd(mine);
+    AI_UnitRemove(mine);
+    AI_BuildingRemove(site);
+    AI_BuildingRemoveUnderConstruction(site);
+    AI_BuildingRemoveUnderUpgrade(up);
+    Init();
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 10), 0);   // a new row: nothing carried over
+    AIBuild_UnderConstructionAdd(2, 10);
+    AIBuild_UnderConstructionAdd(2, 13);
+    AI_BuildingRemoveUnderConstruction(site);
+    AI_BuildingRemoveUnderUpgrade(up);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 10), 0);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 13), 0);
+    up->state = BS_IDLE;
     ASSERT_TRUE(AI_IsComputerTeam(2));
     EXPECT_FALSE(AI_IsComputerTeam(4));
     EXPECT_EQ(Team(2)->units->count, 1);   // its units joined at AI_Init
@@ -798,11 +832,12 @@ TEST_F(Flow, ChargesOfUpgradesAndProductionKeepTheBooksAndTheCountsEndAtZero)
     const int unfinished = f_->state == BS_PRODUCING;
     EXPECT_EQ(AIBuild_UnderConstruction(2, 1) + AIBuild_UnderConstruction(2, 2), unfinished);
     if (unfinished) {
-        // Cancelled, what was paid comes back and what was held is released.
-        const int before = Team(2)->aibuild.prespent_credits;
+        // Regression (credits committed for good): cancelled, what was paid
+        // comes back and what was held is released.
         Build_CancelProduction(f_);
         EXPECT_TRUE(AIBuild_BooksBalance(Team(2)));
-        EXPECT_LE(Team(2)->aibuild.prespent_credits, before);
+        EXPECT_EQ(Team(2)->aibuild.prespent_credits, 0);
+        EXPECT_EQ(AIBuild_UnderConstruction(2, 1) + AIBuild_UnderConstruction(2, 2), 0);
     }
 }
 
@@ -832,6 +867,23 @@ TEST_F(Flow, RepairWaitsForUncommittedMoneyAndSalesAndRemovalsKeepTheBooks)
     ASSERT_EQ(Build_Sell(lab), 1);
     ASSERT_TRUE(Run(3));
     EXPECT_EQ(teamdata[2].firstbuilding, nullptr);
+}
+
+TEST_F(Flow, AGiftIsCutToUncommittedMoneyAndReachesTheReceiversAccounts)
+{
+    ASSERT_TRUE(Run(1));   // 400 committed to the upgrade, 200 of it charged
+    Orders_Init();
+    const int uncommitted = AI_GetCredits(2);
+    ASSERT_LT(uncommitted, teamdata[2].credits);
+    Orders_QGiveCredits(2, 3, 1000000);
+    Orders_AfterUpdate();
+    EXPECT_EQ(AI_GetCredits(2), 0);
+    EXPECT_EQ(teamdata[2].credits, Team(2)->aibuild.prespent_credits);   // what the upgrade holds stays
+    EXPECT_EQ(teamdata[3].credits, uncommitted);
+    EXPECT_EQ(AI_GetCredits(3), uncommitted);
+    EXPECT_TRUE(AIBuild_BooksBalance(Team(2)));
+    EXPECT_TRUE(AIBuild_BooksBalance(Team(3)));
+    Orders_Close();
 }
 
 TEST_F(Flow, UnitsFollowTheirTeamsIntoAndOutOfTheUnitList)
