@@ -411,8 +411,11 @@ static void InitTeamUnits(int team)
             } else AI_UnitAdd(u);
         }
     }
-    for (BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext)
+    for (BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext) {
         TLOG(TLOG_AI, "AI   Team %d Building %d", team, b->id);
+        // The books start again: nothing is held for any earlier purchase.
+        b->ai.account = b->ai.refundable = 0;
+    }
 }
 
 void AI_Init(void)

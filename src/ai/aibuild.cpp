@@ -185,7 +185,11 @@ void AIBuild_Refund(AI_Team* the_team, int account, int amount)
     ASSERT(account >= 0 && account < AIBUILD_MAX_ACCOUNTS);
     ab->prespent_credits -= amount;
     if (amount == 0) return;
-    if (account == 0) AIBuild_CreditAdd(the_team, amount);
+    // A purchase made under an earlier plan may name an account that has no
+    // budget now: money kept there could never be spent by the shares (and
+    // would end the game at "denominator != 0"), so it is shared out.
+    if (account == 0 || !ab->accounts_enabled || ab->budget[account] == 0)
+        AIBuild_CreditAdd(the_team, amount);
     else {
         ab->credit[account] += amount;
         ab->credit[0] += amount;

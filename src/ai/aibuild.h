@@ -57,8 +57,9 @@ void AIBuild_CreditSpend(AI_Team* the_team, int credits);
 void AIBuild_CreditRedistribute(AI_Team* the_team);
 // Caps every account at its reserve and spreads the excess by the shares.
 void AIBuild_ReserveTrim(AI_Team* the_team);
-// Money held for a purchase goes back (asserts amount <= prespent): to
-// account 0 by the shares, else to the account and to account 0.
+// Money held for a purchase goes back (asserts amount <= prespent): to its
+// account and to account 0, or by the shares when the account is 0 or has
+// no budget now.
 void AIBuild_Refund(AI_Team* the_team, int account, int amount);
 // 1 when the two invariants hold.
 int AIBuild_BooksBalance(const AI_Team* the_team);

@@ -730,6 +730,38 @@ TEST_F(Frame, AfterALoadTheTeamsAreBootedAndStartAgainFromWhatIsThere)
     AIP_Delete(p);
 }
 
+TEST_F(Frame, RegressionARefundToAnAccountWithoutBudgetIsSharedOut)
+{
+    BUILDING* f = Build_New(factory_, 2, -1, 10, 10);
+    Team_SetCredits(2, 1000);
+    Init();
+    AI_Team* t = Team(2);
+    int32_t first[AIBUILD_MAX_ACCOUNTS] = {0, 1, 1}, later[AIBUILD_MAX_ACCOUNTS] = {0, 1};
+    AIBuild_CreditDistribute(t, first, nullptr);
+    AI_SpendFromAccount(2, 2, 100);   // bought through account 2
+    t->aibuild.prespent_credits += 100;
+    f->state = BS_PRODUCING;
+    f->ai = {2, 100};
+    AIBuild_CreditDistribute(t, later, nullptr);   // a new plan: account 2 has no budget
+    AI_BuildingRemove(f);
+    EXPECT_EQ(t->aibuild.credit[2], 0);
+    EXPECT_EQ(t->aibuild.credit[1], 1000);
+    AIBuild_CreditSpend(t, 1000);   // would end at "denominator != 0" with 100 left in 2
+    EXPECT_EQ(t->aibuild.credit[0], 0);
+}
+
+TEST_F(Frame, RegressionAStartedFrameHoldsNothingForEarlierPurchases)
+{
+    BUILDING* f = Build_New(factory_, 2, -1, 10, 10);
+    f->state = BS_PRODUCING;
+    f->ai = {3, 250};   // held by a frame that was closed without the boot
+    Init();
+    EXPECT_EQ(f->ai.refundable, 0);
+    AI_BuildingRemove(f);   // else: "amount <= prespent" ends the game
+    EXPECT_EQ(Team(2)->aibuild.prespent_credits, 0);
+    f->state = BS_IDLE;
+}
+
 TEST_F(Frame, ChargesRefundsAndReturnsKeepTheBooks)
 {
     BUILDING* f = Build_New(factory_, 2, -1, 10, 10);
