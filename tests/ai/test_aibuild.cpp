@@ -463,6 +463,33 @@ protected:
     AIBUILD_PROGRAM* program_ = nullptr;
 };
 
+TEST_F(Programs, SettersAssertTheirArguments)
+{
+    AIBUILD_ACCOUNT* a = AIBuild_AccountNew(1);
+    AIBuild_AccountSetLevel(a, 0, 1, 1, RATIO_TO_BUILD);
+    QV_EXPECT_FATAL(AIBuild_AccountNew(0), "ASSERT (priority_levels > 0)");
+    QV_EXPECT_FATAL(AIBuild_AccountSetLevel(a, 1, 1, 1, 0),
+                    "ASSERT ((priority_level >= 0) && (priority_level < account->priority_levels))");
+    QV_EXPECT_FATAL(AIBuild_AccountSetLevel(a, 0, 1, 0, 0), "ASSERT (number_of_nodes > 0)");
+    QV_EXPECT_FATAL(AIBuild_AccountSetLevel(a, 0, 256, 1, 0),
+                    "ASSERT ((priority >= 0) && (priority <= AIBUILD_MAX_PRIORITY))");
+    QV_EXPECT_FATAL(AIBuild_AccountSetLevel(a, 0, 1, 1, 4),
+                    "ASSERT ((build_type >= 0) && (build_type <= 3))");
+    QV_EXPECT_FATAL(AIBuild_AccountSetNode(a, 0, 1, 1, 1),
+                    "ASSERT ((node_number >= 0) && (node_number < account->priority_level[priority_level].nodes))");
+    QV_EXPECT_FATAL(AIBuild_AccountSetNode(a, 0, 0, 99, 1), "ASSERT (PREREQ_IsValid (object_type))");
+    QV_EXPECT_FATAL(AIBuild_AccountSetNode(a, 0, 0, 1, 0), "ASSERT (number > 0)");
+    QV_EXPECT_FATAL(AIBuild_AccountSetNumberToHave(a, 0, 0, 1),
+                    "ASSERT (account->priority_level[priority_level].build_type == NUMBER_TO_HAVE)");
+    QV_EXPECT_FATAL(AIBuild_TeamSetAccount(t_, 0, nullptr),
+                    "ASSERT (the_team->aibuild.construction_program)");
+    AIBUILD_PROGRAM* p = AIBuild_ProgramNew();
+    QV_EXPECT_FATAL(AIBuild_ProgramSetAccount(p, 32, a),
+                    "ASSERT ((account_number >=0) && (account_number < AIBUILD_MAX_ACCOUNTS))");
+    AIBuild_ProgramSetAccount(p, 5, a);
+    AIBuild_ProgramDelete(p);   // frees the account with it
+}
+
 TEST_F(Programs, EachBuildTypeOffersAndCountsAsThePartSays)
 {
     Build_New(factory_, 2, -1, 10, 10);
