@@ -30,6 +30,8 @@
 #include "units/unitproc.h"
 #include "units/vortex.h"
 #include "ui/igi.h"
+#include "ui/igidisp.h"
+#include "ui/igitext.h"
 #include "ui/igipump.h"
 
 static uint32_t s_lastUpdate = 0;
@@ -161,6 +163,10 @@ void Game_RunEndHook(void)
 static void DrawFrame(void)
 {
     Display_CycleFlashColours(g_FrameCount);
+    if (IgiDisp_Started()) {
+        IgiDisp_Update();
+        return;
+    }
     if (BITMAP* bb = Backbuf_Lock())
         if (s_drawHook) s_drawHook(bb);
     Graph_FlipWithCursor();
@@ -185,7 +191,9 @@ static void ShowRates(int updated)
 void Game_Tick(void)
 {
     uint32_t now = Plat_GameMs();
-    FRAME_DECISION d = Game_DecideFrame(now, s_lastUpdate, g_UpdatesPerSecond, g_GamePaused,
+    // A single-player game waits while the player reads the text panel.
+    int paused = g_GamePaused || (!g_NetworkGame && IgiDisp_IsTextPanelShown());
+    FRAME_DECISION d = Game_DecideFrame(now, s_lastUpdate, g_UpdatesPerSecond, paused,
                                         Game_Playback(), g_UpdateCount, g_Config.orderskip);
     if (d.runupdate) {
         s_lastUpdate = now;
