@@ -141,5 +141,8 @@ int IgiDisp_TooltipShown(void);
 void IgiDisp_FormatInt(char* out, size_t size, const char* format, int value);
 // The list that zone zd (7, 30, 52) draws; null for none.
 void IgiDisp_SetZoneList(int zd, struct SLIST* list);
+// The credits field's text: nine digits, up to eight leading zeros shown
+// as colons.
+void IgiDisp_FormatCredits(int credits, char* out, size_t size);
 // One frame of the game screen (frame step 6).
 void IgiDisp_Update(void);

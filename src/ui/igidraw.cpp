@@ -70,6 +70,7 @@ struct MESSAGE {
 
 struct SCREEN {
     int started;
+    int fonts;                 // Font_Init ran
     BITMAP bitmaps[IBM_COUNT];
     BITMAP clock;
     int watersale;
@@ -171,10 +172,11 @@ void IgiDisp_Init(void)
 {
     if (s.started) IgiDisp_Close();
     s = SCREEN{};
+    s.started = 1; // a close frees whatever was made before a failure
     s.watersale = LargestWaterSale();
     for (int i = 0; i < IBM_COUNT; i++) LoadBitmap(i);
     Font_Init(IGIDISP_FONTBYTES);
-    s.started = 1; // from here on a close frees what was made
+    s.fonts = 1;
     for (int slot = 0; slot < 3; slot++) LoadFont(slot);
     // The palette first: the minimap's colours are matched against it.
     IgiWorld_Load();
@@ -196,8 +198,10 @@ void IgiDisp_Close(void)
     IgiWorld_Unload();
     IgiDisp_CloseTextPanel();
     IgiDisp_FreeMinimap();
-    for (int slot = 2; slot >= 0; slot--) Font_Unload(slot);
-    Font_Close();
+    if (s.fonts) {
+        for (int slot = 2; slot >= 0; slot--) Font_Unload(slot);
+        Font_Close();
+    }
     for (BITMAP& b : s.bitmaps) Graph_FreeBitmap(&b);
     Graph_FreeBitmap(&s.clock);
     s = SCREEN{};
@@ -256,6 +260,12 @@ void IgiDisp_DrawStdButton(int zd)
 
 // ---- zone drawings ----
 
+void IgiDisp_FormatCredits(int credits, char* out, size_t size)
+{
+    snprintf(out, size, "%09d", credits < 0 ? 0 : credits);
+    for (size_t i = 0; i < 8 && out[i] == '0'; i++) out[i] = ':';
+}
+
 namespace {
 
 // The translucent table inside a one-pixel frame.
@@ -309,8 +319,7 @@ void DrawCredits(const ZONE& z)
 {
     Blit(IBM_TOPBITS, z.lx, 0, 6, 0, 141, 32);
     char text[16];
-    snprintf(text, sizeof text, "%09d", igi_nfo.credits < 0 ? 0 : igi_nfo.credits);
-    for (int i = 0; i < 8 && text[i] == '0'; i++) text[i] = ':';
+    IgiDisp_FormatCredits(igi_nfo.credits, text, sizeof text);
     Print(z.lx + 25, z.ly + 6, text, 2);
 }
 

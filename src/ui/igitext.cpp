@@ -161,12 +161,17 @@ void IgiDisp_DrawTextPanelTo(BITMAP* dst)
     if (s_List->scrollx < SList_MaxScrollX(s_List)) Arrow(dst, rx - 18, ly + (h - 11) / 2, 12, 216);
 }
 
+int IgiDisp_ClockText(int timeleft, char* out, size_t size)
+{
+    if (timeleft < 0) return 0;
+    int s = timeleft / 36;
+    snprintf(out, size, "%02d:%02d:%02d", s / 3600, (s / 60) % 60, s % 60);
+    return 1;
+}
+
 void IgiDisp_DrawClockTo(BITMAP* dst)
 {
-    int t = Endcond_GetTimeLeft(g_LocalTeam);
-    if (!dst || t < 0) return;
-    int s = t / 36;
     char text[32];
-    snprintf(text, sizeof text, "%02d:%02d:%02d", s / 3600, (s / 60) % 60, s % 60);
-    Font_Print(CLOCK_X, CLOCK_Y, text, 0, 2, nullptr, nullptr, dst);
+    if (dst && IgiDisp_ClockText(Endcond_GetTimeLeft(g_LocalTeam), text, sizeof text))
+        Font_Print(CLOCK_X, CLOCK_Y, text, 0, 2, nullptr, nullptr, dst);
 }

@@ -6,6 +6,8 @@
 // advance. Its list exists only while it is open.
 #pragma once
 
+#include <cstddef>
+
 struct BITMAP;
 struct SLIST;
 
@@ -34,6 +36,9 @@ SLIST* IgiDisp_TextPanelList(void);
 // Zone 21's drawing: the translucent box with its border, the close box,
 // the list and the arrows where more text lies beyond the view.
 void IgiDisp_DrawTextPanelTo(BITMAP* dst);
+// The clock's text of a time left (s = t / 36 as hours, minutes, seconds);
+// 0 for a time left below 0 (no limit).
+int IgiDisp_ClockText(int timeleft, char* out, size_t size);
 // The local team's time left as "%02d:%02d:%02d" at (364, 32) in font 2,
 // when its end conditions have a time limit.
 void IgiDisp_DrawClockTo(BITMAP* dst);
