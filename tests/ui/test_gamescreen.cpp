@@ -23,6 +23,7 @@
 #include "map/fog.h"
 #include "map/map.h"
 #include "map/mapview.h"
+#include "platform/cursor.h"
 #include "platform/font.h"
 #include "platform/graph.h"
 #include "platform/input.h"
@@ -420,6 +421,29 @@ TEST_F(GameScreen, BriefingSectionThenTheRulesInANetworkGame)
     IgiDisp_CloseTextPanel();
 }
 
+TEST_F(GameScreen, TheDemoBriefingAndHelpFitThePanel)
+{
+    IgiDisp_ShowBriefing(home.file("scenario/SINGLE/DEMO/quorvex.brf").c_str(), 1);
+    SLIST* l = IgiDisp_TextPanelList();
+    ASSERT_GT(SList_Count(l), 6);
+    int bullets = 0, indented = 0;
+    for (int i = 0; i < SList_Count(l); i++) {
+        SList_Select(l, i);
+        const char* t = SList_GetSelectedText(l);
+        if (i == 0) {
+            EXPECT_STREQ(t, "OBJECTIVES");
+        }
+        EXPECT_LE(Font_StringWidth(t, 0), TEXTPANEL_WRAPWIDTH) << t;
+        bullets += (uint8_t)t[0] == TEXT_BULLET;
+        indented += strncmp(t, "  ", 2) == 0;
+    }
+    EXPECT_EQ(bullets, 2);
+    EXPECT_GT(indented, 0) << "the long objective wraps under its bullet";
+    IgiDisp_ShowTextFile(home.file("data/local/help.txt").c_str(), "");
+    EXPECT_GT(SList_Count(IgiDisp_TextPanelList()), 10);
+    IgiDisp_CloseTextPanel();
+}
+
 TEST(GameScreenText, ClockShowsHoursMinutesSeconds)
 {
     char text[32];
@@ -452,6 +476,22 @@ TEST_F(GameScreen, GoldenFramesOfTheDemoGame)
         {"team grid", 588, 342, 52, 34, 1556200559u},
     };
     for (const auto& z : zones) EXPECT_EQ(RectCrc(f, z.x, z.y, z.w, z.h), z.crc) << z.name;
+}
+
+TEST_F(GameScreen, ThePointerAtTheRightEdgeScrollsUnderCursor42Then50)
+{
+    char path[GAME_PATH];
+    ASSERT_TRUE(Utils_MakePath(path, g_InterfaceDir, "", "", "mouse.crs", ""));
+    ASSERT_EQ(Cursor_Load(path), 1);
+    Mouse_ShowCursor();
+    Input_RawMouseMove(639, 240);
+    Tick();
+    EXPECT_EQ(Cursor_Current(), 42);
+    EXPECT_GT(g_MapView.x, 0);
+    for (int i = 0; i < 100; i++) Tick(10);
+    EXPECT_EQ(g_MapView.x, mapsizex * 24 - 456);
+    EXPECT_EQ(Cursor_Current(), 50) << "at the map's right edge";
+    Cursor_Unload();
 }
 
 // ---- fatal start texts ----

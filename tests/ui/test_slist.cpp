@@ -58,8 +58,11 @@ TEST_P(SListPosition, LandsWhereTheTableSaysAndKeepsTheSelection)
         seltext = SList_GetSelectedText(l);
     }
     EXPECT_EQ(SList_AddEntry(l, c.position, "N", 0, 0, 0), c.newindex);
-    if (c.sel >= 0) EXPECT_EQ(SList_GetSelectedText(l), seltext);
-    else EXPECT_EQ(SList_GetSelected(l, nullptr, nullptr, nullptr), -1);
+    if (c.sel >= 0) {
+        EXPECT_EQ(SList_GetSelectedText(l), seltext);
+    } else {
+        EXPECT_EQ(SList_GetSelected(l, nullptr, nullptr, nullptr), -1);
+    }
     EXPECT_EQ(Texts(l), c.order);
     SList_Delete(l);
 }
