@@ -699,6 +699,13 @@ static void FramePieces(void)
         s.panelflag = 0;
     }
     if (IgiDisp_MinimapTick()) IgiDisp_SetZoneDirty(ZONE_MINIMAP);
+    // The orders panel marks the automatic-movement button of the selection.
+    if (igi_nfo.mfdmode == MFD_ORDERS)
+        for (int i = 0; i < 3; i++) {
+            if (!Igizone_IsDefined(33 + i)) continue;
+            const ZONE& z = igi_nfo.zone.data[33 + i];
+            Fill(z.lx - 9, z.ly + 6, 9, 10, igi_nfo.automove == i ? C_SELECTED : C_BLACK);
+        }
 }
 
 static void DrawZones(void)

@@ -35,6 +35,7 @@
 #include "ui/blip.h"
 #include "ui/igi.h"
 #include "ui/igidisp.h"
+#include "ui/igipump.h"
 #include "ui/igiminimap.h"
 #include "ui/igitext.h"
 #include "ui/slist.h"
@@ -289,6 +290,38 @@ TEST(GameScreenText, SmoothingStepsBySixteenthsOrOne)
     EXPECT_EQ(IgiDisp_Smooth(5, 0), 4);
     EXPECT_EQ(IgiDisp_Smooth(160, 0), 150);
     EXPECT_EQ(IgiDisp_Smooth(7, 7), 7);
+}
+
+TEST_F(GameScreen, AUnitIsOnScreenByItsTileOrTheTileItClaims)
+{
+    UNITTYPE* tank = Units_SymToTypePtr("DemoTank");
+    UNIT* u = Units_NewAt(tank, 0, -1, 30, 30);
+    ASSERT_NE(u, nullptr);
+    Map_SetViewPixelPos(11 * 24, 11 * 24);
+    EXPECT_TRUE(IgiDisp_UnitOnScreen(u)) << "the last of the 20 columns";
+    u->claimlevel = -1;
+    Map_SetViewPixelPos(31 * 24, 11 * 24);
+    EXPECT_FALSE(IgiDisp_UnitOnScreen(u));
+    u->claimpos = {32, 30};
+    u->claimlevel = 0;
+    EXPECT_TRUE(IgiDisp_UnitOnScreen(u)) << "moving onto the screen";
+    u->claimpos = {30, 30};
+    Units_Delete(u);
+}
+
+TEST_F(GameScreen, APointOnTheMinimapGivesTheEventItsTile)
+{
+    EVENT e{};
+    e.kind = EV_WHEEL; // no zone acts on it: only what lies under the pointer is noted
+    e.x = g_Minimap.originx + 9;
+    e.y = g_Minimap.originy + 14;
+    Igievnt_HandleEvent(&e);
+    EXPECT_EQ(igi_nfo.event.zone, 23u);
+    EXPECT_EQ(igi_nfo.event.tilex, 9);
+    EXPECT_EQ(igi_nfo.event.tiley, 14);
+    e.x = g_Minimap.originx;
+    Igievnt_HandleEvent(&e);
+    EXPECT_EQ(igi_nfo.event.tilex, 1) << "never tile 0";
 }
 
 // ---- the minimap ----
