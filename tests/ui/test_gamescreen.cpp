@@ -342,6 +342,29 @@ TEST_F(GameScreen, ASmallMapIsCentredAndFramedAndTheLeftEdgeMapsToTile1)
     EXPECT_EQ(IgiDisp_ScreenToTileX(600), 63);
 }
 
+TEST(GameScreenMinimap, ALargeMapFillsTheWindowUnframedAndScrolls)
+{
+    g_NewMapRequest = MAP_NEWREQUEST{1, 200, 200, 4, 1};
+    ASSERT_TRUE(Map_Load(nullptr));
+    IgiDisp_BuildMinimapTerrain();
+    IGIMINIMAP& m = g_Minimap;
+    EXPECT_EQ(std::vector<int>({m.w, m.h, m.originx, m.originy}), std::vector<int>({130, 129, 453, 348}));
+    BITMAP screen;
+    Graph_InitBitmap(&screen, 640, 480, nullptr);
+    Graph_ClearBitmap(&screen, 201);
+    m.scrollx = 150; // past the end: clamped when drawn
+    m.scrolly = -4;
+    IgiDisp_DrawMinimapTo(&screen);
+    EXPECT_EQ(m.scrollx, 70);
+    EXPECT_EQ(m.scrolly, 0);
+    EXPECT_EQ(screen.data[347 * 640 + 452], 201) << "no frame";
+    EXPECT_EQ(IgiDisp_ScreenToTileX(453), 70);
+    EXPECT_EQ(IgiDisp_ScreenToTileX(453 + 129), 199);
+    Graph_FreeBitmap(&screen);
+    IgiDisp_FreeMinimap();
+    Map_Free();
+}
+
 TEST_F(GameScreen, RefreshOnceASecondOnlyWithTheRadar)
 {
     ASSERT_TRUE(IgiDisp_RadarWorks());
