@@ -127,7 +127,8 @@ int IgiWorld_Load(void)
         TLOG(TLOG_WARNING, "Game screen: no fog tiles [%s]", Fs_Resolve(path).c_str());
         ok = 0;
     }
-    Map_SetViewPixelPosRedraw(0, 0);
+    // The view stays where the scenario put it; its picture is drawn anew.
+    Map_SetViewPixelPosRedraw(g_MapView.x, g_MapView.y);
     Mouse_SetClipRect(0, 0, PLAT_WIDTH - 1, PLAT_HEIGHT - 1);
     IgiWorld_Follow();
     return ok;

@@ -7,8 +7,9 @@
 #pragma once
 
 // Puts the scenario's palette on the screen, loads the fog's soft edges
-// ("fogtile.fog", a warning when missing), puts the view at the map's origin
-// and confines the pointer to the screen. 1 when everything was there.
+// ("fogtile.fog", a warning when missing), has the view (where the scenario
+// put it) drawn anew and confines the pointer to the screen. 1 when
+// everything was there.
 int IgiWorld_Load(void);
 // Deletes the buildings' pictures (before the common systems close).
 void IgiWorld_Unload(void);
