@@ -324,6 +324,22 @@ TEST_F(GameScreen, APointOnTheMinimapGivesTheEventItsTile)
     EXPECT_EQ(igi_nfo.event.tilex, 1) << "never tile 0";
 }
 
+char s_OldField[8] = "old";
+
+TEST(GameScreenZones, AZoneOfAnEarlierGameIsForgottenRegressionStaleFieldDrawnInTheNextGame)
+{
+    Igizone_ClearAll();
+    Igizone_Add(1, 0, 100, 40, 260, 60, ZL_ALL, nullptr);
+    igi_nfo.zone.data[1].button.buffer = s_OldField;
+    Igizone_SetActiveMask(ZL_ALL);
+    ASSERT_EQ(Igizone_Find(150, 50), 1);
+    Igizone_ClearAll(); // the next game
+    Igizone_SetActiveMask(ZL_ALL);
+    EXPECT_EQ(Igizone_Find(150, 50), ZD_NULL);
+    EXPECT_EQ(igi_nfo.zone.data[1].button.buffer, nullptr);
+    EXPECT_EQ(igi_nfo.zone.data[1].zd, 1u);
+}
+
 // ---- the minimap ----
 
 TEST_F(GameScreen, ASmallMapIsCentredAndFramedAndTheLeftEdgeMapsToTile1)
