@@ -134,6 +134,9 @@ int IgiDisp_CursorOfKind(int kind);
 // The tooltip of zone zd (zones 8 to 14, 29, 80; others have none); marks
 // every zone dirty.
 void IgiDisp_DrawHelp(int zd);
+// The credits field's value as shown: it moves toward the watched team's
+// credits by IgiDisp_Smooth once a frame.
+int IgiDisp_ShownCredits(void);
 // 1 while the tooltip shows (the pointer rested for the information delay).
 int IgiDisp_TooltipShown(void);
 // printf of one integer through a format from the string files; a format

@@ -85,6 +85,7 @@ struct SCREEN {
     int lastmx, lastmy;
     uint32_t stillsince;       // when the pointer last moved or input arrived
     int tooltip;
+    int credits;               // the credits field's value as shown
 };
 
 SCREEN s;
@@ -184,6 +185,7 @@ void IgiDisp_Init(void)
     if (!Graph_InitBitmap(&s.clock, 64, 50, nullptr)) ERR_FATAL(ERRC_MEMORY, "Failed to allocate clock BMP");
     Graph_MakeAngleMap(&s.clock);
     s.speed = s.slider = IGIDISP_SCROLLSTART;
+    s.credits = igi_nfo.credits;
     s.lastzone = s.zone = ZD_NULL;
     s.stillsince = Plat_SystemMs();
     Mouse_SetPos(IGIDISP_MOUSEX, IGIDISP_MOUSEY);
@@ -319,7 +321,7 @@ void DrawCredits(const ZONE& z)
 {
     Blit(IBM_TOPBITS, z.lx, 0, 6, 0, 141, 32);
     char text[16];
-    IgiDisp_FormatCredits(igi_nfo.credits, text, sizeof text);
+    IgiDisp_FormatCredits(s.credits, text, sizeof text);
     Print(z.lx + 25, z.ly + 6, text, 2);
 }
 
@@ -736,6 +738,7 @@ static void Tooltip(void)
 }
 
 int IgiDisp_TooltipShown(void) { return s.tooltip; }
+int IgiDisp_ShownCredits(void) { return s.credits; }
 
 void IgiDisp_Update(void)
 {
@@ -745,13 +748,21 @@ void IgiDisp_Update(void)
         int m = igi_nfo.actionmode;
         if ((m >= 1 && m <= 5) || m == AM_PLACE || m == AM_MORPH) igi_nfo.actionmode = AM_DEFAULT;
     }
-    // 2-4. The pointer, the zone under it, and the zones it left and entered.
-    Mouse_GetState(&s.mousex, &s.mousey, &s.buttons);
+    // 2-4. The pointer, the zone under it, and the zones it left and entered;
+    // the buttons as held only when input arrived.
+    int buttons = 0;
+    Mouse_GetState(&s.mousex, &s.mousey, &buttons);
+    if (igi_nfo.inputchanged) s.buttons = buttons;
     s.zone = Igizone_Find(s.mousex, s.mousey);
     if (s.zone != ZD_NULL) IgiDisp_SetZoneDirty(s.zone);
     if (s.lastzone != ZD_NULL) IgiDisp_SetZoneDirty(s.lastzone);
     s.lastzone = s.zone;
     FramePieces();
+    // The credits field counts toward the real value a step a frame.
+    if (s.credits != igi_nfo.credits) {
+        s.credits = IgiDisp_Smooth(s.credits, igi_nfo.credits);
+        IgiDisp_SetZoneDirty(11);
+    }
     DrawZones();
     ExpireAndDrawMessages();
     Tooltip();

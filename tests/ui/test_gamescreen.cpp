@@ -150,6 +150,28 @@ TEST(GameScreenText, CreditsShowNineDigitsWithAtMostEightColons)
     }
 }
 
+TEST_F(GameScreen, TheCreditsFieldCountsTowardTheRealValueAndRedraws)
+{
+    // As the game loop runs it: the frame, then the interface's update.
+    auto loop = [](uint32_t ms) {
+        Tick(ms);
+        Igievnt_Update();
+    };
+    loop(50);
+    ASSERT_EQ(IgiDisp_ShownCredits(), 2000);
+    const long drawn = IgiDisp_DrawCount(11);
+    teamdata[g_LocalTeam].credits = 2160;
+    loop(10); // the field's update takes the new value
+    loop(10); // the frame after counts a sixteenth of the way
+    EXPECT_EQ(IgiDisp_ShownCredits(), 2010);
+    EXPECT_EQ(IgiDisp_DrawCount(11), drawn + 1);
+    for (int i = 0; i < 100; i++) loop(10);
+    EXPECT_EQ(IgiDisp_ShownCredits(), 2160);
+    const long settled = IgiDisp_DrawCount(11);
+    loop(10);
+    EXPECT_EQ(IgiDisp_DrawCount(11), settled) << "no change, no redraw";
+}
+
 TEST_F(GameScreen, CursorsAtTheEdgesAndOverTheMinimap)
 {
     const int right = mapsizex * 24 - 456;
