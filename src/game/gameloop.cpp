@@ -40,7 +40,6 @@ static uint32_t s_lastUpdateMs = 0;
 static int s_frameAvg = 0;
 static int s_updateAvg = 0;
 static void (*s_drawHook)(BITMAP* backbuffer) = nullptr;
-static void (*s_endHook)(void) = nullptr;
 
 void Game_StartTimer(void)
 {
@@ -152,12 +151,6 @@ void Game_EndWithWinner(int team)
 }
 
 void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer)) { s_drawHook = fn; }
-void Game_SetEndHook(void (*fn)(void)) { s_endHook = fn; }
-
-void Game_RunEndHook(void)
-{
-    if (s_endHook) s_endHook();
-}
 
 // Step 6 of the frame: the flashing colours and the game screen.
 static void DrawFrame(void)

@@ -86,6 +86,7 @@ struct SCREEN {
     uint32_t stillsince;       // when the pointer last moved or input arrived
     int tooltip;
     int credits;               // the credits field's value as shown
+    int radar;                 // the radar worked at the last frame
 };
 
 SCREEN s;
@@ -701,6 +702,9 @@ static void FramePieces(void)
         s.panelflag = 0;
     }
     if (IgiDisp_MinimapTick()) IgiDisp_SetZoneDirty(ZONE_MINIMAP);
+    const int radar = IgiDisp_RadarWorks();
+    if (radar != s.radar) IgiDisp_SetZoneDirty(ZONE_MINIMAP);
+    s.radar = radar;
     // The orders panel marks the automatic-movement button of the selection.
     if (igi_nfo.mfdmode == MFD_ORDERS)
         for (int i = 0; i < 3; i++) {
