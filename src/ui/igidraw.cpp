@@ -353,7 +353,8 @@ void DrawArrow(int zd, const ZONE& z)
 
 void DrawTactical(int zd, const ZONE& z)
 {
-    int level = zd == 39 ? igi_nfo.tenacity : zd == 40 ? igi_nfo.selfpreservation : igi_nfo.autonomy;
+    // Rows: 39 self-preservation (shown reversed), 40 autonomy, 41 tenacity.
+    int level = zd == 39 ? igi_nfo.selfpreservation : zd == 40 ? igi_nfo.autonomy : igi_nfo.tenacity;
     if (zd == 39 && level >= 0 && level <= 2) level = 2 - level;
     int under = s.zone == zd ? (s.mousex - z.lx) / 30 : -1;
     for (int i = 0; i < 3; i++) {
@@ -460,11 +461,13 @@ void IgiDisp_DrawPanelBackground(int mode)
     case 3: {
         Tabs(igi_nfo.trailpage);
         if (igi_nfo.trailpage == 1) {
+            // A font-1 line above the execution-mode field (zone 49), the
+            // name field (51) and the global trail list (52).
             const char* dir = MLString_Display(MLSD_PATHDIR);
             int lh = Font_GetHeight(1);
-            Print(544 - Font_StringWidth(dir, 1) / 2, 105 - lh, dir, 1);
-            Print(460, 150 - lh, MLString_Display(MLSD_CURRPATH), 1);
-            Print(460, 195 - lh, MLString_Display(MLSD_SAVEDPATHS), 1);
+            Print(544 - Font_StringWidth(dir, 1) / 2, 205 - lh, dir, 1);
+            Print(468, 258 - lh, MLString_Display(MLSD_CURRPATH), 1);
+            Print(555, 257 - lh, MLString_Display(MLSD_SAVEDPATHS), 1);
         }
         break;
     }

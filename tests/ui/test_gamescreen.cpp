@@ -34,6 +34,7 @@
 #include "support/testsupport.h"
 #include "ui/blip.h"
 #include "ui/igi.h"
+#include "ui/igibtn.h"
 #include "ui/igidisp.h"
 #include "ui/igipump.h"
 #include "ui/igiminimap.h"
@@ -284,6 +285,32 @@ TEST_F(GameScreen, PanelBackgroundsOfEveryModeAndAnUnknownOneIsFatal)
     }
     for (size_t i = 1; i < crcs.size(); i++) EXPECT_NE(crcs[i], crcs[i - 1]) << i;
     QV_EXPECT_FATAL(IgiDisp_DrawPanelBackground(7), "Unknown mfd mode [7]");
+}
+
+TEST_F(GameScreen, TacticalRowsMarkTheSelectionsLevelSelfPreservationReversed)
+{
+    Igievnt_DefinePlain(39, nullptr, 548, 266, 90, 22, ZL_ORDERS);
+    Igievnt_DefinePlain(41, nullptr, 548, 240, 90, 22, ZL_ORDERS);
+    igi_nfo.selfpreservation = 0;
+    igi_nfo.tenacity = 0;
+    BITMAP* bb = Backbuf_Lock();
+    const BITMAP* cells = IgiDisp_Bitmap(IBM_ORLMH);
+    // The cell drawn at column i of a row is source column sx of the bitmap.
+    auto shows = [&](int zd, int i, int sx) {
+        const ZONE& z = igi_nfo.zone.data[zd];
+        for (int y = 0; y < 22; y++)
+            for (int x = 0; x < 30; x++)
+                if (bb->data[(z.ly + y) * 640 + z.lx + 30 * i + x] != cells->data[y * 270 + sx + x]) return false;
+        return true;
+    };
+    for (int zd : {39, 41}) {
+        igi_nfo.zone.data[zd].dirty = 1;
+        IgiDisp_DrawZone(zd);
+    }
+    EXPECT_TRUE(shows(39, 2, 60 + 180)) << "level 0 shown as 2";
+    EXPECT_TRUE(shows(39, 0, 0));
+    EXPECT_TRUE(shows(41, 0, 180));
+    EXPECT_TRUE(shows(41, 2, 60));
 }
 
 TEST_F(GameScreen, BarsFillTheirShareWithAMinimum)
