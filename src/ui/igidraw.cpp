@@ -130,7 +130,8 @@ void Print(int x, int y, const char* text, int font, const uint8_t* remap = null
 void LoadBitmap(int i)
 {
     char path[GAME_PATH];
-    Utils_MakePath(path, g_InterfaceDir, "", "", kBitmaps[i].name, "");
+    if (!Utils_MakePath(path, g_InterfaceDir, "", "", kBitmaps[i].name, ""))
+        ERR_FATAL(ERRC_OPENFILE, "BMP error %d [%s]", (int)BMP_CANT_OPEN, kBitmaps[i].name);
     std::string shown = Fs_Resolve(path);
     uint8_t* pixels = nullptr;
     int depth = 0, w = 0, h = 0;
@@ -156,7 +157,8 @@ void LoadBitmap(int i)
 void LoadFont(int slot)
 {
     char path[GAME_PATH];
-    Utils_MakePath(path, g_InterfaceDir, "", "", kFonts[slot], "");
+    if (!Utils_MakePath(path, g_InterfaceDir, "", "", kFonts[slot], ""))
+        ERR_FATAL(ERRC_OPENFILE, "Font file [%s]", kFonts[slot]);
     if (!Font_Load(path, slot)) ERR_FATAL(ERRC_OPENFILE, "Font file [%s]", Fs_Resolve(path).c_str());
 }
 
