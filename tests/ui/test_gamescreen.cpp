@@ -13,6 +13,7 @@
 #include "core/config.h"
 #include "core/crc32.h"
 #include "core/gamestate.h"
+#include "core/mlstring.h"
 #include "core/textlines.h"
 #include "core/utils.h"
 #include "game/gameloop.h"
@@ -242,6 +243,11 @@ TEST_F(GameScreen, TooltipAfterExactlyTheDelayGoneOnAMove)
     EXPECT_FALSE(IgiDisp_TooltipShown()) << Plat_SystemMs() - start;
     Tick(10);
     EXPECT_TRUE(IgiDisp_TooltipShown()) << Plat_SystemMs() - start;
+    // The box hangs 20 pixels below the button, its top edge in colour 68.
+    const ZONE& z = igi_nfo.zone.data[8];
+    int top = 0;
+    for (int x = 0; x < 200; x++) top += Frame()[(z.ry + 20) * 640 + x] == 68;
+    EXPECT_GT(top, Font_StringWidth(MLString_Display(MLSD_SELL), 1));
     Input_RawMouseMove(31, 10);
     Tick(10);
     EXPECT_FALSE(IgiDisp_TooltipShown());
