@@ -17,6 +17,7 @@
 #include "core/uid.h"
 #include "core/utils.h"
 #include "game/gameloop.h"
+#include "game/quorvex.h"
 #include "map/cre.h"
 #include "map/fog.h"
 #include "map/map.h"
@@ -38,6 +39,7 @@
 #include "rules/gamemsg.h"
 #include "rules/scenario.h"
 #include "rules/tfgen.h"
+#include "save/save.h"
 #include "ui/blip.h"
 #include "ui/igi.h"
 #include "units/building.h"
@@ -183,6 +185,7 @@ static const SYSTEM_ENTRY s_base[] = {
     {"Cursor", CursorInit, CursorClose},
     {"Backbuffer", Backbuf_Init, Nothing},
     {"Events", Event_Init, Event_Close},
+    {"SaveFlags", Save_Init, Nothing},
 };
 
 // --- common game systems ---
@@ -318,6 +321,20 @@ static void ScenarioInit(void)
     Scenario_Load(nullptr);
 }
 
+// A pending saved game (state 6) loads once the scenario, its initial states
+// and the computer players have started: the file's blocks replace what the
+// start made. A file that fails is reported and the game doesn't start.
+static void SavedGameInit(void)
+{
+    if (!(g_SaveFlags & SAVEF_PENDINGLOAD)) return;
+    g_SaveFlags &= ~(uint32_t)SAVEF_PENDINGLOAD;
+    if (Save_Load(g_PendingLoadName) != SAVE_LOADED) {
+        Game_SavedGameFailed(Save_LoadError());
+        return;
+    }
+    Game_StartTimer();
+}
+
 // The scenario sets the teams' relations, so the alliances come after it:
 // before, every relation the file sets would be inert. The buildings'
 // kept units and automatic production need the scenario's buildings; the
@@ -335,6 +352,7 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"TeamTotals", Endcond_InitTeamTotals, Nothing},
     {"AIPlans", Endcond_LoadAIPs, Nothing},
     {"InitialStates", Endcond_EnterInitialStates, Nothing},
+    {"SavedGame", SavedGameInit, Nothing},
 };
 
 // --- the layers ---

@@ -110,8 +110,10 @@ void Save_SetDumpFileName(const char* path);
 int Save_ConstructLists(void);
 // Logs the blocks of each type and, with withMissing, the missing pointers.
 void Save_Statistics(int withMissing);
-// After a load: hands the staged words (the unique-id counter) back.
-void Save_RestoreStaged(void);
+// The header flag that the next list construction serves: the one being
+// written, or on loading the file's (a non-zero flag lists only the front
+// end's record).
+void Save_SetListFlag(uint32_t flag);
 // Rewrites every registered slot to its id.
 void Save_PointersToIds(void);
 struct CFILE;
