@@ -235,16 +235,25 @@ const char* Mapgrid_CheckLoaded(void)
 {
     for (int i = 0; s_cells && i < s_cx * s_cy; i++) {
         const MAPGRID_CELL& cell = s_cells[i];
-        if (cell.count[MGL_UNIT] || cell.count[MGL_BUILDING] || cell.items[MGL_UNIT] || cell.items[MGL_BUILDING])
+        if (cell.count[MGL_UNIT] || cell.count[MGL_BUILDING] || cell.items[MGL_UNIT] || cell.items[MGL_BUILDING] ||
+            cell.capacity[MGL_UNIT] || cell.capacity[MGL_BUILDING])
             return "a grid cell's unit or building list";
-        long size = cell.items[MGL_OVERLAY] ? Save_LoadedSize(cell.items[MGL_OVERLAY]) : 0;
+        void** items = cell.items[MGL_OVERLAY];
+        long size = items ? Save_LoadedSize(items) : 0;
         if (size != (long)cell.count[MGL_OVERLAY] * (long)sizeof(void*)) return "a grid cell's overlay count";
+        if (cell.capacity[MGL_OVERLAY] < cell.count[MGL_OVERLAY] || (items != nullptr) != (cell.capacity[MGL_OVERLAY] > 0))
+            return "a grid cell's overlay capacity";
     }
     return nullptr;
 }
 
+// The loaded arrays hold their entries; they grow to the capacity they had.
 void Mapgrid_AfterLoad(void)
 {
-    for (int i = 0; s_cells && i < s_cx * s_cy; i++)
-        for (int l = 0; l < MGL_LISTS; l++) s_cells[i].capacity[l] = s_cells[i].count[l];
+    for (int i = 0; s_cells && i < s_cx * s_cy; i++) {
+        MAPGRID_CELL& cell = s_cells[i];
+        if (cell.items[MGL_OVERLAY])
+            cell.items[MGL_OVERLAY] = static_cast<void**>(
+                Debug_Realloc(cell.items[MGL_OVERLAY], (size_t)cell.capacity[MGL_OVERLAY] * sizeof(void*)));
+    }
 }

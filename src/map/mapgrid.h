@@ -49,10 +49,11 @@ void Mapgrid_Close(void);
 // its pointers. The unit and building lists travel with their records.
 void Mapgrid_SaveAll(void);
 // After a load, before it is kept: null when every cell's overlay array is
-// a loaded block of exactly its count of entries (none for a count of 0) and
-// its unit and building lists are empty; else what is wrong.
+// a loaded block of exactly its count of entries (none for a count of 0),
+// with a capacity of at least its count (0 without an array), and its unit
+// and building lists are empty; else what is wrong.
 const char* Mapgrid_CheckLoaded(void);
-// After a load was kept: each loaded array's capacity is its count.
+// After a load was kept: each loaded array grows to its capacity.
 void Mapgrid_AfterLoad(void);
 
 // 1 between Mapgrid_Init and Mapgrid_Close.

@@ -373,7 +373,8 @@ void Ovl_FreeRecord(OVERLAY* o) { Pool_Free(&s_pool, o); }
 void Ovl_AfterLoad(void)
 {
     s_count = 0;
-    for (const OVERLAY* o = g_Overlays; o; o = o->nextoverlay) s_count++;
+    s_last = nullptr;
+    for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay, s_count++) s_last = o;
 }
 
 const char* Ovl_CheckLoaded(void)

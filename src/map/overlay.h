@@ -172,7 +172,7 @@ void Ovl_FreeRecord(OVERLAY* o);
 // overlay is marked delete-pending and each has a display element; else
 // what is wrong.
 const char* Ovl_CheckLoaded(void);
-// After a load was kept: the count is the loaded list's length.
+// After a load was kept: the count and the list's end are the loaded list's.
 void Ovl_AfterLoad(void);
 
 // Unlinks every overlay from the map grid / links every overlay into it.

@@ -53,7 +53,7 @@ const SAVEFIELD kDisplay[] = {
     PTR(DISPLAYELEMENT, sprite, "e->sprite", ST_SPRITE),
     FLD(DISPLAYELEMENT, x, 4, SF_INT, I32MIN, I32MAX),
     FLD(DISPLAYELEMENT, y, 4, SF_INT, I32MIN, I32MAX),
-    WORD("frame, direction, remap, rendermode, visible", kDisplayBits, (1 << 29) - 1),
+    WORD("frame/direction/remap/rendermode/visible bits", kDisplayBits, (1 << 29) - 1),
     FLD(DISPLAYELEMENT, layer, 2, SF_UINT, 0, SORTDISP_LAYERS - 1),
     FLD(DISPLAYELEMENT, flags, 2, SF_UINT, 0, 0xFFFF),
 };
@@ -97,7 +97,7 @@ const uint32_t kElementBits = offsetof(MAP_ELEMENT, shadev) + 4;
 const SAVEFIELD kMapElement[] = {
     FLD(MAP_ELEMENT, tile, 4, SF_UINT, 0, U32MAX),
     FLD(MAP_ELEMENT, shadev, 4, SF_UINT, 0, U32MAX),
-    WORD("altitude, effect, water, mineral, initalt", kElementBits, (1 << 21) - 1),
+    WORD("altitude/effect/water/mineral/initalt bits", kElementBits, (1 << 21) - 1),
     PTRS(MAP_ELEMENT, unit, "m->unit[l]", ST_UNIT),
 };
 

@@ -27,6 +27,7 @@
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
 #include "save/saveget.h"
+#include "units/building.h"
 #include "save/save.h"
 #include "save/saveblk.h"
 #include "save/savefield.h"
@@ -192,6 +193,7 @@ int Save_ConstructLists(void)
         Line_Save();
         AnimType_SaveAll();
         Ovl_SaveAll();
+        Build_SaveVisibilityCursors();
         Save_RegisterUid();
         Region_SaveAll();
         Mapgrid_SaveAll();
