@@ -246,3 +246,191 @@ TEST(SaveForms, TheFormatDocumentShowsTheTables)
 }
 
 } // namespace
+
+namespace {
+
+uint32_t Get32(const std::string& s, size_t at)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < 4; i++) v |= (uint32_t)(uint8_t)s[at + i] << (8 * i);
+    return v;
+}
+
+void Put32(std::string& s, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++) s[at + i] = (char)(v >> (8 * i));
+}
+
+struct FileBlock {
+    size_t at;      // of the marker
+    uint32_t flags, id, size;
+    bool global;
+};
+
+std::vector<FileBlock> Blocks(const std::string& s)
+{
+    std::vector<FileBlock> out;
+    size_t at = 32;
+    for (int section = 0; section < 2; section++) {
+        uint32_t n = Get32(s, at);
+        at += 4;
+        for (uint32_t i = 0; i < n; i++) {
+            uint32_t flags = Get32(s, at + 4);
+            uint32_t size = (flags & 0x30000000) == 0x30000000 ? 0 : flags & 0xFFFFF;
+            out.push_back({at, flags, Get32(s, at + 8), size, section == 0});
+            at += 16 + size;
+        }
+    }
+    return out;
+}
+
+int TypeOf(const FileBlock& b) { return (int)(b.flags >> 20 & 0xFF); }
+
+// Every CRC recomputed, so that a change reaches the checks behind them.
+std::string RepairCrcs(std::string s)
+{
+    for (const FileBlock& b : Blocks(s))
+        if (b.size || (b.flags & 0x30000000) != 0x30000000) Put32(s, b.at + 12, Crc32_Block(s.data() + b.at + 16, b.size));
+    return s;
+}
+
+// The stored offset of an OVERLAY record's fields (docs/formats.md).
+enum { OVL_LAYER = 36, OVL_DISPLAY = 48, OVL_NEXT = 56, OVL_PREV = 60 };
+
+class SavedGameRefused : public SavedGame {
+protected:
+    std::string file_, before_;
+    uint64_t digest_ = 0;
+    long heap_ = 0;
+    std::vector<FileBlock> blocks_;
+
+    void SetUp() override
+    {
+        SavedGame::SetUp();
+        Start();
+        RunTo(20);
+        ASSERT_EQ(Save_Game(dir_.file("good.sav").c_str(), 0), 1);
+        file_ = dir_.read("good.sav");
+        blocks_ = Blocks(file_);
+        RunTo(26);  // the running game differs from the file
+        before_ = Canonical();
+        digest_ = QvDigest_State();
+        heap_ = Debug_LiveBlocks();
+    }
+    // The file is refused naming why, and the game is as it was.
+    void Refused(const std::string& bytes, const std::string& what, const char* why = nullptr)
+    {
+        dir_.write("bad.sav", bytes);
+        EXPECT_EQ(Save_Load(dir_.file("bad.sav").c_str()), SAVE_BADFILE) << what;
+        const std::string error = Save_LoadError();
+        EXPECT_NE(error.find("bad.sav: "), std::string::npos) << what << ": " << error;
+        if (why) {
+            EXPECT_NE(error.find(why), std::string::npos) << what << ": " << error;
+        }
+        EXPECT_TRUE(SameSave(Canonical(), before_)) << what;
+        EXPECT_EQ(QvDigest_State(), digest_) << what;
+        EXPECT_EQ(Debug_LiveBlocks(), heap_) << what;
+    }
+    std::vector<const FileBlock*> OfType(int type)
+    {
+        std::vector<const FileBlock*> out;
+        for (const FileBlock& b : blocks_)
+            if (TypeOf(b) == type) out.push_back(&b);
+        return out;
+    }
+};
+
+TEST_F(SavedGameRefused, CutsFlipsAndStrayBytes)
+{
+    std::vector<size_t> cuts;
+    for (size_t i = 0; i < blocks_.size(); i += blocks_[i].global ? 97 : 1) cuts.push_back(blocks_[i].at);
+    std::mt19937 rng(39);
+    for (int i = 0; i < 100; i++) cuts.push_back(rng() % file_.size());
+    for (size_t at : cuts) Refused(file_.substr(0, at), "cut at " + std::to_string(at));
+    Refused(file_ + '\0', "a trailing byte", "after the last block");
+    // Flips anywhere: refused, or (in bits that carry nothing, as a block's
+    // tree colour) loaded as the file says.
+    const std::string saved = QvSave_Canonical(file_);
+    for (int i = 0; i < 100; i++) {
+        std::string bytes = file_;
+        size_t at = rng() % bytes.size();
+        bytes[at] = (char)(bytes[at] ^ (1 + rng() % 255));
+        dir_.write("bad.sav", bytes);
+        if (Save_Load(dir_.file("bad.sav").c_str()) == SAVE_LOADED) {
+            EXPECT_TRUE(SameSave(Canonical(), saved)) << "flip at " << at;
+            Stop();
+            Start();
+            RunTo(26);
+        } else {
+            EXPECT_TRUE(SameSave(Canonical(), before_)) << "flip at " << at;
+        }
+    }
+}
+
+TEST_F(SavedGameRefused, DamageBehindRepairedCrcs)
+{
+    auto overlays = OfType(ST_OVERLAY);
+    auto displays = OfType(ST_DISPLAYELEMENT);
+    auto rows = OfType(ST_MAP_ELEMENT);
+    auto sprites = OfType(ST_SPRITE);
+    ASSERT_GE(overlays.size(), 3u);
+    ASSERT_FALSE(displays.empty() || rows.empty() || sprites.empty());
+    const size_t first = overlays[0]->at + 16, second = overlays[1]->at + 16, last = overlays.back()->at + 16;
+    struct Row {
+        const char* name;
+        size_t at;
+        uint32_t value;
+        const char* why;
+    } rows_[] = {
+        {"a cycle in the thing list", last + OVL_NEXT, overlays[0]->id, "lists reach"},
+        {"an id naming no block", first + OVL_DISPLAY, SaveId_Make(ST_DISPLAYELEMENT, 0xFFFF0), "bad pointer [o->display]"},
+        {"an id of another type", first + OVL_DISPLAY, overlays[1]->id, "bad pointer [o->display]"},
+        {"an orphan block", first + OVL_NEXT, overlays[2]->id, "lists reach"},
+        {"a field out of range", second + OVL_LAYER, 99, "field layer out of range"},
+        {"the sentinel in a link", second + OVL_PREV, 0xFFFFFFFFu, "sentinel"},
+        {"a display element in another bucket", displays[0]->at + 16 + 24, 0x7FFFFFFF, "inconsistent"},
+    };
+    for (const Row& r : rows_) {
+        std::string bytes = file_;
+        Put32(bytes, r.at, r.value);
+        Refused(RepairCrcs(bytes), r.name, r.why);
+    }
+    // One grid array reached from two cells.
+    std::string twice = file_;
+    auto cells = OfType(ST_MAPGRID);
+    const FileBlock* from = nullptr;
+    for (const FileBlock* c : cells)
+        if (c->global && Get32(twice, c->at + 16) != SAVEID_NULL) {
+            if (!from) from = c;
+            else if (c != from) {
+                Put32(twice, c->at + 16, Get32(twice, from->at + 16));
+                break;
+            }
+        }
+    Refused(RepairCrcs(twice), "a block reached twice", "twice");
+    // A row of another size, changed static data, one global fewer.
+    std::string resized = file_;
+    Put32(resized, rows[0]->at + 4, rows[0]->flags - 24);
+    resized.erase(rows[0]->at + 16 + rows[0]->size - 24, 24);
+    Refused(RepairCrcs(resized), "a block of another size", "holds");
+    std::string changed = file_;
+    Put32(changed, sprites[0]->at + 12, Get32(changed, sprites[0]->at + 12) ^ 1);
+    Refused(changed, "changed static data", "static data differs");
+}
+
+TEST_F(SavedGameRefused, ARunningGameWithUnitsDoesntTakeALoadYet)
+{
+    Stop();
+    Game_SetScenarioName("DEMO");
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    open_ = true;
+    const uint64_t digest = QvDigest_State();
+    EXPECT_EQ(Save_Load(dir_.file("good.sav").c_str()), SAVE_OTHERSCENARIO);
+    strcpy(g_ScenarioName, "SAVEGAME");
+    EXPECT_EQ(Save_Load(dir_.file("good.sav").c_str()), SAVE_BADFILE);
+    EXPECT_NE(std::string(Save_LoadError()).find("units"), std::string::npos) << Save_LoadError();
+    EXPECT_EQ(QvDigest_State(), digest);
+}
+
+} // namespace
