@@ -32,7 +32,9 @@
 #include "save/savetype.h"
 #include "support/testsupport.h"
 #include "support/world.h"
+#include "core/utils.h"
 #include "units/orders.h"
+#include "units/team.h"
 
 namespace {
 
@@ -345,13 +347,13 @@ TEST_F(SavedGameRefused, CutsFlipsAndStrayBytes)
     std::vector<size_t> cuts;
     for (size_t i = 0; i < blocks_.size(); i += blocks_[i].global ? 97 : 1) cuts.push_back(blocks_[i].at);
     std::mt19937 rng(39);
-    for (int i = 0; i < 100; i++) cuts.push_back(rng() % file_.size());
+    for (int i = 0; i < 500; i++) cuts.push_back(rng() % file_.size());
     for (size_t at : cuts) Refused(file_.substr(0, at), "cut at " + std::to_string(at));
     Refused(file_ + '\0', "a trailing byte", "after the last block");
     // Flips anywhere: refused, or (in bits that carry nothing, as a block's
     // tree colour) loaded as the file says.
     const std::string saved = QvSave_Canonical(file_);
-    for (int i = 0; i < 100; i++) {
+    for (int i = 0; i < 500; i++) {
         std::string bytes = file_;
         size_t at = rng() % bytes.size();
         bytes[at] = (char)(bytes[at] ^ (1 + rng() % 255));
@@ -431,6 +433,137 @@ TEST_F(SavedGameRefused, ARunningGameWithUnitsDoesntTakeALoadYet)
     EXPECT_EQ(Save_Load(dir_.file("good.sav").c_str()), SAVE_BADFILE);
     EXPECT_NE(std::string(Save_LoadError()).find("units"), std::string::npos) << Save_LoadError();
     EXPECT_EQ(QvDigest_State(), digest);
+}
+
+} // namespace
+
+namespace {
+
+// The save of QSAVEGAME and state 6's files live in the test's own
+// saved-games directory.
+class SavedGameFlow : public SavedGame {
+protected:
+    void SetUp() override
+    {
+        SavedGame::SetUp();
+        Str_CopySafe(g_SaveDir, dir_.file("save").c_str(), sizeof g_SaveDir);
+        s_first = s_last = 0;
+    }
+    void TearDown() override
+    {
+        PlatHeadless_SetPumpHook(nullptr);
+        Game_SetFrontEndHook(nullptr);
+        Plat_ClearQuit();
+        SavedGame::TearDown();
+    }
+    // A saved game of the fixture scenario at update 50 in the saved-games
+    // directory.
+    std::string SaveAt50(void)
+    {
+        Start();
+        RunTo(50);
+        const std::string path = dir_.file("save/at50.sav");
+        EXPECT_EQ(Save_Game(path.c_str(), 0), 1);
+        Stop();
+        return path;
+    }
+    // The in-game frames: the first and the last update seen, quit after 56.
+    static void Pump(void)
+    {
+        if (g_GameState != GS_INGAME) return;
+        if (!s_first) s_first = g_UpdateCount;
+        s_last = g_UpdateCount;
+        PlatHeadless_Advance(50);
+        if (g_UpdateCount >= 56) Plat_PostQuit();
+    }
+    static void FrontEnd(void)
+    {
+        s_frontEnd++;
+        g_GameState = GS_QUIT;
+    }
+    static uint32_t s_first, s_last;
+    static int s_frontEnd;
+};
+uint32_t SavedGameFlow::s_first, SavedGameFlow::s_last;
+int SavedGameFlow::s_frontEnd;
+
+TEST_F(SavedGameFlow, QSaveGameSavesAmidItsBatchAndTheRecordingKeepsIt)
+{
+    Str_CopySafe(g_Config.orderrecord, dir_.file("orders.rec").c_str(), CFG_PATH);
+    Start();
+    RunTo(5);
+    const int credits = teamdata[1].credits;
+    Orders_QGiveCredits(0, 1, 100);
+    Orders_QSaveGame();
+    Orders_QGiveCredits(0, 1, 50);
+    Step();
+    EXPECT_EQ(teamdata[1].credits, credits + 150) << "the orders after the save ran too";
+    EXPECT_EQ(Save_CheckHeader(dir_.file("save/MULTI.SAV").c_str()), SAVE_LOADED);
+    EXPECT_NE(dir_.read("save/SAVE.LOG").find("Locals: "), std::string::npos);
+    Stop();
+    const std::string rec = dir_.read("orders.rec");
+    ASSERT_GE(rec.size(), 6u);
+    EXPECT_EQ(Get32(rec, 0), 6u) << "the batch run after update 6";
+    EXPECT_EQ((uint8_t)rec[4] | (uint8_t)rec[5] << 8, 3) << "all three orders recorded";
+    Start();
+    EXPECT_EQ(Save_Load(dir_.file("save/MULTI.SAV").c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(g_UpdateCount, 6u);
+}
+
+TEST_F(SavedGameFlow, State6LoadsTheFileThroughANewGameOfItsScenario)
+{
+    SaveAt50();
+    Game_SetScenarioName("DEMO");  // another scenario is current
+    Str_CopySafe(g_PendingLoadName, "at50.sav", sizeof g_PendingLoadName);
+    PlatHeadless_SetPumpHook(Pump);
+    g_GameState = GS_LOADGAME;
+    Game_Main();
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_STREQ(g_ScenarioName, "SAVEGAME");
+    EXPECT_EQ(s_first, 50u) << "the game goes on from the file's update";
+    EXPECT_GE(s_last, 55u);
+    EXPECT_EQ(g_SaveFlags & SAVEF_PENDINGLOAD, 0u);
+    for (const char* line : {"Loading...", "- done.", "Time: "})
+        EXPECT_NE(log_.text().find(line), std::string::npos) << line;
+    EXPECT_EQ(log_.text().find("No picture [loadgame.pcx]"), std::string::npos);
+}
+
+TEST_F(SavedGameFlow, State6RefusesABadFileAndGoesToTheFrontEnd)
+{
+    SaveAt50();
+    const std::string good = dir_.read("save/at50.sav");
+    std::string other = good;
+    memcpy(&other[12], "NOSUCH\0", 7);
+    Put32(other, 28, Crc32_Block(other.data() + 4, 24));
+    struct Row {
+        const char* name;
+        std::string bytes;
+        const char* why;
+    } rows[] = {
+        {"a bad header CRC", good.substr(0, 28) + "XXXX" + good.substr(32), "bad header CRC"},
+        {"a scenario not in the category", other, "[NOSUCH] isn't in the current category"},
+        {"a cut after the header", good.substr(0, good.size() / 2), "at offset"},
+        {"no file", "", "can't be opened"},
+    };
+    for (const Row& r : rows) {
+        log_.clear();
+        s_frontEnd = 0;
+        s_first = 0;
+        const std::string path = dir_.file("save/bad.sav");
+        remove(path.c_str());
+        if (!r.bytes.empty()) dir_.write("save/bad.sav", r.bytes);
+        Str_CopySafe(g_PendingLoadName, path.c_str(), sizeof g_PendingLoadName);
+        Game_SetFrontEndHook(FrontEnd);
+        PlatHeadless_SetPumpHook(Pump);
+        g_GameState = GS_LOADGAME;
+        Game_Main();
+        EXPECT_EQ(s_frontEnd, 1) << r.name;
+        EXPECT_EQ(s_first, 0u) << r.name << ": no game was played";
+        const std::string text = log_.text();
+        EXPECT_NE(text.find("Saved game not loaded: "), std::string::npos) << r.name;
+        EXPECT_NE(text.find(r.why), std::string::npos) << r.name << ": " << text.substr(0, 2000);
+        EXPECT_EQ(g_SaveFlags & SAVEF_PENDINGLOAD, 0u) << r.name;
+    }
 }
 
 } // namespace
