@@ -28,7 +28,10 @@
 #include "platform/sortdisp.h"
 #include "platform/video.h"
 #include "save/save.h"
+#include "save/saveblk.h"
 #include "save/savefield.h"
+#include "save/saveget.h"
+#include "save/saveptr.h"
 #include "save/savetype.h"
 #include "support/testsupport.h"
 #include "support/world.h"
@@ -233,6 +236,31 @@ TEST(SaveForms, EachCoversEveryByteOfItsRecordButPadding)
         }
         EXPECT_LT(uncovered, 8u) << form->name;
     }
+}
+
+TEST(SaveForms, TheDispatcherRegistersEachPointerFieldOrSaysItHasNone)
+{
+    QvLogCapture log;
+    Save_Init();
+    SavePtr_Reset();
+    Saveblk_Init();
+    DISPLAYELEMENT e{};
+    e.next = e.prevup = &e;
+    Save_RegisterTypePointers(ST_DISPLAYELEMENT, &e);
+    std::vector<std::string> descs;
+    for (SAVEPOINTER* p = SavePtr_First(); p; p = SavePtr_Next()) {
+        descs.push_back(p->desc);
+        EXPECT_EQ(p->type, descs.size() == 5 ? (uint32_t)ST_SPRITE : (uint32_t)ST_DISPLAYELEMENT) << p->desc;
+    }
+    EXPECT_EQ(descs, (std::vector<std::string>{"e->next", "e->prev", "e->nextup", "e->prevup", "e->sprite"}));
+    EXPECT_EQ(SavePtr_First()->value, (uint64_t)(uintptr_t)&e);
+    Save_RegisterTypePointers(ST_PROJECTILEID, &e);
+    Save_RegisterTypePointers(200, &e);
+    EXPECT_EQ(SavePtr_Count(), 5u);
+    EXPECT_NE(log.text().find("No GetPtr for PROJECTILEID type"), std::string::npos) << log.text();
+    EXPECT_NE(log.text().find("No GetPtr for Unknown Type type"), std::string::npos) << log.text();
+    Saveblk_Close();
+    SavePtr_Close();
 }
 
 TEST(SaveForms, TheFormatDocumentShowsTheTables)
