@@ -388,6 +388,9 @@ int Save_Load(const char* path)
             result = SAVE_BADFILE;
         }
     }
+    // The file's own structure first: most damage is found before the game
+    // is even listed.
+    if (result == 0 && !checkBlocks(f)) result = SAVE_BADFILE;
     if (result == 0) {
         TLOG(TLOG_SAVE, "Loading...");
         SavePtr_Reset();
@@ -398,7 +401,7 @@ int Save_Load(const char* path)
         g_SaveFlags &= ~(uint32_t)(SAVEF_LISTONLY | SAVEF_LIVE);
         Saveblk_Stats();
         Staging st;
-        int ok = checkBlocks(f) && checkGlobals(f);
+        int ok = checkGlobals(f);
         if (ok && !applyBlocks(f, st)) ok = undo(st);
         Saveblk_Close();
         SavePtr_Close();

@@ -348,7 +348,9 @@ protected:
         heap_ = Debug_LiveBlocks();
     }
     // The file is refused naming why, and the game is as it was.
-    void Refused(const std::string& bytes, const std::string& what, const char* why = nullptr)
+    // Every refusal compares the digest and the heap; every tenth, and each
+    // of the damages behind repaired CRCs, the whole canonical save too.
+    void Refused(const std::string& bytes, const std::string& what, const char* why = nullptr, bool whole = true)
     {
         dir_.write("bad.sav", bytes);
         EXPECT_EQ(Save_Load(dir_.file("bad.sav").c_str()), SAVE_BADFILE) << what;
@@ -357,7 +359,9 @@ protected:
         if (why) {
             EXPECT_NE(error.find(why), std::string::npos) << what << ": " << error;
         }
-        EXPECT_TRUE(SameSave(Canonical(), before_)) << what;
+        if (whole) {
+            EXPECT_TRUE(SameSave(Canonical(), before_)) << what;
+        }
         EXPECT_EQ(QvDigest_State(), digest_) << what;
         EXPECT_EQ(Debug_LiveBlocks(), heap_) << what;
     }
@@ -376,7 +380,8 @@ TEST_F(SavedGameRefused, CutsFlipsAndStrayBytes)
     for (size_t i = 0; i < blocks_.size(); i += blocks_[i].global ? 97 : 1) cuts.push_back(blocks_[i].at);
     std::mt19937 rng(39);
     for (int i = 0; i < 500; i++) cuts.push_back(rng() % file_.size());
-    for (size_t at : cuts) Refused(file_.substr(0, at), "cut at " + std::to_string(at));
+    for (size_t i = 0; i < cuts.size(); i++)
+        Refused(file_.substr(0, cuts[i]), "cut at " + std::to_string(cuts[i]), nullptr, i % 10 == 0);
     Refused(file_ + '\0', "a trailing byte", "after the last block");
     // Flips anywhere: refused, or (in bits that carry nothing, as a block's
     // tree colour) loaded as the file says.
@@ -392,7 +397,10 @@ TEST_F(SavedGameRefused, CutsFlipsAndStrayBytes)
             Start();
             RunTo(26);
         } else {
-            EXPECT_TRUE(SameSave(Canonical(), before_)) << "flip at " << at;
+            EXPECT_EQ(QvDigest_State(), digest_) << "flip at " << at;
+            if (i % 10 == 0) {
+                EXPECT_TRUE(SameSave(Canonical(), before_)) << "flip at " << at;
+            }
         }
     }
 }
