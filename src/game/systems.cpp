@@ -335,6 +335,8 @@ static void SavedGameInit(void)
     Game_StartTimer();
 }
 
+// The interface starts right after the scenario load, which sets the local
+// team's credits and the view that it shows.
 // The scenario sets the teams' relations, so the alliances come after it:
 // before, every relation the file sets would be inert. The buildings'
 // kept units and automatic production need the scenario's buildings; the
@@ -345,9 +347,9 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"GameMessages", GameMessagesInit, GameMessagesClose},
     {"Orders", Orders_Init, Orders_Close},
     {"Scenario", ScenarioInit, Nothing},
+    {"Interface", Igi_Init, Igi_Close},
     {"Alliances", AlliancesInit, Nothing},
     {"BuildingsInPlay", Build_StartGame, Build_EndGame},
-    {"Interface", Igi_Init, Igi_Close},
     {"UpdateTimer", Game_StartTimer, Nothing},
     {"TeamTotals", Endcond_InitTeamTotals, Nothing},
     {"AIPlans", Endcond_LoadAIPs, Nothing},
