@@ -14,8 +14,18 @@
 //   - Loading: the present game's blocks are only listed (flag LISTONLY),
 //     so the file's global blocks can be matched to their places and its
 //     local blocks to their types; the file's blocks then fill the globals
-//     and fresh records, the pointer slots of every loaded block are
-//     registered again, and each id becomes the address of its new block.
+//     (copied aside first) and fresh records from their modules' pools, the
+//     pointer slots of every loaded block are registered again from its
+//     type's field table, and each id becomes the address of its new block.
+//     The list construction then runs once more over the loaded game,
+//     listing only: it must reach exactly the loaded local blocks, each
+//     once, in file order (its walks stop past the file's block count, so a
+//     loaded cycle ends), and the modules check what they were given (links
+//     both ways, buckets, grid arrays). Only then is the load kept: the
+//     present game's records go back to their pools, what no block carries
+//     is taken down or rebuilt (order queues, recording and playback, the
+//     connected regions, the terrain cache). Any refusal before puts the
+//     globals back and gives the new records back: the game is as it was.
 //
 // The flags word (g_SaveFlags) holds the direction's state:
 //   SAVEF_DUMP        a text dump of the blocks goes with the next save;
