@@ -127,8 +127,26 @@ void Save_SetListFlag(uint32_t flag);
 // Rewrites every registered slot to its id.
 void Save_PointersToIds(void);
 struct CFILE;
+// The body of a save into an open file: lists the game, converts its
+// pointers, writes the blocks, puts the pointers back; 1, or 0 when the
+// save was refused or a write failed.
+int Save_Write(CFILE* w);
 // Writes the global and the local section; 0 when a block has no stored
 // form or is too large, or a write failed.
 int Save_WriteBlocks(CFILE* w);
 // Puts every slot back to its value at registration (after writing).
 void Save_RestorePointers(void);
+// Loading: converts every registered slot from its id to its block's
+// address through the id tree; null, or why the first slot that can't be
+// converted is refused (no block, another type, the sentinel).
+const char* Save_IdsToPointers(void);
+// A load being kept takes down what no block carries before the replaced
+// records go (a save changes nothing and runs neither): the order queues,
+// executed selections and selections last sent emptied, recording and
+// playback ended (logged, not restarted).
+void Save_PreSaveParsing(void);
+// ... and rebuilds the rest from what was loaded: the thing list's count and
+// end, the grid arrays' capacity, the staged words, the connected regions
+// (when the game had them), the terrain cache. The update timer is the
+// caller's (the game layer restarts it).
+void Save_PostSaveParsing(void);

@@ -140,7 +140,9 @@ void makeParentDir(const char* path)
     if (slash != std::string::npos && slash > 0) mkdir(target.substr(0, slash).c_str(), 0777);
 }
 
-int saveWrite(CFILE* w)
+} // namespace
+
+int Save_Write(CFILE* w)
 {
     TLOG(TLOG_SAVE, "Saving...");
     SavePtr_Reset();
@@ -161,8 +163,6 @@ int saveWrite(CFILE* w)
     Save_Statistics(1);
     return ok;
 }
-
-} // namespace
 
 void Save_SetDumpFileName(const char* path)
 {
@@ -257,7 +257,7 @@ int Save_Game(const char* path, uint32_t flag)
         uint8_t bytes[SAVE_HEADERLEN];
         headerBytes(h, bytes);
         ok = Cfile_WriteBlock(w, bytes, sizeof bytes) && Cfile_WriteInt(w, (int)Crc32_Block(bytes, sizeof bytes));
-        ok = saveWrite(w) && ok;
+        ok = Save_Write(w) && ok;
         if (!ok) w->failed = 1;  // the previous file stays
         ok = Cfile_Close(w) && ok;
     }

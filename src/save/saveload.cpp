@@ -261,16 +261,7 @@ int applyBlocks(LoadFile& f, Staging& st)
     SavePtr_Stats();
     Saveblk_InsertGlobalsById();
     Saveblk_Stats();
-    TLOG(TLOG_SAVE, "- converting ids to pointers");
-    for (SAVEPOINTER* p = SavePtr_First(); p; p = SavePtr_Next()) {
-        uint64_t v;
-        memcpy(&v, p->slot, sizeof v);
-        // The all-ones sentinel marks a cleared handle; no field of what a
-        // saved game holds yet is one, and a link holding it would be followed.
-        if (v == SAVE_SENTINEL) return refuse(f, "bad pointer [%s]: the all-ones sentinel", p->desc);
-        if (!Saveblk_IdToPtr(&v, p)) return refuse(f, "bad pointer [%s] (%08X)", p->desc, (uint32_t)v);
-        memcpy(p->slot, &v, sizeof v);
-    }
+    if (const char* why = Save_IdsToPointers()) return refuse(f, "%s", why);
     Save_Statistics(0);
     // The loaded locals now belong to the game, whose own walks must reach
     // exactly them.
@@ -324,17 +315,13 @@ int checkModules(LoadFile& f, Staging& st)
     return 1;
 }
 
-// The load is kept: the replaced records go back to their modules and what
-// no block carries is taken down or rebuilt.
+// The load is kept: what no block carries is taken down, the replaced
+// records go back to their modules, and the rest is rebuilt.
 void keep(Staging& st)
 {
+    Save_PreSaveParsing();
     for (auto& r : st.old) Save_FreeLocal(r.second, r.first);
-    Ovl_AfterLoad();
-    Mapgrid_AfterLoad();
-    Save_RestoreStaged();
-    Orders_AfterLoad();
-    if (CRE_IsBuilt()) CRE_Build();
-    Map_InvalidateTerrainCache();
+    Save_PostSaveParsing();
 }
 
 // What a running game holds that part of a saved game can't carry yet.
@@ -351,6 +338,44 @@ const char* unsavable(void)
 } // namespace
 
 const char* Save_LoadError(void) { return s_error.c_str(); }
+
+const char* Save_IdsToPointers(void)
+{
+    static char why[128];
+    TLOG(TLOG_SAVE, "- converting ids to pointers");
+    for (SAVEPOINTER* p = SavePtr_First(); p; p = SavePtr_Next()) {
+        uint64_t v;
+        memcpy(&v, p->slot, sizeof v);
+        // The all-ones sentinel marks a cleared handle; no field of what a
+        // saved game holds yet is one, and a link holding it would be followed.
+        if (v == SAVE_SENTINEL) {
+            snprintf(why, sizeof why, "bad pointer [%s]: the all-ones sentinel", p->desc);
+            return why;
+        }
+        if (!Saveblk_IdToPtr(&v, p)) {
+            snprintf(why, sizeof why, "bad pointer [%s] (%08X)", p->desc, (uint32_t)v);
+            return why;
+        }
+        memcpy(p->slot, &v, sizeof v);
+    }
+    return nullptr;
+}
+
+void Save_PreSaveParsing(void)
+{
+    TLOG(TLOG_SAVE, "- pre save parsing");
+    Orders_AfterLoad();
+}
+
+void Save_PostSaveParsing(void)
+{
+    TLOG(TLOG_SAVE, "- post save parsing");
+    Ovl_AfterLoad();
+    Mapgrid_AfterLoad();
+    Save_RestoreStaged();
+    if (CRE_IsBuilt()) CRE_Build();
+    Map_InvalidateTerrainCache();
+}
 
 long Save_LoadedSize(const void* data)
 {
