@@ -141,12 +141,14 @@ void Save_RestorePointers(void);
 // converted is refused (no block, another type, the sentinel).
 const char* Save_IdsToPointers(void);
 // A load being kept takes down what no block carries before the replaced
-// records go (a save changes nothing and runs neither): the order queues,
-// executed selections and selections last sent emptied, recording and
-// playback ended (logged, not restarted).
+// records go (a save changes nothing and runs neither): the computer
+// players closed, the order queues, executed selections and selections last
+// sent emptied, recording and playback ended (logged, not restarted).
 void Save_PreSaveParsing(void);
 // ... and rebuilds the rest from what was loaded: the thing list's count and
-// end, the grid arrays' capacity, the staged words, the connected regions
-// (when the game had them), the terrain cache. The update timer is the
-// caller's (the game layer restarts it).
+// end, the grid arrays' capacity, the connected regions
+// (when the game had them), the terrain cache; computer teams booted, the
+// computer players started again (when the game had them), each activated
+// on its state machine's current plan. The update timer is the caller's
+// (the game layer restarts it).
 void Save_PostSaveParsing(void);

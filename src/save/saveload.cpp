@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "ai/ai.h"
 #include "core/crc32.h"
 #include "core/debug.h"
 #include "core/fspath.h"
@@ -31,6 +32,8 @@
 #include "save/savefield.h"
 #include "save/saveptr.h"
 #include "save/savetype.h"
+#include "rules/endcond.h"
+#include "units/team.h"
 
 namespace {
 
@@ -321,6 +324,7 @@ void keep(Staging& st)
 {
     Save_PreSaveParsing();
     for (auto& r : st.old) Save_FreeLocal(r.second, r.first);
+    Save_RestoreStaged();
     Save_PostSaveParsing();
 }
 
@@ -361,10 +365,34 @@ const char* Save_IdsToPointers(void)
     return nullptr;
 }
 
+// Computer players are not saved: a game that had them closes them before
+// the replaced records go, then boots each computer team (sites and
+// upgrades removed, production cancelled, units stopped) and starts them
+// again from what was loaded, each team back on the plan of its state
+// machine's current state.
+static int s_hadComputerPlayers;
+
 void Save_PreSaveParsing(void)
 {
     TLOG(TLOG_SAVE, "- pre save parsing");
+    s_hadComputerPlayers = ai_game_initialised;
+    if (s_hadComputerPlayers) AI_Close();
     Orders_AfterLoad();
+}
+
+static void RestartComputerPlayers(void)
+{
+    if (!s_hadComputerPlayers) return;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        if (teamdata[t].type == TT_COMPUTER) AI_BootTeam(t);
+    AI_Init();
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        if (!AI_IsComputerTeam(t)) continue;
+        AI_Activate(t);
+        const CONDTREE* fsm = Endcond_GetTree(t, ENDCOND_FSM);
+        const CONDSTATE* state = fsm ? Endcond_GetState(fsm, fsm->current) : nullptr;
+        if (state && state->aip) AI_AIPSwitch(t, state->aip);
+    }
 }
 
 void Save_PostSaveParsing(void)
@@ -372,9 +400,9 @@ void Save_PostSaveParsing(void)
     TLOG(TLOG_SAVE, "- post save parsing");
     Ovl_AfterLoad();
     Mapgrid_AfterLoad();
-    Save_RestoreStaged();
     if (CRE_IsBuilt()) CRE_Build();
     Map_InvalidateTerrainCache();
+    RestartComputerPlayers();
 }
 
 long Save_LoadedSize(const void* data)
