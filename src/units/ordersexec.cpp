@@ -276,6 +276,12 @@ static void SellResource(const ORDERREC* n)
 static void SaveGame(const ORDERREC*)
 {
     char dump[UTILS_PATH], path[UTILS_PATH];
+    // Without a configured directory the file would land wherever the
+    // process happens to run.
+    if (!g_SaveDir[0]) {
+        TLOG(TLOG_WARNING, "Order QSAVEGAME: no saved-games directory; nothing saved");
+        return;
+    }
     if (!Utils_MakePath(dump, g_SaveDir, "", "", "SAVE.LOG", "") ||
         !Utils_MakePath(path, g_SaveDir, "", "", "MULTI.SAV", "")) {
         TLOG(TLOG_ERROR, "Order QSAVEGAME: saved-games directory too long [%s]", g_SaveDir);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -544,6 +545,13 @@ TEST_F(SavedGameFlow, QSaveGameSavesAmidItsBatchAndTheRecordingKeepsIt)
     Start();
     EXPECT_EQ(Save_Load(dir_.file("save/MULTI.SAV").c_str()), SAVE_LOADED) << Save_LoadError();
     EXPECT_EQ(g_UpdateCount, 6u);
+    // No saved-games directory: nothing lands in the working directory.
+    g_SaveDir[0] = '\0';
+    ORDERREC* save = Orders_NewNode(QSAVEGAME, 0, 0);
+    Orders_Execute(save);
+    Orders_FreeNode(save);
+    EXPECT_NE(log_.text().find("Order QSAVEGAME: no saved-games directory"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("MULTI.SAV"));
 }
 
 TEST_F(SavedGameFlow, State6LoadsTheFileThroughANewGameOfItsScenario)
