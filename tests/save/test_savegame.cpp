@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ai/ai.h"
 #include "core/config.h"
 #include "core/crc32.h"
 #include "core/debug.h"
@@ -83,7 +84,7 @@ testing::AssertionResult SameSave(const std::string& a, const std::string& b)
 
 class SavedGame : public testing::Test {
 protected:
-    QvLogCapture log_{TLOG_SAVE};
+    QvLogCapture log_{TLOG_SAVE | TLOG_AI};
     QvTempDir dir_;
     bool open_ = false;
 
@@ -189,8 +190,11 @@ TEST_F(SavedGame, LoadedIntoAFreshGameOrInPlaceItPlaysOnAlike)
     EXPECT_TRUE(SameSave(Canonical(), at30));
     std::vector<std::string> inplace = PlayOn(20);
     EXPECT_EQ(FirstDifference(inplace, later), later.size());
-    for (const char* line : {"Loading...", "- converting ids to pointers", "- done."})
+    // The computer team (1) is booted and started again after each load.
+    for (const char* line : {"Loading...", "- converting ids to pointers", "- pre save parsing", "- post save parsing",
+                             "AI Booting team 1", "- done."})
         EXPECT_NE(log_.text().find(line), std::string::npos) << line;
+    EXPECT_TRUE(AI_IsEnabled(1));
 }
 
 TEST_F(SavedGame, ASaveChangesNothingInTheRunningGame)
