@@ -100,7 +100,6 @@ void Game_RunNewGame(void)
         Game_RunInGame();
     }
     TLOG(TLOG_DIAG, "Game ended after %u updates and %u frames", g_UpdateCount, g_FrameCount);
-    Game_RunEndHook();
     CloseGameSpecifics();
     CloseCommonGameSystems();
 }
