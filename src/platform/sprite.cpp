@@ -7,6 +7,10 @@
 // run headers), rows below it are never reached.
 #include "platform/sprite.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
 #include <strings.h>
 
 #include <algorithm>
@@ -717,4 +721,10 @@ int Sprite_Write(const char* path, const SPRITE_DESC* desc)
         return 0;
     }
     return 1;
+}
+
+void Sprite_SaveAll(void)
+{
+    for (SPRITE* s = g_SpriteList; s && Save_WalkGoesOn(); s = s->next)
+        Save_RegisterBlock(SAVEK_STATIC, s, ST_SPRITE, sizeof *s);
 }

@@ -103,6 +103,9 @@ struct SPRITE {
 // The sprite list, oldest first.
 extern SPRITE* g_SpriteList;
 
+// Registers every sprite of the list as a static global SPRITE block.
+void Sprite_SaveAll(void);
+
 // ------------------------------------------------------------------ loading
 
 // Loads a sprite file as a new sprite (count 1, on the list, named by path);
