@@ -318,6 +318,20 @@ static void ScenarioInit(void)
     Scenario_Load(nullptr);
 }
 
+// The computer players start from the units and buildings the scenario
+// made, before the plans their state machines name are loaded.
+static void ComputerPlayersStart(void)
+{
+    AI_Init();
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        if (AI_IsComputerTeam(t)) AI_Activate(t);
+}
+
+static void ComputerPlayersClose(void)
+{
+    if (ai_game_initialised) AI_Close();
+}
+
 // The interface starts right after the scenario load, which sets the local
 // team's credits and the view that it shows.
 // The scenario sets the teams' relations, so the alliances come after it:
@@ -335,6 +349,7 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"BuildingsInPlay", Build_StartGame, Build_EndGame},
     {"UpdateTimer", Game_StartTimer, Nothing},
     {"TeamTotals", Endcond_InitTeamTotals, Nothing},
+    {"ComputerPlayers", ComputerPlayersStart, ComputerPlayersClose},
     {"AIPlans", Endcond_LoadAIPs, Nothing},
     {"InitialStates", Endcond_EnterInitialStates, Nothing},
 };
