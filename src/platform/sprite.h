@@ -170,6 +170,11 @@ int Sprite_GetHotspotXY(const SPRITE* sprite, int n, int f, int r, int* x, int* 
 void Graph_DrawRLE(BITMAP* dst, const GRECT* clip, int flags, int x, int y, const uint8_t* rle,
                    int w, int h, const uint8_t* remap, int kind, int mode);
 
+// Whether team remaps that change at most 16 neighbouring colours are drawn
+// sixteen pixels at a time where the processor can (on by default; the
+// result is the same either way); gives the previous setting.
+int Graph_SetVectorRemap(int enable);
+
 // ------------------------------------------------------------------ writing
 
 // A sprite to write: frames x rotations full images of w x h palette indices
