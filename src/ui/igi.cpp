@@ -7,6 +7,7 @@
 #include "ui/igibtn.h"
 #include "ui/igidisp.h"
 #include "ui/igievnt.h"
+#include "ui/igimouse.h"
 #include "ui/igipump.h"
 #include "ui/igitop.h"
 #include "units/team.h"
@@ -74,8 +75,8 @@ static void DefineFrameZones(void)
     for (int i = 0; i < 6; i++)
         Igievnt_DefineSelector(15 + i, Igievnt_PanelSelectHandler, selectors[i].x, selectors[i].y, 64, 32, ZL_ALL);
     Igievnt_DefinePlain(21, nullptr, 49, 96, 350, 320, ZL_ALL);
-    Igievnt_DefinePlain(22, nullptr, 0, 32, 448, 448, ZL_ALL);
-    Igievnt_DefinePlain(23, nullptr, 453, 348, 130, 129, ZL_ALL);
+    Igievnt_DefinePlain(22, Igievnt_MapViewHandler, 0, 32, 448, 448, ZL_ALL);
+    Igievnt_DefinePlain(23, Igievnt_MinimapHandler, 453, 348, 130, 129, ZL_ALL);
     Igievnt_DefinePlain(24, Igievnt_TeamGridHandler, 588, 342, 52, 34, ZL_ALL);
     Igievnt_DefinePlain(25, Igievnt_ResourceHandler, 588, 376, 52, 104, ZL_ALL);
 }
