@@ -7,6 +7,7 @@
 #include "ui/igibtn.h"
 #include "ui/igidisp.h"
 #include "ui/igievnt.h"
+#include "ui/igibuild.h"
 #include "ui/igimouse.h"
 #include "ui/igipump.h"
 #include "ui/igitop.h"
@@ -83,11 +84,11 @@ static void DefineFrameZones(void)
 
 static void DefineBuildPanelZones(void)
 {
-    Igievnt_DefinePlain(26, nullptr, 452, 319, 22, 22, ZL_BUILD);
-    Igievnt_DefinePlain(27, nullptr, 474, 319, 22, 22, ZL_BUILD);
-    Igievnt_SetSpecialButton(29, nullptr, "IGI_BUUPGR", SBT_SML, 496, 318, ZL_BUILD);
-    Igievnt_SetSpecialButton(28, nullptr, "IGI_BUDECO", SBT_SML, 568, 318, ZL_BUILD);
-    Igievnt_DefinePlain(30, nullptr, 448, 64, 192, 250, ZL_BUILD);
+    Igievnt_DefinePlain(26, Igievnt_BuildScrollHandler, 452, 319, 22, 22, ZL_BUILD);
+    Igievnt_DefinePlain(27, Igievnt_BuildScrollHandler, 474, 319, 22, 22, ZL_BUILD);
+    Igievnt_SetSpecialButton(29, Igievnt_UpgradeHandler, "IGI_BUUPGR", SBT_SML, 496, 318, ZL_BUILD);
+    Igievnt_SetSpecialButton(28, Igievnt_DecoyHandler, "IGI_BUDECO", SBT_SML, 568, 318, ZL_BUILD);
+    Igievnt_DefinePlain(30, Igievnt_BuildPanelHandler, 448, 64, 192, 250, ZL_BUILD);
 }
 
 void Igievnt_Init(void)
@@ -100,6 +101,7 @@ void Igievnt_Init(void)
     Igizone_SetDisabled(21, 1);
     if (igi_nfo.zone.defined < IGI_ZONESEXPECTED)
         TLOG(TLOG_WARNING, "Some zones were not initialised (%d, %d)", igi_nfo.zone.defined, IGI_ZONESEXPECTED);
+    Igievnt_MakeBuildLists();
     Igievnt_SetMfdMode(MFD_BUILD);
     if (g_DebugFlags & DBG_DEBUGMODE) Igievnt_DebugModeOn();
 }
@@ -118,6 +120,7 @@ void Igi_Init(void)
 void Igi_Close(void)
 {
     if (!s_started) return;
+    Igievnt_Close();
     IgiDisp_Close();
     Igizone_ClearAll();
     for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);

@@ -103,6 +103,7 @@ struct IGI_NFO {
     BUILDID spybuild;
     uint16_t placetype;
     uint8_t decoy;
+    uint8_t upgraderefused; // the building module refused the last upgrade
     // orders and trail panels' pages
     uint8_t orderspage;     // 0 first page, 1 settings
     uint8_t trailpage;      // 0 local trail, 1 global trail

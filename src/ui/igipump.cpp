@@ -6,6 +6,7 @@
 #include "rules/gamemsg.h"
 #include "ui/igi.h"
 #include "ui/igidisp.h"
+#include "ui/igibuild.h"
 #include "ui/igievnt.h"
 #include "ui/igiminimap.h"
 #include "units/building.h"
@@ -60,7 +61,10 @@ void Igievnt_HandleEvent(const EVENT* event)
         return;
     }
     if (ev.kind == EV_KEY) return;
-    if (ev.kind == EV_WHEEL) return;
+    if (ev.kind == EV_WHEEL) {
+        if (igi_nfo.mfdmode == MFD_BUILD) Igievnt_ScrollBuildList(ev.value / -6);
+        return;
+    }
     if (ev.zone != ZD_NULL) Igizone_CallHandler((int)ev.zone, ZR_INPUT);
 }
 

@@ -348,7 +348,8 @@ std::vector<int> SelectedIds(void)
 // The mouse over the map: a box either way selects the three tanks and no
 // more; a right click empties the selection; a ground click moves the tanks
 // there; a click on a seen enemy fires at it, fire mode then a ground click
-// fires at the ground; a right drag scrolls the view.
+// fires at the ground; a click on a type in a selected factory's list
+// starts it there; a right drag scrolls the view.
 TEST_F(InterfaceFlow, MouseSelectsMovesFiresAndScrollsOnTheMap)
 {
     Flow f;
@@ -404,6 +405,18 @@ TEST_F(InterfaceFlow, MouseSelectsMovesFiresAndScrollsOnTheMap)
         EXPECT_EQ(TakePayloads(QFIREATGROUND), want);
         EXPECT_EQ(igi_nfo.actionmode, AM_DEFAULT);
     });
+    // The factory (1002 on (10, 27)) selected, a click on the first type
+    // of its list starts the tank there.
+    f.Pass(rdown).Pass(QvButton(0, 1)).Click(ScreenX(10), ScreenY(27)).Pass(QvPass{}).Then([] {
+        ASSERT_EQ(igi_nfo.sbuild, Build_FindById(1002));
+        EXPECT_EQ(igi_nfo.listmode, 0);
+        TakeExecuted();
+    });
+    f.Click(448 + 32, 64 + 25).Pass(QvPass{}).Then([] {
+        char want[32];
+        snprintf(want, sizeof want, "%02x000000ea030000", Unit(1)->type->unittypeid);
+        EXPECT_EQ(TakePayloads(QCONSTRUCTUNIT), std::vector<std::string>({want}));
+    });
     static int viewx;
     f.Then([] { viewx = g_MapView.x; });
     drag(200, 200, 240, 200, 1);
@@ -411,7 +424,7 @@ TEST_F(InterfaceFlow, MouseSelectsMovesFiresAndScrollsOnTheMap)
         EXPECT_GT(g_MapView.x, viewx) << "the right drag scrolls";
         EXPECT_EQ(igi_nfo.dragmode, 0);
         EXPECT_EQ(igi_nfo.dragging, 0);
-        EXPECT_FALSE(SelectedIds().empty()) << "a drag is no cancel";
+        EXPECT_NE(igi_nfo.sbuild, nullptr) << "a drag is no cancel";
         int l, t, r, b;
         Mouse_GetClipRect(&l, &t, &r, &b);
         EXPECT_EQ(std::vector<int>({l, t, r, b}), std::vector<int>({0, 0, 639, 479}));
