@@ -44,6 +44,10 @@ void Igi_ResetState(void)
     n.placetype = 0;
     n.decoy = 0;
     n.orderspage = n.trailpage = 0;
+    Trail_Clear(&n.edittrail);
+    n.curwaypoint = nullptr;
+    n.editsubmode = 0;
+    n.globaltrail = -1;
     n.credits = g_LocalTeam >= 0 && g_LocalTeam < TEAM_MAXTEAMS ? teamdata[g_LocalTeam].credits : 0;
     // Seven rows for the other teams: with the neutral team left out, teams
     // 0..7 less the local one are exactly seven.
@@ -128,5 +132,7 @@ void Igi_Close(void)
     igi_nfo.firstunit = nullptr;
     igi_nfo.sbuild = nullptr;
     igi_nfo.lockzone = ZD_NULL;
+    Trail_Clear(&igi_nfo.edittrail);
+    igi_nfo.curwaypoint = nullptr;
     s_started = 0;
 }

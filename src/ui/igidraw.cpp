@@ -33,6 +33,7 @@
 #include "ui/igidisp.h"
 #include "ui/igievnt.h"
 #include "ui/igiminimap.h"
+#include "ui/igimouse.h"
 #include "ui/igipump.h"
 #include "ui/igitext.h"
 #include "ui/igitop.h"
@@ -674,7 +675,8 @@ static int MapKindAt(int x, int y)
     Igidisp_ScreenToMap(x, y, &px, &py);
     Igidisp_PixelToTile(px, py, &tx, &ty);
     UNIT* unit = Igievnt_VisibleUnit(Igidisp_UnitAtPixel(px, py));
-    return Igievnt_ClassifyClick(unit, Igidisp_BuildAtPixel(px, py), -1, tx, ty, (uint32_t)Input_GetModifiers());
+    return Igievnt_ClassifyClick(unit, Igidisp_BuildAtPixel(px, py), Igievnt_WaypointAt(tx, ty), tx, ty,
+                                 (uint32_t)Input_GetModifiers());
 }
 
 int IgiDisp_ChooseCursor(int zone, int x, int y)

@@ -19,6 +19,7 @@
 #include "units/building.h"
 #include "units/orders.h"
 #include "units/team.h"
+#include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitlist.h"
 
@@ -99,6 +100,62 @@ static void MakePrimary(BUILDING* b)
     MsgAt(MSG_PRIMSEL, b->tilex, b->tiley);
 }
 
+// --- the edit trail ---
+
+int Igievnt_WaypointAt(int x, int y)
+{
+    if (igi_nfo.mfdmode != MFD_TRAIL) return -1;
+    int i = 0;
+    for (WAYPOINT* w = igi_nfo.edittrail.head; w; w = w->next, i++)
+        if (w->x == x && w->y == y) return i;
+    return -1;
+}
+
+void Igievnt_InsertWaypoint(int type, int x, int y)
+{
+    TRAIL* edit = &igi_nfo.edittrail;
+    int g = igi_nfo.globaltrail;
+    int maycopy = type == WPT_FIRE || igi_nfo.editsubmode == 0;
+    if (maycopy && g >= 0 && g < QUORVEX_GLOBALTRAILS && !edit->head && g_LocalTeam >= 0 &&
+        g_LocalTeam < TEAM_MAXTEAMS) {
+        Trail_Copy(edit, &teamdata[g_LocalTeam].gtrails[g]);
+        igi_nfo.curwaypoint = edit->tail;
+    }
+    if (type == WPT_FIRE && !edit->head) return;
+    if (Trail_FindWaypoint(edit, x, y)) return;
+    igi_nfo.curwaypoint = Trail_InsertWaypoint(edit, igi_nfo.curwaypoint, type, x, y, 0);
+}
+
+static void PointerTile(int* tx, int* ty)
+{
+    int px, py;
+    Igidisp_ScreenToMap(igi_nfo.mousex, igi_nfo.mousey, &px, &py);
+    Igidisp_PixelToTile(px, py, tx, ty);
+}
+
+static void WaypointDragStep(void)
+{
+    if (!igi_nfo.dragging) {
+        if (Moved(IGI_WAYPOINTTHRESHOLD)) StartDragging();
+        return;
+    }
+    IgiDisp_ScrollMap(0, MAPEDGE_RIGHT, MAPEDGE_TOP, IGI_ZONEYMAX);
+    WAYPOINT* w = igi_nfo.curwaypoint;
+    if (!w) return;
+    int tx, ty;
+    PointerTile(&tx, &ty);
+    if (Trail_FindWaypoint(&igi_nfo.edittrail, tx, ty)) return;
+    w->x = tx;
+    w->y = ty;
+}
+
+static WAYPOINT* WaypointByIndex(int index)
+{
+    WAYPOINT* w = igi_nfo.edittrail.head;
+    for (int i = 0; w && i < index; i++) w = w->next;
+    return w;
+}
+
 // --- the scroll drag ---
 
 int Igievnt_ScrollVelocity(int velocity, int d, int limit)
@@ -148,7 +205,9 @@ static void EndScrollDrag(void)
 void Igievnt_Cancel(void)
 {
     if (igi_nfo.actionmode != AM_PLACE) {
-        if (!UnitsSelected() && !igi_nfo.sbuild) {
+        if (igi_nfo.mfdmode == MFD_TRAIL && igi_nfo.curwaypoint) {
+            igi_nfo.curwaypoint = nullptr;
+        } else if (!UnitsSelected() && !igi_nfo.sbuild) {
             Igievnt_SetMfdMode(MFD_BUILD);
         } else {
             Igievnt_ClearSelection();
@@ -226,6 +285,11 @@ static void MapLeftDown(void)
     if (!Igievnt_IsIdle()) return;
     Confine(ZONE_MAP);
     Press();
+    if (igi_nfo.event.waypoint >= 0) {
+        igi_nfo.curwaypoint = WaypointByIndex(igi_nfo.event.waypoint);
+        igi_nfo.buttonlock = LOCK_WAYPOINT;
+        return;
+    }
     igi_nfo.boxx = igi_nfo.event.mapx;
     igi_nfo.boxy = igi_nfo.event.mapy;
     igi_nfo.dragmode = DRAG_MAPLEFT;
@@ -240,9 +304,20 @@ static void MapLeftUp(void)
     igi_nfo.dragmode = DRAG_NONE;
 }
 
+static void WaypointUp(void)
+{
+    ReleaseMouse();
+    if (igi_nfo.dragging) Mouse_ShowCursor();
+    igi_nfo.dragging = 0;
+    Igievnt_MapClick();
+    igi_nfo.buttonlock = LOCK_NONE;
+}
+
 static void MapUpdate(void)
 {
-    if (igi_nfo.dragmode == DRAG_MAPLEFT) {
+    if (igi_nfo.buttonlock == LOCK_WAYPOINT) {
+        WaypointDragStep();
+    } else if (igi_nfo.dragmode == DRAG_MAPLEFT) {
         if (!igi_nfo.dragging) {
             if (Moved(IGI_BOXTHRESHOLD)) StartDragging();
         } else {
@@ -260,7 +335,8 @@ void Igievnt_MapViewHandler(uint32_t, uint32_t reason)
     switch (igi_nfo.event.kind) {
     case EV_LEFTDOWN: MapLeftDown(); break;
     case EV_LEFTUP:
-        if (igi_nfo.dragmode == DRAG_MAPLEFT) MapLeftUp();
+        if (igi_nfo.buttonlock == LOCK_WAYPOINT) WaypointUp();
+        else if (igi_nfo.dragmode == DRAG_MAPLEFT) MapLeftUp();
         break;
     case EV_RIGHTDOWN:
         if (!Igievnt_IsIdle()) break;
@@ -415,9 +491,13 @@ static int ActOnKind(int kind)
         return 1;
     case CK_PRODDEST: if ((s = OwnBuilding(s)) != nullptr) Orders_QSetBldDest(team, s->id, x, y); return 1;
     case CK_CLUSTDEST: if ((s = OwnBuilding(s)) != nullptr) Orders_QSetClustDest(team, s->id, x, y); return 1;
-    case CK_WAYPOINT:
     case CK_TRAILINS0:
-    case CK_TRAILINS1:
+        if (b && b->buildingtype->bayx >= 0) Igievnt_InsertWaypoint(WPT_MOVE, b->tilex + b->buildingtype->bayx,
+                                                                  b->tiley + b->buildingtype->bayy);
+        else Igievnt_InsertWaypoint(WPT_MOVE, x, y);
+        return 0;
+    case CK_TRAILINS1: Igievnt_InsertWaypoint(WPT_FIRE, x, y); return 0;
+    case CK_WAYPOINT:
     case CK_TRAILEDIT: return 0;
     default: return 1; // nothing, impossible, can't fire, can't morph, can't teleport, neutral
     }
@@ -488,6 +568,10 @@ static void MinimapLeftUp(void)
     int mode = igi_nfo.actionmode;
     if (mode >= AM_TRAILEDIT) return;
     IGI_EVENT& ev = igi_nfo.event;
+    if (mode == AM_TRAILINS0 || mode == AM_TRAILINS1) {
+        Igievnt_InsertWaypoint(mode == AM_TRAILINS0 ? WPT_MOVE : WPT_FIRE, ev.tilex, ev.tiley);
+        return;
+    }
     if (mode <= AM_MOVE2) {
         if (!UnitsSelected()) return;
         Ack();

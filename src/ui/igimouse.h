@@ -44,6 +44,14 @@ void Igievnt_MapClick(void);
 void Igievnt_Cancel(void);
 // The top-left tile of type's footprint placed under tile (x, y).
 void Igievnt_PlacementTopLeft(const BUILDINGTYPE* type, int x, int y, int* lx, int* ly);
+// The index of the edit trail's waypoint on tile (x, y) while the trail
+// panel is shown, else -1.
+int Igievnt_WaypointAt(int x, int y);
+// Inserts a waypoint of type (0 move, 1 fire) at tile (x, y) next to the
+// current one, which it becomes: after copying the chosen global trail into
+// an empty edit trail (for a move only in edit sub-mode 0); never onto
+// another waypoint, and a fire waypoint never into an empty trail.
+void Igievnt_InsertWaypoint(int type, int x, int y);
 // The scroll velocity after one frame of a scroll drag with the pointer d
 // pixels from its rest point, clamped to +/- limit.
 int Igievnt_ScrollVelocity(int velocity, int d, int limit);

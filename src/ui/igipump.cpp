@@ -9,6 +9,7 @@
 #include "ui/igibuild.h"
 #include "ui/igievnt.h"
 #include "ui/igiminimap.h"
+#include "ui/igimouse.h"
 #include "units/building.h"
 #include "units/team.h"
 #include "units/unit.h"
@@ -49,6 +50,7 @@ void Igievnt_HandleEvent(const EVENT* event)
         Igidisp_PixelToTile(px, py, &tx, &ty);
         ev.tilex = (uint16_t)tx;
         ev.tiley = (uint16_t)ty;
+        ev.waypoint = Igievnt_WaypointAt(tx, ty);
     } else if (ev.zone == 23 && g_MapElements && g_Minimap.picture) {
         int tx = IgiDisp_ScreenToTileX(event->x), ty = IgiDisp_ScreenToTileY(event->y);
         ev.tilex = (uint16_t)tx;

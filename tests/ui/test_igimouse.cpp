@@ -20,6 +20,7 @@
 #include "units/building.h"
 #include "units/orders.h"
 #include "units/team.h"
+#include "units/trail.h"
 #include "units/unit.h"
 
 namespace {
@@ -324,6 +325,56 @@ TEST_F(MouseCommands, MinimapClicksMoveTheViewOrOrderByTheActionMode)
         EXPECT_EQ(Pending(), r.orders) << r.name;
         Forget();
     }
+}
+
+// The trail panel's edit trail: a fire waypoint only into a non-empty
+// trail, never two waypoints on one tile, the chosen global trail copied
+// into an empty one; a held waypoint follows the pointer past 3 pixels.
+TEST_F(MouseCommands, TrailModesInsertWaypointsAndAHeldOneIsDragged)
+{
+    Igievnt_SetMfdMode(MFD_TRAIL);
+    auto tiles = [] {
+        std::vector<std::pair<int, int>> out;
+        for (WAYPOINT* w = igi_nfo.edittrail.head; w; w = w->next) out.emplace_back(w->x, w->y);
+        return out;
+    };
+    using Tiles = std::vector<std::pair<int, int>>;
+    igi_nfo.actionmode = AM_TRAILINS1;
+    Click(SX(5), SY(5));
+    EXPECT_TRUE(tiles().empty()) << "no fire waypoint without a move";
+    igi_nfo.actionmode = AM_TRAILINS0;
+    Click(SX(5), SY(5));
+    Click(SX(8), SY(5));
+    igi_nfo.actionmode = AM_TRAILINS0;
+    Click(SX(8), SY(5));
+    EXPECT_EQ(tiles(), Tiles({{5, 5}, {8, 5}})) << "one waypoint a tile";
+    EXPECT_EQ(igi_nfo.actionmode, AM_TRAILINS0) << "the mode stays";
+    igi_nfo.actionmode = AM_TRAILINS1;
+    Click(SX(9), SY(6));
+    EXPECT_EQ(tiles(), Tiles({{5, 5}, {8, 5}, {9, 6}}));
+    // Drag the first waypoint: under 3 pixels it stays, then it follows.
+    igi_nfo.actionmode = AM_DEFAULT;
+    Send(EV_LEFTDOWN, SX(5), SY(5));
+    EXPECT_EQ(igi_nfo.buttonlock, LOCK_WAYPOINT);
+    Frame(SX(5) + 3, SY(5));
+    EXPECT_EQ(igi_nfo.dragging, 0);
+    Frame(SX(7), SY(7));
+    Frame(SX(7), SY(7));
+    Frame(SX(8), SY(5)); // onto another waypoint: it stays where it was
+    Send(EV_LEFTUP, SX(8), SY(5));
+    EXPECT_EQ(tiles(), Tiles({{7, 7}, {8, 5}, {9, 6}}));
+    EXPECT_EQ(igi_nfo.buttonlock, 0);
+    // A right click first forgets the current waypoint, then the selection.
+    Drag(1, 200, 200, 200, 200);
+    EXPECT_EQ(igi_nfo.curwaypoint, nullptr);
+    // An empty edit trail takes the chosen global trail first.
+    Trail_Clear(&igi_nfo.edittrail);
+    Trail_AddWaypoint(&teamdata[1].gtrails[2], WPT_MOVE, 3, 3, 0);
+    igi_nfo.globaltrail = 2;
+    igi_nfo.actionmode = AM_TRAILINS0;
+    Click(SX(4), SY(4));
+    EXPECT_EQ(tiles(), Tiles({{3, 3}, {4, 4}}));
+    Trail_Clear(&teamdata[1].gtrails[2]);
 }
 
 } // namespace
