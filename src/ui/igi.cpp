@@ -79,7 +79,7 @@ static void DefineFrameZones(void)
     } selectors[] = {{448, 0}, {448, 32}, {512, 32}, {512, 0}, {576, 0}, {576, 32}};
     for (int i = 0; i < 6; i++)
         Igievnt_DefineSelector(15 + i, Igievnt_PanelSelectHandler, selectors[i].x, selectors[i].y, 64, 32, ZL_ALL);
-    Igievnt_DefinePlain(21, nullptr, 49, 96, 350, 320, ZL_ALL);
+    Igievnt_DefinePlain(21, Igievnt_TextPanelHandler, 49, 96, 350, 320, ZL_ALL);
     Igievnt_DefinePlain(22, Igievnt_MapViewHandler, 0, 32, 448, 448, ZL_ALL);
     Igievnt_DefinePlain(23, Igievnt_MinimapHandler, 453, 348, 130, 129, ZL_ALL);
     Igievnt_DefinePlain(24, Igievnt_TeamGridHandler, 588, 342, 52, 34, ZL_ALL);

@@ -15,6 +15,8 @@
 #include "ui/igidisp.h"
 #include "ui/igievnt.h"
 #include "ui/igiminimap.h"
+#include "ui/igitext.h"
+#include "ui/slist.h"
 #include "units/autoprod.h"
 #include "units/building.h"
 #include "units/orders.h"
@@ -610,6 +612,62 @@ void Igievnt_MinimapHandler(uint32_t, uint32_t reason)
         break;
     case EV_LEFTUP:
         if (igi_nfo.dragmode == DRAG_MINILEFT) MinimapLeftUp();
+        break;
+    default: break;
+    }
+}
+
+// --- the text panel ---
+
+enum { CLOSEBOX = 16, CLOSEINSET = 4, TEXTDRAGTHRESHOLD = 4, SC_ESCAPEKEY = 1 };
+
+static void TextDragStep(void)
+{
+    if (igi_nfo.dragmode != DRAG_TEXT) return;
+    if (!igi_nfo.dragging) {
+        if (!Moved(TEXTDRAGTHRESHOLD - 1)) return;
+        StartDragging();
+        Mouse_SetPos(IGIDISP_MOUSEX, IGIDISP_MOUSEY);
+        return;
+    }
+    if (SLIST* l = IgiDisp_TextPanelList()) SList_Scroll(l, 0, igi_nfo.mousey - IGIDISP_MOUSEY);
+    Mouse_SetPos(IGIDISP_MOUSEX, IGIDISP_MOUSEY);
+    IgiDisp_SetZoneDirty(TEXTPANEL_ZONE);
+}
+
+static int InCloseBoxOrOutside(const ZONE& z, int x, int y)
+{
+    if (x < z.lx || x > z.rx || y < z.ly || y > z.ry) return 1;
+    int right = z.rx - CLOSEINSET, top = z.ly + CLOSEINSET;
+    return x > right - CLOSEBOX && x <= right && y >= top && y < top + CLOSEBOX;
+}
+
+void Igievnt_TextPanelHandler(uint32_t zd, uint32_t reason)
+{
+    if (reason == ZR_UPDATE) return TextDragStep();
+    if (reason != ZR_INPUT) return;
+    IGI_EVENT& ev = igi_nfo.event;
+    const ZONE& z = igi_nfo.zone.data[zd];
+    switch (ev.kind) {
+    case EV_KEY:
+        if (ev.key == SC_ESCAPEKEY) IgiDisp_CloseTextPanel();
+        break;
+    case EV_LEFTUP:
+        if (igi_nfo.dragmode == DRAG_NONE && InCloseBoxOrOutside(z, ev.x, ev.y)) IgiDisp_CloseTextPanel();
+        break;
+    case EV_RIGHTDOWN:
+        if (igi_nfo.dragmode != DRAG_NONE) break;
+        Press();
+        igi_nfo.dragmode = DRAG_TEXT;
+        break;
+    case EV_RIGHTUP:
+        if (igi_nfo.dragmode != DRAG_TEXT) break;
+        igi_nfo.dragmode = DRAG_NONE;
+        if (igi_nfo.dragging) {
+            Mouse_SetPos(igi_nfo.pressx, igi_nfo.pressy);
+            Mouse_ShowCursor();
+            igi_nfo.dragging = 0;
+        }
         break;
     default: break;
     }

@@ -36,6 +36,9 @@ enum {
 void Igievnt_MapViewHandler(uint32_t zd, uint32_t reason);
 // Zone 23: the minimap's drags, view centring and orders.
 void Igievnt_MinimapHandler(uint32_t zd, uint32_t reason);
+// Zone 21, the text panel while it holds the input: a left release in its
+// close box or outside it, or Escape, closes it; a right drag scrolls it.
+void Igievnt_TextPanelHandler(uint32_t zd, uint32_t reason);
 // Classifies the current event (igi_nfo.event) and acts on the kind.
 void Igievnt_MapClick(void);
 // A right click that was no drag: leaves placement alone, else drops the

@@ -17,6 +17,7 @@
 #include "ui/igiminimap.h"
 #include "ui/igimouse.h"
 #include "ui/igipump.h"
+#include "ui/igitext.h"
 #include "units/building.h"
 #include "units/orders.h"
 #include "units/team.h"
@@ -375,6 +376,48 @@ TEST_F(MouseCommands, TrailModesInsertWaypointsAndAHeldOneIsDragged)
     Click(SX(4), SY(4));
     EXPECT_EQ(tiles(), Tiles({{3, 3}, {4, 4}}));
     Trail_Clear(&teamdata[1].gtrails[2]);
+}
+
+// The text panel holds the input: a click inside its text does nothing, one
+// in its close box, one outside it, or Escape closes it.
+TEST_F(MouseCommands, TextPanelClosesByItsBoxOutsideOrEscape)
+{
+    const ZONE& z = igi_nfo.zone.data[TEXTPANEL_ZONE];
+    const struct {
+        const char* name;
+        uint32_t kind;
+        int x, y, key;
+        int closed;
+    } rows[] = {
+        {"inside the text", EV_LEFTUP, 150, 200, 0, 0},
+        {"the close box", EV_LEFTUP, z.rx - 10, z.ly + 10, 0, 1},
+        {"outside", EV_LEFTUP, 420, 450, 0, 1},
+        {"escape", EV_KEY, 150, 200, 1, 1},
+        {"another key", EV_KEY, 150, 200, 30, 0},
+    };
+    for (const auto& r : rows) {
+        IgiDisp_ShowTextFile("no such file", "Nothing here");
+        ASSERT_TRUE(IgiDisp_IsTextPanelShown()) << r.name;
+        EVENT e{};
+        e.kind = r.kind;
+        e.x = r.x;
+        e.y = r.y;
+        e.key = (uint32_t)r.key;
+        Igievnt_HandleEvent(&e);
+        EXPECT_EQ(!IgiDisp_IsTextPanelShown(), r.closed) << r.name;
+        IgiDisp_CloseTextPanel();
+    }
+    // A right drag moves nothing else and ends where it began.
+    IgiDisp_ShowTextFile("no such file", "Nothing here");
+    Send(EV_RIGHTDOWN, 150, 200);
+    Frame(150, 204);
+    EXPECT_EQ(igi_nfo.dragging, 1);
+    Frame(224, 300);
+    Send(EV_RIGHTUP, 224, 256);
+    EXPECT_EQ(igi_nfo.dragmode, 0);
+    EXPECT_EQ(igi_nfo.dragging, 0);
+    EXPECT_TRUE(IgiDisp_IsTextPanelShown());
+    IgiDisp_CloseTextPanel();
 }
 
 } // namespace
