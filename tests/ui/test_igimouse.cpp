@@ -161,7 +161,7 @@ TEST_F(MouseCommands, BoxSelectsTheLocalUnitsInItsTilesEitherWay)
 
 // The velocity of a scroll drag: braking below 20, a turn stops it, and a
 // pointer held off centre can't grow it past the map.
-TEST_F(MouseCommands, ScrollVelocityFollowsThePointerWithinTheMap)
+TEST_F(MouseCommands, RegressionAHeldScrollDragNoLongerOutgrowsTheMapAndWraps)
 {
     const struct {
         const char* name;
@@ -193,7 +193,7 @@ TEST_F(MouseCommands, ScrollVelocityFollowsThePointerWithinTheMap)
 
 // Without automatic production a double click on a building does nothing
 // (the module isn't running); on another team's building neither.
-TEST_F(MouseCommands, DoubleClickOnABuildingWithoutAutomaticProductionDoesNothing)
+TEST_F(MouseCommands, RegressionADoubleClickOnABuildingWithoutAutomaticProductionNoLongerEndsTheGame)
 {
     BUILDINGTYPE* hut = QvWorld_BuildingType("Hut", 2, 2);
     BUILDING* own = Build_New(hut, 1, -1, 10, 10);
