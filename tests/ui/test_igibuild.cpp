@@ -60,6 +60,7 @@ protected:
         crew_->abilities.canbuild = 1;
         factorytype_ = QvWorld_BuildingType("Factory", 2, 2);
         factorytype_->prereq = PREREQ{FACTORY_ID, {}, {}, 0, 0};
+        factorytype_->flags = BTF_CANMAKE;
         huttype_ = QvWorld_BuildingType("Hut", 2, 2);
         huttype_->prereq = PREREQ{HUT_ID, {}, {CREW_ID}, 0, 0};
         huttype_->cost = 100;
@@ -209,15 +210,28 @@ TEST_F(BuildPanel, ClicksOnAUnitTypeStartQueueUnqueuePauseAndCancel)
     EXPECT_TRUE(Pending().empty());
 }
 
-// Without automatic production the module's three answers are nothing.
-TEST_F(BuildPanel, AutomaticProductionOffAnswersNothing)
+// The three readings of automatic production: nothing while it is off;
+// on, the player's choice makes the factory the type's primary maker, which
+// then takes the queued tank when orders are distributed.
+TEST_F(BuildPanel, AutomaticProductionAnswersThePlayersChoiceOnlyWhileOn)
 {
-    ASSERT_FALSE(AP_IsEnabled());
-    AP_UserSetPrimary(factory_, tank_->unittypeid);
-    EXPECT_EQ(factory_->primary, 0);
-    AP_DistributeOrders(factory_, tank_->unittypeid);
-    EXPECT_TRUE(Pending().empty());
-    EXPECT_EQ(AP_IsUnitTypeProduced(tank_->unittypeid), 0);
+    const int u = tank_->unittypeid;
+    AP_UserSetPrimary(factory_, u);
+    EXPECT_EQ(factory_->ap.usersetprimary, 0);
+    EXPECT_EQ(AP_IsUnitTypeProduced(u), 0);
+    tinfo.enableap = 1;
+    AP_Start();
+    AP_UserSetPrimary(factory_, u);
+    EXPECT_EQ(factory_->ap.usersetprimary, 1);
+    EXPECT_EQ(AP_GetPrimaryMaker(1, u), factory_);
+    EXPECT_EQ(AP_IsUnitTypeProduced(u), 1);
+    Pending();
+    EXPECT_EQ(Units_AddToConstructQueue(u, -1), 1);
+    AP_DistributeOrders(nullptr, u);
+    EXPECT_EQ(Pending(), std::vector<int>({QCONSTRUCTUNIT}));
+    EXPECT_EQ(Units_NumberOnConstructQueue(u), 0);
+    AP_Stop();
+    tinfo.enableap = 0;
 }
 
 TEST_F(BuildPanel, ABuildingTypeEntersPlacementOnlyWithTheCredits)
