@@ -5,6 +5,7 @@
 #include "ai/aibuild.h"
 #include "ai/aimatch.h"
 #include "ai/aip.h"
+#include "ai/aisite.h"
 #include "ai/aiteam.h"
 #include "core/cfile.h"
 #include "core/debug.h"
@@ -544,14 +545,24 @@ void AI_UnitAdd(UNIT* unit)
     AI_Team* the_team = ComputerTeam(unit->team);
     if (!ai_game_initialised || !the_team) return;
     TLOG(TLOG_AI, "AI_UnitAdd Team %d ptr %d", unit->team, unit->id);
+    // A crew that kept out of its finished building leaves its place free.
+    if (unit->ai.cc_construct_type != 0) AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
     unit->ai.squad = nullptr;
     unit->ai.cc_construct_type = 0;
     const int armed = Units_Weapon_Used(unit, nullptr) != nullptr;
     SetTactics(unit, TACTAI_MEDIUM, armed ? TACTAI_HIGH : TACTAI_MEDIUM, TACTAI_MEDIUM);
     if (unit->type->abilities.canbuild) {
         TLOG(TLOG_AI, "AI_UnitAdd (CC)       Team %d Unit %d", unit->team, unit->id);
+        // Listed once: a crew added again (a veteran's new type) is moved to
+        // the head.
+        AIBuild_UnassignedCCRemove(the_team, unit);
+        unit->ai.cc_reserved_area = -1;
+        AIBuild_UnassignedCCAdd(the_team, unit);
     } else if (IsTransport(unit->type)) {
         TLOG(TLOG_AI, "AI_UnitAdd (Water or Mineral transport)  Team %d Unit %d", unit->team, unit->id);
+        AIBuild_UnassignedTransportRemove(the_team, unit);
+        AIBuild_AssignedTransportRemove(the_team, unit);
+        AIBuild_UnassignedTransportAdd(the_team, unit);
     } else if (unit->type->defmovemode == MM_FIXED) {
         TLOG(TLOG_AI, "AI_UnitAdd (Building Associated Unit)  Team %d Unit %d", unit->team, unit->id);
     } else {
@@ -573,18 +584,27 @@ void AI_UnitRemove(UNIT* unit)
     if (!ai_game_initialised || !the_team) return;
     TLOG(TLOG_AI, "AI_UnitRemove Team %d Unit %d", unit->team, unit->id);
     if (unit->type->abilities.canbuild) {
-        if (unit->ai.cc_construct_type == 0) TLOG(TLOG_AI, "  Removing unassigned construction crew");
-        else if (unit->ai.cc_constructing)
+        if (unit->ai.cc_construct_type == 0) {
+            TLOG(TLOG_AI, "  Removing unassigned construction crew");
+            AIBuild_UnassignedCCRemove(the_team, unit);
+        } else if (unit->ai.cc_constructing) {
             TLOG(TLOG_AI, "  Removing assigned construction crew with bldg under construction");
-        else {
+            AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
+        } else {
             TLOG(TLOG_AI, "  Removing assigned construction crew - shot dead");
             AIBuild_UnderConstructionRemove(unit->team, unit->ai.cc_construct_type);
+            AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
             AI_ReturnPrespent(unit->team, nullptr, unit);
         }
         unit->ai.cc_reserved_area = -1;
         return;
     }
-    if (IsTransport(unit->type) || unit->type->defmovemode == MM_FIXED) return;
+    if (IsTransport(unit->type)) {
+        AIBuild_UnassignedTransportRemove(the_team, unit);
+        AIBuild_AssignedTransportRemove(the_team, unit);
+        return;
+    }
+    if (unit->type->defmovemode == MM_FIXED) return;
     for (void* e = GLL_GoFirst(the_team->units); e; e = GLL_GoNext(the_team->units)) {
         if (e != unit) continue;
         GLL_DeleteCurrent(the_team->units);
@@ -687,9 +707,13 @@ void AI_BuildingStalled(UNIT* crew)
     ASSERT(crew);
     if (!ComputerTeam(crew->team)) return;
     TLOG(TLOG_AI, "AI_BuildingStalled Team %d ptr %d", crew->team, crew->id);
+    AI_Team* the_team = AI_GetTeam(crew->team);
     AIBuild_UnderConstructionRemove(crew->team, crew->ai.cc_construct_type);
+    AIBuild_ClearReservedFlag(the_team, crew->ai.cc_reserved_area);
     crew->ai.cc_reserved_area = -1;
     AI_ReturnPrespent(crew->team, nullptr, crew);
+    AIBuild_UnassignedCCRemove(the_team, crew);
+    AIBuild_UnassignedCCAdd(the_team, crew);
     Units_SOrderStop(crew);
     crew->ai.cc_construct_type = 0;
     crew->ai.cc_construct_cost = 0;

@@ -132,8 +132,13 @@ void Complete(BUILDING* b)
     if (t->flags & BTF_NOTBUILDEREATER) {
         int x, y;
         DoorTile(b, &x, &y);
-        PutBack(UnitId_Ptr(&b->whomademe), x, y);
+        UNIT* maker = UnitId_Ptr(&b->whomademe);
+        PutBack(maker, x, y);
         UnitId_Clear(&b->whomademe);
+        if (maker != nullptr) {
+            AI_UnitBuildingFinished(maker);
+            AI_UnitAdd(maker);
+        }
     }
     Build_MakeKeptUnits(b);
     if (t->flags & BTF_GIVESMINIMAP) Game_AddMinimapStatus(b->team, 1);

@@ -157,6 +157,19 @@ void AddComputerPlayers(Digest& d)
                               (int64_t)(c.counter ? *c.counter : -1)})
                 d.add(v);
         }
+        d.add(ab.base_x);
+        d.add(ab.base_y);
+        for (const GLL* l : {ab.unassigned_cc, ab.unassigned_transports, ab.assigned_transports}) {
+            d.add(l ? l->count : -1);
+            for (const GLL_NODE* n = l ? l->first : nullptr; n; n = n->next)
+                d.add(static_cast<const UNIT*>(n->element)->id);
+        }
+        for (const GLL* l : ab.takers) {
+            d.add(l ? l->count : -1);
+            for (const GLL_NODE* n = l ? l->first : nullptr; n; n = n->next) d.add((int64_t)(intptr_t)n->element);
+        }
+        for (const AIBUILD_RESERVED& r : ab.reserved)
+            for (int v : {(int)r.in_use, (int)r.x, (int)r.y, (int)r.width, (int)r.height}) d.add(v);
         d.add(AIBuild_FacilitiesUnderConstruction(t));
         for (int id = 0; id < AIBuild_UnderConstructionLength(t); id++)
             d.add(AIBuild_UnderConstruction(t, id));

@@ -1,0 +1,369 @@
+// Computer players that build: the crew and transport lists, reserved
+// areas, the placement search around the base and the crews' hooks.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ai/ai.h"
+#include "ai/aibuild.h"
+#include "ai/aip.h"
+#include "ai/aisite.h"
+#include "ai/aiteam.h"
+#include "core/gamestate.h"
+#include "core/gll.h"
+#include "core/tlog.h"
+#include "core/uid.h"
+#include "map/cre.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "platform/effects.h"
+#include "support/testsupport.h"
+#include "support/world.h"
+#include "units/building.h"
+#include "units/buildplay.h"
+#include "units/parts.h"
+#include "units/prereq.h"
+#include "units/team.h"
+#include "units/unit.h"
+#include "units/unitbld.h"
+#include "units/unitsorder.h"
+
+namespace {
+
+class Sites : public QvWorldTest {
+protected:
+    void SetUp() override
+    {
+        QvWorldTest::SetUp();
+        Tlog_SetMask(Tlog_GetMask() | TLOG_AI);
+        g_UpdateCount = 0;
+        crew_ = QvWorld_UnitType("Crew");
+        crew_->abilities.canbuild = 1;
+        crew_->prereq.id = 3;
+        crew_->buildcost = 40;
+        post_ = QvWorld_BuildingType("Post", 1, 1);
+        post_->cost = 100;
+        post_->buildtime = 3;
+        post_->prereq.id = 10;
+        post_->prereq.makers[0] = 3;
+        post_->flags |= BTF_NOTBUILDEREATER;
+        tank_->prereq.id = 1;
+        tank_->prereq.makers[0] = 3;   // a unit a crew "could make": never bought for one
+        Units_PostProcessAllTypes();
+        for (TEAM_DATA& td : teamdata) td.type = TT_HUMAN;
+        teamdata[2].type = TT_COMPUTER;
+        Fog_SetSeeAll(1);
+        CRE_Build();
+        PREREQ_Init();
+        AI_SpecialForcesInit();
+        AI_AIPInit();
+    }
+    void TearDown() override
+    {
+        if (ai_game_initialised) AI_Close();
+        if (plan_) AIP_Delete(plan_);
+        AI_AIPClose();
+        AI_SpecialForcesClose();
+        PREREQ_Done();
+        CRE_Close();
+        Fog_SetSeeAll(0);
+        QvWorldTest::TearDown();
+    }
+    // The team's plan: posts (and tanks) to have, all from account 0.
+    void Start(int posts, int credits)
+    {
+        Team_SetCredits(2, credits);
+        dir_.write("plan.aip",
+                   "struct account { string account_name; int budget; int max_reserve; };\n"
+                   "struct entry { int priority; int build_type; string item_name; int build_amount; };\n"
+                   "account unit_construction_program[] = { {\"a\", 0, 0} };\n"
+                   "entry a[] = { {1, 0, \"Post\", " + std::to_string(posts) + "}, {1, 0, \"Tank\", 5} };\n");
+        plan_ = AIP_Load(dir_.file("plan.aip").c_str());
+        ASSERT_NE(plan_, nullptr);
+        Init();
+        AI_Activate(2);
+        AI_AIPSwitch(2, plan_);
+    }
+    // The strengths need a part on every type; units made later need none.
+    void Init()
+    {
+        PARTTYPE* bare = Parts_NewType();
+        for (UNITTYPE* t : {tank_, jet_, crew_}) {
+            t->partinfo.nrparts = 1;
+            t->partinfo.parttype[0] = bare;
+        }
+        AI_Init();
+        for (UNITTYPE* t : {tank_, jet_, crew_}) {
+            t->partinfo.nrparts = 0;
+            t->partinfo.parttype[0] = nullptr;
+        }
+    }
+    AI_Team* Team() { return AI_GetTeam(2); }
+    static std::vector<int> Ids(const GLL* list)
+    {
+        std::vector<int> ids;
+        for (const GLL_NODE* n = list->first; n; n = n->next) ids.push_back(static_cast<UNIT*>(n->element)->id);
+        return ids;
+    }
+    // The place the search gives a 1 x 1 post, (-1, -1) for none.
+    std::pair<int, int> Place(const UNIT* crew = nullptr)
+    {
+        int x = -1, y = -1;
+        if (!AIBuild_FindNormalFacilityLocation(Team(), post_, &x, &y, crew)) return {-1, -1};
+        return {x, y};
+    }
+    QvTempDir dir_;
+    UNITTYPE* crew_ = nullptr;
+    BUILDINGTYPE* post_ = nullptr;
+    AIP_struct* plan_ = nullptr;
+};
+
+// ------------------------------------------------------------------ placement
+
+TEST_F(Sites, RingsAreTriedInTheirOrderAroundTheBase)
+{
+    Start(1, 0);
+    Team()->aibuild.base_x = Team()->aibuild.base_y = 50;
+    // Each row reserves the places before it, one tile each: the search
+    // then lands on the next one of the rings' order.
+    const std::vector<std::pair<int, int>> order = {
+        {50, 49}, {50, 51}, {51, 50}, {49, 50},                       // ring 1
+        {49, 48}, {50, 48}, {49, 52}, {50, 52}, {52, 49}, {52, 50}, {48, 49}, {48, 50}};
+    for (size_t k = 0; k < order.size(); k++) {
+        AIBuild_ClearReservedAreas(Team());
+        for (size_t i = 0; i < k; i++) AIBuild_ReserveArea(Team(), order[i].first, order[i].second, 1, 1);
+        EXPECT_EQ(Place(), order[k]) << "place " << k;
+    }
+}
+
+TEST_F(Sites, ReservedRectanglesOverlapByThePartsRule)
+{
+    Start(1, 0);
+    const int slot = AIBuild_ReserveArea(Team(), 20, 20, 5, 5);   // a post at (22, 22) and its margin
+    EXPECT_EQ(slot, 0);
+    struct Row { const char* name; int x, y, w, h, reserved; };
+    const Row rows[] = {
+        {"touching the margin's corner", 24, 24, 3, 3, 1},
+        {"just right of it", 25, 20, 3, 3, 0},
+        {"just below it", 20, 25, 3, 3, 0},
+        {"just left of it", 17, 20, 3, 3, 0},
+        {"covering it", 10, 10, 30, 30, 1},
+    };
+    for (const Row& r : rows) EXPECT_EQ(AIBuild_IsReserved(Team(), r.x, r.y, r.w, r.h), r.reserved) << r.name;
+    AIBuild_ClearReservedFlag(Team(), 40);   // ignored
+    AIBuild_ClearReservedFlag(Team(), slot);
+    EXPECT_EQ(AIBuild_IsReserved(Team(), 10, 10, 30, 30), 0);
+    for (int i = 0; i < AIBUILD_RESERVED_AREAS; i++) EXPECT_EQ(AIBuild_ReserveArea(Team(), i, 0, 1, 1), i);
+    EXPECT_EQ(AIBuild_ReserveArea(Team(), 0, 0, 1, 1), -1);
+    AIBuild_DumpReservedAreas(Team());
+    EXPECT_NE(log_.text().find("   (31, 0)->(31, 0)"), std::string::npos);
+}
+
+TEST_F(Sites, PositionTestKeepsMarginsLevelExitsAndFreeTiles)
+{
+    Start(1, 0);
+    struct Row { const char* name; int x, y, fits; void (*prepare)(); };
+    const Row rows[] = {
+        {"open land", 30, 30, 1, [] {}},
+        {"2 tiles from the left edge", 2, 30, 1, [] {}},
+        {"1 tile from the left edge", 1, 30, 0, [] {}},
+        {"2 tiles from the right edge", 61, 30, 1, [] {}},
+        {"1 tile from the right edge", 62, 30, 0, [] {}},
+        {"exit strip 2 rows from the bottom", 30, 61, 1, [] {}},
+        {"exit strip off the map", 30, 62, 0, [] {}},
+        {"an altitude step in the exit strip", 30, 30, 0, [] { MAP_ELEMENT_AT(30, 32)->altitude = 6; }},
+        {"a thing in the clearance", 30, 30, 0, [] { MAP_ELEMENT_AT(28, 28)->effect = 3; }},
+        {"bare terrain under the footprint", 30, 30, 0, [] { MAP_ELEMENT_AT(30, 30)->tile &= ~0xFu; }},
+    };
+    for (const Row& r : rows) {
+        r.prepare();
+        EXPECT_EQ(AIBuild_PositionFits(Team(), post_, r.x, r.y, nullptr), r.fits) << r.name;
+        MAP_ELEMENT_AT(30, 32)->altitude = 4;
+        MAP_ELEMENT_AT(28, 28)->effect = MAP_EFFECT_NONE;
+        MAP_ELEMENT_AT(30, 30)->tile |= 1;
+    }
+    // A standing building writes its codes: the next one keeps its margin.
+    Build_New(post_, 4, -1, 40, 40);
+    EXPECT_EQ(AIBuild_PositionFits(Team(), post_, 42, 40, nullptr), 0);
+    EXPECT_EQ(AIBuild_PositionFits(Team(), post_, 43, 40, nullptr), 1);
+}
+
+TEST_F(Sites, FootprintsMissingMisSizedBridgesAndUnits)
+{
+    Start(1, 0);
+    BUILDINGTYPE* ghost = QvWorld_BuildingType("Ghost", 1, 1);
+    snprintf(ghost->image[0], sizeof ghost->image[0], "Nothing");
+    BUILDINGTYPE* wide = QvWorld_BuildingType("Wide", 2, 2);
+    wide->width = 3;
+    BUILDINGTYPE* bridge = QvWorld_BuildingType("Bridge", 2, 1);
+    bridge->flags |= BTF_ISBRIDGE;
+    EXPECT_EQ(AIBuild_CanBuildHere(ghost, 20, 20), 0);
+    EXPECT_NE(log_.text().find("[AIBUILD] CanBuildHere - No effects for Ghost"), std::string::npos);
+    EXPECT_EQ(AIBuild_CanBuildHere(wide, 20, 20), 0);
+    EXPECT_NE(log_.text().find("[AIBUILD] CanBuildHere - Incorrect size for Wide"), std::string::npos);
+    int x, y;
+    Team()->aibuild.base_x = Team()->aibuild.base_y = 20;
+    EXPECT_EQ(AIBuild_FindNormalFacilityLocation(Team(), wide, &x, &y, nullptr), 0);   // never placed
+    // Water (no terrain bits) and a step: only a bridge stands there.
+    BUILDINGTYPE* wall = QvWorld_BuildingType("Wall", 2, 1);
+    MAP_ELEMENT_AT(20, 20)->tile &= ~0xFu;
+    MAP_ELEMENT_AT(21, 20)->altitude = 2;
+    EXPECT_EQ(AIBuild_CanBuildHere(wall, 19, 20), 0);
+    EXPECT_EQ(AIBuild_CanBuildHere(wall, 21, 20), 0);
+    EXPECT_EQ(AIBuild_CanBuildHere(wall, 22, 20), 1);
+    EXPECT_EQ(AIBuild_CanBuildHere(bridge, 19, 20), 1);
+    EXPECT_EQ(AIBuild_CanBuildHere(bridge, 21, 20), 1);
+    // Entries of code 31 are not part of the footprint.
+    Effects_OvlEntry(bridge->footprint, 0, 0)[0] = MAP_EFFECT_NONE;
+    Units_NewAt(tank_, 4, -1, 20, 20);
+    EXPECT_EQ(AIBuild_CanBuildHere(bridge, 19, 20), 0);   // a unit on the footprint's tile
+    EXPECT_EQ(AIBuild_CanBuildHere(bridge, 20, 20), 1);   // it stands on the skipped entry
+}
+
+TEST_F(Sites, AMineFitsInTheFewRingsOfItsHalfSize)
+{
+    Start(1, 0);
+    BUILDINGTYPE* mine = QvWorld_BuildingType("Mine", 4, 4);
+    int x = -1, y = -1;
+    ASSERT_EQ(AIBuild_CanMineFitHere(Team(), mine, 30, 30, &x, &y), 1);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(30, 29));
+    // Units that touch all of ring 1 but not the first place of ring 2.
+    Units_NewAt(tank_, 4, -1, 33, 32);
+    Units_NewAt(tank_, 4, -1, 30, 33);
+    ASSERT_EQ(AIBuild_CanMineFitHere(Team(), mine, 30, 30, &x, &y), 1);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(29, 28));
+    EXPECT_NE(log_.text().find("AIBuild_CanMineFitHere Ends"), std::string::npos);
+    // Rings 1 and 2 only (3 exceeds 4 / 2): a free ring 3 is never tried.
+    AIBuild_ReserveArea(Team(), 27, 26, 8, 8);
+    EXPECT_EQ(AIBuild_CanMineFitHere(Team(), mine, 30, 30, &x, &y), 0);
+    EXPECT_EQ(AIBuild_IsReserved(Team(), 27, 32, 4, 4), 1);
+    EXPECT_EQ(AIBuild_IsReserved(Team(), 29, 27, 4, 4), 1);
+}
+
+TEST_F(Sites, TheBaseIsTheAverageOfBuildingsElseUnits)
+{
+    Units_NewAt(crew_, 2, -1, 11, 20);
+    Units_NewAt(crew_, 2, -1, 12, 21);
+    Start(1, 0);
+    EXPECT_EQ(Team()->aibuild.base_x, 11);
+    EXPECT_EQ(Team()->aibuild.base_y, 20);
+    AI_Close();
+    Build_New(post_, 2, -1, 30, 40);
+    Build_New(post_, 2, -1, 33, 45);
+    Init();
+    EXPECT_EQ(Team()->aibuild.base_x, 31);
+    EXPECT_EQ(Team()->aibuild.base_y, 42);
+    EXPECT_NE(log_.text().find("AT Team 2 Base Located at (31, 42)"), std::string::npos);
+}
+
+// ------------------------------------------------------------------ crews
+
+TEST_F(Sites, CrewsBuyBuildingsOnlyAtReservedPlacesAndThe33rdGetsNoArea)
+{
+    std::vector<UNIT*> crews;
+    for (int i = 0; i < 33; i++) crews.push_back(Units_NewAt(crew_, 2, -1, 10 + i, 5));
+    Start(40, 100000);
+    EXPECT_EQ(Team()->aibuild.unassigned_cc->count, 33);
+    UNIT* head = AIBuild_UnassignedCCGet(Team());   // the last one added
+    UNIT* tail = static_cast<UNIT*>(Team()->aibuild.unassigned_cc->last->element);
+    AIBuild_BuildCandidates(Team());
+    AIBuild_AssignConstructionUnits(Team());
+    EXPECT_EQ(Team()->aibuild.unassigned_cc->count, 0);
+    EXPECT_EQ(head->ai.cc_reserved_area, 0);
+    EXPECT_EQ(tail->ai.cc_reserved_area, -1);
+    std::vector<std::pair<int, int>> places;
+    for (UNIT* c : crews) {
+        EXPECT_EQ(c->sorder.code, SO_CONSTRUCT);
+        EXPECT_EQ(c->ai.cc_construct_type, 10);   // never the tank
+        EXPECT_EQ(c->ai.cc_construct_cost, 100);
+        places.emplace_back(c->sorder.construct.topleftpos.x, c->sorder.construct.topleftpos.y);
+    }
+    // Reserved with their margins: the first 32 at least 2 tiles apart.
+    for (size_t i = 1; i < places.size(); i++)
+        for (size_t j = i + 1; j < places.size(); j++)
+            EXPECT_TRUE(abs(places[i].first - places[j].first) > 2 ||
+                        abs(places[i].second - places[j].second) > 2);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 10), 33);
+    EXPECT_EQ(Team()->aibuild.prespent_credits, 3300);
+    EXPECT_TRUE(AIBuild_BooksBalance(Team()));
+}
+
+TEST_F(Sites, EachWayACrewLeavesGivesBackWhatItHeld)
+{
+    UNIT* idle = Units_NewAt(crew_, 2, -1, 20, 20);
+    Start(3, 1000);
+    AI_UnitRemove(idle);
+    EXPECT_EQ(Team()->aibuild.unassigned_cc->count, 0);
+    UNIT* shot = Units_NewAt(crew_, 2, -1, 20, 20);
+    UNIT* inside = Units_NewAt(crew_, 2, -1, 21, 20);
+    AI_UnitAdd(shot);
+    AI_UnitAdd(inside);
+    AIBuild_BuildCandidates(Team());
+    AIBuild_AssignConstructionUnits(Team());
+    ASSERT_EQ(AIBuild_UnderConstruction(2, 10), 2);
+    EXPECT_EQ(AI_GetCredits(2), 800);
+    AI_UnitBuildingStarted(inside);
+    const int inside_slot = inside->ai.cc_reserved_area;
+    AI_UnitRemove(shot);   // shot on its way: count, area and money back
+    EXPECT_NE(log_.text().find("  Removing assigned construction crew - shot dead"), std::string::npos);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 10), 1);
+    EXPECT_EQ(AI_GetCredits(2), 900);
+    AI_UnitRemove(inside);  // consumed by its site: the area only
+    EXPECT_FALSE(Team()->aibuild.reserved[inside_slot].in_use);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 10), 1);
+    EXPECT_EQ(AI_GetCredits(2), 900);
+    for (const AIBUILD_RESERVED& r : Team()->aibuild.reserved) EXPECT_FALSE(r.in_use);
+    EXPECT_TRUE(AIBuild_BooksBalance(Team()));
+}
+
+TEST_F(Sites, AStallPutsTheCrewBackAtTheHeadWithItsMoney)
+{
+    UNIT* a = Units_NewAt(crew_, 2, -1, 20, 20);
+    UNIT* b = Units_NewAt(crew_, 2, -1, 22, 20);
+    Start(1, 1000);
+    UNIT* first = AIBuild_UnassignedCCGet(Team());
+    UNIT* other = first == a ? b : a;
+    AIBuild_BuildCandidates(Team());
+    AIBuild_AssignConstructionUnits(Team());
+    ASSERT_NE(first->ai.cc_construct_type, 0);   // the head took the one post
+    EXPECT_EQ(Ids(Team()->aibuild.unassigned_cc), std::vector<int>{other->id});
+    AI_BuildingStalled(first);
+    b = first;
+    EXPECT_EQ(Ids(Team()->aibuild.unassigned_cc), (std::vector<int>{first->id, other->id}));
+    EXPECT_EQ(b->ai.cc_construct_type, 0);
+    EXPECT_EQ(b->ai.cc_construct_cost, 0);
+    EXPECT_EQ(b->ai.cc_reserved_area, -1);
+    EXPECT_EQ(b->sorder.code, SO_NONE);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 10), 0);
+    EXPECT_EQ(Team()->aibuild.prespent_credits, 0);
+    EXPECT_EQ(AI_GetCredits(2), 1000);
+    for (const AIBUILD_RESERVED& r : Team()->aibuild.reserved) EXPECT_FALSE(r.in_use);
+}
+
+TEST_F(Sites, RegressionACrewPassesOverPlacesItCannotBuildOnOrReach)
+{
+    UNIT* c = Units_NewAt(crew_, 2, -1, 50, 56);
+    Start(1, 1000);
+    Team()->aibuild.base_x = Team()->aibuild.base_y = 50;
+    // Explored only within 4 tiles of (50, 54): (50, 49) is not.
+    Fog_SetSeeAll(0);
+    SEEMAP seen{};
+    Fog_Sweep(&seen, 50, 54, 4, 10, 2);
+    EXPECT_EQ(Place(), std::make_pair(50, 49));   // the position test alone takes it
+    EXPECT_EQ(Place(c), std::make_pair(50, 51));
+    Fog_Unsweep(&seen);
+    // Walled in by a cliff round x 47..53, y 53..59: only places inside it.
+    Fog_SetSeeAll(1);
+    for (int i = 47; i <= 53; i++)
+        for (const auto& [x, y] : {std::make_pair(i, 53), std::make_pair(i, 59), std::make_pair(47, i + 6),
+                                   std::make_pair(53, i + 6)})
+            MAP_ELEMENT_AT(x, y)->altitude = 20;
+    CRE_Close();
+    CRE_Build();
+    EXPECT_EQ(Place(), std::make_pair(50, 49));
+    EXPECT_EQ(Place(c), std::make_pair(48, 54));
+}
+
+}   // namespace
