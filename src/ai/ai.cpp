@@ -416,6 +416,7 @@ static void InitTeamUnits(int team)
         TLOG(TLOG_AI, "AI   Team %d Building %d", team, b->id);
         // The books start again: nothing is held for any earlier purchase.
         b->ai.account = b->ai.refundable = 0;
+        AIBuild_TakerAdd(AI_map->team[team], b->buildingtype, b->id);
     }
 }
 
@@ -429,6 +430,7 @@ void AI_Init(void)
     AI_map->grid_columns = (mapsizex + AI_CELLSIZE - 1) / AI_CELLSIZE;
     AI_map->cell_size = AI_CELLSIZE;
     for (int t = 0; t < TEAM_MAXTEAMS; t++) TLOG(TLOG_AI, "aicontrol[%d] = %d", t, IsComputer(t));
+    AIBuild_ResourceInit();
     AI_Match_Init();
     for (int& e : s_enabled) e = 0;
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
@@ -469,6 +471,7 @@ void AI_Close(void)
         AI_map->team[t] = nullptr;
     }
     Debug_Free(&AI_map);
+    AIBuild_ResourceListDelete();
     AI_Match_Close();
     for (int& e : s_enabled) e = 0;
 }
@@ -652,6 +655,7 @@ void AI_BuildingCompleted(BUILDING* building)
     if (!ComputerTeam(building->team)) return;
     TLOG(TLOG_AI, "AI_BuildingCompleted Team %d Building %d", building->team, building->id);
     AIBuild_UnderConstructionRemove(building->team, building->buildingtype->prereq.id);
+    AIBuild_TakerAdd(AI_GetTeam(building->team), building->buildingtype, building->id);
 }
 
 void AI_BuildingUpgradeCompleted(BUILDING* building)
@@ -672,6 +676,7 @@ void AI_BuildingRemove(BUILDING* building)
     if (building->state == BS_PRODUCING && building->unittypetobuild)
         AIBuild_UnderConstructionRemove(building->team, building->unittypetobuild->prereq.id);
     AI_ReturnPrespent(building->team, building, nullptr);
+    AIBuild_TakerRemove(AI_GetTeam(building->team), building->id);
 }
 
 void AI_BuildingProductionCancelled(BUILDING* building)

@@ -351,6 +351,8 @@ void AIBuild_Process(AI_Team* the_team)
             if (b->hitpoints != b->buildingtype->maxhitpoints) Build_RequestRepair(b);
     if (the_team->aibuild.placement_delay != 0) the_team->aibuild.placement_delay--;
     if (!the_team->aibuild.construction_program) return;
+    AIBuild_CountTransportsNeeded(the_team);
+    AIBuild_AssignTransport(the_team);
     AIBuild_BuildCandidates(the_team);
     Upgrades(the_team);
     AIBuild_AssignConstructionUnits(the_team);

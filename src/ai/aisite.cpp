@@ -1,7 +1,11 @@
 #include "ai/aisite.h"
 
+#include <vector>
+
 #include "ai/aibuild.h"
 #include "ai/aiprog.h"
+#include "ai/ai.h"
+#include "ai/aip.h"
 #include "ai/aiteam.h"
 #include "core/debug.h"
 #include "core/gll.h"
@@ -13,6 +17,7 @@
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
+#include "units/unithold.h"
 #include "units/unitsorder.h"
 
 namespace {
@@ -98,7 +103,8 @@ void AIBuild_AssignedTransportAdd(AI_Team* the_team, UNIT* unit)
 void AIBuild_AssignedTransportRemove(AI_Team* the_team, UNIT* unit)
 {
     TLOG(TLOG_AI, "AIBuild_AssignedTransportRemove team %d transport %d", the_team->team_ID, unit->id);
-    Remove(the_team->aibuild.assigned_transports, unit);
+    if (Remove(the_team->aibuild.assigned_transports, unit))
+        AIBuild_SiteServed(unit->ai.producer_id, the_team->team_ID, 0);
 }
 
 void AIBuild_DumpLists(AI_Team* the_team)
@@ -318,4 +324,165 @@ void AIBuild_AssignConstructionUnits(AI_Team* the_team)
         crew->ai.cc_construct_type = (uint16_t)item;
         crew->ai.cc_account = account;
     }
+}
+
+// ------------------------------------------------------------------ resource sites and transports
+
+// Index 0 is the head: the site added last.
+static std::vector<AIBUILD_SITE> s_sites[AIBUILD_RESOURCES];
+
+static int Live(const AIBUILD_SITE& site) { return Build_FindById(site.id) != nullptr; }
+
+void AIBuild_ResourceInit(void)
+{
+    for (auto& list : s_sites) list.clear();
+    for (const BUILDING* b = g_Buildings; b; b = b->next) {
+        const BUILDINGTYPE* t = b->buildingtype;
+        if (!t) continue;
+        const int r = t->resource[0].production != 0 ? 0 : t->resource[1].production != 0 ? 1 : -1;
+        if (r < 0) continue;
+        AIBUILD_SITE site = {};
+        site.x = b->tilex + (t->bayx > 0 ? t->bayx : 0);
+        site.y = b->tiley + (t->bayy > 0 ? t->bayy : 0);
+        site.id = b->id;
+        s_sites[r].insert(s_sites[r].begin(), site);
+        TLOG(TLOG_AI, "resource #%d found at (%d, %d) id number %d", r, site.x, site.y, site.id);
+    }
+    for (int r = 0; r < AIBUILD_RESOURCES; r++) AIBuild_DumpResources(r);
+}
+
+void AIBuild_ResourceListDelete(void)
+{
+    TLOG(TLOG_AI, "in RLD");
+    for (int r = 0; r < AIBUILD_RESOURCES; r++) {
+        for (size_t i = 0; i < s_sites[r].size(); i++)
+            TLOG(TLOG_AI, "RLD about to free resource %d node %d ptr %08x", r, (int)i, s_sites[r][i].id);
+        TLOG(TLOG_AI, "About to free list resource %d", r);
+        s_sites[r].clear();
+    }
+    TLOG(TLOG_AI, "leaving RLD");
+}
+
+AIBUILD_SITE* AIBuild_ResourceGet(int resource, int index)
+{
+    if (resource < 0 || resource >= AIBUILD_RESOURCES || index < 0 || index >= (int)s_sites[resource].size())
+        return nullptr;
+    AIBUILD_SITE* site = &s_sites[resource][(size_t)index];
+    return Live(*site) ? site : nullptr;
+}
+
+int AIBuild_ResourceCount(int resource)
+{
+    return resource >= 0 && resource < AIBUILD_RESOURCES ? (int)s_sites[resource].size() : 0;
+}
+
+void AIBuild_DumpResources(int resource)
+{
+    TLOG(TLOG_AI, "Dumping resource %d", resource);
+    const int n = AIBuild_ResourceCount(resource);
+    for (int i = 0; i < n; i++)
+        if (const AIBUILD_SITE* s = AIBuild_ResourceGet(resource, i))
+            TLOG(TLOG_AI, "   #%d (%d, %d) id %d", i, s->x, s->y, s->id);
+}
+
+void AIBuild_SiteServed(int building_id, int team, int served)
+{
+    if (team < 0 || team >= TEAM_MAXTEAMS) return;
+    for (auto& list : s_sites)
+        for (AIBUILD_SITE& s : list)
+            if (s.id == building_id) {
+                s.served[team] = served;
+                return;
+            }
+}
+
+void AIBuild_TakerAdd(AI_Team* the_team, const BUILDINGTYPE* type, int building_id)
+{
+    for (int r = 0; r < AIBUILD_RESOURCES; r++) {
+        if (type->resource[r].salepercent <= 0 && type->resource[r].supplytarget < 0) continue;
+        GLL* list = the_team->aibuild.takers[r];
+        GLL_GoFirst(list);
+        GLL_InsertBefore(list, reinterpret_cast<void*>((intptr_t)building_id));
+    }
+}
+
+void AIBuild_TakerRemove(AI_Team* the_team, int building_id)
+{
+    for (GLL* list : the_team->aibuild.takers) {
+        if (!list) continue;
+        bool found = false;
+        for (void* e = GLL_GoFirst(list); e; e = GLL_GoNext(list))
+            if ((intptr_t)e == building_id) {
+                GLL_DeleteCurrent(list);
+                found = true;
+                break;
+            }
+        if (found) break;
+    }
+    AIBuild_ReleaseTransports(building_id);
+}
+
+void AIBuild_ReleaseTransports(int building_id)
+{
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        AI_Team* the_team = AI_GetTeam(t);
+        if (!the_team || !AI_IsComputerTeam(t) || !the_team->aibuild.assigned_transports) continue;
+        GLL* list = the_team->aibuild.assigned_transports;
+        for (GLL_NODE* n = list->last, *prev = nullptr; n; n = prev) {
+            prev = n->prev;
+            UNIT* u = static_cast<UNIT*>(n->element);
+            if (u->ai.producer_id != building_id && u->ai.consumer_id != building_id) continue;
+            Units_SOrderStop(u);
+            AIBuild_AssignedTransportRemove(the_team, u);
+            AIBuild_UnassignedTransportAdd(the_team, u);
+        }
+    }
+}
+
+int AIBuild_CountTransportsNeeded(AI_Team* the_team)
+{
+    const int team = the_team->team_ID;
+    AIBUILD* ab = &the_team->aibuild;
+    int wanted = 0;
+    for (int r = 0; r < AIBUILD_RESOURCES; r++) {
+        int count = 0;
+        for (const AIBUILD_SITE& s : s_sites[r])
+            if (Live(s) && s.usable[team]) count++;
+        if (count >= 1 && ab->takers[r] && ab->takers[r]->count > 0) wanted += count;
+    }
+    int building = 0;
+    if (the_team->plan && the_team->plan->transport)
+        building = AIBuild_UnderConstruction(team, the_team->plan->transport);
+    const int need = wanted - ab->unassigned_transports->count - ab->assigned_transports->count - building;
+    ab->transports_needed = need > 0 ? need : 0;
+    return ab->transports_needed;
+}
+
+void AIBuild_AssignTransport(AI_Team* the_team)
+{
+    UNIT* u = AIBuild_UnassignedTransportGet(the_team);
+    if (!u) return;
+    const int team = the_team->team_ID;
+    AIBUILD_SITE* best = nullptr;
+    for (auto& list : s_sites)
+        for (AIBUILD_SITE& s : list)
+            if (Live(s) && s.usable[team] && !s.served[team] && (!best || s.score[team] > best->score[team]))
+                best = &s;
+    if (!best) return;
+    BUILDING* src = Build_FindById(best->id);
+    BUILDING* partner = Units_FindMatchedTransportBuilding(u, src);
+    if (!partner) return;
+    int producer_type = -1;
+    for (int r = 0; r < AIBUILD_RESOURCES; r++)
+        if (src->buildingtype->resource[r].production > 0) producer_type = r;
+    if (producer_type < 0) return;   // the source changed type since the list was made
+    u->ai.resource_type = producer_type;
+    for (int k = 0; k < UNIT_RESOURCES; k++)
+        if (k != producer_type) u->resource[k] = 0;
+    Units_LayTransportTrail(u, src, partner);
+    AIBuild_UnassignedTransportRemove(the_team, u);
+    AIBuild_AssignedTransportAdd(the_team, u);
+    u->ai.producer_id = src->id;
+    u->ai.consumer_id = partner->id;
+    best->served[team] = 1;
 }

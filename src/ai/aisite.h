@@ -93,3 +93,49 @@ int AIBuild_CanMineFitHere(const AI_Team* the_team, const BUILDINGTYPE* type, in
 // (SO_CONSTRUCT, the place reserved with its margin, or slot -1 when all 32
 // are taken) until one gets nothing.
 void AIBuild_AssignConstructionUnits(AI_Team* the_team);
+
+// ------------------------------------------------------------------ resource sites and transports
+//
+// Two lists of sites shared by all teams, one per resource, made at AI
+// start from every building whose type produces the resource (water first):
+// the door tile, the building's id and, per team, served (a transport of
+// the team is assigned), usable and score (set by the team's step). A site
+// whose building is gone stays listed: the walks pass over it.
+
+struct AIBUILD_SITE {
+    int32_t x, y;                    // the building's tile plus its bay offset
+    int32_t id;                      // the building's
+    int32_t served[9], usable[9], score[9];
+};
+
+// Builds both lists ("resource #%d found at (%d, %d) id number %d" each,
+// newest first) and dumps them; any old lists are freed first.
+void AIBuild_ResourceInit(void);
+// Frees both lists ("in RLD", a line per node, "leaving RLD").
+void AIBuild_ResourceListDelete(void);
+// The site at index of list resource; null past the end, outside 0..1 or
+// when its building is gone.
+AIBUILD_SITE* AIBuild_ResourceGet(int resource, int index);
+// The number of sites of list resource, gone or not (0 outside 0..1).
+int AIBuild_ResourceCount(int resource);
+// "Dumping resource %d" and each live site.
+void AIBuild_DumpResources(int resource);
+// Sets the served flag of team at the site of building_id (either list).
+void AIBuild_SiteServed(int building_id, int team, int served);
+// A completed building joins the team's taker lists of the resources its
+// type takes (sale percent above 0, or a supply target for it).
+void AIBuild_TakerAdd(AI_Team* the_team, const BUILDINGTYPE* type, int building_id);
+// Off the first taker list that holds it; its transports are released.
+void AIBuild_TakerRemove(AI_Team* the_team, int building_id);
+// Every computer team's assigned transports that serve building_id, from
+// the last to the first: stopped, unassigned again (at the head), their
+// sites no longer served.
+void AIBuild_ReleaseTransports(int building_id);
+// One transport per usable site of each resource the team has a taker for,
+// less its transports and those under construction; stored and returned.
+int AIBuild_CountTransportsNeeded(AI_Team* the_team);
+// The head of the unassigned transports gets the best usable site not
+// served by the team (water first, the first of equal scores) and the
+// site's partner building, and goes on its trail between them; with no
+// site or no partner it stays unassigned.
+void AIBuild_AssignTransport(AI_Team* the_team);

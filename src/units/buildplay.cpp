@@ -28,6 +28,7 @@
 #include "units/buildplay.h"
 
 #include "ai/ai.h"
+#include "ai/aisite.h"
 
 #include <algorithm>
 #include <cstring>
@@ -624,6 +625,8 @@ void Build_RemoveFromGame(BUILDING* b, int reason)
     if (b->state == BS_BEINGBUILT) AI_BuildingRemoveUnderConstruction(b);
     else if (b->state == BS_UPGRADING) AI_BuildingRemoveUnderUpgrade(b);
     AI_BuildingRemove(b);
+    // Sources are team 8's: every team's transports are told.
+    AIBuild_ReleaseTransports(b->id);
     Build_ReleaseOccupants(b);
     for (UNITID& h : b->bay) {
         if (UNIT* k = UnitId_Ptr(&h)) Units_Delete(k);

@@ -90,14 +90,14 @@ protected:
     void Init()
     {
         PARTTYPE* bare = Parts_NewType();
-        for (UNITTYPE* t : {tank_, jet_, crew_}) {
-            t->partinfo.nrparts = 1;
-            t->partinfo.parttype[0] = bare;
+        for (int i = 0; i < Units_UnitTypeCount(); i++) {
+            Units_GetTypePtr(i)->partinfo.nrparts = 1;
+            Units_GetTypePtr(i)->partinfo.parttype[0] = bare;
         }
         AI_Init();
-        for (UNITTYPE* t : {tank_, jet_, crew_}) {
-            t->partinfo.nrparts = 0;
-            t->partinfo.parttype[0] = nullptr;
+        for (int i = 0; i < Units_UnitTypeCount(); i++) {
+            Units_GetTypePtr(i)->partinfo.nrparts = 0;
+            Units_GetTypePtr(i)->partinfo.parttype[0] = nullptr;
         }
     }
     AI_Team* Team() { return AI_GetTeam(2); }
@@ -364,6 +364,173 @@ TEST_F(Sites, RegressionACrewPassesOverPlacesItCannotBuildOnOrReach)
     CRE_Build();
     EXPECT_EQ(Place(), std::make_pair(50, 49));
     EXPECT_EQ(Place(c), std::make_pair(48, 54));
+}
+
+// ------------------------------------------------------------------ sites and transports
+
+class Transports : public Sites {
+protected:
+    void SetUp() override
+    {
+        Sites::SetUp();
+        well_ = QvWorld_BuildingType("Well", 2, 2);
+        well_->resource[0].production = 5;
+        well_->resource[0].maxstored = 100;
+        ore_ = QvWorld_BuildingType("Ore", 2, 2);
+        ore_->resource[1].production = 5;
+        depot_ = QvWorld_BuildingType("Depot", 2, 2);
+        depot_->resource[0].salepercent = 50;
+        depot_->resource[0].maxstored = 1000;
+        tanker_ = QvWorld_UnitType("Tanker");
+        tanker_->resource[0][0] = 10;
+        tanker_->bldpairs.count = 1;
+        tanker_->bldpairs.pair[0].srctype = well_;
+        tanker_->bldpairs.pair[0].dsttype = depot_;
+        tanker_->bldpairs.pair[0].n = 0;
+        for (int i = 0; i < 3; i++) wells_.push_back(Build_New(well_, TEAM_NEUTRAL, -1, 10 + 10 * i, 20));
+        ore_site_ = Build_New(ore_, TEAM_NEUTRAL, -1, 40, 20);
+        depot_b_ = Build_New(depot_, 2, -1, 20, 40);
+    }
+    AIBUILD_SITE* Site(const BUILDING* b)
+    {
+        for (int r = 0; r < AIBUILD_RESOURCES; r++)
+            for (int i = 0; i < AIBuild_ResourceCount(r); i++)
+                if (AIBUILD_SITE* s = AIBuild_ResourceGet(r, i); s && s->id == b->id) return s;
+        return nullptr;
+    }
+    void Score(const BUILDING* b, int score, int usable = 1)
+    {
+        Site(b)->score[2] = score;
+        Site(b)->usable[2] = usable;
+    }
+    BUILDINGTYPE* well_ = nullptr;
+    BUILDINGTYPE* ore_ = nullptr;
+    BUILDINGTYPE* depot_ = nullptr;
+    UNITTYPE* tanker_ = nullptr;
+    std::vector<BUILDING*> wells_;
+    BUILDING* ore_site_ = nullptr;
+    BUILDING* depot_b_ = nullptr;
+};
+
+TEST_F(Transports, SitesAreListedWaterFirstWithTheirDoors)
+{
+    well_->bayx = 1;
+    well_->bayy = 2;
+    Start(1, 0);
+    ASSERT_EQ(AIBuild_ResourceCount(0), 3);
+    ASSERT_EQ(AIBuild_ResourceCount(1), 1);
+    EXPECT_EQ(AIBuild_ResourceGet(0, 0)->id, wells_[0]->id);   // the walk is newest first
+    EXPECT_EQ(AIBuild_ResourceGet(0, 0)->x, 11);
+    EXPECT_EQ(AIBuild_ResourceGet(0, 0)->y, 22);
+    EXPECT_EQ(AIBuild_ResourceGet(0, 3), nullptr);
+    EXPECT_EQ(AIBuild_ResourceGet(2, 0), nullptr);
+    EXPECT_EQ(Team()->aibuild.takers[0]->count, 1);   // the depot, taken at AI_Init
+    EXPECT_EQ(Team()->aibuild.takers[1]->count, 0);
+    EXPECT_NE(log_.text().find("resource #1 found at (40, 20) id number"), std::string::npos);
+    AI_Close();
+    EXPECT_NE(log_.text().find("leaving RLD"), std::string::npos);
+    EXPECT_EQ(AIBuild_ResourceCount(0), 0);
+}
+
+TEST_F(Transports, TheBestFreeSiteWinsAndWithoutAPartnerNoneIsTaken)
+{
+    UNIT* t = Units_NewAt(tanker_, 2, -1, 20, 30);
+    Start(1, 0);
+    struct Row { const char* name; int a, b, c, ore; int chosen; };   // chosen: well index, 3 ore, -1 none
+    const Row rows[] = {
+        {"highest score", 5, 7, 5, 5, 1},
+        {"first of equal scores, water first", 5, 5, 5, 5, 0},
+        {"ore has no partner: stays unassigned", 5, 5, 5, 9, -1},
+    };
+    for (const Row& r : rows) {
+        Score(wells_[0], r.a);
+        Score(wells_[1], r.b);
+        Score(wells_[2], r.c);
+        Score(ore_site_, r.ore);
+        AIBuild_AssignTransport(Team());
+        if (r.chosen < 0) {
+            EXPECT_EQ(Team()->aibuild.unassigned_transports->count, 1) << r.name;
+            continue;
+        }
+        ASSERT_EQ(Team()->aibuild.assigned_transports->count, 1) << r.name;
+        EXPECT_EQ(t->ai.producer_id, wells_[(size_t)r.chosen]->id) << r.name;
+        EXPECT_EQ(t->ai.consumer_id, depot_b_->id) << r.name;
+        EXPECT_EQ(t->ai.resource_type, 0) << r.name;
+        EXPECT_EQ(t->sorder.code, SO_TRAIL) << r.name;
+        EXPECT_EQ(Site(wells_[(size_t)r.chosen])->served[2], 1) << r.name;
+        AI_UnitRemove(t);   // dead: the site is free again
+        EXPECT_EQ(Site(wells_[(size_t)r.chosen])->served[2], 0) << r.name;
+        AI_UnitAdd(t);
+    }
+    // A served site is passed over.
+    Score(ore_site_, 0, 0);
+    AIBuild_AssignTransport(Team());
+    UNIT* u = Units_NewAt(tanker_, 2, -1, 21, 30);
+    AI_UnitAdd(u);
+    AIBuild_AssignTransport(Team());
+    EXPECT_NE(u->ai.producer_id, t->ai.producer_id);
+}
+
+TEST_F(Transports, ARemovedPartnerReleasesItsTransportsMostRecentFirst)
+{
+    std::vector<UNIT*> ts;
+    for (int i = 0; i < 3; i++) ts.push_back(Units_NewAt(tanker_, 2, -1, 20 + i, 30));
+    Start(1, 0);
+    for (BUILDING* w : wells_) Score(w, 1);
+    for (int i = 0; i < 3; i++) AIBuild_AssignTransport(Team());
+    ASSERT_EQ(Team()->aibuild.assigned_transports->count, 3);
+    const std::vector<int> assigned = Ids(Team()->aibuild.assigned_transports);
+    Build_RemoveFromGame(depot_b_, BRM_DESTROYED);
+    EXPECT_EQ(Team()->aibuild.assigned_transports->count, 0);
+    // Walked from the last to the first, each put at the head: the list
+    // ends in the order they had.
+    EXPECT_EQ(Ids(Team()->aibuild.unassigned_transports), assigned);
+    for (UNIT* t : ts) EXPECT_EQ(t->sorder.code, SO_NONE);
+    for (BUILDING* w : wells_) EXPECT_EQ(Site(w)->served[2], 0);
+    EXPECT_EQ(Team()->aibuild.takers[0]->count, 0);
+}
+
+TEST_F(Transports, RegressionAGoneSourceHidesNoLaterSite)
+{
+    UNIT* t = Units_NewAt(tanker_, 2, -1, 20, 30);
+    Start(1, 0);
+    for (BUILDING* w : wells_) Score(w, 1);
+    const int gone = wells_[0]->id;
+    Build_RemoveFromGame(wells_[0], BRM_DESTROYED);
+    EXPECT_EQ(AIBuild_ResourceGet(0, 0), nullptr);
+    EXPECT_EQ(AIBuild_CountTransportsNeeded(Team()), 1);   // two live sites, one transport
+    AIBuild_AssignTransport(Team());
+    EXPECT_EQ(t->ai.producer_id, wells_[1]->id);
+    EXPECT_NE(t->ai.producer_id, gone);
+}
+
+TEST_F(Transports, TransportsNeededCountUsableSitesWithATaker)
+{
+    Start(1, 0);
+    struct Row { const char* name; int usable_wells; int ore_usable; int transports; int building; int need; };
+    const Row rows[] = {
+        {"no usable site", 0, 0, 0, 0, 0},
+        {"two wells", 2, 0, 0, 0, 2},
+        {"ore without a taker adds none", 2, 1, 0, 0, 2},
+        {"less those owned", 3, 0, 1, 0, 2},
+        {"less those under construction", 3, 0, 1, 1, 1},
+        {"never below 0", 1, 0, 2, 0, 0},
+    };
+    plan_->transport = tanker_->prereq.id = 5;
+    for (const Row& r : rows) {
+        for (int i = 0; i < 3; i++) Score(wells_[(size_t)i], 0, i < r.usable_wells);
+        Score(ore_site_, 0, r.ore_usable);
+        std::vector<UNIT*> made;
+        for (int i = 0; i < r.transports; i++) {
+            made.push_back(Units_NewAt(tanker_, 2, -1, 20 + i, 30));
+            AI_UnitAdd(made.back());
+        }
+        for (int i = 0; i < r.building; i++) AIBuild_UnderConstructionAdd(2, 5);
+        EXPECT_EQ(AIBuild_CountTransportsNeeded(Team()), r.need) << r.name;
+        EXPECT_EQ(Team()->aibuild.transports_needed, r.need) << r.name;
+        for (UNIT* u : made) Units_Delete(u);
+        for (int i = 0; i < r.building; i++) AIBuild_UnderConstructionRemove(2, 5);
+    }
 }
 
 }   // namespace
