@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ai/aibuild.h"
+#include "ai/aigrid.h"
 #include "ai/aimatch.h"
 #include "ai/aip.h"
 #include "ai/aisite.h"
@@ -400,6 +401,14 @@ static int InUnreleasedForce(const UNIT* u)
     return 0;
 }
 
+// The largest own-building value met, from the building's cell.
+static void NoteOwnBuilding(AI_Team* the_team, const BUILDING* b)
+{
+    const GRIDCELL* cell = AI_GridCell(the_team, b->tilex / AI_CELLSIZE, b->tiley / AI_CELLSIZE);
+    if (cell && cell->own_building_value > the_team->largest_own_building)
+        the_team->largest_own_building = cell->own_building_value;
+}
+
 static void InitTeamUnits(int team)
 {
     for (int list = 0; list <= TEAM_MOVELISTS; list++) {
@@ -417,6 +426,7 @@ static void InitTeamUnits(int team)
         // The books start again: nothing is held for any earlier purchase.
         b->ai.account = b->ai.refundable = 0;
         AIBuild_TakerAdd(AI_map->team[team], b->buildingtype, b->id);
+        NoteOwnBuilding(AI_map->team[team], b);
     }
 }
 
@@ -432,6 +442,7 @@ void AI_Init(void)
     for (int t = 0; t < TEAM_MAXTEAMS; t++) TLOG(TLOG_AI, "aicontrol[%d] = %d", t, IsComputer(t));
     AIBuild_ResourceInit();
     AI_Match_Init();
+    Grassfire_Open(AI_map->grid_rows, AI_map->grid_columns);
     for (int& e : s_enabled) e = 0;
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         if (!IsComputer(t)) continue;
@@ -463,6 +474,7 @@ void AI_Close(void)
 {
     if (!ai_game_initialised) {
         TLOG(TLOG_WARNING, "AI::AI_Close CALLED WITHOUT MATCHING OPEN !!!");
+        Grassfire_Close();
         return;
     }
     ai_game_initialised = 0;
@@ -474,6 +486,7 @@ void AI_Close(void)
     AIBuild_ResourceListDelete();
     AI_Match_Close();
     for (int& e : s_enabled) e = 0;
+    Grassfire_Close();
 }
 
 void AI_BootTeam(int team)
@@ -504,6 +517,7 @@ void AI_Process(void)
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         AI_Team* the_team = AI_GetTeam(t);
         if (!the_team || !IsComputer(t) || s_enabled[t] != 1 || !the_team->plan) continue;
+        AI_Team::Update(AI_map, the_team);
         AIBuild_Process(the_team);
     }
     TLOG(TLOG_AI, "AI::AI_Process Ends");
@@ -656,6 +670,7 @@ void AI_BuildingCompleted(BUILDING* building)
     TLOG(TLOG_AI, "AI_BuildingCompleted Team %d Building %d", building->team, building->id);
     AIBuild_UnderConstructionRemove(building->team, building->buildingtype->prereq.id);
     AIBuild_TakerAdd(AI_GetTeam(building->team), building->buildingtype, building->id);
+    NoteOwnBuilding(AI_GetTeam(building->team), building);
 }
 
 void AI_BuildingUpgradeCompleted(BUILDING* building)

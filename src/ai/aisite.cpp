@@ -371,6 +371,13 @@ AIBUILD_SITE* AIBuild_ResourceGet(int resource, int index)
     return Live(*site) ? site : nullptr;
 }
 
+const AIBUILD_SITE* AIBuild_ResourceNode(int resource, int index)
+{
+    if (resource < 0 || resource >= AIBUILD_RESOURCES || index < 0 || index >= (int)s_sites[resource].size())
+        return nullptr;
+    return &s_sites[resource][(size_t)index];
+}
+
 int AIBuild_ResourceCount(int resource)
 {
     return resource >= 0 && resource < AIBUILD_RESOURCES ? (int)s_sites[resource].size() : 0;

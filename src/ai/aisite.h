@@ -118,6 +118,8 @@ void AIBuild_ResourceListDelete(void);
 AIBUILD_SITE* AIBuild_ResourceGet(int resource, int index);
 // The number of sites of list resource, gone or not (0 outside 0..1).
 int AIBuild_ResourceCount(int resource);
+// The node at index whether its building stands or not; null outside.
+const AIBUILD_SITE* AIBuild_ResourceNode(int resource, int index);
 // "Dumping resource %d" and each live site.
 void AIBuild_DumpResources(int resource);
 // Sets the served flag of team at the site of building_id (either list).

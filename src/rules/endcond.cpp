@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "ai/ai.h"
+#include "ai/aigrid.h"
 #include "core/config.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
@@ -304,6 +305,12 @@ void Endcond_EnterState(CONDSTATE* state, int team, int kind)
     if (state->alliances)
         for (int u = 0; u < ENDCOND_TEAMS; u++)
             if (u != team) Team_ForceRelation(team, u, state->alliances->relation[u]);
+    for (GLL_NODE* n = state->tweakregions ? state->tweakregions->first : nullptr; n; n = n->next) {
+        const REGIONADJUST* a = static_cast<const REGIONADJUST*>(n->element);
+        if (const REGION* r = Region_FindById((uint32_t)a->rid.id))
+            AI_RegionTweak(team, a->value, a->minforce, a->maxforce, r->x1 / 24, r->y1 / 24, r->x2 / 24,
+                           r->y2 / 24);
+    }
     if (state->aip) AI_AIPSwitch(team, state->aip);
 }
 

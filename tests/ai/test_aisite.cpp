@@ -8,6 +8,7 @@
 
 #include "ai/ai.h"
 #include "ai/aibuild.h"
+#include "ai/aigrid.h"
 #include "ai/aip.h"
 #include "ai/aisite.h"
 #include "ai/aiteam.h"
@@ -72,14 +73,14 @@ protected:
         QvWorldTest::TearDown();
     }
     // The team's plan: posts (and tanks) to have, all from account 0.
-    void Start(int posts, int credits)
+    void Start(int posts, int credits, const std::string& extra = "")
     {
         Team_SetCredits(2, credits);
         dir_.write("plan.aip",
                    "struct account { string account_name; int budget; int max_reserve; };\n"
                    "struct entry { int priority; int build_type; string item_name; int build_amount; };\n"
                    "account unit_construction_program[] = { {\"a\", 0, 0} };\n"
-                   "entry a[] = { {1, 0, \"Post\", " + std::to_string(posts) + "}, {1, 0, \"Tank\", 5} };\n");
+                   "entry a[] = { {1, 0, \"Post\", " + std::to_string(posts) + "}, {1, 0, \"Tank\", 5} };\n" + extra);
         plan_ = AIP_Load(dir_.file("plan.aip").c_str());
         ASSERT_NE(plan_, nullptr);
         Init();
@@ -531,6 +532,182 @@ TEST_F(Transports, TransportsNeededCountUsableSitesWithATaker)
         for (UNIT* u : made) Units_Delete(u);
         for (int i = 0; i < r.building; i++) AIBuild_UnderConstructionRemove(2, 5);
     }
+}
+
+// ------------------------------------------------------------------ the strategic grid
+
+// Runs the distance transform on a hand-made grid; rows of digits.
+static std::vector<std::string> Fire(const std::vector<std::string>& grid, int invert, int edge, int conn)
+{
+    const int rows = (int)grid.size(), columns = (int)grid[0].size();
+    std::vector<int32_t> src, dst((size_t)rows * columns);
+    for (const std::string& row : grid)
+        for (char c : row) src.push_back(c - '0');
+    Grassfire_Open(rows, columns);
+    Grassfire_Run(src.data(), dst.data(), 1, invert, edge, conn, rows, columns);
+    Grassfire_Close();
+    std::vector<std::string> out;
+    for (int r = 0; r < rows; r++) {
+        out.emplace_back();
+        for (int c = 0; c < columns; c++) out.back() += (char)('0' + dst[(size_t)(r * columns + c)]);
+    }
+    return out;
+}
+
+TEST(Grassfire, DistancesOnHandMadeGrids)
+{
+    struct Row { const char* name; std::vector<std::string> in; int invert, edge, conn; std::vector<std::string> out; };
+    const Row rows[] = {
+        {"8-connected, far border", {"00000", "00100", "00000", "00000"}, 0, 0, 8,
+         {"21112", "21012", "21112", "22222"}},
+        {"4-connected, far border", {"00000", "00100", "00000", "00000"}, 0, 0, 4,
+         {"32123", "21012", "32123", "43234"}},
+        {"capped at columns - 1", {"1000000"}, 0, 0, 4, {"0123456"}},
+        {"cap 2 on three columns", {"100", "000", "000", "000"}, 0, 0, 4, {"012", "122", "222", "222"}},
+        {"near border: the edge is a source", {"000", "000", "000"}, 0, 1, 8, {"111", "121", "111"}},
+        {"inverted: cells other than 1 are sources", {"111", "101", "111"}, 1, 1, 4, {"212", "101", "212"}},
+        {"inverted, edge 0: the border is near", {"111", "111", "111"}, 1, 0, 4, {"111", "121", "111"}},
+    };
+    for (const Row& r : rows) EXPECT_EQ(Fire(r.in, r.invert, r.edge, r.conn), r.out) << r.name;
+}
+
+TEST(Grassfire, SizesOtherThanOpenedAreFatalAndCloseWithoutOpenIsLogged)
+{
+    QvLogCapture log;
+    Grassfire_Close();
+    EXPECT_NE(log.text().find("Grassfire Closed without matching open."), std::string::npos);
+    int32_t a[4] = {}, b[4] = {};
+    Grassfire_Open(2, 2);
+    EXPECT_DEATH(Grassfire_Run(a, b, 1, 0, 0, 8, 1, 4), "Grassfire assertion failure");
+    Grassfire_Close();
+}
+
+class Grid : public Transports {
+protected:
+    // A plan that thinks every 9th update (period 0) with a plain threat.
+    void StartGrid(const std::string& extra = "")
+    {
+        Start(1, 0,
+              "int ground_unit_threat = 10; int relaxation_cycles = 1; float relaxation_coefficient = 0.5;\n"
+              "float danger_diminishment = 1.0; int recompute_strategy_period = 0;\n" + extra);
+    }
+    GRIDCELL* Cell(int c, int r) { return AI_GridCell(Team(), c, r); }
+    int Scouted(int c, int r)
+    {
+        const AI_TARGETS& g = Team()->strategic_targets;
+        return g.scouted[r * g.grid_columns + c];
+    }
+    // Runs the team's step at update u.
+    void Think(uint32_t u)
+    {
+        g_UpdateCount = u;
+        AI_Team::Update(AI_map, Team());
+    }
+};
+
+TEST_F(Grid, RecomputeCountsWhatTheTeamHasSeenAndSpreadsTheThreat)
+{
+    Team_ForceRelation(2, 4, TR_ENEMY);
+    Units_NewAt(crew_, 2, -1, 20, 40);   // own: scouts around (20, 40), seeing range 0
+    crew_->seeingrange = 0;
+    UNIT* near = Units_NewAt(tank_, 4, -1, 21, 41);
+    UNIT* far = Units_NewAt(tank_, 4, -1, 60, 5);
+    StartGrid();
+    Think(2);   // the grid
+    ASSERT_TRUE(Team()->stages.grid_done);
+    EXPECT_EQ(Cell(2, 5)->enemy_units, 1);
+    EXPECT_EQ(Cell(7, 0)->enemy_units, 0);   // never scouted: not counted
+    EXPECT_EQ(Cell(2, 5)->enemy_ground_strength, 1);
+    EXPECT_EQ(Cell(2, 5)->non_enemy_units, 1);
+    EXPECT_EQ(Team()->enemy_units, 1);
+    // Threat 10 spread once: edge neighbours 5, corners trunc(5 x 0.709..) = 3.
+    EXPECT_EQ(Cell(2, 5)->threat, 10);
+    EXPECT_EQ(Cell(3, 5)->threat, 5);
+    EXPECT_EQ(Cell(3, 6)->threat, 3);
+    EXPECT_EQ(Team()->highest_threat, 10);
+    // The own depot at (20, 40) is the base; distances grow by one per cell.
+    EXPECT_EQ(Team()->strategic_targets.base[5 * 8 + 2], 1);
+    EXPECT_EQ(Team()->strategic_targets.distance_from_base[5 * 8 + 4], 2);
+    // A cell once scouted stays scouted when nothing sees it any more.
+    Units_Delete(near);
+    Units_Delete(far);
+    EXPECT_EQ(Scouted(2, 5), 1);
+    Think(11);   // resources and the end of the cycle
+    Think(20);
+    EXPECT_EQ(Scouted(2, 5), 1);
+}
+
+TEST_F(Grid, DangerDecaysTowardZeroFromBelowOnly)
+{
+    StartGrid();
+    Cell(0, 0)->danger = -3;
+    Cell(1, 0)->danger = 3;
+    Cell(2, 0)->danger = 0.5f;
+    std::vector<float> seen;
+    for (uint32_t u = 2; u < 2 + 9 * 6; u += 9) {
+        Think(u);
+        if (Team()->stages.grid_done) seen.push_back(Cell(0, 0)->danger);
+    }
+    EXPECT_EQ(seen, (std::vector<float>{-2, -1, 0}));
+    EXPECT_EQ(Cell(1, 0)->danger, 3);
+    EXPECT_EQ(Cell(2, 0)->danger, 0);
+}
+
+TEST_F(Grid, TeamsThinkOnTheirOwnUpdatesAndAPlanSharesItsWait)
+{
+    StartGrid();
+    plan_->recompute_strategy_period = 20;
+    plan_->last_recompute = -21;
+    struct Row { const char* name; uint32_t update; int grid_done; };
+    const Row rows[] = {
+        {"not the team's update", 3, 0},
+        {"its update: the grid", 2, 1},
+        {"the resources and the end of the cycle", 11, 0},
+        {"within the period", 20, 0},
+        {"the period has passed", 38, 1},
+    };
+    for (const Row& r : rows) {
+        Think(r.update);
+        EXPECT_EQ(Team()->stages.grid_done, r.grid_done) << r.name;
+    }
+    EXPECT_EQ(plan_->last_recompute, 11);
+}
+
+TEST_F(Grid, SitesAreScoredForTheTeam)
+{
+    crew_->seeingrange = 8;
+    Units_NewAt(crew_, 2, -1, 12, 22);   // beside the first well: scouted, one non-enemy unit
+    StartGrid();
+    Think(2);
+    Think(11);
+    AIBUILD_SITE* first = Site(wells_[0]);
+    EXPECT_EQ(first->usable[2], 1);
+    // 1 non-enemy unit - distance 3 from the base cell (2, 5).
+    EXPECT_EQ(first->score[2], 1 - 3);
+    EXPECT_EQ(Cell(1, 2)->resources, 1);
+    EXPECT_EQ(Site(wells_[2])->usable[2], 0);       // nobody near: 0 >= 0 makes it unavailable
+    EXPECT_EQ(Site(wells_[2])->score[2], -1000000000);   // not scouted
+}
+
+TEST_F(Grid, AKillReportsToBothTeamsAndATweakStaysOnTheGrid)
+{
+    teamdata[3].type = TT_COMPUTER;
+    StartGrid();
+    EXPECT_NE(AI_GetTeam(3), nullptr);
+    Team_Stats_UnitKill(3, 2, 20, 41);
+    EXPECT_EQ(Cell(2, 5)->danger, -1);
+    EXPECT_EQ(AI_GridCell(AI_GetTeam(3), 2, 5)->danger, 1);
+    Team_Stats_UnitKill(4, 4, 20, 41);   // no computer team: nothing
+    AI_RegionTweak(2, 7, 1, 3, 50, 50, 500, 500);
+    EXPECT_EQ(Cell(7, 7)->scripted_value, 7);
+    EXPECT_EQ(Cell(6, 6)->scripted_value, 7);
+    EXPECT_EQ(Cell(5, 6)->scripted_value, 0);
+    EXPECT_EQ(Cell(7, 7)->scripted_max_force, 3);
+    EXPECT_NE(log_.text().find("AI_RegionTweak Ends"), std::string::npos);
+    AI_RegionTweak(4, 7, 1, 3, 0, 0, 500, 500);   // not a computer team
+    EXPECT_EQ(Cell(0, 0)->scripted_value, 0);
+    EXPECT_STREQ(AI_GoalLabel(SEIGE), "Goal Type: SEIGE");
+    EXPECT_STREQ(AI_GoalLabel(9), "Goal Type: UNDEFINED");
 }
 
 }   // namespace
