@@ -103,6 +103,17 @@ void SetUpWorld()
     }
 }
 
+} // namespace
+
+void QvBench_ViewWorld(int* originx, int* originy)
+{
+    SetUpWorld();
+    *originx = ORIGIN_X;
+    *originy = ORIGIN_Y;
+}
+
+namespace {
+
 // The display is open only while the redraw runs: what draws after it in the
 // same process (the widget desktop) opens its own.
 void BM_ViewRedraw(benchmark::State& state)

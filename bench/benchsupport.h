@@ -12,6 +12,10 @@ struct QvBenchRatio {
 #define QV_BENCH_RATIO(id, label, ours, reference)                                                 \
     static const QvBenchRatio qv_ratio_##id(label, ours, reference)
 
+// The map view's world: the demo palette, tile set and map, and 200 demo
+// sprites spread over the view at the origin it gives (set up once).
+void QvBench_ViewWorld(int* originx, int* originy);
+
 // The display list for the benchmarks that draw or move elements: set up at
 // the first call of the process (it may be set up once only).
 void QvBench_SortDispOnce(void);

@@ -31,6 +31,8 @@
 #include "units/unitproc.h"
 #include "units/vortex.h"
 #include "ui/igi.h"
+#include "ui/igidisp.h"
+#include "ui/igitext.h"
 #include "ui/igipump.h"
 
 static uint32_t s_lastUpdate = 0;
@@ -39,7 +41,6 @@ static uint32_t s_lastUpdateMs = 0;
 static int s_frameAvg = 0;
 static int s_updateAvg = 0;
 static void (*s_drawHook)(BITMAP* backbuffer) = nullptr;
-static void (*s_endHook)(void) = nullptr;
 
 void Game_StartTimer(void)
 {
@@ -152,17 +153,15 @@ void Game_EndWithWinner(int team)
 }
 
 void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer)) { s_drawHook = fn; }
-void Game_SetEndHook(void (*fn)(void)) { s_endHook = fn; }
-
-void Game_RunEndHook(void)
-{
-    if (s_endHook) s_endHook();
-}
 
 // Step 6 of the frame: the flashing colours and the game screen.
 static void DrawFrame(void)
 {
     Display_CycleFlashColours(g_FrameCount);
+    if (IgiDisp_Started()) {
+        IgiDisp_Update();
+        return;
+    }
     if (BITMAP* bb = Backbuf_Lock())
         if (s_drawHook) s_drawHook(bb);
     Graph_FlipWithCursor();
@@ -187,7 +186,9 @@ static void ShowRates(int updated)
 void Game_Tick(void)
 {
     uint32_t now = Plat_GameMs();
-    FRAME_DECISION d = Game_DecideFrame(now, s_lastUpdate, g_UpdatesPerSecond, g_GamePaused,
+    // A single-player game waits while the player reads the text panel.
+    int paused = g_GamePaused || (!g_NetworkGame && IgiDisp_IsTextPanelShown());
+    FRAME_DECISION d = Game_DecideFrame(now, s_lastUpdate, g_UpdatesPerSecond, paused,
                                         Game_Playback(), g_UpdateCount, g_Config.orderskip);
     if (d.runupdate) {
         s_lastUpdate = now;

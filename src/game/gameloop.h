@@ -20,17 +20,14 @@ void Game_StartTimer(void);
 int Game_FrameAverage(void);
 int Game_UpdateAverage(void);
 
-// One frame. When it is drawn: the flashing colours step, the draw hook
-// draws into the back buffer, and the flip shows it with the cursor.
+// One frame. When it is drawn: the flashing colours step, then the game
+// screen (IgiDisp_Update) draws and flips while the interface runs, else
+// the draw hook draws and the flip shows it with the cursor. A
+// single-player game runs no update while the text panel is shown.
 void Game_Tick(void);
-// The function that draws the game screen into the back buffer (null: none);
-// it isn't called while there is no back buffer.
+// What draws a frame while the interface doesn't run (null: nothing); it
+// isn't called while there is no back buffer. The interface draws its own.
 void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer));
-// Called when a game's in-game loop ends, before its systems close (the
-// demo's world lets go of what it placed).
-void Game_SetEndHook(void (*fn)(void));
-// Runs the end hook, if any.
-void Game_RunEndHook(void);
 // One update: the subsystems' steps in their fixed order, then
 // Game_FinishUpdate.
 void Game_Update(void);

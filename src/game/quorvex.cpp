@@ -65,7 +65,6 @@ void Game_RunNewGame(void)
     g_GameState = GS_INGAME;
     Game_RunInGame();
     TLOG(TLOG_DIAG, "Game ended after %u updates and %u frames", g_UpdateCount, g_FrameCount);
-    Game_RunEndHook();
     CloseGameSpecifics();
     CloseCommonGameSystems();
 }

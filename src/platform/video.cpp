@@ -132,11 +132,16 @@ void Display_FreeTerrainBuffer(void)
 
 BITMAP* Display_TerrainBuffer(void) { return s_terrain.data ? &s_terrain : nullptr; }
 
+static DISPLAY_MESSAGEFN s_messageHook;
+
+void Display_SetMessageHook(DISPLAY_MESSAGEFN fn) { s_messageHook = fn; }
+
 static void MessageV(const char* fmt, va_list ap)
 {
     char line[512];
     vsnprintf(line, sizeof line, fmt ? fmt : "", ap);
-    TLOG(TLOG_DIAG, "Message: %s", line);
+    if (s_messageHook) s_messageHook(line);
+    else TLOG(TLOG_DIAG, "Message: %s", line);
 }
 
 void Display_Message(const char* fmt, ...)

@@ -52,8 +52,11 @@ void Display_CreateTerrainBuffer(void);
 void Display_FreeTerrainBuffer(void);
 BITMAP* Display_TerrainBuffer(void);
 
-// A line for the player's message line. Until the in-game interface shows
-// them, the lines go to the trace log (diagnostics).
+// Where message lines go while the in-game interface shows them; null (the
+// default) sends them to the trace log (diagnostics).
+typedef void (*DISPLAY_MESSAGEFN)(const char* line);
+void Display_SetMessageHook(DISPLAY_MESSAGEFN fn);
+// A line for the player's message line.
 void Display_Message(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // As Display_Message; the game messages use this one.
 void Display_PaddedMessage(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

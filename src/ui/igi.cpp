@@ -5,6 +5,7 @@
 #include "core/tlog.h"
 #include "platform/sound.h"
 #include "ui/igibtn.h"
+#include "ui/igidisp.h"
 #include "ui/igievnt.h"
 #include "ui/igipump.h"
 #include "ui/igitop.h"
@@ -109,12 +110,14 @@ void Igi_Init(void)
     Igi_ResetState();
     Igizone_ClearAll();
     Igievnt_Init();
+    IgiDisp_Init();
     if (Sound_RedbookOn() && Sound_CdTrack() == 0) Sound_PlayCD(IGI_CDTRACK);
 }
 
 void Igi_Close(void)
 {
     if (!s_started) return;
+    IgiDisp_Close();
     Igizone_ClearAll();
     for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);
     Units_ListClose(&igi_nfo.selected);

@@ -19,6 +19,7 @@
 #include "rules/tfgen.h"
 #include "ui/igi.h"
 #include "ui/igibtn.h"
+#include "ui/igidisp.h"
 #include "ui/textedit.h"
 #include "units/building.h"
 #include "units/iterate.h"
@@ -258,7 +259,7 @@ int Igievnt_SetMfdMode(int mode)
     for (int zd = 15; zd <= 20; zd++) Igievnt_ButtonUp(zd);
     Igievnt_ButtonDown(14 + mode);
     Igizone_SetActiveMask(mask);
-    Igizone_SetAllDirty();
+    Igidisp_SetDirty(); // the new panel's background too
     return 1;
 }
 

@@ -7,6 +7,7 @@
 #include "ui/igi.h"
 #include "ui/igidisp.h"
 #include "ui/igievnt.h"
+#include "ui/igiminimap.h"
 #include "units/building.h"
 #include "units/team.h"
 #include "units/unit.h"
@@ -49,6 +50,12 @@ void Igievnt_HandleEvent(const EVENT* event)
         Igidisp_PixelToTile(px, py, &tx, &ty);
         ev.tilex = (uint16_t)tx;
         ev.tiley = (uint16_t)ty;
+    } else if (ev.zone == 23 && g_MapElements && g_Minimap.picture) {
+        int tx = IgiDisp_ScreenToTileX(event->x), ty = IgiDisp_ScreenToTileY(event->y);
+        ev.tilex = (uint16_t)tx;
+        ev.tiley = (uint16_t)ty;
+        ev.unit = VisibleUnit(Igidisp_UnitAtPixel(tx * 24, ty * 24));
+        ev.build = Igidisp_BuildAtPixel(tx * 24, ty * 24);
     }
     if (igi_nfo.lockzone != ZD_NULL) {
         Igizone_CallHandler((int)igi_nfo.lockzone, ZR_INPUT);

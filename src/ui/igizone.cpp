@@ -16,6 +16,12 @@ void Igizone_ClearAll(void)
 {
     ZONE_TABLE& t = Table();
     for (ZONE& z : t.data) Unlink(&z);
+    // A zone of an earlier game must not come back with its layers, handler
+    // and a buffer that may be gone.
+    for (int zd = 0; zd < ZD_MAXIMUM; zd++) {
+        t.data[zd] = ZONE{};
+        t.data[zd].zd = (uint32_t)zd;
+    }
     t.first = t.last = nullptr;
     t.defined = 0;
 }

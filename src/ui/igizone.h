@@ -85,7 +85,8 @@ struct ZONE_TABLE {
     int32_t defined;                // definitions since the last clear
 };
 
-// Unlinks every zone, empties the active list, zeroes the definition count.
+// Unlinks and empties every zone record, empties the active list, zeroes the
+// definition count.
 void Igizone_ClearAll(void);
 // Defines zone zd (not linked): dirty, enabled, definition count + 1. Asserts
 // the ranges of zd, type and the rectangle, lx < rx, ly < ry, and that the

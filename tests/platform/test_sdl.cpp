@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core/config.h"
-#include "demo/testframe.h"
+#include "support/testframe.h"
 #include "platform/cursor.h"
 #include "platform/demofixture.h"
 #include "platform/graph.h"

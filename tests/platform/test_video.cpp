@@ -14,7 +14,7 @@
 #include "core/debug.h"
 #include "core/error.h"
 #include "core/gamestate.h"
-#include "demo/testframe.h"
+#include "support/testframe.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
 #include "platform/cursor.h"

@@ -16,8 +16,11 @@
 #include "game/systems.h"
 #include "map/map.h"
 #include "map/mapview.h"
+#include "platform/cursor.h"
 #include "platform/input.h"
+#include "platform/palette.h"
 #include "platform/plat.h"
+#include "support/golden.h"
 #include "support/passscript.h"
 #include "support/testsupport.h"
 #include "ui/igi.h"
@@ -279,4 +282,34 @@ TEST_F(InterfaceFlow, TopBarTextFieldAndPointerThroughTheRealFrameLoop)
     EXPECT_LT(scenario, general);
     EXPECT_LT(general, warning);
     EXPECT_LT(warning, next);
+}
+
+// The game screen of the fixture: after a few frames the golden frame (the
+// top bar with colons then the credits, the building panel's background,
+// the framed minimap with the view's rectangle, the scouts under the fog);
+// then the pointer at the right edge scrolls the view under cursor 42 until
+// the map's edge stops it under cursor 50.
+TEST_F(InterfaceFlow, GameScreenGoldenFrameThenTheRightEdgeScrolls)
+{
+    Flow f;
+    for (int i = 0; i < 8; i++) f.Pass(QvPass{});
+    f.Then([] {
+        const uint8_t* pixels = nullptr;
+        const PAL_RGB* palette = nullptr;
+        ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0xF550CB12u, "igiflow_screen_actual.pcx"));
+    });
+    static int startx;
+    f.Then([] { startx = g_MapView.x; }).Pass(QvMove(639, 240)).Pass(QvPass{}).Then([] {
+        EXPECT_EQ(Cursor_Current(), 42);
+        EXPECT_GT(g_MapView.x, startx);
+    });
+    for (int i = 0; i < 80; i++) f.Pass(QvPass{});
+    f.Then([] {
+        EXPECT_EQ(g_MapView.x, mapsizex * 24 - MAPVIEW_SIZE);
+        EXPECT_EQ(Cursor_Current(), 50) << "the map's right edge";
+    });
+    Play();
+    EXPECT_FALSE(f.script.overran);
+    EXPECT_EQ(f.script.passes, f.count + 1);
 }

@@ -6,6 +6,7 @@
 #include "core/gamestate.h"
 #include "map/mapview.h"
 #include "platform/input.h"
+#include "screendata.h"
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "ui/igi.h"
@@ -23,6 +24,7 @@ namespace {
 // The interface started on a 64 x 64 world, local team 1.
 class InterfacePump : public QvWorldTest {
 protected:
+    QvScreenData screen_;
     void SetUp() override
     {
         QvWorldTest::SetUp();

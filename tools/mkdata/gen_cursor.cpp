@@ -1,14 +1,7 @@
-// The demo cursors ("mouse.crs"). Numbers and what they show:
-//
-//    0 arrow                     1 hourglass (4 frames)      2 hand
-//    3 crosshair                 4 attack sight (2 frames)   5 move ring (3 frames)
-//    6 no entry                  7 plus                      8 question mark
-//    9 cross                 10-17 scroll N, NE .. NW    18-25 scroll blocked N .. NW
-//   26-33 facing N .. NW (2 frames)                         34 small cross
-//   35-38 square brushes 1, 3, 5, 9                         39 diamond
-//   40 square with cross     41-48 team rings 0..7          49 wrench
-//   50 dollar                   51 shield                   52 enter
-//   53 deploy                   54 magnifier                55 flag (2 frames)
+// The demo cursors ("mouse.crs"), numbered as the game screen picks them
+// (kNumbering below): 0 arrow, 1..33 the click kinds, 34..37 trails, 38..40
+// the editor's brushes, 41..48 scrolling, 49..52 blocked scrolling, 53
+// deploy.
 //
 // Shapes are drawn in one or a few colours, then outlined in black, so every
 // cursor reads on any ground.
@@ -303,6 +296,21 @@ SHAPE Flag(const INKS& k)
     return s;
 }
 
+// Where each cursor of the game's numbering comes from in the drawing order
+// (arrow, hourglass, hand, crosshair, attack sight, move ring, no entry,
+// plus, question mark, cross, scroll N..NW, blocked N..NW, facing N..NW,
+// small cross, brushes 1, 3, 5, 9, diamond, square with cross, team rings,
+// wrench, dollar, shield, enter, deploy, magnifier, flag): 0 the arrow,
+// 1..23 the click kinds, 24..33 kinds 25..36, 34..37 trails (34 also the
+// editor's), 38..40 the editor's, 41..48 scrolling left, right, up, down,
+// up-left, up-right, down-left, down-right, 49..52 blocked left, right, up,
+// down, 53 the shell's deploy.
+const int kNumbering[GENCURSOR_COUNT] = {
+    0,  5,  6,  3,  4,  9,  28, 52, 2,  41, 42, 43, 44, 45, 8,  54, 46, 49, 7,  47,
+    51, 48, 1,  26, 27, 50, 29, 30, 31, 32, 33, 35, 36, 37, 34, 55, 19, 21, 38, 39,
+    40, 16, 12, 10, 14, 17, 11, 15, 13, 24, 20, 18, 22, 53, 54, 55,
+};
+
 std::vector<SHAPE> AllShapes(const INKS& k)
 {
     std::vector<SHAPE> v;
@@ -404,7 +412,10 @@ std::vector<SHAPE> AllShapes(const INKS& k)
         v.push_back(Still(std::move(c), 7, 7));
     }
     v.push_back(Flag(k));
-    return v;
+    // The drawing order above, put in the game's numbering.
+    std::vector<SHAPE> numbered;
+    for (int from : kNumbering) numbered.push_back(v[(size_t)from]);
+    return numbered;
 }
 
 } // namespace

@@ -115,7 +115,7 @@ static void DrawCells(BITMAP* b)
 
 // Checked, checked with focus, unchecked, unchecked with focus: the order
 // in which check boxes cut their cells.
-static void DrawCheck(BITMAP* b)
+void GenWidgets_DrawCheck(BITMAP* b)
 {
     for (int c = 0; c < 4; c++) {
         const int x = c * 11;
@@ -145,7 +145,7 @@ int GenWidgets_WriteAll(const std::string& dir)
     Mkdata_DemoPalette(&pal);
     return Picture(dir + "/" GENWIDGETS_PAGE, 640, 480, DrawPage, pal.colours) &&
            Picture(dir + "/" GENWIDGETS_CELLS, 96, 24, DrawCells, pal.colours) &&
-           Picture(dir + "/" GENWIDGETS_CHECK, 44, 18, DrawCheck, pal.colours) &&
+           Picture(dir + "/" GENWIDGETS_CHECK, 44, 18, GenWidgets_DrawCheck, pal.colours) &&
            GenFonts_WriteAll(dir, pal.colours);
 }
 

@@ -22,3 +22,5 @@ int GenWidgets_WriteBmp(const std::string& path, const BITMAP* bitmap, const PAL
                         int bits);
 // Writes the three pictures and the demo fonts into dir (which must exist).
 int GenWidgets_WriteAll(const std::string& dir);
+// The check box's four 11 x 18 states into a 44 x 18 bitmap.
+void GenWidgets_DrawCheck(BITMAP* bitmap);

@@ -1,6 +1,6 @@
-// The demo driver run through the real frame loop on the headless backend:
+// The game screen run through the real frame loop on the headless backend:
 // it shows the game of the demo scenario and scrolls while the pointer rests
-// at an edge, one step per update.
+// at an edge or an arrow key is held, faster the longer it moves.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -16,7 +16,6 @@
 #include "core/fspath.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
-#include "demo/demoworld.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
 #include "gen_map.h"
@@ -52,12 +51,13 @@
 #include "rules/tfbuild.h"
 #include "rules/tfovl.h"
 #include "units/explosion.h"
+#include "ui/igidisp.h"
 
 namespace {
 
 const int kMaxOrigin = GENMAP_SIDE * 24 - MAPVIEW_SIZE;
 
-class DemoDriver : public testing::Test {
+class GameScreenWorld : public testing::Test {
 protected:
     QvTempDir home;
     QvLogCapture log;
@@ -76,7 +76,6 @@ protected:
         Game_SetScenarioName("DEMO");
         Input_Init();
         Video_Init();
-        DemoWorld_Install();
     }
     // The game of the demo scenario, as the program starts it.
     void StartGame()
@@ -87,12 +86,10 @@ protected:
     }
     void TearDown() override
     {
-        DemoWorld_Unload();
         if (started_) {
             CloseGameSpecifics();
             CloseCommonGameSystems();
         }
-        DemoWorld_Close();
         Display_FreeTerrainBuffer();
         Video_Close();
         Input_Close();
@@ -126,36 +123,61 @@ protected:
     }
 };
 
-TEST_F(DemoDriver, PointerRestingAtAnEdgeScrollsOneStepPerUpdateUpToTheMapsEdges)
+// Speeds of a run of frames that each move the view: 9 at the start, one
+// more a frame up to 50.
+static int RampSum(int frames)
+{
+    int sum = 0, speed = IGIDISP_SCROLLSTART;
+    for (int i = 0; i < frames; i++) {
+        sum += speed;
+        if (speed < IGIDISP_SCROLLMAX) speed++;
+    }
+    return sum;
+}
+
+TEST_F(GameScreenWorld, EdgesAndArrowKeysScrollFasterUpTo50AndBackAtTheMapsEdge)
 {
     StartGame();
-    Tick(); // the world loads
+    Tick();
     ASSERT_EQ(mapsizex, GENMAP_SIDE);
-
-    const int S = DEMO_SCROLL_STEP, far = kMaxOrigin / S + 5;
-    // Where the pointer rests, for how many frames of how many ms, and the
-    // origin after: frames without an update don't move it, the corners
-    // scroll both ways, away from the edges it stays, and the map's edges
-    // stop it.
-    const struct {
-        int px, py, frames, ms, x, y;
-    } rows[] = {{639, 240, 10, 50, 10 * S, 0},
-                {639, 240, 4, 10, 10 * S, 0},
-                {0, 479, 3, 50, 7 * S, 3 * S},
-                {320, 240, 3, 50, 7 * S, 3 * S},
-                {639, 479, far, 50, kMaxOrigin, kMaxOrigin},
-                {0, 0, far, 50, 0, 0}};
-    for (const auto& r : rows) {
-        Input_RawMouseMove(r.px, r.py);
-        for (int i = 0; i < r.frames; i++) Tick((uint32_t)r.ms);
-        EXPECT_EQ(std::pair(g_MapView.x, g_MapView.y), std::pair(r.x, r.y)) << r.px << "," << r.py;
+    EXPECT_EQ(IgiDisp_ScrollSpeed(), IGIDISP_SCROLLSTART);
+    Map_SetViewPixelPos(0, 0);
+    // The pointer at the right edge: one step a frame, with or without an
+    // update, each a pixel longer.
+    Input_RawMouseMove(639, 240);
+    for (int i = 0; i < 5; i++) Tick(i % 2 ? 10 : 50);
+    EXPECT_EQ(std::pair(g_MapView.x, g_MapView.y), std::pair(RampSum(5), 0));
+    EXPECT_EQ(IgiDisp_ScrollSpeed(), IGIDISP_SCROLLSTART + 5);
+    // Away from the edges it stays and the speed falls back.
+    Input_RawMouseMove(320, 240);
+    Tick();
+    EXPECT_EQ(g_MapView.x, RampSum(5));
+    EXPECT_EQ(IgiDisp_ScrollSpeed(), IGIDISP_SCROLLSTART);
+    // The down arrow scrolls like the bottom edge.
+    Input_RawKey(SC_DOWN, 1, 0);
+    Tick();
+    Input_RawKey(SC_DOWN, 0, 0);
+    EXPECT_EQ(g_MapView.y, IGIDISP_SCROLLSTART);
+    // Right, then left without a stop: the speed keeps growing up to 50.
+    int top = 0;
+    for (int i = 0; i < 45; i++) {
+        Input_RawMouseMove(i < 30 ? 639 : 0, 240);
+        Tick(10);
+        if (IgiDisp_ScrollSpeed() > top) top = IgiDisp_ScrollSpeed();
     }
+    EXPECT_EQ(top, IGIDISP_SCROLLMAX);
+    EXPECT_EQ(IgiDisp_ScrollSpeed(), IGIDISP_SCROLLMAX);
+    // Then the map's corner stops the view.
+    Input_RawMouseMove(639, 479);
+    for (int i = 0; i < 60; i++) Tick(10);
+    EXPECT_EQ(std::pair(g_MapView.x, g_MapView.y), std::pair(kMaxOrigin, kMaxOrigin));
+    EXPECT_EQ(IgiDisp_ScrollSpeed(), IGIDISP_SCROLLSTART) << "no move: back to the slider's value";
 }
 
 // The scenario's units and standing buildings get their pictures; the view
 // shows the lit map where the local team sees and black over the ground it
 // has never seen; the picture changes only with an update.
-TEST_F(DemoDriver, ShowsTheScenariosGameThatMovesOnlyWithUpdates)
+TEST_F(GameScreenWorld, ShowsTheScenariosGameThatMovesOnlyWithUpdates)
 {
     StartGame();
     Tick();
@@ -170,11 +192,11 @@ TEST_F(DemoDriver, ShowsTheScenariosGameThatMovesOnlyWithUpdates)
     EXPECT_TRUE(Shown() == first);
     for (int i = 0; i < 10; i++) Tick(); // updates: the column moves off
     EXPECT_FALSE(Shown() == first);
-    EXPECT_TRUE(Log().find("Demo world: no") == std::string::npos) << Log();
+    EXPECT_TRUE(Log().find("Game screen: no") == std::string::npos) << Log();
 }
 
 // A building destroyed loses its picture with it.
-TEST_F(DemoDriver, ABuildingGoneLosesItsPicture)
+TEST_F(GameScreenWorld, ABuildingGoneLosesItsPicture)
 {
     StartGame();
     Tick();
@@ -190,7 +212,7 @@ TEST_F(DemoDriver, ABuildingGoneLosesItsPicture)
 // After a change of tile set every type's sprites are loaded again, in the
 // order the editor reloads them, into the records the placed buildings,
 // units and things already show: the frame shows the new looks at once.
-TEST_F(DemoDriver, ATileSetChangeReloadsEveryTypesSpritesInPlace)
+TEST_F(GameScreenWorld, ATileSetChangeReloadsEveryTypesSpritesInPlace)
 {
     StartGame();
     Tick();
@@ -242,11 +264,11 @@ TEST_F(DemoDriver, ATileSetChangeReloadsEveryTypesSpritesInPlace)
     const PAL_RGB* palette = nullptr;
     ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
     const uint32_t crc = Crc32_Block(pixels, (size_t)PLAT_WIDTH * PLAT_HEIGHT);
-    if (crc != 2143467256u) {
+    if (crc != 2617117814u) {
         BITMAP frame{const_cast<uint8_t*>(pixels), 0, PLAT_WIDTH, PLAT_HEIGHT};
         Graph_SavePCX("demo_reloaded.pcx", &frame, palette);
     }
-    EXPECT_EQ(crc, 2143467256u) << "frame written to demo_reloaded.pcx";
+    EXPECT_EQ(crc, 2617117814u) << "frame written to demo_reloaded.pcx";
 
     // A sprite gone or changed in its layout stops the game.
     std::filesystem::remove(graphics + "BLDSHAD.SPR");
@@ -268,7 +290,7 @@ static void MoveAll()
 // A wall of cliffs across the demo map (rows 32..36, too steep for a tank to
 // climb) with a gap two tiles wide: 50 tanks from the north, each sent to
 // its own tile south of the wall, all get there through the corridor.
-TEST_F(DemoDriver, FiftyUnitsWalkThroughACorridorOfTheDemoMap)
+TEST_F(GameScreenWorld, FiftyUnitsWalkThroughACorridorOfTheDemoMap)
 {
     StartGame();
     Tick();
@@ -310,7 +332,7 @@ TEST_F(DemoDriver, FiftyUnitsWalkThroughACorridorOfTheDemoMap)
 
 // A tank's body stops on the tile where its path turns until it has turned;
 // a hovering one turns while it moves on.
-TEST_F(DemoDriver, GroundUnitsStopToTurnAndHoversTurnWhileMoving)
+TEST_F(GameScreenWorld, GroundUnitsStopToTurnAndHoversTurnWhileMoving)
 {
     StartGame();
     Tick();
@@ -340,16 +362,16 @@ TEST_F(DemoDriver, GroundUnitsStopToTurnAndHoversTurnWhileMoving)
     }
 }
 
-TEST_F(DemoDriver, MissingFilesAreLoggedAndFramesStillDrawn)
+TEST_F(GameScreenWorld, MissingFilesAreLoggedAndFramesStillDrawn)
 {
-    // The game's own files are the scenario's to require; the driver's may
-    // be missing.
+    // The game's own files are the scenario's to require; the fog's soft
+    // edges may be missing.
     std::filesystem::remove(home.file("data/graphics/fogtile.fog"));
     StartGame();
     Input_RawMouseMove(639, 479);
     for (int i = 0; i < 3; i++) Tick();
     EXPECT_GT(PlatHeadless_Flips(), 0);
-    EXPECT_NE(Log().find("Demo world: no fog tiles"), std::string::npos) << Log();
+    EXPECT_NE(Log().find("Game screen: no fog tiles"), std::string::npos) << Log();
 }
 
 } // namespace

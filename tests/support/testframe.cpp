@@ -1,5 +1,5 @@
 // The test frame and the demo driver.
-#include "demo/testframe.h"
+#include "support/testframe.h"
 
 #include <cstring>
 

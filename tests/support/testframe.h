@@ -2,7 +2,7 @@
 // the three fonts and (through the flip) the cursor. `make run` shows it, and
 // the display tests compare its CRC-32 with a recorded value.
 //
-// Not part of the engine: the demo program and the tests link it.
+// Not part of the engine: the display tests link it.
 #pragma once
 
 struct BITMAP;
