@@ -409,12 +409,26 @@ static void NoteOwnBuilding(AI_Team* the_team, const BUILDING* b)
         the_team->largest_own_building = cell->own_building_value;
 }
 
-static void InitTeamUnits(int team)
+// A crew of the team that some building of it under way names as its maker:
+// it joins when it comes out.
+static int InsideSite(const UNIT* u)
+{
+    if (!u->type->abilities.canbuild || u->onmap) return 0;
+    for (BUILDING* b = teamdata[u->team].firstbuilding; b; b = b->teamnext)
+        if (!b->complete && UnitId_Ptr(&b->whomademe) == u) return 1;
+    return 0;
+}
+
+// The team's units and buildings join its AI team; on a takeover the units
+// first drop what their player told them (all but a crew inside its site).
+static void InitTeamUnits(int team, int takeover = 0)
 {
     for (int list = 0; list <= TEAM_MOVELISTS; list++) {
         UNIT* u = list < TEAM_MOVELISTS ? teamdata[team].unitlist[list] : teamdata[team].offmaplist;
         for (; u; u = u->next) {
             TLOG(TLOG_AI, "AI   Team %d Unit %d", team, u->id);
+            if (takeover && InsideSite(u)) continue;
+            if (takeover) Units_SOrderStop(u);
             if (InUnreleasedForce(u)) {
                 SetTactics(u, TACTAI_LOW, TACTAI_HIGH, TACTAI_LOW);
                 TLOG(TLOG_AI, "AI_PartIntoTeam: Special Force Unit %d ignored", u->id);
@@ -452,6 +466,21 @@ void AI_Init(void)
     }
     TLOG(TLOG_AI, "AI   All AI Teams created and units added");
     TLOG(TLOG_AI, "AI::AI_Init Ends");
+}
+
+int AI_TakeOver(int team)
+{
+    if (!ai_game_initialised || team < 0 || team >= TEAM_MAXTEAMS - 1 || teamdata[team].type != TT_HUMAN ||
+        AI_map->team[team]) {
+        TLOG(TLOG_WARNING, "AI takeover of team %d refused", team);
+        return 0;
+    }
+    TLOG(TLOG_AI, "AI takeover of team %d", team);
+    teamdata[team].type = TT_COMPUTER;
+    AI_map->team[team] = AI_Team::New(team, 1);
+    InitTeamUnits(team, 1);
+    s_enabled[team] = 1;
+    return 1;
 }
 
 int AI_Activate(int team)

@@ -13,6 +13,7 @@
 #include "map/region.h"
 #include "platform/video.h"
 #include "rules/gamemsg.h"
+#include "rules/scenario.h"
 #include "units/building.h"
 #include "units/team.h"
 
@@ -129,24 +130,44 @@ void Endcond_InitTeamTotals(void)
         if (b->team >= 0 && b->team < ENDCOND_TEAMS) g_Endcond.buildingsatstart[b->team]++;
 }
 
+// The plans of the states of a team's machine not loaded yet.
+static void LoadTeamAIPs(int t)
+{
+    const CONDTREE* fsm = g_Endcond.fsm[t];
+    if (!fsm || !fsm->condstates) return;
+    TLOG(TLOG_AI, "   calling process team %d", t);
+    int n = 1;
+    for (GLL_NODE* node = fsm->condstates->first; node; node = node->next, n++) {
+        CONDSTATE* s = static_cast<CONDSTATE*>(node->element);
+        TLOG(TLOG_AI, "Endcond_LoadAIPForState::Team %d State %d", t, n);
+        if (!s->aipfile[0] || s->aip) continue;
+        s->aip = AI_AIPLoad(s->aipfile);
+        if (!s->aip) TLOG(TLOG_ERROR, "AIP file %s not found for team %d state %d", s->aipfile, t, n);
+    }
+}
+
 void Endcond_LoadAIPs(void)
 {
     TLOG(TLOG_AI, "Endcond_LoadAIPs::Begins");
     for (int t = 0; t < ENDCOND_TEAMS; t++) {
         TLOG(TLOG_AI, "   checking team %d", t);
-        const CONDTREE* fsm = g_Endcond.fsm[t];
-        if (teamdata[t].type != TT_COMPUTER || !fsm || !fsm->condstates) continue;
-        TLOG(TLOG_AI, "   calling process team %d", t);
-        int n = 1;
-        for (GLL_NODE* node = fsm->condstates->first; node; node = node->next, n++) {
-            CONDSTATE* s = static_cast<CONDSTATE*>(node->element);
-            TLOG(TLOG_AI, "Endcond_LoadAIPForState::Team %d State %d", t, n);
-            if (!s->aipfile[0]) continue;
-            s->aip = AI_AIPLoad(s->aipfile);
-            if (!s->aip) TLOG(TLOG_ERROR, "AIP file %s not found for team %d state %d", s->aipfile, t, n);
-        }
+        if (teamdata[t].type == TT_COMPUTER) LoadTeamAIPs(t);
     }
     TLOG(TLOG_AI, "Endcond_LoadAIPs::Ends");
+}
+
+void Endcond_TakeOver(int team)
+{
+    ASSERT(team >= 0 && team < ENDCOND_TEAMS);
+    const int fresh = g_Endcond.fsm[team] == nullptr;
+    if (fresh && !Scenario_LoadFsm(team, 0)) return;
+    LoadTeamAIPs(team);
+    CONDTREE* fsm = g_Endcond.fsm[team];
+    if (fresh) {
+        if (CONDSTATE* s = Endcond_GetState(fsm, 1)) Endcond_EnterState(s, team, ENDCOND_FSM);
+    } else if (CONDSTATE* s = Endcond_GetState(fsm, fsm->current); s && s->aip) {
+        AI_AIPSwitch(team, s->aip);
+    }
 }
 
 void Endcond_EnterInitialStates(void)

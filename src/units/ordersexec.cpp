@@ -20,6 +20,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "rules/endcond.h"
 #include "rules/gamemsg.h"
 #include "ui/igievnt.h"
 #include "units/building.h"
@@ -271,6 +272,13 @@ static void SellResource(const ORDERREC* n)
 
 static ORDERHANDLER s_handlers[QMAXCODE + 1];
 
+// The sending team goes to the computer; the work it bought charges on as
+// losses of the new books.
+static void AiTakeover(const ORDERREC* node)
+{
+    if (AI_TakeOver(node->team)) Endcond_TakeOver(node->team);
+}
+
 static void SetupHandlers(void)
 {
     memset(s_handlers, 0, sizeof s_handlers);
@@ -281,6 +289,7 @@ static void SetupHandlers(void)
     s_handlers[QCHANGEALLY] = {ChangeAlly, 2};
     s_handlers[QTACTICALAI] = {TacticalAI, 12};
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
+    s_handlers[QAITAKEOVER] = {AiTakeover, 0};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
     Orders_SetupUnitHandlers(s_handlers);
     Orders_SetupBuildingUnitHandlers(s_handlers);

@@ -197,4 +197,61 @@ TEST_F(AiGame, EightBasesBuyTheirPlansUpgradeAndKeepTheirBooksTheSameTwice)
     for (int t = 0; t < BASES; t++) EXPECT_EQ(made[t], made2[t]);
 }
 
+// Team 0 is the local player's: it buys a tank, starts a depot and sends its
+// other crew far off to build, then hands its team to the computer.
+TEST_F(AiGame, AHumanTeamHandedToTheComputerFinishesItsWorkAndBuildsOn)
+{
+    g_LocalTeam = 0;
+    Game_SetScenarioName("AIBASES");
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    g_GameState = GS_INGAME;
+    ASSERT_EQ(teamdata[0].type, TT_HUMAN);
+    ASSERT_EQ(AI_GetTeam(0), nullptr);
+    const int depot = PREREQ_BuildingTypePtr(PREREQ_WhatIs("DemoDepot"))->index;
+    Orders_QConstructBuilding(0, 1101, depot, 8, 10);
+    Orders_QConstructBuilding(0, 1102, depot, 40, 40);
+    UNIT* walker = Units_IdToUnitPtr(1102, 0);
+    ASSERT_NE(walker, nullptr);
+    auto site_under_way = [] {
+        for (const BUILDING* b = teamdata[0].firstbuilding; b; b = b->teamnext)
+            if (!b->complete) return true;
+        return false;
+    };
+    for (int i = 0; i < 400 && !site_under_way(); i++) {
+        Game_Update();
+        Orders_AfterUpdate();
+    }
+    ASSERT_TRUE(site_under_way());
+    Orders_QConstructUnit(0, PREREQ_UnitTypePtr(PREREQ_WhatIs("DemoTank"))->unittypeid, 1001);
+    for (int i = 0; i < 2; i++) {
+        Game_Update();
+        Orders_AfterUpdate();
+    }
+    ASSERT_EQ(walker->sorder.code, SO_CONSTRUCT);   // still on its way
+    ASSERT_EQ(Factory(0)->state, BS_PRODUCING);
+    const int buildings_before = teamdata[0].stats.made_buildings;
+    Orders_QAITakeover(0);
+    Orders_QAITakeover(3);   // a computer team already: refused
+    bool books = true;
+    for (int i = 0; i < 2000 && g_GameState == GS_INGAME; i++) {
+        Game_Update();
+        Orders_AfterUpdate();
+        if (const AI_Team* t = AI_GetTeam(0)) books = books && AIBuild_BooksBalance(t);
+    }
+    EXPECT_GE(g_UpdateCount, 2000u);
+    EXPECT_EQ(teamdata[0].type, TT_COMPUTER);
+    ASSERT_NE(AI_GetTeam(0), nullptr);
+    EXPECT_TRUE(AI_IsEnabled(0));
+    EXPECT_NE(AI_GetTeam(0)->plan, nullptr);   // Def_00_0.FSM's state 1
+    EXPECT_TRUE(books);
+    EXPECT_FALSE(site_under_way());
+    // The human's site and tank, then the plan's works and army.
+    EXPECT_GE(teamdata[0].stats.made_buildings, buildings_before + 2);
+    EXPECT_GE(teamdata[0].stats.made_units, 3);
+    EXPECT_NE(log.text().find("AI takeover of team 3 refused"), std::string::npos);
+    CloseGameSpecifics();
+    CloseCommonGameSystems();
+}
+
 }   // namespace

@@ -29,6 +29,7 @@
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitbld.h"
+#include "units/unithold.h"
 #include "units/unitsorder.h"
 
 namespace {
@@ -708,6 +709,35 @@ TEST_F(Grid, AKillReportsToBothTeamsAndATweakStaysOnTheGrid)
     EXPECT_EQ(Cell(0, 0)->scripted_value, 0);
     EXPECT_STREQ(AI_GoalLabel(SEIGE), "Goal Type: SEIGE");
     EXPECT_STREQ(AI_GoalLabel(9), "Goal Type: UNDEFINED");
+}
+
+// ------------------------------------------------------------------ takeover
+
+TEST_F(Sites, OnlyAHumanTeamOfTheEightIsHandedToTheComputer)
+{
+    EXPECT_EQ(AI_TakeOver(3), 0);   // before AI_Init
+    teamdata[8].type = TT_HUMAN;
+    teamdata[5].type = TT_DISABLED;
+    UNIT* walker = Units_NewAt(crew_, 3, -1, 20, 20);
+    UNIT* inside = Units_NewAt(crew_, 3, -1, 30, 30);
+    BUILDING* site = Build_NewConstructionSite(post_, 3, 30, 31);
+    UnitId_Setup(&site->whomademe, inside);
+    Units_TakeOffMap(inside);
+    Units_SOrderConstruct(walker, post_->index, 40, 40);
+    Start(1, 500);
+    struct Row { const char* name; int team; int taken; };
+    const Row rows[] = {
+        {"a computer team", 2, 0}, {"team 8", 8, 0}, {"a disabled team", 5, 0},
+        {"outside the teams", 9, 0}, {"a human team", 3, 1}, {"the same team again", 3, 0},
+    };
+    for (const Row& r : rows) EXPECT_EQ(AI_TakeOver(r.team), r.taken) << r.name;
+    EXPECT_NE(log_.text().find("AI takeover of team 8 refused"), std::string::npos);
+    EXPECT_EQ(teamdata[3].type, TT_COMPUTER);
+    EXPECT_TRUE(AI_IsEnabled(3));
+    EXPECT_EQ(AI_GetCredits(3), teamdata[3].credits);
+    EXPECT_EQ(walker->sorder.code, SO_NONE);   // stopped, then the AI's
+    EXPECT_EQ(Ids(AI_GetTeam(3)->aibuild.unassigned_cc), std::vector<int>{walker->id});
+    EXPECT_EQ(AI_GetTeam(3)->aibuild.base_x, 30);   // its site is its base
 }
 
 }   // namespace
