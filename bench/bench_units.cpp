@@ -56,6 +56,25 @@ void BM_UnitsMapGridIterate(benchmark::State& state)
 }
 BENCHMARK(BM_UnitsMapGridIterate)->Unit(benchmark::kMicrosecond);
 
+// The walk's callback form, inlined at the call site.
+void BM_UnitsMapGridForEach(benchmark::State& state)
+{
+    World();
+    long met = 0;
+    const int teambits = Iterate_TeamBits(0, 0);
+    for (auto _ : state) {
+        long sum = 0;
+        met = 0;
+        Iterate_UnitForEachMapGrid(teambits, MM_ALL, 0, 0, mapsizex - 1, mapsizey - 1, [&](UNIT* u) {
+            sum += u->hitpoints, met++;
+            return true;
+        });
+        benchmark::DoNotOptimize(sum);
+    }
+    if (met != UNITS) state.SkipWithError("the grid walk did not meet every unit");
+}
+BENCHMARK(BM_UnitsMapGridForEach)->Unit(benchmark::kMicrosecond);
+
 // The reference: the same units from a vector.
 void BM_UnitsVectorLoop(benchmark::State& state)
 {
@@ -234,13 +253,110 @@ void BM_UnitsAutoTargetOverAll(benchmark::State& state)
 }
 BENCHMARK(BM_UnitsAutoTargetOverAll)->Unit(benchmark::kMillisecond);
 
+// ------------------------------------------------------------------ threat counting
+
+// 2000 tanks of eight teams (a turret with a gun of 4 tiles' reach, seeing 6
+// tiles) crowded into the 128 x 128 corner of the map, about as close as the
+// whole simulation's teams meet; made once, on the map only while a run
+// lasts.
+const std::vector<UNIT*>& Crowd()
+{
+    static const std::vector<UNIT*> units = [] {
+        const std::vector<UNIT*>& fighters = Fighters();
+        UNITTYPE* t = fighters[0]->type;
+        for (UNIT* u : World()) Units_RemoveFromMap(u);
+        std::vector<UNIT*> v;
+        uint32_t r = 9191;
+        while ((int)v.size() < UNITS) {
+            r = r * 1664525u + 1013904223u;
+            int x = 1 + (int)((r >> 8) % 127), y = 1 + (int)((r >> 20) % 127);
+            if (Units_UnitAtMapLevel(ML_GROUND, x, y)) continue;
+            UNIT* u = Units_NewAt(t, 1 + (int)(v.size() % 8), -1, x, y);
+            if (!u) abort();
+            v.push_back(u);
+        }
+        for (UNIT* u : v) Units_RemoveFromMap(u);
+        for (UNIT* u : World()) Units_AddToMap(u);
+        return v;
+    }();
+    return units;
+}
+
+void BM_UnitsCountThreats(benchmark::State& state)
+{
+    const std::vector<UNIT*>& crowd = Crowd();
+    Enter(crowd);
+    long threats = 0;
+    for (auto _ : state) {
+        for (UNIT* u : crowd) {
+            TARGET t;
+            threats += Units_CountThreats(u, u->tilepos.x, u->tilepos.y, &t);
+            benchmark::DoNotOptimize(t);
+        }
+    }
+    Leave(crowd);
+    state.counters["threats"] = (double)threats / (double)state.iterations();
+}
+BENCHMARK(BM_UnitsCountThreats)->Unit(benchmark::kMillisecond);
+
+// The reference: the same tests over each unit's candidates (the other
+// teams' units in its rectangle), listed before timing: what the count costs
+// without finding them.
+void BM_UnitsCountThreatsListed(benchmark::State& state)
+{
+    const std::vector<UNIT*>& crowd = Crowd();
+    Enter(crowd);
+    std::vector<std::vector<UNIT*>> near(crowd.size());
+    for (size_t i = 0; i < crowd.size(); i++) {
+        UNIT* u = crowd[i];
+        const int R = u->type->seeingrange;
+        for (UNIT* v : crowd)
+            if (v->team != u->team && abs(v->tilepos.x - u->tilepos.x) <= R &&
+                abs(v->tilepos.y - u->tilepos.y) <= R)
+                near[i].push_back(v);
+    }
+    long threats = 0;
+    for (auto _ : state) {
+        for (size_t i = 0; i < crowd.size(); i++) {
+            UNIT* u = crowd[i];
+            const int R = u->type->seeingrange, level = u->tactaiinfo.autonomy;
+            TARGET me, out;
+            Target_Clear(&out);
+            Target_Setup(&me, FM_UNIT, u, nullptr, 0, 0);
+            for (UNIT* v : near[i]) {
+                if (Team_GetRelation(u->team, v->apparentteam[u->team]) != TR_ENEMY) continue;
+                if (!Fog_IsSeen(v->tilepos.x, v->tilepos.y, u->team)) continue;
+                if (Units_CanAttackTarget(v, &me) && Units_CheckTargetWithWeapons(v, &me) == TARGETRANGE_OK)
+                    threats++;
+                TARGET t;
+                Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
+                if (!Units_CanAttackTarget(u, &t)) continue;
+                if (level != TACTAI_HIGH &&
+                    !(level == TACTAI_MEDIUM && Units_CheckTargetWithWeapons(u, &t) == TARGETRANGE_OK))
+                    continue;
+                if (MAP_HYPS(abs(v->tilepos.x - u->tilepos.x), abs(v->tilepos.y - u->tilepos.y)) < (R + 1) * 100)
+                    out = t;
+            }
+            benchmark::DoNotOptimize(out);
+        }
+    }
+    Leave(crowd);
+    state.counters["threats"] = (double)threats / (double)state.iterations();
+}
+BENCHMARK(BM_UnitsCountThreatsListed)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
+QV_BENCH_RATIO(threats, "threat count ratio (map-grid walk of the other teams / listed candidates)",
+               "BM_UnitsCountThreats", "BM_UnitsCountThreatsListed");
 QV_BENCH_RATIO(autotarget,
                "automatic targeting ratio (searches over every unit / map-grid rectangle)",
                "BM_UnitsAutoTargetOverAll", "BM_UnitsAutoTarget");
 QV_BENCH_RATIO(unitgrid, "unit map-grid walk ratio (grid iterator time / vector loop time)",
                "BM_UnitsMapGridIterate", "BM_UnitsVectorLoop");
+QV_BENCH_RATIO(unitgridforeach,
+               "unit map-grid walk ratio (callback form / vector loop in the grid's order)",
+               "BM_UnitsMapGridForEach", "BM_UnitsVectorLoopGridOrder");
 QV_BENCH_RATIO(unitgridorder,
                "unit map-grid walk ratio (grid iterator time / vector loop in the grid's order)",
                "BM_UnitsMapGridIterate", "BM_UnitsVectorLoopGridOrder");

@@ -103,6 +103,36 @@ int RunChild(const std::vector<std::string>& args, bool toStdout, bool quiet, st
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Ratios differ between machines and compilers: each line says which.
+std::string MachineAndCompiler(void)
+{
+    std::string cpu = "unknown processor";
+    if (FILE* f = fopen("/proc/cpuinfo", "r")) {
+        char line[256];
+        while (fgets(line, sizeof line, f)) {
+            const char* colon = strchr(line, ':');
+            if (strncmp(line, "model name", 10) != 0 || !colon) continue;
+            cpu = colon + 1;
+            while (!cpu.empty() && (cpu.back() == '\n' || cpu.back() == ' ')) cpu.pop_back();
+            while (!cpu.empty() && cpu.front() == ' ') cpu.erase(0, 1);
+            break;
+        }
+        fclose(f);
+    }
+    char host[128] = "unknown host";
+    gethostname(host, sizeof host - 1);
+    char out[512];
+#if defined(__clang__)
+    const char* compiler = "Clang " __clang_version__;
+#elif defined(__GNUC__)
+    const char* compiler = "GCC " __VERSION__;
+#else
+    const char* compiler = "unknown compiler";
+#endif
+    snprintf(out, sizeof out, "%s, %s x %ld, %s", host, cpu.c_str(), sysconf(_SC_NPROCESSORS_ONLN), compiler);
+    return out;
+}
+
 // Groups of names that ratios join, in the order the names were listed.
 std::vector<std::vector<std::string>> Groups(const std::vector<std::string>& names)
 {
@@ -224,10 +254,11 @@ int main(int argc, char** argv)
             at = end + 1;
         }
     }
+    const std::string where = MachineAndCompiler();
     for (const RATIO& r : Ratios()) {
         auto a = seconds.find(r.ours), b = seconds.find(r.reference);
         if (a == seconds.end() || b == seconds.end() || b->second <= 0) continue;
-        printf("%s: %.2f\n", r.label, a->second / b->second);
+        printf("%s: %.2f [%s]\n", r.label, a->second / b->second, where.c_str());
     }
     return failures ? 1 : 0;
 }

@@ -98,34 +98,55 @@ static GAME_RESULT s_result = {-1, 0};
 GAME_RESULT Game_GetResult(void) { return s_result; }
 void Game_ClearResult(void) { s_result = GAME_RESULT{-1, 0}; }
 
+// The interface directory's picture, its palette set; 0 (a warning) when
+// it is missing or unreadable.
+static int LoadPicture(const char* name, BITMAP* picture)
+{
+    char path[GAME_PATH];
+    PAL_RGB pal[256];
+    int shown = Utils_MakePath(path, g_InterfaceDir, "", "", name, "") && Fs_Exists(path) &&
+                Pcx_Read(path, picture, pal);
+    if (!shown) {
+        TLOG(TLOG_WARNING, "No picture [%s]", name);
+        return 0;
+    }
+    uint8_t entries[256 * 4];
+    for (int i = 0; i < 256; i++) {
+        entries[4 * i] = pal[i].r;
+        entries[4 * i + 1] = pal[i].g;
+        entries[4 * i + 2] = pal[i].b;
+        entries[4 * i + 3] = 0;
+    }
+    Video_SetPalette(entries, 0, 256);
+    return 1;
+}
+
+static void DrawPicture(int shown, BITMAP* picture)
+{
+    if (BITMAP* bb = Backbuf_Lock()) {
+        Graph_ClearBitmap(bb, 0);
+        if (shown) Graph_Blit(bb, nullptr, 0, 0, 0, picture, 0, 0, picture->x_size, picture->y_size);
+    }
+    Graph_FlipWithCursor();
+}
+
+void Game_ShowPicture(const char* name)
+{
+    BITMAP picture{};
+    DrawPicture(LoadPicture(name, &picture), &picture);
+    Graph_FreeBitmap(&picture);
+}
+
 // The picture stays until the player answers: a key, a click, or the
 // window's close (which also quits the program).
 static void ShowUntilAnswered(const char* name)
 {
-    char path[GAME_PATH];
     BITMAP picture{};
-    PAL_RGB pal[256];
-    int shown = Utils_MakePath(path, g_InterfaceDir, "", "", name, "") && Fs_Exists(path) &&
-                Pcx_Read(path, &picture, pal);
-    if (!shown) TLOG(TLOG_WARNING, "No end-of-game picture [%s]", name);
-    if (shown) {
-        uint8_t entries[256 * 4];
-        for (int i = 0; i < 256; i++) {
-            entries[4 * i] = pal[i].r;
-            entries[4 * i + 1] = pal[i].g;
-            entries[4 * i + 2] = pal[i].b;
-            entries[4 * i + 3] = 0;
-        }
-        Video_SetPalette(entries, 0, 256);
-    }
+    int shown = LoadPicture(name, &picture);
     EVENT* head = nullptr;
     EVENT* tail = nullptr;
     for (;;) {
-        if (BITMAP* bb = Backbuf_Lock()) {
-            Graph_ClearBitmap(bb, 0);
-            if (shown) Graph_Blit(bb, nullptr, 0, 0, 0, &picture, 0, 0, picture.x_size, picture.y_size);
-        }
-        Graph_FlipWithCursor();
+        DrawPicture(shown, &picture);
         if (!Game_PumpMessages()) break;
         Event_Poll(&head, &tail);
         int answered = 0;

@@ -56,5 +56,8 @@ void Game_ClearResult(void);
 // window's close, keeps the result and sets the engine state to the front
 // end (0).
 void Game_EndWithWinner(int team);
+// Shows the interface directory's picture once (its palette set); a
+// missing one is a warning and a black screen.
+void Game_ShowPicture(const char* name);
 // The in-game loop: frames and message pumps until the state changes or quit.
 void Game_RunInGame(void);

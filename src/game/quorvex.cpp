@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "core/config.h"
 #include "core/crashlog.h"
 #include "core/error.h"
+#include "core/fspath.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
@@ -14,6 +16,7 @@
 #include "game/systems.h"
 #include "platform/input.h"
 #include "platform/plat.h"
+#include "save/save.h"
 #include "shell/shell.h"
 
 int Game_EntryState(int entrypoint)
@@ -24,14 +27,6 @@ int Game_EntryState(int entrypoint)
     case CFG_ENTRY_MULTI: return GS_MULTIMENU;
     default: return GS_FRONTEND;
     }
-}
-
-// A state whose subsystem this build doesn't have says so and quits cleanly.
-static void Unavailable(const char* what)
-{
-    TLOG(TLOG_WARNING, "%s is not available in this build: quitting", what);
-    fprintf(stderr, "Quorvex: %s is not available in this build.\n", what);
-    g_GameState = GS_QUIT;
 }
 
 static void (*s_frontEndHook)(void) = nullptr;
@@ -58,12 +53,52 @@ static void BackToFrontEnd(const char* what)
 
 void Game_SetFrontEndHook(void (*fn)(void)) { s_frontEndHook = fn; }
 
+void Game_SavedGameFailed(const char* why)
+{
+    TLOG(TLOG_ERROR, "Saved game not loaded: %s", why);
+    fprintf(stderr, "Quorvex: saved game not loaded: %s\n", why);
+    g_GameState = GS_FRONTEND;
+}
+
+// State 6: the pending file's header alone names its scenario, which becomes
+// the current one; a new game of it starts with the load pending, and the
+// game's start-up loads the file. A bare file name lives in the saved-games
+// directory.
+static void RunLoadSavedGame(void)
+{
+    Game_ShowPicture("loadgame.pcx");
+    if (!strchr(g_PendingLoadName, '/') && !strchr(g_PendingLoadName, '\\')) {
+        char path[GAME_PATH];
+        if (Utils_MakePath(path, g_SaveDir, "", "", g_PendingLoadName, ""))
+            Str_CopySafe(g_PendingLoadName, path, sizeof g_PendingLoadName);
+    }
+    if (Save_CheckHeader(g_PendingLoadName) != SAVE_LOADED) {
+        Game_SavedGameFailed(Save_LoadError());
+        return;
+    }
+    char scenario[sizeof g_SaveHeader.scenario];
+    Str_CopySafe(scenario, g_SaveHeader.scenario, sizeof scenario);
+    Game_SetScenarioName(scenario);
+    if (!Fs_Exists(g_ScenarioScnPath)) {
+        char why[GAME_PATH + 64];
+        snprintf(why, sizeof why, "%s: its scenario [%s] isn't in the current category", g_PendingLoadName,
+                 scenario);
+        Game_SavedGameFailed(why);
+        return;
+    }
+    g_SaveFlags |= SAVEF_PENDINGLOAD;
+    Game_RunNewGame();
+}
+
 void Game_RunNewGame(void)
 {
     InitCommonGameSystems();
     InitGameSpecifics();
-    g_GameState = GS_INGAME;
-    Game_RunInGame();
+    // A saved game that failed to load has sent the state loop to the front end.
+    if (g_GameState != GS_FRONTEND) {
+        g_GameState = GS_INGAME;
+        Game_RunInGame();
+    }
     TLOG(TLOG_DIAG, "Game ended after %u updates and %u frames", g_UpdateCount, g_FrameCount);
     CloseGameSpecifics();
     CloseCommonGameSystems();
@@ -88,7 +123,7 @@ void Game_Main(void)
             Shell_Reset();
             break;
         case GS_EDITOR: BackToFrontEnd("The scenario editor (MAPEDIT)"); break;
-        case GS_LOADGAME: Unavailable("Loading a saved game"); break;
+        case GS_LOADGAME: RunLoadSavedGame(); break;
         case GS_NEWGAME: Game_RunNewGame(); break;
         case GS_INGAME: Game_RunInGame(); break; // resumed without a new game: keep playing
         default:

@@ -16,7 +16,11 @@ int Quorvex_Main(void);
 int Game_EntryState(int entrypoint);
 // Runs the state loop from g_GameState until the quit state.
 void Game_Main(void);
-// One new game: common systems, game specifics, the in-game loop, closes.
+// A saved game that failed to load (state 6 or the game's start-up): the
+// reason goes to the trace log and stderr, and the state to the front end.
+void Game_SavedGameFailed(const char* why);
+// One new game: common systems, game specifics, the in-game loop (unless a
+// pending saved game failed to load), closes.
 void Game_RunNewGame(void);
 // Stands in for the front end until it exists: with a hook set, the program
 // starts in the front-end state whatever the configuration's entry point,

@@ -17,6 +17,7 @@
 #include "core/uid.h"
 #include "core/utils.h"
 #include "game/gameloop.h"
+#include "game/quorvex.h"
 #include "map/cre.h"
 #include "map/fog.h"
 #include "map/map.h"
@@ -38,6 +39,7 @@
 #include "rules/gamemsg.h"
 #include "rules/scenario.h"
 #include "rules/tfgen.h"
+#include "save/save.h"
 #include "ui/blip.h"
 #include "ui/igi.h"
 #include "units/building.h"
@@ -183,6 +185,7 @@ static const SYSTEM_ENTRY s_base[] = {
     {"Cursor", CursorInit, CursorClose},
     {"Backbuffer", Backbuf_Init, Nothing},
     {"Events", Event_Init, Event_Close},
+    {"SaveFlags", Save_Init, Nothing},
 };
 
 // --- common game systems ---
@@ -318,6 +321,20 @@ static void ScenarioInit(void)
     Scenario_Load(nullptr);
 }
 
+// A pending saved game (state 6) loads once the scenario, its initial states
+// and the computer players have started: the file's blocks replace what the
+// start made. A file that fails is reported and the game doesn't start.
+static void SavedGameInit(void)
+{
+    if (!(g_SaveFlags & SAVEF_PENDINGLOAD)) return;
+    g_SaveFlags &= ~(uint32_t)SAVEF_PENDINGLOAD;
+    if (Save_Load(g_PendingLoadName) != SAVE_LOADED) {
+        Game_SavedGameFailed(Save_LoadError());
+        return;
+    }
+    Game_StartTimer();
+}
+
 // The computer players start from the units and buildings the scenario
 // made, before the plans their state machines name are loaded.
 static void ComputerPlayersStart(void)
@@ -352,6 +369,7 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"ComputerPlayers", ComputerPlayersStart, ComputerPlayersClose},
     {"AIPlans", Endcond_LoadAIPs, Nothing},
     {"InitialStates", Endcond_EnterInitialStates, Nothing},
+    {"SavedGame", SavedGameInit, Nothing},
 };
 
 // --- the layers ---

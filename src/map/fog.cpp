@@ -25,6 +25,10 @@
 // 64); a density d dims it through row 128 - d * 64 / 255.
 #include "map/fog.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -549,4 +553,30 @@ void Fog_RenderMapBitmap(BITMAP* bitmap, int colour, int team)
             else if (state == 1) row[x] = g_ShadeTable[FOG_FULL_SHADE][row[x]];
         }
     }
+}
+
+void Seemap_SaveAll(void)
+{
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_inUse, ST_ULONG, sizeof s_inUse);
+    Save_RegisterHead(&s_bytemaplist, 1, ST_BYTEMAP, "bytemaplist");
+    for (BYTEMAP* b = s_bytemaplist; b && Save_WalkGoesOn(); b = b->next) {
+        Save_RegisterTypePointers(ST_BYTEMAP, b);
+        Save_RegisterBlock(SAVEK_LOCAL, b, ST_BYTEMAP, sizeof *b);
+    }
+}
+
+void Seemap_FreeRecord(BYTEMAP* b)
+{
+    b->prev = nullptr;
+    b->next = s_freelist;
+    s_freelist = b;
+}
+
+const char* Seemap_CheckLoaded(void)
+{
+    const BYTEMAP* last = nullptr;
+    int n = 0;
+    for (const BYTEMAP* b = s_bytemaplist; b; last = b, b = b->next, n++)
+        if (b->prev != last) return "a byte map's prev link";
+    return n == s_inUse ? nullptr : "the count of byte maps in use";
 }

@@ -96,6 +96,16 @@ void Fog_UnsweepBuilding(BUILDING* b);
 
 // The number of byte maps in use.
 int Seemap_Count(void);
+// Registers the count of byte maps in use (a global ULONG block), the list
+// head "bytemaplist" and every byte map of the list as a local BYTEMAP block
+// after its pointer fields.
+void Seemap_SaveAll(void);
+// Puts a byte map on the free list, nothing else touched (a replaced or
+// refused record).
+void Seemap_FreeRecord(BYTEMAP* b);
+// After a load: null when the list's prev links answer its next links and
+// the count in use is the list's length; else what is wrong.
+const char* Seemap_CheckLoaded(void);
 // The first byte map of the list ("bytemaplist").
 BYTEMAP* Seemap_First(void);
 

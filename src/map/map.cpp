@@ -6,6 +6,10 @@
 // leaves the previous map exactly as it was.
 #include "map/map.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -468,4 +472,15 @@ int Line_GetHyps(int dx, int dy, const char* file, int line)
         dy = (int)(ay >= MAP_HYPS_SIZE ? MAP_HYPS_SIZE - 1 : ay);
     }
     return s_hyps[dx][dy];
+}
+
+void Line_Save(void)
+{
+    if (!g_MapElements) return;
+    const uint32_t row = (uint32_t)mapsizex * sizeof(MAP_ELEMENT);
+    for (int y = 0; y < mapsizey; y++) {
+        MAP_ELEMENT* first = g_MapElements + (size_t)y * mapsizex;
+        Save_RegisterBlockPointers(ST_MAP_ELEMENT, 1, first, row, ST_UNIT);
+        Save_RegisterBlock(SAVEK_GLOBAL, first, ST_MAP_ELEMENT, row);
+    }
 }

@@ -91,6 +91,9 @@ int Map_IsValidTile(int x, int y);
 // (%d,%d) in file %s, line %d" (the first time after each map load) and
 // returns element (0, 0) (a scratch element while no map is loaded).
 MAP_ELEMENT* Line_GetElement(int x, int y, const char* file, int line);
+// Registers each map row as a global MAP_ELEMENT block after its elements'
+// unit pointers. Nothing without a map.
+void Line_Save(void);
 #define MAP_ELEMENT_AT(x, y) Line_GetElement((x), (y), __FILE__, __LINE__)
 // The distance between two tiles dx and dy apart in hundredths of a tile,
 // round(100 * sqrt(dx^2 + dy^2)), from a MAP_HYPS_SIZE x MAP_HYPS_SIZE table.

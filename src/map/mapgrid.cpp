@@ -1,6 +1,11 @@
 // The map grid's cells and their object arrays.
 #include "map/mapgrid.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/saveptr.h"
+#include "save/savetype.h"
+
 #include <cstdint>
 
 #include "core/debug.h"
@@ -209,4 +214,46 @@ OVERLAY* Mapgrid_FindAtPixel(int x, int y)
         if (o->tilepos.x == x && o->tilepos.y == y) return o;
     }
     return nullptr;
+}
+
+void Mapgrid_SaveAll(void)
+{
+    if (!s_cells) return;
+    for (int i = 0; i < s_cx * s_cy; i++) {
+        MAPGRID_CELL& cell = s_cells[i];
+        void** items = cell.items[MGL_OVERLAY];
+        if (items) Save_RegisterPointer(&cell.items[MGL_OVERLAY], items, ST_MAPGRID, "cell->items[l]");
+        Save_RegisterBlock(SAVEK_GLOBAL, &cell, ST_MAPGRID, sizeof cell);
+        if (!items) continue;
+        for (int k = 0; k < cell.count[MGL_OVERLAY]; k++)
+            Save_RegisterPointer(&items[k], items[k], ST_OVERLAY, "cell->items[MGL_OVERLAY][i]");
+        Save_RegisterBlock(SAVEK_LOCAL, items, ST_MAPGRID, (size_t)cell.count[MGL_OVERLAY] * sizeof(void*));
+    }
+}
+
+const char* Mapgrid_CheckLoaded(void)
+{
+    for (int i = 0; s_cells && i < s_cx * s_cy; i++) {
+        const MAPGRID_CELL& cell = s_cells[i];
+        if (cell.count[MGL_UNIT] || cell.count[MGL_BUILDING] || cell.items[MGL_UNIT] || cell.items[MGL_BUILDING] ||
+            cell.capacity[MGL_UNIT] || cell.capacity[MGL_BUILDING])
+            return "a grid cell's unit or building list";
+        void** items = cell.items[MGL_OVERLAY];
+        long size = items ? Save_LoadedSize(items) : 0;
+        if (size != (long)cell.count[MGL_OVERLAY] * (long)sizeof(void*)) return "a grid cell's overlay count";
+        if (cell.capacity[MGL_OVERLAY] < cell.count[MGL_OVERLAY] || (items != nullptr) != (cell.capacity[MGL_OVERLAY] > 0))
+            return "a grid cell's overlay capacity";
+    }
+    return nullptr;
+}
+
+// The loaded arrays hold their entries; they grow to the capacity they had.
+void Mapgrid_AfterLoad(void)
+{
+    for (int i = 0; s_cells && i < s_cx * s_cy; i++) {
+        MAPGRID_CELL& cell = s_cells[i];
+        if (cell.items[MGL_OVERLAY])
+            cell.items[MGL_OVERLAY] = static_cast<void**>(
+                Debug_Realloc(cell.items[MGL_OVERLAY], (size_t)cell.capacity[MGL_OVERLAY] * sizeof(void*)));
+    }
 }

@@ -43,6 +43,19 @@ void Mapgrid_Init(void);
 // Frees the grid and its lists (overlays still linked lose OVF_INGRID);
 // fatal "Mapgrid not initialised" when it isn't.
 void Mapgrid_Close(void);
+// --- saved games ---
+// Registers every cell as a global MAPGRID block and each cell's overlay
+// array (its live entries, in their order) as a local MAPGRID block after
+// its pointers. The unit and building lists travel with their records.
+void Mapgrid_SaveAll(void);
+// After a load, before it is kept: null when every cell's overlay array is
+// a loaded block of exactly its count of entries (none for a count of 0),
+// with a capacity of at least its count (0 without an array), and its unit
+// and building lists are empty; else what is wrong.
+const char* Mapgrid_CheckLoaded(void);
+// After a load was kept: each loaded array grows to its capacity.
+void Mapgrid_AfterLoad(void);
+
 // 1 between Mapgrid_Init and Mapgrid_Close.
 int Mapgrid_IsOpen(void);
 // The grid's size in cells (0 when closed).

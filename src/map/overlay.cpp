@@ -6,6 +6,10 @@
 // Ovl_FreeAll still frees them when a holder never let go.
 #include "map/overlay.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
 #include <cstdint>
 #include <cstring>
 #include <strings.h>
@@ -349,4 +353,38 @@ void Ovl_AllOff(void)
 void Ovl_AllOn(void)
 {
     for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay) Mapgrid_AddOverlay(o);
+}
+
+void Ovl_SaveAll(void)
+{
+    if (!s_guard.initialised) return;
+    for (OVERLAYTYPE& t : s_types) Save_RegisterBlock(SAVEK_STATIC, &t, ST_OVERLAYTYPE, sizeof t);
+    Save_RegisterHead(&g_Overlays, 1, ST_OVERLAY, "overlays");
+    for (OVERLAY* o = g_Overlays; o && Save_WalkGoesOn(); o = o->nextoverlay) {
+        Save_RegisterTypePointers(ST_OVERLAY, o);
+        Save_RegisterBlock(SAVEK_LOCAL, o, ST_OVERLAY, sizeof *o);
+    }
+}
+
+OVERLAY* Ovl_AllocRecord(void) { return static_cast<OVERLAY*>(Pool_Alloc(&s_pool)); }
+
+void Ovl_FreeRecord(OVERLAY* o) { Pool_Free(&s_pool, o); }
+
+void Ovl_AfterLoad(void)
+{
+    s_count = 0;
+    s_last = nullptr;
+    for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay, s_count++) s_last = o;
+}
+
+const char* Ovl_CheckLoaded(void)
+{
+    const OVERLAY* last = nullptr;
+    for (const OVERLAY* o = g_Overlays; o; last = o, o = o->nextoverlay) {
+        if (o->prevoverlay != last) return "an overlay's prev link";
+        if (o->flags & OVF_DELETEPENDING) return "a deleted overlay on the list";
+        if (!o->display) return "an overlay without its display element";
+        if (o->type >= Ovl_NrTypes()) return "an overlay of a type that doesn't exist";
+    }
+    return nullptr;
 }

@@ -159,6 +159,22 @@ void Ovl_MoveTo(OVERLAY* o, int tx, int ty);
 // Ovl_MoveTo by a tile offset.
 void Ovl_MoveRel(OVERLAY* o, int dx, int dy);
 
+// --- saved games ---
+// Registers the 150 type slots as static OVERLAYTYPE blocks, the list head
+// "overlays" and every overlay of the list as a local OVERLAY block after
+// its pointer fields.
+void Ovl_SaveAll(void);
+// A zeroed record from the pool (a loaded block's record); never null.
+OVERLAY* Ovl_AllocRecord(void);
+// Back to the pool, nothing else touched (a replaced or refused record).
+void Ovl_FreeRecord(OVERLAY* o);
+// After a load: null when the list's prev links answer its next links, no
+// overlay is marked delete-pending and each has a display element; else
+// what is wrong.
+const char* Ovl_CheckLoaded(void);
+// After a load was kept: the count and the list's end are the loaded list's.
+void Ovl_AfterLoad(void);
+
 // Unlinks every overlay from the map grid / links every overlay into it.
 void Ovl_AllOff(void);
 void Ovl_AllOn(void);

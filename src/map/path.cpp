@@ -7,6 +7,10 @@
 // pushes (a detour put back step by step) fill the same node.
 #include "map/path.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
 #include <cstdlib>
 
 #include "core/debug.h"
@@ -180,6 +184,11 @@ void Path_CleanUp(void)
         s_free = n->next;
         Debug_Free(&n);
         s_allocated--;
+    }
+    // The game's close frees the free list too; only a save or a load lists.
+    if (Save_Listing()) {
+        Save_RegisterBlock(SAVEK_GLOBAL, &s_allocated, ST_ULONG, sizeof s_allocated);
+        Save_RegisterBlock(SAVEK_GLOBAL, &s_inUse, ST_ULONG, sizeof s_inUse);
     }
 }
 

@@ -145,6 +145,33 @@ struct OPENLIST {
         bucket[e.f <= last ? 0 : BucketOf(e.f, last)].push_back(e);
         size++;
     }
+    // Moves the entries of a bucket (all below bucket i afterwards) to the
+    // buckets of their f against the new last, in their order: counted
+    // first, so that each bucket grows once and the copies do not wait on
+    // the bucket's end pointer stored by the copy before.
+    void Spread(std::vector<OPENENTRY>& from, int i)
+    {
+        uint32_t count[65] = {};
+        OPENENTRY* out[65];
+        const size_t n = from.size();
+        if (s_spreadTo.size() < n) s_spreadTo.resize(n);
+        uint8_t* to = s_spreadTo.data();
+        for (size_t k = 0; k < n; k++) {
+            const int b = BucketOf(from[k].f, last);
+            to[k] = (uint8_t)b;
+            count[b]++;
+        }
+        for (int b = 0; b < i; b++) {
+            if (!count[b]) continue;
+            const size_t old = bucket[b].size();
+            bucket[b].resize(old + count[b]);
+            out[b] = bucket[b].data() + old;
+        }
+        for (size_t k = 0; k < n; k++) *out[to[k]]++ = from[k];
+        from.clear();
+    }
+    static std::vector<uint8_t> s_spreadTo;   // the bucket of each entry being spread
+
     OPENENTRY pop()
     {
         if (bucket[0].empty()) {
@@ -163,6 +190,8 @@ struct OPENLIST {
         return e;
     }
 };
+
+std::vector<uint8_t> OPENLIST::s_spreadTo;
 
 const int TILEBITS = 20;
 static_assert(MAP_MAX_SIDE * MAP_MAX_SIDE <= (1 << TILEBITS), "tile index fits its field");
@@ -188,6 +217,7 @@ bool s_open = false;
 int s_w = 0, s_h = 0;
 std::vector<TILEREC> s_tiles;
 std::vector<uint8_t> s_from;           // per tile: direction of the step that reached it
+int32_t s_offset[8];                   // tile index step to each neighbour
 uint32_t s_stamp = 0;
 uint32_t s_costBase[UNITS_IRS_SIZE];   // round(100 x factor) per table entry
 
@@ -218,8 +248,9 @@ bool IsClosed(const TILEREC* r) { return r->stamp == (s_stamp | STAMP_CLOSED); }
 // the search first touches it: speed and climb limit as
 // Units_GetTileEffects gives them (special-effect cell, or for none the
 // cell of the tile's texture effects), altitude and cost speed.
-__attribute__((noinline)) void Fill(TILEREC* r, int32_t i, int x, int y)
+__attribute__((noinline)) void Fill(TILEREC* r, int32_t i)
 {
+    const int x = i % s_w, y = i / s_w;
     r->stamp = s_stamp;
     r->g = UINT64_MAX;
     s_from[(size_t)i] = PATHSRCH_NODIR;
@@ -238,10 +269,10 @@ __attribute__((noinline)) void Fill(TILEREC* r, int32_t i, int x, int y)
     r->costspeed = table ? Units_CostCell(table, e)[0] : 100;
 }
 
-inline TILEREC* Touch(int32_t i, int x, int y)
+inline TILEREC* Touch(int32_t i)
 {
     TILEREC* r = &s_tiles[(size_t)i];
-    if ((r->stamp & ~STAMP_CLOSED) != s_stamp) Fill(r, i, x, y);
+    if ((r->stamp & ~STAMP_CLOSED) != s_stamp) Fill(r, i);
     return r;
 }
 
@@ -311,6 +342,7 @@ void MakeTables(void)
     s_from.assign((size_t)s_w * s_h, PATHSRCH_NODIR);
     s_stamp = 0;
     s_lastPath.clear();
+    for (int d = 0; d < 8; d++) s_offset[d] = kDy[d] * s_w + kDx[d];
 }
 
 // Begins the front request; false when its unit is gone (request dropped).
@@ -348,7 +380,7 @@ bool Begin(void)
         SetGoal(NearestInRegion(cls, from, s.goalx, s.goaly));
         s.besth = Heuristic(u->tilepos.x, u->tilepos.y);
     }
-    TILEREC* r = Touch(s.start, u->tilepos.x, u->tilepos.y);
+    TILEREC* r = Touch(s.start);
     r->g = 0;
     if (s.start == s.goal) {
         s.done = true;
@@ -387,16 +419,35 @@ int Run(int budget)
             break;
         }
         const int cx = tile % s_w, cy = tile / s_w;
+        // Away from the map's edges every neighbour is on it: one test for
+        // the tile instead of four per neighbour.
+        const bool inner = cx >= 2 && cy >= 2 && cx < s_w - 1 && cy < s_h - 1;
+        const int altmul = s.altmatters ? 256 : 0;
+        if (inner) {
+            // Ask for the neighbours' records and map elements (read by the
+            // ones not touched yet) in the three rows at once rather than
+            // one miss after another.
+            for (int r = -1; r <= 1; r++) {
+                const MAP_ELEMENT* e = &g_MapElements[tile + r * s_w - 1];
+                __builtin_prefetch(e);
+                __builtin_prefetch(e + 2);
+                const TILEREC* t = &s_tiles[(size_t)(tile + r * s_w - 1)];
+                __builtin_prefetch(t);
+                __builtin_prefetch(t + 2);
+            }
+        }
+        const uint64_t cg = c->g;
+        const int calt = c->alt, cclimb = c->climb;
         for (int d = 0; d < 8; d++) {
             const int nx = cx + kDx[d], ny = cy + kDy[d];
-            if (nx < 1 || ny < 1 || nx >= s_w || ny >= s_h) continue;
-            const int32_t j = ny * s_w + nx;
-            TILEREC* n = Touch(j, nx, ny);
+            if (!inner && (nx < 1 || ny < 1 || nx >= s_w || ny >= s_h)) continue;
+            const int32_t j = tile + s_offset[d];
+            TILEREC* n = Touch(j);
             if (IsClosed(n) || n->speed == 0) continue;
-            const int diff = abs((int)n->alt - (int)c->alt);
-            if (diff > n->climb || diff > c->climb) continue;
-            const uint32_t base = s_costBase[(s.altmatters ? diff * 256 : 0) + n->costspeed];
-            const uint64_t g = c->g + (uint64_t)base * ((d & 1) ? PATHSRCH_DIAGONAL : PATHSRCH_STRAIGHT);
+            const int diff = abs((int)n->alt - calt);
+            if (diff > n->climb || diff > cclimb) continue;
+            const uint32_t base = s_costBase[diff * altmul + n->costspeed];
+            const uint64_t g = cg + (uint64_t)base * ((d & 1) ? PATHSRCH_DIAGONAL : PATHSRCH_STRAIGHT);
             if (g < n->g) {
                 n->g = g;
                 s_from[(size_t)j] = (uint8_t)d;

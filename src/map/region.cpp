@@ -6,6 +6,10 @@
 // carries on with the region that followed, and never follows a freed block.
 #include "map/region.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
 #include <cstring>
 
 #include "core/debug.h"
@@ -119,7 +123,6 @@ REGION* Region_FindAtPixel(int px, int py)
     return nullptr;
 }
 
-int Region_Count(void) { return s_regions ? s_regions->count : 0; }
 
 void Region_FreeAll(void)
 {
@@ -129,3 +132,12 @@ void Region_FreeAll(void)
 }
 
 GLL* Region_List(void) { return s_regions; }
+
+void Region_SaveAll(void)
+{
+    if (!s_regions) return;
+    for (GLL_NODE* n = s_regions->first; n && Save_WalkGoesOn(); n = n->next)
+        Save_RegisterBlock(SAVEK_GLOBAL, n->element, ST_REGION, sizeof(REGION));
+}
+
+int Region_Count(void) { return s_regions ? s_regions->count : 0; }

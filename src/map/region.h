@@ -32,6 +32,9 @@ struct REGION {
 // Adds a copy of region at the end of the list and returns the copy; null for
 // a null record.
 REGION* Region_Add(const REGION* region);
+// Registers every region of the list, in order, as a global REGION block:
+// a load fills the same records, so what holds a region keeps it.
+void Region_SaveAll(void);
 // Removes and frees the region with that address; nothing when it isn't in
 // the list.
 void Region_Delete(REGION* region);

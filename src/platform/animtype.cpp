@@ -1,6 +1,10 @@
 // Animation types: the type list, frame chains and links.
 #include "platform/animtype.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
 #include <strings.h>
 
 #include "core/debug.h"
@@ -201,4 +205,13 @@ void AnimType_Close(void)
 {
     Guard_Close(&s_guard);
     AnimType_FreeAll();
+}
+
+void AnimType_SaveAll(void)
+{
+    for (ANIMTYPE* t = g_AnimTypeList; t && Save_WalkGoesOn(); t = t->next) {
+        Save_RegisterBlock(SAVEK_STATIC, t, ST_ANIMTYPE, sizeof *t);
+        for (ANIMFRAME* f = t->firstframe; f && Save_WalkGoesOn(); f = f->next)
+            Save_RegisterBlock(SAVEK_STATIC, f, ST_ANIMFRAME, sizeof *f);
+    }
 }

@@ -57,6 +57,9 @@ ANIMTYPE* AnimType_New(const char* name);
 ANIMTYPE* AnimType_Find(const char* name);
 // The number of types.
 int AnimType_Count(void);
+// Registers every animation type as a static global ANIMTYPE block and each
+// of its frame ranges along the chain as a static global ANIMFRAME block.
+void AnimType_SaveAll(void);
 // Gives the type its sprite, taking over the caller's reference; 0 (the
 // reference left to the caller) for a null sprite or when the type has one,
 // logging "Cannot set an animation type's Sprite twice, in [%s]". Asserts "type".

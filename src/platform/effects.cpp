@@ -5,6 +5,10 @@
 // any number.
 #include "platform/effects.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -181,3 +185,8 @@ uint8_t* Effects_OvlEntry(OVLEFFECT* effect, int x, int y)
 }
 
 GLL* Effects_OvlList(void) { return s_ovleffects; }
+
+void Effects_SaveAll(void)
+{
+    for (int i = 0; i < s_ntables; i++) Save_RegisterBlock(SAVEK_STATIC, &s_tables[i], ST_EFFECTTYPE, sizeof s_tables[i]);
+}

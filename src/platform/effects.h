@@ -78,6 +78,8 @@ EFFECTTYPE* Effects_FindTable(const char* name);
 // The number of tables and the table at index 0 .. count - 1 (null outside).
 int Effects_NrTables(void);
 EFFECTTYPE* Effects_GetTable(int index);
+// Registers every effects table in use as a static global EFFECTTYPE block.
+void Effects_SaveAll(void);
 
 // Adds a grid named name (cut to 63 characters) with a copy of w x h entries
 // of 2 bytes from grid. Null (logged) for w or h outside

@@ -337,6 +337,11 @@ void Graph_Blit(BITMAP* dst, const GRECT* clip, int flags, int x, int y, const B
     uint8_t* d = dst->data + (size_t)s.y * dp + s.x;
     const uint8_t* p = src->data + (size_t)s.sy * sp + s.sx;
     if (!graph_Overlap(dst, src, s)) {
+        // Whole rows of equal pitch lie back to back: one copy.
+        if ((size_t)s.w == dp && dp == sp) {
+            memcpy(d, p, (size_t)s.w * (size_t)s.h);
+            return;
+        }
         for (int j = 0; j < s.h; j++, d += dp, p += sp) memcpy(d, p, (size_t)s.w);
         return;
     }

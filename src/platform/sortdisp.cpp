@@ -18,6 +18,9 @@
 #include "platform/palette.h"
 #include "platform/sprite.h"
 #include "platform/video.h"
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
 
 namespace {
 
@@ -224,4 +227,45 @@ DISPLAYELEMENT* SortDisp_BucketHead(int layer, int bucket)
 {
     ASSERT(layer >= 0 && layer < SORTDISP_LAYERS && bucket >= 0 && bucket < SORTDISP_BUCKETS);
     return s_buckets[layer][bucket].head;
+}
+
+void SortDisp_RegisterForSave(void)
+{
+    if (!s_guard.initialised) return;
+    for (auto& layer : s_buckets) {
+        for (BUCKET& b : layer) {
+            Save_RegisterHead(&b, 2, ST_DISPLAYELEMENT, "sortdisp[l].list[b]");
+            for (DISPLAYELEMENT* e = b.head; e && Save_WalkGoesOn(); e = e->next) {
+                Save_RegisterTypePointers(ST_DISPLAYELEMENT, e);
+                Save_RegisterBlock(SAVEK_LOCAL, e, ST_DISPLAYELEMENT, sizeof *e);
+            }
+        }
+    }
+}
+
+DISPLAYELEMENT* SortDisp_AllocRecord(void)
+{
+    Guard_Require(&s_guard);
+    return static_cast<DISPLAYELEMENT*>(Pool_Alloc(&s_pool));
+}
+
+void SortDisp_FreeRecord(DISPLAYELEMENT* e) { Pool_Free(&s_pool, e); }
+
+const char* SortDisp_CheckLoaded(void)
+{
+    for (int l = 0; l < SORTDISP_LAYERS; l++) {
+        for (int k = 0; k < SORTDISP_BUCKETS; k++) {
+            const BUCKET& b = s_buckets[l][k];
+            const DISPLAYELEMENT* last = nullptr;
+            for (const DISPLAYELEMENT* e = b.head; e; last = e, e = e->next) {
+                if (e->prev != last) return "a display element's prev link";
+                if (e->layer != l || SortDisp_BucketOf(e->y) != k) return "a display element in another bucket";
+                if (last && last->y > e->y) return "display elements out of depth order";
+                if (e->nextup && e->nextup->prevup != e) return "a display chain's link";
+                if (e->prevup && e->prevup->nextup != e) return "a display chain's link";
+            }
+            if (b.tail != last) return "a display bucket's tail";
+        }
+    }
+    return nullptr;
 }

@@ -126,6 +126,20 @@ int SortDisp_Rotation(const DISPLAYELEMENT* e);
 // skipped. Nothing without a back buffer.
 void SortDisp_DrawAll(void);
 
+// --- saved games ---
+// Registers the 34 x 256 bucket heads ({head, tail} as one global VOID block,
+// "sortdisp[l].list[b]") and every element along each bucket as a local
+// DISPLAYELEMENT block after its pointer fields. Nothing before SortDisp_Init.
+void SortDisp_RegisterForSave(void);
+// A zeroed element from the pool, in no bucket (a loaded block's record).
+DISPLAYELEMENT* SortDisp_AllocRecord(void);
+// Back to the pool without touching any link (a replaced or refused record).
+void SortDisp_FreeRecord(DISPLAYELEMENT* e);
+// After a load: null when every bucket's elements lie in it (layer and depth),
+// in ascending y, with next/prev and head/tail consistent, and every chain
+// link answered by its partner; else what is wrong.
+const char* SortDisp_CheckLoaded(void);
+
 // The number of live elements.
 int SortDisp_Count(void);
 // The first element of a bucket (null when empty), for walking the lists

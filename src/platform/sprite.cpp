@@ -7,12 +7,21 @@
 // run headers), rows below it are never reached.
 #include "platform/sprite.h"
 
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
 #include <strings.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
 
 #include "core/bytes.h"
 #include "core/debug.h"
@@ -468,6 +477,108 @@ struct OpRemap {
     const uint8_t* remap;
     void operator()(uint8_t* d, const uint8_t* s, int n) const { rle_Table4(d, s, remap, n); }
 };
+#if defined(__x86_64__) || defined(__i386__)
+#define SPRITE_HAVE_X86 1
+#else
+#define SPRITE_HAVE_X86 0
+#endif
+
+// Team remaps change a few neighbouring colours and leave the rest: a table
+// that differs from the identity only inside 16 entries [base, base + 16)
+// is applied sixteen pixels at a time by a byte shuffle of those entries.
+struct RLE_WINDOW {
+    const uint8_t* table;
+    uint8_t copy[256];     // the contents the answer was found for
+    uint8_t entries[16];   // table[base .. base + 15]
+    int base;
+    bool ok;
+};
+
+// Whether table fits a window of 16 entries, and where. A few tables are
+// remembered with their contents, so a table rewritten in place is looked
+// at again.
+const RLE_WINDOW* rle_Window(const uint8_t* table)
+{
+    static RLE_WINDOW cache[8];
+    static int nextslot = 0;
+    RLE_WINDOW* w = nullptr;
+    for (RLE_WINDOW& c : cache)
+        if (c.table == table) w = &c;
+    if (w && memcmp(w->copy, table, 256) == 0) return w;
+    if (!w) {
+        w = &cache[nextslot];
+        nextslot = (nextslot + 1) % 8;
+    }
+    w->table = table;
+    memcpy(w->copy, table, 256);
+    int lo = 256, hi = -1;
+    for (int i = 0; i < 256; i++)
+        if (table[i] != i) {
+            lo = std::min(lo, i);
+            hi = i;
+        }
+    w->ok = hi - lo < 16;
+    w->base = hi < 0 ? 0 : std::min(lo, 240);
+    memcpy(w->entries, table + w->base, 16);
+    return w;
+}
+
+#if SPRITE_HAVE_X86
+__attribute__((target("ssse3"))) void rle_Window16(uint8_t* d, const uint8_t* s, int n,
+                                                   const RLE_WINDOW* w)
+{
+    int i = 0;
+    if (n >= 16) {
+        const __m128i entries = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w->entries));
+        const __m128i base = _mm_set1_epi8((char)w->base), top = _mm_set1_epi8(15);
+        // The last step may overlap the one before: the source is not the
+        // destination, so pixels done twice come out the same.
+        for (;;) {
+            if (i + 16 > n) i = n - 16;
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            const __m128i idx = _mm_sub_epi8(v, base);
+            const __m128i in = _mm_cmpeq_epi8(_mm_min_epu8(idx, top), idx);
+            const __m128i looked = _mm_shuffle_epi8(entries, idx);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                             _mm_or_si128(_mm_and_si128(in, looked), _mm_andnot_si128(in, v)));
+            i += 16;
+            if (i >= n) return;
+        }
+    }
+    rle_Table4(d, s, w->table, n);
+}
+
+int rle_DetectSsse3()
+{
+    unsigned a, b, c, d;
+    return __get_cpuid(1, &a, &b, &c, &d) && (c & bit_SSSE3);
+}
+#endif
+
+bool s_vectorRemap = true;
+
+bool rle_UseWindow(void)
+{
+#if SPRITE_HAVE_X86
+    static const bool has = rle_DetectSsse3();
+    return has && s_vectorRemap;
+#else
+    return false;
+#endif
+}
+
+struct OpRemapWindow {
+    const RLE_WINDOW* window;
+    void operator()(uint8_t* d, const uint8_t* s, int n) const
+    {
+#if SPRITE_HAVE_X86
+        rle_Window16(d, s, n, window);
+#else
+        rle_Table4(d, s, window->table, n);
+#endif
+    }
+};
+
 struct OpBlend {
     const uint8_t* remap;
     const uint8_t (*blend)[256];
@@ -485,7 +596,19 @@ struct OpShadeBy {
     const uint8_t* rowof;
     void operator()(uint8_t* d, const uint8_t* s, int n) const
     {
-        for (int i = 0; i < n; i++) d[i] = g_ShadeTable[rowof[s[i]]][d[i]];
+        // Four pixels a step with every load ahead of the stores: the
+        // stores can't then make the compiler read the tables again.
+        const uint8_t* __restrict r = rowof;
+        int i = 0;
+        for (; i + 4 <= n; i += 4) {
+            const uint8_t a = g_ShadeTable[r[s[i]]][d[i]], b = g_ShadeTable[r[s[i + 1]]][d[i + 1]];
+            const uint8_t c = g_ShadeTable[r[s[i + 2]]][d[i + 2]], e = g_ShadeTable[r[s[i + 3]]][d[i + 3]];
+            d[i] = a;
+            d[i + 1] = b;
+            d[i + 2] = c;
+            d[i + 3] = e;
+        }
+        for (; i < n; i++) d[i] = g_ShadeTable[r[s[i]]][d[i]];
     }
 };
 
@@ -588,10 +711,21 @@ void Graph_DrawRLE(BITMAP* dst, const GRECT* clip, int flags, int x, int y, cons
         return;
     }
     default:
-        if (remap) rle_Draw(dst, box, x, y, rle, h, OpRemap{remap});
+        if (remap && rle_UseWindow()) {
+            const RLE_WINDOW* w = rle_Window(remap);
+            if (w->ok) rle_Draw(dst, box, x, y, rle, h, OpRemapWindow{w});
+            else rle_Draw(dst, box, x, y, rle, h, OpRemap{remap});
+        } else if (remap) rle_Draw(dst, box, x, y, rle, h, OpRemap{remap});
         else rle_Draw(dst, box, x, y, rle, h, OpCopy{});
         return;
     }
+}
+
+int Graph_SetVectorRemap(int enable)
+{
+    const int was = s_vectorRemap;
+    s_vectorRemap = enable != 0;
+    return was;
 }
 
 // ------------------------------------------------------------------ writing
@@ -717,4 +851,10 @@ int Sprite_Write(const char* path, const SPRITE_DESC* desc)
         return 0;
     }
     return 1;
+}
+
+void Sprite_SaveAll(void)
+{
+    for (SPRITE* s = g_SpriteList; s && Save_WalkGoesOn(); s = s->next)
+        Save_RegisterBlock(SAVEK_STATIC, s, ST_SPRITE, sizeof *s);
 }

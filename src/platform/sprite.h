@@ -103,6 +103,9 @@ struct SPRITE {
 // The sprite list, oldest first.
 extern SPRITE* g_SpriteList;
 
+// Registers every sprite of the list as a static global SPRITE block.
+void Sprite_SaveAll(void);
+
 // ------------------------------------------------------------------ loading
 
 // Loads a sprite file as a new sprite (count 1, on the list, named by path);
@@ -166,6 +169,11 @@ int Sprite_GetHotspotXY(const SPRITE* sprite, int n, int f, int r, int* x, int* 
 // checked again.
 void Graph_DrawRLE(BITMAP* dst, const GRECT* clip, int flags, int x, int y, const uint8_t* rle,
                    int w, int h, const uint8_t* remap, int kind, int mode);
+
+// Whether team remaps that change at most 16 neighbouring colours are drawn
+// sixteen pixels at a time where the processor can (on by default; the
+// result is the same either way); gives the previous setting.
+int Graph_SetVectorRemap(int enable);
 
 // ------------------------------------------------------------------ writing
 

@@ -14,8 +14,18 @@
 //   - Loading: the present game's blocks are only listed (flag LISTONLY),
 //     so the file's global blocks can be matched to their places and its
 //     local blocks to their types; the file's blocks then fill the globals
-//     and fresh records, the pointer slots of every loaded block are
-//     registered again, and each id becomes the address of its new block.
+//     (copied aside first) and fresh records from their modules' pools, the
+//     pointer slots of every loaded block are registered again from its
+//     type's field table, and each id becomes the address of its new block.
+//     The list construction then runs once more over the loaded game,
+//     listing only: it must reach exactly the loaded local blocks, each
+//     once, in file order (its walks stop past the file's block count, so a
+//     loaded cycle ends), and the modules check what they were given (links
+//     both ways, buckets, grid arrays). Only then is the load kept: the
+//     present game's records go back to their pools, what no block carries
+//     is taken down or rebuilt (order queues, recording and playback, the
+//     connected regions, the terrain cache). Any refusal before puts the
+//     globals back and gives the new records back: the game is as it was.
 //
 // The flags word (g_SaveFlags) holds the direction's state:
 //   SAVEF_DUMP        a text dump of the blocks goes with the next save;
@@ -110,13 +120,35 @@ void Save_SetDumpFileName(const char* path);
 int Save_ConstructLists(void);
 // Logs the blocks of each type and, with withMissing, the missing pointers.
 void Save_Statistics(int withMissing);
-// After a load: hands the staged words (the unique-id counter) back.
-void Save_RestoreStaged(void);
+// The header flag that the next list construction serves: the one being
+// written, or on loading the file's (a non-zero flag lists only the front
+// end's record).
+void Save_SetListFlag(uint32_t flag);
 // Rewrites every registered slot to its id.
 void Save_PointersToIds(void);
 struct CFILE;
+// The body of a save into an open file: lists the game, converts its
+// pointers, writes the blocks, puts the pointers back; 1, or 0 when the
+// save was refused or a write failed.
+int Save_Write(CFILE* w);
 // Writes the global and the local section; 0 when a block has no stored
 // form or is too large, or a write failed.
 int Save_WriteBlocks(CFILE* w);
 // Puts every slot back to its value at registration (after writing).
 void Save_RestorePointers(void);
+// Loading: converts every registered slot from its id to its block's
+// address through the id tree; null, or why the first slot that can't be
+// converted is refused (no block, another type, the sentinel).
+const char* Save_IdsToPointers(void);
+// A load being kept takes down what no block carries before the replaced
+// records go (a save changes nothing and runs neither): the computer
+// players closed, the order queues, executed selections and selections last
+// sent emptied, recording and playback ended (logged, not restarted).
+void Save_PreSaveParsing(void);
+// ... and rebuilds the rest from what was loaded: the thing list's count and
+// end, the grid arrays' capacity, the connected regions
+// (when the game had them), the terrain cache; computer teams booted, the
+// computer players started again (when the game had them), each activated
+// on its state machine's current plan. The update timer is the caller's
+// (the game layer restarts it).
+void Save_PostSaveParsing(void);

@@ -7,6 +7,7 @@
 
 #include "core/debug.h"
 #include "core/tlog.h"
+#include "save/saveget.h"
 #include "save/saveptr.h"
 #include "save/savetype.h"
 
@@ -26,6 +27,7 @@ struct SBSTATE {
     uint32_t nextseq, depth, maxdepth;
     SAVEBLOCK* cursor;
     const char* refusal;
+    uint32_t calls, repeats, walklimit;
     // Local addresses listed while no tree is kept (LISTONLY), so that a
     // local registered twice is still listed once.
     std::set<uintptr_t>* listed;
@@ -182,6 +184,21 @@ void Saveblk_Init(void)
     sb.rbhead = newSpecial();
     sb.rbhead->left = sb.rbhead->right = sb.rbz;
     sb.listed = new std::set<uintptr_t>;
+    sb.walklimit = SAVE_MAX_BLOCKS + 1;
+}
+
+int Save_Listing(void) { return sb.rbz != nullptr; }
+
+int Save_WalkGoesOn(void) { return sb.calls < sb.walklimit && !sb.refusal; }
+void Saveblk_SetWalkLimit(uint32_t limit) { sb.walklimit = limit; }
+uint32_t Saveblk_Repeats(void) { return sb.repeats; }
+
+void Save_RegisterHead(void* address, int count, int target, const char* desc)
+{
+    Save_RegisterBlock(SAVEK_GLOBAL, address, ST_VOID, (size_t)count * sizeof(void*));
+    if (sb.global.last && sb.global.last->data == address) sb.global.last->target = target;
+    void** slots = (void**)address;
+    for (int i = 0; i < count; i++) Save_RegisterPointer(&slots[i], slots[i], target, desc);
 }
 
 void Saveblk_Close(void)
@@ -203,6 +220,7 @@ void Save_RegisterBlock(int kind, const void* address, int type, size_t size)
     ASSERT(p);
     ASSERT(kind == SAVEK_LOCAL || kind == SAVEK_GLOBAL || kind == SAVEK_STATIC);
     ASSERT(type >= 0 && type < SAVE_TYPE_COUNT);
+    sb.calls++;
     if (size > SAVE_MAX_BLOCKSIZE) {
         refuse("a block over 0xFFFFF bytes");
         return;
@@ -212,7 +230,10 @@ void Save_RegisterBlock(int kind, const void* address, int type, size_t size)
         return;
     }
     if (kind == SAVEK_LOCAL && (g_SaveFlags & SAVEF_LISTONLY)) {
-        if (!sb.listed->insert((uintptr_t)p).second) return;
+        if (!sb.listed->insert((uintptr_t)p).second) {
+            sb.repeats++;
+            return;
+        }
     }
     SAVEBLOCK* n = Saveblk_NewRecord();
     n->data = p;
@@ -227,6 +248,7 @@ void Save_RegisterBlock(int kind, const void* address, int type, size_t size)
         // Listed once: a second record would be written twice and loaded as
         // two blocks of which pointers reach one.
         TLOG(TLOG_SAVE, "Duplicate pointer");
+        sb.repeats++;
         Debug_Free(&n);
         return;
     }

@@ -41,6 +41,7 @@ struct SAVEBLOCK {
     SAVEBLOCK* next;     // global or local list
     SAVEBLOCK* left;
     SAVEBLOCK* right;
+    int target;          // a global VOID head: the save type it points at
 };
 
 inline uint32_t SaveBlk_Size(const SAVEBLOCK* b) { return b->flags & SAVEBLK_SIZEMASK; }
@@ -55,6 +56,19 @@ inline int SaveBlk_IsStatic(const SAVEBLOCK* b) { return (b->flags & SAVEBLK_STA
 // A block over 0xFFFFF bytes, or more blocks than sequence numbers, refuses
 // the save (Saveblk_Refusal) instead of being listed.
 void Save_RegisterBlock(int kind, const void* address, int type, size_t size);
+
+// Registers a global VOID block of count pointer variables at address (a
+// module's list heads), each pointer with desc and target; a load converts
+// them with that target.
+void Save_RegisterHead(void* address, int count, int target, const char* desc);
+// 0 once the registrations since Saveblk_Init (a local registered again
+// included) have passed the walk limit or the save was refused: every list
+// walk of a registrar stops there, so that a cycle in a loaded list ends.
+int Save_WalkGoesOn(void);
+// The walk limit (registrations); SAVE_MAX_BLOCKS + 1 after Saveblk_Init.
+void Saveblk_SetWalkLimit(uint32_t limit);
+// Local registrations of an address already listed since Saveblk_Init.
+uint32_t Saveblk_Repeats(void);
 
 // Creates the tree's head and sentinel and empties the lists and counters.
 void Saveblk_Init(void);

@@ -1,22 +1,199 @@
-// The stored form of save types.
+// The stored form of save types: one field table per record type.
 #include "save/savefield.h"
 
+#include <climits>
+#include <cstdio>
 #include <cstring>
 
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "map/fog.h"
+#include "map/overlay.h"
+#include "map/region.h"
+#include "platform/animtype.h"
+#include "platform/effects.h"
+#include "platform/sortdisp.h"
+#include "platform/sprite.h"
 #include "save/save.h"
+#include "save/saveptr.h"
 #include "save/savetype.h"
 
 namespace {
 
-const SAVEFIELD kUlong[] = {{"value", 0, 4, 4, SF_UINT, 0, 0xFFFFFFFF}};
-const SAVEFIELD kByte[] = {{"byte", 0, 1, 1, SF_UINT, 0, 0xFF}};
-const SAVEFIELD kHead[] = {{"pointer", 0, sizeof(void*), 4, SF_PTR, 0, 0}};
+#define MEMBER(rec, f) (((rec*)nullptr)->f)
+#define FLD(rec, f, st, kind, lo, hi) \
+    {#f, (uint32_t)offsetof(rec, f), (uint8_t)sizeof(MEMBER(rec, f)), st, kind, 1, lo, hi, 0}
+#define ARR(rec, f, st, kind, lo, hi)                                                             \
+    {#f, (uint32_t)offsetof(rec, f), (uint8_t)sizeof(MEMBER(rec, f)[0]), st, kind,                \
+     (uint16_t)(sizeof(MEMBER(rec, f)) / sizeof(MEMBER(rec, f)[0])), lo, hi, 0}
+#define BYTES(rec, f) {#f, (uint32_t)offsetof(rec, f), 1, 1, SF_UINT, (uint16_t)sizeof(MEMBER(rec, f)), 0, 255, 0}
+#define PTR(rec, f, desc, target) {desc, (uint32_t)offsetof(rec, f), 8, 4, SF_PTR, 1, 0, 0, target}
+#define PTRS(rec, f, desc, target)                                                                \
+    {desc, (uint32_t)offsetof(rec, f), 8, 4, SF_PTR,                                              \
+     (uint16_t)(sizeof(MEMBER(rec, f)) / sizeof(MEMBER(rec, f)[0])), 0, 0, target}
+#define WORD(name, off, hi) {name, (uint32_t)(off), 4, 4, SF_UINT, 1, 0, hi, 0}
+#define FORM(name, rec, table, naming) {name, (uint32_t)sizeof(rec), 0, table, (int)(sizeof table / sizeof table[0]), naming}
 
-const SAVEFORM kForms[] = {
-    {"ULONG", 4, 4, kUlong, 1},
-    {"bytes", 1, 1, kByte, 1},
-    {"pointer variable", sizeof(void*), 4, kHead, 1},
+const int64_t I32MIN = INT32_MIN, I32MAX = INT32_MAX, U32MAX = UINT32_MAX;
+const int64_t TILEMAX = MAP_MAX_SIDE - 1, PIXELMAX = MAP_MAX_SIDE * 24;
+
+const SAVEFIELD kUlong[] = {{"value", 0, 4, 4, SF_UINT, 1, 0, U32MAX, 0}};
+const SAVEFIELD kByte[] = {{"byte", 0, 1, 1, SF_UINT, 1, 0, 255, 0}};
+const SAVEFIELD kHead[] = {{"pointer", 0, sizeof(void*), 4, SF_PTR, 1, 0, 0, ST_VOID}};
+
+// The bit-field words have no address of their own: each sits right after
+// the field before it.
+const uint32_t kDisplayBits = offsetof(DISPLAYELEMENT, y) + 4;
+static_assert(offsetof(DISPLAYELEMENT, layer) == kDisplayBits + 4, "display element layout");
+const SAVEFIELD kDisplay[] = {
+    PTR(DISPLAYELEMENT, next, "e->next", ST_DISPLAYELEMENT),
+    PTR(DISPLAYELEMENT, prev, "e->prev", ST_DISPLAYELEMENT),
+    PTR(DISPLAYELEMENT, nextup, "e->nextup", ST_DISPLAYELEMENT),
+    PTR(DISPLAYELEMENT, prevup, "e->prevup", ST_DISPLAYELEMENT),
+    PTR(DISPLAYELEMENT, sprite, "e->sprite", ST_SPRITE),
+    FLD(DISPLAYELEMENT, x, 4, SF_INT, I32MIN, I32MAX),
+    FLD(DISPLAYELEMENT, y, 4, SF_INT, I32MIN, I32MAX),
+    WORD("frame/direction/remap/rendermode/visible bits", kDisplayBits, (1 << 29) - 1),
+    FLD(DISPLAYELEMENT, layer, 2, SF_UINT, 0, SORTDISP_LAYERS - 1),
+    FLD(DISPLAYELEMENT, flags, 2, SF_UINT, 0, 0xFFFF),
 };
+
+const SAVEFIELD kOverlay[] = {
+    FLD(OVERLAY, id, 4, SF_INT, -1, I32MAX),
+    FLD(OVERLAY, type, 4, SF_INT, -1, OVL_MAX_TYPES - 1),
+    FLD(OVERLAY, tilepos.x, 4, SF_INT, 0, TILEMAX),
+    FLD(OVERLAY, tilepos.y, 4, SF_INT, 0, TILEMAX),
+    FLD(OVERLAY, pixelpos.x, 4, SF_INT, 0, PIXELMAX),
+    FLD(OVERLAY, pixelpos.y, 4, SF_INT, 0, PIXELMAX),
+    FLD(OVERLAY, sx, 4, SF_INT, 0, 0xFFFF),
+    FLD(OVERLAY, sy, 4, SF_INT, 0, 0xFFFF),
+    FLD(OVERLAY, remap, 4, SF_INT, 0, SORTDISP_MAX_REMAP),
+    FLD(OVERLAY, layer, 4, SF_INT, 0, SORTDISP_LAYERS - 1),
+    FLD(OVERLAY, flags, 4, SF_UINT, 0, OVF_FOGGED | OVF_SEEN | OVF_DELETEPENDING | OVF_INGRID),
+    FLD(OVERLAY, usecount, 4, SF_INT, 0, I32MAX),
+    PTR(OVERLAY, display, "o->display", ST_DISPLAYELEMENT),
+    PTR(OVERLAY, shadowdisplay, "o->shadowdisplay", ST_DISPLAYELEMENT),
+    PTR(OVERLAY, nextoverlay, "o->nextoverlay", ST_OVERLAY),
+    PTR(OVERLAY, prevoverlay, "o->prevoverlay", ST_OVERLAY),
+};
+
+const SAVEFIELD kAnimIter[] = {
+    PTR(ANIMITERATOR, animtype, "a->animtype", ST_ANIMTYPE),
+    PTR(ANIMITERATOR, curframe, "a->curframe", ST_ANIMFRAME),
+    PTR(ANIMITERATOR, sprite, "a->sprite", ST_SPRITE),
+    FLD(ANIMITERATOR, frame, 4, SF_INT, 0, SORTDISP_MAX_FRAME),
+    FLD(ANIMITERATOR, wait, 4, SF_INT, I32MIN, I32MAX),
+};
+
+const SAVEFIELD kBytemap[] = {
+    PTR(BYTEMAP, next, "b->next", ST_BYTEMAP),
+    PTR(BYTEMAP, prev, "b->prev", ST_BYTEMAP),
+    FLD(BYTEMAP, x0, 4, SF_INT, I32MIN, I32MAX),
+    FLD(BYTEMAP, y0, 4, SF_INT, I32MIN, I32MAX),
+    BYTES(BYTEMAP, bits),
+};
+
+const uint32_t kElementBits = offsetof(MAP_ELEMENT, shadev) + 4;
+const SAVEFIELD kMapElement[] = {
+    FLD(MAP_ELEMENT, tile, 4, SF_UINT, 0, U32MAX),
+    FLD(MAP_ELEMENT, shadev, 4, SF_UINT, 0, U32MAX),
+    WORD("altitude/effect/water/mineral/initalt bits", kElementBits, (1 << 21) - 1),
+    PTRS(MAP_ELEMENT, unit, "m->unit[l]", ST_UNIT),
+};
+
+const SAVEFIELD kRegion[] = {
+    FLD(REGION, id, 4, SF_UINT, 0, U32MAX),
+    FLD(REGION, flags, 4, SF_UINT, 0, U32MAX),
+    FLD(REGION, x1, 4, SF_INT, I32MIN, I32MAX),
+    FLD(REGION, y1, 4, SF_INT, I32MIN, I32MAX),
+    FLD(REGION, x2, 4, SF_INT, I32MIN, I32MAX),
+    FLD(REGION, y2, 4, SF_INT, I32MIN, I32MAX),
+    ARR(REGION, harass, 4, SF_INT, I32MIN, I32MAX),
+};
+
+// A grid cell keeps, per list, an array of its objects; a cell's overlay
+// array is a local block of overlay pointers.
+const SAVEFIELD kGridCell[] = {
+    PTRS(MAPGRID_CELL, items, "cell->items[l]", ST_MAPGRID),
+    ARR(MAPGRID_CELL, count, 4, SF_INT, 0, 0xFFFFFF),
+    ARR(MAPGRID_CELL, capacity, 4, SF_INT, 0, 0xFFFFFF),
+};
+const SAVEFIELD kGridItems[] = {{"cell->items[MGL_OVERLAY][i]", 0, sizeof(void*), 4, SF_PTR, 1, 0, 0, ST_OVERLAY}};
+
+// Static types: only what names the record.
+const SAVEFIELD kSprite[] = {
+    BYTES(SPRITE, name),
+    FLD(SPRITE, byname, 4, SF_INT, 0, 1),
+    FLD(SPRITE, kind, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SPRITE, fsize, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SPRITE, rsize, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SPRITE, w, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SPRITE, h, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SPRITE, nrsections, 4, SF_INT, I32MIN, I32MAX),
+};
+const SAVEFIELD kEffectType[] = {
+    BYTES(EFFECTTYPE, name),
+    BYTES(EFFECTTYPE, cell),
+    FLD(EFFECTTYPE, min, 4, SF_INT, I32MIN, I32MAX),
+    FLD(EFFECTTYPE, max, 4, SF_INT, I32MIN, I32MAX),
+};
+const SAVEFIELD kAnimType[] = {
+    BYTES(ANIMTYPE, name),
+    FLD(ANIMTYPE, nrframes, 4, SF_INT, I32MIN, I32MAX),
+};
+const SAVEFIELD kAnimFrame[] = {
+    FLD(ANIMFRAME, first, 4, SF_INT, I32MIN, I32MAX),
+    FLD(ANIMFRAME, last, 4, SF_INT, I32MIN, I32MAX),
+    FLD(ANIMFRAME, delay, 4, SF_INT, I32MIN, I32MAX),
+};
+const SAVEFIELD kOverlayType[] = {
+    BYTES(OVERLAYTYPE, name),
+    BYTES(OVERLAYTYPE, imagename),
+    FLD(OVERLAYTYPE, sx, 4, SF_INT, I32MIN, I32MAX),
+    FLD(OVERLAYTYPE, sy, 4, SF_INT, I32MIN, I32MAX),
+    FLD(OVERLAYTYPE, maxhitpoints, 4, SF_INT, I32MIN, I32MAX),
+    FLD(OVERLAYTYPE, level, 4, SF_INT, I32MIN, I32MAX),
+    BYTES(OVERLAYTYPE, effectname),
+};
+
+struct FORMROW {
+    int type;
+    int global;  // -1 either kind
+    SAVEFORM form;
+};
+
+FORMROW s_forms[] = {
+    {ST_ULONG, -1, {"ULONG", 4, 0, kUlong, 1, 0}},
+    {ST_NONE, -1, {"bytes", 1, 0, kByte, 1, 0}},
+    {ST_VOID, 1, {"pointer variable", sizeof(void*), 0, kHead, 1, 0}},
+    {ST_VOID, 0, {"string", 1, 0, kByte, 1, 0}},
+    {ST_DISPLAYELEMENT, 0, FORM("DISPLAYELEMENT", DISPLAYELEMENT, kDisplay, 0)},
+    {ST_OVERLAY, 0, FORM("OVERLAY", OVERLAY, kOverlay, 0)},
+    {ST_ANIMITERATOR, -1, FORM("ANIMITERATOR", ANIMITERATOR, kAnimIter, 0)},
+    {ST_BYTEMAP, 0, FORM("BYTEMAP", BYTEMAP, kBytemap, 0)},
+    {ST_MAP_ELEMENT, 1, FORM("MAP_ELEMENT", MAP_ELEMENT, kMapElement, 0)},
+    {ST_REGION, 1, FORM("REGION", REGION, kRegion, 0)},
+    {ST_MAPGRID, 1, FORM("MAPGRID cell", MAPGRID_CELL, kGridCell, 0)},
+    {ST_MAPGRID, 0, {"MAPGRID overlay array", sizeof(void*), 0, kGridItems, 1, 0}},
+    {ST_SPRITE, 1, FORM("SPRITE", SPRITE, kSprite, 1)},
+    {ST_EFFECTTYPE, 1, FORM("EFFECTTYPE", EFFECTTYPE, kEffectType, 1)},
+    {ST_ANIMTYPE, 1, FORM("ANIMTYPE", ANIMTYPE, kAnimType, 1)},
+    {ST_ANIMFRAME, 1, FORM("ANIMFRAME", ANIMFRAME, kAnimFrame, 1)},
+    {ST_OVERLAYTYPE, 1, FORM("OVERLAYTYPE", OVERLAYTYPE, kOverlayType, 1)},
+};
+const int kForms = (int)(sizeof s_forms / sizeof s_forms[0]);
+
+// The stored sizes follow from the fields.
+struct StoredSizes {
+    StoredSizes()
+    {
+        for (FORMROW& r : s_forms) {
+            uint32_t n = 0;
+            for (int i = 0; i < r.form.nfields; i++) n += (uint32_t)r.form.fields[i].stored * r.form.fields[i].count;
+            r.form.stored = n;
+        }
+    }
+} s_storedSizes;
 
 uint64_t readMem(const uint8_t* p, int size)
 {
@@ -29,16 +206,19 @@ uint64_t readMem(const uint8_t* p, int size)
 
 const SAVEFORM* SaveForm_Get(int type, int global)
 {
-    switch (type) {
-    case ST_ULONG:
-        return &kForms[0];
-    case ST_NONE:
-        return &kForms[1];
-    case ST_VOID:
-        return global ? &kForms[2] : &kForms[1];
-    default:
-        return nullptr;
-    }
+    for (const FORMROW& r : s_forms)
+        if (r.type == type && (r.global < 0 || r.global == (global ? 1 : 0))) return &r.form;
+    return nullptr;
+}
+
+int SaveForm_Count(void) { return kForms; }
+
+const SAVEFORM* SaveForm_At(int i, int* type, int* global)
+{
+    if (i < 0 || i >= kForms) return nullptr;
+    *type = s_forms[i].type;
+    *global = s_forms[i].global;
+    return &s_forms[i].form;
 }
 
 long SaveForm_StoredSize(int type, int global, uint32_t memsize)
@@ -54,10 +234,12 @@ void SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, u
     for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize) {
         for (int i = 0; i < form->nfields; i++) {
             const SAVEFIELD& f = form->fields[i];
-            uint64_t v = readMem(rec + f.offset, f.memsize);
-            // An unconverted pointer field is no id: written as null.
-            if (f.kind == SF_PTR) v = SaveSlot_IsId(v) ? (uint32_t)v : SAVEID_NULL;
-            for (int b = 0; b < f.stored; b++) *out++ = (uint8_t)(v >> (8 * b));
+            for (int k = 0; k < f.count; k++) {
+                uint64_t v = readMem(rec + f.offset + (size_t)k * f.memsize, f.memsize);
+                // An unconverted pointer field is no id: written as null.
+                if (f.kind == SF_PTR) v = SaveSlot_IsId(v) ? (uint32_t)v : SAVEID_NULL;
+                for (int b = 0; b < f.stored; b++) *out++ = (uint8_t)(v >> (8 * b));
+            }
         }
     }
 }
@@ -68,19 +250,62 @@ int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_
     for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize) {
         for (int i = 0; i < form->nfields; i++) {
             const SAVEFIELD& f = form->fields[i];
-            uint64_t v = 0;
-            for (int b = 0; b < f.stored; b++) v |= (uint64_t)*in++ << (8 * b);
-            if (f.kind == SF_PTR) {
-                v = SaveSlot_FromId((uint32_t)v);
-            } else if (f.kind == SF_INT) {
-                int64_t s = (int64_t)(v << (64 - 8 * f.stored)) >> (64 - 8 * f.stored);
-                if (s < f.min || s > f.max) return *bad = f.name, 0;
-                v = (uint64_t)s;
-            } else if ((int64_t)v < f.min || (int64_t)v > f.max) {
-                return *bad = f.name, 0;
+            for (int k = 0; k < f.count; k++) {
+                uint64_t v = 0;
+                for (int b = 0; b < f.stored; b++) v |= (uint64_t)*in++ << (8 * b);
+                if (f.kind == SF_PTR) {
+                    v = SaveSlot_FromId((uint32_t)v);
+                } else if (f.kind == SF_INT) {
+                    int64_t s = (int64_t)(v << (64 - 8 * f.stored)) >> (64 - 8 * f.stored);
+                    if (s < f.min || s > f.max) return *bad = f.name, 0;
+                    v = (uint64_t)s;
+                } else if ((int64_t)v < f.min || (int64_t)v > f.max) {
+                    return *bad = f.name, 0;
+                }
+                memcpy(rec + f.offset + (size_t)k * f.memsize, &v, f.memsize);
             }
-            memcpy(rec + f.offset, &v, f.memsize);
         }
     }
     return 1;
+}
+
+void SaveForm_RegisterPointers(const SAVEFORM* form, void* data, uint32_t memsize, int target)
+{
+    uint8_t* rec = (uint8_t*)data;
+    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize) {
+        for (int i = 0; i < form->nfields; i++) {
+            const SAVEFIELD& f = form->fields[i];
+            if (f.kind != SF_PTR) continue;
+            for (int k = 0; k < f.count; k++) {
+                void* slot = rec + f.offset + (size_t)k * f.memsize;
+                uint64_t v = readMem((const uint8_t*)slot, f.memsize);
+                Save_RegisterPointer(slot, (const void*)(uintptr_t)v, f.target == ST_VOID ? target : f.target,
+                                     f.name);
+            }
+        }
+    }
+}
+
+std::string SaveForm_Describe(void)
+{
+    static const char* const kKinds[] = {"u", "i", "id"};
+    std::string out = "| type | block | record fields (stored bytes) |\n| --- | --- | --- |\n";
+    for (const FORMROW& r : s_forms) {
+        char line[160];
+        const char* kind = r.global < 0 ? "any" : r.global ? (r.form.naming ? "static" : "global") : "local";
+        snprintf(line, sizeof line, "| %s (%d) | %s, %s, %u bytes | ", Save_TypeName(r.type), r.type, r.form.name,
+                 kind, r.form.stored);
+        out += line;
+        for (int i = 0; i < r.form.nfields; i++) {
+            const SAVEFIELD& f = r.form.fields[i];
+            if (f.count > 1)
+                snprintf(line, sizeof line, "%s%s %s%d[%u]", i ? ", " : "", f.name, kKinds[f.kind], 8 * f.stored,
+                         f.count);
+            else
+                snprintf(line, sizeof line, "%s%s %s%d", i ? ", " : "", f.name, kKinds[f.kind], 8 * f.stored);
+            out += line;
+        }
+        out += " |\n";
+    }
+    return out;
 }

@@ -1,11 +1,19 @@
 // The stored form of save types: each type's record as a table of fields in
 // order, each with its width in memory and in the file and its valid range.
 // A block is stored as its records one after another, each field by field,
-// little-endian; pointer fields go as u32 save ids (docs/formats.md).
+// little-endian; pointer fields go as u32 save ids (docs/formats.md, whose
+// tables SaveForm_Describe writes).
+//
+// The same tables give each type's pointer fields, so one dispatcher
+// registers the pointers of any record (Save_RegisterTypePointers). The
+// forms of static types list only the fields that name the record (a
+// sprite's name and layout, not its use count): the file carries their CRC,
+// which a load compares with the running program's.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 enum SAVEFIELD_KIND {
     SF_UINT,   // unsigned integer, checked against [min, max] on load
@@ -14,12 +22,14 @@ enum SAVEFIELD_KIND {
 };
 
 struct SAVEFIELD {
-    const char* name;
+    const char* name;   // for a pointer, also the text its registration names
     uint32_t offset;    // in the record in memory
-    uint8_t memsize;    // 1, 2, 4 or 8
-    uint8_t stored;     // 1, 2 or 4
+    uint8_t memsize;    // 1, 2, 4 or 8, of one element
+    uint8_t stored;     // 1, 2 or 4, of one element
     uint8_t kind;       // SAVEFIELD_KIND
+    uint16_t count;     // elements side by side (an array field)
     int64_t min, max;
+    int target;         // SF_PTR: the save type pointed at
 };
 
 struct SAVEFORM {
@@ -28,10 +38,11 @@ struct SAVEFORM {
     uint32_t stored;    // bytes of one record in the file
     const SAVEFIELD* fields;
     int nfields;
+    int naming;         // 1: a static type's naming fields only
 };
 
 // The form of a block of the type and kind (a global VOID block is a pointer
-// variable, a local one a string), or null for a type that has none yet.
+// variable, a local one a string), or null for a type that has none.
 const SAVEFORM* SaveForm_Get(int type, int global);
 // Stored bytes of a block of memsize bytes, or -1 when the type has no form
 // or memsize isn't a whole number of its records.
@@ -42,3 +53,13 @@ void SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, u
 // converted form of their id. 1, or 0 with the field's name in *bad when a
 // field lies outside its range.
 int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_t memsize, const char** bad);
+// Registers every pointer field of the records of a block (memsize bytes)
+// with its field's text and target type; a global VOID block's pointers
+// take target instead. Nothing for a type without pointer fields.
+void SaveForm_RegisterPointers(const SAVEFORM* form, void* data, uint32_t memsize, int target);
+// The number of forms and the i-th, with the type and kind it serves, for
+// the documentation and the tests.
+int SaveForm_Count(void);
+const SAVEFORM* SaveForm_At(int i, int* type, int* global);
+// The stored-form tables as docs/formats.md shows them (markdown).
+std::string SaveForm_Describe(void);

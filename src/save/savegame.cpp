@@ -15,7 +15,19 @@
 #include "core/tlog.h"
 #include "core/uid.h"
 #include "core/utils.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
 #include "map/mapview.h"
+#include "map/overlay.h"
+#include "map/path.h"
+#include "map/region.h"
+#include "platform/animtype.h"
+#include "platform/effects.h"
+#include "platform/sortdisp.h"
+#include "platform/sprite.h"
+#include "save/saveget.h"
+#include "units/building.h"
 #include "save/save.h"
 #include "save/saveblk.h"
 #include "save/savefield.h"
@@ -35,7 +47,7 @@ enum : uint32_t {
 };
 
 char s_dumpName[GAME_PATH];
-int32_t s_uid;  // the unique-id counter, staged for its block
+uint32_t s_listFlag;  // the header flag the list construction serves
 
 using Clock = std::chrono::steady_clock;
 
@@ -128,7 +140,9 @@ void makeParentDir(const char* path)
     if (slash != std::string::npos && slash > 0) mkdir(target.substr(0, slash).c_str(), 0777);
 }
 
-int saveWrite(CFILE* w)
+} // namespace
+
+int Save_Write(CFILE* w)
 {
     TLOG(TLOG_SAVE, "Saving...");
     SavePtr_Reset();
@@ -150,30 +164,42 @@ int saveWrite(CFILE* w)
     return ok;
 }
 
-} // namespace
-
 void Save_SetDumpFileName(const char* path)
 {
     Str_CopySafe(s_dumpName, path, sizeof s_dumpName);
     g_SaveFlags |= SAVEF_DUMP;
 }
 
+void Save_SetListFlag(uint32_t flag) { s_listFlag = flag; }
+
+// The order of the registrations is the order of the global blocks in the
+// file. After the things: the unique-id counter (else new ids collide with
+// the loaded game's), the regions with their harassment totals, and the map
+// grid's cells with their overlays in order (targeting walks them).
 int Save_ConstructLists(void)
 {
     TLOG(TLOG_SAVE, "- constructing lists");
-    if (g_SaveHeader.flag == 0) {
+    if (s_listFlag == 0) {
         int* view[6] = {&g_MapView.x, &g_MapView.y, &g_MapView.tilex, &g_MapView.tiley, &g_MapView.offx,
                         &g_MapView.offy};
         for (int* word : view) Save_RegisterBlock(SAVEK_GLOBAL, word, ST_ULONG, 4);
         Save_RegisterBlock(SAVEK_GLOBAL, &g_UpdateCount, ST_ULONG, 4);
-        // New ids after a load must not collide with the loaded game's.
-        if (g_SaveFlags & SAVEF_LIVE) s_uid = Uid_Get();
-        Save_RegisterBlock(SAVEK_GLOBAL, &s_uid, ST_ULONG, 4);
+        Rand_Save();
+        Path_CleanUp();
+        Sprite_SaveAll();
+        Seemap_SaveAll();
+        Effects_SaveAll();
+        SortDisp_RegisterForSave();
+        Line_Save();
+        AnimType_SaveAll();
+        Ovl_SaveAll();
+        Build_SaveVisibilityCursors();
+        Save_RegisterUid();
+        Region_SaveAll();
+        Mapgrid_SaveAll();
     }
     return 1;
 }
-
-void Save_RestoreStaged(void) { Uid_Set(s_uid); }
 
 void Save_PointersToIds(void)
 {
@@ -226,11 +252,12 @@ int Save_Game(const char* path, uint32_t flag)
     int ok = Cfile_OpenWrite(w, path, 0);
     if (ok) {
         SAVEHEADER h{SAVE_MAJOR, SAVE_MINOR, flag, {}};
+        Save_SetListFlag(flag);
         Str_CopySafe(h.scenario, g_ScenarioName, sizeof h.scenario);
         uint8_t bytes[SAVE_HEADERLEN];
         headerBytes(h, bytes);
         ok = Cfile_WriteBlock(w, bytes, sizeof bytes) && Cfile_WriteInt(w, (int)Crc32_Block(bytes, sizeof bytes));
-        ok = saveWrite(w) && ok;
+        ok = Save_Write(w) && ok;
         if (!ok) w->failed = 1;  // the previous file stays
         ok = Cfile_Close(w) && ok;
     }

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -17,6 +18,15 @@
 #include "core/tlog.h"
 #include "core/uid.h"
 #include "core/utils.h"
+#include "map/cre.h"
+#include "map/fog.h"
+#include "map/mapgrid.h"
+#include "map/mapview.h"
+#include "map/overlay.h"
+#include "platform/sortdisp.h"
+#include "save/saveget.h"
+#include "units/iterate.h"
+#include "units/orders.h"
 #include "save/save.h"
 #include "save/saveblk.h"
 #include "save/savefield.h"
@@ -178,39 +188,63 @@ int checkGlobals(LoadFile& f)
     return 1;
 }
 
-// Fills the globals and new local blocks and converts every id; on any
-// failure puts the globals back and frees the new blocks.
-int applyBlocks(LoadFile& f)
-{
-    std::vector<std::vector<uint8_t>> saved;
-    std::vector<SAVEBLOCK*> globals;
-    for (SAVEBLOCK* b = Saveblk_FirstGlobal(); b; b = Saveblk_Next()) {
-        globals.push_back(b);
-        saved.emplace_back((const uint8_t*)b->data, (const uint8_t*)b->data + SaveBlk_Size(b));
-    }
-    auto undo = [&]() {
-        for (size_t i = 0; i < globals.size(); i++) memcpy(globals[i]->data, saved[i].data(), saved[i].size());
-        Saveblk_FreeLocals();
-        return 0;
+// What a load leaves behind until it is kept or refused.
+struct Staging {
+    struct Global {
+        void* data;
+        int type;
     };
+    std::vector<Global> globals;
+    std::vector<std::vector<uint8_t>> saved;   // the globals' bytes before
+    std::vector<std::pair<void*, int>> old;    // the present game's locals
+    struct Loaded {
+        void* data;
+        int type;
+        uint32_t size;
+    };
+    std::vector<Loaded> fresh;  // the loaded locals, file order
+};
+
+std::map<const void*, uint32_t>* s_loadedSizes;
+
+// A refusal: the globals copied back, the loaded records given back.
+int undo(Staging& st)
+{
+    for (size_t i = 0; i < st.globals.size(); i++)
+        memcpy(st.globals[i].data, st.saved[i].data(), st.saved[i].size());
+    while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) {
+        Save_FreeLocal(SaveBlk_Type(b), b->data);
+        Debug_Free(&b);
+    }
+    for (auto& r : st.fresh) Save_FreeLocal(r.type, r.data);
+    st.fresh.clear();
+    return 0;
+}
+
+// Fills the globals and new local blocks and converts every id.
+int applyBlocks(LoadFile& f, Staging& st)
+{
+    for (SAVEBLOCK* b = Saveblk_FirstGlobal(); b; b = Saveblk_Next()) {
+        st.globals.push_back({b->data, SaveBlk_Type(b)});
+        st.saved.emplace_back((const uint8_t*)b->data, (const uint8_t*)b->data + SaveBlk_Size(b));
+    }
     // The present game's local records are listed only: its blocks stay
-    // with their modules until the load has succeeded.
-    while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) Debug_Free(&b);
+    // with their modules until the load is kept.
+    while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) {
+        st.old.emplace_back(b->data, SaveBlk_Type(b));
+        Debug_Free(&b);
+    }
     TLOG(TLOG_SAVE, "- reading blocks (global)");
     const char* bad = nullptr;
-    for (size_t i = 0; i < globals.size(); i++) {
-        SAVEBLOCK* b = globals[i];
+    size_t i = 0;
+    for (SAVEBLOCK* b = Saveblk_FirstGlobal(); b; b = Saveblk_Next(), i++) {
         const FILEBLOCK& fb = f.globals[i];
         b->id = fb.id;
         Save_TypeAddBlock(SaveBlk_Type(b));
         if (SaveBlk_IsStatic(b)) continue;
         if (!SaveForm_Decode(SaveForm_Get(SaveBlk_Type(b), 1), fb.bytes, b->data, SaveBlk_Size(b), &bad))
-            return refuse(f, "field %s out of range in the block at offset %u", bad, fb.offset), undo();
-        if (SaveBlk_Type(b) == ST_VOID) {
-            uint64_t v;
-            memcpy(&v, b->data, sizeof v);
-            Save_RegisterPointer(b->data, (const void*)(uintptr_t)v, SaveId_Type((uint32_t)v), "void");
-        }
+            return refuse(f, "field %s out of range in the block at offset %u", bad, fb.offset);
+        Save_RegisterBlockPointers(SaveBlk_Type(b), 1, b->data, SaveBlk_Size(b), b->target);
     }
     TLOG(TLOG_SAVE, "- reading blocks (local)");
     for (const FILEBLOCK& fb : f.locals) {
@@ -218,48 +252,137 @@ int applyBlocks(LoadFile& f)
         const SAVEFORM* form = SaveForm_Get(type, 0);
         uint32_t memsize = (fb.flags & SAVEBLK_SIZEMASK) / form->stored * form->memsize;
         SAVEBLOCK* n = Saveblk_NewRecord();
-        n->data = Debug_MallocFor(memsize ? memsize : 1, "n->data");
+        n->data = Save_AllocLocal(type, memsize);
         n->id = fb.id;
         n->flags = ((uint32_t)type << SAVEBLK_TYPESHIFT) | memsize;
         Saveblk_AddLoaded(n);
         Save_TypeAddBlock(type);
         if (!SaveForm_Decode(form, fb.bytes, n->data, memsize, &bad))
-            return refuse(f, "field %s out of range in the block at offset %u", bad, fb.offset), undo();
+            return refuse(f, "field %s out of range in the block at offset %u", bad, fb.offset);
+        Save_RegisterBlockPointers(type, 0, n->data, memsize, ST_VOID);
     }
+    SavePtr_Stats();
     Saveblk_InsertGlobalsById();
-    TLOG(TLOG_SAVE, "- converting ids to pointers");
-    for (SAVEPOINTER* p = SavePtr_First(); p; p = SavePtr_Next()) {
-        uint64_t v;
-        memcpy(&v, p->slot, sizeof v);
-        if (!Saveblk_IdToPtr(&v, p)) return refuse(f, "bad pointer [%s] (%08X)", p->desc, (uint32_t)v), undo();
-        memcpy(p->slot, &v, sizeof v);
+    Saveblk_Stats();
+    if (const char* why = Save_IdsToPointers()) return refuse(f, "%s", why);
+    Save_Statistics(0);
+    // The loaded locals now belong to the game, whose own walks must reach
+    // exactly them.
+    while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) {
+        st.fresh.push_back({b->data, SaveBlk_Type(b), SaveBlk_Size(b)});
+        Debug_Free(&b);
     }
-    // The loaded locals now belong to their modules.
-    while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) Debug_Free(&b);
     return 1;
+}
+
+// The list construction over the loaded game, listing only, must list the
+// globals as before and exactly the loaded local blocks, each once, in file
+// order; its walks stop past the file's block count (a loaded cycle).
+int relist(LoadFile& f, Staging& st)
+{
+    SavePtr_Reset();
+    Saveblk_Init();
+    Saveblk_SetWalkLimit((uint32_t)(f.globals.size() + f.locals.size() + 1));
+    g_SaveFlags |= SAVEF_LISTONLY;
+    Save_ConstructLists();
+    g_SaveFlags &= ~(uint32_t)SAVEF_LISTONLY;
+    int ok = Saveblk_GlobalCount() == st.globals.size() && Saveblk_Repeats() == 0 &&
+             Saveblk_Count() - Saveblk_GlobalCount() == st.fresh.size();
+    size_t i = 0;
+    for (SAVEBLOCK* b = Saveblk_FirstGlobal(); ok && b; b = Saveblk_Next(), i++)
+        ok = b->data == st.globals[i].data && SaveBlk_Type(b) == st.globals[i].type;
+    i = 0;
+    for (SAVEBLOCK* b = Saveblk_FirstLocal(); ok && b; b = Saveblk_Next(), i++)
+        ok = b->data == st.fresh[i].data && SaveBlk_Type(b) == st.fresh[i].type;
+    uint32_t repeats = Saveblk_Repeats(), listed = Saveblk_Count() - Saveblk_GlobalCount();
+    Saveblk_Close();
+    SavePtr_Close();
+    if (!ok)
+        return refuse(f, "the loaded game's lists reach %u local blocks (%u twice), not the file's %zu in order",
+                      listed, repeats, st.fresh.size());
+    return 1;
+}
+
+// The modules' own checks of what they were given.
+int checkModules(LoadFile& f, Staging& st)
+{
+    std::map<const void*, uint32_t> sizes;
+    for (const Staging::Loaded& r : st.fresh) sizes[r.data] = r.size;
+    s_loadedSizes = &sizes;
+    const char* why = nullptr;
+    const char* (*checks[])(void) = {SortDisp_CheckLoaded, Ovl_CheckLoaded, Seemap_CheckLoaded, Mapgrid_CheckLoaded};
+    for (auto check : checks)
+        if (!why) why = check();
+    s_loadedSizes = nullptr;
+    if (why) return refuse(f, "the loaded game is inconsistent: %s", why);
+    return 1;
+}
+
+// The load is kept: what no block carries is taken down, the replaced
+// records go back to their modules, and the rest is rebuilt.
+void keep(Staging& st)
+{
+    Save_PreSaveParsing();
+    for (auto& r : st.old) Save_FreeLocal(r.second, r.first);
+    Save_RestoreStaged();
+    Save_PostSaveParsing();
+}
+
+// What a running game holds that part of a saved game can't carry yet.
+const char* unsavable(void)
+{
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    if (Iterate_UnitNext(&it)) return "the running game has units";
+    Iterate_BuildInit(&it, 0, 7);
+    if (Iterate_BuildNext(&it)) return "the running game has buildings";
+    return nullptr;
 }
 
 } // namespace
 
 const char* Save_LoadError(void) { return s_error.c_str(); }
 
-int Save_CheckHeader(const char* path)
+const char* Save_IdsToPointers(void)
 {
-    LoadFile f{path, {}, {}, {}};
-    s_error.clear();
-    if (!readFile(f)) return SAVE_BADFILE;
-    int r = checkHeader(f);
-    return r ? r : SAVE_LOADED;
+    static char why[128];
+    TLOG(TLOG_SAVE, "- converting ids to pointers");
+    for (SAVEPOINTER* p = SavePtr_First(); p; p = SavePtr_Next()) {
+        uint64_t v;
+        memcpy(&v, p->slot, sizeof v);
+        // The all-ones sentinel marks a cleared handle; no field of what a
+        // saved game holds yet is one, and a link holding it would be followed.
+        if (v == SAVE_SENTINEL) {
+            snprintf(why, sizeof why, "bad pointer [%s]: the all-ones sentinel", p->desc);
+            return why;
+        }
+        if (!Saveblk_IdToPtr(&v, p)) {
+            snprintf(why, sizeof why, "bad pointer [%s] (%08X)", p->desc, (uint32_t)v);
+            return why;
+        }
+        memcpy(p->slot, &v, sizeof v);
+    }
+    return nullptr;
 }
 
-// Computer players are not saved: a game that had them closes them, boots
-// each computer team (sites and upgrades removed, production cancelled,
-// units stopped) and starts them again from what was loaded, each team
-// back on the plan of its state machine's current state.
-static void RebuildComputerPlayers(void)
+// Computer players are not saved: a game that had them closes them before
+// the replaced records go, then boots each computer team (sites and
+// upgrades removed, production cancelled, units stopped) and starts them
+// again from what was loaded, each team back on the plan of its state
+// machine's current state.
+static int s_hadComputerPlayers;
+
+void Save_PreSaveParsing(void)
 {
-    if (!ai_game_initialised) return;
-    AI_Close();
+    TLOG(TLOG_SAVE, "- pre save parsing");
+    s_hadComputerPlayers = ai_game_initialised;
+    if (s_hadComputerPlayers) AI_Close();
+    Orders_AfterLoad();
+}
+
+static void RestartComputerPlayers(void)
+{
+    if (!s_hadComputerPlayers) return;
     for (int t = 0; t < TEAM_MAXTEAMS; t++)
         if (teamdata[t].type == TT_COMPUTER) AI_BootTeam(t);
     AI_Init();
@@ -270,6 +393,32 @@ static void RebuildComputerPlayers(void)
         const CONDSTATE* state = fsm ? Endcond_GetState(fsm, fsm->current) : nullptr;
         if (state && state->aip) AI_AIPSwitch(t, state->aip);
     }
+}
+
+void Save_PostSaveParsing(void)
+{
+    TLOG(TLOG_SAVE, "- post save parsing");
+    Ovl_AfterLoad();
+    Mapgrid_AfterLoad();
+    if (CRE_IsBuilt()) CRE_Build();
+    Map_InvalidateTerrainCache();
+    RestartComputerPlayers();
+}
+
+long Save_LoadedSize(const void* data)
+{
+    if (!s_loadedSizes) return -1;
+    auto it = s_loadedSizes->find(data);
+    return it == s_loadedSizes->end() ? -1 : (long)it->second;
+}
+
+int Save_CheckHeader(const char* path)
+{
+    LoadFile f{path, {}, {}, {}};
+    s_error.clear();
+    if (!readFile(f)) return SAVE_BADFILE;
+    int r = checkHeader(f);
+    return r ? r : SAVE_LOADED;
 }
 
 int Save_Load(const char* path)
@@ -287,21 +436,32 @@ int Save_Load(const char* path)
         result = SAVE_OTHERSCENARIO;
     }
     if (result == 0) {
+        if (const char* why = unsavable()) {
+            refuse(f, "%s, which saved games don't carry yet", why);
+            result = SAVE_BADFILE;
+        }
+    }
+    // The file's own structure first: most damage is found before the game
+    // is even listed.
+    if (result == 0 && !checkBlocks(f)) result = SAVE_BADFILE;
+    if (result == 0) {
         TLOG(TLOG_SAVE, "Loading...");
         SavePtr_Reset();
         Saveblk_Init();
+        Save_SetListFlag(g_SaveHeader.flag);
         g_SaveFlags |= SAVEF_LISTONLY;
         Save_ConstructLists();
         g_SaveFlags &= ~(uint32_t)(SAVEF_LISTONLY | SAVEF_LIVE);
         Saveblk_Stats();
-        int ok = checkBlocks(f) && checkGlobals(f) && applyBlocks(f);
-        if (ok) Save_Statistics(0);
+        Staging st;
+        int ok = checkGlobals(f);
+        if (ok && !applyBlocks(f, st)) ok = undo(st);
         Saveblk_Close();
         SavePtr_Close();
+        if (ok && !(relist(f, st) && checkModules(f, st))) ok = undo(st);
         g_SaveFlags |= SAVEF_LIVE;
         if (ok) {
-            Save_RestoreStaged();
-            RebuildComputerPlayers();
+            keep(st);
             TLOG(TLOG_SAVE, "- done.");
         }
         result = ok ? SAVE_LOADED : SAVE_BADFILE;

@@ -374,24 +374,31 @@ int Units_CountThreats(UNIT* u, int x, int y, TARGET* out)
     TARGET me;
     Target_Setup(&me, FM_UNIT, u, nullptr, 0, 0);
     int count = 0;
-    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
-        if (team == u->team || !HasUnits(team)) continue;
-        ITERATOR it;
-        Rect(&it, team, 0, x, y, R);
-        while (UNIT* v = Iterate_UnitNextMapGrid(&it)) {
-            if (RelationTo(u, v) != TR_ENEMY || LeftOut(v)) continue;
-            if (!Fog_IsSeen(v->tilepos.x, v->tilepos.y, u->team)) continue;
-            if (Units_CanAttackTarget(v, &me) && Units_CheckTargetWithWeapons(v, &me) == TARGETRANGE_OK)
-                count++;
-            TARGET t;
-            Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
-            if (!Units_CanAttackTarget(u, &t)) continue;
-            if (level != TACTAI_HIGH &&
-                !(level == TACTAI_MEDIUM && Units_CheckTargetWithWeapons(u, &t) == TARGETRANGE_OK))
-                continue;
-            if (Hyps(v->tilepos.x, v->tilepos.y, x, y) < (R + 1) * 100) *out = t;
+    // One walk over every other team's units instead of one per team: the
+    // tests only read, so their order matters only for which target is
+    // kept, and that is the one a walk team by team would meet last (the
+    // highest team, then the last in the walk).
+    int teambits = 0, outteam = -1;
+    for (int team = 0; team < TEAM_MAXTEAMS; team++)
+        if (team != u->team && HasUnits(team)) teambits |= 1 << team;
+    Iterate_UnitForEachMapGrid(teambits, MM_ALL, x - R, y - R, x + R, y + R, [&](UNIT* v) {
+        if (RelationTo(u, v) != TR_ENEMY || LeftOut(v)) return true;
+        if (!Fog_IsSeen(v->tilepos.x, v->tilepos.y, u->team)) return true;
+        if (Units_CanAttackTarget(v, &me) && Units_CheckTargetWithWeapons(v, &me) == TARGETRANGE_OK)
+            count++;
+        if (v->team < outteam) return true;
+        TARGET t;
+        Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
+        if (!Units_CanAttackTarget(u, &t)) return true;
+        if (level != TACTAI_HIGH &&
+            !(level == TACTAI_MEDIUM && Units_CheckTargetWithWeapons(u, &t) == TARGETRANGE_OK))
+            return true;
+        if (Hyps(v->tilepos.x, v->tilepos.y, x, y) < (R + 1) * 100) {
+            *out = t;
+            outteam = v->team;
         }
-    }
+        return true;
+    });
     u->tilepos = tile;
     u->pixelpos = pixel;
     return count;

@@ -16,6 +16,9 @@
 // deleted between two updates only shifts the next slice by one.
 #include "units/building.h"
 
+#include "save/saveblk.h"
+#include "save/savetype.h"
+
 #include <cstddef>
 #include <cstring>
 #include <strings.h>
@@ -759,4 +762,10 @@ int Build_GetEfficiency(const BUILDING* b)
 {
     ASSERT(b);
     return b->efficiency;
+}
+
+void Build_SaveVisibilityCursors(void)
+{
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_ovlCursor, ST_ULONG, sizeof s_ovlCursor);
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_miniCursor, ST_ULONG, sizeof s_miniCursor);
 }

@@ -415,3 +415,6 @@ MINIBUILDING* MiniBuild_First(void);
 // Update step 8: one slice of the things and mini-buildings has its
 // visibility for the local team refreshed (seen now or not).
 void Ovl_UpdateOverlayAndMiniBuildingVisibility(void);
+// Registers where the visibility pass goes on (its two cursors) as global
+// ULONG blocks: which things it looks at next is part of the game.
+void Build_SaveVisibilityCursors(void);

@@ -245,6 +245,16 @@ void Iterate_UnitInitMapGrid(ITERATOR* it, int team, int mask, int filter, int x
     StartGridWalk(it, x1, y1, x2, y2);
 }
 
+int Iterate_TeamBits(int team, int mask)
+{
+    ITERATOR it;
+    Reset(&it, IT_MAPGRIDUNIT, team, mask, MM_ALL);
+    int bits = 0;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        if (TeamMatches(&it, t)) bits |= 1 << t;
+    return bits;
+}
+
 UNIT* Iterate_UnitNextMapGridStep(ITERATOR* it)
 {
     ASSERT(it);

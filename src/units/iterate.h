@@ -95,6 +95,17 @@ inline UNIT* Iterate_UnitNextMapGrid(ITERATOR* it);
 // rectangle, itself.
 UNIT* Iterate_UnitNextMapGridStep(ITERATOR* it);
 
+// The team bits (1 << team) of team (mask 0) or of the teams matching the
+// mask, as the map-grid walks select them.
+int Iterate_TeamBits(int team, int mask);
+// Calls f(UNIT*) for the on-map units in the tile rectangle (inclusive,
+// clipped to the map) of the teams whose bits are set, with the move-mode
+// filter, in the order Iterate_UnitNextMapGrid gives them; f returns false
+// to end the walk. For walks that only read: f must not add, move or remove
+// units.
+template <class F>
+void Iterate_UnitForEachMapGrid(int teambits, int filter, int x1, int y1, int x2, int y2, F&& f);
+
 // The buildings of team (mask 0) or of the teams matching the mask.
 void Iterate_BuildInit(ITERATOR* it, int team, int mask);
 BUILDING* Iterate_BuildNext(ITERATOR* it);
@@ -105,6 +116,7 @@ BUILDING* Iterate_BuildNextMapGrid(ITERATOR* it);
 
 // ------------------------------------------------------------------ inline step
 
+#include "map/map.h"
 #include "map/mapgrid.h"
 #include "units/unit.h"
 
@@ -130,4 +142,45 @@ inline UNIT* Iterate_UnitNextMapGrid(ITERATOR* it)
         }
     }
     return Iterate_UnitNextMapGridStep(it);
+}
+
+template <class F>
+void Iterate_UnitForEachMapGrid(int teambits, int filter, int x1, int y1, int x2, int y2, F&& f)
+{
+    if (x1 < 0) x1 = 0;
+    if (y1 < 0) y1 = 0;
+    if (x2 > mapsizex - 1) x2 = mapsizex - 1;
+    if (y2 > mapsizey - 1) y2 = mapsizey - 1;
+    if (x1 > x2 || y1 > y2 || !Mapgrid_IsOpen()) return;
+    const int cx1 = x1 / MAPGRID_CELL_TILES, cx2 = x2 / MAPGRID_CELL_TILES;
+    const int cy1 = y1 / MAPGRID_CELL_TILES, cy2 = y2 / MAPGRID_CELL_TILES;
+    for (int cy = cy1; cy <= cy2; cy++) {
+        const MAPGRID_CELL* cell = Mapgrid_Cell(cx1, cy);
+        if (!cell) return;
+        const int ty = cy * MAPGRID_CELL_TILES;
+        const int ey = ty + MAPGRID_CELL_TILES - 1 > mapsizey - 1 ? mapsizey - 1 : ty + MAPGRID_CELL_TILES - 1;
+        const bool rowinside = ty >= y1 && ey <= y2;
+        for (int cx = cx1; cx <= cx2; cx++, cell++) {
+            const int count = cell->count[MGL_UNIT];
+            if (count == 0) continue;
+            void* const* items = cell->items[MGL_UNIT];
+            const int tx = cx * MAPGRID_CELL_TILES;
+            const int ex = tx + MAPGRID_CELL_TILES - 1 > mapsizex - 1 ? mapsizex - 1 : tx + MAPGRID_CELL_TILES - 1;
+            // Only the cells on the rectangle's border test the units' tiles.
+            if (rowinside && tx >= x1 && ex <= x2) {
+                for (int i = 0; i < count; i++) {
+                    UNIT* u = static_cast<UNIT*>(items[i]);
+                    if (!((teambits >> u->team) & 1) || (filter != MM_ALL && filter != u->movemode)) continue;
+                    if (!f(u)) return;
+                }
+            } else {
+                for (int i = 0; i < count; i++) {
+                    UNIT* u = static_cast<UNIT*>(items[i]);
+                    if (!((teambits >> u->team) & 1) || (filter != MM_ALL && filter != u->movemode)) continue;
+                    if (u->tilepos.x < x1 || u->tilepos.x > x2 || u->tilepos.y < y1 || u->tilepos.y > y2) continue;
+                    if (!f(u)) return;
+                }
+            }
+        }
+    }
 }

@@ -140,6 +140,11 @@ extern ORDERQUEUE g_OrdersRecorded;
 // SetOrderPlayback). Orders_Close frees every node and closes the files.
 void Orders_Init(void);
 void Orders_Close(void);
+// After a saved game replaced the running one: every queue, the executed
+// selections and the selections last sent emptied; recording and playback
+// end (logged) and are not restarted: what they hold belongs to the game
+// that was replaced.
+void Orders_AfterLoad(void);
 
 // A node from the free list (or new): code, length, team set, next null,
 // payload zeroed (an empty list for QADDSELECTED). Never null.

@@ -22,6 +22,7 @@
 #include "core/utils.h"
 #include "rules/endcond.h"
 #include "rules/gamemsg.h"
+#include "save/save.h"
 #include "ui/igievnt.h"
 #include "units/building.h"
 #include "units/buildplay.h"
@@ -270,6 +271,27 @@ static void SellResource(const ORDERREC* n)
              n->team, b->id);
 }
 
+// Every machine executes the order at the same update, so all save the same
+// moment of the game; the save changes nothing, and the batch it came in
+// runs on.
+static void SaveGame(const ORDERREC*)
+{
+    char dump[UTILS_PATH], path[UTILS_PATH];
+    // Without a configured directory the file would land wherever the
+    // process happens to run.
+    if (!g_SaveDir[0]) {
+        TLOG(TLOG_WARNING, "Order QSAVEGAME: no saved-games directory; nothing saved");
+        return;
+    }
+    if (!Utils_MakePath(dump, g_SaveDir, "", "", "SAVE.LOG", "") ||
+        !Utils_MakePath(path, g_SaveDir, "", "", "MULTI.SAV", "")) {
+        TLOG(TLOG_ERROR, "Order QSAVEGAME: saved-games directory too long [%s]", g_SaveDir);
+        return;
+    }
+    Save_SetDumpFileName(dump);
+    Save_Game(path, 0);
+}
+
 static ORDERHANDLER s_handlers[QMAXCODE + 1];
 
 // The sending team goes to the computer; the work it bought charges on as
@@ -291,6 +313,7 @@ static void SetupHandlers(void)
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
     s_handlers[QAITAKEOVER] = {AiTakeover, 0};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
+    s_handlers[QSAVEGAME] = {SaveGame, 0};
     Orders_SetupUnitHandlers(s_handlers);
     Orders_SetupBuildingUnitHandlers(s_handlers);
     s_handlers[QCONSTRUCTUNIT] = {ConstructUnit, 8};
@@ -421,6 +444,16 @@ void Orders_Init(void)
         ConfigPath(path, g_Config.orderrecord);
         Orders_StartRecording(path);
     }
+}
+
+void Orders_AfterLoad(void)
+{
+    if (Orders_IsRecording()) TLOG(TLOG_WARNING, "Order recording ended by the load of a saved game");
+    if (Orders_IsPlayingBack()) TLOG(TLOG_WARNING, "Order playback ended by the load of a saved game");
+    Orders_StopRecording();
+    Orders_StopPlayback();
+    Orders_ResetNodes();
+    ResetExecution();
 }
 
 void Orders_Close(void)

@@ -721,9 +721,12 @@ static void Firing(PART* p)
         TakeNext(p);
         return;
     }
+    // The angle to the target holds for the whole update: turning moves
+    // neither the unit nor the target.
+    int32_t aim = 0;
     if (Target_Valid(&st->target)) {
-        int32_t a = AngleTo(p, &st->target);
-        if (a != p->angle) Parts_RotateStep(p, a);
+        aim = AngleTo(p, &st->target);
+        if (aim != p->angle) Parts_RotateStep(p, aim);
     }
     if (st->counter < 0) {
         if (p->next.state != PS_IDLE || !Target_Valid(&st->target)) {
@@ -731,7 +734,7 @@ static void Firing(PART* p)
             return;
         }
         if (p->weapon[w].nextfire > g_UpdateCount) return;
-        if (AngleTo(p, &st->target) != p->angle) return;
+        if (aim != p->angle) return;
         if (Weapon_TargetInRange(p->unit, wt, &st->target) != TARGETRANGE_OK) {
             TakeNext(p);
             return;

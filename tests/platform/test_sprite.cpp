@@ -285,6 +285,63 @@ TEST_F(SpriteDraw, EachRenderModeUsesItsTable)
     Sprite_Free(s);
 }
 
+// Team remaps that change at most 16 neighbouring colours go sixteen pixels
+// at a time; the picture must be the table-by-pixel one for random sprites
+// (every colour, runs of any length), tables (windows at any base including
+// the palette's end, wider changes, the identity), positions and clips, and
+// for a table rewritten in place between two draws.
+TEST_F(SpriteDraw, RemapsSixteenAtATimeDrawWhatTheTableDrawsPixelByPixel)
+{
+    uint32_t r = 31337;
+    auto next = [&r](int n) {
+        r = r * 1664525u + 1013904223u;
+        return (int)((r >> 8) % (uint32_t)n);
+    };
+    std::vector<SPRITE*> sprites;
+    std::vector<std::pair<int, int>> sizes;
+    for (int k = 0; k < 6; k++) {
+        GENSPRITE g;
+        const int w = 1 + next(90), h = 1 + next(20);
+        GenSprite_Pattern(SPRITE_REGULAR, 1, 1, w, h, &g);
+        for (uint8_t& px : g.pixels) px = next(10) < 3 ? 0 : (uint8_t)next(256);
+        SPRITE* sp = WriteAndLoad("r" + std::to_string(k) + ".spr", g);
+        ASSERT_NE(sp, nullptr);
+        sprites.push_back(sp);
+        sizes.push_back({w, h});
+    }
+    uint8_t table[256];
+    auto draw = [&](int vector, int k, int x, int y, const GRECT* clip) {
+        const int was = Graph_SetVectorRemap(vector);
+        Reset();
+        Graph_DrawRLE(&bm_, clip, 0, x, y, Sprite_GetFrame(sprites[(size_t)k], 0, 0), sizes[(size_t)k].first,
+                      sizes[(size_t)k].second, table, SPRITE_REGULAR, RENDER_OPAQUE);
+        Graph_SetVectorRemap(was);
+        return Pixels();
+    };
+    for (int round = 0; round < 300; round++) {
+        for (int i = 0; i < 256; i++) table[i] = (uint8_t)i;
+        const int shape = next(4);
+        if (shape < 2) {
+            const int base = next(256), changed = 1 + next(16);
+            for (int c = 0; c < changed; c++) {
+                const int i = std::min(255, base + next(16));
+                table[i] = (uint8_t)next(256);
+            }
+        } else if (shape == 2) {
+            for (int i = 0; i < 256; i++) table[i] = (uint8_t)next(256);
+        }
+        const int k = next((int)sprites.size());
+        const int x = next(64 + 100) - 90, y = next(24 + 20) - 20;
+        const GRECT clip{next(40) - 5, next(20) - 5, 1 + next(64), 1 + next(24)};
+        const GRECT* c = next(2) ? &clip : nullptr;
+        ASSERT_EQ(draw(1, k, x, y, c), draw(0, k, x, y, c)) << "round " << round << " shape " << shape;
+        // The same table rewritten in place: its new contents count.
+        table[32 + next(10)] ^= 0x5A;
+        ASSERT_EQ(draw(1, k, x, y, c), draw(0, k, x, y, c)) << "round " << round << " rewritten";
+    }
+    for (SPRITE* sp : sprites) Sprite_Free(sp);
+}
+
 using SpriteQueries = SpriteTest;
 
 TEST_F(SpriteQueries, MissingHotSpotIsTheCentreMissingSectionTheDefaultAndBadImagesAsserted)

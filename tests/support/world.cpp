@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "ai/ai.h"
@@ -19,6 +20,7 @@
 #include "map/mapgrid.h"
 #include "map/region.h"
 #include "rules/endcond.h"
+#include "save/savefield.h"
 #include "platform/effects.h"
 #include "rules/tfgen.h"
 #include "units/projectile.h"
@@ -627,4 +629,63 @@ uint64_t QvDigest_State(void)
     AddEndConditions(d);
     AddComputerPlayers(d);
     return d.h;
+}
+
+std::string QvSave_Canonical(const std::string& file)
+{
+    auto get = [&](size_t at) {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; i++) v |= (uint32_t)(uint8_t)file[at + i] << (8 * i);
+        return v;
+    };
+    struct Block {
+        size_t at;
+        uint32_t flags, id;
+    };
+    std::vector<Block> blocks;
+    std::vector<size_t> counts;
+    size_t at = 32;
+    for (int section = 0; section < 2; section++) {
+        if (file.size() < at + 4) return "";
+        counts.push_back(at);
+        uint32_t n = get(at);
+        at += 4;
+        for (uint32_t i = 0; i < n; i++) {
+            if (file.size() < at + 16) return "";
+            Block b{at, get(at + 4), get(at + 8)};
+            blocks.push_back(b);
+            at += 16 + ((b.flags & 0x30000000) == 0x30000000 ? 0 : (b.flags & 0xFFFFF));
+        }
+    }
+    if (at != file.size()) return "";
+    std::map<uint32_t, uint32_t> position;
+    for (size_t i = 0; i < blocks.size(); i++) position[blocks[i].id] = (uint32_t)i;
+    auto canon = [&](uint32_t id) -> uint32_t {
+        if (id == 0xF0000000u || id == 0xFFFFFFFFu) return id;
+        auto it = position.find(id);
+        return it == position.end() ? 0xEEEEEEEEu : it->second;
+    };
+    std::string out = file.substr(0, 28) + std::string(4, '\0');
+    auto put = [&](size_t where, uint32_t v) {
+        for (int i = 0; i < 4; i++) out[where + i] = (char)(v >> (8 * i));
+    };
+    out += file.substr(28 + 4);
+    for (const Block& b : blocks) {
+        put(b.at + 4, b.flags & 0x3FFFFFFF);
+        put(b.at + 8, canon(b.id));
+        put(b.at + 12, 0);
+        if ((b.flags & 0x30000000) == 0x30000000) continue;
+        const SAVEFORM* form = SaveForm_Get((int)(b.flags >> 20 & 0xFF), (b.flags & 0x30000000) != 0);
+        if (!form || form->stored == 0) continue;
+        size_t data = b.at + 16, end = data + (b.flags & 0xFFFFF);
+        for (size_t rec = data; rec + form->stored <= end; rec += form->stored) {
+            size_t field = rec;
+            for (int i = 0; i < form->nfields; i++) {
+                const SAVEFIELD& f = form->fields[i];
+                for (int k = 0; k < f.count; k++, field += f.stored)
+                    if (f.kind == SF_PTR) put(field, canon(get(field)));
+            }
+        }
+    }
+    return out;
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 #include "support/testsupport.h"
 
@@ -28,6 +29,12 @@ BUILDINGTYPE* QvWorld_BuildingType(const char* name, int w, int h);
 // field in a fixed order (pointers never, ids and positions always). Two
 // runs of the same game give the same digest; later modules extend it.
 uint64_t QvDigest_State(void);
+
+// A saved-game file with its save ids replaced by block positions (globals
+// then locals, from 0; 0xF0000000 and 0xFFFFFFFF kept, an id naming no
+// block 0xEEEEEEEE) and its CRCs zeroed: equal games give equal canonical
+// saves whatever their addresses. "" for a file that doesn't parse.
+std::string QvSave_Canonical(const std::string& file);
 
 // The fixture of most unit tests: the world open on a w x h map, ids counted
 // from 1, a ground type "Tank" and a flying type "Jet", the log captured.

@@ -170,6 +170,45 @@ TEST_F(IterateGrid, RectangleIsInclusiveClippedAndWalkedCellByCell)
     EXPECT_EQ(Ids(&it, Iterate_UnitNextMapGrid).size(), 5u);
 }
 
+// The callback form meets the units the iterator meets, in its order, on
+// random crowds (tanks and jets of four teams, some taken off the map) and
+// random rectangles, partly off the map; returning false ends it at once.
+TEST_F(IterateGrid, TheCallbackWalkMeetsWhatTheIteratorMeetsInItsOrder)
+{
+    uint32_t r = 99;
+    auto next = [&r](int n) {
+        r = r * 1664525u + 1013904223u;
+        return (int)((r >> 8) % (uint32_t)n);
+    };
+    for (int k = 0; k < 300; k++) {
+        const int x = 1 + next(mapsizex - 1), y = 1 + next(mapsizey - 1);
+        UNIT* u = Units_NewAt(next(3) ? tank_ : jet_, next(4), -1, x, y);
+        if (u && next(10) == 0) Units_RemoveFromMap(u);
+    }
+    for (int round = 0; round < 200; round++) {
+        const int team = next(4), mask = next(2) ? 0 : TR_ENEMY | TR_ALLY;
+        const int filter = next(2) ? MM_ALL : MM_GROUND;
+        const int x1 = next(mapsizex + 20) - 10, y1 = next(mapsizey + 20) - 10;
+        const int x2 = x1 + next(40) - 5, y2 = y1 + next(40) - 5;
+        ITERATOR it;
+        Iterate_UnitInitMapGrid(&it, team, mask, filter, x1, y1, x2, y2);
+        const V want = Ids(&it, Iterate_UnitNextMapGrid);
+        V got;
+        Iterate_UnitForEachMapGrid(Iterate_TeamBits(team, mask), filter, x1, y1, x2, y2, [&](UNIT* u) {
+            got.push_back(u->id);
+            return true;
+        });
+        ASSERT_EQ(got, want) << "round " << round;
+        if (want.size() < 2) continue;
+        V first;
+        Iterate_UnitForEachMapGrid(Iterate_TeamBits(team, mask), filter, x1, y1, x2, y2, [&](UNIT* u) {
+            first.push_back(u->id);
+            return first.size() < 2;
+        });
+        EXPECT_EQ(first, V(want.begin(), want.begin() + 2)) << "round " << round;
+    }
+}
+
 TEST_F(IterateGrid, DeletingTheUnitJustReturnedIsSafe)
 {
     for (int i = 0; i < 6; i++) Units_NewAt(tank_, 0, -1, 5 + i, 5);

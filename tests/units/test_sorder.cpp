@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -520,6 +521,69 @@ TEST_F(SOrderTest, HiddenUnitsAndUnitsThatMayNotLookAreLeftAlone)
     u->tactaiinfo.autonomy = TACTAI_HIGH;
     EXPECT_EQ(Units_AutoTarget(u, 20, 20, -1, -1), 1);
     EXPECT_EQ(u->sorder.code, SO_ATTACK);
+}
+
+// The threat count walks every other team's units at once; it must answer
+// as a walk team by team does (the count, and the target met last), on
+// random crowds of four teams with allies, roaming levels and fog.
+TEST_F(SOrderTest, TheThreatCountAnswersAsAWalkTeamByTeam)
+{
+    Team_SetRelation(1, 2, TR_ALLY);
+    Team_SetRelation(3, 0, TR_NEUTRAL);
+    uint32_t r = 2024;
+    auto next = [&r](int n) {
+        r = r * 1664525u + 1013904223u;
+        return (int)((r >> 8) % (uint32_t)n);
+    };
+    std::vector<UNIT*> crowd;
+    for (int round = 0; round < 6; round++) {
+        Fog_SetSeeAll(round % 2);
+        for (int k = 0; k < 40; k++) {
+            const int x = 1 + next(30), y = 1 + next(30);
+            if (Units_UnitAtMapLevel(ML_GROUND, x, y)) continue;
+            if (UNIT* u = Tank(next(4), x, y)) {
+                u->tactaiinfo.autonomy = (TACTAI_LEVEL)next(3);
+                crowd.push_back(u);
+            }
+        }
+        for (UNIT* u : crowd) {
+            const int x = std::clamp(u->tilepos.x + next(5) - 2, 1, 62), y = std::clamp(u->tilepos.y + next(5) - 2, 1, 62);
+            // The reference, team by team (no unit here is part of a
+            // building or a thing).
+            const UNIT_POS tile = u->tilepos, pixel = u->pixelpos;
+            u->tilepos = {x, y};
+            u->pixelpos = {x * 24, y * 24};
+            const int R = u->type->seeingrange, level = u->tactaiinfo.autonomy;
+            TARGET me, want;
+            Target_Setup(&me, FM_UNIT, u, nullptr, 0, 0);
+            Target_Clear(&want);
+            int count = 0;
+            for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+                if (team == u->team) continue;
+                ITERATOR it;
+                Iterate_UnitInitMapGrid(&it, team, 0, MM_ALL, x - R, y - R, x + R, y + R);
+                while (UNIT* v = Iterate_UnitNextMapGrid(&it)) {
+                    if (Team_GetRelation(u->team, v->apparentteam[u->team]) != TR_ENEMY) continue;
+                    if (!Fog_IsSeen(v->tilepos.x, v->tilepos.y, u->team)) continue;
+                    if (Units_CanAttackTarget(v, &me) && Units_CheckTargetWithWeapons(v, &me) == TARGETRANGE_OK)
+                        count++;
+                    TARGET t;
+                    Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
+                    if (!Units_CanAttackTarget(u, &t)) continue;
+                    if (level != TACTAI_HIGH &&
+                        !(level == TACTAI_MEDIUM && Units_CheckTargetWithWeapons(u, &t) == TARGETRANGE_OK))
+                        continue;
+                    if (MAP_HYPS(abs(v->tilepos.x - x), abs(v->tilepos.y - y)) < (R + 1) * 100) want = t;
+                }
+            }
+            u->tilepos = tile;
+            u->pixelpos = pixel;
+            TARGET got;
+            ASSERT_EQ(Units_CountThreats(u, x, y, &got), count) << "round " << round << " unit " << u->id;
+            EXPECT_EQ(got.mode, want.mode) << "round " << round << " unit " << u->id;
+            EXPECT_EQ(got.unit.unit, want.unit.unit) << "round " << round << " unit " << u->id;
+        }
+    }
 }
 
 TEST_F(SOrderTest, AHitUnitClosesInOrBacksOffThenStops)

@@ -1,4 +1,4 @@
-// The end-of-game pictures of the demo world and the picture readers' seeds.
+// The end-of-game and load-saved-game pictures of the demo world and the picture readers' seeds.
 //
 // The pictures are drawn with the engine's own primitives in the demo
 // palette (gen_palette.h); their words are added by the interface later.
@@ -61,6 +61,21 @@ static void DrawLose(BITMAP* b)
     Graph_DrawRect(b, nullptr, 0, 4, 4, 632, 472, MKPAL_GREYS + 3);
 }
 
+// An hourglass on dark bands: a saved game is being loaded.
+static void DrawLoadGame(BITMAP* b)
+{
+    for (int k = 0; k < MKPAL_RAMP; k++)
+        Graph_FillRect(b, nullptr, 0, 0, k * 30, 640, 30, Terrain(MKPAL_ROCK, k / 2));
+    for (int dy = 0; dy < 120; dy++) {
+        int half = 100 - dy * 5 / 6;
+        Graph_FillRect(b, nullptr, 0, 320 - half, 120 + dy, 2 * half + 1, 1, Terrain(MKPAL_SAND, 12));
+        Graph_FillRect(b, nullptr, 0, 320 - half, 360 - dy, 2 * half + 1, 1, Terrain(MKPAL_SAND, 9));
+    }
+    Graph_DrawRect(b, nullptr, 0, 200, 110, 241, 10, MKPAL_WHITE);
+    Graph_DrawRect(b, nullptr, 0, 200, 360, 241, 10, MKPAL_WHITE);
+    Graph_DrawRect(b, nullptr, 0, 4, 4, 632, 472, MKPAL_WHITE);
+}
+
 static int SavePicture(const std::string& path, void (*draw)(BITMAP*), const PALINFO& pal)
 {
     BITMAP b;
@@ -79,7 +94,8 @@ static int Demo(const std::string& rundir)
     std::string dir = rundir + "/data/graphics/intface";
     if (!Mkdata_MakeDirs(dir)) return 0;
     return SavePicture(dir + "/win.pcx", DrawWin, pal) &&
-           SavePicture(dir + "/lose.pcx", DrawLose, pal);
+           SavePicture(dir + "/lose.pcx", DrawLose, pal) &&
+           SavePicture(dir + "/loadgame.pcx", DrawLoadGame, pal);
 }
 
 // ------------------------------------------------------------------ seeds

@@ -1,0 +1,39 @@
+// The registration of the game's records: the dispatcher that registers the
+// pointer fields of any record from its type's field table, the save
+// module's own registrars, and what a load asks of the modules whose records
+// it replaces.
+#pragma once
+
+#include <cstdint>
+
+// Registers the pointer fields of one record of the type (its local form,
+// else its global one); error "No GetPtr for %s type" for a type without a
+// stored form ("Unknown Type" outside 0..109).
+void Save_RegisterTypePointers(int type, void* record);
+// The same for every record of a block of size bytes of the kind; a global
+// VOID block's pointers take target.
+void Save_RegisterBlockPointers(int type, int global, void* data, uint32_t size, int target);
+
+// The synchronised and the local random streams' positions, as two global
+// ULONG blocks. The engine core sits below the save system, so the positions
+// are staged here and set back once a load has succeeded.
+void Rand_Save(void);
+// The unique-id counter, staged the same way: new ids after a load must not
+// collide with the loaded game's.
+void Save_RegisterUid(void);
+// After a load has succeeded: the staged words back to their modules.
+void Save_RestoreStaged(void);
+
+// 1 while a save or a load lists the game's blocks (registrars that the
+// game's close also runs register only then).
+int Save_Listing(void);
+
+// A local record of the type for a loaded block of size bytes, from its
+// module's pool where it has one; never null.
+void* Save_AllocLocal(int type, uint32_t size);
+// Gives a local record back to its module's pool (or frees it): a refused
+// load's new records, a loaded game's replaced ones.
+void Save_FreeLocal(int type, void* record);
+// While a load is checked: the size of the loaded local block at data, or
+// -1 when no loaded local block starts there.
+long Save_LoadedSize(const void* data);

@@ -1,0 +1,617 @@
+// Saved games of a running game: a game of things and regions saved at one
+// update plays on exactly alike when loaded into a fresh game of its
+// scenario or into the running one; damaged files are refused with the game
+// as it was; QSAVEGAME saves amid its batch; state 6 loads a file through a
+// new game of its scenario.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ai/ai.h"
+#include "core/config.h"
+#include "core/crc32.h"
+#include "core/debug.h"
+#include "core/gamestate.h"
+#include "core/rand.h"
+#include "core/tlog.h"
+#include "game/gameloop.h"
+#include "game/quorvex.h"
+#include "game/systems.h"
+#include "map/map.h"
+#include "map/mapview.h"
+#include "map/overlay.h"
+#include "map/region.h"
+#include "platform/input.h"
+#include "platform/plat.h"
+#include "platform/sortdisp.h"
+#include "platform/video.h"
+#include "save/save.h"
+#include "save/saveblk.h"
+#include "save/savefield.h"
+#include "save/saveget.h"
+#include "save/saveptr.h"
+#include "save/savetype.h"
+#include "support/testsupport.h"
+#include "support/world.h"
+#include "core/utils.h"
+#include "units/orders.h"
+#include "units/team.h"
+
+namespace {
+
+OVERLAY* FindThing(int id)
+{
+    for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay)
+        if (o->id == id) return o;
+    return nullptr;
+}
+
+// What happens in the game each update, drawn from the synchronised stream:
+// a thing moves, one is felled or planted, the map and a region change.
+void Activity(void)
+{
+    OVERLAY* o = FindThing(2001 + Rand_Next(14));
+    if (o) Ovl_MoveRel(o, Rand_Next(3) - 1, Rand_Next(3) - 1);
+    if (g_UpdateCount % 7 == 3) {
+        int id = 2001 + Rand_Next(14);
+        if (OVERLAY* gone = FindThing(id)) {
+            Ovl_Delete(gone);
+        } else {
+            int tree = Ovl_FindType("Tree");
+            const OVERLAYTYPE* t = Ovl_GetType(tree);
+            Ovl_New(tree, id, -1, t->level, t->sprite, t->sx, t->sy, 10 + Rand_Next(40), 10 + Rand_Next(40));
+        }
+    }
+    MAP_ELEMENT_AT(Rand_Next(mapsizex), Rand_Next(mapsizey))->water = (uint32_t)Rand_Next(8);
+    if (REGION* r = Region_FindById(51 + Rand_Next(3))) r->harass[Rand_Next(REGION_TEAMS)] += 5;
+    Map_SetViewPixelPos(Rand_Next(200), Rand_Next(200));
+}
+
+// Two canonical saves alike, or the offset where they part (the saves
+// themselves are too long to print).
+testing::AssertionResult SameSave(const std::string& a, const std::string& b)
+{
+    if (a == b) return testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) i++;
+    return testing::AssertionFailure() << "saves of " << a.size() << " and " << b.size() << " bytes part at offset "
+                                       << i;
+}
+
+class SavedGame : public testing::Test {
+protected:
+    QvLogCapture log_{TLOG_SAVE | TLOG_AI};
+    QvTempDir dir_;
+    bool open_ = false;
+
+    void SetUp() override
+    {
+        Game_ResetState();
+        Cfg_SetDefaults(&g_Config);
+        g_Config.disableendconditions = 1;
+        Plat_InitWith(&g_PlatHeadless);
+        PlatHeadless_SetClock(0, 0);
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_SINGLE);
+        g_LocalTeam = 0;
+        Input_Init();
+        Video_Init();
+        Event_Init();
+        Save_Init();
+    }
+    void TearDown() override
+    {
+        if (open_) Stop();
+        Event_Close();
+        Video_Close();
+        Input_Close();
+        Plat_Close();
+        Cfg_SetDefaults(&g_Config);
+    }
+    void Start(void)
+    {
+        Game_SetScenarioName("SAVEGAME");
+        InitCommonGameSystems();
+        InitGameSpecifics();
+        g_GameState = GS_INGAME;
+        open_ = true;
+    }
+    void Stop(void)
+    {
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+        open_ = false;
+    }
+    void Step(void)
+    {
+        Activity();
+        Game_Update();
+        Orders_AfterUpdate();
+    }
+    void RunTo(uint32_t update)
+    {
+        while (g_UpdateCount < update) Step();
+    }
+    std::string Canonical(void)
+    {
+        EXPECT_EQ(Save_Game(dir_.file("c.sav").c_str(), 0), 1);
+        return QvSave_Canonical(dir_.read("c.sav"));
+    }
+    // The canonical saves of the next n updates.
+    std::vector<std::string> PlayOn(int n)
+    {
+        std::vector<std::string> out;
+        for (int i = 0; i < n; i++) {
+            Step();
+            out.push_back(Canonical());
+        }
+        return out;
+    }
+    static size_t FirstDifference(const std::vector<std::string>& a, const std::vector<std::string>& b)
+    {
+        size_t i = 0;
+        while (i < a.size() && i < b.size() && a[i] == b[i]) i++;
+        return i;
+    }
+};
+
+TEST_F(SavedGame, LoadedIntoAFreshGameOrInPlaceItPlaysOnAlike)
+{
+    const std::string file = dir_.file("save/at30.sav");
+    Start();
+    RunTo(30);
+    const std::string at30 = Canonical();
+    ASSERT_FALSE(at30.empty());
+    ASSERT_EQ(Save_Game(file.c_str(), 0), 1);
+    const uint64_t digest = QvDigest_State();
+    const int things = Ovl_Count(), displays = SortDisp_Count();
+    const std::vector<std::string> later = PlayOn(20);
+    EXPECT_FALSE(later.back() == at30) << "the game changes as it goes";
+    Stop();
+
+    Start();  // a fresh game of the scenario
+    ASSERT_EQ(Save_Load(file.c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(g_UpdateCount, 30u);
+    EXPECT_TRUE(SameSave(Canonical(), at30));
+    EXPECT_EQ(QvDigest_State(), digest);
+    EXPECT_EQ(Ovl_Count(), things);
+    EXPECT_EQ(SortDisp_Count(), displays);
+    std::vector<std::string> fresh = PlayOn(20);
+    EXPECT_EQ(FirstDifference(fresh, later), later.size());
+    Stop();
+
+    Start();  // the same game, elsewhere in its course: loaded in place
+    RunTo(45);
+    ASSERT_EQ(Save_Load(file.c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_TRUE(SameSave(Canonical(), at30));
+    std::vector<std::string> inplace = PlayOn(20);
+    EXPECT_EQ(FirstDifference(inplace, later), later.size());
+    // The computer team (1) is booted and started again after each load.
+    for (const char* line : {"Loading...", "- converting ids to pointers", "- pre save parsing", "- post save parsing",
+                             "AI Booting team 1", "- done."})
+        EXPECT_NE(log_.text().find(line), std::string::npos) << line;
+    EXPECT_TRUE(AI_IsEnabled(1));
+}
+
+TEST_F(SavedGame, ASaveChangesNothingInTheRunningGame)
+{
+    Start();
+    RunTo(12);
+    Orders_QSaveGame();  // pending: a save must leave the queues alone
+    const uint64_t digest = QvDigest_State();
+    const std::string before = Canonical();
+    Save_SetDumpFileName(dir_.file("SAVE.LOG").c_str());
+    EXPECT_TRUE(SameSave(Canonical(), before));
+    EXPECT_EQ(QvDigest_State(), digest);
+    EXPECT_EQ(g_OrdersPending.count, 1);
+    const std::string dump = dir_.read("SAVE.LOG");
+    for (const char* type : {"DISPLAYELEMENT", "OVERLAY", "MAP_ELEMENT", "REGION", "MAPGRID", "SPRITE"})
+        EXPECT_NE(dump.find(type), std::string::npos) << type;
+    EXPECT_NE(dump.find("(Static)"), std::string::npos);
+}
+
+// The fields of every stored form, with the padding the compiler put
+// between them, cover the record's bytes exactly (static forms name their
+// record and are left out).
+TEST(SaveForms, EachCoversEveryByteOfItsRecordButPadding)
+{
+    for (int i = 0; i < SaveForm_Count(); i++) {
+        int type = 0, global = 0;
+        const SAVEFORM* form = SaveForm_At(i, &type, &global);
+        if (form->naming) continue;
+        std::vector<int> cover(form->memsize, 0);
+        for (int k = 0; k < form->nfields; k++) {
+            const SAVEFIELD& f = form->fields[k];
+            EXPECT_LE(f.stored, f.memsize) << form->name << "." << f.name;
+            for (uint32_t b = 0; b < (uint32_t)f.memsize * f.count; b++) {
+                ASSERT_LT(f.offset + b, form->memsize) << form->name << "." << f.name;
+                cover[f.offset + b]++;
+            }
+        }
+        // Padding is what no field covers: it may only precede an aligned
+        // field or end the record, never lie inside a field's reach.
+        uint32_t uncovered = 0;
+        for (uint32_t b = 0; b < form->memsize; b++) {
+            EXPECT_LE(cover[b], 1) << form->name << " byte " << b << " in two fields";
+            uncovered += cover[b] == 0;
+        }
+        EXPECT_LT(uncovered, 8u) << form->name;
+    }
+}
+
+TEST(SaveForms, TheDispatcherRegistersEachPointerFieldOrSaysItHasNone)
+{
+    QvLogCapture log;
+    Save_Init();
+    SavePtr_Reset();
+    Saveblk_Init();
+    DISPLAYELEMENT e{};
+    e.next = e.prevup = &e;
+    Save_RegisterTypePointers(ST_DISPLAYELEMENT, &e);
+    std::vector<std::string> descs;
+    for (SAVEPOINTER* p = SavePtr_First(); p; p = SavePtr_Next()) {
+        descs.push_back(p->desc);
+        EXPECT_EQ(p->type, descs.size() == 5 ? (uint32_t)ST_SPRITE : (uint32_t)ST_DISPLAYELEMENT) << p->desc;
+    }
+    EXPECT_EQ(descs, (std::vector<std::string>{"e->next", "e->prev", "e->nextup", "e->prevup", "e->sprite"}));
+    EXPECT_EQ(SavePtr_First()->value, (uint64_t)(uintptr_t)&e);
+    Save_RegisterTypePointers(ST_PROJECTILEID, &e);
+    Save_RegisterTypePointers(200, &e);
+    EXPECT_EQ(SavePtr_Count(), 5u);
+    EXPECT_NE(log.text().find("No GetPtr for PROJECTILEID type"), std::string::npos) << log.text();
+    EXPECT_NE(log.text().find("No GetPtr for Unknown Type type"), std::string::npos) << log.text();
+    Saveblk_Close();
+    SavePtr_Close();
+}
+
+TEST(SaveForms, TheFormatDocumentShowsTheTables)
+{
+    QvTempDir dir;
+    std::string doc;
+    FILE* f = fopen(QV_SOURCE_DIR "/docs/formats.md", "rb");
+    ASSERT_TRUE(f);
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) doc.append(buf, n);
+    fclose(f);
+    EXPECT_NE(doc.find(SaveForm_Describe()), std::string::npos) << SaveForm_Describe();
+}
+
+} // namespace
+
+namespace {
+
+uint32_t Get32(const std::string& s, size_t at)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < 4; i++) v |= (uint32_t)(uint8_t)s[at + i] << (8 * i);
+    return v;
+}
+
+void Put32(std::string& s, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++) s[at + i] = (char)(v >> (8 * i));
+}
+
+struct FileBlock {
+    size_t at;      // of the marker
+    uint32_t flags, id, size;
+    bool global;
+};
+
+std::vector<FileBlock> Blocks(const std::string& s)
+{
+    std::vector<FileBlock> out;
+    size_t at = 32;
+    for (int section = 0; section < 2; section++) {
+        uint32_t n = Get32(s, at);
+        at += 4;
+        for (uint32_t i = 0; i < n; i++) {
+            uint32_t flags = Get32(s, at + 4);
+            uint32_t size = (flags & 0x30000000) == 0x30000000 ? 0 : flags & 0xFFFFF;
+            out.push_back({at, flags, Get32(s, at + 8), size, section == 0});
+            at += 16 + size;
+        }
+    }
+    return out;
+}
+
+int TypeOf(const FileBlock& b) { return (int)(b.flags >> 20 & 0xFF); }
+
+// Every CRC recomputed, so that a change reaches the checks behind them.
+std::string RepairCrcs(std::string s)
+{
+    for (const FileBlock& b : Blocks(s))
+        if (b.size || (b.flags & 0x30000000) != 0x30000000) Put32(s, b.at + 12, Crc32_Block(s.data() + b.at + 16, b.size));
+    return s;
+}
+
+// The stored offset of an OVERLAY record's fields (docs/formats.md).
+enum { OVL_LAYER = 36, OVL_DISPLAY = 48, OVL_NEXT = 56, OVL_PREV = 60 };
+
+class SavedGameRefused : public SavedGame {
+protected:
+    std::string file_, before_;
+    uint64_t digest_ = 0;
+    long heap_ = 0;
+    std::vector<FileBlock> blocks_;
+
+    void SetUp() override
+    {
+        SavedGame::SetUp();
+        Start();
+        RunTo(20);
+        ASSERT_EQ(Save_Game(dir_.file("good.sav").c_str(), 0), 1);
+        file_ = dir_.read("good.sav");
+        blocks_ = Blocks(file_);
+        RunTo(26);  // the running game differs from the file
+        before_ = Canonical();
+        digest_ = QvDigest_State();
+        heap_ = Debug_LiveBlocks();
+    }
+    // The file is refused naming why, and the game is as it was.
+    // Every refusal compares the digest and the heap; every tenth, and each
+    // of the damages behind repaired CRCs, the whole canonical save too.
+    void Refused(const std::string& bytes, const std::string& what, const char* why = nullptr, bool whole = true)
+    {
+        dir_.write("bad.sav", bytes);
+        EXPECT_EQ(Save_Load(dir_.file("bad.sav").c_str()), SAVE_BADFILE) << what;
+        const std::string error = Save_LoadError();
+        EXPECT_NE(error.find("bad.sav: "), std::string::npos) << what << ": " << error;
+        if (why) {
+            EXPECT_NE(error.find(why), std::string::npos) << what << ": " << error;
+        }
+        if (whole) {
+            EXPECT_TRUE(SameSave(Canonical(), before_)) << what;
+        }
+        EXPECT_EQ(QvDigest_State(), digest_) << what;
+        EXPECT_EQ(Debug_LiveBlocks(), heap_) << what;
+    }
+    std::vector<const FileBlock*> OfType(int type)
+    {
+        std::vector<const FileBlock*> out;
+        for (const FileBlock& b : blocks_)
+            if (TypeOf(b) == type) out.push_back(&b);
+        return out;
+    }
+};
+
+TEST_F(SavedGameRefused, CutsFlipsAndStrayBytes)
+{
+    std::vector<size_t> cuts;
+    for (size_t i = 0; i < blocks_.size(); i += blocks_[i].global ? 97 : 1) cuts.push_back(blocks_[i].at);
+    std::mt19937 rng(39);
+    for (int i = 0; i < 500; i++) cuts.push_back(rng() % file_.size());
+    for (size_t i = 0; i < cuts.size(); i++)
+        Refused(file_.substr(0, cuts[i]), "cut at " + std::to_string(cuts[i]), nullptr, i % 10 == 0);
+    Refused(file_ + '\0', "a trailing byte", "after the last block");
+    // Flips anywhere: refused, or (in bits that carry nothing, as a block's
+    // tree colour) loaded as the file says.
+    const std::string saved = QvSave_Canonical(file_);
+    for (int i = 0; i < 500; i++) {
+        std::string bytes = file_;
+        size_t at = rng() % bytes.size();
+        bytes[at] = (char)(bytes[at] ^ (1 + rng() % 255));
+        dir_.write("bad.sav", bytes);
+        if (Save_Load(dir_.file("bad.sav").c_str()) == SAVE_LOADED) {
+            EXPECT_TRUE(SameSave(Canonical(), saved)) << "flip at " << at;
+            Stop();
+            Start();
+            RunTo(26);
+        } else {
+            EXPECT_EQ(QvDigest_State(), digest_) << "flip at " << at;
+            if (i % 10 == 0) {
+                EXPECT_TRUE(SameSave(Canonical(), before_)) << "flip at " << at;
+            }
+        }
+    }
+}
+
+TEST_F(SavedGameRefused, DamageBehindRepairedCrcs)
+{
+    auto overlays = OfType(ST_OVERLAY);
+    auto displays = OfType(ST_DISPLAYELEMENT);
+    auto rows = OfType(ST_MAP_ELEMENT);
+    auto sprites = OfType(ST_SPRITE);
+    ASSERT_GE(overlays.size(), 3u);
+    ASSERT_FALSE(displays.empty() || rows.empty() || sprites.empty());
+    const size_t first = overlays[0]->at + 16, second = overlays[1]->at + 16, last = overlays.back()->at + 16;
+    struct Row {
+        const char* name;
+        size_t at;
+        uint32_t value;
+        const char* why;
+    } rows_[] = {
+        {"a cycle in the thing list", last + OVL_NEXT, overlays[0]->id, "lists reach"},
+        {"an id naming no block", first + OVL_DISPLAY, SaveId_Make(ST_DISPLAYELEMENT, 0xFFFF0), "bad pointer [o->display]"},
+        {"an id of another type", first + OVL_DISPLAY, overlays[1]->id, "bad pointer [o->display]"},
+        {"an orphan block", first + OVL_NEXT, overlays[2]->id, "lists reach"},
+        {"a field out of range", second + OVL_LAYER, 99, "field layer out of range"},
+        {"the sentinel in a link", second + OVL_PREV, 0xFFFFFFFFu, "sentinel"},
+        {"a display element in another bucket", displays[0]->at + 16 + 24, 0x7FFFFFFF, "inconsistent"},
+    };
+    for (const Row& r : rows_) {
+        std::string bytes = file_;
+        Put32(bytes, r.at, r.value);
+        Refused(RepairCrcs(bytes), r.name, r.why);
+    }
+    // One grid array reached from two cells.
+    std::string twice = file_;
+    auto cells = OfType(ST_MAPGRID);
+    const FileBlock* from = nullptr;
+    for (const FileBlock* c : cells)
+        if (c->global && Get32(twice, c->at + 16) != SAVEID_NULL) {
+            if (!from) from = c;
+            else if (c != from) {
+                Put32(twice, c->at + 16, Get32(twice, from->at + 16));
+                break;
+            }
+        }
+    Refused(RepairCrcs(twice), "a block reached twice", "twice");
+    // A row of another size, changed static data, one global fewer.
+    std::string resized = file_;
+    Put32(resized, rows[0]->at + 4, rows[0]->flags - 24);
+    resized.erase(rows[0]->at + 16 + rows[0]->size - 24, 24);
+    Refused(RepairCrcs(resized), "a block of another size", "holds");
+    std::string changed = file_;
+    Put32(changed, sprites[0]->at + 12, Get32(changed, sprites[0]->at + 12) ^ 1);
+    Refused(changed, "changed static data", "static data differs");
+}
+
+TEST_F(SavedGameRefused, ARunningGameWithUnitsDoesntTakeALoadYet)
+{
+    Stop();
+    Game_SetScenarioName("DEMO");
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    open_ = true;
+    const uint64_t digest = QvDigest_State();
+    EXPECT_EQ(Save_Load(dir_.file("good.sav").c_str()), SAVE_OTHERSCENARIO);
+    strcpy(g_ScenarioName, "SAVEGAME");
+    EXPECT_EQ(Save_Load(dir_.file("good.sav").c_str()), SAVE_BADFILE);
+    EXPECT_NE(std::string(Save_LoadError()).find("units"), std::string::npos) << Save_LoadError();
+    EXPECT_EQ(QvDigest_State(), digest);
+}
+
+} // namespace
+
+namespace {
+
+// The save of QSAVEGAME and state 6's files live in the test's own
+// saved-games directory.
+class SavedGameFlow : public SavedGame {
+protected:
+    void SetUp() override
+    {
+        SavedGame::SetUp();
+        Str_CopySafe(g_SaveDir, dir_.file("save").c_str(), sizeof g_SaveDir);
+        s_first = s_last = 0;
+    }
+    void TearDown() override
+    {
+        PlatHeadless_SetPumpHook(nullptr);
+        Game_SetFrontEndHook(nullptr);
+        Plat_ClearQuit();
+        SavedGame::TearDown();
+    }
+    // A saved game of the fixture scenario at update 50 in the saved-games
+    // directory.
+    std::string SaveAt50(void)
+    {
+        Start();
+        RunTo(50);
+        const std::string path = dir_.file("save/at50.sav");
+        EXPECT_EQ(Save_Game(path.c_str(), 0), 1);
+        Stop();
+        return path;
+    }
+    // The in-game frames: the first and the last update seen, quit after 56.
+    static void Pump(void)
+    {
+        if (g_GameState != GS_INGAME) return;
+        if (!s_first) s_first = g_UpdateCount;
+        s_last = g_UpdateCount;
+        PlatHeadless_Advance(50);
+        if (g_UpdateCount >= 56) Plat_PostQuit();
+    }
+    static void FrontEnd(void)
+    {
+        s_frontEnd++;
+        g_GameState = GS_QUIT;
+    }
+    static uint32_t s_first, s_last;
+    static int s_frontEnd;
+};
+uint32_t SavedGameFlow::s_first, SavedGameFlow::s_last;
+int SavedGameFlow::s_frontEnd;
+
+TEST_F(SavedGameFlow, QSaveGameSavesAmidItsBatchAndTheRecordingKeepsIt)
+{
+    Str_CopySafe(g_Config.orderrecord, dir_.file("orders.rec").c_str(), CFG_PATH);
+    Start();
+    RunTo(5);
+    const int credits = teamdata[1].credits;
+    Orders_QGiveCredits(0, 1, 100);
+    Orders_QSaveGame();
+    Orders_QGiveCredits(0, 1, 50);
+    Step();
+    EXPECT_EQ(teamdata[1].credits, credits + 150) << "the orders after the save ran too";
+    EXPECT_EQ(Save_CheckHeader(dir_.file("save/MULTI.SAV").c_str()), SAVE_LOADED);
+    EXPECT_NE(dir_.read("save/SAVE.LOG").find("Locals: "), std::string::npos);
+    Stop();
+    const std::string rec = dir_.read("orders.rec");
+    ASSERT_GE(rec.size(), 6u);
+    EXPECT_EQ(Get32(rec, 0), 6u) << "the batch run after update 6";
+    EXPECT_EQ((uint8_t)rec[4] | (uint8_t)rec[5] << 8, 3) << "all three orders recorded";
+    Start();
+    EXPECT_EQ(Save_Load(dir_.file("save/MULTI.SAV").c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(g_UpdateCount, 6u);
+    // No saved-games directory: nothing lands in the working directory.
+    g_SaveDir[0] = '\0';
+    ORDERREC* save = Orders_NewNode(QSAVEGAME, 0, 0);
+    Orders_Execute(save);
+    Orders_FreeNode(save);
+    EXPECT_NE(log_.text().find("Order QSAVEGAME: no saved-games directory"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("MULTI.SAV"));
+}
+
+TEST_F(SavedGameFlow, State6LoadsTheFileThroughANewGameOfItsScenario)
+{
+    SaveAt50();
+    Game_SetScenarioName("DEMO");  // another scenario is current
+    Str_CopySafe(g_PendingLoadName, "at50.sav", sizeof g_PendingLoadName);
+    PlatHeadless_SetPumpHook(Pump);
+    g_GameState = GS_LOADGAME;
+    Game_Main();
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_STREQ(g_ScenarioName, "SAVEGAME");
+    EXPECT_EQ(s_first, 50u) << "the game goes on from the file's update";
+    EXPECT_GE(s_last, 55u);
+    EXPECT_EQ(g_SaveFlags & SAVEF_PENDINGLOAD, 0u);
+    for (const char* line : {"Loading...", "- done.", "Time: "})
+        EXPECT_NE(log_.text().find(line), std::string::npos) << line;
+    EXPECT_EQ(log_.text().find("No picture [loadgame.pcx]"), std::string::npos);
+}
+
+TEST_F(SavedGameFlow, State6RefusesABadFileAndGoesToTheFrontEnd)
+{
+    SaveAt50();
+    const std::string good = dir_.read("save/at50.sav");
+    std::string other = good;
+    memcpy(&other[12], "NOSUCH\0", 7);
+    Put32(other, 28, Crc32_Block(other.data() + 4, 24));
+    struct Row {
+        const char* name;
+        std::string bytes;
+        const char* why;
+    } rows[] = {
+        {"a bad header CRC", good.substr(0, 28) + "XXXX" + good.substr(32), "bad header CRC"},
+        {"a scenario not in the category", other, "[NOSUCH] isn't in the current category"},
+        {"a cut after the header", good.substr(0, good.size() / 2), "at offset"},
+        {"no file", "", "can't be opened"},
+    };
+    for (const Row& r : rows) {
+        log_.clear();
+        s_frontEnd = 0;
+        s_first = 0;
+        const std::string path = dir_.file("save/bad.sav");
+        remove(path.c_str());
+        if (!r.bytes.empty()) dir_.write("save/bad.sav", r.bytes);
+        Str_CopySafe(g_PendingLoadName, path.c_str(), sizeof g_PendingLoadName);
+        Game_SetFrontEndHook(FrontEnd);
+        PlatHeadless_SetPumpHook(Pump);
+        g_GameState = GS_LOADGAME;
+        Game_Main();
+        EXPECT_EQ(s_frontEnd, 1) << r.name;
+        EXPECT_EQ(s_first, 0u) << r.name << ": no game was played";
+        const std::string text = log_.text();
+        EXPECT_NE(text.find("Saved game not loaded: "), std::string::npos) << r.name;
+        EXPECT_NE(text.find(r.why), std::string::npos) << r.name << ": " << text.substr(0, 2000);
+        EXPECT_EQ(g_SaveFlags & SAVEF_PENDINGLOAD, 0u) << r.name;
+    }
+}
+
+} // namespace
