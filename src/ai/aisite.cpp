@@ -408,6 +408,11 @@ void AIBuild_TakerAdd(AI_Team* the_team, const BUILDINGTYPE* type, int building_
     for (int r = 0; r < AIBUILD_RESOURCES; r++) {
         if (type->resource[r].salepercent <= 0 && type->resource[r].supplytarget < 0) continue;
         GLL* list = the_team->aibuild.takers[r];
+        // A site already there at AI_Init is listed then and again when it
+        // is finished: once is enough, or its removal would leave an id.
+        bool listed = false;
+        for (const GLL_NODE* n = list->first; n; n = n->next) listed = listed || (intptr_t)n->element == building_id;
+        if (listed) continue;
         GLL_GoFirst(list);
         GLL_InsertBefore(list, reinterpret_cast<void*>((intptr_t)building_id));
     }

@@ -320,6 +320,23 @@ TEST_F(Sites, EachWayACrewLeavesGivesBackWhatItHeld)
     EXPECT_TRUE(AIBuild_BooksBalance(Team()));
 }
 
+TEST_F(Sites, RegressionACrewComingOutOfItsBuildingFreesItsPlace)
+{
+    UNIT* c = Units_NewAt(crew_, 2, -1, 20, 20);
+    Start(1, 1000);
+    AIBuild_BuildCandidates(Team());
+    AIBuild_AssignConstructionUnits(Team());
+    const int slot = c->ai.cc_reserved_area;
+    ASSERT_GE(slot, 0);
+    AI_UnitBuildingStarted(c);
+    // The building keeps its builder: it comes out and joins again.
+    AI_UnitBuildingFinished(c);
+    AI_UnitAdd(c);
+    EXPECT_FALSE(Team()->aibuild.reserved[slot].in_use);
+    EXPECT_EQ(c->ai.cc_construct_type, 0);
+    EXPECT_EQ(Ids(Team()->aibuild.unassigned_cc), std::vector<int>{c->id});
+}
+
 TEST_F(Sites, AStallPutsTheCrewBackAtTheHeadWithItsMoney)
 {
     UNIT* a = Units_NewAt(crew_, 2, -1, 20, 20);
@@ -427,6 +444,8 @@ TEST_F(Transports, SitesAreListedWaterFirstWithTheirDoors)
     EXPECT_EQ(AIBuild_ResourceGet(0, 3), nullptr);
     EXPECT_EQ(AIBuild_ResourceGet(2, 0), nullptr);
     EXPECT_EQ(Team()->aibuild.takers[0]->count, 1);   // the depot, taken at AI_Init
+    AI_BuildingCompleted(depot_b_);
+    EXPECT_EQ(Team()->aibuild.takers[0]->count, 1);   // listed once
     EXPECT_EQ(Team()->aibuild.takers[1]->count, 0);
     EXPECT_NE(log_.text().find("resource #1 found at (40, 20) id number"), std::string::npos);
     AI_Close();
