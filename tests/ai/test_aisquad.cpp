@@ -23,10 +23,18 @@
 #include "map/fog.h"
 #include "support/testsupport.h"
 #include "support/world.h"
+#include "map/pathsrch.h"
+#include "units/building.h"
+#include "units/buildplay.h"
+#include "units/damage.h"
+#include "units/orders.h"
 #include "units/parts.h"
+#include "units/projectile.h"
+#include "units/target.h"
 #include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitproc.h"
 #include "units/unitsorder.h"
 #include "units/weapon.h"
 
@@ -646,6 +654,54 @@ TEST_F(Cycle, ClosingAndBootingInMidBattleLeavesNoUnitInAFreedSquad)
     armed_.erase(std::find(armed_.begin(), armed_.end(), dead));
     Units_Delete(dead);
     EXPECT_EQ(Members(s).size(), n - 1);
+}
+
+TEST_F(Cycle, AnEnemySiteAndAHitOnABuildingAreAttacksOnTheirCell)
+{
+    Start();
+    Projectile_Init();
+    Weapon_Init();
+    Damage_Init();
+    Pathsrch_Init();
+    Orders_Init();
+    BUILDINGTYPE* depot = QvWorld_BuildingType("Depot", 2, 2);
+    depot->maxhitpoints = 100;
+    Cell(3, 3)->goal = DEFEND_BASE;
+    Cell(5, 5)->goal = DEFEND_BASE;
+    // An enemy crew puts up a site in the cell; an own crew's site elsewhere
+    // is no attack.
+    Team_SetCredits(4, 1000);
+    Team_SetCredits(2, 1000);
+    UNIT* enemy = Units_NewAt(tank_, 4, -1, 30, 30);
+    UNIT* own = Units_NewAt(tank_, 2, -1, 46, 46);
+    Units_SOrderConstruct(enemy, depot->index, 28, 28);
+    Units_SOrderConstruct(own, depot->index, 44, 44);
+    for (int i = 0; i < 200 && (enemy->sorder.code == SO_CONSTRUCT || own->sorder.code == SO_CONSTRUCT); i++) {
+        Build_ProcessAll();
+        Pathsrch_Update();
+        Units_ProcessAll();
+        Orders_AfterUpdate();
+        g_UpdateCount++;
+    }
+    EXPECT_EQ(Cell(3, 3)->event_state, 1);
+    EXPECT_EQ(Cell(5, 5)->event_state, 0);
+    // A shot on the own building (the shooter unknown).
+    BUILDING* b = Build_New(depot, 2, -1, 44, 20);
+    ASSERT_NE(b, nullptr);
+    Cell(5, 2)->goal = DEFEND_BASE;
+    WEAPONTYPE* w = Weapon_NewType();
+    w->directhitpointdamage = 5;
+    w->oinfo = OFFENSEINFO{-1, 0, 0};
+    TARGET t;
+    Target_Setup(&t, FM_BUILDING, nullptr, b, 0, 0);
+    Weapon_Impact(w, &w->oinfo, &t, 4, 44 * 24 + 12, 20 * 24 + 12);
+    EXPECT_LT(b->hitpoints, 100);
+    EXPECT_EQ(Cell(5, 2)->event_state, 1);
+    Orders_Close();
+    Pathsrch_Close();
+    Projectile_Close();
+    Weapon_Close();
+    Damage_Close();
 }
 
 }   // namespace
