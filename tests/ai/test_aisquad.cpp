@@ -3,16 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ai/ai.h"
+#include "ai/aidebug.h"
 #include "ai/aigrid.h"
 #include "ai/aip.h"
 #include "ai/aiteam.h"
 #include "ai/schedule.h"
 #include "ai/squad.h"
+#include "core/console.h"
 #include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/linklist.h"
@@ -702,6 +706,135 @@ TEST_F(Cycle, AnEnemySiteAndAHitOnABuildingAreAttacksOnTheirCell)
     Projectile_Close();
     Weapon_Close();
     Damage_Close();
+}
+
+// ------------------------------------------------------------------ the AI console
+
+class AiConsole : public Cycle {
+protected:
+    void TearDown() override
+    {
+        Console_SetStreams(nullptr, nullptr);
+        Cycle::TearDown();
+    }
+    // Runs the console on script; every line it printed.
+    std::vector<std::string> Run(const std::string& script)
+    {
+        FILE* in = fmemopen(const_cast<char*>(script.data()), script.size(), "r");
+        FILE* out = tmpfile();
+        Console_SetStreams(in, out);
+        AiDebug_Console();
+        Console_SetStreams(nullptr, nullptr);
+        fclose(in);
+        std::vector<std::string> lines;
+        rewind(out);
+        char buf[256];
+        while (fgets(buf, sizeof buf, out)) {
+            std::string line = buf;
+            if (!line.empty() && line.back() == '\n') line.pop_back();
+            // The prompt stays at the start of the line that follows it.
+            while (line.rfind("AI> ", 0) == 0) line.erase(0, 4);
+            lines.push_back(line);
+        }
+        fclose(out);
+        return lines;
+    }
+    static bool Has(const std::vector<std::string>& lines, const std::string& text)
+    {
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    }
+    // The lines after the first that equals head.
+    static std::vector<std::string> After(const std::vector<std::string>& lines, const std::string& head, size_t n)
+    {
+        auto it = std::find(lines.begin(), lines.end(), head);
+        if (it == lines.end() || lines.end() - it <= (long)n) return {};
+        return std::vector<std::string>(it + 1, it + 1 + (long)n);
+    }
+};
+
+TEST_F(AiConsole, AScriptedRunSelectsTeamsDumpsCellsMapsAndParameters)
+{
+    Start();
+    ASSERT_EQ(AiDebug_SelectedTeam(), -1);
+    AI_Deactivate(2);
+    AI_TARGETS& g = Team()->strategic_targets;
+    Cell(0, 0)->goal = DEFEND_BASE;
+    Cell(0, 0)->event_state = 1;
+    Cell(0, 0)->danger = 12;
+    Cell(0, 0)->raw_priority = 45;
+    Cell(1, 0)->goal = PERIMETER;
+    Cell(1, 0)->event_state = 2;
+    Cell(1, 0)->danger = -3.5f;
+    Cell(1, 0)->threat = 10;
+    Post(2, 0, ATTACK_TROOPS);
+    g.distance_from_base[3] = 12;
+    Team()->lowest_raw_priority = 0;
+    Team()->highest_raw_priority = 90;
+    Team()->highest_threat = 10;
+    const std::vector<std::string> out = Run(
+        "team 0\nenable\ngc 1 1\nteam 4\ngc 1 1\nteam 2\nenable\ngc 2 0\ngc 99 0\n"
+        "map b\nmap d\nmap g\nmap s\nmap p\nmap t\nmap\naip display\n"
+        "load_aip\nload_aip missing.aip\nfrobnicate\nhelp\n\nbye\nteam 3\n");
+    for (const std::string& line : out) EXPECT_LE(line.size(), 50u) << line;
+    for (const char* text : {"AI Debug Console", "Type exit to exit", "team team#",
+                             "please specify a team with the team command", "Select team number with team cmd",
+                             "Changed to Team #4", "The team is not an ai team!", "Changed to Team #2",
+                             "AI processing enabled for team 2", "TEAM 2.  GRIDCELL ( 2, 0):",
+                             "Goal Type: ATTACK_TROOPS", "Threat: 0              Enemy Units:  0", "UNEXPLORED",
+                             "SQUAD: 1000", "Invalid Cell Number", "AIP Parameters:", "Threat:              -1",
+                             "Recompute:           0 cycles", "plan.aip", "load_aip filename",
+                             "Could not find .AIP  file", "Command not recognised", "Help currently unavailable",
+                             "exit or bye to quit"})
+        EXPECT_TRUE(Has(out, text)) << text;
+    EXPECT_TRUE(AI_IsEnabled(2));
+    EXPECT_FALSE(Has(out, "Changed to Team #3"));   // read after "bye"
+    struct View { const char* command; const char* row0; };
+    const View views[] = {
+        {"map b", "888*8888"}, {"map d", "++ -3 +0 +0 +0 +0 +0 +0 "}, {"map g", "XpA_____"},
+        {"map s", "..A....."}, {"map p", "40000000"}, {"map t", "09000000"}, {"map", "********"},
+    };
+    size_t at = 0;
+    for (const View& v : views) {
+        // Each view in order: its title, then its rows.
+        auto it = std::find(out.begin() + (long)at, out.end(), std::string("MAP for team 2"));
+        ASSERT_NE(it, out.end()) << v.command;
+        EXPECT_EQ(*(it + 1), v.row0) << v.command;
+        at = (size_t)(it - out.begin()) + 1;
+    }
+    EXPECT_EQ(AiDebug_SelectedTeam(), 2);
+}
+
+TEST_F(AiConsole, EveryParameterIsSetFromAnIntegerWithItsOldAndNewLines)
+{
+    Start();
+    struct Row { const char* name; std::function<double(const AIP_struct*)> get; const char* old_line; const char* new_line; };
+    const Row rows[] = {
+        {"threat", [](const AIP_struct* p) { return p->threat_priority; }, "Old Threat:              -1", "New Threat:              3"},
+        {"distance", [](const AIP_struct* p) { return p->distance_priority; }, "Old Distance:            -1", "New Distance:            3"},
+        {"defend", [](const AIP_struct* p) { return p->defend_buildings_priority; }, "Old Defend Base:         -1", "New Defend Base:         3"},
+        {"attack", [](const AIP_struct* p) { return p->attack_enemy_base_priority; }, "Old Attack Enemy Base:   -1", "New Attack Enemy Base:   3"},
+        {"persist", [](const AIP_struct* p) { return p->persistence_priority; }, "Old Persistence:         -1", "New Persistence:         3"},
+        {"explore", [](const AIP_struct* p) { return p->exploration_priority; }, "Old Exploration:         -1", "New Exploration:         3"},
+        {"scripted", [](const AIP_struct* p) { return p->scripted_priority; }, "Old Scripted:            -1", "New Scripted:            3"},
+        {"min_match", [](const AIP_struct* p) { return p->min_matching_force_ratio; }, "Old Min Match:           1.000000", "New Min Match:           3.000000"},
+        {"max_match", [](const AIP_struct* p) { return p->max_matching_force_ratio; }, "Old Max Match:           2.000000", "New Max Match:           3.000000"},
+        {"min_defend", [](const AIP_struct* p) { return p->min_building_defense_force; }, "Old Min Defend:          -1", "New Min Defend:          3"},
+        {"max_defend", [](const AIP_struct* p) { return p->max_building_defense_force; }, "Max Defend:          -1", "Max Defend:          3"},
+        {"cycles", [](const AIP_struct* p) { return p->relaxation_cycles; }, "Old Relax Cycles:        0", "New Relax Cycles:        3"},
+        {"coeff", [](const AIP_struct* p) { return p->relaxation_coefficient; }, "Old Relax Coefficient:   0.000000", "New Relax Coefficient:   3.000000"},
+        {"period", [](const AIP_struct* p) { return p->recompute_strategy_period; }, "Old Recompute Period:   0 cycles", "New Recompute Period:   3 cycles"},
+        {"single", [](const AIP_struct* p) { return p->single_use_group_priority; }, "Old Single Use Bonus:   -1 cycles", "New Single Use Bonus:   3 cycles"},
+    };
+    std::string script = "team 2\n";
+    for (const Row& r : rows) script += std::string("aip ") + r.name + " 3\n";
+    const std::vector<std::string> out = Run(script + "exit\n");
+    for (const Row& r : rows) {
+        EXPECT_EQ(After(out, r.old_line, 1), std::vector<std::string>{r.new_line}) << r.name;
+        EXPECT_EQ(r.get(plan_), 3.0) << r.name;
+    }
+    // Without a plan.
+    AI_Team::SetPlan(Team(), nullptr);
+    EXPECT_TRUE(Has(Run("aip display\naip threat 4\n"), "Team 2 has no AIP"));
 }
 
 }   // namespace
