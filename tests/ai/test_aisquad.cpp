@@ -53,6 +53,7 @@ protected:
         Uid_Reset();
         g_UpdateCount = 0;
         // Basic strength 10 / 10 = 1: a unit's strength is its hit points.
+        Weapon_Init();
         gun_ = Parts_NewType();
         WEAPONTYPE* w = Weapon_NewType();
         w->oinfo.hitpoints = -10;
@@ -89,6 +90,8 @@ protected:
         PREREQ_Done();
         CRE_Close();
         Fog_SetSeeAll(0);
+        Weapon_Close();
+        Parts_FreeTypes();
         QvWorldTest::TearDown();
     }
     // The team's plan with the given weights, thinking every 9th update.
@@ -664,7 +667,6 @@ TEST_F(Cycle, AnEnemySiteAndAHitOnABuildingAreAttacksOnTheirCell)
 {
     Start();
     Projectile_Init();
-    Weapon_Init();
     Damage_Init();
     Pathsrch_Init();
     Orders_Init();
@@ -704,7 +706,6 @@ TEST_F(Cycle, AnEnemySiteAndAHitOnABuildingAreAttacksOnTheirCell)
     Orders_Close();
     Pathsrch_Close();
     Projectile_Close();
-    Weapon_Close();
     Damage_Close();
 }
 
