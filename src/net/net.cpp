@@ -153,29 +153,35 @@ void Net_ReadSettings(const uint8_t* in, NetGameSettings* settings)
 
 // ---- nodes ----
 
-int Net_IsNodeActive(int node)
+int Net_IsNodeInSession(int node)
 {
     return node >= 0 && node < NET_NODES && (g_NetSession.players[node].flags & NET_PLAYER_ACTIVE);
+}
+
+// In a game the packet thread clears a node's bit whenever the SESSION comes;
+// the game asks the rounds, which let a node go at the same update on every
+// machine.
+int Net_IsNodeActive(int node)
+{
+    if (node < 0 || node >= NET_NODES) return 0;
+    if (g_NetState == NET_IN_GAME) return g_NetRounds.ingame[node];
+    return Net_IsNodeInSession(node);
 }
 
 int Net_RingNextNode(int node)
 {
     for (int i = 1; i <= NET_NODES; i++) {
         int n = (node + i) % NET_NODES;
-        if (Net_IsNodeActive(n)) return n;
+        if (Net_IsNodeInSession(n)) return n;
     }
     return node;
 }
 
 int Net_NodeOfTeam(int team)
 {
-    int first = Net_RingNextNode(NET_NODES - 1);
-    if (!Net_IsNodeActive(first)) return 255;
-    int n = first;
-    do {
-        if (g_NetSettings.node[n].team == team) return n;
-        n = Net_RingNextNode(n);
-    } while (n != first);
+    // The ring from the first active node is the order of the node numbers.
+    for (int n = 0; n < NET_NODES; n++)
+        if (Net_IsNodeActive(n) && g_NetSettings.node[n].team == team) return n;
     return 255;
 }
 
@@ -187,7 +193,7 @@ int Net_GetNodeTeam(int node)
 
 uint32_t Net_GetNodeRoundTrip(int node)
 {
-    if (!Net_IsNodeActive(node)) return 0;
+    if (!Net_IsNodeInSession(node)) return 0;
     return NetPkt_GetRoundTrip(&g_NetSession.players[node].address);
 }
 
@@ -198,7 +204,7 @@ static int OtherNodes(int* nodes)
     // Eight steps: a node of 8 (not in the session) still meets node 0.
     for (int i = 1; i <= NET_NODES; i++) {
         int n = (g_NetOwnNode + i) % NET_NODES;
-        if (n != g_NetOwnNode && Net_IsNodeActive(n)) nodes[count++] = n;
+        if (n != g_NetOwnNode && Net_IsNodeInSession(n)) nodes[count++] = n;
     }
     return count;
 }
@@ -479,7 +485,7 @@ static void ApplyUniqueness(int node, const NetNodeSettings* old)
         if (value == (pass == 0 ? NET_NO_COLOUR : NET_NO_TEAM)) continue;
         for (int i = 1; i < NET_NODES; i++) {
             int n = (node + i) % NET_NODES;
-            if (!Net_IsNodeActive(n)) continue;
+            if (!Net_IsNodeInSession(n)) continue;
             const NetNodeSettings* o = &g_NetSettings.node[n];
             if ((pass == 0 ? o->colour : o->team) == value) {
                 if (pass == 0) s->colour = old->colour;
@@ -651,7 +657,7 @@ int Net_FromCreator(const NetAddress* from)
 
 int Net_FromNode(int node, const NetAddress* from)
 {
-    if (!Net_IsNodeActive(node)) return 0;
+    if (!Net_IsNodeInSession(node)) return 0;
     return g_NetType == NET_TYPE_SERIAL || NetPkt_SameAddress(from, &g_NetSession.players[node].address);
 }
 
@@ -701,14 +707,14 @@ static void ReceiveJoin(const uint8_t* data, const NetAddress* from)
     Net_ReadPlayer(data, &joiner);
     // A JOIN from a member is one whose answer was lost: answer it again.
     for (int n = 0; n < NET_NODES; n++) {
-        if (Net_IsNodeActive(n) && NetPkt_SameAddress(&g_NetSession.players[n].address, from)) {
+        if (Net_IsNodeInSession(n) && NetPkt_SameAddress(&g_NetSession.players[n].address, from)) {
             SendSessionTo(from);
             SendSettingsTo(from);
             return;
         }
     }
     for (int n = 0; n < NET_NODES; n++) {
-        if (Net_IsNodeActive(n) && strcmp(g_NetSession.players[n].name, joiner.name) == 0) {
+        if (Net_IsNodeInSession(n) && strcmp(g_NetSession.players[n].name, joiner.name) == 0) {
             TLOG(TLOG_NWARN, "Duplicate Player Name Detected");
             SendRefusal(from, kRefusalNameUsed);
             return;

@@ -176,11 +176,16 @@ int Net_SendLaunch(void);
 // Creator: UnitCycles from the count and the average round trip, the
 // launched and network-game flags, LAUNCH to every other active node; 1.
 int Net_HostLaunch(void);
-// 1 when the node is below 8 and active.
+// 1 when the node is below 8 and its session entry is active: what the
+// protocols go by.
+int Net_IsNodeInSession(int node);
+// 1 when the node is below 8 and active; in a game, from the rounds: a
+// dropped node stays until its last round has executed (main thread only).
 int Net_IsNodeActive(int node);
 // The first active node after the node; the node itself when alone.
 int Net_RingNextNode(int node);
-// The active node whose settings hold the team, in ring order; 255 if none.
+// The active node (Net_IsNodeActive) whose settings hold the team, in ring
+// order; 255 if none.
 int Net_NodeOfTeam(int team);
 // The team (start location) of a node's settings; 255 for a node of 8 or more.
 int Net_GetNodeTeam(int node);

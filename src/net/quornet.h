@@ -24,7 +24,9 @@
 //    D's real R packet drops it for the copy; a node past R holds R
 //    unexecuted (rule 1) and waits for the copy before executing it. D is in
 //    no round after R. So rounds up to R hold the same slots everywhere, and
-//    later rounds hold the same set of nodes.
+//    later rounds hold the same set of nodes. The game sees D leave
+//    (Net_IsNodeActive) when round R has been unpacked: at one update on
+//    every machine, whenever the SESSION came.
 // 3. Hostile or damaged entries are refused by what they contain, which is
 //    the same on every machine, so every machine refuses alike.
 //
@@ -92,6 +94,8 @@ struct NetRounds {
     uint8_t lastcopied[NET_NODES];
     uint32_t lastround;                 // 0: nothing held
     uint32_t droppedat[NET_NODES];      // the round a dropped node was dropped at, else 0
+    uint32_t executed;                  // the last round whose orders were unpacked
+    uint8_t ingame[NET_NODES];          // the game's view (main thread): in until its last round ran
     NetPacket own;
     THREAD_EVENT* event;
     uint32_t frames[NET_NODES];         // waiting frames without the node's packet
@@ -136,7 +140,8 @@ uint32_t QuorNet_PackOrders(uint8_t* buffer, uint32_t size);
 int QuorNet_UnpackOrders(int node, uint32_t round, const uint8_t* data, uint32_t length);
 // Packs the pending orders into the own packet and slot without sending.
 void QuorNet_SendOrdersNow(void);
-// Unpacks the held round's slots in node order and forgets them.
+// Unpacks the held round's slots in node order and forgets them; the nodes
+// dropped at that round or before leave the game's view.
 void QuorNet_ApplyAllOrders(void);
 void QuorNet_ResetCounters(void);
 // The largest resend counter over the other active nodes.

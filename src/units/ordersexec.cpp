@@ -19,6 +19,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "platform/video.h"
 #include "rules/gamemsg.h"
 #include "ui/igievnt.h"
 #include "units/building.h"
@@ -36,6 +37,7 @@ static UNITLIST s_selection[TEAM_MAXTEAMS];
 static uint32_t s_localSync[2];
 static int s_haveLocalSync[2];
 static int s_syncMismatches;
+static int s_showSync; // each executed QCHECKSYNC shown on the message line
 
 static void (*s_executedLog)(const char* line);
 
@@ -169,6 +171,7 @@ static void CheckSync(const ORDERREC* n)
         TLOG(TLOG_ERROR, "Order QCHECKSYNC of team %d: kind %d unknown; refused", n->team, kind);
         return;
     }
+    if (s_showSync) Display_Message("Sync check %d of team %d: %u", kind, n->team, value);
     if (!s_haveLocalSync[kind]) {
         TLOG(TLOG_DIAG, "Sync check %d of team %d: no local value to compare", kind, n->team);
         return;
@@ -178,6 +181,9 @@ static void CheckSync(const ORDERREC* n)
     TLOG(TLOG_ERROR, "Out of sync at update %u: check %d of team %d is %u, here %u", g_UpdateCount,
          kind, n->team, value, s_localSync[kind]);
 }
+
+// An order every machine executes, so every machine shows the checks or none.
+static void ToggleShowSync(const ORDERREC*) { s_showSync = !s_showSync; }
 
 // ------------------------------------------------------------------ building orders
 
@@ -278,6 +284,7 @@ static void SetupHandlers(void)
     s_handlers[QTACTICALAI] = {TacticalAI, 12};
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
+    s_handlers[QTOGGLESHOWSYNC] = {ToggleShowSync, 0};
     Orders_SetupUnitHandlers(s_handlers);
     Orders_SetupBuildingUnitHandlers(s_handlers);
     s_handlers[QCONSTRUCTUNIT] = {ConstructUnit, 8};
@@ -340,14 +347,10 @@ void Orders_Execute(const ORDERREC* node)
     h.fn(node);
 }
 
-void Orders_AfterUpdate(void)
+// Moves a queue's orders to the executed queue, records them under the
+// current update when recording, and executes them in queue order.
+static void RunQueue(ORDERQUEUE* source)
 {
-    if (Orders_IsPlayingBack()) {
-        Orders_QueueFree(&g_OrdersPending);
-        Orders_TakePlayback(g_UpdateCount, &g_OrdersPending);
-    }
-    // In a network game the pending orders wait for the round packet.
-    ORDERQUEUE* source = g_NetworkGame ? &g_OrdersIncoming : &g_OrdersPending;
     while (ORDERREC* node = Orders_QueuePop(source)) Orders_QueueAppend(&g_OrdersExecuted, node);
     if (g_OrdersExecuted.count == 0) return;
     if (Orders_IsRecording()) Orders_RecordExecuted(&g_OrdersExecuted);
@@ -356,6 +359,20 @@ void Orders_AfterUpdate(void)
     Orders_QueueFree(&g_OrdersExecuted);
 }
 
+void Orders_AfterUpdate(void)
+{
+    if (Orders_IsPlayingBack()) {
+        Orders_QueueFree(&g_OrdersPending);
+        Orders_TakePlayback(g_UpdateCount, &g_OrdersPending);
+    }
+    // In a network game the pending orders wait for the round packet, and
+    // the rounds' orders run when their round is done, not after an update.
+    if (g_NetworkGame) return;
+    RunQueue(&g_OrdersPending);
+}
+
+void Orders_ExecuteIncoming(void) { RunQueue(&g_OrdersIncoming); }
+
 UNITLIST* Orders_TeamSelection(int team)
 {
     ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
@@ -363,6 +380,7 @@ UNITLIST* Orders_TeamSelection(int team)
 }
 
 int Orders_SyncMismatches(void) { return s_syncMismatches; }
+int Orders_ShowingSync(void) { return s_showSync; }
 
 void Orders_SetExecutedLog(void (*fn)(const char* line)) { s_executedLog = fn; }
 
@@ -381,6 +399,7 @@ static void ResetExecution(void)
     memset(s_localSync, 0, sizeof s_localSync);
     memset(s_haveLocalSync, 0, sizeof s_haveLocalSync);
     s_syncMismatches = 0;
+    s_showSync = 0;
 }
 
 // A configured file name: relative names live in the start directory.

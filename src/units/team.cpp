@@ -10,6 +10,7 @@
 #include "core/error.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "net/net.h"
 #include "rules/gamemsg.h"
 #include "units/building.h"
 #include "units/unit.h"
@@ -253,6 +254,10 @@ void Team_CloseTeamData(void)
 const char* Team_GetPlayerNameString(int team)
 {
     CheckTeam(team);
+    if (g_NetworkGame) {
+        int node = Net_NodeOfTeam(team);
+        if (node < NET_NODES) return g_NetSession.players[node].name;
+    }
     switch (teamdata[team].type) {
     case TT_DISABLED:
         return s_unnamedText;
@@ -274,6 +279,12 @@ void Game_AddMinimapStatus(int team, int delta)
 
 void Team_RemoveDeadTeams(void)
 {
-    // Only a network game can lose a player.
+    // Only a network game can lose a player. Its units stay where they are.
     if (!g_NetworkGame) return;
+    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+        if (teamdata[team].type != TT_HUMAN || Net_NodeOfTeam(team) < NET_NODES) continue;
+        teamdata[team].type = TT_DISABLED;
+        TLOG(TLOG_WARNING, "Team %d's player has left the game: team disabled at update %u", team,
+             g_UpdateCount);
+    }
 }

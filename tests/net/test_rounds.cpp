@@ -190,7 +190,7 @@ protected:
         uint8_t send = 1;
         QuorNet_Step(&send);
         for (size_t n = 0; n < texts.size(); n++) {
-            if ((int)n == g_NetOwnNode || !Net_IsNodeActive((int)n)) continue;
+            if ((int)n == g_NetOwnNode || !Net_IsNodeInSession((int)n)) continue;
             Deliver(Round((int)n, g_NetRound, texts[n]), Addr((int)n));
             AckOwn((int)n);
         }
@@ -285,7 +285,7 @@ TEST_F(NetRoundsTest, CreatorDropsASilentNodeAndRelaysAnEmptyRound)
     AckOwn(2);
     MemNet_Sent().clear();
     int frames = 0;
-    while (Net_IsNodeActive(2) && frames < 3000) {
+    while (Net_IsNodeInSession(2) && frames < 3000) {
         MemNet_Advance(QUORNET_FRAME_MS);
         QuorNet_CheckDrops();
         frames++;
@@ -383,7 +383,7 @@ TEST_F(NetRoundsTest, CountdownsAndTheSilentCreator)
     QuorNet_CheckDrops(); // node 1 follows the creator: it takes over and drops it
     EXPECT_EQ(s_shown[0], "Waiting for P0 to drop P0");
     EXPECT_TRUE(g_NetCreator);
-    EXPECT_FALSE(Net_IsNodeActive(0));
+    EXPECT_FALSE(Net_IsNodeInSession(0));
     EXPECT_TRUE(NetPkt_SameAddress(&g_NetSession.creator_address, &kOwn));
     ASSERT_FALSE(MemNet_Sent().empty());
     EXPECT_EQ(Net_Type(&MemNet_Sent().front().packet) & 0xFF, (uint32_t)NET_SESSION);
