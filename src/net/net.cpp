@@ -362,7 +362,7 @@ int Net_BeginSession(void)
     g_FoundSessions = GLL_Create();
     Net_UnlockFoundSessions();
     Net_Lock();
-    NetPkt_SetAcceptFilter(nullptr);
+    NetPkt_SetAcceptFilter(Net_LobbyFilter);
     NetPkt_SetReceiveHandler(Net_LobbyReceive);
     g_NetSettings.options &= ~((1u << 9) | (1u << 10) | (1u << 11));
     g_NetState = NET_LOBBY;
@@ -640,6 +640,13 @@ int Net_HostLaunch(void)
 // ---- the lobby dispatcher ----
 
 int Net_RefuseAll(NetPacket*, const NetAddress*, uint32_t) { return 0; }
+
+// A ROUND in the lobby is a faster node's first, sent before this node's own
+// LAUNCH came: acknowledged here it would be lost to the game.
+int Net_LobbyFilter(NetPacket* packet, const NetAddress*, uint32_t)
+{
+    return (Net_Type(packet) & 0xFF) != NET_ROUND;
+}
 
 NetMessageHandler Net_MessageHandler(void) { return s_messageHandler; }
 NetPauseHandler Net_PauseHandler(void) { return s_pauseHandler; }

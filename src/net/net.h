@@ -134,7 +134,7 @@ int Net_InitWith(int type, const NetTransport* transport, int threaded);
 // its acknowledgement), drops the found sessions and handlers, closes the
 // packet layer; 1.
 int Net_Close(void);
-// An empty found-sessions list, the lobby dispatcher, option bits 9-11
+// An empty found-sessions list, the lobby dispatcher and filter, option bits 9-11
 // cleared, state 1, the current scenario and every node's settings reset; 1.
 int Net_BeginSession(void);
 // Drops the found sessions and the dispatcher, refuses every acknowledgement
@@ -196,6 +196,9 @@ void Net_SendToOthers(NetPacket* packet, uint8_t* delivered, uint32_t* resends);
 void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t time);
 // An accept filter that withholds every acknowledgement.
 int Net_RefuseAll(NetPacket* packet, const NetAddress* from, uint32_t time);
+// The lobby's accept filter: withholds the acknowledgement of ROUND packets
+// (they come again once this node's game has begun), takes the rest.
+int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t time);
 // Whether a guest may take the creator's word from this address: the
 // creator's, its successor's, the joined one before the first SESSION.
 int Net_FromCreator(const NetAddress* from);

@@ -15,6 +15,9 @@ NetRounds g_NetRounds;
 
 static const QuorNetOrders* s_orders;
 static int s_alone; // the packet thread found this node out of the game
+static uint32_t s_frameMs = QUORNET_FRAME_MS;
+
+void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
 
 void QuorNet_SetOrders(const QuorNetOrders* orders) { s_orders = orders; }
 
@@ -339,14 +342,23 @@ static void Drop(int node)
 static void ReceiveGameSession(const NetPacket* packet)
 {
     uint8_t data[NET_SESSION_BYTES];
+    NetRounds* r = &g_NetRounds;
+    uint32_t round = Net_Round(packet);
+    // A lobby's SESSION (round 0) resent until the game took it, or one
+    // older than the last taken, would bring back nodes since dropped.
+    if (round == 0 || round < r->sessionround) {
+        TLOG(TLOG_NWARN, "Stale SESSION of round %u ignored", (unsigned)round);
+        return;
+    }
     if (!Net_UnpackPacket(packet, data, sizeof data)) return;
+    r->sessionround = round;
     NetSession old = g_NetSession;
     Net_ReadSession(data, &g_NetSession);
-    uint32_t round = Net_Round(packet);
-    NetRounds* r = &g_NetRounds;
+    for (int n = 0; n < NET_NODES; n++)
+        if (r->droppedat[n]) g_NetSession.players[n].flags &= ~NET_PLAYER_ACTIVE;
     for (int n = 0; n < NET_NODES; n++) {
         if (!(old.players[n].flags & NET_PLAYER_ACTIVE) || Net_IsNodeInSession(n) || r->droppedat[n]) continue;
-        r->droppedat[n] = round ? round : 1;
+        r->droppedat[n] = round;
         if (!r->copied[n]) r->received[n] = 0;
         if (!r->nextcopied[n]) r->nextreceived[n] = 0;
     }
@@ -463,7 +475,7 @@ void QuorNet_CheckDrops(void)
     uint32_t now = Thread_ClockMs();
     // A frame counts at most once per QUORNET_FRAME_MS, and not while paused:
     // the limits are times, whatever the frame rate.
-    int counts = !g_GamePaused && now - r->frameclock >= QUORNET_FRAME_MS;
+    int counts = !g_GamePaused && now - r->frameclock >= s_frameMs;
     if (counts) r->frameclock = now;
     const char* creator = g_NetSession.creator < NET_NODES ? g_NetSession.players[g_NetSession.creator].name : "";
     for (int n = 0; n < NET_NODES; n++) {

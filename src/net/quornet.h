@@ -95,6 +95,7 @@ struct NetRounds {
     uint32_t lastround;                 // 0: nothing held
     uint32_t droppedat[NET_NODES];      // the round a dropped node was dropped at, else 0
     uint32_t executed;                  // the last round whose orders were unpacked
+    uint32_t sessionround;              // the round of the last game SESSION taken
     uint8_t ingame[NET_NODES];          // the game's view (main thread): in until its last round ran
     NetPacket own;
     THREAD_EVENT* event;
@@ -150,5 +151,8 @@ uint32_t QuorNet_MaxResendCount(void);
 uint32_t Net_GetNodeResendCount(int node);
 // Frees a list element with the debug heap.
 void QuorNet_FreeElement(void* element);
+// The network clock's time a waiting frame counts for at most (0: the
+// default QUORNET_FRAME_MS); only the tests' drop runs shorten it.
+void QuorNet_SetFrameStep(uint32_t ms);
 // Logs the statistics when there are more than 20 samples.
 void QuorNet_ReportStatistics(void);

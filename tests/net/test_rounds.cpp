@@ -224,6 +224,34 @@ TEST_F(NetRoundsTest, ASessionBetweenRoundsDoesNotCompleteTheNext)
     EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, QUORNET_WAITING);
 }
 
+// Regression: the lobby's SESSION, resent until the game's filter took it,
+// marked every node that joined after it as dropped at round 1.
+TEST_F(NetRoundsTest, StaleSessionsDoNotDropOrBringBackNodes)
+{
+    Start(3, 1);
+    auto session = [](uint32_t round, bool withtwo) {
+        NetSession s = g_NetSession;
+        s.players[2].flags = withtwo ? NET_PLAYER_ACTIVE : 0;
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        NetPacket p;
+        memset(&p, 0, sizeof p);
+        Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+        Net_SetRound(&p, round);
+        Deliver(p, Addr(0));
+    };
+    session(0, false); // the lobby's, before node 2 joined
+    EXPECT_TRUE(Net_IsNodeInSession(2));
+    EXPECT_EQ(g_NetRounds.droppedat[2], 0u);
+    session(5, true);
+    session(4, false); // older than the last taken
+    EXPECT_TRUE(Net_IsNodeInSession(2));
+    session(6, false);
+    EXPECT_EQ(g_NetRounds.droppedat[2], 6u);
+    session(7, true); // once dropped, out for good
+    EXPECT_FALSE(Net_IsNodeInSession(2));
+}
+
 TEST_F(NetRoundsTest, EarlyPacketsAreHeldAndDistantOnesWait)
 {
     Start(2, 0);
