@@ -1,7 +1,10 @@
 // The whole simulation: a generated 128 x 128 scenario of 8 teams of 100
 // armed units each, every team at war with every other and every unit
 // roaming, loaded through the scenario reader with the demo's rule files and
-// run for 2000 updates (or until a team has won) without drawing.
+// run for 2000 updates (or until a team has won) without drawing. With
+// computer players (printed first): a 256 x 256 scenario of 8 computer teams
+// of 250 units, each with a factory that its plan keeps busy, the local team
+// 8 watching.
 //
 // The reference is real time: 20 updates a second. Besides the benchmark's
 // own time, one line gives updates per second, the multiple of real time and
@@ -13,10 +16,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "ai/ai.h"
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "game/gameloop.h"
@@ -36,7 +41,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum { SIDE = 128, TEAMS = 8, PER_TEAM = 100, UPDATES = 2000, REAL_TIME_UPS = 20 };
+enum { TEAMS = 8, UPDATES = 2000, REAL_TIME_UPS = 20 };
+
+// What one benchmark plays.
+struct BENCHWORLD {
+    int side;        // map side in tiles
+    int per_team;    // units per team
+    int computer;    // computer players with a factory and a plan, else none
+};
+
+const BENCHWORLD s_plain = {128, 100, 0};
+const BENCHWORLD s_computer = {256, 250, 1};
+
+// Each side's state machine names the bench plan.
+const char* const kMachine =
+    "DefineAICondTree()\n{\n    Description(\"Build by the bench plan.\")\n"
+    "    DefineCondState()\n    {\n        SetAIPFile(BENCH.AIP)\n"
+    "        DefineCondition(1 0 0 0 \"Again\")\n        {\n            CritTimer(100000)\n        }\n"
+    "    }\n}\n";
+// Tanks to have, more than a factory makes in the run: it is never idle.
+const char* const kPlan =
+    "struct account { string account_name; int budget; int max_reserve; };\n"
+    "struct entry { int priority; int build_type; string item_name; int build_amount; };\n"
+    "account unit_construction_program[] = { { \"army\", 0, 0 } };\n"
+    "entry army[] = { { 1, 0, \"DemoTank\", 1000 } };\n";
 
 bool WriteText(const std::string& path, const std::string& text)
 {
@@ -48,23 +76,31 @@ bool WriteText(const std::string& path, const std::string& text)
 // Each team's units in a block of 10 x 10 tiles, the blocks on a ring
 // around the middle of the map, so that neighbours meet soon and the rest
 // later.
-std::string ScenarioText(void)
+std::string ScenarioText(const BENCHWORLD& w)
 {
     std::string s = "SetVersion(2)\nSetDefaultTerrain(DEMO)\nSetTechLevel(10)\n";
-    char line[128];
+    char line[160];
     for (int t = 0; t < TEAMS; t++) {
-        snprintf(line, sizeof line, "SetTeam(%d)\n{\n    SetCredit(1000)\n}\n", t);
+        snprintf(line, sizeof line, "SetTeam(%d)\n{\n    SetTeamSide(%d)\n    SetCredit(%d)\n}\n", t,
+                 t % 4, w.computer ? 100000 : 1000);
         s += line;
     }
     static const int BLOCK[TEAMS][2] = {{14, 14}, {59, 8},  {104, 14}, {110, 59},
                                         {104, 104}, {59, 110}, {14, 104}, {8, 59}};
+    const int scale = w.side / 128, columns = w.per_team > 100 ? 16 : 10;
     int id = 1;
     for (int t = 0; t < TEAMS; t++) {
+        const int bx = BLOCK[t][0] * scale, by = BLOCK[t][1] * scale;
         snprintf(line, sizeof line, "SetDefaultTeam(%d)\n", t);
         s += line;
-        for (int i = 0; i < PER_TEAM; i++, id++) {
+        for (int i = 0; i < w.per_team; i++, id++) {
             snprintf(line, sizeof line, "PutUnitAt(%d DemoTank %d %d)\nSetSOrderAutoMove(%d 2)\n",
-                     id, BLOCK[t][0] + i % 10, BLOCK[t][1] + i / 10, id);
+                     id, bx + i % columns, by + i / columns, id);
+            s += line;
+        }
+        if (w.computer) {
+            snprintf(line, sizeof line, "AddBuildingAt(%d DemoFactory %d %d notcritical)\n",
+                     100000 + t, bx, by - 5);
             s += line;
         }
     }
@@ -73,7 +109,7 @@ std::string ScenarioText(void)
 
 // A scenario folder with the demo's terrain, sprites and rule files, a flat
 // map and the generated scenario file; its root, empty on failure.
-std::string WriteInstallation(void)
+std::string WriteInstallation(const BENCHWORLD& w)
 {
     char tmpl[] = "/tmp/qvbench-game-XXXXXX";
     if (!mkdtemp(tmpl)) return "";
@@ -103,16 +139,29 @@ std::string WriteInstallation(void)
     fs::copy_file(std::string(QV_DEMO_DATA) + "/graphics/DEMO/trneff.txt",
                   graphics + "/DEMO/trneff.txt", ec);
     if (ec) return "";
-    g_NewMapRequest = MAP_NEWREQUEST{1, SIDE, SIDE, 8, 1};
+    if (w.computer) {
+        // The factories make tanks here; the demo's own rules name no maker.
+        std::ifstream in(root + "/data/deftxt/units.txt", std::ios::binary);
+        std::string units((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string tank = "SetType(1) SetPrereqs() SetMaker()";
+        const size_t at = units.find(tank);
+        if (at == std::string::npos) return "";
+        units.replace(at, tank.size(), "SetType(1) SetPrereqs() SetMaker(21 22)");
+        if (!WriteText(scenario + "/units.txt", units) || !WriteText(scenario + "/BENCH.AIP", kPlan))
+            return "";
+        for (int side = 0; side < 4; side++)
+            if (!WriteText(scenario + "/Def_0" + std::to_string(side) + "_0.FSM", kMachine)) return "";
+    }
+    g_NewMapRequest = MAP_NEWREQUEST{1, w.side, w.side, 8, 1};
     if (!Map_Load(nullptr) || !Map_Save((scenario + "/QUORVEX.map").c_str())) return "";
     Map_Free();
-    if (!WriteText(scenario + "/QUORVEX.scn", ScenarioText())) return "";
+    if (!WriteText(scenario + "/QUORVEX.scn", ScenarioText(w))) return "";
     return root;
 }
 
-void BM_GameWholeSimulation(benchmark::State& state)
+void RunWholeSimulation(benchmark::State& state, const BENCHWORLD& w)
 {
-    const std::string root = WriteInstallation();
+    const std::string root = WriteInstallation(w);
     if (root.empty()) {
         state.SkipWithError("cannot write the scenario folder");
         return;
@@ -128,7 +177,7 @@ void BM_GameWholeSimulation(benchmark::State& state)
         state.PauseTiming();
         Game_ResetState();
         Cfg_SetDefaults(&g_Config);
-        g_Config.disableai = 1;
+        g_Config.disableai = !w.computer;
         // The end conditions are looked at below, once an update: the
         // game's own look would show the winner's picture and wait.
         g_Config.disableendconditions = 1;
@@ -136,7 +185,12 @@ void BM_GameWholeSimulation(benchmark::State& state)
         Game_SetScenarioCategory(SC_SINGLE);
         Game_SetScenarioName("BENCH");
         InitCommonGameSystems();
+        g_LocalTeam = w.computer ? 8 : 0;
         Scenario_Load(nullptr);
+        if (w.computer) {
+            AI_Init();
+            for (int t = 0; t < TEAMS; t++) AI_Activate(t);
+        }
         Endcond_InitTeamTotals();
         Endcond_LoadAIPs();
         Endcond_EnterInitialStates();
@@ -158,6 +212,7 @@ void BM_GameWholeSimulation(benchmark::State& state)
         state.PauseTiming();
         left = 0;
         for (int t = 0; t < TEAMS; t++) left += teamdata[t].unitcount;
+        if (ai_game_initialised) AI_Close();
         CloseCommonGameSystems();
         state.ResumeTiming();
     }
@@ -173,12 +228,22 @@ void BM_GameWholeSimulation(benchmark::State& state)
                  100.0 * stepsecs[(size_t)i] / total);
         shares += part;
     }
-    printf("whole simulation (%d teams x %d units, %ld updates, %d units left): %.0f updates/s, "
-           "%.1f x real time (%d updates/s); steps: %s\n",
-           TEAMS, PER_TEAM, updates, left, ups, ups / (double)REAL_TIME_UPS, (int)REAL_TIME_UPS, shares.c_str());
+    printf("whole simulation%s (%d teams x %d units, %d x %d, %ld updates, %d units left): "
+           "%.0f updates/s, %.1f x real time (%d updates/s); steps: %s\n",
+           w.computer ? " with computer players" : "", TEAMS, w.per_team, w.side, w.side, updates,
+           left, ups, ups / (double)REAL_TIME_UPS, (int)REAL_TIME_UPS, shares.c_str());
     fflush(stdout);
 }
 
+void BM_GameWholeSimulationComputerPlayers(benchmark::State& state)
+{
+    RunWholeSimulation(state, s_computer);
+}
+
+void BM_GameWholeSimulation(benchmark::State& state) { RunWholeSimulation(state, s_plain); }
+
 } // namespace
 
+// Registered first: the line with computer players comes first.
+BENCHMARK(BM_GameWholeSimulationComputerPlayers)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_GameWholeSimulation)->Iterations(1)->Unit(benchmark::kSecond);

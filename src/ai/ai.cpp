@@ -2,7 +2,10 @@
 
 #include <cstring>
 
+#include "ai/aibuild.h"
+#include "ai/aimatch.h"
 #include "ai/aip.h"
+#include "ai/aiteam.h"
 #include "core/cfile.h"
 #include "core/debug.h"
 #include "core/gll.h"
@@ -11,6 +14,10 @@
 #include "core/uid.h"
 #include "core/utils.h"
 #include "map/map.h"
+#include "units/autotarget.h"
+#include "units/building.h"
+#include "units/buildplay.h"
+#include "units/target.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitsorder.h"
@@ -171,7 +178,10 @@ void AI_MoveSpecialForce(SPECIAL_FORCE* force, int x1, int y1, int x2, int y2)
 void AI_ReleaseSpecialForce(SPECIAL_FORCE* force)
 {
     ASSERT(force);
+    if (force->released) return;
     force->released = 1;
+    for (GLL_NODE* n = force->units->first; n; n = n->next)
+        if (UNIT* u = Units_IdToUnitPtr(*static_cast<int*>(n->element), force->team)) AI_UnitAdd(u);
 }
 
 void AI_GiveSpecialForce(SPECIAL_FORCE* force, int team)
@@ -344,4 +354,454 @@ int AI_StrengthWeaker(int team, int percentage)
         m >= 0 && (int64_t)m * percentage > (int64_t)teamdata[team].unitcount * 100;
     TLOG(TLOG_AI, "%s", weaker ? "  WEAKER" : "  NOT WEAKER");
     return weaker;
+}
+
+// ------------------------------------------------------------------ the frame
+
+AI_MAP* AI_map = nullptr;
+int ai_game_initialised = 0;
+static int s_enabled[TEAM_MAXTEAMS];
+
+static int IsComputer(int team)
+{
+    return team >= 0 && team < TEAM_MAXTEAMS && teamdata[team].type == TT_COMPUTER;
+}
+
+AI_Team* AI_GetTeam(int team)
+{
+    if (!AI_map || team < 0 || team >= TEAM_MAXTEAMS) return nullptr;
+    return AI_map->team[team];
+}
+
+// The team's AI record when the team is a computer team, else null.
+static AI_Team* ComputerTeam(int team)
+{
+    return IsComputer(team) ? AI_GetTeam(team) : nullptr;
+}
+
+static void SetTactics(UNIT* u, int tenacity, int autonomy, int selfpreservation)
+{
+    u->tactaiinfo.tenacity = u->usertactaiinfo.tenacity = tenacity;
+    u->tactaiinfo.autonomy = u->usertactaiinfo.autonomy = autonomy;
+    u->tactaiinfo.selfpreservation = u->usertactaiinfo.selfpreservation = selfpreservation;
+}
+
+// A member of a special force not yet released stays the script's.
+static int InUnreleasedForce(const UNIT* u)
+{
+    if (!s_ai.forces) return 0;
+    for (GLL_NODE* n = s_ai.forces->first; n; n = n->next) {
+        const SPECIAL_FORCE* f = static_cast<const SPECIAL_FORCE*>(n->element);
+        if (f->released || f->team != u->team) continue;
+        for (GLL_NODE* i = f->units->first; i; i = i->next)
+            if (*static_cast<int*>(i->element) == u->id) return 1;
+    }
+    return 0;
+}
+
+static void InitTeamUnits(int team)
+{
+    for (int list = 0; list <= TEAM_MOVELISTS; list++) {
+        UNIT* u = list < TEAM_MOVELISTS ? teamdata[team].unitlist[list] : teamdata[team].offmaplist;
+        for (; u; u = u->next) {
+            TLOG(TLOG_AI, "AI   Team %d Unit %d", team, u->id);
+            if (InUnreleasedForce(u)) {
+                SetTactics(u, TACTAI_LOW, TACTAI_HIGH, TACTAI_LOW);
+                TLOG(TLOG_AI, "AI_PartIntoTeam: Special Force Unit %d ignored", u->id);
+            } else AI_UnitAdd(u);
+        }
+    }
+    for (BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext) {
+        TLOG(TLOG_AI, "AI   Team %d Building %d", team, b->id);
+        // The books start again: nothing is held for any earlier purchase.
+        b->ai.account = b->ai.refundable = 0;
+    }
+}
+
+void AI_Init(void)
+{
+    ASSERT(!ai_game_initialised);
+    TLOG(TLOG_AI, "AI::AI_Init Begins");
+    ai_game_initialised = 1;
+    AI_map = static_cast<AI_MAP*>(Debug_Calloc(1, sizeof(AI_MAP)));
+    AI_map->grid_rows = (mapsizey + AI_CELLSIZE - 1) / AI_CELLSIZE;
+    AI_map->grid_columns = (mapsizex + AI_CELLSIZE - 1) / AI_CELLSIZE;
+    AI_map->cell_size = AI_CELLSIZE;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) TLOG(TLOG_AI, "aicontrol[%d] = %d", t, IsComputer(t));
+    AI_Match_Init();
+    for (int& e : s_enabled) e = 0;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        if (!IsComputer(t)) continue;
+        TLOG(TLOG_AI, "AI   About to create team %d", t);
+        AI_map->team[t] = AI_Team::New(t, 1);
+        InitTeamUnits(t);
+    }
+    TLOG(TLOG_AI, "AI   All AI Teams created and units added");
+    TLOG(TLOG_AI, "AI::AI_Init Ends");
+}
+
+int AI_Activate(int team)
+{
+    if (!AI_GetTeam(team) || !IsComputer(team)) return 0;
+    const int changed = s_enabled[team] == 0;
+    s_enabled[team] = 1;
+    return changed;
+}
+
+int AI_Deactivate(int team)
+{
+    if (!AI_GetTeam(team) || !IsComputer(team)) return 0;
+    const int changed = s_enabled[team] == 1;
+    s_enabled[team] = 0;
+    return changed;
+}
+
+void AI_Close(void)
+{
+    if (!ai_game_initialised) {
+        TLOG(TLOG_WARNING, "AI::AI_Close CALLED WITHOUT MATCHING OPEN !!!");
+        return;
+    }
+    ai_game_initialised = 0;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        AI_Team::Delete(AI_map->team[t]);
+        AI_map->team[t] = nullptr;
+    }
+    Debug_Free(&AI_map);
+    AI_Match_Close();
+    for (int& e : s_enabled) e = 0;
+}
+
+void AI_BootTeam(int team)
+{
+    ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
+    TLOG(TLOG_AI, "AI Booting team %d", team);
+    for (BUILDING* b = teamdata[team].firstbuilding, *next = nullptr; b; b = next) {
+        next = b->teamnext;
+        if (b->state == BS_BEINGBUILT) {
+            TLOG(TLOG_AI, "  AI removing building under construction");
+            Build_RemoveFromGame(b, BRM_CANCELLED);
+        } else if (b->state == BS_UPGRADING) {
+            TLOG(TLOG_AI, "  AI removing building under upgrade");
+            Build_RemoveFromGame(b, BRM_CANCELLED);
+        } else if (b->state == BS_PRODUCING) {
+            Build_CancelProduction(b);
+        }
+    }
+    for (int list = 0; list <= TEAM_MOVELISTS; list++) {
+        UNIT* u = list < TEAM_MOVELISTS ? teamdata[team].unitlist[list] : teamdata[team].offmaplist;
+        for (; u; u = u->next) Units_SOrderStop(u);
+    }
+}
+
+void AI_Process(void)
+{
+    TLOG(TLOG_AI, "AI::AI_Process Begins");
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        AI_Team* the_team = AI_GetTeam(t);
+        if (!the_team || !IsComputer(t) || s_enabled[t] != 1 || !the_team->plan) continue;
+        AIBuild_Process(the_team);
+    }
+    TLOG(TLOG_AI, "AI::AI_Process Ends");
+}
+
+int AI_IsComputerTeam(int team)
+{
+    ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
+    return AI_GetTeam(team) && IsComputer(team);
+}
+
+int AI_IsEnabled(int team)
+{
+    return AI_IsComputerTeam(team) && s_enabled[team] == 1;
+}
+
+void AI_AIPSwitch(int team, AIP_struct* plan)
+{
+    AI_Team* the_team = ComputerTeam(team);
+    if (!the_team) return;
+    // The plan's place in the list stands for its address, which would make
+    // the log differ from run to run.
+    int index = -1, i = 0;
+    if (s_ai.plans)
+        for (GLL_NODE* n = s_ai.plans->first; n; n = n->next, i++)
+            if (n->element == plan) index = i;
+    TLOG(TLOG_AI, "AIPSwitch %d to %0x", team, (unsigned)index);
+    AI_Team::SetPlan(the_team, plan);
+    TLOG(TLOG_AI, "AIPSwitch over");
+}
+
+// ------------------------------------------------------------------ unit hooks
+
+static int IsTransport(const UNITTYPE* t)
+{
+    return t->resource[0][0] != 0 || t->resource[1][0] != 0;
+}
+
+void AI_UnitAdd(UNIT* unit)
+{
+    ASSERT(unit);
+    AI_Team* the_team = ComputerTeam(unit->team);
+    if (!ai_game_initialised || !the_team) return;
+    TLOG(TLOG_AI, "AI_UnitAdd Team %d ptr %d", unit->team, unit->id);
+    unit->ai.squad = nullptr;
+    unit->ai.cc_construct_type = 0;
+    const int armed = Units_Weapon_Used(unit, nullptr) != nullptr;
+    SetTactics(unit, TACTAI_MEDIUM, armed ? TACTAI_HIGH : TACTAI_MEDIUM, TACTAI_MEDIUM);
+    if (unit->type->abilities.canbuild) {
+        TLOG(TLOG_AI, "AI_UnitAdd (CC)       Team %d Unit %d", unit->team, unit->id);
+    } else if (IsTransport(unit->type)) {
+        TLOG(TLOG_AI, "AI_UnitAdd (Water or Mineral transport)  Team %d Unit %d", unit->team, unit->id);
+    } else if (unit->type->defmovemode == MM_FIXED) {
+        TLOG(TLOG_AI, "AI_UnitAdd (Building Associated Unit)  Team %d Unit %d", unit->team, unit->id);
+    } else {
+        TLOG(TLOG_AI, "AI_UnitAdd (Combat)   Team %d Unit %d", unit->team, unit->id);
+        // Listed once: a second add (a veteran's new type) keeps one entry.
+        for (void* e = GLL_GoFirst(the_team->units); e; e = GLL_GoNext(the_team->units))
+            if (e == unit) return;
+        GLL_GoFirst(the_team->units);
+        GLL_InsertBefore(the_team->units, unit);
+        for (int32_t& c : the_team->combat_count) c++;
+        the_team->combat_sum = the_team->combat_count[1] + the_team->combat_count[2];
+    }
+}
+
+void AI_UnitRemove(UNIT* unit)
+{
+    ASSERT(unit);
+    AI_Team* the_team = ComputerTeam(unit->team);
+    if (!ai_game_initialised || !the_team) return;
+    TLOG(TLOG_AI, "AI_UnitRemove Team %d Unit %d", unit->team, unit->id);
+    if (unit->type->abilities.canbuild) {
+        if (unit->ai.cc_construct_type == 0) TLOG(TLOG_AI, "  Removing unassigned construction crew");
+        else if (unit->ai.cc_constructing)
+            TLOG(TLOG_AI, "  Removing assigned construction crew with bldg under construction");
+        else {
+            TLOG(TLOG_AI, "  Removing assigned construction crew - shot dead");
+            AIBuild_UnderConstructionRemove(unit->team, unit->ai.cc_construct_type);
+            AI_ReturnPrespent(unit->team, nullptr, unit);
+        }
+        unit->ai.cc_reserved_area = -1;
+        return;
+    }
+    if (IsTransport(unit->type) || unit->type->defmovemode == MM_FIXED) return;
+    for (void* e = GLL_GoFirst(the_team->units); e; e = GLL_GoNext(the_team->units)) {
+        if (e != unit) continue;
+        GLL_DeleteCurrent(the_team->units);
+        for (int32_t& c : the_team->combat_count) c--;
+        the_team->combat_sum = the_team->combat_count[1] + the_team->combat_count[2];
+        break;
+    }
+    unit->ai.squad = nullptr;
+}
+
+void AI_UnitProduced(UNIT* unit)
+{
+    ASSERT(unit);
+    if (!ComputerTeam(unit->team)) return;
+    AIBuild_UnderConstructionRemove(unit->team, unit->type->prereq.id);
+    AI_UnitAdd(unit);
+}
+
+void AI_UnitBuildingStarted(UNIT* unit)
+{
+    if (unit && ComputerTeam(unit->team)) unit->ai.cc_constructing = 1;
+}
+
+void AI_UnitBuildingFinished(UNIT* unit)
+{
+    if (unit && ComputerTeam(unit->team)) unit->ai.cc_constructing = 0;
+}
+
+void AI_UnitPathFailed(UNIT*) {}
+
+// ------------------------------------------------------------------ building hooks
+
+void AI_BuildingCommenced(BUILDING* building, UNIT* crew)
+{
+    ASSERT(building && crew);
+    if (!ComputerTeam(building->team)) return;
+    TLOG(TLOG_AI, "AI_BuildingCommenced Team %d Building %d", building->team, building->id);
+    building->ai.account = crew->ai.cc_account;
+    building->ai.refundable = crew->ai.cc_construct_cost;
+}
+
+void AI_BuildingCompleted(BUILDING* building)
+{
+    ASSERT(building);
+    if (!ComputerTeam(building->team)) return;
+    TLOG(TLOG_AI, "AI_BuildingCompleted Team %d Building %d", building->team, building->id);
+    AIBuild_UnderConstructionRemove(building->team, building->buildingtype->prereq.id);
+}
+
+void AI_BuildingUpgradeCompleted(BUILDING* building)
+{
+    ASSERT(building);
+    if (!ComputerTeam(building->team)) return;
+    TLOG(TLOG_AI, "AI_BuildingUpgradeCompleted Team %d Building %d", building->team, building->id);
+    const BUILDINGTYPE* to = building->buildingtype->upgradeto;
+    ASSERT(to);
+    AIBuild_UnderConstructionRemove(building->team, to->prereq.id);
+}
+
+void AI_BuildingRemove(BUILDING* building)
+{
+    ASSERT(building);
+    if (!ai_game_initialised || !ComputerTeam(building->team)) return;
+    TLOG(TLOG_AI, "AI_BuildingRemove Team %d Building %d", building->team, building->id);
+    if (building->state == BS_PRODUCING && building->unittypetobuild)
+        AIBuild_UnderConstructionRemove(building->team, building->unittypetobuild->prereq.id);
+    AI_ReturnPrespent(building->team, building, nullptr);
+}
+
+void AI_BuildingProductionCancelled(BUILDING* building)
+{
+    ASSERT(building);
+    if (!ai_game_initialised || !ComputerTeam(building->team)) return;
+    if (building->state != BS_PRODUCING) return;
+    TLOG(TLOG_AI, "AI_BuildingProductionCancelled Team %d Building %d", building->team, building->id);
+    if (building->unittypetobuild)
+        AIBuild_UnderConstructionRemove(building->team, building->unittypetobuild->prereq.id);
+    AI_ReturnPrespent(building->team, building, nullptr);
+}
+
+void AI_BuildingRemoveUnderConstruction(BUILDING* building)
+{
+    ASSERT(building);
+    if (!ai_game_initialised || !ComputerTeam(building->team)) return;
+    TLOG(TLOG_AI, "AI_BuildingRemoveUnderConstruction Team %d Building %d", building->team, building->id);
+    AIBuild_UnderConstructionRemove(building->team, building->buildingtype->prereq.id);
+}
+
+void AI_BuildingRemoveUnderUpgrade(BUILDING* building)
+{
+    ASSERT(building);
+    if (!ai_game_initialised || !ComputerTeam(building->team)) return;
+    TLOG(TLOG_AI, "AI_BuildingRemoveUnderUpgrade Team %d Building %d", building->team, building->id);
+    ASSERT(building->buildingtype->upgradeto);
+    AIBuild_UnderConstructionRemove(building->team, building->buildingtype->upgradeto->prereq.id);
+}
+
+void AI_BuildingStalled(UNIT* crew)
+{
+    ASSERT(crew);
+    if (!ComputerTeam(crew->team)) return;
+    TLOG(TLOG_AI, "AI_BuildingStalled Team %d ptr %d", crew->team, crew->id);
+    AIBuild_UnderConstructionRemove(crew->team, crew->ai.cc_construct_type);
+    crew->ai.cc_reserved_area = -1;
+    AI_ReturnPrespent(crew->team, nullptr, crew);
+    Units_SOrderStop(crew);
+    crew->ai.cc_construct_type = 0;
+    crew->ai.cc_construct_cost = 0;
+    crew->ai.cc_constructing = 0;
+    crew->ai.cc_account = 0;
+}
+
+// ------------------------------------------------------------------ credit hooks
+
+void AI_GiveCredits(int team, int credits)
+{
+    if (AI_Team* the_team = ComputerTeam(team)) AIBuild_CreditAdd(the_team, credits);
+}
+
+void AI_SpendCredits(int team, int credits)
+{
+    AI_Team* the_team = AI_GetTeam(team);
+    if (!the_team) return;
+    ASSERT(credits <= the_team->aibuild.credit[0]);
+    AIBuild_CreditSpend(the_team, credits);
+}
+
+int AI_GetCredits(int team)
+{
+    ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
+    if (const AI_Team* the_team = AI_GetTeam(team)) return the_team->aibuild.credit[0];
+    return teamdata[team].credits;
+}
+
+void AI_SpendFromAccount(int team, int account, int credits)
+{
+    AI_Team* the_team = AI_GetTeam(team);
+    ASSERT(the_team);
+    ASSERT(credits <= the_team->aibuild.credit[0]);
+    ASSERT(0 <= account && account < AIBUILD_MAX_ACCOUNTS);
+    if (account == 0) {
+        AIBuild_CreditSpend(the_team, credits);
+        return;
+    }
+    the_team->aibuild.credit[account] -= credits;
+    the_team->aibuild.credit[0] -= credits;
+}
+
+static int Holds(const BUILDING* b)
+{
+    return b->state == BS_BEINGBUILT || b->state == BS_PRODUCING || b->state == BS_UPGRADING;
+}
+
+void AI_RefundPrespent(BUILDING* building, int credits)
+{
+    ASSERT(building);
+    AI_Team* the_team = AI_GetTeam(building->team);
+    ASSERT(the_team);
+    ASSERT(Holds(building));
+    ASSERT(the_team->aibuild.prespent_credits >= credits);
+    ASSERT(building->ai.refundable >= credits);
+    the_team->aibuild.prespent_credits -= credits;
+    building->ai.refundable -= credits;
+}
+
+void AI_ReturnPrespent(int team, BUILDING* building, UNIT* crew)
+{
+    ASSERT((building != nullptr) != (crew != nullptr));
+    AI_Team* the_team = AI_GetTeam(team);
+    if (!the_team) return;
+    int amount = 0, account = 0;
+    if (crew) {
+        amount = crew->ai.cc_construct_cost;
+        account = crew->ai.cc_account;
+        crew->ai.cc_construct_cost = 0;
+    } else if (Holds(building)) {
+        amount = building->ai.refundable;
+        account = building->ai.account;
+        building->ai.refundable = 0;
+    }
+    AIBuild_Refund(the_team, account, amount);
+}
+
+// ------------------------------------------------------------------ the engine's side of the books
+
+// What the building holds towards a charge of credits.
+static int Covered(const BUILDING* b, int credits)
+{
+    if (!Holds(b) || b->ai.refundable <= 0) return 0;
+    return b->ai.refundable < credits ? b->ai.refundable : credits;
+}
+
+int AI_CanChargeWork(const BUILDING* building, int credits)
+{
+    ASSERT(building);
+    if (teamdata[building->team].credits < credits) return 0;
+    if (!AI_GetTeam(building->team)) return 1;
+    return credits - Covered(building, credits) <= AI_GetCredits(building->team);
+}
+
+void AI_ChargeWork(BUILDING* building, int credits)
+{
+    ASSERT(building);
+    if (!AI_GetTeam(building->team) || credits <= 0) return;
+    const int covered = Covered(building, credits);
+    if (covered > 0) AI_RefundPrespent(building, covered);
+    AI_SpendCredits(building->team, credits - covered);
+}
+
+int AI_InUnreleasedForce(const UNIT* unit)
+{
+    ASSERT(unit);
+    return InUnreleasedForce(unit);
+}
+
+int AI_TargetMode(int team)
+{
+    const AI_Team* the_team = ComputerTeam(team);
+    return the_team && the_team->plan ? the_team->plan->target_mode : 2;
 }

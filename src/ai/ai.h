@@ -54,8 +54,8 @@ SPECIAL_FORCE* AI_FindSpecialForce(uint32_t id);
 // Every live unit of the force on its team gets SO_MOVE to a random tile of
 // x1..x2, y1..y2 (x drawn before y), clamped to 1..map size - 1.
 void AI_MoveSpecialForce(SPECIAL_FORCE* force, int x1, int y1, int x2, int y2);
-// Marks the force released, once. (Handing its units to the computer player
-// comes with the computer players.)
+// Marks the force released and hands each live unit to the computer player
+// (AI_UnitAdd), once.
 void AI_ReleaseSpecialForce(SPECIAL_FORCE* force);
 // Every listed unit found (on the force's team, else on any team) whose team
 // differs goes to team; the force's team becomes team. Asserts 0..8.
@@ -102,3 +102,129 @@ const char* AI_GetCurrentFsmFilename(int team);
 // Both log their reasoning on the computer-player log.
 int AI_StrengthGreater(int team, int percentage);
 int AI_StrengthWeaker(int team, int percentage);
+
+// ------------------------------------------------------------------ the frame
+//
+// AI_Init makes one AI_Team per computer team (TT_COMPUTER) and hands it the
+// team's units and buildings; AI_Process runs the enabled teams that have a
+// plan, in team order, every update. The hooks below are the engine's news
+// to the computer players: each ignores any team that is not a computer
+// team, and the unit hooks and the removal hooks wait for AI_Init.
+
+struct AI_Team;
+struct UNIT;
+struct BUILDING;
+
+enum { AI_CELLSIZE = 8 };
+
+struct AI_MAP {
+    AI_Team* team[9];     // null for a team that is no computer team
+    int32_t grid_rows;    // (map height + 7) / 8
+    int32_t grid_columns; // (map width + 7) / 8
+    int32_t cell_size;    // 8 tiles
+};
+
+// The game's map of AI teams, null outside AI_Init .. AI_Close.
+extern AI_MAP* AI_map;
+// Set by AI_Init, cleared by AI_Close.
+extern int ai_game_initialised;
+
+// Starts the computer players (asserts !ai_game_initialised): the map, the
+// strength table, the enabled flags cleared, an AI team per computer team
+// with its units (members of unreleased special forces kept out) and
+// buildings.
+void AI_Init(void);
+// Enabled flag to 1 / to 0 for a team with an AI team; 1 when it changed.
+int AI_Activate(int team);
+int AI_Deactivate(int team);
+// Deletes every AI team and the map and resets the strength tables; without
+// AI_Init logs "AI::AI_Close CALLED WITHOUT MATCHING OPEN !!!" (warnings).
+void AI_Close(void);
+// After a load: the team's sites and upgrades are removed, its production
+// cancelled and every unit stopped ("AI Booting team %d").
+void AI_BootTeam(int team);
+// Once per update: the construction step of every enabled computer team
+// that has a plan, teams 0..8 in order.
+void AI_Process(void);
+// An AI team exists and the team's type is TT_COMPUTER (asserts the team).
+int AI_IsComputerTeam(int team);
+// That, and the team's enabled flag is 1.
+int AI_IsEnabled(int team);
+// The team's AI record, null when none (or outside 0..8).
+AI_Team* AI_GetTeam(int team);
+// A computer team takes plan: "AIPSwitch %d to %0x" (the plan's place in the
+// plan list), AI_Team::SetPlan, "AIPSwitch over".
+void AI_AIPSwitch(int team, AIP_struct* plan);
+
+// ------------------------------------------------------------------ unit hooks
+
+// A unit joined a computer team: tactical levels set, then a crew, a
+// transport or a fixed unit is logged; a combat unit joins the unit list.
+void AI_UnitAdd(UNIT* unit);
+// A unit left or died: a combat unit leaves the unit list; a crew on its
+// way gives back its purchase.
+void AI_UnitRemove(UNIT* unit);
+// A factory delivered it: the type leaves the under-construction count,
+// then AI_UnitAdd.
+void AI_UnitProduced(UNIT* unit);
+// The crew's in-building flag set / cleared.
+void AI_UnitBuildingStarted(UNIT* unit);
+void AI_UnitBuildingFinished(UNIT* unit);
+// Does nothing.
+void AI_UnitPathFailed(UNIT* unit);
+
+// ------------------------------------------------------------------ building hooks
+
+// The building takes the crew's account and committed amount.
+void AI_BuildingCommenced(BUILDING* building, UNIT* crew);
+// The type leaves the under-construction count.
+void AI_BuildingCompleted(BUILDING* building);
+// The upgrade type (asserted) leaves the count.
+void AI_BuildingUpgradeCompleted(BUILDING* building);
+// A producing building's unit type leaves the count; what a building in
+// state 1, 2 or 7 still holds goes back (AI_ReturnPrespent).
+void AI_BuildingRemove(BUILDING* building);
+// A producing building stopped (state still 2): the unit type leaves the
+// count and what the building holds goes back, as at its removal.
+void AI_BuildingProductionCancelled(BUILDING* building);
+// The building's type / its upgrade type leaves the count.
+void AI_BuildingRemoveUnderConstruction(BUILDING* building);
+void AI_BuildingRemoveUnderUpgrade(BUILDING* building);
+// A crew cannot go on: its purchase goes back and it is stopped.
+void AI_BuildingStalled(UNIT* crew);
+
+// ------------------------------------------------------------------ credit hooks
+
+// Income of a computer team, spread over its accounts.
+void AI_GiveCredits(int team, int credits);
+// A loss of a team with an AI team (asserts "credits <= the_team->aibuild.credit[0]").
+void AI_SpendCredits(int team, int credits);
+// credit[0] of the AI team, else the team's credits.
+int AI_GetCredits(int team);
+// Spends from one account (and account 0); account 0 spends by the shares.
+void AI_SpendFromAccount(int team, int account, int credits);
+// The engine charged credits for the building's work: prespent and
+// refundable lose them (both asserted; state 1, 2 or 7 asserted).
+void AI_RefundPrespent(BUILDING* building, int credits);
+// What the building (state 1, 2 or 7) or the crew still holds goes back to
+// its account; exactly one of them is given.
+void AI_ReturnPrespent(int team, BUILDING* building, UNIT* crew);
+
+// ------------------------------------------------------------------ the engine's side of the books
+//
+// A computer team's credits change in two places at once: the team's
+// credits and its AI's books. Each change is told once, where it is made.
+
+// 1 when the building's team can pay credits for its work now: any team
+// with its credits; a computer team with what the building still holds
+// for it plus its uncommitted money (AI_GetCredits).
+int AI_CanChargeWork(const BUILDING* building, int credits);
+// The engine charged credits for the building's work (after the team's
+// credits fell): what the building holds pays first (AI_RefundPrespent),
+// the rest through AI_SpendCredits.
+void AI_ChargeWork(BUILDING* building, int credits);
+// A member of a special force of its team not yet released.
+int AI_InUnreleasedForce(const UNIT* unit);
+// How the team's units choose targets: its plan's mode for a computer team
+// that has a plan, else 2.
+int AI_TargetMode(int team);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "ai/ai.h"
 #include "core/config.h"
 #include "core/fspath.h"
 #include "core/tlog.h"
@@ -75,6 +76,7 @@ static void ProcessOverlays(void) { Ovl_ProcessOverlaysOnScreen(); }
 
 static const GAME_STEP s_updateSteps[] = {
     {"Teams", Team_RemoveDeadTeams},
+    {"AI", AI_Process},
     {"ShockWaves", Swave_UpdateAll},
     {"Vortices", Vortex_UpdateAll},
     {"Buildings", Build_ProcessAll},

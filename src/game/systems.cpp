@@ -336,6 +336,22 @@ static void ScenarioInit(void)
     Scenario_Load(nullptr);
 }
 
+// The computer players start from the units and buildings the scenario
+// made, before the plans their state machines name are loaded.
+static void ComputerPlayersStart(void)
+{
+    AI_Init();
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        if (AI_IsComputerTeam(t)) AI_Activate(t);
+}
+
+static void ComputerPlayersClose(void)
+{
+    if (ai_game_initialised) AI_Close();
+}
+
+// The interface starts right after the scenario load, which sets the local
+// team's credits and the view that it shows.
 // The scenario sets the teams' relations, so the alliances come after it:
 // before, every relation the file sets would be inert. The buildings'
 // kept units and automatic production need the scenario's buildings; the
@@ -347,11 +363,12 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"GameMessages", GameMessagesInit, GameMessagesClose},
     {"Orders", Orders_Init, Orders_Close},
     {"Scenario", ScenarioInit, Nothing},
+    {"Interface", Igi_Init, Igi_Close},
     {"Alliances", AlliancesInit, Nothing},
     {"BuildingsInPlay", Build_StartGame, Build_EndGame},
-    {"Interface", Igi_Init, Igi_Close},
     {"UpdateTimer", Game_StartTimer, Nothing},
     {"TeamTotals", Endcond_InitTeamTotals, Nothing},
+    {"ComputerPlayers", ComputerPlayersStart, ComputerPlayersClose},
     {"AIPlans", Endcond_LoadAIPs, Nothing},
     {"InitialStates", Endcond_EnterInitialStates, Nothing},
 };

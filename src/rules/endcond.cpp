@@ -268,6 +268,18 @@ template <class T, class F> static void Each(GLL* list, F fn)
     for (GLL_NODE* n = list->first; n; n = n->next) fn(static_cast<T*>(n->element));
 }
 
+// A negative bonus is a fine, cut to what the team has uncommitted (all of
+// its credits unless a computer player has promised some of them).
+static void GiveBonus(GIVEBONUSCREDITS* c)
+{
+    if (c->team < 0 || c->team >= TEAM_MAXTEAMS) return;
+    int amount = c->amount;
+    if (amount < 0 && -(int64_t)amount > AI_GetCredits(c->team)) amount = -AI_GetCredits(c->team);
+    Team_ChangeCredits(c->team, amount);
+    if (amount > 0) AI_GiveCredits(c->team, amount);
+    else if (amount < 0) AI_SpendCredits(c->team, -amount);
+}
+
 void Endcond_EnterState(CONDSTATE* state, int team, int kind)
 {
     (void)kind;
@@ -282,10 +294,7 @@ void Endcond_EnterState(CONDSTATE* state, int team, int kind)
     Each<int>(state->specialforces_release, [](int* id) {
         if (SPECIAL_FORCE* force = AI_FindSpecialForce((uint32_t)*id)) AI_ReleaseSpecialForce(force);
     });
-    // Through the team's one way of changing credits, which keeps them at 0
-    // or more: a negative bonus is a fine.
-    Each<GIVEBONUSCREDITS>(state->give_bonus_credits,
-                           [](GIVEBONUSCREDITS* c) { Team_ChangeCredits(c->team, c->amount); });
+    Each<GIVEBONUSCREDITS>(state->give_bonus_credits, GiveBonus);
     Each<GIVESF>(state->specialforces_give, [](GIVESF* g) {
         if (SPECIAL_FORCE* force = AI_FindSpecialForce((uint32_t)g->force)) AI_GiveSpecialForce(force, g->team);
     });
@@ -295,6 +304,7 @@ void Endcond_EnterState(CONDSTATE* state, int team, int kind)
     if (state->alliances)
         for (int u = 0; u < ENDCOND_TEAMS; u++)
             if (u != team) Team_ForceRelation(team, u, state->alliances->relation[u]);
+    if (state->aip) AI_AIPSwitch(team, state->aip);
 }
 
 int Endcond_GetTimeLeft(int team)

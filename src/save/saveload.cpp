@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "ai/ai.h"
 #include "core/crc32.h"
 #include "core/debug.h"
 #include "core/fspath.h"
@@ -21,6 +22,8 @@
 #include "save/savefield.h"
 #include "save/saveptr.h"
 #include "save/savetype.h"
+#include "rules/endcond.h"
+#include "units/team.h"
 
 namespace {
 
@@ -249,6 +252,26 @@ int Save_CheckHeader(const char* path)
     return r ? r : SAVE_LOADED;
 }
 
+// Computer players are not saved: a game that had them closes them, boots
+// each computer team (sites and upgrades removed, production cancelled,
+// units stopped) and starts them again from what was loaded, each team
+// back on the plan of its state machine's current state.
+static void RebuildComputerPlayers(void)
+{
+    if (!ai_game_initialised) return;
+    AI_Close();
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        if (teamdata[t].type == TT_COMPUTER) AI_BootTeam(t);
+    AI_Init();
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        if (!AI_IsComputerTeam(t)) continue;
+        AI_Activate(t);
+        const CONDTREE* fsm = Endcond_GetTree(t, ENDCOND_FSM);
+        const CONDSTATE* state = fsm ? Endcond_GetState(fsm, fsm->current) : nullptr;
+        if (state && state->aip) AI_AIPSwitch(t, state->aip);
+    }
+}
+
 int Save_Load(const char* path)
 {
     auto start = std::chrono::steady_clock::now();
@@ -278,6 +301,7 @@ int Save_Load(const char* path)
         g_SaveFlags |= SAVEF_LIVE;
         if (ok) {
             Save_RestoreStaged();
+            RebuildComputerPlayers();
             TLOG(TLOG_SAVE, "- done.");
         }
         result = ok ? SAVE_LOADED : SAVE_BADFILE;

@@ -347,9 +347,12 @@ static int IntSqrt(int v)
 
 int Igievnt_PlaySoundNear(const SOUND_EFFECT* effect, int x, int y, int owner)
 {
+    // Most weapons and units are silent, and the units move and fight
+    // outside a game too (tools, tests) where no general rules were read:
+    // a silent effect never needs the radius.
+    if (Sound_IsClearedEffect(effect)) return 0;
     int radius = g_General.sfxradius;
     ASSERT(radius != 0);
-    if (Sound_IsClearedEffect(effect)) return 0;
     int seen = 0;
     for (int dy = -1; dy <= 1 && !seen; dy++)
         for (int dx = -1; dx <= 1 && !seen; dx++) {

@@ -84,7 +84,8 @@ void Igievnt_HandleGameEvent(int kind);
 // the local random stream, the unit's id as owner; an empty set is silent.
 void Igievnt_PlayUnitSound(UNIT* unit, int set);
 // A map sound at tile (x, y): 1 when it plays (a tile of the 3 x 3 around it
-// seen, within the sound radius of the view's centre). Asserts the radius.
+// seen, within the sound radius of the view's centre). Asserts the radius
+// unless the effect is clear (0 at once).
 int Igievnt_PlaySoundNear(const SOUND_EFFECT* effect, int x, int y, int owner);
 
 // --- the rest ---

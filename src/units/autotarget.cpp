@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "ai/ai.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
 #include "core/rand.h"
@@ -203,7 +204,8 @@ static int SplashScore(const UNIT* u, const UNIT* v, int a)
 TARGET* Units_ChooseEnemyUnit(UNIT* u, TARGET* out)
 {
     const int R = u->type->seeingrange, a = Splash(u);
-    int best = 0;
+    const int mode = AI_TargetMode(u->team);
+    int best = 0, nearest = 0x7fffffff;
     UNIT* chosen = nullptr;
     for (int team = 0; team < TEAM_MAXTEAMS; team++) {
         if (team == u->team || !HasUnits(team)) continue;
@@ -219,8 +221,15 @@ TARGET* Units_ChooseEnemyUnit(UNIT* u, TARGET* out)
             // shoot it then, so Units_CanAttackTarget needs no asking.
             if (Units_CheckTargetWithWeapons(u, &t) != TARGETRANGE_OK) continue;
             // Computer players choose by their plan; everyone else scores.
-            if (v->hitpoints < 1) continue;
             const int d = Hyps(v->tilepos.x, v->tilepos.y, u->tilepos.x, u->tilepos.y);
+            if (mode != 2) {
+                if (d < nearest) {
+                    nearest = d;
+                    chosen = v;
+                }
+                continue;
+            }
+            if (v->hitpoints < 1) continue;
             int64_t score = (int64_t)v->type->maxhitpoints * Units_TargetThreat(v, u) / v->hitpoints +
                             (int64_t)(R * 100 - d) * 50 / 100;
             if (a > 0) score += SplashScore(u, v, a);

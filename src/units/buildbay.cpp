@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "ai/ai.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
@@ -56,8 +57,9 @@ void ServiceOnce(BUILDING* b, UNIT* u)
     const int n = ServiceAmount(b->efficiency, human ? g_General.healspeed : g_General.repairspeed);
     if (n <= 0 || u->hitpoints >= u->type->maxhitpoints) return;
     if (cost > 0) {
-        if (teamdata[u->team].credits < cost) return;
+        if (teamdata[u->team].credits < cost || AI_GetCredits(u->team) < cost) return;
         Team_ChangeCredits(u->team, -cost);
+        AI_SpendCredits(u->team, cost);
     }
     Units_SetHitpoints(u, u->hitpoints + n);
 }

@@ -246,6 +246,10 @@ struct BUILDING {
     int32_t effectswritten;
     int32_t efficiency;            // percent: how fast what it holds works (100 when made)
     EXPLID explosion;              // the health effect shown, ended with the building
+    struct {
+        int32_t account;           // the computer player's account that paid for its work
+        int32_t refundable;        // committed to that work and not charged yet
+    } ai;                          // zero when made
     BUILDING* next;                // global list
     BUILDING* teamnext;
     BUILDING* teamprev;

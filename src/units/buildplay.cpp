@@ -27,6 +27,8 @@
 // which feeds messages only.
 #include "units/buildplay.h"
 
+#include "ai/ai.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -97,8 +99,9 @@ bool WorkStep(BUILDING* b, int work)
         int64_t due = (int64_t)b->jobcost * (b->prodtime - b->prodleft + done) / b->prodtime;
         int charge = (int)(due - (b->jobcost - b->costleft));
         if (charge > 0) {
-            if (teamdata[b->team].credits < charge) return false;
+            if (!AI_CanChargeWork(b, charge)) return false;
             Team_ChangeCredits(b->team, -charge);
+            AI_ChargeWork(b, charge);
             b->costleft -= charge;
         }
     }
@@ -136,6 +139,7 @@ void Complete(BUILDING* b)
     if (t->flags & BTF_GIVESMINIMAP) Game_AddMinimapStatus(b->team, 1);
     AP_AddBuilding(b);
     AP_SetPrimary(b, 0, 0);
+    AI_BuildingCompleted(b);
 }
 
 // A produced unit comes out at the free tile nearest the door; with none
@@ -151,6 +155,7 @@ bool Deliver(BUILDING* b)
     UNIT* u = Units_NewAt(ut, b->team, -1, x, y);
     if (u == nullptr) return false;
     Team_Stats_UnitMade(b->team);
+    AI_UnitProduced(u);
     LocalMsg(b, ut->abilities.ishuman ? MSG_UNITCOMPLETE : MSG_VEHICLECOMP);
     if (Map_IsValidTile(b->rallyx, b->rallyy)) Units_SOrderMove(u, b->rallyx, b->rallyy);
     AP_ClearSource(b, ut->unittypeid);
@@ -164,6 +169,7 @@ void FinishUpgrade(BUILDING* b)
 {
     BUILDINGTYPE* old = b->buildingtype;
     BUILDINGTYPE* nt = old->upgradeto;
+    AI_BuildingUpgradeCompleted(b);
     AP_RemoveBuilding(b);
     if (old->prereq.id != 0) PREREQ_Remove(old, old->prereq.id, b->team);
     int hp = old->maxhitpoints > 0 ? (int)((int64_t)b->hitpoints * nt->maxhitpoints /
@@ -198,7 +204,9 @@ bool JobStep(BUILDING* b)
     case BS_SELLING:
         if (WorkStep(b, 100) && b->prodleft <= 0) {
             const BUILDINGTYPE* t = b->buildingtype;
-            Team_ChangeCredits(b->team, (int)((int64_t)t->cost * t->sell[0] / 100));
+            const int gain = (int)((int64_t)t->cost * t->sell[0] / 100);
+            Team_ChangeCredits(b->team, gain);
+            AI_GiveCredits(b->team, gain);
             Build_RemoveFromGame(b, BRM_SOLD);
             return false;
         }
@@ -229,8 +237,11 @@ void RepairStep(BUILDING* b)
         b->repairrequest = 0;
         return;
     }
-    if (teamdata[b->team].credits < t->repaircost[0]) return;
+    // A computer team pays from its uncommitted money only.
+    if (teamdata[b->team].credits < t->repaircost[0] || AI_GetCredits(b->team) < t->repaircost[0])
+        return;
     Team_ChangeCredits(b->team, -t->repaircost[0]);
+    AI_SpendCredits(b->team, t->repaircost[0]);
     Build_SetHitpoints(b, b->hitpoints + t->repaircost[1]);
     if (b->hitpoints >= t->maxhitpoints) b->repairrequest = 0;
 }
@@ -423,6 +434,9 @@ int Build_CancelProduction(BUILDING* b)
     if (b == nullptr || b->state != BS_PRODUCING)
         return Refuse(b, "Build_CancelProduction", "not producing");
     Team_ChangeCredits(b->team, b->jobcost - b->costleft);
+    AI_GiveCredits(b->team, b->jobcost - b->costleft);
+    // What the computer player still held for the unit would stay committed.
+    AI_BuildingProductionCancelled(b);
     if (b->unittypetobuild) AP_ClearSource(b, b->unittypetobuild->unittypeid);
     b->unittypetobuild = nullptr;
     EndJob(b);
@@ -516,6 +530,7 @@ int Build_CancelSite(BUILDING* b)
     if (b == nullptr || b->complete || b->state != BS_BEINGBUILT)
         return Refuse(b, "Build_CancelSite", "not a construction site");
     Team_ChangeCredits(b->team, b->jobcost - b->costleft);
+    AI_GiveCredits(b->team, b->jobcost - b->costleft);
     Build_RemoveFromGame(b, BRM_CANCELLED);
     return 1;
 }
@@ -556,7 +571,10 @@ int Build_SellResources(BUILDING* b)
         b->stored[r] = 0;
         gained += (int)(worth - res.salecharge);
     }
-    if (gained > 0) Team_ChangeCredits(b->team, gained);
+    if (gained > 0) {
+        Team_ChangeCredits(b->team, gained);
+        AI_GiveCredits(b->team, gained);
+    }
     return gained;
 }
 
@@ -598,6 +616,9 @@ void Build_RemoveFromGame(BUILDING* b, int reason)
 {
     if (b == nullptr || b->id == -1) return;
     const BUILDINGTYPE* t = b->buildingtype;
+    if (b->state == BS_BEINGBUILT) AI_BuildingRemoveUnderConstruction(b);
+    else if (b->state == BS_UPGRADING) AI_BuildingRemoveUnderUpgrade(b);
+    AI_BuildingRemove(b);
     Build_ReleaseOccupants(b);
     for (UNITID& h : b->bay) {
         if (UNIT* k = UnitId_Ptr(&h)) Units_Delete(k);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ai/ai.h"
 #include "core/bytes.h"
 #include "core/config.h"
 #include "core/debug.h"
@@ -96,11 +97,14 @@ static void GiveCredits(const ORDERREC* n)
         return;
     }
     if (to == n->team) return;
-    int have = teamdata[n->team].credits;
+    // A computer team gives from its uncommitted money only.
+    int have = AI_GetCredits(n->team);
     int give = amount < (uint32_t)have ? (int)amount : have;
     if (give > INT_MAX - teamdata[to].credits) give = INT_MAX - teamdata[to].credits;
     Team_ChangeCredits(n->team, -give);
+    AI_SpendCredits(n->team, give);
     Team_ChangeCredits(to, give);
+    AI_GiveCredits(to, give);
     if (n->team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_GAVECREDITS));
     if (to == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_ORDGIVENCREDITS));
 }

@@ -44,6 +44,7 @@
 #include "platform/animtype.h"
 #include "platform/sortdisp.h"
 #include "rules/gamemsg.h"
+#include "ui/igievnt.h"
 #include "units/autotarget.h"
 #include "units/building.h"
 #include "units/explosion.h"
@@ -159,6 +160,7 @@ int Weapon_MakeProjectile(PROJECTILEID* out, WEAPONTYPE* w, TARGET* target, PART
     p->heading = Util_VectorAngle((float)(p->aimx - p->x), (float)(p->aimy - p->y));
     p->speed = FixSpeed(w->initialspeed);
     Show(p);
+    Igievnt_PlaySoundNear(&w->FireSound, p->x / 24, p->y / 24, part->unit ? part->unit->id : -1);
     if (w->FireExplosion) {
         DISPLAYELEMENT* d = part->display;
         EXPLID fire;
@@ -409,6 +411,7 @@ static int Hit(PROJECTILE* p, int px, int py)
     SortDisp_DeleteChain(p->display);
     p->display = nullptr;
     Explode(p, w->HitExplosion);
+    Igievnt_PlaySoundNear(&w->HitSound, px / 24, py / 24, -1);
     if (w->kind == WWAVE) oi.areaeffect = -1; // the ring carries the area damage
     s_hitBy = p;
     Weapon_Impact(w, &oi, &p->target, p->team, px, py);

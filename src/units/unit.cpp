@@ -16,6 +16,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "ai/ai.h"
 #include "core/debug.h"
 #include "core/guard.h"
 #include "core/pool.h"
@@ -306,6 +307,12 @@ void Units_PostProcessAllTypes(void)
             pair.srctype = BuildingTypeNamed(t, pair.src);
             pair.dsttype = BuildingTypeNamed(t, pair.dst);
         }
+        // A unit that makes buildings is a construction crew to the
+        // computer players; no keyword says so.
+        t->abilities.canbuild = 0;
+        for (int b = 0; b < g_NrBuildingTypes && t->prereq.id != 0; b++)
+            for (uint16_t maker : g_BuildingTypes[b].prereq.makers)
+                if (maker == t->prereq.id) t->abilities.canbuild = 1;
         t->phaseinfo.buildingtype = nullptr;
         if (t->phaseinfo.text[0] != '\0') {
             int index = Textfile_FindBuildingType(t->phaseinfo.text);
@@ -423,6 +430,7 @@ UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
     u->inuse = 1;
     u->gridcell = -1;
     u->claimlevel = -1;
+    u->ai.cc_reserved_area = -1;
     u->seq = s_nextseq++;
     s_made.push_back(u);
     u->team = (int8_t)team;
@@ -480,6 +488,7 @@ UNIT* Units_NewAt(UNITTYPE* type, int team, int id, int x, int y)
 void Units_Delete(UNIT* u)
 {
     if (!u || !u->inuse) return;
+    AI_UnitRemove(u);
     DeleteUnit(u);
     Pool_Free(&s_pool, u);
 }
@@ -487,6 +496,7 @@ void Units_Delete(UNIT* u)
 void Units_DeleteKeepPtr(UNIT* u)
 {
     if (!u || !u->inuse) return;
+    AI_UnitRemove(u);
     DeleteUnit(u);
 }
 

@@ -135,6 +135,7 @@ struct UNITTYPE_ABILITIES {
     uint32_t noautotarget : 1;
     uint32_t canselfdestruct : 1;
     uint32_t isshredder : 1;       // a part carries a shredder weapon (shredderinfo)
+    uint32_t canbuild : 1;         // a building type names it as maker (no keyword)
 };
 
 struct UNITTYPE_TYPEINFO {         // a unit type named in the file and a number
@@ -498,6 +499,18 @@ struct UNIT {
     STANDINGORDERINFO sorder;
     STANDINGORDERINFO snextorder;
     UNIT_TACTAI tactaiinfo;
+    struct {
+        void* squad;               // the computer player's squad, null in none
+        int32_t arrived;
+        uint16_t cc_construct_type;   // building a crew is to build, 0 unassigned
+        int32_t cc_construct_cost;
+        int32_t cc_constructing;
+        int32_t cc_account;
+        int32_t cc_reserved_area;     // -1 none
+        int32_t resource_type;
+        int32_t producer_id;
+        int32_t consumer_id;
+    } ai;                          // cleared when made
     UNIT_TACTAI usertactaiinfo;
     int32_t hitpoints;
     uint32_t experience;

@@ -16,6 +16,7 @@
 #include "map/map.h"
 #include "rules/gamemsg.h"
 #include "rules/tfgen.h"
+#include "ui/igievnt.h"
 #include "units/autotarget.h"
 #include "units/buildbay.h"
 #include "units/building.h"
@@ -382,6 +383,9 @@ void Units_ProcessSOSpy(UNIT* u)
             return;
         }
         EnterBuilding(u, b);
+        // The player who sent this spy alone now looks at its building.
+        if (u->team == g_LocalTeam && Igievnt_SingleUnitSelected() && Igievnt_IsUnitSelected(u))
+            Igievnt_SelectBuilding(b);
         return;
     case SPY_SPYING:
     case SPY_STEAL:

@@ -1,6 +1,7 @@
 // The units' step of every game update (see unitproc.h).
 #include "units/unitproc.h"
 
+#include "ai/ai.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "map/fog.h"
@@ -19,6 +20,16 @@
 #include "units/unitstate.h"
 
 namespace {
+
+// A type fires indirect when a part of it carries a weapon that can.
+bool FiresIndirect(const UNITTYPE* type)
+{
+    for (int i = 0; i < type->partinfo.nrparts && i < UNITTYPE_MAXPARTS; i++)
+        if (type->partinfo.parttype[i] && Parts_TypeCanShootIndirect(type->partinfo.parttype[i]))
+            return true;
+    return false;
+}
+
 
 void Decoy(UNIT* u)
 {
@@ -99,6 +110,8 @@ void ProcessUnit(UNIT* u)
     Units_UpdateSeenFlags(u);
     if (!Units_ProcessSOrder(u)) return;
     Units_UpdateMovement(u);
+    if (u->sorder.code == SO_NONE && FiresIndirect(u->type) && AI_IsEnabled(u->team))
+        Units_ListAppend(&teamdata[u->team].idleindirectfireunits, u, u->id);
     Decoy(u);
     Charge(u);
     if (u->type->abilities.isshredder) Units_ShredderDamage(u);
@@ -113,8 +126,10 @@ void ProcessUnit(UNIT* u)
 
 void Units_ProcessAll(void)
 {
-    // Teams' lists of idle indirect-fire units belong to computer players,
-    // which no team has yet.
+    // Teams' lists of idle indirect-fire units belong to computer players:
+    // made afresh every update.
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        if (AI_IsEnabled(t)) Units_ListClear(&teamdata[t].idleindirectfireunits);
     ITERATOR it;
     Iterate_UnitInitAll(&it);
     while (UNIT* u = Iterate_UnitNext(&it))

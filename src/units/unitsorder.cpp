@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "ai/ai.h"
 #include "core/angle.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
@@ -106,12 +107,19 @@ void Units_SOrderAttack(UNIT* u, const TARGET* target, int homex, int homey, int
     Units_RallyIdleIndirectFire(u->team, &t);
 }
 
-// Only computer players keep lists of idle indirect-fire units; until they
-// exist no team has any.
+// Only a computer player's team keeps its idle indirect-fire units listed
+// (Units_ProcessAll): they join the first of them that attacks.
 void Units_RallyIdleIndirectFire(int team, const TARGET* target)
 {
-    (void)team;
-    (void)target;
+    if (team < 0 || team >= TEAM_MAXTEAMS || !AI_IsEnabled(team)) return;
+    for (UNITLISTELEM* e = teamdata[team].idleindirectfireunits.head; e; e = e->next) {
+        UNIT* u = UnitId_Ptr(&e->u);
+        if (!u || u->sorder.code != SO_NONE) continue;
+        TARGET t = *target;
+        if (!Units_CanAttackTarget(u, &t)) continue;
+        u->tactaiinfo.tenacity = TACTAI_LOW;
+        Units_SOrderAttack(u, &t, u->tilepos.x, u->tilepos.y, -1, -1);
+    }
 }
 
 void Units_SOrderMove(UNIT* u, int destx, int desty)

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ai/ai.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
@@ -78,6 +79,8 @@ void Units_GiveUnitToOtherTeam_Long(UNIT* u, int newteam, int flag)
     Units_ClearMorphState(u);
     const int team = newteam;
     if (team == u->team) return;
+    // The old team's computer player sees the unit leave first.
+    AI_UnitRemove(u);
     const int wason = u->onmap;
     if (wason) Units_RemoveFromMap(u);
     Units_MoveToTeamList(u, team);
@@ -85,6 +88,7 @@ void Units_GiveUnitToOtherTeam_Long(UNIT* u, int newteam, int flag)
     if (flag) Units_SOrderStop(u);
     if (wason) Units_AddToMap(u);
     Units_UpdateRenderType(u);
+    AI_UnitAdd(u);
 }
 
 // ------------------------------------------------------------------ type
@@ -126,6 +130,8 @@ UNIT* Units_ChangeUnitType(UNIT* u, UNITTYPE* newtype, int keepid)
     n->usertactaiinfo = user;
     // The player's selection and groups follow the unit into its new form.
     Igievnt_ReplaceUnit(id, n);
+    // Back to its computer player, unless a script still holds it.
+    if (!AI_InUnreleasedForce(n)) AI_UnitAdd(n);
     return n;
 }
 

@@ -21,6 +21,7 @@
 #include "units/unitsorder.h"
 #include "units/unitstate.h"
 #include "rules/gamemsg.h"
+#include "ui/igievnt.h"
 
 namespace {
 
@@ -498,6 +499,7 @@ int Units_CanEnterTile(UNIT* u, int x, int y)
     if (o && o->type && u->type && o->hitpoints > 0 &&
         o->type->rundowninfo.defence < u->type->rundowninfo.attack &&
         Team_GetRelation(u->team, o->team) == TR_ENEMY) {
+        Igievnt_PlaySoundNear(&o->type->rundowninfo.squish, x, y, -1);
         Team_Stats_UnitKill(u->team, o->team, x, y);
         Units_SetHitpoints(o, 0);
     }

@@ -279,6 +279,13 @@ TEST_F(DemoDriver, FiftyUnitsWalkThroughACorridorOfTheDemoMap)
             if (x != 34 && x != 35) MAP_ELEMENT_AT(x, y)->altitude = 20;
     Pathsrch_Close();
     Pathsrch_Init();   // the connected regions of the new wall
+    // The scenario's own units out of the way: the east base's computer
+    // player sends its armed units after what they see, into the corridor.
+    std::vector<UNIT*> scenario;
+    ITERATOR all;
+    Iterate_UnitInitAll(&all);
+    while (UNIT* u = Iterate_UnitNext(&all)) scenario.push_back(u);
+    for (UNIT* u : scenario) Units_Delete(u);
     std::vector<UNIT*> units;
     std::vector<std::pair<int, int>> goals;
     for (int i = 0; i < 50; i++) {

@@ -57,6 +57,8 @@ void QvPassScript::Step(void)
     }
     if (passes >= (int)script_.size()) {
         if (stopWhenDone && desktop) desktop->dflags &= ~(QID_RUNNING | QID_LOOPCONTINUES);
+        // The game goes back to the front end as a game that ended does.
+        if (stopWhenDone && g_GameState == GS_INGAME) g_GameState = GS_FRONTEND;
         passes++;
         return;
     }
@@ -64,10 +66,9 @@ void QvPassScript::Step(void)
     if (p.advanceMs) PlatHeadless_Advance(p.advanceMs);
     if (p.moveX >= 0) Input_RawMouseMove(p.moveX, p.moveY);
     if (p.button >= 0) Input_RawMouseButton(p.button, p.down);
-    if (p.scancode) {
-        Input_RawKey(p.scancode, 1, p.character);
-        Input_RawKey(p.scancode, 0, 0);
-    }
+    if (p.wheel) Input_RawWheel(p.wheel);
+    if (p.scancode && p.keyHeld != 0) Input_RawKey(p.scancode, 1, p.character);
+    if (p.scancode && p.keyHeld != 1) Input_RawKey(p.scancode, 0, 0);
     if (p.quit) Plat_PostQuit();
 }
 
@@ -103,6 +104,30 @@ QvPass QvKey(int scancode)
 {
     QvPass p;
     p.scancode = scancode;
+    return p;
+}
+
+QvPass QvKeyDown(int scancode, int character)
+{
+    QvPass p;
+    p.scancode = scancode;
+    p.character = character;
+    p.keyHeld = 1;
+    return p;
+}
+
+QvPass QvKeyUp(int scancode)
+{
+    QvPass p;
+    p.scancode = scancode;
+    p.keyHeld = 0;
+    return p;
+}
+
+QvPass QvWheel(int delta)
+{
+    QvPass p;
+    p.wheel = delta;
     return p;
 }
 

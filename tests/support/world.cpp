@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "ai/ai.h"
+#include "ai/aibuild.h"
+#include "ai/aip.h"
+#include "ai/aiteam.h"
 #include "core/gll.h"
 #include "core/rand.h"
 #include "core/uid.h"
@@ -107,6 +110,69 @@ struct Digest {
         }
     }
 };
+
+// A unit's computer-player record (its squad by presence: an address).
+void AddUnitAi(Digest& d, const UNIT* u)
+{
+    d.add(u->ai.squad != nullptr);
+    for (int64_t v : {(int64_t)u->ai.arrived, (int64_t)u->ai.cc_construct_type,
+                      (int64_t)u->ai.cc_construct_cost, (int64_t)u->ai.cc_constructing,
+                      (int64_t)u->ai.cc_account, (int64_t)u->ai.cc_reserved_area,
+                      (int64_t)u->ai.resource_type, (int64_t)u->ai.producer_id,
+                      (int64_t)u->ai.consumer_id})
+        d.add(v);
+}
+
+// The computer players: each AI team's lists, books, rows of purchases,
+// candidates and plan (its counters and last recompute time).
+void AddComputerPlayers(Digest& d)
+{
+    d.add(ai_game_initialised);
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        const AI_Team* a = AI_GetTeam(t);
+        d.add(a != nullptr);
+        if (!a) continue;
+        d.add(AI_IsEnabled(t));
+        for (const GLL_NODE* n = a->units->first; n; n = n->next)
+            d.add(static_cast<const UNIT*>(n->element)->id);
+        for (int32_t c : a->combat_count) d.add(c);
+        d.add(a->combat_sum);
+        d.add(a->next_squad_id);
+        const AIBUILD& ab = a->aibuild;
+        for (int i = 0; i < AIBUILD_MAX_ACCOUNTS; i++) {
+            d.add(ab.credit[i]);
+            d.add(ab.budget[i]);
+            d.add(ab.max_reserve[i]);
+        }
+        uint32_t total;
+        memcpy(&total, &ab.budget_total, sizeof total);
+        for (int64_t v : {(int64_t)ab.prespent_credits, (int64_t)total, (int64_t)ab.accounts_enabled,
+                          (int64_t)ab.transports_needed, (int64_t)ab.placement_delay,
+                          (int64_t)ab.candidates, (int64_t)ab.next_account,
+                          (int64_t)(ab.construction_program != nullptr)})
+            d.add(v);
+        for (int i = 0; i < ab.candidates; i++) {
+            const AIBUILD_CANDIDATE& c = ab.candidate[i];
+            for (int64_t v : {(int64_t)c.quantity, (int64_t)c.item, (int64_t)c.account, (int64_t)c.kind,
+                              (int64_t)(c.counter ? *c.counter : -1)})
+                d.add(v);
+        }
+        d.add(AIBuild_FacilitiesUnderConstruction(t));
+        for (int id = 0; id < AIBuild_UnderConstructionLength(t); id++)
+            d.add(AIBuild_UnderConstruction(t, id));
+        const AIP_struct* plan = a->plan;
+        d.add(plan != nullptr);
+        if (!plan) continue;
+        d.add(plan->last_recompute);
+        d.add(plan->target_mode);
+        for (const AIBUILD_ACCOUNT* acc : plan->construction_program->account) {
+            if (!acc) continue;
+            for (int l = 0; l < acc->priority_levels; l++)
+                for (int n = 0; n < acc->priority_level[l].nodes; n++)
+                    d.add(acc->priority_level[l].node[n].internal);
+        }
+    }
+}
 
 // The order slot's code, schedule and the fields of its record.
 void AddOrder(Digest& d, const STANDINGORDERINFO& o)
@@ -355,6 +421,7 @@ uint64_t QvDigest_State(void)
         AddOrder(d, u->sorder);
         AddOrder(d, u->snextorder);
         d.add(u->partof.id);
+        AddUnitAi(d, u);
         for (const UNIT_TACTAI* l : {&u->tactaiinfo, &u->usertactaiinfo})
             for (int v : {l->tenacity, l->autonomy, l->selfpreservation}) d.add(v);
         d.add(u->idledelay);
@@ -432,6 +499,8 @@ uint64_t QvDigest_State(void)
         d.add(b->costleft);
         d.add(b->paused);
         d.add(b->repairrequest);
+        d.add(b->ai.account);
+        d.add(b->ai.refundable);
         d.add(b->delivering);
         d.add(b->primary);
         d.add(b->rallyx);
@@ -483,5 +552,6 @@ uint64_t QvDigest_State(void)
                   g_General.healthhigh, g_General.sfxradius})
         d.add(v);
     AddEndConditions(d);
+    AddComputerPlayers(d);
     return d.h;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,15 @@
 #include "ui/igievnt.h"
 #include "ui/textedit.h"
 #include "units/building.h"
+#include "units/damage.h"
 #include "units/orders.h"
+#include "units/parts.h"
+#include "units/projectile.h"
+#include "units/team.h"
 #include "units/unit.h"
+#include "units/unitmove.h"
 #include "units/unitstate.h"
+#include "units/weapon.h"
 
 namespace {
 
@@ -392,6 +399,79 @@ TEST_F(MapSound, PlaysWithinTheRadiusOfTheViewCentreOnSeenTilesOnly)
         EXPECT_EQ(Igievnt_PlaySoundNear(&bang_, r.x, r.y, -1), r.want) << r.name;
     }
     EXPECT_EQ(Igievnt_PlaySoundNear(nullptr, 20, 20, -1), 0);
+}
+
+// The units' own sounds reach the player through the map sound: a shot's
+// launch (owned by the shooter, so that its next acknowledgement cuts it),
+// its impact, and a unit crushed under an enemy; each only where the local
+// team sees.
+TEST_F(MapSound, ShotsAndCrushingPlayNearTheirTiles)
+{
+    g_General.sfxradius = 40;
+    Projectile_Init();
+    Weapon_Init();
+    Damage_Init();
+    WEAPONTYPE* w = Weapon_NewType();
+    w->kind = WLINEAR;
+    w->CanShootGround = 1;
+    w->range = 6 * 24;
+    w->initialspeed = 10;
+    w->oinfo = OFFENSEINFO{-1, 0, 0};
+    UNITTYPE* crusher = QvWorld_UnitType("Crusher");
+    crusher->rundowninfo.attack = 5;
+    tank_->rundowninfo.squish = bang_;
+    Team_SetRelation(1, 2, TR_ENEMY);
+    UNIT* me = Units_NewAt(tank_, 1, -1, 10, 10);
+    Units_NewAt(tank_, 2, -1, 14, 10);
+    PART part{};
+    part.unit = me;
+    auto fireAt = [&](int x, int y) {
+        TARGET t;
+        Target_Setup(&t, FM_GROUND, nullptr, nullptr, x, y);
+        PROJECTILEID id;
+        ASSERT_EQ(Weapon_MakeProjectile(&id, w, &t, &part), 1);
+    };
+    auto land = [&] {
+        for (int i = 0; i < 200 && Projectile_Count() > 0; i++) Weapon_UpdateProjectiles();
+        ASSERT_EQ(Projectile_Count(), 0);
+    };
+    auto crushAt = [&](int x, int y) {
+        UNIT* c = Units_NewAt(crusher, 1, -1, x - 1, y);
+        UNIT* v = Units_NewAt(tank_, 2, -1, x, y);
+        Units_CanEnterTile(c, x, y);
+        EXPECT_EQ(v->hitpoints, 0);
+        Units_Delete(c);
+        Units_Delete(v);
+    };
+    // The launch sound is the shooter's: its acknowledgement takes its voice.
+    const int before = Sound_VoicesPlaying();
+    w->FireSound = bang_;
+    fireAt(13, 10);
+    w->FireSound = SOUND_EFFECT{};
+    ASSERT_EQ(Sound_VoicesPlaying(), before + 1);
+    Sound_Effect(&bang_, me->id);
+    EXPECT_EQ(Sound_VoicesPlaying(), before + 1);
+    land();
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        int voices;
+    } rows[] = {
+        {"launch", [&] { w->FireSound = bang_; fireAt(13, 10); w->FireSound = SOUND_EFFECT{}; land(); }, 1},
+        {"impact", [&] { fireAt(13, 10); w->HitSound = bang_; land(); w->HitSound = SOUND_EFFECT{}; }, 1},
+        {"silent weapon", [&] { fireAt(13, 10); land(); }, 0},
+        {"crushed in sight", [&] { crushAt(11, 12); }, 1},
+        {"crushed beyond the radius", [&] { crushAt(50, 50); }, 0},
+    };
+    for (const auto& r : rows) {
+        const int playing = Sound_VoicesPlaying();
+        r.act();
+        EXPECT_EQ(Sound_VoicesPlaying() - playing, r.voices) << r.name;
+    }
+    land();
+    Projectile_Close();
+    Weapon_Close();
+    Damage_Close();
 }
 
 } // namespace

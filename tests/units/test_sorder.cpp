@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "ai/ai.h"
+#include "ai/aip.h"
+#include "ai/aiprog.h"
+#include "ai/aiteam.h"
 #include "core/angle.h"
 #include "core/config.h"
 #include "core/gamestate.h"
@@ -145,6 +149,66 @@ protected:
 
 // Two companies a screen apart roam until they meet, then fight and answer
 // hits on their own until one side is gone.
+// Team 1 a computer team under a started frame (every type armed, as
+// the strengths need); the frame closed at the end of the scope.
+struct ComputerTeam1 {
+    explicit ComputerTeam1(UNITTYPE* jet, UNITTYPE* tank)
+    {
+        jet->partinfo = tank->partinfo;
+        for (TEAM_DATA& td : teamdata) td.type = TT_HUMAN;
+        teamdata[1].type = TT_COMPUTER;
+        PREREQ_Init();
+        AI_Init();
+        AI_Activate(1);
+    }
+    ~ComputerTeam1() { AI_Close(); }
+};
+
+TEST_F(SOrderTest, AComputerTeamsIdleIndirectFireUnitsJoinItsFirstAttack)
+{
+    gun_->CanShootIndirect = 1;
+    ComputerTeam1 ai(jet_, tank_);
+    UNIT* a = Tank(1, 10, 10);
+    UNIT* b = Tank(1, 10, 12);
+    UNIT* other = Tank(3, 30, 30);   // not a computer team: never listed
+    for (UNIT* u : {a, b, other}) u->sorder.nextscantime = INT32_MAX;
+    Update();
+    EXPECT_EQ(Units_ListSize(&teamdata[1].idleindirectfireunits), 2);
+    EXPECT_EQ(Units_ListSize(&teamdata[3].idleindirectfireunits), 0);
+    UNIT* enemy = Tank(2, 12, 11);
+    TARGET t;
+    Target_Setup(&t, FM_UNIT, enemy, nullptr, 0, 0);
+    Units_SOrderAttack(a, &t, a->tilepos.x, a->tilepos.y, -1, -1);
+    EXPECT_EQ(b->sorder.code, SO_ATTACK);
+    EXPECT_EQ(b->sorder.attack.target.unit.id, enemy->id);
+    EXPECT_EQ(b->tactaiinfo.tenacity, TACTAI_LOW);
+    // Switched off, the team keeps no list and rallies no one.
+    AI_Deactivate(1);
+    Units_SOrderStop(b);
+    Units_SOrderAttack(a, &t, a->tilepos.x, a->tilepos.y, -1, -1);
+    EXPECT_EQ(b->sorder.code, SO_NONE);
+}
+
+TEST_F(SOrderTest, AComputerTeamWithAPlanTargetsTheNearestEnemyOthersScore)
+{
+    ComputerTeam1 ai(jet_, tank_);
+    UNIT* u = Tank(1, 10, 10);
+    UNIT* near = Tank(2, 11, 10);
+    UNIT* far = Tank(2, 13, 10);
+    far->hitpoints = 1;   // worth the most by the score
+    AIP_struct plan{};
+    plan.construction_program = AIBuild_ProgramNew();
+    TARGET t;
+    ASSERT_NE(Units_ChooseEnemyUnit(u, &t), nullptr);
+    EXPECT_EQ(t.unit.id, far->id);   // no plan: mode 2
+    AI_Team::SetPlan(AI_GetTeam(1), &plan);
+    ASSERT_EQ(AI_TargetMode(1), 0);
+    ASSERT_NE(Units_ChooseEnemyUnit(u, &t), nullptr);
+    EXPECT_EQ(t.unit.id, near->id);
+    AI_Team::SetPlan(AI_GetTeam(1), nullptr);
+    AIBuild_ProgramDelete(plan.construction_program);
+}
+
 TEST_F(SOrderTest, TwoRoamingCompaniesFindEachOtherAndFightToTheEnd)
 {
     std::vector<UNIT*> a, b;

@@ -14,6 +14,8 @@
 #include "rules/tfgen.h"
 #include "support/testsupport.h"
 #include "support/world.h"
+#include "ui/igi.h"
+#include "ui/igievnt.h"
 #include "units/buildbay.h"
 #include "units/building.h"
 #include "units/buildplay.h"
@@ -452,6 +454,41 @@ TEST_F(Spies, ASpyStealsPlansAndBringsThemHome)
     EXPECT_TRUE(PREREQ_HaveStolen(3, 0));
     EXPECT_TRUE(PREREQ_HaveStolen(4, 0)) << "the units the depot makes";
     EXPECT_FALSE(PREREQ_HaveStolen(3, 1));
+}
+
+// The player who sent a spy alone watches the building it enters; a spy
+// among others, or another team's, leaves the selection as it was.
+TEST_F(Spies, ALocalSpySelectedAloneHandsTheSelectionToItsBuilding)
+{
+    const struct {
+        const char* name;
+        int local;
+        bool withother;
+        bool selectsbuilding;
+    } rows[] = {
+        {"alone, local", 0, false, true},
+        {"with another unit", 0, true, false},
+        {"another team's spy", 1, false, false},
+    };
+    UNIT* other = Units_NewAt(tank_, 0, -1, 22, 22);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        g_LocalTeam = r.local;
+        Igievnt_DropBuilding();
+        Igievnt_ClearSelection();
+        Igievnt_SelectUnit(spy_);
+        if (r.withother) Igievnt_SelectUnit(other);
+        Enter();
+        ASSERT_FALSE(spy_->onmap);
+        EXPECT_EQ(igi_nfo.sbuild == b_, r.selectsbuilding);
+        EXPECT_EQ(Igievnt_IsUnitSelected(spy_), !r.selectsbuilding);
+        Units_SOrderSpy(spy_->id, 0, b_, SPY_LEAVE, 0);
+        ASSERT_TRUE(spy_->onmap);
+        Units_ChangeTile(spy_, 20, 20);
+    }
+    Igievnt_DropBuilding();
+    Igievnt_ClearSelection();
+    g_LocalTeam = 7;
 }
 
 // Regression: full pockets once made the steal countdown append a fifth plan
