@@ -31,6 +31,9 @@ static THREAD_CRITSEC* s_foundLock = CritSec_Create();
 static int s_initialised;
 static NetAddress s_joinAddress; // whom a guest asked to join, until its first SESSION
 static int s_haveSession;        // a guest has had a SESSION since it joined
+static int s_haveSessionId;      // the last lobby SESSION taken: its sender and id
+static NetAddress s_sessionFrom;
+static uint32_t s_sessionId;
 static NetMessageHandler s_messageHandler;
 static NetKickHandler s_kickHandler;
 static NetPauseHandler s_pauseHandler;
@@ -298,6 +301,7 @@ int Net_InitWith(int type, const NetTransport* transport, int threaded)
     g_NetType = type;
     s_initialised = 1;
     s_haveSession = 0;
+    s_haveSessionId = 0;
     memset(&g_NetSession, 0, sizeof g_NetSession);
     g_NetOwnNode = NET_NO_NODE;
     memset(&g_NetRounds.comm, 0, sizeof g_NetRounds.comm);
@@ -458,6 +462,7 @@ const char* Net_Join(const NetAddress* address, uint32_t timeout)
     g_NetJoinResult = NET_JOIN_WAITING;
     s_joinAddress = *address;
     s_haveSession = 0;
+    s_haveSessionId = 0;
     SendBlock(block, sizeof block, NET_JOIN, address, 1);
     Net_Unlock();
     // Bounded by the sleeps as well, so that a stopped clock cannot hold it.
@@ -773,6 +778,25 @@ void Net_TakeCreatorRole(void)
     TLOG(TLOG_NDIAG, "Console is now Game Creator !!!");
 }
 
+// The reliable layer may deliver an older SESSION after a newer one (a
+// resend of the older whose acknowledgement was lost): the creator's packets
+// to this node count up, so one below the last taken is older and would
+// bring back a former player list.
+static int NewerSession(const NetPacket* packet, const NetAddress* from)
+{
+    // Id 0: sent without acknowledgement, out of the count.
+    uint32_t id = Net_Id(packet);
+    if (id == 0) return 1;
+    if (s_haveSessionId && NetPkt_SameAddress(from, &s_sessionFrom) && (int32_t)(id - s_sessionId) <= 0) {
+        TLOG(TLOG_NWARN, "Older SESSION (id %u, last %u) ignored", (unsigned)id, (unsigned)s_sessionId);
+        return 0;
+    }
+    s_haveSessionId = 1;
+    s_sessionFrom = *from;
+    s_sessionId = id;
+    return 1;
+}
+
 static void ReceiveSession(const uint8_t* data)
 {
     g_NetState = NET_IN_SESSION;
@@ -845,7 +869,8 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         ReceiveLeave(source, from);
         break;
     case NET_SESSION:
-        if (!g_NetCreator && Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SESSION_BYTES))
+        if (!g_NetCreator && Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SESSION_BYTES) &&
+            NewerSession(packet, from))
             ReceiveSession(data);
         break;
     case NET_CHAT:

@@ -256,7 +256,16 @@ const char* Team_GetPlayerNameString(int team)
     CheckTeam(team);
     if (g_NetworkGame) {
         int node = Net_NodeOfTeam(team);
-        if (node < NET_NODES) return g_NetSession.players[node].name;
+        if (node < NET_NODES) {
+            // A copy: the packet thread rewrites the session block whenever a
+            // SESSION comes. One per team, so that two names can be shown at once.
+            static char names[TEAM_MAXTEAMS][NET_NAME_SIZE];
+            Net_Lock();
+            memcpy(names[team], g_NetSession.players[node].name, NET_NAME_SIZE);
+            Net_Unlock();
+            names[team][NET_NAME_SIZE - 1] = '\0';
+            return names[team];
+        }
     }
     switch (teamdata[team].type) {
     case TT_DISABLED:

@@ -337,6 +337,27 @@ TEST_F(NetRoundsTest, CreatorDropsASilentNodeAndRelaysAnEmptyRound)
     EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(1, "b2"), Exec(2, "c2"), Exec(1, "b3")}));
 }
 
+// Regression: a node that died after sending its round never acknowledged
+// ours; without a missing ROUND no waiting frame counted, and only the 41
+// resends (minutes) dropped it.
+TEST_F(NetRoundsTest, ANodeThatSentItsRoundButNeverAcknowledgesIsDropped)
+{
+    Start(3, 0);
+    uint8_t send = 1;
+    QuorNet_Step(&send);
+    Deliver(Round(1, 2, {}), Addr(1));
+    Deliver(Round(2, 2, {}), Addr(2));
+    AckOwn(1);
+    int frames = 0;
+    while (Net_IsNodeInSession(2) && frames < 3000) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+        frames++;
+    }
+    EXPECT_EQ(frames, QUORNET_FRAMES_DROP + 1);
+    EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_CHANGED);
+}
+
 TEST_F(NetRoundsTest, GuestPastTheDropTakesTheCreatorsEmptyRound)
 {
     Start(3, 1);

@@ -430,4 +430,31 @@ TEST_F(NetSessionTest, TheLobbyWithholdsTheAcknowledgementOfARound)
     }
 }
 
+// Regression: a resend of an older SESSION, delivered after a newer one,
+// gave the guest a former player list (and a game of the wrong players).
+TEST_F(NetSessionTest, AnOlderSessionDeliveredLateIsIgnored)
+{
+    BecomeGuest(1, 3);
+    auto session = [](uint32_t id, int players) {
+        NetSession s = g_NetSession;
+        s.count = (uint8_t)players;
+        s.players[3].flags = players == 4 ? NET_PLAYER_ACTIVE : 0;
+        s.players[3].address = Addr(5);
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        NetPacket p = Packet(NET_SESSION, 0, block, sizeof block);
+        Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
+        Net_SetId(&p, id);
+        Net_StampCrc(&p);
+        MemNet_Deliver(p, Addr(2));
+        NetPkt_Pass();
+    };
+    session(50, 4);
+    session(49, 3);
+    EXPECT_EQ(g_NetSession.count, 4);
+    EXPECT_TRUE(Net_IsNodeInSession(3));
+    session(51, 3);
+    EXPECT_EQ(g_NetSession.count, 3);
+}
+
 } // namespace

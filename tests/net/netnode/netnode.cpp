@@ -133,6 +133,28 @@ void Host(void)
         },
         60000);
     if (!ok) Fail("the guests did not all join and get ready");
+    // Every guest holds the final player list before the launch: a LAUNCH
+    // overtaking the last SESSION would start it with a former one.
+    static uint8_t delivered[NET_NODES];
+    static uint32_t resends[NET_NODES];
+    Net_Lock();
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &g_NetSession);
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+    Net_SendToOthers(&p, delivered, resends);
+    Net_Unlock();
+    ok = WaitFor(
+        [] {
+            return Locked(+[] {
+                for (int n = 1; n < NET_NODES; n++)
+                    if (Net_IsNodeInSession(n) && !delivered[n]) return 0;
+                return 1;
+            });
+        },
+        30000);
+    if (!ok) Fail("a guest did not acknowledge the final session");
     Net_HostLaunch();
 }
 
