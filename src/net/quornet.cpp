@@ -480,10 +480,12 @@ void QuorNet_CheckDrops(void)
     const char* creator = g_NetSession.creator < NET_NODES ? g_NetSession.players[g_NetSession.creator].name : "";
     for (int n = 0; n < NET_NODES; n++) {
         if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
-        // A node that holds the round up by a missing acknowledgement counts
-        // too: dead after sending its round, it would hold everyone for the
-        // 41 resends, minutes at the packet layer's longest time-out.
-        if (!(r->received[n] && r->delivered[n]) && counts) r->frames[n]++;
+        // A node that holds the round up by an acknowledgement missing after
+        // a few resends counts too: dead after sending its round, it would
+        // hold everyone for the 41 resends, minutes at the packet layer's
+        // longest time-out.
+        int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE);
+        if (silent && counts) r->frames[n]++;
         const char* name = g_NetSession.players[n].name;
         if (r->resends[n] > QUORNET_RESEND_DROP || r->frames[n] > QUORNET_FRAMES_DROP)
             Show("Waiting for %s to drop %s", creator, name);

@@ -46,6 +46,7 @@ enum {
     NET_ROUND_DATA = NET_MAX_DATA,      // packed orders per round
     QUORNET_RESEND_DROP = 40,           // resends of one ROUND packet before a drop
     QUORNET_RESEND_WARN = 10,
+    QUORNET_RESEND_LATE = 2,            // resends after which a missing acknowledgement counts as silence
     QUORNET_FRAMES_DROP = 2000,         // waiting frames without a node's ROUND
     QUORNET_FRAMES_WARN = 50,
     QUORNET_FRAME_MS = 16,              // a waiting frame counts at most this often

@@ -79,7 +79,10 @@ while [ "$i" -lt "$n" ]; do
     *)
         survivors=$((survivors + 1))
         [ "$(wc -l < "$d/digests.txt")" -eq "$updates" ] || fail "process $i did not reach the bound"
-        grep "team disabled at update" "$d/quorvex.log" | sed 's/.*Team/Team/' > "$d/disabled.txt"
+        # Up to the bound: past it the nodes leave one by one, each seen
+        # leaving by those still there.
+        grep "team disabled at update" "$d/quorvex.log" | sed 's/.*Team/Team/' |
+            awk -v n="$updates" '$NF < n' > "$d/disabled.txt"
         if [ -z "$first" ]; then
             first=$i
         else

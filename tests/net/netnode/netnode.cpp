@@ -13,8 +13,8 @@
 // for its team through the builders, advances the game clock one interval a
 // frame, writes "digests.txt" (the state's digest after every update, up to
 // N) and "summary.txt", and quits two rounds after N (so that the others
-// can finish N without it) or at the game's end. QUORVEX_NETFAULTS puts the
-// fault layer under the packet layer.
+// can finish N without it), 10 s after N at the latest, or at the game's
+// end. QUORVEX_NETFAULTS puts the fault layer under the packet layer.
 //
 // The faults of a run: --kill-at (SIGKILL at that update), --int-at
 // (SIGINT: the program quits as asked), --stop-at (stopped until the runner
@@ -323,6 +323,18 @@ void AfterUpdate(void)
 void Pump(void)
 {
     if (g_GameState != GS_INGAME) return;
+    // Past the bound the run has what it needs: a node still held there by
+    // the others' departures (their goodbyes lost, say) leaves after 10 s.
+    static int bound;
+    static uint32_t boundat;
+    if ((long)g_UpdateCount >= s_opt.updates) {
+        if (!bound) {
+            bound = 1;
+            boundat = Thread_ClockMs();
+        } else if (Thread_ClockMs() - boundat > 10000) {
+            g_GameState = GS_QUIT;
+        }
+    }
     PlatHeadless_Advance(g_NetworkGame ? (uint32_t)Game_NetInterval() : (uint32_t)Game_UpdateInterval(g_UpdatesPerSecond));
     if (g_NetworkGame && g_NetRounds.waiting) usleep(1000);
 }
