@@ -32,6 +32,7 @@
 #include "ui/igiclick.h"
 #include "ui/igidisp.h"
 #include "ui/igievnt.h"
+#include "ui/igimark.h"
 #include "ui/igiminimap.h"
 #include "ui/igimouse.h"
 #include "ui/igipump.h"
@@ -181,6 +182,7 @@ void IgiDisp_Init(void)
     s = SCREEN{};
     s.started = 1; // a close frees whatever was made before a failure
     s.watersale = LargestWaterSale();
+    IgiMark_InitGauge();
     for (int i = 0; i < IBM_COUNT; i++) LoadBitmap(i);
     Font_Init(IGIDISP_FONTBYTES);
     s.fonts = 1;
@@ -414,9 +416,9 @@ void IgiDisp_DrawZone(int zd)
     case 30: DrawZoneList(zd, 448, 64, 192, 250); return;
     case 39: case 40: case 41: DrawTactical(zd, z); return;
     case 65: case 66: case 67: case 68: DrawSlider(z); return;
-    // The resource gauge and the execution modes draw with the gauges and
-    // the command panels.
-    case 25: case 49: return;
+    // The execution modes draw with the command panels.
+    case 25: IgiMark_DrawPowerGauge(Target(), IgiDisp_Bitmap(IBM_RESOBARS), z.lx, z.ly); return;
+    case 49: return;
     default: break;
     }
     if (z.button.buffer) {
@@ -647,6 +649,7 @@ void IgiDisp_DrawGameScreen(void)
     if (!(g_DebugFlags & DBG_NOFOG)) Fog_Draw(g_LocalTeam);
     KeepPanelColumns(dst, keep, 1);
     DrawSelectionBox(dst, &clip);
+    IgiMark_DrawOverlays(dst, &clip, s.zone == ZONE_MAP && Mouse_IsCursorShown(), s.mousex, s.mousey);
     IgiDisp_DrawClockTo(dst);
 }
 

@@ -1,0 +1,306 @@
+// The map view's markers on the demo scenario, drawn straight into the back
+// buffer: colours, bars, what hides a marker, building state texts and the
+// placement outline.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/crc32.h"
+#include "core/gamestate.h"
+#include "core/mlstring.h"
+#include "game/gameloop.h"
+#include "game/systems.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "map/mapview.h"
+#include "platform/graph.h"
+#include "platform/input.h"
+#include "platform/palette.h"
+#include "platform/plat.h"
+#include "platform/video.h"
+#include "rules/tfgen.h"
+#include "support/testsupport.h"
+#include "ui/igi.h"
+#include "ui/igidisp.h"
+#include "ui/igimark.h"
+#include "ui/igimouse.h"
+#include "units/building.h"
+#include "units/team.h"
+#include "units/unit.h"
+
+namespace {
+
+class Markers : public testing::Test {
+protected:
+    QvTempDir home;
+    QvLogCapture log;
+    BITMAP* bb = nullptr;
+    GRECT clip = {0, 32, 448, 448};
+    void SetUp() override
+    {
+        std::filesystem::copy(QV_TEST_RUNDIR, home.path(), std::filesystem::copy_options::recursive);
+        Plat_InitWith(&g_PlatHeadless);
+        PlatHeadless_SetClock(0, 0);
+        Cfg_SetDefaults(&g_Config);
+        g_Config.windowed = 1;
+        g_Config.disableendconditions = 1;
+        Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_SINGLE);
+        Game_SetScenarioName("DEMO");
+        Input_Init();
+        Video_Init();
+        InitCommonGameSystems();
+        InitGameSpecifics();
+        PlatHeadless_Advance(50);
+        Game_Tick();
+        bb = Backbuf_Lock();
+        Map_SetViewPixelPos(0, 0);
+        Fog_SetSeeAll(1);
+    }
+    void TearDown() override
+    {
+        Fog_SetSeeAll(0);
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+        Display_FreeTerrainBuffer();
+        Video_Close();
+        Input_Close();
+        Plat_Close();
+        Map_SetViewPixelPos(0, 0);
+        g_DebugFlags = 0;
+    }
+    void Clear() { Graph_FillRect(bb, nullptr, 0, 0, 0, 640, 480, 0); }
+    uint8_t At(int x, int y) const { return bb->data[y * bb->x_size + x]; }
+    int Count(int colour, int x = 0, int y = 32, int w = 448, int h = 448) const
+    {
+        int n = 0;
+        for (int j = y; j < y + h; j++)
+            for (int i = x; i < x + w; i++) n += At(i, j) == colour;
+        return n;
+    }
+    UNIT* Unit(const char* type, int team, int x, int y)
+    {
+        UNIT* u = Units_NewAt(Units_SymToTypePtr(type), team, -1, x, y);
+        EXPECT_NE(u, nullptr);
+        return u;
+    }
+    // The health bar's fill colour of a marker drawn on a black screen: the
+    // bar's second row holds it.
+    std::vector<int> Colours() const
+    {
+        std::vector<int> seen(256);
+        for (int j = 32; j < 480; j++)
+            for (int i = 0; i < 448; i++) seen[At(i, j)]++;
+        return seen;
+    }
+};
+
+TEST(MarkerColours, HealthLevelsInEitherOrder)
+{
+    const GENERALRULES keep = g_General;
+    const struct {
+        const char* name;
+        int first, second, hp, max, colour;
+    } rows[] = {
+        {"30 % with levels 60 and 30 is critical", 60, 30, 30, 100, IGIMARK_ENEMY},
+        {"31 % is damaged", 60, 30, 31, 100, IGIMARK_NEUTRAL},
+        {"60 % is damaged", 60, 30, 60, 100, IGIMARK_NEUTRAL},
+        {"61 % is healthy", 60, 30, 61, 100, IGIMARK_HEALTHY},
+        {"levels the other way round", 30, 60, 30, 100, IGIMARK_ENEMY},
+        {"a maximum of 0 is healthy", 60, 30, 0, 0, IGIMARK_HEALTHY},
+        {"above the maximum is healthy", 60, 30, 250, 100, IGIMARK_HEALTHY},
+        {"no hit points left", 60, 30, 0, 400, IGIMARK_ENEMY},
+    };
+    for (const auto& r : rows) {
+        g_General.healthlow = r.first;
+        g_General.healthhigh = r.second;
+        EXPECT_EQ(IgiMark_HealthColour(r.hp, r.max), r.colour) << r.name;
+    }
+    g_General = keep;
+}
+
+TEST_F(Markers, BarsClipTheirValuesAndNeverDivideByZero)
+{
+    const struct {
+        const char* name;
+        int value, max, minfill, filled;
+    } rows[] = {
+        {"half", 50, 100, 0, 10},  {"above the maximum stops at the end", 500, 100, 0, 20},
+        {"maximum 0", 5, 0, 0, 20}, {"maximum 0 and nothing", 0, 0, 0, 0},
+        {"negative value", -5, 100, 1, 1}, {"a value of 1 shows", 1, 1000, 0, 1},
+    };
+    for (const auto& r : rows) {
+        Clear();
+        IgiMark_Bar(bb, &clip, 10, 100, 22, 4, r.value, r.max, r.minfill, 25, 15);
+        EXPECT_EQ(Count(25, 11, 101, 20, 1), r.filled) << r.name;
+    }
+    Clear();
+    IgiMark_BarVertical(bb, &clip, 10, 200, 4, 12, 50, 10, 26, 15);
+    EXPECT_EQ(Count(26, 11, 201, 1, 10), 10) << "a store above its capacity fills the bar";
+    Clear();
+    IgiMark_Bar(bb, &clip, 440, 100, 22, 4, 10, 10, 0, 25, 15);
+    EXPECT_EQ(Count(25, 448, 0, 192, 480), 0) << "clipped to the view";
+}
+
+TEST_F(Markers, ColourRulesOfUnitsAndBuildings)
+{
+    const int keep = g_AlliancesDisabled;
+    g_AlliancesDisabled = 0;
+    UNIT* a = Unit("DemoTank", g_LocalTeam, 5, 5);
+    UNIT* b = Unit("DemoTank", g_LocalTeam, 7, 5);
+    const int other = g_LocalTeam == 1 ? 2 : 1;
+    UNIT* e = Unit("DemoTank", other, 9, 5);
+    igi_nfo.firstunit = a;
+    EXPECT_EQ(IgiMark_UnitColour(a, 0), IGIMARK_OWNFIRST);
+    EXPECT_EQ(IgiMark_UnitColour(b, 0), IGIMARK_OWNOTHER);
+    EXPECT_EQ(IgiMark_UnitColour(b, 1), IGIMARK_OWNFIRST) << "hovered";
+    const struct {
+        int relation, colour;
+    } rows[] = {{TR_ENEMY, IGIMARK_ENEMY}, {TR_NEUTRAL, IGIMARK_NEUTRAL}, {TR_ALLY, IGIMARK_ALLY}};
+    BUILDING* d = Build_New(&g_BuildingTypes[Textfile_FindBuildingType("DemoDepot")], other, -1, 12, 12);
+    ASSERT_NE(d, nullptr);
+    for (const auto& r : rows) {
+        Team_SetRelation(g_LocalTeam, other, r.relation);
+        EXPECT_EQ(IgiMark_UnitColour(e, 0), r.colour) << r.relation;
+        EXPECT_EQ(IgiMark_BuildingColour(d), r.colour) << r.relation;
+    }
+    BUILDING* own = Build_New(&g_BuildingTypes[Textfile_FindBuildingType("DemoDepot")], g_LocalTeam, -1, 16, 12);
+    igi_nfo.sbuild = nullptr;
+    EXPECT_EQ(IgiMark_BuildingColour(own), IGIMARK_OWNBUILD);
+    igi_nfo.sbuild = own;
+    EXPECT_EQ(IgiMark_BuildingColour(own), IGIMARK_OWNOTHER);
+    igi_nfo.sbuild = nullptr;
+    igi_nfo.firstunit = nullptr;
+    Team_SetRelation(g_LocalTeam, other, TR_ENEMY);
+    g_AlliancesDisabled = keep;
+}
+
+TEST_F(Markers, AUnitMarkerHasBracketsAHealthBarAndABoostedOneIsColour27)
+{
+    UNIT* u = Unit("DemoTank", g_LocalTeam, 5, 5);
+    Clear();
+    IgiMark_DrawUnit(bb, &clip, u, 0);
+    EXPECT_GT(Count(IGIMARK_OWNOTHER), 20) << "brackets in the selected colour";
+    EXPECT_GT(Count(IGIMARK_HEALTHY), 0) << "a full health bar";
+    u->hitpoints = u->type->maxhitpoints * 5;
+    u->boost.state = BS_ON;
+    Clear();
+    IgiMark_DrawUnit(bb, &clip, u, 0);
+    EXPECT_EQ(Count(IGIMARK_HEALTHY), 0);
+    EXPECT_GT(Count(IGIMARK_BOOST), 0) << "boosted past its maximum, the bar stays inside its frame";
+    u->boost.state = BS_OFF;
+    u->hitpoints = 1;
+    Clear();
+    IgiMark_DrawUnit(bb, &clip, u, 0);
+    EXPECT_GT(Count(IGIMARK_ENEMY), 0) << "a nearly dead unit's bar is critical";
+}
+
+TEST_F(Markers, NoHoverMarkerOnAnEnemyInFogButOnASeenOne)
+{
+    Fog_SetSeeAll(0);
+    const int other = g_LocalTeam == 1 ? 2 : 1;
+    UNIT* e = Unit("DemoTank", other, 6, 6);
+    int sx, sy;
+    Igidisp_MapToScreen(e->pixelpos.x, e->pixelpos.y, &sx, &sy);
+    e->seen[g_LocalTeam] = 0;
+    Clear();
+    IgiMark_DrawOverlays(bb, &clip, 1, sx, sy);
+    EXPECT_EQ(Count(IGIMARK_ENEMY), 0) << "unexplored fog";
+    e->seen[g_LocalTeam] = 1;
+    Clear();
+    IgiMark_DrawOverlays(bb, &clip, 1, sx, sy);
+    EXPECT_GT(Count(IGIMARK_ENEMY), 20) << "a seen enemy under the pointer";
+    Clear();
+    IgiMark_DrawOverlays(bb, &clip, 0, sx, sy);
+    EXPECT_EQ(Count(IGIMARK_ENEMY), 0) << "the pointer is elsewhere";
+}
+
+TEST_F(Markers, AUnitInsideABuildingShowsTheBuildingsMarker)
+{
+    BUILDING* d = Build_New(&g_BuildingTypes[Textfile_FindBuildingType("DemoDepot")], g_LocalTeam, -1, 6, 6);
+    ASSERT_NE(d, nullptr);
+    UNIT* u = Unit("DemoTank", g_LocalTeam, 3, 3);
+    Clear();
+    IgiMark_DrawBuilding(bb, &clip, d, 0);
+    const std::vector<int> building = Colours();
+    BuildId_Setup(&u->partof, d);
+    Clear();
+    IgiMark_DrawUnit(bb, &clip, u, 0);
+    EXPECT_EQ(Colours(), building);
+    BuildId_Clear(&u->partof);
+}
+
+TEST_F(Markers, EachBuildingStateHasItsTextAndBar)
+{
+    BUILDING* f = Build_New(&g_BuildingTypes[Textfile_FindBuildingType("DemoFactory")], g_LocalTeam, -1, 6, 6);
+    ASSERT_NE(f, nullptr);
+    f->unittypetobuild = Units_SymToTypePtr("DemoTank");
+    const struct {
+        int state, key, bar;
+    } rows[] = {
+        {BS_IDLE, -1, -1},        {BS_BEINGBUILT, MLSD_CONST, 1}, {BS_PRODUCING, -2, 1},
+        {3, MLSD_DISABLE, 0},     {4, MLSD_CHARGE, 1},            {BS_SELLING, MLSD_DEMO, 1},
+        {6, MLSD_DEMO, 1},        {BS_UPGRADING, MLSD_UPGRADE, 1}, {BS_PACKING, MLSD_PACK, 1},
+        {BS_UNPACKING, MLSD_UNPACK, 1}, {BS_POWERINGDOWN, MLSD_PWRDN, 1}, {BS_POWEREDOFF, MLSD_PWROFF, 0},
+        {BS_POWERINGUP, MLSD_PWRUP, 1}, {13, -1, -1},
+    };
+    char text[128];
+    const int keep = f->state;
+    f->prodtime = 1000;
+    f->prodleft = 250;
+    for (const auto& r : rows) {
+        f->state = r.state;
+        EXPECT_EQ(IgiMark_StateText(f, text, sizeof text), r.bar) << r.state;
+        const std::string want = r.key == -1 ? "" : r.key == -2 ? f->unittypetobuild->description
+                                                                 : MLString_Display(r.key);
+        EXPECT_EQ(std::string(text), want) << r.state;
+        Clear();
+        IgiMark_DrawBuilding(bb, &clip, f, 0);
+        EXPECT_EQ(Count(24) > 0, r.bar == 1) << "the state's bar, state " << r.state;
+    }
+    f->state = keep;
+}
+
+TEST_F(Markers, APlacementShadesItsFailedTilesOnly)
+{
+    const BUILDINGTYPE* t = &g_BuildingTypes[Textfile_FindBuildingType("DemoDepot")];
+    UNIT* builder = Unit("DemoTank", g_LocalTeam, 20, 20);
+    igi_nfo.firstunit = builder;
+    int lx, ly;
+    Igievnt_PlacementTopLeft(t, 8, 8, &lx, &ly);
+    const int x0 = lx * 24 - g_MapView.x, y0 = ly * 24 - g_MapView.y + 32;
+    auto draw = [&] {
+        Graph_FillRect(bb, nullptr, 0, 0, 0, 640, 480, 200);
+        IgiMark_DrawPlacement(bb, &clip, t, 8, 8);
+        return std::vector<uint8_t>(bb->data, bb->data + 640 * 480);
+    };
+    std::vector<uint8_t> cells(t->width * t->height);
+    ASSERT_TRUE(Build_ApplyEffects(builder, nullptr, t, lx, ly, cells.data())) << "free at first";
+    const std::vector<uint8_t> free = draw();
+    // Another building over the outline's top-left tile.
+    ASSERT_NE(Build_New(const_cast<BUILDINGTYPE*>(t), g_LocalTeam, -1, lx - t->width + 1, ly - t->height + 1), nullptr);
+    Build_ApplyEffects(builder, nullptr, t, lx, ly, cells.data());
+    ASSERT_EQ(cells[0], BPC_BUILDING);
+    const std::vector<uint8_t> blocked = draw();
+    int failed = 0;
+    for (int j = 0; j < t->height; j++)
+        for (int i = 0; i < t->width; i++) {
+            const int k = cells[j * t->width + i];
+            if (k == BPC_NONE) continue;
+            failed += k != BPC_FREE;
+            for (int y = y0 + j * 24; y < y0 + j * 24 + 24; y++)
+                for (int x = x0 + i * 24; x < x0 + i * 24 + 24; x++) {
+                    const uint8_t was = free[y * 640 + x];
+                    const uint8_t want = k == BPC_FREE ? was : k == BPC_UNEXPLORED ? g_ShadeTable[24][was] : g_DimTable[was];
+                    ASSERT_EQ(blocked[y * 640 + x], want) << i << "," << j << " class " << k;
+                }
+        }
+    EXPECT_GE(failed, 1);
+    igi_nfo.firstunit = nullptr;
+}
+
+} // namespace
