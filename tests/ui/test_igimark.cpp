@@ -303,4 +303,80 @@ TEST_F(Markers, APlacementShadesItsFailedTilesOnly)
     igi_nfo.firstunit = nullptr;
 }
 
+TEST(PowerGauge, ScaleAndColour)
+{
+    const struct {
+        const char* name;
+        int unit, usage, supply, step, top, gaps;
+    } scales[] = {
+        {"one step", 20, 30, 100, 100, 100, 5},
+        {"the top rounds up to a step", 20, 150, 201, 100, 300, 15},
+        {"no power at all still has a step", 0, 0, 0, 1, 1, 5},
+        {"no power plants, some usage", 0, 7, 0, 1, 7, 35},
+        {"nothing used or supplied", 20, 0, 0, 100, 100, 5},
+    };
+    for (const auto& r : scales) {
+        const IGIMARK_SCALE sc = IgiMark_GaugeScale(r.unit, r.usage, r.supply);
+        EXPECT_EQ(sc.step, r.step) << r.name;
+        EXPECT_EQ(sc.top, r.top) << r.name;
+        EXPECT_EQ(sc.gaps, r.gaps) << r.name;
+    }
+    const struct {
+        const char* name;
+        int usage, supply, colour;
+    } colours[] = {
+        {"supply equal to use", 100, 100, IGIMARK_ALLY}, {"no use, no supply", 0, 0, IGIMARK_ALLY},
+        {"71 %", 100, 71, IGIMARK_NEUTRAL},              {"70 %", 100, 70, IGIMARK_ENEMY},
+        {"none", 5, 0, IGIMARK_ENEMY},
+    };
+    for (const auto& r : colours) EXPECT_EQ(IgiMark_GaugeColour(r.usage, r.supply), r.colour) << r.name;
+}
+
+TEST_F(Markers, TheGaugeShowsSupplyUseTicksAndBlinksWithoutPower)
+{
+    const int team = igi_nfo.watchteam, keepprod = g_BuildingTypes[0].resource[IGIMARK_POWER].production;
+    const TEAM_RESOURCE keep = teamdata[team].resource[IGIMARK_POWER];
+    const BITMAP* bars = IgiDisp_Bitmap(IBM_RESOBARS);
+    auto settle = [&](int usage, int supply, uint32_t frame = 20) {
+        teamdata[team].resource[IGIMARK_POWER].usage = usage;
+        teamdata[team].resource[IGIMARK_POWER].supply = supply;
+        g_FrameCount = frame;
+        for (int i = 0; i < 400; i++) IgiMark_DrawPowerGauge(bb, bars, 588, 376);
+    };
+    auto ticks = [&] { return Count(93, 596, 392, 1, 81); };
+    g_BuildingTypes[0].resource[IGIMARK_POWER].production = 20;
+    IgiMark_InitGauge();
+    EXPECT_EQ(IgiMark_GaugeUnit(), 20);
+    settle(100, 100);
+    EXPECT_EQ(At(600, 473), IGIMARK_ALLY) << "supply equal to use";
+    EXPECT_EQ(At(600, 473 - 81 + 3), IGIMARK_ALLY) << "full to the top";
+    EXPECT_EQ(At(610, 473 - 81), 15) << "the usage mark at the top";
+    EXPECT_EQ(ticks(), 4) << "gaps of 16 pixels";
+    settle(100, 71);
+    EXPECT_EQ(At(600, 473), IGIMARK_NEUTRAL);
+    settle(100, 70);
+    EXPECT_EQ(At(600, 473), IGIMARK_ENEMY);
+    g_BuildingTypes[0].resource[IGIMARK_POWER].production = 1;
+    IgiMark_InitGauge();
+    settle(100, 100);
+    EXPECT_EQ(ticks(), 0) << "100 gaps are too close to draw";
+    // No supply at all: the bar at its minimum blinks for 10 frames in 40.
+    std::vector<uint8_t> lit, dark;
+    for (uint32_t frame : {5u, 15u}) {
+        settle(100, 0, frame);
+        std::vector<uint8_t>& v = frame == 5 ? dark : lit;
+        for (int y = 376; y < 480; y++) v.insert(v.end(), bb->data + y * 640 + 588, bb->data + y * 640 + 640);
+    }
+    EXPECT_NE(lit, dark) << "the blink window";
+    EXPECT_EQ(At(600, 473), IGIMARK_ENEMY);
+    // A team without power: an empty gauge instead of a stop.
+    g_BuildingTypes[0].resource[IGIMARK_POWER].production = 0;
+    IgiMark_InitGauge();
+    settle(0, 0);
+    EXPECT_EQ(Count(IGIMARK_EMPTY, 596, 392, 17, 80), 17 * 80);
+    g_BuildingTypes[0].resource[IGIMARK_POWER].production = keepprod;
+    teamdata[team].resource[IGIMARK_POWER] = keep;
+    IgiMark_InitGauge();
+}
+
 } // namespace
