@@ -871,6 +871,8 @@ void IgiDisp_DrawHelp(int zd)
         else if (!b->buildingtype->upgradeto) snprintf(text, sizeof text, "%s", MLString_Display(MLSD_NOUP));
         else snprintf(text, sizeof text, "%s %dc", b->buildingtype->upgradeto->name, b->buildingtype->upgradeto->cost);
         TipLeft(z, text);
+    } else if (zd == 30) {
+        if (!IgiMark_DrawListTooltip(Target())) return;
     } else if (zd == 80) {
         if (s.watersale <= 0) return;
         IgiDisp_FormatInt(text, sizeof text, MLString_Display(MLSD_WATERSALE), s.watersale);

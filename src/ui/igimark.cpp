@@ -14,15 +14,22 @@
 #include "platform/palette.h"
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
+#include "platform/input.h"
+#include "platform/video.h"
 #include "rules/tfgen.h"
 #include "ui/igi.h"
+#include "ui/igibuild.h"
 #include "ui/igidisp.h"
+#include "ui/igizone.h"
+#include "ui/slist.h"
 #include "ui/igimouse.h"
 #include "ui/igipump.h"
+#include "units/autoprod.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/constructq.h"
 #include "units/parts.h"
+#include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
 
@@ -505,4 +512,226 @@ void IgiMark_DrawPowerGauge(BITMAP* dst, const BITMAP* resobars, int ox, int oy)
     if (y + 1 < IGIMARK_GAUGEBOTTOM - 1) HLine(dst, nullptr, X, MARKX, y + 1, C_BLACK);
     IgiMark_BarVertical(dst, nullptr, 624, 391, 11, 83, g.store, storemax, STORE0_COLOUR, C_BLACK);
     if (blink || g.usage != power.usage || g.supply != power.supply || g.store != store) IgiDisp_SetZoneDirty(25);
+}
+
+// ---- the building list cells ----
+
+namespace {
+
+const BUILDING* OwnSelectedBuilding(void)
+{
+    const BUILDING* b = igi_nfo.sbuild;
+    return b && b->team == g_LocalTeam ? b : nullptr;
+}
+
+int BuildingList(void) { return igi_nfo.listmode == LM_BUILDINGS || igi_nfo.listmode == LM_SPYHQ; }
+
+const SPRITE* CellPicture(int index)
+{
+    if (BuildingList()) {
+        if (index < 0 || index >= g_NrBuildingTypes) return nullptr;
+        const BUILDINGTYPE* t = &g_BuildingTypes[index];
+        return t->sprite[2] ? t->sprite[2] : t->sprite[0];
+    }
+    const UNITTYPE* t = Units_GetTypePtr(index);
+    return t ? t->menusprite : nullptr;
+}
+
+uint8_t s_Grey[256];
+int s_GreyMade;
+
+// The cell under the pointer, when the pointer is over the list.
+int UnderPointer(int x, int y, int* held)
+{
+    int mx, my, buttons;
+    Mouse_GetState(&mx, &my, &buttons);
+    *held = buttons & MOUSE_BUTTON_LEFT;
+    return Igizone_Find(mx, my) == 30 && mx >= x && mx < x + IGIMARK_CELLW && my >= y && my < y + IGIMARK_CELLH;
+}
+
+} // namespace
+
+const uint8_t* IgiMark_GreyTable(void)
+{
+    if (!s_GreyMade) {
+        for (int i = 0; i < 256; i++) {
+            const int v = std::min(31, g_GreyRemap[i] / 2);  // 0..63 to a 5-bit channel
+            s_Grey[i] = Graph_ColourMatch((uint16_t)(v << 10 | v << 5 | v));
+        }
+        s_GreyMade = 1;
+    }
+    return s_Grey;
+}
+
+int IgiMark_CellTable(int index, int prereqid)
+{
+    const int local = g_LocalTeam;
+    if (igi_nfo.listmode >= LM_SPYPLANS) return PREREQ_HavePlans(prereqid, local) ? CT_TEAM : CT_HIGHLIGHT;
+    if (!PREREQ_HavePlans(prereqid, local)) return CT_DIM;
+    if (BuildingList()) {
+        // With nothing selected (a placement empties the selection before
+        // the list is refilled) no unit can make the type.
+        const UNIT* f = igi_nfo.firstunit;
+        return f && f->type && PREREQ_CanThisMakeThat(f->type->prereq.id, prereqid, local) ? CT_TEAM : CT_GREY;
+    }
+    (void)index;
+    const BUILDING* b = OwnSelectedBuilding();
+    if (b && !PREREQ_CanThisMakeThat(b->buildingtype->prereq.id, prereqid, local)) return CT_GREY;
+    return CT_TEAM;
+}
+
+void IgiMark_CellCount(int index, char* out, int size)
+{
+    out[0] = 0;
+    BUILDING* b = const_cast<BUILDING*>(OwnSelectedBuilding());
+    int queued = 0;
+    const char* suffix = "";
+    if (AP_IsOnline()) {
+        int paused = 0;
+        AP_GetUnitTypeInfo(b, index, &queued, &paused);
+        suffix = paused ? " (P)" : AP_AnyPaused(index) ? " (S)" : "";
+    } else {
+        queued = b ? Units_NumberOnConstructQueueForBuilding(index, b->id) : Units_NumberOnConstructQueue(index);
+    }
+    if (queued > 0) snprintf(out, (size_t)size, "%d%s", queued, suffix);
+}
+
+int IgiMark_ClockLevel(int index)
+{
+    const int64_t progress = AP_GetProgress(OwnSelectedBuilding(), index);
+    if (progress <= 0) return 0;
+    return (int)std::min<int64_t>(IGIMARK_CLOCKTOP, progress * IGIMARK_CLOCKTOP >> 16);
+}
+
+void IgiMark_DrawListCell(int position, int x, int y, const char* text, int32_t data1, int32_t data2,
+                          int selected, const GRECT* clip)
+{
+    (void)text;
+    (void)selected;
+    BITMAP* dst = Backbuf_Lock();
+    if (!dst || position < 0) return;
+    const int units = !BuildingList();
+    const int colour = std::clamp((int)teamdata[std::clamp(g_LocalTeam, 0, TEAM_MAXTEAMS - 1)].colour, 0, 7);
+    uint8_t table[256];
+    const uint8_t* team = g_TeamRemap[colour];
+    const int which = IgiMark_CellTable(data1, data2);
+    const uint8_t* over = which == CT_DIM ? g_DimTable : which == CT_GREY ? IgiMark_GreyTable()
+                        : which == CT_HIGHLIGHT ? g_HighlightTable : nullptr;
+    for (int i = 0; i < 256; i++) table[i] = over ? over[team[i]] : team[i];
+    if (const SPRITE* sp = CellPicture(data1); sp && sp->fsize > 0 && sp->rsize > 0) {
+        const GRECT cell = {x, y, IGIMARK_CELLW, IGIMARK_CELLH};
+        GRECT c = cell;
+        if (clip) {
+            const int l = std::max(c.x, clip->x), t = std::max(c.y, clip->y);
+            const int r = std::min(c.x + c.w, clip->x + clip->w), b = std::min(c.y + c.h, clip->y + clip->h);
+            c = {l, t, std::max(0, r - l), std::max(0, b - t)};
+        }
+        Graph_DrawRLE(dst, &c, 0, x + 9, y + 2, Sprite_GetFrame(sp, 0, 0), sp->w, sp->h, table, Sprite_GetKind(sp),
+                      RENDER_OPAQUE);
+    }
+    const BUILDING* spied = BuildId_Ptr(&igi_nfo.spybuild);
+    if (igi_nfo.listmode == LM_SPYPLANS && spied) {
+        const int making = spied->state == BS_PRODUCING && spied->unittypetobuild &&
+                           spied->unittypetobuild->unittypeid == data1;
+        IgiMark_Bar(dst, clip, x + 16, y + 5, 32, 5, making ? spied->prodtime - spied->prodleft : 0,
+                    spied->prodtime, 0, STATE_COLOUR, C_BLACK);
+    }
+    if (units && igi_nfo.listmode == LM_UNITS) {
+        const int level = IgiMark_ClockLevel(data1);
+        const BITMAP* clock = IgiDisp_ClockBitmap();
+        if (level > 0 && clock)
+            for (int j = 0; j < IGIMARK_CELLH && j < clock->y_size; j++)
+                for (int i = 0; i < IGIMARK_CELLW && i < clock->x_size; i++) {
+                    const int px = x + i, py = y + j;
+                    if (clock->data[j * clock->x_size + i] >= level || px < 0 || py < 0 || px >= dst->x_size ||
+                        py >= dst->y_size)
+                        continue;
+                    if (clip && (px < clip->x || py < clip->y || px >= clip->x + clip->w || py >= clip->y + clip->h))
+                        continue;
+                    uint8_t& p = dst->data[(size_t)py * dst->x_size + px];
+                    p = g_DimTable[p];
+                }
+        char count[32];
+        IgiMark_CellCount(data1, count, sizeof count);
+        if (count[0]) Font_Print(x + 11, y + 2, count, 0, 0, nullptr, clip, dst);
+    }
+    int held = 0, look = UnderPointer(x, y, &held) ? (held ? 2 : 1) : 0;
+    if (!units && igi_nfo.actionmode == AM_PLACE && data1 == igi_nfo.placetype) look = 2;
+    if (const BITMAP* box = IgiDisp_Bitmap(IBM_BUISOBOX))
+        Graph_BlitTransparent(dst, clip, 0, x, y, box, look * IGIMARK_CELLW, 0, IGIMARK_CELLW, IGIMARK_CELLH);
+}
+
+// ---- the list's tooltip ----
+
+namespace {
+
+enum { TIP_TOP = 68, TIP_BOTTOM = 66, TIP_GAP = 10 };
+
+const char* PrereqName(int id)
+{
+    for (int i = 0; i < Units_UnitTypeCount(); i++)
+        if (Units_GetTypePtr(i)->prereq.id == id) return Units_GetTypePtr(i)->description;
+    for (int i = 0; i < g_NrBuildingTypes; i++)
+        if (g_BuildingTypes[i].prereq.id == id) return g_BuildingTypes[i].description;
+    return "?";
+}
+
+// A framed box of lines (each with its colour table) whose right edge is at
+// right, its top at top; the box's height.
+int LinesBox(BITMAP* dst, int right, int top, const char* const* lines, const uint8_t* const* tables, int n,
+             int* left)
+{
+    int w = 0;
+    for (int i = 0; i < n; i++) w = std::max(w, Font_StringWidth(lines[i], 1));
+    w += 6;
+    const int lh = Font_GetHeight(1), h = n * lh + 4, x = std::max(0, right - w);
+    top = std::clamp(top, 0, 474 - h);
+    Graph_FillRect(dst, nullptr, 0, x, top, w, h, C_BLACK);
+    HLine(dst, nullptr, x, x + w - 1, top, TIP_TOP);
+    VLine(dst, nullptr, x, top, top + h - 1, TIP_TOP);
+    HLine(dst, nullptr, x, x + w - 1, top + h - 1, TIP_BOTTOM);
+    VLine(dst, nullptr, x + w - 1, top, top + h - 1, TIP_BOTTOM);
+    for (int i = 0; i < n; i++) Font_Print(x + 3, top + 2 + i * lh, lines[i], 0, 1, tables[i], nullptr, dst);
+    *left = x;
+    return h;
+}
+
+} // namespace
+
+int IgiMark_DrawListTooltip(BITMAP* dst)
+{
+    SLIST* l = Igievnt_BuildList(igi_nfo.listmode);
+    int mx, my, buttons;
+    Mouse_GetState(&mx, &my, &buttons);
+    int32_t index = 0, prereqid = 0;
+    if (!dst || !l || SList_SelectAt(l, mx, my, nullptr, &index, &prereqid) < 0) return 0;
+    const PREREQ* prereq = nullptr;
+    char text[160];
+    if (BuildingList()) {
+        if (index < 0 || index >= g_NrBuildingTypes) return 0;
+        snprintf(text, sizeof text, "%s %dc", g_BuildingTypes[index].description, g_BuildingTypes[index].cost);
+        prereq = &g_BuildingTypes[index].prereq;
+    } else {
+        const UNITTYPE* t = Units_GetTypePtr(index);
+        if (!t) return 0;
+        snprintf(text, sizeof text, "%s %dc", t->description, t->buildcost);
+        prereq = &t->prereq;
+    }
+    const char* name[1] = {text};
+    const uint8_t* table[1] = {g_TitleTextTable};
+    int left = 0;
+    const int h = LinesBox(dst, 448 - TIP_GAP, my - Font_GetHeight(1) / 2 - 2, name, table, 1, &left);
+    HLine(dst, nullptr, left + 1, mx, my, TIP_BOTTOM);
+    if (PREREQ_HavePlans(prereqid, g_LocalTeam)) return 1;
+    const char* lines[PREREQ_LISTLEN];
+    const uint8_t* tables[PREREQ_LISTLEN];
+    int n = 0;
+    for (int met = 0; met < 2; met++)
+        for (int i = 0; i < PREREQ_LISTLEN && prereq->prereqs[i]; i++) {
+            if ((PREREQ_HowMany(prereq->prereqs[i], g_LocalTeam) > 0) != (met == 1)) continue;
+            lines[n] = PrereqName(prereq->prereqs[i]);
+            tables[n++] = met ? g_TitleTextTable : g_HighlightTable;
+        }
+    if (n > 0) LinesBox(dst, left - TIP_GAP, my - Font_GetHeight(1) / 2 - 2 + h, lines, tables, n, &left);
+    return 1;
 }

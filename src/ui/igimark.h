@@ -91,3 +91,42 @@ int IgiMark_GaugeUnit(void);
 // as the gauge at the zone's origin (ox, oy). Leaves the zone dirty while
 // a shown value still moves or the gauge may blink.
 void IgiMark_DrawPowerGauge(BITMAP* dst, const BITMAP* resobars, int ox, int oy);
+
+// ---- the building panel's list cells (zone 30) ----
+
+enum {
+    IGIMARK_CELLW = 64, IGIMARK_CELLH = 50,
+    IGIMARK_CLOCKTOP = 254,     // the progress scale of the clock sweep
+};
+
+// Which colour table a cell's picture goes through.
+enum IGIMARK_CELLTABLE {
+    CT_TEAM = 0,                // the local team's colours
+    CT_DIM = 1,                 // no plans
+    CT_GREY = 2,                // the selected maker can't make it
+    CT_HIGHLIGHT = 3,           // a spied type the local team has no plans for
+};
+// The table of the entry of type index `index` with prerequisite id in the
+// current list mode: spy lists highlight what the local team lacks; else no
+// plans dim; else a type the selected own building (unit lists) or the
+// first selected unit (building lists; with none selected, nothing can be
+// made) can't make is grey.
+int IgiMark_CellTable(int index, int prereqid);
+// The grey table: colour i becomes the palette colour nearest the grey of
+// its g_GreyRemap level (levels 0..63). Made on first use.
+const uint8_t* IgiMark_GreyTable(void);
+// The count shown on a unit type's cell into out ("%d%s", empty for none):
+// with automatic production on the queued number with " (P)" when that
+// type is paused, " (S)" when any maker of it is; off, the construct
+// queue's count for the selected own building or for the type.
+void IgiMark_CellCount(int index, char* out, int size);
+// The clock sweep level 0..254 of a unit type's production for the
+// selected own building (or the team's maker nearest done); 0 when none.
+int IgiMark_ClockLevel(int index);
+// The list's draw callback: picture, bar, clock, count and frame of one cell.
+void IgiMark_DrawListCell(int position, int x, int y, const char* text, int32_t data1, int32_t data2,
+                          int selected, const GRECT* clip);
+// Zone 30's tooltip: "%s %dc" of the entry under the pointer, and for a type
+// without plans its prerequisites (unmet first) in a second box that ends
+// above y 474. 1 when drawn.
+int IgiMark_DrawListTooltip(BITMAP* dst);

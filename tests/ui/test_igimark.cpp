@@ -25,10 +25,12 @@
 #include "rules/tfgen.h"
 #include "support/testsupport.h"
 #include "ui/igi.h"
+#include "ui/igibuild.h"
 #include "ui/igidisp.h"
 #include "ui/igimark.h"
 #include "ui/igimouse.h"
 #include "units/building.h"
+#include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
 
@@ -377,6 +379,68 @@ TEST_F(Markers, TheGaugeShowsSupplyUseTicksAndBlinksWithoutPower)
     g_BuildingTypes[0].resource[IGIMARK_POWER].production = keepprod;
     teamdata[team].resource[IGIMARK_POWER] = keep;
     IgiMark_InitGauge();
+}
+
+TEST_F(Markers, ACellsPictureGoesThroughItsTableAndTheClockDimsTheSweptPart)
+{
+    const UNITTYPE* tank = Units_SymToTypePtr("DemoTank");
+    GRECT list = {448, 64, 192, 250};
+    auto cell = [&](int listmode, int index, int prereqid) {
+        igi_nfo.listmode = listmode;
+        Graph_FillRect(bb, nullptr, 0, 448, 64, 64, 50, 200);
+        IgiMark_DrawListCell(0, 448, 64, "", index, prereqid, 0, &list);
+        std::vector<uint8_t> v;
+        for (int y = 64; y < 114; y++) v.insert(v.end(), bb->data + y * 640 + 448, bb->data + y * 640 + 512);
+        return v;
+    };
+    // Every pixel either kept (the frame over it) or through the table.
+    auto through = [](const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, const uint8_t* table) {
+        int changed = 0;
+        for (size_t i = 0; i < a.size(); i++) {
+            if (a[i] == b[i]) continue;
+            if (b[i] != table[a[i]]) return -1;
+            changed++;
+        }
+        return changed;
+    };
+    PREREQ_StolePlans(tank->prereq.id, g_LocalTeam);
+    ASSERT_EQ(IgiMark_CellTable(tank->unittypeid, tank->prereq.id), CT_TEAM);
+    const std::vector<uint8_t> team = cell(LM_UNITS, tank->unittypeid, tank->prereq.id);
+    EXPECT_GT(through(team, cell(LM_UNITS, tank->unittypeid, 250), g_DimTable), 50) << "no plans";
+    EXPECT_GT(through(team, cell(LM_SPYPLANS, tank->unittypeid, 250), g_HighlightTable), 50) << "spied, no plans";
+    BUILDING* f = nullptr;
+    for (BUILDING* b = g_Buildings; b; b = b->next)
+        if (b->team == g_LocalTeam && b->buildingtype->flags & BTF_CANMAKE) f = b;
+    ASSERT_NE(f, nullptr);
+    igi_nfo.sbuild = f;
+    f->state = BS_PRODUCING;
+    f->unittypetobuild = const_cast<UNITTYPE*>(tank);
+    f->prodtime = 1000;
+    int last = 0;
+    f->prodleft = 1000;
+    const std::vector<uint8_t> start = cell(LM_UNITS, tank->unittypeid, tank->prereq.id);
+    for (int left : {1000, 500, 0}) {
+        f->prodleft = left;
+        const int swept = through(start, cell(LM_UNITS, tank->unittypeid, tank->prereq.id), g_DimTable);
+        if (left == 1000) {
+            EXPECT_EQ(swept, 0);
+        } else {
+            EXPECT_GT(swept, last) << left;
+        }
+        last = swept;
+    }
+    EXPECT_GT(last, 64 * 50 / 2) << "a full sweep dims the cell";
+    f->state = BS_IDLE;
+    f->unittypetobuild = nullptr;
+    igi_nfo.sbuild = nullptr;
+    // A building type's cell drawn the frame after a placement emptied the
+    // selection: grey, and the program goes on.
+    igi_nfo.firstunit = nullptr;
+    const int depot = Textfile_FindBuildingType("DemoDepot");
+    PREREQ_StolePlans(g_BuildingTypes[depot].prereq.id, g_LocalTeam);
+    cell(LM_BUILDINGS, depot, g_BuildingTypes[depot].prereq.id);
+    EXPECT_EQ(IgiMark_CellTable(depot, g_BuildingTypes[depot].prereq.id), CT_GREY);
+    igi_nfo.listmode = LM_UNITS;
 }
 
 } // namespace
