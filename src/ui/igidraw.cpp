@@ -31,6 +31,7 @@
 #include "ui/igibtn.h"
 #include "ui/igiclick.h"
 #include "ui/igidisp.h"
+#include "ui/igidebug.h"
 #include "ui/igievnt.h"
 #include "ui/igimark.h"
 #include "ui/igiminimap.h"
@@ -183,6 +184,7 @@ void IgiDisp_Init(void)
     s.started = 1; // a close frees whatever was made before a failure
     s.watersale = LargestWaterSale();
     IgiMark_InitGauge();
+    IgiDebug_Reset();
     for (int i = 0; i < IBM_COUNT; i++) LoadBitmap(i);
     Font_Init(IGIDISP_FONTBYTES);
     s.fonts = 1;
@@ -791,6 +793,7 @@ void IgiDisp_Update(void)
     DrawZones();
     ExpireAndDrawMessages();
     Tooltip();
+    IgiDebug_Draw(Target(), Plat_SystemMs(), s.mousex, s.mousey);
     if (Mouse_IsCursorShown()) {
         int c = IgiDisp_ChooseCursor(s.zone, s.mousex, s.mousey);
         if (c < cursorinfo.nrcursors) Cursor_Set(c);

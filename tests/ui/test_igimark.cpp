@@ -25,6 +25,7 @@
 #include "rules/tfgen.h"
 #include "support/testsupport.h"
 #include "ui/igi.h"
+#include "ui/igidebug.h"
 #include "ui/igibuild.h"
 #include "ui/igidisp.h"
 #include "ui/igimark.h"
@@ -441,6 +442,55 @@ TEST_F(Markers, ACellsPictureGoesThroughItsTableAndTheClockDimsTheSweptPart)
     cell(LM_BUILDINGS, depot, g_BuildingTypes[depot].prereq.id);
     EXPECT_EQ(IgiMark_CellTable(depot, g_BuildingTypes[depot].prereq.id), CT_GREY);
     igi_nfo.listmode = LM_UNITS;
+}
+
+TEST_F(Markers, EachDebugFlagDrawsItsLines)
+{
+    const struct {
+        const char* name;
+        int flags;
+        std::vector<std::string> starts;
+    } rows[] = {
+        {"none", 0, {}},
+        {"rates", DBG_RATES, {"Mem    = ", "Units : ", "Bldgs  = ", "Ms     = ", "Fps    = ", "Av     = "}},
+        {"rates in debug mode", DBG_RATES | DBG_DEBUGMODE,
+         {"Mem    = ", "Teams : ", "Bldgs  = ", "Ms     = ", "Fps    = ", "Av     = "}},
+        {"status without a selection", DBG_UNITVALUES, {"Side:", "MouseAt ", "UCycles : ", "DCycles : "}},
+        {"network", IGIDEBUG_NETWORK, {"Network Info not available"}},
+    };
+    for (const auto& r : rows) {
+        g_DebugFlags = r.flags;
+        IgiDebug_Draw(bb, 1000, 100, 100);
+        std::vector<std::string> got;
+        for (int i = 0; i < IgiDebug_LineCount(); i++) got.push_back(IgiDebug_Line(i));
+        ASSERT_EQ(got.size(), r.starts.size()) << r.name;
+        for (size_t i = 0; i < got.size(); i++) EXPECT_EQ(got[i].rfind(r.starts[i], 0), 0u) << r.name << ": " << got[i];
+    }
+    // The selected unit and building add their lines.
+    UNIT* u = Unit("DemoTank", g_LocalTeam, 5, 5);
+    igi_nfo.firstunit = u;
+    igi_nfo.sbuild = g_Buildings;
+    g_DebugFlags = DBG_UNITVALUES;
+    IgiDebug_Draw(bb, 1000, 100, 100);
+    EXPECT_EQ(IgiDebug_LineCount(), 6);
+    EXPECT_EQ(std::string(IgiDebug_Line(2)).rfind("FU: 005,005", 0), 0u) << IgiDebug_Line(2);
+    EXPECT_EQ(std::string(IgiDebug_Line(3)).rfind("FB: ", 0), 0u);
+    igi_nfo.firstunit = nullptr;
+    igi_nfo.sbuild = nullptr;
+    // Rates every 15 frames; the block goes back and forth over 0..430.
+    IgiDebug_Reset();
+    g_DebugFlags = DBG_RATES;
+    int lo = 1000, hi = -1;
+    for (int f = 1; f <= 100; f++) {
+        IgiDebug_Draw(bb, (uint32_t)(1000 + f * 20), 0, 0);
+        lo = std::min(lo, IgiDebug_BlockX());
+        hi = std::max(hi, IgiDebug_BlockX());
+    }
+    EXPECT_EQ(lo, 0);
+    EXPECT_EQ(hi, IGIDEBUG_BLOCKRIGHT);
+    EXPECT_STREQ(IgiDebug_Line(4), "Fps    = 050");
+    EXPECT_STREQ(IgiDebug_Line(3), "Ms     = 020");
+    g_DebugFlags = 0;
 }
 
 } // namespace
