@@ -23,6 +23,7 @@
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "rules/tfgen.h"
+#include "support/golden.h"
 #include "support/testsupport.h"
 #include "ui/igi.h"
 #include "ui/igidebug.h"
@@ -31,6 +32,7 @@
 #include "ui/igimark.h"
 #include "ui/igimouse.h"
 #include "units/building.h"
+#include "units/constructq.h"
 #include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
@@ -491,6 +493,42 @@ TEST_F(Markers, EachDebugFlagDrawsItsLines)
     EXPECT_STREQ(IgiDebug_Line(4), "Fps    = 050");
     EXPECT_STREQ(IgiDebug_Line(3), "Ms     = 020");
     g_DebugFlags = 0;
+}
+
+// A selected unit (with its group number) and a selected producing factory
+// with two queued tanks, as pictures; then the same unit without a picture
+// and with values no record should hold still draws, inside its box.
+TEST_F(Markers, GoldenMarkersOfASelectedUnitAndBuilding)
+{
+    UNIT* u = Unit("DemoTank", g_LocalTeam, 5, 5);
+    u->hitpoints = u->type->maxhitpoints / 2;
+    u->interfaceinfo.group[3] = 1;
+    igi_nfo.firstunit = u;
+    BUILDING* f = Build_New(&g_BuildingTypes[Textfile_FindBuildingType("DemoFactory")], g_LocalTeam, -1, 8, 4);
+    ASSERT_NE(f, nullptr);
+    f->state = BS_PRODUCING;
+    f->unittypetobuild = u->type;
+    f->prodtime = 1000;
+    f->prodleft = 400;
+    igi_nfo.sbuild = f;
+    Units_AddToConstructQueue(u->type->unittypeid, f->id);
+    Units_AddToConstructQueue(u->type->unittypeid, f->id);
+    Clear();
+    IgiMark_DrawUnit(bb, &clip, u, 0);
+    IgiMark_DrawBuilding(bb, &clip, f, 0);
+    EXPECT_TRUE(Golden_BitmapMatches(bb, g_Palette, 0x9781089Au, "markers_actual.pcx"));
+    PART* keep = u->basepart;
+    u->basepart = nullptr;
+    u->hitpoints = -50;
+    u->experience = 0xffffffffu;
+    Clear();
+    IgiMark_DrawUnit(bb, &clip, u, 1);
+    EXPECT_GT(Count(IGIMARK_OWNFIRST), 20) << "a tile-sized marker";
+    EXPECT_EQ(Count(IGIMARK_OWNFIRST, 0, 32, 448, 100 - 32) + Count(IGIMARK_OWNFIRST, 0, 200, 448, 280), 0);
+    u->basepart = keep;
+    f->state = BS_IDLE;
+    igi_nfo.firstunit = nullptr;
+    igi_nfo.sbuild = nullptr;
 }
 
 } // namespace
