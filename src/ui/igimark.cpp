@@ -2,6 +2,7 @@
 #include "ui/igimark.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 
 #include "core/gamestate.h"
@@ -38,14 +39,15 @@ namespace {
 enum { NAME_FONT = 1, TEXT_FONT = 1, C_BLACK = 0, CHARGE_COLOUR = 93, SECOND_COLOUR = 26,
        STORE0_COLOUR = 26, STORE1_COLOUR = 24, STATE_COLOUR = 24, HOLD_FULL = 22, HOLD_FREE = 138 };
 
+// Straight lines as one-pixel rectangles: the markers draw hundreds a frame.
 void HLine(BITMAP* dst, const GRECT* clip, int x1, int x2, int y, int c)
 {
-    Graph_DrawLine(dst, clip, 0, x1, y, x2, y, (uint8_t)c);
+    Graph_FillRect(dst, clip, 0, std::min(x1, x2), y, std::abs(x2 - x1) + 1, 1, (uint8_t)c);
 }
 
 void VLine(BITMAP* dst, const GRECT* clip, int x, int y1, int y2, int c)
 {
-    Graph_DrawLine(dst, clip, 0, x, y1, x, y2, (uint8_t)c);
+    Graph_FillRect(dst, clip, 0, x, std::min(y1, y2), 1, std::abs(y2 - y1) + 1, (uint8_t)c);
 }
 
 void Centred(BITMAP* dst, const GRECT* clip, int cx, int y, const char* text, int font)
