@@ -31,6 +31,8 @@
 #include "ui/igidisp.h"
 #include "ui/igimark.h"
 #include "ui/igimouse.h"
+#include "ui/slist.h"
+#include "platform/cursor.h"
 #include "units/building.h"
 #include "units/constructq.h"
 #include "units/prereq.h"
@@ -529,6 +531,21 @@ TEST_F(Markers, GoldenMarkersOfASelectedUnitAndBuilding)
     f->state = BS_IDLE;
     igi_nfo.firstunit = nullptr;
     igi_nfo.sbuild = nullptr;
+}
+
+TEST_F(Markers, TheListTooltipNamesTheTypeUnderThePointerAndItsCost)
+{
+    const UNITTYPE* tank = Units_SymToTypePtr("DemoTank");
+    PREREQ_StolePlans(tank->prereq.id, g_LocalTeam);
+    igi_nfo.listmode = LM_UNITS;
+    Igievnt_RefillBuildList();
+    ASSERT_GT(SList_Count(Igievnt_BuildList(LM_UNITS)), 0);
+    Clear();
+    Mouse_SetPos(448 + 32, 64 + 25);
+    EXPECT_EQ(IgiMark_DrawListTooltip(bb), 1);
+    EXPECT_GT(Count(66, 0, 32, 448, 448), 10) << "the box's frame, left of the panel";
+    Mouse_SetPos(448 + 32, 64 + 240);
+    EXPECT_EQ(IgiMark_DrawListTooltip(bb), 0) << "no entry under the pointer";
 }
 
 } // namespace
