@@ -247,8 +247,10 @@ void IgiMark_DrawUnit(BITMAP* dst, const GRECT* clip, UNIT* u, int hover)
     }
     for (int i = 0; i < UNITS_IGIGROUPS; i++)
         if (u->interfaceinfo.group[i]) {
+            // Left of the marker: the carried resource's bar stands right of it.
             snprintf(text, sizeof text, "%d", i);
-            Font_Print(g.cx + g.half + 3, g.top + 2, text, 0, TEXT_FONT, nullptr, clip, dst);
+            Font_Print(g.cx - g.half - 2 - Font_StringWidth(text, TEXT_FONT), g.top + 2, text, 0, TEXT_FONT, nullptr,
+                       clip, dst);
             break;
         }
     if (g_DebugFlags & DBG_UNITVALUES) {

@@ -518,7 +518,7 @@ TEST_F(Markers, GoldenMarkersOfASelectedUnitAndBuilding)
     Clear();
     IgiMark_DrawUnit(bb, &clip, u, 0);
     IgiMark_DrawBuilding(bb, &clip, f, 0);
-    EXPECT_TRUE(Golden_BitmapMatches(bb, g_Palette, 0x9781089Au, "markers_actual.pcx"));
+    EXPECT_TRUE(Golden_BitmapMatches(bb, g_Palette, 0x6D76945Fu, "markers_actual.pcx"));
     PART* keep = u->basepart;
     u->basepart = nullptr;
     u->hitpoints = -50;
