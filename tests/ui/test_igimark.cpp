@@ -548,4 +548,58 @@ TEST_F(Markers, TheListTooltipNamesTheTypeUnderThePointerAndItsCost)
     EXPECT_EQ(IgiMark_DrawListTooltip(bb), 0) << "no entry under the pointer";
 }
 
+// Store bars for the local team or a resource site; hold boxes for the
+// local team and two-way allies only; a charging mount's bar.
+TEST_F(Markers, StoresHoldsAndChargeShowOnlyToWhomTheyShould)
+{
+    const int keep = g_AlliancesDisabled;
+    g_AlliancesDisabled = 0;
+    const int other = g_LocalTeam == 1 ? 2 : 1;
+    BUILDINGTYPE* t = &g_BuildingTypes[Textfile_FindBuildingType("DemoDepot")];
+    const BUILDINGTYPE saved = *t;
+    t->resource[0].maxstored = 100;
+    t->rooms[0] = 3;
+    BUILDING* b = Build_New(t, g_LocalTeam, -1, 6, 6);
+    ASSERT_NE(b, nullptr);
+    b->stored[0] = 50;
+    const struct {
+        const char* name;
+        int own, relation, production, stores, holds;
+    } rows[] = {
+        {"own", 1, TR_ALLY, 0, 1, 1},
+        {"an enemy's store is hidden", 0, TR_ENEMY, 0, 0, 0},
+        {"an enemy resource site shows it", 0, TR_ENEMY, 5, 1, 0},
+        {"an ally both ways shows its holds", 0, TR_ALLY, 0, 0, 1},
+    };
+    for (const auto& r : rows) {
+        b->team = r.own ? g_LocalTeam : other;
+        Team_SetRelation(g_LocalTeam, other, r.relation);
+        Team_SetRelation(other, g_LocalTeam, r.relation);
+        t->resource[0].production = r.production;
+        // Only the hold boxes' outlines are black.
+        Graph_FillRect(bb, nullptr, 0, 0, 0, 640, 480, 200);
+        IgiMark_DrawBuilding(bb, &clip, b, 0);
+        EXPECT_EQ(Count(26) > 0, r.stores == 1) << r.name;
+        EXPECT_EQ(Count(0) > 0, r.holds == 1) << r.name;
+    }
+    b->team = g_LocalTeam;
+    t->resource[0].production = 0;
+    UNIT* mount = Unit("DemoTank", g_LocalTeam, 20, 20);
+    mount->type->abilities.weaponcharge = 1;
+    mount->type->weaponchargeinfo = 100;
+    mount->chargeremaining = 50;
+    mount->ischarging = 1;
+    UnitId_Setup(&b->bay[0], mount);
+    Clear();
+    IgiMark_DrawBuilding(bb, &clip, b, 0);
+    EXPECT_GT(Count(93), 0) << "the charge bar";
+    mount->type->abilities.weaponcharge = 0;
+    UnitId_Clear(&b->bay[0]);
+    Team_SetRelation(g_LocalTeam, other, TR_ENEMY);
+    Team_SetRelation(other, g_LocalTeam, TR_ENEMY);
+    Build_Remove(b);
+    *t = saved;
+    g_AlliancesDisabled = keep;
+}
+
 } // namespace
