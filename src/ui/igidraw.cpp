@@ -37,6 +37,9 @@
 #include "ui/igipump.h"
 #include "ui/igitext.h"
 #include "ui/igitop.h"
+#include "ui/igitrail.h"
+#include "ui/igicomms.h"
+#include "net/net.h"
 #include "ui/igiworld.h"
 #include "ui/slist.h"
 #include "ui/textedit.h"
@@ -196,6 +199,7 @@ void IgiDisp_Init(void)
     s.stillsince = Plat_SystemMs();
     Mouse_SetPos(IGIDISP_MOUSEX, IGIDISP_MOUSEY);
     Display_SetMessageHook(IgiDisp_AddMessage);
+    if (g_NetworkGame) Net_SetMessageHandler(Igievnt_ChatReceived);
     Igidisp_SetDirty();
 }
 
@@ -203,6 +207,7 @@ void IgiDisp_Close(void)
 {
     if (!s.started) return;
     Display_SetMessageHook(nullptr);
+    if (g_NetworkGame) Net_SetMessageHandler(nullptr);
     IgiWorld_Unload();
     IgiDisp_CloseTextPanel();
     IgiDisp_FreeMinimap();
@@ -647,6 +652,7 @@ void IgiDisp_DrawGameScreen(void)
     if (!(g_DebugFlags & DBG_NOFOG)) Fog_Draw(g_LocalTeam);
     KeepPanelColumns(dst, keep, 1);
     DrawSelectionBox(dst, &clip);
+    Igitrail_DrawMapOverlay(dst, &clip);
     IgiDisp_DrawClockTo(dst);
 }
 
