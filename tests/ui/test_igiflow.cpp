@@ -33,7 +33,10 @@
 #include "ui/igiclick.h"
 #include "ui/textedit.h"
 #include "units/building.h"
+#include "rules/endcond.h"
 #include "units/buildplay.h"
+#include "units/iterate.h"
+#include "units/trail.h"
 #include "units/orders.h"
 #include "units/prereq.h"
 #include "units/team.h"
@@ -485,4 +488,160 @@ TEST_F(InterfaceFlow, AMouseCommandedGameReplaysWithoutInput)
         compared++;
     }
     EXPECT_GT(compared, 50);
+}
+
+namespace {
+
+int TeamUnits(int team)
+{
+    int n = 0;
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    for (UNIT* u = Iterate_UnitNext(&it); u; u = Iterate_UnitNext(&it)) n += u->team == team;
+    return n;
+}
+
+} // namespace
+
+// The command panels through the real frame loop: automatic movement on
+// and off for two tanks; a trail of three waypoints sent and followed; the
+// trail stored as "Trail 1"; surrender takes every unit and building of the
+// local team out of play; exit leaves the loop in state 5.
+TEST_F(InterfaceFlow, PanelsCommandTheSelectionStoreATrailSurrenderAndExit)
+{
+    Flow f;
+    f.Pass(QvPass{}).Pass(QvPass{}).Then([] {
+        CheckFixture();
+        for (int id : {1, 2}) Igievnt_SelectUnit(Unit(id));
+        TakeExecuted();
+
+    });
+    f.Click(460, 40).Then([] { EXPECT_EQ(igi_nfo.mfdmode, MFD_ORDERS); });
+    // IGI_ORORD2 at 559,118: mode 1 on, then, once executed, off.
+    f.Click(594, 129).Pass(QvPass{}).Then([] {
+        EXPECT_EQ(TakePayloads(QAUTOMOVEON), std::vector<std::string>({"01"}));
+        EXPECT_EQ(Unit(1)->sorder.code, SO_AUTOMOVE);
+        EXPECT_EQ(igi_nfo.automove, 1);
+    });
+    f.Click(594, 129).Pass(QvPass{}).Then([] {
+        std::vector<std::pair<int, int>> got = TakeExecuted();
+        EXPECT_EQ(got.back(), std::make_pair((int)QAUTOMOVEOFF, 0));
+    });
+    // The trail panel: edit, three ground clicks, execute.
+    static const int wp[3][2] = {{10, 33}, {14, 33}, {13, 30}}; // dry land: the lake starts at altitude 4
+    f.Click(520, 40).Then([] { EXPECT_EQ(igi_nfo.mfdmode, MFD_TRAIL); });
+    f.Click(553, 111).Then([] { EXPECT_EQ(igi_nfo.actionmode, AM_TRAILINS0); });
+    for (const auto& w : wp) f.Click(ScreenX(w[0]), ScreenY(w[1]));
+    f.Then([] {
+        EXPECT_EQ(Trail_Count(&igi_nfo.edittrail), 3);
+        TakeExecuted();
+    });
+    f.Click(553, 161).Pass(QvPass{}).Then([] {
+        const std::vector<std::pair<int, int>> want = {{QLOCALCLEAR, 0}, {QLOCALADDWAYPOINT, 0},
+                                                       {QLOCALADDWAYPOINT, 0}, {QLOCALADDWAYPOINT, 0},
+                                                       {QLOCALEXECUTE, 0}};
+        EXPECT_EQ(TakeExecuted(), want);
+        EXPECT_EQ(Unit(1)->sorder.code, SO_TRAIL);
+        EXPECT_EQ(Trail_Count(Unit(1)->localtrail), 3);
+    });
+    // Both tanks follow the trail: each passes the waypoints in turn (a
+    // waypoint counts when the tank stands on it or next to it, as the other
+    // may hold the tile).
+    static int reached[2];
+    f.Then([] { reached[0] = reached[1] = 0; });
+    for (int i = 0; i < 400; i++) f.Pass(QvPass{}).Then([] {
+        for (int t = 0; t < 2; t++) {
+            const UNIT* u = Unit(1 + t);
+            int k = reached[t];
+            if (k < 3 && std::max(std::abs(u->tilepos.x - wp[k][0]), std::abs(u->tilepos.y - wp[k][1])) <= 1)
+                reached[t]++;
+        }
+    });
+    f.Then([] {
+        EXPECT_EQ(reached[0], 3) << Unit(1)->tilepos.x << "," << Unit(1)->tilepos.y;
+        EXPECT_EQ(reached[1], 3) << Unit(2)->tilepos.x << "," << Unit(2)->tilepos.y;
+    });
+    // The global page: store the shown trail (the first tank's) as a new one.
+    f.Click(590, 80).Click(500, 316).Pass(QvPass{}).Then([] {
+        EXPECT_EQ(igi_nfo.trailpage, 1);
+        EXPECT_STREQ(igi_nfo.trailname, "Trail 1");
+        EXPECT_EQ(Trail_Count(&teamdata[0].gtrails[igi_nfo.globaltrail]), 3);
+    });
+    // The menu: surrender, then exit.
+    f.Click(600, 10).Then([] { EXPECT_EQ(igi_nfo.mfdmode, MFD_MENU); });
+    static int credits;
+    f.Then([] { credits = teamdata[0].credits; });
+    f.Click(550, 304).Pass(QvPass{}).Then([] {
+        EXPECT_EQ(TeamUnits(0), 0);
+        EXPECT_EQ(teamdata[0].firstbuilding, nullptr);
+        EXPECT_EQ(teamdata[0].credits, credits) << "credits stay";
+        EXPECT_EQ(Trail_Count(&teamdata[0].gtrails[igi_nfo.globaltrail]), 3) << "and so do trails";
+    });
+    f.Click(550, 326);
+    f.script.stopWhenDone = false;
+    Play();
+    EXPECT_FALSE(f.script.overran);
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_LE(g_FrameCount, 2000u);
+    EXPECT_NE(log.text().find("Team 0 surrendered"), std::string::npos);
+}
+
+// With the end conditions on, the local team's surrender eliminates it and
+// the game is decided as after its destruction; a recorded game with the
+// surrender replays to the same state at every update.
+TEST_F(InterfaceFlow, ASurrenderEndsTheGameAndReplaysWithoutInput)
+{
+    QvTempDir dir;
+    const std::string rec = dir.file("surrender.rec");
+    std::map<uint32_t, uint64_t> recorded, replayed;
+    auto digestEachPass = [](Flow& f, std::map<uint32_t, uint64_t>* out) {
+        auto inner = f.script.onPass;
+        f.script.onPass = [inner, out](int pass) {
+            (*out)[g_UpdateCount] = QvDigest_State();
+            inner(pass);
+        };
+    };
+    g_Config.disableendconditions = 0;
+    int passes = 0;
+    {
+        Flow f;
+        digestEachPass(f, &recorded);
+        f.Pass(QvPass{}).Pass(QvPass{}).Click(600, 10).Click(550, 304);
+        // The lost game's picture waits for a key.
+        for (int i = 0; i < 40; i++) f.Pass(QvPass{});
+        f.Pass(QvKey(SC_ESCAPE));
+        snprintf(g_Config.orderrecord, sizeof g_Config.orderrecord, "%s", rec.c_str());
+        Play();
+        passes = f.script.passes;
+        g_Config.orderrecord[0] = '\0';
+        EXPECT_FALSE(f.script.overran);
+        EXPECT_EQ(TeamUnits(0), 0);
+        EXPECT_TRUE(Endcond_IsEliminated(0));
+    }
+    const std::string text = log.text();
+    const size_t surrendered = text.find("Team 0 surrendered");
+    ASSERT_NE(surrendered, std::string::npos);
+    EXPECT_NE(text.find("won (ie. You lost)", surrendered), std::string::npos) << "the other team wins";
+    Game_ResetState();
+    g_LocalTeam = g_Config.startteam;
+    Game_SetScenarioCategory(g_Config.startcategory);
+    Game_SetScenarioName(g_Config.startscenario);
+    {
+        Flow f;
+        digestEachPass(f, &replayed);
+        for (int i = 0; i < 46; i++) f.Pass(QvPass{});
+        f.Pass(QvKey(SC_ESCAPE));
+        snprintf(g_Config.orderplayback, sizeof g_Config.orderplayback, "%s", rec.c_str());
+        Play();
+        g_Config.orderplayback[0] = '\0';
+    }
+    int compared = 0;
+    for (const auto& [update, digest] : recorded) {
+        auto it = replayed.find(update);
+        if (it == replayed.end()) continue;
+        EXPECT_EQ(it->second, digest) << "update " << update;
+        compared++;
+    }
+    EXPECT_GT(compared, 5);
+    EXPECT_GT(passes, 40);
 }
