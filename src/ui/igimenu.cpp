@@ -48,10 +48,12 @@ void Igimenu_RefillList(void)
 }
 
 // The path of the named file in the save directory, or 0 with a warning on
-// the message lines.
+// the message lines. Without a configured directory the name would reach
+// whatever folder the process runs in.
 static int SavePath(char* path)
 {
-    if (!Igimenu_ValidName(igi_nfo.savename) || !Utils_MakePath(path, g_SaveDir, "", "", igi_nfo.savename, "")) {
+    if (!g_SaveDir[0] || !Igimenu_ValidName(igi_nfo.savename) ||
+        !Utils_MakePath(path, g_SaveDir, "", "", igi_nfo.savename, "")) {
         char line[IGIDISP_MESSAGELEN + 32];
         snprintf(line, sizeof line, "Not a saved game name [%s]", igi_nfo.savename);
         IgiDisp_AddMessage(line);

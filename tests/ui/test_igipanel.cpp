@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "core/crc32.h"
 #include "core/gamestate.h"
+#include "save/save.h"
 #include "map/mapview.h"
 #include "platform/input.h"
 #include "rules/gamemsg.h"
@@ -588,4 +590,109 @@ TEST_F(Panels, GameSpeedQueuesOnceAtTheRelease)
     Igievnt_Update();
     // The pointer is held inside the track: its last pixel gives 60 x 102 / 103.
     EXPECT_EQ(TakeValues(QGAMESPEED), std::vector<uint32_t>({59}));
+}
+
+namespace {
+
+std::vector<uint8_t> ReadFile(const std::string& path)
+{
+    std::vector<uint8_t> bytes(std::filesystem::file_size(path));
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f) {
+        size_t got = fread(bytes.data(), 1, bytes.size(), f);
+        bytes.resize(got);
+        fclose(f);
+    }
+    return bytes;
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return;
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+} // namespace
+
+// Save, then load each kind of file: this game's (in place), a damaged one,
+// an old version, another scenario's; a network game never loads.
+TEST_F(Panels, SaveThenEachLoadResult)
+{
+    QvTempDir dir;
+    snprintf(g_SaveDir, sizeof g_SaveDir, "%s", dir.path().c_str());
+    Game_SetScenarioName("PANELS");
+    ASSERT_TRUE(Igievnt_SetMfdMode(MFD_MENU));
+    snprintf(igi_nfo.savename, sizeof igi_nfo.savename, "a.sav");
+    Igievnt_GroupAddUnit(3, Select(10, 10));
+    ClickZone(4);
+    EXPECT_EQ(Igipanel_MsgCount(MSG_IGISAVINGGAME), 1);
+    EXPECT_EQ(Igipanel_MsgCount(MSG_SAVEDONE), 1);
+    EXPECT_EQ(igi_nfo.firstunit, nullptr) << "the selection is emptied first";
+    ASSERT_TRUE(std::filesystem::exists(dir.file("a.sav")));
+    EXPECT_EQ(SList_Count(Igimenu_List()), 1) << "refilled after the save";
+
+    std::vector<uint8_t> old = ReadFile(dir.file("a.sav"));
+    ASSERT_GT(old.size(), 32u);
+    old[6] = 5; // minor version 5, the header's sum made right again
+    uint32_t crc = Crc32_Block(old.data() + 4, 24);
+    memcpy(old.data() + 28, &crc, 4);
+    WriteFile(dir.file("old.sav"), old);
+    WriteFile(dir.file("bad.sav"), {1, 2, 3});
+    Game_SetScenarioName("ELSEWHERE"); // another scenario's file, kept as other.sav
+    ClickZone(4);
+    Game_SetScenarioName("PANELS");
+    std::filesystem::rename(dir.file("a.sav"), dir.file("b.sav"));
+    snprintf(igi_nfo.savename, sizeof igi_nfo.savename, "a.sav");
+    ClickZone(4);
+    std::filesystem::rename(dir.file("b.sav"), dir.file("other.sav"));
+    Igipanel_ResetMsgCounts();
+
+    const struct {
+        const char* name;
+        int msg;      // the message of the result, -1 none
+        int state;    // the engine state afterwards
+    } rows[] = {
+        {"a.sav", -1, GS_FRONTEND},
+        {"bad.sav", MSG_SAVEINVALID, GS_FRONTEND},
+        {"old.sav", MSG_SAVEOUTOFDATE, GS_FRONTEND},
+        {"other.sav", -1, GS_LOADGAME},
+    };
+    for (const auto& r : rows) {
+        g_GameState = GS_FRONTEND;
+        snprintf(igi_nfo.savename, sizeof igi_nfo.savename, "%s", r.name);
+        Igipanel_ResetMsgCounts();
+        ClickZone(3);
+        EXPECT_EQ(Igipanel_MsgCount(MSG_IGILOADINGGAME), 1) << r.name;
+        if (r.msg >= 0) EXPECT_EQ(Igipanel_MsgCount(r.msg), 1) << r.name;
+        EXPECT_EQ(g_GameState, r.state) << r.name;
+        if (r.msg < 0 && r.state == GS_FRONTEND) {
+            // Loaded in place: the groups point into the new game.
+            ASSERT_EQ(Units_ListSize(&igi_nfo.group[3]), 1);
+            UNIT* u = UnitId_Ptr(&igi_nfo.group[3].head->u);
+            ASSERT_NE(u, nullptr);
+            EXPECT_EQ(u->interfaceinfo.group[3], 1);
+        }
+    }
+    EXPECT_NE(std::string(g_PendingLoadName).find("other.sav"), std::string::npos);
+    EXPECT_NE(g_SaveFlags & SAVEF_PENDINGLOAD, 0u);
+    g_SaveFlags &= ~SAVEF_PENDINGLOAD;
+    g_GameState = GS_FRONTEND;
+
+    g_NetworkGame = 1;
+    Igipanel_ResetMsgCounts();
+    snprintf(igi_nfo.savename, sizeof igi_nfo.savename, "a.sav");
+    ClickZone(3);
+    EXPECT_EQ(Igipanel_MsgCount(MSG_IGILOADINGGAME), 0) << "a network game never loads";
+    g_NetworkGame = 0;
+
+    // A directory that can't be made: no "done", a warning instead.
+    snprintf(g_SaveDir, sizeof g_SaveDir, "%s", dir.file("bad.sav/sub").c_str());
+    int before = IgiDisp_MessageCount();
+    Igipanel_ResetMsgCounts();
+    ClickZone(4);
+    EXPECT_EQ(Igipanel_MsgCount(MSG_SAVEDONE), 0);
+    EXPECT_GT(IgiDisp_MessageCount(), before);
+    g_SaveDir[0] = '\0';
 }
