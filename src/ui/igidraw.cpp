@@ -296,7 +296,8 @@ void DrawTextField(const ZONE& z)
     if (z.button.editing && f) {
         if (BITMAP* dst = Target()) TextField_Draw(f, dst);
     } else if (z.button.buffer) {
-        Print(z.lx + z.button.textx, z.ly + z.button.texty, z.button.buffer, 0);
+        // The text area is kept in screen pixels.
+        Print(z.button.textx, z.button.texty, z.button.buffer, 0);
     }
 }
 

@@ -449,6 +449,8 @@ static const WAYPOINT* HoveredWaypoint(void)
 void Igitrail_DrawMapOverlay(BITMAP* dst, const GRECT* clip)
 {
     if (!dst || igi_nfo.mfdmode != MFD_TRAIL) return;
+    // The minimap shows the same trails, which may have changed this frame.
+    IgiDisp_SetZoneDirty(23);
     DrawTrail(dst, clip, Igitrail_ShownTrail(), 1);
     DrawTrail(dst, clip, &igi_nfo.edittrail, 2);
     if (igi_nfo.curwaypoint) DrawMarked(dst, clip, igi_nfo.curwaypoint, 2);

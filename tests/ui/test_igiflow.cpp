@@ -645,3 +645,41 @@ TEST_F(InterfaceFlow, ASurrenderEndsTheGameAndReplaysWithoutInput)
     EXPECT_GT(compared, 5);
     EXPECT_GT(passes, 40);
 }
+
+// Golden frames: a numbered trail of three waypoints on the map and the
+// minimap; the communications panel after the local team offered an
+// alliance that team 1 does not return (its ally cell lit, its enemy cell
+// tinted).
+TEST_F(InterfaceFlow, GoldenTrailAndOneSidedAlliance)
+{
+    static const int wp[3][2] = {{10, 33}, {14, 33}, {13, 30}};
+    Flow f;
+    f.Pass(QvPass{}).Pass(QvPass{}).Then([] {
+        for (int id : {1, 2}) Igievnt_SelectUnit(Unit(id));
+    });
+    f.Click(520, 40).Click(553, 111);
+    for (const auto& w : wp) f.Click(ScreenX(w[0]), ScreenY(w[1]));
+    // The fixture's radar is down: the trail shows on the minimap's dark
+    // picture, inside the view's rectangle.
+    f.Pass(QvMove(300, 420)).Pass(QvPass{}).Pass(QvPass{}).Then([] {
+        ASSERT_EQ(Trail_Count(&igi_nfo.edittrail), 3);
+        const uint8_t* pixels = nullptr;
+        const PAL_RGB* palette = nullptr;
+        ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x50AE1A0Cu, "igiflow_trail_actual.pcx"));
+        g_DebugFlags |= DBG_DEBUGMODE; // the communications panel opens in debug mode
+        // The scenario locks alliances: the offer is made as its order would.
+        Team_ForceRelation(0, 1, TR_ALLY);
+    });
+    f.Click(540, 10).Pass(QvMove(300, 420)).Pass(QvPass{}).Pass(QvPass{}).Then([] {
+        EXPECT_EQ(igi_nfo.mfdmode, MFD_COMMS);
+        EXPECT_EQ(Team_GetRelation(0, 1), TR_ALLY);
+        EXPECT_NE(Team_GetRelation(1, 0), TR_ALLY);
+        const uint8_t* pixels = nullptr;
+        const PAL_RGB* palette = nullptr;
+        ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x6566AAA2u, "igiflow_comms_actual.pcx"));
+    });
+    Play();
+    EXPECT_FALSE(f.script.overran);
+}
