@@ -25,6 +25,7 @@
 #include "ui/igimenu.h"
 #include "ui/igipanel.h"
 #include "ui/igipump.h"
+#include "ui/igitext.h"
 #include "ui/igitrail.h"
 #include "ui/slist.h"
 #include "ui/igimouse.h"
@@ -269,6 +270,33 @@ TEST_F(Panels, PackButtonPlacesACarriedPackage)
     EXPECT_EQ(igi_nfo.actionmode, AM_PLACE);
     EXPECT_EQ(igi_nfo.placetype, 5);
     u->building_package = nullptr;
+}
+
+// The pack button's first and third cases: the selected own building packs
+// when its type has a package; else the building a selected unit belongs
+// to packs.
+TEST_F(Panels, PackButtonPacksTheSelectedBuildingOrTheOneAUnitBelongsTo)
+{
+    ASSERT_TRUE(Igievnt_SetMfdMode(MFD_SPECIAL));
+    BUILDINGTYPE* tent = QvWorld_BuildingType("Tent", 2, 2);
+    BUILDINGTYPE* hut = QvWorld_BuildingType("Hut", 2, 2);
+    tent->transportunit = tank_;
+    BUILDING* a = Build_New(tent, 1, -1, 20, 20);
+    BUILDING* b = Build_New(hut, 1, -1, 30, 30);
+    ASSERT_TRUE(a && b);
+    Igievnt_SelectBuilding(a);
+    ClickZone(81);
+    EXPECT_EQ(TakeValues(QPACKBUILDING), std::vector<uint32_t>({(uint32_t)a->id}));
+    Igievnt_SelectBuilding(b);
+    ClickZone(81);
+    EXPECT_TRUE(Take().empty()) << "a type without a package";
+    Igievnt_DropBuilding();
+    Select(10, 10);
+    UNIT* inside = Select(11, 10);
+    BuildId_Setup(&inside->partof, a);
+    ClickZone(81);
+    EXPECT_EQ(TakeValues(QPACKBUILDING), std::vector<uint32_t>({(uint32_t)a->id})) << "the unit's building";
+    BuildId_Clear(&inside->partof);
 }
 
 // ---- trails ----
@@ -550,6 +578,32 @@ TEST_F(Panels, MenuNamesListAndSliders)
     EXPECT_EQ(igi_nfo.zone.data[68].button.value, 9);
     EXPECT_EQ(IgiDisp_ScrollSpeed(), 9);
     g_SaveDir[0] = '\0';
+}
+
+// The objectives: section 1 of the scenario folder's briefing.
+TEST_F(Panels, ObjectivesShowSectionOneOfTheScenarioBriefing)
+{
+    QvTempDir dir;
+    char old[GAME_PATH];
+    memcpy(old, g_ScenarioDir, sizeof old);
+    snprintf(g_ScenarioDir, sizeof g_ScenarioDir, "%s", dir.path().c_str());
+    dir.write("quorvex.brf", "\\0\nStaging text\n\\1\nHold the bridge\n\\2\nLater\n");
+    ASSERT_TRUE(Igievnt_SetMfdMode(MFD_MENU));
+    ClickZone(69);
+    ASSERT_TRUE(IgiDisp_IsTextPanelShown());
+    SLIST* l = IgiDisp_TextPanelList();
+    ASSERT_NE(l, nullptr);
+    std::string all;
+    for (int i = 0; i < SList_Count(l); i++) {
+        SList_Select(l, i);
+        const char* t = SList_GetSelectedText(l);
+        all += t ? t : "";
+        all += "|";
+    }
+    EXPECT_NE(all.find("Hold the bridge"), std::string::npos) << all;
+    EXPECT_EQ(all.find("Staging"), std::string::npos) << all;
+    IgiDisp_CloseTextPanel();
+    memcpy(g_ScenarioDir, old, sizeof old);
 }
 
 TEST_F(Panels, RestartAndHandOverDependOnTheGameKind)
