@@ -533,6 +533,27 @@ TEST_F(Panels, ChatEscapeRestoresThePanelAndSingleplayerChatSendsNothing)
     EXPECT_EQ(igi_nfo.chattyping, 0);
 }
 
+// In a network game a confirmed line shows as "name : text"; the debug code
+// typed turns debug mode on for the sender too.
+TEST_F(Panels, NetworkChatShowsTheLineAndTheTypedDebugCodeTurnsDebugModeOn)
+{
+    g_NetworkGame = 1;
+    g_DebugFlags = 0;
+    auto type = [this](const char* text) {
+        ASSERT_TRUE(Igievnt_OpenChat());
+        for (const char* c = text; *c; c++) Send(EV_KEY, 20, 410, 0x1E, *c);
+        Send(EV_KEY, 20, 410, SC_RETURN, 0);
+    };
+    type("hi");
+    ASSERT_GT(IgiDisp_MessageCount(), 0);
+    EXPECT_EQ(std::string(IgiDisp_Message(IgiDisp_MessageCount() - 1)),
+              std::string(Team_GetPlayerNameString(1)) + " : hi");
+    EXPECT_EQ(g_DebugFlags & DBG_DEBUGMODE, 0u);
+    type("QUILLOP");
+    EXPECT_EQ(g_DebugFlags & DBG_DEBUGMODE, (uint32_t)DBG_DEBUGMODE);
+    g_NetworkGame = 0;
+}
+
 TEST_F(Panels, AReceivedTextIsCutAndTheDebugCodeTurnsDebugModeOn)
 {
     g_DebugFlags = 0;
