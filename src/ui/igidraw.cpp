@@ -39,6 +39,9 @@
 #include "ui/igipump.h"
 #include "ui/igitext.h"
 #include "ui/igitop.h"
+#include "ui/igitrail.h"
+#include "ui/igicomms.h"
+#include "net/net.h"
 #include "ui/igiworld.h"
 #include "ui/slist.h"
 #include "ui/textedit.h"
@@ -200,6 +203,7 @@ void IgiDisp_Init(void)
     s.stillsince = Plat_SystemMs();
     Mouse_SetPos(IGIDISP_MOUSEX, IGIDISP_MOUSEY);
     Display_SetMessageHook(IgiDisp_AddMessage);
+    if (g_NetworkGame) Net_SetMessageHandler(Igievnt_ChatReceived);
     Igidisp_SetDirty();
 }
 
@@ -207,6 +211,7 @@ void IgiDisp_Close(void)
 {
     if (!s.started) return;
     Display_SetMessageHook(nullptr);
+    if (g_NetworkGame) Net_SetMessageHandler(nullptr);
     IgiWorld_Unload();
     IgiDisp_CloseTextPanel();
     IgiDisp_FreeMinimap();
@@ -295,7 +300,8 @@ void DrawTextField(const ZONE& z)
     if (z.button.editing && f) {
         if (BITMAP* dst = Target()) TextField_Draw(f, dst);
     } else if (z.button.buffer) {
-        Print(z.lx + z.button.textx, z.ly + z.button.texty, z.button.buffer, 0);
+        // The text area is kept in screen pixels.
+        Print(z.button.textx, z.button.texty, z.button.buffer, 0);
     }
 }
 
@@ -652,6 +658,7 @@ void IgiDisp_DrawGameScreen(void)
     KeepPanelColumns(dst, keep, 1);
     DrawSelectionBox(dst, &clip);
     IgiMark_DrawOverlays(dst, &clip, s.zone == ZONE_MAP && Mouse_IsCursorShown(), s.mousex, s.mousey);
+    Igitrail_DrawMapOverlay(dst, &clip);
     IgiDisp_DrawClockTo(dst);
 }
 

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "ai/ai.h"
 #include "core/bytes.h"
@@ -31,6 +32,7 @@
 #include "units/ordersint.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/iterate.h"
 #include "units/unitstate.h"
 
 // The selections the executed orders of each team apply to.
@@ -307,6 +309,29 @@ static void AiTakeover(const ORDERREC* node)
     if (AI_TakeOver(node->team)) Endcond_TakeOver(node->team);
 }
 
+// The team leaves play at the same update on every machine: its units
+// first, wherever they are, so that no building's removal sets any of them
+// down again; then its buildings, as if destroyed, in list order. Credits,
+// relations and trails stay: the end conditions find the team eliminated.
+static void Surrender(const ORDERREC* node)
+{
+    const int team = node->team;
+    if (team < 0 || team >= TEAM_MAXTEAMS) return;
+    // By id: a deleted carrier takes its passengers along.
+    std::vector<int> ids;
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    for (UNIT* u = Iterate_UnitNext(&it); u; u = Iterate_UnitNext(&it))
+        if (u->team == team) ids.push_back(u->id);
+    for (int id : ids)
+        if (UNIT* u = Units_IdToUnitPtr(id, team)) Units_Delete(u);
+    while (BUILDING* b = teamdata[team].firstbuilding) {
+        Build_RemoveFromGame(b, BRM_DESTROYED);
+        if (teamdata[team].firstbuilding == b) break; // never spin on a building that stays
+    }
+    Tlog_Printf(TLOG_DIAG, "Team %d surrendered", team);
+}
+
 static void SetupHandlers(void)
 {
     memset(s_handlers, 0, sizeof s_handlers);
@@ -318,6 +343,7 @@ static void SetupHandlers(void)
     s_handlers[QTACTICALAI] = {TacticalAI, 12};
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
     s_handlers[QAITAKEOVER] = {AiTakeover, 0};
+    s_handlers[QSURRENDER] = {Surrender, 0};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
     s_handlers[QSAVEGAME] = {SaveGame, 0};
     s_handlers[QTOGGLESHOWSYNC] = {ToggleShowSync, 0};
