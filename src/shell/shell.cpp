@@ -11,6 +11,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "shell/shellres.h"
+#include "shell/shellvideo.h"
 #include "units/team.h"
 
 SHELLINFO g_ShellInfo;
@@ -47,6 +48,7 @@ void Shell_Init(void)
     if (!Shell_ResourceLibraryMapped())
         TLOG(TLOG_ERROR, "Shell library [%s] could not be mapped", Fs_Resolve(path).c_str());
     Shell_InitControls();
+    Shell_RegisterAnim();
     for (int i = 0; i < 14; i++) Shell_LoadFont(i, FONTS[i]);
     Shell_RegisterControlClass(DIAL, Shell_DialogHandler, 0);
     Shell_RegisterControlClass(SHELL_FOURCC('P', 'O', 'P', 'P'), Shell_PopupHandler, 1);
