@@ -1,6 +1,11 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
 #include "gen_movie.h"
 #include "platform/movie.h"
 #include "platform/plat.h"
@@ -124,4 +129,12 @@ TEST_F(Movie, RefusesWhatCantBePlayed)
     for (const char* name : {"missing.smk", "broken.smk", "empty.smk", "text.smk"})
         EXPECT_EQ(Movie_Open(dir.file(name).c_str()), nullptr) << name;
     Movie_Close(nullptr);
+}
+
+// The front end's own ".smk" files decode through the same layer only while
+// the system's FFmpeg carries the Smacker demuxer and decoder.
+TEST(MovieLibrary, HoldsTheSmackerDemuxerAndDecoder)
+{
+    EXPECT_NE(av_find_input_format("smk"), nullptr);
+    EXPECT_NE(avcodec_find_decoder(AV_CODEC_ID_SMACKVIDEO), nullptr);
 }
