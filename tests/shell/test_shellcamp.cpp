@@ -218,3 +218,60 @@ TEST_F(ShellCampaignRun, NewCampaignToLaunchAndBackThroughTheDebriefing)
     EXPECT_EQ(g_ShellInfo.selectedMission, 215);
     EXPECT_EQ(g_GameState, GS_QUIT);
 }
+
+// A page's answer to a click, on a page record of its own (the page's
+// controls are not needed for what a click decides).
+TEST(ShellCampaign, PageClicksAsRows)
+{
+    struct Row {
+        const char* name;
+        SHELL_HANDLER page;
+        int current, lastMission, highest, id;
+        int result, selected, mission, side;
+    } rows[] = {
+        {"map up: story", Shell_BuildMissions, 16, 0, 216, 100, 19, 204, 204, 218},
+        {"map down: debriefing", Shell_BuildMissions, 16, 204, 216, 101, 23, 204, 204, 218},
+        {"map left: options", Shell_BuildMissions, 16, 0, 216, 102, 17, 204, 204, 218},
+        {"map right: archive", Shell_BuildMissions, 16, 0, 216, 103, 18, 204, 204, 218},
+        {"map ring: selects", Shell_BuildMissions, 16, 0, 216, 209, 0, 209, 209, 218},
+        {"map ring above the highest: nothing", Shell_BuildMissions, 16, 0, 208, 209, 0, 204, 204, 218},
+        {"map final mission: starts it", Shell_BuildMissions, 16, 0, 216, 216, 3, 204, 216, 218},
+        {"map second logo: launch", Shell_BuildMissions, 16, 0, 216, 219, 22, 204, 204, 219},
+        {"map training: its state", Shell_BuildMissions, 16, 0, 216, 21, 21, 204, 204, 218},
+        {"options load: swallowed", Shell_BuildOptions, 17, 0, 216, 222, 0, 204, 204, 218},
+        {"options save: swallowed", Shell_BuildOptions, 17, 0, 216, 223, 0, 204, 204, 218},
+        {"options delete: swallowed", Shell_BuildOptions, 17, 0, 216, 224, 0, 204, 204, 218},
+        {"options right: back", Shell_BuildOptions, 17, 0, 216, 103, 6, 204, 204, 218},
+        {"options quit to the main menu", Shell_BuildOptions, 17, 0, 216, 1, 1, 204, 204, 218},
+        {"story down: map", Shell_BuildStory, 19, 0, 216, 101, 16, 204, 204, 218},
+        {"story up: not on the page", Shell_BuildStory, 19, 0, 216, 100, 100, 204, 204, 218},
+        {"story second side: launch", Shell_BuildStory, 19, 0, 216, 219, 22, 204, 204, 219},
+        {"archive left: back", Shell_BuildArchive, 18, 0, 216, 102, 6, 204, 204, 218},
+        {"training up: launch", Shell_BuildTraining, 20, 0, 216, 100, 3, 204, 204, 218},
+        {"training second mission: selected", Shell_BuildTraining, 20, 0, 216, 201, 0, 204, 201, 218},
+        {"advanced training first mission", Shell_BuildTraining, 21, 0, 216, 202, 0, 204, 202, 218},
+        {"training: another page's mission", Shell_BuildTraining, 20, 0, 216, 202, 202, 204, 204, 218},
+        {"debriefing replay of basic training", Shell_BuildDebrief, 23, 201, 216, 101, 20, 204, 204, 218},
+        {"debriefing replay of advanced training", Shell_BuildDebrief, 23, 202, 216, 101, 21, 204, 204, 218},
+        {"debriefing replay of a campaign mission", Shell_BuildDebrief, 23, 205, 216, 101, 22, 204, 204, 218},
+        {"debriefing up: map", Shell_BuildDebrief, 23, 205, 216, 100, 16, 204, 204, 218},
+    };
+    for (const Row& r : rows) {
+        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+        g_ShellInfo.mode = SHELL_CAMPAIGN;
+        g_ShellInfo.current = r.current;
+        g_ShellInfo.selectedMission = 204;
+        g_ShellInfo.highestMission = r.highest;
+        g_ShellInfo.mission = 204;
+        g_ShellInfo.side = SHELL_SIDE_FIRST;
+        g_ShellInfo.lastMission = r.lastMission;
+        SHELLCTL c = {};
+        c.handler = r.page;
+        r.page(&c, SM_CLICKED, r.id, 0, 0, 0);
+        EXPECT_EQ(c.result, r.result) << r.name;
+        EXPECT_EQ(g_ShellInfo.selectedMission, r.selected) << r.name;
+        EXPECT_EQ(g_ShellInfo.mission, r.mission) << r.name;
+        EXPECT_EQ(g_ShellInfo.side, r.side) << r.name;
+    }
+    memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+}
