@@ -4,6 +4,7 @@
 
 #include "core/debug.h"
 #include "core/gamestate.h"
+#include "core/tlog.h"
 #include "core/utils.h"
 #include "platform/graph.h"
 #include "platform/movie.h"
@@ -54,6 +55,7 @@ void Shell_PlayShellVideo(const char* name)
 {
     char path[UTILS_PATH];
     ShellVideoPath(path, name);
+    TLOG(TLOG_DIAG, "Shell video [%s]", name);
     Shell_PlayVideoFullScreen(path, 0, 0);
 }
 
