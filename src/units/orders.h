@@ -253,10 +253,17 @@ const struct QuorNetOrders* Orders_NetTable(void);
 // ------------------------------------------------------------------ execution
 
 // Frame step 5, after an update: during playback the orders recorded for
-// the update just run replace the pending ones; the pending orders (in a
-// network game, the incoming ones) move to the executed queue, are recorded
-// when recording, and are executed in queue order.
+// the update just run replace the pending ones; the pending orders move to
+// the executed queue, are recorded when recording, and are executed in queue
+// order. In a network game it executes nothing: the pending orders wait for
+// the round packet.
 void Orders_AfterUpdate(void);
+// The orders the network rounds unpacked (a completed round's): moved to the
+// executed queue, recorded under the current update, executed in order.
+void Orders_ExecuteIncoming(void);
+// Whether executed QCHECKSYNC orders are shown on the message line
+// (QTOGGLESHOWSYNC switches it on every machine).
+int Orders_ShowingSync(void);
 // Executes one order.
 void Orders_Execute(const ORDERREC* node);
 // The selection a team's executed orders apply to.
