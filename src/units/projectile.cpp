@@ -35,6 +35,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ai/aiteam.h"
 #include "core/angle.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
@@ -249,6 +250,13 @@ static void HurtUnit(UNIT* u, const WEAPONTYPE* w, int team, int dmg)
 static void HurtBuilding(BUILDING* b, int team, int dmg)
 {
     if (dmg == 0 || b->hitpoints < 1) return;
+    // The owner's computer player hears of the hit before the building can
+    // be gone; the shooter's tile when it still stands.
+    if (dmg > 0) {
+        const UNIT* shooter = s_hitBy ? UnitId_Ptr(&s_hitBy->owner) : nullptr;
+        AI_Team::ReportEvent(b->team, b->tilex, b->tiley, 1, shooter ? shooter->tilepos.x : -1,
+                             shooter ? shooter->tilepos.y : -1);
+    }
     Build_SetHitpoints(b, b->hitpoints - dmg);
     if (dmg > 0) TellOfHit(team, b->team, 1, b->tilex, b->tiley);
     if (b->hitpoints < 1 && team >= 0) Team_Stats_BuildingKill(team, b->team);

@@ -12,6 +12,9 @@
 #include "ai/aip.h"
 #include "ai/aisite.h"
 #include "ai/aiteam.h"
+#include "ai/squad.h"
+#include "core/linklist.h"
+#include "core/sortarr.h"
 #include "core/gll.h"
 #include "core/rand.h"
 #include "core/uid.h"
@@ -114,10 +117,10 @@ struct Digest {
     }
 };
 
-// A unit's computer-player record (its squad by presence: an address).
+// A unit's computer-player record (its squad by id).
 void AddUnitAi(Digest& d, const UNIT* u)
 {
-    d.add(u->ai.squad != nullptr);
+    d.add(u->ai.squad ? static_cast<const squad*>(u->ai.squad)->id : -1);
     for (int64_t v : {(int64_t)u->ai.arrived, (int64_t)u->ai.cc_construct_type,
                       (int64_t)u->ai.cc_construct_cost, (int64_t)u->ai.cc_constructing,
                       (int64_t)u->ai.cc_account, (int64_t)u->ai.cc_reserved_area,
@@ -132,6 +135,29 @@ template <typename T> uint32_t Bits(T v)
     uint32_t b;
     memcpy(&b, &v, sizeof b);
     return b;
+}
+
+// A team's squads (both lists) and the scheduler's place in its work.
+void AddSquads(Digest& d, const AI_Team* a)
+{
+    for (const GLL* list : {a->squads, a->attack_squads}) {
+        d.add(list->count);
+        for (const GLL_NODE* n = list->first; n; n = n->next) {
+            const squad* s = static_cast<const squad*>(n->element);
+            for (int v : {s->id, s->centre_x, s->centre_y, s->given_anti_air, s->given_anti_ground,
+                          s->count_at_start[0], s->count_at_start[1], s->cell ? s->cell->column : -1,
+                          s->cell ? s->cell->row : -1, s->latest_arrival, s->arrived_count, s->strength,
+                          s->anti_air, s->anti_ground, s->used, s->is_new, s->units->count})
+                d.add(v);
+            for (const LINKLIST_CELL* c = s->units->head; c; c = c->next)
+                d.add(static_cast<const UNIT*>(c->data)->id);
+        }
+    }
+    const AI_SCHEDULE& sc = a->schedule;
+    for (int v : {sc.cells ? sc.cells->count : -1, sc.cell_cursor, sc.run ? sc.run->count : -1,
+                  sc.candidates ? sc.candidates->count : -1, sc.squad_cursor,
+                  sc.accepted ? sc.accepted->count : -1})
+        d.add(v);
 }
 
 // A team's strategic grid: every cell field, the matrices, the cycle.
@@ -167,6 +193,7 @@ void AddGrid(Digest& d, const AI_Team* a)
     }
     if (a->plan)
         for (float f : a->plan->match_up_need) d.add(Bits(f));
+    AddSquads(d, a);
 }
 
 // The resource sites shared by the computer teams.
