@@ -13,6 +13,7 @@
 #include "save/saveblk.h"
 #include "save/savefield.h"
 #include "save/savetype.h"
+#include "units/unit.h"
 
 namespace {
 
@@ -40,6 +41,14 @@ void Save_RegisterTypePointers(int type, void* record)
         return;
     }
     SaveForm_RegisterPointers(form, record, form->memsize, ST_VOID);
+}
+
+void Saveget_Unit(UNIT* u)
+{
+    for (const STANDINGORDERINFO* so : {&u->sorder, &u->snextorder})
+        if (so->code < SO_NONE || so->code > SO_DUMMY)
+            TLOG(TLOG_ERROR, "Unknown unit standing order being saved %d", so->code);
+    Save_RegisterTypePointers(ST_UNIT, u);
 }
 
 void Rand_Save(void)

@@ -14,6 +14,12 @@ void Save_RegisterTypePointers(int type, void* record);
 // VOID block's pointers take target.
 void Save_RegisterBlockPointers(int type, int global, void* data, uint32_t size, int target);
 
+struct UNIT;
+// Registers the pointer fields of a unit (its table's order). A standing
+// order of an unknown code logs "Unknown unit standing order being saved %d"
+// and is stored as no order; the game's unit is not changed.
+void Saveget_Unit(UNIT* u);
+
 // The synchronised and the local random streams' positions, as two global
 // ULONG blocks. The engine core sits below the save system, so the positions
 // are staged here and set back once a load has succeeded.
