@@ -216,6 +216,8 @@ const FORMROW* rowAt(int i)
     return i - kForms < unitFormCount() ? &g_SaveUnitForms[i - kForms] : nullptr;
 }
 
+int selectorWidth(const SAVEFIELD& f) { return f.stored ? f.stored : 4; }
+
 const SAVECASE* caseOf(const SAVEFIELD& f, int32_t value)
 {
     for (int c = 0; c < f.ncases; c++)
@@ -229,7 +231,7 @@ void encodeFields(const SAVEFIELD* fields, int n, const uint8_t* rec, uint8_t*& 
         const SAVEFIELD& f = fields[i];
         if (f.kind == SF_VARIANT) {
             const uint8_t* sub = rec + f.offset;
-            const SAVECASE* c = caseOf(f, (int32_t)readMem(sub + f.selector, 4));
+            const SAVECASE* c = caseOf(f, (int32_t)readMem(sub + f.selector, selectorWidth(f)));
             if (!c) c = &f.cases[0];
             uint8_t* end = out + SaveField_Stored(&f);
             for (int b = 0; b < 4; b++) *out++ = (uint8_t)((uint32_t)c->value >> (8 * b));
@@ -258,7 +260,7 @@ int decodeFields(const SAVEFIELD* fields, int n, const uint8_t*& in, uint8_t* re
             if (!c) return *bad = f.name, 0;
             uint8_t* sub = rec + f.offset;
             memset(sub, 0, f.memsize);
-            memcpy(sub + f.selector, &value, 4);
+            memcpy(sub + f.selector, &value, (size_t)selectorWidth(f));
             if (!decodeFields(c->fields, c->nfields, in, sub, bad)) return 0;
             for (; in < end; in++)
                 if (*in) return *bad = f.name, 0;
@@ -288,7 +290,7 @@ void registerFields(const SAVEFIELD* fields, int n, uint8_t* rec, int target)
         const SAVEFIELD& f = fields[i];
         if (f.kind == SF_VARIANT) {
             uint8_t* sub = rec + f.offset;
-            const SAVECASE* c = caseOf(f, (int32_t)readMem(sub + f.selector, 4));
+            const SAVECASE* c = caseOf(f, (int32_t)readMem(sub + f.selector, selectorWidth(f)));
             // An unknown case is stored as the default, which has no pointer.
             if (c) registerFields(c->fields, c->nfields, sub, target);
             continue;

@@ -22,9 +22,10 @@ enum SAVEFIELD_KIND {
     SF_WEAK,   // the pointer of a weak {pointer, int32 id} handle: stored as
                // SF_PTR, but a handle whose target no longer carries the id
                // goes as the null id (the id field follows in the table)
-    SF_VARIANT,// a sub-record with a u32 selector and a union: stored as the
-               // selector and the fields of its case, padded to the widest
-               // case; an unknown selector is stored as the first case
+    SF_VARIANT,// a sub-record with a selector and a union: stored as the
+               // selector (u32) and the fields of its case, padded to the
+               // widest case; an unknown selector is stored as the first
+               // case. stored is the selector's width in memory (0: 4)
 };
 
 struct SAVEFIELD;

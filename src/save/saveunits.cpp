@@ -1,6 +1,6 @@
 // The stored form of the game's own records: units and their parts, paths
 // and trails, unit lists, buildings, teams, projectiles, explosions,
-// vortices and shock waves. Records that the game embeds (a part's state
+// vortices and shock waves, and the condition machine's trees. Records that the game embeds (a part's state
 // and display records, a unit's handles and targets) are stored inside the
 // record that holds them; the handle types also have forms of their own.
 #include <climits>
@@ -9,6 +9,8 @@
 #include "core/gll.h"
 #include "map/map.h"
 #include "map/path.h"
+#include "ai/aip.h"
+#include "rules/endcond.h"
 #include "save/savefield.h"
 #include "save/savetype.h"
 #include "units/building.h"
@@ -490,6 +492,136 @@ const SAVEFIELD kPixelArray[] = {
     FLD(PIXELARRAY, facing, 1, SF_INT, -128, 127),
 };
 
+
+// ---- the condition machine: trees of states, each with its lists; a
+// list is a GLL header and its nodes, each node's element a record.
+
+#define GLLTABLES(id, nodetype, elemtype)                                                              \
+    const SAVEFIELD kGllHead##id[] = {                                                            \
+        PTR(GLL, first, "gll->first", nodetype), PTR(GLL, curr, "gll->curr", nodetype),                  \
+        PTR(GLL, last, "gll->last", nodetype),   I32(GLL, count, 0, I32MAX), ANYI(GLL, pos),         \
+    };                                                                                            \
+    const SAVEFIELD kGllNode##id[] = {                                                            \
+        PTR(GLL_NODE, next, "node->next", nodetype), PTR(GLL_NODE, prev, "node->prev", nodetype),        \
+        PTR(GLL_NODE, element, "node->element", elemtype),                                        \
+    };
+GLLTABLES(CondState, ST_CONDSTATEGLLNODE, ST_CONDSTATE)
+GLLTABLES(Condition, ST_CONDITIONGLLNODE, ST_CONDITION)
+GLLTABLES(RegionAdjust, ST_REGIONADJUSTGLLNODE, ST_REGIONADJUST)
+GLLTABLES(TrigSf, ST_TRIGSFGLLNODE, ST_TRIGSF)
+GLLTABLES(GiveSf, ST_GIVESFGLLNODE, ST_GIVESF)
+GLLTABLES(Bonus, ST_GIVEBONUSCREDITSGLLNODE, ST_GIVEBONUSCREDITS)
+GLLTABLES(GameMsg, ST_GAMEMSG_DATAGLLNODE, ST_GAMEMSG_DATA)
+GLLTABLES(CnBool, ST_CNBOOLGLLNODE, ST_CRITERIA)
+GLLTABLES(CnDestItem, ST_CNDESTITEMGLLNODE, ST_ULONG)
+GLLTABLES(ReleaseSf, ST_RELEASESFGLLNODE, ST_ULONG)
+GLLTABLES(IdList, ST_IDLISTGLLNODE, ST_ULONG)
+
+const SAVEFIELD kCondTree[] = {
+    PTR(CONDTREE, condstates, "t->condstates", ST_CONDSTATEGLLHEADER),
+    I32(CONDTREE, current, 0, I32MAX), I32(CONDTREE, elapsed, 0, I32MAX), I32(CONDTREE, timelimit, 0, I32MAX),
+    PTR(CONDTREE, description, "t->description", ST_VOID),
+};
+const SAVEFIELD kCondState[] = {
+    PTR(CONDSTATE, conds, "cs->conds", ST_CONDITIONGLLHEADER),
+    PTR(CONDSTATE, tweakregions, "cs->tweakregions", ST_REGIONADJUSTGLLHEADER),
+    PTR(CONDSTATE, specialforces_trigger, "cs->specialforces_trigger", ST_TRIGSFGLLHEADER),
+    PTR(CONDSTATE, specialforces_release, "cs->specialforces_release", ST_RELEASESFGLLHEADER),
+    PTR(CONDSTATE, specialforces_give, "cs->specialforces_give", ST_GIVESFGLLHEADER),
+    PTR(CONDSTATE, give_bonus_credits, "cs->give_bonus_credits", ST_GIVEBONUSCREDITSGLLHEADER),
+    PTR(CONDSTATE, gamemsgdata, "cs->gamemsgdata", ST_GAMEMSG_DATAGLLHEADER),
+    BYTES(CONDSTATE, aipfile),
+    PTR(CONDSTATE, aip, "cs->aip", ST_AIP_struct),
+    BYTES(CONDSTATE, msgfile),
+    PTR(CONDSTATE, alliances, "cs->alliances", ST_ALLIANCESET),
+};
+const SAVEFIELD kCondition[] = {
+    ANYI(CONDITION, next), ANYI(CONDITION, delay), ANYI(CONDITION, expiry), ANYI(CONDITION, spare),
+    PTR(CONDITION, criteria, "c->criteria", ST_CRITERIA),
+    BYTES(CONDITION, text),
+};
+const SAVEFIELD kTrigSf[] = {ANYI(TRIGSF, force), ANYI(TRIGSF, region)};
+const SAVEFIELD kGiveSf[] = {ANYI(GIVESF, force), I32(GIVESF, team, 0, TEAMMAX)};
+const SAVEFIELD kBonus[] = {I32(GIVEBONUSCREDITS, team, 0, TEAMMAX), ANYI(GIVEBONUSCREDITS, amount)};
+const SAVEFIELD kGameMsgData[] = {BYTES(GAMEMSG_DATA, sym)};
+const SAVEFIELD kRegionId[] = {PTR(REGIONID, region, "rid->region", ST_REGION), ANYI(REGIONID, id)};
+const SAVEFIELD kRegionAdjust[] = {
+    PTR(REGIONADJUST, rid.region, "ra->rid.region", ST_REGION), ANYI(REGIONADJUST, rid.id),
+    ANYI(REGIONADJUST, value), ANYI(REGIONADJUST, minforce), ANYI(REGIONADJUST, maxforce),
+};
+const SAVEFIELD kAllianceSet[] = {ARR(ALLIANCESET, relation, 4, SF_INT, 0, TR_ALL)};
+
+// A criteria node: the union's record follows the node type.
+const SAVEFIELD kCritBoolean[] = {PTR(CRITERIA, boolean.nodes, "data->nodes", ST_CNBOOLGLLHEADER)};
+const SAVEFIELD kCritUnary[] = {PTR(CRITERIA, unary.node, "data->node", ST_CRITERIA), I32(CRITERIA, unary.latch, 0, 1)};
+const SAVEFIELD kCritUseRegion[] = {
+    I32(CRITERIA, useregion.team, -1, TEAMMAX), ANYI(CRITERIA, useregion.regionid),
+    PTR(CRITERIA, useregion.region, "data->region", ST_REGION),
+    ANYI(CRITERIA, useregion.a), ANYI(CRITERIA, useregion.b), ANYI(CRITERIA, useregion.counter),
+};
+const SAVEFIELD kCritBuildItem[] = {
+    ANYI(CRITERIA, builditem.regionid), PTR(CRITERIA, builditem.region, "data->region", ST_REGION),
+    PTR(CRITERIA, builditem.itemname, "data->itemname", ST_VOID),
+    ANYI(CRITERIA, builditem.itemid), ANYI(CRITERIA, builditem.count), I32(CRITERIA, builditem.team, -1, TEAMMAX),
+};
+// The id list's blocks are IDLISTGLLHEADER: its pointer names the type its
+// walker registers.
+const SAVEFIELD kCritDestroyItem[] = {
+    ANYI(CRITERIA, destroyitem.regionid), PTR(CRITERIA, destroyitem.region, "data->region", ST_REGION),
+    PTR(CRITERIA, destroyitem.idlist, "data->idlist", ST_IDLISTGLLHEADER),
+    ANYI(CRITERIA, destroyitem.count), ANYI(CRITERIA, destroyitem.allowed),
+};
+const SAVEFIELD kCritAmount[] = {ANYI(CRITERIA, amount.amount)};
+const SAVEFIELD kCritKillEnemy[] = {I32(CRITERIA, killenemy.team, -1, TEAMMAX), ANYI(CRITERIA, killenemy.percent)};
+const SAVEFIELD kCritTimer[] = {ANYI(CRITERIA, timer.time), ANYI(CRITERIA, timer.deadline)};
+const SAVEFIELD kCritStealPlan[] = {
+    PTR(CRITERIA, stealplan.plan_name, "data->plan_name", ST_VOID),
+    FLD(CRITERIA, stealplan.planid, 2, SF_UINT, 0, 0xFFFF), FLD(CRITERIA, stealplan.team, 1, SF_UINT, 0, TEAMMAX),
+};
+const SAVECASE kCritCases[] = {
+    CASE(CRIT_OR, kCritBoolean),
+    CASE(CRIT_AND, kCritBoolean),
+    CASE(CRIT_NOT, kCritUnary),
+    CASE(CRIT_HOLDREGION, kCritUseRegion),
+    CASE(CRIT_HARASSREGION, kCritUseRegion),
+    CASE(CRIT_BUILDBUILDING, kCritBuildItem),
+    CASE(CRIT_BUILDUNIT, kCritBuildItem),
+    CASE(CRIT_MOVEUNITSTOREGION, kCritDestroyItem),
+    CASE(CRIT_DESTROYBUILDING, kCritDestroyItem),
+    CASE(CRIT_DESTROYUNIT, kCritDestroyItem),
+    CASE(CRIT_CAPTUREUNIT, kCritDestroyItem),
+    CASE(CRIT_COLLECTMINERAL, kCritAmount),
+    CASE(CRIT_COLLECTWATER, kCritAmount),
+    CASE(CRIT_KILLTEAMUNITS, kCritKillEnemy),
+    CASE(CRIT_KILLENEMYUNITS, kCritKillEnemy),
+    CASE(CRIT_DESTROYTEAMBUILDINGS, kCritKillEnemy),
+    CASE(CRIT_DESTROYENEMYBUILDINGS, kCritKillEnemy),
+    CASE0(CRIT_KILLALL),
+    CASE0(CRIT_KILLALLANDALLIES),
+    CASE(CRIT_DESTROYBUILDINGTYPE, kCritBuildItem),
+    CASE(CRIT_MOREUNITSTHANENEMY, kCritKillEnemy),
+    CASE(CRIT_LESSUNITSTHANENEMY, kCritKillEnemy),
+    CASE(CRIT_TIMER, kCritTimer),
+    CASE(CRIT_TIMERGAME, kCritTimer),
+    CASE(CRIT_STEALPLAN, kCritStealPlan),
+    CASE(CRIT_ENEMYINREGION, kCritUseRegion),
+    CASE(CRIT_INREGION, kCritUseRegion),
+    CASE(CRIT_BEGINBUILDBUILDING, kCritBuildItem),
+    CASE(CRIT_HAVECREDITS, kCritAmount),
+    CASE(CRIT_TEAMINREGION, kCritUseRegion),
+    CASE(CRIT_KILLUNITTYPE, kCritBuildItem),
+    CASE(CRIT_ONCE, kCritUnary),
+};
+static_assert(sizeof kCritCases / sizeof kCritCases[0] == CRIT_KINDS, "a case per criterion kind");
+const SAVEFIELD kCriteria[] = {
+    {"type", 0, (uint8_t)sizeof(CRITERIA), (uint8_t)sizeof(CRITERIA::type), SF_VARIANT, 1, 0, 0, 0, kCritCases,
+     (uint16_t)(sizeof kCritCases / sizeof kCritCases[0]), (uint16_t)offsetof(CRITERIA, type)},
+};
+// A condition-tree pointer variable of the machine's state.
+const SAVEFIELD kCondTreePtr[] = {{"*condtreeptr", 0, 8, 4, SF_PTR, 1, 0, 0, ST_CONDTREE, nullptr, 0, 0}};
+// The plans a state names: static, named by their file.
+const SAVEFIELD kAip[] = {BYTES(AIP_struct, filename)};
+
 } // namespace
 
 SAVEFORMROW g_SaveUnitForms[] = {
@@ -519,6 +651,41 @@ SAVEFORMROW g_SaveUnitForms[] = {
     {ST_SWaveNode, 0, FORM("SWaveNode", SWaveNode, kSwaveNode)},
     {ST_SWave, 0, FORM("SWave", SWave, kSwave)},
     {ST_PIXELARRAY, 1, {"PIXELARRAY", (uint32_t)sizeof(PIXELARRAY), 0, kPixelArray, 3, 1}},
+    {ST_CONDTREE, 0, FORM("CONDTREE", CONDTREE, kCondTree)},
+    {ST_CONDSTATE, 0, FORM("CONDSTATE", CONDSTATE, kCondState)},
+    {ST_CONDITION, 0, FORM("CONDITION", CONDITION, kCondition)},
+    {ST_REGIONADJUST, 0, FORM("REGIONADJUST", REGIONADJUST, kRegionAdjust)},
+    {ST_TRIGSF, 0, FORM("TRIGSF", TRIGSF, kTrigSf)},
+    {ST_GIVESF, 0, FORM("GIVESF", GIVESF, kGiveSf)},
+    {ST_GIVEBONUSCREDITS, 0, FORM("GIVEBONUSCREDITS", GIVEBONUSCREDITS, kBonus)},
+    {ST_GAMEMSG_DATA, 0, FORM("GAMEMSG_DATA", GAMEMSG_DATA, kGameMsgData)},
+    {ST_REGIONID, -1, FORM("REGIONID", REGIONID, kRegionId)},
+    {ST_ALLIANCESET, 0, FORM("ALLIANCESET", ALLIANCESET, kAllianceSet)},
+    {ST_CRITERIA, 0, FORM("CRITERIA", CRITERIA, kCriteria)},
+    {ST_CONDTREEPTR, 1, FORM("CONDTREEPTR", CONDTREE*, kCondTreePtr)},
+    {ST_AIP_struct, 1, {"AIP_struct", (uint32_t)sizeof(AIP_struct), 0, kAip, 1, 1}},
+    {ST_CONDSTATEGLLHEADER, 0, FORM("CONDSTATEGLLHEADER", GLL, kGllHeadCondState)},
+    {ST_CONDSTATEGLLNODE, 0, FORM("CONDSTATEGLLNODE", GLL_NODE, kGllNodeCondState)},
+    {ST_CONDITIONGLLHEADER, 0, FORM("CONDITIONGLLHEADER", GLL, kGllHeadCondition)},
+    {ST_CONDITIONGLLNODE, 0, FORM("CONDITIONGLLNODE", GLL_NODE, kGllNodeCondition)},
+    {ST_REGIONADJUSTGLLHEADER, 0, FORM("REGIONADJUSTGLLHEADER", GLL, kGllHeadRegionAdjust)},
+    {ST_REGIONADJUSTGLLNODE, 0, FORM("REGIONADJUSTGLLNODE", GLL_NODE, kGllNodeRegionAdjust)},
+    {ST_TRIGSFGLLHEADER, 0, FORM("TRIGSFGLLHEADER", GLL, kGllHeadTrigSf)},
+    {ST_TRIGSFGLLNODE, 0, FORM("TRIGSFGLLNODE", GLL_NODE, kGllNodeTrigSf)},
+    {ST_GIVESFGLLHEADER, 0, FORM("GIVESFGLLHEADER", GLL, kGllHeadGiveSf)},
+    {ST_GIVESFGLLNODE, 0, FORM("GIVESFGLLNODE", GLL_NODE, kGllNodeGiveSf)},
+    {ST_GIVEBONUSCREDITSGLLHEADER, 0, FORM("GIVEBONUSCREDITSGLLHEADER", GLL, kGllHeadBonus)},
+    {ST_GIVEBONUSCREDITSGLLNODE, 0, FORM("GIVEBONUSCREDITSGLLNODE", GLL_NODE, kGllNodeBonus)},
+    {ST_GAMEMSG_DATAGLLHEADER, 0, FORM("GAMEMSG_DATAGLLHEADER", GLL, kGllHeadGameMsg)},
+    {ST_GAMEMSG_DATAGLLNODE, 0, FORM("GAMEMSG_DATAGLLNODE", GLL_NODE, kGllNodeGameMsg)},
+    {ST_CNBOOLGLLHEADER, 0, FORM("CNBOOLGLLHEADER", GLL, kGllHeadCnBool)},
+    {ST_CNBOOLGLLNODE, 0, FORM("CNBOOLGLLNODE", GLL_NODE, kGllNodeCnBool)},
+    {ST_CNDESTITEMGLLHEADER, 0, FORM("CNDESTITEMGLLHEADER", GLL, kGllHeadCnDestItem)},
+    {ST_CNDESTITEMGLLNODE, 0, FORM("CNDESTITEMGLLNODE", GLL_NODE, kGllNodeCnDestItem)},
+    {ST_RELEASESFGLLHEADER, 0, FORM("RELEASESFGLLHEADER", GLL, kGllHeadReleaseSf)},
+    {ST_RELEASESFGLLNODE, 0, FORM("RELEASESFGLLNODE", GLL_NODE, kGllNodeReleaseSf)},
+    {ST_IDLISTGLLHEADER, 0, FORM("IDLISTGLLHEADER", GLL, kGllHeadIdList)},
+    {ST_IDLISTGLLNODE, 0, FORM("IDLISTGLLNODE", GLL_NODE, kGllNodeIdList)},
     {-1, 0, {nullptr, 0, 0, nullptr, 0, 0}},
 };
 

@@ -14,6 +14,7 @@
 #include "save/savetype.h"
 #include "support/testsupport.h"
 #include "map/map.h"
+#include "rules/endcond.h"
 #include "units/building.h"
 #include "units/trail.h"
 #include "units/unit.h"
@@ -238,6 +239,60 @@ TEST(SaveUnitForms, AHandleToAReusedRecordIsMarkedStaleAndTheGameKeepsIt)
     d = registered(ST_UNIT, &u, &flags);
     for (size_t i = 0; i < d.size(); i++) EXPECT_EQ(flags[i] & SAVEPTR_STALE, 0u) << d[i];
     Save_Init();
+}
+
+struct CritRow {
+    const char* name;
+    int type;
+    std::vector<std::string> pointers;  // what the node registers
+};
+
+TEST(SaveUnitForms, EachCriteriaNodeRegistersWhatItsTypeHolds)
+{
+    QvLogCapture log;
+    Save_Init();
+    const CritRow rows[] = {
+        {"or", CRIT_OR, {"data->nodes"}},
+        {"once", CRIT_ONCE, {"data->node"}},
+        {"hold a region", CRIT_HOLDREGION, {"data->region"}},
+        {"build a unit", CRIT_BUILDUNIT, {"data->region", "data->itemname"}},
+        {"destroy units", CRIT_DESTROYUNIT, {"data->region", "data->idlist"}},
+        {"credits", CRIT_HAVECREDITS, {}},
+        {"kill all", CRIT_KILLALL, {}},
+        {"game timer", CRIT_TIMERGAME, {}},
+        {"steal a plan", CRIT_STEALPLAN, {"data->plan_name"}},
+    };
+    const SAVEFORM* form = SaveForm_Get(ST_CRITERIA, 0);
+    for (const CritRow& row : rows) {
+        CRITERIA c;
+        memset(&c, 0, sizeof c);
+        c.type = (uint16_t)row.type;
+        EXPECT_EQ(registered(ST_CRITERIA, &c), row.pointers) << row.name;
+        if (row.type == CRIT_STEALPLAN) c.stealplan.planid = 700, c.stealplan.team = 2;
+        if (row.type == CRIT_TIMERGAME) c.timer.time = 5000, c.timer.deadline = 9;
+        std::vector<uint8_t> bytes = encode(ST_CRITERIA, &c);
+        CRITERIA back;
+        memset(&back, 0xEE, sizeof back);
+        const char* bad = nullptr;
+        ASSERT_TRUE(SaveForm_Decode(form, bytes.data(), &back, sizeof back, &bad)) << row.name << ": " << bad;
+        EXPECT_EQ(back.type, row.type) << row.name;
+        EXPECT_EQ(encode(ST_CRITERIA, &back), bytes) << row.name;
+        if (row.type == CRIT_STEALPLAN) {
+            EXPECT_EQ(back.stealplan.planid, 700) << row.name;
+        }
+        if (row.type == CRIT_TIMERGAME) {
+            EXPECT_EQ(back.timer.time, 5000) << row.name;
+        }
+    }
+    // A node type past the last is no node a file may carry.
+    CRITERIA c;
+    memset(&c, 0, sizeof c);
+    std::vector<uint8_t> bytes = encode(ST_CRITERIA, &c);
+    bytes[0] = CRIT_KINDS;
+    CRITERIA back;
+    const char* bad = nullptr;
+    EXPECT_FALSE(SaveForm_Decode(form, bytes.data(), &back, sizeof back, &bad));
+    EXPECT_STREQ(bad ? bad : "", "type");
 }
 
 } // namespace
