@@ -185,10 +185,13 @@ int Save_ConstructLists(void)
         for (int* word : view) Save_RegisterBlock(SAVEK_GLOBAL, word, ST_ULONG, 4);
         Save_RegisterBlock(SAVEK_GLOBAL, &g_UpdateCount, ST_ULONG, 4);
         Rand_Save();
+        Build_SaveAll();
         Path_CleanUp();
+        Save_RegisterGameTypes();
         Sprite_SaveAll();
         Seemap_SaveAll();
         Effects_SaveAll();
+        Saveget_Teams();
         SortDisp_RegisterForSave();
         Line_Save();
         AnimType_SaveAll();

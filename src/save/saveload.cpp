@@ -153,6 +153,18 @@ int checkBlocks(LoadFile& f)
     return 1;
 }
 
+// The local records a load can give back to their modules: the rest
+// (units, buildings and what hangs on them) are saved but not loaded yet.
+int Save_LoadableLocal(int type)
+{
+    switch (type) {
+    case ST_DISPLAYELEMENT: case ST_OVERLAY: case ST_BYTEMAP: case ST_MAPGRID: case ST_VOID: case ST_ULONG:
+    case ST_NONE:
+        return 1;
+    default: return 0;
+    }
+}
+
 // The global section against the present game's listing.
 int checkGlobals(LoadFile& f)
 {
@@ -180,6 +192,9 @@ int checkGlobals(LoadFile& f)
     }
     for (const FILEBLOCK& fb : f.locals) {
         int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
+        if (!Save_LoadableLocal(type))
+            return refuse(f, "local block of type %d(%s) at offset %u, which saved games don't load yet", type,
+                          Save_TypeName(type), fb.offset);
         const SAVEFORM* form = SaveForm_Get(type, 0);
         if (!form || (fb.flags & SAVEBLK_SIZEMASK) % form->stored)
             return refuse(f, "local block of type %d(%s) with no stored form of %u bytes at offset %u", type,
@@ -249,6 +264,9 @@ int applyBlocks(LoadFile& f, Staging& st)
     TLOG(TLOG_SAVE, "- reading blocks (local)");
     for (const FILEBLOCK& fb : f.locals) {
         int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
+        if (!Save_LoadableLocal(type))
+            return refuse(f, "local block of type %d(%s) at offset %u, which saved games don't load yet", type,
+                          Save_TypeName(type), fb.offset);
         const SAVEFORM* form = SaveForm_Get(type, 0);
         uint32_t memsize = (fb.flags & SAVEBLK_SIZEMASK) / form->stored * form->memsize;
         SAVEBLOCK* n = Saveblk_NewRecord();

@@ -24,6 +24,7 @@
 #include "units/unit.h"
 #include "units/unitlist.h"
 #include "units/vortex.h"
+#include "units/weapon.h"
 
 namespace {
 
@@ -619,6 +620,11 @@ const SAVEFIELD kCriteria[] = {
 };
 // A condition-tree pointer variable of the machine's state.
 const SAVEFIELD kCondTreePtr[] = {{"*condtreeptr", 0, 8, 4, SF_PTR, 1, 0, 0, ST_CONDTREE, nullptr, 0, 0}};
+// The type tables: static, named by their names and places.
+const SAVEFIELD kUnitType[] = {I32(UNITTYPE, unittypeid, 0, UNITS_MAXTYPES - 1), BYTES(UNITTYPE, symbolid)};
+const SAVEFIELD kBuildingType[] = {I32(BUILDINGTYPE, index, 0, BUILD_MAXTYPES - 1), BYTES(BUILDINGTYPE, name)};
+const SAVEFIELD kPartType[] = {BYTES(PARTTYPE, spritename), ANYI(PARTTYPE, nrweapons)};
+const SAVEFIELD kWeaponType[] = {BYTES(WEAPONTYPE, name), ANYI(WEAPONTYPE, kind)};
 // The plans a state names: static, named by their file.
 const SAVEFIELD kAip[] = {BYTES(AIP_struct, filename)};
 
@@ -664,6 +670,10 @@ SAVEFORMROW g_SaveUnitForms[] = {
     {ST_CRITERIA, 0, FORM("CRITERIA", CRITERIA, kCriteria)},
     {ST_CONDTREEPTR, 1, FORM("CONDTREEPTR", CONDTREE*, kCondTreePtr)},
     {ST_AIP_struct, 1, {"AIP_struct", (uint32_t)sizeof(AIP_struct), 0, kAip, 1, 1}},
+    {ST_UNITTYPE, 1, {"UNITTYPE", (uint32_t)sizeof(UNITTYPE), 0, kUnitType, 2, 1}},
+    {ST_BUILDINGTYPE, 1, {"BUILDINGTYPE", (uint32_t)sizeof(BUILDINGTYPE), 0, kBuildingType, 2, 1}},
+    {ST_PARTTYPE, 1, {"PARTTYPE", (uint32_t)sizeof(PARTTYPE), 0, kPartType, 2, 1}},
+    {ST_WEAPONTYPE, 1, {"WEAPONTYPE", (uint32_t)sizeof(WEAPONTYPE), 0, kWeaponType, 2, 1}},
     {ST_CONDSTATEGLLHEADER, 0, FORM("CONDSTATEGLLHEADER", GLL, kGllHeadCondState)},
     {ST_CONDSTATEGLLNODE, 0, FORM("CONDSTATEGLLNODE", GLL_NODE, kGllNodeCondState)},
     {ST_CONDITIONGLLHEADER, 0, FORM("CONDITIONGLLHEADER", GLL, kGllHeadCondition)},

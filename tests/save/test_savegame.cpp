@@ -509,6 +509,33 @@ TEST_F(SavedGameRefused, ARunningGameWithUnitsDoesntTakeALoadYet)
     EXPECT_EQ(QvDigest_State(), digest);
 }
 
+// A game with units and buildings saves whole: every pointer of its units,
+// parts, paths, lists and buildings finds its block, each unit and
+// building is one block, and the save changes nothing in it.
+TEST_F(SavedGameRefused, AGameWithUnitsSavesEveryRecordOnce)
+{
+    Stop();
+    Game_SetScenarioName("DEMO");
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    open_ = true;
+    for (int i = 0; i < 40; i++) Game_Update();
+    const uint64_t digest = QvDigest_State();
+    ASSERT_GT(Units_Count(), 0);
+    ASSERT_GT(Build_Count(), 0);
+    ASSERT_EQ(Save_Game(dir_.file("units.sav").c_str(), 0), 1);
+    for (int t : {ST_UNIT, ST_PART, ST_PATHNODE, ST_UNITLISTELEM, ST_TRAIL, ST_WAYPOINT, ST_BUILDING, ST_TEAM_DATA,
+                  ST_UNITTYPE, ST_BUILDINGTYPE, ST_PARTTYPE, ST_PIXELARRAY, ST_MINIBUILDING, ST_BYTEMAP})
+        EXPECT_EQ(Save_TypeMissing(t), 0u) << Save_TypeName(t);
+    EXPECT_EQ(Save_TypeBlocks(ST_UNIT), (uint32_t)Units_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_BUILDING), (uint32_t)Build_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_TEAM_DATA), 9u);
+    EXPECT_EQ(QvDigest_State(), digest);
+    // Such a file isn't loaded yet, and its refusal changes nothing either.
+    EXPECT_EQ(Save_Load(dir_.file("units.sav").c_str()), SAVE_BADFILE);
+    EXPECT_EQ(QvDigest_State(), digest);
+}
+
 } // namespace
 
 namespace {
