@@ -28,6 +28,10 @@
 #include "platform/sprite.h"
 #include "save/saveget.h"
 #include "units/building.h"
+#include "units/explosion.h"
+#include "units/projectile.h"
+#include "units/swave.h"
+#include "units/vortex.h"
 #include "save/save.h"
 #include "save/saveblk.h"
 #include "save/savefield.h"
@@ -188,6 +192,7 @@ int Save_ConstructLists(void)
         Build_SaveAll();
         Path_CleanUp();
         Save_RegisterGameTypes();
+        Expl_Save();
         Sprite_SaveAll();
         Seemap_SaveAll();
         Effects_SaveAll();
@@ -196,6 +201,9 @@ int Save_ConstructLists(void)
         Line_Save();
         AnimType_SaveAll();
         Ovl_SaveAll();
+        Weapon_SaveProjectiles();
+        Saveget_Vortices();
+        Swave_Save();
         Build_SaveVisibilityCursors();
         Save_RegisterUid();
         Region_SaveAll();

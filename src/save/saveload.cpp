@@ -34,6 +34,7 @@
 #include "save/savetype.h"
 #include "rules/endcond.h"
 #include "units/team.h"
+#include "units/vortex.h"
 
 namespace {
 
@@ -159,7 +160,7 @@ int Save_LoadableLocal(int type)
 {
     switch (type) {
     case ST_DISPLAYELEMENT: case ST_OVERLAY: case ST_BYTEMAP: case ST_MAPGRID: case ST_VOID: case ST_ULONG:
-    case ST_NONE:
+    case ST_NONE: case ST_VORTEXGLLHEADER:
         return 1;
     default: return 0;
     }
@@ -328,7 +329,8 @@ int checkModules(LoadFile& f, Staging& st)
     for (const Staging::Loaded& r : st.fresh) sizes[r.data] = r.size;
     s_loadedSizes = &sizes;
     const char* why = nullptr;
-    const char* (*checks[])(void) = {SortDisp_CheckLoaded, Ovl_CheckLoaded, Seemap_CheckLoaded, Mapgrid_CheckLoaded};
+    const char* (*checks[])(void) = {SortDisp_CheckLoaded, Ovl_CheckLoaded, Seemap_CheckLoaded, Mapgrid_CheckLoaded,
+                                         Vortex_CheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
     s_loadedSizes = nullptr;

@@ -15,6 +15,7 @@
 #include "save/savetype.h"
 #include "units/building.h"
 #include "units/explosion.h"
+#include "units/expltype.h"
 #include "units/parts.h"
 #include "units/projectile.h"
 #include "units/swave.h"
@@ -624,6 +625,11 @@ const SAVEFIELD kCondTreePtr[] = {{"*condtreeptr", 0, 8, 4, SF_PTR, 1, 0, 0, ST_
 const SAVEFIELD kUnitType[] = {I32(UNITTYPE, unittypeid, 0, UNITS_MAXTYPES - 1), BYTES(UNITTYPE, symbolid)};
 const SAVEFIELD kBuildingType[] = {I32(BUILDINGTYPE, index, 0, BUILD_MAXTYPES - 1), BYTES(BUILDINGTYPE, name)};
 const SAVEFIELD kPartType[] = {BYTES(PARTTYPE, spritename), ANYI(PARTTYPE, nrweapons)};
+const SAVEFIELD kExplType[] = {BYTES(EXPLTYPE, name), ANYI(EXPLTYPE, nranims)};
+const SAVEFIELD kExplAnimType[] = {
+    ANYI(EXPLANIMTYPE, startcycle), ANYI(EXPLANIMTYPE, hotspotmin), ANYI(EXPLANIMTYPE, hotspotmax),
+    ANYI(EXPLANIMTYPE, rendertype),
+};
 const SAVEFIELD kWeaponType[] = {BYTES(WEAPONTYPE, name), ANYI(WEAPONTYPE, kind)};
 // The plans a state names: static, named by their file.
 const SAVEFIELD kAip[] = {BYTES(AIP_struct, filename)};
@@ -674,6 +680,8 @@ SAVEFORMROW g_SaveUnitForms[] = {
     {ST_BUILDINGTYPE, 1, {"BUILDINGTYPE", (uint32_t)sizeof(BUILDINGTYPE), 0, kBuildingType, 2, 1}},
     {ST_PARTTYPE, 1, {"PARTTYPE", (uint32_t)sizeof(PARTTYPE), 0, kPartType, 2, 1}},
     {ST_WEAPONTYPE, 1, {"WEAPONTYPE", (uint32_t)sizeof(WEAPONTYPE), 0, kWeaponType, 2, 1}},
+    {ST_EXPLTYPE, 1, {"EXPLTYPE", (uint32_t)sizeof(EXPLTYPE), 0, kExplType, 2, 1}},
+    {ST_EXPLANIMTYPE, 1, {"EXPLANIMTYPE", (uint32_t)sizeof(EXPLANIMTYPE), 0, kExplAnimType, 4, 1}},
     {ST_CONDSTATEGLLHEADER, 0, FORM("CONDSTATEGLLHEADER", GLL, kGllHeadCondState)},
     {ST_CONDSTATEGLLNODE, 0, FORM("CONDSTATEGLLNODE", GLL_NODE, kGllNodeCondState)},
     {ST_CONDITIONGLLHEADER, 0, FORM("CONDITIONGLLHEADER", GLL, kGllHeadCondition)},

@@ -36,6 +36,14 @@
 #include "save/saveptr.h"
 #include "save/savetype.h"
 #include "units/building.h"
+#include "units/explosion.h"
+#include "units/expltype.h"
+#include "units/iterate.h"
+#include "units/target.h"
+#include "units/weapon.h"
+#include "units/projectile.h"
+#include "units/swave.h"
+#include "units/vortex.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "support/testsupport.h"
@@ -520,16 +528,40 @@ TEST_F(SavedGameRefused, AGameWithUnitsSavesEveryRecordOnce)
     InitGameSpecifics();
     open_ = true;
     for (int i = 0; i < 40; i++) Game_Update();
+    // Combat under way: a shot in flight from a unit's part, a vortex and a
+    // wave that keep it, an explosion with its plays.
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    UNIT* shooter = Iterate_UnitNext(&it);
+    while (shooter && !shooter->basepart) shooter = Iterate_UnitNext(&it);
+    ASSERT_NE(shooter, nullptr);
+    EXPLID blast;
+    ASSERT_NE(g_ExplTypeList, nullptr);
+    Expl_MakeExplosion(&blast, g_ExplTypeList, nullptr, 0, 0, 0, shooter->pixelpos.x, shooter->pixelpos.y, nullptr);
+    Game_Update();
+    TARGET ground;
+    Target_Setup(&ground, FM_GROUND, nullptr, nullptr, shooter->tilepos.x + 8, shooter->tilepos.y);
+    PROJECTILEID shot;
+    ASSERT_EQ(Weapon_MakeProjectile(&shot, Weapon_GetType(0), &ground, shooter->basepart), 1);
+    ASSERT_NE(Vortex_Open(shot.projectile, shooter->pixelpos.x, shooter->pixelpos.y), nullptr);
+    Swave_Start(shot.projectile, shooter->pixelpos.x, shooter->pixelpos.y);
     const uint64_t digest = QvDigest_State();
     ASSERT_GT(Units_Count(), 0);
     ASSERT_GT(Build_Count(), 0);
     ASSERT_EQ(Save_Game(dir_.file("units.sav").c_str(), 0), 1);
-    for (int t : {ST_UNIT, ST_PART, ST_PATHNODE, ST_UNITLISTELEM, ST_TRAIL, ST_WAYPOINT, ST_BUILDING, ST_TEAM_DATA,
-                  ST_UNITTYPE, ST_BUILDINGTYPE, ST_PARTTYPE, ST_PIXELARRAY, ST_MINIBUILDING, ST_BYTEMAP})
-        EXPECT_EQ(Save_TypeMissing(t), 0u) << Save_TypeName(t);
+    for (int t = 0; t < SAVE_TYPE_COUNT; t++) EXPECT_EQ(Save_TypeMissing(t), 0u) << Save_TypeName(t);
     EXPECT_EQ(Save_TypeBlocks(ST_UNIT), (uint32_t)Units_Count());
     EXPECT_EQ(Save_TypeBlocks(ST_BUILDING), (uint32_t)Build_Count());
     EXPECT_EQ(Save_TypeBlocks(ST_TEAM_DATA), 9u);
+    EXPECT_EQ(Save_TypeBlocks(ST_PROJECTILE), (uint32_t)Projectile_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_EXPL), (uint32_t)Expl_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_VORTEX), (uint32_t)Vortex_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_SWave), (uint32_t)Swave_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_EXPLANIM), (uint32_t)Expl_PlayCount());
+    EXPECT_GT(Save_TypeBlocks(ST_PROJECTILE), 0u);
+    EXPECT_GT(Save_TypeBlocks(ST_VORTEX), 0u);
+    EXPECT_GT(Save_TypeBlocks(ST_EXPL), 0u);
+    EXPECT_GT(Save_TypeBlocks(ST_SWave), 0u);
     EXPECT_EQ(QvDigest_State(), digest);
     // Such a file isn't loaded yet, and its refusal changes nothing either.
     EXPECT_EQ(Save_Load(dir_.file("units.sav").c_str()), SAVE_BADFILE);
