@@ -3,8 +3,9 @@
 // roaming, loaded through the scenario reader with the demo's rule files and
 // run for 2000 updates (or until a team has won) without drawing. With
 // computer players (printed first): a 256 x 256 scenario of 8 computer teams
-// of 250 units, each with a factory that its plan keeps busy, the local team
-// 8 watching.
+// of 250 units, each with a factory that its plan keeps busy, two crews that
+// put up a waterworks and depots, and a well beside it that its tankers
+// harvest, the local team 8 watching.
 //
 // The reference is real time: 20 updates a second. Besides the benchmark's
 // own time, one line gives updates per second, the multiple of real time and
@@ -59,12 +60,51 @@ const char* const kMachine =
     "    DefineCondState()\n    {\n        SetAIPFile(BENCH.AIP)\n"
     "        DefineCondition(1 0 0 0 \"Again\")\n        {\n            CritTimer(100000)\n        }\n"
     "    }\n}\n";
-// Tanks to have, more than a factory makes in the run: it is never idle.
+// Tanks to have, more than a factory makes in the run: it is never idle;
+// the crews' buildings and tankers come from accounts of their own.
 const char* const kPlan =
     "struct account { string account_name; int budget; int max_reserve; };\n"
     "struct entry { int priority; int build_type; string item_name; int build_amount; };\n"
-    "account unit_construction_program[] = { { \"army\", 0, 0 } };\n"
-    "entry army[] = { { 1, 0, \"DemoTank\", 1000 } };\n";
+    "string transport = \"DemoTanker\"; int recompute_strategy_period = 90;\n"
+    "account unit_construction_program[] = { { \"none\", 0, 0 }, { \"army\", 1, 0 }, { \"works\", 1, 0 } };\n"
+    "entry none[] = { { 1, 0, \"DemoTank\", 1 } };\n"
+    "entry army[] = { { 1, 0, \"DemoTank\", 1000 } };\n"
+    "entry works[] = { { 1, 0, \"DemoWaterWorks\", 1 }, { 1, 0, \"DemoDepot\", 2 } };\n";
+// The crew, the tanker, the well and the waterworks of the computer world.
+const char* const kUnits =
+    "\nDefineUnitType(\"DemoCrew\") {\n    SetDescription(MLS_UNIT_TANK)\n    SetMenuImage(UNITBODY.SPR)\n"
+    "    SetShadowImage(SHADOW.SPR)\n    UseEffects(Tracked)\n    SetVulnerability(Light 100)\n"
+    "    SetStrength(200)\n    SetCost(300 100)\n    SetRequirements { SetType(7) SetPrereqs() SetMaker() }\n"
+    "    AddPart { SetImage(UNITBODY.SPR) SetRotationRate(5.625) }\n}\n"
+    "DefineUnitType(\"DemoTanker\") {\n    SetDescription(MLS_UNIT_TANK)\n    SetMenuImage(UNITBODY.SPR)\n"
+    "    SetShadowImage(SHADOW.SPR)\n    UseEffects(Tracked)\n    SetVulnerability(Light 100)\n"
+    "    SetStrength(250)\n    SetCost(60 60)\n    SetRequirements { SetType(8) SetPrereqs() SetMaker(21 22) }\n"
+    "    SetBuildingSrcAndDst { (\"DemoWell\" \"DemoWaterWorks\" \"0\") }\n    SetResourceTransport(0 20 5 5)\n"
+    "    AddPart { SetImage(UNITBODY.SPR) SetRotationRate(5.625) }\n}\n";
+const char* const kBuildings =
+    "\nDefineBuildingType(\"DemoWaterWorks\") {\n    SetBuildingImages(BUILDING.SPR BUILDING.SPR BUILDING.SPR)\n"
+    "    SetDescription(MLS_BLD_DEPOT)\n    SetRequirements { SetType(23) SetPrereqs() SetMaker(7) }\n"
+    "    SetHitpoints(400 0)\n    SetCost(200 60)\n    SetVulnerability(Building 100)\n"
+    "    SetResource(0 0 1000 0)\n    SetResourceSale(0 50 0)\n    SetBay(1 1)\n}\n"
+    "DefineBuildingType(\"DemoWell\") {\n    SetBuildingImages(BUILDING.SPR BUILDING.SPR BUILDING.SPR)\n"
+    "    SetDescription(MLS_BLD_DEPOT)\n    SetRequirements { SetType(24) SetPrereqs() SetMaker() }\n"
+    "    SetHitpoints(400 0)\n    SetCost(100 60)\n    SetVulnerability(Building 100)\n"
+    "    SetResource(0 5 200 100)\n    SetBay(1 1)\n}\n";
+
+// text with its first from replaced by to; false when from is not there.
+bool Replace(std::string* text, const std::string& from, const std::string& to)
+{
+    const size_t at = text->find(from);
+    if (at == std::string::npos) return false;
+    text->replace(at, from.size(), to);
+    return true;
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 bool WriteText(const std::string& path, const std::string& text)
 {
@@ -79,7 +119,7 @@ bool WriteText(const std::string& path, const std::string& text)
 std::string ScenarioText(const BENCHWORLD& w)
 {
     std::string s = "SetVersion(2)\nSetDefaultTerrain(DEMO)\nSetTechLevel(10)\n";
-    char line[160];
+    char line[256];
     for (int t = 0; t < TEAMS; t++) {
         snprintf(line, sizeof line, "SetTeam(%d)\n{\n    SetTeamSide(%d)\n    SetCredit(%d)\n}\n", t,
                  t % 4, w.computer ? 100000 : 1000);
@@ -99,8 +139,18 @@ std::string ScenarioText(const BENCHWORLD& w)
             s += line;
         }
         if (w.computer) {
-            snprintf(line, sizeof line, "AddBuildingAt(%d DemoFactory %d %d notcritical)\n",
-                     100000 + t, bx, by - 5);
+            snprintf(line, sizeof line,
+                     "AddBuildingAt(%d DemoFactory %d %d notcritical)\nPutUnitAt(%d DemoCrew %d %d)\n"
+                     "PutUnitAt(%d DemoCrew %d %d)\n",
+                     100000 + t, bx, by - 5, 110000 + 2 * t, bx + 4, by - 2, 110001 + 2 * t, bx + 5, by - 2);
+            s += line;
+        }
+    }
+    if (w.computer) {
+        s += "SetDefaultTeam(8)\n";
+        for (int t = 0; t < TEAMS; t++) {
+            snprintf(line, sizeof line, "AddBuildingAt(%d DemoWell %d %d notcritical)\n", 120000 + t,
+                     BLOCK[t][0] * scale + 6, BLOCK[t][1] * scale - 6);
             s += line;
         }
     }
@@ -140,14 +190,15 @@ std::string WriteInstallation(const BENCHWORLD& w)
                   graphics + "/DEMO/trneff.txt", ec);
     if (ec) return "";
     if (w.computer) {
-        // The factories make tanks here; the demo's own rules name no maker.
-        std::ifstream in(root + "/data/deftxt/units.txt", std::ios::binary);
-        std::string units((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const std::string tank = "SetType(1) SetPrereqs() SetMaker()";
-        const size_t at = units.find(tank);
-        if (at == std::string::npos) return "";
-        units.replace(at, tank.size(), "SetType(1) SetPrereqs() SetMaker(21 22)");
-        if (!WriteText(scenario + "/units.txt", units) || !WriteText(scenario + "/BENCH.AIP", kPlan))
+        // The factories make tanks here and the crews depots; the demo's own
+        // rules name no maker.
+        std::string units = ReadText(root + "/data/deftxt/units.txt");
+        std::string build = ReadText(root + "/data/deftxt/build.txt");
+        if (!Replace(&units, "SetType(1) SetPrereqs() SetMaker()", "SetType(1) SetPrereqs() SetMaker(21 22)") ||
+            !Replace(&build, "SetType(20) SetPrereqs() SetMaker()", "SetType(20) SetPrereqs() SetMaker(7)"))
+            return "";
+        if (!WriteText(scenario + "/units.txt", units + kUnits) ||
+            !WriteText(scenario + "/build.txt", build + kBuildings) || !WriteText(scenario + "/BENCH.AIP", kPlan))
             return "";
         for (int side = 0; side < 4; side++)
             if (!WriteText(scenario + "/Def_0" + std::to_string(side) + "_0.FSM", kMachine)) return "";

@@ -20,11 +20,13 @@
 #include "platform/input.h"
 #include "rules/tfgen.h"
 #include "ui/igi.h"
+#include "ui/igibuild.h"
 #include "ui/igievnt.h"
 #include "ui/igipump.h"
 #include "units/building.h"
 #include "units/orders.h"
 #include "units/team.h"
+#include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitlist.h"
 
@@ -59,12 +61,24 @@ static void OpenWorld(void)
         Units_NewAt(tank, 1, -1, 3 + i, 8);
     }
     Map_SetViewPixelPos(0, 0);
-    Igi_Init();
+    // The interface without its display: the pictures are data the target
+    // doesn't have, and nothing here draws.
+    Igi_ResetState();
+    Igizone_ClearAll();
+    Igievnt_Init();
 }
 
 static void CloseWorld(void)
 {
-    Igi_Close();
+    Igievnt_Close();
+    Igizone_ClearAll();
+    Units_ListClose(&igi_nfo.selected);
+    for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);
+    Trail_Clear(&igi_nfo.edittrail);
+    igi_nfo.curwaypoint = nullptr;
+    igi_nfo.firstunit = nullptr;
+    igi_nfo.sbuild = nullptr;
+    igi_nfo.lockzone = ZD_NULL;
     Event_Close();
     Input_Close();
     Orders_Close();
@@ -116,6 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QvFuzz_Setup();
     QvFuzzHeapCheck check;
     fuzz_Events(data, size);
+    Trail_Shutdown();
     // The order pool and the unit-list elements keep their memory for reuse
     // until the orders close and the stores are freed.
     Units_ListFreeAll();

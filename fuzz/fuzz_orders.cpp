@@ -3,13 +3,17 @@
 // parsed from memory, then played back through a file. The entries that
 // unpack are then carried out on a small world of two teams, with a carrier,
 // a spy, a tanker, a truck with a packed building and buildings that hold,
-// serve, teleport and pack, which runs a few updates of the whole unit and
-// building steps: whatever a network peer sends, no assertion may fire (a
-// fatal error there is not caught: it aborts).
+// serve, teleport and pack, and team 1 a computer player with a plan, which
+// runs a few updates of the computer players' and the whole unit and
+// building steps: whatever a network peer sends (a takeover of any team
+// too), no assertion may fire (a fatal error there is not caught: it
+// aborts).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "ai/ai.h"
+#include "ai/aip.h"
 #include "core/gamestate.h"
 #include "core/rand.h"
 #include "core/uid.h"
@@ -27,6 +31,7 @@
 #include "units/buildplay.h"
 #include "units/iterate.h"
 #include "units/orders.h"
+#include "units/parts.h"
 #include "units/prereq.h"
 #include "units/team.h"
 #include "units/trail.h"
@@ -76,6 +81,8 @@ static BUILDINGTYPE* NewBuildingType(const char* name)
     t->maxhitpoints = 100;
     return t;
 }
+
+static void StartComputer(BUILDINGTYPE* depot, UNITTYPE* tank, UNITTYPE* tanker);
 
 // A 24 x 24 map with four tanks of teams 0 and 1 each (ids 1..8); then
 // depots of teams 0 and 1 (9, 10), a neutral well (11), team 0's silo (12),
@@ -144,10 +151,55 @@ static void OpenWorld(void)
     Build_HoldAddUnit(home, Units_NewAt(tank, 0, -1, 12, 11));
     UNIT* t = Units_NewAt(truck, 0, -1, 4, 20);
     t->building_package = new BUILDINGPACKAGE{depot, {}};
+    StartComputer(depot, tank, tanker);
+}
+
+static AIP_struct* s_plan = nullptr;
+
+// Team 1 thinks: a plan that wants depots, tanks and tankers. The strengths
+// need a part on every type only while they are computed.
+static void StartComputer(BUILDINGTYPE* depot, UNITTYPE* tank, UNITTYPE* tanker)
+{
+    tank->prereq.id = 1;
+    tanker->prereq.id = 2;
+    tank->prereq.makers[0] = tanker->prereq.makers[0] = 3;
+    depot->prereq.makers[0] = 1;   // tanks put depots up
+    depot->flags |= BTF_CANMAKE;
+    Units_PostProcessAllTypes();
+    teamdata[1].type = TT_COMPUTER;
+    Team_SetCredits(1, 5000);
+    AI_SpecialForcesInit();
+    AI_AIPInit();
+    static const char plan[] =
+        "struct account { string account_name; int budget; int max_reserve; };\n"
+        "struct entry { int priority; int build_type; string item_name; int build_amount; };\n"
+        "string transport = \"Tanker\"; int recompute_strategy_period = 0;\n"
+        "account unit_construction_program[] = { {\"a\", 0, 0}, {\"b\", 1, 0} };\n"
+        "entry a[] = { {1, 0, \"Depot\", 3} };\n"
+        "entry b[] = { {1, 2, \"Tank\", 1}, {1, 2, \"Tanker\", 1} };\n";
+    if (const char* path = QvFuzz_WriteTemp(".aip", reinterpret_cast<const uint8_t*>(plan), sizeof plan - 1)) s_plan = AIP_Load(path);
+    PARTTYPE* bare = Parts_NewType();
+    for (int i = 0; i < Units_UnitTypeCount(); i++) {
+        Units_GetTypePtr(i)->partinfo.nrparts = 1;
+        Units_GetTypePtr(i)->partinfo.parttype[0] = bare;
+    }
+    AI_Init();
+    for (int i = 0; i < Units_UnitTypeCount(); i++) {
+        Units_GetTypePtr(i)->partinfo.nrparts = 0;
+        Units_GetTypePtr(i)->partinfo.parttype[0] = nullptr;
+    }
+    AI_Activate(1);
+    if (s_plan) AI_AIPSwitch(1, s_plan);
 }
 
 static void CloseWorld(void)
 {
+    AI_Close();
+    if (s_plan) AIP_Delete(s_plan);
+    s_plan = nullptr;
+    AI_AIPClose();
+    AI_SpecialForcesClose();
+    Parts_FreeTypes();
     Fog_SetSeeAll(0);
     Pathsrch_Close();
     CRE_Close();
@@ -177,6 +229,7 @@ static void fuzz_Execute(const uint8_t* data, size_t size)
             Orders_FreeNode(node);
             at += used;
         }
+        AI_Process();
         Build_ProcessAll();
         Pathsrch_Update();
         Units_ProcessAll();

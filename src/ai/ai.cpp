@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "ai/aibuild.h"
+#include "ai/aigrid.h"
 #include "ai/aimatch.h"
 #include "ai/aip.h"
+#include "ai/aisite.h"
 #include "ai/aiteam.h"
 #include "core/cfile.h"
 #include "core/debug.h"
@@ -399,12 +401,34 @@ static int InUnreleasedForce(const UNIT* u)
     return 0;
 }
 
-static void InitTeamUnits(int team)
+// The largest own-building value met, from the building's cell.
+static void NoteOwnBuilding(AI_Team* the_team, const BUILDING* b)
+{
+    const GRIDCELL* cell = AI_GridCell(the_team, b->tilex / AI_CELLSIZE, b->tiley / AI_CELLSIZE);
+    if (cell && cell->own_building_value > the_team->largest_own_building)
+        the_team->largest_own_building = cell->own_building_value;
+}
+
+// A crew of the team that some building of it under way names as its maker:
+// it joins when it comes out.
+static int InsideSite(const UNIT* u)
+{
+    if (!u->type->abilities.canbuild || u->onmap) return 0;
+    for (BUILDING* b = teamdata[u->team].firstbuilding; b; b = b->teamnext)
+        if (!b->complete && UnitId_Ptr(&b->whomademe) == u) return 1;
+    return 0;
+}
+
+// The team's units and buildings join its AI team; on a takeover the units
+// first drop what their player told them (all but a crew inside its site).
+static void InitTeamUnits(int team, int takeover = 0)
 {
     for (int list = 0; list <= TEAM_MOVELISTS; list++) {
         UNIT* u = list < TEAM_MOVELISTS ? teamdata[team].unitlist[list] : teamdata[team].offmaplist;
         for (; u; u = u->next) {
             TLOG(TLOG_AI, "AI   Team %d Unit %d", team, u->id);
+            if (takeover && InsideSite(u)) continue;
+            if (takeover) Units_SOrderStop(u);
             if (InUnreleasedForce(u)) {
                 SetTactics(u, TACTAI_LOW, TACTAI_HIGH, TACTAI_LOW);
                 TLOG(TLOG_AI, "AI_PartIntoTeam: Special Force Unit %d ignored", u->id);
@@ -415,6 +439,8 @@ static void InitTeamUnits(int team)
         TLOG(TLOG_AI, "AI   Team %d Building %d", team, b->id);
         // The books start again: nothing is held for any earlier purchase.
         b->ai.account = b->ai.refundable = 0;
+        AIBuild_TakerAdd(AI_map->team[team], b->buildingtype, b->id);
+        NoteOwnBuilding(AI_map->team[team], b);
     }
 }
 
@@ -428,7 +454,9 @@ void AI_Init(void)
     AI_map->grid_columns = (mapsizex + AI_CELLSIZE - 1) / AI_CELLSIZE;
     AI_map->cell_size = AI_CELLSIZE;
     for (int t = 0; t < TEAM_MAXTEAMS; t++) TLOG(TLOG_AI, "aicontrol[%d] = %d", t, IsComputer(t));
+    AIBuild_ResourceInit();
     AI_Match_Init();
+    Grassfire_Open(AI_map->grid_rows, AI_map->grid_columns);
     for (int& e : s_enabled) e = 0;
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         if (!IsComputer(t)) continue;
@@ -438,6 +466,21 @@ void AI_Init(void)
     }
     TLOG(TLOG_AI, "AI   All AI Teams created and units added");
     TLOG(TLOG_AI, "AI::AI_Init Ends");
+}
+
+int AI_TakeOver(int team)
+{
+    if (!ai_game_initialised || team < 0 || team >= TEAM_MAXTEAMS - 1 || teamdata[team].type != TT_HUMAN ||
+        AI_map->team[team]) {
+        TLOG(TLOG_WARNING, "AI takeover of team %d refused", team);
+        return 0;
+    }
+    TLOG(TLOG_AI, "AI takeover of team %d", team);
+    teamdata[team].type = TT_COMPUTER;
+    AI_map->team[team] = AI_Team::New(team, 1);
+    InitTeamUnits(team, 1);
+    s_enabled[team] = 1;
+    return 1;
 }
 
 int AI_Activate(int team)
@@ -460,6 +503,7 @@ void AI_Close(void)
 {
     if (!ai_game_initialised) {
         TLOG(TLOG_WARNING, "AI::AI_Close CALLED WITHOUT MATCHING OPEN !!!");
+        Grassfire_Close();
         return;
     }
     ai_game_initialised = 0;
@@ -468,8 +512,10 @@ void AI_Close(void)
         AI_map->team[t] = nullptr;
     }
     Debug_Free(&AI_map);
+    AIBuild_ResourceListDelete();
     AI_Match_Close();
     for (int& e : s_enabled) e = 0;
+    Grassfire_Close();
 }
 
 void AI_BootTeam(int team)
@@ -500,6 +546,7 @@ void AI_Process(void)
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         AI_Team* the_team = AI_GetTeam(t);
         if (!the_team || !IsComputer(t) || s_enabled[t] != 1 || !the_team->plan) continue;
+        AI_Team::Update(AI_map, the_team);
         AIBuild_Process(the_team);
     }
     TLOG(TLOG_AI, "AI::AI_Process Ends");
@@ -544,14 +591,24 @@ void AI_UnitAdd(UNIT* unit)
     AI_Team* the_team = ComputerTeam(unit->team);
     if (!ai_game_initialised || !the_team) return;
     TLOG(TLOG_AI, "AI_UnitAdd Team %d ptr %d", unit->team, unit->id);
+    // A crew that kept out of its finished building leaves its place free.
+    if (unit->ai.cc_construct_type != 0) AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
     unit->ai.squad = nullptr;
     unit->ai.cc_construct_type = 0;
     const int armed = Units_Weapon_Used(unit, nullptr) != nullptr;
     SetTactics(unit, TACTAI_MEDIUM, armed ? TACTAI_HIGH : TACTAI_MEDIUM, TACTAI_MEDIUM);
     if (unit->type->abilities.canbuild) {
         TLOG(TLOG_AI, "AI_UnitAdd (CC)       Team %d Unit %d", unit->team, unit->id);
+        // Listed once: a crew added again (a veteran's new type) is moved to
+        // the head.
+        AIBuild_UnassignedCCRemove(the_team, unit);
+        unit->ai.cc_reserved_area = -1;
+        AIBuild_UnassignedCCAdd(the_team, unit);
     } else if (IsTransport(unit->type)) {
         TLOG(TLOG_AI, "AI_UnitAdd (Water or Mineral transport)  Team %d Unit %d", unit->team, unit->id);
+        AIBuild_UnassignedTransportRemove(the_team, unit);
+        AIBuild_AssignedTransportRemove(the_team, unit);
+        AIBuild_UnassignedTransportAdd(the_team, unit);
     } else if (unit->type->defmovemode == MM_FIXED) {
         TLOG(TLOG_AI, "AI_UnitAdd (Building Associated Unit)  Team %d Unit %d", unit->team, unit->id);
     } else {
@@ -573,18 +630,27 @@ void AI_UnitRemove(UNIT* unit)
     if (!ai_game_initialised || !the_team) return;
     TLOG(TLOG_AI, "AI_UnitRemove Team %d Unit %d", unit->team, unit->id);
     if (unit->type->abilities.canbuild) {
-        if (unit->ai.cc_construct_type == 0) TLOG(TLOG_AI, "  Removing unassigned construction crew");
-        else if (unit->ai.cc_constructing)
+        if (unit->ai.cc_construct_type == 0) {
+            TLOG(TLOG_AI, "  Removing unassigned construction crew");
+            AIBuild_UnassignedCCRemove(the_team, unit);
+        } else if (unit->ai.cc_constructing) {
             TLOG(TLOG_AI, "  Removing assigned construction crew with bldg under construction");
-        else {
+            AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
+        } else {
             TLOG(TLOG_AI, "  Removing assigned construction crew - shot dead");
             AIBuild_UnderConstructionRemove(unit->team, unit->ai.cc_construct_type);
+            AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
             AI_ReturnPrespent(unit->team, nullptr, unit);
         }
         unit->ai.cc_reserved_area = -1;
         return;
     }
-    if (IsTransport(unit->type) || unit->type->defmovemode == MM_FIXED) return;
+    if (IsTransport(unit->type)) {
+        AIBuild_UnassignedTransportRemove(the_team, unit);
+        AIBuild_AssignedTransportRemove(the_team, unit);
+        return;
+    }
+    if (unit->type->defmovemode == MM_FIXED) return;
     for (void* e = GLL_GoFirst(the_team->units); e; e = GLL_GoNext(the_team->units)) {
         if (e != unit) continue;
         GLL_DeleteCurrent(the_team->units);
@@ -632,6 +698,8 @@ void AI_BuildingCompleted(BUILDING* building)
     if (!ComputerTeam(building->team)) return;
     TLOG(TLOG_AI, "AI_BuildingCompleted Team %d Building %d", building->team, building->id);
     AIBuild_UnderConstructionRemove(building->team, building->buildingtype->prereq.id);
+    AIBuild_TakerAdd(AI_GetTeam(building->team), building->buildingtype, building->id);
+    NoteOwnBuilding(AI_GetTeam(building->team), building);
 }
 
 void AI_BuildingUpgradeCompleted(BUILDING* building)
@@ -652,6 +720,7 @@ void AI_BuildingRemove(BUILDING* building)
     if (building->state == BS_PRODUCING && building->unittypetobuild)
         AIBuild_UnderConstructionRemove(building->team, building->unittypetobuild->prereq.id);
     AI_ReturnPrespent(building->team, building, nullptr);
+    AIBuild_TakerRemove(AI_GetTeam(building->team), building->id);
 }
 
 void AI_BuildingProductionCancelled(BUILDING* building)
@@ -687,9 +756,13 @@ void AI_BuildingStalled(UNIT* crew)
     ASSERT(crew);
     if (!ComputerTeam(crew->team)) return;
     TLOG(TLOG_AI, "AI_BuildingStalled Team %d ptr %d", crew->team, crew->id);
+    AI_Team* the_team = AI_GetTeam(crew->team);
     AIBuild_UnderConstructionRemove(crew->team, crew->ai.cc_construct_type);
+    AIBuild_ClearReservedFlag(the_team, crew->ai.cc_reserved_area);
     crew->ai.cc_reserved_area = -1;
     AI_ReturnPrespent(crew->team, nullptr, crew);
+    AIBuild_UnassignedCCRemove(the_team, crew);
+    AIBuild_UnassignedCCAdd(the_team, crew);
     Units_SOrderStop(crew);
     crew->ai.cc_construct_type = 0;
     crew->ai.cc_construct_cost = 0;

@@ -134,6 +134,11 @@ extern int ai_game_initialised;
 // with its units (members of unreleased special forces kept out) and
 // buildings.
 void AI_Init(void);
+// A human team 0..7 becomes a computer team: its AI team made as at
+// AI_Init (its units stopped first; a crew inside its site joins when it
+// comes out), activated, without a plan yet. 1 when done; any other team
+// (or before AI_Init) is refused and logged, 0.
+int AI_TakeOver(int team);
 // Enabled flag to 1 / to 0 for a team with an AI team; 1 when it changed.
 int AI_Activate(int team);
 int AI_Deactivate(int team);

@@ -1,11 +1,14 @@
 #include "ai/aibuild.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "ai/ai.h"
 #include "ai/aip.h"
+#include "ai/aisite.h"
 #include "ai/aiteam.h"
 #include "core/debug.h"
+#include "core/gll.h"
 #include "core/tlog.h"
 #include "units/building.h"
 #include "units/buildplay.h"
@@ -50,6 +53,17 @@ int ValidRow(int team, int prereq_type)
            prereq_type < s_rows.length[team];
 }
 
+// The lists hold units and ids (in the element word) they don't own; a
+// second New finds them made already.
+void DestroyLists(AIBUILD* ab)
+{
+    for (GLL** l : {&ab->unassigned_cc, &ab->unassigned_transports, &ab->assigned_transports,
+                    &ab->takers[0], &ab->takers[1]}) {
+        if (*l) GLL_Destroy(*l, nullptr);
+        *l = nullptr;
+    }
+}
+
 }   // namespace
 
 // ------------------------------------------------------------------ the team's books
@@ -72,9 +86,16 @@ void AIBuild_ConstructionNew(AI_Team* the_team)
         s_rows.exists[team] = 1;
     }
     AIBUILD* ab = &the_team->aibuild;
+    DestroyLists(ab);
     memset(ab, 0, sizeof *ab);
+    AIBuild_LocateBase(the_team);
     ab->credit[0] = teamdata[team].credits;
+    ab->unassigned_cc = GLL_Create();
+    ab->unassigned_transports = GLL_Create();
+    ab->assigned_transports = GLL_Create();
+    for (GLL*& l : ab->takers) l = GLL_Create();
     ab->next_account = 1;
+    AIBuild_ClearReservedAreas(the_team);
 }
 
 void AIBuild_ConstructionDelete(AI_Team* the_team)
@@ -82,6 +103,7 @@ void AIBuild_ConstructionDelete(AI_Team* the_team)
     ASSERT(the_team);
     const int team = the_team->team_ID;
     the_team->aibuild.construction_program = nullptr;
+    DestroyLists(&the_team->aibuild);
     if (!s_rows.exists[team]) {
         TLOG(TLOG_ERROR, "AIBuild_ConstructionDelete called without New");
         return;
@@ -329,8 +351,11 @@ void AIBuild_Process(AI_Team* the_team)
             if (b->hitpoints != b->buildingtype->maxhitpoints) Build_RequestRepair(b);
     if (the_team->aibuild.placement_delay != 0) the_team->aibuild.placement_delay--;
     if (!the_team->aibuild.construction_program) return;
+    AIBuild_CountTransportsNeeded(the_team);
+    AIBuild_AssignTransport(the_team);
     AIBuild_BuildCandidates(the_team);
     Upgrades(the_team);
+    AIBuild_AssignConstructionUnits(the_team);
     Production(the_team);
     AIBuild_ReserveTrim(the_team);
     CheckBooks(the_team);

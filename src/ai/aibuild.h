@@ -19,6 +19,20 @@
 #include "ai/aiprog.h"
 
 struct AI_Team;
+struct GLL;
+
+enum {
+    AIBUILD_RESERVED_AREAS = 32,     // per team
+    AIBUILD_RESOURCES = 2,           // 0 water, 1 Corite
+    AIBUILD_PLACEMENT_DELAY = 300,   // updates without placement after a failed search
+    AIBUILD_CLEARANCE = 2,           // free tiles kept around a planned building
+};
+
+// A place a crew of the team is on its way to build on, with its margin.
+struct AIBUILD_RESERVED {
+    uint8_t in_use;
+    int16_t x, y, width, height;
+};
 
 // The construction state of one computer team (AI_Team::aibuild).
 struct AIBUILD {
@@ -34,16 +48,25 @@ struct AIBUILD {
     AIBUILD_CANDIDATE candidate[AIBUILD_MAX_CANDIDATES];
     int32_t candidates;
     int32_t next_account;                    // of the rotation, 1..31
+    int32_t base_x, base_y;                  // set once, when the books open
+    GLL* unassigned_cc;                      // UNIT*, newest first, served from the head
+    GLL* unassigned_transports;              // UNIT*, newest first
+    GLL* assigned_transports;                // UNIT*, newest first
+    GLL* takers[AIBUILD_RESOURCES];          // ids (the element word) of completed buildings
+                                             // taking each resource, newest first
+    AIBUILD_RESERVED reserved[AIBUILD_RESERVED_AREAS];
 };
 
 // ------------------------------------------------------------------ the team's books
 
 // Opens the team's row (a second call logs "AIBuild_ConstructionNew called
 // twice with no delete" and keeps it) and starts the books: credit[0] = the
-// team's credits, everything else 0, rotation at 1, no candidates.
+// team's credits, everything else 0, rotation at 1, no candidates; locates
+// the base, opens the empty crew, transport and taker lists and frees the
+// reserved areas.
 void AIBuild_ConstructionNew(AI_Team* the_team);
-// Detaches the program and frees the row (without one logs
-// "AIBuild_ConstructionDelete called without New").
+// Detaches the program, frees the row (without one logs
+// "AIBuild_ConstructionDelete called without New") and the lists.
 void AIBuild_ConstructionDelete(AI_Team* the_team);
 // Copies budgets and reserves 1..31, enables the accounts when the budgets
 // sum to non-zero, and splits credit[0] anew.

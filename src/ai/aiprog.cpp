@@ -2,6 +2,7 @@
 
 #include "ai/aibuild.h"
 #include "ai/aip.h"
+#include "ai/aisite.h"
 #include "ai/aiteam.h"
 #include "core/debug.h"
 #include "core/rand.h"
@@ -351,7 +352,8 @@ static void Pay(AI_Team* the_team, int account, int cost)
     ab->prespent_credits += cost;
 }
 
-int AIBuild_ChooseItem(AI_Team* the_team, int producer, int mode, int* account, int* x, int* y)
+int AIBuild_ChooseItem(AI_Team* the_team, int producer, int mode, int* account, int* x, int* y,
+                       const UNIT* crew)
 {
     ASSERT(the_team);
     AIBUILD* ab = &the_team->aibuild;
@@ -362,19 +364,20 @@ int AIBuild_ChooseItem(AI_Team* the_team, int producer, int mode, int* account, 
     for (int k = 0; k < n; k++) {
         AIBUILD_CANDIDATE& c = ab->candidate[(start + k) % n];
         if (c.quantity <= 0 || !CanProduce(producer, c.item, mode, team)) continue;
+        // A crew turns into buildings only: a unit bought for it would stay
+        // counted as under construction for ever.
+        if (crew && !PREREQ_IsBuilding(c.item)) continue;
         const int cost = AIBuild_CostOfObject(c.item);
         if (ab->credit[c.account] < cost) continue;
-        // A building in build mode needs a place, and no placement search
-        // exists yet: such items stay in the list.
-        if (mode == AIBUILD_BUILD && PREREQ_IsBuilding(c.item)) {
-            TLOG(TLOG_AI, "AIBuild_FindFacilityLocation Begins");
+        int px = -1, py = -1;
+        if (mode == AIBUILD_BUILD && PREREQ_IsBuilding(c.item) &&
+            !AIBuild_FindFacilityLocation(the_team, PREREQ_BuildingTypePtr(c.item), &px, &py, crew))
             continue;
-        }
         AIBuild_UnderConstructionAdd(team, c.item);
         Pay(the_team, c.account, cost);
         if (account) *account = c.account;
-        if (x) *x = -1;
-        if (y) *y = -1;
+        if (x) *x = px;
+        if (y) *y = py;
         c.quantity--;
         if (c.counter && c.kind == AIBUILD_KIND_DECREMENT) (*c.counter)--;
         if (c.counter && c.kind == AIBUILD_KIND_INCREMENT) (*c.counter)++;

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 struct AI_Team;
+struct UNIT;
 
 enum {
     AIBUILD_MAX_ACCOUNTS = 32,   // account 0 is the total
@@ -120,9 +121,12 @@ void AIBuild_AccountDumpOf(const AIBUILD_ACCOUNT* account, int team, int account
 // Rebuilds the team's candidate list from its program (nothing without one).
 void AIBuild_BuildCandidates(AI_Team* the_team);
 // The item bought for producer (a prerequisite id) in mode, or 0; on a
-// purchase *account is the account paid from. Buildings in build mode need a
-// place, which no search gives yet: they are not bought.
-int AIBuild_ChooseItem(AI_Team* the_team, int producer, int mode, int* account, int* x, int* y);
+// purchase *account is the account paid from. A building in build mode is
+// bought only where the placement search finds a place (*x, *y; else -1).
+// A crew (may be null) is offered building items only, at places that
+// suit it.
+int AIBuild_ChooseItem(AI_Team* the_team, int producer, int mode, int* account, int* x, int* y,
+                       const UNIT* crew = nullptr);
 // A unit type's build cost, a building type's cost; any other id logs
 // "AIBuild_CostOfObject (%d) - input is not a building or unit" and gives
 // 1000000000.

@@ -1,10 +1,12 @@
 #include "ai/aiteam.h"
 
+#include "ai/ai.h"
 #include "ai/aimatch.h"
 #include "ai/aip.h"
 #include "core/debug.h"
 #include "core/gll.h"
 #include "core/tlog.h"
+#include "map/map.h"
 #include "units/team.h"
 
 AI_Team* AI_Team::New(int team, int switch_word)
@@ -20,6 +22,9 @@ AI_Team* AI_Team::New(int team, int switch_word)
     new_team->next_squad_id = 1000;
     AIBuild_ConstructionNew(new_team);
     AiMatch_ResetFactors(team);
+    const int rows = AI_map ? AI_map->grid_rows : (mapsizey + AI_CELLSIZE - 1) / AI_CELLSIZE;
+    const int columns = AI_map ? AI_map->grid_columns : (mapsizex + AI_CELLSIZE - 1) / AI_CELLSIZE;
+    InitGrid(new_team, rows, columns);
     return new_team;
 }
 
@@ -37,6 +42,8 @@ void AI_Team::Delete(AI_Team* the_team)
     GLL_Destroy(the_team->squads, nullptr);
     TLOG(TLOG_AI, "AI_Team::Delete   freeing linked list of pointers to units");
     GLL_Destroy(the_team->units, nullptr);
+    TLOG(TLOG_AI, "AI_Team::Delete   freeing targets");
+    AI_FreeGrid(the_team);
     TLOG(TLOG_AI, "AI_Team::Delete   freeing team structure memory");
     Debug_Free(&the_team);
     TLOG(TLOG_AI, "AI_Team::Delete Ends");

@@ -1,14 +1,16 @@
-// One computer team's record: its combat units, its plan and its
-// construction books. The strategic grid of the team comes later; the record
-// carries what the frame and the construction step need now.
+// One computer team's record: its combat units, its plan, its construction
+// books and its strategic grid (ai/aigrid.h).
 #pragma once
 
 #include <cstdint>
 
 #include "ai/aibuild.h"
+#include "ai/aigrid.h"
 
 struct GLL;
 struct AIP_struct;
+struct AI_MAP;
+struct squad;
 
 struct AI_Team {
     int32_t team_ID;
@@ -21,12 +23,35 @@ struct AI_Team {
     int32_t combat_sum;           // the last two together
     int32_t enemy_units;
     AIP_struct* plan;             // null until SetPlan
+    int32_t best_candidate_score;         // of the last schedule
+    double lowest_candidate_score;
+    double highest_raw_priority, lowest_raw_priority;
+    int32_t highest_threat;               // of the last recompute
+    int32_t largest_enemy_count;          // enemy units in one cell
+    float largest_own_building;           // own building value met at completions
+    AI_TARGETS strategic_targets;
+    AI_STAGES stages;
+    int32_t units_assigned;               // in this schedule
+    int32_t cycle_complete;
     AIBUILD aibuild;
+    squad** cell_squads;                  // rows x columns, while squads are formed
 
     // A new record for team (asserted 0..8): empty lists, squad ids from
-    // 1000, no plan; opens the construction books and resets the team's
-    // strength factors.
+    // 1000, no plan; opens the construction books, resets the team's
+    // strength factors and builds the grid (AI_map's size, else the map's).
     static AI_Team* New(int team, int switch_word);
+    // Every cell zeroed with its row and column, the stages reset; the
+    // matrices: base 0, distance from base = rows, scouted 0, distance from
+    // the scouted area = rows.
+    static void InitGrid(AI_Team* the_team, int rows, int columns);
+    // The strategic step (asserts the team): only on updates whose number
+    // mod 9 is the team's, once the plan's recompute period has passed since
+    // its last recompute: one stage per call (the grid; then the resource
+    // scan and the end of the cycle).
+    static void Update(AI_MAP* map, AI_Team* the_team);
+    // A computer team's cell holding (x, y) (tiles when scaled, else column
+    // and row) gains amount of danger; outside the grid nothing.
+    static void ReportAttack(int team, int amount, int x, int y, int scaled);
     // Closes the books, frees the lists and the record (null: nothing).
     static void Delete(AI_Team* the_team);
     // Detaches the old plan's program; the plan's budgets split the credits,

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "ai/ai.h"
+#include "ai/aigrid.h"
 #include "core/config.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
@@ -12,6 +13,7 @@
 #include "map/region.h"
 #include "platform/video.h"
 #include "rules/gamemsg.h"
+#include "rules/scenario.h"
 #include "units/building.h"
 #include "units/team.h"
 
@@ -128,24 +130,44 @@ void Endcond_InitTeamTotals(void)
         if (b->team >= 0 && b->team < ENDCOND_TEAMS) g_Endcond.buildingsatstart[b->team]++;
 }
 
+// The plans of the states of a team's machine not loaded yet.
+static void LoadTeamAIPs(int t)
+{
+    const CONDTREE* fsm = g_Endcond.fsm[t];
+    if (!fsm || !fsm->condstates) return;
+    TLOG(TLOG_AI, "   calling process team %d", t);
+    int n = 1;
+    for (GLL_NODE* node = fsm->condstates->first; node; node = node->next, n++) {
+        CONDSTATE* s = static_cast<CONDSTATE*>(node->element);
+        TLOG(TLOG_AI, "Endcond_LoadAIPForState::Team %d State %d", t, n);
+        if (!s->aipfile[0] || s->aip) continue;
+        s->aip = AI_AIPLoad(s->aipfile);
+        if (!s->aip) TLOG(TLOG_ERROR, "AIP file %s not found for team %d state %d", s->aipfile, t, n);
+    }
+}
+
 void Endcond_LoadAIPs(void)
 {
     TLOG(TLOG_AI, "Endcond_LoadAIPs::Begins");
     for (int t = 0; t < ENDCOND_TEAMS; t++) {
         TLOG(TLOG_AI, "   checking team %d", t);
-        const CONDTREE* fsm = g_Endcond.fsm[t];
-        if (teamdata[t].type != TT_COMPUTER || !fsm || !fsm->condstates) continue;
-        TLOG(TLOG_AI, "   calling process team %d", t);
-        int n = 1;
-        for (GLL_NODE* node = fsm->condstates->first; node; node = node->next, n++) {
-            CONDSTATE* s = static_cast<CONDSTATE*>(node->element);
-            TLOG(TLOG_AI, "Endcond_LoadAIPForState::Team %d State %d", t, n);
-            if (!s->aipfile[0]) continue;
-            s->aip = AI_AIPLoad(s->aipfile);
-            if (!s->aip) TLOG(TLOG_ERROR, "AIP file %s not found for team %d state %d", s->aipfile, t, n);
-        }
+        if (teamdata[t].type == TT_COMPUTER) LoadTeamAIPs(t);
     }
     TLOG(TLOG_AI, "Endcond_LoadAIPs::Ends");
+}
+
+void Endcond_TakeOver(int team)
+{
+    ASSERT(team >= 0 && team < ENDCOND_TEAMS);
+    const int fresh = g_Endcond.fsm[team] == nullptr;
+    if (fresh && !Scenario_LoadFsm(team, 0)) return;
+    LoadTeamAIPs(team);
+    CONDTREE* fsm = g_Endcond.fsm[team];
+    if (fresh) {
+        if (CONDSTATE* s = Endcond_GetState(fsm, 1)) Endcond_EnterState(s, team, ENDCOND_FSM);
+    } else if (CONDSTATE* s = Endcond_GetState(fsm, fsm->current); s && s->aip) {
+        AI_AIPSwitch(team, s->aip);
+    }
 }
 
 void Endcond_EnterInitialStates(void)
@@ -304,6 +326,12 @@ void Endcond_EnterState(CONDSTATE* state, int team, int kind)
     if (state->alliances)
         for (int u = 0; u < ENDCOND_TEAMS; u++)
             if (u != team) Team_ForceRelation(team, u, state->alliances->relation[u]);
+    for (GLL_NODE* n = state->tweakregions ? state->tweakregions->first : nullptr; n; n = n->next) {
+        const REGIONADJUST* a = static_cast<const REGIONADJUST*>(n->element);
+        if (const REGION* r = Region_FindById((uint32_t)a->rid.id))
+            AI_RegionTweak(team, a->value, a->minforce, a->maxforce, r->x1 / 24, r->y1 / 24, r->x2 / 24,
+                           r->y2 / 24);
+    }
     if (state->aip) AI_AIPSwitch(team, state->aip);
 }
 

@@ -198,6 +198,11 @@ void Endcond_InitTeamTotals(void);
 // (AI_AIPLoad); a plan not found logs "AIP file %s not found for team %d
 // state %d" and the state goes without.
 void Endcond_LoadAIPs(void);
+// A team handed to the computer (AI_TakeOver): a team without a state
+// machine reads its default one (a missing file logged: no plan) and enters
+// state 1; else its states' plans are loaded and its current state's plan
+// is put in force.
+void Endcond_TakeOver(int team);
 // Enters state 1 of every tree that has states, end-condition tree first.
 void Endcond_EnterInitialStates(void);
 // One step of the rotation: 1 with *team the winner, else 0 or 2.

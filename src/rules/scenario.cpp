@@ -581,26 +581,33 @@ void LoadEndConditions(void)
 
 } // namespace
 
+int Scenario_LoadFsm(int team, int fatal)
+{
+    char name[TF_FIELD];
+    const char* current = AI_GetCurrentFsmFilename(team);
+    if (current) {
+        Str_CopySafe(name, current, sizeof name);
+    } else if (teamdata[team].type == TT_COMPUTER) {
+        // The side's default machine; a side without its own counts as side 0.
+        const int side = teamdata[team].side;
+        snprintf(name, sizeof name, "Def_%02d_%d.FSM", side < 0 || side > 3 ? 0 : side,
+                 AI_GetFsmVariation(team));
+    } else {
+        return 0;
+    }
+    char path[GAME_PATH];
+    if (!Utils_FindDataFile(path, name)) {
+        if (fatal) ERR_FATAL(ERRC_FATAL, "FSM not found for ai team #%d fsm '%s'", team, name);
+        TLOG(TLOG_ERROR, "FSM not found for ai team #%d fsm '%s'", team, name);
+        return 0;
+    }
+    LoadTreeFile(path, "DefineAICondTree", ENDCOND_FSM, team, "fsm file");
+    return 1;
+}
+
 void Scenario_LoadFsms(void)
 {
-    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
-        char name[TF_FIELD];
-        const char* current = AI_GetCurrentFsmFilename(team);
-        if (current) {
-            Str_CopySafe(name, current, sizeof name);
-        } else if (teamdata[team].type == TT_COMPUTER) {
-            // The side's default machine; a side without its own counts as side 0.
-            const int side = teamdata[team].side;
-            snprintf(name, sizeof name, "Def_%02d_%d.FSM", side < 0 || side > 3 ? 0 : side,
-                     AI_GetFsmVariation(team));
-        } else {
-            continue;
-        }
-        char path[GAME_PATH];
-        if (!Utils_FindDataFile(path, name))
-            ERR_FATAL(ERRC_FATAL, "FSM not found for ai team #%d fsm '%s'", team, name);
-        LoadTreeFile(path, "DefineAICondTree", ENDCOND_FSM, team, "fsm file");
-    }
+    for (int team = 0; team < TEAM_MAXTEAMS; team++) Scenario_LoadFsm(team, 1);
 }
 
 int Scenario_DefaultTeam(void) { return s_defaultTeam; }

@@ -43,6 +43,11 @@ void Scenario_ReadObjects(TF_PARSER* parser);
 // directory. Fatal: "FSM not found for ai team #%d fsm '%s'", "fsm file
 // [%s]", "Not an aicondtree fsm [%s]".
 void Scenario_LoadFsms(void);
+// The state machine of one team by the same rule; 1 when one was read. A
+// missing file is fatal when fatal is set, else logged ("FSM not found for
+// ai team #%d fsm '%s'") and 0; a team without a name that is no computer
+// team gets none (0).
+int Scenario_LoadFsm(int team, int fatal);
 // Writes the game to the current scenario's ".scn" path through a temporary
 // file; 1. Any failed write or close is fatal "scenario file [%s]" (class
 // "Unable to write to file") and the previous file stays as it was.

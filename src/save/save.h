@@ -118,6 +118,8 @@ void Save_SetDumpFileName(const char* path);
 // The steps of a save, each also callable alone.
 // Registers every block of the game (listing only while LISTONLY); 1.
 int Save_ConstructLists(void);
+// Registers the front end's progress record alone (every save has it).
+void Save_RegisterShellInfo(void);
 // Logs the blocks of each type and, with withMissing, the missing pointers.
 void Save_Statistics(int withMissing);
 // The header flag that the next list construction serves: the one being

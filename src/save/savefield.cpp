@@ -17,6 +17,7 @@
 #include "save/save.h"
 #include "save/saveptr.h"
 #include "save/savetype.h"
+#include "shell/shell.h"
 
 namespace {
 
@@ -156,6 +157,29 @@ const SAVEFIELD kOverlayType[] = {
     BYTES(OVERLAYTYPE, effectname),
 };
 
+// The front end's record; any value loads (the front end treats every one
+// safely).
+const SAVEFIELD kShellInfo[] = {
+    FLD(SHELLINFO, current, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, next, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, previous, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, mode, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, reserved, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, selectedMission, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, highestMission, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, result, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, wonFirst, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, wonSecond, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, mission, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, side, 4, SF_INT, I32MIN, I32MAX),
+    BYTES(SHELLINFO, title),
+    FLD(SHELLINFO, lastMission, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, lastSide, 4, SF_INT, I32MIN, I32MAX),
+    {"debrief", (uint32_t)offsetof(SHELLINFO, debrief), 4, 4, SF_INT,
+     (uint16_t)(sizeof(MEMBER(SHELLINFO, debrief)) / 4), I32MIN, I32MAX, 0, nullptr, 0, 0},
+};
+static_assert(sizeof(SHELLDEBRIEF) == 4 * SHELL_DEBRIEF_WORDS, "debriefing lines are words");
+
 using FORMROW = SAVEFORMROW;
 
 FORMROW s_forms[] = {
@@ -176,6 +200,7 @@ FORMROW s_forms[] = {
     {ST_ANIMTYPE, 1, FORM("ANIMTYPE", ANIMTYPE, kAnimType, 1)},
     {ST_ANIMFRAME, 1, FORM("ANIMFRAME", ANIMFRAME, kAnimFrame, 1)},
     {ST_OVERLAYTYPE, 1, FORM("OVERLAYTYPE", OVERLAYTYPE, kOverlayType, 1)},
+    {ST_SHELLINFO, 1, FORM("SHELLINFO", SHELLINFO, kShellInfo, 0)},
 };
 const int kForms = (int)(sizeof s_forms / sizeof s_forms[0]);
 

@@ -37,6 +37,7 @@
 #include "save/savefield.h"
 #include "save/saveptr.h"
 #include "save/savetype.h"
+#include "shell/shell.h"
 
 SAVEHEADER g_SaveHeader;
 
@@ -209,8 +210,11 @@ int Save_ConstructLists(void)
         Region_SaveAll();
         Mapgrid_SaveAll();
     }
+    Save_RegisterShellInfo();
     return 1;
 }
+
+void Save_RegisterShellInfo(void) { Save_RegisterBlock(SAVEK_GLOBAL, &g_ShellInfo, ST_SHELLINFO, sizeof g_ShellInfo); }
 
 void Save_PointersToIds(void)
 {

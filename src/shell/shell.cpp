@@ -330,6 +330,7 @@ void Shell_Run(void)
             s->next = SS_MAIN;
             break;
         }
+        TLOG(TLOG_DIAG, "Shell state %d", s->current);
         if (Perform(s->current)) break;
         if (s->next == SS_BACK) s->next = s->previous;
     }

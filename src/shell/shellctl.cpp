@@ -384,10 +384,14 @@ int Shell_FadeSpeed(void) { return s_fadeSpeed; }
 int Shell_RunDialog(SHELLCTL* root)
 {
     if (!root) return 2;
+    // A button already held as the page opens (the press that answered the
+    // end picture, say) is no press on this page: only its release is seen.
+    int lastX = -1, lastY = -1, lastButtons;
+    Mouse_GetState(&lastX, &lastY, &lastButtons);
+    lastX = lastY = -1;
     Shell_SendMessage(root, SM_DRAW | SHELL_TO_CHILDREN);
     Shell_Flip();
     Shell_FadeStep();
-    int lastX = -1, lastY = -1, lastButtons = 0;
     while (root->result == 0) {
         // A closed window or an interrupt leaves every page as its quit would.
         if (Plat_QuitSeen()) return 2;

@@ -7,6 +7,8 @@
 #include "ui/igibtn.h"
 #include "ui/igidisp.h"
 #include "ui/igievnt.h"
+#include "ui/igibuild.h"
+#include "ui/igimouse.h"
 #include "ui/igipump.h"
 #include "ui/igitop.h"
 #include "units/team.h"
@@ -42,6 +44,10 @@ void Igi_ResetState(void)
     n.placetype = 0;
     n.decoy = 0;
     n.orderspage = n.trailpage = 0;
+    Trail_Clear(&n.edittrail);
+    n.curwaypoint = nullptr;
+    n.editsubmode = 0;
+    n.globaltrail = -1;
     n.credits = g_LocalTeam >= 0 && g_LocalTeam < TEAM_MAXTEAMS ? teamdata[g_LocalTeam].credits : 0;
     // Seven rows for the other teams: with the neutral team left out, teams
     // 0..7 less the local one are exactly seven.
@@ -73,20 +79,20 @@ static void DefineFrameZones(void)
     } selectors[] = {{448, 0}, {448, 32}, {512, 32}, {512, 0}, {576, 0}, {576, 32}};
     for (int i = 0; i < 6; i++)
         Igievnt_DefineSelector(15 + i, Igievnt_PanelSelectHandler, selectors[i].x, selectors[i].y, 64, 32, ZL_ALL);
-    Igievnt_DefinePlain(21, nullptr, 49, 96, 350, 320, ZL_ALL);
-    Igievnt_DefinePlain(22, nullptr, 0, 32, 448, 448, ZL_ALL);
-    Igievnt_DefinePlain(23, nullptr, 453, 348, 130, 129, ZL_ALL);
+    Igievnt_DefinePlain(21, Igievnt_TextPanelHandler, 49, 96, 350, 320, ZL_ALL);
+    Igievnt_DefinePlain(22, Igievnt_MapViewHandler, 0, 32, 448, 448, ZL_ALL);
+    Igievnt_DefinePlain(23, Igievnt_MinimapHandler, 453, 348, 130, 129, ZL_ALL);
     Igievnt_DefinePlain(24, Igievnt_TeamGridHandler, 588, 342, 52, 34, ZL_ALL);
     Igievnt_DefinePlain(25, Igievnt_ResourceHandler, 588, 376, 52, 104, ZL_ALL);
 }
 
 static void DefineBuildPanelZones(void)
 {
-    Igievnt_DefinePlain(26, nullptr, 452, 319, 22, 22, ZL_BUILD);
-    Igievnt_DefinePlain(27, nullptr, 474, 319, 22, 22, ZL_BUILD);
-    Igievnt_SetSpecialButton(29, nullptr, "IGI_BUUPGR", SBT_SML, 496, 318, ZL_BUILD);
-    Igievnt_SetSpecialButton(28, nullptr, "IGI_BUDECO", SBT_SML, 568, 318, ZL_BUILD);
-    Igievnt_DefinePlain(30, nullptr, 448, 64, 192, 250, ZL_BUILD);
+    Igievnt_DefinePlain(26, Igievnt_BuildScrollHandler, 452, 319, 22, 22, ZL_BUILD);
+    Igievnt_DefinePlain(27, Igievnt_BuildScrollHandler, 474, 319, 22, 22, ZL_BUILD);
+    Igievnt_SetSpecialButton(29, Igievnt_UpgradeHandler, "IGI_BUUPGR", SBT_SML, 496, 318, ZL_BUILD);
+    Igievnt_SetSpecialButton(28, Igievnt_DecoyHandler, "IGI_BUDECO", SBT_SML, 568, 318, ZL_BUILD);
+    Igievnt_DefinePlain(30, Igievnt_BuildPanelHandler, 448, 64, 192, 250, ZL_BUILD);
 }
 
 void Igievnt_Init(void)
@@ -99,6 +105,7 @@ void Igievnt_Init(void)
     Igizone_SetDisabled(21, 1);
     if (igi_nfo.zone.defined < IGI_ZONESEXPECTED)
         TLOG(TLOG_WARNING, "Some zones were not initialised (%d, %d)", igi_nfo.zone.defined, IGI_ZONESEXPECTED);
+    Igievnt_MakeBuildLists();
     Igievnt_SetMfdMode(MFD_BUILD);
     if (g_DebugFlags & DBG_DEBUGMODE) Igievnt_DebugModeOn();
 }
@@ -117,6 +124,7 @@ void Igi_Init(void)
 void Igi_Close(void)
 {
     if (!s_started) return;
+    Igievnt_Close();
     IgiDisp_Close();
     Igizone_ClearAll();
     for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);
@@ -124,5 +132,7 @@ void Igi_Close(void)
     igi_nfo.firstunit = nullptr;
     igi_nfo.sbuild = nullptr;
     igi_nfo.lockzone = ZD_NULL;
+    Trail_Clear(&igi_nfo.edittrail);
+    igi_nfo.curwaypoint = nullptr;
     s_started = 0;
 }

@@ -11,6 +11,7 @@
 
 #include "ui/igizone.h"
 #include "units/buildid.h"
+#include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitlist.h"
 
@@ -68,7 +69,7 @@ struct IGI_EVENT {
     uint16_t mapx, mapy;
     UNIT* unit;
     BUILDING* build;
-    int32_t waypoint;       // -1: none
+    int32_t waypoint;       // the edit trail's waypoint under the pointer (index), -1: none
 };
 
 struct IGI_NFO {
@@ -103,6 +104,13 @@ struct IGI_NFO {
     BUILDID spybuild;
     uint16_t placetype;
     uint8_t decoy;
+    uint8_t upgraderefused; // the building module refused the last upgrade
+    // the trail panel's edit trail: its current waypoint (also the one a
+    // drag holds), the edit sub-mode, the chosen global trail (-1: none)
+    TRAIL edittrail;
+    WAYPOINT* curwaypoint;
+    int32_t editsubmode;
+    int32_t globaltrail;
     // orders and trail panels' pages
     uint8_t orderspage;     // 0 first page, 1 settings
     uint8_t trailpage;      // 0 local trail, 1 global trail

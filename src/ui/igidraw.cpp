@@ -29,9 +29,12 @@
 #include "platform/video.h"
 #include "ui/igi.h"
 #include "ui/igibtn.h"
+#include "ui/igiclick.h"
 #include "ui/igidisp.h"
 #include "ui/igievnt.h"
 #include "ui/igiminimap.h"
+#include "ui/igimouse.h"
+#include "ui/igipump.h"
 #include "ui/igitext.h"
 #include "ui/igitop.h"
 #include "ui/igiworld.h"
@@ -601,7 +604,7 @@ static void DottedLine(BITMAP* dst, const GRECT* clip, int x1, int y1, int x2, i
 
 static void DrawSelectionBox(BITMAP* dst, const GRECT* clip)
 {
-    if (!igi_nfo.dragging) return;
+    if (!igi_nfo.dragging || igi_nfo.dragmode != 1) return;
     int x1 = igi_nfo.pressx, y1 = igi_nfo.pressy, x2 = s.mousex, y2 = s.mousey;
     DottedLine(dst, clip, x1, y1, x2, y1);
     DottedLine(dst, clip, x2, y1, x2, y2);
@@ -664,13 +667,23 @@ int IgiDisp_CursorOfKind(int kind)
     return 0;
 }
 
+// The click kind a click at screen (x, y) in the map view would have now.
+static int MapKindAt(int x, int y)
+{
+    if (!g_MapElements || mapsizex < 2 || mapsizey < 2) return 0;
+    int px, py, tx, ty;
+    Igidisp_ScreenToMap(x, y, &px, &py);
+    Igidisp_PixelToTile(px, py, &tx, &ty);
+    UNIT* unit = Igievnt_VisibleUnit(Igidisp_UnitAtPixel(px, py));
+    return Igievnt_ClassifyClick(unit, Igidisp_BuildAtPixel(px, py), Igievnt_WaypointAt(tx, ty), tx, ty,
+                                 (uint32_t)Input_GetModifiers());
+}
+
 int IgiDisp_ChooseCursor(int zone, int x, int y)
 {
     int cursor = 0;
     if (zone == ZONE_MAP) {
-        // The click kind comes from the map view's classification, which the
-        // mouse commands add; until then the pointer over the map is plain.
-        cursor = IgiDisp_CursorOfKind(0);
+        cursor = IgiDisp_CursorOfKind(MapKindAt(x, y));
     } else if (zone == ZONE_MINIMAP && !(Input_GetModifiers() & (MOD_LSHIFT | MOD_RSHIFT)) && !igi_nfo.dragging &&
                (igi_nfo.firstunit || igi_nfo.actionmode)) {
         if (igi_nfo.actionmode == AM_TRAILINS0) cursor = 34;

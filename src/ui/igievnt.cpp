@@ -19,6 +19,7 @@
 #include "rules/tfgen.h"
 #include "ui/igi.h"
 #include "ui/igibtn.h"
+#include "ui/igibuild.h"
 #include "ui/igidisp.h"
 #include "ui/textedit.h"
 #include "units/building.h"
@@ -323,7 +324,7 @@ void Igievnt_HandleGameEvent(int kind)
             Igievnt_SetSliderValue(67, g_UpdatesPerSecond < range ? g_UpdatesPerSecond : range);
         }
         break;
-    case 1: break; // the building list's refill comes with the list
+    case 1: Igievnt_RefreshBuildPanel(); break;
     default: Tlog_Printf(TLOG_ERROR, "Unknown event type [%d]", kind); break;
     }
 }

@@ -17,6 +17,7 @@
 #include "platform/video.h"
 #include "ui/blip.h"
 #include "ui/igi.h"
+#include "ui/igidisp.h"
 #include "units/building.h"
 #include "units/iterate.h"
 #include "units/swave.h"
@@ -177,3 +178,22 @@ void IgiDisp_DrawMinimapTo(BITMAP* dst)
 }
 
 void IgiDisp_DrawMinimap(void) { IgiDisp_DrawMinimapTo(Backbuf_Lock()); }
+
+static int FollowAxis(int scroll, int view, int window, int size)
+{
+    if (view < scroll) scroll = view;
+    if (view + MAPVIEW_TILES > scroll + window) scroll = view + MAPVIEW_TILES - window;
+    return Clamp(scroll, 0, size > window ? size - window : 0);
+}
+
+void IgiDisp_MinimapFollowView(void)
+{
+    IGIMINIMAP& m = g_Minimap;
+    if (m.w <= 0 || m.h <= 0) return;
+    int sx = FollowAxis(m.scrollx, g_MapView.x / MAP_TILE_PIXELS, m.w, mapsizex);
+    int sy = FollowAxis(m.scrolly, g_MapView.y / MAP_TILE_PIXELS, m.h, mapsizey);
+    if (sx == m.scrollx && sy == m.scrolly) return;
+    m.scrollx = sx;
+    m.scrolly = sy;
+    IgiDisp_SetZoneDirty(23);
+}

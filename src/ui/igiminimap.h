@@ -51,3 +51,6 @@ int IgiDisp_MinimapTick(void);
 void IgiDisp_DrawMinimapTo(BITMAP* dst);
 // IgiDisp_DrawMinimapTo on the back buffer.
 void IgiDisp_DrawMinimap(void);
+// Moves the window's scroll offset the least so that the view's 19 x 19
+// tiles lie inside it (the drags and the view centring keep it in sight).
+void IgiDisp_MinimapFollowView(void);

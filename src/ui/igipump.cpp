@@ -6,17 +6,17 @@
 #include "rules/gamemsg.h"
 #include "ui/igi.h"
 #include "ui/igidisp.h"
+#include "ui/igibuild.h"
 #include "ui/igievnt.h"
 #include "ui/igiminimap.h"
+#include "ui/igimouse.h"
 #include "units/building.h"
 #include "units/team.h"
 #include "units/unit.h"
 
 void Igievnt_SetInputChanged(void) { igi_nfo.inputchanged = 1; }
 
-// A unit counts as under the pointer only when the local team owns it or
-// sees it: a click on fog must not aim at what the player cannot see.
-static UNIT* VisibleUnit(UNIT* u)
+UNIT* Igievnt_VisibleUnit(UNIT* u)
 {
     if (!u) return nullptr;
     if (u->team == g_LocalTeam) return u;
@@ -45,16 +45,17 @@ void Igievnt_HandleEvent(const EVENT* event)
         Igidisp_ScreenToMap(event->x, event->y, &px, &py);
         ev.mapx = (uint16_t)px;
         ev.mapy = (uint16_t)py;
-        ev.unit = VisibleUnit(Igidisp_UnitAtPixel(px, py));
+        ev.unit = Igievnt_VisibleUnit(Igidisp_UnitAtPixel(px, py));
         ev.build = Igidisp_BuildAtPixel(px, py);
         Igidisp_PixelToTile(px, py, &tx, &ty);
         ev.tilex = (uint16_t)tx;
         ev.tiley = (uint16_t)ty;
+        ev.waypoint = Igievnt_WaypointAt(tx, ty);
     } else if (ev.zone == 23 && g_MapElements && g_Minimap.picture) {
         int tx = IgiDisp_ScreenToTileX(event->x), ty = IgiDisp_ScreenToTileY(event->y);
         ev.tilex = (uint16_t)tx;
         ev.tiley = (uint16_t)ty;
-        ev.unit = VisibleUnit(Igidisp_UnitAtPixel(tx * 24, ty * 24));
+        ev.unit = Igievnt_VisibleUnit(Igidisp_UnitAtPixel(tx * 24, ty * 24));
         ev.build = Igidisp_BuildAtPixel(tx * 24, ty * 24);
     }
     if (igi_nfo.lockzone != ZD_NULL) {
@@ -62,7 +63,10 @@ void Igievnt_HandleEvent(const EVENT* event)
         return;
     }
     if (ev.kind == EV_KEY) return;
-    if (ev.kind == EV_WHEEL) return;
+    if (ev.kind == EV_WHEEL) {
+        if (igi_nfo.mfdmode == MFD_BUILD) Igievnt_ScrollBuildList(ev.value / -6);
+        return;
+    }
     if (ev.zone != ZD_NULL) Igizone_CallHandler((int)ev.zone, ZR_INPUT);
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 struct EVENT;
+struct UNIT;
 
 // The per-frame pump; returns 0 (the game messages' update has no result).
 int Igievnt_Update(void);
@@ -15,3 +16,6 @@ int Igievnt_Update(void);
 void Igievnt_HandleEvent(const EVENT* event);
 // Sets the input-changed flag that the display reads and clears.
 void Igievnt_SetInputChanged(void);
+// The unit when the local team owns or sees it, else null: a click on fog
+// must not aim at what the player cannot see.
+UNIT* Igievnt_VisibleUnit(UNIT* u);

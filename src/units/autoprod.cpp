@@ -517,3 +517,35 @@ int AP_DumpLog(void)
     ok &= fclose(f) == 0;
     return ok;
 }
+
+// ------------------------------------------------------------------ the player's choices
+
+void AP_UserSetPrimary(BUILDING* b, int unittype)
+{
+    if (!s_online) return;
+    if (b) {
+        AP_SetPrimary(b, 1, 0);
+        AP_ProduceNextQueued(b);
+        return;
+    }
+    if (APUNITINFO* I = Info(g_LocalTeam, unittype)) I->usersetprimary = 0;
+}
+
+void AP_DistributeOrders(BUILDING* b, int unittype)
+{
+    APUNITINFO* I = s_online ? Info(g_LocalTeam, unittype) : nullptr;
+    if (!I) return;
+    // The primary takes the first queued unit; then every other idle maker.
+    BUILDING* primary = BuildId_Ptr(&I->primary);
+    std::vector<BUILDING*> makers = Members(I->upflist);
+    if (primary && Build_IsIdle(primary)) AP_ProduceNextQueued(primary);
+    for (BUILDING* o : makers)
+        if (o != primary && Build_IsIdle(o)) AP_ProduceNextQueued(o);
+    if (b && b->team == g_LocalTeam && Build_IsIdle(b)) AP_ProduceNextQueued(b);
+}
+
+int AP_IsUnitTypeProduced(int unittype)
+{
+    APUNITINFO* I = s_online ? Info(g_LocalTeam, unittype) : nullptr;
+    return I && BuildId_Ptr(&I->primary) != nullptr;
+}

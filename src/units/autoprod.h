@@ -71,6 +71,16 @@ int AP_AnyPaused(int unittype);
 // of the maker nearest done), 0 when it produces none; never divides by 0.
 int32_t AP_GetProgress(const BUILDING* b, int unittype);
 
+// The player's choice: b becomes the primary maker of its types
+// (AP_SetPrimary(b, 1, 0)) and takes its next queued unit; with b null the
+// type's choice is forgotten. Nothing while off.
+void AP_UserSetPrimary(BUILDING* b, int unittype);
+// Each idle maker of the local team's unittype, the primary first (and b
+// when idle), takes its next queued unit. Nothing while off.
+void AP_DistributeOrders(BUILDING* b, int unittype);
+// 1 while on and the local team has a primary maker of unittype.
+int AP_IsUnitTypeProduced(int unittype);
+
 // Appends b's handle to *list (made on first use): 1, or 0 when already in.
 int AP_ListInsert(GLL** list, BUILDING* b);
 // Returns a handle record to the module's free list.

@@ -28,6 +28,7 @@
 #include "units/buildplay.h"
 
 #include "ai/ai.h"
+#include "ai/aisite.h"
 
 #include <algorithm>
 #include <cstring>
@@ -132,8 +133,13 @@ void Complete(BUILDING* b)
     if (t->flags & BTF_NOTBUILDEREATER) {
         int x, y;
         DoorTile(b, &x, &y);
-        PutBack(UnitId_Ptr(&b->whomademe), x, y);
+        UNIT* maker = UnitId_Ptr(&b->whomademe);
+        PutBack(maker, x, y);
         UnitId_Clear(&b->whomademe);
+        if (maker != nullptr) {
+            AI_UnitBuildingFinished(maker);
+            AI_UnitAdd(maker);
+        }
     }
     Build_MakeKeptUnits(b);
     if (t->flags & BTF_GIVESMINIMAP) Game_AddMinimapStatus(b->team, 1);
@@ -619,6 +625,8 @@ void Build_RemoveFromGame(BUILDING* b, int reason)
     if (b->state == BS_BEINGBUILT) AI_BuildingRemoveUnderConstruction(b);
     else if (b->state == BS_UPGRADING) AI_BuildingRemoveUnderUpgrade(b);
     AI_BuildingRemove(b);
+    // Sources are team 8's: every team's transports are told.
+    AIBuild_ReleaseTransports(b->id);
     Build_ReleaseOccupants(b);
     for (UNITID& h : b->bay) {
         if (UNIT* k = UnitId_Ptr(&h)) Units_Delete(k);

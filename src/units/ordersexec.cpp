@@ -20,6 +20,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "rules/endcond.h"
 #include "rules/gamemsg.h"
 #include "save/save.h"
 #include "ui/igievnt.h"
@@ -293,6 +294,13 @@ static void SaveGame(const ORDERREC*)
 
 static ORDERHANDLER s_handlers[QMAXCODE + 1];
 
+// The sending team goes to the computer; the work it bought charges on as
+// losses of the new books.
+static void AiTakeover(const ORDERREC* node)
+{
+    if (AI_TakeOver(node->team)) Endcond_TakeOver(node->team);
+}
+
 static void SetupHandlers(void)
 {
     memset(s_handlers, 0, sizeof s_handlers);
@@ -303,6 +311,7 @@ static void SetupHandlers(void)
     s_handlers[QCHANGEALLY] = {ChangeAlly, 2};
     s_handlers[QTACTICALAI] = {TacticalAI, 12};
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
+    s_handlers[QAITAKEOVER] = {AiTakeover, 0};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
     s_handlers[QSAVEGAME] = {SaveGame, 0};
     Orders_SetupUnitHandlers(s_handlers);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ai/aiteam.h"
 #include "core/config.h"
 #include "core/debug.h"
 #include "core/error.h"
@@ -105,10 +106,10 @@ void Team_Stats_BuildingKill(int killer, int victim)
 void Team_Stats_UnitKill(int killer, int victim, int x, int y)
 {
     CheckTeams(killer, victim);
-    (void)x;
-    (void)y;
     if (killer != victim) teamdata[killer].stats.kills_units++;
     teamdata[victim].stats.losses_units++;
+    AI_Team::ReportAttack(killer, 1, x, y, 1);
+    AI_Team::ReportAttack(victim, -1, x, y, 1);
 }
 
 void Team_Stats_UnitMade(int team)

@@ -313,6 +313,11 @@ void Units_PostProcessAllTypes(void)
         for (int b = 0; b < g_NrBuildingTypes && t->prereq.id != 0; b++)
             for (uint16_t maker : g_BuildingTypes[b].prereq.makers)
                 if (maker == t->prereq.id) t->abilities.canbuild = 1;
+        // Healers and repairers are told apart by their weapons alone.
+        t->abilities.canheal = 0;
+        for (int k = 0; k < t->partinfo.nrparts && k < UNITTYPE_MAXPARTS; k++)
+            if (t->partinfo.parttype[k] && Parts_TypeHasRepairWeapon(t->partinfo.parttype[k]))
+                t->abilities.canheal = 1;
         t->phaseinfo.buildingtype = nullptr;
         if (t->phaseinfo.text[0] != '\0') {
             int index = Textfile_FindBuildingType(t->phaseinfo.text);

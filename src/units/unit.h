@@ -136,6 +136,7 @@ struct UNITTYPE_ABILITIES {
     uint32_t canselfdestruct : 1;
     uint32_t isshredder : 1;       // a part carries a shredder weapon (shredderinfo)
     uint32_t canbuild : 1;         // a building type names it as maker (no keyword)
+    uint32_t canheal : 1;          // a part carries a repair weapon (no keyword)
 };
 
 struct UNITTYPE_TYPEINFO {         // a unit type named in the file and a number

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 
+#include "ai/ai.h"
 #include "core/debug.h"
 #include "core/error.h"
 #include "core/gamestate.h"
@@ -320,6 +321,7 @@ int Units_ProcessSOConstruct(UNIT* u)
     if (!Build_AtConstructionSite(t, x, y, u->tilepos.x, u->tilepos.y)) {
         if (c.retries >= 5) {
             Units_SOrderNone(u);
+            AI_BuildingStalled(u);
             return 1;
         }
         c.retries++;
@@ -328,12 +330,15 @@ int Units_ProcessSOConstruct(UNIT* u)
                                  (t->flags & BTF_BUILTFROMEDGE) != 0, &ax, &ay) &&
             Map_IsValidTile(ax, ay))
             MoveNew(u, ax, ay);
-        else
+        else {
             Units_SOrderNone(u);
+            AI_BuildingStalled(u);
+        }
         return 1;
     }
     if (!Build_ApplyEffects(u, nullptr, t, x, y, nullptr)) {
         Units_SOrderNone(u);
+        AI_BuildingStalled(u);
         LocalMsg(u->team, MSG_CANTBUILDTHERE);
         return 1;
     }
@@ -348,11 +353,14 @@ int Units_ProcessSOConstruct(UNIT* u)
     }
     if (teamdata[u->team].credits < t->cost) {
         Units_SOrderNone(u);
+        AI_BuildingStalled(u);
         return 1;
     }
     BUILDING* site = Build_NewConstructionSite(t, u->team, x, y);
     if (site == nullptr) return 1;
     UnitId_Setup(&site->whomademe, u);
+    AI_BuildingCommenced(site, u);
+    AI_UnitBuildingStarted(u);
     if (!(t->flags & BTF_NOTBUILDEREATER)) PREREQ_Remove(u->type, u->type->prereq.id, u->team);
     Units_TakeOffMap(u);
     Units_SOrderNone(u);

@@ -1,9 +1,12 @@
 // Eight computer bases played as a whole game (the fixture scenario
-// AIBASES): each buys by its plan from its factory, upgrades it and is paid
-// by its state machine, and the books hold at every update.
+// AIBASES): each buys by its plan from its factory, upgrades it, puts up a
+// waterworks and a depot with its crews, harvests the well beside it and is
+// paid by its state machine, and the books hold at every update.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "ai/ai.h"
@@ -22,16 +25,18 @@
 #include "units/orders.h"
 #include "units/prereq.h"
 #include "units/team.h"
+#include "units/unit.h"
 
 namespace {
 
-enum { BASES = 8, BOUND = 1500 };
+enum { BASES = 8, BOUND = 2500 };
 
 struct BaseWatch {
     int income = 0;           // credits gained while the accounts were in use
     int upgraded_at = -1;     // the update the factory became the big one
     bool books = true;        // both invariants at every update
-    bool counts = true;       // purchases unfinished exactly while the factory works
+    bool counts = true;       // purchases unfinished exactly while the factory or a crew works
+    std::vector<std::pair<int, int>> ring;   // the base's ring positions, in order
 };
 
 class AiGame : public testing::Test {
@@ -66,15 +71,30 @@ protected:
             n += AIBuild_UnderConstruction(team, id);
         return n;
     }
+    static const BUILDING* Factory(int team)
+    {
+        for (const BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext)
+            if (b->buildingtype->flags & BTF_CANMAKE) return b;
+        return nullptr;
+    }
+    // Buildings bought and not finished: crews on their way, sites under way.
+    static int CrewsAtWork(int team)
+    {
+        int n = 0;
+        for (int list = 0; list < TEAM_MOVELISTS; list++)
+            for (const UNIT* u = teamdata[team].unitlist[list]; u; u = u->next) n += u->ai.cc_construct_type != 0;
+        for (const BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext) n += !b->complete;
+        return n;
+    }
     // One base after an update: its books, its counts, what it gained.
     static void Watch(int team, BaseWatch* w, int* last)
     {
         const AI_Team* t = AI_GetTeam(team);
         if (!t) return;
         w->books = w->books && AIBuild_BooksBalance(t);
-        const BUILDING* f = teamdata[team].firstbuilding;
+        const BUILDING* f = Factory(team);
         const int working = f && (f->state == BS_PRODUCING || f->state == BS_UPGRADING);
-        w->counts = w->counts && Unfinished(team) == working;
+        w->counts = w->counts && Unfinished(team) == working + CrewsAtWork(team);
         if (f && w->upgraded_at < 0 && f->buildingtype->upgradefrom) w->upgraded_at = (int)g_UpdateCount;
         const int money = teamdata[team].credits;
         if (money > *last && t->aibuild.accounts_enabled) w->income += money - *last;
@@ -82,6 +102,48 @@ protected:
     }
     // Plays the fixture for BOUND updates through the game's update,
     // watching every base; the digest of every update.
+    // The ring search's order of top-left tiles around the base, up to
+    // ring 12.
+    static std::vector<std::pair<int, int>> Rings(int bx, int by)
+    {
+        std::vector<std::pair<int, int>> out;
+        for (int r = 1; r <= 12; r++) {
+            const int half = r / 2;
+            for (int i = 0; i < r; i++) out.emplace_back(bx - half + i, by - r);
+            for (int i = 0; i < r; i++) out.emplace_back(bx - half + i, by + r);
+            for (int i = 0; i < r; i++) out.emplace_back(bx + r, by - half + i);
+            for (int i = 0; i < r; i++) out.emplace_back(bx - r, by - half + i);
+        }
+        return out;
+    }
+    // The crews put up at least 2 buildings, each at a ring position of the
+    // base, none within 2 tiles of another; the tankers brought water.
+    static void CheckBuilt(int team)
+    {
+        SCOPED_TRACE(team);
+        EXPECT_GE(teamdata[team].stats.made_buildings, 2);
+        EXPECT_GT(teamdata[team].stats.collected[0], 0);
+        const AI_Team* t = AI_GetTeam(team);
+        ASSERT_NE(t, nullptr);
+        const auto ring = Rings(t->aibuild.base_x, t->aibuild.base_y);
+        std::vector<const BUILDING*> built;
+        for (const BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext)
+            if (!(b->buildingtype->flags & BTF_CANMAKE)) built.push_back(b);
+        EXPECT_GE(built.size(), 2u);
+        for (const BUILDING* b : built) {
+            EXPECT_NE(std::find(ring.begin(), ring.end(), std::make_pair(b->tilex, b->tiley)), ring.end())
+                << b->buildingtype->name << " at " << b->tilex << "," << b->tiley;
+            for (const BUILDING* o : built) {
+                if (o == b) continue;
+                const int gapx = std::max(o->tilex - (b->tilex + b->buildingtype->width),
+                                          b->tilex - (o->tilex + o->buildingtype->width));
+                const int gapy = std::max(o->tiley - (b->tiley + b->buildingtype->height),
+                                          b->tiley - (o->tiley + o->buildingtype->height));
+                EXPECT_GE(std::max(gapx, gapy), 2) << b->tilex << "," << b->tiley << " and " << o->tilex << ","
+                                                   << o->tiley;
+            }
+        }
+    }
     static void Play(std::vector<uint64_t>* digests, BaseWatch* watch, int* made)
     {
         Game_SetScenarioName("AIBASES");
@@ -101,7 +163,9 @@ protected:
         for (int t = 0; t < BASES; t++) {
             made[t] = teamdata[t].stats.made_units;
             EXPECT_EQ(made[t], PREREQ_HowMany(PREREQ_WhatIs("DemoTank"), t) +
-                                   PREREQ_HowMany(PREREQ_WhatIs("DemoFlamer"), t));
+                                   PREREQ_HowMany(PREREQ_WhatIs("DemoFlamer"), t) +
+                                   PREREQ_HowMany(PREREQ_WhatIs("DemoTanker"), t));
+            CheckBuilt(t);
         }
         CloseGameSpecifics();
         CloseCommonGameSystems();
@@ -131,6 +195,63 @@ TEST_F(AiGame, EightBasesBuyTheirPlansUpgradeAndKeepTheirBooksTheSameTwice)
     ASSERT_EQ(second.size(), first.size());
     for (size_t i = 0; i < first.size(); i++) ASSERT_EQ(first[i], second[i]) << "update " << i;
     for (int t = 0; t < BASES; t++) EXPECT_EQ(made[t], made2[t]);
+}
+
+// Team 0 is the local player's: it buys a tank, starts a depot and sends its
+// other crew far off to build, then hands its team to the computer.
+TEST_F(AiGame, AHumanTeamHandedToTheComputerFinishesItsWorkAndBuildsOn)
+{
+    g_LocalTeam = 0;
+    Game_SetScenarioName("AIBASES");
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    g_GameState = GS_INGAME;
+    ASSERT_EQ(teamdata[0].type, TT_HUMAN);
+    ASSERT_EQ(AI_GetTeam(0), nullptr);
+    const int depot = PREREQ_BuildingTypePtr(PREREQ_WhatIs("DemoDepot"))->index;
+    Orders_QConstructBuilding(0, 1101, depot, 8, 10);
+    Orders_QConstructBuilding(0, 1102, depot, 40, 40);
+    UNIT* walker = Units_IdToUnitPtr(1102, 0);
+    ASSERT_NE(walker, nullptr);
+    auto site_under_way = [] {
+        for (const BUILDING* b = teamdata[0].firstbuilding; b; b = b->teamnext)
+            if (!b->complete) return true;
+        return false;
+    };
+    for (int i = 0; i < 400 && !site_under_way(); i++) {
+        Game_Update();
+        Orders_AfterUpdate();
+    }
+    ASSERT_TRUE(site_under_way());
+    Orders_QConstructUnit(0, PREREQ_UnitTypePtr(PREREQ_WhatIs("DemoTank"))->unittypeid, 1001);
+    for (int i = 0; i < 2; i++) {
+        Game_Update();
+        Orders_AfterUpdate();
+    }
+    ASSERT_EQ(walker->sorder.code, SO_CONSTRUCT);   // still on its way
+    ASSERT_EQ(Factory(0)->state, BS_PRODUCING);
+    const int buildings_before = teamdata[0].stats.made_buildings;
+    Orders_QAITakeover(0);
+    Orders_QAITakeover(3);   // a computer team already: refused
+    bool books = true;
+    for (int i = 0; i < 2000 && g_GameState == GS_INGAME; i++) {
+        Game_Update();
+        Orders_AfterUpdate();
+        if (const AI_Team* t = AI_GetTeam(0)) books = books && AIBuild_BooksBalance(t);
+    }
+    EXPECT_GE(g_UpdateCount, 2000u);
+    EXPECT_EQ(teamdata[0].type, TT_COMPUTER);
+    ASSERT_NE(AI_GetTeam(0), nullptr);
+    EXPECT_TRUE(AI_IsEnabled(0));
+    EXPECT_NE(AI_GetTeam(0)->plan, nullptr);   // Def_00_0.FSM's state 1
+    EXPECT_TRUE(books);
+    EXPECT_FALSE(site_under_way());
+    // The human's site and tank, then the plan's works and army.
+    EXPECT_GE(teamdata[0].stats.made_buildings, buildings_before + 2);
+    EXPECT_GE(teamdata[0].stats.made_units, 3);
+    EXPECT_NE(log.text().find("AI takeover of team 3 refused"), std::string::npos);
+    CloseGameSpecifics();
+    CloseCommonGameSystems();
 }
 
 }   // namespace

@@ -387,6 +387,34 @@ TEST(Program, HeadlessRunUpdatesUntilInterrupted)
     ASSERT_NE(at, std::string::npos) << log;
     EXPECT_GT(atoi(log.c_str() + at + strlen(ended)), 0) << log.substr(at, 40);
 }
+
+// The demo's own configuration, as `make run` copies it: the program opens
+// on the front end's main page, and an interrupt there ends it cleanly
+// without a game having run.
+TEST(Program, DemoConfigurationStartsOnTheMainPageAndQuitsThereOnInterrupt)
+{
+    QvTempDir dir;
+    std::filesystem::copy(QV_TEST_RUNDIR, dir.path(), std::filesystem::copy_options::recursive);
+    pid_t pid = StartProgram(dir.path());
+    int status = 0;
+    bool shown = false;
+    for (int waited = 0; waited < 60000 && !shown; waited += 10) {
+        shown = dir.read("quorvex.log").find("Shell state 1") != std::string::npos;
+        if (!shown) Pause(10);
+        if (waitpid(pid, &status, WNOHANG) == pid) break;
+    }
+    if (shown) Pause(300);
+    kill(pid, shown ? SIGINT : SIGKILL);
+    waitpid(pid, &status, 0);
+    const std::string log = dir.read("quorvex.log");
+    ASSERT_TRUE(shown) << log;
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(log.find("Standard exit point"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Game ended after"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Shell state 7"), std::string::npos) << "left the main page: " << log;
+    EXPECT_EQ(dir.read("error.log"), "");
+}
 #endif
 
 TEST(ScenarioPaths, CategoryNameAndTerrainDeriveTheirPaths)

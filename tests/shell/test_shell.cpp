@@ -5,6 +5,7 @@
 #include "core/bytes.h"
 #include "core/gamestate.h"
 #include "gen_shellres.h"
+#include "save/save.h"
 #include "shell/shell.h"
 #include "shell/shellres.h"
 #include "support/passscript.h"
@@ -243,5 +244,32 @@ TEST(ShellResults, DebriefStatsCopyEveryTeamsLine)
         EXPECT_EQ(std::vector<int32_t>(got, got + 10), std::vector<int32_t>(want, want + 10)) << "team " << t;
     }
     memcpy((void*)teamdata, (const void*)saved, sizeof saved);
+    memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+}
+
+// Campaign progress and the last debriefing go into every saved game and come
+// back with its load, whatever the front end held meanwhile.
+TEST(ShellResults, TheRecordTravelsWithASavedGame)
+{
+    QvTempDir dir;
+    QvLogCapture log;
+    Save_Init();
+    char oldName[sizeof g_ScenarioName];
+    memcpy(oldName, g_ScenarioName, sizeof oldName);
+    Game_SetScenarioName("WALK");
+    SHELLINFO saved;
+    memset(&saved, 0, sizeof saved);
+    saved.mode = SHELL_CAMPAIGN;
+    saved.highestMission = 209;
+    saved.wonFirst = 0x1F;
+    saved.side = SHELL_SIDE_SECOND;
+    snprintf(saved.title, sizeof saved.title, "%s", "Second front");
+    saved.debrief[3] = SHELLDEBRIEF{TT_COMPUTER, 2, 1, 2, 3, 4, 5, 6, 7, 8};
+    g_ShellInfo = saved;
+    ASSERT_EQ(Save_Game(dir.file("a.sav").c_str(), 0), 1);
+    memset(&g_ShellInfo, 0x5A, sizeof g_ShellInfo);
+    EXPECT_EQ(Save_Load(dir.file("a.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(memcmp(&g_ShellInfo, &saved, sizeof saved), 0);
+    memcpy(g_ScenarioName, oldName, sizeof oldName);
     memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
 }

@@ -380,8 +380,12 @@ TEST_F(ShellKit, TheLoopClicksOnReleaseOverTheButtonDrainsKeysAndQuitsWithTwo)
         std::vector<QvPass> passes;
         int result;
         std::vector<std::string> seen;
+        bool heldBefore = false; // the left button went down over the button before the page
     } rows[] = {
         {"click", {QvMove(15, 15), QvButton(1), QvButton(0)}, 7, {"pressed 7", "clicked 7"}},
+        // The press that answered the end picture once clicked the main page's
+        // button under the pointer that the engine had centred.
+        {"a press from before the page", {{}, QvButton(0), [] { QvPass q; q.quit = true; return q; }()}, 2, {}, true},
         {"release off the button", {QvMove(15, 15), QvButton(1), QvMove(50, 50), QvButton(0), {}, QvKey(30), [] { QvPass q; q.quit = true; return q; }()},
          2, {"pressed 7"}},
         {"a press off the button", {QvMove(50, 50), QvButton(1), QvMove(15, 15), QvButton(0), [] { QvPass q; q.quit = true; return q; }()},
@@ -394,6 +398,10 @@ TEST_F(ShellKit, TheLoopClicksOnReleaseOverTheButtonDrainsKeysAndQuitsWithTwo)
         ASSERT_NE(page, nullptr);
         QvPassScript script(50);
         for (const QvPass& p : r.passes) script.Add(p);
+        if (r.heldBefore) {
+            Input_RawMouseMove(15, 15);
+            Input_RawMouseButton(0, 1);
+        }
         EXPECT_EQ(Shell_RunDialog(page), r.result);
         EXPECT_FALSE(script.overran);
         EXPECT_EQ(s_seen, r.seen);

@@ -10,6 +10,7 @@
 #include "ai/ai.h"
 #include "ai/aibuild.h"
 #include "ai/aip.h"
+#include "ai/aisite.h"
 #include "ai/aiteam.h"
 #include "core/gll.h"
 #include "core/rand.h"
@@ -125,11 +126,69 @@ void AddUnitAi(Digest& d, const UNIT* u)
         d.add(v);
 }
 
+template <typename T> uint32_t Bits(T v)
+{
+    static_assert(sizeof(T) == 4);
+    uint32_t b;
+    memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+// A team's strategic grid: every cell field, the matrices, the cycle.
+void AddGrid(Digest& d, const AI_Team* a)
+{
+    const AI_TARGETS& g = a->strategic_targets;
+    d.add(g.grid_rows);
+    d.add(g.grid_columns);
+    d.add(g.largest_distance);
+    for (int i = 0; i < g.grid_rows * g.grid_columns; i++) {
+        const GRIDCELL& c = g.cells[i];
+        for (float f : {c.priority, c.raw_priority, c.raw_priority_copy, c.danger, c.enemy_building_value,
+                        c.own_building_value})
+            d.add(Bits(f));
+        for (int v : {c.threat, c.next_threat, c.enemy_units, c.enemy_ground_strength, c.enemy_air_strength,
+                      c.non_combat, c.non_enemy_units, c.resources, c.scripted_value, c.scripted_min_force,
+                      c.scripted_max_force, c.column, c.row, c.assigned_anti_air, c.assigned_anti_ground,
+                      c.max_anti_air, c.max_anti_ground, c.min_anti_air, c.min_anti_ground, c.processed,
+                      c.goal, c.event_state, (int)c.direction_mask, (int)(c.squad_ptr != nullptr)})
+            d.add(v);
+        for (const int32_t* m : {g.base, g.distance_from_base, g.scouted, g.distance_from_scouted}) d.add(m[i]);
+    }
+    for (int v : {a->best_candidate_score, a->highest_threat, a->largest_enemy_count, a->enemy_units,
+                  a->units_assigned, a->cycle_complete, a->stages.squads_formed, a->stages.schedule_done,
+                  a->stages.grid_done, a->stages.resources_done, a->stages.movement_done})
+        d.add(v);
+    for (int32_t v : a->stages.schedule_stage) d.add(v);
+    d.add(Bits(a->largest_own_building));
+    for (double v : {a->lowest_candidate_score, a->highest_raw_priority, a->lowest_raw_priority}) {
+        uint64_t b;
+        memcpy(&b, &v, sizeof b);
+        d.add(b);
+    }
+    if (a->plan)
+        for (float f : a->plan->match_up_need) d.add(Bits(f));
+}
+
+// The resource sites shared by the computer teams.
+void AddSites(Digest& d)
+{
+    for (int r = 0; r < AIBUILD_RESOURCES; r++) {
+        d.add(AIBuild_ResourceCount(r));
+        for (int i = 0; i < AIBuild_ResourceCount(r); i++) {
+            const AIBUILD_SITE* s = AIBuild_ResourceNode(r, i);
+            for (int v : {s->x, s->y, s->id}) d.add(v);
+            for (int t = 0; t < TEAM_MAXTEAMS; t++)
+                for (int v : {s->served[t], s->usable[t], s->score[t]}) d.add(v);
+        }
+    }
+}
+
 // The computer players: each AI team's lists, books, rows of purchases,
 // candidates and plan (its counters and last recompute time).
 void AddComputerPlayers(Digest& d)
 {
     d.add(ai_game_initialised);
+    AddSites(d);
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         const AI_Team* a = AI_GetTeam(t);
         d.add(a != nullptr);
@@ -159,6 +218,20 @@ void AddComputerPlayers(Digest& d)
                               (int64_t)(c.counter ? *c.counter : -1)})
                 d.add(v);
         }
+        d.add(ab.base_x);
+        d.add(ab.base_y);
+        for (const GLL* l : {ab.unassigned_cc, ab.unassigned_transports, ab.assigned_transports}) {
+            d.add(l ? l->count : -1);
+            for (const GLL_NODE* n = l ? l->first : nullptr; n; n = n->next)
+                d.add(static_cast<const UNIT*>(n->element)->id);
+        }
+        for (const GLL* l : ab.takers) {
+            d.add(l ? l->count : -1);
+            for (const GLL_NODE* n = l ? l->first : nullptr; n; n = n->next) d.add((int64_t)(intptr_t)n->element);
+        }
+        for (const AIBUILD_RESERVED& r : ab.reserved)
+            for (int v : {(int)r.in_use, (int)r.x, (int)r.y, (int)r.width, (int)r.height}) d.add(v);
+        AddGrid(d, a);
         d.add(AIBuild_FacilitiesUnderConstruction(t));
         for (int id = 0; id < AIBuild_UnderConstructionLength(t); id++)
             d.add(AIBuild_UnderConstruction(t, id));

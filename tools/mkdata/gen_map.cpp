@@ -193,4 +193,20 @@ static int Seeds(const std::string& target, const std::string& dir)
 }
 
 MKDATA_REGISTER(map, "map", Demo, Seeds);
+
+// The map of the computer bases' test scenario: level grass at the demo's
+// land altitude, nothing on it, so that every base has room to build.
+static int Level(const std::string& target, const std::string& dir)
+{
+    if (target != "aibases_map") return 1;
+    g_NewMapRequest = MAP_NEWREQUEST{1, GENMAP_SIDE, GENMAP_SIDE, 6, GENTILE_GRASS};
+    if (!Map_Load(nullptr)) return 0;
+    Terrain_LightAll();
+    int ok = Map_Save((dir + "/QUORVEX.map").c_str());
+    Map_Free();
+    if (!ok) fprintf(stderr, "mkdata: cannot write [%s/QUORVEX.map]\n", dir.c_str());
+    return ok;
+}
+
+MKDATA_REGISTER(aibases, "aibases", nullptr, Level);
 #endif

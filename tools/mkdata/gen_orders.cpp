@@ -98,7 +98,12 @@ static int Seeds(const std::string& target, const std::string& dir)
         memcpy(n->payload, o.bytes, (size_t)o.n);
         PackNode(&blds, n);
     }
-    return Mkdata_WriteFile(dir + "/units.bin", units.data(), units.size()) &&
+    // Every team asks to be handed to the computer, then team 0 orders on.
+    std::string takeover;
+    for (int team : {1, 0, 8, 0, 3}) PackNode(&takeover, Orders_NewNode(QAITAKEOVER, 0, team));
+    PackNode(&takeover, Orders_NewNode(QSTOP, 0, 0));
+    return Mkdata_WriteFile(dir + "/takeover.bin", takeover.data(), takeover.size()) &&
+           Mkdata_WriteFile(dir + "/units.bin", units.data(), units.size()) &&
            Mkdata_WriteFile(dir + "/buildings.bin", blds.data(), blds.size()) &&
            Mkdata_WriteFile(dir + "/game.rec", rec.data(), rec.size()) &&
            Mkdata_WriteFile(dir + "/short.rec", rec.data(), rec.size() - 5) &&

@@ -56,6 +56,32 @@ static int Seeds(const std::string& target, const std::string& dir)
         Event(&s, 3, -5000, 30000);
         return Mkdata_WriteFile(dir + "/frame.bin", s.data(), s.size());
     }
+    if (target == "fuzz_mouse") {
+        // Records: kind index (0 right down, 1 left down, 2 left up, 3 right
+        // up, 5 double-click release), x, y, modifiers, action mode, flags.
+        std::string s;
+        auto rec = [&s](int kind, int x, int y, int mods, int mode, int flags) {
+            s.push_back((char)kind);
+            Put16(&s, x);
+            Put16(&s, y);
+            s.push_back((char)mods);
+            s.push_back((char)mode);
+            s.push_back((char)flags);
+        };
+        rec(1, 60, 100, 0, 0xff, 1);         // a box over the tanks
+        rec(1, 200, 300, 0, 0xff, 3);
+        rec(2, 200, 300, 0, 0xff, 3);
+        rec(1, 300, 300, 0, 0xff, 1);        // a ground click
+        rec(2, 300, 300, 0, 0xff, 3);
+        rec(0, 200, 200, 0, 0xff, 1);        // a right drag
+        rec(0, 260, 240, 0, 0xff, 3);
+        rec(3, 260, 240, 0, 0xff, 3);
+        rec(2, 500, 400, 0, 3, 3);           // the minimap in fire mode
+        rec(2, 480, 90, 0, 0xff, 3);         // the building list
+        rec(5, 250, 270, 2, 0xff, 3);        // a shifted double click on the hut
+        rec(2, 100, 200, 0, 6, 0x0f);        // a waypoint in the trail panel
+        return Mkdata_WriteFile(dir + "/mouse.bin", s.data(), s.size());
+    }
     return 1;
 }
 

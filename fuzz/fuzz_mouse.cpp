@@ -1,0 +1,185 @@
+// Random mouse streams through the in-game interface's pump into the map
+// view, minimap and building panel handlers on a two-team world with
+// buildings, for up to a few hundred frames: no assertion may fire, nothing
+// may crash, and every order the interface queued must decode. Each record
+// is 8 bytes: kind index, x and y (i16 each, any value), modifiers, the
+// action mode to force (0xff: leave it), and a flag byte (bit 0 the pointer
+// follows, bit 1 the frame ends, bit 2 the trail panel shows).
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "core/gamestate.h"
+#include "core/rand.h"
+#include "core/uid.h"
+#include "fuzzsupport.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "map/mapview.h"
+#include "platform/effects.h"
+#include "platform/input.h"
+#include "rules/tfgen.h"
+#include "ui/igi.h"
+#include "ui/igibuild.h"
+#include "ui/igievnt.h"
+#include "ui/igipump.h"
+#include "units/building.h"
+#include "units/constructq.h"
+#include "units/orders.h"
+#include "units/team.h"
+#include "units/trail.h"
+#include "units/unit.h"
+#include "units/unitlist.h"
+
+enum { MAX_FRAMES = 400 };
+
+static const uint32_t s_kinds[] = {EV_RIGHTDOWN, EV_LEFTDOWN,      EV_LEFTUP,        EV_RIGHTUP,
+                                   EV_LEFTDOUBLE, EV_LEFTDOUBLEUP, EV_RIGHTDOUBLEUP, EV_WHEEL};
+
+static BUILDINGTYPE* BuildingType(const char* name)
+{
+    BUILDINGTYPE* t = Build_NewType();
+    if (!t) abort();
+    snprintf(t->name, sizeof t->name, "%s", name);
+    std::vector<uint8_t> grid(2 * 2 * 2, 0);
+    t->footprint = Effects_AddOvlEffect(name, 2, 2, grid.data());
+    t->width = t->height = 2;
+    t->maxhitpoints = 500;
+    t->flags = BTF_CANMAKE | BTF_ISTELEPORT;
+    t->rooms[0] = 4;
+    t->rooms[1] = 100;
+    return t;
+}
+
+static void OpenWorld(void)
+{
+    g_NewMapRequest = MAP_NEWREQUEST{1, 40, 40, 4, 1};
+    if (!Map_Load(nullptr)) abort();
+    Effects_Init();
+    Mapgrid_Init();
+    Fog_Init();
+    Fog_SetSeeAll(1);
+    Team_SetDefaults();
+    Team_InitTeamData();
+    Units_InitAll();
+    Build_InitAll();
+    Units_InitConstructQueues();
+    Tfgen_Reset();
+    Uid_Reset();
+    Units_ResetGroupIds();
+    Rand_SetPosition(0);
+    Orders_Init();
+    Input_Init();
+    Event_Init();
+    g_LocalTeam = 0;
+    Team_ForceRelation(0, 1, TR_ENEMY);
+    UNITTYPE* tank = Units_NewType();
+    if (!tank) abort();
+    snprintf(tank->symbolid, sizeof tank->symbolid, "Tank");
+    tank->hold = 2;
+    tank->holdmass = 20;
+    tank->abilities.canbuild = 1;
+    BUILDINGTYPE* hut = BuildingType("Hut");
+    for (int i = 0; i < 4; i++) {
+        Units_NewAt(tank, 0, -1, 3 + i, 4);
+        Units_NewAt(tank, 1, -1, 3 + i, 8);
+    }
+    Build_New(hut, 0, -1, 10, 10);
+    Build_New(hut, 1, -1, 14, 10);
+    Map_SetViewPixelPos(0, 0);
+    // The interface without its display: the pictures are data the target
+    // doesn't have, and nothing here draws.
+    Igi_ResetState();
+    Igizone_ClearAll();
+    Igievnt_Init();
+}
+
+static void CloseWorld(void)
+{
+    Igievnt_Close();
+    Igizone_ClearAll();
+    Units_ListClose(&igi_nfo.selected);
+    for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);
+    Trail_Clear(&igi_nfo.edittrail);
+    igi_nfo.curwaypoint = nullptr;
+    igi_nfo.firstunit = nullptr;
+    igi_nfo.sbuild = nullptr;
+    igi_nfo.lockzone = ZD_NULL;
+    Event_Close();
+    Input_Close();
+    Orders_Close();
+    Build_CloseAll();
+    Units_CloseAll();
+    Team_CloseTeamData();
+    Fog_SetSeeAll(0);
+    Fog_Close();
+    Mapgrid_Close();
+    Effects_Close();
+    Map_Free();
+    g_LocalTeam = 0;
+}
+
+static int16_t I16(const uint8_t* p) { return (int16_t)(p[0] | p[1] << 8); }
+
+// Every pending order goes through the codec and back.
+static void CheckOrders(void)
+{
+    for (ORDERREC* n = Orders_QueueHead(&g_OrdersPending); n; n = n->next) {
+        if (n->code == QADDSELECTED) continue; // packing takes its list apart
+        uint8_t buf[64];
+        int whole = 0;
+        size_t len = Orders_PackEntry(n, buf, sizeof buf, &whole);
+        if (len == 0) abort();
+        ORDERREC* back = nullptr;
+        char err[128];
+        if (Orders_UnpackEntry(buf, len, &back, err, sizeof err) != len || !back) abort();
+        Orders_FreeNode(back);
+    }
+    Orders_QueueFree(&g_OrdersPending);
+}
+
+static void fuzz_Mouse(const uint8_t* data, size_t size)
+{
+    OpenWorld();
+    int frames = 0;
+    for (size_t at = 0; at + 8 <= size && frames < MAX_FRAMES; at += 8) {
+        const uint8_t* p = data + at;
+        EVENT e{};
+        e.kind = s_kinds[p[0] % (sizeof s_kinds / sizeof s_kinds[0])];
+        e.x = I16(p + 1);
+        e.y = I16(p + 3);
+        e.modifiers = p[5] & 31;
+        e.value = (int8_t)p[0];
+        if (p[6] != 0xff && igi_nfo.lockzone == ZD_NULL) igi_nfo.actionmode = p[6] % AM_MAXIMUM;
+        if (p[7] & 4) Igievnt_SetMfdMode(p[7] & 8 ? MFD_TRAIL : MFD_BUILD);
+        if (p[7] & 1) Input_RawMouseMove(e.x, e.y);
+        if (p[0] & 0x80) {
+            UNIT* u = Units_IdToUnitPtr(1 + p[5] % 8, -1);
+            if (u && u->team == g_LocalTeam) Igievnt_SelectUnitOnce(u);
+        }
+        Igievnt_HandleEvent(&e);
+        if (p[7] & 2) {
+            Igievnt_Update();
+            g_UpdateCount++;
+            frames++;
+        }
+        CheckOrders();
+    }
+    Igievnt_Update();
+    CheckOrders();
+    CloseWorld();
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    QvFuzz_Setup();
+    QvFuzzHeapCheck check;
+    fuzz_Mouse(data, size);
+    // The waypoint free list and the unit-list elements keep their memory
+    // for reuse until freed.
+    Trail_Shutdown();
+    Units_ListFreeAll();
+    g_UpdateCount = 0;
+    return 0;
+}
