@@ -207,6 +207,7 @@ int Save_ConstructLists(void)
         Swave_Save();
         Build_SaveVisibilityCursors();
         Save_RegisterUid();
+        Save_RegisterUnitCounters();
         Region_SaveAll();
         Mapgrid_SaveAll();
     }

@@ -72,6 +72,7 @@ void Save_RestoreStaged(void)
     Rand_SetPosition(s_rand[0]);
     Rand_SetLocalPosition(s_rand[1]);
     Uid_Set(s_uid);
+    Save_RestoreUnitCounters();
 }
 
 void* Save_AllocLocal(int type, uint32_t size)

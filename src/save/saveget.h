@@ -32,6 +32,12 @@ void Save_RegisterGameTypes(void);
 // list; its global trails' waypoints.
 void Saveget_Teams(void);
 
+// The move group-id counter and the making sequence's next number, staged
+// as the unique-id counter is, and the units' hit-point total.
+void Save_RegisterUnitCounters(void);
+// After a load has succeeded: the staged counters back to the units.
+void Save_RestoreUnitCounters(void);
+
 // The synchronised and the local random streams' positions, as two global
 // ULONG blocks. The engine core sits below the save system, so the positions
 // are staged here and set back once a load has succeeded.

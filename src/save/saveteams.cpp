@@ -16,9 +16,12 @@
 #include "units/unit.h"
 #include "units/unitlist.h"
 #include "units/unitmove.h"
+#include "units/unitstate.h"
 #include "units/weapon.h"
 
 namespace {
+
+uint32_t s_unitCounters[2];  // group ids, making sequence
 
 void registerLocal(int type, void* record, size_t size)
 {
@@ -111,4 +114,20 @@ void Saveget_Teams(void)
         walkListElems(&td.idleindirectfireunits);
         for (TRAIL& trail : td.gtrails) walkWaypoints(&trail);
     }
+}
+
+void Save_RegisterUnitCounters(void)
+{
+    if (g_SaveFlags & SAVEF_LIVE) {
+        s_unitCounters[0] = Units_GetGroupIdCounter();
+        s_unitCounters[1] = Units_NextSeq();
+    }
+    for (uint32_t& c : s_unitCounters) Save_RegisterBlock(SAVEK_GLOBAL, &c, ST_ULONG, sizeof c);
+    Save_RegisterBlock(SAVEK_GLOBAL, &UNITS_totalhitpoints, ST_ULONG, sizeof UNITS_totalhitpoints);
+}
+
+void Save_RestoreUnitCounters(void)
+{
+    Units_SetGroupIdCounter(s_unitCounters[0]);
+    Units_SetNextSeq(s_unitCounters[1]);
 }

@@ -46,6 +46,7 @@
 #include "units/vortex.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitstate.h"
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "core/utils.h"
@@ -206,6 +207,34 @@ TEST_F(SavedGame, LoadedIntoAFreshGameOrInPlaceItPlaysOnAlike)
                              "AI Booting team 1", "- done."})
         EXPECT_NE(log_.text().find(line), std::string::npos) << line;
     EXPECT_TRUE(AI_IsEnabled(1));
+}
+
+// What the units keep across updates besides their records: the move
+// group ids, the making sequence and the hit-point total come back with a
+// load, and a refused load leaves them alone.
+TEST_F(SavedGame, TheUnitCountersComeBackWithALoad)
+{
+    const std::string file = dir_.file("save/counters.sav");
+    Start();
+    RunTo(10);
+    Units_SetGroupIdCounter(77);
+    Units_SetNextSeq(500);
+    UNITS_totalhitpoints = 123456789012LL;
+    ASSERT_EQ(Save_Game(file.c_str(), 0), 1);
+    Units_SetGroupIdCounter(5);
+    Units_SetNextSeq(9);
+    UNITS_totalhitpoints = 3;
+    std::string bad = dir_.read("save/counters.sav");
+    bad.resize(bad.size() - 1);
+    dir_.write("save/bad.sav", bad);
+    EXPECT_EQ(Save_Load(dir_.file("save/bad.sav").c_str()), SAVE_BADFILE);
+    EXPECT_EQ(Units_GetGroupIdCounter(), 5u);
+    EXPECT_EQ(Units_NextSeq(), 9u);
+    EXPECT_EQ(UNITS_totalhitpoints, 3);
+    ASSERT_EQ(Save_Load(file.c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(Units_GetGroupIdCounter(), 77u);
+    EXPECT_EQ(Units_NextSeq(), 500u);
+    EXPECT_EQ(UNITS_totalhitpoints, 123456789012LL);
 }
 
 TEST_F(SavedGame, ASaveChangesNothingInTheRunningGame)
@@ -563,6 +592,13 @@ TEST_F(SavedGameRefused, AGameWithUnitsSavesEveryRecordOnce)
     EXPECT_GT(Save_TypeBlocks(ST_EXPL), 0u);
     EXPECT_GT(Save_TypeBlocks(ST_SWave), 0u);
     EXPECT_EQ(QvDigest_State(), digest);
+    // The making sequence never goes back below a unit in play.
+    const uint32_t next = Units_NextSeq();
+    Units_SetNextSeq(1);
+    uint32_t last = 0;
+    for (UNIT* u = Units_MadeAfter(0, UINT32_MAX); u; u = Units_MadeAfter(u->seq, UINT32_MAX)) last = u->seq;
+    EXPECT_EQ(Units_NextSeq(), last + 1);
+    Units_SetNextSeq(next);
     // Such a file isn't loaded yet, and its refusal changes nothing either.
     EXPECT_EQ(Save_Load(dir_.file("units.sav").c_str()), SAVE_BADFILE);
     EXPECT_EQ(QvDigest_State(), digest);
