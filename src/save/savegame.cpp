@@ -28,6 +28,7 @@
 #include "platform/sprite.h"
 #include "save/saveget.h"
 #include "units/building.h"
+#include "units/prereq.h"
 #include "units/explosion.h"
 #include "units/projectile.h"
 #include "units/swave.h"
@@ -193,6 +194,7 @@ int Save_ConstructLists(void)
         Build_SaveAll();
         Path_CleanUp();
         Save_RegisterGameTypes();
+        PREREQ_SaveAll();
         Expl_Save();
         Sprite_SaveAll();
         Seemap_SaveAll();

@@ -45,6 +45,7 @@
 #include "units/swave.h"
 #include "units/vortex.h"
 #include "units/team.h"
+#include "units/prereq.h"
 #include "units/unit.h"
 #include "units/unitstate.h"
 #include "support/testsupport.h"
@@ -235,6 +236,26 @@ TEST_F(SavedGame, TheUnitCountersComeBackWithALoad)
     EXPECT_EQ(Units_GetGroupIdCounter(), 77u);
     EXPECT_EQ(Units_NextSeq(), 500u);
     EXPECT_EQ(UNITS_totalhitpoints, 123456789012LL);
+}
+
+// The prerequisites' counts, stolen plans and can-make flags are the game's:
+// a load puts them back as they were saved, stolen plans included.
+TEST_F(SavedGame, PrerequisitesComeBackWithTheirStolenPlans)
+{
+    const std::string file = dir_.file("save/prereq.sav");
+    Start();
+    RunTo(5);
+    const int id = Units_GetTypePtr(0)->prereq.id;
+    ASSERT_GT(id, 0);
+    PREREQ_StolePlans(id, 2);
+    const int count = PREREQ_HowMany(id, 0), canmake = PREREQ_CanMake(id, 3);
+    ASSERT_EQ(Save_Game(file.c_str(), 0), 1);
+    PREREQ_StolePlans(id, 4);
+    ASSERT_EQ(Save_Load(file.c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(PREREQ_HaveStolen(id, 2), 1);
+    EXPECT_EQ(PREREQ_HaveStolen(id, 4), 0);
+    EXPECT_EQ(PREREQ_HowMany(id, 0), count);
+    EXPECT_EQ(PREREQ_CanMake(id, 3), canmake);
 }
 
 TEST_F(SavedGame, ASaveChangesNothingInTheRunningGame)

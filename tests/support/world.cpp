@@ -33,6 +33,7 @@
 #include "units/expltype.h"
 #include "units/iterate.h"
 #include "units/parts.h"
+#include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
 
@@ -628,6 +629,12 @@ uint64_t QvDigest_State(void)
         d.add(v);
     AddEndConditions(d);
     AddComputerPlayers(d);
+    // Stolen plans (kept across saves) and what the local team saw of the
+    // buildings.
+    for (int id = 1; id < PREREQ_MAXIDS; id++)
+        for (int t = 0; t < TEAM_MAXTEAMS; t++)
+            if (PREREQ_HaveStolen(id, t)) d.add(id * TEAM_MAXTEAMS + t);
+    for (const MINIBUILDING* m = MiniBuild_First(); m != nullptr; m = m->next) d.add(m->seen);
     return d.h;
 }
 
