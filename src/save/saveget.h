@@ -21,9 +21,9 @@ struct UNIT;
 void Saveget_Unit(UNIT* u);
 
 // The type tables the game's records point at: their counts as global
-// ULONG blocks, then every unit, building, part and weapon type and every
-// point of the step curves as static blocks (a program whose types or
-// curves differ is refused).
+// ULONG blocks, then every unit, building, part and weapon type, the
+// general rules and every point of the step curves as static blocks (a
+// program whose types, rules or curves differ is refused).
 void Save_RegisterGameTypes(void);
 // Each team: its record and its 30 global trails as global blocks; the
 // units of its five on-map lists and its off-map list, each with its parts,

@@ -7,6 +7,7 @@
 #include "core/gll.h"
 #include "core/tlog.h"
 #include "map/path.h"
+#include "rules/tfgen.h"
 #include "save/saveblk.h"
 #include "save/savetype.h"
 #include "units/building.h"
@@ -92,6 +93,9 @@ void Save_RegisterGameTypes(void)
         Save_RegisterBlock(SAVEK_STATIC, &g_BuildingTypes[i], ST_BUILDINGTYPE, sizeof(BUILDINGTYPE));
     for (int i = 0; i < g_NrPartTypes; i++) Save_RegisterBlock(SAVEK_STATIC, &g_PartTypes[i], ST_PARTTYPE, sizeof(PARTTYPE));
     for (int i = 0; i < nweapons; i++) Save_RegisterBlock(SAVEK_STATIC, Weapon_GetType(i), ST_WEAPONTYPE, sizeof(WEAPONTYPE));
+    // The general rules are read from their file, not saved: a program that
+    // read other rules is refused.
+    Save_RegisterBlock(SAVEK_STATIC, &g_General, ST_ULONG, sizeof g_General);
     // The step curves: a unit's move points at the curve it walks.
     for (PIXELARRAY& p : g_StepCurves) Save_RegisterBlock(SAVEK_STATIC, &p, ST_PIXELARRAY, sizeof p);
 }

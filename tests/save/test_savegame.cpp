@@ -29,6 +29,7 @@
 #include "platform/plat.h"
 #include "platform/sortdisp.h"
 #include "platform/video.h"
+#include "rules/tfgen.h"
 #include "save/save.h"
 #include "save/saveblk.h"
 #include "save/savefield.h"
@@ -256,6 +257,24 @@ TEST_F(SavedGame, PrerequisitesComeBackWithTheirStolenPlans)
     EXPECT_EQ(PREREQ_HaveStolen(id, 4), 0);
     EXPECT_EQ(PREREQ_HowMany(id, 0), count);
     EXPECT_EQ(PREREQ_CanMake(id, 3), canmake);
+}
+
+// The general rules come from their file: a game whose rules changed since
+// the save refuses the file and goes on as it was.
+TEST_F(SavedGame, OtherGeneralRulesRefuseTheFile)
+{
+    const std::string file = dir_.file("save/rules.sav");
+    Start();
+    RunTo(5);
+    ASSERT_EQ(Save_Game(file.c_str(), 0), 1);
+    const GENERALRULES kept = g_General;
+    g_General.healcost++;
+    const uint64_t digest = QvDigest_State();
+    EXPECT_EQ(Save_Load(file.c_str()), SAVE_BADFILE);
+    EXPECT_NE(std::string(Save_LoadError()).find("static data differs"), std::string::npos) << Save_LoadError();
+    EXPECT_EQ(QvDigest_State(), digest);
+    g_General = kept;
+    EXPECT_EQ(Save_Load(file.c_str()), SAVE_LOADED) << Save_LoadError();
 }
 
 TEST_F(SavedGame, ASaveChangesNothingInTheRunningGame)
