@@ -28,6 +28,7 @@
 #include "platform/sprite.h"
 #include "save/saveget.h"
 #include "units/building.h"
+#include "units/constructq.h"
 #include "units/prereq.h"
 #include "units/explosion.h"
 #include "units/projectile.h"
@@ -195,6 +196,7 @@ int Save_ConstructLists(void)
         Path_CleanUp();
         Save_RegisterGameTypes();
         PREREQ_SaveAll();
+        Units_SaveConstructQueue();
         Expl_Save();
         Sprite_SaveAll();
         Seemap_SaveAll();

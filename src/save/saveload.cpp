@@ -25,6 +25,7 @@
 #include "map/overlay.h"
 #include "platform/sortdisp.h"
 #include "save/saveget.h"
+#include "units/constructq.h"
 #include "units/iterate.h"
 #include "units/orders.h"
 #include "save/save.h"
@@ -330,7 +331,7 @@ int checkModules(LoadFile& f, Staging& st)
     s_loadedSizes = &sizes;
     const char* why = nullptr;
     const char* (*checks[])(void) = {SortDisp_CheckLoaded, Ovl_CheckLoaded, Seemap_CheckLoaded, Mapgrid_CheckLoaded,
-                                         Vortex_CheckLoaded};
+                                         Vortex_CheckLoaded, Units_ConstructQueueCheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
     s_loadedSizes = nullptr;

@@ -37,6 +37,7 @@
 #include "save/saveptr.h"
 #include "save/savetype.h"
 #include "units/building.h"
+#include "units/constructq.h"
 #include "units/explosion.h"
 #include "units/expltype.h"
 #include "units/iterate.h"
@@ -569,6 +570,45 @@ TEST_F(SavedGameRefused, DamageBehindRepairedCrcs)
     std::string changed = file_;
     Put32(changed, sprites[0]->at + 12, Get32(changed, sprites[0]->at + 12) ^ 1);
     Refused(changed, "changed static data", "static data differs");
+}
+
+// The construct queue is the game's global: a file whose queue breaks its
+// own rules is refused, one that keeps them loads it.
+TEST_F(SavedGameRefused, AConstructQueueBreakingItsRules)
+{
+    size_t entries = 0;
+    for (size_t i = 1; i < blocks_.size() && !entries; i++)
+        if (blocks_[i].global && blocks_[i].size == CQ_CAPACITY * 8 && blocks_[i + 1].size == CQ_TYPES * 4) entries = i;
+    ASSERT_NE(entries, 0u);
+    const size_t count = blocks_[entries - 1].at + 16, first = blocks_[entries].at + 16,
+                 bytype = blocks_[entries + 1].at + 16;
+    struct Row {
+        const char* name;
+        std::vector<std::pair<size_t, uint32_t>> puts;
+        const char* why;
+    } const rows[] = {
+        {"a count past the capacity", {{count, CQ_CAPACITY + 1}}, "construct queue's count"},
+        {"an entry of no unit type", {{count, 1}, {first, CQ_TYPES}, {bytype, 0}}, "construct queue entry"},
+        {"counts by type that don't add up", {{count, 1}, {first, 3}, {first + 4, 0xFFFFFFFFu}}, "counts by type"},
+    };
+    for (const Row& r : rows) {
+        std::string bytes = file_;
+        for (auto [at, v] : r.puts) Put32(bytes, at, v);
+        Refused(RepairCrcs(bytes), r.name, r.why);
+    }
+    std::string good = file_;
+    Put32(good, count, 1);
+    Put32(good, first, 3);
+    Put32(good, first + 4, 0xFFFFFFFFu);
+    Put32(good, bytype + 12, 1);
+    dir_.write("queue.sav", RepairCrcs(good));
+    ASSERT_EQ(Save_Load(dir_.file("queue.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    int type = 0, building = 0;
+    ASSERT_EQ(Units_ConstructQueueCount(), 1);
+    Units_ConstructQueueEntry(0, &type, &building);
+    EXPECT_EQ(type, 3);
+    EXPECT_EQ(building, -1);
+    EXPECT_EQ(Units_NumberOnConstructQueue(3), 1);
 }
 
 TEST_F(SavedGameRefused, ARunningGameWithUnitsDoesntTakeALoadYet)
