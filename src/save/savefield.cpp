@@ -264,6 +264,13 @@ void encodeFields(const SAVEFIELD* fields, int n, const uint8_t* rec, uint8_t*& 
             while (out < end) *out++ = 0;
             continue;
         }
+        if (f.kind == SF_TEXT) {
+            const uint8_t* text = rec + f.offset;
+            int k = 0;
+            for (; k < f.count && text[k]; k++) *out++ = text[k];
+            for (; k < f.count; k++) *out++ = 0;
+            continue;
+        }
         for (int k = 0; k < f.count; k++) {
             uint64_t v = readMem(rec + f.offset + (size_t)k * f.memsize, f.memsize);
             // An unconverted pointer field is no id: written as null.
@@ -399,7 +406,7 @@ void SaveForm_RegisterPointers(const SAVEFORM* form, void* data, uint32_t memsiz
 
 std::string SaveForm_Describe(void)
 {
-    static const char* const kKinds[] = {"u", "i", "id", "weak id", "variant"};
+    static const char* const kKinds[] = {"u", "i", "id", "weak id", "text", "variant"};
     std::string out = "| type | block | record fields (stored bytes) |\n| --- | --- | --- |\n";
     for (int ri = 0; const FORMROW* row = rowAt(ri); ri++) {
         const FORMROW& r = *row;

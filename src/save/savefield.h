@@ -22,6 +22,9 @@ enum SAVEFIELD_KIND {
     SF_WEAK,   // the pointer of a weak {pointer, int32 id} handle: stored as
                // SF_PTR, but a handle whose target no longer carries the id
                // goes as the null id (the id field follows in the table)
+    SF_TEXT,   // a character array: its bytes up to the first NUL, stored
+               // as zeros after it (what follows a name's end is no part
+               // of it)
     SF_VARIANT,// a sub-record with a selector and a union: stored as the
                // selector (u32) and the fields of its case, padded to the
                // widest case; an unknown selector is stored as the first

@@ -39,6 +39,7 @@ namespace {
     {#f, (uint32_t)offsetof(rec, f), (uint8_t)sizeof(MEMBER(rec, f)[0]), st, kind,                \
      (uint16_t)(sizeof(MEMBER(rec, f)) / sizeof(MEMBER(rec, f)[0])), lo, hi, 0, nullptr, 0, 0}
 #define BYTES(rec, f) {#f, (uint32_t)offsetof(rec, f), 1, 1, SF_UINT, (uint16_t)sizeof(MEMBER(rec, f)), 0, 255, 0, nullptr, 0, 0}
+#define TEXT(rec, f) {#f, (uint32_t)offsetof(rec, f), 1, 1, SF_TEXT, (uint16_t)sizeof(MEMBER(rec, f)), 0, 255, 0, nullptr, 0, 0}
 #define PTR(rec, f, desc, target) {desc, (uint32_t)offsetof(rec, f), 8, 4, SF_PTR, 1, 0, 0, target, nullptr, 0, 0}
 #define PTRS(rec, f, desc, target)                                                                \
     {desc, (uint32_t)offsetof(rec, f), 8, 4, SF_PTR,                                              \
@@ -532,20 +533,20 @@ const SAVEFIELD kCondState[] = {
     PTR(CONDSTATE, specialforces_give, "cs->specialforces_give", ST_GIVESFGLLHEADER),
     PTR(CONDSTATE, give_bonus_credits, "cs->give_bonus_credits", ST_GIVEBONUSCREDITSGLLHEADER),
     PTR(CONDSTATE, gamemsgdata, "cs->gamemsgdata", ST_GAMEMSG_DATAGLLHEADER),
-    BYTES(CONDSTATE, aipfile),
+    TEXT(CONDSTATE, aipfile),
     PTR(CONDSTATE, aip, "cs->aip", ST_AIP_struct),
-    BYTES(CONDSTATE, msgfile),
+    TEXT(CONDSTATE, msgfile),
     PTR(CONDSTATE, alliances, "cs->alliances", ST_ALLIANCESET),
 };
 const SAVEFIELD kCondition[] = {
     ANYI(CONDITION, next), ANYI(CONDITION, delay), ANYI(CONDITION, expiry), ANYI(CONDITION, spare),
     PTR(CONDITION, criteria, "c->criteria", ST_CRITERIA),
-    BYTES(CONDITION, text),
+    TEXT(CONDITION, text),
 };
 const SAVEFIELD kTrigSf[] = {ANYI(TRIGSF, force), ANYI(TRIGSF, region)};
 const SAVEFIELD kGiveSf[] = {ANYI(GIVESF, force), I32(GIVESF, team, 0, TEAMMAX)};
 const SAVEFIELD kBonus[] = {I32(GIVEBONUSCREDITS, team, 0, TEAMMAX), ANYI(GIVEBONUSCREDITS, amount)};
-const SAVEFIELD kGameMsgData[] = {BYTES(GAMEMSG_DATA, sym)};
+const SAVEFIELD kGameMsgData[] = {TEXT(GAMEMSG_DATA, sym)};
 const SAVEFIELD kRegionId[] = {PTR(REGIONID, region, "rid->region", ST_REGION), ANYI(REGIONID, id)};
 const SAVEFIELD kRegionAdjust[] = {
     PTR(REGIONADJUST, rid.region, "ra->rid.region", ST_REGION), ANYI(REGIONADJUST, rid.id),
@@ -622,17 +623,17 @@ const SAVEFIELD kCriteria[] = {
 // A condition-tree pointer variable of the machine's state.
 const SAVEFIELD kCondTreePtr[] = {{"*condtreeptr", 0, 8, 4, SF_PTR, 1, 0, 0, ST_CONDTREE, nullptr, 0, 0}};
 // The type tables: static, named by their names and places.
-const SAVEFIELD kUnitType[] = {I32(UNITTYPE, unittypeid, 0, UNITS_MAXTYPES - 1), BYTES(UNITTYPE, symbolid)};
-const SAVEFIELD kBuildingType[] = {I32(BUILDINGTYPE, index, 0, BUILD_MAXTYPES - 1), BYTES(BUILDINGTYPE, name)};
-const SAVEFIELD kPartType[] = {BYTES(PARTTYPE, spritename), ANYI(PARTTYPE, nrweapons)};
-const SAVEFIELD kExplType[] = {BYTES(EXPLTYPE, name), ANYI(EXPLTYPE, nranims)};
+const SAVEFIELD kUnitType[] = {I32(UNITTYPE, unittypeid, 0, UNITS_MAXTYPES - 1), TEXT(UNITTYPE, symbolid)};
+const SAVEFIELD kBuildingType[] = {I32(BUILDINGTYPE, index, 0, BUILD_MAXTYPES - 1), TEXT(BUILDINGTYPE, name)};
+const SAVEFIELD kPartType[] = {TEXT(PARTTYPE, spritename), ANYI(PARTTYPE, nrweapons)};
+const SAVEFIELD kExplType[] = {TEXT(EXPLTYPE, name), ANYI(EXPLTYPE, nranims)};
 const SAVEFIELD kExplAnimType[] = {
     ANYI(EXPLANIMTYPE, startcycle), ANYI(EXPLANIMTYPE, hotspotmin), ANYI(EXPLANIMTYPE, hotspotmax),
     ANYI(EXPLANIMTYPE, rendertype),
 };
-const SAVEFIELD kWeaponType[] = {BYTES(WEAPONTYPE, name), ANYI(WEAPONTYPE, kind)};
+const SAVEFIELD kWeaponType[] = {TEXT(WEAPONTYPE, name), ANYI(WEAPONTYPE, kind)};
 // The plans a state names: static, named by their file.
-const SAVEFIELD kAip[] = {BYTES(AIP_struct, filename)};
+const SAVEFIELD kAip[] = {TEXT(AIP_struct, filename)};
 
 } // namespace
 
