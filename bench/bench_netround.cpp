@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -57,8 +58,13 @@ bool PlayRound(uint32_t boundms)
 {
     uint8_t send = 1;
     uint32_t start = Thread_ClockMs();
-    while (QuorNet_Step(&send) & QUORNET_WAITING)
+    // Between steps the processor goes to the other threads, as a frame
+    // loop idles between frames: spinning on the step would hold the game
+    // lock and a core that the packet, send and receive threads need.
+    while (QuorNet_Step(&send) & QUORNET_WAITING) {
         if (Thread_ClockMs() - start > boundms) return false;
+        sched_yield();
+    }
     return true;
 }
 

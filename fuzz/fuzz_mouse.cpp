@@ -4,7 +4,8 @@
 // may crash, and every order the interface queued must decode. Each record
 // is 8 bytes: kind index, x and y (i16 each, any value), modifiers, the
 // action mode to force (0xff: leave it), and a flag byte (bit 0 the pointer
-// follows, bit 1 the frame ends, bit 2 the trail panel shows).
+// follows, bit 1 the frame ends, bit 2 the trail panel shows). Each frame's
+// end draws the map view's markers.
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -18,11 +19,14 @@
 #include "map/mapgrid.h"
 #include "map/mapview.h"
 #include "platform/effects.h"
+#include "platform/graph.h"
 #include "platform/input.h"
 #include "rules/tfgen.h"
 #include "ui/igi.h"
 #include "ui/igibuild.h"
 #include "ui/igievnt.h"
+#include "ui/igipanel.h"
+#include "ui/igimark.h"
 #include "ui/igipump.h"
 #include "units/building.h"
 #include "units/constructq.h"
@@ -98,6 +102,7 @@ static void OpenWorld(void)
 static void CloseWorld(void)
 {
     Igievnt_Close();
+    Igipanel_Close();
     Igizone_ClearAll();
     Units_ListClose(&igi_nfo.selected);
     for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);
@@ -139,6 +144,17 @@ static void CheckOrders(void)
     Orders_QueueFree(&g_OrdersPending);
 }
 
+// The map view's markers as each frame draws them, into a screen of their
+// own (the interface's display isn't open here).
+static void DrawOverlays(int x, int y)
+{
+    static std::vector<uint8_t> pixels(640 * 480);
+    static BITMAP screen;
+    if (!screen.data && !Graph_InitBitmap(&screen, 640, 480, pixels.data())) abort();
+    const GRECT view = {0, 32, 448, 448};
+    IgiMark_DrawOverlays(&screen, &view, x >= 0 && x < 448 && y >= 32 && y < 480, x, y);
+}
+
 static void fuzz_Mouse(const uint8_t* data, size_t size)
 {
     OpenWorld();
@@ -161,6 +177,7 @@ static void fuzz_Mouse(const uint8_t* data, size_t size)
         Igievnt_HandleEvent(&e);
         if (p[7] & 2) {
             Igievnt_Update();
+            DrawOverlays(e.x, e.y);
             g_UpdateCount++;
             frames++;
         }

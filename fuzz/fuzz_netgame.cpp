@@ -1,6 +1,8 @@
 // Hostile packets into a network game of three nodes: the game's filter and
 // dispatcher, round completion, drops and the unpacking of every completed
-// round through the order codec into the incoming queue. The input is a
+// round through the order codec into the incoming queue, and the execution
+// of what was queued on a small world, which runs an update after every
+// step. The input is a
 // flag byte and then datagrams, each {u8 sender, u16 length, bytes}: flag bit
 // 0 restamps each CRC after the mutation, bit 1 makes this node the creator
 // (node 0; else node 1). The sender byte's low two bits pick the address of
@@ -12,10 +14,14 @@
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "fuzzsupport.h"
+#include "fuzzworld.h"
 #include "memnet.h"
 #include "net/quornet.h"
 #include "platform/thread.h"
+#include "map/pathsrch.h"
+#include "units/buildplay.h"
 #include "units/orders.h"
+#include "units/unitproc.h"
 #include "units/unitlist.h"
 
 static NetAddress Addr(int n) { return {NET_TYPE_UDP, {127, 0, 0, (uint8_t)(n + 2), 0, 0}}; }
@@ -42,6 +48,7 @@ static void fuzz_NetGame(const uint8_t* data, size_t size)
     int restamp = data[0] & 1, own = data[0] & 2 ? 0 : 1;
     Cfg_SetDefaults(&g_Config);
     Orders_Init();
+    QvFuzz_OpenWorld();
     Thread_SetClockHook(MemNet_Clock);
     MemNet_Reset(1000, kOwn);
     Net_InitWith(NET_TYPE_UDP, MemNet_Transport(), 0);
@@ -84,12 +91,19 @@ static void fuzz_NetGame(const uint8_t* data, size_t size)
         }
         send = sender >> 7;
         if (g_NetState == NET_IN_GAME) QuorNet_Step(&send);
+        // A completed round's orders run as the frame loop runs them.
+        Orders_ExecuteIncoming();
+        Build_ProcessAll();
+        Pathsrch_Update();
+        Units_ProcessAll();
+        g_UpdateCount++;
         if (MemNet_Sent().size() > 64) MemNet_Sent().clear();
     }
     for (NetSessionPlayer& p : g_NetSession.players) p.flags = 0;
     Net_Close();
     QuorNet_SetOrders(nullptr);
     Orders_Close();
+    QvFuzz_CloseWorld();
     memset(&g_NetSession, 0, sizeof g_NetSession);
     memset(&g_NetSettings, 0, sizeof g_NetSettings);
     g_NetCreator = 0;

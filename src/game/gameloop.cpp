@@ -9,7 +9,9 @@
 #include "core/utils.h"
 #include "core/gamestate.h"
 #include "core/mono.h"
+#include "core/rand.h"
 #include "map/overlay.h"
+#include "net/quornet.h"
 #include "map/pathsrch.h"
 #include "platform/graph.h"
 #include "platform/input.h"
@@ -29,6 +31,7 @@
 #include "units/team.h"
 #include "units/unitmove.h"
 #include "units/unitproc.h"
+#include "units/unitstate.h"
 #include "units/vortex.h"
 #include "ui/igi.h"
 #include "ui/igidisp.h"
@@ -41,6 +44,19 @@ static uint32_t s_lastUpdateMs = 0;
 static int s_frameAvg = 0;
 static int s_updateAvg = 0;
 static void (*s_drawHook)(BITMAP* backbuffer) = nullptr;
+static void (*s_updateHook)(void) = nullptr;
+
+// The frame loop's side of the rounds: the phase flag (between rounds: step
+// the protocol each frame) and the send flag (start the next round), both
+// set at the start and whenever a round's updates have run.
+static struct {
+    uint8_t phase, send;
+    uint32_t cycles;   // updates per round
+    uint32_t updates;  // updates run in the current round
+    int late;          // an update was due while the round was still waited for
+    int ups;           // the rate the interval was started from
+    NETINTERVAL interval;
+} s_net;
 
 void Game_StartTimer(void)
 {
@@ -91,6 +107,62 @@ void Game_Update(void)
 {
     for (const GAME_STEP& step : s_updateSteps) step.fn();
     Game_FinishUpdate();
+    // Playback draws as the recorded game did, or its random stream parts.
+    if (UnitCycles && (g_NetworkGame || Orders_IsPlayingBack()) && g_UpdateCount % (4 * UnitCycles) == 0) {
+        Orders_QCheckSync(ORDER_SYNC_RANDOM, (uint32_t)Rand_Next(666));
+        Orders_QCheckSync(ORDER_SYNC_VALUE, (uint32_t)UNITS_totalhitpoints);
+    }
+}
+
+void Game_StartNetRounds(uint32_t unitcycles)
+{
+    s_net = {};
+    s_net.phase = s_net.send = 1;
+    s_net.cycles = unitcycles ? unitcycles : 1;
+    s_net.ups = g_UpdatesPerSecond;
+    Game_NetIntervalStart(&s_net.interval, s_net.ups);
+}
+
+int Game_NetInterval(void) { return s_net.interval.interval; }
+
+// Frame step 2: one step of the rounds while between them, and what it
+// says. The orders of a completed round run here, before the update
+// decision. Returns whether an update may run.
+static int NetStep(void)
+{
+    if (!g_NetworkGame || !s_net.phase) return 1;
+    int result = QuorNet_Step(&s_net.send);
+    Orders_ExecuteIncoming();
+    s_net.phase = (result & QUORNET_WAITING) != 0;
+    if (s_net.phase) QuorNet_CheckDrops();
+    if (!(result & QUORNET_IN_GAME)) {
+        Display_Message("Console is now in single player mode");
+        g_NetworkGame = 0;
+        s_net.phase = 0;
+    }
+    if (result & QUORNET_CHANGED) {
+        Net_Lock();
+        g_NetSessionChanged = 0;
+        Net_Unlock();
+        Display_Message("Change in multiplayer game participants");
+    }
+    if (s_net.phase || !g_NetworkGame) return !s_net.phase;
+    // The round's updates start: the interval follows how late it came.
+    if (s_net.ups != g_UpdatesPerSecond) {
+        s_net.ups = g_UpdatesPerSecond;
+        Game_NetIntervalStart(&s_net.interval, s_net.ups);
+    }
+    Game_NetIntervalRetune(&s_net.interval, s_net.late);
+    s_net.late = 0;
+    return 1;
+}
+
+// After an update of a network game: the round's last sets both flags.
+static void NetUpdateDone(void)
+{
+    if (!g_NetworkGame || ++s_net.updates < s_net.cycles) return;
+    s_net.updates = 0;
+    s_net.phase = s_net.send = 1;
 }
 
 static GAME_RESULT s_result = {-1, 0};
@@ -174,6 +246,7 @@ void Game_EndWithWinner(int team)
 }
 
 void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer)) { s_drawHook = fn; }
+void Game_SetUpdateHook(void (*fn)(void)) { s_updateHook = fn; }
 
 // Step 6 of the frame: the flashing colours and the game screen.
 static void DrawFrame(void)
@@ -206,15 +279,25 @@ static void ShowRates(int updated)
 
 void Game_Tick(void)
 {
+    int mayupdate = NetStep();
     uint32_t now = Plat_GameMs();
     // A single-player game waits while the player reads the text panel.
     int paused = g_GamePaused || (!g_NetworkGame && IgiDisp_IsTextPanelShown());
     FRAME_DECISION d = Game_DecideFrame(now, s_lastUpdate, g_UpdatesPerSecond, paused,
                                         Game_Playback(), g_UpdateCount, g_Config.orderskip);
+    // A network game paces its updates by the re-tuned interval.
+    if (g_NetworkGame && s_net.cycles)
+        d.runupdate = !g_GamePaused && now - s_lastUpdate >= (uint32_t)s_net.interval.interval;
+    if (!mayupdate) {
+        if (d.runupdate) s_net.late = 1;
+        d.runupdate = 0;
+    }
     if (d.runupdate) {
         s_lastUpdate = now;
         Game_Update();
+        if (s_updateHook) s_updateHook();
         Orders_AfterUpdate();
+        NetUpdateDone();
     }
     if (!d.skipdraw || g_UpdateCount % 100 == 0) {
         DrawFrame();

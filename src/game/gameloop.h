@@ -20,16 +20,32 @@ void Game_StartTimer(void);
 int Game_FrameAverage(void);
 int Game_UpdateAverage(void);
 
-// One frame. When it is drawn: the flashing colours step, then the game
-// screen (IgiDisp_Update) draws and flips while the interface runs, else
-// the draw hook draws and the flip shows it with the cursor. A
-// single-player game runs no update while the text panel is shown.
+// One frame. In a network game, while between rounds, one QuorNet_Step
+// (its completed round's orders executed at once, before the update
+// decision), the drop checks while it waits, and no update until the round
+// is complete; "Console is now in single player mode" when the game leaves
+// the network, "Change in multiplayer game participants" when the players
+// changed. Updates then run at the re-tuned interval; after UnitCycles of
+// them the next round starts. A single-player game runs no update while the
+// text panel is shown. When it is drawn: the flashing colours step, then the
+// game screen (IgiDisp_Update) draws and flips while the interface runs, else
+// the draw hook draws and the flip shows it with the cursor.
 void Game_Tick(void);
+// The frame loop's round flags set for a network game's start, with the
+// updates per round (0 counts as 1) and the interval from the current rate.
+void Game_StartNetRounds(uint32_t unitcycles);
+// The network game's current update interval in ms.
+int Game_NetInterval(void);
+// Called after each update, before its orders run (null: none): the state
+// it sees is the same on every machine of a network game and in a playback.
+void Game_SetUpdateHook(void (*fn)(void));
 // What draws a frame while the interface doesn't run (null: nothing); it
 // isn't called while there is no back buffer. The interface draws its own.
 void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer));
 // One update: the subsystems' steps in their fixed order, then
-// Game_FinishUpdate.
+// Game_FinishUpdate; then, in a network game (or a playback) with UnitCycles
+// set, every 4 x UnitCycles updates QCHECKSYNC of a synchronised draw
+// Rand_Next(666) and of UNITS_totalhitpoints.
 void Game_Update(void);
 // One step of the update: a name for measurements and the step itself.
 struct GAME_STEP {

@@ -89,6 +89,9 @@ static void RunLoadSavedGame(void)
     g_SaveFlags |= SAVEF_PENDINGLOAD;
     Game_RunNewGame();
 }
+static void (*s_multiMenuHook)(void) = nullptr;
+
+void Game_SetMultiMenuHook(void (*fn)(void)) { s_multiMenuHook = fn; }
 
 void Game_RunNewGame(void)
 {
@@ -119,6 +122,10 @@ void Game_Main(void)
                 RunFrontEnd();
             break;
         case GS_MULTIMENU:
+            if (s_multiMenuHook) {
+                s_multiMenuHook();
+                break;
+            }
             BackToFrontEnd("The multiplayer menus (MULTI)");
             Shell_Reset();
             break;
@@ -177,6 +184,7 @@ int Quorvex_Main(void)
         g_GameState = GS_LOADGAME;
     }
     if (s_frontEndHook) g_GameState = GS_FRONTEND;
+    if (s_multiMenuHook) g_GameState = GS_MULTIMENU;
     Systems_SetRedirectOutput(1);
     InitBaseSystem();
     Game_Main();

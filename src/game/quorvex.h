@@ -27,3 +27,8 @@ void Game_RunNewGame(void);
 // and the state loop runs the hook there (the hook sets the next state).
 // Null removes it.
 void Game_SetFrontEndHook(void (*fn)(void));
+// Stands in for the multiplayer menus until they exist: with a hook set, the
+// program starts in state 1 whatever the configuration's entry point, and
+// the state loop runs the hook there (the hook sets the next state). Null
+// removes it.
+void Game_SetMultiMenuHook(void (*fn)(void));

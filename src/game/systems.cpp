@@ -26,6 +26,7 @@
 #include "map/pathsrch.h"
 #include "map/region.h"
 #include "map/tile.h"
+#include "net/quornet.h"
 #include "platform/animtype.h"
 #include "platform/cursor.h"
 #include "platform/effects.h"
@@ -291,6 +292,23 @@ static const SYSTEM_ENTRY s_common[] = {
 
 // --- game specifics ---
 
+// A network game's rounds start before anything of the scenario, so that
+// the first round's packets find their handlers. The game's end and quit
+// say goodbye to the others and close the network (nothing outside one).
+static void NetworkInit(void)
+{
+    if (!g_NetworkGame) return;
+    QuorNet_SetOrders(Orders_NetTable());
+    Net_InitGame();
+    Game_StartNetRounds(QuorNet_ReportCycles());
+}
+
+static void NetworkClose(void)
+{
+    Net_Close();
+    QuorNet_SetOrders(nullptr);
+}
+
 // Without a network session nobody can change sides during the game: the
 // relations the scenario sets stay as they are.
 static void AlliancesInit(void)
@@ -357,6 +375,7 @@ static void ComputerPlayersClose(void)
 // end conditions count the teams and enter their first states once
 // everything of the start is in place.
 static const SYSTEM_ENTRY s_specifics[] = {
+    {"Network", NetworkInit, NetworkClose},
     {"Blips", Blip_Init, Blip_Close},
     {"GameMessages", GameMessagesInit, GameMessagesClose},
     {"Orders", Orders_Init, Orders_Close},

@@ -31,6 +31,9 @@ static THREAD_CRITSEC* s_foundLock = CritSec_Create();
 static int s_initialised;
 static NetAddress s_joinAddress; // whom a guest asked to join, until its first SESSION
 static int s_haveSession;        // a guest has had a SESSION since it joined
+static int s_haveSessionId;      // the last lobby SESSION taken: its sender and id
+static NetAddress s_sessionFrom;
+static uint32_t s_sessionId;
 static NetMessageHandler s_messageHandler;
 static NetKickHandler s_kickHandler;
 static NetPauseHandler s_pauseHandler;
@@ -153,29 +156,35 @@ void Net_ReadSettings(const uint8_t* in, NetGameSettings* settings)
 
 // ---- nodes ----
 
-int Net_IsNodeActive(int node)
+int Net_IsNodeInSession(int node)
 {
     return node >= 0 && node < NET_NODES && (g_NetSession.players[node].flags & NET_PLAYER_ACTIVE);
+}
+
+// In a game the packet thread clears a node's bit whenever the SESSION comes;
+// the game asks the rounds, which let a node go at the same update on every
+// machine.
+int Net_IsNodeActive(int node)
+{
+    if (node < 0 || node >= NET_NODES) return 0;
+    if (g_NetState == NET_IN_GAME) return g_NetRounds.ingame[node];
+    return Net_IsNodeInSession(node);
 }
 
 int Net_RingNextNode(int node)
 {
     for (int i = 1; i <= NET_NODES; i++) {
         int n = (node + i) % NET_NODES;
-        if (Net_IsNodeActive(n)) return n;
+        if (Net_IsNodeInSession(n)) return n;
     }
     return node;
 }
 
 int Net_NodeOfTeam(int team)
 {
-    int first = Net_RingNextNode(NET_NODES - 1);
-    if (!Net_IsNodeActive(first)) return 255;
-    int n = first;
-    do {
-        if (g_NetSettings.node[n].team == team) return n;
-        n = Net_RingNextNode(n);
-    } while (n != first);
+    // The ring from the first active node is the order of the node numbers.
+    for (int n = 0; n < NET_NODES; n++)
+        if (Net_IsNodeActive(n) && g_NetSettings.node[n].team == team) return n;
     return 255;
 }
 
@@ -187,7 +196,7 @@ int Net_GetNodeTeam(int node)
 
 uint32_t Net_GetNodeRoundTrip(int node)
 {
-    if (!Net_IsNodeActive(node)) return 0;
+    if (!Net_IsNodeInSession(node)) return 0;
     return NetPkt_GetRoundTrip(&g_NetSession.players[node].address);
 }
 
@@ -198,7 +207,7 @@ static int OtherNodes(int* nodes)
     // Eight steps: a node of 8 (not in the session) still meets node 0.
     for (int i = 1; i <= NET_NODES; i++) {
         int n = (g_NetOwnNode + i) % NET_NODES;
-        if (n != g_NetOwnNode && Net_IsNodeActive(n)) nodes[count++] = n;
+        if (n != g_NetOwnNode && Net_IsNodeInSession(n)) nodes[count++] = n;
     }
     return count;
 }
@@ -292,6 +301,7 @@ int Net_InitWith(int type, const NetTransport* transport, int threaded)
     g_NetType = type;
     s_initialised = 1;
     s_haveSession = 0;
+    s_haveSessionId = 0;
     memset(&g_NetSession, 0, sizeof g_NetSession);
     g_NetOwnNode = NET_NO_NODE;
     memset(&g_NetRounds.comm, 0, sizeof g_NetRounds.comm);
@@ -356,7 +366,7 @@ int Net_BeginSession(void)
     g_FoundSessions = GLL_Create();
     Net_UnlockFoundSessions();
     Net_Lock();
-    NetPkt_SetAcceptFilter(nullptr);
+    NetPkt_SetAcceptFilter(Net_LobbyFilter);
     NetPkt_SetReceiveHandler(Net_LobbyReceive);
     g_NetSettings.options &= ~((1u << 9) | (1u << 10) | (1u << 11));
     g_NetState = NET_LOBBY;
@@ -452,6 +462,7 @@ const char* Net_Join(const NetAddress* address, uint32_t timeout)
     g_NetJoinResult = NET_JOIN_WAITING;
     s_joinAddress = *address;
     s_haveSession = 0;
+    s_haveSessionId = 0;
     SendBlock(block, sizeof block, NET_JOIN, address, 1);
     Net_Unlock();
     // Bounded by the sleeps as well, so that a stopped clock cannot hold it.
@@ -479,7 +490,7 @@ static void ApplyUniqueness(int node, const NetNodeSettings* old)
         if (value == (pass == 0 ? NET_NO_COLOUR : NET_NO_TEAM)) continue;
         for (int i = 1; i < NET_NODES; i++) {
             int n = (node + i) % NET_NODES;
-            if (!Net_IsNodeActive(n)) continue;
+            if (!Net_IsNodeInSession(n)) continue;
             const NetNodeSettings* o = &g_NetSettings.node[n];
             if ((pass == 0 ? o->colour : o->team) == value) {
                 if (pass == 0) s->colour = old->colour;
@@ -635,6 +646,13 @@ int Net_HostLaunch(void)
 
 int Net_RefuseAll(NetPacket*, const NetAddress*, uint32_t) { return 0; }
 
+// A ROUND in the lobby is a faster node's first, sent before this node's own
+// LAUNCH came: acknowledged here it would be lost to the game.
+int Net_LobbyFilter(NetPacket* packet, const NetAddress*, uint32_t)
+{
+    return (Net_Type(packet) & 0xFF) != NET_ROUND;
+}
+
 NetMessageHandler Net_MessageHandler(void) { return s_messageHandler; }
 NetPauseHandler Net_PauseHandler(void) { return s_pauseHandler; }
 
@@ -651,7 +669,7 @@ int Net_FromCreator(const NetAddress* from)
 
 int Net_FromNode(int node, const NetAddress* from)
 {
-    if (!Net_IsNodeActive(node)) return 0;
+    if (!Net_IsNodeInSession(node)) return 0;
     return g_NetType == NET_TYPE_SERIAL || NetPkt_SameAddress(from, &g_NetSession.players[node].address);
 }
 
@@ -701,14 +719,14 @@ static void ReceiveJoin(const uint8_t* data, const NetAddress* from)
     Net_ReadPlayer(data, &joiner);
     // A JOIN from a member is one whose answer was lost: answer it again.
     for (int n = 0; n < NET_NODES; n++) {
-        if (Net_IsNodeActive(n) && NetPkt_SameAddress(&g_NetSession.players[n].address, from)) {
+        if (Net_IsNodeInSession(n) && NetPkt_SameAddress(&g_NetSession.players[n].address, from)) {
             SendSessionTo(from);
             SendSettingsTo(from);
             return;
         }
     }
     for (int n = 0; n < NET_NODES; n++) {
-        if (Net_IsNodeActive(n) && strcmp(g_NetSession.players[n].name, joiner.name) == 0) {
+        if (Net_IsNodeInSession(n) && strcmp(g_NetSession.players[n].name, joiner.name) == 0) {
             TLOG(TLOG_NWARN, "Duplicate Player Name Detected");
             SendRefusal(from, kRefusalNameUsed);
             return;
@@ -758,6 +776,25 @@ void Net_TakeCreatorRole(void)
     g_NetSession.creator = g_NetOwnNode;
     g_NetSession.creator_address = g_NetOwnAddress;
     TLOG(TLOG_NDIAG, "Console is now Game Creator !!!");
+}
+
+// The reliable layer may deliver an older SESSION after a newer one (a
+// resend of the older whose acknowledgement was lost): the creator's packets
+// to this node count up, so one below the last taken is older and would
+// bring back a former player list.
+static int NewerSession(const NetPacket* packet, const NetAddress* from)
+{
+    // Id 0: sent without acknowledgement, out of the count.
+    uint32_t id = Net_Id(packet);
+    if (id == 0) return 1;
+    if (s_haveSessionId && NetPkt_SameAddress(from, &s_sessionFrom) && (int32_t)(id - s_sessionId) <= 0) {
+        TLOG(TLOG_NWARN, "Older SESSION (id %u, last %u) ignored", (unsigned)id, (unsigned)s_sessionId);
+        return 0;
+    }
+    s_haveSessionId = 1;
+    s_sessionFrom = *from;
+    s_sessionId = id;
+    return 1;
 }
 
 static void ReceiveSession(const uint8_t* data)
@@ -832,7 +869,8 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         ReceiveLeave(source, from);
         break;
     case NET_SESSION:
-        if (!g_NetCreator && Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SESSION_BYTES))
+        if (!g_NetCreator && Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SESSION_BYTES) &&
+            NewerSession(packet, from))
             ReceiveSession(data);
         break;
     case NET_CHAT:

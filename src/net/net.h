@@ -134,7 +134,7 @@ int Net_InitWith(int type, const NetTransport* transport, int threaded);
 // its acknowledgement), drops the found sessions and handlers, closes the
 // packet layer; 1.
 int Net_Close(void);
-// An empty found-sessions list, the lobby dispatcher, option bits 9-11
+// An empty found-sessions list, the lobby dispatcher and filter, option bits 9-11
 // cleared, state 1, the current scenario and every node's settings reset; 1.
 int Net_BeginSession(void);
 // Drops the found sessions and the dispatcher, refuses every acknowledgement
@@ -176,11 +176,16 @@ int Net_SendLaunch(void);
 // Creator: UnitCycles from the count and the average round trip, the
 // launched and network-game flags, LAUNCH to every other active node; 1.
 int Net_HostLaunch(void);
-// 1 when the node is below 8 and active.
+// 1 when the node is below 8 and its session entry is active: what the
+// protocols go by.
+int Net_IsNodeInSession(int node);
+// 1 when the node is below 8 and active; in a game, from the rounds: a
+// dropped node stays until its last round has executed (main thread only).
 int Net_IsNodeActive(int node);
 // The first active node after the node; the node itself when alone.
 int Net_RingNextNode(int node);
-// The active node whose settings hold the team, in ring order; 255 if none.
+// The active node (Net_IsNodeActive) whose settings hold the team, in ring
+// order; 255 if none.
 int Net_NodeOfTeam(int team);
 // The team (start location) of a node's settings; 255 for a node of 8 or more.
 int Net_GetNodeTeam(int node);
@@ -191,6 +196,9 @@ void Net_SendToOthers(NetPacket* packet, uint8_t* delivered, uint32_t* resends);
 void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t time);
 // An accept filter that withholds every acknowledgement.
 int Net_RefuseAll(NetPacket* packet, const NetAddress* from, uint32_t time);
+// The lobby's accept filter: withholds the acknowledgement of ROUND packets
+// (they come again once this node's game has begun), takes the rest.
+int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t time);
 // Whether a guest may take the creator's word from this address: the
 // creator's, its successor's, the joined one before the first SESSION.
 int Net_FromCreator(const NetAddress* from);

@@ -15,6 +15,9 @@ NetRounds g_NetRounds;
 
 static const QuorNetOrders* s_orders;
 static int s_alone; // the packet thread found this node out of the game
+static uint32_t s_frameMs = QUORNET_FRAME_MS;
+
+void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
 
 void QuorNet_SetOrders(const QuorNetOrders* orders) { s_orders = orders; }
 
@@ -61,6 +64,7 @@ int Net_InitGame(void)
     g_NetSessionChanged = 0;
     s_alone = 0;
     g_NetRound = 1;
+    for (int n = 0; n < NET_NODES; n++) r->ingame[n] = (uint8_t)Net_IsNodeInSession(n);
     Net_Unlock();
     NetPkt_SetAcceptFilter(Net_FilterRoundPacket);
     NetPkt_SetReceiveHandler(Net_GameReceive);
@@ -168,7 +172,10 @@ void QuorNet_ApplyAllOrders(void)
     }
     memset(r->lasthave, 0, sizeof r->lasthave);
     memset(r->lastcopied, 0, sizeof r->lastcopied);
+    r->executed = r->lastround;
     r->lastround = 0;
+    for (int n = 0; n < NET_NODES; n++)
+        if (r->droppedat[n] && r->droppedat[n] <= r->executed) r->ingame[n] = 0;
 }
 
 // ---- rounds ----
@@ -217,8 +224,8 @@ static int RoundComplete(void)
     const NetRounds* r = &g_NetRounds;
     for (int n = 0; n < NET_NODES; n++) {
         if (n == g_NetOwnNode) continue;
-        if (Net_IsNodeActive(n) && !(r->received[n] && r->delivered[n])) return 0;
-        if (!Net_IsNodeActive(n) && DroppedIn(n, g_NetRound) && !r->copied[n]) return 0;
+        if (Net_IsNodeInSession(n) && !(r->received[n] && r->delivered[n])) return 0;
+        if (!Net_IsNodeInSession(n) && DroppedIn(n, g_NetRound) && !r->copied[n]) return 0;
         // The held round of a drop may hold the real packet where the
         // creator had none: it waits for the creator's copy.
         if (r->lastround && r->lastround == r->droppedat[n] && !r->lastcopied[n]) return 0;
@@ -241,7 +248,7 @@ void Net_TestRoundComplete(void)
     const uint8_t* v = r->received;
     const uint32_t* t = r->resends;
     int act[NET_NODES];
-    for (int n = 0; n < NET_NODES; n++) act[n] = Net_IsNodeActive(n);
+    for (int n = 0; n < NET_NODES; n++) act[n] = Net_IsNodeInSession(n);
     TLOG(TLOG_NDIAG, "Round %d Completed", (int)g_NetRound);
     TLOG(TLOG_NDIAG,
          "%05d A:%d%d%d%d%d%d%d%d R:%d%d%d%d%d%d%d%d T:%02d:%02d:%02d:%02d:%02d:%02d:%02d:%02d "
@@ -255,7 +262,7 @@ void Net_TestRoundComplete(void)
 static int NodeAt(const NetAddress* from)
 {
     for (int n = 0; n < NET_NODES; n++)
-        if ((Net_IsNodeActive(n) || g_NetRounds.droppedat[n]) &&
+        if ((Net_IsNodeInSession(n) || g_NetRounds.droppedat[n]) &&
             NetPkt_SameAddress(from, &g_NetSession.players[n].address))
             return n;
     return NET_NO_NODE;
@@ -335,20 +342,29 @@ static void Drop(int node)
 static void ReceiveGameSession(const NetPacket* packet)
 {
     uint8_t data[NET_SESSION_BYTES];
+    NetRounds* r = &g_NetRounds;
+    uint32_t round = Net_Round(packet);
+    // A lobby's SESSION (round 0) resent until the game took it, or one
+    // older than the last taken, would bring back nodes since dropped.
+    if (round == 0 || round < r->sessionround) {
+        TLOG(TLOG_NWARN, "Stale SESSION of round %u ignored", (unsigned)round);
+        return;
+    }
     if (!Net_UnpackPacket(packet, data, sizeof data)) return;
+    r->sessionround = round;
     NetSession old = g_NetSession;
     Net_ReadSession(data, &g_NetSession);
-    uint32_t round = Net_Round(packet);
-    NetRounds* r = &g_NetRounds;
+    for (int n = 0; n < NET_NODES; n++)
+        if (r->droppedat[n]) g_NetSession.players[n].flags &= ~NET_PLAYER_ACTIVE;
     for (int n = 0; n < NET_NODES; n++) {
-        if (!(old.players[n].flags & NET_PLAYER_ACTIVE) || Net_IsNodeActive(n) || r->droppedat[n]) continue;
-        r->droppedat[n] = round ? round : 1;
+        if (!(old.players[n].flags & NET_PLAYER_ACTIVE) || Net_IsNodeInSession(n) || r->droppedat[n]) continue;
+        r->droppedat[n] = round;
         if (!r->copied[n]) r->received[n] = 0;
         if (!r->nextcopied[n]) r->nextreceived[n] = 0;
     }
     g_NetSessionChanged = 1;
     Net_FindOwnNode();
-    if (!Net_IsNodeActive(g_NetOwnNode)) s_alone = 1;
+    if (!Net_IsNodeInSession(g_NetOwnNode)) s_alone = 1;
     Net_TestRoundComplete();
 }
 
@@ -459,12 +475,17 @@ void QuorNet_CheckDrops(void)
     uint32_t now = Thread_ClockMs();
     // A frame counts at most once per QUORNET_FRAME_MS, and not while paused:
     // the limits are times, whatever the frame rate.
-    int counts = !g_GamePaused && now - r->frameclock >= QUORNET_FRAME_MS;
+    int counts = !g_GamePaused && now - r->frameclock >= s_frameMs;
     if (counts) r->frameclock = now;
     const char* creator = g_NetSession.creator < NET_NODES ? g_NetSession.players[g_NetSession.creator].name : "";
     for (int n = 0; n < NET_NODES; n++) {
-        if (n == g_NetOwnNode || !Net_IsNodeActive(n)) continue;
-        if (!r->received[n] && counts) r->frames[n]++;
+        if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
+        // A node that holds the round up by an acknowledgement missing after
+        // a few resends counts too: dead after sending its round, it would
+        // hold everyone for the 41 resends, minutes at the packet layer's
+        // longest time-out.
+        int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE);
+        if (silent && counts) r->frames[n]++;
         const char* name = g_NetSession.players[n].name;
         if (r->resends[n] > QUORNET_RESEND_DROP || r->frames[n] > QUORNET_FRAMES_DROP)
             Show("Waiting for %s to drop %s", creator, name);
@@ -475,14 +496,14 @@ void QuorNet_CheckDrops(void)
     }
     // A silent creator: the node after it takes its role and drops it.
     int c = g_NetSession.creator;
-    if (!g_NetCreator && c < NET_NODES && Net_IsNodeActive(c) && Net_RingNextNode(c) == g_NetOwnNode &&
+    if (!g_NetCreator && c < NET_NODES && Net_IsNodeInSession(c) && Net_RingNextNode(c) == g_NetOwnNode &&
         (r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > QUORNET_FRAMES_DROP)) {
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
         Net_TakeCreatorRole();
     }
     if (g_NetCreator) {
         for (int n = 0; n < NET_NODES; n++) {
-            if (n == g_NetOwnNode || !Net_IsNodeActive(n)) continue;
+            if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
             if (r->resends[n] > QUORNET_RESEND_DROP)
                 TLOG(TLOG_NERR, "Timeout on ACK: Player %d will be dropped", n);
             else if (r->frames[n] > QUORNET_FRAMES_DROP)
@@ -500,7 +521,7 @@ void QuorNet_CheckDrops(void)
 // Whether no other node is in the game.
 static int Alone(void)
 {
-    return g_NetOwnNode >= NET_NODES || !Net_IsNodeActive(g_NetOwnNode) ||
+    return g_NetOwnNode >= NET_NODES || !Net_IsNodeInSession(g_NetOwnNode) ||
            Net_RingNextNode(g_NetOwnNode) == g_NetOwnNode;
 }
 
@@ -509,7 +530,7 @@ static void HoldRound(void)
 {
     NetRounds* r = &g_NetRounds;
     for (int n = 0; n < NET_NODES; n++) {
-        int in = r->received[n] && (Net_IsNodeActive(n) || n == g_NetOwnNode || (DroppedIn(n, g_NetRound) && r->copied[n]));
+        int in = r->received[n] && (Net_IsNodeInSession(n) || n == g_NetOwnNode || (DroppedIn(n, g_NetRound) && r->copied[n]));
         r->lasthave[n] = (uint8_t)in;
         r->lastcopied[n] = r->copied[n];
         if (in) r->last[n] = r->slots[n];
@@ -575,7 +596,7 @@ void QuorNet_ResetCounters(void)
 
 uint32_t Net_GetNodeResendCount(int node)
 {
-    if (!Net_IsNodeActive(node)) return 0;
+    if (!Net_IsNodeInSession(node)) return 0;
     return g_NetRounds.resends[node];
 }
 

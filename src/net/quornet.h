@@ -24,7 +24,9 @@
 //    D's real R packet drops it for the copy; a node past R holds R
 //    unexecuted (rule 1) and waits for the copy before executing it. D is in
 //    no round after R. So rounds up to R hold the same slots everywhere, and
-//    later rounds hold the same set of nodes.
+//    later rounds hold the same set of nodes. The game sees D leave
+//    (Net_IsNodeActive) when round R has been unpacked: at one update on
+//    every machine, whenever the SESSION came.
 // 3. Hostile or damaged entries are refused by what they contain, which is
 //    the same on every machine, so every machine refuses alike.
 //
@@ -44,6 +46,7 @@ enum {
     NET_ROUND_DATA = NET_MAX_DATA,      // packed orders per round
     QUORNET_RESEND_DROP = 40,           // resends of one ROUND packet before a drop
     QUORNET_RESEND_WARN = 10,
+    QUORNET_RESEND_LATE = 2,            // resends after which a missing acknowledgement counts as silence
     QUORNET_FRAMES_DROP = 2000,         // waiting frames without a node's ROUND
     QUORNET_FRAMES_WARN = 50,
     QUORNET_FRAME_MS = 16,              // a waiting frame counts at most this often
@@ -92,6 +95,9 @@ struct NetRounds {
     uint8_t lastcopied[NET_NODES];
     uint32_t lastround;                 // 0: nothing held
     uint32_t droppedat[NET_NODES];      // the round a dropped node was dropped at, else 0
+    uint32_t executed;                  // the last round whose orders were unpacked
+    uint32_t sessionround;              // the round of the last game SESSION taken
+    uint8_t ingame[NET_NODES];          // the game's view (main thread): in until its last round ran
     NetPacket own;
     THREAD_EVENT* event;
     uint32_t frames[NET_NODES];         // waiting frames without the node's packet
@@ -136,7 +142,8 @@ uint32_t QuorNet_PackOrders(uint8_t* buffer, uint32_t size);
 int QuorNet_UnpackOrders(int node, uint32_t round, const uint8_t* data, uint32_t length);
 // Packs the pending orders into the own packet and slot without sending.
 void QuorNet_SendOrdersNow(void);
-// Unpacks the held round's slots in node order and forgets them.
+// Unpacks the held round's slots in node order and forgets them; the nodes
+// dropped at that round or before leave the game's view.
 void QuorNet_ApplyAllOrders(void);
 void QuorNet_ResetCounters(void);
 // The largest resend counter over the other active nodes.
@@ -145,5 +152,8 @@ uint32_t QuorNet_MaxResendCount(void);
 uint32_t Net_GetNodeResendCount(int node);
 // Frees a list element with the debug heap.
 void QuorNet_FreeElement(void* element);
+// The network clock's time a waiting frame counts for at most (0: the
+// default QUORNET_FRAME_MS); only the tests' drop runs shorten it.
+void QuorNet_SetFrameStep(uint32_t ms);
 // Logs the statistics when there are more than 20 samples.
 void QuorNet_ReportStatistics(void);

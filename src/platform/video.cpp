@@ -140,8 +140,10 @@ static void MessageV(const char* fmt, va_list ap)
 {
     char line[512];
     vsnprintf(line, sizeof line, fmt ? fmt : "", ap);
+    // The trace log keeps every message, shown or not: a report of a game
+    // then says what its player was told.
+    TLOG(TLOG_DIAG, "Message: %s", line);
     if (s_messageHook) s_messageHook(line);
-    else TLOG(TLOG_DIAG, "Message: %s", line);
 }
 
 void Display_Message(const char* fmt, ...)

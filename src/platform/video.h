@@ -52,8 +52,8 @@ void Display_CreateTerrainBuffer(void);
 void Display_FreeTerrainBuffer(void);
 BITMAP* Display_TerrainBuffer(void);
 
-// Where message lines go while the in-game interface shows them; null (the
-// default) sends them to the trace log (diagnostics).
+// Where message lines go while the in-game interface shows them (null: only
+// to the trace log, which keeps every message as a diagnostic line).
 typedef void (*DISPLAY_MESSAGEFN)(const char* line);
 void Display_SetMessageHook(DISPLAY_MESSAGEFN fn);
 // A line for the player's message line.

@@ -9,6 +9,7 @@
 #include "ui/igievnt.h"
 #include "ui/igibuild.h"
 #include "ui/igimouse.h"
+#include "ui/igipanel.h"
 #include "ui/igipump.h"
 #include "ui/igitop.h"
 #include "units/team.h"
@@ -61,6 +62,7 @@ void Igi_ResetState(void)
     for (int32_t& v : n.debugvalue) v = 0;
     n.event = IGI_EVENT{};
     n.event.waypoint = -1;
+    Igipanel_ResetState();
 }
 
 // The zones every panel shows, and the building panel's.
@@ -101,6 +103,7 @@ void Igievnt_Init(void)
     DefineFrameZones();
     DefineBuildPanelZones();
     DefineBuildPanelZones();
+    Igipanel_DefineZones();
     Igizone_SetDisabled(2, 1);
     Igizone_SetDisabled(21, 1);
     if (igi_nfo.zone.defined < IGI_ZONESEXPECTED)
@@ -125,6 +128,7 @@ void Igi_Close(void)
 {
     if (!s_started) return;
     Igievnt_Close();
+    Igipanel_Close();
     IgiDisp_Close();
     Igizone_ClearAll();
     for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);

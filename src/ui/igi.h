@@ -22,6 +22,7 @@ struct BUILDING;
 enum {
     AM_MAXIMUM = 16,
     IGI_COMMROWS = 7,       // rows of the communications panel's player list
+    IGI_TEXTMAX = 255,      // characters of the panels' text fields
 };
 
 enum IGI_MFDMODE {
@@ -116,6 +117,19 @@ struct IGI_NFO {
     uint8_t trailpage;      // 0 local trail, 1 global trail
     // communications panel
     uint8_t commteam[IGI_COMMROWS];
+    uint32_t commflag[IGI_COMMROWS]; // recipient flags
+    uint8_t commrow;        // the chosen row: gifts go to its team
+    int32_t commgroup;      // recipient group mode 0..5 (5: one by one)
+    char amount[IGI_TEXTMAX + 1];
+    char chat[IGI_TEXTMAX + 1];
+    uint8_t chattyping;
+    int32_t chatreturn;     // the panel mode to go back to after typing
+    // trail panel: execution mode, the name counter, the name field
+    int32_t execmode;
+    uint16_t trailcounter;
+    char trailname[IGI_TEXTMAX + 1];
+    // menu panel: the saved game's name
+    char savename[IGI_TEXTMAX + 1];
     int32_t debugvalue[6];
     uint8_t inputchanged;
     ZONE_TABLE zone;

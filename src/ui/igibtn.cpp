@@ -6,7 +6,10 @@
 #include "core/debug.h"
 #include "core/mlstring.h"
 #include "platform/input.h"
+#include "rules/gamemsg.h"
 #include "ui/igi.h"
+#include "ui/igidisp.h"
+#include "ui/igipanel.h"
 #include "ui/textedit.h"
 
 const IGI_BUTTONSIZE g_IgiButtonSize[SBT_LGE + 1] = {
@@ -33,6 +36,12 @@ void Igievnt_SetSpecialButton(int zd, ZONE_HANDLER handler, const char* key, int
     z->button.sbt = (uint32_t)sbt;
     if (!MLString_Get(key, z->button.label, sizeof z->button.label, 0))
         snprintf(z->button.label, sizeof z->button.label, "%s", key ? key : "");
+}
+
+void Igievnt_DefineStdButton(int zd, ZONE_ACTION action, const char* key, int sbt, int x, int y, int layers)
+{
+    Igievnt_SetSpecialButton(zd, Igievnt_HandleStdButton, key, sbt, x, y, layers);
+    igi_nfo.zone.data[zd].button.action = action;
 }
 
 void Igievnt_DefineButton(int zd, ZONE_HANDLER handler, int x, int y, int w, int h, int insetx, int insety,
@@ -100,6 +109,7 @@ void Igievnt_DefineSlider(int zd, ZONE_HANDLER handler, SLIDER_CALLBACK callback
                           int w, int h, int range, int start, int notify, int layers)
 {
     ZONE* z = Define(zd, handler, x, y, w, h, layers);
+    z->button.slider = 1;
     z->button.range = range < 0 ? 0 : range;
     z->button.callback = callback;
     z->button.continuous = (uint8_t)(continuous != 0);
@@ -117,9 +127,8 @@ static void EndDrag(uint32_t zd)
     igi_nfo.buttonlock = 0;
 }
 
-void Igievnt_HandleStdButton(uint32_t zd, uint32_t reason)
+static void SliderHandler(uint32_t zd, uint32_t reason)
 {
-    if (zd >= ZD_MAXIMUM) return;
     ZONE* z = &igi_nfo.zone.data[zd];
     ZONE_BUTTON& b = z->button;
     if (reason == ZR_INPUT) {
@@ -144,4 +153,39 @@ void Igievnt_HandleStdButton(uint32_t zd, uint32_t reason)
     b.position = pos;
     z->dirty = 1;
     if (b.continuous) Igievnt_ReportSlider((int)zd);
+}
+
+// The mode buttons show the action mode, not the click; the group buttons
+// stay down for their mode.
+static int NoPressedLook(uint32_t zd) { return zd == 45 || zd == 74; }
+static int Latches(uint32_t zd) { return zd >= 60 && zd <= 64; }
+static int AlwaysDirty(uint32_t zd) { return zd >= 3 && zd <= 5; }
+
+void Igievnt_HandleStdButton(uint32_t zd, uint32_t reason)
+{
+    if (zd >= ZD_MAXIMUM) return;
+    ZONE* z = &igi_nfo.zone.data[zd];
+    if (z->button.slider) return SliderHandler(zd, reason);
+    if (AlwaysDirty(zd)) z->dirty = 1;
+    switch (reason) {
+    case ZR_DRAW:
+        if (z->button.sbt <= SBT_LGE) IgiDisp_DrawStdButton((int)zd);
+        return;
+    case ZR_UPDATE:
+        if (z->button.pressed && !NoPressedLook(zd) && !Latches(zd)) {
+            z->button.pressed = 0;
+            z->dirty = 1;
+        }
+        return;
+    case ZR_INPUT:
+        if (igi_nfo.event.kind != EV_LEFTUP) return;
+        Igipanel_Msg(MSG_SFXBUTTONCLICK);
+        if (!NoPressedLook(zd)) {
+            z->button.pressed = 1;
+            z->dirty = 1;
+        }
+        if (z->button.action) z->button.action(zd);
+        return;
+    default: return;
+    }
 }

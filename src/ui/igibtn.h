@@ -28,6 +28,9 @@ extern const IGI_BUTTONSIZE g_IgiButtonSize[SBT_LGE + 1];
 // text of key (30 characters at most) or the key itself. Asserts
 // "sbt>=0 && sbt<SBT_MAXIMUM".
 void Igievnt_SetSpecialButton(int zd, ZONE_HANDLER handler, const char* key, int sbt, int x, int y, int layers);
+// A panel button: a special button handled by Igievnt_HandleStdButton that
+// runs action when clicked.
+void Igievnt_DefineStdButton(int zd, ZONE_ACTION action, const char* key, int sbt, int x, int y, int layers);
 // A text-entry zone (handled by Igievnt_HandleEditZone): the default text
 // copied into buffer (which holds maxlen + 1 bytes), the text area inset
 // by (insetx, insety).
@@ -48,6 +51,11 @@ void Igievnt_SetSliderValue(int zd, int value);
 void Igievnt_SetSliderValueNotify(int zd, int value);
 // Passes range x knob / width to the callback.
 void Igievnt_ReportSlider(int zd);
-// The sliders' handler: reason 2 left down starts a drag (mouse confined,
-// button lock 4); reason 1 follows the pointer and ends at the release.
+// The handler of every panel button and slider. A slider: reason 2 left
+// down starts a drag (mouse confined, button lock 4); reason 1 follows the
+// pointer and ends at the release. A button: reason 0 draws it, reason 1
+// lets it up (shown down for one frame), a left release over it plays
+// MSG_SFXBUTTONCLICK, presses it and runs its action; every other event is
+// ignored. Zones 45 and 74 show no press (the action mode holds them down),
+// 60 to 64 latch (their action lets them up), 3 to 5 are dirty on every call.
 void Igievnt_HandleStdButton(uint32_t zd, uint32_t reason);

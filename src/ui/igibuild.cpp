@@ -9,6 +9,7 @@
 #include "ui/igi.h"
 #include "ui/igibtn.h"
 #include "ui/igidisp.h"
+#include "ui/igimark.h"
 #include "ui/igievnt.h"
 #include "ui/igimouse.h"
 #include "ui/slist.h"
@@ -49,7 +50,7 @@ void Igievnt_MakeBuildLists(void)
     const ZONE& z = igi_nfo.zone.data[ZONE_LIST];
     for (SLIST*& l : s_lists) {
         SList_Delete(l);
-        l = SList_New(z.lx, z.ly, z.rx, z.ry + 1, 0, IGI_LISTROW, nullptr, nullptr);
+        l = SList_New(z.lx, z.ly, z.rx, z.ry + 1, 0, IGI_LISTROW, IgiMark_DrawListCell, nullptr);
         SList_SetColumns(l, IGI_LISTCOLUMNS, IGI_LISTMINCOL);
     }
 }

@@ -31,12 +31,17 @@
 #include "ui/igibtn.h"
 #include "ui/igiclick.h"
 #include "ui/igidisp.h"
+#include "ui/igidebug.h"
 #include "ui/igievnt.h"
+#include "ui/igimark.h"
 #include "ui/igiminimap.h"
 #include "ui/igimouse.h"
 #include "ui/igipump.h"
 #include "ui/igitext.h"
 #include "ui/igitop.h"
+#include "ui/igitrail.h"
+#include "ui/igicomms.h"
+#include "net/net.h"
 #include "ui/igiworld.h"
 #include "ui/slist.h"
 #include "ui/textedit.h"
@@ -181,6 +186,8 @@ void IgiDisp_Init(void)
     s = SCREEN{};
     s.started = 1; // a close frees whatever was made before a failure
     s.watersale = LargestWaterSale();
+    IgiMark_InitGauge();
+    IgiDebug_Reset();
     for (int i = 0; i < IBM_COUNT; i++) LoadBitmap(i);
     Font_Init(IGIDISP_FONTBYTES);
     s.fonts = 1;
@@ -196,6 +203,7 @@ void IgiDisp_Init(void)
     s.stillsince = Plat_SystemMs();
     Mouse_SetPos(IGIDISP_MOUSEX, IGIDISP_MOUSEY);
     Display_SetMessageHook(IgiDisp_AddMessage);
+    if (g_NetworkGame) Net_SetMessageHandler(Igievnt_ChatReceived);
     Igidisp_SetDirty();
 }
 
@@ -203,6 +211,7 @@ void IgiDisp_Close(void)
 {
     if (!s.started) return;
     Display_SetMessageHook(nullptr);
+    if (g_NetworkGame) Net_SetMessageHandler(nullptr);
     IgiWorld_Unload();
     IgiDisp_CloseTextPanel();
     IgiDisp_FreeMinimap();
@@ -291,7 +300,8 @@ void DrawTextField(const ZONE& z)
     if (z.button.editing && f) {
         if (BITMAP* dst = Target()) TextField_Draw(f, dst);
     } else if (z.button.buffer) {
-        Print(z.lx + z.button.textx, z.ly + z.button.texty, z.button.buffer, 0);
+        // The text area is kept in screen pixels.
+        Print(z.button.textx, z.button.texty, z.button.buffer, 0);
     }
 }
 
@@ -414,9 +424,9 @@ void IgiDisp_DrawZone(int zd)
     case 30: DrawZoneList(zd, 448, 64, 192, 250); return;
     case 39: case 40: case 41: DrawTactical(zd, z); return;
     case 65: case 66: case 67: case 68: DrawSlider(z); return;
-    // The resource gauge and the execution modes draw with the gauges and
-    // the command panels.
-    case 25: case 49: return;
+    // The execution modes draw with the command panels.
+    case 25: IgiMark_DrawPowerGauge(Target(), IgiDisp_Bitmap(IBM_RESOBARS), z.lx, z.ly); return;
+    case 49: return;
     default: break;
     }
     if (z.button.buffer) {
@@ -647,6 +657,8 @@ void IgiDisp_DrawGameScreen(void)
     if (!(g_DebugFlags & DBG_NOFOG)) Fog_Draw(g_LocalTeam);
     KeepPanelColumns(dst, keep, 1);
     DrawSelectionBox(dst, &clip);
+    IgiMark_DrawOverlays(dst, &clip, s.zone == ZONE_MAP && Mouse_IsCursorShown(), s.mousex, s.mousey);
+    Igitrail_DrawMapOverlay(dst, &clip);
     IgiDisp_DrawClockTo(dst);
 }
 
@@ -788,6 +800,7 @@ void IgiDisp_Update(void)
     DrawZones();
     ExpireAndDrawMessages();
     Tooltip();
+    IgiDebug_Draw(Target(), Plat_SystemMs(), s.mousex, s.mousey);
     if (Mouse_IsCursorShown()) {
         int c = IgiDisp_ChooseCursor(s.zone, s.mousex, s.mousey);
         if (c < cursorinfo.nrcursors) Cursor_Set(c);
@@ -868,6 +881,8 @@ void IgiDisp_DrawHelp(int zd)
         else if (!b->buildingtype->upgradeto) snprintf(text, sizeof text, "%s", MLString_Display(MLSD_NOUP));
         else snprintf(text, sizeof text, "%s %dc", b->buildingtype->upgradeto->name, b->buildingtype->upgradeto->cost);
         TipLeft(z, text);
+    } else if (zd == 30) {
+        if (!IgiMark_DrawListTooltip(Target())) return;
     } else if (zd == 80) {
         if (s.watersale <= 0) return;
         IgiDisp_FormatInt(text, sizeof text, MLString_Display(MLSD_WATERSALE), s.watersale);

@@ -21,6 +21,7 @@
 #include "ui/igibtn.h"
 #include "ui/igibuild.h"
 #include "ui/igidisp.h"
+#include "ui/igimenu.h"
 #include "ui/textedit.h"
 #include "units/building.h"
 #include "units/iterate.h"
@@ -259,6 +260,7 @@ int Igievnt_SetMfdMode(int mode)
     Igievnt_SetActionMode(AM_DEFAULT);
     for (int zd = 15; zd <= 20; zd++) Igievnt_ButtonUp(zd);
     Igievnt_ButtonDown(14 + mode);
+    if (mode == MFD_MENU) Igimenu_RefillList();
     Igizone_SetActiveMask(mask);
     Igidisp_SetDirty(); // the new panel's background too
     return 1;

@@ -1,4 +1,5 @@
 #include "ui/igiminimap.h"
+#include "ui/igitrail.h"
 
 #include <initializer_list>
 
@@ -172,6 +173,7 @@ void IgiDisp_DrawMinimapTo(BITMAP* dst)
     }
     GRECT window = {m.originx, m.originy, m.w, m.h};
     if (radar) Blip_DrawInstances(dst, &window, m.originx, m.originy, m.scrollx, m.scrolly);
+    Igitrail_DrawMinimap(dst);
     Graph_DrawRect(dst, &window, 0, m.originx - m.scrollx + g_MapView.tilex,
                    m.originy - m.scrolly + g_MapView.tiley, MAPVIEW_TILES, MAPVIEW_TILES,
                    MINIMAP_SELECTED);

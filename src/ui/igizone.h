@@ -44,6 +44,8 @@ enum ZONE_LAYER {
 
 typedef void (*ZONE_HANDLER)(uint32_t zd, uint32_t reason);
 typedef void (*SLIDER_CALLBACK)(uint32_t zd, int value);
+// What a standard button does when clicked.
+typedef void (*ZONE_ACTION)(uint32_t zd);
 
 // Button data, owned by the button and panel code.
 struct ZONE_BUTTON {
@@ -62,6 +64,8 @@ struct ZONE_BUTTON {
     int32_t range, value, position;
     uint8_t continuous;
     SLIDER_CALLBACK callback;
+    uint8_t slider;                 // the standard-button handler drags it
+    ZONE_ACTION action;             // a panel button's click
 };
 
 struct ZONE {

@@ -91,7 +91,7 @@ enum ORDERCODE {
     QGOTOREPAIR = 55,          // sel; u32 building id @0
     QGOTOREARM = 56,           // sel; u32 building id @0
     QSETUPTRANSPORT = 59,      // sel; u32 building type id @0, u16 x @4, u16 y @6
-    QSURRENDER = 60,           // no payload
+    QSURRENDER = 60,           // no payload; the team's units and buildings leave play
     QAITAKEOVER = 61,          // no payload
     QGAMESPEED = 62,           // u32 updates per second @0
     QAUTOMOVEON = 63,          // sel; u8 mode @0
@@ -218,6 +218,8 @@ void Orders_QRepairSelf(int team, const UNITLIST* sel);
 void Orders_QScatter(int team, const UNITLIST* sel);
 void Orders_QSpy(int team, int unitid, int buildingid, int action, int extra);
 void Orders_QSetupTransport(int team, const UNITLIST* sel, int buildingtypeid, int x, int y);
+// Executed on every machine: every unit of the team is deleted, then each
+// of its buildings removed as destroyed; logs "Team %d surrendered".
 void Orders_QSurrender(int team);
 void Orders_QAITakeover(int team);
 // For the local team.
@@ -253,10 +255,17 @@ const struct QuorNetOrders* Orders_NetTable(void);
 // ------------------------------------------------------------------ execution
 
 // Frame step 5, after an update: during playback the orders recorded for
-// the update just run replace the pending ones; the pending orders (in a
-// network game, the incoming ones) move to the executed queue, are recorded
-// when recording, and are executed in queue order.
+// the update just run replace the pending ones; the pending orders move to
+// the executed queue, are recorded when recording, and are executed in queue
+// order. In a network game it executes nothing: the pending orders wait for
+// the round packet.
 void Orders_AfterUpdate(void);
+// The orders the network rounds unpacked (a completed round's): moved to the
+// executed queue, recorded under the current update, executed in order.
+void Orders_ExecuteIncoming(void);
+// Whether executed QCHECKSYNC orders are shown on the message line
+// (QTOGGLESHOWSYNC switches it on every machine).
+int Orders_ShowingSync(void);
 // Executes one order.
 void Orders_Execute(const ORDERREC* node);
 // The selection a team's executed orders apply to.

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "ai/ai.h"
 #include "core/bytes.h"
@@ -21,6 +22,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "rules/endcond.h"
+#include "platform/video.h"
 #include "rules/gamemsg.h"
 #include "save/save.h"
 #include "ui/igievnt.h"
@@ -30,6 +32,7 @@
 #include "units/ordersint.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/iterate.h"
 #include "units/unitstate.h"
 
 // The selections the executed orders of each team apply to.
@@ -39,6 +42,7 @@ static UNITLIST s_selection[TEAM_MAXTEAMS];
 static uint32_t s_localSync[2];
 static int s_haveLocalSync[2];
 static int s_syncMismatches;
+static int s_showSync; // each executed QCHECKSYNC shown on the message line
 
 static void (*s_executedLog)(const char* line);
 
@@ -175,6 +179,7 @@ static void CheckSync(const ORDERREC* n)
         TLOG(TLOG_ERROR, "Order QCHECKSYNC of team %d: kind %d unknown; refused", n->team, kind);
         return;
     }
+    if (s_showSync) Display_Message("Sync check %d of team %d: %u", kind, n->team, value);
     if (!s_haveLocalSync[kind]) {
         TLOG(TLOG_DIAG, "Sync check %d of team %d: no local value to compare", kind, n->team);
         return;
@@ -184,6 +189,9 @@ static void CheckSync(const ORDERREC* n)
     TLOG(TLOG_ERROR, "Out of sync at update %u: check %d of team %d is %u, here %u", g_UpdateCount,
          kind, n->team, value, s_localSync[kind]);
 }
+
+// An order every machine executes, so every machine shows the checks or none.
+static void ToggleShowSync(const ORDERREC*) { s_showSync = !s_showSync; }
 
 // ------------------------------------------------------------------ building orders
 
@@ -301,6 +309,29 @@ static void AiTakeover(const ORDERREC* node)
     if (AI_TakeOver(node->team)) Endcond_TakeOver(node->team);
 }
 
+// The team leaves play at the same update on every machine: its units
+// first, wherever they are, so that no building's removal sets any of them
+// down again; then its buildings, as if destroyed, in list order. Credits,
+// relations and trails stay: the end conditions find the team eliminated.
+static void Surrender(const ORDERREC* node)
+{
+    const int team = node->team;
+    if (team < 0 || team >= TEAM_MAXTEAMS) return;
+    // By id: a deleted carrier takes its passengers along.
+    std::vector<int> ids;
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    for (UNIT* u = Iterate_UnitNext(&it); u; u = Iterate_UnitNext(&it))
+        if (u->team == team) ids.push_back(u->id);
+    for (int id : ids)
+        if (UNIT* u = Units_IdToUnitPtr(id, team)) Units_Delete(u);
+    while (BUILDING* b = teamdata[team].firstbuilding) {
+        Build_RemoveFromGame(b, BRM_DESTROYED);
+        if (teamdata[team].firstbuilding == b) break; // never spin on a building that stays
+    }
+    Tlog_Printf(TLOG_DIAG, "Team %d surrendered", team);
+}
+
 static void SetupHandlers(void)
 {
     memset(s_handlers, 0, sizeof s_handlers);
@@ -312,8 +343,10 @@ static void SetupHandlers(void)
     s_handlers[QTACTICALAI] = {TacticalAI, 12};
     s_handlers[QGAMESPEED] = {GameSpeed, 4};
     s_handlers[QAITAKEOVER] = {AiTakeover, 0};
+    s_handlers[QSURRENDER] = {Surrender, 0};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
     s_handlers[QSAVEGAME] = {SaveGame, 0};
+    s_handlers[QTOGGLESHOWSYNC] = {ToggleShowSync, 0};
     Orders_SetupUnitHandlers(s_handlers);
     Orders_SetupBuildingUnitHandlers(s_handlers);
     s_handlers[QCONSTRUCTUNIT] = {ConstructUnit, 8};
@@ -376,14 +409,10 @@ void Orders_Execute(const ORDERREC* node)
     h.fn(node);
 }
 
-void Orders_AfterUpdate(void)
+// Moves a queue's orders to the executed queue, records them under the
+// current update when recording, and executes them in queue order.
+static void RunQueue(ORDERQUEUE* source)
 {
-    if (Orders_IsPlayingBack()) {
-        Orders_QueueFree(&g_OrdersPending);
-        Orders_TakePlayback(g_UpdateCount, &g_OrdersPending);
-    }
-    // In a network game the pending orders wait for the round packet.
-    ORDERQUEUE* source = g_NetworkGame ? &g_OrdersIncoming : &g_OrdersPending;
     while (ORDERREC* node = Orders_QueuePop(source)) Orders_QueueAppend(&g_OrdersExecuted, node);
     if (g_OrdersExecuted.count == 0) return;
     if (Orders_IsRecording()) Orders_RecordExecuted(&g_OrdersExecuted);
@@ -392,6 +421,20 @@ void Orders_AfterUpdate(void)
     Orders_QueueFree(&g_OrdersExecuted);
 }
 
+void Orders_AfterUpdate(void)
+{
+    if (Orders_IsPlayingBack()) {
+        Orders_QueueFree(&g_OrdersPending);
+        Orders_TakePlayback(g_UpdateCount, &g_OrdersPending);
+    }
+    // In a network game the pending orders wait for the round packet, and
+    // the rounds' orders run when their round is done, not after an update.
+    if (g_NetworkGame) return;
+    RunQueue(&g_OrdersPending);
+}
+
+void Orders_ExecuteIncoming(void) { RunQueue(&g_OrdersIncoming); }
+
 UNITLIST* Orders_TeamSelection(int team)
 {
     ASSERT(team >= 0 && team < TEAM_MAXTEAMS);
@@ -399,6 +442,7 @@ UNITLIST* Orders_TeamSelection(int team)
 }
 
 int Orders_SyncMismatches(void) { return s_syncMismatches; }
+int Orders_ShowingSync(void) { return s_showSync; }
 
 void Orders_SetExecutedLog(void (*fn)(const char* line)) { s_executedLog = fn; }
 
@@ -417,6 +461,7 @@ static void ResetExecution(void)
     memset(s_localSync, 0, sizeof s_localSync);
     memset(s_haveLocalSync, 0, sizeof s_haveLocalSync);
     s_syncMismatches = 0;
+    s_showSync = 0;
 }
 
 // A configured file name: relative names live in the start directory.

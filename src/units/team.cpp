@@ -11,6 +11,7 @@
 #include "core/error.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "net/net.h"
 #include "rules/gamemsg.h"
 #include "units/building.h"
 #include "units/unit.h"
@@ -254,6 +255,19 @@ void Team_CloseTeamData(void)
 const char* Team_GetPlayerNameString(int team)
 {
     CheckTeam(team);
+    if (g_NetworkGame) {
+        int node = Net_NodeOfTeam(team);
+        if (node < NET_NODES) {
+            // A copy: the packet thread rewrites the session block whenever a
+            // SESSION comes. One per team, so that two names can be shown at once.
+            static char names[TEAM_MAXTEAMS][NET_NAME_SIZE];
+            Net_Lock();
+            memcpy(names[team], g_NetSession.players[node].name, NET_NAME_SIZE);
+            Net_Unlock();
+            names[team][NET_NAME_SIZE - 1] = '\0';
+            return names[team];
+        }
+    }
     switch (teamdata[team].type) {
     case TT_DISABLED:
         return s_unnamedText;
@@ -275,6 +289,12 @@ void Game_AddMinimapStatus(int team, int delta)
 
 void Team_RemoveDeadTeams(void)
 {
-    // Only a network game can lose a player.
+    // Only a network game can lose a player. Its units stay where they are.
     if (!g_NetworkGame) return;
+    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+        if (teamdata[team].type != TT_HUMAN || Net_NodeOfTeam(team) < NET_NODES) continue;
+        teamdata[team].type = TT_DISABLED;
+        TLOG(TLOG_WARNING, "Team %d's player has left the game: team disabled at update %u", team,
+             g_UpdateCount);
+    }
 }

@@ -162,15 +162,17 @@ void Team_InitTeamData(void);
 // Frees what the teams hold (the idle lists and global trails' waypoints).
 void Team_CloseTeamData(void);
 
-// The text shown as the team's player: by type, the unnamed-team text, the
-// configured player name or the computer players' text. An unknown type is
-// fatal "Unknown team type" (class 4).
+// The text shown as the team's player: in a network game the name of the
+// active node that plays it; else by type, the unnamed-team text, the configured player
+// name or the computer players' text. An unknown type is fatal "Unknown team
+// type" (class 4).
 const char* Team_GetPlayerNameString(int team);
 
 // Adds delta to the team's minimap status counter; a negative result logs
 // "Minimap status went negative".
 void Game_AddMinimapStatus(int team, int delta);
 
-// Update step 1: teams whose player has left the game are removed. Only a
-// network game can lose a player, so outside one this does nothing.
+// Update step 1: in a network game a TT_HUMAN team that no active node plays
+// (Net_NodeOfTeam) becomes TT_DISABLED, logged once with the update; outside
+// one this does nothing.
 void Team_RemoveDeadTeams(void);

@@ -190,7 +190,7 @@ protected:
         uint8_t send = 1;
         QuorNet_Step(&send);
         for (size_t n = 0; n < texts.size(); n++) {
-            if ((int)n == g_NetOwnNode || !Net_IsNodeActive((int)n)) continue;
+            if ((int)n == g_NetOwnNode || !Net_IsNodeInSession((int)n)) continue;
             Deliver(Round((int)n, g_NetRound, texts[n]), Addr((int)n));
             AckOwn((int)n);
         }
@@ -222,6 +222,34 @@ TEST_F(NetRoundsTest, ASessionBetweenRoundsDoesNotCompleteTheNext)
     uint8_t send = 1;
     EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_WAITING | QUORNET_CHANGED);
     EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, QUORNET_WAITING);
+}
+
+// Regression: the lobby's SESSION, resent until the game's filter took it,
+// marked every node that joined after it as dropped at round 1.
+TEST_F(NetRoundsTest, StaleSessionsDoNotDropOrBringBackNodes)
+{
+    Start(3, 1);
+    auto session = [](uint32_t round, bool withtwo) {
+        NetSession s = g_NetSession;
+        s.players[2].flags = withtwo ? NET_PLAYER_ACTIVE : 0;
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        NetPacket p;
+        memset(&p, 0, sizeof p);
+        Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+        Net_SetRound(&p, round);
+        Deliver(p, Addr(0));
+    };
+    session(0, false); // the lobby's, before node 2 joined
+    EXPECT_TRUE(Net_IsNodeInSession(2));
+    EXPECT_EQ(g_NetRounds.droppedat[2], 0u);
+    session(5, true);
+    session(4, false); // older than the last taken
+    EXPECT_TRUE(Net_IsNodeInSession(2));
+    session(6, false);
+    EXPECT_EQ(g_NetRounds.droppedat[2], 6u);
+    session(7, true); // once dropped, out for good
+    EXPECT_FALSE(Net_IsNodeInSession(2));
 }
 
 TEST_F(NetRoundsTest, EarlyPacketsAreHeldAndDistantOnesWait)
@@ -285,7 +313,7 @@ TEST_F(NetRoundsTest, CreatorDropsASilentNodeAndRelaysAnEmptyRound)
     AckOwn(2);
     MemNet_Sent().clear();
     int frames = 0;
-    while (Net_IsNodeActive(2) && frames < 3000) {
+    while (Net_IsNodeInSession(2) && frames < 3000) {
         MemNet_Advance(QUORNET_FRAME_MS);
         QuorNet_CheckDrops();
         frames++;
@@ -307,6 +335,34 @@ TEST_F(NetRoundsTest, CreatorDropsASilentNodeAndRelaysAnEmptyRound)
     g_NetSessionChanged = 0;
     Play({{}, {}, {}});
     EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(1, "b2"), Exec(2, "c2"), Exec(1, "b3")}));
+}
+
+// Regression: a node that died after sending its round never acknowledged
+// ours; without a missing ROUND no waiting frame counted, and only the 41
+// resends (minutes) dropped it. Now its frames count once our packet was
+// resent more than twice.
+TEST_F(NetRoundsTest, ANodeThatSentItsRoundButNeverAcknowledgesIsDropped)
+{
+    Start(3, 0);
+    uint8_t send = 1;
+    QuorNet_Step(&send);
+    Deliver(Round(1, 2, {}), Addr(1));
+    Deliver(Round(2, 2, {}), Addr(2));
+    AckOwn(1);
+    for (int i = 0; i < 100; i++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+    }
+    EXPECT_EQ(g_NetRounds.frames[2], 0u) << "an acknowledgement may be late";
+    g_NetRounds.resends[2] = QUORNET_RESEND_LATE + 1;
+    int frames = 0;
+    while (Net_IsNodeInSession(2) && frames < 3000) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+        frames++;
+    }
+    EXPECT_EQ(frames, QUORNET_FRAMES_DROP + 1);
+    EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_CHANGED);
 }
 
 TEST_F(NetRoundsTest, GuestPastTheDropTakesTheCreatorsEmptyRound)
@@ -383,7 +439,7 @@ TEST_F(NetRoundsTest, CountdownsAndTheSilentCreator)
     QuorNet_CheckDrops(); // node 1 follows the creator: it takes over and drops it
     EXPECT_EQ(s_shown[0], "Waiting for P0 to drop P0");
     EXPECT_TRUE(g_NetCreator);
-    EXPECT_FALSE(Net_IsNodeActive(0));
+    EXPECT_FALSE(Net_IsNodeInSession(0));
     EXPECT_TRUE(NetPkt_SameAddress(&g_NetSession.creator_address, &kOwn));
     ASSERT_FALSE(MemNet_Sent().empty());
     EXPECT_EQ(Net_Type(&MemNet_Sent().front().packet) & 0xFF, (uint32_t)NET_SESSION);

@@ -402,4 +402,59 @@ TEST_F(NetSessionTest, CloseSaysGoodbyeWithAcknowledgement)
     ASSERT_TRUE(Net_InitWith(NET_TYPE_UDP, MemNet_Transport(), 0));
 }
 
+// Regression: a faster node's first ROUND reached a guest whose own LAUNCH
+// was late; the lobby acknowledged it and threw it away, and the game
+// waited for it until the sender was dropped.
+TEST_F(NetSessionTest, TheLobbyWithholdsTheAcknowledgementOfARound)
+{
+    BecomeGuest();
+    auto acks = [] {
+        int n = 0;
+        for (const MemDatagram& d : MemNet_Sent()) n += (Net_Type(&d.packet) & NET_IS_ACK) != 0;
+        return n;
+    };
+    const struct {
+        uint32_t type;
+        int acked;
+    } rows[] = {{NET_ROUND, 0}, {NET_MESSAGE, 1}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(Net_PacketTypeName(r.type));
+        MemNet_Sent().clear();
+        NetPacket p = Packet(r.type, 2, "x", 2);
+        Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
+        Net_SetId(&p, 700 + r.type);
+        Net_StampCrc(&p);
+        MemNet_Deliver(p, Addr(4));
+        NetPkt_Pass();
+        EXPECT_EQ(acks(), r.acked);
+    }
+}
+
+// Regression: a resend of an older SESSION, delivered after a newer one,
+// gave the guest a former player list (and a game of the wrong players).
+TEST_F(NetSessionTest, AnOlderSessionDeliveredLateIsIgnored)
+{
+    BecomeGuest(1, 3);
+    auto session = [](uint32_t id, int players) {
+        NetSession s = g_NetSession;
+        s.count = (uint8_t)players;
+        s.players[3].flags = players == 4 ? NET_PLAYER_ACTIVE : 0;
+        s.players[3].address = Addr(5);
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        NetPacket p = Packet(NET_SESSION, 0, block, sizeof block);
+        Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
+        Net_SetId(&p, id);
+        Net_StampCrc(&p);
+        MemNet_Deliver(p, Addr(2));
+        NetPkt_Pass();
+    };
+    session(50, 4);
+    session(49, 3);
+    EXPECT_EQ(g_NetSession.count, 4);
+    EXPECT_TRUE(Net_IsNodeInSession(3));
+    session(51, 3);
+    EXPECT_EQ(g_NetSession.count, 3);
+}
+
 } // namespace

@@ -629,12 +629,11 @@ uint64_t QvDigest_State(void)
         d.add(v);
     AddEndConditions(d);
     AddComputerPlayers(d);
-    // Stolen plans (kept across saves) and what the local team saw of the
-    // buildings.
+    // Stolen plans (kept across saves). The mini-buildings' seen flags are
+    // the local team's view and differ between the machines of one game.
     for (int id = 1; id < PREREQ_MAXIDS; id++)
         for (int t = 0; t < TEAM_MAXTEAMS; t++)
             if (PREREQ_HaveStolen(id, t)) d.add(id * TEAM_MAXTEAMS + t);
-    for (const MINIBUILDING* m = MiniBuild_First(); m != nullptr; m = m->next) d.add(m->seen);
     return d.h;
 }
 

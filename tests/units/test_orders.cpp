@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/tlog.h"
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "core/uid.h"
@@ -628,6 +629,28 @@ TEST_F(OrderExecution, SyncChecksCompareWithWhatThisMachineSent)
     Orders_FreeNode(n);
 }
 
+// Every machine executes the toggle, so every machine shows the same checks.
+TEST_F(OrderExecution, ShowSyncTogglesShowingEachExecutedCheck)
+{
+    QvLogCapture shown(TLOG_DIAG);
+    ORDERREC* toggle = Orders_NewNode(QTOGGLESHOWSYNC, 0, 3);
+    ORDERREC* check = Orders_NewNode(QCHECKSYNC, 8, 5);
+    check->payload[0] = ORDER_SYNC_VALUE;
+    check->payload[4] = 42;
+    Orders_Execute(toggle);
+    EXPECT_EQ(Orders_ShowingSync(), 1);
+    Orders_Execute(check);
+    EXPECT_NE(shown.text().find("Sync check 1 of team 5: 42"), std::string::npos) << shown.text();
+    Orders_Execute(toggle);
+    Orders_Execute(check);
+    EXPECT_EQ(Orders_ShowingSync(), 0);
+    EXPECT_EQ(shown.text().find("Sync check 1 of team 5: 42", shown.text().find("team 5: 42") + 1),
+              std::string::npos) << "shown once only";
+    Orders_FreeNode(toggle);
+    Orders_FreeNode(check);
+}
+
+// The rounds' orders run when their round is done, never after an update.
 TEST_F(OrderExecution, ANetworkGameRunsTheIncomingQueueAndKeepsThePendingOne)
 {
     g_NetworkGame = 1;
@@ -638,6 +661,9 @@ TEST_F(OrderExecution, ANetworkGameRunsTheIncomingQueueAndKeepsThePendingOne)
     in->payload[4] = 25;
     Orders_QueueAppend(&g_OrdersIncoming, in);
     Orders_AfterUpdate();
+    EXPECT_EQ(teamdata[3].credits, 0);
+    EXPECT_EQ(g_OrdersIncoming.count, 1);
+    Orders_ExecuteIncoming();
     EXPECT_EQ(teamdata[3].credits, 25);
     EXPECT_EQ(teamdata[2].credits, 0);
     EXPECT_EQ(g_OrdersPending.count, 1);

@@ -1,0 +1,391 @@
+// netnode: one machine of a network game between processes: the headless
+// program on the demo scenario, with a script standing in for the
+// multiplayer menus.
+//
+//   netnode --node I --nodes K --base B --updates N [--transport udp|ipx]
+//           [--seed S] [--frame-ms M] [--kill-at U] [--int-at U]
+//           [--stop-at U --stop-ms M] [--playback FILE --cycles C]
+//
+// Runs in a directory holding quorvex.cfg and the demo's data (the runner
+// makes one per node). Its address is 127.B.0.(I + 1); process 0 hosts,
+// the others join it (UDP: at its address; IPX: found by Net_Search). Its
+// node number, given by the creator, is its team. It gives seeded orders
+// for its team through the builders, advances the game clock one interval a
+// frame, writes "digests.txt" (the state's digest after every update, up to
+// N) and "summary.txt", and quits two rounds after N (so that the others
+// can finish N without it), 10 s after N at the latest, or at the game's
+// end. QUORVEX_NETFAULTS puts the fault layer under the packet layer.
+//
+// The faults of a run: --kill-at (SIGKILL at that update), --int-at
+// (SIGINT: the program quits as asked), --stop-at (stopped until the runner
+// or, after --stop-ms, a child resumes it). --frame-ms shortens the drop
+// limits' frame step.
+// --playback plays a recording single-player with the round length it had.
+#include <arpa/inet.h>
+#include <signal.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "core/config.h"
+#include "core/gamestate.h"
+#include "core/gll.h"
+#include "core/tlog.h"
+#include "core/utils.h"
+#include "game/gameloop.h"
+#include "game/quorvex.h"
+#include "game/systems.h"
+#include "net/ipx.h"
+#include "net/quornet.h"
+#include "net/udp.h"
+#include "netfault.h"
+#include "platform/plat.h"
+#include "platform/thread.h"
+#include "support/world.h"
+#include "units/iterate.h"
+#include "units/orders.h"
+#include "units/team.h"
+#include "units/unit.h"
+#include "units/unitlist.h"
+
+namespace {
+
+struct Options {
+    int node = 0, nodes = 2, base = 1, updates = 300, type = NET_TYPE_UDP;
+    uint32_t seed = 1, framems = 0, cycles = 0;
+    long killat = -1, intat = -1, stopat = -1, stopms = 0;
+    const char* playback = nullptr;
+};
+
+Options s_opt;
+char s_self[32];
+std::mt19937 s_rand;
+FILE* s_digests;
+uint32_t s_drops;      // nodes dropped by the bound
+long s_alone = -1;     // the update the game went single-player at
+int s_team;
+
+void Fail(const char* what)
+{
+    fprintf(stderr, "netnode %s: %s\n", s_self, what);
+    TLOG(TLOG_ERROR, "netnode %s: %s", s_self, what);
+    exit(1);
+}
+
+NetAddress AddressOf(int index)
+{
+    NetAddress a;
+    memset(&a, 0, sizeof a);
+    a.kind = s_opt.type;
+    uint8_t ip[4] = {127, (uint8_t)s_opt.base, 0, (uint8_t)(index + 1)};
+    memcpy(a.bytes, ip, 4);
+    if (s_opt.type == NET_TYPE_UDP) {
+        // The UDP address carries the port as the transport reports it.
+        a.bytes[4] = g_NetOwnAddress.bytes[4];
+        a.bytes[5] = g_NetOwnAddress.bytes[5];
+    }
+    return a;
+}
+
+// Polls a condition for up to ms of the network clock.
+template <typename F> int WaitFor(F done, uint32_t ms)
+{
+    uint32_t start = Thread_ClockMs();
+    while (!done()) {
+        if (Thread_ClockMs() - start >= ms) return 0;
+        Thread_Sleep(5);
+    }
+    return 1;
+}
+
+int Locked(int (*read)(void))
+{
+    Net_Lock();
+    int v = read();
+    Net_Unlock();
+    return v;
+}
+
+// ---- state 1: the session ----
+
+void Host(void)
+{
+    Net_HostGame();
+    g_NetStaged.team = 0;
+    g_NetStaged.colour = 0;
+    Net_SendPlayerState();
+    // Every guest in, its team chosen and ready.
+    int ok = WaitFor(
+        [] {
+            return Locked(+[] {
+                if (g_NetSession.count != s_opt.nodes) return 0;
+                for (int n = 1; n < NET_NODES; n++)
+                    if (Net_IsNodeInSession(n) && (!(g_NetSession.players[n].flags & NET_PLAYER_READY) ||
+                                                   g_NetSettings.node[n].team != n))
+                        return 0;
+                return 1;
+            });
+        },
+        60000);
+    if (!ok) Fail("the guests did not all join and get ready");
+    // Every guest holds the final player list before the launch: a LAUNCH
+    // overtaking the last SESSION would start it with a former one.
+    static uint8_t delivered[NET_NODES];
+    static uint32_t resends[NET_NODES];
+    Net_Lock();
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &g_NetSession);
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+    Net_SendToOthers(&p, delivered, resends);
+    Net_Unlock();
+    ok = WaitFor(
+        [] {
+            return Locked(+[] {
+                for (int n = 1; n < NET_NODES; n++)
+                    if (Net_IsNodeInSession(n) && !delivered[n]) return 0;
+                return 1;
+            });
+        },
+        30000);
+    if (!ok) Fail("a guest did not acknowledge the final session");
+    Net_HostLaunch();
+}
+
+void Guest(void)
+{
+    const char* refusal = "not tried";
+    for (int tries = 0; tries < 60 && refusal; tries++) {
+        NetAddress creator = AddressOf(0);
+        if (s_opt.type == NET_TYPE_IPX) {
+            Net_Search();
+            Thread_Sleep(100);
+            Net_LockFoundSessions();
+            NetSession* found = g_FoundSessions ? (NetSession*)GLL_GoFirst(g_FoundSessions) : nullptr;
+            int have = found != nullptr;
+            if (found) creator = found->creator_address;
+            Net_UnlockFoundSessions();
+            if (!have) continue;
+        }
+        refusal = Net_Join(&creator, 1000);
+    }
+    if (refusal) Fail(refusal);
+    Net_Lock();
+    int node = g_NetOwnNode;
+    Net_Unlock();
+    g_NetStaged.team = (uint8_t)node;
+    g_NetStaged.colour = (uint8_t)node;
+    Net_SendPlayerState();
+    Net_SendLaunch();
+    if (!WaitFor([] { return Locked(+[] { return g_NetLaunched; }); }, 60000)) Fail("no launch came");
+}
+
+// The run of a game, with Part of the staged settings given to it: the
+// nodes' teams are played by humans.
+void PlayGame(void)
+{
+    InitCommonGameSystems();
+    // Before the scenario and the computer players load: they go by the types.
+    for (int n = 0; n < NET_NODES; n++)
+        if ((s_opt.playback ? n < s_opt.nodes : Net_IsNodeInSession(n)) && Net_GetNodeTeam(n) < 8)
+            teamdata[Net_GetNodeTeam(n)].type = TT_HUMAN;
+    // A playback starts as the network game did (a network game's scenario
+    // leaves the alliances to the players), then plays single-player.
+    if (s_opt.playback) g_NetworkGame = 1;
+    InitGameSpecifics();
+    if (s_opt.playback) {
+        Net_CloseGame();
+        g_NetworkGame = 0;
+    }
+    g_GameState = GS_INGAME;
+    Game_RunInGame();
+    TLOG(TLOG_DIAG, "Game ended after %u updates and %u frames", g_UpdateCount, g_FrameCount);
+    CloseGameSpecifics();
+    CloseCommonGameSystems();
+}
+
+void WriteSummary(void)
+{
+    FILE* f = fopen("summary.txt", "w");
+    if (!f) return;
+    fprintf(f, "node %d (team %d): updates %u, UnitCycles %u, faults met %u, drops %u, %s\n", s_opt.node, s_team,
+            g_UpdateCount, (unsigned)UnitCycles, NetFault_Count(), (unsigned)s_drops,
+            s_alone >= 0 ? ("alone from update " + std::to_string(s_alone)).c_str() : "in the game to the end");
+    fclose(f);
+}
+
+void MultiMenus(void)
+{
+    PlatHeadless_UseVirtualClock(1);
+    Str_CopySafe(g_Config.orderrecord, s_opt.playback ? "" : "orders.rec", CFG_PATH);
+    if (s_opt.playback) {
+        Str_CopySafe(g_Config.orderplayback, s_opt.playback, CFG_PATH);
+        for (int n = 0; n < s_opt.nodes; n++) g_NetSettings.node[n].team = (uint8_t)n;
+        UnitCycles = s_opt.cycles;
+        s_team = g_LocalTeam = s_opt.node;
+        g_NetworkGame = 0;
+    } else {
+        static const NetTransport udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send};
+        static const NetTransport ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send};
+        const NetTransport* table = s_opt.type == NET_TYPE_IPX ? &ipx : &udp;
+        const char* faults = getenv("QUORVEX_NETFAULTS");
+        if (faults && *faults) {
+            NetFaultConfig config;
+            if (!NetFault_Parse(faults, &config)) Fail("QUORVEX_NETFAULTS is not <percent>,<kinds>,<seed>");
+            config.seed ^= s_opt.seed * 7919 + (uint32_t)s_opt.node;
+            table = NetFault_Wrap(table, config);
+        }
+        QuorNet_SetFrameStep(s_opt.framems);
+        snprintf(g_NetPlayerName, sizeof g_NetPlayerName, "Node%d", s_opt.node);
+        if (!Net_InitWith(s_opt.type, table, 1)) Fail("the network did not start");
+        Net_BeginSession();
+        if (s_opt.node == 0) Host();
+        else Guest();
+        Net_EndSession();
+        s_team = g_LocalTeam = Net_GetNodeTeam(g_NetOwnNode);
+    }
+    g_Config.disableendconditions = 0;
+    PlayGame();
+    WriteSummary();
+    g_GameState = GS_QUIT;
+}
+
+// ---- the game ----
+
+// Seeded orders for the node's team: its units scatter, roam, stop or change
+// temper; a team without units changes its defaults.
+void GiveOrders(void)
+{
+    if (s_rand() % 40 != 0) return;
+    UNITLIST sel;
+    Units_ListInit(&sel);
+    ITERATOR it;
+    Iterate_UnitInit(&it, s_team, 0, MM_ALL);
+    while (UNIT* u = Iterate_UnitNext(&it))
+        if (s_rand() % 3 == 0) Units_ListAppend(&sel, nullptr, u->id);
+    if (Units_ListEmpty(&sel)) {
+        Orders_QTacticalAI(s_team, (int)(s_rand() % 4), (int)(s_rand() % 4), (int)(s_rand() % 4));
+    } else {
+        switch (s_rand() % 4) {
+        case 0: Orders_QScatter(s_team, &sel); break;
+        case 1: Orders_QAutoMoveOn(s_team, &sel, TACTAI_HIGH); break;
+        case 2: Orders_QStop(s_team, &sel); break;
+        default: Orders_QSetTenacity(s_team, &sel, (int)(s_rand() % 3)); break;
+        }
+    }
+    Units_ListClose(&sel);
+}
+
+void Faults(long update)
+{
+    if (update == s_opt.killat) raise(SIGKILL);
+    if (update == s_opt.intat) raise(SIGINT);
+    if (update == s_opt.stopat) {
+        // Resumed by the runner (it finds the pid in "stopped.pid"), or by a
+        // child after --stop-ms: a stopped process can't wake itself.
+        pid_t self = getpid();
+        if (FILE* f = fopen("stopped.pid", "w")) {
+            fprintf(f, "%d\n", (int)self);
+            fclose(f);
+        }
+        if (s_opt.stopms > 0 && fork() == 0) {
+            usleep((useconds_t)s_opt.stopms * 1000);
+            kill(self, SIGCONT);
+            _exit(0);
+        }
+        raise(SIGSTOP);
+    }
+}
+
+void AfterUpdate(void)
+{
+    const long update = (long)g_UpdateCount;
+    if (update <= s_opt.updates && s_digests) {
+        fprintf(s_digests, "%ld %016llx\n", update, (unsigned long long)QvDigest_State());
+        fflush(s_digests);
+    }
+    if (update == s_opt.updates)
+        for (int n = 0; n < NET_NODES; n++) s_drops += g_NetRounds.droppedat[n] != 0;
+    if (s_alone < 0 && !g_NetworkGame && !s_opt.playback) s_alone = update;
+    Faults(update);
+    if (update >= s_opt.updates + 2 * (long)(UnitCycles ? UnitCycles : 1)) g_GameState = GS_QUIT;
+    if (update < s_opt.updates) GiveOrders();
+}
+
+// One interval of game time a frame; a frame that waits for a round gives
+// the processor away.
+void Pump(void)
+{
+    if (g_GameState != GS_INGAME) return;
+    // Past the bound the run has what it needs: a node still held there by
+    // the others' departures (their goodbyes lost, say) leaves after 10 s.
+    static int bound;
+    static uint32_t boundat;
+    if ((long)g_UpdateCount >= s_opt.updates) {
+        if (!bound) {
+            bound = 1;
+            boundat = Thread_ClockMs();
+        } else if (Thread_ClockMs() - boundat > 10000) {
+            g_GameState = GS_QUIT;
+        }
+    }
+    PlatHeadless_Advance(g_NetworkGame ? (uint32_t)Game_NetInterval() : (uint32_t)Game_UpdateInterval(g_UpdatesPerSecond));
+    if (g_NetworkGame && g_NetRounds.waiting) usleep(1000);
+}
+
+// Back in the front end: the game ended (its picture answered) or was left.
+void FrontEnd(void) { g_GameState = GS_QUIT; }
+
+int Usage(void)
+{
+    fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx] [--seed S]\n"
+          "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
+          "               [--playback FILE --cycles C]\n",
+          stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; i += 2) {
+        if (i + 1 >= argc) return Usage();
+        std::string k = argv[i];
+        const char* v = argv[i + 1];
+        if (k == "--node") s_opt.node = atoi(v);
+        else if (k == "--nodes") s_opt.nodes = atoi(v);
+        else if (k == "--base") s_opt.base = atoi(v);
+        else if (k == "--updates") s_opt.updates = atoi(v);
+        else if (k == "--transport") s_opt.type = strcmp(v, "ipx") == 0 ? NET_TYPE_IPX : NET_TYPE_UDP;
+        else if (k == "--seed") s_opt.seed = (uint32_t)strtoul(v, nullptr, 10);
+        else if (k == "--frame-ms") s_opt.framems = (uint32_t)strtoul(v, nullptr, 10);
+        else if (k == "--kill-at") s_opt.killat = atol(v);
+        else if (k == "--int-at") s_opt.intat = atol(v);
+        else if (k == "--stop-at") s_opt.stopat = atol(v);
+        else if (k == "--stop-ms") s_opt.stopms = atol(v);
+        else if (k == "--playback") s_opt.playback = v;
+        else if (k == "--cycles") s_opt.cycles = (uint32_t)strtoul(v, nullptr, 10);
+        else return Usage();
+    }
+    if (s_opt.node < 0 || s_opt.node >= NET_NODES || s_opt.nodes < 1 || s_opt.nodes > NET_NODES) return Usage();
+    snprintf(s_self, sizeof s_self, "127.%d.0.%d", s_opt.base, s_opt.node + 1);
+    s_rand.seed(s_opt.seed * 1000003u + (uint32_t)s_opt.node);
+    setenv("QUORVEX_NETADDRESS", s_self, 1);
+    setenv("QUORVEX_PLATFORM", "headless", 1);
+    s_digests = fopen(s_opt.playback ? "playback.txt" : "digests.txt", "w");
+    if (!s_digests) return 1;
+    Game_SetMultiMenuHook(MultiMenus);
+    Game_SetFrontEndHook(FrontEnd);
+    Game_SetUpdateHook(AfterUpdate);
+    PlatHeadless_SetPumpHook(Pump);
+    int rc = Quorvex_Main();
+    fclose(s_digests);
+    return rc;
+}

@@ -1,0 +1,117 @@
+#!/bin/sh
+# Plays one network game between netnode processes and checks it.
+# Usage: runnetgame.sh NETNODE RUNDIR TRANSPORT NODES BASE UPDATES TIMEOUT [I:--option:value ...]
+# RUNDIR is a run directory of the demo (data, scenario, quorvex.cfg); each
+# node gets a directory of its own beside the others. The entries after the
+# time-out give process I an option (--kill-at:150, --stop-at:100, ...).
+# Processes killed or interrupted are lost; the stopped ones are lost to the
+# others, resumed once a node has dropped them, and come back alone.
+# Every other process (a survivor) must reach the bound with the same digest
+# at every update as the others, no node may log "Out of sync", and when a
+# node was lost every survivor must disable the same teams at the same
+# updates. With PLAYBACK=1 the first survivor's recording is played back
+# single-player and must give its digests. NODEARGS go to every process.
+set -u
+if [ "${QV_NETNS:-}" != "1" ]; then
+    exec sh "$(dirname "$0")/../scripts/netns-run.sh" sh "$0" "$@"
+fi
+node=$1 rundir=$2 transport=$3 n=$4 base=$5 updates=$6 timeout=$7
+shift 7
+work=$(mktemp -d "${TMPDIR:-/tmp}/netgame.XXXXXX")
+trap '[ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
+
+# The options of process I.
+options() {
+    out=""
+    for e in $extra; do
+        case "$e" in "$1":*) rest=${e#*:}; out="$out ${rest%%:*} ${rest#*:}" ;; esac
+    done
+    echo "$out"
+}
+extra="$*"
+
+pids="" i=0
+while [ "$i" -lt "$n" ]; do
+    d="$work/node$i"
+    mkdir -p "$d"
+    # The network's errors and warnings in each node's log.
+    sed 's/^\( *\)EnableDiagnostics.*/&\n\1EnableNetErrors 1\n\1EnableNetWarnings 1/' \
+        "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
+    ln -s "$rundir/data" "$d/data"
+    ln -s "$rundir/scenario" "$d/scenario"
+    (cd "$d" && exec timeout -s KILL "$timeout" "$node" --node "$i" --nodes "$n" --base "$base" \
+        --updates "$updates" --transport "$transport" --seed "$base" ${NODEARGS:-} $(options "$i")) &
+    pids="$pids $!"
+    i=$((i + 1))
+done
+# A stopped process is resumed once another node has dropped it.
+running=1
+while [ "$running" -eq 1 ]; do
+    running=0
+    for p in $pids; do kill -0 "$p" 2>/dev/null && running=1; done
+    for f in "$work"/node*/stopped.pid; do
+        [ -f "$f" ] || continue
+        if grep -q "will be dropped" "$work"/node*/quorvex.log 2>/dev/null; then
+            kill -CONT "$(cat "$f")" 2>/dev/null
+            rm -f "$f"
+        fi
+    done
+    sleep 0.2
+done
+for p in $pids; do wait "$p"; done
+
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+first="" survivors=0 lost=0 i=0
+echo "NetGame: $n nodes over $transport, $updates updates, faults ${QUORVEX_NETFAULTS:-none}"
+while [ "$i" -lt "$n" ]; do
+    d="$work/node$i" o=$(options "$i")
+    s=$(cat "$d/summary.txt" 2>/dev/null || echo "no summary (ended early)")
+    echo "  process $i:$o $s"
+    grep -q "Out of sync" "$d/quorvex.log" 2>/dev/null && fail "process $i: out of sync"
+    case "$o" in
+    *--kill-at* | *--int-at*) lost=$((lost + 1)) ;;
+    *--stop-at*)
+        lost=$((lost + 1))
+        grep -q "alone from update" "$d/summary.txt" 2>/dev/null || fail "process $i did not go on alone"
+        [ "$(wc -l < "$d/digests.txt")" -eq "$updates" ] || fail "process $i did not reach the bound"
+        ;;
+    *)
+        survivors=$((survivors + 1))
+        [ "$(wc -l < "$d/digests.txt")" -eq "$updates" ] || fail "process $i did not reach the bound"
+        # Up to the bound: past it the nodes leave one by one, each seen
+        # leaving by those still there.
+        grep "team disabled at update" "$d/quorvex.log" | sed 's/.*Team/Team/' |
+            awk -v n="$updates" '$NF < n' > "$d/disabled.txt"
+        if [ -z "$first" ]; then
+            first=$i
+        else
+            cmp -s "$work/node$first/digests.txt" "$d/digests.txt" ||
+                fail "digests of processes $first and $i differ from update" \
+                    "$(cmp "$work/node$first/digests.txt" "$d/digests.txt" | sed 's/.*line //')"
+            cmp -s "$work/node$first/disabled.txt" "$d/disabled.txt" ||
+                fail "processes $first and $i disabled teams differently"
+        fi
+        ;;
+    esac
+    i=$((i + 1))
+done
+if [ "$lost" -gt 0 ] && [ "$survivors" -gt 1 ]; then
+    [ -s "$work/node$first/disabled.txt" ] || fail "no team was disabled"
+    sed 's/^/  /' "$work/node$first/disabled.txt"
+fi
+if [ "$survivors" -eq 1 ] && [ "$n" -eq 2 ]; then
+    grep -q "alone from update" "$work/node$first/summary.txt" || fail "the last node did not go on alone"
+fi
+if [ "${PLAYBACK:-0}" = "1" ] && [ -n "$first" ]; then
+    d="$work/node$first"
+    team=$(sed 's/.*(team \([0-9]*\)).*/\1/' "$d/summary.txt")
+    cycles=$(sed 's/.*UnitCycles \([0-9]*\),.*/\1/' "$d/summary.txt")
+    (cd "$d" && timeout -s KILL "$timeout" "$node" --node "$team" --nodes "$n" --base "$base" \
+        --updates "$updates" --playback "$d/orders.rec" --cycles "$cycles")
+    cmp -s "$d/digests.txt" "$d/playback.txt" &&
+        echo "  the recording of process $first played back single-player gives its digests" ||
+        fail "the playback differs from update $(cmp "$d/digests.txt" "$d/playback.txt" | sed 's/.*line //')"
+fi
+[ "$status" -eq 0 ] && echo "NetGame: $survivors surviving nodes, digests equal"
+exit $status
