@@ -31,6 +31,9 @@
 // creation order; nothing reads a clock, an address or the local random
 // stream, and the only floats are the angle table's, the same everywhere.
 #include "units/projectile.h"
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
 
 #include <cstdlib>
 #include <vector>
@@ -557,4 +560,15 @@ void Projectile_Close(void)
 {
     for (PROJECTILE* p = s_first; p; p = p->next) SortDisp_DeleteChain(p->display);
     FreeAll();
+}
+
+void Weapon_SaveProjectiles(void)
+{
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_count, ST_ULONG, sizeof s_count);
+    Save_RegisterHead(&s_first, 1, ST_PROJECTILE, "projectiles");
+    Save_RegisterHead(&s_last, 1, ST_PROJECTILE, "projectiles last");
+    for (PROJECTILE* p = s_first; p && Save_WalkGoesOn(); p = p->next) {
+        Save_RegisterTypePointers(ST_PROJECTILE, p);
+        Save_RegisterBlock(SAVEK_LOCAL, p, ST_PROJECTILE, sizeof *p);
+    }
 }

@@ -36,6 +36,7 @@
 #include "units/expltype.h"
 #include "units/iterate.h"
 #include "units/parts.h"
+#include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
 
@@ -655,6 +656,11 @@ uint64_t QvDigest_State(void)
         d.add(v);
     AddEndConditions(d);
     AddComputerPlayers(d);
+    // Stolen plans (kept across saves). The mini-buildings' seen flags are
+    // the local team's view and differ between the machines of one game.
+    for (int id = 1; id < PREREQ_MAXIDS; id++)
+        for (int t = 0; t < TEAM_MAXTEAMS; t++)
+            if (PREREQ_HaveStolen(id, t)) d.add(id * TEAM_MAXTEAMS + t);
     return d.h;
 }
 
