@@ -497,7 +497,7 @@ void QuorNet_CheckDrops(void)
     // A silent creator: the node after it takes its role and drops it.
     int c = g_NetSession.creator;
     if (!g_NetCreator && c < NET_NODES && Net_IsNodeInSession(c) && Net_RingNextNode(c) == g_NetOwnNode &&
-        (r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > QUORNET_FRAMES_DROP)) {
+        (r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > QUORNET_FRAMES_TAKEOVER)) {
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
         Net_TakeCreatorRole();
     }

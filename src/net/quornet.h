@@ -49,6 +49,10 @@ enum {
     QUORNET_RESEND_LATE = 2,            // resends after which a missing acknowledgement counts as silence
     QUORNET_FRAMES_DROP = 2000,         // waiting frames without a node's ROUND
     QUORNET_FRAMES_WARN = 50,
+    // A creator waiting for a silent node sends no round either: its
+    // successor gives it twice the limit, so that the creator's own drop
+    // comes first and the game doesn't split in two.
+    QUORNET_FRAMES_TAKEOVER = 2 * QUORNET_FRAMES_DROP,
     QUORNET_FRAME_MS = 16,              // a waiting frame counts at most this often
 };
 

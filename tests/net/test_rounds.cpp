@@ -446,4 +446,28 @@ TEST_F(NetRoundsTest, CountdownsAndTheSilentCreator)
     EXPECT_TRUE(NetPkt_SameAddress(&MemNet_Sent().front().address, A(2)));
 }
 
+// Regression: a guest stopped, the creator waits for its round and sends
+// none; its successor, counting the creator as silent from the same moment,
+// took the creator's role as the creator dropped the stopped guest, and the
+// game split in two. The successor now waits twice as long.
+TEST_F(NetRoundsTest, TheCreatorsSuccessorLetsTheCreatorDropFirst)
+{
+    Start(4, 1);
+    uint8_t send = 1;
+    QuorNet_Step(&send);
+    Deliver(Round(3, 2, {}), Addr(3));
+    AckOwn(0);
+    for (int i = 0; i <= QUORNET_FRAMES_DROP; i++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+    }
+    EXPECT_FALSE(g_NetCreator) << "the creator is dropping node 2 by now";
+    EXPECT_TRUE(Net_IsNodeInSession(0));
+    for (int i = 0; i < QUORNET_FRAMES_DROP && !g_NetCreator; i++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+    }
+    EXPECT_TRUE(g_NetCreator) << "a creator silent for twice the limit is replaced";
+}
+
 } // namespace
