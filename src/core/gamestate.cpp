@@ -11,7 +11,7 @@ uint32_t g_UpdateCount;
 uint32_t g_FrameCount;
 int g_LocalTeam;
 int g_NetworkGame;
-uint8_t g_GamePaused;
+std::atomic<uint8_t> g_GamePaused;
 int g_QuitRequested;
 int g_TechLevel;
 int g_UpdatesPerSecond;

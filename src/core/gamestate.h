@@ -5,6 +5,7 @@
 // the tech level, the directories and the current scenario with its paths.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 enum GAME_STATE {
@@ -40,7 +41,9 @@ extern uint32_t g_UpdateCount;           // game time in updates, +1 after every
 extern uint32_t g_FrameCount;            // frames drawn
 extern int g_LocalTeam;
 extern int g_NetworkGame;                // 1 in a network game
-extern uint8_t g_GamePaused;             // no update runs while set
+// No update runs while set; a network game's pause may set it from the
+// network's thread.
+extern std::atomic<uint8_t> g_GamePaused;
 extern int g_QuitRequested;              // the window was closed
 extern int g_TechLevel;                  // 0..10, 10 by default
 extern int g_UpdatesPerSecond;           // 1..60, 20 by default

@@ -36,6 +36,7 @@
 #include "ui/igi.h"
 #include "ui/igidisp.h"
 #include "ui/igitext.h"
+#include "ui/igipause.h"
 #include "ui/igipump.h"
 
 static uint32_t s_lastUpdate = 0;
@@ -280,6 +281,7 @@ static void ShowRates(int updated)
 void Game_Tick(void)
 {
     int mayupdate = NetStep();
+    if (g_NetworkGame) Igievnt_ApplyNetPause();
     uint32_t now = Plat_GameMs();
     // A single-player game waits while the player reads the text panel.
     int paused = g_GamePaused || (!g_NetworkGame && IgiDisp_IsTextPanelShown());

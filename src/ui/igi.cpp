@@ -2,6 +2,8 @@
 
 #include "core/config.h"
 #include "core/gamestate.h"
+#include "net/net.h"
+#include "ui/igipause.h"
 #include "core/tlog.h"
 #include "platform/sound.h"
 #include "ui/igibtn.h"
@@ -68,7 +70,7 @@ void Igi_ResetState(void)
 // The zones every panel shows, and the building panel's.
 static void DefineFrameZones(void)
 {
-    Igievnt_DefinePlain(2, nullptr, 1, 1, 638, 478, ZL_ALL);
+    Igievnt_DefinePlain(2, Igievnt_PauseHandler, 1, 1, 638, 478, ZL_ALL);
     Igievnt_DefinePlain(8, Igievnt_BuildModeHandler, 6, 0, 49, 32, ZL_ALL);
     Igievnt_DefinePlain(9, Igievnt_BuildModeHandler, 55, 0, 49, 32, ZL_ALL);
     Igievnt_DefinePlain(10, Igievnt_BuildModeHandler, 104, 0, 49, 32, ZL_ALL);
@@ -118,6 +120,8 @@ void Igi_Init(void)
     if (s_started) return;
     s_started = 1;
     Igi_ResetState();
+    Igievnt_PauseReset();
+    if (g_NetworkGame) Net_SetPauseHandler(Igievnt_NetPauseHandler);
     Igizone_ClearAll();
     Igievnt_Init();
     IgiDisp_Init();
@@ -138,5 +142,6 @@ void Igi_Close(void)
     igi_nfo.lockzone = ZD_NULL;
     Trail_Clear(&igi_nfo.edittrail);
     igi_nfo.curwaypoint = nullptr;
+    Igievnt_PauseReset();
     s_started = 0;
 }

@@ -8,6 +8,7 @@
 #include "ui/igidisp.h"
 #include "ui/igibuild.h"
 #include "ui/igievnt.h"
+#include "ui/igikeys.h"
 #include "ui/igiminimap.h"
 #include "ui/igimouse.h"
 #include "units/building.h"
@@ -62,7 +63,10 @@ void Igievnt_HandleEvent(const EVENT* event)
         Igizone_CallHandler((int)igi_nfo.lockzone, ZR_INPUT);
         return;
     }
-    if (ev.kind == EV_KEY) return;
+    if (ev.kind == EV_KEY) {
+        Igievnt_HandleKey();
+        return;
+    }
     if (ev.kind == EV_WHEEL) {
         if (igi_nfo.mfdmode == MFD_BUILD) Igievnt_ScrollBuildList(ev.value / -6);
         return;

@@ -397,6 +397,11 @@ void Build_ComputeAccounts(void)
             teamdata[b->team].resource[r].usage += b->buildingtype->resource[r].need;
         }
     }
+    for (TEAM_DATA& td : teamdata) {
+        TEAM_RESOURCE& p = td.resource[BUILD_POWER];
+        p.supply = std::max(0, p.supply + td.poweradjust[0]);
+        p.usage = std::max(0, p.usage + td.poweradjust[1]);
+    }
     for (TEAM_DATA& td : teamdata)
         for (TEAM_RESOURCE& r : td.resource)
             r.percent = r.usage == 0 ? 100

@@ -78,7 +78,7 @@ enum ORDERCODE {
     QREPAIRSELF = 42,          // sel; no payload
     QPOWERTOGGLE = 43,         // u32 building id @0
     QSCATTER = 44,             // sel; no payload: each unit moves up to 3 tiles each way at random
-    QDUMPLISTS = 45,           // no payload
+    QDUMPLISTS = 45,           // no payload: every machine logs each unit and building (diagnostics)
     QSELFDESTRUCT = 46,        // sel; no payload
     QSELLRESOURCE = 47,        // u32 building id @0
     QPHASE = 48,               // sel; no payload

@@ -332,6 +332,24 @@ static void Surrender(const ORDERREC* node)
     Tlog_Printf(TLOG_DIAG, "Team %d surrendered", team);
 }
 
+// Every machine writes the same lines at the same update, so the trace logs
+// of two machines compare line by line: units then buildings, each in the
+// iterators' fixed order.
+static void DumpLists(const ORDERREC* node)
+{
+    Tlog_Printf(TLOG_DIAG, "Lists at update %u (team %d)", g_UpdateCount, node->team);
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    for (UNIT* u = Iterate_UnitNext(&it); u; u = Iterate_UnitNext(&it))
+        Tlog_Printf(TLOG_DIAG, "unit %d type %d team %d tile %d,%d hp %d state %d order %d", u->id,
+                    u->type ? u->type->unittypeid : -1, u->team, u->tilepos.x, u->tilepos.y, u->hitpoints, u->state,
+                    u->sorder.code);
+    for (const BUILDING* b = g_Buildings; b; b = b->next)
+        Tlog_Printf(TLOG_DIAG, "building %d type %d team %d tile %d,%d hp %d state %d", b->id,
+                    b->buildingtype ? b->buildingtype->index : -1, b->team, b->tilex, b->tiley, b->hitpoints,
+                    b->state);
+}
+
 static void SetupHandlers(void)
 {
     memset(s_handlers, 0, sizeof s_handlers);
@@ -347,6 +365,7 @@ static void SetupHandlers(void)
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
     s_handlers[QSAVEGAME] = {SaveGame, 0};
     s_handlers[QTOGGLESHOWSYNC] = {ToggleShowSync, 0};
+    s_handlers[QDUMPLISTS] = {DumpLists, 0};
     Orders_SetupUnitHandlers(s_handlers);
     Orders_SetupBuildingUnitHandlers(s_handlers);
     s_handlers[QCONSTRUCTUNIT] = {ConstructUnit, 8};

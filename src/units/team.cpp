@@ -227,6 +227,7 @@ void Team_InitTeamData(void)
         td.unitcount = 0;
         td.killemall = 0;
         td.minimapstatus = 0;
+        td.poweradjust[0] = td.poweradjust[1] = 0;
         Units_ListInit(&td.idleindirectfireunits);
         for (TRAIL& trail : td.gtrails) Trail_Init(&trail);
         td.group = i;

@@ -89,6 +89,7 @@ struct TEAM_DATA {
     int32_t seeresource[TEAM_MAXTEAMS];  // reasons this team has to see that team's resources
     int32_t credits;                     // never below 0
     TEAM_RESOURCE resource[TEAM_RESOURCES];
+    int32_t poweradjust[2];              // debug change of power supply and use, kept across recomputes
     TEAM_CPU cpu;
     UNIT* offmaplist;                    // units off the map (linked through next/prev)
     UNIT* unitlist[TEAM_MOVELISTS];      // units on the map, one list per move mode

@@ -632,6 +632,8 @@ uint64_t QvDigest_State(void)
             d.add(teamdata[t].resource[r].percent);
         }
         d.add(teamdata[t].minimapstatus);
+        d.add(teamdata[t].poweradjust[0]);
+        d.add(teamdata[t].poweradjust[1]);
         for (int u = 0; u < Units_UnitTypeCount(); u++) {
             BUILDING* p = AP_GetPrimaryMaker(t, u);
             d.add(p != nullptr ? p->id : -1);
