@@ -378,6 +378,7 @@ const SAVEFIELD kTeam[] = {
     ANYI(TEAM_DATA, resource[2].supply), ANYI(TEAM_DATA, resource[2].usage), ANYI(TEAM_DATA, resource[2].percent),
     ANYI(TEAM_DATA, resource[3].supply), ANYI(TEAM_DATA, resource[3].usage), ANYI(TEAM_DATA, resource[3].percent),
     ANYI(TEAM_DATA, resource[4].supply), ANYI(TEAM_DATA, resource[4].usage), ANYI(TEAM_DATA, resource[4].percent),
+    ARR(TEAM_DATA, poweradjust, 2, SF_INT, I32MIN, I32MAX),
     ANYI(TEAM_DATA, cpu.load), ANYI(TEAM_DATA, cpu.maxload), ANYI(TEAM_DATA, cpu.used), ANYI(TEAM_DATA, cpu.percent),
     PTR(TEAM_DATA, offmaplist, "t->offmaplist", ST_UNIT),
     PTRS(TEAM_DATA, unitlist, "t->unitlist[m]", ST_UNIT),
