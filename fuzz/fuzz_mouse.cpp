@@ -25,6 +25,7 @@
 #include "ui/igi.h"
 #include "ui/igibuild.h"
 #include "ui/igievnt.h"
+#include "ui/igipanel.h"
 #include "ui/igimark.h"
 #include "ui/igipump.h"
 #include "units/building.h"
@@ -101,6 +102,7 @@ static void OpenWorld(void)
 static void CloseWorld(void)
 {
     Igievnt_Close();
+    Igipanel_Close();
     Igizone_ClearAll();
     Units_ListClose(&igi_nfo.selected);
     for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);

@@ -157,27 +157,46 @@ const SAVEFIELD kOverlayType[] = {
     BYTES(OVERLAYTYPE, effectname),
 };
 
-// The front end's record; any value loads (the front end treats every one
-// safely).
+// The front end's record: each field within what the front end sets it to,
+// 0 for a value never set; ShellInfoHolds checks the gaps inside these
+// ranges and the fields that depend on each other.
 const SAVEFIELD kShellInfo[] = {
-    FLD(SHELLINFO, current, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, next, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, previous, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, mode, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, current, 4, SF_INT, 0, SS_LAST),
+    FLD(SHELLINFO, next, 4, SF_INT, 0, SS_LAST),
+    FLD(SHELLINFO, previous, 4, SF_INT, 0, SS_LAST),
+    FLD(SHELLINFO, mode, 4, SF_INT, 0, SHELL_INSTANT),
     FLD(SHELLINFO, reserved, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, selectedMission, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, highestMission, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, result, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, wonFirst, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, wonSecond, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, mission, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, side, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, selectedMission, 4, SF_INT, 0, 215),
+    FLD(SHELLINFO, highestMission, 4, SF_INT, 0, 216),
+    FLD(SHELLINFO, result, 4, SF_INT, 0, 1),
+    FLD(SHELLINFO, wonFirst, 4, SF_INT, 0, 0x1FFF),
+    FLD(SHELLINFO, wonSecond, 4, SF_INT, 0, 0x1FFF),
+    FLD(SHELLINFO, mission, 4, SF_INT, 0, 216),
+    FLD(SHELLINFO, side, 4, SF_INT, 0, SHELL_SIDE_SECOND),
     BYTES(SHELLINFO, title),
-    FLD(SHELLINFO, lastMission, 4, SF_INT, I32MIN, I32MAX),
-    FLD(SHELLINFO, lastSide, 4, SF_INT, I32MIN, I32MAX),
+    FLD(SHELLINFO, lastMission, 4, SF_INT, 0, 216),
+    FLD(SHELLINFO, lastSide, 4, SF_INT, 0, SHELL_SIDE_SECOND),
     {"debrief", (uint32_t)offsetof(SHELLINFO, debrief), 4, 4, SF_INT,
      (uint16_t)(sizeof(MEMBER(SHELLINFO, debrief)) / 4), I32MIN, I32MAX, 0},
 };
+
+int InSet(int32_t v, int32_t lo, int32_t hi) { return v == 0 || (v >= lo && v <= hi); }
+int IsSide(int32_t v) { return v == 0 || v == SHELL_SIDE_FIRST || v == SHELL_SIDE_SECOND; }
+
+// 1, or 0 with the failing field's name in *bad.
+int ShellInfoHolds(const SHELLINFO* s, const char** bad)
+{
+    if (!InSet(s->mode, SHELL_FRONTEND, SHELL_INSTANT)) return *bad = "mode", 0;
+    if (!InSet(s->selectedMission, 204, 215)) return *bad = "selectedMission", 0;
+    if (!InSet(s->highestMission, 204, 216)) return *bad = "highestMission", 0;
+    if (!InSet(s->mission, 200, 216)) return *bad = "mission", 0;
+    if (!InSet(s->lastMission, 200, 216)) return *bad = "lastMission", 0;
+    if (!IsSide(s->side) || (s->mode == SHELL_CAMPAIGN && !s->side)) return *bad = "side", 0;
+    if (!IsSide(s->lastSide)) return *bad = "lastSide", 0;
+    // The pages show the title as text.
+    if (!memchr(s->title, 0, sizeof s->title)) return *bad = "title", 0;
+    return 1;
+}
 static_assert(sizeof(SHELLDEBRIEF) == 4 * SHELL_DEBRIEF_WORDS, "debriefing lines are words");
 
 struct FORMROW {
@@ -290,6 +309,7 @@ int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_
                 memcpy(rec + f.offset + (size_t)k * f.memsize, &v, f.memsize);
             }
         }
+        if (form->fields == kShellInfo && !ShellInfoHolds((const SHELLINFO*)rec, bad)) return 0;
     }
     return 1;
 }

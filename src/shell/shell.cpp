@@ -10,7 +10,9 @@
 #include "core/mlstring.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "shell/shellcamp.h"
 #include "shell/shellres.h"
+#include "shell/shellvideo.h"
 #include "units/team.h"
 
 SHELLINFO g_ShellInfo;
@@ -47,6 +49,7 @@ void Shell_Init(void)
     if (!Shell_ResourceLibraryMapped())
         TLOG(TLOG_ERROR, "Shell library [%s] could not be mapped", Fs_Resolve(path).c_str());
     Shell_InitControls();
+    Shell_RegisterAnim();
     for (int i = 0; i < 14; i++) Shell_LoadFont(i, FONTS[i]);
     Shell_RegisterControlClass(DIAL, Shell_DialogHandler, 0);
     Shell_RegisterControlClass(SHELL_FOURCC('P', 'O', 'P', 'P'), Shell_PopupHandler, 1);
@@ -236,10 +239,11 @@ intptr_t Shell_BuildCustomDebrief(SHELLCTL* c, uint32_t message, intptr_t p1, in
 // --- the machine ---
 
 // Runs one page; its result is the next state (0 when it can't be built).
-static void RunPage(const char* background, SHELL_HANDLER handler, void (*extra)(SHELLCTL* page))
+static void RunPage(const char* background, SHELL_HANDLER handler, void (*extra)(SHELLCTL* page),
+                    intptr_t p3 = 0, intptr_t p4 = 0)
 {
     SHELLCTL* page = Shell_CreateControl(DIAL, nullptr, 0, 0, 0, 640, 480, (intptr_t)background,
-                                         (intptr_t)handler, 0, 0);
+                                         (intptr_t)handler, p3, p4);
     if (!page) {
         TLOG(TLOG_ERROR, "Shell page [%s] could not be built", background);
         g_ShellInfo.next = 0;
@@ -248,6 +252,18 @@ static void RunPage(const char* background, SHELL_HANDLER handler, void (*extra)
     if (extra) extra(page);
     g_ShellInfo.next = Shell_RunDialog(page);
     Shell_SendMessage(page, SM_DESTROY);
+}
+
+void Shell_RunPage(const char* background, SHELL_HANDLER handler, intptr_t p3, intptr_t p4)
+{
+    RunPage(background, handler, nullptr, p3, p4);
+}
+
+const uint8_t* Shell_NavImage(const char* name)
+{
+    for (int i = 0; i < 6; i++)
+        if (!strcmp(NAV_IMAGES[i], name)) return Shell_FindChunk(s_nav[i], SHELLRES_PIXL);
+    return nullptr;
 }
 
 static void ReturnButton(SHELLCTL* page) { Shell_AddMenuButton(page, 0, 418, 160, 30, SS_MAIN, nullptr); }
@@ -279,12 +295,7 @@ static int Perform(int state)
         s->next = SS_MAIN;
         return 1;
     case SS_RETURN:
-        if (s->mode == SHELL_CAMPAIGN) {
-            TLOG(TLOG_WARNING, "Shell state %d is not built yet", SS_DEBRIEF);
-            s->next = SS_MAIN;
-        } else {
-            s->next = SS_CDEBRIEF;
-        }
+        if (!Shell_PerformCampaign(state)) s->next = SS_CDEBRIEF;
         return 0;
     case SS_SINGLE: RunPage("single", Shell_BuildSinglePlayer, nullptr); return 0;
     case SS_MULTI:
@@ -306,8 +317,10 @@ static int Perform(int state)
         return 0;
     case SS_CDEBRIEF: RunPage("cdebrief", Shell_BuildCustomDebrief, nullptr); return 0;
     default:
-        TLOG(TLOG_WARNING, "Shell state %d is not built yet", state);
-        s->next = SS_BACK;
+        if (!Shell_PerformCampaign(state)) {
+            TLOG(TLOG_WARNING, "Shell state %d is not built yet", state);
+            s->next = SS_BACK;
+        }
         return 0;
     }
 }

@@ -81,6 +81,13 @@ SHELLCTL* Shell_AddTextButton(SHELLCTL* parent, int x, int y, int width, int hei
 SHELLCTL* Shell_AddMenuButton(SHELLCTL* parent, int x, int y, int width, int height, int id,
                               const char* label);
 
+// Runs a page of the background's name built by handler (creation
+// parameters 3 and 4 as given); its result becomes the next state, 0 when it
+// can't be built.
+void Shell_RunPage(const char* background, SHELL_HANDLER handler, intptr_t p3, intptr_t p4);
+// The PIXL chunk of a navigation image that Shell_Init loaded, or null.
+const uint8_t* Shell_NavImage(const char* name);
+
 // Page handlers: build on create, pass the rest to the DIAL handler.
 intptr_t Shell_PassThroughHandler(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2,
                                   intptr_t p3, intptr_t p4);

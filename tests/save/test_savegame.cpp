@@ -35,6 +35,7 @@
 #include "save/saveget.h"
 #include "save/saveptr.h"
 #include "save/savetype.h"
+#include "shell/shell.h"
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "core/utils.h"
@@ -615,3 +616,51 @@ TEST_F(SavedGameFlow, State6RefusesABadFileAndGoesToTheFrontEnd)
 }
 
 } // namespace
+
+// The front end's record through its stored form: a campaign in progress
+// comes back whole; a field outside what the front end sets is refused.
+TEST(SaveForms, ShellInfoTravelsAndOutOfRangeValuesAreRefused)
+{
+    const SAVEFORM* form = SaveForm_Get(ST_SHELLINFO, 1);
+    ASSERT_NE(form, nullptr);
+    SHELLINFO good = {};
+    good.current = 23, good.next = 16, good.previous = 5, good.mode = SHELL_CAMPAIGN;
+    good.selectedMission = 215, good.highestMission = 216, good.result = 1;
+    good.wonFirst = 1, good.wonSecond = 1 << 12, good.mission = 204, good.side = SHELL_SIDE_FIRST;
+    snprintf(good.title, sizeof good.title, "Mission one");
+    good.lastMission = 204, good.lastSide = SHELL_SIDE_FIRST;
+    good.debrief[1].water = -5;
+    struct Row {
+        const char* name;
+        void (*change)(SHELLINFO*);
+        const char* bad; // null: loads
+    } rows[] = {
+        {"a campaign in progress", [](SHELLINFO*) {}, nullptr},
+        {"nothing set yet", [](SHELLINFO* s) { *s = SHELLINFO{}; }, nullptr},
+        {"a state past the last", [](SHELLINFO* s) { s->next = 24; }, "next"},
+        {"a mode between the modes", [](SHELLINFO* s) { s->mode = 100; }, "mode"},
+        {"a mission below the trainings", [](SHELLINFO* s) { s->mission = 150; }, "mission"},
+        {"a mission past the final one", [](SHELLINFO* s) { s->mission = 217; }, "mission"},
+        {"a selection outside the ring", [](SHELLINFO* s) { s->selectedMission = 216; }, "selectedMission"},
+        {"a side that is none", [](SHELLINFO* s) { s->side = 5; }, "side"},
+        {"a campaign without a side", [](SHELLINFO* s) { s->side = 0; }, "side"},
+        {"a custom mission without a side", [](SHELLINFO* s) { s->side = 0, s->mode = SHELL_CUSTOM; }, nullptr},
+        {"a result other than won or lost", [](SHELLINFO* s) { s->result = 2; }, "result"},
+        {"a title without its end", [](SHELLINFO* s) { memset(s->title, 'x', sizeof s->title); }, "title"},
+    };
+    for (const Row& r : rows) {
+        SHELLINFO in = good, out = {};
+        r.change(&in);
+        std::vector<uint8_t> bytes((size_t)SaveForm_StoredSize(ST_SHELLINFO, 1, sizeof in));
+        SaveForm_Encode(form, &in, sizeof in, bytes.data());
+        const char* bad = nullptr;
+        int ok = SaveForm_Decode(form, bytes.data(), &out, sizeof out, &bad);
+        if (!r.bad) {
+            EXPECT_EQ(ok, 1) << r.name << ": " << (bad ? bad : "");
+            EXPECT_EQ(memcmp(&in, &out, sizeof in), 0) << r.name;
+        } else {
+            EXPECT_EQ(ok, 0) << r.name;
+            EXPECT_STREQ(bad ? bad : "", r.bad) << r.name;
+        }
+    }
+}

@@ -6,6 +6,7 @@
 
 #include "core/gamestate.h"
 #include "core/mlstring.h"
+#include "gen_movie.h"
 #include "gen_shellres.h"
 #include "platform/plat.h"
 #include "shell/shell.h"
@@ -117,4 +118,91 @@ TEST_F(ShellPages, CustomDebriefing)
     QvPassScript script(100);
     script.Add(QvMove(320, 300)).Wait(0, 12).Add(Quit());
     Check(script, 12, 0xAC08E055u, "shell_cdebrief.pcx");
+}
+
+// The campaign's pages over the demo library, with the demo's videos of the
+// transitions and the ring animation (written as mkdata writes them; on the
+// virtual clock the ring stays on its first frame) and a briefing of the
+// first mission.
+class ShellCampaignPages : public ShellPages {
+protected:
+    void SetUp() override
+    {
+        ShellPages::SetUp();
+        int seed = 0;
+        for (const char* v : {"cube_in", "cube01", "cube02", "cube03", "cube04", "cube05", "brief_a", "brief_s"})
+            ASSERT_TRUE(Mkdata_WriteMovie(dir.file(std::string("Data/shell/") + v + ".smk"), 640, 480, 2, 15, seed++));
+        ASSERT_TRUE(Mkdata_WriteMovie(dir.file("Data/shell/m_ring12.smk"), 144, 144, 3, 10, 9));
+        const char* brief = "\\0 The story of the forest line. \\1 Orders: hold the depot.\\n Destroy theirs. "
+                            "\\2 Won: the line is ours. \\3 Lost: the west base fell.";
+        dir.write("scen/FIXED/m01a/quorvex.brf", brief);
+        dir.write("scen/FIXED/m01s/quorvex.brf", brief);
+    }
+};
+
+TEST_F(ShellCampaignPages, EachPageAgainstItsGolden)
+{
+    struct Row {
+        const char* name;
+        std::vector<std::pair<int, int>> clicks; // after the map opened
+        uint32_t golden;
+        const char* pcx;
+    } rows[] = {
+        {"campaign map", {}, 0x7F584ADBu, "shell_missions.pcx"},
+        {"first side's launch", {{257, 125}}, 0xFFA72B15u, "shell_brief_a.pcx"},
+        {"second side's launch", {{387, 125}}, 0x6A6EA6B3u, "shell_brief_s.pcx"},
+        {"options", {{40, 240}}, 0xE975DCF8u, "shell_options.pcx"},
+        {"archive", {{600, 240}}, 0xCAB4B71Fu, "shell_archive.pcx"},
+        {"story", {{320, 25}}, 0xD69C8615u, "shell_story.pcx"},
+        {"basic training", {{75, 100}}, 0x3349AB15u, "shell_training.pcx"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Shell_Reset();
+        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+        g_GameState = GS_FRONTEND;
+        QvPassScript script(400);
+        int passes = 0;
+        auto click = [&](int x, int y) {
+            Click(script, x, y);
+            script.Wait(0, 30);
+            passes += 33;
+        };
+        click(320, 105); // Single Player
+        click(320, 150); // Start New Game
+        for (auto [x, y] : r.clicks) click(x, y);
+        script.Add(QvMove(630, 470)).Wait(0, 5).Add(Quit());
+        Check(script, passes + 5, r.golden, r.pcx);
+    }
+}
+
+TEST_F(ShellCampaignPages, DebriefingAfterAWinAndAfterALoss)
+{
+    struct Row {
+        int result;
+        uint32_t golden;
+        const char* pcx;
+    } rows[] = {{1, 0x061A3716u, "shell_debrief_won.pcx"}, {0, 0xC2B3530Bu, "shell_debrief_lost.pcx"}};
+    for (const Row& r : rows) {
+        Shell_Reset();
+        {
+            QvPassScript first(10);
+            first.Add(Quit());
+            Shell_Run();
+        }
+        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+        g_ShellInfo.current = SS_MAIN;
+        g_ShellInfo.next = SS_RETURN;
+        g_ShellInfo.mode = SHELL_CAMPAIGN;
+        g_ShellInfo.selectedMission = 204;
+        g_ShellInfo.highestMission = 216;
+        g_ShellInfo.mission = g_ShellInfo.lastMission = 204;
+        g_ShellInfo.side = g_ShellInfo.lastSide = SHELL_SIDE_FIRST;
+        g_ShellInfo.result = r.result;
+        g_ShellInfo.debrief[0] = SHELLDEBRIEF{TT_HUMAN, 0, 120, 40, 6, 2, 1, 0, 9, 3};
+        g_ShellInfo.debrief[1] = SHELLDEBRIEF{TT_COMPUTER, 1, 80, 0, 4, 1, 9, 3, 1, 0};
+        QvPassScript script(100);
+        script.Add(QvMove(630, 470)).Wait(0, 30).Add(Quit());
+        Check(script, 30, r.golden, r.pcx);
+    }
 }

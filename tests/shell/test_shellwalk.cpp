@@ -11,6 +11,7 @@
 
 #include "core/config.h"
 #include "core/gamestate.h"
+#include "core/tlog.h"
 #include "game/gameloop.h"
 #include "game/quorvex.h"
 #include "game/systems.h"
@@ -212,6 +213,64 @@ TEST_F(ShellWalk, AGameFromTheConfigurationEndsOnTheMainPageAndItsLastPressStart
     EXPECT_EQ(g_ShellInfo.result, 1);
     EXPECT_EQ(g_ShellInfo.mode, SHELL_FRONTEND);
     EXPECT_EQ(log.text().find("Shell state 4"), std::string::npos) << log.text();
+}
+
+} // namespace
+
+namespace {
+
+// The campaign road: a new campaign, the first side's logo, Launch, the game
+// ("m01a" of the run directory is won in 20 updates), its end picture, the
+// debriefing, up to the map, left to the options, Quit to Main Menu, Quit.
+// Every click waits for the page's transitions and videos to pass.
+TEST_F(ShellWalk, CampaignFromANewGameThroughItsDebriefingAndBackToQuit)
+{
+    QvLogCapture videos(TLOG_DIAG);
+    WalkScript s;
+    auto click = [&](int x, int y) {
+        s.Click(x, y);
+        s.Wait(0, 40);
+    };
+    s.Wait(0, 12);
+    click(320, 105); // SS_SINGLE_PLAYER
+    click(320, 150); // SS_START_NEW_GAME: the bridge page, then the map
+    click(257, 125); // the first side's logo: its video and launch page
+    s.Click(330, 435); // SS_LAUNCH
+    s.Wait(50, 80);
+    s.Add(QvMove(320, 240));
+    s.Wait(0, 2);
+    click(320, 240); // answers the end picture: the return page, the debriefing
+    const int debriefPass = s.count;
+    click(320, 25);  // up: the map
+    const int mapPass = s.count;
+    click(40, 240);  // left: the options
+    click(179, 415); // SS_QUIT_TO_MAIN_MENU
+    click(320, 418); // SS_QUIT
+    SHELLINFO atDebrief = {}, atMap = {};
+    s.script.onPass = [&](int pass) {
+        if (pass == debriefPass) atDebrief = g_ShellInfo;
+        if (pass == mapPass) atMap = g_ShellInfo;
+    };
+    g_GameState = GS_FRONTEND;
+    Game_Main();
+
+    EXPECT_FALSE(s.script.overran);
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_NE(videos.text().find("Team 0 won (That's you)"), std::string::npos) << videos.text();
+    EXPECT_EQ(atDebrief.current, SS_DEBRIEF);
+    EXPECT_EQ(atDebrief.result, 1);
+    EXPECT_EQ(atDebrief.lastMission, 204);
+    EXPECT_EQ(atDebrief.debrief[0].type, TT_HUMAN);
+    EXPECT_EQ(atDebrief.debrief[1].type, TT_COMPUTER);
+    EXPECT_EQ(atMap.current, 16);
+    EXPECT_EQ(atMap.wonFirst, 1) << "mission 1 marked won";
+    EXPECT_EQ(atMap.selectedMission, 215);
+    std::vector<std::string> played;
+    std::string text = videos.text();
+    for (size_t at = text.find("Shell video ["); at != std::string::npos; at = text.find("Shell video [", at + 1))
+        played.push_back(text.substr(at + 13, text.find(']', at) - at - 13));
+    EXPECT_EQ(played, std::vector<std::string>({"cube_in", "cube04", "cube01", "brief_a", "cube04", "cube01",
+                                                "cube04", "cube01", "cube02", "cube01"}));
 }
 
 } // namespace

@@ -160,11 +160,19 @@ std::string GenMap_OldFileBytes(int w, int h, uint32_t seed)
 
 static int Demo(const std::string& rundir)
 {
-    const std::string dir = rundir + "/scenario/SINGLE/DEMO";
-    if (!Mkdata_MakeDirs(dir) || !GenMap_BuildDemo()) return 0;
-    int ok = Map_Save((dir + "/QUORVEX.map").c_str());
+    // The demo battle, also as the demo campaign's first mission from either
+    // side.
+    if (!GenMap_BuildDemo()) return 0;
+    int ok = 1;
+    for (const char* folder : {"SINGLE/DEMO", "FIXED/m01a", "FIXED/m01s"}) {
+        const std::string dir = rundir + "/scenario/" + folder;
+        if (!Mkdata_MakeDirs(dir) || !Map_Save((dir + "/QUORVEX.map").c_str())) {
+            fprintf(stderr, "mkdata: cannot write [%s/QUORVEX.map]\n", dir.c_str());
+            ok = 0;
+            break;
+        }
+    }
     Map_Free();
-    if (!ok) fprintf(stderr, "mkdata: cannot write [%s/QUORVEX.map]\n", dir.c_str());
     return ok;
 }
 

@@ -205,6 +205,14 @@ void Mkdata_ShellDemoResources(std::vector<MKSHELLRES>* out)
     } PAGES[] = {{"main", 1}, {"single", 2}, {"custom", 5}, {"cdebrief", 4},
                  {"instant", 0}, {"credits", 6}, {"loadgame", 3}};
     for (const auto& p : PAGES) out->push_back(Background(p.name, (uint8_t)(MKPAL_TEAMS + 8 * p.team + 2), palette));
+    // The campaign's pages.
+    static const struct {
+        const char* name;
+        int team;
+    } CAMPAIGN[] = {{"return", 0}, {"bridge", 1}, {"missions", 2}, {"options", 3}, {"archive", 4},
+                    {"story", 5},  {"training", 6}, {"brief_a", 0}, {"brief_s", 1}, {"debrief", 7}};
+    for (const auto& p : CAMPAIGN)
+        out->push_back(Background(p.name, (uint8_t)(MKPAL_TEAMS + 8 * p.team + 2), palette));
     static const struct {
         const char* name;
         int height;
@@ -225,6 +233,25 @@ void Mkdata_ShellDemoResources(std::vector<MKSHELLRES>* out)
                {"cube_rgt", 30, 60}, {"m_down", 60, 30}, {"m_state", 20, 80}};
     for (const auto& n : NAV)
         out->push_back(Image(n.name, n.w, n.h, std::vector<uint8_t>((size_t)n.w * n.h, MKPAL_GREYS + 5)));
+    // The campaign pages' images, shown while their buttons are pressed; the
+    // side logos are strips of two frames, grey and then in the side's colour
+    // once it won the mission.
+    static const struct {
+        const char* name;
+        int w, h, team;
+    } PRESSED[] = {{"m_basic", 150, 65, 2},   {"m_adv", 150, 65, 3},     {"o_btn1", 150, 32, 3},
+                   {"o_btn2", 150, 32, 3},    {"o_btn3", 150, 32, 3},    {"o_quittm", 238, 66, 4},
+                   {"o_quitt95", 238, 66, 4}, {"s_logoaw", 56, 90, 0},   {"s_logoso", 56, 90, 1},
+                   {"t_one", 210, 55, 5},     {"t_two", 210, 55, 5},     {"ba_lnch", 160, 55, 0},
+                   {"bs_lnch", 110, 70, 1},   {"a_left", 80, 40, 6},     {"a_right", 80, 40, 6}};
+    for (const auto& n : PRESSED)
+        out->push_back(Image(n.name, n.w, n.h,
+                             std::vector<uint8_t>((size_t)n.w * n.h, (uint8_t)(MKPAL_TEAMS + 8 * n.team + 4))));
+    for (int side = 0; side < 2; side++) {
+        std::vector<uint8_t> px((size_t)45 * 80, MKPAL_GREYS + 4);
+        std::fill(px.begin() + 45 * 40, px.end(), (uint8_t)(MKPAL_TEAMS + 8 * side + 4));
+        out->push_back(Image(side ? "m_slogo2" : "m_alogo2", 45, 80, px));
+    }
 }
 
 #ifndef MKDATA_FUNCTIONS_ONLY
