@@ -106,7 +106,7 @@ int Receive(NetPacket* p, NetAddress* from, uint32_t* time)
     return 0;
 }
 
-class SerialLine : public ::testing::Test {
+class NetSerialLine : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -128,7 +128,7 @@ protected:
     std::string path_;
 };
 
-TEST_F(SerialLine, FramesCrossBothWaysSplitOrBackToBack)
+TEST_F(NetSerialLine, FramesCrossBothWaysSplitOrBackToBack)
 {
     QvLogCapture log(TLOG_NERR | TLOG_NWARN | TLOG_NDIAG | TLOG_DIAG);
     // A path longer than 31 characters names the port as well.
@@ -192,7 +192,7 @@ TEST_F(SerialLine, FramesCrossBothWaysSplitOrBackToBack)
     EXPECT_EQ(counts.framesOut, 1u);
 }
 
-TEST_F(SerialLine, SevenWaitAndTheEighthIsRefusedUntilTheLineMoves)
+TEST_F(NetSerialLine, SevenWaitAndTheEighthIsRefusedUntilTheLineMoves)
 {
     COMM_SetPort(path_.c_str(), 115200);
     NetAddress own;
@@ -208,7 +208,7 @@ TEST_F(SerialLine, SevenWaitAndTheEighthIsRefusedUntilTheLineMoves)
     EXPECT_EQ(ReadBytes(master_, 59).size(), 59u);
 }
 
-TEST_F(SerialLine, ModemHandleIsNeitherReconfiguredNorClosed)
+TEST_F(NetSerialLine, ModemHandleIsNeitherReconfiguredNorClosed)
 {
     termios before;
     tcgetattr(slave_, &before);
@@ -236,7 +236,7 @@ TEST_F(SerialLine, ModemHandleIsNeitherReconfiguredNorClosed)
     EXPECT_NE(log.text().find("Failed to open port"), std::string::npos);
 }
 
-TEST_F(SerialLine, StartFailuresAndCallsWhileStopped)
+TEST_F(NetSerialLine, StartFailuresAndCallsWhileStopped)
 {
     struct Row {
         const char* name;
@@ -272,7 +272,7 @@ TEST_F(SerialLine, StartFailuresAndCallsWhileStopped)
     EXPECT_NE(log.text().find("Call to COMM_iface_recv with initialising COMM"), std::string::npos);
 }
 
-TEST_F(SerialLine, CloseWhileTheReaderWaitsAndAfterTheFarEndHangsUp)
+TEST_F(NetSerialLine, CloseWhileTheReaderWaitsAndAfterTheFarEndHangsUp)
 {
     COMM_SetPort(path_.c_str(), 57600);
     NetAddress own;
@@ -304,7 +304,7 @@ void Handler(NetPacket* p, const NetAddress* from, uint32_t)
     Event_Set(s_arrived);
 }
 
-TEST_F(SerialLine, PacketLayerRunsOnTheSerialLine)
+TEST_F(NetSerialLine, PacketLayerRunsOnTheSerialLine)
 {
     s_arrived = Event_Create();
     s_handled.clear();
