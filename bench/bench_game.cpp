@@ -220,7 +220,7 @@ void RunWholeSimulation(benchmark::State& state, const BENCHWORLD& w)
     int nsteps = 0;
     const GAME_STEP* steps = Game_UpdateSteps(&nsteps);
     std::vector<double> stepsecs((size_t)nsteps, 0.0);
-    double total = 0;
+    double total = 0, slowest = 0;
     long updates = 0;
     int left = 0;
     using Clock = std::chrono::steady_clock;
@@ -248,6 +248,7 @@ void RunWholeSimulation(benchmark::State& state, const BENCHWORLD& w)
         state.ResumeTiming();
         const Clock::time_point start = Clock::now();
         for (int u = 0; u < UPDATES; u++) {
+            const Clock::time_point begin = Clock::now();
             for (int i = 0; i < nsteps; i++) {
                 const Clock::time_point t0 = Clock::now();
                 steps[i].fn();
@@ -255,6 +256,9 @@ void RunWholeSimulation(benchmark::State& state, const BENCHWORLD& w)
             }
             Game_FinishUpdate();
             Orders_AfterUpdate();
+            // Grid recomputes and scheduler slices fall on single updates.
+            const double took = std::chrono::duration<double>(Clock::now() - begin).count();
+            if (took > slowest) slowest = took;
             updates++;
             int team = -1;
             if (Endcond_Update(&team) == 1) break;
@@ -280,9 +284,10 @@ void RunWholeSimulation(benchmark::State& state, const BENCHWORLD& w)
         shares += part;
     }
     printf("whole simulation%s (%d teams x %d units, %d x %d, %ld updates, %d units left): "
-           "%.0f updates/s, %.1f x real time (%d updates/s); steps: %s\n",
+           "%.0f updates/s, %.1f x real time (%d updates/s); slowest update %.1f%% of %d ms; steps: %s\n",
            w.computer ? " with computer players" : "", TEAMS, w.per_team, w.side, w.side, updates,
-           left, ups, ups / (double)REAL_TIME_UPS, (int)REAL_TIME_UPS, shares.c_str());
+           left, ups, ups / (double)REAL_TIME_UPS, (int)REAL_TIME_UPS,
+           100.0 * slowest * (double)REAL_TIME_UPS, 1000 / (int)REAL_TIME_UPS, shares.c_str());
     fflush(stdout);
 }
 

@@ -8,6 +8,7 @@
 #include "ai/aip.h"
 #include "ai/aisite.h"
 #include "ai/aiteam.h"
+#include "ai/squad.h"
 #include "core/cfile.h"
 #include "core/debug.h"
 #include "core/gll.h"
@@ -591,6 +592,9 @@ void AI_UnitAdd(UNIT* unit)
     AI_Team* the_team = ComputerTeam(unit->team);
     if (!ai_game_initialised || !the_team) return;
     TLOG(TLOG_AI, "AI_UnitAdd Team %d ptr %d", unit->team, unit->id);
+    // Added again (a veteran's new type): out of its old squad first, so no
+    // squad keeps a member that doesn't name it.
+    if (unit->ai.squad) Squad_RemoveUnit(static_cast<squad*>(unit->ai.squad), unit, unit->team);
     // A crew that kept out of its finished building leaves its place free.
     if (unit->ai.cc_construct_type != 0) AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
     unit->ai.squad = nullptr;
@@ -658,6 +662,7 @@ void AI_UnitRemove(UNIT* unit)
         the_team->combat_sum = the_team->combat_count[1] + the_team->combat_count[2];
         break;
     }
+    if (unit->ai.squad) Squad_RemoveUnit(static_cast<squad*>(unit->ai.squad), unit, unit->team);
     unit->ai.squad = nullptr;
 }
 

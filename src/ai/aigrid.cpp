@@ -10,8 +10,12 @@
 #include "ai/aip.h"
 #include "ai/aisite.h"
 #include "ai/aiteam.h"
+#include "ai/schedule.h"
+#include "ai/squad.h"
 #include "core/debug.h"
 #include "core/error.h"
+#include "core/gll.h"
+#include "core/linklist.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "map/map.h"
@@ -115,10 +119,115 @@ void Relax(AI_Team* the_team)
     }
 }
 
-void ResetStages(AI_Team* the_team)
+void ResetStages(AI_Team* the_team) { Schedule_Reset(the_team); }
+
+// Stage 3a: every unit without a squad joins the squad of its cell, new
+// squads at the head of the list.
+void FormSquads(AI_Team* the_team)
 {
-    the_team->stages = AI_STAGES{};
-    the_team->units_assigned = 0;
+    AI_TARGETS& g = the_team->strategic_targets;
+    const int n = g.grid_rows * g.grid_columns;
+    for (int i = 0; i < n; i++) the_team->cell_squads[i] = nullptr;
+    for (GLL_NODE* node = the_team->units->first; node; node = node->next) {
+        UNIT* u = static_cast<UNIT*>(node->element);
+        if (u->ai.squad) continue;
+        const int row = u->tilepos.y / AI_CELLSIZE, column = u->tilepos.x / AI_CELLSIZE;
+        if (row < 0 || column < 0 || row >= g.grid_rows || column >= g.grid_columns) continue;
+        squad*& here = the_team->cell_squads[Index(g, column, row)];
+        if (!here) {
+            here = Squad_New();
+            here->id = the_team->next_squad_id++;
+            GLL_GoFirst(the_team->squads);
+            GLL_InsertBefore(the_team->squads, here);
+        }
+        Squad_AddUnit(here, u, the_team->team_ID);
+    }
+}
+
+// Stage 3c: from the last squad to the first.
+void MoveSquads(AI_MAP* map, AI_Team* the_team)
+{
+    for (GLL_NODE* node = the_team->squads->last; node; node = node->prev)
+        Squad_MoveAll(map, static_cast<squad*>(node->element));
+    Squad_RemoveDuplicates(the_team->squads);
+}
+
+// The neighbour (dc, dr) of a cell and its bit; the opposite bit is the
+// bit of (-dc, -dr).
+int DirectionBit(int dc, int dr)
+{
+    static const int bits[3][3] = {{AI_DIR_UPLEFT, AI_DIR_UP, AI_DIR_UPRIGHT},
+                                   {AI_DIR_LEFT, 0, AI_DIR_RIGHT},
+                                   {AI_DIR_DOWNLEFT, AI_DIR_DOWN, AI_DIR_DOWNRIGHT}};
+    return bits[dr + 1][dc + 1];
+}
+
+void BitOffset(int bit, int* dc, int* dr)
+{
+    for (int r = -1; r <= 1; r++)
+        for (int c = -1; c <= 1; c++)
+            if ((r || c) && DirectionBit(c, r) == bit) {
+                *dc = c;
+                *dr = r;
+                return;
+            }
+    *dc = *dr = 0;
+}
+
+int Defensive(const GRIDCELL* c) { return c->goal == PERIMETER || c->goal == DEFEND_BASE; }
+
+int Quiet(const GRIDCELL* c)
+{
+    return c->event_state == 1 && c->direction_mask != 0 && c->enemy_units == 0 &&
+           c->enemy_building_value <= 0.00001f;
+}
+
+// Every helper named by the cell's mask goes home.
+void ReleaseHelpers(AI_MAP* map, AI_Team* the_team, GRIDCELL* cell)
+{
+    for (int bit = 1; bit <= 128; bit <<= 1) {
+        if (!(cell->direction_mask & bit)) continue;
+        int dc, dr;
+        BitOffset(bit, &dc, &dr);
+        GRIDCELL* helper = AI_GridCell(the_team, cell->column + dc, cell->row + dr);
+        if (!helper) continue;
+        helper->event_state = 0;
+        helper->direction_mask = 0;
+        if (helper->squad_ptr) Squad_MoveAll(map, helper->squad_ptr);
+    }
+    cell->direction_mask = 0;
+}
+
+// A helping cell stops helping: its squad home, its bit off the helped
+// cell's mask.
+void StopHelping(AI_MAP* map, AI_Team* the_team, GRIDCELL* cell)
+{
+    int dc, dr;
+    BitOffset(cell->direction_mask, &dc, &dr);
+    if (GRIDCELL* helped = AI_GridCell(the_team, cell->column + dc, cell->row + dr))
+        helped->direction_mask &= (uint8_t)~DirectionBit(-dc, -dr);
+    if (cell->squad_ptr) Squad_MoveToCell(map, cell->squad_ptr, cell);
+    cell->event_state = 0;
+    cell->direction_mask = 0;
+}
+
+void EndCycle(AI_MAP* map, AI_Team* the_team)
+{
+    the_team->plan->last_recompute = (int32_t)g_UpdateCount;
+    ResetStages(the_team);
+    AI_TARGETS& g = the_team->strategic_targets;
+    for (int i = 0; i < g.grid_rows * g.grid_columns; i++) {
+        GRIDCELL* c = &g.cells[i];
+        if (!Quiet(c)) continue;
+        ReleaseHelpers(map, the_team, c);
+        c->event_state = 0;
+    }
+}
+
+GRIDCELL* EventCell(AI_Team* the_team, int x, int y, int scaled)
+{
+    if (x < 0 || y < 0) return nullptr;
+    return scaled ? AI_GridCell(the_team, x / AI_CELLSIZE, y / AI_CELLSIZE) : AI_GridCell(the_team, x, y);
 }
 
 }   // namespace
@@ -259,26 +368,93 @@ void AI_ScanResources(AI_Team* the_team)
 
 void AI_Team::Update(AI_MAP* map, AI_Team* the_team)
 {
-    (void)map;
     ASSERT(the_team);
     ASSERT(the_team->team_ID >= 0 && the_team->team_ID < TEAM_MAXTEAMS);
     if ((int)(g_UpdateCount % 9) != the_team->team_ID) return;
     AIP_struct* plan = the_team->plan;
     if (!plan) return;
     if ((int64_t)g_UpdateCount - plan->last_recompute < plan->recompute_strategy_period) return;
-    if (!the_team->stages.grid_done) {
+    AI_STAGES& st = the_team->stages;
+    if (!st.grid_done) {
         AI_RecomputeGrid(the_team);
-        the_team->stages.grid_done = 1;
+        st.grid_done = 1;
         return;
     }
-    if (!the_team->stages.resources_done) {
+    if (!st.resources_done) {
         AI_ScanResources(the_team);
-        the_team->stages.resources_done = 1;
+        st.resources_done = 1;
     }
-    // Squads, their schedule and their movement come with the attacking
-    // players: until then every cycle ends here.
-    plan->last_recompute = (int32_t)g_UpdateCount;
-    ResetStages(the_team);
+    if (the_team->units->count != 0) {
+        if (!st.squads_formed) {
+            FormSquads(the_team);
+            st.squads_formed = 1;
+            return;
+        }
+        if (!st.schedule_done) {
+            Schedule_Run(map, the_team);
+            return;
+        }
+        if (!st.movement_done) {
+            MoveSquads(map, the_team);
+            st.movement_done = 1;
+            return;
+        }
+        the_team->cycle_complete = 1;
+    }
+    EndCycle(map, the_team);
+}
+
+void AI_Team::ReportEvent(int team, int x, int y, int scaled, int attacker_x, int attacker_y)
+{
+    if (team < 0 || team >= TEAM_MAXTEAMS || !AI_IsComputerTeam(team)) return;
+    AI_Team* the_team = AI_GetTeam(team);
+    GRIDCELL* cell = EventCell(the_team, x, y, scaled);
+    if (!cell || !Defensive(cell) || cell->event_state == 1) return;
+    int inside = 0;
+    if (attacker_x >= 0) {
+        const GRIDCELL* at = EventCell(the_team, attacker_x, attacker_y, scaled);
+        inside = at == cell;
+        if (!at || std::abs(at->column - cell->column) > 1 || std::abs(at->row - cell->row) > 1)
+            attacker_x = attacker_y = -1;
+        else if (!scaled) {
+            attacker_x = attacker_x * AI_CELLSIZE + AI_CELLSIZE / 2;
+            attacker_y = attacker_y * AI_CELLSIZE + AI_CELLSIZE / 2;
+        }
+    }
+    TLOG(TLOG_AI, "AI event team %d cell (%d, %d) attacker (%d, %d)", team, cell->column, cell->row, attacker_x,
+         attacker_y);
+    if (cell->event_state == 2) StopHelping(AI_map, the_team, cell);
+    cell->event_state = 1;
+    static const int order[8][2] = {{-1, -1}, {-1, 0}, {-1, 1}, {0, -1}, {0, 1}, {1, -1}, {1, 0}, {1, 1}};
+    for (const auto& o : order) {
+        GRIDCELL* n = AI_GridCell(the_team, cell->column + o[0], cell->row + o[1]);
+        if (!n || !n->squad_ptr || n->event_state != 0 || !Defensive(n)) continue;
+        n->event_state = 2;
+        n->direction_mask = (uint8_t)DirectionBit(-o[0], -o[1]);
+        if (attacker_x >= 0) Squad_MoveTo(AI_map, n->squad_ptr, attacker_x, attacker_y);
+        else Squad_MoveToCell(AI_map, n->squad_ptr, cell);
+        cell->direction_mask |= (uint8_t)DirectionBit(o[0], o[1]);
+    }
+    if (inside && attacker_x >= 0 && cell->squad_ptr) Squad_MoveTo(AI_map, cell->squad_ptr, attacker_x, attacker_y);
+}
+
+void AI_Team::ReleaseSupport(AI_MAP* map, int team, int x, int y, int scaled)
+{
+    if (team < 0 || team >= TEAM_MAXTEAMS || !AI_IsComputerTeam(team)) return;
+    AI_Team* the_team = AI_GetTeam(team);
+    GRIDCELL* cell = EventCell(the_team, x, y, scaled);
+    if (!cell || !Quiet(cell)) return;
+    ReleaseHelpers(map, the_team, cell);
+    cell->event_state = 0;
+}
+
+void AI_Team::Init_All_Teams_Strategies(AI_MAP* map, AI_Team* the_team)
+{
+    (void)map;
+    ASSERT(the_team);
+    TLOG(TLOG_AI, "AI_Team::Init_All_Teams_Strategies Begins (team %d)", the_team->team_ID);
+    FormSquads(the_team);
+    TLOG(TLOG_AI, "AI_Team::Init_All_Teams_Strategies Ends (team %d)", the_team->team_ID);
 }
 
 void AI_Team::ReportAttack(int team, int amount, int x, int y, int scaled)

@@ -1,8 +1,12 @@
 #include "ai/aiteam.h"
 
+#include <initializer_list>
+
 #include "ai/ai.h"
 #include "ai/aimatch.h"
 #include "ai/aip.h"
+#include "ai/schedule.h"
+#include "ai/squad.h"
 #include "core/debug.h"
 #include "core/gll.h"
 #include "core/tlog.h"
@@ -36,6 +40,10 @@ void AI_Team::Delete(AI_Team* the_team)
     AiMatch_ResetFactors(the_team->team_ID);
     the_team->plan = nullptr;
     TLOG(TLOG_AI, "AI_Team::Delete   freeing all squads");
+    // The schedule first: its candidates name squads and cells.
+    Schedule_CleanUp(the_team);
+    for (GLL* list : {the_team->squads, the_team->attack_squads})
+        for (void* s = GLL_GoFirst(list); s; s = GLL_GoNext(list)) Squad_Delete(static_cast<squad*>(s));
     TLOG(TLOG_AI, "AI_Team::Delete   freeing linked list of pointers to attack_squads");
     GLL_Destroy(the_team->attack_squads, nullptr);
     TLOG(TLOG_AI, "AI_Team::Delete   freeing linked list of pointers to squads");

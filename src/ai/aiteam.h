@@ -6,6 +6,7 @@
 
 #include "ai/aibuild.h"
 #include "ai/aigrid.h"
+#include "ai/schedule.h"
 
 struct GLL;
 struct AIP_struct;
@@ -31,6 +32,7 @@ struct AI_Team {
     float largest_own_building;           // own building value met at completions
     AI_TARGETS strategic_targets;
     AI_STAGES stages;
+    AI_SCHEDULE schedule;                 // the scheduler's work state
     int32_t units_assigned;               // in this schedule
     int32_t cycle_complete;
     AIBUILD aibuild;
@@ -46,13 +48,24 @@ struct AI_Team {
     static void InitGrid(AI_Team* the_team, int rows, int columns);
     // The strategic step (asserts the team): only on updates whose number
     // mod 9 is the team's, once the plan's recompute period has passed since
-    // its last recompute: one stage per call (the grid; then the resource
-    // scan and the end of the cycle).
+    // its last recompute: one stage per call (the grid; the resource scan;
+    // squad forming; one scheduler slice; the squads' movement; then the end
+    // of the cycle, which releases the help called to quiet cells).
     static void Update(AI_MAP* map, AI_Team* the_team);
     // A computer team's cell holding (x, y) (tiles when scaled, else column
     // and row) gains amount of danger; outside the grid nothing.
     static void ReportAttack(int team, int amount, int x, int y, int scaled);
-    // Closes the books, frees the lists and the record (null: nothing).
+    // A computer team's PERIMETER or DEFEND_BASE cell holding (x, y) (tiles
+    // when scaled) is under attack: it calls its neighbours' squads to the
+    // attacker (attacker_x >= 0 within one cell) or into the cell.
+    static void ReportEvent(int team, int x, int y, int scaled, int attacker_x, int attacker_y);
+    // A computer team's cell at (x, y) sends its helpers home when it is
+    // quiet (no enemy units, enemy building value at most 0.00001).
+    static void ReleaseSupport(AI_MAP* map, int team, int x, int y, int scaled);
+    // Forms the team's squads at once, with begin and end log lines.
+    static void Init_All_Teams_Strategies(AI_MAP* map, AI_Team* the_team);
+    // Closes the books, deletes the squads of both lists and the schedule,
+    // frees the lists and the record (null: nothing).
     static void Delete(AI_Team* the_team);
     // Detaches the old plan's program; the plan's budgets split the credits,
     // its program is attached and the strength factors follow its matchings.

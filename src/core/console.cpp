@@ -214,12 +214,17 @@ void Console_RemoveCommand(const char* name)
     *entry = s_commands[--s_commandCount];
 }
 
+void Console_ShowPrompt(void)
+{
+    FILE* out = Out();
+    fputs(s_prompt, out);
+    fflush(out);
+}
+
 void Console_Run(void)
 {
     for (;;) {
-        FILE* out = Out();
-        fputs(s_prompt, out);
-        fflush(out);
+        Console_ShowPrompt();
         if (!Console_ReadLine()) break;
         if (!Console_NextToken()) continue;
         const char* name = Console_Token();

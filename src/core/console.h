@@ -27,6 +27,9 @@ void Console_SetStreams(FILE* in, FILE* out);
 // Sets the prompt ("> " at first), cut to 10 characters; null is "".
 void Console_SetPrompt(const char* text);
 const char* Console_Prompt(void);
+// Prints the prompt without a line break (a command that reads lines of its
+// own shows it before each).
+void Console_ShowPrompt(void);
 // Prints one line cut to 50 characters (at a line break, if earlier) and
 // keeps it among the last 20 lines printed.
 void Console_PrintLine(const char* text);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "ai/ai.h"
+#include "ai/aidebug.h"
 #include "core/config.h"
 #include "core/error.h"
 #include "core/fspath.h"
@@ -268,6 +269,7 @@ static const SYSTEM_ENTRY s_common[] = {
     {"Regions", Nothing, Region_FreeAll},
     {"SpecialForces", AI_SpecialForcesInit, AI_SpecialForcesClose},
     {"AIPlans", AI_AIPInit, AI_AIPClose},
+    {"AiConsole", AiDebug_Register, AiDebug_Unregister},
     {"EndConditions", Endcond_Init, Endcond_Close},
     {"Damage", Damage_Init, Damage_Close},
     {"Weapons", Weapon_Init, Weapon_Close},

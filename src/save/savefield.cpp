@@ -23,24 +23,24 @@ namespace {
 
 #define MEMBER(rec, f) (((rec*)nullptr)->f)
 #define FLD(rec, f, st, kind, lo, hi) \
-    {#f, (uint32_t)offsetof(rec, f), (uint8_t)sizeof(MEMBER(rec, f)), st, kind, 1, lo, hi, 0}
+    {#f, (uint32_t)offsetof(rec, f), (uint8_t)sizeof(MEMBER(rec, f)), st, kind, 1, lo, hi, 0, nullptr, 0, 0}
 #define ARR(rec, f, st, kind, lo, hi)                                                             \
     {#f, (uint32_t)offsetof(rec, f), (uint8_t)sizeof(MEMBER(rec, f)[0]), st, kind,                \
-     (uint16_t)(sizeof(MEMBER(rec, f)) / sizeof(MEMBER(rec, f)[0])), lo, hi, 0}
-#define BYTES(rec, f) {#f, (uint32_t)offsetof(rec, f), 1, 1, SF_UINT, (uint16_t)sizeof(MEMBER(rec, f)), 0, 255, 0}
-#define PTR(rec, f, desc, target) {desc, (uint32_t)offsetof(rec, f), 8, 4, SF_PTR, 1, 0, 0, target}
+     (uint16_t)(sizeof(MEMBER(rec, f)) / sizeof(MEMBER(rec, f)[0])), lo, hi, 0, nullptr, 0, 0}
+#define BYTES(rec, f) {#f, (uint32_t)offsetof(rec, f), 1, 1, SF_UINT, (uint16_t)sizeof(MEMBER(rec, f)), 0, 255, 0, nullptr, 0, 0}
+#define PTR(rec, f, desc, target) {desc, (uint32_t)offsetof(rec, f), 8, 4, SF_PTR, 1, 0, 0, target, nullptr, 0, 0}
 #define PTRS(rec, f, desc, target)                                                                \
     {desc, (uint32_t)offsetof(rec, f), 8, 4, SF_PTR,                                              \
-     (uint16_t)(sizeof(MEMBER(rec, f)) / sizeof(MEMBER(rec, f)[0])), 0, 0, target}
-#define WORD(name, off, hi) {name, (uint32_t)(off), 4, 4, SF_UINT, 1, 0, hi, 0}
+     (uint16_t)(sizeof(MEMBER(rec, f)) / sizeof(MEMBER(rec, f)[0])), 0, 0, target, nullptr, 0, 0}
+#define WORD(name, off, hi) {name, (uint32_t)(off), 4, 4, SF_UINT, 1, 0, hi, 0, nullptr, 0, 0}
 #define FORM(name, rec, table, naming) {name, (uint32_t)sizeof(rec), 0, table, (int)(sizeof table / sizeof table[0]), naming}
 
 const int64_t I32MIN = INT32_MIN, I32MAX = INT32_MAX, U32MAX = UINT32_MAX;
 const int64_t TILEMAX = MAP_MAX_SIDE - 1, PIXELMAX = MAP_MAX_SIDE * 24;
 
-const SAVEFIELD kUlong[] = {{"value", 0, 4, 4, SF_UINT, 1, 0, U32MAX, 0}};
-const SAVEFIELD kByte[] = {{"byte", 0, 1, 1, SF_UINT, 1, 0, 255, 0}};
-const SAVEFIELD kHead[] = {{"pointer", 0, sizeof(void*), 4, SF_PTR, 1, 0, 0, ST_VOID}};
+const SAVEFIELD kUlong[] = {{"value", 0, 4, 4, SF_UINT, 1, 0, U32MAX, 0, nullptr, 0, 0}};
+const SAVEFIELD kByte[] = {{"byte", 0, 1, 1, SF_UINT, 1, 0, 255, 0, nullptr, 0, 0}};
+const SAVEFIELD kHead[] = {{"pointer", 0, sizeof(void*), 4, SF_PTR, 1, 0, 0, ST_VOID, nullptr, 0, 0}};
 
 // The bit-field words have no address of their own: each sits right after
 // the field before it.
@@ -119,7 +119,7 @@ const SAVEFIELD kGridCell[] = {
     ARR(MAPGRID_CELL, count, 4, SF_INT, 0, 0xFFFFFF),
     ARR(MAPGRID_CELL, capacity, 4, SF_INT, 0, 0xFFFFFF),
 };
-const SAVEFIELD kGridItems[] = {{"cell->items[MGL_OVERLAY][i]", 0, sizeof(void*), 4, SF_PTR, 1, 0, 0, ST_OVERLAY}};
+const SAVEFIELD kGridItems[] = {{"cell->items[MGL_OVERLAY][i]", 0, sizeof(void*), 4, SF_PTR, 1, 0, 0, ST_OVERLAY, nullptr, 0, 0}};
 
 // Static types: only what names the record.
 const SAVEFIELD kSprite[] = {
@@ -177,7 +177,7 @@ const SAVEFIELD kShellInfo[] = {
     FLD(SHELLINFO, lastMission, 4, SF_INT, 0, 216),
     FLD(SHELLINFO, lastSide, 4, SF_INT, 0, SHELL_SIDE_SECOND),
     {"debrief", (uint32_t)offsetof(SHELLINFO, debrief), 4, 4, SF_INT,
-     (uint16_t)(sizeof(MEMBER(SHELLINFO, debrief)) / 4), I32MIN, I32MAX, 0},
+     (uint16_t)(sizeof(MEMBER(SHELLINFO, debrief)) / 4), I32MIN, I32MAX, 0, nullptr, 0, 0},
 };
 
 int InSet(int32_t v, int32_t lo, int32_t hi) { return v == 0 || (v >= lo && v <= hi); }
@@ -199,11 +199,7 @@ int ShellInfoHolds(const SHELLINFO* s, const char** bad)
 }
 static_assert(sizeof(SHELLDEBRIEF) == 4 * SHELL_DEBRIEF_WORDS, "debriefing lines are words");
 
-struct FORMROW {
-    int type;
-    int global;  // -1 either kind
-    SAVEFORM form;
-};
+using FORMROW = SAVEFORMROW;
 
 FORMROW s_forms[] = {
     {ST_ULONG, -1, {"ULONG", 4, 0, kUlong, 1, 0}},
@@ -228,14 +224,18 @@ FORMROW s_forms[] = {
 const int kForms = (int)(sizeof s_forms / sizeof s_forms[0]);
 
 // The stored sizes follow from the fields.
+uint32_t storedOf(const SAVEFIELD* fields, int n)
+{
+    uint32_t sum = 0;
+    for (int i = 0; i < n; i++) sum += SaveField_Stored(&fields[i]);
+    return sum;
+}
+
 struct StoredSizes {
     StoredSizes()
     {
-        for (FORMROW& r : s_forms) {
-            uint32_t n = 0;
-            for (int i = 0; i < r.form.nfields; i++) n += (uint32_t)r.form.fields[i].stored * r.form.fields[i].count;
-            r.form.stored = n;
-        }
+        for (FORMROW& r : s_forms) r.form.stored = storedOf(r.form.fields, r.form.nfields);
+        for (FORMROW* r = g_SaveUnitForms; r->type >= 0; r++) r->form.stored = storedOf(r->form.fields, r->form.nfields);
     }
 } s_storedSizes;
 
@@ -246,23 +246,152 @@ uint64_t readMem(const uint8_t* p, int size)
     return v;
 }
 
-} // namespace
-
-const SAVEFORM* SaveForm_Get(int type, int global)
+int unitFormCount(void)
 {
-    for (const FORMROW& r : s_forms)
-        if (r.type == type && (r.global < 0 || r.global == (global ? 1 : 0))) return &r.form;
+    int n = 0;
+    while (g_SaveUnitForms[n].type >= 0) n++;
+    return n;
+}
+
+const FORMROW* rowAt(int i)
+{
+    if (i < 0) return nullptr;
+    if (i < kForms) return &s_forms[i];
+    return i - kForms < unitFormCount() ? &g_SaveUnitForms[i - kForms] : nullptr;
+}
+
+int selectorWidth(const SAVEFIELD& f) { return f.stored ? f.stored : 4; }
+
+const SAVECASE* caseOf(const SAVEFIELD& f, int32_t value)
+{
+    for (int c = 0; c < f.ncases; c++)
+        if (f.cases[c].value == value) return &f.cases[c];
     return nullptr;
 }
 
-int SaveForm_Count(void) { return kForms; }
+void encodeFields(const SAVEFIELD* fields, int n, const uint8_t* rec, uint8_t*& out)
+{
+    for (int i = 0; i < n; i++) {
+        const SAVEFIELD& f = fields[i];
+        if (f.kind == SF_VARIANT) {
+            const uint8_t* sub = rec + f.offset;
+            const SAVECASE* c = caseOf(f, (int32_t)readMem(sub + f.selector, selectorWidth(f)));
+            if (!c) c = &f.cases[0];
+            uint8_t* end = out + SaveField_Stored(&f);
+            for (int b = 0; b < 4; b++) *out++ = (uint8_t)((uint32_t)c->value >> (8 * b));
+            encodeFields(c->fields, c->nfields, sub, out);
+            while (out < end) *out++ = 0;
+            continue;
+        }
+        if (f.kind == SF_TEXT) {
+            const uint8_t* text = rec + f.offset;
+            int k = 0;
+            for (; k < f.count && text[k]; k++) *out++ = text[k];
+            for (; k < f.count; k++) *out++ = 0;
+            continue;
+        }
+        for (int k = 0; k < f.count; k++) {
+            uint64_t v = readMem(rec + f.offset + (size_t)k * f.memsize, f.memsize);
+            // An unconverted pointer field is no id: written as null.
+            if (f.kind == SF_PTR || f.kind == SF_WEAK) v = SaveSlot_IsId(v) ? (uint32_t)v : SAVEID_NULL;
+            for (int b = 0; b < f.stored; b++) *out++ = (uint8_t)(v >> (8 * b));
+        }
+    }
+}
+
+int decodeFields(const SAVEFIELD* fields, int n, const uint8_t*& in, uint8_t* rec, const char** bad)
+{
+    for (int i = 0; i < n; i++) {
+        const SAVEFIELD& f = fields[i];
+        if (f.kind == SF_VARIANT) {
+            const uint8_t* end = in + SaveField_Stored(&f);
+            int32_t value = (int32_t)(in[0] | in[1] << 8 | in[2] << 16 | (uint32_t)in[3] << 24);
+            in += 4;
+            const SAVECASE* c = caseOf(f, value);
+            if (!c) return *bad = f.name, 0;
+            uint8_t* sub = rec + f.offset;
+            memset(sub, 0, f.memsize);
+            memcpy(sub + f.selector, &value, (size_t)selectorWidth(f));
+            if (!decodeFields(c->fields, c->nfields, in, sub, bad)) return 0;
+            for (; in < end; in++)
+                if (*in) return *bad = f.name, 0;
+            continue;
+        }
+        for (int k = 0; k < f.count; k++) {
+            uint64_t v = 0;
+            for (int b = 0; b < f.stored; b++) v |= (uint64_t)*in++ << (8 * b);
+            if (f.kind == SF_PTR || f.kind == SF_WEAK) {
+                v = SaveSlot_FromId((uint32_t)v);
+            } else if (f.kind == SF_INT) {
+                int64_t s = (int64_t)(v << (64 - 8 * f.stored)) >> (64 - 8 * f.stored);
+                if (s < f.min || s > f.max) return *bad = f.name, 0;
+                v = (uint64_t)s;
+            } else if ((int64_t)v < f.min || (int64_t)v > f.max) {
+                return *bad = f.name, 0;
+            }
+            memcpy(rec + f.offset + (size_t)k * f.memsize, &v, f.memsize);
+        }
+    }
+    return 1;
+}
+
+void registerFields(const SAVEFIELD* fields, int n, uint8_t* rec, int target)
+{
+    for (int i = 0; i < n; i++) {
+        const SAVEFIELD& f = fields[i];
+        if (f.kind == SF_VARIANT) {
+            uint8_t* sub = rec + f.offset;
+            const SAVECASE* c = caseOf(f, (int32_t)readMem(sub + f.selector, selectorWidth(f)));
+            // An unknown case is stored as the default, which has no pointer.
+            if (c) registerFields(c->fields, c->nfields, sub, target);
+            continue;
+        }
+        if (f.kind != SF_PTR && f.kind != SF_WEAK) continue;
+        for (int k = 0; k < f.count; k++) {
+            uint8_t* slot = rec + f.offset + (size_t)k * f.memsize;
+            uint64_t v = readMem(slot, f.memsize);
+            const void* p = (const void*)(uintptr_t)v;
+            if (f.kind == SF_WEAK) {
+                int32_t id = (int32_t)readMem(slot + sizeof(void*), 4);
+                // Only a live address can be followed to its id.
+                int valid = !(g_SaveFlags & SAVEF_LIVE) || SaveField_WeakValid(f.target, p, id);
+                Save_RegisterWeakPointer(slot, p, valid, f.target, f.name);
+            } else {
+                Save_RegisterPointer(slot, p, f.target == ST_VOID ? target : f.target, f.name);
+            }
+        }
+    }
+}
+
+} // namespace
+
+uint32_t SaveField_Stored(const SAVEFIELD* f)
+{
+    if (f->kind != SF_VARIANT) return (uint32_t)f->stored * f->count;
+    uint32_t widest = 0;
+    for (int c = 0; c < f->ncases; c++) {
+        uint32_t w = storedOf(f->cases[c].fields, f->cases[c].nfields);
+        if (w > widest) widest = w;
+    }
+    return 4 + widest;
+}
+
+const SAVEFORM* SaveForm_Get(int type, int global)
+{
+    for (int i = 0; const FORMROW* r = rowAt(i); i++)
+        if (r->type == type && (r->global < 0 || r->global == (global ? 1 : 0))) return &r->form;
+    return nullptr;
+}
+
+int SaveForm_Count(void) { return kForms + unitFormCount(); }
 
 const SAVEFORM* SaveForm_At(int i, int* type, int* global)
 {
-    if (i < 0 || i >= kForms) return nullptr;
-    *type = s_forms[i].type;
-    *global = s_forms[i].global;
-    return &s_forms[i].form;
+    const FORMROW* r = rowAt(i);
+    if (!r) return nullptr;
+    *type = r->type;
+    *global = r->global;
+    return &r->form;
 }
 
 long SaveForm_StoredSize(int type, int global, uint32_t memsize)
@@ -275,40 +404,15 @@ long SaveForm_StoredSize(int type, int global, uint32_t memsize)
 void SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, uint8_t* out)
 {
     const uint8_t* rec = (const uint8_t*)data;
-    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize) {
-        for (int i = 0; i < form->nfields; i++) {
-            const SAVEFIELD& f = form->fields[i];
-            for (int k = 0; k < f.count; k++) {
-                uint64_t v = readMem(rec + f.offset + (size_t)k * f.memsize, f.memsize);
-                // An unconverted pointer field is no id: written as null.
-                if (f.kind == SF_PTR) v = SaveSlot_IsId(v) ? (uint32_t)v : SAVEID_NULL;
-                for (int b = 0; b < f.stored; b++) *out++ = (uint8_t)(v >> (8 * b));
-            }
-        }
-    }
+    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize)
+        encodeFields(form->fields, form->nfields, rec, out);
 }
 
 int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_t memsize, const char** bad)
 {
     uint8_t* rec = (uint8_t*)data;
     for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize) {
-        for (int i = 0; i < form->nfields; i++) {
-            const SAVEFIELD& f = form->fields[i];
-            for (int k = 0; k < f.count; k++) {
-                uint64_t v = 0;
-                for (int b = 0; b < f.stored; b++) v |= (uint64_t)*in++ << (8 * b);
-                if (f.kind == SF_PTR) {
-                    v = SaveSlot_FromId((uint32_t)v);
-                } else if (f.kind == SF_INT) {
-                    int64_t s = (int64_t)(v << (64 - 8 * f.stored)) >> (64 - 8 * f.stored);
-                    if (s < f.min || s > f.max) return *bad = f.name, 0;
-                    v = (uint64_t)s;
-                } else if ((int64_t)v < f.min || (int64_t)v > f.max) {
-                    return *bad = f.name, 0;
-                }
-                memcpy(rec + f.offset + (size_t)k * f.memsize, &v, f.memsize);
-            }
-        }
+        if (!decodeFields(form->fields, form->nfields, in, rec, bad)) return 0;
         if (form->fields == kShellInfo && !ShellInfoHolds((const SHELLINFO*)rec, bad)) return 0;
     }
     return 1;
@@ -317,25 +421,16 @@ int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_
 void SaveForm_RegisterPointers(const SAVEFORM* form, void* data, uint32_t memsize, int target)
 {
     uint8_t* rec = (uint8_t*)data;
-    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize) {
-        for (int i = 0; i < form->nfields; i++) {
-            const SAVEFIELD& f = form->fields[i];
-            if (f.kind != SF_PTR) continue;
-            for (int k = 0; k < f.count; k++) {
-                void* slot = rec + f.offset + (size_t)k * f.memsize;
-                uint64_t v = readMem((const uint8_t*)slot, f.memsize);
-                Save_RegisterPointer(slot, (const void*)(uintptr_t)v, f.target == ST_VOID ? target : f.target,
-                                     f.name);
-            }
-        }
-    }
+    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize)
+        registerFields(form->fields, form->nfields, rec, target);
 }
 
 std::string SaveForm_Describe(void)
 {
-    static const char* const kKinds[] = {"u", "i", "id"};
+    static const char* const kKinds[] = {"u", "i", "id", "weak id", "text", "variant"};
     std::string out = "| type | block | record fields (stored bytes) |\n| --- | --- | --- |\n";
-    for (const FORMROW& r : s_forms) {
+    for (int ri = 0; const FORMROW* row = rowAt(ri); ri++) {
+        const FORMROW& r = *row;
         char line[160];
         const char* kind = r.global < 0 ? "any" : r.global ? (r.form.naming ? "static" : "global") : "local";
         snprintf(line, sizeof line, "| %s (%d) | %s, %s, %u bytes | ", Save_TypeName(r.type), r.type, r.form.name,
@@ -343,7 +438,10 @@ std::string SaveForm_Describe(void)
         out += line;
         for (int i = 0; i < r.form.nfields; i++) {
             const SAVEFIELD& f = r.form.fields[i];
-            if (f.count > 1)
+            if (f.kind == SF_VARIANT)
+                snprintf(line, sizeof line, "%s%s variant(%u cases, %u bytes)", i ? ", " : "", f.name, f.ncases,
+                         SaveField_Stored(&f));
+            else if (f.count > 1)
                 snprintf(line, sizeof line, "%s%s %s%d[%u]", i ? ", " : "", f.name, kKinds[f.kind], 8 * f.stored,
                          f.count);
             else

@@ -19,6 +19,26 @@ enum SAVEFIELD_KIND {
     SF_UINT,   // unsigned integer, checked against [min, max] on load
     SF_INT,    // signed integer, checked against [min, max] on load
     SF_PTR,    // pointer slot: the u32 save id (low word of the converted slot)
+    SF_WEAK,   // the pointer of a weak {pointer, int32 id} handle: stored as
+               // SF_PTR, but a handle whose target no longer carries the id
+               // goes as the null id (the id field follows in the table)
+    SF_TEXT,   // a character array: its bytes up to the first NUL, stored
+               // as zeros after it (what follows a name's end is no part
+               // of it)
+    SF_VARIANT,// a sub-record with a selector and a union: stored as the
+               // selector (u32) and the fields of its case, padded to the
+               // widest case; an unknown selector is stored as the first
+               // case. stored is the selector's width in memory (0: 4)
+};
+
+struct SAVEFIELD;
+
+// One case of a variant: the selector value and the fields it uses, their
+// offsets from the start of the sub-record.
+struct SAVECASE {
+    int32_t value;
+    const SAVEFIELD* fields;
+    int nfields;
 };
 
 struct SAVEFIELD {
@@ -29,7 +49,10 @@ struct SAVEFIELD {
     uint8_t kind;       // SAVEFIELD_KIND
     uint16_t count;     // elements side by side (an array field)
     int64_t min, max;
-    int target;         // SF_PTR: the save type pointed at
+    int target;         // SF_PTR, SF_WEAK: the save type pointed at
+    const SAVECASE* cases; // SF_VARIANT: the cases, the first the default;
+    uint16_t ncases;       // memsize is then the sub-record's size
+    uint16_t selector;     // SF_VARIANT: offset of the selector in the sub-record
 };
 
 struct SAVEFORM {
@@ -40,6 +63,20 @@ struct SAVEFORM {
     int nfields;
     int naming;         // 1: a static type's naming fields only
 };
+
+// The stored bytes of one field, all its elements (a variant: its widest case).
+uint32_t SaveField_Stored(const SAVEFIELD* f);
+// The tables of the game's own records (saveunits.cpp): rows of {type, kind
+// (-1 either, 0 local, 1 global), form}, ended by a row of type -1.
+struct SAVEFORMROW {
+    int type;
+    int global;
+    SAVEFORM form;
+};
+extern SAVEFORMROW g_SaveUnitForms[];
+// 1 when a weak handle's target still carries the id: the unit, building,
+// explosion, projectile or part at p has id (a null p is never valid).
+int SaveField_WeakValid(int target, const void* p, int32_t id);
 
 // The form of a block of the type and kind (a global VOID block is a pointer
 // variable, a local one a string), or null for a type that has none.

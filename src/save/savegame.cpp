@@ -28,6 +28,12 @@
 #include "platform/sprite.h"
 #include "save/saveget.h"
 #include "units/building.h"
+#include "units/constructq.h"
+#include "units/prereq.h"
+#include "units/explosion.h"
+#include "units/projectile.h"
+#include "units/swave.h"
+#include "units/vortex.h"
 #include "save/save.h"
 #include "save/saveblk.h"
 #include "save/savefield.h"
@@ -186,16 +192,26 @@ int Save_ConstructLists(void)
         for (int* word : view) Save_RegisterBlock(SAVEK_GLOBAL, word, ST_ULONG, 4);
         Save_RegisterBlock(SAVEK_GLOBAL, &g_UpdateCount, ST_ULONG, 4);
         Rand_Save();
+        Build_SaveAll();
         Path_CleanUp();
+        Save_RegisterGameTypes();
+        PREREQ_SaveAll();
+        Units_SaveConstructQueue();
+        Expl_Save();
         Sprite_SaveAll();
         Seemap_SaveAll();
         Effects_SaveAll();
+        Saveget_Teams();
         SortDisp_RegisterForSave();
         Line_Save();
         AnimType_SaveAll();
         Ovl_SaveAll();
+        Weapon_SaveProjectiles();
+        Saveget_Vortices();
+        Swave_Save();
         Build_SaveVisibilityCursors();
         Save_RegisterUid();
+        Save_RegisterUnitCounters();
         Region_SaveAll();
         Mapgrid_SaveAll();
     }

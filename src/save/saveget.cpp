@@ -13,6 +13,7 @@
 #include "save/saveblk.h"
 #include "save/savefield.h"
 #include "save/savetype.h"
+#include "units/unit.h"
 
 namespace {
 
@@ -42,6 +43,14 @@ void Save_RegisterTypePointers(int type, void* record)
     SaveForm_RegisterPointers(form, record, form->memsize, ST_VOID);
 }
 
+void Saveget_Unit(UNIT* u)
+{
+    for (const STANDINGORDERINFO* so : {&u->sorder, &u->snextorder})
+        if (so->code < SO_NONE || so->code > SO_DUMMY)
+            TLOG(TLOG_ERROR, "Unknown unit standing order being saved %d", so->code);
+    Save_RegisterTypePointers(ST_UNIT, u);
+}
+
 void Rand_Save(void)
 {
     if (g_SaveFlags & SAVEF_LIVE) {
@@ -63,6 +72,7 @@ void Save_RestoreStaged(void)
     Rand_SetPosition(s_rand[0]);
     Rand_SetLocalPosition(s_rand[1]);
     Uid_Set(s_uid);
+    Save_RestoreUnitCounters();
 }
 
 void* Save_AllocLocal(int type, uint32_t size)

@@ -14,6 +14,30 @@ void Save_RegisterTypePointers(int type, void* record);
 // VOID block's pointers take target.
 void Save_RegisterBlockPointers(int type, int global, void* data, uint32_t size, int target);
 
+struct UNIT;
+// Registers the pointer fields of a unit (its table's order). A standing
+// order of an unknown code logs "Unknown unit standing order being saved %d"
+// and is stored as no order; the game's unit is not changed.
+void Saveget_Unit(UNIT* u);
+
+// The type tables the game's records point at: their counts as global
+// ULONG blocks, then every unit, building, part and weapon type, the
+// general rules and every point of the step curves as static blocks (a
+// program whose types, rules or curves differ is refused).
+void Save_RegisterGameTypes(void);
+// Each team: its record and its 30 global trails as global blocks; the
+// units of its five on-map lists and its off-map list, each with its parts,
+// path nodes, local trail and waypoints, held-unit list and package; its
+// buildings with their source lists and unit lists; its idle indirect-fire
+// list; its global trails' waypoints.
+void Saveget_Teams(void);
+
+// The move group-id counter and the making sequence's next number, staged
+// as the unique-id counter is, and the units' hit-point total.
+void Save_RegisterUnitCounters(void);
+// After a load has succeeded: the staged counters back to the units.
+void Save_RestoreUnitCounters(void);
+
 // The synchronised and the local random streams' positions, as two global
 // ULONG blocks. The engine core sits below the save system, so the positions
 // are staged here and set back once a load has succeeded.

@@ -25,6 +25,7 @@
 #include "map/overlay.h"
 #include "platform/sortdisp.h"
 #include "save/saveget.h"
+#include "units/constructq.h"
 #include "units/iterate.h"
 #include "units/orders.h"
 #include "save/save.h"
@@ -34,6 +35,7 @@
 #include "save/savetype.h"
 #include "rules/endcond.h"
 #include "units/team.h"
+#include "units/vortex.h"
 
 namespace {
 
@@ -153,6 +155,18 @@ int checkBlocks(LoadFile& f)
     return 1;
 }
 
+// The local records a load can give back to their modules: the rest
+// (units, buildings and what hangs on them) are saved but not loaded yet.
+int Save_LoadableLocal(int type)
+{
+    switch (type) {
+    case ST_DISPLAYELEMENT: case ST_OVERLAY: case ST_BYTEMAP: case ST_MAPGRID: case ST_VOID: case ST_ULONG:
+    case ST_NONE: case ST_VORTEXGLLHEADER:
+        return 1;
+    default: return 0;
+    }
+}
+
 // The global section against the present game's listing.
 int checkGlobals(LoadFile& f)
 {
@@ -180,6 +194,9 @@ int checkGlobals(LoadFile& f)
     }
     for (const FILEBLOCK& fb : f.locals) {
         int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
+        if (!Save_LoadableLocal(type))
+            return refuse(f, "local block of type %d(%s) at offset %u, which saved games don't load yet", type,
+                          Save_TypeName(type), fb.offset);
         const SAVEFORM* form = SaveForm_Get(type, 0);
         if (!form || (fb.flags & SAVEBLK_SIZEMASK) % form->stored)
             return refuse(f, "local block of type %d(%s) with no stored form of %u bytes at offset %u", type,
@@ -249,6 +266,9 @@ int applyBlocks(LoadFile& f, Staging& st)
     TLOG(TLOG_SAVE, "- reading blocks (local)");
     for (const FILEBLOCK& fb : f.locals) {
         int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
+        if (!Save_LoadableLocal(type))
+            return refuse(f, "local block of type %d(%s) at offset %u, which saved games don't load yet", type,
+                          Save_TypeName(type), fb.offset);
         const SAVEFORM* form = SaveForm_Get(type, 0);
         uint32_t memsize = (fb.flags & SAVEBLK_SIZEMASK) / form->stored * form->memsize;
         SAVEBLOCK* n = Saveblk_NewRecord();
@@ -310,7 +330,8 @@ int checkModules(LoadFile& f, Staging& st)
     for (const Staging::Loaded& r : st.fresh) sizes[r.data] = r.size;
     s_loadedSizes = &sizes;
     const char* why = nullptr;
-    const char* (*checks[])(void) = {SortDisp_CheckLoaded, Ovl_CheckLoaded, Seemap_CheckLoaded, Mapgrid_CheckLoaded};
+    const char* (*checks[])(void) = {SortDisp_CheckLoaded, Ovl_CheckLoaded, Seemap_CheckLoaded, Mapgrid_CheckLoaded,
+                                         Vortex_CheckLoaded, Units_ConstructQueueCheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
     s_loadedSizes = nullptr;

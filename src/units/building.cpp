@@ -17,6 +17,7 @@
 #include "units/building.h"
 
 #include "save/saveblk.h"
+#include "save/saveget.h"
 #include "save/savetype.h"
 
 #include <cstddef>
@@ -762,6 +763,16 @@ int Build_GetEfficiency(const BUILDING* b)
 {
     ASSERT(b);
     return b->efficiency;
+}
+
+void Build_SaveAll(void)
+{
+    Save_RegisterHead(&g_Buildings, 1, ST_BUILDING, "buildings");
+    Save_RegisterHead(&s_minis, 1, ST_MINIBUILDING, "minibuildings");
+    for (MINIBUILDING* m = s_minis; m && Save_WalkGoesOn(); m = m->next) {
+        Save_RegisterTypePointers(ST_MINIBUILDING, m);
+        Save_RegisterBlock(SAVEK_LOCAL, m, ST_MINIBUILDING, sizeof *m);
+    }
 }
 
 void Build_SaveVisibilityCursors(void)

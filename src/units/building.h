@@ -418,3 +418,6 @@ void Ovl_UpdateOverlayAndMiniBuildingVisibility(void);
 // Registers where the visibility pass goes on (its two cursors) as global
 // ULONG blocks: which things it looks at next is part of the game.
 void Build_SaveVisibilityCursors(void);
+// Registers the building list's head ("buildings"), the mini-buildings'
+// head and each mini-building with its seen flag.
+void Build_SaveAll(void);

@@ -4,6 +4,8 @@
 
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "save/saveblk.h"
+#include "save/savetype.h"
 #include "units/autoprod.h"
 #include "units/building.h"
 #include "units/prereq.h"
@@ -153,4 +155,24 @@ int Units_ConstructQueueEntry(int i, int* unittype, int* buildingid)
     if (unittype) *unittype = s_entries[i].unittype;
     if (buildingid) *buildingid = s_entries[i].buildingid;
     return 1;
+}
+
+void Units_SaveConstructQueue(void)
+{
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_count, ST_ULONG, sizeof s_count);
+    Save_RegisterBlock(SAVEK_GLOBAL, s_entries, ST_ULONG, sizeof s_entries);
+    Save_RegisterBlock(SAVEK_GLOBAL, s_typecount, ST_ULONG, sizeof s_typecount);
+}
+
+const char* Units_ConstructQueueCheckLoaded(void)
+{
+    if (s_count < 0 || s_count > CQ_CAPACITY) return "the construct queue's count";
+    int counts[CQ_TYPES] = {};
+    for (int i = 0; i < s_count; i++) {
+        if (!ValidType(s_entries[i].unittype) || s_entries[i].buildingid < -1) return "a construct queue entry";
+        if (++counts[s_entries[i].unittype] > CQ_PERTYPE) return "the construct queue's entries of a type";
+    }
+    for (int t = 0; t < CQ_TYPES; t++)
+        if (counts[t] != s_typecount[t]) return "the construct queue's counts by type";
+    return nullptr;
 }

@@ -47,3 +47,8 @@ void Units_TransferToPrimaryQueue(const BUILDING* b);
 // The number of entries, and entry i (0 = oldest) as 1 with its fields.
 int Units_ConstructQueueCount(void);
 int Units_ConstructQueueEntry(int i, int* unittype, int* buildingid);
+
+// Registers the queue (its count, entries and counts by type) as global
+// blocks; after a load, null or what is wrong with the loaded queue.
+void Units_SaveConstructQueue(void);
+const char* Units_ConstructQueueCheckLoaded(void);

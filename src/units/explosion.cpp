@@ -35,6 +35,9 @@
 // update. The counted cycle stops once every play has started, so no
 // start cycle, however large, can make it overflow.
 #include "units/explosion.h"
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
 
 #include <vector>
 
@@ -276,4 +279,25 @@ void Expl_Close(void)
     for (EXPL* e = s_first; e; e = e->next)
         for (EXPLANIM* a = e->firstexplanim; a; a = a->next) SortDisp_DeleteChain(a->display);
     FreeAll();
+}
+
+void Expl_Save(void)
+{
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_nrexpl, ST_ULONG, sizeof s_nrexpl);
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_nranims, ST_ULONG, sizeof s_nranims);
+    for (EXPLTYPE* t = g_ExplTypeList; t && Save_WalkGoesOn(); t = t->next) {
+        Save_RegisterBlock(SAVEK_STATIC, t, ST_EXPLTYPE, sizeof *t);
+        for (EXPLANIMTYPE* a = t->firstanim; a && Save_WalkGoesOn(); a = a->next)
+            Save_RegisterBlock(SAVEK_STATIC, a, ST_EXPLANIMTYPE, sizeof *a);
+    }
+    Save_RegisterHead(&s_first, 1, ST_EXPL, "explosions");
+    Save_RegisterHead(&s_last, 1, ST_EXPL, "explosions last");
+    for (EXPL* e = s_first; e && Save_WalkGoesOn(); e = e->next) {
+        Save_RegisterTypePointers(ST_EXPL, e);
+        Save_RegisterBlock(SAVEK_LOCAL, e, ST_EXPL, sizeof *e);
+        for (EXPLANIM* a = e->firstexplanim; a && Save_WalkGoesOn(); a = a->next) {
+            Save_RegisterTypePointers(ST_EXPLANIM, a);
+            Save_RegisterBlock(SAVEK_LOCAL, a, ST_EXPLANIM, sizeof *a);
+        }
+    }
 }

@@ -83,3 +83,7 @@ int Expl_PlayCount(void);
 // for plays still in use.
 void Expl_Init(void);
 void Expl_Close(void);
+
+// Registers the counters, the explosion types with their plays as static
+// blocks, the explosion list's heads and each explosion with its plays.
+void Expl_Save(void);

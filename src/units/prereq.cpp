@@ -12,6 +12,8 @@
 #include "core/debug.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "save/saveblk.h"
+#include "save/savetype.h"
 #include "units/building.h"
 #include "units/iterate.h"
 #include "units/team.h"
@@ -329,4 +331,17 @@ int PREREQ_MapPrereqIdToBuildingId(int id)
 int PREREQ_Count(void)
 {
     return s_count;
+}
+
+void PREREQ_SaveAll(void)
+{
+    // Kept as they are (a load puts the saved values in place): rebuilding
+    // the table from the types would lose the stolen plans.
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_count, ST_ULONG, sizeof s_count);
+    for (int id = 0; id < s_count; id++) {
+        PREREQ_ENTRY& e = s_table[id];
+        Save_RegisterBlock(SAVEK_GLOBAL, e.count, ST_ULONG, sizeof e.count);
+        Save_RegisterBlock(SAVEK_GLOBAL, e.stolen, ST_NONE, sizeof e.stolen);
+        Save_RegisterBlock(SAVEK_GLOBAL, e.canmake, ST_NONE, sizeof e.canmake);
+    }
 }

@@ -43,6 +43,10 @@ struct BUILDINGTYPE;
 void PREREQ_Init(void);
 // Frees the table.
 void PREREQ_Done(void);
+// Registers the table's size and, per id, the teams' counts, stolen plans
+// and can-make flags as global blocks: a saved game carries them as they
+// are.
+void PREREQ_SaveAll(void);
 
 // One object more / less of prerequisite id `id` (of type record `type`, a
 // UNITTYPE* or BUILDINGTYPE*, may be null) for team. Removing below 0 is

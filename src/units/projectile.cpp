@@ -31,10 +31,14 @@
 // creation order; nothing reads a clock, an address or the local random
 // stream, and the only floats are the angle table's, the same everywhere.
 #include "units/projectile.h"
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
 
 #include <cstdlib>
 #include <vector>
 
+#include "ai/aiteam.h"
 #include "core/angle.h"
 #include "core/debug.h"
 #include "core/gamestate.h"
@@ -249,6 +253,13 @@ static void HurtUnit(UNIT* u, const WEAPONTYPE* w, int team, int dmg)
 static void HurtBuilding(BUILDING* b, int team, int dmg)
 {
     if (dmg == 0 || b->hitpoints < 1) return;
+    // The owner's computer player hears of the hit before the building can
+    // be gone; the shooter's tile when it still stands.
+    if (dmg > 0) {
+        const UNIT* shooter = s_hitBy ? UnitId_Ptr(&s_hitBy->owner) : nullptr;
+        AI_Team::ReportEvent(b->team, b->tilex, b->tiley, 1, shooter ? shooter->tilepos.x : -1,
+                             shooter ? shooter->tilepos.y : -1);
+    }
     Build_SetHitpoints(b, b->hitpoints - dmg);
     if (dmg > 0) TellOfHit(team, b->team, 1, b->tilex, b->tiley);
     if (b->hitpoints < 1 && team >= 0) Team_Stats_BuildingKill(team, b->team);
@@ -549,4 +560,15 @@ void Projectile_Close(void)
 {
     for (PROJECTILE* p = s_first; p; p = p->next) SortDisp_DeleteChain(p->display);
     FreeAll();
+}
+
+void Weapon_SaveProjectiles(void)
+{
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_count, ST_ULONG, sizeof s_count);
+    Save_RegisterHead(&s_first, 1, ST_PROJECTILE, "projectiles");
+    Save_RegisterHead(&s_last, 1, ST_PROJECTILE, "projectiles last");
+    for (PROJECTILE* p = s_first; p && Save_WalkGoesOn(); p = p->next) {
+        Save_RegisterTypePointers(ST_PROJECTILE, p);
+        Save_RegisterBlock(SAVEK_LOCAL, p, ST_PROJECTILE, sizeof *p);
+    }
 }

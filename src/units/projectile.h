@@ -85,3 +85,7 @@ int Projectile_Count(void);
 // Frees every projectile and the pool (the close deletes their displays).
 void Projectile_Init(void);
 void Projectile_Close(void);
+
+// Registers the projectile list (its heads and count as global blocks) and
+// each projectile in flight or lingering as a local block.
+void Weapon_SaveProjectiles(void);

@@ -1,4 +1,7 @@
 #include "units/swave.h"
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
 
 #include <cstring>
 #include <vector>
@@ -178,4 +181,21 @@ void Swave_Close(void)
 {
     TLOG(TLOG_DIAG, "Close - %d extra mallocs", s_count);
     FreeAll();
+}
+
+void Swave_GetPtr(SWave* w)
+{
+    Save_RegisterTypePointers(ST_SWave, w);
+}
+
+void Swave_Save(void)
+{
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_count, ST_ULONG, sizeof s_count);
+    Save_RegisterHead(&s_head, 1, ST_SWave, "swaves");
+    Save_RegisterHead(&s_tail, 1, ST_SWave, "swaves last");
+    for (SWave* w = s_head; w && Save_WalkGoesOn(); w = w->next) {
+        Swave_GetPtr(w);
+        Save_RegisterBlock(SAVEK_LOCAL, w, ST_SWave, sizeof *w);
+        if (w->bubble) Save_RegisterBlock(SAVEK_LOCAL, w->bubble, ST_SWaveNode, sizeof(SWaveNode) * SWAVE_BUBBLES);
+    }
 }

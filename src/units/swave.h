@@ -55,3 +55,9 @@ void Swave_DrawLens(BITMAP* bitmap);
 // still running.
 void Swave_Init(void);
 void Swave_Close(void);
+
+// Registers a wave's pointer fields.
+void Swave_GetPtr(SWave* w);
+// Registers the wave list's heads and count and each wave with its bubbles
+// (SWaveNode blocks).
+void Swave_Save(void);

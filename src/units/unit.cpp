@@ -401,6 +401,13 @@ UNIT* Units_MadeAfter(uint32_t after, uint32_t before)
 
 uint32_t Units_NextSeq(void) { return s_nextseq; }
 
+void Units_SetNextSeq(uint32_t seq)
+{
+    // The making order stays sorted: never at or below a unit in play.
+    uint32_t floor = s_made.empty() ? 1 : s_made.back()->seq + 1;
+    s_nextseq = seq > floor ? seq : floor;
+}
+
 static bool ValidId(int id) { return id == -1 || id >= 1; }
 
 // ------------------------------------------------------------------ making and deleting

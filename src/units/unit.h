@@ -561,6 +561,9 @@ int Units_Count(void);
 // unit made will get.
 UNIT* Units_MadeAfter(uint32_t after, uint32_t before);
 uint32_t Units_NextSeq(void);
+// Sets the seq the next unit made gets (a loaded game's); never at or below
+// the seq of a unit in play.
+void Units_SetNextSeq(uint32_t seq);
 
 // A unit of type for team with that id (-1: a new one) on the map at tile
 // (x, y) (asserts 0 < x < mapsizex, 0 < y < mapsizey); null (logged, no

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "ai/ai.h"
+#include "ai/aiteam.h"
 #include "core/debug.h"
 #include "core/error.h"
 #include "core/gamestate.h"
@@ -356,6 +357,8 @@ int Units_ProcessSOConstruct(UNIT* u)
         AI_BuildingStalled(u);
         return 1;
     }
+    for (int other = 0; other < TEAM_MAXTEAMS; other++)
+        if (Team_GetRelation(u->team, other) == TR_ENEMY) AI_Team::ReportEvent(other, x, y, 1, x, y);
     BUILDING* site = Build_NewConstructionSite(t, u->team, x, y);
     if (site == nullptr) return 1;
     UnitId_Setup(&site->whomademe, u);

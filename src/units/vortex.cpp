@@ -1,4 +1,7 @@
 #include "units/vortex.h"
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
 
 #include "core/angle.h"
 #include "core/debug.h"
@@ -179,4 +182,30 @@ void Vortex_Close(void)
 {
     TLOG(TLOG_DIAG, "Close - %d extra mallocs", Vortex_Count());
     FreeAll();
+}
+
+void Saveget_Vortices(void)
+{
+    // The list is made on first use: every listing makes it, so that equal
+    // games give equal saves whoever asked for the list before.
+    Ensure();
+    Save_RegisterHead(&s_list, 1, ST_VORTEXGLLHEADER, "vortices");
+    Save_RegisterTypePointers(ST_VORTEXGLLHEADER, s_list);
+    Save_RegisterBlock(SAVEK_LOCAL, s_list, ST_VORTEXGLLHEADER, sizeof *s_list);
+    for (GLL_NODE* n = s_list->first; n && Save_WalkGoesOn(); n = n->next) {
+        Save_RegisterTypePointers(ST_VORTEXGLLNODE, n);
+        Save_RegisterBlock(SAVEK_LOCAL, n, ST_VORTEXGLLNODE, sizeof *n);
+        Save_RegisterTypePointers(ST_VORTEX, n->element);
+        Save_RegisterBlock(SAVEK_LOCAL, n->element, ST_VORTEX, sizeof(VORTEX));
+    }
+}
+
+const char* Vortex_CheckLoaded(void)
+{
+    int n = 0;
+    const GLL_NODE* last = nullptr;
+    for (const GLL_NODE* node = s_list ? s_list->first : nullptr; node; last = node, node = node->next)
+        if (node->prev != last || ++n > s_list->count) return "the vortex list's links";
+    if (s_list && (n != s_list->count || s_list->last != last)) return "the vortex list's count";
+    return nullptr;
 }

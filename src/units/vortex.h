@@ -46,3 +46,9 @@ void Vortex_DrawInRect(BITMAP* bitmap);
 // mallocs" with the vortices still open.
 void Vortex_Init(void);
 void Vortex_Close(void);
+
+// Registers the vortex list: its head variable, its header and nodes and
+// each vortex.
+void Saveget_Vortices(void);
+// After a load: null, or what is wrong with the loaded vortex list.
+const char* Vortex_CheckLoaded(void);

@@ -12,6 +12,9 @@
 #include "ai/ai.h"
 #include "ai/aibuild.h"
 #include "ai/aiteam.h"
+#include "ai/squad.h"
+#include "core/gll.h"
+#include "core/linklist.h"
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "game/gameloop.h"
@@ -252,6 +255,67 @@ TEST_F(AiGame, AHumanTeamHandedToTheComputerFinishesItsWorkAndBuildsOn)
     EXPECT_NE(log.text().find("AI takeover of team 3 refused"), std::string::npos);
     CloseGameSpecifics();
     CloseCommonGameSystems();
+}
+
+// The bases at war (the fixture FIXED/AIWAR): the whole game through the real
+// update until a base wins, with the squads' goals seen on the way.
+struct War {
+    uint32_t updates = 0;
+    int winner = -1;
+    int kills = 0;
+    bool attacked = false;   // a squad held an enemy base's or troops' cell
+    std::vector<uint64_t> digests;
+};
+
+static void PlayWar(War* w, const char* scenario)
+{
+    Game_SetScenarioName(scenario);
+    Game_ClearResult();
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    g_GameState = GS_INGAME;
+    while (g_GameState == GS_INGAME && (int)g_UpdateCount < 3000) {
+        Game_Update();
+        Orders_AfterUpdate();
+        for (int t = 0; t < BASES && !w->attacked; t++)
+            if (const AI_Team* a = AI_GetTeam(t))
+                for (const GLL_NODE* n = a->squads->first; n; n = n->next) {
+                    const squad* s = static_cast<const squad*>(n->element);
+                    if (s->cell && s->units->count && (s->cell->goal == SEIGE || s->cell->goal == ATTACK_TROOPS))
+                        w->attacked = true;
+                }
+        w->digests.push_back(QvDigest_State());
+    }
+    w->updates = g_UpdateCount;
+    w->winner = Game_GetResult().winner;
+    for (int t = 0; t < BASES; t++) w->kills += teamdata[t].stats.kills_units + teamdata[t].stats.kills_buildings;
+    CloseGameSpecifics();
+    CloseCommonGameSystems();
+}
+
+TEST_F(AiGame, EightComputerPlayersFightToAWinnerTheSameTwice)
+{
+    // Only the winner's picture pumps; its first pump brings the answer.
+    PlatHeadless_SetPumpHook(+[] { Input_RawKey(0x1C, 1, '\r'); });
+    // Kept out of the single-player list that the front end's pages show.
+    Game_SetScenarioCategory(SC_FIXED);
+    War first, second;
+    PlayWar(&first, "AIWAR");
+    EXPECT_LT(first.updates, 3000u);
+    EXPECT_GE(first.winner, 0);
+    EXPECT_GE(first.kills, 5);
+    EXPECT_TRUE(first.attacked);
+    EXPECT_NE(log.text().find(" won ("), std::string::npos);
+    Game_ResetState();
+    Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_FIXED);
+    g_LocalTeam = 8;
+    PlayWar(&second, "AIWAR");
+    EXPECT_EQ(second.updates, first.updates);
+    EXPECT_EQ(second.winner, first.winner);
+    ASSERT_EQ(second.digests.size(), first.digests.size());
+    for (size_t i = 0; i < first.digests.size(); i++) ASSERT_EQ(first.digests[i], second.digests[i]) << "update " << i;
+    PlatHeadless_SetPumpHook(nullptr);
 }
 
 }   // namespace

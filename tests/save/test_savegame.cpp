@@ -29,6 +29,7 @@
 #include "platform/plat.h"
 #include "platform/sortdisp.h"
 #include "platform/video.h"
+#include "rules/tfgen.h"
 #include "save/save.h"
 #include "save/saveblk.h"
 #include "save/savefield.h"
@@ -36,6 +37,20 @@
 #include "save/saveptr.h"
 #include "save/savetype.h"
 #include "shell/shell.h"
+#include "units/building.h"
+#include "units/constructq.h"
+#include "units/explosion.h"
+#include "units/expltype.h"
+#include "units/iterate.h"
+#include "units/target.h"
+#include "units/weapon.h"
+#include "units/projectile.h"
+#include "units/swave.h"
+#include "units/vortex.h"
+#include "units/team.h"
+#include "units/prereq.h"
+#include "units/unit.h"
+#include "units/unitstate.h"
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "core/utils.h"
@@ -198,6 +213,72 @@ TEST_F(SavedGame, LoadedIntoAFreshGameOrInPlaceItPlaysOnAlike)
     EXPECT_TRUE(AI_IsEnabled(1));
 }
 
+// What the units keep across updates besides their records: the move
+// group ids, the making sequence and the hit-point total come back with a
+// load, and a refused load leaves them alone.
+TEST_F(SavedGame, TheUnitCountersComeBackWithALoad)
+{
+    const std::string file = dir_.file("save/counters.sav");
+    Start();
+    RunTo(10);
+    Units_SetGroupIdCounter(77);
+    Units_SetNextSeq(500);
+    UNITS_totalhitpoints = 123456789012LL;
+    ASSERT_EQ(Save_Game(file.c_str(), 0), 1);
+    Units_SetGroupIdCounter(5);
+    Units_SetNextSeq(9);
+    UNITS_totalhitpoints = 3;
+    std::string bad = dir_.read("save/counters.sav");
+    bad.resize(bad.size() - 1);
+    dir_.write("save/bad.sav", bad);
+    EXPECT_EQ(Save_Load(dir_.file("save/bad.sav").c_str()), SAVE_BADFILE);
+    EXPECT_EQ(Units_GetGroupIdCounter(), 5u);
+    EXPECT_EQ(Units_NextSeq(), 9u);
+    EXPECT_EQ(UNITS_totalhitpoints, 3);
+    ASSERT_EQ(Save_Load(file.c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(Units_GetGroupIdCounter(), 77u);
+    EXPECT_EQ(Units_NextSeq(), 500u);
+    EXPECT_EQ(UNITS_totalhitpoints, 123456789012LL);
+}
+
+// The prerequisites' counts, stolen plans and can-make flags are the game's:
+// a load puts them back as they were saved, stolen plans included.
+TEST_F(SavedGame, PrerequisitesComeBackWithTheirStolenPlans)
+{
+    const std::string file = dir_.file("save/prereq.sav");
+    Start();
+    RunTo(5);
+    const int id = Units_GetTypePtr(0)->prereq.id;
+    ASSERT_GT(id, 0);
+    PREREQ_StolePlans(id, 2);
+    const int count = PREREQ_HowMany(id, 0), canmake = PREREQ_CanMake(id, 3);
+    ASSERT_EQ(Save_Game(file.c_str(), 0), 1);
+    PREREQ_StolePlans(id, 4);
+    ASSERT_EQ(Save_Load(file.c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(PREREQ_HaveStolen(id, 2), 1);
+    EXPECT_EQ(PREREQ_HaveStolen(id, 4), 0);
+    EXPECT_EQ(PREREQ_HowMany(id, 0), count);
+    EXPECT_EQ(PREREQ_CanMake(id, 3), canmake);
+}
+
+// The general rules come from their file: a game whose rules changed since
+// the save refuses the file and goes on as it was.
+TEST_F(SavedGame, OtherGeneralRulesRefuseTheFile)
+{
+    const std::string file = dir_.file("save/rules.sav");
+    Start();
+    RunTo(5);
+    ASSERT_EQ(Save_Game(file.c_str(), 0), 1);
+    const GENERALRULES kept = g_General;
+    g_General.healcost++;
+    const uint64_t digest = QvDigest_State();
+    EXPECT_EQ(Save_Load(file.c_str()), SAVE_BADFILE);
+    EXPECT_NE(std::string(Save_LoadError()).find("static data differs"), std::string::npos) << Save_LoadError();
+    EXPECT_EQ(QvDigest_State(), digest);
+    g_General = kept;
+    EXPECT_EQ(Save_Load(file.c_str()), SAVE_LOADED) << Save_LoadError();
+}
+
 TEST_F(SavedGame, ASaveChangesNothingInTheRunningGame)
 {
     Start();
@@ -227,20 +308,50 @@ TEST(SaveForms, EachCoversEveryByteOfItsRecordButPadding)
         std::vector<int> cover(form->memsize, 0);
         for (int k = 0; k < form->nfields; k++) {
             const SAVEFIELD& f = form->fields[k];
+            if (f.kind == SF_VARIANT) {
+                // The selector, and of the union whichever case reaches a byte.
+                std::vector<int> reach(f.memsize, 0);
+                for (uint32_t b = 0; b < 4; b++) reach[f.selector + b] = 1;
+                for (int c = 0; c < f.ncases; c++)
+                    for (int j = 0; j < f.cases[c].nfields; j++) {
+                        const SAVEFIELD& g = f.cases[c].fields[j];
+                        EXPECT_NE(g.kind, SF_VARIANT) << form->name << "." << f.name;
+                        for (uint32_t b = 0; b < (uint32_t)g.memsize * g.count; b++) {
+                            ASSERT_LT(g.offset + b, f.memsize) << form->name << "." << f.name << "." << g.name;
+                            reach[g.offset + b] = 1;
+                        }
+                    }
+                for (uint32_t b = 0; b < f.memsize; b++) cover[f.offset + b] += reach[b];
+                continue;
+            }
             EXPECT_LE(f.stored, f.memsize) << form->name << "." << f.name;
             for (uint32_t b = 0; b < (uint32_t)f.memsize * f.count; b++) {
                 ASSERT_LT(f.offset + b, form->memsize) << form->name << "." << f.name;
                 cover[f.offset + b]++;
             }
         }
-        // Padding is what no field covers: it may only precede an aligned
-        // field or end the record, never lie inside a field's reach.
-        uint32_t uncovered = 0;
+        // What a saved game leaves out on purpose: the computer players'
+        // records (started afresh) and the teams' global trails (blocks of
+        // their own).
+        struct Omitted {
+            const char* form;
+            size_t offset, size;
+        } const omitted[] = {
+            {"UNIT", offsetof(UNIT, ai), sizeof(UNIT::ai)},
+            {"BUILDING", offsetof(BUILDING, ai), sizeof(BUILDING::ai)},
+            {"TEAM_DATA", offsetof(TEAM_DATA, gtrails), sizeof(TEAM_DATA::gtrails)},
+        };
+        for (const Omitted& o : omitted)
+            if (std::string(o.form) == form->name)
+                for (size_t b = 0; b < o.size; b++) cover[o.offset + b]++;
+        // Padding is what no field covers: a run of it only ever fills up to
+        // the next aligned field, so no run reaches 8 bytes.
+        uint32_t run = 0;
         for (uint32_t b = 0; b < form->memsize; b++) {
             EXPECT_LE(cover[b], 1) << form->name << " byte " << b << " in two fields";
-            uncovered += cover[b] == 0;
+            run = cover[b] == 0 ? run + 1 : 0;
+            EXPECT_LT(run, 8u) << form->name << " byte " << b << " in no field";
         }
-        EXPECT_LT(uncovered, 8u) << form->name;
     }
 }
 
@@ -462,6 +573,45 @@ TEST_F(SavedGameRefused, DamageBehindRepairedCrcs)
     Refused(changed, "changed static data", "static data differs");
 }
 
+// The construct queue is the game's global: a file whose queue breaks its
+// own rules is refused, one that keeps them loads it.
+TEST_F(SavedGameRefused, AConstructQueueBreakingItsRules)
+{
+    size_t entries = 0;
+    for (size_t i = 1; i < blocks_.size() && !entries; i++)
+        if (blocks_[i].global && blocks_[i].size == CQ_CAPACITY * 8 && blocks_[i + 1].size == CQ_TYPES * 4) entries = i;
+    ASSERT_NE(entries, 0u);
+    const size_t count = blocks_[entries - 1].at + 16, first = blocks_[entries].at + 16,
+                 bytype = blocks_[entries + 1].at + 16;
+    struct Row {
+        const char* name;
+        std::vector<std::pair<size_t, uint32_t>> puts;
+        const char* why;
+    } const rows[] = {
+        {"a count past the capacity", {{count, CQ_CAPACITY + 1}}, "construct queue's count"},
+        {"an entry of no unit type", {{count, 1}, {first, CQ_TYPES}, {bytype, 0}}, "construct queue entry"},
+        {"counts by type that don't add up", {{count, 1}, {first, 3}, {first + 4, 0xFFFFFFFFu}}, "counts by type"},
+    };
+    for (const Row& r : rows) {
+        std::string bytes = file_;
+        for (auto [at, v] : r.puts) Put32(bytes, at, v);
+        Refused(RepairCrcs(bytes), r.name, r.why);
+    }
+    std::string good = file_;
+    Put32(good, count, 1);
+    Put32(good, first, 3);
+    Put32(good, first + 4, 0xFFFFFFFFu);
+    Put32(good, bytype + 12, 1);
+    dir_.write("queue.sav", RepairCrcs(good));
+    ASSERT_EQ(Save_Load(dir_.file("queue.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    int type = 0, building = 0;
+    ASSERT_EQ(Units_ConstructQueueCount(), 1);
+    Units_ConstructQueueEntry(0, &type, &building);
+    EXPECT_EQ(type, 3);
+    EXPECT_EQ(building, -1);
+    EXPECT_EQ(Units_NumberOnConstructQueue(3), 1);
+}
+
 TEST_F(SavedGameRefused, ARunningGameWithUnitsDoesntTakeALoadYet)
 {
     Stop();
@@ -474,6 +624,64 @@ TEST_F(SavedGameRefused, ARunningGameWithUnitsDoesntTakeALoadYet)
     strcpy(g_ScenarioName, "SAVEGAME");
     EXPECT_EQ(Save_Load(dir_.file("good.sav").c_str()), SAVE_BADFILE);
     EXPECT_NE(std::string(Save_LoadError()).find("units"), std::string::npos) << Save_LoadError();
+    EXPECT_EQ(QvDigest_State(), digest);
+}
+
+// A game with units and buildings saves whole: every pointer of its units,
+// parts, paths, lists and buildings finds its block, each unit and
+// building is one block, and the save changes nothing in it.
+TEST_F(SavedGameRefused, AGameWithUnitsSavesEveryRecordOnce)
+{
+    Stop();
+    Game_SetScenarioName("DEMO");
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    open_ = true;
+    for (int i = 0; i < 40; i++) Game_Update();
+    // Combat under way: a shot in flight from a unit's part, a vortex and a
+    // wave that keep it, an explosion with its plays.
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    UNIT* shooter = Iterate_UnitNext(&it);
+    while (shooter && !shooter->basepart) shooter = Iterate_UnitNext(&it);
+    ASSERT_NE(shooter, nullptr);
+    EXPLID blast;
+    ASSERT_NE(g_ExplTypeList, nullptr);
+    Expl_MakeExplosion(&blast, g_ExplTypeList, nullptr, 0, 0, 0, shooter->pixelpos.x, shooter->pixelpos.y, nullptr);
+    Game_Update();
+    TARGET ground;
+    Target_Setup(&ground, FM_GROUND, nullptr, nullptr, shooter->tilepos.x + 8, shooter->tilepos.y);
+    PROJECTILEID shot;
+    ASSERT_EQ(Weapon_MakeProjectile(&shot, Weapon_GetType(0), &ground, shooter->basepart), 1);
+    ASSERT_NE(Vortex_Open(shot.projectile, shooter->pixelpos.x, shooter->pixelpos.y), nullptr);
+    Swave_Start(shot.projectile, shooter->pixelpos.x, shooter->pixelpos.y);
+    const uint64_t digest = QvDigest_State();
+    ASSERT_GT(Units_Count(), 0);
+    ASSERT_GT(Build_Count(), 0);
+    ASSERT_EQ(Save_Game(dir_.file("units.sav").c_str(), 0), 1);
+    for (int t = 0; t < SAVE_TYPE_COUNT; t++) EXPECT_EQ(Save_TypeMissing(t), 0u) << Save_TypeName(t);
+    EXPECT_EQ(Save_TypeBlocks(ST_UNIT), (uint32_t)Units_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_BUILDING), (uint32_t)Build_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_TEAM_DATA), 9u);
+    EXPECT_EQ(Save_TypeBlocks(ST_PROJECTILE), (uint32_t)Projectile_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_EXPL), (uint32_t)Expl_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_VORTEX), (uint32_t)Vortex_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_SWave), (uint32_t)Swave_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_EXPLANIM), (uint32_t)Expl_PlayCount());
+    EXPECT_GT(Save_TypeBlocks(ST_PROJECTILE), 0u);
+    EXPECT_GT(Save_TypeBlocks(ST_VORTEX), 0u);
+    EXPECT_GT(Save_TypeBlocks(ST_EXPL), 0u);
+    EXPECT_GT(Save_TypeBlocks(ST_SWave), 0u);
+    EXPECT_EQ(QvDigest_State(), digest);
+    // The making sequence never goes back below a unit in play.
+    const uint32_t next = Units_NextSeq();
+    Units_SetNextSeq(1);
+    uint32_t last = 0;
+    for (UNIT* u = Units_MadeAfter(0, UINT32_MAX); u; u = Units_MadeAfter(u->seq, UINT32_MAX)) last = u->seq;
+    EXPECT_EQ(Units_NextSeq(), last + 1);
+    Units_SetNextSeq(next);
+    // Such a file isn't loaded yet, and its refusal changes nothing either.
+    EXPECT_EQ(Save_Load(dir_.file("units.sav").c_str()), SAVE_BADFILE);
     EXPECT_EQ(QvDigest_State(), digest);
 }
 

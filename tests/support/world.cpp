@@ -12,6 +12,9 @@
 #include "ai/aip.h"
 #include "ai/aisite.h"
 #include "ai/aiteam.h"
+#include "ai/squad.h"
+#include "core/linklist.h"
+#include "core/sortarr.h"
 #include "core/gll.h"
 #include "core/rand.h"
 #include "core/uid.h"
@@ -33,6 +36,7 @@
 #include "units/expltype.h"
 #include "units/iterate.h"
 #include "units/parts.h"
+#include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
 
@@ -114,10 +118,10 @@ struct Digest {
     }
 };
 
-// A unit's computer-player record (its squad by presence: an address).
+// A unit's computer-player record (its squad by id).
 void AddUnitAi(Digest& d, const UNIT* u)
 {
-    d.add(u->ai.squad != nullptr);
+    d.add(u->ai.squad ? static_cast<const squad*>(u->ai.squad)->id : -1);
     for (int64_t v : {(int64_t)u->ai.arrived, (int64_t)u->ai.cc_construct_type,
                       (int64_t)u->ai.cc_construct_cost, (int64_t)u->ai.cc_constructing,
                       (int64_t)u->ai.cc_account, (int64_t)u->ai.cc_reserved_area,
@@ -132,6 +136,29 @@ template <typename T> uint32_t Bits(T v)
     uint32_t b;
     memcpy(&b, &v, sizeof b);
     return b;
+}
+
+// A team's squads (both lists) and the scheduler's place in its work.
+void AddSquads(Digest& d, const AI_Team* a)
+{
+    for (const GLL* list : {a->squads, a->attack_squads}) {
+        d.add(list->count);
+        for (const GLL_NODE* n = list->first; n; n = n->next) {
+            const squad* s = static_cast<const squad*>(n->element);
+            for (int v : {s->id, s->centre_x, s->centre_y, s->given_anti_air, s->given_anti_ground,
+                          s->count_at_start[0], s->count_at_start[1], s->cell ? s->cell->column : -1,
+                          s->cell ? s->cell->row : -1, s->latest_arrival, s->arrived_count, s->strength,
+                          s->anti_air, s->anti_ground, s->used, s->is_new, s->units->count})
+                d.add(v);
+            for (const LINKLIST_CELL* c = s->units->head; c; c = c->next)
+                d.add(static_cast<const UNIT*>(c->data)->id);
+        }
+    }
+    const AI_SCHEDULE& sc = a->schedule;
+    for (int v : {sc.cells ? sc.cells->count : -1, sc.cell_cursor, sc.run ? sc.run->count : -1,
+                  sc.candidates ? sc.candidates->count : -1, sc.squad_cursor,
+                  sc.accepted ? sc.accepted->count : -1})
+        d.add(v);
 }
 
 // A team's strategic grid: every cell field, the matrices, the cycle.
@@ -167,6 +194,7 @@ void AddGrid(Digest& d, const AI_Team* a)
     }
     if (a->plan)
         for (float f : a->plan->match_up_need) d.add(Bits(f));
+    AddSquads(d, a);
 }
 
 // The resource sites shared by the computer teams.
@@ -628,6 +656,11 @@ uint64_t QvDigest_State(void)
         d.add(v);
     AddEndConditions(d);
     AddComputerPlayers(d);
+    // Stolen plans (kept across saves). The mini-buildings' seen flags are
+    // the local team's view and differ between the machines of one game.
+    for (int id = 1; id < PREREQ_MAXIDS; id++)
+        for (int t = 0; t < TEAM_MAXTEAMS; t++)
+            if (PREREQ_HaveStolen(id, t)) d.add(id * TEAM_MAXTEAMS + t);
     return d.h;
 }
 

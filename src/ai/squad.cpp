@@ -1,0 +1,222 @@
+#include "ai/squad.h"
+
+#include "ai/ai.h"
+#include "ai/aigrid.h"
+#include "ai/aimatch.h"
+#include "ai/schedule.h"
+#include "core/debug.h"
+#include "core/gll.h"
+#include "core/linklist.h"
+#include "core/rand.h"
+#include "core/tlog.h"
+#include "map/map.h"
+#include "units/autotarget.h"
+#include "units/unit.h"
+#include "units/unitmove.h"
+#include "units/unitsorder.h"
+
+namespace {
+
+int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+// Moves one unit between squads with its strength, as the scheduler does.
+int MoveUnit(int team, squad* from, squad* to, UNIT* u, int* can_air)
+{
+    const int strength = AiMatch_UnitStrength(u, team);
+    const int air = Units_CanShootAnyFlyer(u), ground = Units_CanShootAnyGround(u);
+    LinkList_Remove(from->units, u);
+    Squad_RemoveStrength(from, u, strength, air, ground);
+    Squad_AddUnit(to, u, team);
+    if (can_air) *can_air = air;
+    return strength;
+}
+
+void ResetArrival(squad* s)
+{
+    s->latest_arrival = 0;
+    s->arrived_count = 0;
+}
+
+void Order(UNIT* u, int x, int y)
+{
+    TLOG(TLOG_AI, "Moving unit %d to (%d, %d)", u->id, x, y);
+    Units_SOrderMove(u, x, y);
+}
+
+}   // namespace
+
+squad* Squad_New(void)
+{
+    squad* s = static_cast<squad*>(Debug_Calloc(1, sizeof(squad)));
+    s->units = LinkList_New();
+    s->centre_x = s->centre_y = -1;
+    return s;
+}
+
+void Squad_Delete(squad* s)
+{
+    if (!s) {
+        TLOG(TLOG_ERROR, "AI  Squad_Delete tried to free a NULL squad");
+        return;
+    }
+    // Members left behind would name a freed squad.
+    for (LINKLIST_CELL* c = s->units->head; c; c = c->next) {
+        UNIT* u = static_cast<UNIT*>(c->data);
+        if (u->ai.squad == s) u->ai.squad = nullptr;
+    }
+    LinkList_Delete(s->units);
+    if (s->cell && s->cell->squad_ptr == s) s->cell->squad_ptr = nullptr;
+    Debug_Free(&s);
+}
+
+void Squad_Release(SCHEDULE_ENTRY* entry)
+{
+    if (!entry) return;
+    if (!entry->accepted && entry->new_squad) {
+        if (entry->new_squad->cell && entry->new_squad->cell->squad_ptr == entry->new_squad)
+            entry->new_squad->cell->squad_ptr = nullptr;
+        entry->new_squad->cell = nullptr;
+        Squad_Delete(entry->new_squad);
+    }
+    Debug_Free(&entry);
+}
+
+void Squad_SetCell(squad* s, GRIDCELL* cell)
+{
+    if (s->cell && s->cell->squad_ptr == s) s->cell->squad_ptr = nullptr;
+    s->cell = cell;
+    if (cell) cell->squad_ptr = s;
+}
+
+void Squad_UpdateCentre(squad* s)
+{
+    if (s->units->count == 0) {
+        s->centre_x = s->centre_y = -1;
+        return;
+    }
+    int64_t x = 0, y = 0;
+    for (LINKLIST_CELL* c = s->units->head; c; c = c->next) {
+        const UNIT* u = static_cast<const UNIT*>(c->data);
+        x += u->tilepos.x;
+        y += u->tilepos.y;
+    }
+    s->centre_x = (int)(x / s->units->count);
+    s->centre_y = (int)(y / s->units->count);
+}
+
+void Squad_AddUnit(squad* s, UNIT* unit, int team)
+{
+    const int strength = AiMatch_UnitStrength(unit, team);
+    s->strength += strength;
+    if (Units_CanShootAnyFlyer(unit)) s->anti_air += strength;
+    if (Units_CanShootAnyGround(unit)) s->anti_ground += strength;
+    LinkList_AddHead(s->units, unit);
+    unit->ai.squad = s;
+    unit->ai.arrived = 0;
+}
+
+void Squad_RemoveStrength(squad* s, UNIT* unit, int strength, int can_air, int can_ground)
+{
+    s->strength -= strength;
+    if (can_air) s->anti_air -= strength;
+    if (can_ground) s->anti_ground -= strength;
+    if (unit->ai.squad == s) unit->ai.squad = nullptr;
+}
+
+void Squad_RemoveUnit(squad* s, UNIT* unit, int team)
+{
+    LinkList_Remove(s->units, unit);
+    Squad_RemoveStrength(s, unit, AiMatch_UnitStrength(unit, team), Units_CanShootAnyFlyer(unit),
+                         Units_CanShootAnyGround(unit));
+}
+
+int Squad_TransferStrength(int team, squad* from, squad* to, int amount, int* count_out)
+{
+    int moved = 0, count = 0;
+    while (amount > 0 && from->units->head) {
+        const int strength = MoveUnit(team, from, to, static_cast<UNIT*>(from->units->head->data), nullptr);
+        amount -= strength;
+        moved += strength;
+        count++;
+    }
+    if (count_out) *count_out = count;
+    return moved;
+}
+
+int Squad_UnitUsable(UNIT* unit, const GRIDCELL* cell)
+{
+    if (unit->sorder.code == SO_REPAIRSELF || unit->sorder.code == SO_REARMSELF) return 0;
+    if (!Units_CanShootAnyFlyer(unit) && !Units_CanShootAnyGround(unit)) return 0;
+    for (int attempt = 0; attempt < 3; attempt++) {
+        const int x = Clamp(cell->column * AI_CELLSIZE + Rand_Next(AI_CELLSIZE), 0, mapsizex - 1);
+        const int y = Clamp(cell->row * AI_CELLSIZE + Rand_Next(AI_CELLSIZE), 0, mapsizey - 1);
+        if (Units_Can_Reach_X_Y(unit, x, y)) return 1;
+    }
+    return 0;
+}
+
+int Squad_FillFromSquad(int team, squad* from, squad* to, int amount, int* count_out, const GRIDCELL* cell,
+                        int* air_out, int* ground_out)
+{
+    int moved = 0, count = 0, air = 0, ground = 0;
+    for (LINKLIST_CELL* c = from->units->head; c && amount > 0;) {
+        UNIT* u = static_cast<UNIT*>(c->data);
+        c = c->next;   // the unit may leave the list
+        if (!Squad_UnitUsable(u, cell)) continue;
+        int can_air = 0;
+        const int strength = MoveUnit(team, from, to, u, &can_air);
+        // Anti-air until the cell's share of it is full, counting what this
+        // fill has already sent.
+        if (can_air && cell->assigned_anti_air + air < cell->max_anti_air) air += strength;
+        else ground += strength;
+        amount -= strength;
+        moved += strength;
+        count++;
+    }
+    if (count_out) *count_out = count;
+    if (air_out) *air_out = air;
+    if (ground_out) *ground_out = ground;
+    return moved;
+}
+
+void Squad_MoveTo(AI_MAP* map, squad* s, int x, int y)
+{
+    (void)map;
+    ResetArrival(s);
+    x = Clamp(x, 1, mapsizex - 1);
+    y = Clamp(y, 1, mapsizey - 1);
+    for (LINKLIST_CELL* c = s->units->head; c; c = c->next) Order(static_cast<UNIT*>(c->data), x, y);
+}
+
+void Squad_MoveToCell(AI_MAP* map, squad* s, const GRIDCELL* cell)
+{
+    (void)map;
+    ResetArrival(s);
+    for (LINKLIST_CELL* c = s->units->head; c; c = c->next) {
+        UNIT* u = static_cast<UNIT*>(c->data);
+        if (u->tilepos.x / AI_CELLSIZE == cell->column && u->tilepos.y / AI_CELLSIZE == cell->row) continue;
+        const int x = Clamp(cell->column * AI_CELLSIZE + Rand_Next(AI_CELLSIZE), 1, mapsizex - 1);
+        const int y = Clamp(cell->row * AI_CELLSIZE + Rand_Next(AI_CELLSIZE), 1, mapsizey - 1);
+        Order(u, x, y);
+    }
+}
+
+void Squad_MoveAll(AI_MAP* map, squad* s)
+{
+    ASSERT(s);
+    if (s->cell) Squad_MoveToCell(map, s, s->cell);
+}
+
+void Squad_RemoveDuplicates(GLL* list)
+{
+    for (GLL_NODE* a = list->first; a; a = a->next)
+        for (GLL_NODE* b = a->next; b;) {
+            GLL_NODE* next = b->next;
+            if (b->element == a->element) {
+                GLL_GoFirst(list);
+                while (list->curr != b) GLL_GoNext(list);
+                GLL_DeleteCurrent(list);
+            }
+            b = next;
+        }
+}
