@@ -8,6 +8,7 @@
 #include "core/error.h"
 #include "core/mono.h"
 #include "core/tlog.h"
+#include "net/comm.h"
 #include "net/ipx.h"
 #include "net/netlog.h"
 #include "net/prof.h"
@@ -53,6 +54,7 @@ static std::atomic<NetAcceptFilter> s_filter{nullptr};
 
 static const NetTransport s_udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send};
 static const NetTransport s_ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send};
+static const NetTransport s_serial = {COMM_Init, COMM_Close, COMM_iface_recv, COMM_iface_send};
 
 int NetPkt_SameAddress(const NetAddress* a, const NetAddress* b)
 {
@@ -653,7 +655,10 @@ int NetPkt_Init(int type)
         TLOG(TLOG_NDIAG, "Re-initialisation detected");
         return 1;
     }
-    const NetTransport* t = type == NET_TYPE_IPX ? &s_ipx : type == NET_TYPE_UDP ? &s_udp : nullptr;
+    const NetTransport* t = type == NET_TYPE_IPX      ? &s_ipx
+                           : type == NET_TYPE_UDP    ? &s_udp
+                           : type == NET_TYPE_SERIAL ? &s_serial
+                                                     : nullptr;
     if (!t) {
         TLOG(TLOG_NERR, "Unknown Network Type");
         return 0;

@@ -116,7 +116,7 @@ extern NetAddress g_NetOwnAddress;
 // 1 when the two addresses are equal over their 10 bytes.
 int NetPkt_SameAddress(const NetAddress* a, const NetAddress* b);
 
-// Starts the layer on the transport of a network type (0 IPX, 1 UDP). A
+// Starts the layer on the transport of a network type (0 IPX, 1 UDP, 2 serial line). A
 // second call logs (NDIAG) "Re-initialisation detected" and returns 1; another
 // type logs (NERR) "Unknown Network Type" and returns 0; a transport that
 // fails logs (NERR) "Could not initalise communications interface" and

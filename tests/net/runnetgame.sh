@@ -11,6 +11,8 @@
 # node was lost every survivor must disable the same teams at the same
 # updates. With PLAYBACK=1 the first survivor's recording is played back
 # single-player and must give its digests. NODEARGS go to every process.
+# TRANSPORT serial: two nodes on the two ends of RELAY (a ptyrelay program,
+# given RELAYARGS), each node's port its end's path.
 set -u
 if [ "${QV_NETNS:-}" != "1" ]; then
     exec sh "$(dirname "$0")/../scripts/netns-run.sh" sh "$0" "$@"
@@ -30,6 +32,16 @@ options() {
 }
 extra="$*"
 
+relaypid=""
+if [ "$transport" = serial ]; then
+    ${RELAY:?RELAY names the pty relay} --ports "$work/ports" ${RELAYARGS:-} > "$work/relay.txt" &
+    relaypid=$!
+    t=0
+    while [ ! -s "$work/ports" ] && [ "$t" -lt 50 ]; do sleep 0.1; t=$((t + 1)); done
+fi
+# The port of process I on the serial line.
+port() { [ -n "$relaypid" ] && echo "--port $(sed -n "$(($1 + 1))p" "$work/ports")"; }
+
 pids="" i=0
 while [ "$i" -lt "$n" ]; do
     d="$work/node$i"
@@ -40,7 +52,7 @@ while [ "$i" -lt "$n" ]; do
     ln -s "$rundir/data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
     (cd "$d" && exec timeout -s KILL "$timeout" "$node" --node "$i" --nodes "$n" --base "$base" \
-        --updates "$updates" --transport "$transport" --seed "$base" ${NODEARGS:-} $(options "$i")) &
+        --updates "$updates" --transport "$transport" --seed "$base" ${NODEARGS:-} $(port "$i") $(options "$i")) &
     pids="$pids $!"
     i=$((i + 1))
 done
@@ -59,11 +71,16 @@ while [ "$running" -eq 1 ]; do
     sleep 0.2
 done
 for p in $pids; do wait "$p"; done
+if [ -n "$relaypid" ]; then
+    kill -TERM "$relaypid"
+    wait "$relaypid"
+fi
 
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 first="" survivors=0 lost=0 i=0
 echo "NetGame: $n nodes over $transport, $updates updates, faults ${QUORVEX_NETFAULTS:-none}"
+[ -n "$relaypid" ] && sed 's/^/  /' "$work/relay.txt"
 while [ "$i" -lt "$n" ]; do
     d="$work/node$i" o=$(options "$i")
     s=$(cat "$d/summary.txt" 2>/dev/null || echo "no summary (ended early)")

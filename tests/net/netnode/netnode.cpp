@@ -2,13 +2,15 @@
 // program on the demo scenario, with a script standing in for the
 // multiplayer menus.
 //
-//   netnode --node I --nodes K --base B --updates N [--transport udp|ipx]
+//   netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial]
+//           [--port PATH]
 //           [--seed S] [--frame-ms M] [--kill-at U] [--int-at U]
 //           [--stop-at U --stop-ms M] [--playback FILE --cycles C]
 //
 // Runs in a directory holding quorvex.cfg and the demo's data (the runner
 // makes one per node). Its address is 127.B.0.(I + 1); process 0 hosts,
-// the others join it (UDP: at its address; IPX: found by Net_Search). Its
+// the others join it (UDP: at its address; IPX and the serial line at
+// --port: found by Net_Search). Its
 // node number, given by the creator, is its team. It gives seeded orders
 // for its team through the builders, advances the game clock one interval a
 // frame, writes "digests.txt" (the state's digest after every update, up to
@@ -40,6 +42,7 @@
 #include "game/gameloop.h"
 #include "game/quorvex.h"
 #include "game/systems.h"
+#include "net/comm.h"
 #include "net/ipx.h"
 #include "net/quornet.h"
 #include "net/udp.h"
@@ -60,6 +63,7 @@ struct Options {
     uint32_t seed = 1, framems = 0, cycles = 0;
     long killat = -1, intat = -1, stopat = -1, stopms = 0;
     const char* playback = nullptr;
+    const char* port = "";
 };
 
 Options s_opt;
@@ -163,7 +167,7 @@ void Guest(void)
     const char* refusal = "not tried";
     for (int tries = 0; tries < 60 && refusal; tries++) {
         NetAddress creator = AddressOf(0);
-        if (s_opt.type == NET_TYPE_IPX) {
+        if (s_opt.type != NET_TYPE_UDP) {
             Net_Search();
             Thread_Sleep(100);
             Net_LockFoundSessions();
@@ -217,6 +221,11 @@ void WriteSummary(void)
     fprintf(f, "node %d (team %d): updates %u, UnitCycles %u, faults met %u, drops %u, %s\n", s_opt.node, s_team,
             g_UpdateCount, (unsigned)UnitCycles, NetFault_Count(), (unsigned)s_drops,
             s_alone >= 0 ? ("alone from update " + std::to_string(s_alone)).c_str() : "in the game to the end");
+    if (s_opt.type == NET_TYPE_SERIAL) {
+        CommCounts c = COMM_GetCounts();
+        fprintf(f, "  serial line: frames in %u, out %u, noise bytes dropped %u, bad lengths dropped %u\n", c.framesIn,
+                c.framesOut, c.noise, c.badlength);
+    }
     fclose(f);
 }
 
@@ -233,7 +242,9 @@ void MultiMenus(void)
     } else {
         static const NetTransport udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send};
         static const NetTransport ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send};
-        const NetTransport* table = s_opt.type == NET_TYPE_IPX ? &ipx : &udp;
+        static const NetTransport serial = {COMM_Init, COMM_Close, COMM_iface_recv, COMM_iface_send};
+        const NetTransport* table = s_opt.type == NET_TYPE_IPX ? &ipx : s_opt.type == NET_TYPE_SERIAL ? &serial : &udp;
+        COMM_SetPort(s_opt.port, 57600);
         const char* faults = getenv("QUORVEX_NETFAULTS");
         if (faults && *faults) {
             NetFaultConfig config;
@@ -344,7 +355,8 @@ void FrontEnd(void) { g_GameState = GS_QUIT; }
 
 int Usage(void)
 {
-    fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx] [--seed S]\n"
+    fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial]\n"
+          "               [--port PATH] [--seed S]\n"
           "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
           "               [--playback FILE --cycles C]\n",
           stderr);
@@ -363,7 +375,9 @@ int main(int argc, char** argv)
         else if (k == "--nodes") s_opt.nodes = atoi(v);
         else if (k == "--base") s_opt.base = atoi(v);
         else if (k == "--updates") s_opt.updates = atoi(v);
-        else if (k == "--transport") s_opt.type = strcmp(v, "ipx") == 0 ? NET_TYPE_IPX : NET_TYPE_UDP;
+        else if (k == "--transport")
+            s_opt.type = strcmp(v, "ipx") == 0 ? NET_TYPE_IPX : strcmp(v, "serial") == 0 ? NET_TYPE_SERIAL : NET_TYPE_UDP;
+        else if (k == "--port") s_opt.port = v;
         else if (k == "--seed") s_opt.seed = (uint32_t)strtoul(v, nullptr, 10);
         else if (k == "--frame-ms") s_opt.framems = (uint32_t)strtoul(v, nullptr, 10);
         else if (k == "--kill-at") s_opt.killat = atol(v);
