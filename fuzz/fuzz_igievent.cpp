@@ -22,6 +22,7 @@
 #include "ui/igi.h"
 #include "ui/igibuild.h"
 #include "ui/igievnt.h"
+#include "ui/igitext.h"
 #include "ui/igipanel.h"
 #include "ui/igipump.h"
 #include "units/building.h"
@@ -71,6 +72,7 @@ static void OpenWorld(void)
 
 static void CloseWorld(void)
 {
+    IgiDisp_CloseTextPanel();   // a help key may have opened it
     Igievnt_Close();
     Igipanel_Close();
     Igizone_ClearAll();
