@@ -36,6 +36,7 @@
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
+#include "units/vortex.h"
 #include "units/unitlist.h"
 
 static const uint32_t s_kinds[] = {EV_RIGHTDOWN, EV_LEFTDOWN, EV_KEY,          EV_LEFTUP,
@@ -87,6 +88,7 @@ static void CloseWorld(void)
     Igievnt_Close();
     Igipanel_Close();
     Igizone_ClearAll();
+    Vortex_Close();   // its list opens on first use by the updates an input runs
     Units_ListClose(&igi_nfo.selected);
     for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);
     Trail_Clear(&igi_nfo.edittrail);
