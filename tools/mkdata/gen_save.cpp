@@ -15,6 +15,7 @@
 #include "map/region.h"
 #include "platform/effects.h"
 #include "platform/sortdisp.h"
+#include "units/vortex.h"
 
 void Mkdata_SaveWorldOpen(void)
 {
@@ -43,6 +44,7 @@ void Mkdata_SaveWorldOpen(void)
 
 void Mkdata_SaveWorldClose(void)
 {
+    Vortex_Close();   // a save lists the vortices, opening their list
     Region_FreeAll();
     Ovl_FreeAll();
     SortDisp_Close();
