@@ -145,6 +145,8 @@ void HandOverPlans(UNIT* u)
         }
     }
     u->spy.nrplans = 0;
+    // The building panel's lists now hold what the plans allow.
+    Igievnt_HandleGameEvent(1);
 }
 
 // Both the reach of a ground target at the waypoint and the right to shoot it.
