@@ -11,6 +11,7 @@
 #include "core/gamestate.h"
 #include "core/rand.h"
 #include "core/uid.h"
+#include "fuzzigi.h"
 #include "fuzzsupport.h"
 #include "map/fog.h"
 #include "map/map.h"
@@ -72,28 +73,7 @@ static void OpenWorld(void)
 
 static void CloseWorld(void)
 {
-    IgiDisp_CloseTextPanel();   // a help key may have opened it
-    Igievnt_Close();
-    Igipanel_Close();
-    Igizone_ClearAll();
-    Units_ListClose(&igi_nfo.selected);
-    for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);
-    Trail_Clear(&igi_nfo.edittrail);
-    igi_nfo.curwaypoint = nullptr;
-    igi_nfo.firstunit = nullptr;
-    igi_nfo.sbuild = nullptr;
-    igi_nfo.lockzone = ZD_NULL;
-    Event_Close();
-    Input_Close();
-    Orders_Close();
-    Build_CloseAll();
-    Units_CloseAll();
-    Team_CloseTeamData();
-    Fog_Close();
-    Mapgrid_Close();
-    Effects_Close();
-    Map_Free();
-    g_LocalTeam = 0;
+    QvFuzz_CloseInterfaceWorld();
 }
 
 static int16_t I16(const uint8_t* p) { return (int16_t)(p[0] | p[1] << 8); }

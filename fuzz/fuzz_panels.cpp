@@ -15,6 +15,7 @@
 #include "core/gamestate.h"
 #include "core/rand.h"
 #include "core/uid.h"
+#include "fuzzigi.h"
 #include "fuzzsupport.h"
 #include "map/fog.h"
 #include "map/map.h"
@@ -83,30 +84,7 @@ static void OpenWorld(void)
 
 static void CloseWorld(void)
 {
-    // The objectives open the text panel, which the display would close.
-    IgiDisp_CloseTextPanel();
-    Igievnt_Close();
-    Igipanel_Close();
-    Igizone_ClearAll();
-    Vortex_Close();   // its list opens on first use by the updates an input runs
-    Units_ListClose(&igi_nfo.selected);
-    for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);
-    Trail_Clear(&igi_nfo.edittrail);
-    igi_nfo.curwaypoint = nullptr;
-    igi_nfo.firstunit = nullptr;
-    igi_nfo.sbuild = nullptr;
-    igi_nfo.lockzone = ZD_NULL;
-    Event_Close();
-    Input_Close();
-    Orders_Close();
-    Build_CloseAll();
-    Units_CloseAll();
-    Team_CloseTeamData();
-    Fog_Close();
-    Mapgrid_Close();
-    Effects_Close();
-    Map_Free();
-    g_LocalTeam = 0;
+    QvFuzz_CloseInterfaceWorld();
     g_DebugFlags = 0;
     g_GameState = GS_FRONTEND;
 }

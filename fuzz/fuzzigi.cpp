@@ -1,0 +1,49 @@
+#include "fuzzigi.h"
+
+#include "core/gamestate.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "map/mapgrid.h"
+#include "platform/effects.h"
+#include "platform/input.h"
+#include "ui/igi.h"
+#include "ui/igibuild.h"
+#include "ui/igievnt.h"
+#include "ui/igipanel.h"
+#include "ui/igitext.h"
+#include "ui/igizone.h"
+#include "units/building.h"
+#include "units/orders.h"
+#include "units/team.h"
+#include "units/trail.h"
+#include "units/unit.h"
+#include "units/unitlist.h"
+#include "units/vortex.h"
+
+void QvFuzz_CloseInterfaceWorld(void)
+{
+    IgiDisp_CloseTextPanel();   // help keys and the objectives open it; the display would close it
+    Igievnt_Close();
+    Igipanel_Close();
+    Igizone_ClearAll();
+    Vortex_Close();   // its list opens on first use by the updates an input runs
+    Units_ListClose(&igi_nfo.selected);
+    for (UNITLIST& g : igi_nfo.group) Units_ListClose(&g);
+    Trail_Clear(&igi_nfo.edittrail);
+    igi_nfo.curwaypoint = nullptr;
+    igi_nfo.firstunit = nullptr;
+    igi_nfo.sbuild = nullptr;
+    igi_nfo.lockzone = ZD_NULL;
+    Event_Close();
+    Input_Close();
+    Orders_Close();
+    Build_CloseAll();
+    Units_CloseAll();
+    Team_CloseTeamData();
+    Fog_SetSeeAll(0);
+    Fog_Close();
+    Mapgrid_Close();
+    Effects_Close();
+    Map_Free();
+    g_LocalTeam = 0;
+}
