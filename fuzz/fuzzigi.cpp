@@ -10,6 +10,7 @@
 #include "ui/igibuild.h"
 #include "ui/igievnt.h"
 #include "ui/igipanel.h"
+#include "ui/igipause.h"
 #include "ui/igitext.h"
 #include "ui/igizone.h"
 #include "units/building.h"
@@ -24,6 +25,8 @@ void QvFuzz_CloseInterfaceWorld(void)
 {
     IgiDisp_CloseTextPanel();   // help keys and the objectives open it; the display would close it
     Igievnt_Close();
+    Igievnt_PauseReset();   // F12 pauses; the next input starts running
+    g_GamePaused = 0;
     Igipanel_Close();
     Igizone_ClearAll();
     Vortex_Close();   // its list opens on first use by the updates an input runs

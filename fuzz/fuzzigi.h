@@ -2,7 +2,7 @@
 #pragma once
 
 // Closes what an interface target's world and inputs opened: the text panel,
-// the interface's zones, lists, panels and edit trail, the vortex list,
+// the pause, the interface's zones, lists, panels and edit trail, the vortex list,
 // events, input, orders, buildings, units, teams, fog, grid, effects and the
 // map; the local team back to 0. Every target closes the same things, so an
 // input that opens something new is never lost in one target only.

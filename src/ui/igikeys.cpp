@@ -97,7 +97,9 @@ void KeyMenu(unsigned) { Press(19); }
 void KeyTrail(unsigned)
 {
     if (igi_nfo.actionmode == AM_TRAILINS0 || !NeedUnits()) return;
+    const int previous = igi_nfo.mfdmode;
     if (!Igievnt_SetMfdMode(MFD_TRAIL)) return;
+    igi_nfo.chatreturn = previous;
     if (SLIST* list = Igitrail_List()) SList_Select(list, -1);
     Igitrail_RefreshName();
     IgiDisp_SetZoneDirty(IGITRAIL_LISTZONE);

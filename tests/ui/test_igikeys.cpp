@@ -302,6 +302,30 @@ TEST_F(HotKeys, HelpAndChatRefusedWhereTheyMayNotRun)
     EXPECT_NE(igi_nfo.mfdmode, MFD_COMMS) << "Enter outside a network game";
 }
 
+// Tab leaves a panel for the trail panel; typing on the chat line that
+// follows ends on the panel Tab left, not on the trail panel.
+TEST_F(HotKeys, TabStartsALocalTrailAndRemembersThePanelItLeft)
+{
+    Key(15);
+    EXPECT_EQ(Igipanel_MsgCount(MSG_NEEDUNIT), 1);
+    EXPECT_NE(igi_nfo.mfdmode, MFD_TRAIL);
+    Select(10, 10);
+    Key(24); // O: the orders panel
+    ASSERT_EQ(igi_nfo.mfdmode, MFD_ORDERS);
+    Key(15);
+    EXPECT_EQ(igi_nfo.mfdmode, MFD_TRAIL);
+    EXPECT_EQ(igi_nfo.actionmode, AM_TRAILINS0);
+    EXPECT_EQ(Take(), std::vector<int>({QLOCALCLEAR}));
+    Key(15);
+    EXPECT_TRUE(Take().empty()) << "not again while the trail is being laid";
+    Igizone_SetDisabled(1, 0);
+    Igievnt_InjectEvent(1, EV_LEFTUP, 0);
+    ASSERT_EQ(igi_nfo.lockzone, 1u);
+    Key(SC_ESCAPE);
+    EXPECT_EQ(igi_nfo.lockzone, (uint32_t)ZD_NULL);
+    EXPECT_EQ(igi_nfo.mfdmode, MFD_ORDERS);
+}
+
 TEST_F(HotKeys, DebugCommandsNeedDebugMode)
 {
     teamdata[1].credits = 50000;
