@@ -6,8 +6,9 @@
 // code; held keys (bit 0 left Shift, 1 right Shift, 2 left Ctrl, 3 right
 // Ctrl, 4 Alt, 5 Tab), bit 6 debug mode on, bit 7 select a unit first;
 // character; flags (bit 0 the pointer moves, bit 1 the left button
-// changes); the pointer's place. Every record is a frame of its own, so the
-// held keys the dispatch reads are those the key was pressed with.
+// changes); the pointer's place over the map view. Every record is a frame
+// of its own, so the held keys the dispatch reads are those the key was
+// pressed with.
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -114,7 +115,9 @@ static void fuzz_Keys(const uint8_t* data, size_t size)
             UNIT* u = Units_IdToUnitPtr(1 + p[2] % 8, -1);
             if (u && u->team == g_LocalTeam) Igievnt_SelectUnitOnce(u);
         }
-        if (p[3] & 1) Input_RawMouseMove(p[4] * 5 % 640, 32 + p[4] * 7 % 448);
+        // The pointer stays over the map view: the panels' buttons under it
+        // would leave the game by the mouse (restart, exit).
+        if (p[3] & 1) Input_RawMouseMove(p[4] * 5 % 448, 32 + p[4] * 7 % 448);
         if (p[3] & 2) Input_RawMouseButton(0, button ^= 1);
         for (int i = 0; i < 6; i++)
             if (held & (1 << i)) Input_RawKey(s_heldKeys[i], 1, 0);

@@ -105,6 +105,7 @@ void KeyTrail(unsigned)
     IgiDisp_SetZoneDirty(IGITRAIL_LISTZONE);
     Orders_QLocalTrail(g_LocalTeam, &igi_nfo.selected, nullptr);
     Trail_Clear(&igi_nfo.edittrail);
+    igi_nfo.curwaypoint = nullptr; // freed with the trail: the next click would insert after it
     SetMode(AM_TRAILINS0);
 }
 

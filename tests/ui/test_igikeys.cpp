@@ -20,6 +20,7 @@
 #include "ui/igi.h"
 #include "ui/igievnt.h"
 #include "ui/igikeys.h"
+#include "ui/igimouse.h"
 #include "ui/igipanel.h"
 #include "ui/igipause.h"
 #include "ui/igishot.h"
@@ -33,6 +34,7 @@
 #include "units/buildplay.h"
 #include "units/orders.h"
 #include "units/team.h"
+#include "units/trail.h"
 #include "units/unit.h"
 
 namespace {
@@ -324,6 +326,15 @@ TEST_F(HotKeys, TabStartsALocalTrailAndRemembersThePanelItLeft)
     Key(SC_ESCAPE);
     EXPECT_EQ(igi_nfo.lockzone, (uint32_t)ZD_NULL);
     EXPECT_EQ(igi_nfo.mfdmode, MFD_ORDERS);
+    // A waypoint laid, then a new trail: the next one starts the new trail
+    // (it went after the freed current waypoint, out of the trail).
+    Igievnt_InsertWaypoint(WPT_MOVE, 5, 5);
+    igi_nfo.actionmode = AM_DEFAULT;
+    Key(15);
+    Igievnt_InsertWaypoint(WPT_MOVE, 6, 6);
+    ASSERT_EQ(Trail_Count(&igi_nfo.edittrail), 1);
+    EXPECT_EQ(igi_nfo.edittrail.head, igi_nfo.edittrail.tail);
+    Take();
 }
 
 TEST_F(HotKeys, DebugCommandsNeedDebugMode)
