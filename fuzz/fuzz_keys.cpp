@@ -1,14 +1,14 @@
 // Random keys with random held modifiers through the in-game pump on a
 // small two-team world with buildings, the developer keys and (when an
-// input asks) the debug commands included: no assertion may fire and
-// nothing may crash. The keys that leave the game, stop the program, wait
-// for the console or write files are left out. Each record is 5 bytes: scan
-// code; held keys (bit 0 left Shift, 1 right Shift, 2 left Ctrl, 3 right
-// Ctrl, 4 Alt, 5 Tab), bit 6 debug mode on, bit 7 select a unit first;
-// character; flags (bit 0 the pointer moves, bit 1 the left button
-// changes); the pointer's place over the map view. Every record is a frame
-// of its own, so the held keys the dispatch reads are those the key was
-// pressed with.
+// input asks) the debug commands included: no assertion may fire, nothing
+// may crash, and every order the keys queue must decode. The keys that
+// leave the game, stop the program, wait for the console or write files are
+// left out. Each record is 5 bytes: scan code; held keys (bit 0 left Shift,
+// 1 right Shift, 2 left Ctrl, 3 right Ctrl, 4 Alt, 5 Tab), bit 6 debug mode
+// on, bit 7 select a unit first; character; flags (bit 0 the pointer moves,
+// bit 1 the left button changes); the pointer's place over the map view.
+// Every record is a frame of its own, so the held keys the dispatch reads
+// are those the key was pressed with.
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -130,6 +130,7 @@ static void fuzz_Keys(const uint8_t* data, size_t size)
             if (held & (1 << i)) Input_RawKey(s_heldKeys[i], 0, 0);
         g_UpdateCount++;
         if (g_GameState != GS_INGAME) abort(); // a key that leaves the game slipped through
+        QvFuzz_CheckPendingOrders();
     }
     QvFuzz_CloseInterfaceWorld();
 }

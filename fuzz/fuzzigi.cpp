@@ -1,5 +1,7 @@
 #include "fuzzigi.h"
 
+#include <cstdlib>
+
 #include "core/gamestate.h"
 #include "map/fog.h"
 #include "map/map.h"
@@ -49,4 +51,20 @@ void QvFuzz_CloseInterfaceWorld(void)
     Effects_Close();
     Map_Free();
     g_LocalTeam = 0;
+}
+
+void QvFuzz_CheckPendingOrders(void)
+{
+    for (ORDERREC* n = Orders_QueueHead(&g_OrdersPending); n; n = n->next) {
+        if (n->code == QADDSELECTED) continue; // packing takes its list apart
+        uint8_t buf[64];
+        int whole = 0;
+        size_t len = Orders_PackEntry(n, buf, sizeof buf, &whole);
+        if (len == 0) abort();
+        ORDERREC* back = nullptr;
+        char err[128];
+        if (Orders_UnpackEntry(buf, len, &back, err, sizeof err) != len || !back) abort();
+        Orders_FreeNode(back);
+    }
+    Orders_QueueFree(&g_OrdersPending);
 }

@@ -1,4 +1,4 @@
-// Fuzz support: the teardown the interface's targets share.
+// Fuzz support: what the interface's targets share.
 #pragma once
 
 // Closes what an interface target's world and inputs opened: the text panel,
@@ -7,3 +7,7 @@
 // map; the local team back to 0. Every target closes the same things, so an
 // input that opens something new is never lost in one target only.
 void QvFuzz_CloseInterfaceWorld(void);
+
+// Every pending order goes through the codec and back (abort when one
+// doesn't), then the queue is emptied.
+void QvFuzz_CheckPendingOrders(void);
