@@ -3,8 +3,11 @@
 // and button faces where the pages cut them, the bar buttons' three states,
 // the step buttons, the pop-up frames and the nine page fonts (the demo
 // shapes recoloured, ASCII only: nine fonts share 102400 bytes).
+#include <algorithm>
 #include <cstring>
 #include <string>
+
+#include "gen_multimenu.h"
 
 #include "gen_fonts.h"
 #include "gen_palette.h"
@@ -176,5 +179,39 @@ static int Demo(const std::string& rundir)
     return 0;
 }
 
-MKDATA_REGISTER(multimenu, "multimenu", Demo, nullptr);
+// Summaries: a small one, one at the largest thumbnail, one cut short; and
+// found-session records of two hosts, one named to the end of its field.
+static int Seeds(const std::string& target, const std::string& dir)
+{
+    if (target == "fuzz_mmsummary") {
+        for (int side : {4, 128}) {
+            std::string f(580 + (size_t)side * side, '\x07');
+            for (int i = 0; i < 572; i++) f[i] = 0;
+            for (int k = 0; k < 2; k++)
+                for (int b = 0; b < 4; b++) f[572 + 4 * k + b] = (char)(b == 0 ? side : 0);
+            if (!Mkdata_WriteFile(dir + "/side" + std::to_string(side) + ".mm", f.data(), f.size())) return 0;
+            if (side == 4 && !Mkdata_WriteFile(dir + "/short.mm", f.data(), 590)) return 0;
+        }
+    }
+    if (target == "fuzz_mmfound") {
+        std::string f;
+        for (int host = 2; host <= 3; host++) {
+            std::string r(1 + 1 + 2 + 24 + 1 + 8 * 17, '\0');
+            r[0] = host == 2 ? 2 : 3;
+            r[2] = (char)host;
+            const std::string name = host == 2 ? "Player 2's Game" : "A game named to its end..";
+            r.replace(4, std::min<size_t>(24, name.size()), name.substr(0, 24));
+            r[28] = (char)host;
+            for (int p = 0; p < host; p++) {
+                r[29 + 17 * p] = 1;
+                r.replace(30 + 17 * p, 16, "Sixteen letters!");
+            }
+            f += r;
+        }
+        if (!Mkdata_WriteFile(dir + "/two.bin", f.data(), f.size())) return 0;
+    }
+    return 1;
+}
+
+MKDATA_REGISTER(multimenu, "multimenu", Demo, Seeds);
 #endif
