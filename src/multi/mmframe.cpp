@@ -34,6 +34,7 @@ const char* const g_MmFontFiles[MM_FONTS] = {"f16blue.pcx",  "f14blue.pcx",  "f1
                                              "f12bluen.pcx", "f12blueo.pcx", "f12blueg.pcx"};
 
 static void (*s_poll)(void) = nullptr;
+static const char* s_missing = nullptr; // the first file the build lacked
 
 static void RunPoll(QIPointer*)
 {
@@ -82,8 +83,10 @@ QIDesktop* Mm_Build(void)
     backdrop->Assign(IRect(0, 0, 640, 480));
     QIWidget::AddChild(nullptr, backdrop);
     MM_menu.backdrop = backdrop;
+    s_missing = nullptr;
     for (int slot = 0; slot < MM_FONTS; slot++)
-        QI_LoadNamedResource(&MM_menu.fonts[slot], slot, g_MmFontFiles[slot]);
+        if (!QI_LoadNamedResource(&MM_menu.fonts[slot], slot, g_MmFontFiles[slot]) && !s_missing)
+            s_missing = g_MmFontFiles[slot];
     // The builders in the menus' order; the online-service, modem, serial and
     // staging pages join them as they come.
     MM_main_init(backdrop);
@@ -120,8 +123,17 @@ void Mm_Main(void)
     MM_menu.artdir = g_DataDir;
     Font_Init(MM_FONT_BYTES);
     QIDesktop* d = Mm_Build();
-    d->LoadProperties();
-    d->Run();
+    d->TickAll(nullptr);
+    if (!d->palette && !s_missing) s_missing = "mm.bmp";
+    if (s_missing) {
+        // Without its pictures and fonts the page can't be worked: back to
+        // the front end rather than an empty screen nobody can leave.
+        TLOG(TLOG_ERROR, "Multi Menu could not be built: [%s] is missing in [%s%s]", s_missing, g_DataDir, "/multmenu");
+        g_GameState = GS_FRONTEND;
+    } else {
+        d->LoadProperties();
+        d->Run();
+    }
     Mm_Close();
     Mouse_ShowCursor(); // closing the desktop hid it; the next state shows its own
     if (g_QuitRequested) g_GameState = GS_QUIT;
