@@ -174,4 +174,21 @@ TEST_F(MmSummary, AFailedSaveLeavesWhatWasThere)
     EXPECT_NE(log.text().find("Cannot create file " + path), std::string::npos);
 }
 
+TEST_F(MmSummary, TheMultiplayerMapsCarryTheirPlayers)
+{
+    struct ROW {
+        const char* map;
+        int players;
+    } rows[] = {{"DUEL", 2}, {"QUAD", 4}, {"MELEE", 8}};
+    for (const ROW& r : rows) {
+        MULTI_scenario m;
+        const std::string path = std::string(QV_TEST_RUNDIR "/scenario/MULTI/") + r.map + "/QUORVEX.mm";
+        ASSERT_EQ(Mm_Browse(&m, path.c_str()), 1) << r.map;
+        EXPECT_EQ(m.team_count, r.players) << r.map;
+        EXPECT_EQ(m.size_x, 64) << r.map;
+        EXPECT_STREQ(m.tileset, "DEMO") << r.map;
+        EXPECT_EQ(m.base_credits, 2500) << r.map;
+    }
+}
+
 } // namespace
