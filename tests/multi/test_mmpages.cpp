@@ -307,6 +307,7 @@ TEST_F(MmInternet, AnEntryLongerThanTheFieldsIsNotEdited)
 
 TEST_F(MmInternet, StatusesFollowTheAnswers)
 {
+    QvLogCapture log;
     MM_inet_poll(); // the visit's first poll probes every row
     EXPECT_EQ(Row(0)->status, "Address is invalid ...");
     EXPECT_EQ(Row(2)->status, "Address is invalid ...");
@@ -327,6 +328,8 @@ TEST_F(MmInternet, StatusesFollowTheAnswers)
     MM_inet_poll();
     EXPECT_EQ(Row(1)->status, "Closed 1 Player Game ...");
     EXPECT_EQ(NetPkt_GetRoundTrip(&Row(1)->head.address), 250u) << "no sample yet";
+    // Looked up on every poll, a missing text is defined in the log once.
+    EXPECT_LE(Count(log.text(), "#define InetGameStatusOpen "), 1u);
 }
 
 TEST_F(MmInternet, JoinNeverGoesToAnInvalidRowAndAMuteHostTimesOut)
