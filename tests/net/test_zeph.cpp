@@ -172,6 +172,29 @@ TEST_F(NetMeet, ListsServersRoomsAndOnlyTheGamesOfTheCurrentRoom)
     EXPECT_EQ(games, (std::vector<std::string>{"Game of Mine"}));
 }
 
+TEST_F(NetMeet, TheServerListKeepsEveryEnumerationWithPingTimes)
+{
+    Zeph_Shutdown();
+    MeetSrv_Stop();
+    MeetConfig config;
+    config.servers = {{"near.example", 20}, {"far.example", 400}};
+    Start(config);
+    Zeph_EnumServers();
+    Zeph_EnumServers();
+    std::vector<std::string> hosts;
+    std::vector<uint32_t> pings;
+    Zeph_ServerListRewind();
+    while (const ZephServerRecord* r = Zeph_ServerListNext()) {
+        hosts.push_back(r->host);
+        pings.push_back(r->ping);
+    }
+    EXPECT_EQ(hosts, (std::vector<std::string>{"near.example", "far.example", "near.example", "far.example"}));
+    ASSERT_EQ(pings.size(), 4u);
+    EXPECT_GE(pings[0], 20u);
+    EXPECT_GE(pings[1], 400u);
+    EXPECT_LT(pings[0], 400u);
+}
+
 struct JoinRow {
     const char* name;
     const char* roompassword;
