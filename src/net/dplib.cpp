@@ -39,6 +39,7 @@ enum {
     kConnectMs = 5000,
     kSendMs = 5000,
     kSliceMs = 20,        // longest real wait of one poll inside a time-out
+    kPumpReads = 16,      // socket reads of one pump
 };
 
 struct Packet {
@@ -162,8 +163,10 @@ int Pump(DPHANDLE h, int waitms)
     if (h->fd < 0) return 0;
     pollfd p = {h->fd, POLLIN, 0};
     if (poll(&p, 1, waitms) <= 0) return 1;
+    // A bounded read: a server that sends without pause must not hold the
+    // caller here.
     uint8_t buffer[4096];
-    for (;;) {
+    for (int reads = 0; reads < kPumpReads; reads++) {
         ssize_t n = recv(h->fd, buffer, sizeof buffer, 0);
         if (n > 0) {
             h->in.insert(h->in.end(), buffer, buffer + n);
@@ -179,6 +182,7 @@ int Pump(DPHANDLE h, int waitms)
         Break(h, "receive failed (errno %d)", errno);
         return 0;
     }
+    return 1;
 }
 
 int Send(DPHANDLE h, uint8_t type, const uint8_t* body, uint32_t size)
@@ -219,11 +223,12 @@ int Request(DPHANDLE h, uint8_t type, const uint8_t* body, uint32_t size)
     return Send(h, type, body, size);
 }
 
-// Waits for the next reply of one of the types (dropping any other); the
+// Waits for the next reply of one of the types (dropping any other) until
+// timeoutms after start: an enumeration's whole answer shares one time-out,
+// so that a server that never ends its list can't hold the caller. The
 // reply stays at the front. DP_OK, DP_ERR_TIMEOUT or DP_ERR_CONNECTION.
-int Await(DPHANDLE h, uint8_t a, uint8_t b, uint32_t timeoutms)
+int Await(DPHANDLE h, uint8_t a, uint8_t b, uint32_t start, uint32_t timeoutms)
 {
-    uint32_t start = Thread_ClockMs();
     for (;;) {
         while (!h->replies.empty() && h->replies.front().type != a && h->replies.front().type != b)
             h->replies.pop_front();
@@ -323,7 +328,7 @@ int dpSetGameServer(DPHANDLE h, const char* server)
     if (h->fd < 0) return DP_ERR_NOSERVER;
     uint8_t magic[4];
     Bytes_PutU32(magic, DPMSG_MAGIC);
-    if (Request(h, DPMSG_HELLO, magic, 4) != DP_OK || Await(h, DPMSG_WELCOME, DPMSG_WELCOME, kConnectMs) != DP_OK ||
+    if (Request(h, DPMSG_HELLO, magic, 4) != DP_OK || Await(h, DPMSG_WELCOME, DPMSG_WELCOME, Thread_ClockMs(), kConnectMs) != DP_OK ||
         Bytes_U32(Pop(h).body.data()) != DPMSG_MAGIC) {
         Break(h, "no greeting from the server");
         return DP_ERR_NOSERVER;
@@ -337,7 +342,7 @@ int dpEnumServers(DPHANDLE h, uint32_t timeoutms, DP_SERVERFN callback, void* co
     uint32_t start = Thread_ClockMs();
     int result = Request(h, DPMSG_ENUMSERVERS, nullptr, 0);
     int going = 1;
-    while (result == DP_OK && (result = Await(h, DPMSG_SERVER, DPMSG_SERVEREND, timeoutms)) == DP_OK) {
+    while (result == DP_OK && (result = Await(h, DPMSG_SERVER, DPMSG_SERVEREND, start, timeoutms)) == DP_OK) {
         Reply r = Pop(h);
         if (r.type == DPMSG_SERVEREND) break;
         std::string host((const char*)r.body.data() + 4, r.body.size() - 4);
@@ -355,9 +360,10 @@ int dpEnumSessions(DPHANDLE h, const uint8_t* filter, uint32_t, uint32_t timeout
     if (!h || !filter || !callback) return DP_ERR_ARGS;
     uint8_t type[2];
     Bytes_PutU16(type, Bytes_U16(filter + DP_SESSION_GAMETYPE));
+    uint32_t start = Thread_ClockMs();
     int result = Request(h, DPMSG_ENUMSESSIONS, type, 2);
     int going = 1;
-    while (result == DP_OK && (result = Await(h, DPMSG_SESSION, DPMSG_SESSIONEND, timeoutms)) == DP_OK) {
+    while (result == DP_OK && (result = Await(h, DPMSG_SESSION, DPMSG_SESSIONEND, start, timeoutms)) == DP_OK) {
         Reply r = Pop(h);
         if (r.type == DPMSG_SESSIONEND) break;
         if (going) going = callback(r.body.data(), context);
@@ -369,9 +375,10 @@ int dpEnumSessions(DPHANDLE h, const uint8_t* filter, uint32_t, uint32_t timeout
 int dpEnumPlayers(DPHANDLE h, const uint8_t* session, DP_PLAYERFN callback, void* context, uint32_t)
 {
     if (!h || session || !callback) return DP_ERR_ARGS;
+    uint32_t start = Thread_ClockMs();
     int result = Request(h, DPMSG_ENUMPLAYERS, nullptr, 0);
     int going = 1;
-    while (result == DP_OK && (result = Await(h, DPMSG_PLAYER, DPMSG_PLAYEREND, DP_REQUEST_MS)) == DP_OK) {
+    while (result == DP_OK && (result = Await(h, DPMSG_PLAYER, DPMSG_PLAYEREND, start, DP_REQUEST_MS)) == DP_OK) {
         Reply r = Pop(h);
         if (r.type == DPMSG_PLAYEREND) break;
         std::string name = NameField(r.body.data() + 3);
@@ -385,7 +392,7 @@ int dpOpen(DPHANDLE h, const uint8_t* record, DP_OPENFN callback, void* context)
 {
     if (!h || !record || !callback) return DP_ERR_ARGS;
     int result = Request(h, DPMSG_OPEN, record, DP_SESSION_BYTES);
-    if (result == DP_OK) result = Await(h, DPMSG_OPENED, DPMSG_OPENED, DP_REQUEST_MS);
+    if (result == DP_OK) result = Await(h, DPMSG_OPENED, DPMSG_OPENED, Thread_ClockMs(), DP_REQUEST_MS);
     if (result != DP_OK) return result;
     // Whatever the previous session left queued is not this one's.
     h->queue.clear();
@@ -412,7 +419,7 @@ int dpCreatePlayer(DPHANDLE h, DP_CREATEFN callback, const char* name, void* con
     memset(field, 0, sizeof field);
     memcpy(field, name, strnlen(name, DP_NAME_SIZE - 1));
     int result = Request(h, DPMSG_CREATEPLAYER, field, sizeof field);
-    if (result == DP_OK) result = Await(h, DPMSG_PLAYERID, DPMSG_PLAYERID, DP_REQUEST_MS);
+    if (result == DP_OK) result = Await(h, DPMSG_PLAYERID, DPMSG_PLAYERID, Thread_ClockMs(), DP_REQUEST_MS);
     if (result != DP_OK) return result;
     uint16_t id = (uint16_t)Bytes_U16(Pop(h).body.data());
     if (id == 0) id = DP_NOPLAYER;

@@ -437,3 +437,38 @@ TEST(NetMeetHostile, ADeadSilentOrLyingServerFailsInitWithoutHanging)
 }
 
 } // namespace
+
+namespace {
+
+// A server that greets, then answers any request with sessions without end.
+TEST(NetMeetHostile, AListWithoutEndIsCutAtItsTimeOut)
+{
+    QvLogCapture log(TLOG_SETUP | TLOG_NERR);
+    FakeServer fake;
+    std::thread flood([&fake] {
+        fake.conn = accept(fake.listenfd, nullptr, nullptr);
+        uint8_t hello[7];
+        if (recv(fake.conn, hello, sizeof hello, MSG_WAITALL) != 7) return;
+        const uint8_t welcome[] = {5, 0, DPMSG_WELCOME, 0x51, 0x5A, 0x4E, 0x31};
+        std::string session(3 + DP_SESSION_BYTES, '\0');
+        session[0] = 1 + DP_SESSION_BYTES, session[2] = (char)DPMSG_SESSION;
+        session[3 + DP_SESSION_GAMETYPE] = (char)(666 & 0xff), session[4 + DP_SESSION_GAMETYPE] = (char)(666 >> 8);
+        if (send(fake.conn, welcome, sizeof welcome, MSG_NOSIGNAL) != sizeof welcome) return;
+        while (send(fake.conn, session.data(), session.size(), MSG_NOSIGNAL) > 0) {
+        }
+    });
+    DPHANDLE h = nullptr;
+    dpCreate(&h, "test", nullptr, nullptr);
+    ASSERT_EQ(dpSetGameServer(h, ("127.0.0.1:" + std::to_string(fake.port)).c_str()), DP_OK);
+    Zeph_InitWithHandle(h);
+    Thread_SetClockHook(VirtualClock);
+    Zeph_EnumSessions();
+    Thread_SetClockHook(nullptr);
+    EXPECT_TRUE(Zeph_SessionEnumDone());
+    EXPECT_NE(log.text().find("dpEnumSessions failed, err:4"), std::string::npos) << log.text();
+    Zeph_Shutdown();
+    shutdown(fake.conn, SHUT_RDWR);
+    flood.join();
+}
+
+} // namespace
