@@ -26,6 +26,9 @@
 // --meet first meets the others through the online service (meet.cpp):
 // node 0 creates the game there, node 1 joins it at the address the
 // service gives; a node of 2 or more only visits the meeting and quits.
+// --menus SCRIPT runs the multiplayer menus under a page script instead
+// (support/pagescript.h), with the address book and configuration of its
+// directory, and quits when they end.
 #include <arpa/inet.h>
 #include <signal.h>
 #include <sys/types.h>
@@ -53,6 +56,7 @@
 #include "netfault.h"
 #include "platform/plat.h"
 #include "platform/thread.h"
+#include "support/pagescript.h"
 #include "support/world.h"
 #include "units/iterate.h"
 #include "units/orders.h"
@@ -70,6 +74,7 @@ struct Options {
     const char* port = "";
     const char* meet = nullptr;
     int clients = 3;
+    const char* menus = nullptr;
 };
 
 Options s_opt;
@@ -361,6 +366,13 @@ void Pump(void)
     if (g_NetworkGame && g_NetRounds.waiting) usleep(1000);
 }
 
+// State 1 under a page script: the menus as a person works them.
+void ScriptedMenus(void)
+{
+    PageScript_RunMenus();
+    g_GameState = GS_QUIT;
+}
+
 // Back in the front end: the game ended (its picture answered) or was left.
 void FrontEnd(void) { g_GameState = GS_QUIT; }
 
@@ -369,7 +381,8 @@ int Usage(void)
     fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial]\n"
           "               [--port PATH] [--seed S]\n"
           "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
-          "               [--playback FILE --cycles C] [--meet HOST:PORT --clients C]\n",
+          "               [--playback FILE --cycles C] [--menus SCRIPT]\n"
+          "               [--meet HOST:PORT --clients C]\n",
           stderr);
     return 2;
 }
@@ -399,6 +412,7 @@ int main(int argc, char** argv)
         else if (k == "--cycles") s_opt.cycles = (uint32_t)strtoul(v, nullptr, 10);
         else if (k == "--meet") s_opt.meet = v;
         else if (k == "--clients") s_opt.clients = atoi(v);
+        else if (k == "--menus") s_opt.menus = v;
         else return Usage();
     }
     if (s_opt.node < 0 || s_opt.node >= NET_NODES || s_opt.nodes < 1 || s_opt.nodes > NET_NODES) return Usage();
@@ -406,6 +420,13 @@ int main(int argc, char** argv)
     s_rand.seed(s_opt.seed * 1000003u + (uint32_t)s_opt.node);
     setenv("QUORVEX_NETADDRESS", s_self, 1);
     setenv("QUORVEX_PLATFORM", "headless", 1);
+    if (s_opt.menus) {
+        const std::string prefix = "[node " + std::to_string(s_opt.node) + "] ";
+        if (!PageScript_Load(s_opt.menus, prefix.c_str(), 40)) return 1;
+        Game_SetMultiMenuHook(ScriptedMenus);
+        Game_SetFrontEndHook(FrontEnd);
+        return Quorvex_Main();
+    }
     if (s_opt.meet && s_opt.node >= 2) {
         // A visitor: the meeting alone, no game.
         const char* e = NetNode_Meet(s_opt.meet, s_opt.node, s_opt.clients, &s_met);
