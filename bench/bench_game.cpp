@@ -190,12 +190,10 @@ std::string WriteInstallation(const BENCHWORLD& w)
                   graphics + "/DEMO/trneff.txt", ec);
     if (ec) return "";
     if (w.computer) {
-        // The factories make tanks here and the crews depots; the demo's own
-        // rules name no maker.
+        // The crews make depots here; the demo's own depot has no maker.
         std::string units = ReadText(root + "/data/deftxt/units.txt");
         std::string build = ReadText(root + "/data/deftxt/build.txt");
-        if (!Replace(&units, "SetType(1) SetPrereqs() SetMaker()", "SetType(1) SetPrereqs() SetMaker(21 22)") ||
-            !Replace(&build, "SetType(20) SetPrereqs() SetMaker()", "SetType(20) SetPrereqs() SetMaker(7)"))
+        if (!Replace(&build, "SetType(20) SetPrereqs() SetMaker()", "SetType(20) SetPrereqs() SetMaker(7)"))
             return "";
         if (!WriteText(scenario + "/units.txt", units + kUnits) ||
             !WriteText(scenario + "/build.txt", build + kBuildings) || !WriteText(scenario + "/BENCH.AIP", kPlan))

@@ -337,14 +337,15 @@ protected:
         Cfg_SetDefaults(&g_Config);
         s_orders = nullptr;
     }
-    // One game of the fixture with the given local team, from a fresh state.
-    static void Play(War* w, int local)
+    // One game of a scenario with the given local team, from a fresh state;
+    // the war fixture is kept out of the single-player list that the front
+    // end's pages show.
+    static void Play(War* w, int local, const char* scenario = "AIWAR", int category = SC_FIXED)
     {
         Game_ResetState();
         Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
-        // Kept out of the single-player list that the front end's pages show.
-        Game_SetScenarioCategory(SC_FIXED);
-        Game_SetScenarioName("AIWAR");
+        Game_SetScenarioCategory(category);
+        Game_SetScenarioName(scenario);
         g_LocalTeam = local;
         Game_ClearResult();
         s_war = w;
@@ -376,6 +377,19 @@ TEST_F(AiWar, EightComputerPlayersBuildHarvestAndFightToAWinnerTheSameTwice)
     EXPECT_EQ(second.winner, first.winner);
     ASSERT_EQ(second.digests.size(), first.digests.size());
     for (size_t i = 0; i < first.digests.size(); i++) ASSERT_EQ(first.digests[i], second.digests[i]) << "update " << i;
+}
+
+// The demo as `make run` plays it: the east base buys at its factory, its
+// squads go for the west base's troops and buildings, and it wins.
+TEST_F(AiWar, TheDemosComputerPlayerBuysAndAttacksWithItsSquads)
+{
+    War demo;
+    Play(&demo, 0, "DEMO", SC_SINGLE);
+    EXPECT_EQ(demo.winner, 1);
+    EXPECT_LT(demo.updates, 3000u);
+    EXPECT_TRUE(demo.attacked);
+    EXPECT_GT(teamdata[1].stats.made_units, 0);
+    EXPECT_GE(teamdata[1].stats.kills_units + teamdata[1].stats.kills_buildings, 5);
 }
 
 // Team 0 is the local player's: at fixed updates it buys tanks, gives
