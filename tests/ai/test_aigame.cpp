@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -13,6 +14,8 @@
 
 #include "ai/ai.h"
 #include "ai/aibuild.h"
+#include "ai/aigrid.h"
+#include "ai/aip.h"
 #include "ai/aiteam.h"
 #include "ai/squad.h"
 #include "core/gll.h"
@@ -270,6 +273,8 @@ struct War {
     int winner = -1;
     int kills = 0;
     bool attacked = false;   // a squad held an enemy base's or troops' cell
+    int at_war = 0;          // bases on the attack plan with a raised region at update 1400
+    int released = 0;        // special forces handed to their computer players by then
     int built[BASES] = {};
     int collected[BASES] = {};
     std::vector<uint64_t> digests;
@@ -318,6 +323,20 @@ protected:
                         if (q->cell && q->units->count && (q->cell->goal == SEIGE || q->cell->goal == ATTACK_TROOPS))
                             s_war->attacked = true;
                     }
+            if (g_UpdateCount == 1400) {
+                for (int t = 0; t < BASES; t++) {
+                    const AI_Team* a = AI_GetTeam(t);
+                    if (!a || !a->plan || strcmp(a->plan->filename, "ATTACK.AIP") != 0) continue;
+                    const AI_TARGETS& g = a->strategic_targets;
+                    for (int i = 0; i < g.grid_rows * g.grid_columns; i++)
+                        if (g.cells[i].scripted_value > 0) {
+                            s_war->at_war++;
+                            break;
+                        }
+                }
+                for (const GLL_NODE* n = AI_SpecialForceList() ? AI_SpecialForceList()->first : nullptr; n; n = n->next)
+                    s_war->released += static_cast<const SPECIAL_FORCE*>(n->element)->released;
+            }
             for (int t = 0; t < BASES; t++) {
                 s_war->built[t] = teamdata[t].stats.made_buildings;
                 s_war->collected[t] = teamdata[t].stats.collected[0];
@@ -366,6 +385,8 @@ TEST_F(AiWar, EightComputerPlayersBuildHarvestAndFightToAWinnerTheSameTwice)
     EXPECT_GE(first.winner, 0);
     EXPECT_GE(first.kills, 5);
     EXPECT_TRUE(first.attacked);
+    EXPECT_EQ(first.at_war, BASES);
+    EXPECT_EQ(first.released, 4);
     for (int t = 0; t < BASES; t++) {
         SCOPED_TRACE(t);
         EXPECT_GE(first.built[t], 1);
