@@ -12,6 +12,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "editor/editor.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
 #include "platform/input.h"
@@ -107,6 +108,17 @@ void Game_RunNewGame(void)
     CloseCommonGameSystems();
 }
 
+// The editor edits the common systems' model; the quit keys choose the
+// state that follows.
+static void RunEditor(void)
+{
+    InitCommonGameSystems();
+    g_EditorOpen = 1;
+    MapEditor_Main();
+    g_EditorOpen = 0;
+    CloseCommonGameSystems();
+}
+
 void Game_Main(void)
 {
     while (g_GameState != GS_QUIT) {
@@ -129,7 +141,7 @@ void Game_Main(void)
             BackToFrontEnd("The multiplayer menus (MULTI)");
             Shell_Reset();
             break;
-        case GS_EDITOR: BackToFrontEnd("The scenario editor (MAPEDIT)"); break;
+        case GS_EDITOR: RunEditor(); break;
         case GS_LOADGAME: RunLoadSavedGame(); break;
         case GS_NEWGAME: Game_RunNewGame(); break;
         case GS_INGAME: Game_RunInGame(); break; // resumed without a new game: keep playing
