@@ -44,10 +44,12 @@ IPoint MeBigMap::WorldToScreen(const IPoint& w)
 
 IPoint MeBigMap::TileToScreen(const IPoint& t) { return WorldToScreen(IPoint(24 * t.x, 24 * t.y)); }
 
+// The half-cell shift is in screen pixels, as ScreenToCorner's is: shifting
+// by 6 world pixels instead puts the point a whole cell off at zooms 3 and 4.
 IPoint MeBigMap::CornerToScreen(const IPoint& c)
 {
     const int z = Zoom();
-    return IPoint((12 * c.x - g_MapView.x - 6) / z, (12 * c.y - g_MapView.y - 6) / z + MEBIGMAP_Y);
+    return IPoint((12 * c.x - g_MapView.x) / z - 6, (12 * c.y - g_MapView.y) / z - 6 + MEBIGMAP_Y);
 }
 
 static void SetOrigin(int x, int y)

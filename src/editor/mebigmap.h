@@ -52,7 +52,7 @@ public:
     static IPoint ScreenToCorner(const IPoint& p);
     static IPoint WorldToScreen(const IPoint& w);
     static IPoint TileToScreen(const IPoint& t);
-    // The centre of the cell at zoom 1.
+    // Where ScreenToCorner's cell starts: the inverse of ScreenToCorner.
     static IPoint CornerToScreen(const IPoint& c);
 
     // World pixel (x, y) becomes the view's top-left (clamped); zoomed, the
