@@ -1,12 +1,13 @@
 #include "editor/editor.h"
 
 #include <dirent.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <string>
 #include <vector>
 
@@ -261,15 +262,18 @@ bool MeEditor::ListScenarios(void)
     // system's, and the list must not change between two runs.
     std::vector<std::string> names;
     while (dirent* e = readdir(d)) {
-        // Hidden folders are the system's; read-only ones couldn't be saved.
+        // Hidden folders are the system's; read-only ones (no owner write
+        // bit, whoever runs us) couldn't be saved.
         if (e->d_name[0] == '.') continue;
         const std::string full = dir + "/" + e->d_name;
-        if (!Fs_IsDir(full.c_str()) || access(full.c_str(), W_OK) != 0) continue;
+        struct stat st;
+        if (stat(full.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) continue;
         if (!ScenarioExists(e->d_name)) continue;
         names.push_back(e->d_name);
     }
     closedir(d);
-    std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
     for (const std::string& n : names) {
         char shown[MEEDITOR_NAMELEN + 1];
         if (!MeEditor_ShownName(n.c_str(), shown, sizeof shown)) {
