@@ -74,6 +74,7 @@ TEST_F(Object, WithoutAScenarioThePickersStayEmptyAndRefreshAllIsIdle)
     g_MeEditor.FillObjectPickers();
     EXPECT_EQ(list->count, 0);
     g_MeEditor.unitPicker = nullptr;
+    g_MeEditor.team = 0;
     teamdata[0].credits = 1234;
     g_MeEditor.RefreshAll();
     EXPECT_STREQ(g_MeEditor.credits->c_str(), "20000");
