@@ -164,3 +164,102 @@ TEST_F(EditorVisit, TwoVisitsGoOnNumberingScreenshotsAndGiveTheHeapBack)
     EXPECT_NE(text.find("MapEditor is starting."), std::string::npos);
     EXPECT_NE(text.find("MapEditor has shutdown."), std::string::npos);
 }
+
+// The frame now on the back buffer against its recorded CRC (written as a
+// PCX on a mismatch).
+static ::testing::AssertionResult FrameMatches(uint32_t golden, const char* file)
+{
+    return DemoFixture_Matches(Backbuf_Lock()->data, g_Palette, golden, file);
+}
+
+// A script that counts its passes as it is written.
+struct Counted {
+    QvPassScript s{400};
+    int n = 0;
+    Counted& Add(const QvPass& p)
+    {
+        s.Add(p);
+        n++;
+        return *this;
+    }
+    Counted& Wait(uint32_t ms, int count = 1)
+    {
+        s.Wait(ms, count);
+        n += count;
+        return *this;
+    }
+    Counted& Chord(int modifierKey, int scancode) { return Add(QvKeyDown(modifierKey)).Add(QvKey(scancode)).Add(QvKeyUp(modifierKey)); }
+};
+
+TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
+{
+    enum : uint32_t { ZOOM3 = 0x9C6E2073u, ZOOM1 = 0x3A51C5F6u, GAME = 0x0C47A516u };
+    Counted c;
+    const int shots = MeDesktop::ScreenshotCounter();
+    c.Wait(20, 3);
+    const int openPass = c.n;
+    c.Wait(20, 3).Add(QvMove(224, 256)).Wait(20);
+    c.Add(QvKey(13)).Add(QvKey(13)).Wait(20);
+    c.Add(QvKeyDown(SC_RIGHT)).Wait(20, 4).Add(QvKeyUp(SC_RIGHT)).Add(QvKeyDown(SC_DOWN)).Wait(20, 3);
+    c.Add(QvKeyUp(SC_DOWN)).Wait(20, 2);
+    const int zoom3Pass = c.n;
+    c.Add(QvMove(561, 388)).Add(QvButton(1)).Add(QvButton(0)).Wait(20);
+    c.Add(QvKey(12)).Add(QvKey(12)).Wait(20);
+    c.Chord(SC_LALT, 19).Add(QvKey(19)).Add(QvKey(30)).Wait(20, 2);
+    c.Add(QvMove(100, 100)).Wait(10).Add(QvButton(1));
+    for (int i = 1; i <= 4; i++) c.Add(QvMove(100 + 25 * i, 100 + 20 * i)).Wait(20);
+    const int bandPass = c.n;
+    c.Add(QvButton(0)).Wait(10);
+    c.Add(QvMove(300, 300)).Wait(10).Add(QvButton(1, 1));
+    for (int i = 1; i <= 4; i++) c.Add(QvMove(310 + 10 * i, 250)).Wait(100);
+    c.Add(QvButton(0, 1)).Wait(10).Add(QvMove(224, 256)).Wait(20);
+    c.Chord(SC_LSHIFT, 44).Chord(SC_LSHIFT, 44).Wait(20, 2);
+    const int savePass = c.n;
+    c.Wait(20).Chord(SC_LCTRL, 16).Wait(50, 8);
+    QvPass quit;
+    quit.quit = true;
+    c.Add(quit);
+
+    uint32_t editorCrc = 0, gameCrc = 0;
+    bool zoom3Ok = false, zoom1Ok = false, gameOk = false;
+    int inGame = 0;
+    c.s.onPass = [&](int pass) {
+        MeEditor& me = g_MeEditor;
+        if (pass == openPass) {
+            OpenScenario("DEMO");
+            Crt_Srand(1);
+        }
+        if (pass == zoom3Pass) {
+            EXPECT_EQ(me.view.zoom, 3);
+            zoom3Ok = FrameMatches(ZOOM3, "edit_zoom3.pcx");
+        }
+        if (pass == bandPass) {
+            EXPECT_EQ(me.view.zoom, 1);
+            EXPECT_EQ(me.tool->state, METS_BAND);
+            EXPECT_TRUE(me.flags & MEF_ALTITUDES);
+            zoom1Ok = FrameMatches(ZOOM1, "edit_zoom1.pcx");
+        }
+        if (pass == savePass) {
+            EXPECT_EQ(Scenario_Save(), 1);
+            EXPECT_EQ(Map_Save(g_ScenarioMapPath), 1);
+            editorCrc = TerrainCrc();
+        }
+        if (g_GameState == GS_INGAME && ++inGame == 1) gameCrc = TerrainCrc();
+        // The frame presented before this pass is the game's first.
+        if (inGame == 2) gameOk = FrameMatches(GAME, "edit_game.pcx");
+    };
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_FALSE(c.s.overran);
+    EXPECT_TRUE(zoom3Ok);
+    EXPECT_TRUE(zoom1Ok);
+    EXPECT_TRUE(gameOk);
+    EXPECT_NE(editorCrc, 0u);
+    EXPECT_EQ(gameCrc, editorCrc);
+    char name[32];
+    for (int i = 0; i < 2; i++) {
+        snprintf(name, sizeof name, "mscr%04d.pcx", shots + i);
+        EXPECT_EQ(access(name, 0), 0) << name;
+    }
+    EXPECT_NE(log.text().find("MapEditor has shutdown."), std::string::npos);
+}
