@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "gen_mapedit.h"
 #include "gen_fonts.h"
 #include "gen_palette.h"
 #include "gen_widgets.h"
@@ -139,7 +140,53 @@ static int Demo(const std::string& rundir)
     return 0;
 }
 
-static int Seeds(const std::string&, const std::string&) { return 1; }
+#include <vector>
+
+// Passes of the editor's target, four bytes each: what (0 move, 1/2 left
+// down/up, 3/4 right down/up, 5/6 key, top bit held; 7 wait), x / 2.5,
+// y / 1.875 (or scan code and character), ms.
+namespace {
+struct EDITOR_SEED {
+    std::vector<uint8_t> bytes;
+    EDITOR_SEED& Pass(int what, int a, int b, int ms = 0)
+    {
+        const uint8_t p[4] = {(uint8_t)what, (uint8_t)a, (uint8_t)b, (uint8_t)ms};
+        bytes.insert(bytes.end(), p, p + 4);
+        return *this;
+    }
+    EDITOR_SEED& Move(int x, int y) { return Pass(0, x * 2 / 5, y * 8 / 15, 10); }
+    EDITOR_SEED& Key(int scancode) { return Pass(6, scancode, 0, 5); }
+    EDITOR_SEED& Chord(int modifier, int scancode) { return Pass(0x86, modifier, 0).Key(scancode).Key(modifier); }
+    EDITOR_SEED& Drag(int button, int x, int y, int toX, int toY)
+    {
+        Move(x, y).Pass(button ? 3 : 1, 0, 0, 5);
+        for (int i = 1; i <= 4; i++) Move(x + (toX - x) * i / 4, y + (toY - y) * i / 4);
+        return Pass(button ? 4 : 2, 0, 0, 100);
+    }
+};
+} // namespace
+
+static int Seeds(const std::string& target, const std::string& dir)
+{
+    if (target != "fuzz_editor") return 1;
+    EDITOR_SEED keys, mouse, quits;
+    // Zoom in and out, teams, altitudes, variations, shapes, brush sizes.
+    keys.Move(200, 200);
+    for (int k : {13, 13, 13, 12, 2, 10, 30, 19, 45, 46, 32, 211, 57, 12, 12, 20, 24, 31, 49}) keys.Key(k);
+    keys.Chord(56, 19).Chord(42, 44).Chord(29, 46).Chord(42, 45).Chord(29, 32);
+    keys.Pass(0x86, 205, 0).Pass(7, 20, 0).Key(205).Pass(0x86, 200, 0).Pass(7, 20, 0).Key(200);
+    // Bands with each modifier, right drags and clicks, the minimap.
+    mouse.Drag(0, 50, 60, 200, 150).Drag(1, 300, 300, 200, 250).Move(100, 100).Pass(3, 0, 0, 5).Pass(4, 0, 0, 50);
+    mouse.Pass(0x86, 29, 0).Drag(0, 40, 40, 90, 90).Key(29).Pass(0x86, 42, 0).Drag(0, 40, 40, 90, 90).Key(42);
+    mouse.Pass(0x86, 56, 0).Drag(0, 40, 40, 90, 90).Key(56).Key(13).Drag(0, 30, 50, 420, 470);
+    mouse.Move(560, 390).Pass(1, 0, 0, 5).Move(580, 400).Pass(2, 0, 0, 5).Drag(1, 560, 390, 600, 420);
+    mouse.Move(0, 240).Pass(7, 50, 0).Move(639, 479).Pass(7, 50, 0);
+    // Every way out, each reopening the editor for the rest of the input.
+    quits.Chord(42, 16).Key(13).Chord(56, 16).Chord(29, 16).Move(220, 200).Chord(42, 44).Chord(42, 44);
+    return Mkdata_WriteFile(dir + "/keys", keys.bytes.data(), keys.bytes.size()) &&
+           Mkdata_WriteFile(dir + "/mouse", mouse.bytes.data(), mouse.bytes.size()) &&
+           Mkdata_WriteFile(dir + "/quits", quits.bytes.data(), quits.bytes.size());
+}
 
 MKDATA_REGISTER(mapedit, "mapedit", Demo, Seeds);
 #endif
