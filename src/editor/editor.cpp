@@ -45,6 +45,11 @@ const uint8_t g_MeColours[13] = {90, 13, 10, 8, 0, 5, 8, 8, 25, 15, 22, 24, 138}
 static const char* const kBitmapDir = "mapedit\\";
 static const char* const kFontFiles[3] = {"font256a.pcx", "font256b.pcx", "font8a.pcx"};
 
+// The library's look before the visit: the pages drawn after it keep theirs.
+static IPoint s_savedOffset;
+static const uint8_t* s_savedColours = nullptr;
+
+
 static MEFONT* NewFont(int slot)
 {
     MEFONT* f = new MEFONT;
@@ -154,6 +159,11 @@ void MeEditor::Close(void)
     PREREQ_Done();
     flags &= ~MEF_OPEN;
     // The widgets go with the desktop; forget every pointer into them.
+    if (s_savedColours) {
+        g_QIButtonOffset = s_savedOffset;
+        g_QIColours = s_savedColours;
+        s_savedColours = nullptr;
+    }
     delete desktop;
     desktop = nullptr;
     backdrop = nullptr;
@@ -183,6 +193,8 @@ void MeEditor::BuildDesktop(void)
     desktop = new QIDesktop("MapEdit", MeDesktop::ShowCursorPos, QIImage("me_butns.bmp", IRect(0, 0, 640, 480), 0),
                             kBitmapDir);
     desktop->dflags |= QID_EXPORTTIPS;
+    s_savedOffset = g_QIButtonOffset;
+    s_savedColours = g_QIColours;
     g_QIButtonOffset = IPoint(1, 1);
     g_QIColours = g_MeColours;
     LoadFont(fontA, kFontFiles[0]);
