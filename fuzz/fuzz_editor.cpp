@@ -57,7 +57,6 @@ static bool Setup(void)
     const std::string bytes = GenTile_Bytes(*set);
     const char* til = QvFuzz_WriteTemp(".til", (const uint8_t*)bytes.data(), bytes.size());
     if (!til || !Tile_LoadInfo(til)) abort();
-    if (chdir(QvFuzz_Dir()) != 0) abort();
     return true;
 }
 
@@ -118,6 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const bool ready = Setup();
     (void)ready;
+    // Screenshots go to the target's directory; libFuzzer's own paths are
+    // relative to where it started.
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd) || chdir(QvFuzz_Dir()) != 0) abort();
     QvFuzzHeapCheck check;
     const size_t passes = size / BYTES_PER_PASS < MAX_PASSES ? size / BYTES_PER_PASS : MAX_PASSES;
     try {
@@ -152,5 +155,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     while (Input_GetKeyEvent(&k)) {
     }
     g_GameState = GS_FRONTEND;
+    if (chdir(cwd) != 0) abort();
     return 0;
 }
