@@ -165,6 +165,20 @@ TEST_F(EditorVisit, TwoVisitsGoOnNumberingScreenshotsAndGiveTheHeapBack)
     EXPECT_NE(text.find("MapEditor has shutdown."), std::string::npos);
 }
 
+TEST_F(EditorVisit, AClosedWindowEndsTheVisitAsAltQDoes)
+{
+    QvPassScript s(50);
+    QvPass close;
+    close.quit = true;
+    s.Wait(20, 3).Add(close);
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_FALSE(s.overran);
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_EQ(g_MeEditor.desktop, nullptr);
+    EXPECT_NE(log.text().find("MapEditor has shutdown."), std::string::npos);
+}
+
 // The frame now on the back buffer against its recorded CRC (written as a
 // PCX on a mismatch).
 static ::testing::AssertionResult FrameMatches(uint32_t golden, const char* file)
