@@ -9,7 +9,9 @@
 #include "editorfixture.h"
 #include "map/map.h"
 #include "platform/input.h"
+#include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qimenu.h"
 
 namespace {
 
@@ -95,6 +97,23 @@ TEST_F(Keys, EachKeyDoesItsCommandAndIsConsumed)
         EXPECT_EQ(Press(r.code, r.modifiers), 0);
         r.check();
     }
+}
+
+TEST_F(Keys, ADigitMakesTheTeamMenuShowTheNewTeamRegression)
+{
+    // Without the sync the old team's button stays pressed, and pressing it does nothing.
+    QIMenu* menu = new QIMenu("TeamMenu", nullptr, &g_MeEditor.team);
+    QIWidget::AddChild(nullptr, menu);
+    for (int t = 0; t < MEEDITOR_TEAMS; t++) QIWidget::AddChild(menu, new QIButton("Team", nullptr));
+    g_MeEditor.teamMenu = menu;
+    menu->SetCurrent(menu->FirstChild());
+    Press(5); // team 3
+    ASSERT_NE(menu->current, nullptr);
+    int index = 0;
+    for (QIWidget* c = menu->FirstChild(); c != menu->current; c = c->Next()) index++;
+    EXPECT_EQ(index, 3);
+    EXPECT_FALSE(menu->FirstChild()->flags & QIWF_DOWN);
+    g_MeEditor.teamMenu = nullptr;
 }
 
 TEST_F(Keys, AltRRaisesEveryAltitudeAndRChangesOnlyTheVariationBits)
