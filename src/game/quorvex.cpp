@@ -15,6 +15,7 @@
 #include "editor/editor.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
+#include "multi/mmframe.h"
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "save/save.h"
@@ -138,8 +139,9 @@ void Game_Main(void)
                 s_multiMenuHook();
                 break;
             }
-            BackToFrontEnd("The multiplayer menus (MULTI)");
-            Shell_Reset();
+            Mm_Main();
+            // The front end starts again from its main page.
+            if (g_GameState == GS_FRONTEND) Shell_Reset();
             break;
         case GS_EDITOR: RunEditor(); break;
         case GS_LOADGAME: RunLoadSavedGame(); break;
