@@ -45,14 +45,6 @@ static void RunFrontEnd(void)
     Shell_Run();
 }
 
-// A state whose subsystem this build doesn't have yet leads back to the
-// front end's main page.
-static void BackToFrontEnd(const char* what)
-{
-    TLOG(TLOG_WARNING, "%s is not available in this build: back to the front end", what);
-    g_GameState = GS_FRONTEND;
-}
-
 void Game_SetFrontEndHook(void (*fn)(void)) { s_frontEndHook = fn; }
 
 void Game_SavedGameFailed(const char* why)
