@@ -152,7 +152,9 @@ TEST_F(EditorVisit, TwoVisitsGoOnNumberingScreenshotsAndGiveTheHeapBack)
         Game_Main();
         EXPECT_FALSE(s.overran);
         EXPECT_EQ(g_GameState, GS_QUIT);
-        if (visit == 0) EXPECT_EQ(teamSeen, 0) << "the digit went to the field";
+        if (visit == 0) {
+            EXPECT_EQ(teamSeen, 0) << "the digit went to the field";
+        }
         char name[32];
         snprintf(name, sizeof name, "mscr%04d.pcx", first + visit);
         EXPECT_EQ(access(name, 0), 0) << name << log.text();
