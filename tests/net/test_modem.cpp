@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -303,6 +304,87 @@ TEST_F(NetModem, CallStatesReportTheirIdsAndRepliesForNoCallChangeNothing)
     ATLine_Pump();
     EXPECT_EQ(Reports(), "");
     EXPECT_EQ(MODEM_GetStatus(), 2u);
+}
+
+// Replies fed straight into the line module, on a pty of the test's own
+// that answers nothing, so that only the fed bytes make messages.
+TEST(NetModemReplies, RepliesBecomeCallStatesWhateverTheirCuts)
+{
+    struct Row {
+        const char* name;
+        bool answer; // the line waits for calls, else it dials
+        std::vector<std::string> chunks;
+        const char* reports; // after the dial's or the open's own
+        uint32_t status;
+    };
+    const std::string junk(100, 'x');
+    const Row rows[] = {
+        {"a ring offers once and is answered", true, {"\r\nRING\r\n", "RING\r\nRING\r"},
+         "ModemStatusPrivilegeOwner ModemStatusRinging ModemStatusAccepted ", 2},
+        {"a ring cut in two", true, {"RI", "N", "G\r"},
+         "ModemStatusPrivilegeOwner ModemStatusRinging ModemStatusAccepted ", 2},
+        {"a ring on a dialling line is no call", false, {"RING\r\n"}, "", 2},
+        {"connect with its rate", false, {"\r\nOK\r\n", "CONNECT 2400", "\r\n"}, "ModemStatusConnected ", 3},
+        {"busy cut in two", false, {"BU", "SY\r"}, "ModemStatusDisconnectedBusy ", 2},
+        {"a refused dial string", false, {"ERROR\r"}, "ModemStatusDisconnected ", 2},
+        {"no carrier before the call was up", false, {"NO CARRIER\n"}, "ModemStatusDisconnected ", 2},
+        {"an over-long line is dropped whole", false, {junk + "BUSY\r", "CONNECTED\r", "RINGING\r"}, "", 2},
+        {"a NUL spoils its line", false, {std::string("BU\0SY\r", 6), "\rBUSY\r"}, "ModemStatusDisconnectedBusy ", 2},
+    };
+    int master, slave;
+    char name[256];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    snprintf(g_Config.modemports, sizeof g_Config.modemports, "%s", name);
+    MODEM_ResetLoader();
+    ATLine_SetGuardMs(0);
+    for (const Row& row : rows) {
+        QvLogCapture log(TLOG_DIAG | TLOG_NDIAG);
+        ASSERT_EQ(MODEM_Init(nullptr), 1);
+        MODEM_MessageRegister(OnStatus);
+        ASSERT_EQ(row.answer ? MODEM_Answer(0) : MODEM_dial(0, "5551234"), 1) << row.name;
+        ATLine_Pump();
+        s_reports.clear();
+        for (const std::string& chunk : row.chunks) {
+            ATLine_Receive(ATLine_LineOf(0), (const uint8_t*)chunk.data(), chunk.size());
+            ATLine_Pump();
+        }
+        std::string all;
+        for (const std::string& r : s_reports) all += r + " ";
+        EXPECT_EQ(all, row.reports) << row.name;
+        EXPECT_EQ(MODEM_GetStatus(), row.status) << row.name;
+        if (row.status == 3) {
+            EXPECT_EQ(MODEM_Connect(), 1) << row.name;
+            EXPECT_NE(log.text().find("Connection Speed : 2400"), std::string::npos) << row.name;
+        }
+        MODEM_Close();
+    }
+    ATLine_SetGuardMs(250);
+    g_Config.modemports[0] = 0;
+    MODEM_ResetLoader();
+    COMM_SetPort("", 0);
+    close(master);
+    close(slave);
+}
+
+TEST(NetModemReplies, ALongLineNameGrowsTheCapabilitiesBuffer)
+{
+    int master, slave;
+    char name[256];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    QvTempDir dir;
+    std::string link = dir.file(std::string(230, 'm'));
+    ASSERT_EQ(symlink(name, link.c_str()), 0);
+    snprintf(g_Config.modemports, sizeof g_Config.modemports, "%s", link.c_str());
+    MODEM_ResetLoader();
+    s_devices.clear();
+    ASSERT_EQ(MODEM_Init(OnDevice), 1);
+    ASSERT_EQ(s_devices.size(), 1u);
+    EXPECT_EQ(s_devices[0], "0 " + link + " 57600");
+    MODEM_Close();
+    g_Config.modemports[0] = 0;
+    MODEM_ResetLoader();
+    close(master);
+    close(slave);
 }
 
 TEST(NetModemText, ErrorCodesHaveTextsOnlyWhereTheLineLibraryUsesThem)
