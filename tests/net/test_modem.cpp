@@ -181,11 +181,13 @@ TEST_F(NetModem, ARefusedLineOrCallIsReportedAndClosed)
         const char* name;
         const char* unavailable;
         bool missingPort;
+        const char* number;
     };
     const Row rows[] = {
-        {"the port can't be opened", nullptr, true},
-        {"the line library refuses the line", "lineOpen", false},
-        {"the line library refuses the call", "lineMakeCall", false},
+        {"the port can't be opened", nullptr, true, "5551234"},
+        {"the line library refuses the line", "lineOpen", false, "5551234"},
+        {"the line library refuses the call", "lineMakeCall", false, "5551234"},
+        {"a number that would end the dial command", nullptr, false, "555\rATH"},
     };
     for (const Row& row : rows) {
         QvLogCapture log(TLOG_NERR);
@@ -193,7 +195,7 @@ TEST_F(NetModem, ARefusedLineOrCallIsReportedAndClosed)
         Use(row.missingPort ? dir_.file("no-such-tty") : port_[0]);
         ATLine_SetUnavailable(row.unavailable);
         Start();
-        EXPECT_EQ(MODEM_dial(0, "5551234"), 0) << row.name;
+        EXPECT_EQ(MODEM_dial(0, row.number), 0) << row.name;
         EXPECT_EQ(MODEM_GetStatus(), 1u) << row.name;
         EXPECT_EQ(Reports(), "ModemStatusDisconnected ") << row.name;
         EXPECT_NE(log.text().find("TAPI ERROR: "), std::string::npos) << row.name;
