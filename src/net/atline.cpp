@@ -421,18 +421,25 @@ int32_t LineMakeCall(HLINE line, HCALL* call, const char* number, uint32_t, cons
     if (!l) return Err(LINEERR_INVALLINEHANDLE);
     if (!call || !number) return Err(LINEERR_INVALPOINTER);
     if (!ValidNumber(number)) return Err(LINEERR_OPERATIONFAILED);
+    // The call is dialling before the command goes: the modem's reply can
+    // come before the write returns.
+    HCALL handle;
     {
         std::lock_guard<std::mutex> g(s_lock);
         if (CallActive(&l->call)) return Err(LINEERR_INVALCALLSTATE);
+        l->call = Call{};
+        l->call.handle = handle = ((++s_callSerial & 0xFFFFFF) << 8) | (l->device + 1);
+        Post(l, LINECALLSTATE_DIALING, 0, 0);
+        Post(l, LINECALLSTATE_PROCEEDING, 0, 0);
     }
     std::string command = std::string("ATD") + number + "\r";
-    if (!WriteText(l->fd, command.c_str())) return Err(LINEERR_OPERATIONFAILED);
-    std::lock_guard<std::mutex> g(s_lock);
-    l->call = Call{};
-    l->call.handle = ((++s_callSerial & 0xFFFFFF) << 8) | (l->device + 1);
-    *call = l->call.handle;
-    Post(l, LINECALLSTATE_DIALING, 0, 0);
-    Post(l, LINECALLSTATE_PROCEEDING, 0, 0);
+    if (!WriteText(l->fd, command.c_str())) {
+        std::lock_guard<std::mutex> g(s_lock);
+        l->call = Call{};
+        PurgeQueue(line);
+        return Err(LINEERR_OPERATIONFAILED);
+    }
+    *call = handle;
     return 0;
 }
 
@@ -440,13 +447,19 @@ int32_t LineAnswer(HCALL call, const char*, uint32_t)
 {
     Line* l = LineOfCall(call);
     if (!l) return Err(LINEERR_INVALCALLHANDLE);
+    // Accepted before the command goes: CONNECT can come before the write
+    // returns.
     {
         std::lock_guard<std::mutex> g(s_lock);
         if (l->call.state != LINECALLSTATE_OFFERING) return Err(LINEERR_INVALCALLSTATE);
+        Post(l, LINECALLSTATE_ACCEPTED, 0, 0);
     }
-    if (!WriteText(l->fd, "ATA\r")) return Err(LINEERR_OPERATIONFAILED);
-    std::lock_guard<std::mutex> g(s_lock);
-    Post(l, LINECALLSTATE_ACCEPTED, 0, 0);
+    if (!WriteText(l->fd, "ATA\r")) {
+        std::lock_guard<std::mutex> g(s_lock);
+        l->call.state = LINECALLSTATE_OFFERING;
+        PurgeQueue(ATLine_LineOf(l->device));
+        return Err(LINEERR_OPERATIONFAILED);
+    }
     return 0;
 }
 
