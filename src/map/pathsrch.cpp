@@ -612,6 +612,15 @@ void Pathsrch_CancelUnit(const UNIT* u)
         }
 }
 
+void Pathsrch_ForgetAll(void)
+{
+    if (!s_open) return;
+    s_ring.assign(PATHSRCH_QUEUE, UNITID{nullptr, -1});
+    s_ringHead = s_ringCount = 0;
+    s_waiting.clear();
+    s_search = SEARCH{};
+}
+
 void Pathsrch_Update(void)
 {
     if (s_open) Work(s_budget);

@@ -32,6 +32,9 @@ int Pathsrch_IsOpen(void);
 void Pathsrch_StartUnitSearch(UNIT* u);
 // Forgets the unit's request (its search, if running, is dropped).
 void Pathsrch_CancelUnit(const UNIT* u);
+// Forgets every request and the running search (a loaded game's units are
+// other records; they ask again).
+void Pathsrch_ForgetAll(void);
 // Update step 5: runs queued searches until the budget is spent.
 void Pathsrch_Update(void);
 // Runs every queued search to its end (tests, the benchmark's reference).
