@@ -26,7 +26,7 @@
 //     their pools without being unlinked from anything (every list they sat
 //     on was replaced), and what no block carries is taken down or rebuilt
 //     (order queues, recording and playback, the making sequence, the sight
-//     counts, the path search's requests, the connected regions, the
+//     counts, the path search's open list, the connected regions, the
 //     terrain cache). Any refusal before puts the globals back and gives the
 //     new records back: the game is as it was.
 //
@@ -152,8 +152,8 @@ const char* Save_IdsToPointers(void);
 void Save_PreSaveParsing(void);
 // ... and rebuilds the rest from what was loaded: the thing list's count and
 // end, the grid arrays' capacity, the sight counts from the loaded sweeps,
-// the path search's requests (the waiting units ask again, in making
-// order; phase effects dropped), the connected regions
+// the path search from its loaded state (phase effects dropped), the
+// connected regions
 // (when the game had them), the terrain cache; computer teams booted, the
 // computer players started again (when the game had them), each activated
 // on its state machine's current plan. The update timer is the caller's

@@ -21,6 +21,7 @@
 #include "map/mapview.h"
 #include "map/overlay.h"
 #include "map/path.h"
+#include "map/pathsrch.h"
 #include "map/region.h"
 #include "platform/animtype.h"
 #include "platform/effects.h"
@@ -194,6 +195,7 @@ int Save_ConstructLists(void)
         Rand_Save();
         Build_SaveAll();
         Path_CleanUp();
+        Pathsrch_SaveAll();
         Save_RegisterGameTypes();
         PREREQ_SaveAll();
         Units_SaveConstructQueue();

@@ -170,7 +170,8 @@ int Save_LoadableLocal(int type)
     case ST_NONE: case ST_VORTEXGLLHEADER: case ST_VORTEXGLLNODE: case ST_VORTEX: case ST_UNIT: case ST_PART:
     case ST_PATHNODE: case ST_TRAIL: case ST_WAYPOINT: case ST_UNITLISTELEM: case ST_BUILDINGPACKAGE:
     case ST_BUILDING: case ST_APGLLHEADER: case ST_APGLLNODE: case ST_BUILDID: case ST_MINIBUILDING:
-    case ST_PROJECTILE: case ST_EXPL: case ST_EXPLANIM: case ST_SWave: case ST_SWaveNode:
+    case ST_PROJECTILE: case ST_EXPL: case ST_EXPLANIM: case ST_SWave: case ST_SWaveNode: case ST_PQELEMENT:
+    case ST_UNITID:
         return 1;
     default: return 0;
     }
@@ -383,7 +384,8 @@ int checkModules(LoadFile& f, Staging& st)
     const char* (*checks[])(void) = {SortDisp_CheckLoaded,  Ovl_CheckLoaded,    Seemap_CheckLoaded,
                                      Mapgrid_CheckLoaded,   Units_CheckLoaded,  Build_CheckLoaded,
                                      checkSweeps,           Projectile_CheckLoaded, Expl_CheckLoaded,
-                                     Vortex_CheckLoaded,    Swave_CheckLoaded,  Units_ConstructQueueCheckLoaded};
+                                     Vortex_CheckLoaded,    Swave_CheckLoaded,  Units_ConstructQueueCheckLoaded,
+                                     Pathsrch_CheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
     s_loadedSizes = nullptr;
@@ -471,16 +473,6 @@ static void RecountSight(void)
     }
 }
 
-// The search's requests are the replaced game's: the loaded units waiting
-// for a path ask again, in their making order.
-static void RestartSearches(void)
-{
-    Pathsrch_ForgetAll();
-    if (!Pathsrch_IsOpen()) return;
-    for (UNIT* u = Units_MadeAfter(0, UINT32_MAX); u; u = Units_MadeAfter(u->seq, UINT32_MAX))
-        if (u->onmap && u->state == US_WAITFORPATH) Pathsrch_StartUnitSearch(u);
-}
-
 void Save_PostSaveParsing(void)
 {
     TLOG(TLOG_SAVE, "- post save parsing");
@@ -488,7 +480,7 @@ void Save_PostSaveParsing(void)
     Mapgrid_AfterLoad();
     PhaseEff_FreeAll();
     RecountSight();
-    RestartSearches();
+    Pathsrch_AfterLoad();
     if (CRE_IsBuilt()) CRE_Build();
     Map_InvalidateTerrainCache();
     RestartComputerPlayers();

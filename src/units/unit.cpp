@@ -745,7 +745,7 @@ const char* Units_CheckLoaded(void)
                 } else if (u->gridcell != -1) {
                     return "a unit off the map in a grid cell";
                 }
-                // A waiting unit asks again after the load, from its search target.
+                // A search target off the map would stop the next search on its assertion.
                 if (u->state == US_WAITFORPATH && !Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y))
                     return "a unit waiting for a path off the map";
                 if (const char* why = CheckParts(u)) return why;
