@@ -128,6 +128,9 @@ SAVEBLOCK* Saveblk_RemoveFirstLocal(void);
 void Saveblk_DropFirstLocal(void);
 void Saveblk_DropFirstGlobal(void);
 
+// Refuses the save being listed (logged "Save refused: %s" the first time);
+// every walk stops.
+void Save_Refuse(const char* why);
 // Why the registrations since Saveblk_Init can't be saved (a block too large,
 // more blocks than ids), or null when they can.
 const char* Saveblk_Refusal(void);

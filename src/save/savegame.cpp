@@ -211,6 +211,7 @@ int Save_ConstructLists(void)
         Weapon_SaveProjectiles();
         Saveget_Vortices();
         Swave_Save();
+        Saveget_EndConditions();
         Build_SaveVisibilityCursors();
         Save_RegisterUid();
         Save_RegisterUnitCounters();

@@ -32,6 +32,18 @@ void Save_RegisterGameTypes(void);
 // list; its global trails' waypoints.
 void Saveget_Teams(void);
 
+// The condition machine: the plans of the plan list (static, named by their
+// file), the machine's own record (carried delays, start counts, call
+// counter, current team, the trees' and file names' pointers) as global
+// blocks, and every tree with its states, lists, criteria and texts. A
+// criterion of an invalid node type logs "Endcondition node type %d invalid
+// - cannot be saved." and refuses the save.
+void Saveget_EndConditions(void);
+// While a load is checked: null when every loaded list of the machine holds
+// together (links, end, count, cursor), every text ends inside its block and
+// the current team is a team; else what is wrong.
+const char* Endcond_CheckLoaded(void);
+
 // The move group-id counter and the making sequence's next number, staged
 // as the unique-id counter is, and the units' hit-point total.
 void Save_RegisterUnitCounters(void);

@@ -161,10 +161,13 @@ int checkBlocks(LoadFile& f)
     return 1;
 }
 
-// The local records a load can give back to their modules: the condition
-// machine's records have no walker yet.
+// The local records a load can give back to their modules.
 int Save_LoadableLocal(int type)
 {
+    // The condition machine's records and lists (regions and plans are
+    // global and static blocks).
+    if (type >= ST_CONDTREE && type <= ST_CRITERIA && type != ST_AIP_struct) return 1;
+    if (type >= ST_CNBOOLGLLHEADER && type <= ST_IDLISTGLLNODE) return 1;
     switch (type) {
     case ST_DISPLAYELEMENT: case ST_OVERLAY: case ST_BYTEMAP: case ST_MAPGRID: case ST_VOID: case ST_ULONG:
     case ST_NONE: case ST_VORTEXGLLHEADER: case ST_VORTEXGLLNODE: case ST_VORTEX: case ST_UNIT: case ST_PART:
@@ -385,7 +388,7 @@ int checkModules(LoadFile& f, Staging& st)
                                      Mapgrid_CheckLoaded,   Units_CheckLoaded,  Build_CheckLoaded,
                                      checkSweeps,           Projectile_CheckLoaded, Expl_CheckLoaded,
                                      Vortex_CheckLoaded,    Swave_CheckLoaded,  Units_ConstructQueueCheckLoaded,
-                                     Pathsrch_CheckLoaded};
+                                     Pathsrch_CheckLoaded,  Endcond_CheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
     s_loadedSizes = nullptr;

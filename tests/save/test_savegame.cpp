@@ -799,6 +799,8 @@ TEST_F(SavedGameWithUnits, LoadedIntoAFreshGameOrInPlaceItPlaysOnAlike)
     EXPECT_GT(Expl_Count(), 0);
     EXPECT_GT(Build_Count(), 0);
     EXPECT_GT(Pathsrch_Pending(), 1) << "a search under way, another waiting";
+    EXPECT_GT(Save_TypeBlocks(ST_CONDTREE), 0u) << "the condition machine's trees";
+    EXPECT_GT(Save_TypeBlocks(ST_CRITERIA), 0u);
     const int units = Units_Count(), parts = Parts_InUse();
     const std::vector<uint64_t> later = Digests(80);
     const std::string end = Canonical();
@@ -863,6 +865,14 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
         Put32(bytes, r.at, r.value);
         Refused(RepairCrcs(bytes), r.name, r.why);
     }
+    // A condition tree's text loses its end.
+    const FileBlock* text = nullptr;
+    for (const FileBlock* b : OfType(ST_VOID))
+        if (!b->global && b->size > 1) text = b;
+    ASSERT_NE(text, nullptr);
+    std::string bytes = file_;
+    bytes[text->at + 16 + text->size - 1] = 'x';
+    Refused(RepairCrcs(bytes), "a text without its end", "text without its end");
 }
 
 // Damage anywhere in the game's records behind repaired CRCs: refused with
