@@ -49,7 +49,7 @@ inline int SaveBlk_Type(const SAVEBLOCK* b) { return (int)((b->flags >> SAVEBLK_
 inline int SaveBlk_IsGlobal(const SAVEBLOCK* b) { return (b->flags & SAVEBLK_KINDMASK) != 0; }
 inline int SaveBlk_IsStatic(const SAVEBLOCK* b) { return (b->flags & SAVEBLK_STATIC) != 0; }
 
-// Registers one block: kind SAVE_KIND, type 0..109 (else asserted), address
+// Registers one block: kind SAVE_KIND, type 0..112 (else asserted), address
 // non-null (assertion "p"). Non-zero kinds join the global list (a global
 // address registered twice is listed twice, the second kept out of the tree
 // with "Duplicate pointer"); a local address registered again is listed once.

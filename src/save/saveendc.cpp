@@ -182,6 +182,23 @@ void checkTree(const CONDTREE* tree)
 
 } // namespace
 
+void Saveget_SpecialForces(void)
+{
+    Save_RegisterHead(AI_SpecialForceListSlot(), 1, ST_SPECIAL_FORCEGLLHEADER, "ai->forces");
+    walkList(AI_SpecialForceList(), ST_SPECIAL_FORCEGLLHEADER, ST_SPECIAL_FORCEGLLNODE, [](void* e) {
+        SPECIAL_FORCE* force = (SPECIAL_FORCE*)e;
+        registerLocal(ST_SPECIAL_FORCE, force, sizeof *force);
+        walkList(force->units, ST_IDLISTGLLHEADER, ST_IDLISTGLLNODE, plain<int32_t>(ST_ULONG));
+    });
+}
+
+const char* SpecialForces_CheckLoaded(void)
+{
+    s_bad = nullptr;
+    eachOf(AI_SpecialForceList(), [](void* e) { checkList(((const SPECIAL_FORCE*)e)->units); });
+    return s_bad;
+}
+
 void Saveget_EndConditions(void)
 {
     // The plans first: the states name them.

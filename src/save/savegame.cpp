@@ -212,6 +212,7 @@ int Save_ConstructLists(void)
         Saveget_Vortices();
         Swave_Save();
         Saveget_EndConditions();
+        Saveget_SpecialForces();
         Build_SaveVisibilityCursors();
         Save_RegisterUid();
         Save_RegisterUnitCounters();

@@ -8,7 +8,7 @@
 
 // Registers the pointer fields of one record of the type (its local form,
 // else its global one); error "No GetPtr for %s type" for a type without a
-// stored form ("Unknown Type" outside 0..109).
+// stored form ("Unknown Type" outside 0..112).
 void Save_RegisterTypePointers(int type, void* record);
 // The same for every record of a block of size bytes of the kind; a global
 // VOID block's pointers take target.
@@ -43,6 +43,11 @@ void Saveget_EndConditions(void);
 // together (links, end, count, cursor), every text ends inside its block and
 // the current team is a team; else what is wrong.
 const char* Endcond_CheckLoaded(void);
+
+// The special forces (SPECIAL_FORCE records, ours) with their list and
+// each force's unit ids; after a load, null when their lists hold together.
+void Saveget_SpecialForces(void);
+const char* SpecialForces_CheckLoaded(void);
 
 // The move group-id counter and the making sequence's next number, staged
 // as the unique-id counter is, and the units' hit-point total.

@@ -168,6 +168,7 @@ int Save_LoadableLocal(int type)
     // global and static blocks).
     if (type >= ST_CONDTREE && type <= ST_CRITERIA && type != ST_AIP_struct) return 1;
     if (type >= ST_CNBOOLGLLHEADER && type <= ST_IDLISTGLLNODE) return 1;
+    if (type >= ST_SPECIAL_FORCE && type <= ST_SPECIAL_FORCEGLLNODE) return 1;
     switch (type) {
     case ST_DISPLAYELEMENT: case ST_OVERLAY: case ST_BYTEMAP: case ST_MAPGRID: case ST_VOID: case ST_ULONG:
     case ST_NONE: case ST_VORTEXGLLHEADER: case ST_VORTEXGLLNODE: case ST_VORTEX: case ST_UNIT: case ST_PART:
@@ -388,7 +389,7 @@ int checkModules(LoadFile& f, Staging& st)
                                      Mapgrid_CheckLoaded,   Units_CheckLoaded,  Build_CheckLoaded,
                                      checkSweeps,           Projectile_CheckLoaded, Expl_CheckLoaded,
                                      Vortex_CheckLoaded,    Swave_CheckLoaded,  Units_ConstructQueueCheckLoaded,
-                                     Pathsrch_CheckLoaded,  Endcond_CheckLoaded};
+                                     Pathsrch_CheckLoaded,  Endcond_CheckLoaded, SpecialForces_CheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
     s_loadedSizes = nullptr;
@@ -484,6 +485,7 @@ void Save_PostSaveParsing(void)
     PhaseEff_FreeAll();
     RecountSight();
     Pathsrch_AfterLoad();
+    AI_SpecialForcesAfterLoad();
     if (CRE_IsBuilt()) CRE_Build();
     Map_InvalidateTerrainCache();
     RestartComputerPlayers();

@@ -11,6 +11,7 @@
 #include "map/map.h"
 #include "map/path.h"
 #include "map/pathsrch.h"
+#include "ai/ai.h"
 #include "ai/aip.h"
 #include "rules/endcond.h"
 #include "save/savefield.h"
@@ -650,6 +651,12 @@ const SAVEFIELD kCriteria[] = {
     {"type", 0, (uint8_t)sizeof(CRITERIA), (uint8_t)sizeof(CRITERIA::type), SF_VARIANT, 1, 0, 0, 0, kCritCases,
      (uint16_t)(sizeof kCritCases / sizeof kCritCases[0]), (uint16_t)offsetof(CRITERIA, type)},
 };
+// The special forces: a force's unit ids are an id list.
+GLLTABLES(SpecialForce, ST_SPECIAL_FORCEGLLNODE, ST_SPECIAL_FORCE)
+const SAVEFIELD kSpecialForce[] = {
+    ANYU(SPECIAL_FORCE, id), PTR(SPECIAL_FORCE, units, "force->units", ST_IDLISTGLLHEADER),
+    I32(SPECIAL_FORCE, team, 0, TEAMMAX), I32(SPECIAL_FORCE, released, 0, 1),
+};
 // A condition-tree pointer variable of the machine's state.
 const SAVEFIELD kCondTreePtr[] = {{"*condtreeptr", 0, 8, 4, SF_PTR, 1, 0, 0, ST_CONDTREE, nullptr, 0, 0}};
 // The type tables: static, named by their names and places.
@@ -693,6 +700,9 @@ SAVEFORMROW g_SaveUnitForms[] = {
     {ST_APGLLNODE, 0, FORM("APGLLNODE", GLL_NODE, kApNode)},
     {ST_SWaveNode, 0, FORM("SWaveNode", SWaveNode, kSwaveNode)},
     {ST_SWave, 0, FORM("SWave", SWave, kSwave)},
+    {ST_SPECIAL_FORCE, 0, FORM("SPECIAL_FORCE", SPECIAL_FORCE, kSpecialForce)},
+    {ST_SPECIAL_FORCEGLLHEADER, 0, FORM("SPECIAL_FORCEGLLHEADER", GLL, kGllHeadSpecialForce)},
+    {ST_SPECIAL_FORCEGLLNODE, 0, FORM("SPECIAL_FORCEGLLNODE", GLL_NODE, kGllNodeSpecialForce)},
     {ST_PATHSRCH, 1, FORM("PATHSRCH", PATHSRCH, kPathsrch)},
     {ST_PRIQUEUE, 1, FORM("PRIQUEUE tile row", PATHSRCH_TILE, kPathsrchTile)},
     {ST_PQELEMENT, 0, FORM("PQELEMENT", PQELEMENT, kPqElement)},

@@ -731,6 +731,7 @@ protected:
             PROJECTILEID shot;
             if (!Weapon_MakeProjectile(&shot, Weapon_GetType(0), &ground, u->basepart)) continue;
             if (shots++ == 0) {
+                AI_AddToSpecialForce(AI_NewSpecialForce(u->team, 0xFFFFFFFFu), u->id);
                 Vortex_Open(shot.projectile, u->pixelpos.x, u->pixelpos.y);
                 Swave_Start(shot.projectile, u->pixelpos.x, u->pixelpos.y);
                 EXPLID blast;
@@ -801,6 +802,7 @@ TEST_F(SavedGameWithUnits, LoadedIntoAFreshGameOrInPlaceItPlaysOnAlike)
     EXPECT_GT(Pathsrch_Pending(), 1) << "a search under way, another waiting";
     EXPECT_GT(Save_TypeBlocks(ST_CONDTREE), 0u) << "the condition machine's trees";
     EXPECT_GT(Save_TypeBlocks(ST_CRITERIA), 0u);
+    EXPECT_GT(Save_TypeBlocks(ST_SPECIAL_FORCE), 0u) << "a special force";
     const int units = Units_Count(), parts = Parts_InUse();
     const std::vector<uint64_t> later = Digests(80);
     const std::string end = Canonical();
