@@ -233,7 +233,8 @@ void Mapgrid_SaveAll(void)
         for (int l = 0; l < MGL_LISTS; l++) {
             void** items = cell.items[l];
             if (!items) continue;
-            for (int k = 0; k < cell.count[l]; k++)
+            // A listing reads no entry: a loaded count is checked afterwards.
+            for (int k = 0; !(g_SaveFlags & SAVEF_LISTONLY) && k < cell.count[l]; k++)
                 Save_RegisterPointer(&items[k], items[k], Mapgrid_EntryType(l), "cell->items[l][i]");
             Save_RegisterBlock(SAVEK_LOCAL, items, ST_MAPGRID, (size_t)cell.count[l] * sizeof(void*));
         }

@@ -743,7 +743,9 @@ void Pathsrch_SaveAll(void)
     }
     if (s_state.open) Save_RegisterBlock(SAVEK_LOCAL, s_state.open, ST_PQELEMENT, (size_t)s_state.nopen * sizeof(PQELEMENT));
     if (s_state.waiting) {
-        for (int i = 0; i < s_state.nwaiting; i++) Save_RegisterTypePointers(ST_UNITID, &s_state.waiting[i]);
+        // A listing reads no entry: a loaded count is checked afterwards.
+        for (int i = 0; !(g_SaveFlags & SAVEF_LISTONLY) && i < s_state.nwaiting; i++)
+            Save_RegisterTypePointers(ST_UNITID, &s_state.waiting[i]);
         Save_RegisterBlock(SAVEK_LOCAL, s_state.waiting, ST_UNITID, (size_t)s_state.nwaiting * sizeof(UNITID));
     }
 }

@@ -30,8 +30,11 @@ void registerLocal(int type, void* record, size_t size)
 
 void registerText(char* text)
 {
-    // A loaded text is checked before anything reads it (Endcond_CheckLoadedTexts).
-    if (text && Save_WalkGoesOn()) Save_RegisterBlock(SAVEK_LOCAL, text, ST_VOID, strlen(text) + 1);
+    if (!text || !Save_WalkGoesOn()) return;
+    // A loaded text is read no further than its block: its end is checked
+    // after the walk (Endcond_CheckLoaded).
+    const long loaded = Save_LoadedSize(text);
+    Save_RegisterBlock(SAVEK_LOCAL, text, ST_VOID, loaded >= 0 ? (size_t)loaded : strlen(text) + 1);
 }
 
 // A list: its header, its nodes, each node's element (fn, or a block of

@@ -75,6 +75,6 @@ void* Save_AllocLocal(int type, uint32_t size);
 // Gives a local record back to its module's pool (or frees it): a refused
 // load's new records, a loaded game's replaced ones.
 void Save_FreeLocal(int type, void* record);
-// While a load is checked: the size of the loaded local block at data, or
-// -1 when no loaded local block starts there.
+// While a load is walked again and checked: the size of the loaded local
+// block at data, or -1 when no loaded local block starts there.
 long Save_LoadedSize(const void* data);

@@ -381,9 +381,7 @@ const char* checkSweeps(void)
 // The modules' own checks of what they were given.
 int checkModules(LoadFile& f, Staging& st)
 {
-    std::map<const void*, uint32_t> sizes;
-    for (const Staging::Loaded& r : st.fresh) sizes[r.data] = r.size;
-    s_loadedSizes = &sizes;
+    (void)st;
     const char* why = nullptr;
     const char* (*checks[])(void) = {SortDisp_CheckLoaded,  Ovl_CheckLoaded,    Seemap_CheckLoaded,
                                      Mapgrid_CheckLoaded,   Units_CheckLoaded,  Build_CheckLoaded,
@@ -392,7 +390,6 @@ int checkModules(LoadFile& f, Staging& st)
                                      Pathsrch_CheckLoaded,  Endcond_CheckLoaded, SpecialForces_CheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
-    s_loadedSizes = nullptr;
     if (why) return refuse(f, "the loaded game is inconsistent: %s", why);
     return 1;
 }
@@ -538,7 +535,13 @@ int Save_Load(const char* path)
         if (ok && !applyBlocks(f, st)) ok = undo(st);
         Saveblk_Close();
         SavePtr_Close();
+        // The loaded blocks' sizes serve the walks (a loaded text is read
+        // no further than its block) and the modules' checks.
+        std::map<const void*, uint32_t> sizes;
+        for (const Staging::Loaded& r : st.fresh) sizes[r.data] = r.size;
+        s_loadedSizes = &sizes;
         if (ok && !(relist(f, st) && checkModules(f, st))) ok = undo(st);
+        s_loadedSizes = nullptr;
         g_SaveFlags |= SAVEF_LIVE;
         if (ok) {
             keep(st);
