@@ -719,8 +719,14 @@ void Units_FreeRecord(UNIT* u)
 static const char* CheckParts(const UNIT* u)
 {
     const PART* below = nullptr;
-    for (const PART* p = u->basepart; p; below = p, p = p->partup)
-        if (p->unit != u || p->partdown != below) return "a part of a unit's chain stands on another";
+    for (const PART* p = u->basepart; p; below = p, p = p->partup) {
+        if (p->unit != u || p->partdown != below || !p->type) return "a part of a unit's chain stands on another";
+        // A firing part's weapon is one of its type's.
+        for (const PART_STATEREC* st : {&p->state, &p->next})
+            if (st->weapon >= PARTS_MAXWEAPONS ||
+                (st->state == PS_FIRING && (st->weapon < 0 || st->weapon >= p->type->nrweapons)))
+                return "a part firing a weapon its type hasn't";
+    }
     return nullptr;
 }
 
