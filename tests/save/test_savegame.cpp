@@ -867,6 +867,15 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
         Put32(bytes, r.at, r.value);
         Refused(RepairCrcs(bytes), r.name, r.why);
     }
+    // A part firing a weapon slot its type hasn't (its update asserted):
+    // the demo's first part has fewer than four weapons.
+    {
+        std::string bytes = file_;
+        const size_t part = parts[0]->at + 16;
+        Put32(bytes, part + StoredOffset(ST_PART, "state.state"), PS_FIRING);
+        Put32(bytes, part + StoredOffset(ST_PART, "state.weapon"), PARTS_MAXWEAPONS - 1);
+        Refused(RepairCrcs(bytes), "a part firing a weapon its type hasn't", "weapon");
+    }
     // A condition tree's text loses its end.
     const FileBlock* text = nullptr;
     for (const FileBlock* b : OfType(ST_VOID))
