@@ -7,7 +7,8 @@ TSANBUILD  ?= build-tsan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 10
 ARGS       ?=
-RUNDIR     := $(BUILD)/run
+NODE       ?=
+RUNDIR     := $(BUILD)/run$(if $(NODE),-$(NODE))
 
 .PHONY: all deps build run test test-main test-san test-tsan fuzz fuzz-build bench clean
 
@@ -23,11 +24,20 @@ build: deps
 # The run directory holds the demo world, the generated data and everything
 # the program writes (logs, configuration rewrites), so tracked files stay
 # untouched. Files changed there since they were copied are kept.
+# NODE=k (1..8) runs machine k of a network game on this one: its own run
+# directory, whose configuration (written when it has none) starts in the
+# multiplayer menus as "Player k", at the address 127.0.0.k.
 run: build
+	@if [ -n "$(NODE)" ] && [ ! -f $(RUNDIR)/quorvex.cfg ]; then \
+	    mkdir -p $(RUNDIR) && sed -e 's/^\( *SetEntryPoint *\).*/\1MULTI/' \
+	        -e 's/^\( *SetStartCategory *\).*/\1MULTI/' -e 's/^\( *SetStartScenario *\).*/\1"DUEL"/' \
+	        -e 's/^\( *SetPlayerName *\).*/\1"Player $(NODE)"/' \
+	        -e 's/^\( *EnableDiagnostics.*\)/\1\n    EnableSetup      1/' data/demo/quorvex.cfg > $(RUNDIR)/quorvex.cfg; \
+	fi
 	mkdir -p $(RUNDIR)
 	cp -ru data/demo/. $(RUNDIR)/
 	$(BUILD)/tools/mkdata/mkdata demo $(RUNDIR)
-	cd $(RUNDIR) && ../quorvex $(ARGS)
+	cd $(RUNDIR) && $(if $(NODE),QUORVEX_NETADDRESS=127.0.0.$(NODE)) ../quorvex $(ARGS)
 
 # Each stage in turn, its time printed at the end (also when one fails).
 STAGES := test-main test-san test-tsan fuzz

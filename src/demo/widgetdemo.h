@@ -1,5 +1,5 @@
-// The widget demonstration: three pages of the widget library, what
-// `quorvex --widgets` shows until the front end replaces it.
+// The widget demonstration: three pages of the widget library, kept for
+// its golden frames and the desktop's fuzz target.
 //
 // The page's pictures, palette and fonts come from the data directory's
 // "wdemo\" folder (made by mkdata). On the page: the page picture as the

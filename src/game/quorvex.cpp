@@ -14,6 +14,7 @@
 #include "core/utils.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
+#include "multi/mmframe.h"
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "save/save.h"
@@ -126,8 +127,9 @@ void Game_Main(void)
                 s_multiMenuHook();
                 break;
             }
-            BackToFrontEnd("The multiplayer menus (MULTI)");
-            Shell_Reset();
+            Mm_Main();
+            // The front end starts again from its main page.
+            if (g_GameState == GS_FRONTEND) Shell_Reset();
             break;
         case GS_EDITOR: BackToFrontEnd("The scenario editor (MAPEDIT)"); break;
         case GS_LOADGAME: RunLoadSavedGame(); break;

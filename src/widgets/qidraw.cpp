@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "core/mlstring.h"
@@ -197,17 +198,32 @@ static std::string Arguments(const char* format)
     return sig;
 }
 
+int QI_SameArguments(const char* found, const char* defaultFormat)
+{
+    const std::string want = Arguments(defaultFormat);
+    return Arguments(found) == want && want.find('!') == std::string::npos;
+}
+
+// Ids whose '#define' line was written already: pages look texts up on every
+// poll, and a line a frame would grow the log without bound.
+static std::set<std::string>& DefinedIds(void)
+{
+    static std::set<std::string> ids;
+    return ids;
+}
+
 void QI_Text(const char* id, QIString* out, const char* defaultFormat, ...)
 {
     char format[QITEXT_MAX + 1];
     const char* chosen = defaultFormat;
-    if (MLString_GetOrDefine(id, defaultFormat, format, sizeof format)) {
-        const std::string want = Arguments(defaultFormat);
-        if (Arguments(format) == want && want.find('!') == std::string::npos)
+    if (MLString_Get(id, format, sizeof format, 0)) {
+        if (QI_SameArguments(format, defaultFormat))
             chosen = format;
         else
             TLOG(TLOG_WARNING, "Text [%s] takes other arguments than \"%s\": the default is used",
                  id, defaultFormat);
+    } else if (DefinedIds().insert(id ? id : "").second) {
+        TLOG(TLOG_WARNING, "#define %s \"%s\"", id ? id : "", defaultFormat);
     }
     char text[QITEXT_MAX + 1];
     va_list ap;

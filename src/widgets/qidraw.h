@@ -72,8 +72,12 @@ void QI_DrawHTrack(int x, int y, int length);
 // A tip box round text; returns (x, y, text width + 2, font height).
 IRect QI_DrawTextBox(int x, int y, const char* text, const QIFont* font);
 
+// 1 when a found text asks for the same arguments as the default format
+// (and none that no text may use): only then may it stand in for it.
+int QI_SameArguments(const char* found, const char* defaultFormat);
 // The text of id from the multi-language strings, or defaultFormat when it
-// is missing (logging the warning '#define id "defaultFormat"'), expanded
+// is missing (logging the warning '#define id "defaultFormat"' the first
+// time the process meets the id), expanded
 // with the arguments into out (at most 511 characters). A found text whose
 // conversions differ from the default's is not used: the default is, with
 // a warning naming the id.

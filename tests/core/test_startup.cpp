@@ -277,7 +277,7 @@ TEST(StateLoop, MissingSubsystemsQuitCleanly)
         const char* logged;
     } rows[] = {
         {GS_FRONTEND, "Shell library ["},
-        {GS_MULTIMENU, "The multiplayer menus (MULTI) is not available in this build: back to the front end"},
+        {GS_MULTIMENU, "Multi Menu could not be built: [f16blue.pcx] is missing"},
         {GS_EDITOR, "The scenario editor (MAPEDIT) is not available in this build: back to the front end"},
         {GS_LOADGAME, "Saved game not loaded: "},
     };

@@ -52,8 +52,9 @@ int main(int argc, char** argv)
     if (argc == 3 && strcmp(argv[1], "demo") == 0) {
         // The run directory's own folders: saved games go to "save".
         if (!Mkdata_MakeDirs(std::string(argv[2]) + "/save")) return 1;
-        for (const MKDATA_GEN& g : Generators())
-            if (g.demo && !g.demo(argv[2])) return 1;
+        for (int late = 0; late < 2; late++)
+            for (const MKDATA_GEN& g : Generators())
+                if (g.late == late && g.demo && !g.demo(argv[2])) return 1;
         return 0;
     }
     if (argc == 4 && strcmp(argv[1], "seeds") == 0) {

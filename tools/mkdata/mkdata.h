@@ -11,6 +11,9 @@ struct MKDATA_GEN {
     int (*demo)(const std::string& rundir);
     // Writes seeds for a fuzz target into dir (ignores other targets); 1 on success.
     int (*seeds)(const std::string& target, const std::string& dir);
+    // Set: the demo step runs after every other generator's (it reads what
+    // they wrote).
+    int late = 0;
 };
 
 struct MkdataRegistrar {

@@ -23,6 +23,9 @@
 // or, after --stop-ms, a child resumes it). --frame-ms shortens the drop
 // limits' frame step.
 // --playback plays a recording single-player with the round length it had.
+// --menus SCRIPT runs the multiplayer menus under a page script instead
+// (support/pagescript.h), with the address book and configuration of its
+// directory, and quits when they end.
 #include <arpa/inet.h>
 #include <signal.h>
 #include <sys/types.h>
@@ -49,6 +52,7 @@
 #include "netfault.h"
 #include "platform/plat.h"
 #include "platform/thread.h"
+#include "support/pagescript.h"
 #include "support/world.h"
 #include "units/iterate.h"
 #include "units/orders.h"
@@ -64,6 +68,7 @@ struct Options {
     long killat = -1, intat = -1, stopat = -1, stopms = 0;
     const char* playback = nullptr;
     const char* port = "";
+    const char* menus = nullptr;
 };
 
 Options s_opt;
@@ -350,6 +355,13 @@ void Pump(void)
     if (g_NetworkGame && g_NetRounds.waiting) usleep(1000);
 }
 
+// State 1 under a page script: the menus as a person works them.
+void ScriptedMenus(void)
+{
+    PageScript_RunMenus();
+    g_GameState = GS_QUIT;
+}
+
 // Back in the front end: the game ended (its picture answered) or was left.
 void FrontEnd(void) { g_GameState = GS_QUIT; }
 
@@ -358,7 +370,7 @@ int Usage(void)
     fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial]\n"
           "               [--port PATH] [--seed S]\n"
           "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
-          "               [--playback FILE --cycles C]\n",
+          "               [--playback FILE --cycles C] [--menus SCRIPT]\n",
           stderr);
     return 2;
 }
@@ -386,6 +398,7 @@ int main(int argc, char** argv)
         else if (k == "--stop-ms") s_opt.stopms = atol(v);
         else if (k == "--playback") s_opt.playback = v;
         else if (k == "--cycles") s_opt.cycles = (uint32_t)strtoul(v, nullptr, 10);
+        else if (k == "--menus") s_opt.menus = v;
         else return Usage();
     }
     if (s_opt.node < 0 || s_opt.node >= NET_NODES || s_opt.nodes < 1 || s_opt.nodes > NET_NODES) return Usage();
@@ -393,6 +406,13 @@ int main(int argc, char** argv)
     s_rand.seed(s_opt.seed * 1000003u + (uint32_t)s_opt.node);
     setenv("QUORVEX_NETADDRESS", s_self, 1);
     setenv("QUORVEX_PLATFORM", "headless", 1);
+    if (s_opt.menus) {
+        const std::string prefix = "[node " + std::to_string(s_opt.node) + "] ";
+        if (!PageScript_Load(s_opt.menus, prefix.c_str(), 40)) return 1;
+        Game_SetMultiMenuHook(ScriptedMenus);
+        Game_SetFrontEndHook(FrontEnd);
+        return Quorvex_Main();
+    }
     s_digests = fopen(s_opt.playback ? "playback.txt" : "digests.txt", "w");
     if (!s_digests) return 1;
     Game_SetMultiMenuHook(MultiMenus);

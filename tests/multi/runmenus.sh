@@ -1,0 +1,57 @@
+#!/bin/sh
+# Runs test nodes at the multiplayer menus, each under a page script, and
+# checks what they saw and wrote.
+# Usage: runmenus.sh NETNODE RUNDIR BASE TIMEOUT SCRIPTS CASE NAME...
+# Node I runs SCRIPTS/CASE-I.txt (@BASE@ replaced) as player NAME I at
+# 127.BASE.0.(I + 1), in a directory made as `make run NODE=k` makes one,
+# its book listing "Alpha" at node 0's address (node 2's starts empty).
+set -u
+if [ "${QV_NETNS:-}" != "1" ]; then
+    exec sh "$(dirname "$0")/../scripts/netns-run.sh" sh "$0" "$@"
+fi
+node=$1 rundir=$2 base=$3 timeout=$4 scripts=$5 case=$6
+shift 6
+work=$(mktemp -d "${TMPDIR:-/tmp}/menus.XXXXXX")
+trap '[ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
+pids="" i=0
+for name in "$@"; do
+    d="$work/node$i"
+    mkdir -p "$d"
+    sed -e 's/^\( *SetEntryPoint *\).*/\1MULTI/' -e 's/^\( *SetStartCategory *\).*/\1MULTI/' \
+        -e 's/^\( *SetStartScenario *\).*/\1"DUEL"/' -e "s/^\\( *SetPlayerName *\\).*/\\1\"$name\"/" \
+        -e 's/^\( *EnableDiagnostics.*\)/\1\n    EnableSetup      1/' "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
+    if [ "$i" = 2 ] && [ "$case" = udp ]; then
+        printf 'INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\n' > "$d/Address.txt"
+    else
+        printf 'INTERNET ADDRESSES:\nAlpha\n127.%s.0.1\n\nPHONE ADDRESSES:\n' "$base" > "$d/Address.txt"
+    fi
+    sed "s/@BASE@/$base/g" "$scripts/$case-$i.txt" > "$d/script.txt"
+    ln -s "$rundir/data" "$d/data"
+    ln -s "$rundir/scenario" "$d/scenario"
+    (cd "$d" && exec timeout -s KILL "$timeout" "$node" --node "$i" --nodes "$#" --base "$base" \
+        --menus script.txt > out.txt 2>&1) &
+    pids="$pids $!"
+    i=$((i + 1))
+done
+failed=0 i=0
+for p in $pids; do
+    if ! wait "$p"; then
+        echo "node $i failed"
+        failed=1
+    fi
+    i=$((i + 1))
+done
+i=0
+for name in "$@"; do
+    echo "---- node $i ($name)"
+    cat "$work/node$i/out.txt" "$work/node$i/pages.txt" 2>/dev/null
+    grep -q "Multi Menu has shutdown." "$work/node$i/quorvex.log" || { echo "node $i: no shutdown line"; failed=1; }
+    i=$((i + 1))
+done
+# What the scripts typed stayed: Bravo's new name, Charlie's new entry.
+if [ "$case" = udp ]; then
+    grep -q 'SetPlayerName *"Bravo"' "$work/node1/quorvex.cfg" || { echo "node 1: name not stored"; failed=1; }
+    grep -q "^127.$base.0.1\$" "$work/node2/Address.txt" || { echo "node 2: entry not written"; failed=1; }
+fi
+[ "$failed" = 0 ] && echo "menus: every node did its part"
+exit "$failed"

@@ -1,0 +1,105 @@
+// The pages as they look, against golden frames. To record new values after
+// a deliberate change: run test_multi --gtest_filter='MmFrames.*'; a
+// mismatch prints the value and writes a PCX to look at.
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/gll.h"
+#include "mmfixture.h"
+#include "multi/mmframe.h"
+#include "multi/mminet.h"
+#include "multi/mmipx.h"
+#include "multi/mmmain.h"
+#include "net/net.h"
+#include "platform/graph.h"
+#include "platform/palette.h"
+#include "platform/plat.h"
+#include "platform/video.h"
+#include "support/golden.h"
+#include "widgets/qidesktop.h"
+#include "widgets/qilist.h"
+
+namespace {
+
+// Where a mismatching frame goes: the test's own directory, not the
+// temporary one the menus run in.
+const std::string kOut = [] {
+    char cwd[4096];
+    return std::string(getcwd(cwd, sizeof cwd) ? cwd : ".") + "/";
+}();
+
+class MmFrames : public MmFixture {
+protected:
+    void SetUp() override
+    {
+        MmFixture::SetUp();
+        dir.write("Address.txt", "INTERNET ADDRESSES:\nPlayer 2\n10.0.0.2\nPlayer 3\n10.0.0.3\nPlayer 4\nnowhere\n\n"
+                                 "PHONE ADDRESSES:\n");
+    }
+    ::testing::AssertionResult Frame(uint32_t golden, const char* file)
+    {
+        BITMAP* bb = Backbuf_Lock();
+        if (!bb) return ::testing::AssertionFailure() << "no back buffer";
+        for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+        desktop->Draw(nullptr, nullptr);
+        return DemoFixture_Matches(bb->data, g_Palette, golden, file);
+    }
+};
+
+TEST_F(MmFrames, ConnectionPage)
+{
+    Build();
+    EXPECT_TRUE(Frame(0x98916B08u, (kOut + "mm_connection.pcx").c_str()));
+}
+
+TEST_F(MmFrames, InternetPageWithRows)
+{
+    Build();
+    MemoryNetwork(NET_TYPE_UDP);
+    ASSERT_EQ(MM_inet_start(), 1);
+    Mm_SwitchPage(MM_main_page(), MM_inet_page());
+    MM_inet_poll();
+    Found(Udp(2), NET_SESSION_OPEN, 2, "Player 2's Game");
+    MM_inet_poll();
+    MM_inet_list()->SetCurrent(0);
+    EXPECT_TRUE(Frame(0x86354FC1u, (kOut + "mm_internet.pcx").c_str()));
+}
+
+TEST_F(MmFrames, IpxPageWithRows)
+{
+    Build();
+    MemoryNetwork(NET_TYPE_IPX);
+    ASSERT_EQ(MM_ipx_start(), 1);
+    Mm_SwitchPage(MM_main_page(), MM_ipx_page());
+    Found(Udp(2), NET_SESSION_OPEN, 2, "Player 2's Game");
+    Found(Udp(3), NET_SESSION_OPEN | NET_SESSION_LAUNCHED, 1, "Player 3's Game");
+    MM_ipx_games()->SetCurrent(0);
+    MM_ipx_poll();
+    EXPECT_TRUE(Frame(0xE2799AAEu, (kOut + "mm_ipx.pcx").c_str()));
+}
+
+TEST_F(MmFrames, ErrorBox)
+{
+    Build();
+    for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+    desktop->Draw(nullptr, nullptr);
+    QvPassScript s;
+    s.Wait(10, 2);
+    Click(s, 314, 273);
+    s.stopWhenDone = false;
+    bool seen = false;
+    s.onPass = [&](int pass) {
+        if (pass != 2) return;
+        const uint8_t* pixels;
+        const PAL_RGB* palette;
+        ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x6C05329Cu, (kOut + "mm_error.pcx").c_str()));
+        seen = true;
+    };
+    Mm_PopError(&MM_menu, "Error!", "%s", "IPX Not Available");
+    EXPECT_TRUE(seen);
+}
+
+} // namespace

@@ -1,0 +1,49 @@
+// The multiplayer maps' summaries ("QUORVEX.mm"), written as the editor
+// writes them: each scenario of the run directory's MULTI category read as a
+// game reads it (no display, no computer players), then summarised with a
+// picture of one pixel a tile, coloured by the tile's corner terrains.
+#include <cstdio>
+#include <string>
+
+#include "core/config.h"
+#include "core/gamestate.h"
+#include "game/systems.h"
+#include "map/map.h"
+#include "mkdata.h"
+#include "multi/mmsummary.h"
+#include "platform/graph.h"
+#include "rules/scenario.h"
+
+static const char* const kMaps[] = {"DUEL", "QUAD", "MELEE"};
+
+static int Summarise(const std::string& rundir, const char* name)
+{
+    Game_SetScenarioName(name);
+    InitCommonGameSystems();
+    Scenario_Load(nullptr);
+    BITMAP picture{};
+    int ok = Graph_InitBitmap(&picture, mapsizex, mapsizey, nullptr);
+    for (int y = 0; ok && y < mapsizey; y++)
+        for (int x = 0; x < mapsizex; x++) {
+            const uint32_t corners = MAP_ELEMENT_AT(x, y)->tile & 0xFFFF;
+            picture.data[y * mapsizex + x] = (uint8_t)(96 + 16 * ((corners & 0xF) % 10) + 8);
+        }
+    ok = ok && Mm_Save(g_ScenarioMmPath, &picture);
+    Graph_FreeBitmap(&picture);
+    CloseCommonGameSystems();
+    if (!ok) fprintf(stderr, "mkdata: cannot summarise [%s] in [%s]\n", name, rundir.c_str());
+    return ok;
+}
+
+static int Demo(const std::string& rundir)
+{
+    Cfg_SetDefaults(&g_Config);
+    g_Config.disableai = 1;
+    Game_SetDirectories(rundir.c_str(), "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_MULTI);
+    for (const char* name : kMaps)
+        if (!Summarise(rundir, name)) return 0;
+    return 1;
+}
+
+MKDATA_REGISTER(mmsummary, "mmsummary", Demo, nullptr, 1);

@@ -1,0 +1,217 @@
+// The multiplayer menus' pictures and fonts, in the game's palette, into the
+// data directory's "multmenu" folder: the page pictures with their panels
+// and button faces where the pages cut them, the bar buttons' three states,
+// the step buttons, the pop-up frames and the nine page fonts (the demo
+// shapes recoloured, ASCII only: nine fonts share 102400 bytes).
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "gen_multimenu.h"
+
+#include "gen_fonts.h"
+#include "gen_palette.h"
+#include "gen_widgets.h"
+#include "mkdata.h"
+#include "platform/graph.h"
+#include "platform/pcx.h"
+
+namespace {
+
+struct LOOK {
+    uint8_t back, panel, light, dark, face, title;
+};
+
+LOOK Look(const PAL_RGB* pal)
+{
+    return {Mkdata_NearestColour(pal, 10, 18, 40),  Mkdata_NearestColour(pal, 20, 34, 70),
+            Mkdata_NearestColour(pal, 120, 150, 210), Mkdata_NearestColour(pal, 4, 6, 16),
+            Mkdata_NearestColour(pal, 40, 64, 120),  Mkdata_NearestColour(pal, 30, 50, 100)};
+}
+
+void Bevel(BITMAP* b, int x, int y, int w, int h, uint8_t top, uint8_t bottom, uint8_t fill)
+{
+    Graph_FillRect(b, nullptr, 0, x, y, w, h, fill);
+    Graph_FillRect(b, nullptr, 0, x, y, w, 1, top);
+    Graph_FillRect(b, nullptr, 0, x, y, 1, h, top);
+    Graph_FillRect(b, nullptr, 0, x, y + h - 1, w, 1, bottom);
+    Graph_FillRect(b, nullptr, 0, x + w - 1, y, 1, h, bottom);
+}
+
+struct BOX {
+    int x, y, w, h;
+    int kind; // 0 raised face, 1 sunken panel
+};
+
+int Page(const std::string& path, const PAL_RGB* pal, const BOX* boxes, int n)
+{
+    const LOOK k = Look(pal);
+    BITMAP b;
+    if (!Graph_InitBitmap(&b, 640, 480, nullptr)) return 0;
+    Graph_FillRect(&b, nullptr, 0, 0, 0, 640, 480, k.back);
+    Graph_FillRect(&b, nullptr, 0, 0, 0, 640, 22, k.title);
+    Graph_FillRect(&b, nullptr, 0, 0, 22, 640, 1, k.light);
+    for (int i = 0; i < n; i++) {
+        const BOX& r = boxes[i];
+        if (r.kind == 0)
+            Bevel(&b, r.x, r.y, r.w, r.h, k.light, k.dark, k.face);
+        else
+            Bevel(&b, r.x - 2, r.y - 2, r.w + 4, r.h + 4, k.dark, k.light, k.panel);
+    }
+    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    Graph_FreeBitmap(&b);
+    return ok;
+}
+
+int Cells(const std::string& path, const PAL_RGB* pal, int cw, int h, bool arrows, int up)
+{
+    const LOOK k = Look(pal);
+    BITMAP b;
+    if (!Graph_InitBitmap(&b, cw * 3, h, nullptr)) return 0;
+    const uint8_t faces[3] = {k.face, Mkdata_NearestColour(pal, 70, 100, 170), k.panel};
+    for (int c = 0; c < 3; c++) {
+        if (c == 2)
+            Bevel(&b, c * cw, 0, cw, h, k.dark, k.light, faces[c]);
+        else
+            Bevel(&b, c * cw, 0, cw, h, k.light, k.dark, faces[c]);
+        if (!arrows) continue;
+        for (int row = 0; row < 5; row++) {
+            const int y = up ? 5 + row : 10 - row;
+            Graph_FillRect(&b, nullptr, 0, c * cw + 8 - row, y, 2 * row + 1, 1, MKPAL_WHITE);
+        }
+    }
+    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    Graph_FreeBitmap(&b);
+    return ok;
+}
+
+int Popup(const std::string& path, const PAL_RGB* pal, const BOX* faces, int n)
+{
+    const LOOK k = Look(pal);
+    BITMAP b;
+    if (!Graph_InitBitmap(&b, 390, 202, nullptr)) return 0;
+    Bevel(&b, 0, 0, 390, 202, k.light, k.dark, k.panel);
+    Bevel(&b, 4, 4, 382, 194, k.dark, k.light, k.back);
+    Graph_FillRect(&b, nullptr, 0, 37, 24, 316, 1, k.light);
+    for (int i = 0; i < n; i++) Bevel(&b, faces[i].x, faces[i].y, faces[i].w, faces[i].h, k.light, k.dark, k.face);
+    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    Graph_FreeBitmap(&b);
+    return ok;
+}
+
+// A demo font cut to its ASCII cells, its ink in another colour.
+int Font(const std::string& path, const PAL_RGB* pal, int kind, int r, int g, int bl)
+{
+    BITMAP src{};
+    if (!GenFonts_Build(kind, pal, &src)) return 0;
+    int cells = 0, width = 0;
+    for (int x = 0; x < src.x_size; x++) {
+        const bool marked = src.data[x] != 0, next = x + 1 < src.x_size && src.data[x + 1] != 0;
+        if (marked && !next && ++cells == 95) {
+            width = x + 2; // the cell and its gap column
+            break;
+        }
+    }
+    if (!width || width > src.x_size) width = src.x_size;
+    BITMAP out{};
+    if (!Graph_InitBitmap(&out, width, src.y_size, nullptr)) {
+        Graph_FreeBitmap(&src);
+        return 0;
+    }
+    const uint8_t white = Mkdata_NearestColour(pal, 255, 255, 255), ink = Mkdata_NearestColour(pal, r, g, bl);
+    for (int y = 0; y < src.y_size; y++)
+        for (int x = 0; x < width; x++) {
+            uint8_t p = src.data[(size_t)y * src.x_size + x];
+            if (y > 0 && p == white) p = ink;
+            out.data[(size_t)y * width + x] = p;
+        }
+    const int ok = Graph_SavePCX(path.c_str(), &out, pal);
+    Graph_FreeBitmap(&src);
+    Graph_FreeBitmap(&out);
+    return ok;
+}
+
+} // namespace
+
+int GenMultiMenu_WriteAll(const std::string& dir)
+{
+    PALINFO pal;
+    Mkdata_DemoPalette(&pal);
+    const PAL_RGB* p = pal.colours;
+    static const BOX kMain[] = {{226, 92, 188, 24, 1},  {226, 134, 188, 30, 0}, {226, 186, 188, 30, 0},
+                                {226, 238, 188, 30, 0}, {226, 290, 188, 30, 0}, {226, 342, 188, 30, 0}};
+    static const BOX kManual[] = {{33, 62, 569, 154, 1},  {152, 246, 101, 25, 0}, {270, 246, 103, 25, 0},
+                                  {389, 246, 100, 25, 0}, {202, 366, 114, 15, 0}, {321, 366, 114, 15, 0},
+                                  {178, 295, 283, 18, 1}, {178, 339, 283, 18, 1}};
+    static const BOX kLan[] = {{36, 102, 376, 261, 1}, {462, 102, 130, 261, 1}};
+    static const BOX kPopOk[] = {{120, 132, 138, 44, 0}};
+    static const BOX kPopNo[] = {{194, 131, 108, 37, 0}};
+    static const BOX kPopYes[] = {{69, 131, 117, 37, 0}};
+    struct FONTFILE {
+        const char* name;
+        int kind, r, g, b;
+    };
+    static const FONTFILE kFonts[] = {
+        {"f16blue.pcx", GENFONT_B, 110, 160, 255},  {"f14blue.pcx", GENFONT_A, 110, 160, 255},
+        {"f14blueo.pcx", GENFONT_A, 255, 200, 80},  {"f14blueg.pcx", GENFONT_A, 150, 150, 150},
+        {"f12gold.pcx", GENFONT_8A, 240, 200, 90},  {"f12team.pcx", GENFONT_8A, 255, 255, 255},
+        {"f12bluen.pcx", GENFONT_8A, 130, 180, 255}, {"f12blueo.pcx", GENFONT_8A, 255, 200, 80},
+        {"f12blueg.pcx", GENFONT_8A, 150, 150, 150},
+    };
+    for (const FONTFILE& f : kFonts)
+        if (!Font(dir + "/" + f.name, p, f.kind, f.r, f.g, f.b)) return 0;
+    return Page(dir + "/mm.bmp", p, nullptr, 0) && Page(dir + "/MM_MAIN.BMP", p, kMain, 6) &&
+           Page(dir + "/MM_MANU.BMP", p, kManual, 8) && Page(dir + "/MM_LAN.BMP", p, kLan, 2) &&
+           Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
+           Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1) &&
+           Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 1);
+}
+
+#ifndef MKDATA_FUNCTIONS_ONLY
+#include <cstdio>
+
+static int Demo(const std::string& rundir)
+{
+    const std::string dir = rundir + "/data/multmenu";
+    if (!Mkdata_MakeDirs(dir)) return 0;
+    if (GenMultiMenu_WriteAll(dir)) return 1;
+    fprintf(stderr, "mkdata: cannot write the multiplayer menus' pictures in [%s]\n", dir.c_str());
+    return 0;
+}
+
+// Summaries: a small one, one at the largest thumbnail, one cut short; and
+// found-session records of two hosts, one named to the end of its field.
+static int Seeds(const std::string& target, const std::string& dir)
+{
+    if (target == "fuzz_mmsummary") {
+        for (int side : {4, 128}) {
+            std::string f(580 + (size_t)side * side, '\x07');
+            for (int i = 0; i < 572; i++) f[i] = 0;
+            for (int k = 0; k < 2; k++)
+                for (int b = 0; b < 4; b++) f[572 + 4 * k + b] = (char)(b == 0 ? side : 0);
+            if (!Mkdata_WriteFile(dir + "/side" + std::to_string(side) + ".mm", f.data(), f.size())) return 0;
+            if (side == 4 && !Mkdata_WriteFile(dir + "/short.mm", f.data(), 590)) return 0;
+        }
+    }
+    if (target == "fuzz_mmfound") {
+        std::string f;
+        for (int host = 2; host <= 3; host++) {
+            std::string r(1 + 1 + 2 + 24 + 1 + 8 * 17, '\0');
+            r[0] = host == 2 ? 2 : 3;
+            r[2] = (char)host;
+            const std::string name = host == 2 ? "Player 2's Game" : "A game named to its end..";
+            r.replace(4, std::min<size_t>(24, name.size()), name.substr(0, 24));
+            r[28] = (char)host;
+            for (int p = 0; p < host; p++) {
+                r[29 + 17 * p] = 1;
+                r.replace(30 + 17 * p, 16, "Sixteen letters!");
+            }
+            f += r;
+        }
+        if (!Mkdata_WriteFile(dir + "/two.bin", f.data(), f.size())) return 0;
+    }
+    return 1;
+}
+
+MKDATA_REGISTER(multimenu, "multimenu", Demo, Seeds);
+#endif
