@@ -5,6 +5,7 @@
 // new game of its scenario.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -816,6 +817,30 @@ TEST_F(SavedGameWithUnits, LoadedIntoAFreshGameOrInPlaceItPlaysOnAlike)
     EXPECT_EQ(Parts_InUse(), parts);
     EXPECT_EQ(Digests(80), later);
     EXPECT_TRUE(SameSave(Canonical(), end));
+
+    // A run saving through QSAVEGAME amid its batches and through Save_Game
+    // between frames is the run that never saved; the QSAVEGAME file
+    // loaded goes on with it.
+    Stop();
+    Str_CopySafe(g_SaveDir, dir_.file("save").c_str(), sizeof g_SaveDir);
+    StartDemo();
+    while (g_UpdateCount < 40) Play();
+    Combat();
+    std::vector<uint64_t> saving;
+    for (int i = 0; i < 80; i++) {
+        if (i == 5) Orders_QSaveGame();
+        if (i % 20 == 15) ASSERT_EQ(Save_Game(dir_.file("between.sav").c_str(), 0), 1);
+        Play();
+        saving.push_back(QvDigest_State());
+    }
+    EXPECT_EQ(saving, later);
+    Stop();
+    StartDemo();
+    ASSERT_EQ(Save_Load(dir_.file("save/MULTI.SAV").c_str()), SAVE_LOADED) << Save_LoadError();
+    const size_t from = g_UpdateCount - 40;
+    ASSERT_LT(from, later.size());
+    std::vector<uint64_t> multi = Digests((int)(later.size() - from));
+    EXPECT_TRUE(std::equal(multi.begin(), multi.end(), later.begin() + (long)from));
 
     // The same game further on, loaded in place: the replaced records go
     // back to their pools and the loaded ones play on alike.
