@@ -829,7 +829,9 @@ TEST_F(SavedGameWithUnits, LoadedIntoAFreshGameOrInPlaceItPlaysOnAlike)
     std::vector<uint64_t> saving;
     for (int i = 0; i < 80; i++) {
         if (i == 5) Orders_QSaveGame();
-        if (i % 20 == 15) ASSERT_EQ(Save_Game(dir_.file("between.sav").c_str(), 0), 1);
+        if (i % 20 == 15) {
+            ASSERT_EQ(Save_Game(dir_.file("between.sav").c_str(), 0), 1);
+        }
         Play();
         saving.push_back(QvDigest_State());
     }
@@ -980,7 +982,7 @@ protected:
     static void Pump(void)
     {
         if (g_GameState != GS_INGAME) return;
-        if (!s_first) s_first = g_UpdateCount;
+        if (!s_first) s_first = g_UpdateCount, s_units = Units_Count();
         s_last = g_UpdateCount;
         PlatHeadless_Advance(50);
         if (g_UpdateCount >= 56) Plat_PostQuit();
@@ -991,10 +993,10 @@ protected:
         g_GameState = GS_QUIT;
     }
     static uint32_t s_first, s_last;
-    static int s_frontEnd;
+    static int s_frontEnd, s_units;
 };
 uint32_t SavedGameFlow::s_first, SavedGameFlow::s_last;
-int SavedGameFlow::s_frontEnd;
+int SavedGameFlow::s_frontEnd, SavedGameFlow::s_units;
 
 TEST_F(SavedGameFlow, QSaveGameSavesAmidItsBatchAndTheRecordingKeepsIt)
 {
@@ -1042,6 +1044,35 @@ TEST_F(SavedGameFlow, State6LoadsTheFileThroughANewGameOfItsScenario)
     for (const char* line : {"Loading...", "- done.", "Time: "})
         EXPECT_NE(log_.text().find(line), std::string::npos) << line;
     EXPECT_EQ(log_.text().find("No picture [loadgame.pcx]"), std::string::npos);
+}
+
+// A game with units and buildings: state 6 opens it at the file's update
+// with its units where they stood.
+TEST_F(SavedGameFlow, State6LoadsAGameWithUnits)
+{
+    g_Config.disableai = 1;
+    Game_SetScenarioName("DEMO");
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    g_GameState = GS_INGAME;
+    open_ = true;
+    while (g_UpdateCount < 50) {
+        Game_Update();
+        Orders_AfterUpdate();
+    }
+    const int units = Units_Count();
+    ASSERT_GT(units, 0);
+    ASSERT_EQ(Save_Game(dir_.file("save/units50.sav").c_str(), 0), 1);
+    Stop();
+    Game_SetScenarioName("SAVEGAME");
+    Str_CopySafe(g_PendingLoadName, "units50.sav", sizeof g_PendingLoadName);
+    PlatHeadless_SetPumpHook(Pump);
+    g_GameState = GS_LOADGAME;
+    Game_Main();
+    EXPECT_STREQ(g_ScenarioName, "DEMO");
+    EXPECT_EQ(s_first, 50u);
+    EXPECT_EQ(s_units, units);
+    EXPECT_GE(s_last, 55u);
 }
 
 TEST_F(SavedGameFlow, State6RefusesABadFileAndGoesToTheFrontEnd)
