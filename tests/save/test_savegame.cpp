@@ -30,6 +30,8 @@
 #include "platform/plat.h"
 #include "platform/sortdisp.h"
 #include "platform/video.h"
+#include "core/gll.h"
+#include "rules/endcond.h"
 #include "rules/tfgen.h"
 #include "save/save.h"
 #include "save/saveblk.h"
@@ -911,6 +913,29 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
     std::string bytes = file_;
     bytes[text->at + 16 + text->size - 1] = 'x';
     Refused(RepairCrcs(bytes), "a text without its end", "text without its end");
+}
+
+// A criterion of a node type no file has is not saved: the save is refused
+// with its message (it used to end the program) and the game is unchanged.
+TEST_F(SavedGameWithUnits, ACriterionOfAnInvalidTypeRefusesTheSave)
+{
+    Stop();
+    StartDemo();
+    CRITERIA* node = nullptr;
+    for (int t = 0; t < ENDCOND_TEAMS && !node; t++)
+        for (CONDTREE* tree : {g_Endcond.endtree[t], g_Endcond.fsm[t]})
+            if (CONDSTATE* state = tree ? Endcond_GetState(tree, 1) : nullptr)
+                if (!node && state->conds && state->conds->first)
+                    node = static_cast<CONDITION*>(state->conds->first->element)->criteria;
+    ASSERT_NE(node, nullptr);
+    const uint16_t type = node->type;
+    node->type = CRIT_KINDS + 3;
+    const uint64_t digest = QvDigest_State();
+    EXPECT_EQ(Save_Game(dir_.file("invalid.sav").c_str(), 0), 0);
+    EXPECT_NE(log_.text().find("Endcondition node type 35 invalid - cannot be saved."), std::string::npos);
+    EXPECT_EQ(QvDigest_State(), digest);
+    node->type = type;
+    EXPECT_EQ(Save_Game(dir_.file("invalid.sav").c_str(), 0), 1);
 }
 
 // Damage anywhere in the game's records behind repaired CRCs: refused with
