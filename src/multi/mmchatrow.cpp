@@ -363,6 +363,8 @@ void MMChatSlot::Refresh(const NetSession& session, const NetGameSettings& setti
         handicap = cache.handicap;
         drp_handicap->SetCurrent(handicap);
     }
+    TLOG(TLOG_SETUP, "Staging row %d: %.*s type %d colour %d ready %d", n, NET_NAME_SIZE, session.players[n].name,
+         type, cache.colour, ready);
     Redraw();
 }
 

@@ -93,6 +93,12 @@ void MM_chat_update_game_from(NetSession* session, NetGameSettings* settings, in
             for (int j = 0; j < NET_NODES; j++) td.relation[j] = j == t ? TR_ALLY : TR_ENEMY;
         }
     }
+    for (int t = 0; t < NET_NODES; t++)
+        if (teamdata[t].type != TT_DISABLED)
+            TLOG(TLOG_SETUP, "Launched team %d: type %d colour %d credits %d side %d relations %d%d%d%d%d%d%d%d", t,
+                 teamdata[t].type, teamdata[t].colour, teamdata[t].credits, teamdata[t].side, teamdata[t].relation[0],
+                 teamdata[t].relation[1], teamdata[t].relation[2], teamdata[t].relation[3], teamdata[t].relation[4],
+                 teamdata[t].relation[5], teamdata[t].relation[6], teamdata[t].relation[7]);
     for (int n = 0; n < NET_NODES; n++)
         if (active[n] && settings->slottypes[n] >= COMPUTER_EASY && settings->slottypes[n] <= COMPUTER_HARD)
             session->players[n].flags &= ~NET_PLAYER_ACTIVE;

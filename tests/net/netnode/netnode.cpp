@@ -25,7 +25,8 @@
 // --playback plays a recording single-player with the round length it had.
 // --menus SCRIPT runs the multiplayer menus under a page script instead
 // (support/pagescript.h), with the address book and configuration of its
-// directory, and quits when they end.
+// directory, and quits when they end; when they end in a launch it plays
+// the game they set up as above.
 #include <arpa/inet.h>
 #include <signal.h>
 #include <sys/types.h>
@@ -359,7 +360,17 @@ void Pump(void)
 void ScriptedMenus(void)
 {
     PageScript_RunMenus();
-    g_GameState = GS_QUIT;
+    if (g_GameState != GS_NEWGAME) {
+        g_GameState = GS_QUIT;
+        return;
+    }
+    // Launched: the game the staging page set up, played as the others play it.
+    s_team = g_LocalTeam;
+    PlatHeadless_UseVirtualClock(1);
+    g_Config.disableendconditions = 0;
+    s_digests = fopen("digests.txt", "w");
+    Game_SetUpdateHook(AfterUpdate);
+    PlatHeadless_SetPumpHook(Pump);
 }
 
 // Back in the front end: the game ended (its picture answered) or was left.
@@ -411,7 +422,12 @@ int main(int argc, char** argv)
         if (!PageScript_Load(s_opt.menus, prefix.c_str(), 40)) return 1;
         Game_SetMultiMenuHook(ScriptedMenus);
         Game_SetFrontEndHook(FrontEnd);
-        return Quorvex_Main();
+        const int rc = Quorvex_Main();
+        if (s_digests) {
+            fclose(s_digests);
+            WriteSummary();
+        }
+        return rc;
     }
     s_digests = fopen(s_opt.playback ? "playback.txt" : "digests.txt", "w");
     if (!s_digests) return 1;
