@@ -257,13 +257,12 @@ uint32_t MM_chat_pack_options(void)
 
 // ---------------------------------------------------------------- the page
 
-static QIDropList* Drop(const char* name, int32_t* field, int x, int y, int openx)
+static QIDropList* Drop(const char* name, int x, int y, int openx, int w = 156)
 {
-    const QIImage closed("drop.bmp", IRect(0, 0, 156, 15), 0);
-    const QIImage focus("drop.bmp", IRect(156, 0, 156, 15), 0);
-    const QIImage open("drop.bmp", IRect(312, 0, 156, 15), 0);
-    (void)field;
-    return new QIDropList(name, nullptr, IRect(x, y, 156, 15), IRect(openx, y + 19, 151, 0), IPoint(151, 13), closed,
+    const QIImage closed("drop.bmp", IRect(0, 0, w, 15), 0);
+    const QIImage focus("drop.bmp", IRect(156, 0, w, 15), 0);
+    const QIImage open("drop.bmp", IRect(312, 0, w, 15), 0);
+    return new QIDropList(name, nullptr, IRect(x, y, w, 15), IRect(openx, y + 19, w - 5, 0), IPoint(w - 5, 13), closed,
                           focus, open, open);
 }
 
@@ -367,7 +366,7 @@ void MM_chat_init(QIWidget* backdrop)
                                 &c.game_name, 0x4FFF, 0, MM_CHAT_GAME_NAME_MAX, 15, Font(MM_FONT_TEXT));
     QIWidget::AddChild(page, c.ed_game_name);
     QIWidget::AddChild(page, Caption("ChatGameType", "GAME TYPE", 463, 68, 100, 16, MM_FONT_HEADING));
-    c.drp_game_type = Drop("ChatGameType", &c.game_type, 458, 90, 468);
+    c.drp_game_type = Drop("ChatGameType", 458, 90, 468);
     AddEntries(c.drp_game_type, &c.game_type, kGameType, 2, nullptr);
     QIWidget::AddChild(page, Caption("ChatOptions", "OPTIONS", 463, 109, 100, 16, MM_FONT_HEADING));
     struct OPT {
@@ -384,7 +383,7 @@ void MM_chat_init(QIWidget* backdrop)
         {&c.drp_allowteams, "ChatHandicaps", &c.allowalliances, kAlliances, 2, 201},
     };
     for (const OPT& o : opts) {
-        *o.list = Drop(o.name, o.field, 458, o.y, 463);
+        *o.list = Drop(o.name, 458, o.y, 463);
         AddEntries(*o.list, o.field, o.entries, o.n, nullptr);
     }
     QIWidget::AddChild(page, Caption("ChatMaps", "MAPS", 463, 217, 100, 16, MM_FONT_HEADING));
@@ -392,10 +391,10 @@ void MM_chat_init(QIWidget* backdrop)
     QIWidget::AddChild(page, c.btn_selectmap);
     c.maptext = new QIStatic("ChatCurrentMap", nullptr, IRect(463, 262, 155, 16), "", Font(MM_FONT_TEXT), QIJ_LEFT);
     QIWidget::AddChild(page, c.maptext);
-    c.drp_fogstyle = Drop("ChatFogStyle", &c.fogstyle, 458, 290, 463);
+    c.drp_fogstyle = Drop("ChatFogStyle", 458, 290, 463);
     AddEntries(c.drp_fogstyle, &c.fogstyle, kFog, 4, nullptr);
     QIWidget::AddChild(page, Caption("ChatStartingUnits", "STARTING UNITS", 463, 308, 100, 16, MM_FONT_HEADING));
-    c.drp_startingunits = Drop("ChatStartingUnits", &c.startingunits, 458, 331, 468);
+    c.drp_startingunits = Drop("ChatStartingUnits", 458, 331, 468);
     AddEntries(c.drp_startingunits, &c.startingunits, kUnits, 2, nullptr);
     QIWidget::AddChild(page, Caption("ChatCredits", "Credits", 463, 353, 50, 16, MM_FONT_HEADING));
     c.ed_credits = new QIEdit("ChatCreditsEd", nullptr, IRect(515, 356, 90, 15), IPoint(5, 1), QIJ_LEFT, &c.credits, 2,
@@ -405,7 +404,7 @@ void MM_chat_init(QIWidget* backdrop)
     c.btn_startplacement = SetuButton("ChatRandomLocations", MM_chat_set_locations, IRect(319, 191, 136, 15),
                                       "Random Placement");
     QIWidget::AddChild(page, c.btn_startplacement);
-    c.drp_startvisible = Drop("ChatDisplayLocations", &c.locations_visible, 319, 208, 324);
+    c.drp_startvisible = Drop("ChatDisplayLocations", 319, 208, 324, 136);
     AddEntries(c.drp_startvisible, &c.locations_visible, kVisibleRandom, 2, kVisibleRandomValues);
     c.btn_viewmap = SetuButton("ChatMiniMapViewer", nullptr, IRect(319, 359, 136, 15), "Show Minimap");
     QIWidget::AddChild(page, c.btn_viewmap);
@@ -414,8 +413,10 @@ void MM_chat_init(QIWidget* backdrop)
     QIWidget::AddChild(page, c.rulelist);
     c.rulelist->AttachVScroll(Mm_ScrollBar(IRect(297, 190, 16, 61)));
     QIWidget::AddChild(page, Caption("ChatMessages", "Messages", 23, 249, 100, 16, MM_FONT_HEADING));
-    c.drp_message = Drop("ChatMessageDestination", &c.msgdest, 19, 359 - 1, 24);
-    c.drp_message->Assign(IRect(19, 362, 86, 15));
+    // The destination list sits left of the chat entry, opening upwards
+    // over the messages.
+    c.drp_message = Drop("ChatMessageDestination", 19, 361, 19, 86);
+    c.drp_message->openBox = IRect(19, 361 - 6 * 13, 81, 0);
     c.ed_message = new QIEdit("ChatMessageEntry", MM_chat_send_message, IRect(108, 359, 206, 19), IPoint(5, 3),
                               QIJ_LEFT, &c.message, 0x4FFF, 0, 32, 15, Font(MM_FONT_TEXT));
     QIWidget::AddChild(page, c.ed_message);

@@ -249,6 +249,20 @@ static int Seeds(const std::string& target, const std::string& dir)
         }
         if (!Mkdata_WriteFile(dir + "/two.bin", f.data(), f.size())) return 0;
     }
+    if (target == "fuzz_mmstaging") {
+        // Creator, node 0 and a guest Bravo as node 1 (a session's head is 37
+        // bytes, a player 27), settings with two teams, then a chat line, a
+        // rule line and one whose digits are missing.
+        std::string f(1 + 253 + 165, '\0');
+        f[0] = 1;
+        for (int p = 0; p < 2; p++) {
+            f[1 + 37 + 27 * p] = 1;
+            f.replace(1 + 37 + 27 * p + 1, 5, p ? "Bravo" : "Alpha");
+        }
+        f.replace(1 + 253 + 12, 5, "DUEL\0");
+        f += "hello\n\xB7" "007Build no towers\n\xB7" "0x broken\n";
+        if (!Mkdata_WriteFile(dir + "/meet.bin", f.data(), f.size())) return 0;
+    }
     return 1;
 }
 
