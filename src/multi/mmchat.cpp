@@ -346,6 +346,9 @@ void MM_chat_init(QIWidget* backdrop)
     QIWidget::AddChild(page, c.title_alliance);
     QIWidget::AddChild(page, Caption("ChatStaticHandicap", "Handicap", 369, 47, 100, 23, MM_FONT_HEADING));
     c.bar_messages = new QIMenu("ChatMessageBar", nullptr, &c.msg_dest);
+    // The bar covers its buttons, so that a click finds them through it.
+    c.bar_messages->Assign(IRect(MM_CHAT_PLAYERS_MESSAGE, MM_CHAT_PLAYERS_TOP, 12, (int)MM_CHAT_PLAYERS_HEIGHT * (int)NET_NODES));
+    c.bar_messages->flags |= QIWF_HITTEST;
     for (int i = 0; i < NET_NODES; i++) {
         c.slots[i] = new MMChatSlot(i);
         QIWidget::AddChild(page, c.slots[i]->row);

@@ -209,6 +209,8 @@ MMChatSlot::MMChatSlot(int n) : index(n)
                               QIImage("lights.bmp", IRect(12, 0, 12, 12), 0));
     img_launch->flags &= ~QIWF_SHOWN;
     bar_alliance = new QIMenu("ChatAllianceBar", MM_chat_row_changed, &alliance);
+    bar_alliance->Assign(IRect(MM_CHAT_PLAYERS_ALLIANCE, y, 56, 12));
+    bar_alliance->flags |= QIWF_HITTEST;
     btn_enemy = new MMChatAlliance("ChatAllianceEnemy", IRect(MM_CHAT_PLAYERS_ALLIANCE, y, 18, 12), 0);
     btn_neutral = new MMChatAlliance("ChatAllianceNeutral", IRect(MM_CHAT_PLAYERS_ALLIANCE + 19, y, 18, 12), 1);
     btn_ally = new MMChatAlliance("ChatAllianceAlly", IRect(MM_CHAT_PLAYERS_ALLIANCE + 38, y, 18, 12), 2);

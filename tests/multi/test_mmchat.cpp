@@ -9,6 +9,7 @@
 #include "core/rand.h"
 #include "core/textlines.h"
 #include "core/utils.h"
+#include "game/systems.h"
 #include "mmfixture.h"
 #include "multi/mmchat.h"
 #include "multi/mmframe.h"
@@ -179,6 +180,27 @@ TEST_F(MmChat, PollFollowsTheSessionRowByRow)
     EXPECT_FALSE(QIWidget::IsHidden(MM_chat.colour_btns[3]));
 }
 
+TEST_F(MmChat, EightRowsFillAndEmptyInPlace)
+{
+    Host();
+    for (int n = 1; n < NET_NODES; n++) Join(n, ("Guest " + std::to_string(n)).c_str(), NET_SLOT_HUMAN);
+    MM_chat_poll();
+    for (int n = 0; n < NET_NODES; n++) {
+        MMChatSlot* s = MM_chat.slots[n];
+        EXPECT_EQ(s->option, HUMAN) << n;
+        EXPECT_FALSE(QIWidget::IsHidden(s->inner)) << n;
+        ASSERT_NE(s->type_entry, nullptr);
+        EXPECT_EQ(std::string(s->type_entry->text.c_str()), n ? "Guest " + std::to_string(n) : "Player 1");
+        EXPECT_EQ(s->row->y, MM_CHAT_PLAYERS_TOP + MM_CHAT_PLAYERS_HEIGHT * n);
+    }
+    for (int n = 1; n < NET_NODES; n++) Join(n, "", NET_SLOT_AVAILABLE, 0);
+    MM_chat_poll();
+    for (int n = 1; n < NET_NODES; n++) {
+        EXPECT_EQ(MM_chat.slots[n]->option, AVAILABLE) << n;
+        EXPECT_TRUE(QIWidget::IsHidden(MM_chat.slots[n]->inner)) << n;
+    }
+}
+
 TEST_F(MmChat, CommandsRefuseWithLines)
 {
     Host();
@@ -333,6 +355,26 @@ TEST_F(MmLaunch, HandicapsAndTeamsMode)
     Set(0, 100, {{0, 255, 0, 0, 0, 0, {}}});
     for (int t = 0; t < 8; t++) EXPECT_EQ(teamdata[t].type, TT_DISABLED);
     (void)kN;
+}
+
+TEST_F(MmLaunch, TheTeamDefaultsKeepWhatTheLaunchWroteUntilTheMarksAreCleared)
+{
+    Set(MM_OPT_TEAMS, 4321, {{0, 2, 1, 5, 0, 1, {}}, {-1, 0, 0, 8, 0, 0, {}}});
+    Team_SetDefaults();
+    Team_InitTeamData();
+    EXPECT_EQ(teamdata[2].type, TT_HUMAN);
+    EXPECT_EQ(teamdata[2].colour, 5);
+    EXPECT_EQ(teamdata[2].credits, 4321);
+    EXPECT_EQ(teamdata[2].side, 1);
+    EXPECT_EQ(teamdata[2].relation[3], TR_ENEMY);
+    EXPECT_EQ(teamdata[4].type, TT_DISABLED) << "a team nobody plays";
+    EXPECT_EQ(teamdata[4].colour, 4);
+    Game_ClearLaunchMarks();
+    for (uint8_t mark : {g_OptTeamSetupGiven, g_OptCreditsSet, g_OptRelationsLocked, g_OptFogDisabled,
+                         g_OptShroudDisabled, g_OptGivingDisabled, g_OptAlliedResourcesHidden, g_OptThreeRigs})
+        EXPECT_EQ(mark, 0);
+    Team_SetDefaults();
+    EXPECT_EQ(teamdata[2].credits, 0) << "the next game starts from its own settings";
 }
 
 } // namespace
