@@ -61,11 +61,21 @@ const char* const kMachine =
     "        DefineCondition(1 0 0 0 \"Again\")\n        {\n            CritTimer(100000)\n        }\n"
     "    }\n}\n";
 // Tanks to have, more than a factory makes in the run: it is never idle;
-// the crews' buildings and tankers come from accounts of their own.
+// the crews' buildings and tankers come from accounts of their own. The
+// strategic weights send squads against enemy troops and bases, so the
+// scheduler and the squads' moves run as in a game.
 const char* const kPlan =
     "struct account { string account_name; int budget; int max_reserve; };\n"
     "struct entry { int priority; int build_type; string item_name; int build_amount; };\n"
     "string transport = \"DemoTanker\"; int recompute_strategy_period = 90;\n"
+    "int ground_unit_threat = 10; int threat_priority = 10; int distance_priority = -1;\n"
+    "int appropriateness_priority = 100; int defend_buildings_priority = 5; int attack_enemy_base_priority = 60;\n"
+    "int persistence_priority = 10; int exploration_priority = 1; int perimeter_priority = 5;\n"
+    "int resource_priority = 1; int danger_priority = 1; double max_matching_force_ratio = 2.0;\n"
+    "double min_matching_force_ratio = 0.5; double generic_ground_ratio = 0.999999;\n"
+    "int max_building_defense_force = 600; int min_building_defense_force = 200; int max_perimeter_force = 200;\n"
+    "int max_exploration_force = 100; int max_resource_force = 100; int relaxation_cycles = 2;\n"
+    "float relaxation_coefficient = 0.5;\n"
     "account unit_construction_program[] = { { \"none\", 0, 0 }, { \"army\", 1, 0 }, { \"works\", 1, 0 } };\n"
     "entry none[] = { { 1, 0, \"DemoTank\", 1 } };\n"
     "entry army[] = { { 1, 0, \"DemoTank\", 1000 } };\n"
@@ -190,12 +200,10 @@ std::string WriteInstallation(const BENCHWORLD& w)
                   graphics + "/DEMO/trneff.txt", ec);
     if (ec) return "";
     if (w.computer) {
-        // The factories make tanks here and the crews depots; the demo's own
-        // rules name no maker.
+        // The crews make depots here; the demo's own depot has no maker.
         std::string units = ReadText(root + "/data/deftxt/units.txt");
         std::string build = ReadText(root + "/data/deftxt/build.txt");
-        if (!Replace(&units, "SetType(1) SetPrereqs() SetMaker()", "SetType(1) SetPrereqs() SetMaker(21 22)") ||
-            !Replace(&build, "SetType(20) SetPrereqs() SetMaker()", "SetType(20) SetPrereqs() SetMaker(7)"))
+        if (!Replace(&build, "SetType(20) SetPrereqs() SetMaker()", "SetType(20) SetPrereqs() SetMaker(7)"))
             return "";
         if (!WriteText(scenario + "/units.txt", units + kUnits) ||
             !WriteText(scenario + "/build.txt", build + kBuildings) || !WriteText(scenario + "/BENCH.AIP", kPlan))

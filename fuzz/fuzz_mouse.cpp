@@ -107,23 +107,6 @@ static void CloseWorld(void)
 
 static int16_t I16(const uint8_t* p) { return (int16_t)(p[0] | p[1] << 8); }
 
-// Every pending order goes through the codec and back.
-static void CheckOrders(void)
-{
-    for (ORDERREC* n = Orders_QueueHead(&g_OrdersPending); n; n = n->next) {
-        if (n->code == QADDSELECTED) continue; // packing takes its list apart
-        uint8_t buf[64];
-        int whole = 0;
-        size_t len = Orders_PackEntry(n, buf, sizeof buf, &whole);
-        if (len == 0) abort();
-        ORDERREC* back = nullptr;
-        char err[128];
-        if (Orders_UnpackEntry(buf, len, &back, err, sizeof err) != len || !back) abort();
-        Orders_FreeNode(back);
-    }
-    Orders_QueueFree(&g_OrdersPending);
-}
-
 // The map view's markers as each frame draws them, into a screen of their
 // own (the interface's display isn't open here).
 static void DrawOverlays(int x, int y)
@@ -161,10 +144,10 @@ static void fuzz_Mouse(const uint8_t* data, size_t size)
             g_UpdateCount++;
             frames++;
         }
-        CheckOrders();
+        QvFuzz_CheckPendingOrders();
     }
     Igievnt_Update();
-    CheckOrders();
+    QvFuzz_CheckPendingOrders();
     CloseWorld();
 }
 

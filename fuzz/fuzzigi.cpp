@@ -1,5 +1,7 @@
 #include "fuzzigi.h"
 
+#include <cstdlib>
+
 #include "core/gamestate.h"
 #include "map/fog.h"
 #include "map/map.h"
@@ -10,6 +12,7 @@
 #include "ui/igibuild.h"
 #include "ui/igievnt.h"
 #include "ui/igipanel.h"
+#include "ui/igipause.h"
 #include "ui/igitext.h"
 #include "ui/igizone.h"
 #include "units/building.h"
@@ -24,6 +27,8 @@ void QvFuzz_CloseInterfaceWorld(void)
 {
     IgiDisp_CloseTextPanel();   // help keys and the objectives open it; the display would close it
     Igievnt_Close();
+    Igievnt_PauseReset();   // F12 pauses; the next input starts running
+    g_GamePaused = 0;
     Igipanel_Close();
     Igizone_ClearAll();
     Vortex_Close();   // its list opens on first use by the updates an input runs
@@ -46,4 +51,20 @@ void QvFuzz_CloseInterfaceWorld(void)
     Effects_Close();
     Map_Free();
     g_LocalTeam = 0;
+}
+
+void QvFuzz_CheckPendingOrders(void)
+{
+    for (ORDERREC* n = Orders_QueueHead(&g_OrdersPending); n; n = n->next) {
+        if (n->code == QADDSELECTED) continue; // packing takes its list apart
+        uint8_t buf[64];
+        int whole = 0;
+        size_t len = Orders_PackEntry(n, buf, sizeof buf, &whole);
+        if (len == 0) abort();
+        ORDERREC* back = nullptr;
+        char err[128];
+        if (Orders_UnpackEntry(buf, len, &back, err, sizeof err) != len || !back) abort();
+        Orders_FreeNode(back);
+    }
+    Orders_QueueFree(&g_OrdersPending);
 }

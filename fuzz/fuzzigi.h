@@ -1,9 +1,13 @@
-// Fuzz support: the teardown the interface's targets share.
+// Fuzz support: what the interface's targets share.
 #pragma once
 
 // Closes what an interface target's world and inputs opened: the text panel,
-// the interface's zones, lists, panels and edit trail, the vortex list,
+// the pause, the interface's zones, lists, panels and edit trail, the vortex list,
 // events, input, orders, buildings, units, teams, fog, grid, effects and the
 // map; the local team back to 0. Every target closes the same things, so an
 // input that opens something new is never lost in one target only.
 void QvFuzz_CloseInterfaceWorld(void);
+
+// Every pending order goes through the codec and back (abort when one
+// doesn't), then the queue is emptied.
+void QvFuzz_CheckPendingOrders(void);

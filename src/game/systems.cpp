@@ -28,6 +28,7 @@
 #include "map/region.h"
 #include "map/tile.h"
 #include "net/quornet.h"
+#include "net/zeph.h"
 #include "platform/animtype.h"
 #include "platform/cursor.h"
 #include "platform/effects.h"
@@ -308,6 +309,7 @@ static void NetworkInit(void)
 static void NetworkClose(void)
 {
     Net_Close();
+    Zeph_Shutdown();
     QuorNet_SetOrders(nullptr);
 }
 

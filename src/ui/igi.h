@@ -123,7 +123,7 @@ struct IGI_NFO {
     char amount[IGI_TEXTMAX + 1];
     char chat[IGI_TEXTMAX + 1];
     uint8_t chattyping;
-    int32_t chatreturn;     // the panel mode to go back to after typing
+    int32_t chatreturn;     // the panel mode Tab and the chat key left; typing's end goes back to it
     // trail panel: execution mode, the name counter, the name field
     int32_t execmode;
     uint16_t trailcounter;

@@ -97,12 +97,15 @@ void KeyMenu(unsigned) { Press(19); }
 void KeyTrail(unsigned)
 {
     if (igi_nfo.actionmode == AM_TRAILINS0 || !NeedUnits()) return;
+    const int previous = igi_nfo.mfdmode;
     if (!Igievnt_SetMfdMode(MFD_TRAIL)) return;
+    igi_nfo.chatreturn = previous;
     if (SLIST* list = Igitrail_List()) SList_Select(list, -1);
     Igitrail_RefreshName();
     IgiDisp_SetZoneDirty(IGITRAIL_LISTZONE);
     Orders_QLocalTrail(g_LocalTeam, &igi_nfo.selected, nullptr);
     Trail_Clear(&igi_nfo.edittrail);
+    igi_nfo.curwaypoint = nullptr; // freed with the trail: the next click would insert after it
     SetMode(AM_TRAILINS0);
 }
 

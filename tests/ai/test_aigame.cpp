@@ -6,17 +6,24 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "ai/ai.h"
 #include "ai/aibuild.h"
+#include "ai/aigrid.h"
+#include "ai/aip.h"
 #include "ai/aiteam.h"
 #include "ai/squad.h"
 #include "core/gll.h"
 #include "core/linklist.h"
 #include "core/config.h"
 #include "core/gamestate.h"
+#include "core/utils.h"
+#include "game/quorvex.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
 #include "platform/input.h"
@@ -29,6 +36,7 @@
 #include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitlist.h"
 
 namespace {
 
@@ -257,65 +265,201 @@ TEST_F(AiGame, AHumanTeamHandedToTheComputerFinishesItsWorkAndBuildsOn)
     CloseCommonGameSystems();
 }
 
-// The bases at war (the fixture FIXED/AIWAR): the whole game through the real
-// update until a base wins, with the squads' goals seen on the way.
+// The bases at war (the fixture FIXED/AIWAR), played through the program's
+// own frame loop from the new game to the winner's picture: the clock moves
+// 50 ms a frame, so every frame runs one update and draws the game screen.
 struct War {
     uint32_t updates = 0;
     int winner = -1;
     int kills = 0;
     bool attacked = false;   // a squad held an enemy base's or troops' cell
+    int at_war = 0;          // bases on the attack plan with a raised region at update 1400
+    int released = 0;        // special forces handed to their computer players by then
+    int built[BASES] = {};
+    int collected[BASES] = {};
     std::vector<uint64_t> digests;
 };
 
-static void PlayWar(War* w, const char* scenario)
-{
-    Game_SetScenarioName(scenario);
-    Game_ClearResult();
-    InitCommonGameSystems();
-    InitGameSpecifics();
-    g_GameState = GS_INGAME;
-    while (g_GameState == GS_INGAME && (int)g_UpdateCount < 3000) {
-        Game_Update();
-        Orders_AfterUpdate();
-        for (int t = 0; t < BASES && !w->attacked; t++)
-            if (const AI_Team* a = AI_GetTeam(t))
-                for (const GLL_NODE* n = a->squads->first; n; n = n->next) {
-                    const squad* s = static_cast<const squad*>(n->element);
-                    if (s->cell && s->units->count && (s->cell->goal == SEIGE || s->cell->goal == ATTACK_TROOPS))
-                        w->attacked = true;
-                }
-        w->digests.push_back(QvDigest_State());
-    }
-    w->updates = g_UpdateCount;
-    w->winner = Game_GetResult().winner;
-    for (int t = 0; t < BASES; t++) w->kills += teamdata[t].stats.kills_units + teamdata[t].stats.kills_buildings;
-    CloseGameSpecifics();
-    CloseCommonGameSystems();
-}
+War* s_war;
+void (*s_orders)(void);
+uint32_t s_pumped;
+int s_gifts;   // credit gifts executed
 
-TEST_F(AiGame, EightComputerPlayersFightToAWinnerTheSameTwice)
+class AiWar : public testing::Test {
+protected:
+    QvLogCapture log;
+    void SetUp() override
+    {
+        Game_ResetState();
+        Cfg_SetDefaults(&g_Config);
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Plat_InitWith(&g_PlatHeadless);
+        PlatHeadless_SetClock(0, 0);
+        InitBaseSystem();
+        // The game's end leads to the front end, which ends the run here.
+        Game_SetFrontEndHook(+[] { g_GameState = GS_QUIT; });
+        // A pump that sees no update since the last one is the winner's
+        // picture (an update ends the game before its count moves): a key
+        // answers it. Otherwise the clock moves to the next update.
+        s_pumped = UINT32_MAX;
+        PlatHeadless_SetPumpHook(+[] {
+            if (g_UpdateCount > 10 && g_UpdateCount == s_pumped) Input_RawKey(0x1C, 1, '\r');
+            s_pumped = g_UpdateCount;
+            PlatHeadless_Advance(50);
+            if (g_UpdateCount >= 3000) Plat_PostQuit();
+        });
+        s_gifts = 0;
+        Orders_SetExecutedLog(+[](const char* line) {
+            unsigned update;
+            int code, team;
+            if (sscanf(line, "%u %d %d", &update, &code, &team) == 3 && code == QGIVECREDITS) s_gifts++;
+        });
+        Game_SetUpdateHook(+[] {
+            if (s_orders) s_orders();
+            for (int t = 0; t < BASES && !s_war->attacked; t++)
+                if (const AI_Team* a = AI_GetTeam(t))
+                    for (const GLL_NODE* n = a->squads->first; n; n = n->next) {
+                        const squad* q = static_cast<const squad*>(n->element);
+                        if (q->cell && q->units->count && (q->cell->goal == SEIGE || q->cell->goal == ATTACK_TROOPS))
+                            s_war->attacked = true;
+                    }
+            if (g_UpdateCount == 1400) {
+                for (int t = 0; t < BASES; t++) {
+                    const AI_Team* a = AI_GetTeam(t);
+                    if (!a || !a->plan || strcmp(a->plan->filename, "ATTACK.AIP") != 0) continue;
+                    const AI_TARGETS& g = a->strategic_targets;
+                    for (int i = 0; i < g.grid_rows * g.grid_columns; i++)
+                        if (g.cells[i].scripted_value > 0) {
+                            s_war->at_war++;
+                            break;
+                        }
+                }
+                for (const GLL_NODE* n = AI_SpecialForceList() ? AI_SpecialForceList()->first : nullptr; n; n = n->next)
+                    s_war->released += static_cast<const SPECIAL_FORCE*>(n->element)->released;
+            }
+            for (int t = 0; t < BASES; t++) {
+                s_war->built[t] = teamdata[t].stats.made_buildings;
+                s_war->collected[t] = teamdata[t].stats.collected[0];
+            }
+            s_war->digests.push_back(QvDigest_State());
+        });
+    }
+    void TearDown() override
+    {
+        Game_SetUpdateHook(nullptr);
+        Orders_SetExecutedLog(nullptr);
+        PlatHeadless_SetPumpHook(nullptr);
+        Game_SetFrontEndHook(nullptr);
+        CloseBaseSystem();
+        Plat_ClearQuit();
+        Plat_Close();
+        Cfg_SetDefaults(&g_Config);
+        s_orders = nullptr;
+    }
+    // One game of a scenario with the given local team, from a fresh state;
+    // the war fixture is kept out of the single-player list that the front
+    // end's pages show.
+    static void Play(War* w, int local, const char* scenario = "AIWAR", int category = SC_FIXED)
+    {
+        Game_ResetState();
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Game_SetScenarioCategory(category);
+        Game_SetScenarioName(scenario);
+        g_LocalTeam = local;
+        Game_ClearResult();
+        s_war = w;
+        g_GameState = GS_NEWGAME;
+        Game_Main();
+        w->updates = (uint32_t)w->digests.size();
+        w->winner = Game_GetResult().winner;
+        for (int t = 0; t < BASES; t++)
+            w->kills += teamdata[t].stats.kills_units + teamdata[t].stats.kills_buildings;
+    }
+};
+
+TEST_F(AiWar, EightComputerPlayersBuildHarvestAndFightToAWinnerTheSameTwice)
 {
-    // Only the winner's picture pumps; its first pump brings the answer.
-    PlatHeadless_SetPumpHook(+[] { Input_RawKey(0x1C, 1, '\r'); });
-    // Kept out of the single-player list that the front end's pages show.
-    Game_SetScenarioCategory(SC_FIXED);
     War first, second;
-    PlayWar(&first, "AIWAR");
+    Play(&first, 8);
     EXPECT_LT(first.updates, 3000u);
     EXPECT_GE(first.winner, 0);
     EXPECT_GE(first.kills, 5);
     EXPECT_TRUE(first.attacked);
-    EXPECT_NE(log.text().find(" won ("), std::string::npos);
-    Game_ResetState();
-    Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
-    Game_SetScenarioCategory(SC_FIXED);
-    g_LocalTeam = 8;
-    PlayWar(&second, "AIWAR");
+    EXPECT_EQ(first.at_war, BASES);
+    EXPECT_EQ(first.released, 4);
+    for (int t = 0; t < BASES; t++) {
+        SCOPED_TRACE(t);
+        EXPECT_GE(first.built[t], 1);
+        EXPECT_GT(first.collected[t], 0);
+    }
+    EXPECT_NE(log.text().find(" won (ie. You lost)"), std::string::npos);
+    Play(&second, 8);
     EXPECT_EQ(second.updates, first.updates);
     EXPECT_EQ(second.winner, first.winner);
     ASSERT_EQ(second.digests.size(), first.digests.size());
     for (size_t i = 0; i < first.digests.size(); i++) ASSERT_EQ(first.digests[i], second.digests[i]) << "update " << i;
-    PlatHeadless_SetPumpHook(nullptr);
+}
+
+// The demo as `make run` plays it: the east base buys at its factory, its
+// squads go for the west base's troops and buildings, and it wins.
+TEST_F(AiWar, TheDemosComputerPlayerBuysAndAttacksWithItsSquads)
+{
+    War demo;
+    Play(&demo, 0, "DEMO", SC_SINGLE);
+    EXPECT_EQ(demo.winner, 1);
+    EXPECT_LT(demo.updates, 3000u);
+    EXPECT_TRUE(demo.attacked);
+    EXPECT_GT(teamdata[1].stats.made_units, 0);
+    EXPECT_GE(teamdata[1].stats.kills_units + teamdata[1].stats.kills_buildings, 5);
+}
+
+// Team 0 is the local player's: at fixed updates it buys tanks, gives
+// credits to its ally and to an enemy, puts up a depot and sends its army
+// roaming, all through the order builders while the orders are recorded; a
+// fresh game played back from the recording goes the same way.
+TEST_F(AiWar, TheLocalTeamsOrdersAmongTheComputerPlayersReplayExactly)
+{
+    s_orders = +[] {
+        UNITLIST sel;
+        switch (g_UpdateCount) {
+        case 20:
+        case 400: Orders_QConstructUnit(0, PREREQ_UnitTypePtr(PREREQ_WhatIs("DemoTank"))->unittypeid, 1001); break;
+        case 60: Orders_QGiveCredits(0, 4, 500); break;
+        case 90: Orders_QGiveCredits(0, 1, 200); break;
+        case 120:
+            Orders_QConstructBuilding(0, 1101, PREREQ_BuildingTypePtr(PREREQ_WhatIs("DemoDepot"))->index, 7, 2);
+            break;
+        case 900:
+            Units_ListInit(&sel);
+            for (int list = 0; list < TEAM_MOVELISTS; list++)
+                for (const UNIT* u = teamdata[0].unitlist[list]; u; u = u->next)
+                    if (u->type->prereq.id == PREREQ_WhatIs("DemoTank")) Units_ListAppend(&sel, nullptr, u->id);
+            Orders_QAutoMoveOn(0, &sel, TACTAI_HIGH);
+            Units_ListClose(&sel);
+            break;
+        default: break;
+        }
+    };
+    QvTempDir dir;
+    const std::string rec = dir.file("war.rec");
+    War recorded, replayed;
+    Str_CopySafe(g_Config.orderrecord, rec.c_str(), CFG_PATH);
+    Play(&recorded, 0);
+    g_Config.orderrecord[0] = '\0';
+    EXPECT_GT(std::filesystem::file_size(rec), 40u);
+    EXPECT_GE(recorded.winner, 0);
+    EXPECT_GE(teamdata[0].stats.made_buildings, 1);
+    EXPECT_EQ(s_gifts, 2);
+    s_gifts = 0;
+    s_orders = nullptr;
+    Str_CopySafe(g_Config.orderplayback, rec.c_str(), CFG_PATH);
+    Play(&replayed, 0);
+    g_Config.orderplayback[0] = '\0';
+    EXPECT_EQ(replayed.winner, recorded.winner);
+    EXPECT_EQ(s_gifts, 2);
+    ASSERT_EQ(replayed.digests.size(), recorded.digests.size());
+    for (size_t i = 0; i < recorded.digests.size(); i++)
+        ASSERT_EQ(recorded.digests[i], replayed.digests[i]) << "update " << i;
 }
 
 }   // namespace

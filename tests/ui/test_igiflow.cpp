@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -21,6 +22,8 @@
 #include "platform/cursor.h"
 #include "platform/input.h"
 #include "platform/palette.h"
+#include "platform/pcx.h"
+#include "platform/video.h"
 #include "platform/plat.h"
 #include "support/golden.h"
 #include "support/passscript.h"
@@ -33,9 +36,11 @@
 #include "ui/igiclick.h"
 #include "ui/igimark.h"
 #include "ui/igimouse.h"
+#include "ui/igipanel.h"
 #include "ui/textedit.h"
 #include "units/building.h"
 #include "rules/endcond.h"
+#include "rules/gamemsg.h"
 #include "units/buildplay.h"
 #include "units/iterate.h"
 #include "units/trail.h"
@@ -825,4 +830,92 @@ TEST_F(InterfaceFlow, GoldenTrailAndOneSidedAlliance)
     });
     Play();
     EXPECT_FALSE(f.script.overran);
+}
+
+// The keyboard through the real frame loop: a box selection made group 1
+// with Ctrl+1, lost to a right click, and recalled by 1; Shift+1 centres the
+// view on it; A and a ground click fire at the ground, S stops; F12 holds
+// the game for 50 frames and F12 again lets it go; Shift+Z writes the back
+// buffer as it stands; left Ctrl+left Shift+Q quits.
+TEST_F(InterfaceFlow, HotKeysGroupCentreFireStopPauseShootAndQuit)
+{
+    QvTempDir shots(true); // the screenshot goes to the working directory
+    Flow f;
+    f.Pass(QvPass{}).Pass(QvPass{}).Then([] {
+        CheckFixture();
+        Igipanel_ResetMsgCounts();
+    });
+    const int left = ScreenX(9) - 12, right = ScreenX(11) + 12, top = ScreenY(35) - 13, bottom = ScreenY(35) + 14;
+    QvPass down = QvMove(left, top);
+    down.button = 0;
+    down.down = 1;
+    f.Pass(down).Pass(QvMove(right, bottom)).Pass(QvButton(0));
+    const std::vector<int> tanks = {1, 2, 3};
+    f.Then([&] { ASSERT_EQ(SelectedIds(), tanks); });
+    f.Pass(QvKeyDown(SC_LCTRL)).Pass(QvKey(SC_1)).Pass(QvKeyUp(SC_LCTRL)).Then([&] {
+        EXPECT_EQ(Igipanel_MsgCount(MSG_GROUPMADE), 1);
+    });
+    QvPass rdown = QvMove(200, 400);
+    rdown.button = 1;
+    rdown.down = 1;
+    f.Pass(rdown).Pass(QvButton(0, 1)).Then([] { ASSERT_TRUE(SelectedIds().empty()); });
+    f.Pass(QvKey(SC_1)).Then([&] {
+        EXPECT_EQ(SelectedIds(), tanks);
+        EXPECT_EQ(Igipanel_MsgCount(MSG_SQUAD1SELECTED), 1);
+        EXPECT_EQ(g_MapView.x, 144) << "a plain recall leaves the view";
+    });
+    // Tank 1 on (9, 35): the view's origin goes to (9 x 24 - 216, 35 x 24 - 216).
+    f.Pass(QvKeyDown(SC_LSHIFT)).Pass(QvKey(SC_1)).Pass(QvKeyUp(SC_LSHIFT)).Then([] {
+        EXPECT_EQ(g_MapView.x, 0);
+        EXPECT_EQ(g_MapView.y, 35 * 24 - 216);
+        EXPECT_EQ(Igipanel_MsgCount(MSG_SQUAD1SELECTED), 2);
+        TakeExecuted();
+    });
+    // Tile (13, 33) under the new origin.
+    f.Pass(QvKey(SC_A)).Then([] { EXPECT_EQ(igi_nfo.actionmode, AM_FIRE); });
+    f.Click(13 * 24, 33 * 24 - (35 * 24 - 216) + 32).Pass(QvPass{}).Then([] {
+        EXPECT_EQ(TakePayloads(QFIREATGROUND), std::vector<std::string>({"0d0021000000"}));
+    });
+    f.Pass(QvKey(31)).Pass(QvPass{}).Then([] {
+        std::vector<std::pair<int, int>> got = TakeExecuted();
+        ASSERT_FALSE(got.empty());
+        EXPECT_EQ(got.back(), std::make_pair((int)QSTOP, 0));
+    });
+    static uint32_t held;
+    f.Pass(QvKey(SC_F12)).Then([] {
+        EXPECT_TRUE(g_GamePaused);
+        EXPECT_EQ(igi_nfo.lockzone, 2u);
+        held = g_UpdateCount;
+    });
+    for (int i = 0; i < 50; i++) f.Pass(QvPass{});
+    f.Then([] { EXPECT_EQ(g_UpdateCount, held) << "paused for 50 frames"; });
+    f.Pass(QvKey(SC_F12)).Pass(QvPass{}).Pass(QvPass{}).Then([] {
+        EXPECT_FALSE(g_GamePaused);
+        EXPECT_EQ(igi_nfo.lockzone, (uint32_t)ZD_NULL);
+        EXPECT_GT(g_UpdateCount, held);
+    });
+    // A pass starts once its frame is drawn, before the keys it brings are
+    // handled: the back buffer then is the one the key finds.
+    static std::vector<uint8_t> shown;
+    f.Pass(QvKeyDown(SC_LSHIFT)).Then([] {
+        BITMAP* back = Backbuf_Lock();
+        ASSERT_TRUE(back && back->data);
+        shown.assign(back->data, back->data + (size_t)back->x_size * back->y_size);
+    });
+    f.Pass(QvKey(44)).Pass(QvKeyUp(SC_LSHIFT)).Then([] {
+        BITMAP got = {};
+        ASSERT_TRUE(Pcx_Read("quor0000.pcx", &got, nullptr));
+        ASSERT_EQ((size_t)got.x_size * got.y_size, shown.size());
+        EXPECT_TRUE(std::equal(shown.begin(), shown.end(), got.data)) << "the back buffer as the key found it";
+        Graph_FreeBitmap(&got);
+        EXPECT_EQ(Igipanel_MsgCount(MSG_SCRNSHOT), 1);
+    });
+    f.Pass(QvKeyDown(SC_LCTRL)).Pass(QvKeyDown(SC_LSHIFT)).Pass(QvKey(SC_Q));
+    f.script.stopWhenDone = false;
+    Play();
+    EXPECT_FALSE(f.script.overran);
+    EXPECT_EQ(f.script.passes, f.count + 1) << "the Q pass ended the loop";
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_LE(g_FrameCount, 1000u);
+    EXPECT_NE(log.text().find("Player hit CTRL SHIFT Q from in game"), std::string::npos);
 }

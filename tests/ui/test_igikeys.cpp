@@ -1,6 +1,7 @@
 // The game screen's hot keys and developer keys on a started interface.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
@@ -15,16 +16,19 @@
 #include "platform/input.h"
 #include "rules/gamemsg.h"
 #include "screendata.h"
+#include "support/golden.h"
 #include "support/passscript.h"
 #include "support/world.h"
 #include "ui/igi.h"
 #include "ui/igievnt.h"
 #include "ui/igikeys.h"
+#include "ui/igimouse.h"
 #include "ui/igipanel.h"
 #include "ui/igipause.h"
 #include "ui/igishot.h"
 #include "ui/igidisp.h"
 #include "platform/graph.h"
+#include "platform/palette.h"
 #include "platform/pcx.h"
 #include "platform/sortdisp.h"
 #include "platform/video.h"
@@ -33,6 +37,7 @@
 #include "units/buildplay.h"
 #include "units/orders.h"
 #include "units/team.h"
+#include "units/trail.h"
 #include "units/unit.h"
 
 namespace {
@@ -302,6 +307,39 @@ TEST_F(HotKeys, HelpAndChatRefusedWhereTheyMayNotRun)
     EXPECT_NE(igi_nfo.mfdmode, MFD_COMMS) << "Enter outside a network game";
 }
 
+// Tab leaves a panel for the trail panel; typing on the chat line that
+// follows ends on the panel Tab left, not on the trail panel.
+TEST_F(HotKeys, TabStartsALocalTrailAndRemembersThePanelItLeft)
+{
+    Key(15);
+    EXPECT_EQ(Igipanel_MsgCount(MSG_NEEDUNIT), 1);
+    EXPECT_NE(igi_nfo.mfdmode, MFD_TRAIL);
+    Select(10, 10);
+    Key(24); // O: the orders panel
+    ASSERT_EQ(igi_nfo.mfdmode, MFD_ORDERS);
+    Key(15);
+    EXPECT_EQ(igi_nfo.mfdmode, MFD_TRAIL);
+    EXPECT_EQ(igi_nfo.actionmode, AM_TRAILINS0);
+    EXPECT_EQ(Take(), std::vector<int>({QLOCALCLEAR}));
+    Key(15);
+    EXPECT_TRUE(Take().empty()) << "not again while the trail is being laid";
+    Igizone_SetDisabled(1, 0);
+    Igievnt_InjectEvent(1, EV_LEFTUP, 0);
+    ASSERT_EQ(igi_nfo.lockzone, 1u);
+    Key(SC_ESCAPE);
+    EXPECT_EQ(igi_nfo.lockzone, (uint32_t)ZD_NULL);
+    EXPECT_EQ(igi_nfo.mfdmode, MFD_ORDERS);
+    // A waypoint laid, then a new trail: the next one starts the new trail
+    // (it went after the freed current waypoint, out of the trail).
+    Igievnt_InsertWaypoint(WPT_MOVE, 5, 5);
+    igi_nfo.actionmode = AM_DEFAULT;
+    Key(15);
+    Igievnt_InsertWaypoint(WPT_MOVE, 6, 6);
+    ASSERT_EQ(Trail_Count(&igi_nfo.edittrail), 1);
+    EXPECT_EQ(igi_nfo.edittrail.head, igi_nfo.edittrail.tail);
+    Take();
+}
+
 TEST_F(HotKeys, DebugCommandsNeedDebugMode)
 {
     teamdata[1].credits = 50000;
@@ -448,7 +486,7 @@ namespace {
 // A 16 x 16 map fits the view, so the whole-map shot is the view drawn once.
 class Screenshots : public QvWorldTest {
 protected:
-    Screenshots() : QvWorldTest(16, 16) {}
+    explicit Screenshots(int tiles = 16) : QvWorldTest(tiles, tiles) {}
     QvHeadlessScreen headless_;
     QvScreenData screen_;
     std::filesystem::path dir_, old_;
@@ -524,6 +562,53 @@ TEST_F(Screenshots, TheShotIsTheBackBufferAndTheWholeMapTheViewDrawn)
         const uint8_t* view = screen.data() + (size_t)(MAPVIEW_SCREEN_Y + y) * back->x_size;
         ASSERT_EQ(memcmp(got.data + (size_t)y * got.x_size, view, (size_t)got.x_size), 0) << "row " << y;
     }
+    Graph_FreeBitmap(&got);
+}
+
+namespace {
+
+// A map wider and taller than one step: the picture is pieced from four views.
+class WholeMapShots : public Screenshots {
+protected:
+    WholeMapShots() : Screenshots(24) {}
+};
+
+} // namespace
+
+TEST_F(WholeMapShots, EveryPieceIsTheViewDrawnAtItsStep)
+{
+    Units_NewAt(tank_, 1, -1, 2, 2);
+    Units_NewAt(tank_, 1, -1, 21, 20);
+    ASSERT_TRUE(Igievnt_Screenshot(1));
+    BITMAP got = {};
+    ASSERT_TRUE(Pcx_Read("quor0000.pcx", &got, nullptr));
+    const int w = 24 * 24;
+    ASSERT_EQ(got.x_size, w);
+    ASSERT_EQ(got.y_size, w);
+    int unseen = 0;
+    for (int sy = 0; sy < w; sy += IGISHOT_STEP)
+        for (int sx = 0; sx < w; sx += IGISHOT_STEP) {
+            Map_SetViewPixelPosRedraw(sx, sy);
+            for (int i = 0; i < IGISHOT_DRAWS; i++) IgiDisp_DrawGameScreen();
+            const BITMAP* back = Backbuf_Lock();
+            const int vx = g_MapView.x, vy = g_MapView.y;
+            int wrong = 0;
+            for (int py = sy; py < std::min(w, sy + IGISHOT_STEP); py++)
+                for (int px = sx; px < std::min(w, sx + IGISHOT_STEP); px++) {
+                    const int x = px - vx, y = py - vy;
+                    // The view is 456 pixels, the screen shows 448 of it: the
+                    // map's last 8 columns and rows never reach the screen.
+                    if (x >= IGISHOT_STEP || y >= IGISHOT_STEP) {
+                        unseen++;
+                        continue;
+                    }
+                    wrong += got.data[(size_t)py * w + px] !=
+                             back->data[(size_t)(MAPVIEW_SCREEN_Y + y) * back->x_size + MAPVIEW_SCREEN_X + x];
+                }
+            EXPECT_EQ(wrong, 0) << "the piece at " << sx << "," << sy;
+        }
+    EXPECT_EQ(unseen, 2 * 8 * w - 8 * 8);
+    EXPECT_TRUE(Golden_BitmapMatches(&got, g_Palette, 0x6D6601BFu, "wholemap_actual.pcx"));
     Graph_FreeBitmap(&got);
 }
 

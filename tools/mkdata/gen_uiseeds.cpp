@@ -82,6 +82,21 @@ static int Seeds(const std::string& target, const std::string& dir)
         rec(2, 100, 200, 0, 6, 0x0f);        // a waypoint in the trail panel
         return Mkdata_WriteFile(dir + "/mouse.bin", s.data(), s.size());
     }
+    if (target == "fuzz_keys") {
+        // Records: scan code, held keys (1 left Shift, 4 left Ctrl, 8 right
+        // Ctrl, 64 debug mode, 128 select a unit), character, flags, place.
+        const uint8_t recs[][5] = {
+            {2, 0x84, 0, 1, 40}, {2, 0, '1', 0, 0},    {2, 1, '!', 0, 0},     {49, 0, 'n', 0, 0},
+            {18, 1, 'E', 0, 0},  {30, 0, 'a', 1, 90},  {31, 0, 's', 0, 0},   {88, 0, 0, 0, 0},
+            {31, 0, 's', 0, 0},  {88, 0, 0, 0, 0},     {15, 0x80, 0, 0, 0},  {38, 5, 0, 0, 0},
+            {48, 5, 0, 0, 0},    {12, 0x45, 0, 0, 0},  {13, 0x45, 0, 0, 0},  {67, 0x45, 0, 0, 0},
+            {68, 0x45, 0, 0, 0}, {81, 0x45, 0, 0, 0},  {73, 0x47, 0, 0, 0},  {41, 0x45, 0, 0, 0},
+            {22, 0x45, 0, 0, 0}, {59, 0, 0, 2, 60},    {88, 0, 0, 2, 60},    {199, 0, 0, 0, 0},
+        };
+        std::string s;
+        for (const auto& r : recs) s.append((const char*)r, sizeof r);
+        return Mkdata_WriteFile(dir + "/keys.bin", s.data(), s.size());
+    }
     return 1;
 }
 

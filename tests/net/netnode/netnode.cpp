@@ -23,6 +23,9 @@
 // or, after --stop-ms, a child resumes it). --frame-ms shortens the drop
 // limits' frame step.
 // --playback plays a recording single-player with the round length it had.
+// --meet first meets the others through the online service (meet.cpp):
+// node 0 creates the game there, node 1 joins it at the address the
+// service gives; a node of 2 or more only visits the meeting and quits.
 // --menus SCRIPT runs the multiplayer menus under a page script instead
 // (support/pagescript.h), with the address book and configuration of its
 // directory, and quits when they end; when they end in a launch it plays
@@ -50,6 +53,7 @@
 #include "net/ipx.h"
 #include "net/quornet.h"
 #include "net/udp.h"
+#include "meet.h"
 #include "netfault.h"
 #include "platform/plat.h"
 #include "platform/thread.h"
@@ -69,6 +73,8 @@ struct Options {
     long killat = -1, intat = -1, stopat = -1, stopms = 0;
     const char* playback = nullptr;
     const char* port = "";
+    const char* meet = nullptr;
+    int clients = 3;
     const char* menus = nullptr;
 };
 
@@ -79,6 +85,7 @@ FILE* s_digests;
 uint32_t s_drops;      // nodes dropped by the bound
 long s_alone = -1;     // the update the game went single-player at
 int s_team;
+NetAddress s_met; // the creator's address the meeting gave
 
 void Fail(const char* what)
 {
@@ -173,6 +180,7 @@ void Guest(void)
     const char* refusal = "not tried";
     for (int tries = 0; tries < 60 && refusal; tries++) {
         NetAddress creator = AddressOf(0);
+        if (s_opt.meet) memcpy(creator.bytes, s_met.bytes, 4);
         if (s_opt.type != NET_TYPE_UDP) {
             Net_Search();
             Thread_Sleep(100);
@@ -227,6 +235,7 @@ void WriteSummary(void)
     fprintf(f, "node %d (team %d): updates %u, UnitCycles %u, faults met %u, drops %u, %s\n", s_opt.node, s_team,
             g_UpdateCount, (unsigned)UnitCycles, NetFault_Count(), (unsigned)s_drops,
             s_alone >= 0 ? ("alone from update " + std::to_string(s_alone)).c_str() : "in the game to the end");
+    if (s_opt.meet) fprintf(f, "  %s\n", NetNode_MeetSummary());
     if (s_opt.type == NET_TYPE_SERIAL) {
         CommCounts c = COMM_GetCounts();
         fprintf(f, "  serial line: frames in %u, out %u, noise bytes dropped %u, bad lengths dropped %u\n", c.framesIn,
@@ -260,6 +269,8 @@ void MultiMenus(void)
         }
         QuorNet_SetFrameStep(s_opt.framems);
         snprintf(g_NetPlayerName, sizeof g_NetPlayerName, "Node%d", s_opt.node);
+        if (s_opt.meet)
+            if (const char* e = NetNode_Meet(s_opt.meet, s_opt.node, s_opt.clients, &s_met)) Fail(e);
         if (!Net_InitWith(s_opt.type, table, 1)) Fail("the network did not start");
         Net_BeginSession();
         if (s_opt.node == 0) Host();
@@ -381,7 +392,8 @@ int Usage(void)
     fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial]\n"
           "               [--port PATH] [--seed S]\n"
           "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
-          "               [--playback FILE --cycles C] [--menus SCRIPT]\n",
+          "               [--playback FILE --cycles C] [--menus SCRIPT]\n"
+          "               [--meet HOST:PORT --clients C]\n",
           stderr);
     return 2;
 }
@@ -409,6 +421,8 @@ int main(int argc, char** argv)
         else if (k == "--stop-ms") s_opt.stopms = atol(v);
         else if (k == "--playback") s_opt.playback = v;
         else if (k == "--cycles") s_opt.cycles = (uint32_t)strtoul(v, nullptr, 10);
+        else if (k == "--meet") s_opt.meet = v;
+        else if (k == "--clients") s_opt.clients = atoi(v);
         else if (k == "--menus") s_opt.menus = v;
         else return Usage();
     }
@@ -428,6 +442,15 @@ int main(int argc, char** argv)
             WriteSummary();
         }
         return rc;
+    }
+    if (s_opt.meet && s_opt.node >= 2) {
+        // A visitor: the meeting alone, no game.
+        const char* e = NetNode_Meet(s_opt.meet, s_opt.node, s_opt.clients, &s_met);
+        if (FILE* f = fopen("summary.txt", "w")) {
+            fprintf(f, "visitor node %d\n  %s\n", s_opt.node, NetNode_MeetSummary());
+            fclose(f);
+        }
+        return e ? 1 : 0;
     }
     s_digests = fopen(s_opt.playback ? "playback.txt" : "digests.txt", "w");
     if (!s_digests) return 1;
