@@ -14,6 +14,7 @@
 #include "multi/mmframe.h"
 #include "multi/mmmain.h"
 #include "multi/mmsummary.h"
+#include "net/zeph.h"
 #include "platform/font.h"
 #include "platform/plat.h"
 #include "widgets/qidesktop.h"
@@ -644,6 +645,7 @@ static void CloseSession(void)
     Net_SetMessageHandler(nullptr);
     DrainQueue();
     Net_Close();
+    Zeph_Shutdown();
 }
 
 void MM_chat_finish(void) { CloseSession(); }
@@ -768,6 +770,7 @@ static void TakeLines(void)
 void MM_chat_poll(void)
 {
     MM_CHAT& c = MM_chat;
+    ZEPH_poll();
     const uint32_t now = Plat_SystemMs();
     if (now - s_lastPing > MM_CHAT_PING_MS) {
         Net_PingAll();

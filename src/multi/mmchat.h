@@ -200,7 +200,7 @@ void MM_chat_forget(void);
 // and rules, the host's controls; sends this node's state.
 void MM_chat_start(void);
 // The page's network state undone: poll and message handler removed, the
-// network closed.
+// network and the online service's session closed.
 void MM_chat_finish(void);
 // What a connection page does once hosted or joined: its poll off, the
 // staging page entered, its own page hidden.
