@@ -115,11 +115,14 @@ void MM_chat_add_rule_text(const char* line)
     if (MM_chat.rulelist) MM_chat.rulelist->InsertSorted(new MMChatRule(Font(MM_FONT_TEXT), line, 0));
 }
 
-void MM_chat_load_rules(void)
+// The map's briefing section 1 into the rules list; then the heading,
+// always on entry, after a later map load only when the file was read.
+static void LoadRules(bool heading_always)
 {
     char path[GAME_PATH * 2];
     snprintf(path, sizeof path, "%s\\%s\\quorvex.brf", g_ScenarioCategoryDir, g_ScenarioName);
-    if (Text_WrapFileSection(path, 1, MM_CHAT_RULE_WIDTH, MM_chat_rule_char_width, MM_chat_add_rule_text)) {
+    if (Text_WrapFileSection(path, 1, MM_CHAT_RULE_WIDTH, MM_chat_rule_char_width, MM_chat_add_rule_text) ||
+        heading_always) {
         MM_chat_add_rule_text("");
         MM_chat_add_rule_text("RULES");
         MM_chat_add_rule_text("");
@@ -129,6 +132,8 @@ void MM_chat_load_rules(void)
         Mm_RedrawList(MM_chat.rulelist);
     }
 }
+
+void MM_chat_load_rules(void) { LoadRules(false); }
 
 void MM_chat_reload_rules(void)
 {
@@ -613,7 +618,7 @@ void MM_chat_start(void)
     Game_SetScenarioName(scenario);
     if (c.minimap) c.minimap->set_locations(0);
     ShowMap();
-    MM_chat_load_rules();
+    LoadRules(true);
     if (creator) {
         Net_Lock();
         g_NetSettings.options = MM_chat_pack_options();

@@ -222,7 +222,8 @@ void MM_chat_send_rules(int node);
 int MM_chat_send_to_node(const char* text, int32_t number);
 
 // Rules: the map's briefing section 1 wrapped into the list, then "",
-// "RULES", "" when the file was read; reload empties the list first.
+// "RULES", "" when the file was read (on entry always); reload empties the
+// list first.
 void MM_chat_load_rules(void);
 void MM_chat_reload_rules(void);
 int MM_chat_rule_char_width(int c);

@@ -94,12 +94,14 @@ TEST_F(MmChat, EntryAsCreatorThenGuestSetsControlsAndDefaults)
     EXPECT_EQ(g_NetStaged.colour, NET_NO_COLOUR);
 }
 
-TEST_F(MmChat, AMapWithoutRulesShowsNoHeading)
+TEST_F(MmChat, AMapWithoutRulesShowsTheHeadingOnEntryOnly)
 {
     Host();
-    Str_CopySafe(g_ScenarioName, "NOSUCHMAP", sizeof g_ScenarioName);
+    Game_SetScenarioName("NOSUCHMAP");
+    MM_chat_start();
+    EXPECT_EQ(Lines(MM_chat.rulelist), "|RULES||");
     MM_chat_reload_rules();
-    EXPECT_EQ(Lines(MM_chat.rulelist), "");
+    EXPECT_EQ(Lines(MM_chat.rulelist), "") << "a later map load without the file";
 }
 
 TEST_F(MmChat, OptionsPackIntoTheirBits)
