@@ -792,9 +792,9 @@ void MM_chat_poll(void)
     if (launched) {
         Net_EndSession();
         MM_chat_update_game();
-        // The game's own handlers come with it; the page's lock of lines dies here.
+        // The game's own handlers come with it: nothing more reaches the
+        // queue, which the rest of this pass empties.
         Net_SetMessageHandler(nullptr);
-        DrainQueue();
         Mm_SetPoll(nullptr);
         Mm_Leave(GS_NEWGAME);
     }

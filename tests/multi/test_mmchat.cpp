@@ -182,6 +182,48 @@ TEST_F(MmChat, PollFollowsTheSessionRowByRow)
     EXPECT_FALSE(QIWidget::IsHidden(MM_chat.colour_btns[3]));
 }
 
+TEST_F(MmChat, AGuestFollowsTheCreatorsMapOnce)
+{
+    Host();
+    Net_Lock();
+    g_NetCreator = 0;
+    snprintf(g_NetSettings.scenario, sizeof g_NetSettings.scenario, "QUAD");
+    g_NetSettings.options = MM_OPT_TEAMS | MM_OPT_FOG;
+    Net_Unlock();
+    MM_chat_poll();
+    EXPECT_STREQ(g_ScenarioName, "QUAD");
+    EXPECT_EQ(std::string(MM_chat.maptext->text.c_str()).rfind("QUAD ", 0), 0u);
+    EXPECT_EQ(MM_chat.allowalliances, 0);
+    EXPECT_EQ(MM_chat.fogstyle, 2);
+    EXPECT_EQ(std::string(MM_chat.title_alliance->text.c_str()), "Teams");
+    MM_chat_add_line(0, (std::string(1, (char)MM_CHAT_RULE_MARK) + "001Keep it").c_str());
+    MM_chat_poll();
+    MM_chat_poll();
+    const std::string rules = Lines(MM_chat.rulelist);
+    EXPECT_NE(rules.find("Keep it|"), std::string::npos) << "not reloaded again: " << rules;
+}
+
+TEST_F(MmChat, TheLaunchSetsUpTheGameAndFinishesThePass)
+{
+    Host();
+    Join(1, "Bravo", NET_SLOT_HUMAN);
+    Net_Lock();
+    g_NetSettings.node[0].team = 2;
+    g_NetSettings.node[1].team = 5;
+    g_NetLaunched = 1;
+    Net_Unlock();
+    MM_chat_add_line(1, "go");
+    MM_chat_poll();
+    EXPECT_EQ(g_GameState, GS_NEWGAME);
+    EXPECT_EQ(Mm_Poll(), nullptr);
+    EXPECT_EQ(Net_MessageHandler(), nullptr);
+    EXPECT_EQ(Lines(MM_chat.msglist), "Bravo> go|");
+    EXPECT_EQ(MM_chat.slots[1]->option, HUMAN) << "the rows still follow in that pass";
+    EXPECT_EQ(teamdata[5].type, TT_HUMAN);
+    EXPECT_EQ(g_LocalTeam, 2);
+    Game_ClearLaunchMarks();
+}
+
 TEST_F(MmChat, EightRowsFillAndEmptyInPlace)
 {
     Host();
