@@ -187,6 +187,7 @@ const CFG_KEY s_MultiKeys[] = {
     CFG_CALL("SetPlayerName", PlayerNameHandler),
     CFG_TEXT("SetZephnetServer", zephnetserver),
     CFG_TEXT("SetModem", modem),
+    CFG_TEXT("SetModemPorts", modemports),
     CFG_CALL("SerialSettings", SerialSettingsHandler),
 };
 

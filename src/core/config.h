@@ -58,6 +58,7 @@ struct QCONFIG {
     // MultiPlayerConfiguration (the player name lives in g_CfgPlayerName)
     char zephnetserver[TF_FIELD];  // SetZephnetServer
     char modem[TF_FIELD];          // SetModem
+    char modemports[CFG_PATH];     // SetModemPorts: the modems' tty paths, separated by ";"
     char serialport[TF_FIELD];     // SerialSettings { SetPort }
     char serialbaud[TF_FIELD];     // SerialSettings { SetBaud }
 };

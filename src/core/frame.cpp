@@ -4,6 +4,7 @@
 #include "platform/plat.h"
 
 static int s_playback = 0;
+static void (*s_messageHook)(void);
 
 int Game_UpdateInterval(int updatespersecond)
 {
@@ -51,6 +52,8 @@ void Game_NetIntervalRetune(NETINTERVAL* ni, int late)
 void Game_SetPlayback(int on) { s_playback = on; }
 int Game_Playback(void) { return s_playback; }
 
+void Game_SetMessageHook(void (*hook)(void)) { s_messageHook = hook; }
+
 int Game_PumpMessages(void)
 {
     for (;;) {
@@ -58,6 +61,7 @@ int Game_PumpMessages(void)
             g_QuitRequested = 1;
             return 0;
         }
+        if (s_messageHook) s_messageHook();
         if (Plat_IsActive()) return 1;
         // Inactive: the game stays frozen and the pump keeps running.
         Plat_Idle();

@@ -12,6 +12,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "editor/editor.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
 #include "multi/mmframe.h"
@@ -42,14 +43,6 @@ static void RunFrontEnd(void)
     Mouse_SetClipRect(0, 0, 639, 479);
     Mouse_SetPos(320, 240);
     Shell_Run();
-}
-
-// A state whose subsystem this build doesn't have yet leads back to the
-// front end's main page.
-static void BackToFrontEnd(const char* what)
-{
-    TLOG(TLOG_WARNING, "%s is not available in this build: back to the front end", what);
-    g_GameState = GS_FRONTEND;
 }
 
 void Game_SetFrontEndHook(void (*fn)(void)) { s_frontEndHook = fn; }
@@ -108,6 +101,17 @@ void Game_RunNewGame(void)
     CloseCommonGameSystems();
 }
 
+// The editor edits the common systems' model; the quit keys choose the
+// state that follows.
+static void RunEditor(void)
+{
+    InitCommonGameSystems();
+    g_EditorOpen = 1;
+    MapEditor_Main();
+    g_EditorOpen = 0;
+    CloseCommonGameSystems();
+}
+
 void Game_Main(void)
 {
     while (g_GameState != GS_QUIT) {
@@ -131,7 +135,7 @@ void Game_Main(void)
             // The front end starts again from its main page.
             if (g_GameState == GS_FRONTEND) Shell_Reset();
             break;
-        case GS_EDITOR: BackToFrontEnd("The scenario editor (MAPEDIT)"); break;
+        case GS_EDITOR: RunEditor(); break;
         case GS_LOADGAME: RunLoadSavedGame(); break;
         case GS_NEWGAME: Game_RunNewGame(); break;
         case GS_INGAME: Game_RunInGame(); break; // resumed without a new game: keep playing

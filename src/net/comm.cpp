@@ -13,6 +13,7 @@
 
 #include "core/bytes.h"
 #include "core/tlog.h"
+#include "net/modem.h"
 #include "net/netlog.h"
 #include "net/netpacket.h"
 #include "net/netpkt.h"
@@ -276,6 +277,9 @@ int COMM_Close(void)
     s_readThread = s_writeThread = nullptr;
     tcflush(s_fd, TCIOFLUSH);
     FreeAll();
+    // Ends a modem call under the line; after a plain serial session the
+    // modem layer only says it has nothing to do.
+    MODEM_Disconnect();
     return 1;
 }
 

@@ -61,7 +61,8 @@ void COMM_SetModemHandle(int fd);
 // terminal), then "Could not open comm port", and returns 0.
 int COMM_Init(NetAddress* own);
 // Stops both threads, purges and (unless a modem handle) closes the port and
-// frees the rings; nothing when not running. Always 1.
+// frees the rings, then hangs up a modem call (MODEM_Disconnect); nothing,
+// not even that, when not running. Always 1.
 int COMM_Close(void);
 // Takes the oldest received packet: the whole slot, the far end's address
 // (u32 2, the byte 1, five zero bytes) and its arrival on the network clock.

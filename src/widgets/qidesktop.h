@@ -233,6 +233,7 @@ public:
     uint8_t* palette = nullptr; // 768 bytes of 6-bit components; owned
     const char* bitmapDir;
     const QIFont* tipFont = nullptr;
+    const QIFont* defaultFont = nullptr; // what a client's widgets use unless told otherwise
     QIStatic* status = nullptr; // shows the focus widget's tip
 
     // The base, then makes its bitmap list and directory current.

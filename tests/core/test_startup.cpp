@@ -278,7 +278,6 @@ TEST(StateLoop, MissingSubsystemsQuitCleanly)
     } rows[] = {
         {GS_FRONTEND, "Shell library ["},
         {GS_MULTIMENU, "Multi Menu could not be built: [f16blue.pcx] is missing"},
-        {GS_EDITOR, "The scenario editor (MAPEDIT) is not available in this build: back to the front end"},
         {GS_LOADGAME, "Saved game not loaded: "},
     };
     // A start directory without the shell's library, whatever an earlier

@@ -12,7 +12,8 @@
 # updates. With PLAYBACK=1 the first survivor's recording is played back
 # single-player and must give its digests. NODEARGS go to every process.
 # TRANSPORT serial: two nodes on the two ends of RELAY (a ptyrelay program,
-# given RELAYARGS), each node's port its end's path.
+# given RELAYARGS), each node's port its end's path. TRANSPORT modem: the
+# same with RELAY a modem emulator, each node's port its modem.
 set -u
 if [ "${QV_NETNS:-}" != "1" ]; then
     exec sh "$(dirname "$0")/../scripts/netns-run.sh" sh "$0" "$@"
@@ -33,7 +34,7 @@ options() {
 extra="$*"
 
 relaypid=""
-if [ "$transport" = serial ]; then
+if [ "$transport" = serial ] || [ "$transport" = modem ]; then
     ${RELAY:?RELAY names the pty relay} --ports "$work/ports" ${RELAYARGS:-} > "$work/relay.txt" &
     relaypid=$!
     t=0

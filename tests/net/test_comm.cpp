@@ -292,6 +292,8 @@ TEST_F(NetSerialLine, CloseWhileTheReaderWaitsAndAfterTheFarEndHangsUp)
     size_t first = text.find("Read File failed");
     EXPECT_NE(first, std::string::npos);
     EXPECT_EQ(text.find("Read File failed", first + 1), std::string::npos) << text;
+    // The close asked the modem layer to hang up, which had no call.
+    EXPECT_NE(text.find("call to MODEM_Disconnect without initialising"), std::string::npos) << text;
 }
 
 // The packet layer on network type 2: a packet sent goes out as a frame,

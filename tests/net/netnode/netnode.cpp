@@ -2,7 +2,7 @@
 // program on the demo scenario, with a script standing in for the
 // multiplayer menus.
 //
-//   netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial]
+//   netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial|modem]
 //           [--port PATH]
 //           [--seed S] [--frame-ms M] [--kill-at U] [--int-at U]
 //           [--stop-at U --stop-ms M] [--playback FILE --cycles C]
@@ -10,7 +10,8 @@
 // Runs in a directory holding quorvex.cfg and the demo's data (the runner
 // makes one per node). Its address is 127.B.0.(I + 1); process 0 hosts,
 // the others join it (UDP: at its address; IPX and the serial line at
-// --port: found by Net_Search). Its
+// --port: found by Net_Search). Over a modem (--port its tty) process 0
+// dials and the other answers; the call's line is then the serial line. Its
 // node number, given by the creator, is its team. It gives seeded orders
 // for its team through the builders, advances the game clock one interval a
 // frame, writes "digests.txt" (the state's digest after every update, up to
@@ -50,7 +51,9 @@
 #include "game/quorvex.h"
 #include "game/systems.h"
 #include "net/comm.h"
+#include "net/atline.h"
 #include "net/ipx.h"
+#include "net/modem.h"
 #include "net/quornet.h"
 #include "net/udp.h"
 #include "meet.h"
@@ -73,6 +76,7 @@ struct Options {
     long killat = -1, intat = -1, stopat = -1, stopms = 0;
     const char* playback = nullptr;
     const char* port = "";
+    int modem = 0;
     const char* meet = nullptr;
     int clients = 3;
     const char* menus = nullptr;
@@ -85,6 +89,7 @@ FILE* s_digests;
 uint32_t s_drops;      // nodes dropped by the bound
 long s_alone = -1;     // the update the game went single-player at
 int s_team;
+std::string s_modemStatuses;
 NetAddress s_met; // the creator's address the meeting gave
 
 void Fail(const char* what)
@@ -206,6 +211,30 @@ void Guest(void)
 
 // The run of a game, with Part of the staged settings given to it: the
 // nodes' teams are played by humans.
+void OnModemStatus(const char* id)
+{
+    TLOG(TLOG_DIAG, "modem status %s", id);
+    s_modemStatuses += s_modemStatuses.empty() ? id : std::string(" ") + id;
+}
+
+// The modem page's steps: the first process dials, the other answers, and
+// the connected call's channel becomes the serial line.
+void CallByModem(void)
+{
+    snprintf(g_Config.modemports, sizeof g_Config.modemports, "%s", s_opt.port);
+    if (!MODEM_Init(nullptr)) Fail("the modem did not start");
+    MODEM_MessageRegister(OnModemStatus);
+    if (!(s_opt.node == 0 ? MODEM_dial(0, "5551234") : MODEM_Answer(0))) Fail("the modem refused the call");
+    int connected = WaitFor(
+        [] {
+            ATLine_Pump();
+            return MODEM_GetStatus() == 3;
+        },
+        60000);
+    if (!connected) Fail("the call did not connect");
+    if (!MODEM_Connect()) Fail("the call's line could not be had");
+}
+
 void PlayGame(void)
 {
     InitCommonGameSystems();
@@ -235,6 +264,7 @@ void WriteSummary(void)
     fprintf(f, "node %d (team %d): updates %u, UnitCycles %u, faults met %u, drops %u, %s\n", s_opt.node, s_team,
             g_UpdateCount, (unsigned)UnitCycles, NetFault_Count(), (unsigned)s_drops,
             s_alone >= 0 ? ("alone from update " + std::to_string(s_alone)).c_str() : "in the game to the end");
+    if (s_opt.modem) fprintf(f, "  modem: %s\n", s_modemStatuses.c_str());
     if (s_opt.meet) fprintf(f, "  %s\n", NetNode_MeetSummary());
     if (s_opt.type == NET_TYPE_SERIAL) {
         CommCounts c = COMM_GetCounts();
@@ -259,7 +289,8 @@ void MultiMenus(void)
         static const NetTransport ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send};
         static const NetTransport serial = {COMM_Init, COMM_Close, COMM_iface_recv, COMM_iface_send};
         const NetTransport* table = s_opt.type == NET_TYPE_IPX ? &ipx : s_opt.type == NET_TYPE_SERIAL ? &serial : &udp;
-        COMM_SetPort(s_opt.port, 57600);
+        if (s_opt.modem) CallByModem();
+        else COMM_SetPort(s_opt.port, 57600);
         const char* faults = getenv("QUORVEX_NETFAULTS");
         if (faults && *faults) {
             NetFaultConfig config;
@@ -280,6 +311,7 @@ void MultiMenus(void)
     }
     g_Config.disableendconditions = 0;
     PlayGame();
+    MODEM_Close();
     WriteSummary();
     g_GameState = GS_QUIT;
 }
@@ -389,7 +421,7 @@ void FrontEnd(void) { g_GameState = GS_QUIT; }
 
 int Usage(void)
 {
-    fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial]\n"
+    fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial|modem]\n"
           "               [--port PATH] [--seed S]\n"
           "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
           "               [--playback FILE --cycles C] [--menus SCRIPT]\n"
@@ -411,7 +443,12 @@ int main(int argc, char** argv)
         else if (k == "--base") s_opt.base = atoi(v);
         else if (k == "--updates") s_opt.updates = atoi(v);
         else if (k == "--transport")
-            s_opt.type = strcmp(v, "ipx") == 0 ? NET_TYPE_IPX : strcmp(v, "serial") == 0 ? NET_TYPE_SERIAL : NET_TYPE_UDP;
+        {
+            s_opt.modem = strcmp(v, "modem") == 0;
+            s_opt.type = strcmp(v, "ipx") == 0                            ? NET_TYPE_IPX
+                         : strcmp(v, "serial") == 0 || s_opt.modem ? NET_TYPE_SERIAL
+                                                                   : NET_TYPE_UDP;
+        }
         else if (k == "--port") s_opt.port = v;
         else if (k == "--seed") s_opt.seed = (uint32_t)strtoul(v, nullptr, 10);
         else if (k == "--frame-ms") s_opt.framems = (uint32_t)strtoul(v, nullptr, 10);

@@ -7,3 +7,8 @@
 uint32_t Plat_SystemMs(void) { return Thread_ClockMs(); }
 void PlatHeadless_UseVirtualClock(int) {}
 void PlatHeadless_SetClock(uint32_t, uint32_t) {}
+// No window: no messages, always active (the modem's line messages still
+// come through the pump's hook).
+int Plat_PumpMessages(void) { return 1; }
+int Plat_IsActive(void) { return 1; }
+void Plat_Idle(void) {}

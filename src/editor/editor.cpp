@@ -1,0 +1,441 @@
+#include "editor/editor.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+#include <string>
+#include <vector>
+
+#include "core/fspath.h"
+#include "core/gamestate.h"
+#include "core/rand.h"
+#include "core/tlog.h"
+#include "core/utils.h"
+#include "editor/medesk.h"
+#include "editor/meminimap.h"
+#include "map/fog.h"
+#include "map/map.h"
+#include "map/mapview.h"
+#include "platform/plat.h"
+#include "platform/font.h"
+#include "platform/palette.h"
+#include "platform/video.h"
+#include "units/prereq.h"
+#include "units/team.h"
+#include "units/unit.h"
+#include "widgets/qibutton.h"
+#include "widgets/qidesktop.h"
+#include "widgets/qidraw.h"
+#include "widgets/qiitem.h"
+#include "widgets/qilayer.h"
+#include "widgets/qilist.h"
+#include "widgets/qimenu.h"
+#include "widgets/qistatic.h"
+
+MeEditor g_MeEditor;
+
+const int32_t g_MeRelations[3] = {TR_ENEMY, TR_NEUTRAL, TR_ALLY};
+const uint8_t g_MeColours[13] = {90, 13, 10, 8, 0, 5, 8, 8, 25, 15, 22, 24, 138};
+
+static const char* const kBitmapDir = "mapedit\\";
+static const char* const kFontFiles[3] = {"font256a.pcx", "font256b.pcx", "font8a.pcx"};
+
+// The library's look before the visit: the pages drawn after it keep theirs.
+static IPoint s_savedOffset;
+static const uint8_t* s_savedColours = nullptr;
+
+
+static MEFONT* NewFont(int slot)
+{
+    MEFONT* f = new MEFONT;
+    f->font = QIFont{slot, nullptr, 0};
+    f->name.Set("");
+    return f;
+}
+
+static void FreeList(MELIST*& list)
+{
+    if (!list) return;
+    for (LListNode* n = list->head; n;) {
+        LListNode* next = n->next;
+        delete n;
+        n = next;
+    }
+    delete list;
+    list = nullptr;
+}
+
+template <class T> static void FreeOwned(T*& p)
+{
+    delete p;
+    p = nullptr;
+}
+
+void MeEditor::OpenTools(void)
+{
+    plainTool.Init();
+    terrainBrush.Init();
+    selectTool.Init();
+}
+
+void MeEditor::CloseTools(void)
+{
+    plainTool.Close();
+    terrainBrush.Close();
+    selectTool.Close();
+}
+
+void MeEditor::Init(void)
+{
+    Graph_InitBitmap(&scratch, 24, 24, nullptr);
+    tool = &plainTool;
+    flags &= ~(MEF_OPEN | MEF_DRAWMAP | MEF_ALTITUDES);
+    showIds = showPlayers = 0;
+    view = MEVIEW{};
+    Font_Init(MEEDITOR_FONTBYTES);
+    Display_BuildTeamRemaps();
+    Display_CreateTerrainBuffer();
+    OpenTools();
+    tileSets = new MELIST;
+    currentTileSet = nullptr;
+    owned = new MELIST;
+    char name[MEEDITOR_NAMELEN + 1];
+    Str_CopySafe(name, g_ScenarioName, sizeof name);
+    scenarioName = new QIString(name);
+    endCondSelector.text = new QIString("");
+    fsmSelector.text = new QIString("");
+    credits = new QIString;
+    credits->Format(20, "%d", 20000);
+    techLevel = new QIString;
+    techLevel->Format(20, "%d", g_TechLevel);
+    fontA = NewFont(MEEDITOR_FONTA);
+    fontB = NewFont(MEEDITOR_FONTB);
+    fontSmall = NewFont(MEEDITOR_FONTSMALL);
+    Fog_SetSeeAll(1);
+    for (METEAM& t : teams) t = METEAM{};
+    plasmaSeed = 1;
+    overlayTotal = waterTotal = crystalTotal = 0;
+    plasmaGrain = 5;
+    plasmaWater = 4;
+    paths.none = new QIString("none");
+    paths.direction = 0;
+    pathTool.Init();
+    startPosTool.Init();
+    regionTool.Init();
+    g_EditorPartsKeepMode = 1;
+    g_EditorKeepTerrain = 1;
+}
+
+void MeEditor::Close(void)
+{
+    g_EditorPartsKeepMode = 0;
+    g_EditorKeepTerrain = 0;
+    pathTool.Close();
+    selectTool.Close();
+    terrainBrush.Close();
+    plainTool.Close();
+    startPosTool.Close();
+    regionTool.Close();
+    FreeOwned(paths.none);
+    FreeOwned(fontA);
+    FreeOwned(fontB);
+    FreeOwned(fontSmall);
+    FreeOwned(credits);
+    FreeOwned(techLevel);
+    FreeOwned(fsmSelector.text);
+    FreeOwned(endCondSelector.text);
+    FreeOwned(scenarioName);
+    FreeList(tileSets);
+    currentTileSet = nullptr;
+    FreeList(owned);
+    Display_FreeTerrainBuffer();
+    Font_Close();
+    Graph_FreeBitmap(&scratch);
+    PREREQ_Done();
+    flags &= ~MEF_OPEN;
+    // The widgets go with the desktop; forget every pointer into them.
+    if (s_savedColours) {
+        g_QIButtonOffset = s_savedOffset;
+        g_QIColours = s_savedColours;
+        s_savedColours = nullptr;
+    }
+    delete desktop;
+    desktop = nullptr;
+    backdrop = nullptr;
+    info = teamMenu = nullptr;
+    scenarioList = unitPicker = buildingPicker = objectPicker = regionList = maskPicker = texturePicker =
+        nullptr;
+    terrainShapeMenu = objectShapeMenu = nullptr;
+    bigMap = nullptr;
+    miniMap = nullptr;
+    view.bigMap = nullptr;
+    view.miniMap = nullptr;
+    sideWidget = groupWidget = statsLayer = nullptr;
+    endCondSelector.widget = fsmSelector.widget = nullptr;
+    for (METEAM& t : teams) t.relationWidget = nullptr;
+}
+
+static void LoadFont(MEFONT* font, const char* file)
+{
+    char path[GAME_PATH];
+    font->name.Set(file);
+    if (!Utils_MakePath(path, g_DataDir, kBitmapDir, "", file, "") || !Font_Load(path, font->font.slot))
+        TLOG(TLOG_ERROR, "MapEditor: font [%s] not loaded", file);
+}
+
+void MeEditor::BuildDesktop(void)
+{
+    desktop = new QIDesktop("MapEdit", MeDesktop::ShowCursorPos, QIImage("me_butns.bmp", IRect(0, 0, 640, 480), 0),
+                            kBitmapDir);
+    desktop->dflags |= QID_EXPORTTIPS;
+    s_savedOffset = g_QIButtonOffset;
+    s_savedColours = g_QIColours;
+    g_QIButtonOffset = IPoint(1, 1);
+    g_QIColours = g_MeColours;
+    LoadFont(fontA, kFontFiles[0]);
+    LoadFont(fontB, kFontFiles[1]);
+    LoadFont(fontSmall, kFontFiles[2]);
+    backdrop = new QIContainer("Backdrop", nullptr);
+    QIWidget::AddChild(nullptr, backdrop);
+    desktop->defaultFont = &fontB->font;
+    desktop->tipFont = &fontSmall->font;
+    desktop->keyHook = MeDesktop::HandleEvent;
+    BuildToolTipLayer();
+    BuildBigMap();
+    // The info box's place for the minimap.
+    const uint32_t saved = g_QIDefaultFlags;
+    g_QIDefaultFlags |= QIWF_STICKY;
+    miniMap = new MeMiniMap("MiniMap", g_QIDefaultFlags | QIWF_MOVEUPDATE, IRect(506, 332, 134, 136), &view);
+    g_QIDefaultFlags = saved;
+    QIWidget::AddChild(backdrop, miniMap);
+    view.miniMap = miniMap;
+    ListScenarios();
+}
+
+void MeEditor::BuildToolTipLayer(void)
+{
+    QILayer* layer = new QILayer("LineToolTipLayer", nullptr, IRect(448, 468, 192, 12), 0);
+    QIWidget::AddChild(backdrop, layer);
+    QIStatic* line =
+        new QIStatic("BaseLineToolTip", nullptr, IRect(449, 469, 190, 10), "Default", &fontSmall->font, QIJ_LEFT);
+    line->flags &= ~QIWF_HASTIP;
+    QIWidget::AddChild(layer, line);
+    desktop->status = line;
+}
+
+void MeEditor::BuildBigMap(void)
+{
+    const uint32_t saved = g_QIDefaultFlags;
+    g_QIDefaultFlags |= QIWF_STICKY;
+    QIGroup* map = new QIGroup("BigMap", MeBigMap::HandleEvent,
+                               IRect(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE));
+    g_QIDefaultFlags = saved;
+    map->flags |= QIWF_MOVEUPDATE | QIWF_FASTLEFT;
+    map->flags &= ~QIWF_HASTIP;
+    QIWidget::AddChild(backdrop, map);
+    bigMap = map;
+    view.bigMap = map;
+    for (MeTool* t : {&selectTool, &terrainBrush, &startPosTool, &regionTool, &pathTool, &plainTool})
+        t->clip = IRect(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE);
+}
+
+bool MeEditor::ScenarioExists(const char* folder)
+{
+    char path[GAME_PATH];
+    if (!Utils_MakePath(path, g_ScenarioCategoryDir, folder, "", "QUORVEX", ".scn")) return false;
+    return Fs_Exists(path) != 0;
+}
+
+bool MeEditor_ShownName(const char* folder, char* out, size_t size)
+{
+    const size_t n = strlen(folder);
+    if (n > MEEDITOR_NAMELEN || n + 1 > size) return false;
+    for (size_t i = 0; i < n; i++)
+        out[i] = (char)(i == 0 ? toupper((unsigned char)folder[i]) : tolower((unsigned char)folder[i]));
+    out[n] = 0;
+    return true;
+}
+
+bool MeEditor::ListScenarios(void)
+{
+    if (scenarioList) scenarioList->Clear();
+    const std::string dir = Fs_Resolve(g_ScenarioCategoryDir);
+    DIR* d = opendir(dir.c_str());
+    if (!d) {
+        TLOG(TLOG_ERROR, "Cannot open directory %s", g_ScenarioCategoryDir);
+        return false;
+    }
+    // Sorted: the order a directory lists its entries in is the file
+    // system's, and the list must not change between two runs.
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d)) {
+        // Hidden folders are the system's; read-only ones (no owner write
+        // bit, whoever runs us) couldn't be saved.
+        if (e->d_name[0] == '.') continue;
+        const std::string full = dir + "/" + e->d_name;
+        struct stat st;
+        if (stat(full.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) continue;
+        if (!ScenarioExists(e->d_name)) continue;
+        names.push_back(e->d_name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+    for (const std::string& n : names) {
+        char shown[MEEDITOR_NAMELEN + 1];
+        if (!MeEditor_ShownName(n.c_str(), shown, sizeof shown)) {
+            TLOG(TLOG_WARNING, "Scenario folder [%s] skipped: its name is longer than %d characters", n.c_str(),
+                 MEEDITOR_NAMELEN);
+            continue;
+        }
+        if (scenarioList) scenarioList->Add(new QITextItem(&fontB->font, shown));
+    }
+    if (scenarioList) scenarioList->Refresh();
+    return true;
+}
+
+void MeEditor::FillObjectPickers(void)
+{
+    for (QIList* l : {unitPicker, buildingPicker, objectPicker, regionList})
+        if (l) l->Clear();
+    if (!(flags & MEF_OPEN)) return;
+}
+
+void MeEditor::DisableEditButtons(void)
+{
+    for (QIList* l : {unitPicker, buildingPicker, objectPicker}) {
+        if (!l) continue;
+        l->ClearSelection();
+        l->SetCurrent(-1);
+        l->MarkTree();
+        l->Refresh();
+    }
+}
+
+static void Refresh(QIWidget* w)
+{
+    if (w && !w->IsHidden()) w->Draw(nullptr);
+}
+
+void MeEditor::RefreshAll(void)
+{
+    if (!(flags & MEF_OPEN)) return;
+    SyncRelations(1);
+    Team_SetSide(team, side);
+    side = teamdata[team].side;
+    Refresh(sideWidget);
+    FillObjectPickers();
+    selectTool.ForgetSelection();
+    if (groupWidget) Refresh(groupWidget);
+    credits->Format(20, "%d", teamdata[team].credits);
+}
+
+static int RelationIndex(int relation)
+{
+    switch (relation) {
+    case TR_ENEMY: return 0;
+    case TR_NEUTRAL: return 1;
+    case TR_ALLY: return 2;
+    default: return -1;
+    }
+}
+
+void MeEditor::RefreshTeam(void)
+{
+    for (int i = 0; i < MEEDITOR_RELTEAMS; i++) {
+        const int r = Team_GetRelation(team, i);
+        const int index = RelationIndex(r);
+        teams[i].relation = index >= 0 ? index : r;
+        Refresh(teams[i].relationWidget);
+    }
+    side = teamdata[team].side;
+    Refresh(sideWidget);
+    if (flags & MEF_OPEN) {
+        FillObjectPickers();
+        Refresh(groupWidget);
+        credits->Format(20, "%d", teamdata[team].credits);
+    }
+    if (desktop) desktop->Repaint(nullptr);
+}
+
+void MeEditor::SyncRelations(int fromTeams)
+{
+    for (int i = 0; i < MEEDITOR_RELTEAMS; i++) {
+        const int r = Team_GetRelation(team, i);
+        int index = RelationIndex(r);
+        if (index < 0) {
+            TLOG(TLOG_ERROR, "Unknown Relation %d", r);
+            index = r;
+        }
+        if (index != teams[i].relation) {
+            const int chosen = fromTeams ? index : teams[i].relation;
+            if (chosen >= 0 && chosen < 3) Team_SetRelation(team, i, g_MeRelations[chosen]);
+            const int back = RelationIndex(Team_GetRelation(team, i));
+            teams[i].relation = back >= 0 ? back : Team_GetRelation(team, i);
+            Refresh(teams[i].relationWidget);
+        }
+    }
+}
+
+void MeEditor::SetSide(void)
+{
+    Team_SetSide(team, side);
+    side = teamdata[team].side;
+    Refresh(sideWidget);
+    FillObjectPickers();
+}
+
+void MeEditor::RandomizeVariation(void)
+{
+    for (int x = 0; x < mapsizex; x++)
+        for (int y = 0; y < mapsizey; y++) {
+            MAP_ELEMENT* e = MAP_ELEMENT_AT(x, y);
+            uint32_t tile = e->tile & ~0x1f0000u;
+            tile |= (uint32_t)(Crt_Rand() & 7) << 18;
+            tile |= (uint32_t)(Crt_Rand() & 3) << 16;
+            e->tile = tile;
+        }
+    MeBigMap::Refresh(1, 0, 0, 0, 0);
+    if (miniMap) miniMap->Redraw();
+}
+
+void MeEditor::DrawAltitudeNumbers(void)
+{
+    BITMAP* bb = Backbuf_Lock();
+    if (!bb || !fontA || !fontB) return;
+    const GRECT clip = {MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE};
+    const int tx = g_MapView.x / 24, ty = g_MapView.y / 24;
+    for (int y = ty; y < ty + 20; y++)
+        for (int x = tx; x < tx + 20; x++) {
+            if (x < 0 || y < 0 || x >= mapsizex || y >= mapsizey) continue;
+            const IPoint p = MeBigMap::WorldToScreen(IPoint(x * 24, y * 24));
+            char text[16];
+            snprintf(text, sizeof text, "%d", (int)MAP_ELEMENT_AT(x, y)->altitude - 2);
+            Font_Print(p.x, p.y, text, 0, fontA->font.slot, nullptr, &clip, bb);
+            Font_Print(p.x - 1, p.y - 1, text, 0, fontB->font.slot, nullptr, &clip, bb);
+        }
+}
+
+void MeEditor::ZoomText(QIString* text) { text->Format(16, "%dx", g_MeEditor.view.zoom); }
+
+void MapEditor_Main(void)
+{
+    MeEditor& me = g_MeEditor;
+    TLOG(TLOG_SAVE, "MapEditor is starting.");
+    me.interfaceDir = g_InterfaceDir;
+    me.Init();
+    me.BuildDesktop();
+    me.desktop->LoadProperties();
+    me.desktop->Run();
+    // A closed window or an interrupt ends the visit as Alt+Q does.
+    if (Plat_QuitSeen() || g_QuitRequested) g_GameState = GS_QUIT;
+    me.desktop->SaveProperties();
+    me.desktop->Close();
+    me.Close();
+    TLOG(TLOG_SAVE, "MapEditor has shutdown.");
+}

@@ -1,0 +1,48 @@
+// The editor's terrain model and zoom.
+//
+// An element's tile word holds a texture for each corner (nibbles 0..3,
+// clockwise from the top left), the mask variation (bits 16..17) and the
+// texture variation (bits 18..20). A vertex is shared by up to four
+// elements: vertex (x, y) is nibble 0 of (x, y), 1 of (x-1, y), 2 of
+// (x-1, y-1) and 3 of (x, y-1). Row and column 0 are never written.
+//
+// Corner types with a fixed role: 0 water and 1 land (random terrain), 10
+// and 11 a moderate step, 12..15 cliffs, 2 a corner shut in by cliffs.
+#pragma once
+
+#include <cstdint>
+
+#include "widgets/qiwidget.h"
+
+enum {
+    METERRAIN_LAND = 1,
+    METERRAIN_FILL = 2,
+    METERRAIN_STEPUP = 10,
+    METERRAIN_STEPDOWN = 11,
+    METERRAIN_CLIFF12 = 12,
+    METERRAIN_CLIFF13 = 13,
+    METERRAIN_CLIFF14 = 14,
+    METERRAIN_CLIFF15 = 15,
+};
+
+class MeTerrain {
+public:
+    // Writes type into the four nibbles of vertex (x, y); nothing unless
+    // x > 0 and y > 0 (callers keep x < mapsizex, y < mapsizey).
+    static void SetVertexType(int x, int y, int type);
+    // Nibble 0 of element (x, y).
+    static int VertexType(int x, int y);
+    // "AutoRidge": on a click (18), slope and cliff corner types from the
+    // altitudes over the whole map, then the big map and minimap redrawn.
+    // Other events are returned unchanged.
+    static int TerrainFromAltitude(QIWidget* widget, int event, QIARG data);
+    // Stores the zoom and re-applies the view origin at it; zoom 1 marks
+    // the whole map for redraw. Asserts "z >= 1 && z <= ME_MAXZOOM". 1.
+    static int SetZoom(int z);
+    // The largest zoom the map allows (its smaller side / 19, 1..4) into the
+    // view state and the zoom-in buttons' limits.
+    static void InitZoom(void);
+    // The zoom buttons' handler: on 12, the zoom (already stored by the
+    // button) applied as SetZoom does.
+    static int OnZoom(QIWidget* widget, int event, QIARG data);
+};

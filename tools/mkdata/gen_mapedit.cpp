@@ -1,0 +1,192 @@
+// The scenario editor's pictures and fonts, in the demo palette, into
+// data/mapedit:
+//   me_butns.bmp  640 x 480: the editor's background (menu bar, big map,
+//                 side panel, info box) holding the button cells that the
+//                 editor cuts from it
+//   me_objbo.bmp  the three 60 x 50 frames of the object pickers' cells
+//   font256a.pcx, font256b.pcx, font8a.pcx: characters 32..126, the two
+//                 large fonts one dark and one bright so that a number
+//                 drawn in A and again in B one pixel up-left stands out;
+//                 together they fit the editor's font buffer (12800 bytes)
+#include <cstring>
+#include <string>
+
+#include "gen_mapedit.h"
+#include "gen_fonts.h"
+#include "gen_palette.h"
+#include "gen_widgets.h"
+#include "platform/graph.h"
+#include "platform/pcx.h"
+
+enum { EDITOR_GLYPHS = 95 };
+constexpr uint8_t PANEL = MKPAL_GREYS + 3, LIGHT = MKPAL_GREYS + 7, SHADOW = MKPAL_GREYS, WHITE = MKPAL_WHITE;
+
+static void Bevel(BITMAP* b, int x, int y, int w, int h, uint8_t fill)
+{
+    Graph_FillRect(b, nullptr, 0, x, y, w, h, fill);
+    Graph_DrawLine(b, nullptr, 0, x, y, x + w - 1, y, LIGHT);
+    Graph_DrawLine(b, nullptr, 0, x, y, x, y + h - 1, LIGHT);
+    Graph_DrawLine(b, nullptr, 0, x, y + h - 1, x + w - 1, y + h - 1, SHADOW);
+    Graph_DrawLine(b, nullptr, 0, x + w - 1, y, x + w - 1, y + h - 1, SHADOW);
+}
+
+// A 32 x 32 button cell: the brush shape (0 square, 1 circle, 2 diamond),
+// solid or sprayed, in one of three states (normal, focus, pressed).
+static void BrushCell(BITMAP* b, int x, int y, int shape, int spray, int state)
+{
+    Bevel(b, x, y, 32, 32, state == 2 ? SHADOW : PANEL);
+    const uint8_t ink = state == 1 ? WHITE : (uint8_t)(MKPAL_TERRAIN + MKPAL_RAMP * MKPAL_GRASS + 12);
+    for (int dy = -9; dy <= 9; dy++)
+        for (int dx = -9; dx <= 9; dx++) {
+            const bool in = shape == 0 || (shape == 1 && dx * dx + dy * dy <= 81) ||
+                            (shape == 2 && (dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy) <= 9);
+            if (in && (!spray || ((dx + dy) & 1 && dx % 3 != 0)))
+                Graph_PutPixel(b, nullptr, 0, x + 16 + dx, y + 16 + dy, ink);
+        }
+}
+
+static void DrawBackground(BITMAP* b)
+{
+    Graph_ClearBitmap(b, 0);
+    Bevel(b, 0, 0, 640, 32, PANEL);      // the main menu bar
+    Bevel(b, 448, 32, 192, 300, PANEL);  // the side panel's layer area
+    Bevel(b, 448, 332, 58, 64, PANEL);   // the team menu
+    Bevel(b, 448, 396, 58, 72, PANEL);   // the layers' second area
+    Bevel(b, 506, 332, 134, 136, PANEL); // the info box around the minimap
+    Graph_FillRect(b, nullptr, 0, 512, 338, 122, 124, 0);
+    Bevel(b, 448, 468, 192, 12, SHADOW); // the tool-tip line
+    // The brush-shape buttons' cells: columns 32, 64 and 0 for the square,
+    // circle and diamond; rows from 96 solid and from 192 sprayed.
+    static const int kColumn[3] = {32, 64, 0};
+    for (int spray = 0; spray < 2; spray++)
+        for (int shape = 0; shape < 3; shape++)
+            for (int state = 0; state < 3; state++)
+                BrushCell(b, kColumn[shape], 96 + 96 * spray + 32 * state, shape, spray, state);
+    // The terrain pickers' cell frames at x 491: normal, focus, pressed.
+    for (int state = 0; state < 3; state++) {
+        Bevel(b, 491, 96 + 32 * state, 32, 32, state == 2 ? SHADOW : PANEL);
+        Graph_DrawRect(b, nullptr, 0, 494, 99 + 32 * state, 26, 26, state == 1 ? WHITE : (uint8_t)0);
+    }
+}
+
+static void DrawObjectFrames(BITMAP* b)
+{
+    Graph_ClearBitmap(b, 0);
+    for (int state = 0; state < 3; state++) {
+        Bevel(b, 2 + 64 * state, 0, 60, 50, state == 2 ? SHADOW : PANEL);
+        Graph_DrawRect(b, nullptr, 0, 4 + 64 * state, 2, 56, 46, state == 1 ? WHITE : (uint8_t)0);
+    }
+}
+
+// The small demo font cut after its first EDITOR_GLYPHS cells, its glyphs
+// in colour (0: as drawn).
+static int EditorFont(const std::string& path, uint8_t colour, const PAL_RGB* palette)
+{
+    BITMAP full{};
+    if (!GenFonts_Build(GENFONT_8A, palette, &full)) return 0;
+    const uint8_t marker = full.data[0];
+    int cells = 0, cut = full.x_size;
+    for (int x = 0; x < full.x_size; x++)
+        if (full.data[x] == marker && (x == 0 || full.data[x - 1] != marker) && ++cells > EDITOR_GLYPHS) {
+            cut = x;
+            break;
+        }
+    BITMAP font{};
+    int ok = Graph_InitBitmap(&font, cut, full.y_size, nullptr);
+    if (ok) {
+        Graph_Blit(&font, nullptr, 0, 0, 0, &full, 0, 0, cut, full.y_size);
+        if (colour)
+            for (int i = font.x_size; i < font.x_size * font.y_size; i++)
+                if (font.data[i]) font.data[i] = colour;
+        ok = Graph_SavePCX(path.c_str(), &font, palette);
+    }
+    Graph_FreeBitmap(&font);
+    Graph_FreeBitmap(&full);
+    return ok;
+}
+
+static int Picture(const std::string& path, int w, int h, void (*draw)(BITMAP*), const PAL_RGB* palette)
+{
+    BITMAP b{};
+    if (!Graph_InitBitmap(&b, w, h, nullptr)) return 0;
+    draw(&b);
+    const int ok = GenWidgets_WriteBmp(path, &b, palette, 8);
+    Graph_FreeBitmap(&b);
+    return ok;
+}
+
+int GenMapEdit_WriteAll(const std::string& dir)
+{
+    PALINFO pal;
+    Mkdata_DemoPalette(&pal);
+    return Picture(dir + "/me_butns.bmp", 640, 480, DrawBackground, pal.colours) &&
+           Picture(dir + "/me_objbo.bmp", 192, 50, DrawObjectFrames, pal.colours) &&
+           EditorFont(dir + "/font256a.pcx", SHADOW, pal.colours) &&
+           EditorFont(dir + "/font256b.pcx", WHITE, pal.colours) &&
+           EditorFont(dir + "/font8a.pcx", 0, pal.colours);
+}
+
+#ifndef MKDATA_FUNCTIONS_ONLY
+#include <cstdio>
+
+#include "mkdata.h"
+
+static int Demo(const std::string& rundir)
+{
+    const std::string dir = rundir + "/data/mapedit";
+    if (!Mkdata_MakeDirs(dir)) return 0;
+    if (GenMapEdit_WriteAll(dir)) return 1;
+    fprintf(stderr, "mkdata: cannot write the editor's pictures in [%s]\n", dir.c_str());
+    return 0;
+}
+
+#include <vector>
+
+// Passes of the editor's target, four bytes each: what (0 move, 1/2 left
+// down/up, 3/4 right down/up, 5/6 key, top bit held; 7 wait), x / 2.5,
+// y / 1.875 (or scan code and character), ms.
+namespace {
+struct EDITOR_SEED {
+    std::vector<uint8_t> bytes;
+    EDITOR_SEED& Pass(int what, int a, int b, int ms = 0)
+    {
+        const uint8_t p[4] = {(uint8_t)what, (uint8_t)a, (uint8_t)b, (uint8_t)ms};
+        bytes.insert(bytes.end(), p, p + 4);
+        return *this;
+    }
+    EDITOR_SEED& Move(int x, int y) { return Pass(0, x * 2 / 5, y * 8 / 15, 10); }
+    EDITOR_SEED& Key(int scancode) { return Pass(6, scancode, 0, 5); }
+    EDITOR_SEED& Chord(int modifier, int scancode) { return Pass(0x86, modifier, 0).Key(scancode).Key(modifier); }
+    EDITOR_SEED& Drag(int button, int x, int y, int toX, int toY)
+    {
+        Move(x, y).Pass(button ? 3 : 1, 0, 0, 5);
+        for (int i = 1; i <= 4; i++) Move(x + (toX - x) * i / 4, y + (toY - y) * i / 4);
+        return Pass(button ? 4 : 2, 0, 0, 100);
+    }
+};
+} // namespace
+
+static int Seeds(const std::string& target, const std::string& dir)
+{
+    if (target != "fuzz_editor") return 1;
+    EDITOR_SEED keys, mouse, quits;
+    // Zoom in and out, teams, altitudes, variations, shapes, brush sizes.
+    keys.Move(200, 200);
+    for (int k : {13, 13, 13, 12, 2, 10, 30, 19, 45, 46, 32, 211, 57, 12, 12, 20, 24, 31, 49}) keys.Key(k);
+    keys.Chord(56, 19).Chord(42, 44).Chord(29, 46).Chord(42, 45).Chord(29, 32);
+    keys.Pass(0x86, 205, 0).Pass(7, 20, 0).Key(205).Pass(0x86, 200, 0).Pass(7, 20, 0).Key(200);
+    // Bands with each modifier, right drags and clicks, the minimap.
+    mouse.Drag(0, 50, 60, 200, 150).Drag(1, 300, 300, 200, 250).Move(100, 100).Pass(3, 0, 0, 5).Pass(4, 0, 0, 50);
+    mouse.Pass(0x86, 29, 0).Drag(0, 40, 40, 90, 90).Key(29).Pass(0x86, 42, 0).Drag(0, 40, 40, 90, 90).Key(42);
+    mouse.Pass(0x86, 56, 0).Drag(0, 40, 40, 90, 90).Key(56).Key(13).Drag(0, 30, 50, 420, 470);
+    mouse.Move(560, 390).Pass(1, 0, 0, 5).Move(580, 400).Pass(2, 0, 0, 5).Drag(1, 560, 390, 600, 420);
+    mouse.Move(0, 240).Pass(7, 50, 0).Move(639, 479).Pass(7, 50, 0);
+    // Every way out, each reopening the editor for the rest of the input.
+    quits.Chord(42, 16).Key(13).Chord(56, 16).Chord(29, 16).Move(220, 200).Chord(42, 44).Chord(42, 44);
+    return Mkdata_WriteFile(dir + "/keys", keys.bytes.data(), keys.bytes.size()) &&
+           Mkdata_WriteFile(dir + "/mouse", mouse.bytes.data(), mouse.bytes.size()) &&
+           Mkdata_WriteFile(dir + "/quits", quits.bytes.data(), quits.bytes.size());
+}
+
+MKDATA_REGISTER(mapedit, "mapedit", Demo, Seeds);
+#endif
