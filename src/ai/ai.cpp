@@ -258,6 +258,13 @@ int AI_SpecialForceUnitNext(void)
 }
 
 GLL* AI_SpecialForceList(void) { return s_ai.forces; }
+GLL** AI_SpecialForceListSlot(void) { return &s_ai.forces; }
+
+void AI_SpecialForcesAfterLoad(void)
+{
+    s_ai.group_iteration_team = -1;
+    s_ai.group_next = s_ai.unit_next = nullptr;
+}
 
 // ------------------------------------------------------------------ plans and FSM names
 

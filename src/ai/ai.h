@@ -72,6 +72,10 @@ int AI_SpecialForceUnitFirst(SPECIAL_FORCE* force);
 int AI_SpecialForceUnitNext(void);
 // The force list (elements SPECIAL_FORCE*, newest first); null before init.
 GLL* AI_SpecialForceList(void);
+// The variable that holds the list (a saved game's head); the iteration
+// cursors start afresh with AI_SpecialForcesAfterLoad.
+GLL** AI_SpecialForceListSlot(void);
+void AI_SpecialForcesAfterLoad(void);
 
 // ------------------------------------------------------------------ plans and FSM names
 

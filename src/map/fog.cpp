@@ -563,6 +563,41 @@ void Seemap_SaveAll(void)
         Save_RegisterTypePointers(ST_BYTEMAP, b);
         Save_RegisterBlock(SAVEK_LOCAL, b, ST_BYTEMAP, sizeof *b);
     }
+    for (int t = 0; s_open && t < FOG_TEAMS; t++)
+        for (int y = 0; y < s_h; y++) Save_RegisterBlock(SAVEK_GLOBAL, s_explored[t] + (size_t)y * s_w, ST_NONE, (size_t)s_w);
+}
+
+void Fog_ClearCounts(void)
+{
+    for (int t = 0; s_open && t < FOG_TEAMS; t++)
+        for (int l = 0; l < FOG_LEVELS; l++) memset(s_count[t][l], 0, (size_t)s_w * s_h * sizeof(uint16_t));
+}
+
+void Fog_CountSweep(const SEEMAP* seemap)
+{
+    for (int l = 0; s_open && l < FOG_LEVELS; l++)
+        if (const BYTEMAP* b = seemap->bytemapinfo[l].bytemap) Apply(b, l, seemap->teammask, 1);
+}
+
+// Every marked tile on the map: the sight counts are rebuilt from the marks.
+static bool MarksOnMap(const BYTEMAP* b)
+{
+    for (int i = 0; i < BYTEMAP_BYTES * 8; i++) {
+        if (!(b->bits[i >> 3] & (1u << (i & 7)))) continue;
+        if (i >= BYTEMAP_SIDE * BYTEMAP_SIDE) return false;
+        const int64_t x = (int64_t)b->x0 + i % BYTEMAP_SIDE, y = (int64_t)b->y0 + i / BYTEMAP_SIDE;
+        if (x < 0 || y < 0 || x >= s_w || y >= s_h) return false;
+    }
+    return true;
+}
+
+BYTEMAP* Seemap_AllocRecord(void)
+{
+    BYTEMAP* b = s_freelist;
+    if (b) s_freelist = b->next;
+    else b = (BYTEMAP*)Debug_Malloc(sizeof(BYTEMAP));
+    memset(b, 0, sizeof *b);
+    return b;
 }
 
 void Seemap_FreeRecord(BYTEMAP* b)
@@ -576,7 +611,9 @@ const char* Seemap_CheckLoaded(void)
 {
     const BYTEMAP* last = nullptr;
     int n = 0;
-    for (const BYTEMAP* b = s_bytemaplist; b; last = b, b = b->next, n++)
+    for (const BYTEMAP* b = s_bytemaplist; b; last = b, b = b->next, n++) {
         if (b->prev != last) return "a byte map's prev link";
+        if (!MarksOnMap(b)) return "a byte map marking a tile off the map";
+    }
     return n == s_inUse ? nullptr : "the count of byte maps in use";
 }

@@ -97,14 +97,24 @@ void Fog_UnsweepBuilding(BUILDING* b);
 // The number of byte maps in use.
 int Seemap_Count(void);
 // Registers the count of byte maps in use (a global ULONG block), the list
-// head "bytemaplist" and every byte map of the list as a local BYTEMAP block
-// after its pointer fields.
+// head "bytemaplist", every byte map of the list as a local BYTEMAP block
+// after its pointer fields, and each team's explored tiles by rows (global
+// byte blocks). The sight counts are no part of it: they are the sum of the
+// sweeps the byte maps keep (Fog_CountSweep).
 void Seemap_SaveAll(void);
+// After a load was kept: every team's sight counts to zero, then one
+// sweep's tiles added back for the teams of its mask (explored tiles are
+// the file's).
+void Fog_ClearCounts(void);
+void Fog_CountSweep(const SEEMAP* seemap);
 // Puts a byte map on the free list, nothing else touched (a replaced or
 // refused record).
 void Seemap_FreeRecord(BYTEMAP* b);
-// After a load: null when the list's prev links answer its next links and
-// the count in use is the list's length; else what is wrong.
+// A zeroed byte map for a load, from the free list when it has one.
+BYTEMAP* Seemap_AllocRecord(void);
+// After a load: null when the list's prev links answer its next links, the
+// count in use is the list's length and every tile a byte map marks lies on
+// the map; else what is wrong.
 const char* Seemap_CheckLoaded(void);
 // The first byte map of the list ("bytemaplist").
 BYTEMAP* Seemap_First(void);

@@ -216,18 +216,28 @@ OVERLAY* Mapgrid_FindAtPixel(int x, int y)
     return nullptr;
 }
 
+int Mapgrid_EntryType(int list)
+{
+    static const int kTypes[MGL_LISTS] = {ST_OVERLAY, ST_UNIT, ST_BUILDING};
+    return ValidList(list) ? kTypes[list] : ST_VOID;
+}
+
 void Mapgrid_SaveAll(void)
 {
     if (!s_cells) return;
     for (int i = 0; i < s_cx * s_cy; i++) {
         MAPGRID_CELL& cell = s_cells[i];
-        void** items = cell.items[MGL_OVERLAY];
-        if (items) Save_RegisterPointer(&cell.items[MGL_OVERLAY], items, ST_MAPGRID, "cell->items[l]");
+        for (int l = 0; l < MGL_LISTS; l++)
+            if (cell.items[l]) Save_RegisterPointer(&cell.items[l], cell.items[l], ST_MAPGRID, "cell->items[l]");
         Save_RegisterBlock(SAVEK_GLOBAL, &cell, ST_MAPGRID, sizeof cell);
-        if (!items) continue;
-        for (int k = 0; k < cell.count[MGL_OVERLAY]; k++)
-            Save_RegisterPointer(&items[k], items[k], ST_OVERLAY, "cell->items[MGL_OVERLAY][i]");
-        Save_RegisterBlock(SAVEK_LOCAL, items, ST_MAPGRID, (size_t)cell.count[MGL_OVERLAY] * sizeof(void*));
+        for (int l = 0; l < MGL_LISTS; l++) {
+            void** items = cell.items[l];
+            if (!items) continue;
+            // A listing reads no entry: a loaded count is checked afterwards.
+            for (int k = 0; !(g_SaveFlags & SAVEF_LISTONLY) && k < cell.count[l]; k++)
+                Save_RegisterPointer(&items[k], items[k], Mapgrid_EntryType(l), "cell->items[l][i]");
+            Save_RegisterBlock(SAVEK_LOCAL, items, ST_MAPGRID, (size_t)cell.count[l] * sizeof(void*));
+        }
     }
 }
 
@@ -235,16 +245,45 @@ const char* Mapgrid_CheckLoaded(void)
 {
     for (int i = 0; s_cells && i < s_cx * s_cy; i++) {
         const MAPGRID_CELL& cell = s_cells[i];
-        if (cell.count[MGL_UNIT] || cell.count[MGL_BUILDING] || cell.items[MGL_UNIT] || cell.items[MGL_BUILDING] ||
-            cell.capacity[MGL_UNIT] || cell.capacity[MGL_BUILDING])
-            return "a grid cell's unit or building list";
-        void** items = cell.items[MGL_OVERLAY];
-        long size = items ? Save_LoadedSize(items) : 0;
-        if (size != (long)cell.count[MGL_OVERLAY] * (long)sizeof(void*)) return "a grid cell's overlay count";
-        if (cell.capacity[MGL_OVERLAY] < cell.count[MGL_OVERLAY] || (items != nullptr) != (cell.capacity[MGL_OVERLAY] > 0))
-            return "a grid cell's overlay capacity";
+        for (int l = 0; l < MGL_LISTS; l++) {
+            void** items = cell.items[l];
+            long size = items ? Save_LoadedSize(items) : 0;
+            if (size != (long)cell.count[l] * (long)sizeof(void*)) return "a grid cell's count";
+            if (cell.capacity[l] < cell.count[l] || (items != nullptr) != (cell.capacity[l] > 0))
+                return "a grid cell's capacity";
+            for (int k = 0; k < cell.count[l]; k++)
+                if (!items[k]) return "a null entry in a grid cell";
+        }
     }
     return nullptr;
+}
+
+int Mapgrid_ListTotal(int list)
+{
+    int n = 0;
+    for (int i = 0; s_cells && ValidList(list) && i < s_cx * s_cy; i++) n += s_cells[i].count[list];
+    return n;
+}
+
+int Mapgrid_CountInCell(int list, const void* object, int index)
+{
+    if (!s_cells || !ValidList(list) || index < 0 || index >= s_cx * s_cy) return 0;
+    const MAPGRID_CELL& cell = s_cells[index];
+    int n = 0;
+    for (int k = 0; k < cell.count[list]; k++) n += cell.items[list][k] == object;
+    return n;
+}
+
+int Mapgrid_AreaHoldsOnce(int list, const void* object, int tx, int ty, int w, int h, int* cells)
+{
+    int cx0, cy0, cx1, cy1;
+    *cells = 0;
+    if (!CellRange(tx, ty, w, h, &cx0, &cy0, &cx1, &cy1)) return 1;
+    int once = 1;
+    for (int cy = cy0; cy <= cy1; cy++)
+        for (int cx = cx0; cx <= cx1; cx++, (*cells)++)
+            once &= Mapgrid_CountInCell(list, object, cy * s_cx + cx) == 1;
+    return once;
 }
 
 // The loaded arrays hold their entries; they grow to the capacity they had.
@@ -252,8 +291,8 @@ void Mapgrid_AfterLoad(void)
 {
     for (int i = 0; s_cells && i < s_cx * s_cy; i++) {
         MAPGRID_CELL& cell = s_cells[i];
-        if (cell.items[MGL_OVERLAY])
-            cell.items[MGL_OVERLAY] = static_cast<void**>(
-                Debug_Realloc(cell.items[MGL_OVERLAY], (size_t)cell.capacity[MGL_OVERLAY] * sizeof(void*)));
+        for (int l = 0; l < MGL_LISTS; l++)
+            if (cell.items[l])
+                cell.items[l] = static_cast<void**>(Debug_Realloc(cell.items[l], (size_t)cell.capacity[l] * sizeof(void*)));
     }
 }

@@ -44,15 +44,24 @@ void Mapgrid_Init(void);
 // fatal "Mapgrid not initialised" when it isn't.
 void Mapgrid_Close(void);
 // --- saved games ---
-// Registers every cell as a global MAPGRID block and each cell's overlay
-// array (its live entries, in their order) as a local MAPGRID block after
-// its pointers. The unit and building lists travel with their records.
+// Registers every cell as a global MAPGRID block and each of its three
+// arrays (live entries in their order) as a local MAPGRID block after its
+// pointers: overlays, units, buildings.
 void Mapgrid_SaveAll(void);
-// After a load, before it is kept: null when every cell's overlay array is
-// a loaded block of exactly its count of entries (none for a count of 0),
-// with a capacity of at least its count (0 without an array), and its unit
-// and building lists are empty; else what is wrong.
+// The save type of the entries of list (MGL_*): OVERLAY, UNIT, BUILDING.
+int Mapgrid_EntryType(int list);
+// After a load, before it is kept: null when every cell's arrays are loaded
+// blocks of exactly their count of entries (none for a count of 0), none of
+// them null, with a capacity of at least the count (0 without an array);
+// else what is wrong.
 const char* Mapgrid_CheckLoaded(void);
+// Entries of list over every cell, and how often object is in list of the
+// cell with that index (0 for a bad index).
+int Mapgrid_ListTotal(int list);
+int Mapgrid_CountInCell(int list, const void* object, int index);
+// 1 when every cell the tile rectangle touches holds object exactly once in
+// list; *cells is the number of cells it touches.
+int Mapgrid_AreaHoldsOnce(int list, const void* object, int tx, int ty, int w, int h, int* cells);
 // After a load was kept: each loaded array grows to its capacity.
 void Mapgrid_AfterLoad(void);
 

@@ -69,6 +69,9 @@
 #include <vector>
 
 #include "core/debug.h"
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "map/cre.h"
@@ -97,14 +100,7 @@ namespace {
 // neighbours touch few cache lines); valid for the search whose stamp it
 // has. The direction of the step that reached a tile is only read back when
 // the path is stored, so it lives in a table of its own.
-struct TILEREC {
-    uint64_t g;          // cost from the start, UINT64_MAX before reached
-    uint32_t stamp;      // the search's stamp, STAMP_CLOSED added once expanded
-    uint8_t speed;       // step rule: speed percentage and climb limit
-    uint8_t climb;
-    uint8_t alt;
-    uint8_t costspeed;   // the speed the cost table is indexed with
-};
+using TILEREC = PATHSRCH_TILE;
 static_assert(sizeof(TILEREC) == 16, "a tile record stays 16 bytes");
 
 const uint32_t STAMP_CLOSED = 0x80000000u;
@@ -120,13 +116,10 @@ const uint32_t STAMP_CLOSED = 0x80000000u;
 // predictor can guess, as a comparison heap's do. The order depends only on
 // the order of the pushes, so it is the same on every machine and in every
 // slicing of a search.
-struct OPENENTRY {
-    uint64_t f;
-    uint64_t htile;     // h << 20 | tile (h stays far below 2^40, a tile index below 2^20)
-};
+using OPENENTRY = PQELEMENT;
 
 struct OPENLIST {
-    std::vector<OPENENTRY> bucket[65];
+    std::vector<OPENENTRY> bucket[PATHSRCH_BUCKETS];
     uint64_t last = 0;
     size_t size = 0;
 
@@ -225,6 +218,8 @@ std::vector<UNITID> s_ring;            // PATHSRCH_QUEUE slots
 int s_ringHead = 0, s_ringCount = 0;
 std::vector<UNITID> s_waiting;         // found the ring full
 SEARCH s_search;
+PATHSRCH s_state;                      // as a saved game holds it
+void FreeStaged(void);
 int s_budget = PATHSRCH_BUDGET;
 uint32_t s_expansions = 0;
 
@@ -528,12 +523,16 @@ void Pathsrch_Init(void)
     s_ringHead = s_ringCount = 0;
     s_waiting.clear();
     s_search = SEARCH{};
+    FreeStaged();
+    s_state = PATHSRCH{};
     s_open = true;
 }
 
 void Pathsrch_Close(void)
 {
     s_open = false;
+    FreeStaged();
+    s_state = PATHSRCH{};
     s_tiles.clear();
     s_tiles.shrink_to_fit();
     s_from.clear();
@@ -678,4 +677,124 @@ int Pathsrch_MoveAside(UNIT* u, int depth)
         return 1;
     }
     return 0;
+}
+
+// ------------------------------------------------------------------ saved games
+
+namespace {
+
+void FreeStaged(void)
+{
+    Debug_Free(&s_state.open);
+    Debug_Free(&s_state.waiting);
+}
+
+// The running search into its saved form; the open list and the waiting
+// requests as arrays that the state owns until the next save or the close.
+void Stage(void)
+{
+    FreeStaged();
+    PATHSRCH& p = s_state;
+    p.ringhead = s_ringHead;
+    p.ringcount = s_ringCount;
+    p.stamp = s_stamp;
+    p.active = s_search.active;
+    p.done = s_search.done;
+    p.altmatters = s_search.altmatters;
+    p.unit = s_search.unit;
+    p.type = s_search.type;
+    p.start = s_search.start;
+    p.goal = s_search.goal;
+    p.goalx = s_search.goalx;
+    p.goaly = s_search.goaly;
+    p.minbase = s_search.minbase;
+    p.best = s_search.best;
+    p.besth = s_search.besth;
+    p.bestg = s_search.bestg;
+    p.openlast = s_search.open.last;
+    p.nopen = (int32_t)s_search.open.size;
+    if (p.nopen) p.open = (PQELEMENT*)Debug_Malloc((size_t)p.nopen * sizeof(PQELEMENT));
+    size_t n = 0;
+    for (int b = 0; b < PATHSRCH_BUCKETS; b++) {
+        const std::vector<OPENENTRY>& from = s_search.open.bucket[b];
+        p.buckets[b] = (uint32_t)from.size();
+        for (const OPENENTRY& e : from) p.open[n++] = e;
+    }
+    p.nwaiting = (int32_t)s_waiting.size();
+    if (p.nwaiting) p.waiting = (UNITID*)Debug_Malloc((size_t)p.nwaiting * sizeof(UNITID));
+    for (size_t i = 0; i < s_waiting.size(); i++) p.waiting[i] = s_waiting[i];
+}
+
+bool TileOk(int32_t tile) { return tile >= 0 && tile < s_w * s_h; }
+
+} // namespace
+
+void Pathsrch_SaveAll(void)
+{
+    if (!s_open) return;
+    if (g_SaveFlags & SAVEF_LIVE) Stage();
+    Save_RegisterTypePointers(ST_PATHSRCH, &s_state);
+    Save_RegisterBlock(SAVEK_GLOBAL, &s_state, ST_PATHSRCH, sizeof s_state);
+    for (UNITID& h : s_ring) Save_RegisterTypePointers(ST_UNITID, &h);
+    Save_RegisterBlock(SAVEK_GLOBAL, s_ring.data(), ST_UNITID, s_ring.size() * sizeof(UNITID));
+    for (int y = 0; y < s_h; y++) {
+        Save_RegisterBlock(SAVEK_GLOBAL, &s_tiles[(size_t)y * s_w], ST_PRIQUEUE, (size_t)s_w * sizeof(TILEREC));
+        Save_RegisterBlock(SAVEK_GLOBAL, &s_from[(size_t)y * s_w], ST_NONE, (size_t)s_w);
+    }
+    if (s_state.open) Save_RegisterBlock(SAVEK_LOCAL, s_state.open, ST_PQELEMENT, (size_t)s_state.nopen * sizeof(PQELEMENT));
+    if (s_state.waiting) {
+        // A listing reads no entry: a loaded count is checked afterwards.
+        for (int i = 0; !(g_SaveFlags & SAVEF_LISTONLY) && i < s_state.nwaiting; i++)
+            Save_RegisterTypePointers(ST_UNITID, &s_state.waiting[i]);
+        Save_RegisterBlock(SAVEK_LOCAL, s_state.waiting, ST_UNITID, (size_t)s_state.nwaiting * sizeof(UNITID));
+    }
+}
+
+const char* Pathsrch_CheckLoaded(void)
+{
+    if (!s_open) return nullptr;
+    const PATHSRCH& p = s_state;
+    if (p.ringhead < 0 || p.ringhead >= PATHSRCH_QUEUE || p.ringcount < 0 || p.ringcount > PATHSRCH_QUEUE)
+        return "the path search's ring";
+    uint64_t sum = 0;
+    for (uint32_t b : p.buckets) sum += b;
+    if (sum != (uint64_t)p.nopen || Save_LoadedSize(p.open) != (p.open ? (long)p.nopen * (long)sizeof(PQELEMENT) : -1))
+        return "the path search's open list";
+    for (int i = 0; i < p.nopen; i++)
+        if (!TileOk((int32_t)(p.open[i].htile & ((1u << TILEBITS) - 1)))) return "an open tile off the map";
+    if (Save_LoadedSize(p.waiting) != (p.waiting ? (long)p.nwaiting * (long)sizeof(UNITID) : -1))
+        return "the path search's waiting requests";
+    if (p.active && (!p.type || !TileOk(p.start) || !TileOk(p.goal) || !TileOk(p.best) ||
+                     p.goal != p.goaly * s_w + p.goalx))
+        return "the running search's tiles";
+    return nullptr;
+}
+
+void Pathsrch_AfterLoad(void)
+{
+    if (!s_open) return;
+    const PATHSRCH& p = s_state;
+    s_ringHead = p.ringhead;
+    s_ringCount = p.ringcount;
+    s_stamp = p.stamp;
+    s_search.active = p.active;
+    s_search.done = p.done;
+    s_search.altmatters = p.altmatters;
+    s_search.unit = p.unit;
+    s_search.type = p.type;
+    s_search.start = p.start;
+    s_search.goal = p.goal;
+    s_search.goalx = p.goalx;
+    s_search.goaly = p.goaly;
+    s_search.minbase = p.minbase;
+    s_search.best = p.best;
+    s_search.besth = p.besth;
+    s_search.bestg = p.bestg;
+    s_search.open.clear();
+    s_search.open.last = p.openlast;
+    s_search.open.size = (size_t)p.nopen;
+    size_t n = 0;
+    for (int b = 0; b < PATHSRCH_BUCKETS; b++)
+        s_search.open.bucket[b].assign(p.open + n, p.open + n + p.buckets[b]), n += p.buckets[b];
+    s_waiting.assign(p.waiting, p.waiting + p.nwaiting);
 }

@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "units/unitlist.h"
+
 struct UNIT;
 
 enum {
@@ -51,3 +53,54 @@ int Pathsrch_MoveAside(UNIT* u, int depth);
 // With debug flag 64: draws the last search's closed tiles and its path
 // over the map view.
 void Pathsrch_DrawDebug(void);
+
+// --- saved games ---
+// The search's state as a saved game holds it: the ring's place, the
+// running search, its open list (a radix heap: the last f taken and each
+// bucket's entries in order, bucket by bucket) and the requests waiting for
+// room in the ring. The ring itself and the per-tile table by rows are
+// global blocks of their own.
+struct UNITTYPE;
+struct PQELEMENT {
+    uint64_t f;
+    uint64_t htile;                // h << 20 | tile
+};
+enum { PATHSRCH_BUCKETS = 65 };
+struct PATHSRCH {
+    int32_t ringhead, ringcount;
+    uint32_t stamp;
+    int32_t active, done, altmatters;
+    UNITID unit;
+    const UNITTYPE* type;
+    int32_t start, goal, goalx, goaly;
+    uint64_t minbase;
+    int32_t best;
+    uint64_t besth, bestg;
+    uint64_t openlast;
+    uint32_t buckets[PATHSRCH_BUCKETS];
+    int32_t nopen, nwaiting;
+    PQELEMENT* open;               // every entry; null when none
+    UNITID* waiting;               // null when none
+};
+// A tile of the per-map table.
+struct PATHSRCH_TILE {
+    uint64_t g;                    // cost from the start, UINT64_MAX before reached
+    uint32_t stamp;                // the search's stamp, bit 31 once expanded
+    uint8_t speed;                 // step rule: speed percentage and climb limit
+    uint8_t climb;
+    uint8_t alt;
+    uint8_t costspeed;             // the speed the cost table is indexed with
+};
+// Registers the search's state (a global PATHSRCH block, written from the
+// search while a save or load lists the running game), the ring (a global
+// UNITID block), the tile table (a global PRIQUEUE block a row) with the
+// directions that reached each tile (byte rows), the open list (a local
+// PQELEMENT block) and the waiting requests (a local UNITID block).
+void Pathsrch_SaveAll(void);
+// While a load is checked: null when the loaded state holds together (ring
+// place and count, the open list's counts and tiles, the waiting list's
+// size, the running search's tiles on the map); else what is wrong.
+const char* Pathsrch_CheckLoaded(void);
+// After a load was kept: the search goes on from the loaded state.
+void Pathsrch_AfterLoad(void);
+

@@ -21,11 +21,14 @@
 //     listing only: it must reach exactly the loaded local blocks, each
 //     once, in file order (its walks stop past the file's block count, so a
 //     loaded cycle ends), and the modules check what they were given (links
-//     both ways, buckets, grid arrays). Only then is the load kept: the
-//     present game's records go back to their pools, what no block carries
-//     is taken down or rebuilt (order queues, recording and playback, the
-//     connected regions, the terrain cache). Any refusal before puts the
-//     globals back and gives the new records back: the game is as it was.
+//     both ways, buckets, grid arrays, team lists, part chains, sweeps).
+//     Only then is the load kept: the present game's records go back to
+//     their pools without being unlinked from anything (every list they sat
+//     on was replaced), and what no block carries is taken down or rebuilt
+//     (order queues, recording and playback, the making sequence, the sight
+//     counts, the path search's open list, the connected regions, the
+//     terrain cache). Any refusal before puts the globals back and gives the
+//     new records back: the game is as it was.
 //
 // The flags word (g_SaveFlags) holds the direction's state:
 //   SAVEF_DUMP        a text dump of the blocks goes with the next save;
@@ -148,7 +151,9 @@ const char* Save_IdsToPointers(void);
 // sent emptied, recording and playback ended (logged, not restarted).
 void Save_PreSaveParsing(void);
 // ... and rebuilds the rest from what was loaded: the thing list's count and
-// end, the grid arrays' capacity, the connected regions
+// end, the grid arrays' capacity, the sight counts from the loaded sweeps,
+// the path search from its loaded state (phase effects dropped), the
+// connected regions
 // (when the game had them), the terrain cache; computer teams booted, the
 // computer players started again (when the game had them), each activated
 // on its state machine's current plan. The update timer is the caller's

@@ -356,6 +356,7 @@ void Saveblk_FreeLocals(void)
 }
 
 const char* Saveblk_Refusal(void) { return sb.refusal; }
+void Save_Refuse(const char* why) { refuse(why); }
 
 uint32_t Saveblk_Depth(void) { return sb.rbhead ? depthOf(sb.rbhead->right) : 0; }
 

@@ -49,7 +49,7 @@ inline int SaveBlk_Type(const SAVEBLOCK* b) { return (int)((b->flags >> SAVEBLK_
 inline int SaveBlk_IsGlobal(const SAVEBLOCK* b) { return (b->flags & SAVEBLK_KINDMASK) != 0; }
 inline int SaveBlk_IsStatic(const SAVEBLOCK* b) { return (b->flags & SAVEBLK_STATIC) != 0; }
 
-// Registers one block: kind SAVE_KIND, type 0..109 (else asserted), address
+// Registers one block: kind SAVE_KIND, type 0..112 (else asserted), address
 // non-null (assertion "p"). Non-zero kinds join the global list (a global
 // address registered twice is listed twice, the second kept out of the tree
 // with "Duplicate pointer"); a local address registered again is listed once.
@@ -128,6 +128,9 @@ SAVEBLOCK* Saveblk_RemoveFirstLocal(void);
 void Saveblk_DropFirstLocal(void);
 void Saveblk_DropFirstGlobal(void);
 
+// Refuses the save being listed (logged "Save refused: %s" the first time);
+// every walk stops.
+void Save_Refuse(const char* why);
 // Why the registrations since Saveblk_Init can't be saved (a block too large,
 // more blocks than ids), or null when they can.
 const char* Saveblk_Refusal(void);

@@ -119,7 +119,9 @@ const SAVEFIELD kGridCell[] = {
     ARR(MAPGRID_CELL, count, 4, SF_INT, 0, 0xFFFFFF),
     ARR(MAPGRID_CELL, capacity, 4, SF_INT, 0, 0xFFFFFF),
 };
-const SAVEFIELD kGridItems[] = {{"cell->items[MGL_OVERLAY][i]", 0, sizeof(void*), 4, SF_PTR, 1, 0, 0, ST_OVERLAY, nullptr, 0, 0}};
+// A cell's array: its entries' type is its list's, given by the cell
+// slot that names the array.
+const SAVEFIELD kGridItems[] = {{"cell->items[l][i]", 0, sizeof(void*), 4, SF_PTR, 1, 0, 0, ST_VOID, nullptr, 0, 0}};
 
 // Static types: only what names the record.
 const SAVEFIELD kSprite[] = {
@@ -213,7 +215,7 @@ FORMROW s_forms[] = {
     {ST_MAP_ELEMENT, 1, FORM("MAP_ELEMENT", MAP_ELEMENT, kMapElement, 0)},
     {ST_REGION, 1, FORM("REGION", REGION, kRegion, 0)},
     {ST_MAPGRID, 1, FORM("MAPGRID cell", MAPGRID_CELL, kGridCell, 0)},
-    {ST_MAPGRID, 0, {"MAPGRID overlay array", sizeof(void*), 0, kGridItems, 1, 0}},
+    {ST_MAPGRID, 0, {"MAPGRID array", sizeof(void*), 0, kGridItems, 1, 0}},
     {ST_SPRITE, 1, FORM("SPRITE", SPRITE, kSprite, 1)},
     {ST_EFFECTTYPE, 1, FORM("EFFECTTYPE", EFFECTTYPE, kEffectType, 1)},
     {ST_ANIMTYPE, 1, FORM("ANIMTYPE", ANIMTYPE, kAnimType, 1)},

@@ -21,6 +21,7 @@
 #include "map/mapview.h"
 #include "map/overlay.h"
 #include "map/path.h"
+#include "map/pathsrch.h"
 #include "map/region.h"
 #include "platform/animtype.h"
 #include "platform/effects.h"
@@ -194,6 +195,7 @@ int Save_ConstructLists(void)
         Rand_Save();
         Build_SaveAll();
         Path_CleanUp();
+        Pathsrch_SaveAll();
         Save_RegisterGameTypes();
         PREREQ_SaveAll();
         Units_SaveConstructQueue();
@@ -209,6 +211,8 @@ int Save_ConstructLists(void)
         Weapon_SaveProjectiles();
         Saveget_Vortices();
         Swave_Save();
+        Saveget_EndConditions();
+        Saveget_SpecialForces();
         Build_SaveVisibilityCursors();
         Save_RegisterUid();
         Save_RegisterUnitCounters();

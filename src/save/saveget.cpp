@@ -1,6 +1,7 @@
 // The dispatcher, the save module's registrars and the load's record hooks.
 #include "save/saveget.h"
 
+#include <cstring>
 #include <map>
 
 #include "core/debug.h"
@@ -13,7 +14,14 @@
 #include "save/saveblk.h"
 #include "save/savefield.h"
 #include "save/savetype.h"
+#include "units/building.h"
+#include "units/explosion.h"
+#include "units/parts.h"
+#include "units/projectile.h"
+#include "units/swave.h"
+#include "units/trail.h"
 #include "units/unit.h"
+#include "units/vortex.h"
 
 namespace {
 
@@ -75,12 +83,33 @@ void Save_RestoreStaged(void)
     Save_RestoreUnitCounters();
 }
 
+// Records with a pool or a free list come from it and go back to it; the
+// rest are plain heap blocks (zeroed: a stored form leaves the fields no
+// file carries, as a unit's computer-player record, at zero).
 void* Save_AllocLocal(int type, uint32_t size)
 {
     switch (type) {
     case ST_DISPLAYELEMENT: return SortDisp_AllocRecord();
     case ST_OVERLAY: return Ovl_AllocRecord();
-    default: return Debug_MallocFor(size ? size : 1, "n->data");
+    case ST_BYTEMAP: return Seemap_AllocRecord();
+    case ST_UNIT: return Units_AllocRecord();
+    case ST_PART: return Parts_AllocRecord();
+    case ST_WAYPOINT: return Trail_AllocWaypointRecord();
+    case ST_BUILDING: return Build_AllocRecord();
+    case ST_MINIBUILDING: return MiniBuild_AllocRecord();
+    case ST_BUILDINGPACKAGE: return new BUILDINGPACKAGE{};
+    case ST_BUILDID: return new BUILDID{};
+    case ST_PROJECTILE: return Projectile_AllocRecord();
+    case ST_EXPL: return Expl_AllocRecord();
+    case ST_EXPLANIM: return Expl_AllocPlayRecord();
+    case ST_VORTEX: return Vortex_AllocRecord();
+    case ST_SWave: return Swave_AllocRecord();
+    case ST_SWaveNode: return Swave_AllocBubbles();
+    default: {
+        void* p = Debug_MallocFor(size ? size : 1, "n->data");
+        memset(p, 0, size ? size : 1);
+        return p;
+    }
     }
 }
 
@@ -90,6 +119,19 @@ void Save_FreeLocal(int type, void* record)
     case ST_DISPLAYELEMENT: SortDisp_FreeRecord((DISPLAYELEMENT*)record); break;
     case ST_OVERLAY: Ovl_FreeRecord((OVERLAY*)record); break;
     case ST_BYTEMAP: Seemap_FreeRecord((BYTEMAP*)record); break;
+    case ST_UNIT: Units_FreeRecord((UNIT*)record); break;
+    case ST_PART: Parts_FreeRecord((PART*)record); break;
+    case ST_WAYPOINT: Trail_FreeWaypointRecord((WAYPOINT*)record); break;
+    case ST_BUILDING: Build_FreeRecord((BUILDING*)record); break;
+    case ST_MINIBUILDING: MiniBuild_FreeRecord((MINIBUILDING*)record); break;
+    case ST_BUILDINGPACKAGE: delete (BUILDINGPACKAGE*)record; break;
+    case ST_BUILDID: delete (BUILDID*)record; break;
+    case ST_PROJECTILE: Projectile_FreeRecord((PROJECTILE*)record); break;
+    case ST_EXPL: Expl_FreeRecord((EXPL*)record); break;
+    case ST_EXPLANIM: Expl_FreePlayRecord((EXPLANIM*)record); break;
+    case ST_VORTEX: Vortex_FreeRecord((VORTEX*)record); break;
+    case ST_SWave: Swave_FreeRecord((SWave*)record); break;
+    case ST_SWaveNode: Swave_FreeBubbles((SWaveNode*)record); break;
     default: Debug_Free(&record); break;
     }
 }

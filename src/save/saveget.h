@@ -8,7 +8,7 @@
 
 // Registers the pointer fields of one record of the type (its local form,
 // else its global one); error "No GetPtr for %s type" for a type without a
-// stored form ("Unknown Type" outside 0..109).
+// stored form ("Unknown Type" outside 0..112).
 void Save_RegisterTypePointers(int type, void* record);
 // The same for every record of a block of size bytes of the kind; a global
 // VOID block's pointers take target.
@@ -31,6 +31,23 @@ void Save_RegisterGameTypes(void);
 // buildings with their source lists and unit lists; its idle indirect-fire
 // list; its global trails' waypoints.
 void Saveget_Teams(void);
+
+// The condition machine: the plans of the plan list (static, named by their
+// file), the machine's own record (carried delays, start counts, call
+// counter, current team, the trees' and file names' pointers) as global
+// blocks, and every tree with its states, lists, criteria and texts. A
+// criterion of an invalid node type logs "Endcondition node type %d invalid
+// - cannot be saved." and refuses the save.
+void Saveget_EndConditions(void);
+// While a load is checked: null when every loaded list of the machine holds
+// together (links, end, count, cursor), every text ends inside its block and
+// the current team is a team; else what is wrong.
+const char* Endcond_CheckLoaded(void);
+
+// The special forces (SPECIAL_FORCE records, ours) with their list and
+// each force's unit ids; after a load, null when their lists hold together.
+void Saveget_SpecialForces(void);
+const char* SpecialForces_CheckLoaded(void);
 
 // The move group-id counter and the making sequence's next number, staged
 // as the unique-id counter is, and the units' hit-point total.
@@ -58,6 +75,6 @@ void* Save_AllocLocal(int type, uint32_t size);
 // Gives a local record back to its module's pool (or frees it): a refused
 // load's new records, a loaded game's replaced ones.
 void Save_FreeLocal(int type, void* record);
-// While a load is checked: the size of the loaded local block at data, or
-// -1 when no loaded local block starts there.
+// While a load is walked again and checked: the size of the loaded local
+// block at data, or -1 when no loaded local block starts there.
 long Save_LoadedSize(const void* data);

@@ -22,6 +22,7 @@
 #include "map/fog.h"
 #include "map/mapgrid.h"
 #include "map/mapview.h"
+#include "map/pathsrch.h"
 #include "map/overlay.h"
 #include "platform/sortdisp.h"
 #include "save/saveget.h"
@@ -35,6 +36,11 @@
 #include "save/savetype.h"
 #include "rules/endcond.h"
 #include "units/team.h"
+#include "units/building.h"
+#include "units/explosion.h"
+#include "units/projectile.h"
+#include "units/swave.h"
+#include "units/unit.h"
 #include "units/vortex.h"
 
 namespace {
@@ -155,13 +161,21 @@ int checkBlocks(LoadFile& f)
     return 1;
 }
 
-// The local records a load can give back to their modules: the rest
-// (units, buildings and what hangs on them) are saved but not loaded yet.
+// The local records a load can give back to their modules.
 int Save_LoadableLocal(int type)
 {
+    // The condition machine's records and lists (regions and plans are
+    // global and static blocks).
+    if (type >= ST_CONDTREE && type <= ST_CRITERIA && type != ST_AIP_struct) return 1;
+    if (type >= ST_CNBOOLGLLHEADER && type <= ST_IDLISTGLLNODE) return 1;
+    if (type >= ST_SPECIAL_FORCE && type <= ST_SPECIAL_FORCEGLLNODE) return 1;
     switch (type) {
     case ST_DISPLAYELEMENT: case ST_OVERLAY: case ST_BYTEMAP: case ST_MAPGRID: case ST_VOID: case ST_ULONG:
-    case ST_NONE: case ST_VORTEXGLLHEADER:
+    case ST_NONE: case ST_VORTEXGLLHEADER: case ST_VORTEXGLLNODE: case ST_VORTEX: case ST_UNIT: case ST_PART:
+    case ST_PATHNODE: case ST_TRAIL: case ST_WAYPOINT: case ST_UNITLISTELEM: case ST_BUILDINGPACKAGE:
+    case ST_BUILDING: case ST_APGLLHEADER: case ST_APGLLNODE: case ST_BUILDID: case ST_MINIBUILDING:
+    case ST_PROJECTILE: case ST_EXPL: case ST_EXPLANIM: case ST_SWave: case ST_SWaveNode: case ST_PQELEMENT:
+    case ST_UNITID:
         return 1;
     default: return 0;
     }
@@ -238,6 +252,23 @@ int undo(Staging& st)
     return 0;
 }
 
+// A grid cell's array holds the entries of its list: the decoded cells
+// (ids still) say which list each array's id serves.
+std::map<uint32_t, int> gridArrayTargets(void)
+{
+    std::map<uint32_t, int> out;
+    for (int cy = 0; cy < Mapgrid_CellsY(); cy++)
+        for (int cx = 0; cx < Mapgrid_CellsX(); cx++) {
+            const MAPGRID_CELL* cell = Mapgrid_Cell(cx, cy);
+            for (int l = 0; l < MGL_LISTS; l++) {
+                uint64_t v;
+                memcpy(&v, &cell->items[l], sizeof v);
+                if (SaveSlot_IsId(v)) out.emplace((uint32_t)v, Mapgrid_EntryType(l));
+            }
+        }
+    return out;
+}
+
 // Fills the globals and new local blocks and converts every id.
 int applyBlocks(LoadFile& f, Staging& st)
 {
@@ -264,6 +295,7 @@ int applyBlocks(LoadFile& f, Staging& st)
         Save_RegisterBlockPointers(SaveBlk_Type(b), 1, b->data, SaveBlk_Size(b), b->target);
     }
     TLOG(TLOG_SAVE, "- reading blocks (local)");
+    std::map<uint32_t, int> gridTargets = gridArrayTargets();
     for (const FILEBLOCK& fb : f.locals) {
         int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
         if (!Save_LoadableLocal(type))
@@ -279,7 +311,8 @@ int applyBlocks(LoadFile& f, Staging& st)
         Save_TypeAddBlock(type);
         if (!SaveForm_Decode(form, fb.bytes, n->data, memsize, &bad))
             return refuse(f, "field %s out of range in the block at offset %u", bad, fb.offset);
-        Save_RegisterBlockPointers(type, 0, n->data, memsize, ST_VOID);
+        auto grid = type == ST_MAPGRID ? gridTargets.find(fb.id) : gridTargets.end();
+        Save_RegisterBlockPointers(type, 0, n->data, memsize, grid == gridTargets.end() ? ST_VOID : grid->second);
     }
     SavePtr_Stats();
     Saveblk_InsertGlobalsById();
@@ -323,18 +356,40 @@ int relist(LoadFile& f, Staging& st)
     return 1;
 }
 
+// Each byte map in use is one sweep's: kept by exactly one unit or building
+// (an unsweep gives it back to the list once).
+const char* checkSweeps(void)
+{
+    std::set<const BYTEMAP*> kept;
+    size_t held = 0;
+    auto keep = [&](const SEEMAP& m) {
+        for (const BYTEMAPINFO& i : m.bytemapinfo)
+            if (i.bytemap) kept.insert(i.bytemap), held++;
+    };
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        for (int m = 0; m <= TEAM_MOVELISTS; m++)
+            for (UNIT* u = m < TEAM_MOVELISTS ? teamdata[t].unitlist[m] : teamdata[t].offmaplist; u; u = u->next)
+                keep(u->seemap);
+        for (BUILDING* b = teamdata[t].firstbuilding; b; b = b->teamnext) keep(b->seemap);
+    }
+    size_t listed = 0;
+    for (const BYTEMAP* b = Seemap_First(); b; b = b->next) listed++;
+    if (held != kept.size()) return "a byte map kept by two sweeps";
+    return held == listed ? nullptr : "a byte map in use kept by no sweep";
+}
+
 // The modules' own checks of what they were given.
 int checkModules(LoadFile& f, Staging& st)
 {
-    std::map<const void*, uint32_t> sizes;
-    for (const Staging::Loaded& r : st.fresh) sizes[r.data] = r.size;
-    s_loadedSizes = &sizes;
+    (void)st;
     const char* why = nullptr;
-    const char* (*checks[])(void) = {SortDisp_CheckLoaded, Ovl_CheckLoaded, Seemap_CheckLoaded, Mapgrid_CheckLoaded,
-                                         Vortex_CheckLoaded, Units_ConstructQueueCheckLoaded};
+    const char* (*checks[])(void) = {SortDisp_CheckLoaded,  Ovl_CheckLoaded,    Seemap_CheckLoaded,
+                                     Mapgrid_CheckLoaded,   Units_CheckLoaded,  Build_CheckLoaded,
+                                     checkSweeps,           Projectile_CheckLoaded, Expl_CheckLoaded,
+                                     Vortex_CheckLoaded,    Swave_CheckLoaded,  Units_ConstructQueueCheckLoaded,
+                                     Pathsrch_CheckLoaded,  Endcond_CheckLoaded, SpecialForces_CheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
-    s_loadedSizes = nullptr;
     if (why) return refuse(f, "the loaded game is inconsistent: %s", why);
     return 1;
 }
@@ -345,19 +400,10 @@ void keep(Staging& st)
 {
     Save_PreSaveParsing();
     for (auto& r : st.old) Save_FreeLocal(r.second, r.first);
+    Units_AfterLoad();
+    Build_AfterLoad();
     Save_RestoreStaged();
     Save_PostSaveParsing();
-}
-
-// What a running game holds that part of a saved game can't carry yet.
-const char* unsavable(void)
-{
-    ITERATOR it;
-    Iterate_UnitInitAll(&it);
-    if (Iterate_UnitNext(&it)) return "the running game has units";
-    Iterate_BuildInit(&it, 0, 7);
-    if (Iterate_BuildNext(&it)) return "the running game has buildings";
-    return nullptr;
 }
 
 } // namespace
@@ -416,11 +462,27 @@ static void RestartComputerPlayers(void)
     }
 }
 
+// The sight counts are the sum of the loaded sweeps.
+static void RecountSight(void)
+{
+    Fog_ClearCounts();
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        for (int m = 0; m <= TEAM_MOVELISTS; m++)
+            for (UNIT* u = m < TEAM_MOVELISTS ? teamdata[t].unitlist[m] : teamdata[t].offmaplist; u; u = u->next)
+                Fog_CountSweep(&u->seemap);
+        for (BUILDING* b = teamdata[t].firstbuilding; b; b = b->teamnext) Fog_CountSweep(&b->seemap);
+    }
+}
+
 void Save_PostSaveParsing(void)
 {
     TLOG(TLOG_SAVE, "- post save parsing");
     Ovl_AfterLoad();
     Mapgrid_AfterLoad();
+    PhaseEff_FreeAll();
+    RecountSight();
+    Pathsrch_AfterLoad();
+    AI_SpecialForcesAfterLoad();
     if (CRE_IsBuilt()) CRE_Build();
     Map_InvalidateTerrainCache();
     RestartComputerPlayers();
@@ -456,12 +518,6 @@ int Save_Load(const char* path)
         s_error = std::string(path) + ": scenario " + g_SaveHeader.scenario + ", not " + g_ScenarioName;
         result = SAVE_OTHERSCENARIO;
     }
-    if (result == 0) {
-        if (const char* why = unsavable()) {
-            refuse(f, "%s, which saved games don't carry yet", why);
-            result = SAVE_BADFILE;
-        }
-    }
     // The file's own structure first: most damage is found before the game
     // is even listed.
     if (result == 0 && !checkBlocks(f)) result = SAVE_BADFILE;
@@ -479,7 +535,13 @@ int Save_Load(const char* path)
         if (ok && !applyBlocks(f, st)) ok = undo(st);
         Saveblk_Close();
         SavePtr_Close();
+        // The loaded blocks' sizes serve the walks (a loaded text is read
+        // no further than its block) and the modules' checks.
+        std::map<const void*, uint32_t> sizes;
+        for (const Staging::Loaded& r : st.fresh) sizes[r.data] = r.size;
+        s_loadedSizes = &sizes;
         if (ok && !(relist(f, st) && checkModules(f, st))) ok = undo(st);
+        s_loadedSizes = nullptr;
         g_SaveFlags |= SAVEF_LIVE;
         if (ok) {
             keep(st);

@@ -112,6 +112,9 @@ SAVETYPE Save_TypeTable[SAVE_TYPE_COUNT] = {
     {"IDLISTGLLHEADER", 20, 0, 0},
     {"IDLISTGLLNODE", 12, 0, 0},
     {"CONDTREEPTR", 4, 0, 0},
+    {"SPECIAL_FORCE", 16, 0, 0},
+    {"SPECIAL_FORCEGLLHEADER", 20, 0, 0},
+    {"SPECIAL_FORCEGLLNODE", 12, 0, 0},
 };
 
 static int validType(int type) { return type >= 0 && type < SAVE_TYPE_COUNT; }

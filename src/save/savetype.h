@@ -1,4 +1,4 @@
-// The save type table: the name and stored size of each of the 110 save
+// The save type table: the name and stored size of each of the 113 save
 // types, with the per-save counters of missing pointers and of blocks.
 #pragma once
 
@@ -26,7 +26,10 @@ enum SAVE_TYPE {
     ST_CRITNODE_KILLENEMY, ST_CNBOOLGLLHEADER, ST_CNBOOLGLLNODE, ST_CNDESTITEMGLLHEADER,
     ST_CNDESTITEMGLLNODE, ST_RELEASESFGLLHEADER, ST_RELEASESFGLLNODE, ST_IDLISTGLLHEADER,
     ST_IDLISTGLLNODE, ST_CONDTREEPTR,
-    SAVE_TYPE_COUNT  // 110: also the type code of the tree's head and sentinel
+    // Ours: the special forces and their list (a force's unit ids are an
+    // IDLISTGLLHEADER list).
+    ST_SPECIAL_FORCE, ST_SPECIAL_FORCEGLLHEADER, ST_SPECIAL_FORCEGLLNODE,
+    SAVE_TYPE_COUNT  // 113: also the type code of the tree's head and sentinel
 };
 
 struct SAVETYPE {
@@ -38,11 +41,11 @@ struct SAVETYPE {
 
 extern SAVETYPE Save_TypeTable[SAVE_TYPE_COUNT];
 
-// The type's name, "Unknown Type" outside 0..109.
+// The type's name, "Unknown Type" outside 0..112.
 const char* Save_TypeName(int type);
-// Stored size of one record; 0 outside 0..109.
+// Stored size of one record; 0 outside 0..112.
 uint32_t Save_TypeSize(int type);
-// The counters; reads give 0 and increments do nothing outside 0..109.
+// The counters; reads give 0 and increments do nothing outside 0..112.
 uint32_t Save_TypeMissing(int type);
 void Save_TypeAddMissing(int type);
 uint32_t Save_TypeBlocks(int type);

@@ -4,11 +4,14 @@
 // and display records, a unit's handles and targets) are stored inside the
 // record that holds them; the handle types also have forms of their own.
 #include <climits>
+#include <bit>
 #include <cstddef>
 
 #include "core/gll.h"
 #include "map/map.h"
 #include "map/path.h"
+#include "map/pathsrch.h"
+#include "ai/ai.h"
 #include "ai/aip.h"
 #include "rules/endcond.h"
 #include "save/savefield.h"
@@ -497,6 +500,33 @@ const SAVEFIELD kPixelArray[] = {
 };
 
 
+// ---- the path search: its state, its tile table's rows, its open list
+
+// A 64-bit field as its two words, low first.
+static_assert(std::endian::native == std::endian::little, "a 64-bit field's low word comes first");
+#define U64(rec, f)                                                                               \
+    {#f ".lo", (uint32_t)offsetof(rec, f), 4, 4, SF_UINT, 1, 0, U32MAX, 0, nullptr, 0, 0},          \
+        {#f ".hi", (uint32_t)offsetof(rec, f) + 4, 4, 4, SF_UINT, 1, 0, U32MAX, 0, nullptr, 0, 0}
+const SAVEFIELD kPathsrch[] = {
+    ANYI(PATHSRCH, ringhead), ANYI(PATHSRCH, ringcount), ANYU(PATHSRCH, stamp),
+    I32(PATHSRCH, active, 0, 1), I32(PATHSRCH, done, 0, 1), I32(PATHSRCH, altmatters, 0, 1),
+    UNITIDF(PATHSRCH, unit, "ps->unit"),
+    PTR(PATHSRCH, type, "ps->type", ST_UNITTYPE),
+    ANYI(PATHSRCH, start), ANYI(PATHSRCH, goal), ANYI(PATHSRCH, goalx), ANYI(PATHSRCH, goaly),
+    U64(PATHSRCH, minbase), ANYI(PATHSRCH, best), U64(PATHSRCH, besth), U64(PATHSRCH, bestg),
+    U64(PATHSRCH, openlast),
+    ARR(PATHSRCH, buckets, 4, SF_UINT, 0, U32MAX),
+    I32(PATHSRCH, nopen, 0, I32MAX), I32(PATHSRCH, nwaiting, 0, I32MAX),
+    PTR(PATHSRCH, open, "ps->open", ST_PQELEMENT),
+    PTR(PATHSRCH, waiting, "ps->waiting", ST_UNITID),
+};
+const SAVEFIELD kPathsrchTile[] = {
+    U64(PATHSRCH_TILE, g), ANYU(PATHSRCH_TILE, stamp),
+    FLD(PATHSRCH_TILE, speed, 1, SF_UINT, 0, 255), FLD(PATHSRCH_TILE, climb, 1, SF_UINT, 0, 255),
+    FLD(PATHSRCH_TILE, alt, 1, SF_UINT, 0, 255), FLD(PATHSRCH_TILE, costspeed, 1, SF_UINT, 0, 255),
+};
+const SAVEFIELD kPqElement[] = {U64(PQELEMENT, f), U64(PQELEMENT, htile)};
+
 // ---- the condition machine: trees of states, each with its lists; a
 // list is a GLL header and its nodes, each node's element a record.
 
@@ -621,6 +651,12 @@ const SAVEFIELD kCriteria[] = {
     {"type", 0, (uint8_t)sizeof(CRITERIA), (uint8_t)sizeof(CRITERIA::type), SF_VARIANT, 1, 0, 0, 0, kCritCases,
      (uint16_t)(sizeof kCritCases / sizeof kCritCases[0]), (uint16_t)offsetof(CRITERIA, type)},
 };
+// The special forces: a force's unit ids are an id list.
+GLLTABLES(SpecialForce, ST_SPECIAL_FORCEGLLNODE, ST_SPECIAL_FORCE)
+const SAVEFIELD kSpecialForce[] = {
+    ANYU(SPECIAL_FORCE, id), PTR(SPECIAL_FORCE, units, "force->units", ST_IDLISTGLLHEADER),
+    I32(SPECIAL_FORCE, team, 0, TEAMMAX), I32(SPECIAL_FORCE, released, 0, 1),
+};
 // A condition-tree pointer variable of the machine's state.
 const SAVEFIELD kCondTreePtr[] = {{"*condtreeptr", 0, 8, 4, SF_PTR, 1, 0, 0, ST_CONDTREE, nullptr, 0, 0}};
 // The type tables: static, named by their names and places.
@@ -664,6 +700,12 @@ SAVEFORMROW g_SaveUnitForms[] = {
     {ST_APGLLNODE, 0, FORM("APGLLNODE", GLL_NODE, kApNode)},
     {ST_SWaveNode, 0, FORM("SWaveNode", SWaveNode, kSwaveNode)},
     {ST_SWave, 0, FORM("SWave", SWave, kSwave)},
+    {ST_SPECIAL_FORCE, 0, FORM("SPECIAL_FORCE", SPECIAL_FORCE, kSpecialForce)},
+    {ST_SPECIAL_FORCEGLLHEADER, 0, FORM("SPECIAL_FORCEGLLHEADER", GLL, kGllHeadSpecialForce)},
+    {ST_SPECIAL_FORCEGLLNODE, 0, FORM("SPECIAL_FORCEGLLNODE", GLL_NODE, kGllNodeSpecialForce)},
+    {ST_PATHSRCH, 1, FORM("PATHSRCH", PATHSRCH, kPathsrch)},
+    {ST_PRIQUEUE, 1, FORM("PRIQUEUE tile row", PATHSRCH_TILE, kPathsrchTile)},
+    {ST_PQELEMENT, 0, FORM("PQELEMENT", PQELEMENT, kPqElement)},
     {ST_PIXELARRAY, 1, {"PIXELARRAY", (uint32_t)sizeof(PIXELARRAY), 0, kPixelArray, 3, 1}},
     {ST_CONDTREE, 0, FORM("CONDTREE", CONDTREE, kCondTree)},
     {ST_CONDSTATE, 0, FORM("CONDSTATE", CONDSTATE, kCondState)},

@@ -780,3 +780,61 @@ void Build_SaveVisibilityCursors(void)
     Save_RegisterBlock(SAVEK_GLOBAL, &s_ovlCursor, ST_ULONG, sizeof s_ovlCursor);
     Save_RegisterBlock(SAVEK_GLOBAL, &s_miniCursor, ST_ULONG, sizeof s_miniCursor);
 }
+
+// ------------------------------------------------------------------ saved games
+
+BUILDING* Build_AllocRecord(void) { return SlotBuilding(Pool_Alloc(&s_pool)); }
+
+void Build_FreeRecord(BUILDING* b)
+{
+    memset(b, 0, sizeof *b);
+    b->id = -1;
+    Pool_Free(&s_pool, BuildingSlot(b));
+}
+
+MINIBUILDING* MiniBuild_AllocRecord(void) { return static_cast<MINIBUILDING*>(Pool_Alloc(&s_minipool)); }
+
+void MiniBuild_FreeRecord(MINIBUILDING* m) { Pool_Free(&s_minipool, m); }
+
+static const char* CheckTeamBuildings(int* count)
+{
+    int cells = 0;
+    *count = 0;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        const BUILDING* prev = nullptr;
+        for (const BUILDING* b = teamdata[t].firstbuilding; b; prev = b, b = b->teamnext, (*count)++) {
+            if (b->teamprev != prev) return "a building's prev link";
+            if (b->id < 1 || b->team != t || !b->buildingtype) return "a building on another team's list";
+            const BUILDINGTYPE* type = b->buildingtype;
+            if (!Map_IsValidTile(b->tilex, b->tiley) ||
+                !Map_IsValidTile(b->tilex + type->width - 1, b->tiley + type->height - 1))
+                return "a building off the map";
+            int n = 0;
+            if (!Mapgrid_AreaHoldsOnce(MGL_BUILDING, b, b->tilex, b->tiley, type->width, type->height, &n))
+                return "a building's grid cells";
+            cells += n;
+        }
+    }
+    return Mapgrid_ListTotal(MGL_BUILDING) == cells ? nullptr : "a grid cell holding a building off its list";
+}
+
+const char* Build_CheckLoaded(void)
+{
+    int count = 0;
+    if (const char* why = CheckTeamBuildings(&count)) return why;
+    // A list without a cycle visits each record once: as long as the team
+    // lists, it holds exactly their buildings.
+    int n = 0;
+    for (const BUILDING* b = g_Buildings; b && n <= count; b = b->next) n++;
+    if (n != count) return "the building list";
+    const MINIBUILDING* prev = nullptr;
+    for (const MINIBUILDING* m = s_minis; m; prev = m, m = m->next)
+        if (m->prev != prev) return "a mini-building's prev link";
+    return nullptr;
+}
+
+void Build_AfterLoad(void)
+{
+    s_count = 0;
+    for (BUILDING* b = g_Buildings; b; b = b->next) s_count++;
+}

@@ -421,3 +421,17 @@ void Build_SaveVisibilityCursors(void);
 // Registers the building list's head ("buildings"), the mini-buildings'
 // head and each mini-building with its seen flag.
 void Build_SaveAll(void);
+// Zeroed records for a loaded building and mini-building, and records
+// given back without unlinking them (a load's replaced or refused ones).
+BUILDING* Build_AllocRecord(void);
+void Build_FreeRecord(BUILDING* b);
+MINIBUILDING* MiniBuild_AllocRecord(void);
+void MiniBuild_FreeRecord(MINIBUILDING* m);
+// While a load is checked: null when each team's buildings are in use, of
+// that team, with a type, prev links and its footprint on the map; the
+// building list holds exactly them; each lies once in every grid cell of
+// its area and the grid's building lists hold nothing else; the
+// mini-building list's links hold. Else what is wrong.
+const char* Build_CheckLoaded(void);
+// After a load was kept: the building count from the list.
+void Build_AfterLoad(void);

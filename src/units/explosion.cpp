@@ -301,3 +301,48 @@ void Expl_Save(void)
         }
     }
 }
+
+// ---- saved games
+
+EXPL* Expl_AllocRecord(void)
+{
+    EXPL* e = NewRecord();
+    s_nrexpl--;
+    return e;
+}
+
+void Expl_FreeRecord(EXPL* e)
+{
+    *e = EXPL{};
+    e->id = -1;
+    e->next = s_free;
+    s_free = e;
+}
+
+EXPLANIM* Expl_AllocPlayRecord(void)
+{
+    EXPLANIM* a = NewPlay();
+    s_nranims--;
+    return a;
+}
+
+void Expl_FreePlayRecord(EXPLANIM* a)
+{
+    *a = EXPLANIM{};
+    a->next = s_freeanims;
+    s_freeanims = a;
+}
+
+const char* Expl_CheckLoaded(void)
+{
+    const EXPL* last = nullptr;
+    int n = 0, plays = 0;
+    for (const EXPL* e = s_first; e; last = e, e = e->next, n++) {
+        if (e->prev != last || e->id < 0 || !e->type) return "an explosion's prev link, id or type";
+        const EXPLANIM* before = nullptr;
+        for (const EXPLANIM* a = e->firstexplanim; a; before = a, a = a->next, plays++)
+            if (a->prev != before) return "an explosion play's prev link";
+    }
+    if (last != s_last || n != s_nrexpl) return "the explosion list's end or count";
+    return plays == s_nranims ? nullptr : "the count of explosion plays";
+}

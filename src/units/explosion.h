@@ -87,3 +87,11 @@ void Expl_Close(void);
 // Registers the counters, the explosion types with their plays as static
 // blocks, the explosion list's heads and each explosion with its plays.
 void Expl_Save(void);
+// Zeroed records for a loaded explosion and play, and records given back
+// without unlinking them; the counts are the file's.
+EXPL* Expl_AllocRecord(void);
+void Expl_FreeRecord(EXPL* e);
+EXPLANIM* Expl_AllocPlayRecord(void);
+void Expl_FreePlayRecord(EXPLANIM* a);
+// After a load: null, or what is wrong with the loaded list and plays.
+const char* Expl_CheckLoaded(void);

@@ -805,3 +805,28 @@ void Parts_Close(void)
     s_free = nullptr;
     s_inuse = 0;
 }
+
+// ---- saved games
+
+PART* Parts_AllocRecord(void)
+{
+    PART* p = s_free;
+    if (p) {
+        s_free = p->partup;
+    } else {
+        p = (PART*)Debug_MallocFor(sizeof(PART), "part");
+        s_blocks.push_back(p);
+    }
+    *p = PART{};
+    s_inuse++;
+    return p;
+}
+
+void Parts_FreeRecord(PART* p)
+{
+    *p = PART{};
+    p->id = -1;
+    p->partup = s_free;
+    s_free = p;
+    s_inuse--;
+}

@@ -225,6 +225,10 @@ void Parts_Process(PART* part);
 
 // Parts in use (made and not deleted).
 int Parts_InUse(void);
+// A zeroed record for a loaded part; Parts_FreeRecord gives one back
+// without unlinking it (a load's replaced or refused records).
+PART* Parts_AllocRecord(void);
+void Parts_FreeRecord(PART* p);
 
 // Release every type's sprite and health-explosion list (the count becomes 0)
 // and free the pooled parts; the close logs "Close - %d extra mallocs"

@@ -572,3 +572,29 @@ void Weapon_SaveProjectiles(void)
         Save_RegisterBlock(SAVEK_LOCAL, p, ST_PROJECTILE, sizeof *p);
     }
 }
+
+// ---- saved games
+
+PROJECTILE* Projectile_AllocRecord(void)
+{
+    PROJECTILE* p = Take();
+    *p = PROJECTILE{};
+    return p;
+}
+
+void Projectile_FreeRecord(PROJECTILE* p)
+{
+    *p = PROJECTILE{};
+    p->id = -1;
+    p->next = s_free;
+    s_free = p;
+}
+
+const char* Projectile_CheckLoaded(void)
+{
+    const PROJECTILE* last = nullptr;
+    int n = 0;
+    for (const PROJECTILE* p = s_first; p; last = p, p = p->next, n++)
+        if (p->prev != last || p->id < 0) return "a projectile's prev link or id";
+    return last == s_last && n == s_count ? nullptr : "the projectile list's end or count";
+}

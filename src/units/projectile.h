@@ -89,3 +89,10 @@ void Projectile_Close(void);
 // Registers the projectile list (its heads and count as global blocks) and
 // each projectile in flight or lingering as a local block.
 void Weapon_SaveProjectiles(void);
+// A zeroed record for a loaded projectile, and one given back without
+// unlinking it; the count is the file's.
+PROJECTILE* Projectile_AllocRecord(void);
+void Projectile_FreeRecord(PROJECTILE* p);
+// After a load: null, or what is wrong with the loaded list (its prev
+// links, its end, its count).
+const char* Projectile_CheckLoaded(void);

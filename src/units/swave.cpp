@@ -199,3 +199,30 @@ void Swave_Save(void)
         if (w->bubble) Save_RegisterBlock(SAVEK_LOCAL, w->bubble, ST_SWaveNode, sizeof(SWaveNode) * SWAVE_BUBBLES);
     }
 }
+
+// ---- saved games
+
+SWave* Swave_AllocRecord(void)
+{
+    Ensure();
+    return (SWave*)Pool_Alloc(&s_waves);
+}
+
+void Swave_FreeRecord(SWave* w) { Pool_Free(&s_waves, w); }
+
+SWaveNode* Swave_AllocBubbles(void)
+{
+    Ensure();
+    return (SWaveNode*)Pool_Alloc(&s_bubbles);
+}
+
+void Swave_FreeBubbles(SWaveNode* b) { Pool_Free(&s_bubbles, b); }
+
+const char* Swave_CheckLoaded(void)
+{
+    const SWave* last = nullptr;
+    int n = 0;
+    for (const SWave* w = s_head; w; last = w, w = w->next, n++)
+        if (w->prev != last || !w->bubble || !w->proj) return "a wave's prev link, bubbles or projectile";
+    return last == s_tail && n == s_count ? nullptr : "the wave list's end or count";
+}

@@ -61,3 +61,11 @@ void Swave_GetPtr(SWave* w);
 // Registers the wave list's heads and count and each wave with its bubbles
 // (SWaveNode blocks).
 void Swave_Save(void);
+// Zeroed records for a loaded wave and its bubbles, and records given back
+// without unlinking them; the count is the file's.
+SWave* Swave_AllocRecord(void);
+void Swave_FreeRecord(SWave* w);
+SWaveNode* Swave_AllocBubbles(void);
+void Swave_FreeBubbles(SWaveNode* b);
+// After a load: null, or what is wrong with the loaded list.
+const char* Swave_CheckLoaded(void);

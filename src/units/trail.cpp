@@ -226,3 +226,23 @@ int Trail_Allocated(void)
 {
     return s_allocated;
 }
+
+WAYPOINT* Trail_AllocWaypointRecord(void)
+{
+    WAYPOINT* w = s_freelist;
+    if (w != nullptr) {
+        s_freelist = w->next;
+    } else {
+        w = static_cast<WAYPOINT*>(Debug_Malloc(sizeof(WAYPOINT)));
+        s_allocated++;
+    }
+    *w = WAYPOINT{};
+    return w;
+}
+
+void Trail_FreeWaypointRecord(WAYPOINT* w)
+{
+    w->prev = nullptr;
+    w->next = s_freelist;
+    s_freelist = w;
+}

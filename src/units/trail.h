@@ -44,6 +44,10 @@ void Trail_Init(TRAIL* trail);
 TRAIL* Trail_New(void);
 // Clears the trail and frees the record of Trail_New.
 void Trail_Free(TRAIL** trail);
+// A zeroed waypoint for a loaded trail, and one given back to the free list
+// without unlinking it.
+WAYPOINT* Trail_AllocWaypointRecord(void);
+void Trail_FreeWaypointRecord(WAYPOINT* w);
 // Every waypoint to the free list; the trail is empty.
 void Trail_Clear(TRAIL* trail);
 // The new waypoint, appended at the end.

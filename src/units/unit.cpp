@@ -704,3 +704,79 @@ void PhaseEff_FreeAll(void)
         s_phase = next;
     }
 }
+
+// ------------------------------------------------------------------ saved games
+
+UNIT* Units_AllocRecord(void) { return static_cast<UNIT*>(Pool_Alloc(&s_pool)); }
+
+void Units_FreeRecord(UNIT* u)
+{
+    memset(u, 0, sizeof *u);
+    u->id = -1;
+    Pool_Free(&s_pool, u);
+}
+
+static const char* CheckParts(const UNIT* u)
+{
+    const PART* below = nullptr;
+    for (const PART* p = u->basepart; p; below = p, p = p->partup) {
+        if (p->unit != u || p->partdown != below || !p->type) return "a part of a unit's chain stands on another";
+        // A firing part's weapon is one of its type's.
+        for (const PART_STATEREC* st : {&p->state, &p->next})
+            if (st->weapon >= PARTS_MAXWEAPONS ||
+                (st->state == PS_FIRING && (st->weapon < 0 || st->weapon >= p->type->nrweapons)))
+                return "a part firing a weapon its type hasn't";
+    }
+    return nullptr;
+}
+
+const char* Units_CheckLoaded(void)
+{
+    std::vector<uint32_t> seqs;
+    int onmap = 0;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        for (int list = 0; list <= TEAM_MOVELISTS; list++) {
+            const UNIT* prev = nullptr;
+            UNIT* head = list == TEAM_MOVELISTS ? teamdata[t].offmaplist : teamdata[t].unitlist[list];
+            for (const UNIT* u = head; u; prev = u, u = u->next) {
+                if (u->prev != prev) return "a unit's prev link";
+                if (!u->inuse || u->id < 1 || u->team != t || !u->type) return "a unit on another team's list";
+                if ((list == TEAM_MOVELISTS) == (u->onmap != 0) || (u->onmap && u->movemode != list))
+                    return "a unit on the list of another move mode";
+                if (u->onmap) {
+                    if (u->gridcell != Mapgrid_CellIndexOfTile(u->tilepos.x, u->tilepos.y) ||
+                        Mapgrid_CountInCell(MGL_UNIT, u, u->gridcell) != 1)
+                        return "a unit's grid cell";
+                    onmap++;
+                } else if (u->gridcell != -1) {
+                    return "a unit off the map in a grid cell";
+                }
+                // A search target off the map would stop the next search on its assertion.
+                if (u->state == US_WAITFORPATH && !Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y))
+                    return "a unit waiting for a path off the map";
+                if (const char* why = CheckParts(u)) return why;
+                seqs.push_back(u->seq);
+            }
+        }
+    }
+    std::sort(seqs.begin(), seqs.end());
+    if (std::adjacent_find(seqs.begin(), seqs.end()) != seqs.end() || (!seqs.empty() && seqs[0] == 0))
+        return "two units with one making sequence number";
+    if (Mapgrid_ListTotal(MGL_UNIT) != onmap) return "a grid cell holding a unit off its list";
+    return nullptr;
+}
+
+void Units_AfterLoad(void)
+{
+    s_made.clear();
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        for (int list = 0; list <= TEAM_MOVELISTS; list++)
+            for (UNIT* u = list == TEAM_MOVELISTS ? teamdata[t].offmaplist : teamdata[t].unitlist[list]; u; u = u->next) {
+                // No file carries the computer players' record: a loaded
+                // unit's is a new unit's until they take it up again.
+                u->ai.cc_reserved_area = -1;
+                s_made.push_back(u);
+            }
+    std::sort(s_made.begin(), s_made.end(), [](const UNIT* a, const UNIT* b) { return a->seq < b->seq; });
+    s_live = (int)s_made.size();
+}

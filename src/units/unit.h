@@ -565,6 +565,23 @@ uint32_t Units_NextSeq(void);
 // the seq of a unit in play.
 void Units_SetNextSeq(uint32_t seq);
 
+// --- saved games ---
+// A zeroed record from the unit pool for a loaded unit, in play nowhere;
+// Units_FreeRecord gives a record back without unlinking it from anything
+// (a refused load's new unit, or a kept load's replaced one).
+UNIT* Units_AllocRecord(void);
+void Units_FreeRecord(UNIT* u);
+// While a load is checked: null when every unit of the teams' lists is in
+// use, of its list's team, on the map exactly on its move mode's list with
+// its gridcell the cell of its tile and that cell holding it, its making
+// sequence number unique, its parts a chain standing on it, a search
+// target on the map when it waits for a path; when the
+// grid's unit lists hold nothing else. Else what is wrong.
+const char* Units_CheckLoaded(void);
+// After a load was kept, before the staged counters come back: the live
+// count and the making sequence rebuilt from the teams' lists.
+void Units_AfterLoad(void);
+
 // A unit of type for team with that id (-1: a new one) on the map at tile
 // (x, y) (asserts 0 < x < mapsizex, 0 < y < mapsizey); null (logged, no
 // record taken) when the type, team or id is invalid.

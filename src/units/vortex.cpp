@@ -209,3 +209,11 @@ const char* Vortex_CheckLoaded(void)
     if (s_list && (n != s_list->count || s_list->last != last)) return "the vortex list's count";
     return nullptr;
 }
+
+VORTEX* Vortex_AllocRecord(void)
+{
+    Ensure();
+    return (VORTEX*)Pool_Alloc(&s_pool);
+}
+
+void Vortex_FreeRecord(VORTEX* v) { Pool_Free(&s_pool, v); }

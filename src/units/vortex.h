@@ -52,3 +52,6 @@ void Vortex_Close(void);
 void Saveget_Vortices(void);
 // After a load: null, or what is wrong with the loaded vortex list.
 const char* Vortex_CheckLoaded(void);
+// A zeroed record for a loaded vortex, and one given back.
+VORTEX* Vortex_AllocRecord(void);
+void Vortex_FreeRecord(VORTEX* v);

@@ -5,6 +5,7 @@
 // new game of its scenario.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -29,6 +30,8 @@
 #include "platform/plat.h"
 #include "platform/sortdisp.h"
 #include "platform/video.h"
+#include "core/gll.h"
+#include "rules/endcond.h"
 #include "rules/tfgen.h"
 #include "save/save.h"
 #include "save/saveblk.h"
@@ -51,6 +54,8 @@
 #include "units/prereq.h"
 #include "units/unit.h"
 #include "units/unitstate.h"
+#include "units/parts.h"
+#include "map/pathsrch.h"
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "core/utils.h"
@@ -562,7 +567,9 @@ TEST_F(SavedGameRefused, DamageBehindRepairedCrcs)
                 break;
             }
         }
-    Refused(RepairCrcs(twice), "a block reached twice", "twice");
+    // The array the cell named before is named by none: its entries serve
+    // no list.
+    Refused(RepairCrcs(twice), "a block reached twice", "cell->items[l][i]");
     // A row of another size, changed static data, one global fewer.
     std::string resized = file_;
     Put32(resized, rows[0]->at + 4, rows[0]->flags - 24);
@@ -612,7 +619,7 @@ TEST_F(SavedGameRefused, AConstructQueueBreakingItsRules)
     EXPECT_EQ(Units_NumberOnConstructQueue(3), 1);
 }
 
-TEST_F(SavedGameRefused, ARunningGameWithUnitsDoesntTakeALoadYet)
+TEST_F(SavedGameRefused, AFileOfAnotherMapIsRefusedByARunningGameWithUnits)
 {
     Stop();
     Game_SetScenarioName("DEMO");
@@ -623,7 +630,7 @@ TEST_F(SavedGameRefused, ARunningGameWithUnitsDoesntTakeALoadYet)
     EXPECT_EQ(Save_Load(dir_.file("good.sav").c_str()), SAVE_OTHERSCENARIO);
     strcpy(g_ScenarioName, "SAVEGAME");
     EXPECT_EQ(Save_Load(dir_.file("good.sav").c_str()), SAVE_BADFILE);
-    EXPECT_NE(std::string(Save_LoadError()).find("units"), std::string::npos) << Save_LoadError();
+    EXPECT_NE(std::string(Save_LoadError()).find("Global block"), std::string::npos) << Save_LoadError();
     EXPECT_EQ(QvDigest_State(), digest);
 }
 
@@ -680,10 +687,289 @@ TEST_F(SavedGameRefused, AGameWithUnitsSavesEveryRecordOnce)
     for (UNIT* u = Units_MadeAfter(0, UINT32_MAX); u; u = Units_MadeAfter(u->seq, UINT32_MAX)) last = u->seq;
     EXPECT_EQ(Units_NextSeq(), last + 1);
     Units_SetNextSeq(next);
-    // Such a file isn't loaded yet, and its refusal changes nothing either.
-    EXPECT_EQ(Save_Load(dir_.file("units.sav").c_str()), SAVE_BADFILE);
-    EXPECT_EQ(QvDigest_State(), digest);
+    // It loads in place with every record (its computer players start
+    // afresh: they stop its units, so the game isn't the same).
+    const int units = Units_Count(), buildings = Build_Count(), shots = Projectile_Count();
+    ASSERT_EQ(Save_Load(dir_.file("units.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(Units_Count(), units);
+    EXPECT_EQ(Build_Count(), buildings);
+    EXPECT_EQ(Projectile_Count(), shots);
 }
+
+// The demo with its units and buildings, computer players off (a load
+// starts them afresh), combat under way from update 40: shots in flight
+// from units' parts, a vortex and a wave keeping one, an explosion.
+class SavedGameWithUnits : public SavedGameRefused {
+protected:
+    void StartDemo(void)
+    {
+        g_Config.disableai = 1;
+        Game_SetScenarioName("DEMO");
+        InitCommonGameSystems();
+        InitGameSpecifics();
+        g_GameState = GS_INGAME;
+        open_ = true;
+        // A small budget keeps searches under way across updates.
+        Pathsrch_SetBudget(60);
+    }
+    void TearDown() override
+    {
+        Pathsrch_SetBudget(0);
+        SavedGameRefused::TearDown();
+    }
+    void Play(void)
+    {
+        Game_Update();
+        Orders_AfterUpdate();
+    }
+    void Combat(void)
+    {
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        int shots = 0;
+        while (UNIT* u = Iterate_UnitNext(&it)) {
+            if (!u->basepart || !u->onmap || shots == 3) continue;
+            TARGET ground;
+            Target_Setup(&ground, FM_GROUND, nullptr, nullptr, u->tilepos.x + 6, u->tilepos.y + 2);
+            PROJECTILEID shot;
+            if (!Weapon_MakeProjectile(&shot, Weapon_GetType(0), &ground, u->basepart)) continue;
+            if (shots++ == 0) {
+                AI_AddToSpecialForce(AI_NewSpecialForce(u->team, 0xFFFFFFFFu), u->id);
+                Vortex_Open(shot.projectile, u->pixelpos.x, u->pixelpos.y);
+                Swave_Start(shot.projectile, u->pixelpos.x, u->pixelpos.y);
+                EXPLID blast;
+                Expl_MakeExplosion(&blast, g_ExplTypeList, nullptr, 0, 0, 0, u->pixelpos.x, u->pixelpos.y, nullptr);
+            }
+        }
+    }
+    std::vector<uint64_t> Digests(int n)
+    {
+        std::vector<uint64_t> out;
+        for (int i = 0; i < n; i++) {
+            Play();
+            out.push_back(QvDigest_State());
+        }
+        return out;
+    }
+    // A DEMO game at update 40 with combat, saved to units.sav; the
+    // refusal checks' state taken at update 47.
+    void SaveDemo(void)
+    {
+        Stop();
+        StartDemo();
+        while (g_UpdateCount < 40) Play();
+        Combat();
+        ASSERT_EQ(Save_Game(dir_.file("units.sav").c_str(), 0), 1);
+        file_ = dir_.read("units.sav");
+        blocks_ = Blocks(file_);
+        while (g_UpdateCount < 47) Play();
+        before_ = Canonical();
+        digest_ = QvDigest_State();
+        // The pools keep what a refused load gave back: the heap is
+        // measured once they hold a file's records.
+        std::string warm = file_;
+        Put32(warm, OfType(ST_UNIT)[0]->at + 16 + StoredOffset(ST_UNIT, "team"), 8);
+        dir_.write("warm.sav", RepairCrcs(warm));
+        EXPECT_EQ(Save_Load(dir_.file("warm.sav").c_str()), SAVE_BADFILE);
+        heap_ = Debug_LiveBlocks();
+    }
+    // Where a field of a record of the type lies in its stored form.
+    static size_t StoredOffset(int type, const char* name)
+    {
+        const SAVEFORM* form = SaveForm_Get(type, 0) ? SaveForm_Get(type, 0) : SaveForm_Get(type, 1);
+        size_t at = 0;
+        for (int i = 0; i < form->nfields; i++) {
+            if (!strcmp(form->fields[i].name, name)) return at;
+            at += SaveField_Stored(&form->fields[i]);
+        }
+        ADD_FAILURE() << "no field " << name;
+        return 0;
+    }
+};
+
+TEST_F(SavedGameWithUnits, LoadedIntoAFreshGameOrInPlaceItPlaysOnAlike)
+{
+    SaveDemo();
+    Stop();
+    StartDemo();
+    while (g_UpdateCount < 40) Play();
+    Combat();
+    const std::string at = Canonical();
+    ASSERT_TRUE(SameSave(at, QvSave_Canonical(file_)));
+    const uint64_t digest = QvDigest_State();
+    EXPECT_GT(Projectile_Count(), 0);
+    EXPECT_GT(Vortex_Count(), 0);
+    EXPECT_GT(Swave_Count(), 0);
+    EXPECT_GT(Expl_Count(), 0);
+    EXPECT_GT(Build_Count(), 0);
+    EXPECT_GT(Pathsrch_Pending(), 1) << "a search under way, another waiting";
+    EXPECT_GT(Save_TypeBlocks(ST_CONDTREE), 0u) << "the condition machine's trees";
+    EXPECT_GT(Save_TypeBlocks(ST_CRITERIA), 0u);
+    EXPECT_GT(Save_TypeBlocks(ST_SPECIAL_FORCE), 0u) << "a special force";
+    const int units = Units_Count(), parts = Parts_InUse();
+    const std::vector<uint64_t> later = Digests(80);
+    const std::string end = Canonical();
+    Stop();
+
+    StartDemo();  // a fresh game of the scenario
+    ASSERT_EQ(Save_Load(dir_.file("units.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_TRUE(SameSave(Canonical(), at));
+    EXPECT_EQ(QvDigest_State(), digest);
+    EXPECT_EQ(Units_Count(), units);
+    EXPECT_EQ(Parts_InUse(), parts);
+    EXPECT_EQ(Digests(80), later);
+    EXPECT_TRUE(SameSave(Canonical(), end));
+
+    // A run saving through QSAVEGAME amid its batches and through Save_Game
+    // between frames is the run that never saved; the QSAVEGAME file
+    // loaded goes on with it.
+    Stop();
+    Str_CopySafe(g_SaveDir, dir_.file("save").c_str(), sizeof g_SaveDir);
+    StartDemo();
+    while (g_UpdateCount < 40) Play();
+    Combat();
+    std::vector<uint64_t> saving;
+    for (int i = 0; i < 80; i++) {
+        if (i == 5) Orders_QSaveGame();
+        if (i % 20 == 15) {
+            ASSERT_EQ(Save_Game(dir_.file("between.sav").c_str(), 0), 1);
+        }
+        Play();
+        saving.push_back(QvDigest_State());
+    }
+    EXPECT_EQ(saving, later);
+    Stop();
+    StartDemo();
+    ASSERT_EQ(Save_Load(dir_.file("save/MULTI.SAV").c_str()), SAVE_LOADED) << Save_LoadError();
+    const size_t from = g_UpdateCount - 40;
+    ASSERT_LT(from, later.size());
+    std::vector<uint64_t> multi = Digests((int)(later.size() - from));
+    EXPECT_TRUE(std::equal(multi.begin(), multi.end(), later.begin() + (long)from));
+
+    // The same game further on, loaded in place: the replaced records go
+    // back to their pools and the loaded ones play on alike.
+    ASSERT_EQ(Save_Load(dir_.file("units.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(QvDigest_State(), digest);
+    EXPECT_EQ(Units_Count(), units);
+    EXPECT_EQ(Parts_InUse(), parts);
+    EXPECT_EQ(Digests(80), later);
+    EXPECT_TRUE(SameSave(Canonical(), end));
+}
+
+// What ranges can't see in the records of units, parts, buildings and the
+// grid: each breach is refused, the game as it was.
+TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
+{
+    SaveDemo();
+    auto units = OfType(ST_UNIT);
+    auto parts = OfType(ST_PART);
+    ASSERT_GE(units.size(), 2u);
+    ASSERT_GE(parts.size(), 1u);
+    // Two units on the map.
+    std::vector<size_t> onmap;
+    for (const FileBlock* u : units)
+        if (Get32(file_, u->at + 16 + StoredOffset(ST_UNIT, "gridcell")) != 0xFFFFFFFFu) onmap.push_back(u->at + 16);
+    ASSERT_GE(onmap.size(), 2u);
+    const size_t u0 = onmap[0], u1 = onmap[1];
+    const size_t bytemap = StoredOffset(ST_UNIT, "u->seemap.bytemapinfo[l].bytemap");
+    ASSERT_EQ(OfType(ST_PATHSRCH).size(), 1u);
+    const size_t search = OfType(ST_PATHSRCH)[0]->at + 16;
+    struct Row {
+        const char* name;
+        size_t at;
+        uint32_t value;
+        const char* why;
+    } const rows[] = {
+        {"a unit on another team's list", u0 + StoredOffset(ST_UNIT, "team"), 8, "another team's list"},
+        {"a unit in no grid cell", u0 + StoredOffset(ST_UNIT, "gridcell"), 0xFFFFFFFFu, "grid cell"},
+        {"two units of one making number", u1 + StoredOffset(ST_UNIT, "seq"), Get32(file_, u0 + StoredOffset(ST_UNIT, "seq")),
+         "making sequence"},
+        {"a part standing on another unit", parts[0]->at + 16 + StoredOffset(ST_PART, "p->unit"), units.back()->id,
+         "part"},
+        {"one byte map kept by two sweeps", u1 + bytemap, Get32(file_, u0 + bytemap), "two sweeps"},
+        {"an open list longer than its buckets", search + StoredOffset(ST_PATHSRCH, "nopen"),
+         Get32(file_, search + StoredOffset(ST_PATHSRCH, "nopen")) + 1, "open list"},
+        {"a ring start past the ring", search + StoredOffset(ST_PATHSRCH, "ringhead"), 5000, "ring"},
+    };
+    for (const Row& r : rows) {
+        std::string bytes = file_;
+        Put32(bytes, r.at, r.value);
+        Refused(RepairCrcs(bytes), r.name, r.why);
+    }
+    // A part firing a weapon slot its type hasn't (its update asserted):
+    // the demo's first part has fewer than four weapons.
+    {
+        std::string bytes = file_;
+        const size_t part = parts[0]->at + 16;
+        Put32(bytes, part + StoredOffset(ST_PART, "state.state"), PS_FIRING);
+        Put32(bytes, part + StoredOffset(ST_PART, "state.weapon"), PARTS_MAXWEAPONS - 1);
+        Refused(RepairCrcs(bytes), "a part firing a weapon its type hasn't", "weapon");
+    }
+    // A condition tree's text loses its end.
+    const FileBlock* text = nullptr;
+    for (const FileBlock* b : OfType(ST_VOID))
+        if (!b->global && b->size > 1) text = b;
+    ASSERT_NE(text, nullptr);
+    std::string bytes = file_;
+    bytes[text->at + 16 + text->size - 1] = 'x';
+    Refused(RepairCrcs(bytes), "a text without its end", "text without its end");
+}
+
+// A criterion of a node type no file has is not saved: the save is refused
+// with its message (it used to end the program) and the game is unchanged.
+TEST_F(SavedGameWithUnits, ACriterionOfAnInvalidTypeRefusesTheSave)
+{
+    Stop();
+    StartDemo();
+    CRITERIA* node = nullptr;
+    for (int t = 0; t < ENDCOND_TEAMS && !node; t++)
+        for (CONDTREE* tree : {g_Endcond.endtree[t], g_Endcond.fsm[t]})
+            if (CONDSTATE* state = tree ? Endcond_GetState(tree, 1) : nullptr)
+                if (!node && state->conds && state->conds->first)
+                    node = static_cast<CONDITION*>(state->conds->first->element)->criteria;
+    ASSERT_NE(node, nullptr);
+    const uint16_t type = node->type;
+    node->type = CRIT_KINDS + 3;
+    const uint64_t digest = QvDigest_State();
+    EXPECT_EQ(Save_Game(dir_.file("invalid.sav").c_str(), 0), 0);
+    EXPECT_NE(log_.text().find("Endcondition node type 35 invalid - cannot be saved."), std::string::npos);
+    EXPECT_EQ(QvDigest_State(), digest);
+    node->type = type;
+    EXPECT_EQ(Save_Game(dir_.file("invalid.sav").c_str(), 0), 1);
+}
+
+// Damage anywhere in the game's records behind repaired CRCs: refused with
+// the game as it was, or loaded as the file says and played on.
+TEST_F(SavedGameWithUnits, FlippedRecordsAreRefusedOrPlayOn)
+{
+    SaveDemo();
+    std::vector<FileBlock> records;  // SaveDemo makes the same file again
+    for (int type : {ST_UNIT, ST_PART, ST_BUILDING, ST_PROJECTILE, ST_EXPL, ST_EXPLANIM, ST_SWave, ST_VORTEX,
+                     ST_UNITLISTELEM, ST_PATHNODE, ST_WAYPOINT, ST_MAPGRID, ST_MINIBUILDING, ST_BYTEMAP,
+                     ST_TEAM_DATA})
+        for (const FileBlock* b : OfType(type))
+            if (b->size) records.push_back(*b);
+    ASSERT_FALSE(records.empty());
+    std::mt19937 rng(40);
+    int loaded = 0;
+    for (int i = 0; i < 200; i++) {
+        const FileBlock* b = &records[rng() % records.size()];
+        std::string bytes = file_;
+        const size_t at = b->at + 16 + rng() % b->size;
+        bytes[at] = (char)(bytes[at] ^ (1 << rng() % 8));
+        dir_.write("bad.sav", RepairCrcs(bytes));
+        const std::string what = "flip at " + std::to_string(at) + " in a " + Save_TypeName(TypeOf(*b));
+        if (Save_Load(dir_.file("bad.sav").c_str()) != SAVE_LOADED) {
+            EXPECT_EQ(QvDigest_State(), digest_) << what;
+            continue;
+        }
+        loaded++;
+        for (int k = 0; k < 5; k++) Play();
+        SaveDemo();
+    }
+    EXPECT_GT(loaded, 0);
+}
+
 
 } // namespace
 
@@ -721,7 +1007,7 @@ protected:
     static void Pump(void)
     {
         if (g_GameState != GS_INGAME) return;
-        if (!s_first) s_first = g_UpdateCount;
+        if (!s_first) s_first = g_UpdateCount, s_units = Units_Count();
         s_last = g_UpdateCount;
         PlatHeadless_Advance(50);
         if (g_UpdateCount >= 56) Plat_PostQuit();
@@ -732,10 +1018,10 @@ protected:
         g_GameState = GS_QUIT;
     }
     static uint32_t s_first, s_last;
-    static int s_frontEnd;
+    static int s_frontEnd, s_units;
 };
 uint32_t SavedGameFlow::s_first, SavedGameFlow::s_last;
-int SavedGameFlow::s_frontEnd;
+int SavedGameFlow::s_frontEnd, SavedGameFlow::s_units;
 
 TEST_F(SavedGameFlow, QSaveGameSavesAmidItsBatchAndTheRecordingKeepsIt)
 {
@@ -783,6 +1069,35 @@ TEST_F(SavedGameFlow, State6LoadsTheFileThroughANewGameOfItsScenario)
     for (const char* line : {"Loading...", "- done.", "Time: "})
         EXPECT_NE(log_.text().find(line), std::string::npos) << line;
     EXPECT_EQ(log_.text().find("No picture [loadgame.pcx]"), std::string::npos);
+}
+
+// A game with units and buildings: state 6 opens it at the file's update
+// with its units where they stood.
+TEST_F(SavedGameFlow, State6LoadsAGameWithUnits)
+{
+    g_Config.disableai = 1;
+    Game_SetScenarioName("DEMO");
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    g_GameState = GS_INGAME;
+    open_ = true;
+    while (g_UpdateCount < 50) {
+        Game_Update();
+        Orders_AfterUpdate();
+    }
+    const int units = Units_Count();
+    ASSERT_GT(units, 0);
+    ASSERT_EQ(Save_Game(dir_.file("save/units50.sav").c_str(), 0), 1);
+    Stop();
+    Game_SetScenarioName("SAVEGAME");
+    Str_CopySafe(g_PendingLoadName, "units50.sav", sizeof g_PendingLoadName);
+    PlatHeadless_SetPumpHook(Pump);
+    g_GameState = GS_LOADGAME;
+    Game_Main();
+    EXPECT_STREQ(g_ScenarioName, "DEMO");
+    EXPECT_EQ(s_first, 50u);
+    EXPECT_EQ(s_units, units);
+    EXPECT_GE(s_last, 55u);
 }
 
 TEST_F(SavedGameFlow, State6RefusesABadFileAndGoesToTheFrontEnd)

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -713,14 +714,23 @@ std::string QvSave_Canonical(const std::string& file)
         const SAVEFORM* form = SaveForm_Get((int)(b.flags >> 20 & 0xFF), (b.flags & 0x30000000) != 0);
         if (!form || form->stored == 0) continue;
         size_t data = b.at + 16, end = data + (b.flags & 0xFFFFF);
-        for (size_t rec = data; rec + form->stored <= end; rec += form->stored) {
-            size_t field = rec;
-            for (int i = 0; i < form->nfields; i++) {
-                const SAVEFIELD& f = form->fields[i];
+        // Pointers and weak handles anywhere, a variant's inside the case
+        // its selector names.
+        std::function<void(const SAVEFIELD*, int, size_t)> fields = [&](const SAVEFIELD* fs, int n, size_t field) {
+            for (int i = 0; i < n; i++) {
+                const SAVEFIELD& f = fs[i];
+                if (f.kind == SF_VARIANT) {
+                    const int32_t value = (int32_t)get(field);
+                    for (int c = 0; c < f.ncases; c++)
+                        if (f.cases[c].value == value) fields(f.cases[c].fields, f.cases[c].nfields, field + 4);
+                    field += SaveField_Stored(&f);
+                    continue;
+                }
                 for (int k = 0; k < f.count; k++, field += f.stored)
-                    if (f.kind == SF_PTR) put(field, canon(get(field)));
+                    if (f.kind == SF_PTR || f.kind == SF_WEAK) put(field, canon(get(field)));
             }
-        }
+        };
+        for (size_t rec = data; rec + form->stored <= end; rec += form->stored) fields(form->fields, form->nfields, rec);
     }
     return out;
 }
