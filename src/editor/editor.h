@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "editor/mebigmap.h"
+#include "editor/meselect.h"
 #include "editor/metool.h"
 #include "platform/graph.h"
 #include "widgets/qistring.h"
@@ -118,7 +119,7 @@ public:
     QIWidget* terrainShapeMenu = nullptr;
     QIWidget* objectShapeMenu = nullptr;
     MeTool* tool = nullptr;
-    MeTool selectTool;
+    MeToolSelect selectTool;
     MeTool terrainBrush;
     MeTool startPosTool;
     MeTool regionTool;
