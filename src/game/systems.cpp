@@ -451,4 +451,14 @@ void CloseGameSpecifics(void)
 {
     Guard_Close(&s_specificsGuard);
     RunClose(s_specifics, "GameSpecifics");
+    Game_ClearLaunchMarks();
+}
+
+void Game_ClearLaunchMarks(void)
+{
+    g_OptFogDisabled = g_OptShroudDisabled = g_OptGivingDisabled = g_OptAlliedResourcesHidden = 0;
+    g_OptRelationsLocked = g_OptThreeRigs = g_OptThreeRigsUnits = 0;
+    g_OptTeamSetupGiven = g_OptCreditsSet = 0;
+    g_MpTeamsStartUnits = 0;
+    MpTeams_SetSetupEquivalentBuildings(0);
 }

@@ -19,6 +19,10 @@ void InitCommonGameSystems(void);
 void CloseCommonGameSystems(void);
 void InitGameSpecifics(void);
 void CloseGameSpecifics(void);
+// The marks a network launch set (fog, shroud, giving, resources, locked
+// relations, three rigs, the set-up given, credits set) cleared: the next game
+// starts from its own settings.
+void Game_ClearLaunchMarks(void);
 
 // The program (not the tests) redirects stdout and stderr into "quorvex.run"
 // and "quorvex.err" when the base system starts.

@@ -9,6 +9,7 @@
 #include "core/mlstring.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "multi/mmchat.h"
 #include "multi/mmipx.h"
 #include "multi/mminet.h"
 #include "multi/mmmain.h"
@@ -87,11 +88,12 @@ QIDesktop* Mm_Build(void)
     for (int slot = 0; slot < MM_FONTS; slot++)
         if (!QI_LoadNamedResource(&MM_menu.fonts[slot], slot, g_MmFontFiles[slot]) && !s_missing)
             s_missing = g_MmFontFiles[slot];
-    // The builders in the menus' order; the online-service, modem, serial and
-    // staging pages join them as they come.
+    // The builders in the menus' order; the online-service, modem and serial
+    // pages join them as they come.
     MM_main_init(backdrop);
     MM_inet_init(backdrop);
     MM_ipx_init(backdrop);
+    MM_chat_init(backdrop);
     Game_SetScenarioCategory(SC_MULTI);
     if (cursorinfo.nrcursors > MM_CURSOR) Cursor_Set(MM_CURSOR); // none loaded: headless tests
     return d;
@@ -109,6 +111,7 @@ void Mm_Close(void)
     MM_menu.desktop = nullptr;
     MM_menu.backdrop = nullptr;
     s_poll = nullptr;
+    MM_chat_forget();
     MM_inet_forget();
     MM_ipx_forget();
     MM_main_forget();

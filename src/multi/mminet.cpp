@@ -10,6 +10,7 @@
 #include "core/gll.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "multi/mmchat.h"
 #include "multi/mmframe.h"
 #include "multi/mmmain.h"
 #include "platform/graph.h"
@@ -282,6 +283,7 @@ int MM_inet_create(QIWidget*, int code, QIARG)
     if (code != QIN_CLICKED) return 0;
     Net_HostGame();
     TLOG(TLOG_SETUP, "Hosting \"%.*s\"", NET_GAME_NAME_SIZE, g_NetSession.name);
+    MM_chat_enter_from(s_inet.layer);
     return 0;
 }
 
@@ -296,6 +298,7 @@ int MM_inet_join(QIWidget*, int code, QIARG)
         return 0;
     }
     TLOG(TLOG_SETUP, "Joined \"%.*s\" at %s", NET_GAME_NAME_SIZE, g_NetSession.name, row->address.c_str());
+    MM_chat_enter_from(s_inet.layer);
     return 0;
 }
 

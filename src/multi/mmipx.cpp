@@ -7,6 +7,7 @@
 #include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/tlog.h"
+#include "multi/mmchat.h"
 #include "multi/mmframe.h"
 #include "multi/mmmain.h"
 #include "platform/graph.h"
@@ -174,6 +175,7 @@ int MM_ipx_create(QIWidget*, int code, QIARG)
     if (code != QIN_CLICKED) return 0;
     Net_HostGame();
     TLOG(TLOG_SETUP, "Hosting \"%.*s\"", NET_GAME_NAME_SIZE, g_NetSession.name);
+    MM_chat_enter_from(s_ipx.layer);
     return 0;
 }
 
@@ -191,6 +193,7 @@ int MM_ipx_join(QIWidget*, int code, QIARG)
         return 0;
     }
     TLOG(TLOG_SETUP, "Joined \"%.*s\"", NET_GAME_NAME_SIZE, g_NetSession.name);
+    MM_chat_enter_from(s_ipx.layer);
     return 0;
 }
 

@@ -196,23 +196,29 @@ void Team_SetDefaults(void)
     TLOG(TLOG_SETUP, "TEAM Set Defaults");
     for (int i = 0; i < TEAM_MAXTEAMS; i++) {
         TEAM_DATA& td = teamdata[i];
-        Team_SetColour(i, i & 7);
+        // A network launch has written the players' teams already: what it
+        // wrote stays for the scenario to read.
+        const bool given = g_OptTeamSetupGiven && i < TEAM_NEUTRAL;
+        const bool played = given && td.type != TT_DISABLED;
+        if (!played) Team_SetColour(i, i & 7);
         for (int j = 0; j < TEAM_MAXTEAMS; j++) {
             if (j == TEAM_NEUTRAL) td.relation[j] = TR_NEUTRAL;
             else if (j == i) td.relation[j] = TR_ALLY;
-            else td.relation[j] = TR_ENEMY;
+            else if (!played) td.relation[j] = TR_ENEMY;
             td.lineofsight[j] = 0;
             td.seeresource[j] = 0;
         }
-        td.credits = 0;
+        if (!played) {
+            td.credits = 0;
+            td.side = TS_DEFAULT;
+        }
         td.cpu.load = 0;
         td.cpu.maxload = 0;
         td.cpu.percent = 0;
-        td.side = TS_DEFAULT;
         td.non_default = 0;
         td.startpos.x = -1;
         td.startpos.y = -1;
-        td.type = g_Config.disableai ? TT_DISABLED : TT_COMPUTER;
+        if (!given) td.type = g_Config.disableai ? TT_DISABLED : TT_COMPUTER;
     }
 }
 

@@ -13,12 +13,15 @@ node=$1 rundir=$2 base=$3 timeout=$4 scripts=$5 case=$6
 shift 6
 work=$(mktemp -d "${TMPDIR:-/tmp}/menus.XXXXXX")
 trap '[ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
+# The staging case plays its game on the eight-player map.
+scenario=DUEL
+[ "$case" = staging ] && scenario=MELEE
 pids="" i=0
 for name in "$@"; do
     d="$work/node$i"
     mkdir -p "$d"
     sed -e 's/^\( *SetEntryPoint *\).*/\1MULTI/' -e 's/^\( *SetStartCategory *\).*/\1MULTI/' \
-        -e 's/^\( *SetStartScenario *\).*/\1"DUEL"/' -e "s/^\\( *SetPlayerName *\\).*/\\1\"$name\"/" \
+        -e 's/^\( *SetStartScenario *\).*/\1"'"$scenario"'"/' -e "s/^\\( *SetPlayerName *\\).*/\\1\"$name\"/" \
         -e 's/^\( *EnableDiagnostics.*\)/\1\n    EnableSetup      1/' "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
     if [ "$i" = 2 ] && [ "$case" = udp ]; then
         printf 'INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\n' > "$d/Address.txt"
@@ -29,7 +32,7 @@ for name in "$@"; do
     ln -s "$rundir/data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
     (cd "$d" && exec timeout -s KILL "$timeout" "$node" --node "$i" --nodes "$#" --base "$base" \
-        --menus script.txt > out.txt 2>&1) &
+        --updates 100 --menus script.txt > out.txt 2>&1) &
     pids="$pids $!"
     i=$((i + 1))
 done
@@ -52,6 +55,19 @@ done
 if [ "$case" = udp ]; then
     grep -q 'SetPlayerName *"Bravo"' "$work/node1/quorvex.cfg" || { echo "node 1: name not stored"; failed=1; }
     grep -q "^127.$base.0.1\$" "$work/node2/Address.txt" || { echo "node 2: entry not written"; failed=1; }
+fi
+# A launched game: every node played the same updates alike.
+if [ "$case" = staging ]; then
+    for i in $(seq 0 $(($# - 1))); do
+        grep -o "Staging row.*\|Updating the game\|Launched team.*" "$work/node$i/quorvex.log" | sed "s/^/[node $i] /"
+        grep -o "Launched team.*" "$work/node$i/quorvex.log" > "$work/t$i"
+        cmp -s "$work/t0" "$work/t$i" || { echo "node $i: other teams at launch"; failed=1; }
+        cat "$work/node$i/summary.txt" 2>/dev/null
+        head -n 100 "$work/node$i/digests.txt" > "$work/d$i" 2>/dev/null
+        [ "$(wc -l < "$work/d$i")" = 100 ] || { echo "node $i: fewer than 100 updates"; failed=1; }
+        cmp -s "$work/d0" "$work/d$i" || { echo "node $i: digests differ"; failed=1; }
+    done
+    [ "$failed" = 0 ] && echo "digests equal"
 fi
 [ "$failed" = 0 ] && echo "menus: every node did its part"
 exit "$failed"

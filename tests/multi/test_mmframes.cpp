@@ -8,6 +8,9 @@
 
 #include "core/gll.h"
 #include "mmfixture.h"
+#include "core/gamestate.h"
+#include "core/utils.h"
+#include "multi/mmchat.h"
 #include "multi/mmframe.h"
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
@@ -100,6 +103,36 @@ TEST_F(MmFrames, ErrorBox)
     };
     Mm_PopError(&MM_menu, "Error!", "%s", "IPX Not Available");
     EXPECT_TRUE(seen);
+}
+
+TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
+{
+    const std::string base = g_ScenarioBaseDir;
+    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
+    Game_SetScenarioCategory(SC_MULTI);
+    Game_SetScenarioName("DUEL");
+    Build();
+    MemoryNetwork(NET_TYPE_UDP);
+    Net_BeginSession();
+    Net_HostGame();
+    MM_chat_enter_from(MM_inet_page());
+    static const struct {
+        const char* name;
+        int type, colour;
+    } kRows[] = {{"Bravo", NET_SLOT_HUMAN, 3}, {"Charlie", NET_SLOT_HUMAN, 8}, {"", COMPUTER_MEDIUM, 5}};
+    Net_Lock();
+    g_NetSettings.node[0].colour = 1;
+    for (int i = 0; i < 3; i++) {
+        g_NetSession.players[i + 1].flags = NET_PLAYER_ACTIVE | (i == 0 ? NET_PLAYER_READY : 0);
+        snprintf(g_NetSession.players[i + 1].name, NET_NAME_SIZE, "%s", kRows[i].name);
+        g_NetSettings.slottypes[i + 1] = (uint8_t)kRows[i].type;
+        g_NetSettings.node[i + 1].colour = (uint8_t)kRows[i].colour;
+    }
+    Net_Unlock();
+    MM_chat_add_line(1, "hello all");
+    MM_chat_poll();
+    EXPECT_TRUE(Frame(0x95997511u, (kOut + "mm_staging.pcx").c_str()));
+    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
 } // namespace

@@ -11,6 +11,11 @@
 # node was lost every survivor must disable the same teams at the same
 # updates. With PLAYBACK=1 the first survivor's recording is played back
 # single-player and must give its digests. NODEARGS go to every process.
+# TIMEOUT bounds a stall, not the run: the nodes are stopped when none of
+# them has written a digest or a log line for that many seconds. A loaded
+# machine stretches a game (the drop limits count the waiting node's frames,
+# and its frames come as seldom as the processor lets them), a hung one
+# stops it. A run longer than four stalls is stopped all the same.
 # TRANSPORT serial: two nodes on the two ends of RELAY (a ptyrelay program,
 # given RELAYARGS), each node's port its end's path. TRANSPORT modem: the
 # same with RELAY a modem emulator, each node's port its modem.
@@ -52,16 +57,27 @@ while [ "$i" -lt "$n" ]; do
         "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
     ln -s "$rundir/data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
-    (cd "$d" && exec timeout -s KILL "$timeout" "$node" --node "$i" --nodes "$n" --base "$base" \
+    (cd "$d" && exec timeout -k 5 -s KILL $((timeout * 4)) "$node" --node "$i" --nodes "$n" --base "$base" \
         --updates "$updates" --transport "$transport" --seed "$base" ${NODEARGS:-} $(port "$i") $(options "$i")) &
     pids="$pids $!"
     i=$((i + 1))
 done
+# The nodes' output so far: it grows while any of them gets on.
+progress() { wc -c "$work"/node*/digests.txt "$work"/node*/quorvex.log 2>/dev/null | tail -n 1; }
 # A stopped process is resumed once another node has dropped it.
-running=1
+running=1 seen=-1 since=$(date +%s) stalled=0
 while [ "$running" -eq 1 ]; do
     running=0
     for p in $pids; do kill -0 "$p" 2>/dev/null && running=1; done
+    now=$(progress)
+    if [ "$now" != "$seen" ]; then
+        seen=$now since=$(date +%s)
+    elif [ "$stalled" -eq 0 ] && [ $(($(date +%s) - since)) -ge "$timeout" ]; then
+        stalled=1
+        echo "NetGame: no node got on for $timeout s: stopping them"
+        # timeout(1) passes the TERM on and kills 5 s later.
+        for p in $pids; do kill -TERM "$p" 2>/dev/null; done
+    fi
     for f in "$work"/node*/stopped.pid; do
         [ -f "$f" ] || continue
         if grep -q "will be dropped" "$work"/node*/quorvex.log 2>/dev/null; then

@@ -131,6 +131,39 @@ int Font(const std::string& path, const PAL_RGB* pal, int kind, int r, int g, in
     return ok;
 }
 
+// A strip of cells, each a bevelled face filled with a colour of its own.
+int Strip(const std::string& path, const PAL_RGB* pal, int cw, int ch, int cols, int rows, const uint8_t* fills)
+{
+    const LOOK k = Look(pal);
+    BITMAP b;
+    if (!Graph_InitBitmap(&b, cw * cols, ch * rows, nullptr)) return 0;
+    for (int r = 0; r < rows; r++)
+        for (int c = 0; c < cols; c++) {
+            const bool down = r == rows - 1 && rows > 1;
+            Bevel(&b, c * cw, r * ch, cw, ch, down ? k.dark : k.light, down ? k.light : k.dark, fills[r * cols + c]);
+        }
+    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    Graph_FreeBitmap(&b);
+    return ok;
+}
+
+// The staging page's small pictures: colours, drop boxes, lights, alliances.
+int StagingPictures(const std::string& dir, const PAL_RGB* p)
+{
+    const LOOK k = Look(p);
+    static const uint8_t kTeam[8] = {51, 43, 67, 59, 75, 83, 91, 35};
+    uint8_t colour[9 * 4];
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 9; c++) colour[r * 9 + c] = c == 0 ? k.face : kTeam[c - 1];
+    const uint8_t drop[3] = {k.panel, k.face, k.back};
+    const uint8_t lights[4] = {k.dark, Mkdata_NearestColour(p, 40, 220, 60), k.face, k.light};
+    const uint8_t red = Mkdata_NearestColour(p, 200, 40, 40), grey = Mkdata_NearestColour(p, 150, 150, 150),
+                  green = Mkdata_NearestColour(p, 40, 200, 60);
+    const uint8_t alliance[9] = {red, grey, green, red, grey, green, k.light, k.light, k.light};
+    return Strip(dir + "/colour.bmp", p, 25, 14, 9, 4, colour) && Strip(dir + "/drop.bmp", p, 156, 15, 3, 1, drop) &&
+           Strip(dir + "/lights.bmp", p, 12, 12, 4, 1, lights) && Strip(dir + "/alliance.bmp", p, 18, 12, 3, 3, alliance);
+}
+
 } // namespace
 
 int GenMultiMenu_WriteAll(const std::string& dir)
@@ -144,6 +177,10 @@ int GenMultiMenu_WriteAll(const std::string& dir)
                                   {389, 246, 100, 25, 0}, {202, 366, 114, 15, 0}, {321, 366, 114, 15, 0},
                                   {178, 295, 283, 18, 1}, {178, 339, 283, 18, 1}};
     static const BOX kLan[] = {{36, 102, 376, 261, 1}, {462, 102, 130, 261, 1}};
+    static const BOX kSetup[] = {{19, 190, 278, 61, 1},  {19, 272, 278, 83, 1},  {458, 237, 156, 15, 0},
+                                 {319, 191, 136, 15, 0}, {319, 208, 136, 15, 1}, {319, 359, 136, 15, 0},
+                                 {323, 227, 128, 128, 1}, {459, 47, 155, 15, 1}, {515, 356, 90, 15, 1},
+                                 {108, 359, 206, 19, 1}, {19, 66, 450, 106, 1}};
     static const BOX kPopOk[] = {{120, 132, 138, 44, 0}};
     static const BOX kPopNo[] = {{194, 131, 108, 37, 0}};
     static const BOX kPopYes[] = {{69, 131, 117, 37, 0}};
@@ -162,6 +199,8 @@ int GenMultiMenu_WriteAll(const std::string& dir)
         if (!Font(dir + "/" + f.name, p, f.kind, f.r, f.g, f.b)) return 0;
     return Page(dir + "/mm.bmp", p, nullptr, 0) && Page(dir + "/MM_MAIN.BMP", p, kMain, 6) &&
            Page(dir + "/MM_MANU.BMP", p, kManual, 8) && Page(dir + "/MM_LAN.BMP", p, kLan, 2) &&
+           Page(dir + "/MM_SETU.BMP", p, kSetup, 11) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
+           StagingPictures(dir, p) &&
            Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
            Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1) &&
            Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 1);
@@ -209,6 +248,20 @@ static int Seeds(const std::string& target, const std::string& dir)
             f += r;
         }
         if (!Mkdata_WriteFile(dir + "/two.bin", f.data(), f.size())) return 0;
+    }
+    if (target == "fuzz_mmstaging") {
+        // Creator, node 0 and a guest Bravo as node 1 (a session's head is 37
+        // bytes, a player 27), settings with two teams, then a chat line, a
+        // rule line and one whose digits are missing.
+        std::string f(1 + 253 + 165, '\0');
+        f[0] = 1;
+        for (int p = 0; p < 2; p++) {
+            f[1 + 37 + 27 * p] = 1;
+            f.replace(1 + 37 + 27 * p + 1, 5, p ? "Bravo" : "Alpha");
+        }
+        f.replace(1 + 253 + 12, 5, "DUEL\0");
+        f += "hello\n\xB7" "007Build no towers\n\xB7" "0x broken\n";
+        if (!Mkdata_WriteFile(dir + "/meet.bin", f.data(), f.size())) return 0;
     }
     return 1;
 }

@@ -29,7 +29,8 @@
 // service gives; a node of 2 or more only visits the meeting and quits.
 // --menus SCRIPT runs the multiplayer menus under a page script instead
 // (support/pagescript.h), with the address book and configuration of its
-// directory, and quits when they end.
+// directory, and quits when they end; when they end in a launch it plays
+// the game they set up as above.
 #include <arpa/inet.h>
 #include <signal.h>
 #include <sys/types.h>
@@ -402,7 +403,17 @@ void Pump(void)
 void ScriptedMenus(void)
 {
     PageScript_RunMenus();
-    g_GameState = GS_QUIT;
+    if (g_GameState != GS_NEWGAME) {
+        g_GameState = GS_QUIT;
+        return;
+    }
+    // Launched: the game the staging page set up, played as the others play it.
+    s_team = g_LocalTeam;
+    PlatHeadless_UseVirtualClock(1);
+    g_Config.disableendconditions = 0;
+    s_digests = fopen("digests.txt", "w");
+    Game_SetUpdateHook(AfterUpdate);
+    PlatHeadless_SetPumpHook(Pump);
 }
 
 // Back in the front end: the game ended (its picture answered) or was left.
@@ -462,7 +473,12 @@ int main(int argc, char** argv)
         if (!PageScript_Load(s_opt.menus, prefix.c_str(), 40)) return 1;
         Game_SetMultiMenuHook(ScriptedMenus);
         Game_SetFrontEndHook(FrontEnd);
-        return Quorvex_Main();
+        const int rc = Quorvex_Main();
+        if (s_digests) {
+            fclose(s_digests);
+            WriteSummary();
+        }
+        return rc;
     }
     if (s_opt.meet && s_opt.node >= 2) {
         // A visitor: the meeting alone, no game.

@@ -1,0 +1,424 @@
+// The staging page in-process: entered as creator or guest on the
+// in-memory network, lines queued as the network would, polls run by hand,
+// and the launched settings turned into teams.
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "core/gamestate.h"
+#include "core/rand.h"
+#include "core/textlines.h"
+#include "core/utils.h"
+#include "game/systems.h"
+#include "mmfixture.h"
+#include "multi/mmchat.h"
+#include "multi/mmframe.h"
+#include "multi/mmsummary.h"
+#include "net/net.h"
+#include "units/team.h"
+#include "widgets/qidesktop.h"
+#include "widgets/qiedit.h"
+#include "widgets/qilist.h"
+
+namespace {
+
+std::string Lines(QIList* list)
+{
+    std::string out;
+    for (int i = 0; list && list->ItemAt(i); i++) {
+        const QITextItem* t = dynamic_cast<const QITextItem*>(list->ItemAt(i));
+        out += std::string(t ? t->text.c_str() : "?") + "|";
+    }
+    return out;
+}
+
+class MmChat : public MmFixture {
+protected:
+    std::string oldBase = g_ScenarioBaseDir;
+    void TearDown() override
+    {
+        MmFixture::TearDown();
+        Str_CopySafe(g_ScenarioBaseDir, oldBase.c_str(), sizeof g_ScenarioBaseDir);
+    }
+    // Hosts on the in-memory network and enters the page as node 0.
+    void Host(void)
+    {
+        Build();
+        Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
+        Game_SetScenarioCategory(SC_MULTI);
+        Game_SetScenarioName("DUEL");
+        MemoryNetwork(NET_TYPE_UDP);
+        Net_BeginSession();
+        Net_HostGame();
+        MM_chat_enter_from(Mm_Page("MultiMenuInternet"));
+    }
+    // A node in the session, human or not.
+    static void Join(int n, const char* name, int type, uint8_t flags = NET_PLAYER_ACTIVE)
+    {
+        Net_Lock();
+        g_NetSession.players[n].flags = flags;
+        snprintf(g_NetSession.players[n].name, NET_NAME_SIZE, "%s", name);
+        g_NetSettings.slottypes[n] = (uint8_t)type;
+        Net_Unlock();
+    }
+};
+
+TEST_F(MmChat, EntryAsCreatorThenGuestSetsControlsAndDefaults)
+{
+    Host();
+    EXPECT_TRUE(Shown("MultiMenuChat"));
+    EXPECT_FALSE(Shown("MultiMenuInternet"));
+    EXPECT_EQ(Mm_Poll(), MM_chat_poll);
+    EXPECT_TRUE(Shown("ChatKick"));
+    EXPECT_FALSE(MM_chat.ed_credits->flags & QIWF_DISABLED);
+    EXPECT_FALSE(MM_chat.btn_selectmap->flags & QIWF_DISABLED);
+    EXPECT_EQ(MM_chat.drp_message->ItemAt(5) != nullptr, true) << "the creator may add rules";
+    // The map's rules end in the heading; the credits are the summary's.
+    const std::string rules = Lines(MM_chat.rulelist);
+    EXPECT_NE(rules.find("||RULES||"), std::string::npos) << rules;
+    EXPECT_EQ(std::string(MM_chat.ed_credits->buffer), std::to_string(g_MultiScenario.base_credits));
+    MM_chat.givemoney = 0;
+    MM_chat.fogstyle = 3;
+    // Entering again as a guest: controls off, Kick hidden, defaults back.
+    Net_Lock();
+    g_NetCreator = 0;
+    Net_Unlock();
+    MM_chat_start();
+    EXPECT_FALSE(Shown("ChatKick"));
+    EXPECT_TRUE(MM_chat.ed_game_name->flags & QIWF_DISABLED);
+    EXPECT_TRUE(MM_chat.btn_selectmap->flags & QIWF_DISABLED);
+    EXPECT_EQ(MM_chat.drp_message->ItemAt(5), nullptr);
+    EXPECT_EQ(MM_chat.givemoney, 1);
+    EXPECT_EQ(MM_chat.fogstyle, 0);
+    EXPECT_EQ(g_NetStaged.team, NET_NO_TEAM);
+    EXPECT_EQ(g_NetStaged.colour, NET_NO_COLOUR);
+}
+
+TEST_F(MmChat, AMapWithoutRulesShowsTheHeadingOnEntryOnly)
+{
+    Host();
+    Game_SetScenarioName("NOSUCHMAP");
+    MM_chat_start();
+    EXPECT_EQ(Lines(MM_chat.rulelist), "|RULES||");
+    MM_chat_reload_rules();
+    EXPECT_EQ(Lines(MM_chat.rulelist), "") << "a later map load without the file";
+}
+
+TEST_F(MmChat, OptionsPackIntoTheirBits)
+{
+    struct ROW {
+        const char* name;
+        int give, view, velkin, handicap, alliances, fog, units, type;
+        uint32_t options;
+    } rows[] = {
+        {"defaults", 1, 1, 1, 0, 1, 0, 0, 0, 0x67},
+        {"teams mode", 0, 0, 0, 0, 0, 0, 0, 0, 0x70},
+        {"fog on, shroud off", 0, 0, 0, 0, 1, 2, 0, 0, 0x20},
+        {"fog and shroud off", 0, 0, 0, 0, 1, 3, 0, 0, 0x00},
+        {"fog off, shroud on", 0, 0, 0, 1, 1, 1, 1, 1, 0x10C8},
+    };
+    for (const ROW& r : rows) {
+        MM_chat.givemoney = r.give;
+        MM_chat.viewresources = r.view;
+        MM_chat.allowvelkin = r.velkin;
+        MM_chat.allowhandicap = r.handicap;
+        MM_chat.allowalliances = r.alliances;
+        MM_chat.fogstyle = r.fog;
+        MM_chat.startingunits = r.units;
+        MM_chat.game_type = r.type;
+        MM_chat.locations_placement = MM_chat.locations_visible = MM_chat.map_category = 0;
+        EXPECT_EQ(MM_chat_pack_options(), r.options) << r.name;
+    }
+}
+
+TEST_F(MmChat, ReceivedLinesShowInArrivalOrderAndRulesOnce)
+{
+    Host();
+    Join(1, "Bravo", NET_SLOT_HUMAN);
+    const std::string rule = std::string(1, (char)MM_CHAT_RULE_MARK) + "007Build no towers";
+    MM_chat_add_line(1, "first");
+    MM_chat_add_line(1, "second");
+    MM_chat_add_line(1, rule.c_str());
+    MM_chat_add_line(2, rule.c_str()); // the same rule from another machine
+    MM_chat_add_line(1, (std::string(1, (char)MM_CHAT_RULE_MARK) + "0xNot a rule").c_str());
+    MM_chat_poll();
+    EXPECT_EQ(Lines(MM_chat.msglist), "Bravo> first|Bravo> second|");
+    const std::string rules = Lines(MM_chat.rulelist);
+    ASSERT_GT(rules.size(), 23u);
+    EXPECT_EQ(rules.substr(rules.size() - 23), "RULES||Build no towers|") << "after the heading, once: " << rules;
+    EXPECT_EQ(TextLines_Count(), 1);
+}
+
+TEST_F(MmChat, PollFollowsTheSessionRowByRow)
+{
+    Host();
+    Join(3, "Charlie", NET_SLOT_HUMAN, NET_PLAYER_ACTIVE | NET_PLAYER_READY);
+    Net_Lock();
+    g_NetSettings.node[3].colour = 3;
+    g_NetSettings.node[3].side = 7; // unknown: the selection stays
+    g_NetSettings.node[3].group = 200;
+    Net_Unlock();
+    MM_chat_poll();
+    MMChatSlot* s = MM_chat.slots[3];
+    EXPECT_EQ(s->option, HUMAN);
+    EXPECT_EQ(s->ready, 1);
+    EXPECT_FALSE(QIWidget::IsHidden(s->img_launch));
+    EXPECT_EQ(s->side, 0);
+    EXPECT_EQ(s->team, 0);
+    EXPECT_TRUE(QIWidget::IsHidden(MM_chat.colour_btns[3])) << "a colour in use";
+    // Computer2 on row 5 and back.
+    MM_chat.slots[5]->option = COMPUTER_MEDIUM;
+    MM_chat_row_changed(nullptr, QIN_DROPCLOSE, 0);
+    EXPECT_TRUE(Net_IsNodeInSession(5));
+    EXPECT_EQ(g_NetSettings.slottypes[5], COMPUTER_MEDIUM);
+    MM_chat.slots[5]->option = AVAILABLE;
+    MM_chat_row_changed(nullptr, QIN_DROPCLOSE, 0);
+    EXPECT_FALSE(Net_IsNodeInSession(5));
+    // Charlie leaves: the row is free again, the colour back.
+    Join(3, "", NET_SLOT_AVAILABLE, 0);
+    MM_chat_poll();
+    EXPECT_EQ(s->option, AVAILABLE);
+    EXPECT_EQ(s->alliance, 1);
+    EXPECT_FALSE(QIWidget::IsHidden(MM_chat.colour_btns[3]));
+}
+
+TEST_F(MmChat, AGuestFollowsTheCreatorsMapOnce)
+{
+    Host();
+    Net_Lock();
+    g_NetCreator = 0;
+    snprintf(g_NetSettings.scenario, sizeof g_NetSettings.scenario, "QUAD");
+    g_NetSettings.options = MM_OPT_TEAMS | MM_OPT_FOG;
+    Net_Unlock();
+    MM_chat_poll();
+    EXPECT_STREQ(g_ScenarioName, "QUAD");
+    EXPECT_EQ(std::string(MM_chat.maptext->text.c_str()).rfind("QUAD ", 0), 0u);
+    EXPECT_EQ(MM_chat.allowalliances, 0);
+    EXPECT_EQ(MM_chat.fogstyle, 2);
+    EXPECT_EQ(std::string(MM_chat.title_alliance->text.c_str()), "Teams");
+    MM_chat_add_line(0, (std::string(1, (char)MM_CHAT_RULE_MARK) + "001Keep it").c_str());
+    MM_chat_poll();
+    MM_chat_poll();
+    const std::string rules = Lines(MM_chat.rulelist);
+    EXPECT_NE(rules.find("Keep it|"), std::string::npos) << "not reloaded again: " << rules;
+}
+
+TEST_F(MmChat, TheLaunchSetsUpTheGameAndFinishesThePass)
+{
+    Host();
+    Join(1, "Bravo", NET_SLOT_HUMAN);
+    Net_Lock();
+    g_NetSettings.node[0].team = 2;
+    g_NetSettings.node[1].team = 5;
+    g_NetLaunched = 1;
+    Net_Unlock();
+    MM_chat_add_line(1, "go");
+    MM_chat_poll();
+    EXPECT_EQ(g_GameState, GS_NEWGAME);
+    EXPECT_EQ(Mm_Poll(), nullptr);
+    EXPECT_EQ(Net_MessageHandler(), nullptr);
+    EXPECT_EQ(Lines(MM_chat.msglist), "Bravo> go|");
+    EXPECT_EQ(MM_chat.slots[1]->option, HUMAN) << "the rows still follow in that pass";
+    EXPECT_EQ(teamdata[5].type, TT_HUMAN);
+    EXPECT_EQ(g_LocalTeam, 2);
+    Game_ClearLaunchMarks();
+}
+
+TEST_F(MmChat, EightRowsFillAndEmptyInPlace)
+{
+    Host();
+    for (int n = 1; n < NET_NODES; n++) Join(n, ("Guest " + std::to_string(n)).c_str(), NET_SLOT_HUMAN);
+    MM_chat_poll();
+    for (int n = 0; n < NET_NODES; n++) {
+        MMChatSlot* s = MM_chat.slots[n];
+        EXPECT_EQ(s->option, HUMAN) << n;
+        EXPECT_FALSE(QIWidget::IsHidden(s->inner)) << n;
+        ASSERT_NE(s->type_entry, nullptr);
+        EXPECT_EQ(std::string(s->type_entry->text.c_str()), n ? "Guest " + std::to_string(n) : "Player 1");
+        EXPECT_EQ(s->row->y, MM_CHAT_PLAYERS_TOP + MM_CHAT_PLAYERS_HEIGHT * n);
+    }
+    for (int n = 1; n < NET_NODES; n++) Join(n, "", NET_SLOT_AVAILABLE, 0);
+    MM_chat_poll();
+    for (int n = 1; n < NET_NODES; n++) {
+        EXPECT_EQ(MM_chat.slots[n]->option, AVAILABLE) << n;
+        EXPECT_TRUE(QIWidget::IsHidden(MM_chat.slots[n]->inner)) << n;
+    }
+}
+
+TEST_F(MmChat, CommandsRefuseWithLines)
+{
+    Host();
+    Join(1, "Bravo", NET_SLOT_HUMAN);
+    Join(2, "Comp", COMPUTER_EASY);
+    MM_chat_poll();
+    struct ROW {
+        const char* name;
+        int dest, msgdest;
+        const char* typed;
+        const char* line; // the last line of the list
+        bool kept;        // the text stays in the entry
+    } rows[] = {
+        {"kick a computer", 2, -1, "", "[No Human Player Selected]|", false},
+        {"kick yourself", 0, -1, "", "[You Cannot Kick Yourself]|", false},
+        {"allies, none", 1, MM_DEST_ALLIES, "hello", "[You have no Allies]|", true},
+        {"private to a computer", 2, MM_DEST_PRIVATE, "psst", "[No Human Player Selected]|", true},
+        {"private to Bravo", 1, MM_DEST_PRIVATE, "psst", "[Bravo] psst|", false},
+        {"launch before ready", 0, -2, "", "Launch Not Possible|Not all players are ready to launch|", false},
+    };
+    for (const ROW& r : rows) {
+        MM_chat.msglist->Clear();
+        MM_chat.msg_dest = r.dest;
+        if (r.msgdest == -1) {
+            MM_chat_kick(nullptr, QIN_CLICKED, 0);
+        } else if (r.msgdest == -2) {
+            MM_chat_launch(nullptr, QIN_CLICKED, 0);
+        } else {
+            MM_chat.msgdest = r.msgdest;
+            desktop->SetCapture(MM_chat.ed_message, false); // the last refusal left it editing
+            Mm_SetEditText(MM_chat.ed_message, r.typed);
+            MM_chat_send_message(nullptr, QIN_ENTER, 0);
+            EXPECT_EQ(std::string(MM_chat.ed_message->buffer), r.kept ? r.typed : "") << r.name;
+        }
+        EXPECT_EQ(Lines(MM_chat.msglist), r.line) << r.name;
+    }
+}
+
+TEST_F(MmChat, RandomPlacementGivesUsableSlotsOrRefuses)
+{
+    Host();
+    for (int n = 1; n < NET_NODES; n++) Join(n, "Comp", COMPUTER_EASY);
+    for (int round = 0; round < 20; round++) {
+        memset(g_MultiScenario.teams, 0, sizeof g_MultiScenario.teams);
+        for (int t = 0; t < NET_NODES; t++) g_MultiScenario.teams[t].units = 1;
+        MM_chat.msglist->Clear();
+        MM_chat_launch(nullptr, QIN_CLICKED, 0);
+        std::set<int> slots;
+        for (int n = 0; n < NET_NODES; n++) slots.insert(g_NetSettings.node[n].team);
+        EXPECT_EQ(slots.size(), 8u);
+        Net_Lock();
+        g_NetLaunched = 0;
+        Net_Unlock();
+    }
+    g_MultiScenario.teams[6].units = 0;
+    MM_chat.msglist->Clear();
+    MM_chat_launch(nullptr, QIN_CLICKED, 0);
+    EXPECT_EQ(Lines(MM_chat.msglist), "Launch Not Possible|Not enough start locations|");
+}
+
+// ---------------------------------------------------------------- into the game
+
+struct NODE {
+    int type;      // slot type; -1 inactive
+    int team, group, colour, handicap, side;
+    uint8_t rel[NET_NODES];
+};
+
+class MmLaunch : public ::testing::Test {
+protected:
+    NetSession session{};
+    NetGameSettings settings{};
+    void TearDown() override
+    {
+        g_OptTeamSetupGiven = g_OptCreditsSet = g_OptRelationsLocked = 0;
+        g_OptFogDisabled = g_OptShroudDisabled = g_OptGivingDisabled = g_OptAlliedResourcesHidden = 0;
+    }
+    void Set(uint32_t options, uint32_t credits, std::initializer_list<NODE> nodes)
+    {
+        session = NetSession{};
+        settings = NetGameSettings{};
+        settings.options = options;
+        settings.credits = credits;
+        int n = 0;
+        for (const NODE& d : nodes) {
+            settings.slottypes[n] = (uint8_t)(d.type < 0 ? NET_SLOT_AVAILABLE : d.type);
+            session.players[n].flags = d.type < 0 ? 0 : NET_PLAYER_ACTIVE;
+            NetNodeSettings& s = settings.node[n];
+            s.team = (uint8_t)d.team;
+            s.group = (uint8_t)d.group;
+            s.colour = (uint8_t)d.colour;
+            s.handicap = (uint8_t)d.handicap;
+            s.side = (int8_t)d.side;
+            memcpy(s.relations, d.rel, sizeof s.relations);
+            n++;
+        }
+        for (int t = 0; t < 8; t++) teamdata[t].credits = -1;
+        MM_chat_update_game_from(&session, &settings, 0);
+    }
+};
+
+const uint8_t kN[8] = {2, 2, 2, 2, 2, 2, 2, 2};
+
+TEST_F(MmLaunch, TeamsFollowTheSettings)
+{
+    // Two humans without colour, the second's colour 0 taken by node 2.
+    Set(MM_OPT_FOG | MM_OPT_SHROUD, 5000,
+        {{0, 4, 0, 8, 0, -1, {}}, {0, 5, 0, 8, 0, 1, {}}, {1, 6, 0, 0, 0, 9, {}}});
+    EXPECT_EQ(teamdata[4].colour, 1);
+    EXPECT_EQ(teamdata[5].colour, 2);
+    EXPECT_EQ(settings.node[2].side, -1) << "a side out of range";
+    EXPECT_EQ(teamdata[4].type, TT_HUMAN);
+    EXPECT_EQ(teamdata[6].type, TT_COMPUTER);
+    EXPECT_EQ(teamdata[0].type, TT_DISABLED);
+    EXPECT_EQ(teamdata[4].credits, 5000);
+    EXPECT_EQ(teamdata[6].credits, 5000);
+    EXPECT_EQ(teamdata[4].relation[4], TR_ALLY);
+    EXPECT_EQ(teamdata[4].relation[0], TR_NEUTRAL) << "alliances: an unplayed team is neutral";
+    EXPECT_EQ(teamdata[6].relation[4], TR_ENEMY);
+    EXPECT_EQ(g_LocalTeam, 4);
+    EXPECT_FALSE(session.players[2].flags & NET_PLAYER_ACTIVE) << "a computer node leaves the session";
+    EXPECT_EQ(g_OptTeamSetupGiven, 1);
+    EXPECT_EQ(g_OptGivingDisabled, 1);
+    EXPECT_EQ(g_OptFogDisabled, 0);
+}
+
+TEST_F(MmLaunch, HandicapsAndTeamsMode)
+{
+    struct ROW {
+        const char* name;
+        uint32_t credits;
+        int handicap;
+        int expected;
+    } rows[] = {
+        {"2.00", 10000, 5, 20000},
+        {"default", 10000, 0, 10000},
+        {"5.75 of 99,999,999", 99999999, 20, 574999994},
+    };
+    for (const ROW& r : rows) {
+        Set(MM_OPT_HANDICAP, r.credits, {{0, 0, 0, 0, r.handicap, 0, {}}});
+        EXPECT_EQ(teamdata[0].credits, r.expected) << r.name;
+    }
+    // Teams mode: group 0 allies nobody; the computer node before a human
+    // still counts for the human's relations.
+    Set(MM_OPT_TEAMS, 100,
+        {{1, 0, 1, 1, 0, 0, {}}, {0, 1, 1, 2, 0, 0, {}}, {0, 2, 0, 3, 0, 0, {}}, {0, 3, 0, 4, 0, 0, {}}});
+    EXPECT_EQ(teamdata[1].relation[0], TR_ALLY);
+    EXPECT_EQ(teamdata[2].relation[3], TR_ENEMY);
+    EXPECT_EQ(teamdata[1].relation[7], TR_ENEMY) << "teams: an unplayed team is an enemy";
+    EXPECT_EQ(g_OptRelationsLocked, 1);
+    // A node without a location plays nothing.
+    Set(0, 100, {{0, 255, 0, 0, 0, 0, {}}});
+    for (int t = 0; t < 8; t++) EXPECT_EQ(teamdata[t].type, TT_DISABLED);
+    (void)kN;
+}
+
+TEST_F(MmLaunch, TheTeamDefaultsKeepWhatTheLaunchWroteUntilTheMarksAreCleared)
+{
+    Set(MM_OPT_TEAMS, 4321, {{0, 2, 1, 5, 0, 1, {}}, {-1, 0, 0, 8, 0, 0, {}}});
+    Team_SetDefaults();
+    Team_InitTeamData();
+    EXPECT_EQ(teamdata[2].type, TT_HUMAN);
+    EXPECT_EQ(teamdata[2].colour, 5);
+    EXPECT_EQ(teamdata[2].credits, 4321);
+    EXPECT_EQ(teamdata[2].side, 1);
+    EXPECT_EQ(teamdata[2].relation[3], TR_ENEMY);
+    EXPECT_EQ(teamdata[4].type, TT_DISABLED) << "a team nobody plays";
+    EXPECT_EQ(teamdata[4].colour, 4);
+    Game_ClearLaunchMarks();
+    for (uint8_t mark : {g_OptTeamSetupGiven, g_OptCreditsSet, g_OptRelationsLocked, g_OptFogDisabled,
+                         g_OptShroudDisabled, g_OptGivingDisabled, g_OptAlliedResourcesHidden, g_OptThreeRigs})
+        EXPECT_EQ(mark, 0);
+    Team_SetDefaults();
+    EXPECT_EQ(teamdata[2].credits, 0) << "the next game starts from its own settings";
+}
+
+} // namespace
