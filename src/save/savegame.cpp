@@ -28,6 +28,7 @@
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
 #include "save/saveget.h"
+#include "units/autoprod.h"
 #include "units/building.h"
 #include "units/constructq.h"
 #include "units/prereq.h"
@@ -209,6 +210,7 @@ int Save_ConstructLists(void)
         AnimType_SaveAll();
         Ovl_SaveAll();
         Weapon_SaveProjectiles();
+        Saveget_APUnitInfo();
         Saveget_Vortices();
         Swave_Save();
         Saveget_EndConditions();

@@ -37,6 +37,7 @@
 #include "rules/endcond.h"
 #include "units/team.h"
 #include "units/building.h"
+#include "units/autoprod.h"
 #include "units/explosion.h"
 #include "units/projectile.h"
 #include "units/swave.h"
@@ -387,7 +388,8 @@ int checkModules(LoadFile& f, Staging& st)
                                      Mapgrid_CheckLoaded,   Units_CheckLoaded,  Build_CheckLoaded,
                                      checkSweeps,           Projectile_CheckLoaded, Expl_CheckLoaded,
                                      Vortex_CheckLoaded,    Swave_CheckLoaded,  Units_ConstructQueueCheckLoaded,
-                                     Pathsrch_CheckLoaded,  Endcond_CheckLoaded, SpecialForces_CheckLoaded};
+                                     Pathsrch_CheckLoaded,  Endcond_CheckLoaded, SpecialForces_CheckLoaded,
+                                     AP_CheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
     if (why) return refuse(f, "the loaded game is inconsistent: %s", why);

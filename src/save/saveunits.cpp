@@ -16,6 +16,7 @@
 #include "rules/endcond.h"
 #include "save/savefield.h"
 #include "save/savetype.h"
+#include "units/autoprod.h"
 #include "units/building.h"
 #include "units/explosion.h"
 #include "units/expltype.h"
@@ -482,6 +483,14 @@ const SAVEFIELD kApNode[] = {
     PTR(GLL_NODE, element, "node->element", ST_BUILDID),
 };
 
+// Automatic production's per team and unit type records.
+const SAVEFIELD kApUnitInfo[] = {
+    BUILDIDF(APUNITINFO, primary, "I->primary"),
+    PTR(APUNITINFO, upflist, "I->upflist", ST_APGLLHEADER),
+    I32(APUNITINFO, usersetprimary, 0, 1), I32(APUNITINFO, allpaused, 0, 1), I32(APUNITINFO, primarypaused, 0, 1),
+    PTR(APUNITINFO, pausedlist, "I->pausedlist", ST_APGLLHEADER),
+};
+
 const SAVEFIELD kSwaveNode[] = {ANYI(SWaveNode, x), ANYI(SWaveNode, y), I32(SWaveNode, radius, 0, I32MAX)};
 const SAVEFIELD kSwave[] = {
     PTR(SWave, next, "w->next", ST_SWave),
@@ -698,6 +707,7 @@ SAVEFORMROW g_SaveUnitForms[] = {
     {ST_VORTEXGLLNODE, 0, FORM("VORTEXGLLNODE", GLL_NODE, kVortexNode)},
     {ST_APGLLHEADER, 0, FORM("APGLLHEADER", GLL, kApHeader)},
     {ST_APGLLNODE, 0, FORM("APGLLNODE", GLL_NODE, kApNode)},
+    {ST_APUNITINFO, 1, FORM("APUNITINFO", APUNITINFO, kApUnitInfo)},
     {ST_SWaveNode, 0, FORM("SWaveNode", SWaveNode, kSwaveNode)},
     {ST_SWave, 0, FORM("SWave", SWave, kSwave)},
     {ST_SPECIAL_FORCE, 0, FORM("SPECIAL_FORCE", SPECIAL_FORCE, kSpecialForce)},

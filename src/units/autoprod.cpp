@@ -20,6 +20,9 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "core/fspath.h"
+#include "save/saveblk.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
 #include "units/building.h"
 #include "units/buildid.h"
 #include "units/constructq.h"
@@ -29,15 +32,6 @@
 #include "units/unit.h"
 
 namespace {
-
-struct APUNITINFO {
-    BUILDID primary;
-    GLL* upflist;
-    int usersetprimary;
-    int allpaused;
-    int primarypaused;
-    GLL* pausedlist;
-};
 
 APUNITINFO s_info[TEAM_MAXTEAMS][UNITS_MAXTYPES];
 int s_online = 0;
@@ -548,4 +542,62 @@ int AP_IsUnitTypeProduced(int unittype)
 {
     APUNITINFO* I = s_online ? Info(g_LocalTeam, unittype) : nullptr;
     return I && BuildId_Ptr(&I->primary) != nullptr;
+}
+
+namespace {
+
+void RegisterList(GLL* list)
+{
+    if (list == nullptr) return;
+    Save_RegisterTypePointers(ST_APGLLHEADER, list);
+    Save_RegisterBlock(SAVEK_LOCAL, list, ST_APGLLHEADER, sizeof *list);
+    for (GLL_NODE* n = list->first; n && Save_WalkGoesOn(); n = n->next) {
+        Save_RegisterTypePointers(ST_APGLLNODE, n);
+        Save_RegisterBlock(SAVEK_LOCAL, n, ST_APGLLNODE, sizeof *n);
+        Save_RegisterTypePointers(ST_BUILDID, n->element);
+        Save_RegisterBlock(SAVEK_LOCAL, n->element, ST_BUILDID, sizeof(BUILDID));
+    }
+}
+
+// A loaded list: links both ways, as many nodes as its count, each with a
+// handle, and every building a handle still names on the team.
+const char* CheckList(const GLL* list, int team)
+{
+    if (list == nullptr) return nullptr;
+    int n = 0;
+    const GLL_NODE* last = nullptr;
+    for (const GLL_NODE* node = list->first; node; last = node, node = node->next) {
+        if (node->prev != last || ++n > list->count) return "an automatic production list's links";
+        if (node->element == nullptr) return "an automatic production list's handle";
+        const BUILDID* h = static_cast<const BUILDID*>(node->element);
+        if (h->building && h->building->id == h->id && h->building->team != team)
+            return "a building on another team's automatic production list";
+    }
+    if (n != list->count || list->last != last) return "an automatic production list's count or end";
+    return nullptr;
+}
+
+} // namespace
+
+void Saveget_APUnitInfo(void)
+{
+    Save_RegisterBlockPointers(ST_APUNITINFO, 1, s_info, sizeof s_info, ST_NONE);
+    Save_RegisterBlock(SAVEK_GLOBAL, s_info, ST_APUNITINFO, sizeof s_info);
+    for (auto& row : s_info)
+        for (APUNITINFO& I : row) {
+            RegisterList(I.upflist);
+            RegisterList(I.pausedlist);
+        }
+}
+
+const char* AP_CheckLoaded(void)
+{
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        for (const APUNITINFO& I : s_info[t]) {
+            if (const char* why = CheckList(I.upflist, t)) return why;
+            if (const char* why = CheckList(I.pausedlist, t)) return why;
+            if (I.primary.building && I.primary.building->id == I.primary.id && I.primary.building->team != t)
+                return "an automatic production primary of another team";
+        }
+    return nullptr;
 }

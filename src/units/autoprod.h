@@ -12,8 +12,22 @@
 
 #include <cstdint>
 
+#include "units/buildid.h"
+
 struct BUILDING;
 struct GLL;
+
+// Per team and unit type: the primary maker, the makers, whether the player
+// chose the primary, the pause state and the paused makers. Lists hold
+// BUILDID records.
+struct APUNITINFO {
+    BUILDID primary;
+    GLL* upflist;
+    int usersetprimary;
+    int allpaused;
+    int primarypaused;
+    GLL* pausedlist;
+};
 
 // The game option.
 int AP_IsEnabled(void);
@@ -87,3 +101,11 @@ int AP_ListInsert(GLL** list, BUILDING* b);
 void AP_FreeNode(void* node);
 // Writes the report "ap.log" into the home directory; 0 when it can't.
 int AP_DumpLog(void);
+
+// Registers every team's records as one global block, their maker and
+// paused lists (headers, nodes, handles) as local blocks.
+void Saveget_APUnitInfo(void);
+// While a load is checked: null when every list of the records holds
+// together (links, count, end, a handle per node) and every primary or
+// listed building still named is of the record's team; else what is wrong.
+const char* AP_CheckLoaded(void);

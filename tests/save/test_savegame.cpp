@@ -40,7 +40,9 @@
 #include "save/saveptr.h"
 #include "save/savetype.h"
 #include "shell/shell.h"
+#include "units/autoprod.h"
 #include "units/building.h"
+#include "units/buildid.h"
 #include "units/constructq.h"
 #include "units/explosion.h"
 #include "units/expltype.h"
@@ -936,6 +938,68 @@ TEST_F(SavedGameWithUnits, ACriterionOfAnInvalidTypeRefusesTheSave)
     EXPECT_EQ(QvDigest_State(), digest);
     node->type = type;
     EXPECT_EQ(Save_Game(dir_.file("invalid.sav").c_str(), 0), 1);
+}
+
+// Automatic production's primaries and maker and paused lists are weak
+// handles: an in-place load must leave them naming the loaded buildings,
+// not the replaced ones' records.
+TEST_F(SavedGameWithUnits, AutomaticProductionNamesTheLoadedBuildingsAfterAnInPlaceLoad)
+{
+    Stop();
+    tinfo.enableap = 1;
+    StartDemo();
+    ASSERT_TRUE(AP_IsOnline());
+    while (g_UpdateCount < 10) Play();
+    const int types = Units_UnitTypeCount();
+    for (int u = 0; u < types; u++)
+        if (AP_GetPrimaryMaker(g_LocalTeam, u)) {
+            Units_AddToConstructQueue(u, -1);
+            AP_PauseOrCancel(nullptr, u);
+            break;
+        }
+    // Per team and type: the primary's id, then the makers' ids, paused or not.
+    auto snapshot = [&] {
+        std::vector<std::vector<int>> out;
+        for (int t = 0; t < TEAM_MAXTEAMS; t++)
+            for (int u = 0; u < types; u++) {
+                std::vector<int> row;
+                BUILDING* p = AP_GetPrimaryMaker(t, u);
+                row.push_back(p ? p->id : -1);
+                if (GLL* l = AP_GetMakerList(t, u))
+                    for (GLL_NODE* n = l->first; n; n = n->next) {
+                        BUILDING* b = BuildId_Ptr(static_cast<BUILDID*>(n->element));
+                        row.push_back(b ? b->id : -2);
+                        row.push_back(b ? AP_IsPaused(b, u) : 0);
+                    }
+                out.push_back(row);
+            }
+        return out;
+    };
+    const auto before = snapshot();
+    int primaries = 0, paused = 0;
+    for (const auto& row : before) {
+        primaries += row[0] >= 0;
+        for (size_t i = 2; i < row.size(); i += 2) paused += row[i];
+    }
+    ASSERT_GT(primaries, 0);
+    ASSERT_GT(paused, 0);
+    ASSERT_EQ(Save_Game(dir_.file("ap.sav").c_str(), 0), 1);
+    const std::string at = QvSave_Canonical(dir_.read("ap.sav"));
+    const std::vector<uint64_t> later = Digests(20);
+
+    ASSERT_EQ(Save_Load(dir_.file("ap.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(snapshot(), before);
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        for (int u = 0; u < types; u++)
+            if (BUILDING* p = AP_GetPrimaryMaker(t, u)) {
+                bool live = false;
+                for (BUILDING* b = teamdata[t].firstbuilding; b; b = b->teamnext) live |= b == p;
+                EXPECT_TRUE(live) << "team " << t << " type " << u;
+            }
+    EXPECT_TRUE(SameSave(Canonical(), at));
+    EXPECT_EQ(Digests(20), later);
+    Stop();
+    tinfo.enableap = 0;
 }
 
 // Damage anywhere in the game's records behind repaired CRCs: refused with
