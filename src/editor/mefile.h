@@ -1,0 +1,43 @@
+// The editor's File layer: whether the open scenario has unsaved changes,
+// and the small modal boxes every layer uses.
+//
+// Edits are not tracked one by one: a CRC-32 over the scenario's content is
+// compared with a baseline taken at start-up, load, create and save. The
+// checksum leaves out what the scenario writer doesn't round-trip as an
+// edit (scenario name, tech level, terrain name, unit and building types, a
+// building's critical flag, current altitude, water and mineral).
+#pragma once
+
+#include <cstdint>
+
+class QIList;
+class QIPopup;
+
+class MeMenuFile {
+public:
+    // The content checksum of the open scenario: buildings, units (with
+    // their orders, tactical settings and trail), overlays, map elements,
+    // regions and the nine teams, in that order; 0 with no scenario open.
+    static uint32_t ChangeChecksum(void);
+    // 1 when the scenario differs from the baseline. A found difference
+    // sticks (MEF_MODIFIED) until the next baseline, undone edits included.
+    static int IsModified(void);
+    // The baseline becomes the current checksum; the modified flag clears.
+    static void StoreBaseline(void);
+
+    // A popup named id with the title, holding a static (also id) with text
+    // centred 42 pixels below its top; as wide as the text in the editor
+    // font plus 64, at least 180, and 110 high. show: opened at once. The
+    // caller closes it.
+    static QIPopup* MessageBox(const char* id, const char* title, const char* text, int show);
+    // "Error!" with the text of key + "Desc" (else format) and one button
+    // key + "Ok"; returns once it is clicked.
+    static void ErrorBox(const char* key, const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // "Wait!" with Ok (key + "Ok") and Cancel (key + "Cancel"): the modal
+    // result, 23 for Ok.
+    static int QueryBox(const char* key, const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // One text item per file matching pattern (a path with wildcards in its
+    // last part), named in lower case with an upper-case first letter, in
+    // directory order; directories are skipped.
+    static void ListFiles(QIList* list, const char* pattern);
+};
