@@ -1,0 +1,169 @@
+// The editor's modal boxes and the file lister.
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+#include "core/fspath.h"
+#include "core/mlstring.h"
+#include "core/tlog.h"
+#include "editor/editor.h"
+#include "editor/mefile.h"
+#include "platform/font.h"
+#include "widgets/qibutton.h"
+#include "widgets/qidesktop.h"
+#include "widgets/qidraw.h"
+#include "widgets/qiitem.h"
+#include "widgets/qilayer.h"
+#include "widgets/qilist.h"
+#include "widgets/qistatic.h"
+
+enum {
+    MEBOX_TEXT = 256,       // a box's text, terminator included
+    MEBOX_KEY = 64,
+    MEBOX_MINWIDTH = 180,
+    MEBOX_MARGIN = 64,
+    MEBOX_HEIGHT = 110,
+    MEBOX_TEXTTOP = 42,
+    MEBOX_BUTTONWIDTH = 64,
+};
+
+static const QIFont* EditorFont(void)
+{
+    return g_MeEditor.fontB ? &g_MeEditor.fontB->font : nullptr;
+}
+
+QIPopup* MeMenuFile::MessageBox(const char* id, const char* title, const char* text, int show)
+{
+    const QIFont* font = EditorFont();
+    const int textWidth = font ? Font_StringWidth(text, font->slot) : 0;
+    const int lineHeight = font ? Font_GetHeight(font->slot) : 10;
+    const int width = std::max((int)MEBOX_MINWIDTH, textWidth + MEBOX_MARGIN);
+    QIPopup* pop = new QIPopup(id, nullptr, IPoint(width, MEBOX_HEIGHT), font, title);
+    QIStatic* line =
+        new QIStatic(id, nullptr, IRect(pop->x, pop->y + MEBOX_TEXTTOP, width, lineHeight), text, font, QIJ_CENTRE);
+    // The text is the caller's, already looked up: exporting it as a define
+    // would name the box's key a second time.
+    line->flags &= ~QIWF_EXPORTS;
+    QIWidget::AddChild(pop, line);
+    QIWidget::AddChild(g_MeEditor.backdrop, pop);
+    if (show && g_MeEditor.desktop) g_MeEditor.desktop->Refresh(pop);
+    return pop;
+}
+
+// The format for key: the strings' text of key + "Desc" when it asks for the
+// same arguments as the default (a text that asked for others would make the
+// formatting read arguments it was never given), else the default.
+static void BoxText(char* out, const char* key, const char* format, va_list ap)
+{
+    char desc[MEBOX_KEY + 5];
+    snprintf(desc, sizeof desc, "%s%s", key, "Desc");
+    char found[MEBOX_TEXT];
+    const char* chosen = format;
+    if (MLString_Get(desc, found, sizeof found, 0)) {
+        if (QI_SameArguments(found, format))
+            chosen = found;
+        else
+            TLOG(TLOG_WARNING, "Text [%s] takes other arguments than \"%s\": the default is used", desc, format);
+    } else {
+        TLOG(TLOG_WARNING, "#define %s \"%s\"", desc, format);
+    }
+    vsnprintf(out, MEBOX_TEXT, chosen, ap);
+}
+
+static QIButton* BoxButton(const char* key, const char* suffix, const char* label)
+{
+    char name[MEBOX_KEY + 8];
+    snprintf(name, sizeof name, "%s%s", key, suffix);
+    const QIFont* font = EditorFont();
+    const int h = (font ? Font_GetHeight(font->slot) : 10) + 6;
+    return new QIButton(name, nullptr, IRect(0, 0, MEBOX_BUTTONWIDTH, h), label, font, font, font);
+}
+
+// Opens the popup, runs the modal loop with the map's drawing held (the
+// popup covers it), closes the popup: the loop's result.
+static int RunBox(QIPopup* pop)
+{
+    QIDesktop* d = g_MeEditor.desktop;
+    if (!d) {
+        delete pop;
+        return 0;
+    }
+    const uint32_t drawing = g_MeEditor.flags & MEF_DRAWMAP;
+    g_MeEditor.flags &= ~MEF_DRAWMAP;
+    d->Refresh(pop);
+    const int result = d->EventLoop(pop, 0);
+    d->ClosePopup(pop);
+    g_MeEditor.flags |= drawing;
+    return result;
+}
+
+void MeMenuFile::ErrorBox(const char* key, const char* format, ...)
+{
+    char text[MEBOX_TEXT];
+    va_list ap;
+    va_start(ap, format);
+    BoxText(text, key, format, ap);
+    va_end(ap);
+    if (!g_MeEditor.desktop) return;
+    QIPopup* pop = MessageBox(key, "Error!", text, 0);
+    pop->AddButton(BoxButton(key, "Ok", "Ok"), 0);
+    RunBox(pop);
+}
+
+int MeMenuFile::QueryBox(const char* key, const char* format, ...)
+{
+    char text[MEBOX_TEXT];
+    va_list ap;
+    va_start(ap, format);
+    BoxText(text, key, format, ap);
+    va_end(ap);
+    if (!g_MeEditor.desktop) return 0;
+    QIPopup* pop = MessageBox(key, "Wait!", text, 0);
+    pop->AddButton(BoxButton(key, "Ok", "Ok"), 0);
+    pop->AddButton(BoxButton(key, "Cancel", "Cancel"), 1);
+    return RunBox(pop);
+}
+
+void MeMenuFile::ListFiles(QIList* list, const char* pattern)
+{
+    if (!list || !pattern) return;
+    const char* slash = strrchr(pattern, '/');
+    const std::string dirPart = slash ? std::string(pattern, (size_t)(slash - pattern)) : std::string(".");
+    const char* wild = slash ? slash + 1 : pattern;
+    const std::string dir = Fs_Resolve(dirPart.empty() ? "/" : dirPart.c_str());
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    // Sorted, case-blind: the file system's own order differs between runs.
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d)) {
+        if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, "..")) continue;
+        if (fnmatch(wild, e->d_name, FNM_CASEFOLD) != 0) continue;
+        struct stat st;
+        const std::string full = dir + "/" + e->d_name;
+        if (stat(full.c_str(), &st) != 0) continue;
+        // Only a plain folder is left out: one also hidden or read-only
+        // carries more than the directory attribute.
+        const bool plainDir = S_ISDIR(st.st_mode) && e->d_name[0] != '.' && (st.st_mode & S_IWUSR);
+        if (plainDir) continue;
+        names.push_back(e->d_name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+    for (std::string& n : names) {
+        // The choice buffer holds 255 characters.
+        if (n.size() > MEBOX_TEXT - 1) n.resize(MEBOX_TEXT - 1);
+        for (char& c : n) c = (char)tolower((unsigned char)c);
+        n[0] = (char)toupper((unsigned char)n[0]);
+        list->Add(new QITextItem(EditorFont(), n.c_str()));
+    }
+}
