@@ -12,6 +12,8 @@
 
 class QIList;
 class QIPopup;
+class QISlider;
+class QIString;
 
 class MeMenuFile {
 public:
@@ -40,4 +42,19 @@ public:
     // last part), named in lower case with an upper-case first letter, in
     // directory order; directories are skipped.
     static void ListFiles(QIList* list, const char* pattern);
+    // A modal 160 x 300 picker of the files matching any of the patterns
+    // (joined by ';', listed in that order). Ok puts the picked name (empty
+    // when none) into result; Cancel leaves it as it was.
+    static void FileListDialog(const char* id, const char* title, QIString* result, const char* patterns);
+    // The scroll bar's up and down buttons, cut from "up.bmp" and "dn.bmp".
+    static void BuildScrollList(QISlider* bar);
+    // A message panel with a progress bar over steps steps, left up while
+    // the caller works; CloseWaitPanel takes it down.
+    static void ShowWaitPanel(int steps, const char* id, const char* title, const char* text);
+    static void CloseWaitPanel(void);
+    // One step more, with text and the percentage done, drawn and flipped
+    // at once; nothing while no wait panel is up.
+    static void LoadProgress(const char* text);
+    // The wait panel's popup, null when none is up.
+    static QIPopup* WaitPanel(void);
 };

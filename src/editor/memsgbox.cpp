@@ -18,6 +18,8 @@
 #include "editor/editor.h"
 #include "editor/mefile.h"
 #include "platform/font.h"
+#include "platform/graph.h"
+#include "platform/video.h"
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
@@ -25,6 +27,8 @@
 #include "widgets/qilayer.h"
 #include "widgets/qilist.h"
 #include "widgets/qistatic.h"
+#include "widgets/qigauge.h"
+#include "widgets/qislider.h"
 
 enum {
     MEBOX_TEXT = 256,       // a box's text, terminator included
@@ -166,4 +170,130 @@ void MeMenuFile::ListFiles(QIList* list, const char* pattern)
         n[0] = (char)toupper((unsigned char)n[0]);
         list->Add(new QITextItem(EditorFont(), n.c_str()));
     }
+}
+
+// ---------------------------------------------------------------- file list
+
+enum { MEFILES_WIDTH = 160, MEFILES_HEIGHT = 300, MEFILES_CELL = 10, MEARROW = 13 };
+
+// The dialog's pick; lives for one dialog.
+static char* s_choice = nullptr;
+
+static int OnFilePicked(QIWidget* widget, int event, QIARG)
+{
+    QIList* list = static_cast<QIList*>(widget);
+    if (event != QIN_CHANGED || !s_choice || list->current < 0) return event;
+    if (QITextItem* item = dynamic_cast<QITextItem*>(list->ItemAt(list->current)))
+        snprintf(s_choice, MEBOX_TEXT, "%s", item->text.c_str());
+    return event;
+}
+
+void MeMenuFile::BuildScrollList(QISlider* bar)
+{
+    if (!bar) return;
+    const QIFont* font = EditorFont();
+    QIButton* arrows[2];
+    const char* files[2] = {"up.bmp", "dn.bmp"};
+    for (int i = 0; i < 2; i++) {
+        // Normal, focused, pressed, pressed with focus: four cells side by side.
+        QIImage cell[4];
+        for (int c = 0; c < 4; c++) cell[c] = QIImage(files[i], IRect(MEARROW * c, 0, MEARROW, MEARROW), 0);
+        arrows[i] = new QIButton("", nullptr, IRect(0, 0, 0, 0), cell[0], cell[1], cell[2], cell[3], "", font, font,
+                                 font);
+    }
+    bar->AttachDecButton(arrows[0]);
+    bar->AttachIncButton(arrows[1]);
+}
+
+void MeMenuFile::FileListDialog(const char* id, const char* title, QIString* result, const char* patterns)
+{
+    QIDesktop* d = g_MeEditor.desktop;
+    if (!d || !id) return;
+    char choice[MEBOX_TEXT] = "";
+    s_choice = choice;
+    const std::string parts = patterns ? patterns : "";
+    const QIFont* font = EditorFont();
+    QIPopup* pop = new QIPopup(id, nullptr, IPoint(MEFILES_WIDTH, MEFILES_HEIGHT), font, title);
+    QIWidget::AddChild(g_MeEditor.backdrop, pop);
+    const int line = font ? Font_GetHeight(font->slot) : MEFILES_CELL;
+    const int buttonHeight = line + 6;
+    // The list fills the popup between its title band and the buttons.
+    const IRect area(pop->x + QIPOPUP_BORDER, pop->y + QIPOPUP_BORDER + line + 4,
+                     MEFILES_WIDTH - 2 * QIPOPUP_BORDER,
+                     MEFILES_HEIGHT - 3 * QIPOPUP_BORDER - line - 4 - buttonHeight);
+    QISlider* bar = new QITrackSlider("", nullptr, IRect(area.x + area.w - MEARROW, area.y, MEARROW, area.h),
+                                      QISO_VERTICAL, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    char name[MEBOX_KEY + 12];
+    snprintf(name, sizeof name, "%s%s", id, "FileList");
+    QIList* list = new QIList(name, OnFilePicked, IRect(area.x, area.y, area.w - MEARROW, area.h),
+                              IPoint(area.w - MEARROW, line), 1, bar, nullptr);
+    BuildScrollList(bar);
+    QIWidget::AddChild(pop, list);
+    size_t start = 0;
+    while (start <= parts.size()) {
+        const size_t end = std::min(parts.find(';', start), parts.size());
+        if (end > start) ListFiles(list, parts.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+    pop->AddButton(BoxButton(id, "Ok", "Ok"), 0);
+    pop->AddButton(BoxButton(id, "Cancel", "Cancel"), 1);
+    const int answer = RunBox(pop);
+    if (answer == g_QIPopupCodes[0] && result) result->Set(choice);
+    s_choice = nullptr;
+}
+
+// ---------------------------------------------------------------- wait panel
+
+enum { MEWAIT_BARLEFT = 16, MEWAIT_BARTOP = 68, MEWAIT_BARHEIGHT = 10, MEWAIT_STRIPTOP = 82 };
+
+static struct {
+    QIPopup* popup;
+    QISlider* bar;
+    int32_t step, steps, origin;
+} s_wait;
+
+QIPopup* MeMenuFile::WaitPanel(void) { return s_wait.popup; }
+
+void MeMenuFile::ShowWaitPanel(int steps, const char* id, const char* title, const char* text)
+{
+    if (!g_MeEditor.desktop || s_wait.popup) return;
+    s_wait.step = s_wait.origin = 0;
+    s_wait.steps = steps;
+    QIPopup* pop = MessageBox(id, title, text, 0);
+    s_wait.bar = new QITrackSlider(id, nullptr,
+                                   IRect(pop->x + MEWAIT_BARLEFT, pop->y + MEWAIT_BARTOP, pop->w - 32, MEWAIT_BARHEIGHT),
+                                   QISO_HORIZONTAL, &s_wait.origin, &s_wait.steps, &s_wait.step, nullptr, nullptr,
+                                   nullptr);
+    QIWidget::AddChild(pop, s_wait.bar);
+    s_wait.popup = pop;
+    g_MeEditor.desktop->Refresh(pop);
+}
+
+void MeMenuFile::CloseWaitPanel(void)
+{
+    if (!s_wait.popup) return;
+    if (g_MeEditor.desktop) g_MeEditor.desktop->ClosePopup(s_wait.popup);
+    s_wait.popup = nullptr;
+    s_wait.bar = nullptr;
+}
+
+void MeMenuFile::LoadProgress(const char* text)
+{
+    QIPopup* pop = s_wait.popup;
+    if (!pop) return;
+    s_wait.step++;
+    BITMAP* bb = Backbuf_Lock();
+    const QIFont* font = EditorFont();
+    if (bb && font) {
+        const int line = Font_GetHeight(font->slot);
+        const int x = pop->x + MEWAIT_BARLEFT, y = pop->y + MEWAIT_STRIPTOP;
+        Graph_FillRect(bb, nullptr, 0, x, y, pop->w - 31, line + 1, g_MeColours[QIC_FACE]);
+        Font_Print(x, y, text ? text : "", 0, font->slot, nullptr, nullptr, bb);
+        char percent[16];
+        snprintf(percent, sizeof percent, "%d%%", s_wait.steps > 0 ? s_wait.step * 100 / s_wait.steps : 100);
+        Font_Print(pop->x + pop->w - 16 - Font_StringWidth(percent, font->slot), y, percent, 0, font->slot, nullptr,
+                   nullptr, bb);
+    }
+    s_wait.bar->Draw(nullptr);
+    Graph_FlipWithCursor();
 }

@@ -15,7 +15,9 @@
 #include "widgets/qiitem.h"
 #include "widgets/qilayer.h"
 #include "widgets/qilist.h"
+#include "widgets/qislider.h"
 #include "widgets/qistatic.h"
+#include "widgets/qistring.h"
 
 namespace {
 
@@ -123,4 +125,82 @@ TEST_F(Boxes, FilesAreListedByPatternWithoutPlainFolders)
     EXPECT_TRUE(Listed(d.path() + "/*.fsm").empty());
     EXPECT_TRUE(Listed(d.path() + "/gone/*.end").empty());
     chmod(d.file("LOCKED.END").c_str(), 0755);
+}
+
+namespace {
+
+// The file picker, 160 x 300 centred at (320, 220): its list from the top
+// under the title band, Ok and Cancel at the bottom right.
+class FileList : public Boxes {
+protected:
+    void SetUp() override
+    {
+        Boxes::SetUp();
+        files.write("ALPHA.END", "x");
+        files.write("beta.end", "x");
+        files.write("beta.fsm", "x");
+        line = Font_GetHeight(g_MeEditor.fontB->font.slot);
+    }
+    // Picks row (-1: none), then clicks (x, y); what the list showed.
+    std::vector<std::string> Run(int row, int x, int y, QIString* result, const std::string& patterns)
+    {
+        std::vector<std::string> shown;
+        QvPassScript s;
+        s.Wait(10);
+        if (row >= 0) {
+            const int rowY = 70 + 12 + line + 4 + row * line + line / 2;
+            s.Add(QvMove(300, rowY)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10);
+        }
+        s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10);
+        s.onPass = [&](int) {
+            if (QIList* l = dynamic_cast<QIList*>(g_MeEditor.desktop->FindByName("PickFileList"))) {
+                shown.clear();
+                for (int i = 0; i < l->count; i++) shown.push_back(static_cast<QITextItem*>(l->ItemAt(i))->text.c_str());
+            }
+        };
+        MeMenuFile::FileListDialog("Pick", "Files", result, patterns.c_str());
+        EXPECT_FALSE(s.overran);
+        return shown;
+    }
+    QvTempDir files;
+    int line = 0;
+};
+
+} // namespace
+
+TEST_F(FileList, PatternsAreListedInTurnAndOnlyOkTakesThePick)
+{
+    const std::string one = files.path() + "/*.end";
+    const std::string two = one + ";" + files.path() + "/beta.*";
+    QIString result("kept");
+    EXPECT_EQ(Run(-1, 356, 352, &result, one), (std::vector<std::string>{"Alpha.end", "Beta.end"}));
+    EXPECT_STREQ(result.c_str(), "") << "Ok with nothing picked";
+    result.Set("kept");
+    EXPECT_EQ(Run(1, 292, 352, &result, two),
+              (std::vector<std::string>{"Alpha.end", "Beta.end", "Beta.end", "Beta.fsm"}));
+    EXPECT_STREQ(result.c_str(), "kept") << "Cancel after a pick";
+    EXPECT_EQ(Run(1, 356, 352, &result, two).size(), 4u);
+    EXPECT_STREQ(result.c_str(), "Beta.end");
+}
+
+TEST_F(Boxes, TheWaitPanelCountsItsStepsUntilItIsClosed)
+{
+    MeMenuFile::LoadProgress("Nothing up");
+    EXPECT_EQ(MeMenuFile::WaitPanel(), nullptr);
+    MeMenuFile::ShowWaitPanel(4, "Loading", "Wait", "Loading the scenario");
+    QIPopup* pop = MeMenuFile::WaitPanel();
+    ASSERT_NE(pop, nullptr);
+    QISlider* bar = nullptr;
+    for (QIWidget* w = pop->FirstChild(); w; w = w->Next())
+        if ((bar = dynamic_cast<QISlider*>(w))) break;
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->w, pop->w - 32);
+    for (int i = 1; i <= 4; i++) {
+        MeMenuFile::LoadProgress("Map");
+        EXPECT_EQ(*bar->page, i);
+    }
+    EXPECT_EQ(*bar->range, 4);
+    MeMenuFile::CloseWaitPanel();
+    EXPECT_EQ(MeMenuFile::WaitPanel(), nullptr);
+    MeMenuFile::LoadProgress("After");
 }
