@@ -57,4 +57,23 @@ public:
     static void LoadProgress(const char* text);
     // The wait panel's popup, null when none is up.
     static QIPopup* WaitPanel(void);
+
+    // The folder named by the scenario name text in the open category:
+    // written (its three files), after asking before overwriting another
+    // scenario; on a failed write an error box, the baseline kept.
+    static void Save(void);
+    // With a modified scenario open outside the fixed category: asks to save
+    // it, and saves it under its own name on Ok.
+    static void QuerySave(void);
+    // The folder named by the scenario name text removed with all it holds,
+    // after asking; the open scenario stays in memory.
+    static void Delete(void);
+
+    // Shared by the File layer's boxes: the strings' text of key (else
+    // format) expanded into out (256 bytes); the modal run of a popup with
+    // the map's drawing held; Ok and Cancel buttons named key + "Ok" and
+    // key + "Cancel" in slots 0 and 1.
+    static void FormatText(char* out, const char* key, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    static int RunModal(QIPopup* pop);
+    static void AddOkCancel(QIPopup* pop, const char* key);
 };

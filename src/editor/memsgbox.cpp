@@ -66,10 +66,8 @@ QIPopup* MeMenuFile::MessageBox(const char* id, const char* title, const char* t
 // The format for key: the strings' text of key + "Desc" when it asks for the
 // same arguments as the default (a text that asked for others would make the
 // formatting read arguments it was never given), else the default.
-static void BoxText(char* out, const char* key, const char* format, va_list ap)
+static void FindText(char* out, const char* desc, const char* format, va_list ap)
 {
-    char desc[MEBOX_KEY + 5];
-    snprintf(desc, sizeof desc, "%s%s", key, "Desc");
     char found[MEBOX_TEXT];
     const char* chosen = format;
     if (MLString_Get(desc, found, sizeof found, 0)) {
@@ -81,6 +79,21 @@ static void BoxText(char* out, const char* key, const char* format, va_list ap)
         TLOG(TLOG_WARNING, "#define %s \"%s\"", desc, format);
     }
     vsnprintf(out, MEBOX_TEXT, chosen, ap);
+}
+
+static void BoxText(char* out, const char* key, const char* format, va_list ap)
+{
+    char desc[MEBOX_KEY + 5];
+    snprintf(desc, sizeof desc, "%s%s", key, "Desc");
+    FindText(out, desc, format, ap);
+}
+
+void MeMenuFile::FormatText(char* out, const char* key, const char* format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    FindText(out, key, format, ap);
+    va_end(ap);
 }
 
 static QIButton* BoxButton(const char* key, const char* suffix, const char* label)
@@ -108,6 +121,14 @@ static int RunBox(QIPopup* pop)
     d->ClosePopup(pop);
     g_MeEditor.flags |= drawing;
     return result;
+}
+
+int MeMenuFile::RunModal(QIPopup* pop) { return RunBox(pop); }
+
+void MeMenuFile::AddOkCancel(QIPopup* pop, const char* key)
+{
+    pop->AddButton(BoxButton(key, "Ok", "Ok"), 0);
+    pop->AddButton(BoxButton(key, "Cancel", "Cancel"), 1);
 }
 
 void MeMenuFile::ErrorBox(const char* key, const char* format, ...)
