@@ -12,10 +12,12 @@
 #include "core/gamestate.h"
 #include "core/utils.h"
 #include "editor/editor.h"
+#include "editor/medesk.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
 #include "editorfixture.h"
 #include "platform/font.h"
+#include "platform/input.h"
 #include "units/team.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qilayer.h"
@@ -178,4 +180,21 @@ TEST_F(Folder, RefusalsAndQuestionsLeaveTheTreeAsItWas)
             EXPECT_EQ(Read(Scn("B")), "B's own");
         EXPECT_TRUE(fs::exists(Scn("A")));
     }
+}
+
+TEST_F(Folder, CtrlSSavesAndAQuitKeyAsksFirst)
+{
+    g_GameState = GS_EDITOR;
+    QIPointer p;
+    teamdata[2].credits = 55;
+    QIKey save{0, 31, 0, MOD_CTRL};
+    MeDesktop::HandleEvent(&save, &p);
+    EXPECT_NE(Read(Scn("A")).find("SetCredit(55)"), std::string::npos);
+    teamdata[2].credits = 66;
+    Clicker ok({"QueryScenarioSaveOk"});
+    QIKey quit{0, 16, 0, MOD_LSHIFT};
+    MeDesktop::HandleEvent(&quit, &p);
+    EXPECT_EQ(ok.clicked(), 1u);
+    EXPECT_NE(Read(Scn("A")).find("SetCredit(66)"), std::string::npos);
+    EXPECT_EQ(g_GameState, GS_FRONTEND);
 }
