@@ -49,35 +49,49 @@ static uint32_t Buildings(uint32_t crc)
     return crc;
 }
 
+// Up to 64 bytes gathered for one CRC call: a unit's fields go in one piece.
+struct BYTES {
+    uint8_t b[64];
+    size_t n = 0;
+    void Add(int32_t v)
+    {
+        Put(b + n, (uint32_t)v);
+        n += 4;
+    }
+};
+
 static uint32_t Units(uint32_t crc)
 {
     ITERATOR it;
     Iterate_UnitInitAll(&it);
     while (UNIT* u = Iterate_UnitNext(&it)) {
-        crc = Word(crc, u->tilepos.x);
-        crc = Word(crc, u->tilepos.y);
-        const uint8_t team = (uint8_t)u->team;
-        crc = Crc32_Update(crc, &team, 1);
-        crc = Word(crc, u->id);
-        crc = Word(crc, u->hitpoints);
-        crc = Word(crc, u->sorder.code);
+        BYTES f;
+        f.Add(u->tilepos.x);
+        f.Add(u->tilepos.y);
+        f.b[f.n++] = (uint8_t)u->team;
+        f.Add(u->id);
+        f.Add(u->hitpoints);
+        f.Add(u->sorder.code);
         if (u->sorder.code == SO_TRAIL) {
-            crc = Word(crc, u->sorder.trail.followstate == 1);
-            crc = Word(crc, u->sorder.trail.mode);
+            f.Add(u->sorder.trail.followstate == 1);
+            f.Add(u->sorder.trail.mode);
         } else if (u->sorder.code == SO_AUTOMOVE) {
-            crc = Word(crc, u->sorder.automove.level);
+            f.Add(u->sorder.automove.level);
         }
         // The Orders layer may change only these; leaving them out would let
         // Quit drop that edit without asking.
-        crc = Word(crc, u->usertactaiinfo.tenacity);
-        crc = Word(crc, u->usertactaiinfo.autonomy);
-        crc = Word(crc, u->usertactaiinfo.selfpreservation);
+        f.Add(u->usertactaiinfo.tenacity);
+        f.Add(u->usertactaiinfo.autonomy);
+        f.Add(u->usertactaiinfo.selfpreservation);
+        crc = Crc32_Update(crc, f.b, f.n);
         if (u->localtrail)
             for (const WAYPOINT* wp = u->localtrail->head; wp; wp = wp->next) {
-                crc = Word(crc, wp->type);
-                crc = Word(crc, wp->value);
-                crc = Word(crc, wp->x);
-                crc = Word(crc, wp->y);
+                BYTES w;
+                w.Add(wp->type);
+                w.Add(wp->value);
+                w.Add(wp->x);
+                w.Add(wp->y);
+                crc = Crc32_Update(crc, w.b, w.n);
             }
     }
     return crc;
@@ -98,11 +112,14 @@ static uint32_t Overlays(uint32_t crc)
 // of a checksum over a plain block.
 static uint32_t Elements(uint32_t crc)
 {
+    if (!g_MapElements) return crc;
     uint8_t row[MAP_MAX_SIDE * 8];
     const int w = std::min(mapsizex, (int)MAP_MAX_SIDE);
     for (int y = 0; y < mapsizey; y++) {
+        // A row is w elements side by side: no per-element bounds check.
+        const MAP_ELEMENT* line = g_MapElements + (size_t)y * mapsizex;
         for (int x = 0; x < w; x++) {
-            const MAP_ELEMENT* e = MAP_ELEMENT_AT(x, y);
+            const MAP_ELEMENT* e = line + x;
             Put(row + 8 * x, e->initalt);
             Put(row + 8 * x + 4, e->tile);
         }
