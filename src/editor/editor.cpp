@@ -17,6 +17,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "editor/medesk.h"
+#include "editor/mefile.h"
 #include "editor/meminimap.h"
 #include "map/fog.h"
 #include "map/map.h"
@@ -129,6 +130,7 @@ void MeEditor::Init(void)
     regionTool.Init();
     g_EditorPartsKeepMode = 1;
     g_EditorKeepTerrain = 1;
+    MeMenuFile::StoreBaseline();
 }
 
 void MeEditor::Close(void)

@@ -5,6 +5,7 @@
 
 #include "core/gamestate.h"
 #include "editor/editor.h"
+#include "editor/mefile.h"
 #include "editor/meminimap.h"
 #include "editor/meterrain.h"
 #include "map/map.h"
@@ -67,6 +68,7 @@ static void QuitTo(int state)
 {
     MeEditor& me = g_MeEditor;
     if (!me.desktop) return;
+    MeMenuFile::QuerySave();
     me.desktop->exitCode = 0;
     me.desktop->dflags &= ~QID_RUNNING;
     g_GameState = state;
@@ -148,6 +150,9 @@ void MeDesktop::HandleEvent(QIKey* key, QIPointer* pointer)
         else if (shift) tool->BrushSmaller();
         else tool->BrushBigger();
         if (me.desktop) me.desktop->Repaint(nullptr);
+        break;
+    case SC_S:
+        if (ctrl) MeMenuFile::Save();
         break;
     case SC_SPACE: tool->Cancel(1); break;
     default: break;

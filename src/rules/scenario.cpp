@@ -855,7 +855,8 @@ int Scenario_Save(void)
     WRITER w{Cfile_BufferCreate(), 1};
     if (!Cfile_OpenWrite(w.file, g_ScenarioScnPath, 1)) {
         Cfile_BufferFree(w.file);
-        ERR_FATAL(ERRC_WRITEFILE, "scenario file [%s]", g_ScenarioScnPath);
+        TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", g_ScenarioScnPath);
+        return 0;
     }
     Out(&w, "; SCENARIO %s\n", g_ScenarioScnPath);
     Out(&w, "; Built at %s, on %s", __TIME__, __DATE__);
@@ -873,6 +874,8 @@ int Scenario_Save(void)
     // temporary one and renames it only when everything went through).
     if (!Cfile_Close(w.file)) w.ok = 0;
     Cfile_BufferFree(w.file);
-    if (!w.ok) ERR_FATAL(ERRC_WRITEFILE, "scenario file [%s]", g_ScenarioScnPath);
-    return 1;
+    // The editor is the one caller: failing here would end it with every
+    // unsaved edit.
+    if (!w.ok) TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", g_ScenarioScnPath);
+    return w.ok;
 }

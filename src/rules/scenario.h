@@ -49,8 +49,8 @@ void Scenario_LoadFsms(void);
 // team gets none (0).
 int Scenario_LoadFsm(int team, int fatal);
 // Writes the game to the current scenario's ".scn" path through a temporary
-// file; 1. Any failed write or close is fatal "scenario file [%s]" (class
-// "Unable to write to file") and the previous file stays as it was.
+// file; 1. A failed write or close logs "Unable to write to file: scenario
+// file [%s]" and gives 0, the previous file left as it was.
 int Scenario_Save(void);
 
 // The reader's default team (0 before a file is read).

@@ -5,6 +5,7 @@
 
 #include "core/gamestate.h"
 #include "editor/editor.h"
+#include "editor/mefile.h"
 #include "editor/medesk.h"
 #include "editorfixture.h"
 #include "map/map.h"
@@ -83,6 +84,7 @@ TEST_F(Keys, EachKeyDoesItsCommandAndIsConsumed)
              g_MeEditor.flags |= MEF_OPEN;
              g_MeEditor.desktop->dflags |= QID_RUNNING;
              g_MeEditor.category = 1;
+             MeMenuFile::StoreBaseline(); // unmodified: nothing to ask
          },
          16, CTRL,
          [] {

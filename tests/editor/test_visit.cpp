@@ -15,6 +15,7 @@
 #include "core/tlog.h"
 #include "editor/editor.h"
 #include "editor/medesk.h"
+#include "editor/mefile.h"
 #include "editor/meminimap.h"
 #include "editor/meterrain.h"
 #include "game/quorvex.h"
@@ -62,6 +63,7 @@ void OpenScenario(const char* name)
     MeTerrain::SetZoom(1);
     MeTerrain::InitZoom();
     MeBigMap::Centre(g_MapView.x, g_MapView.y);
+    MeMenuFile::StoreBaseline();
     me.category = g_ScenarioCategory;
     if (me.desktop) me.desktop->Repaint(nullptr);
 }
@@ -258,6 +260,7 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
         if (pass == savePass) {
             EXPECT_EQ(Scenario_Save(), 1);
             EXPECT_EQ(Map_Save(g_ScenarioMapPath), 1);
+            MeMenuFile::StoreBaseline(); // saved: Ctrl+Q has nothing to ask
             editorCrc = TerrainCrc();
         }
         if (g_GameState == GS_INGAME && ++inGame == 1) gameCrc = TerrainCrc();

@@ -1,0 +1,185 @@
+#include "editor/mefile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ai/ai.h"
+#include "core/crc32.h"
+#include "editor/editor.h"
+#include "map/map.h"
+#include "map/overlay.h"
+#include "map/region.h"
+#include "rules/endcond.h"
+#include "units/building.h"
+#include "units/iterate.h"
+#include "units/team.h"
+#include "units/trail.h"
+#include "units/unit.h"
+
+static void Put(uint8_t* p, uint32_t u)
+{
+    p[0] = (uint8_t)u, p[1] = (uint8_t)(u >> 8), p[2] = (uint8_t)(u >> 16), p[3] = (uint8_t)(u >> 24);
+}
+
+// Every number goes in as 4 little-endian bytes whatever the host, so the
+// value doesn't depend on how the records are laid out.
+static uint32_t Word(uint32_t crc, int32_t v)
+{
+    uint8_t b[4];
+    Put(b, (uint32_t)v);
+    return Crc32_Update(crc, b, sizeof b);
+}
+
+static uint32_t Text(uint32_t crc, const char* s)
+{
+    return s ? Crc32_Update(crc, s, std::strlen(s)) : crc;
+}
+
+static uint32_t Buildings(uint32_t crc)
+{
+    ITERATOR it;
+    Iterate_BuildInit(&it, 0, TR_ALL);
+    while (BUILDING* b = Iterate_BuildNext(&it)) {
+        crc = Word(crc, b->tilex);
+        crc = Word(crc, b->tiley);
+        crc = Word(crc, b->team);
+        crc = Word(crc, b->id);
+        crc = Word(crc, b->hitpoints);
+    }
+    return crc;
+}
+
+// Up to 64 bytes gathered for one CRC call: a unit's fields go in one piece.
+struct BYTES {
+    uint8_t b[64];
+    size_t n = 0;
+    void Add(int32_t v)
+    {
+        Put(b + n, (uint32_t)v);
+        n += 4;
+    }
+};
+
+static uint32_t Units(uint32_t crc)
+{
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    while (UNIT* u = Iterate_UnitNext(&it)) {
+        BYTES f;
+        f.Add(u->tilepos.x);
+        f.Add(u->tilepos.y);
+        f.b[f.n++] = (uint8_t)u->team;
+        f.Add(u->id);
+        f.Add(u->hitpoints);
+        f.Add(u->sorder.code);
+        if (u->sorder.code == SO_TRAIL) {
+            f.Add(u->sorder.trail.followstate == 1);
+            f.Add(u->sorder.trail.mode);
+        } else if (u->sorder.code == SO_AUTOMOVE) {
+            f.Add(u->sorder.automove.level);
+        }
+        // The Orders layer may change only these; leaving them out would let
+        // Quit drop that edit without asking.
+        f.Add(u->usertactaiinfo.tenacity);
+        f.Add(u->usertactaiinfo.autonomy);
+        f.Add(u->usertactaiinfo.selfpreservation);
+        crc = Crc32_Update(crc, f.b, f.n);
+        if (u->localtrail)
+            for (const WAYPOINT* wp = u->localtrail->head; wp; wp = wp->next) {
+                BYTES w;
+                w.Add(wp->type);
+                w.Add(wp->value);
+                w.Add(wp->x);
+                w.Add(wp->y);
+                crc = Crc32_Update(crc, w.b, w.n);
+            }
+    }
+    return crc;
+}
+
+static uint32_t Overlays(uint32_t crc)
+{
+    for (const OVERLAY* o = g_Overlays; o; o = o->nextoverlay) {
+        if (o->type == -1) continue;
+        crc = Word(crc, o->tilepos.x);
+        crc = Word(crc, o->tilepos.y);
+        crc = Word(crc, o->type);
+    }
+    return crc;
+}
+
+// The map is most of the sequence: one row at a time keeps it near the speed
+// of a checksum over a plain block.
+static uint32_t Elements(uint32_t crc)
+{
+    if (!g_MapElements) return crc;
+    uint8_t row[MAP_MAX_SIDE * 8];
+    const int w = std::min(mapsizex, (int)MAP_MAX_SIDE);
+    for (int y = 0; y < mapsizey; y++) {
+        // A row is w elements side by side: no per-element bounds check.
+        const MAP_ELEMENT* line = g_MapElements + (size_t)y * mapsizex;
+        for (int x = 0; x < w; x++) {
+            const MAP_ELEMENT* e = line + x;
+            Put(row + 8 * x, e->initalt);
+            Put(row + 8 * x + 4, e->tile);
+        }
+        crc = Crc32_Update(crc, row, (size_t)w * 8);
+    }
+    return crc;
+}
+
+static uint32_t Regions(uint32_t crc)
+{
+    for (const REGION* r = Region_FindByIndex(1); r; r = Region_FindByIndex(0)) {
+        crc = Word(crc, r->x1);
+        crc = Word(crc, r->x2);
+        crc = Word(crc, r->y1);
+        crc = Word(crc, r->y2);
+    }
+    return crc;
+}
+
+static uint32_t Teams(uint32_t crc)
+{
+    for (int t = 0; t < MEEDITOR_TEAMS; t++) {
+        const TEAM_DATA& d = teamdata[t];
+        crc = Text(crc, Endcond_GetEndCondFile(t));
+        crc = Text(crc, AI_GetFsmFilename(t, 0));
+        for (int i = 0; i < TEAM_MAXTEAMS; i++) crc = Word(crc, d.relation[i]);
+        crc = Word(crc, d.side);
+        crc = Word(crc, d.type);
+        crc = Word(crc, d.credits);
+        crc = Word(crc, d.startpos.x);
+        crc = Word(crc, d.startpos.y);
+        crc = Word(crc, d.unitdef.selfpreservation);
+        crc = Word(crc, d.unitdef.tenacity);
+        crc = Word(crc, d.unitdef.autonomy);
+        crc = Word(crc, d.group);
+    }
+    return crc;
+}
+
+uint32_t MeMenuFile::ChangeChecksum(void)
+{
+    if (!(g_MeEditor.flags & MEF_OPEN)) return 0;
+    uint32_t crc = 0;
+    crc = Buildings(crc);
+    crc = Units(crc);
+    crc = Overlays(crc);
+    crc = Elements(crc);
+    crc = Regions(crc);
+    return Teams(crc);
+}
+
+int MeMenuFile::IsModified(void)
+{
+    if (!(g_MeEditor.flags & MEF_MODIFIED) && ChangeChecksum() != g_MeEditor.baseline)
+        g_MeEditor.flags |= MEF_MODIFIED;
+    return (g_MeEditor.flags & MEF_MODIFIED) != 0;
+}
+
+void MeMenuFile::StoreBaseline(void)
+{
+    g_MeEditor.baseline = ChangeChecksum();
+    g_MeEditor.flags &= ~MEF_MODIFIED;
+}

@@ -1,0 +1,79 @@
+// The editor's File layer: whether the open scenario has unsaved changes,
+// and the small modal boxes every layer uses.
+//
+// Edits are not tracked one by one: a CRC-32 over the scenario's content is
+// compared with a baseline taken at start-up, load, create and save. The
+// checksum leaves out what the scenario writer doesn't round-trip as an
+// edit (scenario name, tech level, terrain name, unit and building types, a
+// building's critical flag, current altitude, water and mineral).
+#pragma once
+
+#include <cstdint>
+
+class QIList;
+class QIPopup;
+class QISlider;
+class QIString;
+
+class MeMenuFile {
+public:
+    // The content checksum of the open scenario: buildings, units (with
+    // their orders, tactical settings and trail), overlays, map elements,
+    // regions and the nine teams, in that order; 0 with no scenario open.
+    static uint32_t ChangeChecksum(void);
+    // 1 when the scenario differs from the baseline. A found difference
+    // sticks (MEF_MODIFIED) until the next baseline, undone edits included.
+    static int IsModified(void);
+    // The baseline becomes the current checksum; the modified flag clears.
+    static void StoreBaseline(void);
+
+    // A popup named id with the title, holding a static (also id) with text
+    // centred 42 pixels below its top; as wide as the text in the editor
+    // font plus 64, at least 180, and 110 high. show: opened at once. The
+    // caller closes it.
+    static QIPopup* MessageBox(const char* id, const char* title, const char* text, int show);
+    // "Error!" with the text of key + "Desc" (else format) and one button
+    // key + "Ok"; returns once it is clicked.
+    static void ErrorBox(const char* key, const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // "Wait!" with Ok (key + "Ok") and Cancel (key + "Cancel"): the modal
+    // result, 23 for Ok.
+    static int QueryBox(const char* key, const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // One text item per file matching pattern (a path with wildcards in its
+    // last part), named in lower case with an upper-case first letter, in
+    // directory order; directories are skipped.
+    static void ListFiles(QIList* list, const char* pattern);
+    // A modal 160 x 300 picker of the files matching any of the patterns
+    // (joined by ';', listed in that order). Ok puts the picked name (empty
+    // when none) into result; Cancel leaves it as it was.
+    static void FileListDialog(const char* id, const char* title, QIString* result, const char* patterns);
+    // The scroll bar's up and down buttons, cut from "up.bmp" and "dn.bmp".
+    static void BuildScrollList(QISlider* bar);
+    // A message panel with a progress bar over steps steps, left up while
+    // the caller works; CloseWaitPanel takes it down.
+    static void ShowWaitPanel(int steps, const char* id, const char* title, const char* text);
+    static void CloseWaitPanel(void);
+    // One step more, with text and the percentage done, drawn and flipped
+    // at once; nothing while no wait panel is up.
+    static void LoadProgress(const char* text);
+    // The wait panel's popup, null when none is up.
+    static QIPopup* WaitPanel(void);
+
+    // The folder named by the scenario name text in the open category:
+    // written (its three files), after asking before overwriting another
+    // scenario; on a failed write an error box, the baseline kept.
+    static void Save(void);
+    // With a modified scenario open outside the fixed category: asks to save
+    // it, and saves it under its own name on Ok.
+    static void QuerySave(void);
+    // The folder named by the scenario name text removed with all it holds,
+    // after asking; the open scenario stays in memory.
+    static void Delete(void);
+
+    // Shared by the File layer's boxes: the strings' text of key (else
+    // format) expanded into out (256 bytes); the modal run of a popup with
+    // the map's drawing held; Ok and Cancel buttons named key + "Ok" and
+    // key + "Cancel" in slots 0 and 1.
+    static void FormatText(char* out, const char* key, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    static int RunModal(QIPopup* pop);
+    static void AddOkCancel(QIPopup* pop, const char* key);
+};
