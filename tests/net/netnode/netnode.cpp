@@ -209,8 +209,7 @@ void Guest(void)
     if (!WaitFor([] { return Locked(+[] { return g_NetLaunched; }); }, 60000)) Fail("no launch came");
 }
 
-// The run of a game, with Part of the staged settings given to it: the
-// nodes' teams are played by humans.
+// Each modem status the line reports, kept for the summary.
 void OnModemStatus(const char* id)
 {
     TLOG(TLOG_DIAG, "modem status %s", id);
@@ -235,6 +234,8 @@ void CallByModem(void)
     if (!MODEM_Connect()) Fail("the call's line could not be had");
 }
 
+// The run of a game, with the staged settings given to it: the nodes'
+// teams are played by humans.
 void PlayGame(void)
 {
     InitCommonGameSystems();
