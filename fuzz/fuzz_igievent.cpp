@@ -39,23 +39,7 @@ static const uint32_t s_kinds[] = {EV_RIGHTDOWN,    EV_LEFTDOWN,      EV_KEY,   
 
 static void OpenWorld(void)
 {
-    g_NewMapRequest = MAP_NEWREQUEST{1, 24, 24, 4, 1};
-    if (!Map_Load(nullptr)) abort();
-    Effects_Init();
-    Mapgrid_Init();
-    Fog_Init();
-    Team_SetDefaults();
-    Team_InitTeamData();
-    Units_InitAll();
-    Build_InitAll();
-    Tfgen_Reset();
-    Uid_Reset();
-    Units_ResetGroupIds();
-    Rand_SetPosition(0);
-    Orders_Init();
-    Input_Init();
-    Event_Init();
-    g_LocalTeam = 0;
+    QvFuzz_OpenInterfaceWorld(24);
     UNITTYPE* tank = Units_NewType();
     if (!tank) abort();
     snprintf(tank->symbolid, sizeof tank->symbolid, "Tank");

@@ -46,23 +46,7 @@ static const int s_heldKeys[6] = {SC_LSHIFT, SC_RSHIFT, SC_LCTRL, SC_RCTRL, SC_L
 
 static void OpenWorld(void)
 {
-    g_NewMapRequest = MAP_NEWREQUEST{1, 32, 32, 4, 1};
-    if (!Map_Load(nullptr)) abort();
-    Effects_Init();
-    Mapgrid_Init();
-    Fog_Init();
-    Team_SetDefaults();
-    Team_InitTeamData();
-    Units_InitAll();
-    Build_InitAll();
-    Tfgen_Reset();
-    Uid_Reset();
-    Units_ResetGroupIds();
-    Rand_SetPosition(0);
-    Orders_Init();
-    Input_Init();
-    Event_Init();
-    g_LocalTeam = 0;
+    QvFuzz_OpenInterfaceWorld(32);
     g_DebugFlags = 0;
     Team_ForceRelation(0, 1, TR_ENEMY);
     UNITTYPE* tank = Units_NewType();

@@ -47,23 +47,7 @@ static std::string s_savedir, s_outside;
 
 static void OpenWorld(void)
 {
-    g_NewMapRequest = MAP_NEWREQUEST{1, 24, 24, 4, 1};
-    if (!Map_Load(nullptr)) abort();
-    Effects_Init();
-    Mapgrid_Init();
-    Fog_Init();
-    Team_SetDefaults();
-    Team_InitTeamData();
-    Units_InitAll();
-    Build_InitAll();
-    Tfgen_Reset();
-    Uid_Reset();
-    Units_ResetGroupIds();
-    Rand_SetPosition(0);
-    Orders_Init();
-    Input_Init();
-    Event_Init();
-    g_LocalTeam = 0;
+    QvFuzz_OpenInterfaceWorld(24);
     g_NetworkGame = 0;
     g_DebugFlags = DBG_DEBUGMODE; // the communications panel opens
     snprintf(g_SaveDir, sizeof g_SaveDir, "%s", s_savedir.c_str());

@@ -3,11 +3,14 @@
 #include <cstdlib>
 
 #include "core/gamestate.h"
+#include "core/rand.h"
+#include "core/uid.h"
 #include "map/fog.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
 #include "platform/effects.h"
 #include "platform/input.h"
+#include "rules/tfgen.h"
 #include "ui/igi.h"
 #include "ui/igibuild.h"
 #include "ui/igievnt.h"
@@ -22,6 +25,27 @@
 #include "units/unit.h"
 #include "units/unitlist.h"
 #include "units/vortex.h"
+
+void QvFuzz_OpenInterfaceWorld(int side)
+{
+    g_NewMapRequest = MAP_NEWREQUEST{1, side, side, 4, 1};
+    if (!Map_Load(nullptr)) abort();
+    Effects_Init();
+    Mapgrid_Init();
+    Fog_Init();
+    Team_SetDefaults();
+    Team_InitTeamData();
+    Units_InitAll();
+    Build_InitAll();
+    Tfgen_Reset();
+    Uid_Reset();
+    Units_ResetGroupIds();
+    Rand_SetPosition(0);
+    Orders_Init();
+    Input_Init();
+    Event_Init();
+    g_LocalTeam = 0;
+}
 
 void QvFuzz_CloseInterfaceWorld(void)
 {
