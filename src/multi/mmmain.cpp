@@ -8,6 +8,7 @@
 #include "multi/mmframe.h"
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
+#include "multi/mmznet.h"
 #include "net/net.h"
 #include "widgets/qibutton.h"
 #include "widgets/qiedit.h"
@@ -51,6 +52,12 @@ int MM_main_internet(QIWidget*, int code, QIARG)
     return 0;
 }
 
+int MM_main_znet(QIWidget*, int code, QIARG)
+{
+    if (code == QIN_CLICKED) Connect(MM_znet_connect, MM_znet_page, "Zephnet Not Available");
+    return 0;
+}
+
 int MM_main_exit(QIWidget*, int code, QIARG)
 {
     if (code != QIN_CLICKED) return 0;
@@ -79,9 +86,9 @@ void MM_main_init(QIWidget* backdrop)
         const char* label;
         QIHANDLER handler;
     };
-    // The online service, modem and serial buttons act once their pages exist.
+    // The modem and serial buttons act once their pages exist.
     static const CONNECTION kButtons[] = {
-        {"MainZephnet", "INTERNET", nullptr},
+        {"MainZephnet", "INTERNET", MM_main_znet},
         {"MainIPX", "Local Area Network [IPX]", MM_main_ipx},
         {"MainModem", "Dial-Up MODEM", nullptr},
         {"MainSerial", "SERIAL/NULL MODEM", nullptr},

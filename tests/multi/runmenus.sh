@@ -12,17 +12,28 @@ fi
 node=$1 rundir=$2 base=$3 timeout=$4 scripts=$5 case=$6
 shift 6
 work=$(mktemp -d "${TMPDIR:-/tmp}/menus.XXXXXX")
-trap '[ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
-# The staging case plays its game on the eight-player map.
+srvpid=""
+trap '[ -n "$srvpid" ] && kill "$srvpid" 2>/dev/null; [ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
+# The staging and online cases play their game on the eight-player map.
 scenario=DUEL
-[ "$case" = staging ] && scenario=MELEE
+[ "$case" = staging ] || [ "$case" = online ] && scenario=MELEE
+# The online case meets at the meeting server ($MEETSRV) on 127.BASE.0.100,
+# two lobby rooms, its default port.
+if [ "$case" = online ]; then
+    "$MEETSRV" --address "127.$base.0.100" --lobbies 2 --port-file "$work/port" > "$work/server.txt" 2>&1 &
+    srvpid=$!
+    t=0
+    while [ ! -s "$work/port" ] && [ "$t" -lt 50 ]; do sleep 0.1; t=$((t + 1)); done
+    [ -s "$work/port" ] || { echo "the meeting server did not start"; cat "$work/server.txt"; exit 1; }
+fi
 pids="" i=0
 for name in "$@"; do
     d="$work/node$i"
     mkdir -p "$d"
     sed -e 's/^\( *SetEntryPoint *\).*/\1MULTI/' -e 's/^\( *SetStartCategory *\).*/\1MULTI/' \
         -e 's/^\( *SetStartScenario *\).*/\1"'"$scenario"'"/' -e "s/^\\( *SetPlayerName *\\).*/\\1\"$name\"/" \
-        -e 's/^\( *EnableDiagnostics.*\)/\1\n    EnableSetup      1/' "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
+        -e 's/^\( *EnableDiagnostics.*\)/\1\n    EnableSetup      1/' \
+        -e "s/^\\( *SetZephnetServer *\\).*/\\1\"127.$base.0.100\"/" "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
     if [ "$i" = 2 ] && [ "$case" = udp ]; then
         printf 'INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\n' > "$d/Address.txt"
     else
@@ -44,6 +55,12 @@ for p in $pids; do
     fi
     i=$((i + 1))
 done
+if [ -n "$srvpid" ]; then
+    kill -TERM "$srvpid"
+    wait "$srvpid"
+    srvpid=""
+    sed 's/^/[server] /' "$work/server.txt"
+fi
 i=0
 for name in "$@"; do
     echo "---- node $i ($name)"
@@ -57,7 +74,7 @@ if [ "$case" = udp ]; then
     grep -q "^127.$base.0.1\$" "$work/node2/Address.txt" || { echo "node 2: entry not written"; failed=1; }
 fi
 # A launched game: every node played the same updates alike.
-if [ "$case" = staging ]; then
+if [ "$case" = staging ] || [ "$case" = online ]; then
     for i in $(seq 0 $(($# - 1))); do
         grep -o "Staging row.*\|Updating the game\|Launched team.*" "$work/node$i/quorvex.log" | sed "s/^/[node $i] /"
         grep -o "Launched team.*" "$work/node$i/quorvex.log" > "$work/t$i"

@@ -5,6 +5,8 @@
 //   click PAGE/NAME[#K]   clicks the K-th (from 0) widget of that name on a
 //                         shown page or pop-up
 //   row PAGE/LIST I       clicks row I of a list
+//   pick PAGE/LIST TEXT   clicks the first row whose text holds TEXT
+//   label PAGE/NAME TEXT  waits until a static text holds TEXT, and prints it
 //   clear PAGE/NAME       clicks an edit field and deletes its text
 //   type TEXT             types the rest of the line; key CODE a scan code
 //   shown PAGE            waits until the page (or pop-up) is shown
