@@ -20,7 +20,7 @@ scenario=DUEL
 # The online case meets at the meeting server ($MEETSRV) on 127.BASE.0.100,
 # two lobby rooms, its default port.
 if [ "$case" = online ]; then
-    "$MEETSRV" --address "127.$base.0.100" --lobbies 2 --port-file "$work/port" > "$work/server.txt" 2>&1 &
+    "$MEETSRV" --address "127.$base.0.100" --port 2626 --lobbies 2 --port-file "$work/port" > "$work/server.txt" 2>&1 &
     srvpid=$!
     t=0
     while [ ! -s "$work/port" ] && [ "$t" -lt 50 ]; do sleep 0.1; t=$((t + 1)); done
