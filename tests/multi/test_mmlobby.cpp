@@ -1,6 +1,8 @@
 // The online lobby, its rooms and games and the server list, in-process: the
 // client under test against the meeting server on a thread, the other
 // players bare library handles, pop-ups answered by scripted passes.
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,9 +21,11 @@
 #include "net/net.h"
 #include "net/zeph.h"
 #include "platform/graph.h"
+#include "platform/palette.h"
 #include "platform/plat.h"
 #include "platform/thread.h"
 #include "platform/video.h"
+#include "support/golden.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qiedit.h"
 #include "widgets/qilist.h"
@@ -85,6 +89,15 @@ ZephSessionRecord Session(const char* name, const char* password, uint16_t id = 
 }
 
 ZephSessionRecord Lobby(int n) { return Session(("Lobby " + std::to_string(n)).c_str(), "", (uint16_t)n, 1); }
+
+void Type(QvPassScript& s, const std::string& text)
+{
+    for (char c : text) {
+        QvPass p = QvKey(0x1E);
+        p.character = c;
+        s.Add(p);
+    }
+}
 
 uint32_t s_virtual;
 uint32_t FastClock(void) { return s_virtual += 100; }
@@ -151,14 +164,6 @@ protected:
         Zeph_PlayerListRewind();
         while (Zeph_PlayerListNext()) n++;
         return n;
-    }
-    static void Type(QvPassScript& s, const std::string& text)
-    {
-        for (char c : text) {
-            QvPass p = QvKey(0x1E);
-            p.character = c;
-            s.Add(p);
-        }
     }
 };
 
@@ -382,6 +387,8 @@ TEST_F(MmLobby, LeavingThePage)
         Mm_SwitchPage(MM_main_page(), MM_znet_page());
         r.handler(nullptr, QIN_CLICKED, 0);
         EXPECT_EQ(Zeph_Handle(), nullptr) << r.name;
+        EXPECT_EQ(Zeph_GetModeratorInfo()->id, 0) << r.name << ": no owner of a left session";
+        EXPECT_STREQ(Zeph_GetRoomInfo()->name, "") << r.name;
         EXPECT_EQ(Mm_Poll(), nullptr) << r.name;
         EXPECT_FALSE(Shown("MultiMenuZephnet")) << r.name;
         if (r.page) {
@@ -600,6 +607,100 @@ TEST_F(MmLobby, TheServerList)
     EXPECT_TRUE(Logged("Calling Poll Function..."));
     EXPECT_EQ(Find("ZSvrSearching"), nullptr);
     EXPECT_EQ(Rows(MM_zsvr_list()), "");
+}
+
+// ---------------------------------------------------------------- frames
+
+// The pages as they look (a mismatch writes the frame beside the test, not
+// in the menus' temporary directory).
+const std::string out = [] {
+    char cwd[4096];
+    return std::string(getcwd(cwd, sizeof cwd) ? cwd : ".") + "/";
+}();
+
+class MmLobbyFrames : public MmFixture {
+protected:
+    ::testing::AssertionResult Frame(uint32_t golden, const char* file)
+    {
+        for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+        desktop->Draw(nullptr, nullptr);
+        return DemoFixture_Matches(Backbuf_Lock()->data, g_Palette, golden, (out + file).c_str());
+    }
+    void Lobby(void)
+    {
+        Build();
+        Mm_SwitchPage(MM_main_page(), MM_znet_page());
+        const QIFont* f = &MM_menu.fonts[MM_FONT_TEXT];
+        MM_znet.serverText->SetText("127.0.0.100");
+        MM_znet.roomText->SetText("Lobby 1");
+        MM_znet.messagesTitle->SetText("Messages in Lobby 1");
+        for (const char* room : {"Lobby 1", "Lobby 2", "Den"})
+            MM_znet.rooms->InsertSorted(new MMScrollZnetRoom(f, Session(room, room[0] == 'D' ? "key" : "")));
+        ZephSessionRecord game = Session("War", "", 1, 65536);
+        game.players = 2;
+        MM_znet.games->InsertSorted(new MMScrollZnetGame(f, game));
+        MM_znet.games->InsertSorted(new MMScrollZnetGame(f, Session("Secret war", "pw", 2, 65536)));
+        MM_znet.players->Add(new MMScrollZnetPlayer(f, ZephPlayerRecord{"Player 1", 1, 0}));
+        MM_znet.players->Add(new MMScrollZnetPlayer(f, ZephPlayerRecord{"Player 2", 2, 0}));
+        MM_znet_add_message("Player 2", "hello");
+        MM_znet_add_message("Player 2", "\xFEjust you");
+        MM_znet_add_line("[Player 2] psst");
+        MM_znet.rooms->SetCurrent(0);
+        MM_znet.games->SetCurrent(1);
+        desktop->TickAll(nullptr);
+    }
+};
+
+TEST_F(MmLobbyFrames, TheLobbyWithRowsInEveryList)
+{
+    Lobby();
+    EXPECT_TRUE(Frame(0xC5977407u, "mm_lobby.pcx"));
+}
+
+TEST_F(MmLobbyFrames, TheCreateRoomPopupLocked)
+{
+    Lobby();
+    for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+    desktop->Draw(nullptr, nullptr);
+    QvPassScript s;
+    s.Wait(1000);
+    Click(s, NAME_X, NAME_Y);
+    Type(s, "Den");
+    s.Add(QvKey(28));
+    Click(s, NAME_X, PASSWORD_Y);
+    Type(s, "key");
+    s.Add(QvKey(28)).Wait(10, 2);
+    const int last = 3 + 3 + 1 + 3 + 3 + 1 + 2;
+    Click(s, CANCEL_X, BUTTON_Y);
+    s.stopWhenDone = false;
+    bool seen = false;
+    s.onPass = [&](int pass) {
+        if (pass != last) return;
+        const uint8_t* pixels;
+        const PAL_RGB* palette;
+        ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x734163E8u, (out + "mm_createroom.pcx").c_str()));
+        seen = true;
+    };
+    MM_znet_create_room(nullptr, QIN_CLICKED, 0);
+    EXPECT_TRUE(seen);
+}
+
+TEST_F(MmLobbyFrames, TheServerList)
+{
+    Build();
+    Mm_SwitchPage(MM_main_page(), MM_zsvr_page());
+    snprintf(g_Config.zephnetserver, sizeof g_Config.zephnetserver, "127.0.0.100");
+    MM_zsvr_show_server();
+    Mm_SetPoll(nullptr);
+    for (const char* host : {"127.0.0.100", "meet.example"}) {
+        ZephServerRecord r{};
+        snprintf(r.host, sizeof r.host, "%s", host);
+        MM_zsvr_list()->Add(new MMScrollServer(&MM_menu.fonts[MM_FONT_TEXT], r));
+    }
+    MM_zsvr_list()->SetCurrent(1);
+    desktop->TickAll(nullptr);
+    EXPECT_TRUE(Frame(0x1EEC4C4Bu, "mm_servers.pcx"));
 }
 
 } // namespace
