@@ -13,6 +13,7 @@
 
 #include "core/addrbook.h"
 #include "core/bytes.h"
+#include "core/gamestate.h"
 #include "core/utils.h"
 #include "fuzzsupport.h"
 #include "gen_multimenu.h"
@@ -26,6 +27,7 @@
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qiedit.h"
 #include "widgets/qilist.h"
 
 namespace {
