@@ -178,6 +178,7 @@ void MeEditor::Close(void)
     view.bigMap = nullptr;
     view.miniMap = nullptr;
     sideWidget = groupWidget = statsLayer = nullptr;
+    outstandingList = nullptr;
     endCondSelector.widget = fsmSelector.widget = nullptr;
     for (METEAM& t : teams) t.relationWidget = nullptr;
 }
