@@ -50,10 +50,23 @@ bool MeStats::IsSource(const BUILDINGTYPE* type, int resource)
     return type && resource >= 0 && resource < BUILD_RESOURCES && type->resource[resource].production > 0;
 }
 
+// The tech-level text and the edit showing it, from the game's tech level:
+// the edit keeps its own copy of the text between edits.
+static void ShowTechLevel(void)
+{
+    MeEditor& me = g_MeEditor;
+    if (!me.techLevel) return;
+    me.techLevel->Format(MESTATS_TECHTEXT, "%d", g_TechLevel);
+    QIEditBase* edit = me.desktop ? dynamic_cast<QIEditBase*>(me.desktop->FindByName("TechLevel")) : nullptr;
+    if (!edit || edit->Editing()) return;
+    snprintf(edit->buffer, (size_t)edit->maxLength + 1, "%s", me.techLevel->c_str());
+    if (!edit->IsHidden()) edit->Draw(nullptr);
+}
+
 void MeStats::Recount(void)
 {
     MeEditor& me = g_MeEditor;
-    if (me.techLevel) me.techLevel->Format(MESTATS_TECHTEXT, "%d", g_TechLevel);
+    ShowTechLevel();
     for (METEAM& t : me.teams) t.buildings = t.units = t.worth = 0;
     me.waterTotal = me.crystalTotal = me.overlayTotal = 0;
     ITERATOR it;
@@ -118,7 +131,7 @@ void MeStats::CommitTechLevel(void)
         g_TechLevel = level;
     else
         TLOG(MESTATS_TECHLOG, "tech level out of range [%d]", level);
-    me.techLevel->Format(MESTATS_TECHTEXT, "%d", g_TechLevel);
+    ShowTechLevel();
 }
 
 // ---------------------------------------------------------------- the layer
