@@ -1,6 +1,9 @@
 // The online lobby, its rooms and games and the server list, in-process: the
 // client under test against the meeting server on a thread, the other
 // players bare library handles, pop-ups answered by scripted passes.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -19,6 +22,7 @@
 #include "multi/mmznet.h"
 #include "multi/mmzsvr.h"
 #include "net/net.h"
+#include "net/udp.h"
 #include "net/zeph.h"
 #include "platform/graph.h"
 #include "platform/palette.h"
@@ -528,11 +532,17 @@ TEST_F(MmLobby, ACreatedGameIsHostedAndAnOwnerlessOneIsNotJoined)
     EXPECT_TRUE(Logged("Couldn't find the owner of the game"));
     EXPECT_TRUE(Shown("MultiMenuZephnet"));
     EXPECT_FALSE(NetPkt_Running());
-    // Our own game: without an address UDP can't start and the page stays
-    // (the service session is the game's already); with one it is hosted and
-    // the staging page follows.
+    // Our own game: while its port is taken UDP can't start and the page
+    // stays (the service session is the game's already); then it is hosted
+    // and the staging page follows.
+    const int taken = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(UDP_PORT);
+    at.sin_addr.s_addr = inet_addr("127.0.0.9");
+    ASSERT_EQ(bind(taken, (sockaddr*)&at, sizeof at), 0);
     for (int address = 0; address < 2; address++) {
-        if (address) setenv("QUORVEX_NETADDRESS", "127.0.0.1", 1);
+        setenv("QUORVEX_NETADDRESS", address ? "127.0.0.1" : "127.0.0.9", 1);
         ASSERT_EQ(Zeph_JoinRoom(&lobby, ""), nullptr);
         log.clear();
         QvPassScript s;
@@ -551,6 +561,7 @@ TEST_F(MmLobby, ACreatedGameIsHostedAndAnOwnerlessOneIsNotJoined)
         EXPECT_EQ(Shown("MultiMenuZephnet"), !address);
     }
     unsetenv("QUORVEX_NETADDRESS");
+    close(taken);
 }
 
 // ---------------------------------------------------------------- server list
