@@ -417,4 +417,39 @@ TEST_F(SavedBattle, AHandleToAReusedUnitIsStoredStaleAndLeavesItsListById)
     EXPECT_NE(U(90), nullptr);
 }
 
+// What computer players keep on units and buildings is theirs: a save
+// stores it as zeros and leaves the game's own; the mini-buildings' seen
+// flags come back with a load.
+TEST_F(SavedBattle, ComputerPlayersKeepTheirRecordsAndSeenFlagsComeBack)
+{
+    Start();
+    PlayTo(40);
+    UNIT* u = U(2);
+    BUILDING* b = Build_FindById(1011);
+    ASSERT_TRUE(u && b);
+    u->ai.arrived = 7;
+    u->ai.producer_id = 1012;
+    b->ai.account = 3;
+    b->ai.refundable = 50;
+    std::vector<std::pair<int, int>> seen;
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        for (BUILDING* x = teamdata[t].firstbuilding; x; x = x->teamnext) seen.push_back({x->id, x->minib->seen});
+    int flags = 0;
+    for (const auto& [id, flag] : seen) flags += flag;
+    ASSERT_GT(flags, 0);
+    ASSERT_LT(flags, (int)seen.size());
+    const std::string path = dir_.file("ai.sav");
+    ASSERT_EQ(Save_Game(path.c_str(), 0), 1);
+    EXPECT_EQ(u->ai.arrived, 7);
+    EXPECT_EQ(u->ai.producer_id, 1012);
+    EXPECT_EQ(b->ai.refundable, 50);
+    b->minib->seen = !b->minib->seen;
+
+    ASSERT_EQ(Save_Load(path.c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(U(2)->ai.arrived, 0);
+    EXPECT_EQ(U(2)->ai.producer_id, 0);
+    EXPECT_EQ(Build_FindById(1011)->ai.refundable, 0);
+    for (const auto& [id, flag] : seen) EXPECT_EQ(Build_FindById(id)->minib->seen, flag) << "building " << id;
+}
+
 } // namespace
