@@ -26,6 +26,7 @@
 #include "platform/video.h"
 #include "rules/endcond.h"
 #include "save/save.h"
+#include "save/savetype.h"
 #include "units/building.h"
 #include "units/buildbay.h"
 #include "units/constructq.h"
@@ -305,7 +306,8 @@ const Feature kFeatures[] = {
     {"an explosion", [] { return Expl_Count() > 0; }},
     {"a vortex", [] { return Vortex_Count() > 0; }},
     {"a wave", [] { return Swave_Count() > 0; }},
-    {"a building under construction", [] { return AnyBuilding([](BUILDING* b) { return b->state == BS_BEINGBUILT; }); }},
+    {"a building under construction",
+     [] { return AnyBuilding([](BUILDING* b) { return b->state == BS_BEINGBUILT; }); }},
     {"a construct queue", [] { return Units_ConstructQueueCount() > 0; }},
     {"a service queue", [] { return AnyBuilding([](BUILDING* b) { return b->queue.count > 0; }); }},
     {"a hold", [] { return AnyBuilding([](BUILDING* b) { return b->hold.count > 0; }); }},
@@ -450,6 +452,32 @@ TEST_F(SavedBattle, ComputerPlayersKeepTheirRecordsAndSeenFlagsComeBack)
     EXPECT_EQ(U(2)->ai.producer_id, 0);
     EXPECT_EQ(Build_FindById(1011)->ai.refundable, 0);
     for (const auto& [id, flag] : seen) EXPECT_EQ(Build_FindById(id)->minib->seen, flag) << "building " << id;
+}
+
+// Packages naming the units that made them, round in a circle: every unit
+// is one block, reached from its team's list, and the circle comes back.
+TEST_F(SavedBattle, PackagesNamingTheirMakersInACircleSaveEachUnitOnce)
+{
+    Start();
+    PlayTo(5);
+    BUILDINGTYPE* depot = &g_BuildingTypes[Textfile_FindBuildingType("DemoDepot")];
+    const int ids[] = {8, 9, 24};
+    for (int i = 0; i < 3; i++) {
+        UNIT* maker = U(ids[(i + 1) % 3]);
+        ASSERT_NE(maker, nullptr);
+        U(ids[i])->building_package = new BUILDINGPACKAGE{depot, {maker, maker->id}};
+    }
+    const std::string path = dir_.file("circle.sav");
+    ASSERT_EQ(Save_Game(path.c_str(), 0), 1);
+    EXPECT_EQ(Save_TypeBlocks(ST_UNIT), (uint32_t)Units_Count());
+    EXPECT_EQ(Save_TypeBlocks(ST_BUILDINGPACKAGE), 3u);
+    ASSERT_EQ(Save_Load(path.c_str()), SAVE_LOADED) << Save_LoadError();
+    for (int i = 0; i < 3; i++) {
+        const BUILDINGPACKAGE* p = U(ids[i])->building_package;
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->whomademe.unit, U(ids[(i + 1) % 3]));
+        EXPECT_EQ(p->whomademe.id, ids[(i + 1) % 3]);
+    }
 }
 
 } // namespace
