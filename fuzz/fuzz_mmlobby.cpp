@@ -254,6 +254,7 @@ void Run(const uint8_t* data, size_t size)
     Zeph_SetTagAMHandler(MM_znet_add_message);
     Zeph_SetTagAKHandler(MM_znet_kicked);
     MM_znet.mode = data[0] & 1;
+    MM_znet_refill(); // the last input's rows are gone
     MM_menu.desktop = nullptr; // boxes log instead of waiting for a click
     Zeph_EnumSessions();
     Zeph_JoinFirstOpenRoom();

@@ -131,6 +131,7 @@ void RoomEntered(const char* error)
             l->SetCurrent(-1);
             Mm_RedrawList(l);
         }
+    MM_znet_refill();
 }
 
 void Hint(const char* fallback)

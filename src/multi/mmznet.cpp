@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/config.h"
+#include "core/crc32.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "multi/mmframe.h"
@@ -69,6 +70,42 @@ void MM_znet_error(const char* key)
 #pragma GCC diagnostic pop
 }
 
+// The check value of a client list of sessions, in the client's order.
+static uint32_t SessionsCheck(void (*rewind)(void), ZephSessionRecord* (*next)(void))
+{
+    uint32_t crc = Crc32_Block("", 0), n = 0;
+    rewind();
+    while (const ZephSessionRecord* r = next()) {
+        uint8_t bytes[DP_SESSION_BYTES];
+        Zeph_SessionToBytes(r, bytes);
+        crc = Crc32_Update(crc, bytes, sizeof bytes);
+        n++;
+    }
+    return Crc32_Update(crc, &n, sizeof n) | 1;
+}
+
+static uint32_t PlayersCheck(void)
+{
+    uint32_t crc = Crc32_Block("", 0), n = 0;
+    Zeph_PlayerListRewind();
+    while (const ZephPlayerRecord* r = Zeph_PlayerListNext()) {
+        crc = Crc32_Update(crc, r->name, sizeof r->name);
+        crc = Crc32_Update(crc, &r->id, sizeof r->id);
+        crc = Crc32_Update(crc, &r->address, sizeof r->address);
+        n++;
+    }
+    // The owner's crown goes with the rows.
+    const uint16_t owner = Zeph_GetModeratorInfo()->id;
+    crc = Crc32_Update(crc, &owner, sizeof owner);
+    return Crc32_Update(crc, &n, sizeof n) | 1;
+}
+
+void MM_znet_refill(void)
+{
+    MM_znet.roomsCheck = MM_znet.gamesCheck = MM_znet.playersCheck = 0;
+    MM_znet.playersDue = true;
+}
+
 // ---------------------------------------------------------------- connect
 
 static QIPopup* Connecting(void)
@@ -106,7 +143,7 @@ int MM_znet_connect(void)
     Zeph_SetPlayerName(g_NetPlayerName);
     z.shown = false;
     z.lastPlayers = 0;
-    z.playersDue = true;
+    MM_znet_refill();
     z.kicked = false;
     Zeph_EnumSessions();
     Zeph_SetTagAMHandler(MM_znet_add_message);
@@ -175,9 +212,15 @@ void MM_znet_poll(void)
     const bool done = Zeph_SessionEnumDone();
     if (done && !z.shown) {
         z.shown = true;
-        MM_znet_fill_rooms();
-        FillGames();
-        Repaint();
+        const uint32_t rooms = SessionsCheck(Zeph_SessionListRewind, Zeph_SessionListNext);
+        const uint32_t games = SessionsCheck(Zeph_GameListRewind, Zeph_GameListNext);
+        if (rooms != z.roomsCheck || games != z.gamesCheck) {
+            z.roomsCheck = rooms;
+            z.gamesCheck = games;
+            MM_znet_fill_rooms();
+            FillGames();
+            Repaint();
+        }
     } else if (!done) {
         z.shown = false;
     }
@@ -185,8 +228,12 @@ void MM_znet_poll(void)
     if (now - z.lastPlayers > MM_ZNET_PLAYER_MS || z.playersDue) {
         z.lastPlayers = now;
         z.playersDue = false;
-        FillPlayers();
-        Repaint();
+        const uint32_t players = PlayersCheck();
+        if (players != z.playersCheck) {
+            z.playersCheck = players;
+            FillPlayers();
+            Repaint();
+        }
     }
     if (done) {
         Zeph_EnumSessions();

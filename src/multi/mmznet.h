@@ -100,6 +100,10 @@ struct MM_ZNET {
     bool shown = false;        // lists rebuilt from the finished enumeration
     uint32_t lastPlayers = 0;  // system clock of the last player rebuild
     bool playersDue = true;    // the first poll rebuilds them whatever the clock
+    // Check values of the client's lists as the rows show them (0: rebuild):
+    // the lobby enumerates every frame, and rows that would come back the
+    // same are not rebuilt and repainted again.
+    uint32_t roomsCheck = 0, gamesCheck = 0, playersCheck = 0;
     QIString createName, createPassword, joinPassword;
     ZephSessionRecord chosen{};
     bool kicked = false;       // an "AK" text waits for the poll
@@ -150,6 +154,8 @@ int MM_znet_change_server(QIWidget* widget, int code, QIARG arg);
 void MM_znet_error(const char* key);
 // The room list rebuilt from the client's rooms, in name order.
 void MM_znet_fill_rooms(void);
+// The next poll rebuilds every list from the client's, changed or not.
+void MM_znet_refill(void);
 
 // ---- rooms and games (mmzgame.cpp) ----
 int MM_znet_create_room(QIWidget* widget, int code, QIARG arg);

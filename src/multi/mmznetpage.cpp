@@ -155,7 +155,7 @@ void MM_znet_forget(void)
     z.mode = 0;
     z.shown = false;
     z.lastPlayers = 0;
-    z.playersDue = true;
+    MM_znet_refill();
     z.kicked = false;
 }
 

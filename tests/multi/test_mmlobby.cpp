@@ -301,9 +301,16 @@ TEST_F(MmLobby, ListsFollowTheServerAndPlayersAreRationed)
     PlatHeadless_Advance(MM_ZNET_PLAYER_MS + 1);
     MM_znet_poll();
     EXPECT_EQ(Rows(MM_znet.players), "Player 1;Al;");
-    // A rebuild keeps the row the player picked.
+    // Rows that would come back the same stay (marked here); a change
+    // rebuilds them and keeps the row the player picked.
+    static_cast<MMScrollZnetRoom*>(MM_znet.rooms->first)->record.name[0] = 'X';
     MM_znet.rooms->SetCurrent(1);
     MM_znet_poll();
+    EXPECT_EQ(Rows(MM_znet.rooms), "Xobby 1;beta;");
+    Peer later(port, Session("gamma", ""), "Gus");
+    MM_znet_poll();
+    MM_znet_poll();
+    EXPECT_EQ(Rows(MM_znet.rooms), "Lobby 1;beta;gamma;");
     EXPECT_EQ(MM_znet.rooms->current, 1);
 }
 
