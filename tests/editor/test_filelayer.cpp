@@ -61,7 +61,8 @@ std::string Records(void)
     for (auto& s : things) all += "t " + s + "\n";
     for (auto& s : regions) all += "r " + s + "\n";
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
-        all += "team " + text({t, teamdata[t].side, teamdata[t].credits, teamdata[t].startpos.x, teamdata[t].startpos.y});
+        const TEAM_DATA& d = teamdata[t];
+        all += "team " + text({t, d.side, d.credits, d.startpos.x, d.startpos.y});
         for (int o = 0; o < TEAM_MAXTEAMS; o++) all += std::to_string(Team_GetRelation(t, o));
         all += "\n";
     }
