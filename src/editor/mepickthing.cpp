@@ -164,19 +164,20 @@ void MePickBuilding::Preview(const QIPointer& pointer)
     if (!bb) return;
     const IPoint t = Anchor(type, pointer);
     const IPoint c = MeBigMap::TileToScreen(t);
-    DrawOnTile(bb, type->shadowsprite, c, nullptr, RENDER_OPAQUE);
-    DrawOnTile(bb, type->sprite[0], c, TeamRemap(g_MeEditor.team), RENDER_OPAQUE);
+    // Top-left on the tile, as the map shows a building.
+    const GRECT map = MapClip();
+    DrawSprite(bb, map, type->shadowsprite, 0, c.x, c.y, nullptr, RENDER_OPAQUE);
+    DrawSprite(bb, map, type->sprite[0], 0, c.x, c.y, TeamRemap(g_MeEditor.team), RENDER_OPAQUE);
     uint8_t cells[BUILD_MAXSIDE * BUILD_MAXSIDE] = {};
     if (type->width < 1 || type->height < 1 || type->width > BUILD_MAXSIDE || type->height > BUILD_MAXSIDE) return;
     Build_ApplyEffects(nullptr, nullptr, type, t.x, t.y, cells);
     const uint8_t green = Graph_ColourMatch(Graph_Rgb15(0, 255, 0));
     const uint8_t red = Graph_ColourMatch(Graph_Rgb15(255, 0, 0));
-    const GRECT clip = MapClip();
     for (int cy = 0; cy < type->height; cy++)
         for (int cx = 0; cx < type->width; cx++) {
             const uint8_t k = cells[cy * type->width + cx];
             if (k == BPC_NONE) continue;
-            Graph_RemapRect(bb, &clip, 0, c.x + 24 * cx, c.y + 24 * cy, 24, 24,
+            Graph_RemapRect(bb, &map, 0, c.x + 24 * cx, c.y + 24 * cy, 24, 24,
                             g_BlendTables[1][k == BPC_FREE ? green : red]);
         }
 }

@@ -275,7 +275,16 @@ MeBrushBuild::MeBrushBuild(BUILDING* building) : thing(building)
     if (building) x = building->tilex * 24, y = building->tiley * 24;
 }
 
-IRect MeBrushBuild::GetRect(void) { return ElementRect(thing && thing->bottomoverlay ? thing->bottomoverlay->display : nullptr); }
+IRect MeBrushBuild::GetRect(void)
+{
+    if (!thing) return ElementRect(nullptr);
+    if (thing->bottomoverlay) return ElementRect(thing->bottomoverlay->display);
+    // Without overlays the body is drawn with its top-left on the
+    // building's tile.
+    const BUILDINGTYPE* t = thing->buildingtype;
+    return IRect(thing->tilex * 24, thing->tiley * 24, t->pixelw > 0 ? t->pixelw : t->width * 24,
+                 t->pixelh > 0 ? t->pixelh : t->height * 24);
+}
 
 void MeBrushBuild::Hilite(void)
 {
