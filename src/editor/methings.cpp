@@ -7,6 +7,7 @@
 #include "editor/editor.h"
 #include "editor/mebigmap.h"
 #include "editor/meminimap.h"
+#include "editor/mestats.h"
 #include "map/map.h"
 #include "map/overlay.h"
 #include "platform/font.h"
@@ -22,15 +23,6 @@
 #include "units/unitlist.h"
 #include "units/unitsorder.h"
 #include "units/unitstate.h"
-
-int MeThings_BuildingWorth(const BUILDINGTYPE* type)
-{
-    int worth = 0;
-    // A chain that comes back on itself would never end: at most one pass
-    // over the type table.
-    for (int n = 0; type && n < BUILD_MAXTYPES; type = type->upgradefrom, n++) worth += type->cost;
-    return worth;
-}
 
 static MeMiniMap* MiniMap(void) { return g_MeEditor.miniMap; }
 
@@ -255,9 +247,9 @@ void MeBrushBuild::Count(const BUILDING* b, int team, int sign)
     if (!b || !IsTeam(team)) return;
     MeEditor& me = g_MeEditor;
     me.teams[team].buildings += sign;
-    me.teams[team].worth += sign * MeThings_BuildingWorth(b->buildingtype);
-    if (b->buildingtype->resource[0].production > 0) me.waterTotal += sign;
-    if (b->buildingtype->resource[1].production > 0) me.crystalTotal += sign;
+    me.teams[team].worth += sign * MeStats::BuildingWorth(b->buildingtype);
+    if (MeStats::IsSource(b->buildingtype, 0)) me.waterTotal += sign;
+    if (MeStats::IsSource(b->buildingtype, 1)) me.crystalTotal += sign;
 }
 
 void MeBrushBuild::CountUnits(BUILDING* b)

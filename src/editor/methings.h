@@ -127,7 +127,3 @@ public:
     // counted and marked; null when it can't be made.
     static OVERLAY* Make(int type, int x, int y);
 };
-
-// The worth of a building type: its cost and those of the types it is an
-// upgrade of.
-int MeThings_BuildingWorth(const BUILDINGTYPE* type);

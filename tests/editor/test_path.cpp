@@ -20,6 +20,7 @@ public:
         EditorTest::SetUp();
         tank = QvWorld_UnitType("Tank");
         tool().state = METS_IDLE, tool().flags = 0;
+        View(0, 0, 1);
         g_MeEditor.tool = &tool();
     }
     void TearDown() override
@@ -50,6 +51,7 @@ TEST_F(Path, ClicksAddOneWaypointAPressInsideTheMap)
     Press({IPoint(0, 8)});
     Press({IPoint(64, 8)});
     EXPECT_EQ(Count(), 2) << "the map's edge";
+    ASSERT_NE(tool().editPath.tail, nullptr);
     EXPECT_EQ(tool().editPath.tail->x, 6);
     View(0, 0, 2);
     Press({IPoint(4, 4)}); // zoom 2: screen (99, 124) is world (198, 184)

@@ -57,6 +57,7 @@ public:
         }
         g_MeEditor.tool = &tool();
         tool().state = METS_IDLE, tool().flags = 0, tool().brushSize = 1;
+        View(0, 0, 1);
     }
     void TearDown() override
     {
