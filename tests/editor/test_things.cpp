@@ -7,11 +7,19 @@
 #include <string>
 
 #include "core/rand.h"
+#include "core/uid.h"
 #include "editor/editor.h"
 #include "editor/mepickthing.h"
 #include "editor/methings.h"
 #include "editorfixture.h"
 #include "gen_sprites.h"
+#include "editor/mepath.h"
+#include "platform/font.h"
+#include "platform/graph.h"
+#include "platform/palette.h"
+#include "platform/video.h"
+#include "support/golden.h"
+#include "units/trail.h"
 #include "map/map.h"
 #include "map/overlay.h"
 #include "platform/input.h"
@@ -289,3 +297,67 @@ TEST_F(Things, BrushesKeepTheCountsAndTheMap)
     }
 }
 
+
+TEST_F(Things, FeedbackFramesAtZoomOne)
+{
+    for (const char* f : {"font256a.pcx", "font256b.pcx"})
+        ASSERT_TRUE(Font_Load((std::string(QV_TEST_RUNDIR) + "/data/mapedit/" + f).c_str(), f[7] - 'a'));
+    MeEditor& me = g_MeEditor;
+    Uid_Reset(); // the labels show ids
+    QIList picker("Picker", nullptr, IRect(448, 100, 120, 100), IPoint(60, 50), 2, nullptr, nullptr);
+    picker.SetCurrent(0);
+    tool().picker = &picker;
+    me.team = 1;
+    hut->width = hut->height = 3; // cells beyond its 2 x 2 grid are not its own
+    me.pathTool.clip = IRect(0, 32, 448, 448);
+    Units_NewAt(tank, 2, -1, 10, 4);
+    UNIT* walker = Units_NewAt(tank, 3, -1, 6, 12);
+    Trail_AddWaypoint(&me.pathTool.editPath, WPT_MOVE, 4, 14, 0);
+    Trail_AddWaypoint(&me.pathTool.editPath, WPT_MOVE, 9, 16, 0);
+    sel().Append(new MeBrushUnit(walker));
+    MePaths::AssignToSelection(2);
+    tool().ForgetSelection();
+    struct Row {
+        const char* name;
+        uint32_t golden;
+        std::function<void(void)> draw;
+    } rows[] = {
+        {"unit_ghost", 0xA90A9161u,
+         [&] {
+             picker.Add(new MePickUnit(tank));
+             tool().SetState(METS_CLICK);
+             tool().Draw(Tile(5, 5));
+         }},
+        {"building_preview", 0xFCF80B21u,
+         [&] {
+             picker.Add(new MePickBuilding(hut));
+             tool().SetState(METS_CLICK);
+             tool().Draw(Tile(10, 5)); // the unit at (10, 4) stands on the footprint
+         }},
+        {"labels", 0xD7CB33B1u,
+         [&] {
+             me.showIds = me.showPlayers = 1;
+             tool().SelectUnitsOfTeam(-1);
+             SortDisp_DrawAll();
+             tool().DrawSelectionLabels();
+         }},
+        {"paths", 0xA08A6ECBu,
+         [&] {
+             for (int i = 0; i < 3; i++) Trail_AddWaypoint(&me.pathTool.editPath, WPT_MOVE, 12 + 2 * i, 8 + i, 0);
+             sel().Append(new MeBrushUnit(walker));
+             sel().Append(new MeBrushWaypoint(me.pathTool.editPath.head->next, &me.pathTool.editPath));
+             me.pathTool.DrawMap();
+         }},
+    };
+    for (Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Graph_ClearBitmap(bb_, 90);
+        r.draw();
+        EXPECT_TRUE(DemoFixture_Matches(bb_->data, g_Palette, r.golden, (std::string(r.name) + ".pcx").c_str()));
+        picker.Clear();
+        tool().SetState(METS_IDLE);
+        tool().ForgetSelection();
+    }
+    me.pathTool.Close();
+    tool().picker = nullptr;
+}
