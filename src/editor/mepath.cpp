@@ -116,7 +116,7 @@ void MeToolPath::Init(void)
 
 void MeToolPath::Close(void)
 {
-    ForgetWaypoints();
+    MeToolSelect::Close();
     Trail_Clear(&editPath);
 }
 

@@ -103,6 +103,10 @@ void MeToolSelect::Draw(const QIPointer& event)
 
 void MeToolSelect::ClickDone(void) { RedrawAll(); }
 
+// The editor closes its tools when it ends and before a load replaces the
+// scenario: brushes kept past that would reach freed things.
+void MeToolSelect::Close(void) { ForgetSelection(); }
+
 void MeToolSelect::Cancel(int byRightClick)
 {
     (void)byRightClick;

@@ -40,6 +40,8 @@ public:
     void Draw(const QIPointer& event) override;
     // Recomputes the minimap and repaints the desktop.
     void ClickDone(void) override;
+    // Forgets the selection: the things under it go with the scenario.
+    void Close(void) override;
     // Clears the selection; in click mode also back to idle with the pickers'
     // choices cleared; then SelectionChanged.
     void Cancel(int byRightClick) override;

@@ -271,6 +271,12 @@ TEST_F(Things, BrushesKeepTheCountsAndTheMap)
              EXPECT_EQ(Units(), 2);
              EXPECT_EQ(Units_UnitAtMapLevel(u->maplevel, 5, 5), u);
          }},
+        {"closing the tools forgets the selection before the scenario goes",
+         [](Things* f) {
+             Select<MeBrushUnit>(Units_NewAt(f->tank, 0, -1, 5, 5));
+             g_MeEditor.CloseTools();
+             for (const MeBrushList& l : g_MeBrushLists) EXPECT_EQ(l.count, 0);
+         }},
         {"SetOrders keeps a value given as -1",
          [](Things* f) {
              UNIT* u = Units_NewAt(f->tank, 0, -1, 5, 5);
