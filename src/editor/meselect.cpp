@@ -266,6 +266,7 @@ void MeToolSelect::ResetBrushSize(void) { brushSize = 1; }
 void MeToolSelect::NextTeamSelection(void)
 {
     for (MeBrush* b = Selection().head; b; b = b->Next()) b->NextTeam();
+    if (Selection().head) RedrawAll();
 }
 
 void MeToolSelect::CopySelection(void)
@@ -275,6 +276,8 @@ void MeToolSelect::CopySelection(void)
         b->Copy();
         b->MoveBy(step, none);
     }
+    // The copies moved off the tiles they were marked on.
+    if (Selection().head && g_MeEditor.miniMap) g_MeEditor.miniMap->Redraw();
     Repaint();
 }
 
@@ -296,6 +299,8 @@ void MeToolSelect::SetSelectionOrders(int tenacity, int autonomy, int selfpreser
 void MeToolSelect::MoveDone(void)
 {
     for (MeBrush* b = Selection().head; b; b = b->Next()) b->Snap();
+    // The minimap shows where the things went.
+    if (Selection().head && g_MeEditor.miniMap) g_MeEditor.miniMap->Redraw();
 }
 
 void MeToolSelect::ForgetSelection(void)
