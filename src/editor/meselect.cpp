@@ -272,9 +272,21 @@ void MeToolSelect::NextTeamSelection(void)
 void MeToolSelect::CopySelection(void)
 {
     const IPoint step(24, 24), none(0, 0);
-    for (MeBrush* b = Selection().head; b; b = b->Next()) {
+    MeBrushList& sel = Selection();
+    for (MeBrush* b = sel.head; b;) {
+        MeBrush* n = b->Next();
+        void* original = b->Thing();
         b->Copy();
-        b->MoveBy(step, none);
+        if (b->Thing() == original) {
+            // No copy (a unit's tile was taken): the selection holds copies
+            // only, so the original leaves it rather than stand in for one.
+            sel.Remove(b);
+            b->UnHilite();
+            delete b;
+        } else {
+            b->MoveBy(step, none);
+        }
+        b = n;
     }
     // The copies moved off the tiles they were marked on.
     if (Selection().head && g_MeEditor.miniMap) g_MeEditor.miniMap->Redraw();

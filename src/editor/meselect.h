@@ -71,7 +71,8 @@ public:
     void PrevShape(void) override;
     void ResetBrushSize(void) override;
     void NextTeamSelection(void) override;
-    // Every selected brush wraps a copy of its thing, one tile right and down.
+    // Every selected brush wraps a copy of its thing, one tile right and down;
+    // one whose copy could not be made leaves the selection.
     void CopySelection(void) override;
     // Appends a lit brush for every building (unit, object) of team (-1
     // every team), selected already or not.

@@ -270,6 +270,7 @@ TEST_F(Things, BrushesKeepTheCountsAndTheMap)
              tool().CopySelection();
              EXPECT_EQ(Units(), 2);
              EXPECT_EQ(Units_UnitAtMapLevel(u->maplevel, 5, 5), u);
+             EXPECT_EQ(sel().count, 0) << "the original is no stand-in for a copy";
          }},
         {"closing the tools forgets the selection before the scenario goes",
          [](Things* f) {
