@@ -127,6 +127,9 @@ void MeBrushUnit::MoveBy(const IPoint& delta, const IPoint&)
 {
     x += delta.x, y += delta.y;
     if (!thing || (x / 24 == thing->tilepos.x && y / 24 == thing->tilepos.y && x >= 0 && y >= 0)) return;
+    // A unit carried inside a building stays there: putting it on the map
+    // would give it two places.
+    if (!thing->onmap) return;
     const int tx = TileOf(x, mapsizex - 1), ty = TileOf(y, mapsizey - 1);
     if (tx == thing->tilepos.x && ty == thing->tilepos.y) return;
     if (Units_UnitAtMapLevel(thing->maplevel, tx, ty)) return;
