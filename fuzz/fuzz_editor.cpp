@@ -1,144 +1,117 @@
-// The scenario editor on an open 20 x 20 map through its desktop's real
-// loop, driven by arbitrary key codes (held keys give any modifiers),
-// pointer moves and presses and releases of both buttons, and the commands
-// the add and Paths layers give: a unit, building or object picker on the
-// select tool, the path tool's waypoints and their assignment, selections
-// by team. No crash, no assertion, the debug heap as it was, at most one
-// unit on a tile at its level, every waypoint inside the map. A quit key ends the visit; the rest
-// of the input goes on in a new one. Screenshots go to the target's own
+// The scenario editor through its desktop's real loop on a scenario tree in
+// the target's own directory, driven by arbitrary key codes (held keys give
+// any modifiers), pointer moves and presses and releases of both buttons:
+// the main menu's layers, the File layer with its boxes and folder
+// operations (load, create, save, delete, leave), the Stats layer; and by
+// the commands the add and Paths layers give: a unit, building or object
+// picker on the select tool, the path tool's waypoints and their
+// assignment, selections by team. No crash, no assertion, the debug heap as
+// it was, at most one unit on a tile at its level, every waypoint inside the
+// map. A way out ends the visit; the rest of the input goes on in a new one.
+// Each input starts from the same tree. Screenshots go to the target's own
 // directory.
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/config.h"
+#include "core/fspath.h"
 #include "core/gamestate.h"
-#include "core/utils.h"
 #include "editor/editor.h"
-#include "editor/meminimap.h"
+#include "editor/mefile.h"
 #include "editor/mepath.h"
 #include "editor/mepickthing.h"
-#include "editor/meterrain.h"
-#include "gen_sprites.h"
-#include "map/fog.h"
-#include "map/mapgrid.h"
-#include "platform/effects.h"
-#include "platform/sprite.h"
-#include "units/autoprod.h"
-#include "units/building.h"
-#include "units/constructq.h"
+#include "fuzzinstall.h"
+#include "fuzzsupport.h"
+#include "game/systems.h"
+#include "gen_mapedit.h"
+#include "map/map.h"
+#include "platform/input.h"
+#include "platform/plat.h"
+#include "platform/video.h"
+#include "support/passscript.h"
 #include "units/iterate.h"
-#include "units/parts.h"
-#include "units/prereq.h"
-#include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
 #include "widgets/qilist.h"
-#include "fuzzsupport.h"
-#include "gen_mapedit.h"
-#include "gen_palette.h"
-#include "gen_tiles.h"
-#include "map/map.h"
-#include "map/overlay.h"
-#include "map/tile.h"
-#include "platform/input.h"
-#include "platform/palette.h"
-#include "platform/plat.h"
-#include "platform/sortdisp.h"
-#include "platform/video.h"
-#include "support/passscript.h"
 #include "widgets/qidesktop.h"
+
+namespace fs = std::filesystem;
 
 enum { BYTES_PER_PASS = 4, MAX_PASSES = 400, MAX_VISITS = 8 };
 
-static SPRITE* s_Sprite = nullptr;
-static UNITTYPE* s_Tank = nullptr;
+// A loadable scenario: the local team and a computer team with a condition
+// file, a unit, a building, a thing and a region on the installation's map.
+static const char kScenario[] =
+    "SetVersion(2)\nSetDefaultTerrain(DEMO)\nSetTechLevel(7)\n"
+    "SetTeam(0) { SetTeamSide(0) SetCredit(900) SetStartLocation(240 300) }\n"
+    "SetTeam(1) { SetTeamSide(0) SetEnd(win.end) }\n"
+    "SetDefaultTeam(0)\nPutUnitAt(12 DemoTank 4 4)\nSetDefaultTeam(1)\n"
+    "AddBuildingAt(20 DemoDepot 10 10 critical)\nAddThingAt(30 Tree 2 2)\n"
+    "DefineRegion(40 c 100 120 48)\n";
+
+// Folder names of every kind beside "FUZZ", each a copy of it: spaces, bytes
+// above 127, mixed case, longer than the list shows, the longest a name may be.
+static std::vector<std::string> Folders(void)
+{
+    return {"FUZZ", "Two Words", "\xc3\x9cN\xc3\x8f", "MiXeD", "ABCDEFGHIJKLMNOP", std::string(255, 'L')};
+}
+
+static std::string s_map;
 
 static bool Setup(void)
 {
     QvFuzz_Setup();
     Plat_InitWith(&g_PlatHeadless);
     PlatHeadless_UseVirtualClock(1);
-    Cfg_SetDefaults(&g_Config);
+    QvFuzz_WriteInstallation();
     Video_Init();
     Input_Init();
-    Mkdata_DemoPalette(&g_PalInfo);
-    Display_ApplyPalette();
-    Str_CopySafe(g_DataDir, QvFuzz_Dir(), sizeof g_DataDir);
-    const std::string dir = std::string(QvFuzz_Dir()) + "/mapedit";
-    mkdir(dir.c_str(), 0755);
-    if (!GenMapEdit_WriteAll(dir)) abort();
-    auto set = std::make_unique<GENTILE_SET>();
-    GenTile_DemoSet(set.get());
-    const std::string bytes = GenTile_Bytes(*set);
-    const char* til = QvFuzz_WriteTemp(".til", (const uint8_t*)bytes.data(), bytes.size());
-    if (!til || !Tile_LoadInfo(til)) abort();
-    GENSPRITE g;
-    GenSprite_Pattern(SPRITE_REGULAR, 1, 1, 20, 20, &g);
-    const SPRITE_DESC d = g.Desc();
-    const std::string spr = std::string(QvFuzz_Dir()) + "/thing.spr";
-    if (!Sprite_Write(spr.c_str(), &d) || !(s_Sprite = Sprite_Load(spr.c_str()))) abort();
-    s_Tank = Units_NewType();
-    snprintf(s_Tank->symbolid, sizeof s_Tank->symbolid, "Tank");
+    const std::string home = QvFuzz_Dir();
+    std::error_code ec;
+    fs::create_directories(home + "/data/mapedit", ec);
+    if (!GenMapEdit_WriteAll(home + "/data/mapedit")) abort();
+    // A new scenario starts on "BARREN"; every side has its default machine
+    // and the condition file is found from any scenario folder.
+    fs::copy(home + "/data/graphics/DEMO", home + "/data/graphics/BARREN", ec);
+    fs::rename(home + "/data/graphics/BARREN/DEMO.til", home + "/data/graphics/BARREN/BARREN.til", ec);
+    fs::rename(home + "/data/graphics/BARREN/DEMO.pal", home + "/data/graphics/BARREN/BARREN.pal", ec);
+    for (const char* side : {"1", "2", "3"})
+        fs::copy_file(home + "/data/aip/Def_00_0.FSM", home + "/data/aip/Def_0" + side + "_0.FSM", ec);
+    fs::copy_file(home + "/scenario/SINGLE/FUZZ/win.end", home + "/data/aip/win.end", ec);
+    if (!Fs_ReadAll((home + "/scenario/SINGLE/FUZZ/QUORVEX.map").c_str(), &s_map)) abort();
     return true;
 }
 
-// The game model the brushes edit: teams, units with a part, a 2 x 2
-// building type and two object types.
-static void OpenWorld(void)
+static void WriteFile(const std::string& path, const std::string& bytes)
 {
-    Effects_Init();
-    Mapgrid_Init();
-    Fog_Init();
-    Team_SetDefaults();
-    Team_InitTeamData();
-    Units_InitAll();
-    Build_InitAll();
-    Units_InitConstructQueues();
-    Parts_Init();
-    PREREQ_Init();
-    PARTTYPE* body = Parts_NewType();
-    body->sprite = s_Sprite;
-    s_Tank->partinfo.parttype[0] = body;
-    s_Tank->partinfo.nrparts = 1;
-    s_Tank->defmaplevel = Units_GetMapLevel(s_Tank->defmovemode);
-    BUILDINGTYPE* hut = Build_NewType();
-    snprintf(hut->name, sizeof hut->name, "Hut");
-    const uint8_t grid[8] = {};
-    hut->footprint = Effects_AddOvlEffect("Hut", 2, 2, grid);
-    hut->width = hut->height = 2;
-    hut->activepart[0].x = hut->activepart[0].y = 30;
-    for (const char* n : {"Tree", "Rock"}) {
-        OVERLAYTYPE* t = Ovl_NewType();
-        snprintf(t->name, sizeof t->name, "%s", n);
-        t->sprite = s_Sprite, t->sx = t->sy = 20;
-    }
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0) abort();
 }
 
-static void CloseWorld(void)
+// The same tree at every input, whatever the last one saved, made or deleted.
+static void WriteTree(void)
 {
-    ITERATOR it;
-    Iterate_UnitInitAll(&it);
-    while (UNIT* u = Iterate_UnitNext(&it)) Units_Delete(u);
-    AP_Stop();
-    Build_CloseAll();
-    Units_CloseAll();
-    PREREQ_Done();
-    for (int i = 0; i < g_NrPartTypes; i++) g_PartTypes[i].sprite = nullptr;
-    Parts_Close();
-    Team_CloseTeamData();
-    Fog_Close();
-    Mapgrid_Close();
-    Effects_Close();
-    // Cleared trails keep their waypoints for reuse: the input gives them back.
-    Trail_Shutdown();
+    const std::string root = std::string(QvFuzz_Dir()) + "/scenario";
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    for (const char* category : {"FIXED", "SINGLE", "MULTI"})
+        for (const std::string& name : Folders()) {
+            if (std::string(category) != "SINGLE" && name != "FUZZ") continue;
+            const std::string dir = root + "/" + category + "/" + name;
+            fs::create_directories(dir, ec);
+            WriteFile(dir + "/QUORVEX.scn", kScenario);
+            WriteFile(dir + "/QUORVEX.map", s_map);
+        }
+    // A folder without a scenario and a stray file are not listed.
+    fs::create_directories(root + "/SINGLE/EMPTY", ec);
+    WriteFile(root + "/SINGLE/NOTES.TXT", "notes");
 }
 
 static void CheckTrail(const TRAIL* t)
@@ -162,9 +135,11 @@ static void CheckWorld(void)
 // The three pickers the add layers will hold, filled as they would be.
 static QIList* s_Pickers[3];
 
+// The layers give their commands only with a scenario open.
 static void Command(const uint8_t* b)
 {
     MeEditor& me = g_MeEditor;
+    if (!(me.flags & MEF_OPEN)) return;
     switch ((b[0] & 0x7f) - 8) {
     case 0: { // a picker's item chosen for the select tool
         QIList* l = s_Pickers[b[1] % 3];
@@ -205,6 +180,7 @@ static void Command(const uint8_t* b)
 
 static void Post(const uint8_t* b)
 {
+    CheckWorld(); // what the last pass left
     const int x = b[1] * 5 / 2, y = b[2] * 15 / 8;
     PlatHeadless_Advance(b[3] % 100);
     if ((b[0] & 0x7f) >= 8 && (b[0] & 0x7f) < 12) {
@@ -227,16 +203,14 @@ static void Post(const uint8_t* b)
     }
 }
 
-// The editor's start with a scenario open, as a load leaves it.
+// The editor's start with "FUZZ" opened by the File layer's load.
 static void OpenEditor(void)
 {
     MeEditor& me = g_MeEditor;
     me.Init();
     me.BuildDesktop();
-    me.flags |= MEF_OPEN | MEF_DRAWMAP;
-    me.miniMap->Create();
-    MeTerrain::SetZoom(1);
-    MeTerrain::InitZoom();
+    // The three pickers the add layers will hold, filled by every load and
+    // create as they would be.
     QIList** lists[3] = {&me.unitPicker, &me.buildingPicker, &me.objectPicker};
     for (int i = 0; i < 3; i++) {
         s_Pickers[i] = new QIList("Picker", nullptr, IRect(448, 32 + 100 * i, 120, 100), IPoint(60, 50), 2, nullptr,
@@ -244,7 +218,9 @@ static void OpenEditor(void)
         s_Pickers[i]->listFlags |= QILF_MULTISELECT;
         *lists[i] = s_Pickers[i];
     }
-    me.FillObjectPickers();
+    Game_SetScenarioCategory(SC_SINGLE);
+    me.scenarioName->Set("FUZZ");
+    MeMenuFile::Load();
 }
 
 static void CloseEditor(void)
@@ -286,12 +262,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!getcwd(cwd, sizeof cwd) || chdir(QvFuzz_Dir()) != 0) abort();
     QvFuzzHeapCheck check;
     const size_t passes = size / BYTES_PER_PASS < MAX_PASSES ? size / BYTES_PER_PASS : MAX_PASSES;
+    WriteTree();
     try {
-        SortDisp_Init();
-        Ovl_Init();
-        g_NewMapRequest = MAP_NEWREQUEST{1, 20, 20, 4, 1};
-        if (!Map_Load(nullptr)) abort();
-        OpenWorld();
+        InitCommonGameSystems();
         size_t next = 0;
         for (int visit = 0; visit < MAX_VISITS && next < passes; visit++) {
             OpenEditor();
@@ -307,10 +280,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             CloseEditor();
             Input_RawReleaseAll();
         }
-        CloseWorld();
-        Map_Free();
-        Ovl_FreeAll();
-        SortDisp_Close();
+        CloseCommonGameSystems();
+        // The types go once nothing of the game points at them.
+        InitCommonGameSystems();
+        QvFuzz_FreeRuleTypes();
+        CloseCommonGameSystems();
     } catch (const QvFuzzFatal&) {
         abort(); // an assertion
     }

@@ -231,6 +231,9 @@ void MeEditor::BuildDesktop(void)
     MeMenuFile::BuildLayer();
     MeStats::BuildLayer();
     ListScenarios();
+    // That drew the names before the desktop opened: its first frame draws
+    // them again.
+    if (scenarioList) scenarioList->flags |= QIWF_MARK;
 }
 
 void MeEditor::BuildToolTipLayer(void)
