@@ -136,6 +136,9 @@ void Mm_Main(void)
     } else {
         d->LoadProperties();
         d->Run();
+        // Quit from outside (the window closed, Ctrl+C) while others wait on
+        // the staging page: they are told as when Main Menu is pressed.
+        if (g_QuitRequested && s_poll == MM_chat_poll) MM_chat_finish();
     }
     Mm_Close();
     Mouse_ShowCursor(); // closing the desktop hid it; the next state shows its own
@@ -221,6 +224,13 @@ static int RunPopup(MM_MENU* menu, QIPopup* pop)
     const int result = d->EventLoop(pop, 1);
     d->ClosePopup(pop);
     return result;
+}
+
+int Mm_RunPopup(QIPopup* pop)
+{
+    if (MM_menu.desktop) return RunPopup(&MM_menu, pop);
+    delete pop;
+    return 0;
 }
 
 void Mm_PopError(MM_MENU* menu, const char* key, const char* format, ...)

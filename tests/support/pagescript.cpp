@@ -1,5 +1,6 @@
 #include "support/pagescript.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "platform/thread.h"
 #include "support/passscript.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qidroplist.h"
 #include "widgets/qiedit.h"
 #include "widgets/qilayer.h"
 #include "widgets/qilist.h"
@@ -176,6 +178,24 @@ bool Do(const STEP& st)
         ClickAt(list->x + 8, list->y + i * list->itemSize.y - list->scroll.y + list->itemSize.y / 2);
         return true;
     }
+    if (v == "pick") {
+        // Press on the closed list, drag to the entry in the opened box, let go.
+        auto* list = dynamic_cast<QIDropList*>(Find(st.arg));
+        if (!list || QIWidget::IsHidden(list) || (list->flags & QIWF_DISABLED)) return false;
+        int i = 0;
+        while (i < list->count && RowText(list->ItemAt(i)).find(st.rest) == std::string::npos) i++;
+        if (i == list->count) return false;
+        const IRect& open = list->openBox;
+        Queue(QvMove(list->x + list->w / 2, list->y + list->h / 2));
+        Queue(QvButton(1));
+        Queue(QvMove(open.x + 4, open.y + i * list->itemSize.y + list->itemSize.y / 2));
+        Queue(QvButton(0));
+        return true;
+    }
+    if (v == "interrupt") {
+        raise(SIGINT);
+        return true;
+    }
     if (v == "type") {
         Keys(st.arg + (st.rest.empty() ? "" : " " + st.rest));
         return true;
@@ -202,6 +222,17 @@ bool Do(const STEP& st)
             }
         }
         return v == "print" || seen;
+    }
+    if (v == "count") {
+        auto* list = dynamic_cast<QIList*>(Find(st.arg));
+        if (!list) return false;
+        const size_t space = st.rest.find(' ');
+        const std::string text = space == std::string::npos ? "" : st.rest.substr(space + 1);
+        int n = 0;
+        for (int i = 0; i < list->count; i++) n += RowText(list->ItemAt(i)).find(text) != std::string::npos;
+        if (n != atoi(st.rest.c_str())) Fail(st, ("rows holding it: " + std::to_string(n)).c_str());
+        Say(st.arg + " rows holding " + text + ": " + std::to_string(n));
+        return true;
     }
     if (v == "popup") {
         QIPopup* p = TopPopup();
