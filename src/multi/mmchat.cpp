@@ -519,7 +519,10 @@ void MM_chat_show_map(void)
     }
     char text[41];
     snprintf(text, sizeof text, "%s %d x %d", g_ScenarioName, g_MultiScenario.size_x, g_MultiScenario.size_y);
-    if (c.maptext) c.maptext->SetText(text);
+    if (c.maptext) {
+        c.maptext->SetText(text);
+        Redraw(c.maptext); // over the page's picture: the old name must go
+    }
     char credits[13];
     snprintf(credits, sizeof credits, "%d", g_MultiScenario.base_credits);
     Mm_SetEditText(c.ed_credits, credits);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/error.h"
@@ -111,9 +112,13 @@ int MM_chat_map_row_text(QIWidget* widget, int code, QIARG)
         snprintf(players, sizeof players, "%d", m.team_count);
         snprintf(type, sizeof type, "normal");
     }
-    if (s_chooser.size) s_chooser.size->SetText(size);
-    if (s_chooser.players) s_chooser.players->SetText(players);
-    if (s_chooser.type) s_chooser.type->SetText(type);
+    for (auto [field, text] : {std::pair{s_chooser.size, size}, {s_chooser.players, players}, {s_chooser.type, type}}) {
+        if (!field) continue;
+        field->SetText(text);
+        // Drawn again over the pop-up's picture, or a shorter text leaves
+        // the end of the longer one.
+        if (MM_menu.desktop && MM_menu.desktop->palette) MM_menu.desktop->Repaint(field);
+    }
     return 0;
 }
 
@@ -147,6 +152,7 @@ int MM_chat_select_map(QIWidget*, int code, QIARG)
     s_chooser.picked.clear();
     pop->AddButton(Button(pop, "ChatSelectMapOk", "SELECT MAP", 40, 216), 0);
     pop->AddButton(Button(pop, "ChatSelectMapCancel", "CANCEL", 210, 216), 1);
+    pop->MarkTree(); // the list's rows drawn with the pop-up's first frame
     const int result = Mm_RunPopup(pop);
     s_chooser = CHOOSER{nullptr, nullptr, nullptr, nullptr, s_chooser.picked};
     if (result == MM_POP_OK && !s_chooser.picked.empty()) {
