@@ -378,6 +378,7 @@ void Game_PlaceStartUnits(void)
             continue;
         }
         const int x = td.startpos.x / MAP_TILE_PIXELS, y = td.startpos.y / MAP_TILE_PIXELS;
+        int placed = 0;
         for (int i = 0; i < MpTeams_StartUnitCount(td.side); i++) {
             const MPTEAMS_START* s = MpTeams_StartUnit(td.side, i);
             for (int k = 0; s && k < s->count; k++) {
@@ -388,9 +389,12 @@ void Game_PlaceStartUnits(void)
                     continue;
                 }
                 // Each from the start tile outwards: the nearest free tile.
-                if (Units_PlaceOnMapCritical(u, x, y)) AI_UnitAdd(u);
+                if (!Units_PlaceOnMapCritical(u, x, y)) continue;
+                AI_UnitAdd(u);
+                placed++;
             }
         }
+        TLOG(TLOG_SETUP, "Team %d start units: %d placed from tile %d,%d", t, placed, x, y);
     }
 }
 

@@ -35,6 +35,8 @@ MMScrollChatMiniMap::MMScrollChatMiniMap(const char* name, QIWidget* parent, con
     : QIStatic(name, nullptr, r, "", nullptr, QIJ_LEFT)
 {
     flags &= ~QIWF_HASTIP;
+    // A static takes no input, but a location is picked by a click here.
+    flags |= QIWF_HITTEST;
     if (parent) QIWidget::AddChild(parent, this);
 }
 

@@ -57,11 +57,12 @@ if [ "$case" = udp ]; then
     grep -q "^127.$base.0.1\$" "$work/node2/Address.txt" || { echo "node 2: entry not written"; failed=1; }
 fi
 # A launched game: every node played the same updates alike.
-if [ "$case" = staging ]; then
+if [ "$case" = staging ] || [ "$case" = options ]; then
     for i in $(seq 0 $(($# - 1))); do
         # A node kicked before the launch plays no game.
         grep -q ChatKickedOut "$scripts/$case-$i.txt" && continue
-        grep -o "Staging row.*\|Updating the game\|Launched team.*" "$work/node$i/quorvex.log" | sed "s/^/[node $i] /"
+        grep -o "Staging row.*\|Updating the game\|Launched team.*\|Team [0-9] start units.*" "$work/node$i/quorvex.log" |
+            sed "s/^/[node $i] /"
         grep -o "Launched team.*" "$work/node$i/quorvex.log" > "$work/t$i"
         cmp -s "$work/t0" "$work/t$i" || { echo "node $i: other teams at launch"; failed=1; }
         cat "$work/node$i/summary.txt" 2>/dev/null

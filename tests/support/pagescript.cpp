@@ -14,9 +14,11 @@
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "multi/mmchat.h"
 #include "multi/mmframe.h"
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
+#include "multi/mmsummary.h"
 #include "net/net.h"
 #include "platform/thread.h"
 #include "support/passscript.h"
@@ -70,11 +72,16 @@ QIWidget* Named(QIWidget* from, const char* name, int* skip)
     return nullptr;
 }
 
+QIPopup* TopPopup(void);
+
+// A page, or the pop-up on top by its name.
 QIWidget* Find(const std::string& path)
 {
     const size_t slash = path.find('/');
     const std::string page = path.substr(0, slash);
     QIWidget* layer = Mm_Page(page.c_str());
+    if (QIPopup* p = layer ? nullptr : TopPopup())
+        if (p->name.CompareCStr(page.c_str()) == QISTR_EQUAL) layer = p;
     if (!layer || QIWidget::IsHidden(layer)) return nullptr;
     if (slash == std::string::npos) return layer;
     std::string name = path.substr(slash + 1);
@@ -114,6 +121,7 @@ void Queue(const QvPass& p)
 void ClickAt(int x, int y)
 {
     Queue(QvMove(x, y));
+    Queue(QvPass()); // a press in the pass after the move can find the tree still changing under it
     Queue(QvButton(1));
     Queue(QvButton(0));
 }
@@ -182,7 +190,10 @@ bool Do(const STEP& st)
         // Press on the closed list, drag to the entry in the opened box, let go.
         auto* list = dynamic_cast<QIDropList*>(Find(st.arg));
         if (!list || QIWidget::IsHidden(list) || (list->flags & QIWF_DISABLED)) return false;
+        // The entry reading TEXT, else the first holding it.
         int i = 0;
+        while (i < list->count && RowText(list->ItemAt(i)) != st.rest) i++;
+        if (i == list->count) i = 0;
         while (i < list->count && RowText(list->ItemAt(i)).find(st.rest) == std::string::npos) i++;
         if (i == list->count) return false;
         const IRect& open = list->openBox;
@@ -190,6 +201,15 @@ bool Do(const STEP& st)
         Queue(QvButton(1));
         Queue(QvMove(open.x + 4, open.y + i * list->itemSize.y + list->itemSize.y / 2));
         Queue(QvButton(0));
+        return true;
+    }
+    if (v == "location") {
+        // The mark of start location K on the staging page's minimap.
+        MMScrollChatMiniMap* m = MM_chat.minimap;
+        const int k = atoi(st.arg.c_str());
+        if (!m || QIWidget::IsHidden(m) || k < 0 || k >= MM_SUMMARY_TEAMS) return false;
+        const MULTI_scenario_team& t = g_MultiScenario.teams[k];
+        ClickAt(m->x + m->minimap_x + t.start_x + 1, m->y + m->minimap_y + t.start_y + 1);
         return true;
     }
     if (v == "interrupt") {

@@ -3,10 +3,11 @@
 //
 // One step a line ('#' starts a comment):
 //   click PAGE/NAME[#K]   clicks the K-th (from 0) widget of that name on a
-//                         shown page or pop-up
+//                         shown page or pop-up (PAGE may name the pop-up)
+//   location K            clicks start location K on the staging minimap
 //   row PAGE/LIST I       clicks row I of a list
-//   pick PAGE/LIST TEXT   chooses the first entry holding TEXT in a shown,
-//                         enabled drop list
+//   pick PAGE/LIST TEXT   chooses the entry reading TEXT (else the first
+//                         holding it) in a shown, enabled drop list
 //   clear PAGE/NAME       clicks an edit field and deletes its text
 //   type TEXT             types the rest of the line; key CODE a scan code
 //   shown PAGE            waits until the page (or pop-up) is shown
