@@ -10,6 +10,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "multi/mmchat.h"
+#include "multi/mmserial.h"
 #include "multi/mmipx.h"
 #include "multi/mminet.h"
 #include "multi/mmmain.h"
@@ -93,6 +94,7 @@ QIDesktop* Mm_Build(void)
     MM_main_init(backdrop);
     MM_inet_init(backdrop);
     MM_ipx_init(backdrop);
+    MM_serial_init(backdrop);
     MM_chat_init(backdrop);
     Game_SetScenarioCategory(SC_MULTI);
     if (cursorinfo.nrcursors > MM_CURSOR) Cursor_Set(MM_CURSOR); // none loaded: headless tests
@@ -114,6 +116,7 @@ void Mm_Close(void)
     MM_chat_forget();
     MM_inet_forget();
     MM_ipx_forget();
+    MM_serial_forget();
     MM_main_forget();
     g_QIDefaultFlags = 0;
     AddressBook_FreeAll(&g_AddressBookInternet);

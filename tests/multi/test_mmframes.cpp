@@ -15,6 +15,7 @@
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
 #include "multi/mmmain.h"
+#include "multi/mmserial.h"
 #include "net/net.h"
 #include "platform/graph.h"
 #include "platform/palette.h"
@@ -134,6 +135,20 @@ TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
     MM_chat_poll();
     EXPECT_TRUE(Frame(0xD56E5F42u, (kOut + "mm_staging.pcx").c_str()));
     Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
+}
+
+TEST_F(MmFrames, SerialPage)
+{
+    Build();
+    MM_serial_start();
+    // The machine's own serial devices left out: the rows are the test's.
+    QIList* ports = MM_serial_ports();
+    ports->Clear();
+    for (const char* p : {"/dev/ttyUSB0", "/tmp/qvline-a"}) ports->Add(new MMScrollSerial(&MM_menu.fonts[MM_FONT_TEXT], p, 172));
+    ports->SetCurrent(1);
+    MM_serial_speeds()->SetCurrent(6);
+    Mm_SwitchPage(MM_main_page(), MM_serial_page());
+    EXPECT_TRUE(Frame(0x4F069838u, (kOut + "mm_serial.pcx").c_str()));
 }
 
 TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)

@@ -187,6 +187,7 @@ int GenMultiMenu_WriteAll(const std::string& dir)
                                  {319, 191, 136, 15, 0}, {319, 208, 136, 15, 1}, {319, 359, 136, 15, 0},
                                  {323, 227, 128, 128, 1}, {459, 47, 155, 15, 1}, {515, 356, 90, 15, 1},
                                  {108, 359, 206, 19, 1}, {19, 66, 450, 106, 1}};
+    static const BOX kSerial[] = {{147, 167, 172, 183, 1}, {321, 167, 164, 183, 1}};
     static const BOX kPopOk[] = {{120, 132, 138, 44, 0}};
     static const BOX kPopNo[] = {{194, 131, 108, 37, 0}};
     static const BOX kPopYes[] = {{69, 131, 117, 37, 0}};
@@ -207,7 +208,7 @@ int GenMultiMenu_WriteAll(const std::string& dir)
         if (!Font(dir + "/" + f.name, p, f.kind, f.r, f.g, f.b)) return 0;
     return Page(dir + "/mm.bmp", p, nullptr, 0) && Page(dir + "/MM_MAIN.BMP", p, kMain, 6) &&
            Page(dir + "/MM_MANU.BMP", p, kManual, 8) && Page(dir + "/MM_LAN.BMP", p, kLan, 2) &&
-           Page(dir + "/MM_SETU.BMP", p, kSetup, 11) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
+           Page(dir + "/MM_SETU.BMP", p, kSetup, 11) && Page(dir + "/MM_SER.BMP", p, kSerial, 2) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
            StagingPictures(dir, p) &&
            Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
            Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1) &&
