@@ -91,8 +91,8 @@ QIDesktop* Mm_Build(void)
     for (int slot = 0; slot < MM_FONTS; slot++)
         if (!QI_LoadNamedResource(&MM_menu.fonts[slot], slot, g_MmFontFiles[slot]) && !s_missing)
             s_missing = g_MmFontFiles[slot];
-    // The builders in the menus' order; the modem and serial pages join
-    // them as they come.
+    // The builders in the menus' order; the modem page joins them when it
+    // comes.
     MM_main_init(backdrop);
     MM_inet_init(backdrop);
     MM_ipx_init(backdrop);
