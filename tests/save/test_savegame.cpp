@@ -876,6 +876,8 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
     const size_t bytemap = StoredOffset(ST_UNIT, "u->seemap.bytemapinfo[l].bytemap");
     ASSERT_EQ(OfType(ST_PATHSRCH).size(), 1u);
     const size_t search = OfType(ST_PATHSRCH)[0]->at + 16;
+    ASSERT_GE(OfType(ST_BYTEMAP).size(), 1u);
+    const size_t map0 = OfType(ST_BYTEMAP)[0]->at + 16, lastbits = map0 + StoredOffset(ST_BYTEMAP, "bits") + BYTEMAP_BYTES - 4;
     struct Row {
         const char* name;
         size_t at;
@@ -889,6 +891,9 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
         {"a part standing on another unit", parts[0]->at + 16 + StoredOffset(ST_PART, "p->unit"), units.back()->id,
          "part"},
         {"one byte map kept by two sweeps", u1 + bytemap, Get32(file_, u0 + bytemap), "two sweeps"},
+        {"a byte map marking tiles left of the map", map0 + StoredOffset(ST_BYTEMAP, "x0"), (uint32_t)-1000, "off the map"},
+        // The square lies on the map; the bit past its last row doesn't.
+        {"a mark past a byte map's square", lastbits, Get32(file_, lastbits) | 0x80000000u, "off the map"},
         {"an open list longer than its buckets", search + StoredOffset(ST_PATHSRCH, "nopen"),
          Get32(file_, search + StoredOffset(ST_PATHSRCH, "nopen")) + 1, "open list"},
         {"a ring start past the ring", search + StoredOffset(ST_PATHSRCH, "ringhead"), 5000, "ring"},
