@@ -1,9 +1,11 @@
-// The block registry: lists and a top-down red-black tree with a head record
-// (key 0) and a sentinel, keyed by address while saving and by sequence
-// number while loading.
+// The block registry: lists, a top-down red-black tree with a head record
+// (key 0) and a sentinel keyed by address while saving, and a table by
+// sequence number while loading: a load converts every pointer slot through
+// it, and a file's sequence numbers are dense (and below 0x100000).
 #include "save/saveblk.h"
 
 #include <set>
+#include <vector>
 
 #include "core/debug.h"
 #include "core/tlog.h"
@@ -31,15 +33,21 @@ struct SBSTATE {
     // Local addresses listed while no tree is kept (LISTONLY), so that a
     // local registered twice is still listed once.
     std::set<uintptr_t>* listed;
+    std::vector<SAVEBLOCK*>* byseq;  // loading: by sequence number
 };
 
 SBSTATE sb;
-int s_byId;  // the tree's key: 0 address, 1 sequence number
+int s_byId;  // 0 the address tree, 1 the sequence table
 
-uint64_t keyOf(const SAVEBLOCK* n)
+uint64_t keyOf(const SAVEBLOCK* n) { return (uintptr_t)n->data; }
+
+// A repeated sequence number keeps the record entered first.
+void enterById(SAVEBLOCK* n)
 {
-    if (s_byId) return SaveId_Seq(n->id);
-    return (uintptr_t)n->data;
+    std::vector<SAVEBLOCK*>& t = *sb.byseq;
+    uint32_t seq = SaveId_Seq(n->id);
+    if (seq >= t.size()) t.resize(seq + 1, nullptr);
+    if (!t[seq]) t[seq] = n;
 }
 
 int isRed(const SAVEBLOCK* n) { return (n->flags & SAVEBLK_COLOURMASK) == SAVEBLK_RED; }
@@ -87,7 +95,7 @@ void split(uint64_t v, Path& w)
     setRed(sb.rbz, 0);
 }
 
-// 0 when an equal key ends the insertion (address mode only).
+// 0 when an equal key ends the insertion.
 int treeInsert(SAVEBLOCK* n)
 {
     uint64_t v = keyOf(n);
@@ -96,7 +104,7 @@ int treeInsert(SAVEBLOCK* n)
         w.gg = w.g;
         w.g = w.p;
         w.p = w.x;
-        if (!s_byId && w.x != sb.rbhead && v == keyOf(w.x)) {
+        if (w.x != sb.rbhead && v == keyOf(w.x)) {
             TLOG(TLOG_SAVE, "Duplicate pointer");
             return 0;
         }
@@ -184,6 +192,7 @@ void Saveblk_Init(void)
     sb.rbhead = newSpecial();
     sb.rbhead->left = sb.rbhead->right = sb.rbz;
     sb.listed = new std::set<uintptr_t>;
+    sb.byseq = new std::vector<SAVEBLOCK*>;
     sb.walklimit = SAVE_MAX_BLOCKS + 1;
 }
 
@@ -209,6 +218,8 @@ void Saveblk_Close(void)
     if (sb.rbhead) Debug_Free(&sb.rbhead);
     delete sb.listed;
     sb.listed = nullptr;
+    delete sb.byseq;
+    sb.byseq = nullptr;
     if (sb.count != 0) TLOG(TLOG_ERROR, "Node count not zero on shutdown (%d)", (int)sb.count);
     sb.count = sb.globalcount = 0;
     sb.cursor = nullptr;
@@ -279,14 +290,14 @@ void Saveblk_AddLoaded(SAVEBLOCK* record)
     sb.count++;
     sb.recordbytes += sizeof(SAVEBLOCK);
     s_byId = 1;
-    treeInsert(record);
+    enterById(record);
 }
 
 void Saveblk_InsertGlobalsById(void)
 {
     TLOG(TLOG_SAVE, "- inserting globals");
     s_byId = 1;
-    for (SAVEBLOCK* n = sb.global.first; n; n = n->next) treeInsert(n);
+    for (SAVEBLOCK* n = sb.global.first; n; n = n->next) enterById(n);
 }
 
 void Saveblk_AssignIds(void)
@@ -313,15 +324,9 @@ SAVEBLOCK* Saveblk_FindByAddress(const void* address)
 
 SAVEBLOCK* Saveblk_FindById(uint32_t id)
 {
-    if (!sb.rbhead || !s_byId) return nullptr;
-    uint64_t v = SaveId_Seq(id);
-    SAVEBLOCK* n = sb.rbhead->right;
-    while (n != sb.rbz) {
-        uint64_t k = SaveId_Seq(n->id);
-        if (v == k) return n;
-        n = v < k ? n->left : n->right;
-    }
-    return nullptr;
+    if (!sb.byseq || !s_byId) return nullptr;
+    uint32_t seq = SaveId_Seq(id);
+    return seq < sb.byseq->size() ? (*sb.byseq)[seq] : nullptr;
 }
 
 SAVEBLOCK* Saveblk_FirstGlobal(void) { return sb.cursor = sb.global.first; }
