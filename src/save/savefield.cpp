@@ -466,6 +466,8 @@ int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_
 
 void SaveForm_RegisterPointers(const SAVEFORM* form, void* data, uint32_t memsize, int target)
 {
+    // A listing keeps no pointer: the walk of the fields would find nothing.
+    if (g_SaveFlags & SAVEF_LISTONLY) return;
     uint8_t* rec = (uint8_t*)data;
     for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize)
         registerFields(form->fields, form->nfields, rec, target);
