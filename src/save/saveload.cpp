@@ -89,9 +89,23 @@ int readFile(LoadFile& f)
     std::string real = Fs_Resolve(f.path);
     if (stat(real.c_str(), &st) != 0) return refuse(f, "can't be opened");
     if ((uint64_t)st.st_size > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size);
-    std::string bytes;
-    if (!Fs_ReadAll(f.path, &bytes)) return refuse(f, "can't be read");
-    f.data.assign(bytes.begin(), bytes.end());
+    // Read straight into place at the size found; a file that grew since
+    // is read on to its end.
+    FILE* in = Fs_Open(f.path, "rb");
+    if (!in) return refuse(f, "can't be read");
+    f.data.resize((size_t)st.st_size);
+    size_t got = fread(f.data.data(), 1, f.data.size(), in);
+    f.data.resize(got);
+    uint8_t more[64 * 1024];
+    while (got == (size_t)st.st_size && f.data.size() <= SAVE_MAXFILE) {
+        size_t n = fread(more, 1, sizeof more, in);
+        if (n == 0) break;
+        f.data.insert(f.data.end(), more, more + n);
+    }
+    int failed = ferror(in);
+    fclose(in);
+    if (failed) return refuse(f, "can't be read");
+    if (f.data.size() > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%zu bytes)", f.data.size());
     return 1;
 }
 
