@@ -132,7 +132,8 @@ int checkHeader(LoadFile& f)
     return 0;
 }
 
-int readSection(LoadFile& f, size_t& at, int global, std::set<uint32_t>& seqs)
+// seen: a bit per sequence number.
+int readSection(LoadFile& f, size_t& at, int global, std::vector<uint64_t>& seen)
 {
     std::vector<FILEBLOCK>& out = global ? f.globals : f.locals;
     const char* section = global ? "global" : "local";
@@ -151,9 +152,11 @@ int readSection(LoadFile& f, size_t& at, int global, std::set<uint32_t>& seqs)
         uint32_t size = b.flags & SAVEBLK_SIZEMASK;
         if (type >= SAVE_TYPE_COUNT || (global ? kind == 0 || kind == SAVEBLK_STATIC : kind != 0))
             return refuse(f, "bad flags word %08X at offset %zu", b.flags, at + 4);
-        if (!SaveId_IsId(b.id) || SaveId_Type(b.id) != type || SaveId_Seq(b.id) < SAVEID_FIRSTSEQ ||
-            !seqs.insert(SaveId_Seq(b.id)).second)
+        const uint32_t seq = SaveId_Seq(b.id);
+        const uint64_t bit = 1ull << (seq & 63);
+        if (!SaveId_IsId(b.id) || SaveId_Type(b.id) != type || seq < SAVEID_FIRSTSEQ || (seen[seq >> 6] & bit))
             return refuse(f, "bad or repeated id %08X at offset %zu", b.id, at + 8);
+        seen[seq >> 6] |= bit;
         at += 16;
         if (kind != (SAVEBLK_GLOBAL | SAVEBLK_STATIC)) {
             if (f.data.size() - at < size) return refuse(f, "block at offset %u ends past the file", b.offset);
@@ -170,8 +173,8 @@ int readSection(LoadFile& f, size_t& at, int global, std::set<uint32_t>& seqs)
 int checkBlocks(LoadFile& f)
 {
     size_t at = SAVE_PREAMBLE;
-    std::set<uint32_t> seqs;
-    if (!readSection(f, at, 1, seqs) || !readSection(f, at, 0, seqs)) return 0;
+    std::vector<uint64_t> seen((SAVEID_SEQMASK >> 6) + 1);
+    if (!readSection(f, at, 1, seen) || !readSection(f, at, 0, seen)) return 0;
     if (at != f.data.size()) return refuse(f, "%zu bytes after the last block at offset %zu", f.data.size() - at, at);
     return 1;
 }
