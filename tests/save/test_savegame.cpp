@@ -547,6 +547,8 @@ TEST_F(SavedGameRefused, DamageBehindRepairedCrcs)
         {"a cycle in the thing list", last + OVL_NEXT, overlays[0]->id, "lists reach"},
         {"an id naming no block", first + OVL_DISPLAY, SaveId_Make(ST_DISPLAYELEMENT, 0xFFFF0), "bad pointer [o->display]"},
         {"an id of another type", first + OVL_DISPLAY, overlays[1]->id, "bad pointer [o->display]"},
+        {"an id of the registry's head", first + OVL_DISPLAY, SaveId_Make(ST_DISPLAYELEMENT, 2), "bad pointer [o->display]"},
+        {"two blocks of one id", overlays[1]->at + 8, overlays[0]->id, "repeated id"},
         {"an orphan block", first + OVL_NEXT, overlays[2]->id, "lists reach"},
         {"a field out of range", second + OVL_LAYER, 99, "field layer out of range"},
         {"the sentinel in a link", second + OVL_PREV, 0xFFFFFFFFu, "sentinel"},
