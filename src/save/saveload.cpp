@@ -1,5 +1,6 @@
 // Loading: the whole file is read and checked before the running game is
 // touched; a refusal leaves it exactly as it was.
+#include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -254,7 +255,10 @@ struct Staging {
     std::vector<Loaded> fresh;  // the loaded locals, file order
 };
 
-std::map<const void*, uint32_t>* s_loadedSizes;
+// The loaded blocks' sizes, by address.
+using LoadedSize = std::pair<const void*, uint32_t>;
+std::vector<LoadedSize>* s_loadedSizes;
+bool before(const LoadedSize& e, const void* p) { return std::less<const void*>()(e.first, p); }
 
 // A refusal: the globals copied back, the loaded records given back.
 int undo(Staging& st)
@@ -510,8 +514,8 @@ void Save_PostSaveParsing(void)
 long Save_LoadedSize(const void* data)
 {
     if (!s_loadedSizes) return -1;
-    auto it = s_loadedSizes->find(data);
-    return it == s_loadedSizes->end() ? -1 : (long)it->second;
+    auto it = std::lower_bound(s_loadedSizes->begin(), s_loadedSizes->end(), data, before);
+    return it == s_loadedSizes->end() || it->first != data ? -1 : (long)it->second;
 }
 
 int Save_CheckHeader(const char* path)
@@ -556,8 +560,10 @@ int Save_Load(const char* path)
         SavePtr_Close();
         // The loaded blocks' sizes serve the walks (a loaded text is read
         // no further than its block) and the modules' checks.
-        std::map<const void*, uint32_t> sizes;
-        for (const Staging::Loaded& r : st.fresh) sizes[r.data] = r.size;
+        std::vector<LoadedSize> sizes;
+        sizes.reserve(st.fresh.size());
+        for (const Staging::Loaded& r : st.fresh) sizes.emplace_back(r.data, r.size);
+        std::sort(sizes.begin(), sizes.end(), [](const LoadedSize& a, const LoadedSize& b) { return before(a, b.first); });
         s_loadedSizes = &sizes;
         if (ok && !(relist(f, st) && checkModules(f, st))) ok = undo(st);
         s_loadedSizes = nullptr;
