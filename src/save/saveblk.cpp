@@ -15,6 +15,14 @@
 
 namespace {
 
+// Records come from chunks the registry keeps until it closes: a load
+// makes and gives back a record per block three times over.
+enum { RECCHUNK_RECORDS = 1024 };
+struct RECCHUNK {
+    RECCHUNK* next;
+    SAVEBLOCK records[RECCHUNK_RECORDS];
+};
+
 struct SBLIST {
     SAVEBLOCK* first;
     SAVEBLOCK* last;
@@ -34,6 +42,9 @@ struct SBSTATE {
     // local registered twice is still listed once.
     std::set<uintptr_t>* listed;
     std::vector<SAVEBLOCK*>* byseq;  // loading: by sequence number
+    RECCHUNK* chunks;                // the newest first
+    uint32_t chunkused;              // records of the newest chunk handed out
+    SAVEBLOCK* freerecords;          // given back, linked by next
 };
 
 SBSTATE sb;
@@ -177,10 +188,27 @@ SAVEBLOCK* removeFirst(SBLIST& l)
 
 SAVEBLOCK* Saveblk_NewRecord(void)
 {
-    SAVEBLOCK* n = (SAVEBLOCK*)Debug_MallocFor(sizeof(SAVEBLOCK), "save block");
+    SAVEBLOCK* n = sb.freerecords;
+    if (n) {
+        sb.freerecords = n->next;
+    } else {
+        if (!sb.chunks || sb.chunkused == RECCHUNK_RECORDS) {
+            RECCHUNK* c = (RECCHUNK*)Debug_MallocFor(sizeof(RECCHUNK), "save blocks");
+            c->next = sb.chunks;
+            sb.chunks = c;
+            sb.chunkused = 0;
+        }
+        n = &sb.chunks->records[sb.chunkused++];
+    }
     *n = SAVEBLOCK{};
     n->left = n->right = sb.rbz;
     return n;
+}
+
+void Saveblk_FreeRecord(SAVEBLOCK* record)
+{
+    record->next = sb.freerecords;
+    sb.freerecords = record;
 }
 
 void Saveblk_Init(void)
@@ -214,8 +242,12 @@ void Saveblk_Close(void)
 {
     while (sb.local.first) Saveblk_DropFirstLocal();
     while (sb.global.first) Saveblk_DropFirstGlobal();
-    if (sb.rbz) Debug_Free(&sb.rbz);
-    if (sb.rbhead) Debug_Free(&sb.rbhead);
+    while (RECCHUNK* c = sb.chunks) {
+        sb.chunks = c->next;
+        Debug_Free(&c);
+    }
+    sb.rbz = sb.rbhead = nullptr;
+    sb.freerecords = nullptr;
     delete sb.listed;
     sb.listed = nullptr;
     delete sb.byseq;
@@ -260,7 +292,7 @@ void Save_RegisterBlock(int kind, const void* address, int type, size_t size)
         // two blocks of which pointers reach one.
         TLOG(TLOG_SAVE, "Duplicate pointer");
         sb.repeats++;
-        Debug_Free(&n);
+        Saveblk_FreeRecord(n);
         return;
     }
     Saveblk_AddLocal(n);
@@ -340,7 +372,7 @@ SAVEBLOCK* Saveblk_RemoveFirstLocal(void) { return removeFirst(sb.local); }
 void Saveblk_DropFirstLocal(void)
 {
     SAVEBLOCK* n = removeFirst(sb.local);
-    if (n) Debug_Free(&n);
+    if (n) Saveblk_FreeRecord(n);
 }
 
 void Saveblk_DropFirstGlobal(void)
@@ -348,14 +380,14 @@ void Saveblk_DropFirstGlobal(void)
     SAVEBLOCK* n = removeFirst(sb.global);
     if (!n) return;
     sb.globalcount--;
-    Debug_Free(&n);
+    Saveblk_FreeRecord(n);
 }
 
 void Saveblk_FreeLocals(void)
 {
     while (SAVEBLOCK* n = removeFirst(sb.local)) {
         Debug_FreeBlock(n->data);
-        Debug_Free(&n);
+        Saveblk_FreeRecord(n);
     }
     sb.localbytes = 0;
 }

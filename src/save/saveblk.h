@@ -82,8 +82,10 @@ void Saveblk_AddGlobal(SAVEBLOCK* record);
 void Saveblk_AddLocal(SAVEBLOCK* record);
 // Appends a record read from a file to the local list and the id table.
 void Saveblk_AddLoaded(SAVEBLOCK* record);
-// A fresh record (zeroed, links at the sentinel); never null.
+// A fresh record (zeroed, links at the sentinel); never null. Records live
+// until Saveblk_Close; Saveblk_FreeRecord gives one back for reuse.
 SAVEBLOCK* Saveblk_NewRecord(void);
+void Saveblk_FreeRecord(SAVEBLOCK* record);
 // Enters every global record into the id table; logs "- inserting globals".
 void Saveblk_InsertGlobalsById(void);
 // Gives every record of the address tree its id in ascending address order

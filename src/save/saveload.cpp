@@ -267,7 +267,7 @@ int undo(Staging& st)
         memcpy(st.globals[i].data, st.saved[i].data(), st.saved[i].size());
     while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) {
         Save_FreeLocal(SaveBlk_Type(b), b->data);
-        Debug_Free(&b);
+        Saveblk_FreeRecord(b);
     }
     for (auto& r : st.fresh) Save_FreeLocal(r.type, r.data);
     st.fresh.clear();
@@ -302,7 +302,7 @@ int applyBlocks(LoadFile& f, Staging& st)
     // with their modules until the load is kept.
     while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) {
         st.old.emplace_back(b->data, SaveBlk_Type(b));
-        Debug_Free(&b);
+        Saveblk_FreeRecord(b);
     }
     TLOG(TLOG_SAVE, "- reading blocks (global)");
     const char* bad = nullptr;
@@ -345,7 +345,7 @@ int applyBlocks(LoadFile& f, Staging& st)
     // exactly them.
     while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) {
         st.fresh.push_back({b->data, SaveBlk_Type(b), SaveBlk_Size(b)});
-        Debug_Free(&b);
+        Saveblk_FreeRecord(b);
     }
     return 1;
 }
