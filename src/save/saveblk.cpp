@@ -4,7 +4,6 @@
 // it, and a file's sequence numbers are dense (and below 0x100000).
 #include "save/saveblk.h"
 
-#include <set>
 #include <vector>
 
 #include "core/debug.h"
@@ -23,6 +22,42 @@ struct RECCHUNK {
     SAVEBLOCK records[RECCHUNK_RECORDS];
 };
 
+// A set of addresses, open addressing with linear probing: a listing asks
+// it once per local block. Zero marks a free slot (no block is at 0); it is
+// only ever asked, never walked.
+struct ADDRSET {
+    std::vector<uintptr_t> slots;  // a power of two, at most half used
+    size_t used = 0;
+};
+
+size_t addrSlot(const ADDRSET& s, uintptr_t a)
+{
+    uint64_t h = (uint64_t)a;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    const size_t mask = s.slots.size() - 1;
+    size_t i = (size_t)h & mask;
+    while (s.slots[i] && s.slots[i] != a) i = (i + 1) & mask;
+    return i;
+}
+
+// 1 when a joined the set, 0 when it was there.
+int addrInsert(ADDRSET& s, uintptr_t a)
+{
+    if ((s.used + 1) * 2 > s.slots.size()) {
+        std::vector<uintptr_t> old(s.slots.size() ? s.slots.size() * 2 : 1024, 0);
+        old.swap(s.slots);
+        for (uintptr_t v : old)
+            if (v) s.slots[addrSlot(s, v)] = v;
+    }
+    size_t i = addrSlot(s, a);
+    if (s.slots[i]) return 0;
+    s.slots[i] = a;
+    s.used++;
+    return 1;
+}
+
 struct SBLIST {
     SAVEBLOCK* first;
     SAVEBLOCK* last;
@@ -40,7 +75,7 @@ struct SBSTATE {
     uint32_t calls, repeats, walklimit;
     // Local addresses listed while no tree is kept (LISTONLY), so that a
     // local registered twice is still listed once.
-    std::set<uintptr_t>* listed;
+    ADDRSET* listed;
     std::vector<SAVEBLOCK*>* byseq;  // loading: by sequence number
     RECCHUNK* chunks;                // the newest first
     uint32_t chunkused;              // records of the newest chunk handed out
@@ -219,7 +254,7 @@ void Saveblk_Init(void)
     sb.rbz->left = sb.rbz->right = sb.rbz;
     sb.rbhead = newSpecial();
     sb.rbhead->left = sb.rbhead->right = sb.rbz;
-    sb.listed = new std::set<uintptr_t>;
+    sb.listed = new ADDRSET;
     sb.byseq = new std::vector<SAVEBLOCK*>;
     sb.walklimit = SAVE_MAX_BLOCKS + 1;
 }
@@ -273,7 +308,7 @@ void Save_RegisterBlock(int kind, const void* address, int type, size_t size)
         return;
     }
     if (kind == SAVEK_LOCAL && (g_SaveFlags & SAVEF_LISTONLY)) {
-        if (!sb.listed->insert((uintptr_t)p).second) {
+        if (!addrInsert(*sb.listed, (uintptr_t)p)) {
             sb.repeats++;
             return;
         }
