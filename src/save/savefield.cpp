@@ -450,14 +450,22 @@ long SaveForm_StoredSize(int type, int global, uint32_t memsize)
 void SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, uint8_t* out)
 {
     const uint8_t* rec = (const uint8_t*)data;
-    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize)
+    const uint32_t records = memsize / form->memsize;
+    for (uint32_t r = 0; r < records; r++, rec += form->memsize)
         encodeFields(form->fields, form->nfields, rec, out);
 }
 
 int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_t memsize, const char** bad)
 {
     uint8_t* rec = (uint8_t*)data;
-    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize) {
+    const uint32_t records = memsize / form->memsize;
+    // A block of plain bytes (a text, a byte array) is its stored bytes.
+    if (form->nfields == 1 && form->fields[0].offset == 0 && form->fields[0].count == 1 &&
+        form->memsize == 1 && anyByte(form->fields[0])) {
+        memcpy(rec, in, records);
+        return 1;
+    }
+    for (uint32_t r = 0; r < records; r++, rec += form->memsize) {
         if (!decodeFields(form->fields, form->nfields, in, rec, bad)) return 0;
         if (form->fields == kShellInfo && !ShellInfoHolds((const SHELLINFO*)rec, bad)) return 0;
     }
@@ -469,7 +477,8 @@ void SaveForm_RegisterPointers(const SAVEFORM* form, void* data, uint32_t memsiz
     // A listing keeps no pointer: the walk of the fields would find nothing.
     if (g_SaveFlags & SAVEF_LISTONLY) return;
     uint8_t* rec = (uint8_t*)data;
-    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize)
+    const uint32_t records = memsize / form->memsize;
+    for (uint32_t r = 0; r < records; r++, rec += form->memsize)
         registerFields(form->fields, form->nfields, rec, target);
 }
 
