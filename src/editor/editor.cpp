@@ -21,6 +21,9 @@
 #include "editor/mestats.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
+#include "editor/mepickthing.h"
+#include "map/overlay.h"
+#include "units/building.h"
 #include "map/fog.h"
 #include "map/map.h"
 #include "map/mapview.h"
@@ -228,6 +231,9 @@ void MeEditor::BuildDesktop(void)
     MeMenuFile::BuildLayer();
     MeStats::BuildLayer();
     ListScenarios();
+    // That drew the names before the desktop opened: its first frame draws
+    // them again.
+    if (scenarioList) scenarioList->flags |= QIWF_MARK;
 }
 
 void MeEditor::BuildToolTipLayer(void)
@@ -253,7 +259,8 @@ void MeEditor::BuildBigMap(void)
     QIWidget::AddChild(backdrop, map);
     bigMap = map;
     view.bigMap = map;
-    for (MeTool* t : {static_cast<MeTool*>(&selectTool), &terrainBrush, &startPosTool, &regionTool, &pathTool, &plainTool})
+    for (MeTool* t : {static_cast<MeTool*>(&selectTool), &terrainBrush, &startPosTool, &regionTool,
+                      static_cast<MeTool*>(&pathTool), &plainTool})
         t->clip = IRect(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE);
 }
 
@@ -317,6 +324,17 @@ void MeEditor::FillObjectPickers(void)
     for (QIList* l : {unitPicker, buildingPicker, objectPicker, regionList})
         if (l) l->Clear();
     if (!(flags & MEF_OPEN)) return;
+    if (unitPicker)
+        for (int i = 0; i < Units_UnitTypeCount(); i++) {
+            UNITTYPE* t = Units_GetTypePtr(i);
+            if (t && t->side == side && !t->abilities.noedit) unitPicker->Add(new MePickUnit(t));
+        }
+    if (buildingPicker)
+        for (int i = 0; i < g_NrBuildingTypes; i++)
+            if (g_BuildingTypes[i].side == side) buildingPicker->Add(new MePickBuilding(&g_BuildingTypes[i]));
+    if (objectPicker)
+        for (int i = 0; i < Ovl_NrTypes(); i++)
+            if (!Ovl_GetType(i)->noedit) objectPicker->Add(new MePickObject(i));
 }
 
 void MeEditor::DisableEditButtons(void)

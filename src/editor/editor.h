@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "editor/mebigmap.h"
+#include "editor/mepath.h"
 #include "editor/meselect.h"
 #include "editor/metool.h"
 #include "platform/graph.h"
@@ -123,7 +124,7 @@ public:
     MeTool terrainBrush;
     MeTool startPosTool;
     MeTool regionTool;
-    MeTool pathTool;
+    MeToolPath pathTool;
     MeTool plainTool;
     QIString* techLevel = nullptr;
     BITMAP scratch{};
