@@ -242,7 +242,7 @@ void MeEditor::BuildBigMap(void)
     QIWidget::AddChild(backdrop, map);
     bigMap = map;
     view.bigMap = map;
-    for (MeTool* t : {static_cast<MeTool*>(&selectTool), &terrainBrush, &startPosTool, &regionTool, &pathTool, &plainTool})
+    for (MeTool* t : {static_cast<MeTool*>(&selectTool), static_cast<MeTool*>(&terrainBrush), &startPosTool, &regionTool, &pathTool, &plainTool})
         t->clip = IRect(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE);
 }
 

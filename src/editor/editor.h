@@ -16,6 +16,7 @@
 
 #include "editor/mebigmap.h"
 #include "editor/meselect.h"
+#include "editor/metbrush.h"
 #include "editor/metool.h"
 #include "platform/graph.h"
 #include "widgets/qistring.h"
@@ -120,7 +121,7 @@ public:
     QIWidget* objectShapeMenu = nullptr;
     MeTool* tool = nullptr;
     MeToolSelect selectTool;
-    MeTool terrainBrush;
+    MeBrushTerrain terrainBrush;
     MeTool startPosTool;
     MeTool regionTool;
     MeTool pathTool;
