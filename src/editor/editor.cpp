@@ -19,6 +19,7 @@
 #include "editor/medesk.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
+#include "editor/meterrain.h"
 #include "map/fog.h"
 #include "map/map.h"
 #include "map/mapview.h"
@@ -216,6 +217,8 @@ void MeEditor::BuildDesktop(void)
     g_QIDefaultFlags = saved;
     QIWidget::AddChild(backdrop, miniMap);
     view.miniMap = miniMap;
+    MeTerrain::ListTileSets(g_GraphicsDir);
+    MeTerrain::FindCurrentTileSet();
     ListScenarios();
 }
 
@@ -332,6 +335,8 @@ void MeEditor::RefreshAll(void)
     side = teamdata[team].side;
     Refresh(sideWidget);
     FillObjectPickers();
+    MeTerrain::FillTilePickers();
+    MeTerrain::FindCurrentTileSet();
     selectTool.ForgetSelection();
     if (groupWidget) Refresh(groupWidget);
     credits->Format(20, "%d", teamdata[team].credits);

@@ -127,6 +127,7 @@ void MeDesktop::HandleEvent(QIKey* key, QIPointer* pointer)
         else me.RandomizeVariation();
         break;
     case SC_A: me.flags ^= MEF_ALTITUDES; break;
+    case SC_T: MeTerrain::ChangeTileSet(shift ? -1 : 1); break;
     case SC_D:
     case SC_DELETE:
         if (ctrl) tool->CopySelection();

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "widgets/qivalue.h"
 #include "widgets/qiwidget.h"
 
 enum {
@@ -25,8 +26,38 @@ enum {
     METERRAIN_CLIFF15 = 15,
 };
 
+enum { METERRAIN_NAMESHOWN = 16 };
+
+// A tile set found on disk: the folder below the graphics directory that
+// holds a ".til" of its own name, and the name as the layer shows it.
+struct METILESET : LListNode {
+    char folder[16];
+    char name[METERRAIN_NAMESHOWN + 1];
+};
+
 class MeTerrain {
 public:
+    // The tile-set list from dir's sub-folders that hold "NAME.til" (case
+    // ignored), sorted, shown capital-first; 0 (logged "Cannot open
+    // directory %s") with the list empty when dir can't be read.
+    static int ListTileSets(const char* dir);
+    // Current: the entry named as the terrain (case ignored), else the
+    // first, else none.
+    static void FindCurrentTileSet(void);
+    // The tile-set change: -1 previous (the first stays), +1 next (the last
+    // wraps), then the set reloaded. With a map open the palette and tile
+    // set are read before the old ones go; when either can't be read both
+    // stay and so does the current entry. Nothing without a current entry.
+    static void ChangeTileSet(int step);
+    // "TerrainDec" and "TerrainInc": ChangeTileSet on a click (18).
+    static int OnTerrainDec(QIWidget* widget, int event, QIARG data);
+    static int OnTerrainInc(QIWidget* widget, int event, QIARG data);
+    // "%s" of the current tile set's name (empty without one).
+    static void NameText(QIString* text);
+    // With a map open: 144 texture items (16 without a variation, then 16
+    // for each of the 8) bound to the brush's corner type, 4 mask items.
+    static void FillTilePickers(void);
+
     // Writes type into the four nibbles of vertex (x, y); nothing unless
     // x > 0 and y > 0 (callers keep x < mapsizex, y < mapsizey).
     static void SetVertexType(int x, int y, int type);

@@ -25,6 +25,10 @@ protected:
         EditorTest::SetUp();
         View(0, 0, 1);
         Fill(0);
+        // The editor object lives for the program: start from the brush's first values.
+        b.altitude = 2, b.size = 2, b.cornerType = 1, b.variation = 0, b.shape = METB_SQUARE;
+        b.spray = 0, b.paintTerrain = 1, b.paintAltitude = 0, b.masks = 1;
+        b.protectedType = -1, b.inverted = 1;
         b.state = METS_CLICK;
     }
     static void Fill(uint32_t tile)
@@ -139,6 +143,7 @@ TEST_F(TerrainBrush, StrokesRaiseOnceClampAltitudesKeepMasksAndSpraySparsely)
 
     // Spray at size 10 keeps 10 blocks in 256: about 4 of each step's 100.
     b.size = 10;
+    b.cornerType = 7;
     b.spray = 1;
     b.paintAltitude = 0;
     int kept = 0;
@@ -156,45 +161,43 @@ TEST_F(TerrainBrush, StrokesRaiseOnceClampAltitudesKeepMasksAndSpraySparsely)
 TEST_F(TerrainBrush, ShiftPicksProtectByTypeAndToggle)
 {
     // Columns of corner types 5 and 6 in turn.
-    for (int y = 0; y < mapsizey; y++)
-        for (int x = 0; x < mapsizex; x++) MAP_ELEMENT_AT(x, y)->tile = x % 2 ? 0x6666 : 0x5555;
-    auto Changed = [&](int type) {
-        int n = 0, other = 0;
-        for (int y = 8; y < 16; y++)
-            for (int x = 8; x < 16; x++) {
-                const int was = x % 2 ? 6 : 5;
-                const int now = (int)(MAP_ELEMENT_AT(x, y)->tile & 0xf);
-                if (now == 7) (was == type ? n : other)++;
-            }
-        return std::make_pair(n, other);
-    };
-    auto Paint = [&](void) {
+    auto Columns = [](void) {
         for (int y = 0; y < mapsizey; y++)
             for (int x = 0; x < mapsizex; x++) MAP_ELEMENT_AT(x, y)->tile = x % 2 ? 0x6666 : 0x5555;
+    };
+    // Paints 7 over the columns: how many corners of type 5 and of type 6 changed.
+    auto Paint = [&](void) {
         b.size = 10;
         b.Click(Quarter(24, 24));
+        int n[2] = {0, 0};
+        for (int y = 8; y < 16; y++)
+            for (int x = 8; x < 16; x++) n[x % 2] += (MAP_ELEMENT_AT(x, y)->tile & 0xf) == 7;
+        Columns();
+        return std::make_pair(n[0], n[1]);
     };
+    Columns();
     b.cornerType = 7;
     b.AltClick(Quarter(20, 20, MOD_LSHIFT)); // a corner of type 5
     EXPECT_EQ(b.protectedType, 5);
-    Paint();
-    EXPECT_GT(Changed(5).first, 0);
-    EXPECT_EQ(Changed(5).second, 0) << "only corners of the picked type change";
+    auto p = Paint();
+    EXPECT_GT(p.first, 0);
+    EXPECT_EQ(p.second, 0) << "only corners of the picked type change";
     b.AltClick(Quarter(20, 20, MOD_RSHIFT));
-    Paint();
-    EXPECT_EQ(Changed(5).first, 0) << "the second pick protects the type";
-    EXPECT_GT(Changed(5).second, 0);
+    p = Paint();
+    EXPECT_EQ(p.first, 0) << "the second pick protects the type";
+    EXPECT_GT(p.second, 0);
     b.AltClick(Quarter(20, 20, MOD_LSHIFT));
-    Paint();
-    EXPECT_EQ(Changed(5).second, 0) << "the third allows only it again";
+    p = Paint();
+    EXPECT_GT(p.first, 0);
+    EXPECT_EQ(p.second, 0) << "the third allows only it again";
     // A pick of another type starts over: only that type.
     b.AltClick(Quarter(22, 20, MOD_LSHIFT));
     EXPECT_EQ(b.protectedType, 6);
     EXPECT_EQ(b.inverted, 1);
     b.Cancel(1);
-    Paint();
-    EXPECT_GT(Changed(5).first, 0) << "Cancel lifts the protection";
-    EXPECT_GT(Changed(5).second, 0);
+    p = Paint();
+    EXPECT_GT(p.first, 0) << "Cancel lifts the protection";
+    EXPECT_GT(p.second, 0);
     // The eyedropper takes the corner's type.
     b.AltClick(Quarter(22, 20));
     EXPECT_EQ(b.cornerType, 6);
@@ -202,9 +205,9 @@ TEST_F(TerrainBrush, ShiftPicksProtectByTypeAndToggle)
     b.Close();
     b.cornerType = 7;
     b.AltClick(Quarter(20, 20, MOD_LSHIFT));
-    Paint();
-    EXPECT_GT(Changed(5).second, 0);
-    EXPECT_GT(Changed(5).first, 0);
+    p = Paint();
+    EXPECT_GT(p.first, 0);
+    EXPECT_GT(p.second, 0);
 }
 
 TEST_F(TerrainBrush, OutlinesAndProtectionMarksMatchTheirGoldenFrames)
