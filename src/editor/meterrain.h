@@ -58,6 +58,20 @@ public:
     // for each of the 8) bound to the brush's corner type, 4 mask items.
     static void FillTilePickers(void);
 
+    // "Random": on a click (18) with a map open, PlasmaDialog.
+    static int OnRandomTerrain(QIWidget* widget, int event, QIARG data);
+    // "Generate Random Terrain" with the stored seed, grain and water level;
+    // Ok stores what was typed (no number: 0) and generates.
+    static void PlasmaDialog(void);
+    // The dialog's outcome: code 23 (Ok) stores the three texts' numbers
+    // and generates; any other changes nothing.
+    static void PlasmaResult(int code, const char* seed, const char* grain, const char* water);
+    // A new terrain for every element from a plasma field of seed and grain
+    // (grain & 31): heights 1..144 become altitudes 2..11; at most water + 2
+    // is water (corner type 0 at water + 2), above it land (type 1 at its
+    // altitude); random texture and mask variations; lit again.
+    static void GeneratePlasma(int grain, int seed, int water);
+
     // Writes type into the four nibbles of vertex (x, y); nothing unless
     // x > 0 and y > 0 (callers keep x < mapsizex, y < mapsizey).
     static void SetVertexType(int x, int y, int type);
