@@ -22,6 +22,7 @@
 #include "editor/meterrain.h"
 #include "map/fog.h"
 #include "map/map.h"
+#include "map/region.h"
 #include "map/mapview.h"
 #include "platform/plat.h"
 #include "platform/font.h"
@@ -245,7 +246,8 @@ void MeEditor::BuildBigMap(void)
     QIWidget::AddChild(backdrop, map);
     bigMap = map;
     view.bigMap = map;
-    for (MeTool* t : {static_cast<MeTool*>(&selectTool), static_cast<MeTool*>(&terrainBrush), &startPosTool, &regionTool, &pathTool, &plainTool})
+    for (MeTool* t : {static_cast<MeTool*>(&selectTool), static_cast<MeTool*>(&terrainBrush),
+                      static_cast<MeTool*>(&startPosTool), static_cast<MeTool*>(&regionTool), &pathTool, &plainTool})
         t->clip = IRect(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE);
 }
 
@@ -335,6 +337,10 @@ void MeEditor::RefreshAll(void)
     side = teamdata[team].side;
     Refresh(sideWidget);
     FillObjectPickers();
+    // After the pickers' refill, which empties the region list too.
+    if (regionList)
+        for (REGION* r = Region_FindByIndex(1); r; r = Region_FindByIndex(0))
+            regionList->Add(new MeRegionItem(r, &fontB->font));
     MeTerrain::FillTilePickers();
     MeTerrain::FindCurrentTileSet();
     selectTool.ForgetSelection();

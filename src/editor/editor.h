@@ -16,6 +16,7 @@
 
 #include "editor/mebigmap.h"
 #include "editor/meselect.h"
+#include "editor/mestart.h"
 #include "editor/metbrush.h"
 #include "editor/metool.h"
 #include "platform/graph.h"
@@ -122,8 +123,8 @@ public:
     MeTool* tool = nullptr;
     MeToolSelect selectTool;
     MeBrushTerrain terrainBrush;
-    MeTool startPosTool;
-    MeTool regionTool;
+    MeToolStartPos startPosTool;
+    MeToolRegion regionTool;
     MeTool pathTool;
     MeTool plainTool;
     QIString* techLevel = nullptr;
@@ -183,6 +184,11 @@ public:
     // Each element's altitude - 2 over the 20 x 20 elements from the view's
     // top-left (zoom 1 only).
     void DrawAltitudeNumbers(void);
+    // Teams 0..7's start crosses with "Player %d" (lit when selected) and
+    // every region's outline with "Region %d", clipped to the big map
+    // (zoom 1 only).
+    void DrawStartPositions(void);
+    void DrawRegions(void);
     // "%dx" of the zoom.
     static void ZoomText(QIString* text);
 };

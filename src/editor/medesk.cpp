@@ -213,6 +213,8 @@ static void DrawView(const QIPointer& p)
     SortDisp_DrawAll();
     if (bb) KeepPanel(bb, keep, 1);
     if (me.flags & MEF_ALTITUDES) me.DrawAltitudeNumbers();
+    me.DrawRegions();
+    me.DrawStartPositions();
     if (inside) {
         tool->Draw(p);
         ShowPosition(p);

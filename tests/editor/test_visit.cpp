@@ -211,7 +211,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0x9C6E2073u, ZOOM1 = 0x3A51C5F6u, GAME = 0x0C47A516u };
+    enum : uint32_t { ZOOM3 = 0x9C6E2073u, ZOOM1 = 0x92F0158Cu, GAME = 0x0C47A516u };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
