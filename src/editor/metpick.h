@@ -1,15 +1,16 @@
 // The terrain pickers' items: a texture (corner type in one variation) and a
-// mask variation, each a framed 32 x 32 cell with a 24 x 24 preview.
+// mask variation, each a 32 x 32 cell of the picker frames with a 24 x 24
+// preview. Neither places anything on the map.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/graph.h"
-#include "widgets/qiitem.h"
+#include "editor/mepick.h"
 
-enum { MEPICK_TILECELL = 32, MEPICK_PREVIEW = 24, MEPICK_INSET = 3 };
+enum { MEPICK_PREVIEW = 24, MEPICK_INSET = 3 };
 
-class MePickTile : public QIStateImage {
+class MePickTile : public MePickItem {
 public:
     int32_t texture;   // 0..15
     int32_t variation; // 0..7
@@ -24,7 +25,7 @@ public:
     void Clicked(const IPoint& at, int kind) override;
 };
 
-class MePickMask : public QIStateImage {
+class MePickMask : public MePickItem {
 public:
     int32_t mask;      // 0..3
     uint32_t* allowed; // the terrain brush's allowed-mask set (kept only)
