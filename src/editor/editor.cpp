@@ -218,6 +218,7 @@ void MeEditor::BuildDesktop(void)
     g_QIDefaultFlags = saved;
     QIWidget::AddChild(backdrop, miniMap);
     view.miniMap = miniMap;
+    MeTerrain::BuildLayer();
     MeTerrain::ListTileSets(g_GraphicsDir);
     MeTerrain::FindCurrentTileSet();
     ListScenarios();

@@ -189,6 +189,11 @@ public:
     // (zoom 1 only).
     void DrawStartPositions(void);
     void DrawRegions(void);
+    // toggle: flips the brush's spray first. The brush-shape buttons'
+    // images: solid or sprayed square, circle and diamond of "me_butns.bmp".
+    void SetBrushButtonImages(int toggle);
+    // "BrushMode" changed (12): the shape buttons follow the mode.
+    static int OnBrushMode(QIWidget* widget, int event, QIARG data);
     // "%dx" of the zoom.
     static void ZoomText(QIString* text);
 };

@@ -138,7 +138,7 @@ void MeDesktop::HandleEvent(QIKey* key, QIPointer* pointer)
         break;
     case SC_X:
         if (ctrl) {
-            // solid and spray come with the terrain brush
+            me.SetBrushButtonImages(1);
         } else if (shift) {
             tool->PrevShape();
         } else {

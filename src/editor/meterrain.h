@@ -58,6 +58,20 @@ public:
     // for each of the 8) bound to the brush's corner type, 4 mask items.
     static void FillTilePickers(void);
 
+    // "TerrainLayer" at (448, 32), 192 x 300, hidden: the tile set, the
+    // texture and mask pickers, the brush's shape, mode, size, altitude and
+    // paint switches, and the zoom; registers the pickers, the shape menu
+    // and the zoom buttons with the editor.
+    static void BuildLayer(void);
+    // "%d" of the terrain brush's size.
+    static void SizeText(QIString* text);
+    // "MaskScroller" changed (12): the brush may choose mask variation i
+    // when item i is selected or current.
+    static int OnMaskScroller(QIWidget* widget, int event, QIARG data);
+    // "TextureVariation" changed (12): the texture picker's current item
+    // moves to that row, which scrolls into view.
+    static int OnTextureVariation(QIWidget* widget, int event, QIARG data);
+
     // "Random": on a click (18) with a map open, PlasmaDialog.
     static int OnRandomTerrain(QIWidget* widget, int event, QIARG data);
     // "Generate Random Terrain" with the stored seed, grain and water level;

@@ -35,6 +35,7 @@
 #include "units/prereq.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qiedit.h"
+#include "widgets/qilist.h"
 
 namespace fs = std::filesystem;
 
@@ -281,4 +282,80 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
         EXPECT_EQ(access(name, 0), 0) << name;
     }
     EXPECT_NE(log.text().find("MapEditor has shutdown."), std::string::npos);
+}
+
+TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
+{
+    enum : uint32_t { LAYER = 0x75951C7Cu };
+    const int L = 448, T = 32;
+    Counted s;
+    auto Click = [&](int x, int y) { s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10); };
+    s.Wait(20, 3);
+    const int open = s.n;
+    s.Wait(20, 2);
+    Click(L + 6 + 34 + 16, T + 184 + 16); // "BrushCircle"
+    Click(L + 56 + 9, T + 234 + 7);       // "BrushInc"
+    Click(L + 128, T + 288);              // "DrawAltitude"
+    Click(L + 50 + 6 * 10 + 5, T + 264);  // "AltLevel" at 8
+    Click(L + 6 + 3 * 32 + 16, T + 68);   // texture 3
+    const int set = s.n;
+    s.Add(QvMove(200, 200)).Wait(10).Add(QvButton(1));
+    for (int i = 1; i <= 4; i++) s.Add(QvMove(200 + 10 * i, 200)).Wait(20);
+    s.Add(QvButton(0)).Wait(10);
+    s.Add(QvMove(300, 300)).Wait(20);
+    const int painted = s.n;
+    Click(L + 170 + 9, T + 256 + 7); // "AltInc"
+    Click(100, 400);
+    const int raised = s.n;
+    s.Add(QvKeyDown(SC_LALT)).Add(QvMove(220, 200)).Wait(20).Add(QvButton(1)).Add(QvButton(0)).Add(QvKeyUp(SC_LALT));
+    s.Wait(20, 2);
+    const int picked = s.n;
+    s.Chord(SC_LALT, 16);
+    int before = 0;
+    bool layerOk = false;
+    // An element that a size-3 step at screen (x, y) always covers.
+    auto Under = [](int x, int y) {
+        const IPoint c = MeBigMap::ScreenToCorner(IPoint(x, y));
+        return IPoint(c.x / 2, c.y / 2);
+    };
+    s.s.onPass = [&](int pass) {
+        MeEditor& me = g_MeEditor;
+        MeBrushTerrain& b = me.terrainBrush;
+        if (pass == open) {
+            OpenScenario("DEMO");
+            // As the main menu's "Terrain" row will: the layer and its brush.
+            me.desktop->ShowWidget(me.desktop->FindByName("TerrainLayer"));
+            me.tool = &b;
+            b.Cancel(0);
+            b.altitude = 2, b.size = 2, b.shape = 0, b.paintAltitude = 0, b.cornerType = 1;
+            b.variation = 0, b.masks = 1, b.spray = 0, b.paintTerrain = 1;
+            Crt_Srand(1);
+            me.desktop->Repaint(nullptr);
+        }
+        if (pass == set) {
+            EXPECT_EQ(b.shape, METB_CIRCLE);
+            EXPECT_EQ(b.size, 3);
+            EXPECT_EQ(b.paintAltitude, 1);
+            EXPECT_EQ(b.altitude, 8);
+            EXPECT_EQ(b.cornerType, 3) << me.texturePicker->current << " " << me.texturePicker->hover;
+            before = (int)MAP_ELEMENT_AT(Under(100, 400).x, Under(100, 400).y)->altitude;
+        }
+        if (pass == painted) {
+            EXPECT_EQ((int)MAP_ELEMENT_AT(Under(220, 200).x, Under(220, 200).y)->altitude, 8);
+            EXPECT_EQ(MAP_ELEMENT_AT(Under(220, 200).x, Under(220, 200).y)->tile & 0xffff, 0x3333u);
+            layerOk = FrameMatches(LAYER, "terrain_layer.pcx");
+        }
+        if (pass == raised) {
+            EXPECT_EQ(b.altitude, METB_RAISE);
+            EXPECT_EQ((int)MAP_ELEMENT_AT(Under(100, 400).x, Under(100, 400).y)->altitude, std::min(before + 1, 11));
+            b.cornerType = 9;
+        }
+        if (pass == picked) {
+            EXPECT_EQ(b.cornerType, 3) << "the Alt-click took the painted corner";
+        }
+    };
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_FALSE(s.s.overran);
+    EXPECT_TRUE(layerOk);
 }
