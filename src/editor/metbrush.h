@@ -46,6 +46,9 @@ public:
     int32_t protectedType = -1;
     int32_t inverted = 1;
 
+    // In click mode from the start: the layer switch never sets a state,
+    // and a brush left idle would start rubber bands instead of painting.
+    MeBrushTerrain() { state = METS_CLICK; }
     ~MeBrushTerrain() override { Close(); }
 
     // One brush step at the event's point.

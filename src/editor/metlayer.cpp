@@ -89,13 +89,13 @@ void MeTerrain::BuildLayer(void)
     QIWidget::AddChild(me.backdrop, layer);
     const int L = 448, T = 32;
     Frame(layer, L + 2, T + 2, 188, 30);
-    Frame(layer, L + 2, T + 34, 188, 84);
-    Frame(layer, L + 2, T + 120, 188, 48);
-    Frame(layer, L + 2, T + 170, 188, 48);
-    Frame(layer, L + 2, T + 220, 92, 30);
-    Frame(layer, L + 96, T + 220, 94, 30);
-    Frame(layer, L + 2, T + 252, 188, 24);
-    Frame(layer, L + 2, T + 278, 188, 20);
+    Frame(layer, L + 2, T + 34, 188, 52);
+    Frame(layer, L + 2, T + 88, 188, 48);
+    Frame(layer, L + 2, T + 138, 188, 48);
+    Frame(layer, L + 2, T + 188, 92, 30);
+    Frame(layer, L + 96, T + 188, 94, 30);
+    Frame(layer, L + 2, T + 220, 188, 24);
+    Frame(layer, L + 2, T + 246, 188, 20);
 
     Caption(layer, "TerrainName", "Terrain:", L + 6, T + 4, 60);
     Add(layer, TextButton("TerrainDec", OnTerrainDec, L + 146, T + 4, "-"));
@@ -103,31 +103,31 @@ void MeTerrain::BuildLayer(void)
     Add(layer, new QICallbackText("TerrainName", nullptr, IRect(L + 6, T + 18, 130, 12), NameText, Font(), QIJ_LEFT));
 
     QIWidget* textures = Add(layer, new QIMenu("TextureMenu", nullptr, nullptr));
-    textures->Assign(IRect(L + 4, T + 36, 184, 80));
+    textures->Assign(IRect(L + 4, T + 36, 184, 48));
     textures->flags |= QIWF_HITTEST;
     Caption(textures, "TerrainTiles", "Tiles", L + 6, T + 38, 40);
     Add(textures, Gauge("TextureVariation", OnTextureVariation, L + 94, T + 38, 9, 0, &brush.variation));
-    QIList* picker = new QIList("TextureScroller", nullptr, IRect(L + 6, T + 52, 180, 64), IPoint(32, 32), 16, nullptr,
+    QIList* picker = new QIList("TextureScroller", nullptr, IRect(L + 6, T + 52, 180, 32), IPoint(32, 32), 16, nullptr,
                                 nullptr);
     picker->listFlags = QILF_VSCROLL | QILF_HSCROLL;
     Add(textures, picker);
     me.texturePicker = picker;
 
-    Caption(layer, "TerrainMask", "Masks", L + 6, T + 122, 60);
-    QIList* masks = new QIList("MaskScroller", OnMaskScroller, IRect(L + 6, T + 134, 128, 32), IPoint(32, 32), 4,
+    Caption(layer, "TerrainMask", "Masks", L + 6, T + 90, 60);
+    QIList* masks = new QIList("MaskScroller", OnMaskScroller, IRect(L + 6, T + 102, 128, 32), IPoint(32, 32), 4,
                                nullptr, nullptr);
     masks->listFlags = QILF_MULTISELECT;
     Add(layer, masks);
     me.maskPicker = masks;
 
-    Caption(layer, "TerrainBrush", "Brushes", L + 6, T + 172, 60);
+    Caption(layer, "TerrainBrush", "Brushes", L + 6, T + 140, 60);
     QIMenu* shapes = new QIMenu("BrushMenu", nullptr, &brush.shape);
-    shapes->Assign(IRect(L + 6, T + 184, 3 * SHAPE_SIDE + 4, SHAPE_SIDE));
+    shapes->Assign(IRect(L + 6, T + 152, 3 * SHAPE_SIDE + 4, SHAPE_SIDE));
     shapes->flags |= QIWF_HITTEST;
     Add(layer, shapes);
     const char* const shapeIds[3] = {"BrushSquare", "BrushCircle", "BrushDiamond"};
     for (int i = 0; i < 3; i++) {
-        QIButton* b = new QIButton(shapeIds[i], nullptr, IRect(L + 6 + (SHAPE_SIDE + 2) * i, T + 184, SHAPE_SIDE, SHAPE_SIDE),
+        QIButton* b = new QIButton(shapeIds[i], nullptr, IRect(L + 6 + (SHAPE_SIDE + 2) * i, T + 152, SHAPE_SIDE, SHAPE_SIDE),
                                    QIImage(), QIImage(), QIImage(), QIImage(), "", nullptr, nullptr, nullptr);
         b->style = QIBS_LATCHING;
         Add(shapes, b);
@@ -135,19 +135,19 @@ void MeTerrain::BuildLayer(void)
     me.terrainShapeMenu = shapes;
     me.SetBrushButtonImages(0);
     shapes->SyncFromIndex();
-    Add(layer, new QIToggleButton("BrushMode", MeEditor::OnBrushMode, IRect(L + 112, T + 192, 72, 16), "Spray", "Solid",
+    Add(layer, new QIToggleButton("BrushMode", MeEditor::OnBrushMode, IRect(L + 112, T + 160, 72, 16), "Spray", "Solid",
                                   Small(), Small(), Small(), &brush.spray, 1, 0));
     brush.spray = 0;
 
-    Caption(layer, "TerrainBrushSize", "Brush Size", L + 6, T + 222, 80);
-    QIWidget* size = new QICallbackText("BrushSize", nullptr, IRect(L + 28, T + 234, 24, 14), SizeText, Font(), QIJ_CENTRE);
-    Add(layer, StepButton("BrushDec", nullptr, L + 6, T + 234, "-", &brush.size, -1, 1))->listener = size;
+    Caption(layer, "TerrainBrushSize", "Brush Size", L + 6, T + 190, 80);
+    QIWidget* size = new QICallbackText("BrushSize", nullptr, IRect(L + 28, T + 202, 24, 14), SizeText, Font(), QIJ_CENTRE);
+    Add(layer, StepButton("BrushDec", nullptr, L + 6, T + 202, "-", &brush.size, -1, 1))->listener = size;
     Add(layer, size);
-    Add(layer, StepButton("BrushInc", nullptr, L + 56, T + 234, "+", &brush.size, 1, METB_MAXSIZE))->listener = size;
-    Caption(layer, "TerrainZoom", "Zoom", L + 100, T + 222, 60);
-    QIValueButton* zoomDec = StepButton("ZoomDec", OnZoom, L + 100, T + 234, "-", &me.view.zoom, -1, 1);
-    QIValueButton* zoomInc = StepButton("ZoomInc", OnZoom, L + 150, T + 234, "+", &me.view.zoom, 1, ME_MAXZOOM);
-    QIWidget* zoom = new QICallbackText("Zoom", nullptr, IRect(L + 122, T + 234, 26, 14), MeEditor::ZoomText, Font(), QIJ_CENTRE);
+    Add(layer, StepButton("BrushInc", nullptr, L + 56, T + 202, "+", &brush.size, 1, METB_MAXSIZE))->listener = size;
+    Caption(layer, "TerrainZoom", "Zoom", L + 100, T + 190, 60);
+    QIValueButton* zoomDec = StepButton("ZoomDec", OnZoom, L + 100, T + 202, "-", &me.view.zoom, -1, 1);
+    QIValueButton* zoomInc = StepButton("ZoomInc", OnZoom, L + 150, T + 202, "+", &me.view.zoom, 1, ME_MAXZOOM);
+    QIWidget* zoom = new QICallbackText("Zoom", nullptr, IRect(L + 122, T + 202, 26, 14), MeEditor::ZoomText, Font(), QIJ_CENTRE);
     zoomDec->listener = zoomInc->listener = zoom;
     Add(layer, zoomDec);
     Add(layer, zoom);
@@ -156,17 +156,17 @@ void MeTerrain::BuildLayer(void)
     me.view.zoomDec[0] = zoomDec;
     me.view.zoomInc[0] = zoomInc;
 
-    Caption(layer, "TerrainAltitude", "Altitude", L + 6, T + 258, 40);
+    Caption(layer, "TerrainAltitude", "Altitude", L + 6, T + 226, 40);
     QIWidget* alt = Add(layer, new QIMenu("AltMenu", nullptr, nullptr));
-    alt->Assign(IRect(L + 50, T + 256, 138, 16));
+    alt->Assign(IRect(L + 50, T + 224, 138, 16));
     alt->flags |= QIWF_HITTEST;
-    Add(alt, Gauge("AltLevel", nullptr, L + 50, T + 258, 10, 2, &brush.altitude));
-    Add(alt, StepButton("AltDec", nullptr, L + 151, T + 256, "-", &brush.altitude, -100, -2));
-    Add(alt, StepButton("AltInc", nullptr, L + 170, T + 256, "+", &brush.altitude, -100, -1));
+    Add(alt, Gauge("AltLevel", nullptr, L + 50, T + 226, 10, 2, &brush.altitude));
+    Add(alt, StepButton("AltDec", nullptr, L + 151, T + 224, "-", &brush.altitude, -100, -2));
+    Add(alt, StepButton("AltInc", nullptr, L + 170, T + 224, "+", &brush.altitude, -100, -1));
 
-    Caption(layer, "TerrainPaint", "Paint", L + 6, T + 282, 40);
-    Add(layer, Check("DrawTerrain", L + 60, T + 280, 0, &brush.paintTerrain));
-    Add(layer, Check("DrawAltitude", L + 120, T + 280, 1, &brush.paintAltitude));
+    Caption(layer, "TerrainPaint", "Paint", L + 6, T + 250, 40);
+    Add(layer, Check("DrawTerrain", L + 60, T + 248, 0, &brush.paintTerrain));
+    Add(layer, Check("DrawAltitude", L + 120, T + 248, 1, &brush.paintAltitude));
 }
 
 void MeTerrain::SizeText(QIString* text) { text->Format(16, "%d", g_MeEditor.terrainBrush.size); }

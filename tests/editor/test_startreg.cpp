@@ -22,9 +22,11 @@ class StartRegion : public EditorTest {
 protected:
     StartRegion() : EditorTest(20, 16) {} // 480 x 384 world pixels
     MeEditor& me = g_MeEditor;
+    TEAM_STARTPOS saved_[TEAM_MAXTEAMS];
     void SetUp() override
     {
         EditorTest::SetUp();
+        for (int t = 0; t < TEAM_MAXTEAMS; t++) saved_[t] = teamdata[t].startpos;
         View(0, 0, 1);
         me.tool = &me.selectTool;
         for (int t = 0; t < TEAM_MAXTEAMS; t++) teamdata[t].startpos = TEAM_STARTPOS{-1, -1};
@@ -33,6 +35,14 @@ protected:
     {
         me.selectTool.ForgetSelection();
         Region_FreeAll();
+        for (int t = 0; t < TEAM_MAXTEAMS; t++) teamdata[t].startpos = saved_[t];
+        // The editor object outlives the test: leave its tools as a visit finds them.
+        me.team = 0;
+        for (MeTool* t : {static_cast<MeTool*>(&me.selectTool), static_cast<MeTool*>(&me.startPosTool),
+                          static_cast<MeTool*>(&me.regionTool)}) {
+            t->flags = 0;
+            t->state = METS_IDLE;
+        }
         EditorTest::TearDown();
     }
     static REGION* Add(uint32_t id, uint32_t shape, int x1, int y1, int x2, int y2)
