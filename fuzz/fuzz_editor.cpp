@@ -57,6 +57,20 @@ static bool Setup(void)
     const std::string bytes = GenTile_Bytes(*set);
     const char* til = QvFuzz_WriteTemp(".til", (const uint8_t*)bytes.data(), bytes.size());
     if (!til || !Tile_LoadInfo(til)) abort();
+    // Tile sets to step through with T and the terrain layer: the demo set
+    // twice and one cut short.
+    const std::string graphics = std::string(QvFuzz_Dir()) + "/graphics";
+    for (const char* name : {"DEMO", "Other", "broken"}) {
+        const std::string folder = graphics + "/" + name;
+        mkdir(graphics.c_str(), 0755);
+        mkdir(folder.c_str(), 0755);
+        const std::string set = strcmp(name, "broken") ? bytes : bytes.substr(0, 64);
+        FILE* f = fopen((folder + "/" + name + ".til").c_str(), "wb");
+        if (!f || fwrite(set.data(), 1, set.size(), f) != set.size() || fclose(f) != 0) abort();
+        if (!Palstuff_Write((folder + "/" + name + ".pal").c_str(), &g_PalInfo)) abort();
+    }
+    Str_CopySafe(g_GraphicsDir, graphics.c_str(), sizeof g_GraphicsDir);
+    Game_SetTerrainName("DEMO");
     return true;
 }
 
@@ -76,7 +90,18 @@ static void Post(const uint8_t* b)
         // With the top bit the key stays down: a held modifier or arrow.
         if (!(b[0] & 0x80)) Input_RawKey(b[1], 0, 0);
         break;
-    default: PlatHeadless_Advance(b[1] * 4u); break;
+    default:
+        // Now and then the start-position or region tool is armed, as the
+        // player and end-condition layers' buttons do.
+        if (b[2] == 0xA5) {
+            g_MeEditor.team = b[1] % 9;
+            g_MeEditor.startPosTool.Arm();
+        } else if (b[2] == 0x5A) {
+            g_MeEditor.regionTool.Arm();
+        } else {
+            PlatHeadless_Advance(b[1] * 4u);
+        }
+        break;
     }
 }
 

@@ -25,11 +25,7 @@ protected:
         EditorTest::SetUp();
         View(0, 0, 1);
         Fill(0);
-        // The editor object lives for the program: start from the brush's first values.
-        b.altitude = 2, b.size = 2, b.cornerType = 1, b.variation = 0, b.shape = METB_SQUARE;
-        b.spray = 0, b.paintTerrain = 1, b.paintAltitude = 0, b.masks = 1;
-        b.protectedType = -1, b.inverted = 1;
-        b.state = METS_CLICK;
+        ResetTerrainBrush();
     }
     static void Fill(uint32_t tile)
     {
@@ -129,6 +125,11 @@ TEST_F(TerrainBrush, StrokesRaiseOnceClampAltitudesKeepMasksAndSpraySparsely)
     b.altitude = METB_KEEP;
     b.Click(Quarter(20, 20));
     EXPECT_EQ(Alt(10, 10), 11);
+    // A new map takes a fixed value as painting clamps it, else 2.
+    for (const Fixed& f : {Fixed{METB_RAISE, 2}, Fixed{METB_KEEP, 2}, Fixed{0, 2}, Fixed{7, 7}, Fixed{20, 11}}) {
+        b.altitude = f.value;
+        EXPECT_EQ(b.NewMapAltitude(), f.painted) << "value " << f.value;
+    }
 
     // No allowed mask variation: the element keeps its mask bits.
     Fill(0x20000);

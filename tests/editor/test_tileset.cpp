@@ -2,6 +2,8 @@
 // their palettes, a set that can't be read, and the terrain pickers.
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
 #include <memory>
 #include <string>
 
@@ -164,4 +166,25 @@ TEST_F(TileSets, PickersHoldEveryTextureRowAndTheMasksAndAPressPicksTheTexture)
     textures.Clear();
     masks.Clear();
     g_MeEditor.texturePicker = g_MeEditor.maskPicker = nullptr;
+}
+
+TEST_F(TileSets, TheRunDirectoryHoldsFourSetsThatLoadWithPalettesOfTheirOwn)
+{
+    const std::string graphics = std::string(QV_TEST_RUNDIR) + "/data/graphics";
+    ASSERT_EQ(MeTerrain::ListTileSets(graphics.c_str()), 1);
+    EXPECT_EQ(Names(), "Ashlands Barren Demo Snowfield ");
+    Str_CopySafe(g_GraphicsDir, graphics.c_str(), sizeof g_GraphicsDir);
+    Game_SetTerrainName("DEMO");
+    MeTerrain::FindCurrentTileSet();
+    const PAL_RGB demoGrass = g_PalInfo.colours[96 + 16 + 12];
+    std::string demoTexture((const char*)Tile_GetTexture(1, 0), TILE_AREA);
+    for (const char* name : {"Snowfield", "Ashlands"}) {
+        SCOPED_TRACE(name);
+        while (CurrentName() != name) MeTerrain::ChangeTileSet(1);
+        EXPECT_EQ(Tile_IsLoaded(), 1);
+        const PAL_RGB grass = g_PalInfo.colours[96 + 16 + 12];
+        EXPECT_FALSE(grass.r == demoGrass.r && grass.g == demoGrass.g && grass.b == demoGrass.b);
+        EXPECT_NE(std::string((const char*)Tile_GetTexture(1, 0), TILE_AREA), demoTexture);
+    }
+    EXPECT_EQ(log_.text().find("not loaded"), std::string::npos) << log_.text();
 }

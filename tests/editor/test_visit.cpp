@@ -29,6 +29,7 @@
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "rules/scenario.h"
+#include "editorfixture.h"
 #include "support/golden.h"
 #include "support/testsupport.h"
 #include "support/passscript.h"
@@ -324,9 +325,7 @@ TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
         MeBrushTerrain& b = me.terrainBrush;
         if (pass == open) {
             OpenScenario("DEMO");
-            b.state = METS_CLICK;
-            b.altitude = 2, b.size = 2, b.shape = 0, b.paintAltitude = 0, b.cornerType = 1;
-            b.variation = 0, b.masks = 1, b.spray = 0, b.paintTerrain = 1;
+            EditorTest::ResetTerrainBrush();
             Crt_Srand(1);
             me.desktop->Repaint(nullptr);
         }
@@ -357,6 +356,7 @@ TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
     Game_Main();
     EXPECT_FALSE(s.s.overran);
     EXPECT_TRUE(layerOk);
+    EditorTest::ResetTerrainBrush();
 }
 
 namespace {
