@@ -98,6 +98,9 @@ void MeToolRegion::Arm(void)
 {
     MeEditor& me = g_MeEditor;
     if (me.tool == this) return;
+    // A press that repeated while held would start the band again where
+    // the pointer stands.
+    if (me.bigMap) me.bigMap->flags &= ~QIWF_FASTLEFT;
     Begin(me.tool);
     me.tool = this;
     SetState(METS_CLICK);
@@ -163,9 +166,12 @@ void MeBrushRegion::MoveBy(const IPoint& delta, const IPoint& point)
         return;
     }
     if (grab == MERG_NONE) {
-        const bool top = Near(r->y1, point.y), bottom = Near(r->y2, point.y);
-        if (Near(r->x1, point.x)) grab = top ? MERG_TOPLEFT : bottom ? MERG_BOTTOMLEFT : MERG_WHOLE;
-        else if (Near(r->x2, point.x)) grab = top ? MERG_TOPRIGHT : bottom ? MERG_BOTTOMRIGHT : MERG_WHOLE;
+        // Where the press was, not where the first step of the drag got to:
+        // a quick first move must still take the corner that was pressed.
+        const IPoint p(point.x - delta.x, point.y - delta.y);
+        const bool top = Near(r->y1, p.y), bottom = Near(r->y2, p.y);
+        if (Near(r->x1, p.x)) grab = top ? MERG_TOPLEFT : bottom ? MERG_BOTTOMLEFT : MERG_WHOLE;
+        else if (Near(r->x2, p.x)) grab = top ? MERG_TOPRIGHT : bottom ? MERG_BOTTOMRIGHT : MERG_WHOLE;
         else grab = MERG_WHOLE;
     }
     switch (grab) {

@@ -51,11 +51,12 @@ protected:
         r.id = id, r.flags = shape, r.x1 = x1, r.y1 = y1, r.x2 = x2, r.y2 = y2;
         return Region_Add(&r);
     }
-    // A drag of the brush from world point p by (dx, dy) in two steps, as the select tool moves it.
+    // A drag of the brush pressed at world point p by (dx, dy) in two steps,
+    // as the select tool moves it: each step with the pointer's new point.
     template <class B> static void Drag(B& b, IPoint p, int dx, int dy)
     {
-        b.MoveBy(IPoint(dx / 2, dy / 2), p);
-        b.MoveBy(IPoint(dx - dx / 2, dy - dy / 2), IPoint(p.x + dx / 2, p.y + dy / 2));
+        b.MoveBy(IPoint(dx / 2, dy / 2), IPoint(p.x + dx / 2, p.y + dy / 2));
+        b.MoveBy(IPoint(dx - dx / 2, dy - dy / 2), IPoint(p.x + dx, p.y + dy));
         b.Snap();
     }
     static std::string Corners(const REGION* r)
@@ -142,6 +143,7 @@ TEST_F(StartRegion, CornersResizeEdgesMoveWholeAndCirclesKeepTheirRadius)
         {"bottom-right corner stops at 8 x 8", {203, 203}, -500, -500, "100,100 108,108"},
         {"left edge moves whole to the edge", {102, 150}, -300, 0, "1,100 101,200"},
         {"interior moves whole to the far edges", {150, 150}, 900, 900, "379,283 479,383"},
+        {"a quick drag still takes the pressed corner", {200, 200}, 60, 60, "100,100 260,260"},
     };
     for (const Row& r : rows) {
         REGION* region = Add(7, RT_RECTANGLE, 100, 100, 200, 200);

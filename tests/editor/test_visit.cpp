@@ -24,6 +24,7 @@
 #include "map/map.h"
 #include "map/mapview.h"
 #include "map/overlay.h"
+#include "map/region.h"
 #include "platform/input.h"
 #include "platform/palette.h"
 #include "platform/plat.h"
@@ -34,6 +35,7 @@
 #include "support/testsupport.h"
 #include "support/passscript.h"
 #include "units/prereq.h"
+#include "units/team.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qiedit.h"
 #include "widgets/qilist.h"
@@ -404,6 +406,20 @@ public:
         return *this;
     }
     bool done(void) const { return next_ == steps_.size() && !busy_; }
+    // A left-button drag over the map (a click when both ends are one),
+    // with a key held through it (0: none).
+    Steps& Drag(int x, int y, int toX, int toY, int held = 0)
+    {
+        return Do([=, this] {
+            if (held) Add(QvKeyDown(held));
+            Add(QvMove(x, y));
+            Add(QvPass{});
+            Add(QvButton(1));
+            for (int i = 1; i <= 4; i++) Add(QvMove(x + (toX - x) * i / 4, y + (toY - y) * i / 4));
+            Add(QvButton(0));
+            if (held) Add(QvKeyUp(held));
+        });
+    }
 
 private:
     struct Step {
@@ -549,4 +565,136 @@ TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
     // As the demo plays when the editor never touched it.
     EXPECT_NE(log.text().find("Team 1 won (ie. You lost)"), std::string::npos);
     EXPECT_EQ(g_UpdateCount, 2704u);
+}
+
+TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
+{
+    enum : uint32_t { PAINTED = 0x98609A86u, BANDED = 0xA469BF62u, PLAYED = 0xC93D69E5u };
+    QvPassScript s(3000);
+    Steps steps(s);
+    MeEditor& me = g_MeEditor;
+    MeBrushTerrain& b = me.terrainBrush;
+    bool paintedOk = false, regionOk = false, gameOk = false;
+    uint32_t editorCrc = 0, gameCrc = 0;
+    int before = 0, inGame = 0, picked = -1;
+    REGION made = {};
+    TEAM_STARTPOS start = {-1, -1};
+    // An element that a size-3 step at screen (x, y) always covers.
+    auto Under = [](int x, int y) {
+        const IPoint c = MeBigMap::ScreenToCorner(IPoint(x, y));
+        return MAP_ELEMENT_AT(c.x / 2, c.y / 2);
+    };
+    steps.every = [&] {
+        if (g_GameState != GS_INGAME) return;
+        if (++inGame == 1) gameCrc = TerrainCrc();
+        if (inGame == 2) gameOk = FrameMatches(PLAYED, "paint_game.pcx");
+        if (inGame == 2) {
+            EXPECT_STRCASEEQ(g_TerrainName, "SnowField");
+            EXPECT_EQ(teamdata[0].startpos.x, start.x);
+            EXPECT_EQ(teamdata[0].startpos.y, start.y);
+            REGION* r = Region_FindById(made.id);
+            ASSERT_NE(r, nullptr);
+            EXPECT_EQ(r->x1, made.x1);
+            EXPECT_EQ(r->y1, made.y1);
+            EXPECT_EQ(r->x2, made.x2);
+            EXPECT_EQ(r->y2, made.y2);
+        }
+    };
+    steps.Do([] { EditorTest::ResetTerrainBrush(); })
+        .Click("Create")
+        .Do([] {
+            g_MeEditor.scenarioName->Set("PAINT");
+            SetEdit("ScenarioCreateWidthEdit", "64");
+            SetEdit("ScenarioCreateHeightEdit", "48");
+        })
+        .Click("ScenarioCreateOk")
+        .Do([] {}, 3)
+        .Click("Random")
+        .Do([] {
+            SetEdit("PlasmaSeedEdit", "7");
+            SetEdit("PlasmaGrainEdit", "5");
+            SetEdit("PlasmaWaterEdit", "4");
+        })
+        .Click("PlasmaOk")
+        .Do([&] {
+            EXPECT_EQ(me.plasmaSeed, 7);
+            EXPECT_EQ(me.plasmaWater, 4);
+            Crt_Srand(1);
+        })
+        .Click("AutoRidge")
+        .Click("Terrain")
+        .Click("BrushCircle")
+        .Click("BrushInc")
+        .Click("DrawAltitude")
+        .Click("AltLevel", 6 * 10 + 5)
+        .Click("TextureScroller", 3 * 32 + 16, 16)
+        .Do([&] {
+            EXPECT_EQ(me.tool, &b);
+            EXPECT_EQ(b.shape, METB_CIRCLE);
+            EXPECT_EQ(b.size, 3);
+            EXPECT_EQ(b.paintAltitude, 1);
+            EXPECT_EQ(b.altitude, 8);
+            EXPECT_EQ(b.cornerType, 3);
+        })
+        .Drag(200, 200, 260, 220)
+        .Do([&] {
+            EXPECT_EQ(Under(230, 210)->altitude, 8u);
+            EXPECT_EQ(Under(230, 210)->tile & 0xffff, 0x3333u);
+            before = (int)Under(100, 400)->altitude;
+        })
+        .Click("AltInc")
+        .Drag(100, 400, 110, 400)
+        .Do([&] { EXPECT_EQ((int)Under(100, 400)->altitude, std::min(before + 1, 11)); })
+        .Do([&] { b.cornerType = 9; })
+        .Drag(230, 210, 230, 210, SC_LALT)
+        .Do([&] {
+            picked = b.cornerType;
+            paintedOk = FrameMatches(PAINTED, "paint_painted.pcx");
+        })
+        .Chord(0, 20) // T
+        .Chord(0, 20) // T
+        .Click("Stats")
+        .Do([&] {
+            // As the player layer's start-position button will.
+            me.team = 0;
+            me.startPosTool.Arm();
+        })
+        .Drag(120, 120, 120, 120)
+        .Do([&] {
+            start = teamdata[0].startpos;
+            EXPECT_EQ(start.x, MeBigMap::ScreenToWorld(IPoint(120, 120)).x);
+            // As the end-condition layer's new-region button will.
+            me.regionTool.Arm();
+        })
+        .Drag(150, 150, 250, 230)
+        .Do([&] { EXPECT_EQ(me.tool, &me.selectTool); })
+        .Drag(150, 190, 150, 190)
+        .Do([&] {
+            // The click's band on the region's outline, classified as the
+            // select tool's band will once it walks every kind of thing.
+            MeToolSelect& sel = me.selectTool;
+            sel.anchor = sel.current = MeBigMap::ScreenToWorld(IPoint(150, 190));
+            sel.SelectRegions();
+            sel.BandDone();
+        })
+        .Drag(251, 231, 301, 261)
+        .Do([&] {
+            for (REGION* r = Region_FindByIndex(1); r; r = Region_FindByIndex(0)) made = *r;
+            regionOk = FrameMatches(BANDED, "paint_region.pcx");
+            editorCrc = TerrainCrc();
+        })
+        .Chord(SC_LCTRL, 31)
+        .Chord(SC_LCTRL, SC_Q)
+        .Wait(20, 6);
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_TRUE(steps.done());
+    EXPECT_EQ(picked, 3) << "the Alt-click took the painted corner";
+    EXPECT_TRUE(paintedOk);
+    EXPECT_TRUE(regionOk);
+    EXPECT_TRUE(gameOk);
+    EXPECT_NE(editorCrc, 0u);
+    EXPECT_EQ(gameCrc, editorCrc);
+    EXPECT_EQ(made.x2 - made.x1, 151);
+    EditorTest::ResetTerrainBrush();
 }
