@@ -183,6 +183,7 @@ void MeEditor::Close(void)
     miniMap = nullptr;
     view.bigMap = nullptr;
     view.miniMap = nullptr;
+    view.zoomInc[0] = view.zoomDec[0] = view.zoomText = nullptr;
     sideWidget = groupWidget = statsLayer = nullptr;
     outstandingList = nullptr;
     endCondSelector.widget = fsmSelector.widget = nullptr;
