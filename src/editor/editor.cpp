@@ -234,6 +234,9 @@ void MeEditor::BuildDesktop(void)
     MeTerrain::ListTileSets(g_GraphicsDir);
     MeTerrain::FindCurrentTileSet();
     ListScenarios();
+    // That drew the names before the desktop opened: its first frame draws
+    // them again.
+    if (scenarioList) scenarioList->flags |= QIWF_MARK;
 }
 
 void MeEditor::BuildToolTipLayer(void)

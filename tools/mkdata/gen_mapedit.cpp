@@ -231,6 +231,7 @@ struct EDITOR_SEED {
     }
     EDITOR_SEED& Move(int x, int y) { return Pass(0, x * 2 / 5, y * 8 / 15, 10); }
     EDITOR_SEED& Key(int scancode) { return Pass(6, scancode, 0, 5); }
+    EDITOR_SEED& Click(int x, int y) { return Move(x, y).Pass(1, 0, 0, 5).Pass(2, 0, 0, 20); }
     EDITOR_SEED& Chord(int modifier, int scancode) { return Pass(0x86, modifier, 0).Key(scancode).Key(modifier); }
     EDITOR_SEED& Drag(int button, int x, int y, int toX, int toY)
     {
@@ -244,7 +245,7 @@ struct EDITOR_SEED {
 static int Seeds(const std::string& target, const std::string& dir)
 {
     if (target != "fuzz_editor") return 1;
-    EDITOR_SEED keys, mouse, quits;
+    EDITOR_SEED keys, mouse, quits, files;
     // Zoom in and out, teams, altitudes, variations, shapes, brush sizes.
     keys.Move(200, 200);
     for (int k : {13, 13, 13, 12, 2, 10, 30, 19, 45, 46, 32, 211, 57, 12, 12, 20, 24, 31, 49}) keys.Key(k);
@@ -258,7 +259,14 @@ static int Seeds(const std::string& target, const std::string& dir)
     mouse.Move(0, 240).Pass(7, 50, 0).Move(639, 479).Pass(7, 50, 0);
     // Every way out, each reopening the editor for the rest of the input.
     quits.Chord(42, 16).Key(13).Chord(56, 16).Chord(29, 16).Move(220, 200).Chord(42, 44).Chord(42, 44);
+    // The main menu's layers, then the File layer: a category, a pick, load,
+    // save, the tech level on Stats, create with its box, delete, quit.
+    for (int i = 0; i < 10; i++) files.Click(174 + 49 * i, 16);
+    files.Click(174, 16).Click(544, 59).Click(500, 86).Click(460, 92).Click(594, 133).Click(594, 151);
+    files.Click(615, 16).Click(560, 163).Pass(6, 2, '1', 5).Pass(6, 2, '1', 5).Key(28).Click(174, 16);
+    files.Click(594, 97).Click(330, 280).Click(594, 115).Click(290, 255).Click(570, 273).Click(594, 205);
     return Mkdata_WriteFile(dir + "/keys", keys.bytes.data(), keys.bytes.size()) &&
+           Mkdata_WriteFile(dir + "/files", files.bytes.data(), files.bytes.size()) &&
            Mkdata_WriteFile(dir + "/mouse", mouse.bytes.data(), mouse.bytes.size()) &&
            Mkdata_WriteFile(dir + "/quits", quits.bytes.data(), quits.bytes.size());
 }
