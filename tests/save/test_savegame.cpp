@@ -1258,3 +1258,60 @@ TEST(SaveForms, ShellInfoTravelsAndOutOfRangeValuesAreRefused)
         }
     }
 }
+
+// Each width of field read back as written, byte arrays copied whole only
+// where every value is allowed, and a narrow range still refused.
+TEST(SaveForms, FieldsOfEveryWidthDecodeAndNarrowRangesAreChecked)
+{
+    struct Rec {
+        uint8_t bytes[5], small;
+        int16_t half;
+        int32_t word;
+        int64_t wide;
+    };
+    const SAVEFIELD fields[] = {
+        {"bytes", offsetof(Rec, bytes), 1, 1, SF_UINT, 5, 0, 255, 0, nullptr, 0, 0},
+        {"small", offsetof(Rec, small), 1, 1, SF_UINT, 1, 0, 3, 0, nullptr, 0, 0},
+        {"half", offsetof(Rec, half), 2, 2, SF_INT, 1, -5, 5, 0, nullptr, 0, 0},
+        {"word", offsetof(Rec, word), 4, 4, SF_INT, 1, INT32_MIN, INT32_MAX, 0, nullptr, 0, 0},
+        {"wide", offsetof(Rec, wide), 8, 4, SF_INT, 1, INT32_MIN, INT32_MAX, 0, nullptr, 0, 0},
+    };
+    const SAVEFORM form{"test", sizeof(Rec), 5 + 1 + 2 + 4 + 4, fields, 5, 0};
+    const Rec in{{0, 255, 7, 128, 1}, 3, -5, -123456, -7};
+    uint8_t stored[16];
+    SaveForm_Encode(&form, &in, sizeof in, stored);
+    Rec out{};
+    const char* bad = nullptr;
+    ASSERT_EQ(SaveForm_Decode(&form, stored, &out, sizeof out, &bad), 1);
+    EXPECT_EQ(memcmp(out.bytes, in.bytes, 5), 0);
+    EXPECT_EQ(out.small, 3);
+    EXPECT_EQ(out.half, -5);
+    EXPECT_EQ(out.word, -123456);
+    EXPECT_EQ(out.wide, -7) << "a 4-byte value widens with its sign";
+    struct Row {
+        const char* name;
+        size_t at;
+        uint8_t value;
+        const char* bad;
+    } const rows[] = {{"a byte past a narrow range", 5, 4, "small"}, {"a half word past its range", 6, 6, "half"}};
+    for (const Row& r : rows) {
+        uint8_t damaged[16];
+        memcpy(damaged, stored, sizeof damaged);
+        damaged[r.at] = r.value;
+        bad = nullptr;
+        EXPECT_EQ(SaveForm_Decode(&form, damaged, &out, sizeof out, &bad), 0) << r.name;
+        EXPECT_STREQ(bad ? bad : "", r.bad) << r.name;
+    }
+    // A block of plain bytes comes back as stored; one of narrower bytes is
+    // still checked byte by byte.
+    const uint8_t text[] = {'a', 0, 200, 255, 1};
+    for (int64_t max : {255, 127}) {
+        const SAVEFIELD byte[] = {{"byte", 0, 1, 1, SF_UINT, 1, 0, max, 0, nullptr, 0, 0}};
+        const SAVEFORM bytes{"bytes", 1, 1, byte, 1, 0};
+        uint8_t back[sizeof text] = {};
+        EXPECT_EQ(SaveForm_Decode(&bytes, text, back, sizeof back, &bad), max == 255 ? 1 : 0) << max;
+        if (max == 255) {
+            EXPECT_EQ(memcmp(back, text, sizeof text), 0);
+        }
+    }
+}
