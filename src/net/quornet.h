@@ -53,6 +53,11 @@ enum {
     // successor gives it twice the limit, so that the creator's own drop
     // comes first and the game doesn't split in two.
     QUORNET_FRAMES_TAKEOVER = 2 * QUORNET_FRAMES_DROP,
+    // A guest whose round waits on the creator alone (its own packet, the
+    // drop of a node past the limit, the copies of a dropped node's rounds)
+    // leaves after this many frames: the creator dropped it, or is gone and
+    // its successor gone too, and no word will come.
+    QUORNET_FRAMES_LEAVE = QUORNET_FRAMES_TAKEOVER,
     QUORNET_FRAME_MS = 16,              // a waiting frame counts at most this often
 };
 
@@ -106,6 +111,8 @@ struct NetRounds {
     THREAD_EVENT* event;
     uint32_t frames[NET_NODES];         // waiting frames without the node's packet
     uint32_t frameclock;                // when a waiting frame last counted
+    uint32_t creatorframes;             // waiting frames that only the creator can end
+    uint8_t waitshown[NET_NODES];       // "Waiting for ... to drop" shown in this wait
     int waiting;
     QuorNetStat comm, engine;
 };
@@ -123,7 +130,10 @@ int Net_CloseGame(void);
 // Returns QUORNET_* bits.
 int QuorNet_Step(uint8_t* send);
 // Counts waiting frames, shows the drop countdowns; the creator (or the
-// node after a silent creator) drops nodes past the limits.
+// node after a silent creator) drops nodes past the limits, those that
+// acknowledge nothing before those that may be held by them. A guest that
+// waited on the creator past QUORNET_FRAMES_LEAVE logs (NERR) "No word from
+// the creator for %u frames: this node leaves the game" and goes on alone.
 void QuorNet_CheckDrops(void);
 // Logs and returns UnitCycles.
 uint32_t QuorNet_ReportCycles(void);
@@ -149,6 +159,7 @@ void QuorNet_SendOrdersNow(void);
 // Unpacks the held round's slots in node order and forgets them; the nodes
 // dropped at that round or before leave the game's view.
 void QuorNet_ApplyAllOrders(void);
+// Zeroes the waiting-frame counters (per node and the creator's).
 void QuorNet_ResetCounters(void);
 // The largest resend counter over the other active nodes.
 uint32_t QuorNet_MaxResendCount(void);

@@ -470,4 +470,103 @@ TEST_F(NetRoundsTest, TheCreatorsSuccessorLetsTheCreatorDropFirst)
     EXPECT_TRUE(g_NetCreator) << "a creator silent for twice the limit is replaced";
 }
 
+// Regression: a live guest held in the round before by a lost node (that
+// one's packet missing there) sends no round either; the creator, counting
+// both silent from its round start, dropped them in one pass and the game
+// split. Whoever is dropped is told so.
+TEST_F(NetRoundsTest, TheCreatorDropsFirstTheNodesThatAcknowledgeNothing)
+{
+    struct Row {
+        const char* name;
+        bool acked2, acked3, kept3;
+    };
+    const Row rows[] = {{"node 3 acknowledges ours: held, it is kept", false, true, true},
+                        {"neither acknowledges", false, false, false},
+                        {"both acknowledge: nothing tells them apart", true, true, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start(4, 0);
+        uint8_t send = 1;
+        QuorNet_Step(&send);
+        Deliver(Round(1, 2, {}), Addr(1));
+        AckOwn(1);
+        if (row.acked2) AckOwn(2);
+        if (row.acked3) AckOwn(3);
+        MemNet_Sent().clear();
+        auto framesUntilOut = [](int node) {
+            int frames = 0;
+            while (Net_IsNodeInSession(node) && frames < 3000) {
+                MemNet_Advance(QUORNET_FRAME_MS);
+                QuorNet_CheckDrops();
+                frames++;
+            }
+            return frames;
+        };
+        EXPECT_EQ(framesUntilOut(2), QUORNET_FRAMES_DROP + 1);
+        EXPECT_EQ(Net_IsNodeInSession(3), row.kept3);
+        int told = 0;
+        for (const MemDatagram& d : MemNet_Sent())
+            told += (Net_Type(&d.packet) & 0xFF) == NET_SESSION && NetPkt_SameAddress(&d.address, A(2));
+        EXPECT_EQ(told, 1) << "the dropped node gets the session";
+        if (row.kept3) {
+            EXPECT_EQ(framesUntilOut(3), QUORNET_FRAMES_DROP + 1) << "the whole limit again";
+        }
+        TearDown();
+    }
+}
+
+// Regression: a guest dropped along with a lost node and never told, or
+// whose creator was lost with no successor's word, waited with no end and
+// logged its "Waiting for" line every frame.
+TEST_F(NetRoundsTest, AGuestLeftWaitingOnTheCreatorLeavesTheGame)
+{
+    struct Row {
+        const char* name;
+        int own, lost;
+        bool lostdropped;
+        int frames, waits;
+    };
+    const Row rows[] = {
+        {"the creator never drops a lost node", 3, 2, false, QUORNET_FRAMES_DROP + QUORNET_FRAMES_LEAVE + 1, 1},
+        {"the creator is lost, no successor's session comes", 2, 0, false, QUORNET_FRAMES_DROP + QUORNET_FRAMES_LEAVE + 1, 1},
+        {"the lost node's copies never come", 1, 2, true, QUORNET_FRAMES_LEAVE + 1, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start(4, row.own);
+        QvLogCapture log(TLOG_NERR);
+        uint8_t send = 1;
+        QuorNet_Step(&send);
+        for (int n = 0; n < 4; n++) {
+            if (n == row.own || n == row.lost) continue;
+            Deliver(Round(n, 2, {}), Addr(n));
+            AckOwn(n);
+        }
+        if (row.lostdropped) {
+            NetSession s = g_NetSession;
+            s.players[row.lost].flags = 0;
+            s.count = 3;
+            uint8_t block[NET_SESSION_BYTES];
+            Net_WriteSession(block, &s);
+            NetPacket session;
+            memset(&session, 0, sizeof session);
+            Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+            Net_SetRound(&session, 2);
+            Deliver(session, Addr(0));
+        }
+        int frames = 0;
+        while ((QuorNet_Step(&send) & QUORNET_IN_GAME) && frames < 10000) {
+            MemNet_Advance(QUORNET_FRAME_MS);
+            QuorNet_CheckDrops();
+            frames++;
+        }
+        EXPECT_EQ(frames, row.frames);
+        EXPECT_FALSE(g_NetworkGame);
+        EXPECT_NE(log.text().find("No word from the creator"), std::string::npos);
+        int waits = 0;
+        for (const std::string& line : s_shown) waits += line.rfind("Waiting for", 0) == 0;
+        EXPECT_EQ(waits, row.waits);
+        TearDown();
+    }
+}
+
 } // namespace
