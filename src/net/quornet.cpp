@@ -192,6 +192,7 @@ void Net_StartRound(void)
     r->prevstart = r->start;
     r->start = Thread_ClockMs();
     memset(r->delivered, 0, sizeof r->delivered);
+    memset(r->probed, 0, sizeof r->probed);
     uint32_t round = g_NetRound + 1;
     for (int n = 0; n < NET_NODES; n++) {
         r->received[n] = 0;
@@ -501,25 +502,49 @@ static int WaitsOnCreator(void)
     return 0;
 }
 
+// Whether a node past the drop limit shows no sign of life: it has not
+// acknowledged our round (sent again, after a few resends).
+static int Unanswered(int node)
+{
+    const NetRounds* r = &g_NetRounds;
+    return !r->delivered[node] && (!r->probed[node] || r->resends[node] > QUORNET_RESEND_PROBE);
+}
+
 // The creator's choice of the nodes to drop now. A live node held in the
 // round before by one that is gone (that one's packet or acknowledgement
 // missing there) sends nothing either, silent from the same frame: dropped
-// together, it would leave the game with the other. So the nodes that do not
-// acknowledge our round go first, and the others only when there are none;
-// a node silent past the successor's limit has had its wait. Returns the
-// count chosen.
+// together, it would leave the game with the other. So the nodes that do
+// not acknowledge our round go first. When several pass the limit and each
+// acknowledged it, the one that is gone may have done so before it went:
+// our round goes to them again, and those that answer are kept. Only nodes
+// that all answer (nothing tells them apart) go together. A node silent
+// past the successor's limit has had its wait. Returns the count chosen.
 static int ChooseDrops(uint8_t* drop)
 {
-    const NetRounds* r = &g_NetRounds;
-    int count = 0;
-    for (int pass = 0; pass < 2 && count == 0; pass++) {
+    NetRounds* r = &g_NetRounds;
+    int count = 0, past = 0, probing = 0;
+    for (int n = 0; n < NET_NODES; n++) {
+        drop[n] = 0;
+        if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || !PastDropLimit(n)) continue;
+        past++;
+        drop[n] = r->resends[n] > QUORNET_RESEND_DROP || r->frames[n] > QUORNET_FRAMES_TAKEOVER || Unanswered(n);
+        count += drop[n];
+        probing |= r->probed[n] && !r->delivered[n];
+    }
+    if (count || past == 0 || probing) return count;
+    if (past > 1) {
         for (int n = 0; n < NET_NODES; n++) {
-            drop[n] = 0;
-            if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || !PastDropLimit(n)) continue;
-            drop[n] = pass == 1 || r->resends[n] > QUORNET_RESEND_DROP || !r->delivered[n] ||
-                      r->frames[n] > QUORNET_FRAMES_TAKEOVER;
-            count += drop[n];
+            if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || !PastDropLimit(n) || r->probed[n]) continue;
+            r->probed[n] = 1;
+            probing = 1;
+            NetPkt_SendReliable(&r->own, &g_NetSession.players[n].address, &r->delivered[n], &r->resends[n],
+                                Net_TestRoundComplete);
         }
+        if (probing) return 0;
+    }
+    for (int n = 0; n < NET_NODES; n++) {
+        drop[n] = n != g_NetOwnNode && Net_IsNodeInSession(n) && PastDropLimit(n);
+        count += drop[n];
     }
     return count;
 }

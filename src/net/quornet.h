@@ -47,6 +47,7 @@ enum {
     QUORNET_RESEND_DROP = 40,           // resends of one ROUND packet before a drop
     QUORNET_RESEND_WARN = 10,
     QUORNET_RESEND_LATE = 2,            // resends after which a missing acknowledgement counts as silence
+    QUORNET_RESEND_PROBE = 5,           // resends of our round sent again to a silent node: it is gone
     QUORNET_FRAMES_DROP = 2000,         // waiting frames without a node's ROUND
     QUORNET_FRAMES_WARN = 50,
     // A creator waiting for a silent node sends no round either: its
@@ -113,6 +114,7 @@ struct NetRounds {
     uint32_t frameclock;                // when a waiting frame last counted
     uint32_t creatorframes;             // waiting frames that only the creator can end
     uint8_t waitshown[NET_NODES];       // "Waiting for ... to drop" shown in this wait
+    uint8_t probed[NET_NODES];          // our round sent again this round to tell the live from the gone
     int waiting;
     QuorNetStat comm, engine;
 };

@@ -473,16 +473,21 @@ TEST_F(NetRoundsTest, TheCreatorsSuccessorLetsTheCreatorDropFirst)
 // Regression: a live guest held in the round before by a lost node (that
 // one's packet missing there) sends no round either; the creator, counting
 // both silent from its round start, dropped them in one pass and the game
-// split. Whoever is dropped is told so.
-TEST_F(NetRoundsTest, TheCreatorDropsFirstTheNodesThatAcknowledgeNothing)
+// split. When both acknowledged our round (the lost node before it went),
+// the one that answers it sent again is kept. Whoever is dropped is told.
+TEST_F(NetRoundsTest, TheCreatorKeepsTheNodeALostOneHolds)
 {
     struct Row {
         const char* name;
-        bool acked2, acked3, kept3;
+        bool acked2, acked3, answers2, answers3;
+        int frames2;
+        bool kept3;
     };
-    const Row rows[] = {{"node 3 acknowledges ours: held, it is kept", false, true, true},
-                        {"neither acknowledges", false, false, false},
-                        {"both acknowledge: nothing tells them apart", true, true, false}};
+    const int kDrop = QUORNET_FRAMES_DROP + 1;
+    const Row rows[] = {{"node 3 acknowledges ours: held, it is kept", false, true, false, false, kDrop, true},
+                        {"neither acknowledges", false, false, false, false, kDrop, false},
+                        {"both acknowledged, node 3 answers again", true, true, false, true, kDrop + 1, true},
+                        {"both answer again: nothing tells them apart", true, true, true, true, kDrop + 1, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Start(4, 0);
@@ -493,23 +498,30 @@ TEST_F(NetRoundsTest, TheCreatorDropsFirstTheNodesThatAcknowledgeNothing)
         if (row.acked2) AckOwn(2);
         if (row.acked3) AckOwn(3);
         MemNet_Sent().clear();
-        auto framesUntilOut = [](int node) {
+        auto framesUntilOut = [&row](int node) {
             int frames = 0;
+            uint8_t answered[NET_NODES] = {};
             while (Net_IsNodeInSession(node) && frames < 3000) {
                 MemNet_Advance(QUORNET_FRAME_MS);
                 QuorNet_CheckDrops();
                 frames++;
+                for (int n : {2, 3}) {
+                    if (!g_NetRounds.probed[n] || answered[n] || !Net_IsNodeInSession(n)) continue;
+                    answered[n] = 1;
+                    if (n == 2 ? row.answers2 : row.answers3) AckOwn(n);
+                    else g_NetRounds.resends[n] = QUORNET_RESEND_PROBE + 1;
+                }
             }
             return frames;
         };
-        EXPECT_EQ(framesUntilOut(2), QUORNET_FRAMES_DROP + 1);
+        EXPECT_EQ(framesUntilOut(2), row.frames2);
         EXPECT_EQ(Net_IsNodeInSession(3), row.kept3);
         int told = 0;
         for (const MemDatagram& d : MemNet_Sent())
             told += (Net_Type(&d.packet) & 0xFF) == NET_SESSION && NetPkt_SameAddress(&d.address, A(2));
         EXPECT_EQ(told, 1) << "the dropped node gets the session";
         if (row.kept3) {
-            EXPECT_EQ(framesUntilOut(3), QUORNET_FRAMES_DROP + 1) << "the whole limit again";
+            EXPECT_EQ(framesUntilOut(3), kDrop) << "the whole limit again";
         }
         TearDown();
     }
