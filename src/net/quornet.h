@@ -29,6 +29,12 @@
 //    every machine, whenever the SESSION came.
 // 3. Hostile or damaged entries are refused by what they contain, which is
 //    the same on every machine, so every machine refuses alike.
+// 4. No wait without end. A live node held in round R - 1 by a lost one
+//    falls silent with it; the creator drops first the nodes that do not
+//    acknowledge its round R (sent again to tell them apart when all did)
+//    and keeps the others, which its copies then release. The dropped node
+//    gets the SESSION too, and goes on alone. A guest that the creator alone
+//    can release and that hears nothing past QUORNET_FRAMES_LEAVE leaves.
 //
 // Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
 // Net_TestRoundComplete under the game network lock; the main thread takes
@@ -56,9 +62,10 @@ enum {
     QUORNET_FRAMES_TAKEOVER = 2 * QUORNET_FRAMES_DROP,
     // A guest whose round waits on the creator alone (its own packet, the
     // drop of a node past the limit, the copies of a dropped node's rounds)
-    // leaves after this many frames: the creator dropped it, or is gone and
-    // its successor gone too, and no word will come.
-    QUORNET_FRAMES_LEAVE = QUORNET_FRAMES_TAKEOVER,
+    // leaves after this many more frames: the creator dropped it, or is gone
+    // and no successor took its role, and no word will come. A silent
+    // creator's successor gets twice its limit, as the creator gets from it.
+    QUORNET_FRAMES_LEAVE = QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_DROP,
     QUORNET_FRAME_MS = 16,              // a waiting frame counts at most this often
 };
 
