@@ -517,8 +517,9 @@ static int Unanswered(int node)
 // not acknowledge our round go first. When several pass the limit and each
 // acknowledged it, the one that is gone may have done so before it went:
 // our round goes to them again, and those that answer are kept. Only nodes
-// that all answer (nothing tells them apart) go together. A node silent
-// past the successor's limit has had its wait. Returns the count chosen.
+// that all answer (nothing tells them apart) go together. The same holds
+// for a successor that took the role of a silent creator. Returns the count
+// chosen.
 static int ChooseDrops(uint8_t* drop)
 {
     NetRounds* r = &g_NetRounds;
@@ -527,7 +528,7 @@ static int ChooseDrops(uint8_t* drop)
         drop[n] = 0;
         if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || !PastDropLimit(n)) continue;
         past++;
-        drop[n] = r->resends[n] > QUORNET_RESEND_DROP || r->frames[n] > QUORNET_FRAMES_TAKEOVER || Unanswered(n);
+        drop[n] = r->resends[n] > QUORNET_RESEND_DROP || Unanswered(n);
         count += drop[n];
         probing |= r->probed[n] && !r->delivered[n];
     }

@@ -479,49 +479,55 @@ TEST_F(NetRoundsTest, TheCreatorKeepsTheNodeALostOneHolds)
 {
     struct Row {
         const char* name;
-        bool acked2, acked3, answers2, answers3;
-        int frames2;
-        bool kept3;
+        int own, lost, held;
+        bool ackedlost, ackedheld, answerslost, answersheld;
+        int frames;
+        bool kept;
     };
-    const int kDrop = QUORNET_FRAMES_DROP + 1;
-    const Row rows[] = {{"node 3 acknowledges ours: held, it is kept", false, true, false, false, kDrop, true},
-                        {"neither acknowledges", false, false, false, false, kDrop, false},
-                        {"both acknowledged, node 3 answers again", true, true, false, true, kDrop + 1, true},
-                        {"both answer again: nothing tells them apart", true, true, true, true, kDrop + 1, false}};
+    const int kDrop = QUORNET_FRAMES_DROP + 1, kTakeover = QUORNET_FRAMES_TAKEOVER + 1;
+    const Row rows[] = {
+        {"the held node acknowledges ours: it is kept", 0, 2, 3, false, true, false, false, kDrop, true},
+        {"neither acknowledges", 0, 2, 3, false, false, false, false, kDrop, false},
+        {"both acknowledged, the held one answers again", 0, 2, 3, true, true, false, true, kDrop + 1, true},
+        {"both answer again: nothing tells them apart", 0, 2, 3, true, true, true, true, kDrop + 1, false},
+        {"the successor takes over from a lost creator", 1, 0, 2, true, true, false, true, kTakeover + 1, true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Start(4, 0);
+        Start(4, row.own);
         uint8_t send = 1;
         QuorNet_Step(&send);
-        Deliver(Round(1, 2, {}), Addr(1));
-        AckOwn(1);
-        if (row.acked2) AckOwn(2);
-        if (row.acked3) AckOwn(3);
+        for (int n = 0; n < 4; n++) {
+            if (n == row.own || n == row.lost || n == row.held) continue;
+            Deliver(Round(n, 2, {}), Addr(n));
+            AckOwn(n);
+        }
+        if (row.ackedlost) AckOwn(row.lost);
+        if (row.ackedheld) AckOwn(row.held);
         MemNet_Sent().clear();
         auto framesUntilOut = [&row](int node) {
             int frames = 0;
             uint8_t answered[NET_NODES] = {};
-            while (Net_IsNodeInSession(node) && frames < 3000) {
+            while (Net_IsNodeInSession(node) && frames < 5000) {
                 MemNet_Advance(QUORNET_FRAME_MS);
                 QuorNet_CheckDrops();
                 frames++;
-                for (int n : {2, 3}) {
+                for (int n : {row.lost, row.held}) {
                     if (!g_NetRounds.probed[n] || answered[n] || !Net_IsNodeInSession(n)) continue;
                     answered[n] = 1;
-                    if (n == 2 ? row.answers2 : row.answers3) AckOwn(n);
+                    if (n == row.lost ? row.answerslost : row.answersheld) AckOwn(n);
                     else g_NetRounds.resends[n] = QUORNET_RESEND_PROBE + 1;
                 }
             }
             return frames;
         };
-        EXPECT_EQ(framesUntilOut(2), row.frames2);
-        EXPECT_EQ(Net_IsNodeInSession(3), row.kept3);
+        EXPECT_EQ(framesUntilOut(row.lost), row.frames);
+        EXPECT_EQ(Net_IsNodeInSession(row.held), row.kept);
         int told = 0;
         for (const MemDatagram& d : MemNet_Sent())
-            told += (Net_Type(&d.packet) & 0xFF) == NET_SESSION && NetPkt_SameAddress(&d.address, A(2));
+            told += (Net_Type(&d.packet) & 0xFF) == NET_SESSION && NetPkt_SameAddress(&d.address, A(row.lost));
         EXPECT_EQ(told, 1) << "the dropped node gets the session";
-        if (row.kept3) {
-            EXPECT_EQ(framesUntilOut(3), kDrop) << "the whole limit again";
+        if (row.kept) {
+            EXPECT_EQ(framesUntilOut(row.held), kDrop) << "the whole limit again";
         }
         TearDown();
     }
