@@ -1,5 +1,7 @@
-// The saved-game loader over arbitrary files for a fixed map-level world
-// (things, display elements, regions, the map grid): no crash, no hang,
+// The saved-game loader over arbitrary files for a fixed world (things,
+// display elements, regions, the map grid; two teams' units with parts and
+// paths, a hold, a package, buildings with a service queue, a shot with its
+// vortex and wave, an explosion, a search, a condition tree): no crash, no hang,
 // every block it takes given back, and a refused file leaves the game
 // exactly as it was (its own save unchanged). The first byte's bit 0
 // repairs every CRC, so that mutations reach the decoding behind the

@@ -17,6 +17,8 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "editor/medesk.h"
+#include "editor/melayers.h"
+#include "editor/mestats.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
 #include "map/fog.h"
@@ -49,6 +51,7 @@ static const char* const kFontFiles[3] = {"font256a.pcx", "font256b.pcx", "font8
 // The library's look before the visit: the pages drawn after it keep theirs.
 static IPoint s_savedOffset;
 static const uint8_t* s_savedColours = nullptr;
+static uint32_t s_savedFlags = 0;
 
 
 static MEFONT* NewFont(int slot)
@@ -164,6 +167,7 @@ void MeEditor::Close(void)
     if (s_savedColours) {
         g_QIButtonOffset = s_savedOffset;
         g_QIColours = s_savedColours;
+        g_QIDefaultFlags = s_savedFlags;
         s_savedColours = nullptr;
     }
     delete desktop;
@@ -178,6 +182,7 @@ void MeEditor::Close(void)
     view.bigMap = nullptr;
     view.miniMap = nullptr;
     sideWidget = groupWidget = statsLayer = nullptr;
+    outstandingList = nullptr;
     endCondSelector.widget = fsmSelector.widget = nullptr;
     for (METEAM& t : teams) t.relationWidget = nullptr;
 }
@@ -197,6 +202,8 @@ void MeEditor::BuildDesktop(void)
     desktop->dflags |= QID_EXPORTTIPS;
     s_savedOffset = g_QIButtonOffset;
     s_savedColours = g_QIColours;
+    // The main menu clears the default Sticky flag for the rest of the visit.
+    s_savedFlags = g_QIDefaultFlags;
     g_QIButtonOffset = IPoint(1, 1);
     g_QIColours = g_MeColours;
     LoadFont(fontA, kFontFiles[0]);
@@ -216,6 +223,10 @@ void MeEditor::BuildDesktop(void)
     g_QIDefaultFlags = saved;
     QIWidget::AddChild(backdrop, miniMap);
     view.miniMap = miniMap;
+    MeStats::BuildInfoBox();
+    MeLayers::BuildMainMenu();
+    MeMenuFile::BuildLayer();
+    MeStats::BuildLayer();
     ListScenarios();
 }
 

@@ -138,6 +138,7 @@ public:
     MEPATHS paths;
     MESELECTOR endCondSelector, fsmSelector;
     QIWidget* statsLayer = nullptr;
+    QIList* outstandingList = nullptr;
     int32_t team = 0;
     int32_t side = 0;
     QIWidget* sideWidget = nullptr;

@@ -154,6 +154,16 @@ void MeDesktop::HandleEvent(QIKey* key, QIPointer* pointer)
     case SC_S:
         if (ctrl) MeMenuFile::Save();
         break;
+    case SC_O:
+        if (ctrl) {
+            MeMenuFile::QuerySave();
+            MeMenuFile::Load();
+        }
+        break;
+    case SC_N:
+        MeMenuFile::QuerySave();
+        MeMenuFile::Create();
+        break;
     case SC_SPACE: tool->Cancel(1); break;
     default: break;
     }

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "widgets/qiwidget.h"
+
 class QIList;
 class QIPopup;
 class QISlider;
@@ -58,6 +60,20 @@ public:
     // The wait panel's popup, null when none is up.
     static QIPopup* WaitPanel(void);
 
+    // The scenario named by the scenario name text in the selected category
+    // read in place of the open one, behind a wait panel; nothing when it
+    // doesn't exist. The reader's refusal is its own (it ends the program).
+    static void Load(void);
+    // The create dialog (name, width, height) and CreateNamed on Ok; refused
+    // in the fixed category.
+    static void Create(void);
+    // A new w x h scenario named folder in the selected category, written
+    // (scenario text and map) and opened; refused with an error box when it
+    // exists or its folder can't be made. A failed write leaves no scenario
+    // open. Start positions outside the new map become none.
+    static void CreateNamed(const char* folder, int w, int h);
+    // A typed map side: its leading decimal digits, 20..500.
+    static int ClampSide(const char* typed);
     // The folder named by the scenario name text in the open category:
     // written (its three files), after asking before overwriting another
     // scenario; on a failed write an error box, the baseline kept.
@@ -68,6 +84,16 @@ public:
     // The folder named by the scenario name text removed with all it holds,
     // after asking; the open scenario stays in memory.
     static void Delete(void);
+
+    // "FileLayer" and "FileLayer2" with the category and scenario lists and
+    // the action buttons; the selected category becomes 1.
+    static void BuildLayer(void);
+    // The leave buttons (on a click): the save question when a scenario is
+    // open, then the desktop's loop ends for a new game of the open
+    // scenario (nothing without one), the front end, or the program's end.
+    static int OnLaunch(QIWidget* widget, int event, QIARG data);
+    static int OnMenu(QIWidget* widget, int event, QIARG data);
+    static int OnQuit(QIWidget* widget, int event, QIARG data);
 
     // Shared by the File layer's boxes: the strings' text of key (else
     // format) expanded into out (256 bytes); the modal run of a popup with

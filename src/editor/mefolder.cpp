@@ -1,4 +1,5 @@
-// The File layer's folder operations: save, delete, and the save question.
+// The File layer's folder operations: load, create, save, delete, the save
+// question and leaving the editor.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -13,13 +14,38 @@
 #include "editor/editor.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
+#include "editor/mestats.h"
+#include "editor/meterrain.h"
+#include "game/systems.h"
+#include "map/fog.h"
+#include "map/mapview.h"
+#include "map/overlay.h"
+#include "platform/input.h"
+#include "platform/palette.h"
+#include "units/mpteams.h"
+#include "units/prereq.h"
+#include "units/team.h"
+#include "widgets/qiedit.h"
+#include "widgets/qistatic.h"
 #include "map/map.h"
 #include "multi/mmsummary.h"
+#include "platform/font.h"
 #include "rules/scenario.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qilayer.h"
 
-enum { MEFOLDER_TEXT = 256, MEFOLDER_OK = 23 };
+enum {
+    MEFOLDER_TEXT = 256,
+    MEFOLDER_OK = 23,
+    MEFOLDER_STEPS = 17,
+    MEFOLDER_MINSIDE = 20,
+    MEFOLDER_MAXSIDE = 500,
+    MEFOLDER_NAMECHARS = 8,
+    MEFOLDER_SIDECHARS = 4,
+    // What a new map starts as until the terrain brush has values of its own.
+    MEFOLDER_NEWALTITUDE = 2,
+    MEFOLDER_NEWTERRAIN = METERRAIN_LAND,
+};
 
 static const char* NameText(void)
 {
@@ -135,4 +161,203 @@ void MeMenuFile::Delete(void)
     me.ListScenarios();
     ClosePanel(panel);
     me.desktop->Repaint(nullptr);
+}
+
+// Everything of the game that a load or create replaces, closed.
+static void CloseScenario(void)
+{
+    if (g_MeEditor.miniMap) g_MeEditor.miniMap->Free();
+    PREREQ_Done();
+    CloseCommonGameSystems();
+}
+
+// The common systems back, empty (alliances on again whatever a game left),
+// with the tools off the old map. The game resets its multiplayer teams in
+// its specifics, which the editor never runs.
+static void ReopenSystems(void)
+{
+    InitCommonGameSystems();
+    g_MeEditor.CloseTools();
+    MpTeams_Reset();
+}
+
+// The tail that load and create share, once the scenario is read.
+static void OpenScenario(void)
+{
+    MeEditor& me = g_MeEditor;
+    PREREQ_Init();
+    Fog_SetSeeAll(1);
+    MeMenuFile::CloseWaitPanel();
+    me.flags |= MEF_OPEN | MEF_DRAWMAP;
+    Ovl_DisplayAll();
+    Display_ApplyPalette();
+    me.OpenTools();
+    me.RefreshAll();
+    Mouse_FlushEvents();
+    MeStats::Recount();
+    if (me.miniMap) me.miniMap->Create();
+}
+
+static void Settle(int x, int y)
+{
+    MeEditor& me = g_MeEditor;
+    MeTerrain::SetZoom(1);
+    MeTerrain::InitZoom();
+    MeBigMap::Centre(x, y);
+    MeMenuFile::StoreBaseline();
+    me.category = g_ScenarioCategory;
+    if (me.desktop) me.desktop->Repaint(nullptr);
+}
+
+static void OpenWaitPanel(const char* id, const char* title, const char* key, const char* format, const char* name)
+{
+    char text[MEFOLDER_TEXT];
+    MeMenuFile::FormatText(text, key, format, name);
+    MeMenuFile::ShowWaitPanel(MEFOLDER_STEPS, id, title, text);
+}
+
+void MeMenuFile::Load(void)
+{
+    MeEditor& me = g_MeEditor;
+    const std::string name = NameText();
+    if (!me.ScenarioExists(name.c_str())) return;
+    OpenWaitPanel("ScenarioLoading", "Loading Scenario", "ScenarioLoadingDesc", "Loading %s .. Please Wait.",
+              name.c_str());
+    CloseScenario();
+    Game_SetScenarioName(name.c_str());
+    ReopenSystems();
+    Scenario_Load(LoadProgress);
+    OpenScenario();
+    Settle(g_MapView.x, g_MapView.y);
+}
+
+int MeMenuFile::ClampSide(const char* typed)
+{
+    long v = 0;
+    // Decimal digits only; what follows the first other character is not read.
+    for (const char* p = typed ? typed : ""; *p >= '0' && *p <= '9'; p++) {
+        v = v * 10 + (*p - '0');
+        if (v > MEFOLDER_MAXSIDE) return MEFOLDER_MAXSIDE;
+    }
+    return v < MEFOLDER_MINSIDE ? MEFOLDER_MINSIDE : (int)v;
+}
+
+// The create dialog; false unless Ok. The name edit works on the scenario
+// name text itself.
+static bool AskNewScenario(char* width, char* height)
+{
+    MeEditor& me = g_MeEditor;
+    if (!me.desktop || !me.scenarioName) return false;
+    const QIFont* font = me.fontB ? &me.fontB->font : nullptr;
+    const int line = font ? Font_GetHeight(font->slot) : 10;
+    QIPopup* pop = new QIPopup("ScenarioCreate", nullptr, IPoint(220, 150), font, "Create Scenario");
+    QIWidget::AddChild(me.backdrop, pop);
+    struct ROW {
+        const char *label, *text, *edit;
+    } rows[3] = {{"ScenarioCreateName", "Name:", "ScenarioCreateNameEdit"},
+                 {"ScenarioCreateWidth", "Map Width:", "ScenarioCreateWidthEdit"},
+                 {"ScenarioCreateHeight", "Map Height:", "ScenarioCreateHeightEdit"}};
+    for (int i = 0; i < 3; i++) {
+        const int y = pop->y + QIPOPUP_BORDER + line + 8 + i * (line + 10);
+        QIWidget::AddChild(pop, new QIStatic(rows[i].label, nullptr, IRect(pop->x + 16, y + 3, 80, line), rows[i].text,
+                                             font, QIJ_LEFT));
+        const IRect box(pop->x + 100, y, 100, line + 6);
+        QIEdit* edit;
+        if (i == 0)
+            edit = new QIEdit(rows[i].edit, nullptr, box, IPoint(4, 3), QIEJ_LEFT, me.scenarioName,
+                              QIEC_LETTERS | QIEC_DIGITS, 0, MEFOLDER_NAMECHARS, g_MeColours[0], font);
+        else
+            edit = new QIEdit(rows[i].edit, nullptr, box, IPoint(4, 3), QIEJ_LEFT, i == 1 ? width : height,
+                              QIEC_DIGITS, 0, MEFOLDER_SIDECHARS, g_MeColours[0], font);
+        QIWidget::AddChild(pop, edit);
+    }
+    MeMenuFile::AddOkCancel(pop, "ScenarioCreate");
+    return MeMenuFile::RunModal(pop) == MEFOLDER_OK;
+}
+
+void MeMenuFile::Create(void)
+{
+    if (g_ScenarioCategory == 0) {
+        ErrorBox("ErrFixedCreate", "Fixed scenarios cannot be created!");
+        return;
+    }
+    char width[MEFOLDER_SIDECHARS + 1], height[MEFOLDER_SIDECHARS + 1];
+    snprintf(width, sizeof width, "%d", mapsizex);
+    snprintf(height, sizeof height, "%d", mapsizey);
+    if (!AskNewScenario(width, height)) return;
+    CreateNamed(NameText(), ClampSide(width), ClampSide(height));
+}
+
+void MeMenuFile::CreateNamed(const char* folder, int w, int h)
+{
+    MeEditor& me = g_MeEditor;
+    const std::string name = folder ? folder : "";
+    if (me.ScenarioExists(name.c_str())) {
+        ErrorBox("ErrScenarioExists", "Scenario %s already exists.", name.c_str());
+        return;
+    }
+    char path[GAME_PATH];
+    if (!FolderPath(path, name.c_str()) || mkdir(Fs_Resolve(path).c_str(), 0755) != 0) {
+        ErrorBox("ErrCreatingDir", "Directory %s cannot be created.", path);
+        return;
+    }
+    OpenWaitPanel("ScenarioCreating", "Creating Scenario", "ScenarioCreatingDesc", "Creating %s .. Please Wait.",
+              name.c_str());
+    CloseScenario();
+    g_NewMapRequest = MAP_NEWREQUEST{1, w, h, MEFOLDER_NEWALTITUDE, MEFOLDER_NEWTERRAIN};
+    Game_SetScenarioName(name.c_str());
+    Game_SetTerrainName("BARREN");
+    // The teams go into the new scenario as they stand; a start position
+    // the smaller map no longer holds would put a player off the map.
+    for (TEAM_DATA& t : teamdata)
+        if (t.startpos.x >= w * MAP_TILE_PIXELS || t.startpos.y >= h * MAP_TILE_PIXELS) t.startpos = {-1, -1};
+    const int written = Scenario_Save();
+    ReopenSystems();
+    if (!written) {
+        // Nothing to read back: the old scenario is closed and no new one
+        // exists, so the editor stays without one.
+        g_NewMapRequest.flag = 0;
+        CloseWaitPanel();
+        me.flags &= ~MEF_OPEN;
+        ErrorBox("ErrScenarioWrite", "Scenario %s could not be written.", name.c_str());
+        if (me.desktop) me.desktop->Repaint(nullptr);
+        return;
+    }
+    Scenario_Load(LoadProgress);
+    Map_Save(g_ScenarioMapPath);
+    OpenScenario();
+    me.ListScenarios();
+    Settle(0, 0);
+}
+
+// ---------------------------------------------------------------- leaving
+
+static void Leave(int state)
+{
+    MeEditor& me = g_MeEditor;
+    if (me.flags & MEF_OPEN) MeMenuFile::QuerySave();
+    if (me.desktop) {
+        me.desktop->exitCode = 0;
+        me.desktop->dflags &= ~QID_RUNNING;
+    }
+    if (state == GS_NEWGAME) Game_SetScenarioCategory(me.category);
+    g_GameState = state;
+}
+
+int MeMenuFile::OnLaunch(QIWidget*, int event, QIARG)
+{
+    if (event == QIN_CLICKED && (g_MeEditor.flags & MEF_OPEN)) Leave(GS_NEWGAME);
+    return event;
+}
+
+int MeMenuFile::OnMenu(QIWidget*, int event, QIARG)
+{
+    if (event == QIN_CLICKED) Leave(GS_FRONTEND);
+    return event;
+}
+
+int MeMenuFile::OnQuit(QIWidget*, int event, QIARG)
+{
+    if (event == QIN_CLICKED) Leave(GS_QUIT);
+    return event;
 }

@@ -45,6 +45,8 @@
 #include "save/save.h"
 #include "ui/blip.h"
 #include "ui/igi.h"
+#include "ui/igiworld.h"
+#include "ui/igiworld.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/damage.h"
@@ -354,6 +356,7 @@ static void SavedGameInit(void)
         Game_SavedGameFailed(Save_LoadError());
         return;
     }
+    IgiWorld_AfterLoad();
     Game_StartTimer();
 }
 

@@ -263,10 +263,13 @@ int Mm_PopYesNo(MM_MENU* menu, const char* key, const char* format, ...)
 {
     (void)key;
     char message[MM_MESSAGE_MAX + 1];
-    va_list ap;
-    va_start(ap, format);
-    vsnprintf(message, sizeof message, format ? format : "", ap);
-    va_end(ap);
+    message[0] = '\0';
+    if (format) {
+        va_list ap;
+        va_start(ap, format);
+        vsnprintf(message, sizeof message, format, ap);
+        va_end(ap);
+    }
     if (!menu || !menu->desktop) return 0;
     QIPopup* pop = new QIPopup("PopYesNo", nullptr, IPoint(390, 202), QIImage("pop_2pic.bmp", IRect(0, 0, 390, 202), 0));
     QIWidget::AddChild(pop, new QIStatic("PopMessage", nullptr, At(pop, 37, 39, 316, 70), message,

@@ -378,11 +378,22 @@ uint32_t SaveField_Stored(const SAVEFIELD* f)
     return 4 + widest;
 }
 
+// Every block of a load and a save looks its form up: the first row that
+// serves each type and section, found once.
 const SAVEFORM* SaveForm_Get(int type, int global)
 {
-    for (int i = 0; const FORMROW* r = rowAt(i); i++)
-        if (r->type == type && (r->global < 0 || r->global == (global ? 1 : 0))) return &r->form;
-    return nullptr;
+    static const SAVEFORM* s_first[SAVE_TYPE_COUNT][2];
+    static bool s_ready = false;
+    if (!s_ready) {
+        for (int i = 0; const FORMROW* r = rowAt(i); i++)
+            for (int g = 0; g < 2; g++)
+                if (r->type >= 0 && r->type < SAVE_TYPE_COUNT && (r->global < 0 || r->global == g) &&
+                    !s_first[r->type][g])
+                    s_first[r->type][g] = &r->form;
+        s_ready = true;
+    }
+    if (type < 0 || type >= SAVE_TYPE_COUNT) return nullptr;
+    return s_first[type][global ? 1 : 0];
 }
 
 int SaveForm_Count(void) { return kForms + unitFormCount(); }

@@ -18,6 +18,7 @@
 #include "ui/igipanel.h"
 #include "ui/igitext.h"
 #include "ui/igitrail.h"
+#include "ui/igiworld.h"
 #include "ui/slist.h"
 #include "ui/textedit.h"
 #include "units/iterate.h"
@@ -86,6 +87,7 @@ static void BeforeWait(int msg)
 
 void Igimenu_AfterLoad(void)
 {
+    IgiWorld_AfterLoad();
     Igievnt_ClearSelection();
     Igievnt_DropBuilding();
     Trail_Clear(&igi_nfo.edittrail);

@@ -23,6 +23,9 @@ namespace {
 
 // Display layers: ground marks, then buildings (units lie above them).
 enum { DL_SHADOW = 2, DL_BUILDING = 5 };
+// Our mark on the buildings' pictures: the display list travels in saved
+// games, so a loaded game brings the saving interface's pictures with it.
+enum { IGIWORLD_PICTURE = 1 };
 
 struct SHOWNBUILDING {
     DISPLAYELEMENT* body; // chain: body, shadow
@@ -73,12 +76,13 @@ void FollowBuildings(void)
         SHOWNBUILDING d{};
         d.building = b;
         d.id = b->id;
-        d.body = SortDisp_NewElement(type->sprite[0], nullptr, b->team, 0, 0, left, top, DL_BUILDING, 0);
+        d.body = SortDisp_NewElement(type->sprite[0], nullptr, b->team, 0, 0, left, top, DL_BUILDING,
+                                     IGIWORLD_PICTURE);
         Centre(d.body, left + type->pixelw / 2, top + type->pixelh / 2);
         if (SPRITE* sh = type->shadowsprite) {
             // Its top-left on the building's.
             DISPLAYELEMENT* shadow =
-                SortDisp_NewElement(sh, d.body, SORTDISP_REMAP_NONE, 0, 0, left, top, DL_SHADOW, 0);
+                SortDisp_NewElement(sh, d.body, SORTDISP_REMAP_NONE, 0, 0, left, top, DL_SHADOW, IGIWORLD_PICTURE);
             Centre(shadow, left + Sprite_GetWidth(sh) / 2, top + Sprite_GetHeight(sh) / 2);
         }
         s_Buildings.push_back(d);
@@ -138,6 +142,20 @@ void IgiWorld_Unload(void)
 {
     for (SHOWNBUILDING& b : s_Buildings) SortDisp_DeleteChain(b.body);
     s_Buildings.clear();
+}
+
+void IgiWorld_AfterLoad(void)
+{
+    // Ours went back to the pool with the replaced display list: deleting
+    // them now would delete whatever the load put in their records.
+    s_Buildings.clear();
+    std::vector<DISPLAYELEMENT*> copies;
+    for (int layer = 0; layer < SORTDISP_LAYERS; layer++)
+        for (int bucket = 0; bucket < SORTDISP_BUCKETS; bucket++)
+            for (DISPLAYELEMENT* e = SortDisp_BucketHead(layer, bucket); e; e = e->next)
+                if ((e->flags & IGIWORLD_PICTURE) && !e->prevup) copies.push_back(e);
+    for (DISPLAYELEMENT* e : copies) SortDisp_DeleteChain(e);
+    FollowBuildings();
 }
 
 void IgiWorld_Follow(void)

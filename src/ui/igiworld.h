@@ -13,5 +13,9 @@
 int IgiWorld_Load(void);
 // Deletes the buildings' pictures (before the common systems close).
 void IgiWorld_Unload(void);
+// After a saved game was loaded: forgets the pictures of the replaced
+// buildings (gone with the replaced display list) and deletes those the
+// file brought, then shows the loaded buildings.
+void IgiWorld_AfterLoad(void);
 // Brings the pictures in step with the game (once a frame).
 void IgiWorld_Follow(void);

@@ -46,6 +46,8 @@ public:
     // then draws unless hidden.
     virtual void SyncFromIndex(void);
 
+    // The option word (enabled) on or off.
+    void SetFlag(bool on) { enabled = on ? 1 : 0; }
     // Sends 1 to the old current and 2 to child (null: none), updates the
     // index; no notification.
     void SetCurrent(QIWidget* child);

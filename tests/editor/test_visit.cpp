@@ -211,7 +211,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0x9C6E2073u, ZOOM1 = 0x3A51C5F6u, GAME = 0x0C47A516u };
+    enum : uint32_t { ZOOM3 = 0xC7D64709u, ZOOM1 = 0x8FB3714Bu, GAME = 0x0C47A516u };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -281,4 +281,196 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
         EXPECT_EQ(access(name, 0), 0) << name;
     }
     EXPECT_NE(log.text().find("MapEditor has shutdown."), std::string::npos);
+}
+
+namespace {
+
+// Steps run one after another on a script: a click on a named widget once
+// the desktop has it, keys, waits, calls.
+class Steps {
+public:
+    explicit Steps(QvPassScript& s) : s_(s)
+    {
+        s_.Wait(20, 3);
+        queued_ = 3;
+        s_.onPass = [this](int pass) { OnPass(pass); };
+    }
+    // At (dx, dy) inside the widget; its middle by default.
+    Steps& Click(const char* name, int dx = -1, int dy = -1)
+    {
+        steps_.push_back({name, dx, dy, nullptr});
+        return *this;
+    }
+    // Called at every pass, inside steps too.
+    std::function<void(void)> every;
+    Steps& Wait(uint32_t ms, int count)
+    {
+        steps_.push_back({nullptr, (int)ms, -count, nullptr});
+        return *this;
+    }
+    // A key with its character, pressed and let go.
+    Steps& Type(int scancode, int character)
+    {
+        return Do([this, scancode, character] {
+            Add(QvKeyDown(scancode, character));
+            Add(QvKeyUp(scancode));
+        });
+    }
+    Steps& Chord(int modifier, int scancode)
+    {
+        steps_.push_back({nullptr, modifier, scancode, nullptr});
+        return *this;
+    }
+    Steps& Do(std::function<void()> f, int wait = 1)
+    {
+        steps_.push_back({nullptr, 0, 0, std::move(f)});
+        for (int i = 1; i < wait; i++) steps_.push_back({nullptr, 0, 0, [] {}});
+        return *this;
+    }
+    bool done(void) const { return next_ == steps_.size() && !busy_; }
+
+private:
+    struct Step {
+        const char* name;
+        int modifier, scancode;
+        std::function<void()> call;
+    };
+    void Add(const QvPass& p)
+    {
+        s_.Add(p);
+        queued_++;
+    }
+    // A click or a call may run a load, which flips (and so passes) once a
+    // stage: each step leaves passes enough behind it, and a pass inside a
+    // step only uses them up.
+    void OnPass(int pass)
+    {
+        if (every) every();
+        if (busy_ || pass < queued_ - 1 || next_ >= steps_.size()) return;
+        const Step st = steps_[next_++];
+        busy_ = true;
+        if (st.name) {
+            QIWidget* w = g_MeEditor.desktop ? g_MeEditor.desktop->FindByName(st.name) : nullptr;
+            if (!w || w->IsHidden()) {
+                next_--;
+                Add(QvPass{});
+                busy_ = false;
+                return;
+            }
+            Add(QvMove(w->x + (st.modifier < 0 ? w->w / 2 : st.modifier),
+                       w->y + (st.scancode < 0 ? w->h / 2 : st.scancode)));
+            Add(QvButton(1));
+            for (int i = 0; i < SPARE; i++) Add(QvPass{});
+            Add(QvButton(0));
+        } else if (st.scancode < 0) {
+            s_.Wait((uint32_t)st.modifier, -st.scancode);
+            queued_ += -st.scancode;
+        } else if (st.scancode) {
+            if (st.modifier) Add(QvKeyDown(st.modifier));
+            Add(QvKey(st.scancode));
+            if (st.modifier) Add(QvKeyUp(st.modifier));
+        } else {
+            for (int i = 0; i < SPARE; i++) Add(QvPass{});
+            st.call();
+        }
+        Add(QvPass{});
+        busy_ = false;
+    }
+    enum { SPARE = 24 };
+    bool busy_ = false;
+    QvPassScript& s_;
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+    int queued_ = 0;
+};
+
+void SetEdit(const char* name, const char* text)
+{
+    QIEdit* edit = static_cast<QIEdit*>(g_MeEditor.desktop->FindByName(name));
+    ASSERT_NE(edit, nullptr) << name;
+    snprintf(edit->buffer, (size_t)edit->maxLength + 1, "%s", text);
+}
+
+} // namespace
+
+TEST_F(EditorVisit, ACreatedScenarioIsEditedSavedAndReadBack)
+{
+    enum : uint32_t { CREATED = 0xD6FBBB41u, WAITING = 0x95FCD918u, STATS = 0x1CF706DBu };
+    QvPassScript s(2000);
+    Steps steps(s);
+    bool createdOk = false, waitingOk = false, statsOk = false;
+    uint32_t editorCrc = 0;
+    steps.Click("Create")
+        .Do([] {
+            g_MeEditor.scenarioName->Set("TEST1");
+            SetEdit("ScenarioCreateWidthEdit", "40");
+            SetEdit("ScenarioCreateHeightEdit", "30");
+        })
+        .Click("ScenarioCreateOk")
+        .Do([] {}, 3)
+        .Do([&] { createdOk = FrameMatches(CREATED, "edit_created.pcx"); })
+        .Do([&] {
+            // The panel at the reader's map stage, as a load shows it.
+            MeMenuFile::ShowWaitPanel(17, "ScenarioLoading", "Loading Scenario", "Loading Demo .. Please Wait.");
+            for (const char* text : {"Loading ..", "Loading .. Version", "Loading .. Terrain", "ovleff.txt",
+                                     "animate.txt", "damage.txt", "weapon.txt", "units.txt", "overlay.txt",
+                                     "build.txt", "general.txt", "Loading .. Map"})
+                MeMenuFile::LoadProgress(text);
+            waitingOk = FrameMatches(WAITING, "edit_waiting.pcx");
+            MeMenuFile::CloseWaitPanel();
+            g_MeEditor.desktop->Repaint(nullptr);
+        })
+        .Do([] { Crt_Srand(1); })
+        .Chord(SC_LALT, 19)
+        .Chord(0, 19)
+        .Click("AutoRidge")
+        .Click("Stats")
+        .Click("TechLevel")
+        .Type(SC_BACKSPACE, 0)
+        .Type(SC_BACKSPACE, 0)
+        .Type(8, '7')
+        .Type(SC_RETURN, '\r')
+        .Do([] {}, 3)
+        .Do([&] {
+            statsOk = FrameMatches(STATS, "edit_stats.pcx");
+            editorCrc = TerrainCrc();
+        })
+        .Click("File")
+        .Click("Save")
+        .Click("Quit");
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_FALSE(s.overran);
+    EXPECT_TRUE(steps.done());
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_TRUE(createdOk);
+    EXPECT_TRUE(waitingOk);
+    EXPECT_TRUE(statsOk);
+    // Read back as a game would read it.
+    g_TechLevel = 10;
+    Game_SetScenarioName("TEST1");
+    InitCommonGameSystems();
+    Scenario_Load(nullptr);
+    EXPECT_EQ(mapsizex, 40);
+    EXPECT_EQ(mapsizey, 30);
+    EXPECT_EQ(g_TechLevel, 7);
+    EXPECT_EQ(TerrainCrc(), editorCrc);
+    CloseCommonGameSystems();
+}
+
+TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
+{
+    QvPassScript s(3400);
+    Steps steps(s);
+    bool inGame = false;
+    steps.every = [&] { inGame |= g_GameState == GS_INGAME; };
+    steps.Click("ScenarioList", 10, 4).Click("Load").Click("Save").Click("Launch").Wait(50, 3000);
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(inGame);
+    EXPECT_STRCASEEQ(g_ScenarioName, "DEMO");
+    // As the demo plays when the editor never touched it.
+    EXPECT_NE(log.text().find("Team 1 won (ie. You lost)"), std::string::npos);
+    EXPECT_EQ(g_UpdateCount, 2704u);
 }

@@ -43,6 +43,11 @@ void QvTempDir::write(const std::string& name, const std::string& content) const
 {
     std::filesystem::path p = file(name);
     std::filesystem::create_directories(p.parent_path());
+    // A fresh file rather than a truncated one: rewriting the same file
+    // thousands of times makes the file system flush it each time, which
+    // under a busy disk turns a quick test into minutes.
+    std::error_code ec;
+    std::filesystem::remove(p, ec);
     std::ofstream out(p, std::ios::binary);
     out << content;
 }

@@ -4,6 +4,9 @@
 //                 side panel, info box) holding the button cells that the
 //                 editor cuts from it
 //   me_objbo.bmp  the three 60 x 50 frames of the object pickers' cells
+//   topbits.bmp   150 x 32: the info box's title strip
+//   up.bmp, dn.bmp 52 x 13: a scroll arrow's four 13 x 13 cells (normal,
+//                 focus, pressed, pressed with focus)
 //   font256a.pcx, font256b.pcx, font8a.pcx: characters 32..126, the two
 //                 large fonts one dark and one bright so that a number
 //                 drawn in A and again in B one pixel up-left stands out;
@@ -45,6 +48,19 @@ static void BrushCell(BITMAP* b, int x, int y, int shape, int spray, int state)
         }
 }
 
+// The main menu's cells: one 49 x 32 column per button, normal at y 0,
+// focused at 32, pressed at 64. They lie under the big map and the side
+// panel, which cover them on the screen.
+static void DrawMenuCells(BITMAP* b)
+{
+    for (int column = 0; column < 10; column++)
+        for (int state = 0; state < 3; state++) {
+            const int x = 49 * column, y = 32 * state;
+            Bevel(b, x, y, 49, 32, state == 2 ? SHADOW : PANEL);
+            if (state == 1) Graph_DrawRect(b, nullptr, 0, x + 2, y + 2, 45, 28, WHITE);
+        }
+}
+
 static void DrawBackground(BITMAP* b)
 {
     Graph_ClearBitmap(b, 0);
@@ -55,6 +71,7 @@ static void DrawBackground(BITMAP* b)
     Bevel(b, 506, 332, 134, 136, PANEL); // the info box around the minimap
     Graph_FillRect(b, nullptr, 0, 512, 338, 122, 124, 0);
     Bevel(b, 448, 468, 192, 12, SHADOW); // the tool-tip line
+    DrawMenuCells(b);
     // The brush-shape buttons' cells: columns 32, 64 and 0 for the square,
     // circle and diamond; rows from 96 solid and from 192 sprayed.
     static const int kColumn[3] = {32, 64, 0};
@@ -68,6 +85,30 @@ static void DrawBackground(BITMAP* b)
         Graph_DrawRect(b, nullptr, 0, 494, 99 + 32 * state, 26, 26, state == 1 ? WHITE : (uint8_t)0);
     }
 }
+
+static void DrawTopBits(BITMAP* b)
+{
+    Graph_ClearBitmap(b, 0);
+    Bevel(b, 0, 0, 150, 32, PANEL);
+    Graph_DrawRect(b, nullptr, 0, 3, 3, 144, 26, SHADOW);
+}
+
+static void Arrow(BITMAP* b, int up)
+{
+    Graph_ClearBitmap(b, 0);
+    for (int cell = 0; cell < 4; cell++) {
+        const int x = 13 * cell;
+        Bevel(b, x, 0, 13, 13, cell >= 2 ? SHADOW : PANEL);
+        const uint8_t ink = cell & 1 ? WHITE : LIGHT;
+        for (int row = 0; row < 4; row++) {
+            const int y = up ? 4 + row : 8 - row;
+            Graph_DrawLine(b, nullptr, 0, x + 6 - row, y, x + 6 + row, y, ink);
+        }
+    }
+}
+
+static void DrawUp(BITMAP* b) { Arrow(b, 1); }
+static void DrawDown(BITMAP* b) { Arrow(b, 0); }
 
 static void DrawObjectFrames(BITMAP* b)
 {
@@ -121,6 +162,9 @@ int GenMapEdit_WriteAll(const std::string& dir)
     Mkdata_DemoPalette(&pal);
     return Picture(dir + "/me_butns.bmp", 640, 480, DrawBackground, pal.colours) &&
            Picture(dir + "/me_objbo.bmp", 192, 50, DrawObjectFrames, pal.colours) &&
+           Picture(dir + "/topbits.bmp", 150, 32, DrawTopBits, pal.colours) &&
+           Picture(dir + "/up.bmp", 52, 13, DrawUp, pal.colours) &&
+           Picture(dir + "/dn.bmp", 52, 13, DrawDown, pal.colours) &&
            EditorFont(dir + "/font256a.pcx", SHADOW, pal.colours) &&
            EditorFont(dir + "/font256b.pcx", WHITE, pal.colours) &&
            EditorFont(dir + "/font8a.pcx", 0, pal.colours);

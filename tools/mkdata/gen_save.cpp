@@ -1,21 +1,141 @@
 // Seeds of the saved-game loader's fuzz target: saves of its fixed world.
 #include "gen_save.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+
+#include <unistd.h>
 
 #include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/rand.h"
+#include "core/tfparse.h"
 #include "core/uid.h"
 #include "map/fog.h"
 #include "map/map.h"
 #include "map/mapgrid.h"
 #include "map/mapview.h"
 #include "map/overlay.h"
+#include "map/path.h"
+#include "map/pathsrch.h"
 #include "map/region.h"
+#include "platform/animtype.h"
 #include "platform/effects.h"
 #include "platform/sortdisp.h"
+#include "platform/sprite.h"
+#include "rules/endcond.h"
+#include "rules/tfendcnd.h"
+#include "units/buildbay.h"
+#include "units/building.h"
+#include "units/constructq.h"
+#include "units/damage.h"
+#include "units/explosion.h"
+#include "units/expltype.h"
+#include "units/parts.h"
+#include "units/projectile.h"
+#include "units/swave.h"
+#include "units/target.h"
+#include "units/team.h"
+#include "units/unit.h"
+#include "units/unitmove.h"
 #include "units/vortex.h"
+#include "units/weapon.h"
+
+// The parts' picture: one frame of 4 x 4 pixels in 8 facings with two hot
+// spots, written to a temporary file and read back under a fixed name (the
+// saved game checks it against its own).
+static SPRITE* PartSprite(void)
+{
+    uint8_t pixels[8 * 16];
+    memset(pixels, 1, sizeof pixels);
+    SPRITE_POINT spots[8 * 2] = {};
+    const SPRITE_DESC desc{SPRITE_REGULAR, 1, 8, 4, 4, pixels, 2, spots, 0, nullptr, nullptr};
+    const std::string path = "/tmp/qv-saveworld-" + std::to_string((long)getpid()) + ".spr";
+    SPRITE* sprite = Sprite_Write(path.c_str(), &desc) ? Sprite_Load(path.c_str()) : nullptr;
+    remove(path.c_str());
+    if (sprite) {
+        memset(sprite->name, 0, sizeof sprite->name);
+        strcpy(sprite->name, "saveworld.spr");
+    }
+    return sprite;
+}
+
+// Two teams at war: armed tanks with parts, one walking a path and one
+// waiting for a search, a depot each with a held tank and a service queue,
+// a truck with a packed depot, a shot in flight keeping a vortex and a wave,
+// an explosion, and an end-condition tree for team 0.
+static void Armies(void)
+{
+    Team_SetDefaults();
+    Team_InitTeamData();
+    Units_InitAll();
+    Build_InitAll();
+    Units_InitConstructQueues();
+    Pathsrch_Init();
+    WEAPONTYPE* gun = Weapon_NewType();
+    strcpy(gun->name, "Gun");
+    gun->kind = WLINEAR;
+    gun->CanShootGround = 1;
+    gun->tilerange = 6;
+    gun->range = 6 * 24;
+    gun->initialspeed = gun->maxspeed = 4;
+    PARTTYPE* body = Parts_NewType();
+    PARTTYPE* turret = Parts_NewType();
+    body->sprite = PartSprite();
+    turret->sprite = PartSprite();
+    turret->nrweapons = 1;
+    turret->weapons[0] = {gun, 0, 0};
+    UNITTYPE* tank = Units_NewType();
+    strcpy(tank->symbolid, "Tank");
+    strcpy(tank->description, "Tank");
+    tank->partinfo.nrparts = 2;
+    tank->partinfo.parttype[0] = body;
+    tank->partinfo.parttype[1] = turret;
+    UNITTYPE* truck = Units_NewType();
+    strcpy(truck->symbolid, "Truck");
+    strcpy(truck->description, "Truck");
+    BUILDINGTYPE* depot = Build_NewType();
+    strcpy(depot->name, "Depot");
+    const uint8_t grid[2 * 2 * 2] = {};
+    depot->footprint = Effects_AddOvlEffect("Depot", 2, 2, grid);
+    depot->width = depot->height = 2;
+    depot->bayy = 1;
+    depot->maxhitpoints = 300;
+    depot->flags |= BTF_CANREPAIR;
+    depot->rooms[0] = 2;
+    depot->rooms[1] = 10;
+    depot->transportunit = truck;
+    UNIT* tanks[6];
+    for (int i = 0; i < 6; i++) tanks[i] = Units_NewAt(tank, i / 3, -1, 6 + (i % 3) * 2, 10 + (i / 3) * 4);
+    BUILDING* home = Build_New(depot, 0, -1, 2, 2);
+    BUILDING* camp = Build_New(depot, 1, -1, 19, 19);
+    Build_HoldAddUnit(home, Units_NewAt(tank, 0, -1, 4, 5));
+    Build_ServiceQueueJoin(camp, tanks[4]);
+    Build_ServiceQueueJoin(camp, tanks[5]);
+    UNIT* t = Units_NewAt(truck, 0, -1, 3, 20);
+    t->building_package = new BUILDINGPACKAGE{depot, {}};
+    for (int x = 7; x < 12; x++) Path_Append(&tanks[0]->move.path, x, 10);
+    Units_StartPathTo(tanks[1], 20, 3, 0);
+    TARGET ground;
+    Target_Setup(&ground, FM_GROUND, nullptr, nullptr, 10, 14);
+    PROJECTILEID shot;
+    if (Weapon_MakeProjectile(&shot, gun, &ground, tanks[2]->basepart->partup)) {
+        Vortex_Open(shot.projectile, shot.projectile->x, shot.projectile->y);
+        Swave_Start(shot.projectile, shot.projectile->x, shot.projectile->y);
+    }
+    EXPLID blast;
+    Expl_MakeExplosion(&blast, Expl_AddType("Blast"), nullptr, 0, 0, 0, 200, 200, nullptr);
+    static const char tree[] =
+        "DefineEndCondTree(0)\n{\n Description(\"Hold out.\")\n DefineCondState()\n {\n"
+        "  DefineCondition(0 0 0 0 \"Held\")\n  {\n   CritOR()\n   {\n    CritTimer(500)\n"
+        "    CritHoldRegion(51 30 0)\n   }\n  }\n }\n}\n";
+    TF_PARSER* parser = TF_OpenText("fuzzworld.end", tree, sizeof tree - 1);
+    char first[TF_FIELD];
+    if (TF_GetToken(parser, first, sizeof first)) Tfendcnd_Load(parser, ENDCOND_END, 0);
+    TF_Close(parser);
+    Endcond_EnterInitialStates();
+}
 
 void Mkdata_SaveWorldOpen(void)
 {
@@ -26,6 +146,17 @@ void Mkdata_SaveWorldOpen(void)
     Mapgrid_Init();
     Fog_Init();
     SortDisp_Init();
+    Sprite_InitAll();
+    Endcond_Init();
+    Damage_Init();
+    Weapon_Init();
+    AnimType_Init();
+    ExplType_Init();
+    Parts_Init();
+    Projectile_Init();
+    Vortex_Init();
+    Swave_Init();
+    Expl_Init();
     Ovl_Init();
     OVERLAYTYPE* rock = Ovl_NewType();
     strcpy(rock->name, "Rock");
@@ -40,13 +171,29 @@ void Mkdata_SaveWorldOpen(void)
     g_MapView = MAPVIEW{48, 72, 2, 3, 0, 0};
     g_UpdateCount = 50;
     Rand_SetPosition(17);
+    Armies();
 }
 
 void Mkdata_SaveWorldClose(void)
 {
-    Vortex_Close();   // a save lists the vortices, opening their list
+    Pathsrch_Close();
+    Build_CloseAll();
+    Units_CloseAll();
+    Path_CleanUp();   // the path nodes' spares
+    Team_CloseTeamData();
     Region_FreeAll();
     Ovl_FreeAll();
+    Expl_Close();
+    Swave_Close();
+    Vortex_Close();
+    Projectile_Close();
+    Parts_Close();
+    ExplType_Close();
+    AnimType_Close();
+    Weapon_Close();
+    Damage_Close();
+    Endcond_Close();
+    Sprite_CloseAll();
     SortDisp_Close();
     Fog_Close();
     Mapgrid_Close();

@@ -223,13 +223,16 @@ static int Demo(const std::string& rundir)
     GenTile_DemoSet(set);
     std::string til = GenTile_Bytes(*set);
     delete set;
-    const std::string dir = rundir + "/data/graphics/DEMO";
-    if (!Mkdata_WriteFile(dir + "/DEMO.til", til.data(), til.size())) return 0;
     PALINFO pal;
     Mkdata_DemoPalette(&pal);
-    if (!Palstuff_Write((dir + "/DEMO.pal").c_str(), &pal)) {
-        fprintf(stderr, "mkdata: cannot write [%s/DEMO.pal]\n", dir.c_str());
-        return 0;
+    // "BARREN" is the set a new scenario starts on; it looks like the demo's.
+    for (const char* name : {"DEMO", "BARREN"}) {
+        const std::string dir = rundir + "/data/graphics/" + name;
+        if (!Mkdata_WriteFile(dir + "/" + name + ".til", til.data(), til.size())) return 0;
+        if (!Palstuff_Write((dir + "/" + name + ".pal").c_str(), &pal)) {
+            fprintf(stderr, "mkdata: cannot write [%s/%s.pal]\n", dir.c_str(), name);
+            return 0;
+        }
     }
     std::string fog = GenFog_Bytes();
     return Mkdata_WriteFile(rundir + "/data/graphics/fogtile.fog", fog.data(), fog.size());
