@@ -1,69 +1,202 @@
-// The scenario editor on an open 20 x 20 map through its desktop's real
-// loop, driven by arbitrary key codes (held keys give any modifiers),
-// pointer moves and presses and releases of both buttons: no crash, no
-// assertion, the debug heap as it was. A quit key ends the visit; the rest
-// of the input goes on in a new one. Screenshots go to the target's own
+// The scenario editor through its desktop's real loop on a scenario tree in
+// the target's own directory, driven by arbitrary key codes (held keys give
+// any modifiers), pointer moves and presses and releases of both buttons:
+// the main menu's layers, the File layer with its boxes and folder
+// operations (load, create, save, delete, leave), the Stats layer; and by
+// the commands the add and Paths layers give: a unit, building or object
+// picker on the select tool, the path tool's waypoints and their
+// assignment, selections by team. No crash, no assertion, the debug heap as
+// it was, at most one unit on a tile at its level, every waypoint inside the
+// map. A way out ends the visit; the rest of the input goes on in a new one.
+// Each input starts from the same tree. Screenshots go to the target's own
 // directory.
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/config.h"
+#include "core/fspath.h"
 #include "core/gamestate.h"
-#include "core/utils.h"
 #include "editor/editor.h"
-#include "editor/meminimap.h"
-#include "editor/meterrain.h"
+#include "editor/mefile.h"
+#include "editor/mepath.h"
+#include "editor/mepickthing.h"
+#include "fuzzinstall.h"
 #include "fuzzsupport.h"
+#include "game/systems.h"
 #include "gen_mapedit.h"
-#include "gen_palette.h"
-#include "gen_tiles.h"
 #include "map/map.h"
-#include "map/overlay.h"
-#include "map/tile.h"
 #include "platform/input.h"
-#include "platform/palette.h"
 #include "platform/plat.h"
-#include "platform/sortdisp.h"
 #include "platform/video.h"
 #include "support/passscript.h"
+#include "units/iterate.h"
+#include "units/trail.h"
+#include "units/unit.h"
+#include "widgets/qilist.h"
 #include "widgets/qidesktop.h"
 
+namespace fs = std::filesystem;
+
 enum { BYTES_PER_PASS = 4, MAX_PASSES = 400, MAX_VISITS = 8 };
+
+// A loadable scenario: the local team and a computer team with a condition
+// file, a unit, a building, a thing and a region on the installation's map.
+static const char kScenario[] =
+    "SetVersion(2)\nSetDefaultTerrain(DEMO)\nSetTechLevel(7)\n"
+    "SetTeam(0) { SetTeamSide(0) SetCredit(900) SetStartLocation(240 300) }\n"
+    "SetTeam(1) { SetTeamSide(0) SetEnd(win.end) }\n"
+    "SetDefaultTeam(0)\nPutUnitAt(12 DemoTank 4 4)\nSetDefaultTeam(1)\n"
+    "AddBuildingAt(20 DemoDepot 10 10 critical)\nAddThingAt(30 Tree 2 2)\n"
+    "DefineRegion(40 c 100 120 48)\n";
+
+// Folder names of every kind beside "FUZZ", each a copy of it: spaces, bytes
+// above 127, mixed case, longer than the list shows, the longest a name may be.
+static std::vector<std::string> Folders(void)
+{
+    return {"FUZZ", "Two Words", "\xc3\x9cN\xc3\x8f", "MiXeD", "ABCDEFGHIJKLMNOP", std::string(255, 'L')};
+}
+
+static std::string s_map;
 
 static bool Setup(void)
 {
     QvFuzz_Setup();
     Plat_InitWith(&g_PlatHeadless);
     PlatHeadless_UseVirtualClock(1);
-    Cfg_SetDefaults(&g_Config);
+    QvFuzz_WriteInstallation();
     Video_Init();
     Input_Init();
-    Mkdata_DemoPalette(&g_PalInfo);
-    Display_ApplyPalette();
-    Str_CopySafe(g_DataDir, QvFuzz_Dir(), sizeof g_DataDir);
-    const std::string dir = std::string(QvFuzz_Dir()) + "/mapedit";
-    mkdir(dir.c_str(), 0755);
-    if (!GenMapEdit_WriteAll(dir)) abort();
-    auto set = std::make_unique<GENTILE_SET>();
-    GenTile_DemoSet(set.get());
-    const std::string bytes = GenTile_Bytes(*set);
-    const char* til = QvFuzz_WriteTemp(".til", (const uint8_t*)bytes.data(), bytes.size());
-    if (!til || !Tile_LoadInfo(til)) abort();
+    const std::string home = QvFuzz_Dir();
+    std::error_code ec;
+    fs::create_directories(home + "/data/mapedit", ec);
+    if (!GenMapEdit_WriteAll(home + "/data/mapedit")) abort();
+    // A new scenario starts on "BARREN"; every side has its default machine
+    // and the condition file is found from any scenario folder.
+    fs::copy(home + "/data/graphics/DEMO", home + "/data/graphics/BARREN", ec);
+    fs::rename(home + "/data/graphics/BARREN/DEMO.til", home + "/data/graphics/BARREN/BARREN.til", ec);
+    fs::rename(home + "/data/graphics/BARREN/DEMO.pal", home + "/data/graphics/BARREN/BARREN.pal", ec);
+    for (const char* side : {"1", "2", "3"})
+        fs::copy_file(home + "/data/aip/Def_00_0.FSM", home + "/data/aip/Def_0" + side + "_0.FSM", ec);
+    fs::copy_file(home + "/scenario/SINGLE/FUZZ/win.end", home + "/data/aip/win.end", ec);
+    if (!Fs_ReadAll((home + "/scenario/SINGLE/FUZZ/QUORVEX.map").c_str(), &s_map)) abort();
+    // Tile sets to step through with T and the terrain layer: one more that
+    // loads and one cut short.
+    const std::string graphics = home + "/data/graphics/";
+    fs::copy(graphics + "DEMO", graphics + "Other", ec);
+    fs::rename(graphics + "Other/DEMO.til", graphics + "Other/Other.til", ec);
+    fs::rename(graphics + "Other/DEMO.pal", graphics + "Other/Other.pal", ec);
+    fs::copy(graphics + "DEMO", graphics + "broken", ec);
+    fs::rename(graphics + "broken/DEMO.pal", graphics + "broken/broken.pal", ec);
+    fs::resize_file(graphics + "broken/DEMO.til", 64, ec);
+    fs::rename(graphics + "broken/DEMO.til", graphics + "broken/broken.til", ec);
     return true;
+}
+
+static void WriteFile(const std::string& path, const std::string& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0) abort();
+}
+
+// The same tree at every input, whatever the last one saved, made or deleted.
+static void WriteTree(void)
+{
+    const std::string root = std::string(QvFuzz_Dir()) + "/scenario";
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    for (const char* category : {"FIXED", "SINGLE", "MULTI"})
+        for (const std::string& name : Folders()) {
+            if (std::string(category) != "SINGLE" && name != "FUZZ") continue;
+            const std::string dir = root + "/" + category + "/" + name;
+            fs::create_directories(dir, ec);
+            WriteFile(dir + "/QUORVEX.scn", kScenario);
+            WriteFile(dir + "/QUORVEX.map", s_map);
+        }
+    // A folder without a scenario and a stray file are not listed.
+    fs::create_directories(root + "/SINGLE/EMPTY", ec);
+    WriteFile(root + "/SINGLE/NOTES.TXT", "notes");
+}
+
+static void CheckTrail(const TRAIL* t)
+{
+    for (const WAYPOINT* w = t ? t->head : nullptr; w; w = w->next)
+        if (w->x < 1 || w->y < 1 || w->x >= mapsizex || w->y >= mapsizey) abort();
+}
+
+// One unit a tile and level, and waypoints the units can reach.
+static void CheckWorld(void)
+{
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    while (UNIT* u = Iterate_UnitNext(&it)) {
+        if (u->onmap && Units_UnitAtMapLevel(u->maplevel, u->tilepos.x, u->tilepos.y) != u) abort();
+        CheckTrail(u->localtrail);
+    }
+    CheckTrail(&g_MeEditor.pathTool.editPath);
+}
+
+// The three pickers the add layers will hold, filled as they would be.
+static QIList* s_Pickers[3];
+
+// The layers give their commands only with a scenario open.
+static void Command(const uint8_t* b)
+{
+    MeEditor& me = g_MeEditor;
+    if (!(me.flags & MEF_OPEN)) return;
+    switch ((b[0] & 0x7f) - 8) {
+    case 0: { // a picker's item chosen for the select tool
+        QIList* l = s_Pickers[b[1] % 3];
+        me.tool = &me.selectTool;
+        me.selectTool.picker = l;
+        l->SetCurrent(l->count ? b[2] % l->count : -1);
+        me.selectTool.SetState(METS_CLICK);
+        break;
+    }
+    case 1: // the path tool, adding waypoints
+        me.tool->HideSelection();
+        me.tool = b[1] & 1 ? static_cast<MeTool*>(&me.pathTool) : &me.selectTool;
+        me.tool->ShowSelection();
+        if (b[1] & 2) MePaths::BeginAdd();
+        break;
+    case 2:
+        switch (b[1] % 5) {
+        case 0: MePaths::Clear(); break;
+        case 1: MePaths::AssignToSelection(b[2] % 4 - 1); break;
+        case 2: MePaths::CopyFromSelection(); break;
+        case 3: MePaths::SetDirection(b[2] % 3); break;
+        default: me.tool->Cancel(b[2] & 1); break;
+        }
+        break;
+    default:
+        switch (b[1] % 6) {
+        case 0: me.tool->SelectUnitsOfTeam(b[2] % 10 - 1); break;
+        case 1: me.tool->SelectBuildingsOfTeam(b[2] % 10 - 1); break;
+        case 2: me.tool->SelectAllObjects(); break;
+        case 3: me.tool->RemoveDuplicateObjects(); break;
+        case 4: me.tool->NextTeamSelection(); break;
+        default: me.selectTool.brushSize = 1 + b[2] % 10; break;
+        }
+        break;
+    }
+    CheckWorld();
 }
 
 static void Post(const uint8_t* b)
 {
+    CheckWorld(); // what the last pass left
     const int x = b[1] * 5 / 2, y = b[2] * 15 / 8;
     PlatHeadless_Advance(b[3] % 100);
+    if ((b[0] & 0x7f) >= 8 && (b[0] & 0x7f) < 12) {
+        Command(b);
+        return;
+    }
     switch (b[0] % 8) {
     case 0: Input_RawMouseMove(x, y); break;
     case 1: Input_RawMouseButton(0, 1); break;
@@ -76,24 +209,51 @@ static void Post(const uint8_t* b)
         // With the top bit the key stays down: a held modifier or arrow.
         if (!(b[0] & 0x80)) Input_RawKey(b[1], 0, 0);
         break;
-    default: PlatHeadless_Advance(b[1] * 4u); break;
+    default:
+        // Now and then the start-position or region tool is armed, as the
+        // player and end-condition layers' buttons do.
+        if (b[2] == 0xA5) {
+            g_MeEditor.team = b[1] % 9;
+            g_MeEditor.startPosTool.Arm();
+        } else if (b[2] == 0x5A) {
+            g_MeEditor.regionTool.Arm();
+        } else {
+            PlatHeadless_Advance(b[1] * 4u);
+        }
+        break;
     }
 }
 
-// The editor's start with a scenario open, as a load leaves it.
+// The editor's start with "FUZZ" opened by the File layer's load.
 static void OpenEditor(void)
 {
     MeEditor& me = g_MeEditor;
     me.Init();
     me.BuildDesktop();
-    me.flags |= MEF_OPEN | MEF_DRAWMAP;
-    me.miniMap->Create();
-    MeTerrain::SetZoom(1);
-    MeTerrain::InitZoom();
+    // The three pickers the add layers will hold, filled by every load and
+    // create as they would be.
+    QIList** lists[3] = {&me.unitPicker, &me.buildingPicker, &me.objectPicker};
+    for (int i = 0; i < 3; i++) {
+        s_Pickers[i] = new QIList("Picker", nullptr, IRect(448, 32 + 100 * i, 120, 100), IPoint(60, 50), 2, nullptr,
+                                  nullptr);
+        s_Pickers[i]->listFlags |= QILF_MULTISELECT;
+        *lists[i] = s_Pickers[i];
+    }
+    Game_SetScenarioCategory(SC_SINGLE);
+    me.scenarioName->Set("FUZZ");
+    MeMenuFile::Load();
 }
 
 static void CloseEditor(void)
 {
+    MeEditor& me = g_MeEditor;
+    CheckWorld();
+    me.selectTool.picker = nullptr;
+    me.unitPicker = me.buildingPicker = me.objectPicker = nullptr;
+    for (QIList*& l : s_Pickers) {
+        delete l;
+        l = nullptr;
+    }
     g_MeEditor.desktop->Close();
     g_MeEditor.Close();
 }
@@ -123,11 +283,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!getcwd(cwd, sizeof cwd) || chdir(QvFuzz_Dir()) != 0) abort();
     QvFuzzHeapCheck check;
     const size_t passes = size / BYTES_PER_PASS < MAX_PASSES ? size / BYTES_PER_PASS : MAX_PASSES;
+    WriteTree();
     try {
-        SortDisp_Init();
-        Ovl_Init();
-        g_NewMapRequest = MAP_NEWREQUEST{1, 20, 20, 4, 1};
-        if (!Map_Load(nullptr)) abort();
+        InitCommonGameSystems();
         size_t next = 0;
         for (int visit = 0; visit < MAX_VISITS && next < passes; visit++) {
             OpenEditor();
@@ -143,9 +301,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             CloseEditor();
             Input_RawReleaseAll();
         }
-        Map_Free();
-        Ovl_FreeAll();
-        SortDisp_Close();
+        CloseCommonGameSystems();
+        // The types go once nothing of the game points at them.
+        InitCommonGameSystems();
+        QvFuzz_FreeRuleTypes();
+        CloseCommonGameSystems();
     } catch (const QvFuzzFatal&) {
         abort(); // an assertion
     }

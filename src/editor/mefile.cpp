@@ -1,7 +1,9 @@
 #include "editor/mefile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <vector>
 
 #include "ai/ai.h"
 #include "core/crc32.h"
@@ -49,23 +51,31 @@ static uint32_t Buildings(uint32_t crc)
     return crc;
 }
 
-// Up to 64 bytes gathered for one CRC call: a unit's fields go in one piece.
+// The units' fields and trails gathered into one block for a single CRC
+// call: a call per unit spent more on starting the CRC than on its bytes.
 struct BYTES {
-    uint8_t b[64];
+    std::vector<uint8_t> b;
     size_t n = 0;
+    // Room for more bytes; grows rarely (the block is kept between calls).
+    void Room(size_t more)
+    {
+        if (n + more > b.size()) b.resize(2 * (n + more));
+    }
     void Add(int32_t v)
     {
-        Put(b + n, (uint32_t)v);
+        Put(b.data() + n, (uint32_t)v);
         n += 4;
     }
 };
 
 static uint32_t Units(uint32_t crc)
 {
+    static BYTES f;
+    f.n = 0;
     ITERATOR it;
     Iterate_UnitInitAll(&it);
     while (UNIT* u = Iterate_UnitNext(&it)) {
-        BYTES f;
+        f.Room(64);
         f.Add(u->tilepos.x);
         f.Add(u->tilepos.y);
         f.b[f.n++] = (uint8_t)u->team;
@@ -83,18 +93,16 @@ static uint32_t Units(uint32_t crc)
         f.Add(u->usertactaiinfo.tenacity);
         f.Add(u->usertactaiinfo.autonomy);
         f.Add(u->usertactaiinfo.selfpreservation);
-        crc = Crc32_Update(crc, f.b, f.n);
         if (u->localtrail)
             for (const WAYPOINT* wp = u->localtrail->head; wp; wp = wp->next) {
-                BYTES w;
-                w.Add(wp->type);
-                w.Add(wp->value);
-                w.Add(wp->x);
-                w.Add(wp->y);
-                crc = Crc32_Update(crc, w.b, w.n);
+                f.Room(16);
+                f.Add(wp->type);
+                f.Add(wp->value);
+                f.Add(wp->x);
+                f.Add(wp->y);
             }
     }
-    return crc;
+    return Crc32_Update(crc, f.b.data(), f.n);
 }
 
 static uint32_t Overlays(uint32_t crc)
@@ -108,22 +116,28 @@ static uint32_t Overlays(uint32_t crc)
     return crc;
 }
 
-// The map is most of the sequence: one row at a time keeps it near the speed
-// of a checksum over a plain block.
+// The map is most of the sequence, and its elements are wide: reading them
+// costs more than the CRC. Each element's two words go out as one 8-byte
+// store, a few rows at a time.
 static uint32_t Elements(uint32_t crc)
 {
     if (!g_MapElements) return crc;
-    uint8_t row[MAP_MAX_SIDE * 8];
-    const int w = std::min(mapsizex, (int)MAP_MAX_SIDE);
-    for (int y = 0; y < mapsizey; y++) {
-        // A row is w elements side by side: no per-element bounds check.
-        const MAP_ELEMENT* line = g_MapElements + (size_t)y * mapsizex;
-        for (int x = 0; x < w; x++) {
-            const MAP_ELEMENT* e = line + x;
-            Put(row + 8 * x, e->initalt);
-            Put(row + 8 * x + 4, e->tile);
+    enum { CHUNK = 4096 };
+    static uint8_t out[CHUNK * 8];
+    const size_t total = (size_t)mapsizex * mapsizey;
+    for (size_t start = 0; start < total; start += CHUNK) {
+        const size_t n = std::min(total - start, (size_t)CHUNK);
+        const MAP_ELEMENT* e = g_MapElements + start;
+        for (size_t i = 0; i < n; i++) {
+            const uint64_t v = (uint64_t)e[i].initalt | (uint64_t)e[i].tile << 32;
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(out + 8 * i, &v, 8);
+            } else {
+                Put(out + 8 * i, (uint32_t)v);
+                Put(out + 8 * i + 4, (uint32_t)(v >> 32));
+            }
         }
-        crc = Crc32_Update(crc, row, (size_t)w * 8);
+        crc = Crc32_Update(crc, out, n * 8);
     }
     return crc;
 }

@@ -1,6 +1,9 @@
 // Load, create, save and leave on the real systems and a copy of the demo
 // scenario tree.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <map>
@@ -58,7 +61,8 @@ std::string Records(void)
     for (auto& s : things) all += "t " + s + "\n";
     for (auto& s : regions) all += "r " + s + "\n";
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
-        all += "team " + text({t, teamdata[t].side, teamdata[t].credits, teamdata[t].startpos.x, teamdata[t].startpos.y});
+        const TEAM_DATA& d = teamdata[t];
+        all += "team " + text({t, d.side, d.credits, d.startpos.x, d.startpos.y});
         for (int o = 0; o < TEAM_MAXTEAMS; o++) all += std::to_string(Team_GetRelation(t, o));
         all += "\n";
     }
@@ -176,6 +180,27 @@ TEST_F(FileLayer, CreateAfterABiggerMapDropsStartPositionsItNoLongerHolds)
     MeMenuFile::CreateNamed("TEST1", 20, 20);
     EXPECT_EQ(mapsizex, w);
     EXPECT_STREQ(g_ScenarioName, "DEMO");
+}
+
+TEST_F(FileLayer, ANewScenarioThatCannotBeWrittenLeavesNoneOpen)
+{
+    LoadNamed("DEMO");
+    // Files can't grow: the folder is made, the scenario text isn't written.
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    setrlimit(RLIMIT_FSIZE, &none);
+    MeMenuFile::CreateNamed("NOROOM", 30, 30);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(g_MeEditor.flags & MEF_OPEN);
+    EXPECT_EQ(g_NewMapRequest.flag, 0);
+    EXPECT_EQ(MeMenuFile::ChangeChecksum(), 0u);
+    // The editor goes on: another scenario opens.
+    LoadNamed("DEMO");
+    EXPECT_TRUE(g_MeEditor.flags & MEF_OPEN);
 }
 
 TEST_F(FileLayer, TypedSidesClampTo20Through500)

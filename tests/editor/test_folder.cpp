@@ -198,3 +198,33 @@ TEST_F(Folder, CtrlSSavesAndAQuitKeyAsksFirst)
     EXPECT_NE(Read(Scn("A")).find("SetCredit(66)"), std::string::npos);
     EXPECT_EQ(g_GameState, GS_FRONTEND);
 }
+
+TEST_F(Folder, SavingTheOpenScenarioAsksNothingAndKeepsTheSelectedCategory)
+{
+    MeMenuFile::Save();
+    fs::create_directories(tree.file("MULTI"));
+    // The open scenario under its name in other letters; another category
+    // chosen in the list meanwhile.
+    Game_SetScenarioCategory(2);
+    g_MeEditor.scenarioName->Set("a");
+    teamdata[3].credits = 4242;
+    Clicker none({"QueryScenarioOverwriteOk"});
+    MeMenuFile::Save();
+    EXPECT_EQ(none.clicked(), 0u);
+    EXPECT_NE(Read(Scn("A")).find("SetCredit(4242)"), std::string::npos);
+    EXPECT_EQ(g_ScenarioCategory, 2);
+    EXPECT_TRUE(fs::is_empty(tree.file("MULTI")));
+}
+
+TEST_F(Folder, LaunchingAFixedScenarioNeverAsks)
+{
+    MeMenuFile::Save();
+    teamdata[3].credits = 99;
+    g_MeEditor.category = 0;
+    Clicker none({"QueryScenarioSaveOk"});
+    g_GameState = GS_EDITOR;
+    MeMenuFile::OnLaunch(nullptr, QIN_CLICKED, 0);
+    EXPECT_EQ(none.clicked(), 0u);
+    EXPECT_EQ(g_GameState, GS_NEWGAME);
+    EXPECT_EQ(g_ScenarioCategory, 0) << "the game plays from the open scenario's category";
+}
