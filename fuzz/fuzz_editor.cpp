@@ -86,6 +86,16 @@ static bool Setup(void)
         fs::copy_file(home + "/data/aip/Def_00_0.FSM", home + "/data/aip/Def_0" + side + "_0.FSM", ec);
     fs::copy_file(home + "/scenario/SINGLE/FUZZ/win.end", home + "/data/aip/win.end", ec);
     if (!Fs_ReadAll((home + "/scenario/SINGLE/FUZZ/QUORVEX.map").c_str(), &s_map)) abort();
+    // Tile sets to step through with T and the terrain layer: one more that
+    // loads and one cut short.
+    const std::string graphics = home + "/data/graphics/";
+    fs::copy(graphics + "DEMO", graphics + "Other", ec);
+    fs::rename(graphics + "Other/DEMO.til", graphics + "Other/Other.til", ec);
+    fs::rename(graphics + "Other/DEMO.pal", graphics + "Other/Other.pal", ec);
+    fs::copy(graphics + "DEMO", graphics + "broken", ec);
+    fs::rename(graphics + "broken/DEMO.pal", graphics + "broken/broken.pal", ec);
+    fs::resize_file(graphics + "broken/DEMO.til", 64, ec);
+    fs::rename(graphics + "broken/DEMO.til", graphics + "broken/broken.til", ec);
     return true;
 }
 
@@ -199,7 +209,18 @@ static void Post(const uint8_t* b)
         // With the top bit the key stays down: a held modifier or arrow.
         if (!(b[0] & 0x80)) Input_RawKey(b[1], 0, 0);
         break;
-    default: PlatHeadless_Advance(b[1] * 4u); break;
+    default:
+        // Now and then the start-position or region tool is armed, as the
+        // player and end-condition layers' buttons do.
+        if (b[2] == 0xA5) {
+            g_MeEditor.team = b[1] % 9;
+            g_MeEditor.startPosTool.Arm();
+        } else if (b[2] == 0x5A) {
+            g_MeEditor.regionTool.Arm();
+        } else {
+            PlatHeadless_Advance(b[1] * 4u);
+        }
+        break;
     }
 }
 

@@ -22,10 +22,12 @@
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
 #include "editor/mepickthing.h"
+#include "editor/meterrain.h"
 #include "map/overlay.h"
 #include "units/building.h"
 #include "map/fog.h"
 #include "map/map.h"
+#include "map/region.h"
 #include "map/mapview.h"
 #include "platform/plat.h"
 #include "platform/font.h"
@@ -184,6 +186,7 @@ void MeEditor::Close(void)
     miniMap = nullptr;
     view.bigMap = nullptr;
     view.miniMap = nullptr;
+    view.zoomInc[0] = view.zoomDec[0] = view.zoomText = nullptr;
     sideWidget = groupWidget = statsLayer = nullptr;
     outstandingList = nullptr;
     endCondSelector.widget = fsmSelector.widget = nullptr;
@@ -229,7 +232,10 @@ void MeEditor::BuildDesktop(void)
     MeStats::BuildInfoBox();
     MeLayers::BuildMainMenu();
     MeMenuFile::BuildLayer();
+    MeTerrain::BuildLayer();
     MeStats::BuildLayer();
+    MeTerrain::ListTileSets(g_GraphicsDir);
+    MeTerrain::FindCurrentTileSet();
     ListScenarios();
     // That drew the names before the desktop opened: its first frame draws
     // them again.
@@ -259,7 +265,8 @@ void MeEditor::BuildBigMap(void)
     QIWidget::AddChild(backdrop, map);
     bigMap = map;
     view.bigMap = map;
-    for (MeTool* t : {static_cast<MeTool*>(&selectTool), &terrainBrush, &startPosTool, &regionTool,
+    for (MeTool* t : {static_cast<MeTool*>(&selectTool), static_cast<MeTool*>(&terrainBrush),
+                      static_cast<MeTool*>(&startPosTool), static_cast<MeTool*>(&regionTool),
                       static_cast<MeTool*>(&pathTool), &plainTool})
         t->clip = IRect(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE);
 }
@@ -361,6 +368,12 @@ void MeEditor::RefreshAll(void)
     side = teamdata[team].side;
     Refresh(sideWidget);
     FillObjectPickers();
+    // After the pickers' refill, which empties the region list too.
+    if (regionList)
+        for (REGION* r = Region_FindByIndex(1); r; r = Region_FindByIndex(0))
+            regionList->Add(new MeRegionItem(r, &fontB->font));
+    MeTerrain::FillTilePickers();
+    MeTerrain::FindCurrentTileSet();
     selectTool.ForgetSelection();
     if (groupWidget) Refresh(groupWidget);
     credits->Format(20, "%d", teamdata[team].credits);

@@ -359,6 +359,8 @@ void MeToolSelect::SelectInRect(void)
     SelectUnits();
     SelectBuildings();
     SelectObjects();
+    SelectRegions();
+    SelectStarts();
 }
 
 void MeToolSelect::SelectUnits(void)

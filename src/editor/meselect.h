@@ -89,6 +89,11 @@ public:
     void ForgetSelection(void) override;
     // Of the selected objects sharing a place, keeps the first.
     void RemoveDuplicateObjects(void) override;
+    // The band's classification of every region (by list position) and of
+    // every team's start position: 1 joins the band-add list, 2 the
+    // band-remove list.
+    void SelectRegions(void);
+    void SelectStarts(void);
     // Gathers masks from the selection.
     virtual void SelectionChanged(void);
 

@@ -24,11 +24,13 @@
 #include "map/map.h"
 #include "map/mapview.h"
 #include "map/overlay.h"
+#include "map/region.h"
 #include "platform/input.h"
 #include "platform/palette.h"
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "rules/scenario.h"
+#include "editorfixture.h"
 #include "support/golden.h"
 #include "support/testsupport.h"
 #include "support/passscript.h"
@@ -37,12 +39,13 @@
 #include "units/building.h"
 #include "units/iterate.h"
 #include "units/prereq.h"
+#include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitsorder.h"
-#include "widgets/qilist.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qiedit.h"
+#include "widgets/qilist.h"
 
 namespace fs = std::filesystem;
 
@@ -219,7 +222,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0xC7D64709u, ZOOM1 = 0x8FB3714Bu, GAME = 0x0C47A516u };
+    enum : uint32_t { ZOOM3 = 0xC7D64709u, ZOOM1 = 0x2712A131u, GAME = 0x0C47A516u };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -291,6 +294,80 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
     EXPECT_NE(log.text().find("MapEditor has shutdown."), std::string::npos);
 }
 
+TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
+{
+    enum : uint32_t { LAYER = 0x66A32E94u };
+    const int L = 448, T = 32;
+    Counted s;
+    auto Click = [&](int x, int y) { s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10); };
+    s.Wait(20, 3);
+    const int open = s.n;
+    s.Wait(20, 2);
+    Click(223, 15);                       // the main menu's "Terrain"
+    Click(L + 6 + 34 + 16, T + 152 + 16); // "BrushCircle"
+    Click(L + 56 + 9, T + 202 + 7);       // "BrushInc"
+    Click(L + 128, T + 256);              // "DrawAltitude"
+    Click(L + 50 + 6 * 10 + 5, T + 232);  // "AltLevel" at 8
+    Click(L + 6 + 3 * 32 + 16, T + 68);   // texture 3
+    const int set = s.n;
+    s.Add(QvMove(200, 200)).Wait(10).Add(QvButton(1));
+    for (int i = 1; i <= 4; i++) s.Add(QvMove(200 + 10 * i, 200)).Wait(20);
+    s.Add(QvButton(0)).Wait(10);
+    s.Add(QvMove(300, 300)).Wait(20);
+    const int painted = s.n;
+    Click(L + 170 + 9, T + 224 + 7); // "AltInc"
+    Click(100, 400);
+    const int raised = s.n;
+    s.Add(QvKeyDown(SC_LALT)).Add(QvMove(220, 200)).Wait(20).Add(QvButton(1)).Add(QvButton(0)).Add(QvKeyUp(SC_LALT));
+    s.Wait(20, 2);
+    const int picked = s.n;
+    s.Chord(SC_LALT, 16);
+    int before = 0;
+    bool layerOk = false;
+    // An element that a size-3 step at screen (x, y) always covers.
+    auto Under = [](int x, int y) {
+        const IPoint c = MeBigMap::ScreenToCorner(IPoint(x, y));
+        return IPoint(c.x / 2, c.y / 2);
+    };
+    s.s.onPass = [&](int pass) {
+        MeEditor& me = g_MeEditor;
+        MeBrushTerrain& b = me.terrainBrush;
+        if (pass == open) {
+            OpenScenario("DEMO");
+            EditorTest::ResetTerrainBrush();
+            Crt_Srand(1);
+            me.desktop->Repaint(nullptr);
+        }
+        if (pass == set) {
+            EXPECT_EQ(me.tool, &b);
+            EXPECT_EQ(b.shape, METB_CIRCLE);
+            EXPECT_EQ(b.size, 3);
+            EXPECT_EQ(b.paintAltitude, 1);
+            EXPECT_EQ(b.altitude, 8);
+            EXPECT_EQ(b.cornerType, 3) << me.texturePicker->current << " " << me.texturePicker->hover;
+            before = (int)MAP_ELEMENT_AT(Under(100, 400).x, Under(100, 400).y)->altitude;
+        }
+        if (pass == painted) {
+            EXPECT_EQ((int)MAP_ELEMENT_AT(Under(220, 200).x, Under(220, 200).y)->altitude, 8);
+            EXPECT_EQ(MAP_ELEMENT_AT(Under(220, 200).x, Under(220, 200).y)->tile & 0xffff, 0x3333u);
+            layerOk = FrameMatches(LAYER, "terrain_layer.pcx");
+        }
+        if (pass == raised) {
+            EXPECT_EQ(b.altitude, METB_RAISE);
+            EXPECT_EQ((int)MAP_ELEMENT_AT(Under(100, 400).x, Under(100, 400).y)->altitude, std::min(before + 1, 11));
+            b.cornerType = 9;
+        }
+        if (pass == picked) {
+            EXPECT_EQ(b.cornerType, 3) << "the Alt-click took the painted corner";
+        }
+    };
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_FALSE(s.s.overran);
+    EXPECT_TRUE(layerOk);
+    EditorTest::ResetTerrainBrush();
+}
+
 namespace {
 
 // Steps run one after another on a script: a click on a named widget once
@@ -343,6 +420,20 @@ public:
         return *this;
     }
     bool done(void) const { return next_ == steps_.size() && !busy_; }
+    // A left-button drag over the map (a click when both ends are one),
+    // with a key held through it (0: none).
+    Steps& Drag(int x, int y, int toX, int toY, int held = 0)
+    {
+        return Do([=, this] {
+            if (held) Add(QvKeyDown(held));
+            Add(QvMove(x, y));
+            Add(QvPass{});
+            Add(QvButton(1));
+            for (int i = 1; i <= 4; i++) Add(QvMove(x + (toX - x) * i / 4, y + (toY - y) * i / 4));
+            Add(QvButton(0));
+            if (held) Add(QvKeyUp(held));
+        });
+    }
 
 private:
     struct Step {
@@ -475,7 +566,7 @@ TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
     steps.every = [&] {
         inGame |= g_GameState == GS_INGAME;
         if (MeMenuFile::WaitPanel() && ++loadFlips == 12)
-            waitingOk = FrameMatches(0xFA6CB56Fu, "edit_waiting.pcx");
+            waitingOk = FrameMatches(0x6348231Bu, "edit_waiting.pcx");
     };
     steps.Click("ScenarioList", 10, 4).Click("Load").Click("Save").Click("Launch").Wait(50, 3000);
     g_GameState = GS_EDITOR;
@@ -553,7 +644,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0x606A0D55u, GAME = 0x0870CCAEu };
+    enum : uint32_t { EDITED = 0x3CF79C32u, GAME = 0x0870CCAEu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -714,4 +805,128 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
     EXPECT_TRUE(editedOk);
     EXPECT_TRUE(gameOk);
     for (QIList* l : pickers) delete l;
+}
+
+TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
+{
+    enum : uint32_t { PAINTED = 0x98609A86u, BANDED = 0xA469BF62u, PLAYED = 0xC93D69E5u };
+    QvPassScript s(3000);
+    Steps steps(s);
+    MeEditor& me = g_MeEditor;
+    MeBrushTerrain& b = me.terrainBrush;
+    bool paintedOk = false, regionOk = false, gameOk = false;
+    uint32_t editorCrc = 0, gameCrc = 0;
+    int before = 0, inGame = 0, picked = -1;
+    REGION made = {};
+    TEAM_STARTPOS start = {-1, -1};
+    // An element that a size-3 step at screen (x, y) always covers.
+    auto Under = [](int x, int y) {
+        const IPoint c = MeBigMap::ScreenToCorner(IPoint(x, y));
+        return MAP_ELEMENT_AT(c.x / 2, c.y / 2);
+    };
+    steps.every = [&] {
+        if (g_GameState != GS_INGAME) return;
+        if (++inGame == 1) gameCrc = TerrainCrc();
+        if (inGame == 2) gameOk = FrameMatches(PLAYED, "paint_game.pcx");
+        if (inGame == 2) {
+            EXPECT_STRCASEEQ(g_TerrainName, "SnowField");
+            EXPECT_EQ(teamdata[0].startpos.x, start.x);
+            EXPECT_EQ(teamdata[0].startpos.y, start.y);
+            REGION* r = Region_FindById(made.id);
+            ASSERT_NE(r, nullptr);
+            EXPECT_EQ(r->x1, made.x1);
+            EXPECT_EQ(r->y1, made.y1);
+            EXPECT_EQ(r->x2, made.x2);
+            EXPECT_EQ(r->y2, made.y2);
+        }
+    };
+    steps.Do([] { EditorTest::ResetTerrainBrush(); })
+        .Click("Create")
+        .Do([] {
+            g_MeEditor.scenarioName->Set("PAINT");
+            SetEdit("ScenarioCreateWidthEdit", "64");
+            SetEdit("ScenarioCreateHeightEdit", "48");
+        })
+        .Click("ScenarioCreateOk")
+        .Do([] {}, 3)
+        .Click("Random")
+        .Do([] {
+            SetEdit("PlasmaSeedEdit", "7");
+            SetEdit("PlasmaGrainEdit", "5");
+            SetEdit("PlasmaWaterEdit", "4");
+        })
+        .Click("PlasmaOk")
+        .Do([&] {
+            EXPECT_EQ(me.plasmaSeed, 7);
+            EXPECT_EQ(me.plasmaWater, 4);
+            Crt_Srand(1);
+        })
+        .Click("AutoRidge")
+        .Click("Terrain")
+        .Click("BrushCircle")
+        .Click("BrushInc")
+        .Click("DrawAltitude")
+        .Click("AltLevel", 6 * 10 + 5)
+        .Click("TextureScroller", 3 * 32 + 16, 16)
+        .Do([&] {
+            EXPECT_EQ(me.tool, &b);
+            EXPECT_EQ(b.shape, METB_CIRCLE);
+            EXPECT_EQ(b.size, 3);
+            EXPECT_EQ(b.paintAltitude, 1);
+            EXPECT_EQ(b.altitude, 8);
+            EXPECT_EQ(b.cornerType, 3);
+        })
+        .Drag(200, 200, 260, 220)
+        .Do([&] {
+            EXPECT_EQ(Under(230, 210)->altitude, 8u);
+            EXPECT_EQ(Under(230, 210)->tile & 0xffff, 0x3333u);
+            before = (int)Under(100, 400)->altitude;
+        })
+        .Click("AltInc")
+        .Drag(100, 400, 110, 400)
+        .Do([&] { EXPECT_EQ((int)Under(100, 400)->altitude, std::min(before + 1, 11)); })
+        .Do([&] { b.cornerType = 9; })
+        .Drag(230, 210, 230, 210, SC_LALT)
+        .Do([&] {
+            picked = b.cornerType;
+            paintedOk = FrameMatches(PAINTED, "paint_painted.pcx");
+        })
+        .Chord(0, 20) // T
+        .Chord(0, 20) // T
+        .Click("Stats")
+        .Do([&] {
+            // As the player layer's start-position button will.
+            me.team = 0;
+            me.startPosTool.Arm();
+        })
+        .Drag(120, 120, 120, 120)
+        .Do([&] {
+            start = teamdata[0].startpos;
+            EXPECT_EQ(start.x, MeBigMap::ScreenToWorld(IPoint(120, 120)).x);
+            // As the end-condition layer's new-region button will.
+            me.regionTool.Arm();
+        })
+        .Drag(150, 150, 250, 230)
+        .Do([&] { EXPECT_EQ(me.tool, &me.selectTool); })
+        .Drag(150, 190, 150, 190) // a click on the region's outline selects it
+        .Drag(251, 231, 301, 261)
+        .Do([&] {
+            for (REGION* r = Region_FindByIndex(1); r; r = Region_FindByIndex(0)) made = *r;
+            regionOk = FrameMatches(BANDED, "paint_region.pcx");
+            editorCrc = TerrainCrc();
+        })
+        .Chord(SC_LCTRL, 31)
+        .Chord(SC_LCTRL, SC_Q)
+        .Wait(20, 6);
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_TRUE(steps.done());
+    EXPECT_EQ(picked, 3) << "the Alt-click took the painted corner";
+    EXPECT_TRUE(paintedOk);
+    EXPECT_TRUE(regionOk);
+    EXPECT_TRUE(gameOk);
+    EXPECT_NE(editorCrc, 0u);
+    EXPECT_EQ(gameCrc, editorCrc);
+    EXPECT_EQ(made.x2 - made.x1, 151);
+    EditorTest::ResetTerrainBrush();
 }

@@ -48,6 +48,36 @@ static void BrushCell(BITMAP* b, int x, int y, int shape, int spray, int state)
         }
 }
 
+// The terrain layer's cells: the check boxes (normal, focus, ticked,
+// ticked with focus) at (100, 96); the labels of "DrawTerrain" (a tile) and
+// "DrawAltitude" (a slope), each normal then focus, at (220, 96); the
+// gauges' trough (normal, focus, pressed) and knob at (100, 130).
+static void TerrainLayerCells(BITMAP* b)
+{
+    const uint8_t grass = (uint8_t)(MKPAL_TERRAIN + MKPAL_RAMP * MKPAL_GRASS + 12);
+    for (int i = 0; i < 4; i++) {
+        const int x = 100 + 16 * i;
+        Bevel(b, x, 96, 16, 16, PANEL);
+        Graph_FillRect(b, nullptr, 0, x + 3, 99, 10, 10, 0);
+        if (i & 1) Graph_DrawRect(b, nullptr, 0, x + 1, 97, 14, 14, WHITE);
+        if (i >= 2) {
+            Graph_DrawLine(b, nullptr, 0, x + 4, 104, x + 7, 107, WHITE);
+            Graph_DrawLine(b, nullptr, 0, x + 7, 107, x + 11, 100, WHITE);
+        }
+    }
+    for (int focus = 0; focus < 2; focus++) {
+        const uint8_t ink = focus ? WHITE : grass;
+        Graph_FillRect(b, nullptr, 0, 224, 99 + 16 * focus, 16, 10, ink);
+        for (int k = 0; k < 10; k++)
+            Graph_DrawLine(b, nullptr, 0, 221 + k * 2, 140 + 16 * focus - k, 222 + k * 2, 140 + 16 * focus - k, ink);
+    }
+    for (int state = 0; state < 3; state++) {
+        Bevel(b, 100, 130 + 12 * state, 100, 12, state == 2 ? SHADOW : PANEL);
+        Graph_DrawLine(b, nullptr, 0, 103, 136 + 12 * state, 196, 136 + 12 * state, state == 1 ? WHITE : SHADOW);
+    }
+    Bevel(b, 100, 166, 10, 12, LIGHT);
+}
+
 // The main menu's cells: one 49 x 32 column per button, normal at y 0,
 // focused at 32, pressed at 64. They lie under the big map and the side
 // panel, which cover them on the screen.
@@ -84,6 +114,7 @@ static void DrawBackground(BITMAP* b)
         Bevel(b, 491, 96 + 32 * state, 32, 32, state == 2 ? SHADOW : PANEL);
         Graph_DrawRect(b, nullptr, 0, 494, 99 + 32 * state, 26, 26, state == 1 ? WHITE : (uint8_t)0);
     }
+    TerrainLayerCells(b);
 }
 
 static void DrawTopBits(BITMAP* b)
