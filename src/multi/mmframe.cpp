@@ -10,6 +10,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "multi/mmchat.h"
+#include "multi/mmmodem.h"
 #include "multi/mmserial.h"
 #include "multi/mmipx.h"
 #include "multi/mminet.h"
@@ -89,11 +90,12 @@ QIDesktop* Mm_Build(void)
     for (int slot = 0; slot < MM_FONTS; slot++)
         if (!QI_LoadNamedResource(&MM_menu.fonts[slot], slot, g_MmFontFiles[slot]) && !s_missing)
             s_missing = g_MmFontFiles[slot];
-    // The builders in the menus' order; the online-service, modem and serial
-    // pages join them as they come.
+    // The builders in the menus' order; the online-service page joins them
+    // when it comes.
     MM_main_init(backdrop);
     MM_inet_init(backdrop);
     MM_ipx_init(backdrop);
+    MM_modem_init(backdrop);
     MM_serial_init(backdrop);
     MM_chat_init(backdrop);
     Game_SetScenarioCategory(SC_MULTI);
@@ -117,6 +119,7 @@ void Mm_Close(void)
     MM_inet_forget();
     MM_ipx_forget();
     MM_serial_forget();
+    MM_modem_forget();
     MM_main_forget();
     g_QIDefaultFlags = 0;
     AddressBook_FreeAll(&g_AddressBookInternet);
