@@ -231,6 +231,7 @@ void MM_modem_status_line(const char* statusId)
     if (!s_modem.lines) return;
     QIString text;
     QI_Text(statusId && *statusId ? statusId : "ModemMessage", &text, "ModemMessage");
+    TLOG(TLOG_SETUP, "Modem status: %s", text.c_str());
     s_modem.lines->Add(new QITextItem(Font(MM_FONT_TEXT), text.c_str()));
     Mm_RedrawList(s_modem.lines);
 }
