@@ -10,6 +10,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "multi/mmchat.h"
+#include "multi/mmmodem.h"
 #include "multi/mmserial.h"
 #include "multi/mmipx.h"
 #include "multi/mminet.h"
@@ -91,13 +92,13 @@ QIDesktop* Mm_Build(void)
     for (int slot = 0; slot < MM_FONTS; slot++)
         if (!QI_LoadNamedResource(&MM_menu.fonts[slot], slot, g_MmFontFiles[slot]) && !s_missing)
             s_missing = g_MmFontFiles[slot];
-    // The builders in the menus' order; the modem page joins them when it
-    // comes.
+    // The builders in the menus' order.
     MM_main_init(backdrop);
     MM_inet_init(backdrop);
-    MM_ipx_init(backdrop);
     MM_znet_init(backdrop);
     MM_zsvr_init(backdrop);
+    MM_ipx_init(backdrop);
+    MM_modem_init(backdrop);
     MM_serial_init(backdrop);
     MM_chat_init(backdrop);
     Game_SetScenarioCategory(SC_MULTI);
@@ -123,6 +124,7 @@ void Mm_Close(void)
     MM_znet_forget();
     MM_zsvr_forget();
     MM_serial_forget();
+    MM_modem_forget();
     MM_main_forget();
     g_QIDefaultFlags = 0;
     AddressBook_FreeAll(&g_AddressBookInternet);

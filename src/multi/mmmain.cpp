@@ -8,6 +8,7 @@
 #include "multi/mmframe.h"
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
+#include "multi/mmmodem.h"
 #include "multi/mmserial.h"
 #include "multi/mmznet.h"
 #include "net/net.h"
@@ -59,6 +60,12 @@ int MM_main_znet(QIWidget*, int code, QIARG)
     return 0;
 }
 
+int MM_main_modem(QIWidget*, int code, QIARG)
+{
+    if (code == QIN_CLICKED) Connect(MM_modem_start, MM_modem_page, "Modem Not Available");
+    return 0;
+}
+
 int MM_main_serial(QIWidget*, int code, QIARG)
 {
     if (code == QIN_CLICKED) Connect(MM_serial_start, MM_serial_page, "Serial Not Available");
@@ -93,11 +100,10 @@ void MM_main_init(QIWidget* backdrop)
         const char* label;
         QIHANDLER handler;
     };
-    // The modem button acts once its page exists.
     static const CONNECTION kButtons[] = {
         {"MainZephnet", "INTERNET", MM_main_znet},
         {"MainIPX", "Local Area Network [IPX]", MM_main_ipx},
-        {"MainModem", "Dial-Up MODEM", nullptr},
+        {"MainModem", "Dial-Up MODEM", MM_main_modem},
         {"MainSerial", "SERIAL/NULL MODEM", MM_main_serial},
         {"MainInternet", "MANUAL IP", MM_main_internet},
     };

@@ -28,7 +28,10 @@ if [ "$case" = online ]; then
 fi
 # RELAY (a pty relay, given RELAYARGS) joins the nodes' serial lines: node
 # I's SetSerialPorts names the I-th end.
-relaypid=""
+# MODEMEMU (the modem emulator) does the same for SetModemPorts, and node 0's
+# phone book lists "Bravo".
+relaypid="" portkey=SetSerialPorts
+[ -n "${MODEMEMU:-}" ] && RELAY=$MODEMEMU && portkey=SetModemPorts
 if [ -n "${RELAY:-}" ]; then
     $RELAY --ports "$work/ports" ${RELAYARGS:-} > "$work/relay.txt" &
     relaypid=$!
@@ -45,13 +48,14 @@ for name in "$@"; do
         -e "s/^\\( *SetZephnetServer *\\).*/\\1\"127.$base.0.100\"/" "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
     if [ -n "$relaypid" ]; then
         line=$(sed -n "$((i + 1))p" "$work/ports")
-        sed -i "s|^\( *SetSerialPorts *\).*|\1\"$line\"|" "$d/quorvex.cfg"
+        sed -i "s|^\( *$portkey *\).*|\1\"$line\"|" "$d/quorvex.cfg"
     fi
     if [ "$i" = 2 ] && [ "$case" = udp ]; then
         printf 'INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\n' > "$d/Address.txt"
     else
         printf 'INTERNET ADDRESSES:\nAlpha\n127.%s.0.1\n\nPHONE ADDRESSES:\n' "$base" > "$d/Address.txt"
     fi
+    [ "$case" = modem ] && [ "$i" = 0 ] && printf 'Bravo\n5551234\n' >> "$d/Address.txt"
     sed "s/@BASE@/$base/g" "$scripts/$case-$i.txt" > "$d/script.txt"
     ln -s "$rundir/data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
@@ -96,8 +100,16 @@ if [ "$case" = serial ]; then
             { echo "node $i: SetPort or SetBaud not written once"; failed=1; }
     done
 fi
+# Each modem node wrote the modem it chose, and logged its call's status lines.
+if [ "$case" = modem ]; then
+    for i in 0 1; do
+        line=$(sed -n "$((i + 1))p" "$work/ports")
+        grep -q "SetModem *\"$line\"" "$work/node$i/quorvex.cfg" || { echo "node $i: SetModem not written"; failed=1; }
+        grep -o "Modem status: .*" "$work/node$i/quorvex.log" | sed "s/^/[node $i] /"
+    done
+fi
 # A launched game: every node played the same updates alike.
-if [ "$case" = staging ] || [ "$case" = options ] || [ "$case" = serial ] || [ "$case" = online ]; then
+if [ "$case" = staging ] || [ "$case" = options ] || [ "$case" = serial ] || [ "$case" = online ] || [ "$case" = modem ]; then
     for i in $(seq 0 $(($# - 1))); do
         # A node kicked before the launch plays no game.
         grep -q ChatKickedOut "$scripts/$case-$i.txt" && continue

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/gll.h"
+#include "core/mlstring.h"
 #include "mmfixture.h"
 #include "core/gamestate.h"
 #include "core/utils.h"
@@ -15,6 +16,7 @@
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
 #include "multi/mmmain.h"
+#include "multi/mmmodem.h"
 #include "multi/mmserial.h"
 #include "net/net.h"
 #include "platform/graph.h"
@@ -149,6 +151,23 @@ TEST_F(MmFrames, SerialPage)
     MM_serial_speeds()->SetCurrent(6);
     Mm_SwitchPage(MM_main_page(), MM_serial_page());
     EXPECT_TRUE(Frame(0x4F069838u, (kOut + "mm_serial.pcx").c_str()));
+}
+
+TEST_F(MmFrames, ModemPageWithItsStatusPopup)
+{
+    dir.write("Address.txt", "INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\nPlayer 2\n5551234\nAnna\n5550009\n");
+    ASSERT_GT(MLString_Load(QV_TEST_RUNDIR "/data/mlstring.cfg"), 0);
+    Build();
+    MM_modem_start();
+    MM_modem_add_device(0, "/tmp/qvmodem-a", 57600);
+    MM_modem_modems()->SetCurrent(0);
+    MM_modem_phones()->SetCurrent(1);
+    Mm_SwitchPage(MM_main_page(), MM_modem_page());
+    MM_modem_dial(nullptr, QIN_CLICKED, 0);
+    for (const char* id : {"ModemStatusDialTone", "ModemStatusDialing", "ModemStatusDisconnectedBusy"})
+        MM_modem_status_line(id);
+    EXPECT_TRUE(Frame(0xE919BB9Eu, (kOut + "mm_modem.pcx").c_str()));
+    MLString_Unload();
 }
 
 TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)

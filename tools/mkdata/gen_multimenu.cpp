@@ -237,6 +237,13 @@ int GenMultiMenu_WriteAll(const std::string& dir)
     static const BOX kPopYes[] = {{69, 131, 117, 37, 0}};
     // The map chooser: its list (with the scroll bar) and two buttons.
     static const BOX kPopMap[] = {{20, 48, 236, 156, 1}, {40, 216, 150, 30, 0}, {210, 216, 150, 30, 0}};
+    // The modem pages: the phone book with its buttons and fields, the modem
+    // list, and the call status pop-up's list and button.
+    static const BOX kModemA[] = {{33, 62, 569, 154, 1}, {152, 246, 101, 25, 0}, {270, 246, 103, 25, 0},
+                                  {389, 246, 100, 25, 0}, {202, 366, 114, 15, 0}, {321, 366, 114, 15, 0},
+                                  {178, 295, 283, 18, 1}, {178, 339, 283, 18, 1}};
+    static const BOX kModemB[] = {{149, 244, 347, 150, 1}};
+    static const BOX kPopModem[] = {{29, 46, 347, 160, 1}, {110, 210, 90, 25, 0}};
     struct FONTFILE {
         const char* name;
         int kind, r, g, b;
@@ -257,7 +264,8 @@ int GenMultiMenu_WriteAll(const std::string& dir)
            Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
            Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1) &&
            Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 1) &&
-           Popup(dir + "/pop_map.bmp", p, kPopMap, 3, 400, 259);
+           Popup(dir + "/pop_map.bmp", p, kPopMap, 3, 400, 259) && Page(dir + "/MM_MODA.BMP", p, kModemA, 8) &&
+           Page(dir + "/MM_MODB.BMP", p, kModemB, 1) && Popup(dir + "/pop_mod.bmp", p, kPopModem, 2, 400, 259);
 }
 
 #ifndef MKDATA_FUNCTIONS_ONLY

@@ -471,7 +471,7 @@ int main(int argc, char** argv)
     setenv("QUORVEX_PLATFORM", "headless", 1);
     if (s_opt.menus) {
         const std::string prefix = "[node " + std::to_string(s_opt.node) + "] ";
-        if (!PageScript_Load(s_opt.menus, prefix.c_str(), 40)) return 1;
+        if (!PageScript_Load(s_opt.menus, prefix.c_str(), 100)) return 1;
         Game_SetMultiMenuHook(ScriptedMenus);
         Game_SetFrontEndHook(FrontEnd);
         const int rc = Quorvex_Main();
