@@ -18,6 +18,7 @@
 #include "core/utils.h"
 #include "editor/medesk.h"
 #include "editor/melayers.h"
+#include "editor/meorders.h"
 #include "editor/mestats.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
@@ -227,6 +228,7 @@ void MeEditor::BuildDesktop(void)
     MeLayers::BuildMainMenu();
     MeMenuFile::BuildLayer();
     MeStats::BuildLayer();
+    MeOrders::BuildLayer();
     ListScenarios();
     // That drew the names before the desktop opened: its first frame draws
     // them again.
@@ -349,6 +351,7 @@ void MeEditor::RefreshAll(void)
     selectTool.ForgetSelection();
     if (groupWidget) Refresh(groupWidget);
     credits->Format(20, "%d", teamdata[team].credits);
+    MeOrders::Refresh();
 }
 
 static int RelationIndex(int relation)
