@@ -148,6 +148,7 @@ void MeEditor::Close(void)
     startPosTool.Close();
     regionTool.Close();
     FreeOwned(paths.none);
+    FreeOwned(pickerItem);
     FreeOwned(fontA);
     FreeOwned(fontB);
     FreeOwned(fontSmall);
@@ -227,8 +228,11 @@ void MeEditor::BuildDesktop(void)
     MeStats::BuildInfoBox();
     MeLayers::BuildMainMenu();
     MeMenuFile::BuildLayer();
-    MeStats::BuildLayer();
+    MeLayers::BuildAddUnit();
+    MeLayers::BuildAddBuilding();
+    MeLayers::BuildAddObject();
     MeOrders::BuildLayer();
+    MeStats::BuildLayer();
     ListScenarios();
     // That drew the names before the desktop opened: its first frame draws
     // them again.

@@ -24,6 +24,7 @@
 class QIDesktop;
 class QIContainer;
 class QIList;
+class QIStateImage;
 class QIWidget;
 class MeMiniMap;
 class LListNode;
@@ -110,6 +111,7 @@ public:
     QIList* unitPicker = nullptr;
     QIList* buildingPicker = nullptr;
     QIList* objectPicker = nullptr;
+    QIStateImage* pickerItem = nullptr; // the three pickers' empty-cell frame
     QIList* regionList = nullptr;
     QIList* maskPicker = nullptr;
     QIList* texturePicker = nullptr;
