@@ -61,6 +61,17 @@ static void DrawMenuCells(BITMAP* b)
         }
 }
 
+// A value button's cell: a bevel with a plus (up) or a minus in one of
+// three states (normal, focus, pressed).
+static void ValueCell(BITMAP* b, int x, int y, int w, int h, int up, int state)
+{
+    Bevel(b, x, y, w, h, state == 2 ? SHADOW : PANEL);
+    const uint8_t ink = state == 1 ? WHITE : state == 2 ? LIGHT : SHADOW;
+    const int cx = x + w / 2, cy = y + h / 2;
+    Graph_DrawLine(b, nullptr, 0, cx - 4, cy, cx + 4, cy, ink);
+    if (up) Graph_DrawLine(b, nullptr, 0, cx, cy - 4, cx, cy + 4, ink);
+}
+
 static void DrawBackground(BITMAP* b)
 {
     Graph_ClearBitmap(b, 0);
@@ -84,6 +95,13 @@ static void DrawBackground(BITMAP* b)
         Bevel(b, 491, 96 + 32 * state, 32, 32, state == 2 ? SHADOW : PANEL);
         Graph_DrawRect(b, nullptr, 0, 494, 99 + 32 * state, 26, 26, state == 1 ? WHITE : (uint8_t)0);
     }
+    // The zoom buttons' 32 x 16 cells at x 524 and the brush-size buttons'
+    // 34 x 18 cells at x 556: plus then minus, a pair a state.
+    for (int state = 0; state < 3; state++)
+        for (int up = 0; up < 2; up++) {
+            ValueCell(b, 524, 96 + 32 * state + 16 * (1 - up), 32, 16, up, state);
+            ValueCell(b, 556, 96 + 36 * state + 18 * (1 - up), 34, 18, up, state);
+        }
 }
 
 static void DrawTopBits(BITMAP* b)
