@@ -2,10 +2,14 @@
 // the target's own directory, driven by arbitrary key codes (held keys give
 // any modifiers), pointer moves and presses and releases of both buttons:
 // the main menu's layers, the File layer with its boxes and folder
-// operations (load, create, save, delete, leave), the Stats layer. No crash,
-// no assertion, the debug heap as it was. A way out ends the visit; the rest
-// of the input goes on in a new one. Each input starts from the same tree.
-// Screenshots go to the target's own directory.
+// operations (load, create, save, delete, leave), the Stats layer; and by
+// the commands the add and Paths layers give: a unit, building or object
+// picker on the select tool, the path tool's waypoints and their
+// assignment, selections by team. No crash, no assertion, the debug heap as
+// it was, at most one unit on a tile at its level, every waypoint inside the
+// map. A way out ends the visit; the rest of the input goes on in a new one.
+// Each input starts from the same tree. Screenshots go to the target's own
+// directory.
 
 #include <unistd.h>
 
@@ -21,14 +25,21 @@
 #include "core/gamestate.h"
 #include "editor/editor.h"
 #include "editor/mefile.h"
+#include "editor/mepath.h"
+#include "editor/mepickthing.h"
 #include "fuzzinstall.h"
 #include "fuzzsupport.h"
 #include "game/systems.h"
 #include "gen_mapedit.h"
+#include "map/map.h"
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "support/passscript.h"
+#include "units/iterate.h"
+#include "units/trail.h"
+#include "units/unit.h"
+#include "widgets/qilist.h"
 #include "widgets/qidesktop.h"
 
 namespace fs = std::filesystem;
@@ -75,6 +86,16 @@ static bool Setup(void)
         fs::copy_file(home + "/data/aip/Def_00_0.FSM", home + "/data/aip/Def_0" + side + "_0.FSM", ec);
     fs::copy_file(home + "/scenario/SINGLE/FUZZ/win.end", home + "/data/aip/win.end", ec);
     if (!Fs_ReadAll((home + "/scenario/SINGLE/FUZZ/QUORVEX.map").c_str(), &s_map)) abort();
+    // Tile sets to step through with T and the terrain layer: one more that
+    // loads and one cut short.
+    const std::string graphics = home + "/data/graphics/";
+    fs::copy(graphics + "DEMO", graphics + "Other", ec);
+    fs::rename(graphics + "Other/DEMO.til", graphics + "Other/Other.til", ec);
+    fs::rename(graphics + "Other/DEMO.pal", graphics + "Other/Other.pal", ec);
+    fs::copy(graphics + "DEMO", graphics + "broken", ec);
+    fs::rename(graphics + "broken/DEMO.pal", graphics + "broken/broken.pal", ec);
+    fs::resize_file(graphics + "broken/DEMO.til", 64, ec);
+    fs::rename(graphics + "broken/DEMO.til", graphics + "broken/broken.til", ec);
     return true;
 }
 
@@ -103,10 +124,79 @@ static void WriteTree(void)
     WriteFile(root + "/SINGLE/NOTES.TXT", "notes");
 }
 
+static void CheckTrail(const TRAIL* t)
+{
+    for (const WAYPOINT* w = t ? t->head : nullptr; w; w = w->next)
+        if (w->x < 1 || w->y < 1 || w->x >= mapsizex || w->y >= mapsizey) abort();
+}
+
+// One unit a tile and level, and waypoints the units can reach.
+static void CheckWorld(void)
+{
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    while (UNIT* u = Iterate_UnitNext(&it)) {
+        if (u->onmap && Units_UnitAtMapLevel(u->maplevel, u->tilepos.x, u->tilepos.y) != u) abort();
+        CheckTrail(u->localtrail);
+    }
+    CheckTrail(&g_MeEditor.pathTool.editPath);
+}
+
+// The three pickers the add layers will hold, filled as they would be.
+static QIList* s_Pickers[3];
+
+// The layers give their commands only with a scenario open.
+static void Command(const uint8_t* b)
+{
+    MeEditor& me = g_MeEditor;
+    if (!(me.flags & MEF_OPEN)) return;
+    switch ((b[0] & 0x7f) - 8) {
+    case 0: { // a picker's item chosen for the select tool
+        QIList* l = s_Pickers[b[1] % 3];
+        me.tool = &me.selectTool;
+        me.selectTool.picker = l;
+        l->SetCurrent(l->count ? b[2] % l->count : -1);
+        me.selectTool.SetState(METS_CLICK);
+        break;
+    }
+    case 1: // the path tool, adding waypoints
+        me.tool->HideSelection();
+        me.tool = b[1] & 1 ? static_cast<MeTool*>(&me.pathTool) : &me.selectTool;
+        me.tool->ShowSelection();
+        if (b[1] & 2) MePaths::BeginAdd();
+        break;
+    case 2:
+        switch (b[1] % 5) {
+        case 0: MePaths::Clear(); break;
+        case 1: MePaths::AssignToSelection(b[2] % 4 - 1); break;
+        case 2: MePaths::CopyFromSelection(); break;
+        case 3: MePaths::SetDirection(b[2] % 3); break;
+        default: me.tool->Cancel(b[2] & 1); break;
+        }
+        break;
+    default:
+        switch (b[1] % 6) {
+        case 0: me.tool->SelectUnitsOfTeam(b[2] % 10 - 1); break;
+        case 1: me.tool->SelectBuildingsOfTeam(b[2] % 10 - 1); break;
+        case 2: me.tool->SelectAllObjects(); break;
+        case 3: me.tool->RemoveDuplicateObjects(); break;
+        case 4: me.tool->NextTeamSelection(); break;
+        default: me.selectTool.brushSize = 1 + b[2] % 10; break;
+        }
+        break;
+    }
+    CheckWorld();
+}
+
 static void Post(const uint8_t* b)
 {
+    CheckWorld(); // what the last pass left
     const int x = b[1] * 5 / 2, y = b[2] * 15 / 8;
     PlatHeadless_Advance(b[3] % 100);
+    if ((b[0] & 0x7f) >= 8 && (b[0] & 0x7f) < 12) {
+        Command(b);
+        return;
+    }
     switch (b[0] % 8) {
     case 0: Input_RawMouseMove(x, y); break;
     case 1: Input_RawMouseButton(0, 1); break;
@@ -119,7 +209,18 @@ static void Post(const uint8_t* b)
         // With the top bit the key stays down: a held modifier or arrow.
         if (!(b[0] & 0x80)) Input_RawKey(b[1], 0, 0);
         break;
-    default: PlatHeadless_Advance(b[1] * 4u); break;
+    default:
+        // Now and then the start-position or region tool is armed, as the
+        // player and end-condition layers' buttons do.
+        if (b[2] == 0xA5) {
+            g_MeEditor.team = b[1] % 9;
+            g_MeEditor.startPosTool.Arm();
+        } else if (b[2] == 0x5A) {
+            g_MeEditor.regionTool.Arm();
+        } else {
+            PlatHeadless_Advance(b[1] * 4u);
+        }
+        break;
     }
 }
 
@@ -129,6 +230,15 @@ static void OpenEditor(void)
     MeEditor& me = g_MeEditor;
     me.Init();
     me.BuildDesktop();
+    // The three pickers the add layers will hold, filled by every load and
+    // create as they would be.
+    QIList** lists[3] = {&me.unitPicker, &me.buildingPicker, &me.objectPicker};
+    for (int i = 0; i < 3; i++) {
+        s_Pickers[i] = new QIList("Picker", nullptr, IRect(448, 32 + 100 * i, 120, 100), IPoint(60, 50), 2, nullptr,
+                                  nullptr);
+        s_Pickers[i]->listFlags |= QILF_MULTISELECT;
+        *lists[i] = s_Pickers[i];
+    }
     Game_SetScenarioCategory(SC_SINGLE);
     me.scenarioName->Set("FUZZ");
     MeMenuFile::Load();
@@ -136,6 +246,14 @@ static void OpenEditor(void)
 
 static void CloseEditor(void)
 {
+    MeEditor& me = g_MeEditor;
+    CheckWorld();
+    me.selectTool.picker = nullptr;
+    me.unitPicker = me.buildingPicker = me.objectPicker = nullptr;
+    for (QIList*& l : s_Pickers) {
+        delete l;
+        l = nullptr;
+    }
     g_MeEditor.desktop->Close();
     g_MeEditor.Close();
 }

@@ -1,5 +1,6 @@
 // Hostile session and settings blocks and received lines through the
-// staging page, as creator and as guest: lines queued as the network
+// staging page, as creator (its option handler fed values outside the
+// lists too) and as guest (any options word and map name): lines queued as the network
 // queues them, the page's poll on a headless desktop, then the launch's
 // turn of the settings into teams, whose data must stay in range.
 #include <cstddef>
@@ -116,6 +117,20 @@ void Run(const uint8_t* data, size_t size)
             at = nl ? nl + 1 : end;
         }
         MM_chat_poll();
+        if (creator) {
+            // The creator's lists set from the word's bytes, then its handler.
+            MM_CHAT& c = MM_chat;
+            const uint32_t o = settings.options;
+            c.fogstyle = (int32_t)(o & 7);
+            c.allowalliances = (int32_t)(o >> 3 & 3);
+            c.locations_visible = (int32_t)(o >> 5 & 7);
+            c.game_type = (int32_t)(o >> 8 & 3);
+            c.startingunits = (int32_t)(o >> 10 & 1);
+            c.allowhandicap = (int32_t)(o >> 11 & 1);
+            c.allowvelkin = (int32_t)(o >> 12 & 1);
+            MM_chat_options_changed(nullptr, QIN_DROPCLOSE, 0);
+            if (o & MM_OPT_MINIMAP) MM_chat_show_minimap(nullptr, QIN_CLICKED, 0);
+        }
         MM_chat_poll();
         MM_menu.desktop->Draw(nullptr, nullptr);
         NetSession s2 = session;

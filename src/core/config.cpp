@@ -188,6 +188,7 @@ const CFG_KEY s_MultiKeys[] = {
     CFG_TEXT("SetZephnetServer", zephnetserver),
     CFG_TEXT("SetModem", modem),
     CFG_TEXT("SetModemPorts", modemports),
+    CFG_TEXT("SetSerialPorts", serialports),
     CFG_CALL("SerialSettings", SerialSettingsHandler),
 };
 

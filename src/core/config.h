@@ -59,6 +59,7 @@ struct QCONFIG {
     char zephnetserver[TF_FIELD];  // SetZephnetServer
     char modem[TF_FIELD];          // SetModem
     char modemports[CFG_PATH];     // SetModemPorts: the modems' tty paths, separated by ";"
+    char serialports[CFG_PATH];    // SetSerialPorts: serial lines offered first, separated by ";"
     char serialport[TF_FIELD];     // SerialSettings { SetPort }
     char serialbaud[TF_FIELD];     // SerialSettings { SetBaud }
 };

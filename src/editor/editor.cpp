@@ -22,8 +22,13 @@
 #include "editor/mestats.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
+#include "editor/mepickthing.h"
+#include "editor/meterrain.h"
+#include "map/overlay.h"
+#include "units/building.h"
 #include "map/fog.h"
 #include "map/map.h"
+#include "map/region.h"
 #include "map/mapview.h"
 #include "platform/plat.h"
 #include "platform/font.h"
@@ -127,8 +132,7 @@ void MeEditor::Init(void)
     overlayTotal = waterTotal = crystalTotal = 0;
     plasmaGrain = 5;
     plasmaWater = 4;
-    paths.none = new QIString("none");
-    paths.direction = 0;
+    InitNoneLabel();
     pathTool.Init();
     startPosTool.Init();
     regionTool.Init();
@@ -183,6 +187,7 @@ void MeEditor::Close(void)
     miniMap = nullptr;
     view.bigMap = nullptr;
     view.miniMap = nullptr;
+    view.zoomInc[0] = view.zoomDec[0] = view.zoomText = nullptr;
     sideWidget = groupWidget = statsLayer = nullptr;
     outstandingList = nullptr;
     endCondSelector.widget = fsmSelector.widget = nullptr;
@@ -228,11 +233,15 @@ void MeEditor::BuildDesktop(void)
     MeStats::BuildInfoBox();
     MeLayers::BuildMainMenu();
     MeMenuFile::BuildLayer();
+    MeTerrain::BuildLayer();
     MeLayers::BuildAddUnit();
     MeLayers::BuildAddBuilding();
     MeLayers::BuildAddObject();
+    MePaths::BuildLayer();
     MeOrders::BuildLayer();
     MeStats::BuildLayer();
+    MeTerrain::ListTileSets(g_GraphicsDir);
+    MeTerrain::FindCurrentTileSet();
     ListScenarios();
     // That drew the names before the desktop opened: its first frame draws
     // them again.
@@ -262,7 +271,9 @@ void MeEditor::BuildBigMap(void)
     QIWidget::AddChild(backdrop, map);
     bigMap = map;
     view.bigMap = map;
-    for (MeTool* t : {static_cast<MeTool*>(&selectTool), &terrainBrush, &startPosTool, &regionTool, &pathTool, &plainTool})
+    for (MeTool* t : {static_cast<MeTool*>(&selectTool), static_cast<MeTool*>(&terrainBrush),
+                      static_cast<MeTool*>(&startPosTool), static_cast<MeTool*>(&regionTool),
+                      static_cast<MeTool*>(&pathTool), &plainTool})
         t->clip = IRect(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE);
 }
 
@@ -326,6 +337,17 @@ void MeEditor::FillObjectPickers(void)
     for (QIList* l : {unitPicker, buildingPicker, objectPicker, regionList})
         if (l) l->Clear();
     if (!(flags & MEF_OPEN)) return;
+    if (unitPicker)
+        for (int i = 0; i < Units_UnitTypeCount(); i++) {
+            UNITTYPE* t = Units_GetTypePtr(i);
+            if (t && t->side == side && !t->abilities.noedit) unitPicker->Add(new MePickUnit(t));
+        }
+    if (buildingPicker)
+        for (int i = 0; i < g_NrBuildingTypes; i++)
+            if (g_BuildingTypes[i].side == side) buildingPicker->Add(new MePickBuilding(&g_BuildingTypes[i]));
+    if (objectPicker)
+        for (int i = 0; i < Ovl_NrTypes(); i++)
+            if (!Ovl_GetType(i)->noedit) objectPicker->Add(new MePickObject(i));
 }
 
 void MeEditor::DisableEditButtons(void)
@@ -352,6 +374,12 @@ void MeEditor::RefreshAll(void)
     side = teamdata[team].side;
     Refresh(sideWidget);
     FillObjectPickers();
+    // After the pickers' refill, which empties the region list too.
+    if (regionList)
+        for (REGION* r = Region_FindByIndex(1); r; r = Region_FindByIndex(0))
+            regionList->Add(new MeRegionItem(r, &fontB->font));
+    MeTerrain::FillTilePickers();
+    MeTerrain::FindCurrentTileSet();
     selectTool.ForgetSelection();
     if (groupWidget) Refresh(groupWidget);
     credits->Format(20, "%d", teamdata[team].credits);

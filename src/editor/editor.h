@@ -15,7 +15,10 @@
 #include <cstdint>
 
 #include "editor/mebigmap.h"
+#include "editor/mepath.h"
 #include "editor/meselect.h"
+#include "editor/mestart.h"
+#include "editor/metbrush.h"
 #include "editor/metool.h"
 #include "platform/graph.h"
 #include "widgets/qistring.h"
@@ -122,10 +125,10 @@ public:
     QIWidget* objectShapeMenu = nullptr;
     MeTool* tool = nullptr;
     MeToolSelect selectTool;
-    MeTool terrainBrush;
-    MeTool startPosTool;
-    MeTool regionTool;
-    MeTool pathTool;
+    MeBrushTerrain terrainBrush;
+    MeToolStartPos startPosTool;
+    MeToolRegion regionTool;
+    MeToolPath pathTool;
     MeTool plainTool;
     QIString* techLevel = nullptr;
     BITMAP scratch{};
@@ -185,8 +188,20 @@ public:
     // Each element's altitude - 2 over the 20 x 20 elements from the view's
     // top-left (zoom 1 only).
     void DrawAltitudeNumbers(void);
+    // Teams 0..7's start crosses with "Player %d" (lit when selected) and
+    // every region's outline with "Region %d", clipped to the big map
+    // (zoom 1 only).
+    void DrawStartPositions(void);
+    void DrawRegions(void);
+    // toggle: flips the brush's spray first. The brush-shape buttons'
+    // images: solid or sprayed square, circle and diamond of "me_butns.bmp".
+    void SetBrushButtonImages(int toggle);
+    // "BrushMode" changed (12): the shape buttons follow the mode.
+    static int OnBrushMode(QIWidget* widget, int event, QIARG data);
     // "%dx" of the zoom.
     static void ZoomText(QIString* text);
+    // The Paths layer's "none" text; the direction once.
+    void InitNoneLabel(void);
 };
 
 extern MeEditor g_MeEditor;

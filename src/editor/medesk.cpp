@@ -127,6 +127,7 @@ void MeDesktop::HandleEvent(QIKey* key, QIPointer* pointer)
         else me.RandomizeVariation();
         break;
     case SC_A: me.flags ^= MEF_ALTITUDES; break;
+    case SC_T: MeTerrain::ChangeTileSet(shift ? -1 : 1); break;
     case SC_D:
     case SC_DELETE:
         if (ctrl) tool->CopySelection();
@@ -137,7 +138,7 @@ void MeDesktop::HandleEvent(QIKey* key, QIPointer* pointer)
         break;
     case SC_X:
         if (ctrl) {
-            // solid and spray come with the terrain brush
+            me.SetBrushButtonImages(1);
         } else if (shift) {
             tool->PrevShape();
         } else {
@@ -222,6 +223,8 @@ static void DrawView(const QIPointer& p)
     SortDisp_DrawAll();
     if (bb) KeepPanel(bb, keep, 1);
     if (me.flags & MEF_ALTITUDES) me.DrawAltitudeNumbers();
+    me.DrawRegions();
+    me.DrawStartPositions();
     if (inside) {
         tool->Draw(p);
         ShowPosition(p);

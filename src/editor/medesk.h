@@ -7,6 +7,7 @@
 
 class QIPointer;
 struct QIKey;
+struct BUILDINGTYPE;
 
 // Old altitude 0..15 to the new one of Alt+R.
 extern const uint8_t g_MeAltitudeRemap[16];
@@ -29,4 +30,7 @@ public:
     static void RemapAltitudes(void);
     // The next screenshot's number.
     static int ScreenshotCounter(void);
+    // Whether type's footprint and its four part offsets lie inside tiles
+    // 1 .. size - 1 with its top-left tile at (x, y).
+    static bool BuildingFits(const BUILDINGTYPE* type, int x, int y);
 };

@@ -151,7 +151,7 @@ void MeMenuFile::BuildLayer(void)
 
     // The info box's title strip covers the layer's last 32 rows on the right.
     Label(layer, "MapOptions", "Map Options:", MEFL_LEFT, 250);
-    Button(layer, "Random", "Random", nullptr, MEFL_LEFT, 264);
+    Button(layer, "Random", "Random", MeTerrain::OnRandomTerrain, MEFL_LEFT, 264);
     Button(layer, "AutoRidge", "AutoRidge", MeTerrain::TerrainFromAltitude, MEFL_LEFT + MEFL_BUTTONW, 264);
     // Last: the drop list opens over the widgets below it.
     QIWidget::AddChild(layer, types);

@@ -43,9 +43,6 @@ enum {
     MEFOLDER_MAXSIDE = 500,
     MEFOLDER_NAMECHARS = 8,
     MEFOLDER_SIDECHARS = 4,
-    // What a new map starts as until the terrain brush has values of its own.
-    MEFOLDER_NEWALTITUDE = 2,
-    MEFOLDER_NEWTERRAIN = METERRAIN_LAND,
 };
 
 static const char* NameText(void)
@@ -306,7 +303,8 @@ void MeMenuFile::CreateNamed(const char* folder, int w, int h)
     OpenWaitPanel("ScenarioCreating", "Creating Scenario", "ScenarioCreatingDesc", "Creating %s .. Please Wait.",
               name.c_str());
     CloseScenario();
-    g_NewMapRequest = MAP_NEWREQUEST{1, w, h, MEFOLDER_NEWALTITUDE, MEFOLDER_NEWTERRAIN};
+    // The new map is painted as the terrain brush stands.
+    g_NewMapRequest = MAP_NEWREQUEST{1, w, h, me.terrainBrush.NewMapAltitude(), me.terrainBrush.cornerType};
     Game_SetScenarioName(name.c_str());
     Game_SetTerrainName("BARREN");
     // The teams go into the new scenario as they stand; a start position

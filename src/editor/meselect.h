@@ -32,8 +32,16 @@ public:
 
     // Base SetState; click mode sets the big map's fast-left flag, others clear it.
     void SetState(int newState) override;
+    // In click mode: the picker's item (a random one of its chosen items)
+    // places at the pointer, scattered over the brush when it is bigger.
+    void Click(const QIPointer& event) override;
+    // In click mode the picker's ghost and the brush outline (zoom 1 only:
+    // they are drawn in its geometry); otherwise the rubber band.
+    void Draw(const QIPointer& event) override;
     // Recomputes the minimap and repaints the desktop.
     void ClickDone(void) override;
+    // Forgets the selection: the things under it go with the scenario.
+    void Close(void) override;
     // Clears the selection; in click mode also back to idle with the pickers'
     // choices cleared; then SelectionChanged.
     void Cancel(int byRightClick) override;
@@ -49,6 +57,8 @@ public:
     void DeleteSelection(void) override;
     // Whether a selected brush touches the event's world point.
     bool HitSelection(const QIPointer& event) override;
+    // Units, buildings and objects under the band to the band lists.
+    void SelectInRect(void) override;
     // 0 outside the band; 1 (lit) when unselected; 2 (unlit) when selected.
     int ClassifyInBand(MeBrush* brush) override;
     // Whether a selected brush wraps brush's thing.
@@ -61,8 +71,15 @@ public:
     void PrevShape(void) override;
     void ResetBrushSize(void) override;
     void NextTeamSelection(void) override;
-    // Every selected brush wraps a copy of its thing, one tile right and down.
+    // Every selected brush wraps a copy of its thing, one tile right and down;
+    // one whose copy could not be made leaves the selection.
     void CopySelection(void) override;
+    // Appends a lit brush for every building (unit, object) of team (-1
+    // every team), selected already or not.
+    void SelectBuildingsOfTeam(int team) override;
+    // Units inside buildings too.
+    void SelectUnitsOfTeam(int team) override;
+    void SelectAllObjects(void) override;
     void DrawSelectionRanges(void) override;
     void DrawSelectionLabels(void) override;
     void SetSelectionOrders(int tenacity, int autonomy, int selfpreservation, int level) override;
@@ -72,6 +89,17 @@ public:
     void ForgetSelection(void) override;
     // Of the selected objects sharing a place, keeps the first.
     void RemoveDuplicateObjects(void) override;
+    // The band's classification of every region (by list position) and of
+    // every team's start position: 1 joins the band-add list, 2 the
+    // band-remove list.
+    void SelectRegions(void);
+    void SelectStarts(void);
     // Gathers masks from the selection.
     virtual void SelectionChanged(void);
+
+    // SelectInRect's parts: units that don't belong to a building; every
+    // building; the objects in the map-grid cells under the band.
+    void SelectUnits(void);
+    void SelectBuildings(void);
+    void SelectObjects(void);
 };

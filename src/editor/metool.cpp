@@ -206,7 +206,11 @@ void MeTool::Draw(const QIPointer& event)
 
 void MeTool::DrawRubberBand(void)
 {
-    if (state < METS_BAND || state > METS_CTRLBAND) return;
+    if (state >= METS_BAND && state <= METS_CTRLBAND) DrawBand();
+}
+
+void MeTool::DrawBand(void)
+{
     const int x0 = std::min(anchor.x, current.x), x1 = std::max(anchor.x, current.x);
     const int y0 = std::min(anchor.y, current.y), y1 = std::max(anchor.y, current.y);
     const int w = x1 - x0 + 1, h = y1 - y0 + 1;

@@ -122,6 +122,9 @@ public:
     void DrawRubberBand(void);
 
 protected:
+    // The band between anchor and current as DrawRubberBand draws it,
+    // whatever the state.
+    void DrawBand(void);
     // current := the event's world point; a drag also sets anchor.
     void TakePoint(const QIPointer& event);
     void StartDrag(const QIPointer& event);

@@ -61,6 +61,7 @@
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
+#include "units/unitstate.h"
 #include "units/vortex.h"
 #include "units/weapon.h"
 
@@ -369,6 +370,37 @@ static void ComputerPlayersStart(void)
         if (AI_IsComputerTeam(t)) AI_Activate(t);
 }
 
+void Game_PlaceStartUnits(void)
+{
+    if (!g_MpTeamsStartUnits) return;
+    for (int t = 0; t < TEAM_MAXTEAMS - 1; t++) {
+        const TEAM_DATA& td = teamdata[t];
+        if (td.type != TT_HUMAN && td.type != TT_COMPUTER) continue;
+        if (td.side < 0 || td.side >= MPTEAMS_SIDES || td.startpos.x < 0 || td.startpos.y < 0) {
+            TLOG(TLOG_WARNING, "Team %d has no side or start position: no start units", t);
+            continue;
+        }
+        const int x = td.startpos.x / MAP_TILE_PIXELS, y = td.startpos.y / MAP_TILE_PIXELS;
+        int placed = 0;
+        for (int i = 0; i < MpTeams_StartUnitCount(td.side); i++) {
+            const MPTEAMS_START* s = MpTeams_StartUnit(td.side, i);
+            for (int k = 0; s && k < s->count; k++) {
+                UNIT* record = Units_AllocRecord();
+                UNIT* u = Units_NewKeepPtr(record, s->type, t, -1);
+                if (!u) {
+                    Units_FreeRecord(record);
+                    continue;
+                }
+                // Each from the start tile outwards: the nearest free tile.
+                if (!Units_PlaceOnMapCritical(u, x, y)) continue;
+                AI_UnitAdd(u);
+                placed++;
+            }
+        }
+        TLOG(TLOG_SETUP, "Team %d start units: %d placed from tile %d,%d", t, placed, x, y);
+    }
+}
+
 static void ComputerPlayersClose(void)
 {
     if (ai_game_initialised) AI_Close();
@@ -393,6 +425,7 @@ static const SYSTEM_ENTRY s_specifics[] = {
     {"UpdateTimer", Game_StartTimer, Nothing},
     {"TeamTotals", Endcond_InitTeamTotals, Nothing},
     {"ComputerPlayers", ComputerPlayersStart, ComputerPlayersClose},
+    {"StartUnits", Game_PlaceStartUnits, Nothing},
     {"AIPlans", Endcond_LoadAIPs, Nothing},
     {"InitialStates", Endcond_EnterInitialStates, Nothing},
     {"SavedGame", SavedGameInit, Nothing},

@@ -23,6 +23,12 @@ void CloseGameSpecifics(void);
 // relations, three rigs, the set-up given, credits set) cleared: the next game
 // starts from its own settings.
 void Game_ClearLaunchMarks(void);
+// The multiplayer launch's start units (with the start-units option): each
+// human or computer team 0..7 with a side and a start position gets its
+// side's list, in order, with new ids, each on the free tile nearest its
+// start tile; a computer team's join its player. A team without side or
+// start position gets none (logged). Every machine places alike.
+void Game_PlaceStartUnits(void);
 
 // The program (not the tests) redirects stdout and stderr into "quorvex.run"
 // and "quorvex.err" when the base system starts.

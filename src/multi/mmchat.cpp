@@ -263,12 +263,12 @@ uint32_t MM_chat_pack_options(void)
 
 // ---------------------------------------------------------------- the page
 
-static QIDropList* Drop(const char* name, int x, int y, int openx, int w = 156)
+static QIDropList* Drop(const char* name, int x, int y, int openx, int w = 156, QIHANDLER fn = MM_chat_options_changed)
 {
     const QIImage closed("drop.bmp", IRect(0, 0, w, 15), 0);
     const QIImage focus("drop.bmp", IRect(156, 0, w, 15), 0);
     const QIImage open("drop.bmp", IRect(312, 0, w, 15), 0);
-    return new QIDropList(name, nullptr, IRect(x, y, w, 15), IRect(openx, y + 19, w - 5, 0), IPoint(w - 5, 13), closed,
+    return new QIDropList(name, fn, IRect(x, y, w, 15), IRect(openx, y + 19, w - 5, 0), IPoint(w - 5, 13), closed,
                           focus, open, open);
 }
 
@@ -371,7 +371,7 @@ void MM_chat_init(QIWidget* backdrop)
         QIWidget::AddChild(page, c.colour_btns[k]);
     }
     QIWidget::AddChild(page, Caption("ChatGameName", "GAME NAME", 463, 25, 100, 16, MM_FONT_HEADING));
-    c.ed_game_name = new QIEdit("ChatGameNameEd", nullptr, IRect(459, 47, 155, 15), IPoint(5, 1), QIJ_LEFT,
+    c.ed_game_name = new QIEdit("ChatGameNameEd", MM_chat_options_changed, IRect(459, 47, 155, 15), IPoint(5, 1), QIJ_LEFT,
                                 &c.game_name, 0x4FFF, 0, MM_CHAT_GAME_NAME_MAX, 15, Font(MM_FONT_TEXT));
     QIWidget::AddChild(page, c.ed_game_name);
     QIWidget::AddChild(page, Caption("ChatGameType", "GAME TYPE", 463, 68, 100, 16, MM_FONT_HEADING));
@@ -396,7 +396,7 @@ void MM_chat_init(QIWidget* backdrop)
         AddEntries(*o.list, o.field, o.entries, o.n, nullptr);
     }
     QIWidget::AddChild(page, Caption("ChatMaps", "MAPS", 463, 217, 100, 16, MM_FONT_HEADING));
-    c.btn_selectmap = SetuButton("ChatCurrentMap", nullptr, IRect(458, 237, 156, 15), "Select Map");
+    c.btn_selectmap = SetuButton("ChatCurrentMap", MM_chat_select_map, IRect(458, 237, 156, 15), "Select Map");
     QIWidget::AddChild(page, c.btn_selectmap);
     c.maptext = new QIStatic("ChatCurrentMap", nullptr, IRect(463, 262, 155, 16), "", Font(MM_FONT_TEXT), QIJ_LEFT);
     QIWidget::AddChild(page, c.maptext);
@@ -406,7 +406,7 @@ void MM_chat_init(QIWidget* backdrop)
     c.drp_startingunits = Drop("ChatStartingUnits", 458, 331, 468);
     AddEntries(c.drp_startingunits, &c.startingunits, kUnits, 2, nullptr);
     QIWidget::AddChild(page, Caption("ChatCredits", "Credits", 463, 353, 50, 16, MM_FONT_HEADING));
-    c.ed_credits = new QIEdit("ChatCreditsEd", nullptr, IRect(515, 356, 90, 15), IPoint(5, 1), QIJ_LEFT, &c.credits, 2,
+    c.ed_credits = new QIEdit("ChatCreditsEd", MM_chat_options_changed, IRect(515, 356, 90, 15), IPoint(5, 1), QIJ_LEFT, &c.credits, 2,
                               0, 8, 15, Font(MM_FONT_TEXT));
     QIWidget::AddChild(page, c.ed_credits);
     c.minimap = new MMScrollChatMiniMap("ChatMiniMap", page, IRect(323, 227, 128, 128));
@@ -415,7 +415,7 @@ void MM_chat_init(QIWidget* backdrop)
     QIWidget::AddChild(page, c.btn_startplacement);
     c.drp_startvisible = Drop("ChatDisplayLocations", 319, 208, 324, 136);
     AddEntries(c.drp_startvisible, &c.locations_visible, kVisibleRandom, 2, kVisibleRandomValues);
-    c.btn_viewmap = SetuButton("ChatMiniMapViewer", nullptr, IRect(319, 359, 136, 15), "Show Minimap");
+    c.btn_viewmap = SetuButton("ChatMiniMapViewer", MM_chat_show_minimap, IRect(319, 359, 136, 15), "Show Minimap");
     QIWidget::AddChild(page, c.btn_viewmap);
     QIWidget::AddChild(page, Caption("ChatRules", "Rules", 23, 169, 100, 16, MM_FONT_HEADING));
     c.rulelist = TextList("ChatRuleList", IRect(19, 190, 278, 61));
@@ -424,7 +424,7 @@ void MM_chat_init(QIWidget* backdrop)
     QIWidget::AddChild(page, Caption("ChatMessages", "Messages", 23, 249, 100, 16, MM_FONT_HEADING));
     // The destination list sits left of the chat entry, opening upwards
     // over the messages.
-    c.drp_message = Drop("ChatMessageDestination", 19, 361, 19, 86);
+    c.drp_message = Drop("ChatMessageDestination", 19, 361, 19, 86, nullptr);
     c.drp_message->openBox = IRect(19, 361 - 6 * 13, 81, 0);
     c.ed_message = new QIEdit("ChatMessageEntry", MM_chat_send_message, IRect(108, 359, 206, 19), IPoint(5, 3),
                               QIJ_LEFT, &c.message, 0x4FFF, 0, 32, 15, Font(MM_FONT_TEXT));
@@ -506,8 +506,7 @@ static void ShowOptionValues(void)
     SelectValue(c.drp_startvisible, c.locations_visible);
 }
 
-// The map's summary, thumbnail, size and credits on the page.
-static void ShowMap(void)
+void MM_chat_show_map(void)
 {
     MM_CHAT& c = MM_chat;
     char path[GAME_PATH * 2];
@@ -520,7 +519,10 @@ static void ShowMap(void)
     }
     char text[41];
     snprintf(text, sizeof text, "%s %d x %d", g_ScenarioName, g_MultiScenario.size_x, g_MultiScenario.size_y);
-    if (c.maptext) c.maptext->SetText(text);
+    if (c.maptext) {
+        c.maptext->SetText(text);
+        Redraw(c.maptext); // over the page's picture: the old name must go
+    }
     char credits[13];
     snprintf(credits, sizeof credits, "%d", g_MultiScenario.base_credits);
     Mm_SetEditText(c.ed_credits, credits);
@@ -617,7 +619,7 @@ void MM_chat_start(void)
     Str_CopySafe(scenario, g_ScenarioName, sizeof scenario);
     Game_SetScenarioName(scenario);
     if (c.minimap) c.minimap->set_locations(0);
-    ShowMap();
+    MM_chat_show_map();
     LoadRules(true);
     if (creator) {
         Net_Lock();
@@ -731,8 +733,16 @@ static void Mirror(const NetSession& session, const NetGameSettings& settings, i
     const bool fog = o & MM_OPT_FOG, shroud = o & MM_OPT_SHROUD;
     follow(&c.fogstyle, fog && shroud ? 0 : shroud ? 1 : fog ? 2 : 3, c.drp_fogstyle);
     if (follow(&c.startingunits, (o & MM_OPT_THREERIGS) != 0, c.drp_startingunits) && own < NET_NODES &&
-        c.slots[own])
+        c.slots[own]) {
         Enable(c.slots[own]->drp_side, c.startingunits != 0);
+        if (!c.startingunits) {
+            // The creator reset every side: a later state of ours must not
+            // bring the old one back.
+            Net_Lock();
+            g_NetStaged.side = NET_NO_SIDE;
+            Net_Unlock();
+        }
+    }
     if (c.locations_placement != ((o & MM_OPT_FIXED) != 0)) MM_chat_set_locations(nullptr, QIN_CLICKED, 0);
     const int32_t visible = (o >> MM_OPT_VISIBLE_SHIFT) & 3;
     if (c.locations_visible != visible) {
@@ -748,7 +758,7 @@ static void Mirror(const NetSession& session, const NetGameSettings& settings, i
     if (scenario[0] && strcmp(scenario, g_ScenarioName) != 0) {
         Game_SetScenarioCategory(c.map_category ? SC_CAMPAIGN : SC_MULTI);
         Game_SetScenarioName(scenario);
-        ShowMap();
+        MM_chat_show_map();
         MM_chat_reload_rules();
     }
     if ((o & MM_OPT_MINIMAP) && c.minimap && !c.minimap->ismap()) {
@@ -1159,5 +1169,91 @@ int MM_chat_set_locations(QIWidget*, int code, QIARG)
     Redraw(c.btn_startplacement);
     Redraw(c.drp_startvisible);
     Redraw(c.minimap);
+    MM_chat_options_changed(nullptr, QIN_CHANGED, 0);
+    return 0;
+}
+
+// ---------------------------------------------------------------- the creator's options
+
+int MM_chat_options_changed(QIWidget*, int code, QIARG arg)
+{
+    if (!g_NetCreator) return 0;
+    MM_CHAT& c = MM_chat;
+    if (code == QIN_ENTER) {
+        Net_Lock();
+        snprintf(g_NetSession.name, sizeof g_NetSession.name, "%s", c.ed_game_name ? c.ed_game_name->buffer : "");
+        Net_Unlock();
+        Net_BroadcastSession();
+        const uint32_t credits = c.ed_credits ? (uint32_t)strtoul(c.ed_credits->buffer, nullptr, 10) : 0;
+        Net_Lock();
+        const bool differs = c.ed_credits && credits != g_NetSettings.credits;
+        if (differs) g_NetSettings.credits = credits;
+        Net_Unlock();
+        if (differs) Net_SendPlayerState();
+        return 0;
+    }
+    if (code == QIN_CHANGED) {
+        // A drop list still held open by the pointer: its choice is not made yet.
+        const QIPointer* p = reinterpret_cast<const QIPointer*>(arg);
+        if (p && (p->buttons & 1)) return 0;
+    } else if (code != QIN_DROPCLOSE) {
+        return 0;
+    }
+    const uint32_t o = MM_chat_pack_options();
+    Net_Lock();
+    if (c.ed_credits) g_NetSettings.credits = (uint32_t)strtoul(c.ed_credits->buffer, nullptr, 10);
+    const uint32_t was = g_NetSettings.options;
+    const int own = g_NetOwnNode;
+    Net_Unlock();
+    const uint32_t changed = o ^ was;
+    if (changed & MM_OPT_VELKIN)
+        for (MMChatSlot* s : c.slots)
+            if (s) {
+                s->FillSides(c.allowvelkin != 0);
+                s->Redraw();
+            }
+    if (changed & MM_OPT_HANDICAP)
+        for (MMChatSlot* s : c.slots) {
+            if (!s) continue;
+            if (!c.allowhandicap) {
+                s->handicap = 0;
+                s->drp_handicap->SetCurrent(0);
+            }
+            Enable(s->drp_handicap, c.allowhandicap != 0);
+            s->Redraw();
+        }
+    if (changed & MM_OPT_TEAMS) SetColumnMode(c.allowalliances != 0, own);
+    if ((changed & MM_OPT_THREERIGS) && own < NET_NODES && c.slots[own]) {
+        Enable(c.slots[own]->drp_side, c.startingunits != 0);
+        Redraw(c.slots[own]->drp_side);
+    }
+    Net_Lock();
+    if ((changed & MM_OPT_THREERIGS) && !c.startingunits) {
+        // Every side back to the default at once; the creator's own staged
+        // side too, or its next state would bring its old one back.
+        for (NetNodeSettings& n : g_NetSettings.node) n.side = NET_NO_SIDE;
+        g_NetStaged.side = NET_NO_SIDE;
+    }
+    if (changed & MM_OPT_HANDICAP && !c.allowhandicap) {
+        for (NetNodeSettings& n : g_NetSettings.node) n.handicap = 0;
+        g_NetStaged.handicap = 0;
+    }
+    g_NetSettings.options = o;
+    snprintf(g_NetSettings.scenario, sizeof g_NetSettings.scenario, "%.12s", g_ScenarioName);
+    Net_Unlock();
+    if (c.minimap) {
+        c.minimap->set_locations(c.locations_visible);
+        Redraw(c.minimap);
+    }
+    Net_SendPlayerState();
+    return 0;
+}
+
+int MM_chat_show_minimap(QIWidget*, int code, QIARG)
+{
+    if (code != QIN_CLICKED || !MM_chat.minimap) return 0;
+    MM_chat.minimap->enable_minimap();
+    Redraw(MM_chat.minimap);
+    MM_chat_options_changed(nullptr, QIN_CHANGED, 0);
     return 0;
 }

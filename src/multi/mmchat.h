@@ -23,6 +23,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "net/net.h"
 #include "widgets/qibutton.h"
@@ -239,6 +241,25 @@ int MM_chat_launch(QIWidget* widget, int code, QIARG arg);
 int MM_chat_send_launch(QIWidget* widget, int code, QIARG arg);
 int MM_chat_colour_pick(QIWidget* widget, int code, QIARG arg);
 int MM_chat_set_locations(QIWidget* widget, int code, QIARG arg);
+// The creator's option lists and edits (a guest's do nothing): Enter in an
+// edit sends the game name and credits; a choice made (22, or 12 with the
+// pointer let go) packs the options word, updates the rows it touches and
+// sends it with the scenario name.
+int MM_chat_options_changed(QIWidget* widget, int code, QIARG arg);
+// Shows the map's picture and spreads that to the guests.
+int MM_chat_show_minimap(QIWidget* widget, int code, QIARG arg);
+// The map's summary, thumbnail (hidden, centred), "name w x h" and credits
+// on the page.
+void MM_chat_show_map(void);
+// The maps of a category directory: its folders holding "QUORVEX.scn" whose
+// names fit the settings block, re-cased ("Duel"), sorted; 0 when the
+// directory can't be searched.
+int MM_chat_list_maps(const char* dir, std::vector<std::string>* names);
+// The map chooser: a map picked with OK becomes the game's, with its
+// credits and rules; Cancel changes nothing.
+int MM_chat_select_map(QIWidget* widget, int code, QIARG arg);
+// The chooser list's selection: the map's size, players and type shown.
+int MM_chat_map_row_text(QIWidget* widget, int code, QIARG arg);
 
 // A line into the message list in a colour (1 refusal, 2 group, 4 private,
 // 6 heading); tests read the list.

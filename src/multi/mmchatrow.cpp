@@ -35,6 +35,8 @@ MMScrollChatMiniMap::MMScrollChatMiniMap(const char* name, QIWidget* parent, con
     : QIStatic(name, nullptr, r, "", nullptr, QIJ_LEFT)
 {
     flags &= ~QIWF_HASTIP;
+    // A static takes no input, but a location is picked by a click here.
+    flags |= QIWF_HITTEST;
     if (parent) QIWidget::AddChild(parent, this);
 }
 
@@ -198,10 +200,14 @@ MMChatSlot::MMChatSlot(int n) : index(n)
     QIContainer* in = new QIContainer("MultiMenuChatRow", nullptr);
     in->Assign(r);
     in->flags &= ~QIWF_SHOWN;
-    QIWidget::AddChild(outer, in);
     row = outer;
     inner = in;
     drp_type = RowList(n, MM_CHAT_PLAYERS_NAME, MM_CHAT_PLAYERS_MESSAGE - MM_CHAT_PLAYERS_NAME - 2, 0);
+    // The type list stays on the row itself, above the inner layer (which
+    // covers the whole row): on a free row it is how the creator puts a
+    // computer player there, so it can't hide with the rest.
+    QIWidget::AddChild(outer, in);
+    QIWidget::AddChild(outer, drp_type);
     drp_side = RowList(n, MM_CHAT_PLAYERS_SIDE, MM_CHAT_PLAYERS_ALLIANCE - MM_CHAT_PLAYERS_SIDE - 2, 0);
     drp_team = RowList(n, MM_CHAT_PLAYERS_ALLIANCE, MM_CHAT_PLAYERS_HANDICAP - MM_CHAT_PLAYERS_ALLIANCE - 2, 0);
     drp_handicap = RowList(n, MM_CHAT_PLAYERS_HANDICAP, 80, 0);
@@ -217,7 +223,6 @@ MMChatSlot::MMChatSlot(int n) : index(n)
     QIWidget::AddChild(bar_alliance, btn_enemy);
     QIWidget::AddChild(bar_alliance, btn_neutral);
     QIWidget::AddChild(bar_alliance, btn_ally);
-    QIWidget::AddChild(in, drp_type);
     QIWidget::AddChild(in, drp_side);
     QIWidget::AddChild(in, drp_team);
     QIWidget::AddChild(in, bar_alliance);

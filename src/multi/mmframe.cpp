@@ -10,6 +10,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "multi/mmchat.h"
+#include "multi/mmserial.h"
 #include "multi/mmipx.h"
 #include "multi/mminet.h"
 #include "multi/mmmain.h"
@@ -93,6 +94,7 @@ QIDesktop* Mm_Build(void)
     MM_main_init(backdrop);
     MM_inet_init(backdrop);
     MM_ipx_init(backdrop);
+    MM_serial_init(backdrop);
     MM_chat_init(backdrop);
     Game_SetScenarioCategory(SC_MULTI);
     if (cursorinfo.nrcursors > MM_CURSOR) Cursor_Set(MM_CURSOR); // none loaded: headless tests
@@ -114,6 +116,7 @@ void Mm_Close(void)
     MM_chat_forget();
     MM_inet_forget();
     MM_ipx_forget();
+    MM_serial_forget();
     MM_main_forget();
     g_QIDefaultFlags = 0;
     AddressBook_FreeAll(&g_AddressBookInternet);
@@ -136,6 +139,9 @@ void Mm_Main(void)
     } else {
         d->LoadProperties();
         d->Run();
+        // Quit from outside (the window closed, Ctrl+C) while others wait on
+        // the staging page: they are told as when Main Menu is pressed.
+        if (g_QuitRequested && s_poll == MM_chat_poll) MM_chat_finish();
     }
     Mm_Close();
     Mouse_ShowCursor(); // closing the desktop hid it; the next state shows its own
@@ -221,6 +227,13 @@ static int RunPopup(MM_MENU* menu, QIPopup* pop)
     const int result = d->EventLoop(pop, 1);
     d->ClosePopup(pop);
     return result;
+}
+
+int Mm_RunPopup(QIPopup* pop)
+{
+    if (MM_menu.desktop) return RunPopup(&MM_menu, pop);
+    delete pop;
+    return 0;
 }
 
 void Mm_PopError(MM_MENU* menu, const char* key, const char* format, ...)

@@ -22,6 +22,7 @@ class QIButton;
 class QIDesktop;
 class QIEdit;
 class QIList;
+class QIPopup;
 class QISlider;
 
 enum {
@@ -99,6 +100,8 @@ int Mm_RowFill(uint32_t state);
 // (mask 2). Runs until "Ok" is pressed; the page poll does not run meanwhile.
 void Mm_PopError(MM_MENU* menu, const char* key, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+// Runs a pop-up built on the backdrop modally and deletes it; its loop's result.
+int Mm_RunPopup(QIPopup* pop);
 // The question box; MM_POP_YES or MM_POP_NO (the loop's result).
 int Mm_PopYesNo(MM_MENU* menu, const char* key, const char* format, ...)
     __attribute__((format(printf, 3, 4)));

@@ -8,6 +8,7 @@
 #include "multi/mmframe.h"
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
+#include "multi/mmserial.h"
 #include "net/net.h"
 #include "widgets/qibutton.h"
 #include "widgets/qiedit.h"
@@ -51,6 +52,12 @@ int MM_main_internet(QIWidget*, int code, QIARG)
     return 0;
 }
 
+int MM_main_serial(QIWidget*, int code, QIARG)
+{
+    if (code == QIN_CLICKED) Connect(MM_serial_start, MM_serial_page, "Serial Not Available");
+    return 0;
+}
+
 int MM_main_exit(QIWidget*, int code, QIARG)
 {
     if (code != QIN_CLICKED) return 0;
@@ -79,12 +86,12 @@ void MM_main_init(QIWidget* backdrop)
         const char* label;
         QIHANDLER handler;
     };
-    // The online service, modem and serial buttons act once their pages exist.
+    // The online service and modem buttons act once their pages exist.
     static const CONNECTION kButtons[] = {
         {"MainZephnet", "INTERNET", nullptr},
         {"MainIPX", "Local Area Network [IPX]", MM_main_ipx},
         {"MainModem", "Dial-Up MODEM", nullptr},
-        {"MainSerial", "SERIAL/NULL MODEM", nullptr},
+        {"MainSerial", "SERIAL/NULL MODEM", MM_main_serial},
         {"MainInternet", "MANUAL IP", MM_main_internet},
     };
     int y = 134;

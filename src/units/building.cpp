@@ -410,6 +410,21 @@ static BUILDING* MakeBuilding(BUILDINGTYPE* type, int team, int id, int x, int y
     return b;
 }
 
+void Build_ChangeTeam(BUILDING* b, int team)
+{
+    if (b == nullptr || b->id == -1 || team < 0 || team >= TEAM_MAXTEAMS || team == b->team) return;
+    const BUILDINGTYPE* type = b->buildingtype;
+    const bool counted = b->complete && type != nullptr && type->prereq.id != 0;
+    if (counted) PREREQ_Remove(type, type->prereq.id, b->team);
+    Fog_UnsweepBuilding(b);
+    TeamListRemove(b);
+    b->team = team;
+    TeamListAdd(b);
+    if (b->minib) b->minib->team = team;
+    Fog_SweepBuilding(b);
+    if (counted) PREREQ_Add(type, type->prereq.id, team);
+}
+
 BUILDING* Build_New(BUILDINGTYPE* type, int team, int id, int x, int y)
 {
     return MakeBuilding(type, team, id, x, y, 1);

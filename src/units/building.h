@@ -299,6 +299,9 @@ BUILDING* Build_NewConstructionSite(BUILDINGTYPE* type, int team, int x, int y);
 // construct queue and automatic production), ends its health effect and
 // frees the record.
 void Build_Remove(BUILDING* b);
+// Hands the building to team (0..8): its team list, mini-building, sight and
+// prerequisite count go with it; its units stay where they are.
+void Build_ChangeTeam(BUILDING* b, int team);
 // The building with that id, null when none or for a negative id.
 BUILDING* Build_FindById(int id);
 // The building's efficiency percentage (100 from its making until the

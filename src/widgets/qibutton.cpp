@@ -385,3 +385,12 @@ void QIToggleButton::ExportDefines(void)
     LookUpTitle(name, "ButtonOnTitle", &firstTitle);
     LookUpTitle(name, "ButtonOffTitle", &secondTitle);
 }
+
+void QIButton::SetImages(const QIImage& normal, const QIImage& normalFocus, const QIImage& activeImage,
+                         const QIImage& activeFocus)
+{
+    images[QIBI_NORMAL] = normal;
+    images[QIBI_NORMALFOCUS] = normalFocus;
+    images[QIBI_ACTIVE] = activeImage;
+    images[QIBI_ACTIVEFOCUS] = activeFocus;
+}

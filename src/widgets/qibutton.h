@@ -66,6 +66,10 @@ public:
     void Draw(const IRect* clip) override;
     // Binds the four images.
     void Update(void) override;
+    // Replaces the normal, focus, pressed and pressed-with-focus images
+    // (bound at the next Update).
+    void SetImages(const QIImage& normal, const QIImage& normalFocus, const QIImage& activeImage,
+                   const QIImage& activeFocus);
     // The title by id: name + "ButtonTitle".
     void ExportDefines(void) override;
     // The widget, then each image in its own section. 1.

@@ -166,6 +166,7 @@ bool QIEditBase::Accepts(int c) const
         {QIEC_HEX, isdigit(c) || (c >= 'A' && c <= 'F')},
         {QIEC_BACKSLASH, c == '\\'},
         {QIEC_COLON, c == ':'},
+        {QIEC_MINUS, c == '-'},
     };
     for (const auto& k : classes)
         if ((charClasses & k.bit) && k.in) return true;

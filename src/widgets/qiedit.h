@@ -29,6 +29,7 @@ enum QIEDIT_CLASS : uint32_t {
     QIEC_HEX = 0x20, // 0-9 and A-F
     QIEC_BACKSLASH = 0x40,
     QIEC_COLON = 0x80,
+    QIEC_MINUS = 0x100,
     QIEC_UPPER = 0x1000, // accepts nothing itself: lower case typed as upper
     QIEC_LOWER = 0x2000,
 };

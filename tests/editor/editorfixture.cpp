@@ -27,8 +27,18 @@ void EditorTest::SetUp()
     g_MeEditor.flags |= MEF_OPEN | MEF_DRAWMAP;
 }
 
+void EditorTest::ResetTerrainBrush(void)
+{
+    MeBrushTerrain& b = g_MeEditor.terrainBrush;
+    b.altitude = 2, b.size = 2, b.cornerType = 1, b.variation = 0, b.shape = METB_SQUARE;
+    b.spray = 0, b.paintTerrain = 1, b.paintAltitude = 0, b.masks = 1;
+    b.protectedType = -1, b.inverted = 1;
+    b.state = METS_CLICK;
+}
+
 void EditorTest::TearDown()
 {
+    ResetTerrainBrush();
     g_MeEditor.Close();
     QvWorld_Close();
     Tile_Close();

@@ -12,6 +12,10 @@
 struct BITMAP;
 
 class EditorTest : public testing::Test {
+public:
+    // The terrain brush's first settings: the editor object outlives a test.
+    static void ResetTerrainBrush(void);
+
 protected:
     explicit EditorTest(int w = 64, int h = 64) : w_(w), h_(h) {}
     void SetUp() override;

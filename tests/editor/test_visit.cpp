@@ -24,17 +24,28 @@
 #include "map/map.h"
 #include "map/mapview.h"
 #include "map/overlay.h"
+#include "map/region.h"
 #include "platform/input.h"
 #include "platform/palette.h"
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "rules/scenario.h"
+#include "editorfixture.h"
 #include "support/golden.h"
 #include "support/testsupport.h"
 #include "support/passscript.h"
+#include "editor/mepath.h"
+#include "editor/mepickthing.h"
+#include "units/building.h"
+#include "units/iterate.h"
 #include "units/prereq.h"
+#include "units/team.h"
+#include "units/trail.h"
+#include "units/unit.h"
+#include "units/unitsorder.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qiedit.h"
+#include "widgets/qilist.h"
 
 namespace fs = std::filesystem;
 
@@ -211,7 +222,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0xC7D64709u, ZOOM1 = 0x8FB3714Bu, GAME = 0x0C47A516u };
+    enum : uint32_t { ZOOM3 = 0xC7D64709u, ZOOM1 = 0x2712A131u, GAME = 0x0C47A516u };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -283,6 +294,80 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
     EXPECT_NE(log.text().find("MapEditor has shutdown."), std::string::npos);
 }
 
+TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
+{
+    enum : uint32_t { LAYER = 0x66A32E94u };
+    const int L = 448, T = 32;
+    Counted s;
+    auto Click = [&](int x, int y) { s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10); };
+    s.Wait(20, 3);
+    const int open = s.n;
+    s.Wait(20, 2);
+    Click(223, 15);                       // the main menu's "Terrain"
+    Click(L + 6 + 34 + 16, T + 152 + 16); // "BrushCircle"
+    Click(L + 56 + 9, T + 202 + 7);       // "BrushInc"
+    Click(L + 128, T + 256);              // "DrawAltitude"
+    Click(L + 50 + 6 * 10 + 5, T + 232);  // "AltLevel" at 8
+    Click(L + 6 + 3 * 32 + 16, T + 68);   // texture 3
+    const int set = s.n;
+    s.Add(QvMove(200, 200)).Wait(10).Add(QvButton(1));
+    for (int i = 1; i <= 4; i++) s.Add(QvMove(200 + 10 * i, 200)).Wait(20);
+    s.Add(QvButton(0)).Wait(10);
+    s.Add(QvMove(300, 300)).Wait(20);
+    const int painted = s.n;
+    Click(L + 170 + 9, T + 224 + 7); // "AltInc"
+    Click(100, 400);
+    const int raised = s.n;
+    s.Add(QvKeyDown(SC_LALT)).Add(QvMove(220, 200)).Wait(20).Add(QvButton(1)).Add(QvButton(0)).Add(QvKeyUp(SC_LALT));
+    s.Wait(20, 2);
+    const int picked = s.n;
+    s.Chord(SC_LALT, 16);
+    int before = 0;
+    bool layerOk = false;
+    // An element that a size-3 step at screen (x, y) always covers.
+    auto Under = [](int x, int y) {
+        const IPoint c = MeBigMap::ScreenToCorner(IPoint(x, y));
+        return IPoint(c.x / 2, c.y / 2);
+    };
+    s.s.onPass = [&](int pass) {
+        MeEditor& me = g_MeEditor;
+        MeBrushTerrain& b = me.terrainBrush;
+        if (pass == open) {
+            OpenScenario("DEMO");
+            EditorTest::ResetTerrainBrush();
+            Crt_Srand(1);
+            me.desktop->Repaint(nullptr);
+        }
+        if (pass == set) {
+            EXPECT_EQ(me.tool, &b);
+            EXPECT_EQ(b.shape, METB_CIRCLE);
+            EXPECT_EQ(b.size, 3);
+            EXPECT_EQ(b.paintAltitude, 1);
+            EXPECT_EQ(b.altitude, 8);
+            EXPECT_EQ(b.cornerType, 3) << me.texturePicker->current << " " << me.texturePicker->hover;
+            before = (int)MAP_ELEMENT_AT(Under(100, 400).x, Under(100, 400).y)->altitude;
+        }
+        if (pass == painted) {
+            EXPECT_EQ((int)MAP_ELEMENT_AT(Under(220, 200).x, Under(220, 200).y)->altitude, 8);
+            EXPECT_EQ(MAP_ELEMENT_AT(Under(220, 200).x, Under(220, 200).y)->tile & 0xffff, 0x3333u);
+            layerOk = FrameMatches(LAYER, "terrain_layer.pcx");
+        }
+        if (pass == raised) {
+            EXPECT_EQ(b.altitude, METB_RAISE);
+            EXPECT_EQ((int)MAP_ELEMENT_AT(Under(100, 400).x, Under(100, 400).y)->altitude, std::min(before + 1, 11));
+            b.cornerType = 9;
+        }
+        if (pass == picked) {
+            EXPECT_EQ(b.cornerType, 3) << "the Alt-click took the painted corner";
+        }
+    };
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_FALSE(s.s.overran);
+    EXPECT_TRUE(layerOk);
+    EditorTest::ResetTerrainBrush();
+}
+
 namespace {
 
 // Steps run one after another on a script: a click on a named widget once
@@ -298,14 +383,14 @@ public:
     // At (dx, dy) inside the widget; its middle by default.
     Steps& Click(const char* name, int dx = -1, int dy = -1)
     {
-        steps_.push_back({name, dx, dy, nullptr});
+        steps_.push_back({name, dx, dy, nullptr, nullptr});
         return *this;
     }
     // Called at every pass, inside steps too.
     std::function<void(void)> every;
     Steps& Wait(uint32_t ms, int count)
     {
-        steps_.push_back({nullptr, (int)ms, -count, nullptr});
+        steps_.push_back({nullptr, (int)ms, -count, nullptr, nullptr});
         return *this;
     }
     // A key with its character, pressed and let go.
@@ -318,22 +403,44 @@ public:
     }
     Steps& Chord(int modifier, int scancode)
     {
-        steps_.push_back({nullptr, modifier, scancode, nullptr});
+        steps_.push_back({nullptr, modifier, scancode, nullptr, nullptr});
         return *this;
     }
     Steps& Do(std::function<void()> f, int wait = 1)
     {
-        steps_.push_back({nullptr, 0, 0, std::move(f)});
-        for (int i = 1; i < wait; i++) steps_.push_back({nullptr, 0, 0, [] {}});
+        steps_.push_back({nullptr, 0, 0, std::move(f), nullptr});
+        for (int i = 1; i < wait; i++) steps_.push_back({nullptr, 0, 0, [] {}, nullptr});
+        return *this;
+    }
+    // Passes made when the step runs, from the state then (map points of
+    // things placed by earlier steps).
+    Steps& Input(std::function<std::vector<QvPass>(void)> make)
+    {
+        steps_.push_back({nullptr, 0, 0, nullptr, std::move(make)});
         return *this;
     }
     bool done(void) const { return next_ == steps_.size() && !busy_; }
+    // A left-button drag over the map (a click when both ends are one),
+    // with a key held through it (0: none).
+    Steps& Drag(int x, int y, int toX, int toY, int held = 0)
+    {
+        return Do([=, this] {
+            if (held) Add(QvKeyDown(held));
+            Add(QvMove(x, y));
+            Add(QvPass{});
+            Add(QvButton(1));
+            for (int i = 1; i <= 4; i++) Add(QvMove(x + (toX - x) * i / 4, y + (toY - y) * i / 4));
+            Add(QvButton(0));
+            if (held) Add(QvKeyUp(held));
+        });
+    }
 
 private:
     struct Step {
         const char* name;
         int modifier, scancode;
         std::function<void()> call;
+        std::function<std::vector<QvPass>(void)> passes;
     };
     void Add(const QvPass& p)
     {
@@ -349,7 +456,9 @@ private:
         if (busy_ || pass < queued_ - 1 || next_ >= steps_.size()) return;
         const Step st = steps_[next_++];
         busy_ = true;
-        if (st.name) {
+        if (st.passes) {
+            for (const QvPass& p : st.passes()) Add(p);
+        } else if (st.name) {
             QIWidget* w = g_MeEditor.desktop ? g_MeEditor.desktop->FindByName(st.name) : nullptr;
             if (!w || w->IsHidden()) {
                 next_--;
@@ -457,7 +566,7 @@ TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
     steps.every = [&] {
         inGame |= g_GameState == GS_INGAME;
         if (MeMenuFile::WaitPanel() && ++loadFlips == 12)
-            waitingOk = FrameMatches(0xFA6CB56Fu, "edit_waiting.pcx");
+            waitingOk = FrameMatches(0x6348231Bu, "edit_waiting.pcx");
     };
     steps.Click("ScenarioList", 10, 4).Click("Load").Click("Save").Click("Launch").Wait(50, 3000);
     g_GameState = GS_EDITOR;
@@ -469,4 +578,355 @@ TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
     // As the demo plays when the editor never touched it.
     EXPECT_NE(log.text().find("Team 1 won (ie. You lost)"), std::string::npos);
     EXPECT_EQ(g_UpdateCount, 2704u);
+}
+
+namespace {
+
+enum { SCAN_O = 24, SCAN_D = 32, SCAN_S = 31 };
+
+IPoint operator+(const IPoint& a, const IPoint& b) { return IPoint(a.x + b.x, a.y + b.y); }
+IPoint operator-(const IPoint& a, const IPoint& b) { return IPoint(a.x - b.x, a.y - b.y); }
+
+// Whether tiles (x, y) .. (x + w - 1, y + h - 1) hold no unit, building or object.
+bool Free(int x, int y, int w, int h)
+{
+    for (int ty = y; ty < y + h; ty++)
+        for (int tx = x; tx < x + w; tx++) {
+            for (int l = 0; l < ML_LEVELS; l++)
+                if (Units_UnitAtMapLevel(l, tx, ty)) return false;
+            if (Build_AtTile(tx, ty)) return false;
+            for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay)
+                if (o->tilepos.x == tx && o->tilepos.y == ty) return false;
+        }
+    return true;
+}
+
+// The top-left of a free w x h area in the view, away from its edges.
+IPoint FreeArea(int w, int h)
+{
+    const int tx = g_MapView.tilex, ty = g_MapView.tiley;
+    for (int y = ty + 3; y < ty + 15; y++)
+        for (int x = tx + 3; x < tx + 15; x++)
+            if (Free(x, y, w, h)) return IPoint(x, y);
+    return IPoint(-1, -1);
+}
+
+IPoint Centre(const IPoint& tile) { return MeBigMap::TileToScreen(tile) + IPoint(12, 12); }
+
+std::vector<QvPass> ClickAt(const IPoint& p)
+{
+    return {QvMove(p.x, p.y), QvButton(1), QvPass{}, QvButton(0), QvPass{}};
+}
+
+// A left drag from a to b in four moves, with a modifier key held.
+std::vector<QvPass> DragFrom(const IPoint& a, const IPoint& b, int modifierKey = 0)
+{
+    std::vector<QvPass> v;
+    if (modifierKey) v.push_back(QvKeyDown(modifierKey));
+    v.push_back(QvMove(a.x, a.y));
+    v.push_back(QvButton(1));
+    for (int i = 1; i <= 4; i++) {
+        QvPass m = QvMove(a.x + (b.x - a.x) * i / 4, a.y + (b.y - a.y) * i / 4);
+        m.advanceMs = 50;
+        v.push_back(m);
+    }
+    v.push_back(QvButton(0));
+    if (modifierKey) v.push_back(QvKeyUp(modifierKey));
+    v.push_back(QvPass{});
+    return v;
+}
+
+struct Placed {
+    int id, team, x, y;
+};
+
+} // namespace
+
+TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
+{
+    enum : uint32_t { EDITED = 0x3CF79C32u, GAME = 0x0870CCAEu };
+    QvPassScript s(4000);
+    Steps steps(s);
+    MeEditor& me = g_MeEditor;
+    QIList* pickers[3] = {};
+    IPoint units(-1, -1), hut(-1, -1), things(-1, -1), way(-1, -1);
+    UNIT* walker = nullptr;
+    std::vector<Placed> unitsSaved, buildingsSaved, objectsSaved;
+    std::vector<IPoint> waypoints;
+    int walkerId = -1, walkerTeam = -1, inGame = 0;
+    bool editedOk = false, gameOk = false, checked = false;
+    // The add layers' pickers, until they come: the chosen one on the select tool.
+    auto pick = [&](int which) {
+        me.selectTool.picker = pickers[which];
+        pickers[which]->SetCurrent(0);
+        me.selectTool.SetState(METS_CLICK);
+    };
+    steps.every = [&] {
+        if (g_GameState != GS_INGAME || ++inGame > 2) return;
+        if (inGame == 2) gameOk = FrameMatches(GAME, "edit_things_game.pcx");
+        if (inGame != 1) return;
+        checked = true;
+        for (const Placed& p : unitsSaved) {
+            const UNIT* u = Units_IdToUnitPtr(p.id, p.team);
+            ASSERT_NE(u, nullptr) << p.id;
+            EXPECT_EQ(u->tilepos.x, p.x) << p.id;
+            EXPECT_EQ(u->tilepos.y, p.y) << p.id;
+            EXPECT_EQ(Units_UnitAtMapLevel(u->maplevel, p.x, p.y), u) << p.id;
+        }
+        for (const Placed& p : buildingsSaved) {
+            const BUILDING* b = Build_FindById(p.id);
+            ASSERT_NE(b, nullptr) << p.id;
+            EXPECT_EQ(b->team, p.team);
+            EXPECT_EQ(b->tilex, p.x);
+            EXPECT_EQ(b->tiley, p.y);
+        }
+        for (const Placed& p : objectsSaved) {
+            const OVERLAY* o = g_Overlays;
+            while (o && o->id != p.id) o = o->nextoverlay;
+            ASSERT_NE(o, nullptr) << p.id;
+            EXPECT_EQ(o->type, p.team);
+            EXPECT_EQ(o->tilepos.x, p.x);
+            EXPECT_EQ(o->tilepos.y, p.y);
+        }
+        const UNIT* w = Units_IdToUnitPtr(walkerId, walkerTeam);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->sorder.code, SO_TRAIL);
+        EXPECT_EQ(w->sorder.trail.mode, TRAIL_LOOP);
+        std::vector<std::pair<int, int>> trail, want;
+        for (const WAYPOINT* p = w->localtrail->head; p; p = p->next) trail.push_back({p->x, p->y});
+        for (const IPoint& p : waypoints) want.push_back({p.x, p.y});
+        EXPECT_EQ(trail, want);
+    };
+    steps.Click("ScenarioList", 10, 4)
+        .Chord(SC_LCTRL, SCAN_O)
+        .Wait(20, 3)
+        .Click("Stats")
+        .Do([&] {
+            QIList** slots[3] = {&me.unitPicker, &me.buildingPicker, &me.objectPicker};
+            for (int i = 0; i < 3; i++) {
+                pickers[i] = new QIList("Picker", nullptr, IRect(700, 0, 60, 50), IPoint(60, 50), 1, nullptr, nullptr);
+                *slots[i] = pickers[i];
+            }
+            me.FillObjectPickers();
+            ASSERT_GT(pickers[0]->count, 0);
+            ASSERT_GT(pickers[1]->count, 0);
+            ASSERT_GT(pickers[2]->count, 0);
+            units = FreeArea(5, 4); // room for the drag and the copy
+            pick(0);
+        })
+        .Input([&] {
+            auto v = ClickAt(Centre(units));
+            auto w = ClickAt(Centre(units + IPoint(3, 0)));
+            v.insert(v.end(), w.begin(), w.end());
+            return v;
+        })
+        .Do([&] {
+            const BUILDINGTYPE* t = static_cast<MePickBuilding*>(pickers[1]->ItemAt(0))->type;
+            hut = FreeArea(t->width + 2, t->height + 2) + IPoint(1, 1);
+            pick(1);
+        })
+        .Input([&] {
+            const BUILDINGTYPE* t = static_cast<MePickBuilding*>(pickers[1]->ItemAt(0))->type;
+            return ClickAt(MeBigMap::WorldToScreen(IPoint(24 * hut.x + 12 * t->width + 6, 24 * hut.y + 12 * t->height + 6)));
+        })
+        .Do([&] {
+            things = FreeArea(3, 1);
+            pick(2);
+        })
+        .Input([&] {
+            auto v = ClickAt(Centre(things));
+            auto w = ClickAt(Centre(things + IPoint(2, 0)));
+            v.insert(v.end(), w.begin(), w.end());
+            return v;
+        })
+        .Chord(0, SC_SPACE)
+        // A band over both units, a Shift band over the second: the first
+        // alone is dragged two tiles down, copied and the copy deleted.
+        .Input([&] { return DragFrom(MeBigMap::TileToScreen(units) - IPoint(6, 6), Centre(units + IPoint(3, 0)) + IPoint(16, 16)); })
+        .Input([&] { return DragFrom(Centre(units + IPoint(3, 0)) - IPoint(16, 16), Centre(units + IPoint(3, 0)) + IPoint(16, 16), SC_LSHIFT); })
+        .Do([&] {
+            ASSERT_EQ(g_MeBrushLists[MEBL_SELECTION].count, 1);
+            walker = static_cast<UNIT*>(g_MeBrushLists[MEBL_SELECTION].head->Thing());
+        })
+        .Input([&] { return DragFrom(Centre(units), Centre(units + IPoint(0, 2))); })
+        .Chord(SC_LCTRL, SCAN_D)
+        .Chord(0, SCAN_D)
+        // The Paths layer's part: the walker gets four waypoints, looped.
+        .Do([&] {
+            EXPECT_EQ(walker->tilepos.y, units.y + 2);
+            me.tool->HideSelection();
+            me.tool = &me.pathTool;
+            me.tool->ShowSelection();
+            way = IPoint(walker->tilepos.x, walker->tilepos.y);
+        })
+        .Input([&] { return DragFrom(MeBigMap::TileToScreen(way) - IPoint(6, 6), Centre(way) + IPoint(16, 16)); })
+        .Do([&] {
+            EXPECT_EQ(g_MeBrushLists[MEBL_SELECTION].count, 1);
+            MePaths::BeginAdd();
+        })
+        .Input([&] {
+            std::vector<QvPass> v;
+            for (const IPoint& d : {IPoint(1, 1), IPoint(4, 1), IPoint(4, 4), IPoint(1, 4)}) {
+                const IPoint p = MeBigMap::WorldToScreen(IPoint(24 * (way.x + d.x), 24 * (way.y + d.y))) + IPoint(2, -3);
+                waypoints.push_back(way + d);
+                for (const QvPass& q : ClickAt(p)) v.push_back(q);
+            }
+            return v;
+        })
+        .Do([&] {
+            me.pathTool.Cancel(0);
+            MePaths::AssignToSelection(2);
+            me.showIds = me.showPlayers = 1;
+            me.desktop->Repaint(nullptr);
+        })
+        .Wait(20, 2)
+        .Do([&] {
+            editedOk = FrameMatches(EDITED, "edit_things.pcx");
+            walkerId = walker->id, walkerTeam = walker->team;
+            ITERATOR it;
+            Iterate_UnitInitAll(&it);
+            while (UNIT* u = Iterate_UnitNext(&it)) unitsSaved.push_back({u->id, u->team, u->tilepos.x, u->tilepos.y});
+            for (BUILDING* b = g_Buildings; b; b = b->next) buildingsSaved.push_back({b->id, b->team, b->tilex, b->tiley});
+            for (OVERLAY* o = g_Overlays; o; o = o->nextoverlay)
+                if (o->type != -1) objectsSaved.push_back({o->id, o->type, o->tilepos.x, o->tilepos.y});
+            me.selectTool.picker = nullptr;
+            me.unitPicker = me.buildingPicker = me.objectPicker = nullptr;
+            for (QIList*& l : pickers) delete l, l = nullptr;
+        })
+        .Chord(SC_LCTRL, SCAN_S)
+        .Wait(20, 3)
+        .Chord(SC_LCTRL, SC_Q)
+        .Wait(50, 8);
+    me.team = me.side = 0; // the pickers hold side 0
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(editedOk);
+    EXPECT_TRUE(gameOk);
+    for (QIList* l : pickers) delete l;
+}
+
+TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
+{
+    enum : uint32_t { PAINTED = 0x98609A86u, BANDED = 0xA469BF62u, PLAYED = 0xC93D69E5u };
+    QvPassScript s(3000);
+    Steps steps(s);
+    MeEditor& me = g_MeEditor;
+    MeBrushTerrain& b = me.terrainBrush;
+    bool paintedOk = false, regionOk = false, gameOk = false;
+    uint32_t editorCrc = 0, gameCrc = 0;
+    int before = 0, inGame = 0, picked = -1;
+    REGION made = {};
+    TEAM_STARTPOS start = {-1, -1};
+    // An element that a size-3 step at screen (x, y) always covers.
+    auto Under = [](int x, int y) {
+        const IPoint c = MeBigMap::ScreenToCorner(IPoint(x, y));
+        return MAP_ELEMENT_AT(c.x / 2, c.y / 2);
+    };
+    steps.every = [&] {
+        if (g_GameState != GS_INGAME) return;
+        if (++inGame == 1) gameCrc = TerrainCrc();
+        if (inGame == 2) gameOk = FrameMatches(PLAYED, "paint_game.pcx");
+        if (inGame == 2) {
+            EXPECT_STRCASEEQ(g_TerrainName, "SnowField");
+            EXPECT_EQ(teamdata[0].startpos.x, start.x);
+            EXPECT_EQ(teamdata[0].startpos.y, start.y);
+            REGION* r = Region_FindById(made.id);
+            ASSERT_NE(r, nullptr);
+            EXPECT_EQ(r->x1, made.x1);
+            EXPECT_EQ(r->y1, made.y1);
+            EXPECT_EQ(r->x2, made.x2);
+            EXPECT_EQ(r->y2, made.y2);
+        }
+    };
+    steps.Do([] { EditorTest::ResetTerrainBrush(); })
+        .Click("Create")
+        .Do([] {
+            g_MeEditor.scenarioName->Set("PAINT");
+            SetEdit("ScenarioCreateWidthEdit", "64");
+            SetEdit("ScenarioCreateHeightEdit", "48");
+        })
+        .Click("ScenarioCreateOk")
+        .Do([] {}, 3)
+        .Click("Random")
+        .Do([] {
+            SetEdit("PlasmaSeedEdit", "7");
+            SetEdit("PlasmaGrainEdit", "5");
+            SetEdit("PlasmaWaterEdit", "4");
+        })
+        .Click("PlasmaOk")
+        .Do([&] {
+            EXPECT_EQ(me.plasmaSeed, 7);
+            EXPECT_EQ(me.plasmaWater, 4);
+            Crt_Srand(1);
+        })
+        .Click("AutoRidge")
+        .Click("Terrain")
+        .Click("BrushCircle")
+        .Click("BrushInc")
+        .Click("DrawAltitude")
+        .Click("AltLevel", 6 * 10 + 5)
+        .Click("TextureScroller", 3 * 32 + 16, 16)
+        .Do([&] {
+            EXPECT_EQ(me.tool, &b);
+            EXPECT_EQ(b.shape, METB_CIRCLE);
+            EXPECT_EQ(b.size, 3);
+            EXPECT_EQ(b.paintAltitude, 1);
+            EXPECT_EQ(b.altitude, 8);
+            EXPECT_EQ(b.cornerType, 3);
+        })
+        .Drag(200, 200, 260, 220)
+        .Do([&] {
+            EXPECT_EQ(Under(230, 210)->altitude, 8u);
+            EXPECT_EQ(Under(230, 210)->tile & 0xffff, 0x3333u);
+            before = (int)Under(100, 400)->altitude;
+        })
+        .Click("AltInc")
+        .Drag(100, 400, 110, 400)
+        .Do([&] { EXPECT_EQ((int)Under(100, 400)->altitude, std::min(before + 1, 11)); })
+        .Do([&] { b.cornerType = 9; })
+        .Drag(230, 210, 230, 210, SC_LALT)
+        .Do([&] {
+            picked = b.cornerType;
+            paintedOk = FrameMatches(PAINTED, "paint_painted.pcx");
+        })
+        .Chord(0, 20) // T
+        .Chord(0, 20) // T
+        .Click("Stats")
+        .Do([&] {
+            // As the player layer's start-position button will.
+            me.team = 0;
+            me.startPosTool.Arm();
+        })
+        .Drag(120, 120, 120, 120)
+        .Do([&] {
+            start = teamdata[0].startpos;
+            EXPECT_EQ(start.x, MeBigMap::ScreenToWorld(IPoint(120, 120)).x);
+            // As the end-condition layer's new-region button will.
+            me.regionTool.Arm();
+        })
+        .Drag(150, 150, 250, 230)
+        .Do([&] { EXPECT_EQ(me.tool, &me.selectTool); })
+        .Drag(150, 190, 150, 190) // a click on the region's outline selects it
+        .Drag(251, 231, 301, 261)
+        .Do([&] {
+            for (REGION* r = Region_FindByIndex(1); r; r = Region_FindByIndex(0)) made = *r;
+            regionOk = FrameMatches(BANDED, "paint_region.pcx");
+            editorCrc = TerrainCrc();
+        })
+        .Chord(SC_LCTRL, 31)
+        .Chord(SC_LCTRL, SC_Q)
+        .Wait(20, 6);
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_TRUE(steps.done());
+    EXPECT_EQ(picked, 3) << "the Alt-click took the painted corner";
+    EXPECT_TRUE(paintedOk);
+    EXPECT_TRUE(regionOk);
+    EXPECT_TRUE(gameOk);
+    EXPECT_NE(editorCrc, 0u);
+    EXPECT_EQ(gameCrc, editorCrc);
+    EXPECT_EQ(made.x2 - made.x1, 151);
+    EditorTest::ResetTerrainBrush();
 }

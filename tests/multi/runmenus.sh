@@ -16,6 +16,15 @@ trap '[ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
 # The staging case plays its game on the eight-player map.
 scenario=DUEL
 [ "$case" = staging ] && scenario=MELEE
+# RELAY (a pty relay, given RELAYARGS) joins the nodes' serial lines: node
+# I's SetSerialPorts names the I-th end.
+relaypid=""
+if [ -n "${RELAY:-}" ]; then
+    $RELAY --ports "$work/ports" ${RELAYARGS:-} > "$work/relay.txt" &
+    relaypid=$!
+    t=0
+    while [ ! -s "$work/ports" ] && [ "$t" -lt 50 ]; do sleep 0.1; t=$((t + 1)); done
+fi
 pids="" i=0
 for name in "$@"; do
     d="$work/node$i"
@@ -23,6 +32,10 @@ for name in "$@"; do
     sed -e 's/^\( *SetEntryPoint *\).*/\1MULTI/' -e 's/^\( *SetStartCategory *\).*/\1MULTI/' \
         -e 's/^\( *SetStartScenario *\).*/\1"'"$scenario"'"/' -e "s/^\\( *SetPlayerName *\\).*/\\1\"$name\"/" \
         -e 's/^\( *EnableDiagnostics.*\)/\1\n    EnableSetup      1/' "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
+    if [ -n "$relaypid" ]; then
+        line=$(sed -n "$((i + 1))p" "$work/ports")
+        sed -i "s|^\( *SetSerialPorts *\).*|\1\"$line\"|" "$d/quorvex.cfg"
+    fi
     if [ "$i" = 2 ] && [ "$case" = udp ]; then
         printf 'INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\n' > "$d/Address.txt"
     else
@@ -44,6 +57,7 @@ for p in $pids; do
     fi
     i=$((i + 1))
 done
+[ -n "$relaypid" ] && kill -TERM "$relaypid" && wait "$relaypid"
 i=0
 for name in "$@"; do
     echo "---- node $i ($name)"
@@ -56,10 +70,22 @@ if [ "$case" = udp ]; then
     grep -q 'SetPlayerName *"Bravo"' "$work/node1/quorvex.cfg" || { echo "node 1: name not stored"; failed=1; }
     grep -q "^127.$base.0.1\$" "$work/node2/Address.txt" || { echo "node 2: entry not written"; failed=1; }
 fi
+# The serial page kept each node's line and speed, written once.
+if [ "$case" = serial ]; then
+    for i in 0 1; do
+        line=$(sed -n "$((i + 1))p" "$work/ports")
+        [ "$(grep -c "SetPort *\"$line\"" "$work/node$i/quorvex.cfg")" = 1 ] &&
+            [ "$(grep -c "SetBaud" "$work/node$i/quorvex.cfg")" = 1 ] ||
+            { echo "node $i: SetPort or SetBaud not written once"; failed=1; }
+    done
+fi
 # A launched game: every node played the same updates alike.
-if [ "$case" = staging ]; then
+if [ "$case" = staging ] || [ "$case" = options ] || [ "$case" = serial ]; then
     for i in $(seq 0 $(($# - 1))); do
-        grep -o "Staging row.*\|Updating the game\|Launched team.*" "$work/node$i/quorvex.log" | sed "s/^/[node $i] /"
+        # A node kicked before the launch plays no game.
+        grep -q ChatKickedOut "$scripts/$case-$i.txt" && continue
+        grep -o "Staging row.*\|Updating the game\|Launched team.*\|Team [0-9] start units.*" "$work/node$i/quorvex.log" |
+            sed "s/^/[node $i] /"
         grep -o "Launched team.*" "$work/node$i/quorvex.log" > "$work/t$i"
         cmp -s "$work/t0" "$work/t$i" || { echo "node $i: other teams at launch"; failed=1; }
         cat "$work/node$i/summary.txt" 2>/dev/null

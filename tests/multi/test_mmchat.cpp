@@ -2,9 +2,11 @@
 // in-memory network, lines queued as the network would, polls run by hand,
 // and the launched settings turned into teams.
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 
+#include "core/fspath.h"
 #include "core/gamestate.h"
 #include "core/rand.h"
 #include "core/textlines.h"
@@ -19,6 +21,8 @@
 #include "widgets/qidesktop.h"
 #include "widgets/qiedit.h"
 #include "widgets/qilist.h"
+#include "widgets/qimenu.h"
+#include "widgets/qistatic.h"
 
 namespace {
 
@@ -312,6 +316,225 @@ struct NODE {
     int team, group, colour, handicap, side;
     uint8_t rel[NET_NODES];
 };
+
+class MmOptions : public MmChat {
+protected:
+    static uint32_t Options(void)
+    {
+        Net_Lock();
+        const uint32_t o = g_NetSettings.options;
+        Net_Unlock();
+        return o;
+    }
+};
+
+// Each of the creator's choices as its bits and its effect on the rows.
+TEST_F(MmOptions, TheCreatorsChoicesReachTheWordAndTheRows)
+{
+    Host();
+    Join(1, "Bravo", NET_SLOT_HUMAN);
+    MM_chat_poll();
+    MMChatSlot* own = MM_chat.slots[0];
+    MMChatSlot* other = MM_chat.slots[1];
+    MM_CHAT& c = MM_chat;
+    struct ROW {
+        const char* name;
+        std::function<void()> choose;
+        uint32_t set, clear;
+        std::function<void()> check;
+    } rows[] = {
+        {"fog style 2", [&] { c.fogstyle = 2; }, MM_OPT_FOG, MM_OPT_SHROUD, [] {}},
+        {"fog style 3", [&] { c.fogstyle = 3; }, 0, MM_OPT_FOG | MM_OPT_SHROUD, [] {}},
+        {"teams", [&] { c.allowalliances = 0; }, MM_OPT_TEAMS, 0,
+         [&] {
+             EXPECT_FALSE(QIWidget::IsHidden(own->drp_team));
+             EXPECT_FALSE(own->drp_team->flags & QIWF_DISABLED) << "the own team list is the one enabled";
+             EXPECT_TRUE(other->drp_team->flags & QIWF_DISABLED);
+             EXPECT_TRUE(QIWidget::IsHidden(other->bar_alliance));
+             EXPECT_STREQ(c.title_alliance->text.c_str(), "Teams");
+         }},
+        {"three rigs", [&] { c.startingunits = 1; }, MM_OPT_THREERIGS, 0,
+         [&] { EXPECT_FALSE(own->drp_side->flags & QIWF_DISABLED); }},
+        {"default units sends -1",
+         [&] {
+             g_NetSettings.node[1].side = 2;
+             g_NetStaged.side = 1;
+             c.startingunits = 0;
+         },
+         0, MM_OPT_THREERIGS,
+         [&] {
+             for (const NetNodeSettings& n : g_NetSettings.node) EXPECT_EQ(n.side, NET_NO_SIDE);
+             EXPECT_TRUE(own->drp_side->flags & QIWF_DISABLED);
+         }},
+        {"handicaps on", [&] { c.allowhandicap = 1; }, MM_OPT_HANDICAP, 0,
+         [&] { EXPECT_FALSE(other->drp_handicap->flags & QIWF_DISABLED); }},
+        {"handicaps off",
+         [&] {
+             other->handicap = 5;
+             other->drp_handicap->SetCurrent(5);
+             c.allowhandicap = 0;
+         },
+         0, MM_OPT_HANDICAP,
+         [&] {
+             EXPECT_EQ(other->handicap, 0);
+             EXPECT_EQ(other->drp_handicap->current, 0) << "Default 1.00";
+             EXPECT_TRUE(other->drp_handicap->flags & QIWF_DISABLED);
+         }},
+        {"no third side", [&] { c.allowvelkin = 0; }, 0, MM_OPT_VELKIN, [&] { EXPECT_EQ(other->drp_side->count, 3); }},
+        {"fixed placement showing allies",
+         [&] {
+             MM_chat_set_locations(nullptr, QIN_CLICKED, 0);
+             c.locations_visible = 2;
+         },
+         MM_OPT_FIXED | 2u << MM_OPT_VISIBLE_SHIFT, 1u << MM_OPT_VISIBLE_SHIFT,
+         [&] { EXPECT_EQ(c.minimap->locations_type, 2); }},
+        {"minimap shown", [&] { MM_chat_show_minimap(nullptr, QIN_CLICKED, 0); }, MM_OPT_MINIMAP, 0, [] {}},
+    };
+    for (const ROW& r : rows) {
+        Net_Lock();
+        r.choose();
+        Net_Unlock();
+        MM_chat_options_changed(nullptr, QIN_DROPCLOSE, 0);
+        const uint32_t o = Options();
+        EXPECT_EQ(o & r.set, r.set) << r.name;
+        EXPECT_EQ(o & r.clear, 0u) << r.name;
+        r.check();
+        EXPECT_STREQ(g_NetSettings.scenario, "DUEL") << r.name;
+    }
+    // A list still held open, or a guest's handler: nothing changes.
+    const uint32_t before = Options();
+    c.fogstyle = 0;
+    QIPointer held{};
+    held.buttons = 1;
+    MM_chat_options_changed(nullptr, QIN_CHANGED, reinterpret_cast<QIARG>(&held));
+    EXPECT_EQ(Options(), before) << "held";
+    Net_Lock();
+    g_NetCreator = 0;
+    Net_Unlock();
+    MM_chat_options_changed(nullptr, QIN_DROPCLOSE, 0);
+    EXPECT_EQ(Options(), before) << "guest";
+    // Enter in an edit: the game name and the credits go out.
+    Net_Lock();
+    g_NetCreator = 1;
+    Net_Unlock();
+    Mm_SetEditText(c.ed_game_name, "Renamed");
+    Mm_SetEditText(c.ed_credits, "1234");
+    MM_chat_options_changed(nullptr, QIN_ENTER, 0);
+    EXPECT_STREQ(g_NetSession.name, "Renamed");
+    EXPECT_EQ(g_NetSettings.credits, 1234u);
+}
+
+TEST_F(MmOptions, AGuestMirrorsEachBit)
+{
+    Host();
+    Net_Lock();
+    g_NetCreator = 0;
+    Net_Unlock();
+    MM_CHAT& c = MM_chat;
+    const uint32_t base = MM_OPT_GIVEMONEY | MM_OPT_VIEWRESOURCES | MM_OPT_VELKIN | MM_OPT_FOG | MM_OPT_SHROUD;
+    struct ROW {
+        const char* name;
+        uint32_t options;
+        int32_t* field;
+        int32_t value;
+    } rows[] = {
+        {"no giving", base & ~MM_OPT_GIVEMONEY, &c.givemoney, 0},
+        {"resources hidden", base & ~MM_OPT_VIEWRESOURCES, &c.viewresources, 0},
+        {"no third side", base & ~MM_OPT_VELKIN, &c.allowvelkin, 0},
+        {"handicaps", base | MM_OPT_HANDICAP, &c.allowhandicap, 1},
+        {"teams", base | MM_OPT_TEAMS, &c.allowalliances, 0},
+        {"fog without shroud", base & ~MM_OPT_SHROUD, &c.fogstyle, 2},
+        {"three rigs", base | MM_OPT_THREERIGS, &c.startingunits, 1},
+        {"fixed placement", base | MM_OPT_FIXED | 3u << MM_OPT_VISIBLE_SHIFT, &c.locations_placement, 1},
+        {"shown locations", base | MM_OPT_FIXED | 3u << MM_OPT_VISIBLE_SHIFT, &c.locations_visible, 3},
+        {"campaign type", base | 1u << MM_OPT_TYPE_SHIFT, &c.game_type, 1},
+    };
+    for (const ROW& r : rows) {
+        Net_Lock();
+        g_NetSettings.options = r.options;
+        Net_Unlock();
+        MM_chat_poll();
+        EXPECT_EQ(*r.field, r.value) << r.name;
+    }
+}
+
+class MmMaps : public MmChat {
+protected:
+    // Clicks a row of the chooser, notes its details, then OK or Cancel.
+    std::string Choose(int row, bool ok)
+    {
+        std::string details;
+        QvPassScript s(400);
+        s.stopWhenDone = false;
+        s.onPass = [&](int pass) {
+            QIWidget* list = Find("ChatSelectMapList");
+            QIWidget* button = Find(ok ? "ChatSelectMapOk" : "ChatSelectMapCancel");
+            if (pass == 0 && list && button) {
+                s.Add(QvMove(list->x + 10, list->y + 13 * row + 6)).Wait(10);
+                s.Add(QvButton(1)).Add(QvButton(0)).Wait(10, 3);
+                Click(s, button->x + 10, button->y + 10);
+            }
+            if (pass != 5) return;
+            for (const char* n : {"ChatSelectMapDispMapSize", "ChatSelectMapDispNumPlayers", "ChatSelectMapDispMapType"})
+                if (auto* t = dynamic_cast<QIStatic*>(Find(n))) details += std::string(t->text.c_str()) + "|";
+        };
+        MM_chat_select_map(nullptr, QIN_CLICKED, 0);
+        EXPECT_FALSE(s.overran);
+        return details;
+    }
+};
+
+TEST_F(MmMaps, TheListingTakesFoldersWithAScenarioWhoseNamesFit)
+{
+    QvTempDir tree;
+    for (const char* f : {"duel/QUORVEX.scn", "MiXed/quorvex.SCN", "NoScn/other.txt", "ThirteenChars/QUORVEX.scn",
+                          "TwelveCharsX/QUORVEX.scn", "caf\xE9/QUORVEX.scn", "Plain"})
+        tree.write(f, "");
+    std::vector<std::string> names;
+    ASSERT_EQ(MM_chat_list_maps(tree.path().c_str(), &names), 1);
+    std::string all;
+    for (const std::string& n : names) all += n + "|";
+    EXPECT_EQ(all, "Caf\xE9|Duel|Mixed|Twelvecharsx|");
+    EXPECT_EQ(MM_chat_list_maps((tree.path() + "/none").c_str(), &names), 0);
+    // A folder without its summary shows no details; one with it, its own.
+    Host();
+    tree.write("MULTI/Nosummary/QUORVEX.scn", "");
+    tree.write("MULTI/Duel/QUORVEX.scn", "");
+    std::string summary;
+    ASSERT_TRUE(Fs_ReadAll(QV_TEST_RUNDIR "/scenario/MULTI/DUEL/QUORVEX.mm", &summary));
+    tree.write("MULTI/Duel/QUORVEX.mm", summary);
+    Str_CopySafe(g_ScenarioBaseDir, tree.path().c_str(), sizeof g_ScenarioBaseDir);
+    EXPECT_EQ(Choose(1, false), "|||");
+    EXPECT_EQ(Choose(0, false), std::to_string(g_MultiScenario.size_x) + " x " +
+                                    std::to_string(g_MultiScenario.size_y) + "|2|normal|");
+    EXPECT_STREQ(g_ScenarioName, "DUEL") << "Cancel changes nothing";
+}
+
+TEST_F(MmMaps, OkLoadsTheMapItsCreditsAndRulesAndSendsThem)
+{
+    Host();
+    EXPECT_EQ(Choose(2, false).substr(0, 3), "64 ") << "Quad's details";
+    EXPECT_STREQ(g_ScenarioName, "DUEL");
+    EXPECT_EQ(g_ScenarioCategory, SC_MULTI);
+    Choose(2, true);
+    EXPECT_STREQ(g_ScenarioName, "Quad");
+    EXPECT_STREQ(g_NetSettings.scenario, "Quad");
+    EXPECT_EQ(g_NetSettings.credits, (uint32_t)g_MultiScenario.base_credits);
+    EXPECT_EQ(std::string(MM_chat.ed_credits->buffer), std::to_string(g_MultiScenario.base_credits));
+    EXPECT_EQ(std::string(MM_chat.maptext->text.c_str()).rfind("Quad ", 0), 0u);
+    EXPECT_NE(Lines(MM_chat.rulelist).find("RULES"), std::string::npos);
+    // Campaign: its folder, and bits 14-15 tell the guests where to look.
+    MM_chat.game_type = 1;
+    Choose(0, true);
+    EXPECT_STREQ(g_ScenarioName, "Outpost");
+    EXPECT_EQ(g_ScenarioCategory, SC_CAMPAIGN);
+    EXPECT_EQ(g_NetSettings.options >> MM_OPT_CATEGORY_SHIFT & 3, 1u);
+    EXPECT_NE(Lines(MM_chat.rulelist).find("outposts"), std::string::npos);
+    // Cancel under the other game type leaves the map's folder as it was.
+    MM_chat.game_type = 0;
+    Choose(0, false);
+    EXPECT_EQ(g_ScenarioCategory, SC_CAMPAIGN);
+}
 
 class MmLaunch : public ::testing::Test {
 protected:

@@ -15,6 +15,7 @@
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
 #include "multi/mmmain.h"
+#include "multi/mmserial.h"
 #include "net/net.h"
 #include "platform/graph.h"
 #include "platform/palette.h"
@@ -22,6 +23,7 @@
 #include "platform/video.h"
 #include "support/golden.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qidroplist.h"
 #include "widgets/qilist.h"
 
 namespace {
@@ -131,7 +133,65 @@ TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
     Net_Unlock();
     MM_chat_add_line(1, "hello all");
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0x95997511u, (kOut + "mm_staging.pcx").c_str()));
+    EXPECT_TRUE(Frame(0xD56E5F42u, (kOut + "mm_staging.pcx").c_str()));
+    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
+}
+
+TEST_F(MmFrames, SerialPage)
+{
+    Build();
+    MM_serial_start();
+    // The machine's own serial devices left out: the rows are the test's.
+    QIList* ports = MM_serial_ports();
+    ports->Clear();
+    for (const char* p : {"/dev/ttyUSB0", "/tmp/qvline-a"}) ports->Add(new MMScrollSerial(&MM_menu.fonts[MM_FONT_TEXT], p, 172));
+    ports->SetCurrent(1);
+    MM_serial_speeds()->SetCurrent(6);
+    Mm_SwitchPage(MM_main_page(), MM_serial_page());
+    EXPECT_TRUE(Frame(0x4F069838u, (kOut + "mm_serial.pcx").c_str()));
+}
+
+TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
+{
+    const std::string base = g_ScenarioBaseDir;
+    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
+    Game_SetScenarioCategory(SC_MULTI);
+    Game_SetScenarioName("MELEE");
+    Build();
+    MemoryNetwork(NET_TYPE_UDP);
+    Net_BeginSession();
+    Net_HostGame();
+    MM_chat_enter_from(MM_inet_page());
+    // As the lists' choices leave them: entry and value alike.
+    MM_chat.drp_fogstyle->SetCurrent(MM_chat.fogstyle = 2);
+    MM_chat.drp_allowteams->SetCurrent(MM_chat.allowalliances = 0);
+    MM_chat.drp_allowhandicaps->SetCurrent(MM_chat.allowhandicap = 1);
+    MM_chat.drp_startingunits->SetCurrent(MM_chat.startingunits = 1);
+    MM_chat_options_changed(nullptr, QIN_DROPCLOSE, 0);
+    MM_chat_set_locations(nullptr, QIN_CLICKED, 0);
+    MM_chat_show_minimap(nullptr, QIN_CLICKED, 0);
+    MM_chat_poll();
+    EXPECT_TRUE(Frame(0x94EC4A5Fu, (kOut + "mm_options.pcx").c_str()));
+    QvPassScript s;
+    s.stopWhenDone = false;
+    bool seen = false;
+    s.onPass = [&](int pass) {
+        QIWidget* list = Find("ChatSelectMapList");
+        if (pass == 0 && list) {
+            s.Add(QvMove(list->x + 10, list->y + 13 + 6)).Wait(10);
+            s.Add(QvButton(1)).Add(QvButton(0)).Wait(10, 3);
+            s.Add(QvMove(1, 1)).Wait(10);
+        }
+        if (pass != 8) return;
+        const uint8_t* pixels;
+        const PAL_RGB* palette;
+        ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0xFB6BC6DEu, (kOut + "mm_selectmap.pcx").c_str()));
+        seen = true;
+        if (QIWidget* cancel = Find("ChatSelectMapCancel")) Click(s, cancel->x + 10, cancel->y + 10);
+    };
+    MM_chat_select_map(nullptr, QIN_CLICKED, 0);
+    EXPECT_TRUE(seen);
     Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 

@@ -1,5 +1,6 @@
 #include "support/pagescript.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -13,13 +14,16 @@
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "multi/mmchat.h"
 #include "multi/mmframe.h"
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
+#include "multi/mmsummary.h"
 #include "net/net.h"
 #include "platform/thread.h"
 #include "support/passscript.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qidroplist.h"
 #include "widgets/qiedit.h"
 #include "widgets/qilayer.h"
 #include "widgets/qilist.h"
@@ -68,11 +72,16 @@ QIWidget* Named(QIWidget* from, const char* name, int* skip)
     return nullptr;
 }
 
+QIPopup* TopPopup(void);
+
+// A page, or the pop-up on top by its name.
 QIWidget* Find(const std::string& path)
 {
     const size_t slash = path.find('/');
     const std::string page = path.substr(0, slash);
     QIWidget* layer = Mm_Page(page.c_str());
+    if (QIPopup* p = layer ? nullptr : TopPopup())
+        if (p->name.CompareCStr(page.c_str()) == QISTR_EQUAL) layer = p;
     if (!layer || QIWidget::IsHidden(layer)) return nullptr;
     if (slash == std::string::npos) return layer;
     std::string name = path.substr(slash + 1);
@@ -112,6 +121,7 @@ void Queue(const QvPass& p)
 void ClickAt(int x, int y)
 {
     Queue(QvMove(x, y));
+    Queue(QvPass()); // a press in the pass after the move can find the tree still changing under it
     Queue(QvButton(1));
     Queue(QvButton(0));
 }
@@ -176,6 +186,36 @@ bool Do(const STEP& st)
         ClickAt(list->x + 8, list->y + i * list->itemSize.y - list->scroll.y + list->itemSize.y / 2);
         return true;
     }
+    if (v == "pick") {
+        // Press on the closed list, drag to the entry in the opened box, let go.
+        auto* list = dynamic_cast<QIDropList*>(Find(st.arg));
+        if (!list || QIWidget::IsHidden(list) || (list->flags & QIWF_DISABLED)) return false;
+        // The entry reading TEXT, else the first holding it.
+        int i = 0;
+        while (i < list->count && RowText(list->ItemAt(i)) != st.rest) i++;
+        if (i == list->count) i = 0;
+        while (i < list->count && RowText(list->ItemAt(i)).find(st.rest) == std::string::npos) i++;
+        if (i == list->count) return false;
+        const IRect& open = list->openBox;
+        Queue(QvMove(list->x + list->w / 2, list->y + list->h / 2));
+        Queue(QvButton(1));
+        Queue(QvMove(open.x + 4, open.y + i * list->itemSize.y + list->itemSize.y / 2));
+        Queue(QvButton(0));
+        return true;
+    }
+    if (v == "location") {
+        // The mark of start location K on the staging page's minimap.
+        MMScrollChatMiniMap* m = MM_chat.minimap;
+        const int k = atoi(st.arg.c_str());
+        if (!m || QIWidget::IsHidden(m) || k < 0 || k >= MM_SUMMARY_TEAMS) return false;
+        const MULTI_scenario_team& t = g_MultiScenario.teams[k];
+        ClickAt(m->x + m->minimap_x + t.start_x + 1, m->y + m->minimap_y + t.start_y + 1);
+        return true;
+    }
+    if (v == "interrupt") {
+        raise(SIGINT);
+        return true;
+    }
     if (v == "type") {
         Keys(st.arg + (st.rest.empty() ? "" : " " + st.rest));
         return true;
@@ -202,6 +242,17 @@ bool Do(const STEP& st)
             }
         }
         return v == "print" || seen;
+    }
+    if (v == "count") {
+        auto* list = dynamic_cast<QIList*>(Find(st.arg));
+        if (!list) return false;
+        const size_t space = st.rest.find(' ');
+        const std::string text = space == std::string::npos ? "" : st.rest.substr(space + 1);
+        int n = 0;
+        for (int i = 0; i < list->count; i++) n += RowText(list->ItemAt(i)).find(text) != std::string::npos;
+        if (n != atoi(st.rest.c_str())) Fail(st, ("rows holding it: " + std::to_string(n)).c_str());
+        Say(st.arg + " rows holding " + text + ": " + std::to_string(n));
+        return true;
     }
     if (v == "popup") {
         QIPopup* p = TopPopup();

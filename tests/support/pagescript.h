@@ -3,8 +3,11 @@
 //
 // One step a line ('#' starts a comment):
 //   click PAGE/NAME[#K]   clicks the K-th (from 0) widget of that name on a
-//                         shown page or pop-up
+//                         shown page or pop-up (PAGE may name the pop-up)
+//   location K            clicks start location K on the staging minimap
 //   row PAGE/LIST I       clicks row I of a list
+//   pick PAGE/LIST TEXT   chooses the entry reading TEXT (else the first
+//                         holding it) in a shown, enabled drop list
 //   clear PAGE/NAME       clicks an edit field and deletes its text
 //   type TEXT             types the rest of the line; key CODE a scan code
 //   shown PAGE            waits until the page (or pop-up) is shown
@@ -14,7 +17,9 @@
 //   log TEXT              waits until the trace log holds TEXT
 //   state N / netstate N  waits for the engine's or the network's state
 //   wait FILE / touch FILE  waits for a marker file, or leaves one
+//   count PAGE/LIST N TEXT  fails unless exactly N rows hold TEXT
 //   print PAGE/LIST       prints the list's rows; echo TEXT prints the text
+//   interrupt             asks the program to quit as Ctrl+C does
 // Waits are bounded in passes and in real seconds; a step that fails names
 // its line and ends the process with status 1. Every pass yields 1 ms.
 #pragma once

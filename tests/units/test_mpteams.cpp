@@ -8,7 +8,11 @@
 
 #include "support/testsupport.h"
 #include "support/world.h"
+#include "game/systems.h"
+#include "map/map.h"
 #include "units/building.h"
+#include "units/iterate.h"
+#include "units/team.h"
 #include "units/unit.h"
 
 namespace {
@@ -88,3 +92,65 @@ TEST_F(MpTeams, EquivalentBuildingsNeedBothFlagsAndAnUnknownNameIsLoggedAndLeftO
 }
 
 }   // namespace
+
+namespace {
+
+class MpTeamsStart : public QvWorldTest {
+protected:
+    void TearDown() override
+    {
+        g_MpTeamsStartUnits = 0;
+        MpTeams_Reset();
+        QvWorldTest::TearDown();
+    }
+    // "id@x,y " of a team's units in the order they were made.
+    static std::string Units(int team)
+    {
+        std::string out;
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it))
+            if (u->team == team)
+                out += u->type->symbolid + std::string(" ") + std::to_string(u->id) + "@" +
+                       std::to_string(u->tilepos.x) + "," + std::to_string(u->tilepos.y) + " ";
+        return out;
+    }
+};
+
+TEST_F(MpTeamsStart, PlayingTeamsGetTheirSidesListFromTheirStartTileOutwards)
+{
+    MpTeams_AddStartUnits(0, tank_, 2);
+    MpTeams_AddStartUnits(0, jet_, 1);
+    MpTeams_AddStartUnits(1, tank_, 1);
+    struct ROW {
+        const char* name;
+        int type, side, x, y;
+    } rows[] = {
+        {"human on side 0", TT_HUMAN, 0, 10 * MAP_TILE_PIXELS, 10 * MAP_TILE_PIXELS},
+        {"computer on side 1", TT_COMPUTER, 1, 40 * MAP_TILE_PIXELS + 5, 20 * MAP_TILE_PIXELS},
+        {"no side", TT_HUMAN, -1, 30 * MAP_TILE_PIXELS, 30 * MAP_TILE_PIXELS},
+        {"no start position", TT_HUMAN, 0, -1, -1},
+        {"not playing", TT_DISABLED, 0, 50 * MAP_TILE_PIXELS, 50 * MAP_TILE_PIXELS},
+    };
+    for (int t = 0; t < 8; t++) teamdata[t].type = TT_DISABLED;
+    for (int t = 0; t < 5; t++) {
+        teamdata[t].type = rows[t].type;
+        teamdata[t].side = (int8_t)rows[t].side;
+        teamdata[t].startpos = {rows[t].x, rows[t].y};
+    }
+    Game_PlaceStartUnits();
+    EXPECT_EQ(Units(0), "") << "the option off";
+    g_MpTeamsStartUnits = 1;
+    Game_PlaceStartUnits();
+    // The list's order, new ids, the first on the start tile and the next
+    // tank on the nearest free one; the jet flies over the first.
+    const std::string first = Units(0);
+    EXPECT_EQ(first.rfind("Tank 1@10,10 Tank 2@", 0), 0u) << first;
+    EXPECT_NE(first.find(" Jet 3@10,10 "), std::string::npos) << first;
+    EXPECT_EQ(Units(1), "Tank 4@40,20 ");
+    for (int t = 2; t < 5; t++) EXPECT_EQ(Units(t), "") << rows[t].name;
+    EXPECT_NE(log_.text().find("Team 2 has no side or start position"), std::string::npos);
+    EXPECT_NE(log_.text().find("Team 3 has no side or start position"), std::string::npos);
+}
+
+} // namespace

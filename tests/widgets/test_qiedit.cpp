@@ -42,6 +42,8 @@ TEST(Edit, KeysEditTheWorkingText)
         {"typing at maxLength is ignored", "abcd", QIEC_LETTERS, 0, 4, {Ch('x')}, "abcd", 4, "abcd", {}},
         {"characters outside the classes are ignored", "", QIEC_DIGITS, 0, 8, {Ch('a'), Ch('7'), Ch(' ')},
          "7", 1, "", {"e 20"}},
+        {"digits and the minus sign only", "", QIEC_DIGITS | QIEC_MINUS, 0, 8, {Ch('-'), Ch('+'), Ch('4'), Ch('.')},
+         "-4", 2, "", {"e 20", "e 20"}},
         {"0x1000 types upper case", "", QIEC_LETTERS | QIEC_UPPER, 0, 8, {Ch('a'), Ch('B')}, "AB", 2, "",
          {"e 20", "e 20"}},
         {"hex digits are upper case only", "", QIEC_HEX, 0, 8, {Ch('a'), Ch('F'), Ch('9')}, "F9", 2, "",

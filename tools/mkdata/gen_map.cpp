@@ -164,7 +164,8 @@ static int Demo(const std::string& rundir)
     // side.
     if (!GenMap_BuildDemo()) return 0;
     int ok = 1;
-    for (const char* folder : {"SINGLE/DEMO", "FIXED/m01a", "FIXED/m01s", "MULTI/DUEL", "MULTI/QUAD", "MULTI/MELEE"}) {
+    for (const char* folder : {"SINGLE/DEMO", "FIXED/m01a", "FIXED/m01s", "MULTI/DUEL", "MULTI/QUAD", "MULTI/MELEE",
+                               "CAMPAIGN/OUTPOST"}) {
         const std::string dir = rundir + "/scenario/" + folder;
         if (!Mkdata_MakeDirs(dir) || !Map_Save((dir + "/QUORVEX.map").c_str())) {
             fprintf(stderr, "mkdata: cannot write [%s/QUORVEX.map]\n", dir.c_str());

@@ -48,6 +48,36 @@ static void BrushCell(BITMAP* b, int x, int y, int shape, int spray, int state)
         }
 }
 
+// The terrain layer's cells: the check boxes (normal, focus, ticked,
+// ticked with focus) at (100, 96); the labels of "DrawTerrain" (a tile) and
+// "DrawAltitude" (a slope), each normal then focus, at (220, 96); the
+// gauges' trough (normal, focus, pressed) and knob at (100, 130).
+static void TerrainLayerCells(BITMAP* b)
+{
+    const uint8_t grass = (uint8_t)(MKPAL_TERRAIN + MKPAL_RAMP * MKPAL_GRASS + 12);
+    for (int i = 0; i < 4; i++) {
+        const int x = 100 + 16 * i;
+        Bevel(b, x, 96, 16, 16, PANEL);
+        Graph_FillRect(b, nullptr, 0, x + 3, 99, 10, 10, 0);
+        if (i & 1) Graph_DrawRect(b, nullptr, 0, x + 1, 97, 14, 14, WHITE);
+        if (i >= 2) {
+            Graph_DrawLine(b, nullptr, 0, x + 4, 104, x + 7, 107, WHITE);
+            Graph_DrawLine(b, nullptr, 0, x + 7, 107, x + 11, 100, WHITE);
+        }
+    }
+    for (int focus = 0; focus < 2; focus++) {
+        const uint8_t ink = focus ? WHITE : grass;
+        Graph_FillRect(b, nullptr, 0, 224, 99 + 16 * focus, 16, 10, ink);
+        for (int k = 0; k < 10; k++)
+            Graph_DrawLine(b, nullptr, 0, 221 + k * 2, 140 + 16 * focus - k, 222 + k * 2, 140 + 16 * focus - k, ink);
+    }
+    for (int state = 0; state < 3; state++) {
+        Bevel(b, 100, 130 + 12 * state, 100, 12, state == 2 ? SHADOW : PANEL);
+        Graph_DrawLine(b, nullptr, 0, 103, 136 + 12 * state, 196, 136 + 12 * state, state == 1 ? WHITE : SHADOW);
+    }
+    Bevel(b, 100, 166, 10, 12, LIGHT);
+}
+
 // The main menu's cells: one 49 x 32 column per button, normal at y 0,
 // focused at 32, pressed at 64. They lie under the big map and the side
 // panel, which cover them on the screen.
@@ -95,6 +125,7 @@ static void DrawBackground(BITMAP* b)
         Bevel(b, 491, 96 + 32 * state, 32, 32, state == 2 ? SHADOW : PANEL);
         Graph_DrawRect(b, nullptr, 0, 494, 99 + 32 * state, 26, 26, state == 1 ? WHITE : (uint8_t)0);
     }
+    TerrainLayerCells(b);
     // The zoom buttons' 32 x 16 cells at x 524 and the brush-size buttons'
     // 34 x 18 cells at x 556: plus then minus, a pair a state.
     for (int state = 0; state < 3; state++)
@@ -205,8 +236,10 @@ static int Demo(const std::string& rundir)
 #include <vector>
 
 // Passes of the editor's target, four bytes each: what (0 move, 1/2 left
-// down/up, 3/4 right down/up, 5/6 key, top bit held; 7 wait), x / 2.5,
-// y / 1.875 (or scan code and character), ms.
+// down/up, 3/4 right down/up, 5/6 key, top bit held; 7 wait; 8..11 the
+// layers' commands: a picker's item, the path tool, path commands,
+// selections), x / 2.5, y / 1.875 (or scan code and character, or the
+// command's two numbers), ms.
 namespace {
 struct EDITOR_SEED {
     std::vector<uint8_t> bytes;
@@ -232,7 +265,7 @@ struct EDITOR_SEED {
 static int Seeds(const std::string& target, const std::string& dir)
 {
     if (target != "fuzz_editor") return 1;
-    EDITOR_SEED keys, mouse, quits, files;
+    EDITOR_SEED keys, mouse, quits, files, things;
     // Zoom in and out, teams, altitudes, variations, shapes, brush sizes.
     keys.Move(200, 200);
     for (int k : {13, 13, 13, 12, 2, 10, 30, 19, 45, 46, 32, 211, 57, 12, 12, 20, 24, 31, 49}) keys.Key(k);
@@ -252,8 +285,18 @@ static int Seeds(const std::string& target, const std::string& dir)
     files.Click(174, 16).Click(544, 59).Click(500, 86).Click(460, 92).Click(594, 133).Click(594, 151);
     files.Click(615, 16).Click(560, 163).Pass(6, 2, '1', 5).Pass(6, 2, '1', 5).Key(28).Click(174, 16);
     files.Click(594, 97).Click(330, 280).Click(594, 115).Click(290, 255).Click(570, 273).Click(594, 205);
+    // Place units, a building and objects, band, drag, copy and delete them,
+    // then give two of them a waypoint path.
+    things.Move(100, 100).Pass(8, 0, 0).Pass(1, 0, 0).Move(130, 100).Move(160, 130).Pass(2, 0, 0, 5);
+    things.Pass(8, 1, 0).Move(250, 250).Pass(1, 0, 0).Pass(2, 0, 0, 5).Pass(8, 2, 1).Move(60, 300).Pass(1, 0, 0);
+    things.Pass(2, 0, 0).Pass(11, 5, 2).Pass(8, 2, 0).Move(60, 300).Pass(1, 0, 0).Pass(2, 0, 0).Key(57);
+    things.Drag(0, 80, 80, 200, 200).Chord(29, 32).Drag(0, 130, 110, 180, 160).Key(32).Pass(11, 0, 0).Key(32);
+    things.Drag(0, 80, 80, 300, 300).Pass(9, 3, 0).Move(200, 200).Pass(1, 0, 0).Move(260, 200).Pass(2, 0, 0, 5);
+    things.Move(260, 260).Pass(1, 0, 0).Pass(2, 0, 0).Move(5, 5).Pass(1, 0, 0).Pass(2, 0, 0).Pass(10, 1, 3);
+    things.Pass(10, 2, 0).Pass(10, 3, 1).Drag(0, 190, 190, 300, 300).Drag(0, 200, 200, 230, 230).Key(32);
     return Mkdata_WriteFile(dir + "/keys", keys.bytes.data(), keys.bytes.size()) &&
            Mkdata_WriteFile(dir + "/files", files.bytes.data(), files.bytes.size()) &&
+           Mkdata_WriteFile(dir + "/things", things.bytes.data(), things.bytes.size()) &&
            Mkdata_WriteFile(dir + "/mouse", mouse.bytes.data(), mouse.bytes.size()) &&
            Mkdata_WriteFile(dir + "/quits", quits.bytes.data(), quits.bytes.size());
 }

@@ -1,5 +1,6 @@
 // The multiplayer maps' summaries ("QUORVEX.mm"), written as the editor
-// writes them: each scenario of the run directory's MULTI category read as a
+// writes them: each scenario of the run directory's MULTI (and one of its
+// CAMPAIGN) category read as a
 // game reads it (no display, no computer players), then summarised with a
 // picture of one pixel a tile, coloured by the tile's corner terrains.
 #include <cstdio>
@@ -14,7 +15,10 @@
 #include "platform/graph.h"
 #include "rules/scenario.h"
 
-static const char* const kMaps[] = {"DUEL", "QUAD", "MELEE"};
+static const struct {
+    int category;
+    const char* name;
+} kMaps[] = {{SC_MULTI, "DUEL"}, {SC_MULTI, "QUAD"}, {SC_MULTI, "MELEE"}, {SC_CAMPAIGN, "OUTPOST"}};
 
 static int Summarise(const std::string& rundir, const char* name)
 {
@@ -40,9 +44,10 @@ static int Demo(const std::string& rundir)
     Cfg_SetDefaults(&g_Config);
     g_Config.disableai = 1;
     Game_SetDirectories(rundir.c_str(), "data", "", "save", "scenario");
-    Game_SetScenarioCategory(SC_MULTI);
-    for (const char* name : kMaps)
-        if (!Summarise(rundir, name)) return 0;
+    for (const auto& m : kMaps) {
+        Game_SetScenarioCategory(m.category);
+        if (!Summarise(rundir, m.name)) return 0;
+    }
     return 1;
 }
 

@@ -85,15 +85,21 @@ int Cells(const std::string& path, const PAL_RGB* pal, int cw, int h, bool arrow
     return ok;
 }
 
-int Popup(const std::string& path, const PAL_RGB* pal, const BOX* faces, int n)
+int Popup(const std::string& path, const PAL_RGB* pal, const BOX* faces, int n, int w = 390, int h = 202)
 {
     const LOOK k = Look(pal);
     BITMAP b;
-    if (!Graph_InitBitmap(&b, 390, 202, nullptr)) return 0;
-    Bevel(&b, 0, 0, 390, 202, k.light, k.dark, k.panel);
-    Bevel(&b, 4, 4, 382, 194, k.dark, k.light, k.back);
-    Graph_FillRect(&b, nullptr, 0, 37, 24, 316, 1, k.light);
-    for (int i = 0; i < n; i++) Bevel(&b, faces[i].x, faces[i].y, faces[i].w, faces[i].h, k.light, k.dark, k.face);
+    if (!Graph_InitBitmap(&b, w, h, nullptr)) return 0;
+    Bevel(&b, 0, 0, w, h, k.light, k.dark, k.panel);
+    Bevel(&b, 4, 4, w - 8, h - 8, k.dark, k.light, k.back);
+    Graph_FillRect(&b, nullptr, 0, 37, 24, w - 74, 1, k.light);
+    for (int i = 0; i < n; i++) {
+        const BOX& f = faces[i];
+        if (f.kind == 0)
+            Bevel(&b, f.x, f.y, f.w, f.h, k.light, k.dark, k.face);
+        else
+            Bevel(&b, f.x - 2, f.y - 2, f.w + 4, f.h + 4, k.dark, k.light, k.panel);
+    }
     const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
     Graph_FreeBitmap(&b);
     return ok;
@@ -181,9 +187,12 @@ int GenMultiMenu_WriteAll(const std::string& dir)
                                  {319, 191, 136, 15, 0}, {319, 208, 136, 15, 1}, {319, 359, 136, 15, 0},
                                  {323, 227, 128, 128, 1}, {459, 47, 155, 15, 1}, {515, 356, 90, 15, 1},
                                  {108, 359, 206, 19, 1}, {19, 66, 450, 106, 1}};
+    static const BOX kSerial[] = {{147, 167, 172, 183, 1}, {321, 167, 164, 183, 1}};
     static const BOX kPopOk[] = {{120, 132, 138, 44, 0}};
     static const BOX kPopNo[] = {{194, 131, 108, 37, 0}};
     static const BOX kPopYes[] = {{69, 131, 117, 37, 0}};
+    // The map chooser: its list (with the scroll bar) and two buttons.
+    static const BOX kPopMap[] = {{20, 48, 236, 156, 1}, {40, 216, 150, 30, 0}, {210, 216, 150, 30, 0}};
     struct FONTFILE {
         const char* name;
         int kind, r, g, b;
@@ -199,11 +208,12 @@ int GenMultiMenu_WriteAll(const std::string& dir)
         if (!Font(dir + "/" + f.name, p, f.kind, f.r, f.g, f.b)) return 0;
     return Page(dir + "/mm.bmp", p, nullptr, 0) && Page(dir + "/MM_MAIN.BMP", p, kMain, 6) &&
            Page(dir + "/MM_MANU.BMP", p, kManual, 8) && Page(dir + "/MM_LAN.BMP", p, kLan, 2) &&
-           Page(dir + "/MM_SETU.BMP", p, kSetup, 11) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
+           Page(dir + "/MM_SETU.BMP", p, kSetup, 11) && Page(dir + "/MM_SER.BMP", p, kSerial, 2) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
            StagingPictures(dir, p) &&
            Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
            Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1) &&
-           Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 1);
+           Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 1) &&
+           Popup(dir + "/pop_map.bmp", p, kPopMap, 3, 400, 259);
 }
 
 #ifndef MKDATA_FUNCTIONS_ONLY
