@@ -9,6 +9,8 @@
 #include "editor/melayers.h"
 #include "editor/meterrain.h"
 #include "editorfixture.h"
+#include "units/iterate.h"
+#include "units/unit.h"
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qiitem.h"
@@ -54,6 +56,7 @@ protected:
     {
         MeEditor& me = g_MeEditor;
         g_QIDefaultFlags = saved;
+        me.selectTool.ForgetSelection();
         me.tool = &me.plainTool;
         me.unitPicker = me.buildingPicker = me.objectPicker = nullptr;
         me.objectShapeMenu = nullptr;
@@ -167,4 +170,26 @@ TEST_F(AddLayers, ValueButtonsStopAtTheirLimitsWithTheirTextFollowing)
     Press("AddObjectLayer", "ZoomDec", 4);
     EXPECT_EQ(me.view.zoom, 1);
     EXPECT_EQ(g_zoomCalls, 4);
+}
+
+TEST_F(AddLayers, SelectAllTwiceAppendsAndDeletesOnceAndNextTeamWrapsTeamsNotNeutrals)
+{
+    MeEditor& me = g_MeEditor;
+    UNITTYPE* tank = QvWorld_UnitType("Tank");
+    UNIT* u[3] = {Units_NewAt(tank, 7, -1, 10, 10), Units_NewAt(tank, 2, -1, 12, 10), Units_NewAt(tank, 8, -1, 14, 10)};
+    me.tool = &me.selectTool;
+    me.flags |= MEF_OPEN;
+    Press("AddUnitLayer", "UnitSelectAll");
+    Press("AddUnitLayer", "IncPlr");
+    EXPECT_EQ(u[0]->team, 0);
+    EXPECT_EQ(u[1]->team, 3);
+    EXPECT_EQ(u[2]->team, 8);
+    Press("AddUnitLayer", "UnitSelectAll");
+    EXPECT_EQ(g_MeBrushLists[MEBL_SELECTION].count, 6);
+    Press("AddUnitLayer", "Delete");
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    EXPECT_EQ(Iterate_UnitNext(&it), nullptr);
+    EXPECT_EQ(g_MeBrushLists[MEBL_SELECTION].count, 0);
+    me.flags &= ~MEF_OPEN;
 }

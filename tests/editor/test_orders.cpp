@@ -6,7 +6,9 @@
 
 #include "editor/editor.h"
 #include "editor/meorders.h"
+#include "editor/methings.h"
 #include "editorfixture.h"
+#include "units/unit.h"
 #include "units/team.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qimenu.h"
@@ -111,4 +113,27 @@ TEST_F(Orders, ChoicesAndPresetsApplyWithinRange)
     o.tolerance = 0;
     Click("OrderSetDefault");
     EXPECT_EQ((std::vector<int>{o.defPursuit, o.defTolerance, o.defIndependence}), (std::vector<int>{2, 0, 1}));
+}
+
+TEST_F(Orders, ALevelOverAMixedSelectionKeepsEachUnitsOwnOthers)
+{
+    MeEditor& me = g_MeEditor;
+    UNITTYPE* tank = QvWorld_UnitType("Tank");
+    UNIT* a = Units_NewAt(tank, 0, -1, 10, 10);
+    UNIT* b = Units_NewAt(tank, 0, -1, 12, 10);
+    a->usertactaiinfo = a->tactaiinfo = UNIT_TACTAI{};
+    b->usertactaiinfo = b->tactaiinfo = UNIT_TACTAI{};
+    a->usertactaiinfo.tenacity = 0, b->usertactaiinfo.tenacity = 2;
+    me.tool = &me.selectTool;
+    for (UNIT* u : {a, b}) g_MeBrushLists[MEBL_SELECTION].Append(new MeBrushUnit(u));
+    me.selectTool.SelectionChanged();
+    EXPECT_EQ(me.orders.pursuit, -1);
+    Click("OrderDTHigh");
+    EXPECT_EQ(a->usertactaiinfo.tenacity, 0);
+    EXPECT_EQ(b->usertactaiinfo.tenacity, 2);
+    EXPECT_EQ(a->usertactaiinfo.selfpreservation, 0);
+    EXPECT_EQ(b->usertactaiinfo.selfpreservation, 0);
+    me.selectTool.ForgetSelection();
+    me.selectTool.SelectionChanged();
+    EXPECT_EQ(Shown(), (std::vector<int>{-1, -1, -1, -1}));
 }
