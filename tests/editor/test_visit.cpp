@@ -990,6 +990,13 @@ TEST_F(EditorVisit, OrdersAndALoopedPathGivenThroughTheLayersAreSavedAndReadBack
                 EXPECT_EQ(trail, want);
             }
             EXPECT_EQ(n, selected);
+            // Selected again in the editor, they show Guard and "()".
+            me.tool = &me.selectTool;
+            me.selectTool.SelectUnitsOfTeam(0);
+            me.selectTool.SelectionChanged();
+            EXPECT_EQ((std::vector<int>{me.orders.order, me.orders.pursuit, me.orders.tolerance, me.orders.independence}),
+                      (std::vector<int>{-1, 0, 2, 2}));
+            EXPECT_EQ(me.paths.direction, 2);
             checked = n > 0;
         })
         .Chord(SC_LALT, 16);
