@@ -32,6 +32,7 @@ run: build
 	    mkdir -p $(RUNDIR) && sed -e 's/^\( *SetEntryPoint *\).*/\1MULTI/' \
 	        -e 's/^\( *SetStartCategory *\).*/\1MULTI/' -e 's/^\( *SetStartScenario *\).*/\1"DUEL"/' \
 	        -e 's/^\( *SetPlayerName *\).*/\1"Player $(NODE)"/' \
+	        -e 's/^\( *SetZephnetServer *\).*/\1"127.0.0.100"/' \
 	        -e 's/^\( *EnableDiagnostics.*\)/\1\n    EnableSetup      1/' data/demo/quorvex.cfg > $(RUNDIR)/quorvex.cfg; \
 	fi
 	mkdir -p $(RUNDIR)

@@ -14,6 +14,8 @@
 #include "multi/mmipx.h"
 #include "multi/mminet.h"
 #include "multi/mmmain.h"
+#include "multi/mmznet.h"
+#include "multi/mmzsvr.h"
 #include "platform/cursor.h"
 #include "platform/font.h"
 #include "widgets/qibutton.h"
@@ -89,11 +91,13 @@ QIDesktop* Mm_Build(void)
     for (int slot = 0; slot < MM_FONTS; slot++)
         if (!QI_LoadNamedResource(&MM_menu.fonts[slot], slot, g_MmFontFiles[slot]) && !s_missing)
             s_missing = g_MmFontFiles[slot];
-    // The builders in the menus' order; the online-service, modem and serial
-    // pages join them as they come.
+    // The builders in the menus' order; the modem page joins them when it
+    // comes.
     MM_main_init(backdrop);
     MM_inet_init(backdrop);
     MM_ipx_init(backdrop);
+    MM_znet_init(backdrop);
+    MM_zsvr_init(backdrop);
     MM_serial_init(backdrop);
     MM_chat_init(backdrop);
     Game_SetScenarioCategory(SC_MULTI);
@@ -116,6 +120,8 @@ void Mm_Close(void)
     MM_chat_forget();
     MM_inet_forget();
     MM_ipx_forget();
+    MM_znet_forget();
+    MM_zsvr_forget();
     MM_serial_forget();
     MM_main_forget();
     g_QIDefaultFlags = 0;

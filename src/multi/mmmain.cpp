@@ -9,6 +9,7 @@
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
 #include "multi/mmserial.h"
+#include "multi/mmznet.h"
 #include "net/net.h"
 #include "widgets/qibutton.h"
 #include "widgets/qiedit.h"
@@ -52,6 +53,12 @@ int MM_main_internet(QIWidget*, int code, QIARG)
     return 0;
 }
 
+int MM_main_znet(QIWidget*, int code, QIARG)
+{
+    if (code == QIN_CLICKED) Connect(MM_znet_connect, MM_znet_page, "Zephnet Not Available");
+    return 0;
+}
+
 int MM_main_serial(QIWidget*, int code, QIARG)
 {
     if (code == QIN_CLICKED) Connect(MM_serial_start, MM_serial_page, "Serial Not Available");
@@ -86,9 +93,9 @@ void MM_main_init(QIWidget* backdrop)
         const char* label;
         QIHANDLER handler;
     };
-    // The online service and modem buttons act once their pages exist.
+    // The modem button acts once its page exists.
     static const CONNECTION kButtons[] = {
-        {"MainZephnet", "INTERNET", nullptr},
+        {"MainZephnet", "INTERNET", MM_main_znet},
         {"MainIPX", "Local Area Network [IPX]", MM_main_ipx},
         {"MainModem", "Dial-Up MODEM", nullptr},
         {"MainSerial", "SERIAL/NULL MODEM", MM_main_serial},

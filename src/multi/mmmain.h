@@ -22,5 +22,6 @@ int MM_main_store_name(void);
 // The handlers; each acts on a click (18) only.
 int MM_main_ipx(QIWidget* widget, int code, QIARG arg);
 int MM_main_internet(QIWidget* widget, int code, QIARG arg);
+int MM_main_znet(QIWidget* widget, int code, QIARG arg);
 int MM_main_serial(QIWidget* widget, int code, QIARG arg);
 int MM_main_exit(QIWidget* widget, int code, QIARG arg);

@@ -309,6 +309,10 @@ void Zeph_Shutdown(void)
     }
     dpDestroy(s.handle, 0);
     s.handle = nullptr;
+    // Rows drawn after the shutdown must not find an owner or a room of a
+    // session the client has left.
+    memset(&s.moderator, 0, sizeof s.moderator);
+    memset(&s.session, 0, sizeof s.session);
     ZEPH_mode = ZEPH_MODE_NONE;
     s.init = 0;
 }

@@ -12,10 +12,20 @@ fi
 node=$1 rundir=$2 base=$3 timeout=$4 scripts=$5 case=$6
 shift 6
 work=$(mktemp -d "${TMPDIR:-/tmp}/menus.XXXXXX")
-trap '[ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
-# The staging case plays its game on the eight-player map.
+srvpid=""
+trap '[ -n "$srvpid" ] && kill "$srvpid" 2>/dev/null; [ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
+# The staging and online cases play their game on the eight-player map.
 scenario=DUEL
-[ "$case" = staging ] && scenario=MELEE
+[ "$case" = staging ] || [ "$case" = online ] && scenario=MELEE
+# The online case meets at the meeting server ($MEETSRV) on 127.BASE.0.100,
+# two lobby rooms, its default port.
+if [ "$case" = online ]; then
+    "$MEETSRV" --address "127.$base.0.100" --port 2626 --lobbies 2 --port-file "$work/port" > "$work/server.txt" 2>&1 &
+    srvpid=$!
+    t=0
+    while [ ! -s "$work/port" ] && [ "$t" -lt 50 ]; do sleep 0.1; t=$((t + 1)); done
+    [ -s "$work/port" ] || { echo "the meeting server did not start"; cat "$work/server.txt"; exit 1; }
+fi
 # RELAY (a pty relay, given RELAYARGS) joins the nodes' serial lines: node
 # I's SetSerialPorts names the I-th end.
 relaypid=""
@@ -31,7 +41,8 @@ for name in "$@"; do
     mkdir -p "$d"
     sed -e 's/^\( *SetEntryPoint *\).*/\1MULTI/' -e 's/^\( *SetStartCategory *\).*/\1MULTI/' \
         -e 's/^\( *SetStartScenario *\).*/\1"'"$scenario"'"/' -e "s/^\\( *SetPlayerName *\\).*/\\1\"$name\"/" \
-        -e 's/^\( *EnableDiagnostics.*\)/\1\n    EnableSetup      1/' "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
+        -e 's/^\( *EnableDiagnostics.*\)/\1\n    EnableSetup      1/' \
+        -e "s/^\\( *SetZephnetServer *\\).*/\\1\"127.$base.0.100\"/" "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
     if [ -n "$relaypid" ]; then
         line=$(sed -n "$((i + 1))p" "$work/ports")
         sed -i "s|^\( *SetSerialPorts *\).*|\1\"$line\"|" "$d/quorvex.cfg"
@@ -57,6 +68,12 @@ for p in $pids; do
     fi
     i=$((i + 1))
 done
+if [ -n "$srvpid" ]; then
+    kill -TERM "$srvpid"
+    wait "$srvpid"
+    srvpid=""
+    sed 's/^/[server] /' "$work/server.txt"
+fi
 [ -n "$relaypid" ] && kill -TERM "$relaypid" && wait "$relaypid"
 i=0
 for name in "$@"; do
@@ -80,7 +97,7 @@ if [ "$case" = serial ]; then
     done
 fi
 # A launched game: every node played the same updates alike.
-if [ "$case" = staging ] || [ "$case" = options ] || [ "$case" = serial ]; then
+if [ "$case" = staging ] || [ "$case" = options ] || [ "$case" = serial ] || [ "$case" = online ]; then
     for i in $(seq 0 $(($# - 1))); do
         # A node kicked before the launch plays no game.
         grep -q ChatKickedOut "$scripts/$case-$i.txt" && continue

@@ -194,9 +194,11 @@ void CreatePlayer(Conn* c, const uint8_t* name)
     c->player = s.nextPlayer++;
     Bytes_PutU16(id, c->player);
     Put(c, DPMSG_PLAYERID, id, 2);
-    for (auto& p : s.players) Notice(c, "d1", p.first, p.second);
+    if (!s_server->config.quiet)
+        for (auto& p : s.players) Notice(c, "d1", p.first, p.second);
     s.players[c->player] = c;
-    for (auto& p : s.players) Notice(p.second, "d1", c->player, c);
+    if (!s_server->config.quiet)
+        for (auto& p : s.players) Notice(p.second, "d1", c->player, c);
     Bytes_PutU16(s.record + DP_SESSION_PLAYERS, (uint16_t)Players(s));
     Count(C_PLAYERS);
 }
@@ -218,7 +220,7 @@ void ListSessions(Conn* c, uint16_t type)
         Bytes_PutU16(e.second.record + DP_SESSION_PLAYERS, (uint16_t)Players(e.second));
         Put(c, DPMSG_SESSION, e.second.record, DP_SESSION_BYTES);
     }
-    Put(c, DPMSG_SESSIONEND, nullptr, 0);
+    if (!s_server->config.endless) Put(c, DPMSG_SESSIONEND, nullptr, 0);
 }
 
 void ListPlayers(Conn* c)

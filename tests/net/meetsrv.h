@@ -24,6 +24,8 @@ struct MeetConfig {
     int lobbies = 1;                    // lobby rooms made at start, "Lobby 1".."Lobby N"
     int16_t lobbyplayers = 20;          // their maximum players
     std::vector<MeetServerEntry> servers; // the server list (empty: this one alone, ping 0)
+    bool endless = false;               // session lists never end (a client's time-outs)
+    bool quiet = false;                 // no join notices (a game whose owner is never told)
 };
 
 struct MeetStats {

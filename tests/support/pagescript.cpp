@@ -19,6 +19,8 @@
 #include "multi/mminet.h"
 #include "multi/mmipx.h"
 #include "multi/mmsummary.h"
+#include "multi/mmznet.h"
+#include "multi/mmzsvr.h"
 #include "net/net.h"
 #include "platform/thread.h"
 #include "support/passscript.h"
@@ -27,6 +29,7 @@
 #include "widgets/qiedit.h"
 #include "widgets/qilayer.h"
 #include "widgets/qilist.h"
+#include "widgets/qistatic.h"
 
 namespace {
 
@@ -79,7 +82,10 @@ QIWidget* Find(const std::string& path)
 {
     const size_t slash = path.find('/');
     const std::string page = path.substr(0, slash);
-    QIWidget* layer = Mm_Page(page.c_str());
+    // Two pages may carry one name: the shown one counts.
+    QIWidget* layer = nullptr;
+    for (QIWidget* w = MM_menu.backdrop ? MM_menu.backdrop->FirstChild() : nullptr; w && !layer; w = w->Next())
+        if (w->name.CompareCStr(page.c_str()) == QISTR_EQUAL && !QIWidget::IsHidden(w)) layer = w;
     if (QIPopup* p = layer ? nullptr : TopPopup())
         if (p->name.CompareCStr(page.c_str()) == QISTR_EQUAL) layer = p;
     if (!layer || QIWidget::IsHidden(layer)) return nullptr;
@@ -104,6 +110,15 @@ std::string RowText(QIGraphic* g)
         char players[26];
         MM_ipx_player_text(r->session.count, players, sizeof players);
         snprintf(text, sizeof text, "%s | %s | %s", r->session.name, players, MM_ipx_status_text(r->session.flags));
+    } else if (auto* r = dynamic_cast<MMScrollZnetGame*>(g)) {
+        snprintf(text, sizeof text, "%s | %d/%d%s", r->record.name, r->record.players, r->record.maxplayers,
+                 r->record.password ? " | locked" : "");
+    } else if (auto* r = dynamic_cast<MMScrollZnetRoom*>(g)) {
+        snprintf(text, sizeof text, "%s%s", r->record.name, r->record.password ? " | locked" : "");
+    } else if (auto* r = dynamic_cast<MMScrollZnetPlayer*>(g)) {
+        snprintf(text, sizeof text, "%s", r->record.name);
+    } else if (auto* r = dynamic_cast<MMScrollServer*>(g)) {
+        snprintf(text, sizeof text, "%s", r->record.host);
     } else if (auto* r = dynamic_cast<QITextItem*>(g)) {
         snprintf(text, sizeof text, "%s", r->text.c_str());
     } else {
@@ -184,6 +199,21 @@ bool Do(const STEP& st)
         const int i = atoi(st.rest.c_str());
         if (!list || i >= list->count) return false;
         ClickAt(list->x + 8, list->y + i * list->itemSize.y - list->scroll.y + list->itemSize.y / 2);
+        return true;
+    }
+    if (v == "select") {
+        auto* list = dynamic_cast<QIList*>(Find(st.arg));
+        for (int i = 0; list && i < list->count; i++)
+            if (RowText(list->ItemAt(i)).find(st.rest) != std::string::npos) {
+                ClickAt(list->x + 8, list->y + i * list->itemSize.y - list->scroll.y + list->itemSize.y / 2);
+                return true;
+            }
+        return false;
+    }
+    if (v == "label") {
+        auto* label = dynamic_cast<QIStatic*>(Find(st.arg));
+        if (!label || std::string(label->text.c_str()).find(st.rest) == std::string::npos) return false;
+        Say(st.arg + ": " + label->text.c_str());
         return true;
     }
     if (v == "pick") {

@@ -6,8 +6,10 @@
 //                         shown page or pop-up (PAGE may name the pop-up)
 //   location K            clicks start location K on the staging minimap
 //   row PAGE/LIST I       clicks row I of a list
+//   select PAGE/LIST TEXT clicks the first row whose text holds TEXT
 //   pick PAGE/LIST TEXT   chooses the entry reading TEXT (else the first
 //                         holding it) in a shown, enabled drop list
+//   label PAGE/NAME TEXT  waits until a static text holds TEXT, and prints it
 //   clear PAGE/NAME       clicks an edit field and deletes its text
 //   type TEXT             types the rest of the line; key CODE a scan code
 //   shown PAGE            waits until the page (or pop-up) is shown

@@ -170,6 +170,50 @@ int StagingPictures(const std::string& dir, const PAL_RGB* p)
            Strip(dir + "/lights.bmp", p, 12, 12, 4, 1, lights) && Strip(dir + "/alliance.bmp", p, 18, 12, 3, 3, alliance);
 }
 
+// A small picture on colour 0 (see-through where the pages draw it so).
+int Picture(const std::string& path, const PAL_RGB* pal, int w, int h, const BOX* boxes, const uint8_t* fills, int n)
+{
+    BITMAP b;
+    if (!Graph_InitBitmap(&b, w, h, nullptr)) return 0;
+    for (int i = 0; i < n; i++) Graph_FillRect(&b, nullptr, 0, boxes[i].x, boxes[i].y, boxes[i].w, boxes[i].h, fills[i]);
+    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    Graph_FreeBitmap(&b);
+    return ok;
+}
+
+// The online lobby's and server list's pages and their small pictures: the
+// private-line icon, padlock, crown, ping picture with three lamps, and the
+// Create pop-ups' open and locked padlocks.
+int LobbyPictures(const std::string& dir, const PAL_RGB* p)
+{
+    static const BOX kLobby[] = {{28, 105, 138, 104, 1}, {194, 105, 247, 104, 1}, {468, 105, 124, 104, 1},
+                                 {28, 238, 564, 121, 1}, {91, 366, 517, 19, 1},   {27, 366, 59, 19, 0}};
+    static const BOX kServers[] = {{148, 102, 359, 261, 1}, {276, 50, 200, 15, 1}};
+    const LOOK k = Look(p);
+    const uint8_t gold = Mkdata_NearestColour(p, 240, 200, 90), grey = Mkdata_NearestColour(p, 160, 160, 170),
+                  red = Mkdata_NearestColour(p, 220, 40, 40), green = Mkdata_NearestColour(p, 40, 220, 60),
+                  amber = Mkdata_NearestColour(p, 240, 170, 40);
+    static const BOX kPrivate[] = {{0, 0, 16, 16, 0}, {3, 5, 10, 7, 0}, {3, 5, 10, 1, 0}};
+    const uint8_t privateFills[] = {k.panel, MKPAL_WHITE, k.dark};
+    static const BOX kPadlock[] = {{5, 2, 6, 2, 0}, {4, 3, 2, 5, 0}, {10, 3, 2, 5, 0}, {3, 7, 10, 8, 0}, {7, 9, 2, 3, 0}};
+    const uint8_t padlockFills[] = {grey, grey, grey, gold, k.dark};
+    static const BOX kCrown[] = {{2, 9, 12, 4, 0}, {2, 4, 2, 5, 0}, {7, 3, 2, 6, 0}, {12, 4, 2, 5, 0}};
+    const uint8_t crownFills[] = {gold, gold, gold, gold};
+    static const BOX kPing[] = {{2, 11, 3, 4, 0}, {6, 8, 3, 7, 0}, {10, 4, 3, 11, 0},
+                                {17, 5, 5, 5, 0}, {22, 5, 5, 5, 0}, {27, 5, 5, 5, 0}};
+    const uint8_t pingFills[] = {grey, grey, grey, green, amber, red};
+    static const BOX kLocks[] = {{0, 0, 89, 63, 0},   {89, 0, 89, 63, 0},  {30, 30, 30, 24, 0},  {119, 30, 30, 24, 0},
+                                 {40, 12, 4, 18, 0},  {44, 12, 26, 4, 0},  {66, 16, 4, 6, 0},    {127, 12, 4, 18, 0},
+                                 {131, 12, 10, 4, 0}, {141, 12, 4, 18, 0}};
+    const uint8_t lockFills[] = {k.back, k.back, green, red, grey, grey, grey, grey, grey, grey};
+    return Page(dir + "/MM_SELE.BMP", p, kLobby, 6) && Page(dir + "/MM_ZSVR.BMP", p, kServers, 2) &&
+           Picture(dir + "/private.bmp", p, 16, 16, kPrivate, privateFills, 3) &&
+           Picture(dir + "/padlock.bmp", p, 16, 16, kPadlock, padlockFills, 5) &&
+           Picture(dir + "/crown.bmp", p, 16, 16, kCrown, crownFills, 4) &&
+           Picture(dir + "/ping.bmp", p, 32, 16, kPing, pingFills, 6) &&
+           Picture(dir + "/lockgame.bmp", p, 178, 63, kLocks, lockFills, 10);
+}
+
 } // namespace
 
 int GenMultiMenu_WriteAll(const std::string& dir)
@@ -209,7 +253,7 @@ int GenMultiMenu_WriteAll(const std::string& dir)
     return Page(dir + "/mm.bmp", p, nullptr, 0) && Page(dir + "/MM_MAIN.BMP", p, kMain, 6) &&
            Page(dir + "/MM_MANU.BMP", p, kManual, 8) && Page(dir + "/MM_LAN.BMP", p, kLan, 2) &&
            Page(dir + "/MM_SETU.BMP", p, kSetup, 11) && Page(dir + "/MM_SER.BMP", p, kSerial, 2) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
-           StagingPictures(dir, p) &&
+           StagingPictures(dir, p) && LobbyPictures(dir, p) &&
            Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
            Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1) &&
            Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 1) &&

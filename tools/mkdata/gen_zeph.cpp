@@ -47,8 +47,34 @@ static std::string Chunks(const std::string& stream, size_t size)
     return out;
 }
 
+// The lobby's target: {u8 kind, u8 length, bytes} chunks after an options
+// byte (kinds: 0 room, 1 game, 2 player, 3 server (ping, host), 4 server
+// bytes, 5 a typed line).
+static int LobbySeeds(const std::string& dir)
+{
+    std::string room(DP_SESSION_BYTES, '\0');
+    room.replace(DP_SESSION_NAME, 7, "Lobby 1");
+    room[DP_SESSION_ID] = 1, room[DP_SESSION_MAXPLAYERS] = 20, room[DP_SESSION_PARENT] = 1;
+    std::string locked = room;
+    locked.replace(DP_SESSION_NAME, 7, "Vault  ");
+    locked[DP_SESSION_ID] = 2, locked[DP_SESSION_PASSWORD] = 7, locked[DP_SESSION_PARENT] = 0;
+    std::string game = room;
+    game.replace(DP_SESSION_NAME, 7, "War    ");
+    game[DP_SESSION_ID] = 3, game[DP_SESSION_PLAYERS] = 2, game[DP_SESSION_MAXPLAYERS] = 8;
+    std::string player = std::string("Ann") + std::string(21, '\0') + std::string("\x02\0\x7f\0\0\x01", 6);
+    std::string server = std::string("\x05\0\0\0", 4) + "meet.example";
+    auto chunk = [](int kind, const std::string& b) { return std::string(1, (char)kind) + (char)b.size() + b; };
+    std::string seed = std::string(1, '\x83') + chunk(4, Notice("d1", 2, "Ann")) +
+                       chunk(4, Data(2, "Ann", std::string("AM\xFEpsst\0", 8))) +
+                       chunk(4, Data(2, "Ann", "AM" + std::string(200, 'y'))) +
+                       chunk(4, Data(2, "Ann", std::string("AKout\0", 6))) + chunk(0, room) + chunk(0, locked) +
+                       chunk(1, game) + chunk(2, player) + chunk(3, server) + chunk(5, "hello");
+    return Mkdata_WriteFile(dir + "/lobby.bin", seed.data(), seed.size());
+}
+
 static int Seeds(const std::string& target, const std::string& dir)
 {
+    if (target == "fuzz_mmlobby") return LobbySeeds(dir);
     if (target != "fuzz_zeph") return 1;
     std::string session(DP_SESSION_BYTES, '\0');
     session[DP_SESSION_GAMETYPE] = (char)(666 & 0xff), session[DP_SESSION_GAMETYPE + 1] = (char)(666 >> 8);
