@@ -39,6 +39,7 @@
 #include "units/iterate.h"
 #include "units/trail.h"
 #include "units/unit.h"
+#include "units/unitsorder.h"
 #include "widgets/qilist.h"
 #include "widgets/qidesktop.h"
 
@@ -130,7 +131,12 @@ static void CheckTrail(const TRAIL* t)
         if (w->x < 1 || w->y < 1 || w->x >= mapsizex || w->y >= mapsizey) abort();
 }
 
-// One unit a tile and level, and waypoints the units can reach.
+static bool Level(int v) { return v >= TACTAI_LOW && v <= TACTAI_HIGH; }
+
+static bool Levels(const UNIT_TACTAI& t) { return Level(t.tenacity) && Level(t.autonomy) && Level(t.selfpreservation); }
+
+// One unit a tile and level, waypoints the units can reach, and tactical
+// levels and trail modes the scenario reader takes.
 static void CheckWorld(void)
 {
     ITERATOR it;
@@ -138,12 +144,11 @@ static void CheckWorld(void)
     while (UNIT* u = Iterate_UnitNext(&it)) {
         if (u->onmap && Units_UnitAtMapLevel(u->maplevel, u->tilepos.x, u->tilepos.y) != u) abort();
         CheckTrail(u->localtrail);
+        if (!Levels(u->tactaiinfo) || !Levels(u->usertactaiinfo)) abort();
+        if (u->sorder.code == SO_TRAIL && !Level(u->sorder.trail.mode)) abort();
     }
     CheckTrail(&g_MeEditor.pathTool.editPath);
 }
-
-// The three pickers the add layers will hold, filled as they would be.
-static QIList* s_Pickers[3];
 
 // The layers give their commands only with a scenario open.
 static void Command(const uint8_t* b)
@@ -152,7 +157,9 @@ static void Command(const uint8_t* b)
     if (!(me.flags & MEF_OPEN)) return;
     switch ((b[0] & 0x7f) - 8) {
     case 0: { // a picker's item chosen for the select tool
-        QIList* l = s_Pickers[b[1] % 3];
+        QIList* pickers[3] = {me.unitPicker, me.buildingPicker, me.objectPicker};
+        QIList* l = pickers[b[1] % 3];
+        if (!l) break;
         me.tool = &me.selectTool;
         me.selectTool.picker = l;
         l->SetCurrent(l->count ? b[2] % l->count : -1);
@@ -230,15 +237,6 @@ static void OpenEditor(void)
     MeEditor& me = g_MeEditor;
     me.Init();
     me.BuildDesktop();
-    // The three pickers the add layers will hold, filled by every load and
-    // create as they would be.
-    QIList** lists[3] = {&me.unitPicker, &me.buildingPicker, &me.objectPicker};
-    for (int i = 0; i < 3; i++) {
-        s_Pickers[i] = new QIList("Picker", nullptr, IRect(448, 32 + 100 * i, 120, 100), IPoint(60, 50), 2, nullptr,
-                                  nullptr);
-        s_Pickers[i]->listFlags |= QILF_MULTISELECT;
-        *lists[i] = s_Pickers[i];
-    }
     Game_SetScenarioCategory(SC_SINGLE);
     me.scenarioName->Set("FUZZ");
     MeMenuFile::Load();
@@ -246,14 +244,7 @@ static void OpenEditor(void)
 
 static void CloseEditor(void)
 {
-    MeEditor& me = g_MeEditor;
     CheckWorld();
-    me.selectTool.picker = nullptr;
-    me.unitPicker = me.buildingPicker = me.objectPicker = nullptr;
-    for (QIList*& l : s_Pickers) {
-        delete l;
-        l = nullptr;
-    }
     g_MeEditor.desktop->Close();
     g_MeEditor.Close();
 }

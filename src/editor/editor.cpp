@@ -18,6 +18,7 @@
 #include "core/utils.h"
 #include "editor/medesk.h"
 #include "editor/melayers.h"
+#include "editor/meorders.h"
 #include "editor/mestats.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
@@ -131,8 +132,7 @@ void MeEditor::Init(void)
     overlayTotal = waterTotal = crystalTotal = 0;
     plasmaGrain = 5;
     plasmaWater = 4;
-    paths.none = new QIString("none");
-    paths.direction = 0;
+    InitNoneLabel();
     pathTool.Init();
     startPosTool.Init();
     regionTool.Init();
@@ -152,6 +152,7 @@ void MeEditor::Close(void)
     startPosTool.Close();
     regionTool.Close();
     FreeOwned(paths.none);
+    FreeOwned(pickerItem);
     FreeOwned(fontA);
     FreeOwned(fontB);
     FreeOwned(fontSmall);
@@ -233,6 +234,11 @@ void MeEditor::BuildDesktop(void)
     MeLayers::BuildMainMenu();
     MeMenuFile::BuildLayer();
     MeTerrain::BuildLayer();
+    MeLayers::BuildAddUnit();
+    MeLayers::BuildAddBuilding();
+    MeLayers::BuildAddObject();
+    MePaths::BuildLayer();
+    MeOrders::BuildLayer();
     MeStats::BuildLayer();
     MeTerrain::ListTileSets(g_GraphicsDir);
     MeTerrain::FindCurrentTileSet();
@@ -377,6 +383,7 @@ void MeEditor::RefreshAll(void)
     selectTool.ForgetSelection();
     if (groupWidget) Refresh(groupWidget);
     credits->Format(20, "%d", teamdata[team].credits);
+    MeOrders::Refresh();
 }
 
 static int RelationIndex(int relation)

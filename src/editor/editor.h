@@ -27,6 +27,7 @@
 class QIDesktop;
 class QIContainer;
 class QIList;
+class QIStateImage;
 class QIWidget;
 class MeMiniMap;
 class LListNode;
@@ -113,6 +114,7 @@ public:
     QIList* unitPicker = nullptr;
     QIList* buildingPicker = nullptr;
     QIList* objectPicker = nullptr;
+    QIStateImage* pickerItem = nullptr; // the three pickers' empty-cell frame
     QIList* regionList = nullptr;
     QIList* maskPicker = nullptr;
     QIList* texturePicker = nullptr;
@@ -198,6 +200,8 @@ public:
     static int OnBrushMode(QIWidget* widget, int event, QIARG data);
     // "%dx" of the zoom.
     static void ZoomText(QIString* text);
+    // The Paths layer's "none" text; the direction once.
+    void InitNoneLabel(void);
 };
 
 extern MeEditor g_MeEditor;

@@ -14,6 +14,7 @@
 #include "editor/editor.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
+#include "editor/meorders.h"
 #include "editor/mestats.h"
 #include "editor/meterrain.h"
 #include "game/systems.h"
@@ -203,6 +204,7 @@ static void Settle(int x, int y)
     MeBigMap::Centre(x, y);
     MeMenuFile::StoreBaseline();
     me.category = g_ScenarioCategory;
+    MeOrders::Reset();
     if (me.desktop) me.desktop->Repaint(nullptr);
 }
 

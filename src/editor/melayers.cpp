@@ -1,5 +1,7 @@
 #include "editor/melayers.h"
 
+#include <algorithm>
+
 #include "editor/editor.h"
 #include "editor/mestats.h"
 #include "widgets/qibutton.h"
@@ -51,6 +53,24 @@ static void Become(MeTool* tool)
     tool->ShowSelection();
 }
 
+// The area a widget and its descendants cover: lower panels lie outside
+// their layer's rectangle.
+static void Extend(const QIWidget* w, int& x0, int& y0, int& x1, int& y1)
+{
+    if (w->w && w->h) {
+        x0 = std::min(x0, w->x), y0 = std::min(y0, w->y);
+        x1 = std::max(x1, w->x + w->w), y1 = std::max(y1, w->y + w->h);
+    }
+    for (const QIWidget* c = w->FirstChild(); c; c = c->Next()) Extend(c, x0, y0, x1, y1);
+}
+
+static IRect Extent(const QIWidget* w)
+{
+    int x0 = w->x, y0 = w->y, x1 = w->x + w->w, y1 = w->y + w->h;
+    Extend(w, x0, y0, x1, y1);
+    return IRect(x0, y0, x1 - x0, y1 - y0);
+}
+
 static QIList* Picker(int which)
 {
     MeEditor& me = g_MeEditor;
@@ -78,7 +98,7 @@ QIWidget* MeLayers::ShowLayer(int row, int event)
         me.desktop->HideWidget(layer);
         // The library's hide leaves the layer's picture: what was under it
         // is drawn again.
-        const IRect area = *layer;
+        const IRect area = Extent(layer);
         me.desktop->Repaint(&area);
     }
     const bool open = me.flags & MEF_OPEN;

@@ -3,6 +3,7 @@
 // the big map talks to once a scenario is open.
 #pragma once
 
+#include "widgets/qistring.h"
 #include "widgets/qiwidget.h"
 
 enum MELAYER_ROW {
@@ -35,4 +36,30 @@ public:
     static IPoint MenuOffset(const IPoint& delta);
     // child appended under parent (null: a top-level widget), counted.
     static void LinkChild(QIWidget* child, QIWidget* parent);
+
+    // The add layers, hidden; the unit layer first: it makes the pickers'
+    // shared item frame.
+    static void BuildAddUnit(void);
+    static void BuildAddBuilding(void);
+    // With the brush shape menu, the zoom and brush-size value buttons; from
+    // here on the library's default flags repeat left presses.
+    static void BuildAddObject(void);
+    // On 12: the select tool to click mode when the picker's current index
+    // names an item; otherwise nothing.
+    static int OnUnitPicked(QIWidget* widget, int event, QIARG data);
+    static int OnBuildingPicked(QIWidget* widget, int event, QIARG data);
+    static int OnObjectPicked(QIWidget* widget, int event, QIARG data);
+    // On 18: the current tool's operation ("Sel Plr" passes the current
+    // team, "Sel All" -1); other events nothing.
+    static int OnDelete(QIWidget* widget, int event, QIARG data);
+    static int OnCopy(QIWidget* widget, int event, QIARG data);
+    static int OnSelectAllUnits(QIWidget* widget, int event, QIARG data);
+    static int OnSelectTeamUnits(QIWidget* widget, int event, QIARG data);
+    static int OnSelectAllBuildings(QIWidget* widget, int event, QIARG data);
+    static int OnSelectTeamBuildings(QIWidget* widget, int event, QIARG data);
+    static int OnSelectAllObjects(QIWidget* widget, int event, QIARG data);
+    static int OnIncTeam(QIWidget* widget, int event, QIARG data);
+    static int OnRemoveDups(QIWidget* widget, int event, QIARG data);
+    // The select tool's brush size as "%d".
+    static void BrushSizeText(QIString* text);
 };

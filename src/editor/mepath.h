@@ -88,4 +88,10 @@ public:
     // goes to the selection's end.
     static void CopyFromSelection(void);
     static void SetDirection(int direction);
+    // "PathsLayer" and "PathsLayer2" with the buttons (acting on a click with
+    // a scenario open) and the direction menu, hidden.
+    static void BuildLayer(void);
+    // The shown direction from the selection's direction mask: a single bit's
+    // direction, else -1 (none chosen); the menu redrawn.
+    static void DirectionFromMenu(void);
 };

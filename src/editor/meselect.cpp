@@ -5,6 +5,7 @@
 #include "editor/editor.h"
 #include "editor/mebigmap.h"
 #include "editor/meminimap.h"
+#include "editor/meorders.h"
 #include "editor/mepick.h"
 #include "editor/methings.h"
 #include "core/rand.h"
@@ -446,4 +447,12 @@ void MeToolSelect::SelectionChanged(void)
         }
         masks.pathdirection |= b->PathDirectionBit();
     }
+    MEORDERS& o = g_MeEditor.orders;
+    o.masks[0] = masks.tenacity;
+    o.masks[1] = masks.selfpreservation;
+    o.masks[2] = masks.autonomy;
+    o.masks[3] = masks.automove;
+    g_MeEditor.paths.directionMask = masks.pathdirection;
+    MeOrders::FromSelection();
+    MePaths::DirectionFromMenu();
 }

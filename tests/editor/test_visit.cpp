@@ -930,3 +930,79 @@ TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
     EXPECT_EQ(made.x2 - made.x1, 151);
     EditorTest::ResetTerrainBrush();
 }
+
+TEST_F(EditorVisit, OrdersAndALoopedPathGivenThroughTheLayersAreSavedAndReadBack)
+{
+    QvPassScript s(3000);
+    Steps steps(s);
+    MeEditor& me = g_MeEditor;
+    IPoint way(-1, -1);
+    std::vector<IPoint> waypoints;
+    int selected = 0;
+    bool checked = false;
+    steps.Click("ScenarioList", 10, 4)
+        .Chord(SC_LCTRL, SCAN_O)
+        .Wait(20, 3)
+        .Click("AddUnit")
+        .Click("UnitSelectPlr")
+        .Do([&] {
+            selected = g_MeBrushLists[MEBL_SELECTION].count;
+            const UNIT* u = static_cast<UNIT*>(g_MeBrushLists[MEBL_SELECTION].head->Thing());
+            way = IPoint(u->tilepos.x, u->tilepos.y);
+        })
+        .Click("Orders")
+        .Click("OrderBehavGuard")
+        .Click("Paths")
+        .Click("PathWpAdd")
+        .Input([&] {
+            std::vector<QvPass> v;
+            for (const IPoint& d : {IPoint(1, 1), IPoint(3, 1), IPoint(3, 3), IPoint(1, 3)}) {
+                const IPoint p = MeBigMap::WorldToScreen(IPoint(24 * (way.x + d.x), 24 * (way.y + d.y))) + IPoint(2, -3);
+                waypoints.push_back(way + d);
+                for (const QvPass& q : ClickAt(p)) v.push_back(q);
+            }
+            return v;
+        })
+        .Do([&] { me.pathTool.Cancel(0); })
+        .Click("PathDirLooped")
+        .Click("PathWpAssign")
+        .Chord(SC_LCTRL, SCAN_S)
+        .Wait(20, 3)
+        .Do([&] {
+            // The file read back: every team-0 unit guards and loops the path.
+            OpenScenario("DEMO");
+            std::vector<std::pair<int, int>> want;
+            for (const IPoint& p : waypoints) want.push_back({p.x, p.y});
+            ITERATOR it;
+            Iterate_UnitInitAll(&it);
+            int n = 0;
+            while (UNIT* u = Iterate_UnitNext(&it)) {
+                if (u->team != 0) continue;
+                n++;
+                SCOPED_TRACE(u->id);
+                EXPECT_EQ(u->usertactaiinfo.tenacity, 0);
+                EXPECT_EQ(u->usertactaiinfo.autonomy, 2);
+                EXPECT_EQ(u->usertactaiinfo.selfpreservation, 0);
+                EXPECT_EQ(u->sorder.code, SO_TRAIL);
+                EXPECT_EQ(u->sorder.trail.mode, TRAIL_LOOP);
+                std::vector<std::pair<int, int>> trail;
+                for (const WAYPOINT* p = u->localtrail->head; p; p = p->next) trail.push_back({p->x, p->y});
+                EXPECT_EQ(trail, want);
+            }
+            EXPECT_EQ(n, selected);
+            // Selected again in the editor, they show Guard and "()".
+            me.tool = &me.selectTool;
+            me.selectTool.SelectUnitsOfTeam(0);
+            me.selectTool.SelectionChanged();
+            EXPECT_EQ((std::vector<int>{me.orders.order, me.orders.pursuit, me.orders.tolerance, me.orders.independence}),
+                      (std::vector<int>{-1, 0, 2, 2}));
+            EXPECT_EQ(me.paths.direction, 2);
+            checked = n > 0;
+        })
+        .Chord(SC_LALT, 16);
+    me.team = me.side = 0;
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(checked);
+}

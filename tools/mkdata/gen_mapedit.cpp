@@ -91,6 +91,17 @@ static void DrawMenuCells(BITMAP* b)
         }
 }
 
+// A value button's cell: a bevel with a plus (up) or a minus in one of
+// three states (normal, focus, pressed).
+static void ValueCell(BITMAP* b, int x, int y, int w, int h, int up, int state)
+{
+    Bevel(b, x, y, w, h, state == 2 ? SHADOW : PANEL);
+    const uint8_t ink = state == 1 ? WHITE : state == 2 ? LIGHT : SHADOW;
+    const int cx = x + w / 2, cy = y + h / 2;
+    Graph_DrawLine(b, nullptr, 0, cx - 4, cy, cx + 4, cy, ink);
+    if (up) Graph_DrawLine(b, nullptr, 0, cx, cy - 4, cx, cy + 4, ink);
+}
+
 static void DrawBackground(BITMAP* b)
 {
     Graph_ClearBitmap(b, 0);
@@ -115,6 +126,13 @@ static void DrawBackground(BITMAP* b)
         Graph_DrawRect(b, nullptr, 0, 494, 99 + 32 * state, 26, 26, state == 1 ? WHITE : (uint8_t)0);
     }
     TerrainLayerCells(b);
+    // The zoom buttons' 32 x 16 cells at x 524 and the brush-size buttons'
+    // 34 x 18 cells at x 556: plus then minus, a pair a state.
+    for (int state = 0; state < 3; state++)
+        for (int up = 0; up < 2; up++) {
+            ValueCell(b, 524, 96 + 32 * state + 16 * (1 - up), 32, 16, up, state);
+            ValueCell(b, 556, 96 + 36 * state + 18 * (1 - up), 34, 18, up, state);
+        }
 }
 
 static void DrawTopBits(BITMAP* b)
@@ -247,7 +265,7 @@ struct EDITOR_SEED {
 static int Seeds(const std::string& target, const std::string& dir)
 {
     if (target != "fuzz_editor") return 1;
-    EDITOR_SEED keys, mouse, quits, files, things;
+    EDITOR_SEED keys, mouse, quits, files, things, layers;
     // Zoom in and out, teams, altitudes, variations, shapes, brush sizes.
     keys.Move(200, 200);
     for (int k : {13, 13, 13, 12, 2, 10, 30, 19, 45, 46, 32, 211, 57, 12, 12, 20, 24, 31, 49}) keys.Key(k);
@@ -276,7 +294,18 @@ static int Seeds(const std::string& target, const std::string& dir)
     things.Drag(0, 80, 80, 300, 300).Pass(9, 3, 0).Move(200, 200).Pass(1, 0, 0).Move(260, 200).Pass(2, 0, 0, 5);
     things.Move(260, 260).Pass(1, 0, 0).Pass(2, 0, 0).Move(5, 5).Pass(1, 0, 0).Pass(2, 0, 0).Pass(10, 1, 3);
     things.Pass(10, 2, 0).Pass(10, 3, 1).Drag(0, 190, 190, 300, 300).Drag(0, 200, 200, 230, 230).Key(32);
+    // Through the side panel: units picked, placed, selected and re-teamed; a
+    // building; objects with a held brush size, zoom and shape; orders and
+    // presets over a band; waypoints added, looped and assigned.
+    layers.Click(272, 16).Click(478, 57).Click(100, 100).Click(130, 100).Click(160, 100).Pass(3, 0, 0).Pass(4, 0, 0);
+    layers.Click(476, 420).Click(476, 458).Click(321, 16).Click(478, 57).Click(250, 250).Click(476, 440);
+    layers.Click(370, 16).Click(478, 57).Move(543, 300).Pass(1, 0, 0).Pass(7, 100, 0).Pass(7, 100, 0).Pass(2, 0, 0);
+    layers.Click(606, 301).Click(606, 317).Click(478, 402).Click(150, 150).Click(483, 321).Click(483, 302);
+    layers.Click(463, 283).Click(468, 16).Drag(0, 20, 40, 440, 460).Click(480, 135).Click(500, 61).Click(620, 213);
+    layers.Click(500, 283).Click(419, 16).Click(530, 63).Click(100, 200).Click(150, 200).Click(150, 250);
+    layers.Pass(3, 0, 0).Pass(4, 0, 0).Drag(0, 20, 40, 440, 460).Click(552, 190).Click(530, 123).Click(530, 143);
     return Mkdata_WriteFile(dir + "/keys", keys.bytes.data(), keys.bytes.size()) &&
+           Mkdata_WriteFile(dir + "/layers", layers.bytes.data(), layers.bytes.size()) &&
            Mkdata_WriteFile(dir + "/files", files.bytes.data(), files.bytes.size()) &&
            Mkdata_WriteFile(dir + "/things", things.bytes.data(), things.bytes.size()) &&
            Mkdata_WriteFile(dir + "/mouse", mouse.bytes.data(), mouse.bytes.size()) &&
