@@ -18,6 +18,7 @@
 #include "core/utils.h"
 #include "editor/medesk.h"
 #include "editor/melayers.h"
+#include "editor/meplayer.h"
 #include "editor/mestats.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
@@ -222,6 +223,7 @@ void MeEditor::BuildDesktop(void)
     desktop->keyHook = MeDesktop::HandleEvent;
     BuildToolTipLayer();
     BuildBigMap();
+    MeLayers::BuildTeamMenu();
     // The info box's place for the minimap.
     const uint32_t saved = g_QIDefaultFlags;
     g_QIDefaultFlags |= QIWF_STICKY;
@@ -234,6 +236,7 @@ void MeEditor::BuildDesktop(void)
     MeMenuFile::BuildLayer();
     MeTerrain::BuildLayer();
     MeStats::BuildLayer();
+    MePlayer::BuildLayer();
     MeTerrain::ListTileSets(g_GraphicsDir);
     MeTerrain::FindCurrentTileSet();
     ListScenarios();
@@ -357,7 +360,11 @@ void MeEditor::DisableEditButtons(void)
 
 static void Refresh(QIWidget* w)
 {
-    if (w && !w->IsHidden()) w->Draw(nullptr);
+    // A radio group shows the choice its bound value now holds.
+    if (QIMenu* menu = dynamic_cast<QIMenu*>(w))
+        menu->SyncFromIndex();
+    else if (w && !w->IsHidden())
+        w->Draw(nullptr);
 }
 
 void MeEditor::RefreshAll(void)
@@ -375,8 +382,8 @@ void MeEditor::RefreshAll(void)
     MeTerrain::FillTilePickers();
     MeTerrain::FindCurrentTileSet();
     selectTool.ForgetSelection();
-    if (groupWidget) Refresh(groupWidget);
-    credits->Format(20, "%d", teamdata[team].credits);
+    MePlayer::ShowGroup();
+    MePlayer::RefreshCredits();
 }
 
 static int RelationIndex(int relation)
@@ -401,8 +408,8 @@ void MeEditor::RefreshTeam(void)
     Refresh(sideWidget);
     if (flags & MEF_OPEN) {
         FillObjectPickers();
-        Refresh(groupWidget);
-        credits->Format(20, "%d", teamdata[team].credits);
+        MePlayer::ShowGroup();
+        MePlayer::RefreshCredits();
     }
     if (desktop) desktop->Repaint(nullptr);
 }
