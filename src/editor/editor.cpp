@@ -17,6 +17,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "editor/medesk.h"
+#include "editor/meendcond.h"
 #include "editor/melayers.h"
 #include "editor/meplayer.h"
 #include "editor/mestats.h"
@@ -191,6 +192,7 @@ void MeEditor::Close(void)
     sideWidget = groupWidget = statsLayer = nullptr;
     outstandingList = nullptr;
     endCondSelector.widget = fsmSelector.widget = nullptr;
+    endCondSelector.list = fsmSelector.list = nullptr;
     for (METEAM& t : teams) t.relationWidget = nullptr;
 }
 
@@ -237,6 +239,7 @@ void MeEditor::BuildDesktop(void)
     MeTerrain::BuildLayer();
     MeStats::BuildLayer();
     MePlayer::BuildLayer();
+    MeEndCond::BuildLayer();
     MeTerrain::ListTileSets(g_GraphicsDir);
     MeTerrain::FindCurrentTileSet();
     ListScenarios();
@@ -384,6 +387,8 @@ void MeEditor::RefreshAll(void)
     selectTool.ForgetSelection();
     MePlayer::ShowGroup();
     MePlayer::RefreshCredits();
+    MeEndCond::ListEndConds(team, &fontB->font);
+    MeEndCond::ListFsms(team, &fontB->font);
 }
 
 static int RelationIndex(int relation)
@@ -410,6 +415,8 @@ void MeEditor::RefreshTeam(void)
         FillObjectPickers();
         MePlayer::ShowGroup();
         MePlayer::RefreshCredits();
+        MeEndCond::ListEndConds(team, &fontB->font);
+        MeEndCond::ListFsms(team, &fontB->font);
     }
     if (desktop) desktop->Repaint(nullptr);
 }
