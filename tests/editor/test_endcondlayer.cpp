@@ -167,18 +167,3 @@ TEST_F(EndCondLayer, PicksSetTheTeamsFilesAndAnEmptyPickIsNone)
     Pick(MeEndCond::SelectEndCond, 1);
     EXPECT_STREQ(Endcond_GetEndCondFile(2), "Long.end");
 }
-
-TEST_F(EndCondLayer, TheToggleButtonsOnlySwitchTheLabelsAndTheNamesTakeNoTyping)
-{
-    EXPECT_EQ(me.showIds, 0);
-    EXPECT_EQ(me.showPlayers, 0);
-    QIWidget* ids = me.desktop->FindByName("ToggleIDs");
-    ids->Notify(QIN_CLICKED, 0);
-    EXPECT_EQ(me.showIds, 1);
-    EXPECT_EQ(me.showPlayers, 0);
-    EXPECT_EQ(me.tool, &me.plainTool);
-    ids->Notify(QIN_CLICKED, 0);
-    EXPECT_EQ(me.showIds, 0);
-    EXPECT_TRUE(me.endCondSelector.widget->flags & QIWF_DISABLED);
-    EXPECT_TRUE(me.fsmSelector.widget->flags & QIWF_DISABLED);
-}

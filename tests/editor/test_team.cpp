@@ -41,8 +41,6 @@ protected:
     {
         for (int t = 0; t < TEAM_MAXTEAMS; t++) teamdata[t] = saved_[t];
         me.team = 0;
-        me.startPosTool.flags = 0;
-        me.startPosTool.state = METS_IDLE;
         EditorTest::TearDown();
     }
     // A left press and release on child of menu, as the desktop delivers it.
@@ -125,7 +123,6 @@ TEST_F(TeamPanel, RelationPicksFollowTheTeamSetterRules)
     const Row rows[] = {
         {"own row snaps back to Ally", 0, 0, 0, 2, TR_ALLY, TR_ALLY},
         {"neutral team stays Neutral", 8, 3, 0, 1, TR_NEUTRAL, TR_NEUTRAL},
-        {"neutral team refuses Ally", 8, 5, 2, 1, TR_NEUTRAL, TR_NEUTRAL},
         {"one way only", 0, 1, 0, 0, TR_ENEMY, TR_NEUTRAL},
         {"ally", 2, 6, 2, 2, TR_ALLY, TR_NEUTRAL},
     };
@@ -146,7 +143,7 @@ TEST_F(TeamPanel, RelationPicksFollowTheTeamSetterRules)
     }
 }
 
-TEST_F(TeamPanel, CreditsGroupAndStartPosition)
+TEST_F(TeamPanel, CreditsAndGroupGoToTheTeamOnlyWithAScenarioOpen)
 {
     // An empty commit stores 0 and shows it.
     teamdata[0].credits = 900;
@@ -175,11 +172,6 @@ TEST_F(TeamPanel, CreditsGroupAndStartPosition)
     PressTeam(8);
     EXPECT_EQ(list->currentItem, nullptr);
 
-    // "Start Pos" twice still returns to the tool before the first press.
-    MeTool* before = me.tool;
-    for (int i = 0; i < 2; i++) MePlayer::OnStartPos(nullptr, QIN_CLICKED, 0);
-    EXPECT_EQ(me.tool, &me.startPosTool);
-    EXPECT_EQ(me.startPosTool.previousTool, before);
 }
 
 TEST_F(TeamPanel, ATeamSwitchShowsSideGroupCreditsAndEveryRow)
