@@ -580,13 +580,20 @@ void Fog_CountSweep(const SEEMAP* seemap)
 }
 
 // Every marked tile on the map: the sight counts are rebuilt from the marks.
+// A load checks every sweep: a square wholly on the map needs no walk of its
+// marks, and the walk of one that isn't visits the set bits only.
 static bool MarksOnMap(const BYTEMAP* b)
 {
-    for (int i = 0; i < BYTEMAP_BYTES * 8; i++) {
-        if (!(b->bits[i >> 3] & (1u << (i & 7)))) continue;
-        if (i >= BYTEMAP_SIDE * BYTEMAP_SIDE) return false;
-        const int64_t x = (int64_t)b->x0 + i % BYTEMAP_SIDE, y = (int64_t)b->y0 + i / BYTEMAP_SIDE;
-        if (x < 0 || y < 0 || x >= s_w || y >= s_h) return false;
+    for (int i = BYTEMAP_SIDE * BYTEMAP_SIDE; i < BYTEMAP_BYTES * 8; i++)
+        if (b->bits[i >> 3] & (1u << (i & 7))) return false;
+    const int64_t x0 = b->x0, y0 = b->y0;
+    if (x0 >= 0 && y0 >= 0 && x0 + BYTEMAP_SIDE <= s_w && y0 + BYTEMAP_SIDE <= s_h) return true;
+    for (int byte = 0; byte < BYTEMAP_BYTES; byte++) {
+        for (unsigned bits = b->bits[byte]; bits; bits &= bits - 1) {
+            const int i = byte * 8 + __builtin_ctz(bits);
+            const int64_t x = x0 + i % BYTEMAP_SIDE, y = y0 + i / BYTEMAP_SIDE;
+            if (x < 0 || y < 0 || x >= s_w || y >= s_h) return false;
+        }
     }
     return true;
 }

@@ -192,6 +192,7 @@ void Net_StartRound(void)
     r->prevstart = r->start;
     r->start = Thread_ClockMs();
     memset(r->delivered, 0, sizeof r->delivered);
+    memset(r->probed, 0, sizeof r->probed);
     uint32_t round = g_NetRound + 1;
     for (int n = 0; n < NET_NODES; n++) {
         r->received[n] = 0;
@@ -303,8 +304,22 @@ static void CopyPacket(NetPacket* out, const NetPacket* from, int node, uint32_t
     Net_SetId(out, 0);
 }
 
+// The session, with the current round, to one address.
+static void SendSession(const NetAddress* to, int reliable)
+{
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &g_NetSession);
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    if (!Net_BuildPacket(&p, block, sizeof block, NET_SESSION)) return;
+    if (reliable) NetPkt_SendReliable(&p, to, nullptr, nullptr, nullptr);
+    else NetPkt_Send(&p, to);
+}
+
 // The creator's drop of a node while it waits for the current round R: the
-// session carries R; the copies of R - 1 and R go right after it.
+// session carries R; the copies of R - 1 and R go right after it. The
+// dropped node gets the session too: alive but held, it may have nothing
+// to send us that would be answered with it, and would wait for ever.
 static void Drop(int node)
 {
     NetRounds* r = &g_NetRounds;
@@ -314,6 +329,7 @@ static void Drop(int node)
     r->droppedat[node] = round;
     g_NetSessionChanged = 1;
     Net_BroadcastSession();
+    SendSession(&g_NetSession.players[node].address, 1);
     NetPacket copy;
     if (r->lastround && r->lastround + 1 == round) {
         CopyPacket(&copy, r->lasthave[node] ? &r->last[node] : nullptr, node, round - 1);
@@ -379,11 +395,7 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
     if (r->droppedat[source]) {
         // Only the creator's copies count now; the dropped node is told so.
         if (g_NetCreator && NetPkt_SameAddress(from, &g_NetSession.players[source].address)) {
-            uint8_t block[NET_SESSION_BYTES];
-            Net_WriteSession(block, &g_NetSession);
-            NetPacket p;
-            memset(&p, 0, sizeof p);
-            if (Net_BuildPacket(&p, block, sizeof block, NET_SESSION)) NetPkt_Send(&p, from);
+            SendSession(from, 0);
             return;
         }
         if (!Net_FromCreator(from) || !DroppedIn(source, theirs)) return;
@@ -468,6 +480,76 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
 
 // ---- drops ----
 
+static int PastDropLimit(int node)
+{
+    const NetRounds* r = &g_NetRounds;
+    return r->resends[node] > QUORNET_RESEND_DROP || r->frames[node] > QUORNET_FRAMES_DROP;
+}
+
+// Whether what the round lacks can come from the creator alone: a node past
+// the drop limit (the creator among them) or the copies of a dropped node's
+// rounds.
+static int WaitsOnCreator(void)
+{
+    const NetRounds* r = &g_NetRounds;
+    for (int n = 0; n < NET_NODES; n++) {
+        if (n == g_NetOwnNode) continue;
+        if (Net_IsNodeInSession(n) ? PastDropLimit(n)
+                                   : (DroppedIn(n, g_NetRound) && !r->copied[n]) ||
+                                         (r->lastround && r->lastround == r->droppedat[n] && !r->lastcopied[n]))
+            return 1;
+    }
+    return 0;
+}
+
+// Whether a node past the drop limit shows no sign of life: it has not
+// acknowledged our round (sent again, after a few resends).
+static int Unanswered(int node)
+{
+    const NetRounds* r = &g_NetRounds;
+    return !r->delivered[node] && (!r->probed[node] || r->resends[node] > QUORNET_RESEND_PROBE);
+}
+
+// The creator's choice of the nodes to drop now. A live node held in the
+// round before by one that is gone (that one's packet or acknowledgement
+// missing there) sends nothing either, silent from the same frame: dropped
+// together, it would leave the game with the other. So the nodes that do
+// not acknowledge our round go first. When several pass the limit and each
+// acknowledged it, the one that is gone may have done so before it went:
+// our round goes to them again, and those that answer are kept. Only nodes
+// that all answer (nothing tells them apart) go together. The same holds
+// for a successor that took the role of a silent creator. Returns the count
+// chosen.
+static int ChooseDrops(uint8_t* drop)
+{
+    NetRounds* r = &g_NetRounds;
+    int count = 0, past = 0, probing = 0;
+    for (int n = 0; n < NET_NODES; n++) {
+        drop[n] = 0;
+        if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || !PastDropLimit(n)) continue;
+        past++;
+        drop[n] = r->resends[n] > QUORNET_RESEND_DROP || Unanswered(n);
+        count += drop[n];
+        probing |= r->probed[n] && !r->delivered[n];
+    }
+    if (count || past == 0 || probing) return count;
+    if (past > 1) {
+        for (int n = 0; n < NET_NODES; n++) {
+            if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || !PastDropLimit(n) || r->probed[n]) continue;
+            r->probed[n] = 1;
+            probing = 1;
+            NetPkt_SendReliable(&r->own, &g_NetSession.players[n].address, &r->delivered[n], &r->resends[n],
+                                Net_TestRoundComplete);
+        }
+        if (probing) return 0;
+    }
+    for (int n = 0; n < NET_NODES; n++) {
+        drop[n] = n != g_NetOwnNode && Net_IsNodeInSession(n) && PastDropLimit(n);
+        count += drop[n];
+    }
+    return count;
+}
+
 void QuorNet_CheckDrops(void)
 {
     NetRounds* r = &g_NetRounds;
@@ -487,12 +569,16 @@ void QuorNet_CheckDrops(void)
         int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE);
         if (silent && counts) r->frames[n]++;
         const char* name = g_NetSession.players[n].name;
-        if (r->resends[n] > QUORNET_RESEND_DROP || r->frames[n] > QUORNET_FRAMES_DROP)
-            Show("Waiting for %s to drop %s", creator, name);
-        else if (r->resends[n] > QUORNET_RESEND_WARN)
+        // Shown once per wait: repeated every frame, it filled the log of a
+        // node left waiting.
+        int past = PastDropLimit(n);
+        if (past) {
+            if (!r->waitshown[n]) Show("Waiting for %s to drop %s", creator, name);
+        } else if (r->resends[n] > QUORNET_RESEND_WARN)
             Show("%s is not responding [%d drop countdown]", name, QUORNET_RESEND_DROP - (int)r->resends[n]);
         else if (counts && r->frames[n] > QUORNET_FRAMES_WARN && (QUORNET_FRAMES_DROP - r->frames[n]) % 10 == 0)
             Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
+        r->waitshown[n] = (uint8_t)past;
     }
     // A silent creator: the node after it takes its role and drops it.
     int c = g_NetSession.creator;
@@ -501,15 +587,26 @@ void QuorNet_CheckDrops(void)
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
         Net_TakeCreatorRole();
     }
-    if (g_NetCreator) {
+    if (!g_NetCreator && counts && WaitsOnCreator() && ++r->creatorframes > QUORNET_FRAMES_LEAVE) {
+        // Dropped with no word of it, or the creator gone with its successor:
+        // waiting on would never end.
+        TLOG(TLOG_NERR, "No word from the creator for %u frames: this node leaves the game",
+             (unsigned)r->creatorframes);
+        s_alone = 1;
+    }
+    uint8_t drop[NET_NODES];
+    if (g_NetCreator && ChooseDrops(drop)) {
         for (int n = 0; n < NET_NODES; n++) {
-            if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
+            if (!drop[n]) {
+                // Kept: one held by a dropped node sends its round once the
+                // copies reach it, and gets the whole limit for that.
+                r->frames[n] = 0;
+                continue;
+            }
             if (r->resends[n] > QUORNET_RESEND_DROP)
                 TLOG(TLOG_NERR, "Timeout on ACK: Player %d will be dropped", n);
-            else if (r->frames[n] > QUORNET_FRAMES_DROP)
-                TLOG(TLOG_NERR, "Timeout on RECV: Player %d will be dropped", n);
             else
-                continue;
+                TLOG(TLOG_NERR, "Timeout on RECV: Player %d will be dropped", n);
             Drop(n);
         }
     }
@@ -591,6 +688,7 @@ void QuorNet_ResetCounters(void)
 {
     Net_Lock();
     memset(g_NetRounds.frames, 0, sizeof g_NetRounds.frames);
+    g_NetRounds.creatorframes = 0;
     Net_Unlock();
 }
 

@@ -29,6 +29,12 @@
 //    every machine, whenever the SESSION came.
 // 3. Hostile or damaged entries are refused by what they contain, which is
 //    the same on every machine, so every machine refuses alike.
+// 4. No wait without end. A live node held in round R - 1 by a lost one
+//    falls silent with it; the creator drops first the nodes that do not
+//    acknowledge its round R (sent again to tell them apart when all did)
+//    and keeps the others, which its copies then release. The dropped node
+//    gets the SESSION too, and goes on alone. A guest that the creator alone
+//    can release and that hears nothing past QUORNET_FRAMES_LEAVE leaves.
 //
 // Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
 // Net_TestRoundComplete under the game network lock; the main thread takes
@@ -47,12 +53,19 @@ enum {
     QUORNET_RESEND_DROP = 40,           // resends of one ROUND packet before a drop
     QUORNET_RESEND_WARN = 10,
     QUORNET_RESEND_LATE = 2,            // resends after which a missing acknowledgement counts as silence
+    QUORNET_RESEND_PROBE = 5,           // resends of our round sent again to a silent node: it is gone
     QUORNET_FRAMES_DROP = 2000,         // waiting frames without a node's ROUND
     QUORNET_FRAMES_WARN = 50,
     // A creator waiting for a silent node sends no round either: its
     // successor gives it twice the limit, so that the creator's own drop
     // comes first and the game doesn't split in two.
     QUORNET_FRAMES_TAKEOVER = 2 * QUORNET_FRAMES_DROP,
+    // A guest whose round waits on the creator alone (its own packet, the
+    // drop of a node past the limit, the copies of a dropped node's rounds)
+    // leaves after this many more frames: the creator dropped it, or is gone
+    // and no successor took its role, and no word will come. A silent
+    // creator's successor gets twice its limit, as the creator gets from it.
+    QUORNET_FRAMES_LEAVE = QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_DROP,
     QUORNET_FRAME_MS = 16,              // a waiting frame counts at most this often
 };
 
@@ -106,6 +119,9 @@ struct NetRounds {
     THREAD_EVENT* event;
     uint32_t frames[NET_NODES];         // waiting frames without the node's packet
     uint32_t frameclock;                // when a waiting frame last counted
+    uint32_t creatorframes;             // waiting frames that only the creator can end
+    uint8_t waitshown[NET_NODES];       // "Waiting for ... to drop" shown in this wait
+    uint8_t probed[NET_NODES];          // our round sent again this round to tell the live from the gone
     int waiting;
     QuorNetStat comm, engine;
 };
@@ -123,7 +139,10 @@ int Net_CloseGame(void);
 // Returns QUORNET_* bits.
 int QuorNet_Step(uint8_t* send);
 // Counts waiting frames, shows the drop countdowns; the creator (or the
-// node after a silent creator) drops nodes past the limits.
+// node after a silent creator) drops nodes past the limits, those that
+// acknowledge nothing before those that may be held by them. A guest that
+// waited on the creator past QUORNET_FRAMES_LEAVE logs (NERR) "No word from
+// the creator for %u frames: this node leaves the game" and goes on alone.
 void QuorNet_CheckDrops(void);
 // Logs and returns UnitCycles.
 uint32_t QuorNet_ReportCycles(void);
@@ -149,6 +168,7 @@ void QuorNet_SendOrdersNow(void);
 // Unpacks the held round's slots in node order and forgets them; the nodes
 // dropped at that round or before leave the game's view.
 void QuorNet_ApplyAllOrders(void);
+// Zeroes the waiting-frame counters (per node and the creator's).
 void QuorNet_ResetCounters(void);
 // The largest resend counter over the other active nodes.
 uint32_t QuorNet_MaxResendCount(void);

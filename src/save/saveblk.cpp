@@ -1,9 +1,10 @@
-// The block registry: lists and a top-down red-black tree with a head record
-// (key 0) and a sentinel, keyed by address while saving and by sequence
-// number while loading.
+// The block registry: lists, a top-down red-black tree with a head record
+// (key 0) and a sentinel keyed by address while saving, and a table by
+// sequence number while loading: a load converts every pointer slot through
+// it, and a file's sequence numbers are dense (and below 0x100000).
 #include "save/saveblk.h"
 
-#include <set>
+#include <vector>
 
 #include "core/debug.h"
 #include "core/tlog.h"
@@ -12,6 +13,50 @@
 #include "save/savetype.h"
 
 namespace {
+
+// Records come from chunks the registry keeps until it closes: a load
+// makes and gives back a record per block three times over.
+enum { RECCHUNK_RECORDS = 1024 };
+struct RECCHUNK {
+    RECCHUNK* next;
+    SAVEBLOCK records[RECCHUNK_RECORDS];
+};
+
+// A set of addresses, open addressing with linear probing: a listing asks
+// it once per local block. Zero marks a free slot (no block is at 0); it is
+// only ever asked, never walked.
+struct ADDRSET {
+    std::vector<uintptr_t> slots;  // a power of two, at most half used
+    size_t used = 0;
+};
+
+size_t addrSlot(const ADDRSET& s, uintptr_t a)
+{
+    uint64_t h = (uint64_t)a;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    const size_t mask = s.slots.size() - 1;
+    size_t i = (size_t)h & mask;
+    while (s.slots[i] && s.slots[i] != a) i = (i + 1) & mask;
+    return i;
+}
+
+// 1 when a joined the set, 0 when it was there.
+int addrInsert(ADDRSET& s, uintptr_t a)
+{
+    if ((s.used + 1) * 2 > s.slots.size()) {
+        std::vector<uintptr_t> old(s.slots.size() ? s.slots.size() * 2 : 1024, 0);
+        old.swap(s.slots);
+        for (uintptr_t v : old)
+            if (v) s.slots[addrSlot(s, v)] = v;
+    }
+    size_t i = addrSlot(s, a);
+    if (s.slots[i]) return 0;
+    s.slots[i] = a;
+    s.used++;
+    return 1;
+}
 
 struct SBLIST {
     SAVEBLOCK* first;
@@ -30,16 +75,25 @@ struct SBSTATE {
     uint32_t calls, repeats, walklimit;
     // Local addresses listed while no tree is kept (LISTONLY), so that a
     // local registered twice is still listed once.
-    std::set<uintptr_t>* listed;
+    ADDRSET* listed;
+    std::vector<SAVEBLOCK*>* byseq;  // loading: by sequence number
+    RECCHUNK* chunks;                // the newest first
+    uint32_t chunkused;              // records of the newest chunk handed out
+    SAVEBLOCK* freerecords;          // given back, linked by next
 };
 
 SBSTATE sb;
-int s_byId;  // the tree's key: 0 address, 1 sequence number
+int s_byId;  // 0 the address tree, 1 the sequence table
 
-uint64_t keyOf(const SAVEBLOCK* n)
+uint64_t keyOf(const SAVEBLOCK* n) { return (uintptr_t)n->data; }
+
+// A repeated sequence number keeps the record entered first.
+void enterById(SAVEBLOCK* n)
 {
-    if (s_byId) return SaveId_Seq(n->id);
-    return (uintptr_t)n->data;
+    std::vector<SAVEBLOCK*>& t = *sb.byseq;
+    uint32_t seq = SaveId_Seq(n->id);
+    if (seq >= t.size()) t.resize(seq + 1, nullptr);
+    if (!t[seq]) t[seq] = n;
 }
 
 int isRed(const SAVEBLOCK* n) { return (n->flags & SAVEBLK_COLOURMASK) == SAVEBLK_RED; }
@@ -87,7 +141,7 @@ void split(uint64_t v, Path& w)
     setRed(sb.rbz, 0);
 }
 
-// 0 when an equal key ends the insertion (address mode only).
+// 0 when an equal key ends the insertion.
 int treeInsert(SAVEBLOCK* n)
 {
     uint64_t v = keyOf(n);
@@ -96,7 +150,7 @@ int treeInsert(SAVEBLOCK* n)
         w.gg = w.g;
         w.g = w.p;
         w.p = w.x;
-        if (!s_byId && w.x != sb.rbhead && v == keyOf(w.x)) {
+        if (w.x != sb.rbhead && v == keyOf(w.x)) {
             TLOG(TLOG_SAVE, "Duplicate pointer");
             return 0;
         }
@@ -169,10 +223,27 @@ SAVEBLOCK* removeFirst(SBLIST& l)
 
 SAVEBLOCK* Saveblk_NewRecord(void)
 {
-    SAVEBLOCK* n = (SAVEBLOCK*)Debug_MallocFor(sizeof(SAVEBLOCK), "save block");
+    SAVEBLOCK* n = sb.freerecords;
+    if (n) {
+        sb.freerecords = n->next;
+    } else {
+        if (!sb.chunks || sb.chunkused == RECCHUNK_RECORDS) {
+            RECCHUNK* c = (RECCHUNK*)Debug_MallocFor(sizeof(RECCHUNK), "save blocks");
+            c->next = sb.chunks;
+            sb.chunks = c;
+            sb.chunkused = 0;
+        }
+        n = &sb.chunks->records[sb.chunkused++];
+    }
     *n = SAVEBLOCK{};
     n->left = n->right = sb.rbz;
     return n;
+}
+
+void Saveblk_FreeRecord(SAVEBLOCK* record)
+{
+    record->next = sb.freerecords;
+    sb.freerecords = record;
 }
 
 void Saveblk_Init(void)
@@ -183,7 +254,8 @@ void Saveblk_Init(void)
     sb.rbz->left = sb.rbz->right = sb.rbz;
     sb.rbhead = newSpecial();
     sb.rbhead->left = sb.rbhead->right = sb.rbz;
-    sb.listed = new std::set<uintptr_t>;
+    sb.listed = new ADDRSET;
+    sb.byseq = new std::vector<SAVEBLOCK*>;
     sb.walklimit = SAVE_MAX_BLOCKS + 1;
 }
 
@@ -205,10 +277,16 @@ void Saveblk_Close(void)
 {
     while (sb.local.first) Saveblk_DropFirstLocal();
     while (sb.global.first) Saveblk_DropFirstGlobal();
-    if (sb.rbz) Debug_Free(&sb.rbz);
-    if (sb.rbhead) Debug_Free(&sb.rbhead);
+    while (RECCHUNK* c = sb.chunks) {
+        sb.chunks = c->next;
+        Debug_Free(&c);
+    }
+    sb.rbz = sb.rbhead = nullptr;
+    sb.freerecords = nullptr;
     delete sb.listed;
     sb.listed = nullptr;
+    delete sb.byseq;
+    sb.byseq = nullptr;
     if (sb.count != 0) TLOG(TLOG_ERROR, "Node count not zero on shutdown (%d)", (int)sb.count);
     sb.count = sb.globalcount = 0;
     sb.cursor = nullptr;
@@ -230,7 +308,7 @@ void Save_RegisterBlock(int kind, const void* address, int type, size_t size)
         return;
     }
     if (kind == SAVEK_LOCAL && (g_SaveFlags & SAVEF_LISTONLY)) {
-        if (!sb.listed->insert((uintptr_t)p).second) {
+        if (!addrInsert(*sb.listed, (uintptr_t)p)) {
             sb.repeats++;
             return;
         }
@@ -249,7 +327,7 @@ void Save_RegisterBlock(int kind, const void* address, int type, size_t size)
         // two blocks of which pointers reach one.
         TLOG(TLOG_SAVE, "Duplicate pointer");
         sb.repeats++;
-        Debug_Free(&n);
+        Saveblk_FreeRecord(n);
         return;
     }
     Saveblk_AddLocal(n);
@@ -279,14 +357,14 @@ void Saveblk_AddLoaded(SAVEBLOCK* record)
     sb.count++;
     sb.recordbytes += sizeof(SAVEBLOCK);
     s_byId = 1;
-    treeInsert(record);
+    enterById(record);
 }
 
 void Saveblk_InsertGlobalsById(void)
 {
     TLOG(TLOG_SAVE, "- inserting globals");
     s_byId = 1;
-    for (SAVEBLOCK* n = sb.global.first; n; n = n->next) treeInsert(n);
+    for (SAVEBLOCK* n = sb.global.first; n; n = n->next) enterById(n);
 }
 
 void Saveblk_AssignIds(void)
@@ -313,15 +391,9 @@ SAVEBLOCK* Saveblk_FindByAddress(const void* address)
 
 SAVEBLOCK* Saveblk_FindById(uint32_t id)
 {
-    if (!sb.rbhead || !s_byId) return nullptr;
-    uint64_t v = SaveId_Seq(id);
-    SAVEBLOCK* n = sb.rbhead->right;
-    while (n != sb.rbz) {
-        uint64_t k = SaveId_Seq(n->id);
-        if (v == k) return n;
-        n = v < k ? n->left : n->right;
-    }
-    return nullptr;
+    if (!sb.byseq || !s_byId) return nullptr;
+    uint32_t seq = SaveId_Seq(id);
+    return seq < sb.byseq->size() ? (*sb.byseq)[seq] : nullptr;
 }
 
 SAVEBLOCK* Saveblk_FirstGlobal(void) { return sb.cursor = sb.global.first; }
@@ -335,7 +407,7 @@ SAVEBLOCK* Saveblk_RemoveFirstLocal(void) { return removeFirst(sb.local); }
 void Saveblk_DropFirstLocal(void)
 {
     SAVEBLOCK* n = removeFirst(sb.local);
-    if (n) Debug_Free(&n);
+    if (n) Saveblk_FreeRecord(n);
 }
 
 void Saveblk_DropFirstGlobal(void)
@@ -343,14 +415,14 @@ void Saveblk_DropFirstGlobal(void)
     SAVEBLOCK* n = removeFirst(sb.global);
     if (!n) return;
     sb.globalcount--;
-    Debug_Free(&n);
+    Saveblk_FreeRecord(n);
 }
 
 void Saveblk_FreeLocals(void)
 {
     while (SAVEBLOCK* n = removeFirst(sb.local)) {
         Debug_FreeBlock(n->data);
-        Debug_Free(&n);
+        Saveblk_FreeRecord(n);
     }
     sb.localbytes = 0;
 }

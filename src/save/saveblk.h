@@ -1,6 +1,7 @@
 // The block registry: every registered block of one save or load, in a
-// global and a local list (registration order) and in a red-black tree keyed
-// by block address (saving) or by the sequence number of its id (loading).
+// global and a local list (registration order), in a red-black tree keyed
+// by block address (saving) and in a table by the sequence number of its id
+// (loading).
 //
 // Valid between Saveblk_Init and Saveblk_Close; outside a save or a load it
 // holds nothing. Errors go to the trace log's error category, progress lines
@@ -79,11 +80,13 @@ void Saveblk_Close(void);
 // Append to the global or local list; into the address tree unless LISTONLY.
 void Saveblk_AddGlobal(SAVEBLOCK* record);
 void Saveblk_AddLocal(SAVEBLOCK* record);
-// Appends a record read from a file to the local list and the id tree.
+// Appends a record read from a file to the local list and the id table.
 void Saveblk_AddLoaded(SAVEBLOCK* record);
-// A fresh record (zeroed, links at the sentinel); never null.
+// A fresh record (zeroed, links at the sentinel); never null. Records live
+// until Saveblk_Close; Saveblk_FreeRecord gives one back for reuse.
 SAVEBLOCK* Saveblk_NewRecord(void);
-// Inserts every global record into the id tree; logs "- inserting globals".
+void Saveblk_FreeRecord(SAVEBLOCK* record);
+// Enters every global record into the id table; logs "- inserting globals".
 void Saveblk_InsertGlobalsById(void);
 // Gives every record of the address tree its id in ascending address order
 // (sequence 3 up); logs "- assigning ids" and "- depth = %u".
@@ -98,7 +101,7 @@ struct SAVEPOINTER;
 // the first time for that type.
 void Saveblk_PtrToId(uint64_t* value, SAVEPOINTER* record);
 // Loading: an id-form slot value to the address of its block through the id
-// tree. The null id gives null and the sentinel stays. 1 when converted; 0,
+// table. The null id gives null and the sentinel stays. 1 when converted; 0,
 // with the reason logged and the slot unchanged, for a value not of id form
 // ("ID already a Pointer? (%08X) Type=%d(%s) [%s]"), an id not found
 // ("Can't find ID (%08X) Type=%d(%s)"), or one whose block's type differs
@@ -108,7 +111,8 @@ int Saveblk_IdToPtr(uint64_t* value, SAVEPOINTER* record);
 
 // The record whose data is address (address tree), or null.
 SAVEBLOCK* Saveblk_FindByAddress(const void* address);
-// The first record whose id has the sequence number of id (id tree), or null.
+// The first record entered whose id has the sequence number of id (id
+// table), or null.
 SAVEBLOCK* Saveblk_FindById(uint32_t id);
 
 // Walk a list in registration order (null at the end).

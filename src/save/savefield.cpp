@@ -241,11 +241,39 @@ struct StoredSizes {
     }
 } s_storedSizes;
 
+// Every field of a load and a save passes here: the usual widths are
+// copied as words rather than as a copy of a variable length.
 uint64_t readMem(const uint8_t* p, int size)
 {
+    uint16_t v2;
+    uint32_t v4;
     uint64_t v = 0;
-    memcpy(&v, p, (size_t)size);  // little-endian host
-    return v;
+    switch (size) {
+    case 1: return *p;
+    case 2: memcpy(&v2, p, 2); return v2;
+    case 4: memcpy(&v4, p, 4); return v4;
+    case 8: memcpy(&v, p, 8); return v;
+    default: memcpy(&v, p, (size_t)size); return v;  // little-endian host
+    }
+}
+
+void writeMem(uint8_t* p, uint64_t v, int size)
+{
+    const uint16_t v2 = (uint16_t)v;
+    const uint32_t v4 = (uint32_t)v;
+    switch (size) {
+    case 1: *p = (uint8_t)v; break;
+    case 2: memcpy(p, &v2, 2); break;
+    case 4: memcpy(p, &v4, 4); break;
+    default: memcpy(p, &v, (size_t)size); break;
+    }
+}
+
+// Bytes whose every value is in range (a byte map's bits, a text) are
+// copied whole.
+bool anyByte(const SAVEFIELD& f)
+{
+    return (f.kind == SF_UINT || f.kind == SF_TEXT) && f.stored == 1 && f.memsize == 1 && f.min <= 0 && f.max >= 255;
 }
 
 int unitFormCount(void)
@@ -319,9 +347,14 @@ int decodeFields(const SAVEFIELD* fields, int n, const uint8_t*& in, uint8_t* re
                 if (*in) return *bad = f.name, 0;
             continue;
         }
+        if (anyByte(f)) {
+            memcpy(rec + f.offset, in, f.count);
+            in += f.count;
+            continue;
+        }
         for (int k = 0; k < f.count; k++) {
-            uint64_t v = 0;
-            for (int b = 0; b < f.stored; b++) v |= (uint64_t)*in++ << (8 * b);
+            uint64_t v = readMem(in, f.stored);
+            in += f.stored;
             if (f.kind == SF_PTR || f.kind == SF_WEAK) {
                 v = SaveSlot_FromId((uint32_t)v);
             } else if (f.kind == SF_INT) {
@@ -331,7 +364,7 @@ int decodeFields(const SAVEFIELD* fields, int n, const uint8_t*& in, uint8_t* re
             } else if ((int64_t)v < f.min || (int64_t)v > f.max) {
                 return *bad = f.name, 0;
             }
-            memcpy(rec + f.offset + (size_t)k * f.memsize, &v, f.memsize);
+            writeMem(rec + f.offset + (size_t)k * f.memsize, v, f.memsize);
         }
     }
     return 1;
@@ -417,14 +450,22 @@ long SaveForm_StoredSize(int type, int global, uint32_t memsize)
 void SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, uint8_t* out)
 {
     const uint8_t* rec = (const uint8_t*)data;
-    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize)
+    const uint32_t records = memsize / form->memsize;
+    for (uint32_t r = 0; r < records; r++, rec += form->memsize)
         encodeFields(form->fields, form->nfields, rec, out);
 }
 
 int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_t memsize, const char** bad)
 {
     uint8_t* rec = (uint8_t*)data;
-    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize) {
+    const uint32_t records = memsize / form->memsize;
+    // A block of plain bytes (a text, a byte array) is its stored bytes.
+    if (form->nfields == 1 && form->fields[0].offset == 0 && form->fields[0].count == 1 &&
+        form->memsize == 1 && anyByte(form->fields[0])) {
+        memcpy(rec, in, records);
+        return 1;
+    }
+    for (uint32_t r = 0; r < records; r++, rec += form->memsize) {
         if (!decodeFields(form->fields, form->nfields, in, rec, bad)) return 0;
         if (form->fields == kShellInfo && !ShellInfoHolds((const SHELLINFO*)rec, bad)) return 0;
     }
@@ -433,8 +474,11 @@ int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_
 
 void SaveForm_RegisterPointers(const SAVEFORM* form, void* data, uint32_t memsize, int target)
 {
+    // A listing keeps no pointer: the walk of the fields would find nothing.
+    if (g_SaveFlags & SAVEF_LISTONLY) return;
     uint8_t* rec = (uint8_t*)data;
-    for (uint32_t r = 0; r < memsize / form->memsize; r++, rec += form->memsize)
+    const uint32_t records = memsize / form->memsize;
+    for (uint32_t r = 0; r < records; r++, rec += form->memsize)
         registerFields(form->fields, form->nfields, rec, target);
 }
 

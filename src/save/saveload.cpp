@@ -1,5 +1,6 @@
 // Loading: the whole file is read and checked before the running game is
 // touched; a refusal leaves it exactly as it was.
+#include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -89,9 +90,23 @@ int readFile(LoadFile& f)
     std::string real = Fs_Resolve(f.path);
     if (stat(real.c_str(), &st) != 0) return refuse(f, "can't be opened");
     if ((uint64_t)st.st_size > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size);
-    std::string bytes;
-    if (!Fs_ReadAll(f.path, &bytes)) return refuse(f, "can't be read");
-    f.data.assign(bytes.begin(), bytes.end());
+    // Read straight into place at the size found; a file that grew since
+    // is read on to its end.
+    FILE* in = Fs_Open(f.path, "rb");
+    if (!in) return refuse(f, "can't be read");
+    f.data.resize((size_t)st.st_size);
+    size_t got = fread(f.data.data(), 1, f.data.size(), in);
+    f.data.resize(got);
+    uint8_t more[64 * 1024];
+    while (got == (size_t)st.st_size && f.data.size() <= SAVE_MAXFILE) {
+        size_t n = fread(more, 1, sizeof more, in);
+        if (n == 0) break;
+        f.data.insert(f.data.end(), more, more + n);
+    }
+    int failed = ferror(in);
+    fclose(in);
+    if (failed) return refuse(f, "can't be read");
+    if (f.data.size() > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%zu bytes)", f.data.size());
     return 1;
 }
 
@@ -118,7 +133,8 @@ int checkHeader(LoadFile& f)
     return 0;
 }
 
-int readSection(LoadFile& f, size_t& at, int global, std::set<uint32_t>& seqs)
+// seen: a bit per sequence number.
+int readSection(LoadFile& f, size_t& at, int global, std::vector<uint64_t>& seen)
 {
     std::vector<FILEBLOCK>& out = global ? f.globals : f.locals;
     const char* section = global ? "global" : "local";
@@ -137,9 +153,11 @@ int readSection(LoadFile& f, size_t& at, int global, std::set<uint32_t>& seqs)
         uint32_t size = b.flags & SAVEBLK_SIZEMASK;
         if (type >= SAVE_TYPE_COUNT || (global ? kind == 0 || kind == SAVEBLK_STATIC : kind != 0))
             return refuse(f, "bad flags word %08X at offset %zu", b.flags, at + 4);
-        if (!SaveId_IsId(b.id) || SaveId_Type(b.id) != type || SaveId_Seq(b.id) < SAVEID_FIRSTSEQ ||
-            !seqs.insert(SaveId_Seq(b.id)).second)
+        const uint32_t seq = SaveId_Seq(b.id);
+        const uint64_t bit = 1ull << (seq & 63);
+        if (!SaveId_IsId(b.id) || SaveId_Type(b.id) != type || seq < SAVEID_FIRSTSEQ || (seen[seq >> 6] & bit))
             return refuse(f, "bad or repeated id %08X at offset %zu", b.id, at + 8);
+        seen[seq >> 6] |= bit;
         at += 16;
         if (kind != (SAVEBLK_GLOBAL | SAVEBLK_STATIC)) {
             if (f.data.size() - at < size) return refuse(f, "block at offset %u ends past the file", b.offset);
@@ -156,8 +174,8 @@ int readSection(LoadFile& f, size_t& at, int global, std::set<uint32_t>& seqs)
 int checkBlocks(LoadFile& f)
 {
     size_t at = SAVE_PREAMBLE;
-    std::set<uint32_t> seqs;
-    if (!readSection(f, at, 1, seqs) || !readSection(f, at, 0, seqs)) return 0;
+    std::vector<uint64_t> seen((SAVEID_SEQMASK >> 6) + 1);
+    if (!readSection(f, at, 1, seen) || !readSection(f, at, 0, seen)) return 0;
     if (at != f.data.size()) return refuse(f, "%zu bytes after the last block at offset %zu", f.data.size() - at, at);
     return 1;
 }
@@ -237,7 +255,10 @@ struct Staging {
     std::vector<Loaded> fresh;  // the loaded locals, file order
 };
 
-std::map<const void*, uint32_t>* s_loadedSizes;
+// The loaded blocks' sizes, by address.
+using LoadedSize = std::pair<const void*, uint32_t>;
+std::vector<LoadedSize>* s_loadedSizes;
+bool before(const LoadedSize& e, const void* p) { return std::less<const void*>()(e.first, p); }
 
 // A refusal: the globals copied back, the loaded records given back.
 int undo(Staging& st)
@@ -246,7 +267,7 @@ int undo(Staging& st)
         memcpy(st.globals[i].data, st.saved[i].data(), st.saved[i].size());
     while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) {
         Save_FreeLocal(SaveBlk_Type(b), b->data);
-        Debug_Free(&b);
+        Saveblk_FreeRecord(b);
     }
     for (auto& r : st.fresh) Save_FreeLocal(r.type, r.data);
     st.fresh.clear();
@@ -281,7 +302,7 @@ int applyBlocks(LoadFile& f, Staging& st)
     // with their modules until the load is kept.
     while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) {
         st.old.emplace_back(b->data, SaveBlk_Type(b));
-        Debug_Free(&b);
+        Saveblk_FreeRecord(b);
     }
     TLOG(TLOG_SAVE, "- reading blocks (global)");
     const char* bad = nullptr;
@@ -324,7 +345,7 @@ int applyBlocks(LoadFile& f, Staging& st)
     // exactly them.
     while (SAVEBLOCK* b = Saveblk_RemoveFirstLocal()) {
         st.fresh.push_back({b->data, SaveBlk_Type(b), SaveBlk_Size(b)});
-        Debug_Free(&b);
+        Saveblk_FreeRecord(b);
     }
     return 1;
 }
@@ -493,8 +514,8 @@ void Save_PostSaveParsing(void)
 long Save_LoadedSize(const void* data)
 {
     if (!s_loadedSizes) return -1;
-    auto it = s_loadedSizes->find(data);
-    return it == s_loadedSizes->end() ? -1 : (long)it->second;
+    auto it = std::lower_bound(s_loadedSizes->begin(), s_loadedSizes->end(), data, before);
+    return it == s_loadedSizes->end() || it->first != data ? -1 : (long)it->second;
 }
 
 int Save_CheckHeader(const char* path)
@@ -539,8 +560,10 @@ int Save_Load(const char* path)
         SavePtr_Close();
         // The loaded blocks' sizes serve the walks (a loaded text is read
         // no further than its block) and the modules' checks.
-        std::map<const void*, uint32_t> sizes;
-        for (const Staging::Loaded& r : st.fresh) sizes[r.data] = r.size;
+        std::vector<LoadedSize> sizes;
+        sizes.reserve(st.fresh.size());
+        for (const Staging::Loaded& r : st.fresh) sizes.emplace_back(r.data, r.size);
+        std::sort(sizes.begin(), sizes.end(), [](const LoadedSize& a, const LoadedSize& b) { return before(a, b.first); });
         s_loadedSizes = &sizes;
         if (ok && !(relist(f, st) && checkModules(f, st))) ok = undo(st);
         s_loadedSizes = nullptr;

@@ -470,4 +470,91 @@ TEST_F(NetRoundsTest, TheCreatorsSuccessorLetsTheCreatorDropFirst)
     EXPECT_TRUE(g_NetCreator) << "a creator silent for twice the limit is replaced";
 }
 
+// Regression: a live guest held in the round before by a lost node (that
+// one's packet missing there) sends no round either; the creator, counting
+// both silent from its round start, dropped them in one pass and the game
+// split. When both acknowledged our round (the lost node before it went),
+// the one that answers it sent again is kept. Whoever is dropped is told.
+TEST_F(NetRoundsTest, TheCreatorKeepsTheNodeALostOneHolds)
+{
+    struct Row { const char* name; int own, lost, held; bool ackedlost, answerslost, answersheld; int frames, kept; };
+    const int kDrop = QUORNET_FRAMES_DROP + 1, kTakeover = QUORNET_FRAMES_TAKEOVER + 1;
+    const Row rows[] = {{"the held node acknowledges ours: it is kept", 0, 2, 3, false, false, false, kDrop, true},
+                        {"both acknowledged, the held one answers again", 0, 2, 3, true, false, true, kDrop + 1, true},
+                        {"both answer again: nothing tells them apart", 0, 2, 3, true, true, true, kDrop + 1, false},
+                        {"the successor of a lost creator", 1, 0, 2, true, false, true, kTakeover + 1, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start(4, row.own);
+        uint8_t send = 1;
+        QuorNet_Step(&send);
+        for (int n = 0; n < 4; n++) {
+            if (n != row.own && n != row.lost && n != row.held) Deliver(Round(n, 2, {}), Addr(n));
+            if (n != row.own && (n != row.lost || row.ackedlost)) AckOwn(n);
+        }
+        MemNet_Sent().clear();
+        auto framesUntilOut = [&row](int node) {
+            int frames = 0;
+            uint8_t answered[NET_NODES] = {};
+            for (; Net_IsNodeInSession(node) && frames < 5000; frames++) {
+                MemNet_Advance(QUORNET_FRAME_MS);
+                QuorNet_CheckDrops();
+                for (int n : {row.lost, row.held}) {
+                    if (!g_NetRounds.probed[n] || answered[n]++ || !Net_IsNodeInSession(n)) continue;
+                    if (n == row.lost ? row.answerslost : row.answersheld) AckOwn(n);
+                    else g_NetRounds.resends[n] = QUORNET_RESEND_PROBE + 1;
+                }
+            }
+            return frames;
+        };
+        EXPECT_EQ(framesUntilOut(row.lost), row.frames);
+        EXPECT_EQ(Net_IsNodeInSession(row.held), row.kept);
+        int told = 0;
+        for (const MemDatagram& d : MemNet_Sent())
+            told += (Net_Type(&d.packet) & 0xFF) == NET_SESSION && NetPkt_SameAddress(&d.address, A(row.lost));
+        EXPECT_EQ(told, 1) << "the dropped node gets the session";
+        if (row.kept) {
+            EXPECT_EQ(framesUntilOut(row.held), kDrop) << "the whole limit again";
+        }
+        TearDown();
+    }
+}
+
+// Regression: a guest dropped along with a lost node and never told, or
+// one whose creator never dropped a lost node, waited with no end and
+// logged its "Waiting for" line every frame.
+TEST_F(NetRoundsTest, AGuestLeftWaitingOnTheCreatorLeavesTheGame)
+{
+    struct Row { const char* name; bool lostdropped; int frames, waits; };
+    const Row rows[] = {{"the lost node is never dropped", false, QUORNET_FRAMES_DROP + QUORNET_FRAMES_LEAVE + 1, 1},
+                        {"its drop came, its copies never do", true, QUORNET_FRAMES_LEAVE + 1, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start(4, 3);
+        QvLogCapture log(TLOG_NERR);
+        uint8_t send = 1;
+        QuorNet_Step(&send);
+        for (int n : {0, 1}) {
+            Deliver(Round(n, 2, {}), Addr(n));
+            AckOwn(n);
+        }
+        if (row.lostdropped) { // as the session dropping node 2 at round 2 leaves it
+            g_NetSession.players[2].flags = 0;
+            g_NetRounds.droppedat[2] = 2;
+        }
+        int frames = 0;
+        for (; (QuorNet_Step(&send) & QUORNET_IN_GAME) && frames < 10000; frames++) {
+            MemNet_Advance(QUORNET_FRAME_MS);
+            QuorNet_CheckDrops();
+        }
+        EXPECT_EQ(frames, row.frames);
+        EXPECT_FALSE(g_NetworkGame);
+        EXPECT_NE(log.text().find("No word from the creator"), std::string::npos);
+        int waits = 0;
+        for (const std::string& line : s_shown) waits += line.rfind("Waiting for", 0) == 0;
+        EXPECT_EQ(waits, row.waits);
+        TearDown();
+    }
+}
+
 } // namespace

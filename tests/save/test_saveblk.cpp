@@ -191,6 +191,16 @@ TEST_F(SaveRegistry, ListingsOfTwiceRegisteredBlocks)
         EXPECT_EQ(Saveblk_GlobalCount(), 2u) << "both global records are written";
         EXPECT_EQ(Saveblk_Count(), 4u) << "a local is listed once";
         EXPECT_EQ(Saveblk_FindByAddress(&g) != nullptr, !listonly) << "no tree while listing";
+        // Many more, each registered again after all of them.
+        static uint8_t bytes[3000];
+        for (int pass = 0; pass < 2; pass++)
+            for (uint8_t& b : bytes) Save_RegisterBlock(SAVEK_LOCAL, &b, ST_NONE, 1);
+        EXPECT_EQ(Saveblk_Count(), 4u + 3000u);
+        EXPECT_EQ(Saveblk_Repeats(), 1u + 3000u);
+        uint32_t n = 0;
+        for (SAVEBLOCK* b = Saveblk_FirstLocal(); b; b = Saveblk_Next(), n++)
+            ASSERT_EQ(b->data, n < 2 ? (void*)(n ? &l2 : &l1) : &bytes[n - 2]) << "listed once, in order";
+        EXPECT_EQ(n, 3002u);
     }
 }
 

@@ -547,6 +547,8 @@ TEST_F(SavedGameRefused, DamageBehindRepairedCrcs)
         {"a cycle in the thing list", last + OVL_NEXT, overlays[0]->id, "lists reach"},
         {"an id naming no block", first + OVL_DISPLAY, SaveId_Make(ST_DISPLAYELEMENT, 0xFFFF0), "bad pointer [o->display]"},
         {"an id of another type", first + OVL_DISPLAY, overlays[1]->id, "bad pointer [o->display]"},
+        {"an id of the registry's head", first + OVL_DISPLAY, SaveId_Make(ST_DISPLAYELEMENT, 2), "bad pointer [o->display]"},
+        {"two blocks of one id", overlays[1]->at + 8, overlays[0]->id, "repeated id"},
         {"an orphan block", first + OVL_NEXT, overlays[2]->id, "lists reach"},
         {"a field out of range", second + OVL_LAYER, 99, "field layer out of range"},
         {"the sentinel in a link", second + OVL_PREV, 0xFFFFFFFFu, "sentinel"},
@@ -876,6 +878,8 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
     const size_t bytemap = StoredOffset(ST_UNIT, "u->seemap.bytemapinfo[l].bytemap");
     ASSERT_EQ(OfType(ST_PATHSRCH).size(), 1u);
     const size_t search = OfType(ST_PATHSRCH)[0]->at + 16;
+    ASSERT_GE(OfType(ST_BYTEMAP).size(), 1u);
+    const size_t map0 = OfType(ST_BYTEMAP)[0]->at + 16, lastbits = map0 + StoredOffset(ST_BYTEMAP, "bits") + BYTEMAP_BYTES - 4;
     struct Row {
         const char* name;
         size_t at;
@@ -889,6 +893,9 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
         {"a part standing on another unit", parts[0]->at + 16 + StoredOffset(ST_PART, "p->unit"), units.back()->id,
          "part"},
         {"one byte map kept by two sweeps", u1 + bytemap, Get32(file_, u0 + bytemap), "two sweeps"},
+        {"a byte map marking tiles left of the map", map0 + StoredOffset(ST_BYTEMAP, "x0"), (uint32_t)-1000, "off the map"},
+        // The square lies on the map; the bit past its last row doesn't.
+        {"a mark past a byte map's square", lastbits, Get32(file_, lastbits) | 0x80000000u, "off the map"},
         {"an open list longer than its buckets", search + StoredOffset(ST_PATHSRCH, "nopen"),
          Get32(file_, search + StoredOffset(ST_PATHSRCH, "nopen")) + 1, "open list"},
         {"a ring start past the ring", search + StoredOffset(ST_PATHSRCH, "ringhead"), 5000, "ring"},
@@ -1248,6 +1255,63 @@ TEST(SaveForms, ShellInfoTravelsAndOutOfRangeValuesAreRefused)
         } else {
             EXPECT_EQ(ok, 0) << r.name;
             EXPECT_STREQ(bad ? bad : "", r.bad) << r.name;
+        }
+    }
+}
+
+// Each width of field read back as written, byte arrays copied whole only
+// where every value is allowed, and a narrow range still refused.
+TEST(SaveForms, FieldsOfEveryWidthDecodeAndNarrowRangesAreChecked)
+{
+    struct Rec {
+        uint8_t bytes[5], small;
+        int16_t half;
+        int32_t word;
+        int64_t wide;
+    };
+    const SAVEFIELD fields[] = {
+        {"bytes", offsetof(Rec, bytes), 1, 1, SF_UINT, 5, 0, 255, 0, nullptr, 0, 0},
+        {"small", offsetof(Rec, small), 1, 1, SF_UINT, 1, 0, 3, 0, nullptr, 0, 0},
+        {"half", offsetof(Rec, half), 2, 2, SF_INT, 1, -5, 5, 0, nullptr, 0, 0},
+        {"word", offsetof(Rec, word), 4, 4, SF_INT, 1, INT32_MIN, INT32_MAX, 0, nullptr, 0, 0},
+        {"wide", offsetof(Rec, wide), 8, 4, SF_INT, 1, INT32_MIN, INT32_MAX, 0, nullptr, 0, 0},
+    };
+    const SAVEFORM form{"test", sizeof(Rec), 5 + 1 + 2 + 4 + 4, fields, 5, 0};
+    const Rec in{{0, 255, 7, 128, 1}, 3, -5, -123456, -7};
+    uint8_t stored[16];
+    SaveForm_Encode(&form, &in, sizeof in, stored);
+    Rec out{};
+    const char* bad = nullptr;
+    ASSERT_EQ(SaveForm_Decode(&form, stored, &out, sizeof out, &bad), 1);
+    EXPECT_EQ(memcmp(out.bytes, in.bytes, 5), 0);
+    EXPECT_EQ(out.small, 3);
+    EXPECT_EQ(out.half, -5);
+    EXPECT_EQ(out.word, -123456);
+    EXPECT_EQ(out.wide, -7) << "a 4-byte value widens with its sign";
+    struct Row {
+        const char* name;
+        size_t at;
+        uint8_t value;
+        const char* bad;
+    } const rows[] = {{"a byte past a narrow range", 5, 4, "small"}, {"a half word past its range", 6, 6, "half"}};
+    for (const Row& r : rows) {
+        uint8_t damaged[16];
+        memcpy(damaged, stored, sizeof damaged);
+        damaged[r.at] = r.value;
+        bad = nullptr;
+        EXPECT_EQ(SaveForm_Decode(&form, damaged, &out, sizeof out, &bad), 0) << r.name;
+        EXPECT_STREQ(bad ? bad : "", r.bad) << r.name;
+    }
+    // A block of plain bytes comes back as stored; one of narrower bytes is
+    // still checked byte by byte.
+    const uint8_t text[] = {'a', 0, 200, 255, 1};
+    for (int64_t max : {255, 127}) {
+        const SAVEFIELD byte[] = {{"byte", 0, 1, 1, SF_UINT, 1, 0, max, 0, nullptr, 0, 0}};
+        const SAVEFORM bytes{"bytes", 1, 1, byte, 1, 0};
+        uint8_t back[sizeof text] = {};
+        EXPECT_EQ(SaveForm_Decode(&bytes, text, back, sizeof back, &bad), max == 255 ? 1 : 0) << max;
+        if (max == 255) {
+            EXPECT_EQ(memcmp(back, text, sizeof text), 0);
         }
     }
 }
