@@ -299,7 +299,8 @@ void AI_SetFsmFilename(int team, int variation, const char* name)
 {
     CheckSlot(team, variation);
     ASSERT(name);
-    char* copy = Debug_Strdup(name);
+    // An empty name is none: the game would look for an FSM named "".
+    char* copy = *name ? Debug_Strdup(name) : nullptr;
     Debug_Free(&s_ai.fsmname[team][variation]);
     s_ai.fsmname[team][variation] = copy;
 }

@@ -88,7 +88,7 @@ AIP_struct* AI_AIPLoad(const char* name);
 GLL* AI_AIPList(void);
 
 // Copies name (asserted) into the team's slot of variation (asserted
-// 0..AI_MAX_FSMS-1), replacing the old one.
+// 0..AI_MAX_FSMS-1), replacing the old one; an empty name leaves it unset.
 void AI_SetFsmFilename(int team, int variation, const char* name);
 // The name, or null when unset.
 const char* AI_GetFsmFilename(int team, int variation);

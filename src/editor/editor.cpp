@@ -17,8 +17,10 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "editor/medesk.h"
+#include "editor/meendcond.h"
 #include "editor/melayers.h"
 #include "editor/meorders.h"
+#include "editor/meplayer.h"
 #include "editor/mestats.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
@@ -191,6 +193,7 @@ void MeEditor::Close(void)
     sideWidget = groupWidget = statsLayer = nullptr;
     outstandingList = nullptr;
     endCondSelector.widget = fsmSelector.widget = nullptr;
+    endCondSelector.list = fsmSelector.list = nullptr;
     for (METEAM& t : teams) t.relationWidget = nullptr;
 }
 
@@ -223,6 +226,7 @@ void MeEditor::BuildDesktop(void)
     desktop->keyHook = MeDesktop::HandleEvent;
     BuildToolTipLayer();
     BuildBigMap();
+    MeLayers::BuildTeamMenu();
     // The info box's place for the minimap.
     const uint32_t saved = g_QIDefaultFlags;
     g_QIDefaultFlags |= QIWF_STICKY;
@@ -240,6 +244,8 @@ void MeEditor::BuildDesktop(void)
     MePaths::BuildLayer();
     MeOrders::BuildLayer();
     MeStats::BuildLayer();
+    MePlayer::BuildLayer();
+    MeEndCond::BuildLayer();
     MeTerrain::ListTileSets(g_GraphicsDir);
     MeTerrain::FindCurrentTileSet();
     ListScenarios();
@@ -363,7 +369,11 @@ void MeEditor::DisableEditButtons(void)
 
 static void Refresh(QIWidget* w)
 {
-    if (w && !w->IsHidden()) w->Draw(nullptr);
+    // A radio group shows the choice its bound value now holds.
+    if (QIMenu* menu = dynamic_cast<QIMenu*>(w))
+        menu->SyncFromIndex();
+    else if (w && !w->IsHidden())
+        w->Draw(nullptr);
 }
 
 void MeEditor::RefreshAll(void)
@@ -381,8 +391,10 @@ void MeEditor::RefreshAll(void)
     MeTerrain::FillTilePickers();
     MeTerrain::FindCurrentTileSet();
     selectTool.ForgetSelection();
-    if (groupWidget) Refresh(groupWidget);
-    credits->Format(20, "%d", teamdata[team].credits);
+    MePlayer::ShowGroup();
+    MePlayer::RefreshCredits();
+    MeEndCond::ListEndConds(team, &fontB->font);
+    MeEndCond::ListFsms(team, &fontB->font);
     MeOrders::Refresh();
 }
 
@@ -408,8 +420,10 @@ void MeEditor::RefreshTeam(void)
     Refresh(sideWidget);
     if (flags & MEF_OPEN) {
         FillObjectPickers();
-        Refresh(groupWidget);
-        credits->Format(20, "%d", teamdata[team].credits);
+        MePlayer::ShowGroup();
+        MePlayer::RefreshCredits();
+        MeEndCond::ListEndConds(team, &fontB->font);
+        MeEndCond::ListFsms(team, &fontB->font);
     }
     if (desktop) desktop->Repaint(nullptr);
 }

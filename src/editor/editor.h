@@ -89,8 +89,9 @@ struct MEPATHS {
 
 // An end-condition or state-machine selector.
 struct MESELECTOR {
-    QIWidget* widget = nullptr;
+    QIWidget* widget = nullptr; // the name field
     QIString* text = nullptr;
+    QIList* list = nullptr;     // the description
 };
 
 struct METEAM {

@@ -45,9 +45,10 @@ public:
     // directory order; directories are skipped.
     static void ListFiles(QIList* list, const char* pattern);
     // A modal 160 x 300 picker of the files matching any of the patterns
-    // (joined by ';', listed in that order). Ok puts the picked name (empty
-    // when none) into result; Cancel leaves it as it was.
-    static void FileListDialog(const char* id, const char* title, QIString* result, const char* patterns);
+    // (joined by ';', listed in that order) that are one token of at most 63
+    // characters. Ok puts the picked name (empty when none) into result;
+    // Cancel leaves it as it was. The modal result, 23 for Ok.
+    static int FileListDialog(const char* id, const char* title, QIString* result, const char* patterns);
     // The scroll bar's up and down buttons, cut from "up.bmp" and "dn.bmp".
     static void BuildScrollList(QISlider* bar);
     // A message panel with a progress bar over steps steps, left up while

@@ -1,12 +1,16 @@
 #include "editor/melayers.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "editor/editor.h"
+#include "editor/mebigmap.h"
 #include "editor/mestats.h"
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qimenu.h"
+#include "platform/input.h"
+#include "units/team.h"
 
 enum { MEMENU_X = 150, MEMENU_W = 49, MEMENU_H = 32 };
 
@@ -158,4 +162,39 @@ void MeLayers::BuildMainMenu(void)
         if (i == MELAYER_FILE) menu->SetCurrent(button);
         MenuOffset(IPoint(MEMENU_W, 0));
     }
+}
+
+enum { METEAM_X = 448, METEAM_Y = 332, METEAM_W = 19, METEAM_H = 21 };
+
+void MeLayers::BuildTeamMenu(void)
+{
+    MeEditor& me = g_MeEditor;
+    QIMenu* menu = new QIMenu("TeamMenu", OnTeamMenu, &me.team);
+    me.teamMenu = menu;
+    LinkChild(menu, me.backdrop);
+    menu->SetFlag(false);
+    const QIFont* a = me.fontA ? &me.fontA->font : nullptr;
+    const QIFont* b = me.fontB ? &me.fontB->font : nullptr;
+    for (int i = 0; i < MEEDITOR_TEAMS; i++) {
+        char name[8], title[4];
+        snprintf(name, sizeof name, "Plr%d", i + 1);
+        snprintf(title, sizeof title, "%d", i + 1);
+        const IRect rect(METEAM_X + METEAM_W * (i % 3), METEAM_Y + METEAM_H * (i / 3), METEAM_W, METEAM_H);
+        QIButton* button = new QIButton(name, nullptr, rect, title, a, b, nullptr);
+        button->style |= QIBS_LATCHING;
+        LinkChild(button, menu);
+        if (i == 0) menu->SetCurrent(button);
+    }
+}
+
+int MeLayers::OnTeamMenu(QIWidget*, int event, QIARG data)
+{
+    if (event != QIN_CHANGED) return event;
+    MeEditor& me = g_MeEditor;
+    me.RefreshTeam();
+    const QIPointer* p = (const QIPointer*)data;
+    if (!p || !(p->modifiers & (MOD_LSHIFT | MOD_RSHIFT)) || me.team < 0 || me.team >= MEEDITOR_TEAMS) return event;
+    const TEAM_STARTPOS& start = teamdata[me.team].startpos;
+    if (start.x != 0 && start.y != 0) MeBigMap::Centre(start.x, start.y);
+    return event;
 }

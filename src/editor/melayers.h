@@ -30,6 +30,13 @@ public:
     // "Player" and "Stats". The layer, null when the desktop has none (then
     // nothing changes).
     static QIWidget* ShowLayer(int row, int event);
+    // "TeamMenu": nine latching buttons "Plr1".."Plr9" bound to the current
+    // team, "Plr1" down (team 0) without a notification.
+    static void BuildTeamMenu(void);
+    // On 12: the editor follows the new current team; with either Shift in
+    // data's pointer and a start whose x and y are not 0, the big map's view
+    // starts there. Other events are returned unchanged.
+    static int OnTeamMenu(QIWidget* widget, int event, QIARG data);
     // The widget handler of each row's button.
     static const QIHANDLER kHandlers[MELAYER_ROWS];
     // The layout cursor moved by delta: the new cursor.

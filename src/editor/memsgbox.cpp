@@ -161,7 +161,10 @@ int MeMenuFile::QueryBox(const char* key, const char* format, ...)
 void MeMenuFile::ListFiles(QIList* list, const char* pattern)
 {
     if (!list || !pattern) return;
+    // Patterns from the data tree separate their parts with backslashes.
     const char* slash = strrchr(pattern, '/');
+    const char* back = strrchr(pattern, '\\');
+    if (back && (!slash || back > slash)) slash = back;
     const std::string dirPart = slash ? std::string(pattern, (size_t)(slash - pattern)) : std::string(".");
     const char* wild = slash ? slash + 1 : pattern;
     const std::string dir = Fs_Resolve(dirPart.empty() ? "/" : dirPart.c_str());
@@ -226,10 +229,18 @@ void MeMenuFile::BuildScrollList(QISlider* bar)
     bar->AttachIncButton(arrows[1]);
 }
 
-void MeMenuFile::FileListDialog(const char* id, const char* title, QIString* result, const char* patterns)
+// Whether the scenario file can carry name in SetEnd or SetFSM: one token of
+// at most 63 characters.
+static bool ScenarioToken(const char* name)
+{
+    const size_t n = strlen(name);
+    return n > 0 && n <= 63 && !strpbrk(name, " \t\r\n\v\f(){};\"");
+}
+
+int MeMenuFile::FileListDialog(const char* id, const char* title, QIString* result, const char* patterns)
 {
     QIDesktop* d = g_MeEditor.desktop;
-    if (!d || !id) return;
+    if (!d || !id) return 0;
     char choice[MEBOX_TEXT] = "";
     s_choice = choice;
     const std::string parts = patterns ? patterns : "";
@@ -256,11 +267,18 @@ void MeMenuFile::FileListDialog(const char* id, const char* title, QIString* res
         if (end > start) ListFiles(list, parts.substr(start, end - start).c_str());
         start = end + 1;
     }
+    // A picked name goes into the scenario file: one it can't carry would
+    // make the saved scenario unreadable.
+    for (int i = list->count - 1; i >= 0; i--) {
+        QITextItem* item = static_cast<QITextItem*>(list->ItemAt(i));
+        if (!ScenarioToken(item->text.c_str())) list->Remove(item);
+    }
     pop->AddButton(BoxButton(id, "Ok", "Ok"), 0);
     pop->AddButton(BoxButton(id, "Cancel", "Cancel"), 1);
     const int answer = RunBox(pop);
     if (answer == g_QIPopupCodes[0] && result) result->Set(choice);
     s_choice = nullptr;
+    return answer;
 }
 
 // ---------------------------------------------------------------- wait panel

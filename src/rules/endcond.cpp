@@ -107,7 +107,9 @@ CONDSTATE* Endcond_GetState(const CONDTREE* tree, int n)
 void Endcond_SetEndCondFile(int team, const char* name)
 {
     ASSERT(team >= 0 && team < ENDCOND_TEAMS);
-    char* copy = name ? Debug_Strdup(name) : nullptr;
+    // An empty name is none: written out it would make "SetEnd()", which the
+    // scenario reader refuses.
+    char* copy = name && *name ? Debug_Strdup(name) : nullptr;
     Debug_Free(&g_Endcond.endcond_name[team]);
     g_Endcond.endcond_name[team] = copy;
 }

@@ -184,7 +184,7 @@ CONDTREE* Endcond_GetTree(int team, int kind);
 // State n (from 1) of a tree, null outside.
 CONDSTATE* Endcond_GetState(const CONDTREE* tree, int n);
 
-// Stores a copy of name (null clears); the old one is freed.
+// Stores a copy of name (null or empty clears); the old one is freed.
 void Endcond_SetEndCondFile(int team, const char* name);
 // The name or null.
 const char* Endcond_GetEndCondFile(int team);

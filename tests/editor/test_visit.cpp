@@ -222,7 +222,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0xC7D64709u, ZOOM1 = 0x2712A131u, GAME = 0x0C47A516u };
+    enum : uint32_t { ZOOM3 = 0xE8D0044Fu, ZOOM1 = 0x0814E277u, GAME = 0x0C47A516u };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -296,7 +296,7 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 
 TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
 {
-    enum : uint32_t { LAYER = 0x66A32E94u };
+    enum : uint32_t { LAYER = 0x49A56DD2u };
     const int L = 448, T = 32;
     Counted s;
     auto Click = [&](int x, int y) { s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10); };
@@ -504,7 +504,7 @@ void SetEdit(const char* name, const char* text)
 
 TEST_F(EditorVisit, ACreatedScenarioIsEditedSavedAndReadBack)
 {
-    enum : uint32_t { CREATED = 0xD6FBBB41u, STATS = 0x1CF706DBu };
+    enum : uint32_t { CREATED = 0xF9FDF807u, STATS = 0x33F1459Du };
     QvPassScript s(2000);
     Steps steps(s);
     bool createdOk = false, statsOk = false;
@@ -566,7 +566,7 @@ TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
     steps.every = [&] {
         inGame |= g_GameState == GS_INGAME;
         if (MeMenuFile::WaitPanel() && ++loadFlips == 12)
-            waitingOk = FrameMatches(0x6348231Bu, "edit_waiting.pcx");
+            waitingOk = FrameMatches(0x4C4E605Du, "edit_waiting.pcx");
     };
     steps.Click("ScenarioList", 10, 4).Click("Load").Click("Save").Click("Launch").Wait(50, 3000);
     g_GameState = GS_EDITOR;
@@ -644,7 +644,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0x3CF79C32u, GAME = 0x0870CCAEu };
+    enum : uint32_t { EDITED = 0x13F1DF74u, GAME = 0x0870CCAEu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -809,7 +809,7 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 
 TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
 {
-    enum : uint32_t { PAINTED = 0x98609A86u, BANDED = 0xA469BF62u, PLAYED = 0xC93D69E5u };
+    enum : uint32_t { PAINTED = 0xB766D9C0u, BANDED = 0x8B6FFC24u, PLAYED = 0xC93D69E5u };
     QvPassScript s(3000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;

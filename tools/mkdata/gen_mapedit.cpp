@@ -168,6 +168,26 @@ static void DrawObjectFrames(BITMAP* b)
     }
 }
 
+// The relation buttons: enemy (a cross), neutral (a bar) and ally (a plus),
+// 22 x 18 each, normal, with focus and pressed, 66 pixels apart.
+static void DrawRelations(BITMAP* b)
+{
+    Graph_ClearBitmap(b, 0);
+    for (int state = 0; state < 3; state++)
+        for (int kind = 0; kind < 3; kind++) {
+            const int x = 66 * state + 22 * kind, cx = x + 11, cy = 9;
+            Bevel(b, x, 0, 22, 18, state == 2 ? SHADOW : PANEL);
+            const uint8_t ink = state == 1 ? WHITE : LIGHT;
+            if (kind == 0) {
+                Graph_DrawLine(b, nullptr, 0, cx - 4, cy - 4, cx + 4, cy + 4, ink);
+                Graph_DrawLine(b, nullptr, 0, cx - 4, cy + 4, cx + 4, cy - 4, ink);
+            } else {
+                Graph_DrawLine(b, nullptr, 0, cx - 5, cy, cx + 5, cy, ink);
+                if (kind == 2) Graph_DrawLine(b, nullptr, 0, cx, cy - 5, cx, cy + 5, ink);
+            }
+        }
+}
+
 // The small demo font cut after its first EDITOR_GLYPHS cells, its glyphs
 // in colour (0: as drawn).
 static int EditorFont(const std::string& path, uint8_t colour, const PAL_RGB* palette)
@@ -212,6 +232,7 @@ int GenMapEdit_WriteAll(const std::string& dir)
     return Picture(dir + "/me_butns.bmp", 640, 480, DrawBackground, pal.colours) &&
            Picture(dir + "/me_objbo.bmp", 192, 50, DrawObjectFrames, pal.colours) &&
            Picture(dir + "/topbits.bmp", 150, 32, DrawTopBits, pal.colours) &&
+           Picture(dir + "/coalianc.bmp", 198, 18, DrawRelations, pal.colours) &&
            Picture(dir + "/up.bmp", 52, 13, DrawUp, pal.colours) &&
            Picture(dir + "/dn.bmp", 52, 13, DrawDown, pal.colours) &&
            EditorFont(dir + "/font256a.pcx", SHADOW, pal.colours) &&
