@@ -1,5 +1,6 @@
 #include "multi/mmsummary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -91,7 +92,15 @@ int Mm_Save(const char* path, const BITMAP* picture)
     BITMAP thumb{};
     if (!Graph_InitBitmap(&thumb, w, h, nullptr)) return 0;
     Graph_BlitStretch(&thumb, nullptr, 0, 0, 0, w, h, picture, 0, 0, picture->x_size, picture->y_size);
-    Graph_RemapRect(&thumb, nullptr, 0, 0, 0, w, h, g_GreyRemap);
+    // The grey table holds levels 0..63, not colours: each level becomes the
+    // palette's entry nearest to that grey, so the thumbnail is a grey
+    // picture in the palette it is drawn with.
+    uint8_t greys[256];
+    for (int i = 0; i < 256; i++) {
+        const int v = 4 * std::min<int>(63, g_GreyRemap[i]);
+        greys[i] = Graph_ColourMatch(Graph_Rgb15(v, v, v));
+    }
+    Graph_RemapRect(&thumb, nullptr, 0, 0, 0, w, h, greys);
 
     MULTI_scenario& m = g_MultiScenario;
     m.base_credits = MM_SUMMARY_NO_CREDITS;

@@ -190,7 +190,7 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
     MM_chat_set_locations(nullptr, QIN_CLICKED, 0);
     MM_chat_show_minimap(nullptr, QIN_CLICKED, 0);
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0x94EC4A5Fu, (kOut + "mm_options.pcx").c_str()));
+    EXPECT_TRUE(Frame(0xA5765155u, (kOut + "mm_options.pcx").c_str()));
     QvPassScript s;
     s.stopWhenDone = false;
     bool seen = false;
@@ -205,7 +205,7 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
         const uint8_t* pixels;
         const PAL_RGB* palette;
         ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
-        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0xFB6BC6DEu, (kOut + "mm_selectmap.pcx").c_str()));
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x883E0829u, (kOut + "mm_selectmap.pcx").c_str()));
         seen = true;
         if (QIWidget* cancel = Find("ChatSelectMapCancel")) Click(s, cancel->x + 10, cancel->y + 10);
     };

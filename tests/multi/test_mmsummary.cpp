@@ -8,6 +8,8 @@
 #include "core/gamestate.h"
 #include "map/map.h"
 #include "multi/mmsummary.h"
+#include "platform/graph.h"
+#include "platform/palette.h"
 #include "support/testsupport.h"
 #include "units/team.h"
 
@@ -124,6 +126,33 @@ TEST_F(MmSummary, LoadAndBrowseReadWhatSaveWrote)
     EXPECT_EQ(memcmp(&browsed, &g_MultiScenario, sizeof browsed), 0);
     // A second load replaces the thumbnail (the first one's pixels go).
     ASSERT_EQ(Mm_Load(path.c_str()), 1);
+}
+
+TEST_F(MmSummary, TheThumbnailIsGreyInThePaletteItIsDrawnWith)
+{
+    // Colours everywhere but a grey ramp at the top: the grey table's levels
+    // must become those greys, not the colours at indices 0..63.
+    const PALINFO saved = g_PalInfo;
+    for (int i = 0; i < 256; i++) {
+        const uint8_t c = (uint8_t)(i >= 192 ? 4 * (i - 192) : 0);
+        g_PalInfo.colours[i] = i >= 192 ? PAL_RGB{c, c, c} : PAL_RGB{(uint8_t)i, (uint8_t)(255 - i), (uint8_t)(i * 7)};
+    }
+    Display_ApplyPalette();
+    BITMAP pic{};
+    ASSERT_TRUE(Graph_InitBitmap(&pic, 64, 64, nullptr));
+    for (int p = 0; p < 64 * 64; p++) pic.data[p] = (uint8_t)(p * 37);
+    const std::string path = dir.file("QUORVEX.mm");
+    ASSERT_EQ(Mm_Save(path.c_str(), &pic), 1);
+    Graph_FreeBitmap(&pic);
+    ASSERT_EQ(Mm_Load(path.c_str()), 1);
+    int greys = 0;
+    for (int p = 0; p < MM_minimap.x_size * MM_minimap.y_size; p++) {
+        const PAL_RGB& c = g_Palette[MM_minimap.data[p]];
+        greys += c.r == c.g && c.g == c.b;
+    }
+    EXPECT_EQ(greys, MM_minimap.x_size * MM_minimap.y_size);
+    g_PalInfo = saved;
+    Display_ApplyPalette();
 }
 
 TEST_F(MmSummary, ReadersRefuseFilesTheyCannotTrust)

@@ -10,9 +10,11 @@
 #include "core/gamestate.h"
 #include "game/systems.h"
 #include "map/map.h"
+#include "gen_palette.h"
 #include "mkdata.h"
 #include "multi/mmsummary.h"
 #include "platform/graph.h"
+#include "platform/palette.h"
 #include "rules/scenario.h"
 
 static const struct {
@@ -43,6 +45,9 @@ static int Demo(const std::string& rundir)
 {
     Cfg_SetDefaults(&g_Config);
     g_Config.disableai = 1;
+    // The thumbnails are greyed in the palette the menus draw them with.
+    Mkdata_DemoPalette(&g_PalInfo);
+    Display_ApplyPalette();
     Game_SetDirectories(rundir.c_str(), "data", "", "save", "scenario");
     for (const auto& m : kMaps) {
         Game_SetScenarioCategory(m.category);
