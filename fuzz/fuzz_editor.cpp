@@ -281,7 +281,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int visit = 0; visit < MAX_VISITS && next < passes; visit++) {
             OpenEditor();
             {
-                QvPassScript script((int)(passes - next) + 8);
+                // Room after the input for what its last pass started: a
+                // load shows a frame for each file it reads.
+                QvPassScript script((int)(passes - next) + 100);
                 script.Wait(0, (int)(passes - next));
                 script.onPass = [&](int) {
                     if (next < passes) Post(data + next++ * BYTES_PER_PASS);

@@ -100,6 +100,8 @@ void MeEditor::CloseTools(void)
     plainTool.Close();
     terrainBrush.Close();
     selectTool.Close();
+    // The path being edited belongs to the map the tools leave.
+    pathTool.Close();
 }
 
 void MeEditor::Init(void)

@@ -57,6 +57,10 @@ TEST_F(Path, ClicksAddOneWaypointAPressInsideTheMap)
     Press({IPoint(4, 4)}); // zoom 2: screen (99, 124) is world (198, 184)
     EXPECT_EQ(tool().editPath.tail->x, 8);
     EXPECT_EQ(tool().editPath.tail->y, 8);
+    // The tools leaving the map (a load, a create) take the edit path with
+    // them: kept, its waypoints could lie off the next, smaller map.
+    g_MeEditor.CloseTools();
+    EXPECT_EQ(Count(), 0);
 }
 
 TEST_F(Path, DragsMoveOnlyWaypointsOntoFreeVertices)
