@@ -170,6 +170,17 @@ QIButton* Mm_BarButton(const char* name, QIHANDLER fn, const IRect& rect, const 
     return b;
 }
 
+void Mm_AddLabels(QIWidget* parent, const MM_LABEL* labels, size_t count)
+{
+    const QIFont* f = MM_menu.fonts;
+    for (size_t i = 0; i < count; i++) {
+        const MM_LABEL& l = labels[i];
+        QIStatic* s = new QIStatic(l.name, nullptr, l.r, l.text, &f[l.font], l.just);
+        QIWidget::AddChild(parent, s);
+        if (l.keep) *l.keep = s;
+    }
+}
+
 void Mm_SetEditText(QIEdit* edit, const char* text)
 {
     if (!edit) return;

@@ -12,6 +12,7 @@
 // to go to.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "widgets/qitext.h"
@@ -24,6 +25,7 @@ class QIEdit;
 class QIList;
 class QIPopup;
 class QISlider;
+class QIStatic;
 
 enum {
     MM_FONTS = 9,
@@ -86,6 +88,22 @@ QIButton* Mm_BarButton(const char* name, QIHANDLER fn, const IRect& rect, const 
 // A list's scroll bar at r with the pages' step buttons ("up.bmp",
 // "down.bmp": normal, focus, pressed cells of 16 x 16).
 QISlider* Mm_ScrollBar(const IRect& r);
+// A page's fixed text: its widget name, text, rectangle, font slot and
+// justification; keep, when set, receives the widget for later updates.
+struct MM_LABEL {
+    const char* name;
+    const char* text;
+    IRect r;
+    int font, just;
+    QIStatic** keep;
+};
+// Adds count labels to parent in table order.
+void Mm_AddLabels(QIWidget* parent, const MM_LABEL* labels, size_t count);
+template <size_t N>
+void Mm_AddLabels(QIWidget* parent, const MM_LABEL (&labels)[N])
+{
+    Mm_AddLabels(parent, labels, N);
+}
 // Puts text into an edit field (its bound string too), caret at 0, drawn.
 void Mm_SetEditText(QIEdit* edit, const char* text);
 // Draws a list again over its page's picture (rows change their texts).

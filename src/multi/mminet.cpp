@@ -318,24 +318,17 @@ void MM_inet_init(QIWidget* backdrop)
     p.layer = new QILayer("MultiMenuInternet", nullptr, IRect(0, 0, 640, 480), QIImage(pic, IRect(0, 0, 640, 480), 0));
     p.layer->flags &= ~QIWF_SHOWN;
     QIWidget::AddChild(backdrop, p.layer);
-    struct LABEL {
-        const char* name;
-        const char* text;
-        IRect r;
-        int font, just;
+    static const MM_LABEL kLabels[] = {
+        {"InetTitle", "Manual Internet Connection", IRect(160, 0, 320, 20), MM_FONT_TITLE, QIJ_CENTRE, nullptr},
+        {"InetName", "Players", IRect(35, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT, nullptr},
+        {"InetIp", "IP Address", IRect(233, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT, nullptr},
+        {"InetStatus", "Connection Status", IRect(333, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT, nullptr},
+        {"InetLatency", "Latency", IRect(533, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT, nullptr},
+        {"InetEdName", "Player's Name", IRect(260, 275, 115, 16), MM_FONT_TEXT, QIJ_CENTRE, nullptr},
+        {"InetEdIp", "Player's Internet IP", IRect(232, 317, 177, 18), MM_FONT_TEXT, QIJ_CENTRE, nullptr},
+        {"InetSubTitle", "Modify Player's IP Address List", IRect(157, 220, 326, 19), MM_FONT_TEXT, QIJ_CENTRE, nullptr},
     };
-    static const LABEL kLabels[] = {
-        {"InetTitle", "Manual Internet Connection", IRect(160, 0, 320, 20), MM_FONT_TITLE, QIJ_CENTRE},
-        {"InetName", "Players", IRect(35, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT},
-        {"InetIp", "IP Address", IRect(233, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT},
-        {"InetStatus", "Connection Status", IRect(333, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT},
-        {"InetLatency", "Latency", IRect(533, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT},
-        {"InetEdName", "Player's Name", IRect(260, 275, 115, 16), MM_FONT_TEXT, QIJ_CENTRE},
-        {"InetEdIp", "Player's Internet IP", IRect(232, 317, 177, 18), MM_FONT_TEXT, QIJ_CENTRE},
-        {"InetSubTitle", "Modify Player's IP Address List", IRect(157, 220, 326, 19), MM_FONT_TEXT, QIJ_CENTRE},
-    };
-    for (const LABEL& l : kLabels)
-        QIWidget::AddChild(p.layer, new QIStatic(l.name, nullptr, l.r, l.text, &f[l.font], l.just));
+    Mm_AddLabels(p.layer, kLabels);
     p.list = new QIList("InetScroller", nullptr, IRect(33, 62, 552, 154), IPoint(552, 12), 1, nullptr, nullptr);
     QIWidget::AddChild(p.layer, p.list);
     p.list->AttachVScroll(Mm_ScrollBar(IRect(586, 62, 16, 154)));

@@ -455,22 +455,15 @@ void MM_modem_init(QIWidget* backdrop)
                           QIImage("MM_MODA.BMP", IRect(0, 0, 640, 480), 0));
     p.layer->flags &= ~QIWF_SHOWN;
     QIWidget::AddChild(backdrop, p.layer);
-    struct LABEL {
-        const char* name;
-        const char* text;
-        IRect r;
-        int font, just;
+    static const MM_LABEL kLabels[] = {
+        {"ModemTitle", "Modem Connection", IRect(160, 0, 320, 20), MM_FONT_TITLE, QIJ_CENTRE, nullptr},
+        {"ModemName", "Players", IRect(35, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT, nullptr},
+        {"ModemNumber", "Phone Numbers", IRect(320, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT, nullptr},
+        {"ModemEdName", "Player's Name", IRect(260, 275, 115, 16), MM_FONT_TEXT, QIJ_CENTRE, nullptr},
+        {"ModemEdIp", "Player's Phone Number", IRect(232, 317, 177, 18), MM_FONT_TEXT, QIJ_CENTRE, nullptr},
+        {"ModemSubTitlePhone", "Modify Phone Number List", IRect(157, 220, 326, 19), MM_FONT_TEXT, QIJ_CENTRE, nullptr},
     };
-    static const LABEL kLabels[] = {
-        {"ModemTitle", "Modem Connection", IRect(160, 0, 320, 20), MM_FONT_TITLE, QIJ_CENTRE},
-        {"ModemName", "Players", IRect(35, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT},
-        {"ModemNumber", "Phone Numbers", IRect(320, 41, 100, 20), MM_FONT_HEADING, QIJ_LEFT},
-        {"ModemEdName", "Player's Name", IRect(260, 275, 115, 16), MM_FONT_TEXT, QIJ_CENTRE},
-        {"ModemEdIp", "Player's Phone Number", IRect(232, 317, 177, 18), MM_FONT_TEXT, QIJ_CENTRE},
-        {"ModemSubTitlePhone", "Modify Phone Number List", IRect(157, 220, 326, 19), MM_FONT_TEXT, QIJ_CENTRE},
-    };
-    for (const LABEL& l : kLabels)
-        QIWidget::AddChild(p.layer, new QIStatic(l.name, nullptr, l.r, l.text, Font(l.font), l.just));
+    Mm_AddLabels(p.layer, kLabels);
     p.phones = RowList("PhoneBookScroller", "MM_MODA.BMP", IRect(33, 62, 552, 154), IPoint(33, 62), 552);
     QIWidget::AddChild(p.layer, p.phones);
     QISlider* bar = Mm_ScrollBar(IRect(586, 62, 16, 154));

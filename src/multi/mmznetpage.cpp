@@ -192,14 +192,7 @@ void MM_znet_init(QIWidget* backdrop)
                          QIImage("MM_SELE.BMP", IRect(0, 0, 640, 480), 0));
     z.page->flags &= ~QIWF_SHOWN;
     QIWidget::AddChild(backdrop, z.page);
-    struct LABEL {
-        const char* name;
-        const char* text;
-        IRect r;
-        int font, just;
-        QIStatic** keep;
-    };
-    const LABEL labels[] = {
+    const MM_LABEL labels[] = {
         {"ZephnetTitle", "Internet Connection", IRect(160, 0, 320, 20), MM_FONT_TITLE, QIJ_CENTRE, nullptr},
         {"ZephnetServer", "Current Server", IRect(29, 4, 100, 16), MM_FONT_HEADING, QIJ_LEFT, nullptr},
         {"ZephnetServerTxt", "-", IRect(29, 28, 100, 16), MM_FONT_TEXT, QIJ_LEFT, &z.serverText},
@@ -211,11 +204,7 @@ void MM_znet_init(QIWidget* backdrop)
         {"ZephnetMessages", "Messages in Room", IRect(250, 213, 140, 16), MM_FONT_HEADING, QIJ_LEFT,
          &z.messagesTitle},
     };
-    for (const LABEL& l : labels) {
-        QIStatic* s = new QIStatic(l.name, nullptr, l.r, l.text, &f[l.font], l.just);
-        QIWidget::AddChild(z.page, s);
-        if (l.keep) *l.keep = s;
-    }
+    Mm_AddLabels(z.page, labels);
     struct BUTTON {
         const char* name;
         const char* label;

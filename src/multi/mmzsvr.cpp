@@ -139,31 +139,20 @@ int MM_zsvr_main(QIWidget*, int code, QIARG)
 void MM_zsvr_init(QIWidget* backdrop)
 {
     PAGE& p = s_zsvr;
-    const QIFont* f = MM_menu.fonts;
     const char* pic = "MM_ZSVR.BMP";
     // The internet address page's layer carries the same id.
     p.layer = new QILayer("MultiMenuInternet", nullptr, IRect(0, 0, 640, 480), QIImage(pic, IRect(0, 0, 640, 480), 0));
     p.layer->flags &= ~QIWF_SHOWN;
     QIWidget::AddChild(backdrop, p.layer);
-    struct LABEL {
-        const char* name;
-        const char* text;
-        IRect r;
-        int font, just;
+    const MM_LABEL kLabels[] = {
+        {"ZsvrTitle", "Internet Connection", IRect(160, 0, 320, 20), MM_FONT_TITLE, QIJ_CENTRE, nullptr},
+        {"ZsvrCurrentServerTitle", "Current Server", IRect(158, 47, 130, 31), MM_FONT_HEADING, QIJ_LEFT, nullptr},
+        {"ZsvrCurrentServer", "-", IRect(276, 50, 200, 15), MM_FONT_TEXT, QIJ_LEFT, &p.server},
+        {"ZsvrName", "Internet Server", IRect(150, 81, 198, 20), MM_FONT_HEADING, QIJ_CENTRE, nullptr},
+        {"ZsvrPlayers", "Players", IRect(348, 81, 100, 20), MM_FONT_HEADING, QIJ_CENTRE, nullptr},
+        {"ZsvrStatus", "Status", IRect(448, 81, 60, 20), MM_FONT_HEADING, QIJ_CENTRE, nullptr},
     };
-    static const LABEL kLabels[] = {
-        {"ZsvrTitle", "Internet Connection", IRect(160, 0, 320, 20), MM_FONT_TITLE, QIJ_CENTRE},
-        {"ZsvrCurrentServerTitle", "Current Server", IRect(158, 47, 130, 31), MM_FONT_HEADING, QIJ_LEFT},
-        {"ZsvrCurrentServer", "-", IRect(276, 50, 200, 15), MM_FONT_TEXT, QIJ_LEFT},
-        {"ZsvrName", "Internet Server", IRect(150, 81, 198, 20), MM_FONT_HEADING, QIJ_CENTRE},
-        {"ZsvrPlayers", "Players", IRect(348, 81, 100, 20), MM_FONT_HEADING, QIJ_CENTRE},
-        {"ZsvrStatus", "Status", IRect(448, 81, 60, 20), MM_FONT_HEADING, QIJ_CENTRE},
-    };
-    for (const LABEL& l : kLabels) {
-        QIStatic* s = new QIStatic(l.name, nullptr, l.r, l.text, &f[l.font], l.just);
-        QIWidget::AddChild(p.layer, s);
-        if (l.text[0] == '-') p.server = s;
-    }
+    Mm_AddLabels(p.layer, kLabels);
     const IRect r(148, 102, 359, 261);
     p.list = new QITextList("ZsvrScroller", nullptr, QIImage(pic, r, 0), r, IPoint(360, 16), 1, nullptr, nullptr);
     p.list->listFlags = 0;
