@@ -457,4 +457,53 @@ TEST_F(NetSessionTest, AnOlderSessionDeliveredLateIsIgnored)
     EXPECT_EQ(g_NetSession.count, 3);
 }
 
+// Regression: a player's settings held up on the way (or resent) and
+// delivered after newer ones brought back the former colour, at the creator
+// from a guest and at a guest from the creator.
+TEST_F(NetSessionTest, OlderSettingsDeliveredLateAreIgnored)
+{
+    struct Row {
+        const char* name;
+        bool creator;
+    };
+    for (const Row& r : {Row{"at the creator, a guest's own", true}, Row{"at a guest, the creator's", false}}) {
+        SCOPED_TRACE(r.name);
+        if (r.creator) {
+            Net_HostGame();
+            Join(Addr(20), "Ann");
+        } else {
+            BecomeGuest();
+        }
+        auto deliver = [&](uint32_t id, uint8_t colour) {
+            uint8_t block[NET_SETTINGS_BYTES];
+            uint32_t length = NET_NODE_SETTINGS_BYTES;
+            NetNodeSettings own;
+            memset(&own, 0, sizeof own);
+            own.colour = colour;
+            own.team = NET_NO_TEAM;
+            if (r.creator) {
+                Net_WriteNodeSettings(block, &own);
+            } else {
+                NetGameSettings gs = g_NetSettings;
+                gs.node[1] = own;
+                Net_WriteSettings(block, &gs);
+                length = NET_SETTINGS_BYTES;
+            }
+            NetPacket p = Packet(NET_CHAT, r.creator ? 1 : 0, block, length);
+            Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
+            Net_SetId(&p, id);
+            Net_StampCrc(&p);
+            MemNet_Deliver(p, r.creator ? Addr(20) : Addr(2));
+            NetPkt_Pass();
+        };
+        deliver(60, 3);
+        deliver(59, 8);
+        EXPECT_EQ(g_NetSettings.node[1].colour, 3);
+        deliver(61, 5);
+        EXPECT_EQ(g_NetSettings.node[1].colour, 5);
+        TearDown();
+        SetUp();
+    }
+}
+
 } // namespace
