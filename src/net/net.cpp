@@ -663,7 +663,12 @@ int Net_RefuseAll(NetPacket*, const NetAddress*, uint32_t) { return 0; }
 // LAUNCH came: acknowledged here it would be lost to the game.
 int Net_LobbyFilter(NetPacket* packet, const NetAddress*, uint32_t)
 {
-    return (Net_Type(packet) & 0xFF) != NET_ROUND;
+    const uint32_t type = Net_Type(packet) & 0xFF;
+    // A message before the page that shows it (a guest still joining, its
+    // SESSION behind the creator's greeting) would be lost: its resend finds
+    // the page.
+    if (type == NET_MESSAGE && !s_messageHandler) return 0;
+    return type != NET_ROUND;
 }
 
 NetMessageHandler Net_MessageHandler(void) { return s_messageHandler; }

@@ -404,9 +404,13 @@ TEST_F(NetSessionTest, CloseSaysGoodbyeWithAcknowledgement)
 
 // Regression: a faster node's first ROUND reached a guest whose own LAUNCH
 // was late; the lobby acknowledged it and threw it away, and the game
-// waited for it until the sender was dropped.
+// waited for it until the sender was dropped. Likewise the creator's
+// greeting reached a joiner before its SESSION, while no page took
+// messages, and was lost.
 TEST_F(NetSessionTest, TheLobbyWithholdsTheAcknowledgementOfARound)
 {
+    static int shown;
+    shown = 0;
     BecomeGuest();
     auto acks = [] {
         int n = 0;
@@ -415,10 +419,12 @@ TEST_F(NetSessionTest, TheLobbyWithholdsTheAcknowledgementOfARound)
     };
     const struct {
         uint32_t type;
+        bool page; // a page takes messages
         int acked;
-    } rows[] = {{NET_ROUND, 0}, {NET_MESSAGE, 1}};
+    } rows[] = {{NET_ROUND, true, 0}, {NET_MESSAGE, false, 0}, {NET_MESSAGE, true, 1}};
     for (const auto& r : rows) {
         SCOPED_TRACE(Net_PacketTypeName(r.type));
+        Net_SetMessageHandler(r.page ? +[](int, const char*) { shown++; } : nullptr);
         MemNet_Sent().clear();
         NetPacket p = Packet(r.type, 2, "x", 2);
         Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
@@ -428,6 +434,8 @@ TEST_F(NetSessionTest, TheLobbyWithholdsTheAcknowledgementOfARound)
         NetPkt_Pass();
         EXPECT_EQ(acks(), r.acked);
     }
+    EXPECT_EQ(shown, 1); // the resent message, once
+    Net_SetMessageHandler(nullptr);
 }
 
 // Regression: a resend of an older SESSION, delivered after a newer one,
