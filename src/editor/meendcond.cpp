@@ -149,6 +149,10 @@ void MeEndCond::Wrap(QIList* list, const char* text, int width, const QIFont* fo
 static void Show(MESELECTOR& sel, const char* name, int team, int kind, const QIFont* font)
 {
     if (sel.text) sel.text->Set(name ? name : "");
+    // The field draws its own copy of the text, which nothing else renews:
+    // it takes no typing.
+    if (QIEdit* field = dynamic_cast<QIEdit*>(sel.widget))
+        snprintf(field->buffer, (size_t)field->maxLength + 1, "%s", name ? name : "");
     if (sel.widget && !sel.widget->IsHidden()) sel.widget->Draw(nullptr);
     char* text = Endcond_ReadDescription(team, kind);
     if (!sel.list) {
