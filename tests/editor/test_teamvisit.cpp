@@ -12,6 +12,8 @@
 #include "core/gamestate.h"
 #include "editor/editor.h"
 #include "editor/mebigmap.h"
+#include "editor/mebrush.h"
+#include "editor/mefile.h"
 #include "editorvisit.h"
 #include "game/quorvex.h"
 #include "map/region.h"
@@ -233,4 +235,68 @@ TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
     EXPECT_TRUE(shownOk);
     EXPECT_TRUE(won) << "T's unit stands in the region its end condition names";
     EXPECT_LE(wonAt, 100u);
+}
+
+TEST_F(TeamVisit, TheSidePanelsAroundTheTeamsTakeOnlyWhatIsTheirs)
+{
+    QvPassScript s(2000);
+    Steps steps(s);
+    MeTool* tool = nullptr;
+    uint32_t checksum = 0;
+    int selected = -1;
+    bool checked = false;
+    steps.Click("ScenarioList", 10, 4)
+        .Chord(SC_LCTRL, SCAN_O)
+        .Wait(20, 3)
+        // The add-object layer's brush panel lies over the team menu.
+        .Click("AddObject")
+        .Click("Plr5")
+        .Do([&] { EXPECT_EQ(me.team, 0); })
+        .Click("Terrain")
+        .Click("Plr5")
+        .Do([&] { EXPECT_EQ(me.team, 4); })
+        .Click("Plr2")
+        .Click("AI")
+        .Do([&] {
+            tool = me.tool;
+            selected = g_MeBrushLists[MEBL_SELECTION].count;
+            checksum = MeMenuFile::ChangeChecksum();
+        })
+        // A name field takes no typing: the key goes on to the editor.
+        .Click("EndCondName")
+        .Type(SC_A, 'a')
+        .Do([&] {
+            EXPECT_STRCASEEQ(Field("EndCondName"), "DEMO1.END");
+            EXPECT_TRUE(me.flags & MEF_ALTITUDES);
+        })
+        .Click("ToggleIDs")
+        .Click("TogglePlayer")
+        .Do([&] {
+            EXPECT_EQ(me.showIds, 1);
+            EXPECT_EQ(me.showPlayers, 1);
+            EXPECT_EQ(me.tool, tool);
+            EXPECT_EQ(g_MeBrushLists[MEBL_SELECTION].count, selected);
+            EXPECT_EQ(MeMenuFile::ChangeChecksum(), checksum);
+            EXPECT_EQ(me.team, 1);
+        })
+        // Ok with nothing picked leaves the team without a condition, and
+        // the saved file without SetEnd (it was saved as "SetEnd()", which
+        // the reader refuses).
+        .Click("EndCondSelect")
+        .Click("EndCondSelectOk")
+        .Chord(SC_LCTRL, SCAN_S)
+        .Wait(20, 3)
+        .Do([&] {
+            EXPECT_EQ(Block(1).find("SetEnd"), std::string::npos) << Block(1);
+            EXPECT_NE(Block(0).find("SetEnd(DEMO0.END)"), std::string::npos) << Block(0);
+            OpenScenario("DEMO");
+            EXPECT_EQ(Endcond_GetEndCondFile(1), nullptr);
+            EXPECT_STRCASEEQ(Endcond_GetEndCondFile(0), "DEMO0.END");
+            checked = true;
+        })
+        .Chord(SC_LALT, SC_Q);
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(checked);
 }
