@@ -103,7 +103,7 @@ struct Given {
 
 TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
 {
-    enum : uint32_t { PLAYER = 0x2934542Bu, AI = 0x63A76B07u };
+    enum : uint32_t { PLAYER = 0xFC5E000Eu, AI = 0x76DEBDDAu };
     const int T = 0;
     QvPassScript s(4000);
     Steps steps(s);

@@ -151,7 +151,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0xE8D0044Fu, ZOOM1 = 0x0814E277u, GAME = 0x0C47A516u };
+    enum : uint32_t { ZOOM3 = 0x37A68850u, ZOOM1 = 0x2A9AB87Bu, GAME = 0x0C47A516u };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -225,7 +225,7 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 
 TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
 {
-    enum : uint32_t { LAYER = 0x49A56DD2u };
+    enum : uint32_t { LAYER = 0x8F526D2Au };
     const int L = 448, T = 32;
     Counted s;
     auto Click = [&](int x, int y) { s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10); };
@@ -299,7 +299,7 @@ TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
 
 TEST_F(EditorVisit, ACreatedScenarioIsEditedSavedAndReadBack)
 {
-    enum : uint32_t { CREATED = 0xF9FDF807u, STATS = 0x33F1459Du };
+    enum : uint32_t { CREATED = 0xAC169CF2u, STATS = 0xEAC8F531u };
     QvPassScript s(2000);
     Steps steps(s);
     bool createdOk = false, statsOk = false;
@@ -361,7 +361,7 @@ TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
     steps.every = [&] {
         inGame |= g_GameState == GS_INGAME;
         if (MeMenuFile::WaitPanel() && ++loadFlips == 12)
-            waitingOk = FrameMatches(0x4C4E605Du, "edit_waiting.pcx");
+            waitingOk = FrameMatches(0xCC09BCA4u, "edit_waiting.pcx");
     };
     steps.Click("ScenarioList", 10, 4).Click("Load").Click("Save").Click("Launch").Wait(50, 3000);
     g_GameState = GS_EDITOR;
@@ -439,7 +439,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0x13F1DF74u, GAME = 0x0870CCAEu };
+    enum : uint32_t { EDITED = 0xC9EAB45Eu, GAME = 0x0870CCAEu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -604,7 +604,7 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 
 TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
 {
-    enum : uint32_t { PAINTED = 0xB766D9C0u, BANDED = 0x8B6FFC24u, PLAYED = 0xC93D69E5u };
+    enum : uint32_t { PAINTED = 0x85E6C0D1u, BANDED = 0x0D4EF91Bu, PLAYED = 0xC93D69E5u };
     QvPassScript s(3000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
