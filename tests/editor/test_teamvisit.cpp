@@ -103,14 +103,14 @@ struct Given {
 
 TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
 {
-    enum : uint32_t { PLAYER = 0xFC5E000Eu, AI = 0x76DEBDDAu };
+    enum : uint32_t { PLAYER = 0xFC5E000Eu, AI = 0x76DEBDDAu, DIALOG = 0x7D0FFE67u };
     const int T = 0;
     QvPassScript s(4000);
     Steps steps(s);
     Given want;
     const UNIT* unit = nullptr;
     IPoint at(-1, -1);
-    bool readOk = false, shownOk = false, won = false, playerOk = false, aiOk = false;
+    bool readOk = false, shownOk = false, won = false, playerOk = false, aiOk = false, dialogOk = false;
     uint32_t wonAt = 0;
     steps.every = [&] {
         if (!won && log.text().find("Team 0 won (That's you)") != std::string::npos) won = true, wonAt = g_UpdateCount;
@@ -174,6 +174,8 @@ TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
         .Click("EndCondSelect")
         .Input([] { return PickFile("EndCondSelect", "REGWIN.END"); })
         .Click("FSMSelect")
+        // Regression: the open picker showed none of its names.
+        .Do([&] { dialogOk = FrameMatches(DIALOG, "team_fsmdialog.pcx"); })
         .Input([] { return PickFile("FSMSelect", "Def_01_0.FSM"); })
         .Wait(20, 2)
         .Do([&] { aiOk = FrameMatches(AI, "team_ai.pcx"); })
@@ -231,6 +233,7 @@ TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
     EXPECT_TRUE(steps.done());
     EXPECT_TRUE(playerOk);
     EXPECT_TRUE(aiOk);
+    EXPECT_TRUE(dialogOk);
     EXPECT_TRUE(readOk);
     EXPECT_TRUE(shownOk);
     EXPECT_TRUE(won) << "T's unit stands in the region its end condition names";
