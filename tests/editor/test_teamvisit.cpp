@@ -103,7 +103,7 @@ struct Given {
 
 TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
 {
-    enum : uint32_t { PLAYER = 0xFC5E000Eu, AI = 0x76DEBDDAu, DIALOG = 0x7D0FFE67u };
+    enum : uint32_t { PLAYER = 0xFC5E000Eu, AI = 0x8B1C6167u, DIALOG = 0xA53D86D3u };
     const int T = 0;
     QvPassScript s(4000);
     Steps steps(s);
