@@ -1105,8 +1105,9 @@ std::vector<QvPass> Hold(const char* name, uint32_t ms, int count)
 } // namespace
 
 // Units, a building and objects placed from the pickers, ordered and given a
-// looped path through the layers, saved, read back and selected again.
-TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedAndReadBack)
+// looped path through the layers, saved, read back, selected again and
+// played.
+TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPlayed)
 {
     enum : uint32_t { UNITS = 0xA757C8A5u, OBJECTS = 0x12C664AAu, PATHS = 0xB241D5B4u };
     QvPassScript s(4000);
@@ -1304,8 +1305,35 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedAndReadBack)
                       (std::vector<int>{-1, TACTAI_LOW, TACTAI_HIGH, TACTAI_HIGH}));
             EXPECT_EQ(me.paths.direction, 2);
             checked = true;
+            g_Config.disableai = 1;
+            g_Config.disableendconditions = 1;
         })
-        .Chord(SC_LALT, 16);
+        // Launched: the walker loops, the scout scouts, the guards stay.
+        .Click("File")
+        .Click("Launch")
+        .Wait(50, 1100);
+    std::vector<int> reached;
+    uint32_t loopedAt = 0, scoutPasses = 0, scoutWrong = 0, guardWrong = 0;
+    IPoint scoutFirst(-1, -1);
+    bool scoutMoved = false;
+    steps.every = [&] {
+        if (g_GameState != GS_INGAME) return;
+        if (const UNIT* w = Units_IdToUnitPtr(walker, 0))
+            for (size_t k = 0; k < waypoints.size(); k++)
+                if (w->tilepos.x == waypoints[k].x && w->tilepos.y == waypoints[k].y &&
+                    (reached.empty() || reached.back() != (int)k)) {
+                    reached.push_back((int)k);
+                    if (reached.size() == 5) loopedAt = g_UpdateCount;
+                }
+        if (const UNIT* u = Units_IdToUnitPtr(scoutId, 0)) {
+            scoutPasses++;
+            scoutWrong += u->sorder.code != SO_AUTOMOVE || u->sorder.automove.level != 0;
+            if (scoutFirst.x < 0) scoutFirst = IPoint(u->tilepos.x, u->tilepos.y);
+            scoutMoved |= u->tilepos.x != scoutFirst.x || u->tilepos.y != scoutFirst.y;
+        }
+        for (int id : guards)
+            if (const UNIT* u = Units_IdToUnitPtr(id, 0)) guardWrong += u->tactaiinfo.tenacity != TACTAI_LOW;
+    };
     me.team = me.side = 0;
     g_GameState = GS_EDITOR;
     Game_Main();
@@ -1314,4 +1342,12 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedAndReadBack)
     EXPECT_TRUE(unitsOk);
     EXPECT_TRUE(objectsOk);
     EXPECT_TRUE(pathsOk);
+    ASSERT_GE(reached.size(), 5u);
+    EXPECT_EQ(std::vector<int>(reached.begin(), reached.begin() + 5), (std::vector<int>{0, 1, 2, 3, 0}));
+    EXPECT_GT(loopedAt, 0u);
+    EXPECT_LE(loopedAt, 1000u);
+    EXPECT_GT(scoutPasses, 1000u);
+    EXPECT_EQ(scoutWrong, 0u);
+    EXPECT_TRUE(scoutMoved);
+    EXPECT_EQ(guardWrong, 0u);
 }
