@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -226,7 +227,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0xE8D0044Fu, ZOOM1 = 0x0814E277u, GAME = 0x0C47A516u };
+    enum : uint32_t { ZOOM3 = 0x37A68850u, ZOOM1 = 0x2A9AB87Bu, GAME = 0x0C47A516u };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -300,7 +301,7 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 
 TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
 {
-    enum : uint32_t { LAYER = 0x49A56DD2u };
+    enum : uint32_t { LAYER = 0x8F526D2Au };
     const int L = 448, T = 32;
     Counted s;
     auto Click = [&](int x, int y) { s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10); };
@@ -508,7 +509,7 @@ void SetEdit(const char* name, const char* text)
 
 TEST_F(EditorVisit, ACreatedScenarioIsEditedSavedAndReadBack)
 {
-    enum : uint32_t { CREATED = 0xF9FDF807u, STATS = 0x33F1459Du };
+    enum : uint32_t { CREATED = 0xAC169CF2u, STATS = 0xEAC8F531u };
     QvPassScript s(2000);
     Steps steps(s);
     bool createdOk = false, statsOk = false;
@@ -570,7 +571,7 @@ TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
     steps.every = [&] {
         inGame |= g_GameState == GS_INGAME;
         if (MeMenuFile::WaitPanel() && ++loadFlips == 12)
-            waitingOk = FrameMatches(0x4C4E605Du, "edit_waiting.pcx");
+            waitingOk = FrameMatches(0xCC09BCA4u, "edit_waiting.pcx");
     };
     steps.Click("ScenarioList", 10, 4).Click("Load").Click("Save").Click("Launch").Wait(50, 3000);
     g_GameState = GS_EDITOR;
@@ -648,7 +649,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0x13F1DF74u, GAME = 0x0870CCAEu };
+    enum : uint32_t { EDITED = 0xC9EAB45Eu, GAME = 0x0870CCAEu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -813,7 +814,7 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 
 TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
 {
-    enum : uint32_t { PAINTED = 0xB766D9C0u, BANDED = 0x8B6FFC24u, PLAYED = 0xC93D69E5u };
+    enum : uint32_t { PAINTED = 0x85E6C0D1u, BANDED = 0x0D4EF91Bu, PLAYED = 0xC93D69E5u };
     QvPassScript s(3000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -1109,7 +1110,7 @@ std::vector<QvPass> Hold(const char* name, uint32_t ms, int count)
 // played.
 TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPlayed)
 {
-    enum : uint32_t { UNITS = 0xA757C8A5u, OBJECTS = 0x12C664AAu, PATHS = 0xB241D5B4u };
+    enum : uint32_t { UNITS = 0xBBE3F4E4u, OBJECTS = 0x3431C778u, PATHS = 0x85EEB33Bu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -1136,6 +1137,21 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
     steps.Click("ScenarioList", 10, 4)
         .Chord(SC_LCTRL, SCAN_O)
         .Wait(20, 3)
+        .Do([&] {
+            // The position read-out, drawn every frame, covers no layer's widget.
+            const QIWidget* info = me.desktop->FindByName("InfoBoxLayer");
+            ASSERT_NE(info, nullptr);
+            std::function<void(const QIWidget*)> visit = [&](const QIWidget* w) {
+                EXPECT_FALSE(w->w > 0 && w->h > 0 && w->x < info->x + info->w && info->x < w->x + w->w &&
+                             w->y < info->y + info->h && info->y < w->y + w->h)
+                    << w->name.c_str();
+                for (const QIWidget* c = w->FirstChild(); c; c = c->Next()) visit(c);
+            };
+            for (const char* layer : {"FileLayer", "TerrainLayer", "AddUnitLayer", "AddBuildingLayer", "AddObjectLayer",
+                                      "PathsLayer", "OrdersLayer", "EndCondLayer", "PlayerLayer", "StatsLayer"})
+                if (const QIWidget* l = me.desktop->FindByName(layer)) visit(l);
+                else ADD_FAILURE() << layer;
+        })
         // Units: three free tiles of a 5 x 5 block (its lower rows kept
         // for the path), then the first again.
         .Click("AddUnit")
