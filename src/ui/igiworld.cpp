@@ -1,7 +1,5 @@
 #include "ui/igiworld.h"
 
-#include <vector>
-
 #include "core/fspath.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
@@ -12,8 +10,6 @@
 #include "platform/input.h"
 #include "platform/palette.h"
 #include "platform/plat.h"
-#include "platform/sortdisp.h"
-#include "platform/sprite.h"
 #include "units/bldpics.h"
 #include "units/building.h"
 #include "units/iterate.h"
