@@ -301,7 +301,7 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 
 TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
 {
-    enum : uint32_t { LAYER = 0x8F526D2Au };
+    enum : uint32_t { LAYER = 0x016EB028u };
     const int L = 448, T = 32;
     Counted s;
     auto Click = [&](int x, int y) { s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10); };
@@ -649,7 +649,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0xC9EAB45Eu, GAME = 0x0870CCAEu };
+    enum : uint32_t { EDITED = 0xD2EDC9AAu, GAME = 0x0870CCAEu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -1110,7 +1110,7 @@ std::vector<QvPass> Hold(const char* name, uint32_t ms, int count)
 // played.
 TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPlayed)
 {
-    enum : uint32_t { UNITS = 0xBBE3F4E4u, OBJECTS = 0x3431C778u, PATHS = 0x85EEB33Bu };
+    enum : uint32_t { UNITS = 0x297D653Au, OBJECTS = 0xD67EBCFDu, PATHS = 0x67A1C8BEu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
