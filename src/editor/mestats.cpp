@@ -250,9 +250,10 @@ void MeStats::BuildLayer(void)
 void MeStats::BuildInfoBox(void)
 {
     MeEditor& me = g_MeEditor;
-    // The strip left of the main menu: the side panel's layers reach down to
-    // the team menu, and a read-out over them hid their last rows. The
-    // minimap keeps its own place in the corner.
+    // The read-out's strip sits in the top bar's 150 pixels left of the main
+    // menu: anywhere over the side panel it was drawn, every frame, over the
+    // shown layer's lowest widgets (the object brush's size and zoom
+    // buttons). The minimap keeps its own place in the lower right corner.
     const QIImage frame("topbits.bmp", IRect(0, 0, 150, 32), 0);
     QILayer* box = new QILayer("InfoBoxLayer", nullptr, IRect(0, 0, 150, 32), frame);
     QIWidget::AddChild(me.backdrop, box);

@@ -103,7 +103,7 @@ struct Given {
 
 TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
 {
-    enum : uint32_t { PLAYER = 0xFC5E000Eu, AI = 0x8B1C6167u, DIALOG = 0xA53D86D3u };
+    enum : uint32_t { PLAYER = 0x3A4D45AEu, AI = 0x4D0F24C7u, DIALOG = 0x632EC373u };
     const int T = 0;
     QvPassScript s(4000);
     Steps steps(s);
