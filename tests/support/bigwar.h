@@ -24,7 +24,8 @@ struct BIGWAR {
 // Eight computer players of 250 tanks each on a 256 x 256 map, led by
 // their plans, their blocks near enough the middle that every team meets an
 // enemy within a minute of game time; a team wins once its enemies are down
-// by a fifth (some 400 tanks destroyed), in about 2500 updates.
+// by a fifth (with what the factories make meanwhile, some 600 tanks
+// destroyed), after 2500 to 3000 updates.
 BIGWAR BigWar_ComputerBattle(void);
 // The scenario file's text for w: teams, units, orders and buildings.
 std::string BigWar_ScenarioText(const BIGWAR& w);
