@@ -35,6 +35,7 @@ struct Battle {
     int winner = -1;
     int kills = 0;
     int made = 0;                    // units the factories made
+    int at_start = 0;                // the teams' units after the first update
     int squads_attacked = 0;         // teams whose squads held an enemy base's or troops' cell
     int losses[BIGWAR_TEAMS] = {};   // units each team lost
     std::vector<uint64_t> digests;
@@ -71,6 +72,8 @@ protected:
             if (g_UpdateCount >= BOUND) Plat_PostQuit();
         });
         Game_SetUpdateHook(+[] {
+            if (s_battle->digests.empty())
+                for (int t = 0; t < BIGWAR_TEAMS; t++) s_battle->at_start += teamdata[t].unitcount;
             for (int t = 0; t < BIGWAR_TEAMS; t++) {
                 const AI_Team* a = AI_GetTeam(t);
                 if (!a || (s_battle->squads_attacked >> t & 1)) continue;
@@ -118,6 +121,7 @@ TEST_F(FlowAiWar, EightComputerPlayersFightToAWinnerTheSameTwice)
 {
     Battle first, second;
     Play(&first);
+    EXPECT_EQ(first.at_start, BIGWAR_TEAMS * (250 + 2)) << "the tanks and two crews of every team";
     EXPECT_LT(first.digests.size(), (size_t)BOUND) << "no winner";
     ASSERT_GE(first.winner, 0);
     EXPECT_LT(first.winner, BIGWAR_TEAMS);
