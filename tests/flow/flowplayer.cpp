@@ -2,13 +2,35 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "core/gamestate.h"
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "support/golden.h"
+#include "support/testsupport.h"
 #include "widgets/qidesktop.h"
+
+void QvFlow_MakeHome(const QvTempDir& home, const std::vector<std::pair<std::string, std::string>>& extra)
+{
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(QV_TEST_RUNDIR "/data", home.file("data"));
+    fs::create_directories(home.file("scenario/SINGLE"));
+    fs::create_directories(home.file("save"));
+    fs::create_directory_symlink(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO", home.file("scenario/SINGLE/DEMO"));
+    for (const auto& [folder, text] : extra) home.write("scenario/SINGLE/" + folder + "/QUORVEX.scn", text);
+}
+
+int QvFlow_ListLine(const std::string& home, const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(home + "/scenario/SINGLE"))
+        if (e.is_directory()) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return (int)(std::find(names.begin(), names.end(), folder) - names.begin());
+}
 
 static QvFlowPlayer* s_player = nullptr;
 

@@ -14,6 +14,16 @@
 
 #include "support/passscript.h"
 
+class QvTempDir;
+
+// A program's own directory for a flow: the test run directory's "data" and
+// its single-player DEMO linked in, an empty "save"; each folder of extra
+// (name, scenario file text) beside DEMO.
+void QvFlow_MakeHome(const QvTempDir& home, const std::vector<std::pair<std::string, std::string>>& extra = {});
+// The line of a folder in the custom-mission list of a home: the
+// single-player folders in name order.
+int QvFlow_ListLine(const std::string& home, const std::string& folder);
+
 class QvFlowPlayer {
 public:
     explicit QvFlowPlayer(int maxPasses);

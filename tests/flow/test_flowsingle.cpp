@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -87,17 +86,6 @@ std::string Hex32(uint32_t v)
     return s;
 }
 
-// The custom-mission list's line of a folder: the category's folders in
-// name order.
-int ListLine(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(QV_TEST_RUNDIR "/scenario/SINGLE"))
-        if (e.is_directory()) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return (int)(std::find(names.begin(), names.end(), folder) - names.begin());
-}
-
 class FlowSingle : public testing::Test {
 protected:
     QvLogCapture log;
@@ -150,7 +138,7 @@ protected:
         p.Look(kMain, "flow1_main.pcx");
         p.Click(320, 105);                                      // Single Player
         p.Click(320, 253);                                      // Play Custom Mission
-        p.Click(100, 108 + 12 * ListLine("DEMO")).Wait(0, 12);  // the demo's line
+        p.Click(100, 108 + 12 * QvFlow_ListLine(QV_TEST_RUNDIR, "DEMO")).Wait(0, 12);  // the demo's line
         p.Click(320, 418);                                      // Load Mission
         p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 2; }, PASS_MS);
         static std::set<int> before;
