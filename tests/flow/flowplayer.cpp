@@ -20,7 +20,11 @@ void QvFlow_MakeHome(const QvTempDir& home, const std::vector<std::pair<std::str
     fs::create_directories(home.file("scenario/SINGLE"));
     fs::create_directories(home.file("save"));
     fs::create_directory_symlink(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO", home.file("scenario/SINGLE/DEMO"));
-    for (const auto& [folder, text] : extra) home.write("scenario/SINGLE/" + folder + "/QUORVEX.scn", text);
+    for (const auto& [folder, text] : extra) {
+        home.write("scenario/SINGLE/" + folder + "/QUORVEX.scn", text);
+        fs::create_symlink(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.map",
+                           home.file("scenario/SINGLE/" + folder + "/QUORVEX.map"));
+    }
 }
 
 int QvFlow_ListLine(const std::string& home, const std::string& folder)

@@ -8,8 +8,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -84,6 +87,14 @@ std::string Hex32(uint32_t v)
     char s[16];
     snprintf(s, sizeof s, "%02x%02x%02x%02x", v & 255, v >> 8 & 255, v >> 16 & 255, v >> 24 & 255);
     return s;
+}
+
+std::string ReadDemo(void)
+{
+    std::ifstream in(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.scn", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 class FlowSingle : public testing::Test {
@@ -236,7 +247,7 @@ protected:
         seen->overran = p.overran;
     }
 
-    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0x1CB66746u, kDebrief = 0x75BB147Fu;
+    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0x1CB66746u, kDebrief = 0x75BB147Fu, kRefused = 0x03F710E6u;
 };
 
 TEST_F(FlowSingle, TheDemoFromTheMainPageThroughClicksAndTheBuildingPanelToItsDebriefingAndQuit)
@@ -266,6 +277,62 @@ TEST_F(FlowSingle, TheDemoFromTheMainPageThroughClicksAndTheBuildingPanelToItsDe
     for (const auto& [update, digest] : first.digests) {
         ASSERT_EQ(second.digests[update], digest) << "update " << update;
     }
+}
+
+// Broken scenarios chosen from the custom-mission page: each is refused
+// with the reason naming its file and line, the page stays, and the demo
+// chosen after them starts.
+TEST_F(FlowSingle, BrokenScenariosFromTheCustomMissionPageAreRefusedAndThePageStays)
+{
+    const std::string demo = ReadDemo();
+    struct Row {
+        const char* folder;
+        std::string text;
+        const char* why;
+    } rows[] = {
+        {"GARBAGE", "\x01\x02 not a scenario\n", "QUORVEX.scn line 1: not a scenario of version 2"},
+        {"OLDVERSION", "SetVersion(1)\nSetDefaultTerrain(DEMO)\n", "line 1: not a scenario of version 2"},
+        {"NOTERRAIN", "SetVersion(2)\n", "line 2: no default terrain after the version"},
+        {"UNKNOWN", demo + "\nPutUnitsAt(40 DemoTank 5 5)\n", "unknown command [PutUnitsAt]"},
+        {"CUT", demo.substr(0, demo.find("PutUnitAt(2 ") + 20), "the file ends inside PutUnitAt's values"},
+        {"NOMAP", demo, "NOMAP/QUORVEX.map] not found"},
+        {"OPENTEAM", "SetVersion(2)\nSetDefaultTerrain(DEMO)\nSetTeam(0)\n{\n  SetCredit(10)\n",
+         "line 6: the file ends inside a block"},
+    };
+    std::vector<std::pair<std::string, std::string>> folders;
+    for (const Row& r : rows) folders.emplace_back(r.folder, r.text);
+    QvTempDir home;
+    QvFlow_MakeHome(home, folders);
+    std::filesystem::remove(home.file("scenario/SINGLE/NOMAP/QUORVEX.map"));
+    Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+
+    QvFlowPlayer p(MAX_PASSES);
+    p.Wait(0, 12).Click(320, 105).Click(320, 253).Wait(0, 12);
+    for (const Row& r : rows) {
+        const std::string folder = r.folder, why = r.why;
+        p.Then([this] { log.clear(); });
+        p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), folder)).Wait(0, 2);
+        p.Click(320, 418).Wait(0, 12); // Load Mission
+        p.Then([this, folder, why] {
+            EXPECT_EQ(g_GameState, GS_FRONTEND) << folder;
+            EXPECT_EQ(g_ShellInfo.current, SS_CUSTOM) << folder;
+            const std::string text = log.text();
+            EXPECT_NE(text.find("Scenario [" + folder + "] not started: "), std::string::npos) << text;
+            EXPECT_NE(text.find("/" + folder + "/QUORVEX."), std::string::npos) << text;
+            EXPECT_NE(text.find(why), std::string::npos) << folder << ": " << text;
+        });
+    }
+    p.Look(kRefused, "flow1_refused_custom.pcx", 2);
+    p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), "DEMO")).Wait(0, 2).Click(320, 418);
+    p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 10; }, PASS_MS);
+    p.Then([] { EXPECT_STREQ(g_ScenarioName, "DEMO"); });
+    p.Click(600, 10).Click(550, 326); // the menu panel's Exit
+    p.stopWhenDone = false;
+    g_GameState = GS_FRONTEND;
+    Game_Main();
+    EXPECT_FALSE(p.overran) << log.text();
+    EXPECT_EQ(g_GameState, GS_QUIT);
 }
 
 } // namespace
