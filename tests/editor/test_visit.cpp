@@ -296,7 +296,7 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 
 TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
 {
-    enum : uint32_t { LAYER = 0x49A56DD2u };
+    enum : uint32_t { LAYER = 0xC799B0D0u };
     const int L = 448, T = 32;
     Counted s;
     auto Click = [&](int x, int y) { s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10); };
@@ -644,7 +644,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0x13F1DF74u, GAME = 0x0870CCAEu };
+    enum : uint32_t { EDITED = 0x08F6A280u, GAME = 0x0870CCAEu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
