@@ -56,4 +56,25 @@ static int Demo(const std::string& rundir)
     return 1;
 }
 
-MKDATA_REGISTER(mmsummary, "mmsummary", Demo, nullptr, 1);
+// `mkdata seeds mmsummary <run directory>/scenario/MULTI/<map>`: the summary
+// of a multiplayer map that tests make up.
+static int OneMap(const std::string& target, const std::string& dir)
+{
+    if (target != "mmsummary") return 1;
+    const size_t slash = dir.find_last_of('/');
+    const std::string up = "/scenario/MULTI";
+    if (slash == std::string::npos || slash < up.size() || dir.compare(slash - up.size(), up.size(), up) != 0) {
+        fprintf(stderr, "mkdata: [%s] is no map folder of a run directory's MULTI category\n", dir.c_str());
+        return 0;
+    }
+    const std::string rundir = dir.substr(0, slash - up.size());
+    Cfg_SetDefaults(&g_Config);
+    g_Config.disableai = 1;
+    Mkdata_DemoPalette(&g_PalInfo);
+    Display_ApplyPalette();
+    Game_SetDirectories(rundir.c_str(), "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_MULTI);
+    return Summarise(rundir, dir.substr(slash + 1).c_str());
+}
+
+MKDATA_REGISTER(mmsummary, "mmsummary", Demo, OneMap, 1);
