@@ -17,6 +17,9 @@ trap '[ -n "$srvpid" ] && kill "$srvpid" 2>/dev/null; [ "${KEEP:-0}" = 1 ] && ec
 # The staging and online cases play their game on the eight-player map.
 scenario=DUEL
 [ "$case" = staging ] || [ "$case" = online ] && scenario=MELEE
+# SCENARIO names another start map of the run directory's MULTI folder;
+# UPDATES bounds the game (a game that ends sooner stops at its end).
+[ -n "${SCENARIO:-}" ] && scenario=$SCENARIO
 # The online case meets at the meeting server ($MEETSRV) on 127.BASE.0.100,
 # two lobby rooms, its default port.
 if [ "$case" = online ]; then
@@ -60,7 +63,7 @@ for name in "$@"; do
     ln -s "$rundir/data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
     (cd "$d" && exec timeout -s KILL "$timeout" "$node" --node "$i" --nodes "$#" --base "$base" \
-        --updates 100 --menus script.txt > out.txt 2>&1) &
+        --updates "${UPDATES:-100}" --menus script.txt > out.txt 2>&1) &
     pids="$pids $!"
     i=$((i + 1))
 done
