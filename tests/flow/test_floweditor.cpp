@@ -185,8 +185,10 @@ private:
         if (every) every();
         if (busy_ || pass < queued_ - 1 || next_ >= steps_.size()) return;
         busy_ = true;
+        // A pass queued after every step: the script never runs dry (which
+        // would end the desktop's loop) while the next step waits its turn.
         if (steps_[next_](*this)) next_++;
-        else Add(Pause(20));
+        Add(Pause(20));
         busy_ = false;
     }
     QvPassScript& s_;
@@ -488,3 +490,113 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
     EXPECT_NE(log.text().find("Team 0 won (That's you)"), std::string::npos);
 }
 
+
+namespace {
+
+// Modes bind root too while this lives: the override capability is off in
+// the effective set (a user without it is bound anyway).
+class ModesBind {
+public:
+    ModesBind()
+    {
+        ok_ = syscall(SYS_capget, &head_, old_) == 0;
+        __user_cap_data_struct now[2];
+        memcpy(now, old_, sizeof now);
+        now[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        ok_ = ok_ && syscall(SYS_capset, &head_, now) == 0;
+    }
+    ~ModesBind()
+    {
+        if (ok_) syscall(SYS_capset, &head_, old_);
+    }
+    bool ok(void) const { return ok_; }
+
+private:
+    __user_cap_header_struct head_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct old_[2] = {};
+    bool ok_ = false;
+};
+
+void SetModes(const fs::path& folder, fs::perms dir, fs::perms files)
+{
+    for (const auto& e : fs::directory_iterator(folder)) fs::permissions(e.path(), files);
+    fs::permissions(folder, dir);
+}
+
+} // namespace
+
+// A scenario whose folder went read-only after it was made: Ctrl+S says it
+// could not be written and leaves the folder as it was; the edits stay open
+// and unsaved. A new name in a read-only category can't be made either, and
+// the scenario keeps its own name. Once writable again, Ctrl+S saves it.
+TEST_F(FlowEditor, SavingIntoAReadOnlyFolderSaysSoAndLosesNothing)
+{
+    QvPassScript s(2000);
+    Driver d(s);
+    MeEditor& me = g_MeEditor;
+    const fs::path category = home.file("scenario/SINGLE"), folder = category / "LOCKED";
+    std::unique_ptr<ModesBind> bind;
+    std::string before, lockedText, newText, nameAfter;
+    uint32_t edited = 0;
+    bool keptOpen = false, savedAfter = false;
+    auto folderText = [&] {
+        std::string all;
+        for (const char* f : {"QUORVEX.scn", "QUORVEX.map", "QUORVEX.mm"}) all += home.read("scenario/SINGLE/LOCKED/" + std::string(f));
+        return all;
+    };
+    auto boxUp = [](const char* id) { return [id] { return !BoxText(id).empty(); }; };
+    Create(d, "LOCKED", "40", "30");
+    d.Key(SC_LALT, 19) // Alt+R: every altitude up
+        .Do([&] {
+            edited = TerrainCrc();
+            before = folderText();
+            bind = std::make_unique<ModesBind>();
+            ASSERT_TRUE(bind->ok());
+            SetModes(folder, fs::perms::owner_read | fs::perms::owner_exec, fs::perms::owner_read);
+        })
+        .Key(SC_LCTRL, SCAN_S)
+        .WaitUntil(boxUp("ErrScenarioWrite"), 50)
+        .Do([&] { lockedText = BoxText("ErrScenarioWrite"); })
+        .Click("ErrScenarioWriteOk")
+        .Do([&] {
+            keptOpen = (me.flags & MEF_OPEN) && MeMenuFile::IsModified() && TerrainCrc() == edited;
+            EXPECT_EQ(folderText(), before);
+            // Elsewhere: a new folder in the category, now read-only too.
+            fs::permissions(category, fs::perms::owner_read | fs::perms::owner_exec);
+            me.scenarioName->Set("ELSEWHERE");
+        })
+        .Key(SC_LCTRL, SCAN_S)
+        .WaitUntil(boxUp("ErrCreatingDir"), 50)
+        .Do([&] { newText = BoxText("ErrCreatingDir"); })
+        .Click("ErrCreatingDirOk")
+        .Do([&] {
+            nameAfter = g_ScenarioName;
+            fs::permissions(category, fs::perms::owner_all);
+            SetModes(folder, fs::perms::owner_all, fs::perms::owner_read | fs::perms::owner_write);
+            bind.reset();
+            me.scenarioName->Set("LOCKED");
+        })
+        .Key(SC_LCTRL, SCAN_S)
+        .Wait(20, 3)
+        .Do([&] { savedAfter = !MeMenuFile::IsModified() && folderText() != before; })
+        .Key(SC_LALT, SC_Q);
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    bind.reset();
+    fs::permissions(category, fs::perms::owner_all);
+
+    EXPECT_TRUE(d.done()) << "stopped at step " << d.at();
+    EXPECT_FALSE(s.overran);
+    EXPECT_EQ(lockedText, "Scenario LOCKED could not be written.");
+    EXPECT_TRUE(keptOpen);
+    EXPECT_EQ(newText, "Directory " + std::string(g_ScenarioCategoryDir) + "\\ELSEWHERE cannot be created.");
+    EXPECT_FALSE(fs::exists(category / "ELSEWHERE"));
+    EXPECT_STREQ(nameAfter.c_str(), "LOCKED") << "the open scenario took the name it could not be saved under";
+    EXPECT_TRUE(savedAfter);
+    // Read back as the game reads it: the edit is there.
+    Game_SetScenarioName("LOCKED");
+    InitCommonGameSystems();
+    Scenario_Load(nullptr);
+    EXPECT_EQ(TerrainCrc(), edited);
+    CloseCommonGameSystems();
+}
