@@ -14,6 +14,7 @@
 #include "rules/endcond.h"
 #include "rules/tfendcnd.h"
 #include "widgets/qibutton.h"
+#include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
 #include "widgets/qiedit.h"
 #include "widgets/qigauge.h"
@@ -146,10 +147,23 @@ void MeEndCond::Wrap(QIList* list, const char* text, int width, const QIFont* fo
     if (!line.empty()) list->Add(new QITextItem(font, line.c_str()));
 }
 
+// The field and the list are drawn again with what lies under them: rows
+// are drawn over the old ones, so a shorter text would keep their tails.
+static void Redraw(QIWidget* w)
+{
+    if (!w || w->IsHidden()) return;
+    const IRect area = *w;
+    if (g_MeEditor.desktop) g_MeEditor.desktop->Repaint(&area);
+    else w->Draw(nullptr);
+}
+
 static void Show(MESELECTOR& sel, const char* name, int team, int kind, const QIFont* font)
 {
     if (sel.text) sel.text->Set(name ? name : "");
-    if (sel.widget && !sel.widget->IsHidden()) sel.widget->Draw(nullptr);
+    // The field shows its own copy of the text, taken only when an edit begins.
+    if (QIEditBase* field = dynamic_cast<QIEditBase*>(sel.widget))
+        snprintf(field->buffer, (size_t)field->maxLength + 1, "%s", name ? name : "");
+    Redraw(sel.widget);
     char* text = Endcond_ReadDescription(team, kind);
     if (!sel.list) {
         Debug_Free(&text);
@@ -158,8 +172,7 @@ static void Show(MESELECTOR& sel, const char* name, int team, int kind, const QI
     sel.list->Clear();
     if (text && *text) MeEndCond::Wrap(sel.list, text, sel.list->w, font);
     Debug_Free(&text);
-    sel.list->flags |= QIWF_MARK;
-    if (!sel.list->IsHidden()) sel.list->Draw(nullptr);
+    Redraw(sel.list);
 }
 
 void MeEndCond::ListEndConds(int team, const QIFont* font)

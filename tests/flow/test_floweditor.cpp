@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <deque>
@@ -37,6 +38,7 @@
 #include "rules/endcond.h"
 #include "rules/scenario.h"
 #include "shell/shell.h"
+#include "support/golden.h"
 #include "support/passscript.h"
 #include "support/testsupport.h"
 #include "units/building.h"
@@ -203,6 +205,27 @@ IPoint TileCentre(const IPoint& t) { return MeBigMap::TileToScreen(t) + IPoint(1
 // The tile's top-left corner, where a waypoint or a region's corner goes.
 IPoint Vertex(const IPoint& t) { return MeBigMap::WorldToScreen(IPoint(24 * t.x, 24 * t.y)) + IPoint(2, -3); }
 
+// The frame last presented against its recorded CRC (written as a PCX on a
+// mismatch).
+::testing::AssertionResult FrameMatches(uint32_t golden, const char* file)
+{
+    const uint8_t* pixels = nullptr;
+    const PAL_RGB* palette = nullptr;
+    if (!PlatHeadless_LastFrame(&pixels, &palette) || !pixels) return ::testing::AssertionFailure() << "no frame";
+    return DemoFixture_Matches(pixels, palette, golden, file);
+}
+
+// The side panel's pixels in the frame last presented.
+std::string Panel(void)
+{
+    const uint8_t* pixels = nullptr;
+    const PAL_RGB* palette = nullptr;
+    std::string v;
+    if (!PlatHeadless_LastFrame(&pixels, &palette) || !pixels) return v;
+    for (int y = 32; y < 332; y++) v.append((const char*)pixels + y * 640 + 448, 192);
+    return v;
+}
+
 void SetEdit(const char* name, const char* text)
 {
     QIEdit* edit = static_cast<QIEdit*>(g_MeEditor.desktop->FindByName(name));
@@ -294,10 +317,8 @@ protected:
     }
 };
 
-struct Placed {
-    int id, team, x, y;
-    bool operator==(const Placed&) const = default;
-};
+// Id, team and tile of each unit or building, by id.
+using Placed = std::array<int, 4>;
 
 std::vector<Placed> UnitsNow(void)
 {
@@ -305,7 +326,7 @@ std::vector<Placed> UnitsNow(void)
     ITERATOR it;
     Iterate_UnitInitAll(&it);
     while (UNIT* u = Iterate_UnitNext(&it)) v.push_back({u->id, u->team, u->tilepos.x, u->tilepos.y});
-    std::sort(v.begin(), v.end(), [](const Placed& a, const Placed& b) { return a.id < b.id; });
+    std::sort(v.begin(), v.end());
     return v;
 }
 
@@ -313,7 +334,7 @@ std::vector<Placed> BuildingsNow(void)
 {
     std::vector<Placed> v;
     for (BUILDING* b = g_Buildings; b; b = b->next) v.push_back({b->id, b->team, b->tilex, b->tiley});
-    std::sort(v.begin(), v.end(), [](const Placed& a, const Placed& b) { return a.id < b.id; });
+    std::sort(v.begin(), v.end());
     return v;
 }
 
@@ -337,7 +358,12 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
     int sand = 0;
     std::vector<Placed> units, buildings;
     int walkerId = -1;
+    enum : uint32_t { EDITED = 0xFD6023C8u, GAME = 0x6A9E9AFCu };
     bool loaded = false, walkerIn = false;
+    ::testing::AssertionResult editedOk = ::testing::AssertionFailure() << "not looked at",
+                               gameOk = ::testing::AssertionFailure() << "not looked at";
+    std::string picked, panel;
+    int inGame = 0;
     uint32_t wonAt = 0;
     std::string saved;
 
@@ -349,6 +375,8 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
     };
     // The game has read the saved folder: what the editor placed is there.
     d.every = [&] {
+        // The frame presented before the game's second pass is its first.
+        if (g_GameState == GS_INGAME && ++inGame == 2) gameOk = FrameMatches(GAME, "flow_game.pcx");
         if (g_GameState == GS_INGAME && Game_GetResult().winner >= 0 && !wonAt) {
             wonAt = g_UpdateCount;
             const UNIT* w = Units_IdToUnitPtr(walkerId, 0);
@@ -452,7 +480,18 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
     PickFirstFile(d, "EndCondSelect");
     d.Click("Plr2").Click("FSMSelect");
     PickFirstFile(d, "FSMSelect");
+    // The picked name in its field, the panel as a full repaint draws it
+    // (the description's rows went over the old ones' tails).
+    d.Wait(20, 2)
+        .Do([&] {
+            picked = static_cast<QIEdit*>(g_MeEditor.desktop->FindByName("FSMName"))->buffer;
+            panel = Panel();
+            g_MeEditor.desktop->Repaint(nullptr);
+        })
+        .Wait(20, 2)
+        .Do([&] { EXPECT_TRUE(Panel() == panel) << "the panel after the pick differs from its repaint"; });
     d.Do([&] {
+         editedOk = FrameMatches(EDITED, "flow_edited.pcx");
          editorCrc = TerrainCrc();
          units = UnitsNow();
          buildings = BuildingsNow();
@@ -482,9 +521,13 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
     EXPECT_FALSE(s.overran);
     EXPECT_GT(sand, 0);
     EXPECT_EQ(units.size(), 4u);
-    ASSERT_EQ(buildings.size(), 2u) << buildings[0].team << " " << buildings[0].x;
+    EXPECT_EQ(buildings.size(), 2u);
     EXPECT_NE(saved.find("SetEnd("), std::string::npos) << saved;
     EXPECT_TRUE(loaded);
+    EXPECT_EQ(picked, "Standby.fsm");
+    EXPECT_TRUE(editedOk);
+    EXPECT_TRUE(gameOk);
+    EXPECT_STREQ(g_ScenarioName, "FLOW");
     EXPECT_EQ(Game_GetResult().winner, 0);
     EXPECT_TRUE(walkerIn) << "won at update " << wonAt;
     EXPECT_NE(log.text().find("Team 0 won (That's you)"), std::string::npos);
