@@ -358,7 +358,7 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
     int sand = 0;
     std::vector<Placed> units, buildings;
     int walkerId = -1;
-    enum : uint32_t { EDITED = 0xFD6023C8u, GAME = 0x6A9E9AFCu };
+    enum : uint32_t { EDITED = 0xF3AE01C3u, GAME = 0x6A9E9AFCu };
     bool loaded = false, walkerIn = false;
     ::testing::AssertionResult editedOk = ::testing::AssertionFailure() << "not looked at",
                                gameOk = ::testing::AssertionFailure() << "not looked at";
