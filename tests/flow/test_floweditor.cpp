@@ -353,19 +353,16 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
         depot1(16, 16);
     const std::vector<IPoint> waypoints = {IPoint(8, 6), IPoint(10, 8)};
     const IPoint regionFrom(9, 7), regionTo(13, 11);
-    REGION region = {};
-    uint32_t editorCrc = 0;
-    int sand = 0;
-    std::vector<Placed> units, buildings;
-    int walkerId = -1;
     enum : uint32_t { EDITED = 0xF3AE01C3u, GAME = 0x6A9E9AFCu };
+    // What the editor made, and what the run saw of it.
+    REGION region = {};
+    std::vector<Placed> units, buildings;
+    uint32_t editorCrc = 0, wonAt = 0;
+    int sand = 0, walkerId = -1, inGame = 0;
     bool loaded = false, walkerIn = false;
+    std::string picked, panel, saved;
     ::testing::AssertionResult editedOk = ::testing::AssertionFailure() << "not looked at",
                                gameOk = ::testing::AssertionFailure() << "not looked at";
-    std::string picked, panel;
-    int inGame = 0;
-    uint32_t wonAt = 0;
-    std::string saved;
 
     auto tiles = [](std::initializer_list<IPoint> list) {
         std::vector<QvPass> v;
