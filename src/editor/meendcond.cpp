@@ -14,8 +14,8 @@
 #include "rules/endcond.h"
 #include "rules/tfendcnd.h"
 #include "widgets/qibutton.h"
-#include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
+#include "widgets/qidesktop.h"
 #include "widgets/qiedit.h"
 #include "widgets/qigauge.h"
 #include "widgets/qiitem.h"
@@ -147,23 +147,14 @@ void MeEndCond::Wrap(QIList* list, const char* text, int width, const QIFont* fo
     if (!line.empty()) list->Add(new QITextItem(font, line.c_str()));
 }
 
-// The field and the list are drawn again with what lies under them: rows
-// are drawn over the old ones, so a shorter text would keep their tails.
-static void Redraw(QIWidget* w)
-{
-    if (!w || w->IsHidden()) return;
-    const IRect area = *w;
-    if (g_MeEditor.desktop) g_MeEditor.desktop->Repaint(&area);
-    else w->Draw(nullptr);
-}
-
 static void Show(MESELECTOR& sel, const char* name, int team, int kind, const QIFont* font)
 {
     if (sel.text) sel.text->Set(name ? name : "");
-    // The field shows its own copy of the text, taken only when an edit begins.
-    if (QIEditBase* field = dynamic_cast<QIEditBase*>(sel.widget))
+    // The field draws its own copy of the text, which nothing else renews:
+    // it takes no typing.
+    if (QIEdit* field = dynamic_cast<QIEdit*>(sel.widget))
         snprintf(field->buffer, (size_t)field->maxLength + 1, "%s", name ? name : "");
-    Redraw(sel.widget);
+    if (sel.widget && !sel.widget->IsHidden()) sel.widget->Draw(nullptr);
     char* text = Endcond_ReadDescription(team, kind);
     if (!sel.list) {
         Debug_Free(&text);
@@ -172,7 +163,15 @@ static void Show(MESELECTOR& sel, const char* name, int team, int kind, const QI
     sel.list->Clear();
     if (text && *text) MeEndCond::Wrap(sel.list, text, sel.list->w, font);
     Debug_Free(&text);
-    Redraw(sel.list);
+    sel.list->flags |= QIWF_MARK;
+    if (sel.list->IsHidden()) return;
+    // The rows draw their text only: what the last description left under
+    // them goes with the backdrop drawn again.
+    const IRect area(sel.list->x, sel.list->y, sel.list->w, sel.list->h);
+    if (g_MeEditor.desktop)
+        g_MeEditor.desktop->Repaint(&area);
+    else
+        sel.list->Draw(nullptr);
 }
 
 void MeEndCond::ListEndConds(int team, const QIFont* font)
