@@ -30,10 +30,11 @@ static int LineA(void) { return FontA() ? Font_GetHeight(FontA()->slot) : 10; }
 
 static QIImage Cut(const char* file, int x, int y, int w, int h) { return QIImage(file, IRect(x, y, w, h), 0); }
 
-// Click mode when the picker's current index names an item.
+// Click mode when the picker's current index names an item and a scenario
+// is open to place on.
 static int Picked(QIList* list, int event)
 {
-    if (event != QIN_CHANGED || !list) return event;
+    if (event != QIN_CHANGED || !list || !(g_MeEditor.flags & MEF_OPEN)) return event;
     if (list->current >= 0 && list->ItemAt(list->current)) g_MeEditor.selectTool.SetState(METS_CLICK);
     return event;
 }
@@ -42,10 +43,10 @@ int MeLayers::OnUnitPicked(QIWidget*, int event, QIARG) { return Picked(g_MeEdit
 int MeLayers::OnBuildingPicked(QIWidget*, int event, QIARG) { return Picked(g_MeEditor.buildingPicker, event); }
 int MeLayers::OnObjectPicked(QIWidget*, int event, QIARG) { return Picked(g_MeEditor.objectPicker, event); }
 
-// The current tool's operation on a click.
+// The current tool's operation on a click, with a scenario open.
 template <void (*Op)(MeTool*)> static int OnTool(QIWidget*, int event, QIARG)
 {
-    if (event == QIN_CLICKED && g_MeEditor.tool) Op(g_MeEditor.tool);
+    if (event == QIN_CLICKED && g_MeEditor.tool && (g_MeEditor.flags & MEF_OPEN)) Op(g_MeEditor.tool);
     return event;
 }
 

@@ -17,6 +17,7 @@
 #include "platform/pcx.h"
 #include "platform/sortdisp.h"
 #include "platform/video.h"
+#include "units/bldpics.h"
 #include "units/building.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qimenu.h"
@@ -220,6 +221,7 @@ static void DrawView(const QIPointer& p)
     if (me.miniMap) me.miniMap->Draw(nullptr);
     Ovl_UpdateOverlayAndMiniBuildingVisibility();
     Ovl_ProcessOverlaysOnScreen();
+    BldPics_Follow();
     SortDisp_DrawAll();
     if (bb) KeepPanel(bb, keep, 1);
     if (me.flags & MEF_ALTITUDES) me.DrawAltitudeNumbers();

@@ -149,7 +149,6 @@ void MeMenuFile::BuildLayer(void)
         y += MEFL_BUTTONH;
     }
 
-    // The info box's title strip covers the layer's last 32 rows on the right.
     Label(layer, "MapOptions", "Map Options:", MEFL_LEFT, 250);
     Button(layer, "Random", "Random", MeTerrain::OnRandomTerrain, MEFL_LEFT, 264);
     Button(layer, "AutoRidge", "AutoRidge", MeTerrain::TerrainFromAltitude, MEFL_LEFT + MEFL_BUTTONW, 264);

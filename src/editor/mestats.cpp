@@ -250,13 +250,15 @@ void MeStats::BuildLayer(void)
 void MeStats::BuildInfoBox(void)
 {
     MeEditor& me = g_MeEditor;
-    // The frame is the strip over the minimap; the minimap keeps its own
-    // place below it.
+    // The read-out's strip sits in the top bar's 150 pixels left of the main
+    // menu: anywhere over the side panel it was drawn, every frame, over the
+    // shown layer's lowest widgets (the object brush's size and zoom
+    // buttons). The minimap keeps its own place in the lower right corner.
     const QIImage frame("topbits.bmp", IRect(0, 0, 150, 32), 0);
-    QILayer* box = new QILayer("InfoBoxLayer", nullptr, IRect(490, 300, 150, 32), frame);
+    QILayer* box = new QILayer("InfoBoxLayer", nullptr, IRect(0, 0, 150, 32), frame);
     QIWidget::AddChild(me.backdrop, box);
     const QIFont* font = me.fontB ? &me.fontB->font : nullptr;
-    QIStatic* title = new QIStatic("InfoBox", nullptr, IRect(490, 300, 150, 32), frame, "Info", font, QIJ_CENTRE);
+    QIStatic* title = new QIStatic("InfoBox", nullptr, IRect(0, 0, 150, 32), frame, "Info", font, QIJ_CENTRE);
     QIWidget::AddChild(box, title);
     me.info = title;
 }

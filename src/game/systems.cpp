@@ -47,6 +47,7 @@
 #include "ui/igi.h"
 #include "ui/igiworld.h"
 #include "ui/igiworld.h"
+#include "units/bldpics.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/damage.h"
@@ -267,6 +268,7 @@ static void TeamsInit(void)
 static const SYSTEM_ENTRY s_common[] = {
     {"Counters", CountersInit, Nothing},
     {"SortDisp", SortDisp_Init, SortDisp_Close},
+    {"BuildingPictures", Nothing, BldPics_Clear},
     {"Effects", Effects_Init, Effects_Close},
     {"Random", RandomInit, Nothing},
     {"Map", Nothing, MapClose},

@@ -207,39 +207,46 @@ TARGET* Units_ChooseEnemyUnit(UNIT* u, TARGET* out)
     const int mode = AI_TargetMode(u->team);
     int best = 0, nearest = 0x7fffffff;
     UNIT* chosen = nullptr;
-    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
-        if (team == u->team || !HasUnits(team)) continue;
-        ITERATOR it;
-        Rect(&it, team, 0, u->tilepos.x, u->tilepos.y, R);
-        while (UNIT* v = Iterate_UnitNextMapGrid(&it)) {
-            if (RelationTo(u, v) != TR_ENEMY || LeftOut(v)) continue;
-            if (u->type->abilities.canboost && (int64_t)v->hitpoints * 3 < (int64_t)v->type->maxhitpoints * 2)
-                continue;
-            TARGET t;
-            Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
-            // In range with a loaded weapon that can shoot it: a part can
-            // shoot it then, so Units_CanAttackTarget needs no asking.
-            if (Units_CheckTargetWithWeapons(u, &t) != TARGETRANGE_OK) continue;
-            // Computer players choose by their plan; everyone else scores.
-            const int d = Hyps(v->tilepos.x, v->tilepos.y, u->tilepos.x, u->tilepos.y);
-            if (mode != 2) {
-                if (d < nearest) {
-                    nearest = d;
-                    chosen = v;
-                }
-                continue;
-            }
-            if (v->hitpoints < 1) continue;
-            int64_t score = (int64_t)v->type->maxhitpoints * Units_TargetThreat(v, u) / v->hitpoints +
-                            (int64_t)(R * 100 - d) * 50 / 100;
-            if (a > 0) score += SplashScore(u, v, a);
-            score = score < 0 ? 0 : score + 1000;
-            if (d < R * 100 && score > best) {
-                best = (int)(score > 0x7fffffff ? 0x7fffffff : score);
+    // One walk over every other team's units instead of one per team: a
+    // cell lists every team's units, so each walk read them all, and a unit
+    // in a crowd looked at the crowd seven times. The choice stays that of
+    // a walk team by team (lowest team first, the first met within a team):
+    // a candidate only as good as the one kept takes its place when it is
+    // of a lower team.
+    int teambits = 0;
+    for (int team = 0; team < TEAM_MAXTEAMS; team++)
+        if (team != u->team && HasUnits(team)) teambits |= 1 << team;
+    const int x = u->tilepos.x, y = u->tilepos.y;
+    Iterate_UnitForEachMapGrid(teambits, MM_ALL, x - R, y - R, x + R, y + R, [&](UNIT* v) {
+        if (RelationTo(u, v) != TR_ENEMY || LeftOut(v)) return true;
+        if (u->type->abilities.canboost && (int64_t)v->hitpoints * 3 < (int64_t)v->type->maxhitpoints * 2)
+            return true;
+        TARGET t;
+        Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
+        // In range with a loaded weapon that can shoot it: a part can
+        // shoot it then, so Units_CanAttackTarget needs no asking.
+        if (Units_CheckTargetWithWeapons(u, &t) != TARGETRANGE_OK) return true;
+        const bool lower = chosen && v->team < chosen->team;
+        // Computer players choose by their plan; everyone else scores.
+        const int d = Hyps(v->tilepos.x, v->tilepos.y, x, y);
+        if (mode != 2) {
+            if (d < nearest || (d == nearest && lower)) {
+                nearest = d;
                 chosen = v;
             }
+            return true;
         }
-    }
+        if (v->hitpoints < 1) return true;
+        int64_t score = (int64_t)v->type->maxhitpoints * Units_TargetThreat(v, u) / v->hitpoints +
+                        (int64_t)(R * 100 - d) * 50 / 100;
+        if (a > 0) score += SplashScore(u, v, a);
+        score = score < 0 ? 0 : score + 1000;
+        if (d < R * 100 && (score > best || (score == best && lower))) {
+            best = (int)(score > 0x7fffffff ? 0x7fffffff : score);
+            chosen = v;
+        }
+        return true;
+    });
     if (!chosen) return nullptr;
     Target_Setup(out, FM_UNIT, chosen, nullptr, 0, 0);
     return out;

@@ -113,6 +113,11 @@ TEST_F(AddLayers, ButtonsCallTheCurrentToolOnAClick)
         Press(r.layer, r.button, 3);
         EXPECT_EQ(seen.calls, std::vector<std::string>{r.call});
     }
+    // With no scenario open, no button reaches the tool.
+    seen.calls.clear();
+    me.flags &= ~MEF_OPEN;
+    for (const auto& r : rows) Press(r.layer, r.button);
+    EXPECT_TRUE(seen.calls.empty());
     me.team = 0;
 }
 
@@ -126,13 +131,16 @@ TEST_F(AddLayers, APickPutsTheSelectToolInClickModeOnlyWhenItNamesAnItem)
     const struct {
         const char* name;
         int current, event, state;
-    } rows[] = {{"none", -1, QIN_CHANGED, METS_IDLE},
-                {"past the end", 2, QIN_CHANGED, METS_IDLE},
-                {"another event", 1, QIN_CLICKED, METS_IDLE},
-                {"the second", 1, QIN_CHANGED, METS_CLICK}};
+        bool open;
+    } rows[] = {{"none", -1, QIN_CHANGED, METS_IDLE, true},
+                {"past the end", 2, QIN_CHANGED, METS_IDLE, true},
+                {"another event", 1, QIN_CLICKED, METS_IDLE, true},
+                {"no scenario", 1, QIN_CHANGED, METS_IDLE, false},
+                {"the second", 1, QIN_CHANGED, METS_CLICK, true}};
     for (int k = 0; k < 3; k++)
         for (const auto& r : rows) {
             SCOPED_TRACE(std::to_string(k) + " " + r.name);
+            me.flags = r.open ? me.flags | MEF_OPEN : me.flags & ~MEF_OPEN;
             me.selectTool.state = METS_IDLE;
             lists[k]->current = r.current;
             handlers[k](lists[k], r.event, 0);
@@ -157,11 +165,16 @@ TEST_F(AddLayers, ValueButtonsStopAtTheirLimitsWithTheirTextFollowing)
     size->Draw(nullptr);
     EXPECT_EQ(size->text.c_str(), std::string("1"));
 
-    // On a 64-element map the largest zoom is 3; at the limit the handler
-    // is not called.
-    MeTerrain::InitZoom();
+    // At a limit the handler is not called: 4 before a map sets one, 3 on
+    // a 64-element map.
     static_cast<QIButton*>(me.view.zoomInc[1])->handler = CountZoom;
     static_cast<QIButton*>(me.view.zoomDec[1])->handler = CountZoom;
+    me.view.zoom = 1;
+    g_zoomCalls = 0;
+    Press("AddObjectLayer", "ZoomInc", 5);
+    EXPECT_EQ(me.view.zoom, 4);
+    EXPECT_EQ(g_zoomCalls, 3);
+    MeTerrain::InitZoom();
     me.view.zoom = 1;
     g_zoomCalls = 0;
     Press("AddObjectLayer", "ZoomInc", 4);

@@ -2,12 +2,18 @@
 // through the path tool.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "editor/editor.h"
 #include "editor/mepath.h"
 #include "editor/methings.h"
+#include "core/gamestate.h"
 #include "editorfixture.h"
+#include "rules/scenario.h"
 #include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitsorder.h"
@@ -106,4 +112,38 @@ TEST_F(PathsLayer, ButtonsWorkThePathToolOnlyWithAScenarioOpen)
     EXPECT_EQ(me.pathTool.state, METS_CLICK);
     Click("PathWpClear");
     EXPECT_EQ(Trail_Count(&Edit()), 0);
+}
+
+TEST_F(PathsLayer, EachShownDirectionIsSavedAsTheTrailModeTheGameReads)
+{
+    MeEditor& me = g_MeEditor;
+    const struct {
+        const char *choice, *mode;
+    } rows[] = {{"PathDirOnce", "Stop"}, {"PathDirPingPong", "Reverse"}, {"PathDirLooped", "Loop"}, {nullptr, "Stop"}};
+    std::vector<int> ids;
+    for (const auto& r : rows) {
+        UNIT* u = Units_NewAt(tank, 0, -1, 10 + 2 * (int)ids.size(), 10);
+        ids.push_back(u->id);
+        me.pathTool.ForgetSelection();
+        g_MeBrushLists[MEBL_SELECTION].Append(new MeBrushUnit(u));
+        Trail_AddWaypoint(&Edit(), WPT_MOVE, 5, 5, 0);
+        if (r.choice) {
+            Click(r.choice);
+        } else {
+            me.paths.directionMask = 0;
+            MePaths::DirectionFromMenu();
+        }
+        Click("PathWpAssign");
+    }
+    const std::string kept = g_ScenarioScnPath, file = dir_.file("PATHS.scn");
+    snprintf(g_ScenarioScnPath, sizeof g_ScenarioScnPath, "%s", file.c_str());
+    const int saved = Scenario_Save();
+    snprintf(g_ScenarioScnPath, sizeof g_ScenarioScnPath, "%s", kept.c_str());
+    ASSERT_EQ(saved, 1);
+    std::ifstream in(file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (size_t i = 0; i < ids.size(); i++) {
+        const std::string line = "SetSOrderTrail(" + std::to_string(ids[i]) + " Local " + rows[i].mode + " ";
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    }
 }

@@ -472,6 +472,33 @@ TEST_F(SOrderTest, EnemiesAreScoredByThreatWeaknessAndNearnessWithSplashAgainstF
     EXPECT_EQ(t.unit.unit, near) << "one grid cell: the unit linked first";
 }
 
+// Candidates as good as each other, with a higher team's linked first in
+// the grid cell: the lowest team's is chosen, and within a team the first
+// met; by score (no plan) and by nearness (a plan) alike.
+TEST_F(SOrderTest, EqualCandidatesGoToTheLowestTeamThenTheFirstMet)
+{
+    ComputerTeam1 ai(jet_, tank_);
+    UNIT* u = Tank(1, 20, 20);
+    Tank(5, 22, 20);
+    UNIT* low = Tank(3, 20, 22);
+    Tank(3, 18, 20);
+    AIP_struct plan{};
+    plan.construction_program = AIBuild_ProgramNew();
+    const struct {
+        const char* name;
+        AIP_struct* plan;
+    } rows[] = {{"by score", nullptr}, {"by nearness", &plan}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        AI_Team::SetPlan(AI_GetTeam(1), row.plan);
+        TARGET t;
+        ASSERT_NE(Units_ChooseEnemyUnit(u, &t), nullptr);
+        EXPECT_EQ(t.unit.unit, low);
+    }
+    AI_Team::SetPlan(AI_GetTeam(1), nullptr);
+    AIBuild_ProgramDelete(plan.construction_program);
+}
+
 // The parts' chain answers once for the unit: a target gone is invalid
 // (and cleared) whatever the parts carry; otherwise the first part in reach
 // wins, else the last part's answer (the turret's range), and a unit with
