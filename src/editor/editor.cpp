@@ -199,6 +199,7 @@ void MeEditor::Close(void)
     for (METEAM& t : teams) t.relationWidget = nullptr;
     orders.orderMenu = orders.pursuitMenu = orders.toleranceMenu = orders.independenceMenu = nullptr;
     paths.directionMenu = nullptr;
+    selectTool.picker = nullptr;
 }
 
 static void LoadFont(MEFONT* font, const char* file)

@@ -296,9 +296,14 @@ TEST_F(TeamVisit, TheSidePanelsAroundTheTeamsTakeOnlyWhatIsTheirs)
             EXPECT_STRCASEEQ(Endcond_GetEndCondFile(0), "DEMO0.END");
             checked = true;
         })
+        .Click("AddUnit")
         .Chord(SC_LALT, SC_Q);
     g_GameState = GS_EDITOR;
     Game_Main();
     EXPECT_TRUE(steps.done());
     EXPECT_TRUE(checked);
+    // Regression: the next visit drew through the freed object picker and
+    // refreshed the freed Orders menus.
+    EXPECT_EQ(me.selectTool.picker, nullptr);
+    EXPECT_EQ(me.orders.orderMenu, nullptr);
 }

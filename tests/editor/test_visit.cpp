@@ -824,7 +824,7 @@ IPoint FreeAreaBeside(int w, int h, const std::vector<IRect>& kept)
 }
 
 // Every unit, building and object as the scenario file carries it, one line
-// each, in list order.
+// each, sorted.
 std::vector<std::string> Contents(void)
 {
     std::vector<std::string> v;

@@ -20,6 +20,8 @@ trap '[ -n "$srvpid" ] && kill "$srvpid" 2>/dev/null; [ "${KEEP:-0}" = 1 ] && ec
 # The staging and online cases play their game on the eight-player map.
 scenario=DUEL
 [ "$case" = staging ] || [ "$case" = online ] && scenario=MELEE
+# SCENARIO names another start map of the run directory's MULTI folder;
+# UPDATES bounds the game (a game that ends sooner stops at its end).
 scenario=${SCENARIO:-$scenario}
 # The options of node I.
 options() {

@@ -4,6 +4,7 @@
 // game reads it (no display, no computer players), then summarised with a
 // picture of one pixel a tile, coloured by the tile's corner terrains.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "core/config.h"
@@ -41,7 +42,8 @@ static int Summarise(const std::string& rundir, const char* name)
     return ok;
 }
 
-static int Demo(const std::string& rundir)
+// Settings as a game reads a scenario, in the run directory rundir.
+static void Prepare(const std::string& rundir)
 {
     Cfg_SetDefaults(&g_Config);
     g_Config.disableai = 1;
@@ -49,6 +51,11 @@ static int Demo(const std::string& rundir)
     Mkdata_DemoPalette(&g_PalInfo);
     Display_ApplyPalette();
     Game_SetDirectories(rundir.c_str(), "data", "", "save", "scenario");
+}
+
+static int Demo(const std::string& rundir)
+{
+    Prepare(rundir);
     for (const auto& m : kMaps) {
         Game_SetScenarioCategory(m.category);
         if (!Summarise(rundir, m.name)) return 0;
@@ -56,25 +63,18 @@ static int Demo(const std::string& rundir)
     return 1;
 }
 
-// `mkdata seeds mmsummary <run directory>/scenario/MULTI/<map>`: the summary
-// of a multiplayer map that tests make up.
-static int OneMap(const std::string& target, const std::string& dir)
+// `mkdata seeds mmsummary RUNDIR/scenario/MULTI/NAME`: the summary of a
+// scenario that a test copied into the multiplayer category of a run
+// directory of its own.
+static int Seeds(const std::string& target, const std::string& dir)
 {
     if (target != "mmsummary") return 1;
-    const size_t slash = dir.find_last_of('/');
-    const std::string up = "/scenario/MULTI";
-    if (slash == std::string::npos || slash < up.size() || dir.compare(slash - up.size(), up.size(), up) != 0) {
-        fprintf(stderr, "mkdata: [%s] is no map folder of a run directory's MULTI category\n", dir.c_str());
-        return 0;
-    }
-    const std::string rundir = dir.substr(0, slash - up.size());
-    Cfg_SetDefaults(&g_Config);
-    g_Config.disableai = 1;
-    Mkdata_DemoPalette(&g_PalInfo);
-    Display_ApplyPalette();
-    Game_SetDirectories(rundir.c_str(), "data", "", "save", "scenario");
+    std::filesystem::path folder = std::filesystem::absolute(dir).lexically_normal();
+    if (folder.filename().empty()) folder = folder.parent_path();
+    const std::filesystem::path rundir = folder.parent_path().parent_path().parent_path();
+    Prepare(rundir.string());
     Game_SetScenarioCategory(SC_MULTI);
-    return Summarise(rundir, dir.substr(slash + 1).c_str());
+    return Summarise(rundir.string(), folder.filename().string().c_str());
 }
 
-MKDATA_REGISTER(mmsummary, "mmsummary", Demo, OneMap, 1);
+MKDATA_REGISTER(mmsummary, "mmsummary", Demo, Seeds, 1);

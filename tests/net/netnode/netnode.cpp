@@ -485,6 +485,13 @@ void AfterUpdate(void)
 void Pump(void)
 {
     if (g_GameState != GS_INGAME) return;
+    // The end picture waits for a key, which the player gives.
+    static int answered;
+    if (!answered && Game_GetResult().winner >= 0) {
+        answered = 1;
+        Input_RawKey(SC_SPACE, 1, ' ');
+        Input_RawKey(SC_SPACE, 0, 0);
+    }
     // Past the bound the run has what it needs: a node still held there by
     // the others' departures (their goodbyes lost, say) leaves after 10 s.
     static int bound;
