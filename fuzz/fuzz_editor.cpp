@@ -5,9 +5,11 @@
 // operations (load, create, save, delete, leave), the Stats layer; and by
 // the commands the add and Paths layers give: a unit, building or object
 // picker on the select tool, the path tool's waypoints and their
-// assignment, selections by team. No crash, no assertion, the debug heap as
-// it was, at most one unit on a tile at its level, every waypoint inside the
-// map. A way out ends the visit; the rest of the input goes on in a new one.
+// assignment, selections by team; the team menu, the Player layer and the
+// AI layer with its file pickers over description files of every kind. No
+// crash, no assertion, the debug heap as it was, at most one unit on a tile
+// at its level, every waypoint inside the map, team records within their
+// ranges and file names the scenario file can carry. A way out ends the visit; the rest of the input goes on in a new one.
 // Each input starts from the same tree. Screenshots go to the target's own
 // directory.
 
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "ai/ai.h"
 #include "core/config.h"
 #include "core/fspath.h"
 #include "core/gamestate.h"
@@ -35,8 +38,10 @@
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/video.h"
+#include "rules/endcond.h"
 #include "support/passscript.h"
 #include "units/iterate.h"
+#include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitsorder.h"
@@ -66,6 +71,12 @@ static std::vector<std::string> Folders(void)
 
 static std::string s_map;
 
+static void WriteFile(const std::string& path, const std::string& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0) abort();
+}
+
 static bool Setup(void)
 {
     QvFuzz_Setup();
@@ -86,6 +97,15 @@ static bool Setup(void)
     for (const char* side : {"1", "2", "3"})
         fs::copy_file(home + "/data/aip/Def_00_0.FSM", home + "/data/aip/Def_0" + side + "_0.FSM", ec);
     fs::copy_file(home + "/scenario/SINGLE/FUZZ/win.end", home + "/data/aip/win.end", ec);
+    // Descriptions for the AI layer's lists: long, one word wider than the
+    // list, empty, none; names the scenario file can't carry.
+    const std::string aip = home + "/data/aip/";
+    WriteFile(aip + "LONG.END", "DefineEndCondTree(1) { Description(\"Hold the ridge until the column comes, then "
+                                "take the crossing. " + std::string(90, 'W') + "\") }\n");
+    WriteFile(aip + "EMPTY.END", "DefineEndCondTree(1) { Description(\"\") }\n");
+    WriteFile(aip + "NODESC.FSM", "DefineAICondTree() { }\n");
+    WriteFile(aip + "two words.END", "x");
+    WriteFile(aip + "BR(ACE.FSM", "x");
     if (!Fs_ReadAll((home + "/scenario/SINGLE/FUZZ/QUORVEX.map").c_str(), &s_map)) abort();
     // Tile sets to step through with T and the terrain layer: one more that
     // loads and one cut short.
@@ -98,12 +118,6 @@ static bool Setup(void)
     fs::resize_file(graphics + "broken/DEMO.til", 64, ec);
     fs::rename(graphics + "broken/DEMO.til", graphics + "broken/broken.til", ec);
     return true;
-}
-
-static void WriteFile(const std::string& path, const std::string& bytes)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0) abort();
 }
 
 // The same tree at every input, whatever the last one saved, made or deleted.
@@ -135,6 +149,31 @@ static bool Level(int v) { return v >= TACTAI_LOW && v <= TACTAI_HIGH; }
 
 static bool Levels(const UNIT_TACTAI& t) { return Level(t.tenacity) && Level(t.autonomy) && Level(t.selfpreservation); }
 
+// Null or one token of at most 63 characters.
+static bool Carried(const char* name)
+{
+    if (!name) return true;
+    const size_t n = strlen(name);
+    return n > 0 && n <= 63 && strpbrk(name, " \t\r\n(){};\"") == nullptr;
+}
+
+static void CheckTeams(void)
+{
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        const TEAM_DATA& d = teamdata[t];
+        if (d.side < TS_DEFAULT || d.side >= TS_MAX || d.group < 0 || d.group > TEAM_NEUTRAL || d.credits < 0) abort();
+        for (int i = 0; i < TEAM_MAXTEAMS; i++) {
+            const int r = d.relation[i];
+            if (r != TR_ENEMY && r != TR_NEUTRAL && r != TR_ALLY) abort();
+            // Every player team is its own ally, and every team neutral towards team 8.
+            if ((i == t && t != TEAM_NEUTRAL && r != TR_ALLY) || (i != t && i == TEAM_NEUTRAL && r != TR_NEUTRAL)) abort();
+        }
+        if (!Carried(Endcond_GetEndCondFile(t))) abort();
+        for (int v = 0; v < 3; v++)
+            if (!Carried(AI_GetFsmFilename(t, v))) abort();
+    }
+}
+
 // One unit a tile and level, waypoints the units can reach, and tactical
 // levels and trail modes the scenario reader takes.
 static void CheckWorld(void)
@@ -148,6 +187,7 @@ static void CheckWorld(void)
         if (u->sorder.code == SO_TRAIL && !Level(u->sorder.trail.mode)) abort();
     }
     CheckTrail(&g_MeEditor.pathTool.editPath);
+    CheckTeams();
 }
 
 // The layers give their commands only with a scenario open.

@@ -1,4 +1,5 @@
-// Hostile scenario files: read as a game reads them, over fixed rule files
+// Hostile scenario files: checked as the front end checks them before a
+// start, then read as a game reads them, over fixed rule files
 // (the demo's, with its sprites, palette and tile set) and a fixed 32 x 32
 // map. Each input is one game: the common systems start before the load and
 // close after it, whether it ends or is refused.
@@ -24,6 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size) fwrite(data, 1, size, f);
     fclose(f);
     QvFuzzHeapCheck check;
+    // The front end's look before a start reads the same file: it never
+    // fails without saying why.
+    char why[512] = "";
+    if (!Scenario_Check(why, sizeof why) && !why[0]) abort();
     InitCommonGameSystems();
     QV_FUZZ_GUARD(Scenario_Load(nullptr));
     CloseCommonGameSystems();

@@ -93,8 +93,6 @@ void ReadScalars(const AIP_READER& r, AIP_struct* plan)
             memcpy(field, &v, sizeof v);
         }
     }
-    plan->target_mode = 0;
-    plan->last_recompute = -(plan->recompute_strategy_period + 1);
 }
 
 // One entry of an account array, checked before the levels are counted: the
@@ -261,11 +259,22 @@ AIP_struct* AIP_Load(const char* path)
     LoadProgram(r, plan);
     LoadMatchings(r, plan);
     Parse_FreeData(script);
+    AIP_Restart(plan);
     const char* base = path;
     for (const char* c = path; *c; c++)
         if (*c == '\\' || *c == '/') base = c + 1;
     Str_CopySafe(plan->filename, base, sizeof plan->filename);
     return plan;
+}
+
+void AIP_Restart(AIP_struct* plan)
+{
+    plan->target_mode = 0;
+    plan->last_recompute = -(plan->recompute_strategy_period + 1);
+    for (float& need : plan->match_up_need) need = 0.0f;
+    if (!plan->construction_program) return;
+    for (AIBUILD_ACCOUNT* account : plan->construction_program->account)
+        for (int l = 0; account && l < account->priority_levels; l++) AIBuild_LevelReset(&account->priority_level[l]);
 }
 
 void AIP_Delete(AIP_struct* plan)

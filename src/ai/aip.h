@@ -72,6 +72,9 @@ struct AIP_struct {
 // non-zero result of IParse_LoadScript: 10 missing file, 1 error in the
 // text). Logs each level and every unknown or refused entry.
 AIP_struct* AIP_Load(const char* path);
+// The plan's own thinking as its load left it: target mode 0, the strategy
+// due at once, no match-up need, every account's counters reset.
+void AIP_Restart(AIP_struct* plan);
 // Frees a plan and its program (asserts it); logs "AIP_Delete: Deleting aip's
 // construction program" and "    Done".
 void AIP_Delete(AIP_struct* plan);

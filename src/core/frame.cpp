@@ -62,8 +62,11 @@ int Game_PumpMessages(void)
             return 0;
         }
         if (s_messageHook) s_messageHook();
-        if (Plat_IsActive()) return 1;
-        // Inactive: the game stays frozen and the pump keeps running.
+        if (Plat_IsActive() || g_NetworkGame || g_GameState == GS_MULTIMENU) return 1;
+        // Inactive: the game stays frozen and the pump keeps running. Not so
+        // at the multiplayer menus or in a network game: the other machines
+        // wait on this one, and players sharing a desktop have one focused
+        // window between them.
         Plat_Idle();
     }
 }

@@ -32,8 +32,8 @@ void Game_NetIntervalRetune(NETINTERVAL* ni, int late);
 // Order playback running (set by the order module).
 void Game_SetPlayback(int on);
 int Game_Playback(void);
-// Pumps window messages (waiting while the window is inactive); 0 once quit
-// was seen. After the platform's messages it calls the message hook.
+// Pumps window messages (waiting while the window is inactive, except at the
+// multiplayer menus and in a network game); 0 once quit was seen. After the platform's messages it calls the message hook.
 int Game_PumpMessages(void);
 // Installs the function that Game_PumpMessages calls on the main thread (the
 // modem's line messages arrive through it); null removes it.

@@ -197,6 +197,9 @@ void MeEditor::Close(void)
     endCondSelector.widget = fsmSelector.widget = nullptr;
     endCondSelector.list = fsmSelector.list = nullptr;
     for (METEAM& t : teams) t.relationWidget = nullptr;
+    orders.orderMenu = orders.pursuitMenu = orders.toleranceMenu = orders.independenceMenu = nullptr;
+    paths.directionMenu = nullptr;
+    selectTool.picker = nullptr;
 }
 
 static void LoadFont(MEFONT* font, const char* file)

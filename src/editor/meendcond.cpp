@@ -15,6 +15,7 @@
 #include "rules/tfendcnd.h"
 #include "widgets/qibutton.h"
 #include "widgets/qidraw.h"
+#include "widgets/qidesktop.h"
 #include "widgets/qiedit.h"
 #include "widgets/qigauge.h"
 #include "widgets/qiitem.h"
@@ -149,6 +150,10 @@ void MeEndCond::Wrap(QIList* list, const char* text, int width, const QIFont* fo
 static void Show(MESELECTOR& sel, const char* name, int team, int kind, const QIFont* font)
 {
     if (sel.text) sel.text->Set(name ? name : "");
+    // The field draws its own copy of the text, which nothing else renews:
+    // it takes no typing.
+    if (QIEdit* field = dynamic_cast<QIEdit*>(sel.widget))
+        snprintf(field->buffer, (size_t)field->maxLength + 1, "%s", name ? name : "");
     if (sel.widget && !sel.widget->IsHidden()) sel.widget->Draw(nullptr);
     char* text = Endcond_ReadDescription(team, kind);
     if (!sel.list) {
@@ -159,7 +164,14 @@ static void Show(MESELECTOR& sel, const char* name, int team, int kind, const QI
     if (text && *text) MeEndCond::Wrap(sel.list, text, sel.list->w, font);
     Debug_Free(&text);
     sel.list->flags |= QIWF_MARK;
-    if (!sel.list->IsHidden()) sel.list->Draw(nullptr);
+    if (sel.list->IsHidden()) return;
+    // The rows draw their text only: what the last description left under
+    // them goes with the backdrop drawn again.
+    const IRect area(sel.list->x, sel.list->y, sel.list->w, sel.list->h);
+    if (g_MeEditor.desktop)
+        g_MeEditor.desktop->Repaint(&area);
+    else
+        sel.list->Draw(nullptr);
 }
 
 void MeEndCond::ListEndConds(int team, const QIFont* font)

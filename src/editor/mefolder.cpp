@@ -93,10 +93,14 @@ void MeMenuFile::Save(void)
     const std::string name = NameText();
     bool go = true;
     if (!me.ScenarioExists(name.c_str())) {
-        Game_SetScenarioName(name.c_str());
         char path[GAME_PATH];
         const bool made = FolderPath(path, name.c_str()) && mkdir(Fs_Resolve(path).c_str(), 0755) == 0;
-        if (!made) {
+        // The open scenario keeps its own name until it has a folder under
+        // the new one: else Launch and the next save would look for a
+        // folder that was never made.
+        if (made) {
+            Game_SetScenarioName(name.c_str());
+        } else {
             ErrorBox("ErrCreatingDir", "Directory %s cannot be created.", path);
             go = false;
         }

@@ -9,6 +9,7 @@
 #include "units/team.h"
 #include "widgets/qibutton.h"
 #include "widgets/qidraw.h"
+#include "widgets/qidesktop.h"
 #include "widgets/qidroplist.h"
 #include "widgets/qiedit.h"
 #include "widgets/qiitem.h"
@@ -177,6 +178,12 @@ void MePlayer::RefreshCredits(void)
     MeEditor& me = g_MeEditor;
     if (!(me.flags & MEF_OPEN) || !me.credits) return;
     me.credits->Format(20, "%d", teamdata[me.team].credits);
+    // The field shows its own copy of the text, taken from the string only
+    // when an edit begins.
+    QIEdit* field = me.desktop ? dynamic_cast<QIEdit*>(me.desktop->FindByName("StartCredit")) : nullptr;
+    if (!field || field->Editing()) return;
+    snprintf(field->buffer, (size_t)field->maxLength + 1, "%s", me.credits->c_str());
+    if (!field->IsHidden()) field->Draw(nullptr);
 }
 
 void MePlayer::ShowGroup(void)

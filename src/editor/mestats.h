@@ -27,7 +27,8 @@ public:
     // "StatsLayer" and "StatsLayer2", hidden, with their labels, read-outs,
     // the tech-level edit and the outstanding list.
     static void BuildLayer(void);
-    // The framed info box with the "InfoBox" picture, around the minimap.
+    // The framed info box with the "InfoBox" picture, left of the main menu,
+    // and the minimap in the corner below the side panel.
     static void BuildInfoBox(void);
     // "%d.%d" of worth in thousands with one decimal, cut (not rounded).
     static void WorthText(char* out, int size, int32_t worth);

@@ -240,8 +240,10 @@ void Game_EndWithWinner(int team)
     char line[64];
     snprintf(line, sizeof line, "Team %d won (%s)", team, won ? "That's you" : "ie. You lost");
     Tlog_WriteAlways(line);
-    ShowUntilAnswered(won ? "win.pcx" : "lose.pcx");
+    // Known while the picture waits: a driver standing in for the player
+    // answers it from there.
     s_result = GAME_RESULT{team, won};
+    ShowUntilAnswered(won ? "win.pcx" : "lose.pcx");
     Shell_RecordMissionResult(won);
     g_GameState = GS_FRONTEND;
 }

@@ -69,8 +69,8 @@ GAME_RESULT Game_GetResult(void);
 void Game_ClearResult(void);
 // Logs "Team %d won (%s)" ("That's you" / "ie. You lost"), shows the
 // interface directory's "win.pcx" or "lose.pcx" until a key, a click or the
-// window's close, keeps the result and sets the engine state to the front
-// end (0).
+// window's close (the result is kept before it shows), and sets the engine
+// state to the front end (0).
 void Game_EndWithWinner(int team);
 // Shows the interface directory's picture once (its palette set); a
 // missing one is a warning and a black screen.

@@ -31,6 +31,13 @@ int Game_EntryState(int entrypoint)
     }
 }
 
+int Game_ConfiguredState(void)
+{
+    if (!g_Config.loadsavedgame) return Game_EntryState(g_Config.entrypoint);
+    Str_CopySafe(g_PendingLoadName, g_Config.loadsavedgamename, sizeof g_PendingLoadName);
+    return GS_LOADGAME;
+}
+
 static void (*s_frontEndHook)(void) = nullptr;
 
 static void RunFrontEnd(void)
@@ -184,11 +191,7 @@ int Quorvex_Main(void)
     }
     TLOG(TLOG_DIAG, "Quorvex started in [%s]", cwd);
 
-    g_GameState = Game_EntryState(g_Config.entrypoint);
-    if (g_Config.loadsavedgame) {
-        Str_CopySafe(g_PendingLoadName, g_Config.loadsavedgamename, sizeof g_PendingLoadName);
-        g_GameState = GS_LOADGAME;
-    }
+    g_GameState = Game_ConfiguredState();
     if (s_frontEndHook) g_GameState = GS_FRONTEND;
     if (s_multiMenuHook) g_GameState = GS_MULTIMENU;
     Systems_SetRedirectOutput(1);

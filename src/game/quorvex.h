@@ -14,6 +14,9 @@
 int Quorvex_Main(void);
 // The first state for a configuration's entry point (CFG_ENTRY).
 int Game_EntryState(int entrypoint);
+// The program's first state for g_Config: with LoadSavedGame, state 6 with
+// LoadSavedGameName pending; else the entry point's.
+int Game_ConfiguredState(void);
 // Runs the state loop from g_GameState until the quit state.
 void Game_Main(void);
 // A saved game that failed to load (state 6 or the game's start-up): the

@@ -31,9 +31,15 @@ static THREAD_CRITSEC* s_foundLock = CritSec_Create();
 static int s_initialised;
 static NetAddress s_joinAddress; // whom a guest asked to join, until its first SESSION
 static int s_haveSession;        // a guest has had a SESSION since it joined
-static int s_haveSessionId;      // the last lobby SESSION taken: its sender and id
-static NetAddress s_sessionFrom;
-static uint32_t s_sessionId;
+// The last block of a kind taken from a sender: its address and id.
+struct LastTaken {
+    int have;
+    NetAddress from;
+    uint32_t id;
+};
+static LastTaken s_lastSession;                 // the creator's SESSION, at a guest
+static LastTaken s_lastSettings;                // the creator's settings, at a guest
+static LastTaken s_lastNodeSettings[NET_NODES]; // each guest's own settings, at the creator
 static NetMessageHandler s_messageHandler;
 static NetKickHandler s_kickHandler;
 static NetPauseHandler s_pauseHandler;
@@ -288,6 +294,13 @@ static void DestroyFound(void)
     Net_UnlockFoundSessions();
 }
 
+static void ForgetTaken(void)
+{
+    memset(&s_lastSession, 0, sizeof s_lastSession);
+    memset(&s_lastSettings, 0, sizeof s_lastSettings);
+    memset(s_lastNodeSettings, 0, sizeof s_lastNodeSettings);
+}
+
 int Net_InitWith(int type, const NetTransport* transport, int threaded)
 {
     g_NetLaunched = 0;
@@ -301,7 +314,7 @@ int Net_InitWith(int type, const NetTransport* transport, int threaded)
     g_NetType = type;
     s_initialised = 1;
     s_haveSession = 0;
-    s_haveSessionId = 0;
+    ForgetTaken();
     memset(&g_NetSession, 0, sizeof g_NetSession);
     g_NetOwnNode = NET_NO_NODE;
     memset(&g_NetRounds.comm, 0, sizeof g_NetRounds.comm);
@@ -462,7 +475,7 @@ const char* Net_Join(const NetAddress* address, uint32_t timeout)
     g_NetJoinResult = NET_JOIN_WAITING;
     s_joinAddress = *address;
     s_haveSession = 0;
-    s_haveSessionId = 0;
+    ForgetTaken();
     SendBlock(block, sizeof block, NET_JOIN, address, 1);
     Net_Unlock();
     // Bounded by the sleeps as well, so that a stopped clock cannot hold it.
@@ -650,7 +663,12 @@ int Net_RefuseAll(NetPacket*, const NetAddress*, uint32_t) { return 0; }
 // LAUNCH came: acknowledged here it would be lost to the game.
 int Net_LobbyFilter(NetPacket* packet, const NetAddress*, uint32_t)
 {
-    return (Net_Type(packet) & 0xFF) != NET_ROUND;
+    const uint32_t type = Net_Type(packet) & 0xFF;
+    // A message before the page that shows it (a guest still joining, its
+    // SESSION behind the creator's greeting) would be lost: its resend finds
+    // the page.
+    if (type == NET_MESSAGE && !s_messageHandler) return 0;
+    return type != NET_ROUND;
 }
 
 NetMessageHandler Net_MessageHandler(void) { return s_messageHandler; }
@@ -743,6 +761,7 @@ static void ReceiveJoin(const uint8_t* data, const NetAddress* from)
     joiner.flags = NET_PLAYER_ACTIVE;
     joiner.address = *from;
     g_NetSession.players[node] = joiner;
+    memset(&s_lastNodeSettings[node], 0, sizeof s_lastNodeSettings[node]);
     g_NetSession.count++;
     BroadcastSession();
     g_NetSessionChanged = 1;
@@ -778,22 +797,23 @@ void Net_TakeCreatorRole(void)
     TLOG(TLOG_NDIAG, "Console is now Game Creator !!!");
 }
 
-// The reliable layer may deliver an older SESSION after a newer one (a
-// resend of the older whose acknowledgement was lost): the creator's packets
-// to this node count up, so one below the last taken is older and would
-// bring back a former player list.
-static int NewerSession(const NetPacket* packet, const NetAddress* from)
+// The reliable layer may deliver an older packet after a newer one (a
+// resend of the older whose acknowledgement was lost, or one held up on the
+// way): a sender's packets to this node count up, so one below the last
+// taken of its kind is older, and would bring back a former player list or
+// a player's former colour or choices.
+static int Newer(LastTaken* last, const char* kind, const NetPacket* packet, const NetAddress* from)
 {
     // Id 0: sent without acknowledgement, out of the count.
     uint32_t id = Net_Id(packet);
     if (id == 0) return 1;
-    if (s_haveSessionId && NetPkt_SameAddress(from, &s_sessionFrom) && (int32_t)(id - s_sessionId) <= 0) {
-        TLOG(TLOG_NWARN, "Older SESSION (id %u, last %u) ignored", (unsigned)id, (unsigned)s_sessionId);
+    if (last->have && NetPkt_SameAddress(from, &last->from) && (int32_t)(id - last->id) <= 0) {
+        TLOG(TLOG_NWARN, "Older %s (id %u, last %u) ignored", kind, (unsigned)id, (unsigned)last->id);
         return 0;
     }
-    s_haveSessionId = 1;
-    s_sessionFrom = *from;
-    s_sessionId = id;
+    last->have = 1;
+    last->from = *from;
+    last->id = id;
     return 1;
 }
 
@@ -870,15 +890,17 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         break;
     case NET_SESSION:
         if (!g_NetCreator && Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SESSION_BYTES) &&
-            NewerSession(packet, from))
+            Newer(&s_lastSession, "SESSION", packet, from))
             ReceiveSession(data);
         break;
     case NET_CHAT:
         if (g_NetLaunched) break;
         if (!g_NetCreator) {
-            if (Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SETTINGS_BYTES))
+            if (Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SETTINGS_BYTES) &&
+                Newer(&s_lastSettings, "settings", packet, from))
                 Net_ReadSettings(data, &g_NetSettings);
-        } else if (Net_FromNode(source, from) && Net_UnpackPacket(packet, data, NET_NODE_SETTINGS_BYTES)) {
+        } else if (Net_FromNode(source, from) && Net_UnpackPacket(packet, data, NET_NODE_SETTINGS_BYTES) &&
+                   Newer(&s_lastNodeSettings[source], "player settings", packet, from)) {
             NetNodeSettings old = g_NetSettings.node[source];
             Net_ReadNodeSettings(data, &g_NetSettings.node[source]);
             ApplyUniqueness(source, &old);

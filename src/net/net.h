@@ -197,7 +197,8 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t time);
 // An accept filter that withholds every acknowledgement.
 int Net_RefuseAll(NetPacket* packet, const NetAddress* from, uint32_t time);
 // The lobby's accept filter: withholds the acknowledgement of ROUND packets
-// (they come again once this node's game has begun), takes the rest.
+// (they come again once this node's game has begun) and of messages while
+// no page takes them (they come again once one does), takes the rest.
 int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t time);
 // Whether a guest may take the creator's word from this address: the
 // creator's, its successor's, the joined one before the first SESSION.

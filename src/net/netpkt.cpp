@@ -55,6 +55,7 @@ static std::atomic<NetAcceptFilter> s_filter{nullptr};
 static const NetTransport s_udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send};
 static const NetTransport s_ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send};
 static const NetTransport s_serial = {COMM_Init, COMM_Close, COMM_iface_recv, COMM_iface_send};
+static const NetTransport* (*s_layer)(const NetTransport* base);
 
 int NetPkt_SameAddress(const NetAddress* a, const NetAddress* b)
 {
@@ -663,8 +664,11 @@ int NetPkt_Init(int type)
         TLOG(TLOG_NERR, "Unknown Network Type");
         return 0;
     }
+    if (s_layer) t = s_layer(t);
     return NetPkt_InitWith(type, t, 1);
 }
+
+void NetPkt_SetTransportLayer(const NetTransport* (*layer)(const NetTransport* base)) { s_layer = layer; }
 
 int NetPkt_InitWith(int type, const NetTransport* transport, int threaded)
 {

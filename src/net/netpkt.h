@@ -125,6 +125,9 @@ int NetPkt_Init(int type);
 // NetPkt_Init over a given transport table (kept by pointer). threaded 0 is
 // the test mode: no thread starts and the caller runs NetPkt_Pass.
 int NetPkt_InitWith(int type, const NetTransport* transport, int threaded);
+// Test processes whose menus start the network: a layer NetPkt_Init puts
+// over the type's transport from then on (null: none).
+void NetPkt_SetTransportLayer(const NetTransport* (*layer)(const NetTransport* base));
 // Stops the thread and the transport and frees every record, pending sends
 // included (their callbacks are not called). Not initialised logs (NDIAG)
 // "Not initialised". Returns 1. Called from a handler, filter or callback,

@@ -404,7 +404,11 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
         return;
     }
     if (Net_Length(packet) > NET_MAX_PACKET) return;
-    if (theirs == g_NetRound && (!r->received[source] || (copy && !r->copied[source]))) {
+    // The copy of a round this node has completed and holds, before its next
+    // round starts, belongs to the held round: filed as the current one it
+    // would be lost at the start, and the next round would wait for it.
+    const int held = copy && r->lastround && theirs == r->lastround && !r->lastcopied[source];
+    if (!held && theirs == g_NetRound && (!r->received[source] || (copy && !r->copied[source]))) {
         TLOG(TLOG_NWARN, "Got Round %d from %d and adding to their slot : Round %d", (int)theirs, source,
              (int)g_NetRound);
         r->slots[source] = *packet;
@@ -417,7 +421,7 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
         r->next[source] = *packet;
         r->nextreceived[source] = 1;
         r->nextcopied[source] = (uint8_t)copy;
-    } else if (copy && r->lastround && theirs == r->lastround && !r->lastcopied[source]) {
+    } else if (held) {
         r->last[source] = *packet;
         r->lasthave[source] = 1;
         r->lastcopied[source] = 1;

@@ -71,6 +71,7 @@ static uint32_t s_seq = 0;
 static uint8_t s_keyDown[256];
 static int s_x = 0, s_y = 0;       // the pointer as reported, on the screen
 static int s_buttons = 0;
+static int s_inside = 1;
 static int s_clipL = 0, s_clipT = 0, s_clipR = PLAT_WIDTH - 1, s_clipB = PLAT_HEIGHT - 1;
 static int s_savedX = 0, s_savedY = 0;
 static int s_doubleClick = 0;
@@ -108,6 +109,7 @@ void Input_Shutdown(void)
     memset(s_keyDown, 0, sizeof s_keyDown);
     s_x = s_y = 0;
     s_buttons = 0;
+    s_inside = 1;
     s_clipL = s_clipT = 0;
     s_clipR = PLAT_WIDTH - 1;
     s_clipB = PLAT_HEIGHT - 1;
@@ -224,6 +226,10 @@ void Mouse_FlushEvents(void)
     s_wheel.Clear();
     s_leftAfterDouble = 0;
 }
+
+void Input_RawMouseInside(int inside) { s_inside = inside ? 1 : 0; }
+
+int Mouse_Inside(void) { return s_inside; }
 
 void Mouse_GetState(int* x, int* y, int* buttons)
 {

@@ -141,6 +141,9 @@ void Input_RawMouseMove(int x, int y);
 void Input_RawMouseButton(int button, int down);
 // The wheel turned by delta.
 void Input_RawWheel(int delta);
+// The pointer left the window (0) or came back (1). Outside, it stays where
+// it was last seen.
+void Input_RawMouseInside(int inside);
 // Releases every held key and button (the window lost the focus); queues
 // no event.
 void Input_RawReleaseAll(void);
@@ -158,6 +161,9 @@ void Mouse_FlushEvents(void);
 // The pointer position clamped to the clip rectangle, and the held buttons
 // (MOUSE_BUTTON bits); any pointer may be null.
 void Mouse_GetState(int* x, int* y, int* buttons);
+// 0 while the pointer is outside the window: the screen edge it left by is
+// not pointed at.
+int Mouse_Inside(void);
 // Moves the pointer (through the backend).
 void Mouse_SetPos(int x, int y);
 // Remembers the pointer position / moves the pointer back there.

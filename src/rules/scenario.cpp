@@ -690,6 +690,100 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
     Build_PostScenarioLoad();
 }
 
+// ------------------------------------------------------------------ the check before a start
+
+namespace {
+
+struct CHECK {
+    TF_PARSER* p;
+    char* why;
+    size_t size;
+};
+
+int Refuse(CHECK* c, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+int Refuse(CHECK* c, const char* fmt, ...)
+{
+    char text[300];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(text, sizeof text, fmt, ap);
+    va_end(ap);
+    snprintf(c->why, c->size, "%s line %d: %s", c->p->filename, c->p->line, text);
+    return 0;
+}
+
+int Expect(CHECK* c, const char* want)
+{
+    char token[TF_FIELD];
+    if (!TF_GetToken(c->p, token, sizeof token)) return Refuse(c, "the file ends where [%s] belongs", want);
+    if (strcmp(token, want) != 0) return Refuse(c, "[%s] where [%s] belongs", token, want);
+    return 1;
+}
+
+// "(" values ")": no bracket inside.
+int CheckArgs(CHECK* c, const char* command)
+{
+    if (!Expect(c, "(")) return 0;
+    char token[TF_FIELD];
+    int quoted;
+    while (TF_GetTokenQuoted(c->p, token, sizeof token, &quoted)) {
+        if (quoted) continue;
+        if (strcmp(token, ")") == 0) return 1;
+        if (strchr("({}", token[0]) && token[1] == '\0') return Refuse(c, "[%s] inside %s's values", token, command);
+    }
+    return Refuse(c, "the file ends inside %s's values", command);
+}
+
+// A team block or a special force's unit ids: "{" ... "}".
+int CheckBlock(CHECK* c, int team)
+{
+    if (!Expect(c, "{")) return 0;
+    char token[TF_FIELD];
+    while (TF_GetToken(c->p, token, sizeof token)) {
+        if (strcmp(token, "}") == 0) return 1;
+        if (!team) continue;
+        int known = 0;
+        for (const TEAMCOMMAND& t : s_teamCommands) known |= strcmp(token, t.keyword) == 0;
+        if (!known) return Refuse(c, "unknown team command [%s]", token);
+        if (!CheckArgs(c, token)) return 0;
+    }
+    return Refuse(c, "the file ends inside a block");
+}
+
+} // namespace
+
+int Scenario_Check(char* why, size_t size)
+{
+    std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(
+        Fs_Exists(g_ScenarioScnPath) ? TF_Open(g_ScenarioScnPath) : nullptr, TF_Close);
+    if (!parser) {
+        snprintf(why, size, "scenario file [%s] can't be opened", g_ScenarioScnPath);
+        return 0;
+    }
+    CHECK c = {parser.get(), why, size};
+    char token[TF_FIELD];
+    int version = 0;
+    if (!TF_GetToken(c.p, token, sizeof token) || strcmp(token, "SetVersion") != 0 || !Expect(&c, "(") ||
+        !TF_GetToken(c.p, token, sizeof token) || (version = atoi(token)) != SCENARIO_VERSION || !Expect(&c, ")"))
+        return Refuse(&c, "not a scenario of version %d", SCENARIO_VERSION);
+    if (!TF_GetToken(c.p, token, sizeof token) || strcasecmp(token, "SetDefaultTerrain") != 0 || !Expect(&c, "(") ||
+        !TF_GetToken(c.p, token, sizeof token) || !Expect(&c, ")"))
+        return Refuse(&c, "no default terrain after the version");
+    if (!Fs_Exists(g_ScenarioMapPath)) {
+        snprintf(why, size, "map file [%s] not found", Fs_Resolve(g_ScenarioMapPath).c_str());
+        return 0;
+    }
+    while (TF_GetToken(c.p, token, sizeof token)) {
+        int known = strcmp(token, "SetTechLevel") == 0 || strcmp(token, "SetTeam") == 0;
+        for (const OBJCOMMAND& o : s_objCommands) known |= strcmp(token, o.keyword) == 0;
+        if (!known) return Refuse(&c, "unknown command [%s]", token);
+        if (!CheckArgs(&c, token)) return 0;
+        if (strcmp(token, "SetTeam") == 0 && !CheckBlock(&c, 1)) return 0;
+        if (strcmp(token, "DefineSpecialForces") == 0 && !CheckBlock(&c, 0)) return 0;
+    }
+    return 1;
+}
+
 // ------------------------------------------------------------------ the writer
 
 namespace {

@@ -20,6 +20,8 @@
 // the line, and logged errors that skip one command.
 #pragma once
 
+#include <cstddef>
+
 struct TF_PARSER;
 
 // Called with each stage's text ("Loading .. Map", ...) and with the names
@@ -30,6 +32,13 @@ typedef void (*SCENARIO_PROGRESS)(const char* text);
 // Every error stops the program (fatal or text-file error) except the
 // commands that are logged and skipped. Needs the common game systems.
 void Scenario_Load(SCENARIO_PROGRESS progress);
+// Whether the current scenario can be started, read without loading
+// anything: its file opens, starts with the reader's version and a default
+// terrain, its map file exists, and the rest is known commands with their
+// brackets closed. 0 with the reason (naming the file and line) in why; what
+// the load itself finds (a missing terrain, an unknown type, a value out of
+// range) still stops the program.
+int Scenario_Check(char* why, size_t size);
 // One "SetTeam(n) { ... }" block: 1 when it ended with its closing brace or
 // at the end of the text, 0 on a syntax error. A team outside 0..8 is the
 // text-file error "Team number of of range"; an unknown keyword "Unknown

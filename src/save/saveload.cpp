@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "ai/ai.h"
+#include "ai/aip.h"
+#include "core/gll.h"
 #include "core/crc32.h"
 #include "core/debug.h"
 #include "core/fspath.h"
@@ -459,7 +461,9 @@ const char* Save_IdsToPointers(void)
 // the replaced records go, then boots each computer team (sites and
 // upgrades removed, production cancelled, units stopped) and starts them
 // again from what was loaded, each team back on the plan of its state
-// machine's current state.
+// machine's current state. The plans outlive the players, so their own
+// thinking starts afresh too: a load into a running game then goes on as a
+// load into a new one.
 static int s_hadComputerPlayers;
 
 void Save_PreSaveParsing(void)
@@ -475,6 +479,8 @@ static void RestartComputerPlayers(void)
     if (!s_hadComputerPlayers) return;
     for (int t = 0; t < TEAM_MAXTEAMS; t++)
         if (teamdata[t].type == TT_COMPUTER) AI_BootTeam(t);
+    for (GLL_NODE* n = AI_AIPList() ? AI_AIPList()->first : nullptr; n; n = n->next)
+        AIP_Restart(static_cast<AIP_struct*>(n->element));
     AI_Init();
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         if (!AI_IsComputerTeam(t)) continue;

@@ -10,6 +10,7 @@
 #include "core/mlstring.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "rules/scenario.h"
 #include "shell/shellcamp.h"
 #include "shell/shellres.h"
 #include "shell/shellvideo.h"
@@ -283,6 +284,12 @@ static int Perform(int state)
         // The game's start would end the program on a missing scenario file.
         if (!Fs_Exists(g_ScenarioScnPath)) {
             TLOG(TLOG_ERROR, "Scenario file [%s] not found", Fs_Resolve(g_ScenarioScnPath).c_str());
+            s->next = SS_BACK;
+            return 0;
+        }
+        // So would a file its reader can't get through: say why and stay.
+        if (char why[GAME_PATH + 320]; !Scenario_Check(why, sizeof why)) {
+            TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
             s->next = SS_BACK;
             return 0;
         }

@@ -587,10 +587,12 @@ void IgiDisp_ScrollMap(int left, int right, int top, int bottom)
     if (s.scrolled) return;
     s.scrolled = 1;
     int dx = 0, dy = 0;
-    if (s.mousex <= left || Input_KeyDown(SC_LEFT)) dx = -s.speed;
-    else if (s.mousex >= right || Input_KeyDown(SC_RIGHT)) dx = s.speed;
-    if (s.mousey <= top || Input_KeyDown(SC_UP)) dy = -s.speed;
-    else if (s.mousey >= bottom || Input_KeyDown(SC_DOWN)) dy = s.speed;
+    // A pointer that left a window rests on the edge it crossed.
+    const int in = Mouse_Inside();
+    if ((in && s.mousex <= left) || Input_KeyDown(SC_LEFT)) dx = -s.speed;
+    else if ((in && s.mousex >= right) || Input_KeyDown(SC_RIGHT)) dx = s.speed;
+    if ((in && s.mousey <= top) || Input_KeyDown(SC_UP)) dy = -s.speed;
+    else if ((in && s.mousey >= bottom) || Input_KeyDown(SC_DOWN)) dy = s.speed;
     int ox = g_MapView.x, oy = g_MapView.y;
     if (dx || dy) Map_ScrollView(dx, dy);
     if (g_MapView.x != ox || g_MapView.y != oy) {

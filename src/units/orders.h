@@ -90,6 +90,7 @@ enum ORDERCODE {
     QTOGGLESHOWSYNC = 54,      // no payload
     QGOTOREPAIR = 55,          // sel; u32 building id @0
     QGOTOREARM = 56,           // sel; u32 building id @0
+    QPLAYERLEFT = 57,          // no payload; only in recordings: the team's player left the network game
     QSETUPTRANSPORT = 59,      // sel; u32 building type id @0, u16 x @4, u16 y @6
     QSURRENDER = 60,           // no payload; the team's units and buildings leave play
     QAITAKEOVER = 61,          // no payload
@@ -284,6 +285,10 @@ void Orders_SetExecutedLog(void (*fn)(const char* line));
 int Orders_StartRecording(const char* path);
 void Orders_StopRecording(void);
 int Orders_IsRecording(void);
+// Records, under the current update, that the team's player left the
+// network game (its team disabled at this update's start): a playback
+// disables it at the same update. Nothing when not recording.
+void Orders_RecordPlayerLeft(int team);
 // Reads the whole recording; 0 (logged with the file, offset and reason, and
 // nothing played) for a truncated or malformed file.
 int Orders_StartPlayback(const char* path);

@@ -31,6 +31,7 @@
 #include "units/orders.h"
 #include "units/ordersint.h"
 #include "units/team.h"
+#include "units/team.h"
 #include "units/unit.h"
 #include "units/iterate.h"
 #include "units/unitstate.h"
@@ -57,7 +58,7 @@ static const char* const s_names[QMAXCODE + 1] = {
     "QUNPAUSECONSTRUCT", "QCANCELCONSTRUCT", "QPACKBUILDING", "QUNPACKBUILDING", "QSETBLDDEST",
     "QSETCLUSTDEST", "QREPAIRSELF", "QPOWERTOGGLE", "QSCATTER", "QDUMPLISTS", "QSELFDESTRUCT",
     "QSELLRESOURCE", "QPHASE", "QUNPHASE", "QGRABUNIT", "QSPY", "QSABOTAGEBUILDING", "QUNMORPH",
-    "QTOGGLESHOWSYNC", "QGOTOREPAIR", "QGOTOREARM", "(unnamed)", "(unnamed)", "QSETUPTRANSPORT",
+    "QTOGGLESHOWSYNC", "QGOTOREPAIR", "QGOTOREARM", "QPLAYERLEFT", "(unnamed)", "QSETUPTRANSPORT",
     "QSURRENDER", "QAITAKEOVER", "QGAMESPEED", "QAUTOMOVEON", "QAUTOMOVEOFF", "QUNITSPECFUNC",
     "QTACTICALAI", "QSAVEGAME",
 };
@@ -302,6 +303,19 @@ static void SaveGame(const ORDERREC*)
 
 static ORDERHANDLER s_handlers[QMAXCODE + 1];
 
+// Only a playback executes a departure: in a game the network says who
+// left, not a player's order.
+static void PlayerLeft(const ORDERREC* node)
+{
+    if (!Orders_IsPlayingBack()) {
+        TLOG(TLOG_WARNING, "Order QPLAYERLEFT of team %d outside a playback; refused", node->team);
+        return;
+    }
+    teamdata[node->team].type = TT_DISABLED;
+    TLOG(TLOG_WARNING, "Team %d's player has left the game: team disabled at update %u", node->team,
+         g_UpdateCount);
+}
+
 // The sending team goes to the computer; the work it bought charges on as
 // losses of the new books.
 static void AiTakeover(const ORDERREC* node)
@@ -364,6 +378,7 @@ static void SetupHandlers(void)
     s_handlers[QSURRENDER] = {Surrender, 0};
     s_handlers[QCHECKSYNC] = {CheckSync, 8};
     s_handlers[QSAVEGAME] = {SaveGame, 0};
+    s_handlers[QPLAYERLEFT] = {PlayerLeft, 0};
     s_handlers[QTOGGLESHOWSYNC] = {ToggleShowSync, 0};
     s_handlers[QDUMPLISTS] = {DumpLists, 0};
     Orders_SetupUnitHandlers(s_handlers);

@@ -71,6 +71,15 @@ void Orders_StopRecording(void)
 
 int Orders_IsRecording(void) { return s_rec != nullptr; }
 
+void Orders_RecordPlayerLeft(int team)
+{
+    if (s_rec == nullptr) return;
+    ORDERQUEUE left = {nullptr, nullptr, 0};
+    Orders_QueueAppend(&left, Orders_NewNode(QPLAYERLEFT, 0, team));
+    Orders_RecordExecuted(&left);
+    Orders_QueueFree(&left);
+}
+
 static void PutRecordHeader(std::vector<uint8_t>* out, uint32_t update, uint32_t count)
 {
     for (int b = 0; b < 4; b++) out->push_back((uint8_t)(update >> (8 * b)));

@@ -14,6 +14,7 @@
 #include "net/net.h"
 #include "rules/gamemsg.h"
 #include "units/building.h"
+#include "units/orders.h"
 #include "units/unit.h"
 
 TEAM_DATA teamdata[TEAM_MAXTEAMS];
@@ -303,5 +304,6 @@ void Team_RemoveDeadTeams(void)
         teamdata[team].type = TT_DISABLED;
         TLOG(TLOG_WARNING, "Team %d's player has left the game: team disabled at update %u", team,
              g_UpdateCount);
+        Orders_RecordPlayerLeft(team);
     }
 }

@@ -34,7 +34,13 @@ void QILayer::DrawBackground(const IRect* clip)
             QI_FillOrFrame(x, y, x + w, y + h, 1, 0);
         else
             QI_DrawFrame(x, y, x + w - 1, y + h - 1, 0, 1);
+    } else {
+        return;
     }
+    // The children were painted over: a list that only redraws its changed
+    // rows would otherwise leave the rest blank (a popup's file list showed
+    // none of its names).
+    for (QIWidget* c = FirstChild(); c; c = c->Next()) c->MarkTree();
 }
 
 void QILayer::Draw(const IRect* clip)

@@ -251,7 +251,8 @@ TEST_F(FrameLoop, OrderSkipDrawsEveryHundredthUpdate)
 static int s_pumps;
 
 // While the window is inactive the loop only pumps messages: until it is
-// active again, or a quit ends the game.
+// active again, or a quit ends the game; at the multiplayer menus and in a
+// network game it goes on.
 TEST_F(FrameLoop, InactiveWindowPumpsUntilActiveOrQuit)
 {
     s_pumps = 0;
@@ -261,6 +262,20 @@ TEST_F(FrameLoop, InactiveWindowPumpsUntilActiveOrQuit)
     });
     EXPECT_EQ(Game_PumpMessages(), 1);
     EXPECT_EQ(s_pumps, 3);
+    // Machines that others wait on never wait for the focus.
+    const struct { const char* name; int network, state; } rows[] = {
+        {"at the multiplayer menus", 0, GS_MULTIMENU},
+        {"in a network game", 1, GS_INGAME},
+    };
+    for (const auto& r : rows) {
+        s_pumps = 0;
+        Plat_SetActive(0);
+        g_NetworkGame = r.network;
+        g_GameState = r.state;
+        EXPECT_EQ(Game_PumpMessages(), 1) << r.name;
+        EXPECT_EQ(s_pumps, 1) << r.name;
+    }
+    g_NetworkGame = 0;
     Plat_SetActive(0);
     PlatHeadless_SetPumpHook(+[] { Plat_PostQuit(); });
     g_GameState = GS_INGAME;

@@ -141,6 +141,14 @@ TEST_F(TeamPanel, RelationPicksFollowTheTeamSetterRules)
         EXPECT_EQ(Team_GetRelation(r.team, r.row), r.relation);
         EXPECT_EQ(Team_GetRelation(r.row, r.team), r.reverse);
     }
+    // With the neutral team current no pick sticks.
+    PressTeam(8);
+    for (int row = 0; row < MEEDITOR_RELTEAMS; row++)
+        for (int choice : {0, 2}) {
+            PressRelation(row, choice);
+            EXPECT_EQ(Current(me.teams[row].relationWidget), "Neutral") << row << " " << choice;
+            EXPECT_EQ(Team_GetRelation(8, row), TR_NEUTRAL) << row;
+        }
 }
 
 TEST_F(TeamPanel, CreditsAndGroupGoToTheTeamOnlyWithAScenarioOpen)

@@ -34,6 +34,7 @@
 #include "platform/video.h"
 #include "rules/scenario.h"
 #include "editorfixture.h"
+#include "editorvisit.h"
 #include "support/golden.h"
 #include "support/testsupport.h"
 #include "support/passscript.h"
@@ -56,34 +57,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Opens the scenario as the File layer's Load does.
-void OpenScenario(const char* name)
-{
-    MeEditor& me = g_MeEditor;
-    if (me.miniMap) me.miniMap->Free();
-    PREREQ_Done();
-    CloseCommonGameSystems();
-    Game_SetScenarioName(name);
-    InitCommonGameSystems();
-    me.CloseTools();
-    Scenario_Load(nullptr);
-    PREREQ_Init();
-    Fog_SetSeeAll(1);
-    me.flags |= MEF_OPEN | MEF_DRAWMAP;
-    Ovl_DisplayAll();
-    Display_ApplyPalette();
-    me.OpenTools();
-    me.RefreshAll();
-    Mouse_FlushEvents();
-    if (me.miniMap) me.miniMap->Create();
-    MeTerrain::SetZoom(1);
-    MeTerrain::InitZoom();
-    MeBigMap::Centre(g_MapView.x, g_MapView.y);
-    MeMenuFile::StoreBaseline();
-    me.category = g_ScenarioCategory;
-    if (me.desktop) me.desktop->Repaint(nullptr);
-}
-
 // One CRC over every element's initial altitude and tile word.
 uint32_t TerrainCrc(void)
 {
@@ -97,43 +70,6 @@ uint32_t TerrainCrc(void)
         }
     return crc;
 }
-
-class EditorVisit : public testing::Test {
-protected:
-    QvLogCapture log{TLOG_SAVE};
-    QvTempDir home{true};
-    void SetUp() override
-    {
-        fs::create_symlink(fs::path(QV_TEST_RUNDIR) / "data", home.file("data"));
-        fs::create_directories(home.file("scenario/SINGLE"));
-        fs::copy(fs::path(QV_TEST_RUNDIR) / "scenario/SINGLE/DEMO", home.file("scenario/SINGLE/DEMO"));
-        Game_ResetState();
-        Cfg_SetDefaults(&g_Config);
-        Plat_InitWith(&g_PlatHeadless);
-        PlatHeadless_SetClock(0, 0);
-        Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
-        Game_SetScenarioCategory(SC_SINGLE);
-        Game_SetScenarioName("DEMO");
-        g_LocalTeam = 0;
-        InitBaseSystem();
-    }
-    void TearDown() override
-    {
-        CloseBaseSystem();
-        Plat_Close();
-        g_GameState = GS_FRONTEND;
-    }
-    static void Chord(QvPassScript& s, int modifierKey, int scancode)
-    {
-        s.Add(QvKeyDown(modifierKey)).Add(QvKey(scancode)).Add(QvKeyUp(modifierKey));
-    }
-    static void Drag(QvPassScript& s, int button, int x, int y, int toX, int toY)
-    {
-        s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1, button));
-        for (int i = 1; i <= 4; i++) s.Add(QvMove(x + (toX - x) * i / 4, y + (toY - y) * i / 4)).Wait(100);
-        s.Add(QvButton(0, button)).Wait(10);
-    }
-};
 
 } // namespace
 
@@ -197,13 +133,6 @@ TEST_F(EditorVisit, AClosedWindowEndsTheVisitAsAltQDoes)
     EXPECT_EQ(g_GameState, GS_QUIT);
     EXPECT_EQ(g_MeEditor.desktop, nullptr);
     EXPECT_NE(log.text().find("MapEditor has shutdown."), std::string::npos);
-}
-
-// The frame now on the back buffer against its recorded CRC (written as a
-// PCX on a mismatch).
-static ::testing::AssertionResult FrameMatches(uint32_t golden, const char* file)
-{
-    return DemoFixture_Matches(Backbuf_Lock()->data, g_Palette, golden, file);
 }
 
 // A script that counts its passes as it is written.
@@ -372,140 +301,6 @@ TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
     EXPECT_TRUE(layerOk);
     EditorTest::ResetTerrainBrush();
 }
-
-namespace {
-
-// Steps run one after another on a script: a click on a named widget once
-// the desktop has it, keys, waits, calls.
-class Steps {
-public:
-    explicit Steps(QvPassScript& s) : s_(s)
-    {
-        s_.Wait(20, 3);
-        queued_ = 3;
-        s_.onPass = [this](int pass) { OnPass(pass); };
-    }
-    // At (dx, dy) inside the widget; its middle by default.
-    Steps& Click(const char* name, int dx = -1, int dy = -1)
-    {
-        steps_.push_back({name, dx, dy, nullptr, nullptr});
-        return *this;
-    }
-    // Called at every pass, inside steps too.
-    std::function<void(void)> every;
-    Steps& Wait(uint32_t ms, int count)
-    {
-        steps_.push_back({nullptr, (int)ms, -count, nullptr, nullptr});
-        return *this;
-    }
-    // A key with its character, pressed and let go.
-    Steps& Type(int scancode, int character)
-    {
-        return Do([this, scancode, character] {
-            Add(QvKeyDown(scancode, character));
-            Add(QvKeyUp(scancode));
-        });
-    }
-    Steps& Chord(int modifier, int scancode)
-    {
-        steps_.push_back({nullptr, modifier, scancode, nullptr, nullptr});
-        return *this;
-    }
-    Steps& Do(std::function<void()> f, int wait = 1)
-    {
-        steps_.push_back({nullptr, 0, 0, std::move(f), nullptr});
-        for (int i = 1; i < wait; i++) steps_.push_back({nullptr, 0, 0, [] {}, nullptr});
-        return *this;
-    }
-    // Passes made when the step runs, from the state then (map points of
-    // things placed by earlier steps).
-    Steps& Input(std::function<std::vector<QvPass>(void)> make)
-    {
-        steps_.push_back({nullptr, 0, 0, nullptr, std::move(make)});
-        return *this;
-    }
-    bool done(void) const { return next_ == steps_.size() && !busy_; }
-    // A left-button drag over the map (a click when both ends are one),
-    // with a key held through it (0: none).
-    Steps& Drag(int x, int y, int toX, int toY, int held = 0)
-    {
-        return Do([=, this] {
-            if (held) Add(QvKeyDown(held));
-            Add(QvMove(x, y));
-            Add(QvPass{});
-            Add(QvButton(1));
-            for (int i = 1; i <= 4; i++) Add(QvMove(x + (toX - x) * i / 4, y + (toY - y) * i / 4));
-            Add(QvButton(0));
-            if (held) Add(QvKeyUp(held));
-        });
-    }
-
-private:
-    struct Step {
-        const char* name;
-        int modifier, scancode;
-        std::function<void()> call;
-        std::function<std::vector<QvPass>(void)> passes;
-    };
-    void Add(const QvPass& p)
-    {
-        s_.Add(p);
-        queued_++;
-    }
-    // A click or a call may run a load, which flips (and so passes) once a
-    // stage: each step leaves passes enough behind it, and a pass inside a
-    // step only uses them up.
-    void OnPass(int pass)
-    {
-        if (every) every();
-        if (busy_ || pass < queued_ - 1 || next_ >= steps_.size()) return;
-        const Step st = steps_[next_++];
-        busy_ = true;
-        if (st.passes) {
-            for (const QvPass& p : st.passes()) Add(p);
-        } else if (st.name) {
-            QIWidget* w = g_MeEditor.desktop ? g_MeEditor.desktop->FindByName(st.name) : nullptr;
-            if (!w || w->IsHidden()) {
-                next_--;
-                Add(QvPass{});
-                busy_ = false;
-                return;
-            }
-            Add(QvMove(w->x + (st.modifier < 0 ? w->w / 2 : st.modifier),
-                       w->y + (st.scancode < 0 ? w->h / 2 : st.scancode)));
-            Add(QvButton(1));
-            for (int i = 0; i < SPARE; i++) Add(QvPass{});
-            Add(QvButton(0));
-        } else if (st.scancode < 0) {
-            s_.Wait((uint32_t)st.modifier, -st.scancode);
-            queued_ += -st.scancode;
-        } else if (st.scancode) {
-            if (st.modifier) Add(QvKeyDown(st.modifier));
-            Add(QvKey(st.scancode));
-            if (st.modifier) Add(QvKeyUp(st.modifier));
-        } else {
-            for (int i = 0; i < SPARE; i++) Add(QvPass{});
-            st.call();
-        }
-        Add(QvPass{});
-        busy_ = false;
-    }
-    enum { SPARE = 24 };
-    bool busy_ = false;
-    QvPassScript& s_;
-    std::vector<Step> steps_;
-    size_t next_ = 0;
-    int queued_ = 0;
-};
-
-void SetEdit(const char* name, const char* text)
-{
-    QIEdit* edit = static_cast<QIEdit*>(g_MeEditor.desktop->FindByName(name));
-    ASSERT_NE(edit, nullptr) << name;
-    snprintf(edit->buffer, (size_t)edit->maxLength + 1, "%s", text);
-}
-
-} // namespace
 
 TEST_F(EditorVisit, ACreatedScenarioIsEditedSavedAndReadBack)
 {
@@ -1029,7 +824,7 @@ IPoint FreeAreaBeside(int w, int h, const std::vector<IRect>& kept)
 }
 
 // Every unit, building and object as the scenario file carries it, one line
-// each, in list order.
+// each, sorted.
 std::vector<std::string> Contents(void)
 {
     std::vector<std::string> v;

@@ -5,6 +5,9 @@
 # Node I runs SCRIPTS/CASE-I.txt (@BASE@ replaced) as player NAME I at
 # 127.BASE.0.(I + 1), in a directory made as `make run NODE=k` makes one,
 # its book listing "Alpha" at node 0's address (node 2's starts empty).
+# SCENARIO names the map the configurations start on, UPDATES the digests
+# each node writes (100), NODEARGS go to every node and NODEOPTS
+# ("I:--option:value ...") to node I.
 set -u
 if [ "${QV_NETNS:-}" != "1" ]; then
     exec sh "$(dirname "$0")/../scripts/netns-run.sh" sh "$0" "$@"
@@ -17,6 +20,17 @@ trap '[ -n "$srvpid" ] && kill "$srvpid" 2>/dev/null; [ "${KEEP:-0}" = 1 ] && ec
 # The staging and online cases play their game on the eight-player map.
 scenario=DUEL
 [ "$case" = staging ] || [ "$case" = online ] && scenario=MELEE
+# SCENARIO names another start map of the run directory's MULTI folder;
+# UPDATES bounds the game (a game that ends sooner stops at its end).
+scenario=${SCENARIO:-$scenario}
+# The options of node I.
+options() {
+    out=""
+    for e in ${NODEOPTS:-}; do
+        case "$e" in "$1":*) rest=${e#*:}; out="$out ${rest%%:*} ${rest#*:}" ;; esac
+    done
+    echo "$out"
+}
 # The online case meets at the meeting server ($MEETSRV) on 127.BASE.0.100,
 # two lobby rooms, its default port.
 if [ "$case" = online ]; then
@@ -60,7 +74,7 @@ for name in "$@"; do
     ln -s "$rundir/data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
     (cd "$d" && exec timeout -s KILL "$timeout" "$node" --node "$i" --nodes "$#" --base "$base" \
-        --updates 100 --menus script.txt > out.txt 2>&1) &
+        --updates "${UPDATES:-100}" ${NODEARGS:-} $(options "$i") --menus script.txt > out.txt 2>&1) &
     pids="$pids $!"
     i=$((i + 1))
 done

@@ -393,6 +393,34 @@ TEST_F(NetRoundsTest, GuestPastTheDropTakesTheCreatorsEmptyRound)
     EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(0, "a3")}));
 }
 
+// Regression: the creator's copy of a dropped node's round came after this
+// node had completed and held that round but before its next one started;
+// filed as the current round's, it was lost at the start, and the next
+// round waited for it until the creator dropped this node too.
+TEST_F(NetRoundsTest, ACopyOfTheHeldRoundBeforeTheNextStartsIsKept)
+{
+    Start(3, 1);
+    Play({{}, {}, {}});
+    Play({{"a3"}, {}, {"c3"}}); // round 3 completed and held; round 4 not started
+    NetSession s = g_NetSession;
+    s.players[2].flags = 0;
+    s.count = 2;
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &s);
+    NetPacket session;
+    memset(&session, 0, sizeof session);
+    Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Net_SetRound(&session, 3);
+    Deliver(session, Addr(0));
+    Deliver(Round(2, 3, {}), Addr(0)); // the creator had none of node 2's round 3
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 4
+    Deliver(Round(0, 4, {"a4"}), Addr(0));
+    AckOwn(0);
+    EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, 0) << "round 4 waits for a copy it had";
+    EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(0, "a3")}));
+}
+
 TEST_F(NetRoundsTest, DeparturesLeaveTheLastNodeAlone)
 {
     struct Row {

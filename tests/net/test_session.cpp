@@ -404,9 +404,13 @@ TEST_F(NetSessionTest, CloseSaysGoodbyeWithAcknowledgement)
 
 // Regression: a faster node's first ROUND reached a guest whose own LAUNCH
 // was late; the lobby acknowledged it and threw it away, and the game
-// waited for it until the sender was dropped.
+// waited for it until the sender was dropped. Likewise the creator's
+// greeting reached a joiner before its SESSION, while no page took
+// messages, and was lost.
 TEST_F(NetSessionTest, TheLobbyWithholdsTheAcknowledgementOfARound)
 {
+    static int shown;
+    shown = 0;
     BecomeGuest();
     auto acks = [] {
         int n = 0;
@@ -415,10 +419,12 @@ TEST_F(NetSessionTest, TheLobbyWithholdsTheAcknowledgementOfARound)
     };
     const struct {
         uint32_t type;
+        bool page; // a page takes messages
         int acked;
-    } rows[] = {{NET_ROUND, 0}, {NET_MESSAGE, 1}};
+    } rows[] = {{NET_ROUND, true, 0}, {NET_MESSAGE, false, 0}, {NET_MESSAGE, true, 1}};
     for (const auto& r : rows) {
         SCOPED_TRACE(Net_PacketTypeName(r.type));
+        Net_SetMessageHandler(r.page ? +[](int, const char*) { shown++; } : nullptr);
         MemNet_Sent().clear();
         NetPacket p = Packet(r.type, 2, "x", 2);
         Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
@@ -428,6 +434,8 @@ TEST_F(NetSessionTest, TheLobbyWithholdsTheAcknowledgementOfARound)
         NetPkt_Pass();
         EXPECT_EQ(acks(), r.acked);
     }
+    EXPECT_EQ(shown, 1); // the resent message, once
+    Net_SetMessageHandler(nullptr);
 }
 
 // Regression: a resend of an older SESSION, delivered after a newer one,
@@ -455,6 +463,55 @@ TEST_F(NetSessionTest, AnOlderSessionDeliveredLateIsIgnored)
     EXPECT_TRUE(Net_IsNodeInSession(3));
     session(51, 3);
     EXPECT_EQ(g_NetSession.count, 3);
+}
+
+// Regression: a player's settings held up on the way (or resent) and
+// delivered after newer ones brought back the former colour, at the creator
+// from a guest and at a guest from the creator.
+TEST_F(NetSessionTest, OlderSettingsDeliveredLateAreIgnored)
+{
+    struct Row {
+        const char* name;
+        bool creator;
+    };
+    for (const Row& r : {Row{"at the creator, a guest's own", true}, Row{"at a guest, the creator's", false}}) {
+        SCOPED_TRACE(r.name);
+        if (r.creator) {
+            Net_HostGame();
+            Join(Addr(20), "Ann");
+        } else {
+            BecomeGuest();
+        }
+        auto deliver = [&](uint32_t id, uint8_t colour) {
+            uint8_t block[NET_SETTINGS_BYTES];
+            uint32_t length = NET_NODE_SETTINGS_BYTES;
+            NetNodeSettings own;
+            memset(&own, 0, sizeof own);
+            own.colour = colour;
+            own.team = NET_NO_TEAM;
+            if (r.creator) {
+                Net_WriteNodeSettings(block, &own);
+            } else {
+                NetGameSettings gs = g_NetSettings;
+                gs.node[1] = own;
+                Net_WriteSettings(block, &gs);
+                length = NET_SETTINGS_BYTES;
+            }
+            NetPacket p = Packet(NET_CHAT, r.creator ? 1 : 0, block, length);
+            Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
+            Net_SetId(&p, id);
+            Net_StampCrc(&p);
+            MemNet_Deliver(p, r.creator ? Addr(20) : Addr(2));
+            NetPkt_Pass();
+        };
+        deliver(60, 3);
+        deliver(59, 8);
+        EXPECT_EQ(g_NetSettings.node[1].colour, 3);
+        deliver(61, 5);
+        EXPECT_EQ(g_NetSettings.node[1].colour, 5);
+        TearDown();
+        SetUp();
+    }
 }
 
 } // namespace

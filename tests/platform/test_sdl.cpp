@@ -191,6 +191,12 @@ TEST_F(SdlDisplay, WindowEventsReachActivationQuitAndTheMouse)
     Push(SDL_WINDOWEVENT, [](SDL_Event* e) { e->window.event = SDL_WINDOWEVENT_FOCUS_GAINED; });
     Plat_PumpMessages();
     EXPECT_TRUE(Plat_IsActive());
+    Push(SDL_WINDOWEVENT, [](SDL_Event* e) { e->window.event = SDL_WINDOWEVENT_LEAVE; });
+    Plat_PumpMessages();
+    EXPECT_FALSE(Mouse_Inside()) << "the pointer left the window";
+    Push(SDL_WINDOWEVENT, [](SDL_Event* e) { e->window.event = SDL_WINDOWEVENT_ENTER; });
+    Plat_PumpMessages();
+    EXPECT_TRUE(Mouse_Inside());
 
     Push(SDL_MOUSEBUTTONDOWN, [](SDL_Event* e) {
         e->button.button = SDL_BUTTON_RIGHT, e->button.state = SDL_PRESSED;

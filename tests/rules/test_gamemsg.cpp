@@ -12,6 +12,7 @@
 
 #include "core/config.h"
 #include "core/gamestate.h"
+#include "core/mlstring.h"
 #include "core/tlog.h"
 #include "core/tfparse.h"
 #include "core/utils.h"
@@ -139,6 +140,32 @@ TEST(GameMsgFileDeath, MissingLocalFileStopsTheProgram)
     EXPECT_EXIT(GameMsg_Init(), testing::ExitedWithCode(1),
                 "Unable to open required file\nGame message file \\[" + dir.path() + "/gamemsg.txt\\]");
     memcpy(g_LocalDir, old, sizeof old);
+}
+
+// The demo world's messages of the in-game save and load buttons show a
+// line each: with only a sound, a refused file went by without a word on a
+// machine without sound.
+TEST_F(GameMsgFile, TheDemoWorldsSaveAndLoadMessagesShowALine)
+{
+    ASSERT_GT(MLString_Load(QV_DEMO_DEFTXT "/../mlstring.cfg"), 0);
+    char old[GAME_PATH];
+    memcpy(old, g_LocalDir, sizeof old);
+    snprintf(g_LocalDir, sizeof g_LocalDir, "%s", QV_DEMO_DEFTXT "/../local");
+    GameMsg_Init();
+    memcpy(g_LocalDir, old, sizeof old);
+    GameMsg_LookupStdIds();
+    const GAMEMSG_ARG name = GameMsg_Str("first.sav");
+    for (int id : {MSG_IGISAVINGGAME, MSG_SAVEDONE, MSG_IGILOADINGGAME, MSG_SAVEINVALID, MSG_SAVEOUTOFDATE}) {
+        GAME_MSG* m = GameMsg_Std(id);
+        ASSERT_NE(m, nullptr) << id;
+        EXPECT_EQ(std::string(m->text).find("MLS"), std::string::npos) << m->msgsym << ": " << m->text;
+        log_.clear();
+        EXPECT_EQ(GameMsg_TriggerVar(m, &name, 1), 1) << m->msgsym;
+        EXPECT_NE(log_.text().find("Message: "), std::string::npos) << m->msgsym;
+        const bool named = id == MSG_IGISAVINGGAME || id == MSG_IGILOADINGGAME;
+        EXPECT_EQ(log_.text().find("first.sav") != std::string::npos, named) << m->msgsym;
+    }
+    MLString_Unload();
 }
 
 class GameMsgTrigger : public GameMsgTest {};

@@ -55,7 +55,9 @@ protected:
         Mkdata_ShellLibrary(res, &index, &data);
         dir.write("Data/shell/shell.rli", std::string(index.begin(), index.end()));
         dir.write("Data/shell/shell.rld", std::string(data.begin(), data.end()));
-        dir.write("scen/SINGLE/WALK/QUORVEX.scn", "");
+        // A scenario the front end takes for one: its header and a map file.
+        dir.write("scen/SINGLE/WALK/QUORVEX.scn", "SetVersion(2)\nSetDefaultTerrain(DEMO)\n");
+        dir.write("scen/SINGLE/WALK/QUORVEX.map", "");
         dir.write("scen/SINGLE/EMPTY/readme", "");
         oldData = g_DataDir;
         oldBase = g_ScenarioBaseDir;

@@ -137,7 +137,8 @@ protected:
         Mkdata_ShellLibrary(res, &index, &data);
         dir.write("Data/shell/shell.rli", std::string(index.begin(), index.end()));
         dir.write("Data/shell/shell.rld", std::string(data.begin(), data.end()));
-        dir.write("scen/FIXED/m01a/QUORVEX.scn", "");
+        dir.write("scen/FIXED/m01a/QUORVEX.scn", "SetVersion(2)\nSetDefaultTerrain(DEMO)\n");
+        dir.write("scen/FIXED/m01a/QUORVEX.map", "");
         oldData = g_DataDir;
         oldBase = g_ScenarioBaseDir;
         snprintf(g_DataDir, sizeof g_DataDir, "%s", dir.file("Data").c_str());

@@ -621,6 +621,20 @@ TEST_F(GameScreen, ThePointerAtTheRightEdgeScrollsUnderCursor42Then50)
     Cursor_Unload();
 }
 
+// A pointer that left the window by its edge rests there: the view stays
+// until it comes back (arrow keys still scroll).
+TEST_F(GameScreen, APointerOutsideTheWindowScrollsNothing)
+{
+    Input_RawMouseMove(639, 240);
+    Input_RawMouseInside(0);
+    const int x = g_MapView.x;
+    for (int i = 0; i < 5; i++) Tick(10);
+    EXPECT_EQ(g_MapView.x, x);
+    Input_RawMouseInside(1);
+    Tick(10);
+    EXPECT_GT(g_MapView.x, x);
+}
+
 // ---- fatal start texts ----
 
 class GameScreenStart : public testing::Test {

@@ -141,6 +141,40 @@ TEST_F(OrderRecording, PlaybackReplacesPendingOrdersUpdateByUpdate)
     Team_SetCredits(3, 0);
 }
 
+// Regression: a network game's recording lacked its departures, so its
+// playback kept a departed player's team in play and went its own way.
+TEST_F(OrderRecording, ADepartureIsRecordedAndPlayedBackAtItsUpdate)
+{
+    int types[TEAM_MAXTEAMS];
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        types[t] = teamdata[t].type;
+        teamdata[t].type = t == 3 ? TT_HUMAN : TT_COMPUTER;
+    }
+    ASSERT_EQ(Orders_StartRecording(dir_.file("left.rec").c_str()), 1);
+    g_NetworkGame = 1;
+    g_UpdateCount = 40;
+    Team_RemoveDeadTeams(); // no node plays team 3
+    g_NetworkGame = 0;
+    Orders_StopRecording();
+    EXPECT_EQ(teamdata[3].type, TT_DISABLED);
+    EXPECT_EQ(dir_.read("left.rec"), Record(40, {{QPLAYERLEFT, 0, 3}}));
+    // Outside a playback nobody's order can take a team out.
+    teamdata[3].type = TT_HUMAN;
+    ORDERREC* left = Orders_NewNode(QPLAYERLEFT, 0, 3);
+    Orders_Execute(left);
+    Orders_FreeNode(left);
+    EXPECT_EQ(teamdata[3].type, TT_HUMAN);
+    ASSERT_EQ(Orders_StartPlayback(dir_.file("left.rec").c_str()), 1);
+    g_UpdateCount = 39;
+    Orders_AfterUpdate();
+    EXPECT_EQ(teamdata[3].type, TT_HUMAN);
+    g_UpdateCount = 40;
+    Orders_AfterUpdate();
+    EXPECT_EQ(teamdata[3].type, TT_DISABLED);
+    Orders_StopPlayback();
+    for (int t = 0; t < TEAM_MAXTEAMS; t++) teamdata[t].type = types[t];
+}
+
 struct RunResult {
     std::vector<std::string> lines;   // the executed-order log
     std::vector<uint64_t> digests;    // after each update

@@ -286,7 +286,7 @@ struct EDITOR_SEED {
 static int Seeds(const std::string& target, const std::string& dir)
 {
     if (target != "fuzz_editor") return 1;
-    EDITOR_SEED keys, mouse, quits, files, things, layers;
+    EDITOR_SEED keys, mouse, quits, files, things, layers, teams;
     // Zoom in and out, teams, altitudes, variations, shapes, brush sizes.
     keys.Move(200, 200);
     for (int k : {13, 13, 13, 12, 2, 10, 30, 19, 45, 46, 32, 211, 57, 12, 12, 20, 24, 31, 49}) keys.Key(k);
@@ -325,7 +325,19 @@ static int Seeds(const std::string& target, const std::string& dir)
     layers.Click(463, 283).Click(468, 16).Drag(0, 20, 40, 440, 460).Click(480, 135).Click(500, 61).Click(620, 213);
     layers.Click(500, 283).Click(419, 16).Click(530, 63).Click(100, 200).Click(150, 200).Click(150, 250);
     layers.Pass(3, 0, 0).Pass(4, 0, 0).Drag(0, 20, 40, 440, 460).Click(552, 190).Click(530, 123).Click(530, 143);
-    return Mkdata_WriteFile(dir + "/keys", keys.bytes.data(), keys.bytes.size()) &&
+    // The teams: buttons with and without Shift; the Player layer's sides,
+    // credits typed, a group dragged to, relations, the start; the AI
+    // layer's file pickers (a row, then nothing), a new region dragged,
+    // the label switches and Delete.
+    teams.Click(495, 342).Pass(0x86, 42, 0).Click(476, 363).Key(42).Click(476, 384).Click(566, 16);
+    teams.Click(544, 77).Click(544, 113).Click(590, 205).Key(14).Key(14).Pass(6, 6, '5').Pass(6, 11, '0').Key(28);
+    teams.Move(544, 185).Pass(1, 0, 0, 5).Move(544, 220).Move(544, 236).Pass(2, 0, 0, 20).Click(481, 274);
+    teams.Click(525, 292).Click(569, 256).Click(481, 256).Click(544, 167).Click(200, 200).Click(457, 384);
+    teams.Click(525, 274).Click(495, 384).Click(517, 16).Click(496, 57).Click(300, 101).Click(356, 352);
+    teams.Click(496, 207).Click(300, 111).Click(356, 352).Click(496, 57).Click(356, 352).Click(476, 422);
+    teams.Drag(0, 100, 100, 200, 180).Click(476, 440).Click(476, 458).Click(100, 140).Click(476, 404);
+    return Mkdata_WriteFile(dir + "/teams", teams.bytes.data(), teams.bytes.size()) &&
+           Mkdata_WriteFile(dir + "/keys", keys.bytes.data(), keys.bytes.size()) &&
            Mkdata_WriteFile(dir + "/layers", layers.bytes.data(), layers.bytes.size()) &&
            Mkdata_WriteFile(dir + "/files", files.bytes.data(), files.bytes.size()) &&
            Mkdata_WriteFile(dir + "/things", things.bytes.data(), things.bytes.size()) &&

@@ -4,6 +4,7 @@
 // game reads it (no display, no computer players), then summarised with a
 // picture of one pixel a tile, coloured by the tile's corner terrains.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "core/config.h"
@@ -41,7 +42,8 @@ static int Summarise(const std::string& rundir, const char* name)
     return ok;
 }
 
-static int Demo(const std::string& rundir)
+// Settings as a game reads a scenario, in the run directory rundir.
+static void Prepare(const std::string& rundir)
 {
     Cfg_SetDefaults(&g_Config);
     g_Config.disableai = 1;
@@ -49,6 +51,11 @@ static int Demo(const std::string& rundir)
     Mkdata_DemoPalette(&g_PalInfo);
     Display_ApplyPalette();
     Game_SetDirectories(rundir.c_str(), "data", "", "save", "scenario");
+}
+
+static int Demo(const std::string& rundir)
+{
+    Prepare(rundir);
     for (const auto& m : kMaps) {
         Game_SetScenarioCategory(m.category);
         if (!Summarise(rundir, m.name)) return 0;
@@ -56,4 +63,18 @@ static int Demo(const std::string& rundir)
     return 1;
 }
 
-MKDATA_REGISTER(mmsummary, "mmsummary", Demo, nullptr, 1);
+// `mkdata seeds mmsummary RUNDIR/scenario/MULTI/NAME`: the summary of a
+// scenario that a test copied into the multiplayer category of a run
+// directory of its own.
+static int Seeds(const std::string& target, const std::string& dir)
+{
+    if (target != "mmsummary") return 1;
+    std::filesystem::path folder = std::filesystem::absolute(dir).lexically_normal();
+    if (folder.filename().empty()) folder = folder.parent_path();
+    const std::filesystem::path rundir = folder.parent_path().parent_path().parent_path();
+    Prepare(rundir.string());
+    Game_SetScenarioCategory(SC_MULTI);
+    return Summarise(rundir.string(), folder.filename().string().c_str());
+}
+
+MKDATA_REGISTER(mmsummary, "mmsummary", Demo, Seeds, 1);

@@ -5,7 +5,8 @@
 //   netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial|modem]
 //           [--port PATH]
 //           [--seed S] [--frame-ms M] [--kill-at U] [--int-at U]
-//           [--stop-at U --stop-ms M] [--playback FILE --cycles C]
+//           [--stop-at U --stop-ms M] [--playback FILE --cycles C [--setup FILE]]
+//           [--save-at U] [--garbage-at U]
 //
 // Runs in a directory holding quorvex.cfg and the demo's data (the runner
 // makes one per node). Its address is 127.B.0.(I + 1); process 0 hosts,
@@ -22,16 +23,22 @@
 // The faults of a run: --kill-at (SIGKILL at that update), --int-at
 // (SIGINT: the program quits as asked), --stop-at (stopped until the runner
 // or, after --stop-ms, a child resumes it). --frame-ms shortens the drop
-// limits' frame step.
-// --playback plays a recording single-player with the round length it had.
+// limits' frame step. --save-at gives the save order at that update;
+// --garbage-at makes the node a bad one from that update on: each datagram
+// it sends is followed by one of garbage to the same address.
+// --playback plays a recording single-player with the round length it had;
+// --setup gives it the teams a menus' launch set up ("launch.bin", written
+// by a --menus node at its launch).
 // --meet first meets the others through the online service (meet.cpp):
 // node 0 creates the game there, node 1 joins it at the address the
 // service gives; a node of 2 or more only visits the meeting and quits.
 // --menus SCRIPT runs the multiplayer menus under a page script instead
 // (support/pagescript.h), with the address book and configuration of its
 // directory, and quits when they end; when they end in a launch it plays
-// the game they set up as above.
+// the game they set up as above, recording its orders ("orders.rec").
+// QUORVEX_NETFAULTS and --frame-ms hold for the networks the menus start.
 #include <arpa/inet.h>
+#include <atomic>
 #include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -43,6 +50,7 @@
 #include <string>
 
 #include "core/config.h"
+#include "core/fspath.h"
 #include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/tlog.h"
@@ -57,7 +65,9 @@
 #include "net/quornet.h"
 #include "net/udp.h"
 #include "meet.h"
+#include "multi/mmchat.h"
 #include "netfault.h"
+#include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/thread.h"
 #include "support/pagescript.h"
@@ -80,6 +90,8 @@ struct Options {
     const char* meet = nullptr;
     int clients = 3;
     const char* menus = nullptr;
+    const char* setup = nullptr;
+    long saveat = -1, garbageat = -1;
 };
 
 Options s_opt;
@@ -91,6 +103,14 @@ long s_alone = -1;     // the update the game went single-player at
 int s_team;
 std::string s_modemStatuses;
 NetAddress s_met; // the creator's address the meeting gave
+// The bad node's layer: the transport under it, whether it sends garbage
+// yet, and the garbage datagrams sent.
+const NetTransport* s_below;
+std::atomic<int> s_hostile{0};
+std::atomic<uint32_t> s_garbage{0};
+uint32_t s_junk = 1;
+
+const NetTransport* Layers(const NetTransport* base);
 
 void Fail(const char* what)
 {
@@ -238,9 +258,22 @@ void CallByModem(void)
 // teams are played by humans.
 void PlayGame(void)
 {
+    if (s_opt.setup) {
+        // As the launch does it, before the game's systems start.
+        FILE* f = fopen(s_opt.setup, "rb");
+        uint8_t block[1 + NET_SESSION_BYTES + NET_SETTINGS_BYTES];
+        const bool read = f && fread(block, sizeof block, 1, f) == 1;
+        if (f) fclose(f);
+        if (!read) Fail("the launch's set-up could not be read");
+        static NetSession session;
+        static NetGameSettings settings;
+        Net_ReadSession(block + 1, &session);
+        Net_ReadSettings(block + 1 + NET_SESSION_BYTES, &settings);
+        MM_chat_update_game_from(&session, &settings, block[0]);
+    }
     InitCommonGameSystems();
     // Before the scenario and the computer players load: they go by the types.
-    for (int n = 0; n < NET_NODES; n++)
+    for (int n = 0; n < NET_NODES && !s_opt.setup; n++)
         if ((s_opt.playback ? n < s_opt.nodes : Net_IsNodeInSession(n)) && Net_GetNodeTeam(n) < 8)
             teamdata[Net_GetNodeTeam(n)].type = TT_HUMAN;
     // A playback starts as the network game did (a network game's scenario
@@ -267,6 +300,7 @@ void WriteSummary(void)
             s_alone >= 0 ? ("alone from update " + std::to_string(s_alone)).c_str() : "in the game to the end");
     if (s_opt.modem) fprintf(f, "  modem: %s\n", s_modemStatuses.c_str());
     if (s_opt.meet) fprintf(f, "  %s\n", NetNode_MeetSummary());
+    if (s_opt.garbageat >= 0) fprintf(f, "  garbage datagrams sent %u\n", s_garbage.load());
     if (s_opt.type == NET_TYPE_SERIAL) {
         CommCounts c = COMM_GetCounts();
         fprintf(f, "  serial line: frames in %u, out %u, noise bytes dropped %u, bad lengths dropped %u\n", c.framesIn,
@@ -281,7 +315,7 @@ void MultiMenus(void)
     Str_CopySafe(g_Config.orderrecord, s_opt.playback ? "" : "orders.rec", CFG_PATH);
     if (s_opt.playback) {
         Str_CopySafe(g_Config.orderplayback, s_opt.playback, CFG_PATH);
-        for (int n = 0; n < s_opt.nodes; n++) g_NetSettings.node[n].team = (uint8_t)n;
+        for (int n = 0; n < s_opt.nodes && !s_opt.setup; n++) g_NetSettings.node[n].team = (uint8_t)n;
         UnitCycles = s_opt.cycles;
         s_team = g_LocalTeam = s_opt.node;
         g_NetworkGame = 0;
@@ -292,13 +326,7 @@ void MultiMenus(void)
         const NetTransport* table = s_opt.type == NET_TYPE_IPX ? &ipx : s_opt.type == NET_TYPE_SERIAL ? &serial : &udp;
         if (s_opt.modem) CallByModem();
         else COMM_SetPort(s_opt.port, 57600);
-        const char* faults = getenv("QUORVEX_NETFAULTS");
-        if (faults && *faults) {
-            NetFaultConfig config;
-            if (!NetFault_Parse(faults, &config)) Fail("QUORVEX_NETFAULTS is not <percent>,<kinds>,<seed>");
-            config.seed ^= s_opt.seed * 7919 + (uint32_t)s_opt.node;
-            table = NetFault_Wrap(table, config);
-        }
+        table = Layers(table);
         QuorNet_SetFrameStep(s_opt.framems);
         snprintf(g_NetPlayerName, sizeof g_NetPlayerName, "Node%d", s_opt.node);
         if (s_opt.meet)
@@ -315,6 +343,73 @@ void MultiMenus(void)
     MODEM_Close();
     WriteSummary();
     g_GameState = GS_QUIT;
+}
+
+// ---- the bad node ----
+
+// One datagram of garbage in turn: random bytes (their sum fails); a sound
+// sum over a type no node knows; or, with a sound sum, the packet just sent
+// cut short under a source that is no node, its tail random.
+void Garbage(NetPacket* out, const NetPacket* sent)
+{
+    auto next = [] {
+        s_junk ^= s_junk << 13;
+        s_junk ^= s_junk >> 17;
+        s_junk ^= s_junk << 5;
+        return s_junk;
+    };
+    memset(out, 0, sizeof *out);
+    for (uint8_t& b : out->raw) b = (uint8_t)next();
+    const uint32_t kind = s_garbage.load() % 3;
+    if (kind == 0) {
+        Net_SetLength(out, NET_HEADER_SIZE + next() % (NET_MAX_DATA + 1));
+        if (next() % 2) Net_SetLength(out, next() % (NET_SLOT_SIZE + 1));
+        return;
+    }
+    if (kind == 1) {
+        Net_SetLength(out, NET_HEADER_SIZE + next() % (NET_MAX_DATA + 1));
+        Net_SetType(out, 14 + next() % 200);
+    } else {
+        const uint32_t length = Net_Length(sent) > NET_HEADER_SIZE ? Net_Length(sent) : NET_HEADER_SIZE + 1;
+        memcpy(out->raw, sent->raw, NET_HEADER_SIZE);
+        Net_SetLength(out, NET_HEADER_SIZE + next() % (length - NET_HEADER_SIZE));
+        Net_SetType(out, Net_Type(sent) & ~(uint32_t)NET_IS_ACK);
+        Net_SetSource(out, (uint8_t)(NET_NODES + next() % (256 - NET_NODES)));
+    }
+    Net_StampCrc(out);
+}
+
+int HostileInit(NetAddress* own) { return s_below->init(own); }
+int HostileClose(void) { return s_below->close(); }
+int HostileReceive(NetPacket* packet, NetAddress* from, uint32_t* time) { return s_below->receive(packet, from, time); }
+// Under the packet layer's send lock, as every send is.
+int HostileSend(const NetPacket* packet, const NetAddress* to)
+{
+    const int sent = s_below->send(packet, to);
+    if (s_hostile.load()) {
+        NetPacket junk;
+        Garbage(&junk, packet);
+        s_below->send(&junk, to);
+        s_garbage.fetch_add(1);
+    }
+    return sent;
+}
+
+// The layers over a node's transport: the fault layer when asked for, and
+// the bad node's.
+const NetTransport* Layers(const NetTransport* base)
+{
+    static const NetTransport hostile = {HostileInit, HostileClose, HostileReceive, HostileSend};
+    const char* faults = getenv("QUORVEX_NETFAULTS");
+    if (faults && *faults) {
+        NetFaultConfig config;
+        if (!NetFault_Parse(faults, &config)) Fail("QUORVEX_NETFAULTS is not <percent>,<kinds>,<seed>");
+        config.seed ^= s_opt.seed * 7919 + (uint32_t)s_opt.node;
+        base = NetFault_Wrap(base, config);
+    }
+    if (s_opt.garbageat < 0) return base;
+    s_below = base;
+    return &hostile;
 }
 
 // ---- the game ----
@@ -364,8 +459,12 @@ void Faults(long update)
     }
 }
 
+// Pumps since the last update.
+int s_pumpsIdle;
+
 void AfterUpdate(void)
 {
+    s_pumpsIdle = 0;
     const long update = (long)g_UpdateCount;
     if (update <= s_opt.updates && s_digests) {
         fprintf(s_digests, "%ld %016llx\n", update, (unsigned long long)QvDigest_State());
@@ -375,6 +474,8 @@ void AfterUpdate(void)
         for (int n = 0; n < NET_NODES; n++) s_drops += g_NetRounds.droppedat[n] != 0;
     if (s_alone < 0 && !g_NetworkGame && !s_opt.playback) s_alone = update;
     Faults(update);
+    if (update == s_opt.saveat) Orders_QSaveGame();
+    if (update == s_opt.garbageat) s_hostile.store(1);
     if (update >= s_opt.updates + 2 * (long)(UnitCycles ? UnitCycles : 1)) g_GameState = GS_QUIT;
     if (update < s_opt.updates) GiveOrders();
 }
@@ -384,6 +485,13 @@ void AfterUpdate(void)
 void Pump(void)
 {
     if (g_GameState != GS_INGAME) return;
+    // The end picture waits for a key, which the player gives.
+    static int answered;
+    if (!answered && Game_GetResult().winner >= 0) {
+        answered = 1;
+        Input_RawKey(SC_SPACE, 1, ' ');
+        Input_RawKey(SC_SPACE, 0, 0);
+    }
     // Past the bound the run has what it needs: a node still held there by
     // the others' departures (their goodbyes lost, say) leaves after 10 s.
     static int bound;
@@ -397,7 +505,16 @@ void Pump(void)
         }
     }
     PlatHeadless_Advance(g_NetworkGame ? (uint32_t)Game_NetInterval() : (uint32_t)Game_UpdateInterval(g_UpdatesPerSecond));
-    if (g_NetworkGame && g_NetRounds.waiting) usleep(1000);
+    if (g_NetworkGame && g_NetRounds.waiting) {
+        usleep(1000);
+        return;
+    }
+    // Every frame updates unless it waits for a round: frames without one
+    // are the end's picture, shown within the last update until a key.
+    if (++s_pumpsIdle % 200 == 0) {
+        Input_RawKey(57, 1, ' ');
+        Input_RawKey(57, 0, 0);
+    }
 }
 
 // State 1 under a page script: the menus as a person works them.
@@ -408,7 +525,18 @@ void ScriptedMenus(void)
         g_GameState = GS_QUIT;
         return;
     }
-    // Launched: the game the staging page set up, played as the others play it.
+    // Launched: the game the staging page set up, played as the others play
+    // it, its orders recorded and its set-up kept for a playback.
+    Str_CopySafe(g_Config.orderrecord, "orders.rec", CFG_PATH);
+    uint8_t block[1 + NET_SESSION_BYTES + NET_SETTINGS_BYTES];
+    Net_Lock();
+    block[0] = g_NetOwnNode;
+    Net_WriteSession(block + 1, &g_NetSession);
+    Net_WriteSettings(block + 1 + NET_SESSION_BYTES, &g_NetSettings);
+    Net_Unlock();
+    FILE* f = fopen("launch.bin", "wb");
+    if (!f || fwrite(block, sizeof block, 1, f) != 1) Fail("launch.bin could not be written");
+    fclose(f);
     s_team = g_LocalTeam;
     PlatHeadless_UseVirtualClock(1);
     g_Config.disableendconditions = 0;
@@ -425,7 +553,8 @@ int Usage(void)
     fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial|modem]\n"
           "               [--port PATH] [--seed S]\n"
           "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
-          "               [--playback FILE --cycles C] [--menus SCRIPT]\n"
+          "               [--playback FILE --cycles C [--setup FILE]] [--menus SCRIPT]\n"
+          "               [--save-at U] [--garbage-at U]\n"
           "               [--meet HOST:PORT --clients C]\n",
           stderr);
     return 2;
@@ -462,6 +591,9 @@ int main(int argc, char** argv)
         else if (k == "--meet") s_opt.meet = v;
         else if (k == "--clients") s_opt.clients = atoi(v);
         else if (k == "--menus") s_opt.menus = v;
+        else if (k == "--setup") s_opt.setup = v;
+        else if (k == "--save-at") s_opt.saveat = atol(v);
+        else if (k == "--garbage-at") s_opt.garbageat = atol(v);
         else return Usage();
     }
     if (s_opt.node < 0 || s_opt.node >= NET_NODES || s_opt.nodes < 1 || s_opt.nodes > NET_NODES) return Usage();
@@ -472,6 +604,9 @@ int main(int argc, char** argv)
     if (s_opt.menus) {
         const std::string prefix = "[node " + std::to_string(s_opt.node) + "] ";
         if (!PageScript_Load(s_opt.menus, prefix.c_str(), 100)) return 1;
+        s_junk = s_opt.seed * 2654435761u | 1;
+        NetPkt_SetTransportLayer(Layers);
+        QuorNet_SetFrameStep(s_opt.framems);
         Game_SetMultiMenuHook(ScriptedMenus);
         Game_SetFrontEndHook(FrontEnd);
         const int rc = Quorvex_Main();
@@ -479,6 +614,15 @@ int main(int argc, char** argv)
             fclose(s_digests);
             WriteSummary();
         }
+        // The save order's file with its addresses made positions: every
+        // node's the same when they saved the same game.
+        std::string saved;
+        if (Fs_ReadAll("save/MULTI.SAV", &saved))
+            if (FILE* f = fopen("save.canonical", "wb")) {
+                const std::string canonical = QvSave_Canonical(saved);
+                fwrite(canonical.data(), 1, canonical.size(), f);
+                fclose(f);
+            }
         return rc;
     }
     if (s_opt.meet && s_opt.node >= 2) {

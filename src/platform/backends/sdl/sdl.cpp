@@ -220,6 +220,8 @@ static void SdlPump(void)
         case SDL_QUIT: Plat_PostQuit(); break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) Plat_SetActive(1);
+            if (e.window.event == SDL_WINDOWEVENT_ENTER) Input_RawMouseInside(1);
+            if (e.window.event == SDL_WINDOWEVENT_LEAVE) Input_RawMouseInside(0);
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 FlushPendingKey(s_pendingChar);
                 // The releases will go to another window: nothing stays held.
