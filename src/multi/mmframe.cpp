@@ -184,11 +184,18 @@ void Mm_AddLabels(QIWidget* parent, const MM_LABEL* labels, size_t count)
 void Mm_SetEditText(QIEdit* edit, const char* text)
 {
     if (!edit) return;
+    edit->editFlags &= ~QIEF_HINT;
     snprintf(edit->buffer, (size_t)edit->maxLength + 1, "%s", text);
     if (edit->bound) edit->bound->Set(edit->buffer);
     edit->caret = 0;
     edit->PlaceText();
     if (!QIWidget::IsHidden(edit)) edit->Draw(nullptr);
+}
+
+void Mm_SetEditHint(QIEdit* edit, const char* hint)
+{
+    Mm_SetEditText(edit, hint);
+    if (edit) edit->editFlags |= QIEF_HINT;
 }
 
 void Mm_RedrawList(QIList* list)

@@ -106,6 +106,9 @@ void Mm_AddLabels(QIWidget* parent, const MM_LABEL (&labels)[N])
 }
 // Puts text into an edit field (its bound string too), caret at 0, drawn.
 void Mm_SetEditText(QIEdit* edit, const char* text);
+// The same with a hint of what goes there, which the first key that edits
+// the field replaces.
+void Mm_SetEditHint(QIEdit* edit, const char* hint);
 // Draws a list again over its page's picture (rows change their texts).
 void Mm_RedrawList(QIList* list);
 // The fill of a list row by its state: 72 under the pointer, 75 current,

@@ -114,11 +114,16 @@ void MM_inet_fill_addresses(void)
     Mm_RedrawList(list);
 }
 
-static void SetFields(const char* name, const char* address, bool open)
+// Hints (Add's texts) give way to the first key typed in their field.
+static void SetFields(const char* name, const char* address, bool open, bool hints = false)
 {
     for (QIEdit* e : {s_inet.nameField, s_inet.addressField}) {
         if (!e) continue;
-        Mm_SetEditText(e, e == s_inet.nameField ? name : address);
+        const char* text = e == s_inet.nameField ? name : address;
+        if (hints)
+            Mm_SetEditHint(e, text);
+        else
+            Mm_SetEditText(e, text);
         if (open)
             e->Enable();
         else
@@ -140,7 +145,7 @@ int MM_inet_add_player(QIWidget*, int code, QIARG)
     QIString name, address;
     QI_Text("InetNameDefault", &name, "[name]");
     QI_Text("InetAddressDefault", &address, "[internet address]");
-    SetFields(name.c_str(), address.c_str(), true);
+    SetFields(name.c_str(), address.c_str(), true, true);
     s_inet.list->SetCurrent(-1);
     s_inet.edited = nullptr;
     Mm_RedrawList(s_inet.list);

@@ -100,11 +100,16 @@ void Refocus(void)
     d->Repaint(nullptr);
 }
 
-void SetFields(const char* name, const char* number, bool open)
+// Hints (Add's texts) give way to the first key typed in their field.
+void SetFields(const char* name, const char* number, bool open, bool hints = false)
 {
     for (QIEdit* e : {s_modem.nameField, s_modem.numberField}) {
         if (!e) continue;
-        Mm_SetEditText(e, e == s_modem.nameField ? name : number);
+        const char* text = e == s_modem.nameField ? name : number;
+        if (hints)
+            Mm_SetEditHint(e, text);
+        else
+            Mm_SetEditText(e, text);
         if (open)
             e->Enable();
         else
@@ -272,7 +277,7 @@ int MM_modem_add(QIWidget*, int code, QIARG)
     QIString name, number;
     QI_Text("ModemNameDefault", &name, "[name]");
     QI_Text("ModemNumberDefault", &number, "[phone number]");
-    SetFields(name.c_str(), number.c_str(), true);
+    SetFields(name.c_str(), number.c_str(), true, true);
     s_modem.edited = nullptr;
     if (s_modem.phones) {
         s_modem.phones->SetCurrent(-1);
