@@ -74,8 +74,7 @@ void MMScrollInetAddress::Draw(const IPoint& origin, const IRect& row, uint32_t 
     const int x2 = std::min(box.x + box.w, row.x + row.w), y2 = std::min(box.y + box.h, row.y + row.h);
     if (x2 <= x1 || y2 <= y1) return;
     const IRect cut(x1, y1, x2 - x1, y2 - y1);
-    const int fill = Mm_RowFill(state);
-    if (fill >= 0) Graph_FillRect(bb, nullptr, 0, cut.x, cut.y, cut.w, cut.h, (uint8_t)fill);
+    Mm_FillRow(cut, state);
     QI_DrawTextLiteral(font, left + 2, top + 1, &cut, name.c_str());
     QI_DrawTextLiteral(font, left + 200, top + 1, &cut, address.c_str());
     QI_DrawTextLiteral(font, left + 300, top + 1, &cut, status.c_str());

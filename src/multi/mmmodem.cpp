@@ -61,8 +61,7 @@ bool Cell(const IPoint& origin, const QIGraphic& g, const IRect& row, uint32_t s
     const int x2 = std::min(left + 585, row.x + row.w), y2 = std::min(top + 16, row.y + row.h);
     if (x2 <= x1 || y2 <= y1) return false;
     *cut = IRect(x1, y1, x2 - x1, y2 - y1);
-    const int fill = Mm_RowFill(state);
-    if (fill >= 0) Graph_FillRect(bb, nullptr, 0, cut->x, cut->y, cut->w, cut->h, (uint8_t)fill);
+    Mm_FillRow(*cut, state);
     return true;
 }
 

@@ -27,6 +27,8 @@
 #include "net/comm.h"
 #include "net/modem.h"
 #include "net/net.h"
+#include "platform/graph.h"
+#include "platform/video.h"
 #include "platform/thread.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qidroplist.h"
@@ -221,6 +223,29 @@ TEST_F(MmModem, AddsHintsGiveWayToTheFirstKeyThatEdits)
         desktop->EventLoop(nullptr, 1);
         EXPECT_EQ(Book(), r.book) << r.name;
     }
+}
+
+// A pop-up closing repaints only what it covered: the rows it did not
+// cover keep their texts over their fills, whatever their state.
+TEST_F(MmModem, RowsOutsideAClosedPopupKeepTheirTexts)
+{
+    dir.write("Address.txt", "INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\nAnna\n5550009\nBo\n5551234\n");
+    Enter();
+    MM_modem_phones()->SetCurrent(0);
+    for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+    desktop->Draw(nullptr, nullptr);
+    BITMAP* bb = Backbuf_Lock();
+    ASSERT_NE(bb, nullptr);
+    // The two rows (62..94), clear of the error box (from 119 down).
+    auto rows = [bb] { return std::string((const char*)bb->data + 62 * 640, 32 * 640); };
+    const std::string before = rows();
+    ASSERT_NE(before.find((char)Mm_RowFill(QIROW_CURRENT)), std::string::npos);
+    QvPassScript s;
+    s.Wait(10, 2);
+    MmFixture::Click(s, 314, 273);
+    s.stopWhenDone = false;
+    Mm_PopError(&MM_menu, "ModemWarningNoModem", "%s", "You don't have a modem selected in the Modem Setup");
+    EXPECT_TRUE(rows() == before) << "the rows changed under the closed box";
 }
 
 TEST_F(MmModem, TheModemChoiceAndStatusLines)
