@@ -9,8 +9,9 @@
 // AI layer with its file pickers over description files of every kind. No
 // crash, no assertion, the debug heap as it was, at most one unit on a tile
 // at its level, every waypoint inside the map, team records within their
-// ranges and file names the scenario file can carry. A way out ends the visit; the rest of the input goes on in a new one.
-// Each input starts from the same tree. Screenshots go to the target's own
+// ranges and file names the scenario file can carry. A way out ends the
+// visit; the rest of the input goes on in a new one. Each input starts from
+// the same tree and a fresh editor. Screenshots go to the target's own
 // directory.
 
 #include <unistd.h>
