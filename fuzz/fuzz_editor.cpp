@@ -309,14 +309,17 @@ static void OpenEditor(void)
 }
 
 // Everything an input could leave for the next, as the program's start has
-// it: the editor object with its brushes and tools, the game's state and the
-// editor's random stream. A crash then reproduces from its input alone.
+// it: the editor object with its brushes and tools, the game's state, the
+// editor's random stream, the clocks and the pointer. A crash then
+// reproduces from its input alone.
 static void FreshState(void)
 {
     g_MeEditor.~MeEditor();
     new (&g_MeEditor) MeEditor();
     Game_ResetState();
     Crt_Srand(1);
+    PlatHeadless_SetClock(0, 0);
+    Input_Shutdown();
 }
 
 static void CloseEditor(void)

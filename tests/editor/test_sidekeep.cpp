@@ -2,56 +2,36 @@
 // the team's own side and writes a side only where the user picked one.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "core/config.h"
 #include "core/fspath.h"
-#include "core/gamestate.h"
 #include "editor/editor.h"
 #include "editor/mefile.h"
-#include "game/quorvex.h"
+#include "editorvisit.h"
 #include "game/systems.h"
-#include "platform/plat.h"
-#include "support/testsupport.h"
 #include "units/team.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qimenu.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 // The demo's teams: 0 and 1 have sides, 2..7 none, the neutral team its own.
 const std::vector<int> kDemoSides = {0, 1, -1, -1, -1, -1, -1, -1, 2};
 
-class SideKeep : public testing::Test {
+class SideKeep : public EditorVisit {
 protected:
-    QvLogCapture log;
-    QvTempDir home{true};
     MeEditor& me = g_MeEditor;
     void SetUp() override
     {
-        fs::create_symlink(fs::path(QV_TEST_RUNDIR) / "data", home.file("data"));
-        fs::create_directories(home.file("scenario/SINGLE"));
-        fs::copy(fs::path(QV_TEST_RUNDIR) / "scenario/SINGLE/DEMO", home.file("scenario/SINGLE/DEMO"));
-        Game_ResetState();
-        Cfg_SetDefaults(&g_Config);
-        Plat_InitWith(&g_PlatHeadless);
-        Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
-        Game_SetScenarioCategory(SC_SINGLE);
-        g_LocalTeam = 0;
-        InitBaseSystem();
+        EditorVisit::SetUp();
         InitCommonGameSystems();
     }
     void TearDown() override
     {
         if (me.desktop) Leave();
         CloseCommonGameSystems();
-        CloseBaseSystem();
-        Plat_Close();
-        g_GameState = GS_FRONTEND;
+        EditorVisit::TearDown();
     }
     void Visit(void)
     {
