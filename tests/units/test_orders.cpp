@@ -590,7 +590,8 @@ TEST_F(OrderExecution, PayloadsNamingBadTeamsOrValuesAreRefusedNotAsserted)
         {{QCHANGEALLY, 2, 1, 2, 3}, "Order QCHANGEALLY of team 1: relation 3 unknown; refused"},
         {{QGIVECREDITS, 1, 1, 2}, "Order QGIVECREDITS (22) of team 1: 1 payload bytes, 8 expected; refused"},
         {{QCHECKSYNC, 8, 1, 2, 0, 0, 0, 0, 0, 0, 0}, "Order QCHECKSYNC of team 1: kind 2 unknown; refused"},
-        {{57, 0, 1}, "Order (unnamed) (57) of team 1 not available yet"},
+        {{58, 0, 1}, "Order (unnamed) (58) of team 1 not available yet"},
+        {{QPLAYERLEFT, 0, 1}, "Order QPLAYERLEFT of team 1 outside a playback; refused"},
     };
     Team_SetCredits(1, 50);
     for (const Case& c : cases) {
