@@ -25,7 +25,10 @@
 
 enum { GHOST_MODE = RENDER_TRANSLUCENT_A1 };
 
-static const uint8_t* TeamRemap(int team) { return team >= 0 && team < 8 ? g_TeamRemap[team] : nullptr; }
+static const uint8_t* TeamRemap(int team)
+{
+    return team >= 0 && team < TEAM_MAXTEAMS ? g_TeamRemap[teamdata[team].colour & 7] : nullptr;
+}
 
 static GRECT Clip(const IRect& r) { return GRECT{r.x, r.y, r.w, r.h}; }
 

@@ -341,7 +341,9 @@ void DrawCredits(const ZONE& z)
     Print(z.lx + 25, z.ly + 6, text, 2);
 }
 
-int TeamColour(int t) { return Clamp((teamdata[t].palindex - 39) / 8, 0, 7); }
+// The remap tables are indexed by team colour, not by the palette index the
+// colour is shown in.
+int TeamColour(int t) { return Clamp(teamdata[t].colour, 0, 7); }
 
 void DrawTeamGrid(const ZONE& z)
 {

@@ -425,7 +425,7 @@ void IgiMark_DrawPlacement(BITMAP* dst, const GRECT* clip, const BUILDINGTYPE* t
     int lx, ly;
     Igievnt_PlacementTopLeft(type, tx, ty, &lx, &ly);
     const int x = lx * MAP_TILE_PIXELS - g_MapView.x, y = ly * MAP_TILE_PIXELS - g_MapView.y + MAPVIEW_SCREEN_Y;
-    const int colour = std::clamp((teamdata[std::clamp(g_LocalTeam, 0, TEAM_MAXTEAMS - 1)].palindex - 39) / 8, 0, 7);
+    const int colour = std::clamp((int)teamdata[std::clamp(g_LocalTeam, 0, TEAM_MAXTEAMS - 1)].colour, 0, 7);
     DrawImage(dst, clip, type->shadowsprite, x, y, nullptr);
     DrawImage(dst, clip, type->sprite[0], x, y, g_TeamRemap[colour]);
     uint8_t cells[BUILD_MAXSIDE * BUILD_MAXSIDE] = {};

@@ -7,6 +7,7 @@
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
 #include "units/building.h"
+#include "units/team.h"
 
 namespace {
 
@@ -62,7 +63,9 @@ void Show(BUILDING* b)
     p.tilex = b->tilex;
     p.tiley = b->tiley;
     p.team = b->team;
-    p.body = SortDisp_NewElement(type->sprite[0], nullptr, b->team, 0, 0, left, top, DL_BUILDING, BLDPICS_MARK);
+    // In its team's colour, as the team's units are.
+    const int remap = b->team >= 0 && b->team < TEAM_MAXTEAMS ? teamdata[b->team].colour : SORTDISP_REMAP_NONE;
+    p.body = SortDisp_NewElement(type->sprite[0], nullptr, remap, 0, 0, left, top, DL_BUILDING, BLDPICS_MARK);
     Centre(p.body, left + type->pixelw / 2, top + type->pixelh / 2);
     if (SPRITE* sh = type->shadowsprite) {
         // Its top-left on the building's.

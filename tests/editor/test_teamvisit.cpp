@@ -103,7 +103,7 @@ struct Given {
 
 TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
 {
-    enum : uint32_t { PLAYER = 0x3A4D45AEu, AI = 0x4D0F24C7u, DIALOG = 0x632EC373u };
+    enum : uint32_t { PLAYER = 0xA4C85F05u, AI = 0xD38A3E6Cu, DIALOG = 0x12E4B4CEu };
     const int T = 0;
     QvPassScript s(4000);
     Steps steps(s);

@@ -156,7 +156,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0x37A68850u, ZOOM1 = 0x2A9AB87Bu, GAME = 0x0C47A516u };
+    enum : uint32_t { ZOOM3 = 0x37A68850u, ZOOM1 = 0x83980B4Bu, GAME = 0x6BE1933Cu };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -230,7 +230,7 @@ TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 
 TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
 {
-    enum : uint32_t { LAYER = 0x016EB028u };
+    enum : uint32_t { LAYER = 0x052DF017u };
     const int L = 448, T = 32;
     Counted s;
     auto Click = [&](int x, int y) { s.Add(QvMove(x, y)).Wait(10).Add(QvButton(1)).Add(QvButton(0)).Wait(10); };
@@ -444,7 +444,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0xD2EDC9AAu, GAME = 0x0870CCAEu };
+    enum : uint32_t { EDITED = 0x8F595DF8u, GAME = 0x361CA0EBu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -905,7 +905,7 @@ std::vector<QvPass> Hold(const char* name, uint32_t ms, int count)
 // played.
 TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPlayed)
 {
-    enum : uint32_t { UNITS = 0x297D653Au, OBJECTS = 0xD67EBCFDu, PATHS = 0x67A1C8BEu };
+    enum : uint32_t { UNITS = 0x304542C0u, OBJECTS = 0xD1E717C1u, PATHS = 0x89CEB15Eu };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;

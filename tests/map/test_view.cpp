@@ -43,9 +43,9 @@ struct GOLDEN {
     uint32_t crc;
 };
 const GOLDEN kGoldenViews[] = {
-    {0, 0, 0xE9F2EB8Eu},       // the top-left corner: row and column 0 black
-    {517, 331, 0x8EC68EE7u},   // inside, at an offset in both axes
-    {1080, 1080, 0x0B5A0C9Cu}, // the bottom-right corner
+    {0, 0, 0xF41E1A61u},       // the top-left corner: row and column 0 black
+    {517, 331, 0xCC74430Au},   // inside, at an offset in both axes
+    {1080, 1080, 0x3953EC1Du}, // the bottom-right corner
 };
 const uint8_t BACKGROUND = 0xA5;
 

@@ -30,17 +30,21 @@
 #include "platform/input.h"
 #include "platform/palette.h"
 #include "platform/plat.h"
+#include "platform/sortdisp.h"
 #include "platform/video.h"
 #include "support/golden.h"
 #include "support/testsupport.h"
 #include "ui/blip.h"
+#include "ui/igicomms.h"
 #include "ui/igi.h"
 #include "ui/igibtn.h"
 #include "ui/igidisp.h"
+#include "ui/igievnt.h"
 #include "ui/igipump.h"
 #include "ui/igiminimap.h"
 #include "ui/igitext.h"
 #include "ui/slist.h"
+#include "units/parts.h"
 #include "units/team.h"
 #include "units/unit.h"
 
@@ -482,6 +486,63 @@ TEST_F(GameScreen, MinimapShowsFogUnitsSeenAndNotOthersHiddenByOperation)
     Units_Delete(u);
 }
 
+// A team shows in one ramp of the palette wherever it is drawn: its units
+// (through their remap), its minimap marks, its cell of the team grid and
+// its player's name. The colours are dealt out of team order, so that a team
+// number taken for a colour, or a colour's palette index taken for a remap,
+// shows.
+TEST_F(GameScreen, EachTeamShowsInOneColourOnUnitsMinimapGridAndNames)
+{
+    auto ramp = [](int index) { return index >= 32 && index < 96 ? (index - 32) / 8 : -1; };
+    UNITTYPE* tank = Units_SymToTypePtr("DemoTank");
+    ASSERT_NE(tank, nullptr);
+    const int local = g_LocalTeam;
+    UNIT* units[8] = {};
+    for (int t = 0; t < 8; t++) {
+        Team_SetColour(t, (3 * t + 5) % 8);
+        units[t] = Units_NewAt(tank, t, -1, 9 + 2 * (t % 4), 10 + 2 * (t / 4)); // ground seen at the start
+        ASSERT_NE(units[t], nullptr) << t;
+        units[t]->seen[local] = 1;
+        units[t]->apparentteam[local] = (uint8_t)t;
+    }
+    IgiDisp_RefreshMinimap();
+    BITMAP* bb = Backbuf_Lock();
+    igi_nfo.zone.data[24].dirty = 1;
+    IgiDisp_DrawZone(24);
+    const ZONE& grid = igi_nfo.zone.data[24];
+    g_DebugFlags |= DBG_DEBUGMODE;
+    ASSERT_TRUE(Igievnt_SetMfdMode(MFD_COMMS));
+    IgiDisp_SetZoneDirty(54);
+    IgiDisp_DrawPanelZone(54);
+    g_DebugFlags &= ~DBG_DEBUGMODE;
+    // The ramps of the team-coloured pixels of a player row's name.
+    auto nameRamps = [&](int row) {
+        std::vector<int> out;
+        for (int y = IGICOMMS_ROWY + IGICOMMS_ROWH * row; y < IGICOMMS_ROWY + IGICOMMS_ROWH * (row + 1); y++)
+            for (int x = 476; x < 557; x++)
+                if (ramp(bb->data[y * 640 + x]) >= 0) out.push_back(ramp(bb->data[y * 640 + x]));
+        return out;
+    };
+
+    for (int t = 0; t < 8; t++) {
+        const int shown = ramp(teamdata[t].palindex);
+        const int remap = Parts_GetRemap(units[t]->basepart);
+        ASSERT_LT(remap, SORTDISP_REMAP_TEAMS) << t;
+        for (int i = 32; i < 40; i++) EXPECT_EQ(ramp(g_TeamRemap[remap][i]), shown) << "unit, team " << t;
+        EXPECT_EQ(g_Minimap.picture->data[units[t]->tilepos.y * mapsizex + units[t]->tilepos.x], teamdata[t].palindex) << "minimap, team " << t;
+        const int gx = grid.lx + (t % 4) * 13 + 3, gy = grid.ly + (t / 4) * 17 + 3;
+        EXPECT_EQ(ramp(bb->data[gy * 640 + gx]), shown) << "team grid, team " << t;
+    }
+    for (int row = 0; row < IGI_COMMROWS; row++) {
+        const int t = igi_nfo.commteam[row];
+        if (t >= 8) continue;
+        const std::vector<int> got = nameRamps(row);
+        EXPECT_FALSE(got.empty()) << "name, team " << t;
+        EXPECT_EQ(got, std::vector<int>(got.size(), ramp(teamdata[t].palindex))) << "name, team " << t;
+    }
+    for (UNIT* u : units) Units_Delete(u);
+}
+
 TEST_F(GameScreen, ABlipGrowsOnePixelPerDrawing)
 {
     BLIP_TYPE* t = Blip_AddNewType(BF_CIRCLE);
@@ -590,7 +651,7 @@ TEST_F(GameScreen, GoldenFramesOfTheDemoGame)
     ASSERT_NE(f, nullptr);
     const PAL_RGB* pal = nullptr;
     PlatHeadless_LastFrame(&f, &pal);
-    EXPECT_TRUE(DemoFixture_Matches(f, pal, 0xB3BAE03Cu, "gamescreen_actual.pcx"));
+    EXPECT_TRUE(DemoFixture_Matches(f, pal, 0x2D15BFBBu, "gamescreen_actual.pcx"));
     const struct {
         const char* name;
         int x, y, w, h;

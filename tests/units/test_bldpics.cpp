@@ -10,6 +10,7 @@
 #include "support/world.h"
 #include "units/bldpics.h"
 #include "units/building.h"
+#include "units/team.h"
 
 namespace {
 
@@ -58,12 +59,13 @@ TEST_F(BuildingPictures, FollowNewRemovedMovedAndReteamedBuildings)
     BldPics_Follow(); // nothing changed: nothing made again
     EXPECT_EQ(Pictures(), two);
 
+    Team_SetColour(3, 6); // drawn in the team's colour, not by its number
     Build_ChangeTeam(a, 3);
     b->tilex = 20; // as the editor's move puts it
     BldPics_Follow();
     EXPECT_EQ(BldPics_Count(), 2);
     EXPECT_EQ(Pictures(), two) << "the old pictures of the moved and re-teamed buildings are gone";
-    EXPECT_EQ(Bodies(), (std::set<std::pair<int, int>>{{3, 2}, {2, 20}}));
+    EXPECT_EQ(Bodies(), (std::set<std::pair<int, int>>{{6, 2}, {2, 20}}));
 
     Build_Remove(a);
     BldPics_Follow();

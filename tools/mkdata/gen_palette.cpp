@@ -33,10 +33,14 @@ void Mkdata_DemoPalette(PALINFO* out)
     static const PAL_RGB TEAM[8] = {{230, 40, 30},  {40, 80, 240},  {40, 200, 50},
                                     {240, 220, 40}, {170, 50, 220}, {250, 130, 20},
                                     {40, 220, 230}, {235, 235, 235}};
+    // The ramp each team colour is drawn in. The teams' palette indexes (value
+    // x 8 + 39, what the minimap, the team grid and the players' names use)
+    // come from this same table, so a team's units and its marks share a hue.
+    static const uint8_t VALUE[8] = {2, 1, 4, 3, 5, 6, 7, 0};
     for (int t = 0; t < 8; t++) {
         for (int k = 0; k < 8; k++)
             c[MKPAL_TEAMS + 8 * t + k] = Scaled(TEAM[t].r, TEAM[t].g, TEAM[t].b, 8 + 3 * k, 29);
-        out->teamcolour[t] = (uint8_t)t;
+        out->teamcolour[t] = VALUE[t];
     }
 
     // Terrain ramps from a fifth to full brightness.

@@ -3,9 +3,10 @@
 //
 // Layout: 0 black (transparent in sprites); 1..7 greys; 8..15 system colours
 // (15 white); 16..21 the flashing pairs (red, green, white; bright then dark);
-// 22..31 a fine grey ramp; 32..95 eight team ramps of 8, dark to bright (team
-// colour c uses 32 + 8c .. 39 + 8c, so teamcolour[c] = c); 96..255 ten
-// terrain ramps of 16, dark to bright (MKPAL_TERRAIN + 16 x ramp).
+// 22..31 a fine grey ramp; 32..95 eight team ramps of 8, dark to bright (ramp
+// v is 32 + 8v .. 39 + 8v; team colour c is drawn in ramp teamcolour[c], its
+// colour table value); 96..255 ten terrain ramps of 16, dark to bright
+// (MKPAL_TERRAIN + 16 x ramp).
 #pragma once
 
 #include "platform/palette.h"

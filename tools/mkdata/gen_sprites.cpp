@@ -5,7 +5,8 @@
 // pixels. The eight rotations use exact table values rather than the maths
 // library's sine, so every machine draws the same bytes. Colours come from
 // the demo palette's ramps (gen_palette.h): a unit's body and a building's
-// roof use team 0's ramp 32..39, which the team remaps move to other teams.
+// roof use the first team ramp 32..39, which each team colour's remap moves
+// to that colour's own ramp.
 //
 // Built with tests as well (MKDATA_FUNCTIONS_ONLY), where mkdata's
 // registration isn't linked.
