@@ -9,8 +9,9 @@
 // AI layer with its file pickers over description files of every kind. No
 // crash, no assertion, the debug heap as it was, at most one unit on a tile
 // at its level, every waypoint inside the map, team records within their
-// ranges and file names the scenario file can carry. A way out ends the visit; the rest of the input goes on in a new one.
-// Each input starts from the same tree. Screenshots go to the target's own
+// ranges and file names the scenario file can carry. A way out ends the
+// visit; the rest of the input goes on in a new one. Each input starts from
+// the same tree and a fresh editor. Screenshots go to the target's own
 // directory.
 
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@
 #include "core/config.h"
 #include "core/fspath.h"
 #include "core/gamestate.h"
+#include "core/rand.h"
 #include "editor/editor.h"
 #include "editor/mefile.h"
 #include "editor/mepath.h"
@@ -47,6 +50,7 @@
 #include "units/unitsorder.h"
 #include "widgets/qilist.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qimenu.h"
 
 namespace fs = std::filesystem;
 
@@ -260,7 +264,10 @@ static void Post(const uint8_t* b)
         // Now and then the start-position or region tool is armed, as the
         // player and end-condition layers' buttons do.
         if (b[2] == 0xA5) {
+            // The team chosen as its number key chooses it.
             g_MeEditor.team = b[1] % 9;
+            g_MeEditor.RefreshTeam();
+            if (QIMenu* menu = dynamic_cast<QIMenu*>(g_MeEditor.teamMenu)) menu->SyncFromIndex();
             g_MeEditor.startPosTool.Arm();
         } else if (b[2] == 0x5A) {
             g_MeEditor.regionTool.Arm();
@@ -271,7 +278,20 @@ static void Post(const uint8_t* b)
     }
 }
 
-// The editor's start with "FUZZ" opened by the File layer's load.
+// The side of team in the folder's scenario file as the reader takes it; -1
+// without one.
+static int FileSide(const std::string& text, int team)
+{
+    const size_t at = text.find("SetTeam(" + std::to_string(team) + ")");
+    if (at == std::string::npos) return -1;
+    const size_t end = text.find('}', at), side = text.find("SetTeamSide(", at);
+    if (side == std::string::npos || side > end) return -1;
+    const int v = atoi(text.c_str() + side + 12);
+    return v < 0 ? 0 : v > TS_MAX ? TS_MAX : v;
+}
+
+// The editor's start with "FUZZ" opened by the File layer's load: the player
+// teams' sides are the file's, whatever the last visit showed.
 static void OpenEditor(void)
 {
     MeEditor& me = g_MeEditor;
@@ -280,6 +300,26 @@ static void OpenEditor(void)
     Game_SetScenarioCategory(SC_SINGLE);
     me.scenarioName->Set("FUZZ");
     MeMenuFile::Load();
+    std::string text;
+    if (!(me.flags & MEF_OPEN) || !Fs_ReadAll((std::string(QvFuzz_Dir()) + "/scenario/SINGLE/FUZZ/QUORVEX.scn").c_str(), &text))
+        return;
+    for (int t = 0; t < TEAM_NEUTRAL; t++)
+        if (teamdata[t].side != FileSide(text, t)) abort();
+    if (me.side != teamdata[me.team].side) abort();
+}
+
+// Everything an input could leave for the next, as the program's start has
+// it: the editor object with its brushes and tools, the game's state, the
+// editor's random stream, the clocks and the pointer. A crash then
+// reproduces from its input alone.
+static void FreshState(void)
+{
+    g_MeEditor.~MeEditor();
+    new (&g_MeEditor) MeEditor();
+    Game_ResetState();
+    Crt_Srand(1);
+    PlatHeadless_SetClock(0, 0);
+    Input_Shutdown();
 }
 
 static void CloseEditor(void)
@@ -315,6 +355,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QvFuzzHeapCheck check;
     const size_t passes = size / BYTES_PER_PASS < MAX_PASSES ? size / BYTES_PER_PASS : MAX_PASSES;
     WriteTree();
+    FreshState();
     try {
         InitCommonGameSystems();
         size_t next = 0;

@@ -110,6 +110,9 @@ void MeEditor::Init(void)
     tool = &plainTool;
     flags &= ~(MEF_OPEN | MEF_DRAWMAP | MEF_ALTITUDES);
     showIds = showPlayers = 0;
+    // The team menu starts on the first team, showing that team's side.
+    team = 0;
+    side = teamdata[team].side;
     view = MEVIEW{};
     Font_Init(MEEDITOR_FONTBYTES);
     Display_BuildTeamRemaps();
@@ -385,7 +388,8 @@ void MeEditor::RefreshAll(void)
 {
     if (!(flags & MEF_OPEN)) return;
     SyncRelations(1);
-    Team_SetSide(team, side);
+    // The side shown before belonged to the old scenario's team: the loaded
+    // team's own side is what the editor shows and keeps.
     side = teamdata[team].side;
     Refresh(sideWidget);
     FillObjectPickers();

@@ -177,12 +177,14 @@ public:
     // for the current side.
     void FillObjectPickers(void);
     void DisableEditButtons(void);
-    // After a load or create; nothing without a scenario.
+    // After a load or create; nothing without a scenario. The side follows
+    // the current team's.
     void RefreshAll(void);
     // After the current team changed.
     void RefreshTeam(void);
     // fromTeams: the records follow the teams; else the teams the records.
     void SyncRelations(int fromTeams);
+    // The user's side pick into the current team, read back.
     void SetSide(void);
     // New random variation bits (16..20) in every element.
     void RandomizeVariation(void);

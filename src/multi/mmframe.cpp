@@ -19,6 +19,8 @@
 #include "multi/mmzsvr.h"
 #include "platform/cursor.h"
 #include "platform/font.h"
+#include "platform/graph.h"
+#include "platform/video.h"
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
@@ -184,11 +186,18 @@ void Mm_AddLabels(QIWidget* parent, const MM_LABEL* labels, size_t count)
 void Mm_SetEditText(QIEdit* edit, const char* text)
 {
     if (!edit) return;
+    edit->editFlags &= ~QIEF_HINT;
     snprintf(edit->buffer, (size_t)edit->maxLength + 1, "%s", text);
     if (edit->bound) edit->bound->Set(edit->buffer);
     edit->caret = 0;
     edit->PlaceText();
     if (!QIWidget::IsHidden(edit)) edit->Draw(nullptr);
+}
+
+void Mm_SetEditHint(QIEdit* edit, const char* hint)
+{
+    Mm_SetEditText(edit, hint);
+    if (edit) edit->editFlags |= QIEF_HINT;
 }
 
 void Mm_RedrawList(QIList* list)
@@ -209,6 +218,17 @@ int Mm_RowFill(uint32_t state)
     case QIROW_HOVER | QIROW_CURRENT: return 78;
     default: return -1;
     }
+}
+
+void Mm_FillRow(const IRect& cut, uint32_t state)
+{
+    const int fill = Mm_RowFill(state);
+    BITMAP* bb = Backbuf_Lock();
+    if (fill < 0 || !bb) return;
+    // A repaint draws the row's text only inside its clip: a fill beyond it
+    // would cover text that is not drawn again.
+    GRECT clip;
+    Graph_FillRect(bb, QI_WithinDrawClip(&cut, &clip), 0, cut.x, cut.y, cut.w, cut.h, (uint8_t)fill);
 }
 
 static QIWidget* StepButton(const char* file)

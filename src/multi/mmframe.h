@@ -106,11 +106,17 @@ void Mm_AddLabels(QIWidget* parent, const MM_LABEL (&labels)[N])
 }
 // Puts text into an edit field (its bound string too), caret at 0, drawn.
 void Mm_SetEditText(QIEdit* edit, const char* text);
+// The same with a hint of what goes there, which the first key that edits
+// the field replaces.
+void Mm_SetEditHint(QIEdit* edit, const char* hint);
 // Draws a list again over its page's picture (rows change their texts).
 void Mm_RedrawList(QIList* list);
 // The fill of a list row by its state: 72 under the pointer, 75 current,
 // 78 both; -1 none.
 int Mm_RowFill(uint32_t state);
+// A row's cell (cut to the visible row) filled by its state, within the
+// clip of the repaint in force.
+void Mm_FillRow(const IRect& cut, uint32_t state);
 
 // The error box: title key, message the "Desc" text of key (used only when
 // it takes the default's arguments, else the default with a warning) or

@@ -74,8 +74,7 @@ void MMScrollInetAddress::Draw(const IPoint& origin, const IRect& row, uint32_t 
     const int x2 = std::min(box.x + box.w, row.x + row.w), y2 = std::min(box.y + box.h, row.y + row.h);
     if (x2 <= x1 || y2 <= y1) return;
     const IRect cut(x1, y1, x2 - x1, y2 - y1);
-    const int fill = Mm_RowFill(state);
-    if (fill >= 0) Graph_FillRect(bb, nullptr, 0, cut.x, cut.y, cut.w, cut.h, (uint8_t)fill);
+    Mm_FillRow(cut, state);
     QI_DrawTextLiteral(font, left + 2, top + 1, &cut, name.c_str());
     QI_DrawTextLiteral(font, left + 200, top + 1, &cut, address.c_str());
     QI_DrawTextLiteral(font, left + 300, top + 1, &cut, status.c_str());
@@ -114,11 +113,16 @@ void MM_inet_fill_addresses(void)
     Mm_RedrawList(list);
 }
 
-static void SetFields(const char* name, const char* address, bool open)
+// Hints (Add's texts) give way to the first key typed in their field.
+static void SetFields(const char* name, const char* address, bool open, bool hints = false)
 {
     for (QIEdit* e : {s_inet.nameField, s_inet.addressField}) {
         if (!e) continue;
-        Mm_SetEditText(e, e == s_inet.nameField ? name : address);
+        const char* text = e == s_inet.nameField ? name : address;
+        if (hints)
+            Mm_SetEditHint(e, text);
+        else
+            Mm_SetEditText(e, text);
         if (open)
             e->Enable();
         else
@@ -140,7 +144,7 @@ int MM_inet_add_player(QIWidget*, int code, QIARG)
     QIString name, address;
     QI_Text("InetNameDefault", &name, "[name]");
     QI_Text("InetAddressDefault", &address, "[internet address]");
-    SetFields(name.c_str(), address.c_str(), true);
+    SetFields(name.c_str(), address.c_str(), true, true);
     s_inet.list->SetCurrent(-1);
     s_inet.edited = nullptr;
     Mm_RedrawList(s_inet.list);

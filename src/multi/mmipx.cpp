@@ -68,8 +68,7 @@ void MMScrollIpxGame::Draw(const IPoint& origin, const IRect& row, uint32_t stat
     const int x2 = std::min(left + 360, row.x + row.w), y2 = std::min(top + 20, row.y + row.h);
     if (x2 <= x1 || y2 <= y1) return;
     const IRect cut(x1, y1, x2 - x1, y2 - y1);
-    const int fill = Mm_RowFill(state);
-    if (fill >= 0) Graph_FillRect(bb, nullptr, 0, cut.x, cut.y, cut.w, cut.h, (uint8_t)fill);
+    Mm_FillRow(cut, state);
     char players[26], status[26];
     MM_ipx_player_text(session.count, players, sizeof players);
     snprintf(status, sizeof status, "%s", MM_ipx_status_text(session.flags));

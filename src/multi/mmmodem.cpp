@@ -61,8 +61,7 @@ bool Cell(const IPoint& origin, const QIGraphic& g, const IRect& row, uint32_t s
     const int x2 = std::min(left + 585, row.x + row.w), y2 = std::min(top + 16, row.y + row.h);
     if (x2 <= x1 || y2 <= y1) return false;
     *cut = IRect(x1, y1, x2 - x1, y2 - y1);
-    const int fill = Mm_RowFill(state);
-    if (fill >= 0) Graph_FillRect(bb, nullptr, 0, cut->x, cut->y, cut->w, cut->h, (uint8_t)fill);
+    Mm_FillRow(*cut, state);
     return true;
 }
 
@@ -100,11 +99,16 @@ void Refocus(void)
     d->Repaint(nullptr);
 }
 
-void SetFields(const char* name, const char* number, bool open)
+// Hints (Add's texts) give way to the first key typed in their field.
+void SetFields(const char* name, const char* number, bool open, bool hints = false)
 {
     for (QIEdit* e : {s_modem.nameField, s_modem.numberField}) {
         if (!e) continue;
-        Mm_SetEditText(e, e == s_modem.nameField ? name : number);
+        const char* text = e == s_modem.nameField ? name : number;
+        if (hints)
+            Mm_SetEditHint(e, text);
+        else
+            Mm_SetEditText(e, text);
         if (open)
             e->Enable();
         else
@@ -272,7 +276,7 @@ int MM_modem_add(QIWidget*, int code, QIARG)
     QIString name, number;
     QI_Text("ModemNameDefault", &name, "[name]");
     QI_Text("ModemNumberDefault", &number, "[phone number]");
-    SetFields(name.c_str(), number.c_str(), true);
+    SetFields(name.c_str(), number.c_str(), true, true);
     s_modem.edited = nullptr;
     if (s_modem.phones) {
         s_modem.phones->SetCurrent(-1);

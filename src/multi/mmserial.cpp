@@ -115,8 +115,7 @@ void MMScrollSerial::Draw(const IPoint& origin, const IRect& row, uint32_t state
     const int x2 = std::min(left + width, row.x + row.w), y2 = std::min(top + Height(), row.y + row.h);
     if (x2 <= x1 || y2 <= y1) return;
     const IRect cut(x1, y1, x2 - x1, y2 - y1);
-    const int fill = Mm_RowFill(state);
-    if (fill >= 0) Graph_FillRect(bb, nullptr, 0, cut.x, cut.y, cut.w, cut.h, (uint8_t)fill);
+    Mm_FillRow(cut, state);
     QI_DrawTextLiteral(font, left + (width - QI_TextWidthLiteral(font, text.c_str())) / 2, top + 1, &cut,
                        text.c_str());
 }

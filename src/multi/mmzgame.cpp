@@ -266,6 +266,9 @@ int MM_znet_join_game(const ZephSessionRecord* session, const char* password)
     if (const char* reason = Net_Join(&at, MM_ZNET_JOIN_MS)) {
         TLOG(TLOG_SETUP, "Couldn't join the game at %d.%d.%d.%d: %s", at.bytes[0], at.bytes[1], at.bytes[2],
              at.bytes[3], reason);
+        // Left started, the network would meet the next join, or another
+        // page's carrier, as already running with this one.
+        Net_Close();
         return 1;
     }
     MM_chat_enter_from(MM_znet.page);

@@ -42,8 +42,7 @@ static bool RowBox(int left, int top, int w, const IRect& row, uint32_t state, I
 {
     BITMAP* bb = Backbuf_Lock();
     if (!bb || !Cut(left, top, w, 16, row, cut)) return false;
-    const int fill = Mm_RowFill(state);
-    if (fill >= 0) Graph_FillRect(bb, nullptr, 0, cut->x, cut->y, cut->w, cut->h, (uint8_t)fill);
+    Mm_FillRow(*cut, state);
     return true;
 }
 

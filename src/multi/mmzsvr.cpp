@@ -44,8 +44,7 @@ void MMScrollServer::Draw(const IPoint& origin, const IRect& row, uint32_t state
     const int x2 = std::min(left + 360, row.x + row.w), y2 = std::min(top + 20, row.y + row.h);
     if (x2 <= x1 || y2 <= y1) return;
     const IRect cut(x1, y1, x2 - x1, y2 - y1);
-    const int fill = Mm_RowFill(state);
-    if (fill >= 0) Graph_FillRect(bb, nullptr, 0, cut.x, cut.y, cut.w, cut.h, (uint8_t)fill);
+    Mm_FillRow(cut, state);
     QI_DrawTextLiteral(font, left + 151 - QI_TextWidthLiteral(font, record.host) / 2, top + 5, &cut, record.host);
 }
 

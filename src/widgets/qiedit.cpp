@@ -203,6 +203,23 @@ void QIEditBase::FilterChar(QIWidget**, QIKey* key)
 {
     if (!Editing() || !key) return;
     const bool control = key->modifiers & MOD_CTRL;
+    // A hint goes whole at the first key that edits: nobody means to keep
+    // part of it. Moving the caret over it or leaving keeps it.
+    bool erases = false, types = false;
+    switch (key->code) {
+    case KEY_BACKSPACE: case KEY_DELETE: case KEY_XDELETE: erases = true; break;
+    case KEY_ESC: case KEY_ENTER: case KEY_PADENTER: case KEY_HOME: case KEY_XHOME: case KEY_END:
+    case KEY_XEND: case KEY_LEFT: case KEY_XLEFT: case KEY_RIGHT: case KEY_XRIGHT: break;
+    default: types = key->character < 0 || key->character >= ' '; break;
+    }
+    if ((editFlags & QIEF_HINT) && (erases || types)) {
+        editFlags &= ~QIEF_HINT;
+        Working()[0] = '\0';
+        caret = 0;
+        QIPointer zero;
+        Notify(QIN_EDITED, (QIARG)&zero);
+        if (erases) return;
+    }
     const char* t = Working();
     const int32_t len = WorkingLength();
     caret = std::clamp(caret, 0, len);

@@ -34,7 +34,11 @@ enum QIEDIT_CLASS : uint32_t {
     QIEC_LOWER = 0x2000,
 };
 
-enum QIEDIT_FLAGS : uint32_t { QIEF_OWNSBOUND = 0x1 };
+// QIEF_HINT: the text is a hint of what goes there, not an entry: the first
+// key that edits it (typing, Backspace, Delete) empties the field first;
+// until then it stays a hint however often the field is entered and left.
+// Whoever sets the text sets or clears the flag.
+enum QIEDIT_FLAGS : uint32_t { QIEF_OWNSBOUND = 0x1, QIEF_HINT = 0x2 };
 
 class QIEditBase : public QIWidget {
 public:

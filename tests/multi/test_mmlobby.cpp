@@ -6,8 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/config.h"
@@ -105,6 +108,17 @@ void Type(QvPassScript& s, const std::string& text)
 
 uint32_t s_virtual;
 uint32_t FastClock(void) { return s_virtual += 100; }
+
+// Real time, run ahead by the main thread's waits only: the service's and
+// the packet thread's timing stays as it is while a join's wait is short.
+std::atomic<uint32_t> s_ahead{0};
+std::thread::id s_mainThread;
+uint32_t AheadClock(void)
+{
+    if (std::this_thread::get_id() == s_mainThread) s_ahead += 10;
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return (uint32_t)std::chrono::duration_cast<std::chrono::milliseconds>(since).count() + s_ahead.load();
+}
 
 // The rows' texts of a list, ";" after each.
 std::string Rows(QIList* list)
@@ -569,6 +583,29 @@ TEST_F(MmLobby, ACreatedGameIsHostedAndAnOwnerlessOneIsNotJoined)
     }
     unsetenv("QUORVEX_NETADDRESS");
     close(taken);
+}
+
+TEST_F(MmLobby, AFailedJoinClosesTheNetwork)
+{
+    Start(MeetConfig());
+    ASSERT_EQ(Connect(), 1);
+    Mm_SwitchPage(MM_main_page(), MM_znet_page());
+    const ZephSessionRecord lobby = *Zeph_GetRoomInfo();
+    // The owner's records name an address nobody answers at.
+    setenv("QUORVEX_NETADDRESS", "127.0.0.8", 1);
+    Peer owner(port, Session("Deaf game", "", 0, (uint32_t)lobby.id << 16), "Owner");
+    setenv("QUORVEX_NETADDRESS", "127.0.0.1", 1);
+    ASSERT_TRUE(PollUntil([] { return Rows(MM_znet.games) == "Deaf game;"; }));
+    MM_znet.games->SetCurrent(0);
+    s_mainThread = std::this_thread::get_id();
+    Thread_SetClockHook(AheadClock);
+    MM_znet_join_game_popup(nullptr, QIN_CLICKED, 0);
+    Thread_SetClockHook(nullptr);
+    unsetenv("QUORVEX_NETADDRESS");
+    EXPECT_TRUE(Logged("Couldn't join the game at 127.0.0.8")) << log.text();
+    EXPECT_TRUE(Shown("MultiMenuZephnet"));
+    // Started still, a later start would keep this carrier and its state.
+    EXPECT_FALSE(NetPkt_Running());
 }
 
 // ---------------------------------------------------------------- server list

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "core/addrbook.h"
@@ -26,7 +27,10 @@
 #include "net/comm.h"
 #include "net/modem.h"
 #include "net/net.h"
+#include "platform/graph.h"
+#include "platform/video.h"
 #include "platform/thread.h"
+#include "widgets/qidesktop.h"
 #include "widgets/qidroplist.h"
 #include "widgets/qiedit.h"
 #include "widgets/qilist.h"
@@ -161,6 +165,87 @@ TEST_F(MmModem, PhoneBookEditingKeepsAddressTxt)
     Click(MM_modem_edit);
     Click(MM_modem_accept);
     EXPECT_EQ(Book(), "A name far longer than twenty=1;ZED=5551234;");
+}
+
+// Add's texts are hints: typed keys replace them whole, whatever comes first.
+TEST_F(MmModem, AddsHintsGiveWayToTheFirstKeyThatEdits)
+{
+    dir.write("Address.txt", "INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\nAnna\n5550009\n");
+    Enter();
+    const int NAME_X = 300, NAME_Y = 304, NUMBER_Y = 348, ACCEPT_X = 259, ACCEPT_Y = 373;
+    enum { ESC = 1, BACKSPACE = 14, ENTER = 28, LEFT = 75, END = 79 };
+    auto key = [](QvPassScript& s, int code) { s.Add(QvKey(code)); };
+    auto type = [](QvPassScript& s, const char* text) {
+        for (; *text; text++) {
+            QvPass p = QvKey(0x1E);
+            p.character = *text;
+            s.Add(p);
+        }
+    };
+    struct ROW {
+        const char* name;
+        bool edit; // Edit on the book's row instead of Add
+        std::function<void(QvPassScript&)> keys;
+        const char* book;
+    } rows[] = {
+        {"typed into both, then Accept", false, [&](QvPassScript& s) {
+             MmFixture::Click(s, NAME_X, NAME_Y); type(s, "Bo");
+             MmFixture::Click(s, NAME_X, NUMBER_Y); type(s, "555");
+             MmFixture::Click(s, ACCEPT_X, ACCEPT_Y);
+         }, "Anna=5550009;Bo=555;"},
+        {"entered and left, the hint stays a hint", false, [&](QvPassScript& s) {
+             MmFixture::Click(s, NAME_X, NAME_Y); MmFixture::Click(s, NAME_X, NUMBER_Y); key(s, ESC);
+             MmFixture::Click(s, NAME_X, NAME_Y); key(s, END); key(s, LEFT); type(s, "Cy"); key(s, ENTER);
+             MmFixture::Click(s, NAME_X, NUMBER_Y); type(s, "7"); key(s, ENTER);
+             MmFixture::Click(s, ACCEPT_X, ACCEPT_Y);
+         }, "Anna=5550009;Cy=7;"},
+        {"Backspace empties, then typing goes on", false, [&](QvPassScript& s) {
+             MmFixture::Click(s, NAME_X, NAME_Y); key(s, BACKSPACE); type(s, "Di"); key(s, ENTER);
+             MmFixture::Click(s, NAME_X, NUMBER_Y); key(s, BACKSPACE); key(s, BACKSPACE); type(s, "8"); key(s, ENTER);
+             MmFixture::Click(s, ACCEPT_X, ACCEPT_Y);
+         }, "Anna=5550009;Di=8;"},
+        {"untouched hints are what Accept takes", false, [&](QvPassScript& s) { MmFixture::Click(s, ACCEPT_X, ACCEPT_Y); },
+         "[name]=[phone number];Anna=5550009;"},
+        {"an edited entry's text is kept and added to", true, [&](QvPassScript& s) {
+             MmFixture::Click(s, NAME_X, NAME_Y); type(s, "bel"); key(s, ENTER);
+             MmFixture::Click(s, ACCEPT_X, ACCEPT_Y);
+         }, "Annabel=5550009;"},
+    };
+    for (const ROW& r : rows) {
+        dir.write("Address.txt", "INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\nAnna\n5550009\n");
+        Tfmod_ReadAddresses();
+        MM_modem_fill_phonebook();
+        MM_modem_phones()->SetCurrent(0);
+        Click(r.edit ? MM_modem_edit : MM_modem_add);
+        QvPassScript s;
+        r.keys(s);
+        desktop->dflags |= QID_RUNNING; // the last script stopped it
+        desktop->EventLoop(nullptr, 1);
+        EXPECT_EQ(Book(), r.book) << r.name;
+    }
+}
+
+// A pop-up closing repaints only what it covered: the rows it did not
+// cover keep their texts over their fills, whatever their state.
+TEST_F(MmModem, RowsOutsideAClosedPopupKeepTheirTexts)
+{
+    dir.write("Address.txt", "INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\nAnna\n5550009\nBo\n5551234\n");
+    Enter();
+    MM_modem_phones()->SetCurrent(0);
+    for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+    desktop->Draw(nullptr, nullptr);
+    BITMAP* bb = Backbuf_Lock();
+    ASSERT_NE(bb, nullptr);
+    // The two rows (62..94), clear of the error box (from 119 down).
+    auto rows = [bb] { return std::string((const char*)bb->data + 62 * 640, 32 * 640); };
+    const std::string before = rows();
+    ASSERT_NE(before.find((char)Mm_RowFill(QIROW_CURRENT)), std::string::npos);
+    QvPassScript s;
+    s.Wait(10, 2);
+    MmFixture::Click(s, 314, 273);
+    s.stopWhenDone = false;
+    Mm_PopError(&MM_menu, "ModemWarningNoModem", "%s", "You don't have a modem selected in the Modem Setup");
+    EXPECT_TRUE(rows() == before) << "the rows changed under the closed box";
 }
 
 TEST_F(MmModem, TheModemChoiceAndStatusLines)

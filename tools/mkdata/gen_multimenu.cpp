@@ -85,14 +85,24 @@ int Cells(const std::string& path, const PAL_RGB* pal, int cw, int h, bool arrow
     return ok;
 }
 
-int Popup(const std::string& path, const PAL_RGB* pal, const BOX* faces, int n, int w = 390, int h = 202)
+// rule: the row of the line under the title. split: a height the box is
+// also cut at (the pop-ups without buttons take only its top), closed
+// there as a box of its own, the rest a second panel.
+int Popup(const std::string& path, const PAL_RGB* pal, const BOX* faces, int n, int w = 390, int h = 202,
+          int rule = 24, int split = 0)
 {
     const LOOK k = Look(pal);
     BITMAP b;
     if (!Graph_InitBitmap(&b, w, h, nullptr)) return 0;
     Bevel(&b, 0, 0, w, h, k.light, k.dark, k.panel);
-    Bevel(&b, 4, 4, w - 8, h - 8, k.dark, k.light, k.back);
-    Graph_FillRect(&b, nullptr, 0, 37, 24, w - 74, 1, k.light);
+    if (split) {
+        Bevel(&b, 4, 4, w - 8, split - 8, k.dark, k.light, k.back);
+        Graph_FillRect(&b, nullptr, 0, 1, split - 1, w - 2, 1, k.dark);
+        Bevel(&b, 4, split + 1, w - 8, h - split - 5, k.dark, k.light, k.back);
+    } else {
+        Bevel(&b, 4, 4, w - 8, h - 8, k.dark, k.light, k.back);
+    }
+    Graph_FillRect(&b, nullptr, 0, 37, rule, w - 74, 1, k.light);
     for (int i = 0; i < n; i++) {
         const BOX& f = faces[i];
         if (f.kind == 0)
@@ -243,6 +253,7 @@ int GenMultiMenu_WriteAll(const std::string& dir)
                                   {389, 246, 100, 25, 0}, {202, 366, 114, 15, 0}, {321, 366, 114, 15, 0},
                                   {178, 295, 283, 18, 1}, {178, 339, 283, 18, 1}};
     static const BOX kModemB[] = {{149, 244, 347, 150, 1}};
+    // Its title and the call's kind stack at the top: the line goes under both.
     static const BOX kPopModem[] = {{29, 46, 347, 160, 1}, {110, 210, 90, 25, 0}};
     struct FONTFILE {
         const char* name;
@@ -262,10 +273,10 @@ int GenMultiMenu_WriteAll(const std::string& dir)
            Page(dir + "/MM_SETU.BMP", p, kSetup, 11) && Page(dir + "/MM_SER.BMP", p, kSerial, 2) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
            StagingPictures(dir, p) && LobbyPictures(dir, p) &&
            Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
-           Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1) &&
+           Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1, 390, 202, 24, 130) &&
            Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 1) &&
            Popup(dir + "/pop_map.bmp", p, kPopMap, 3, 400, 259) && Page(dir + "/MM_MODA.BMP", p, kModemA, 8) &&
-           Page(dir + "/MM_MODB.BMP", p, kModemB, 1) && Popup(dir + "/pop_mod.bmp", p, kPopModem, 2, 400, 259);
+           Page(dir + "/MM_MODB.BMP", p, kModemB, 1) && Popup(dir + "/pop_mod.bmp", p, kPopModem, 2, 400, 259, 38);
 }
 
 #ifndef MKDATA_FUNCTIONS_ONLY

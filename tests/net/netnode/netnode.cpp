@@ -459,12 +459,8 @@ void Faults(long update)
     }
 }
 
-// Pumps since the last update.
-int s_pumpsIdle;
-
 void AfterUpdate(void)
 {
-    s_pumpsIdle = 0;
     const long update = (long)g_UpdateCount;
     if (update <= s_opt.updates && s_digests) {
         fprintf(s_digests, "%ld %016llx\n", update, (unsigned long long)QvDigest_State());
@@ -505,16 +501,7 @@ void Pump(void)
         }
     }
     PlatHeadless_Advance(g_NetworkGame ? (uint32_t)Game_NetInterval() : (uint32_t)Game_UpdateInterval(g_UpdatesPerSecond));
-    if (g_NetworkGame && g_NetRounds.waiting) {
-        usleep(1000);
-        return;
-    }
-    // Every frame updates unless it waits for a round: frames without one
-    // are the end's picture, shown within the last update until a key.
-    if (++s_pumpsIdle % 200 == 0) {
-        Input_RawKey(57, 1, ' ');
-        Input_RawKey(57, 0, 0);
-    }
+    if (g_NetworkGame && g_NetRounds.waiting) usleep(1000);
 }
 
 // State 1 under a page script: the menus as a person works them.
