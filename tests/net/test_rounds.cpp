@@ -586,3 +586,59 @@ TEST_F(NetRoundsTest, AGuestLeftWaitingOnTheCreatorLeavesTheGame)
 }
 
 } // namespace
+
+// The creator's drop of node 2 at round 3 reaches a guest of four in any
+// order against the guest's own progress: round 3 complete, held, the next
+// one started. Whatever the order, round 4 completes and round 3 runs with
+// the creator's copy of node 2's packet, as on every other node.
+TEST_F(NetRoundsTest, ACopyOfADroppedNodesRoundIsKeptInAnyOrder)
+{
+    struct Row {
+        const char* name;
+        const char* steps; // S session, p copy of round 2, c copy of round 3, H hold, N next round
+    } rows[] = {
+        {"completed, then the drop, then held", "SpcH"},
+        {"completed, the session, held, the copies", "SHpc"},
+        {"the first copy before the hold, the second after", "SpHc"},
+        {"held, then the drop", "HSpc"},
+        {"held, the session, the next round, the copies", "HSNpc"},
+        {"the next round started before the drop", "HNSpc"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (&row != rows) TearDown();
+        Start(4, 1);
+        Play({{}, {}, {}, {}});
+        uint8_t send = 1;
+        QuorNet_Step(&send); // round 3, completed below and not yet held
+        Deliver(Round(0, 3, {"a3"}), Addr(0));
+        Deliver(Round(2, 3, {"real"}), Addr(2));
+        Deliver(Round(3, 3, {"d3"}), Addr(3));
+        for (int n : {0, 2, 3}) AckOwn(n);
+        NetSession s = g_NetSession;
+        s.players[2].flags = 0;
+        s.count = 3;
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        NetPacket session;
+        memset(&session, 0, sizeof session);
+        Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+        Net_SetRound(&session, 3);
+        for (const char* c = row.steps; *c; c++) {
+            send = *c == 'N';
+            switch (*c) {
+            case 'S': Deliver(session, Addr(0)); break;
+            case 'p': Deliver(Round(2, 2, {}), Addr(0)); break;
+            case 'c': Deliver(Round(2, 3, {"copy"}), Addr(0)); break;
+            default: QuorNet_Step(&send); break;
+            }
+        }
+        send = g_NetRound == 3;
+        QuorNet_Step(&send);
+        Deliver(Round(0, 4, {}), Addr(0));
+        Deliver(Round(3, 4, {}), Addr(3));
+        for (int n : {0, 3}) AckOwn(n);
+        EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, 0) << "round 4 waits for node 2";
+        EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(0, "a3"), Exec(2, "copy"), Exec(3, "d3")}));
+    }
+}
