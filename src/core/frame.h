@@ -33,7 +33,8 @@ void Game_NetIntervalRetune(NETINTERVAL* ni, int late);
 void Game_SetPlayback(int on);
 int Game_Playback(void);
 // Pumps window messages (waiting while the window is inactive, except at the
-// multiplayer menus and in a network game); 0 once quit was seen. After the platform's messages it calls the message hook.
+// multiplayer menus and in a network game); 0 once quit was seen. After the
+// platform's messages it calls the message hook.
 int Game_PumpMessages(void);
 // Installs the function that Game_PumpMessages calls on the main thread (the
 // modem's line messages arrive through it); null removes it.
