@@ -8,6 +8,7 @@
 #include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/tlog.h"
+#include "net/netlog.h"
 #include "net/quornet.h"
 #include "platform/thread.h"
 
@@ -309,6 +310,7 @@ int Net_InitWith(int type, const NetTransport* transport, int threaded)
     g_NetSessionChanged = 0;
     g_NetRound = 0;
     if (!(transport ? NetPkt_InitWith(type, transport, threaded) : NetPkt_Init(type))) return 0;
+    NetPkt_SetPinTest(Net_IsPeerAddress);
     Net_Lock();
     g_NetState = NET_IDLE;
     g_NetType = type;
@@ -368,6 +370,7 @@ int Net_Close(void)
     s_initialised = 0;
     NetPkt_Close();
     NetPkt_SetAcceptFilter(nullptr);
+    NetPkt_SetPinTest(nullptr);
     QuorNet_ReportStatistics();
     return 1;
 }
@@ -661,13 +664,21 @@ int Net_RefuseAll(NetPacket*, const NetAddress*, uint32_t) { return 0; }
 
 // A ROUND in the lobby is a faster node's first, sent before this node's own
 // LAUNCH came: acknowledged here it would be lost to the game.
-int Net_LobbyFilter(NetPacket* packet, const NetAddress*, uint32_t)
+//
+// A packet whose address may not send it is not acknowledged: taken, it
+// would mark its id delivered, and the real packet of that address under the
+// same id would then be taken for a duplicate and lost.
+int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t)
 {
     const uint32_t type = Net_Type(packet) & 0xFF;
+    if (!Net_SourceTrusted(packet, from)) return 0;
     // A message before the page that shows it (a guest still joining, its
-    // SESSION behind the creator's greeting) would be lost: its resend finds
-    // the page.
-    if (type == NET_MESSAGE && !s_messageHandler) return 0;
+    // SESSION behind the creator's greeting), or from a node this one does
+    // not know yet (its SESSION behind the newcomer's greeting), would be
+    // lost: its resend finds the page and the node.
+    if (type == NET_MESSAGE && (!s_messageHandler || !Net_FromNode(Net_Source(packet), from))) return 0;
+    // Likewise a kick that comes before the SESSION naming its creator.
+    if (type == NET_KICK && !g_NetCreator && !s_haveSession) return 0;
     return type != NET_ROUND;
 }
 
@@ -689,6 +700,69 @@ int Net_FromNode(int node, const NetAddress* from)
 {
     if (!Net_IsNodeInSession(node)) return 0;
     return g_NetType == NET_TYPE_SERIAL || NetPkt_SameAddress(from, &g_NetSession.players[node].address);
+}
+
+// ---- who may speak for whom ----
+
+// Whether a node has a part in the session: active, or in a game dropped
+// from it (its packets may still come until it hears so).
+static int NodeKnown(int node)
+{
+    if (node < 0 || node >= NET_NODES) return 0;
+    return Net_IsNodeInSession(node) || (g_NetState == NET_IN_GAME && g_NetRounds.droppedat[node]);
+}
+
+// The known node whose address this is; NET_NO_NODE for a stranger or a
+// newcomer.
+static int NodeOfAddress(const NetAddress* from)
+{
+    for (int n = 0; n < NET_NODES; n++)
+        if (NodeKnown(n) && NetPkt_SameAddress(from, &g_NetSession.players[n].address)) return n;
+    return NET_NO_NODE;
+}
+
+int Net_SourceTrusted(const NetPacket* packet, const NetAddress* from)
+{
+    if (g_NetType == NET_TYPE_SERIAL) return 1; // one cable, one other end
+    const int source = Net_Source(packet);
+    const int node = NodeOfAddress(from);
+    if (node < NET_NODES) {
+        if (source == node) return 1;
+        // A joiner not yet told its number: its JOIN again (the answer was
+        // lost), a search or a ping from its pages.
+        const uint32_t type = Net_Type(packet) & 0xFF;
+        return source == NET_NO_NODE && (type == NET_JOIN || type == NET_SEARCH || type == NET_PING);
+    }
+    // A stranger or a newcomer may not name a node of the session.
+    return !NodeKnown(source);
+}
+
+int Net_IsPeerAddress(const NetAddress* address)
+{
+    if (g_NetType == NET_TYPE_SERIAL) return 1;
+    if (NodeOfAddress(address) < NET_NODES) return 1;
+    if (g_NetState >= NET_IN_SESSION && NetPkt_SameAddress(address, &g_NetSession.creator_address)) return 1;
+    // A guest on its way in: the creator it asked.
+    return !s_haveSession && g_NetJoinResult == NET_JOIN_WAITING && NetPkt_SameAddress(address, &s_joinAddress);
+}
+
+void Net_LogRefused(const char* why, const NetPacket* packet, const NetAddress* from)
+{
+    if (!NetLog_Allow(NETLOG_UNTRUSTED)) return;
+    const uint8_t* b = from->bytes;
+    TLOG(TLOG_NWARN, "%s %s naming node %d from %u:%d.%d.%d.%d.%d.%d refused", why,
+         Net_PacketTypeName(Net_Type(packet) & 0xFF), Net_Source(packet), from->kind, b[0], b[1], b[2], b[3],
+         b[4], b[5]);
+}
+
+// A kick comes from the creator alone, by its own address and number; the
+// creator itself is never kicked.
+static int KickFromCreator(int source, const NetAddress* from)
+{
+    if (g_NetCreator) return 0;
+    if (g_NetType == NET_TYPE_SERIAL) return 1;
+    return s_haveSession && source == g_NetSession.creator &&
+           NetPkt_SameAddress(from, &g_NetSession.creator_address);
 }
 
 static void ReceiveSearchResponse(const uint8_t* data)
@@ -857,6 +931,10 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         TLOG(TLOG_NERR, "Unknown Packet Type Received");
         return;
     }
+    if (!Net_SourceTrusted(packet, from)) {
+        Net_LogRefused("Another node's", packet, from);
+        return;
+    }
     // Zeroed first: a short payload leaves the rest of the block empty.
     uint8_t data[NET_MAX_DATA + 1];
     memset(data, 0, sizeof data);
@@ -908,7 +986,12 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         }
         break;
     case NET_MESSAGE:
-        if (s_messageHandler && Net_UnpackPacket(packet, data, NET_MESSAGE_SIZE)) {
+        if (!s_messageHandler) break;
+        if (!Net_FromNode(source, from)) {
+            Net_LogRefused("A stranger's", packet, from);
+            break;
+        }
+        if (Net_UnpackPacket(packet, data, NET_MESSAGE_SIZE)) {
             data[NET_MESSAGE_SIZE - 1] = 0;
             s_messageHandler(source, (const char*)data);
         }
@@ -927,7 +1010,9 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         }
         break;
     case NET_KICK:
-        if (s_kickHandler && (g_NetCreator || Net_FromCreator(from))) s_kickHandler(source);
+        if (!s_kickHandler) break;
+        if (KickFromCreator(source, from)) s_kickHandler(source);
+        else Net_LogRefused("Not the creator's", packet, from);
         break;
     }
 }

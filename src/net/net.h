@@ -10,11 +10,17 @@
 // Blocks travel as packed little-endian bytes, read and written field by
 // field; every text read from the wire is terminated within its field.
 //
-// Trust: a guest takes SESSION, settings CHAT, LAUNCH and KICK only from the
-// creator's address (before its first SESSION: the address it joined), or
-// from the node that succeeds the creator; a creator takes a node's CHAT,
-// LAUNCH and LEAVE only from that node's own address. On the serial line
-// every packet is the other node's.
+// Trust: a packet's source must be the node at its address. A node's
+// address speaks only as that node (a joiner not yet told its number also
+// for its JOIN, SEARCH and PING), and an address of no node may not name
+// one; such a packet is refused before it is acknowledged, so it never
+// takes the id of the real packet it copies. A guest takes SESSION, settings
+// CHAT and LAUNCH only from the creator's address (before its first SESSION:
+// the address it joined), or from the node that succeeds the creator, and
+// KICK only from the creator's own address; the creator is never kicked. A
+// creator takes a node's CHAT, LAUNCH and LEAVE only from that node's own
+// address, and every node takes a chat line or a pause only from the address
+// of the node it names. On the serial line every packet is the other node's.
 #pragma once
 
 #include <cstdint>
@@ -196,15 +202,28 @@ void Net_SendToOthers(NetPacket* packet, uint8_t* delivered, uint32_t* resends);
 void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t time);
 // An accept filter that withholds every acknowledgement.
 int Net_RefuseAll(NetPacket* packet, const NetAddress* from, uint32_t time);
-// The lobby's accept filter: withholds the acknowledgement of ROUND packets
-// (they come again once this node's game has begun) and of messages while
-// no page takes them (they come again once one does), takes the rest.
+// The lobby's accept filter: withholds the acknowledgement of packets whose
+// address may not send them (Net_SourceTrusted), of ROUND packets (they come
+// again once this node's game has begun), of messages while no page takes
+// them or from a node not yet known (they come again once it is), and of a
+// guest's kick before its first SESSION; takes the rest.
 int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t time);
 // Whether a guest may take the creator's word from this address: the
 // creator's, its successor's, the joined one before the first SESSION.
 int Net_FromCreator(const NetAddress* from);
 // Whether a packet naming its source node came from that active node.
 int Net_FromNode(int node, const NetAddress* from);
+// Whether the packet's source may come from this address: the node at the
+// address names itself (a joiner not yet numbered: 8 in its JOIN, SEARCH
+// or PING), an address of no node names no node in the session (in a game
+// also none dropped from it). Always 1 on the serial line.
+int Net_SourceTrusted(const NetPacket* packet, const NetAddress* from);
+// Whether the packet layer keeps the address's source entry in a full table:
+// a node's, the creator's, the creator a guest is joining.
+int Net_IsPeerAddress(const NetAddress* address);
+// Logs a refused packet (NWARN, within the drop-log limit): "<why> <type>
+// naming node <source> from <address> refused".
+void Net_LogRefused(const char* why, const NetPacket* packet, const NetAddress* from);
 // Sets g_NetOwnNode from the session block by the own address (8 when
 // missing, logged); on the serial line 0 for the creator, else 1.
 void Net_FindOwnNode(void);

@@ -24,6 +24,9 @@ const Kind kKinds[NETLOG_KINDS] = {
     {TLOG_NWARN, "Acknowledgement from another address"},
     {TLOG_NDIAG, "Duplicate packet"},
     {TLOG_NWARN, "No room for a new source"},
+    {TLOG_NWARN, "Source table full"},
+    {TLOG_NWARN, "Packet refused from an address that may not send it"},
+    {TLOG_NERR, "Outgoing buffer is full"},
     {TLOG_NWARN, "Incoming buffer is full!"},
     {TLOG_NWARN, "Send refused by the transport"},
 };

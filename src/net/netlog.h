@@ -17,7 +17,10 @@ enum NETLOG_KIND {
     NETLOG_ACK_UNKNOWN,   // acknowledgement of no pending id
     NETLOG_ACK_ADDRESS,   // acknowledgement from another address than its packet's
     NETLOG_DUPLICATE,     // a packet delivered before, acknowledged again
-    NETLOG_NO_ROOM,       // a new source while every source entry is live
+    NETLOG_NO_ROOM,       // a new source while every source entry is pinned
+    NETLOG_EVICTED,       // a new source took a stranger's entry of the full table
+    NETLOG_UNTRUSTED,     // a packet its address may not send (another node's, a stranger's kick)
+    NETLOG_OUT_FULL,      // outgoing ring full: the send refused
     NETLOG_RING_FULL,     // incoming ring full
     NETLOG_REFUSED,       // a send the transport refused
     NETLOG_KINDS,

@@ -51,6 +51,7 @@ static uint32_t s_lossState;
 
 static std::atomic<NetReceiveHandler> s_handler{nullptr};
 static std::atomic<NetAcceptFilter> s_filter{nullptr};
+static std::atomic<NetPinTest> s_pinned{nullptr};
 
 static const NetTransport s_udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send};
 static const NetTransport s_ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send};
@@ -316,6 +317,7 @@ int NetPkt_SendReliable(NetPacket* packet, const NetAddress* to, uint8_t* delive
 
 void NetPkt_SetReceiveHandler(NetReceiveHandler handler) { s_handler.store(handler); }
 void NetPkt_SetAcceptFilter(NetAcceptFilter filter) { s_filter.store(filter); }
+void NetPkt_SetPinTest(NetPinTest pinned) { s_pinned.store(pinned); }
 
 uint32_t NetPkt_GetRoundTrip(const NetAddress* address)
 {
@@ -362,11 +364,13 @@ static uint32_t HashAddress(const NetAddress* a)
     return h ^ (h >> 15);
 }
 
-// The source's entry, found or taken: a never-used one or one whose source
-// has been silent longer than any sender keeps resending (nothing of it can
-// arrive again). Null while every entry is live: a flood of new addresses
-// never evicts a peer. The probe covers at most the whole table, so the cost
-// is bounded whatever the number of addresses seen.
+// The source's entry, found or taken. A new source takes the first empty
+// entry on its probe; in a full table, the entry heard from least recently
+// among those the session does not pin (its peers, the creator joined).
+// The probe covers at most the whole table, so the cost is bounded whatever
+// the number of addresses seen; a flood of strangers only takes strangers'
+// entries (a stranger's later resend may then be delivered twice, a peer's
+// never). Null only when every entry is pinned.
 static NetSource* SourceOf(const NetAddress* from, uint32_t time)
 {
     uint32_t h = HashAddress(from);
@@ -374,13 +378,26 @@ static NetSource* SourceOf(const NetAddress* from, uint32_t time)
     for (uint32_t i = 0; i < NETPKT_SOURCES; i++) {
         NetSource* s = &s_sources[(h + i) % NETPKT_SOURCES];
         if (!s->used) {
-            if (!take) take = s;
+            take = s;
             break; // entries are never emptied: the address is not further on
         }
         if (NetPkt_SameAddress(&s->address, from)) return s;
-        if (!take && (int32_t)(time - s->heard) > (int32_t)NETPKT_SILENT_MS) take = s;
     }
-    if (!take) return nullptr;
+    if (!take) {
+        // Full: the whole table was probed. Entries never become empty, so
+        // every later probe covers it whole too and finds the new entry
+        // wherever it lies.
+        NetPinTest pinned = s_pinned.load();
+        for (NetSource& s : s_sources) {
+            if (pinned && pinned(&s.address)) continue;
+            if (!take || (int32_t)(time - s.heard) > (int32_t)(time - take->heard)) take = &s;
+        }
+        if (!take) return nullptr;
+        const uint8_t* b = take->address.bytes;
+        if (NetLog_Allow(NETLOG_EVICTED))
+            TLOG(TLOG_NWARN, "Source table full: the entry of %u:%d.%d.%d.%d.%d.%d, silent %u ms, taken",
+                 take->address.kind, b[0], b[1], b[2], b[3], b[4], b[5], (unsigned)(time - take->heard));
+    }
     memset(take, 0, sizeof *take);
     take->address = *from;
     take->used = 1;
@@ -484,7 +501,7 @@ static void HandlePacket(NetPacket* packet, const NetAddress* from, uint32_t tim
         TLOG(TLOG_NDIAG, "Acknowledging packet : id %d", (int)id);
         NetSource* source = SourceOf(from, time);
         if (!source) {
-            // Unacknowledged, its sender resends it until an entry is free.
+            // Every entry pinned: unacknowledged, its sender resends it.
             const uint8_t* b = from->bytes;
             if (NetLog_Allow(NETLOG_NO_ROOM))
                 TLOG(TLOG_NWARN, "No room for source %u:%d.%d.%d.%d.%d.%d: id %d dropped unacknowledged",

@@ -27,11 +27,12 @@
 //   it is a sender that restarted: a fresh window. A packet whose
 //   acknowledgement the accept filter withheld is delivered again when it is
 //   resent: that is how the filter makes a sender wait.
-// - The source entries are a fixed table hashed by address. An entry is
-//   taken over only when its source has been silent longer than any sender
-//   keeps resending; while none is, a new source's packets that want an
-//   acknowledgement are dropped unacknowledged (their resends come again), so
-//   no flood of forged addresses evicts a peer or grows the layer's memory.
+// - The source entries are a fixed table hashed by address. A new source
+//   takes an empty entry; in a full table, the least recently heard entry of
+//   an address the session does not pin (its peers, the creator a guest
+//   joined). So a flood of forged addresses neither grows the layer's memory
+//   nor evicts a peer, and never locks a newcomer out: strangers only take
+//   strangers' entries.
 // - Every dropped datagram is logged within the drop-log limit (netlog.h).
 // - A record is freed once; its callback runs after it left the queue.
 // - A send the transport refuses is not a send: the record is retried at
@@ -55,9 +56,6 @@ enum {
     NETPKT_WINDOW = 4096,      // delivered ids remembered below a source's highest
     NETPKT_RESTART_GAP = 65536, // this far below the window: the sender restarted
     NETPKT_SOURCES = 64,       // source entries: eight nodes with room to spare
-    // Longer than a sender keeps resending one packet (51 sends at most
-    // 5000 ms apart): after this a silent source's entry may be reused.
-    NETPKT_SILENT_MS = 300000,
     NETPKT_QUEUED = 2,         // NetPkt_SendReliable: refused now, sent at the next pass
 };
 
@@ -109,6 +107,7 @@ struct NetPendingPacket {
 
 typedef void (*NetReceiveHandler)(NetPacket* packet, const NetAddress* from, uint32_t time);
 typedef int (*NetAcceptFilter)(NetPacket* packet, const NetAddress* from, uint32_t time);
+typedef int (*NetPinTest)(const NetAddress* address);
 
 // This machine's address, written by the transport's init.
 extern NetAddress g_NetOwnAddress;
@@ -157,6 +156,10 @@ void NetPkt_SetReceiveHandler(NetReceiveHandler handler);
 // Asked before each acknowledgement; 0 withholds it (the packet is still
 // delivered). Null acknowledges everything.
 void NetPkt_SetAcceptFilter(NetAcceptFilter filter);
+// Asked, on the packet thread under the game lock, whether an address's
+// source entry is pinned (a peer's): a full table gives a new source only
+// an unpinned entry. Null pins none.
+void NetPkt_SetPinTest(NetPinTest pinned);
 // The address's round-trip estimate in ms; an unknown address gets a record
 // of 250 and 250 is returned.
 uint32_t NetPkt_GetRoundTrip(const NetAddress* address);

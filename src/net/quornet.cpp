@@ -269,16 +269,29 @@ static int NodeAt(const NetAddress* from)
     return NET_NO_NODE;
 }
 
+// Whether a ROUND may come from this address at all: its own node's, or
+// another node's round copied by the creator (only a dropped node's is
+// taken, once the session says so). No node has a number of 8 or more.
+static int RoundSourceValid(const NetPacket* packet, const NetAddress* from)
+{
+    if (Net_Source(packet) >= NET_NODES) return 0;
+    return Net_SourceTrusted(packet, from) || g_NetType == NET_TYPE_SERIAL || Net_FromCreator(from);
+}
+
+// Nothing is acknowledged that the game will not take from its address:
+// the acknowledgement marks the id delivered, and the real packet sent under
+// that id would then be dropped as a duplicate, never to come again.
 int Net_FilterRoundPacket(NetPacket* packet, const NetAddress* from, uint32_t)
 {
     int node = NodeAt(from);
     // A dropped node gets no acknowledgement: the creator answers it with the session.
     if (node < NET_NODES && g_NetRounds.droppedat[node] && g_NetType != NET_TYPE_SERIAL) return 0;
-    if ((Net_Type(packet) & 0xFF) != NET_ROUND) return 1;
-    // Another node's packet from this address is a copy of a dropped node's:
-    // kept unacknowledged until the session saying so has come.
+    if ((Net_Type(packet) & 0xFF) != NET_ROUND) return Net_SourceTrusted(packet, from);
+    if (!RoundSourceValid(packet, from)) return 0;
+    // Another node's packet from the creator's address is a copy of a dropped
+    // node's: kept unacknowledged until the session saying so has come.
     int source = Net_Source(packet);
-    if (g_NetType != NET_TYPE_SERIAL && source < NET_NODES && !g_NetRounds.droppedat[source] &&
+    if (g_NetType != NET_TYPE_SERIAL && !g_NetRounds.droppedat[source] &&
         !NetPkt_SameAddress(from, &g_NetSession.players[source].address))
         return 0;
     uint32_t theirs = Net_Round(packet);
@@ -443,6 +456,10 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
              (int)Net_Round(packet), source, (int)g_NetRound);
         return;
     }
+    if (type == NET_ROUND ? !RoundSourceValid(packet, from) : !Net_SourceTrusted(packet, from)) {
+        Net_LogRefused("Another node's", packet, from);
+        return;
+    }
     uint8_t data[NET_MAX_DATA + 1];
     memset(data, 0, sizeof data);
     switch (type) {
@@ -465,13 +482,18 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         if (!g_NetCreator && Net_FromCreator(from)) ReceiveGameSession(packet);
         break;
     case NET_MESSAGE:
-        if (Net_MessageHandler() && Net_UnpackPacket(packet, data, NET_MESSAGE_SIZE)) {
-            data[NET_MESSAGE_SIZE - 1] = 0;
-            Net_MessageHandler()(source, (const char*)data);
-        }
-        break;
     case NET_PAUSE:
-        if (Net_PauseHandler() && Net_UnpackPacket(packet, data, 1)) Net_PauseHandler()(data[0], source);
+        // A line or a pause speaks for the node it names: from its address only.
+        if (!Net_FromNode(source, from)) {
+            Net_LogRefused("A stranger's", packet, from);
+        } else if (type == NET_MESSAGE) {
+            if (Net_MessageHandler() && Net_UnpackPacket(packet, data, NET_MESSAGE_SIZE)) {
+                data[NET_MESSAGE_SIZE - 1] = 0;
+                Net_MessageHandler()(source, (const char*)data);
+            }
+        } else if (Net_PauseHandler() && Net_UnpackPacket(packet, data, 1)) {
+            Net_PauseHandler()(data[0], source);
+        }
         break;
     case NET_ROUND:
         ReceiveRound(packet, from);

@@ -429,7 +429,9 @@ int WSOCK_Send(const sockaddr_in* to, const void* data, uint32_t length)
         return 0;
     }
     if (Full(s_out)) {
-        TLOG(TLOG_NERR, "Outgoing buffer is full... packet lost");
+        // The caller learns it from the result: a packet sent with
+        // acknowledgement is retried, a plain one is lost to the caller.
+        if (NetLog_Allow(NETLOG_OUT_FULL)) TLOG(TLOG_NERR, "Outgoing buffer is full... packet refused");
         return 0;
     }
     if (length > WSOCK_SLOT_DATA) length = WSOCK_SLOT_DATA;

@@ -25,6 +25,7 @@ namespace {
 // A poll takes at most this many packets, so that a server that never stops
 // sending cannot hold the main thread.
 const int kPollPackets = 1024;
+const int kEmptyRetries = 3;
 const char* kTransport = "zephtcp";
 
 struct Client {
@@ -35,6 +36,7 @@ struct Client {
     GLL *servers, *lobby, *rooms, *games, *players;
     int serverDone, sessionDone, playerDone;
     ZEPH_TEXTFN ak, am;
+    uint32_t receives; // library receives asked by the polls
 };
 
 Client s;
@@ -557,6 +559,8 @@ void Dispatch(uint16_t from, uint8_t* p, uint32_t length)
 
 } // namespace
 
+uint32_t Zeph_PollReceives(void) { return s.receives; }
+
 void ZEPH_poll(void)
 {
     if (!s.init || !s.handle) return;
@@ -567,8 +571,11 @@ void ZEPH_poll(void)
         uint32_t length = ZEPH_RECEIVE_BYTES;
         uint16_t from = 0, to = 0;
         int e = dpReceive(s.handle, &from, &to, 0, buffer, &length);
+        s.receives++;
+        // Nothing waiting is asked again three times: a packet on its way
+        // is taken in this poll.
         if (e == DP_ERR_EMPTY) {
-            if (++empty >= 3) return;
+            if (++empty > kEmptyRetries) return;
             continue;
         }
         if (e != DP_OK) {

@@ -145,9 +145,13 @@ void Zeph_SetTagAKHandler(ZEPH_TEXTFN callback);
 void Zeph_SetTagAMHandler(ZEPH_TEXTFN callback);
 
 // Receives and dispatches what the library holds: player notices, host
-// moves and texts; ends after three empty answers or an error ("ZEPH_poll -
-// error %d"). Nothing when not initialised.
+// moves and texts; an empty answer is asked again three times, then the
+// poll ends; an error ends it too ("ZEPH_poll - error %d"). Nothing when not
+// initialised.
 void ZEPH_poll(void);
+// The library receives the polls have asked since the program started
+// (tests and statistics).
+uint32_t Zeph_PollReceives(void);
 
 // ---- the 83-byte record ----
 void Zeph_SessionToBytes(const ZephSessionRecord* record, uint8_t* bytes);

@@ -218,6 +218,7 @@ TEST_F(NetRoundsTest, ASessionBetweenRoundsDoesNotCompleteTheNext)
     NetPacket session;
     memset(&session, 0, sizeof session);
     Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Net_SetSource(&session, 0); // the creator's
     Deliver(session, Addr(0));
     uint8_t send = 1;
     EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME | QUORNET_WAITING | QUORNET_CHANGED);
@@ -237,6 +238,7 @@ TEST_F(NetRoundsTest, StaleSessionsDoNotDropOrBringBackNodes)
         NetPacket p;
         memset(&p, 0, sizeof p);
         Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+        Net_SetSource(&p, 0); // the creator's
         Net_SetRound(&p, round);
         Deliver(p, Addr(0));
     };
@@ -384,6 +386,7 @@ TEST_F(NetRoundsTest, GuestPastTheDropTakesTheCreatorsEmptyRound)
     NetPacket session;
     memset(&session, 0, sizeof session);
     Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Net_SetSource(&session, 0); // the creator's
     Net_SetRound(&session, 3);
     Deliver(session, Addr(0));
     Deliver(Round(2, 3, {"forged"}), Addr(2));
@@ -410,6 +413,7 @@ TEST_F(NetRoundsTest, ACopyOfTheHeldRoundBeforeTheNextStartsIsKept)
     NetPacket session;
     memset(&session, 0, sizeof session);
     Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Net_SetSource(&session, 0); // the creator's
     Net_SetRound(&session, 3);
     Deliver(session, Addr(0));
     Deliver(Round(2, 3, {}), Addr(0)); // the creator had none of node 2's round 3
@@ -623,6 +627,7 @@ TEST_F(NetRoundsTest, ACopyOfADroppedNodesRoundIsKeptInAnyOrder)
         NetPacket session;
         memset(&session, 0, sizeof session);
         Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+        Net_SetSource(&session, 0); // the creator's
         Net_SetRound(&session, 3);
         for (const char* c = row.steps; *c; c++) {
             send = *c == 'N';
@@ -641,4 +646,93 @@ TEST_F(NetRoundsTest, ACopyOfADroppedNodesRoundIsKeptInAnyOrder)
         EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, 0) << "round 4 waits for node 2";
         EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(0, "a3"), Exec(2, "copy"), Exec(3, "d3")}));
     }
+}
+
+// ---- trust: whose round an address may send ----
+
+class NetTrust : public NetRoundsTest {
+protected:
+    // Acknowledgements of the id sent to the node.
+    static int Acked(int node, uint32_t id)
+    {
+        NetAddress to = Addr(node);
+        int n = 0;
+        for (const MemDatagram& d : MemNet_Sent())
+            n += (Net_Type(&d.packet) & NET_IS_ACK) && Net_Id(&d.packet) == id && NetPkt_SameAddress(&d.address, &to);
+        return n;
+    }
+    // Delivered with acknowledgement under the id given.
+    static void Reliable(NetPacket p, const NetAddress& from, uint32_t id)
+    {
+        Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
+        Net_SetId(&p, id);
+        Net_StampCrc(&p);
+        MemNet_Deliver(p, from);
+        NetPkt_Pass();
+    }
+};
+
+// Regression: a broken node's cut copy of its own round under a source of no
+// node, arriving first, was acknowledged for the real one: the real round was
+// then taken for a duplicate, never delivered, and the game split or dropped
+// an innocent player.
+TEST_F(NetTrust, ACutCopyOfARoundUnderItsRealIdIsRefusedAndTheRealRoundDelivered)
+{
+    for (uint8_t source : {8, 200, 3, 0}) {
+        SCOPED_TRACE(source);
+        if (source != 8) TearDown();
+        Start(4, 1);
+        uint8_t send = 1;
+        QuorNet_Step(&send); // round 2
+        Deliver(Round(0, 2, {"a"}), Addr(0));
+        Deliver(Round(3, 2, {"d"}), Addr(3));
+        NetPacket real = Round(2, 2, {"real"});
+        NetPacket copy = real;
+        Net_SetLength(&copy, Net_Length(&real) - 2);
+        Net_SetSource(&copy, source);
+        Reliable(copy, Addr(2), 77);
+        EXPECT_EQ(Acked(2, 77), 0) << "the copy is not acknowledged";
+        Reliable(real, Addr(2), 77);
+        EXPECT_EQ(Acked(2, 77), 1);
+        for (int n : {0, 2, 3}) AckOwn(n);
+        EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME) << "the round completes";
+        Play({{}, {}, {}, {}});
+        EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(0, "a"), Exec(2, "real"), Exec(3, "d")}));
+    }
+}
+
+// Regression: in a game anyone's message showed as a player's line and
+// anyone's pause paused the game in a player's name.
+TEST_F(NetTrust, InAGameOnlyANodesOwnAddressSpeaksOrPausesForIt)
+{
+    static std::vector<std::string> lines;
+    static std::vector<int> pauses;
+    lines.clear();
+    pauses.clear();
+    Start(3, 1);
+    Net_SetMessageHandler([](int node, const char* text) { lines.push_back(std::to_string(node) + ":" + text); });
+    Net_SetPauseHandler([](int, int node) { pauses.push_back(node); });
+    const NetAddress stranger = {NET_TYPE_UDP, {127, 0, 0, 30, 0, 0}};
+    auto packet = [](uint32_t type, uint8_t source, const char* text) {
+        NetPacket p;
+        memset(&p, 0, sizeof p);
+        Net_BuildPacket(&p, text, type == NET_PAUSE ? 1 : (uint32_t)strlen(text) + 1, type);
+        Net_SetSource(&p, source);
+        return p;
+    };
+    uint32_t id = 10;
+    for (uint8_t source : {0, 2, 7, 200}) {
+        Reliable(packet(NET_MESSAGE, source, "forged"), stranger, id++);
+        Reliable(packet(NET_PAUSE, source, "\x01"), stranger, id++);
+    }
+    Reliable(packet(NET_MESSAGE, 0, "forged"), Addr(2), id++);
+    Reliable(packet(NET_PAUSE, 0, "\x01"), Addr(2), id++);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_TRUE(pauses.empty());
+    Reliable(packet(NET_MESSAGE, 2, "gg"), Addr(2), id++);
+    Reliable(packet(NET_PAUSE, 2, "\x01"), Addr(2), id++);
+    EXPECT_EQ(lines, (std::vector<std::string>{"2:gg"}));
+    EXPECT_EQ(pauses, (std::vector<int>{2}));
+    Net_SetMessageHandler(nullptr);
+    Net_SetPauseHandler(nullptr);
 }

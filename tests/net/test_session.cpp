@@ -8,6 +8,7 @@
 
 #include "core/gamestate.h"
 #include "core/gll.h"
+#include "core/tlog.h"
 #include "memnet.h"
 #include "net/net.h"
 #include "platform/thread.h"
@@ -515,3 +516,159 @@ TEST_F(NetSessionTest, OlderSettingsDeliveredLateAreIgnored)
 }
 
 } // namespace
+
+// ---- trust: whose packet an address may send ----
+
+class NetTrustLobby : public NetSessionTest {
+protected:
+    // Delivered as sent with acknowledgement under the id given.
+    static void Reliable(uint32_t type, uint8_t source, const NetAddress& from, uint32_t id,
+                         const void* data = nullptr, uint32_t length = 0)
+    {
+        NetPacket p = Packet(type, source, data, length);
+        Net_SetType(&p, Net_Type(&p) | NET_WANTS_ACK);
+        Net_SetId(&p, id);
+        Net_StampCrc(&p);
+        MemNet_Deliver(p, from);
+        NetPkt_Pass();
+    }
+    // Acknowledgements of the id sent to the address; the queue is emptied.
+    static int Acked(const NetAddress& to, uint32_t id)
+    {
+        int n = 0;
+        for (const MemDatagram& d : MemNet_Sent())
+            n += (Net_Type(&d.packet) & NET_IS_ACK) && Net_Id(&d.packet) == id && NetPkt_SameAddress(&d.address, &to);
+        MemNet_Sent().clear();
+        return n;
+    }
+    static void Colour(uint8_t* block, uint8_t colour)
+    {
+        NetNodeSettings s;
+        memset(&s, 0, sizeof s);
+        s.side = NET_NO_SIDE;
+        s.team = NET_NO_TEAM;
+        s.colour = colour;
+        Net_WriteNodeSettings(block, &s);
+    }
+    static int s_kicks;
+    static std::vector<std::string> s_lines; // "node:text"
+    static void Kicked(int) { s_kicks++; }
+    static void Line(int node, const char* text) { s_lines.push_back(std::to_string(node) + ":" + text); }
+    void Listen()
+    {
+        s_kicks = 0;
+        s_lines.clear();
+        Net_SetKickHandler(Kicked);
+        Net_SetMessageHandler(Line);
+    }
+    void TearDown() override
+    {
+        Net_SetKickHandler(nullptr);
+        Net_SetMessageHandler(nullptr);
+        NetSessionTest::TearDown();
+    }
+};
+int NetTrustLobby::s_kicks;
+std::vector<std::string> NetTrustLobby::s_lines;
+
+// Regression: a node's address sending a packet that named another node (or
+// no node) had it acknowledged and its id marked delivered; the real packet
+// under that id was then dropped as a duplicate, its choice or readiness lost.
+TEST_F(NetTrustLobby, APacketNamingAnotherNodeDoesNotTakeTheRealOnesId)
+{
+    Net_HostGame();
+    Join(Addr(20), "Ann");
+    Join(Addr(21), "Bob");
+    MemNet_Sent().clear();
+    uint8_t five[NET_NODE_SETTINGS_BYTES], six[NET_NODE_SETTINGS_BYTES];
+    Colour(five, 5);
+    Colour(six, 6);
+    for (uint8_t source : {1, 8, 200}) {
+        SCOPED_TRACE(source);
+        Reliable(NET_CHAT, source, Addr(21), 40, five, sizeof five);
+        EXPECT_EQ(Acked(Addr(21), 40), 0);
+        Reliable(NET_LAUNCH, source, Addr(21), 41);
+        EXPECT_EQ(Acked(Addr(21), 41), 0);
+    }
+    EXPECT_EQ(g_NetSettings.node[1].colour, NET_NO_COLOUR);
+    EXPECT_EQ(g_NetSession.players[1].flags & NET_PLAYER_READY, 0);
+    Reliable(NET_CHAT, 2, Addr(21), 40, six, sizeof six);
+    EXPECT_EQ(Acked(Addr(21), 40), 1);
+    EXPECT_EQ(g_NetSettings.node[2].colour, 6) << "the real choice is taken";
+    Reliable(NET_LAUNCH, 2, Addr(21), 41);
+    EXPECT_EQ(Acked(Addr(21), 41), 1);
+    EXPECT_EQ(g_NetSession.players[2].flags & NET_PLAYER_READY, NET_PLAYER_READY);
+    // A stranger naming a player: not even a goodbye of it is taken.
+    Reliable(NET_LEAVE, 1, Addr(30), 5);
+    EXPECT_EQ(Acked(Addr(30), 5), 0);
+    EXPECT_TRUE(Net_IsNodeInSession(1));
+    // A joiner not yet told its number sends its JOIN again: answered.
+    Join(Addr(20), "Ann");
+    EXPECT_EQ(Sent(NET_SESSION).size(), 1u);
+}
+
+// Regression: the creator took a kick from anyone and left its own game;
+// anyone's message showed as a player's line or as a rule.
+TEST_F(NetTrustLobby, StrangersNeitherKickNorSpeakForPlayers)
+{
+    QvLogCapture log(TLOG_NWARN);
+    Net_HostGame();
+    Join(Addr(20), "Ann");
+    Listen();
+    Reliable(NET_KICK, 200, Addr(30), 1);
+    Reliable(NET_KICK, 1, Addr(20), 1);
+    EXPECT_EQ(s_kicks, 0) << "the creator is never kicked";
+    const char rule[] = "\xB7" "001No towers";
+    Reliable(NET_MESSAGE, 1, Addr(30), 2, "forged", 7);
+    Reliable(NET_MESSAGE, 200, Addr(30), 3, rule, sizeof rule);
+    EXPECT_EQ(Acked(Addr(30), 3), 0) << "nor acknowledged: the id stays the stranger's";
+    Reliable(NET_MESSAGE, 1, Addr(20), 2, "hello", 6);
+    EXPECT_EQ(s_lines, (std::vector<std::string>{"1:hello"}));
+    EXPECT_NE(log.text().find("MESSAGE naming node 200 from 1:127.0.0.30.0.0 refused"), std::string::npos)
+        << log.text();
+    EXPECT_NE(log.text().find("KICK naming node 200 from 1:127.0.0.30.0.0 refused"), std::string::npos);
+}
+
+TEST_F(NetTrustLobby, AGuestTakesAKickFromTheCreatorsAddressAlone)
+{
+    BecomeGuest(); // own node 1; creator node 0 at Addr(2), node 2 at Addr(4)
+    Listen();
+    Reliable(NET_KICK, 0, Addr(30), 1);
+    Reliable(NET_KICK, 200, Addr(30), 2);
+    Reliable(NET_KICK, 2, Addr(4), 1);
+    Reliable(NET_KICK, 0, Addr(4), 2);
+    EXPECT_EQ(s_kicks, 0);
+    Reliable(NET_MESSAGE, 0, Addr(4), 3, "as the creator", 15);
+    EXPECT_TRUE(s_lines.empty());
+    Reliable(NET_KICK, 0, Addr(2), 1);
+    EXPECT_EQ(s_kicks, 1);
+}
+
+// Regression: 64 forged sources filled the packet layer's table of sources,
+// and every newcomer's JOIN went unacknowledged for five minutes.
+TEST_F(NetTrustLobby, AFullSourceTableStillTakesANewcomerAndKeepsThePlayers)
+{
+    Net_HostGame();
+    Join(Addr(20), "Ann");
+    Listen();
+    Reliable(NET_MESSAGE, 1, Addr(20), 9, "once", 5);
+    for (int round = 0; round < 2; round++) {
+        for (uint32_t i = 0; i < NETPKT_SOURCES; i++) {
+            MemNet_Advance(1);
+            Reliable(NET_PING, 8, NetAddress{NET_TYPE_UDP, {10, (uint8_t)round, 0, (uint8_t)i, 0, 0}}, 1);
+        }
+        MemNet_Sent().clear();
+        Reliable(NET_MESSAGE, 1, Addr(20), 9, "once", 5); // its acknowledgement was lost
+        EXPECT_EQ(Acked(Addr(20), 9), 1);
+    }
+    EXPECT_EQ(s_lines, (std::vector<std::string>{"1:once"})) << "a player's resend is never taken twice";
+    NetSessionPlayer p;
+    memset(&p, 0, sizeof p);
+    p.flags = NET_PLAYER_ACTIVE;
+    strcpy(p.name, "Cid");
+    uint8_t block[NET_PLAYER_BYTES];
+    Net_WritePlayer(block, &p);
+    Reliable(NET_JOIN, 8, Addr(50), 3, block, sizeof block);
+    EXPECT_EQ(Acked(Addr(50), 3), 1);
+    EXPECT_EQ(g_NetSession.count, 3) << "the newcomer joins at once";
+}

@@ -472,3 +472,21 @@ TEST(NetMeetHostile, AListWithoutEndIsCutAtItsTimeOut)
 }
 
 } // namespace
+
+namespace {
+
+// The poll stopped after two empty answers where three more are asked: a
+// packet arriving just after the first empty answer waited for the next
+// frame's poll.
+TEST(NetMeetPoll, NothingWaitingIsAskedAgainThreeTimes)
+{
+    DPHANDLE h = nullptr;
+    ASSERT_EQ(dpCreate(&h, "test", nullptr, nullptr), DP_OK); // no server: every answer is empty
+    ASSERT_TRUE(Zeph_InitWithHandle(h));
+    uint32_t before = Zeph_PollReceives();
+    ZEPH_poll();
+    EXPECT_EQ(Zeph_PollReceives() - before, 4u) << "one ask and three more";
+    Zeph_Shutdown();
+}
+
+} // namespace
