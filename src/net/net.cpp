@@ -366,8 +366,11 @@ int Net_Close(void)
         // Also after the game went on alone: its handlers are still in.
         Net_CloseGame();
     }
+    // Under the lock: the packet thread's last pass may still ask who is a peer.
+    Net_Lock();
     g_NetState = NET_IDLE;
     s_initialised = 0;
+    Net_Unlock();
     NetPkt_Close();
     NetPkt_SetAcceptFilter(nullptr);
     NetPkt_SetPinTest(nullptr);
