@@ -19,7 +19,29 @@
 # TRANSPORT serial: two nodes on the two ends of RELAY (a ptyrelay program,
 # given RELAYARGS), each node's port its end's path. TRANSPORT modem: the
 # same with RELAY a modem emulator, each node's port its modem.
+# NODROP=1: no node may drop another (no log may say "will be dropped").
+# BEFOREJOIN: a command run once process 0's network is up, before the
+# others start (a flood the creator must ride out). JOINTRIES=K: each guest
+# must be in within K tries of its join (a second each; the guests log
+# their tries), else the nodes are stopped. FAULTSEEDS="S ...": one game
+# per seed side by side, each in a namespace of its own with the seed in
+# QUORVEX_NETFAULTS, their reports one after the other; fails when any does.
 set -u
+if [ -n "${FAULTSEEDS:-}" ]; then
+    runs=$(mktemp -d "${TMPDIR:-/tmp}/netseeds.XXXXXX")
+    for s in $FAULTSEEDS; do
+        (FAULTSEEDS="" QV_NETNS="" QUORVEX_NETFAULTS="${QUORVEX_NETFAULTS%,*},$s" sh "$0" "$@" > "$runs/$s" 2>&1
+         echo $? > "$runs/$s.rc") &
+    done
+    wait
+    status=0
+    for s in $FAULTSEEDS; do
+        cat "$runs/$s"
+        [ "$(cat "$runs/$s.rc")" = 0 ] || { echo "FAIL: the game with fault seed $s"; status=1; }
+    done
+    rm -rf "$runs"
+    exit $status
+fi
 if [ "${QV_NETNS:-}" != "1" ]; then
     exec sh "$(dirname "$0")/../scripts/netns-run.sh" sh "$0" "$@"
 fi
@@ -52,14 +74,25 @@ pids="" i=0
 while [ "$i" -lt "$n" ]; do
     d="$work/node$i"
     mkdir -p "$d"
-    # The network's errors and warnings in each node's log.
-    sed 's/^\( *\)EnableDiagnostics.*/&\n\1EnableNetErrors 1\n\1EnableNetWarnings 1/' \
+    # The network's errors and warnings in each node's log, and with
+    # JOINTRIES a guest's join tries.
+    mono=""
+    [ -n "${JOINTRIES:-}" ] && [ "$i" -gt 0 ] && mono='\n\1EnableMono 1'
+    sed "s/^\( *\)EnableDiagnostics.*/&\n\1EnableNetErrors 1\n\1EnableNetWarnings 1$mono/" \
         "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
     ln -s "$rundir/data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
     (cd "$d" && exec timeout -k 5 -s KILL $((timeout * 4)) "$node" --node "$i" --nodes "$n" --base "$base" \
         --updates "$updates" --transport "$transport" --seed "$base" ${NODEARGS:-} $(port "$i") $(options "$i")) &
     pids="$pids $!"
+    if [ "$i" -eq 0 ] && [ -n "${BEFOREJOIN:-}" ]; then
+        t=0
+        while ! grep -q "Winsock Started Successfully" "$d/quorvex.log" 2>/dev/null && [ "$t" -lt 100 ]; do
+            sleep 0.1
+            t=$((t + 1))
+        done
+        sh -c "$BEFOREJOIN" > "$work/beforejoin.txt" 2>&1 || echo "exit $?" >> "$work/beforejoin.txt"
+    fi
     i=$((i + 1))
 done
 # The nodes' output so far: it grows while any of them gets on.
@@ -77,6 +110,16 @@ while [ "$running" -eq 1 ]; do
         echo "NetGame: no node got on for $timeout s: stopping them"
         # timeout(1) passes the TERM on and kills 5 s later.
         for p in $pids; do kill -TERM "$p" 2>/dev/null; done
+    fi
+    if [ -n "${JOINTRIES:-}" ] && [ "$stalled" -eq 0 ]; then
+        for f in "$work"/node*/quorvex.log; do
+            c=$(grep -c "Attempting to connect" "$f" 2>/dev/null)
+            if [ "${c:-0}" -gt "$JOINTRIES" ]; then
+                stalled=1
+                echo "NetGame: a guest was not in after $JOINTRIES tries of its join: stopping the nodes"
+                for p in $pids; do kill -TERM "$p" 2>/dev/null; done
+            fi
+        done
     fi
     for f in "$work"/node*/stopped.pid; do
         [ -f "$f" ] || continue
@@ -97,12 +140,23 @@ status=0
 fail() { echo "FAIL: $*"; status=1; }
 first="" survivors=0 lost=0 i=0
 echo "NetGame: $n nodes over $transport, $updates updates, faults ${QUORVEX_NETFAULTS:-none}"
+if [ -f "$work/beforejoin.txt" ]; then
+    sed 's/^/  /' "$work/beforejoin.txt"
+    grep -q "^exit " "$work/beforejoin.txt" && fail "the command before the join failed"
+fi
 [ -n "$relaypid" ] && sed 's/^/  /' "$work/relay.txt"
 while [ "$i" -lt "$n" ]; do
     d="$work/node$i" o=$(options "$i")
     s=$(cat "$d/summary.txt" 2>/dev/null || echo "no summary (ended early)")
     echo "  process $i:$o $s"
     grep -q "Out of sync" "$d/quorvex.log" 2>/dev/null && fail "process $i: out of sync"
+    [ "${NODROP:-0}" = 1 ] && grep -q "will be dropped" "$d/quorvex.log" 2>/dev/null &&
+        fail "process $i: $(grep -m 1 "will be dropped" "$d/quorvex.log")"
+    if [ -n "${JOINTRIES:-}" ] && [ "$i" -gt 0 ]; then
+        tries=$(grep -c "Attempting to connect" "$d/quorvex.log" 2>/dev/null)
+        echo "    tries of its join: ${tries:-0}"
+        [ "${tries:-0}" -gt 0 ] && [ "$tries" -le "$JOINTRIES" ] || fail "process $i was not in within $JOINTRIES tries"
+    fi
     case "$o" in
     *--kill-at* | *--int-at*) lost=$((lost + 1)) ;;
     *--stop-at*)
