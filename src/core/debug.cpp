@@ -42,6 +42,7 @@ std::mutex s_lock; // the network threads allocate too
 void Debug_AssertFail(int line, const char* file, const char* expr)
 {
     Error_SetLocation(file, line);
+    Error_SetUncatchable();
     Error_Fatal(ERRC_FATAL, "ASSERT (%s)", expr ? expr : "");
 }
 
@@ -149,6 +150,7 @@ void* Debug_CallocAt(size_t count, size_t size, const char* file, int line)
     s_faults++;
     hold.unlock();
     Error_SetLocation(file, line);
+    Error_SetUncatchable();
     Error_Fatal(ERRC_FATAL, "%s", message);
 }
 

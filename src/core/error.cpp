@@ -1,4 +1,8 @@
-// Fatal errors: log, shut down, show the box, exit 1.
+// Fatal errors: log, shut down, show the box, exit 1; inside Error_Try, a
+// fatal error of a file is a jump back to the try instead. The jump is an
+// exception of this file's own, thrown and caught here: no caller sees it,
+// and the readers it passes through keep everything they made linked where
+// its owner frees it (the same frames a test's fatal hook leaves by).
 #include "core/error.h"
 
 #include <cstdio>
@@ -20,6 +24,22 @@ static std::vector<std::string> s_context;
 static std::string s_lastMessage;
 static int s_lastClass = -1;
 
+// Error_Try's state, per thread: a fatal error on the network's thread must
+// never jump into a step that the main thread is trying.
+namespace {
+struct TRAPPED {};
+struct TEXTPOS {
+    std::string file;
+    int line = 0;
+    bool set = false;
+};
+thread_local int t_tries = 0;
+thread_local std::string t_why;
+thread_local TEXTPOS t_textpos;
+thread_local ERROR_READING t_reading = {nullptr, nullptr};
+thread_local bool t_uncatchable = false;
+} // namespace
+
 static const char* const s_classText[] = {
     "Unable to open required file", "Unable to write to file", "Text file parsing error",
     "Memory allocation error",      "Fatal error",
@@ -36,6 +56,58 @@ void Error_SetLocation(const char* file, int line)
 {
     s_file = file ? file : "?";
     s_line = line;
+}
+
+void Error_SetUncatchable(void) { t_uncatchable = true; }
+
+void Error_SetTextPosition(const char* file, int line)
+{
+    t_textpos.file = file ? file : "";
+    t_textpos.line = line;
+    t_textpos.set = file != nullptr;
+}
+
+ERROR_READING Error_SetReading(const char* file, const int* line)
+{
+    const ERROR_READING previous = t_reading;
+    t_reading = ERROR_READING{file, file ? line : nullptr};
+    return previous;
+}
+
+void Error_RestoreReading(ERROR_READING previous) { t_reading = previous; }
+
+int Error_Try(void (*fn)(void* arg), void* arg, char* why, size_t size)
+{
+    // However fn leaves, the reading it may have left set goes with it.
+    struct SCOPE {
+        ERROR_READING reading = t_reading;
+        SCOPE() { t_tries++; }
+        ~SCOPE()
+        {
+            t_tries--;
+            t_reading = reading;
+        }
+    } scope;
+    if (why && size) why[0] = '\0';
+    try {
+        fn(arg);
+    } catch (const TRAPPED&) {
+        if (why && size) snprintf(why, size, "%s", t_why.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+// The reason a caught error gives: the text file's line it names, else the
+// line of the file being read, else the message alone.
+static std::string TrappedReason(const char* message)
+{
+    char where[320] = "";
+    if (t_textpos.set)
+        snprintf(where, sizeof where, "%s line %d: ", t_textpos.file.c_str(), t_textpos.line);
+    else if (t_reading.file)
+        snprintf(where, sizeof where, "%s line %d: ", t_reading.file, t_reading.line ? *t_reading.line : 0);
+    return std::string(where) + message;
 }
 
 void Error_AddShutdownHook(ERROR_SHUTDOWN fn)
@@ -101,6 +173,20 @@ void Error_FatalV(int errclass, const char* fmt, va_list ap)
         AppendErrorFile("ERR macro triggered twice\n");
         exit(1);
     }
+    const bool catchable = t_tries > 0 && !t_uncatchable && errclass != ERRC_MEMORY;
+    t_uncatchable = false;
+    if (catchable) {
+        // A refusal, not an end: logged, and the step that read the file
+        // goes back to its caller.
+        s_lastMessage = message;
+        s_lastClass = errclass;
+        t_why = TrappedReason(message);
+        t_textpos = TEXTPOS{};
+        s_context.clear();
+        TLOG(TLOG_ERROR, "%s: %s", Error_ClassText(errclass), t_why.c_str());
+        throw TRAPPED{};
+    }
+    t_textpos = TEXTPOS{};
     s_inFatal = 1;
     s_lastMessage = message;
     s_lastClass = errclass;

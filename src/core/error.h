@@ -8,9 +8,17 @@
 // Tests and fuzz targets install a fatal hook that leaves by a jump (a C++
 // throw from the hook) instead of exiting; death tests leave the hook unset
 // and see the real exit.
+//
+// A step that reads files the user chose (a scenario from a page) runs under
+// Error_Try: the readers keep their one fatal path, and while the step runs
+// a fatal error of a file (open, parse, fatal class) leaves the step by a
+// jump that Error_Try catches, with the reason and, when the error belongs
+// to a text file, its file and line. An assertion or an exhausted memory is
+// never caught: the program can't trust what it holds after either.
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 
 enum ERROR_CLASS {
     ERRC_OPENFILE = 0,  // "Unable to open required file"
@@ -29,6 +37,26 @@ typedef void (*ERROR_DIALOG)(const char* title, const char* body);
 
 // Records the source location reported by the next Error_Fatal.
 void Error_SetLocation(const char* file, int line);
+// Marks the next Error_Fatal as one no Error_Try may catch (assertions).
+void Error_SetUncatchable(void);
+// The text file and line that the next Error_Fatal is about (the tokenizer's
+// errors set it); Error_Try reports it with the message.
+void Error_SetTextPosition(const char* file, int line);
+// While a text file is read: its name and the reader's line counter, so that
+// a fatal error that names no line of its own is reported at the line being
+// read. A null file ends it; the previous one is given back for nesting.
+struct ERROR_READING {
+    const char* file;
+    const int* line;
+};
+ERROR_READING Error_SetReading(const char* file, const int* line);
+void Error_RestoreReading(ERROR_READING previous);
+// Runs fn(arg); 1 when it returned. A fatal error of a file inside it (any
+// class but memory, never an assertion) is logged as an error, without the
+// box, and returns 0 here with why holding "<file> line <n>: <message>" (or
+// the message alone when no text file is named). What fn left half done is
+// the caller's to undo. Per thread; calls nest.
+int Error_Try(void (*fn)(void* arg), void* arg, char* why, size_t size);
 // Logs, shuts down, shows the box and exits 1; never returns. A second entry
 // while the first is running logs "ERR macro triggered twice" and exits.
 [[noreturn]] void Error_Fatal(int errclass, const char* fmt, ...)

@@ -550,6 +550,7 @@ void TF_Error(TF_PARSER* parser, const char* fmt, ...)
         TLOG(TLOG_ERROR, "Line : %d", parser->line);
         Error_AddContext("File : %s", parser->filename);
         Error_AddContext("Line : %d", parser->line);
+        Error_SetTextPosition(parser->filename, parser->line);
     }
     ERR_FATAL(ERRC_PARSE, "%s", message);
 }

@@ -229,7 +229,19 @@ void MeMenuFile::Load(void)
     CloseScenario();
     Game_SetScenarioName(name.c_str());
     ReopenSystems();
-    Scenario_Load(LoadProgress);
+    char why[GAME_PATH + 320];
+    if (!Scenario_TryLoad(LoadProgress, why, sizeof why)) {
+        // What the broken file let through goes; the old scenario is closed
+        // already, so the editor stays without one, as after a failed create.
+        TLOG(TLOG_ERROR, "Scenario [%s] not loaded: %s", name.c_str(), why);
+        CloseWaitPanel();
+        CloseScenario();
+        ReopenSystems();
+        me.flags &= ~MEF_OPEN;
+        ErrorBox("ErrScenarioLoad", "Scenario %s not loaded: %s", name.c_str(), why);
+        if (me.desktop) me.desktop->Repaint(nullptr);
+        return;
+    }
     OpenScenario();
     Settle(g_MapView.x, g_MapView.y);
 }

@@ -40,13 +40,21 @@ int Game_ConfiguredState(void)
 
 static void (*s_frontEndHook)(void) = nullptr;
 
+// The state whose step chose the game now starting, where a scenario that
+// doesn't load goes back to; -1 for the configured entry's own start, which
+// stops at the broken file.
+static int s_startFrom = -1;
+// A start was refused: no game's statistics to keep for the debriefing.
+static int s_startRefused = 0;
+
 static void RunFrontEnd(void)
 {
     if (Plat_QuitSeen()) {
         g_GameState = GS_QUIT;
         return;
     }
-    Shell_StoreDebriefStats();
+    if (!s_startRefused) Shell_StoreDebriefStats();
+    s_startRefused = 0;
     Mouse_SetClipRect(0, 0, 639, 479);
     Mouse_SetPos(320, 240);
     Shell_Run();
@@ -94,12 +102,34 @@ static void (*s_multiMenuHook)(void) = nullptr;
 
 void Game_SetMultiMenuHook(void (*fn)(void)) { s_multiMenuHook = fn; }
 
+// Back where the refused start was chosen: the page of the front end, the
+// multiplayer menus (whose session the start had ended), the editor.
+static void StartRefused(const char* why)
+{
+    TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
+    g_SaveFlags &= ~(uint32_t)SAVEF_PENDINGLOAD;
+    g_NetworkGame = 0;
+    switch (s_startFrom) {
+    case GS_MULTIMENU: g_GameState = GS_MULTIMENU; break;
+    case GS_EDITOR: g_GameState = GS_EDITOR; break;
+    default:
+        g_GameState = GS_FRONTEND;
+        s_startRefused = 1;
+        Shell_StartRefused();
+        break;
+    }
+}
+
 void Game_RunNewGame(void)
 {
     InitCommonGameSystems();
+    Game_SetStartRefusable(s_startFrom >= 0);
     InitGameSpecifics();
-    // A saved game that failed to load has sent the state loop to the front end.
-    if (g_GameState != GS_FRONTEND) {
+    Game_SetStartRefusable(0);
+    if (const char* why = Game_StartRefusal()) {
+        StartRefused(why);
+    } else if (g_GameState != GS_FRONTEND) {
+        // A saved game that failed to load has sent the state loop to the front end.
         g_GameState = GS_INGAME;
         Game_RunInGame();
     }
@@ -121,11 +151,15 @@ static void RunEditor(void)
 
 void Game_Main(void)
 {
+    int before = -1;
     while (g_GameState != GS_QUIT) {
         if (g_QuitRequested) {
             g_GameState = GS_QUIT;
             break;
         }
+        const int state = g_GameState;
+        s_startFrom = before;
+        before = state;
         switch (g_GameState) {
         case GS_FRONTEND:
             if (s_frontEndHook)
@@ -152,6 +186,7 @@ void Game_Main(void)
             break;
         }
     }
+    s_startFrom = -1;
 }
 
 int Quorvex_Main(void)

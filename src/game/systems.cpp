@@ -340,12 +340,22 @@ static void GameMessagesClose(void)
     GameMsg_Close();
 }
 
+// A start chosen on a page refuses a scenario whose files don't load; the
+// configured entry's start stops at the broken file as the load does.
+static int s_refusable = 0;
+static char s_refusal[GAME_PATH + 320];
+
 // The rule files' start units and the preset-sides mark belong to the game
 // before: the scenario and its rule files set them afresh.
 static void ScenarioInit(void)
 {
     MpTeams_Reset();
-    Scenario_Load(nullptr);
+    if (!s_refusable) {
+        Scenario_Load(nullptr);
+        return;
+    }
+    if (!Scenario_TryLoad(nullptr, s_refusal, sizeof s_refusal) && !s_refusal[0])
+        snprintf(s_refusal, sizeof s_refusal, "%s", "the scenario didn't load");
 }
 
 // A pending saved game (state 6) loads once the scenario, its initial states
@@ -435,17 +445,25 @@ static const SYSTEM_ENTRY s_specifics[] = {
 
 // --- the layers ---
 
-template <size_t N> static void RunInit(const SYSTEM_ENTRY (&table)[N], const char* layer)
+// The entries run, in order, up to the one after which stop() holds; the
+// number run.
+template <size_t N>
+static size_t RunInit(const SYSTEM_ENTRY (&table)[N], const char* layer, int (*stop)(void) = nullptr)
 {
+    size_t run = 0;
     for (const SYSTEM_ENTRY& e : table) {
         TLOG(TLOG_DIAG, "%s: init %s", layer, e.name);
         e.init();
+        run++;
+        if (stop && stop()) break;
     }
+    return run;
 }
 
-template <size_t N> static void RunClose(const SYSTEM_ENTRY (&table)[N], const char* layer)
+// The first run entries closed, last first.
+template <size_t N> static void RunClose(const SYSTEM_ENTRY (&table)[N], const char* layer, size_t run = N)
 {
-    for (size_t i = N; i-- > 0;) {
+    for (size_t i = run; i-- > 0;) {
         TLOG(TLOG_DIAG, "%s: close %s", layer, table[i].name);
         table[i].close();
     }
@@ -479,18 +497,28 @@ void CloseCommonGameSystems(void)
     RunClose(s_common, "CommonGameSystems");
 }
 
+static size_t s_specificsRun = 0;
+
+// Nothing after a refused scenario has a game to start with.
+static int Refused(void) { return s_refusal[0] != '\0'; }
+
 void InitGameSpecifics(void)
 {
     Guard_Init(&s_specificsGuard);
-    RunInit(s_specifics, "GameSpecifics");
+    s_refusal[0] = '\0';
+    s_specificsRun = RunInit(s_specifics, "GameSpecifics", Refused);
 }
 
 void CloseGameSpecifics(void)
 {
     Guard_Close(&s_specificsGuard);
-    RunClose(s_specifics, "GameSpecifics");
+    RunClose(s_specifics, "GameSpecifics", s_specificsRun);
     Game_ClearLaunchMarks();
 }
+
+void Game_SetStartRefusable(int on) { s_refusable = on != 0; }
+
+const char* Game_StartRefusal(void) { return s_refusal[0] ? s_refusal : nullptr; }
 
 void Game_ClearLaunchMarks(void)
 {

@@ -19,6 +19,15 @@ void InitCommonGameSystems(void);
 void CloseCommonGameSystems(void);
 void InitGameSpecifics(void);
 void CloseGameSpecifics(void);
+// Whether the game specifics may refuse a scenario whose files don't load
+// (off at start-up). On, the load is tried: a refusal stops the specifics
+// after the scenario's entry, with the reason in Game_StartRefusal, and
+// CloseGameSpecifics closes only what started. Off, a broken file stops the
+// program with its file and line.
+void Game_SetStartRefusable(int on);
+// Why the last InitGameSpecifics refused its scenario ("<file> line <n>:
+// <message>"), or null when it didn't.
+const char* Game_StartRefusal(void);
 // The marks a network launch set (fog, shroud, giving, resources, locked
 // relations, three rigs, the set-up given, credits set) cleared: the next game
 // starts from its own settings.

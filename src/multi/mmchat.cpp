@@ -15,6 +15,7 @@
 #include "multi/mmmain.h"
 #include "multi/mmsummary.h"
 #include "net/zeph.h"
+#include "rules/scenario.h"
 #include "platform/font.h"
 #include "platform/plat.h"
 #include "widgets/qidesktop.h"
@@ -1088,6 +1089,19 @@ static int PlaceAtRandom(void)
     return 1;
 }
 
+// The chosen scenario's file read as the start will read it: a broken one
+// is refused here, on the page where it was chosen, before every node leaves
+// for a game that can't start.
+static bool ScenarioRefused(const std::string& heading)
+{
+    char why[GAME_PATH + 320];
+    if (Scenario_Check(why, sizeof why)) return false;
+    TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
+    MM_chat_add_message(heading.c_str(), 6);
+    MM_chat_add_message(why, 1);
+    return true;
+}
+
 int MM_chat_launch(QIWidget* widget, int code, QIARG arg)
 {
     if (code != QIN_CLICKED) return 0;
@@ -1107,6 +1121,7 @@ int MM_chat_launch(QIWidget* widget, int code, QIARG arg)
         MM_chat_add_message(Text("ChatLaunchNoAllLaunch", "Not all players are ready to launch").c_str(), 1);
         return 0;
     }
+    if (ScenarioRefused(heading)) return 0;
     if (MM_chat.locations_placement == 0) {
         if (!PlaceAtRandom()) {
             MM_chat_add_message(heading.c_str(), 6);

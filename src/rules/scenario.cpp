@@ -58,6 +58,20 @@ enum { SCENARIO_VERSION = 2, DEFAULT_TECHLEVEL = 10 };
 
 int s_defaultTeam = 0;
 
+// While a file is read: a fatal error without a line of its own (a version,
+// a terrain, a second end-condition file, a missing special force) names the
+// line being read when a step tries the load.
+class READING {
+public:
+    explicit READING(const TF_PARSER* p) : previous_(Error_SetReading(p->filename, &p->line)) {}
+    ~READING() { Error_RestoreReading(previous_); }
+    READING(const READING&) = delete;
+    READING& operator=(const READING&) = delete;
+
+private:
+    ERROR_READING previous_;
+};
+
 // ------------------------------------------------------------------ argument lists
 
 // "(" then one value per letter of form ('i' an integer, 's' a string into a
@@ -163,6 +177,11 @@ int TeamStart(TF_PARSER* p, int team)
 {
     int x, y;
     Args(p, "ii", &x, &y);
+    // (-1, -1) is no start location; any other lies on the map (read before
+    // the teams), or the team's start units would have nowhere to stand.
+    const long w = (long)mapsizex * MAP_TILE_PIXELS, h = (long)mapsizey * MAP_TILE_PIXELS;
+    if ((x != -1 || y != -1) && (x < 0 || y < 0 || x >= w || y >= h))
+        TF_Error(p, "Start location (%d %d) not on the map of %d x %d tiles", x, y, mapsizex, mapsizey);
     teamdata[team].startpos.x = x;
     teamdata[team].startpos.y = y;
     if (team == g_LocalTeam) Map_SetViewPixelPosRedraw((x - 223) / 24 * 24, (y - 223) / 24 * 24);
@@ -397,6 +416,17 @@ int ObjThing(TF_PARSER* p)
     return 1;
 }
 
+// A region's pixels on the map: a rectangle's corners up to the map's far
+// edges, a circle's centre on the map and its radius no more than the map
+// is wide and high. Off the map a region holds nothing, and its bounds
+// overflow what the conditions compute with them.
+bool RegionOnMap(int shape, const long* v)
+{
+    const long w = (long)mapsizex * MAP_TILE_PIXELS, h = (long)mapsizey * MAP_TILE_PIXELS;
+    if (shape == RT_CIRCLE) return v[0] >= 0 && v[0] < w && v[1] >= 0 && v[1] < h && v[2] >= 0 && v[2] <= w + h;
+    return v[0] >= 0 && v[0] <= w && v[2] >= 0 && v[2] <= w && v[1] >= 0 && v[1] <= h && v[3] >= 0 && v[3] <= h;
+}
+
 int ObjRegion(TF_PARSER* p)
 {
     int id;
@@ -419,12 +449,16 @@ int ObjRegion(TF_PARSER* p)
         // Without a shape the coordinates can't be read: refused.
         TF_Error(p, "Unknown string [%s]", shape);
     }
-    int32_t* v[4] = {&r.x1, &r.y1, &r.x2, &r.y2};
+    long value[4] = {};
     for (int i = 0; i < n; i++) {
         if (!TF_GetValue(p, token, sizeof token)) TF_Error(p, "Text file syntax error");
-        *v[i] = (int32_t)strtol(token, nullptr, 10);
+        value[i] = strtol(token, nullptr, 10);
     }
     if (!TF_ExpectCloseParen(p)) TF_Error(p, "Text file syntax error");
+    if (!RegionOnMap((int)r.flags, value))
+        TF_Error(p, "Region %d not on the map of %d x %d tiles", id, mapsizex, mapsizey);
+    int32_t* v[4] = {&r.x1, &r.y1, &r.x2, &r.y2};
+    for (int i = 0; i < n; i++) *v[i] = (int32_t)value[i];
     if (Region_FindById(r.id)) TF_Error(p, "Region id %d used twice", id);
     Uid_Reserve(id);
     Region_Add(&r);
@@ -560,6 +594,7 @@ void LoadTreeFile(const char* path, const char* header, int kind, int team, cons
 {
     std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(TF_Open(path), TF_Close);
     if (!parser) ERR_FATAL(ERRC_OPENFILE, "%s [%s]", openmsg, path);
+    READING reading(parser.get());
     s_defaultTeam = team;
     char token[TF_FIELD];
     if (!TF_GetToken(parser.get(), token, sizeof token) || strcmp(token, header) != 0)
@@ -653,14 +688,19 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
     s_defaultTeam = 0;
 
     Progress(progress, "Loading .. Version");
-    ReadVersion(p);
     char terrain[TF_FIELD];
-    if (!TF_GetKeywordString(p, "SetDefaultTerrain", terrain)) TF_Error(p, "Text file syntax error");
-
-    Progress(progress, "Loading .. Terrain");
-    LoadTerrain(terrain);
+    {
+        READING reading(p);
+        ReadVersion(p);
+        if (!TF_GetKeywordString(p, "SetDefaultTerrain", terrain)) TF_Error(p, "Text file syntax error");
+        Progress(progress, "Loading .. Terrain");
+        LoadTerrain(terrain);
+    }
     LoadTerrainEffects();
-    ReadTechLevel(p);
+    {
+        READING reading(p);
+        ReadTechLevel(p);
+    }
     FreeRuleTypes();
     Game_LoadTextFiles(progress);
     Units_PostProcessAllTypes();
@@ -673,12 +713,15 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
     for (TEAM_DATA& t : teamdata) t.startpos = TEAM_STARTPOS{-1, -1};
 
     Progress(progress, "Loading .. Team Info");
-    char token[TF_FIELD];
-    while (TF_PeekToken(p, token, sizeof token) && strcmp(token, "SetTeam") == 0)
-        if (!Scenario_ReadTeam(p)) TF_Error(p, "Unable to load team info from scenario");
+    {
+        READING reading(p);
+        char token[TF_FIELD];
+        while (TF_PeekToken(p, token, sizeof token) && strcmp(token, "SetTeam") == 0)
+            if (!Scenario_ReadTeam(p)) TF_Error(p, "Unable to load team info from scenario");
 
-    Progress(progress, "Loading .. Map Objects");
-    Scenario_ReadObjects(p);
+        Progress(progress, "Loading .. Map Objects");
+        Scenario_ReadObjects(p);
+    }
     parser.reset();
     if (g_OptShroudDisabled && !g_OptFogDisabled) Ovl_MakeAllOverlaysVisible();
 
@@ -688,6 +731,22 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
     Scenario_LoadFsms();
     Progress(progress, "Loading .. Complete");
     Build_PostScenarioLoad();
+}
+
+namespace {
+
+struct TRYLOAD {
+    SCENARIO_PROGRESS progress;
+};
+
+void TryLoadStep(void* arg) { Scenario_Load(static_cast<TRYLOAD*>(arg)->progress); }
+
+} // namespace
+
+int Scenario_TryLoad(SCENARIO_PROGRESS progress, char* why, size_t size)
+{
+    TRYLOAD load{progress};
+    return Error_Try(TryLoadStep, &load, why, size);
 }
 
 // ------------------------------------------------------------------ the check before a start

@@ -30,14 +30,23 @@ typedef void (*SCENARIO_PROGRESS)(const char* text);
 
 // Reads the current scenario (g_ScenarioScnPath) with everything it needs.
 // Every error stops the program (fatal or text-file error) except the
-// commands that are logged and skipped. Needs the common game systems.
+// commands that are logged and skipped; Scenario_TryLoad turns the stops
+// into a refusal. Needs the common game systems.
 void Scenario_Load(SCENARIO_PROGRESS progress);
+// Scenario_Load as a step that a refusal returns from: 1 when the scenario
+// loaded; 0 when one of its files (the scenario, its terrain, rule files,
+// map, end-condition and state-machine files) stops the load, with the
+// reason in why ("<file> line <n>: <message>" for a text file). The error is
+// logged, nothing ends; what the load made so far stays in the common game
+// systems, which the caller closes (or closes and opens again) before
+// anything else reads them.
+int Scenario_TryLoad(SCENARIO_PROGRESS progress, char* why, size_t size);
 // Whether the current scenario can be started, read without loading
 // anything: its file opens, starts with the reader's version and a default
 // terrain, its map file exists, and the rest is known commands with their
 // brackets closed. 0 with the reason (naming the file and line) in why; what
-// the load itself finds (a missing terrain, an unknown type, a value out of
-// range) still stops the program.
+// only the load finds (a missing terrain, an unknown type, a value out of
+// range, the condition files) is Scenario_TryLoad's to refuse.
 int Scenario_Check(char* why, size_t size);
 // One "SetTeam(n) { ... }" block: 1 when it ended with its closing brace or
 // at the end of the text, 0 on a syntax error. A team outside 0..8 is the

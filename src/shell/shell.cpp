@@ -20,6 +20,8 @@ SHELLINFO g_ShellInfo;
 
 static int s_started;
 static char s_text[256];
+// The page whose button started the game, where a refused start comes back.
+static int s_startedFrom;
 
 static const uint32_t DIAL = SHELL_FOURCC('D', 'I', 'A', 'L');
 static const uint32_t TEXT = SHELL_FOURCC('T', 'E', 'X', 'T');
@@ -67,6 +69,12 @@ void Shell_Close(void)
 }
 
 void Shell_Reset(void) { s_started = 0; }
+
+void Shell_StartRefused(void)
+{
+    if (s_startedFrom) g_ShellInfo.next = s_startedFrom;
+    s_startedFrom = 0;
+}
 
 void Shell_StoreDebriefStats(void)
 {
@@ -295,6 +303,7 @@ static int Perform(int state)
         }
         s->result = 0;
         s->next = SS_RETURN;
+        s_startedFrom = s->previous;
         g_GameState = GS_NEWGAME;
         return 1;
     case SS_EDITOR:

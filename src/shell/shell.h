@@ -66,6 +66,10 @@ void Shell_Init(void);
 void Shell_Close(void);
 // The next Shell_Run starts at the main page.
 void Shell_Reset(void);
+// The game that the shell's start asked for refused its scenario: the next
+// Shell_Run resumes at the page whose button started it (the custom
+// missions, the campaign's launch), not at the game's return.
+void Shell_StartRefused(void);
 // Copies the current mission and side and teams 0..7's type, side and
 // statistics into the debriefing.
 void Shell_StoreDebriefStats(void);

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -107,6 +108,74 @@ TEST(FatalPath, ShutdownHooksRunAndTheLastThreeContextLinesShow)
 }
 
 static MODULE_GUARD s_widgets = MODULE_GUARD_INIT("Widgets");
+
+// A step tried under Error_Try: a broken file is a refusal naming its file
+// and line, logged without the box, and the program goes on with its fatal
+// path whole; a fault of the program is never taken for a broken file.
+TEST(FileTrustErrorTry, AFileErrorReturnsItsFileAndLineAndAProgramFaultStillEnds)
+{
+    QvLogCapture log;
+    std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> text(TF_OpenText("rules.txt", "a\nb\nc\n", 6), TF_Close);
+    char why[300];
+    // The tokenizer's error names its own file and line.
+    EXPECT_EQ(Error_Try(
+                  [](void* arg) {
+                      TF_PARSER* p = static_cast<TF_PARSER*>(arg);
+                      char token[TF_FIELD];
+                      TF_GetToken(p, token, sizeof token);
+                      TF_GetToken(p, token, sizeof token);
+                      TF_Error(p, "Unknown string [%s]", token);
+                  },
+                  text.get(), why, sizeof why),
+              0);
+    EXPECT_STREQ(why, "rules.txt line 2: Unknown string [b]");
+    EXPECT_NE(log.text().find("Text file parsing error: rules.txt line 2: Unknown string [b]"), std::string::npos);
+    // Another error names the line of the file being read, where the reader
+    // is when it fails; nested tries keep their own reading.
+    EXPECT_EQ(Error_Try(
+                  [](void* arg) {
+                      TF_PARSER* p = static_cast<TF_PARSER*>(arg);
+                      const ERROR_READING before = Error_SetReading(p->filename, &p->line);
+                      char token[TF_FIELD];
+                      TF_GetToken(p, token, sizeof token); // the reader moves on to "c"
+                      char inner[100];
+                      EXPECT_EQ(Error_Try([](void*) { ERR_FATAL(ERRC_FATAL, "inner"); }, nullptr, inner,
+                                          sizeof inner),
+                                0);
+                      EXPECT_STREQ(inner, "rules.txt line 3: inner");
+                      Error_SetReading(nullptr, nullptr);
+                      EXPECT_EQ(Error_Try([](void*) { ERR_FATAL(ERRC_FATAL, "alone"); }, nullptr, inner,
+                                          sizeof inner),
+                                0);
+                      EXPECT_STREQ(inner, "alone");
+                      Error_RestoreReading(before);
+                      Error_SetReading(p->filename, &p->line);
+                      ERR_FATAL(ERRC_FATAL, "No special forces with ID %d to trigger", 7);
+                  },
+                  text.get(), why, sizeof why),
+              0);
+    EXPECT_STREQ(why, "rules.txt line 3: No special forces with ID 7 to trigger");
+    // The reading ended with the step that set it.
+    EXPECT_EQ(Error_Try([](void*) { ERR_FATAL(ERRC_OPENFILE, "map file [%s]", "m"); }, nullptr, why, sizeof why), 0);
+    EXPECT_STREQ(why, "map file [m]");
+    EXPECT_EQ(Error_Try([](void*) {}, nullptr, why, sizeof why), 1);
+    EXPECT_STREQ(why, "");
+    // The fatal path after a refusal, and the faults inside a try, end the
+    // program with their box.
+    EXPECT_EXIT(ERR_FATAL(ERRC_PARSE, "after"), testing::ExitedWithCode(1),
+                "QUORVEX ENGINE : Text file parsing error\nafter");
+    EXPECT_EXIT(Error_Try([](void*) { ASSERT(g_GameState == -7); }, nullptr, why, sizeof why),
+                testing::ExitedWithCode(1), "QUORVEX ENGINE : Fatal error\nASSERT");
+    EXPECT_EXIT(Error_Try([](void*) { Debug_Malloc(SIZE_MAX - 4); }, nullptr, why, sizeof why),
+                testing::ExitedWithCode(1), "QUORVEX ENGINE : Memory allocation error");
+    EXPECT_EXIT(Error_Try(
+                    [](void*) {
+                        static MODULE_GUARD guard = MODULE_GUARD_INIT("Tried");
+                        Guard_Close(&guard);
+                    },
+                    nullptr, why, sizeof why),
+                testing::ExitedWithCode(1), "Tried not initialised");
+}
 
 TEST(ModuleGuards, ARepeatedOrPrematureCallIsFatal)
 {

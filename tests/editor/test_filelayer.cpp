@@ -230,3 +230,34 @@ TEST_F(FileLayer, TheLeaveButtonsSetTheNextState)
         EXPECT_EQ(g_GameState, r.state);
     }
 }
+
+namespace {
+
+class FileTrustEditorLoad : public FileLayer {};
+
+} // namespace
+
+// A broken scenario picked in the File layer: its load is refused with the
+// file and line, the editor goes on without a scenario open, and the next
+// load is whole.
+TEST_F(FileTrustEditorLoad, ABrokenScenarioIsRefusedWithFileAndLineAndTheEditorGoesOnWithoutOne)
+{
+    LoadNamed("DEMO");
+    const std::string demo = Records();
+    fs::copy(home.file("scenario/SINGLE/DEMO"), home.file("scenario/SINGLE/BROKEN"));
+    std::string scn = Read("BROKEN", "QUORVEX.scn");
+    const size_t at = scn.find("SetEnd(DEMO1.END)");
+    ASSERT_NE(at, std::string::npos);
+    scn.replace(at, 17, "SetEnd(OPEN.END)");
+    home.write("scenario/SINGLE/BROKEN/QUORVEX.scn", scn);
+    home.write("scenario/SINGLE/BROKEN/OPEN.END", "DefineEndCondTree(0)\n{\n");
+    LoadNamed("BROKEN");
+    EXPECT_FALSE(g_MeEditor.flags & MEF_OPEN);
+    EXPECT_NE(log.text().find("Scenario [BROKEN] not loaded: " + home.file("scenario/SINGLE/BROKEN/OPEN.END") +
+                              " line 3: Expected [}] but found [EOF]"),
+              std::string::npos)
+        << log.text();
+    LoadNamed("DEMO");
+    ASSERT_TRUE(g_MeEditor.flags & MEF_OPEN);
+    EXPECT_EQ(Records(), demo);
+}

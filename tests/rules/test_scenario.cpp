@@ -223,6 +223,16 @@ TEST_F(ScenarioFile, EveryErrorStopsWithItsClassAndTheTextFileErrorsWithFileAndL
         {"force list cut short", h + "DefineSpecialForces(3 1) { 4 5\n", ERRC_PARSE,
          "Expected [}] but found [EOF]", 5},
         {"missing parenthesis", h + "PutUnitAt 5 DemoTank 4 4\n", ERRC_PARSE, "Expected [(] but found [5]", 4},
+        {"start location beyond the map", h + "SetTeam(1) {\n SetStartLocation(768 10)\n}\n", ERRC_PARSE,
+         "Start location (768 10) not on the map of 32 x 32 tiles", 5},
+        {"start location before the map", h + "SetTeam(1) {\n SetStartLocation(-1 10)\n}\n", ERRC_PARSE,
+         "Start location (-1 10) not on the map of 32 x 32 tiles", 5},
+        {"rectangle beyond the map", h + "DefineRegion(9 r 0 0 769 10)\n", ERRC_PARSE,
+         "Region 9 not on the map of 32 x 32 tiles", 4},
+        {"circle's centre off the map", h + "DefineRegion(9 c -1 5 3)\n", ERRC_PARSE,
+         "Region 9 not on the map of 32 x 32 tiles", 4},
+        {"circle wider than the map", h + "DefineRegion(9 c 5 5 2000000000)\n", ERRC_PARSE,
+         "Region 9 not on the map of 32 x 32 tiles", 4},
     };
     WriteConditionFiles();
     for (const FAILROW& r : rows) {
@@ -420,6 +430,54 @@ TEST_F(ScenarioFile, ConditionFilesComeFromTheScenarioFolderThenThePlanDirectory
     EXPECT_EQ(Endcond_GetTree(0, ENDCOND_FSM), nullptr) << "the human team without SetFSM has none";
     EXPECT_EQ(Endcond_GetTree(4, ENDCOND_FSM), nullptr) << "a disabled team without SetFSM has none";
     EXPECT_EQ(Scenario_DefaultTeam(), 6) << "the team of the last file read";
+}
+
+// The load as a step that a broken file returns from: the refusal names the
+// file and line (of a condition file too, for an error without a line of
+// its own), and the systems closed and opened again load the next file.
+class FileTrustScenarioLoad : public ScenarioFile {};
+
+TEST_F(FileTrustScenarioLoad, BrokenFilesAreRefusedWithFileAndLineAndTheNextLoadStartsClean)
+{
+    WriteConditionFiles();
+    s_home->write("scenario/SINGLE/TEST/open.end", "DefineEndCondTree(0)\n{\n  DefineCondState()\n  {\n");
+    s_home->write("scenario/SINGLE/TEST/force.fsm",
+                  "DefineAICondTree()\n{\n  DefineCondState()\n  {\n    ReleaseSpecialForces(44)\n  }\n}\n");
+    const std::string dir = Fs_Resolve(g_ScenarioDir);
+    const struct {
+        std::string text, why;
+    } rows[] = {
+        {std::string(kHeader) + "SetTeam(1) { SetEnd(open.end) }\n",
+         dir + "/open.end line 5: Expected [}] but found [EOF]"},
+        {std::string(kHeader) + "SetTeam(3) { SetFSM(force.fsm b.fsm c.fsm) }\n",
+         dir + "/force.fsm line 5: No special forces with ID 44 to release"},
+        {std::string(kHeader) + "DefineRegion(9 r 0 0 10 10)\nPutUnitAt(5 DemoTank 40 4)\n",
+         dir + "/QUORVEX.scn line 5: Unit 5 at (40, 4) - not valid tile location"},
+        {"SetVersion(3)\n", dir + "/QUORVEX.scn line 1: Unsupported scenario version [" + dir + "/QUORVEX.scn]"},
+        {"SetVersion(2)\nSetDefaultTerrain(NOPE)\n", dir + "/QUORVEX.scn line 2: terrain palette [NOPE]"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        WriteScn(r.text);
+        log.clear();
+        char why[600];
+        EXPECT_EQ(Scenario_TryLoad(nullptr, why, sizeof why), 0);
+        EXPECT_EQ(std::string(why), r.why);
+        EXPECT_NE(log.text().find(r.why), std::string::npos) << log.text();
+        Restart();
+    }
+    // The refused loads left nothing behind: region 9 and unit 5, which the
+    // third file made before it failed, are made again without "used twice";
+    // a start location of none and regions to the map's far edges pass.
+    WriteScn(std::string(kHeader) + "SetTeam(1) {\n SetEnd(win.end)\n SetStartLocation(-1 -1)\n}\n"
+             "DefineRegion(9 r 0 0 768 768)\nDefineRegion(10 c 767 767 1536)\nPutUnitAt(5 DemoTank 4 4)\n");
+    char why[600];
+    ASSERT_EQ(Scenario_TryLoad(nullptr, why, sizeof why), 1) << why;
+    EXPECT_STREQ(why, "");
+    EXPECT_NE(Endcond_GetTree(1, ENDCOND_END), nullptr);
+    EXPECT_EQ(Endcond_GetTree(3, ENDCOND_FSM), nullptr);
+    EXPECT_NE(Region_FindById(10), nullptr);
+    EXPECT_NE(Units_IdToUnitPtr(5, 0), nullptr);
 }
 
 // ------------------------------------------------------------------ the round trip

@@ -1,0 +1,227 @@
+// Scenarios whose files don't load, chosen where a player chooses them: the
+// custom-mission page's Load Mission reads every file as the game's start
+// reads it, and a broken one is refused with its file and line while the
+// page comes back; the demo chosen after them plays.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/gamestate.h"
+#include "flow/flowplayer.h"
+#include "game/gameloop.h"
+#include "game/quorvex.h"
+#include "game/systems.h"
+#include "platform/plat.h"
+#include "shell/shell.h"
+#include "support/testsupport.h"
+
+namespace {
+
+enum { PASS_MS = 50, MAX_PASSES = 2000 };
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The line a text ends on: where a reader that ran off its end reports.
+int LastLine(const std::string& text) { return 1 + (int)std::count(text.begin(), text.end(), '\n'); }
+
+// The line of the first occurrence of what.
+int LineOf(const std::string& text, const std::string& what)
+{
+    return 1 + (int)std::count(text.begin(), text.begin() + (long)text.find(what), '\n');
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to)
+{
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+class FileTrustScenarioCheck : public testing::Test {
+protected:
+    QvLogCapture log;
+    QvLocalMessages messages;
+    void SetUp() override
+    {
+        Game_ResetState();
+        Cfg_SetDefaults(&g_Config);
+        Plat_InitWith(&g_PlatHeadless);
+        PlatHeadless_SetClock(0, 0);
+        g_LocalTeam = 0;
+        Game_ClearResult();
+        Shell_Reset();
+        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+        InitBaseSystem();
+    }
+    void TearDown() override
+    {
+        CloseBaseSystem();
+        Plat_Close();
+        Shell_Reset();
+        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+        g_GameState = GS_FRONTEND;
+    }
+};
+
+// Each scenario passes the page's reading of its own file and breaks only
+// where the start reads further: a condition file, a range, the map.
+TEST_F(FileTrustScenarioCheck, BrokenScenarioFilesFromTheCustomMissionPageAreRefusedWithFileAndLineAndTheDemoThenPlays)
+{
+    const std::string demo = ReadFile(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.scn");
+    const std::string map = ReadFile(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.map");
+    ASSERT_FALSE(demo.empty());
+    ASSERT_GT(map.size(), 64u);
+    // An end condition without its closing brace; a state machine that
+    // sends a special force the scenario never defines (team 2 gets it).
+    const std::string openEnd = "DefineEndCondTree(0)\n{\n    DefineCondState()\n    {\n"
+                                "        DefineCondition(0 0 0 0 \"never\")\n        {\n"
+                                "            CritTimerGame(99999)\n        }\n    }\n";
+    const std::string badFsm = "DefineAICondTree()\n{\n    DefineCondState()\n    {\n"
+                               "        TriggerSpecialForces(77 51)\n    }\n}\n";
+    const std::string withEnd = Replace(demo, "SetEnd(DEMO1.END)", "SetEnd(OPEN.END)");
+    const std::string withFsm =
+        Replace(demo, "SetTeam(8)", "SetTeam(2)\n{\n    SetFSM(BAD.FSM BAD.FSM BAD.FSM)\n}\nSetTeam(8)");
+    const std::string teamNine = Replace(demo, "SetTeam(8)", "SetTeam(9)");
+    const std::string unitFar = demo + "\nSetDefaultTeam(0)\nPutUnitAt(90 DemoTank 70 10)\n";
+    const std::string buildingFar = demo + "\nSetDefaultTeam(0)\nAddBuildingAt(1090 DemoDepot 10 70 notcritical)\n";
+    const std::string regionFar = demo + "\nDefineRegion(95 r 0 0 99999 240)\n";
+    struct Row {
+        const char* folder;
+        std::string scn;
+        std::vector<std::pair<std::string, std::string>> files; // beside the scenario file
+        std::string why;                                       // after "Scenario [folder] not started: "
+    } rows[] = {
+        {"ENDOPEN", withEnd, {{"OPEN.END", openEnd}},
+         "/ENDOPEN/OPEN.END line " + std::to_string(LastLine(openEnd)) + ": Expected [}] but found [EOF]"},
+        {"FSMFORCE", withFsm, {{"BAD.FSM", badFsm}},
+         "/FSMFORCE/BAD.FSM line 5: No special forces with ID 77 to trigger"},
+        {"TEAMNINE", teamNine, {},
+         "/TEAMNINE/QUORVEX.scn line " + std::to_string(LineOf(teamNine, "SetTeam(9)")) + ": Team number of of range"},
+        {"UNITFAR", unitFar, {},
+         "/UNITFAR/QUORVEX.scn line " + std::to_string(LastLine(unitFar) - 1) +
+             ": Unit 90 at (70, 10) - not valid tile location"},
+        {"BUILDFAR", buildingFar, {},
+         "/BUILDFAR/QUORVEX.scn line " + std::to_string(LastLine(buildingFar) - 1) +
+             ": Invalid building location (10 70)"},
+        {"REGIONFAR", regionFar, {},
+         "/REGIONFAR/QUORVEX.scn line " + std::to_string(LastLine(regionFar) - 1) +
+             ": Region 95 not on the map of 64 x 64 tiles"},
+        {"EMPTYMAP", demo, {{"QUORVEX.map", ""}}, "map file ["},
+        {"CUTMAP", demo, {{"QUORVEX.map", map.substr(0, map.size() / 2)}}, "map file ["},
+    };
+    QvTempDir home;
+    std::vector<std::pair<std::string, std::string>> folders;
+    for (const Row& r : rows) folders.emplace_back(r.folder, r.scn);
+    QvFlow_MakeHome(home, folders);
+    for (const Row& r : rows)
+        for (const auto& [name, text] : r.files) {
+            const std::string path = home.file("scenario/SINGLE/" + std::string(r.folder) + "/" + name);
+            std::filesystem::remove(path); // the map is a link to the demo's
+            home.write("scenario/SINGLE/" + std::string(r.folder) + "/" + name, text);
+        }
+    Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    Game_SetScenarioName("DEMO");
+
+    QvFlowPlayer p(MAX_PASSES);
+    p.Wait(0, 12).Click(320, 105).Click(320, 253).Wait(0, 12); // Single Player, Play Custom Mission
+    for (const Row& r : rows) {
+        const std::string folder = r.folder, why = r.why;
+        p.Then([this] { log.clear(); });
+        p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), folder)).Wait(0, 2);
+        // Load Mission: the shell fades out for the start, which is refused,
+        // and the page fades in again.
+        p.Click(320, 418).Until([] { return g_ShellInfo.current == SS_START; }, 0);
+        p.Until([] { return g_GameState == GS_FRONTEND && g_ShellInfo.current == SS_CUSTOM; }, 0).Wait(0, 12);
+        const std::string mapPath = home.file("scenario/SINGLE/" + folder + "/QUORVEX.map");
+        p.Then([this, folder, why, mapPath] {
+            EXPECT_EQ(g_GameState, GS_FRONTEND) << folder;
+            EXPECT_EQ(g_ShellInfo.current, SS_CUSTOM) << folder;
+            const std::string text = log.text();
+            const std::string line = "Scenario [" + folder + "] not started: ";
+            ASSERT_NE(text.find(line), std::string::npos) << text;
+            const std::string reason = text.substr(text.find(line) + line.size());
+            EXPECT_NE(reason.find(why), std::string::npos) << folder << ": " << text;
+            if (folder.find("MAP") != std::string::npos) {
+                EXPECT_NE(text.find("Bad map file [" + mapPath + "] at offset "), std::string::npos) << text;
+            }
+        });
+    }
+    p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), "DEMO")).Wait(0, 2).Click(320, 418);
+    p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 10; }, PASS_MS);
+    p.Then([] { EXPECT_STREQ(g_ScenarioName, "DEMO"); });
+    p.Click(600, 10).Click(550, 326); // the menu panel's Exit
+    p.stopWhenDone = false;
+    g_GameState = GS_FRONTEND;
+    Game_Main();
+    EXPECT_FALSE(p.overran) << log.text();
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_EQ(log.text().find("Scenario [DEMO] not started"), std::string::npos) << log.text();
+}
+
+// The campaign's Launch of a mission whose end condition is broken: refused
+// with the file and line, back on the launch page; mended, it plays.
+TEST_F(FileTrustScenarioCheck, ABrokenCampaignMissionIsRefusedOnItsLaunchPageAndPlaysOnceMended)
+{
+    enum { LAUNCH_PAGE = 22 };
+    namespace fs = std::filesystem;
+    QvTempDir home;
+    QvFlow_MakeHome(home);
+    fs::create_directories(home.file("scenario/FIXED"));
+    fs::copy(QV_TEST_RUNDIR "/scenario/FIXED/m01a", home.file("scenario/FIXED/m01a"));
+    const std::string end = home.file("scenario/FIXED/m01a/WIN.END");
+    const std::string whole = ReadFile(end);
+    ASSERT_FALSE(whole.empty());
+    const std::string cut = whole.substr(0, whole.rfind('}'));
+    home.write("scenario/FIXED/m01a/WIN.END", cut);
+    Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    Game_SetScenarioName("DEMO");
+
+    QvFlowPlayer p(MAX_PASSES);
+    auto at = [&p](int state) {
+        p.Until([state] { return g_GameState == GS_FRONTEND && g_ShellInfo.current == state; }, 0).Wait(0, 12);
+    };
+    p.Wait(0, 12).Click(320, 105); // Single Player
+    at(SS_SINGLE);
+    p.Click(320, 150); // Start New Game: the bridge, then the campaign map
+    at(16);
+    p.Click(257, 125); // the first side's logo: its video and the launch page
+    at(LAUNCH_PAGE);
+    p.Then([this] { log.clear(); });
+    p.Click(330, 435).Until([] { return g_ShellInfo.current == SS_START; }, 0); // Launch
+    at(LAUNCH_PAGE);
+    p.Then([this, end, cut, whole] {
+        const std::string text = log.text();
+        EXPECT_NE(text.find("Scenario [m01a] not started: " + end + " line " + std::to_string(LastLine(cut)) +
+                            ": Expected [}] but found [EOF]"),
+                  std::string::npos)
+            << text;
+        std::ofstream(end, std::ios::binary) << whole;
+    });
+    p.Click(330, 435); // Launch again
+    p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 5; }, PASS_MS);
+    p.Then([] { EXPECT_STREQ(g_ScenarioName, "m01a"); });
+    p.Click(600, 10).Click(550, 326); // the menu panel's Exit
+    p.stopWhenDone = false;
+    g_GameState = GS_FRONTEND;
+    Game_Main();
+    EXPECT_FALSE(p.overran) << log.text();
+    EXPECT_EQ(g_GameState, GS_QUIT);
+}
+
+} // namespace
