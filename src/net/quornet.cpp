@@ -581,11 +581,36 @@ void QuorNet_CheckDrops(void)
     NetRounds* r = &g_NetRounds;
     Net_Lock();
     uint32_t now = Thread_ClockMs();
-    // A frame counts at most once per QUORNET_FRAME_MS, and not while paused:
-    // the limits are times, whatever the frame rate.
-    int counts = !g_GamePaused && now - r->frameclock >= s_frameMs;
-    if (counts) r->frameclock = now;
-    const char* creator = g_NetSession.creator < NET_NODES ? g_NetSession.players[g_NetSession.creator].name : "";
+    // The limits are times whose order holds across machines (the creator's
+    // drop before its successor's takeover before a guest's leave) only if
+    // every machine counts the same time, and a loaded one's frames come
+    // seldom: a frame counts for the clock's steps since the last, not one.
+    // For QUORNET_FRAME_STEPS at most: a stall of the node's own (stopped,
+    // swapped out) is no silence of the others, whose packets wait unread in
+    // it. Nothing counts while paused.
+    uint32_t steps = 0;
+    if (g_GamePaused) {
+        r->frameclock = now;
+    } else if (now - r->frameclock >= s_frameMs) {
+        steps = (now - r->frameclock) / s_frameMs;
+        r->frameclock += steps * s_frameMs;
+        if (steps > QUORNET_FRAME_STEPS) {
+            steps = QUORNET_FRAME_STEPS;
+            r->frameclock = now;
+        }
+    }
+    // A successor that took the creator's role was silent to us as long as
+    // the creator held it (in the round before ours, say): counted from
+    // before, its takeover would find its own successor past the limit
+    // already, which took the role in turn and split the game. Its silence
+    // as the creator, and our wait on it, count from its takeover.
+    int c = g_NetSession.creator;
+    if (c != r->framescreator) {
+        if (c < NET_NODES) r->frames[c] = 0;
+        r->creatorframes = 0;
+        r->framescreator = (uint8_t)c;
+    }
+    const char* creator = c < NET_NODES ? g_NetSession.players[c].name : "";
     for (int n = 0; n < NET_NODES; n++) {
         if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
         // A node that holds the round up by an acknowledgement missing after
@@ -593,7 +618,8 @@ void QuorNet_CheckDrops(void)
         // hold everyone for the 41 resends, minutes at the packet layer's
         // longest time-out.
         int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE);
-        if (silent && counts) r->frames[n]++;
+        uint32_t before = r->frames[n];
+        if (silent) r->frames[n] += steps;
         const char* name = g_NetSession.players[n].name;
         // Shown once per wait: repeated every frame, it filled the log of a
         // node left waiting.
@@ -602,18 +628,17 @@ void QuorNet_CheckDrops(void)
             if (!r->waitshown[n]) Show("Waiting for %s to drop %s", creator, name);
         } else if (r->resends[n] > QUORNET_RESEND_WARN)
             Show("%s is not responding [%d drop countdown]", name, QUORNET_RESEND_DROP - (int)r->resends[n]);
-        else if (counts && r->frames[n] > QUORNET_FRAMES_WARN && (QUORNET_FRAMES_DROP - r->frames[n]) % 10 == 0)
+        else if (silent && r->frames[n] > QUORNET_FRAMES_WARN && r->frames[n] / 10 != before / 10)
             Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
         r->waitshown[n] = (uint8_t)past;
     }
     // A silent creator: the node after it takes its role and drops it.
-    int c = g_NetSession.creator;
     if (!g_NetCreator && c < NET_NODES && Net_IsNodeInSession(c) && Net_RingNextNode(c) == g_NetOwnNode &&
         (r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > QUORNET_FRAMES_TAKEOVER)) {
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
         Net_TakeCreatorRole();
     }
-    if (!g_NetCreator && counts && WaitsOnCreator() && ++r->creatorframes > QUORNET_FRAMES_LEAVE) {
+    if (!g_NetCreator && steps && WaitsOnCreator() && (r->creatorframes += steps) > QUORNET_FRAMES_LEAVE) {
         // Dropped with no word of it, or the creator gone with its successor:
         // waiting on would never end.
         TLOG(TLOG_NERR, "No word from the creator for %u frames: this node leaves the game",
@@ -715,6 +740,8 @@ void QuorNet_ResetCounters(void)
     Net_Lock();
     memset(g_NetRounds.frames, 0, sizeof g_NetRounds.frames);
     g_NetRounds.creatorframes = 0;
+    // The wait starts now: the updates before it are no one's silence.
+    g_NetRounds.frameclock = Thread_ClockMs();
     Net_Unlock();
 }
 

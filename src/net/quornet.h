@@ -66,7 +66,12 @@ enum {
     // and no successor took its role, and no word will come. A silent
     // creator's successor gets twice its limit, as the creator gets from it.
     QUORNET_FRAMES_LEAVE = QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_DROP,
-    QUORNET_FRAME_MS = 16,              // a waiting frame counts at most this often
+    // The limits count frames of the network clock while waiting: each of the
+    // loop's frames for the ones its time took, the same on every machine
+    // whatever its frame rate, but for at most QUORNET_FRAME_STEPS (a stall
+    // of the node's own, its packets unread, is no silence of the others).
+    QUORNET_FRAME_MS = 16,
+    QUORNET_FRAME_STEPS = 16,
 };
 
 // Step result bits.
@@ -118,8 +123,9 @@ struct NetRounds {
     NetPacket own;
     THREAD_EVENT* event;
     uint32_t frames[NET_NODES];         // waiting frames without the node's packet
-    uint32_t frameclock;                // when a waiting frame last counted
+    uint32_t frameclock;                // up to when the waiting frames are counted
     uint32_t creatorframes;             // waiting frames that only the creator can end
+    uint8_t framescreator;              // the creator they were counted for
     uint8_t waitshown[NET_NODES];       // "Waiting for ... to drop" shown in this wait
     uint8_t probed[NET_NODES];          // our round sent again this round to tell the live from the gone
     int waiting;
@@ -139,8 +145,9 @@ int Net_CloseGame(void);
 // Returns QUORNET_* bits.
 int QuorNet_Step(uint8_t* send);
 // Counts waiting frames, shows the drop countdowns; the creator (or the
-// node after a silent creator) drops nodes past the limits, those that
-// acknowledge nothing before those that may be held by them. A guest that
+// node after a silent creator, counting from that creator's takeover) drops
+// nodes past the limits, those that acknowledge nothing before those that
+// may be held by them. A guest that
 // waited on the creator past QUORNET_FRAMES_LEAVE logs (NERR) "No word from
 // the creator for %u frames: this node leaves the game" and goes on alone.
 void QuorNet_CheckDrops(void);
@@ -168,7 +175,8 @@ void QuorNet_SendOrdersNow(void);
 // Unpacks the held round's slots in node order and forgets them; the nodes
 // dropped at that round or before leave the game's view.
 void QuorNet_ApplyAllOrders(void);
-// Zeroes the waiting-frame counters (per node and the creator's).
+// Zeroes the waiting-frame counters (per node and the creator's); the
+// waiting frames count from now.
 void QuorNet_ResetCounters(void);
 // The largest resend counter over the other active nodes.
 uint32_t QuorNet_MaxResendCount(void);
@@ -176,8 +184,8 @@ uint32_t QuorNet_MaxResendCount(void);
 uint32_t Net_GetNodeResendCount(int node);
 // Frees a list element with the debug heap.
 void QuorNet_FreeElement(void* element);
-// The network clock's time a waiting frame counts for at most (0: the
-// default QUORNET_FRAME_MS); only the tests' drop runs shorten it.
+// The network clock's time of one counted waiting frame (0: the default
+// QUORNET_FRAME_MS); only the tests' drop runs shorten it.
 void QuorNet_SetFrameStep(uint32_t ms);
 // Logs the statistics when there are more than 20 samples.
 void QuorNet_ReportStatistics(void);

@@ -13,9 +13,10 @@
 # single-player and must give its digests. NODEARGS go to every process.
 # TIMEOUT bounds a stall, not the run: the nodes are stopped when none of
 # them has written a digest or a log line for that many seconds. A loaded
-# machine stretches a game (the drop limits count the waiting node's frames,
-# and its frames come as seldom as the processor lets them), a hung one
-# stops it. A run longer than four stalls is stopped all the same.
+# machine stretches a game (its frames come as seldom as the processor lets
+# them; the drop limits count the clock, but a frame for 16 steps at
+# most), a hung one stops it. A run longer than four stalls is stopped all
+# the same.
 # TRANSPORT serial: two nodes on the two ends of RELAY (a ptyrelay program,
 # given RELAYARGS), each node's port its end's path. TRANSPORT modem: the
 # same with RELAY a modem emulator, each node's port its modem.

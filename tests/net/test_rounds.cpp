@@ -478,6 +478,27 @@ TEST_F(NetRoundsTest, CountdownsAndTheSilentCreator)
     EXPECT_TRUE(NetPkt_SameAddress(&MemNet_Sent().front().address, A(2)));
 }
 
+// Regression: a node whose round came at a tenth of its countdown was shown
+// as not having sent it every frame after, filling the log of the wait.
+TEST_F(NetRoundsTest, ACountdownEndsWhenTheRoundComes)
+{
+    Start(3, 0);
+    uint8_t send = 1;
+    QuorNet_Step(&send);
+    Deliver(Round(1, 2, {}), Addr(1));
+    for (int i = 0; i < 70; i++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+    }
+    Deliver(Round(2, 2, {}), Addr(2));
+    for (int i = 0; i < 100; i++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+    }
+    EXPECT_EQ(s_shown, (std::vector<std::string>{"P2 has not sent round [194 drop countdown]",
+                                                 "P2 has not sent round [193 drop countdown]"}));
+}
+
 // Regression: a guest stopped, the creator waits for its round and sends
 // none; its successor, counting the creator as silent from the same moment,
 // took the creator's role as the creator dropped the stopped guest, and the
@@ -587,6 +608,91 @@ TEST_F(NetRoundsTest, AGuestLeftWaitingOnTheCreatorLeavesTheGame)
         EXPECT_EQ(waits, row.waits);
         TearDown();
     }
+}
+
+// Regression: under load the killed creator's successor got fewer frames
+// than the guests, and a frame counted once however long it took: the
+// guests, their limit twice the successor's, gave up on the creator and went
+// on alone before the successor took its role. Every node now counts the
+// clock's steps, whatever its frame rate; a stall of its own only a few.
+TEST_F(NetRoundsTest, ASlowSuccessorOfAKilledCreatorTakesOverBeforeTheGuestsLeave)
+{
+    // The clock's steps from the round start until node own (1: the
+    // successor, 2: a guest) acts on the silent creator, its first frame
+    // after the given steps, the others after frame steps each.
+    auto stepsUntilActs = [this](int own, uint32_t first, uint32_t frame) {
+        Start(4, own);
+        uint8_t send = 1;
+        QuorNet_Step(&send);
+        for (int n = 1; n < 4; n++) {
+            if (n == own) continue;
+            Deliver(Round(n, 2, {}), Addr(n));
+            AckOwn(n);
+        }
+        const uint32_t start = MemNet_Clock(), bound = first + 2 * (QUORNET_FRAMES_DROP + QUORNET_FRAMES_LEAVE);
+        uint32_t steps = 0, acted = 0;
+        for (uint32_t next = first; !acted && steps < bound; next = frame) {
+            MemNet_Advance(next * QUORNET_FRAME_MS);
+            steps = (MemNet_Clock() - start) / QUORNET_FRAME_MS;
+            QuorNet_CheckDrops();
+            acted = own == 1 ? g_NetCreator : !(QuorNet_Step(&send) & QUORNET_IN_GAME);
+        }
+        TearDown();
+        return steps;
+    };
+    const uint32_t takeover = QUORNET_FRAMES_TAKEOVER + 1, leave = QUORNET_FRAMES_DROP + QUORNET_FRAMES_LEAVE + 1;
+    for (uint32_t frame : {3u, 12u}) { // the loaded machine's frames
+        SCOPED_TRACE("frames of " + std::to_string(frame) + " steps");
+        uint32_t successor = stepsUntilActs(1, frame, frame), guest = stepsUntilActs(2, frame, frame);
+        EXPECT_GE(successor, takeover);
+        EXPECT_LT(successor, takeover + frame);
+        EXPECT_GE(guest, leave);
+        EXPECT_LT(guest, leave + frame);
+    }
+    // Stopped or swapped out, this node heard nothing: no silence of theirs.
+    const uint32_t stall = 100000;
+    EXPECT_GE(stepsUntilActs(1, stall, 3), stall + takeover - QUORNET_FRAME_STEPS);
+}
+
+// Regression: the killed creator's successor, held in the round before by
+// the creator's lost packet, was silent to this guest as long as it waited
+// on the creator; when its takeover came, the guest, next in the ring, had
+// counted it past its own takeover limit already, took the role in turn and
+// dropped it. A new creator's silence counts from its takeover.
+TEST_F(NetRoundsTest, TheNextNodeGivesASuccessorThatTookTheRoleAWholeLimit)
+{
+    Start(4, 2);
+    Play({{}, {}, {}, {}}); // node 1 lacks node 0's round 2, held there
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 3, node 0 killed
+    Deliver(Round(3, 3, {}), Addr(3));
+    for (int n : {1, 3}) AckOwn(n);
+    auto frames = [](uint32_t count) {
+        for (uint32_t i = 0; i < count && !g_NetCreator; i++) {
+            MemNet_Advance(QUORNET_FRAME_MS);
+            QuorNet_CheckDrops();
+        }
+    };
+    frames(QUORNET_FRAMES_TAKEOVER - 10);
+    NetSession s = g_NetSession; // node 1 takes the role and drops node 0 at round 2
+    s.players[0].flags = 0;
+    s.count = 3;
+    s.creator = 1;
+    s.creator_address = Addr(1);
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &s);
+    NetPacket session;
+    memset(&session, 0, sizeof session);
+    Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Net_SetRound(&session, 2);
+    Deliver(session, Addr(1));
+    Deliver(Round(0, 2, {}), Addr(1));
+    frames(QUORNET_FRAMES_TAKEOVER);
+    EXPECT_FALSE(g_NetCreator) << "node 1 has the whole limit to send its round";
+    EXPECT_TRUE(Net_IsNodeInSession(1));
+    frames(1);
+    EXPECT_TRUE(g_NetCreator) << "and no more";
+    EXPECT_FALSE(Net_IsNodeInSession(1));
 }
 
 } // namespace
