@@ -684,6 +684,7 @@ TEST_F(NetRoundsTest, TheNextNodeGivesASuccessorThatTookTheRoleAWholeLimit)
     NetPacket session;
     memset(&session, 0, sizeof session);
     Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Net_SetSource(&session, 1); // the new creator's
     Net_SetRound(&session, 2);
     Deliver(session, Addr(1));
     Deliver(Round(0, 2, {}), Addr(1));
