@@ -1,21 +1,28 @@
 // The saved-game loader over arbitrary files for a fixed world (things,
 // display elements, regions, the map grid; two teams' units with parts and
 // paths, a hold, a package, buildings with a service queue, a shot with its
-// vortex and wave, an explosion, a search, a condition tree): no crash, no hang,
-// every block it takes given back, and a refused file leaves the game
-// exactly as it was (its own save unchanged). The first byte's bit 0
-// repairs every CRC, so that mutations reach the decoding behind the
-// checksums.
+// vortex and wave, an explosion, a search, a condition tree), each file
+// taken by the in-game load of the running game: no crash, no hang, every
+// block it takes given back, and a refused file leaves the game exactly as
+// it was (its own save unchanged) and in play. A file of another scenario
+// ends the game for state 6 only when it is whole and its scenario (OTHER,
+// beside the world's) is there. The first byte's bit 0 repairs every CRC,
+// so that mutations reach the decoding behind the checksums.
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "core/crc32.h"
+#include "core/gamestate.h"
 #include "core/uid.h"
+#include "core/utils.h"
 #include "fuzzsupport.h"
 #include "gen_save.h"
 #include "save/save.h"
+#include "ui/igimenu.h"
 
 namespace {
 
@@ -53,6 +60,41 @@ void RepairCrcs(std::string& s)
     }
 }
 
+// Walked apart from the loader: the header's sum, every block's marker and
+// sum, the sections ending where the file ends.
+bool Whole(const std::string& s)
+{
+    if (s.size() < 36 || Get32(s, 0) != 24 || Get32(s, 28) != Crc32_Block(s.data() + 4, 24)) return false;
+    size_t at = 32;
+    for (int section = 0; section < 2; section++) {
+        if (s.size() - at < 4) return false;
+        uint32_t count = Get32(s, at);
+        at += 4;
+        for (uint32_t i = 0; i < count; i++) {
+            if (s.size() - at < 16 || Get32(s, at) != 0x5A5A5A5A) return false;
+            uint32_t flags = Get32(s, at + 4), size = (flags & 0x30000000) == 0x30000000 ? 0 : flags & 0xFFFFF;
+            if (s.size() - at - 16 < size) return false;
+            if (size && Get32(s, at + 12) != Crc32_Block(s.data() + at + 16, size)) return false;
+            at += 16 + size;
+        }
+    }
+    return at == s.size();
+}
+
+// The scenarios' category: OTHER is there.
+void Scenarios(void)
+{
+    static bool made = false;
+    if (made) return;
+    made = true;
+    Game_SetDirectories(QvFuzz_Dir(), "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    const std::string dir = std::string(QvFuzz_Dir()) + "/scenario";
+    for (const char* sub : {"", "/SINGLE", "/SINGLE/OTHER"}) mkdir((dir + sub).c_str(), 0700);
+    FILE* f = fopen((dir + "/SINGLE/OTHER/QUORVEX.scn").c_str(), "wb");
+    if (!f || fclose(f) != 0) abort();
+}
+
 // The world's own save: equal bytes, equal worlds (same addresses).
 std::string WorldBytes(void)
 {
@@ -69,6 +111,7 @@ std::string WorldBytes(void)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    Scenarios();
     QvFuzzHeapCheck check;
     Save_Init();
     Uid_Reset();
@@ -78,8 +121,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size && (data[0] & 1)) RepairCrcs(file);
     const char* path = QvFuzz_WriteTemp(".sav", (const uint8_t*)file.data(), file.size());
     int result = -1;
-    if (path) QV_FUZZ_GUARD(result = Save_Load(path));
+    g_GameState = GS_INGAME;
+    if (path) QV_FUZZ_GUARD(result = Igimenu_LoadFile(path));
     if (result != SAVE_LOADED && WorldBytes() != before) abort();
+    const bool toState6 = g_GameState == GS_LOADGAME && (g_SaveFlags & SAVEF_PENDINGLOAD);
+    if (toState6 != (result == SAVE_OTHERSCENARIO)) abort();
+    if (toState6 && (Str_CompareNoCase(g_SaveHeader.scenario, "OTHER") != 0 || !Whole(file))) abort();
+    g_SaveFlags &= ~(uint32_t)SAVEF_PENDINGLOAD;
+    g_GameState = GS_FRONTEND;
     Mkdata_SaveWorldClose();
     return 0;
 }

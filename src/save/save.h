@@ -109,12 +109,17 @@ enum SAVE_LOADRESULT { SAVE_LOADED = 0, SAVE_BADFILE = 1, SAVE_OTHERSCENARIO = 2
 int Save_Game(const char* path, uint32_t flag);
 // Loads a saved game into the running game: SAVE_LOADRESULT. A bad file is
 // refused before anything changes; the reason (file, offset or block) is
-// logged and kept for Save_LoadError.
+// logged and kept for Save_LoadError. Only a regular file is read. A file of
+// another scenario gives SAVE_OTHERSCENARIO (nothing loaded) only once its
+// structure and every block's fields have passed and its scenario is a
+// folder of the current category; a damaged one is SAVE_BADFILE.
 int Save_Load(const char* path);
 // Reads and checks the header alone into g_SaveHeader: 0, 1 or 3 as Save_Load.
 int Save_CheckHeader(const char* path);
 // Why the last Save_Load or Save_CheckHeader didn't load ("" after a load).
 const char* Save_LoadError(void);
+// The same without the file's path in front.
+const char* Save_LoadReason(void);
 // The next save also writes a text dump of its blocks to path.
 void Save_SetDumpFileName(const char* path);
 

@@ -122,6 +122,11 @@ void bad(const char* why)
     if (!s_bad) s_bad = why;
 }
 
+void badField(const void* record, const char* field)
+{
+    if (!s_bad) s_bad = Save_FieldOutOfRange(record, field);
+}
+
 // A list's links both ways, its end, count and cursor.
 void checkList(const GLL* list)
 {
@@ -168,19 +173,28 @@ void checkCriteria(const CRITERIA* node)
     }
 }
 
+// States count from 1 (a tree without states stands at 1); a next state of
+// 0 is the win. A tree whose state or next state it doesn't have would
+// stand still for the rest of the game.
 void checkTree(const CONDTREE* tree)
 {
     if (!tree) return;
     checkText(tree->description);
-    eachOf(tree->condstates, [](void* e) {
+    const int states = tree->condstates ? tree->condstates->count : 0;
+    eachOf(tree->condstates, [states](void* e) {
         const CONDSTATE* s = (const CONDSTATE*)e;
-        eachOf(s->conds, [](void* c) { checkCriteria(((const CONDITION*)c)->criteria); });
+        eachOf(s->conds, [states](void* c) {
+            const CONDITION* cond = (const CONDITION*)c;
+            if (cond->next < 0 || cond->next > states) return badField(cond, "next");
+            checkCriteria(cond->criteria);
+        });
         for (const GLL* l : {s->tweakregions, s->specialforces_trigger, s->specialforces_release,
                              s->specialforces_give, s->give_bonus_credits, s->gamemsgdata})
             checkList(l);
         if (memchr(s->aipfile, 0, sizeof s->aipfile) == nullptr || memchr(s->msgfile, 0, sizeof s->msgfile) == nullptr)
             bad("an end-condition state's file name");
     });
+    if (tree->current < 1 || tree->current > (states ? states : 1)) badField(tree, "current");
 }
 
 } // namespace

@@ -78,3 +78,7 @@ void Save_FreeLocal(int type, void* record);
 // While a load is walked again and checked: the size of the loaded local
 // block at data, or -1 when no loaded local block starts there.
 long Save_LoadedSize(const void* data);
+// A module's check found field of the loaded record out of range: the load
+// is refused naming the field and the record's block ("field %s out of
+// range in the block at offset %u"). The text for the check to return.
+const char* Save_FieldOutOfRange(const void* record, const char* field);

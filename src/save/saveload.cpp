@@ -1,6 +1,7 @@
 // Loading: the whole file is read and checked before the running game is
 // touched; a refusal leaves it exactly as it was.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -8,7 +9,9 @@
 #include <map>
 #include <set>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "ai/ai.h"
@@ -56,7 +59,7 @@ enum : uint32_t {
     SAVE_MAXFILE = 256u << 20,
 };
 
-std::string s_error;
+std::string s_error, s_reason;
 
 uint32_t get32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
 
@@ -81,32 +84,59 @@ int refuse(const LoadFile& f, const char* fmt, ...)
     va_start(ap, fmt);
     vsnprintf(why, sizeof why, fmt, ap);
     va_end(ap);
+    s_reason = why;
     s_error = std::string(f.path) + ": " + why;
     TLOG(TLOG_ERROR, "Save refused: %s", s_error.c_str());
     return 0;
 }
 
+const char* fileKind(mode_t mode)
+{
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "no regular file";
+}
+
+// Only a regular file is read: a named pipe would hold the game until
+// something wrote to it, a device would be read without end.
 int readFile(LoadFile& f)
 {
     struct stat st;
     std::string real = Fs_Resolve(f.path);
     if (stat(real.c_str(), &st) != 0) return refuse(f, "can't be opened");
+    if (!S_ISREG(st.st_mode)) return refuse(f, "is %s, not a saved game", fileKind(st.st_mode));
     if ((uint64_t)st.st_size > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size);
+    // The name may have been given to something else since: opened without
+    // waiting and looked at again.
+    int fd = open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return refuse(f, "can't be read");
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return refuse(f, "is %s, not a saved game", fileKind(st.st_mode));
+    }
     // Read straight into place at the size found; a file that grew since
     // is read on to its end.
-    FILE* in = Fs_Open(f.path, "rb");
-    if (!in) return refuse(f, "can't be read");
     f.data.resize((size_t)st.st_size);
-    size_t got = fread(f.data.data(), 1, f.data.size(), in);
-    f.data.resize(got);
-    uint8_t more[64 * 1024];
-    while (got == (size_t)st.st_size && f.data.size() <= SAVE_MAXFILE) {
-        size_t n = fread(more, 1, sizeof more, in);
-        if (n == 0) break;
-        f.data.insert(f.data.end(), more, more + n);
+    size_t got = 0;
+    int failed = 0;
+    for (;;) {
+        if (got == f.data.size()) {
+            if (got > SAVE_MAXFILE) break;
+            f.data.resize(got + 64 * 1024);
+        }
+        ssize_t n = read(fd, f.data.data() + got, f.data.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            failed = n < 0;
+            break;
+        }
+        got += (size_t)n;
     }
-    int failed = ferror(in);
-    fclose(in);
+    f.data.resize(got);
+    close(fd);
     if (failed) return refuse(f, "can't be read");
     if (f.data.size() > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%zu bytes)", f.data.size());
     return 1;
@@ -202,12 +232,92 @@ int Save_LoadableLocal(int type)
     }
 }
 
+// The form of a loaded local block, or null after refusing it.
+const SAVEFORM* localForm(LoadFile& f, const FILEBLOCK& fb)
+{
+    int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
+    if (!Save_LoadableLocal(type))
+        return refuse(f, "local block of type %d(%s) at offset %u, which saved games don't load yet", type,
+                      Save_TypeName(type), fb.offset),
+               nullptr;
+    const SAVEFORM* form = SaveForm_Get(type, 0);
+    if (!form || (fb.flags & SAVEBLK_SIZEMASK) % form->stored)
+        return refuse(f, "local block of type %d(%s) with no stored form of %u bytes at offset %u", type,
+                      Save_TypeName(type), fb.flags & SAVEBLK_SIZEMASK, fb.offset),
+               nullptr;
+    return form;
+}
+
+// Every block's records decoded aside against their stored form: the field
+// ranges a load into a game checks, without the game.
+int checkForms(LoadFile& f)
+{
+    std::vector<uint8_t> scratch;
+    const char* bad = nullptr;
+    for (int global = 1; global >= 0; global--)
+        for (const FILEBLOCK& fb : global ? f.globals : f.locals) {
+            if (!fb.bytes) continue;  // static: the running program's own data
+            const int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
+            const uint32_t size = fb.flags & SAVEBLK_SIZEMASK;
+            const SAVEFORM* form = global ? SaveForm_Get(type, 1) : localForm(f, fb);
+            if (!global && !form) return 0;
+            if (!form || size % form->stored)
+                return refuse(f, "global block of type %d(%s) with no stored form of %u bytes at offset %u", type,
+                              Save_TypeName(type), size, fb.offset);
+            const uint32_t memsize = size / form->stored * form->memsize;
+            scratch.assign(memsize, 0);
+            if (!SaveForm_Decode(form, fb.bytes, scratch.data(), memsize, &bad))
+                return refuse(f, "field %s out of range in the block at offset %u", bad, fb.offset);
+        }
+    return 1;
+}
+
+// The scenario a file names is a folder of the current category, as the
+// new game of state 6 finds it.
+int checkScenario(LoadFile& f)
+{
+    const char* name = g_SaveHeader.scenario;
+    char dir[GAME_PATH], scn[GAME_PATH];
+    struct stat st;
+    if (!name[0] || name[0] == '.' || strpbrk(name, "/\\:") ||
+        !Utils_MakePath(dir, g_ScenarioCategoryDir, name, "", "", "") ||
+        !Utils_MakePath(scn, dir, "", "", "QUORVEX", ".scn") || stat(Fs_Resolve(scn).c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return refuse(f, "its scenario [%s] isn't in the current category", name);
+    return 1;
+}
+
+// The computer players' plans are static globals: a file saved with them on
+// holds a block for each plan of its computer teams, one saved with them
+// off none.
+uint32_t planBlocks(const LoadFile& f)
+{
+    uint32_t n = 0;
+    for (const FILEBLOCK& fb : f.globals) n += (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF) == ST_AIP_struct;
+    return n;
+}
+
+int countError(LoadFile& f)
+{
+    uint32_t livePlans = 0;
+    for (SAVEBLOCK* b = Saveblk_FirstGlobal(); b; b = Saveblk_Next()) livePlans += SaveBlk_Type(b) == ST_AIP_struct;
+    const uint32_t filePlans = planBlocks(f), file = (uint32_t)f.globals.size(), live = Saveblk_GlobalCount();
+    char why[96] = "";
+    if (filePlans != livePlans && file - filePlans == live - livePlans) {
+        if (!filePlans || !livePlans)
+            snprintf(why, sizeof why, ": the file was saved with computer players %s, this game has them %s",
+                     filePlans ? "on" : "off", livePlans ? "on" : "off");
+        else
+            snprintf(why, sizeof why, ": the file holds %u computer players' plans, this game %u", filePlans,
+                     livePlans);
+    }
+    return refuse(f, "Global block count error. File=%d List=%d%s", (int)file, (int)live, why);
+}
+
 // The global section against the present game's listing.
 int checkGlobals(LoadFile& f)
 {
-    if (f.globals.size() != Saveblk_GlobalCount())
-        return refuse(f, "Global block count error. File=%d List=%d", (int)f.globals.size(),
-                      (int)Saveblk_GlobalCount());
+    if (f.globals.size() != Saveblk_GlobalCount()) return countError(f);
     size_t i = 0;
     for (SAVEBLOCK* b = Saveblk_FirstGlobal(); b; b = Saveblk_Next(), i++) {
         const FILEBLOCK& fb = f.globals[i];
@@ -227,16 +337,8 @@ int checkGlobals(LoadFile& f)
                               Save_TypeName(ltype), fb.offset);
         }
     }
-    for (const FILEBLOCK& fb : f.locals) {
-        int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
-        if (!Save_LoadableLocal(type))
-            return refuse(f, "local block of type %d(%s) at offset %u, which saved games don't load yet", type,
-                          Save_TypeName(type), fb.offset);
-        const SAVEFORM* form = SaveForm_Get(type, 0);
-        if (!form || (fb.flags & SAVEBLK_SIZEMASK) % form->stored)
-            return refuse(f, "local block of type %d(%s) with no stored form of %u bytes at offset %u", type,
-                          Save_TypeName(type), fb.flags & SAVEBLK_SIZEMASK, fb.offset);
-    }
+    for (const FILEBLOCK& fb : f.locals)
+        if (!localForm(f, fb)) return 0;
     return 1;
 }
 
@@ -322,10 +424,8 @@ int applyBlocks(LoadFile& f, Staging& st)
     std::map<uint32_t, int> gridTargets = gridArrayTargets();
     for (const FILEBLOCK& fb : f.locals) {
         int type = (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF);
-        if (!Save_LoadableLocal(type))
-            return refuse(f, "local block of type %d(%s) at offset %u, which saved games don't load yet", type,
-                          Save_TypeName(type), fb.offset);
-        const SAVEFORM* form = SaveForm_Get(type, 0);
+        const SAVEFORM* form = localForm(f, fb);
+        if (!form) return 0;
         uint32_t memsize = (fb.flags & SAVEBLK_SIZEMASK) / form->stored * form->memsize;
         SAVEBLOCK* n = Saveblk_NewRecord();
         n->data = Save_AllocLocal(type, memsize);
@@ -402,11 +502,18 @@ const char* checkSweeps(void)
     return held == listed ? nullptr : "a byte map in use kept by no sweep";
 }
 
+// A field a module's check found out of the range that its record allows
+// (a range no field table holds: another record's count bounds it).
+struct BadField {
+    const void* record;
+    const char* field;
+} s_badField;
+
 // The modules' own checks of what they were given.
 int checkModules(LoadFile& f, Staging& st)
 {
-    (void)st;
     const char* why = nullptr;
+    s_badField = BadField{nullptr, nullptr};
     const char* (*checks[])(void) = {SortDisp_CheckLoaded,  Ovl_CheckLoaded,    Seemap_CheckLoaded,
                                      Mapgrid_CheckLoaded,   Units_CheckLoaded,  Build_CheckLoaded,
                                      checkSweeps,           Projectile_CheckLoaded, Expl_CheckLoaded,
@@ -415,6 +522,13 @@ int checkModules(LoadFile& f, Staging& st)
                                      AP_CheckLoaded};
     for (auto check : checks)
         if (!why) why = check();
+    if (why && s_badField.record) {
+        for (size_t i = 0; i < st.fresh.size(); i++)
+            if (st.fresh[i].data == s_badField.record)
+                return refuse(f, "field %s out of range in the block at offset %u", s_badField.field,
+                              f.locals[i].offset);
+        return refuse(f, "field %s out of range", s_badField.field);
+    }
     if (why) return refuse(f, "the loaded game is inconsistent: %s", why);
     return 1;
 }
@@ -434,6 +548,14 @@ void keep(Staging& st)
 } // namespace
 
 const char* Save_LoadError(void) { return s_error.c_str(); }
+
+const char* Save_LoadReason(void) { return s_reason.c_str(); }
+
+const char* Save_FieldOutOfRange(const void* record, const char* field)
+{
+    if (!s_badField.record) s_badField = BadField{record, field};
+    return "a field out of range";
+}
 
 const char* Save_IdsToPointers(void)
 {
@@ -528,6 +650,7 @@ int Save_CheckHeader(const char* path)
 {
     LoadFile f{path, {}, {}, {}};
     s_error.clear();
+    s_reason.clear();
     if (!readFile(f)) return SAVE_BADFILE;
     int r = checkHeader(f);
     return r ? r : SAVE_LOADED;
@@ -539,17 +662,25 @@ int Save_Load(const char* path)
     Save_TypeResetCounts();
     g_SaveFlags = (g_SaveFlags | SAVEF_LIVE) & ~(uint32_t)SAVEF_LISTONLY;
     s_error.clear();
+    s_reason.clear();
     LoadFile f{path, {}, {}, {}};
     int result = SAVE_BADFILE;
     if (readFile(f)) result = checkHeader(f);
-    if (result == 0 && Str_CompareNoCase(g_SaveHeader.scenario, g_ScenarioName) != 0) {
-        TLOG(TLOG_SAVE, "Scenario different: File=%s Game=%s", g_SaveHeader.scenario, g_ScenarioName);
-        s_error = std::string(path) + ": scenario " + g_SaveHeader.scenario + ", not " + g_ScenarioName;
-        result = SAVE_OTHERSCENARIO;
-    }
     // The file's own structure first: most damage is found before the game
     // is even listed.
     if (result == 0 && !checkBlocks(f)) result = SAVE_BADFILE;
+    // A file of another scenario ends the running game for a new game of
+    // its scenario (state 6), into which it is loaded: everything that can
+    // be checked without that game is checked before this one is given up.
+    if (result == 0 && Str_CompareNoCase(g_SaveHeader.scenario, g_ScenarioName) != 0) {
+        result = SAVE_BADFILE;
+        if (checkForms(f) && checkScenario(f)) {
+            TLOG(TLOG_SAVE, "Scenario different: File=%s Game=%s", g_SaveHeader.scenario, g_ScenarioName);
+            s_reason = std::string("scenario ") + g_SaveHeader.scenario + ", not " + g_ScenarioName;
+            s_error = std::string(path) + ": " + s_reason;
+            result = SAVE_OTHERSCENARIO;
+        }
+    }
     if (result == 0) {
         TLOG(TLOG_SAVE, "Loading...");
         SavePtr_Reset();

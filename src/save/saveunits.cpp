@@ -562,7 +562,7 @@ GLLTABLES(IdList, ST_IDLISTGLLNODE, ST_ULONG)
 
 const SAVEFIELD kCondTree[] = {
     PTR(CONDTREE, condstates, "t->condstates", ST_CONDSTATEGLLHEADER),
-    I32(CONDTREE, current, 0, I32MAX), I32(CONDTREE, elapsed, 0, I32MAX), I32(CONDTREE, timelimit, 0, I32MAX),
+    I32(CONDTREE, current, 1, I32MAX), I32(CONDTREE, elapsed, 0, I32MAX), I32(CONDTREE, timelimit, 0, I32MAX),
     PTR(CONDTREE, description, "t->description", ST_VOID),
 };
 const SAVEFIELD kCondState[] = {
@@ -579,7 +579,7 @@ const SAVEFIELD kCondState[] = {
     PTR(CONDSTATE, alliances, "cs->alliances", ST_ALLIANCESET),
 };
 const SAVEFIELD kCondition[] = {
-    ANYI(CONDITION, next), ANYI(CONDITION, delay), ANYI(CONDITION, expiry), ANYI(CONDITION, spare),
+    I32(CONDITION, next, 0, I32MAX), ANYI(CONDITION, delay), ANYI(CONDITION, expiry), ANYI(CONDITION, spare),
     PTR(CONDITION, criteria, "c->criteria", ST_CRITERIA),
     TEXT(CONDITION, text),
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/gamestate.h"
 #include "core/tlog.h"
@@ -110,20 +111,33 @@ void Igimenu_AfterLoad(void)
     Igidisp_SetDirty();
 }
 
+int Igimenu_LoadFile(const char* path)
+{
+    const int result = Save_Load(path);
+    if (result == SAVE_OTHERSCENARIO) {
+        snprintf(g_PendingLoadName, sizeof g_PendingLoadName, "%s", path);
+        g_SaveFlags |= SAVEF_PENDINGLOAD;
+        g_GameState = GS_LOADGAME;
+    }
+    return result;
+}
+
+static void NotLoaded(int msg)
+{
+    Igipanel_Msg(msg);
+    const std::string line = std::string("Saved game [") + igi_nfo.savename + "] not loaded: " + Save_LoadReason();
+    IgiDisp_AddMessage(line.c_str());
+}
+
 void Igimenu_Load(void)
 {
     char path[GAME_PATH];
     if (g_NetworkGame || !SavePath(path)) return;
     BeforeWait(MSG_IGILOADINGGAME);
-    switch (Save_Load(path)) {
+    switch (Igimenu_LoadFile(path)) {
     case SAVE_LOADED: Igimenu_AfterLoad(); break;
-    case SAVE_OTHERSCENARIO:
-        snprintf(g_PendingLoadName, sizeof g_PendingLoadName, "%s", path);
-        g_SaveFlags |= SAVEF_PENDINGLOAD;
-        g_GameState = GS_LOADGAME;
-        break;
-    case SAVE_BADFILE: Igipanel_Msg(MSG_SAVEINVALID); break;
-    case SAVE_OLDVERSION: Igipanel_Msg(MSG_SAVEOUTOFDATE); break;
+    case SAVE_BADFILE: NotLoaded(MSG_SAVEINVALID); break;
+    case SAVE_OLDVERSION: NotLoaded(MSG_SAVEOUTOFDATE); break;
     default: break;
     }
 }

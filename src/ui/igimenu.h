@@ -35,8 +35,14 @@ SLIST* Igimenu_List(void);
 void Igimenu_RefillList(void);
 // 1 for a plain file name: not empty, no '/', '\\' or ':', no leading '.'.
 int Igimenu_ValidName(const char* name);
-// The buttons' actions: load, save and delete the file named in zone 6.
+// The buttons' actions: load, save and delete the file named in zone 6. A
+// file not loaded says so on the panel and, with its name and why, on the
+// message lines; the game goes on as it was.
 void Igimenu_Load(void);
+// The load behind the button, without its messages: Save_Load's result; a
+// file of another scenario (sound, and its scenario there) becomes the
+// pending load of state 6, which ends this game.
+int Igimenu_LoadFile(const char* path);
 void Igimenu_Save(void);
 void Igimenu_Delete(void);
 // After a load in place: drops every handle into the old game (selection,

@@ -12,6 +12,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/uid.h"
+#include "core/utils.h"
 #include "map/mapview.h"
 #include "save/save.h"
 #include "support/testsupport.h"
@@ -125,6 +126,11 @@ TEST_F(SaveFile, HeaderResults)
         {"other scenario", 12, 0x61746542, true, SAVE_OTHERSCENARIO, "Scenario different: File=Betaa Game=Alpha"},
         {"header length", 0, 25, false, SAVE_BADFILE, "header length 25 at offset 0"},
     };
+    // Another scenario's file names a folder of the current category.
+    char category[GAME_PATH];
+    memcpy(category, g_ScenarioCategoryDir, sizeof category);
+    Str_CopySafe(g_ScenarioCategoryDir, dir_.file("scenario").c_str(), sizeof g_ScenarioCategoryDir);
+    dir_.write("scenario/Betaa/QUORVEX.scn", "");
     for (const Row& r : rows) {
         QvLogCapture log(TLOG_SAVE);
         std::string bytes = file_;
@@ -134,6 +140,7 @@ TEST_F(SaveFile, HeaderResults)
         EXPECT_NE(log.text().find(r.log), std::string::npos) << r.name << ": " << log.text();
         EXPECT_TRUE(Current() == other_) << r.name;
     }
+    memcpy(g_ScenarioCategoryDir, category, sizeof category);
     EXPECT_EQ(Save_CheckHeader(dir_.file("save/a.sav").c_str()), SAVE_LOADED);
     EXPECT_STREQ(g_SaveHeader.scenario, "Alpha");
     EXPECT_EQ(Save_CheckHeader(dir_.file("none.sav").c_str()), SAVE_BADFILE);

@@ -715,7 +715,14 @@ TEST_F(Panels, SaveThenEachLoadResult)
     memcpy(old.data() + 28, &crc, 4);
     WriteFile(dir.file("old.sav"), old);
     WriteFile(dir.file("bad.sav"), {1, 2, 3});
-    Game_SetScenarioName("ELSEWHERE"); // another scenario's file, kept as other.sav
+    // Another scenario's file, kept as other.sav: its scenario is a folder
+    // of the current category.
+    char category[GAME_PATH];
+    snprintf(category, sizeof category, "%s", g_ScenarioCategoryDir);
+    snprintf(g_ScenarioCategoryDir, sizeof g_ScenarioCategoryDir, "%s", dir.file("scenario").c_str());
+    std::filesystem::create_directories(dir.file("scenario/ELSEWHERE"));
+    WriteFile(dir.file("scenario/ELSEWHERE/QUORVEX.scn"), {';', '\n'});
+    Game_SetScenarioName("ELSEWHERE");
     ClickZone(4);
     Game_SetScenarioName("PANELS");
     std::filesystem::rename(dir.file("a.sav"), dir.file("b.sav"));
@@ -755,6 +762,7 @@ TEST_F(Panels, SaveThenEachLoadResult)
     EXPECT_NE(std::string(g_PendingLoadName).find("other.sav"), std::string::npos);
     EXPECT_NE(g_SaveFlags & SAVEF_PENDINGLOAD, 0u);
     g_SaveFlags &= ~SAVEF_PENDINGLOAD;
+    snprintf(g_ScenarioCategoryDir, sizeof g_ScenarioCategoryDir, "%s", category);
     g_GameState = GS_FRONTEND;
 
     g_NetworkGame = 1;

@@ -205,6 +205,7 @@ void Mkdata_SaveWorldClose(void)
 #include <cstdio>
 #include <string>
 
+#include "core/crc32.h"
 #include "mkdata.h"
 #include "save/save.h"
 
@@ -223,11 +224,25 @@ static int Seeds(const std::string& target, const std::string& dir)
         if (f) fclose(f);
         remove(tmp.c_str());
     }
+    // The same game naming the scenario beside the world's: the in-game
+    // load sends it to state 6.
+    std::string other = bytes;
+    if (other.size() >= 32) {
+        memset(&other[12], 0, 16);
+        memcpy(&other[12], "OTHER", 5);
+        const uint32_t crc = Crc32_Block(other.data() + 4, 24);
+        for (int i = 0; i < 4; i++) other[28 + i] = (char)(crc >> (8 * i));
+    }
     // The first byte is the target's switch: 1 repairs every CRC.
-    for (char flag : {'\0', '\1'}) {
-        std::string path = dir + (flag ? "/repaired.sav" : "/plain.sav");
+    const struct {
+        char flag;
+        const char* name;
+        const std::string& bytes;
+    } seeds[] = {{'\0', "/plain.sav", bytes}, {'\1', "/repaired.sav", bytes}, {'\1', "/other.sav", other}};
+    for (const auto& seed : seeds) {
+        std::string path = dir + seed.name;
         FILE* f = ok ? fopen(path.c_str(), "wb") : nullptr;
-        ok = f && fputc(flag, f) != EOF && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        ok = f && fputc(seed.flag, f) != EOF && fwrite(seed.bytes.data(), 1, seed.bytes.size(), f) == seed.bytes.size();
         if (f) ok = fclose(f) == 0 && ok;
     }
     if (!ok) fprintf(stderr, "mkdata: cannot write the seeds of %s in [%s]\n", target.c_str(), dir.c_str());

@@ -1,0 +1,350 @@
+// Saved games that can't be trusted: a damaged file naming another
+// scenario is refused in place instead of ending the running game for a
+// load that can't succeed; condition machines standing in or heading for a
+// state they don't have are refused as other fields are; what isn't a
+// regular file is refused before it is opened; a save from a program with
+// the computer players on or off says so when the other kind refuses it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/config.h"
+#include "core/crc32.h"
+#include "core/gamestate.h"
+#include "core/tfparse.h"
+#include "core/tlog.h"
+#include "core/utils.h"
+#include "game/gameloop.h"
+#include "game/systems.h"
+#include "platform/input.h"
+#include "platform/plat.h"
+#include "platform/video.h"
+#include "rules/endcond.h"
+#include "rules/gamemsg.h"
+#include "rules/tfendcnd.h"
+#include "save/save.h"
+#include "save/savetype.h"
+#include "support/testsupport.h"
+#include "support/world.h"
+#include "ui/igi.h"
+#include "ui/igidisp.h"
+#include "ui/igimenu.h"
+#include "ui/igipanel.h"
+#include "units/orders.h"
+
+namespace {
+
+uint32_t Get32(const std::string& s, size_t at)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < 4; i++) v |= (uint32_t)(uint8_t)s[at + i] << (8 * i);
+    return v;
+}
+
+void Put32(std::string& s, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++) s[at + i] = (char)(v >> (8 * i));
+}
+
+struct Block {
+    size_t at;  // of the marker
+    int type;
+    uint32_t size;  // of the stored data (0 for a static block)
+};
+
+std::vector<Block> Blocks(const std::string& s)
+{
+    std::vector<Block> out;
+    size_t at = 32;
+    for (int section = 0; section < 2; section++) {
+        const uint32_t n = Get32(s, at);
+        at += 4;
+        for (uint32_t i = 0; i < n; i++) {
+            const uint32_t flags = Get32(s, at + 4);
+            const uint32_t size = (flags & 0x30000000) == 0x30000000 ? 0 : flags & 0xFFFFF;
+            out.push_back({at, (int)(flags >> 20 & 0xFF), size});
+            at += 16 + size;
+        }
+    }
+    return out;
+}
+
+std::string RepairCrcs(std::string s)
+{
+    for (const Block& b : Blocks(s))
+        if (b.size) Put32(s, b.at + 12, Crc32_Block(s.data() + b.at + 16, b.size));
+    return s;
+}
+
+// The header names scenario, its sum made right.
+std::string Named(std::string s, const char* scenario)
+{
+    memset(&s[12], 0, 16);
+    memcpy(&s[12], scenario, strlen(scenario));
+    Put32(s, 28, Crc32_Block(s.data() + 4, 24));
+    return s;
+}
+
+// A running game of the fixture scenario (or another), in-game, its saved
+// games in a directory of the test's own.
+class FileTrustSave : public testing::Test {
+protected:
+    QvLogCapture log_{TLOG_SAVE};
+    QvTempDir dir_;
+    bool open_ = false;
+
+    void SetUp() override
+    {
+        Game_ResetState();
+        Cfg_SetDefaults(&g_Config);
+        g_Config.disableendconditions = 1;
+        Plat_InitWith(&g_PlatHeadless);
+        PlatHeadless_SetClock(0, 0);
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Str_CopySafe(g_SaveDir, dir_.file("save").c_str(), sizeof g_SaveDir);
+        Game_SetScenarioCategory(SC_SINGLE);
+        Input_Init();
+        Video_Init();
+        Event_Init();
+        Save_Init();
+    }
+    void TearDown() override
+    {
+        if (open_) Stop();
+        Event_Close();
+        Video_Close();
+        Input_Close();
+        Plat_Close();
+        Cfg_SetDefaults(&g_Config);
+    }
+    void Start(const char* scenario = "SAVEGAME")
+    {
+        Game_SetScenarioName(scenario);
+        InitCommonGameSystems();
+        InitGameSpecifics();
+        g_GameState = GS_INGAME;
+        open_ = true;
+    }
+    void Stop(void)
+    {
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+        open_ = false;
+    }
+    void RunTo(uint32_t update)
+    {
+        while (g_UpdateCount < update) {
+            Game_Update();
+            Orders_AfterUpdate();
+        }
+    }
+    std::string SaveNow(const char* name)
+    {
+        EXPECT_EQ(Save_Game(dir_.file(std::string("save/") + name).c_str(), 0), 1);
+        return dir_.read(std::string("save/") + name);
+    }
+    int Load(const std::string& bytes)
+    {
+        dir_.write("save/bad.sav", bytes);
+        return Save_Load(dir_.file("save/bad.sav").c_str());
+    }
+};
+
+TEST_F(FileTrustSave, ADamagedFileNamingAnotherScenarioIsRefusedInPlaceInsteadOfEndingTheGame)
+{
+    Start();
+    RunTo(20);
+    const std::string good = SaveNow("good.sav");
+    RunTo(26);
+    const uint64_t digest = QvDigest_State();
+    std::string garbage(4096, '\0');
+    std::mt19937 rng(64);
+    for (char& c : garbage) c = (char)rng();
+    std::string standsNowhere = good;
+    for (const Block& b : Blocks(good))
+        if (b.type == ST_CONDTREE) Put32(standsNowhere, b.at + 16 + 4, 0);
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* why;
+    } rows[] = {
+        {"half a file naming another scenario", Named(good.substr(0, good.size() / 2), "DEMO"), " at offset "},
+        {"4 KB of garbage after a header naming no scenario", Named(good.substr(0, 32), "NOSUCH") + garbage,
+         " at offset "},
+        {"a sound file naming no scenario", Named(good, "NOSUCH"), "its scenario [NOSUCH] isn't in the current category"},
+        {"a scenario named by a path", Named(good, "..\\SINGLE\\DEMO"), "isn't in the current category"},
+        {"a field out of range naming another scenario", Named(RepairCrcs(standsNowhere), "DEMO"),
+         "field current out of range in the block at offset "},
+    };
+    for (const auto& r : rows) {
+        log_.clear();
+        EXPECT_EQ(Load(r.bytes), SAVE_BADFILE) << r.name;
+        const std::string error = Save_LoadError();
+        EXPECT_NE(error.find("bad.sav: "), std::string::npos) << r.name << ": " << error;
+        EXPECT_NE(error.find(r.why), std::string::npos) << r.name << ": " << error;
+        EXPECT_EQ(log_.text().find("Scenario different"), std::string::npos) << r.name;
+        EXPECT_EQ(QvDigest_State(), digest) << r.name;
+    }
+    EXPECT_EQ(Load(Named(good, "DEMO")), SAVE_OTHERSCENARIO) << "a sound one still goes to a game of its scenario";
+
+    // The in-game menu panel's Load: the damaged file is refused, named with
+    // what is wrong, and the game goes on; the sound one ends it for state 6.
+    dir_.write("save/bad.sav", rows[0].bytes);
+    snprintf(igi_nfo.savename, sizeof igi_nfo.savename, "bad.sav");
+    Igipanel_ResetMsgCounts();
+    IgiDisp_ClearMessages();
+    Igimenu_Load();
+    EXPECT_EQ(g_GameState, GS_INGAME);
+    EXPECT_EQ(g_SaveFlags & SAVEF_PENDINGLOAD, 0u);
+    EXPECT_EQ(Igipanel_MsgCount(MSG_SAVEINVALID), 1);
+    bool named = false;
+    for (int i = 0; i < IgiDisp_MessageCount(); i++) {
+        const std::string line = IgiDisp_Message(i);
+        named |= line.find("[bad.sav] not loaded: ") != std::string::npos && line.find(" at offset ") != std::string::npos;
+    }
+    EXPECT_TRUE(named) << (IgiDisp_MessageCount() ? IgiDisp_Message(IgiDisp_MessageCount() - 1) : "no message");
+    EXPECT_EQ(QvDigest_State(), digest);
+    dir_.write("save/bad.sav", Named(good, "DEMO"));
+    Igimenu_Load();
+    EXPECT_EQ(g_GameState, GS_LOADGAME);
+    EXPECT_NE(g_SaveFlags & SAVEF_PENDINGLOAD, 0u);
+    g_SaveFlags &= ~(uint32_t)SAVEF_PENDINGLOAD;
+    g_GameState = GS_INGAME;
+}
+
+// States count from 1 and a next state of 0 is the win: a machine standing
+// in a state it doesn't have, or heading for one, would stand still for the
+// rest of the game.
+TEST_F(FileTrustSave, ConditionMachineStatesOutOfRangeAreRefusedWithTheirBlock)
+{
+    Start();
+    static const char tree[] =
+        "DefineEndCondTree(777777)\n{\n DefineCondState()\n {\n  DefineCondition(2 0 0 0 \"On\")\n  {\n"
+        "   CritTimer(100000)\n  }\n }\n DefineCondState()\n {\n }\n}\n";
+    TF_PARSER* parser = TF_OpenText("filetrust.end", tree, sizeof tree - 1);
+    char first[TF_FIELD];
+    ASSERT_TRUE(TF_GetToken(parser, first, sizeof first));
+    ASSERT_EQ(Tfendcnd_Load(parser, ENDCOND_END, 2), 1);
+    TF_Close(parser);
+    RunTo(10);
+    const std::string good = SaveNow("good.sav");
+    const Block* machine = nullptr;
+    const Block* condition = nullptr;
+    const std::vector<Block> blocks = Blocks(good);
+    for (const Block& b : blocks) {
+        if (b.type == ST_CONDTREE && Get32(good, b.at + 16 + 12) == 777777) machine = &b;
+        if (b.type == ST_CONDITION) condition = &b;
+    }
+    ASSERT_NE(machine, nullptr);
+    ASSERT_NE(condition, nullptr);
+    const size_t current = machine->at + 16 + 4, next = condition->at + 16;
+    ASSERT_EQ(Get32(good, current), 1u);
+    ASSERT_EQ(Get32(good, next), 2u);
+    const uint64_t digest = QvDigest_State();
+    const struct {
+        const char* name;
+        size_t at;
+        uint32_t value;
+        const char* why;
+        size_t block;
+    } rows[] = {
+        {"a current state past the states", current, 99, "field current out of range in the block at offset ", machine->at},
+        {"a current state of 0", current, 0, "field current out of range in the block at offset ", machine->at},
+        {"a next state past the states", next, 0x7FFFFFFF, "field next out of range in the block at offset ", condition->at},
+        {"a next state one past the states", next, 3, "field next out of range in the block at offset ", condition->at},
+        {"a negative next state", next, 0xFFFFFFFF, "field next out of range in the block at offset ", condition->at},
+    };
+    for (const auto& r : rows) {
+        std::string bytes = good;
+        Put32(bytes, r.at, r.value);
+        EXPECT_EQ(Load(RepairCrcs(bytes)), SAVE_BADFILE) << r.name;
+        EXPECT_NE(std::string(Save_LoadError()).find(r.why + std::to_string(r.block)), std::string::npos)
+            << r.name << ": " << Save_LoadError();
+        EXPECT_EQ(QvDigest_State(), digest) << r.name;
+    }
+    std::string second = good;
+    Put32(second, current, 2);
+    ASSERT_EQ(Load(RepairCrcs(second)), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(Endcond_GetTree(2, ENDCOND_END)->current, 2) << "its last state is one it has";
+}
+
+// The computer players' plans are global blocks: the counts differ, and
+// the refusal says why.
+TEST_F(FileTrustSave, AFileFromAProgramWithComputerPlayersOnOrOffSaysWhyItsCountDiffers)
+{
+    for (int savedOff = 0; savedOff < 2; savedOff++) {
+        g_Config.disableai = savedOff;
+        Start("DEMO");
+        RunTo(5);
+        SaveNow("ai.sav");
+        Stop();
+        g_Config.disableai = !savedOff;
+        Start("DEMO");
+        RunTo(5);
+        const uint64_t digest = QvDigest_State();
+        EXPECT_EQ(Save_Load(dir_.file("save/ai.sav").c_str()), SAVE_BADFILE);
+        const std::string error = Save_LoadError();
+        EXPECT_NE(error.find("Global block count error. File="), std::string::npos) << error;
+        EXPECT_NE(error.find(savedOff ? "the file was saved with computer players off, this game has them on"
+                                      : "the file was saved with computer players on, this game has them off"),
+                  std::string::npos)
+            << error;
+        EXPECT_EQ(QvDigest_State(), digest);
+        Stop();
+    }
+}
+
+// What isn't a regular file is refused before it is opened: a named pipe
+// would hold the game until something wrote to it, /dev/zero would be read
+// until the size limit.
+TEST(FileTrustSaveFile, WhatIsNotARegularFileIsRefusedBeforeItIsOpened)
+{
+    QvTempDir dir;
+    QvLogCapture log;
+    const std::string fifo = dir.file("pipe.sav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Should the loader open the pipe, this writer lets it go on to the
+    // pipe's end at once; otherwise the writer is let go after the load.
+    std::thread writer([&fifo] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        if (fd >= 0) close(fd);
+    });
+    const int piped = Save_Load(fifo.c_str());
+    const std::string pipeError = Save_LoadError();
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    if (reader >= 0) close(reader);
+    EXPECT_EQ(piped, SAVE_BADFILE);
+    EXPECT_NE(pipeError.find("pipe.sav: is a named pipe, not a saved game"), std::string::npos) << pipeError;
+
+    const struct {
+        std::string path;
+        const char* why;
+    } rows[] = {
+        {"/dev/zero", "/dev/zero: is a character device, not a saved game"},
+        {dir.path(), ": is a directory, not a saved game"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(Save_Load(r.path.c_str()), SAVE_BADFILE) << r.path;
+        EXPECT_NE(std::string(Save_LoadError()).find(r.why), std::string::npos) << Save_LoadError();
+    }
+    // A link to a saved game is the file it names.
+    char scenario[sizeof g_ScenarioName];
+    memcpy(scenario, g_ScenarioName, sizeof scenario);
+    Save_Init();
+    Str_CopySafe(g_ScenarioName, "Alpha", sizeof g_ScenarioName);
+    ASSERT_EQ(Save_Game(dir.file("a.sav").c_str(), 0), 1);
+    ASSERT_EQ(symlink(dir.file("a.sav").c_str(), dir.file("link.sav").c_str()), 0);
+    EXPECT_EQ(Save_Load(dir.file("link.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    memcpy(g_ScenarioName, scenario, sizeof scenario);
+}
+
+} // namespace
