@@ -108,8 +108,11 @@ void Game_Update(void)
 {
     for (const GAME_STEP& step : s_updateSteps) step.fn();
     Game_FinishUpdate();
-    // Playback draws as the recorded game did, or its random stream parts.
-    if (UnitCycles && (g_NetworkGame || Orders_IsPlayingBack()) && g_UpdateCount % (4 * UnitCycles) == 0) {
+    // Playback draws as the recorded game did, or its random stream parts:
+    // all through, so a network game draws to its end, also once it went on
+    // alone (its rounds stay until it ends).
+    const int netgame = g_NetworkGame || g_NetRounds.event;
+    if (UnitCycles && (netgame || Orders_IsPlayingBack()) && g_UpdateCount % (4 * UnitCycles) == 0) {
         Orders_QCheckSync(ORDER_SYNC_RANDOM, (uint32_t)Rand_Next(666));
         Orders_QCheckSync(ORDER_SYNC_VALUE, (uint32_t)UNITS_totalhitpoints);
     }

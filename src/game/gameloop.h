@@ -43,9 +43,10 @@ void Game_SetUpdateHook(void (*fn)(void));
 // isn't called while there is no back buffer. The interface draws its own.
 void Game_SetDrawHook(void (*fn)(BITMAP* backbuffer));
 // One update: the subsystems' steps in their fixed order, then
-// Game_FinishUpdate; then, in a network game (or a playback) with UnitCycles
-// set, every 4 x UnitCycles updates QCHECKSYNC of a synchronised draw
-// Rand_Next(666) and of UNITS_totalhitpoints.
+// Game_FinishUpdate; then, in a network game (also once it went on alone)
+// or a playback, with UnitCycles set, every 4 x UnitCycles updates
+// QCHECKSYNC of a synchronised draw Rand_Next(666) and of
+// UNITS_totalhitpoints.
 void Game_Update(void);
 // One step of the update: a name for measurements and the step itself.
 struct GAME_STEP {

@@ -15,6 +15,10 @@ NetRounds g_NetRounds;
 
 static const QuorNetOrders* s_orders;
 static int s_alone; // the packet thread found this node out of the game
+// Out of the game with its last round held: the orders of that round run
+// after the round's updates, as everywhere else, and only then does the
+// node go on single-player.
+static int s_leaving;
 static uint32_t s_frameMs = QUORNET_FRAME_MS;
 
 void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
@@ -63,6 +67,7 @@ int Net_InitGame(void)
     g_NetState = NET_IN_GAME;
     g_NetSessionChanged = 0;
     s_alone = 0;
+    s_leaving = 0;
     g_NetRound = 1;
     for (int n = 0; n < NET_NODES; n++) r->ingame[n] = (uint8_t)Net_IsNodeInSession(n);
     Net_Unlock();
@@ -690,7 +695,19 @@ int QuorNet_Step(uint8_t* send)
 {
     NetRounds* r = &g_NetRounds;
     uint32_t t0 = Thread_ClockMs();
-    if (*send) {
+    if (*send && s_leaving) {
+        // The held round's updates have run: its orders now, where every
+        // other node ran them, and no round after it.
+        *send = 0;
+        Net_Lock();
+        QuorNet_ApplyAllOrders();
+        s_leaving = 0;
+        s_alone = 0;
+        g_NetState = NET_IDLE;
+        g_NetworkGame = 0;
+        g_NetSessionChanged = 0;
+        Net_Unlock();
+    } else if (*send) {
         QuorNet_ResetCounters();
         Net_Lock();
         Net_StartRound();
@@ -713,16 +730,18 @@ int QuorNet_Step(uint8_t* send)
         Net_Unlock();
     }
     Net_Lock();
-    if (s_alone || (g_NetSessionChanged && Alone())) {
-        // Out of the game: what it holds is executed, then it goes on alone.
-        QuorNet_ApplyAllOrders();
+    if (g_NetState == NET_IN_GAME && !s_leaving && (s_alone || (g_NetSessionChanged && Alone()))) {
+        // Out of the game, its orders still run where the others ran them:
+        // the held round's at the completion of the awaited one, now; the
+        // current round's after its updates (the next step that would
+        // start a round). Run now, they would act a round early.
         if (r->waiting) {
-            HoldRound();
             QuorNet_ApplyAllOrders();
+            HoldRound();
         }
         r->waiting = 0;
-        g_NetState = NET_IDLE;
-        g_NetworkGame = 0;
+        s_leaving = 1;
+        TLOG(TLOG_NWARN, "Out of the game: round %d runs after its updates, then single-player", (int)r->lastround);
         g_NetSessionChanged = 0;
         s_alone = 0;
     }

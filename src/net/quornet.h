@@ -35,6 +35,11 @@
 //    and keeps the others, which its copies then release. The dropped node
 //    gets the SESSION too, and goes on alone. A guest that the creator alone
 //    can release and that hears nothing past QUORNET_FRAMES_LEAVE leaves.
+// 5. Going on alone keeps rule 1. A node left alone (the others quit at the
+//    game's end, say, while it still waited for round R) runs R - 1's orders
+//    at once, as the others did when R completed, and holds R's until R's
+//    updates have run: only then is it out of the game. Every update the
+//    others ran, it runs with the same orders.
 //
 // Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
 // Net_TestRoundComplete under the game network lock; the main thread takes
@@ -142,7 +147,9 @@ int Net_InitGame(void);
 // Removes the dispatcher and the filter, closes the event, state 0; 1.
 int Net_CloseGame(void);
 // One step between rounds; the send flag starts a round and is cleared.
-// Returns QUORNET_* bits.
+// Returns QUORNET_* bits. Left alone, the node stays in the game, not
+// waiting, for the updates of its last round; the step with the send flag
+// after them unpacks that round instead of starting one and returns 0.
 int QuorNet_Step(uint8_t* send);
 // Counts waiting frames, shows the drop countdowns; the creator (or the
 // node after a silent creator, counting from that creator's takeover) drops

@@ -277,22 +277,49 @@ TEST_F(NetFrame, ALeavingNodesTeamIsDisabledOnceItsLastRoundHasRun)
     EXPECT_NE(log_.text().find(line), std::string::npos) << log_.text();
 }
 
+// Regression: the last node went single-player at once and ran the round
+// it still waited for with the one before, a round before the other node
+// had. It runs that round's updates first, the round's orders after them
+// (recorded at that update), then goes on single-player: the orders given
+// meanwhile follow, and the sync checks go on drawing as a playback does.
 TEST_F(NetFrame, TheLastNodeGoesOnAsASinglePlayerGame)
 {
     Start(2);
     Tick(0);
-    RunRound();
+    Team_SetCredits(0, 100);
+    Team_SetCredits(1, 100);
+    Complete({Credits(1, 2, 10)});
+    RunRound(0);
+    ASSERT_EQ(g_NetRound, 3u);
+    ASSERT_EQ(g_UpdateCount, 2u);
+    // Node 1 completed round 3, ran its updates, and quit.
+    Deliver(Round(1, 3, {Credits(1, 2, 20)}), 1);
     NetPacket leave;
     memset(&leave, 0, sizeof leave);
     Net_BuildPacket(&leave, nullptr, 0, NET_LEAVE);
     Net_SetSource(&leave, 1);
     Deliver(leave, 1);
     Tick(0);
+    EXPECT_EQ(teamdata[2].credits, 10) << "round 2's orders, as round 3 completed on node 1";
+    EXPECT_EQ(g_NetworkGame, 1) << "round 3's updates first";
+    Orders_QGiveCredits(0, 2, 5);
+    while (g_UpdateCount < 4) {
+        Tick((uint32_t)Game_NetInterval());
+        EXPECT_EQ(teamdata[2].credits, 10) << "update " << g_UpdateCount;
+    }
+    Tick(0);
     EXPECT_EQ(g_NetworkGame, 0);
     EXPECT_NE(log_.text().find("Console is now in single player mode"), std::string::npos);
+    EXPECT_EQ(teamdata[2].credits, 30);
     const uint32_t before = g_UpdateCount;
     for (int i = 0; i < 5; i++) Tick(50);
     EXPECT_EQ(g_UpdateCount, before + 5) << "no more rounds";
+    EXPECT_EQ(teamdata[2].credits, 35);
+    ASSERT_GE(s_executed.size(), 4u);
+    EXPECT_EQ(s_executed[0], "2 22 1 020000000a000000");
+    EXPECT_EQ(s_executed[1], "4 22 1 0200000014000000");
+    EXPECT_EQ(s_executed[2], "5 22 0 0200000005000000");
+    EXPECT_EQ(s_executed[3].rfind("8 23 0 00", 0), 0u) << s_executed[3];
 }
 
 } // namespace

@@ -27,6 +27,10 @@
 # their tries), else the nodes are stopped. FAULTSEEDS="S ...": one game
 # per seed side by side, each in a namespace of its own with the seed in
 # QUORVEX_NETFAULTS, their reports one after the other; fails when any does.
+# UPDATES "end": the nodes play to the game's end, which every survivor
+# must reach (the node left last too, alone or not), with the same digests.
+# RUNS=K plays K such games at once, each in a network namespace of its own,
+# on bases BASE to BASE + K - 1 (other orders, other faults); all must pass.
 set -u
 if [ -n "${FAULTSEEDS:-}" ]; then
     runs=$(mktemp -d "${TMPDIR:-/tmp}/netseeds.XXXXXX")
@@ -43,11 +47,36 @@ if [ -n "${FAULTSEEDS:-}" ]; then
     rm -rf "$runs"
     exit $status
 fi
+if [ "${RUNS:-1}" -gt 1 ]; then
+    out=$(mktemp -d "${TMPDIR:-/tmp}/netgames.XXXXXX")
+    trap 'rm -rf "$out"' EXIT
+    node=$1 rundir=$2 transport=$3 n=$4 base=$5
+    shift 5
+    runs=$RUNS i=0 pids=""
+    while [ "$i" -lt "$runs" ]; do
+        RUNS=1 QV_NETNS=0 sh "$0" "$node" "$rundir" "$transport" "$n" $((base + i)) "$@" > "$out/run$i" 2>&1 &
+        pids="$pids $!"
+        i=$((i + 1))
+    done
+    failed=0 i=0
+    for p in $pids; do
+        wait "$p" || failed=$((failed + 1))
+        echo "run $i (base $((base + i))):"
+        sed 's/^/  /' "$out/run$i"
+        i=$((i + 1))
+    done
+    echo "NetGame: $((runs - failed)) of $runs runs passed"
+    [ "$failed" -eq 0 ]
+    exit
+fi
 if [ "${QV_NETNS:-}" != "1" ]; then
     exec sh "$(dirname "$0")/../scripts/netns-run.sh" sh "$0" "$@"
 fi
 node=$1 rundir=$2 transport=$3 n=$4 base=$5 updates=$6 timeout=$7
 shift 7
+# The nodes' bound: to the end, one the game never gets to.
+bound=$updates
+[ "$updates" = end ] && bound=1000000
 work=$(mktemp -d "${TMPDIR:-/tmp}/netgame.XXXXXX")
 trap '[ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
 
@@ -60,6 +89,19 @@ options() {
     echo "$out"
 }
 extra="$*"
+
+# CLOCK=N (not 0): the demo's east base holds out for N updates, not 2700,
+# so that the game ends sooner; the nodes' data is the run directory's but
+# for that end condition file.
+data="$rundir/data"
+if [ "${CLOCK:-0}" != 0 ]; then
+    data="$work/data"
+    mkdir -p "$data/aip"
+    for f in "$rundir"/data/*; do [ "$(basename "$f")" = aip ] || ln -s "$f" "$data/"; done
+    for f in "$rundir"/data/aip/*; do [ "$(basename "$f")" = DEMO1.END ] || ln -s "$f" "$data/aip/"; done
+    sed "s/CritTimerGame([0-9]*)/CritTimerGame($CLOCK)/" "$rundir/data/aip/DEMO1.END" > "$data/aip/DEMO1.END"
+    grep -q "CritTimerGame($CLOCK)" "$data/aip/DEMO1.END" || { echo "FAIL: the demo has no game clock to set"; exit 1; }
+fi
 
 relaypid=""
 if [ "$transport" = serial ] || [ "$transport" = modem ]; then
@@ -81,10 +123,10 @@ while [ "$i" -lt "$n" ]; do
     [ -n "${JOINTRIES:-}" ] && [ "$i" -gt 0 ] && mono='\n\1EnableMono 1'
     sed "s/^\( *\)EnableDiagnostics.*/&\n\1EnableNetErrors 1\n\1EnableNetWarnings 1$mono/" \
         "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
-    ln -s "$rundir/data" "$d/data"
+    ln -s "$data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
     (cd "$d" && exec timeout -k 5 -s KILL $((timeout * 4)) "$node" --node "$i" --nodes "$n" --base "$base" \
-        --updates "$updates" --transport "$transport" --seed "$base" ${NODEARGS:-} $(port "$i") $(options "$i")) &
+        --updates "$bound" --transport "$transport" --seed "$base" ${NODEARGS:-} $(port "$i") $(options "$i")) &
     pids="$pids $!"
     if [ "$i" -eq 0 ] && [ -n "${BEFOREJOIN:-}" ]; then
         t=0
@@ -139,6 +181,14 @@ fi
 
 status=0
 fail() { echo "FAIL: $*"; status=1; }
+# Process I played to the bound, or to the game's end.
+reached() {
+    if [ "$updates" = end ]; then
+        grep -q " won (" "$work/node$1/quorvex.log" 2>/dev/null || fail "process $1 did not reach the game's end"
+    else
+        [ "$(wc -l < "$work/node$1/digests.txt")" -eq "$updates" ] || fail "process $1 did not reach the bound"
+    fi
+}
 first="" survivors=0 lost=0 i=0
 echo "NetGame: $n nodes over $transport, $updates updates, faults ${QUORVEX_NETFAULTS:-none}"
 if [ -f "$work/beforejoin.txt" ]; then
@@ -150,6 +200,8 @@ while [ "$i" -lt "$n" ]; do
     d="$work/node$i" o=$(options "$i")
     s=$(cat "$d/summary.txt" 2>/dev/null || echo "no summary (ended early)")
     echo "  process $i:$o $s"
+    # A node left alone says when its last round runs.
+    grep -h "Out of the game" "$d/quorvex.log" 2>/dev/null | sed 's/.*Out of/    out of/'
     grep -q "Out of sync" "$d/quorvex.log" 2>/dev/null && fail "process $i: out of sync"
     [ "${NODROP:-0}" = 1 ] && grep -q "will be dropped" "$d/quorvex.log" 2>/dev/null &&
         fail "process $i: $(grep -m 1 "will be dropped" "$d/quorvex.log")"
@@ -163,15 +215,15 @@ while [ "$i" -lt "$n" ]; do
     *--stop-at*)
         lost=$((lost + 1))
         grep -q "alone from update" "$d/summary.txt" 2>/dev/null || fail "process $i did not go on alone"
-        [ "$(wc -l < "$d/digests.txt")" -eq "$updates" ] || fail "process $i did not reach the bound"
+        reached "$i"
         ;;
     *)
         survivors=$((survivors + 1))
-        [ "$(wc -l < "$d/digests.txt")" -eq "$updates" ] || fail "process $i did not reach the bound"
+        reached "$i"
         # Up to the bound: past it the nodes leave one by one, each seen
         # leaving by those still there.
         grep "team disabled at update" "$d/quorvex.log" | sed 's/.*Team/Team/' |
-            awk -v n="$updates" '$NF < n' > "$d/disabled.txt"
+            awk -v n="$bound" '$NF < n' > "$d/disabled.txt"
         if [ -z "$first" ]; then
             first=$i
         else
@@ -197,7 +249,7 @@ if [ "${PLAYBACK:-0}" = "1" ] && [ -n "$first" ]; then
     team=$(sed 's/.*(team \([0-9]*\)).*/\1/' "$d/summary.txt")
     cycles=$(sed 's/.*UnitCycles \([0-9]*\),.*/\1/' "$d/summary.txt")
     (cd "$d" && timeout -s KILL "$timeout" "$node" --node "$team" --nodes "$n" --base "$base" \
-        --updates "$updates" --playback "$d/orders.rec" --cycles "$cycles")
+        --updates "$bound" --playback "$d/orders.rec" --cycles "$cycles")
     cmp -s "$d/digests.txt" "$d/playback.txt" &&
         echo "  the recording of process $first played back single-player gives its digests" ||
         fail "the playback differs from update $(cmp "$d/digests.txt" "$d/playback.txt" | sed 's/.*line //')"

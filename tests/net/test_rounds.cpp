@@ -432,7 +432,8 @@ TEST_F(NetRoundsTest, DeparturesLeaveTheLastNodeAlone)
         int nodes;
         int result;
     };
-    const Row rows[] = {{"two nodes", 2, 0}, {"three nodes", 3, QUORNET_IN_GAME | QUORNET_CHANGED}};
+    // Two nodes: the last one stays in the game for its last round's updates.
+    const Row rows[] = {{"two nodes", 2, QUORNET_IN_GAME}, {"three nodes", 3, QUORNET_IN_GAME | QUORNET_CHANGED}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         Start(r.nodes, 0);
@@ -450,8 +451,66 @@ TEST_F(NetRoundsTest, DeparturesLeaveTheLastNodeAlone)
             AckOwn(2);
         }
         EXPECT_EQ(QuorNet_Step(&send), r.result);
+        EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(1, "b")})) << "the held round ran";
+        send = 1; // the round's updates have run
+        EXPECT_EQ(QuorNet_Step(&send) & QUORNET_IN_GAME, r.nodes == 2 ? 0 : QUORNET_IN_GAME);
         EXPECT_EQ(g_NetworkGame, r.nodes == 2 ? 0 : 1);
-        EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(1, "b")})) << "the held rounds ran";
+        TearDown();
+    }
+}
+
+// Regression: a node left alone while it waited for round R (the others
+// had completed R, played on to the game's end and quit) ran R's orders at
+// once with R - 1's, a round before the others did, and its last updates
+// differed from theirs. R - 1's orders run at once, R's after R's updates;
+// whoever leaves last, and also when R completes in the step that finds
+// the node alone.
+TEST_F(NetRoundsTest, ANodeLeftAloneRunsItsLastRoundAfterItsUpdatesNotAtOnce)
+{
+    struct Row {
+        const char* name;
+        int nodes, own;
+        std::vector<int> leaving; // in the order their goodbyes come
+        bool complete;
+    };
+    const Row rows[] = {{"the creator's last guest leaves", 2, 0, {1}, false},
+                        {"the creator, then the other guest leave", 3, 1, {0, 2}, false},
+                        {"round 3 completes as the last guest leaves", 2, 0, {1}, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start(row.nodes, row.own);
+        Play({{"a2"}, {"b2"}, {"c2"}}); // round 2 held
+        s_pending.push_back({9, (uint8_t)row.own, {'m', 'e'}, 0});
+        uint8_t send = 1;
+        QuorNet_Step(&send); // round 3 awaited
+        std::vector<std::string> round2, round3;
+        for (int n = 0; n < row.nodes; n++) {
+            if (n != row.own) {
+                Deliver(Round(n, 3, {"x3"}), Addr(n));
+                round2.push_back(Exec(n, n == 0 ? "a2" : n == 1 ? "b2" : "c2"));
+            }
+            round3.push_back(Exec(n, n == row.own ? "me" : "x3"));
+        }
+        if (row.complete) AckOwn(1);
+        for (int n : row.leaving) {
+            NetPacket leave;
+            memset(&leave, 0, sizeof leave);
+            Net_BuildPacket(&leave, nullptr, 0, NET_LEAVE);
+            Net_SetSource(&leave, (uint8_t)n);
+            Deliver(leave, Addr(n));
+        }
+        EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME) << "not waiting: round 3's updates run";
+        EXPECT_EQ(s_executed, round2) << "round 2 runs where round 3 completed for the others";
+        EXPECT_EQ(QuorNet_Step(&send), QUORNET_IN_GAME) << "a step between the updates changes nothing";
+        EXPECT_EQ(s_executed, round2);
+        EXPECT_EQ(g_NetworkGame, 1);
+        const uint32_t last = g_NetRound;
+        send = 1; // round 3's updates have run
+        EXPECT_EQ(QuorNet_Step(&send), 0);
+        EXPECT_EQ(g_NetworkGame, 0);
+        EXPECT_EQ(g_NetRound, last) << "no round after the last";
+        round2.insert(round2.end(), round3.begin(), round3.end());
+        EXPECT_EQ(s_executed, round2) << "round 3 runs after its updates";
         TearDown();
     }
 }
@@ -596,11 +655,13 @@ TEST_F(NetRoundsTest, AGuestLeftWaitingOnTheCreatorLeavesTheGame)
             g_NetRounds.droppedat[2] = 2;
         }
         int frames = 0;
-        for (; (QuorNet_Step(&send) & QUORNET_IN_GAME) && frames < 10000; frames++) {
+        for (; (QuorNet_Step(&send) & QUORNET_WAITING) && frames < 10000; frames++) {
             MemNet_Advance(QUORNET_FRAME_MS);
             QuorNet_CheckDrops();
         }
         EXPECT_EQ(frames, row.frames);
+        send = 1; // after the last round's updates
+        EXPECT_EQ(QuorNet_Step(&send), 0);
         EXPECT_FALSE(g_NetworkGame);
         EXPECT_NE(log.text().find("No word from the creator"), std::string::npos);
         int waits = 0;

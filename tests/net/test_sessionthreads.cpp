@@ -172,9 +172,15 @@ TEST(NetSessionThreads, HostPlaysRoundsWithASocketGuestUntilItLeaves)
     }
     guest.Send(Raw(NET_LEAVE | NET_WANTS_ACK, id++, nullptr, 0, 6));
     EXPECT_TRUE(Eventually([] {
-        uint8_t none = 0;
-        return QuorNet_Step(&none) == 0;
-    })) << "alone, the game goes on single-player";
+        Net_Lock();
+        const int gone = !Net_IsNodeInSession(1);
+        Net_Unlock();
+        return gone;
+    }));
+    uint8_t none = 0;
+    EXPECT_EQ(QuorNet_Step(&none), QUORNET_IN_GAME) << "alone, round 6's updates still run";
+    uint8_t send = 1;
+    EXPECT_EQ(QuorNet_Step(&send), 0) << "then the game goes on single-player";
     EXPECT_EQ(g_NetworkGame, 0);
     Net_Close();
     close(guest.fd);
