@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
@@ -22,12 +23,26 @@ int Fail(CFILE* w)
     return 0;
 }
 
+// A failed system call: the first one names the step and errno's text, which
+// later failures (often its consequences) don't overwrite.
+void NoteSys(CFILE* w, const char* step)
+{
+    const int err = errno;
+    if (!w->why[0]) snprintf(w->why, sizeof w->why, "%s: %s", step, strerror(err));
+}
+
+int FailSys(CFILE* w, const char* step)
+{
+    NoteSys(w, step);
+    return Fail(w);
+}
+
 int CanWriteBinary(const CFILE* w) { return w->file && w->writing && !w->text; }
 
 int PutBytes(CFILE* w, const void* addr, size_t len)
 {
     if (!CanWriteBinary(w)) return Fail(w);
-    if (fwrite(addr, 1, len, w->file) != len) return Fail(w);
+    if (fwrite(addr, 1, len, w->file) != len) return FailSys(w, "write");
     w->cursor += len;
     return 1;
 }
@@ -77,12 +92,18 @@ int Open(CFILE* w, const char* path, const char* mode, int writing, int text)
 {
     ASSERT(w);
     if (w->file || !path || !*path) return 0;
+    w->why[0] = 0;
     std::string target = writing ? Fs_WriteTarget(path) : Fs_Resolve(path);
     // A cut name would open another file.
-    if (target.empty() || target.size() >= sizeof w->name) return 0;
+    if (target.empty() || target.size() >= sizeof w->name) {
+        snprintf(w->why, sizeof w->why, "open: %s", target.empty() ? "symbolic links without end" : "path too long");
+        return 0;
+    }
     memcpy(w->name, target.c_str(), target.size() + 1);
     FILE* f = Fs_Open(writing ? TempName(w).c_str() : w->name, mode);
+    if (!f) NoteSys(w, "open");
     if (f && writing && !Fs_KeepMode(fileno(f), w->name)) {
+        NoteSys(w, "chmod");
         fclose(f);
         unlink(TempName(w).c_str());
         f = nullptr;
@@ -136,11 +157,11 @@ int Cfile_Close(CFILE* w)
         return 1;
     }
     int ok = !w->failed;
-    ok = fflush(f) == 0 && ok;
-    ok = fsync(fileno(f)) == 0 && ok;
-    ok = fclose(f) == 0 && ok;
+    if (fflush(f) != 0) ok = FailSys(w, "write");
+    if (fsync(fileno(f)) != 0) ok = FailSys(w, "sync");
+    if (fclose(f) != 0) ok = FailSys(w, "close");
     std::string tmp = TempName(w);
-    if (ok && rename(tmp.c_str(), w->name) != 0) ok = 0;
+    if (ok && rename(tmp.c_str(), w->name) != 0) ok = FailSys(w, "rename");
     if (!ok) {
         unlink(tmp.c_str());
         w->failed = 1;
@@ -150,6 +171,8 @@ int Cfile_Close(CFILE* w)
 }
 
 int Cfile_Failed(const CFILE* w) { return w ? w->failed : 1; }
+
+const char* Cfile_Why(const CFILE* w) { return w ? w->why : ""; }
 
 int Cfile_WriteInt(CFILE* w, int value)
 {
@@ -181,7 +204,7 @@ int Cfile_Printf(CFILE* w, const char* fmt, ...)
     va_start(ap, fmt);
     int n = vfprintf(w->file, fmt, ap);
     va_end(ap);
-    if (n < 0) return Fail(w);
+    if (n < 0) return FailSys(w, "write");
     w->cursor += (size_t)n;
     return 1;
 }

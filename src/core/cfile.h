@@ -26,6 +26,7 @@ struct CFILE {
     int text;                // opened for text (Cfile_Printf only)
     int writing;             // opened by Cfile_OpenWrite
     int failed;              // a read or write fell short since the open
+    char why[128];           // the first system call that failed since the open and its reason
 };
 
 // A closed wrapper with its buffer; never null.
@@ -45,6 +46,10 @@ int Cfile_Close(CFILE* w);
 // 1 when a read or write since the last open fell short (kept after the close,
 // which also sets it when it fails).
 int Cfile_Failed(const CFILE* w);
+// The step of the first system call that failed since the last open (or in
+// that open) with the system's reason, as "open: Permission denied"; "" when
+// none did (a failure of the caller's own making has no reason here).
+const char* Cfile_Why(const CFILE* w);
 
 // Binary writes; 1 on success, 0 (and the sticky flag set) when the wrapper
 // isn't open for binary writing or the bytes couldn't be written.

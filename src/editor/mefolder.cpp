@@ -101,7 +101,7 @@ void MeMenuFile::Save(void)
         if (made) {
             Game_SetScenarioName(name.c_str());
         } else {
-            ErrorBox("ErrCreatingDir", "Directory %s cannot be created.", path);
+            ErrorBox("ErrCreatingDir", "Directory %s cannot be created.", Fs_Resolve(path).c_str());
             go = false;
         }
     } else if (strcasecmp(name.c_str(), g_ScenarioName) != 0) {
@@ -313,7 +313,7 @@ void MeMenuFile::CreateNamed(const char* folder, int w, int h)
     }
     char path[GAME_PATH];
     if (!FolderPath(path, name.c_str()) || mkdir(Fs_Resolve(path).c_str(), 0755) != 0) {
-        ErrorBox("ErrCreatingDir", "Directory %s cannot be created.", path);
+        ErrorBox("ErrCreatingDir", "Directory %s cannot be created.", Fs_Resolve(path).c_str());
         return;
     }
     OpenWaitPanel("ScenarioCreating", "Creating Scenario", "ScenarioCreatingDesc", "Creating %s .. Please Wait.",

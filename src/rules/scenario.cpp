@@ -545,7 +545,8 @@ void LoadTerrainEffects(void)
     char path[GAME_PATH];
     if (Utils_MakePath(path, g_TerrainDir, "", "", file, "") && Tfovl_LoadTerrainEffects(path) == 0) return;
     Utils_MakePath(path, g_DefTxtDir, "", "", file, "");
-    if (Tfovl_LoadTerrainEffects(path) != 0) ERR_FATAL(ERRC_OPENFILE, "terrain effects [%s]", path);
+    if (Tfovl_LoadTerrainEffects(path) != 0)
+        ERR_FATAL(ERRC_OPENFILE, "terrain effects [%s]", Fs_Resolve(path).c_str());
 }
 
 // Every rule type of a game loaded before goes first: the rule files define
@@ -593,7 +594,7 @@ void MakeMapTables(void)
 void LoadTreeFile(const char* path, const char* header, int kind, int team, const char* openmsg)
 {
     std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(TF_Open(path), TF_Close);
-    if (!parser) ERR_FATAL(ERRC_OPENFILE, "%s [%s]", openmsg, path);
+    if (!parser) ERR_FATAL(ERRC_OPENFILE, "%s [%s]", openmsg, Fs_Resolve(path).c_str());
     READING reading(parser.get());
     s_defaultTeam = team;
     char token[TF_FIELD];
@@ -684,7 +685,7 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
     std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(
         Fs_Exists(g_ScenarioScnPath) ? TF_Open(g_ScenarioScnPath) : nullptr, TF_Close);
     TF_PARSER* p = parser.get();
-    if (!p) ERR_FATAL(ERRC_OPENFILE, "scenario file [%s]", g_ScenarioScnPath);
+    if (!p) ERR_FATAL(ERRC_OPENFILE, "scenario file [%s]", Fs_Resolve(g_ScenarioScnPath).c_str());
     s_defaultTeam = 0;
 
     Progress(progress, "Loading .. Version");
@@ -708,7 +709,8 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
     PREREQ_Init();
 
     Progress(progress, "Loading .. Map");
-    if (!Map_Load(g_ScenarioMapPath)) ERR_FATAL(ERRC_OPENFILE, "map file [%s]", g_ScenarioMapPath);
+    if (!Map_Load(g_ScenarioMapPath))
+        ERR_FATAL(ERRC_OPENFILE, "map file [%s]", Fs_Resolve(g_ScenarioMapPath).c_str());
     MakeMapTables();
     for (TEAM_DATA& t : teamdata) t.startpos = TEAM_STARTPOS{-1, -1};
 
@@ -1008,7 +1010,7 @@ int Scenario_Save(void)
     WRITER w{Cfile_BufferCreate(), 1};
     if (!Cfile_OpenWrite(w.file, g_ScenarioScnPath, 1)) {
         Cfile_BufferFree(w.file);
-        TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", g_ScenarioScnPath);
+        TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", Fs_Resolve(g_ScenarioScnPath).c_str());
         return 0;
     }
     Out(&w, "; SCENARIO %s\n", g_ScenarioScnPath);
@@ -1029,6 +1031,7 @@ int Scenario_Save(void)
     Cfile_BufferFree(w.file);
     // The editor is the one caller: failing here would end it with every
     // unsaved edit.
-    if (!w.ok) TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", g_ScenarioScnPath);
+    if (!w.ok)
+        TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", Fs_Resolve(g_ScenarioScnPath).c_str());
     return w.ok;
 }

@@ -287,7 +287,11 @@ int Save_Game(const char* path, uint32_t flag)
         if (!ok) w->failed = 1;  // the previous file stays
         ok = Cfile_Close(w) && ok;
     }
-    if (!ok) TLOG(TLOG_ERROR, "Save failed [%s]", path);
+    if (!ok) {
+        // The failing step's reason tells a full disk from a read-only folder.
+        const char* why = Cfile_Why(w);
+        TLOG(TLOG_ERROR, "Save failed [%s]%s%s", Fs_Resolve(path).c_str(), *why ? ": " : "", why);
+    }
     Cfile_BufferFree(w);
     logTime(start);
     Debug_ValidateHeap();

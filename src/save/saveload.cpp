@@ -85,7 +85,7 @@ int refuse(const LoadFile& f, const char* fmt, ...)
     vsnprintf(why, sizeof why, fmt, ap);
     va_end(ap);
     s_reason = why;
-    s_error = std::string(f.path) + ": " + why;
+    s_error = Fs_Resolve(f.path) + ": " + why;
     TLOG(TLOG_ERROR, "Save refused: %s", s_error.c_str());
     return 0;
 }

@@ -629,7 +629,8 @@ TEST_F(FlowEditor, SavingIntoAReadOnlyFolderSaysSoAndLosesNothing)
     EXPECT_FALSE(s.overran);
     EXPECT_EQ(lockedText, "Scenario LOCKED could not be written.");
     EXPECT_TRUE(keptOpen);
-    EXPECT_EQ(newText, "Directory " + std::string(g_ScenarioCategoryDir) + "\\ELSEWHERE cannot be created.");
+    // Regression: the path was shown as joined, with a backslash before ELSEWHERE.
+    EXPECT_EQ(newText, "Directory " + (category / "ELSEWHERE").string() + " cannot be created.");
     EXPECT_FALSE(fs::exists(category / "ELSEWHERE"));
     EXPECT_STREQ(nameAfter.c_str(), "LOCKED") << "the open scenario took the name it could not be saved under";
     EXPECT_TRUE(savedAfter);

@@ -2,6 +2,7 @@
 // delays, state entry, winners, and the memory of the criteria.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -240,6 +241,35 @@ TEST_F(EndCondMachine, EnteringAStateRunsItsActions)
     EXPECT_EQ(timer->timer.deadline, 1201);
     g_UpdateCount = 5000;
     EXPECT_EQ(Endcond_EvaluateCriteria(1, both, 0), 0);
+}
+
+// Regression: the deadline was summed in 32 bits, so the largest time in a
+// state entered after update 0 wrapped below the game time and came due at
+// once (a scenario named its winner after 108 updates); a large delay added
+// to a large carried one wrapped negative and let the clocks run.
+class FileTrustTimer : public EndCondMachine {};
+
+TEST_F(FileTrustTimer, TheLargestTimeOrDelayDoesNotWrapAndFireAtOnce)
+{
+    g_UpdateCount = 5000;
+    Load("DefineEndCondTree(0) { DefineCondState() { DefineCondition(0 0 0 0 t) { CritTimer(2147483647) } } }",
+         ENDCOND_END, 0);
+    Endcond_EnterInitialStates();
+    CONDTREE* tree = Endcond_GetTree(0, ENDCOND_END);
+    const CRITERIA* timer = static_cast<CONDITION*>(GLL_GoFirst(Endcond_GetState(tree, 1)->conds))->criteria;
+    EXPECT_EQ(timer->timer.deadline, INT32_MAX);
+    for (int i = 0; i < 4; i++, g_UpdateCount += ENDCOND_ROTATION)
+        EXPECT_EQ(Endcond_ProcessTree(tree, 0, ENDCOND_END), 0) << "update " << g_UpdateCount;
+
+    // Two states that hand the largest delay back and forth: the clocks stay held.
+    Load("DefineEndCondTree(0)"
+         " { DefineCondState() { DefineCondition(2 0 2147483647 0 t) { CritHaveCredits(0) } }"
+         "   DefineCondState() { DefineCondition(1 0 2147483647 0 t) { CritHaveCredits(0) } } }",
+         ENDCOND_END, 2);
+    CONDTREE* held = Endcond_GetTree(2, ENDCOND_END);
+    for (int i = 0; i < 4; i++) EXPECT_EQ(Endcond_ProcessTree(held, 2, ENDCOND_END), 0);
+    EXPECT_EQ(held->elapsed, ENDCOND_ROTATION) << "only the look before the first delay advanced the clock";
+    EXPECT_GE(g_Endcond.carrieddelay[2], INT32_MAX - ENDCOND_ROTATION);
 }
 
 TEST_F(EndCondMachine, StartTotalsAndPlansOfComputerTeams)

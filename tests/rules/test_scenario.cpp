@@ -618,15 +618,37 @@ TEST_F(ScenarioFile, AFailedSaveGivesZeroAndLeavesWhatWasThere)
     // The file can't be made: its folder is gone.
     Game_SetScenarioName("GONE");
     EXPECT_EQ(Scenario_Save(), 0);
-    EXPECT_NE(log.text().find("scenario file [" + std::string(g_ScenarioScnPath) + "]"), std::string::npos);
+    EXPECT_NE(log.text().find("scenario file [" + Fs_Resolve(g_ScenarioScnPath) + "]"), std::string::npos);
     // Written whole but not put in place: a folder stands where the file goes.
     Game_SetScenarioName("BLOCKED");
     fs::create_directories(s_home->file("scenario/SINGLE/BLOCKED/QUORVEX.scn/keep"));
     EXPECT_EQ(Scenario_Save(), 0);
-    EXPECT_NE(log.text().find("scenario file [" + std::string(g_ScenarioScnPath) + "]"), std::string::npos);
+    EXPECT_NE(log.text().find("scenario file [" + Fs_Resolve(g_ScenarioScnPath) + "]"), std::string::npos);
     EXPECT_TRUE(fs::is_directory(s_home->file("scenario/SINGLE/BLOCKED/QUORVEX.scn/keep")));
     EXPECT_EQ(fs::directory_iterator(s_home->file("scenario/SINGLE/BLOCKED"))->path().filename(), "QUORVEX.scn")
         << "no temporary file is left behind";
+}
+
+// Regression: the scenario's paths were shown as joined, with backslashes
+// ("map file [...run\scenario\SINGLE\NOMAP\QUORVEX.map]"): they are shown
+// as the files that were looked for.
+class FileTrustMessages : public ScenarioFile {};
+
+TEST_F(FileTrustMessages, ScenarioPathsInMessagesAreLinuxPaths)
+{
+    WriteScn(std::string(kHeader));
+    Scenario_Load(nullptr);
+    Game_SetScenarioName("GONE");
+    EXPECT_EQ(Scenario_Save(), 0);
+    EXPECT_NE(log.text().find("scenario file [" + s_home->file("scenario/SINGLE/GONE/QUORVEX.scn") + "]"),
+              std::string::npos)
+        << log.text();
+    Restart();
+    Game_SetScenarioName("NOMAP");
+    const std::string folder = s_home->file("scenario/SINGLE/NOMAP/");
+    QV_EXPECT_FATAL(Scenario_Load(nullptr), "scenario file [" + folder + "QUORVEX.scn]");
+    s_home->write("scenario/SINGLE/NOMAP/QUORVEX.scn", kHeader);
+    QV_EXPECT_FATAL(Scenario_Load(nullptr), "map file [" + folder + "QUORVEX.map]");
 }
 
 // Team 8 is everyone's enemy until a scenario says otherwise, and a relation
