@@ -55,7 +55,7 @@ static void fuzz_NetPkt(const uint8_t* data, size_t size)
         }
         at += length;
         uint8_t clock = node & 0xC0;
-        MemNet_Advance(clock == 0xC0 ? NETPKT_SILENT_MS + 1 : clock == 0x40 ? 600 : 1);
+        MemNet_Advance(clock == 0xC0 ? 300001 : clock == 0x40 ? 600 : 1);
         NetPkt_Pass();
     }
     NetPkt_Close();
