@@ -90,8 +90,8 @@ static void RunLoadSavedGame(void)
     Game_SetScenarioName(scenario);
     if (!Fs_Exists(g_ScenarioScnPath)) {
         char why[GAME_PATH + 64];
-        snprintf(why, sizeof why, "%s: its scenario [%s] isn't in the current category", g_PendingLoadName,
-                 scenario);
+        snprintf(why, sizeof why, "%s: its scenario [%s] isn't in the current category",
+                 Fs_Resolve(g_PendingLoadName).c_str(), scenario);
         Game_SavedGameFailed(why);
         return;
     }

@@ -2,7 +2,9 @@
 // entries here, in the order in which they depend on each other.
 #include "game/systems.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "ai/ai.h"
 #include "ai/aidebug.h"
@@ -514,6 +516,34 @@ void CloseGameSpecifics(void)
     Guard_Close(&s_specificsGuard);
     RunClose(s_specifics, "GameSpecifics", s_specificsRun);
     Game_ClearLaunchMarks();
+}
+
+// The check runs where nothing of a game is open (a page of the menus): the
+// common systems, the messages the rule files name and the scenario's own
+// load, then all closed again. The teams carry the last game's statistics
+// for the debriefing and the counters its length: what the page had, it
+// keeps; the marks a launch's set-up wrote go with the check.
+int Game_CheckScenario(void (*setup)(void*), void* arg, char* why, size_t size)
+{
+    static TEAM_DATA kept[TEAM_MAXTEAMS];
+    std::copy(std::begin(teamdata), std::end(teamdata), kept);
+    const int local = g_LocalTeam;
+    const uint32_t updates = g_UpdateCount, frames = g_FrameCount;
+    if (setup) setup(arg);
+    InitCommonGameSystems();
+    GameMessagesInit();
+    MpTeams_Reset();
+    why[0] = '\0';
+    const int loaded = Scenario_TryLoad(nullptr, why, size);
+    if (!loaded && !why[0]) snprintf(why, size, "%s", "the scenario didn't load");
+    GameMessagesClose();
+    CloseCommonGameSystems();
+    if (setup) Game_ClearLaunchMarks();
+    std::copy(std::begin(kept), std::end(kept), teamdata);
+    g_LocalTeam = local;
+    g_UpdateCount = updates;
+    g_FrameCount = frames;
+    return loaded;
 }
 
 void Game_SetStartRefusable(int on) { s_refusable = on != 0; }

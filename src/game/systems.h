@@ -7,6 +7,8 @@
 // layer is guarded: "BaseSystem already initialised" / "... not initialised".
 #pragma once
 
+#include <cstddef>
+
 struct SYSTEM_ENTRY {
     const char* name;
     void (*init)(void);
@@ -25,6 +27,13 @@ void CloseGameSpecifics(void);
 // CloseGameSpecifics closes only what started. Off, a broken file stops the
 // program with its file and line.
 void Game_SetStartRefusable(int on);
+// The current scenario read by the start's own load, from a page where no
+// game is open, and everything it made closed again (the teams and the
+// counters as they were): 1 when it loads; 0 with the reason in why
+// ("<file> line <n>: <message>" for a text file), logged as the load logs
+// it. setup (may be null) first writes what the start would find (a
+// launch's teams and marks); the launch marks are cleared after.
+int Game_CheckScenario(void (*setup)(void*), void* arg, char* why, size_t size);
 // Why the last InitGameSpecifics refused its scenario ("<file> line <n>:
 // <message>"), or null when it didn't.
 const char* Game_StartRefusal(void);

@@ -11,11 +11,11 @@
 #include "core/textlines.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "game/systems.h"
 #include "multi/mmframe.h"
 #include "multi/mmmain.h"
 #include "multi/mmsummary.h"
 #include "net/zeph.h"
-#include "rules/scenario.h"
 #include "platform/font.h"
 #include "platform/plat.h"
 #include "widgets/qidesktop.h"
@@ -1063,42 +1063,62 @@ int MM_chat_send_launch(QIWidget*, int code, QIARG)
 }
 
 // Random start locations for the active nodes, each a usable slot of its
-// own; 0 (nothing written) when there are fewer usable slots than nodes.
-static int PlaceAtRandom(void)
+// own, into settings; 0 (nothing written) when there are fewer usable slots
+// than nodes.
+static int PlaceAtRandom(const NetSession& session, NetGameSettings* settings)
 {
     int usable = 0, nodes = 0;
     for (int t = 0; t < NET_NODES; t++) usable += g_MultiScenario.teams[t].units != 0 || g_MultiScenario.teams[t].buildings != 0;
-    Net_Lock();
-    for (int n = 0; n < NET_NODES; n++) nodes += Net_IsNodeInSession(n);
-    if (nodes > usable) {
-        Net_Unlock();
-        return 0;
-    }
+    for (int n = 0; n < NET_NODES; n++) nodes += (session.players[n].flags & NET_PLAYER_ACTIVE) != 0;
+    if (nodes > usable) return 0;
     uint8_t taken[NET_NODES] = {};
     for (int n = 0; n < NET_NODES; n++) {
-        if (!Net_IsNodeInSession(n)) continue;
+        if (!(session.players[n].flags & NET_PLAYER_ACTIVE)) continue;
         int r = Rand_NextLocal(8);
         for (int k = 0; k < NET_NODES; k++, r = (r + 1) % 8) {
             const MULTI_scenario_team& t = g_MultiScenario.teams[r];
             if (!taken[r] && (t.units != 0 || t.buildings != 0)) break;
         }
         taken[r] = 1;
-        g_NetSettings.node[n].team = (uint8_t)r;
+        settings->node[n].team = (uint8_t)r;
     }
-    Net_Unlock();
     return 1;
 }
 
-// The chosen scenario's file read as the start will read it: a broken one
-// is refused here, on the page where it was chosen, before every node leaves
-// for a game that can't start.
-static bool ScenarioRefused(const std::string& heading)
+struct LAUNCHCHECK {
+    NetSession session;
+    NetGameSettings settings;
+    int own;
+};
+
+// The launch's teams for the check alone: the log's "Launched team" lines
+// are the launch's own, alike on every node.
+static void LaunchTeams(void* arg)
 {
+    LAUNCHCHECK* c = static_cast<LAUNCHCHECK*>(arg);
+    const unsigned mask = Tlog_GetMask();
+    Tlog_Enable(TLOG_SETUP, 0);
+    MM_chat_update_game_from(&c->session, &c->settings, c->own);
+    Tlog_SetMask(mask);
+}
+
+// The chosen scenario read by the start's own load with the teams the launch
+// would give: a broken one is refused here, on the page where it was
+// chosen, before every node leaves for a game that can't start.
+static bool ScenarioRefused(const std::string& heading, const LAUNCHCHECK& launch)
+{
+    LAUNCHCHECK copy = launch; // the launch's set-up works on its own blocks
     char why[GAME_PATH + 320];
-    if (Scenario_Check(why, sizeof why)) return false;
+    if (Game_CheckScenario(LaunchTeams, &copy, why, sizeof why)) return false;
     TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
     MM_chat_add_message(heading.c_str(), 6);
-    MM_chat_add_message(why, 1);
+    // The page's lines are short: a text file goes by its name, so that its
+    // line and the reason stay on the page; the log has the whole path.
+    const char* line = strstr(why, " line ");
+    const char* name = why;
+    for (const char* c = why; line && c < line; c++)
+        if (*c == '/') name = c + 1;
+    MM_chat_add_message(name, 1);
     return true;
 }
 
@@ -1106,33 +1126,31 @@ int MM_chat_launch(QIWidget* widget, int code, QIARG arg)
 {
     if (code != QIN_CLICKED) return 0;
     if (!g_NetCreator) return MM_chat_send_launch(widget, code, arg);
-    NetSession session;
-    NetGameSettings settings;
+    LAUNCHCHECK launch;
     Net_Lock();
-    session = g_NetSession;
-    settings = g_NetSettings;
-    const int own = g_NetOwnNode;
+    launch.session = g_NetSession;
+    launch.settings = g_NetSettings;
+    launch.own = g_NetOwnNode;
     Net_Unlock();
+    const NetSession& session = launch.session;
+    NetGameSettings& settings = launch.settings;
     const std::string heading = Text("ChatLaunchNotPossible", "Launch Not Possible");
     for (int n = 0; n < NET_NODES; n++) {
-        if (n == own || !(session.players[n].flags & NET_PLAYER_ACTIVE) || settings.slottypes[n] != HUMAN) continue;
+        if (n == launch.own || !(session.players[n].flags & NET_PLAYER_ACTIVE) || settings.slottypes[n] != HUMAN)
+            continue;
         if (session.players[n].flags & NET_PLAYER_READY) continue;
         MM_chat_add_message(heading.c_str(), 6);
         MM_chat_add_message(Text("ChatLaunchNoAllLaunch", "Not all players are ready to launch").c_str(), 1);
         return 0;
     }
-    if (ScenarioRefused(heading)) return 0;
-    if (MM_chat.locations_placement == 0) {
-        if (!PlaceAtRandom()) {
-            MM_chat_add_message(heading.c_str(), 6);
-            MM_chat_add_message(Text("ChatLaunchTooFewLocations", "Not enough start locations").c_str(), 1);
-            return 0;
-        }
-        Net_HostLaunch();
+    const bool random = MM_chat.locations_placement == 0;
+    if (random && !PlaceAtRandom(session, &settings)) {
+        MM_chat_add_message(heading.c_str(), 6);
+        MM_chat_add_message(Text("ChatLaunchTooFewLocations", "Not enough start locations").c_str(), 1);
         return 0;
     }
     bool refused = false;
-    for (int n = 0; n < NET_NODES; n++) {
+    for (int n = 0; n < NET_NODES && !random; n++) {
         if (!(session.players[n].flags & NET_PLAYER_ACTIVE) || settings.node[n].team < NET_NODES) continue;
         if (!refused) MM_chat_add_message(heading.c_str(), 6);
         refused = true;
@@ -1142,7 +1160,15 @@ int MM_chat_launch(QIWidget* widget, int code, QIARG arg)
         QI_Text("ChatLaunchNoStartLocation", &line, "%s has not selected a start location", name);
         MM_chat_add_message(line.c_str(), 1);
     }
-    if (!refused) Net_HostLaunch();
+    if (refused || ScenarioRefused(heading, launch)) return 0;
+    // The drawn locations go out with the launch; a refused one keeps none.
+    if (random) {
+        Net_Lock();
+        for (int n = 0; n < NET_NODES; n++)
+            if (session.players[n].flags & NET_PLAYER_ACTIVE) g_NetSettings.node[n].team = settings.node[n].team;
+        Net_Unlock();
+    }
+    Net_HostLaunch();
     return 0;
 }
 

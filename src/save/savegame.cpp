@@ -250,7 +250,7 @@ int Save_WriteBlocks(CFILE* w)
     FILE* dump = nullptr;
     if (g_SaveFlags & SAVEF_DUMP) {
         dump = Fs_Open(s_dumpName, "w");
-        if (!dump) TLOG(TLOG_WARNING, "Can't write the save dump [%s]", s_dumpName);
+        if (!dump) TLOG(TLOG_WARNING, "Can't write the save dump [%s]", Fs_Resolve(s_dumpName).c_str());
     }
     TLOG(TLOG_SAVE, "- writing blocks");
     int ok = Cfile_WriteInt(w, (int)Saveblk_GlobalCount());

@@ -5,6 +5,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "core/fspath.h"
 #include "core/gamestate.h"
@@ -36,19 +37,32 @@ std::string Lines(QIList* list)
     return out;
 }
 
+// The creator's LAUNCH reads the scenario as the start will: the run
+// directory is the home of its data.
 class MmChat : public MmFixture {
 protected:
-    std::string oldBase = g_ScenarioBaseDir;
+    std::vector<std::string> dirs;
+    static std::vector<char*> Dirs(void)
+    {
+        return {g_HomeDir,     g_DataDir,      g_DataDir2, g_AipDir,  g_DefTxtDir,
+                g_LocalDir,    g_GraphicsDir,  g_InterfaceDir, g_SaveDir, g_ScenarioBaseDir};
+    }
+    void SetUp() override
+    {
+        for (char* d : Dirs()) dirs.emplace_back(d);
+        MmFixture::SetUp();
+    }
     void TearDown() override
     {
         MmFixture::TearDown();
-        Str_CopySafe(g_ScenarioBaseDir, oldBase.c_str(), sizeof g_ScenarioBaseDir);
+        std::vector<char*> d = Dirs();
+        for (size_t i = 0; i < d.size(); i++) Str_CopySafe(d[i], dirs[i].c_str(), GAME_PATH);
     }
     // Hosts on the in-memory network and enters the page as node 0.
     void Host(void)
     {
         Build();
-        Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
         Game_SetScenarioCategory(SC_MULTI);
         Game_SetScenarioName("DUEL");
         MemoryNetwork(NET_TYPE_UDP);
@@ -307,6 +321,57 @@ TEST_F(MmChat, RandomPlacementGivesUsableSlotsOrRefuses)
     MM_chat.msglist->Clear();
     MM_chat_launch(nullptr, QIN_CLICKED, 0);
     EXPECT_EQ(Lines(MM_chat.msglist), "Launch Not Possible|Not enough start locations|");
+}
+
+// A scenario folder of the test's own beside the run directory's data: the
+// LAUNCH's check used to read only the ".scn", and every node left for a
+// game that couldn't start.
+class MmChatFileTrust : public MmChat {
+protected:
+    QvTempDir home;
+};
+
+TEST_F(MmChatFileTrust, ABrokenEndFileRefusesTheLaunchWithItsFileAndLineAndSendsNothing)
+{
+    Host();
+    Join(1, "Bravo", NET_SLOT_HUMAN, NET_PLAYER_ACTIVE | NET_PLAYER_READY);
+    MM_chat_poll();
+    std::string scn, map;
+    ASSERT_TRUE(Fs_ReadAll(QV_TEST_RUNDIR "/scenario/MULTI/DUEL/QUORVEX.scn", &scn));
+    ASSERT_TRUE(Fs_ReadAll(QV_TEST_RUNDIR "/scenario/MULTI/DUEL/QUORVEX.map", &map));
+    const std::string at = "SetStartLocation(156 156)\n";
+    ASSERT_NE(scn.find(at), std::string::npos);
+    scn.replace(scn.find(at), at.size(), at + "    SetEnd(OPEN.END)\n");
+    const std::string open = "DefineEndCondTree(0)\n{\n    DefineCondState()\n    {\n"
+                             "        DefineCondition(0 0 0 0 \"never\")\n        {\n"
+                             "            CritTimerGame(99999)\n        }\n    }\n";
+    home.write("scenario/MULTI/BROKEN/QUORVEX.scn", scn);
+    home.write("scenario/MULTI/BROKEN/QUORVEX.map", map);
+    home.write("scenario/MULTI/BROKEN/OPEN.END", open);
+    Str_CopySafe(g_ScenarioBaseDir, home.file("scenario").c_str(), sizeof g_ScenarioBaseDir);
+    Game_SetScenarioCategory(SC_MULTI);
+    Game_SetScenarioName("BROKEN");
+
+    MM_chat.msglist->Clear();
+    MM_chat_launch(nullptr, QIN_CLICKED, 0);
+    EXPECT_EQ(Lines(MM_chat.msglist), "Launch Not Possible|OPEN.END line 10: Expected [}] but found [EOF]|");
+    Net_Lock();
+    EXPECT_EQ(g_NetLaunched, 0) << "nothing sent";
+    EXPECT_FALSE(g_NetSession.flags & NET_SESSION_LAUNCHED);
+    Net_Unlock();
+    EXPECT_TRUE(Shown("MultiMenuChat"));
+    EXPECT_EQ(Mm_Poll(), MM_chat_poll);
+    EXPECT_NE(g_GameState, GS_NEWGAME);
+    EXPECT_EQ(g_OptTeamSetupGiven, 0) << "the check's set-up is gone with it";
+
+    // Mended, the same LAUNCH goes out.
+    home.write("scenario/MULTI/BROKEN/OPEN.END", open + "}\n");
+    MM_chat.msglist->Clear();
+    MM_chat_launch(nullptr, QIN_CLICKED, 0);
+    EXPECT_EQ(Lines(MM_chat.msglist), "");
+    Net_Lock();
+    EXPECT_EQ(g_NetLaunched, 1);
+    Net_Unlock();
 }
 
 // ---------------------------------------------------------------- into the game

@@ -1178,13 +1178,16 @@ TEST_F(SavedGameFlow, State6RefusesABadFileAndGoesToTheFrontEnd)
     std::string other = good;
     memcpy(&other[12], "NOSUCH\0", 7);
     Put32(other, 28, Crc32_Block(other.data() + 4, 24));
+    // A bare name is looked for in the saved-games directory and named as a
+    // path of this system.
+    const std::string named = dir_.file("save/bad.sav") + ": its scenario [NOSUCH] isn't in the current category";
     struct Row {
         const char* name;
         std::string bytes;
         const char* why;
     } rows[] = {
         {"a bad header CRC", good.substr(0, 28) + "XXXX" + good.substr(32), "bad header CRC"},
-        {"a scenario not in the category", other, "[NOSUCH] isn't in the current category"},
+        {"a scenario not in the category", other, named.c_str()},
         {"a cut after the header", good.substr(0, good.size() / 2), "at offset"},
         {"no file", "", "can't be opened"},
     };
@@ -1195,7 +1198,7 @@ TEST_F(SavedGameFlow, State6RefusesABadFileAndGoesToTheFrontEnd)
         const std::string path = dir_.file("save/bad.sav");
         remove(path.c_str());
         if (!r.bytes.empty()) dir_.write("save/bad.sav", r.bytes);
-        Str_CopySafe(g_PendingLoadName, path.c_str(), sizeof g_PendingLoadName);
+        Str_CopySafe(g_PendingLoadName, "bad.sav", sizeof g_PendingLoadName);
         Game_SetFrontEndHook(FrontEnd);
         PlatHeadless_SetPumpHook(Pump);
         g_GameState = GS_LOADGAME;
