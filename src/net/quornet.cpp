@@ -517,20 +517,27 @@ static int PastDropLimit(int node)
     return r->resends[node] > QUORNET_RESEND_DROP || r->frames[node] > QUORNET_FRAMES_DROP;
 }
 
+// Whether the round lacks the creator's copy of a dropped node's round.
+static int WaitsOnCopies(void)
+{
+    const NetRounds* r = &g_NetRounds;
+    for (int n = 0; n < NET_NODES; n++) {
+        if (n == g_NetOwnNode || Net_IsNodeInSession(n)) continue;
+        if ((DroppedIn(n, g_NetRound) && !r->copied[n]) ||
+            (r->lastround && r->lastround == r->droppedat[n] && !r->lastcopied[n]))
+            return 1;
+    }
+    return 0;
+}
+
 // Whether what the round lacks can come from the creator alone: a node past
 // the drop limit (the creator among them) or the copies of a dropped node's
 // rounds.
 static int WaitsOnCreator(void)
 {
-    const NetRounds* r = &g_NetRounds;
-    for (int n = 0; n < NET_NODES; n++) {
-        if (n == g_NetOwnNode) continue;
-        if (Net_IsNodeInSession(n) ? PastDropLimit(n)
-                                   : (DroppedIn(n, g_NetRound) && !r->copied[n]) ||
-                                         (r->lastround && r->lastround == r->droppedat[n] && !r->lastcopied[n]))
-            return 1;
-    }
-    return 0;
+    for (int n = 0; n < NET_NODES; n++)
+        if (n != g_NetOwnNode && Net_IsNodeInSession(n) && PastDropLimit(n)) return 1;
+    return WaitsOnCopies();
 }
 
 // Whether a node past the drop limit shows no sign of life: it has not
@@ -643,7 +650,11 @@ void QuorNet_CheckDrops(void)
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
         Net_TakeCreatorRole();
     }
-    if (!g_NetCreator && steps && WaitsOnCreator() && (r->creatorframes += steps) > QUORNET_FRAMES_LEAVE) {
+    // A creator that took the role from one gone before its copies of a
+    // dropped node's round came would wait for them for ever: nobody else
+    // sends them. It leaves after the same limit as a guest.
+    if (steps && (g_NetCreator ? WaitsOnCopies() : WaitsOnCreator()) &&
+        (r->creatorframes += steps) > QUORNET_FRAMES_LEAVE) {
         // Dropped with no word of it, or the creator gone with its successor:
         // waiting on would never end.
         TLOG(TLOG_NERR, "No word from the creator for %u frames: this node leaves the game",

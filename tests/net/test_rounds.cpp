@@ -906,3 +906,46 @@ TEST_F(NetTrust, InAGameOnlyANodesOwnAddressSpeaksOrPausesForIt)
     Net_SetMessageHandler(nullptr);
     Net_SetPauseHandler(nullptr);
 }
+
+namespace {
+
+// Regression: a node that took the creator's role from one that left before
+// its copies of a dropped node's round came waited for them for ever, though
+// nobody else sends them (a game's end: the others quit one by one).
+TEST_F(NetRoundsTest, ACreatorLeftWithoutItsPredecessorsCopiesLeavesAfterTheLimit)
+{
+    Start(4, 1);
+    Play({{}, {}, {}, {}});
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 3
+    Deliver(Round(0, 3, {}), Addr(0));
+    Deliver(Round(3, 3, {}), Addr(3));
+    for (int n : {0, 2, 3}) AckOwn(n);
+    NetSession s = g_NetSession; // the creator drops node 2 at round 3...
+    s.players[2].flags = 0;
+    s.count = 3;
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &s);
+    NetPacket session;
+    memset(&session, 0, sizeof session);
+    Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Net_SetSource(&session, 0);
+    Net_SetRound(&session, 3);
+    Deliver(session, Addr(0));
+    NetPacket leave; // ...and leaves before its copies went out
+    memset(&leave, 0, sizeof leave);
+    Net_BuildPacket(&leave, nullptr, 0, NET_LEAVE);
+    Net_SetSource(&leave, 0);
+    Deliver(leave, Addr(0));
+    ASSERT_TRUE(g_NetCreator);
+    uint32_t steps = 0;
+    while ((QuorNet_Step(&send) & QUORNET_WAITING) && steps < 4 * QUORNET_FRAMES_LEAVE) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+        steps++;
+    }
+    EXPECT_LE(steps, (uint32_t)QUORNET_FRAMES_LEAVE + 2) << "it leaves the wait after the limit";
+    EXPECT_GT(steps, (uint32_t)QUORNET_FRAMES_LEAVE - 2);
+}
+
+} // namespace
