@@ -198,6 +198,7 @@ void Net_StartRound(void)
     r->start = Thread_ClockMs();
     memset(r->delivered, 0, sizeof r->delivered);
     memset(r->probed, 0, sizeof r->probed);
+    memset(r->resendshown, 0, sizeof r->resendshown);
     uint32_t round = g_NetRound + 1;
     for (int n = 0; n < NET_NODES; n++) {
         r->received[n] = 0;
@@ -638,8 +639,13 @@ void QuorNet_CheckDrops(void)
         int past = PastDropLimit(n);
         if (past) {
             if (!r->waitshown[n]) Show("Waiting for %s to drop %s", creator, name);
-        } else if (r->resends[n] > QUORNET_RESEND_WARN)
-            Show("%s is not responding [%d drop countdown]", name, QUORNET_RESEND_DROP - (int)r->resends[n]);
+        } else if (r->resends[n] > QUORNET_RESEND_WARN) {
+            // Once per resend: between two the countdown stands still, and
+            // repeated every frame it filled the log.
+            if (r->resendshown[n] != r->resends[n])
+                Show("%s is not responding [%d drop countdown]", name, QUORNET_RESEND_DROP - (int)r->resends[n]);
+            r->resendshown[n] = r->resends[n];
+        }
         else if (silent && r->frames[n] > QUORNET_FRAMES_WARN && r->frames[n] / 10 != before / 10)
             Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
         r->waitshown[n] = (uint8_t)past;

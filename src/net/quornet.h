@@ -132,6 +132,7 @@ struct NetRounds {
     uint32_t creatorframes;             // waiting frames that only the creator can end
     uint8_t framescreator;              // the creator they were counted for
     uint8_t waitshown[NET_NODES];       // "Waiting for ... to drop" shown in this wait
+    uint32_t resendshown[NET_NODES];    // the resend count whose "not responding" line was shown
     uint8_t probed[NET_NODES];          // our round sent again this round to tell the live from the gone
     int waiting;
     QuorNetStat comm, engine;

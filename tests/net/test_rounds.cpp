@@ -537,6 +537,24 @@ TEST_F(NetRoundsTest, CountdownsAndTheSilentCreator)
     EXPECT_TRUE(NetPkt_SameAddress(&MemNet_Sent().front().address, A(2)));
 }
 
+// Regression: the "not responding" countdown was shown every frame while it
+// stood still between two resends.
+TEST_F(NetRoundsTest, ANotRespondingCountdownIsShownOncePerResend)
+{
+    Start(3, 0);
+    uint8_t send = 1;
+    QuorNet_Step(&send);
+    g_NetRounds.received[1] = g_NetRounds.received[2] = 1;
+    g_NetRounds.delivered[1] = 1;
+    for (uint32_t resends : {11u, 11u, 11u, 12u, 12u}) {
+        g_NetRounds.resends[2] = resends;
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+    }
+    EXPECT_EQ(s_shown, (std::vector<std::string>{"P2 is not responding [29 drop countdown]",
+                                                 "P2 is not responding [28 drop countdown]"}));
+}
+
 // Regression: a node whose round came at a tenth of its countdown was shown
 // as not having sent it every frame after, filling the log of the wait.
 TEST_F(NetRoundsTest, ACountdownEndsWhenTheRoundComes)
