@@ -1,7 +1,10 @@
 // The eight computer bases of the fixture AIBASES played long: the tankers
-// and the armies crowd round the factories' doors, where units waiting for
-// each other's tiles once closed rings that stood for good and kept the
-// factories from putting their units out.
+// crowd round the depots' and factories' doors, where units each waiting for
+// the next one's tile closed rings that stood for good. No ring stands now.
+// The longest wait of any unit and each factory's deliveries are printed:
+// units still wait long in lines behind units that can't pass the computer
+// players' idle units (which also stand on the tiles round the factories and
+// keep them from putting units out) or a unit coming the other way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
