@@ -448,7 +448,7 @@ struct UNIT_MOVE {
     UNIT_POS srctilepos;           // the tile the current step started from
     int32_t facing;
     int32_t basefacing;
-    uint32_t waituntil;            // update number
+    uint32_t waituntil;            // update number: a timed wait's end, an obstacle wait's patience
     int32_t pathready;             // the search stored a path
     uint8_t curspeed;              // step speed now, ramps towards targetspeed
     uint8_t targetspeed;

@@ -180,6 +180,7 @@ void Units_WaitForObstacle(UNIT* u)
     }
     StopBaseFiring(u);
     u->state = US_WAITFOROBSTACLE;
+    u->move.waituntil = g_UpdateCount + UNITS_WAITPATIENCE;
     Units_UpdateRenderType(u);
 }
 
@@ -285,7 +286,10 @@ void Units_RunPendingMoveCommand(UNIT* u)
     case UNS_ROTATE: Turn(u, next.rotate.facing); break;
     case UNS_FIRE: Fire(u, &next.fire.target, 0); break;
     case UNS_FIREONCE: Fire(u, &next.fireonce.target, 1); break;
-    case UNS_WAITFOROBSTACLE: u->state = US_WAITFOROBSTACLE; break;
+    case UNS_WAITFOROBSTACLE:
+        u->state = US_WAITFOROBSTACLE;
+        u->move.waituntil = g_UpdateCount + UNITS_WAITPATIENCE;
+        break;
     case UNS_PHASE:
         // Where the step ended may not allow it.
         if (Units_AbleToPhase(u))

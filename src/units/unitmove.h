@@ -34,6 +34,10 @@ extern const uint8_t g_StepEndFacing[2][8];
 // alternative, UNITS_DETOUR_END the list.
 enum { UNITS_DETOUR_NEXT = 8, UNITS_DETOUR_END = 9, UNITS_DETOUR_MAX = 10 };
 extern const uint8_t g_StepDetours[2][8][UNITS_DETOUR_MAX];
+// Units waiting round a ring for each other's tiles: the updates one waits
+// before it may give way (move.waituntil holds the end of that patience
+// while it is in US_WAITFOROBSTACLE), and the longest ring seen.
+enum { UNITS_WAITPATIENCE = 40, UNITS_WAITRING = 64 };
 
 // The direction from (x1, y1) towards (x2, y2) by the signs of the
 // differences; the same tile is logged as an error and gives 0.

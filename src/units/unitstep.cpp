@@ -105,6 +105,86 @@ int WalkDetour(const UNIT* u, const uint8_t* rel, int n, int base, UNIT_POS* til
     return 1;
 }
 
+// The first alternative of the detour table round (x, y) that is open now,
+// its tiles pushed onto the path so that it leads to the step after (x, y);
+// 0 when none is.
+int Detour(UNIT* u, int x, int y)
+{
+    const int d1 = Units_GetVectorDir(u->tilepos.x, u->tilepos.y, x, y);
+    const int d2 = NextDir(u, x, y, d1);
+    const int base = d1 & ~1;
+    const uint8_t* list = g_StepDetours[d1 & 1][(d2 - base) & 7];
+    for (int k = 0; list[k] != UNITS_DETOUR_END;) {
+        int n = 0;
+        while (list[k + n] != UNITS_DETOUR_NEXT && list[k + n] != UNITS_DETOUR_END) n++;
+        UNIT_POS tiles[UNITS_DETOUR_MAX];
+        if (WalkDetour(u, &list[k], n, base, tiles)) {
+            for (int i = n - 1; i >= 0; i--) Path_PushOptimal(&u->move.path, tiles[i].x, tiles[i].y);
+            return 1;
+        }
+        k += n;
+        if (list[k] == UNITS_DETOUR_NEXT) k++;
+    }
+    return 0;
+}
+
+// The step into (x, y) waits for the unit there to go on. A wait has its
+// patience: see GivesWay.
+void WaitForTile(UNIT* u, int x, int y)
+{
+    Path_Push(&u->move.path, x, y);
+    u->state = US_WAITFOROBSTACLE;
+    u->move.waituntil = g_UpdateCount + UNITS_WAITPATIENCE;
+}
+
+// The unit that waits on the tile this waiting unit waits for, if any.
+const UNIT* WaitsFor(const UNIT* u)
+{
+    int x, y;
+    if (u->state != US_WAITFOROBSTACLE || !Path_Peek(&u->move.path, &x, &y, 0)) return nullptr;
+    const UNIT* o = Occupant(u, x, y);
+    return o && o->state == US_WAITFOROBSTACLE ? o : nullptr;
+}
+
+// a has waited longer than b; on a tie the lower id counts as longer.
+bool WaitedLonger(const UNIT* a, const UNIT* b)
+{
+    const int32_t d = (int32_t)(a->move.waituntil - b->move.waituntil);
+    return d < 0 || (d == 0 && a->id < b->id);
+}
+
+// Units each waiting for the next one's tile round a ring would wait for
+// ever. Once its patience is out, the unit of a ring that has waited longest
+// gives way, only that one and the same on every machine; the others, and
+// the lines of units waiting behind the ring, follow as it turns. A ring
+// longer than UNITS_WAITRING is not seen.
+bool GivesWay(const UNIT* u)
+{
+    if ((int32_t)(g_UpdateCount - u->move.waituntil) < 0) return false;
+    const UNIT* o = WaitsFor(u);
+    for (int n = 0; o != nullptr && n < UNITS_WAITRING; n++, o = WaitsFor(o)) {
+        if (o == u) return true;
+        if (WaitedLonger(o, u)) return false;
+    }
+    return false;
+}
+
+// Giving way: the tile ahead is dropped as if there were none; the unit goes
+// round it by the detour table, stops when it was its last step, or
+// searches anew.
+void GiveWay(UNIT* u)
+{
+    int x, y;
+    Path_Pop(&u->move.path, &x, &y);
+    if (Detour(u, x, y)) {
+        u->state = US_MOVING;
+    } else if (Path_Count(&u->move.path) == 0) {
+        StopHere(u);
+    } else {
+        Pathsrch_StartUnitSearch(u);
+    }
+}
+
 // A local tunnelling carrier that arrives under the door of its home
 // building to pick units up is ready for them.
 void TellVehicleAvailable(const UNIT* u)
@@ -187,7 +267,7 @@ void WaitForObstacle(UNIT* u)
 {
     int nx = 0, ny = 0;
     bool nonext = !Path_Peek(&u->move.path, &nx, &ny, 0);
-    bool over = false;
+    bool over = false, giveway = false;
     if (!nonext) {
         UNIT* o = Occupant(u, nx, ny);
         if (o && Units_IsStationary(o)) {
@@ -198,10 +278,14 @@ void WaitForObstacle(UNIT* u)
             }
         } else if (o && NextStepIs(o, u->tilepos.x, u->tilepos.y)) {
             over = true;   // head-on: this one gives way
+        } else if (o && GivesWay(u)) {
+            giveway = true;
         }
     }
     if (!over && u->nextstate.type == UNS_NONE) {
-        if (nonext)
+        if (giveway)
+            GiveWay(u);
+        else if (nonext)
             Units_MoveTo(u, u->move.srchtilepos.x, u->move.srchtilepos.y, Units_AllocGroupId());
         else if (Occupant(u, nx, ny) == nullptr)
             u->state = US_MOVING;
@@ -366,16 +450,14 @@ void Units_HandleBlockedStep(UNIT* u, int x, int y)
         Team_AgreedRelation(u->team, o->team, TR_ALLY)) {
         const int effect = MAP_ELEMENT_AT(tx, ty)->effect;
         if ((effect == 2 || effect == 4) && Pathsrch_MoveAside(o, 0)) {
-            Path_Push(&u->move.path, x, y);
-            u->state = US_WAITFOROBSTACLE;
+            WaitForTile(u, x, y);
             return;
         }
     }
     if (o && (o->state == US_MOVING || o->state == US_WAITFORPATH ||
               o->state == US_WAITFOROBSTACLE) &&
         !NextStepIs(o, tx, ty)) {
-        Path_Push(&u->move.path, x, y);
-        u->state = US_WAITFOROBSTACLE;
+        WaitForTile(u, x, y);
         return;
     }
     if (Path_Count(&u->move.path) == 0) {
@@ -386,22 +468,7 @@ void Units_HandleBlockedStep(UNIT* u, int x, int y)
         Pathsrch_StartUnitSearch(u);
         return;
     }
-    const int d1 = Units_GetVectorDir(tx, ty, x, y);
-    const int d2 = NextDir(u, x, y, d1);
-    const int base = d1 & ~1;
-    const uint8_t* list = g_StepDetours[d1 & 1][(d2 - base) & 7];
-    for (int k = 0; list[k] != UNITS_DETOUR_END;) {
-        int n = 0;
-        while (list[k + n] != UNITS_DETOUR_NEXT && list[k + n] != UNITS_DETOUR_END) n++;
-        UNIT_POS tiles[UNITS_DETOUR_MAX];
-        if (WalkDetour(u, &list[k], n, base, tiles)) {
-            for (int i = n - 1; i >= 0; i--) Path_PushOptimal(&u->move.path, tiles[i].x, tiles[i].y);
-            return;
-        }
-        k += n;
-        if (list[k] == UNITS_DETOUR_NEXT) k++;
-    }
-    Pathsrch_StartUnitSearch(u);
+    if (!Detour(u, x, y)) Pathsrch_StartUnitSearch(u);
 }
 
 namespace {
@@ -435,9 +502,9 @@ bool HeadsFor(const UNIT* u, UNIT_POS p)
     return u->move.srchtilepos.x == p.x && u->move.srchtilepos.y == p.y;
 }
 
-// 0 when a boarding unit should not take the step: its carrier is gone, it
-// is already close enough to board, or the route no longer leads to it.
-int BoardStep(UNIT* u)
+// 0 when a boarding unit should not take the step into (x, y): its carrier
+// is gone, or the route no longer leads to it.
+int BoardStep(UNIT* u, int x, int y)
 {
     UNIT* c = UnitId_Ptr(&u->sorder.board.unit);
     if (!c || !c->onmap) {
@@ -449,10 +516,12 @@ int BoardStep(UNIT* u)
         goal = c->move.srchtilepos;
     } else if (c->maplevel == u->maplevel && abs(c->tilepos.x - u->tilepos.x) < 2 &&
                abs(c->tilepos.y - u->tilepos.y) < 2) {
-        // Within reach already: a further step could only take it out of
-        // boarding range, and a stopped unit must not be left mid-step.
-        StopHere(u);
-        return 0;
+        // Within reach already: the step is still taken, as the unit's
+        // last, so that it stops whole on that tile and boards from there
+        // (or, out of reach after all, the order sends it back).
+        Path_Clear(&u->move.path);
+        u->move.srchtilepos = {x, y};
+        return 1;
     }
     if (HeadsFor(u, goal)) return 1;
     Units_MoveTo(u, goal.x, goal.y, Units_AllocGroupId());
@@ -493,7 +562,7 @@ int Units_CanEnterTile(UNIT* u, int x, int y)
     }
     if (u->sorder.code == SO_ATTACK && TurnsBack(u, x, y)) return 0;
     if ((u->sorder.code == SO_MOVE || u->sorder.code == SO_TRAIL) && TakesTarget(u)) return 0;
-    if (u->sorder.code == SO_BOARD && !BoardStep(u)) return 0;
+    if (u->sorder.code == SO_BOARD && !BoardStep(u, x, y)) return 0;
     if (u->sorder.code == SO_GRABUNIT) Grab(u, x, y);
     UNIT* o = Occupant(u, x, y);
     if (o && o->type && u->type && o->hitpoints > 0 &&

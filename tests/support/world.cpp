@@ -568,6 +568,7 @@ uint64_t QvDigest_State(void)
         d.add(u->move.groupid);
         d.add(u->move.srchtilepos.x);
         d.add(u->move.srchtilepos.y);
+        d.add(u->move.waituntil);
         d.add(u->inuse);
         d.add(u->seq);
         d.add(u->gridcell);

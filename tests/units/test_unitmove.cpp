@@ -706,13 +706,13 @@ TEST_F(Walking, AttackersStopWhenTheyCantReachTheirTarget)
 }
 
 // A boarding unit keeps its route aimed at the carrier (its destination
-// while it moves) and stops within a tile of it.
+// while it moves); within a tile of it, the step is its last.
 TEST_F(Walking, BoardersFollowTheirCarrier)
 {
     Ready();
     enum { GONE, NEAR, FAR, MOVING };
     struct Row { int carrier; bool heads; int enter, state, movex; };
-    const Row rows[] = {{GONE, false, 0, US_NONE, -1}, {NEAR, false, 0, US_NONE, -1},
+    const Row rows[] = {{GONE, false, 0, US_NONE, -1}, {NEAR, false, 1, US_MOVING, -1},
                         {FAR, false, 0, US_MOVING, 12}, {FAR, true, 1, US_MOVING, -1},
                         {MOVING, false, 0, US_MOVING, 15}, {MOVING, true, 1, US_MOVING, -1}};
     for (const Row& r : rows) {
@@ -729,6 +729,9 @@ TEST_F(Walking, BoardersFollowTheirCarrier)
         EXPECT_EQ(Units_CanEnterTile(u, 6, 6), r.enter) << r.carrier << r.heads;
         EXPECT_EQ(u->state, r.state) << r.carrier << r.heads;
         EXPECT_EQ(u->nextstate.type == UNS_MOVE ? u->nextstate.move.x : -1, r.movex) << r.carrier;
+        if (r.carrier == NEAR) {
+            EXPECT_EQ(Path_Count(&u->move.path), 0) << "no step after this one";
+        }
         u->nextstate.type = UNS_NONE;
         Path_Clear(&u->move.path);
         Units_Delete(u);

@@ -1,0 +1,132 @@
+// The eight computer bases of the fixture AIBASES played long: the tankers
+// crowd round the depots' and factories' doors, where units each waiting for
+// the next one's tile closed rings that stood for good. No ring stands now.
+// The longest wait of any unit and each factory's deliveries are printed:
+// units still wait long in lines behind units that can't pass the computer
+// players' idle units (which also stand on the tiles round the factories and
+// keep them from putting units out) or a unit coming the other way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "core/config.h"
+#include "core/gamestate.h"
+#include "game/gameloop.h"
+#include "game/quorvex.h"
+#include "game/systems.h"
+#include "platform/input.h"
+#include "platform/plat.h"
+#include "platform/video.h"
+#include "support/testsupport.h"
+#include "units/building.h"
+#include "units/iterate.h"
+#include "units/orders.h"
+#include "units/team.h"
+#include "units/unit.h"
+#include "map/map.h"
+#include "map/path.h"
+
+namespace {
+
+enum { BASES = 8, UPDATES = 8000, LIMIT = 200 };
+
+class AiBasesFlow : public testing::Test {
+protected:
+    QvLogCapture log;
+    void SetUp() override
+    {
+        Game_ResetState();
+        Cfg_SetDefaults(&g_Config);
+        Plat_InitWith(&g_PlatHeadless);
+        PlatHeadless_SetClock(0, 0);
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_SINGLE);
+        g_LocalTeam = 8;
+        Input_Init();
+        Video_Init();
+        Event_Init();
+        Game_ClearResult();
+    }
+    void TearDown() override
+    {
+        Plat_ClearQuit();
+        Event_Close();
+        Video_Close();
+        Input_Close();
+        Plat_Close();
+    }
+};
+
+// A unit that wants to go on (waiting for a tile or a path) and has not left
+// its tile since it began: since when it has stood so.
+struct Wait {
+    int x = 0, y = 0, since = -1;
+};
+
+// 1 when the unit waits for a tile in a ring of units each waiting for the
+// next one's tile, back to itself.
+bool InWaitingRing(const UNIT* u)
+{
+    const UNIT* v = u;
+    for (int n = 0; n < 100; n++) {
+        int x, y;
+        if (v->state != US_WAITFOROBSTACLE || !Path_Peek(&v->move.path, &x, &y, 0)) return false;
+        v = MAP_ELEMENT_AT(x, y)->unit[v->maplevel];
+        if (v == nullptr) return false;
+        if (v == u) return true;
+    }
+    return false;
+}
+
+TEST_F(AiBasesFlow, WaitingRingsAtTheFactoryDoorsNoLongerStandForGood)
+{
+    Game_SetScenarioName("AIBASES");
+    InitCommonGameSystems();
+    InitGameSpecifics();
+    g_GameState = GS_INGAME;
+    std::map<uint32_t, Wait> waits;
+    int longest = 0, longestid = -1, ring = 0, ringid = -1;
+    // Per base: the updates in a row its factory held a finished unit it
+    // could not put out (longest), and the update of its last unit made.
+    int held[BASES] = {}, heldmost[BASES] = {}, madeat[BASES] = {}, made[BASES] = {};
+    while (g_GameState == GS_INGAME && (int)g_UpdateCount < UPDATES) {
+        Game_Update();
+        Orders_AfterUpdate();
+        const int now = (int)g_UpdateCount;
+        ITERATOR it;
+        Iterate_UnitInitAll(&it);
+        while (UNIT* u = Iterate_UnitNext(&it)) {
+            Wait& w = waits[u->id];
+            const bool waiting = u->onmap && (u->state == US_WAITFOROBSTACLE || u->state == US_WAITFORPATH);
+            if (!waiting || w.since < 0 || w.x != u->tilepos.x || w.y != u->tilepos.y)
+                w = waiting ? Wait{u->tilepos.x, u->tilepos.y, now} : Wait{};
+            if (w.since < 0) continue;
+            if (now - w.since > longest) longest = now - w.since, longestid = (int)u->id;
+            // Rings are looked for among the long waits only, now and then.
+            if (now % 50 == 0 && now - w.since > LIMIT && now - w.since > ring && InWaitingRing(u))
+                ring = now - w.since, ringid = (int)u->id;
+        }
+        for (int t = 0; t < BASES; t++) {
+            for (const BUILDING* b = teamdata[t].firstbuilding; b; b = b->teamnext) {
+                if (!(b->buildingtype->flags & BTF_CANMAKE)) continue;
+                held[t] = b->state == BS_PRODUCING && b->prodleft <= 0 ? held[t] + 1 : 0;
+                heldmost[t] = std::max(heldmost[t], held[t]);
+            }
+            if (teamdata[t].stats.made_units != made[t]) madeat[t] = now;
+            made[t] = teamdata[t].stats.made_units;
+        }
+    }
+    printf("longest wait: %d updates (unit %d); longest in a ring: %d (unit %d)\n", longest, longestid, ring,
+           ringid);
+    for (int t = 0; t < BASES; t++)
+        printf("base %d: %d units made, the last at update %d; a finished unit held at most %d updates\n", t,
+               made[t], madeat[t], heldmost[t]);
+    EXPECT_EQ((int)g_UpdateCount, UPDATES) << "the game ended early";
+    EXPECT_LE(ring, LIMIT) << "unit " << ringid << " waits in a ring";
+    CloseGameSpecifics();
+    CloseCommonGameSystems();
+}
+
+} // namespace
