@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -107,6 +108,15 @@ BUILDINGTYPE* FindEarlier(const char* name, const BUILDINGTYPE* self)
 {
     int i = Textfile_FindBuildingType(name);
     return i >= 0 && i < self->index ? &g_BuildingTypes[i] : nullptr;
+}
+
+// A value that its field can't hold, or that the game can't use: named
+// with the keyword, it fails the block.
+int InRange(BLOCK* b, const char* what, int v, int lo, int hi)
+{
+    if (v >= lo && v <= hi) return 1;
+    return Fail(b->parser, "%s for [%s] - value [%d] out of range (%d..%d)", what, b->type->name, v,
+                lo, hi);
 }
 
 // ---- the keywords, in the order they are tried
@@ -316,6 +326,8 @@ int Rooms(BLOCK* b, int)
 {
     int v[2];
     if (!Ints(b->parser, 2, v)) return 0;
+    if (!InRange(b, "SetRooms units", v[0], 0, 255) || !InRange(b, "SetRooms mass", v[1], 0, 255))
+        return 0;
     b->type->rooms[0] = (uint8_t)v[0];
     b->type->rooms[1] = (uint8_t)v[1];
     return 1;
@@ -339,7 +351,10 @@ int Requirements(BLOCK* b, int)
 
 int Hitpoints(BLOCK* b, int)
 {
-    return Textfile_ParseSetHitpoints(b->parser, 1, &b->type->maxhitpoints, &b->type->hitpoints2);
+    if (!Textfile_ParseSetHitpoints(b->parser, 1, &b->type->maxhitpoints, &b->type->hitpoints2))
+        return 0;
+    // A building of no hit points is destroyed as soon as it stands.
+    return InRange(b, "SetHitpoints", b->type->maxhitpoints, 1, INT32_MAX);
 }
 
 int SortHeight(BLOCK* b, int)
@@ -352,6 +367,7 @@ int Side(BLOCK* b, int)
 {
     int v;
     if (!Textfile_ParseSetSide(b->parser, 1, &v)) return 0;
+    if (!InRange(b, "SetSide", v, INT8_MIN, INT8_MAX)) return 0;
     b->type->side = (int8_t)v;
     return 1;
 }
@@ -368,7 +384,11 @@ int Equivalent(BLOCK* b, int)
 
 int Cost(BLOCK* b, int)
 {
-    return Textfile_ParseSetCost(b->parser, 1, &b->type->cost, &b->type->buildtime);
+    if (!Textfile_ParseSetCost(b->parser, 1, &b->type->cost, &b->type->buildtime)) return 0;
+    // A negative cost pays the builder, and selling then takes credits
+    // away; a job's work counts in hundredths of an update, in an int.
+    return InRange(b, "SetCost cost", b->type->cost, 0, INT32_MAX) &&
+           InRange(b, "SetCost time", b->type->buildtime, 1, INT32_MAX / 100);
 }
 
 int RepairCost(BLOCK* b, int)

@@ -56,6 +56,16 @@ static int SharedReaderFailed(TF_PARSER* parser)
     return 0;
 }
 
+// A value for a field narrower than an int, or one the game can't use
+// below or above a bound: stored anyway it would wrap into another value
+// or leave the unit stuck.
+static void CheckRange(TF_PARSER* parser, const char* what, int v, int lo, int hi)
+{
+    if (v < lo || v > hi) TF_Error(parser, "%s [%d] out of range (%d..%d)", what, v, lo, hi);
+}
+
+enum { BYTE_MAX = 255, WORD_MAX = 65535 };
+
 // ---- argument lists
 
 enum { MAXARGS = 4 };
@@ -253,6 +263,7 @@ static int UnitSide(TF_PARSER* p, UNITBLOCK* b, const ARGS*)
 {
     int side = 0;
     if (!Textfile_ParseSetSide(p, 1, &side)) return SharedReaderFailed(p);
+    CheckRange(p, "SetSide", side, 0, BYTE_MAX);
     b->t->side = (uint8_t)side;
     return 1;
 }
@@ -274,6 +285,10 @@ static int UnitCost(TF_PARSER* p, UNITBLOCK* b, const ARGS*)
 {
     int cost = 0, time = 0;
     if (!Textfile_ParseSetCost(p, 1, &cost, &time)) return SharedReaderFailed(p);
+    // A negative cost would pay the buyer; past 16 bits a long build would
+    // wrap to no time at all.
+    CheckRange(p, "SetCost cost", cost, 0, WORD_MAX);
+    CheckRange(p, "SetCost time", time, 1, WORD_MAX);
     b->t->buildcost = (uint16_t)cost;
     b->t->buildtime = (uint16_t)time;
     return 1;
@@ -336,21 +351,25 @@ static int UnitStrength(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
     return 1;
 }
 
-static int UnitPhysics(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
+static int UnitPhysics(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
+    CheckRange(p, "SetPhysics mass", a->i[0], 0, BYTE_MAX);
+    CheckRange(p, "SetPhysics speed", a->i[1], 0, BYTE_MAX);
     b->t->mass = (uint8_t)a->i[0];
     b->t->speed = (uint8_t)a->i[1];
     return 1;
 }
 
-static int UnitHitSize(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
+static int UnitHitSize(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
+    CheckRange(p, "SetHitSize", a->i[0], 0, BYTE_MAX);
     b->t->hitsize = (uint8_t)a->i[0];
     return 1;
 }
 
-static int UnitSeeingRange(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
+static int UnitSeeingRange(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
+    CheckRange(p, "SetSeeingRange", a->i[0], 0, BYTE_MAX);
     b->t->seeingrange = (uint8_t)a->i[0];
     return 1;
 }
@@ -364,8 +383,10 @@ static int UnitVulnerability(TF_PARSER* p, UNITBLOCK* b, const ARGS*)
     return 1;
 }
 
-static int UnitCarry(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
+static int UnitCarry(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
+    CheckRange(p, "SetCarry units", a->i[0], 0, BYTE_MAX);
+    CheckRange(p, "SetCarry mass", a->i[1], 0, BYTE_MAX);
     b->t->hold = (uint8_t)a->i[0];
     b->t->holdmass = (uint8_t)a->i[1];
     return 1;
@@ -410,6 +431,13 @@ static int UnitResourceTransport(TF_PARSER* p, UNITBLOCK* b, const ARGS*)
     if (count != 4) TF_Error(p, "Wrong number of parameters");
     if (v[0] < 0 || v[0] >= UNIT_RESOURCES)
         return Fail(p, "Resource index [%d] out of range (0..%d)", v[0], UNIT_RESOURCES - 1);
+    // A carrier that loads or unloads nothing a step waits at the door for
+    // ever.
+    CheckRange(p, "SetResourceTransport load", v[1], 0, INT32_MAX);
+    if (v[1] > 0) {
+        CheckRange(p, "SetResourceTransport loading rate", v[2], 1, INT32_MAX);
+        CheckRange(p, "SetResourceTransport unloading rate", v[3], 1, INT32_MAX);
+    }
     for (int i = 0; i < 3; i++) b->t->resource[v[0]][i] = v[i + 1];
     return 1;
 }
@@ -460,6 +488,7 @@ static int UnitDecoy(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
     UNITTYPE* of = Units_SymToTypePtr(a->s[0]);
     if (!of) return Fail(p, "Unit Type %s has not been defined", a->s[0]);
+    if (of == b->t) return Fail(p, "Unit Type %s names itself", a->s[0]);
     if (of->decoy == DM_HASDECOY) return Fail(p, "Unit Type %s already has a decoy", a->s[0]);
     if (of->decoy == DM_ISDECOY)
         return Fail(p, "Unit Type %s is a decoy.  Can't have a decoy of a decoy", a->s[0]);
@@ -478,10 +507,13 @@ static int UnitDecoy(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 
 // A type named by a line must have been read before; the table keeps it, so
 // the pointer taken now stays good and Units_PostProcessAllTypes finds it again.
-static int TypeRef(TF_PARSER* p, const ARGS* a, UNITTYPE_TYPEINFO* info)
+static int TypeRef(TF_PARSER* p, const UNITTYPE* self, const ARGS* a, UNITTYPE_TYPEINFO* info)
 {
     UNITTYPE* type = Units_SymToTypePtr(a->s[0]);
     if (!type) return Fail(p, "The Unit Type '%s' has not been defined", a->s[0]);
+    // Itself as what it turns into: a grab, a switch or a promotion that
+    // changes nothing, or loops.
+    if (type == self) return Fail(p, "Unit Type %s names itself", a->s[0]);
     *info = UNITTYPE_TYPEINFO{};
     Str_CopySafe(info->name, a->s[0], sizeof info->name);
     info->type = type;
@@ -493,19 +525,19 @@ static int TypeRef(TF_PARSER* p, const ARGS* a, UNITTYPE_TYPEINFO* info)
 static int UnitCanGrab(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
     b->t->abilities.cangrab = 1;
-    return TypeRef(p, a, &b->t->grabinfo);
+    return TypeRef(p, b->t, a, &b->t->grabinfo);
 }
 
 static int UnitCanAlternate(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
     b->t->abilities.canalternate = 1;
-    return TypeRef(p, a, &b->t->alternateinfo);
+    return TypeRef(p, b->t, a, &b->t->alternateinfo);
 }
 
 static int UnitCanVeteran(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
     b->t->abilities.canveteran = 1;
-    return TypeRef(p, a, &b->t->veteraninfo);
+    return TypeRef(p, b->t, a, &b->t->veteraninfo);
 }
 
 static int UnitCanSpy(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
@@ -839,6 +871,11 @@ int Tfunit_ParseUnitType(TF_PARSER* parser)
         return 0;
     }
     if (!TF_GetParenString(parser, b.t->symbolid)) TF_ReportExpected(parser, "_name_", "EOF");
+    // Types are looked up by name, case ignored: a second of one name could
+    // never be found.
+    for (int i = 0; i < b.t->unittypeid; i++)
+        if (strcasecmp(Units_GetTypePtr(i)->symbolid, b.t->symbolid) == 0)
+            TF_Error(parser, "Repeat unit type symbol [%s]", b.t->symbolid);
     OpenBlock(parser);
     if (!ReadUnitLines(parser, &b)) return 0;
     CheckShadow(parser, b.t);

@@ -11,6 +11,7 @@
 // primary stays paused when a new building does not take the type over.
 #include "units/autoprod.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -204,6 +205,7 @@ void AP_RemoveBuilding(BUILDING* b)
         s = AP_FindSuccessor(b);
         if (s) AP_ChangePrimary(b, s);
     }
+    std::vector<BUILDING*> heirs;
     for (int u = 0; u < Units_UnitTypeCount() && u < UNITS_MAXTYPES; u++) {
         APUNITINFO* I = &s_info[b->team][u];
         ListRemove(I->upflist, b);
@@ -213,10 +215,15 @@ void AP_RemoveBuilding(BUILDING* b)
             else if (!rest.empty()) BuildId_Setup(&I->primary, rest.back());
             else BuildId_Clear(&I->primary);
             I->usersetprimary = 0;
+            BUILDING* heir = Primary(I);
+            if (heir && heir != s && std::find(heirs.begin(), heirs.end(), heir) == heirs.end())
+                heirs.push_back(heir);
         }
         ListRemove(I->pausedlist, b);
     }
     ListDestroy(&b->ap.srclist);
+    // A factory that became primary takes the requests for any factory.
+    for (BUILDING* heir : heirs) AP_ProduceNextQueued(heir);
 }
 
 BUILDING* AP_FindSuccessor(const BUILDING* b)

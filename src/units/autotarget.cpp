@@ -252,10 +252,14 @@ TARGET* Units_ChooseEnemyUnit(UNIT* u, TARGET* out)
     return out;
 }
 
-TARGET* Units_ChooseBoostTarget(UNIT* u, TARGET* out)
+// The boost and heal choosers' walk: allies in reach that need the unit
+// and that it can aim at. One in range is taken at once; otherwise the
+// nearest, unless the unit's tenacity is low (it would have to go after
+// it).
+static TARGET* ChooseAlly(UNIT* u, TARGET* out, bool (*needs)(const UNIT* v))
 {
-    if (u->tactaiinfo.tenacity == TACTAI_LOW) return nullptr;
     const int R = u->type->seeingrange;
+    const int low = u->tactaiinfo.tenacity == TACTAI_LOW;
     int nearest = R * 100;
     UNIT* chosen = nullptr;
     for (int team = 0; team < TEAM_MAXTEAMS; team++) {
@@ -263,8 +267,7 @@ TARGET* Units_ChooseBoostTarget(UNIT* u, TARGET* out)
         ITERATOR it;
         Rect(&it, team, 0, u->tilepos.x, u->tilepos.y, R);
         while (UNIT* v = Iterate_UnitNextMapGrid(&it)) {
-            if (v == u || RelationTo(u, v) != TR_ALLY || LeftOut(v)) continue;
-            if (v->type->maxhitpoints / 3 <= v->hitpoints) continue;
+            if (v == u || RelationTo(u, v) != TR_ALLY || LeftOut(v) || !needs(v)) continue;
             TARGET t;
             Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
             if (!Units_CanAttackTarget(u, &t)) continue;
@@ -273,7 +276,7 @@ TARGET* Units_ChooseBoostTarget(UNIT* u, TARGET* out)
                 return out;
             }
             const int d = Hyps(v->tilepos.x, v->tilepos.y, u->tilepos.x, u->tilepos.y);
-            if (d < nearest) {
+            if (!low && d < nearest) {
                 nearest = d;
                 chosen = v;
             }
@@ -283,6 +286,23 @@ TARGET* Units_ChooseBoostTarget(UNIT* u, TARGET* out)
     Target_Setup(out, FM_UNIT, chosen, nullptr, 0, 0);
     return out;
 }
+
+static bool NeedsBoost(const UNIT* v) { return v->type->maxhitpoints / 3 > v->hitpoints; }
+
+int Units_NeedsHealing(const UNIT* v)
+{
+    return v->hitpoints < v->type->maxhitpoints || v->boost.state != BS_OFF;
+}
+
+// A unit morphed into an overlay is passed over even under an order.
+static bool NeedsHealing(const UNIT* v)
+{
+    return v->operation.code != UO_MORPHOVL && Units_NeedsHealing(v);
+}
+
+TARGET* Units_ChooseBoostTarget(UNIT* u, TARGET* out) { return ChooseAlly(u, out, NeedsBoost); }
+
+TARGET* Units_ChooseHealTarget(UNIT* u, TARGET* out) { return ChooseAlly(u, out, NeedsHealing); }
 
 static int IsResourceSource(const BUILDING* b)
 {
@@ -345,9 +365,12 @@ int Units_AutoTarget(UNIT* u, int homex, int homey, int destx, int desty)
     if (type->abilities.noautotarget && autonomy != TACTAI_HIGH) return 0;
     const int idle = u->sorder.code == SO_NONE;
     TARGET t;
-    if (type->abilities.canboost) {
+    // Healers and boosters look for allies, never for enemies.
+    if (type->abilities.canheal || type->abilities.canboost) {
         if (!idle && autonomy != TACTAI_HIGH) return 0;
-        if (!Units_ChooseBoostTarget(u, &t)) return 0;
+        if (!(type->abilities.canheal && Units_ChooseHealTarget(u, &t)) &&
+            !(type->abilities.canboost && Units_ChooseBoostTarget(u, &t)))
+            return 0;
         if (u->snextorder.code == SO_NONE) u->snextorder = u->sorder;
         Units_SOrderAttack(u, &t, homex, homey, destx, desty);
         return 1;

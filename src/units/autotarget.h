@@ -41,13 +41,20 @@ int Units_TargetThreat(UNIT* attacker, UNIT* victim);
 // nearness, less for own and friendly units near it when the first weapon
 // splashes.
 TARGET* Units_ChooseEnemyUnit(UNIT* u, TARGET* out);
-// A weak ally to boost: the first in range, else the nearest.
+// A weak ally to boost: the first in range, else the nearest (only in
+// range at low tenacity).
 TARGET* Units_ChooseBoostTarget(UNIT* u, TARGET* out);
+// An ally that is hurt or boosted, not morphed into an overlay: the first in
+// range, else the nearest (only in range at low tenacity).
+TARGET* Units_ChooseHealTarget(UNIT* u, TARGET* out);
+// 1 while the unit is below its maximum hit points or boosted.
+int Units_NeedsHealing(const UNIT* v);
 // An enemy building that is no resource source, aimed at its attack point:
 // the first in range, else the nearest (only in range at low tenacity).
 TARGET* Units_ChooseEnemyBuilding(UNIT* u, TARGET* out);
-// Looks for a target by the unit's levels; 1 when it gave the unit an
-// attack order (its former order queued when the queue was empty).
+// Looks for a target by the unit's levels (healers and boosters for an
+// ally to mend or boost, the others for an enemy); 1 when it gave the unit
+// an attack order (its former order queued when the queue was empty).
 int Units_AutoTarget(UNIT* u, int homex, int homey, int destx, int desty);
 // Enemies seen around tile (x, y) that can hit the unit there; out gets the
 // last one the unit would take on by its roaming level (cleared when none).

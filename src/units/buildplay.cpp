@@ -14,7 +14,9 @@
 // off 100. A job's cost is charged as the work goes: after each step the
 // team has paid cost x work done / work in all (rounded down), so the
 // charges add up to the cost exactly and costleft is always what is still
-// to pay. A step the team can't pay for waits, whole, for the credits.
+// to pay; a job of no time owes its whole cost at its one step. A step
+// the team can't pay for waits, whole, for the credits, and a unit comes
+// out only once it is paid for.
 // Cancelling gives back what was paid (jobcost - costleft).
 //
 // Makers: a builder inside a site is off the map; unless the type keeps its
@@ -94,10 +96,13 @@ void EndJob(BUILDING* b)
 // team can't pay for it (nothing done then).
 bool WorkStep(BUILDING* b, int work)
 {
-    if (work <= 0 || b->prodleft <= 0) return true;
-    int done = std::min(work, b->prodleft);
-    if (b->prodtime > 0 && b->jobcost > 0) {
-        int64_t due = (int64_t)b->jobcost * (b->prodtime - b->prodleft + done) / b->prodtime;
+    if (b->prodleft <= 0 && b->costleft <= 0) return true;
+    const int done = std::max(0, std::min(work, b->prodleft));
+    if (b->jobcost > 0) {
+        // A job of no time is due in full at once: it must not come free.
+        int64_t due = b->prodtime > 0 ? (int64_t)b->jobcost * (b->prodtime - b->prodleft + done) /
+                                            b->prodtime
+                                      : b->jobcost;
         int charge = (int)(due - (b->jobcost - b->costleft));
         if (charge > 0) {
             if (!AI_CanChargeWork(b, charge)) return false;
@@ -145,6 +150,9 @@ void Complete(BUILDING* b)
     if (t->flags & BTF_GIVESMINIMAP) Game_AddMinimapStatus(b->team, 1);
     AP_AddBuilding(b);
     AP_SetPrimary(b, 0, 0);
+    // A new factory is free: it takes the requests waiting for it, those
+    // queued before any factory stood or after the primary one was lost.
+    AP_ProduceNextQueued(b);
     AI_BuildingCompleted(b);
 }
 
@@ -189,6 +197,7 @@ void FinishUpgrade(BUILDING* b)
     EndJob(b);
     AP_AddBuilding(b);
     AP_SetPrimary(b, 0, 0);
+    AP_ProduceNextQueued(b);
 }
 
 // The job of the building's state; false when the building left the game.
@@ -200,9 +209,9 @@ bool JobStep(BUILDING* b)
         if (WorkStep(b, 100) && b->prodleft <= 0) Complete(b);
         return true;
     case BS_PRODUCING:
-        if (b->prodleft > 0 && !b->paused)
+        if ((b->prodleft > 0 || b->costleft > 0) && !b->paused)
             WorkStep(b, AP_IsOnline() ? AP_ComputeCapacity(b) : b->efficiency);
-        if (b->prodleft <= 0) Deliver(b);
+        if (b->prodleft <= 0 && b->costleft <= 0) Deliver(b);
         return true;
     case BS_UPGRADING:
         if (WorkStep(b, b->efficiency) && b->prodleft <= 0) FinishUpgrade(b);

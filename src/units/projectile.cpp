@@ -392,7 +392,7 @@ static int SelfDestructStrength(const WEAPONTYPE* w, const UNIT* owner)
     const OFFENSEBOUND& lo = w->selfdestruct.minbound;
     const OFFENSEBOUND& hi = w->selfdestruct.maxbound;
     int hp = owner && owner->type->maxhitpoints > 0
-                 ? owner->hitpoints * 100 / owner->type->maxhitpoints
+                 ? (int)((int64_t)owner->hitpoints * 100 / owner->type->maxhitpoints)
                  : 100;
     int pct;
     if (hp <= lo.ownerhitpointpercent) pct = lo.offensepercent;

@@ -263,7 +263,7 @@ int Units_AbleToPhase(const UNIT* u)
     ASSERT(u->type);
     const UNITTYPE* t = u->type;
     if (!u->onmap || !t->abilities.canphase || u->isphased) return 0;
-    if (t->maxhitpoints <= 0 || u->hitpoints * 100 / t->maxhitpoints < t->phaseinfo.a) return 0;
+    if (t->maxhitpoints <= 0 || (int64_t)u->hitpoints * 100 / t->maxhitpoints < t->phaseinfo.a) return 0;
     const BUILDINGTYPE* bt = t->phaseinfo.buildingtype;
     if (bt == nullptr || PREREQ_HowMany(bt->prereq.id, u->team) <= 0) return 0;
     if (Units_UnitAtMapLevel(ML_TUNNEL, u->tilepos.x, u->tilepos.y) != nullptr) return 0;

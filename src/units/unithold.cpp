@@ -87,8 +87,22 @@ void Units_HoldAddUnit(UNIT* uhold, UNIT* u)
     Units_ListAppend(&uhold->hold, u, u->id, u->team);
 }
 
+// 1 when u holds c, directly or inside one of its passengers.
+static int Holds(const UNIT* u, const UNIT* c)
+{
+    for (const UNITLISTELEM* e = u->hold.head; e; e = e->next) {
+        UNITID h = e->u;
+        const UNIT* v = UnitId_Ptr(&h);
+        if (v == c || (v && Holds(v, c))) return 1;
+    }
+    return 0;
+}
+
 int Units_HoldAvailable(const UNIT* carrier, const UNIT* u)
 {
+    // A unit in its own hold, or in the hold of what it carries, would make
+    // a ring of holds that nothing ever unloads and that no walk ends.
+    if (u == carrier || Holds(u, carrier)) return 0;
     return Units_ListSize(&carrier->hold) < carrier->type->hold &&
            Units_TotalMass(u) <= carrier->type->holdmass;
 }

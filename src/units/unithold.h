@@ -23,7 +23,8 @@ void Units_TakeOffMap(UNIT* u);
 // the carrier's hold.
 void Units_HoldAddUnit(UNIT* carrier, UNIT* u);
 // 1 when the hold has room for one more of the type's `hold` and the unit's
-// total mass is at most the type's holdmass.
+// total mass is at most the type's holdmass; 0 for the carrier itself and
+// for a unit that holds the carrier at any depth.
 int Units_HoldAvailable(const UNIT* carrier, const UNIT* u);
 int Units_HoldHowMany(const UNIT* carrier);
 // The type's mass plus that of everything in its hold, recursively.

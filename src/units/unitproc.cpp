@@ -34,7 +34,9 @@ bool FiresIndirect(const UNITTYPE* type)
 void Decoy(UNIT* u)
 {
     if (u->type->decoy != DM_ISDECOY) return;
-    if (u->liferemaining == 0) Units_SetHitpoints(u, 0);
+    // At or below 0: a building keeps what it holds from harm, so a decoy
+    // whose time ran out inside goes when it comes out.
+    if (u->liferemaining <= 0) Units_SetHitpoints(u, 0);
     u->liferemaining--;
 }
 
@@ -99,6 +101,39 @@ void Boomerang(UNIT* u)
         Units_SOrderPickUp(u);
 }
 
+// The carrier whose hold lists u, if any.
+UNIT* Carrier(const UNIT* u)
+{
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    while (UNIT* c = Iterate_UnitNext(&it))
+        if (c != u && Units_ListFind(&c->hold, u->id)) return c;
+    return nullptr;
+}
+
+// A unit off the map: held by a carrier or a building, a spy inside, a
+// builder in its site. Its time runs on where it is (a decoy's life, a
+// weapon's charge at the holder's rate, a boost fading, a grabbed unit
+// converting); what needs a tile does not run: sight, the order (a spy's
+// runs in the pass of its own), movement, the computer player's list of
+// idle guns, shredding, the boomerang's call home, and the parts.
+void ProcessHeldUnit(UNIT* u)
+{
+    if (u->hitpoints < 1) {
+        // Its passengers go with it (they have no tile to be dropped on),
+        // and its seat in the hold holding it is freed.
+        if (UNIT* c = Carrier(u)) Units_ListDelete(&c->hold, u->id);
+        if (BUILDING* b = BuildId_Ptr(&u->partof)) Units_ListDelete(&b->hold, u->id);
+        if (u->team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_UNITDESTROYED));
+        Units_Delete(u);
+        return;
+    }
+    Decoy(u);
+    Charge(u);
+    Boost(u);
+    Convert(u);
+}
+
 void ProcessUnit(UNIT* u)
 {
     if (u->hitpoints < 1) {
@@ -132,8 +167,10 @@ void Units_ProcessAll(void)
         if (AI_IsEnabled(t)) Units_ListClear(&teamdata[t].idleindirectfireunits);
     ITERATOR it;
     Iterate_UnitInitAll(&it);
-    while (UNIT* u = Iterate_UnitNext(&it))
+    while (UNIT* u = Iterate_UnitNext(&it)) {
         if (u->onmap) ProcessUnit(u);
+        else ProcessHeldUnit(u);
+    }
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         UNIT* next;
         for (UNIT* u = teamdata[t].offmaplist; u; u = next) {

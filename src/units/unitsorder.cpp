@@ -384,6 +384,17 @@ static void GiveUp(UNIT* u)
     Units_SOrderMove(u, home.x, home.y);
 }
 
+// A healer's work on a friend is done once the friend is whole: mending
+// on would only repeat the news that it is.
+static bool Healed(UNIT* u, TARGET* t)
+{
+    if (!u->type->abilities.canheal || t->mode != FM_UNIT) return false;
+    const UNIT* v = UnitId_Ptr(&t->unit);
+    if (v == nullptr || (v->team != u->team && Team_GetRelation(u->team, v->team) != TR_ALLY))
+        return false;
+    return !Units_NeedsHealing(v);
+}
+
 static void EndHere(UNIT* u)
 {
     Units_StopMove(u);
@@ -394,6 +405,11 @@ void Units_ProcessSOAttack(UNIT* u)
 {
     TARGET* t = &u->sorder.attack.target;
     if (!Target_Valid(t)) {
+        GiveUp(u);
+        return;
+    }
+    if (Healed(u, t)) {
+        Units_StopMove(u);
         GiveUp(u);
         return;
     }
@@ -473,7 +489,10 @@ static void ProcessBoard(UNIT* u)
 {
     if (!Units_IsStationary(u)) return;
     UNIT* c = UnitId_Ptr(&u->sorder.board.unit);
-    if (!c) {
+    // A carrier off the map is inside something: its tile is where it was
+    // last, and boarding it there would put a unit in a hold that may be
+    // its own passenger's.
+    if (!c || !c->onmap) {
         Units_SOrderNone(u);
         return;
     }

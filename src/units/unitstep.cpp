@@ -331,7 +331,7 @@ void Phasing(UNIT* u)
     }
     if (!u->isphased) return;
     const int max = u->type->maxhitpoints;
-    if (max > 0 && u->hitpoints * 100 / max < u->type->phaseinfo.a) {
+    if (max > 0 && (int64_t)u->hitpoints * 100 / max < u->type->phaseinfo.a) {
         Surface(u);
     } else if (!OwnsPhaseBuilding(u)) {
         if (UnitAt(ML_GROUND, u->tilepos.x, u->tilepos.y) == nullptr)

@@ -206,6 +206,26 @@ TEST_F(DemoRuleFiles, LoadInTheirOrderAndTheSameTablesAfterCloseAndInit)
     EXPECT_EQ(Tables(), first);
 }
 
+// The demo has a healer: a type whose part carries a weapon that mends
+// the ground unit it is aimed at, which makes the type a healer.
+class UnitsInPlayDemoRules : public DemoRuleFiles {};
+
+TEST_F(UnitsInPlayDemoRules, TheDemoHasAHealerWhoseWeaponMendsGroundUnits)
+{
+    Load();
+    Units_PostProcessAllTypes();   // as the scenario load does next
+    const UNITTYPE* mender = Units_SymToTypePtr("DemoMender");
+    ASSERT_NE(mender, nullptr);
+    EXPECT_EQ(mender->abilities.canheal, 1u);
+    const WEAPONTYPE* w = mender->partinfo.parttype[1]->weapons[0].type;
+    ASSERT_NE(w, nullptr);
+    EXPECT_LT(w->oinfo.hitpoints, 0);
+    EXPECT_EQ(w->CanShootGroundUnit, 1);
+    int healers = 0;
+    for (int i = 0; i < Units_UnitTypeCount(); i++) healers += Units_GetTypePtr(i)->abilities.canheal;
+    EXPECT_EQ(healers, 1) << "no other type mends";
+}
+
 // Each file the scenario's folder holds is read from there, the others from
 // deftxt; and a file that is in neither place stops the game naming it.
 TEST_F(DemoRuleFiles, EachFileFallsBackToDeftxtAndAMissingOneStopsTheGame)

@@ -214,6 +214,37 @@ TEST_F(BuildingFile, BadBlocksStopNamingTheCause)
     }
 }
 
+// Values that their fields can't hold, or that the game can't use, stop the
+// file naming the keyword, the value, the file and the line.
+class UnitsInPlayBuildingFile : public BuildingFile {};
+
+TEST_F(UnitsInPlayBuildingFile, RegressionValuesPastTheirFieldsAreRefused)
+{
+    const std::string failed = "Failed on parsing of DefineBuildingType()";
+    const struct {
+        const char* line;
+        const char* logged;
+    } rows[] = {
+        {"SetCost(-100 10)", "SetCost cost for [A] - value [-100] out of range (0..2147483647)"},
+        {"SetCost(100 30000000)", "SetCost time for [A] - value [30000000] out of range (1..21474836)"},
+        {"SetRooms(-1 300)", "SetRooms units for [A] - value [-1] out of range (0..255)"},
+        {"SetRooms(2 300)", "SetRooms mass for [A] - value [300] out of range (0..255)"},
+        {"SetHitpoints(0 0)", "SetHitpoints for [A] - value [0] out of range (1..2147483647)"},
+        {"SetSide(200)", "SetSide for [A] - value [200] out of range (-128..127)"},
+    };
+    for (const auto& r : rows) {
+        log_.clear();
+        QV_EXPECT_FATAL(Parse(Block("A", r.line)), failed);
+        EXPECT_NE(log_.text().find(r.logged), std::string::npos) << r.line << ": " << log_.text();
+        EXPECT_NE(log_.text().find("Error in file [build.txt] at line [3]"), std::string::npos) << r.line;
+        Build_FreeTypes();
+    }
+    // The limits themselves load.
+    Parse(Block("A", "SetCost(0 21474836) SetRooms(255 255) SetHitpoints(1 0)"));
+    ASSERT_EQ(g_NrBuildingTypes, 1);
+    EXPECT_EQ(g_BuildingTypes[0].rooms[1], 255);
+}
+
 TEST_F(BuildingFile, SixtyFirstBlockIsNotRead)
 {
     std::string text;

@@ -271,6 +271,63 @@ TEST_F(UnitFile, BadLinesStopNamingTheCause)
     }
 }
 
+// Values that their fields can't hold, or that the game can't use, and
+// types that can't be told apart or that name themselves: each stops the
+// file naming the value, the file and the line.
+class UnitsInPlayUnitFile : public UnitFile {};
+
+TEST_F(UnitsInPlayUnitFile, RegressionValuesPastTheirFieldsAreRefused)
+{
+    const struct {
+        const char* line;
+        const char* fatal;
+    } rows[] = {
+        {"SetCost(400 65536)", "SetCost time [65536] out of range (1..65535)"},
+        {"SetCost(-5 10)", "SetCost cost [-5] out of range (0..65535)"},
+        {"SetSeeingRange(300)", "SetSeeingRange [300] out of range (0..255)"},
+        {"SetCarry(-1 -1)", "SetCarry units [-1] out of range (0..255)"},
+        {"SetCarry(2 256)", "SetCarry mass [256] out of range (0..255)"},
+        {"SetPhysics(5 300)", "SetPhysics speed [300] out of range (0..255)"},
+        {"SetPhysics(-1 10)", "SetPhysics mass [-1] out of range (0..255)"},
+        {"SetHitSize(999)", "SetHitSize [999] out of range (0..255)"},
+        {"SetSide(256)", "SetSide [256] out of range (0..255)"},
+        {"SetResourceTransport(0 20 0 5)",
+         "SetResourceTransport loading rate [0] out of range (1..2147483647)"},
+        {"SetResourceTransport(1 20 5 -1)",
+         "SetResourceTransport unloading rate [-1] out of range (1..2147483647)"},
+        {"SetResourceTransport(1 -20 5 5)",
+         "SetResourceTransport load [-20] out of range (0..2147483647)"},
+    };
+    for (const auto& r : rows) {
+        log_.clear();
+        QV_EXPECT_FATAL(Parse(Block("A", r.line)), r.fatal);
+        EXPECT_TRUE(Logged("File : units.txt")) << r.line;
+        EXPECT_TRUE(Logged("Line : 6")) << r.line << ": " << log_.text();
+        Tfunit_Reset();
+    }
+    // The limits themselves load, and a type that carries nothing needs no
+    // rates.
+    EXPECT_EQ(Parse(Block("A", "SetCost(0 65535) SetSeeingRange(255) SetCarry(255 255)\n"
+                               "SetPhysics(255 255) SetResourceTransport(2 0 0 0)")),
+              1);
+    EXPECT_EQ(Units_GetTypePtr(0)->buildtime, 65535);
+}
+
+TEST_F(UnitsInPlayUnitFile, RegressionATypeNamingItselfOrAnEarlierNameIsRefused)
+{
+    const char* unable = "Unable to parse unit type definition";
+    for (const char* line : {"CanVeteran(A 3 0)", "CanGrab(A 10)", "CanAlternate(A 0)", "IsDecoyOf(A 1)"}) {
+        log_.clear();
+        QV_EXPECT_FATAL(Parse(Block("A", line)), unable);
+        EXPECT_TRUE(Logged("Unit Type A names itself")) << line << ": " << log_.text();
+        EXPECT_TRUE(Logged("Error in file [units.txt] at line [6]")) << line;
+        Tfunit_Reset();
+    }
+    log_.clear();
+    QV_EXPECT_FATAL(Parse(Block("Tank") + Block("TANK")), "Repeat unit type symbol [TANK]");
+    EXPECT_TRUE(Logged("Line : 8")) << log_.text();
+}
+
 // Each check names the first thing the type lacks; the file then stops.
 TEST_F(UnitFile, InvalidTypesNameWhatTheyLack)
 {
