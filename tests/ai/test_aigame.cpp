@@ -48,7 +48,26 @@ struct BaseWatch {
     bool books = true;        // both invariants at every update
     bool counts = true;       // purchases unfinished exactly while the factory or a crew works
     std::vector<std::pair<int, int>> ring;   // the base's ring positions, in order
+    int made_at_2000 = -1;    // units its factory had delivered by update 2000
+    int held_longest = 0;     // the most updates in a row an account held more than its ceiling past 1000
+    int held[AIBUILD_MAX_ACCOUNTS] = {};
 };
+
+// Past update 1000 no account keeps more than its ceiling, or, where it has
+// none, more than anything the fixtures' plans buy costs (a base's money
+// left in an account that can buy nothing): a trim re-shares the excess, so
+// an account may stand above for the few updates its share of it takes.
+enum { IDLE_CEILING = 1000, HELD_UPDATES = 20 };
+
+void WatchCeilings(const AI_Team* t, int held[], int* longest)
+{
+    if (g_UpdateCount <= 1000 || !t->aibuild.accounts_enabled) return;
+    for (int i = 1; i < AIBUILD_MAX_ACCOUNTS; i++) {
+        const int ceiling = t->aibuild.max_reserve[i] ? t->aibuild.max_reserve[i] : IDLE_CEILING;
+        held[i] = t->aibuild.credit[i] > ceiling ? held[i] + 1 : 0;
+        *longest = std::max(*longest, held[i]);
+    }
+}
 
 class AiGame : public testing::Test {
 protected:
@@ -107,6 +126,8 @@ protected:
         const int working = f && (f->state == BS_PRODUCING || f->state == BS_UPGRADING);
         w->counts = w->counts && Unfinished(team) == working + CrewsAtWork(team);
         if (f && w->upgraded_at < 0 && f->buildingtype->upgradefrom) w->upgraded_at = (int)g_UpdateCount;
+        if (g_UpdateCount == 2000) w->made_at_2000 = teamdata[team].stats.made_units;
+        WatchCeilings(t, w->held, &w->held_longest);
         const int money = teamdata[team].credits;
         if (money > *last && t->aibuild.accounts_enabled) w->income += money - *last;
         *last = money;
@@ -206,6 +227,28 @@ TEST_F(AiGame, EightBasesBuyTheirPlansUpgradeAndKeepTheirBooksTheSameTwice)
     ASSERT_EQ(second.size(), first.size());
     for (size_t i = 0; i < first.size(); i++) ASSERT_EQ(first[i], second[i]) << "update " << i;
     for (int t = 0; t < BASES; t++) EXPECT_EQ(made[t], made2[t]);
+}
+
+// The bases go on buying all game: their own idle units never seal their
+// factories' doors (by update 2400 every factory was ringed by them and
+// production stopped while credits rose), each has upgraded by update 1500,
+// and the works' money beyond its ceiling goes back to the other accounts.
+class AiKeepsPlayingBases : public AiGame {};
+
+TEST_F(AiKeepsPlayingBases, RegressionFactoriesStayOpenAndEveryBaseUpgradesBy1500AndSpendsItsMoney)
+{
+    std::vector<uint64_t> digests;
+    BaseWatch watch[BASES];
+    int made[BASES];
+    Play(&digests, watch, made);
+    ASSERT_EQ(digests.size(), (size_t)BOUND) << "the game ended early";
+    for (int t = 0; t < BASES; t++) {
+        SCOPED_TRACE(t);
+        EXPECT_GT(made[t], watch[t].made_at_2000);
+        EXPECT_GE(watch[t].upgraded_at, 0);
+        EXPECT_LE(watch[t].upgraded_at, 1500);
+        EXPECT_LE(watch[t].held_longest, HELD_UPDATES);
+    }
 }
 
 // Team 0 is the local player's: it buys a tank, starts a depot and sends its
