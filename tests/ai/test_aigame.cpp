@@ -53,18 +53,31 @@ struct BaseWatch {
     int held[AIBUILD_MAX_ACCOUNTS] = {};
 };
 
-// Past update 1000 no account keeps more than its ceiling, or, where it has
-// none, more than anything the fixtures' plans buy costs (a base's money
-// left in an account that can buy nothing): a trim re-shares the excess, so
-// an account may stand above for the few updates its share of it takes.
-enum { IDLE_CEILING = 1000, HELD_UPDATES = 20 };
+// Past update 1000 no account with nothing left to buy (every level a
+// number to have, all had) keeps more than its ceiling (0: none, so any
+// money there is kept for ever): a trim re-shares the excess, the capped
+// accounts included, so such an account stands a little above its ceiling
+// after every income until its share is trimmed in turn.
+enum { HELD_UPDATES = 20, HELD_MARGIN = 100 };
+
+bool NothingToBuy(const AI_Team* t, int i)
+{
+    const AIBUILD_ACCOUNT* a = t->aibuild.construction_program->account[i];
+    if (!a) return false;
+    for (int l = 0; l < a->priority_levels; l++) {
+        const AIBUILD_PRIORITY_LEVEL& lv = a->priority_level[l];
+        if (lv.build_type != NUMBER_TO_HAVE) return false;
+        for (int n = 0; n < lv.nodes; n++)
+            if (PREREQ_HowMany(lv.node[n].object_type, t->team_ID) < lv.node[n].number) return false;
+    }
+    return true;
+}
 
 void WatchCeilings(const AI_Team* t, int held[], int* longest)
 {
-    if (g_UpdateCount <= 1000 || !t->aibuild.accounts_enabled) return;
+    if (g_UpdateCount <= 1000 || !t->aibuild.accounts_enabled || !t->aibuild.construction_program) return;
     for (int i = 1; i < AIBUILD_MAX_ACCOUNTS; i++) {
-        const int ceiling = t->aibuild.max_reserve[i] ? t->aibuild.max_reserve[i] : IDLE_CEILING;
-        held[i] = t->aibuild.credit[i] > ceiling ? held[i] + 1 : 0;
+        held[i] = NothingToBuy(t, i) && t->aibuild.credit[i] > t->aibuild.max_reserve[i] + HELD_MARGIN ? held[i] + 1 : 0;
         *longest = std::max(*longest, held[i]);
     }
 }
@@ -454,6 +467,34 @@ TEST_F(AiWar, TheDemosComputerPlayerBuysAndAttacksWithItsSquads)
     EXPECT_TRUE(demo.attacked);
     EXPECT_GT(teamdata[1].stats.made_units, 0);
     EXPECT_GE(teamdata[1].stats.kills_units + teamdata[1].stats.kills_buildings, 5);
+}
+
+// The demo's east base ran dry by update 500 and bought nothing more: paid
+// on its state machine's timer it buys at its factory after update 1000 and
+// its squads hold enemy troops' or base cells to the game's end.
+class AiKeepsPlayingWar : public AiWar {};
+
+TEST_F(AiKeepsPlayingWar, RegressionTheDemosEastBaseBuysAfterUpdate1000AndAttacksToTheEnd)
+{
+    static int made_at_1000;
+    static uint32_t last_attack;
+    made_at_1000 = -1;
+    last_attack = 0;
+    s_orders = +[] {
+        if (g_UpdateCount == 1000) made_at_1000 = teamdata[1].stats.made_units;
+        if (const AI_Team* a = AI_GetTeam(1))
+            for (const GLL_NODE* n = a->squads->first; n; n = n->next) {
+                const squad* q = static_cast<const squad*>(n->element);
+                if (q->cell && q->units->count && (q->cell->goal == SEIGE || q->cell->goal == ATTACK_TROOPS))
+                    last_attack = g_UpdateCount;
+            }
+    };
+    War demo;
+    Play(&demo, 0, "DEMO", SC_SINGLE);
+    EXPECT_EQ(demo.winner, 1);
+    ASSERT_GE(made_at_1000, 0);
+    EXPECT_GT(teamdata[1].stats.made_units, made_at_1000);
+    EXPECT_GE(last_attack + 200, demo.updates);
 }
 
 // Team 0 is the local player's: at fixed updates it buys tanks, gives
