@@ -792,6 +792,7 @@ TEST_F(AiKeepsPlaying, RegressionNoRepairAskedForASiteAndIdleUnitsLeaveTheFactor
     works->flags |= BTF_CANMAKE;
     BUILDING* site = Build_NewConstructionSite(depot, 2, 40, 40);
     ASSERT_NE(site, nullptr);
+    site->hitpoints = 10;   // under way
     BUILDING* factory = Build_New(works, 2, -1, 20, 20);
     ASSERT_NE(factory, nullptr);
     UNIT* idle = Tank(2, 23, 21, 5);      // east of the door
