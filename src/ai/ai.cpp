@@ -195,7 +195,11 @@ void AI_GiveSpecialForce(SPECIAL_FORCE* force, int team)
         const int id = *static_cast<int*>(n->element);
         UNIT* u = FindUnit(id, force->team);
         if (!u) u = FindUnit(id, -1);
-        if (u && u->team != team) Units_GiveUnitToOtherTeam_Long(u, team, 0);
+        if (!u || u->team == team) continue;
+        Units_GiveUnitToOtherTeam_Long(u, team, 0);
+        // A force already released is its computer player's, not the
+        // script's: the new team's takes it over.
+        if (force->released) AI_UnitAdd(u);
     }
     force->team = team;
 }

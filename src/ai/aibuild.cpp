@@ -1,5 +1,7 @@
 #include "ai/aibuild.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -8,13 +10,16 @@
 #include "ai/aisite.h"
 #include "ai/aiteam.h"
 #include "core/debug.h"
+#include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/tlog.h"
+#include "map/map.h"
 #include "units/building.h"
 #include "units/buildplay.h"
 #include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
+#include "units/unitsorder.h"
 
 namespace {
 
@@ -340,6 +345,60 @@ static void Production(AI_Team* the_team)
     }
 }
 
+// Whether (x, y) lies on the ring of tiles that touches the building's box.
+static bool OnRing(const BUILDING* b, int x, int y)
+{
+    const BUILDINGTYPE* t = b->buildingtype;
+    return x >= b->tilex - 1 && x <= b->tilex + t->width && y >= b->tiley - 1 && y <= b->tiley + t->height;
+}
+
+// A free tile for u two rings out from the factory beyond (x, y), on no
+// factory's ring of the team; false when none lies within a few tiles.
+static bool OffRing(const UNIT* u, const BUILDING* f, int x, int y, int* outx, int* outy)
+{
+    const BUILDINGTYPE* t = f->buildingtype;
+    const int dx = x < f->tilex ? -1 : x >= f->tilex + t->width ? 1 : 0;
+    const int dy = y < f->tiley ? -1 : y >= f->tiley + t->height ? 1 : 0;
+    const int tx = x + 2 * dx, ty = y + 2 * dy;
+    for (int r = 0; r <= 4; r++)
+        for (int cy = ty - r; cy <= ty + r; cy++)
+            for (int cx = tx - r; cx <= tx + r; cx++) {
+                if (std::max(std::abs(cx - tx), std::abs(cy - ty)) != r) continue;
+                if (!Map_IsValidTile(cx, cy) || !Units_ClosestLocation(u, cx, cy, outx, outy, 0)) continue;
+                bool ring = false;
+                for (const BUILDING* b = teamdata[u->team].firstbuilding; b && !ring; b = b->teamnext)
+                    ring = (b->buildingtype->flags & BTF_CANMAKE) && OnRing(b, cx, cy);
+                if (!ring) return true;
+            }
+    return false;
+}
+
+// A factory delivers onto the free tiles around it. Units of the team that
+// stand there with nothing to do (a squad without a goal cell is never
+// moved; a squad's random tile may be one of them) would in time seal it,
+// and the plan could buy nothing more: they step out two rings. Once per
+// nine updates, on the team's own.
+static void KeepFactoryDoorsFree(AI_Team* the_team)
+{
+    const int team = the_team->team_ID;
+    if ((int)(g_UpdateCount % 9) != team) return;
+    for (const BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext) {
+        const BUILDINGTYPE* t = b->buildingtype;
+        if (!b->complete || !(t->flags & BTF_CANMAKE)) continue;
+        for (int y = b->tiley - 1; y <= b->tiley + t->height; y++)
+            for (int x = b->tilex - 1; x <= b->tilex + t->width; x++) {
+                if (Build_TypeCovers(t, x - b->tilex, y - b->tiley)) continue;
+                UNIT* u = Map_IsValidTile(x, y) ? Units_UnitAtMapLevel(ML_GROUND, x, y) : nullptr;
+                if (!u || u->team != team || u->sorder.code != SO_NONE || u->state != US_NONE) continue;
+                int nx, ny;
+                if (!OffRing(u, b, x, y, &nx, &ny)) continue;
+                TLOG(TLOG_AI, "AI team %d unit %d leaves the door of building %d for (%d, %d)", team, u->id,
+                     b->id, nx, ny);
+                Units_SOrderMove(u, nx, ny);
+            }
+    }
+}
+
 void AIBuild_Process(AI_Team* the_team)
 {
     ASSERT(the_team);
@@ -348,7 +407,9 @@ void AIBuild_Process(AI_Team* the_team)
     const int team = the_team->team_ID;
     if (the_team->plan && the_team->plan->repair_buildings)
         for (BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext)
-            if (b->hitpoints != b->buildingtype->maxhitpoints) Build_RequestRepair(b);
+            // A site is below its hit points because it is not finished:
+            // the repair would only be refused.
+            if (b->complete && b->hitpoints != b->buildingtype->maxhitpoints) Build_RequestRepair(b);
     if (the_team->aibuild.placement_delay != 0) the_team->aibuild.placement_delay--;
     if (!the_team->aibuild.construction_program) return;
     AIBuild_CountTransportsNeeded(the_team);
@@ -356,6 +417,7 @@ void AIBuild_Process(AI_Team* the_team)
     AIBuild_BuildCandidates(the_team);
     Upgrades(the_team);
     AIBuild_AssignConstructionUnits(the_team);
+    KeepFactoryDoorsFree(the_team);
     Production(the_team);
     AIBuild_ReserveTrim(the_team);
     CheckBooks(the_team);

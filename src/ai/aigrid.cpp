@@ -93,26 +93,30 @@ void ScanBuilding(AI_Team* the_team, const BUILDING* b)
     }
 }
 
-// Threat spreads to the eight neighbours, the corners weaker.
+// Threat spreads to the eight neighbours, the corners weaker. After rows +
+// columns passes it has reached every cell: more passes (the debug console
+// may set any number) only grow it, so they are not run. Threat saturates
+// at the 32-bit range rather than wrapping.
 void Relax(AI_Team* the_team)
 {
     AI_TARGETS& g = the_team->strategic_targets;
     const float coefficient = the_team->plan->relaxation_coefficient;
-    for (int pass = 0; pass < the_team->plan->relaxation_cycles; pass++) {
+    const int passes = std::min(the_team->plan->relaxation_cycles, g.grid_rows + g.grid_columns);
+    for (int pass = 0; pass < passes; pass++) {
         for (int r = 0; r < g.grid_rows; r++)
             for (int c = 0; c < g.grid_columns; c++) {
                 GRIDCELL& cell = g.cells[Index(g, c, r)];
-                int next = cell.threat;
+                int64_t next = cell.threat;
                 for (int dr = -1; dr <= 1; dr++)
                     for (int dc = -1; dc <= 1; dc++) {
                         if ((dr == 0 && dc == 0) || r + dr < 0 || r + dr >= g.grid_rows || c + dc < 0 ||
                             c + dc >= g.grid_columns)
                             continue;
                         const int n = g.cells[Index(g, c + dc, r + dr)].threat;
-                        next += dr != 0 && dc != 0 ? (int)((double)n * coefficient * 0.7092199)
-                                                   : (int)((double)n * coefficient);
+                        next += dr != 0 && dc != 0 ? AIP_SaturateInt((double)n * coefficient * 0.7092199)
+                                                   : AIP_SaturateInt((double)n * coefficient);
                     }
-                cell.next_threat = next;
+                cell.next_threat = AIP_SaturateInt((double)next);
                 if (next > the_team->highest_threat) the_team->highest_threat = next;
             }
         for (int i = 0; i < g.grid_rows * g.grid_columns; i++) g.cells[i].threat = g.cells[i].next_threat;
@@ -319,7 +323,7 @@ void AI_RecomputeGrid(AI_Team* the_team)
         for (const BUILDING* b = teamdata[t].firstbuilding; b; b = b->teamnext) ScanBuilding(the_team, b);
     the_team->highest_threat = 0;
     for (int i = 0; i < n; i++) {
-        g.cells[i].threat = plan->ground_unit_threat * g.cells[i].enemy_units;
+        g.cells[i].threat = AIP_SaturateInt((double)plan->ground_unit_threat * g.cells[i].enemy_units);
         the_team->highest_threat = std::max(the_team->highest_threat, g.cells[i].threat);
     }
     Relax(the_team);

@@ -72,6 +72,41 @@ void String(const AIP_READER& r, const char* fmt, const char* array, int i, char
     Parse_GetStringPtr(r.script, name, nullptr, out, size);
 }
 
+// A value the strategic step can't use as written is held to its range and
+// logged: passes of threat spreading beyond what the largest grid can use
+// only cost time (two billion hung the game), and a period near the 32-bit
+// limit overflows the first recompute's time. -1 is what a missing value
+// reads and stays as it is.
+void Clamp(const AIP_READER& r, const char* key, int32_t* v, int32_t lo, int32_t hi)
+{
+    if (*v >= lo && *v <= hi) return;
+    const int32_t to = *v < lo ? lo : hi;
+    TLOG(TLOG_ERROR, "%s: %s %d out of range, %d taken", r.path, key, *v, to);
+    *v = to;
+}
+
+// The same for a float or a double; one that is no number is taken as 0.
+template <typename T> void ClampReal(const AIP_READER& r, const char* key, T* v)
+{
+    const double d = (double)*v;
+    if (d >= -AIP_MAXREAL && d <= AIP_MAXREAL) return;
+    const double to = d > AIP_MAXREAL ? AIP_MAXREAL : d < -AIP_MAXREAL ? -AIP_MAXREAL : 0.0;
+    TLOG(TLOG_ERROR, "%s: %s %g out of range, %g taken", r.path, key, d, to);
+    *v = (T)to;
+}
+
+void ClampScalars(const AIP_READER& r, AIP_struct* plan)
+{
+    Clamp(r, "relaxation_cycles", &plan->relaxation_cycles, -1, AIP_MAXRELAX);
+    Clamp(r, "recompute_strategy_period", &plan->recompute_strategy_period, -1, AIP_MAXPERIOD);
+    Clamp(r, "ground_unit_threat", &plan->ground_unit_threat, -AIP_MAXWEIGHT, AIP_MAXWEIGHT);
+    for (const AIP_SCALAR& s : s_scalars) {
+        char* field = reinterpret_cast<char*>(plan) + s.offset;
+        if (s.kind == PARSE_FLOAT) ClampReal(r, s.name, reinterpret_cast<float*>(field));
+        else if (s.kind == PARSE_DOUBLE) ClampReal(r, s.name, reinterpret_cast<double*>(field));
+    }
+}
+
 void ReadScalars(const AIP_READER& r, AIP_struct* plan)
 {
     for (const AIP_SCALAR& s : s_scalars) {
@@ -256,6 +291,7 @@ AIP_struct* AIP_Load(const char* path)
     AIP_struct* plan = static_cast<AIP_struct*>(Debug_Calloc(1, sizeof(AIP_struct)));
     const AIP_READER r = {script, path};
     ReadScalars(r, plan);
+    ClampScalars(r, plan);
     LoadProgram(r, plan);
     LoadMatchings(r, plan);
     Parse_FreeData(script);
@@ -270,11 +306,20 @@ AIP_struct* AIP_Load(const char* path)
 void AIP_Restart(AIP_struct* plan)
 {
     plan->target_mode = 0;
-    plan->last_recompute = -(plan->recompute_strategy_period + 1);
+    // Wide: the debug console may have set any period.
+    plan->last_recompute = (int32_t)-((int64_t)plan->recompute_strategy_period + 1);
     for (float& need : plan->match_up_need) need = 0.0f;
     if (!plan->construction_program) return;
     for (AIBUILD_ACCOUNT* account : plan->construction_program->account)
         for (int l = 0; account && l < account->priority_levels; l++) AIBuild_LevelReset(&account->priority_level[l]);
+}
+
+int32_t AIP_SaturateInt(double v)
+{
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return (int32_t)v;
 }
 
 void AIP_Delete(AIP_struct* plan)

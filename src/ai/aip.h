@@ -7,12 +7,14 @@
 // variables are not errors: they read -1 (or their defaults). Entries that
 // would break the program (a priority, build type or amount out of range, an
 // account past the 32 slots) are logged naming the file and the entry, and
-// skipped.
+// skipped; a scalar out of its range (below) is logged with the file, its
+// name and value, and held to the range.
 #pragma once
 
 #include <cstdint>
 
 #include "ai/aiprog.h"
+#include "map/map.h"
 
 struct UNITTYPE;
 
@@ -20,7 +22,13 @@ enum {
     AIP_UNITTYPES = 100,
     AIP_BUILDINGTYPES = 60,
     AIP_FILENAME = 64,
+    // Load-time ranges (out of range: held to the bound and logged).
+    AIP_MAXRELAX = 2 * ((MAP_MAX_SIDE + 7) / 8),   // rows + columns of the largest grid
+    AIP_MAXPERIOD = 1000000000,                   // -(period + 1) stays in 32 bits
+    AIP_MAXWEIGHT = 1000000,                      // threat per enemy unit
 };
+// Floats and doubles of a plan are held to +-this (no number: 0).
+constexpr double AIP_MAXREAL = 1e6;
 
 struct AIP_struct {
     int32_t ground_unit_threat;
@@ -75,6 +83,9 @@ AIP_struct* AIP_Load(const char* path);
 // The plan's own thinking as its load left it: target mode 0, the strategy
 // due at once, no match-up need, every account's counters reset.
 void AIP_Restart(AIP_struct* plan);
+// v truncated toward zero and held to the 32-bit range (no number: 0): the
+// strategic step's products of plan weights never overflow a conversion.
+int32_t AIP_SaturateInt(double v);
 // Frees a plan and its program (asserts it); logs "AIP_Delete: Deleting aip's
 // construction program" and "    Done".
 void AIP_Delete(AIP_struct* plan);

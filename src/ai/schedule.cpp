@@ -117,7 +117,7 @@ void Candidates(AI_Team* t)
             GRIDCELL* cell = static_cast<GRIDCELL*>(c->data);
             const double score = Schedule_Score(t, q, cell);
             if (score > -5e8 && score < t->lowest_candidate_score) t->lowest_candidate_score = score;
-            if (score > t->best_candidate_score) t->best_candidate_score = (int32_t)score;
+            if (score > t->best_candidate_score) t->best_candidate_score = AIP_SaturateInt(score);
             if (score > cell->priority) cell->priority = (float)score;
             SCHEDULE_ENTRY* e = static_cast<SCHEDULE_ENTRY*>(Debug_Calloc(1, sizeof(SCHEDULE_ENTRY)));
             e->new_squad = Squad_New();
@@ -146,8 +146,8 @@ void Assign(AI_Team* t)
         SCHEDULE_ENTRY* e = static_cast<SCHEDULE_ENTRY*>(SortedArray_GetAt(s.candidates, i));
         GRIDCELL* cell = e->cell;
         if (cell->processed || e->source->units->count == 0) continue;
-        const int need = cell->max_anti_ground + cell->max_anti_air - cell->assigned_anti_air -
-                         cell->assigned_anti_ground;
+        const int need = AIP_SaturateInt((double)cell->max_anti_ground + cell->max_anti_air -
+                                          cell->assigned_anti_air - cell->assigned_anti_ground);
         if (need <= 0) continue;
         int count = 0, air = 0, ground = 0;
         const int amount = need < e->source_strength ? need : e->source_strength;
@@ -316,10 +316,10 @@ void Schedule_ForceNeeds(const AI_Team* t, GRIDCELL* c)
     const double fixed_min = (double)p->min_perimeter_force * per + (double)p->min_building_defense_force * b +
                              (double)p->min_resource_force * r + c->scripted_min_force;
     c->assigned_anti_air = c->assigned_anti_ground = 0;
-    c->max_anti_ground = (int32_t)(p->max_matching_force_ratio * c->enemy_ground_strength + fixed_max * g);
-    c->min_anti_ground = (int32_t)(p->min_matching_force_ratio * c->enemy_ground_strength + fixed_min * g);
-    c->max_anti_air = (int32_t)(p->max_matching_force_ratio * c->enemy_air_strength + fixed_max * air);
-    c->min_anti_air = (int32_t)(p->min_matching_force_ratio * c->enemy_air_strength + fixed_min * air);
+    c->max_anti_ground = AIP_SaturateInt(p->max_matching_force_ratio * c->enemy_ground_strength + fixed_max * g);
+    c->min_anti_ground = AIP_SaturateInt(p->min_matching_force_ratio * c->enemy_ground_strength + fixed_min * g);
+    c->max_anti_air = AIP_SaturateInt(p->max_matching_force_ratio * c->enemy_air_strength + fixed_max * air);
+    c->min_anti_air = AIP_SaturateInt(p->min_matching_force_ratio * c->enemy_air_strength + fixed_min * air);
     if (c->goal == EXPLORATION) {
         c->min_anti_ground = p->min_exploration_force;
         c->max_anti_ground = p->max_exploration_force;

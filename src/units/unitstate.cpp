@@ -88,7 +88,9 @@ void Units_GiveUnitToOtherTeam_Long(UNIT* u, int newteam, int flag)
     if (flag) Units_SOrderStop(u);
     if (wason) Units_AddToMap(u);
     Units_UpdateRenderType(u);
-    AI_UnitAdd(u);
+    // Without the flag the unit is a script's (a special force handed over):
+    // its computer player gets it when the script releases it.
+    if (flag) AI_UnitAdd(u);
 }
 
 // ------------------------------------------------------------------ type

@@ -28,8 +28,8 @@ int Units_AmmoLeft(const UNIT* u);
 int Units_AmmoMax(const UNIT* u);
 
 // To another team (asserts the team); MM_FIXED units stay. With the long
-// form's flag the unit stops and its order ends (the computer player's
-// report comes with the computer players).
+// form's flag the unit stops, its order ends and the new team's computer
+// player is told (without it the unit reaches no computer player).
 void Units_GiveUnitToOtherTeam(UNIT* u, int team);
 void Units_GiveUnitToOtherTeam_Long(UNIT* u, int team, int flag);
 // Re-makes the unit as newtype in its record, hit points scaled by

@@ -949,7 +949,12 @@ TEST_F(Flow, UnitsFollowTheirTeamsIntoAndOutOfTheUnitList)
     EXPECT_EQ(t->units->count, 1);
     Units_GiveUnitToOtherTeam_Long(u, 4, 0);
     EXPECT_EQ(t->units->count, 0);
+    // Back without the flag (a script's change): not the computer player's
+    // yet; with it, listed again.
     Units_GiveUnitToOtherTeam_Long(u, 2, 0);
+    EXPECT_EQ(t->units->count, 0);
+    Units_GiveUnitToOtherTeam_Long(u, 4, 0);
+    Units_GiveUnitToOtherTeam_Long(u, 2, 1);
     EXPECT_EQ(t->units->count, 1);
     // A veteran's new type: out and in again, listed once.
     UNIT* v = Units_ChangeUnitType(u, jet_, 1);

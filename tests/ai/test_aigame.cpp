@@ -48,7 +48,39 @@ struct BaseWatch {
     bool books = true;        // both invariants at every update
     bool counts = true;       // purchases unfinished exactly while the factory or a crew works
     std::vector<std::pair<int, int>> ring;   // the base's ring positions, in order
+    int made_at_2000 = -1;    // units its factory had delivered by update 2000
+    int held_longest = 0;     // the most updates in a row an account held more than its ceiling past 1000
+    int held[AIBUILD_MAX_ACCOUNTS] = {};
 };
+
+// Past update 1000 no account with nothing left to buy (every level a
+// number to have, all had) keeps more than its ceiling (0: none, so any
+// money there is kept for ever): a trim re-shares the excess, the capped
+// accounts included, so such an account stands a little above its ceiling
+// after every income until its share is trimmed in turn.
+enum { HELD_UPDATES = 20, HELD_MARGIN = 100 };
+
+bool NothingToBuy(const AI_Team* t, int i)
+{
+    const AIBUILD_ACCOUNT* a = t->aibuild.construction_program->account[i];
+    if (!a) return false;
+    for (int l = 0; l < a->priority_levels; l++) {
+        const AIBUILD_PRIORITY_LEVEL& lv = a->priority_level[l];
+        if (lv.build_type != NUMBER_TO_HAVE) return false;
+        for (int n = 0; n < lv.nodes; n++)
+            if (PREREQ_HowMany(lv.node[n].object_type, t->team_ID) < lv.node[n].number) return false;
+    }
+    return true;
+}
+
+void WatchCeilings(const AI_Team* t, int held[], int* longest)
+{
+    if (g_UpdateCount <= 1000 || !t->aibuild.accounts_enabled || !t->aibuild.construction_program) return;
+    for (int i = 1; i < AIBUILD_MAX_ACCOUNTS; i++) {
+        held[i] = NothingToBuy(t, i) && t->aibuild.credit[i] > t->aibuild.max_reserve[i] + HELD_MARGIN ? held[i] + 1 : 0;
+        *longest = std::max(*longest, held[i]);
+    }
+}
 
 class AiGame : public testing::Test {
 protected:
@@ -107,6 +139,8 @@ protected:
         const int working = f && (f->state == BS_PRODUCING || f->state == BS_UPGRADING);
         w->counts = w->counts && Unfinished(team) == working + CrewsAtWork(team);
         if (f && w->upgraded_at < 0 && f->buildingtype->upgradefrom) w->upgraded_at = (int)g_UpdateCount;
+        if (g_UpdateCount == 2000) w->made_at_2000 = teamdata[team].stats.made_units;
+        WatchCeilings(t, w->held, &w->held_longest);
         const int money = teamdata[team].credits;
         if (money > *last && t->aibuild.accounts_enabled) w->income += money - *last;
         *last = money;
@@ -206,6 +240,28 @@ TEST_F(AiGame, EightBasesBuyTheirPlansUpgradeAndKeepTheirBooksTheSameTwice)
     ASSERT_EQ(second.size(), first.size());
     for (size_t i = 0; i < first.size(); i++) ASSERT_EQ(first[i], second[i]) << "update " << i;
     for (int t = 0; t < BASES; t++) EXPECT_EQ(made[t], made2[t]);
+}
+
+// The bases go on buying all game: their own idle units never seal their
+// factories' doors (by update 2400 every factory was ringed by them and
+// production stopped while credits rose), each has upgraded by update 1500,
+// and the works' money beyond its ceiling goes back to the other accounts.
+class AiKeepsPlayingBases : public AiGame {};
+
+TEST_F(AiKeepsPlayingBases, RegressionFactoriesStayOpenAndEveryBaseUpgradesBy1500AndSpendsItsMoney)
+{
+    std::vector<uint64_t> digests;
+    BaseWatch watch[BASES];
+    int made[BASES];
+    Play(&digests, watch, made);
+    ASSERT_EQ(digests.size(), (size_t)BOUND) << "the game ended early";
+    for (int t = 0; t < BASES; t++) {
+        SCOPED_TRACE(t);
+        EXPECT_GT(made[t], watch[t].made_at_2000);
+        EXPECT_GE(watch[t].upgraded_at, 0);
+        EXPECT_LE(watch[t].upgraded_at, 1500);
+        EXPECT_LE(watch[t].held_longest, HELD_UPDATES);
+    }
 }
 
 // Team 0 is the local player's: it buys a tank, starts a depot and sends its
@@ -411,6 +467,34 @@ TEST_F(AiWar, TheDemosComputerPlayerBuysAndAttacksWithItsSquads)
     EXPECT_TRUE(demo.attacked);
     EXPECT_GT(teamdata[1].stats.made_units, 0);
     EXPECT_GE(teamdata[1].stats.kills_units + teamdata[1].stats.kills_buildings, 5);
+}
+
+// The demo's east base ran dry by update 500 and bought nothing more: paid
+// on its state machine's timer it buys at its factory after update 1000 and
+// its squads hold enemy troops' or base cells to the game's end.
+class AiKeepsPlayingWar : public AiWar {};
+
+TEST_F(AiKeepsPlayingWar, RegressionTheDemosEastBaseBuysAfterUpdate1000AndAttacksToTheEnd)
+{
+    static int made_at_1000;
+    static uint32_t last_attack;
+    made_at_1000 = -1;
+    last_attack = 0;
+    s_orders = +[] {
+        if (g_UpdateCount == 1000) made_at_1000 = teamdata[1].stats.made_units;
+        if (const AI_Team* a = AI_GetTeam(1))
+            for (const GLL_NODE* n = a->squads->first; n; n = n->next) {
+                const squad* q = static_cast<const squad*>(n->element);
+                if (q->cell && q->units->count && (q->cell->goal == SEIGE || q->cell->goal == ATTACK_TROOPS))
+                    last_attack = g_UpdateCount;
+            }
+    };
+    War demo;
+    Play(&demo, 0, "DEMO", SC_SINGLE);
+    EXPECT_EQ(demo.winner, 1);
+    ASSERT_GE(made_at_1000, 0);
+    EXPECT_GT(teamdata[1].stats.made_units, made_at_1000);
+    EXPECT_GE(last_attack + 200, demo.updates);
 }
 
 // Team 0 is the local player's: at fixed updates it buys tanks, gives

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ai/ai.h"
+#include "ai/aibuild.h"
 #include "ai/aidebug.h"
 #include "ai/aigrid.h"
 #include "ai/aip.h"
@@ -707,6 +708,106 @@ TEST_F(Cycle, AnEnemySiteAndAHitOnABuildingAreAttacksOnTheirCell)
     Pathsrch_Close();
     Projectile_Close();
     Damage_Close();
+}
+
+// ------------------------------------------------------------------ keeps playing
+
+using AiKeepsPlaying = Cycle;
+
+// 2000000000 relaxation passes ran for ever; a period of 2^31 - 1 overflowed
+// the first recompute's time. The debug console may set any value, so the
+// passes are held at use too.
+TEST_F(AiKeepsPlaying, RegressionExtremePlanValuesAreHeldToTheirRangesAndLogged)
+{
+    dir_.write("wild.aip", "int relaxation_cycles = 2000000000; int recompute_strategy_period = 2147483647;\n"
+                           "int ground_unit_threat = 2000000000; float relaxation_coefficient = 100000000.0;\n"
+                           "double max_matching_force_ratio = -100000000.0;\n");
+    AIP_struct* wild = AIP_Load(dir_.file("wild.aip").c_str());
+    ASSERT_NE(wild, nullptr);
+    EXPECT_EQ(wild->relaxation_cycles, AIP_MAXRELAX);
+    EXPECT_EQ(wild->recompute_strategy_period, AIP_MAXPERIOD);
+    EXPECT_EQ(wild->last_recompute, -(AIP_MAXPERIOD + 1));
+    EXPECT_EQ(wild->ground_unit_threat, AIP_MAXWEIGHT);
+    EXPECT_EQ(wild->relaxation_coefficient, (float)AIP_MAXREAL);
+    EXPECT_EQ(wild->max_matching_force_ratio, -AIP_MAXREAL);
+    const std::string file = dir_.file("wild.aip");
+    for (const std::string& line :
+         {file + ": relaxation_cycles 2000000000 out of range, " + std::to_string(AIP_MAXRELAX) + " taken",
+          file + ": recompute_strategy_period 2147483647 out of range, 1000000000 taken",
+          file + ": ground_unit_threat 2000000000 out of range, 1000000 taken",
+          file + ": relaxation_coefficient 1e+08 out of range, 1e+06 taken"})
+        EXPECT_NE(log_.text().find(line), std::string::npos) << line;
+    AIP_Delete(wild);
+    // A team thinking with the console's values: the cycle ends, threat
+    // saturates instead of wrapping.
+    Start();
+    plan_->relaxation_cycles = 2000000000;
+    plan_->relaxation_coefficient = 1e30f;
+    plan_->ground_unit_threat = 2000000000;
+    plan_->recompute_strategy_period = INT32_MAX;
+    AIP_Restart(plan_);
+    EXPECT_EQ(plan_->last_recompute, INT32_MIN);
+    Tank(2, 10, 10, 5);
+    Tank(4, 20, 20, 5);
+    Tank(4, 21, 20, 5);
+    Scout();
+    RunCycle(2);
+    EXPECT_EQ(Cell(2, 2)->threat, INT32_MAX);
+    EXPECT_GT(Cell(7, 7)->threat, 0);
+}
+
+// The team change without the flag is a script's: the special force it
+// hands over reaches the computer player when the script releases it.
+TEST_F(AiKeepsPlaying, RegressionASpecialForceHandedToAComputerTeamReachesItsAiOnlyWhenReleased)
+{
+    Start();
+    UNIT* u = Tank(4, 20, 20, 5);
+    SPECIAL_FORCE* force = AI_NewSpecialForce(4, 0xFFFFFFFFu);
+    AI_AddToSpecialForce(force, u->id);
+    const int before = Team()->units->count;
+    AI_GiveSpecialForce(force, 2);
+    EXPECT_EQ(u->team, 2);
+    EXPECT_EQ(Team()->units->count, before);
+    AI_ReleaseSpecialForce(force);
+    EXPECT_EQ(Team()->units->count, before + 1);
+    // A released force given on is its new computer player's at once.
+    UNIT* v = Tank(4, 24, 20, 5);
+    SPECIAL_FORCE* free = AI_NewSpecialForce(4, 0xFFFFFFFFu);
+    AI_AddToSpecialForce(free, v->id);
+    AI_ReleaseSpecialForce(free);
+    AI_GiveSpecialForce(free, 2);
+    EXPECT_EQ(Team()->units->count, before + 2);
+}
+
+// Step 2 asked a repair for every site (each refused), and idle units on a
+// factory's ring sealed it: the construction step leaves sites alone and
+// sends such units two rings out.
+TEST_F(AiKeepsPlaying, RegressionNoRepairAskedForASiteAndIdleUnitsLeaveTheFactoryRing)
+{
+    Start();
+    BUILDINGTYPE* depot = QvWorld_BuildingType("Depot", 2, 2);
+    depot->maxhitpoints = 100;
+    BUILDINGTYPE* works = QvWorld_BuildingType("Works", 3, 3);
+    works->maxhitpoints = 100;
+    works->flags |= BTF_CANMAKE;
+    BUILDING* site = Build_NewConstructionSite(depot, 2, 40, 40);
+    ASSERT_NE(site, nullptr);
+    site->hitpoints = 10;   // under way
+    BUILDING* factory = Build_New(works, 2, -1, 20, 20);
+    ASSERT_NE(factory, nullptr);
+    UNIT* idle = Tank(2, 23, 21, 5);      // east of the door
+    UNIT* busy = Tank(2, 19, 19, 5);      // the north-west corner, on its way
+    Units_SOrderMove(busy, 10, 10);
+    UNIT* clear = Tank(2, 25, 21, 5);     // two rings out already
+    g_UpdateCount = 2;
+    AIBuild_Process(Team());
+    EXPECT_EQ(site->repairrequest, 0);
+    EXPECT_EQ(log_.text().find("refused: not complete"), std::string::npos);
+    ASSERT_EQ(idle->sorder.code, SO_MOVE);
+    const auto to = idle->sorder.move.destpos;
+    EXPECT_TRUE(to.x < 19 || to.x > 23 || to.y < 19 || to.y > 23) << to.x << "," << to.y;
+    EXPECT_EQ(busy->sorder.move.destpos.x, 10);
+    EXPECT_EQ(clear->sorder.code, SO_NONE);
 }
 
 // ------------------------------------------------------------------ the AI console

@@ -184,7 +184,7 @@ TEST_F(ShellWalk, FromTheMainPageThroughACustomMissionAndItsDebriefingToQuit)
 // game, lost to the east base.
 TEST_F(ShellWalk, DemoScenarioThroughTheFrontEnd)
 {
-    Run(Walk{"DEMO", 2800, 1, 0xFCE3B224u, 0x18888668u, 0x2903A571u});
+    Run(Walk{"DEMO", 2800, 1, 0xFCE3B224u, 0x18888668u, 0x816E2CCDu});
 }
 
 } // namespace
