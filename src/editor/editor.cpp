@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/debug.h"
 #include "core/fspath.h"
 #include "core/gamestate.h"
 #include "core/rand.h"
@@ -251,9 +252,10 @@ void MeEditor::BuildDesktop(void)
     MeLayers::BuildAddObject();
     MePaths::BuildLayer();
     MeOrders::BuildLayer();
-    MeStats::BuildLayer();
     MePlayer::BuildLayer();
     MeEndCond::BuildLayer();
+    // The statistics layer last, after the layers whose contents it counts.
+    MeStats::BuildLayer();
     MeTerrain::ListTileSets(g_GraphicsDir);
     MeTerrain::FindCurrentTileSet();
     ListScenarios();
@@ -308,6 +310,30 @@ bool MeEditor_ShownName(const char* folder, char* out, size_t size)
     return true;
 }
 
+namespace {
+
+// A scenario folder's row. The library fills a plain row with the scheme's
+// background entry, black in the editor's scheme, and the current row with
+// the face, the panel's own colour: the picked folder looked plain and the
+// others picked. Drawn as the region list's rows, plain ones in the panel's
+// colour.
+class MeFolderItem : public QITextItem {
+public:
+    MeFolderItem(const QIFont* f, const char* t) : QITextItem(f, t) {}
+    void Draw(const IPoint& origin, const IRect& row, uint32_t state) override
+    {
+        if (BITMAP* bb = Backbuf_Lock()) {
+            const int fill = MeEditor_RowFill(state);
+            const GRECT clip = {row.x, row.y, row.w, row.h};
+            Graph_FillRect(bb, &clip, 0, row.x, row.y, row.w, row.h,
+                           (uint8_t)(fill >= 0 ? fill : g_MeColours[QIC_FACE]));
+        }
+        QI_DrawText(font, origin.x + x, origin.y + y, &row, text.c_str());
+    }
+};
+
+} // namespace
+
 bool MeEditor::ListScenarios(void)
 {
     if (scenarioList) scenarioList->Clear();
@@ -340,7 +366,7 @@ bool MeEditor::ListScenarios(void)
                  MEEDITOR_NAMELEN);
             continue;
         }
-        if (scenarioList) scenarioList->Add(new QITextItem(&fontB->font, shown));
+        if (scenarioList) scenarioList->Add(new MeFolderItem(&fontB->font, shown));
     }
     if (scenarioList) scenarioList->Refresh();
     return true;
@@ -451,8 +477,10 @@ void MeEditor::SyncRelations(int fromTeams)
             if (chosen >= 0 && chosen < 3) Team_SetRelation(team, i, g_MeRelations[chosen]);
             const int back = RelationIndex(Team_GetRelation(team, i));
             teams[i].relation = back >= 0 ? back : Team_GetRelation(team, i);
-            Refresh(teams[i].relationWidget);
         }
+        // Every row, also one whose record already held the relation (the
+        // records start at enemy): its widget may still show no choice.
+        Refresh(teams[i].relationWidget);
     }
 }
 
@@ -497,6 +525,27 @@ void MeEditor::DrawAltitudeNumbers(void)
 
 void MeEditor::ZoomText(QIString* text) { text->Format(16, "%dx", g_MeEditor.view.zoom); }
 
+static void (*s_closeSystems)(void) = nullptr;
+static void (*s_initSystems)(void) = nullptr;
+
+void MapEditor_SetSystems(void (*close)(void), void (*init)(void))
+{
+    s_closeSystems = close;
+    s_initSystems = init;
+}
+
+void MapEditor_CloseSystems(void)
+{
+    ASSERT(s_closeSystems != nullptr);
+    s_closeSystems();
+}
+
+void MapEditor_InitSystems(void)
+{
+    ASSERT(s_initSystems != nullptr);
+    s_initSystems();
+}
+
 void MapEditor_Main(void)
 {
     MeEditor& me = g_MeEditor;
@@ -506,8 +555,9 @@ void MapEditor_Main(void)
     me.BuildDesktop();
     me.desktop->LoadProperties();
     me.desktop->Run();
-    // A closed window or an interrupt ends the visit as Alt+Q does.
-    if (Plat_QuitSeen() || g_QuitRequested) g_GameState = GS_QUIT;
+    // A closed window or an interrupt leaves as Alt+Q does: a failed save
+    // keeps the editor, and its loop, going.
+    while (!MeMenuFile::LeaveOnClose()) me.desktop->Run();
     me.desktop->SaveProperties();
     me.desktop->Close();
     me.Close();

@@ -212,6 +212,13 @@ extern MeEditor g_MeEditor;
 // The state loop's editor state: start, build, run, close; logs "MapEditor
 // is starting." and "MapEditor has shutdown." (TLOG_SAVE).
 void MapEditor_Main(void);
+// The game's common systems, closed and started again around every load and
+// create so that each module starts empty. The game layer above the editor
+// installs them (the editor includes nothing of it); a load or create
+// without them asserts.
+void MapEditor_SetSystems(void (*close)(void), void (*init)(void));
+void MapEditor_CloseSystems(void);
+void MapEditor_InitSystems(void);
 // The scenario list's shown name of a folder ("mYmAP" is "Mymap"); false
 // when the name doesn't fit the scenario name text.
 bool MeEditor_ShownName(const char* folder, char* out, size_t size);

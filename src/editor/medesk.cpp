@@ -67,12 +67,7 @@ void MeDesktop::RemapAltitudes(void)
 
 static void QuitTo(int state)
 {
-    MeEditor& me = g_MeEditor;
-    if (!me.desktop) return;
-    MeMenuFile::QuerySave();
-    me.desktop->exitCode = 0;
-    me.desktop->dflags &= ~QID_RUNNING;
-    g_GameState = state;
+    if (g_MeEditor.desktop) MeMenuFile::Leave(state);
 }
 
 static void Zoom(int z)
@@ -112,10 +107,7 @@ void MeDesktop::HandleEvent(QIKey* key, QIPointer* pointer)
         break;
     case SC_Q:
         if (ctrl) {
-            if (me.flags & MEF_OPEN) {
-                Game_SetScenarioCategory(me.category);
-                QuitTo(GS_NEWGAME);
-            }
+            if (me.flags & MEF_OPEN) QuitTo(GS_NEWGAME);
         } else if (shift) {
             QuitTo(GS_FRONTEND);
         } else if (alt) {
@@ -157,14 +149,10 @@ void MeDesktop::HandleEvent(QIKey* key, QIPointer* pointer)
         if (ctrl) MeMenuFile::Save();
         break;
     case SC_O:
-        if (ctrl) {
-            MeMenuFile::QuerySave();
-            MeMenuFile::Load();
-        }
+        if (ctrl && MeMenuFile::QuerySave()) MeMenuFile::Load();
         break;
     case SC_N:
-        MeMenuFile::QuerySave();
-        MeMenuFile::Create();
+        if (MeMenuFile::QuerySave()) MeMenuFile::Create();
         break;
     case SC_SPACE: tool->Cancel(1); break;
     default: break;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
 #include "ai/ai.h"
 #include "core/crc32.h"
+#include "core/gamestate.h"
 #include "editor/editor.h"
 #include "map/map.h"
 #include "map/overlay.h"
@@ -173,6 +175,18 @@ static uint32_t Teams(uint32_t crc)
     return crc;
 }
 
+// The tile set and the tech level: the scenario file keeps both, so a change
+// of either alone is an edit to save. The tile set's name is matched without
+// regard to case when it is read, so its case alone changes nothing.
+static uint32_t Settings(uint32_t crc)
+{
+    for (const char* c = g_TerrainName; *c && c < g_TerrainName + sizeof g_TerrainName; c++) {
+        const uint8_t upper = (uint8_t)toupper((unsigned char)*c);
+        crc = Crc32_Update(crc, &upper, 1);
+    }
+    return Word(crc, g_TechLevel);
+}
+
 uint32_t MeMenuFile::ChangeChecksum(void)
 {
     if (!(g_MeEditor.flags & MEF_OPEN)) return 0;
@@ -182,7 +196,8 @@ uint32_t MeMenuFile::ChangeChecksum(void)
     crc = Overlays(crc);
     crc = Elements(crc);
     crc = Regions(crc);
-    return Teams(crc);
+    crc = Teams(crc);
+    return Settings(crc);
 }
 
 int MeMenuFile::IsModified(void)

@@ -4,8 +4,9 @@
 // Edits are not tracked one by one: a CRC-32 over the scenario's content is
 // compared with a baseline taken at start-up, load, create and save. The
 // checksum leaves out what the scenario writer doesn't round-trip as an
-// edit (scenario name, tech level, terrain name, unit and building types, a
-// building's critical flag, current altitude, water and mineral).
+// edit (scenario name, unit and building types, a building's critical flag,
+// current altitude, water and mineral); the tile set and the tech level,
+// which the writer keeps, count.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,8 @@ class MeMenuFile {
 public:
     // The content checksum of the open scenario: buildings, units (with
     // their orders, tactical settings and trail), overlays, map elements,
-    // regions and the nine teams, in that order; 0 with no scenario open.
+    // regions, the nine teams, the tile set's name and the tech level, in
+    // that order; 0 with no scenario open.
     static uint32_t ChangeChecksum(void);
     // 1 when the scenario differs from the baseline. A found difference
     // sticks (MEF_MODIFIED) until the next baseline, undone edits included.
@@ -63,14 +65,15 @@ public:
 
     // The scenario named by the scenario name text in the selected category
     // read in place of the open one, behind a wait panel; nothing when it
-    // doesn't exist. The reader's refusal is its own (it ends the program).
+    // doesn't exist. A scenario the reader refuses is reported in an error
+    // box with the reader's text; the editor stays, without a scenario open.
     static void Load(void);
     // The create dialog (name, width, height) and CreateNamed on Ok; refused
     // in the fixed category.
     static void Create(void);
     // A new w x h scenario named folder in the selected category, written
     // (scenario text and map) and opened; refused with an error box when it
-    // exists or its folder can't be made. A failed write leaves no scenario
+    // has no name, exists or its folder can't be made. A failed write leaves no scenario
     // open. Start positions outside the new map become none.
     static void CreateNamed(const char* folder, int w, int h);
     // A typed map side: its leading decimal digits, 20..500.
@@ -80,8 +83,11 @@ public:
     // scenario; on a failed write an error box, the baseline kept.
     static void Save(void);
     // With a modified scenario open outside the fixed category: asks to save
-    // it, and saves it under its own name on Ok.
-    static void QuerySave(void);
+    // it, and saves it under its own name on Ok. True when the scenario may
+    // be left or replaced: nothing to save, saved, or the user chose not to
+    // save; false when the save failed or the question was ended by a close
+    // request (the caller stays where it is).
+    static bool QuerySave(void);
     // The folder named by the scenario name text removed with all it holds,
     // after asking; the open scenario stays in memory.
     static void Delete(void);
@@ -89,8 +95,17 @@ public:
     // "FileLayer" and "FileLayer2" with the category and scenario lists and
     // the action buttons; the selected category becomes 1.
     static void BuildLayer(void);
-    // The leave buttons (on a click): the save question when a scenario is
-    // open, then the desktop's loop ends for a new game of the open
+    // The save question, then the desktop's loop ends with the next state
+    // (GS_NEWGAME plays the open scenario in its category); false, and the
+    // editor stays, when the question says the scenario isn't safe.
+    static bool Leave(int state);
+    // After the desktop's loop ended: a close request (the window's close,
+    // an interrupt) leaves as Alt+Q does, asking to save first; a second
+    // close request while that question is up leaves without saving. True
+    // when the visit ends (the request stays posted for the state loop),
+    // false when the editor stays and its loop is to run again.
+    static bool LeaveOnClose(void);
+    // The leave buttons (on a click): Leave for a new game of the open
     // scenario (nothing without one), the front end, or the program's end.
     static int OnLaunch(QIWidget* widget, int event, QIARG data);
     static int OnMenu(QIWidget* widget, int event, QIARG data);

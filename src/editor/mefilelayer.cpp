@@ -65,10 +65,7 @@ static int OnPick(QIWidget* widget, int event, QIARG)
 
 static int OnCreate(QIWidget*, int event, QIARG)
 {
-    if (event == QIN_CLICKED) {
-        MeMenuFile::QuerySave();
-        MeMenuFile::Create();
-    }
+    if (event == QIN_CLICKED && MeMenuFile::QuerySave()) MeMenuFile::Create();
     return event;
 }
 
@@ -80,10 +77,7 @@ static int OnDelete(QIWidget*, int event, QIARG)
 
 static int OnLoad(QIWidget*, int event, QIARG)
 {
-    if (event == QIN_CLICKED) {
-        MeMenuFile::QuerySave();
-        MeMenuFile::Load();
-    }
+    if (event == QIN_CLICKED && MeMenuFile::QuerySave()) MeMenuFile::Load();
     return event;
 }
 

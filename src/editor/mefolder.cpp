@@ -17,12 +17,12 @@
 #include "editor/meorders.h"
 #include "editor/mestats.h"
 #include "editor/meterrain.h"
-#include "game/systems.h"
 #include "map/fog.h"
 #include "map/mapview.h"
 #include "map/overlay.h"
 #include "platform/input.h"
 #include "platform/palette.h"
+#include "platform/plat.h"
 #include "units/mpteams.h"
 #include "units/prereq.h"
 #include "units/team.h"
@@ -38,6 +38,7 @@
 enum {
     MEFOLDER_TEXT = 256,
     MEFOLDER_OK = 23,
+    MEFOLDER_CANCEL = 24,
     MEFOLDER_STEPS = 17,
     MEFOLDER_MINSIDE = 20,
     MEFOLDER_MAXSIDE = 500,
@@ -92,7 +93,10 @@ void MeMenuFile::Save(void)
     // The text may change under the boxes below: work on a copy.
     const std::string name = NameText();
     bool go = true;
-    if (!me.ScenarioExists(name.c_str())) {
+    if (name.empty()) {
+        ErrorBox("ErrScenarioNoName", "A scenario needs a name.");
+        go = false;
+    } else if (!me.ScenarioExists(name.c_str())) {
         char path[GAME_PATH];
         const bool made = FolderPath(path, name.c_str()) && mkdir(Fs_Resolve(path).c_str(), 0755) == 0;
         // The open scenario keeps its own name until it has a folder under
@@ -127,18 +131,30 @@ void MeMenuFile::Save(void)
     if (me.desktop) me.desktop->Repaint(nullptr);
 }
 
-void MeMenuFile::QuerySave(void)
+// Set while the question that a close request asks is up: a second request
+// then leaves without saving, so that an insistent close always ends.
+static bool s_closing = false;
+
+bool MeMenuFile::QuerySave(void)
 {
     MeEditor& me = g_MeEditor;
-    if (!(me.flags & MEF_OPEN) || me.category == 0 || !IsModified()) return;
-    if (QueryBox("QueryScenarioSave", "Save scenario %s ?", g_ScenarioName) != MEFOLDER_OK) return;
+    if (!(me.flags & MEF_OPEN) || me.category == 0 || !IsModified()) return true;
+    const int answer = QueryBox("QueryScenarioSave", "Save scenario %s ?", g_ScenarioName);
+    if (answer != MEFOLDER_OK) {
+        // A close request that ended the question unanswered: the close
+        // asks again as its own, where a second request leaves unsaved.
+        if (answer != MEFOLDER_CANCEL && (Plat_QuitSeen() || g_QuitRequested)) return s_closing;
+        return true;
+    }
     // Save acts on the name text, which a pick in the list may have changed:
     // the open scenario goes into its own folder, and the pick is kept.
-    if (!me.scenarioName) return;
+    if (!me.scenarioName) return false;
     const std::string picked = me.scenarioName->c_str();
     me.scenarioName->Set(g_ScenarioName);
     Save();
     me.scenarioName->Set(picked.c_str());
+    // A save that was refused or failed keeps the edits unsaved.
+    return !IsModified();
 }
 
 void MeMenuFile::Delete(void)
@@ -170,7 +186,7 @@ static void CloseScenario(void)
 {
     if (g_MeEditor.miniMap) g_MeEditor.miniMap->Free();
     PREREQ_Done();
-    CloseCommonGameSystems();
+    MapEditor_CloseSystems();
 }
 
 // The common systems back, empty (alliances on again whatever a game left),
@@ -178,7 +194,7 @@ static void CloseScenario(void)
 // its specifics, which the editor never runs.
 static void ReopenSystems(void)
 {
-    InitCommonGameSystems();
+    MapEditor_InitSystems();
     g_MeEditor.CloseTools();
     MpTeams_Reset();
 }
@@ -234,11 +250,19 @@ void MeMenuFile::Load(void)
         // What the broken file let through goes; the old scenario is closed
         // already, so the editor stays without one, as after a failed create.
         TLOG(TLOG_ERROR, "Scenario [%s] not loaded: %s", name.c_str(), why);
+        // The box names the folder's files by name alone: whole paths made
+        // it wider than the screen, its Ok out of reach.
+        std::string shown = why;
+        char folderPath[GAME_PATH];
+        if (FolderPath(folderPath, name.c_str())) {
+            const std::string prefix = Fs_Resolve(folderPath) + "/";
+            for (size_t at; (at = shown.find(prefix)) != std::string::npos;) shown.erase(at, prefix.size());
+        }
         CloseWaitPanel();
         CloseScenario();
         ReopenSystems();
         me.flags &= ~MEF_OPEN;
-        ErrorBox("ErrScenarioLoad", "Scenario %s not loaded: %s", name.c_str(), why);
+        ErrorBox("ErrScenarioLoad", "Scenario %s not loaded: %s", name.c_str(), shown.c_str());
         if (me.desktop) me.desktop->Repaint(nullptr);
         return;
     }
@@ -307,6 +331,11 @@ void MeMenuFile::CreateNamed(const char* folder, int w, int h)
 {
     MeEditor& me = g_MeEditor;
     const std::string name = folder ? folder : "";
+    // An empty name would make the category folder itself the scenario's.
+    if (name.empty()) {
+        ErrorBox("ErrScenarioNoName", "A scenario needs a name.");
+        return;
+    }
     if (me.ScenarioExists(name.c_str())) {
         ErrorBox("ErrScenarioExists", "Scenario %s already exists.", name.c_str());
         return;
@@ -348,16 +377,40 @@ void MeMenuFile::CreateNamed(const char* folder, int w, int h)
 
 // ---------------------------------------------------------------- leaving
 
-static void Leave(int state)
+bool MeMenuFile::Leave(int state)
 {
     MeEditor& me = g_MeEditor;
-    if (me.flags & MEF_OPEN) MeMenuFile::QuerySave();
+    if (!QuerySave()) return false;
     if (me.desktop) {
         me.desktop->exitCode = 0;
         me.desktop->dflags &= ~QID_RUNNING;
     }
     if (state == GS_NEWGAME) Game_SetScenarioCategory(me.category);
     g_GameState = state;
+    return true;
+}
+
+bool MeMenuFile::LeaveOnClose(void)
+{
+    MeEditor& me = g_MeEditor;
+    if (!Plat_QuitSeen() && !g_QuitRequested) return true;
+    // A leave chosen before the close came has had its question.
+    if (g_GameState != GS_EDITOR || !me.desktop) {
+        g_GameState = GS_QUIT;
+        return true;
+    }
+    // The question runs the desktop's loop, which a posted close would end
+    // at once.
+    Plat_ClearQuit();
+    g_QuitRequested = 0;
+    me.desktop->dflags |= QID_RUNNING;
+    s_closing = true;
+    const bool left = Leave(GS_QUIT);
+    s_closing = false;
+    if (!left) return false;
+    Plat_PostQuit();
+    g_QuitRequested = 1;
+    return true;
 }
 
 int MeMenuFile::OnLaunch(QIWidget*, int event, QIARG)

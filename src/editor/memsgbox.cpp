@@ -50,7 +50,8 @@ QIPopup* MeMenuFile::MessageBox(const char* id, const char* title, const char* t
     const QIFont* font = EditorFont();
     const int textWidth = font ? Font_StringWidth(text, font->slot) : 0;
     const int lineHeight = font ? Font_GetHeight(font->slot) : 10;
-    const int width = std::max((int)MEBOX_MINWIDTH, textWidth + MEBOX_MARGIN);
+    // Never wider than the screen: its buttons stay where a click reaches.
+    const int width = std::min(640, std::max((int)MEBOX_MINWIDTH, textWidth + MEBOX_MARGIN));
     QIPopup* pop = new QIPopup(id, nullptr, IPoint(width, MEBOX_HEIGHT), font, title);
     QIStatic* line =
         new QIStatic(id, nullptr, IRect(pop->x, pop->y + MEBOX_TEXTTOP, width, lineHeight), text, font, QIJ_CENTRE);
@@ -117,6 +118,9 @@ static int RunBox(QIPopup* pop)
     const uint32_t drawing = g_MeEditor.flags & MEF_DRAWMAP;
     g_MeEditor.flags &= ~MEF_DRAWMAP;
     d->Refresh(pop);
+    // A close request ends the loop with no button: the result is then
+    // neither Ok nor Cancel, never a previous box's answer.
+    d->loopResult = 0;
     const int result = d->EventLoop(pop, 0);
     d->ClosePopup(pop);
     g_MeEditor.flags |= drawing;

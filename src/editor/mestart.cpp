@@ -71,9 +71,18 @@ void MeToolRegion::Draw(const QIPointer& event)
     if (state == METS_CLICK) DrawBand();
 }
 
+void MeToolRegion::LeftDown(const QIPointer& event)
+{
+    if (state == METS_CLICK && !(flags & METF_SCROLLING)) pressed = true;
+    MeTool::LeftDown(event);
+}
+
 void MeToolRegion::ClickDone(void)
 {
-    if (!previousTool) return;
+    // The pointer leaving the map ends click mode too: only a band that a
+    // press started makes a region.
+    if (!previousTool || !pressed) return;
+    pressed = false;
     REGION r = {};
     r.id = (uint32_t)Uid_Next();
     r.flags = RT_RECTANGLE;
@@ -91,6 +100,7 @@ void MeToolRegion::ClickDone(void)
 void MeToolRegion::Begin(MeTool* previous)
 {
     previousTool = previous;
+    pressed = false;
     anchor = current = IPoint(0, 0);
 }
 
@@ -244,17 +254,21 @@ void MeRegionItem::Text(char* out, int size) const
     else snprintf(out, (size_t)size, "Rect %5d %3d,%3d->%3d,%3d", (int)r->id, r->x1, r->y1, r->x2, r->y2);
 }
 
+int MeEditor_RowFill(uint32_t state)
+{
+    const uint32_t lit = state & (QIROW_HOVER | QIROW_CURRENT);
+    if (!lit) return -1;
+    return lit == (QIROW_HOVER | QIROW_CURRENT) ? ROW_BOTH : lit == QIROW_CURRENT ? ROW_CURRENT : ROW_HOVER;
+}
+
 void MeRegionItem::Draw(const IPoint& origin, const IRect& row, uint32_t state)
 {
     BITMAP* bb = Backbuf_Lock();
     if (!bb) return;
     const int bx = origin.x + x, by = origin.y + y;
     const GRECT gc = {row.x, row.y, row.w, row.h};
-    const uint32_t lit = state & (QIROW_HOVER | QIROW_CURRENT);
-    if (lit) {
-        const uint8_t colour = lit == (QIROW_HOVER | QIROW_CURRENT) ? ROW_BOTH : lit == QIROW_CURRENT ? ROW_CURRENT : ROW_HOVER;
-        Graph_FillRect(bb, &gc, 0, bx, by, w, h, colour);
-    }
+    const int fill = MeEditor_RowFill(state);
+    if (fill >= 0) Graph_FillRect(bb, &gc, 0, bx, by, w, h, (uint8_t)fill);
     char text[64];
     Text(text, sizeof text);
     if (font) QI_DrawText(font, bx, by, &row, text);

@@ -52,12 +52,18 @@ public:
 class MeToolRegion : public MeTool {
 public:
     MeTool* previousTool = nullptr;
+    // A press on the map started the band since the tool was armed.
+    bool pressed = false;
 
     int CursorClick(void) override { return METOOL_CURSOR_PICK; }
     // The band, in click mode only.
     void Draw(const QIPointer& event) override;
-    // Armed: adds the band as a rectangle region with a new id (a click
-    // without a drag makes 1 x 1); the previous tool is current, idle.
+    // In click mode, marks the band as started by a press.
+    void LeftDown(const QIPointer& event) override;
+    // Armed and pressed: adds the band as a rectangle region with a new id
+    // (a click without a drag makes 1 x 1); the previous tool is current,
+    // idle. Without a press (the pointer only passed over the map) nothing
+    // is made and the tool stays armed.
     void ClickDone(void) override;
     void Begin(MeTool* previous);
     // Unless current: Begin with the current tool, current in click mode.
@@ -105,6 +111,10 @@ public:
     bool Intersects(const IRect& rect) override;
     void Copy(void) override {}
 };
+
+// The fill of a row of the editor's own lists (regions, scenario folders)
+// for its QIROW_STATE: pointed at, current, or both; -1 for a plain row.
+int MeEditor_RowFill(uint32_t state);
 
 // A row of the region list: "Circle %5d %3d,%3d (%3d)" or
 // "Rect %5d %3d,%3d->%3d,%3d".

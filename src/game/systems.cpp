@@ -19,6 +19,7 @@
 #include "core/tlog.h"
 #include "core/uid.h"
 #include "core/utils.h"
+#include "editor/editor.h"
 #include "game/gameloop.h"
 #include "game/quorvex.h"
 #include "map/cre.h"
@@ -479,11 +480,15 @@ void InitBaseSystem(void)
 {
     Guard_Init(&s_baseGuard);
     RunInit(s_base, "BaseSystem");
+    // The editor replaces a scenario's systems through these: it sits below
+    // the game and includes nothing of it.
+    MapEditor_SetSystems(CloseCommonGameSystems, InitCommonGameSystems);
 }
 
 void CloseBaseSystem(void)
 {
     Guard_Close(&s_baseGuard);
+    MapEditor_SetSystems(nullptr, nullptr);
     RunClose(s_base, "BaseSystem");
 }
 

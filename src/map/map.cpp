@@ -41,11 +41,17 @@ static size_t s_readCap;
 // ------------------------------------------------------------------ helpers
 
 
+// Why the last Map_Load read no map, for the caller's own message.
+static char s_loadError[160] = "";
+
 static int map_Refuse(const char* path, size_t offset, const char* what)
 {
     TLOG(TLOG_ERROR, "Bad map file [%s] at offset %zu: %s", Fs_Resolve(path).c_str(), offset, what);
+    snprintf(s_loadError, sizeof s_loadError, "at offset %zu: %s", offset, what);
     return 0;
 }
+
+const char* Map_LoadError(void) { return s_loadError; }
 
 int Map_ISqrt(long n)
 {
@@ -286,6 +292,7 @@ static int map_ReadFile(const char* path, size_t* got)
     FILE* f = Fs_Open(path, "rb");
     if (!f) {
         TLOG(TLOG_ERROR, "Unable to open map file [%s]", Fs_Resolve(path).c_str());
+        snprintf(s_loadError, sizeof s_loadError, "%s", "cannot be opened");
         return 0;
     }
     map_Reserve(MAP_HEADER_BYTES + 1);
@@ -299,6 +306,7 @@ static int map_ReadFile(const char* path, size_t* got)
     fclose(f);
     if (failed) {
         TLOG(TLOG_ERROR, "Unable to read map file [%s]", Fs_Resolve(path).c_str());
+        snprintf(s_loadError, sizeof s_loadError, "%s", "cannot be read");
         return 0;
     }
     *got = n;
@@ -307,6 +315,7 @@ static int map_ReadFile(const char* path, size_t* got)
 
 int Map_Load(const char* path)
 {
+    s_loadError[0] = '\0';
     if (g_NewMapRequest.flag) return map_MakeNew();
     if (!path || !*path) {
         TLOG(TLOG_ERROR, "Map_Load: no map file named");

@@ -71,6 +71,9 @@ extern MAP_NEWREQUEST g_NewMapRequest;
 // and offset) or a request of sides outside 2..MAP_MAX_SIDE, the previous
 // map then left untouched. Every element's units are cleared.
 int Map_Load(const char* path);
+// Why the last Map_Load read no file: "cannot be opened", "cannot be read"
+// or "at offset <n>: <what was expected>"; "" after one that did.
+const char* Map_LoadError(void);
 // Writes the current map as a version 0x210 ".map" file through a temporary
 // file; 1 on success, 0 (logged, the previous file intact) on failure or
 // without a map. Writes exactly what Map_Load reads back.

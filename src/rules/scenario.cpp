@@ -710,7 +710,7 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
 
     Progress(progress, "Loading .. Map");
     if (!Map_Load(g_ScenarioMapPath))
-        ERR_FATAL(ERRC_OPENFILE, "map file [%s]", Fs_Resolve(g_ScenarioMapPath).c_str());
+        ERR_FATAL(ERRC_OPENFILE, "map file [%s] %s", Fs_Resolve(g_ScenarioMapPath).c_str(), Map_LoadError());
     MakeMapTables();
     for (TEAM_DATA& t : teamdata) t.startpos = TEAM_STARTPOS{-1, -1};
 

@@ -91,8 +91,9 @@ TEST_F(Change, EachGroupCountsAndWhatTheWriterLeavesOutDoesNot)
         {"neutral team's group", true, [](UNIT*, BUILDING*, OVERLAY*, REGION*) { teamdata[8].group = 5; }},
         {"end condition file", true,
          [](UNIT*, BUILDING*, OVERLAY*, REGION*) { Endcond_SetEndCondFile(2, "ATTACK.END"); }},
-        {"tech level", false, [](UNIT*, BUILDING*, OVERLAY*, REGION*) { g_TechLevel = 3; }},
-        {"terrain name", false, [](UNIT*, BUILDING*, OVERLAY*, REGION*) { g_TerrainName[0] = 'Z'; }},
+        // The scenario file keeps both.
+        {"tech level", true, [](UNIT*, BUILDING*, OVERLAY*, REGION*) { g_TechLevel = 3; }},
+        {"terrain name", true, [](UNIT*, BUILDING*, OVERLAY*, REGION*) { g_TerrainName[0] = 'Z'; }},
         {"building critical", false, [](UNIT*, BUILDING* b, OVERLAY*, REGION*) { b->critical ^= 1; }},
         {"unit type", false, [](UNIT* u, BUILDING*, OVERLAY*, REGION*) { u->type = nullptr; }},
         {"current altitude, water, mineral", false,

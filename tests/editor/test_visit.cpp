@@ -156,7 +156,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0x37A68850u, ZOOM1 = 0x83980B4Bu, GAME = 0x6BE1933Cu };
+    enum : uint32_t { ZOOM3 = 0x1E2D442Du, ZOOM1 = 0xAA13C736u, GAME = 0x6BE1933Cu };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -304,7 +304,7 @@ TEST_F(EditorVisit, TheTerrainLayersWidgetsSetTheBrushThatPaintsTheMap)
 
 TEST_F(EditorVisit, ACreatedScenarioIsEditedSavedAndReadBack)
 {
-    enum : uint32_t { CREATED = 0xAC169CF2u, STATS = 0xEAC8F531u };
+    enum : uint32_t { CREATED = 0x6FB424DAu, STATS = 0xEAC8F531u };
     QvPassScript s(2000);
     Steps steps(s);
     bool createdOk = false, statsOk = false;
@@ -366,7 +366,7 @@ TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
     steps.every = [&] {
         inGame |= g_GameState == GS_INGAME;
         if (MeMenuFile::WaitPanel() && ++loadFlips == 12)
-            waitingOk = FrameMatches(0xCC09BCA4u, "edit_waiting.pcx");
+            waitingOk = FrameMatches(0x46D47EA5u, "edit_waiting.pcx");
     };
     steps.Click("ScenarioList", 10, 4).Click("Load").Click("Save").Click("Launch").Wait(50, 3000);
     g_GameState = GS_EDITOR;

@@ -648,7 +648,7 @@ TEST_F(FileTrustMessages, ScenarioPathsInMessagesAreLinuxPaths)
     const std::string folder = s_home->file("scenario/SINGLE/NOMAP/");
     QV_EXPECT_FATAL(Scenario_Load(nullptr), "scenario file [" + folder + "QUORVEX.scn]");
     s_home->write("scenario/SINGLE/NOMAP/QUORVEX.scn", kHeader);
-    QV_EXPECT_FATAL(Scenario_Load(nullptr), "map file [" + folder + "QUORVEX.map]");
+    QV_EXPECT_FATAL(Scenario_Load(nullptr), "map file [" + folder + "QUORVEX.map] cannot be opened");
 }
 
 // Team 8 is everyone's enemy until a scenario says otherwise, and a relation

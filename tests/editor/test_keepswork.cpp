@@ -1,0 +1,384 @@
+// A map maker's work is never lost: every way out of the scenario stops when
+// its save fails, a close request asks first, a broken folder is reported
+// and the editor stays, and what the scenario file keeps counts as a change.
+#include <gtest/gtest.h>
+
+#include <strings.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/fspath.h"
+#include "core/gamestate.h"
+#include "editor/editor.h"
+#include "editor/mefile.h"
+#include "editorfixture.h"
+#include "editorvisit.h"
+#include "game/quorvex.h"
+#include "game/systems.h"
+#include "map/region.h"
+#include "platform/input.h"
+#include "platform/plat.h"
+#include "units/team.h"
+#include "widgets/qidesktop.h"
+#include "widgets/qiitem.h"
+#include "widgets/qilist.h"
+#include "widgets/qimenu.h"
+#include "widgets/qistatic.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum { SCAN_N = 49, SCAN_O = 24, SCAN_T = 20 };
+// A load flips once a stage, and each flip is a pass of the script: the
+// step after a load waits these out.
+enum { LOADPASSES = 40 };
+
+class EditorKeepsWork : public EditorVisit {
+protected:
+    MeEditor& me = g_MeEditor;
+    std::string Folder(const std::string& name) const { return home.file("scenario/SINGLE/" + name); }
+    // A copy of the demo under another name.
+    void Copy(const std::string& name) const { fs::copy(Folder("DEMO"), Folder(name)); }
+    std::string Read(const std::string& name, const char* file) const
+    {
+        std::string s;
+        Fs_ReadAll((Folder(name) + "/" + file).c_str(), &s);
+        return s;
+    }
+    void Write(const std::string& name, const char* file, const std::string& s) const
+    {
+        home.write("scenario/SINGLE/" + name + "/" + file, s);
+    }
+    // The editor's loop goes on with the demo open and its edit unsaved.
+    void ExpectStillEditing(const char* row, int credits)
+    {
+        EXPECT_EQ(g_GameState, GS_EDITOR) << row;
+        ASSERT_NE(me.desktop, nullptr) << row;
+        EXPECT_TRUE(me.desktop->dflags & QID_RUNNING) << row;
+        EXPECT_TRUE(me.flags & MEF_OPEN) << row;
+        EXPECT_STRCASEEQ(g_ScenarioName, "DEMO") << row;
+        EXPECT_EQ(teamdata[1].credits, credits) << row;
+        EXPECT_EQ(MeMenuFile::IsModified(), 1) << row;
+    }
+    static void Close(Steps& steps)
+    {
+        steps.Input([] {
+            QvPass close;
+            close.quit = true;
+            return std::vector<QvPass>{close, QvPass{}};
+        });
+    }
+    void Run(QvPassScript& s, Steps& steps)
+    {
+        g_GameState = GS_EDITOR;
+        Game_Main();
+        EXPECT_FALSE(s.overran);
+        EXPECT_TRUE(steps.done());
+    }
+};
+
+} // namespace
+
+// Every leave and replace asks to save; the save fails (a folder stands
+// where the scenario file goes): each stays in the editor with the edit.
+TEST_F(EditorKeepsWork, EveryLeaveAndReplaceStaysWhenItsSaveFails)
+{
+    Copy("OTHER");
+    QvPassScript s(4000);
+    Steps steps(s);
+    const int credits = 2345;
+    struct Row {
+        const char* name;
+        std::function<void(Steps&)> act;
+    };
+    const std::vector<Row> rows = {
+        {"Quit", [](Steps& t) { t.Click("Quit"); }},
+        {"Menu", [](Steps& t) { t.Click("Menu"); }},
+        {"Launch", [](Steps& t) { t.Click("Launch"); }},
+        {"Load", [this](Steps& t) { t.Do([this] { me.scenarioName->Set("Other"); }).Click("Load"); }},
+        {"Create", [](Steps& t) { t.Click("Create"); }},
+        {"N", [](Steps& t) { t.Chord(0, SCAN_N); }},
+        {"Ctrl+O", [this](Steps& t) { t.Do([this] { me.scenarioName->Set("Other"); }).Chord(SC_LCTRL, SCAN_O); }},
+        {"Ctrl+Q", [](Steps& t) { t.Chord(SC_LCTRL, SC_Q); }},
+        {"Shift+Q", [](Steps& t) { t.Chord(SC_LSHIFT, SC_Q); }},
+        {"Alt+Q", [](Steps& t) { t.Chord(SC_LALT, SC_Q); }},
+        {"the window's close", [](Steps& t) { Close(t); }},
+    };
+    size_t checked = 0;
+    steps.Click("Load").Wait(20, LOADPASSES).Do([&] {
+        teamdata[1].credits = credits;
+        fs::remove(Folder("DEMO") + "/QUORVEX.scn");
+        fs::create_directories(Folder("DEMO") + "/QUORVEX.scn/keep");
+    });
+    for (const Row& row : rows) {
+        row.act(steps);
+        steps.Click("QueryScenarioSaveOk").Click("ErrScenarioWriteOk").Do([&, name = row.name] {
+            ExpectStillEditing(name, credits);
+            checked++;
+        });
+    }
+    // Mended, the edit is kept by the last leave's save.
+    const std::string scn = Read("DEMO", "QUORVEX.scn");
+    steps.Do([&] {
+        fs::remove_all(Folder("DEMO") + "/QUORVEX.scn");
+        Write("DEMO", "QUORVEX.scn", scn);
+    })
+        .Chord(SC_LALT, SC_Q)
+        .Click("QueryScenarioSaveOk");
+    Run(s, steps);
+    EXPECT_EQ(checked, rows.size());
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_NE(Read("DEMO", "QUORVEX.scn").find("SetCredit(2345)"), std::string::npos);
+}
+
+// The window's close (or an interrupt) with a changed scenario asks as Alt+Q
+// does: Ok saves and leaves; a second close while it asks leaves unsaved.
+TEST_F(EditorKeepsWork, ACloseRequestAsksToSaveAChangedScenario)
+{
+    for (int second = 0; second < 2; second++) {
+        SCOPED_TRACE(second);
+        QvPassScript s(600);
+        Steps steps(s);
+        bool asked = false;
+        steps.every = [&] {
+            if (asked || !me.desktop || !me.desktop->FindByName("QueryScenarioSave")) return;
+            asked = true;
+            if (second) Plat_PostQuit();
+        };
+        steps.Click("Load").Wait(20, LOADPASSES).Do([&] { teamdata[1].credits = 3000 + second; });
+        Close(steps);
+        if (second)
+            steps.Wait(20, 200); // the close while it asks ends the visit
+        else
+            steps.Click("QueryScenarioSaveOk");
+        g_GameState = GS_EDITOR;
+        Game_Main();
+        EXPECT_FALSE(s.overran);
+        EXPECT_TRUE(asked);
+        EXPECT_EQ(g_GameState, GS_QUIT);
+        EXPECT_NE(Read("DEMO", "QUORVEX.scn").find("SetCredit(3000)"), std::string::npos);
+        g_QuitRequested = 0;
+    }
+}
+
+// Six broken folders loaded from the File layer: each an error box with the
+// reader's text, the editor open (without a scenario) and the folder still
+// listed; the demo loads whole afterwards.
+TEST_F(EditorKeepsWork, ABrokenFolderIsAnErrorBoxAndTheEditorStays)
+{
+    const std::string map = Read("DEMO", "QUORVEX.map"), scn = Read("DEMO", "QUORVEX.scn");
+    ASSERT_GT(map.size(), 64u);
+    struct Broken {
+        const char* folder;
+        const char* why; // a part of the error box's text
+        std::function<void(void)> make;
+    };
+    auto mapWith = [&](size_t at, char byte) {
+        std::string m = map;
+        m[at] = byte;
+        return m;
+    };
+    auto scnWith = [&](const std::string& from, const std::string& to) {
+        std::string t = scn;
+        const size_t at = t.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) t.replace(at, from.size(), to);
+        return t;
+    };
+    const std::vector<Broken> broken = {
+        {"CUTMAP", "map file [QUORVEX.map] at offset 14344: the file ends inside element", [&] { Write("CUTMAP", "QUORVEX.map", map.substr(0, map.size() / 2)); }},
+        {"NOMAP", "map file [QUORVEX.map] cannot be opened", [&] { fs::remove(Folder("NOMAP") + "/QUORVEX.map"); }},
+        {"WIDE", "at offset 8: expected a width of 2 .. 512", [&] { Write("WIDE", "QUORVEX.map", mapWith(9, (char)0xEA).replace(8, 1, 1, (char)0x60)); }},
+        {"RESERVED", "at offset 18: element (0,0): variation bits 5..7 set", [&] { Write("RESERVED", "QUORVEX.map", mapWith(16 + 2, (char)0xE0)); }},
+        {"OFFMAP", ": QUORVEX.scn line 43: Unit 1 at (800, 10)", [&] { Write("OFFMAP", "QUORVEX.scn", scnWith("PutUnitAt(1 DemoTank 8 10)", "PutUnitAt(1 DemoTank 800 10)")); }},
+        {"GARBAGE", "QUORVEX.scn", [&] { Write("GARBAGE", "QUORVEX.scn", std::string("\x01\x7f{{ SetTeam(((\n\xff", 16)); }},
+    };
+    for (const Broken& b : broken) {
+        Copy(b.folder);
+        b.make();
+    }
+    QvPassScript s(4000);
+    Steps steps(s);
+    size_t checked = 0;
+    steps.Click("Load").Wait(20, LOADPASSES);
+    for (const Broken& b : broken) {
+        // A click elsewhere first: two clicks on one spot are not two clicks.
+        steps.Click("ScenarioFiles")
+            .Do([&] { me.scenarioName->Set(b.folder); })
+            .Click("Load")
+            .Wait(20, LOADPASSES)
+            .Do([&] {
+                SCOPED_TRACE(b.folder);
+                QIWidget* text = me.desktop->FindByName("ErrScenarioLoad");
+                const QIStatic* shown = nullptr;
+                for (QIWidget* w = text ? text->FirstChild() : nullptr; w && !shown; w = w->Next())
+                    shown = dynamic_cast<const QIStatic*>(w);
+                ASSERT_NE(shown, nullptr);
+                EXPECT_NE(std::string(shown->text.c_str()).find(b.why), std::string::npos) << shown->text.c_str();
+                EXPECT_EQ(g_GameState, GS_EDITOR);
+                EXPECT_TRUE(me.desktop->dflags & QID_RUNNING);
+                EXPECT_FALSE(me.flags & MEF_OPEN);
+                bool listed = false;
+                for (int i = 0; me.scenarioList->ItemAt(i); i++)
+                    listed |= strcasecmp(static_cast<QITextItem*>(me.scenarioList->ItemAt(i))->text.c_str(),
+                                         b.folder) == 0;
+                EXPECT_TRUE(listed);
+                checked++;
+            })
+            .Click("ErrScenarioLoadOk");
+    }
+    steps.Click("ScenarioFiles").Do([&] { me.scenarioName->Set("DEMO"); }).Click("Load").Wait(20, LOADPASSES).Do([&] {
+        EXPECT_TRUE(me.flags & MEF_OPEN);
+        EXPECT_EQ(teamdata[0].credits, 2000);
+    });
+    steps.Chord(SC_LALT, SC_Q);
+    Run(s, steps);
+    EXPECT_EQ(checked, broken.size());
+    EXPECT_EQ(g_GameState, GS_QUIT);
+}
+
+// After a load every relation row shows its team's relation, also where it
+// is enemy, the rows' first value.
+TEST_F(EditorKeepsWork, EveryRelationRowShowsTheLoadedRelation)
+{
+    Copy("ENEMIES");
+    std::string scn = Read("ENEMIES", "QUORVEX.scn");
+    const size_t at = scn.find("SetAlliance(2 0 1 1 1 1 1 1)");
+    ASSERT_NE(at, std::string::npos);
+    scn.replace(at, 28, "SetAlliance(2 0 0 0 0 0 0 0)");
+    Write("ENEMIES", "QUORVEX.scn", scn);
+    QvPassScript s(600);
+    Steps steps(s);
+    int rows = 0;
+    steps.Do([&] { me.scenarioName->Set("Enemies"); }).Click("Load").Wait(20, LOADPASSES).Do([&] {
+        for (int i = 0; i < MEEDITOR_RELTEAMS; i++) {
+            QIMenu* menu = dynamic_cast<QIMenu*>(me.teams[i].relationWidget);
+            ASSERT_NE(menu, nullptr);
+            const int want = i == 0 ? 2 : 0;
+            EXPECT_EQ(me.teams[i].relation, want) << i;
+            QIWidget* shown = menu->FirstChild();
+            for (int c = 0; c < want && shown; c++) shown = shown->Next();
+            EXPECT_EQ(menu->current, shown) << "row " << i;
+            rows++;
+        }
+    });
+    steps.Chord(SC_LALT, SC_Q);
+    Run(s, steps);
+    EXPECT_EQ(rows, MEEDITOR_RELTEAMS);
+}
+
+// The tile set (T) and the tech level are written by Save: changing either
+// alone asks on Quit.
+TEST_F(EditorKeepsWork, ATileSetOrTechLevelChangeAsksOnQuit)
+{
+    for (int tech = 0; tech < 2; tech++) {
+        SCOPED_TRACE(tech ? "tech level" : "tile set");
+        QvPassScript s(800);
+        Steps steps(s);
+        bool asked = false;
+        steps.Click("Load").Wait(20, LOADPASSES);
+        if (tech)
+            steps.Click("Stats").Click("TechLevel").Type(SC_BACKSPACE, 0).Type(SC_BACKSPACE, 0).Type(8, '7').Type(
+                SC_RETURN, '\r');
+        else
+            steps.Chord(0, SCAN_T);
+        steps.every = [&] { asked |= me.desktop && me.desktop->FindByName("QueryScenarioSave"); };
+        steps.Click("File").Click("Quit").Click("QueryScenarioSaveCancel");
+        Run(s, steps);
+        EXPECT_TRUE(asked);
+        EXPECT_EQ(g_GameState, GS_QUIT);
+        g_TechLevel = 10;
+    }
+}
+
+// The file list with its second row picked draws that row as the picked one
+// (the frame's CRC against its recorded value).
+TEST_F(EditorKeepsWork, TheFileListDrawsThePickedSecondRowPicked)
+{
+    enum : uint32_t { PICKED = 0xA3741A2Bu };
+    Copy("OTHER");
+    QvPassScript s(400);
+    Steps steps(s);
+    bool frameOk = false;
+    steps.Click("ScenarioList", 10, 12)
+        .Input([] { return std::vector<QvPass>{QvMove(200, 200), QvPass{}}; })
+        .Do([] {}, 3)
+        .Do([&] {
+            EXPECT_STREQ(me.scenarioName->c_str(), "Other");
+            EXPECT_EQ(me.scenarioList->current, 1);
+            frameOk = FrameMatches(PICKED, "file_list_picked.pcx");
+        })
+        .Chord(SC_LALT, SC_Q);
+    Run(s, steps);
+    EXPECT_TRUE(frameOk);
+}
+
+// Create refuses an empty name with its own text, and the desktop builds the
+// statistics layer after the player and end-condition layers.
+TEST_F(EditorKeepsWork, CreateRefusesAnEmptyNameAndTheStatisticsLayerIsBuiltLast)
+{
+    QvPassScript s(400);
+    Steps steps(s);
+    bool refused = false;
+    std::vector<std::string> layers;
+    steps.Do([&] {
+        for (QIWidget* w = me.backdrop->FirstChild(); w; w = w->Next()) layers.push_back(w->name.c_str());
+    });
+    steps.Click("Create")
+        .Do([&] { me.scenarioName->Set(""); })
+        .Click("ScenarioCreateOk")
+        .Click("ErrScenarioNoNameOk")
+        .Do([&] { refused = true; })
+        .Chord(SC_LALT, SC_Q);
+    Run(s, steps);
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(fs::exists(Folder("DEMO") + "/QUORVEX.scn"));
+    auto at = [&](const char* name) { return std::find(layers.begin(), layers.end(), name) - layers.begin(); };
+    EXPECT_GT(at("StatsLayer"), at("PlayerLayer"));
+    EXPECT_GT(at("StatsLayer"), at("EndCondLayer"));
+}
+
+namespace {
+
+class EditorKeepsWorkRegion : public EditorTest {
+protected:
+    EditorKeepsWorkRegion() : EditorTest(20, 16) {}
+    MeEditor& me = g_MeEditor;
+    void TearDown() override
+    {
+        Region_FreeAll();
+        me.tool = &me.plainTool;
+        me.regionTool.flags = 0;
+        me.regionTool.state = METS_IDLE;
+        me.regionTool.previousTool = nullptr;
+        EditorTest::TearDown();
+    }
+};
+
+} // namespace
+
+// NewReg armed, the pointer over the map and off it without a press: no
+// region, and the tool stays armed for the band a press starts.
+TEST_F(EditorKeepsWorkRegion, ThePointerPassingOverTheMapMakesNoRegion)
+{
+    View(0, 0, 1);
+    me.regionTool.Arm();
+    me.tool->PointerEnter();
+    me.tool->PointerMove(At(100, 100));
+    me.tool->PointerLeave(At(460, 100));
+    EXPECT_EQ(Region_Count(), 0);
+    EXPECT_EQ(me.tool, &me.regionTool);
+    EXPECT_EQ(me.regionTool.state, METS_CLICK);
+    me.tool->PointerEnter();
+    me.tool->LeftDown(At(48, 80, 1));
+    me.tool->PointerMove(At(96, 128, 1));
+    me.tool->LeftUp(At(96, 128));
+    ASSERT_EQ(Region_Count(), 1);
+    EXPECT_EQ(Region_FindByIndex(1)->x1, 48);
+    EXPECT_EQ(me.tool, &me.plainTool);
+}
