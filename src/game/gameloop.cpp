@@ -39,6 +39,7 @@
 #include "ui/igipause.h"
 #include "ui/igipump.h"
 
+// When the last update was due (a network game: when it ran).
 static uint32_t s_lastUpdate = 0;
 static uint32_t s_lastFrameMs = 0;
 static uint32_t s_lastUpdateMs = 0;
@@ -300,7 +301,8 @@ void Game_Tick(void)
         d.runupdate = 0;
     }
     if (d.runupdate) {
-        s_lastUpdate = now;
+        // A network game's rounds pace themselves from when updates ran.
+        s_lastUpdate = g_NetworkGame && s_net.cycles ? now : Game_NextDue(s_lastUpdate, now, g_UpdatesPerSecond);
         Game_Update();
         if (s_updateHook) s_updateHook();
         Orders_AfterUpdate();
