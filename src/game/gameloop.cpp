@@ -291,6 +291,10 @@ void Game_Tick(void)
     uint32_t now = Plat_GameMs();
     // A single-player game waits while the player reads the text panel.
     int paused = g_GamePaused || (!g_NetworkGame && IgiDisp_IsTextPanelShown());
+    // Time spent paused isn't owed: the game goes on with the one update due
+    // when it ends, not making up the pause.
+    const uint32_t interval = (uint32_t)Game_UpdateInterval(g_UpdatesPerSecond);
+    if (paused && !g_NetworkGame && now - s_lastUpdate > interval) s_lastUpdate = now - interval;
     FRAME_DECISION d = Game_DecideFrame(now, s_lastUpdate, g_UpdatesPerSecond, paused,
                                         Game_Playback(), g_UpdateCount, g_Config.orderskip);
     // A network game paces its updates by the re-tuned interval.

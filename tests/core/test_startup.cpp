@@ -352,6 +352,19 @@ TEST_F(PlayerViewPace, UpdatesFellBehindTheClockByEachFramesLateness)
         Game_Tick();
     }
     EXPECT_EQ(g_UpdateCount - before, 21u) << "the late one, then 20 in the second after it";
+    // Nor is a short pause made up: the update due when it ends, then the
+    // schedule from there.
+    start += 1000;
+    g_GamePaused = 1;
+    PlatHeadless_SetClock(start + 150, start + 150);
+    Game_Tick();
+    g_GamePaused = 0;
+    const uint32_t paused = g_UpdateCount;
+    for (uint32_t i = 0; i <= 10; i++) {
+        PlatHeadless_SetClock(start + 150 + 5 * i, start + 150 + 5 * i);
+        Game_Tick();
+    }
+    EXPECT_EQ(g_UpdateCount - paused, 2u) << "one at once, the next an interval later";
 }
 
 static int s_pumps;
