@@ -247,7 +247,7 @@ protected:
         seen->overran = p.overran;
     }
 
-    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0x065DF61Du, kDebrief = 0x75BB147Fu, kRefused = 0x03F710E6u;
+    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0x15256A56u, kDebrief = 0x75BB147Fu, kRefused = 0x03F710E6u;
 };
 
 TEST_F(FlowSingle, TheDemoFromTheMainPageThroughClicksAndTheBuildingPanelToItsDebriefingAndQuit)
