@@ -28,6 +28,14 @@ FRAME_DECISION Game_DecideFrame(uint32_t now, uint32_t lastupdate, int updatespe
     return d;
 }
 
+uint32_t Game_NextDue(uint32_t lastdue, uint32_t now, int updatespersecond)
+{
+    const uint32_t interval = (uint32_t)Game_UpdateInterval(updatespersecond);
+    const uint32_t due = lastdue + interval;
+    // Unsigned: right across the clock's wrap; an update is never run early.
+    return now - due > GAME_STALLINTERVALS * interval ? now : due;
+}
+
 int Game_SmoothRate(int avg, int elapsed) { return (26 * elapsed + 230 * avg) / 256; }
 
 void Game_NetIntervalStart(NETINTERVAL* ni, int updatespersecond)

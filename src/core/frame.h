@@ -13,9 +13,18 @@ struct FRAME_DECISION {
 
 // The update interval in ms for a rate (clamped to 1..60).
 int Game_UpdateInterval(int updatespersecond);
-// The frame's decision from the game clock and the state.
+// The frame's decision from the game clock and the state: an update is due
+// one interval after lastupdate, the time the previous one was due.
 FRAME_DECISION Game_DecideFrame(uint32_t now, uint32_t lastupdate, int updatespersecond,
                                 int paused, int playback, uint32_t updatecount, int orderskip);
+// Updates keep a fixed schedule: each is due one interval after the previous
+// one was due, so a frame that runs late doesn't push back every later
+// update. Late by more than this many intervals (a stall, a pause, fast
+// playback), the schedule starts afresh instead of racing to catch up.
+enum { GAME_STALLINTERVALS = 4 };
+// When the update that runs at now counts as due, given when the previous
+// one was due: lastdue + the interval, or now after a stall.
+uint32_t Game_NextDue(uint32_t lastdue, uint32_t now, int updatespersecond);
 // One step of the rate average: (26 x elapsed + 230 x avg) / 256.
 int Game_SmoothRate(int avg, int elapsed);
 

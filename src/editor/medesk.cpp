@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/fspath.h"
 #include "core/gamestate.h"
 #include "editor/editor.h"
 #include "editor/mefile.h"
@@ -45,7 +46,12 @@ int MeDesktop::ScreenshotCounter(void) { return s_shotCounter; }
 void MeDesktop::Screenshot(void)
 {
     char name[32];
-    snprintf(name, sizeof name, "mscr%04d.pcx", s_shotCounter++);
+    // The first number without a file: shots of earlier runs are kept.
+    for (;; s_shotCounter++) {
+        snprintf(name, sizeof name, "mscr%04d.pcx", s_shotCounter);
+        if (!Fs_Exists(name) || s_shotCounter >= 9999) break;
+    }
+    s_shotCounter++;
     uint8_t rgb[768];
     Graph_GetPalette(rgb, 0, 256);
     PAL_RGB pal[256];

@@ -22,8 +22,9 @@ public:
     // the zoomed picture), the minimap, the tool and the position read-out;
     // then edge scrolling.
     static void ShowCursorPos(QIPointer* pointer);
-    // "mscr%04d.pcx" of the back buffer in the current directory; the
-    // counter goes on for the whole run.
+    // "mscr%04d.pcx" of the back buffer in the current directory, the
+    // first number from the counter on whose file isn't there (shots of
+    // earlier runs are kept); the counter goes on for the whole run.
     static void Screenshot(void);
     // Every altitude through g_MeAltitudeRemap (above 15 counts as 0),
     // relit, and the big map redrawn.

@@ -39,6 +39,7 @@
 #include "ui/igipause.h"
 #include "ui/igipump.h"
 
+// When the last update was due (a network game: when it ran).
 static uint32_t s_lastUpdate = 0;
 static uint32_t s_lastFrameMs = 0;
 static uint32_t s_lastUpdateMs = 0;
@@ -290,6 +291,10 @@ void Game_Tick(void)
     uint32_t now = Plat_GameMs();
     // A single-player game waits while the player reads the text panel.
     int paused = g_GamePaused || (!g_NetworkGame && IgiDisp_IsTextPanelShown());
+    // Time spent paused isn't owed: the game goes on with the one update due
+    // when it ends, not making up the pause.
+    const uint32_t interval = (uint32_t)Game_UpdateInterval(g_UpdatesPerSecond);
+    if (paused && !g_NetworkGame && now - s_lastUpdate > interval) s_lastUpdate = now - interval;
     FRAME_DECISION d = Game_DecideFrame(now, s_lastUpdate, g_UpdatesPerSecond, paused,
                                         Game_Playback(), g_UpdateCount, g_Config.orderskip);
     // A network game paces its updates by the re-tuned interval.
@@ -300,7 +305,8 @@ void Game_Tick(void)
         d.runupdate = 0;
     }
     if (d.runupdate) {
-        s_lastUpdate = now;
+        // A network game's rounds pace themselves from when updates ran.
+        s_lastUpdate = g_NetworkGame && s_net.cycles ? now : Game_NextDue(s_lastUpdate, now, g_UpdatesPerSecond);
         Game_Update();
         if (s_updateHook) s_updateHook();
         Orders_AfterUpdate();

@@ -296,6 +296,7 @@ int Input_GetModifiers(void)
     if (s_keyDown[SC_RSHIFT]) m |= MOD_RSHIFT;
     if (s_keyDown[SC_LSHIFT]) m |= MOD_LSHIFT;
     if (s_keyDown[SC_LCTRL] || s_keyDown[SC_RCTRL]) m |= MOD_CTRL;
+    if (s_keyDown[SC_LCTRL]) m |= MOD_LCTRL;
     if (s_keyDown[SC_LALT] || s_keyDown[SC_RALT]) m |= MOD_ALT;
     if (s_keyDown[SC_TAB]) m |= MOD_TAB;
     return m;

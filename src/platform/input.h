@@ -46,6 +46,9 @@ enum INPUT_MODIFIER {
     MOD_CTRL = 4,
     MOD_ALT = 8,
     MOD_TAB = 16,
+    // Left Ctrl alone (MOD_CTRL is either): the developer keys want the left
+    // one, and a key's event must say what was held at its press.
+    MOD_LCTRL = 32,
 };
 
 // The scan codes the module itself needs (modifiers) and the ones tests use.

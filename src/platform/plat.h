@@ -123,6 +123,8 @@ extern const PLAT_BACKEND g_PlatSdl;
 // as 640 x 480 0x00RRGGBB words (tests of the real display); 1 on success,
 // 0 without a window or when it isn't 640 x 480 (full screen).
 int PlatSdl_ReadBack(uint32_t* argb);
+// The times the last frame was shown again because the window was uncovered.
+int PlatSdl_Repaints(void);
 // The window's title and size; 1 while the window is open.
 int PlatSdl_WindowInfo(const char** title, int* w, int* h);
 // The DirectInput scan code of an SDL scan code; 0 for a key the game doesn't know.

@@ -151,8 +151,13 @@ void Igievnt_RefreshBuildPanel(void)
     FollowSelection();
     BUILDING* b = OwnSelected();
     int spied = igi_nfo.listmode >= LM_SPYPLANS;
+    const int upgrade = Igizone_GetDisabled(ZONE_UPGRADE), decoy = Igizone_GetDisabled(ZONE_DECOY);
     Igizone_SetDisabled(ZONE_UPGRADE, spied || !b || !b->buildingtype->upgradeto);
     Igizone_SetDisabled(ZONE_DECOY, spied);
+    // A disabled button isn't drawn: what it showed stays until the panel's
+    // background is drawn again over it.
+    if (upgrade != Igizone_GetDisabled(ZONE_UPGRADE) || decoy != Igizone_GetDisabled(ZONE_DECOY))
+        Igidisp_SetDirty();
     Igievnt_RefillBuildList();
 }
 

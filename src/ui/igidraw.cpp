@@ -784,7 +784,8 @@ void IgiDisp_Update(void)
     // 1. The selection's state: without one, the modes that act on it end.
     if (!igi_nfo.firstunit) {
         int m = igi_nfo.actionmode;
-        if ((m >= 1 && m <= 5) || m == AM_PLACE || m == AM_MORPH) igi_nfo.actionmode = AM_DEFAULT;
+        // Through the mode's own setter: its button comes up with it.
+        if ((m >= 1 && m <= 5) || m == AM_PLACE || m == AM_MORPH) Igievnt_SetActionMode(AM_DEFAULT);
     }
     // 2-4. The pointer, the zone under it, and the zones it left and entered;
     // the buttons as held only when input arrived.

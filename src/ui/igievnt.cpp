@@ -97,8 +97,11 @@ void Igievnt_SelectBox(int x1, int y1, int x2, int y2, int add)
 
 void Igievnt_DropBuilding(void)
 {
+    const int had = igi_nfo.sbuild != nullptr;
     igi_nfo.sbuild = nullptr;
     BuildId_Clear(&igi_nfo.sbuildid);
+    // Its upgrade button and spied lists go with it.
+    if (had) Igievnt_RefreshBuildPanel();
 }
 
 void Igievnt_SelectBuilding(BUILDING* building)
@@ -123,7 +126,9 @@ void Igievnt_SelectBuilding(BUILDING* building)
 
 void Igievnt_ReplaceSelectedBuilding(int oldid, BUILDING* newbuilding)
 {
-    if (igi_nfo.sbuild && igi_nfo.sbuildid.id == oldid && newbuilding) Igievnt_SelectBuilding(newbuilding);
+    if (!igi_nfo.sbuild || igi_nfo.sbuildid.id != oldid || !newbuilding) return;
+    Igievnt_SelectBuilding(newbuilding);
+    Igievnt_RefreshBuildPanel(); // the new type's upgrade, if any
 }
 
 void Igievnt_ReplaceUnit(int oldid, UNIT* newunit)
@@ -262,6 +267,7 @@ int Igievnt_SetMfdMode(int mode)
     Igievnt_ButtonDown(14 + mode);
     if (mode == MFD_MENU) Igimenu_RefillList();
     Igizone_SetActiveMask(mask);
+    if (mode == MFD_BUILD) Igievnt_RefreshBuildPanel();
     Igidisp_SetDirty(); // the new panel's background too
     return 1;
 }

@@ -43,7 +43,8 @@ void Igievnt_ReplaceSelectedBuilding(int oldid, BUILDING* newbuilding);
 // A unit replaced by another (a type change): the new one takes the old
 // one's place in the selection and in every group.
 void Igievnt_ReplaceUnit(int oldid, UNIT* newunit);
-// Clears the selected building and its handle.
+// Clears the selected building and its handle; when one was selected, the
+// building panel follows (its upgrade button, its list).
 void Igievnt_DropBuilding(void);
 
 // --- groups: assert "group >= 0", "group < UNITS_IGIGROUPS" ---
@@ -63,7 +64,8 @@ void Igievnt_GroupAddList(int group, UNITLIST* list);
 // button. Asserts "newmode>=0 && newmode<AM_MAXIMUM".
 void Igievnt_SetActionMode(int newmode);
 // Shows panel mode 1..6 and activates its zones; 0 (refused) under a button
-// lock, and for mode 4 outside debug mode and network games. Another mode is
+// lock, and for mode 4 outside debug mode and network games. The building
+// panel (1) comes with its list filled. Another mode is
 // fatal "Invalid mfd mode [%d]".
 int Igievnt_SetMfdMode(int mode);
 // Set / clear a standard button's pressed state, dirty when it changes.

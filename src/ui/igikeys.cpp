@@ -510,7 +510,9 @@ void Igievnt_HandleKey(void)
 {
     int key = (int)igi_nfo.event.key;
     unsigned m = igi_nfo.event.modifiers;
-    if (Input_KeyDown(K_LCTRL) && Input_KeyDown(K_LSHIFT)) {
+    // What was held when the key went down, not when this frame reads it: a
+    // quick chord is often let go before its frame comes.
+    if ((m & MOD_LCTRL) && (m & MOD_LSHIFT)) {
         if (!Dispatch(kDeveloperKeys, key, m) && (g_DebugFlags & DBG_DEBUGMODE)) Igievnt_DebugCommand();
         return;
     }

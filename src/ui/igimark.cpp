@@ -248,7 +248,8 @@ void IgiMark_DrawUnit(BITMAP* dst, const GRECT* clip, UNIT* u, int hover)
     for (int i = 0; i < UNITS_IGIGROUPS; i++)
         if (u->interfaceinfo.group[i]) {
             // Left of the marker: the carried resource's bar stands right of it.
-            snprintf(text, sizeof text, "%d", i);
+            // The key that recalls the group: group 0 is on key 1, group 9 on 0.
+            snprintf(text, sizeof text, "%d", (i + 1) % UNITS_IGIGROUPS);
             Font_Print(g.cx - g.half - 2 - Font_StringWidth(text, TEXT_FONT), g.top + 2, text, 0, TEXT_FONT, nullptr,
                        clip, dst);
             break;

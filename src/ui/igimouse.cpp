@@ -91,6 +91,13 @@ static void SelectionChanged(void)
 
 static void ResetActionMode(void) { Igievnt_SetActionMode(AM_DEFAULT); }
 
+// A mode entered by a gesture shows on its button as a click on it would;
+// entered again it stays (the button's own click turns it off).
+static void EnterMode(int mode)
+{
+    if (igi_nfo.actionmode != mode) Igievnt_SetActionMode(mode);
+}
+
 // The player's choice of a primary maker changes automatic production, not
 // the game: only for the local team's own buildings and only while the
 // option is on (the module is absent otherwise).
@@ -274,8 +281,8 @@ static void DoubleClick(void)
     if (Shift()) Orders_QSelfDestruct(Local(), &igi_nfo.selected);
     else if (f->building_package && f->building_package->building_type) {
         igi_nfo.placetype = (uint16_t)f->building_package->building_type->index;
-        igi_nfo.actionmode = AM_PLACE;
-    } else if (igi_nfo.canmorph) igi_nfo.actionmode = AM_MORPH;
+        EnterMode(AM_PLACE);
+    } else if (igi_nfo.canmorph) EnterMode(AM_MORPH);
     else if (AllOf([](const UNIT* u) { return (int)u->isphased; })) Orders_QUnphase(Local(), &igi_nfo.selected);
     else Orders_QUnitSpecFunc(Local(), &igi_nfo.selected);
 }

@@ -317,6 +317,56 @@ TEST_F(FrameLoop, OrderSkipDrawsEveryHundredthUpdate)
     EXPECT_EQ(g_UpdateCount, 250u) << "normal pace after the skip count";
 }
 
+// The update schedule seen from the frames of a real window: they don't
+// tick evenly, each a few milliseconds off its even share (the pattern
+// below) without drifting. Updates restarting their wait from the frame
+// that ran them fell behind the clock by that lateness, every update.
+class PlayerViewPace : public FrameLoop {};
+
+TEST_F(PlayerViewPace, UpdatesFellBehindTheClockByEachFramesLateness)
+{
+    static const uint32_t jitter[] = {0, 3, 1, 4, 2, 4, 1};
+    uint32_t start = 0;
+    for (uint32_t fps : {30u, 60u, 200u}) {
+        PlatHeadless_SetClock(start, start);
+        Game_StartTimer();
+        const uint32_t before = g_UpdateCount;
+        const uint32_t frames = 100 * fps;
+        for (uint32_t i = 1; i <= frames; i++) {
+            // The last frame ends the 100 s exactly.
+            const uint32_t t = start + i * 1000 / fps + (i < frames ? jitter[i % 7] : 0);
+            PlatHeadless_SetClock(t, t);
+            Game_Tick();
+        }
+        EXPECT_EQ(g_UpdateCount - before, 2000u) << "100 s of frames at " << fps << " a second";
+        start += 100000;
+    }
+    // After a stall the schedule starts afresh: twenty a second from there,
+    // not one a frame until the missed ones were made up.
+    start += 3000;
+    PlatHeadless_SetClock(start, start);
+    const uint32_t before = g_UpdateCount;
+    Game_Tick();
+    for (uint32_t i = 1; i <= 200; i++) {
+        PlatHeadless_SetClock(start + 5 * i, start + 5 * i);
+        Game_Tick();
+    }
+    EXPECT_EQ(g_UpdateCount - before, 21u) << "the late one, then 20 in the second after it";
+    // Nor is a short pause made up: the update due when it ends, then the
+    // schedule from there.
+    start += 1000;
+    g_GamePaused = 1;
+    PlatHeadless_SetClock(start + 150, start + 150);
+    Game_Tick();
+    g_GamePaused = 0;
+    const uint32_t paused = g_UpdateCount;
+    for (uint32_t i = 0; i <= 10; i++) {
+        PlatHeadless_SetClock(start + 150 + 5 * i, start + 150 + 5 * i);
+        Game_Tick();
+    }
+    EXPECT_EQ(g_UpdateCount - paused, 2u) << "one at once, the next an interval later";
+}
+
 static int s_pumps;
 
 // While the window is inactive the loop only pumps messages: until it is

@@ -1,6 +1,7 @@
 // The editor's keys, one command a key.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 
 #include "core/gamestate.h"
@@ -144,4 +145,26 @@ TEST_F(Keys, AltRRaisesEveryAltitudeAndRChangesOnlyTheVariationBits)
             changed += (t & 0x1f0000u) != 0x10000u;
         }
     EXPECT_GT(changed, mapsizex * mapsizey / 2);
+}
+
+namespace {
+
+// Every run numbered its shots from the counter alone, so a run wrote over
+// the shots of the runs before it.
+class PlayerViewEditorShots : public Keys {};
+
+} // namespace
+
+TEST_F(PlayerViewEditorShots, AShotWroteOverOneOfAnEarlierRun)
+{
+    QvTempDir here(true);
+    char earlier[32], shot[32];
+    const int next = MeDesktop::ScreenshotCounter();
+    snprintf(earlier, sizeof earlier, "mscr%04d.pcx", next);
+    snprintf(shot, sizeof shot, "mscr%04d.pcx", next + 1);
+    here.write(earlier, "an earlier run's");
+    EXPECT_EQ(Press(44, SHIFT), 0);
+    EXPECT_EQ(here.read(earlier), "an earlier run's");
+    EXPECT_NE(here.read(shot), "") << "the shot took the next free number";
+    EXPECT_EQ(MeDesktop::ScreenshotCounter(), next + 2);
 }

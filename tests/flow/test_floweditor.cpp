@@ -353,7 +353,7 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
         depot1(16, 16);
     const std::vector<IPoint> waypoints = {IPoint(8, 6), IPoint(10, 8)};
     const IPoint regionFrom(9, 7), regionTo(13, 11);
-    enum : uint32_t { EDITED = 0x46AE666Fu, GAME = 0x31E35673u };
+    enum : uint32_t { EDITED = 0x46AE666Fu, GAME = 0xA245329Eu };
     // What the editor made, and what the run saw of it.
     REGION region = {};
     std::vector<Placed> units, buildings;

@@ -247,9 +247,7 @@ protected:
         seen->overran = p.overran;
     }
 
-    // The debriefing shows the east base's 17 units made: paid on its
-    // machine's timer, it buys all game.
-    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0xE247FAA6u, kDebrief = 0x30C591B6u, kRefused = 0x03F710E6u;
+    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0xF13F66EDu, kDebrief = 0x30C591B6u, kRefused = 0x03F710E6u;
 };
 
 TEST_F(FlowSingle, TheDemoFromTheMainPageThroughClicksAndTheBuildingPanelToItsDebriefingAndQuit)

@@ -148,7 +148,7 @@ TEST_F(Input, KeyPressesAreBufferedWithTheModifiersOfTheirPress)
     Input_RawKey(SC_RCTRL, 0, 0);
     Input_RawKey(SC_LCTRL, 1, 0);
     Input_RawKey(SC_Q, 1, 'Q');
-    EXPECT_EQ(Input_GetModifiers(), MOD_RSHIFT | MOD_CTRL | MOD_ALT);
+    EXPECT_EQ(Input_GetModifiers(), MOD_RSHIFT | MOD_CTRL | MOD_LCTRL | MOD_ALT);
     EXPECT_TRUE(Input_KeyDown(SC_Q) && !Input_KeyDown(SC_TAB) && !Input_KeyDown(999));
     KEY_EVENT k;
     ASSERT_TRUE(Input_PeekKeyEvent(&k));
@@ -160,7 +160,7 @@ TEST_F(Input, KeyPressesAreBufferedWithTheModifiersOfTheirPress)
                                                                        e.modifiers, e.x, e.y);
     };
     EXPECT_EQ(fields(ev[1]), std::tuple(EV_KEY, SC_Q, 'q', MOD_TAB, 5, 6)) << "Tab was held when q went down";
-    EXPECT_EQ(fields(ev[6]), std::tuple(EV_KEY, SC_Q, 'Q', MOD_RSHIFT | MOD_CTRL | MOD_ALT, 5, 6));
+    EXPECT_EQ(fields(ev[6]), std::tuple(EV_KEY, SC_Q, 'Q', MOD_RSHIFT | MOD_CTRL | MOD_LCTRL | MOD_ALT, 5, 6));
     Input_RawReleaseAll(); // the window lost the focus
     EXPECT_TRUE(Input_GetModifiers() == 0 && !Input_KeyDown(SC_Q));
 }

@@ -223,3 +223,18 @@ TEST_F(SdlDisplay, AudioDeviceOpensAndTheMixerFeedsIt)
     Plat_LockAudio(0);
     Sound_Close();
 }
+
+// A game frozen by the lost focus presents no frames of its own: the window,
+// uncovered, kept whatever had covered it until the focus came back.
+class PlayerViewWindow : public SdlDisplay {};
+
+TEST_F(PlayerViewWindow, AnUncoveredFrozenWindowKeptWhatHadCoveredIt)
+{
+    Drain();
+    Push(SDL_WINDOWEVENT, [](SDL_Event* e) { e->window.event = SDL_WINDOWEVENT_FOCUS_LOST; });
+    Plat_PumpMessages();
+    const int before = PlatSdl_Repaints();
+    Push(SDL_WINDOWEVENT, [](SDL_Event* e) { e->window.event = SDL_WINDOWEVENT_EXPOSED; });
+    Plat_PumpMessages();
+    EXPECT_EQ(PlatSdl_Repaints(), before + 1) << "the last frame shown again";
+}

@@ -38,6 +38,7 @@
 #include "ui/igicomms.h"
 #include "ui/igi.h"
 #include "ui/igibtn.h"
+#include "ui/igibuild.h"
 #include "ui/igidisp.h"
 #include "ui/igievnt.h"
 #include "ui/igipump.h"
@@ -651,7 +652,7 @@ TEST_F(GameScreen, GoldenFramesOfTheDemoGame)
     ASSERT_NE(f, nullptr);
     const PAL_RGB* pal = nullptr;
     PlatHeadless_LastFrame(&f, &pal);
-    EXPECT_TRUE(DemoFixture_Matches(f, pal, 0x2D15BFBBu, "gamescreen_actual.pcx"));
+    EXPECT_TRUE(DemoFixture_Matches(f, pal, 0xF718A105u, "gamescreen_actual.pcx"));
     const struct {
         const char* name;
         int x, y, w, h;
@@ -659,11 +660,28 @@ TEST_F(GameScreen, GoldenFramesOfTheDemoGame)
     } zones[] = {
         {"top bar", 0, 0, 448, 32, 1552635445u},
         {"panel selectors", 448, 0, 192, 64, 1835654213u},
-        {"building panel", 448, 64, 192, 278, 702815813u},
+        {"building panel", 448, 64, 192, 278, 3943747761u},
         {"minimap", 448, 342, 140, 138, 3089665958u},
         {"team grid", 588, 342, 52, 34, 1556200559u},
     };
     for (const auto& z : zones) EXPECT_EQ(RectCrc(f, z.x, z.y, z.w, z.h), z.crc) << z.name;
+}
+
+// Choosing the building panel filled only the menu panel's list: the game
+// opened on an empty building panel (one flat colour until a selection
+// changed) with the Upgrade button drawn for no building.
+class PlayerViewPanel : public GameScreen {};
+
+TEST_F(PlayerViewPanel, TheBuildingPanelWasEmptyAtTheStart)
+{
+    const uint8_t* f = nullptr;
+    const PAL_RGB* pal = nullptr;
+    ASSERT_TRUE(PlatHeadless_LastFrame(&f, &pal));
+    EXPECT_TRUE(DemoFixture_Matches(f, pal, 0xDEB0BD55u, "buildpanel_start.pcx"));
+    const SLIST* l = Igievnt_BuildList(LM_UNITS);
+    ASSERT_NE(l, nullptr);
+    EXPECT_GT(SList_Count(l), 0) << "the factory's units";
+    EXPECT_TRUE(Igizone_GetDisabled(29)) << "no building to upgrade";
 }
 
 TEST_F(GameScreen, ThePointerAtTheRightEdgeScrollsUnderCursor42Then50)

@@ -85,7 +85,7 @@ protected:
         Igievnt_HandleEvent(&e);
     }
     // A key with left Ctrl and left Shift held.
-    void DevKey(int key, unsigned modifiers = MOD_CTRL | MOD_LSHIFT)
+    void DevKey(int key, unsigned modifiers = MOD_CTRL | MOD_LCTRL | MOD_LSHIFT)
     {
         Input_RawKey(SC_LCTRL, 1, 0);
         Input_RawKey(SC_LSHIFT, 1, 0);
@@ -282,7 +282,7 @@ TEST_F(HotKeys, QuitKeysChooseTheirState)
         {"Q alone", 0, false, GS_INGAME, nullptr},
         {"Shift+Q", MOD_LSHIFT, false, GS_FRONTEND, "Player hit SHIFT Q from in game"},
         {"Ctrl+Q", MOD_CTRL, false, GS_EDITOR, "Player hit CONTROL Q from game"},
-        {"left Ctrl+left Shift+Q", MOD_CTRL | MOD_LSHIFT, true, GS_QUIT, "Player hit CTRL SHIFT Q from in game"},
+        {"left Ctrl+left Shift+Q", MOD_CTRL | MOD_LCTRL | MOD_LSHIFT, true, GS_QUIT, "Player hit CTRL SHIFT Q from in game"},
     };
     for (const auto& r : rows) {
         g_GameState = GS_INGAME;
@@ -373,8 +373,8 @@ TEST_F(HotKeys, PowerAdjustmentLastsAcrossRecomputes)
     DevKey(81);
     DevKey(81);
     DevKey(73);
-    DevKey(73, MOD_CTRL | MOD_LSHIFT | MOD_RSHIFT);
-    DevKey(73, MOD_CTRL | MOD_LSHIFT | MOD_RSHIFT); // held at 0
+    DevKey(73, MOD_CTRL | MOD_LCTRL | MOD_LSHIFT | MOD_RSHIFT);
+    DevKey(73, MOD_CTRL | MOD_LCTRL | MOD_LSHIFT | MOD_RSHIFT); // held at 0
     for (int update = 0; update < 3; update++) {
         Build_ComputeAccounts();
         EXPECT_EQ(teamdata[1].resource[BUILD_POWER].supply, 400) << update;
@@ -403,6 +403,43 @@ TEST_F(HotKeys, TestErrorKeyEndsTheProgram)
 {
     g_UpdateCount = 77;
     EXPECT_DEATH(DevKey(18), "Test error triggered 77");
+}
+
+// The developer layer read the keys held when the frame handled the key:
+// a chord pressed and let go before its frame came fell through to the
+// player keys (Shift+Q to the front end, D the decoy button).
+class PlayerViewKeys : public HotKeys {
+protected:
+    void QuickChord(int key)
+    {
+        Input_RawKey(SC_LCTRL, 1, 0);
+        Input_RawKey(SC_LSHIFT, 1, 0);
+        Input_RawKey(key, 1, 0);
+        Input_RawKey(key, 0, 0);
+        Input_RawKey(SC_LSHIFT, 0, 0);
+        Input_RawKey(SC_LCTRL, 0, 0);
+        Igievnt_Update();
+    }
+};
+
+TEST_F(PlayerViewKeys, AChordLetGoBeforeItsFrameWasTakenForThePlayerKeys)
+{
+    QuickChord(SC_Q);
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_TRUE(Logged("Player hit CTRL SHIFT Q from in game"));
+    EXPECT_FALSE(Logged("Player hit SHIFT Q from in game"));
+    g_GameState = GS_INGAME;
+    QuickChord(47); // V
+    EXPECT_EQ(Take(), std::vector<int>({QSAVEGAME}));
+    QuickChord(32); // D
+    EXPECT_TRUE(g_DebugFlags & DBG_DEBUGMODE);
+    EXPECT_FALSE(igi_nfo.zone.data[28].button.pressed) << "not the decoy button";
+    // Right Ctrl isn't the developer layer's.
+    Input_RawKey(SC_RCTRL, 1, 0);
+    Input_RawKey(SC_LSHIFT, 1, 0);
+    Input_RawKey(SC_Q, 1, 0);
+    Igievnt_Update();
+    EXPECT_EQ(g_GameState, GS_FRONTEND);
 }
 
 namespace {

@@ -518,7 +518,7 @@ TEST_F(Markers, GoldenMarkersOfASelectedUnitAndBuilding)
     Clear();
     IgiMark_DrawUnit(bb, &clip, u, 0);
     IgiMark_DrawBuilding(bb, &clip, f, 0);
-    EXPECT_TRUE(Golden_BitmapMatches(bb, g_Palette, 0x6D76945Fu, "markers_actual.pcx"));
+    EXPECT_TRUE(Golden_BitmapMatches(bb, g_Palette, 0x0058ADB9u, "markers_actual.pcx"));
     PART* keep = u->basepart;
     u->basepart = nullptr;
     u->hitpoints = -50;
@@ -531,6 +531,27 @@ TEST_F(Markers, GoldenMarkersOfASelectedUnitAndBuilding)
     f->state = BS_IDLE;
     igi_nfo.firstunit = nullptr;
     igi_nfo.sbuild = nullptr;
+}
+
+// The number beside a unit was the group's index: 0 for the group on key
+// 1. It is the key now: 1 for the first group, 0 for the tenth.
+class PlayerViewMarkers : public Markers {};
+
+TEST_F(PlayerViewMarkers, TheGroupOnKey1ShowedAs0)
+{
+    UNIT* u = Unit("DemoTank", g_LocalTeam, 5, 5);
+    const struct {
+        int group;
+        uint32_t crc;
+        const char* file;
+    } rows[] = {{0, 0xB016F72Cu, "group_key1.pcx"}, {9, 0x24156888u, "group_key0.pcx"}};
+    for (const auto& r : rows) {
+        u->interfaceinfo.group[r.group] = 1;
+        Clear();
+        IgiMark_DrawUnit(bb, &clip, u, 0);
+        EXPECT_TRUE(Golden_BitmapMatches(bb, g_Palette, r.crc, r.file)) << "group " << r.group;
+        u->interfaceinfo.group[r.group] = 0;
+    }
 }
 
 TEST_F(Markers, TheListTooltipNamesTheTypeUnderThePointerAndItsCost)

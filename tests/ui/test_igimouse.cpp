@@ -13,6 +13,7 @@
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "ui/igi.h"
+#include "ui/igidisp.h"
 #include "ui/igievnt.h"
 #include "ui/igiminimap.h"
 #include "ui/igimouse.h"
@@ -204,6 +205,29 @@ TEST_F(MouseCommands, RegressionADoubleClickOnABuildingWithoutAutomaticProductio
         EXPECT_EQ(b->primary, 0);
         EXPECT_TRUE(Pending().empty());
     }
+}
+
+// A double click on a unit that can morph set the mode without its button:
+// the Morph button stayed up while the mode was on, and a frame that ended
+// the mode for want of a selection left a pressed button behind.
+class PlayerViewMouse : public MouseCommands {};
+
+TEST_F(PlayerViewMouse, ADoubleClickEnteredMorphWithoutPressingItsButton)
+{
+    tank_->abilities.canmorphunit = 1;
+    UNIT* me = Units_NewAt(tank_, 1, -1, 10, 10);
+    Igievnt_SelectUnit(me);
+    Igievnt_UpdateOrderSettings();
+    Send(EV_LEFTDOUBLEUP, SX(10), SY(10));
+    EXPECT_EQ(igi_nfo.actionmode, AM_MORPH);
+    EXPECT_TRUE(igi_nfo.zone.data[74].button.pressed);
+    Send(EV_LEFTDOUBLEUP, SX(10), SY(10));
+    EXPECT_EQ(igi_nfo.actionmode, AM_MORPH) << "a second double click keeps it";
+    Igievnt_ClearSelection();
+    IgiDisp_Update();
+    EXPECT_EQ(igi_nfo.actionmode, AM_DEFAULT);
+    EXPECT_FALSE(igi_nfo.zone.data[74].button.pressed);
+    tank_->abilities.canmorphunit = 0;
 }
 
 TEST_F(MouseCommands, MapClicksQueueTheirOrdersAndResetTheModeAsTheirKindSays)

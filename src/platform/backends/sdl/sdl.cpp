@@ -21,6 +21,7 @@ static SDL_Window* s_window = nullptr;
 static SDL_Renderer* s_renderer = nullptr;
 static SDL_Texture* s_texture = nullptr;
 static SDL_AudioDeviceID s_audio = 0;
+static int s_repaints = 0;
 static int s_sdlUp = 0;
 
 // A key press whose character may still come with the SDL_TEXTINPUT that
@@ -212,6 +213,16 @@ static void SdlClose(void)
     s_sdlUp = 0;
 }
 
+static void RenderTexture(void);
+
+static void Repaint(void)
+{
+    if (!s_renderer || !s_texture) return;
+    RenderTexture();
+    SDL_RenderPresent(s_renderer);
+    s_repaints++;
+}
+
 static void SdlPump(void)
 {
     SDL_Event e;
@@ -220,6 +231,9 @@ static void SdlPump(void)
         case SDL_QUIT: Plat_PostQuit(); break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) Plat_SetActive(1);
+            // Uncovered: what covered the window is gone only once the frame
+            // is shown again, and a frozen game presents none of its own.
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED) Repaint();
             if (e.window.event == SDL_WINDOWEVENT_ENTER) Input_RawMouseInside(1);
             if (e.window.event == SDL_WINDOWEVENT_LEAVE) Input_RawMouseInside(0);
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
@@ -424,6 +438,8 @@ int PlatSdl_ReadBack(uint32_t* argb)
     SDL_RenderPresent(s_renderer);
     return 1;
 }
+
+int PlatSdl_Repaints(void) { return s_repaints; }
 
 int PlatSdl_WindowInfo(const char** title, int* w, int* h)
 {
