@@ -29,6 +29,19 @@ const QIFont* MM_chat_team_font(int colour)
     return &fonts[c];
 }
 
+const QIFont* MM_chat_refusal_font(void)
+{
+    // Colour 1's dark blue read at about 1.6:1 on the navy page; the
+    // light grey near white reads at well over 7:1.
+    static uint8_t table[256];
+    static QIFont font;
+    if (!font.remapBase) {
+        for (int i = 0; i < 256; i++) table[i] = i ? 29 : 0;
+        font = QIFont{MM_FONT_TEAM, table, 0};
+    }
+    return &font;
+}
+
 // ---------------------------------------------------------------- minimap
 
 MMScrollChatMiniMap::MMScrollChatMiniMap(const char* name, QIWidget* parent, const IRect& r)
@@ -182,9 +195,12 @@ static QIGraphicText* Entry(const char* id, const char* def, int32_t* field, int
 static QIDropList* RowList(int n, int x, int w, int32_t open_h)
 {
     const int y = MM_CHAT_PLAYERS_TOP + MM_CHAT_PLAYERS_HEIGHT * n;
-    const QIImage closed("drop.bmp", IRect(0, 0, w, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
-    const QIImage focus("drop.bmp", IRect(156, 0, w, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
-    const QIImage open("drop.bmp", IRect(312, 0, w, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
+    // "drop.bmp" holds cells of 156: a wider list takes the whole cell
+    // (asking for more ran off the picture's edge, and the picture was dropped).
+    const int cw = w < 156 ? w : 156;
+    const QIImage closed("drop.bmp", IRect(0, 0, cw, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
+    const QIImage focus("drop.bmp", IRect(156, 0, cw, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
+    const QIImage open("drop.bmp", IRect(312, 0, cw, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
     (void)open_h;
     return new QIDropList("ChatRowPlayer", MM_chat_row_changed, IRect(x, y, w, MM_CHAT_PLAYERS_HEIGHT - 1),
                           IRect(x, y + MM_CHAT_PLAYERS_HEIGHT, w, 0), IPoint(w, MM_CHAT_PLAYERS_HEIGHT), closed, focus,

@@ -311,9 +311,14 @@ int MM_modem_delete(QIWidget*, int code, QIARG)
 int MM_modem_accept(QIWidget*, int code, QIARG)
 {
     if (code != QIN_CLICKED || !s_modem.fieldsOpen) return 0;
+    const std::string name = s_nameText.c_str(), number = s_numberText.c_str();
+    // As the internet page: no half entry, and nothing removed for one.
+    if (name.empty() || number.empty()) {
+        Mm_PopError(&MM_menu, "ModemEntryIncomplete", "%s", "An entry needs both a name and a number");
+        return 0;
+    }
     if (s_modem.edited)
         AddressBook_Remove(&g_AddressBookPhone, s_modem.edited->name.c_str(), s_modem.edited->number.c_str());
-    const std::string name = s_nameText.c_str(), number = s_numberText.c_str();
     AddressBook_Insert(&g_AddressBookPhone, name.c_str(), number.c_str());
     MM_modem_fill_phonebook();
     SetFields("...", "...", false);

@@ -29,6 +29,7 @@
 #include "widgets/qidesktop.h"
 #include "widgets/qidroplist.h"
 #include "widgets/qilist.h"
+#include "widgets/qislider.h"
 
 namespace {
 
@@ -177,6 +178,40 @@ TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
     MM_chat_add_line(1, "hello all");
     MM_chat_poll();
     EXPECT_TRUE(Frame(0xD56E5F42u, (kOut + "mm_staging.pcx").c_str()));
+    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
+}
+
+// One step of a staging list's scroll button: the lines used to be drawn
+// over the old ones (the list draws its text over the page's picture
+// without filling its cells), and both became unreadable.
+class PlayerViewMenusFrames : public MmFrames {};
+
+TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
+{
+    const std::string base = g_ScenarioBaseDir;
+    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
+    Game_SetScenarioCategory(SC_MULTI);
+    Game_SetScenarioName("DUEL");
+    Build();
+    MemoryNetwork(NET_TYPE_UDP);
+    Net_BeginSession();
+    Net_HostGame();
+    MM_chat_enter_from(MM_inet_page());
+    for (int i = 1; i <= 10; i++) {
+        char line[40];
+        snprintf(line, sizeof line, "line %d of the chat, %s", i, i % 2 ? "odd" : "even");
+        MM_chat_add_message(line, -1);
+    }
+    BITMAP* bb = Backbuf_Lock();
+    ASSERT_NE(bb, nullptr);
+    for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+    desktop->Draw(nullptr, nullptr);
+    QISlider* bar = MM_chat.msglist->vScroll;
+    ASSERT_NE(bar, nullptr);
+    const int before = MM_chat.msglist->scroll.y;
+    bar->OnChildNotify(bar->decButton, QIN_PRESSED, 0); // the up button, as a press sends it
+    EXPECT_EQ(MM_chat.msglist->scroll.y, before - 13);
+    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0xA85194E4u, (kOut + "mm_staging_scrolled.pcx").c_str()));
     Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
