@@ -195,12 +195,9 @@ static QIGraphicText* Entry(const char* id, const char* def, int32_t* field, int
 static QIDropList* RowList(int n, int x, int w, int32_t open_h)
 {
     const int y = MM_CHAT_PLAYERS_TOP + MM_CHAT_PLAYERS_HEIGHT * n;
-    // "drop.bmp" holds cells of 156: a wider list takes the whole cell
-    // (asking for more ran off the picture's edge, and the picture was dropped).
-    const int cw = w < 156 ? w : 156;
-    const QIImage closed("drop.bmp", IRect(0, 0, cw, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
-    const QIImage focus("drop.bmp", IRect(156, 0, cw, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
-    const QIImage open("drop.bmp", IRect(312, 0, cw, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
+    const QIImage closed("drop.bmp", IRect(0, 0, w, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
+    const QIImage focus("drop.bmp", IRect(156, 0, w, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
+    const QIImage open("drop.bmp", IRect(312, 0, w, MM_CHAT_PLAYERS_HEIGHT - 1), 0);
     (void)open_h;
     return new QIDropList("ChatRowPlayer", MM_chat_row_changed, IRect(x, y, w, MM_CHAT_PLAYERS_HEIGHT - 1),
                           IRect(x, y + MM_CHAT_PLAYERS_HEIGHT, w, 0), IPoint(w, MM_CHAT_PLAYERS_HEIGHT), closed, focus,

@@ -211,7 +211,7 @@ TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
     const int before = MM_chat.msglist->scroll.y;
     bar->OnChildNotify(bar->decButton, QIN_PRESSED, 0); // the up button, as a press sends it
     EXPECT_EQ(MM_chat.msglist->scroll.y, before - 13);
-    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0xA85194E4u, (kOut + "mm_staging_scrolled.pcx").c_str()));
+    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0x82E3D77Du, (kOut + "mm_staging_scrolled.pcx").c_str()));
     Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
