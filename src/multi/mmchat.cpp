@@ -55,7 +55,7 @@ const QIFont* Font(int slot) { return &MM_menu.fonts[slot]; }
 std::string Text(const char* id, const char* def)
 {
     QIString s;
-    QI_Text(id, &s, "%s", def);
+    QI_PlainText(id, &s, def);
     return s.c_str();
 }
 
@@ -799,7 +799,7 @@ void MM_chat_poll(void)
         s_lastPing = now;
     }
     if (c.kicked) {
-        Mm_PopError(&MM_menu, "ChatKickedOut", "%s", "You have been kicked from the game");
+        Mm_PopError(&MM_menu, "ChatKickedOut", "You have been kicked from the game");
         Exit();
         return;
     }
@@ -851,7 +851,7 @@ void MM_chat_poll(void)
             s->Refresh(session, settings);
             changed = true;
         } else if (n == 0 && !launched) {
-            Mm_PopError(&MM_menu, "ChatWarningGameCreatorQuit", "%s", "Game Creator has Quit");
+            Mm_PopError(&MM_menu, "ChatWarningGameCreatorQuit", "Game Creator has Quit");
             Exit();
             return;
         } else if (s->option != AVAILABLE) {

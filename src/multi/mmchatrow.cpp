@@ -187,7 +187,7 @@ static const QIFont* Font(int slot) { return &MM_menu.fonts[slot]; }
 static QIGraphicText* Entry(const char* id, const char* def, int32_t* field, int32_t value)
 {
     QIString text;
-    QI_Text(id, &text, "%s", def);
+    QI_PlainText(id, &text, def);
     return new QIGraphicText(Font(MM_FONT_TEXT), Font(MM_FONT_LABELO), Font(MM_FONT_TEXT), text.c_str(), field, value,
                              QIJ_LEFT);
 }
@@ -276,7 +276,7 @@ void MMChatSlot::FillTypes(bool human, const char* name)
     drp_type->Clear();
     if (human) {
         QIString text;
-        QI_Text("ChatPlayerTypeHuman", &text, "%s", "Human");
+        QI_PlainText("ChatPlayerTypeHuman", &text, "Human");
         type_entry = new QIGraphicText(Font(MM_FONT_TEXT), Font(MM_FONT_TEXT), Font(MM_FONT_TEXT),
                                        name ? name : text.c_str(), &option, HUMAN, QIJ_LEFT);
         drp_type->Add(type_entry);

@@ -336,3 +336,11 @@ int Mm_PopYesNo(MM_MENU* menu, const char* key, const char* format, ...)
     pop->AddButton(PopButton(menu, pop, "PopNo", "No", "pop_2pic.bmp", 194, 131, 108, 37), 3);
     return RunPopup(menu, pop);
 }
+
+void Mm_PopKeyError(MM_MENU* menu, const char* key)
+{
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-zero-length"
+    Mm_PopError(menu, key, "");
+#pragma GCC diagnostic pop
+}

@@ -180,7 +180,7 @@ int MM_inet_accept(QIWidget*, int code, QIARG)
     // The book takes no half entry: refused before the edited one goes, so
     // an emptied field loses nothing, and the fields stay open to mend.
     if (name.empty() || address.empty()) {
-        Mm_PopError(&MM_menu, "InetEntryIncomplete", "%s", "An entry needs both a name and an address");
+        Mm_PopError(&MM_menu, "InetEntryIncomplete", "An entry needs both a name and an address");
         return 0;
     }
     if (s_inet.edited)
@@ -304,7 +304,7 @@ int MM_inet_join(QIWidget*, int code, QIARG)
     if (!row || !row->Valid()) return 0;
     const char* reason = Net_Join(&row->head.address, MM_JOIN_WAIT_MS);
     if (reason) {
-        Mm_PopError(&MM_menu, reason, "%s", "");
+        Mm_PopKeyError(&MM_menu, reason);
         return 0;
     }
     TLOG(TLOG_SETUP, "Joined \"%.*s\" at %s", NET_GAME_NAME_SIZE, g_NetSession.name, row->address.c_str());
