@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -604,7 +605,17 @@ int WidgetDemo_Open(void)
     p.track = 20;
     Build();
     p.desktop->TickAll(nullptr);
-    if (!p.desktop->palette) ok = 0;
+    if (!p.desktop->palette) {
+        // A page picture without a palette of its own (24 bits) would leave
+        // the black start-up one: the cells' picture carries the same.
+        uint8_t loaded[768];
+        if (QI_LoadPalette(loaded, kCells, p.desktop->bitmapDir)) {
+            p.desktop->palette = new uint8_t[768];
+            memcpy(p.desktop->palette, loaded, sizeof loaded);
+        } else {
+            ok = 0;
+        }
+    }
     p.desktop->ApplyPalette();
     p.desktop->ExportDefines(nullptr);
     p.open = true;

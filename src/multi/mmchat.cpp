@@ -55,7 +55,7 @@ const QIFont* Font(int slot) { return &MM_menu.fonts[slot]; }
 std::string Text(const char* id, const char* def)
 {
     QIString s;
-    QI_Text(id, &s, "%s", def);
+    QI_PlainText(id, &s, def);
     return s.c_str();
 }
 
@@ -99,7 +99,9 @@ void MM_chat_add_message(const char* text, int colour)
     if (!list) return;
     char line[MM_CHAT_LINE_MAX + 1];
     snprintf(line, sizeof line, "%s", text);
-    const QIFont* f = colour >= 0 && colour < NET_NODES ? MM_chat_team_font(colour) : Font(MM_FONT_TEXT);
+    const QIFont* f = colour == MM_CHAT_REFUSAL                  ? MM_chat_refusal_font()
+                      : colour >= 0 && colour < NET_NODES ? MM_chat_team_font(colour)
+                                                          : Font(MM_FONT_TEXT);
     list->Add(new QITextItem(f, line));
     list->ScrollToEnd();
     Mm_RedrawList(list);
@@ -190,6 +192,10 @@ void MM_chat_send_rules(int node)
 }
 
 // ---------------------------------------------------------------- the queue
+
+// Lines are shown in the order they came, two that arrive between two polls
+// as well: taking each poll's lines newest first would put a quick reply
+// above what it answers, while lines of separate polls read oldest first.
 
 void MM_chat_queue_line(const char* line)
 {
@@ -793,7 +799,7 @@ void MM_chat_poll(void)
         s_lastPing = now;
     }
     if (c.kicked) {
-        Mm_PopError(&MM_menu, "ChatKickedOut", "%s", "You have been kicked from the game");
+        Mm_PopError(&MM_menu, "ChatKickedOut", "You have been kicked from the game");
         Exit();
         return;
     }
@@ -845,7 +851,7 @@ void MM_chat_poll(void)
             s->Refresh(session, settings);
             changed = true;
         } else if (n == 0 && !launched) {
-            Mm_PopError(&MM_menu, "ChatWarningGameCreatorQuit", "%s", "Game Creator has Quit");
+            Mm_PopError(&MM_menu, "ChatWarningGameCreatorQuit", "Game Creator has Quit");
             Exit();
             return;
         } else if (s->option != AVAILABLE) {
@@ -953,9 +959,9 @@ int MM_chat_kick(QIWidget*, int code, QIARG)
     if (code != QIN_CLICKED || !g_NetCreator) return 0;
     const int n = MM_chat.msg_dest;
     if (SlotType(n) != HUMAN)
-        MM_chat_add_message("[No Human Player Selected]", 1);
+        MM_chat_add_message("[No Human Player Selected]", MM_CHAT_REFUSAL);
     else if (n == g_NetOwnNode)
-        MM_chat_add_message("[You Cannot Kick Yourself]", 1);
+        MM_chat_add_message("[You Cannot Kick Yourself]", MM_CHAT_REFUSAL);
     else
         Net_Kick(n);
     return 0;
@@ -994,7 +1000,7 @@ static void SendToGroup(const char* text, int dest)
         MM_chat_add_message(line.c_str(), 2);
         ClearEntry();
     } else {
-        MM_chat_add_message(Text(kNone[g][0], kNone[g][1]).c_str(), 1);
+        MM_chat_add_message(Text(kNone[g][0], kNone[g][1]).c_str(), MM_CHAT_REFUSAL);
     }
 }
 
@@ -1022,7 +1028,7 @@ int MM_chat_send_message(QIWidget*, int code, QIARG)
         break;
     case MM_DEST_PRIVATE:
         if (SlotType(c.msg_dest) != HUMAN) {
-            MM_chat_add_message("[No Human Player Selected]", 1);
+            MM_chat_add_message("[No Human Player Selected]", MM_CHAT_REFUSAL);
             break;
         }
         Net_Lock();
@@ -1118,7 +1124,7 @@ static bool ScenarioRefused(const std::string& heading, const LAUNCHCHECK& launc
     const char* name = why;
     for (const char* c = why; line && c < line; c++)
         if (*c == '/') name = c + 1;
-    MM_chat_add_message(name, 1);
+    MM_chat_add_message(name, MM_CHAT_REFUSAL);
     return true;
 }
 
@@ -1140,13 +1146,13 @@ int MM_chat_launch(QIWidget* widget, int code, QIARG arg)
             continue;
         if (session.players[n].flags & NET_PLAYER_READY) continue;
         MM_chat_add_message(heading.c_str(), 6);
-        MM_chat_add_message(Text("ChatLaunchNoAllLaunch", "Not all players are ready to launch").c_str(), 1);
+        MM_chat_add_message(Text("ChatLaunchNoAllLaunch", "Not all players are ready to launch").c_str(), MM_CHAT_REFUSAL);
         return 0;
     }
     const bool random = MM_chat.locations_placement == 0;
     if (random && !PlaceAtRandom(session, &settings)) {
         MM_chat_add_message(heading.c_str(), 6);
-        MM_chat_add_message(Text("ChatLaunchTooFewLocations", "Not enough start locations").c_str(), 1);
+        MM_chat_add_message(Text("ChatLaunchTooFewLocations", "Not enough start locations").c_str(), MM_CHAT_REFUSAL);
         return 0;
     }
     bool refused = false;
@@ -1158,7 +1164,7 @@ int MM_chat_launch(QIWidget* widget, int code, QIARG arg)
         char name[NET_NAME_SIZE + 1];
         snprintf(name, sizeof name, "%.*s", NET_NAME_SIZE, session.players[n].name);
         QI_Text("ChatLaunchNoStartLocation", &line, "%s has not selected a start location", name);
-        MM_chat_add_message(line.c_str(), 1);
+        MM_chat_add_message(line.c_str(), MM_CHAT_REFUSAL);
     }
     if (refused || ScenarioRefused(heading, launch)) return 0;
     // The drawn locations go out with the launch; a refused one keeps none.

@@ -49,6 +49,7 @@ enum {
     MM_CHAT_PLAYERS_TOP = 68,
     MM_CHAT_LINE_MAX = 80,
     MM_CHAT_RULE_MARK = 0xB7,
+    MM_CHAT_REFUSAL = 100, // the colour of MM_chat_add_message for a refused command
     MM_CHAT_RULE_WIDTH = 279,
     MM_CHAT_PING_MS = 1000,
     MM_CHAT_GAME_NAME_MAX = NET_GAME_NAME_SIZE - 1, // the session name's 23 characters
@@ -264,6 +265,8 @@ int MM_chat_map_row_text(QIWidget* widget, int code, QIARG arg);
 // A line into the message list in a colour (1 refusal, 2 group, 4 private,
 // 6 heading); tests read the list.
 void MM_chat_add_message(const char* text, int colour);
+// The font of refusal lines: light enough to read on the page's navy.
+const QIFont* MM_chat_refusal_font(void);
 
 // The palette index a colour 0..8 draws with (anything else as 8), and
 // font slot 5 drawn in colour 0..7.

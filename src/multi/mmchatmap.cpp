@@ -53,7 +53,7 @@ std::string Recased(const char* name)
 QIStatic* Label(QIPopup* pop, const char* name, const char* def, int x, int y, int w, int just)
 {
     QIString text;
-    QI_Text(name, &text, "%s", def);
+    QI_PlainText(name, &text, def);
     QIStatic* s = new QIStatic(name, nullptr, IRect(pop->x + x, pop->y + y, w, 16), text.c_str(), Font(MM_FONT_TEXT),
                                just);
     QIWidget::AddChild(pop, s);

@@ -29,6 +29,19 @@ const QIFont* MM_chat_team_font(int colour)
     return &fonts[c];
 }
 
+const QIFont* MM_chat_refusal_font(void)
+{
+    // Colour 1's dark blue read at about 1.6:1 on the navy page; the
+    // light grey near white reads at well over 7:1.
+    static uint8_t table[256];
+    static QIFont font;
+    if (!font.remapBase) {
+        for (int i = 0; i < 256; i++) table[i] = i ? 29 : 0;
+        font = QIFont{MM_FONT_TEAM, table, 0};
+    }
+    return &font;
+}
+
 // ---------------------------------------------------------------- minimap
 
 MMScrollChatMiniMap::MMScrollChatMiniMap(const char* name, QIWidget* parent, const IRect& r)
@@ -174,7 +187,7 @@ static const QIFont* Font(int slot) { return &MM_menu.fonts[slot]; }
 static QIGraphicText* Entry(const char* id, const char* def, int32_t* field, int32_t value)
 {
     QIString text;
-    QI_Text(id, &text, "%s", def);
+    QI_PlainText(id, &text, def);
     return new QIGraphicText(Font(MM_FONT_TEXT), Font(MM_FONT_LABELO), Font(MM_FONT_TEXT), text.c_str(), field, value,
                              QIJ_LEFT);
 }
@@ -263,7 +276,7 @@ void MMChatSlot::FillTypes(bool human, const char* name)
     drp_type->Clear();
     if (human) {
         QIString text;
-        QI_Text("ChatPlayerTypeHuman", &text, "%s", "Human");
+        QI_PlainText("ChatPlayerTypeHuman", &text, "Human");
         type_entry = new QIGraphicText(Font(MM_FONT_TEXT), Font(MM_FONT_TEXT), Font(MM_FONT_TEXT),
                                        name ? name : text.c_str(), &option, HUMAN, QIJ_LEFT);
         drp_type->Add(type_entry);

@@ -303,7 +303,13 @@ void Mm_PopError(MM_MENU* menu, const char* key, const char* format, ...)
 
     QIPopup* pop = new QIPopup("PopError", nullptr, IPoint(390, 202), QIImage("pop_1pic.bmp", IRect(0, 0, 390, 202), 0));
     const QIFont* text = &menu->fonts[MM_FONT_TEXT];
-    QIWidget::AddChild(pop, new QIStatic(title, nullptr, At(pop, 37, 4, 316, 16), title, text, QIJ_CENTRE));
+    // The key names the box; what it shows is the key's own text, when the
+    // strings have one (a key is no title for a player).
+    char shown[MM_KEY_SIZE];
+    if (!MLString_Get(title, shown, sizeof shown, 0)) snprintf(shown, sizeof shown, "%s", title);
+    QIStatic* head = new QIStatic(title, nullptr, At(pop, 37, 4, 316, 16), shown, text, QIJ_CENTRE);
+    head->flags &= ~QIWF_EXPORTS;
+    QIWidget::AddChild(pop, head);
     QIStatic* msg = new QIStatic(desc, nullptr, At(pop, 37, 39, 316, 70), message, text, QIJ_CENTRE);
     msg->flags &= ~QIWF_EXPORTS;
     QIWidget::AddChild(pop, msg);
@@ -329,4 +335,12 @@ int Mm_PopYesNo(MM_MENU* menu, const char* key, const char* format, ...)
     pop->AddButton(PopButton(menu, pop, "PopYes", "Yes", "pop_crea.bmp", 69, 131, 117, 37), 2);
     pop->AddButton(PopButton(menu, pop, "PopNo", "No", "pop_2pic.bmp", 194, 131, 108, 37), 3);
     return RunPopup(menu, pop);
+}
+
+void Mm_PopKeyError(MM_MENU* menu, const char* key)
+{
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-zero-length"
+    Mm_PopError(menu, key, "");
+#pragma GCC diagnostic pop
 }

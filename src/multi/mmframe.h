@@ -124,6 +124,9 @@ void Mm_FillRow(const IRect& cut, uint32_t state);
 // (mask 2). Runs until "Ok" is pressed; the page poll does not run meanwhile.
 void Mm_PopError(MM_MENU* menu, const char* key, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+// The same for a key that carries its whole text in the strings (a
+// refusal's or the online service's): no default, no arguments.
+void Mm_PopKeyError(MM_MENU* menu, const char* key);
 // Runs a pop-up built on the backdrop modally and deletes it; its loop's result.
 int Mm_RunPopup(QIPopup* pop);
 // The question box; MM_POP_YES or MM_POP_NO (the loop's result).

@@ -176,9 +176,15 @@ int MM_inet_delete_player(QIWidget*, int code, QIARG)
 int MM_inet_accept(QIWidget*, int code, QIARG)
 {
     if (code != QIN_CLICKED || !s_inet.fieldsOpen) return 0;
+    const std::string name = s_inet.nameText.c_str(), address = s_inet.addressText.c_str();
+    // The book takes no half entry: refused before the edited one goes, so
+    // an emptied field loses nothing, and the fields stay open to mend.
+    if (name.empty() || address.empty()) {
+        Mm_PopError(&MM_menu, "InetEntryIncomplete", "An entry needs both a name and an address");
+        return 0;
+    }
     if (s_inet.edited)
         AddressBook_Remove(&g_AddressBookInternet, s_inet.edited->name.c_str(), s_inet.edited->address.c_str());
-    const std::string name = s_inet.nameText.c_str(), address = s_inet.addressText.c_str();
     AddressBook_Insert(&g_AddressBookInternet, name.c_str(), address.c_str());
     MM_inet_fill_addresses();
     SetFields("...", "...", false);
@@ -298,7 +304,7 @@ int MM_inet_join(QIWidget*, int code, QIARG)
     if (!row || !row->Valid()) return 0;
     const char* reason = Net_Join(&row->head.address, MM_JOIN_WAIT_MS);
     if (reason) {
-        Mm_PopError(&MM_menu, reason, "%s", "");
+        Mm_PopKeyError(&MM_menu, reason);
         return 0;
     }
     TLOG(TLOG_SETUP, "Joined \"%.*s\" at %s", NET_GAME_NAME_SIZE, g_NetSession.name, row->address.c_str());

@@ -311,9 +311,14 @@ int MM_modem_delete(QIWidget*, int code, QIARG)
 int MM_modem_accept(QIWidget*, int code, QIARG)
 {
     if (code != QIN_CLICKED || !s_modem.fieldsOpen) return 0;
+    const std::string name = s_nameText.c_str(), number = s_numberText.c_str();
+    // As the internet page: no half entry, and nothing removed for one.
+    if (name.empty() || number.empty()) {
+        Mm_PopError(&MM_menu, "ModemEntryIncomplete", "An entry needs both a name and a number");
+        return 0;
+    }
     if (s_modem.edited)
         AddressBook_Remove(&g_AddressBookPhone, s_modem.edited->name.c_str(), s_modem.edited->number.c_str());
-    const std::string name = s_nameText.c_str(), number = s_numberText.c_str();
     AddressBook_Insert(&g_AddressBookPhone, name.c_str(), number.c_str());
     MM_modem_fill_phonebook();
     SetFields("...", "...", false);
@@ -373,12 +378,12 @@ int MM_modem_dial(QIWidget*, int code, QIARG)
     s_modem.creator = true;
     const MMScrollModem* modem = Current<MMScrollModem>(s_modem.modems);
     if (!modem) {
-        Mm_PopError(&MM_menu, "ModemWarningNoModem", "%s", "You don't have a modem selected in the Modem Setup");
+        Mm_PopError(&MM_menu, "ModemWarningNoModem", "You don't have a modem selected in the Modem Setup");
         return 0;
     }
     const MMScrollPhoneBook* phone = Current<MMScrollPhoneBook>(s_modem.phones);
     if (!phone) {
-        Mm_PopError(&MM_menu, "ModemWarningNoNumber", "%s", "You don't have a phone number selected to dial");
+        Mm_PopError(&MM_menu, "ModemWarningNoNumber", "You don't have a phone number selected to dial");
         return 0;
     }
     OpenStatus(true);
@@ -392,7 +397,7 @@ int MM_modem_answer(QIWidget*, int code, QIARG)
     s_modem.creator = false;
     const MMScrollModem* modem = Current<MMScrollModem>(s_modem.modems);
     if (!modem) {
-        Mm_PopError(&MM_menu, "ModemWarningNoModem", "%s", "You don't have a modem selected in the Modem Setup");
+        Mm_PopError(&MM_menu, "ModemWarningNoModem", "You don't have a modem selected in the Modem Setup");
         return 0;
     }
     OpenStatus(false);
@@ -442,7 +447,7 @@ void MM_modem_poll(void)
         for (int i = 0; i < MM_MODEM_JOIN_TRIES; i++)
             if (!(refused = Net_Join(&line, MM_MODEM_JOIN_WAIT_MS))) break;
         if (refused) {
-            Mm_PopError(&MM_menu, refused, "%s", "");
+            Mm_PopKeyError(&MM_menu, refused);
             return;
         }
     }

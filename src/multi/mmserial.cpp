@@ -92,7 +92,7 @@ bool StartLine(void)
     }
     // Closed again: the next attempt opens the port chosen then, not this one.
     Net_Close();
-    Mm_PopError(&MM_menu, "SerialUnableToInitialise", "%s", "Could not initialise serial interface");
+    Mm_PopError(&MM_menu, "SerialUnableToInitialise", "Could not initialise serial interface");
     return false;
 }
 
@@ -245,7 +245,7 @@ int MM_serial_join(QIWidget*, int code, QIARG)
     line.kind = NET_TYPE_SERIAL;
     if (const char* refused = Net_Join(&line, 5000)) {
         Net_Close();
-        Mm_PopError(&MM_menu, refused, "%s", "");
+        Mm_PopKeyError(&MM_menu, refused);
         return 0;
     }
     MM_chat_enter_from(s_serial.layer);

@@ -179,6 +179,24 @@ static int ReadChecked(const char* path, std::vector<uint8_t>* bytes)
     return 1;
 }
 
+// A field brought into lo..hi; logs (warning) when it was outside and
+// loud is set.
+static void Clamp(const char* path, const char* field, int32_t* v, int32_t lo, int32_t hi, bool loud = true)
+{
+    if (*v >= lo && *v <= hi) return;
+    const int32_t was = *v;
+    *v = *v < lo ? lo : hi;
+    if (loud) TLOG(TLOG_WARNING, "%s: %s %d outside %d..%d, taken as %d", path, field, was, lo, hi, *v);
+}
+
+static void BringIntoRange(const char* path, MULTI_scenario* m)
+{
+    Clamp(path, "credits", &m->base_credits, 0, MM_SUMMARY_CREDITS_MAX, m->base_credits != MM_SUMMARY_NO_CREDITS);
+    Clamp(path, "team count", &m->team_count, 0, MM_SUMMARY_TEAMS - 1);
+    Clamp(path, "map width", &m->size_x, 0, MAP_MAX_SIDE);
+    Clamp(path, "map height", &m->size_y, 0, MAP_MAX_SIDE);
+}
+
 int Mm_Load(const char* path)
 {
     Mm_FreeMinimap();
@@ -188,6 +206,7 @@ int Mm_Load(const char* path)
         return 0;
     }
     Mm_ReadRecord(bytes.data(), &g_MultiScenario);
+    BringIntoRange(path, &g_MultiScenario);
     const int w = (int)Bytes_U32(bytes.data() + MM_SUMMARY_RECORD_BYTES);
     const int h = (int)Bytes_U32(bytes.data() + MM_SUMMARY_RECORD_BYTES + 4);
     if (!Graph_InitBitmap(&MM_minimap, w, h, nullptr)) return 0;
@@ -201,5 +220,6 @@ int Mm_Browse(MULTI_scenario* out, const char* path)
     std::vector<uint8_t> bytes;
     if (!ReadChecked(path, &bytes)) return 0;
     Mm_ReadRecord(bytes.data(), out);
+    BringIntoRange(path, out);
     return 1;
 }

@@ -5,7 +5,11 @@
 //
 // The readers take nothing on trust: a file that is missing, short, or whose
 // thumbnail size disagrees with its length is refused with a logged reason,
-// leaving an empty record and no thumbnail, and the caller goes on.
+// leaving an empty record and no thumbnail, and the caller goes on. Values
+// that no map has are brought into range with a logged warning: credits to
+// 0..99999999 (so "no credits", 999999999, reads as the largest the page
+// can show, without a warning), the team count to 0..8, map sides to
+// 0..512.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +23,7 @@ enum {
     MM_SUMMARY_HEAD_BYTES = MM_SUMMARY_RECORD_BYTES + 8,                     // 580
     MM_SUMMARY_SIDE = 128,
     MM_SUMMARY_NO_CREDITS = 999999999,
+    MM_SUMMARY_CREDITS_MAX = 99999999, // what the staging page's 8-character field shows
 };
 
 struct MULTI_scenario_team {

@@ -137,7 +137,7 @@ void RoomEntered(const char* error)
 void Hint(const char* fallback)
 {
     QIString text;
-    QI_Text("ZephnetSelectRoom", &text, "%s", fallback);
+    QI_PlainText("ZephnetSelectRoom", &text, fallback);
     MM_znet_add_line(text.c_str());
 }
 

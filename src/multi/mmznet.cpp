@@ -64,10 +64,7 @@ void MM_znet_error(const char* key)
 {
     // The service's keys carry their whole text in the string scripts: the
     // default is empty, so a text of the key takes no arguments either.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-zero-length"
-    Mm_PopError(&MM_menu, key, "");
-#pragma GCC diagnostic pop
+    Mm_PopKeyError(&MM_menu, key);
 }
 
 // The check value of a client list of sessions, in the client's order.
@@ -270,7 +267,7 @@ int MM_znet_send_message(QIWidget*, int code, QIARG)
         const MMScrollZnetPlayer* to = static_cast<const MMScrollZnetPlayer*>(MM_znet_selected(z.players));
         if (!to) {
             QIString hint;
-            QI_Text("ZephnetPrivateMessage", &hint, "%s", "{To Send a Private Message Select a Player First}");
+            QI_PlainText("ZephnetPrivateMessage", &hint, "{To Send a Private Message Select a Player First}");
             MM_znet_add_line(hint.c_str());
             return 0;
         }

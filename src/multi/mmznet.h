@@ -52,8 +52,9 @@ public:
     void Draw(const IPoint& origin, const IRect& row, uint32_t state) override;
 };
 
-// A room row: 138 x 16, the name centred on x + 69, the padlock when the
-// room has a password.
+// A room row: 138 x 16, the name centred on x + 69 (kept right of the
+// padlock, a longer one cut with ".."), the padlock when the room has a
+// password.
 class MMScrollZnetRoom : public QIGraphic {
 public:
     const QIFont* font;
@@ -67,15 +68,17 @@ public:
     int Compare(QIGraphic* other) override;
 };
 
-// A game row: 247 x 16, the name centred on x + 80, "players/maximum" at
-// x + 160, the padlock when the game has a password.
+// A game row: 247 x 16, the name centred on x + 80 (between the padlock
+// and x + 156, a longer one cut with ".."), "players/maximum" at x + 160,
+// the padlock when the game has a password.
 class MMScrollZnetGame : public MMScrollZnetRoom {
 public:
     MMScrollZnetGame(const QIFont* f, const ZephSessionRecord& r);
     void Draw(const IPoint& origin, const IRect& row, uint32_t state) override;
 };
 
-// A player row: 124 x 16, the name centred on x + 62, the crown when the
+// A player row: 124 x 16, the name centred on x + 62 (between the crown
+// and x + 106, a longer one cut with ".."), the crown when the
 // player owns the session, the ping picture and its first lamp.
 class MMScrollZnetPlayer : public QIGraphic {
 public:

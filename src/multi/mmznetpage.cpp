@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "multi/mmframe.h"
 #include "multi/mmznet.h"
@@ -46,9 +47,27 @@ static bool RowBox(int left, int top, int w, const IRect& row, uint32_t state, I
     return true;
 }
 
-static void Centred(const QIFont* f, int centre, int top, const IRect& cut, const char* text)
+// A row's name centred on centre, between the picture on its left and
+// what the row shows right of it (from..to on the row): a name too wide
+// for its centre goes as far left as it may, and one wider than the whole
+// space is cut at a character and ends in "..", rather than running into
+// the player count or the ping picture.
+static void Fitted(const QIFont* f, int left, int centre, int from, int to, int top, const IRect& cut,
+                   const char* text)
 {
-    QI_DrawTextLiteral(f, centre - QI_TextWidthLiteral(f, text) / 2, top, &cut, text);
+    const int room = to - from;
+    std::string shown = text;
+    int w = QI_TextWidthLiteral(f, shown.c_str());
+    if (w > room) {
+        const int dots = QI_TextWidthLiteral(f, "..");
+        while (!shown.empty() && QI_TextWidthLiteral(f, shown.c_str()) + dots > room) shown.pop_back();
+        shown += "..";
+        w = QI_TextWidthLiteral(f, shown.c_str());
+    }
+    int x = centre - w / 2;
+    if (x < from) x = from;
+    if (x + w > to) x = to - w;
+    QI_DrawTextLiteral(f, left + x, top, &cut, shown.c_str());
 }
 
 static void Picture(const QIImage& image, int x, int y, const IRect& cut)
@@ -84,7 +103,7 @@ void MMScrollZnetRoom::Draw(const IPoint& origin, const IRect& row, uint32_t sta
     const int left = origin.x + x, top = origin.y + y;
     IRect cut;
     if (!RowBox(left, top, 138, row, state, &cut)) return;
-    Centred(font, left + 69, top + 2, cut, record.name);
+    Fitted(font, left, 69, 16, 138, top + 2, cut, record.name);
     if (record.password) Picture(padlock, left, top, cut);
 }
 
@@ -100,7 +119,7 @@ void MMScrollZnetGame::Draw(const IPoint& origin, const IRect& row, uint32_t sta
     const int left = origin.x + x, top = origin.y + y;
     IRect cut;
     if (!RowBox(left, top, 247, row, state, &cut)) return;
-    Centred(font, left + 80, top + 2, cut, record.name);
+    Fitted(font, left, 80, 16, 156, top + 2, cut, record.name);
     char count[21];
     snprintf(count, sizeof count, "%d/%d", record.players, record.maxplayers);
     QI_DrawTextLiteral(font, left + 160, top + 2, &cut, count);
@@ -126,7 +145,7 @@ void MMScrollZnetPlayer::Draw(const IPoint& origin, const IRect& row, uint32_t s
     const int left = origin.x + x, top = origin.y + y;
     IRect cut;
     if (!RowBox(left, top, 124, row, state, &cut)) return;
-    Centred(font, left + 62, top + 2, cut, record.name);
+    Fitted(font, left, 62, 16, 106, top + 2, cut, record.name);
     const uint16_t owner = Zeph_GetModeratorInfo()->id;
     if (owner != 0 && record.id == owner) Picture(crown, left, top, cut);
     Picture(ping, left + 108, top, cut);

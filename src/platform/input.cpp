@@ -68,6 +68,7 @@ static RING<KEY_SLOT, INPUT_QUEUE_SIZE> s_keys = {{}, 0, 0, 0, "keyboard"};
 static RING<WHEEL_SLOT, INPUT_QUEUE_SIZE> s_wheel = {{}, 0, 0, 0, "mouse wheel"};
 
 static uint32_t s_seq = 0;
+static int s_keyRepeat = 0;
 static uint8_t s_keyDown[256];
 static int s_x = 0, s_y = 0;       // the pointer as reported, on the screen
 static int s_buttons = 0;
@@ -106,6 +107,7 @@ void Input_Shutdown(void)
     s_keys.Clear();
     s_wheel.Clear();
     s_seq = 0;
+    s_keyRepeat = 0;
     memset(s_keyDown, 0, sizeof s_keyDown);
     s_x = s_y = 0;
     s_buttons = 0;
@@ -283,6 +285,26 @@ int Input_GetKeyEvent(KEY_EVENT* event)
     s_keys.Pop();
     return 1;
 }
+
+int Input_PeekKeySeq(uint32_t* seq)
+{
+    const KEY_SLOT* k = s_keys.Front();
+    if (!k) return 0;
+    if (seq) *seq = k->seq;
+    return 1;
+}
+
+int Mouse_PeekEventSeq(uint32_t* seq)
+{
+    const MOUSE_SLOT* m = s_mouse.Front();
+    if (!m) return 0;
+    if (seq) *seq = m->seq;
+    return 1;
+}
+
+void Input_EnableKeyRepeat(int on) { s_keyRepeat = on ? 1 : 0; }
+
+int Input_KeyRepeatEnabled(void) { return s_keyRepeat; }
 
 int Input_KeyDown(int scancode)
 {

@@ -183,6 +183,16 @@ void Mouse_GetClipRect(int* left, int* top, int* right, int* bottom);
 int Input_PeekKeyEvent(KEY_EVENT* event);
 // Removes the oldest buffered key press; 1 when there was one.
 int Input_GetKeyEvent(KEY_EVENT* event);
+// The order number of the oldest waiting key press / mouse event, from the
+// one counter that numbers both (compare them by difference, as int32_t);
+// 1 when there was one.
+int Input_PeekKeySeq(uint32_t* seq);
+int Mouse_PeekEventSeq(uint32_t* seq);
+// Lets the backend pass on the presses that a held key repeats (off at
+// start: in the game a held key is one press).
+void Input_EnableKeyRepeat(int on);
+// 1 while held keys repeat.
+int Input_KeyRepeatEnabled(void);
 // 1 while the key is held.
 int Input_KeyDown(int scancode);
 // INPUT_MODIFIER bits from the held keys.

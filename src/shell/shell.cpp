@@ -10,6 +10,7 @@
 #include "core/mlstring.h"
 #include "core/tlog.h"
 #include "core/utils.h"
+#include "game/gameloop.h"
 #include "rules/scenario.h"
 #include "shell/shellcamp.h"
 #include "shell/shellres.h"
@@ -179,6 +180,19 @@ intptr_t Shell_BuildSinglePlayer(SHELLCTL* c, uint32_t message, intptr_t p1, int
     return 0;
 }
 
+// A folder of the custom missions' list. One whose name is longer than a
+// scenario name may be would load a cut name's folder: left out, and said.
+static void AddMissionFolder(const char* name, void* list, int flag)
+{
+    if (!(flag & SHELLRES_DIR_FLAG) || !strcmp(name, ".") || !strcmp(name, "..")) return;
+    if (strlen(name) >= sizeof g_ScenarioName) {
+        TLOG(TLOG_WARNING, "Mission folder [%s] in [%s] has a name longer than %d characters: not listed", name,
+             g_ScenarioCategoryDir, (int)sizeof g_ScenarioName - 1);
+        return;
+    }
+    Shell_SendMessage((SHELLCTL*)list, SM_ADDSORTED, (intptr_t)name);
+}
+
 intptr_t Shell_BuildCustomMission(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3,
                                   intptr_t p4)
 {
@@ -196,7 +210,7 @@ intptr_t Shell_BuildCustomMission(SHELLCTL* c, uint32_t message, intptr_t p1, in
         SHELLCTL* folders = Shell_CreateControl(LBOX, c, 0, 60, 102, 346, 118, 8, 0, 0, 0);
         Game_SetScenarioCategory(SC_SINGLE);
         std::string pattern = std::string(g_ScenarioCategoryDir) + "\\*.*";
-        Shell_SendMessage(folders, SM_FILLFILES, (intptr_t)pattern.c_str(), SHELL_FILES_DIRS);
+        Shell_ForEachFile(AddMissionFolder, pattern.c_str(), folders);
         return 0;
     }
     case SM_SELCHANGED:
@@ -221,6 +235,20 @@ intptr_t Shell_BuildCustomDebrief(SHELLCTL* c, uint32_t message, intptr_t p1, in
 {
     if ((message & 0xFFFF) != SM_CREATE) return PAGE_PASS();
     const SHELLINFO* s = &g_ShellInfo;
+    // Who won, over the table: the page reads as a result, not a list.
+    static char title[SHELL_TEXT_MAX + 1];
+    const GAME_RESULT end = Game_GetResult();
+    std::string said = Shell_Text("SS_NO_WINNER");
+    if (end.winner >= 0 && end.winner < SHELL_TEAMS) {
+        // One look-up at a time: each overwrites the text the last one gave.
+        said = Shell_Text(end.won ? "SS_VICTORY" : "SS_DEFEAT");
+        said += ": ";
+        said += SideKey(s->debrief[end.winner].side);
+        said += " ";
+        said += Shell_Text("SS_WON");
+    }
+    snprintf(title, sizeof title, "%s", said.c_str());
+    Shell_CreateControl(TEXT, c, TITLE_STYLE, 320, 0, 0, 30, (intptr_t)title, 13, 13, 13);
     if (s->mode == SHELL_MULTIPLAYER) Shell_AddMenuButton(c, 240, 403, 160, 30, SS_MULTI, "SS_CONTINUE");
     if (s->mode == SHELL_CUSTOM) Shell_AddMenuButton(c, 240, 403, 160, 30, SS_CUSTOM, "SS_CONTINUE");
     Shell_AddMenuButton(c, 480, 412, 160, 30, SS_MAIN, "SS_MAIN_MENU");

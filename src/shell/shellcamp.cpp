@@ -287,6 +287,12 @@ intptr_t Shell_BuildMissions(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_
         s_mapTitle = Label(c, CENTRED, 320, 68, 0, 30, s->title, 6, 6, 6);
         s_logos[0] = Shell_AddFramedButton(c, 235, 105, 45, 40, SHELL_SIDE_FIRST, nullptr, "m_alogo2", 235, 105, 2);
         s_logos[1] = Shell_AddFramedButton(c, 365, 105, 45, 40, SHELL_SIDE_SECOND, nullptr, "m_slogo2", 365, 105, 2);
+        // The ring animation before the buttons over it: the newest control
+        // takes a click first, and the animation (144 x 144) covers the
+        // final mission's centre button.
+        char ring[32];
+        snprintf(ring, sizeof ring, "m_ring%02d", s->highestMission - FIRST_MISSION);
+        Shell_PlayVideo(c, ring, 248, 190);
         static const int AT[RING - 1][4] = {
             {363, 163, 354, 185}, {402, 200, 383, 215}, {415, 253, 393, 258}, {402, 305, 381, 299},
             {363, 345, 349, 327}, {310, 359, 307, 339}, {257, 345, 267, 325}, {218, 305, 238, 295},
@@ -305,9 +311,6 @@ intptr_t Shell_BuildMissions(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_
         }
         Shell_AddNavButtons(c, "SS_MISSION", s->lastMission ? "SS_DEBRIEFING" : nullptr, "SS_OPTIONS",
                             "SS_ARCHIVE");
-        char ring[32];
-        snprintf(ring, sizeof ring, "m_ring%02d", s->highestMission - FIRST_MISSION);
-        Shell_PlayVideo(c, ring, 248, 190);
         return 0;
     }
     case SM_CLICKED: {

@@ -634,6 +634,7 @@ void QIDesktop::AfterRun(void)
 {
     Mouse_RestorePos();
     Mouse_EnableDoubleClick(1);
+    Input_EnableKeyRepeat(0);
 }
 
 void QIDesktop::PumpMessages(void)
@@ -643,8 +644,10 @@ void QIDesktop::PumpMessages(void)
 
 void QIDesktop::PollKeys(void)
 {
+    Input_EnableKeyRepeat(captureWidget != nullptr);
     KEY_EVENT ev;
     if (keyEventKind != QIE_NONE || !Input_PeekKeyEvent(&ev)) return;
+    Input_PeekKeySeq(&keySeq_);
     Input_GetKeyEvent(&ev);
     keyEventKind = QIE_KEY;
     key.character = (int8_t)ev.ch[0];
@@ -657,6 +660,8 @@ void QIDesktop::PollPointer(void)
 {
     if (eventKind != QIE_NONE) return;
     MOUSE_EVENT ev;
+    uint32_t seq = 0;
+    if (Mouse_PeekEventSeq(&seq) && keyEventKind == QIE_KEY && (int32_t)(seq - keySeq_) > 0) return;
     if (Mouse_PeekEvent(&ev)) {
         Mouse_GetEvent(&ev);
         static const struct {

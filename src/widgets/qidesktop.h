@@ -263,7 +263,12 @@ public:
     void Open(void) override;
     void AfterRun(void) override;
     void PumpMessages(void) override;
+    // One key press; while a field holds the keyboard, held keys repeat.
     void PollKeys(void) override;
+    // One mouse event, or the pointer's state. A mouse event made after
+    // the key of this pass waits for a later pass: the loop handles the
+    // pointer before the key, and the key must reach the field it was
+    // typed into, not the one the click moves the keyboard to.
     void PollPointer(void) override;
     // The rate read-out (when on), cursor, flip; then yields the processor.
     void EndPass(void) override;
@@ -282,6 +287,7 @@ public:
     void ApplyPalette(void) override;
 
 private:
+    uint32_t keySeq_ = 0; // order number of this pass's key
     uint32_t lastPassMs_ = 0;
     uint32_t average_ = 0;
     int spinner_ = 0;

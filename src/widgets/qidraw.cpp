@@ -212,6 +212,18 @@ static std::set<std::string>& DefinedIds(void)
     return ids;
 }
 
+void QI_PlainText(const char* id, QIString* out, const char* def)
+{
+    if (!def) def = "";
+    char found[QITEXT_MAX + 1];
+    if (MLString_Get(id, found, sizeof found, 0)) {
+        out->Set(found);
+        return;
+    }
+    if (DefinedIds().insert(id ? id : "").second) TLOG(TLOG_WARNING, "#define %s \"%s\"", id ? id : "", def);
+    out->Set(def);
+}
+
 void QI_Text(const char* id, QIString* out, const char* defaultFormat, ...)
 {
     char format[QITEXT_MAX + 1];

@@ -84,3 +84,6 @@ int QI_SameArguments(const char* found, const char* defaultFormat);
 void QI_Text(const char* id, QIString* out, const char* defaultFormat, ...)
     __attribute__((format(printf, 3, 4)));
 #define QI_WriteDefine QI_Text
+// The text of id as it stands (no arguments: a '%' in it is a '%'), else
+// def; a missing id logs its '#define' line with def once.
+void QI_PlainText(const char* id, QIString* out, const char* def);

@@ -182,6 +182,8 @@ int QI_LoadBitmap(BITMAP* bitmap, const char* name, const char* directory)
 
 int QI_LoadPalette(uint8_t* palette, const char* name, const char* directory)
 {
+    // A picture refused once is refused again without a word.
+    if (s_list && s_list->Refused(name)) return 0;
     char path[UTILS_PATH];
     MakePath(path, name, directory);
     uint8_t* pixels = nullptr;

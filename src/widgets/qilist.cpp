@@ -279,9 +279,17 @@ int QIList::OnChildNotify(QIWidget*, int code, QIARG)
 {
     if (code == QIN_CHANGED) {
         flags |= QIWF_MARK;
+        if (!IsHidden()) PaintBackground();
         Refresh();
     }
     return 0;
+}
+
+// Every row moves on a scroll: a list that draws its items over what lies
+// under them (no cell fill) would leave the old lines under the new ones.
+void QIList::PaintBackground(void)
+{
+    if (w > 0 && h > 0) FillCell(IPoint(x, y), IPoint(x + w - 1, y + h - 1));
 }
 
 void QIList::AttachVScroll(QISlider* slider)
@@ -313,6 +321,7 @@ void QIList::ScrollBy(int32_t dx, int32_t dy)
     scroll.x = std::max(scroll.x, 0);
     scroll.y = std::max(scroll.y, 0);
     flags |= QIWF_MARK;
+    if (flags & QIWF_SHOWN) PaintBackground();
     Draw(nullptr);
 }
 

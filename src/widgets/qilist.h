@@ -63,7 +63,8 @@ public:
     // Hover, selection (control extends) and right-drag scrolling at the
     // end of the path; no handler is called directly.
     int HandleInput(QIWidget** path, int kind, QIARG pointer) override;
-    // 12 from a scroll bar: redraw everything.
+    // 12 from a scroll bar: the background (FillCell over the whole list),
+    // then everything.
     int OnChildNotify(QIWidget* child, int code, QIARG pointer) override;
     // The visible cells (all on a full redraw, marked; else the items
     // that need it), then the scroll bars.
@@ -94,8 +95,11 @@ public:
     // frame when there is one); its step is the item height; its thumb
     // drags (MoveUpdate, Sticky).
     void AttachVScroll(QISlider* slider);
-    // Each allowed axis by d + d / 4, within the content.
+    // Each allowed axis by d + d / 4, within the content; repaints the
+    // background and everything.
     void ScrollBy(int32_t dx, int32_t dy);
+    // FillCell over the whole list.
+    void PaintBackground(void);
     void ScrollToEnd(void);
     void ClearHover(void);
     // Whether any item was selected.

@@ -29,6 +29,7 @@
 #include "widgets/qidesktop.h"
 #include "widgets/qidroplist.h"
 #include "widgets/qilist.h"
+#include "widgets/qislider.h"
 
 namespace {
 
@@ -176,7 +177,41 @@ TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
     Net_Unlock();
     MM_chat_add_line(1, "hello all");
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0xD56E5F42u, (kOut + "mm_staging.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x6309A095u, (kOut + "mm_staging.pcx").c_str()));
+    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
+}
+
+// One step of a staging list's scroll button: the lines used to be drawn
+// over the old ones (the list draws its text over the page's picture
+// without filling its cells), and both became unreadable.
+class PlayerViewMenusFrames : public MmFrames {};
+
+TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
+{
+    const std::string base = g_ScenarioBaseDir;
+    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
+    Game_SetScenarioCategory(SC_MULTI);
+    Game_SetScenarioName("DUEL");
+    Build();
+    MemoryNetwork(NET_TYPE_UDP);
+    Net_BeginSession();
+    Net_HostGame();
+    MM_chat_enter_from(MM_inet_page());
+    for (int i = 1; i <= 10; i++) {
+        char line[40];
+        snprintf(line, sizeof line, "line %d of the chat, %s", i, i % 2 ? "odd" : "even");
+        MM_chat_add_message(line, -1);
+    }
+    BITMAP* bb = Backbuf_Lock();
+    ASSERT_NE(bb, nullptr);
+    for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+    desktop->Draw(nullptr, nullptr);
+    QISlider* bar = MM_chat.msglist->vScroll;
+    ASSERT_NE(bar, nullptr);
+    const int before = MM_chat.msglist->scroll.y;
+    bar->OnChildNotify(bar->decButton, QIN_PRESSED, 0); // the up button, as a press sends it
+    EXPECT_EQ(MM_chat.msglist->scroll.y, before - 13);
+    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0x348428AAu, (kOut + "mm_staging_scrolled.pcx").c_str()));
     Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
@@ -231,7 +266,7 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
     MM_chat_set_locations(nullptr, QIN_CLICKED, 0);
     MM_chat_show_minimap(nullptr, QIN_CLICKED, 0);
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0xA5765155u, (kOut + "mm_options.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x1311AE82u, (kOut + "mm_options.pcx").c_str()));
     QvPassScript s;
     s.stopWhenDone = false;
     bool seen = false;
@@ -246,7 +281,7 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
         const uint8_t* pixels;
         const PAL_RGB* palette;
         ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
-        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x883E0829u, (kOut + "mm_selectmap.pcx").c_str()));
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x3E59F7FEu, (kOut + "mm_selectmap.pcx").c_str()));
         seen = true;
         if (QIWidget* cancel = Find("ChatSelectMapCancel")) Click(s, cancel->x + 10, cancel->y + 10);
     };

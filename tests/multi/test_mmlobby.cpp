@@ -759,3 +759,53 @@ TEST_F(MmLobbyFrames, TheServerList)
 }
 
 } // namespace
+
+// A long name was centred whatever its width: a game's ran into its
+// "1/8", a room's over its padlock, a player's over the ping picture.
+class PlayerViewMenusLobby : public MmLobbyFrames {};
+
+TEST_F(PlayerViewMenusLobby, ALongNameStopsShortOfWhatItsRowShowsBesideIt)
+{
+    Build();
+    const QIFont* f = &MM_menu.fonts[MM_FONT_TEXT];
+    const std::string longName(ZEPH_SESSION_NAME_SIZE - 1, 'W');
+    ZephSessionRecord shortGame = Session("War", "pw", 1, 65536), longGame = Session(longName.c_str(), "pw", 1, 65536);
+    shortGame.players = longGame.players = 1;
+    ZephPlayerRecord shortPlayer{"Ann", 1, 0}, longPlayer{};
+    snprintf(longPlayer.name, sizeof longPlayer.name, "%s", std::string(ZEPH_NAME_SIZE - 1, 'W').c_str());
+    longPlayer.id = 1;
+    MMScrollZnetGame gameA(f, shortGame), gameB(f, longGame);
+    MMScrollZnetRoom roomA(f, Session("Den", "pw")), roomB(f, Session(longName.c_str(), "pw"));
+    MMScrollZnetPlayer playerA(f, shortPlayer), playerB(f, longPlayer);
+    struct ROW {
+        const char* name;
+        QIGraphic *shortRow, *longRow;
+        int width, keepFrom, keepTo; // the columns the name must leave alone
+    } rows[] = {
+        {"game: the player count", &gameA, &gameB, 247, 156, 247},
+        {"game: the padlock", &gameA, &gameB, 247, 0, 16},
+        {"room: the padlock", &roomA, &roomB, 138, 0, 16},
+        {"player: the crown", &playerA, &playerB, 124, 0, 16},
+        {"player: the ping picture", &playerA, &playerB, 124, 106, 124},
+    };
+    BITMAP* bb = Backbuf_Lock();
+    ASSERT_NE(bb, nullptr);
+    for (const ROW& r : rows) {
+        r.shortRow->Update();
+        r.longRow->Update();
+        const IRect a(100, 100, r.width, 16), b(100, 200, r.width, 16);
+        // An unselected row draws over what is there: start from one ground.
+        Graph_FillRect(bb, nullptr, 0, 0, 0, bb->x_size, bb->y_size, 0);
+        r.shortRow->Draw(IPoint(a.x, a.y), a, 0);
+        r.longRow->Draw(IPoint(b.x, b.y), b, 0);
+        int differ = 0, nameShown = 0;
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < r.width; x++) {
+                const bool same = bb->data[(a.y + y) * bb->x_size + a.x + x] == bb->data[(b.y + y) * bb->x_size + b.x + x];
+                if (x >= r.keepFrom && x < r.keepTo) differ += !same;
+                else nameShown += !same;
+            }
+        EXPECT_EQ(differ, 0) << r.name;
+        EXPECT_GT(nameShown, 0) << r.name << ": the long name is drawn";
+    }
+}

@@ -370,4 +370,31 @@ TEST_F(MmModem, CallsAgainstTheEmulator)
     EXPECT_FALSE(Shown("MultiMenuChat"));
 }
 
+
+// The phone book the same: an emptied field used to delete the edited entry.
+class PlayerViewMenusPhoneBook : public MmModem {};
+
+TEST_F(PlayerViewMenusPhoneBook, AcceptWithAnEmptiedFieldIsRefusedAndKeepsTheEntry)
+{
+    dir.write("Address.txt", "INTERNET ADDRESSES:\n\nPHONE ADDRESSES:\nAnna\n5550009\n");
+    Enter();
+    const char* const emptied[2][2] = {{"", "5550009"}, {"Anna", ""}};
+    for (const auto& typed : emptied) {
+        MM_modem_phones()->SetCurrent(0);
+        Click(MM_modem_edit);
+        Type(typed[0], typed[1]);
+        QvLogCapture log(0x1000);
+        QvPassScript s;
+        MmFixture::Click(s, 314, 273); // the error box's Ok
+        s.stopWhenDone = false;
+        Click(MM_modem_accept);
+        EXPECT_NE(log.text().find("Error box [ModemEntryIncomplete]"), std::string::npos) << typed[0];
+        EXPECT_FALSE(s.overran);
+        EXPECT_EQ(Book(), "Anna=5550009;") << typed[0];
+        Tfmod_ReadAddresses();
+        EXPECT_EQ(Book(), "Anna=5550009;") << typed[0] << " (the file)";
+        Click(MM_modem_cancel);
+    }
+}
+
 } // namespace

@@ -431,4 +431,33 @@ TEST_F(MmIpx, PlayersOfThePickedGameAndSearchesEveryTwoSeconds)
     EXPECT_STREQ(MM_ipx_status_text(Game(0)->session.flags), "No Response ...");
 }
 
+
+// Edit, a field emptied, Accept: the entry used to be removed from the list
+// and from Address.txt before the empty one was turned down, without a word.
+class PlayerViewMenusAddressBook : public MmInternet {};
+
+TEST_F(PlayerViewMenusAddressBook, AcceptWithAnEmptiedFieldIsRefusedAndKeepsTheEntry)
+{
+    const std::string before = Names();
+    const char* const emptied[2][2] = {{"", "10.0.0.3"}, {"Ann", ""}};
+    for (const auto& typed : emptied) {
+        unlink(dir.file("Address.txt").c_str());
+        MM_inet_list()->SetCurrent(1);
+        ASSERT_EQ(Row(1)->name, "Ann");
+        MM_inet_edit_player(nullptr, QIN_CLICKED, 0);
+        Type(typed[0], typed[1]);
+        QvLogCapture log(0x1000);
+        QvPassScript s;
+        Click(s, OK_X, OK_Y);
+        s.stopWhenDone = false;
+        MM_inet_accept(nullptr, QIN_CLICKED, 0);
+        EXPECT_NE(log.text().find("Error box [InetEntryIncomplete]"), std::string::npos) << typed[0];
+        EXPECT_FALSE(s.overran);
+        EXPECT_EQ(Names(), before) << typed[0];
+        EXPECT_EQ(dir.read("Address.txt"), "") << "nothing written";
+        EXPECT_FALSE(Find("InetEditName")->flags & QIWF_DISABLED) << "the fields stay open to mend";
+        MM_inet_cancel(nullptr, QIN_CLICKED, 0);
+    }
+}
+
 } // namespace

@@ -221,3 +221,61 @@ TEST_F(MmSummary, TheMultiplayerMapsCarryTheirPlayers)
 }
 
 } // namespace
+
+namespace {
+
+// A 2 x 2 summary whose record holds the given credits, team count and
+// map sides.
+std::string Record(int32_t credits, int32_t teams, int32_t w, int32_t h)
+{
+    std::string s = Summary(2, 2);
+    uint8_t* p = (uint8_t*)&s[0];
+    Bytes_PutU32(p + 0, (uint32_t)w);
+    Bytes_PutU32(p + 4, (uint32_t)h);
+    Bytes_PutU32(p + 24, (uint32_t)credits);
+    Bytes_PutU32(p + 28, (uint32_t)teams);
+    return s;
+}
+
+class PlayerViewMenusSummary : public MmSummary {};
+
+} // namespace
+
+// A negative credits value showed "-2147483" in the 8-character field and
+// went out as 4292819813; nine digits were cut; team counts and sides were
+// taken as they came.
+TEST_F(PlayerViewMenusSummary, ValuesOutsideTheirRangesAreBroughtInWhenRead)
+{
+    struct ROW {
+        const char* name;
+        int32_t credits, teams, w, h;
+        int32_t wantCredits, wantTeams, wantW, wantH;
+        const char* logged; // null: no warning
+    } rows[] = {
+        {"in range", 12345, 4, 64, 96, 12345, 4, 64, 96, nullptr},
+        {"negative credits", -2147483647, 2, 64, 64, 0, 2, 64, 64, "credits -2147483647 outside 0..99999999"},
+        {"nine-digit credits", 123456789, 2, 64, 64, 99999999, 2, 64, 64, "credits 123456789 outside"},
+        {"no credits owned", MM_SUMMARY_NO_CREDITS, 2, 64, 64, 99999999, 2, 64, 64, nullptr},
+        {"teams", 0, 1000, 64, 64, 0, 8, 64, 64, "team count 1000 outside 0..8"},
+        {"negative teams", 0, -3, 64, 64, 0, 0, 64, 64, "team count -3"},
+        {"sides", 0, 2, 70000, -9, 0, 2, 512, 0, "map width 70000 outside 0..512"},
+    };
+    for (const ROW& r : rows) {
+        dir.write("r.mm", Record(r.credits, r.teams, r.w, r.h));
+        const std::string path = dir.file("r.mm");
+        QvLogCapture log;
+        ASSERT_EQ(Mm_Load(path.c_str()), 1) << r.name;
+        MULTI_scenario b;
+        ASSERT_EQ(Mm_Browse(&b, path.c_str()), 1) << r.name;
+        for (const MULTI_scenario* m : {(const MULTI_scenario*)&g_MultiScenario, (const MULTI_scenario*)&b}) {
+            EXPECT_EQ(m->base_credits, r.wantCredits) << r.name;
+            EXPECT_EQ(m->team_count, r.wantTeams) << r.name;
+            EXPECT_EQ(m->size_x, r.wantW) << r.name;
+            EXPECT_EQ(m->size_y, r.wantH) << r.name;
+        }
+        if (r.logged)
+            EXPECT_NE(log.text().find(r.logged), std::string::npos) << r.name << ": " << log.text();
+        else
+            EXPECT_EQ(log.text().find("outside"), std::string::npos) << r.name << ": " << log.text();
+    }
+}

@@ -5,6 +5,7 @@
 
 #include "core/bytes.h"
 #include "core/gamestate.h"
+#include "gen_movie.h"
 #include "gen_shellres.h"
 #include "shell/shell.h"
 #include "shell/shellcamp.h"
@@ -218,6 +219,32 @@ TEST_F(ShellCampaignRun, NewCampaignToLaunchAndBackThroughTheDebriefing)
     EXPECT_EQ(g_ShellInfo.wonFirst, 1);
     EXPECT_EQ(g_ShellInfo.selectedMission, 215);
     EXPECT_EQ(g_GameState, GS_QUIT);
+}
+
+// The final mission's centre button lies under the ring animation, made
+// after it, and the newest control takes a click: the press went to the
+// animation and the mission never started.
+class PlayerViewCampaign : public ShellCampaignRun {};
+
+TEST_F(PlayerViewCampaign, TheCentreButtonUnderTheRingAnimationStartsTheFinalMission)
+{
+    ASSERT_EQ(Mkdata_WriteMovie(dir.file("Data/shell/m_ring12.smk"), 144, 144, 2, 15, 1), 1);
+    // The final mission's scenario: without it the start is refused and
+    // the map comes back, as for any missing scenario.
+    dir.write("scen/FIXED/m13v/QUORVEX.scn", "SetVersion(2)\nSetDefaultTerrain(DEMO)\n");
+    dir.write("scen/FIXED/m13v/QUORVEX.map", "");
+    std::vector<std::string> videos;
+    QvPassScript script(200);
+    Click(script, 320, 105); // Single Player
+    Click(script, 320, 150); // Start New Game
+    script.Wait(16, 6);      // the bridge page's frames
+    script.Wait(16, 6);
+    Click(script, 320, 263); // "13", in the middle of the ring
+    EXPECT_EQ(Run(script, &videos), std::vector<int>({1, 7, 15, 16, 3}));
+    EXPECT_EQ(videos, std::vector<std::string>({"cube_in"})) << "the ring animation plays";
+    EXPECT_EQ(g_ShellInfo.highestMission, 216);
+    EXPECT_EQ(g_ShellInfo.mission, 216);
+    EXPECT_EQ(g_GameState, GS_NEWGAME);
 }
 
 // A page's answer to a click, on a page record of its own (the page's

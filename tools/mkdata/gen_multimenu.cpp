@@ -40,7 +40,7 @@ void Bevel(BITMAP* b, int x, int y, int w, int h, uint8_t top, uint8_t bottom, u
 
 struct BOX {
     int x, y, w, h;
-    int kind; // 0 raised face, 1 sunken panel
+    int kind; // 0 raised face, 1 sunken panel, 2 a gap in the frames drawn before it
 };
 
 int Page(const std::string& path, const PAL_RGB* pal, const BOX* boxes, int n)
@@ -53,7 +53,9 @@ int Page(const std::string& path, const PAL_RGB* pal, const BOX* boxes, int n)
     Graph_FillRect(&b, nullptr, 0, 0, 22, 640, 1, k.light);
     for (int i = 0; i < n; i++) {
         const BOX& r = boxes[i];
-        if (r.kind == 0)
+        if (r.kind == 2)
+            Graph_FillRect(&b, nullptr, 0, r.x, r.y, r.w, r.h, k.back);
+        else if (r.kind == 0)
             Bevel(&b, r.x, r.y, r.w, r.h, k.light, k.dark, k.face);
         else
             Bevel(&b, r.x - 2, r.y - 2, r.w + 4, r.h + 4, k.dark, k.light, k.panel);
@@ -163,6 +165,24 @@ int Strip(const std::string& path, const PAL_RGB* pal, int cw, int ch, int cols,
     return ok;
 }
 
+// The drop boxes' cells: closed, focused and open at x 0, 156 and 312, each
+// 156 wide for the option lists; the staging page's player rows take up to
+// 179 from the same places, so the open cell runs on to 312 + 179 (a
+// narrower picture had a row's open picture run off its edge, and dropped).
+int DropCells(const std::string& path, const PAL_RGB* pal, const uint8_t fills[3])
+{
+    enum { CELL = 156, ROW = 179, H = 15 };
+    const LOOK k = Look(pal);
+    BITMAP b;
+    if (!Graph_InitBitmap(&b, 2 * CELL + ROW, H, nullptr)) return 0;
+    for (int c = 0; c < 3; c++) Bevel(&b, c * CELL, 0, c < 2 ? CELL : ROW, H, k.light, k.dark, fills[c]);
+    // The open cell's first 156 columns read as a whole cell too.
+    Graph_FillRect(&b, nullptr, 0, 2 * CELL + CELL - 1, 0, 1, H, k.dark);
+    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    Graph_FreeBitmap(&b);
+    return ok;
+}
+
 // The staging page's small pictures: colours, drop boxes, lights, alliances.
 int StagingPictures(const std::string& dir, const PAL_RGB* p)
 {
@@ -176,7 +196,7 @@ int StagingPictures(const std::string& dir, const PAL_RGB* p)
     const uint8_t red = Mkdata_NearestColour(p, 200, 40, 40), grey = Mkdata_NearestColour(p, 150, 150, 150),
                   green = Mkdata_NearestColour(p, 40, 200, 60);
     const uint8_t alliance[9] = {red, grey, green, red, grey, green, k.light, k.light, k.light};
-    return Strip(dir + "/colour.bmp", p, 25, 14, 9, 4, colour) && Strip(dir + "/drop.bmp", p, 156, 15, 3, 1, drop) &&
+    return Strip(dir + "/colour.bmp", p, 25, 14, 9, 4, colour) && DropCells(dir + "/drop.bmp", p, drop) &&
            Strip(dir + "/lights.bmp", p, 12, 12, 4, 1, lights) && Strip(dir + "/alliance.bmp", p, 18, 12, 3, 3, alliance);
 }
 
@@ -240,7 +260,10 @@ int GenMultiMenu_WriteAll(const std::string& dir)
     static const BOX kSetup[] = {{19, 190, 278, 61, 1},  {19, 272, 278, 83, 1},  {458, 237, 156, 15, 0},
                                  {319, 191, 136, 15, 0}, {319, 208, 136, 15, 1}, {319, 359, 136, 15, 0},
                                  {323, 227, 128, 128, 1}, {459, 47, 155, 15, 1}, {515, 356, 90, 15, 1},
-                                 {108, 359, 206, 19, 1}, {19, 66, 450, 106, 1}};
+                                 {108, 359, 206, 19, 1}, {19, 66, 450, 106, 1},
+                                 // "Rules" under the player rows and "Messages" under the
+                                 // rules sit where those frames close: the lines open for them.
+                                 {21, 172, 42, 2, 2},    {21, 251, 68, 2, 2}};
     static const BOX kSerial[] = {{147, 167, 172, 183, 1}, {321, 167, 164, 183, 1}};
     static const BOX kPopOk[] = {{120, 132, 138, 44, 0}};
     static const BOX kPopNo[] = {{194, 131, 108, 37, 0}};
@@ -270,7 +293,7 @@ int GenMultiMenu_WriteAll(const std::string& dir)
         if (!Font(dir + "/" + f.name, p, f.kind, f.r, f.g, f.b)) return 0;
     return Page(dir + "/mm.bmp", p, nullptr, 0) && Page(dir + "/MM_MAIN.BMP", p, kMain, 6) &&
            Page(dir + "/MM_MANU.BMP", p, kManual, 8) && Page(dir + "/MM_LAN.BMP", p, kLan, 2) &&
-           Page(dir + "/MM_SETU.BMP", p, kSetup, 11) && Page(dir + "/MM_SER.BMP", p, kSerial, 2) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
+           Page(dir + "/MM_SETU.BMP", p, kSetup, 13) && Page(dir + "/MM_SER.BMP", p, kSerial, 2) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
            StagingPictures(dir, p) && LobbyPictures(dir, p) &&
            Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
            Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1, 390, 202, 24, 130) &&

@@ -45,20 +45,22 @@ static void DrawWin(BITMAP* b)
     Graph_DrawRect(b, nullptr, 0, 4, 4, 632, 472, MKPAL_WHITE);
 }
 
-// A darkening red ground under a cracked, fallen shape.
+// Dusk: a red sky darkening to the top, the sun gone half under a burnt
+// ground, smoke rising from a fallen tower on the left.
 static void DrawLose(BITMAP* b)
 {
     for (int k = 0; k < MKPAL_RAMP; k++)
-        Graph_FillRect(b, nullptr, 0, 0, k * 30, 640, 30, Terrain(MKPAL_LAVA, MKPAL_RAMP - 1 - k));
-    for (int r = 120; r < 400; r += 40)
-        Graph_DrawCircle(b, nullptr, 0, 320, 240, r, Terrain(MKPAL_LAVA, 6));
-    Graph_FillRect(b, nullptr, 0, 170, 140, 300, 200, Terrain(MKPAL_ROCK, 4));
-    Graph_DrawRect(b, nullptr, 0, 170, 140, 300, 200, Terrain(MKPAL_ROCK, 12));
-    for (int t = -3; t <= 3; t++) {
-        Graph_DrawLine(b, nullptr, 0, 170 + t, 140, 470 + t, 340, Terrain(MKPAL_LAVA, 3));
-        Graph_DrawLine(b, nullptr, 0, 470 + t, 140, 170 + t, 340, Terrain(MKPAL_LAVA, 3));
-    }
-    Graph_DrawRect(b, nullptr, 0, 4, 4, 632, 472, MKPAL_GREYS + 3);
+        Graph_FillRect(b, nullptr, 0, 0, k * 22, 640, 22, Terrain(MKPAL_LAVA, k / 2));
+    FillDisc(b, 400, 330, 80, Terrain(MKPAL_LAVA, 12));
+    Graph_DrawCircle(b, nullptr, 0, 400, 330, 88, Terrain(MKPAL_LAVA, 9));
+    for (int k = 0; k < 10; k++)
+        Graph_FillRect(b, nullptr, 0, 0, 330 + k * 15, 640, 15, Terrain(MKPAL_ROCK, 6 - k * 6 / 10));
+    // The tower, lying across the ground with its top broken off.
+    for (int t = 0; t < 26; t++)
+        Graph_DrawLine(b, nullptr, 0, 90, 318 + t, 250, 290 + t, Terrain(MKPAL_ROCK, 2));
+    Graph_FillRect(b, nullptr, 0, 262, 306, 24, 18, Terrain(MKPAL_ROCK, 3));
+    for (int k = 0; k < 6; k++) FillDisc(b, 170 + k * 9, 270 - k * 38, 14 + k * 5, Terrain(MKPAL_ROCK, 3 + k / 2));
+    Graph_DrawRect(b, nullptr, 0, 4, 4, 632, 472, Terrain(MKPAL_LAVA, 6));
 }
 
 // An hourglass on dark bands: a saved game is being loaded.

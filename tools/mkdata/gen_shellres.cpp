@@ -189,6 +189,28 @@ static MKSHELLRES ScrollStrip(const char* name, uint8_t face)
     return Image(name, s, s * 5, px);
 }
 
+// The campaign map's mission marks: four 20 x 20 frames, one above the
+// other, for no side won, the second side won, the first side won, both
+// won; a won side fills its half (left the first, right the second) in its
+// colour, as the side logos turn to theirs.
+static MKSHELLRES MissionMarks(void)
+{
+    const int s = 20;
+    std::vector<uint8_t> px((size_t)s * s * 4);
+    for (int f = 0; f < 4; f++) {
+        const bool first = f & 2, second = f & 1;
+        for (int y = 0; y < s; y++)
+            for (int x = 0; x < s; x++) {
+                uint8_t p = MKPAL_GREYS + 5;
+                if (x < s / 2 && first) p = (uint8_t)(MKPAL_TEAMS + 0 * 8 + 4);
+                if (x >= s / 2 && second) p = (uint8_t)(MKPAL_TEAMS + 1 * 8 + 4);
+                if (x == 0 || y == 0 || x == s - 1 || y == s - 1) p = f ? MKPAL_WHITE : MKPAL_GREYS + 2;
+                px[(size_t)(f * s + y) * s + x] = p;
+            }
+    }
+    return Image("m_state", s, s * 4, px);
+}
+
 void Mkdata_ShellDemoResources(std::vector<MKSHELLRES>* out)
 {
     PALINFO pal;
@@ -230,9 +252,10 @@ void Mkdata_ShellDemoResources(std::vector<MKSHELLRES>* out)
         const char* name;
         int w, h;
     } NAV[] = {{"cube_up", 60, 30}, {"cube_dn", 60, 30}, {"cube_lft", 30, 60},
-               {"cube_rgt", 30, 60}, {"m_down", 60, 30}, {"m_state", 20, 80}};
+               {"cube_rgt", 30, 60}, {"m_down", 60, 30}};
     for (const auto& n : NAV)
         out->push_back(Image(n.name, n.w, n.h, std::vector<uint8_t>((size_t)n.w * n.h, MKPAL_GREYS + 5)));
+    out->push_back(MissionMarks());
     // The campaign pages' images, shown while their buttons are pressed; the
     // side logos are strips of two frames, grey and then in the side's colour
     // once it won the mission.

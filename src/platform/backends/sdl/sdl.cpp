@@ -148,7 +148,9 @@ static void OnKey(const SDL_KeyboardEvent& k)
         Input_RawKey(code, 0, 0);
         return;
     }
-    if (k.repeat) return; // a held key is one press, as the game expects
+    // A held key is one press, as the game expects; a text field asks for
+    // the repeats, so that holding Backspace goes on deleting.
+    if (k.repeat && !Input_KeyRepeatEnabled()) return;
     int fallback = FallbackChar(k.keysym.sym, k.keysym.mod);
     if (fallback >= 32 && !(k.keysym.mod & (KMOD_CTRL | KMOD_ALT))) {
         // Printable: the text event that follows knows the layout's character.
