@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,7 +35,9 @@
 #include "support/world.h"
 #include "units/building.h"
 #include "units/orders.h"
+#include "units/projectile.h"
 #include "units/prereq.h"
+#include "units/target.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitlist.h"
@@ -495,6 +499,64 @@ TEST_F(AiKeepsPlayingWar, RegressionTheDemosEastBaseBuysAfterUpdate1000AndAttack
     ASSERT_GE(made_at_1000, 0);
     EXPECT_GT(teamdata[1].stats.made_units, made_at_1000);
     EXPECT_GE(last_attack + 200, demo.updates);
+}
+
+// No unit of the war fixture could hit a building, so no siege did damage
+// and the winner came from the unit count: its missile tanks (which can)
+// bring every base's sieges to hit enemy buildings and bring some down.
+// A building hit or destroyed within a missile's flight of a siege
+// squad's shot at it counts for that squad's team.
+struct SiegeWatch {
+    enum { FLIGHT = 40 };
+    std::map<int, int> hp;                                   // building id: hit points last update
+    std::map<int, std::array<uint32_t, BASES>> aimed;        // building id: each team's last siege shot + 1
+    int hits[BASES] = {};
+    int destroyed = 0;
+    bool AimedBy(int id, int team) const
+    {
+        const auto a = aimed.find(id);
+        return a != aimed.end() && a->second[team] && a->second[team] + FLIGHT > g_UpdateCount;
+    }
+    void Update()
+    {
+        std::map<int, int> now;
+        for (int t = 0; t < BASES; t++)
+            for (const BUILDING* b = teamdata[t].firstbuilding; b; b = b->teamnext) now[b->id] = b->hitpoints;
+        for (const auto& [id, before] : hp) {
+            const auto n = now.find(id);
+            const int after = n == now.end() ? 0 : n->second;
+            if (after >= before) continue;
+            for (int t = 0; t < BASES; t++)
+                if (AimedBy(id, t)) {
+                    hits[t]++;
+                    destroyed += after < 1;
+                }
+        }
+        hp = std::move(now);
+        // Read without following the handles: a stale one would be emptied.
+        for (const PROJECTILE* p = Projectile_First(); p; p = p->next) {
+            const BUILDID& b = p->target.building;
+            if (p->id < 0 || p->target.mode != FM_BUILDING || !b.building || b.building->id != b.id) continue;
+            if (p->team < 0 || p->team >= BASES || !p->owner.unit || p->owner.unit->id != p->owner.id) continue;
+            const squad* q = static_cast<const squad*>(p->owner.unit->ai.squad);
+            if (q && q->cell && q->cell->goal == SEIGE) aimed[b.id][p->team] = g_UpdateCount + 1;
+        }
+    }
+};
+
+SiegeWatch* s_sieges;
+
+TEST_F(AiKeepsPlayingWar, RegressionEveryBasesSiegesHitEnemyBuildingsAndBringSomeDown)
+{
+    SiegeWatch sieges;
+    s_sieges = &sieges;
+    s_orders = +[] { s_sieges->Update(); };
+    War war;
+    Play(&war, 8);
+    s_sieges = nullptr;
+    EXPECT_GE(war.winner, 0);
+    for (int t = 0; t < BASES; t++) EXPECT_GT(sieges.hits[t], 0) << "team " << t;
+    EXPECT_GT(sieges.destroyed, 0);
 }
 
 // Team 0 is the local player's: at fixed updates it buys tanks, gives

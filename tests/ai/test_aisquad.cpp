@@ -810,6 +810,71 @@ TEST_F(AiKeepsPlaying, RegressionNoRepairAskedForASiteAndIdleUnitsLeaveTheFactor
     EXPECT_EQ(clear->sorder.code, SO_NONE);
 }
 
+// The war fixture's plan spread every enemy's threat two cells out, so a
+// base with enemy troops two cells off held no cell to defend and no hit
+// on it ever called for help: with threat kept to the troops' cells, the
+// hit base cell calls its neighbours' squads and they come into it.
+TEST_F(AiKeepsPlaying, RegressionAWarBaseCellHitWithTroopsTwoCellsOffCallsItsNeighboursSquadsAndTheyCome)
+{
+    plan_ = AIP_Load(QV_SOURCE_DIR "/tests/ai/data/scenario/FIXED/AIWAR/BASE.AIP");
+    ASSERT_NE(plan_, nullptr);
+    Init();
+    AI_Activate(2);
+    AI_AIPSwitch(2, plan_);
+    Projectile_Init();
+    Damage_Init();
+    Pathsrch_Init();
+    Orders_Init();
+    BUILDINGTYPE* depot = QvWorld_BuildingType("Depot", 2, 2);
+    depot->maxhitpoints = 400;
+    BUILDING* home = Build_New(depot, 2, -1, 24, 24);   // the base: cell (3, 3)
+    ASSERT_NE(home, nullptr);
+    for (int i = 0; i < 2; i++) Tank(2, 19, 27 + i, 400);   // guards west of it
+    for (int i = 0; i < 2; i++) Tank(2, 29, 27 + i, 400);   // and in it
+    Tank(4, 44, 28, 400);   // enemy troops two cells east
+    Scout();
+    RunCycle(2);
+    ASSERT_EQ(Cell(3, 3)->goal, DEFEND_BASE);
+    // The depot is hit, the shooter unknown.
+    WEAPONTYPE* w = Weapon_NewType();
+    w->directhitpointdamage = 5;
+    w->oinfo = OFFENSEINFO{-1, 0, 0};
+    TARGET t;
+    Target_Setup(&t, FM_BUILDING, nullptr, home, 0, 0);
+    Weapon_Impact(w, &w->oinfo, &t, 4, 24 * 24 + 12, 24 * 24 + 12);
+    EXPECT_EQ(Cell(3, 3)->event_state, 1);
+    std::vector<UNIT*> helpers;
+    for (int bit = 1; bit <= 128; bit <<= 1) {
+        if (!(Cell(3, 3)->direction_mask & bit)) continue;
+        const int dc = bit & (AI_DIR_UPLEFT | AI_DIR_LEFT | AI_DIR_DOWNLEFT) ? -1 : bit & (AI_DIR_UP | AI_DIR_DOWN) ? 0 : 1;
+        const int dr = bit & (AI_DIR_UPLEFT | AI_DIR_UP | AI_DIR_UPRIGHT) ? -1 : bit & (AI_DIR_LEFT | AI_DIR_RIGHT) ? 0 : 1;
+        const GRIDCELL* n = Cell(3 + dc, 3 + dr);
+        EXPECT_EQ(n->event_state, 2);
+        EXPECT_TRUE(n->goal == PERIMETER || n->goal == DEFEND_BASE);
+        ASSERT_NE(n->squad_ptr, nullptr);
+        for (LINKLIST_CELL* c = n->squad_ptr->units->head; c; c = c->next) helpers.push_back(static_cast<UNIT*>(c->data));
+    }
+    ASSERT_FALSE(helpers.empty()) << "no neighbour answered";
+    // The hand-made parts have no animations to play on the way.
+    for (UNIT* u : armed_) u->basepart = nullptr;
+    auto arrived = [&] {
+        for (const UNIT* u : helpers)
+            if (u->tilepos.x / 8 != 3 || u->tilepos.y / 8 != 3) return false;
+        return true;
+    };
+    for (int i = 0; i < 400 && !arrived(); i++) {
+        Pathsrch_Update();
+        Units_ProcessAll();
+        Orders_AfterUpdate();
+        g_UpdateCount++;
+    }
+    EXPECT_TRUE(arrived());
+    Orders_Close();
+    Pathsrch_Close();
+    Projectile_Close();
+    Damage_Close();
+}
+
 // ------------------------------------------------------------------ the AI console
 
 class AiConsole : public Cycle {
