@@ -1,9 +1,11 @@
 #include "net/quornet.h"
 
+#include <array>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "core/debug.h"
 #include "core/gamestate.h"
@@ -219,12 +221,77 @@ void Net_StartRound(void)
     TLOG(TLOG_NWARN, "Starting Round %d", (int)g_NetRound);
 }
 
+// Whether a node has yet to acknowledge the last drop SESSION we sent.
+static int SessionPending(int node)
+{
+    const NetRounds* r = &g_NetRounds;
+    return g_NetCreator && r->sessionacked[node] != r->sessionsent;
+}
+
+static void SendOwnRound(int node)
+{
+    NetRounds* r = &g_NetRounds;
+    NetPkt_SendReliable(&r->own, &g_NetSession.players[node].address, &r->delivered[node], &r->resends[node],
+                        Net_TestRoundComplete);
+}
+
+// The creator's round after a drop reaches a guest only once the guest has
+// the SESSION that tells of it: the datagrams may come in any order, and a
+// guest that had our round first would complete it with the dropped node's
+// real packet, which we left out. Its handler runs before the next packet's,
+// so an acknowledged SESSION is a known one.
 void Net_SendRound(void)
 {
+    NetRounds* r = &g_NetRounds;
     Net_Lock();
-    Net_SendToOthers(&g_NetRounds.own, g_NetRounds.delivered, g_NetRounds.resends);
+    for (int n = 0; n < NET_NODES; n++) {
+        r->roundheld[n] = 0;
+        if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
+        if (SessionPending(n)) {
+            r->delivered[n] = 0;
+            r->resends[n] = 0;
+            r->roundheld[n] = 1;
+            continue;
+        }
+        SendOwnRound(n);
+    }
     Net_Unlock();
 }
+
+// The acknowledgement of drop SESSION number G by node N (the packet thread,
+// under the lock): an older one's says nothing of the last.
+static void SessionAcked(int node, int generation)
+{
+    NetRounds* r = &g_NetRounds;
+    if ((uint8_t)generation != r->sessionsent) return;
+    r->sessionacked[node] = (uint8_t)generation;
+    if (r->roundheld[node] && Net_IsNodeInSession(node)) {
+        r->roundheld[node] = 0;
+        SendOwnRound(node);
+    }
+}
+
+template <int N, int G>
+static void SessionAckedBy(void)
+{
+    SessionAcked(N, G);
+}
+
+template <int N, int... G>
+static constexpr std::array<void (*)(void), sizeof...(G)> AckRow(std::integer_sequence<int, G...>)
+{
+    return {SessionAckedBy<N, G>...};
+}
+
+template <int... N>
+static constexpr std::array<std::array<void (*)(void), NET_NODES>, NET_NODES> AckTable(std::integer_sequence<int, N...>)
+{
+    return {AckRow<N>(std::make_integer_sequence<int, NET_NODES>())...};
+}
+
+// A node is dropped once, so a game sends fewer drop SESSIONs than there are
+// nodes: the number of each tells its acknowledgement from an older one's.
+static constexpr auto kSessionAcks = AckTable(std::make_integer_sequence<int, NET_NODES>());
 
 static int RoundComplete(void)
 {
@@ -347,7 +414,16 @@ static void Drop(int node)
     if (g_NetSession.count) g_NetSession.count--;
     r->droppedat[node] = round;
     g_NetSessionChanged = 1;
-    Net_BroadcastSession();
+    r->sessionsent = (uint8_t)((r->sessionsent + 1) % NET_NODES);
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &g_NetSession);
+    NetPacket session;
+    memset(&session, 0, sizeof session);
+    if (Net_BuildPacket(&session, block, sizeof block, NET_SESSION))
+        for (int n = 0; n < NET_NODES; n++)
+            if (n != g_NetOwnNode && Net_IsNodeInSession(n))
+                NetPkt_SendReliable(&session, &g_NetSession.players[n].address, nullptr, nullptr,
+                                    kSessionAcks[n][r->sessionsent]);
     SendSession(&g_NetSession.players[node].address, 1);
     NetPacket copy;
     if (r->lastround && r->lastround + 1 == round) {

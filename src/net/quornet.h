@@ -133,6 +133,9 @@ struct NetRounds {
     uint8_t framescreator;              // the creator they were counted for
     uint8_t waitshown[NET_NODES];       // "Waiting for ... to drop" shown in this wait
     uint32_t resendshown[NET_NODES];    // the resend count whose "not responding" line was shown
+    uint8_t sessionsent;                // drop SESSIONs this node sent as the creator
+    uint8_t sessionacked[NET_NODES];    // the last of them each node acknowledged
+    uint8_t roundheld[NET_NODES];       // our round kept back until the node has the last
     uint8_t probed[NET_NODES];          // our round sent again this round to tell the live from the gone
     int waiting;
     QuorNetStat comm, engine;
