@@ -156,7 +156,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0x37A68850u, ZOOM1 = 0x83980B4Bu, GAME = 0x6BE1933Cu };
+    enum : uint32_t { ZOOM3 = 0x37A68850u, ZOOM1 = 0x83980B4Bu, GAME = 0xF4F65FECu };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -444,7 +444,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0x8F595DF8u, GAME = 0x361CA0EBu };
+    enum : uint32_t { EDITED = 0x8F595DF8u, GAME = 0x15F61009u };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -609,7 +609,7 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 
 TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
 {
-    enum : uint32_t { PAINTED = 0x85E6C0D1u, BANDED = 0x0D4EF91Bu, PLAYED = 0xC93D69E5u };
+    enum : uint32_t { PAINTED = 0x85E6C0D1u, BANDED = 0x0D4EF91Bu, PLAYED = 0x856E59AAu };
     QvPassScript s(3000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
