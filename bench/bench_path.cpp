@@ -12,8 +12,10 @@
 #include <benchmark/benchmark.h>
 
 // Boost Graph's edge iterators trip this warning inside Boost itself when
-// optimised; nothing of ours is concerned.
+// optimised; nothing of ours is concerned. (Clang has no such warning.)
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <boost/graph/adjacency_list.hpp>
 #include <boost/graph/astar_search.hpp>
 

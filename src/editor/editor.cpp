@@ -61,6 +61,9 @@ static const char* const kFontFiles[3] = {"font256a.pcx", "font256b.pcx", "font8
 static IPoint s_savedOffset;
 static const uint8_t* s_savedColours = nullptr;
 static uint32_t s_savedFlags = 0;
+// The editor shows the whole map; a game played after the visit sees through
+// its own fog again (the see-all flag is read by the simulation too).
+static int s_savedSeeAll = 0;
 
 
 static MEFONT* NewFont(int slot)
@@ -134,6 +137,7 @@ void MeEditor::Init(void)
     fontA = NewFont(MEEDITOR_FONTA);
     fontB = NewFont(MEEDITOR_FONTB);
     fontSmall = NewFont(MEEDITOR_FONTSMALL);
+    s_savedSeeAll = Fog_GetSeeAll();
     Fog_SetSeeAll(1);
     for (METEAM& t : teams) t = METEAM{};
     plasmaSeed = 1;
@@ -176,6 +180,7 @@ void MeEditor::Close(void)
     Font_Close();
     Graph_FreeBitmap(&scratch);
     PREREQ_Done();
+    Fog_SetSeeAll(s_savedSeeAll);
     flags &= ~MEF_OPEN;
     // The widgets go with the desktop; forget every pointer into them.
     if (s_savedColours) {

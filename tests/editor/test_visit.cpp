@@ -156,7 +156,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0x1E2D442Du, ZOOM1 = 0xAA13C736u, GAME = 0x62528B4Du };
+    enum : uint32_t { ZOOM3 = 0x1E2D442Du, ZOOM1 = 0xAA13C736u, GAME = 0xFD45479Du };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -444,7 +444,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0x8F595DF8u, GAME = 0x3FAFB89Au };
+    enum : uint32_t { EDITED = 0x8F595DF8u, GAME = 0x1C450878u };
     QvPassScript s(4000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;
@@ -609,7 +609,7 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 
 TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
 {
-    enum : uint32_t { PAINTED = 0x85E6C0D1u, BANDED = 0x0D4EF91Bu, PLAYED = 0x5A9B0D08u };
+    enum : uint32_t { PAINTED = 0x85E6C0D1u, BANDED = 0x0D4EF91Bu, PLAYED = 0x16C83D47u };
     QvPassScript s(3000);
     Steps steps(s);
     MeEditor& me = g_MeEditor;

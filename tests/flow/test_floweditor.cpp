@@ -31,6 +31,7 @@
 #include "game/gameloop.h"
 #include "game/quorvex.h"
 #include "game/systems.h"
+#include "map/fog.h"
 #include "map/map.h"
 #include "map/region.h"
 #include "platform/input.h"
@@ -353,7 +354,7 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
         depot1(16, 16);
     const std::vector<IPoint> waypoints = {IPoint(8, 6), IPoint(10, 8)};
     const IPoint regionFrom(9, 7), regionTo(13, 11);
-    enum : uint32_t { EDITED = 0x46AE666Fu, GAME = 0xA245329Eu };
+    enum : uint32_t { EDITED = 0x46AE666Fu, GAME = 0xB3CACBF6u };
     // What the editor made, and what the run saw of it.
     REGION region = {};
     std::vector<Placed> units, buildings;
@@ -530,6 +531,22 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
     EXPECT_NE(log.text().find("Team 0 won (That's you)"), std::string::npos);
 }
 
+// Regression: the editor turned the fog's see-all on for its view and left
+// it on, so a game started after a visit saw the whole map, drew no fog and
+// let units target what their team could not see (the demo played on
+// differently from update one).
+TEST_F(FlowEditor, AGameAfterAnEditorVisitHasItsFogBackNotTheEditorsSeeAll)
+{
+    QvPassScript s(200);
+    Driver d(s);
+    bool seeAllInside = false;
+    d.Do([&] { seeAllInside = Fog_GetSeeAll() != 0; }).Key(SC_LALT, SC_Q);
+    g_GameState = GS_EDITOR;
+    Game_Main();
+    EXPECT_TRUE(d.done()) << "stopped at step " << d.at();
+    EXPECT_TRUE(seeAllInside) << "the editor shows the whole map";
+    EXPECT_EQ(Fog_GetSeeAll(), 0) << "the editor's see-all outlived its visit";
+}
 
 namespace {
 

@@ -54,9 +54,9 @@ TEST(Plasma, CoarseGrainsOnlyBlendTheFourCorners)
     for (int grain : {16, 31, 2}) {
         auto b = Field(33, 33, grain, 42);
         uint8_t c[] = {b[0], b[32], b[32 * 33], b[32 * 33 + 32]};
-        auto [lo, hi] = std::minmax_element(std::begin(c), std::end(c));
-        const bool outside =
-            std::any_of(b.begin(), b.end(), [&](uint8_t v) { return v < *lo || v > *hi; });
+        const auto band = std::minmax_element(std::begin(c), std::end(c));
+        const uint8_t lo = *band.first, hi = *band.second;
+        const bool outside = std::any_of(b.begin(), b.end(), [&](uint8_t v) { return v < lo || v > hi; });
         EXPECT_EQ(outside, grain == 2) << grain;
     }
 }

@@ -1,5 +1,9 @@
 #include "memnet.h"
 
+#include <cstring>
+
+#include "net/netpacket.h"
+
 static std::deque<MemDatagram> s_in, s_out;
 static uint32_t s_clock;
 static NetAddress s_own;
@@ -41,5 +45,20 @@ void MemNet_RefuseSends(int refuse) { s_refuse = refuse; }
 const NetTransport* MemNet_Transport(void) { return &s_table; }
 void MemNet_Deliver(const NetPacket& packet, const NetAddress& from) { s_in.push_back({packet, from, s_clock}); }
 std::deque<MemDatagram>& MemNet_Sent(void) { return s_out; }
+
+bool MemNet_AckLastSent(uint32_t type, const NetAddress& to)
+{
+    for (auto it = s_out.rbegin(); it != s_out.rend(); ++it) {
+        if ((Net_Type(&it->packet) & 0xFF) != type || !NetPkt_SameAddress(&it->address, &to)) continue;
+        NetPacket ack;
+        memset(&ack, 0, sizeof ack);
+        Net_BuildPacket(&ack, nullptr, 0, NET_IS_ACK);
+        Net_SetId(&ack, Net_Id(&it->packet));
+        Net_StampCrc(&ack);
+        MemNet_Deliver(ack, to);
+        return true;
+    }
+    return false;
+}
 uint32_t MemNet_Clock(void) { return s_clock; }
 void MemNet_Advance(uint32_t ms) { s_clock += ms; }

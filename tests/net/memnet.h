@@ -26,6 +26,9 @@ std::deque<MemDatagram>& MemNet_Sent(void);
 // Makes sends fail as a full outgoing ring does (1) or succeed again (0);
 // a refused send is not recorded.
 void MemNet_RefuseSends(int refuse);
+// Queues the acknowledgement, from the address it went to, of the last
+// datagram of this type (low byte) sent there; false when none was.
+bool MemNet_AckLastSent(uint32_t type, const NetAddress& to);
 // The virtual clock (install it with Thread_SetClockHook).
 uint32_t MemNet_Clock(void);
 void MemNet_Advance(uint32_t ms);

@@ -178,18 +178,8 @@ protected:
     // The node acknowledges the last SESSION this node sent it.
     static void AckSession(int node)
     {
-        NetAddress to = Addr(node);
-        for (auto it = MemNet_Sent().rbegin(); it != MemNet_Sent().rend(); ++it) {
-            if ((Net_Type(&it->packet) & 0xFF) == NET_SESSION && NetPkt_SameAddress(&it->address, &to)) {
-                NetPacket ack;
-                memset(&ack, 0, sizeof ack);
-                Net_BuildPacket(&ack, nullptr, 0, NET_IS_ACK);
-                Net_SetId(&ack, Net_Id(&it->packet));
-                Deliver(ack, to, 0);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no SESSION sent to node " << node;
+        EXPECT_TRUE(MemNet_AckLastSent(NET_SESSION, Addr(node))) << "no SESSION sent to node " << node;
+        NetPkt_Pass();
     }
     // The ROUND packets of this node's current round sent to a node.
     static int OwnRoundsTo(int node)
