@@ -255,6 +255,17 @@ bool GivesWay(const UNIT* u)
     return false;
 }
 
+// A unit waiting for the tile of one held up past its own patience (hemmed
+// in, its searches leading nowhere) gives way when its patience is out too
+// and it has waited longer: a ring of such units, some of them searching
+// anew rather than waiting, is not seen as a ring.
+bool OutwaitsStuck(UNIT* u, const UNIT* o)
+{
+    if (o->move.waituntil == 0 || o->state == US_WAITING || (int32_t)(g_UpdateCount - o->move.waituntil) < 0)
+        return false;
+    return PatienceOut(u) && WaitedLonger(u, o);
+}
+
 // Giving way: the unit goes round the tile ahead; hemmed in, it drops the
 // tile as if there were none: it stops when it was its last step, or
 // searches anew.
@@ -367,7 +378,7 @@ void WaitForObstacle(UNIT* u)
             }
         } else if (o && NextStepIs(o, u->tilepos.x, u->tilepos.y)) {
             over = true;   // head-on: this one gives way
-        } else if (o && GivesWay(u)) {
+        } else if (o && (GivesWay(u) || OutwaitsStuck(u, o))) {
             giveway = true;
         }
         // A unit that stays on the tile: stopping or searching anew would
