@@ -244,26 +244,36 @@ bool WaitedLonger(const UNIT* a, const UNIT* b)
 // gives way, only that one and the same on every machine; the others, and
 // the lines of units waiting behind the ring, follow as it turns. A ring
 // longer than UNITS_WAITRING is not seen.
-bool GivesWay(const UNIT* u)
+enum { RING_NONE, RING_WAITS, RING_GOES };
+int RingPlace(const UNIT* u)
 {
-    if ((int32_t)(g_UpdateCount - u->move.waituntil) < 0) return false;
+    bool longest = true;
     const UNIT* o = WaitsFor(u);
     for (int n = 0; o != nullptr && n < UNITS_WAITRING; n++, o = WaitsFor(o)) {
-        if (o == u) return true;
-        if (WaitedLonger(o, u)) return false;
+        if (o == u) return longest ? RING_GOES : RING_WAITS;
+        if (WaitedLonger(o, u)) longest = false;
     }
-    return false;
+    return RING_NONE;
 }
 
-// A unit waiting for the tile of one held up past its own patience (hemmed
-// in, its searches leading nowhere) gives way when its patience is out too
-// and it has waited longer: a ring of such units, some of them searching
-// anew rather than waiting, is not seen as a ring.
-bool OutwaitsStuck(UNIT* u, const UNIT* o)
+// Outside a ring, a unit waiting for the tile of one held up past its own
+// patience (hemmed in, its stops and searches leading nowhere) gives way
+// when its patience is out too and it has waited longer: a ring with such a
+// unit in it, searching anew rather than waiting, is not seen as a ring.
+bool GivesWay(UNIT* u, const UNIT* o)
 {
-    if (o->move.waituntil == 0 || o->state == US_WAITING || (int32_t)(g_UpdateCount - o->move.waituntil) < 0)
+    if ((int32_t)(g_UpdateCount - u->move.waituntil) < 0) return false;
+    const int ring = RingPlace(u);
+    if (ring != RING_NONE) return ring == RING_GOES;
+    if (o->state == US_WAITING || o->move.waituntil == 0 ||
+        (int32_t)(g_UpdateCount - o->move.waituntil) < UNITS_WAITPATIENCE)
         return false;
-    return PatienceOut(u) && WaitedLonger(u, o);
+    // One that is about to step on is no longer held up.
+    int x, y;
+    if ((o->state == US_MOVING || o->state == US_WAITFOROBSTACLE) &&
+        (!Path_Peek(&o->move.path, &x, &y, 0) || Occupant(o, x, y) == nullptr))
+        return false;
+    return WaitedLonger(u, o);
 }
 
 // Giving way: the unit goes round the tile ahead; hemmed in, it drops the
@@ -378,7 +388,7 @@ void WaitForObstacle(UNIT* u)
             }
         } else if (o && NextStepIs(o, u->tilepos.x, u->tilepos.y)) {
             over = true;   // head-on: this one gives way
-        } else if (o && (GivesWay(u) || OutwaitsStuck(u, o))) {
+        } else if (o && GivesWay(u, o)) {
             giveway = true;
         }
         // A unit that stays on the tile: stopping or searching anew would
