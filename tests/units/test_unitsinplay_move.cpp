@@ -1,6 +1,6 @@
 // Units in play on the stepped world: rings of units waiting for each
-// other's tiles, units held up by idle or oncoming units in a narrow way,
-// and boarders beside their carrier.
+// other's tiles, units held up by idle units in a narrow way, and boarders
+// beside their carrier.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -190,24 +190,6 @@ TEST_F(UnitsInPlay, RegressionIdleUnitsInTheWayStepAsideTogetherThroughACrowd)
     Update(400);
     EXPECT_EQ(units_[0]->tilepos.x, 25);
     EXPECT_LE(longest_, LIMIT);
-}
-
-// Two units under move orders meeting head-on in a corridor one tile wide
-// with a niche beside it: each stopped or searched anew, the search led
-// each back into the other, until their orders gave up. Once its patience
-// is out one steps into the niche, the other passes and both arrive.
-TEST_F(UnitsInPlay, RegressionUnitsMeetingHeadOnInANarrowWayPassOnceOneStepsAside)
-{
-    Corridor(10, 10, 30, {{18, 11}, {19, 11}, {20, 11}, {21, 11}, {22, 11}});
-    Ready();
-    Watch(Tank(11, 10));
-    Watch(Tank(29, 10));
-    Units_SOrderMove(units_[0], 29, 10);
-    Units_SOrderMove(units_[1], 11, 10);
-    Update(800);
-    EXPECT_LE(longest_, LIMIT);
-    EXPECT_GE(units_[0]->tilepos.x, 26);
-    EXPECT_LE(units_[1]->tilepos.x, 14);
 }
 
 // A boarder whose route passes its idle carrier: once beside it, the next
