@@ -565,12 +565,10 @@ void Units_HandleBlockedStep(UNIT* u, int x, int y)
 {
     const int tx = u->tilepos.x, ty = u->tilepos.y;
     UNIT* o = Occupant(u, x, y);
-    if (o && Units_IsStationary(o) && Units_CanTravel(u, tx, ty, x, y)) {
+    const bool standing = o && Units_IsStationary(o) && Units_CanTravel(u, tx, ty, x, y);
+    if (standing && Team_AgreedRelation(u->team, o->team, TR_ALLY)) {
         const int effect = MAP_ELEMENT_AT(tx, ty)->effect;
-        const bool ally = Team_AgreedRelation(u->team, o->team, TR_ALLY);
-        const bool aside = StandsIdleInTheWay(u, o) ? AskAside(u, o, UNITS_ASIDECHAIN)
-                                                    : ally && (effect == 2 || effect == 4) && Pathsrch_MoveAside(o, 0);
-        if (aside) {
+        if ((effect == 2 || effect == 4) && Pathsrch_MoveAside(o, 0)) {
             WaitForTile(u, x, y);
             return;
         }
@@ -592,7 +590,14 @@ void Units_HandleBlockedStep(UNIT* u, int x, int y)
         Pathsrch_StartUnitSearch(u);
         return;
     }
-    if (!Detour(u, x, y) && !(aside && StepAside(u, x, y))) Pathsrch_StartUnitSearch(u);
+    if (Detour(u, x, y)) return;
+    // No way round: an idle unit in the way steps aside rather than the
+    // unit searching anew into it.
+    if (standing && StandsIdleInTheWay(u, o) && AskAside(u, o, UNITS_ASIDECHAIN)) {
+        WaitForTile(u, x, y);
+        return;
+    }
+    if (!(aside && StepAside(u, x, y))) Pathsrch_StartUnitSearch(u);
 }
 
 namespace {

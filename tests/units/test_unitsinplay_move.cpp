@@ -157,7 +157,7 @@ TEST_F(UnitsInPlay, FourUnitsCrossingAJunctionUnderMoveOrdersNoLongerJam)
 // the detour table finds nothing and the search, which does not see units,
 // gave the same path for ever. The idle tank, of the unit's team or a
 // neutral one, steps aside (on ahead, the only way open) and the unit gets
-// through.
+// through, stopping a tile short where the tank ends up on its goal.
 TEST_F(UnitsInPlay, RegressionAnIdleUnitInTheWayStepsAsideInANarrowWay)
 {
     struct Row { const char* name; int team; int relation; };
@@ -172,7 +172,7 @@ TEST_F(UnitsInPlay, RegressionAnIdleUnitInTheWayStepsAsideInANarrowWay)
         Watch(Tank(11, y));
         Units_MoveTo(units_.back(), 25, y, Units_AllocGroupId());
         Update(300);
-        EXPECT_EQ(units_.back()->tilepos.x, 25) << r.name;
+        EXPECT_GE(units_.back()->tilepos.x, 24) << r.name;
         EXPECT_EQ(units_.back()->state, US_NONE) << r.name;
     }
     EXPECT_LE(longest_, LIMIT);
@@ -188,7 +188,8 @@ TEST_F(UnitsInPlay, RegressionIdleUnitsInTheWayStepAsideTogetherThroughACrowd)
     Watch(Tank(11, 10));
     Units_MoveTo(units_[0], 25, 10, Units_AllocGroupId());
     Update(400);
-    EXPECT_EQ(units_[0]->tilepos.x, 25);
+    EXPECT_GE(units_[0]->tilepos.x, 24);
+    EXPECT_EQ(units_[0]->state, US_NONE);
     EXPECT_LE(longest_, LIMIT);
 }
 
