@@ -38,6 +38,9 @@ extern const uint8_t g_StepDetours[2][8][UNITS_DETOUR_MAX];
 // before it may give way (move.waituntil holds the end of that patience
 // while it is in US_WAITFOROBSTACLE), and the longest ring seen.
 enum { UNITS_WAITPATIENCE = 40, UNITS_WAITRING = 64 };
+// The longest chain of idle units that step aside together to let a unit
+// through a crowd.
+enum { UNITS_ASIDECHAIN = 3 };
 
 // The direction from (x1, y1) towards (x2, y2) by the signs of the
 // differences; the same tile is logged as an error and gives 0.

@@ -1,6 +1,7 @@
 // Unit movement per update: walking the stored path tile by tile along the
 // step curves, waiting for paths, obstacles and time, and handling steps
 // that can't be taken.
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/debug.h"
@@ -128,13 +129,98 @@ int Detour(UNIT* u, int x, int y)
     return 0;
 }
 
-// The step into (x, y) waits for the unit there to go on. A wait has its
-// patience: see GivesWay.
+// A unit held up on its tile by other units has its patience: it starts at
+// the first hold-up since the unit's last step (move.waituntil holds its
+// end, 0 while the unit is not held up), runs on through the waits, stops
+// and searches anew that follow, and ends with the next step taken. The
+// search does not see units, so a search anew from the same tile leads into
+// the same unit again: once the patience is out the unit goes round (see
+// GoRound) where it would only stop or search anew.
+bool PatienceOut(UNIT* u)
+{
+    if (u->move.waituntil == 0) u->move.waituntil = g_UpdateCount + UNITS_WAITPATIENCE;
+    return (int32_t)(g_UpdateCount - u->move.waituntil) >= 0;
+}
+
+// The step into (x, y) waits for the unit there to go on.
 void WaitForTile(UNIT* u, int x, int y)
 {
     Path_Push(&u->move.path, x, y);
     u->state = US_WAITFOROBSTACLE;
-    u->move.waituntil = g_UpdateCount + UNITS_WAITPATIENCE;
+    PatienceOut(u);
+}
+
+// A unit with nothing to do, of the unit's own team or one at peace with
+// it both ways, steps aside for it wherever it stands: the search does not
+// see units and would route the unit into it again for as long as it
+// stands.
+bool StandsIdleInTheWay(const UNIT* u, const UNIT* o)
+{
+    return Units_IsStationary(o) && o->sorder.code == SO_NONE && Path_Count(&o->move.path) == 0 &&
+           Team_GetRelation(u->team, o->team) != TR_ENEMY && Team_GetRelation(o->team, u->team) != TR_ENEMY;
+}
+
+int Reach(const UNIT* u, int x, int y) { return std::max(abs(x - u->tilepos.x), abs(y - u->tilepos.y)); }
+
+// The idle unit o steps aside for u: onto a free neighbour or, hemmed in by
+// idle units, onto the tile of one that steps aside first, each unit of the
+// chain farther from u than the one before, at most `depth` of them; the
+// units of the chain move out together. 0 when it can't.
+int AskAside(const UNIT* u, UNIT* o, int depth)
+{
+    if (Pathsrch_MoveAside(o, 0)) return 1;
+    const int ox = o->tilepos.x, oy = o->tilepos.y, reach = Reach(u, ox, oy);
+    for (int d = 0; depth > 1 && d < 8; d++) {
+        int nx = ox, ny = oy;
+        Units_DirToNeighbour(d, &nx, &ny);
+        if (!Units_CanTravel(o, ox, oy, nx, ny) || Reach(u, nx, ny) <= reach) continue;
+        UNIT* n = UnitAt(o->maplevel, nx, ny);
+        if (n == nullptr || !StandsIdleInTheWay(u, n) || !AskAside(u, n, depth - 1)) continue;
+        Units_MoveTo(o, nx, ny, Units_AllocGroupId());
+        return 1;
+    }
+    return 0;
+}
+
+// One step onto a neighbour, the nearest in direction to the held tile (x,
+// y) first, free or made free by idle units stepping aside; from there the
+// unit searches on, or near its destination stops and leaves the rest to
+// its order. 0 when it is hemmed in.
+int StepAside(UNIT* u, int x, int y)
+{
+    static const int8_t turns[7] = {1, -1, 2, -2, 3, -3, 4};
+    const int tx = u->tilepos.x, ty = u->tilepos.y;
+    const int d1 = Units_GetVectorDir(tx, ty, x, y);
+    for (int pass = 0; pass < 2; pass++)
+        for (int8_t t : turns) {
+            int nx = tx, ny = ty;
+            Units_DirToNeighbour((d1 + t) & 7, &nx, &ny);
+            if (!Units_CanTravel(u, tx, ty, nx, ny) || Units_IsImpassible(u->type, nx, ny)) continue;
+            UNIT* o = UnitAt(u->maplevel, nx, ny);
+            if (o != nullptr && (pass == 0 || !StandsIdleInTheWay(u, o) || !AskAside(u, o, UNITS_ASIDECHAIN)))
+                continue;
+            Path_Clear(&u->move.path);
+            Path_Push(&u->move.path, nx, ny);
+            u->state = US_MOVING;
+            return 1;
+        }
+    return 0;
+}
+
+// The unit goes round the unit on its next path tile, which won't leave it:
+// by the detour table, else a step aside. 0, the path as it was, when it is
+// hemmed in.
+int GoRound(UNIT* u)
+{
+    int x, y;
+    if (!Path_Pop(&u->move.path, &x, &y)) return 0;
+    if (Detour(u, x, y)) {
+        u->state = US_MOVING;
+        return 1;
+    }
+    if (StepAside(u, x, y)) return 1;
+    Path_Push(&u->move.path, x, y);
+    return 0;
 }
 
 // The unit that waits on the tile this waiting unit waits for, if any.
@@ -158,27 +244,50 @@ bool WaitedLonger(const UNIT* a, const UNIT* b)
 // gives way, only that one and the same on every machine; the others, and
 // the lines of units waiting behind the ring, follow as it turns. A ring
 // longer than UNITS_WAITRING is not seen.
-bool GivesWay(const UNIT* u)
+enum { RING_NONE, RING_WAITS, RING_GOES };
+int RingPlace(const UNIT* u)
 {
-    if ((int32_t)(g_UpdateCount - u->move.waituntil) < 0) return false;
+    bool longest = true;
     const UNIT* o = WaitsFor(u);
     for (int n = 0; o != nullptr && n < UNITS_WAITRING; n++, o = WaitsFor(o)) {
-        if (o == u) return true;
-        if (WaitedLonger(o, u)) return false;
+        if (o == u) return longest ? RING_GOES : RING_WAITS;
+        if (WaitedLonger(o, u)) longest = false;
     }
-    return false;
+    return RING_NONE;
 }
 
-// Giving way: the tile ahead is dropped as if there were none; the unit goes
-// round it by the detour table, stops when it was its last step, or
+// Outside a ring, a unit waiting for the tile of one held up past its own
+// patience (hemmed in, its stops and searches leading nowhere) gives way
+// when its patience is out too and it has waited longer: a ring with such a
+// unit in it, searching anew rather than waiting, is not seen as a ring.
+bool GivesWay(UNIT* u, const UNIT* o)
+{
+    if ((int32_t)(g_UpdateCount - u->move.waituntil) < 0) return false;
+    const int ring = RingPlace(u);
+    if (ring != RING_NONE) return ring == RING_GOES;
+    if (o->state == US_WAITING || o->move.waituntil == 0 ||
+        (int32_t)(g_UpdateCount - o->move.waituntil) < UNITS_WAITPATIENCE)
+        return false;
+    // One that is about to step on is no longer held up.
+    int x, y;
+    if ((o->state == US_MOVING || o->state == US_WAITFOROBSTACLE) &&
+        (!Path_Peek(&o->move.path, &x, &y, 0) || Occupant(o, x, y) == nullptr))
+        return false;
+    return WaitedLonger(u, o);
+}
+
+// Giving way: the unit goes round the tile ahead; hemmed in, it drops the
+// tile as if there were none: it stops when it was its last step, or
 // searches anew.
 void GiveWay(UNIT* u)
 {
+    if (GoRound(u)) return;
+    // Hemmed in: its patience begins again, and the next of the ring that
+    // has waited longest tries next.
+    u->move.waituntil = g_UpdateCount + UNITS_WAITPATIENCE;
     int x, y;
     Path_Pop(&u->move.path, &x, &y);
-    if (Detour(u, x, y)) {
-        u->state = US_MOVING;
-    } else if (Path_Count(&u->move.path) == 0) {
+    if (Path_Count(&u->move.path) == 0) {
         StopHere(u);
     } else {
         Pathsrch_StartUnitSearch(u);
@@ -272,15 +381,19 @@ void WaitForObstacle(UNIT* u)
         UNIT* o = Occupant(u, nx, ny);
         if (o && Units_IsStationary(o)) {
             if (o->sorder.code == SO_NONE) {
-                if (!Pathsrch_MoveAside(o, 0)) over = true;
+                const bool aside = StandsIdleInTheWay(u, o) ? AskAside(u, o, UNITS_ASIDECHAIN) : Pathsrch_MoveAside(o, 0);
+                if (!aside) over = true;
             } else {
                 nonext = true;
             }
         } else if (o && NextStepIs(o, u->tilepos.x, u->tilepos.y)) {
             over = true;   // head-on: this one gives way
-        } else if (o && GivesWay(u)) {
+        } else if (o && GivesWay(u, o)) {
             giveway = true;
         }
+        // A unit that stays on the tile: stopping or searching anew would
+        // bring this one back to it.
+        if ((over || nonext) && u->nextstate.type == UNS_NONE && PatienceOut(u) && GoRound(u)) return;
     }
     if (!over && u->nextstate.type == UNS_NONE) {
         if (giveway)
@@ -291,7 +404,12 @@ void WaitForObstacle(UNIT* u)
             u->state = US_MOVING;
         return;
     }
-    Units_RunPendingMoveCommand(u);
+    // A wait that is over leaves the unit at rest on its tile, with no path
+    // left that would keep it from stepping aside when asked.
+    if (over)
+        StopHere(u);
+    else
+        Units_RunPendingMoveCommand(u);
 }
 
 bool AllPartsIdle(const UNIT* u)
@@ -427,6 +545,7 @@ int Units_BeginPathStep(UNIT* u)
     // position stays where the curve has it.
     const UNIT_POS pixel = u->pixelpos;
     u->move.srctilepos = u->tilepos;
+    u->move.waituntil = 0;   // no longer held up
     Units_ChangeTile(u, x, y);
     u->pixelpos = pixel;
     const int even = d1 & ~1, odd = d1 & 1, turn = (d2 - even) & 7;
@@ -446,8 +565,8 @@ void Units_HandleBlockedStep(UNIT* u, int x, int y)
 {
     const int tx = u->tilepos.x, ty = u->tilepos.y;
     UNIT* o = Occupant(u, x, y);
-    if (o && Units_IsStationary(o) && Units_CanTravel(u, tx, ty, x, y) &&
-        Team_AgreedRelation(u->team, o->team, TR_ALLY)) {
+    const bool standing = o && Units_IsStationary(o) && Units_CanTravel(u, tx, ty, x, y);
+    if (standing && Team_AgreedRelation(u->team, o->team, TR_ALLY)) {
         const int effect = MAP_ELEMENT_AT(tx, ty)->effect;
         if ((effect == 2 || effect == 4) && Pathsrch_MoveAside(o, 0)) {
             WaitForTile(u, x, y);
@@ -460,15 +579,25 @@ void Units_HandleBlockedStep(UNIT* u, int x, int y)
         WaitForTile(u, x, y);
         return;
     }
+    // Held up by a unit that is not about to leave the tile: once the
+    // patience is out, a step aside rather than a stop or a search anew.
+    const bool aside = o != nullptr && PatienceOut(u);
     if (Path_Count(&u->move.path) == 0) {
-        StopHere(u);
+        if (!(aside && StepAside(u, x, y))) StopHere(u);
         return;
     }
     if (tx == x && ty == y) {
         Pathsrch_StartUnitSearch(u);
         return;
     }
-    if (!Detour(u, x, y)) Pathsrch_StartUnitSearch(u);
+    if (Detour(u, x, y)) return;
+    // No way round: an idle unit in the way steps aside rather than the
+    // unit searching anew into it.
+    if (standing && StandsIdleInTheWay(u, o) && AskAside(u, o, UNITS_ASIDECHAIN)) {
+        WaitForTile(u, x, y);
+        return;
+    }
+    if (!(aside && StepAside(u, x, y))) Pathsrch_StartUnitSearch(u);
 }
 
 namespace {
@@ -602,8 +731,10 @@ void Units_UpdateMovement(UNIT* u)
     case US_WAITING:
         if (u->nextstate.type != UNS_NONE)
             Units_RunPendingMoveCommand(u);
-        else if ((int32_t)(g_UpdateCount - u->move.waituntil) >= 0)
+        else if ((int32_t)(g_UpdateCount - u->move.waituntil) >= 0) {
             u->state = Path_Count(&u->move.path) > 0 ? US_MOVING : US_NONE;
+            u->move.waituntil = 0;   // a timed wait is no hold-up
+        }
         break;
     case US_ACTING:
     case US_FIRING:

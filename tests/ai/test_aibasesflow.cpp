@@ -1,10 +1,10 @@
 // The eight computer bases of the fixture AIBASES played long: the tankers
 // crowd round the depots' and factories' doors, where units each waiting for
-// the next one's tile closed rings that stood for good. No ring stands now.
-// The longest wait of any unit and each factory's deliveries are printed:
-// units still wait long in lines behind units that can't pass the computer
-// players' idle units (which also stand on the tiles round the factories and
-// keep them from putting units out) or a unit coming the other way.
+// the next one's tile closed rings that stood for good, and lines of units
+// stood behind idle units and units coming the other way, sealing the
+// factories. No ring stands now and every factory keeps delivering. The
+// longest wait of any unit is printed: in the crowds of idle units late in
+// the game units still wait a few hundred updates.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,7 +30,11 @@
 
 namespace {
 
-enum { BASES = 8, UPDATES = 8000, LIMIT = 200 };
+// A finished unit waits inside only while every tile round its factory is
+// taken; the computer player sends idle units off that ring every nine
+// updates and a unit held up there goes round once its patience is out, so
+// a factory sealed for longer than a unit may wait is a fault.
+enum { BASES = 8, UPDATES = 8000, LIMIT = 200, HELDLIMIT = 200, LATE = 2000 };
 
 class AiBasesFlow : public testing::Test {
 protected:
@@ -90,7 +94,8 @@ TEST_F(AiBasesFlow, WaitingRingsAtTheFactoryDoorsNoLongerStandForGood)
     int longest = 0, longestid = -1, ring = 0, ringid = -1;
     // Per base: the updates in a row its factory held a finished unit it
     // could not put out (longest), and the update of its last unit made.
-    int held[BASES] = {}, heldmost[BASES] = {}, madeat[BASES] = {}, made[BASES] = {};
+    std::map<int, int> held, heldmost;   // by factory id
+    int madeat[BASES] = {}, made[BASES] = {}, madelate[BASES] = {};
     while (g_GameState == GS_INGAME && (int)g_UpdateCount < UPDATES) {
         Game_Update();
         Orders_AfterUpdate();
@@ -111,18 +116,28 @@ TEST_F(AiBasesFlow, WaitingRingsAtTheFactoryDoorsNoLongerStandForGood)
         for (int t = 0; t < BASES; t++) {
             for (const BUILDING* b = teamdata[t].firstbuilding; b; b = b->teamnext) {
                 if (!(b->buildingtype->flags & BTF_CANMAKE)) continue;
-                held[t] = b->state == BS_PRODUCING && b->prodleft <= 0 ? held[t] + 1 : 0;
-                heldmost[t] = std::max(heldmost[t], held[t]);
+                int& h = held[b->id];
+                h = b->state == BS_PRODUCING && b->prodleft <= 0 && b->costleft <= 0 ? h + 1 : 0;
+                heldmost[b->id] = std::max(heldmost[b->id], h);
             }
-            if (teamdata[t].stats.made_units != made[t]) madeat[t] = now;
+            if (teamdata[t].stats.made_units != made[t]) {
+                madeat[t] = now;
+                if (now > LATE) madelate[t]++;
+            }
             made[t] = teamdata[t].stats.made_units;
         }
     }
     printf("longest wait: %d updates (unit %d); longest in a ring: %d (unit %d)\n", longest, longestid, ring,
            ringid);
-    for (int t = 0; t < BASES; t++)
-        printf("base %d: %d units made, the last at update %d; a finished unit held at most %d updates\n", t,
-               made[t], madeat[t], heldmost[t]);
+    for (int t = 0; t < BASES; t++) {
+        printf("base %d: %d units made, %d after update %d, the last at update %d\n", t, made[t], madelate[t], LATE,
+               madeat[t]);
+        EXPECT_GT(madelate[t], 0) << "base " << t << " delivers nothing after update " << LATE;
+    }
+    for (const auto& [id, most] : heldmost) {
+        printf("factory %d: a finished unit held at most %d updates\n", id, most);
+        EXPECT_LE(most, HELDLIMIT) << "factory " << id << " can't put its unit out";
+    }
     EXPECT_EQ((int)g_UpdateCount, UPDATES) << "the game ended early";
     EXPECT_LE(ring, LIMIT) << "unit " << ringid << " waits in a ring";
     CloseGameSpecifics();

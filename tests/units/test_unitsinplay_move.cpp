@@ -1,9 +1,11 @@
 // Units in play on the stepped world: rings of units waiting for each
-// other's tiles, and boarders beside their carrier.
+// other's tiles, units held up by idle units in a narrow way, and boarders
+// beside their carrier.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <vector>
 
 #include "core/gamestate.h"
@@ -16,6 +18,7 @@
 #include "units/iterate.h"
 #include "units/orders.h"
 #include "units/prereq.h"
+#include "units/team.h"
 #include "units/unit.h"
 #include "units/unithold.h"
 #include "units/unitmove.h"
@@ -57,7 +60,16 @@ protected:
     static void Wall(int x, int y) { MAP_ELEMENT_AT(x, y)->effect = WALL; }
     // The walls are in: the search learns the map.
     static void Ready() { Pathsrch_Init(); }
-    UNIT* Tank(int x, int y) { return Units_NewAt(tank_, 1, -1, x, y); }
+    UNIT* Tank(int x, int y, int team = 1) { return Units_NewAt(tank_, team, -1, x, y); }
+    // A corridor one tile wide along row y from x0 to x1, walled round,
+    // with the open niches given below it.
+    static void Corridor(int y, int x0, int x1, std::initializer_list<UNIT_POS> niches)
+    {
+        for (int x = x0 - 1; x <= x1 + 1; x++)
+            for (int yy = y - 1; yy <= y + 3; yy++)
+                if (yy != y || x < x0 || x > x1) Wall(x, yy);
+        for (UNIT_POS p : niches) MAP_ELEMENT_AT(p.x, p.y)->effect = MAP_EFFECT_NONE;
+    }
     // n updates of the searches and the units' walk. A unit stands in a wait
     // from the update it waits (for a tile or a path) on a tile until it
     // leaves the tile or the wait.
@@ -139,6 +151,46 @@ TEST_F(UnitsInPlay, FourUnitsCrossingAJunctionUnderMoveOrdersNoLongerJam)
         EXPECT_TRUE(legs[k].past(units_[k])) << k << " at " << units_[k]->tilepos.x << "," << units_[k]->tilepos.y;
         EXPECT_EQ(units_[k]->sorder.code, SO_NONE) << k;
     }
+}
+
+// A unit going down a corridor one tile wide with an idle tank in its way:
+// the detour table finds nothing and the search, which does not see units,
+// gave the same path for ever. The idle tank, of the unit's team or a
+// neutral one, steps aside (on ahead, the only way open) and the unit gets
+// through, stopping a tile short where the tank ends up on its goal.
+TEST_F(UnitsInPlay, RegressionAnIdleUnitInTheWayStepsAsideInANarrowWay)
+{
+    struct Row { const char* name; int team; int relation; };
+    const Row rows[] = {{"own team", 1, TR_ALLY}, {"neutral team", 2, TR_NEUTRAL}};
+    for (const Row& r : rows) Corridor(10 + 10 * (int)(&r - rows), 10, 30, {});
+    Ready();
+    for (const Row& r : rows) {
+        const int y = 10 + 10 * (int)(&r - rows);
+        Team_ForceRelation(1, r.team, r.relation);
+        Team_ForceRelation(r.team, 1, r.relation);
+        Tank(20, y, r.team);
+        Watch(Tank(11, y));
+        Units_MoveTo(units_.back(), 25, y, Units_AllocGroupId());
+        Update(300);
+        EXPECT_GE(units_.back()->tilepos.x, 24) << r.name;
+        EXPECT_EQ(units_.back()->state, US_NONE) << r.name;
+    }
+    EXPECT_LE(longest_, LIMIT);
+}
+
+// Three idle tanks in a row in the corridor: the first has no free
+// neighbour, but the last has; the three step aside together.
+TEST_F(UnitsInPlay, RegressionIdleUnitsInTheWayStepAsideTogetherThroughACrowd)
+{
+    Corridor(10, 10, 30, {});
+    Ready();
+    for (int x = 20; x <= 22; x++) Tank(x, 10);
+    Watch(Tank(11, 10));
+    Units_MoveTo(units_[0], 25, 10, Units_AllocGroupId());
+    Update(400);
+    EXPECT_GE(units_[0]->tilepos.x, 24);
+    EXPECT_EQ(units_[0]->state, US_NONE);
+    EXPECT_LE(longest_, LIMIT);
 }
 
 // A boarder whose route passes its idle carrier: once beside it, the next
