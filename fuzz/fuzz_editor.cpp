@@ -89,6 +89,9 @@ static bool Setup(void)
     QvFuzz_WriteInstallation();
     Video_Init();
     Input_Init();
+    // The game's set-up as the editor reaches it (the game layer installs it
+    // at the program's start).
+    MapEditor_SetSystems(CloseCommonGameSystems, InitCommonGameSystems);
     const std::string home = QvFuzz_Dir();
     std::error_code ec;
     fs::create_directories(home + "/data/mapedit", ec);
