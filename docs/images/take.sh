@@ -110,6 +110,12 @@ fi
 sleep 3; click 320 240 2   # past the end picture
 shot debrief
 click 560 426 1.5          # Main Menu
+# ---- The campaign map of a new campaign.
+click 320 104 1.5          # Single Player
+click 320 150 5            # Start New Game: the bridge page, then the map
+move 600 470; shot campaign
+click 40 240 3             # Options
+click 179 415 3            # Quit to Main Menu
 click 320 417 3            # Quit
 
 # ---- Four players: the multiplayer menus over UDP, one window each.

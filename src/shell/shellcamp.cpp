@@ -248,6 +248,13 @@ intptr_t Shell_TimedDialogHandler(SHELLCTL* c, uint32_t message, intptr_t p1, in
 static SHELLCTL* s_ring[RING];
 static SHELLCTL* s_logos[2];
 static SHELLCTL* s_mapTitle;
+// The ring animation is the map's backdrop, no control of the page's tree:
+// the newest control takes a click and older ones are drawn over newer
+// ones, so as a child it either hides the buttons over it (made first) or
+// takes their clicks (made after them), the centre "13" and the edges of the
+// ring's marks. The page draws it over its background, under every control,
+// and no hit test meets it.
+static SHELLCTL* s_ringAnim;
 
 void Shell_SetMissionButton(SHELLCTL* button, int slot)
 {
@@ -287,12 +294,9 @@ intptr_t Shell_BuildMissions(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_
         s_mapTitle = Label(c, CENTRED, 320, 68, 0, 30, s->title, 6, 6, 6);
         s_logos[0] = Shell_AddFramedButton(c, 235, 105, 45, 40, SHELL_SIDE_FIRST, nullptr, "m_alogo2", 235, 105, 2);
         s_logos[1] = Shell_AddFramedButton(c, 365, 105, 45, 40, SHELL_SIDE_SECOND, nullptr, "m_slogo2", 365, 105, 2);
-        // The ring animation before the buttons over it: the newest control
-        // takes a click first, and the animation (144 x 144) covers the
-        // final mission's centre button.
         char ring[32];
         snprintf(ring, sizeof ring, "m_ring%02d", s->highestMission - FIRST_MISSION);
-        Shell_PlayVideo(c, ring, 248, 190);
+        s_ringAnim = Shell_PlayVideo(nullptr, ring, c->x + 248, c->y + 190);
         static const int AT[RING - 1][4] = {
             {363, 163, 354, 185}, {402, 200, 383, 215}, {415, 253, 393, 258}, {402, 305, 381, 299},
             {363, 345, 349, 327}, {310, 359, 307, 339}, {257, 345, 267, 325}, {218, 305, 238, 295},
@@ -338,7 +342,18 @@ intptr_t Shell_BuildMissions(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_
         }
         break;
     }
+    case SM_UPDATE: Shell_SendMessage(s_ringAnim, SM_UPDATE, p1, p2, p3, p4); break;
+    case SM_DRAW:
+        if (!s_ringAnim) break;
+        // The background, the animation, then the controls.
+        Shell_DialogHandler(c, SM_DRAW, p1, p2, p3, p4);
+        Shell_SendMessage(s_ringAnim, SM_DRAW);
+        if ((message & SHELL_TO_CHILDREN) && c->child)
+            Shell_SendMessage(c->child, message | SHELL_TO_SIBLING, p1, p2, p3, p4);
+        return 0;
     case SM_DESTROY:
+        Shell_SendMessage(s_ringAnim, SM_DESTROY);
+        s_ringAnim = nullptr;
         memset(s_ring, 0, sizeof s_ring);
         memset(s_logos, 0, sizeof s_logos);
         s_mapTitle = nullptr;

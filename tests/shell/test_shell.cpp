@@ -163,6 +163,23 @@ TEST_F(ShellMachine, ACustomMissionStartsOnlyWithItsScenarioFileAndComesBackToIt
     }
 }
 
+// A folder name longer than a scenario name may be was listed, and choosing
+// it took the cut name, another folder's.
+TEST_F(ShellMachine, CustomMissionsLeaveOutAndLogFoldersWhoseNamesAreTooLongForAScenario)
+{
+    dir.write("scen/SINGLE/ALONGERNAMETHANFIFTEEN/QUORVEX.scn", "SetVersion(2)\nSetDefaultTerrain(DEMO)\n");
+    QvLogCapture log;
+    QvPassScript script(100);
+    Click(script, 240, 90);
+    Click(script, 240, 238);
+    script.Add(QvMove(100, 105)).Add(QvButton(1)).Add(QvButton(0)); // the first line
+    script.Add(Quit());
+    Run(script);
+    EXPECT_STREQ(g_ScenarioName, "EMPTY") << "the first line";
+    EXPECT_NE(log.text().find("Mission folder [ALONGERNAMETHANFIFTEEN] in ["), std::string::npos) << log.text();
+    EXPECT_NE(log.text().find("has a name longer than 15 characters: not listed"), std::string::npos);
+}
+
 TEST_F(ShellMachine, APageThatCantBeBuiltLeavesAsQuit)
 {
     WriteLibrary({"main"});

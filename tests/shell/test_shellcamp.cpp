@@ -1,4 +1,5 @@
 #include <cstring>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -7,6 +8,8 @@
 #include "core/gamestate.h"
 #include "gen_movie.h"
 #include "gen_shellres.h"
+#include "platform/graph.h"
+#include "platform/video.h"
 #include "shell/shell.h"
 #include "shell/shellcamp.h"
 #include "shell/shellres.h"
@@ -124,9 +127,9 @@ protected:
     QvHeadlessScreen screen;
     QvTempDir dir;
     std::string oldData, oldBase;
-    void SetUp() override
+    // The pages' backgrounds and the resources given.
+    void WriteLibrary(std::vector<MKSHELLRES> res)
     {
-        std::vector<MKSHELLRES> res;
         Bytes palette(768, 0), pixl(8 + 16 * 12, 3);
         Bytes_PutU16(&pixl[4], 16);
         Bytes_PutU16(&pixl[6], 12);
@@ -138,6 +141,10 @@ protected:
         Mkdata_ShellLibrary(res, &index, &data);
         dir.write("Data/shell/shell.rli", std::string(index.begin(), index.end()));
         dir.write("Data/shell/shell.rld", std::string(data.begin(), data.end()));
+    }
+    void SetUp() override
+    {
+        WriteLibrary({});
         dir.write("scen/FIXED/m01a/QUORVEX.scn", "SetVersion(2)\nSetDefaultTerrain(DEMO)\n");
         dir.write("scen/FIXED/m01a/QUORVEX.map", "");
         oldData = g_DataDir;
@@ -163,7 +170,9 @@ protected:
     std::vector<int> Run(QvPassScript& script, std::vector<std::string>* videos)
     {
         std::vector<int> seen;
-        script.onPass = [&](int) {
+        std::function<void(int)> given = script.onPass;
+        script.onPass = [&, given](int pass) {
+            if (given) given(pass);
             if (seen.empty() || seen.back() != g_ShellInfo.current) seen.push_back(g_ShellInfo.current);
         };
         QvLogCapture log;
@@ -221,9 +230,10 @@ TEST_F(ShellCampaignRun, NewCampaignToLaunchAndBackThroughTheDebriefing)
     EXPECT_EQ(g_GameState, GS_QUIT);
 }
 
-// The final mission's centre button lies under the ring animation, made
-// after it, and the newest control takes a click: the press went to the
-// animation and the mission never started.
+// The final mission's centre button lies under the ring animation. As a
+// control made after the button, the animation took the click (the newest
+// control is hit first) and the mission never started; made before it, it
+// was drawn over the button (older controls are drawn later) and hid it.
 class PlayerViewCampaign : public ShellCampaignRun {};
 
 TEST_F(PlayerViewCampaign, TheCentreButtonUnderTheRingAnimationStartsTheFinalMission)
@@ -240,7 +250,26 @@ TEST_F(PlayerViewCampaign, TheCentreButtonUnderTheRingAnimationStartsTheFinalMis
     script.Wait(16, 6);      // the bridge page's frames
     script.Wait(16, 6);
     Click(script, 320, 263); // "13", in the middle of the ring
+    // The label's font: every character one pixel of colour 201 (the
+    // animation's pixels there are 35..76, the page's 3).
+    Bytes font(8 + 1 + 2 * 256, 201);
+    Bytes_PutU16(&font[4], 1 + 2 * 256);
+    Bytes_PutU16(&font[6], 1);
+    for (int x = 0; x < 1 + 2 * 256; x += 2) font[8 + x] = 9;
+    std::vector<MKSHELLRES> fonts;
+    for (const char* name : {"font14n", "font14o", "font14s"})
+        fonts.push_back({name, SHELLRES_FLT, Mkdata_ShellContainer(SHELLRES_FLT, {{SHELLRES_PIXL, font}})});
+    WriteLibrary(fonts);
+    int shown = -1; // the label's pixels in the button, on the map's last frame
+    script.onPass = [&](int) {
+        if (g_ShellInfo.current != 16) return; // the map
+        const BITMAP* back = Backbuf_Lock();
+        shown = 0;
+        for (int y = 253; y < 273; y++)
+            for (int x = 310; x < 330; x++) shown += back->data[y * back->x_size + x] == 201;
+    };
     EXPECT_EQ(Run(script, &videos), std::vector<int>({1, 7, 15, 16, 3}));
+    EXPECT_EQ(shown, 2) << "\"13\" is drawn over the ring animation";
     EXPECT_EQ(videos, std::vector<std::string>({"cube_in"})) << "the ring animation plays";
     EXPECT_EQ(g_ShellInfo.highestMission, 216);
     EXPECT_EQ(g_ShellInfo.mission, 216);

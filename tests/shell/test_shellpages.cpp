@@ -148,7 +148,7 @@ TEST_F(ShellCampaignPages, EachPageAgainstItsGolden)
         uint32_t golden;
         const char* pcx;
     } rows[] = {
-        {"campaign map", {}, 0x333E15DFu, "shell_missions.pcx"},
+        {"campaign map", {}, 0x60617D9Bu, "shell_missions.pcx"},
         {"first side's launch", {{257, 125}}, 0xFFA72B15u, "shell_brief_a.pcx"},
         {"second side's launch", {{387, 125}}, 0x6A6EA6B3u, "shell_brief_s.pcx"},
         {"options", {{40, 240}}, 0xE975DCF8u, "shell_options.pcx"},

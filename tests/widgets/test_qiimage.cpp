@@ -172,3 +172,32 @@ TEST_F(Images, TextsByIdFallBackToTheirDefaultWithOneDefineLine)
     }
     MLString_Unload();
 }
+
+// Plain texts were looked up through "%s": a found text without that one
+// argument was turned down for the default, and a '%' in it read as a format.
+TEST_F(Images, PlainTextsByIdAreTakenAsTheyStandNotTurnedDownForTheirArguments)
+{
+    dir.write("strings/mlstring.cfg", "t.str\n");
+    dir.write("strings/t.str", "#define Human \"Person\"\n"
+                               "#define Rate \"100% of %d\"\n");
+    ASSERT_GT(MLString_Load(dir.file("strings/mlstring.cfg").c_str()), 0);
+    const struct {
+        const char* id;
+        const char* text;
+        const char* log; // "": nothing logged
+    } cases[] = {
+        {"Human", "Person", ""},
+        {"Rate", "100% of %d", ""},
+        {"Gone", "default", "#define Gone \"default\""},
+        {"Gone", "default", ""},
+    };
+    for (const auto& c : cases) {
+        QvLogCapture log;
+        QIString out;
+        QI_PlainText(c.id, &out, "default");
+        EXPECT_STREQ(out.text, c.text) << c.id;
+        if (*c.log) EXPECT_NE(log.text().find(c.log), std::string::npos) << log.text();
+        else EXPECT_EQ(log.text(), "") << c.id;
+    }
+    MLString_Unload();
+}

@@ -161,11 +161,11 @@ std::string GenMap_OldFileBytes(int w, int h, uint32_t seed)
 static int Demo(const std::string& rundir)
 {
     // The demo battle, also as the demo campaign's first mission from either
-    // side.
+    // side and its final one (the map's centre button, open from the start).
     if (!GenMap_BuildDemo()) return 0;
     int ok = 1;
-    for (const char* folder : {"SINGLE/DEMO", "FIXED/m01a", "FIXED/m01s", "MULTI/DUEL", "MULTI/QUAD", "MULTI/MELEE",
-                               "CAMPAIGN/OUTPOST"}) {
+    for (const char* folder : {"SINGLE/DEMO", "FIXED/m01a", "FIXED/m01s", "FIXED/m13v", "MULTI/DUEL", "MULTI/QUAD",
+                               "MULTI/MELEE", "CAMPAIGN/OUTPOST"}) {
         const std::string dir = rundir + "/scenario/" + folder;
         if (!Mkdata_MakeDirs(dir) || !Map_Save((dir + "/QUORVEX.map").c_str())) {
             fprintf(stderr, "mkdata: cannot write [%s/QUORVEX.map]\n", dir.c_str());
