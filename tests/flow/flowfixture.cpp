@@ -1,17 +1,17 @@
-#include "flow/flowplayer.h"
-
-#include <gtest/gtest.h>
+#include "flow/flowfixture.h"
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 
+#include "core/config.h"
 #include "core/gamestate.h"
-#include "platform/input.h"
+#include "game/gameloop.h"
+#include "game/quorvex.h"
+#include "game/systems.h"
 #include "platform/plat.h"
-#include "support/golden.h"
+#include "shell/shell.h"
 #include "support/testsupport.h"
-#include "widgets/qidesktop.h"
 
 void QvFlow_MakeHome(const QvTempDir& home, const std::vector<std::pair<std::string, std::string>>& extra)
 {
@@ -36,152 +36,40 @@ int QvFlow_ListLine(const std::string& home, const std::string& folder)
     return (int)(std::find(names.begin(), names.end(), folder) - names.begin());
 }
 
-static QvFlowPlayer* s_player = nullptr;
-
-QvFlowPlayer::QvFlowPlayer(int maxPasses) : max_(maxPasses)
+void QvFlow_Start(const char* home)
 {
-    s_player = this;
-    PlatHeadless_SetPumpHook(Hook);
-}
-
-QvFlowPlayer::~QvFlowPlayer()
-{
-    PlatHeadless_SetPumpHook(nullptr);
-    s_player = nullptr;
-    Plat_ClearQuit();
-    g_QuitRequested = 0;
-}
-
-QvFlowPlayer& QvFlowPlayer::Pass(const QvPass& pass)
-{
-    steps_.push_back(Step{pass, nullptr, nullptr, nullptr});
-    return *this;
-}
-
-QvFlowPlayer& QvFlowPlayer::Wait(uint32_t ms, int count)
-{
-    QvPass p;
-    p.advanceMs = ms;
-    for (int i = 0; i < count; i++) Pass(p);
-    return *this;
-}
-
-QvFlowPlayer& QvFlowPlayer::Until(std::function<bool()> done, uint32_t ms)
-{
-    QvPass p;
-    p.advanceMs = ms;
-    steps_.push_back(Step{p, std::move(done), nullptr, nullptr});
-    return *this;
-}
-
-QvFlowPlayer& QvFlowPlayer::Then(std::function<void()> check)
-{
-    steps_.push_back(Step{QvPass{}, nullptr, std::move(check), nullptr});
-    return *this;
-}
-
-QvFlowPlayer& QvFlowPlayer::Click(int x, int y, int button, uint32_t ms)
-{
-    QvPass move = QvMove(x, y), down = QvButton(1, button), up = QvButton(0, button);
-    move.advanceMs = down.advanceMs = up.advanceMs = ms;
-    return Pass(move).Pass(down).Pass(up);
-}
-
-QvFlowPlayer& QvFlowPlayer::ClickWhere(std::function<void(int* x, int* y)> where, int button)
-{
-    steps_.push_back(Step{QvMove(0, 0), nullptr, nullptr, std::move(where)});
-    return Pass(QvButton(1, button)).Pass(QvButton(0, button));
-}
-
-QvFlowPlayer& QvFlowPlayer::Box(int x1, int y1, int x2, int y2, uint32_t ms)
-{
-    QvPass down = QvMove(x1, y1), mid = QvMove((x1 + x2) / 2, (y1 + y2) / 2), end = QvMove(x2, y2),
-           up = QvButton(0);
-    down.button = 0;
-    down.down = 1;
-    down.advanceMs = mid.advanceMs = end.advanceMs = up.advanceMs = ms;
-    return Pass(down).Pass(mid).Pass(end).Pass(up);
-}
-
-// The keyboard's scan codes of the characters a file name takes.
-static int ScanCode(char c)
-{
-    static const char* const rows[] = {"1234567890", "qwertyuiop", "asdfghjkl", "zxcvbnm"};
-    static const int first[] = {2, 16, 30, 44};
-    if (c == '.') return 52;
-    const char lower = (char)(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    for (int r = 0; r < 4; r++)
-        if (const char* at = strchr(rows[r], lower); at && lower) return first[r] + (int)(at - rows[r]);
-    return 0;
-}
-
-QvFlowPlayer& QvFlowPlayer::Type(const std::string& text, uint32_t ms)
-{
-    for (char c : text) {
-        QvPass key = QvKey(ScanCode(c));
-        key.character = (unsigned char)c;
-        key.advanceMs = ms;
-        Pass(key);
+    Game_ResetState();
+    Cfg_SetDefaults(&g_Config);
+    Plat_InitWith(&g_PlatHeadless);
+    PlatHeadless_SetClock(0, 0);
+    if (home) {
+        Game_SetDirectories(home, "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_SINGLE);
+        Game_SetScenarioName("DEMO");
     }
-    return *this;
+    g_LocalTeam = 0;
+    Game_ClearResult();
+    Shell_Reset();
+    memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+    InitBaseSystem();
 }
 
-QvFlowPlayer& QvFlowPlayer::Look(uint32_t golden, const std::string& pcx, int settle)
+void QvFlow_Close(void)
 {
-    Wait(0, settle);
-    return Then([golden, pcx] {
-        const uint8_t* pixels = nullptr;
-        const PAL_RGB* palette = nullptr;
-        ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette) && pixels);
-        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, golden, pcx.c_str()));
-    });
+    CloseBaseSystem();
+    Plat_Close();
+    Shell_Reset();
+    memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+    g_GameState = GS_FRONTEND;
 }
 
-void QvFlowPlayer::Hook(void)
+void QvFlow_CustomMissions(QvPassScript& p)
 {
-    if (s_player) s_player->Next();
+    p.Click(320, 105).Click(320, 253);
 }
 
-void QvFlowPlayer::Next(void)
+void QvFlow_LoadMission(QvPassScript& p, const std::string& home, const std::string& folder, int settle)
 {
-    // The flip pumps too: one step a presented frame.
-    const int flips = PlatHeadless_Flips();
-    if (flips == lastFlips_) return;
-    lastFlips_ = flips;
-    if (eachPass) eachPass();
-    if (passes >= max_) {
-        overran = true;
-        Plat_PostQuit();
-        return;
-    }
-    passes++;
-    for (;;) {
-        if (at_ >= steps_.size()) {
-            auto* desktop = dynamic_cast<QIDesktopBase*>(g_QIDesktop);
-            if (stopWhenDone && desktop) desktop->dflags &= ~(QID_RUNNING | QID_LOOPCONTINUES);
-            if (stopWhenDone && g_GameState == GS_INGAME) g_GameState = GS_FRONTEND;
-            return;
-        }
-        const Step& s = steps_[at_];
-        if (s.check) {
-            at_++;
-            s.check();
-            continue;
-        }
-        if (s.until && s.until()) {
-            at_++;
-            continue;
-        }
-        if (!s.until) at_++;
-        QvPass p = s.pass;
-        if (s.where) s.where(&p.moveX, &p.moveY);
-        if (p.advanceMs) PlatHeadless_Advance(p.advanceMs);
-        if (p.moveX >= 0) Input_RawMouseMove(p.moveX, p.moveY);
-        if (p.button >= 0) Input_RawMouseButton(p.button, p.down);
-        if (p.wheel) Input_RawWheel(p.wheel);
-        if (p.scancode && p.keyHeld != 0) Input_RawKey(p.scancode, 1, p.character);
-        if (p.scancode && p.keyHeld != 1) Input_RawKey(p.scancode, 0, 0);
-        if (p.quit) Plat_PostQuit();
-        return;
-    }
+    p.Click(100, 108 + 12 * QvFlow_ListLine(home, folder)).Wait(0, settle).Click(320, 418);
 }
+

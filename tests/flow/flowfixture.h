@@ -1,15 +1,10 @@
-// A player at the program's frame loop on the headless platform, for the
-// whole-game flows: steps of input, one a presented frame, where a step may
-// repeat until a condition holds (the game reaching an update, a page
-// showing) and checks run between steps. When the steps run out the desktop
-// stops, or the game goes back to the front end; a loop that goes on past
-// the bound is made to quit and marked overrun, so it fails instead of
-// hanging.
+// What the whole-game flows share besides the player (support/passscript.h):
+// a program's own home, the program's systems up and down as it starts and
+// closes, the front end's walk to a custom mission.
 #pragma once
 
-#include <cstdint>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/passscript.h"
@@ -24,46 +19,15 @@ void QvFlow_MakeHome(const QvTempDir& home, const std::vector<std::pair<std::str
 // single-player folders in name order.
 int QvFlow_ListLine(const std::string& home, const std::string& folder);
 
-class QvFlowPlayer {
-public:
-    explicit QvFlowPlayer(int maxPasses);
-    // Unhooks and forgets any quit.
-    ~QvFlowPlayer();
-    QvFlowPlayer& Pass(const QvPass& pass);
-    QvFlowPlayer& Wait(uint32_t ms, int count = 1);
-    // Passes that let ms go by until done() holds at a pass's start.
-    QvFlowPlayer& Until(std::function<bool()> done, uint32_t ms = 50);
-    // Runs at the start of the pass after everything added so far.
-    QvFlowPlayer& Then(std::function<void()> check);
-    // A move there, a press and a release: three passes of ms each.
-    QvFlowPlayer& Click(int x, int y, int button = 0, uint32_t ms = 0);
-    // As Click, at the point where() gives when the move is posted.
-    QvFlowPlayer& ClickWhere(std::function<void(int* x, int* y)> where, int button = 0);
-    // A left press at one corner, the pointer through the middle to the
-    // other, a release.
-    QvFlowPlayer& Box(int x1, int y1, int x2, int y2, uint32_t ms = 0);
-    // One key a pass, each with its character (letters, digits, '.').
-    QvFlowPlayer& Type(const std::string& text, uint32_t ms = 0);
-    // After settle still passes, the presented frame against its recorded
-    // CRC (written to pcx on a mismatch).
-    QvFlowPlayer& Look(uint32_t golden, const std::string& pcx, int settle = 12);
-    // Called at the start of every pass.
-    std::function<void()> eachPass;
-    bool stopWhenDone = true;
-    int passes = 0;
-    bool overran = false;
+// The program's state afresh and its base systems up on the headless
+// platform at clock 0, team 0, no result, the front end at its start; with
+// a home, its directories and the single-player DEMO as the scenario.
+void QvFlow_Start(const char* home);
+// The base systems and the platform closed, the front end forgotten.
+void QvFlow_Close(void);
 
-private:
-    struct Step {
-        QvPass pass;
-        std::function<bool()> until;
-        std::function<void()> check;
-        std::function<void(int* x, int* y)> where;
-    };
-    static void Hook(void);
-    void Next(void);
-    std::vector<Step> steps_;
-    size_t at_ = 0;
-    int max_;
-    int lastFlips_ = -1;
-};
+// From the main page: Single Player, Play Custom Mission.
+void QvFlow_CustomMissions(QvPassScript& p);
+// On the custom-mission page: the folder's line, settle passes, Load Mission.
+void QvFlow_LoadMission(QvPassScript& p, const std::string& home, const std::string& folder, int settle);
+
