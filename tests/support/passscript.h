@@ -64,7 +64,8 @@ QvPass QvTime(uint32_t ms);
 struct QvPace {
     QvPass gap;            // after every run of a step
     int spare = 0;         // empty passes before a call, and between a click's press and release
-    uint32_t clickMs = 0;  // a pause after a click's move, press and release (0: none, but a drag's first)
+    uint32_t clickMs = 0;  // a pass of it after a click's move, press and release (0: none) and
+                           // always one after a drag's first move
     uint32_t dragMs = 0;   // each of a drag's moves
 };
 
