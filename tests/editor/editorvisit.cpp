@@ -106,38 +106,11 @@ void EditorVisit::Drag(QvPassScript& s, int button, int x, int y, int toX, int t
     s.Add(QvButton(0, button)).Wait(10);
 }
 
-void Steps::OnPass(int pass)
+QvPassScript& VisitPace(QvPassScript& s)
 {
-    if (every) every();
-    if (busy_ || pass < queued_ - 1 || next_ >= steps_.size()) return;
-    const Step st = steps_[next_++];
-    busy_ = true;
-    if (st.passes) {
-        for (const QvPass& p : st.passes()) Add(p);
-    } else if (st.name) {
-        QIWidget* w = g_MeEditor.desktop ? g_MeEditor.desktop->FindByName(st.name) : nullptr;
-        if (!w || w->IsHidden()) {
-            next_--;
-            Add(QvPass{});
-            busy_ = false;
-            return;
-        }
-        Add(QvMove(w->x + (st.modifier < 0 ? w->w / 2 : st.modifier),
-                   w->y + (st.scancode < 0 ? w->h / 2 : st.scancode)));
-        Add(QvButton(1));
-        for (int i = 0; i < SPARE; i++) Add(QvPass{});
-        Add(QvButton(0));
-    } else if (st.scancode < 0) {
-        s_.Wait((uint32_t)st.modifier, -st.scancode);
-        queued_ += -st.scancode;
-    } else if (st.scancode) {
-        if (st.modifier) Add(QvKeyDown(st.modifier));
-        Add(QvKey(st.scancode));
-        if (st.modifier) Add(QvKeyUp(st.modifier));
-    } else {
-        for (int i = 0; i < SPARE; i++) Add(QvPass{});
-        st.call();
-    }
-    Add(QvPass{});
-    busy_ = false;
+    s.pace.gap = QvPass{};
+    s.pace.spare = 24;
+    s.pace.clickMs = s.pace.dragMs = 0;
+    s.desktop = [] { return static_cast<QIDesktopBase*>(g_MeEditor.desktop); };
+    return s.Wait(20, 3);
 }

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
-#include <vector>
 
 #include "core/tlog.h"
 #include "support/passscript.h"
@@ -30,91 +28,9 @@ protected:
     static void Drag(QvPassScript& s, int button, int x, int y, int toX, int toY);
 };
 
-// Steps run one after another on a script: a click on a named widget once
-// the desktop has it, keys, waits, calls.
-class Steps {
-public:
-    explicit Steps(QvPassScript& s) : s_(s)
-    {
-        s_.Wait(20, 3);
-        queued_ = 3;
-        s_.onPass = [this](int pass) { OnPass(pass); };
-    }
-    // At (dx, dy) inside the widget; its middle by default.
-    Steps& Click(const char* name, int dx = -1, int dy = -1)
-    {
-        steps_.push_back({name, dx, dy, nullptr, nullptr});
-        return *this;
-    }
-    // Called at every pass, inside steps too.
-    std::function<void(void)> every;
-    Steps& Wait(uint32_t ms, int count)
-    {
-        steps_.push_back({nullptr, (int)ms, -count, nullptr, nullptr});
-        return *this;
-    }
-    // A key with its character, pressed and let go.
-    Steps& Type(int scancode, int character)
-    {
-        return Do([this, scancode, character] {
-            Add(QvKeyDown(scancode, character));
-            Add(QvKeyUp(scancode));
-        });
-    }
-    Steps& Chord(int modifier, int scancode)
-    {
-        steps_.push_back({nullptr, modifier, scancode, nullptr, nullptr});
-        return *this;
-    }
-    Steps& Do(std::function<void()> f, int wait = 1)
-    {
-        steps_.push_back({nullptr, 0, 0, std::move(f), nullptr});
-        for (int i = 1; i < wait; i++) steps_.push_back({nullptr, 0, 0, [] {}, nullptr});
-        return *this;
-    }
-    // Passes made when the step runs, from the state then (map points of
-    // things placed by earlier steps).
-    Steps& Input(std::function<std::vector<QvPass>(void)> make)
-    {
-        steps_.push_back({nullptr, 0, 0, nullptr, std::move(make)});
-        return *this;
-    }
-    bool done(void) const { return next_ == steps_.size() && !busy_; }
-    // A left-button drag over the map (a click when both ends are one),
-    // with a key held through it (0: none).
-    Steps& Drag(int x, int y, int toX, int toY, int held = 0)
-    {
-        return Do([=, this] {
-            if (held) Add(QvKeyDown(held));
-            Add(QvMove(x, y));
-            Add(QvPass{});
-            Add(QvButton(1));
-            for (int i = 1; i <= 4; i++) Add(QvMove(x + (toX - x) * i / 4, y + (toY - y) * i / 4));
-            Add(QvButton(0));
-            if (held) Add(QvKeyUp(held));
-        });
-    }
-
-private:
-    struct Step {
-        const char* name;
-        int modifier, scancode;
-        std::function<void()> call;
-        std::function<std::vector<QvPass>(void)> passes;
-    };
-    void Add(const QvPass& p)
-    {
-        s_.Add(p);
-        queued_++;
-    }
-    // A click or a call may run a load, which flips (and so passes) once a
-    // stage: each step leaves passes enough behind it, and a pass inside a
-    // step only uses them up.
-    void OnPass(int pass);
-    enum { SPARE = 24 };
-    bool busy_ = false;
-    QvPassScript& s_;
-    std::vector<Step> steps_;
-    size_t next_ = 0;
-    int queued_ = 0;
-};
+// The visits' pace on a script: a step's passes follow the last pass before
+// it with one empty pass after them; a call, a typed key and a drag come
+// after spare passes, and a click's press is held for them, for the flips of
+// a load that it starts. Widgets are the editor's; three passes of 20 ms
+// come first. Returns s.
+QvPassScript& VisitPace(QvPassScript& s);

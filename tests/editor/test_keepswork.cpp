@@ -65,20 +65,20 @@ protected:
         EXPECT_EQ(teamdata[1].credits, credits) << row;
         EXPECT_EQ(MeMenuFile::IsModified(), 1) << row;
     }
-    static void Close(Steps& steps)
+    static void Close(QvPassScript& s)
     {
-        steps.Input([] {
+        s.Input([] {
             QvPass close;
             close.quit = true;
             return std::vector<QvPass>{close, QvPass{}};
         });
     }
-    void Run(QvPassScript& s, Steps& steps)
+    void Run(QvPassScript& s)
     {
         g_GameState = GS_EDITOR;
         Game_Main();
         EXPECT_FALSE(s.overran);
-        EXPECT_TRUE(steps.done());
+        EXPECT_TRUE(s.done());
     }
 };
 
@@ -90,47 +90,47 @@ TEST_F(EditorKeepsWork, EveryLeaveAndReplaceStaysWhenItsSaveFails)
 {
     Copy("OTHER");
     QvPassScript s(4000);
-    Steps steps(s);
+    VisitPace(s);
     const int credits = 2345;
     struct Row {
         const char* name;
-        std::function<void(Steps&)> act;
+        std::function<void(QvPassScript&)> act;
     };
     const std::vector<Row> rows = {
-        {"Quit", [](Steps& t) { t.Click("Quit"); }},
-        {"Menu", [](Steps& t) { t.Click("Menu"); }},
-        {"Launch", [](Steps& t) { t.Click("Launch"); }},
-        {"Load", [this](Steps& t) { t.Do([this] { me.scenarioName->Set("Other"); }).Click("Load"); }},
-        {"Create", [](Steps& t) { t.Click("Create"); }},
-        {"N", [](Steps& t) { t.Chord(0, SCAN_N); }},
-        {"Ctrl+O", [this](Steps& t) { t.Do([this] { me.scenarioName->Set("Other"); }).Chord(SC_LCTRL, SCAN_O); }},
-        {"Ctrl+Q", [](Steps& t) { t.Chord(SC_LCTRL, SC_Q); }},
-        {"Shift+Q", [](Steps& t) { t.Chord(SC_LSHIFT, SC_Q); }},
-        {"Alt+Q", [](Steps& t) { t.Chord(SC_LALT, SC_Q); }},
-        {"the window's close", [](Steps& t) { Close(t); }},
+        {"Quit", [](QvPassScript& t) { t.ClickOn("Quit"); }},
+        {"Menu", [](QvPassScript& t) { t.ClickOn("Menu"); }},
+        {"Launch", [](QvPassScript& t) { t.ClickOn("Launch"); }},
+        {"Load", [this](QvPassScript& t) { t.Do([this] { me.scenarioName->Set("Other"); }).ClickOn("Load"); }},
+        {"Create", [](QvPassScript& t) { t.ClickOn("Create"); }},
+        {"N", [](QvPassScript& t) { t.Chord(0, SCAN_N); }},
+        {"Ctrl+O", [this](QvPassScript& t) { t.Do([this] { me.scenarioName->Set("Other"); }).Chord(SC_LCTRL, SCAN_O); }},
+        {"Ctrl+Q", [](QvPassScript& t) { t.Chord(SC_LCTRL, SC_Q); }},
+        {"Shift+Q", [](QvPassScript& t) { t.Chord(SC_LSHIFT, SC_Q); }},
+        {"Alt+Q", [](QvPassScript& t) { t.Chord(SC_LALT, SC_Q); }},
+        {"the window's close", [](QvPassScript& t) { Close(t); }},
     };
     size_t checked = 0;
-    steps.Click("Load").Wait(20, LOADPASSES).Do([&] {
+    s.ClickOn("Load").Pause(20, LOADPASSES).Do([&] {
         teamdata[1].credits = credits;
         fs::remove(Folder("DEMO") + "/QUORVEX.scn");
         fs::create_directories(Folder("DEMO") + "/QUORVEX.scn/keep");
     });
     for (const Row& row : rows) {
-        row.act(steps);
-        steps.Click("QueryScenarioSaveOk").Click("ErrScenarioWriteOk").Do([&, name = row.name] {
+        row.act(s);
+        s.ClickOn("QueryScenarioSaveOk").ClickOn("ErrScenarioWriteOk").Do([&, name = row.name] {
             ExpectStillEditing(name, credits);
             checked++;
         });
     }
     // Mended, the edit is kept by the last leave's save.
     const std::string scn = Read("DEMO", "QUORVEX.scn");
-    steps.Do([&] {
+    s.Do([&] {
         fs::remove_all(Folder("DEMO") + "/QUORVEX.scn");
         Write("DEMO", "QUORVEX.scn", scn);
     })
         .Chord(SC_LALT, SC_Q)
-        .Click("QueryScenarioSaveOk");
-    Run(s, steps);
+        .ClickOn("QueryScenarioSaveOk");
+    Run(s);
     EXPECT_EQ(checked, rows.size());
     EXPECT_EQ(g_GameState, GS_QUIT);
     EXPECT_NE(Read("DEMO", "QUORVEX.scn").find("SetCredit(2345)"), std::string::npos);
@@ -143,19 +143,19 @@ TEST_F(EditorKeepsWork, ACloseRequestAsksToSaveAChangedScenario)
     for (int second = 0; second < 2; second++) {
         SCOPED_TRACE(second);
         QvPassScript s(600);
-        Steps steps(s);
+        VisitPace(s);
         bool asked = false;
-        steps.every = [&] {
+        s.onPass = [&](int) {
             if (asked || !me.desktop || !me.desktop->FindByName("QueryScenarioSave")) return;
             asked = true;
             if (second) Plat_PostQuit();
         };
-        steps.Click("Load").Wait(20, LOADPASSES).Do([&] { teamdata[1].credits = 3000 + second; });
-        Close(steps);
+        s.ClickOn("Load").Pause(20, LOADPASSES).Do([&] { teamdata[1].credits = 3000 + second; });
+        Close(s);
         if (second)
-            steps.Wait(20, 200); // the close while it asks ends the visit
+            s.Pause(20, 200); // the close while it asks ends the visit
         else
-            steps.Click("QueryScenarioSaveOk");
+            s.ClickOn("QueryScenarioSaveOk");
         g_GameState = GS_EDITOR;
         Game_Main();
         EXPECT_FALSE(s.overran);
@@ -203,15 +203,15 @@ TEST_F(EditorKeepsWork, ABrokenFolderIsAnErrorBoxAndTheEditorStays)
         b.make();
     }
     QvPassScript s(4000);
-    Steps steps(s);
+    VisitPace(s);
     size_t checked = 0;
-    steps.Click("Load").Wait(20, LOADPASSES);
+    s.ClickOn("Load").Pause(20, LOADPASSES);
     for (const Broken& b : broken) {
         // A click elsewhere first: two clicks on one spot are not two clicks.
-        steps.Click("ScenarioFiles")
+        s.ClickOn("ScenarioFiles")
             .Do([&] { me.scenarioName->Set(b.folder); })
-            .Click("Load")
-            .Wait(20, LOADPASSES)
+            .ClickOn("Load")
+            .Pause(20, LOADPASSES)
             .Do([&] {
                 SCOPED_TRACE(b.folder);
                 QIWidget* text = me.desktop->FindByName("ErrScenarioLoad");
@@ -230,14 +230,14 @@ TEST_F(EditorKeepsWork, ABrokenFolderIsAnErrorBoxAndTheEditorStays)
                 EXPECT_TRUE(listed);
                 checked++;
             })
-            .Click("ErrScenarioLoadOk");
+            .ClickOn("ErrScenarioLoadOk");
     }
-    steps.Click("ScenarioFiles").Do([&] { me.scenarioName->Set("DEMO"); }).Click("Load").Wait(20, LOADPASSES).Do([&] {
+    s.ClickOn("ScenarioFiles").Do([&] { me.scenarioName->Set("DEMO"); }).ClickOn("Load").Pause(20, LOADPASSES).Do([&] {
         EXPECT_TRUE(me.flags & MEF_OPEN);
         EXPECT_EQ(teamdata[0].credits, 2000);
     });
-    steps.Chord(SC_LALT, SC_Q);
-    Run(s, steps);
+    s.Chord(SC_LALT, SC_Q);
+    Run(s);
     EXPECT_EQ(checked, broken.size());
     EXPECT_EQ(g_GameState, GS_QUIT);
 }
@@ -253,9 +253,9 @@ TEST_F(EditorKeepsWork, EveryRelationRowShowsTheLoadedRelation)
     scn.replace(at, 28, "SetAlliance(2 0 0 0 0 0 0 0)");
     Write("ENEMIES", "QUORVEX.scn", scn);
     QvPassScript s(600);
-    Steps steps(s);
+    VisitPace(s);
     int rows = 0;
-    steps.Do([&] { me.scenarioName->Set("Enemies"); }).Click("Load").Wait(20, LOADPASSES).Do([&] {
+    s.Do([&] { me.scenarioName->Set("Enemies"); }).ClickOn("Load").Pause(20, LOADPASSES).Do([&] {
         for (int i = 0; i < MEEDITOR_RELTEAMS; i++) {
             QIMenu* menu = dynamic_cast<QIMenu*>(me.teams[i].relationWidget);
             ASSERT_NE(menu, nullptr);
@@ -267,8 +267,8 @@ TEST_F(EditorKeepsWork, EveryRelationRowShowsTheLoadedRelation)
             rows++;
         }
     });
-    steps.Chord(SC_LALT, SC_Q);
-    Run(s, steps);
+    s.Chord(SC_LALT, SC_Q);
+    Run(s);
     EXPECT_EQ(rows, MEEDITOR_RELTEAMS);
 }
 
@@ -279,17 +279,21 @@ TEST_F(EditorKeepsWork, ATileSetOrTechLevelChangeAsksOnQuit)
     for (int tech = 0; tech < 2; tech++) {
         SCOPED_TRACE(tech ? "tech level" : "tile set");
         QvPassScript s(800);
-        Steps steps(s);
+        VisitPace(s);
         bool asked = false;
-        steps.Click("Load").Wait(20, LOADPASSES);
+        s.ClickOn("Load").Pause(20, LOADPASSES);
         if (tech)
-            steps.Click("Stats").Click("TechLevel").Type(SC_BACKSPACE, 0).Type(SC_BACKSPACE, 0).Type(8, '7').Type(
-                SC_RETURN, '\r');
+            s.ClickOn("Stats")
+                .ClickOn("TechLevel")
+                .TypeKey(SC_BACKSPACE, 0)
+                .TypeKey(SC_BACKSPACE, 0)
+                .TypeKey(8, '7')
+                .TypeKey(SC_RETURN, '\r');
         else
-            steps.Chord(0, SCAN_T);
-        steps.every = [&] { asked |= me.desktop && me.desktop->FindByName("QueryScenarioSave"); };
-        steps.Click("File").Click("Quit").Click("QueryScenarioSaveCancel");
-        Run(s, steps);
+            s.Chord(0, SCAN_T);
+        s.onPass = [&](int) { asked |= me.desktop && me.desktop->FindByName("QueryScenarioSave"); };
+        s.ClickOn("File").ClickOn("Quit").ClickOn("QueryScenarioSaveCancel");
+        Run(s);
         EXPECT_TRUE(asked);
         EXPECT_EQ(g_GameState, GS_QUIT);
         g_TechLevel = 10;
@@ -303,9 +307,9 @@ TEST_F(EditorKeepsWork, TheFileListDrawsThePickedSecondRowPicked)
     enum : uint32_t { PICKED = 0xA3741A2Bu };
     Copy("OTHER");
     QvPassScript s(400);
-    Steps steps(s);
+    VisitPace(s);
     bool frameOk = false;
-    steps.Click("ScenarioList", 10, 12)
+    s.ClickOn("ScenarioList", 10, 12)
         .Input([] { return std::vector<QvPass>{QvMove(200, 200), QvPass{}}; })
         .Do([] {}, 3)
         .Do([&] {
@@ -314,7 +318,7 @@ TEST_F(EditorKeepsWork, TheFileListDrawsThePickedSecondRowPicked)
             frameOk = FrameMatches(PICKED, "file_list_picked.pcx");
         })
         .Chord(SC_LALT, SC_Q);
-    Run(s, steps);
+    Run(s);
     EXPECT_TRUE(frameOk);
 }
 
@@ -323,19 +327,19 @@ TEST_F(EditorKeepsWork, TheFileListDrawsThePickedSecondRowPicked)
 TEST_F(EditorKeepsWork, CreateRefusesAnEmptyNameAndTheStatisticsLayerIsBuiltLast)
 {
     QvPassScript s(400);
-    Steps steps(s);
+    VisitPace(s);
     bool refused = false;
     std::vector<std::string> layers;
-    steps.Do([&] {
+    s.Do([&] {
         for (QIWidget* w = me.backdrop->FirstChild(); w; w = w->Next()) layers.push_back(w->name.c_str());
     });
-    steps.Click("Create")
+    s.ClickOn("Create")
         .Do([&] { me.scenarioName->Set(""); })
-        .Click("ScenarioCreateOk")
-        .Click("ErrScenarioNoNameOk")
+        .ClickOn("ScenarioCreateOk")
+        .ClickOn("ErrScenarioNoNameOk")
         .Do([&] { refused = true; })
         .Chord(SC_LALT, SC_Q);
-    Run(s, steps);
+    Run(s);
     EXPECT_TRUE(refused);
     EXPECT_TRUE(fs::exists(Folder("DEMO") + "/QUORVEX.scn"));
     auto at = [&](const char* name) { return std::find(layers.begin(), layers.end(), name) - layers.begin(); };

@@ -61,7 +61,7 @@ protected:
         return c ? c->name.c_str() : "";
     }
     static std::vector<QvPass> ClickAt(int x, int y) { return {QvMove(x, y), QvButton(1), QvPass{}, QvButton(0), QvPass{}}; }
-    static std::vector<QvPass> ClickOn(const QIWidget* w) { return ClickAt(w->x + w->w / 2, w->y + w->h / 2); }
+    static std::vector<QvPass> ClickMiddle(const QIWidget* w) { return ClickAt(w->x + w->w / 2, w->y + w->h / 2); }
     // choice 0 Enemy, 1 Neutral, 2 Ally of relation row.
     QIWidget* RelationButton(int row, int choice)
     {
@@ -79,7 +79,7 @@ protected:
         for (int i = 0; i < list->count; i++)
             if (strcasecmp(static_cast<QITextItem*>(list->ItemAt(i))->text.c_str(), file) == 0)
                 v = ClickAt(list->x + 20, list->y + i * list->itemSize.y + list->itemSize.y / 2);
-        const std::vector<QvPass> ok = ClickOn(d->FindByName((std::string(dialog) + "Ok").c_str()));
+        const std::vector<QvPass> ok = ClickMiddle(d->FindByName((std::string(dialog) + "Ok").c_str()));
         v.insert(v.end(), ok.begin(), ok.end());
         return v;
     }
@@ -108,51 +108,51 @@ TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
     enum : uint32_t { PLAYER = 0xA4C85F05u, AI = 0xD38A3E6Cu, DIALOG = 0x7A75FCB3u };
     const int T = 0;
     QvPassScript s(4000);
-    Steps steps(s);
+    VisitPace(s);
     Given want;
     const UNIT* unit = nullptr;
     IPoint at(-1, -1);
     bool readOk = false, shownOk = false, won = false, playerOk = false, aiOk = false, dialogOk = false;
     uint32_t wonAt = 0;
-    steps.every = [&] {
+    s.onPass = [&](int) {
         if (!won && log.text().find("Team 0 won (That's you)") != std::string::npos) won = true, wonAt = g_UpdateCount;
     };
-    steps.Click("ScenarioList", 10, 4)
+    s.ClickOn("ScenarioList", 10, 4)
         .Chord(SC_LCTRL, SCAN_O)
-        .Wait(20, 3)
-        .Click("Plr2")
-        .Click("Plr1")
-        .Click("Player")
-        .Click("PlrSide1")
-        .Click("StartCredit");
-    for (int i = 0; i < 8; i++) steps.Type(SC_BACKSPACE, 0);
-    steps.Type(SCAN_5, '5').Type(SCAN_0, '0').Type(SCAN_0, '0').Type(SCAN_0, '0').Type(SC_RETURN, '\r');
+        .Pause(20, 3)
+        .ClickOn("Plr2")
+        .ClickOn("Plr1")
+        .ClickOn("Player")
+        .ClickOn("PlrSide1")
+        .ClickOn("StartCredit");
+    for (int i = 0; i < 8; i++) s.TypeKey(SC_BACKSPACE, 0);
+    s.TypeKey(SCAN_5, '5').TypeKey(SCAN_0, '0').TypeKey(SCAN_0, '0').TypeKey(SCAN_0, '0').TypeKey(SC_RETURN, '\r');
     // The group list opens under the press; letting go on its third row picks it.
-    steps.Input([&] {
+    s.Input([&] {
             const QIDropList* l = static_cast<QIDropList*>(me.groupWidget);
             const int x = l->x + l->w / 2, y = l->openBox.y + 2 * l->itemSize.y + l->itemSize.y / 2;
             return std::vector<QvPass>{QvMove(x, l->y + l->h / 2), QvButton(1), QvPass{}, QvMove(x, y - 8),
                                        QvPass{}, QvMove(x, y), QvPass{}, QvButton(0), QvPass{}};
         })
-        .Input([&] { return ClickOn(RelationButton(2, 0)); })
-        .Input([&] { return ClickOn(RelationButton(3, 2)); })
+        .Input([&] { return ClickMiddle(RelationButton(2, 0)); })
+        .Input([&] { return ClickMiddle(RelationButton(3, 2)); })
         .Do([&] {
             unit = Units_IdToUnitPtr(1, T);
             ASSERT_NE(unit, nullptr);
             MeBigMap::Centre(24 * (unit->tilepos.x - 6), 24 * (unit->tilepos.y - 6));
             me.desktop->Repaint(nullptr);
         })
-        .Click("PlrStartPos")
+        .ClickOn("PlrStartPos")
         .Input([&] {
             at = MeBigMap::TileToScreen(IPoint(unit->tilepos.x + 4, unit->tilepos.y + 2));
             at = IPoint(at.x + 5, at.y + 7);
             want.start = TEAM_STARTPOS{MeBigMap::ScreenToWorld(at).x, MeBigMap::ScreenToWorld(at).y};
             return ClickAt(at.x, at.y);
         })
-        .Wait(20, 2)
+        .Pause(20, 2)
         .Do([&] { playerOk = FrameMatches(PLAYER, "team_player.pcx"); })
-        .Click("AI")
-        .Click("RegionNew")
+        .ClickOn("AI")
+        .ClickOn("RegionNew")
         .Input([&] {
             IPoint a = MeBigMap::TileToScreen(IPoint(unit->tilepos.x, unit->tilepos.y));
             a = IPoint(a.x - 10, a.y - 10);
@@ -172,16 +172,16 @@ TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
                             std::to_string(want.region.id) + ") }\n    }\n}\n";
             ASSERT_EQ(Fs_WriteAtomic(Folder("REGWIN.END").c_str(), text.data(), text.size()), 1);
         })
-        .Click("EndCondSelect")
+        .ClickOn("EndCondSelect")
         .Input([] { return PickFile("EndCondSelect", "REGWIN.END"); })
-        .Click("FSMSelect")
+        .ClickOn("FSMSelect")
         // Regression: the open picker showed none of its names.
         .Do([&] { dialogOk = FrameMatches(DIALOG, "team_fsmdialog.pcx"); })
         .Input([] { return PickFile("FSMSelect", "Def_01_0.FSM"); })
-        .Wait(20, 2)
+        .Pause(20, 2)
         .Do([&] { aiOk = FrameMatches(AI, "team_ai.pcx"); })
         .Chord(SC_LCTRL, SCAN_S)
-        .Wait(20, 3)
+        .Pause(20, 3)
         .Do([&] {
             // The reader's view of the saved file, then the editor's.
             OpenScenario("DEMO");
@@ -200,12 +200,12 @@ TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
             EXPECT_EQ(want.region.x2 - want.region.x1, 45); // both edges inside
             readOk = !testing::Test::HasFailure();
         })
-        .Click("Plr2")
+        .ClickOn("Plr2")
         .Do([&] {
             EXPECT_STREQ(Field("StartCredit"), "2000");
             EXPECT_STRCASEEQ(Field("EndCondName"), "DEMO1.END");
         })
-        .Click("Plr1")
+        .ClickOn("Plr1")
         .Do([&] {
             EXPECT_EQ(me.team, T);
             EXPECT_STREQ(Field("StartCredit"), "5000");
@@ -226,12 +226,12 @@ TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
             EXPECT_NE(fsmText.find("strike force"), std::string::npos);
             shownOk = !testing::Test::HasFailure();
         })
-        .Click("File")
-        .Click("Launch")
-        .Wait(50, 200);
+        .ClickOn("File")
+        .ClickOn("Launch")
+        .Pause(50, 200);
     g_GameState = GS_EDITOR;
     Game_Main();
-    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(s.done());
     EXPECT_TRUE(playerOk);
     EXPECT_TRUE(aiOk);
     EXPECT_TRUE(dialogOk);
@@ -244,37 +244,37 @@ TEST_F(TeamVisit, ATeamsSettingsGivenThroughItsLayersAreSavedReadBackAndPlayed)
 TEST_F(TeamVisit, TheSidePanelsAroundTheTeamsTakeOnlyWhatIsTheirs)
 {
     QvPassScript s(2000);
-    Steps steps(s);
+    VisitPace(s);
     MeTool* tool = nullptr;
     uint32_t checksum = 0;
     int selected = -1;
     bool checked = false;
-    steps.Click("ScenarioList", 10, 4)
+    s.ClickOn("ScenarioList", 10, 4)
         .Chord(SC_LCTRL, SCAN_O)
-        .Wait(20, 3)
+        .Pause(20, 3)
         // The add-object layer's brush panel lies over the team menu.
-        .Click("AddObject")
-        .Click("Plr5")
+        .ClickOn("AddObject")
+        .ClickOn("Plr5")
         .Do([&] { EXPECT_EQ(me.team, 0); })
-        .Click("Terrain")
-        .Click("Plr5")
+        .ClickOn("Terrain")
+        .ClickOn("Plr5")
         .Do([&] { EXPECT_EQ(me.team, 4); })
-        .Click("Plr2")
-        .Click("AI")
+        .ClickOn("Plr2")
+        .ClickOn("AI")
         .Do([&] {
             tool = me.tool;
             selected = g_MeBrushLists[MEBL_SELECTION].count;
             checksum = MeMenuFile::ChangeChecksum();
         })
         // A name field takes no typing: the key goes on to the editor.
-        .Click("EndCondName")
-        .Type(SC_A, 'a')
+        .ClickOn("EndCondName")
+        .TypeKey(SC_A, 'a')
         .Do([&] {
             EXPECT_STRCASEEQ(Field("EndCondName"), "DEMO1.END");
             EXPECT_TRUE(me.flags & MEF_ALTITUDES);
         })
-        .Click("ToggleIDs")
-        .Click("TogglePlayer")
+        .ClickOn("ToggleIDs")
+        .ClickOn("TogglePlayer")
         .Do([&] {
             EXPECT_EQ(me.showIds, 1);
             EXPECT_EQ(me.showPlayers, 1);
@@ -286,10 +286,10 @@ TEST_F(TeamVisit, TheSidePanelsAroundTheTeamsTakeOnlyWhatIsTheirs)
         // Ok with nothing picked leaves the team without a condition, and
         // the saved file without SetEnd (it was saved as "SetEnd()", which
         // the reader refuses).
-        .Click("EndCondSelect")
-        .Click("EndCondSelectOk")
+        .ClickOn("EndCondSelect")
+        .ClickOn("EndCondSelectOk")
         .Chord(SC_LCTRL, SCAN_S)
-        .Wait(20, 3)
+        .Pause(20, 3)
         .Do([&] {
             EXPECT_EQ(Block(1).find("SetEnd"), std::string::npos) << Block(1);
             EXPECT_NE(Block(0).find("SetEnd(DEMO0.END)"), std::string::npos) << Block(0);
@@ -298,11 +298,11 @@ TEST_F(TeamVisit, TheSidePanelsAroundTheTeamsTakeOnlyWhatIsTheirs)
             EXPECT_STRCASEEQ(Endcond_GetEndCondFile(0), "DEMO0.END");
             checked = true;
         })
-        .Click("AddUnit")
+        .ClickOn("AddUnit")
         .Chord(SC_LALT, SC_Q);
     g_GameState = GS_EDITOR;
     Game_Main();
-    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(s.done());
     EXPECT_TRUE(checked);
     // Regression: the next visit drew through the freed object picker and
     // refreshed the freed Orders menus.

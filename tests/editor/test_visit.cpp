@@ -306,40 +306,40 @@ TEST_F(EditorVisit, ACreatedScenarioIsEditedSavedAndReadBack)
 {
     enum : uint32_t { CREATED = 0x6FB424DAu, STATS = 0xEAC8F531u };
     QvPassScript s(2000);
-    Steps steps(s);
+    VisitPace(s);
     bool createdOk = false, statsOk = false;
     uint32_t editorCrc = 0;
-    steps.Click("Create")
+    s.ClickOn("Create")
         .Do([] {
             g_MeEditor.scenarioName->Set("TEST1");
             SetEdit("ScenarioCreateWidthEdit", "40");
             SetEdit("ScenarioCreateHeightEdit", "30");
         })
-        .Click("ScenarioCreateOk")
+        .ClickOn("ScenarioCreateOk")
         .Do([] {}, 3)
         .Do([&] { createdOk = FrameMatches(CREATED, "edit_created.pcx"); })
         .Do([] { Crt_Srand(1); })
         .Chord(SC_LALT, 19)
         .Chord(0, 19)
-        .Click("AutoRidge")
-        .Click("Stats")
-        .Click("TechLevel")
-        .Type(SC_BACKSPACE, 0)
-        .Type(SC_BACKSPACE, 0)
-        .Type(8, '7')
-        .Type(SC_RETURN, '\r')
+        .ClickOn("AutoRidge")
+        .ClickOn("Stats")
+        .ClickOn("TechLevel")
+        .TypeKey(SC_BACKSPACE, 0)
+        .TypeKey(SC_BACKSPACE, 0)
+        .TypeKey(8, '7')
+        .TypeKey(SC_RETURN, '\r')
         .Do([] {}, 3)
         .Do([&] {
             statsOk = FrameMatches(STATS, "edit_stats.pcx");
             editorCrc = TerrainCrc();
         })
-        .Click("File")
-        .Click("Save")
-        .Click("Quit");
+        .ClickOn("File")
+        .ClickOn("Save")
+        .ClickOn("Quit");
     g_GameState = GS_EDITOR;
     Game_Main();
     EXPECT_FALSE(s.overran);
-    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(s.done());
     EXPECT_EQ(g_GameState, GS_QUIT);
     EXPECT_TRUE(createdOk);
     EXPECT_TRUE(statsOk);
@@ -358,20 +358,20 @@ TEST_F(EditorVisit, ACreatedScenarioIsEditedSavedAndReadBack)
 TEST_F(EditorVisit, TheSavedDemoLaunchesAndIsPlayedToItsEnd)
 {
     QvPassScript s(3400);
-    Steps steps(s);
+    VisitPace(s);
     bool inGame = false;
     // Every stage of the load flips once: the twelfth shows the map stage.
     int loadFlips = 0;
     bool waitingOk = false;
-    steps.every = [&] {
+    s.onPass = [&](int) {
         inGame |= g_GameState == GS_INGAME;
         if (MeMenuFile::WaitPanel() && ++loadFlips == 12)
             waitingOk = FrameMatches(0x46D47EA5u, "edit_waiting.pcx");
     };
-    steps.Click("ScenarioList", 10, 4).Click("Load").Click("Save").Click("Launch").Wait(50, 3000);
+    s.ClickOn("ScenarioList", 10, 4).ClickOn("Load").ClickOn("Save").ClickOn("Launch").Pause(50, 3000);
     g_GameState = GS_EDITOR;
     Game_Main();
-    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(s.done());
     EXPECT_TRUE(waitingOk);
     EXPECT_TRUE(inGame);
     EXPECT_STRCASEEQ(g_ScenarioName, "DEMO");
@@ -446,7 +446,7 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
     enum : uint32_t { EDITED = 0x8F595DF8u, GAME = 0x1C450878u };
     QvPassScript s(4000);
-    Steps steps(s);
+    VisitPace(s);
     MeEditor& me = g_MeEditor;
     QIList* pickers[3] = {};
     IPoint units(-1, -1), hut(-1, -1), things(-1, -1), way(-1, -1);
@@ -461,7 +461,7 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
         pickers[which]->SetCurrent(0);
         me.selectTool.SetState(METS_CLICK);
     };
-    steps.every = [&] {
+    s.onPass = [&](int) {
         if (g_GameState != GS_INGAME || ++inGame > 2) return;
         if (inGame == 2) gameOk = FrameMatches(GAME, "edit_things_game.pcx");
         if (inGame != 1) return;
@@ -497,10 +497,10 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
         for (const IPoint& p : waypoints) want.push_back({p.x, p.y});
         EXPECT_EQ(trail, want);
     };
-    steps.Click("ScenarioList", 10, 4)
+    s.ClickOn("ScenarioList", 10, 4)
         .Chord(SC_LCTRL, SCAN_O)
-        .Wait(20, 3)
-        .Click("Stats")
+        .Pause(20, 3)
+        .ClickOn("Stats")
         .Do([&] {
             QIList** slots[3] = {&me.unitPicker, &me.buildingPicker, &me.objectPicker};
             for (int i = 0; i < 3; i++) {
@@ -579,7 +579,7 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
             me.showIds = me.showPlayers = 1;
             me.desktop->Repaint(nullptr);
         })
-        .Wait(20, 2)
+        .Pause(20, 2)
         .Do([&] {
             editedOk = FrameMatches(EDITED, "edit_things.pcx");
             walkerId = walker->id, walkerTeam = walker->team;
@@ -594,13 +594,13 @@ TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
             for (QIList*& l : pickers) delete l, l = nullptr;
         })
         .Chord(SC_LCTRL, SCAN_S)
-        .Wait(20, 3)
+        .Pause(20, 3)
         .Chord(SC_LCTRL, SC_Q)
-        .Wait(50, 8);
+        .Pause(50, 8);
     me.team = me.side = 0; // the pickers hold side 0
     g_GameState = GS_EDITOR;
     Game_Main();
-    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(s.done());
     EXPECT_TRUE(checked);
     EXPECT_TRUE(editedOk);
     EXPECT_TRUE(gameOk);
@@ -611,7 +611,7 @@ TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
 {
     enum : uint32_t { PAINTED = 0x85E6C0D1u, BANDED = 0x0D4EF91Bu, PLAYED = 0x16C83D47u };
     QvPassScript s(3000);
-    Steps steps(s);
+    VisitPace(s);
     MeEditor& me = g_MeEditor;
     MeBrushTerrain& b = me.terrainBrush;
     bool paintedOk = false, regionOk = false, gameOk = false;
@@ -624,7 +624,7 @@ TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
         const IPoint c = MeBigMap::ScreenToCorner(IPoint(x, y));
         return MAP_ELEMENT_AT(c.x / 2, c.y / 2);
     };
-    steps.every = [&] {
+    s.onPass = [&](int) {
         if (g_GameState != GS_INGAME) return;
         if (++inGame == 1) gameCrc = TerrainCrc();
         if (inGame == 2) gameOk = FrameMatches(PLAYED, "paint_game.pcx");
@@ -640,34 +640,34 @@ TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
             EXPECT_EQ(r->y2, made.y2);
         }
     };
-    steps.Do([] { EditorTest::ResetTerrainBrush(); })
-        .Click("Create")
+    s.Do([] { EditorTest::ResetTerrainBrush(); })
+        .ClickOn("Create")
         .Do([] {
             g_MeEditor.scenarioName->Set("PAINT");
             SetEdit("ScenarioCreateWidthEdit", "64");
             SetEdit("ScenarioCreateHeightEdit", "48");
         })
-        .Click("ScenarioCreateOk")
+        .ClickOn("ScenarioCreateOk")
         .Do([] {}, 3)
-        .Click("Random")
+        .ClickOn("Random")
         .Do([] {
             SetEdit("PlasmaSeedEdit", "7");
             SetEdit("PlasmaGrainEdit", "5");
             SetEdit("PlasmaWaterEdit", "4");
         })
-        .Click("PlasmaOk")
+        .ClickOn("PlasmaOk")
         .Do([&] {
             EXPECT_EQ(me.plasmaSeed, 7);
             EXPECT_EQ(me.plasmaWater, 4);
             Crt_Srand(1);
         })
-        .Click("AutoRidge")
-        .Click("Terrain")
-        .Click("BrushCircle")
-        .Click("BrushInc")
-        .Click("DrawAltitude")
-        .Click("AltLevel", 6 * 10 + 5)
-        .Click("TextureScroller", 3 * 32 + 16, 16)
+        .ClickOn("AutoRidge")
+        .ClickOn("Terrain")
+        .ClickOn("BrushCircle")
+        .ClickOn("BrushInc")
+        .ClickOn("DrawAltitude")
+        .ClickOn("AltLevel", 6 * 10 + 5)
+        .ClickOn("TextureScroller", 3 * 32 + 16, 16)
         .Do([&] {
             EXPECT_EQ(me.tool, &b);
             EXPECT_EQ(b.shape, METB_CIRCLE);
@@ -682,7 +682,7 @@ TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
             EXPECT_EQ(Under(230, 210)->tile & 0xffff, 0x3333u);
             before = (int)Under(100, 400)->altitude;
         })
-        .Click("AltInc")
+        .ClickOn("AltInc")
         .Drag(100, 400, 110, 400)
         .Do([&] { EXPECT_EQ((int)Under(100, 400)->altitude, std::min(before + 1, 11)); })
         .Do([&] { b.cornerType = 9; })
@@ -693,7 +693,7 @@ TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
         })
         .Chord(0, 20) // T
         .Chord(0, 20) // T
-        .Click("Stats")
+        .ClickOn("Stats")
         .Do([&] {
             // As the player layer's start-position button will.
             me.team = 0;
@@ -717,10 +717,10 @@ TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
         })
         .Chord(SC_LCTRL, 31)
         .Chord(SC_LCTRL, SC_Q)
-        .Wait(20, 6);
+        .Pause(20, 6);
     g_GameState = GS_EDITOR;
     Game_Main();
-    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(s.done());
     EXPECT_EQ(picked, 3) << "the Alt-click took the painted corner";
     EXPECT_TRUE(paintedOk);
     EXPECT_TRUE(regionOk);
@@ -734,26 +734,26 @@ TEST_F(EditorVisit, ANewScenarioIsPaintedGivenStartAndRegionAndPlayed)
 TEST_F(EditorVisit, OrdersAndALoopedPathGivenThroughTheLayersAreSavedAndReadBack)
 {
     QvPassScript s(3000);
-    Steps steps(s);
+    VisitPace(s);
     MeEditor& me = g_MeEditor;
     IPoint way(-1, -1);
     std::vector<IPoint> waypoints;
     int selected = 0;
     bool checked = false;
-    steps.Click("ScenarioList", 10, 4)
+    s.ClickOn("ScenarioList", 10, 4)
         .Chord(SC_LCTRL, SCAN_O)
-        .Wait(20, 3)
-        .Click("AddUnit")
-        .Click("UnitSelectPlr")
+        .Pause(20, 3)
+        .ClickOn("AddUnit")
+        .ClickOn("UnitSelectPlr")
         .Do([&] {
             selected = g_MeBrushLists[MEBL_SELECTION].count;
             const UNIT* u = static_cast<UNIT*>(g_MeBrushLists[MEBL_SELECTION].head->Thing());
             way = IPoint(u->tilepos.x, u->tilepos.y);
         })
-        .Click("Orders")
-        .Click("OrderBehavGuard")
-        .Click("Paths")
-        .Click("PathWpAdd")
+        .ClickOn("Orders")
+        .ClickOn("OrderBehavGuard")
+        .ClickOn("Paths")
+        .ClickOn("PathWpAdd")
         .Input([&] {
             std::vector<QvPass> v;
             for (const IPoint& d : {IPoint(1, 1), IPoint(3, 1), IPoint(3, 3), IPoint(1, 3)}) {
@@ -764,10 +764,10 @@ TEST_F(EditorVisit, OrdersAndALoopedPathGivenThroughTheLayersAreSavedAndReadBack
             return v;
         })
         .Do([&] { me.pathTool.Cancel(0); })
-        .Click("PathDirLooped")
-        .Click("PathWpAssign")
+        .ClickOn("PathDirLooped")
+        .ClickOn("PathWpAssign")
         .Chord(SC_LCTRL, SCAN_S)
-        .Wait(20, 3)
+        .Pause(20, 3)
         .Do([&] {
             // The file read back: every team-0 unit guards and loops the path.
             OpenScenario("DEMO");
@@ -803,13 +803,13 @@ TEST_F(EditorVisit, OrdersAndALoopedPathGivenThroughTheLayersAreSavedAndReadBack
     me.team = me.side = 0;
     g_GameState = GS_EDITOR;
     Game_Main();
-    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(s.done());
     EXPECT_TRUE(checked);
 }
 
 namespace {
 
-// As FreeArea, away from the areas kept for earlier steps.
+// As FreeArea, away from the areas kept for earlier s.
 IPoint FreeAreaBeside(int w, int h, const std::vector<IRect>& kept)
 {
     const int tx = g_MapView.tilex, ty = g_MapView.tiley;
@@ -907,7 +907,7 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
 {
     enum : uint32_t { UNITS = 0xEC7F04DFu, OBJECTS = 0xD1E717C1u, PATHS = 0x89CEB15Eu };
     QvPassScript s(4000);
-    Steps steps(s);
+    VisitPace(s);
     MeEditor& me = g_MeEditor;
     IPoint units(-1, -1), hut(-1, -1), things(-1, -1), scout(-1, -1);
     std::vector<IRect> kept;
@@ -929,9 +929,9 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
     auto band = [](const IPoint& from, const IPoint& to) {
         return DragFrom(MeBigMap::TileToScreen(from) - IPoint(6, 6), Centre(to) + IPoint(16, 16));
     };
-    steps.Click("ScenarioList", 10, 4)
+    s.ClickOn("ScenarioList", 10, 4)
         .Chord(SC_LCTRL, SCAN_O)
-        .Wait(20, 3)
+        .Pause(20, 3)
         .Do([&] {
             // The position read-out, drawn every frame, covers no layer's widget.
             const QIWidget* info = me.desktop->FindByName("InfoBoxLayer");
@@ -949,8 +949,8 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
         })
         // Units: three free tiles of a 5 x 5 block (its lower rows kept
         // for the path), then the first again.
-        .Click("AddUnit")
-        .Click("UnitScroller", 30, 25)
+        .ClickOn("AddUnit")
+        .ClickOn("UnitScroller", 30, 25)
         .Do([&] {
             EXPECT_EQ(me.selectTool.state, METS_CLICK);
             units = FreeAreaBeside(5, 5, kept);
@@ -974,8 +974,8 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
             }
         })
         // A building.
-        .Click("AddBuilding")
-        .Click("BuildingScroller", 30, 25)
+        .ClickOn("AddBuilding")
+        .ClickOn("BuildingScroller", 30, 25)
         .Do([&] {
             const BUILDINGTYPE* t = static_cast<MePickBuilding*>(me.buildingPicker->ItemAt(0))->type;
             hut = FreeAreaBeside(t->width + 2, t->height + 2, kept);
@@ -990,8 +990,8 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
         .Do([&] { EXPECT_EQ(Build_AtTile(hut.x, hut.y) ? Build_AtTile(hut.x, hut.y)->tilex : -1, hut.x); })
         // Objects: two types, a circle of size 3 reached by holding the
         // size buttons, dragged with the generator seeded.
-        .Click("AddObject")
-        .Click("ObjectScroller", 30, 25)
+        .ClickOn("AddObject")
+        .ClickOn("ObjectScroller", 30, 25)
         .Input([&] {
             const QIWidget* l = me.objectPicker;
             std::vector<QvPass> v = {QvKeyDown(SC_LCTRL)};
@@ -999,7 +999,7 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
             v.push_back(QvKeyUp(SC_LCTRL));
             return v;
         })
-        .Click("ObjBrushCircle")
+        .ClickOn("ObjBrushCircle")
         .Input([&] { return Hold("BrushInc", 100, 20); })
         .Do([&] {
             EXPECT_EQ(me.selectTool.brushSize, 10);
@@ -1031,8 +1031,8 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
         .Do([&] { EXPECT_EQ(me.selectTool.state, METS_IDLE); })
         .Input([&] { return band(units, units + IPoint(4, 0)); })
         .Do([&] { ASSERT_EQ(SelectedUnits().size(), 3u); })
-        .Click("Orders")
-        .Click("OrderBehavGuard")
+        .ClickOn("Orders")
+        .ClickOn("OrderBehavGuard")
         .Input([&] { return ShortRightClick(mapPoint); })
         .Do([&] {
             ITERATOR it;
@@ -1049,12 +1049,12 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
         })
         .Input([&] { return DragFrom(MeBigMap::TileToScreen(scout) + IPoint(4, 4), MeBigMap::TileToScreen(scout) + IPoint(20, 20)); })
         .Do([&] { ASSERT_EQ(SelectedUnits().size(), 1u); })
-        .Click("OrderScout")
+        .ClickOn("OrderScout")
         .Input([&] { return ShortRightClick(mapPoint); })
         // Paths: four waypoints in the block's lower rows, looped, given to
         // the middle unit.
-        .Click("Paths")
-        .Click("PathWpAdd")
+        .ClickOn("Paths")
+        .ClickOn("PathWpAdd")
         .Input([&] {
             std::vector<QvPass> v;
             for (const IPoint& d : {IPoint(1, 2), IPoint(4, 2), IPoint(4, 4), IPoint(1, 4)}) {
@@ -1071,16 +1071,16 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
             walker = SelectedUnits()[0]->id;
             EXPECT_EQ(Trail_Count(&me.pathTool.editPath), 4);
         })
-        .Click("PathDirLooped")
-        .Click("PathWpAssign")
+        .ClickOn("PathDirLooped")
+        .ClickOn("PathWpAssign")
         .Do([&] { me.desktop->Repaint(nullptr); })
-        .Wait(20, 2)
+        .Pause(20, 2)
         .Do([&] {
             pathsOk = FrameMatches(PATHS, "place_paths.pcx");
             saved = Contents();
         })
         .Chord(SC_LCTRL, SCAN_S)
-        .Wait(20, 3)
+        .Pause(20, 3)
         .Do([&] {
             // Read back: everything as it was saved, orders and path too.
             OpenScenario("DEMO");
@@ -1108,7 +1108,7 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
             EXPECT_EQ(sc->sorder.automove.level, 0);
         })
         // Selected again in the editor, the units show Guard and the loop.
-        .Click("AddUnit")
+        .ClickOn("AddUnit")
         .Input([&] { return band(units, units + IPoint(4, 0)); })
         .Do([&] {
             EXPECT_EQ(SelectedUnits().size(), 3u);
@@ -1120,14 +1120,14 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
             g_Config.disableendconditions = 1;
         })
         // Launched: the walker loops, the scout scouts, the guards stay.
-        .Click("File")
-        .Click("Launch")
-        .Wait(50, 1100);
+        .ClickOn("File")
+        .ClickOn("Launch")
+        .Pause(50, 1100);
     std::vector<int> reached;
     uint32_t loopedAt = 0, scoutPasses = 0, scoutWrong = 0, guardWrong = 0;
     IPoint scoutFirst(-1, -1);
     bool scoutMoved = false;
-    steps.every = [&] {
+    s.onPass = [&](int) {
         if (g_GameState != GS_INGAME) return;
         if (const UNIT* w = Units_IdToUnitPtr(walker, 0))
             for (size_t k = 0; k < waypoints.size(); k++)
@@ -1148,7 +1148,7 @@ TEST_F(EditorVisit, ThingsPlacedFromThePickersAreOrderedPathedSavedReadBackAndPl
     me.team = me.side = 0;
     g_GameState = GS_EDITOR;
     Game_Main();
-    EXPECT_TRUE(steps.done());
+    EXPECT_TRUE(s.done());
     EXPECT_TRUE(checked);
     EXPECT_TRUE(unitsOk);
     EXPECT_TRUE(objectsOk);

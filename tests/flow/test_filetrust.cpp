@@ -5,19 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "core/config.h"
 #include "core/gamestate.h"
-#include "flow/flowplayer.h"
+#include "flow/flowfixture.h"
 #include "game/gameloop.h"
 #include "game/quorvex.h"
-#include "game/systems.h"
 #include "platform/plat.h"
 #include "shell/shell.h"
 #include "support/testsupport.h"
@@ -55,26 +52,8 @@ class FileTrustScenarioCheck : public testing::Test {
 protected:
     QvLogCapture log;
     QvLocalMessages messages;
-    void SetUp() override
-    {
-        Game_ResetState();
-        Cfg_SetDefaults(&g_Config);
-        Plat_InitWith(&g_PlatHeadless);
-        PlatHeadless_SetClock(0, 0);
-        g_LocalTeam = 0;
-        Game_ClearResult();
-        Shell_Reset();
-        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
-        InitBaseSystem();
-    }
-    void TearDown() override
-    {
-        CloseBaseSystem();
-        Plat_Close();
-        Shell_Reset();
-        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
-        g_GameState = GS_FRONTEND;
-    }
+    void SetUp() override { QvFlow_Start(nullptr); }
+    void TearDown() override { QvFlow_Close(); }
 };
 
 // Each scenario passes the page's reading of its own file and breaks only
@@ -137,15 +116,17 @@ TEST_F(FileTrustScenarioCheck, BrokenScenarioFilesFromTheCustomMissionPageAreRef
     Game_SetScenarioCategory(SC_SINGLE);
     Game_SetScenarioName("DEMO");
 
-    QvFlowPlayer p(MAX_PASSES);
-    p.Wait(0, 12).Click(320, 105).Click(320, 253).Wait(0, 12); // Single Player, Play Custom Mission
+    QvPassScript p(MAX_PASSES);
+    p.Wait(0, 12);
+    QvFlow_CustomMissions(p);
+    p.Wait(0, 12);
     for (const Row& r : rows) {
         const std::string folder = r.folder, why = r.why;
         p.Then([this] { log.clear(); });
-        p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), folder)).Wait(0, 2);
         // Load Mission: the shell fades out for the start, which is refused,
         // and the page fades in again.
-        p.Click(320, 418).Until([] { return g_ShellInfo.current == SS_START; }, 0);
+        QvFlow_LoadMission(p, home.path(), folder, 2);
+        p.Until([] { return g_ShellInfo.current == SS_START; }, 0);
         p.Until([] { return g_GameState == GS_FRONTEND && g_ShellInfo.current == SS_CUSTOM; }, 0).Wait(0, 12);
         const std::string mapPath = home.file("scenario/SINGLE/" + folder + "/QUORVEX.map");
         p.Then([this, folder, why, mapPath] {
@@ -161,7 +142,7 @@ TEST_F(FileTrustScenarioCheck, BrokenScenarioFilesFromTheCustomMissionPageAreRef
             }
         });
     }
-    p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), "DEMO")).Wait(0, 2).Click(320, 418);
+    QvFlow_LoadMission(p, home.path(), "DEMO", 2);
     p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 10; }, PASS_MS);
     p.Then([] { EXPECT_STREQ(g_ScenarioName, "DEMO"); });
     p.Click(600, 10).Click(550, 326); // the menu panel's Exit
@@ -192,7 +173,7 @@ TEST_F(FileTrustScenarioCheck, ABrokenCampaignMissionIsRefusedOnItsLaunchPageAnd
     Game_SetScenarioCategory(SC_SINGLE);
     Game_SetScenarioName("DEMO");
 
-    QvFlowPlayer p(MAX_PASSES);
+    QvPassScript p(MAX_PASSES);
     auto at = [&p](int state) {
         p.Until([state] { return g_GameState == GS_FRONTEND && g_ShellInfo.current == state; }, 0).Wait(0, 12);
     };

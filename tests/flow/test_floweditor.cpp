@@ -12,7 +12,6 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -20,7 +19,6 @@
 #include <vector>
 
 #include "ai/ai.h"
-#include "core/config.h"
 #include "core/crc32.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
@@ -38,8 +36,8 @@
 #include "platform/plat.h"
 #include "rules/endcond.h"
 #include "rules/scenario.h"
-#include "shell/shell.h"
 #include "support/golden.h"
+#include "flow/flowfixture.h"
 #include "support/passscript.h"
 #include "support/testsupport.h"
 #include "units/building.h"
@@ -74,147 +72,40 @@ uint32_t TerrainCrc(void)
     return crc;
 }
 
-// A script written while it runs: a step queues its passes once those
-// before it are used up, so it sees the screen the earlier steps left (a
-// widget's place, a placed thing's tile). A step answering false is not
-// ready yet and is tried again a pass later. Modal boxes and loads pass
-// through the same hook, so steps go on inside them.
-class Driver {
-public:
-    using Step = std::function<bool(Driver&)>;
-    explicit Driver(QvPassScript& s) : s_(s)
-    {
-        s_.Wait(20, 3);
-        queued_ = 3;
-        s_.onPass = [this](int pass) { OnPass(pass); };
-    }
-    std::function<void(void)> every;
-    bool done(void) const { return next_ == steps_.size(); }
-    // The step the script is at, for a failure's message.
-    size_t at(void) const { return next_; }
-    void Add(const QvPass& p)
-    {
-        s_.Add(p);
-        queued_++;
-    }
-    void AddAll(const std::vector<QvPass>& v)
-    {
-        for (const QvPass& p : v) Add(p);
-    }
-    Driver& Then(Step st)
-    {
-        steps_.push_back(std::move(st));
-        return *this;
-    }
-    Driver& Do(std::function<void(void)> f)
-    {
-        return Then([f](Driver&) {
-            f();
-            return true;
-        });
-    }
-    Driver& Wait(uint32_t ms, int count)
-    {
-        return Then([ms, count](Driver& d) {
-            for (int i = 0; i < count; i++) d.Add(Pause(ms));
-            return true;
-        });
-    }
-    // Passes of ms until the condition holds, at most limit of them.
-    Driver& WaitUntil(std::function<bool(void)> holds, int limit)
-    {
-        auto left = std::make_shared<int>(limit);
-        return Then([holds, left](Driver& d) {
-            if (holds() || --*left < 0) return true;
-            d.Add(Pause(50));
-            return false;
-        });
-    }
-    // A click at (dx, dy) inside the editor's widget (its middle by default),
-    // once it is there and shown.
-    Driver& Click(const std::string& name, int dx = -1, int dy = -1)
-    {
-        return Then([=](Driver& d) {
-            QIWidget* w = g_MeEditor.desktop ? g_MeEditor.desktop->FindByName(name.c_str()) : nullptr;
-            if (!w || w->IsHidden()) return false;
-            d.AddAll(ClickAt(IPoint(w->x + (dx < 0 ? w->w / 2 : dx), w->y + (dy < 0 ? w->h / 2 : dy))));
-            return true;
-        });
-    }
-    Driver& Key(int modifier, int scancode)
-    {
-        return Then([=](Driver& d) {
-            if (modifier) d.Add(QvKeyDown(modifier));
-            d.Add(QvKey(scancode));
-            if (modifier) d.Add(QvKeyUp(modifier));
-            return true;
-        });
-    }
-    // Passes made when the step runs.
-    Driver& Input(std::function<std::vector<QvPass>(void)> make)
-    {
-        return Then([make](Driver& d) {
-            d.AddAll(make());
-            return true;
-        });
-    }
-    static QvPass Pause(uint32_t ms)
-    {
-        QvPass p;
-        p.advanceMs = ms;
-        return p;
-    }
-    static std::vector<QvPass> ClickAt(const IPoint& p)
-    {
-        return {QvMove(p.x, p.y), Pause(10), QvButton(1), Pause(10), QvButton(0), Pause(10)};
-    }
-    // A left drag in four moves.
-    static std::vector<QvPass> DragFrom(const IPoint& a, const IPoint& b)
-    {
-        std::vector<QvPass> v = {QvMove(a.x, a.y), Pause(10), QvButton(1)};
-        for (int i = 1; i <= 4; i++) {
-            QvPass m = QvMove(a.x + (b.x - a.x) * i / 4, a.y + (b.y - a.y) * i / 4);
-            m.advanceMs = 50;
-            v.push_back(m);
-        }
-        v.push_back(QvButton(0));
-        v.push_back(Pause(10));
-        return v;
-    }
+// The editor flows' pace: steps a pass of 20 ms apart, a click's passes
+// 10 ms apart, a drag's moves 50 ms; the editor's own desktop.
+void EditorPace(QvPassScript& s)
+{
+    s.pace.gap = QvTime(20);
+    s.pace.clickMs = 10;
+    s.pace.dragMs = 50;
+    s.desktop = [] { return static_cast<QIDesktopBase*>(g_MeEditor.desktop); };
+    s.Wait(20, 3);
+}
 
-private:
-    void OnPass(int pass)
-    {
-        if (every) every();
-        if (busy_ || pass < queued_ - 1 || next_ >= steps_.size()) return;
-        busy_ = true;
-        // A pass queued after every step: the script never runs dry (which
-        // would end the desktop's loop) while the next step waits its turn.
-        if (steps_[next_](*this)) next_++;
-        Add(Pause(20));
-        busy_ = false;
-    }
-    QvPassScript& s_;
-    std::deque<Step> steps_;
-    size_t next_ = 0;
-    int queued_ = 0;
-    bool busy_ = false;
-};
+// A step of passes of 50 ms until the condition holds, at most limit of them.
+std::function<bool()> Holds(QvPassScript& s, std::function<bool(void)> holds, int limit)
+{
+    auto left = std::make_shared<int>(limit);
+    return [&s, holds, left] {
+        if (holds() || --*left < 0) return true;
+        s.Add(QvTime(50));
+        return false;
+    };
+}
+
+std::vector<QvPass> ClickAt(const QvPassScript& s, const IPoint& p) { return s.ClickPasses(p.x, p.y); }
+
+// A left drag in four moves.
+std::vector<QvPass> DragFrom(const QvPassScript& s, const IPoint& a, const IPoint& b)
+{
+    return s.DragPasses(a.x, a.y, b.x, b.y);
+}
 
 IPoint TileCentre(const IPoint& t) { return MeBigMap::TileToScreen(t) + IPoint(12, 12); }
 
 // The tile's top-left corner, where a waypoint or a region's corner goes.
 IPoint Vertex(const IPoint& t) { return MeBigMap::WorldToScreen(IPoint(24 * t.x, 24 * t.y)) + IPoint(2, -3); }
-
-// The frame last presented against its recorded CRC (written as a PCX on a
-// mismatch).
-::testing::AssertionResult FrameMatches(uint32_t golden, const char* file)
-{
-    const uint8_t* pixels = nullptr;
-    const PAL_RGB* palette = nullptr;
-    if (!PlatHeadless_LastFrame(&pixels, &palette) || !pixels) return ::testing::AssertionFailure() << "no frame";
-    return DemoFixture_Matches(pixels, palette, golden, file);
-}
 
 // The side panel's pixels in the frame last presented.
 std::string Panel(void)
@@ -251,43 +142,26 @@ protected:
     {
         fs::create_symlink(fs::path(QV_TEST_RUNDIR) / "data", home.file("data"));
         fs::create_directories(home.file("scenario/SINGLE"));
-        Game_ResetState();
-        Cfg_SetDefaults(&g_Config);
-        Plat_InitWith(&g_PlatHeadless);
-        PlatHeadless_SetClock(0, 0);
-        Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
-        Game_SetScenarioCategory(SC_SINGLE);
-        Game_SetScenarioName("DEMO");
-        g_LocalTeam = 0;
-        Game_ClearResult();
-        Shell_Reset();
-        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
-        InitBaseSystem();
+        QvFlow_Start(home.path().c_str());
     }
-    void TearDown() override
-    {
-        CloseBaseSystem();
-        Plat_Close();
-        Shell_Reset();
-        g_GameState = GS_FRONTEND;
-    }
+    void TearDown() override { QvFlow_Close(); }
     // Create's dialog filled in: a new w x h scenario named name, opened.
-    static void Create(Driver& d, const char* name, const char* w, const char* h)
+    static void Create(QvPassScript& d, const char* name, const char* w, const char* h)
     {
-        d.Click("Create")
+        d.ClickOn("Create")
             .Do([=] {
                 g_MeEditor.scenarioName->Set(name);
                 SetEdit("ScenarioCreateWidthEdit", w);
                 SetEdit("ScenarioCreateHeightEdit", h);
             })
-            .Click("ScenarioCreateOk")
-            .WaitUntil([] { return (g_MeEditor.flags & MEF_OPEN) != 0; }, 200)
-            .Wait(20, 4);
+            .ClickOn("ScenarioCreateOk")
+            .Step(Holds(d, [] { return (g_MeEditor.flags & MEF_OPEN) != 0; }, 200))
+            .Pause(20, 4);
     }
     // The picker's item whose type is named type, clicked.
-    static void Pick(Driver& d, const char* picker, const char* type)
+    static void Pick(QvPassScript& d, const char* picker, const char* type)
     {
-        d.Then([=](Driver& dr) {
+        d.Step([=, &d] {
             QIList* list = static_cast<QIList*>(g_MeEditor.desktop->FindByName(picker));
             if (!list || list->IsHidden()) return false;
             for (int i = 0; i < list->count; i++) {
@@ -296,7 +170,8 @@ protected:
                 if (auto* u = dynamic_cast<MePickUnit*>(item)) name = u->type->symbolid;
                 if (auto* b = dynamic_cast<MePickBuilding*>(item)) name = b->type->name;
                 if (name && strcmp(name, type) == 0) {
-                    dr.AddAll(Driver::ClickAt(IPoint(list->x + 60 * (i % 3) + 30, list->y + 50 * (i / 3) + 25)));
+                    for (const QvPass& p : d.ClickPasses(list->x + 60 * (i % 3) + 30, list->y + 50 * (i / 3) + 25))
+                        d.Add(p);
                     return true;
                 }
             }
@@ -305,16 +180,10 @@ protected:
         });
     }
     // The file picker's first row taken (the scenario's folder lists first).
-    static void PickFirstFile(Driver& d, const char* id)
+    static void PickFirstFile(QvPassScript& d, const char* id)
     {
         const std::string list = std::string(id) + "FileList", ok = std::string(id) + "Ok";
-        d.Then([list](Driver& dr) {
-            QIWidget* w = g_MeEditor.desktop->FindByName(list.c_str());
-            if (!w || w->IsHidden()) return false;
-            dr.AddAll(Driver::ClickAt(IPoint(w->x + 20, w->y + 5)));
-            return true;
-        });
-        d.Click(ok);
+        d.ClickOn(list, 20, 5).ClickOn(ok);
     }
 };
 
@@ -349,7 +218,7 @@ std::vector<Placed> BuildingsNow(void)
 TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondition)
 {
     QvPassScript s(6000);
-    Driver d(s);
+    EditorPace(s);
     const IPoint start0(3, 3), start1(15, 15), walkerAt(4, 5), guard0(4, 9), tanks1(15, 13), depot0(3, 12),
         depot1(16, 16);
     const std::vector<IPoint> waypoints = {IPoint(8, 6), IPoint(10, 8)};
@@ -365,16 +234,16 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
     ::testing::AssertionResult editedOk = ::testing::AssertionFailure() << "not looked at",
                                gameOk = ::testing::AssertionFailure() << "not looked at";
 
-    auto tiles = [](std::initializer_list<IPoint> list) {
+    auto tiles = [&s](std::initializer_list<IPoint> list) {
         std::vector<QvPass> v;
         for (const IPoint& t : list)
-            for (const QvPass& p : Driver::ClickAt(TileCentre(t))) v.push_back(p);
+            for (const QvPass& p : ClickAt(s, TileCentre(t))) v.push_back(p);
         return v;
     };
     // The game has read the saved folder: what the editor placed is there.
-    d.every = [&] {
+    s.onPass = [&](int) {
         // The frame presented before the game's second pass is its first.
-        if (g_GameState == GS_INGAME && ++inGame == 2) gameOk = FrameMatches(GAME, "flow_game.pcx");
+        if (g_GameState == GS_INGAME && ++inGame == 2) gameOk = QvLastFrameMatches(GAME, "flow_game.pcx");
         if (g_GameState == GS_INGAME && Game_GetResult().winner >= 0 && !wonAt) {
             wonAt = g_UpdateCount;
             const UNIT* w = Units_IdToUnitPtr(walkerId, 0);
@@ -407,59 +276,59 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
         EXPECT_STRCASEEQ(AI_GetFsmFilename(1, 0), "STANDBY.FSM");
     };
 
-    Create(d, "FLOW", "64", "64");
+    Create(s, "FLOW", "64", "64");
     // Terrain: a stroke of sand on the west edge.
-    d.Click("Terrain")
-        .Click("TextureScroller", 3 * 32 + 16, 16)
-        .Input([] { return Driver::DragFrom(TileCentre(IPoint(1, 15)), TileCentre(IPoint(6, 16))); })
+    s.ClickOn("Terrain")
+        .ClickOn("TextureScroller", 3 * 32 + 16, 16)
+        .Input([&s] { return DragFrom(s, TileCentre(IPoint(1, 15)), TileCentre(IPoint(6, 16))); })
         .Do([&] {
             for (int y = 0; y < mapsizey; y++)
                 for (int x = 0; x < mapsizex; x++) sand += (MAP_ELEMENT_AT(x, y)->tile & 0xffff) == 0x3333u;
         });
     // Two teams on side 0 (the demo's types are all of it), each with its start.
-    d.Click("Player")
-        .Click("Plr1")
-        .Click("PlrSide0")
-        .Click("PlrStartPos")
+    s.ClickOn("Player")
+        .ClickOn("Plr1")
+        .ClickOn("PlrSide0")
+        .ClickOn("PlrStartPos")
         .Input([&] { return tiles({start0}); })
-        .Click("Plr2")
-        .Click("PlrSide0")
-        .Click("PlrStartPos")
+        .ClickOn("Plr2")
+        .ClickOn("PlrSide0")
+        .ClickOn("PlrStartPos")
         .Input([&] { return tiles({start1}); });
     // Tanks and a depot for each.
-    d.Click("AddUnit");
-    Pick(d, "UnitScroller", "DemoTank");
-    d.Input([&] { return tiles({tanks1, tanks1 + IPoint(1, 0)}); }).Key(0, SC_SPACE).Click("AddBuilding");
-    Pick(d, "BuildingScroller", "DemoDepot");
-    d.Input([&] { return tiles({depot1}); }).Key(0, SC_SPACE).Click("Plr1").Click("AddUnit");
-    Pick(d, "UnitScroller", "DemoTank");
-    d.Input([&] { return tiles({walkerAt, guard0}); }).Key(0, SC_SPACE).Click("AddBuilding");
-    Pick(d, "BuildingScroller", "DemoDepot");
-    d.Input([&] { return tiles({depot0}); }).Key(0, SC_SPACE);
+    s.ClickOn("AddUnit");
+    Pick(s, "UnitScroller", "DemoTank");
+    s.Input([&] { return tiles({tanks1, tanks1 + IPoint(1, 0)}); }).Chord(0, SC_SPACE).ClickOn("AddBuilding");
+    Pick(s, "BuildingScroller", "DemoDepot");
+    s.Input([&] { return tiles({depot1}); }).Chord(0, SC_SPACE).ClickOn("Plr1").ClickOn("AddUnit");
+    Pick(s, "UnitScroller", "DemoTank");
+    s.Input([&] { return tiles({walkerAt, guard0}); }).Chord(0, SC_SPACE).ClickOn("AddBuilding");
+    Pick(s, "BuildingScroller", "DemoDepot");
+    s.Input([&] { return tiles({depot0}); }).Chord(0, SC_SPACE);
     // The walker's path: selected by a band, two waypoints, stopping at the end.
-    d.Click("Paths")
+    s.ClickOn("Paths")
         .Input([&] {
-            return Driver::DragFrom(MeBigMap::TileToScreen(walkerAt) + IPoint(-6, -6), TileCentre(walkerAt) + IPoint(16, 16));
+            return DragFrom(s, MeBigMap::TileToScreen(walkerAt) + IPoint(-6, -6), TileCentre(walkerAt) + IPoint(16, 16));
         })
         .Do([&] {
             ASSERT_EQ(g_MeBrushLists[MEBL_SELECTION].count, 1);
             walkerId = static_cast<UNIT*>(g_MeBrushLists[MEBL_SELECTION].head->Thing())->id;
         })
-        .Click("PathWpAdd")
+        .ClickOn("PathWpAdd")
         .Input([&] {
             std::vector<QvPass> v;
             for (const IPoint& t : waypoints)
-                for (const QvPass& p : Driver::ClickAt(Vertex(t))) v.push_back(p);
+                for (const QvPass& p : ClickAt(s, Vertex(t))) v.push_back(p);
             return v;
         })
-        .Key(0, SC_SPACE)
-        .Click("PathDirOnce")
-        .Click("PathWpAssign");
+        .Chord(0, SC_SPACE)
+        .ClickOn("PathDirOnce")
+        .ClickOn("PathWpAssign");
     // The region, then the end-condition file naming it, picked for team 0;
     // team 1's state machine stands by.
-    d.Click("AI")
-        .Click("RegionNew")
-        .Input([&] { return Driver::DragFrom(Vertex(regionFrom), Vertex(regionTo)); })
+    s.ClickOn("AI")
+        .ClickOn("RegionNew")
+        .Input([&] { return DragFrom(s, Vertex(regionFrom), Vertex(regionTo)); })
         .Do([&] {
             ASSERT_EQ(Region_Count(), 1);
             region = *Region_FindByIndex(1);
@@ -473,39 +342,39 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
             home.write("scenario/SINGLE/FLOW/STANDBY.FSM",
                        "DefineAICondTree()\n{\n    Description(\"Stand by.\")\n    DefineCondState()\n    {\n    }\n}\n");
         })
-        .Click("Plr1")
-        .Click("EndCondSelect");
-    PickFirstFile(d, "EndCondSelect");
-    d.Click("Plr2").Click("FSMSelect");
-    PickFirstFile(d, "FSMSelect");
+        .ClickOn("Plr1")
+        .ClickOn("EndCondSelect");
+    PickFirstFile(s, "EndCondSelect");
+    s.ClickOn("Plr2").ClickOn("FSMSelect");
+    PickFirstFile(s, "FSMSelect");
     // The picked name in its field, the panel as a full repaint draws it
     // (the description's rows went over the old ones' tails).
-    d.Wait(20, 2)
+    s.Pause(20, 2)
         .Do([&] {
             picked = static_cast<QIEdit*>(g_MeEditor.desktop->FindByName("FSMName"))->buffer;
             panel = Panel();
             g_MeEditor.desktop->Repaint(nullptr);
         })
-        .Wait(20, 2)
+        .Pause(20, 2)
         .Do([&] { EXPECT_TRUE(Panel() == panel) << "the panel after the pick differs from its repaint"; });
-    d.Do([&] {
-         editedOk = FrameMatches(EDITED, "flow_edited.pcx");
+    s.Do([&] {
+         editedOk = QvLastFrameMatches(EDITED, "flow_edited.pcx");
          editorCrc = TerrainCrc();
          units = UnitsNow();
          buildings = BuildingsNow();
      })
-        .Key(SC_LCTRL, SCAN_S)
-        .Wait(20, 3)
+        .Chord(SC_LCTRL, SCAN_S)
+        .Pause(20, 3)
         .Do([&] { saved = home.read("scenario/SINGLE/FLOW/QUORVEX.scn"); })
-        .Click("File")
-        .Click("Menu");
+        .ClickOn("File")
+        .ClickOn("Menu");
     // The front end: Single Player, Play Custom Mission, the list's only
     // folder, Load Mission; each page let fade in first.
     for (const IPoint& p : {IPoint(320, 105), IPoint(320, 253), IPoint(100, 108), IPoint(320, 418)})
-        d.Wait(0, 14).Input([p] { return Driver::ClickAt(p); });
-    d.WaitUntil([] { return Game_GetResult().winner >= 0; }, 2000)
-        .Input([] { return Driver::ClickAt(IPoint(320, 240)); })
-        .Wait(0, 14)
+        s.Pause(0, 14).Input([&s, p] { return ClickAt(s, p); });
+    s.Step(Holds(s, [] { return Game_GetResult().winner >= 0; }, 2000))
+        .Input([&s] { return ClickAt(s, IPoint(320, 240)); })
+        .Pause(0, 14)
         .Input([] {
             QvPass close;
             close.quit = true;
@@ -515,7 +384,7 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
     g_GameState = GS_EDITOR;
     Game_Main();
 
-    EXPECT_TRUE(d.done()) << "stopped at step " << d.at() << "\n" << log.text();
+    EXPECT_TRUE(s.done()) << "stopped at step " << s.stepsRun << "\n" << log.text();
     EXPECT_FALSE(s.overran);
     EXPECT_GT(sand, 0);
     EXPECT_EQ(units.size(), 4u);
@@ -538,12 +407,12 @@ TEST_F(FlowEditor, AScenarioMadeInTheEditorIsPlayedFromTheFrontEndToItsEndCondit
 TEST_F(FlowEditor, AGameAfterAnEditorVisitHasItsFogBackNotTheEditorsSeeAll)
 {
     QvPassScript s(200);
-    Driver d(s);
+    EditorPace(s);
     bool seeAllInside = false;
-    d.Do([&] { seeAllInside = Fog_GetSeeAll() != 0; }).Key(SC_LALT, SC_Q);
+    s.Do([&] { seeAllInside = Fog_GetSeeAll() != 0; }).Chord(SC_LALT, SC_Q);
     g_GameState = GS_EDITOR;
     Game_Main();
-    EXPECT_TRUE(d.done()) << "stopped at step " << d.at();
+    EXPECT_TRUE(s.done()) << "stopped at step " << s.stepsRun;
     EXPECT_TRUE(seeAllInside) << "the editor shows the whole map";
     EXPECT_EQ(Fog_GetSeeAll(), 0) << "the editor's see-all outlived its visit";
 }
@@ -589,7 +458,7 @@ void SetModes(const fs::path& folder, fs::perms dir, fs::perms files)
 TEST_F(FlowEditor, SavingIntoAReadOnlyFolderSaysSoAndLosesNothing)
 {
     QvPassScript s(2000);
-    Driver d(s);
+    EditorPace(s);
     MeEditor& me = g_MeEditor;
     const fs::path category = home.file("scenario/SINGLE"), folder = category / "LOCKED";
     std::unique_ptr<ModesBind> bind;
@@ -602,8 +471,8 @@ TEST_F(FlowEditor, SavingIntoAReadOnlyFolderSaysSoAndLosesNothing)
         return all;
     };
     auto boxUp = [](const char* id) { return [id] { return !BoxText(id).empty(); }; };
-    Create(d, "LOCKED", "40", "30");
-    d.Key(SC_LALT, 19) // Alt+R: every altitude up
+    Create(s, "LOCKED", "40", "30");
+    s.Chord(SC_LALT, 19) // Alt+R: every altitude up
         .Do([&] {
             edited = TerrainCrc();
             before = folderText();
@@ -611,10 +480,10 @@ TEST_F(FlowEditor, SavingIntoAReadOnlyFolderSaysSoAndLosesNothing)
             ASSERT_TRUE(bind->ok());
             SetModes(folder, fs::perms::owner_read | fs::perms::owner_exec, fs::perms::owner_read);
         })
-        .Key(SC_LCTRL, SCAN_S)
-        .WaitUntil(boxUp("ErrScenarioWrite"), 50)
+        .Chord(SC_LCTRL, SCAN_S)
+        .Step(Holds(s, boxUp("ErrScenarioWrite"), 50))
         .Do([&] { lockedText = BoxText("ErrScenarioWrite"); })
-        .Click("ErrScenarioWriteOk")
+        .ClickOn("ErrScenarioWriteOk")
         .Do([&] {
             keptOpen = (me.flags & MEF_OPEN) && MeMenuFile::IsModified() && TerrainCrc() == edited;
             EXPECT_EQ(folderText(), before);
@@ -622,10 +491,10 @@ TEST_F(FlowEditor, SavingIntoAReadOnlyFolderSaysSoAndLosesNothing)
             fs::permissions(category, fs::perms::owner_read | fs::perms::owner_exec);
             me.scenarioName->Set("ELSEWHERE");
         })
-        .Key(SC_LCTRL, SCAN_S)
-        .WaitUntil(boxUp("ErrCreatingDir"), 50)
+        .Chord(SC_LCTRL, SCAN_S)
+        .Step(Holds(s, boxUp("ErrCreatingDir"), 50))
         .Do([&] { newText = BoxText("ErrCreatingDir"); })
-        .Click("ErrCreatingDirOk")
+        .ClickOn("ErrCreatingDirOk")
         .Do([&] {
             nameAfter = g_ScenarioName;
             fs::permissions(category, fs::perms::owner_all);
@@ -633,16 +502,16 @@ TEST_F(FlowEditor, SavingIntoAReadOnlyFolderSaysSoAndLosesNothing)
             bind.reset();
             me.scenarioName->Set("LOCKED");
         })
-        .Key(SC_LCTRL, SCAN_S)
-        .Wait(20, 3)
+        .Chord(SC_LCTRL, SCAN_S)
+        .Pause(20, 3)
         .Do([&] { savedAfter = !MeMenuFile::IsModified() && folderText() != before; })
-        .Key(SC_LALT, SC_Q);
+        .Chord(SC_LALT, SC_Q);
     g_GameState = GS_EDITOR;
     Game_Main();
     bind.reset();
     fs::permissions(category, fs::perms::owner_all);
 
-    EXPECT_TRUE(d.done()) << "stopped at step " << d.at();
+    EXPECT_TRUE(s.done()) << "stopped at step " << s.stepsRun;
     EXPECT_FALSE(s.overran);
     EXPECT_EQ(lockedText, "Scenario LOCKED could not be written.");
     EXPECT_TRUE(keptOpen);

@@ -14,7 +14,7 @@
 #include "core/config.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
-#include "flow/flowplayer.h"
+#include "flow/flowfixture.h"
 #include "game/gameloop.h"
 #include "game/quorvex.h"
 #include "game/systems.h"
@@ -35,28 +35,28 @@ using Digests = std::map<uint32_t, uint64_t>;
 Digests* s_digests;
 
 // The in-game menu panel: its selector, the name field, the buttons.
-void MenuPanel(QvFlowPlayer& p)
+void MenuPanel(QvPassScript& p)
 {
     p.Click(600, 10).Then([] { EXPECT_EQ(igi_nfo.mfdmode, MFD_MENU); });
 }
 
-void TypeName(QvFlowPlayer& p, const std::string& name)
+void TypeName(QvPassScript& p, const std::string& name)
 {
     p.Click(590, 99);
-    for (int i = 0; i < 16; i++) p.Pass(QvKey(SC_BACKSPACE));
-    p.Type(name).Pass(QvKey(SC_RETURN)).Then([name] { EXPECT_STREQ(igi_nfo.savename, name.c_str()); });
+    for (int i = 0; i < 16; i++) p.Add(QvKey(SC_BACKSPACE));
+    p.Type(name).Add(QvKey(SC_RETURN)).Then([name] { EXPECT_STREQ(igi_nfo.savename, name.c_str()); });
 }
 
 // A button acts in the frame after its release.
-void SaveButton(QvFlowPlayer& p) { p.Click(508, 122).Wait(0); }
-void LoadButton(QvFlowPlayer& p) { p.Click(508, 100).Wait(0); }
-void ExitButton(QvFlowPlayer& p)
+void SaveButton(QvPassScript& p) { p.Click(508, 122).Wait(0); }
+void LoadButton(QvPassScript& p) { p.Click(508, 100).Wait(0); }
+void ExitButton(QvPassScript& p)
 {
     MenuPanel(p);
     p.Click(550, 326);
 }
 
-void PlayTo(QvFlowPlayer& p, uint32_t update)
+void PlayTo(QvPassScript& p, uint32_t update)
 {
     p.Until([update] { return g_GameState == GS_INGAME && g_UpdateCount >= update; }, PASS_MS);
     p.Then([update] { EXPECT_EQ(g_UpdateCount, update); });
@@ -66,7 +66,7 @@ void PlayTo(QvFlowPlayer& p, uint32_t update)
 // find the game owing no update. A frame that ran long (the flow's first
 // frame of a game takes two passes) leaves the schedule an update to make
 // up, which passes of 50 ms never do; short passes reach the update.
-void PlayToSettled(QvFlowPlayer& p, uint32_t update)
+void PlayToSettled(QvPassScript& p, uint32_t update)
 {
     PlayTo(p, update - 1);
     p.Until([update] { return g_UpdateCount >= update; }, 10);
@@ -96,7 +96,7 @@ protected:
 
     // The program once: started in its home on a configuration (the demo's
     // with extra lines), driven by script until it quits, closed.
-    bool Program(const std::string& extra, const std::function<void(QvFlowPlayer&)>& script, Digests* digests)
+    bool Program(const std::string& extra, const std::function<void(QvPassScript&)>& script, Digests* digests)
     {
         home.write("quorvex.cfg", "EngineSetup\n{\n  SetDataDir \"data\"\n  SetScenarioDir \"scenario\"\n"
                                   "  SetSaveDir \"save\"\n  SetEntryPoint SHELL\n  SetStartCategory SINGLE\n"
@@ -120,7 +120,7 @@ protected:
         g_GameState = Game_ConfiguredState();
         bool overran;
         {
-            QvFlowPlayer p(MAX_PASSES);
+            QvPassScript p(MAX_PASSES);
             p.stopWhenDone = false;
             script(p);
             s_digests = digests;
@@ -135,16 +135,17 @@ protected:
     }
 
     // The front end to the demo's game.
-    void ToTheDemo(QvFlowPlayer& p)
+    void ToTheDemo(QvPassScript& p)
     {
-        p.Wait(0, 12).Click(320, 105).Click(320, 253);
-        p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), "DEMO")).Wait(0, 12).Click(320, 418);
+        p.Wait(0, 12);
+        QvFlow_CustomMissions(p);
+        QvFlow_LoadMission(p, home.path(), "DEMO", 12);
     }
 
     // The game from the front end, saved at SAVED_AT under name, exit.
     void SaveAt500(const std::string& options, const std::string& name)
     {
-        ASSERT_TRUE(Program(options, [&](QvFlowPlayer& p) {
+        ASSERT_TRUE(Program(options, [&](QvPassScript& p) {
             ToTheDemo(p);
             PlayToSettled(p, SAVED_AT);
             MenuPanel(p);
@@ -165,7 +166,7 @@ protected:
     void LoadAndPlay(const std::string& options, const std::string& name, Digests* digests, Digests* reloaded)
     {
         ASSERT_TRUE(Program(options + "  LoadSavedGame 1\n  LoadSavedGameName \"" + name + "\"\n",
-                            [&](QvFlowPlayer& p) {
+                            [&](QvPassScript& p) {
             p.Until([] { return g_GameState == GS_INGAME; }, 0).Then([] {
                 EXPECT_EQ(g_UpdateCount, (uint32_t)SAVED_AT);
             });
@@ -216,7 +217,7 @@ TEST_F(FlowSave, SavedFromTheMenuPanelAndStartedAgainOnItPlaysOnAsTheGameNeverSa
 {
     const std::string noAi = "  DisableAI 1\n";
     Digests never;
-    ASSERT_TRUE(Program(noAi, [&](QvFlowPlayer& p) {
+    ASSERT_TRUE(Program(noAi, [&](QvPassScript& p) {
         ToTheDemo(p);
         PlayTo(p, END);
         ExitButton(p);
@@ -255,7 +256,7 @@ TEST_F(FlowSave, ADamagedFileIsRefusedAndTheProgramGoesToTheFrontEnd)
     Damage("flowsave.sav", "damaged.sav");
     log.clear();
     Digests none;
-    ASSERT_TRUE(Program("  LoadSavedGame 1\n  LoadSavedGameName \"damaged.sav\"\n", [&](QvFlowPlayer& p) {
+    ASSERT_TRUE(Program("  LoadSavedGame 1\n  LoadSavedGameName \"damaged.sav\"\n", [&](QvPassScript& p) {
         p.Look(0x4D6343CEu, "flow3_refused_main.pcx");
         p.Then([] { EXPECT_EQ(g_GameState, GS_FRONTEND); });
         p.Click(320, 418); // Quit

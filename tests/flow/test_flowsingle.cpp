@@ -18,7 +18,7 @@
 
 #include "core/config.h"
 #include "core/gamestate.h"
-#include "flow/flowplayer.h"
+#include "flow/flowfixture.h"
 #include "game/gameloop.h"
 #include "game/quorvex.h"
 #include "game/systems.h"
@@ -145,12 +145,10 @@ protected:
     // The whole flow once, its frames checked against the golden ones.
     void Play(Seen* seen)
     {
-        QvFlowPlayer p(MAX_PASSES);
+        QvPassScript p(MAX_PASSES);
         p.Look(kMain, "flow1_main.pcx");
-        p.Click(320, 105);                                      // Single Player
-        p.Click(320, 253);                                      // Play Custom Mission
-        p.Click(100, 108 + 12 * QvFlow_ListLine(QV_TEST_RUNDIR, "DEMO")).Wait(0, 12);  // the demo's line
-        p.Click(320, 418);                                      // Load Mission
+        QvFlow_CustomMissions(p);
+        QvFlow_LoadMission(p, QV_TEST_RUNDIR, "DEMO", 12);
         p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 2; }, PASS_MS);
         static std::set<int> before;
         p.Then([] {
@@ -236,7 +234,7 @@ protected:
             EXPECT_GE(g_ShellInfo.debrief[0].killedUnits, 1);
         });
         p.Click(560, 427);        // Main Menu
-        p.Pass(QvMove(320, 240)); // where the engine put the pointer the first time
+        p.Add(QvMove(320, 240)); // where the engine put the pointer the first time
         p.Look(kMain, "flow1_main_again.pcx");
         p.Click(320, 418); // Quit
         p.stopWhenDone = false;
@@ -307,13 +305,15 @@ TEST_F(FlowSingle, BrokenScenariosFromTheCustomMissionPageAreRefusedAndThePageSt
     Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
     Game_SetScenarioCategory(SC_SINGLE);
 
-    QvFlowPlayer p(MAX_PASSES);
-    p.Wait(0, 12).Click(320, 105).Click(320, 253).Wait(0, 12);
+    QvPassScript p(MAX_PASSES);
+    p.Wait(0, 12);
+    QvFlow_CustomMissions(p);
+    p.Wait(0, 12);
     for (const Row& r : rows) {
         const std::string folder = r.folder, why = r.why;
         p.Then([this] { log.clear(); });
-        p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), folder)).Wait(0, 2);
-        p.Click(320, 418).Wait(0, 12); // Load Mission
+        QvFlow_LoadMission(p, home.path(), folder, 2);
+        p.Wait(0, 12);
         p.Then([this, folder, why] {
             EXPECT_EQ(g_GameState, GS_FRONTEND) << folder;
             EXPECT_EQ(g_ShellInfo.current, SS_CUSTOM) << folder;
@@ -324,7 +324,7 @@ TEST_F(FlowSingle, BrokenScenariosFromTheCustomMissionPageAreRefusedAndThePageSt
         });
     }
     p.Look(kRefused, "flow1_refused_custom.pcx", 2);
-    p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), "DEMO")).Wait(0, 2).Click(320, 418);
+    QvFlow_LoadMission(p, home.path(), "DEMO", 2);
     p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 10; }, PASS_MS);
     p.Then([] { EXPECT_STREQ(g_ScenarioName, "DEMO"); });
     p.Click(600, 10).Click(550, 326); // the menu panel's Exit

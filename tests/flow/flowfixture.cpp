@@ -1,0 +1,75 @@
+#include "flow/flowfixture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "core/config.h"
+#include "core/gamestate.h"
+#include "game/gameloop.h"
+#include "game/quorvex.h"
+#include "game/systems.h"
+#include "platform/plat.h"
+#include "shell/shell.h"
+#include "support/testsupport.h"
+
+void QvFlow_MakeHome(const QvTempDir& home, const std::vector<std::pair<std::string, std::string>>& extra)
+{
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(QV_TEST_RUNDIR "/data", home.file("data"));
+    fs::create_directories(home.file("scenario/SINGLE"));
+    fs::create_directories(home.file("save"));
+    fs::create_directory_symlink(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO", home.file("scenario/SINGLE/DEMO"));
+    for (const auto& [folder, text] : extra) {
+        home.write("scenario/SINGLE/" + folder + "/QUORVEX.scn", text);
+        fs::create_symlink(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.map",
+                           home.file("scenario/SINGLE/" + folder + "/QUORVEX.map"));
+    }
+}
+
+int QvFlow_ListLine(const std::string& home, const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(home + "/scenario/SINGLE"))
+        if (e.is_directory()) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return (int)(std::find(names.begin(), names.end(), folder) - names.begin());
+}
+
+void QvFlow_Start(const char* home)
+{
+    Game_ResetState();
+    Cfg_SetDefaults(&g_Config);
+    Plat_InitWith(&g_PlatHeadless);
+    PlatHeadless_SetClock(0, 0);
+    if (home) {
+        Game_SetDirectories(home, "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_SINGLE);
+        Game_SetScenarioName("DEMO");
+    }
+    g_LocalTeam = 0;
+    Game_ClearResult();
+    Shell_Reset();
+    memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+    InitBaseSystem();
+}
+
+void QvFlow_Close(void)
+{
+    CloseBaseSystem();
+    Plat_Close();
+    Shell_Reset();
+    memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+    g_GameState = GS_FRONTEND;
+}
+
+void QvFlow_CustomMissions(QvPassScript& p)
+{
+    p.Click(320, 105).Click(320, 253);
+}
+
+void QvFlow_LoadMission(QvPassScript& p, const std::string& home, const std::string& folder, int settle)
+{
+    p.Click(100, 108 + 12 * QvFlow_ListLine(home, folder)).Wait(0, settle).Click(320, 418);
+}
+
