@@ -85,6 +85,7 @@ shot custom
 click 320 417 5            # Load Mission
 move 320 470; shot game
 drag 150 235 232 330       # a box round two tanks
+keys ctrl+1                # made group 1: a "1" beside each
 shot select
 click 130 370 1            # the factory
 move 480 90; sleep 1.5     # its first unit type, the tank
