@@ -7,7 +7,6 @@
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/video.h"
-#include "support/golden.h"
 #include "widgets/qidesktop.h"
 
 static QvPassScript* s_script = nullptr;
@@ -100,19 +99,6 @@ QvPassScript& QvPassScript::Type(const std::string& text, uint32_t ms)
         Add(key);
     }
     return *this;
-}
-
-QvPassScript& QvPassScript::Look(uint32_t golden, const std::string& pcx, int settle)
-{
-    return Wait(0, settle).Then([golden, pcx] { EXPECT_TRUE(QvLastFrameMatches(golden, pcx)); });
-}
-
-::testing::AssertionResult QvLastFrameMatches(uint32_t golden, const std::string& pcx)
-{
-    const uint8_t* pixels = nullptr;
-    const PAL_RGB* palette = nullptr;
-    if (!PlatHeadless_LastFrame(&pixels, &palette) || !pixels) return ::testing::AssertionFailure() << "no frame";
-    return DemoFixture_Matches(pixels, palette, golden, pcx.c_str());
 }
 
 QvPassScript& QvPassScript::Step(std::function<bool()> made)
