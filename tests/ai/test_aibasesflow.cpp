@@ -19,6 +19,7 @@
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/video.h"
+#include "aigamefixture.h"
 #include "support/testsupport.h"
 #include "units/building.h"
 #include "units/iterate.h"
@@ -36,32 +37,7 @@ namespace {
 // a factory sealed for longer than a unit may wait is a fault.
 enum { BASES = 8, UPDATES = 8000, LIMIT = 200, HELDLIMIT = 200, LATE = 2000 };
 
-class AiBasesFlow : public testing::Test {
-protected:
-    QvLogCapture log;
-    void SetUp() override
-    {
-        Game_ResetState();
-        Cfg_SetDefaults(&g_Config);
-        Plat_InitWith(&g_PlatHeadless);
-        PlatHeadless_SetClock(0, 0);
-        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
-        Game_SetScenarioCategory(SC_SINGLE);
-        g_LocalTeam = 8;
-        Input_Init();
-        Video_Init();
-        Event_Init();
-        Game_ClearResult();
-    }
-    void TearDown() override
-    {
-        Plat_ClearQuit();
-        Event_Close();
-        Video_Close();
-        Input_Close();
-        Plat_Close();
-    }
-};
+using AiBasesFlow = AiGameFixture;
 
 // A unit that wants to go on (waiting for a tile or a path) and has not left
 // its tile since it began: since when it has stood so.

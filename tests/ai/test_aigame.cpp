@@ -31,6 +31,7 @@
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/video.h"
+#include "aigamefixture.h"
 #include "support/testsupport.h"
 #include "support/world.h"
 #include "units/building.h"
@@ -86,31 +87,8 @@ void WatchCeilings(const AI_Team* t, int held[], int* longest)
     }
 }
 
-class AiGame : public testing::Test {
+class AiGame : public AiGameFixture {
 protected:
-    QvLogCapture log;
-    void SetUp() override
-    {
-        Game_ResetState();
-        Cfg_SetDefaults(&g_Config);
-        Plat_InitWith(&g_PlatHeadless);
-        PlatHeadless_SetClock(0, 0);
-        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
-        Game_SetScenarioCategory(SC_SINGLE);
-        g_LocalTeam = 8;
-        Input_Init();
-        Video_Init();
-        Event_Init();
-        Game_ClearResult();
-    }
-    void TearDown() override
-    {
-        Plat_ClearQuit();
-        Event_Close();
-        Video_Close();
-        Input_Close();
-        Plat_Close();
-    }
     static int Unfinished(int team)
     {
         int n = 0;

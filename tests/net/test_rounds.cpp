@@ -200,6 +200,27 @@ protected:
             n += (Net_Type(&d.packet) & NET_IS_ACK) && NetPkt_SameAddress(&d.address, &to);
         return n;
     }
+    // Three nodes, this one the creator: rounds 2 and 3 played, node 2
+    // silent in round 3 (its round 2 acknowledged), the sent datagrams
+    // cleared, and frames until node 2 is dropped. Returns those frames.
+    int DropSilentNode2()
+    {
+        Start(3, 0);
+        Play({{}, {"b2"}, {"c2"}});
+        uint8_t send = 1;
+        QuorNet_Step(&send); // round 3: node 2 falls silent
+        Deliver(Round(1, 3, {"b3"}), Addr(1));
+        AckOwn(1);
+        AckOwn(2);
+        MemNet_Sent().clear();
+        int frames = 0;
+        while (Net_IsNodeInSession(2) && frames < 3000) {
+            MemNet_Advance(QUORNET_FRAME_MS);
+            QuorNet_CheckDrops();
+            frames++;
+        }
+        return frames;
+    }
     // One whole round with every other node sending the texts given.
     int Play(const std::vector<std::vector<std::string>>& texts)
     {
@@ -322,21 +343,8 @@ TEST_F(NetRoundsTest, RefusedEntriesAreLoggedAndNotQueued)
 
 TEST_F(NetRoundsTest, CreatorDropsASilentNodeAndRelaysAnEmptyRound)
 {
-    Start(3, 0);
-    Play({{}, {"b2"}, {"c2"}});
-    uint8_t send = 1;
-    QuorNet_Step(&send); // round 3: node 2 falls silent
-    Deliver(Round(1, 3, {"b3"}), Addr(1));
-    AckOwn(1);
-    AckOwn(2);
-    MemNet_Sent().clear();
-    int frames = 0;
-    while (Net_IsNodeInSession(2) && frames < 3000) {
-        MemNet_Advance(QUORNET_FRAME_MS);
-        QuorNet_CheckDrops();
-        frames++;
-    }
-    EXPECT_EQ(frames, QUORNET_FRAMES_DROP + 1);
+    EXPECT_EQ(DropSilentNode2(), QUORNET_FRAMES_DROP + 1);
+    uint8_t send = 0;
     // The session with the round, then the copies of rounds 2 and 3 for node 1.
     std::vector<NetPacket> out;
     for (const MemDatagram& d : MemNet_Sent())
@@ -363,18 +371,9 @@ TEST_F(NetRoundsTest, CreatorDropsASilentNodeAndRelaysAnEmptyRound)
 // next round now waits for the guest's acknowledgement of the SESSION.
 TEST_F(NetRoundsTest, TheCreatorsRoundAfterADropWaitsForTheGuestToHaveTheSession)
 {
-    Start(3, 0);
-    Play({{}, {"b2"}, {"c2"}});
-    uint8_t send = 1;
-    QuorNet_Step(&send); // round 3: node 2 falls silent
-    Deliver(Round(1, 3, {"b3"}), Addr(1));
-    AckOwn(1);
-    AckOwn(2);
-    for (int frames = 0; Net_IsNodeInSession(2) && frames < 3000; frames++) {
-        MemNet_Advance(QUORNET_FRAME_MS);
-        QuorNet_CheckDrops();
-    }
+    DropSilentNode2();
     ASSERT_FALSE(Net_IsNodeInSession(2));
+    uint8_t send = 0;
     QuorNet_Step(&send); // round 3 completes with node 2's copy
     MemNet_Sent().clear();
     send = 1;
