@@ -352,8 +352,25 @@ static bool OnRing(const BUILDING* b, int x, int y)
     return x >= b->tilex - 1 && x <= b->tilex + t->width && y >= b->tiley - 1 && y <= b->tiley + t->height;
 }
 
-// A free tile for u two rings out from the factory beyond (x, y), on no
-// factory's ring of the team; false when none lies within a few tiles.
+// The doors a team keeps free: the rings of its finished factories, where
+// they put out what they make, and of every finished building with a bay,
+// where tankers dock (the wells a base draws from may be another team's).
+static bool KeptDoor(const BUILDING* b, int team)
+{
+    if (!b->complete) return false;
+    return (b->team == team && (b->buildingtype->flags & BTF_CANMAKE)) || b->buildingtype->bayx >= 0;
+}
+
+static bool OnKeptRing(int team, int x, int y)
+{
+    for (int t = 0; t < TEAM_MAXTEAMS; t++)
+        for (const BUILDING* b = teamdata[t].firstbuilding; b; b = b->teamnext)
+            if (KeptDoor(b, team) && OnRing(b, x, y)) return true;
+    return false;
+}
+
+// A free tile for u two rings out from the building beyond (x, y), on no
+// ring the team keeps free; false when none lies within a few tiles.
 static bool OffRing(const UNIT* u, const BUILDING* f, int x, int y, int* outx, int* outy)
 {
     const BUILDINGTYPE* t = f->buildingtype;
@@ -365,38 +382,37 @@ static bool OffRing(const UNIT* u, const BUILDING* f, int x, int y, int* outx, i
             for (int cx = tx - r; cx <= tx + r; cx++) {
                 if (std::max(std::abs(cx - tx), std::abs(cy - ty)) != r) continue;
                 if (!Map_IsValidTile(cx, cy) || !Units_ClosestLocation(u, cx, cy, outx, outy, 0)) continue;
-                bool ring = false;
-                for (const BUILDING* b = teamdata[u->team].firstbuilding; b && !ring; b = b->teamnext)
-                    ring = (b->buildingtype->flags & BTF_CANMAKE) && OnRing(b, cx, cy);
-                if (!ring) return true;
+                if (!OnKeptRing(u->team, cx, cy)) return true;
             }
     return false;
 }
 
-// A factory delivers onto the free tiles around it. Units of the team that
-// stand there with nothing to do (a squad without a goal cell is never
-// moved; a squad's random tile may be one of them) would in time seal it,
-// and the plan could buy nothing more: they step out two rings. Once per
-// nine updates, on the team's own.
-static void KeepFactoryDoorsFree(AI_Team* the_team)
+// A factory delivers onto the free tiles around it, and tankers dock at the
+// bays of wells and depots. Units of the team that stand there with nothing
+// to do (a squad without a goal cell is never moved; a squad's random tile
+// may be one of them) would in time seal them, and the plan could buy
+// nothing more: they step out two rings. Once per nine updates, on the
+// team's own.
+static void KeepDoorsFree(AI_Team* the_team)
 {
     const int team = the_team->team_ID;
     if ((int)(g_UpdateCount % 9) != team) return;
-    for (const BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext) {
-        const BUILDINGTYPE* t = b->buildingtype;
-        if (!b->complete || !(t->flags & BTF_CANMAKE)) continue;
-        for (int y = b->tiley - 1; y <= b->tiley + t->height; y++)
-            for (int x = b->tilex - 1; x <= b->tilex + t->width; x++) {
-                if (Build_TypeCovers(t, x - b->tilex, y - b->tiley)) continue;
-                UNIT* u = Map_IsValidTile(x, y) ? Units_UnitAtMapLevel(ML_GROUND, x, y) : nullptr;
-                if (!u || u->team != team || u->sorder.code != SO_NONE || u->state != US_NONE) continue;
-                int nx, ny;
-                if (!OffRing(u, b, x, y, &nx, &ny)) continue;
-                TLOG(TLOG_AI, "AI team %d unit %d leaves the door of building %d for (%d, %d)", team, u->id,
-                     b->id, nx, ny);
-                Units_SOrderMove(u, nx, ny);
-            }
-    }
+    for (int owner = 0; owner < TEAM_MAXTEAMS; owner++)
+        for (const BUILDING* b = teamdata[owner].firstbuilding; b; b = b->teamnext) {
+            const BUILDINGTYPE* t = b->buildingtype;
+            if (!KeptDoor(b, team)) continue;
+            for (int y = b->tiley - 1; y <= b->tiley + t->height; y++)
+                for (int x = b->tilex - 1; x <= b->tilex + t->width; x++) {
+                    if (Build_TypeCovers(t, x - b->tilex, y - b->tiley)) continue;
+                    UNIT* u = Map_IsValidTile(x, y) ? Units_UnitAtMapLevel(ML_GROUND, x, y) : nullptr;
+                    if (!u || u->team != team || u->sorder.code != SO_NONE || u->state != US_NONE) continue;
+                    int nx, ny;
+                    if (!OffRing(u, b, x, y, &nx, &ny)) continue;
+                    TLOG(TLOG_AI, "AI team %d unit %d leaves the door of building %d for (%d, %d)", team, u->id,
+                         b->id, nx, ny);
+                    Units_SOrderMove(u, nx, ny);
+                }
+        }
 }
 
 void AIBuild_Process(AI_Team* the_team)
@@ -417,7 +433,7 @@ void AIBuild_Process(AI_Team* the_team)
     AIBuild_BuildCandidates(the_team);
     Upgrades(the_team);
     AIBuild_AssignConstructionUnits(the_team);
-    KeepFactoryDoorsFree(the_team);
+    KeepDoorsFree(the_team);
     Production(the_team);
     AIBuild_ReserveTrim(the_team);
     CheckBooks(the_team);

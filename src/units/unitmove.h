@@ -37,7 +37,7 @@ extern const uint8_t g_StepDetours[2][8][UNITS_DETOUR_MAX];
 // Units waiting round a ring for each other's tiles: the updates one waits
 // before it may give way (move.waituntil holds the end of that patience
 // while it is in US_WAITFOROBSTACLE), and the longest ring seen.
-enum { UNITS_WAITPATIENCE = 40, UNITS_WAITRING = 64 };
+enum { UNITS_WAITPATIENCE = 40, UNITS_WAITRING = 64, UNITS_WAITLONG = 80 };
 // The longest chain of idle units that step aside together to let a unit
 // through a crowd.
 enum { UNITS_ASIDECHAIN = 3 };

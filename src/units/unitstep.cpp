@@ -182,6 +182,14 @@ int AskAside(const UNIT* u, UNIT* o, int depth)
     return 0;
 }
 
+// The stored path ends on the search's goal, an unreachable one included; a
+// unit whose path was cut short, or that stepped aside, ends it farther off
+// and searches on from there rather than stopping.
+bool FarFromGoal(const UNIT* u)
+{
+    return abs(u->tilepos.x - u->move.srchtilepos.x) > 4 || abs(u->tilepos.y - u->move.srchtilepos.y) > 4;
+}
+
 // One step onto a neighbour, the nearest in direction to the held tile (x,
 // y) first, free or made free by idle units stepping aside; from there the
 // unit searches on, or near its destination stops and leaves the rest to
@@ -265,6 +273,12 @@ bool GivesWay(UNIT* u, const UNIT* o)
     if ((int32_t)(g_UpdateCount - u->move.waituntil) < 0) return false;
     const int ring = RingPlace(u);
     if (ring != RING_NONE) return ring == RING_GOES;
+    // In a crowd a line of waiting units can stand long though the units
+    // ahead keep moving, each wait there begun anew: one that has waited
+    // past UNITS_WAITLONG after its patience behind a unit that waits too
+    // goes round.
+    if (o->state == US_WAITFOROBSTACLE && (int32_t)(g_UpdateCount - u->move.waituntil) >= UNITS_WAITLONG)
+        return true;
     if (o->state == US_WAITING || o->move.waituntil == 0 ||
         (int32_t)(g_UpdateCount - o->move.waituntil) < UNITS_WAITPATIENCE)
         return false;
@@ -277,8 +291,8 @@ bool GivesWay(UNIT* u, const UNIT* o)
 }
 
 // Giving way: the unit goes round the tile ahead; hemmed in, it drops the
-// tile as if there were none: it stops when it was its last step, or
-// searches anew.
+// tile as if there were none: it stops when it was its last step near its
+// goal, or searches anew (a stored path cut short ends far from it).
 void GiveWay(UNIT* u)
 {
     if (GoRound(u)) return;
@@ -287,7 +301,7 @@ void GiveWay(UNIT* u)
     u->move.waituntil = g_UpdateCount + UNITS_WAITPATIENCE;
     int x, y;
     Path_Pop(&u->move.path, &x, &y);
-    if (Path_Count(&u->move.path) == 0) {
+    if (Path_Count(&u->move.path) == 0 && !FarFromGoal(u)) {
         StopHere(u);
     } else {
         Pathsrch_StartUnitSearch(u);
@@ -361,10 +375,7 @@ void MoveStep(UNIT* u)
     }
     FaceBase(u, u->move.facing);
     Snap(u);
-    // The stored path ends on the search's goal, an unreachable one
-    // included; a path cut short is searched on from here.
-    if (abs(u->tilepos.x - u->move.srchtilepos.x) > 4 ||
-        abs(u->tilepos.y - u->move.srchtilepos.y) > 4) {
+    if (FarFromGoal(u)) {
         Pathsrch_StartUnitSearch(u);
         return;
     }
@@ -583,7 +594,11 @@ void Units_HandleBlockedStep(UNIT* u, int x, int y)
     // patience is out, a step aside rather than a stop or a search anew.
     const bool aside = o != nullptr && PatienceOut(u);
     if (Path_Count(&u->move.path) == 0) {
-        if (!(aside && StepAside(u, x, y))) StopHere(u);
+        if (aside && StepAside(u, x, y)) return;
+        if (FarFromGoal(u))
+            Pathsrch_StartUnitSearch(u);
+        else
+            StopHere(u);
         return;
     }
     if (tx == x && ty == y) {

@@ -2,9 +2,10 @@
 // crowd round the depots' and factories' doors, where units each waiting for
 // the next one's tile closed rings that stood for good, and lines of units
 // stood behind idle units and units coming the other way, sealing the
-// factories. No ring stands now and every factory keeps delivering. The
-// longest wait of any unit is printed: in the crowds of idle units late in
-// the game units still wait a few hundred updates.
+// factories. No ring stands now, every factory keeps delivering, and no
+// unit waits more than LIMIT updates on one tile: in the crowds of idle
+// units late in the game, lines behind units that kept waiting stood for
+// hundreds. The longest wait is printed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -116,6 +117,7 @@ TEST_F(AiBasesFlow, WaitingRingsAtTheFactoryDoorsNoLongerStandForGood)
     }
     EXPECT_EQ((int)g_UpdateCount, UPDATES) << "the game ended early";
     EXPECT_LE(ring, LIMIT) << "unit " << ringid << " waits in a ring";
+    EXPECT_LE(longest, LIMIT) << "unit " << longestid << " waits too long";
     CloseGameSpecifics();
     CloseCommonGameSystems();
 }

@@ -781,7 +781,9 @@ TEST_F(AiKeepsPlaying, RegressionASpecialForceHandedToAComputerTeamReachesItsAiO
 
 // Step 2 asked a repair for every site (each refused), and idle units on a
 // factory's ring sealed it: the construction step leaves sites alone and
-// sends such units two rings out.
+// sends such units two rings out. The same for the ring of a building with
+// a bay where tankers dock, another team's well among them: crowds of idle
+// units there held tankers for hundreds of updates.
 TEST_F(AiKeepsPlaying, RegressionNoRepairAskedForASiteAndIdleUnitsLeaveTheFactoryRing)
 {
     Start();
@@ -799,6 +801,13 @@ TEST_F(AiKeepsPlaying, RegressionNoRepairAskedForASiteAndIdleUnitsLeaveTheFactor
     UNIT* busy = Tank(2, 19, 19, 5);      // the north-west corner, on its way
     Units_SOrderMove(busy, 10, 10);
     UNIT* clear = Tank(2, 25, 21, 5);     // two rings out already
+    BUILDINGTYPE* wellt = QvWorld_BuildingType("Well", 1, 1);
+    wellt->maxhitpoints = 100;
+    wellt->bayx = 0;
+    wellt->bayy = 0;
+    ASSERT_NE(Build_New(wellt, 8, -1, 30, 30), nullptr);
+    UNIT* atwell = Tank(2, 31, 31, 5);
+    UNIT* other = Tank(3, 29, 30, 5);     // another team's: its own computer player's
     g_UpdateCount = 2;
     AIBuild_Process(Team());
     EXPECT_EQ(site->repairrequest, 0);
@@ -808,6 +817,9 @@ TEST_F(AiKeepsPlaying, RegressionNoRepairAskedForASiteAndIdleUnitsLeaveTheFactor
     EXPECT_TRUE(to.x < 19 || to.x > 23 || to.y < 19 || to.y > 23) << to.x << "," << to.y;
     EXPECT_EQ(busy->sorder.move.destpos.x, 10);
     EXPECT_EQ(clear->sorder.code, SO_NONE);
+    ASSERT_EQ(atwell->sorder.code, SO_MOVE);
+    EXPECT_GE(std::max(abs(atwell->sorder.move.destpos.x - 30), abs(atwell->sorder.move.destpos.y - 30)), 2);
+    EXPECT_EQ(other->sorder.code, SO_NONE);
 }
 
 // The war fixture's plan spread every enemy's threat two cells out, so a

@@ -231,4 +231,36 @@ TEST_F(UnitsInPlay, BoarderBesideItsCarrierTakesTheStepItIsAllowed)
     }
 }
 
+// A unit whose stored path ends short of its goal (a path cut short, or the
+// one tile of a step aside) and whose last stored step is held by a unit
+// that won't step aside stopped there for good, its goal forgotten. Far from
+// its goal it searches on and gets there; near it, it still stops.
+TEST_F(UnitsInPlay, RegressionAUnitHeldAtTheEndOfAPathCutShortSearchesOn)
+{
+    Ready();
+    Team_ForceRelation(1, 2, TR_ENEMY);
+    Team_ForceRelation(2, 1, TR_ENEMY);
+    struct Row { const char* name; int goalx; bool arrives; };
+    const Row rows[] = {{"far", 20, true}, {"near", 13, false}};
+    for (const Row& r : rows) {
+        const int y = 10 + 10 * (int)(&r - rows);
+        Tank(12, y, 2);   // an enemy: it is not asked aside
+        Watch(Tank(10, y));
+        UNIT* u = units_.back();
+        Path_Append(&u->move.path, 11, y);
+        Path_Append(&u->move.path, 12, y);
+        u->move.srchtilepos = {r.goalx, y};
+        u->state = US_MOVING;
+        Update(400);
+        EXPECT_EQ(u->state, US_NONE) << r.name;
+        if (r.arrives) {
+            EXPECT_EQ(u->tilepos.x, r.goalx) << r.name;
+            EXPECT_EQ(u->tilepos.y, y) << r.name;
+        } else {
+            EXPECT_EQ(u->tilepos.x, 11) << r.name << ": stops short beside its goal";
+        }
+    }
+    EXPECT_LE(longest_, LIMIT);
+}
+
 } // namespace
