@@ -35,13 +35,15 @@ AIBUILD_ROWS s_rows = {};
 
 // Spreads amount over accounts 1..31 by the budget weights (single
 // precision, truncated); what truncation leaves goes to the poorest budgeted
-// account, the lowest number among equals.
+// account, the lowest number among equals. Single precision rounds an amount
+// near 2^31 up past it, so no share passes what is left to give.
 void Share(AIBUILD* ab, int amount)
 {
     const float a = (float)amount;
     int given = 0;
     for (int i = 1; i < AIBUILD_MAX_ACCOUNTS; i++) {
-        const int share = (int)((float)ab->budget[i] * a / ab->budget_total);
+        const double exact = (double)((float)ab->budget[i] * a / ab->budget_total);
+        const int share = exact >= (double)(amount - given) ? amount - given : (int)exact;
         ab->credit[i] += share;
         given += share;
     }

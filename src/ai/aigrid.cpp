@@ -180,10 +180,12 @@ void BitOffset(int bit, int* dc, int* dr)
 
 int Defensive(const GRIDCELL* c) { return c->goal == PERIMETER || c->goal == DEFEND_BASE; }
 
+// A cell under attack whose enemy is gone. One whose call nobody answered
+// (an empty mask) is quiet too: kept under attack it would ignore every
+// later event and never call again.
 int Quiet(const GRIDCELL* c)
 {
-    return c->event_state == 1 && c->direction_mask != 0 && c->enemy_units == 0 &&
-           c->enemy_building_value <= 0.00001f;
+    return c->event_state == 1 && c->enemy_units == 0 && c->enemy_building_value <= 0.00001f;
 }
 
 // Every helper named by the cell's mask goes home.

@@ -65,6 +65,7 @@ void ResetSquads(AI_Team* t)
     for (GLL_NODE* n = t->squads->first; n; n = n->next) {
         squad* q = static_cast<squad*>(n->element);
         Squad_UpdateCentre(q);
+        Squad_Recount(q, t->team_ID);
         q->given_anti_air = q->given_anti_ground = 0;
         q->count_at_start[0] = q->count_at_start[1] = q->units->count;
         q->used = q->is_new = 0;

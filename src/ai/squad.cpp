@@ -1,5 +1,8 @@
 #include "ai/squad.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "ai/ai.h"
 #include "ai/aigrid.h"
 #include "ai/aimatch.h"
@@ -23,11 +26,9 @@ int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 int MoveUnit(int team, squad* from, squad* to, UNIT* u, int* can_air)
 {
     const int strength = AiMatch_UnitStrength(u, team);
-    const int air = Units_CanShootAnyFlyer(u), ground = Units_CanShootAnyGround(u);
-    LinkList_Remove(from->units, u);
-    Squad_RemoveStrength(from, u, strength, air, ground);
+    if (can_air) *can_air = Units_CanShootAnyFlyer(u);
+    Squad_RemoveUnit(from, u, team);
     Squad_AddUnit(to, u, team);
-    if (can_air) *can_air = air;
     return strength;
 }
 
@@ -104,30 +105,38 @@ void Squad_UpdateCentre(squad* s)
     s->centre_y = (int)(y / s->units->count);
 }
 
+// A running total would keep what a member gave when it joined: a dead
+// member's share (its strength at 0 hit points is the floor of 1, not what
+// it brought) and a damaged member's full health. The sum is taken afresh.
+void Squad_Recount(squad* s, int team)
+{
+    int64_t all = 0, air = 0, ground = 0;
+    for (LINKLIST_CELL* c = s->units->head; c; c = c->next) {
+        UNIT* u = static_cast<UNIT*>(c->data);
+        if (u->hitpoints <= 0) continue;
+        const int strength = AiMatch_UnitStrength(u, team);
+        all += strength;
+        if (Units_CanShootAnyFlyer(u)) air += strength;
+        if (Units_CanShootAnyGround(u)) ground += strength;
+    }
+    s->strength = (int32_t)std::min<int64_t>(all, INT32_MAX);
+    s->anti_air = (int32_t)std::min<int64_t>(air, INT32_MAX);
+    s->anti_ground = (int32_t)std::min<int64_t>(ground, INT32_MAX);
+}
+
 void Squad_AddUnit(squad* s, UNIT* unit, int team)
 {
-    const int strength = AiMatch_UnitStrength(unit, team);
-    s->strength += strength;
-    if (Units_CanShootAnyFlyer(unit)) s->anti_air += strength;
-    if (Units_CanShootAnyGround(unit)) s->anti_ground += strength;
     LinkList_AddHead(s->units, unit);
     unit->ai.squad = s;
     unit->ai.arrived = 0;
-}
-
-void Squad_RemoveStrength(squad* s, UNIT* unit, int strength, int can_air, int can_ground)
-{
-    s->strength -= strength;
-    if (can_air) s->anti_air -= strength;
-    if (can_ground) s->anti_ground -= strength;
-    if (unit->ai.squad == s) unit->ai.squad = nullptr;
+    Squad_Recount(s, team);
 }
 
 void Squad_RemoveUnit(squad* s, UNIT* unit, int team)
 {
     LinkList_Remove(s->units, unit);
-    Squad_RemoveStrength(s, unit, AiMatch_UnitStrength(unit, team), Units_CanShootAnyFlyer(unit),
-                         Units_CanShootAnyGround(unit));
+    if (unit->ai.squad == s) unit->ai.squad = nullptr;
+    Squad_Recount(s, team);
 }
 
 int Squad_TransferStrength(int team, squad* from, squad* to, int amount, int* count_out)

@@ -39,13 +39,14 @@ void Squad_Release(SCHEDULE_ENTRY* entry);
 void Squad_SetCell(squad* s, GRIDCELL* cell);
 // Centre = the members' mean tile (integer division), (-1, -1) when empty.
 void Squad_UpdateCentre(squad* s);
-// The unit joins at the head with its strength against team; its squad link
-// is set and its arrived flag cleared.
+// Strength, anti-air and anti-ground become the sums of the living members'
+// strengths against team at their present hit points.
+void Squad_Recount(squad* s, int team);
+// The unit joins at the head; its squad link is set, its arrived flag
+// cleared and the strengths recounted.
 void Squad_AddUnit(squad* s, UNIT* unit, int team);
 // The reverse; the unit's link is cleared only when it named this squad.
 void Squad_RemoveUnit(squad* s, UNIT* unit, int team);
-// Takes strength off the totals (and the parts the flags say).
-void Squad_RemoveStrength(squad* s, UNIT* unit, int strength, int can_air, int can_ground);
 // Moves whole units from the head of from to to while amount > 0; returns
 // the strength moved, *count_out the units.
 int Squad_TransferStrength(int team, squad* from, squad* to, int amount, int* count_out);

@@ -308,9 +308,11 @@ static void GiveBonus(GIVEBONUSCREDITS* c)
     if (c->team < 0 || c->team >= TEAM_MAXTEAMS) return;
     int amount = c->amount;
     if (amount < 0 && -(int64_t)amount > AI_GetCredits(c->team)) amount = -AI_GetCredits(c->team);
-    Team_ChangeCredits(c->team, amount);
-    if (amount > 0) AI_GiveCredits(c->team, amount);
-    else if (amount < 0) AI_SpendCredits(c->team, -amount);
+    // The books take what the credits really changed by: a gain past the
+    // 32-bit limit is cut there.
+    const int change = Team_ChangeCredits(c->team, amount);
+    if (change > 0) AI_GiveCredits(c->team, change);
+    else if (change < 0) AI_SpendCredits(c->team, -change);
 }
 
 void Endcond_EnterState(CONDSTATE* state, int team, int kind)

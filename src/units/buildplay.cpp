@@ -220,8 +220,7 @@ bool JobStep(BUILDING* b)
         if (WorkStep(b, 100) && b->prodleft <= 0) {
             const BUILDINGTYPE* t = b->buildingtype;
             const int gain = (int)((int64_t)t->cost * t->sell[0] / 100);
-            Team_ChangeCredits(b->team, gain);
-            AI_GiveCredits(b->team, gain);
+            AI_GiveCredits(b->team, Team_ChangeCredits(b->team, gain));
             Build_RemoveFromGame(b, BRM_SOLD);
             return false;
         }
@@ -453,8 +452,7 @@ int Build_CancelProduction(BUILDING* b)
 {
     if (b == nullptr || b->state != BS_PRODUCING)
         return Refuse(b, "Build_CancelProduction", "not producing");
-    Team_ChangeCredits(b->team, b->jobcost - b->costleft);
-    AI_GiveCredits(b->team, b->jobcost - b->costleft);
+    AI_GiveCredits(b->team, Team_ChangeCredits(b->team, b->jobcost - b->costleft));
     // What the computer player still held for the unit would stay committed.
     AI_BuildingProductionCancelled(b);
     if (b->unittypetobuild) AP_ClearSource(b, b->unittypetobuild->unittypeid);
@@ -549,8 +547,7 @@ int Build_CancelSite(BUILDING* b)
 {
     if (b == nullptr || b->complete || b->state != BS_BEINGBUILT)
         return Refuse(b, "Build_CancelSite", "not a construction site");
-    Team_ChangeCredits(b->team, b->jobcost - b->costleft);
-    AI_GiveCredits(b->team, b->jobcost - b->costleft);
+    AI_GiveCredits(b->team, Team_ChangeCredits(b->team, b->jobcost - b->costleft));
     Build_RemoveFromGame(b, BRM_CANCELLED);
     return 1;
 }
@@ -592,8 +589,7 @@ int Build_SellResources(BUILDING* b)
         gained += (int)(worth - res.salecharge);
     }
     if (gained > 0) {
-        Team_ChangeCredits(b->team, gained);
-        AI_GiveCredits(b->team, gained);
+        AI_GiveCredits(b->team, Team_ChangeCredits(b->team, gained));
     }
     return gained;
 }

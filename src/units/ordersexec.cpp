@@ -108,8 +108,7 @@ static void GiveCredits(const ORDERREC* n)
     if (give > INT_MAX - teamdata[to].credits) give = INT_MAX - teamdata[to].credits;
     Team_ChangeCredits(n->team, -give);
     AI_SpendCredits(n->team, give);
-    Team_ChangeCredits(to, give);
-    AI_GiveCredits(to, give);
+    AI_GiveCredits(to, Team_ChangeCredits(to, give));
     if (n->team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_GAVECREDITS));
     if (to == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_ORDGIVENCREDITS));
 }

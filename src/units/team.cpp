@@ -85,15 +85,17 @@ void Team_SetCredits(int team, int credits)
     teamdata[team].credits = credits < 1 ? 0 : credits;
 }
 
-void Team_ChangeCredits(int team, int delta)
+int Team_ChangeCredits(int team, int delta)
 {
     CheckTeam(team);
     // Summed wide so that a large gain saturates instead of wrapping negative.
     int64_t sum = (int64_t)teamdata[team].credits + delta;
     if (sum < 0) sum = 0;
     if (sum > INT32_MAX) sum = INT32_MAX;
+    const int change = (int)(sum - teamdata[team].credits);
     teamdata[team].credits = (int32_t)sum;
     if (delta > 0 && team == g_LocalTeam) GameMsg_TriggerStd(GameMsg_Std(MSG_SFXCREDITADD));
+    return change;
 }
 
 // ---- statistics

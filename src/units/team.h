@@ -128,8 +128,8 @@ void Team_SetRelation(int team1, int team2, int relation);
 
 // Credits below 1 store 0.
 void Team_SetCredits(int team, int credits);
-// Adds delta, clamped at 0.
-void Team_ChangeCredits(int team, int delta);
+// Adds delta, held to 0..INT32_MAX; returns the change actually made.
+int Team_ChangeCredits(int team, int delta);
 
 void Team_Stats_BuildingKill(int killer, int victim);
 void Team_Stats_UnitKill(int killer, int victim, int x, int y);

@@ -15,6 +15,7 @@
 #include "core/gll.h"
 #include "core/rand.h"
 #include "core/uid.h"
+#include "rules/endcond.h"
 #include "support/world.h"
 #include "units/building.h"
 #include "units/orders.h"
@@ -418,6 +419,49 @@ TEST_F(Books, CheckedInvariantsEndTheStepWhenBroken)
     t_->aibuild.credit[1]++;
     QV_EXPECT_FATAL(AIBuild_Process(t_), "ASSERT (the_team->aibuild.credit[0] == total)");
     AIP_Delete(p);
+}
+
+// A state machine's bonus past the 32-bit limit saturated the team's
+// credits but wrapped the books: once at the limit, or a billion every 150
+// updates, ended the game at an assertion. The books take what the credits
+// rose by, and no account's share passes the limit (single precision rounds
+// an amount near 2^31 up to 2^31).
+class AiKeepsPlayingBooks : public Books {};
+
+TEST_F(AiKeepsPlayingBooks, RegressionBonusCreditsPastTheLimitKeepTheBooksEqualToTheTeamsCredits)
+{
+    struct Row {
+        const char* name;
+        std::initializer_list<std::pair<int, int>> budgets;
+        int prespent, amount, times;
+    };
+    const Row rows[] = {
+        {"the limit once, one account", {{1, 1}}, 0, INT32_MAX, 1},
+        {"the limit once, with prespent credits", {{1, 1}, {2, 3}}, 300, INT32_MAX, 1},
+        {"a billion every 150 updates", {{1, 5}, {4, 2}}, 0, 1000000000, 4},
+        {"the limit twice, no accounts", {}, 200, INT32_MAX, 2},
+    };
+    for (const Row& row : rows) {
+        AI_Close();
+        Team_SetCredits(2, 1000);
+        Init();
+        t_ = Team(2);
+        Budgets(row.budgets);
+        AIBuild_CreditSpend(t_, row.prespent);
+        t_->aibuild.prespent_credits = row.prespent;
+        GIVEBONUSCREDITS bonus{2, row.amount};
+        CONDSTATE state{};
+        state.give_bonus_credits = GLL_Create();
+        GLL_InsertAfter(state.give_bonus_credits, &bonus);
+        for (int i = 0; i < row.times; i++, g_UpdateCount += 150) {
+            Endcond_EnterState(&state, 2, ENDCOND_FSM);
+            EXPECT_EQ(t_->aibuild.credit[0] + t_->aibuild.prespent_credits, teamdata[2].credits) << row.name;
+            EXPECT_TRUE(AIBuild_BooksBalance(t_)) << row.name;
+            for (int a = 0; a < AIBUILD_MAX_ACCOUNTS; a++) EXPECT_GE(t_->aibuild.credit[a], 0) << row.name;
+        }
+        EXPECT_EQ(teamdata[2].credits, INT32_MAX) << row.name;
+        GLL_Destroy(state.give_bonus_credits, nullptr);
+    }
 }
 
 // ------------------------------------------------------------------ programs

@@ -887,6 +887,67 @@ TEST_F(AiKeepsPlaying, RegressionAWarBaseCellHitWithTroopsTwoCellsOffCallsItsNei
     Damage_Close();
 }
 
+// A squad kept what each member gave when it joined: one killed left the
+// floor of 1 behind for what it took away, and a damaged one counted at full
+// health, so squads went out under strength.
+TEST_F(AiKeepsPlaying, RegressionASquadsStrengthIsWhatItsLivingMembersGiveNow)
+{
+    Start();
+    struct Row { const char* name; int a_hp, b_hp; bool b_removed; int strength, anti_air; };
+    const Row rows[] = {
+        {"a member killed leaves", 7, 0, true, 7, 0},
+        {"a damaged member stays, one killed leaves", 2, 0, true, 2, 0},
+        {"one joins while a dead member is still listed", 7, 0, false, 12, 0},
+        {"one joins beside a damaged member", 4, 3, false, 12, 3},
+    };
+    for (const Row& row : rows) {
+        squad* s = Squad_New();
+        UNIT* a = Tank(2, 10, 10, 7);
+        UNIT* b = Tank(2, 11, 10, 3, 1, 1);
+        Squad_AddUnit(s, a, 2);
+        Squad_AddUnit(s, b, 2);
+        a->hitpoints = row.a_hp;
+        b->hitpoints = row.b_hp;
+        if (row.b_removed) AI_UnitRemove(b);
+        else Squad_AddUnit(s, Tank(2, 12, 10, 5), 2);
+        EXPECT_EQ(s->strength, row.strength) << row.name;
+        EXPECT_EQ(s->anti_ground, row.strength) << row.name;
+        EXPECT_EQ(s->anti_air, row.anti_air) << row.name;
+        Squad_Delete(s);
+    }
+}
+
+// A base cell whose call nobody answered stayed under attack with an empty
+// mask for good, deaf to every later attack; once its enemy is gone the end
+// of a cycle quiets it and it calls again. One whose enemy stays is still
+// under attack.
+TEST_F(AiKeepsPlaying, RegressionABaseCellThatCalledInVainCallsAgainOnceItsEnemyIsGone)
+{
+    Start();
+    struct Row { const char* name; int c, r; bool enemy_stays; int state_after_cycle, second_mask; };
+    const Row rows[] = {
+        {"enemy gone: quiet, a second call is answered", 3, 3, false, 0, AI_DIR_LEFT},
+        {"enemy still there: under attack, the second event ignored", 6, 6, true, 1, 0},
+    };
+    for (const Row& row : rows) {
+        Cell(row.c, row.r)->goal = DEFEND_BASE;
+        AI_Team::ReportEvent(2, row.c * 8 + 4, row.r * 8 + 4, 1, -1, -1);
+        EXPECT_EQ(Cell(row.c, row.r)->event_state, 1) << row.name;
+        EXPECT_EQ(Cell(row.c, row.r)->direction_mask, 0) << row.name;   // no squad near to answer
+        if (row.enemy_stays) Tank(4, row.c * 8 + 4, row.r * 8 + 4, 5);
+    }
+    Scout();
+    RunCycle(2);
+    for (const Row& row : rows) {
+        EXPECT_EQ(Cell(row.c, row.r)->event_state, row.state_after_cycle) << row.name;
+        Cell(row.c, row.r)->goal = DEFEND_BASE;
+        Post(row.c - 1, row.r, PERIMETER);
+        AI_Team::ReportEvent(2, row.c * 8 + 4, row.r * 8 + 4, 1, -1, -1);
+        EXPECT_EQ(Cell(row.c, row.r)->event_state, 1) << row.name;
+        EXPECT_EQ(Cell(row.c, row.r)->direction_mask, row.second_mask) << row.name;
+    }
+}
+
 // ------------------------------------------------------------------ the AI console
 
 class AiConsole : public Cycle {
