@@ -586,4 +586,84 @@ TEST_F(AiWar, TheLocalTeamsOrdersAmongTheComputerPlayersReplayExactly)
         ASSERT_EQ(recorded.digests[i], replayed.digests[i]) << "update " << i;
 }
 
+// A call for help in a played game (the fixture FIXED/AIHELP): team 0's
+// base stands apart from team 1's, so the cells beside it are perimeter
+// cells holding its guards' squads. Team 1's strike force shells the base;
+// its cell calls them, they answer, come, and put the strike force down,
+// and the end of the next cycle finds the cell clear and quiets it. The
+// game stops there.
+struct HelpWatch {
+    uint32_t called = 0, answered = 0, arrived = 0, ended = 0;
+    const GRIDCELL* cell = nullptr;   // the cell whose call was answered
+    int mask = 0;                     // the neighbours it called, as answered
+    struct Helper { int id, x, y; };  // a unit and the tile it was sent to
+    std::vector<Helper> helpers;      // the answering squads' units
+    int enemies_left = -1;            // team 1's units when the event ended
+    void Answer(const AI_TARGETS& g, const GRIDCELL& c)
+    {
+        answered = g_UpdateCount;
+        cell = &c;
+        mask = c.direction_mask;
+        for (int j = 0; j < g.grid_rows * g.grid_columns; j++)
+            if (g.cells[j].event_state == 2 && g.cells[j].squad_ptr)
+                for (const LINKLIST_CELL* m = g.cells[j].squad_ptr->units->head; m; m = m->next) {
+                    const UNIT* u = static_cast<const UNIT*>(m->data);
+                    helpers.push_back({u->id, u->sorder.move.destpos.x, u->sorder.move.destpos.y});
+                }
+    }
+    // Every helper still alive inside the cell that called or within its
+    // gun's reach (4 tiles) of where it was sent.
+    bool Arrived() const
+    {
+        int near = 0, alive = 0;
+        for (const Helper& h : helpers)
+            if (const UNIT* u = Units_IdToUnitPtr(h.id, 0)) {
+                alive++;
+                near += (u->tilepos.x / 8 == cell->column && u->tilepos.y / 8 == cell->row) ||
+                        std::max(std::abs(u->tilepos.x - h.x), std::abs(u->tilepos.y - h.y)) <= 4;
+            }
+        return alive && near == alive;
+    }
+    void Update()
+    {
+        const AI_Team* a = AI_GetTeam(0);
+        if (!a || ended) return;
+        const AI_TARGETS& g = a->strategic_targets;
+        for (int i = 0; i < g.grid_rows * g.grid_columns && !answered; i++) {
+            if (g.cells[i].event_state == 1 && !called) called = g_UpdateCount;
+            if (g.cells[i].event_state == 1 && g.cells[i].direction_mask) Answer(g, g.cells[i]);
+        }
+        if (!answered) return;
+        if (!arrived && Arrived()) arrived = g_UpdateCount;
+        if (cell->event_state != 0) return;
+        ended = g_UpdateCount;
+        enemies_left = 0;
+        for (int list = 0; list < TEAM_MOVELISTS; list++)
+            for (const UNIT* u = teamdata[1].unitlist[list]; u; u = u->next) enemies_left++;
+        Plat_PostQuit();
+    }
+};
+
+HelpWatch* s_help;
+
+TEST_F(AiKeepsPlayingWar, ABaseCellsCallIsAnsweredByItsNeighboursSquadsWhichComeUntilTheEnemyIsGone)
+{
+    HelpWatch help;
+    s_help = &help;
+    s_orders = +[] { s_help->Update(); };
+    War war;
+    Play(&war, 8, "AIHELP");
+    s_help = nullptr;
+    ASSERT_GT(help.answered, 0u) << "no call answered";
+    EXPECT_EQ(help.called, help.answered);   // the first call is answered
+    EXPECT_EQ(help.cell->column, 3);         // the factory's cell
+    EXPECT_EQ(help.cell->row, 3);
+    EXPECT_EQ(help.mask, AI_DIR_LEFT | AI_DIR_DOWN);   // both guard posts
+    EXPECT_EQ(help.helpers.size(), 4u);
+    EXPECT_GT(help.arrived, help.answered);
+    EXPECT_GT(help.ended, help.arrived);
+    EXPECT_EQ(help.enemies_left, 0);
+    EXPECT_EQ(war.winner, -1);   // stopped at the event's end, the factory standing
+}
+
 }   // namespace
