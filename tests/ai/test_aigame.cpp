@@ -594,8 +594,8 @@ TEST_F(AiWar, TheLocalTeamsOrdersAmongTheComputerPlayersReplayExactly)
 // game stops there.
 struct HelpWatch {
     uint32_t called = 0, answered = 0, arrived = 0, ended = 0;
-    const GRIDCELL* cell = nullptr;   // the cell whose call was answered
-    int mask = 0;                     // the neighbours it called, as answered
+    const GRIDCELL* cell = nullptr;   // the cell whose call was answered (in play)
+    int column = -1, row = -1, mask = 0;   // that cell, and the neighbours it called
     struct Helper { int id, x, y; };  // a unit and the tile it was sent to
     std::vector<Helper> helpers;      // the answering squads' units
     int enemies_left = -1;            // team 1's units when the event ended
@@ -603,6 +603,8 @@ struct HelpWatch {
     {
         answered = g_UpdateCount;
         cell = &c;
+        column = c.column;
+        row = c.row;
         mask = c.direction_mask;
         for (int j = 0; j < g.grid_rows * g.grid_columns; j++)
             if (g.cells[j].event_state == 2 && g.cells[j].squad_ptr)
@@ -656,8 +658,8 @@ TEST_F(AiKeepsPlayingWar, ABaseCellsCallIsAnsweredByItsNeighboursSquadsWhichCome
     s_help = nullptr;
     ASSERT_GT(help.answered, 0u) << "no call answered";
     EXPECT_EQ(help.called, help.answered);   // the first call is answered
-    EXPECT_EQ(help.cell->column, 3);         // the factory's cell
-    EXPECT_EQ(help.cell->row, 3);
+    EXPECT_EQ(help.column, 3);   // the factory's cell
+    EXPECT_EQ(help.row, 3);
     EXPECT_EQ(help.mask, AI_DIR_LEFT | AI_DIR_DOWN);   // both guard posts
     EXPECT_EQ(help.helpers.size(), 4u);
     EXPECT_GT(help.arrived, help.answered);
