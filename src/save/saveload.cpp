@@ -118,28 +118,31 @@ int readFile(LoadFile& f)
         close(fd);
         return refuse(f, "is %s, not a saved game", fileKind(st.st_mode));
     }
-    // Read straight into place at the size found; a file that grew since
-    // is read on to its end.
+    if ((uint64_t)st.st_size > SAVE_MAXFILE) {
+        close(fd);
+        return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size);
+    }
+    // Read straight into place at the size found, and no further: one more
+    // byte there means the file grew since, and it isn't the file measured.
     f.data.resize((size_t)st.st_size);
     size_t got = 0;
     int failed = 0;
     for (;;) {
-        if (got == f.data.size()) {
-            if (got > SAVE_MAXFILE) break;
-            f.data.resize(got + 64 * 1024);
-        }
-        ssize_t n = read(fd, f.data.data() + got, f.data.size() - got);
+        uint8_t extra;
+        const int past = got == f.data.size();
+        ssize_t n = past ? read(fd, &extra, 1) : read(fd, f.data.data() + got, f.data.size() - got);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed = n < 0;
-            break;
+        if (n < 0) failed = 1;
+        if (n <= 0) break;
+        if (past) {
+            close(fd);
+            return refuse(f, "changed while being read");
         }
         got += (size_t)n;
     }
-    f.data.resize(got);
     close(fd);
     if (failed) return refuse(f, "can't be read");
-    if (f.data.size() > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%zu bytes)", f.data.size());
+    if (got != f.data.size()) return refuse(f, "changed while being read");
     return 1;
 }
 
