@@ -272,7 +272,7 @@ struct FileIds {
 const char* checkId(void* ctx, uint32_t id, int target, const char* desc)
 {
     FileIds& ids = *(FileIds*)ctx;
-    if (SaveId_IsId(id) && SaveId_Seq(id) == 0) return nullptr;
+    if (id == SAVEID_NULL) return nullptr;
     auto it = ids.byId.find(id);
     if (!SaveId_IsId(id) || it == ids.byId.end() ||
         (target >= 0 && (int)((it->second->flags >> SAVEBLK_TYPESHIFT) & 0xFF) != target)) {
@@ -304,12 +304,12 @@ uint32_t idOf(const void* slot) { return (uint32_t)(uintptr_t)slot; }
 bool fileList(const FileIds& ids, uint32_t header, int headerType, int nodeType, std::vector<uint32_t>& out)
 {
     out.clear();
-    if (SaveId_Seq(header) == 0) return true;
+    if (header == SAVEID_NULL) return true;
     std::vector<uint8_t> rec;
     const FILEBLOCK* fb;
     if (!fileRecord(ids, header, headerType, rec, &fb)) return false;
     uint32_t node = idOf(((const GLL*)rec.data())->first);
-    for (size_t limit = ids.byId.size(); SaveId_Seq(node) != 0; limit--) {
+    for (size_t limit = ids.byId.size(); node != SAVEID_NULL; limit--) {
         if (!limit || !fileRecord(ids, node, nodeType, rec, &fb)) return false;
         out.push_back(idOf(((const GLL_NODE*)rec.data())->element));
         node = idOf(((const GLL_NODE*)rec.data())->next);

@@ -276,6 +276,8 @@ TEST_F(FileTrustSave, PointerDamageAndStatesOutOfRangeNamingAnotherScenarioAreRe
         {"states naming no block", "t->condstates", SaveId_Make(ST_CONDSTATEGLLHEADER, 0xFFFF0),
          "bad pointer [t->condstates]"},
         {"states naming the machine", "t->condstates", self, "bad pointer [t->condstates]"},
+        {"states naming sequence 0 of their kind, no null", "t->condstates", SaveId_Make(ST_CONDSTATEGLLHEADER, 0),
+         "bad pointer [t->condstates]"},
         {"a description naming the states", "t->description", states, "bad pointer [t->description]"},
         {"a current state of 99", "current", 99,
          "field current out of range in the block at offset " + std::to_string(tree->at)},

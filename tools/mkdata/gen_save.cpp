@@ -185,6 +185,7 @@ void Mkdata_SaveWorldClose(void)
     Units_CloseAll();
     Path_CleanUp();   // the path nodes' spares
     Team_CloseTeamData();
+    Trail_Shutdown();  // the waypoints' spares
     Region_FreeAll();
     Ovl_FreeAll();
     Expl_Close();
