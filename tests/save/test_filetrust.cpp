@@ -431,6 +431,28 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
     EXPECT_EQ(QvDigest_State(), digest);
 }
 
+// A game holding a value no load takes (a time limit below 0, once read
+// from an end-condition file) was reported saved; the earlier save stays.
+TEST_F(FileTrustSave, AGameThatNoLoadWouldTakeIsNotReportedSaved)
+{
+    Start();
+    static const char text[] = "DefineEndCondTree(100)\n{\n}\n";
+    TF_PARSER* parser = TF_OpenText("limit.end", text, sizeof text - 1);
+    char first[TF_FIELD];
+    ASSERT_TRUE(TF_GetToken(parser, first, sizeof first));
+    ASSERT_EQ(Tfendcnd_Load(parser, ENDCOND_END, 2), 1);
+    TF_Close(parser);
+    RunTo(5);
+    const std::string before = SaveNow("game.sav");
+    CONDTREE* tree = Endcond_GetTree(2, ENDCOND_END);
+    tree->timelimit = INT32_MIN;
+    log_.clear();
+    EXPECT_EQ(Save_Game(dir_.file("save/game.sav").c_str(), 0), 0);
+    EXPECT_NE(log_.text().find("field timelimit out of range"), std::string::npos) << log_.text();
+    EXPECT_EQ(dir_.read("save/game.sav"), before);
+    tree->timelimit = 0;
+}
+
 // The computer players' plans are global blocks: the counts differ, and
 // the refusal says why.
 TEST_F(FileTrustSave, AFileFromAProgramWithComputerPlayersOnOrOffSaysWhyItsCountDiffers)
