@@ -261,7 +261,6 @@ const SAVEFORM* localForm(LoadFile& f, const FILEBLOCK& fb)
 
 // The file's blocks by id, for what can be followed without a game.
 struct FileIds {
-    LoadFile* file;
     std::unordered_map<uint32_t, const FILEBLOCK*> byId;
     char why[128];
 };
@@ -317,8 +316,8 @@ bool fileList(const FileIds& ids, uint32_t header, int headerType, int nodeType,
     return true;
 }
 
-// A condition machine stands in a state it has and heads only for states
-// it has (0: the win).
+// A condition machine stands in a state it has (a machine without states
+// in its first) and heads only for states it has (0: the win).
 int checkFileMachines(LoadFile& f, const FileIds& ids)
 {
     std::vector<uint8_t> tree, state, cond;
@@ -332,7 +331,8 @@ int checkFileMachines(LoadFile& f, const FileIds& ids)
             return refuse(f, "the condition machine at offset %u doesn't hold together", t.offset);
         const int32_t n = (int32_t)states.size();
         const int32_t current = ((const CONDTREE*)tree.data())->current;
-        if (current < 1 || current > n) return refuse(f, "field current out of range in the block at offset %u", t.offset);
+        if (current < 1 || current > (n ? n : 1))
+            return refuse(f, "field current out of range in the block at offset %u", t.offset);
         for (uint32_t s : states) {
             if (!fileRecord(ids, s, ST_CONDSTATE, state, &fb) ||
                 !fileList(ids, idOf(((const CONDSTATE*)state.data())->conds), ST_CONDITIONGLLHEADER,
@@ -357,7 +357,7 @@ int checkForms(LoadFile& f)
 {
     std::vector<uint8_t> scratch;
     const char* bad = nullptr;
-    FileIds ids{&f, {}, {}};
+    FileIds ids{{}, {}};
     for (const std::vector<FILEBLOCK>* section : {&f.globals, &f.locals})
         for (const FILEBLOCK& fb : *section) ids.byId.emplace(fb.id, &fb);
     for (int global = 1; global >= 0; global--)
