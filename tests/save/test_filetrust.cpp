@@ -184,6 +184,15 @@ protected:
         EXPECT_EQ(Save_Game(dir_.file(std::string("save/") + name).c_str(), 0), 1);
         return dir_.read(std::string("save/") + name);
     }
+    // Team 2's end-condition tree from text.
+    bool LoadTree(const std::string& text)
+    {
+        TF_PARSER* parser = TF_OpenText("filetrust.end", text.data(), text.size());
+        char first[TF_FIELD];
+        const bool ok = TF_GetToken(parser, first, sizeof first) && Tfendcnd_Load(parser, ENDCOND_END, 2) == 1;
+        TF_Close(parser);
+        return ok;
+    }
     int Load(const std::string& bytes)
     {
         dir_.write("save/bad.sav", bytes);
@@ -301,14 +310,8 @@ TEST_F(FileTrustSave, PointerDamageAndStatesOutOfRangeNamingAnotherScenarioAreRe
 TEST_F(FileTrustSave, ConditionMachineStatesOutOfRangeAreRefusedWithTheirBlock)
 {
     Start();
-    static const char tree[] =
-        "DefineEndCondTree(777777)\n{\n DefineCondState()\n {\n  DefineCondition(2 0 0 0 \"On\")\n  {\n"
-        "   CritTimer(100000)\n  }\n }\n DefineCondState()\n {\n }\n}\n";
-    TF_PARSER* parser = TF_OpenText("filetrust.end", tree, sizeof tree - 1);
-    char first[TF_FIELD];
-    ASSERT_TRUE(TF_GetToken(parser, first, sizeof first));
-    ASSERT_EQ(Tfendcnd_Load(parser, ENDCOND_END, 2), 1);
-    TF_Close(parser);
+    ASSERT_TRUE(LoadTree("DefineEndCondTree(777777)\n{\n DefineCondState()\n {\n  DefineCondition(2 0 0 0 \"On\")\n"
+                         "  {\n   CritTimer(100000)\n  }\n }\n DefineCondState()\n {\n }\n}\n"));
     RunTo(10);
     const std::string good = SaveNow("good.sav");
     const Block* machine = nullptr;
@@ -436,12 +439,7 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
 TEST_F(FileTrustSave, AGameThatNoLoadWouldTakeIsNotReportedSaved)
 {
     Start();
-    static const char text[] = "DefineEndCondTree(100)\n{\n}\n";
-    TF_PARSER* parser = TF_OpenText("limit.end", text, sizeof text - 1);
-    char first[TF_FIELD];
-    ASSERT_TRUE(TF_GetToken(parser, first, sizeof first));
-    ASSERT_EQ(Tfendcnd_Load(parser, ENDCOND_END, 2), 1);
-    TF_Close(parser);
+    ASSERT_TRUE(LoadTree("DefineEndCondTree(100)\n{\n}\n"));
     RunTo(5);
     const std::string before = SaveNow("game.sav");
     CONDTREE* tree = Endcond_GetTree(2, ENDCOND_END);
