@@ -100,7 +100,13 @@ int Open(CFILE* w, const char* path, const char* mode, int writing, int text)
         return 0;
     }
     memcpy(w->name, target.c_str(), target.size() + 1);
-    FILE* f = Fs_Open(writing ? TempName(w).c_str() : w->name, mode);
+    FILE* f = nullptr;
+    if (!writing) {
+        f = Fs_Open(w->name, mode);
+    } else if (int fd = Fs_OpenTemp(TempName(w), w->name); fd >= 0) {
+        f = fdopen(fd, mode);
+        if (!f) close(fd), unlink(TempName(w).c_str());
+    }
     if (!f) NoteSys(w, "open");
     if (f && writing && !Fs_KeepMode(fileno(f), w->name)) {
         NoteSys(w, "chmod");

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -144,6 +145,23 @@ int Fs_KeepMode(int fd, const char* target)
     return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
+int Fs_OpenTemp(const std::string& tmp, const char* target)
+{
+    // The rename would replace a device node or a pipe the target names
+    // by the file (a directory makes the rename itself fail).
+    struct stat st;
+    if (stat(target, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = open(tmp.c_str(), flags, 0666);
+    if (fd < 0 && errno == EEXIST && lstat(tmp.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(tmp.c_str()) == 0)
+        fd = open(tmp.c_str(), flags, 0666);
+    if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 int Fs_WriteAtomic(const char* path, const void* data, size_t length)
 {
     if (!path || !*path || (!data && length)) return 0;
@@ -152,9 +170,9 @@ int Fs_WriteAtomic(const char* path, const void* data, size_t length)
     TEMPFILE tmp;
     tmp.path = target + ".tmp" + std::to_string((long)getpid());
 
-    // open() rather than fopen(): a directory or other non-file already
-    // sitting on the temporary name must make the write fail, not be removed.
-    int fd = open(tmp.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // A directory or other non-file already sitting on the temporary name
+    // makes the write fail, not be removed.
+    int fd = Fs_OpenTemp(tmp.path, target.c_str());
     if (fd < 0) return 0;
     tmp.made = 1;
     if (!Fs_KeepMode(fd, target.c_str())) {

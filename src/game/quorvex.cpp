@@ -75,6 +75,9 @@ void Game_SavedGameFailed(const char* why)
 // directory.
 static void RunLoadSavedGame(void)
 {
+    // Pending only for the new game this state starts: a file refused here
+    // leaves no load waiting for the next game started from a page.
+    g_SaveFlags &= ~(uint32_t)SAVEF_PENDINGLOAD;
     Game_ShowPicture("loadgame.pcx");
     if (!strchr(g_PendingLoadName, '/') && !strchr(g_PendingLoadName, '\\')) {
         char path[GAME_PATH];

@@ -564,6 +564,9 @@ int Tfendcnd_Load(TF_PARSER* parser, int kind, int team)
     int timelimit = 0;
     if (kind == ENDCOND_END) {
         if (!TF_GetInt(p, token, &timelimit)) TF_ReportExpected(p, "_number_", "EOF");
+        // The time left is the limit less the time played: a negative limit
+        // would overflow it, and no saved game would hold it.
+        if (timelimit < 0) TF_Error(p, "Time limit %d is negative", timelimit);
     }
     if (!Token(p, token, sizeof token, &bracket)) TF_ReportExpected(p, ")", "EOF");
     if (!bracket || token[0] != ')') TF_ReportExpected(p, ")", token);

@@ -477,7 +477,8 @@ int Saveblk_IdToPtr(uint64_t* value, SAVEPOINTER* record)
         return 0;
     }
     if (v == SAVE_SENTINEL) return 1;
-    if (SaveId_Seq(id) == 0) {
+    // The writer's null is one id: another of sequence 0 is damage.
+    if (id == SAVEID_NULL) {
         *value = 0;
         return 1;
     }

@@ -83,7 +83,7 @@ const SAVEFIELD kAnimIter[] = {
     PTR(ANIMITERATOR, curframe, "a->curframe", ST_ANIMFRAME),
     PTR(ANIMITERATOR, sprite, "a->sprite", ST_SPRITE),
     FLD(ANIMITERATOR, frame, 4, SF_INT, 0, SORTDISP_MAX_FRAME),
-    FLD(ANIMITERATOR, wait, 4, SF_INT, I32MIN, I32MAX),
+    FLD(ANIMITERATOR, wait, 4, SF_INT, I32MIN + 1, I32MAX),  // counted down by one
 };
 
 const SAVEFIELD kBytemap[] = {
@@ -299,7 +299,17 @@ const SAVECASE* caseOf(const SAVEFIELD& f, int32_t value)
     return nullptr;
 }
 
-void encodeFields(const SAVEFIELD* fields, int n, const uint8_t* rec, uint8_t*& out)
+// 1 when a number field's value in memory is one a load takes.
+bool inRange(const SAVEFIELD& f, uint64_t v)
+{
+    if (f.kind == SF_INT) {
+        const int64_t sv = (int64_t)(v << (64 - 8 * f.memsize)) >> (64 - 8 * f.memsize);
+        return sv >= f.min && sv <= f.max;
+    }
+    return (int64_t)v >= f.min && (int64_t)v <= f.max;
+}
+
+void encodeFields(const SAVEFIELD* fields, int n, const uint8_t* rec, uint8_t*& out, const char** bad)
 {
     for (int i = 0; i < n; i++) {
         const SAVEFIELD& f = fields[i];
@@ -309,7 +319,7 @@ void encodeFields(const SAVEFIELD* fields, int n, const uint8_t* rec, uint8_t*& 
             if (!c) c = &f.cases[0];
             uint8_t* end = out + SaveField_Stored(&f);
             for (int b = 0; b < 4; b++) *out++ = (uint8_t)((uint32_t)c->value >> (8 * b));
-            encodeFields(c->fields, c->nfields, sub, out);
+            encodeFields(c->fields, c->nfields, sub, out, bad);
             while (out < end) *out++ = 0;
             continue;
         }
@@ -324,6 +334,7 @@ void encodeFields(const SAVEFIELD* fields, int n, const uint8_t* rec, uint8_t*& 
             uint64_t v = readMem(rec + f.offset + (size_t)k * f.memsize, f.memsize);
             // An unconverted pointer field is no id: written as null.
             if (f.kind == SF_PTR || f.kind == SF_WEAK) v = SaveSlot_IsId(v) ? (uint32_t)v : SAVEID_NULL;
+            else if (bad && !*bad && !anyByte(f) && !inRange(f, v)) *bad = f.name;
             for (int b = 0; b < f.stored; b++) *out++ = (uint8_t)(v >> (8 * b));
         }
     }
@@ -370,32 +381,37 @@ int decodeFields(const SAVEFIELD* fields, int n, const uint8_t*& in, uint8_t* re
     return 1;
 }
 
-void registerFields(const SAVEFIELD* fields, int n, uint8_t* rec, int target)
+// Calls fn(field, slot, target type) for every pointer slot of a record:
+// a variant's by the case its selector names (an unknown case is stored as
+// the default, which has no pointer); a field aimed at ST_VOID takes target.
+template <class Fn> void walkPointers(const SAVEFIELD* fields, int n, uint8_t* rec, int target, Fn&& fn)
 {
     for (int i = 0; i < n; i++) {
         const SAVEFIELD& f = fields[i];
         if (f.kind == SF_VARIANT) {
             uint8_t* sub = rec + f.offset;
-            const SAVECASE* c = caseOf(f, (int32_t)readMem(sub + f.selector, selectorWidth(f)));
-            // An unknown case is stored as the default, which has no pointer.
-            if (c) registerFields(c->fields, c->nfields, sub, target);
+            if (const SAVECASE* c = caseOf(f, (int32_t)readMem(sub + f.selector, selectorWidth(f))))
+                walkPointers(c->fields, c->nfields, sub, target, fn);
             continue;
         }
         if (f.kind != SF_PTR && f.kind != SF_WEAK) continue;
-        for (int k = 0; k < f.count; k++) {
-            uint8_t* slot = rec + f.offset + (size_t)k * f.memsize;
-            uint64_t v = readMem(slot, f.memsize);
-            const void* p = (const void*)(uintptr_t)v;
-            if (f.kind == SF_WEAK) {
-                int32_t id = (int32_t)readMem(slot + sizeof(void*), 4);
-                // Only a live address can be followed to its id.
-                int valid = !(g_SaveFlags & SAVEF_LIVE) || SaveField_WeakValid(f.target, p, id);
-                Save_RegisterWeakPointer(slot, p, valid, f.target, f.name);
-            } else {
-                Save_RegisterPointer(slot, p, f.target == ST_VOID ? target : f.target, f.name);
-            }
-        }
+        for (int k = 0; k < f.count; k++) fn(f, rec + f.offset + (size_t)k * f.memsize, f.target == ST_VOID ? target : f.target);
     }
+}
+
+void registerFields(const SAVEFIELD* fields, int n, uint8_t* rec, int target)
+{
+    walkPointers(fields, n, rec, target, [](const SAVEFIELD& f, uint8_t* slot, int type) {
+        const void* p = (const void*)(uintptr_t)readMem(slot, f.memsize);
+        if (f.kind == SF_WEAK) {
+            int32_t id = (int32_t)readMem(slot + sizeof(void*), 4);
+            // Only a live address can be followed to its id.
+            int valid = !(g_SaveFlags & SAVEF_LIVE) || SaveField_WeakValid(f.target, p, id);
+            Save_RegisterWeakPointer(slot, p, valid, f.target, f.name);
+        } else {
+            Save_RegisterPointer(slot, p, type, f.name);
+        }
+    });
 }
 
 } // namespace
@@ -447,12 +463,14 @@ long SaveForm_StoredSize(int type, int global, uint32_t memsize)
     return (long)(memsize / f->memsize) * f->stored;
 }
 
-void SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, uint8_t* out)
+int SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, uint8_t* out, const char** bad)
 {
     const uint8_t* rec = (const uint8_t*)data;
     const uint32_t records = memsize / form->memsize;
+    if (bad) *bad = nullptr;
     for (uint32_t r = 0; r < records; r++, rec += form->memsize)
-        encodeFields(form->fields, form->nfields, rec, out);
+        encodeFields(form->fields, form->nfields, rec, out, bad);
+    return !bad || !*bad;
 }
 
 int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_t memsize, const char** bad)
@@ -480,6 +498,19 @@ void SaveForm_RegisterPointers(const SAVEFORM* form, void* data, uint32_t memsiz
     const uint32_t records = memsize / form->memsize;
     for (uint32_t r = 0; r < records; r++, rec += form->memsize)
         registerFields(form->fields, form->nfields, rec, target);
+}
+
+const char* SaveForm_CheckIds(const SAVEFORM* form, void* data, uint32_t memsize, int target,
+                              const char* (*check)(void* ctx, uint32_t id, int target, const char* desc), void* ctx)
+{
+    const char* why = nullptr;
+    uint8_t* rec = (uint8_t*)data;
+    const uint32_t records = memsize / form->memsize;
+    for (uint32_t r = 0; r < records && !why; r++, rec += form->memsize)
+        walkPointers(form->fields, form->nfields, rec, target, [&](const SAVEFIELD& f, uint8_t* slot, int type) {
+            if (!why) why = check(ctx, (uint32_t)readMem(slot, f.memsize), type, f.name);
+        });
+    return why;
 }
 
 std::string SaveForm_Describe(void)

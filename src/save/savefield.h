@@ -84,8 +84,11 @@ const SAVEFORM* SaveForm_Get(int type, int global);
 // Stored bytes of a block of memsize bytes, or -1 when the type has no form
 // or memsize isn't a whole number of its records.
 long SaveForm_StoredSize(int type, int global, uint32_t memsize);
-// Appends the stored form of a block's memsize bytes at data to out.
-void SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, uint8_t* out);
+// Appends the stored form of a block's memsize bytes at data to out. With
+// bad: 0, the first field a load would refuse named in *bad, when a number
+// lies outside its range (written all the same); else 1.
+int SaveForm_Encode(const SAVEFORM* form, const void* data, uint32_t memsize, uint8_t* out,
+                    const char** bad = nullptr);
 // Decodes stored bytes into memory (memsize bytes); pointer fields get the
 // converted form of their id. 1, or 0 with the field's name in *bad when a
 // field lies outside its range.
@@ -94,6 +97,11 @@ int SaveForm_Decode(const SAVEFORM* form, const uint8_t* in, void* data, uint32_
 // with its field's text and target type; a global VOID block's pointers
 // take target instead. Nothing for a type without pointer fields.
 void SaveForm_RegisterPointers(const SAVEFORM* form, void* data, uint32_t memsize, int target);
+// Over a decoded block (its pointer slots still ids): check(ctx, id, target
+// type, field text) for every pointer, a field aimed at ST_VOID taking
+// target; the first text check returns, else null.
+const char* SaveForm_CheckIds(const SAVEFORM* form, void* data, uint32_t memsize, int target,
+                              const char* (*check)(void* ctx, uint32_t id, int target, const char* desc), void* ctx);
 // The number of forms and the i-th, with the type and kind it serves, for
 // the documentation and the tests.
 int SaveForm_Count(void);

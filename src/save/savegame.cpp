@@ -112,7 +112,14 @@ int storedBytes(const SAVEBLOCK* b, std::vector<uint8_t>& out)
         return 0;
     }
     out.resize((size_t)n);
-    SaveForm_Encode(f, b->data, SaveBlk_Size(b), out.data());
+    // A game holding what a load refuses isn't saved as if it would load
+    // (a static block is only compared by its sum).
+    const char* bad = nullptr;
+    if (!SaveForm_Encode(f, b->data, SaveBlk_Size(b), out.data(), SaveBlk_IsStatic(b) ? nullptr : &bad)) {
+        TLOG(TLOG_ERROR, "Save refused: field %s out of range in a block of type %d(%s)", bad, SaveBlk_Type(b),
+             Save_TypeName(SaveBlk_Type(b)));
+        return 0;
+    }
     return 1;
 }
 

@@ -113,6 +113,18 @@ void* Save_AllocLocal(int type, uint32_t size)
     }
 }
 
+uint32_t Save_LocalRecords(int type)
+{
+    switch (type) {
+    case ST_DISPLAYELEMENT: case ST_OVERLAY: case ST_BYTEMAP: case ST_UNIT: case ST_PART: case ST_WAYPOINT:
+    case ST_BUILDING: case ST_MINIBUILDING: case ST_BUILDINGPACKAGE: case ST_BUILDID: case ST_PROJECTILE:
+    case ST_EXPL: case ST_EXPLANIM: case ST_VORTEX: case ST_SWave:
+        return 1;
+    case ST_SWaveNode: return SWAVE_BUBBLES;
+    default: return 0;
+    }
+}
+
 void Save_FreeLocal(int type, void* record)
 {
     switch (type) {

@@ -72,6 +72,10 @@ int Save_Listing(void);
 // A local record of the type for a loaded block of size bytes, from its
 // module's pool where it has one; never null.
 void* Save_AllocLocal(int type, uint32_t size);
+// The records a loaded block of the type must hold: what its allocator gives
+// (1 for a pooled or single record, SWAVE_BUBBLES for a wave's bubbles), or
+// 0 for a plain heap block of any number.
+uint32_t Save_LocalRecords(int type);
 // Gives a local record back to its module's pool (or frees it): a refused
 // load's new records, a loaded game's replaced ones.
 void Save_FreeLocal(int type, void* record);

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,28 +118,31 @@ int readFile(LoadFile& f)
         close(fd);
         return refuse(f, "is %s, not a saved game", fileKind(st.st_mode));
     }
-    // Read straight into place at the size found; a file that grew since
-    // is read on to its end.
+    if ((uint64_t)st.st_size > SAVE_MAXFILE) {
+        close(fd);
+        return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size);
+    }
+    // Read straight into place at the size found, and no further: one more
+    // byte there means the file grew since, and it isn't the file measured.
     f.data.resize((size_t)st.st_size);
     size_t got = 0;
     int failed = 0;
     for (;;) {
-        if (got == f.data.size()) {
-            if (got > SAVE_MAXFILE) break;
-            f.data.resize(got + 64 * 1024);
-        }
-        ssize_t n = read(fd, f.data.data() + got, f.data.size() - got);
+        uint8_t extra;
+        const int past = got == f.data.size();
+        ssize_t n = past ? read(fd, &extra, 1) : read(fd, f.data.data() + got, f.data.size() - got);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed = n < 0;
-            break;
+        if (n < 0) failed = 1;
+        if (n <= 0) break;
+        if (past) {
+            close(fd);
+            return refuse(f, "changed while being read");
         }
         got += (size_t)n;
     }
-    f.data.resize(got);
     close(fd);
     if (failed) return refuse(f, "can't be read");
-    if (f.data.size() > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%zu bytes)", f.data.size());
+    if (got != f.data.size()) return refuse(f, "changed while being read");
     return 1;
 }
 
@@ -241,19 +245,121 @@ const SAVEFORM* localForm(LoadFile& f, const FILEBLOCK& fb)
                       Save_TypeName(type), fb.offset),
                nullptr;
     const SAVEFORM* form = SaveForm_Get(type, 0);
-    if (!form || (fb.flags & SAVEBLK_SIZEMASK) % form->stored)
+    const uint32_t size = fb.flags & SAVEBLK_SIZEMASK;
+    if (!form || size % form->stored)
         return refuse(f, "local block of type %d(%s) with no stored form of %u bytes at offset %u", type,
-                      Save_TypeName(type), fb.flags & SAVEBLK_SIZEMASK, fb.offset),
+                      Save_TypeName(type), size, fb.offset),
+               nullptr;
+    // A pooled record takes exactly what its pool gives.
+    const uint32_t records = Save_LocalRecords(type);
+    if (records && size != records * form->stored)
+        return refuse(f, "block at offset %u holds %u records of type %d(%s), not %u", fb.offset,
+                      size / form->stored, type, Save_TypeName(type), records),
                nullptr;
     return form;
 }
 
+// The file's blocks by id, for what can be followed without a game.
+struct FileIds {
+    std::unordered_map<uint32_t, const FILEBLOCK*> byId;
+    char why[128];
+};
+
+// A pointer id names the null id or a block of the file of the type its
+// field points at (-1: any, as a pointer variable's or a grid array's,
+// whose type only the game's own listing gives).
+const char* checkId(void* ctx, uint32_t id, int target, const char* desc)
+{
+    FileIds& ids = *(FileIds*)ctx;
+    if (id == SAVEID_NULL) return nullptr;
+    auto it = ids.byId.find(id);
+    if (!SaveId_IsId(id) || it == ids.byId.end() ||
+        (target >= 0 && (int)((it->second->flags >> SAVEBLK_TYPESHIFT) & 0xFF) != target)) {
+        snprintf(ids.why, sizeof ids.why, "bad pointer [%s] (%08X)", desc, id);
+        return ids.why;
+    }
+    return nullptr;
+}
+
+// The one record of the local block id names, decoded aside (its pointers
+// still ids), when the block is one of type.
+bool fileRecord(const FileIds& ids, uint32_t id, int type, std::vector<uint8_t>& out, const FILEBLOCK** block)
+{
+    auto it = ids.byId.find(id);
+    const SAVEFORM* form = SaveForm_Get(type, 0);
+    if (it == ids.byId.end() || !it->second->bytes || !form || SaveId_Type(id) != type ||
+        (it->second->flags & SAVEBLK_SIZEMASK) != form->stored)
+        return false;
+    const char* bad = nullptr;
+    out.assign(form->memsize, 0);
+    *block = it->second;
+    return SaveForm_Decode(form, it->second->bytes, out.data(), form->memsize, &bad);
+}
+
+uint32_t idOf(const void* slot) { return (uint32_t)(uintptr_t)slot; }
+
+// The element ids of the list whose header id names, in order; false for a
+// list that doesn't hold together (a null header is an empty list).
+bool fileList(const FileIds& ids, uint32_t header, int headerType, int nodeType, std::vector<uint32_t>& out)
+{
+    out.clear();
+    if (header == SAVEID_NULL) return true;
+    std::vector<uint8_t> rec;
+    const FILEBLOCK* fb;
+    if (!fileRecord(ids, header, headerType, rec, &fb)) return false;
+    uint32_t node = idOf(((const GLL*)rec.data())->first);
+    for (size_t limit = ids.byId.size(); node != SAVEID_NULL; limit--) {
+        if (!limit || !fileRecord(ids, node, nodeType, rec, &fb)) return false;
+        out.push_back(idOf(((const GLL_NODE*)rec.data())->element));
+        node = idOf(((const GLL_NODE*)rec.data())->next);
+    }
+    return true;
+}
+
+// A condition machine stands in a state it has (a machine without states
+// in its first) and heads only for states it has (0: the win).
+int checkFileMachines(LoadFile& f, const FileIds& ids)
+{
+    std::vector<uint8_t> tree, state, cond;
+    std::vector<uint32_t> states, conds;
+    const FILEBLOCK* fb;
+    for (const FILEBLOCK& t : f.locals) {
+        if ((int)((t.flags >> SAVEBLK_TYPESHIFT) & 0xFF) != ST_CONDTREE) continue;
+        if (!fileRecord(ids, t.id, ST_CONDTREE, tree, &fb) ||
+            !fileList(ids, idOf(((const CONDTREE*)tree.data())->condstates), ST_CONDSTATEGLLHEADER,
+                      ST_CONDSTATEGLLNODE, states))
+            return refuse(f, "the condition machine at offset %u doesn't hold together", t.offset);
+        const int32_t n = (int32_t)states.size();
+        const int32_t current = ((const CONDTREE*)tree.data())->current;
+        if (current < 1 || current > (n ? n : 1))
+            return refuse(f, "field current out of range in the block at offset %u", t.offset);
+        for (uint32_t s : states) {
+            if (!fileRecord(ids, s, ST_CONDSTATE, state, &fb) ||
+                !fileList(ids, idOf(((const CONDSTATE*)state.data())->conds), ST_CONDITIONGLLHEADER,
+                          ST_CONDITIONGLLNODE, conds))
+                return refuse(f, "the condition machine at offset %u doesn't hold together", t.offset);
+            for (uint32_t c : conds) {
+                if (!fileRecord(ids, c, ST_CONDITION, cond, &fb))
+                    return refuse(f, "the condition machine at offset %u doesn't hold together", t.offset);
+                const int32_t next = ((const CONDITION*)cond.data())->next;
+                if (next < 0 || next > n)
+                    return refuse(f, "field next out of range in the block at offset %u", fb->offset);
+            }
+        }
+    }
+    return 1;
+}
+
 // Every block's records decoded aside against their stored form: the field
-// ranges a load into a game checks, without the game.
+// ranges a load into a game checks, every pointer id followed to its block
+// and the condition machines' states, all without the game.
 int checkForms(LoadFile& f)
 {
     std::vector<uint8_t> scratch;
     const char* bad = nullptr;
+    FileIds ids{{}, {}};
+    for (const std::vector<FILEBLOCK>* section : {&f.globals, &f.locals})
+        for (const FILEBLOCK& fb : *section) ids.byId.emplace(fb.id, &fb);
     for (int global = 1; global >= 0; global--)
         for (const FILEBLOCK& fb : global ? f.globals : f.locals) {
             if (!fb.bytes) continue;  // static: the running program's own data
@@ -268,8 +374,11 @@ int checkForms(LoadFile& f)
             scratch.assign(memsize, 0);
             if (!SaveForm_Decode(form, fb.bytes, scratch.data(), memsize, &bad))
                 return refuse(f, "field %s out of range in the block at offset %u", bad, fb.offset);
+            const int target = (global && type == ST_VOID) || (!global && type == ST_MAPGRID) ? -1 : ST_VOID;
+            if (const char* why = SaveForm_CheckIds(form, scratch.data(), memsize, target, checkId, &ids))
+                return refuse(f, "%s in the block at offset %u", why, fb.offset);
         }
-    return 1;
+    return checkFileMachines(f, ids);
 }
 
 // The scenario a file names is a folder of the current category, as the

@@ -39,6 +39,10 @@ namespace {
 #define I32(rec, f, lo, hi) FLD(rec, f, 4, SF_INT, lo, hi)
 #define ANYI(rec, f) FLD(rec, f, 4, SF_INT, I32MIN, I32MAX)
 #define ANYU(rec, f) FLD(rec, f, 4, SF_UINT, 0, U32MAX)
+// A counter the game steps up or down by one: the one value that step would
+// overflow from is out of range.
+#define UPI(rec, f) FLD(rec, f, 4, SF_INT, I32MIN, I32MAX - 1)
+#define DOWNI(rec, f) FLD(rec, f, 4, SF_INT, I32MIN + 1, I32MAX)
 #define ARR(rec, f, st, kind, lo, hi)                                                             \
     {#f, (uint32_t)offsetof(rec, f), (uint8_t)sizeof(MEMBER(rec, f)[0]), st, kind,                \
      (uint16_t)(sizeof(MEMBER(rec, f)) / sizeof(MEMBER(rec, f)[0])), lo, hi, 0, nullptr, 0, 0}
@@ -119,23 +123,23 @@ const SAVEFIELD kSoAttack[] = {
     ANYI(STANDINGORDERINFO, attack.destpos.x), ANYI(STANDINGORDERINFO, attack.destpos.y),
 };
 const SAVEFIELD kSoMove[] = {
-    ANYI(STANDINGORDERINFO, move.destpos.x), ANYI(STANDINGORDERINFO, move.destpos.y), ANYU(STANDINGORDERINFO, move.groupid), ANYI(STANDINGORDERINFO, move.retries),
+    ANYI(STANDINGORDERINFO, move.destpos.x), ANYI(STANDINGORDERINFO, move.destpos.y), ANYU(STANDINGORDERINFO, move.groupid), UPI(STANDINGORDERINFO, move.retries),
 };
 const SAVEFIELD kSoConstruct[] = {
-    ANYI(STANDINGORDERINFO, construct.retries), I32(STANDINGORDERINFO, construct.buildtype, -1, BUILD_MAXTYPES - 1),
+    UPI(STANDINGORDERINFO, construct.retries), I32(STANDINGORDERINFO, construct.buildtype, -1, BUILD_MAXTYPES - 1),
     ANYI(STANDINGORDERINFO, construct.topleftpos.x), ANYI(STANDINGORDERINFO, construct.topleftpos.y),
 };
 const SAVEFIELD kSoSpy[] = {
     BUILDIDF(STANDINGORDERINFO, spy.building, "so->spy.building"),
-    I32(STANDINGORDERINFO, spy.mode, SPY_SPY, SPY_EJECTALL), ANYI(STANDINGORDERINFO, spy.retries),
+    I32(STANDINGORDERINFO, spy.mode, SPY_SPY, SPY_EJECTALL), UPI(STANDINGORDERINFO, spy.retries),
     ANYI(STANDINGORDERINFO, spy.destx), ANYI(STANDINGORDERINFO, spy.desty), ANYI(STANDINGORDERINFO, spy.exitx), ANYI(STANDINGORDERINFO, spy.exity),
-    ANYI(STANDINGORDERINFO, spy.timeleft), FLD(STANDINGORDERINFO, spy.stealid, 2, SF_UINT, 0, 0xFFFF),
+    DOWNI(STANDINGORDERINFO, spy.timeleft), FLD(STANDINGORDERINFO, spy.stealid, 2, SF_UINT, 0, 0xFFFF),
     ANYI(STANDINGORDERINFO, spy.stealtime), ANYI(STANDINGORDERINFO, spy.stealmax), ANYI(STANDINGORDERINFO, spy.effect),
 };
 const SAVEFIELD kSoSabotage[] = {
     BUILDIDF(STANDINGORDERINFO, sabotage.building, "so->sabotage.building"),
     UNITIDF(STANDINGORDERINFO, sabotage.unit, "so->sabotage.unit"),
-    ANYI(STANDINGORDERINFO, sabotage.sabotageleft), ANYI(STANDINGORDERINFO, sabotage.retries),
+    DOWNI(STANDINGORDERINFO, sabotage.sabotageleft), UPI(STANDINGORDERINFO, sabotage.retries),
 };
 const SAVEFIELD kSoTrail[] = {
     FLD(STANDINGORDERINFO, trail.didtrailwait, 1, SF_UINT, 0, 1), ANYI(STANDINGORDERINFO, trail.followstate),
@@ -143,10 +147,10 @@ const SAVEFIELD kSoTrail[] = {
     PTR(STANDINGORDERINFO, trail.trail, "so->trail.trail", ST_TRAIL),
     PTR(STANDINGORDERINFO, trail.waypoint, "so->trail.waypoint", ST_WAYPOINT),
 };
-const SAVEFIELD kSoBoard[] = {UNITIDF(STANDINGORDERINFO, board.unit, "so->board.unit"), ANYI(STANDINGORDERINFO, board.retries)};
-const SAVEFIELD kSoBoardBld[] = {BUILDIDF(STANDINGORDERINFO, boardbld.building, "so->boardbld.building"), ANYI(STANDINGORDERINFO, boardbld.retries)};
-const SAVEFIELD kSoGrab[] = {UNITIDF(STANDINGORDERINFO, grabunit.unit, "so->grabunit.unit"), ANYI(STANDINGORDERINFO, grabunit.retries)};
-const SAVEFIELD kSoPickup[] = {ANYI(STANDINGORDERINFO, pickup.retries)};
+const SAVEFIELD kSoBoard[] = {UNITIDF(STANDINGORDERINFO, board.unit, "so->board.unit"), UPI(STANDINGORDERINFO, board.retries)};
+const SAVEFIELD kSoBoardBld[] = {BUILDIDF(STANDINGORDERINFO, boardbld.building, "so->boardbld.building"), UPI(STANDINGORDERINFO, boardbld.retries)};
+const SAVEFIELD kSoGrab[] = {UNITIDF(STANDINGORDERINFO, grabunit.unit, "so->grabunit.unit"), UPI(STANDINGORDERINFO, grabunit.retries)};
+const SAVEFIELD kSoPickup[] = {UPI(STANDINGORDERINFO, pickup.retries)};
 const SAVEFIELD kSoService[] = {
     BUILDIDF(STANDINGORDERINFO, serviceself.b, "so->serviceself.b"),
     ANYI(STANDINGORDERINFO, serviceself.returnpos.x), ANYI(STANDINGORDERINFO, serviceself.returnpos.y),
@@ -219,11 +223,11 @@ const SAVEFIELD kUnit[] = {
     ANYI(UNIT, tactaiinfo.tenacity), ANYI(UNIT, tactaiinfo.autonomy), ANYI(UNIT, tactaiinfo.selfpreservation),
     ANYI(UNIT, usertactaiinfo.tenacity), ANYI(UNIT, usertactaiinfo.autonomy),
     ANYI(UNIT, usertactaiinfo.selfpreservation),
-    ANYI(UNIT, hitpoints), ANYU(UNIT, experience), ANYI(UNIT, liferemaining), ANYI(UNIT, chargeremaining),
+    ANYI(UNIT, hitpoints), ANYU(UNIT, experience), DOWNI(UNIT, liferemaining), ANYI(UNIT, chargeremaining),
     PTR(UNIT, building_package, "u->building_package", ST_BUILDINGPACKAGE),
     PTR(UNIT, alternate_utype, "u->alternate_utype", ST_UNITTYPE),
-    I32(UNIT, operation.code, UO_NONE, UO_MORPHOVL), ANYI(UNIT, operation.duration), ANYI(UNIT, operation.counter),
-    ANYI(UNIT, boost.state), ANYI(UNIT, boost.counter), ANYI(UNIT, boost.fadespeed), ANYI(UNIT, boost.floor),
+    I32(UNIT, operation.code, UO_NONE, UO_MORPHOVL), ANYI(UNIT, operation.duration), UPI(UNIT, operation.counter),
+    ANYI(UNIT, boost.state), DOWNI(UNIT, boost.counter), ANYI(UNIT, boost.fadespeed), ANYI(UNIT, boost.floor),
     I32(UNIT, spy.nrplans, 0, UNITS_MAXSTOLEN),
     ARR(UNIT, spy.plans, 2, SF_UINT, 0, 0xFFFF),
     I32(UNIT, tilepos.x, 0, TILEMAX), I32(UNIT, tilepos.y, 0, TILEMAX),
@@ -270,7 +274,7 @@ static_assert(sizeof(BYTEMAPINFO) == sizeof(void*), "a byte-map slot is one poin
 
 #define PARTSTATEF(f, desc)                                                                       \
     I32(PART, f.state, PS_IDLE, PS_STOP), TARGETF(PART, f.target, desc ".target"), ANYI(PART, f.angle), \
-        ANYI(PART, f.counter), I32(PART, f.weapon, -1, PARTS_MAXWEAPONS), ANYI(PART, f.once)
+        UPI(PART, f.counter), I32(PART, f.weapon, -1, PARTS_MAXWEAPONS), ANYI(PART, f.once)
 const SAVEFIELD kPart[] = {
     PTR(PART, type, "p->type", ST_PARTTYPE),
     I32(PART, id, -1, I32MAX),
@@ -280,7 +284,7 @@ const SAVEFIELD kPart[] = {
     ANYI(PART, dinfo.defaultanim), ANYI(PART, dinfo.overrideanim), ANYI(PART, dinfo.fireanim),
     FLD(PART, typefireanim, 1, SF_UINT, 0, 1),
     PTR(PART, display, "p->display", ST_DISPLAYELEMENT),
-    ANYI(PART, scancount),
+    DOWNI(PART, scancount),
     I32(PART, anim.mode, PAM_STILL, PAM_BACKWARD), ANYI(PART, anim.anim), ANYI(PART, anim.frame),
     ANYI(PART, anim.speed),
     ANYI(PART, relangle), ANYI(PART, angle), ANYU(PART, anglechanged),
@@ -416,13 +420,13 @@ const SAVEFIELD kProjectile[] = {
     ANYI(PROJECTILE, oinfo.offense), ANYI(PROJECTILE, oinfo.hitpoints), ANYI(PROJECTILE, oinfo.areaeffect),
     ANYI(PROJECTILE, fx), ANYI(PROJECTILE, fy), ANYI(PROJECTILE, aimx), ANYI(PROJECTILE, aimy),
     ANYI(PROJECTILE, speed), ANYI(PROJECTILE, heading), ANYI(PROJECTILE, travelled),
-    ANYI(PROJECTILE, smokecounter), ANYI(PROJECTILE, hitsleft), ANYI(PROJECTILE, hitwait),
+    UPI(PROJECTILE, smokecounter), DOWNI(PROJECTILE, hitsleft), UPI(PROJECTILE, hitwait),
     I32(PROJECTILE, held, 0, I32MAX),
     PTR(PROJECTILE, display, "p->display", ST_DISPLAYELEMENT),
     PTR(PROJECTILE, anim.animtype, "p->anim.animtype", ST_ANIMTYPE),
     PTR(PROJECTILE, anim.curframe, "p->anim.curframe", ST_ANIMFRAME),
     PTR(PROJECTILE, anim.sprite, "p->anim.sprite", ST_SPRITE),
-    ANYI(PROJECTILE, anim.frame), ANYI(PROJECTILE, anim.wait),
+    ANYI(PROJECTILE, anim.frame), DOWNI(PROJECTILE, anim.wait),
     PTR(PROJECTILE, next, "p->next", ST_PROJECTILE),
     PTR(PROJECTILE, prev, "p->prev", ST_PROJECTILE),
 };
@@ -431,7 +435,7 @@ const SAVEFIELD kExplAnim[] = {
     PTR(EXPLANIM, iter.animtype, "a->iter.animtype", ST_ANIMTYPE),
     PTR(EXPLANIM, iter.curframe, "a->iter.curframe", ST_ANIMFRAME),
     PTR(EXPLANIM, iter.sprite, "a->iter.sprite", ST_SPRITE),
-    ANYI(EXPLANIM, iter.frame), ANYI(EXPLANIM, iter.wait),
+    ANYI(EXPLANIM, iter.frame), DOWNI(EXPLANIM, iter.wait),
     PTR(EXPLANIM, display, "a->display", ST_DISPLAYELEMENT),
     ANYI(EXPLANIM, dx), ANYI(EXPLANIM, dy),
     PTR(EXPLANIM, next, "a->next", ST_EXPLANIM),
@@ -441,7 +445,7 @@ const SAVEFIELD kExpl[] = {
     I32(EXPL, id, -1, I32MAX),
     PTR(EXPL, type, "e->type", ST_EXPLTYPE),
     PTR(EXPL, curanim, "e->curanim", ST_EXPLANIMTYPE),
-    ANYI(EXPL, entry), ANYI(EXPL, cycle),
+    ANYI(EXPL, entry), UPI(EXPL, cycle),
     PTR(EXPL, firstexplanim, "e->firstexplanim", ST_EXPLANIM),
     PTR(EXPL, part, "e->part", ST_PART),
     ANYI(EXPL, partid),
@@ -455,8 +459,8 @@ const SAVEFIELD kExpl[] = {
 
 const SAVEFIELD kVortex[] = {
     PTR(VORTEX, proj, "v->proj", ST_PROJECTILE),
-    ANYI(VORTEX, x), ANYI(VORTEX, y), I32(VORTEX, radius, 0, I32MAX), I32(VORTEX, age, 0, I32MAX),
-    I32(VORTEX, life, 1, I32MAX), ANYI(VORTEX, hitsleft), ANYI(VORTEX, hitwait),
+    ANYI(VORTEX, x), ANYI(VORTEX, y), I32(VORTEX, radius, 0, I32MAX), I32(VORTEX, age, 0, I32MAX - 1),
+    I32(VORTEX, life, 1, I32MAX), ANYI(VORTEX, hitsleft), UPI(VORTEX, hitwait),
 };
 // The vortex list: a GLL header and its nodes, each node's element a vortex.
 const SAVEFIELD kVortexHeader[] = {
@@ -498,7 +502,7 @@ const SAVEFIELD kSwave[] = {
     PTR(SWave, bubble, "w->bubble", ST_SWaveNode),
     PTR(SWave, proj, "w->proj", ST_PROJECTILE),
     ANYI(SWave, x), ANYI(SWave, y), I32(SWave, radius, 0, I32MAX), I32(SWave, maxradius, 0, I32MAX),
-    I32(SWave, growth, 1, I32MAX), I32(SWave, age, 0, I32MAX),
+    I32(SWave, growth, 1, I32MAX), I32(SWave, age, 0, I32MAX - 1),
 };
 
 // The step curves: static, named by their points.
@@ -600,7 +604,7 @@ const SAVEFIELD kCritUnary[] = {PTR(CRITERIA, unary.node, "data->node", ST_CRITE
 const SAVEFIELD kCritUseRegion[] = {
     I32(CRITERIA, useregion.team, -1, TEAMMAX), ANYI(CRITERIA, useregion.regionid),
     PTR(CRITERIA, useregion.region, "data->region", ST_REGION),
-    ANYI(CRITERIA, useregion.a), ANYI(CRITERIA, useregion.b), ANYI(CRITERIA, useregion.counter),
+    ANYI(CRITERIA, useregion.a), ANYI(CRITERIA, useregion.b), DOWNI(CRITERIA, useregion.counter),
 };
 const SAVEFIELD kCritBuildItem[] = {
     ANYI(CRITERIA, builditem.regionid), PTR(CRITERIA, builditem.region, "data->region", ST_REGION),

@@ -246,3 +246,13 @@ void Trail_FreeWaypointRecord(WAYPOINT* w)
     w->next = s_freelist;
     s_freelist = w;
 }
+
+const char* Trail_CheckLoaded(const TRAIL* trail)
+{
+    // A fire waypoint looks back along prev for its move waypoint: a prev
+    // link that leaves the chain could go round for ever.
+    const WAYPOINT* last = nullptr;
+    for (const WAYPOINT* w = trail->head; w; last = w, w = w->next)
+        if (w->prev != last) return "a waypoint's prev link";
+    return trail->tail == last ? nullptr : "a trail's tail";
+}

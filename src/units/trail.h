@@ -77,5 +77,9 @@ WAYPOINT* Trail_FindWaypoint(TRAIL* trail, int x, int y);
 WAYPOINT* Trail_Follow(TRAIL* trail, WAYPOINT* w, int mode, int* direction);
 // The number of waypoints of a trail.
 int Trail_Count(const TRAIL* trail);
+// A loaded trail's links: null when each waypoint's prev is the one before
+// it (the head's null) and the tail is the last, else what is wrong. The
+// next links must already be free of cycles.
+const char* Trail_CheckLoaded(const TRAIL* trail);
 // Waypoints allocated and not yet freed by the free list's shutdown.
 int Trail_Allocated(void);

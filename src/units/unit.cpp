@@ -735,6 +735,8 @@ const char* Units_CheckLoaded(void)
     std::vector<uint32_t> seqs;
     int onmap = 0;
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
+        for (const TRAIL& trail : teamdata[t].gtrails)
+            if (const char* why = Trail_CheckLoaded(&trail)) return why;
         for (int list = 0; list <= TEAM_MOVELISTS; list++) {
             const UNIT* prev = nullptr;
             UNIT* head = list == TEAM_MOVELISTS ? teamdata[t].offmaplist : teamdata[t].unitlist[list];
@@ -755,6 +757,8 @@ const char* Units_CheckLoaded(void)
                 if (u->state == US_WAITFORPATH && !Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y))
                     return "a unit waiting for a path off the map";
                 if (const char* why = CheckParts(u)) return why;
+                if (u->localtrail)
+                    if (const char* why = Trail_CheckLoaded(u->localtrail)) return why;
                 seqs.push_back(u->seq);
             }
         }

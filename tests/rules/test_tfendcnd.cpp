@@ -434,4 +434,38 @@ TEST_F(EndCondFile, DescriptionsComeFromTheFileHeadOrAreNull)
     g_ScenarioDir[0] = 0;
 }
 
+// A limit below 0 made the time left overflow (the limit less the time
+// played) and every save of the game one that no load takes.
+class FileTrustEndCondFile : public EndCondFile {};
+
+TEST_F(FileTrustEndCondFile, ANegativeTimeLimitIsRefusedWithItsLineInsteadOfOverflowingTheTimeLeft)
+{
+    for (const char* limit : {"-2147483648", "-1", "0", "2147483647"}) {
+        SCOPED_TRACE(limit);
+        TearDown();
+        SetUp();
+        log_.clear();
+        const std::string text = std::string("DefineEndCondTree(") + limit + ")\n{\n}\n";
+        std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> p(TF_OpenText("t.end", text.data(), text.size()),
+                                                           TF_Close);
+        char first[TF_FIELD];
+        TF_GetToken(p.get(), first, sizeof first);
+        Error_SetFatalHook(QvTest_ThrowHook);
+        std::string message = "loaded";
+        try {
+            Tfendcnd_Load(p.get(), ENDCOND_END, 0);
+        } catch (const QvFatal& f) {
+            message = f.message;
+        }
+        Error_SetFatalHook(nullptr);
+        if (limit[0] != '-') {
+            EXPECT_EQ(message, "loaded");
+            continue;
+        }
+        EXPECT_EQ(message, std::string("Time limit ") + limit + " is negative");
+        EXPECT_NE(log_.text().find("t.end"), std::string::npos) << log_.text();
+        EXPECT_NE(log_.text().find("Line : 1"), std::string::npos) << log_.text();
+    }
+}
+
 }   // namespace

@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +33,8 @@
 #include "rules/gamemsg.h"
 #include "rules/tfendcnd.h"
 #include "save/save.h"
+#include "save/savefield.h"
+#include "save/saveget.h"
 #include "save/savetype.h"
 #include "support/testsupport.h"
 #include "support/world.h"
@@ -39,6 +43,13 @@
 #include "ui/igimenu.h"
 #include "ui/igipanel.h"
 #include "units/orders.h"
+#include "units/projectile.h"
+#include "units/swave.h"
+#include "units/target.h"
+#include "units/team.h"
+#include "units/trail.h"
+#include "units/unit.h"
+#include "units/weapon.h"
 
 namespace {
 
@@ -91,6 +102,28 @@ std::string Named(std::string s, const char* scenario)
     memcpy(&s[12], scenario, strlen(scenario));
     Put32(s, 28, Crc32_Block(s.data() + 4, 24));
     return s;
+}
+
+// The offset of a field in a record of a local block's stored form.
+size_t StoredAt(int type, const char* field)
+{
+    const SAVEFORM* form = SaveForm_Get(type, 0);
+    size_t at = 0;
+    for (int i = 0; i < form->nfields; i++) {
+        if (strcmp(form->fields[i].name, field) == 0) return at;
+        at += SaveField_Stored(&form->fields[i]);
+    }
+    ADD_FAILURE() << "no field " << field;
+    return 0;
+}
+
+// The block's data written twice, its size and sum made right.
+std::string Doubled(const std::string& s, const Block& b)
+{
+    std::string out = s;
+    out.insert(b.at + 16 + b.size, s.substr(b.at + 16, b.size));
+    Put32(out, b.at + 4, (Get32(s, b.at + 4) & ~0xFFFFFu) | 2 * b.size);
+    return RepairCrcs(out);
 }
 
 // A running game of the fixture scenario (or another), in-game, its saved
@@ -150,6 +183,15 @@ protected:
     {
         EXPECT_EQ(Save_Game(dir_.file(std::string("save/") + name).c_str(), 0), 1);
         return dir_.read(std::string("save/") + name);
+    }
+    // Team 2's end-condition tree from text.
+    bool LoadTree(const std::string& text)
+    {
+        TF_PARSER* parser = TF_OpenText("filetrust.end", text.data(), text.size());
+        char first[TF_FIELD];
+        const bool ok = TF_GetToken(parser, first, sizeof first) && Tfendcnd_Load(parser, ENDCOND_END, 2) == 1;
+        TF_Close(parser);
+        return ok;
     }
     int Load(const std::string& bytes)
     {
@@ -220,20 +262,56 @@ TEST_F(FileTrustSave, ADamagedFileNamingAnotherScenarioIsRefusedInPlaceInsteadOf
     g_GameState = GS_INGAME;
 }
 
+// What a file of another scenario shows wrong by itself is refused before
+// the running game is given up for state 6: pointer ids naming no block or
+// a block of another kind, a machine standing in a state it hasn't.
+TEST_F(FileTrustSave, PointerDamageAndStatesOutOfRangeNamingAnotherScenarioAreRefusedInPlace)
+{
+    Start();
+    RunTo(20);
+    const std::string good = SaveNow("good.sav");
+    const uint64_t digest = QvDigest_State();
+    const std::vector<Block> blocks = Blocks(good);
+    const auto tree = std::find_if(blocks.begin(), blocks.end(), [](const Block& b) { return b.type == ST_CONDTREE; });
+    ASSERT_NE(tree, blocks.end());
+    const size_t at = tree->at + 16;
+    const uint32_t self = Get32(good, tree->at + 8), states = Get32(good, at + StoredAt(ST_CONDTREE, "t->condstates"));
+    const struct {
+        const char* name;
+        const char* field;
+        uint32_t value;
+        std::string why;
+    } rows[] = {
+        {"states naming no block", "t->condstates", SaveId_Make(ST_CONDSTATEGLLHEADER, 0xFFFF0),
+         "bad pointer [t->condstates]"},
+        {"states naming the machine", "t->condstates", self, "bad pointer [t->condstates]"},
+        {"states naming sequence 0 of their kind, no null", "t->condstates", SaveId_Make(ST_CONDSTATEGLLHEADER, 0),
+         "bad pointer [t->condstates]"},
+        {"a description naming the states", "t->description", states, "bad pointer [t->description]"},
+        {"a current state of 99", "current", 99,
+         "field current out of range in the block at offset " + std::to_string(tree->at)},
+    };
+    for (const auto& r : rows) {
+        log_.clear();
+        std::string bytes = good;
+        Put32(bytes, at + StoredAt(ST_CONDTREE, r.field), r.value);
+        EXPECT_EQ(Load(Named(RepairCrcs(bytes), "DEMO")), SAVE_BADFILE) << r.name;
+        const std::string error = Save_LoadError();
+        EXPECT_NE(error.find("bad.sav: "), std::string::npos) << r.name << ": " << error;
+        EXPECT_NE(error.find(r.why), std::string::npos) << r.name << ": " << error;
+        EXPECT_EQ(log_.text().find("Scenario different"), std::string::npos) << r.name;
+        EXPECT_EQ(QvDigest_State(), digest) << r.name;
+    }
+}
+
 // States count from 1 and a next state of 0 is the win: a machine standing
 // in a state it doesn't have, or heading for one, would stand still for the
 // rest of the game.
 TEST_F(FileTrustSave, ConditionMachineStatesOutOfRangeAreRefusedWithTheirBlock)
 {
     Start();
-    static const char tree[] =
-        "DefineEndCondTree(777777)\n{\n DefineCondState()\n {\n  DefineCondition(2 0 0 0 \"On\")\n  {\n"
-        "   CritTimer(100000)\n  }\n }\n DefineCondState()\n {\n }\n}\n";
-    TF_PARSER* parser = TF_OpenText("filetrust.end", tree, sizeof tree - 1);
-    char first[TF_FIELD];
-    ASSERT_TRUE(TF_GetToken(parser, first, sizeof first));
-    ASSERT_EQ(Tfendcnd_Load(parser, ENDCOND_END, 2), 1);
-    TF_Close(parser);
+    ASSERT_TRUE(LoadTree("DefineEndCondTree(777777)\n{\n DefineCondState()\n {\n  DefineCondition(2 0 0 0 \"On\")\n"
+                         "  {\n   CritTimer(100000)\n  }\n }\n DefineCondState()\n {\n }\n}\n"));
     RunTo(10);
     const std::string good = SaveNow("good.sav");
     const Block* machine = nullptr;
@@ -274,6 +352,103 @@ TEST_F(FileTrustSave, ConditionMachineStatesOutOfRangeAreRefusedWithTheirBlock)
     Put32(second, current, 2);
     ASSERT_EQ(Load(RepairCrcs(second)), SAVE_LOADED) << Save_LoadError();
     EXPECT_EQ(Endcond_GetTree(2, ENDCOND_END)->current, 2) << "its last state is one it has";
+}
+
+// Damage the loader took on its word: a pooled record's block holding two
+// records (decoded past the one its pool gave), a fire waypoint that is its
+// own prev (the trail order looked back along prev for ever), a counter at
+// the value its next step overflows from. Each goes through the in-game load
+// and is refused, the game unchanged; the game they came from, a shot and
+// its shock wave in flight, loads.
+TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedByTheInGameLoad)
+{
+    g_Config.disableai = 1;
+    Start("DEMO");
+    RunTo(5);
+    Trail_AddWaypoint(&teamdata[0].gtrails[0], WPT_MOVE, 5, 5, 0);
+    Trail_AddWaypoint(&teamdata[0].gtrails[0], WPT_FIRE, 6, 6, 0);
+    UNIT* shooter = nullptr;
+    for (int t = 0; t < TEAM_MAXTEAMS && !shooter; t++)
+        for (int m = 0; m < TEAM_MOVELISTS && !shooter; m++) shooter = teamdata[t].unitlist[m];
+    ASSERT_NE(shooter, nullptr);
+    WEAPONTYPE* gun = Weapon_NewType();
+    strcpy(gun->name, "FileTrustGun");
+    gun->kind = WLINEAR;
+    gun->CanShootGround = 1;
+    gun->initialspeed = gun->maxspeed = 1;
+    TARGET ground;
+    Target_Setup(&ground, FM_GROUND, nullptr, nullptr, shooter->tilepos.x + 5, shooter->tilepos.y);
+    PROJECTILEID shot;
+    ASSERT_TRUE(Weapon_MakeProjectile(&shot, gun, &ground, shooter->basepart));
+    ASSERT_NE(Swave_Start(shot.projectile, shot.projectile->x, shot.projectile->y), nullptr);
+    const std::string good = SaveNow("good.sav");
+    const uint64_t digest = QvDigest_State();
+
+    struct Row {
+        std::string name, bytes, why;
+    };
+    std::vector<Row> rows;
+    std::set<int> doubled;
+    for (const Block& b : Blocks(good)) {
+        const uint32_t records = Save_LocalRecords(b.type);
+        if (b.size && records && doubled.insert(b.type).second)
+            rows.push_back({std::string("two records of ") + Save_TypeName(b.type), Doubled(good, b),
+                            "holds " + std::to_string(2 * records) + " records"});
+        if (b.type == ST_WAYPOINT && Get32(good, b.at + 16) == WPT_FIRE) {
+            std::string bytes = good;
+            Put32(bytes, b.at + 16 + StoredAt(ST_WAYPOINT, "w->prev"), Get32(good, b.at + 8));
+            rows.push_back({"a fire waypoint its own prev", RepairCrcs(bytes), "a waypoint's prev link"});
+        }
+        const struct {
+            int type;
+            const char* field;
+            uint32_t value;
+        } counters[] = {
+            {ST_PROJECTILE, "anim.wait", 0x80000000u},
+            {ST_PROJECTILE, "hitwait", 0x7FFFFFFFu},
+            {ST_SWave, "age", 0x7FFFFFFFu},
+        };
+        for (const auto& c : counters)
+            if (b.type == c.type) {
+                std::string bytes = good;
+                Put32(bytes, b.at + 16 + StoredAt(c.type, c.field), c.value);
+                rows.push_back({std::string(c.field) + " at " + std::to_string(c.value), RepairCrcs(bytes),
+                                std::string("field ") + c.field + " out of range in the block at offset " +
+                                    std::to_string(b.at)});
+            }
+    }
+    for (int type : {ST_UNIT, ST_PART, ST_WAYPOINT, ST_PROJECTILE, ST_SWave, ST_SWaveNode})
+        EXPECT_TRUE(doubled.count(type)) << Save_TypeName(type);
+    for (const Row& r : rows) {
+        dir_.write("save/bad.sav", r.bytes);
+        EXPECT_EQ(Igimenu_LoadFile(dir_.file("save/bad.sav").c_str()), SAVE_BADFILE) << r.name;
+        const std::string error = Save_LoadError();
+        EXPECT_NE(error.find("bad.sav: "), std::string::npos) << r.name << ": " << error;
+        EXPECT_NE(error.find(r.why), std::string::npos) << r.name << ": " << error;
+        EXPECT_EQ(g_GameState, GS_INGAME) << r.name;
+        EXPECT_EQ(QvDigest_State(), digest) << r.name;
+    }
+    dir_.write("save/bad.sav", good);
+    ASSERT_EQ(Igimenu_LoadFile(dir_.file("save/bad.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_EQ(Swave_Count(), 1);
+    EXPECT_EQ(QvDigest_State(), digest);
+}
+
+// A game holding a value no load takes (a time limit below 0, once read
+// from an end-condition file) was reported saved; the earlier save stays.
+TEST_F(FileTrustSave, AGameThatNoLoadWouldTakeIsNotReportedSaved)
+{
+    Start();
+    ASSERT_TRUE(LoadTree("DefineEndCondTree(100)\n{\n}\n"));
+    RunTo(5);
+    const std::string before = SaveNow("game.sav");
+    CONDTREE* tree = Endcond_GetTree(2, ENDCOND_END);
+    tree->timelimit = INT32_MIN;
+    log_.clear();
+    EXPECT_EQ(Save_Game(dir_.file("save/game.sav").c_str(), 0), 0);
+    EXPECT_NE(log_.text().find("field timelimit out of range"), std::string::npos) << log_.text();
+    EXPECT_EQ(dir_.read("save/game.sav"), before);
+    tree->timelimit = 0;
 }
 
 // The computer players' plans are global blocks: the counts differ, and
@@ -344,6 +519,40 @@ TEST(FileTrustSaveFile, WhatIsNotARegularFileIsRefusedBeforeItIsOpened)
     ASSERT_EQ(Save_Game(dir.file("a.sav").c_str(), 0), 1);
     ASSERT_EQ(symlink(dir.file("a.sav").c_str(), dir.file("link.sav").c_str()), 0);
     EXPECT_EQ(Save_Load(dir.file("link.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    memcpy(g_ScenarioName, scenario, sizeof scenario);
+}
+
+// The save's temporary file is made afresh: a named pipe already at its
+// name held the save for ever (and was renamed over the save); a link at
+// the save's name to what isn't a file had that replaced by the save.
+TEST(FileTrustSaveFile, APipeAtTheTemporaryNameOrALinkToOneAtTheSaveNameFailsTheSaveAndKeepsWhatWasThere)
+{
+    QvTempDir dir;
+    QvLogCapture log;
+    char scenario[sizeof g_ScenarioName];
+    memcpy(scenario, g_ScenarioName, sizeof scenario);
+    Save_Init();
+    Str_CopySafe(g_ScenarioName, "Alpha", sizeof g_ScenarioName);
+    const std::string save = dir.file("a.sav");
+    ASSERT_EQ(Save_Game(save.c_str(), 0), 1);
+    const std::string before = dir.read("a.sav");
+    const std::string tmp = save + ".tmp" + std::to_string((long)getpid()), pipe = dir.file("pipe");
+    ASSERT_EQ(mkfifo(tmp.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(pipe.c_str(), dir.file("b.sav").c_str()), 0);
+    // Held open both ways, so that a save opening the pipe finds a reader
+    // and its few bytes fit the pipe's buffer instead of waiting for ever.
+    const int held = open(tmp.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(held, 0);
+    EXPECT_EQ(Save_Game(save.c_str(), 0), 0);
+    close(held);
+    struct stat st;
+    ASSERT_EQ(lstat(save.c_str(), &st), 0);
+    ASSERT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(dir.read("a.sav"), before);
+    EXPECT_EQ(Save_Game(dir.file("b.sav").c_str(), 0), 0);
+    ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe a link named was replaced by the save";
     memcpy(g_ScenarioName, scenario, sizeof scenario);
 }
 

@@ -1201,6 +1201,7 @@ TEST_F(SavedGameFlow, State6RefusesABadFileAndGoesToTheFrontEnd)
         Str_CopySafe(g_PendingLoadName, "bad.sav", sizeof g_PendingLoadName);
         Game_SetFrontEndHook(FrontEnd);
         PlatHeadless_SetPumpHook(Pump);
+        g_SaveFlags |= SAVEF_PENDINGLOAD;  // as the menu panel's Load leaves it
         g_GameState = GS_LOADGAME;
         Game_Main();
         EXPECT_EQ(s_frontEnd, 1) << r.name;

@@ -37,6 +37,7 @@
 #include "units/swave.h"
 #include "units/target.h"
 #include "units/team.h"
+#include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
 #include "units/vortex.h"
@@ -124,6 +125,9 @@ static void Armies(void)
         Vortex_Open(shot.projectile, shot.projectile->x, shot.projectile->y);
         Swave_Start(shot.projectile, shot.projectile->x, shot.projectile->y);
     }
+    // A route of team 0 with a fire waypoint behind its move waypoint.
+    Trail_AddWaypoint(&teamdata[0].gtrails[0], WPT_MOVE, 8, 8, 0);
+    Trail_AddWaypoint(&teamdata[0].gtrails[0], WPT_FIRE, 10, 14, 0);
     EXPLID blast;
     Expl_MakeExplosion(&blast, Expl_AddType("Blast"), nullptr, 0, 0, 0, 200, 200, nullptr);
     static const char tree[] =
@@ -181,6 +185,7 @@ void Mkdata_SaveWorldClose(void)
     Units_CloseAll();
     Path_CleanUp();   // the path nodes' spares
     Team_CloseTeamData();
+    Trail_Shutdown();  // the waypoints' spares
     Region_FreeAll();
     Ovl_FreeAll();
     Expl_Close();
@@ -205,9 +210,99 @@ void Mkdata_SaveWorldClose(void)
 #include <cstdio>
 #include <string>
 
+#include <vector>
+
 #include "core/crc32.h"
 #include "mkdata.h"
 #include "save/save.h"
+#include "save/savefield.h"
+#include "save/saveget.h"
+#include "save/savetype.h"
+
+static uint32_t Get32(const std::string& s, size_t at)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < 4; i++) v |= (uint32_t)(uint8_t)s[at + i] << (8 * i);
+    return v;
+}
+
+static void Put32(std::string& s, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++) s[at + i] = (char)(v >> (8 * i));
+}
+
+// The offset of a field in a record of a local block's stored form.
+static size_t StoredAt(int type, const char* field)
+{
+    const SAVEFORM* form = SaveForm_Get(type, 0);
+    size_t at = 0;
+    for (int i = 0; form && i < form->nfields; i++) {
+        if (strcmp(form->fields[i].name, field) == 0) return at;
+        at += SaveField_Stored(&form->fields[i]);
+    }
+    return 0;
+}
+
+struct SeedBlock {
+    size_t at;  // of the marker
+    int type;
+    uint32_t id, size;
+};
+
+static std::vector<SeedBlock> Blocks(const std::string& s)
+{
+    std::vector<SeedBlock> out;
+    size_t at = 32;
+    for (int section = 0; section < 2 && s.size() >= at + 4; section++) {
+        const uint32_t n = Get32(s, at);
+        at += 4;
+        for (uint32_t i = 0; i < n && s.size() >= at + 16; i++) {
+            const uint32_t flags = Get32(s, at + 4);
+            const uint32_t size = (flags & 0x30000000) == 0x30000000 ? 0 : flags & 0xFFFFF;
+            out.push_back({at, (int)(flags >> 20 & 0xFF), Get32(s, at + 8), size});
+            at += 16 + size;
+        }
+    }
+    return out;
+}
+
+// Damaged games the loader once took on their word (their sums are repaired
+// by the target's switch): a pooled record's block holding two records, a
+// fire waypoint that is its own prev, counters at the value their next step
+// overflows from; and, naming the scenario beside the world's, pointers to
+// no block or a block of another kind and a machine standing in state 99.
+static std::vector<std::pair<std::string, std::string>> Damaged(const std::string& good, const std::string& other)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    int doubled[SAVE_TYPE_COUNT] = {};
+    auto set = [&](const std::string& from, const SeedBlock& b, int type, const char* field, uint32_t v) {
+        std::string bytes = from;
+        Put32(bytes, b.at + 16 + StoredAt(type, field), v);
+        return bytes;
+    };
+    for (const SeedBlock& b : Blocks(good)) {
+        if (b.size && Save_LocalRecords(b.type) && !doubled[b.type]++) {
+            std::string bytes = good;
+            bytes.insert(b.at + 16 + b.size, good.substr(b.at + 16, b.size));
+            Put32(bytes, b.at + 4, (Get32(good, b.at + 4) & ~0xFFFFFu) | 2 * b.size);
+            out.emplace_back(std::string("/two-") + Save_TypeName(b.type) + ".sav", bytes);
+        }
+        if (b.type == ST_WAYPOINT && Get32(good, b.at + 16) == WPT_FIRE)
+            out.emplace_back("/prev-cycle.sav", set(good, b, ST_WAYPOINT, "w->prev", b.id));
+        if (b.type == ST_PROJECTILE) {
+            out.emplace_back("/anim-wait.sav", set(good, b, ST_PROJECTILE, "anim.wait", 0x80000000u));
+            out.emplace_back("/hitwait.sav", set(good, b, ST_PROJECTILE, "hitwait", 0x7FFFFFFFu));
+        }
+        if (b.type == ST_SWave) out.emplace_back("/wave-age.sav", set(good, b, ST_SWave, "age", 0x7FFFFFFFu));
+        if (b.type == ST_CONDTREE) {
+            out.emplace_back("/other-state99.sav", set(other, b, ST_CONDTREE, "current", 99));
+            out.emplace_back("/other-nowhere.sav", set(other, b, ST_CONDTREE, "t->condstates",
+                                                       SaveId_Make(ST_CONDSTATEGLLHEADER, 0xFFFF0)));
+            out.emplace_back("/other-wrongkind.sav", set(other, b, ST_CONDTREE, "t->condstates", b.id));
+        }
+    }
+    return out;
+}
 
 static int Seeds(const std::string& target, const std::string& dir)
 {
@@ -238,7 +333,16 @@ static int Seeds(const std::string& target, const std::string& dir)
         char flag;
         const char* name;
         const std::string& bytes;
-    } seeds[] = {{'\0', "/plain.sav", bytes}, {'\1', "/repaired.sav", bytes}, {'\1', "/other.sav", other}};
+    } plain[] = {{'\0', "/plain.sav", bytes}, {'\1', "/repaired.sav", bytes}, {'\1', "/other.sav", other}};
+    std::vector<std::pair<std::string, std::string>> damaged = Damaged(bytes, other);
+    struct Seed {
+        char flag;
+        std::string name;
+        const std::string& bytes;
+    };
+    std::vector<Seed> seeds;
+    for (const auto& seed : plain) seeds.push_back({seed.flag, seed.name, seed.bytes});
+    for (const auto& d : damaged) seeds.push_back({'\1', d.first, d.second});
     for (const auto& seed : seeds) {
         std::string path = dir + seed.name;
         FILE* f = ok ? fopen(path.c_str(), "wb") : nullptr;
