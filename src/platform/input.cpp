@@ -14,6 +14,7 @@
 struct MOUSE_SLOT {
     MOUSE_EVENT ev;
     uint32_t seq;
+    int paired; // a left press that ends a double click, whether or not the widget queue shows it so
 };
 struct KEY_SLOT {
     KEY_EVENT ev;
@@ -75,6 +76,9 @@ static int s_buttons = 0;
 static int s_inside = 1;
 static int s_clipL = 0, s_clipT = 0, s_clipR = PLAT_WIDTH - 1, s_clipB = PLAT_HEIGHT - 1;
 static int s_savedX = 0, s_savedY = 0;
+// The widget queue shows a paired press as a double click only while this is
+// on; the game's event pump always does, so the game's double-click actions
+// don't wait for a widget desktop to have run once.
 static int s_doubleClick = 0;
 static int s_havePress = 0;        // a left press that the next one may pair with
 static uint32_t s_lastPressMs = 0;
@@ -145,9 +149,10 @@ void Input_RawMouseMove(int x, int y)
     s_y = Clamp(y, 0, PLAT_HEIGHT - 1);
 }
 
-static void QueueMouse(uint32_t type)
+static void QueueMouse(uint32_t type, int paired = 0)
 {
     MOUSE_SLOT m;
+    m.paired = paired;
     m.ev.type = type;
     Mouse_GetState(&m.ev.x, &m.ev.y, nullptr);
     m.ev.reserved = 0;
@@ -172,9 +177,9 @@ void Input_RawMouseButton(int button, int down)
         return;
     }
     uint32_t now = Plat_SystemMs();
-    if (s_doubleClick && s_havePress && now - s_lastPressMs <= DOUBLECLICK_MS) {
+    if (s_havePress && now - s_lastPressMs <= DOUBLECLICK_MS) {
         s_havePress = 0; // a third press starts a new pair
-        QueueMouse(MOUSE_DOUBLECLICK);
+        QueueMouse(s_doubleClick ? MOUSE_DOUBLECLICK : MOUSE_LEFTDOWN, 1);
         return;
     }
     s_havePress = 1;
@@ -351,7 +356,7 @@ static void Append(EVENT** head, EVENT** tail, const EVENT& e)
     *tail = r;
 }
 
-static EVENT FromMouse(const MOUSE_EVENT& m)
+static EVENT FromMouse(const MOUSE_EVENT& m, int paired)
 {
     EVENT e = {};
     e.x = m.x;
@@ -360,9 +365,12 @@ static EVENT FromMouse(const MOUSE_EVENT& m)
     e.modifiers = m.modifiers;
     switch (m.type) {
     case MOUSE_LEFTDOWN:
-        e.kind = EV_LEFTDOWN;
-        s_leftAfterDouble = 0;
-        break;
+        if (!paired) {
+            e.kind = EV_LEFTDOWN;
+            s_leftAfterDouble = 0;
+            break;
+        }
+        [[fallthrough]];
     case MOUSE_DOUBLECLICK:
         e.kind = EV_LEFTDOUBLE;
         e.dblclick = 1;
@@ -397,7 +405,7 @@ int Event_Poll(EVENT** head, EVENT** tail)
         if (pick < 0) break;
         EVENT e = {};
         if (pick == 0) {
-            e = FromMouse(m->ev);
+            e = FromMouse(m->ev, m->paired);
             s_mouse.Pop();
         } else if (pick == 1) {
             e.kind = EV_KEY;

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <regex>
 #include <string>
@@ -274,6 +275,30 @@ TEST_F(PlayerViewCampaign, TheCentreButtonUnderTheRingAnimationStartsTheFinalMis
     EXPECT_EQ(g_ShellInfo.highestMission, 216);
     EXPECT_EQ(g_ShellInfo.mission, 216);
     EXPECT_EQ(g_GameState, GS_NEWGAME);
+}
+
+// A refused Launch brought the launch page back with the start state as its
+// previous page, so its Back launched again, refused again, for ever.
+TEST_F(PlayerViewCampaign, BackAfterARefusedLaunchLaunchedAgainForEver)
+{
+    std::filesystem::remove(dir.file("scen/FIXED/m01a/QUORVEX.scn"));
+    std::vector<std::string> videos;
+    QvPassScript script(200);
+    Click(script, 320, 105); // Single Player
+    Click(script, 320, 150); // Start New Game
+    script.Wait(16, 6);      // the bridge page's frames
+    Click(script, 257, 125); // the first side's logo
+    Click(script, 330, 435); // Launch: refused
+    Click(script, 80, 435);  // Back
+    QvPass close;
+    close.quit = true;
+    script.Add(close);
+    // The start state shows no frame: the launch page is seen once more,
+    // its videos played again, before Back reaches the map.
+    EXPECT_EQ(Run(script, &videos), std::vector<int>({1, 7, 15, 16, 22, 16, 2}));
+    EXPECT_EQ(videos, std::vector<std::string>({"cube_in", "m_ring12", "cube04", "cube01", "brief_a", "cube04",
+                                                "cube01", "brief_a", "cube05", "cube01", "m_ring12"}));
+    EXPECT_NE(g_GameState, GS_NEWGAME);
 }
 
 // A page's answer to a click, on a page record of its own (the page's
