@@ -2,6 +2,7 @@
 // input event queue built from them.
 #include "platform/input.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/debug.h"
@@ -82,6 +83,7 @@ static int s_savedX = 0, s_savedY = 0;
 static int s_doubleClick = 0;
 static int s_havePress = 0;        // a left press that the next one may pair with
 static uint32_t s_lastPressMs = 0;
+static int s_lastPressX = 0, s_lastPressY = 0;
 // Event_Poll's memory: the left release after a double click is its own kind.
 static int s_leftAfterDouble = 0;
 
@@ -123,6 +125,7 @@ void Input_Shutdown(void)
     s_doubleClick = 0;
     s_havePress = 0;
     s_lastPressMs = 0;
+    s_lastPressX = s_lastPressY = 0;
     s_leftAfterDouble = 0;
 }
 
@@ -177,7 +180,14 @@ void Input_RawMouseButton(int button, int down)
         return;
     }
     uint32_t now = Plat_SystemMs();
-    if (s_havePress && now - s_lastPressMs <= DOUBLECLICK_MS) {
+    // A press elsewhere is a new click, however soon: two quick clicks on
+    // two buttons, or a click and a box drawn at once, stay what they are.
+    int x, y;
+    Mouse_GetState(&x, &y, nullptr);
+    int near = abs(x - s_lastPressX) <= DOUBLECLICK_PX && abs(y - s_lastPressY) <= DOUBLECLICK_PX;
+    s_lastPressX = x;
+    s_lastPressY = y;
+    if (s_havePress && near && now - s_lastPressMs <= DOUBLECLICK_MS) {
         s_havePress = 0; // a third press starts a new pair
         QueueMouse(s_doubleClick ? MOUSE_DOUBLECLICK : MOUSE_LEFTDOWN, 1);
         return;
