@@ -99,7 +99,7 @@ TEST_F(ShellPages, CustomMissionPageWithAFolderChosen)
     Click(script, 320, 253);
     Click(script, 100, 116); // the second line: "WALK"
     script.Wait(0, 20).Add(Quit());
-    Check(script, 25, 0x22EFDCF4u, "shell_custom.pcx");
+    Check(script, 25, 0xE868C04Cu, "shell_custom.pcx");
     EXPECT_STREQ(g_ScenarioName, "WALK");
 }
 
