@@ -167,6 +167,15 @@ protected:
     {
         s.Add(QvMove(x, y)).Add(QvButton(1)).Add(QvButton(0)).Wait(16, 4);
     }
+    // From the main page: a new campaign, the first side's logo, Launch.
+    static void ToTheFirstLaunch(QvPassScript& s)
+    {
+        Click(s, 320, 105); // Single Player
+        Click(s, 320, 150); // Start New Game
+        s.Wait(16, 6);      // the bridge page's frames
+        Click(s, 257, 125); // the first side's logo
+        Click(s, 330, 435); // Launch
+    }
     // The states current at the flips, and the videos played, in order.
     std::vector<int> Run(QvPassScript& script, std::vector<std::string>* videos)
     {
@@ -193,11 +202,7 @@ TEST_F(ShellCampaignRun, NewCampaignToLaunchAndBackThroughTheDebriefing)
     std::vector<std::string> videos;
     {
         QvPassScript script(200);
-        Click(script, 320, 105);  // Single Player
-        Click(script, 320, 150);  // Start New Game
-        script.Wait(16, 6);       // the bridge page's frames
-        Click(script, 257, 125);  // the first side's logo
-        Click(script, 330, 435);  // Launch
+        ToTheFirstLaunch(script);
         EXPECT_EQ(Run(script, &videos), std::vector<int>({1, 7, 15, 16, 22, 3}));
     }
     // The map's ring animation opens the highest open mission's video.
@@ -284,12 +289,8 @@ TEST_F(PlayerViewCampaign, BackAfterARefusedLaunchLaunchedAgainForEver)
     std::filesystem::remove(dir.file("scen/FIXED/m01a/QUORVEX.scn"));
     std::vector<std::string> videos;
     QvPassScript script(200);
-    Click(script, 320, 105); // Single Player
-    Click(script, 320, 150); // Start New Game
-    script.Wait(16, 6);      // the bridge page's frames
-    Click(script, 257, 125); // the first side's logo
-    Click(script, 330, 435); // Launch: refused
-    Click(script, 80, 435);  // Back
+    ToTheFirstLaunch(script); // refused
+    Click(script, 80, 435);   // Back
     QvPass close;
     close.quit = true;
     script.Add(close);
