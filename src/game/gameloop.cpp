@@ -229,7 +229,7 @@ static void ShowUntilAnswered(const char* name)
         int answered = 0;
         EVENT e;
         while (Event_Get(&head, &tail, &e))
-            if (e.kind & (EV_KEY | EV_LEFTDOWN | EV_RIGHTDOWN)) answered = 1;
+            if (e.kind & (EV_KEY | EV_LEFTDOWN | EV_LEFTDOUBLE | EV_RIGHTDOWN)) answered = 1;
         if (answered) break;
         Plat_Idle();
     }

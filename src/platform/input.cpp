@@ -2,6 +2,7 @@
 // input event queue built from them.
 #include "platform/input.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/debug.h"
@@ -14,6 +15,7 @@
 struct MOUSE_SLOT {
     MOUSE_EVENT ev;
     uint32_t seq;
+    int paired; // a left press that ends a double click, whether or not the widget queue shows it so
 };
 struct KEY_SLOT {
     KEY_EVENT ev;
@@ -75,9 +77,13 @@ static int s_buttons = 0;
 static int s_inside = 1;
 static int s_clipL = 0, s_clipT = 0, s_clipR = PLAT_WIDTH - 1, s_clipB = PLAT_HEIGHT - 1;
 static int s_savedX = 0, s_savedY = 0;
+// The widget queue shows a paired press as a double click only while this is
+// on; the game's event pump always does, so the game's double-click actions
+// don't wait for a widget desktop to have run once.
 static int s_doubleClick = 0;
 static int s_havePress = 0;        // a left press that the next one may pair with
 static uint32_t s_lastPressMs = 0;
+static int s_lastPressX = 0, s_lastPressY = 0;
 // Event_Poll's memory: the left release after a double click is its own kind.
 static int s_leftAfterDouble = 0;
 
@@ -119,6 +125,7 @@ void Input_Shutdown(void)
     s_doubleClick = 0;
     s_havePress = 0;
     s_lastPressMs = 0;
+    s_lastPressX = s_lastPressY = 0;
     s_leftAfterDouble = 0;
 }
 
@@ -145,9 +152,10 @@ void Input_RawMouseMove(int x, int y)
     s_y = Clamp(y, 0, PLAT_HEIGHT - 1);
 }
 
-static void QueueMouse(uint32_t type)
+static void QueueMouse(uint32_t type, int paired = 0)
 {
     MOUSE_SLOT m;
+    m.paired = paired;
     m.ev.type = type;
     Mouse_GetState(&m.ev.x, &m.ev.y, nullptr);
     m.ev.reserved = 0;
@@ -172,9 +180,16 @@ void Input_RawMouseButton(int button, int down)
         return;
     }
     uint32_t now = Plat_SystemMs();
-    if (s_doubleClick && s_havePress && now - s_lastPressMs <= DOUBLECLICK_MS) {
+    // A press elsewhere is a new click, however soon: two quick clicks on
+    // two buttons, or a click and a box drawn at once, stay what they are.
+    int x, y;
+    Mouse_GetState(&x, &y, nullptr);
+    int near = abs(x - s_lastPressX) <= DOUBLECLICK_PX && abs(y - s_lastPressY) <= DOUBLECLICK_PX;
+    s_lastPressX = x;
+    s_lastPressY = y;
+    if (s_havePress && near && now - s_lastPressMs <= DOUBLECLICK_MS) {
         s_havePress = 0; // a third press starts a new pair
-        QueueMouse(MOUSE_DOUBLECLICK);
+        QueueMouse(s_doubleClick ? MOUSE_DOUBLECLICK : MOUSE_LEFTDOWN, 1);
         return;
     }
     s_havePress = 1;
@@ -351,7 +366,7 @@ static void Append(EVENT** head, EVENT** tail, const EVENT& e)
     *tail = r;
 }
 
-static EVENT FromMouse(const MOUSE_EVENT& m)
+static EVENT FromMouse(const MOUSE_EVENT& m, int paired)
 {
     EVENT e = {};
     e.x = m.x;
@@ -360,9 +375,12 @@ static EVENT FromMouse(const MOUSE_EVENT& m)
     e.modifiers = m.modifiers;
     switch (m.type) {
     case MOUSE_LEFTDOWN:
-        e.kind = EV_LEFTDOWN;
-        s_leftAfterDouble = 0;
-        break;
+        if (!paired) {
+            e.kind = EV_LEFTDOWN;
+            s_leftAfterDouble = 0;
+            break;
+        }
+        [[fallthrough]];
     case MOUSE_DOUBLECLICK:
         e.kind = EV_LEFTDOUBLE;
         e.dblclick = 1;
@@ -397,7 +415,7 @@ int Event_Poll(EVENT** head, EVENT** tail)
         if (pick < 0) break;
         EVENT e = {};
         if (pick == 0) {
-            e = FromMouse(m->ev);
+            e = FromMouse(m->ev, m->paired);
             s_mouse.Pop();
         } else if (pick == 1) {
             e.kind = EV_KEY;

@@ -28,7 +28,7 @@
 
 #include <cstdint>
 
-enum { INPUT_QUEUE_SIZE = 64, DOUBLECLICK_MS = 500 };
+enum { INPUT_QUEUE_SIZE = 64, DOUBLECLICK_MS = 500, DOUBLECLICK_PX = 4 };
 
 enum MOUSE_EVENT_TYPE {
     MOUSE_LEFTDOWN = 2,
@@ -157,7 +157,9 @@ void Input_RawReleaseAll(void);
 int Mouse_PeekEvent(MOUSE_EVENT* event);
 // Removes the oldest mouse event into event; 1 when there was one.
 int Mouse_GetEvent(MOUSE_EVENT* event);
-// Turns double-click detection on or off (off by default).
+// Turns the widget queue's double clicks on or off (off by default): a left
+// press within DOUBLECLICK_MS and DOUBLECLICK_PX pixels of the previous one.
+// Event_Poll reports such a press as a double click whatever this says.
 void Mouse_EnableDoubleClick(int on);
 // Empties the mouse event queue (and the wheel's).
 void Mouse_FlushEvents(void);

@@ -226,6 +226,16 @@ OVERLAY* FindThing(int id)
     return nullptr;
 }
 
+// A team's own units and buildings of the scenario are not made when the
+// launch gives every team its start units, nor, in a launch that set the
+// teams up (a network game), for a team that no node plays: left standing,
+// such a team would keep the last team standing from ever winning.
+static bool NotMadeFor(int team)
+{
+    if (team >= TEAM_NEUTRAL) return false;
+    return g_MpTeamsStartUnits || (g_OptTeamSetupGiven && teamdata[team].type == TT_DISABLED);
+}
+
 void PutUnit(TF_PARSER* p, int damaged)
 {
     int id, x, y, percent = 100;
@@ -236,7 +246,7 @@ void PutUnit(TF_PARSER* p, int damaged)
         Args(p, "isii", &id, name, &x, &y);
     UNITTYPE* type = Units_SymToTypePtr(name);
     if (!type) TF_Error(p, "[%s] accessed but not defined", name);
-    if (g_MpTeamsStartUnits && s_defaultTeam < TEAM_NEUTRAL) return;
+    if (NotMadeFor(s_defaultTeam)) return;
     // The position is checked before the map is looked at.
     if (x < 1 || y < 1 || x >= mapsizex || y >= mapsizey)
         TF_Error(p, "Unit %d at (%d, %d) - not valid tile location", id, x, y);
@@ -364,7 +374,7 @@ void AddBuilding(TF_PARSER* p, int damaged)
         TLOG(TLOG_ERROR, "Undefined building type [%s] in scenario file", name);
         return;
     }
-    if (g_MpTeamsStartUnits && s_defaultTeam < TEAM_NEUTRAL) return;
+    if (NotMadeFor(s_defaultTeam)) return;
     BUILDINGTYPE* type = &g_BuildingTypes[index];
     // The whole footprint on the map's valid tiles, before the map is touched.
     if (x < 1 || y < 1 || (long)x + type->width > mapsizex || (long)y + type->height > mapsizey)

@@ -21,8 +21,14 @@ SHELLINFO g_ShellInfo;
 
 static int s_started;
 static char s_text[256];
-// The page whose button started the game, where a refused start comes back.
-static int s_startedFrom;
+// The page whose button started the game, where a refused start comes back,
+// and the state that page was reached from.
+static int s_startedFrom, s_startedFromPrevious;
+// The state before the previous one, and (when set) the previous state the
+// next page is given instead of the one that just ran: a refused step is
+// undone whole, so the page it returns to leads back where it led before
+// (else its Back would take the refused step again, for ever).
+static int s_beforePrevious, s_undoneTo;
 
 static const uint32_t DIAL = SHELL_FOURCC('D', 'I', 'A', 'L');
 static const uint32_t TEXT = SHELL_FOURCC('T', 'E', 'X', 'T');
@@ -69,11 +75,14 @@ void Shell_Close(void)
     Shell_UnmapResourceLibrary();
 }
 
-void Shell_Reset(void) { s_started = 0; }
+void Shell_Reset(void) { s_started = s_undoneTo = 0; }
 
 void Shell_StartRefused(void)
 {
-    if (s_startedFrom) g_ShellInfo.next = s_startedFrom;
+    if (s_startedFrom) {
+        g_ShellInfo.next = s_startedFrom;
+        s_undoneTo = s_startedFromPrevious;
+    }
     s_startedFrom = 0;
 }
 
@@ -306,6 +315,13 @@ const uint8_t* Shell_NavImage(const char* name)
 static void ReturnButton(SHELLCTL* page) { Shell_AddMenuButton(page, 0, 418, 160, 30, SS_MAIN, nullptr); }
 static void BackButton(SHELLCTL* page) { Shell_AddMenuButton(page, 240, 403, 160, 30, SS_SINGLE, "BACK"); }
 
+// The current state is refused: back to the previous page as it was.
+static void Refuse(SHELLINFO* s)
+{
+    s->next = s->previous;
+    s_undoneTo = s_beforePrevious;
+}
+
 // Performs the current state; 1 when the shell leaves to the engine.
 static int Perform(int state)
 {
@@ -320,18 +336,19 @@ static int Perform(int state)
         // The game's start would end the program on a missing scenario file.
         if (!Fs_Exists(g_ScenarioScnPath)) {
             TLOG(TLOG_ERROR, "Scenario file [%s] not found", Fs_Resolve(g_ScenarioScnPath).c_str());
-            s->next = SS_BACK;
+            Refuse(s);
             return 0;
         }
         // So would a file its reader can't get through: say why and stay.
         if (char why[GAME_PATH + 320]; !Scenario_Check(why, sizeof why)) {
             TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
-            s->next = SS_BACK;
+            Refuse(s);
             return 0;
         }
         s->result = 0;
         s->next = SS_RETURN;
         s_startedFrom = s->previous;
+        s_startedFromPrevious = s_beforePrevious;
         g_GameState = GS_NEWGAME;
         return 1;
     case SS_EDITOR:
@@ -363,7 +380,7 @@ static int Perform(int state)
     default:
         if (!Shell_PerformCampaign(state)) {
             TLOG(TLOG_WARNING, "Shell state %d is not built yet", state);
-            s->next = SS_BACK;
+            Refuse(s);
         }
         return 0;
     }
@@ -379,7 +396,9 @@ void Shell_Run(void)
         s_started = 1;
     }
     for (;;) {
-        s->previous = s->current;
+        s_beforePrevious = s->previous;
+        s->previous = s_undoneTo ? s_undoneTo : s->current;
+        s_undoneTo = 0;
         s->current = s->next;
         s->next = 0;
         if (s->current < 1 || s->current > SS_LAST || s->current == SS_BACK) {

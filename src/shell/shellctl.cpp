@@ -704,9 +704,11 @@ HANDLER(TextHandler)
             dy = (c->style & SHELL_VCENTRE) ? (c->height - h) / 2 : (c->style & SHELL_BOTTOM) ? c->height - h : 0;
         }
         if (clipped) {
+            // A selected line's outline one pixel inside the list: on its
+            // first line it would cover the box's frame and its corner.
             if ((c->style & SHELL_PRESSED))
                 if (BITMAP* dst = Backbuf_Lock())
-                    Graph_DrawRect(dst, nullptr, 0, parent->x, c->y, parent->width, c->height, 170);
+                    Graph_DrawRect(dst, nullptr, 0, parent->x + 1, c->y + 1, parent->width - 2, c->height - 1, 170);
             int clip[4] = {parent->x, parent->y, parent->width, parent->height};
             Shell_DrawTextClipped(font, c->x + dx, c->y + dy, TextOf(c), clip);
         } else {

@@ -5,6 +5,7 @@
 #include "net/net.h"
 #include "ui/igipause.h"
 #include "core/tlog.h"
+#include "platform/input.h"
 #include "platform/sound.h"
 #include "ui/igibtn.h"
 #include "ui/igidisp.h"
@@ -140,6 +141,7 @@ void Igi_Close(void)
     igi_nfo.firstunit = nullptr;
     igi_nfo.sbuild = nullptr;
     igi_nfo.lockzone = ZD_NULL;
+    Input_EnableKeyRepeat(0); // a field may have been editing
     Trail_Clear(&igi_nfo.edittrail);
     igi_nfo.curwaypoint = nullptr;
     Igievnt_PauseReset();

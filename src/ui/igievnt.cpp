@@ -428,11 +428,15 @@ void Igievnt_InjectEvent(int zd, uint32_t kind, int onlyactive)
     Igizone_CallHandler(zd, ZR_INPUT);
 }
 
-// One field edits at a time: the one holding the lock.
+// One field edits at a time: the one holding the lock. Keys repeat only
+// while it edits (a held Backspace deletes on), so held hot keys don't; a
+// refused character says once that the field is full, until a key is taken.
 static TEXTFIELD s_field;
+static int s_fullSaid;
 
 static void EndEdit(ZONE* z)
 {
+    Input_EnableKeyRepeat(0);
     igi_nfo.lockzone = ZD_NULL;
     z->button.editing = 0;
     z->dirty = 1;
@@ -456,6 +460,8 @@ int Igievnt_HandleEditZone(int zd)
         Mouse_HideCursor();
         Mouse_SetClipRect(z->lx, z->ly, z->rx, z->ry);
         snprintf(b.kept, sizeof b.kept, "%s", b.buffer);
+        Input_EnableKeyRepeat(1);
+        s_fullSaid = 0;
         TextField_Init(&s_field, b.textx, b.texty, b.textw, TFA_LEFT, b.buffer, (size_t)b.maxlen + 1,
                        (int)b.charclass, (int)strlen(b.buffer), 0, 255, 0);
         return 0;
@@ -463,6 +469,8 @@ int Igievnt_HandleEditZone(int zd)
     if (ev.kind != EV_KEY) return 0;
     int r = TextField_Key(&s_field, (int)ev.key, ev.ch, (int)ev.modifiers);
     z->dirty = 1;
+    if (r == TE_FULL && !s_fullSaid) Display_Message("The field is full: %d characters fit", s_field.edit.length);
+    s_fullSaid = r == TE_FULL;
     if (r != TE_ACCEPT && r != TE_CANCEL) return 0;
     EndEdit(z);
     if (r == TE_CANCEL || b.buffer[0] == 0) {

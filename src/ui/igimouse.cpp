@@ -637,7 +637,10 @@ static void TextDragStep(void)
         Mouse_SetPos(IGIDISP_MOUSEX, IGIDISP_MOUSEY);
         return;
     }
-    if (SLIST* l = IgiDisp_TextPanelList()) SList_Scroll(l, 0, igi_nfo.mousey - IGIDISP_MOUSEY);
+    // Both ways, as the map's scroll drag: the arrow at the right edge
+    // marks text that a drag reaches.
+    if (SLIST* l = IgiDisp_TextPanelList())
+        SList_Scroll(l, igi_nfo.mousex - IGIDISP_MOUSEX, igi_nfo.mousey - IGIDISP_MOUSEY);
     Mouse_SetPos(IGIDISP_MOUSEX, IGIDISP_MOUSEY);
     IgiDisp_SetZoneDirty(TEXTPANEL_ZONE);
 }

@@ -14,6 +14,7 @@
 #include "game/systems.h"
 #include "net/memnet.h"
 #include "net/quornet.h"
+#include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/thread.h"
 #include "support/testsupport.h"
@@ -30,14 +31,20 @@ class NetFrame : public testing::Test {
 protected:
     QvLocalMessages messages_;
     QvLogCapture log_{TLOG_DIAG};
-    void Start(int nodes)
+    // launched: the teams set up as a network launch sets them (the nodes'
+    // teams played, every other one disabled), with the end conditions on.
+    void Start(int nodes, const char* scenario = "DEMO", int category = SC_SINGLE, bool launched = false)
     {
         Game_ResetState();
         Cfg_SetDefaults(&g_Config);
-        g_Config.disableendconditions = 1;
+        g_Config.disableendconditions = launched ? 0 : 1;
         Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
-        Game_SetScenarioCategory(SC_SINGLE);
-        Game_SetScenarioName("DEMO");
+        Game_SetScenarioCategory(category);
+        Game_SetScenarioName(scenario);
+        if (launched) {
+            g_OptTeamSetupGiven = 1;
+            for (int t = 0; t < NET_NODES; t++) teamdata[t].type = t < nodes ? TT_HUMAN : TT_DISABLED;
+        }
         PlatHeadless_SetClock(0, 0);
         MemNet_Reset(1000, Addr(0));
         Thread_SetClockHook(MemNet_Clock);
@@ -322,6 +329,31 @@ TEST_F(NetFrame, TheLastNodeGoesOnAsASinglePlayerGame)
     EXPECT_EQ(s_executed[1], "4 22 1 0200000014000000");
     EXPECT_EQ(s_executed[2], "5 22 0 0200000005000000");
     EXPECT_EQ(s_executed[3].rfind("8 23 0 00", 0), 0u) << s_executed[3];
+}
+
+// Quad makes three tanks in each corner for every team: the two corners no
+// node played stayed standing, so a surrender never left a last team, and
+// both machines played on. Now they are not made, and the game ends.
+class PlayerViewNetGame : public NetFrame {};
+
+TEST_F(PlayerViewNetGame, ASurrenderNeverEndedATwoPlayerGameOnAFourCornerMap)
+{
+    Start(2, "QUAD", SC_MULTI, true);
+    for (int t = 0; t < TEAM_NEUTRAL; t++) EXPECT_EQ(teamdata[t].unitcount > 0, t < 2) << "team " << t;
+    Game_ClearResult();
+    g_GameState = GS_INGAME;
+    // The winner's picture waits for an answer: a key.
+    PlatHeadless_SetPumpHook(+[] {
+        if (Game_GetResult().winner >= 0) Input_RawKey(0x1C, 1, '\r');
+    });
+    Tick(0);
+    Complete({Orders_NewNode(QSURRENDER, 0, 1)});
+    for (int round = 0; round < 40 && g_GameState == GS_INGAME; round++) RunRound(round > 0);
+    PlatHeadless_SetPumpHook(nullptr);
+    EXPECT_EQ(teamdata[1].unitcount, 0);
+    EXPECT_EQ(g_GameState, GS_FRONTEND);
+    EXPECT_EQ(Game_GetResult().winner, 0);
+    EXPECT_EQ(Game_GetResult().won, 1);
 }
 
 } // namespace

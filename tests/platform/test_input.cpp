@@ -131,6 +131,36 @@ TEST_F(Input, ReleaseAfterADoubleClickPolledInALaterFrameKeepsItsKind)
     EXPECT_EQ(Kinds(), (Types{EV_LEFTDOWN, EV_LEFTUP}));
 }
 
+// The game's pump took its double clicks from the widget queue's setting,
+// which only a widget desktop's end turns on: from a fresh program the game's
+// double-click actions could not be reached. The pump reports them always;
+// the widget queue still follows its setting.
+class PlayerViewInput : public Input {};
+
+TEST_F(PlayerViewInput, AFreshInputLayerGaveTheGameNoDoubleClicks)
+{
+    const uint32_t D = MOUSE_LEFTDOWN, U = MOUSE_LEFTUP, DC = MOUSE_DOUBLECLICK;
+    const struct {
+        const char* name;
+        int setting; // -1: never set
+        bool pump;   // read through the game's pump, else the widget queue
+        Types expected;
+    } rows[] = {
+        {"fresh, the game's pump", -1, true, {EV_LEFTDOWN, EV_LEFTUP, EV_LEFTDOUBLE, EV_LEFTDOUBLEUP}},
+        {"switched off, the game's pump", 0, true, {EV_LEFTDOWN, EV_LEFTUP, EV_LEFTDOUBLE, EV_LEFTDOUBLEUP}},
+        {"fresh, the widget queue", -1, false, {D, U, D, U}},
+        {"switched on, the widget queue", 1, false, {D, U, DC, U}},
+    };
+    for (const auto& row : rows) {
+        Input_Shutdown();
+        if (row.setting >= 0) Mouse_EnableDoubleClick(row.setting);
+        Click(0);
+        PlatHeadless_Advance(100);
+        Click(0);
+        EXPECT_EQ(row.pump ? Kinds() : MouseTypes(), row.expected) << row.name;
+    }
+}
+
 // Presses are buffered (key codes out of range ignored), releases only change
 // the state; each record keeps the modifiers held at its press, and losing the
 // focus lets every key go.

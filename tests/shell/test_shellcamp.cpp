@@ -1,4 +1,5 @@
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <regex>
 #include <string>
@@ -166,6 +167,15 @@ protected:
     {
         s.Add(QvMove(x, y)).Add(QvButton(1)).Add(QvButton(0)).Wait(16, 4);
     }
+    // From the main page: a new campaign, the first side's logo, Launch.
+    static void ToTheFirstLaunch(QvPassScript& s)
+    {
+        Click(s, 320, 105); // Single Player
+        Click(s, 320, 150); // Start New Game
+        s.Wait(16, 6);      // the bridge page's frames
+        Click(s, 257, 125); // the first side's logo
+        Click(s, 330, 435); // Launch
+    }
     // The states current at the flips, and the videos played, in order.
     std::vector<int> Run(QvPassScript& script, std::vector<std::string>* videos)
     {
@@ -192,11 +202,7 @@ TEST_F(ShellCampaignRun, NewCampaignToLaunchAndBackThroughTheDebriefing)
     std::vector<std::string> videos;
     {
         QvPassScript script(200);
-        Click(script, 320, 105);  // Single Player
-        Click(script, 320, 150);  // Start New Game
-        script.Wait(16, 6);       // the bridge page's frames
-        Click(script, 257, 125);  // the first side's logo
-        Click(script, 330, 435);  // Launch
+        ToTheFirstLaunch(script);
         EXPECT_EQ(Run(script, &videos), std::vector<int>({1, 7, 15, 16, 22, 3}));
     }
     // The map's ring animation opens the highest open mission's video.
@@ -274,6 +280,26 @@ TEST_F(PlayerViewCampaign, TheCentreButtonUnderTheRingAnimationStartsTheFinalMis
     EXPECT_EQ(g_ShellInfo.highestMission, 216);
     EXPECT_EQ(g_ShellInfo.mission, 216);
     EXPECT_EQ(g_GameState, GS_NEWGAME);
+}
+
+// A refused Launch brought the launch page back with the start state as its
+// previous page, so its Back launched again, refused again, for ever.
+TEST_F(PlayerViewCampaign, BackAfterARefusedLaunchLaunchedAgainForEver)
+{
+    std::filesystem::remove(dir.file("scen/FIXED/m01a/QUORVEX.scn"));
+    std::vector<std::string> videos;
+    QvPassScript script(200);
+    ToTheFirstLaunch(script); // refused
+    Click(script, 80, 435);   // Back
+    QvPass close;
+    close.quit = true;
+    script.Add(close);
+    // The start state shows no frame: the launch page is seen once more,
+    // its videos played again, before Back reaches the map.
+    EXPECT_EQ(Run(script, &videos), std::vector<int>({1, 7, 15, 16, 22, 16, 2}));
+    EXPECT_EQ(videos, std::vector<std::string>({"cube_in", "m_ring12", "cube04", "cube01", "brief_a", "cube04",
+                                                "cube01", "brief_a", "cube05", "cube01", "m_ring12"}));
+    EXPECT_NE(g_GameState, GS_NEWGAME);
 }
 
 // A page's answer to a click, on a page record of its own (the page's

@@ -99,7 +99,7 @@ TEST_F(ShellPages, CustomMissionPageWithAFolderChosen)
     Click(script, 320, 253);
     Click(script, 100, 116); // the second line: "WALK"
     script.Wait(0, 20).Add(Quit());
-    Check(script, 25, 0x22EFDCF4u, "shell_custom.pcx");
+    Check(script, 25, 0xE868C04Cu, "shell_custom.pcx");
     EXPECT_STREQ(g_ScenarioName, "WALK");
 }
 
@@ -148,13 +148,13 @@ TEST_F(ShellCampaignPages, EachPageAgainstItsGolden)
         uint32_t golden;
         const char* pcx;
     } rows[] = {
-        {"campaign map", {}, 0x60617D9Bu, "shell_missions.pcx"},
-        {"first side's launch", {{257, 125}}, 0xFFA72B15u, "shell_brief_a.pcx"},
-        {"second side's launch", {{387, 125}}, 0x6A6EA6B3u, "shell_brief_s.pcx"},
-        {"options", {{40, 240}}, 0xE975DCF8u, "shell_options.pcx"},
-        {"archive", {{600, 240}}, 0xCAB4B71Fu, "shell_archive.pcx"},
-        {"story", {{320, 25}}, 0xD69C8615u, "shell_story.pcx"},
-        {"basic training", {{75, 100}}, 0x3349AB15u, "shell_training.pcx"},
+        {"campaign map", {}, 0x0A0CBBAAu, "shell_missions.pcx"},
+        {"first side's launch", {{257, 125}}, 0xEB45E648u, "shell_brief_a.pcx"},
+        {"second side's launch", {{387, 125}}, 0x317A48A7u, "shell_brief_s.pcx"},
+        {"options", {{40, 240}}, 0x00D7C0CBu, "shell_options.pcx"},
+        {"archive", {{600, 240}}, 0xDF78DD21u, "shell_archive.pcx"},
+        {"story", {{320, 25}}, 0x2F7D620Au, "shell_story.pcx"},
+        {"basic training", {{75, 100}}, 0x483163B9u, "shell_training.pcx"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -182,7 +182,7 @@ TEST_F(ShellCampaignPages, DebriefingAfterAWinAndAfterALoss)
         int result;
         uint32_t golden;
         const char* pcx;
-    } rows[] = {{1, 0x061A3716u, "shell_debrief_won.pcx"}, {0, 0xC2B3530Bu, "shell_debrief_lost.pcx"}};
+    } rows[] = {{1, 0xEE297E5Au, "shell_debrief_won.pcx"}, {0, 0x2A801A47u, "shell_debrief_lost.pcx"}};
     for (const Row& r : rows) {
         Shell_Reset();
         {

@@ -629,7 +629,16 @@ TEST_F(GameScreen, TheDemoBriefingAndHelpFitThePanel)
     EXPECT_EQ(bullets, 2);
     EXPECT_GT(indented, 0) << "the long objective wraps under its bullet";
     IgiDisp_ShowTextFile(home.file("data/local/help.txt").c_str(), "");
-    EXPECT_GT(SList_Count(IgiDisp_TextPanelList()), 10);
+    l = IgiDisp_TextPanelList();
+    EXPECT_GT(SList_Count(l), 10);
+    // Every help line within the panel: none is cut at its edge. Columns go
+    // by the font's column code, not by spaces in a proportional font.
+    for (int i = 0; i < SList_Count(l); i++) {
+        SList_Select(l, i);
+        const char* t = SList_GetSelectedText(l);
+        EXPECT_LE(Font_StringWidth(t, 0) + 5, l->rx - l->lx + 1) << t;
+        EXPECT_EQ(strstr(t, "   "), nullptr) << t;
+    }
     IgiDisp_CloseTextPanel();
 }
 

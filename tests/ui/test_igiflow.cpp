@@ -440,6 +440,31 @@ TEST_F(InterfaceFlow, MouseSelectsMovesFiresAndScrollsOnTheMap)
     EXPECT_EQ(f.script.passes, f.count + 1);
 }
 
+// From a fresh program no double click reached the game: the input layer
+// paired presses only once a widget desktop had run. A double click on a
+// tank that can morph selects it, enters morph mode and presses Morph.
+class PlayerViewFlow : public InterfaceFlow {};
+
+TEST_F(PlayerViewFlow, ADoubleClickOnATankDidNothingBeforeAWidgetPageHadRun)
+{
+    Flow f;
+    static UNITTYPE* tank;
+    f.Pass(QvPass{}).Pass(QvPass{}).Then([] {
+        ASSERT_EQ(Unit(1)->tilepos.x, 9);
+        ASSERT_EQ(Unit(1)->tilepos.y, 35);
+        tank = Unit(1)->type;
+        tank->abilities.canmorphunit = 1;
+    });
+    f.Click(ScreenX(9), ScreenY(35)).Click(ScreenX(9), ScreenY(35)).Pass(QvPass{}).Then([] {
+        EXPECT_EQ(SelectedIds(), std::vector<int>({1}));
+        EXPECT_EQ(igi_nfo.actionmode, AM_MORPH);
+        EXPECT_TRUE(igi_nfo.zone.data[74].button.pressed) << "Morph";
+        tank->abilities.canmorphunit = 0;
+    });
+    Play();
+    EXPECT_FALSE(f.script.overran);
+}
+
 // A game commanded by the mouse, recorded, then replayed without input:
 // the same state at every update (the script keeps off the construct queue
 // and the primary makers, which are local by design).
@@ -671,6 +696,9 @@ TEST_F(InterfaceFlow, PanelsCommandTheSelectionStoreATrailSurrenderAndExit)
         EXPECT_EQ(Unit(1)->sorder.code, SO_AUTOMOVE);
         EXPECT_EQ(igi_nfo.automove, 1);
     });
+    // Half a second later: sooner, the press on the same spot is a double
+    // click, which buttons don't take.
+    for (int i = 0; i < 10; i++) f.Pass(QvPass{});
     f.Click(594, 129).Pass(QvPass{}).Then([] {
         std::vector<std::pair<int, int>> got = TakeExecuted();
         EXPECT_EQ(got.back(), std::make_pair((int)QAUTOMOVEOFF, 0));

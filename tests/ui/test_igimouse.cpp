@@ -19,6 +19,7 @@
 #include "ui/igimouse.h"
 #include "ui/igipump.h"
 #include "ui/igitext.h"
+#include "ui/slist.h"
 #include "units/building.h"
 #include "units/orders.h"
 #include "units/team.h"
@@ -441,6 +442,15 @@ TEST_F(MouseCommands, TextPanelClosesByItsBoxOutsideOrEscape)
     EXPECT_EQ(igi_nfo.dragmode, 0);
     EXPECT_EQ(igi_nfo.dragging, 0);
     EXPECT_TRUE(IgiDisp_IsTextPanelShown());
+    IgiDisp_CloseTextPanel();
+    // Text wider than the panel: the drag scrolls sideways too.
+    IgiDisp_ShowTextFile("no such file", "Nothing here");
+    SList_SetColumns(IgiDisp_TextPanelList(), 1, 1000);
+    Send(EV_RIGHTDOWN, 150, 200);
+    Frame(154, 200);
+    Frame(264, 256);
+    EXPECT_EQ(IgiDisp_TextPanelList()->scrollx, 40);
+    Send(EV_RIGHTUP, 224, 256);
     IgiDisp_CloseTextPanel();
 }
 

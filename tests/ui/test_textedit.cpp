@@ -10,6 +10,11 @@
 #include "platform/palette.h"
 #include "platform/pcx.h"
 #include "support/testsupport.h"
+#include "platform/video.h"
+#include "ui/igi.h"
+#include "ui/igibtn.h"
+#include "ui/igievnt.h"
+#include "ui/igimenu.h"
 #include "ui/textedit.h"
 
 namespace {
@@ -158,6 +163,46 @@ TEST_F(TextFieldWidth, TextWiderThanTheBoxKeepsItsCharactersOnCursorKeys)
     EXPECT_EQ(TextField_Key(&f, SC_A, 'x', 0), TE_FULL);
     EXPECT_STREQ(buf, "abcdefgh");
     EXPECT_EQ(f.edit.cursor, 0);
+}
+
+// The in-game fields: a held Backspace deleted one character (keys never
+// repeated in the game), and a field that filled its box refused every
+// further character without a word.
+class PlayerViewField : public TextFieldWidth {};
+
+TEST_F(PlayerViewField, AHeldKeyDidNotRepeatAndAFullFieldSaidNothing)
+{
+    static std::vector<std::string> said;
+    said.clear();
+    Display_SetMessageHook([](const char* line) { said.push_back(line); });
+    igi_nfo = IGI_NFO{};
+    static char buf[16];
+    auto handler = [](uint32_t zd, uint32_t reason) {
+        if (reason == ZR_INPUT) Igievnt_HandleEditZone((int)zd);
+    };
+    // A text area 16 pixels wide: four characters of the font.
+    Igievnt_DefineButton(IGIMENU_NAMEZONE, handler, 100, 10, 20, 15, 2, 2, buf, 15, "", TEC_LETTERS, 0, ZL_MENU);
+    auto send = [](uint32_t kind, int key = 0, int ch = 0) {
+        igi_nfo.event.kind = kind;
+        igi_nfo.event.key = (uint32_t)key;
+        igi_nfo.event.ch = (uint8_t)ch;
+        return Igievnt_HandleEditZone(IGIMENU_NAMEZONE);
+    };
+    EXPECT_EQ(Input_KeyRepeatEnabled(), 0) << "held hot keys don't repeat";
+    send(EV_LEFTUP);
+    EXPECT_EQ(Input_KeyRepeatEnabled(), 1) << "keys repeat while the field edits";
+    for (char c : std::string("abcdef")) send(EV_KEY, SC_A, c);
+    EXPECT_STREQ(buf, "abcd");
+    EXPECT_EQ(said, std::vector<std::string>({"The field is full: 4 characters fit"})) << "said once";
+    send(EV_KEY, SC_BACKSPACE);
+    send(EV_KEY, SC_A, 'x');
+    send(EV_KEY, SC_A, 'y');
+    EXPECT_EQ(said.size(), 2u) << "said again after a key was taken";
+    EXPECT_TRUE(send(EV_KEY, SC_RETURN));
+    EXPECT_STREQ(buf, "abcx");
+    EXPECT_EQ(Input_KeyRepeatEnabled(), 0);
+    Display_SetMessageHook(nullptr);
+    igi_nfo = IGI_NFO{};
 }
 
 } // namespace

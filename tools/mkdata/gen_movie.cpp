@@ -32,7 +32,7 @@ static int Encode(AVCodecContext* codec, AVFormatContext* out, AVStream* stream,
     }
 }
 
-int Mkdata_WriteMovie(const std::string& path, int width, int height, int frames, int fps, int seed)
+int Mkdata_WriteMovie(const std::string& path, int width, int height, int frames, int fps, int seed, int hub)
 {
     AVFormatContext* out = nullptr;
     AVCodecContext* codec = nullptr;
@@ -64,6 +64,9 @@ int Mkdata_WriteMovie(const std::string& path, int width, int height, int frames
         for (; i < frames; i++) {
             if (av_frame_make_writable(frame) < 0) break;
             std::vector<uint8_t> pixels = Mkdata_MovieFrame(width, height, i, seed);
+            for (int y = height / 2 - hub; y < height / 2 + hub; y++)
+                for (int x = width / 2 - hub; x < width / 2 + hub; x++)
+                    if (x >= 0 && y >= 0 && x < width && y < height) pixels[(size_t)y * width + x] = 0;
             for (int y = 0; y < height; y++)
                 memcpy(frame->data[0] + (size_t)y * frame->linesize[0], &pixels[(size_t)y * width], width);
             uint32_t* palette = (uint32_t*)frame->data[1];
@@ -95,7 +98,8 @@ static int Seeds(const std::string& target, const std::string& dir)
 }
 
 // The front end's videos in "data\\shell": transitions and side videos full
-// screen, the campaign map's ring animations.
+// screen, the campaign map's ring animations (dark in the middle, under the
+// final mission's "13").
 static int Demo(const std::string& rundir)
 {
     std::string dir = rundir + "/data/shell/";
@@ -107,7 +111,7 @@ static int Demo(const std::string& rundir)
     for (int i = 0; i <= 12; i++) {
         char name[16];
         snprintf(name, sizeof name, "m_ring%02d.smk", i);
-        if (!Mkdata_WriteMovie(dir + name, 144, 144, 6, 10, seed++)) return 0;
+        if (!Mkdata_WriteMovie(dir + name, 144, 144, 6, 10, seed++, 13)) return 0;
     }
     return 1;
 }

@@ -13,4 +13,6 @@
 std::vector<uint8_t> Mkdata_MovieFrame(int width, int height, int frame, int seed);
 // Writes frames of Mkdata_MovieFrame at fps frames a second to path; 1 on
 // success, else logs to stderr.
-int Mkdata_WriteMovie(const std::string& path, int width, int height, int frames, int fps, int seed);
+// hub: the half side of a black square kept in the middle of every frame
+// (0: none), where a label over the video stays readable.
+int Mkdata_WriteMovie(const std::string& path, int width, int height, int frames, int fps, int seed, int hub = 0);

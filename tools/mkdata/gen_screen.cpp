@@ -228,11 +228,28 @@ void DrawSideBit(BITMAP* b)
     for (int y = 21; y < 217; y += 18) Graph_DrawLine(b, nullptr, 0, 2, y, 20, y, Grey(1));
 }
 
+// Text in the 5 x 8 shapes, 6 pixels a character, centred in a w-wide cell.
+void Caption(BITMAP* b, int x, int y, int w, const char* text, uint8_t ink)
+{
+    int left = x + (w - 6 * (int)strlen(text) + 1) / 2;
+    for (const char* t = text; *t; t++, left += 6) {
+        uint8_t rows[8];
+        GenFonts_Shape((unsigned char)*t, rows);
+        for (int r = 0; r < 8; r++)
+            for (int k = 0; k < 5; k++)
+                if (rows[r] & (0x10 >> k)) Fill(b, left + k, y + r, 1, 1, ink);
+    }
+}
+
+// The orders panel's advanced page: the captions of its three rows
+// (tenacity, self-preservation, autonomy), white on a dark cyan.
 void DrawOrderTitles(BITMAP* b)
 {
+    static const char* const CAPTIONS[3] = {"Tenacity", "Survival", "Autonomy"};
     for (int i = 0; i < 3; i++) {
-        Fill(b, 0, i * 26, 75, 22, Team(6, 2 + i));
+        Fill(b, 0, i * 26, 75, 22, Team(6, 2));
         Graph_DrawRect(b, nullptr, 0, 0, i * 26, 75, 22, Team(6, 6));
+        Caption(b, 0, i * 26 + 7, 75, CAPTIONS[i], MKPAL_WHITE);
     }
 }
 

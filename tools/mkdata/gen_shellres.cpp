@@ -122,16 +122,18 @@ static MKSHELLRES Image(const char* name, int w, int h, const std::vector<uint8_
 }
 
 // A page: dark greys darkening downwards, a band at the top in the page's
-// own colour under its title, and a frame.
-static MKSHELLRES Background(const char* name, uint8_t band, const std::vector<uint8_t>& palette)
+// own colour under its title, and a frame. The band's line runs at y =
+// bottom: the campaign's pages keep it above their top button's label,
+// their titles and the launch page's text box.
+static MKSHELLRES Background(const char* name, uint8_t band, const std::vector<uint8_t>& palette, int bottom = 34)
 {
     const int w = 640, h = 480;
     std::vector<uint8_t> px((size_t)w * h);
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
             uint8_t c = (uint8_t)(MKPAL_GREYS + 3 - y * 3 / h);
-            if (y < 34) c = band;
-            if (x < 2 || y < 2 || x >= w - 2 || y >= h - 2 || y == 34) c = MKPAL_GREYS + 6;
+            if (y < bottom) c = band;
+            if (x < 2 || y < 2 || x >= w - 2 || y >= h - 2 || y == bottom) c = MKPAL_GREYS + 6;
             px[(size_t)y * w + x] = c;
         }
     return MKSHELLRES{name, SHELLRES_FLT,
@@ -234,7 +236,7 @@ void Mkdata_ShellDemoResources(std::vector<MKSHELLRES>* out)
     } CAMPAIGN[] = {{"return", 0}, {"bridge", 1}, {"missions", 2}, {"options", 3}, {"archive", 4},
                     {"story", 5},  {"training", 6}, {"brief_a", 0}, {"brief_s", 1}, {"debrief", 7}};
     for (const auto& p : CAMPAIGN)
-        out->push_back(Background(p.name, (uint8_t)(MKPAL_TEAMS + 8 * p.team + 2), palette));
+        out->push_back(Background(p.name, (uint8_t)(MKPAL_TEAMS + 8 * p.team + 2), palette, 16));
     static const struct {
         const char* name;
         int height;
