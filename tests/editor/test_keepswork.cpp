@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,14 @@
 #include "editor/mefile.h"
 #include "editorfixture.h"
 #include "editorvisit.h"
+#include "game/gameloop.h"
 #include "game/quorvex.h"
 #include "game/systems.h"
 #include "map/region.h"
 #include "platform/input.h"
 #include "platform/plat.h"
+#include "support/world.h"
+#include "units/orders.h"
 #include "units/team.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qiitem.h"
@@ -79,6 +83,41 @@ protected:
         Game_Main();
         EXPECT_FALSE(s.overran);
         EXPECT_TRUE(s.done());
+    }
+    // Every file of a folder by name, with its bytes.
+    std::map<std::string, std::string> Files(const std::string& name) const
+    {
+        std::map<std::string, std::string> files;
+        for (const fs::directory_entry& e : fs::directory_iterator(Folder(name)))
+            Fs_ReadAll(e.path().c_str(), &files[e.path().filename().string()]);
+        return files;
+    }
+    // The File layer's Load and Save of the scenario the name text names.
+    static void LoadAndSave(QvPassScript& s, const char* load, const char* save)
+    {
+        s.ClickOn("ScenarioFiles").Do([=] { g_MeEditor.scenarioName->Set(load); }).ClickOn("Load").Pause(20, LOADPASSES);
+        s.ClickOn("ScenarioFiles").Do([=] { g_MeEditor.scenarioName->Set(save); }).ClickOn("Save");
+    }
+    // The scenario played update by update to update bound, as a game
+    // started on it plays, with the state's digest after each update.
+    std::vector<uint64_t> Play(const char* name, uint32_t bound) const
+    {
+        std::vector<uint64_t> digests;
+        Game_ResetState();
+        Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_SINGLE);
+        Game_SetScenarioName(name);
+        InitCommonGameSystems();
+        InitGameSpecifics();
+        g_GameState = GS_INGAME;
+        while (g_GameState == GS_INGAME && g_UpdateCount < bound) {
+            Game_Update();
+            Orders_AfterUpdate();
+            digests.push_back(QvDigest_State());
+        }
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+        return digests;
     }
 };
 
@@ -345,6 +384,104 @@ TEST_F(EditorKeepsWork, CreateRefusesAnEmptyNameAndTheStatisticsLayerIsBuiltLast
     auto at = [&](const char* name) { return std::find(layers.begin(), layers.end(), name) - layers.begin(); };
     EXPECT_GT(at("StatsLayer"), at("PlayerLayer"));
     EXPECT_GT(at("StatsLayer"), at("EndCondLayer"));
+}
+
+// Loaded and saved with no edit, a scenario's file comes back byte for byte,
+// units and buildings in the order the file gave them.
+TEST_F(EditorKeepsWork, RegressionALoadThenSaveReversedEachTeamsUnitsAndBuildings)
+{
+    QvPassScript s(800);
+    VisitPace(s);
+    std::vector<std::string> saves;
+    for (int i = 0; i < 3; i++) {
+        LoadAndSave(s, "DEMO", "DEMO");
+        s.Do([&] { saves.push_back(Read("DEMO", "QUORVEX.scn")); });
+    }
+    s.Chord(SC_LALT, SC_Q);
+    Run(s);
+    ASSERT_EQ(saves.size(), 3u);
+    EXPECT_LT(saves[0].find("PutUnitAt(1 "), saves[0].find("PutUnitAt(2 "));
+    EXPECT_LT(saves[0].find("AddBuildingAt(1011 "), saves[0].find("AddBuildingAt(1012 "));
+    EXPECT_EQ(saves[1], saves[0]);
+    EXPECT_EQ(saves[2], saves[0]);
+    EXPECT_EQ(saves[0].find('\\'), std::string::npos) << "the header names the file with '/' alone";
+}
+
+// Saved under a new name, the scenario takes its folder's other files (its
+// own end condition, state machine and briefing) along: the copy loads and
+// plays the game of the original saved in its own folder.
+TEST_F(EditorKeepsWork, RegressionASaveUnderANewNameLeftTheFoldersOtherFilesBehind)
+{
+    std::string scn = Read("DEMO", "QUORVEX.scn");
+    const size_t at = scn.find("SetEnd(DEMO0.END)");
+    ASSERT_NE(at, std::string::npos);
+    scn.replace(at, 17, "SetEnd(MINE0.END)");
+    Write("DEMO", "QUORVEX.scn", scn);
+    std::string end;
+    ASSERT_TRUE(Fs_ReadAll(home.file("data/aip/DEMO0.END").c_str(), &end));
+    Write("DEMO", "MINE0.END", end);
+    QvPassScript s(400);
+    VisitPace(s);
+    LoadAndSave(s, "DEMO", "DEMO");
+    s.ClickOn("ScenarioFiles").Do([&] { me.scenarioName->Set("COPY"); }).ClickOn("Save").Chord(SC_LALT, SC_Q);
+    Run(s);
+    // The copy's own three files are written; the others come as they are.
+    std::map<std::string, std::string> original = Files("DEMO"), copy = Files("COPY");
+    for (auto* files : {&original, &copy})
+        for (const char* own : {"QUORVEX.scn", "QUORVEX.map", "QUORVEX.mm"}) files->erase(own);
+    ASSERT_EQ(copy, original);
+    ASSERT_EQ(original.size(), 3u);
+    const std::vector<uint64_t> played = Play("DEMO", 500);
+    const std::vector<uint64_t> copyPlayed = Play("COPY", 500);
+    ASSERT_EQ(played.size(), 500u);
+    size_t same = 0;
+    while (same < played.size() && same < copyPlayed.size() && played[same] == copyPlayed[same]) same++;
+    EXPECT_EQ(same, played.size()) << "first differing update " << same;
+}
+
+// A save that can't put one of its files in place (a folder stands where it
+// goes) leaves the folder as it was and the scenario its own; in its own
+// folder and over another scenario.
+TEST_F(EditorKeepsWork, RegressionASaveThatFailedHalfWayLeftHalfAScenario)
+{
+    Copy("OTHER");
+    struct Row {
+        const char* folder;
+        const char* blocked;
+    };
+    const Row rows[] = {{"DEMO", "QUORVEX.map"}, {"OTHER", "QUORVEX.mm"}};
+    QvPassScript s(1200);
+    VisitPace(s);
+    std::map<std::string, std::string> before[2];
+    size_t checked = 0;
+    s.ClickOn("Load").Pause(20, LOADPASSES);
+    for (size_t i = 0; i < 2; i++) {
+        const Row row = rows[i];
+        const std::string blocked = Folder(row.folder) + "/" + row.blocked;
+        s.Do([&, i, row, blocked] {
+            teamdata[1].credits = 4321;
+            before[i] = Files(row.folder);
+            fs::remove(blocked);
+            fs::create_directories(blocked + "/keep");
+            me.scenarioName->Set(row.folder);
+        });
+        s.ClickOn("Save");
+        if (i) s.ClickOn("QueryScenarioOverwriteOk");
+        s.ClickOn("ErrScenarioWriteOk").Do([&, i, row, blocked] {
+            SCOPED_TRACE(row.folder);
+            std::map<std::string, std::string> after = Files(row.folder);
+            after[row.blocked] = before[i][row.blocked];
+            EXPECT_EQ(after, before[i]);
+            ExpectStillEditing(row.folder, 4321);
+            fs::remove_all(blocked);
+            Write(row.folder, row.blocked, before[i][row.blocked]);
+            checked++;
+        });
+    }
+    s.Do([&] { me.scenarioName->Set("DEMO"); }).ClickOn("Save").Chord(SC_LALT, SC_Q);
+    Run(s);
+    EXPECT_EQ(checked, 2u);
+    EXPECT_NE(Read("DEMO", "QUORVEX.scn").find("SetCredit(4321)"), std::string::npos);
 }
 
 namespace {
