@@ -252,10 +252,6 @@ void MeMenuFile::Save(void)
     if (me.desktop) me.desktop->Repaint(nullptr);
 }
 
-// Set while the question that a close request asks is up: a second request
-// then leaves without saving, so that an insistent close always ends.
-static bool s_closing = false;
-
 bool MeMenuFile::QuerySave(void)
 {
     MeEditor& me = g_MeEditor;
@@ -263,8 +259,8 @@ bool MeMenuFile::QuerySave(void)
     const int answer = QueryBox("QueryScenarioSave", "Save scenario %s ?", g_ScenarioName);
     if (answer != MEFOLDER_OK) {
         // A close request that ended the question unanswered: the close
-        // asks again as its own, where a second request leaves unsaved.
-        if (answer != MEFOLDER_CANCEL && (Plat_QuitSeen() || g_QuitRequested)) return s_closing;
+        // asks again as its own, and that question waits for Ok or Cancel.
+        if (answer != MEFOLDER_CANCEL && (Plat_QuitSeen() || g_QuitRequested)) return false;
         return true;
     }
     // Save acts on the name text, which a pick in the list may have changed:
@@ -525,9 +521,9 @@ bool MeMenuFile::LeaveOnClose(void)
     Plat_ClearQuit();
     g_QuitRequested = 0;
     me.desktop->dflags |= QID_RUNNING;
-    s_closing = true;
+    me.flags |= MEF_CLOSING;
     const bool left = Leave(GS_QUIT);
-    s_closing = false;
+    me.flags &= ~MEF_CLOSING;
     if (!left) return false;
     Plat_PostQuit();
     g_QuitRequested = 1;
