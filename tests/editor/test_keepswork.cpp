@@ -432,6 +432,36 @@ TEST_F(EditorKeepsWork, CreateRefusesAnEmptyNameAndTheStatisticsLayerIsBuiltLast
     EXPECT_GT(at("StatsLayer"), at("EndCondLayer"));
 }
 
+// The picked row and the name text name one scenario after the list is
+// filled again: a delete leaves no row picked, a create picks the new one,
+// and Load then loads what is drawn as picked.
+TEST_F(EditorKeepsWork, RegressionThePickedRowStayedOnItsPlaceAfterCreateOrDelete)
+{
+    Copy("OTHER");
+    Copy("ZED");
+    QvPassScript s(1200);
+    VisitPace(s);
+    int checked = 0;
+    auto agree = [&](const char* after) {
+        s.Pause(20, 3).Do([&, after] {
+            const QITextItem* row = dynamic_cast<const QITextItem*>(me.scenarioList->ItemAt(me.scenarioList->current));
+            if (row) EXPECT_STRCASEEQ(row->text.c_str(), me.scenarioName->c_str()) << after;
+            else EXPECT_FALSE(me.ScenarioExists(me.scenarioName->c_str())) << after;
+            checked++;
+        });
+    };
+    s.ClickOn("ScenarioList", 10, 12).ClickOn("FileDelete").ClickOn("ScenarioQueryDeleteOk");
+    agree("delete");
+    s.ClickOn("ScenarioList", 10, 12).ClickOn("Create").Do([&] { me.scenarioName->Set("ANEW"); });
+    s.ClickOn("ScenarioCreateOk").Pause(20, LOADPASSES);
+    agree("create");
+    s.ClickOn("ScenarioFiles").ClickOn("Load").Pause(20, LOADPASSES).Do([&] { EXPECT_STRCASEEQ(g_ScenarioName, "ANEW"); });
+    s.Chord(SC_LALT, SC_Q);
+    Run(s);
+    EXPECT_EQ(checked, 2);
+    EXPECT_FALSE(fs::exists(Folder("OTHER")));
+}
+
 // Loaded and saved with no edit, a scenario's file comes back byte for byte,
 // units and buildings in the order the file gave them.
 TEST_F(EditorKeepsWork, RegressionALoadThenSaveReversedEachTeamsUnitsAndBuildings)
