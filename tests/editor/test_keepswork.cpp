@@ -373,7 +373,13 @@ TEST_F(EditorKeepsWork, ATileSetOrTechLevelChangeAsksOnQuit)
                 .TypeKey(SC_BACKSPACE, 0)
                 .TypeKey(SC_BACKSPACE, 0)
                 .TypeKey(8, '7')
-                .TypeKey(SC_RETURN, '\r');
+                .TypeKey(SC_RETURN, '\r')
+                .Do([&] {
+                    // "Modified?" says so at once (it once kept "No" until redrawn).
+                    auto* shown = dynamic_cast<QICallbackText*>(me.desktop->FindByName("ScenarioChangedTotal"));
+                    ASSERT_NE(shown, nullptr);
+                    EXPECT_STREQ(shown->text.c_str(), "Yes");
+                });
         else
             s.Chord(0, SCAN_T);
         s.onPass = [&](int) { asked |= me.desktop && me.desktop->FindByName("QueryScenarioSave"); };
