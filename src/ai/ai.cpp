@@ -208,7 +208,9 @@ int AI_SaveSpecialForces(CFILE* file)
 {
     int ok = 1;
     if (!s_ai.forces) return ok;
-    for (GLL_NODE* n = s_ai.forces->first; n; n = n->next) {
+    // A force made goes to the front: from the back, they come in the order
+    // they were made, which a scenario just read has from its file.
+    for (GLL_NODE* n = s_ai.forces->last; n; n = n->prev) {
         const SPECIAL_FORCE* force = static_cast<const SPECIAL_FORCE*>(n->element);
         ok &= Cfile_Printf(file, "DefineSpecialForces ( %d %d )\n", (int)force->id, force->team);
         ok &= Cfile_Printf(file, "{\n");

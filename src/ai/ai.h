@@ -60,7 +60,7 @@ void AI_ReleaseSpecialForce(SPECIAL_FORCE* force);
 // Every listed unit found (on the force's team, else on any team) whose team
 // differs goes to team; the force's team becomes team. Asserts 0..8.
 void AI_GiveSpecialForce(SPECIAL_FORCE* force, int team);
-// Writes every force in list order as the scenario file's DefineSpecialForces
+// Writes every force in the order made as the scenario file's DefineSpecialForces
 // block; 1 when every write succeeded.
 int AI_SaveSpecialForces(CFILE* file);
 // The forces of one team: first, then next; null at the end. Next asserts

@@ -373,6 +373,17 @@ bool MeEditor::ListScenarios(void)
         }
         if (scenarioList) scenarioList->Add(new MeFolderItem(&fontB->font, shown));
     }
+    // A picked row follows the name it picked, not its old place: after a
+    // create or a delete the place holds another scenario, and Load acts on
+    // the name. No row of the name: none is picked.
+    if (scenarioList && scenarioList->current >= 0) {
+        int32_t row = -1;
+        for (int32_t i = 0; QIGraphic* item = scenarioList->ItemAt(i); i++) {
+            const QITextItem* text = dynamic_cast<const QITextItem*>(item);
+            if (text && scenarioName && strcasecmp(text->text.c_str(), scenarioName->c_str()) == 0) row = i;
+        }
+        scenarioList->SetCurrent(row);
+    }
     if (scenarioList) scenarioList->Refresh();
     return true;
 }

@@ -38,6 +38,7 @@ enum MEEDITOR_FLAGS : uint32_t {
     MEF_OPEN = 0x2,     // a scenario is open
     MEF_DRAWMAP = 0x4,  // cleared while a modal box covers the map
     MEF_ALTITUDES = 0x8,
+    MEF_CLOSING = 0x10, // a close request's save question is up: further ones wait for its answer
 };
 
 enum {

@@ -46,10 +46,11 @@ int MeDesktop::ScreenshotCounter(void) { return s_shotCounter; }
 void MeDesktop::Screenshot(void)
 {
     char name[32];
-    // The first number without a file: shots of earlier runs are kept.
+    // The first number without a file: shots of earlier runs are kept, past
+    // 9999 too (mscr10000.pcx and on) rather than one written over.
     for (;; s_shotCounter++) {
         snprintf(name, sizeof name, "mscr%04d.pcx", s_shotCounter);
-        if (!Fs_Exists(name) || s_shotCounter >= 9999) break;
+        if (!Fs_Exists(name)) break;
     }
     s_shotCounter++;
     uint8_t rgb[768];

@@ -100,8 +100,9 @@ public:
     // editor stays, when the question says the scenario isn't safe.
     static bool Leave(int state);
     // After the desktop's loop ended: a close request (the window's close,
-    // an interrupt) leaves as Alt+Q does, asking to save first; a second
-    // close request while that question is up leaves without saving. True
+    // an interrupt) leaves as Alt+Q does, asking to save first; further
+    // close requests while that question is up are ignored until Ok or
+    // Cancel is clicked. True
     // when the visit ends (the request stays posted for the state loop),
     // false when the editor stays and its loop is to run again.
     static bool LeaveOnClose(void);
@@ -113,7 +114,9 @@ public:
 
     // Shared by the File layer's boxes: the strings' text of key (else
     // format) expanded into out (256 bytes); the modal run of a popup with
-    // the map's drawing held; Ok and Cancel buttons named key + "Ok" and
+    // the map's drawing and the editor's keys held (the box owns the
+    // keyboard; under MEF_CLOSING a close request doesn't end it); Ok and
+    // Cancel buttons named key + "Ok" and
     // key + "Cancel" in slots 0 and 1.
     static void FormatText(char* out, const char* key, const char* format, ...) __attribute__((format(printf, 3, 4)));
     static int RunModal(QIPopup* pop);

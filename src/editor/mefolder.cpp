@@ -1,10 +1,13 @@
 // The File layer's folder operations: load, create, save, delete, the save
 // question and leaving the editor.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 #include <strings.h>
 
 #include "core/fspath.h"
@@ -34,6 +37,8 @@
 #include "rules/scenario.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qilayer.h"
+
+namespace fs = std::filesystem;
 
 enum {
     MEFOLDER_TEXT = 256,
@@ -70,14 +75,119 @@ static bool FolderPath(char* out, const char* folder)
     return Utils_MakePath(out, g_ScenarioCategoryDir, folder, "", "", "") != 0;
 }
 
-// The three files in the order the reader wants them; stops at the first
-// that fails.
-static bool WriteScenario(void)
+namespace {
+
+// A scenario's files are written beside their places first and put in place
+// together once all are written: a save that fails half-way gives back
+// what the files already put in place replaced, so the folder is either
+// the whole new scenario or as it was.
+class FolderWrite {
+public:
+    ~FolderWrite()
+    {
+        for (const Entry& f : files_) unlink(f.staged.c_str());
+    }
+    // Where the file for path is to be written before it goes in place.
+    std::string Stage(const char* path)
+    {
+        Entry f;
+        f.target = Fs_WriteTarget(path);
+        f.staged = f.target.empty() ? std::string() : f.target + ".saving";
+        files_.push_back(f);
+        return f.staged;
+    }
+    // Every staged file over its target, in the order staged; false, and
+    // every target as it was, when one can't be.
+    bool Commit(void)
+    {
+        size_t done = 0;
+        bool ok = true;
+        for (; done < files_.size() && ok; done++) ok = Place(&files_[done]);
+        if (ok) {
+            for (const Entry& f : files_)
+                if (f.had) unlink(f.kept.c_str());
+            return true;
+        }
+        // The one that failed put nothing in place.
+        for (size_t i = done - 1; i-- > 0;) {
+            const Entry& f = files_[i];
+            if (f.had)
+                rename(f.kept.c_str(), f.target.c_str());
+            else
+                unlink(f.target.c_str());
+        }
+        return false;
+    }
+
+private:
+    struct Entry {
+        std::string target, staged, kept;
+        bool had = false;
+    };
+    static bool Place(Entry* f)
+    {
+        if (f->target.empty()) return false;
+        struct stat st;
+        if (lstat(f->target.c_str(), &st) == 0) {
+            // The file in place stays there, linked under a second name,
+            // until the new one has replaced it: kept to be put back.
+            if (!S_ISREG(st.st_mode)) return false;
+            f->kept = f->target + ".previous";
+            unlink(f->kept.c_str());
+            if (link(f->target.c_str(), f->kept.c_str()) != 0) return false;
+            f->had = true;
+            chmod(f->staged.c_str(), st.st_mode & 07777);
+        }
+        if (rename(f->staged.c_str(), f->target.c_str()) == 0) return true;
+        if (f->had) unlink(f->kept.c_str());
+        f->had = false;
+        return false;
+    }
+    std::vector<Entry> files_;
+};
+
+bool IsScenarioFile(const std::string& name)
 {
-    if (!Scenario_Save()) return false;
-    if (!Map_Save(g_ScenarioMapPath)) return false;
+    for (const char* own : {"QUORVEX.scn", "QUORVEX.map", "QUORVEX.mm"})
+        if (strcasecmp(name.c_str(), own) == 0) return true;
+    return false;
+}
+
+// The other files of the folder from (end conditions, state machines, the
+// briefing) staged for the current scenario's folder, which a scenario
+// saved under a new name reads them from. Nothing when from is that folder
+// or no longer exists; false when one can't be read or staged.
+bool CarryFolder(FolderWrite* out, const std::string& from)
+{
+    std::error_code ec;
+    const std::string to = Fs_Resolve(g_ScenarioDir);
+    if (!fs::is_directory(from, ec) || fs::equivalent(from, to, ec)) return true;
+    for (const fs::directory_entry& e : fs::directory_iterator(from, ec)) {
+        const std::string name = e.path().filename().string();
+        if (!e.is_regular_file(ec) || IsScenarioFile(name)) continue;
+        char path[GAME_PATH];
+        std::string bytes;
+        if (!Utils_MakePath(path, g_ScenarioDir, "", "", name.c_str(), "") || !Fs_ReadAll(e.path().c_str(), &bytes))
+            return false;
+        const std::string staged = out->Stage(path);
+        if (staged.empty() || !Fs_WriteAtomic(staged.c_str(), bytes.data(), bytes.size())) return false;
+    }
+    return !ec;
+}
+
+} // namespace
+
+// The three files in the order the reader wants them, and the folder's
+// other files when the scenario came from another folder; all or none.
+static bool WriteScenario(const std::string& from)
+{
+    FolderWrite out;
     const BITMAP* picture = g_MeEditor.miniMap ? &g_MeEditor.miniMap->composite : nullptr;
-    return Mm_Save(g_ScenarioMmPath, picture) != 0;
+    std::string staged;
+    return !(staged = out.Stage(g_ScenarioScnPath)).empty() && Scenario_SaveTo(staged.c_str()) &&
+           !(staged = out.Stage(g_ScenarioMapPath)).empty() && Map_Save(staged.c_str()) &&
+           !(staged = out.Stage(g_ScenarioMmPath)).empty() && Mm_Save(staged.c_str(), picture) &&
+           CarryFolder(&out, from) && out.Commit();
 }
 
 void MeMenuFile::Save(void)
@@ -92,6 +202,10 @@ void MeMenuFile::Save(void)
     if (selected != me.category) Game_SetScenarioCategory(me.category);
     // The text may change under the boxes below: work on a copy.
     const std::string name = NameText();
+    // The folder the open scenario came from, and its name: a failed save
+    // goes back to them.
+    const std::string from = Fs_Resolve(g_ScenarioDir), fromName = g_ScenarioName;
+    std::string madeFolder;
     bool go = true;
     if (name.empty()) {
         ErrorBox("ErrScenarioNoName", "A scenario needs a name.");
@@ -103,6 +217,7 @@ void MeMenuFile::Save(void)
         // the new one: else Launch and the next save would look for a
         // folder that was never made.
         if (made) {
+            madeFolder = Fs_Resolve(path);
             Game_SetScenarioName(name.c_str());
         } else {
             ErrorBox("ErrCreatingDir", "Directory %s cannot be created.", Fs_Resolve(path).c_str());
@@ -119,7 +234,13 @@ void MeMenuFile::Save(void)
     }
     QIPopup* panel = Panel("ScenarioSaving", "Saving Scenario", "ScenarioSavingDesc", "Writing %s .. Please Wait.",
                            name.c_str());
-    const bool written = WriteScenario();
+    const bool written = WriteScenario(from);
+    if (!written) {
+        // Nothing was put in place: the folder made for the save goes, and
+        // the scenario is again the one it was, its edits unsaved.
+        if (!madeFolder.empty()) rmdir(madeFolder.c_str());
+        Game_SetScenarioName(fromName.c_str());
+    }
     if (selected != me.category) Game_SetScenarioCategory(selected);
     me.ListScenarios();
     ClosePanel(panel);
@@ -131,10 +252,6 @@ void MeMenuFile::Save(void)
     if (me.desktop) me.desktop->Repaint(nullptr);
 }
 
-// Set while the question that a close request asks is up: a second request
-// then leaves without saving, so that an insistent close always ends.
-static bool s_closing = false;
-
 bool MeMenuFile::QuerySave(void)
 {
     MeEditor& me = g_MeEditor;
@@ -142,8 +259,8 @@ bool MeMenuFile::QuerySave(void)
     const int answer = QueryBox("QueryScenarioSave", "Save scenario %s ?", g_ScenarioName);
     if (answer != MEFOLDER_OK) {
         // A close request that ended the question unanswered: the close
-        // asks again as its own, where a second request leaves unsaved.
-        if (answer != MEFOLDER_CANCEL && (Plat_QuitSeen() || g_QuitRequested)) return s_closing;
+        // asks again as its own, and that question waits for Ok or Cancel.
+        if (answer != MEFOLDER_CANCEL && (Plat_QuitSeen() || g_QuitRequested)) return false;
         return true;
     }
     // Save acts on the name text, which a pick in the list may have changed:
@@ -404,9 +521,9 @@ bool MeMenuFile::LeaveOnClose(void)
     Plat_ClearQuit();
     g_QuitRequested = 0;
     me.desktop->dflags |= QID_RUNNING;
-    s_closing = true;
+    me.flags |= MEF_CLOSING;
     const bool left = Leave(GS_QUIT);
-    s_closing = false;
+    me.flags &= ~MEF_CLOSING;
     if (!left) return false;
     Plat_PostQuit();
     g_QuitRequested = 1;

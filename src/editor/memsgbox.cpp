@@ -13,12 +13,14 @@
 #include <vector>
 
 #include "core/fspath.h"
+#include "core/gamestate.h"
 #include "core/mlstring.h"
 #include "core/tlog.h"
 #include "editor/editor.h"
 #include "editor/mefile.h"
 #include "platform/font.h"
 #include "platform/graph.h"
+#include "platform/plat.h"
 #include "platform/video.h"
 #include "widgets/qibutton.h"
 #include "widgets/qidesktop.h"
@@ -117,11 +119,27 @@ static int RunBox(QIPopup* pop)
     }
     const uint32_t drawing = g_MeEditor.flags & MEF_DRAWMAP;
     g_MeEditor.flags &= ~MEF_DRAWMAP;
+    // A box owns the keyboard: the editor's keys would save, load or open
+    // more boxes behind it, so they wait until it is closed.
+    const QIKEYHOOK keys = d->keyHook;
+    d->keyHook = nullptr;
     d->Refresh(pop);
-    // A close request ends the loop with no button: the result is then
-    // neither Ok nor Cancel, never a previous box's answer.
-    d->loopResult = 0;
-    const int result = d->EventLoop(pop, 0);
+    int result;
+    for (;;) {
+        // A close request ends the loop with no button: the result is then
+        // neither Ok nor Cancel, never a previous box's answer.
+        d->loopResult = 0;
+        result = d->EventLoop(pop, 0);
+        const bool closed = !(d->dflags & QID_RUNNING) && (Plat_QuitSeen() || g_QuitRequested);
+        if (!closed || !(g_MeEditor.flags & MEF_CLOSING)) break;
+        // The question a close asks waits for its answer: a second close
+        // (a double click on the window's close, Ctrl+C twice) would
+        // otherwise end the editor before the edit could be saved.
+        Plat_ClearQuit();
+        g_QuitRequested = 0;
+        d->dflags |= QID_RUNNING;
+    }
+    d->keyHook = keys;
     d->ClosePopup(pop);
     g_MeEditor.flags |= drawing;
     return result;

@@ -132,6 +132,9 @@ void MeStats::CommitTechLevel(void)
     else
         TLOG(MESTATS_TECHLOG, "tech level out of range [%d]", level);
     ShowTechLevel();
+    // The tech level counts as a change: "Modified?" says so at once.
+    QIWidget* changed = me.desktop ? me.desktop->FindByName("ScenarioChangedTotal") : nullptr;
+    if (changed && !changed->IsHidden()) changed->Draw(nullptr);
 }
 
 // ---------------------------------------------------------------- the layer

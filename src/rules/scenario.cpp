@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -9,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ai/ai.h"
 #include "core/cfile.h"
@@ -961,21 +964,30 @@ void SaveUnits(WRITER* w)
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         Out(w, ";\n; Units for Team %d\n;\n", t);
         Out(w, "%s(%d)\n", "SetDefaultTeam", t);
+        // In the order they were made, whatever list each stands in now:
+        // the reader makes them in file order, so a load then a save gives
+        // the same file, and the game made from it walks them as before.
+        std::vector<UNIT*> units;
         ITERATOR it;
         Iterate_UnitInit(&it, t, 0, MM_ALL);
-        while (UNIT* u = Iterate_UnitNext(&it)) {
-            if (BuildId_Valid(&u->associate) || BuildId_Valid(&u->partof)) continue;
-            SaveUnit(w, u);
-        }
+        while (UNIT* u = Iterate_UnitNext(&it))
+            if (!BuildId_Valid(&u->associate) && !BuildId_Valid(&u->partof)) units.push_back(u);
+        std::sort(units.begin(), units.end(), [](const UNIT* a, const UNIT* b) { return a->seq < b->seq; });
+        for (UNIT* u : units) SaveUnit(w, u);
     }
 }
 
 void SaveBuildings(WRITER* w)
 {
     Out(w, ";\n; *** Building Declarations\n;\n");
+    // The list holds the newest first and nothing reorders it: walked from
+    // its end it gives the buildings in the order they were made.
+    std::vector<BUILDING*> made;
+    for (BUILDING* b = g_Buildings; b; b = b->next) made.push_back(b);
+    std::reverse(made.begin(), made.end());
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         int first = 1;
-        for (BUILDING* b = g_Buildings; b; b = b->next) {
+        for (BUILDING* b : made) {
             if (b->team != t) continue;
             if (first) {
                 Out(w, ";\n; Buildings for Team %d\n;\n", t);
@@ -1015,15 +1027,21 @@ void SaveThingsAndRegions(WRITER* w)
 
 } // namespace
 
-int Scenario_Save(void)
+int Scenario_Save(void) { return Scenario_SaveTo(g_ScenarioScnPath); }
+
+int Scenario_SaveTo(const char* path)
 {
     WRITER w{Cfile_BufferCreate(), 1};
-    if (!Cfile_OpenWrite(w.file, g_ScenarioScnPath, 1)) {
+    if (!Cfile_OpenWrite(w.file, path, 1)) {
         Cfile_BufferFree(w.file);
-        TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", Fs_Resolve(g_ScenarioScnPath).c_str());
+        TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", Fs_Resolve(path).c_str());
         return 0;
     }
-    Out(&w, "; SCENARIO %s\n", g_ScenarioScnPath);
+    // The base directory comes with '/' and the folders below it are joined
+    // with '\\': the header names the file with one kind only.
+    std::string shown = g_ScenarioScnPath;
+    std::replace(shown.begin(), shown.end(), '\\', '/');
+    Out(&w, "; SCENARIO %s\n", shown.c_str());
     Out(&w, "; Built at %s, on %s", __TIME__, __DATE__);
     Out(&w, ";\n%s(%d)\n;\n", "SetVersion", SCENARIO_VERSION);
     Out(&w, ";\n; *** The Terrain type\n;\n");
@@ -1042,6 +1060,6 @@ int Scenario_Save(void)
     // The editor is the one caller: failing here would end it with every
     // unsaved edit.
     if (!w.ok)
-        TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", Fs_Resolve(g_ScenarioScnPath).c_str());
+        TLOG(TLOG_ERROR, "Unable to write to file: scenario file [%s]", Fs_Resolve(path).c_str());
     return w.ok;
 }

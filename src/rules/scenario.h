@@ -13,7 +13,10 @@
 // every unit and building it makes and the team in which units are looked up
 // by id. Scenario_Save writes the game back so that reading the file again
 // gives the same game: units come after the team blocks, each unit's
-// settings, waypoints and trail order follow it within its default team.
+// settings, waypoints and trail order follow it within its default team,
+// and each team's units and buildings are written in the order they were
+// made (the file's own order for a scenario just read), so that a read then
+// a write gives the file back byte for byte.
 //
 // Three kinds of failure: fatal errors (a file that can't be opened, a wrong
 // version, an impossible object), text-file errors that name the file and
@@ -70,6 +73,9 @@ int Scenario_LoadFsm(int team, int fatal);
 // file; 1. A failed write or close logs "Unable to write to file: scenario
 // file [%s]" and gives 0, the previous file left as it was.
 int Scenario_Save(void);
+// The same file written to path instead (its header still names the
+// scenario's own path), for a caller that puts it in place itself.
+int Scenario_SaveTo(const char* path);
 
 // The reader's default team (0 before a file is read).
 int Scenario_DefaultTeam(void);

@@ -54,9 +54,10 @@ TEST_F(SpecialForces, ForcesAreKeptNewestFirstAndWalkedByTeam)
     EXPECT_EQ(AI_SaveSpecialForces(f), 1);
     ASSERT_EQ(Cfile_Close(f), 1);
     Cfile_BufferFree(f);
-    EXPECT_EQ(dir.read("sf.scn"), "DefineSpecialForces ( 42 2 )\n{\n\n}\n\n"
+    // Written in the order made, as a scenario file gave them.
+    EXPECT_EQ(dir.read("sf.scn"), "DefineSpecialForces ( 40 2 )\n{\n  7  9\n}\n\n"
                                   "DefineSpecialForces ( 41 3 )\n{\n\n}\n\n"
-                                  "DefineSpecialForces ( 40 2 )\n{\n  7  9\n}\n\n");
+                                  "DefineSpecialForces ( 42 2 )\n{\n\n}\n\n");
 }
 
 TEST_F(SpecialForces, MovingGivingAndReleasingTouchOnlyLiveUnitsOnceEach)

@@ -112,5 +112,11 @@ QvPassScript& VisitPace(QvPassScript& s)
     s.pace.spare = 24;
     s.pace.clickMs = s.pace.dragMs = 0;
     s.desktop = [] { return static_cast<QIDesktopBase*>(g_MeEditor.desktop); };
+    // The question a close asks holds further closes back: the bound's
+    // quit is one it lets through, and the visit ends on it.
+    s.onOverrun = [] {
+        g_MeEditor.flags &= ~MEF_CLOSING;
+        g_GameState = GS_QUIT;
+    };
     return s.Wait(20, 3);
 }

@@ -15,6 +15,7 @@
 #include "core/gamestate.h"
 #include "editor/editor.h"
 #include "editor/mefile.h"
+#include "editor/meminimap.h"
 #include "game/systems.h"
 #include "map/map.h"
 #include "map/overlay.h"
@@ -88,9 +89,14 @@ protected:
         InitBaseSystem();
         InitCommonGameSystems();
         g_MeEditor.Init();
+        // Save writes the summary's picture from the minimap: without one
+        // nothing of a save is put in place.
+        g_MeEditor.miniMap = new MeMiniMap("MiniMap", 0x2000, IRect(506, 332, 134, 136), &g_MeEditor.view);
     }
     void TearDown() override
     {
+        delete g_MeEditor.miniMap;
+        g_MeEditor.miniMap = nullptr;
         g_MeEditor.Close();
         CloseCommonGameSystems();
         CloseBaseSystem();

@@ -1,7 +1,9 @@
 // The editor's keys, one command a key.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 
 #include "core/gamestate.h"
@@ -155,16 +157,24 @@ class PlayerViewEditorShots : public Keys {};
 
 } // namespace
 
+// Rows: one earlier shot at the next number; every number up to 9999 taken
+// (the last of them was once written over).
 TEST_F(PlayerViewEditorShots, AShotWroteOverOneOfAnEarlierRun)
 {
-    QvTempDir here(true);
-    char earlier[32], shot[32];
-    const int next = MeDesktop::ScreenshotCounter();
-    snprintf(earlier, sizeof earlier, "mscr%04d.pcx", next);
-    snprintf(shot, sizeof shot, "mscr%04d.pcx", next + 1);
-    here.write(earlier, "an earlier run's");
-    EXPECT_EQ(Press(44, SHIFT), 0);
-    EXPECT_EQ(here.read(earlier), "an earlier run's");
-    EXPECT_NE(here.read(shot), "") << "the shot took the next free number";
-    EXPECT_EQ(MeDesktop::ScreenshotCounter(), next + 2);
+    for (const bool full : {false, true}) {
+        SCOPED_TRACE(full);
+        QvTempDir here(true);
+        char earlier[32], shot[32];
+        const int next = MeDesktop::ScreenshotCounter();
+        const int last = full ? std::max(next, 9999) : next;
+        for (int n = next; n <= last; n++) {
+            snprintf(earlier, sizeof earlier, "mscr%04d.pcx", n);
+            std::ofstream(here.file(earlier)) << "an earlier run's";
+        }
+        snprintf(shot, sizeof shot, "mscr%04d.pcx", last + 1);
+        EXPECT_EQ(Press(44, SHIFT), 0);
+        EXPECT_TRUE(here.read(earlier) == "an earlier run's") << earlier << " was written over";
+        EXPECT_NE(here.read(shot), "") << "the shot took the next free number";
+        EXPECT_EQ(MeDesktop::ScreenshotCounter(), last + 2);
+    }
 }

@@ -156,7 +156,7 @@ struct Counted {
 
 TEST_F(EditorVisit, EditsTheDemoScenarioAndPlaysIt)
 {
-    enum : uint32_t { ZOOM3 = 0x1E2D442Du, ZOOM1 = 0xAA13C736u, GAME = 0xFD45479Du };
+    enum : uint32_t { ZOOM3 = 0x1E2D442Du, ZOOM1 = 0xAA13C736u, GAME = 0x6F62AE00u };
     Counted c;
     const int shots = MeDesktop::ScreenshotCounter();
     c.Wait(20, 3);
@@ -444,7 +444,7 @@ struct Placed {
 
 TEST_F(EditorVisit, PlacesEditsAndPathsThingsThatTheGameKeeps)
 {
-    enum : uint32_t { EDITED = 0x8F595DF8u, GAME = 0x1C450878u };
+    enum : uint32_t { EDITED = 0x8F595DF8u, GAME = 0x8E62E1E5u };
     QvPassScript s(4000);
     VisitPace(s);
     MeEditor& me = g_MeEditor;

@@ -262,6 +262,7 @@ void QvPassScript::Next(void)
     if (onPass) onPass(passes);
     if (passes >= max_) {
         overran = true;
+        if (onOverrun) onOverrun();
         Plat_PostQuit();
         return;
     }

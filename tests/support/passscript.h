@@ -136,6 +136,9 @@ public:
     // Called at the start of every pass with its number (the previous
     // pass's frame is the last presented one), inside steps too.
     std::function<void(int pass)> onPass;
+    // Called when the bound is passed, before the quit is posted: a loop
+    // that holds close requests back is told to let this one through.
+    std::function<void(void)> onOverrun;
     // Stop the desktop, or end the game, once the passes are used up (else
     // let it run on).
     bool stopWhenDone = true;
