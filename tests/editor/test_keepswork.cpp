@@ -157,10 +157,6 @@ TEST_F(EditorKeepsWork, EveryLeaveAndReplaceStaysWhenItsSaveFails)
     for (const Row& row : rows) {
         row.act(s);
         s.ClickOn("QueryScenarioSaveOk").ClickOn("ErrScenarioWriteOk");
-        // After the window's close the box's first click goes unseen (it once
-        // passed only because Alt+Q acted under the box).
-        if (&row == &rows.back())
-            s.Input([] { return std::vector<QvPass>{QvMove(10, 10), QvPass{}}; }).ClickOn("ErrScenarioWriteOk");
         s.Do([&, name = row.name] {
             EXPECT_EQ(me.desktop->FindByName("ErrScenarioWrite"), nullptr) << name;
             ExpectStillEditing(name, credits);
