@@ -27,13 +27,16 @@ char g_NetPlayerName[NET_PLAYER_NAME_SIZE];
 NetAddress g_TypedAddress;
 GLL* g_FoundSessions;
 
-// A found session with what the list keeps of it: the pages read it as the
-// NetSession it begins with.
-struct FoundSession {
-    NetSession session;
-    uint32_t answered; // s_answers when it last answered
-    uint32_t missed;   // searches since its last answer
+// What the list keeps of a found session beside its block, by creator
+// address, under the found-sessions lock: when it last answered and the
+// searches since.
+struct FoundMark {
+    NetAddress address;
+    uint32_t answered; // s_answers then
+    uint32_t missed;
 };
+static FoundMark s_marks[NET_FOUND_MAX];
+static int s_markCount;
 static uint32_t s_answers;
 // The addresses the manual-address page searched (UDP), under the
 // found-sessions lock: the page probes all its rows in one frame, so the
@@ -311,7 +314,27 @@ static void DestroyFound(void)
     GLL_Destroy(g_FoundSessions, GLL_FREE_ELEMENTS);
     g_FoundSessions = nullptr;
     s_searchedCount = 0;
+    s_markCount = 0;
     Net_UnlockFoundSessions();
+}
+
+// Under the found-sessions lock: the mark of a listed session's address,
+// made (never answered, nothing missed) when it has none.
+static FoundMark* MarkOf(const NetAddress* address)
+{
+    for (int i = 0; i < s_markCount; i++)
+        if (NetPkt_SameAddress(&s_marks[i].address, address)) return &s_marks[i];
+    static FoundMark spare;
+    FoundMark* m = s_markCount < NET_FOUND_MAX ? &s_marks[s_markCount++] : &spare;
+    memset(m, 0, sizeof *m);
+    m->address = *address;
+    return m;
+}
+
+static void Unmark(const NetAddress* address)
+{
+    for (int i = 0; i < s_markCount; i++)
+        if (NetPkt_SameAddress(&s_marks[i].address, address)) s_marks[i] = s_marks[--s_markCount];
 }
 
 // Under the found-sessions lock: whether the page searched the address.
@@ -412,6 +435,7 @@ int Net_BeginSession(void)
     GLL_Destroy(g_FoundSessions, GLL_FREE_ELEMENTS);
     g_FoundSessions = GLL_Create();
     s_searchedCount = 0;
+    s_markCount = 0;
     Net_UnlockFoundSessions();
     Net_Lock();
     NetPkt_SetAcceptFilter(Net_LobbyFilter);
@@ -474,17 +498,19 @@ int Net_Search(void)
     if (g_NetType == NET_TYPE_IPX) {
         memset(to.bytes, 0xFF, sizeof to.bytes);
         // A game that left its last searches unanswered leaves the list.
-        FoundSession* f = g_FoundSessions ? (FoundSession*)GLL_GoFirst(g_FoundSessions) : nullptr;
-        while (f) {
-            if (f->missed >= NET_FOUND_MISSES) {
+        NetSession* s = g_FoundSessions ? (NetSession*)GLL_GoFirst(g_FoundSessions) : nullptr;
+        while (s) {
+            FoundMark* m = MarkOf(&s->creator_address);
+            if (m->missed >= NET_FOUND_MISSES) {
+                Unmark(&s->creator_address);
                 GLL_DeleteCurrent(g_FoundSessions);
-                Debug_FreeBlock(f);
-                f = (FoundSession*)GLL_GetCurrent(g_FoundSessions);
+                Debug_FreeBlock(s);
+                s = (NetSession*)GLL_GetCurrent(g_FoundSessions);
                 continue;
             }
-            f->missed++;
-            f->session.flags &= ~NET_SESSION_OPEN;
-            f = (FoundSession*)GLL_GoNext(g_FoundSessions);
+            m->missed++;
+            s->flags &= ~NET_SESSION_OPEN;
+            s = (NetSession*)GLL_GoNext(g_FoundSessions);
         }
     } else if (g_NetType == NET_TYPE_UDP) {
         to = g_TypedAddress;
@@ -936,24 +962,28 @@ static void ReceiveSearchResponse(const NetPacket* packet, const uint8_t* data, 
         if (g_FoundSessions) Net_LogRefused("An unasked", packet, from);
         return;
     }
-    FoundSession* entry = nullptr;
-    FoundSession* oldest = nullptr;
-    for (FoundSession* f = (FoundSession*)GLL_GoFirst(g_FoundSessions); f && !entry;
-         f = (FoundSession*)GLL_GoNext(g_FoundSessions)) {
-        if (NetPkt_SameAddress(&f->session.creator_address, from)) entry = f;
-        else if (!oldest || (int32_t)(f->answered - oldest->answered) < 0) oldest = f;
+    NetSession* entry = nullptr;
+    NetSession* oldest = nullptr;
+    uint32_t oldestAnswered = 0;
+    for (NetSession* f = (NetSession*)GLL_GoFirst(g_FoundSessions); f && !entry;
+         f = (NetSession*)GLL_GoNext(g_FoundSessions)) {
+        const uint32_t answered = MarkOf(&f->creator_address)->answered;
+        if (NetPkt_SameAddress(&f->creator_address, from)) entry = f;
+        else if (!oldest || (int32_t)(answered - oldestAnswered) < 0) oldest = f, oldestAnswered = answered;
     }
     if (!entry && g_FoundSessions->count >= NET_FOUND_MAX) {
         entry = oldest;
+        Unmark(&oldest->creator_address);
         TLOG(TLOG_NDIAG, "Found session list full: the entry answered least recently gives way");
     } else if (!entry) {
-        entry = (FoundSession*)Debug_Calloc(1, sizeof(FoundSession));
+        entry = (NetSession*)Debug_Calloc(1, sizeof(NetSession));
         GLL_GoFirst(g_FoundSessions);
         GLL_InsertAfter(g_FoundSessions, entry);
     }
-    entry->session = answer;
-    entry->answered = ++s_answers;
-    entry->missed = 0;
+    *entry = answer;
+    FoundMark* m = MarkOf(from);
+    m->answered = ++s_answers;
+    m->missed = 0;
     Net_UnlockFoundSessions();
 }
 
