@@ -11,6 +11,8 @@
 #include "core/tlog.h"
 #include "memnet.h"
 #include "net/net.h"
+#include "net/netlog.h"
+#include "net/quornet.h"
 #include "platform/thread.h"
 #include "support/testsupport.h"
 
@@ -875,6 +877,35 @@ TEST_F(NetTrustLobby, ForgedSearchAnswersHideNoRealGame)
         EXPECT_EQ(shown(&open), 1);
         EXPECT_FALSE(open) << "\"No Response ...\" after a search it left unanswered";
         EXPECT_EQ(g_FoundSessions->count, 1) << "the others left the list";
+        TearDown();
+        SetUp();
+    }
+}
+
+// Regression: a stranger's packet of no use in the state logged a line each,
+// outside the drop-log limit (4,760 lines for 4,760 PINGs in one game).
+TEST_F(NetTrustLobby, PacketsOfNoUseAreLoggedWithinTheDropLogLimit)
+{
+    const NetAddress stranger = Addr(90);
+    const struct {
+        const char* line;
+        uint32_t type;
+        bool game;
+    } rows[] = {{"Unknown Packet Type Received", NET_PAUSE, false},
+                {"Unexpected packet during GAME PLAY", NET_PING, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.line);
+        Net_HostGame();
+        if (r.game) {
+            Net_EndSession();
+            Net_InitGame();
+        }
+        QvLogCapture log(TLOG_NWARN | TLOG_NERR);
+        for (uint32_t id = 1; id <= 4 * NETLOG_LINES_PER_SECOND; id++) Reliable(r.type, 8, stranger, id, "\1", 1);
+        const std::string text = log.text();
+        int lines = 0;
+        for (size_t at = text.find(r.line); at != std::string::npos; at = text.find(r.line, at + 1)) lines++;
+        EXPECT_EQ(lines, NETLOG_LINES_PER_SECOND);
         TearDown();
         SetUp();
     }

@@ -103,6 +103,8 @@ std::mt19937 s_rand;
 FILE* s_digests;
 uint32_t s_drops;      // nodes dropped by the bound
 long s_alone = -1;     // the update the game went single-player at
+uint32_t s_longestWait; // ms between two updates of the game, at most
+long s_longestWaitAt;  // the update that ended it
 int s_team;
 std::string s_modemStatuses;
 NetAddress s_met; // the creator's address the meeting gave
@@ -304,6 +306,7 @@ void WriteSummary(void)
     if (s_opt.modem) fprintf(f, "  modem: %s\n", s_modemStatuses.c_str());
     if (s_opt.meet) fprintf(f, "  %s\n", NetNode_MeetSummary());
     if (s_opt.garbageat >= 0) fprintf(f, "  garbage datagrams sent %u\n", s_garbage.load());
+    fprintf(f, "  longest wait %u ms (before update %ld)\n", (unsigned)s_longestWait, s_longestWaitAt);
     if (s_opt.type == NET_TYPE_SERIAL) {
         CommCounts c = COMM_GetCounts();
         fprintf(f, "  serial line: frames in %u, out %u, noise bytes dropped %u, bad lengths dropped %u\n", c.framesIn,
@@ -495,6 +498,13 @@ void AfterUpdate(void)
     if (update == s_opt.updates)
         for (int n = 0; n < NET_NODES; n++) s_drops += g_NetRounds.droppedat[n] != 0;
     if (s_alone < 0 && !g_NetworkGame && !s_opt.playback) s_alone = update;
+    static uint32_t last;
+    const uint32_t now = Thread_ClockMs();
+    if (update > 1 && update <= s_opt.updates && now - last > s_longestWait) {
+        s_longestWait = now - last;
+        s_longestWaitAt = update;
+    }
+    last = now;
     Faults(update);
     if (update == s_opt.saveat) Orders_QSaveGame();
     if (update == s_opt.garbageat) s_hostile.store(1);
