@@ -734,11 +734,10 @@ int Net_HostLaunch(void)
 
 int Net_RefuseAll(NetPacket*, const NetAddress*, uint32_t) { return 0; }
 
-// A guest's own LEAVE goes to the creator alone, and the creator's SESSION
-// tells the others who left: a guest hears a LEAVE from the creator only.
-// Taken from another, it would drop that node here and not on the creator,
-// and the two machines would set the game up differently.
-static int LeaveTaken(int source, const NetAddress* from)
+// Taken from another than the creator, a LEAVE at a guest would drop that
+// node here and not on the creator, and the two machines would set the game
+// up differently.
+int Net_LeaveTaken(int source, const NetAddress* from)
 {
     return Net_FromNode(source, from) && (g_NetCreator || source == g_NetSession.creator);
 }
@@ -764,7 +763,7 @@ int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t)
     // again until it is taken; a JOIN cut short is nobody's.
     if (!g_NetCreator && (type == NET_CHAT || type == NET_LAUNCH) && !Net_FromCreator(from)) return 0;
     if (!g_NetCreator && type == NET_SESSION && !Net_TakesSession(packet, from, 0)) return 0;
-    if (type == NET_LEAVE && !LeaveTaken(Net_Source(packet), from)) return 0;
+    if (type == NET_LEAVE && !Net_LeaveTaken(Net_Source(packet), from)) return 0;
     if (type == NET_JOIN && Net_Length(packet) < NET_HEADER_SIZE + (uint32_t)NET_PLAYER_BYTES) return 0;
     return type != NET_ROUND;
 }
@@ -854,15 +853,23 @@ static int CreatorGone(void)
     return 0;
 }
 
-int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited)
+int Net_IsTakeover(const NetPacket* packet, const NetAddress* from)
 {
-    if (Net_FromCreator(from)) return 1;
+    // A joiner has no session yet whose creator could be taken over.
+    if (g_NetType == NET_TYPE_SERIAL || (!s_haveSession && g_NetState != NET_IN_GAME)) return 0;
     if (g_NetCreator || Net_Length(packet) != NET_HEADER_SIZE + (uint32_t)NET_SESSION_BYTES) return 0;
     NetSession s;
     Net_ReadSession(Net_Data(packet), &s);
-    if (!IsTakeover(&s, from)) return 0;
-    return waited || CreatorGone();
+    return IsTakeover(&s, from);
 }
+
+int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited)
+{
+    if (Net_FromCreator(from)) return 1;
+    return Net_IsTakeover(packet, from) && (waited || CreatorGone());
+}
+
+int Net_CreatorAnswered(void) { return s_probe.running && s_probe.answered; }
 
 void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from)
 {
@@ -952,7 +959,8 @@ static void ReceiveSearchResponse(const NetPacket* packet, const uint8_t* data, 
 {
     NetSession answer;
     Net_ReadSession(data, &answer);
-    if (!NetPkt_SameAddress(from, &answer.creator_address)) {
+    // The serial line's far end reports itself under an address of its own.
+    if (g_NetType != NET_TYPE_SERIAL && !NetPkt_SameAddress(from, &answer.creator_address)) {
         Net_LogRefused("Another address's", packet, from);
         return;
     }
@@ -1051,7 +1059,7 @@ static void ReceiveJoin(const uint8_t* data, const NetAddress* from)
 static void ReceiveLeave(const NetPacket* packet, const NetAddress* from)
 {
     const int source = Net_Source(packet);
-    if (!LeaveTaken(source, from)) {
+    if (!Net_LeaveTaken(source, from)) {
         Net_LogRefused("Not the creator's", packet, from);
         return;
     }

@@ -228,11 +228,20 @@ int Net_FromCreator(const NetAddress* from);
 // for NET_PROBE_MS (the first such SESSION sends it; the refused ones go
 // on with it). Asked by the accept filter and the handler alike.
 int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited);
+// Whether the SESSION is the successor's takeover (from the node after the
+// creator, naming itself the creator, dropping the creator and no other).
+int Net_IsTakeover(const NetPacket* packet, const NetAddress* from);
+// Whether the creator answered the question about a takeover.
+int Net_CreatorAnswered(void);
 // A SEARCH RESPONSE at a guest: the creator's answer to its question when
 // it comes from the creator's address naming it the creator.
 void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from);
 // Whether a packet naming its source node came from that active node.
 int Net_FromNode(int node, const NetAddress* from);
+// Whether this node takes a LEAVE naming the node from this address: from
+// the node's own address, and at a guest only the creator's (a guest's own
+// LEAVE goes to the creator alone, whose SESSION tells the others).
+int Net_LeaveTaken(int node, const NetAddress* from);
 // Whether the packet's source may come from this address: the node at the
 // address names itself (a joiner not yet numbered: 8 in its JOIN, SEARCH
 // or PING), an address of no node names no node in the session (in a game

@@ -24,6 +24,14 @@ static int s_alone; // the packet thread found this node out of the game
 static int s_leaving;
 static uint32_t s_frameMs = QUORNET_FRAME_MS;
 static int s_takenfrom = NET_NO_NODE; // the silent creator this node took the role of, until dropped
+// The successor's takeover while this node asks the creator: taken when the
+// creator stays silent, with the successor's own LEAVE when that came too
+// (the successor may quit before its next resend, which would never come).
+static struct {
+    int have, leave;
+    NetPacket packet;
+    NetAddress from;
+} s_takeover;
 
 void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
 
@@ -73,6 +81,7 @@ int Net_InitGame(void)
     s_alone = 0;
     s_leaving = 0;
     s_takenfrom = NET_NO_NODE;
+    memset(&s_takeover, 0, sizeof s_takeover);
     g_NetRound = 1;
     for (int n = 0; n < NET_NODES; n++) r->ingame[n] = (uint8_t)Net_IsNodeInSession(n);
     Net_Unlock();
@@ -375,6 +384,7 @@ int Net_FilterRoundPacket(NetPacket* packet, const NetAddress* from, uint32_t)
     if (node < NET_NODES && g_NetRounds.droppedat[node] && g_NetType != NET_TYPE_SERIAL) return 0;
     const uint32_t type = Net_Type(packet) & 0xFF;
     if (type == NET_SESSION && !g_NetCreator && !Net_TakesSession(packet, from, WaitedOnCreator())) return 0;
+    if (type == NET_LEAVE && !Net_LeaveTaken(Net_Source(packet), from)) return 0;
     if (type != NET_ROUND) return Net_SourceTrusted(packet, from);
     if (!RoundSourceValid(packet, from)) return 0;
     // Another node's packet from the creator's address is a copy of a dropped
@@ -495,6 +505,30 @@ static void ReceiveGameSession(const NetPacket* packet)
     Net_TestRoundComplete();
 }
 
+// A LEAVE taken: from the creator, this node takes its role when it is the
+// next (the creator sends it to the next alone); only the creator drops.
+static void ReceiveLeave(int source)
+{
+    if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
+    if (g_NetCreator) Drop(source);
+}
+
+// The takeover held while this node asks the creator: dropped when the
+// creator answers or the session moved on, taken once the creator is gone.
+static void TakeHeldTakeover(void)
+{
+    if (!s_takeover.have) return;
+    if (g_NetCreator || Net_CreatorAnswered() || !Net_IsTakeover(&s_takeover.packet, &s_takeover.from)) {
+        s_takeover.have = 0;
+        return;
+    }
+    if (!Net_TakesSession(&s_takeover.packet, &s_takeover.from, WaitedOnCreator())) return;
+    s_takeover.have = 0;
+    TLOG(TLOG_NWARN, "The creator is gone: the successor's takeover taken");
+    ReceiveGameSession(&s_takeover.packet);
+    if (s_takeover.leave) ReceiveLeave(Net_Source(&s_takeover.packet));
+}
+
 static void ReceiveRound(NetPacket* packet, const NetAddress* from)
 {
     NetRounds* r = &g_NetRounds;
@@ -572,15 +606,28 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         }
         break;
     case NET_LEAVE:
-        if (!Net_FromNode(source, from) || source == g_NetOwnNode) break;
-        if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
-        // Only the creator drops; a guest's LEAVE goes to it alone.
-        if (g_NetCreator) Drop(source);
+        if (source == g_NetOwnNode) break;
+        if (Net_LeaveTaken(source, from)) {
+            ReceiveLeave(source);
+            break;
+        }
+        Net_LogRefused("Not the creator's", packet, from);
+        if (s_takeover.have && NetPkt_SameAddress(from, &s_takeover.from) && Net_FromNode(source, from))
+            s_takeover.leave = 1;
         break;
     case NET_SESSION:
         if (g_NetCreator) break;
-        if (Net_TakesSession(packet, from, WaitedOnCreator())) ReceiveGameSession(packet);
-        else if (!Net_FromCreator(from)) Net_LogRefused("Not the creator's", packet, from);
+        if (Net_TakesSession(packet, from, WaitedOnCreator())) {
+            s_takeover.have = 0;
+            ReceiveGameSession(packet);
+        } else if (Net_IsTakeover(packet, from)) {
+            if (!s_takeover.have || !NetPkt_SameAddress(from, &s_takeover.from)) s_takeover.leave = 0;
+            s_takeover.have = 1;
+            s_takeover.packet = *packet;
+            s_takeover.from = *from;
+        } else if (!Net_FromCreator(from)) {
+            Net_LogRefused("Not the creator's", packet, from);
+        }
         break;
     case NET_SEARCH_RESPONSE:
         if (!g_NetCreator) Net_CreatorAnswers(packet, from);
@@ -691,6 +738,7 @@ void QuorNet_CheckDrops(void)
 {
     NetRounds* r = &g_NetRounds;
     Net_Lock();
+    TakeHeldTakeover();
     uint32_t now = Thread_ClockMs();
     // The limits are times whose order holds across machines (the creator's
     // drop before its successor's takeover before a guest's leave) only if
