@@ -43,7 +43,7 @@ static uint32_t s_answers;
 // typed address holds only the last.
 static NetAddress s_searched[NET_FOUND_MAX];
 static int s_searchedCount;
-static int s_searchedNext; // the one a full set gives up next
+static int s_searchedNext; // the one a full set gives up next, of the oldest
 
 // As the packet layer's locks: a page may take it while the module is closed.
 static THREAD_CRITSEC* s_foundLock = CritSec_Create();
@@ -60,8 +60,18 @@ static LastTaken s_lastSession;                 // the creator's SESSION, at a g
 static LastTaken s_lastSettings;                // the creator's settings, at a guest
 static LastTaken s_lastNodeSettings[NET_NODES]; // each guest's own settings, at the creator
 static NetMessageHandler s_messageHandler;
-struct CreatorProbe;
-static void ForgetProbe(void);
+// A guest's question to the creator about its successor's takeover (see
+// Net_TakesSession).
+struct CreatorProbe {
+    int running;
+    NetAddress creator; // the address asked
+    uint32_t start;     // network clock of the first question
+    uint32_t last;      // of the last one
+    int answered;       // an answer came since start
+};
+static CreatorProbe s_probe;
+
+static void ForgetProbe(void) { memset(&s_probe, 0, sizeof s_probe); }
 static NetKickHandler s_kickHandler;
 static NetPauseHandler s_pauseHandler;
 
@@ -382,7 +392,7 @@ int Net_Close(void)
 {
     if (!s_initialised) return 1;
     // Lives until the layer is closed: the packet thread may still set it.
-    uint8_t delivered = 0;
+    uint8_t delivered = 0, toSuccessor = 0;
     if (g_NetState == NET_IN_SESSION || g_NetState == NET_IN_GAME) {
         Net_Lock();
         int to = NET_NO_NODE;
@@ -398,12 +408,18 @@ int Net_Close(void)
             // Acknowledged: a lost LEAVE would leave the others waiting for a
             // creator that is gone.
             NetPkt_SendReliable(&p, &g_NetSession.players[to].address, &delivered, nullptr, nullptr);
+            // While this node asks the creator about its successor's
+            // takeover, the creator may be gone and the successor the one
+            // waiting for this goodbye: it goes to both.
+            const int next = Net_RingNextNode(to);
+            if (!g_NetCreator && s_probe.running && !s_probe.answered && next != g_NetOwnNode && next != to)
+                NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &toSuccessor, nullptr, nullptr);
         }
         Net_Unlock();
         uint32_t start = Thread_ClockMs();
         for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS; i++) {
             Net_Lock();
-            int done = delivered;
+            int done = delivered || toSuccessor;
             Net_Unlock();
             if (done || Thread_ClockMs() - start >= NET_LEAVE_WAIT_MS) break;
             Thread_Sleep(1);
@@ -515,9 +531,12 @@ int Net_Search(void)
     } else if (g_NetType == NET_TYPE_UDP) {
         to = g_TypedAddress;
         if (!Searched(&to)) {
-            s_searched[s_searchedNext] = to;
-            s_searchedNext = (s_searchedNext + 1) % NET_FOUND_MAX;
-            if (s_searchedCount < NET_FOUND_MAX) s_searchedCount++;
+            if (s_searchedCount < NET_FOUND_MAX) {
+                s_searched[s_searchedCount++] = to;
+            } else {
+                s_searched[s_searchedNext] = to;
+                s_searchedNext = (s_searchedNext + 1) % NET_FOUND_MAX;
+            }
         }
         if (g_FoundSessions)
             for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s;
@@ -792,16 +811,6 @@ int Net_FromCreator(const NetAddress* from)
 // its questions unanswered for NET_PROBE_MS. The decision depends on the
 // probe's state and the clock alone, so the accept filter and the handler,
 // asked in turn of one datagram, agree.
-struct CreatorProbe {
-    int running;
-    NetAddress creator; // the address asked
-    uint32_t start;     // network clock of the first question
-    uint32_t last;      // of the last one
-    int answered;       // an answer came since start
-};
-static CreatorProbe s_probe;
-
-static void ForgetProbe(void) { memset(&s_probe, 0, sizeof s_probe); }
 
 // Whether the block, from this address, is the successor's takeover: from
 // the node after the creator, naming that node the creator at its own

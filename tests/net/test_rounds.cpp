@@ -985,13 +985,15 @@ TEST_F(NetTrust, InAGameTheSuccessorSpeaksOnlyForATakeover)
 {
     struct Row {
         const char* name;
-        bool takeover, answers, waited;
+        bool takeover, answers, waited, quits;
         int taken; // the delivery first taken (every NET_PROBE_MS / 2), -1 none
     };
-    const Row rows[] = {{"node 3 left, says node 1", false, false, false, -1},
-                        {"a takeover while the creator answers", true, true, false, -1},
-                        {"a takeover of a creator that quit", true, false, false, 2},
-                        {"a takeover of a creator this node waited on", true, false, true, 0}};
+    const Row rows[] = {{"node 3 left, says node 1", false, false, false, false, -1},
+                        {"a takeover while the creator answers", true, true, false, false, -1},
+                        {"a takeover of a creator that quit", true, false, false, false, 2},
+                        {"a takeover of a creator this node waited on", true, false, true, false, 0},
+                        // Its LEAVE, to this node next, comes before it could resend.
+                        {"the successor quits too while this node asks", true, false, false, true, -1}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         if (&row != rows) TearDown();
@@ -1014,7 +1016,7 @@ TEST_F(NetTrust, InAGameTheSuccessorSpeaksOnlyForATakeover)
             Net_WriteSession(data, &from);
             NetPacket p;
             memset(&p, 0, sizeof p);
-            Net_BuildPacket(&p, data, sizeof data, type);
+            Net_BuildPacket(&p, data, type == NET_LEAVE ? 0 : sizeof data, type);
             Net_SetSource(&p, source);
             Net_SetRound(&p, 2);
             return p;
@@ -1022,14 +1024,17 @@ TEST_F(NetTrust, InAGameTheSuccessorSpeaksOnlyForATakeover)
         int taken = -1;
         for (int i = 0; i < 5 && taken < 0; i++) {
             MemNet_Sent().clear();
-            Reliable(block(s, NET_SESSION, 1), Addr(1), 60);
+            if (i == 0 || !row.quits) Reliable(block(s, NET_SESSION, 1), Addr(1), 60);
+            if (row.quits && i == 0) Reliable(block(s, NET_LEAVE, 1), Addr(1), 61);
             if (Acked(1, 60)) taken = i;
             if (row.answers) Deliver(block(before, NET_SEARCH_RESPONSE, 0), Addr(0), 0);
             MemNet_Advance(NET_PROBE_MS / 2);
+            QuorNet_CheckDrops();
         }
         EXPECT_EQ(taken, row.taken);
-        EXPECT_EQ(g_NetSession.creator, row.taken >= 0 ? 1 : 0);
-        EXPECT_EQ(g_NetRounds.droppedat[0] != 0, row.taken >= 0);
+        EXPECT_EQ(g_NetSession.creator, row.quits ? 2 : row.taken >= 0 ? 1 : 0);
+        EXPECT_EQ(g_NetRounds.droppedat[0] != 0, row.taken >= 0 || row.quits);
+        EXPECT_EQ(g_NetRounds.droppedat[1] != 0, row.quits) << "the successor's LEAVE taken with its takeover";
         EXPECT_EQ(g_NetRounds.droppedat[3], 0u) << "no node dropped on this node alone";
         EXPECT_TRUE(Net_IsNodeInSession(3));
     }
