@@ -25,12 +25,15 @@ static int s_leaving;
 static uint32_t s_frameMs = QUORNET_FRAME_MS;
 static int s_takenfrom = NET_NO_NODE; // the silent creator this node took the role of, until dropped
 // The successor's takeover while this node asks the creator: taken when the
-// creator stays silent, with the successor's own LEAVE when that came too
-// (the successor may quit before its next resend, which would never come).
+// creator stays silent, with the successor's copies of the dropped
+// creator's rounds and its own LEAVE when those came too (the successor may
+// quit before its next resends, which would then never come).
+enum { QUORNET_HELD_COPIES = 4 };
 static struct {
-    int have, leave;
+    int have, leave, copies;
     NetPacket packet;
     NetAddress from;
+    NetPacket copy[QUORNET_HELD_COPIES];
 } s_takeover;
 
 void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
@@ -507,6 +510,8 @@ static void ReceiveGameSession(const NetPacket* packet)
 
 // A LEAVE taken: from the creator, this node takes its role when it is the
 // next (the creator sends it to the next alone); only the creator drops.
+static void ReceiveRound(NetPacket* packet, const NetAddress* from);
+
 static void ReceiveLeave(int source)
 {
     if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
@@ -526,7 +531,23 @@ static void TakeHeldTakeover(void)
     s_takeover.have = 0;
     TLOG(TLOG_NWARN, "The creator is gone: the successor's takeover taken");
     ReceiveGameSession(&s_takeover.packet);
+    for (int i = 0; i < s_takeover.copies; i++) ReceiveRound(&s_takeover.copy[i], &s_takeover.from);
     if (s_takeover.leave) ReceiveLeave(Net_Source(&s_takeover.packet));
+}
+
+// A round from the address of a takeover held: the copy of a round of the
+// creator it drops, kept (the latest of each round) until the takeover is
+// taken or dropped.
+static void HoldCopy(const NetPacket* packet, const NetAddress* from)
+{
+    if (!s_takeover.have || !NetPkt_SameAddress(from, &s_takeover.from) ||
+        Net_Source(packet) != g_NetSession.creator || Net_Length(packet) > NET_MAX_PACKET)
+        return;
+    int at = 0;
+    while (at < s_takeover.copies && Net_Round(&s_takeover.copy[at]) != Net_Round(packet)) at++;
+    if (at == QUORNET_HELD_COPIES) return;
+    if (at == s_takeover.copies) s_takeover.copies++;
+    s_takeover.copy[at] = *packet;
 }
 
 static void ReceiveRound(NetPacket* packet, const NetAddress* from)
@@ -591,6 +612,7 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
     }
     if (type == NET_ROUND ? !RoundSourceValid(packet, from) : !Net_SourceTrusted(packet, from)) {
         Net_LogRefused("Another node's", packet, from);
+        if (type == NET_ROUND) HoldCopy(packet, from);
         return;
     }
     uint8_t data[NET_MAX_DATA + 1];
@@ -618,10 +640,13 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
     case NET_SESSION:
         if (g_NetCreator) break;
         if (Net_TakesSession(packet, from, WaitedOnCreator())) {
+            const int held = s_takeover.have && NetPkt_SameAddress(from, &s_takeover.from);
             s_takeover.have = 0;
             ReceiveGameSession(packet);
+            for (int i = 0; held && i < s_takeover.copies; i++) ReceiveRound(&s_takeover.copy[i], from);
         } else if (Net_IsTakeover(packet, from)) {
-            if (!s_takeover.have || !NetPkt_SameAddress(from, &s_takeover.from)) s_takeover.leave = 0;
+            if (!s_takeover.have || !NetPkt_SameAddress(from, &s_takeover.from))
+                s_takeover.leave = s_takeover.copies = 0;
             s_takeover.have = 1;
             s_takeover.packet = *packet;
             s_takeover.from = *from;

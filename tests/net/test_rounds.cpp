@@ -1025,7 +1025,10 @@ TEST_F(NetTrust, InAGameTheSuccessorSpeaksOnlyForATakeover)
         for (int i = 0; i < 5 && taken < 0; i++) {
             MemNet_Sent().clear();
             if (i == 0 || !row.quits) Reliable(block(s, NET_SESSION, 1), Addr(1), 60);
-            if (row.quits && i == 0) Reliable(block(s, NET_LEAVE, 1), Addr(1), 61);
+            if (row.quits && i == 0) {
+                Reliable(Round(0, 2, {"copy"}), Addr(1), 62); // the dropped creator's round
+                Reliable(block(s, NET_LEAVE, 1), Addr(1), 61);
+            }
             if (Acked(1, 60)) taken = i;
             if (row.answers) Deliver(block(before, NET_SEARCH_RESPONSE, 0), Addr(0), 0);
             MemNet_Advance(NET_PROBE_MS / 2);
@@ -1035,6 +1038,7 @@ TEST_F(NetTrust, InAGameTheSuccessorSpeaksOnlyForATakeover)
         EXPECT_EQ(g_NetSession.creator, row.quits ? 2 : row.taken >= 0 ? 1 : 0);
         EXPECT_EQ(g_NetRounds.droppedat[0] != 0, row.taken >= 0 || row.quits);
         EXPECT_EQ(g_NetRounds.droppedat[1] != 0, row.quits) << "the successor's LEAVE taken with its takeover";
+        EXPECT_EQ(g_NetRounds.copied[0], row.quits) << "and its copy of the creator's round";
         EXPECT_EQ(g_NetRounds.droppedat[3], 0u) << "no node dropped on this node alone";
         EXPECT_TRUE(Net_IsNodeInSession(3));
     }
