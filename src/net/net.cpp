@@ -60,6 +60,8 @@ static LastTaken s_lastSession;                 // the creator's SESSION, at a g
 static LastTaken s_lastSettings;                // the creator's settings, at a guest
 static LastTaken s_lastNodeSettings[NET_NODES]; // each guest's own settings, at the creator
 static NetMessageHandler s_messageHandler;
+static NetKickHandler s_kickHandler;
+static NetPauseHandler s_pauseHandler;
 // A guest's question to the creator about its successor's takeover (see
 // Net_TakesSession).
 struct CreatorProbe {
@@ -72,8 +74,6 @@ struct CreatorProbe {
 static CreatorProbe s_probe;
 
 static void ForgetProbe(void) { memset(&s_probe, 0, sizeof s_probe); }
-static NetKickHandler s_kickHandler;
-static NetPauseHandler s_pauseHandler;
 
 static const char* const kRefusalNameUsed = "NetRefusalNameUsed";
 static const char* const kRefusalTooMany = "NetRefusalTooMany";
@@ -1027,7 +1027,7 @@ static void ReceiveJoin(const uint8_t* data, const NetAddress* from)
         }
     }
     if (!joiner.name[0]) {
-        TLOG(TLOG_NWARN, "Player without a name refused");
+        if (NetLog_Allow(NETLOG_UNTRUSTED)) TLOG(TLOG_NWARN, "A player without a name refused");
         SendRefusal(from, kRefusalNoName);
         return;
     }
