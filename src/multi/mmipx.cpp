@@ -118,6 +118,15 @@ static void FillPlayers(void)
         if (p.flags & NET_PLAYER_ACTIVE) s_ipx.players->Add(new QITextItem(&MM_menu.fonts[MM_FONT_TEXT], p.name));
 }
 
+// Under the found-sessions lock: whether a creator's game is in the list.
+static bool Found(const NetAddress& creator)
+{
+    if (g_FoundSessions)
+        for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s; s = (NetSession*)GLL_GoNext(g_FoundSessions))
+            if (NetPkt_SameAddress(&s->creator_address, &creator)) return true;
+    return false;
+}
+
 void MM_ipx_poll(void)
 {
     QIList* games = s_ipx.games;
@@ -135,6 +144,17 @@ void MM_ipx_poll(void)
             }
             if (!matched) games->Add(new MMScrollIpxGame(&MM_menu.fonts[MM_FONT_TEXT], *s));
         }
+    // A game that left the found list (its searches went unanswered) leaves
+    // the page: forged answers fill it no longer than that.
+    for (QIGraphic* g = games->first; g;) {
+        QIGraphic* next = static_cast<QIGraphic*>(g->next);
+        MMScrollIpxGame* row = static_cast<MMScrollIpxGame*>(g);
+        if (!Found(row->session.creator_address)) {
+            if (row == s_ipx.shown) s_ipx.shown = nullptr;
+            games->Remove(g);
+        }
+        g = next;
+    }
     Net_UnlockFoundSessions();
     FillPlayers();
     const uint32_t now = Plat_SystemMs();

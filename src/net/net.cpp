@@ -27,6 +27,24 @@ char g_NetPlayerName[NET_PLAYER_NAME_SIZE];
 NetAddress g_TypedAddress;
 GLL* g_FoundSessions;
 
+// What the list keeps of a found session beside its block, by creator
+// address, under the found-sessions lock: when it last answered and the
+// searches since.
+struct FoundMark {
+    NetAddress address;
+    uint32_t answered; // s_answers then
+    uint32_t missed;
+};
+static FoundMark s_marks[NET_FOUND_MAX];
+static int s_markCount;
+static uint32_t s_answers;
+// The addresses the manual-address page searched (UDP), under the
+// found-sessions lock: the page probes all its rows in one frame, so the
+// typed address holds only the last.
+static NetAddress s_searched[NET_FOUND_MAX];
+static int s_searchedCount;
+static int s_searchedNext; // the one a full set gives up next, of the oldest
+
 // As the packet layer's locks: a page may take it while the module is closed.
 static THREAD_CRITSEC* s_foundLock = CritSec_Create();
 static int s_initialised;
@@ -44,10 +62,23 @@ static LastTaken s_lastNodeSettings[NET_NODES]; // each guest's own settings, at
 static NetMessageHandler s_messageHandler;
 static NetKickHandler s_kickHandler;
 static NetPauseHandler s_pauseHandler;
+// A guest's question to the creator about its successor's takeover (see
+// Net_TakesSession).
+struct CreatorProbe {
+    int running;
+    NetAddress creator; // the address asked
+    uint32_t start;     // network clock of the first question
+    uint32_t last;      // of the last one
+    int answered;       // an answer came since start
+};
+static CreatorProbe s_probe;
+
+static void ForgetProbe(void) { memset(&s_probe, 0, sizeof s_probe); }
 
 static const char* const kRefusalNameUsed = "NetRefusalNameUsed";
 static const char* const kRefusalTooMany = "NetRefusalTooMany";
 static const char* const kRefusalUnknown = "NetRefusalUnknown";
+static const char* const kRefusalNoName = "NetRefusalNoName";
 static const char* const kJoinTimedOut = "Join Timed Out";
 
 void Net_Lock(void) { CritSec_Enter(NetPkt_GameLock()); }
@@ -292,11 +323,41 @@ static void DestroyFound(void)
     Net_LockFoundSessions();
     GLL_Destroy(g_FoundSessions, GLL_FREE_ELEMENTS);
     g_FoundSessions = nullptr;
+    s_searchedCount = 0;
+    s_markCount = 0;
     Net_UnlockFoundSessions();
+}
+
+// Under the found-sessions lock: the mark of a listed session's address,
+// made (never answered, nothing missed) when it has none.
+static FoundMark* MarkOf(const NetAddress* address)
+{
+    for (int i = 0; i < s_markCount; i++)
+        if (NetPkt_SameAddress(&s_marks[i].address, address)) return &s_marks[i];
+    static FoundMark spare;
+    FoundMark* m = s_markCount < NET_FOUND_MAX ? &s_marks[s_markCount++] : &spare;
+    memset(m, 0, sizeof *m);
+    m->address = *address;
+    return m;
+}
+
+static void Unmark(const NetAddress* address)
+{
+    for (int i = 0; i < s_markCount; i++)
+        if (NetPkt_SameAddress(&s_marks[i].address, address)) s_marks[i] = s_marks[--s_markCount];
+}
+
+// Under the found-sessions lock: whether the page searched the address.
+static int Searched(const NetAddress* address)
+{
+    for (int i = 0; i < s_searchedCount; i++)
+        if (NetPkt_SameAddress(&s_searched[i], address)) return 1;
+    return 0;
 }
 
 static void ForgetTaken(void)
 {
+    ForgetProbe();
     memset(&s_lastSession, 0, sizeof s_lastSession);
     memset(&s_lastSettings, 0, sizeof s_lastSettings);
     memset(s_lastNodeSettings, 0, sizeof s_lastNodeSettings);
@@ -331,7 +392,7 @@ int Net_Close(void)
 {
     if (!s_initialised) return 1;
     // Lives until the layer is closed: the packet thread may still set it.
-    uint8_t delivered = 0;
+    uint8_t delivered = 0, toSuccessor = 0;
     if (g_NetState == NET_IN_SESSION || g_NetState == NET_IN_GAME) {
         Net_Lock();
         int to = NET_NO_NODE;
@@ -347,12 +408,18 @@ int Net_Close(void)
             // Acknowledged: a lost LEAVE would leave the others waiting for a
             // creator that is gone.
             NetPkt_SendReliable(&p, &g_NetSession.players[to].address, &delivered, nullptr, nullptr);
+            // While this node asks the creator about its successor's
+            // takeover, the creator may be gone and the successor the one
+            // waiting for this goodbye: it goes to both.
+            const int next = Net_RingNextNode(to);
+            if (!g_NetCreator && s_probe.running && !s_probe.answered && next != g_NetOwnNode && next != to)
+                NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &toSuccessor, nullptr, nullptr);
         }
         Net_Unlock();
         uint32_t start = Thread_ClockMs();
         for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS; i++) {
             Net_Lock();
-            int done = delivered;
+            int done = delivered || toSuccessor;
             Net_Unlock();
             if (done || Thread_ClockMs() - start >= NET_LEAVE_WAIT_MS) break;
             Thread_Sleep(1);
@@ -383,6 +450,8 @@ int Net_BeginSession(void)
     Net_LockFoundSessions();
     GLL_Destroy(g_FoundSessions, GLL_FREE_ELEMENTS);
     g_FoundSessions = GLL_Create();
+    s_searchedCount = 0;
+    s_markCount = 0;
     Net_UnlockFoundSessions();
     Net_Lock();
     NetPkt_SetAcceptFilter(Net_LobbyFilter);
@@ -444,12 +513,31 @@ int Net_Search(void)
     Net_LockFoundSessions();
     if (g_NetType == NET_TYPE_IPX) {
         memset(to.bytes, 0xFF, sizeof to.bytes);
-        if (g_FoundSessions)
-            for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s;
-                 s = (NetSession*)GLL_GoNext(g_FoundSessions))
-                s->flags &= ~NET_SESSION_OPEN;
+        // A game that left its last searches unanswered leaves the list.
+        NetSession* s = g_FoundSessions ? (NetSession*)GLL_GoFirst(g_FoundSessions) : nullptr;
+        while (s) {
+            FoundMark* m = MarkOf(&s->creator_address);
+            if (m->missed >= NET_FOUND_MISSES) {
+                Unmark(&s->creator_address);
+                GLL_DeleteCurrent(g_FoundSessions);
+                Debug_FreeBlock(s);
+                s = (NetSession*)GLL_GetCurrent(g_FoundSessions);
+                continue;
+            }
+            m->missed++;
+            s->flags &= ~NET_SESSION_OPEN;
+            s = (NetSession*)GLL_GoNext(g_FoundSessions);
+        }
     } else if (g_NetType == NET_TYPE_UDP) {
         to = g_TypedAddress;
+        if (!Searched(&to)) {
+            if (s_searchedCount < NET_FOUND_MAX) {
+                s_searched[s_searchedCount++] = to;
+            } else {
+                s_searched[s_searchedNext] = to;
+                s_searchedNext = (s_searchedNext + 1) % NET_FOUND_MAX;
+            }
+        }
         if (g_FoundSessions)
             for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s;
                  s = (NetSession*)GLL_GoNext(g_FoundSessions))
@@ -665,6 +753,14 @@ int Net_HostLaunch(void)
 
 int Net_RefuseAll(NetPacket*, const NetAddress*, uint32_t) { return 0; }
 
+// Taken from another than the creator, a LEAVE at a guest would drop that
+// node here and not on the creator, and the two machines would set the game
+// up differently.
+int Net_LeaveTaken(int source, const NetAddress* from)
+{
+    return Net_FromNode(source, from) && (g_NetCreator || source == g_NetSession.creator);
+}
+
 // A ROUND in the lobby is a faster node's first, sent before this node's own
 // LAUNCH came: acknowledged here it would be lost to the game.
 //
@@ -682,6 +778,12 @@ int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t)
     if (type == NET_MESSAGE && (!s_messageHandler || !Net_FromNode(Net_Source(packet), from))) return 0;
     // Likewise a kick that comes before the SESSION naming its creator.
     if (type == NET_KICK && !g_NetCreator && !s_haveSession) return 0;
+    // A guest's word from the creator (or a takeover's, once taken) comes
+    // again until it is taken; a JOIN cut short is nobody's.
+    if (!g_NetCreator && (type == NET_CHAT || type == NET_LAUNCH) && !Net_FromCreator(from)) return 0;
+    if (!g_NetCreator && type == NET_SESSION && !Net_TakesSession(packet, from, 0)) return 0;
+    if (type == NET_LEAVE && !Net_LeaveTaken(Net_Source(packet), from)) return 0;
+    if (type == NET_JOIN && Net_Length(packet) < NET_HEADER_SIZE + (uint32_t)NET_PLAYER_BYTES) return 0;
     return type != NET_ROUND;
 }
 
@@ -692,11 +794,101 @@ int Net_FromCreator(const NetAddress* from)
 {
     if (g_NetType == NET_TYPE_SERIAL) return 1;
     if (!s_haveSession && g_NetState != NET_IN_GAME) return NetPkt_SameAddress(from, &s_joinAddress);
-    if (NetPkt_SameAddress(from, &g_NetSession.creator_address)) return 1;
-    int creator = g_NetSession.creator;
-    if (creator >= NET_NODES) return 0;
-    int successor = Net_RingNextNode(creator);
-    return successor != creator && NetPkt_SameAddress(from, &g_NetSession.players[successor].address);
+    return NetPkt_SameAddress(from, &g_NetSession.creator_address);
+}
+
+// ---- the creator's successor ----
+
+// The successor speaks for the session only when it takes the creator's
+// role: the creator left it its LEAVE, or fell silent. Its word taken at
+// any time, one datagram from its address (a stranger that joined first)
+// could drop any node on one guest and not on the others, or tell a guest
+// that a creator still hosting had quit. A guest that has itself waited on
+// the creator long takes the takeover at once; one that heard the creator
+// lately asks it first, with a SEARCH that only a live creator of this
+// session answers (a PING's acknowledgement comes from any program at that
+// address), and takes the takeover's next resend once the creator has left
+// its questions unanswered for NET_PROBE_MS. The decision depends on the
+// probe's state and the clock alone, so the accept filter and the handler,
+// asked in turn of one datagram, agree.
+
+// Whether the block, from this address, is the successor's takeover: from
+// the node after the creator, naming that node the creator at its own
+// address, dropping the creator and no other node this node counts in, and
+// moving none.
+static int IsTakeover(const NetSession* s, const NetAddress* from)
+{
+    const int c = g_NetSession.creator;
+    if (c >= NET_NODES || !Net_IsNodeInSession(c)) return 0;
+    const int next = Net_RingNextNode(c);
+    const NetAddress* at = &g_NetSession.players[next].address;
+    if (next == c || !NetPkt_SameAddress(from, at)) return 0;
+    if (s->creator != next || !NetPkt_SameAddress(&s->creator_address, at)) return 0;
+    if (s->players[c].flags & NET_PLAYER_ACTIVE) return 0;
+    for (int n = 0; n < NET_NODES; n++) {
+        if (n == c || !Net_IsNodeInSession(n)) continue;
+        if (!(s->players[n].flags & NET_PLAYER_ACTIVE) ||
+            !NetPkt_SameAddress(&s->players[n].address, &g_NetSession.players[n].address))
+            return 0;
+    }
+    return 1;
+}
+
+static void AskCreator(uint32_t now)
+{
+    s_probe.last = now;
+    SendBlock(nullptr, 0, NET_SEARCH, &s_probe.creator, 0);
+}
+
+// Whether the creator has left the probe unanswered long enough; starts or
+// goes on with the probe.
+static int CreatorGone(void)
+{
+    const uint32_t now = Thread_ClockMs();
+    CreatorProbe* p = &s_probe;
+    if (!p->running || p->answered || now - p->start > NET_PROBE_STALE_MS ||
+        !NetPkt_SameAddress(&p->creator, &g_NetSession.creator_address)) {
+        if (!p->running || p->answered)
+            TLOG(TLOG_NWARN, "The creator's successor takes its role: asking the creator");
+        p->running = 1;
+        p->answered = 0;
+        p->creator = g_NetSession.creator_address;
+        p->start = now;
+        AskCreator(now);
+        return 0;
+    }
+    if (now - p->start >= NET_PROBE_MS) return 1;
+    if (now - p->last >= NET_PROBE_GAP_MS) AskCreator(now);
+    return 0;
+}
+
+int Net_IsTakeover(const NetPacket* packet, const NetAddress* from)
+{
+    // A joiner has no session yet whose creator could be taken over.
+    if (g_NetType == NET_TYPE_SERIAL || (!s_haveSession && g_NetState != NET_IN_GAME)) return 0;
+    if (g_NetCreator || Net_Length(packet) != NET_HEADER_SIZE + (uint32_t)NET_SESSION_BYTES) return 0;
+    NetSession s;
+    Net_ReadSession(Net_Data(packet), &s);
+    return IsTakeover(&s, from);
+}
+
+int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited)
+{
+    if (Net_FromCreator(from)) return 1;
+    return Net_IsTakeover(packet, from) && (waited || CreatorGone());
+}
+
+int Net_CreatorAnswered(void) { return s_probe.running && s_probe.answered; }
+
+void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from)
+{
+    if (!s_probe.running || !NetPkt_SameAddress(from, &s_probe.creator) ||
+        !NetPkt_SameAddress(from, &g_NetSession.creator_address) ||
+        Net_Length(packet) != NET_HEADER_SIZE + (uint32_t)NET_SESSION_BYTES)
+        return;
+    NetSession s;
+    Net_ReadSession(Net_Data(packet), &s);
+    if (s.creator == g_NetSession.creator && NetPkt_SameAddress(&s.creator_address, from)) s_probe.answered = 1;
 }
 
 int Net_FromNode(int node, const NetAddress* from)
@@ -768,33 +960,47 @@ static int KickFromCreator(int source, const NetAddress* from)
            NetPkt_SameAddress(from, &g_NetSession.creator_address);
 }
 
-static void ReceiveSearchResponse(const uint8_t* data)
+// An answer to a search, from the address it names as the creator (and
+// over UDP only from an address the page searched): one address, one entry,
+// so a stranger's answers fill no more than one, and a full list gives a new
+// creator the entry answered least recently.
+static void ReceiveSearchResponse(const NetPacket* packet, const uint8_t* data, const NetAddress* from)
 {
-    NetSession* found = (NetSession*)Debug_Calloc(1, sizeof(NetSession));
-    Net_ReadSession(data, found);
+    NetSession answer;
+    Net_ReadSession(data, &answer);
+    // The serial line's far end reports itself under an address of its own.
+    if (g_NetType != NET_TYPE_SERIAL && !NetPkt_SameAddress(from, &answer.creator_address)) {
+        Net_LogRefused("Another address's", packet, from);
+        return;
+    }
     Net_LockFoundSessions();
-    if (!g_FoundSessions) {
+    if (!g_FoundSessions || (g_NetType == NET_TYPE_UDP && !Searched(from))) {
         Net_UnlockFoundSessions();
-        Debug_FreeBlock(found);
+        if (g_FoundSessions) Net_LogRefused("An unasked", packet, from);
         return;
     }
-    for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s;
-         s = (NetSession*)GLL_GoNext(g_FoundSessions)) {
-        if (NetPkt_SameAddress(&s->creator_address, &found->creator_address)) {
-            *s = *found;
-            Net_UnlockFoundSessions();
-            Debug_FreeBlock(found);
-            return;
-        }
+    NetSession* entry = nullptr;
+    NetSession* oldest = nullptr;
+    uint32_t oldestAnswered = 0;
+    for (NetSession* f = (NetSession*)GLL_GoFirst(g_FoundSessions); f && !entry;
+         f = (NetSession*)GLL_GoNext(g_FoundSessions)) {
+        const uint32_t answered = MarkOf(&f->creator_address)->answered;
+        if (NetPkt_SameAddress(&f->creator_address, from)) entry = f;
+        else if (!oldest || (int32_t)(answered - oldestAnswered) < 0) oldest = f, oldestAnswered = answered;
     }
-    if (g_FoundSessions->count >= NET_FOUND_MAX) {
-        Net_UnlockFoundSessions();
-        TLOG(TLOG_NWARN, "Found session list full: answer dropped");
-        Debug_FreeBlock(found);
-        return;
+    if (!entry && g_FoundSessions->count >= NET_FOUND_MAX) {
+        entry = oldest;
+        Unmark(&oldest->creator_address);
+        TLOG(TLOG_NDIAG, "Found session list full: the entry answered least recently gives way");
+    } else if (!entry) {
+        entry = (NetSession*)Debug_Calloc(1, sizeof(NetSession));
+        GLL_GoFirst(g_FoundSessions);
+        GLL_InsertAfter(g_FoundSessions, entry);
     }
-    GLL_GoFirst(g_FoundSessions);
-    GLL_InsertAfter(g_FoundSessions, found);
+    *entry = answer;
+    FoundMark* m = MarkOf(from);
+    m->answered = ++s_answers;
+    m->missed = 0;
     Net_UnlockFoundSessions();
 }
 
@@ -819,6 +1025,11 @@ static void ReceiveJoin(const uint8_t* data, const NetAddress* from)
             SendSettingsTo(from);
             return;
         }
+    }
+    if (!joiner.name[0]) {
+        if (NetLog_Allow(NETLOG_UNTRUSTED)) TLOG(TLOG_NWARN, "A player without a name refused");
+        SendRefusal(from, kRefusalNoName);
+        return;
     }
     for (int n = 0; n < NET_NODES; n++) {
         if (Net_IsNodeInSession(n) && strcmp(g_NetSession.players[n].name, joiner.name) == 0) {
@@ -854,9 +1065,13 @@ static void ReceiveJoin(const uint8_t* data, const NetAddress* from)
     TLOG(TLOG_NDIAG, "Sent Notification of Session to all nodes");
 }
 
-static void ReceiveLeave(int source, const NetAddress* from)
+static void ReceiveLeave(const NetPacket* packet, const NetAddress* from)
 {
-    if (!Net_FromNode(source, from)) return;
+    const int source = Net_Source(packet);
+    if (!Net_LeaveTaken(source, from)) {
+        Net_LogRefused("Not the creator's", packet, from);
+        return;
+    }
     TLOG(TLOG_NDIAG, "%s (%d) has Left the Game", g_NetSession.players[source].name, source);
     if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
     g_NetSession.players[source].flags &= ~NET_PLAYER_ACTIVE;
@@ -931,7 +1146,7 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         return;
     }
     if (type < NET_PING || type > NET_KICK || type == NET_PAUSE || type == NET_ROUND) {
-        TLOG(TLOG_NERR, "Unknown Packet Type Received");
+        if (NetLog_Allow(NETLOG_UNEXPECTED)) TLOG(TLOG_NERR, "Unknown Packet Type Received");
         return;
     }
     if (!Net_SourceTrusted(packet, from)) {
@@ -952,10 +1167,14 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         }
         break;
     case NET_SEARCH_RESPONSE:
-        if (Net_UnpackPacket(packet, data, NET_SESSION_BYTES)) ReceiveSearchResponse(data);
+        if (g_NetState == NET_IN_SESSION && !g_NetCreator) Net_CreatorAnswers(packet, from);
+        else if (Net_UnpackPacket(packet, data, NET_SESSION_BYTES)) ReceiveSearchResponse(packet, data, from);
         break;
     case NET_JOIN:
-        if (g_NetCreator && Net_UnpackPacket(packet, data, NET_PLAYER_BYTES)) ReceiveJoin(data, from);
+        if (!g_NetCreator) break;
+        // A player entry cut short (an empty name, no address) is no joiner.
+        if (Net_Length(packet) < NET_HEADER_SIZE + (uint32_t)NET_PLAYER_BYTES) Net_LogRefused("A short", packet, from);
+        else if (Net_UnpackPacket(packet, data, NET_PLAYER_BYTES)) ReceiveJoin(data, from);
         break;
     case NET_JOIN_REFUSE:
         if (g_NetCreator || !Net_FromCreator(from)) break;
@@ -967,11 +1186,15 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         TLOG(TLOG_NDIAG, "Join request failed : %s", g_NetRefusal);
         break;
     case NET_LEAVE:
-        ReceiveLeave(source, from);
+        ReceiveLeave(packet, from);
         break;
     case NET_SESSION:
-        if (!g_NetCreator && Net_FromCreator(from) && Net_UnpackPacket(packet, data, NET_SESSION_BYTES) &&
-            Newer(&s_lastSession, "SESSION", packet, from))
+        if (g_NetCreator) break;
+        if (!Net_TakesSession(packet, from, 0)) {
+            if (!Net_FromCreator(from)) Net_LogRefused("Not the creator's", packet, from);
+            break;
+        }
+        if (Net_UnpackPacket(packet, data, NET_SESSION_BYTES) && Newer(&s_lastSession, "SESSION", packet, from))
             ReceiveSession(data);
         break;
     case NET_CHAT:

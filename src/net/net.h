@@ -15,12 +15,17 @@
 // for its JOIN, SEARCH and PING), and an address of no node may not name
 // one; such a packet is refused before it is acknowledged, so it never
 // takes the id of the real packet it copies. A guest takes SESSION, settings
-// CHAT and LAUNCH only from the creator's address (before its first SESSION:
-// the address it joined), or from the node that succeeds the creator, and
-// KICK only from the creator's own address; the creator is never kicked. A
-// creator takes a node's CHAT, LAUNCH and LEAVE only from that node's own
-// address, and every node takes a chat line or a pause only from the address
-// of the node it names. On the serial line every packet is the other node's.
+// CHAT, LAUNCH, LEAVE and KICK only from the creator's address (before its
+// first SESSION: the address it joined); the creator is never kicked. The
+// node that succeeds the creator speaks for the session only by a takeover:
+// a SESSION naming it the creator that drops the creator and no other node,
+// taken at once by a guest that waited on the creator long, else only when
+// the creator leaves a guest's SEARCH unanswered (Net_TakesSession); after
+// it, the successor is the creator. A creator takes a node's CHAT, LAUNCH
+// and LEAVE only from that node's own address, and every node takes a chat
+// line or a pause only from the address of the node it names. A search's
+// answer counts only from the address it names as the creator. On the
+// serial line every packet is the other node's.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +52,12 @@ enum {
     NET_LAUNCH_BYTES = 4 + NET_SETTINGS_BYTES,
     NET_REFUSE_BYTES = NET_SESSION_HEAD_BYTES + NET_REFUSAL_SIZE,
     NET_FOUND_MAX = 64,        // found sessions kept at most
+    NET_FOUND_MISSES = 3,      // IPX searches a found session may leave unanswered and stay
+    // A guest that heard the creator lately asks it before it takes the
+    // successor's takeover: this long unanswered, the creator is gone.
+    NET_PROBE_MS = 1000,
+    NET_PROBE_GAP_MS = 200,    // the question again, at most this often
+    NET_PROBE_STALE_MS = 10000, // a probe this old starts afresh
     NET_LEAVE_WAIT_MS = 1000,  // Net_Close waits this long for its LEAVE's acknowledgement
 };
 
@@ -209,10 +220,28 @@ int Net_RefuseAll(NetPacket* packet, const NetAddress* from, uint32_t time);
 // guest's kick before its first SESSION; takes the rest.
 int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t time);
 // Whether a guest may take the creator's word from this address: the
-// creator's, its successor's, the joined one before the first SESSION.
+// creator's, the joined one before the first SESSION.
 int Net_FromCreator(const NetAddress* from);
+// Whether a guest takes this SESSION: the creator's always; the successor's
+// takeover at once when waited is set (the guest waited on the creator
+// long), else only once the creator has left the guest's SEARCH unanswered
+// for NET_PROBE_MS (the first such SESSION sends it; the refused ones go
+// on with it). Asked by the accept filter and the handler alike.
+int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited);
+// Whether the SESSION is the successor's takeover (from the node after the
+// creator, naming itself the creator, dropping the creator and no other).
+int Net_IsTakeover(const NetPacket* packet, const NetAddress* from);
+// Whether the creator answered the question about a takeover.
+int Net_CreatorAnswered(void);
+// A SEARCH RESPONSE at a guest: the creator's answer to its question when
+// it comes from the creator's address naming it the creator.
+void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from);
 // Whether a packet naming its source node came from that active node.
 int Net_FromNode(int node, const NetAddress* from);
+// Whether this node takes a LEAVE naming the node from this address: from
+// the node's own address, and at a guest only the creator's (a guest's own
+// LEAVE goes to the creator alone, whose SESSION tells the others).
+int Net_LeaveTaken(int node, const NetAddress* from);
 // Whether the packet's source may come from this address: the node at the
 // address names itself (a joiner not yet numbered: 8 in its JOIN, SEARCH
 // or PING), an address of no node names no node in the session (in a game

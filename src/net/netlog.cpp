@@ -29,6 +29,7 @@ const Kind kKinds[NETLOG_KINDS] = {
     {TLOG_NERR, "Outgoing buffer is full"},
     {TLOG_NWARN, "Incoming buffer is full!"},
     {TLOG_NWARN, "Send refused by the transport"},
+    {TLOG_NWARN, "Packet of no use in this state"},
 };
 
 struct Window {

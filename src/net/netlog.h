@@ -23,6 +23,7 @@ enum NETLOG_KIND {
     NETLOG_OUT_FULL,      // outgoing ring full: the send refused
     NETLOG_RING_FULL,     // incoming ring full
     NETLOG_REFUSED,       // a send the transport refused
+    NETLOG_UNEXPECTED,    // a packet of a type the state has no use for
     NETLOG_KINDS,
 };
 

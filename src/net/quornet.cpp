@@ -10,6 +10,7 @@
 #include "core/debug.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "net/netlog.h"
 #include "net/prof.h"
 #include "platform/thread.h"
 
@@ -22,6 +23,18 @@ static int s_alone; // the packet thread found this node out of the game
 // node go on single-player.
 static int s_leaving;
 static uint32_t s_frameMs = QUORNET_FRAME_MS;
+static int s_takenfrom = NET_NO_NODE; // the silent creator this node took the role of, until dropped
+// The successor's takeover while this node asks the creator: taken when the
+// creator stays silent, with the successor's copies of the dropped
+// creator's rounds and its own LEAVE when those came too (the successor may
+// quit before its next resends, which would then never come).
+enum { QUORNET_HELD_COPIES = 4 };
+static struct {
+    int have, leave, copies;
+    NetPacket packet;
+    NetAddress from;
+    NetPacket copy[QUORNET_HELD_COPIES];
+} s_takeover;
 
 void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
 
@@ -70,6 +83,8 @@ int Net_InitGame(void)
     g_NetSessionChanged = 0;
     s_alone = 0;
     s_leaving = 0;
+    s_takenfrom = NET_NO_NODE;
+    memset(&s_takeover, 0, sizeof s_takeover);
     g_NetRound = 1;
     for (int n = 0; n < NET_NODES; n++) r->ingame[n] = (uint8_t)Net_IsNodeInSession(n);
     Net_Unlock();
@@ -351,6 +366,17 @@ static int RoundSourceValid(const NetPacket* packet, const NetAddress* from)
     return Net_SourceTrusted(packet, from) || g_NetType == NET_TYPE_SERIAL || Net_FromCreator(from);
 }
 
+// Whether this node has waited on the creator for a good part of the
+// successor's takeover limit: the creator is silent here too, and its
+// successor's takeover needs no question to it.
+static int WaitedOnCreator(void)
+{
+    const NetRounds* r = &g_NetRounds;
+    const int c = g_NetSession.creator;
+    return c < NET_NODES &&
+           (r->frames[c] > QUORNET_FRAMES_TAKEOVER / 2 || r->resends[c] > QUORNET_RESEND_DROP / 2);
+}
+
 // Nothing is acknowledged that the game will not take from its address:
 // the acknowledgement marks the id delivered, and the real packet sent under
 // that id would then be dropped as a duplicate, never to come again.
@@ -359,7 +385,10 @@ int Net_FilterRoundPacket(NetPacket* packet, const NetAddress* from, uint32_t)
     int node = NodeAt(from);
     // A dropped node gets no acknowledgement: the creator answers it with the session.
     if (node < NET_NODES && g_NetRounds.droppedat[node] && g_NetType != NET_TYPE_SERIAL) return 0;
-    if ((Net_Type(packet) & 0xFF) != NET_ROUND) return Net_SourceTrusted(packet, from);
+    const uint32_t type = Net_Type(packet) & 0xFF;
+    if (type == NET_SESSION && !g_NetCreator && !Net_TakesSession(packet, from, WaitedOnCreator())) return 0;
+    if (type == NET_LEAVE && !Net_LeaveTaken(Net_Source(packet), from)) return 0;
+    if (type != NET_ROUND) return Net_SourceTrusted(packet, from);
     if (!RoundSourceValid(packet, from)) return 0;
     // Another node's packet from the creator's address is a copy of a dropped
     // node's: kept unacknowledged until the session saying so has come.
@@ -479,6 +508,48 @@ static void ReceiveGameSession(const NetPacket* packet)
     Net_TestRoundComplete();
 }
 
+// A LEAVE taken: from the creator, this node takes its role when it is the
+// next (the creator sends it to the next alone); only the creator drops.
+static void ReceiveRound(NetPacket* packet, const NetAddress* from);
+
+static void ReceiveLeave(int source)
+{
+    if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
+    if (g_NetCreator) Drop(source);
+}
+
+// The takeover held while this node asks the creator: dropped when the
+// creator answers or the session moved on, taken once the creator is gone.
+static void TakeHeldTakeover(void)
+{
+    if (!s_takeover.have) return;
+    if (g_NetCreator || Net_CreatorAnswered() || !Net_IsTakeover(&s_takeover.packet, &s_takeover.from)) {
+        s_takeover.have = 0;
+        return;
+    }
+    if (!Net_TakesSession(&s_takeover.packet, &s_takeover.from, WaitedOnCreator())) return;
+    s_takeover.have = 0;
+    TLOG(TLOG_NWARN, "The creator is gone: the successor's takeover taken");
+    ReceiveGameSession(&s_takeover.packet);
+    for (int i = 0; i < s_takeover.copies; i++) ReceiveRound(&s_takeover.copy[i], &s_takeover.from);
+    if (s_takeover.leave) ReceiveLeave(Net_Source(&s_takeover.packet));
+}
+
+// A round from the address of a takeover held: the copy of a round of the
+// creator it drops, kept (the latest of each round) until the takeover is
+// taken or dropped.
+static void HoldCopy(const NetPacket* packet, const NetAddress* from)
+{
+    if (!s_takeover.have || !NetPkt_SameAddress(from, &s_takeover.from) ||
+        Net_Source(packet) != g_NetSession.creator || Net_Length(packet) > NET_MAX_PACKET)
+        return;
+    int at = 0;
+    while (at < s_takeover.copies && Net_Round(&s_takeover.copy[at]) != Net_Round(packet)) at++;
+    if (at == QUORNET_HELD_COPIES) return;
+    if (at == s_takeover.copies) s_takeover.copies++;
+    s_takeover.copy[at] = *packet;
+}
+
 static void ReceiveRound(NetPacket* packet, const NetAddress* from)
 {
     NetRounds* r = &g_NetRounds;
@@ -534,12 +605,14 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
          (int)Net_Round(packet), source, (int)g_NetRound);
     if (NetPkt_SameAddress(from, &g_NetOwnAddress)) return;
     if (type < NET_PING || type > NET_KICK) {
-        TLOG(TLOG_NERR, "Unknown Packet Type Received : round %d : from [%d] : My Round %d",
-             (int)Net_Round(packet), source, (int)g_NetRound);
+        if (NetLog_Allow(NETLOG_UNEXPECTED))
+            TLOG(TLOG_NERR, "Unknown Packet Type Received : round %d : from [%d] : My Round %d",
+                 (int)Net_Round(packet), source, (int)g_NetRound);
         return;
     }
     if (type == NET_ROUND ? !RoundSourceValid(packet, from) : !Net_SourceTrusted(packet, from)) {
         Net_LogRefused("Another node's", packet, from);
+        if (type == NET_ROUND) HoldCopy(packet, from);
         return;
     }
     uint8_t data[NET_MAX_DATA + 1];
@@ -555,13 +628,34 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         }
         break;
     case NET_LEAVE:
-        if (!Net_FromNode(source, from) || source == g_NetOwnNode) break;
-        if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
-        // Only the creator drops; a guest's LEAVE goes to it alone.
-        if (g_NetCreator) Drop(source);
+        if (source == g_NetOwnNode) break;
+        if (Net_LeaveTaken(source, from)) {
+            ReceiveLeave(source);
+            break;
+        }
+        Net_LogRefused("Not the creator's", packet, from);
+        if (s_takeover.have && NetPkt_SameAddress(from, &s_takeover.from) && Net_FromNode(source, from))
+            s_takeover.leave = 1;
         break;
     case NET_SESSION:
-        if (!g_NetCreator && Net_FromCreator(from)) ReceiveGameSession(packet);
+        if (g_NetCreator) break;
+        if (Net_TakesSession(packet, from, WaitedOnCreator())) {
+            const int held = s_takeover.have && NetPkt_SameAddress(from, &s_takeover.from);
+            s_takeover.have = 0;
+            ReceiveGameSession(packet);
+            for (int i = 0; held && i < s_takeover.copies; i++) ReceiveRound(&s_takeover.copy[i], from);
+        } else if (Net_IsTakeover(packet, from)) {
+            if (!s_takeover.have || !NetPkt_SameAddress(from, &s_takeover.from))
+                s_takeover.leave = s_takeover.copies = 0;
+            s_takeover.have = 1;
+            s_takeover.packet = *packet;
+            s_takeover.from = *from;
+        } else if (!Net_FromCreator(from)) {
+            Net_LogRefused("Not the creator's", packet, from);
+        }
+        break;
+    case NET_SEARCH_RESPONSE:
+        if (!g_NetCreator) Net_CreatorAnswers(packet, from);
         break;
     case NET_MESSAGE:
     case NET_PAUSE:
@@ -581,7 +675,7 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         ReceiveRound(packet, from);
         break;
     default:
-        TLOG(TLOG_NWARN, "Unexpected packet during GAME PLAY");
+        if (NetLog_Allow(NETLOG_UNEXPECTED)) TLOG(TLOG_NWARN, "Unexpected packet during GAME PLAY");
         break;
     }
 }
@@ -669,6 +763,7 @@ void QuorNet_CheckDrops(void)
 {
     NetRounds* r = &g_NetRounds;
     Net_Lock();
+    TakeHeldTakeover();
     uint32_t now = Thread_ClockMs();
     // The limits are times whose order holds across machines (the creator's
     // drop before its successor's takeover before a guest's leave) only if
@@ -731,6 +826,7 @@ void QuorNet_CheckDrops(void)
         (r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > QUORNET_FRAMES_TAKEOVER)) {
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
         Net_TakeCreatorRole();
+        s_takenfrom = c;
     }
     // A creator that took the role from one gone before its copies of a
     // dropped node's round came would wait for them for ever: nobody else
@@ -745,7 +841,13 @@ void QuorNet_CheckDrops(void)
     }
     uint8_t drop[NET_NODES];
     if (g_NetCreator && ChooseDrops(drop)) {
-        for (int n = 0; n < NET_NODES; n++) {
+        // A successor that took the role of a silent creator drops that
+        // creator first: its first SESSION is then the takeover the guests
+        // take, and the others follow from the creator they know.
+        const int first = s_takenfrom;
+        for (int i = -1; i < NET_NODES; i++) {
+            const int n = i < 0 ? first : i;
+            if (n >= NET_NODES || (i >= 0 && n == first)) continue;
             if (!drop[n]) {
                 // Kept: one held by a dropped node sends its round once the
                 // copies reach it, and gets the whole limit for that.
@@ -757,6 +859,7 @@ void QuorNet_CheckDrops(void)
             else
                 TLOG(TLOG_NERR, "Timeout on RECV: Player %d will be dropped", n);
             Drop(n);
+            if (n == s_takenfrom) s_takenfrom = NET_NO_NODE;
         }
     }
     Net_Unlock();

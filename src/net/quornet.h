@@ -40,6 +40,12 @@
 //    at once, as the others did when R completed, and holds R's until R's
 //    updates have run: only then is it out of the game. Every update the
 //    others ran, it runs with the same orders.
+// 6. One creator at a time. A guest takes the successor's word only in a
+//    takeover that drops the creator alone: at once when it waited on the
+//    creator for half the takeover limit, else once the creator leaves its
+//    SEARCH unanswered (the takeover held meanwhile, and taken then even if
+//    the successor sent nothing more). A successor that takes the role of a
+//    silent creator drops that creator first.
 //
 // Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
 // Net_TestRoundComplete under the game network lock; the main thread takes

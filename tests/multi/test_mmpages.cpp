@@ -382,6 +382,14 @@ TEST_F(MmIpx, OneRowPerCreatorUpdatedInPlace)
     ASSERT_EQ(MM_ipx_games()->count, 2);
     EXPECT_EQ(Game(0), first);
     EXPECT_EQ(Game(0)->session.count, 2);
+    // A game that left the list (its searches unanswered) leaves the page.
+    Net_LockFoundSessions();
+    GLL_GoLast(g_FoundSessions);
+    Debug_FreeBlock(GLL_DeleteCurrent(g_FoundSessions));
+    Net_UnlockFoundSessions();
+    MM_ipx_poll();
+    ASSERT_EQ(MM_ipx_games()->count, 1);
+    EXPECT_EQ(Game(0), first);
 }
 
 TEST_F(MmIpx, TextsOfARow)

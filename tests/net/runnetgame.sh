@@ -21,6 +21,8 @@
 # given RELAYARGS), each node's port its end's path. TRANSPORT modem: the
 # same with RELAY a modem emulator, each node's port its modem.
 # NODROP=1: no node may drop another (no log may say "will be dropped").
+# MAXWAIT=MS: no survivor may wait longer than MS between two updates (a
+# creator's departure handed on within seconds, not at the drop limits).
 # BEFOREJOIN: a command run once process 0's network is up, before the
 # others start (a flood the creator must ride out). JOINTRIES=K: each guest
 # must be in within K tries of its join (a second each; the guests log
@@ -220,6 +222,10 @@ while [ "$i" -lt "$n" ]; do
     *)
         survivors=$((survivors + 1))
         reached "$i"
+        if [ -n "${MAXWAIT:-}" ]; then
+            waited=$(sed -n 's/.*longest wait \([0-9]*\) ms.*/\1/p' "$d/summary.txt" 2>/dev/null)
+            [ "${waited:-999999}" -le "$MAXWAIT" ] || fail "process $i waited ${waited:-?} ms between two updates"
+        fi
         # Up to the bound: past it the nodes leave one by one, each seen
         # leaving by those still there.
         grep "team disabled at update" "$d/quorvex.log" | sed 's/.*Team/Team/' |

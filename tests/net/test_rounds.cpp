@@ -976,6 +976,74 @@ TEST_F(NetTrust, InAGameOnlyANodesOwnAddressSpeaksOrPausesForIt)
     Net_SetPauseHandler(nullptr);
 }
 
+// Regression: in a running game one SESSION from node 1's address (the
+// creator's successor) told node 2 that node 3 had left: node 2 alone
+// disabled team 3 and the game split. The successor's word counts only for
+// a takeover: at once on a guest that waited on the creator long, else once
+// the creator leaves the guest's SEARCH unanswered.
+TEST_F(NetTrust, InAGameTheSuccessorSpeaksOnlyForATakeover)
+{
+    struct Row {
+        const char* name;
+        bool takeover, answers, waited, quits;
+        int taken; // the delivery first taken (every NET_PROBE_MS / 2), -1 none
+    };
+    const Row rows[] = {{"node 3 left, says node 1", false, false, false, false, -1},
+                        {"a takeover while the creator answers", true, true, false, false, -1},
+                        {"a takeover of a creator that quit", true, false, false, false, 2},
+                        {"a takeover of a creator this node waited on", true, false, true, false, 0},
+                        // Its LEAVE, to this node next, comes before it could resend.
+                        {"the successor quits too while this node asks", true, false, false, true, -1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (&row != rows) TearDown();
+        Start(4, 2);
+        uint8_t send = 1;
+        QuorNet_Step(&send); // round 2
+        if (row.waited) g_NetRounds.frames[0] = QUORNET_FRAMES_TAKEOVER / 2 + 1;
+        const NetSession before = g_NetSession;
+        NetSession s = g_NetSession;
+        if (row.takeover) {
+            s.players[0].flags = 0;
+            s.creator = 1;
+            s.creator_address = Addr(1);
+        } else {
+            s.players[3].flags = 0;
+        }
+        s.count = 3;
+        auto block = [](const NetSession& from, uint32_t type, uint8_t source) {
+            uint8_t data[NET_SESSION_BYTES];
+            Net_WriteSession(data, &from);
+            NetPacket p;
+            memset(&p, 0, sizeof p);
+            Net_BuildPacket(&p, data, type == NET_LEAVE ? 0 : sizeof data, type);
+            Net_SetSource(&p, source);
+            Net_SetRound(&p, 2);
+            return p;
+        };
+        int taken = -1;
+        for (int i = 0; i < 5 && taken < 0; i++) {
+            MemNet_Sent().clear();
+            if (i == 0 || !row.quits) Reliable(block(s, NET_SESSION, 1), Addr(1), 60);
+            if (row.quits && i == 0) {
+                Reliable(Round(0, 2, {"copy"}), Addr(1), 62); // the dropped creator's round
+                Reliable(block(s, NET_LEAVE, 1), Addr(1), 61);
+            }
+            if (Acked(1, 60)) taken = i;
+            if (row.answers) Deliver(block(before, NET_SEARCH_RESPONSE, 0), Addr(0), 0);
+            MemNet_Advance(NET_PROBE_MS / 2);
+            QuorNet_CheckDrops();
+        }
+        EXPECT_EQ(taken, row.taken);
+        EXPECT_EQ(g_NetSession.creator, row.quits ? 2 : row.taken >= 0 ? 1 : 0);
+        EXPECT_EQ(g_NetRounds.droppedat[0] != 0, row.taken >= 0 || row.quits);
+        EXPECT_EQ(g_NetRounds.droppedat[1] != 0, row.quits) << "the successor's LEAVE taken with its takeover";
+        EXPECT_EQ(g_NetRounds.copied[0], row.quits) << "and its copy of the creator's round";
+        EXPECT_EQ(g_NetRounds.droppedat[3], 0u) << "no node dropped on this node alone";
+        EXPECT_TRUE(Net_IsNodeInSession(3));
+    }
+}
+
 namespace {
 
 // Regression: a node that took the creator's role from one that left before

@@ -11,6 +11,8 @@
 #include "core/tlog.h"
 #include "memnet.h"
 #include "net/net.h"
+#include "net/netlog.h"
+#include "net/quornet.h"
 #include "platform/thread.h"
 #include "support/testsupport.h"
 
@@ -253,10 +255,13 @@ TEST_F(NetSessionTest, CreatorsSuccessorTakesOver)
     EXPECT_TRUE(NetPkt_SameAddress(&sessions[0].address, A(4)));
 }
 
+// The successor's takeover comes while the creator may still be there: a
+// guest takes it once the creator leaves its question unanswered.
 TEST_F(NetSessionTest, GuestAcceptsTheSuccessorsSession)
 {
     // Node 2 (this) is a guest of creator 0; node 1 at Addr(3) succeeds it.
     BecomeGuest(2);
+    const NetSession before = g_NetSession;
     NetSession s = g_NetSession;
     s.players[0].flags = 0;
     s.count = 2;
@@ -264,8 +269,24 @@ TEST_F(NetSessionTest, GuestAcceptsTheSuccessorsSession)
     s.creator_address = Addr(3);
     uint8_t block[NET_SESSION_BYTES];
     Net_WriteSession(block, &s);
+    uint8_t answer[NET_SESSION_BYTES];
+    Net_WriteSession(answer, &before);
     Deliver(NET_SESSION, 1, Addr(3), block, sizeof block);
-    EXPECT_EQ(g_NetSession.creator, 1);
+    EXPECT_EQ(g_NetSession.creator, 0) << "the creator is asked first";
+    std::vector<MemDatagram> asked = Sent(NET_SEARCH);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(NetPkt_SameAddress(&asked[0].address, A(2)));
+    Deliver(NET_SEARCH_RESPONSE, 0, Addr(2), answer, sizeof answer);
+    MemNet_Advance(NET_PROBE_MS);
+    Deliver(NET_SESSION, 1, Addr(3), block, sizeof block);
+    EXPECT_EQ(g_NetSession.creator, 0) << "it answered: the resend is refused too";
+    MemNet_Advance(NET_PROBE_MS / 2);
+    Deliver(NET_SESSION, 1, Addr(3), block, sizeof block);
+    EXPECT_EQ(g_NetSession.creator, 0);
+    MemNet_Advance(NET_PROBE_MS / 2);
+    Deliver(NET_SESSION, 1, Addr(3), block, sizeof block);
+    EXPECT_EQ(g_NetSession.creator, 1) << "unanswered: the creator is gone";
+    EXPECT_FALSE(Net_IsNodeInSession(0));
     // A stranger's session is not taken.
     s.creator = 5;
     Net_WriteSession(block, &s);
@@ -368,8 +389,10 @@ TEST_F(NetSessionTest, SearchMarksWhatMustAnswerAgain)
         Net_WriteSession(block, &s);
         Deliver(NET_SEARCH_RESPONSE, 0, Addr(creator), block, sizeof block);
     };
+    g_NetType = NET_TYPE_IPX; // answers come unasked
     for (int i = 0; i < NET_FOUND_MAX + 5; i++) respond((uint8_t)(100 + i));
-    respond(100); // overwrites
+    respond(110); // overwrites
+    g_NetType = NET_TYPE_UDP;
     EXPECT_EQ(g_FoundSessions->count, NET_FOUND_MAX);
     auto open = []() {
         int n = 0;
@@ -377,11 +400,11 @@ TEST_F(NetSessionTest, SearchMarksWhatMustAnswerAgain)
             n += (s->flags & NET_SESSION_OPEN) != 0;
         return n;
     };
-    g_TypedAddress = Addr(101);
+    g_TypedAddress = Addr(110);
     Net_Search();
     EXPECT_EQ(open(), NET_FOUND_MAX - 1);
     ASSERT_EQ(Sent(NET_SEARCH).size(), 1u);
-    EXPECT_TRUE(NetPkt_SameAddress(&MemNet_Sent().back().address, A(101)));
+    EXPECT_TRUE(NetPkt_SameAddress(&MemNet_Sent().back().address, A(110)));
     g_NetType = NET_TYPE_IPX;
     Net_Search();
     g_NetType = NET_TYPE_UDP;
@@ -671,4 +694,219 @@ TEST_F(NetTrustLobby, AFullSourceTableStillTakesANewcomerAndKeepsThePlayers)
     Reliable(NET_JOIN, 8, Addr(50), 3, block, sizeof block);
     EXPECT_EQ(Acked(Addr(50), 3), 1);
     EXPECT_EQ(g_NetSession.count, 3) << "the newcomer joins at once";
+}
+
+// Regression: the creator's successor was heard as the creator at any time:
+// a stranger that joined first (node 1) told another guest that the creator,
+// still hosting, had left ("Game Creator has Quit"), or that another player
+// had. Its word now counts only for a takeover, and only once the creator
+// leaves the guest's question unanswered; refused, the SESSION is not
+// acknowledged, so a real takeover's resends come again.
+TEST_F(NetTrustLobby, TheSuccessorSpeaksForTheSessionOnlyWhenTheCreatorIsGone)
+{
+    struct Row {
+        const char* name;
+        bool dropcreator, successorcreates, dropother, answers;
+        bool taken; // by the resends of NET_PROBE_MS and more
+    };
+    const Row rows[] = {
+        {"the creator inactive, still named the creator", true, false, false, false, false},
+        {"another guest dropped", false, false, true, false, false},
+        {"a takeover that drops another guest too", true, true, true, false, false},
+        {"a takeover while the creator answers", true, true, false, true, false},
+        {"a takeover of a creator gone", true, true, false, false, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        BecomeGuest(2, 4); // creator 0 at Addr(2), node 1 at Addr(3), this node 2, node 3 at Addr(5)
+        const NetSession before = g_NetSession;
+        NetSession s = g_NetSession;
+        if (r.dropcreator) s.players[0].flags = 0;
+        if (r.dropother) s.players[3].flags = 0;
+        if (r.successorcreates) {
+            s.creator = 1;
+            s.creator_address = Addr(3);
+        }
+        s.count = (uint8_t)(4 - r.dropcreator - r.dropother);
+        uint8_t block[NET_SESSION_BYTES], answer[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        Net_WriteSession(answer, &before);
+        int taken = -1; // the resend first acknowledged
+        for (int resend = 0; resend < 5; resend++) {
+            Reliable(NET_SESSION, 1, Addr(3), 30, block, sizeof block);
+            if (Acked(Addr(3), 30) && taken < 0) taken = resend;
+            if (r.answers) Deliver(NET_SEARCH_RESPONSE, 0, Addr(2), answer, sizeof answer);
+            MemNet_Advance(NET_PROBE_MS / 2);
+        }
+        // Nor the successor's settings or launch before its takeover is taken.
+        NetGameSettings gs = g_NetSettings;
+        gs.credits = 4321;
+        uint8_t settings[NET_SETTINGS_BYTES];
+        Net_WriteSettings(settings, &gs);
+        if (!r.taken) Reliable(NET_CHAT, 1, Addr(3), 31, settings, sizeof settings);
+        EXPECT_EQ(Acked(Addr(3), 31), 0);
+        EXPECT_EQ(g_NetSession.creator, r.taken ? 1 : 0);
+        EXPECT_EQ(Net_IsNodeInSession(0), !r.taken);
+        EXPECT_TRUE(Net_IsNodeInSession(3));
+        EXPECT_EQ(taken, r.taken ? 2 : -1) << "taken NET_PROBE_MS after the first";
+        EXPECT_NE(g_NetSettings.credits, 4321u);
+        TearDown();
+        SetUp();
+    }
+}
+
+// Regression: a guest took any member's LEAVE from that member's address,
+// though a guest's goodbye goes to the creator alone: the member left the
+// guest's list and not the creator's, and after the launch the two set the
+// teams up differently.
+TEST_F(NetTrustLobby, AGuestTakesALeaveFromTheCreatorAlone)
+{
+    BecomeGuest(1, 3); // creator 0 at Addr(2), this node 1, node 2 at Addr(4)
+    Reliable(NET_LEAVE, 2, Addr(4), 12);
+    EXPECT_EQ(Acked(Addr(4), 12), 0);
+    EXPECT_TRUE(Net_IsNodeInSession(2));
+    EXPECT_EQ(g_NetSession.count, 3);
+    Reliable(NET_LEAVE, 0, Addr(2), 13);
+    EXPECT_EQ(Acked(Addr(2), 13), 1);
+    EXPECT_TRUE(g_NetCreator) << "the creator's goodbye hands its role on";
+}
+
+// Regression: a JOIN of 0 to 26 data bytes was padded with zeros and taken
+// (with 0 or 1 bytes, a player without a name); a whole one without a name
+// was taken too. A cut one is refused unacknowledged; a nameless one gets a
+// refusal the pages show, not a silence that ends in "Join Timed Out".
+TEST_F(NetTrustLobby, AShortOrNamelessJoinAdmitsNobody)
+{
+    QvLogCapture log(TLOG_NWARN);
+    Net_HostGame();
+    uint8_t whole[NET_PLAYER_BYTES];
+    NetSessionPlayer p;
+    memset(&p, 0, sizeof p);
+    p.flags = NET_PLAYER_ACTIVE;
+    strcpy(p.name, "Dee");
+    Net_WritePlayer(whole, &p);
+    uint8_t nameless[NET_PLAYER_BYTES];
+    p.name[0] = 0;
+    Net_WritePlayer(nameless, &p);
+    const struct {
+        uint32_t length;
+        const uint8_t* block;
+        const char* refusal; // none: unacknowledged and unanswered
+        int count;
+    } rows[] = {{0, whole, nullptr, 1},          {1, whole, nullptr, 1},
+                {17, whole, nullptr, 1},         {NET_PLAYER_BYTES - 1, whole, nullptr, 1},
+                {NET_PLAYER_BYTES, nameless, "NetRefusalNoName", 1}, {NET_PLAYER_BYTES, whole, nullptr, 2}};
+    uint8_t from = 40;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.length);
+        MemNet_Sent().clear();
+        Reliable(NET_JOIN, 8, Addr(from), 7, r.block, r.length);
+        std::vector<MemDatagram> refusals = Sent(NET_JOIN_REFUSE);
+        EXPECT_EQ(g_NetSession.count, r.count);
+        if (r.refusal) {
+            ASSERT_EQ(refusals.size(), 1u);
+            EXPECT_STREQ((const char*)Net_Data(&refusals[0].packet) + NET_SESSION_HEAD_BYTES, r.refusal);
+        } else {
+            EXPECT_TRUE(refusals.empty());
+            EXPECT_EQ(Acked(Addr(from), 7), r.count > 1 ? 1 : 0);
+        }
+        from++;
+    }
+    EXPECT_NE(log.text().find("A short JOIN naming node 8 from 1:127.0.0.40.0.0 refused"), std::string::npos)
+        << log.text();
+}
+
+// Regression: an answer to a search was taken from anyone and the list kept
+// up to 64 entries, never dropped while the page was open: 64 datagrams of
+// forged answers hid every real game, and the manual-address page waited on.
+// An answer counts only from the address it names as the creator (over UDP
+// only from an address the page searched), once per address; a full list
+// gives a new game the entry answered least recently; on the IPX page games
+// that stop answering leave after a few searches.
+TEST_F(NetTrustLobby, ForgedSearchAnswersHideNoRealGame)
+{
+    struct Row {
+        const char* name;
+        int type, answers;
+        bool oneaddress; // all from one address, each naming another creator
+    };
+    const Row rows[] = {{"IPX, 64 from one address", NET_TYPE_IPX, 64, true},
+                        {"IPX, 200 from one address", NET_TYPE_IPX, 200, true},
+                        {"IPX, 64 from 64 addresses", NET_TYPE_IPX, 64, false},
+                        {"IPX, 200 from 200 addresses", NET_TYPE_IPX, 200, false},
+                        {"UDP, 64 from 64 addresses", NET_TYPE_UDP, 64, false},
+                        {"UDP, 200 from one address", NET_TYPE_UDP, 200, true}};
+    const NetAddress real = Addr(7);
+    auto answer = [](const NetAddress& from, const NetAddress& creator) {
+        NetSession s;
+        memset(&s, 0, sizeof s);
+        s.flags = NET_SESSION_OPEN;
+        s.creator_address = creator;
+        strcpy(s.name, "game");
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        Deliver(NET_SEARCH_RESPONSE, 0, from, block, sizeof block);
+    };
+    auto shown = [&real](bool* open) {
+        int n = 0;
+        for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s; s = (NetSession*)GLL_GoNext(g_FoundSessions))
+            if (NetPkt_SameAddress(&s->creator_address, &real)) {
+                n++;
+                *open = (s->flags & NET_SESSION_OPEN) != 0;
+            }
+        return n;
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        g_NetType = r.type;
+        g_TypedAddress = real;
+        Net_Search();
+        for (int i = 0; i < r.answers; i++) {
+            NetAddress forged = {NET_TYPE_UDP, {10, 1, (uint8_t)(i >> 8), (uint8_t)i, 0, 0}};
+            answer(r.oneaddress ? Addr(66) : forged, forged);
+        }
+        EXPECT_LE(g_FoundSessions->count, r.type == NET_TYPE_IPX && !r.oneaddress ? NET_FOUND_MAX : 0);
+        answer(real, real);
+        bool open = false;
+        EXPECT_EQ(shown(&open), 1) << "the real game shows";
+        // The page searches on: only the real game answers.
+        for (int search = 0; search <= NET_FOUND_MISSES; search++) {
+            Net_Search();
+            if (search < NET_FOUND_MISSES) answer(real, real);
+        }
+        EXPECT_EQ(shown(&open), 1);
+        EXPECT_FALSE(open) << "\"No Response ...\" after a search it left unanswered";
+        EXPECT_EQ(g_FoundSessions->count, 1) << "the others left the list";
+        TearDown();
+        SetUp();
+    }
+}
+
+// Regression: a stranger's packet of no use in the state logged a line each,
+// outside the drop-log limit (4,760 lines for 4,760 PINGs in one game).
+TEST_F(NetTrustLobby, PacketsOfNoUseAreLoggedWithinTheDropLogLimit)
+{
+    const NetAddress stranger = Addr(90);
+    const struct {
+        const char* line;
+        uint32_t type;
+        bool game;
+    } rows[] = {{"Unknown Packet Type Received", NET_PAUSE, false},
+                {"Unexpected packet during GAME PLAY", NET_PING, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.line);
+        Net_HostGame();
+        if (r.game) {
+            Net_EndSession();
+            Net_InitGame();
+        }
+        QvLogCapture log(TLOG_NWARN | TLOG_NERR);
+        for (uint32_t id = 1; id <= 4 * NETLOG_LINES_PER_SECOND; id++) Reliable(r.type, 8, stranger, id, "\1", 1);
+        const std::string text = log.text();
+        int lines = 0;
+        for (size_t at = text.find(r.line); at != std::string::npos; at = text.find(r.line, at + 1)) lines++;
+        EXPECT_EQ(lines, NETLOG_LINES_PER_SECOND);
+        TearDown();
+        SetUp();
+    }
 }

@@ -6,7 +6,7 @@
 //           [--port PATH]
 //           [--seed S] [--frame-ms M] [--kill-at U] [--int-at U]
 //           [--stop-at U --stop-ms M] [--playback FILE --cycles C [--setup FILE]]
-//           [--save-at U] [--garbage-at U]
+//           [--save-at U] [--garbage-at U] [--forge-session-at U]
 //
 // Runs in a directory holding quorvex.cfg and the demo's data (the runner
 // makes one per node). Its address is 127.B.0.(I + 1); process 0 hosts,
@@ -25,7 +25,10 @@
 // or, after --stop-ms, a child resumes it). --frame-ms shortens the drop
 // limits' frame step. --save-at gives the save order at that update;
 // --garbage-at makes the node a bad one from that update on: each datagram
-// it sends is followed by one of garbage to the same address.
+// it sends is followed by one of garbage to the same address, of a kind
+// drawn from the node's own seeded stream. --forge-session-at makes it tell
+// the node after it, at that update, three times, that the last node left
+// (a SESSION from its own address, the creator still named).
 // --playback plays a recording single-player with the round length it had;
 // --setup gives it the teams a menus' launch set up ("launch.bin", written
 // by a --menus node at its launch).
@@ -91,7 +94,7 @@ struct Options {
     int clients = 3;
     const char* menus = nullptr;
     const char* setup = nullptr;
-    long saveat = -1, garbageat = -1;
+    long saveat = -1, garbageat = -1, forgeat = -1;
 };
 
 Options s_opt;
@@ -100,6 +103,8 @@ std::mt19937 s_rand;
 FILE* s_digests;
 uint32_t s_drops;      // nodes dropped by the bound
 long s_alone = -1;     // the update the game went single-player at
+uint32_t s_longestWait; // ms between two updates of the game, at most
+long s_longestWaitAt;  // the update that ended it
 int s_team;
 std::string s_modemStatuses;
 NetAddress s_met; // the creator's address the meeting gave
@@ -301,6 +306,7 @@ void WriteSummary(void)
     if (s_opt.modem) fprintf(f, "  modem: %s\n", s_modemStatuses.c_str());
     if (s_opt.meet) fprintf(f, "  %s\n", NetNode_MeetSummary());
     if (s_opt.garbageat >= 0) fprintf(f, "  garbage datagrams sent %u\n", s_garbage.load());
+    fprintf(f, "  longest wait %u ms (before update %ld)\n", (unsigned)s_longestWait, s_longestWaitAt);
     if (s_opt.type == NET_TYPE_SERIAL) {
         CommCounts c = COMM_GetCounts();
         fprintf(f, "  serial line: frames in %u, out %u, noise bytes dropped %u, bad lengths dropped %u\n", c.framesIn,
@@ -347,7 +353,7 @@ void MultiMenus(void)
 
 // ---- the bad node ----
 
-// One datagram of garbage in turn: random bytes (their sum fails); a sound
+// One datagram of garbage of a kind drawn at random: random bytes (their sum fails); a sound
 // sum over a type no node knows; or, with a sound sum, the packet just sent
 // cut short under a source that is no node, its tail random.
 void Garbage(NetPacket* out, const NetPacket* sent)
@@ -360,7 +366,9 @@ void Garbage(NetPacket* out, const NetPacket* sent)
     };
     memset(out, 0, sizeof *out);
     for (uint8_t& b : out->raw) b = (uint8_t)next();
-    const uint32_t kind = s_garbage.load() % 3;
+    // Drawn, not taken in turn: a rotation lines up with the node's own
+    // sends, and the forged copies of its rounds came seldom.
+    const uint32_t kind = next() % 3;
     if (kind == 0) {
         Net_SetLength(out, NET_HEADER_SIZE + next() % (NET_MAX_DATA + 1));
         if (next() % 2) Net_SetLength(out, next() % (NET_SLOT_SIZE + 1));
@@ -377,6 +385,27 @@ void Garbage(NetPacket* out, const NetPacket* sent)
         Net_SetSource(out, (uint8_t)(NET_NODES + next() % (256 - NET_NODES)));
     }
     Net_StampCrc(out);
+}
+
+// The node after this one told, from this node's address, that the last
+// node left: a SESSION no guest may take from a node that is not the
+// creator. Three times: the faults may lose one.
+void ForgeSession(void)
+{
+    Net_Lock();
+    NetSession forged = g_NetSession;
+    const int to = Net_RingNextNode(g_NetOwnNode), last = s_opt.nodes - 1;
+    forged.players[last].flags &= ~NET_PLAYER_ACTIVE;
+    if (forged.count) forged.count--;
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &forged);
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+    const NetAddress address = g_NetSession.players[to].address;
+    Net_Unlock();
+    for (int i = 0; i < 3; i++) NetPkt_Send(&p, &address);
+    TLOG(TLOG_NWARN, "netnode %s: forged SESSION sent to node %d: node %d left", s_self, to, last);
 }
 
 int HostileInit(NetAddress* own) { return s_below->init(own); }
@@ -469,9 +498,17 @@ void AfterUpdate(void)
     if (update == s_opt.updates)
         for (int n = 0; n < NET_NODES; n++) s_drops += g_NetRounds.droppedat[n] != 0;
     if (s_alone < 0 && !g_NetworkGame && !s_opt.playback) s_alone = update;
+    static uint32_t last;
+    const uint32_t now = Thread_ClockMs();
+    if (update > 1 && update <= s_opt.updates && now - last > s_longestWait) {
+        s_longestWait = now - last;
+        s_longestWaitAt = update;
+    }
+    last = now;
     Faults(update);
     if (update == s_opt.saveat) Orders_QSaveGame();
     if (update == s_opt.garbageat) s_hostile.store(1);
+    if (update == s_opt.forgeat) ForgeSession();
     if (update >= s_opt.updates + 2 * (long)(UnitCycles ? UnitCycles : 1)) g_GameState = GS_QUIT;
     if (update < s_opt.updates) GiveOrders();
 }
@@ -541,7 +578,7 @@ int Usage(void)
           "               [--port PATH] [--seed S]\n"
           "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
           "               [--playback FILE --cycles C [--setup FILE]] [--menus SCRIPT]\n"
-          "               [--save-at U] [--garbage-at U]\n"
+          "               [--save-at U] [--garbage-at U] [--forge-session-at U]\n"
           "               [--meet HOST:PORT --clients C]\n",
           stderr);
     return 2;
@@ -581,17 +618,18 @@ int main(int argc, char** argv)
         else if (k == "--setup") s_opt.setup = v;
         else if (k == "--save-at") s_opt.saveat = atol(v);
         else if (k == "--garbage-at") s_opt.garbageat = atol(v);
+        else if (k == "--forge-session-at") s_opt.forgeat = atol(v);
         else return Usage();
     }
     if (s_opt.node < 0 || s_opt.node >= NET_NODES || s_opt.nodes < 1 || s_opt.nodes > NET_NODES) return Usage();
     snprintf(s_self, sizeof s_self, "127.%d.0.%d", s_opt.base, s_opt.node + 1);
     s_rand.seed(s_opt.seed * 1000003u + (uint32_t)s_opt.node);
+    s_junk = (s_opt.seed * 2654435761u + (uint32_t)s_opt.node * 40503u) | 1;
     setenv("QUORVEX_NETADDRESS", s_self, 1);
     setenv("QUORVEX_PLATFORM", "headless", 1);
     if (s_opt.menus) {
         const std::string prefix = "[node " + std::to_string(s_opt.node) + "] ";
         if (!PageScript_Load(s_opt.menus, prefix.c_str(), 100)) return 1;
-        s_junk = s_opt.seed * 2654435761u | 1;
         NetPkt_SetTransportLayer(Layers);
         QuorNet_SetFrameStep(s_opt.framems);
         Game_SetMultiMenuHook(ScriptedMenus);
