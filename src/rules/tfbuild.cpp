@@ -28,7 +28,6 @@
 namespace {
 
 enum {
-    BAY_CODE = 4,          // the footprint code under a factory's bay
     MAX_SEEINGRANGE = 20,
     RESOURCE_KINDS = BUILD_RESOURCES,
 };
@@ -692,7 +691,7 @@ int Finish(BLOCK* b)
         if (!cell)
             TF_Error(p, "Bay (%d, %d) of [%s] is outside its footprint [%s]", t->bayx, t->bayy,
                      t->name, t->image[0]);
-        cell[0] = BAY_CODE;
+        cell[0] = BUILD_BAYCODE;
     }
     if (MpTeams_EquivalentBuildingsInUse())
         MpTeams_AddEquivalentBuildings(t, b->equivalents, b->nrequivalents);
