@@ -405,7 +405,16 @@ TEST_F(UnitsInPlayDecoy, RegressionADecoyMadeAtTheFactoryLivesItsTime)
 
 // ------------------------------------------------------------------ boost and heal targets
 
-class UnitsInPlayTargets : public UnitsInPlay {};
+class UnitsInPlayTargets : public UnitsInPlay {
+protected:
+    // A healer whose beam mends 20 a shot.
+    UNITTYPE* Medic()
+    {
+        UNITTYPE* medic = Armed("Medic", Beam(-20));
+        medic->abilities.canheal = 1;
+        return medic;
+    }
+};
 
 TEST_F(UnitsInPlayTargets, RegressionAtLowTenacityTheBoosterStillTakesAWeakAllyInRange)
 {
@@ -428,8 +437,7 @@ TEST_F(UnitsInPlayTargets, RegressionAtLowTenacityTheBoosterStillTakesAWeakAllyI
 
 TEST_F(UnitsInPlayTargets, HealersChooseHurtOrBoostedAlliesNotWholeOnesOrEnemies)
 {
-    UNITTYPE* medic = Armed("Medic", Beam(-20));
-    medic->abilities.canheal = 1;
+    UNITTYPE* medic = Medic();
     UNIT* m = Units_NewAt(medic, 0, -1, 10, 10);
     UNIT* whole = Units_NewAt(tank_, 0, -1, 11, 10);
     UNIT* enemy = Units_NewAt(tank_, 1, -1, 10, 11);
@@ -454,8 +462,7 @@ TEST_F(UnitsInPlayTargets, HealersChooseHurtOrBoostedAlliesNotWholeOnesOrEnemies
 
 TEST_F(UnitsInPlayTargets, RegressionAnIdleHealerMendsAHurtFriendUntilItIsWhole)
 {
-    UNITTYPE* medic = Armed("Medic", Beam(-20));
-    medic->abilities.canheal = 1;
+    UNITTYPE* medic = Medic();
     UNIT* m = Units_NewAt(medic, 0, -1, 10, 10);
     UNIT* hurt = Units_NewAt(tank_, 0, -1, 12, 10);
     hurt->hitpoints = 30;
@@ -472,8 +479,7 @@ TEST_F(UnitsInPlayTargets, RegressionAnIdleHealerMendsAHurtFriendUntilItIsWhole)
 // it goes round, as behind an idle unit.
 TEST_F(UnitsInPlayTargets, RegressionAUnitBehindAnAllyFiringOnItsTileGoesRound)
 {
-    UNITTYPE* medic = Armed("Medic", Beam(-20));
-    medic->abilities.canheal = 1;
+    UNITTYPE* medic = Medic();
     // Walked in the order made: the unit sees the mender as the last
     // update left it.
     UNIT* u = Units_NewAt(tank_, 0, -1, 10, 10);
