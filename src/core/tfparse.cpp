@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 
 #include <cfloat>
+#include <climits>
 #include <charconv>
 #include <climits>
 #include <cstdarg>
@@ -378,6 +379,18 @@ int TF_GetString(TF_PARSER* parser, char* field)
     return result;
 }
 
+int TF_TokenToInt(TF_PARSER* parser, const char* token)
+{
+    const char* c = token;
+    while (*c == ' ' || *c == '\t') c++;
+    if (*c == '-' || *c == '+') c++;
+    if (*c < '0' || *c > '9') return Str_ToInt(token);
+    int value;
+    if (!Str_ReadInt(token, &value))
+        TF_Error(parser, "Number [%s] is not a whole number from %d to %d", token, INT_MIN, INT_MAX);
+    return value;
+}
+
 int TF_GetInt(TF_PARSER* parser, char* scratch, int* value)
 {
     if (!TF_GetToken(parser, scratch, TF_FIELD)) return 0;
@@ -411,7 +424,7 @@ static int ParenInts(TF_PARSER* parser, int* const* values, int count)
     char token[TF_FIELD];
     for (int i = 0; i < count; i++) {
         if (!ReadValue(parser, token, sizeof(token), "_number_")) return 0;
-        *values[i] = Str_ToInt(token);
+        *values[i] = TF_TokenToInt(parser, token);
     }
     return ExpectBracket(parser, ")", 1);
 }

@@ -83,6 +83,10 @@ int TF_ExpectCloseBrace(TF_PARSER* parser);
 // "(" then ")"; 0 when the text ends before either.
 int TF_ExpectEmptyParens(TF_PARSER* parser);
 
+// A token as an integer: text that is no number gives 0, as it always has;
+// one that starts as a number but is no whole int ("1e3", "4.5",
+// "99999999999") is fatal, naming it, rather than read as another number.
+int TF_TokenToInt(TF_PARSER* parser, const char* token);
 // Next token (read up to TF_LONGTOKEN) into a TF_FIELD-byte field; 0 at end.
 int TF_GetString(TF_PARSER* parser, char* field);
 // Next token as a signed decimal: the leading sign and digits as atoi reads
@@ -99,7 +103,7 @@ int TF_GetFilename(TF_PARSER* parser, char* name);
 
 // The forms below return 0 when the text ends inside them; any other wrong
 // token (a bracket where a value belongs included) is the fatal "Expected".
-// "(" 1..4 integers ")".
+// "(" 1..4 integers ")", each read as TF_TokenToInt reads it.
 int TF_GetParenInt(TF_PARSER* parser, int* a);
 int TF_GetParenInt2(TF_PARSER* parser, int* a, int* b);
 int TF_GetParenInt3(TF_PARSER* parser, int* a, int* b, int* c);

@@ -152,6 +152,26 @@ int Utils_DeleteTree(const char* dir)
     return 0;
 }
 
+int Str_ReadInt(const char* text, int* value)
+{
+    const char* p = text;
+    while (*p == ' ' || *p == '\t') p++;
+    int negative = 0;
+    if (*p == '-' || *p == '+') negative = (*p++ == '-');
+    if (*p < '0' || *p > '9') return 0;
+    long long v = 0;
+    for (; *p >= '0' && *p <= '9'; p++) {
+        v = v * 10 + (*p - '0');
+        if (v > (long long)INT_MAX + 1) return 0;
+    }
+    while (*p == ' ' || *p == '\t') p++;
+    if (*p) return 0;
+    if (negative) v = -v;
+    if (v > INT_MAX) return 0;
+    *value = (int)v;
+    return 1;
+}
+
 int Str_ToInt(const char* text)
 {
     const char* p = text;

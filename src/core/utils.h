@@ -17,6 +17,9 @@ int Str_CompareNoCase(const char* a, const char* b);
 // Leading blanks, an optional sign and the leading digits, as atoi reads
 // them, clamped to the int range; 0 when there are no digits.
 int Str_ToInt(const char* text);
+// 1 with the value when text is a whole decimal integer that an int holds
+// (blanks around it and a sign allowed); 0 for anything else, value unset.
+int Str_ReadInt(const char* text, int* value);
 
 // Joins the non-empty parts (each may be null) into out, which holds at least
 // UTILS_PATH bytes and never gets more: dir1, dir2, dir3 and name with single

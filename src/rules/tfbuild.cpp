@@ -28,7 +28,6 @@
 namespace {
 
 enum {
-    BAY_CODE = 4,          // the footprint code under a factory's bay
     MAX_SEEINGRANGE = 20,
     RESOURCE_KINDS = BUILD_RESOURCES,
 };
@@ -98,7 +97,7 @@ int ReadInt(TF_PARSER* p, int* v)
 {
     char token[TF_FIELD];
     if (!TF_GetValue(p, token, sizeof token)) return 0;
-    *v = Str_ToInt(token);
+    *v = TF_TokenToInt(p, token);
     return 1;
 }
 
@@ -681,6 +680,9 @@ int Finish(BLOCK* b)
     t->height = (int8_t)h;
     if (!LoadSprite(p, &t->sprite[2], t->image[2])) return 0;
     if (t->shadowimage[0] && !LoadSprite(p, &t->shadowsprite, t->shadowimage)) return 0;
+    // Without a SetHitpoints line (or as the decoy of a building of 1) the
+    // type would fall at the first update.
+    if (!InRange(b, "Maximum hit points (SetHitpoints)", t->maxhitpoints, 1, INT32_MAX)) return 0;
 
     if ((t->flags & BTF_CANMAKE) && t->bayx != -1) {
         // The grid is shared with every type of that footprint: a write
@@ -689,7 +691,7 @@ int Finish(BLOCK* b)
         if (!cell)
             TF_Error(p, "Bay (%d, %d) of [%s] is outside its footprint [%s]", t->bayx, t->bayy,
                      t->name, t->image[0]);
-        cell[0] = BAY_CODE;
+        cell[0] = BUILD_BAYCODE;
     }
     if (MpTeams_EquivalentBuildingsInUse())
         MpTeams_AddEquivalentBuildings(t, b->equivalents, b->nrequivalents);

@@ -65,6 +65,8 @@ static void CheckRange(TF_PARSER* parser, const char* what, int v, int lo, int h
 }
 
 enum { BYTE_MAX = 255, WORD_MAX = 65535 };
+// A decoy lives its count + 1 updates: up to 65536, nearly an hour of play.
+enum { DECOY_MAXLIFE = WORD_MAX };
 
 // ---- argument lists
 
@@ -125,7 +127,7 @@ static void ReadValue(TF_PARSER* parser, char kind, ARGS* a)
     if (!TF_GetTokenQuoted(parser, a->s[n], TF_FIELD, &quoted) || IsBareBracket(a->s[n], quoted))
         TF_Error(parser, "%s", Missing(kind));
     if (kind == 'i' && !LooksNumeric(a->s[n], false)) TF_Error(parser, "Expected Integer");
-    if (kind == 'i' || kind == 'n') a->i[n] = Str_ToInt(a->s[n]);
+    if (kind == 'i' || kind == 'n') a->i[n] = TF_TokenToInt(parser, a->s[n]);
     if (kind == 'F') CutFilename(parser, a->s[n]);
 }
 
@@ -425,7 +427,7 @@ static int UnitResourceTransport(TF_PARSER* p, UNITBLOCK* b, const ARGS*)
         if (!quoted && strcmp(token, ")") == 0) break;
         if (IsBareBracket(token, quoted) || !LooksNumeric(token, false))
             TF_Error(p, "Expected Integer");
-        if (count < 4) v[count] = Str_ToInt(token);
+        if (count < 4) v[count] = TF_TokenToInt(p, token);
         count++;
     }
     if (count != 4) TF_Error(p, "Wrong number of parameters");
@@ -492,6 +494,7 @@ static int UnitDecoy(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
     if (of->decoy == DM_HASDECOY) return Fail(p, "Unit Type %s already has a decoy", a->s[0]);
     if (of->decoy == DM_ISDECOY)
         return Fail(p, "Unit Type %s is a decoy.  Can't have a decoy of a decoy", a->s[0]);
+    CheckRange(p, "IsDecoyOf count", a->i[1], 0, DECOY_MAXLIFE);
     UNITTYPE* t = b->t;
     of->decoy = DM_HASDECOY;
     of->decoyinfo = UNITTYPE_TYPEINFO{};
@@ -540,16 +543,20 @@ static int UnitCanVeteran(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
     return TypeRef(p, b->t, a, &b->t->veteraninfo);
 }
 
-static int UnitCanSpy(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
+static int UnitCanSpy(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
+    // The time inside is drawn between the two.
+    CheckRange(p, "CanSpy minimum time", a->i[0], 0, INT32_MAX);
+    CheckRange(p, "CanSpy maximum time", a->i[1], a->i[0], INT32_MAX);
     b->t->abilities.canspy = 1;
     b->t->spyinfo[0] = a->i[0];
     b->t->spyinfo[1] = a->i[1];
     return 1;
 }
 
-static int UnitCanSabotage(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
+static int UnitCanSabotage(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
+    CheckRange(p, "CanSabotage time", a->i[0], 1, INT32_MAX);
     b->t->abilities.cansabotage = 1;
     for (int i = 0; i < 3; i++) b->t->sabotageinfo[i] = a->i[i];
     return 1;

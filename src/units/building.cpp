@@ -84,9 +84,13 @@ bool ValidSize(const BUILDINGTYPE* type)
 
 // The effect code a footprint cell writes into the map, or -1 when the cell
 // writes nothing (not covered, no grid, or a code the 5-bit field can't hold).
+// Ground units can't cross a footprint's cells; its bay (door) is open to
+// them whether or not the type makes units: the grid is shared with the
+// types of the same image, some of which have no bay there.
 int CellCode(const BUILDINGTYPE* type, int cx, int cy)
 {
     if (!Build_TypeCovers(type, cx, cy) || type->footprint == nullptr) return -1;
+    if (cx == type->bayx && cy == type->bayy) return BUILD_BAYCODE;
     const uint8_t* e = Effects_OvlEntry(type->footprint, cx, cy);
     return e[0] < EFFECTS_NOT_FOOTPRINT ? e[0] : -1;
 }

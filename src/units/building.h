@@ -16,8 +16,11 @@
 // What a placed building writes into the map (ours): each footprint tile's
 // special-effect field takes the cell's effect code (codes 0..15 name the
 // special effects that unit types' terrain tables rate, so a footprint
-// decides through its codes whether units may cross it); the previous
-// fields are kept in the building and put back when it is removed. While
+// decides through its codes whether units may cross it: the terrains rate
+// code 0 impassable for ground units), except that the bay tile of a type
+// with a bay takes the bay's code (BUILD_BAYCODE, open) whatever its grid
+// holds, as types of one image share a grid and not all have a bay. The
+// previous fields are kept in the building and put back when it is removed. While
 // g_EditorKeepTerrain is set nothing is written. Whether a tile is occupied
 // by a building is answered from the map grid (Build_AtTile), not from the
 // element, so codes that units may cross still keep other buildings off.
@@ -60,6 +63,7 @@ enum {
     BUILDANIM_MAX = 8,
     BUILDACTION_MAX = 5,
     BUILD_MAXSIDE = 7,             // largest footprint side (signed 4-bit field)
+    BUILD_BAYCODE = 4,             // the effect code of a bay (door) tile
     BUILD_DEPARTURE_DX = 5,        // departure point: tiles east of the door
 };
 

@@ -351,6 +351,14 @@ void Weapon_Impact(const WEAPONTYPE* w, const OFFENSEINFO* oinfo, TARGET* direct
     AreaHits(w, oinfo, team, px, py);
 }
 
+// The shredder's grinding is contact, not a blast: it spares its own side,
+// or it would grind the next units its factory delivers beside it.
+static int SparedBy(int team, int other)
+{
+    return team >= 0 && team < TEAM_MAXTEAMS && other >= 0 && other < TEAM_MAXTEAMS &&
+           (team == other || Team_GetRelation(team, other) == TR_ALLY);
+}
+
 // A unit mid-step stands on the tile under its pixel centre, wherever its
 // position says it is: it is hit there, as a unit at rest would be.
 void Weapon_DoDamage(int x, int y, const WEAPONTYPE* w, int team)
@@ -369,17 +377,18 @@ void Weapon_DoDamage(int x, int y, const WEAPONTYPE* w, int team)
     for (UNIT* u : units) {
         TARGET t;
         Target_Setup(&t, FM_UNIT, u, nullptr, 0, 0);
-        if (!Weapon_CanShoot(w, &t)) continue;
+        if (!Weapon_CanShoot(w, &t) || SparedBy(team, u->team)) continue;
         HurtUnit(u, w, team,
                  AreaDamage(&oi, u->type->defense, u->type->defensestrength, 0, u->type,
                             u->type->symbolid));
     }
+    if (!w->CanShootBuilding) return;
     std::vector<BUILDING*> buildings;
     Iterate_BuildInitMapGrid(&it, 0, TR_ALL, x > 0 ? x : 0, y > 0 ? y : 0, x + 1, y + 1);
     while (BUILDING* b = Iterate_BuildNextMapGrid(&it)) buildings.push_back(b);
     for (BUILDING* b : buildings) {
         int d = BuildingDistance(b, x * 24 + 12, y * 24 + 12);
-        if (d > 0) continue;
+        if (d > 0 || SparedBy(team, b->team)) continue;
         const BUILDINGTYPE* bt = b->buildingtype;
         HurtBuilding(b, team, AreaDamage(&oi, bt->defense, bt->defensestrength, 0, bt, bt->name));
     }

@@ -75,9 +75,10 @@ void Weapon_RingDamage(const WEAPONTYPE* w, const OFFENSEINFO* oinfo, int team, 
 // damage, boost, harassment and kills, as a projectile's impact does it.
 void Weapon_Impact(const WEAPONTYPE* w, const OFFENSEINFO* oinfo, TARGET* direct, int team,
                    int px, int py);
-// The weapon's area rule at distance 0 on tile (x, y): every unit there
-// that the weapon can shoot and the building over it, of every team, take
-// its offense; team is the attacker for the kill counts.
+// The weapon's area rule at distance 0 on tile (x, y) (a shredder's grind):
+// every unit there and the building over it that the weapon can shoot take
+// its offense, unless they are team's own or its allies'; team is the
+// attacker for the kill counts.
 void Weapon_DoDamage(int x, int y, const WEAPONTYPE* w, int team);
 // The list from the oldest, and its length.
 PROJECTILE* Projectile_First(void);

@@ -451,6 +451,7 @@ UNIT* Units_NewKeepPtr(UNIT* u, UNITTYPE* type, int team, int id)
     u->maplevel = type->defmaplevel;
     u->hitpoints = type->maxhitpoints;
     UNITS_totalhitpoints += u->hitpoints;
+    if (type->decoy == DM_ISDECOY) u->liferemaining = type->decoyinfo.n;
     const TEAM_UNITDEF& def = teamdata[team].unitdef;
     u->tactaiinfo.tenacity = def.tenacity;
     u->tactaiinfo.autonomy = def.autonomy;

@@ -160,6 +160,15 @@ bool StandsIdleInTheWay(const UNIT* u, const UNIT* o)
            Team_GetRelation(u->team, o->team) != TR_ENEMY && Team_GetRelation(o->team, u->team) != TR_ENEMY;
 }
 
+// A unit not at enemy with u that stands on its tile at work (firing,
+// mending, acting): no wait of its own will end and move it on, and it
+// began waiting, if it ever did, before u did, so GivesWay never lets u go.
+bool BusyInTheWay(const UNIT* u, const UNIT* o)
+{
+    return (o->state == US_FIRING || o->state == US_FIRINGONCE || o->state == US_ACTING) &&
+           Team_GetRelation(u->team, o->team) != TR_ENEMY && Team_GetRelation(o->team, u->team) != TR_ENEMY;
+}
+
 int Reach(const UNIT* u, int x, int y) { return std::max(abs(x - u->tilepos.x), abs(y - u->tilepos.y)); }
 
 // The idle unit o steps aside for u: onto a free neighbour or, hemmed in by
@@ -399,6 +408,8 @@ void WaitForObstacle(UNIT* u)
             }
         } else if (o && NextStepIs(o, u->tilepos.x, u->tilepos.y)) {
             over = true;   // head-on: this one gives way
+        } else if (o && BusyInTheWay(u, o)) {
+            giveway = PatienceOut(u);   // round it, as round an idle one
         } else if (o && GivesWay(u, o)) {
             giveway = true;
         }

@@ -122,4 +122,60 @@ TEST_F(AiBasesFlow, WaitingRingsAtTheFactoryDoorsNoLongerStandForGood)
     CloseCommonGameSystems();
 }
 
+// Buildings are solid: units stood on depots and factories all game (DEMO
+// 14 of them, AIBASES hundreds). No ground unit stands on a footprint tile
+// but the bay, open whether or not its type makes units (the wells and
+// water works have bays they share a grid with the bayless depot), and the
+// tankers still deliver through the bays.
+using UnitsInPlayFootprints = AiGameFixture;
+
+TEST_F(UnitsInPlayFootprints, RegressionNoGroundUnitStandsOnABuildingButAtItsBay)
+{
+    // The demo's player is the local team; its clock ends the game at update
+    // 2704 with a picture that waits for the player.
+    const struct {
+        const char* scenario;
+        int local, until;
+    } games[] = {{"DEMO", 0, 2700}, {"AIBASES", 8, 3000}};
+    for (const auto& [scenario, local, until] : games) {
+        SCOPED_TRACE(scenario);
+        Game_ResetState();
+        g_LocalTeam = local;
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Game_SetScenarioName(scenario);
+        InitCommonGameSystems();
+        InitGameSpecifics();
+        g_GameState = GS_INGAME;
+        int on = 0, firstat = -1, bays = 0;
+        while (g_GameState == GS_INGAME && (int)g_UpdateCount < until) {
+            Game_Update();
+            Orders_AfterUpdate();
+            for (int team = 0; team < TEAM_MAXTEAMS; team++)
+            for (const BUILDING* b = teamdata[team].firstbuilding; b; b = b->teamnext) {
+                const BUILDINGTYPE* t = b->buildingtype;
+                if (!b->effectswritten) continue;
+                for (int cy = 0; cy < t->height; cy++)
+                    for (int cx = 0; cx < t->width; cx++) {
+                        const UNIT* u = MAP_ELEMENT_AT(b->tilex + cx, b->tiley + cy)->unit[ML_GROUND];
+                        if (!Build_TypeCovers(t, cx, cy) || u == nullptr) continue;
+                        if (cx == t->bayx && cy == t->bayy) bays++;
+                        else if (on++ == 0) firstat = (int)g_UpdateCount;
+                    }
+            }
+        }
+        int collected = 0;
+        for (int t = 0; t < BASES; t++)
+            for (int r = 0; r < TEAM_RESOURCES; r++) collected += teamdata[t].stats.collected[r];
+        printf("%s: %d units on footprints by update %u (the first at %d), %d at bays; %d collected\n", scenario,
+               on, g_UpdateCount, firstat, bays, collected);
+        EXPECT_EQ(on, 0) << "the first at update " << firstat;
+        if (strcmp(scenario, "AIBASES") == 0) {
+            EXPECT_GT(bays, 0) << "the bays are open";
+            EXPECT_GT(collected, 0) << "the tankers deliver";
+        }
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+    }
+}
+
 } // namespace

@@ -195,13 +195,15 @@ protected:
             EXPECT_LE(std::abs(u->tilepos.x - f->tilex), 4) << "by the factory";
             EXPECT_LE(std::abs(u->tilepos.y - f->tiley), 4) << "by the factory";
         });
-        // The east base's strike force comes west: once one is seen, the
-        // guards by the depot are boxed and sent at it with a click.
+        // The east base's strike force comes west: once a tank of it is seen,
+        // the guards by the depot are boxed and sent at it with a click.
         p.Until([seen] {
             ITERATOR it;
             Iterate_UnitInitAll(&it);
             for (UNIT* u = Iterate_UnitNext(&it); u; u = Iterate_UnitNext(&it))
-                if (u->team == 1 && u->seen[0] && u->tilepos.x < 16 && u->tilepos.y < 16) seen->target = u->id;
+                if (u->team == 1 && u->seen[0] && u->tilepos.x < 16 && u->tilepos.y < 16 &&
+                    strcmp(u->type->symbolid, "DemoTank") == 0)
+                    seen->target = u->id;
             return seen->target != 0;
         }, PASS_MS);
         p.Box(168 - 4, 248 - 4, 216 + 4, 320 + 4).Then([] {
@@ -245,7 +247,7 @@ protected:
         seen->overran = p.overran;
     }
 
-    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0xF13F66EDu, kDebrief = 0x6DC18CE6u, kRefused = 0x03F710E6u;
+    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0xF13F66EDu, kDebrief = 0xA72A75BDu, kRefused = 0x03F710E6u;
 };
 
 TEST_F(FlowSingle, TheDemoFromTheMainPageThroughClicksAndTheBuildingPanelToItsDebriefingAndQuit)

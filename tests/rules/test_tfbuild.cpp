@@ -25,7 +25,8 @@ namespace {
 // A block with everything a type needs around the keywords under test.
 std::string Block(const std::string& sym, const std::string& lines)
 {
-    return "DefineBuildingType(" + sym + ") {\n SetBuildingImages(bld48.spr bld48.spr bld48.spr)\n" +
+    return "DefineBuildingType(" + sym +
+           ") {\n SetBuildingImages(bld48.spr bld48.spr bld48.spr) SetHitpoints(500 0)\n" +
            lines + "\n}\n";
 }
 
@@ -239,6 +240,30 @@ TEST_F(UnitsInPlayBuildingFile, RegressionValuesPastTheirFieldsAreRefused)
         EXPECT_NE(log_.text().find("Error in file [build.txt] at line [3]"), std::string::npos) << r.line;
         Build_FreeTypes();
     }
+    // Hit points missing when the block ends, its own or a decoy's half of 1.
+    const std::string bare = "DefineBuildingType(A) {\n SetBuildingImages(bld48.spr bld48.spr bld48.spr)\n\n}\n";
+    for (const auto& [text, at] :
+         {std::pair<std::string, const char*>{bare, "at line [4]"},
+          {Block("B", "SetHitpoints(1 0)") + "\nDefineBuildingType(A) { IsDecoyOf(B) }\n", "at line [6]"}}) {
+        log_.clear();
+        QV_EXPECT_FATAL(Parse(text), failed);
+        EXPECT_NE(log_.text().find("Maximum hit points (SetHitpoints) for [A] - value [0] out of range "
+                                   "(1..2147483647)"),
+                  std::string::npos)
+            << text << ": " << log_.text();
+        EXPECT_NE(log_.text().find(std::string("Error in file [build.txt] ") + at), std::string::npos) << text;
+        Build_FreeTypes();
+    }
+    // A number that is no whole int.
+    for (const std::string value : {"1e3", "99999999999", "3.5"}) {
+        const std::string line = "SetHitpoints(" + value + " 0)";
+        log_.clear();
+        QV_EXPECT_FATAL(Parse(Block("A", line)),
+                        "Number [" + value + "] is not a whole number from -2147483648 to 2147483647");
+        EXPECT_NE(log_.text().find("Line : 3"), std::string::npos) << line << ": " << log_.text();
+        EXPECT_NE(log_.text().find("File : build.txt"), std::string::npos) << line;
+        Build_FreeTypes();
+    }
     // The limits themselves load.
     Parse(Block("A", "SetCost(0 21474836) SetRooms(255 255) SetHitpoints(1 0)"));
     ASSERT_EQ(g_NrBuildingTypes, 1);
@@ -261,7 +286,7 @@ TEST_F(BuildingFile, FactoryBayMarksItsFootprintCell)
     EXPECT_EQ(Effects_OvlEntry(Effects_FindType("BLD48.SPR"), 1, 0)[0], 4);
     // The image makes 2 x 2 tiles over a 1 x 1 grid: only the grid's cell
     // is the building's.
-    Parse("DefineBuildingType(Dot) { SetBuildingImages(dot.spr bld48.spr bld48.spr) }");
+    Parse("DefineBuildingType(Dot) { SetBuildingImages(dot.spr bld48.spr bld48.spr) SetHitpoints(9 0) }");
     const BUILDINGTYPE* dot = &g_BuildingTypes[1];
     EXPECT_EQ(dot->width * 10 + dot->height, 22);
     EXPECT_EQ(Build_TypeCovers(dot, 0, 0), 1);

@@ -297,6 +297,15 @@ TEST_F(UnitsInPlayUnitFile, RegressionValuesPastTheirFieldsAreRefused)
          "SetResourceTransport unloading rate [-1] out of range (1..2147483647)"},
         {"SetResourceTransport(1 -20 5 5)",
          "SetResourceTransport load [-20] out of range (0..2147483647)"},
+        // Numbers read as far as they looked like one
+        {"SetStrength(1e3)", "Number [1e3] is not a whole number from -2147483648 to 2147483647"},
+        {"SetStrength(4.5)", "Number [4.5] is not a whole number from -2147483648 to 2147483647"},
+        {"SetSeeingRange(99999999999)",
+         "Number [99999999999] is not a whole number from -2147483648 to 2147483647"},
+        {"SetResourceTransport(1 20 5 5x)", "Number [5x] is not a whole number from -2147483648 to 2147483647"},
+        {"CanSpy(50 10)", "CanSpy maximum time [10] out of range (50..2147483647)"},
+        {"CanSpy(-1 10)", "CanSpy minimum time [-1] out of range (0..2147483647)"},
+        {"CanSabotage(-3 0 0)", "CanSabotage time [-3] out of range (1..2147483647)"},
     };
     for (const auto& r : rows) {
         log_.clear();
@@ -305,12 +314,25 @@ TEST_F(UnitsInPlayUnitFile, RegressionValuesPastTheirFieldsAreRefused)
         EXPECT_TRUE(Logged("Line : 6")) << r.line << ": " << log_.text();
         Tfunit_Reset();
     }
+    // A decoy's count, after the type it copies (its line is the 13th).
+    for (const auto& r : {std::pair<const char*, const char*>{"IsDecoyOf(B -1)", "IsDecoyOf count [-1] out of range (0..65535)"},
+                          {"IsDecoyOf(B 65536)", "IsDecoyOf count [65536] out of range (0..65535)"},
+                          {"IsDecoyOf(B 2e9)", "Number [2e9] is not a whole number from -2147483648 to 2147483647"}}) {
+        log_.clear();
+        QV_EXPECT_FATAL(Parse(Block("B") + Block("A", r.first)), r.second);
+        EXPECT_TRUE(Logged("Line : 13")) << r.first << ": " << log_.text();
+        Tfunit_Reset();
+    }
     // The limits themselves load, and a type that carries nothing needs no
     // rates.
     EXPECT_EQ(Parse(Block("A", "SetCost(0 65535) SetSeeingRange(255) SetCarry(255 255)\n"
                                "SetPhysics(255 255) SetResourceTransport(2 0 0 0)")),
               1);
     EXPECT_EQ(Units_GetTypePtr(0)->buildtime, 65535);
+    Tfunit_Reset();
+    EXPECT_EQ(Parse(Block("B", "SetStrength(+400)") + Block("A", "IsDecoyOf(B 65535) CanSpy(7 7)")), 1);
+    EXPECT_EQ(Units_GetTypePtr(0)->maxhitpoints, 400);
+    EXPECT_EQ(Units_GetTypePtr(1)->decoyinfo.n, 65535);
 }
 
 TEST_F(UnitsInPlayUnitFile, RegressionATypeNamingItselfOrAnEarlierNameIsRefused)

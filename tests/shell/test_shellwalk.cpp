@@ -184,7 +184,7 @@ TEST_F(ShellWalk, FromTheMainPageThroughACustomMissionAndItsDebriefingToQuit)
 // game, lost to the east base.
 TEST_F(ShellWalk, DemoScenarioThroughTheFrontEnd)
 {
-    Run(Walk{"DEMO", 2800, 1, 0x3664AE9Cu, 0xD8E2F012u, 0xDE30FE9Eu});
+    Run(Walk{"DEMO", 2800, 1, 0x3664AE9Cu, 0xD8E2F012u, 0x65A64182u});
 }
 
 } // namespace

@@ -357,7 +357,8 @@ TEST_F(ProjectileTest, TheLocalPlayerHearsOfHitsOnItsOwnAndItsAllies)
     for (const auto& r : rows) {
         SCOPED_TRACE(r.msg);
         for (int m : msgs) GameMsg_Std(m)->lasttime = -1000000;
-        Weapon_DoDamage(r.x, r.y, w_, r.attacker);
+        // A blast of no radius on the tile's centre: it spares no team.
+        Weapon_RingDamage(w_, &w_->oinfo, r.attacker, r.x * 24 + 12, r.y * 24 + 12, -1, 0);
         for (int m : msgs) EXPECT_EQ(GameMsg_Std(m)->lasttime != -1000000, m == r.msg) << m;
     }
     EXPECT_EQ(ally->hitpoints, 495);

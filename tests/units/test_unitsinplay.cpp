@@ -336,9 +336,85 @@ TEST_F(UnitsInPlayQueue, RegressionAFactoryThatInheritsThePrimaryTakesTheRequest
     EXPECT_EQ(y->state, BS_PRODUCING);
 }
 
+// A shredder made at the factory grinds what it can shoot beside it, but
+// not the factory (its weapon shoots no buildings) nor its own side.
+class UnitsInPlayShredder : public UnitsInPlayCost {};
+
+TEST_F(UnitsInPlayShredder, RegressionAShredderSparesTheFactoryThatMadeItAndItsOwnSide)
+{
+    WEAPONTYPE* grinder = Weapon_NewType();
+    grinder->kind = WSHREDDER;
+    grinder->CanShootGround = grinder->CanShootGroundUnit = grinder->CanShootFlyer = 1;
+    grinder->oinfo = OFFENSEINFO{-1, 30, 0};
+    tank_->abilities.isshredder = 1;
+    tank_->shredderinfo = grinder;
+    tank_->buildtime = 1;
+    Team_SetRelation(0, 1, TR_ENEMY);
+    Team_SetRelation(1, 0, TR_ENEMY);
+    BUILDING* f = Build_New(factory_, 0, -1, 10, 10);
+    const int whole = f->hitpoints;
+    ASSERT_GT(whole, 0);
+    ASSERT_EQ(Build_StartProduction(f, tank_), 1);
+    Update(300);
+    ASSERT_EQ(teamdata[0].unitcount, 1);
+    EXPECT_EQ(f->hitpoints, whole);
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    UNIT* s = Iterate_UnitNext(&it);
+    ASSERT_NE(s, nullptr);
+    // An enemy and a friend on free tiles beside it.
+    UNIT* beside[2] = {};
+    for (int i = 0, dy = -1; dy <= 1; dy++)
+        for (int dx = -1; dx <= 1 && i < 2; dx++) {
+            const int x = s->tilepos.x + dx, y = s->tilepos.y + dy;
+            if (Units_UnitAtMapLevel(ML_GROUND, x, y) || Build_AtTile(x, y)) continue;
+            beside[i] = Units_NewAt(tank_, i == 0 ? 1 : 0, -1, x, y);
+            i++;
+        }
+    ASSERT_TRUE(beside[0] && beside[1]);
+    Update(3);
+    EXPECT_LT(beside[0]->hitpoints, tank_->maxhitpoints) << "the enemy is ground";
+    EXPECT_EQ(beside[1]->hitpoints, tank_->maxhitpoints) << "the friend is spared";
+    EXPECT_EQ(f->hitpoints, whole);
+}
+
+// A decoy made at the factory, or placed, lives its type's count + 1 updates.
+class UnitsInPlayDecoy : public UnitsInPlayCost {};
+
+TEST_F(UnitsInPlayDecoy, RegressionADecoyMadeAtTheFactoryLivesItsTime)
+{
+    tank_->decoy = DM_ISDECOY;
+    tank_->decoyinfo.n = 40;
+    tank_->buildtime = 1;
+    UNIT* placed = Units_NewAt(tank_, 1, -1, 30, 30);
+    EXPECT_EQ(placed->liferemaining, 40);
+    BUILDING* f = Build_New(factory_, 0, -1, 10, 10);
+    ASSERT_EQ(Build_StartProduction(f, tank_), 1);
+    int made = 0;
+    while (teamdata[0].unitcount == 0 && made < 50) Update(), made++;
+    ITERATOR it;
+    Iterate_UnitInitAll(&it);
+    UNIT* d = Iterate_UnitNext(&it);
+    if (d == placed) d = Iterate_UnitNext(&it);
+    ASSERT_TRUE(d && d->team == 0) << "after " << made << " updates";
+    const int id = d->id;
+    int lived = 0;   // updates at whose end it is in the game, its first among them
+    while ((Units_IdToUnitPtr(id, 0) || Units_IdToUnitPtrOffMap(id, 0)) && lived < 100) lived++, Update();
+    EXPECT_EQ(lived, 40 + 1);
+}
+
 // ------------------------------------------------------------------ boost and heal targets
 
-class UnitsInPlayTargets : public UnitsInPlay {};
+class UnitsInPlayTargets : public UnitsInPlay {
+protected:
+    // A healer whose beam mends 20 a shot.
+    UNITTYPE* Medic()
+    {
+        UNITTYPE* medic = Armed("Medic", Beam(-20));
+        medic->abilities.canheal = 1;
+        return medic;
+    }
+};
 
 TEST_F(UnitsInPlayTargets, RegressionAtLowTenacityTheBoosterStillTakesAWeakAllyInRange)
 {
@@ -361,8 +437,7 @@ TEST_F(UnitsInPlayTargets, RegressionAtLowTenacityTheBoosterStillTakesAWeakAllyI
 
 TEST_F(UnitsInPlayTargets, HealersChooseHurtOrBoostedAlliesNotWholeOnesOrEnemies)
 {
-    UNITTYPE* medic = Armed("Medic", Beam(-20));
-    medic->abilities.canheal = 1;
+    UNITTYPE* medic = Medic();
     UNIT* m = Units_NewAt(medic, 0, -1, 10, 10);
     UNIT* whole = Units_NewAt(tank_, 0, -1, 11, 10);
     UNIT* enemy = Units_NewAt(tank_, 1, -1, 10, 11);
@@ -387,8 +462,7 @@ TEST_F(UnitsInPlayTargets, HealersChooseHurtOrBoostedAlliesNotWholeOnesOrEnemies
 
 TEST_F(UnitsInPlayTargets, RegressionAnIdleHealerMendsAHurtFriendUntilItIsWhole)
 {
-    UNITTYPE* medic = Armed("Medic", Beam(-20));
-    medic->abilities.canheal = 1;
+    UNITTYPE* medic = Medic();
     UNIT* m = Units_NewAt(medic, 0, -1, 10, 10);
     UNIT* hurt = Units_NewAt(tank_, 0, -1, 12, 10);
     hurt->hitpoints = 30;
@@ -397,6 +471,51 @@ TEST_F(UnitsInPlayTargets, RegressionAnIdleHealerMendsAHurtFriendUntilItIsWhole)
     EXPECT_EQ(hurt->hitpoints, tank_->maxhitpoints) << "after " << updates << " updates";
     Update(10);
     EXPECT_NE(m->sorder.code, SO_ATTACK) << "done once the friend is whole";
+}
+
+// A mender held up on its tile, a unit waiting behind it, then the mender
+// mending one hurt friend after another from that tile: the unit waited as
+// long as it fired, for its patience began later. Once its patience is out
+// it goes round, as behind an idle unit.
+TEST_F(UnitsInPlayTargets, RegressionAUnitBehindAnAllyFiringOnItsTileGoesRound)
+{
+    UNITTYPE* medic = Medic();
+    // Walked in the order made: the unit sees the mender as the last
+    // update left it.
+    UNIT* u = Units_NewAt(tank_, 0, -1, 10, 10);
+    UNIT* m = Units_NewAt(medic, 0, -1, 20, 10);
+    UNIT* ahead = Units_NewAt(tank_, 0, -1, 21, 10);
+    ahead->move.srchtilepos = ahead->tilepos;
+    // The mender held up behind a unit that is about to move on.
+    auto holdUp = [&] {
+        Path_Clear(&m->move.path);
+        Path_Push(&m->move.path, 21, 10);
+        m->state = US_WAITFOROBSTACLE;
+        m->move.waituntil = g_UpdateCount + 1000;
+        ahead->state = US_MOVING;
+    };
+    holdUp();
+    Units_MoveTo(u, 30, 10, Units_AllocGroupId());
+    for (int t = 0; t < 300 && u->state != US_WAITFOROBSTACLE; t++) Update(), holdUp();
+    ASSERT_EQ(u->state, US_WAITFOROBSTACLE);
+    ASSERT_EQ(u->tilepos.x, 19);
+    // The mender's wait began before the unit's; it sets to work.
+    Path_Clear(&m->move.path);
+    m->move.waituntil = u->move.waituntil - 10;
+    m->state = US_FIRING;
+    ahead->state = US_NONE;
+    UNIT* hurt = Units_NewAt(tank_, 0, -1, 20, 12);
+    int passed = -1, firing = 0;
+    for (int t = 0; t < 2000 && passed < 0; t++) {
+        hurt->hitpoints = 30;   // one hurt friend after another
+        Update();
+        firing += m->state == US_FIRING;
+        if (u->tilepos.x > 20) passed = t;
+    }
+    EXPECT_EQ(m->tilepos.x, 20) << "it mended from its tile";
+    EXPECT_GT(firing, 0);
+    EXPECT_GE(passed, 0) << "waited for ever";
+    EXPECT_LT(passed, 200);
 }
 
 } // namespace

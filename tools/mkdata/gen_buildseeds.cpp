@@ -1,7 +1,10 @@
 // Seeds of the rule-file target's building reader: files that use every
 // keyword, the decoy and upgrade links, a factory's bay and the efficiency
 // lines, over the names the target provides (the demo's explosions, defences
-// and things, a unit type "Tank" and a footprint named after "BUILDING.SPR").
+// and things, a unit type "Tank" and a footprint named after "BUILDING.SPR");
+// then values of the building and unit readers that must be refused: numbers
+// that are no whole int, types left without hit points, decoy counts, spy
+// and sabotage times out of range.
 #include <cstdio>
 #include <string>
 
@@ -9,11 +12,15 @@
 
 namespace {
 
-// The target's selector for the building file, then the text.
-const char SELECTOR = '8';
+// The target's selectors for the building and unit files, then the text.
+const char BUILDING = '8', UNIT = '9';
 
-const char* const SEEDS[][2] = {
-    {"build-full.txt",
+const struct {
+    const char* name;
+    char selector;
+    const char* text;
+} SEEDS[] = {
+    {"build-full.txt", BUILDING,
      "DefineBuildingType(\"Depot\") {\n"
      "  SetBuildingImages(BUILDING.SPR BUILDING.SPR BUILDING.SPR)\n"
      "  SetShadowImage(BLDSHAD.SPR)\n"
@@ -39,7 +46,7 @@ const char* const SEEDS[][2] = {
      "  SetPowerUpActionIndicator(Tree) SetPowerDownActionIndicator(Tree)\n"
      "  SetPackActionIndicator(Tree) SetInterface(1 2)\n"
      "}\n"},
-    {"build-links.txt",
+    {"build-links.txt", BUILDING,
      "DefineBuildingType(Factory) {\n"
      "  SetBuildingImages(BUILDING.SPR BUILDING.SPR BUILDING.SPR)\n"
      "  CanMake() SetBay(1 0) SetCost(300 1) SetHitpoints(99 0)\n"
@@ -47,16 +54,33 @@ const char* const SEEDS[][2] = {
      "DefineBuildingType(FakeFactory) { IsDecoyOf(Factory) }\n"
      "DefineBuildingType(BigFactory) {\n"
      "  SetBuildingImages(BUILDING.SPR BUILDING.SPR BUILDING.SPR)\n"
-     "  IsUpgradeOf(Factory) CanMake() SetBay(0 1)\n"
+     "  IsUpgradeOf(Factory) CanMake() SetBay(0 1) SetHitpoints(200 0)\n"
      "}\n"},
+    {"build-badnumber.txt", BUILDING,
+     "DefineBuildingType(Depot) {\n"
+     "  SetBuildingImages(BUILDING.SPR BUILDING.SPR BUILDING.SPR)\n"
+     "  SetHitpoints(1e3 0) SetCost(99999999999 10)\n"
+     "}\n"},
+    {"build-nohitpoints.txt", BUILDING,
+     "DefineBuildingType(Depot) {\n"
+     "  SetBuildingImages(BUILDING.SPR BUILDING.SPR BUILDING.SPR) SetHitpoints(1 0)\n"
+     "}\n"
+     "DefineBuildingType(Fake) { IsDecoyOf(Depot) }\n"},
+    {"units-badnumber.txt", UNIT,
+     "DefineUnitType(\"Tank\") {\n  SetStrength(4e2)\n  SetSeeingRange(99999999999)\n}\n"},
+    {"units-decoycount.txt", UNIT,
+     "DefineUnitType(\"Tank\") {\n  SetStrength(100)\n}\n"
+     "DefineUnitType(\"Fake\") {\n  IsDecoyOf(\"Tank\" \"-1\")\n  IsDecoyOf(\"Tank\" \"70000\")\n}\n"},
+    {"units-spytimes.txt", UNIT,
+     "DefineUnitType(\"Spy\") {\n  CanSpy(50 10)\n  CanSabotage(-3 0 0)\n}\n"},
 };
 
 int Seeds(const std::string& target, const std::string& dir)
 {
     if (target != "fuzz_rules") return 1;
     for (const auto& seed : SEEDS) {
-        std::string content = std::string(1, SELECTOR) + seed[1];
-        if (!Mkdata_WriteFile(dir + "/" + seed[0], content.data(), content.size())) return 0;
+        std::string content = std::string(1, seed.selector) + seed.text;
+        if (!Mkdata_WriteFile(dir + "/" + seed.name, content.data(), content.size())) return 0;
     }
     return 1;
 }
