@@ -177,7 +177,7 @@ TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
     Net_Unlock();
     MM_chat_add_line(1, "hello all");
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0x6309A095u, (kOut + "mm_staging.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x54CE21E3u, (kOut + "mm_staging.pcx").c_str()));
     Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
@@ -211,7 +211,7 @@ TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
     const int before = MM_chat.msglist->scroll.y;
     bar->OnChildNotify(bar->decButton, QIN_PRESSED, 0); // the up button, as a press sends it
     EXPECT_EQ(MM_chat.msglist->scroll.y, before - 13);
-    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0x348428AAu, (kOut + "mm_staging_scrolled.pcx").c_str()));
+    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0xDECF366Bu, (kOut + "mm_staging_scrolled.pcx").c_str()));
     Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
@@ -266,7 +266,7 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
     MM_chat_set_locations(nullptr, QIN_CLICKED, 0);
     MM_chat_show_minimap(nullptr, QIN_CLICKED, 0);
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0x1311AE82u, (kOut + "mm_options.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x4CA517F7u, (kOut + "mm_options.pcx").c_str()));
     QvPassScript s;
     s.stopWhenDone = false;
     bool seen = false;
@@ -281,7 +281,7 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
         const uint8_t* pixels;
         const PAL_RGB* palette;
         ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
-        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x3E59F7FEu, (kOut + "mm_selectmap.pcx").c_str()));
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x8ADB1043u, (kOut + "mm_selectmap.pcx").c_str()));
         seen = true;
         if (QIWidget* cancel = Find("ChatSelectMapCancel")) Click(s, cancel->x + 10, cancel->y + 10);
     };
