@@ -204,9 +204,12 @@ void Mm_RedrawList(QIList* list)
 {
     if (!list || QIWidget::IsHidden(list)) return;
     list->MarkTree();
-    if (MM_menu.desktop && MM_menu.desktop->palette)
+    if (MM_menu.desktop && MM_menu.desktop->palette) {
         MM_menu.desktop->Repaint(list);
-    else
+        // The scroll bar stands beside the list, outside its rectangle: its
+        // thumb follows the list's new end only when it is repainted too.
+        if (list->vScroll && !QIWidget::IsHidden(list->vScroll)) MM_menu.desktop->Repaint(list->vScroll);
+    } else
         list->Draw(nullptr);
 }
 

@@ -27,6 +27,7 @@
 #include "platform/video.h"
 #include "support/golden.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qidraw.h"
 #include "widgets/qidroplist.h"
 #include "widgets/qilist.h"
 #include "widgets/qislider.h"
@@ -212,6 +213,38 @@ TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
     bar->OnChildNotify(bar->decButton, QIN_PRESSED, 0); // the up button, as a press sends it
     EXPECT_EQ(MM_chat.msglist->scroll.y, before - 13);
     EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0xDECF366Bu, (kOut + "mm_staging_scrolled.pcx").c_str()));
+    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
+}
+
+// Chat lines that come while the page shows: the list is repainted with
+// the desktop's palette loaded, and its scroll bar, beside the list, used
+// to keep the old thumb (the whole track) instead of one at the new end.
+TEST_F(PlayerViewMenusFrames, TheMessagesThumbFollowsTheListsEndAsLinesCome)
+{
+    const std::string base = g_ScenarioBaseDir;
+    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
+    Game_SetScenarioCategory(SC_MULTI);
+    Game_SetScenarioName("DUEL");
+    Build();
+    MemoryNetwork(NET_TYPE_UDP);
+    Net_BeginSession();
+    Net_HostGame();
+    MM_chat_enter_from(MM_inet_page());
+    BITMAP* bb = Backbuf_Lock();
+    ASSERT_NE(bb, nullptr);
+    for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+    desktop->Draw(nullptr, nullptr);
+    const bool hadPalette = desktop->palette != nullptr;
+    if (!hadPalette) desktop->palette = new uint8_t[768]();
+    for (int i = 1; i <= 10; i++) MM_chat_add_message("a line of the chat", -1);
+    const QISlider* bar = MM_chat.msglist->vScroll;
+    ASSERT_NE(bar, nullptr);
+    // The thumb's face just above the bar's bottom edge; the track is 0xFC.
+    EXPECT_EQ(bb->data[(size_t)(bar->y + bar->h - 4) * bb->x_size + bar->x + bar->w / 2], g_MmColours[QIC_FACE]);
+    if (!hadPalette) {
+        delete[] desktop->palette;
+        desktop->palette = nullptr;
+    }
     Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
