@@ -287,7 +287,8 @@ int GenMultiMenu_WriteAll(const std::string& dir)
     static const BOX kSerial[] = {{147, 167, 172, 183, 1}, {321, 167, 164, 183, 1}};
     static const BOX kPopOk[] = {{120, 132, 138, 44, 0}};
     static const BOX kPopNo[] = {{194, 131, 108, 37, 0}};
-    static const BOX kPopYes[] = {{69, 131, 117, 37, 0}};
+    // Yes (OK) and the Create pop-ups' Cancel, which they cut from here too.
+    static const BOX kPopYes[] = {{69, 131, 117, 37, 0}, {194, 131, 108, 37, 0}};
     // The map chooser: its list (with the scroll bar) and two buttons.
     static const BOX kPopMap[] = {{20, 48, 236, 156, 1}, {40, 216, 150, 30, 0}, {210, 216, 150, 30, 0}};
     // The modem pages: the phone book with its buttons and fields, the modem
@@ -317,7 +318,7 @@ int GenMultiMenu_WriteAll(const std::string& dir)
            StagingPictures(dir, p) && LobbyPictures(dir, p) &&
            Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
            Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1, 390, 202, 24, 130) &&
-           Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 1) &&
+           Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 2) &&
            Popup(dir + "/pop_map.bmp", p, kPopMap, 3, 400, 259) && Page(dir + "/MM_MODA.BMP", p, kModemA, 8) &&
            Page(dir + "/MM_MODB.BMP", p, kModemB, 1) && Popup(dir + "/pop_mod.bmp", p, kPopModem, 2, 400, 259, 38);
 }
