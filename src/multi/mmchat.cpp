@@ -1,6 +1,5 @@
 #include "multi/mmchat.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -327,34 +326,13 @@ static QIWidget* Caption(const char* name, const char* text, int x, int y, int w
     return new QIStatic(name, nullptr, IRect(x, y, w, h), text, Font(slot), QIJ_LEFT);
 }
 
-namespace {
-// A heading over a column or a box: its text drawn a few rows down its
+// A heading over a column or a box: its text a few rows down its
 // rectangle, clear of the swatches and boxes just above it. A fitted one
 // ends within the rectangle ("Credits" is wider than its own and ran into
 // the edit beside it).
-class MMHeading : public QIStatic {
-public:
-    MMHeading(const char* name, const char* t, const IRect& r, bool fitted)
-        : QIStatic(name, nullptr, r, t, Font(MM_FONT_HEADING), QIJ_LEFT), fit(fitted)
-    {
-    }
-    void Draw(const IRect* clip) override
-    {
-        if (!(flags & QIWF_SHOWN)) return;
-        QIDrawClip within(clip);
-        const int tx = fit ? std::min(x, x + w - QI_TextWidth(font, text.text)) : x;
-        if (text.length) QI_DrawText(font, tx, y + 3, clip, text.text);
-        QIWidget::Draw(clip);
-    }
-
-private:
-    bool fit;
-};
-} // namespace
-
 static QIWidget* Heading(const char* name, const char* text, int x, int y, int w = 100, int h = 16, bool fit = false)
 {
-    return new MMHeading(name, text, IRect(x, y, w, h), fit);
+    return Mm_Caption(name, text, IRect(x, y, w, h), MM_FONT_HEADING, IPoint(0, 3), fit);
 }
 
 static QIButton* ColourButton(const char* name, int i)

@@ -1,5 +1,6 @@
 #include "multi/mmframe.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -239,6 +240,36 @@ static QIWidget* StepButton(const char* file)
     return new QIButton(nullptr, nullptr, IRect(0, 0, 0, 0), QIImage(file, IRect(0, 0, 16, 16), 0),
                         QIImage(file, IRect(16, 0, 16, 16), 0), QIImage(file, IRect(32, 0, 16, 16), 0),
                         QIImage(file, IRect(32, 0, 16, 16), 0), "", nullptr, nullptr, nullptr);
+}
+
+namespace {
+class MMCaption : public QIStatic {
+public:
+    MMCaption(const char* name, const char* t, const IRect& r, const QIFont* f, const IPoint& offset, bool fitted)
+        : QIStatic(name, nullptr, r, t, f, QIJ_LEFT), shift(offset), fit(fitted)
+    {
+    }
+    void Draw(const IRect* clip) override
+    {
+        if (!(flags & QIWF_SHOWN)) return;
+        QIDrawClip within(clip);
+        if (text.length) {
+            int tx = x + shift.x;
+            if (fit) tx = std::min(tx, x + w - QI_TextWidth(font, text.text));
+            QI_DrawText(font, tx, y + shift.y, clip, text.text);
+        }
+        QIWidget::Draw(clip);
+    }
+
+private:
+    IPoint shift;
+    bool fit;
+};
+} // namespace
+
+QIStatic* Mm_Caption(const char* name, const char* text, const IRect& r, int font, const IPoint& offset, bool fitted)
+{
+    return new MMCaption(name, text, r, &MM_menu.fonts[font], offset, fitted);
 }
 
 // A list's scroll bar with the pages' step buttons.
