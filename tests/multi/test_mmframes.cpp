@@ -49,6 +49,25 @@ protected:
         dir.write("Address.txt", "INTERNET ADDRESSES:\nPlayer 2\n10.0.0.2\nPlayer 3\n10.0.0.3\nPlayer 4\nnowhere\n\n"
                                  "PHONE ADDRESSES:\n");
     }
+    void TearDown() override
+    {
+        if (!scenarioBase.empty()) Str_CopySafe(g_ScenarioBaseDir, scenarioBase.c_str(), sizeof g_ScenarioBaseDir);
+        MmFixture::TearDown();
+    }
+    // The menus built, a game on the given test map hosted over UDP and its
+    // staging page shown.
+    void HostOnStaging(const char* map)
+    {
+        scenarioBase = g_ScenarioBaseDir;
+        Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
+        Game_SetScenarioCategory(SC_MULTI);
+        Game_SetScenarioName(map);
+        Build();
+        MemoryNetwork(NET_TYPE_UDP);
+        Net_BeginSession();
+        Net_HostGame();
+        MM_chat_enter_from(MM_inet_page());
+    }
     ::testing::AssertionResult Frame(uint32_t golden, const char* file)
     {
         BITMAP* bb = Backbuf_Lock();
@@ -57,6 +76,8 @@ protected:
         desktop->Draw(nullptr, nullptr);
         return DemoFixture_Matches(bb->data, g_Palette, golden, file);
     }
+
+    std::string scenarioBase; // the base directory HostOnStaging replaced
 };
 
 TEST_F(MmFrames, ConnectionPage)
@@ -154,15 +175,7 @@ TEST_F(MmFrames, PopUpPicturesFitHowTheyAreCutAndWritten)
 
 TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
 {
-    const std::string base = g_ScenarioBaseDir;
-    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
-    Game_SetScenarioCategory(SC_MULTI);
-    Game_SetScenarioName("DUEL");
-    Build();
-    MemoryNetwork(NET_TYPE_UDP);
-    Net_BeginSession();
-    Net_HostGame();
-    MM_chat_enter_from(MM_inet_page());
+    HostOnStaging("DUEL");
     static const struct {
         const char* name;
         int type, colour;
@@ -179,7 +192,6 @@ TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
     MM_chat_add_line(1, "hello all");
     MM_chat_poll();
     EXPECT_TRUE(Frame(0x32DD2AB8u, (kOut + "mm_staging.pcx").c_str()));
-    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
 // One step of a staging list's scroll button: the lines used to be drawn
@@ -189,15 +201,7 @@ class PlayerViewMenusFrames : public MmFrames {};
 
 TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
 {
-    const std::string base = g_ScenarioBaseDir;
-    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
-    Game_SetScenarioCategory(SC_MULTI);
-    Game_SetScenarioName("DUEL");
-    Build();
-    MemoryNetwork(NET_TYPE_UDP);
-    Net_BeginSession();
-    Net_HostGame();
-    MM_chat_enter_from(MM_inet_page());
+    HostOnStaging("DUEL");
     for (int i = 1; i <= 10; i++) {
         char line[40];
         snprintf(line, sizeof line, "line %d of the chat, %s", i, i % 2 ? "odd" : "even");
@@ -213,7 +217,6 @@ TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
     bar->OnChildNotify(bar->decButton, QIN_PRESSED, 0); // the up button, as a press sends it
     EXPECT_EQ(MM_chat.msglist->scroll.y, before - 13);
     EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0xB8DC3D30u, (kOut + "mm_staging_scrolled.pcx").c_str()));
-    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
 // Chat lines that come while the page shows: the list is repainted with
@@ -221,15 +224,7 @@ TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
 // to keep the old thumb (the whole track) instead of one at the new end.
 TEST_F(PlayerViewMenusFrames, TheMessagesThumbFollowsTheListsEndAsLinesCome)
 {
-    const std::string base = g_ScenarioBaseDir;
-    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
-    Game_SetScenarioCategory(SC_MULTI);
-    Game_SetScenarioName("DUEL");
-    Build();
-    MemoryNetwork(NET_TYPE_UDP);
-    Net_BeginSession();
-    Net_HostGame();
-    MM_chat_enter_from(MM_inet_page());
+    HostOnStaging("DUEL");
     BITMAP* bb = Backbuf_Lock();
     ASSERT_NE(bb, nullptr);
     for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
@@ -245,7 +240,6 @@ TEST_F(PlayerViewMenusFrames, TheMessagesThumbFollowsTheListsEndAsLinesCome)
         delete[] desktop->palette;
         desktop->palette = nullptr;
     }
-    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
 TEST_F(MmFrames, SerialPage)
@@ -281,15 +275,7 @@ TEST_F(MmFrames, ModemPageWithItsStatusPopup)
 
 TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
 {
-    const std::string base = g_ScenarioBaseDir;
-    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
-    Game_SetScenarioCategory(SC_MULTI);
-    Game_SetScenarioName("MELEE");
-    Build();
-    MemoryNetwork(NET_TYPE_UDP);
-    Net_BeginSession();
-    Net_HostGame();
-    MM_chat_enter_from(MM_inet_page());
+    HostOnStaging("MELEE");
     // As the lists' choices leave them: entry and value alike.
     MM_chat.drp_fogstyle->SetCurrent(MM_chat.fogstyle = 2);
     MM_chat.drp_allowteams->SetCurrent(MM_chat.allowalliances = 0);
@@ -320,7 +306,6 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
     };
     MM_chat_select_map(nullptr, QIN_CLICKED, 0);
     EXPECT_TRUE(seen);
-    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
 } // namespace
