@@ -276,7 +276,12 @@ QIStatic* Mm_Caption(const char* name, const char* text, const IRect& r, int fon
 QISlider* Mm_ScrollBar(const IRect& r)
 {
     QITrackSlider* bar = new QITrackSlider("", nullptr, r, QISO_VERTICAL, nullptr, nullptr, nullptr, nullptr,
-                                           StepButton("down.bmp"), StepButton("up.bmp"));
+                                           nullptr, nullptr);
+    // Cut from the bar's ends as the library places them: handed to the
+    // constructor they kept their empty rectangles, and no arrow showed or
+    // took a click.
+    bar->AttachDecButton(StepButton("up.bmp"));
+    bar->AttachIncButton(StepButton("down.bmp"));
     return bar;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/debug.h"
 #include "core/gll.h"
@@ -96,7 +97,7 @@ TEST_F(MmFrames, InternetPageWithRows)
     Found(Udp(2), NET_SESSION_OPEN, 2, "Player 2's Game");
     MM_inet_poll();
     MM_inet_list()->SetCurrent(0);
-    EXPECT_TRUE(Frame(0x34E3D6D7u, (kOut + "mm_internet.pcx").c_str()));
+    EXPECT_TRUE(Frame(0xCFC180FDu, (kOut + "mm_internet.pcx").c_str()));
 }
 
 TEST_F(MmFrames, IpxPageWithRows)
@@ -109,7 +110,7 @@ TEST_F(MmFrames, IpxPageWithRows)
     Found(Udp(3), NET_SESSION_OPEN | NET_SESSION_LAUNCHED, 1, "Player 3's Game");
     MM_ipx_games()->SetCurrent(0);
     MM_ipx_poll();
-    EXPECT_TRUE(Frame(0xD5603A2Du, (kOut + "mm_ipx.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x0CADC195u, (kOut + "mm_ipx.pcx").c_str()));
 }
 
 TEST_F(MmFrames, ErrorBox)
@@ -191,7 +192,7 @@ TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
     Net_Unlock();
     MM_chat_add_line(1, "hello all");
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0x32DD2AB8u, (kOut + "mm_staging.pcx").c_str()));
+    EXPECT_TRUE(Frame(0xAA8EBA66u, (kOut + "mm_staging.pcx").c_str()));
 }
 
 // One step of a staging list's scroll button: the lines used to be drawn
@@ -216,7 +217,27 @@ TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
     const int before = MM_chat.msglist->scroll.y;
     bar->OnChildNotify(bar->decButton, QIN_PRESSED, 0); // the up button, as a press sends it
     EXPECT_EQ(MM_chat.msglist->scroll.y, before - 13);
-    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0xB8DC3D30u, (kOut + "mm_staging_scrolled.pcx").c_str()));
+    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0x113A0BFCu, (kOut + "mm_staging_scrolled.pcx").c_str()));
+}
+
+// The lists' step arrows were handed to their bars unplaced: empty
+// rectangles, never drawn and never clicked. They are the bars' end squares.
+TEST_F(PlayerViewMenusFrames, TheListsStepArrowsHadNoPlaceOnTheirBars)
+{
+    HostOnStaging("DUEL");
+    struct ROW {
+        const char* name;
+        QIList* list;
+        int x, top, bottom; // the bar's column and its first and last rows
+    } rows[] = {{"rules", MM_chat.rulelist, 297, 190, 250}, {"messages", MM_chat.msglist, 297, 272, 354}};
+    for (const ROW& r : rows) {
+        const QISlider* bar = r.list->vScroll;
+        ASSERT_TRUE(bar && bar->decButton && bar->incButton) << r.name;
+        const QIWidget *up = bar->decButton, *down = bar->incButton;
+        EXPECT_EQ((std::vector<int>{up->x, up->y, up->w, up->h}), (std::vector<int>{r.x, r.top, 16, 16})) << r.name;
+        EXPECT_EQ((std::vector<int>{down->x, down->y, down->w, down->h}), (std::vector<int>{r.x, r.bottom - 15, 16, 16}))
+            << r.name;
+    }
 }
 
 // Chat lines that come while the page shows: the list is repainted with
@@ -253,7 +274,7 @@ TEST_F(MmFrames, SerialPage)
     ports->SetCurrent(1);
     MM_serial_speeds()->SetCurrent(6);
     Mm_SwitchPage(MM_main_page(), MM_serial_page());
-    EXPECT_TRUE(Frame(0x662B0A9Eu, (kOut + "mm_serial.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x4E8AEEDEu, (kOut + "mm_serial.pcx").c_str()));
 }
 
 TEST_F(MmFrames, ModemPageWithItsStatusPopup)
@@ -269,7 +290,7 @@ TEST_F(MmFrames, ModemPageWithItsStatusPopup)
     MM_modem_dial(nullptr, QIN_CLICKED, 0);
     for (const char* id : {"ModemStatusDialTone", "ModemStatusDialing", "ModemStatusDisconnectedBusy"})
         MM_modem_status_line(id);
-    EXPECT_TRUE(Frame(0x62669D43u, (kOut + "mm_modem.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x48E599D9u, (kOut + "mm_modem.pcx").c_str()));
     MLString_Unload();
 }
 
@@ -285,7 +306,7 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
     MM_chat_set_locations(nullptr, QIN_CLICKED, 0);
     MM_chat_show_minimap(nullptr, QIN_CLICKED, 0);
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0x55C54C7Cu, (kOut + "mm_options.pcx").c_str()));
+    EXPECT_TRUE(Frame(0xF027C392u, (kOut + "mm_options.pcx").c_str()));
     QvPassScript s;
     s.stopWhenDone = false;
     bool seen = false;
@@ -300,7 +321,7 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
         const uint8_t* pixels;
         const PAL_RGB* palette;
         ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
-        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x01F6021Eu, (kOut + "mm_selectmap.pcx").c_str()));
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x5FF7BD01u, (kOut + "mm_selectmap.pcx").c_str()));
         seen = true;
         if (QIWidget* cancel = Find("ChatSelectMapCancel")) Click(s, cancel->x + 10, cancel->y + 10);
     };
