@@ -283,9 +283,7 @@ static void AddEntries(QIDropList* list, int32_t* field, const char* const (*ent
 {
     list->Clear();
     for (int k = 0; k < n; k++)
-        list->Add(new QIGraphicText(Font(MM_FONT_TEXT), Font(MM_FONT_LABELO), Font(MM_FONT_TEXT),
-                                    Text(entries[k][0], entries[k][1]).c_str(), field, values ? values[k] : k,
-                                    QIJ_LEFT));
+        list->Add(MM_chat_entry(Text(entries[k][0], entries[k][1]).c_str(), field, values ? values[k] : k));
 }
 
 static const char* const kGameType[][2] = {{"ChatGameTypeNormal", "Normal"}, {"ChatGameTypeCampaign", "Campaign"}};
@@ -328,6 +326,15 @@ static QIWidget* Caption(const char* name, const char* text, int x, int y, int w
     return new QIStatic(name, nullptr, IRect(x, y, w, h), text, Font(slot), QIJ_LEFT);
 }
 
+// A heading over a column or a box: its text a few rows down its
+// rectangle, clear of the swatches and boxes just above it. A fitted one
+// ends within the rectangle ("Credits" is wider than its own and ran into
+// the edit beside it).
+static QIWidget* Heading(const char* name, const char* text, int x, int y, int w = 100, int h = 16, bool fit = false)
+{
+    return Mm_Caption(name, text, IRect(x, y, w, h), MM_FONT_HEADING, IPoint(0, 3), fit);
+}
+
 static QIButton* ColourButton(const char* name, int i)
 {
     const int x = 25 * i;
@@ -353,11 +360,11 @@ void MM_chat_init(QIWidget* backdrop)
     s_layer = page;
     QIWidget::AddChild(page, new QIStatic("ChatStaticTitle", nullptr, IRect(220, 0, 200, 23), "Multi-Player Setup",
                                           Font(MM_FONT_TITLE), QIJ_CENTRE));
-    QIWidget::AddChild(page, Caption("ChatStaticPlayer", "Player", 19, 47, 100, 23, MM_FONT_HEADING));
-    QIWidget::AddChild(page, Caption("ChatStaticSide", "Side", 219, 47, 100, 23, MM_FONT_HEADING));
-    c.title_alliance = static_cast<QIStatic*>(Caption("ChatStaticAlliance", "Alliances", 309, 47, 100, 23, MM_FONT_HEADING));
+    QIWidget::AddChild(page, Heading("ChatStaticPlayer", "Player", 19, 47, 100, 23));
+    QIWidget::AddChild(page, Heading("ChatStaticSide", "Side", 219, 47, 100, 23));
+    c.title_alliance = static_cast<QIStatic*>(Heading("ChatStaticAlliance", "Alliances", 309, 47, 100, 23));
     QIWidget::AddChild(page, c.title_alliance);
-    QIWidget::AddChild(page, Caption("ChatStaticHandicap", "Handicap", 369, 47, 100, 23, MM_FONT_HEADING));
+    QIWidget::AddChild(page, Heading("ChatStaticHandicap", "Handicap", 369, 47, 100, 23));
     c.bar_messages = new QIMenu("ChatMessageBar", nullptr, &c.msg_dest);
     // The bar covers its buttons, so that a click finds them through it.
     c.bar_messages->Assign(IRect(MM_CHAT_PLAYERS_MESSAGE, MM_CHAT_PLAYERS_TOP, 12, (int)MM_CHAT_PLAYERS_HEIGHT * (int)NET_NODES));
@@ -377,14 +384,14 @@ void MM_chat_init(QIWidget* backdrop)
         Show(c.colour_btns[k], s_colourShown[k] != 0);
         QIWidget::AddChild(page, c.colour_btns[k]);
     }
-    QIWidget::AddChild(page, Caption("ChatGameName", "GAME NAME", 463, 25, 100, 16, MM_FONT_HEADING));
+    QIWidget::AddChild(page, Heading("ChatGameName", "GAME NAME", 463, 25));
     c.ed_game_name = new QIEdit("ChatGameNameEd", MM_chat_options_changed, IRect(459, 47, 155, 15), IPoint(5, 1), QIJ_LEFT,
                                 &c.game_name, 0x4FFF, 0, MM_CHAT_GAME_NAME_MAX, 15, Font(MM_FONT_TEXT));
     QIWidget::AddChild(page, c.ed_game_name);
-    QIWidget::AddChild(page, Caption("ChatGameType", "GAME TYPE", 463, 68, 100, 16, MM_FONT_HEADING));
+    QIWidget::AddChild(page, Heading("ChatGameType", "GAME TYPE", 463, 68));
     c.drp_game_type = Drop("ChatGameType", 458, 90, 468);
     AddEntries(c.drp_game_type, &c.game_type, kGameType, 2, nullptr);
-    QIWidget::AddChild(page, Caption("ChatOptions", "OPTIONS", 463, 109, 100, 16, MM_FONT_HEADING));
+    QIWidget::AddChild(page, Heading("ChatOptions", "OPTIONS", 463, 109));
     struct OPT {
         QIDropList** list;
         const char* name;
@@ -402,17 +409,17 @@ void MM_chat_init(QIWidget* backdrop)
         *o.list = Drop(o.name, 458, o.y, 463);
         AddEntries(*o.list, o.field, o.entries, o.n, nullptr);
     }
-    QIWidget::AddChild(page, Caption("ChatMaps", "MAPS", 463, 217, 100, 16, MM_FONT_HEADING));
+    QIWidget::AddChild(page, Heading("ChatMaps", "MAPS", 463, 217));
     c.btn_selectmap = SetuButton("ChatCurrentMap", MM_chat_select_map, IRect(458, 237, 156, 15), "Select Map");
     QIWidget::AddChild(page, c.btn_selectmap);
     c.maptext = new QIStatic("ChatCurrentMap", nullptr, IRect(463, 262, 155, 16), "", Font(MM_FONT_TEXT), QIJ_LEFT);
     QIWidget::AddChild(page, c.maptext);
     c.drp_fogstyle = Drop("ChatFogStyle", 458, 290, 463);
     AddEntries(c.drp_fogstyle, &c.fogstyle, kFog, 4, nullptr);
-    QIWidget::AddChild(page, Caption("ChatStartingUnits", "STARTING UNITS", 463, 308, 100, 16, MM_FONT_HEADING));
+    QIWidget::AddChild(page, Heading("ChatStartingUnits", "STARTING UNITS", 463, 308));
     c.drp_startingunits = Drop("ChatStartingUnits", 458, 331, 468);
     AddEntries(c.drp_startingunits, &c.startingunits, kUnits, 2, nullptr);
-    QIWidget::AddChild(page, Caption("ChatCredits", "Credits", 463, 353, 50, 16, MM_FONT_HEADING));
+    QIWidget::AddChild(page, Heading("ChatCredits", "Credits", 463, 353, 50, 16, true));
     c.ed_credits = new QIEdit("ChatCreditsEd", MM_chat_options_changed, IRect(515, 356, 90, 15), IPoint(5, 1), QIJ_LEFT, &c.credits, 2,
                               0, 8, 15, Font(MM_FONT_TEXT));
     QIWidget::AddChild(page, c.ed_credits);

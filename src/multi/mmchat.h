@@ -272,6 +272,10 @@ const QIFont* MM_chat_refusal_font(void);
 // font slot 5 drawn in colour 0..7.
 int MM_chat_colour_index(int colour);
 const QIFont* MM_chat_team_font(int colour);
+// A drop list's entry in the page's text fonts (plain: one font for every
+// state), its text inset from the box's left border; chosen, it stores value
+// through field.
+QIGraphicText* MM_chat_entry(const char* text, int32_t* field, int32_t value, bool plain = false);
 
 // The launch on this machine: option marks, local team, and the teams the
 // active nodes play (type, colour, credits, side, relations). Corrects the

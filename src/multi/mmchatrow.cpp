@@ -29,6 +29,14 @@ const QIFont* MM_chat_team_font(int colour)
     return &fonts[c];
 }
 
+QIGraphicText* MM_chat_entry(const char* text, int32_t* field, int32_t value, bool plain)
+{
+    const QIFont* f = &MM_menu.fonts[MM_FONT_TEXT];
+    QIGraphicText* e = new QIGraphicText(f, plain ? f : &MM_menu.fonts[MM_FONT_LABELO], f, text, field, value, QIJ_LEFT);
+    e->x = 3; // the boxes' pictures have their frame in the first columns
+    return e;
+}
+
 const QIFont* MM_chat_refusal_font(void)
 {
     // Colour 1's dark blue read at about 1.6:1 on the navy page; the
@@ -188,8 +196,7 @@ static QIGraphicText* Entry(const char* id, const char* def, int32_t* field, int
 {
     QIString text;
     QI_PlainText(id, &text, def);
-    return new QIGraphicText(Font(MM_FONT_TEXT), Font(MM_FONT_LABELO), Font(MM_FONT_TEXT), text.c_str(), field, value,
-                             QIJ_LEFT);
+    return MM_chat_entry(text.c_str(), field, value);
 }
 
 static QIDropList* RowList(int n, int x, int w, int32_t open_h)
@@ -224,8 +231,9 @@ MMChatSlot::MMChatSlot(int n) : index(n)
     drp_side = RowList(n, MM_CHAT_PLAYERS_SIDE, MM_CHAT_PLAYERS_ALLIANCE - MM_CHAT_PLAYERS_SIDE - 2, 0);
     drp_team = RowList(n, MM_CHAT_PLAYERS_ALLIANCE, MM_CHAT_PLAYERS_HANDICAP - MM_CHAT_PLAYERS_ALLIANCE - 2, 0);
     drp_handicap = RowList(n, MM_CHAT_PLAYERS_HANDICAP, 80, 0);
+    // Its cell reaches over the option boxes: only the light's own bar is drawn.
     img_launch = new QIStatic("ChatRowLaunch", nullptr, IRect(MM_CHAT_PLAYERS_HANDICAP + 84, y, 12, 12),
-                              QIImage("lights.bmp", IRect(12, 0, 12, 12), 0));
+                              QIImage("lights.bmp", IRect(12, 0, 12, 12), 1));
     img_launch->flags &= ~QIWF_SHOWN;
     bar_alliance = new QIMenu("ChatAllianceBar", MM_chat_row_changed, &alliance);
     bar_alliance->Assign(IRect(MM_CHAT_PLAYERS_ALLIANCE, y, 56, 12));
@@ -263,8 +271,7 @@ MMChatSlot::MMChatSlot(int n) : index(n)
             snprintf(text, sizeof text, "Default 1.00");
         else
             snprintf(text, sizeof text, "%d.%02d", (100 + 25 * (k - 1)) / 100, (100 + 25 * (k - 1)) % 100);
-        drp_handicap->Add(new QIGraphicText(Font(MM_FONT_TEXT), Font(MM_FONT_LABELO), Font(MM_FONT_TEXT), text,
-                                            &handicap, k, QIJ_LEFT));
+        drp_handicap->Add(MM_chat_entry(text, &handicap, k));
     }
     drp_side->Disable();
     drp_team->Disable();
@@ -277,8 +284,7 @@ void MMChatSlot::FillTypes(bool human, const char* name)
     if (human) {
         QIString text;
         QI_PlainText("ChatPlayerTypeHuman", &text, "Human");
-        type_entry = new QIGraphicText(Font(MM_FONT_TEXT), Font(MM_FONT_TEXT), Font(MM_FONT_TEXT),
-                                       name ? name : text.c_str(), &option, HUMAN, QIJ_LEFT);
+        type_entry = MM_chat_entry(name ? name : text.c_str(), &option, HUMAN, true);
         drp_type->Add(type_entry);
         drp_type->SetCurrent(0);
         return;

@@ -1,5 +1,6 @@
 #include "multi/mmframe.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -204,9 +205,12 @@ void Mm_RedrawList(QIList* list)
 {
     if (!list || QIWidget::IsHidden(list)) return;
     list->MarkTree();
-    if (MM_menu.desktop && MM_menu.desktop->palette)
+    if (MM_menu.desktop && MM_menu.desktop->palette) {
         MM_menu.desktop->Repaint(list);
-    else
+        // The scroll bar stands beside the list, outside its rectangle: its
+        // thumb follows the list's new end only when it is repainted too.
+        if (list->vScroll && !QIWidget::IsHidden(list->vScroll)) MM_menu.desktop->Repaint(list->vScroll);
+    } else
         list->Draw(nullptr);
 }
 
@@ -238,11 +242,46 @@ static QIWidget* StepButton(const char* file)
                         QIImage(file, IRect(32, 0, 16, 16), 0), "", nullptr, nullptr, nullptr);
 }
 
+namespace {
+class MMCaption : public QIStatic {
+public:
+    MMCaption(const char* name, const char* t, const IRect& r, const QIFont* f, const IPoint& offset, bool fitted)
+        : QIStatic(name, nullptr, r, t, f, QIJ_LEFT), shift(offset), fit(fitted)
+    {
+    }
+    void Draw(const IRect* clip) override
+    {
+        if (!(flags & QIWF_SHOWN)) return;
+        QIDrawClip within(clip);
+        if (text.length) {
+            int tx = x + shift.x;
+            if (fit) tx = std::min(tx, x + w - QI_TextWidth(font, text.text));
+            QI_DrawText(font, tx, y + shift.y, clip, text.text);
+        }
+        QIWidget::Draw(clip);
+    }
+
+private:
+    IPoint shift;
+    bool fit;
+};
+} // namespace
+
+QIStatic* Mm_Caption(const char* name, const char* text, const IRect& r, int font, const IPoint& offset, bool fitted)
+{
+    return new MMCaption(name, text, r, &MM_menu.fonts[font], offset, fitted);
+}
+
 // A list's scroll bar with the pages' step buttons.
 QISlider* Mm_ScrollBar(const IRect& r)
 {
     QITrackSlider* bar = new QITrackSlider("", nullptr, r, QISO_VERTICAL, nullptr, nullptr, nullptr, nullptr,
-                                           StepButton("down.bmp"), StepButton("up.bmp"));
+                                           nullptr, nullptr);
+    // Cut from the bar's ends as the library places them: handed to the
+    // constructor they kept their empty rectangles, and no arrow showed or
+    // took a click.
+    bar->AttachDecButton(StepButton("up.bmp"));
+    bar->AttachIncButton(StepButton("down.bmp"));
     return bar;
 }
 

@@ -88,6 +88,11 @@ QIButton* Mm_BarButton(const char* name, QIHANDLER fn, const IRect& rect, const 
 // A list's scroll bar at r with the pages' step buttons ("up.bmp",
 // "down.bmp": normal, focus, pressed cells of 16 x 16).
 QISlider* Mm_ScrollBar(const IRect& r);
+// A static text drawn shifted by offset inside its rectangle, clear of what
+// stands just above it or in line with its neighbours; left-justified, and,
+// fitted, moved left as far as it must to end within the rectangle.
+QIStatic* Mm_Caption(const char* name, const char* text, const IRect& r, int font, const IPoint& offset,
+                     bool fitted = false);
 // A page's fixed text: its widget name, text, rectangle, font slot and
 // justification; keep, when set, receives the widget for later updates.
 struct MM_LABEL {

@@ -72,7 +72,8 @@ QIPopup* CreatePopup(int game)
     QIPopup* pop = new QIPopup(id.popup, nullptr, IPoint(390, 202), QIImage("pop_crea.bmp", IRect(0, 0, 390, 202), 0));
     Label(pop, id.title, id.titleText, At(pop, 121, 0, 152, 20), MM_FONT_TITLE, QIJ_CENTRE);
     Label(pop, id.name, id.nameText, At(pop, 31, 27, 203, 15), MM_FONT_HEADING, QIJ_LEFT);
-    Label(pop, id.pw, "Password", At(pop, 29, 74, 203, 15), MM_FONT_HEADING, QIJ_LEFT);
+    // Its text in line with the name's and the edits' left edges.
+    QIWidget::AddChild(pop, Mm_Caption(id.pw, "Password", At(pop, 29, 74, 203, 15), MM_FONT_HEADING, IPoint(31 - 29, 0)));
     QIWidget::AddChild(pop, new QIEdit(id.edName, nullptr, At(pop, 31, 52, 238, 16), IPoint(5, 1), QIJ_LEFT,
                                        &z.createName, 0x4FFF, 0, MM_ZNET_NAME_MAX, 15, Font(MM_FONT_TEXT)));
     QIWidget::AddChild(pop, new QIEdit(id.edPw, MM_znet_password_changed, At(pop, 31, 98, 238, 16), IPoint(5, 1),

@@ -1,5 +1,7 @@
 #include "shell/shell.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -239,6 +241,17 @@ static const char* SideKey(int side)
     return side >= 0 && side < 4 ? Shell_Text(SIDES[side]) : "--";
 }
 
+void Shell_LabelsOnOneLine(SHELLCTL* a, SHELLCTL* b)
+{
+    if (!a || !b || !a->child || !b->child) return;
+    const int top = std::max(a->y, b->y), bottom = std::min(a->y + a->height, b->y + b->height);
+    if (bottom <= top) return;
+    for (SHELLCTL* label : {a->child, b->child}) {
+        label->y = top;
+        label->height = bottom - top;
+    }
+}
+
 intptr_t Shell_BuildCustomDebrief(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3,
                                   intptr_t p4)
 {
@@ -258,9 +271,10 @@ intptr_t Shell_BuildCustomDebrief(SHELLCTL* c, uint32_t message, intptr_t p1, in
     }
     snprintf(title, sizeof title, "%s", said.c_str());
     Shell_CreateControl(TEXT, c, TITLE_STYLE, 320, 0, 0, 30, (intptr_t)title, 13, 13, 13);
-    if (s->mode == SHELL_MULTIPLAYER) Shell_AddMenuButton(c, 240, 403, 160, 30, SS_MULTI, "SS_CONTINUE");
-    if (s->mode == SHELL_CUSTOM) Shell_AddMenuButton(c, 240, 403, 160, 30, SS_CUSTOM, "SS_CONTINUE");
-    Shell_AddMenuButton(c, 480, 412, 160, 30, SS_MAIN, "SS_MAIN_MENU");
+    SHELLCTL* next = nullptr;
+    if (s->mode == SHELL_MULTIPLAYER) next = Shell_AddMenuButton(c, 240, 403, 160, 30, SS_MULTI, "SS_CONTINUE");
+    if (s->mode == SHELL_CUSTOM) next = Shell_AddMenuButton(c, 240, 403, 160, 30, SS_CUSTOM, "SS_CONTINUE");
+    Shell_LabelsOnOneLine(next, Shell_AddMenuButton(c, 480, 412, 160, 30, SS_MAIN, "SS_MAIN_MENU"));
     AddText(c, 0, 32, 58, 0, 20, "SS_PLAYER", 8);
     AddText(c, 0, 168, 58, 0, 20, "SS_SIDE", 8);
     static const char* const GROUPS[4] = {"SS_COLLECTED", "SS_CREATED", "SS_LOST", "SS_DESTROYED"};

@@ -85,6 +85,12 @@ SHELLCTL* Shell_AddTextButton(SHELLCTL* parent, int x, int y, int width, int hei
 SHELLCTL* Shell_AddMenuButton(SHELLCTL* parent, int x, int y, int width, int height, int id,
                               const char* label);
 
+// Two buttons side by side whose rectangles stand a few rows apart: each
+// label (the button's newest child) is centred in the band both rectangles
+// cover, so that the two read as one line of choices. Nothing without such
+// a band or a label.
+void Shell_LabelsOnOneLine(SHELLCTL* a, SHELLCTL* b);
+
 // Runs a page of the background's name built by handler (creation
 // parameters 3 and 4 as given); its result becomes the next state, 0 when it
 // can't be built.

@@ -487,8 +487,8 @@ intptr_t Shell_BuildLaunch(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t 
 {
     if ((message & 0xFFFF) != SM_CREATE) return PAGE_PASS();
     if (g_ShellInfo.side == SHELL_SIDE_SECOND) {
-        Shell_AddImageButton(c, 145, 348, 105, 75, SS_START, "SS_LAUNCH", "bs_lnch", 138, 350);
-        Shell_AddTextButton(c, 10, 400, 80, 65, SS_BACK, "SS_BACK");
+        Shell_LabelsOnOneLine(Shell_AddImageButton(c, 145, 348, 105, 75, SS_START, "SS_LAUNCH", "bs_lnch", 138, 350),
+                              Shell_AddTextButton(c, 10, 400, 80, 65, SS_BACK, "SS_BACK"));
         Briefing(c, 350, 150, 255, 295, 1, 235);
     } else {
         Shell_AddImageButton(c, 250, 405, 160, 60, SS_START, "SS_LAUNCH", "ba_lnch", 250, 410);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/debug.h"
 #include "core/gll.h"
@@ -27,6 +28,7 @@
 #include "platform/video.h"
 #include "support/golden.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qidraw.h"
 #include "widgets/qidroplist.h"
 #include "widgets/qilist.h"
 #include "widgets/qislider.h"
@@ -48,6 +50,25 @@ protected:
         dir.write("Address.txt", "INTERNET ADDRESSES:\nPlayer 2\n10.0.0.2\nPlayer 3\n10.0.0.3\nPlayer 4\nnowhere\n\n"
                                  "PHONE ADDRESSES:\n");
     }
+    void TearDown() override
+    {
+        if (!scenarioBase.empty()) Str_CopySafe(g_ScenarioBaseDir, scenarioBase.c_str(), sizeof g_ScenarioBaseDir);
+        MmFixture::TearDown();
+    }
+    // The menus built, a game on the given test map hosted over UDP and its
+    // staging page shown.
+    void HostOnStaging(const char* map)
+    {
+        scenarioBase = g_ScenarioBaseDir;
+        Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
+        Game_SetScenarioCategory(SC_MULTI);
+        Game_SetScenarioName(map);
+        Build();
+        MemoryNetwork(NET_TYPE_UDP);
+        Net_BeginSession();
+        Net_HostGame();
+        MM_chat_enter_from(MM_inet_page());
+    }
     ::testing::AssertionResult Frame(uint32_t golden, const char* file)
     {
         BITMAP* bb = Backbuf_Lock();
@@ -56,12 +77,14 @@ protected:
         desktop->Draw(nullptr, nullptr);
         return DemoFixture_Matches(bb->data, g_Palette, golden, file);
     }
+
+    std::string scenarioBase; // the base directory HostOnStaging replaced
 };
 
 TEST_F(MmFrames, ConnectionPage)
 {
     Build();
-    EXPECT_TRUE(Frame(0x98916B08u, (kOut + "mm_connection.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x1E6C0065u, (kOut + "mm_connection.pcx").c_str()));
 }
 
 TEST_F(MmFrames, InternetPageWithRows)
@@ -74,7 +97,7 @@ TEST_F(MmFrames, InternetPageWithRows)
     Found(Udp(2), NET_SESSION_OPEN, 2, "Player 2's Game");
     MM_inet_poll();
     MM_inet_list()->SetCurrent(0);
-    EXPECT_TRUE(Frame(0x86354FC1u, (kOut + "mm_internet.pcx").c_str()));
+    EXPECT_TRUE(Frame(0xCFC180FDu, (kOut + "mm_internet.pcx").c_str()));
 }
 
 TEST_F(MmFrames, IpxPageWithRows)
@@ -87,7 +110,7 @@ TEST_F(MmFrames, IpxPageWithRows)
     Found(Udp(3), NET_SESSION_OPEN | NET_SESSION_LAUNCHED, 1, "Player 3's Game");
     MM_ipx_games()->SetCurrent(0);
     MM_ipx_poll();
-    EXPECT_TRUE(Frame(0xE2799AAEu, (kOut + "mm_ipx.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x0CADC195u, (kOut + "mm_ipx.pcx").c_str()));
 }
 
 TEST_F(MmFrames, ErrorBox)
@@ -105,7 +128,7 @@ TEST_F(MmFrames, ErrorBox)
         const uint8_t* pixels;
         const PAL_RGB* palette;
         ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
-        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0xB837096Du, (kOut + "mm_error.pcx").c_str()));
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x03C3337Cu, (kOut + "mm_error.pcx").c_str()));
         seen = true;
     };
     Mm_PopError(&MM_menu, "Error!", "%s", "IPX Not Available");
@@ -153,15 +176,7 @@ TEST_F(MmFrames, PopUpPicturesFitHowTheyAreCutAndWritten)
 
 TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
 {
-    const std::string base = g_ScenarioBaseDir;
-    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
-    Game_SetScenarioCategory(SC_MULTI);
-    Game_SetScenarioName("DUEL");
-    Build();
-    MemoryNetwork(NET_TYPE_UDP);
-    Net_BeginSession();
-    Net_HostGame();
-    MM_chat_enter_from(MM_inet_page());
+    HostOnStaging("DUEL");
     static const struct {
         const char* name;
         int type, colour;
@@ -177,8 +192,7 @@ TEST_F(MmFrames, StagingPageAsCreatorWithTwoGuestsAndAComputer)
     Net_Unlock();
     MM_chat_add_line(1, "hello all");
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0x6309A095u, (kOut + "mm_staging.pcx").c_str()));
-    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
+    EXPECT_TRUE(Frame(0xAA8EBA66u, (kOut + "mm_staging.pcx").c_str()));
 }
 
 // One step of a staging list's scroll button: the lines used to be drawn
@@ -188,15 +202,7 @@ class PlayerViewMenusFrames : public MmFrames {};
 
 TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
 {
-    const std::string base = g_ScenarioBaseDir;
-    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
-    Game_SetScenarioCategory(SC_MULTI);
-    Game_SetScenarioName("DUEL");
-    Build();
-    MemoryNetwork(NET_TYPE_UDP);
-    Net_BeginSession();
-    Net_HostGame();
-    MM_chat_enter_from(MM_inet_page());
+    HostOnStaging("DUEL");
     for (int i = 1; i <= 10; i++) {
         char line[40];
         snprintf(line, sizeof line, "line %d of the chat, %s", i, i % 2 ? "odd" : "even");
@@ -211,8 +217,50 @@ TEST_F(PlayerViewMenusFrames, AScrolledStagingListShowsOnlyItsNewLines)
     const int before = MM_chat.msglist->scroll.y;
     bar->OnChildNotify(bar->decButton, QIN_PRESSED, 0); // the up button, as a press sends it
     EXPECT_EQ(MM_chat.msglist->scroll.y, before - 13);
-    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0x348428AAu, (kOut + "mm_staging_scrolled.pcx").c_str()));
-    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
+    EXPECT_TRUE(DemoFixture_Matches(bb->data, g_Palette, 0x113A0BFCu, (kOut + "mm_staging_scrolled.pcx").c_str()));
+}
+
+// The lists' step arrows were handed to their bars unplaced: empty
+// rectangles, never drawn and never clicked. They are the bars' end squares.
+TEST_F(PlayerViewMenusFrames, TheListsStepArrowsHadNoPlaceOnTheirBars)
+{
+    HostOnStaging("DUEL");
+    struct ROW {
+        const char* name;
+        QIList* list;
+        int x, top, bottom; // the bar's column and its first and last rows
+    } rows[] = {{"rules", MM_chat.rulelist, 297, 190, 250}, {"messages", MM_chat.msglist, 297, 272, 354}};
+    for (const ROW& r : rows) {
+        const QISlider* bar = r.list->vScroll;
+        ASSERT_TRUE(bar && bar->decButton && bar->incButton) << r.name;
+        const QIWidget *up = bar->decButton, *down = bar->incButton;
+        EXPECT_EQ((std::vector<int>{up->x, up->y, up->w, up->h}), (std::vector<int>{r.x, r.top, 16, 16})) << r.name;
+        EXPECT_EQ((std::vector<int>{down->x, down->y, down->w, down->h}), (std::vector<int>{r.x, r.bottom - 15, 16, 16}))
+            << r.name;
+    }
+}
+
+// Chat lines that come while the page shows: the list is repainted with
+// the desktop's palette loaded, and its scroll bar, beside the list, used
+// to keep the old thumb (the whole track) instead of one at the new end.
+TEST_F(PlayerViewMenusFrames, TheMessagesThumbFollowsTheListsEndAsLinesCome)
+{
+    HostOnStaging("DUEL");
+    BITMAP* bb = Backbuf_Lock();
+    ASSERT_NE(bb, nullptr);
+    for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+    desktop->Draw(nullptr, nullptr);
+    const bool hadPalette = desktop->palette != nullptr;
+    if (!hadPalette) desktop->palette = new uint8_t[768]();
+    for (int i = 1; i <= 10; i++) MM_chat_add_message("a line of the chat", -1);
+    const QISlider* bar = MM_chat.msglist->vScroll;
+    ASSERT_NE(bar, nullptr);
+    // The thumb's face just above the bar's bottom edge; the track is 0xFC.
+    EXPECT_EQ(bb->data[(size_t)(bar->y + bar->h - 4) * bb->x_size + bar->x + bar->w / 2], g_MmColours[QIC_FACE]);
+    if (!hadPalette) {
+        delete[] desktop->palette;
+        desktop->palette = nullptr;
+    }
 }
 
 TEST_F(MmFrames, SerialPage)
@@ -226,7 +274,7 @@ TEST_F(MmFrames, SerialPage)
     ports->SetCurrent(1);
     MM_serial_speeds()->SetCurrent(6);
     Mm_SwitchPage(MM_main_page(), MM_serial_page());
-    EXPECT_TRUE(Frame(0x4F069838u, (kOut + "mm_serial.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x4E8AEEDEu, (kOut + "mm_serial.pcx").c_str()));
 }
 
 TEST_F(MmFrames, ModemPageWithItsStatusPopup)
@@ -242,21 +290,13 @@ TEST_F(MmFrames, ModemPageWithItsStatusPopup)
     MM_modem_dial(nullptr, QIN_CLICKED, 0);
     for (const char* id : {"ModemStatusDialTone", "ModemStatusDialing", "ModemStatusDisconnectedBusy"})
         MM_modem_status_line(id);
-    EXPECT_TRUE(Frame(0x9EA69CDBu, (kOut + "mm_modem.pcx").c_str()));
+    EXPECT_TRUE(Frame(0x48E599D9u, (kOut + "mm_modem.pcx").c_str()));
     MLString_Unload();
 }
 
 TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
 {
-    const std::string base = g_ScenarioBaseDir;
-    Str_CopySafe(g_ScenarioBaseDir, QV_TEST_RUNDIR "/scenario", sizeof g_ScenarioBaseDir);
-    Game_SetScenarioCategory(SC_MULTI);
-    Game_SetScenarioName("MELEE");
-    Build();
-    MemoryNetwork(NET_TYPE_UDP);
-    Net_BeginSession();
-    Net_HostGame();
-    MM_chat_enter_from(MM_inet_page());
+    HostOnStaging("MELEE");
     // As the lists' choices leave them: entry and value alike.
     MM_chat.drp_fogstyle->SetCurrent(MM_chat.fogstyle = 2);
     MM_chat.drp_allowteams->SetCurrent(MM_chat.allowalliances = 0);
@@ -266,7 +306,7 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
     MM_chat_set_locations(nullptr, QIN_CLICKED, 0);
     MM_chat_show_minimap(nullptr, QIN_CLICKED, 0);
     MM_chat_poll();
-    EXPECT_TRUE(Frame(0x1311AE82u, (kOut + "mm_options.pcx").c_str()));
+    EXPECT_TRUE(Frame(0xF027C392u, (kOut + "mm_options.pcx").c_str()));
     QvPassScript s;
     s.stopWhenDone = false;
     bool seen = false;
@@ -281,13 +321,12 @@ TEST_F(MmFrames, StagingOptionsSetAndTheMapChooserOpen)
         const uint8_t* pixels;
         const PAL_RGB* palette;
         ASSERT_TRUE(PlatHeadless_LastFrame(&pixels, &palette));
-        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x3E59F7FEu, (kOut + "mm_selectmap.pcx").c_str()));
+        EXPECT_TRUE(DemoFixture_Matches(pixels, palette, 0x5FF7BD01u, (kOut + "mm_selectmap.pcx").c_str()));
         seen = true;
         if (QIWidget* cancel = Find("ChatSelectMapCancel")) Click(s, cancel->x + 10, cancel->y + 10);
     };
     MM_chat_select_map(nullptr, QIN_CLICKED, 0);
     EXPECT_TRUE(seen);
-    Str_CopySafe(g_ScenarioBaseDir, base.c_str(), sizeof g_ScenarioBaseDir);
 }
 
 } // namespace

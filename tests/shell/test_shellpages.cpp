@@ -117,7 +117,7 @@ TEST_F(ShellPages, CustomDebriefing)
     g_ShellInfo.debrief[2] = SHELLDEBRIEF{TT_DISABLED, 2, 1, 1, 1, 1, 1, 1, 1, 1};
     QvPassScript script(100);
     script.Add(QvMove(320, 300)).Wait(0, 12).Add(Quit());
-    Check(script, 12, 0x33F3EE03u, "shell_cdebrief.pcx");
+    Check(script, 12, 0x1DC232C4u, "shell_cdebrief.pcx");
 }
 
 // The campaign's pages over the demo library, with the demo's videos of the
@@ -148,12 +148,12 @@ TEST_F(ShellCampaignPages, EachPageAgainstItsGolden)
         uint32_t golden;
         const char* pcx;
     } rows[] = {
-        {"campaign map", {}, 0x0A0CBBAAu, "shell_missions.pcx"},
+        {"campaign map", {}, 0x6F82828Du, "shell_missions.pcx"},
         {"first side's launch", {{257, 125}}, 0xEB45E648u, "shell_brief_a.pcx"},
-        {"second side's launch", {{387, 125}}, 0x317A48A7u, "shell_brief_s.pcx"},
-        {"options", {{40, 240}}, 0x00D7C0CBu, "shell_options.pcx"},
+        {"second side's launch", {{387, 125}}, 0x5F0758DEu, "shell_brief_s.pcx"},
+        {"options", {{40, 240}}, 0xB00302F0u, "shell_options.pcx"},
         {"archive", {{600, 240}}, 0xDF78DD21u, "shell_archive.pcx"},
-        {"story", {{320, 25}}, 0x2F7D620Au, "shell_story.pcx"},
+        {"story", {{320, 25}}, 0x9F782232u, "shell_story.pcx"},
         {"basic training", {{75, 100}}, 0x483163B9u, "shell_training.pcx"},
     };
     for (const Row& r : rows) {
@@ -182,7 +182,7 @@ TEST_F(ShellCampaignPages, DebriefingAfterAWinAndAfterALoss)
         int result;
         uint32_t golden;
         const char* pcx;
-    } rows[] = {{1, 0xEE297E5Au, "shell_debrief_won.pcx"}, {0, 0x2A801A47u, "shell_debrief_lost.pcx"}};
+    } rows[] = {{1, 0x8B98BAA0u, "shell_debrief_won.pcx"}, {0, 0x4F31DEBDu, "shell_debrief_lost.pcx"}};
     for (const Row& r : rows) {
         Shell_Reset();
         {

@@ -177,14 +177,14 @@ protected:
 
 TEST_F(ShellWalk, FromTheMainPageThroughACustomMissionAndItsDebriefingToQuit)
 {
-    Run(Walk{"WALK", 80, 0, 0x8EE4D015u, 0x215DA4CCu, 0x04F42B3Au});
+    Run(Walk{"WALK", 80, 0, 0x8EE4D015u, 0x215DA4CCu, 0x2AC5F7FDu});
 }
 
 // The demo scenario as a player reaches it: a little over two minutes of
 // game, lost to the east base.
 TEST_F(ShellWalk, DemoScenarioThroughTheFrontEnd)
 {
-    Run(Walk{"DEMO", 2800, 1, 0x3664AE9Cu, 0xD8E2F012u, 0x65A64182u});
+    Run(Walk{"DEMO", 2800, 1, 0x3664AE9Cu, 0xD8E2F012u, 0x4B979D45u});
 }
 
 } // namespace

@@ -183,6 +183,23 @@ int DropCells(const std::string& path, const PAL_RGB* pal, const uint8_t fills[3
     return ok;
 }
 
+// The lights: four 12 x 12 cells. The ready light (cell 1) sits right of a
+// row's handicap box, in the 5 columns left of the option boxes, which its
+// cell overlaps: it is a bar as wide as that gap, the rest colour 0, which
+// the page draws see-through.
+int Lights(const std::string& path, const PAL_RGB* pal, const uint8_t fills[4])
+{
+    enum { CELL = 12, READY = 4 };
+    const LOOK k = Look(pal);
+    BITMAP b;
+    if (!Graph_InitBitmap(&b, 4 * CELL, CELL, nullptr)) return 0;
+    for (int c = 0; c < 4; c++)
+        Bevel(&b, c * CELL, 0, c == 1 ? READY : CELL, CELL, k.light, k.dark, fills[c]);
+    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    Graph_FreeBitmap(&b);
+    return ok;
+}
+
 // The staging page's small pictures: colours, drop boxes, lights, alliances.
 int StagingPictures(const std::string& dir, const PAL_RGB* p)
 {
@@ -197,7 +214,7 @@ int StagingPictures(const std::string& dir, const PAL_RGB* p)
                   green = Mkdata_NearestColour(p, 40, 200, 60);
     const uint8_t alliance[9] = {red, grey, green, red, grey, green, k.light, k.light, k.light};
     return Strip(dir + "/colour.bmp", p, 25, 14, 9, 4, colour) && DropCells(dir + "/drop.bmp", p, drop) &&
-           Strip(dir + "/lights.bmp", p, 12, 12, 4, 1, lights) && Strip(dir + "/alliance.bmp", p, 18, 12, 3, 3, alliance);
+           Lights(dir + "/lights.bmp", p, lights) && Strip(dir + "/alliance.bmp", p, 18, 12, 3, 3, alliance);
 }
 
 // A small picture on colour 0 (see-through where the pages draw it so).
@@ -259,15 +276,19 @@ int GenMultiMenu_WriteAll(const std::string& dir)
     static const BOX kLan[] = {{36, 102, 376, 261, 1}, {462, 102, 130, 261, 1}};
     static const BOX kSetup[] = {{19, 190, 278, 61, 1},  {19, 272, 278, 83, 1},  {458, 237, 156, 15, 0},
                                  {319, 191, 136, 15, 0}, {319, 208, 136, 15, 1}, {319, 359, 136, 15, 0},
-                                 {323, 227, 128, 128, 1}, {459, 47, 155, 15, 1}, {515, 356, 90, 15, 1},
-                                 {108, 359, 206, 19, 1}, {19, 66, 450, 106, 1},
+                                 {323, 227, 128, 128, 1}, {459, 47, 155, 15, 1},
+                                 // The player rows' frame closes left of the ready lights
+                                 // and the option column. The credits edit, its own frame
+                                 // drawn, has no panel round it: "Credits" fills the gap.
+                                 {108, 359, 206, 19, 1}, {19, 66, 431, 106, 1},
                                  // "Rules" under the player rows and "Messages" under the
                                  // rules sit where those frames close: the lines open for them.
                                  {21, 172, 42, 2, 2},    {21, 251, 68, 2, 2}};
     static const BOX kSerial[] = {{147, 167, 172, 183, 1}, {321, 167, 164, 183, 1}};
     static const BOX kPopOk[] = {{120, 132, 138, 44, 0}};
     static const BOX kPopNo[] = {{194, 131, 108, 37, 0}};
-    static const BOX kPopYes[] = {{69, 131, 117, 37, 0}};
+    // Yes (OK) and the Create pop-ups' Cancel, which they cut from here too.
+    static const BOX kPopYes[] = {{69, 131, 117, 37, 0}, {194, 131, 108, 37, 0}};
     // The map chooser: its list (with the scroll bar) and two buttons.
     static const BOX kPopMap[] = {{20, 48, 236, 156, 1}, {40, 216, 150, 30, 0}, {210, 216, 150, 30, 0}};
     // The modem pages: the phone book with its buttons and fields, the modem
@@ -283,7 +304,9 @@ int GenMultiMenu_WriteAll(const std::string& dir)
         int kind, r, g, b;
     };
     static const FONTFILE kFonts[] = {
-        {"f16blue.pcx", GENFONT_B, 110, 160, 255},  {"f14blue.pcx", GENFONT_A, 110, 160, 255},
+        // The headings stand on the page and, on the main page, on the button
+        // faces: the palette's light cyan reads at 4.7:1 there (its blue at 2.4:1).
+        {"f16blue.pcx", GENFONT_B, 110, 160, 255},  {"f14blue.pcx", GENFONT_A, 32, 196, 204},
         {"f14blueo.pcx", GENFONT_A, 255, 200, 80},  {"f14blueg.pcx", GENFONT_A, 150, 150, 150},
         {"f12gold.pcx", GENFONT_8A, 240, 200, 90},  {"f12team.pcx", GENFONT_8A, 255, 255, 255},
         {"f12bluen.pcx", GENFONT_8A, 130, 180, 255}, {"f12blueo.pcx", GENFONT_8A, 255, 200, 80},
@@ -293,11 +316,11 @@ int GenMultiMenu_WriteAll(const std::string& dir)
         if (!Font(dir + "/" + f.name, p, f.kind, f.r, f.g, f.b)) return 0;
     return Page(dir + "/mm.bmp", p, nullptr, 0) && Page(dir + "/MM_MAIN.BMP", p, kMain, 6) &&
            Page(dir + "/MM_MANU.BMP", p, kManual, 8) && Page(dir + "/MM_LAN.BMP", p, kLan, 2) &&
-           Page(dir + "/MM_SETU.BMP", p, kSetup, 13) && Page(dir + "/MM_SER.BMP", p, kSerial, 2) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
+           Page(dir + "/MM_SETU.BMP", p, kSetup, 12) && Page(dir + "/MM_SER.BMP", p, kSerial, 2) && Cells(dir + "/LAUNCH.BMP", p, 110, 32, false, 0) &&
            StagingPictures(dir, p) && LobbyPictures(dir, p) &&
            Cells(dir + "/BUTTON.BMP", p, 110, 32, false, 0) && Cells(dir + "/up.bmp", p, 16, 16, true, 1) &&
            Cells(dir + "/down.bmp", p, 16, 16, true, 0) && Popup(dir + "/pop_1pic.bmp", p, kPopOk, 1, 390, 202, 24, 130) &&
-           Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 1) &&
+           Popup(dir + "/pop_2pic.bmp", p, kPopNo, 1) && Popup(dir + "/pop_crea.bmp", p, kPopYes, 2) &&
            Popup(dir + "/pop_map.bmp", p, kPopMap, 3, 400, 259) && Page(dir + "/MM_MODA.BMP", p, kModemA, 8) &&
            Page(dir + "/MM_MODB.BMP", p, kModemB, 1) && Popup(dir + "/pop_mod.bmp", p, kPopModem, 2, 400, 259, 38);
 }

@@ -244,7 +244,10 @@ void Mkdata_ShellDemoResources(std::vector<MKSHELLRES>* out)
     } FONTS[] = {{"font12", 12, MKPAL_GREYS + 9},  {"font14", 14, MKPAL_GREYS + 8},
                  {"font14n", 14, MKPAL_GREYS + 8}, {"font14o", 14, 14},
                  {"font14s", 14, MKPAL_WHITE},      {"font16", 16, MKPAL_WHITE},
-                 {"font14r", 14, MKPAL_TEAMS + 7},  {"font16r", 16, MKPAL_TEAMS + 7},
+                 // The "r" fonts name the mission on the pages' greys: the sand
+                 // ramp's top reads there at 5:1 (the red team's top at 1.6:1).
+                 {"font14r", 14, MKPAL_TERRAIN + MKPAL_RAMP - 1},
+                 {"font16r", 16, MKPAL_TERRAIN + MKPAL_RAMP - 1},
                  {"font12bn", 12, MKPAL_GREYS + 8}, {"font12bo", 12, 14},
                  {"font12bs", 12, MKPAL_WHITE}};
     for (const auto& f : FONTS) out->push_back(FontStrip(f.name, f.height, f.colour));
