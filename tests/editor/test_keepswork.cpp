@@ -24,6 +24,7 @@
 #include "map/region.h"
 #include "platform/input.h"
 #include "platform/plat.h"
+#include "platform/video.h"
 #include "support/world.h"
 #include "units/orders.h"
 #include "units/team.h"
@@ -420,14 +421,29 @@ TEST_F(EditorKeepsWork, CreateRefusesAnEmptyNameAndTheStatisticsLayerIsBuiltLast
     s.Do([&] {
         for (QIWidget* w = me.backdrop->FirstChild(); w; w = w->Next()) layers.push_back(w->name.c_str());
     });
+    // The scenario list as drawn: after the error box it is drawn with its
+    // rows at once, not empty until the pointer passes over it.
+    auto listPixels = [&] {
+        std::string p;
+        const BITMAP* bb = Backbuf_Lock();
+        const QIWidget* l = me.scenarioList;
+        for (int y = l->y; y < l->y + l->h; y++) p.append((const char*)bb->data + (size_t)y * bb->x_size + l->x, (size_t)l->w);
+        return p;
+    };
+    std::string before, after;
+    s.Do([&] { before = listPixels(); });
     s.ClickOn("Create")
         .Do([&] { me.scenarioName->Set(""); })
         .ClickOn("ScenarioCreateOk")
         .ClickOn("ErrScenarioNoNameOk")
-        .Do([&] { refused = true; })
+        .Do([&] {
+            refused = true;
+            after = listPixels();
+        })
         .Chord(SC_LALT, SC_Q);
     Run(s);
     EXPECT_TRUE(refused);
+    EXPECT_TRUE(before == after) << "the scenario list was drawn otherwise after the error box";
     EXPECT_TRUE(fs::exists(Folder("DEMO") + "/QUORVEX.scn"));
     auto at = [&](const char* name) { return std::find(layers.begin(), layers.end(), name) - layers.begin(); };
     EXPECT_GT(at("StatsLayer"), at("PlayerLayer"));
@@ -601,3 +617,4 @@ TEST_F(EditorKeepsWorkRegion, ThePointerPassingOverTheMapMakesNoRegion)
     EXPECT_EQ(Region_FindByIndex(1)->x1, 48);
     EXPECT_EQ(me.tool, &me.plainTool);
 }
+
