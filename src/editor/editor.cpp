@@ -329,8 +329,11 @@ public:
     {
         if (BITMAP* bb = Backbuf_Lock()) {
             const int fill = MeEditor_RowFill(state);
-            const GRECT clip = {row.x, row.y, row.w, row.h};
-            Graph_FillRect(bb, &clip, 0, row.x, row.y, row.w, row.h,
+            // Within the repaint's clip too: a box's close repaints only its
+            // place, and a row filled outside it lost its text until the
+            // pointer passed over the list.
+            GRECT clip;
+            Graph_FillRect(bb, QI_WithinDrawClip(&row, &clip), 0, row.x, row.y, row.w, row.h,
                            (uint8_t)(fill >= 0 ? fill : g_MeColours[QIC_FACE]));
         }
         QI_DrawText(font, origin.x + x, origin.y + y, &row, text.c_str());

@@ -141,15 +141,6 @@ static int RunBox(QIPopup* pop)
     }
     d->keyHook = keys;
     d->ClosePopup(pop);
-    // The close repaints only the box's place, and a list drawn there
-    // (clipped away) counts its rows as drawn: the panels beside the map
-    // are drawn whole again, or the scenario list stayed empty until the
-    // pointer passed over it.
-    for (QIWidget* w = g_MeEditor.backdrop ? g_MeEditor.backdrop->FirstChild() : nullptr; w; w = w->Next()) {
-        if (w == g_MeEditor.bigMap || w->IsHidden()) continue;
-        w->MarkTree();
-        w->Draw(nullptr);
-    }
     g_MeEditor.flags |= drawing;
     return result;
 }

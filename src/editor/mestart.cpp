@@ -15,6 +15,7 @@
 #include "platform/video.h"
 #include "units/team.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qidraw.h"
 #include "widgets/qitext.h"
 
 enum {
@@ -266,9 +267,9 @@ void MeRegionItem::Draw(const IPoint& origin, const IRect& row, uint32_t state)
     BITMAP* bb = Backbuf_Lock();
     if (!bb) return;
     const int bx = origin.x + x, by = origin.y + y;
-    const GRECT gc = {row.x, row.y, row.w, row.h};
+    GRECT gc;
     const int fill = MeEditor_RowFill(state);
-    if (fill >= 0) Graph_FillRect(bb, &gc, 0, bx, by, w, h, (uint8_t)fill);
+    if (fill >= 0) Graph_FillRect(bb, QI_WithinDrawClip(&row, &gc), 0, bx, by, w, h, (uint8_t)fill);
     char text[64];
     Text(text, sizeof text);
     if (font) QI_DrawText(font, bx, by, &row, text);

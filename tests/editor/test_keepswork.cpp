@@ -617,4 +617,3 @@ TEST_F(EditorKeepsWorkRegion, ThePointerPassingOverTheMapMakesNoRegion)
     EXPECT_EQ(Region_FindByIndex(1)->x1, 48);
     EXPECT_EQ(me.tool, &me.plainTool);
 }
-
