@@ -71,6 +71,19 @@ namespace {
 const int64_t I32MIN = INT32_MIN, I32MAX = INT32_MAX, U32MAX = UINT32_MAX;
 const int64_t TILEMAX = MAP_MAX_SIDE - 1, PIXELMAX = MAP_MAX_SIDE * 24;
 const int64_t TEAMMAX = TEAM_MAXTEAMS - 1;
+// Where a shot, a blast, a vortex or a wave can be, in pixels: the largest
+// map with half its side again on every edge (a homing shot may circle off
+// the map). Within it the 16.16 form fits a word, and a shot's squared
+// distance to its aim, taken in 16.16, fits 63 bits.
+const int64_t PXLO = -PIXELMAX / 2, PXHI = PIXELMAX + PIXELMAX / 2;
+const int64_t FXLO = PXLO * 65536, FXHI = PXHI * 65536 + 65535;
+// A shot's speed, 16.16: from one pixel an update to the 30000 a weapon's
+// speed is held to.
+const int64_t SPEEDLO = 65536, SPEEDHI = 30000LL * 65536;
+// A shock wave's reach in pixels (its radius is held to it); its bubbles
+// ride the ring, so lie up to that far past the wave's centre.
+const int64_t WAVEFAR = 1 << 20;
+#define PIX(rec, f) I32(rec, f, PXLO, PXHI)
 
 // ---- handles
 
@@ -416,10 +429,10 @@ const SAVEFIELD kProjectile[] = {
     PTR(PROJECTILE, weapon, "p->weapon", ST_WEAPONTYPE),
     TARGETF(PROJECTILE, target, "p->target"),
     PTR(PROJECTILE, part, "p->part", ST_PART),
-    ANYI(PROJECTILE, x), ANYI(PROJECTILE, y), I32(PROJECTILE, team, 0, TEAMMAX),
+    PIX(PROJECTILE, x), PIX(PROJECTILE, y), I32(PROJECTILE, team, 0, TEAMMAX),
     ANYI(PROJECTILE, oinfo.offense), ANYI(PROJECTILE, oinfo.hitpoints), ANYI(PROJECTILE, oinfo.areaeffect),
-    ANYI(PROJECTILE, fx), ANYI(PROJECTILE, fy), ANYI(PROJECTILE, aimx), ANYI(PROJECTILE, aimy),
-    ANYI(PROJECTILE, speed), ANYI(PROJECTILE, heading), ANYI(PROJECTILE, travelled),
+    I32(PROJECTILE, fx, FXLO, FXHI), I32(PROJECTILE, fy, FXLO, FXHI), PIX(PROJECTILE, aimx), PIX(PROJECTILE, aimy),
+    I32(PROJECTILE, speed, SPEEDLO, SPEEDHI), ANYI(PROJECTILE, heading), I32(PROJECTILE, travelled, 0, I32MAX - 30000),
     UPI(PROJECTILE, smokecounter), DOWNI(PROJECTILE, hitsleft), UPI(PROJECTILE, hitwait),
     I32(PROJECTILE, held, 0, I32MAX),
     PTR(PROJECTILE, display, "p->display", ST_DISPLAYELEMENT),
@@ -437,7 +450,7 @@ const SAVEFIELD kExplAnim[] = {
     PTR(EXPLANIM, iter.sprite, "a->iter.sprite", ST_SPRITE),
     ANYI(EXPLANIM, iter.frame), DOWNI(EXPLANIM, iter.wait),
     PTR(EXPLANIM, display, "a->display", ST_DISPLAYELEMENT),
-    ANYI(EXPLANIM, dx), ANYI(EXPLANIM, dy),
+    I32(EXPLANIM, dx, -65535, 65535), I32(EXPLANIM, dy, -65535, 65535), // two 16-bit hot spots apart
     PTR(EXPLANIM, next, "a->next", ST_EXPLANIM),
     PTR(EXPLANIM, prev, "a->prev", ST_EXPLANIM),
 };
@@ -451,7 +464,7 @@ const SAVEFIELD kExpl[] = {
     ANYI(EXPL, partid),
     FLD(EXPL, isattached, 1, SF_UINT, 0, 1),
     ANYI(EXPL, remap), ANYI(EXPL, frame), ANYI(EXPL, direction),
-    ANYI(EXPL, x), ANYI(EXPL, y),
+    PIX(EXPL, x), PIX(EXPL, y),
     PTR(EXPL, sprite, "e->sprite", ST_SPRITE),
     PTR(EXPL, next, "e->next", ST_EXPL),
     PTR(EXPL, prev, "e->prev", ST_EXPL),
@@ -459,7 +472,7 @@ const SAVEFIELD kExpl[] = {
 
 const SAVEFIELD kVortex[] = {
     PTR(VORTEX, proj, "v->proj", ST_PROJECTILE),
-    ANYI(VORTEX, x), ANYI(VORTEX, y), I32(VORTEX, radius, 0, I32MAX), I32(VORTEX, age, 0, I32MAX - 1),
+    PIX(VORTEX, x), PIX(VORTEX, y), I32(VORTEX, radius, 0, I32MAX), I32(VORTEX, age, 0, I32MAX - 1),
     I32(VORTEX, life, 1, I32MAX), ANYI(VORTEX, hitsleft), UPI(VORTEX, hitwait),
 };
 // The vortex list: a GLL header and its nodes, each node's element a vortex.
@@ -495,13 +508,13 @@ const SAVEFIELD kApUnitInfo[] = {
     PTR(APUNITINFO, pausedlist, "I->pausedlist", ST_APGLLHEADER),
 };
 
-const SAVEFIELD kSwaveNode[] = {ANYI(SWaveNode, x), ANYI(SWaveNode, y), I32(SWaveNode, radius, 0, I32MAX)};
+const SAVEFIELD kSwaveNode[] = {I32(SWaveNode, x, PXLO - WAVEFAR, PXHI + WAVEFAR), I32(SWaveNode, y, PXLO - WAVEFAR, PXHI + WAVEFAR), I32(SWaveNode, radius, 0, I32MAX)};
 const SAVEFIELD kSwave[] = {
     PTR(SWave, next, "w->next", ST_SWave),
     PTR(SWave, prev, "w->prev", ST_SWave),
     PTR(SWave, bubble, "w->bubble", ST_SWaveNode),
     PTR(SWave, proj, "w->proj", ST_PROJECTILE),
-    ANYI(SWave, x), ANYI(SWave, y), I32(SWave, radius, 0, I32MAX), I32(SWave, maxradius, 0, I32MAX),
+    PIX(SWave, x), PIX(SWave, y), I32(SWave, radius, 0, WAVEFAR), I32(SWave, maxradius, 0, WAVEFAR),
     I32(SWave, growth, 1, I32MAX), I32(SWave, age, 0, I32MAX - 1),
 };
 

@@ -407,6 +407,9 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             {ST_PROJECTILE, "anim.wait", 0x80000000u},
             {ST_PROJECTILE, "hitwait", 0x7FFFFFFFu},
             {ST_SWave, "age", 0x7FFFFFFFu},
+            {ST_PROJECTILE, "aimx", 0x80000000u},
+            {ST_PROJECTILE, "fy", 0x7FFFFFFFu},
+            {ST_SWave, "x", 0x7FFFFFFFu},
         };
         for (const auto& c : counters)
             if (b.type == c.type) {

@@ -292,8 +292,13 @@ static std::vector<std::pair<std::string, std::string>> Damaged(const std::strin
         if (b.type == ST_PROJECTILE) {
             out.emplace_back("/anim-wait.sav", set(good, b, ST_PROJECTILE, "anim.wait", 0x80000000u));
             out.emplace_back("/hitwait.sav", set(good, b, ST_PROJECTILE, "hitwait", 0x7FFFFFFFu));
+            out.emplace_back("/aimx.sav", set(good, b, ST_PROJECTILE, "aimx", 0x80000000u));
+            out.emplace_back("/fy.sav", set(good, b, ST_PROJECTILE, "fy", 0x7FFFFFFFu));
         }
-        if (b.type == ST_SWave) out.emplace_back("/wave-age.sav", set(good, b, ST_SWave, "age", 0x7FFFFFFFu));
+        if (b.type == ST_SWave) {
+            out.emplace_back("/wave-age.sav", set(good, b, ST_SWave, "age", 0x7FFFFFFFu));
+            out.emplace_back("/wave-x.sav", set(good, b, ST_SWave, "x", 0x7FFFFFFFu));
+        }
         if (b.type == ST_CONDTREE) {
             out.emplace_back("/other-state99.sav", set(other, b, ST_CONDTREE, "current", 99));
             out.emplace_back("/other-nowhere.sav", set(other, b, ST_CONDTREE, "t->condstates",
