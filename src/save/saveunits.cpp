@@ -84,6 +84,10 @@ const int64_t SPEEDLO = 65536, SPEEDHI = 30000LL * 65536;
 // ride the ring, so lie up to that far past the wave's centre.
 const int64_t WAVEFAR = 1 << 20;
 #define PIX(rec, f) I32(rec, f, PXLO, PXHI)
+// A tile an order, a path or a building's exit names: on the map or -1 for
+// none, taken with a map's side of slack on every edge (orders step around
+// it and measure from it, a unit's pixel place is its tile times 24).
+#define TILE(rec, f) I32(rec, f, -MAP_MAX_SIDE, 2 * MAP_MAX_SIDE - 1)
 
 // ---- handles
 
@@ -132,20 +136,20 @@ const SAVEFIELD kTrail[] = {
 
 const SAVEFIELD kSoAttack[] = {
     TARGETF(STANDINGORDERINFO, attack.target, "so->attack.target"),
-    ANYI(STANDINGORDERINFO, attack.homepos.x), ANYI(STANDINGORDERINFO, attack.homepos.y),
-    ANYI(STANDINGORDERINFO, attack.destpos.x), ANYI(STANDINGORDERINFO, attack.destpos.y),
+    TILE(STANDINGORDERINFO, attack.homepos.x), TILE(STANDINGORDERINFO, attack.homepos.y),
+    TILE(STANDINGORDERINFO, attack.destpos.x), TILE(STANDINGORDERINFO, attack.destpos.y),
 };
 const SAVEFIELD kSoMove[] = {
-    ANYI(STANDINGORDERINFO, move.destpos.x), ANYI(STANDINGORDERINFO, move.destpos.y), ANYU(STANDINGORDERINFO, move.groupid), UPI(STANDINGORDERINFO, move.retries),
+    TILE(STANDINGORDERINFO, move.destpos.x), TILE(STANDINGORDERINFO, move.destpos.y), ANYU(STANDINGORDERINFO, move.groupid), UPI(STANDINGORDERINFO, move.retries),
 };
 const SAVEFIELD kSoConstruct[] = {
     UPI(STANDINGORDERINFO, construct.retries), I32(STANDINGORDERINFO, construct.buildtype, -1, BUILD_MAXTYPES - 1),
-    ANYI(STANDINGORDERINFO, construct.topleftpos.x), ANYI(STANDINGORDERINFO, construct.topleftpos.y),
+    TILE(STANDINGORDERINFO, construct.topleftpos.x), TILE(STANDINGORDERINFO, construct.topleftpos.y),
 };
 const SAVEFIELD kSoSpy[] = {
     BUILDIDF(STANDINGORDERINFO, spy.building, "so->spy.building"),
     I32(STANDINGORDERINFO, spy.mode, SPY_SPY, SPY_EJECTALL), UPI(STANDINGORDERINFO, spy.retries),
-    ANYI(STANDINGORDERINFO, spy.destx), ANYI(STANDINGORDERINFO, spy.desty), ANYI(STANDINGORDERINFO, spy.exitx), ANYI(STANDINGORDERINFO, spy.exity),
+    TILE(STANDINGORDERINFO, spy.destx), TILE(STANDINGORDERINFO, spy.desty), TILE(STANDINGORDERINFO, spy.exitx), TILE(STANDINGORDERINFO, spy.exity),
     DOWNI(STANDINGORDERINFO, spy.timeleft), FLD(STANDINGORDERINFO, spy.stealid, 2, SF_UINT, 0, 0xFFFF),
     ANYI(STANDINGORDERINFO, spy.stealtime), ANYI(STANDINGORDERINFO, spy.stealmax), ANYI(STANDINGORDERINFO, spy.effect),
 };
@@ -166,7 +170,7 @@ const SAVEFIELD kSoGrab[] = {UNITIDF(STANDINGORDERINFO, grabunit.unit, "so->grab
 const SAVEFIELD kSoPickup[] = {UPI(STANDINGORDERINFO, pickup.retries)};
 const SAVEFIELD kSoService[] = {
     BUILDIDF(STANDINGORDERINFO, serviceself.b, "so->serviceself.b"),
-    ANYI(STANDINGORDERINFO, serviceself.returnpos.x), ANYI(STANDINGORDERINFO, serviceself.returnpos.y),
+    TILE(STANDINGORDERINFO, serviceself.returnpos.x), TILE(STANDINGORDERINFO, serviceself.returnpos.y),
     I32(STANDINGORDERINFO, serviceself.state, SERVICE_MOVING_TO_QUEUE, SERVICE_MOVING_BACK),
 };
 const SAVEFIELD kSoMorphOvl[] = {
@@ -255,11 +259,11 @@ const SAVEFIELD kUnit[] = {
     PTR(UNIT, move.path.head, "u->move.path.head", ST_PATHNODE),
     PTR(UNIT, move.path.tail, "u->move.path.tail", ST_PATHNODE),
     I32(UNIT, move.path.count, 0, I32MAX),
-    ANYI(UNIT, move.path.headx), ANYI(UNIT, move.path.heady),
-    ANYI(UNIT, move.path.lastx), ANYI(UNIT, move.path.lasty),
+    TILE(UNIT, move.path.headx), TILE(UNIT, move.path.heady),
+    TILE(UNIT, move.path.lastx), TILE(UNIT, move.path.lasty),
     ANYU(UNIT, move.groupid),
-    ANYI(UNIT, move.srchtilepos.x), ANYI(UNIT, move.srchtilepos.y),
-    ANYI(UNIT, move.srctilepos.x), ANYI(UNIT, move.srctilepos.y),
+    TILE(UNIT, move.srchtilepos.x), TILE(UNIT, move.srchtilepos.y),
+    I32(UNIT, move.srctilepos.x, 0, TILEMAX), I32(UNIT, move.srctilepos.y, 0, TILEMAX),
     ANYI(UNIT, move.facing), ANYI(UNIT, move.basefacing),
     ANYU(UNIT, move.waituntil), I32(UNIT, move.pathready, 0, 1),
     FLD(UNIT, move.curspeed, 1, SF_UINT, 0, 255),
@@ -332,7 +336,7 @@ const SAVEFIELD kBuilding[] = {
     ANYI(BUILDING, hitpoints), I32(BUILDING, state, BS_IDLE, BS_POWERINGUP),
     ANYI(BUILDING, critical), I32(BUILDING, complete, 0, 1),
     UNITIDF(BUILDING, whomademe, "b->whomademe"),
-    ANYI(BUILDING, departx), ANYI(BUILDING, departy),
+    TILE(BUILDING, departx), TILE(BUILDING, departy),
     UNITIDF(BUILDING, spy[0], "b->spy[t]"), UNITIDF(BUILDING, spy[1], "b->spy[t]"),
     UNITIDF(BUILDING, spy[2], "b->spy[t]"), UNITIDF(BUILDING, spy[3], "b->spy[t]"),
     UNITIDF(BUILDING, spy[4], "b->spy[t]"), UNITIDF(BUILDING, spy[5], "b->spy[t]"),
@@ -354,7 +358,7 @@ const SAVEFIELD kBuilding[] = {
     ANYI(BUILDING, primary), I32(BUILDING, paused, 0, 1),
     BLISTF(pickup, "b->pickup"),
     BLISTF(queue, "b->queue"),
-    ANYI(BUILDING, rallyx), ANYI(BUILDING, rallyy),
+    TILE(BUILDING, rallyx), TILE(BUILDING, rallyy),
     ARR(BUILDING, collected, 4, SF_INT, I32MIN, I32MAX),
     PTR(BUILDING, bottomoverlay, "b->bottomoverlay", ST_OVERLAY),
     PTR(BUILDING, topoverlay, "b->topoverlay", ST_OVERLAY),
