@@ -744,6 +744,10 @@ void Save_PostSaveParsing(void)
     Pathsrch_AfterLoad();
     AI_SpecialForcesAfterLoad();
     if (CRE_IsBuilt()) CRE_Build();
+    // The view's tile and offset follow from its origin, held on the map as
+    // scrolling holds it (the file's six words could disagree or lie off it);
+    // without a map there is no view to hold.
+    if (mapsizex > 0 && mapsizey > 0) Map_SetViewPixelPos(g_MapView.x, g_MapView.y);
     Map_InvalidateTerrainCache();
     RestartComputerPlayers();
 }

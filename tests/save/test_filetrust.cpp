@@ -26,6 +26,8 @@
 #include "core/utils.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
+#include "map/map.h"
+#include "map/mapview.h"
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/video.h"
@@ -435,6 +437,29 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
     ASSERT_EQ(Igimenu_LoadFile(dir_.file("save/bad.sav").c_str()), SAVE_LOADED) << Save_LoadError();
     EXPECT_EQ(Swave_Count(), 1);
     EXPECT_EQ(QvDigest_State(), digest);
+}
+
+// A file's view words far off the map were taken as they stood: the view's
+// tile, which drawing adds to, sat at the top of the integer range.
+TEST_F(FileTrustSave, RegressionAMapViewOffTheMapIsHeldOnTheMapByTheLoad)
+{
+    Start();
+    RunTo(5);
+    std::string bytes = SaveNow("view.sav");
+    const int live[6] = {g_MapView.x, g_MapView.y, g_MapView.tilex, g_MapView.tiley, g_MapView.offx, g_MapView.offy};
+    int word = 0;
+    for (const Block& b : Blocks(bytes))
+        if (b.type == ST_ULONG && word < 6) {
+            ASSERT_EQ((int)Get32(bytes, b.at + 16), live[word]) << "view word " << word;
+            if (word == 0 || word == 2) Put32(bytes, b.at + 16, 0x7FFFFFF0u);
+            word++;
+        }
+    ASSERT_EQ(word, 6);
+    dir_.write("save/view.sav", RepairCrcs(bytes));
+    ASSERT_EQ(Igimenu_LoadFile(dir_.file("save/view.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    EXPECT_LE(g_MapView.x, mapsizex * MAP_TILE_PIXELS);
+    EXPECT_EQ(g_MapView.tilex, g_MapView.x / MAP_TILE_PIXELS);
+    EXPECT_EQ(g_MapView.offx, g_MapView.x % MAP_TILE_PIXELS);
 }
 
 // A game holding a value no load takes (a time limit below 0, once read
