@@ -24,7 +24,6 @@
 #include <sys/stat.h>
 
 #include <cfloat>
-#include <climits>
 #include <charconv>
 #include <climits>
 #include <cstdarg>
