@@ -534,6 +534,9 @@ TEST(FileTrustSaveFile, WhatIsNotARegularFileIsRefusedBeforeItIsOpened)
     } rows[] = {
         {"/dev/zero", "/dev/zero: is a character device, not a saved game"},
         {dir.path(), ": is a directory, not a saved game"},
+        // A file that holds more than its size said (as one still being
+        // written does) is read to that size and no further.
+        {"/proc/self/status", "/proc/self/status: changed while being read"},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(Save_Load(r.path.c_str()), SAVE_BADFILE) << r.path;
