@@ -88,10 +88,10 @@ const int64_t WAVEFAR = 1 << 20;
 // none, taken with a map's side of slack on every edge (orders step around
 // it and measure from it, a unit's pixel place is its tile times 24).
 #define TILE(rec, f) I32(rec, f, -MAP_MAX_SIDE, 2 * MAP_MAX_SIDE - 1)
-// A countdown that loses about one an update (an idle unit's delay, a
-// weapon's charge) never gets down to half the range below zero, and a
-// boost's time and fade speed stay within half the range: what the game
-// takes from them, or adds to them, then fits a word.
+// A weapon's charge (which stops once below zero) and an idle unit's delay
+// (about one off an update) never get down to half the range below zero, and
+// a boost's time and fade speed stay within half the range either way: what
+// the game takes from them, or adds to them, then fits a word.
 const int64_t COUNTLO = I32MIN / 2;
 #define HALFI(rec, f) I32(rec, f, COUNTLO, I32MAX / 2)
 // A part's angle, 24-bit: every turn the game makes wraps it into one turn.
