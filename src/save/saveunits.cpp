@@ -88,6 +88,14 @@ const int64_t WAVEFAR = 1 << 20;
 // none, taken with a map's side of slack on every edge (orders step around
 // it and measure from it, a unit's pixel place is its tile times 24).
 #define TILE(rec, f) I32(rec, f, -MAP_MAX_SIDE, 2 * MAP_MAX_SIDE - 1)
+// A weapon's charge (which stops once below zero) and an idle unit's delay
+// (about one off an update) never get down to half the range below zero, and
+// a boost's time and fade speed stay within half the range either way: what
+// the game takes from them, or adds to them, then fits a word.
+const int64_t COUNTLO = I32MIN / 2;
+#define HALFI(rec, f) I32(rec, f, COUNTLO, I32MAX / 2)
+// A part's angle, 24-bit: every turn the game makes wraps it into one turn.
+#define ANGLE(rec, f) I32(rec, f, 0, PARTS_FULLTURN - 1)
 
 // ---- handles
 
@@ -151,7 +159,7 @@ const SAVEFIELD kSoSpy[] = {
     I32(STANDINGORDERINFO, spy.mode, SPY_SPY, SPY_EJECTALL), UPI(STANDINGORDERINFO, spy.retries),
     TILE(STANDINGORDERINFO, spy.destx), TILE(STANDINGORDERINFO, spy.desty), TILE(STANDINGORDERINFO, spy.exitx), TILE(STANDINGORDERINFO, spy.exity),
     DOWNI(STANDINGORDERINFO, spy.timeleft), FLD(STANDINGORDERINFO, spy.stealid, 2, SF_UINT, 0, 0xFFFF),
-    ANYI(STANDINGORDERINFO, spy.stealtime), ANYI(STANDINGORDERINFO, spy.stealmax), ANYI(STANDINGORDERINFO, spy.effect),
+    DOWNI(STANDINGORDERINFO, spy.stealtime), ANYI(STANDINGORDERINFO, spy.stealmax), ANYI(STANDINGORDERINFO, spy.effect),
 };
 const SAVEFIELD kSoSabotage[] = {
     BUILDIDF(STANDINGORDERINFO, sabotage.building, "so->sabotage.building"),
@@ -174,13 +182,13 @@ const SAVEFIELD kSoService[] = {
     I32(STANDINGORDERINFO, serviceself.state, SERVICE_MOVING_TO_QUEUE, SERVICE_MOVING_BACK),
 };
 const SAVEFIELD kSoMorphOvl[] = {
-    PTR(STANDINGORDERINFO, morphovl.otypeinto, "so->morphovl.otypeinto", ST_OVERLAYTYPE), ANYI(STANDINGORDERINFO, morphovl.countdown),
+    PTR(STANDINGORDERINFO, morphovl.otypeinto, "so->morphovl.otypeinto", ST_OVERLAYTYPE), DOWNI(STANDINGORDERINFO, morphovl.countdown),
 };
 const SAVEFIELD kSoMorphUnit[] = {
     PTR(STANDINGORDERINFO, morphunit.utypeinto, "so->morphunit.utypeinto", ST_UNITTYPE),
-    I32(STANDINGORDERINFO, morphunit.teaminto, -1, TEAMMAX), ANYI(STANDINGORDERINFO, morphunit.countdown),
+    I32(STANDINGORDERINFO, morphunit.teaminto, -1, TEAMMAX), DOWNI(STANDINGORDERINFO, morphunit.countdown),
 };
-const SAVEFIELD kSoUnmorph[] = {ANYI(STANDINGORDERINFO, unmorph.countdown)};
+const SAVEFIELD kSoUnmorph[] = {DOWNI(STANDINGORDERINFO, unmorph.countdown)};
 const SAVEFIELD kSoAutomove[] = {ANYI(STANDINGORDERINFO, automove.level), I32(STANDINGORDERINFO, automove.retreat, 0, 1)};
 
 const SAVECASE kSoCases[] = {
@@ -224,13 +232,13 @@ const SAVEFIELD kUnit[] = {
     I32(UNIT, movemode, MM_FLY, MM_TUNNEL),
     I32(UNIT, maplevel, ML_FLY, ML_TUNNEL),
     I32(UNIT, state, US_NONE, US_UNPHASING),
-    ANYI(UNIT, idledelay),
+    I32(UNIT, idledelay, COUNTLO, I32MAX),
     {"iscaptured/onmap/isblended/isphased/isanimating/ischarging/inuse bits", kUnitBits, 1, 1, SF_UINT, 1, 0, 127, 0,
      nullptr, 0, 0},
     BYTES(UNIT, seen),
     BYTES(UNIT, ever_seen),
     ARR(UNIT, apparentteam, 1, SF_UINT, 0, 255),
-    ARR(UNIT, resource, 4, SF_INT, I32MIN, I32MAX),
+    ARR(UNIT, resource, 4, SF_INT, 0, I32MAX),
     PTR(UNIT, localtrail, "u->localtrail", ST_TRAIL),
     ANYI(UNIT, trailmode),
     VARIANT(UNIT, sorder, STANDINGORDERINFO, code, kSoCases),
@@ -240,11 +248,12 @@ const SAVEFIELD kUnit[] = {
     ANYI(UNIT, tactaiinfo.tenacity), ANYI(UNIT, tactaiinfo.autonomy), ANYI(UNIT, tactaiinfo.selfpreservation),
     ANYI(UNIT, usertactaiinfo.tenacity), ANYI(UNIT, usertactaiinfo.autonomy),
     ANYI(UNIT, usertactaiinfo.selfpreservation),
-    ANYI(UNIT, hitpoints), ANYU(UNIT, experience), DOWNI(UNIT, liferemaining), ANYI(UNIT, chargeremaining),
+    I32(UNIT, hitpoints, 0, I32MAX), ANYU(UNIT, experience), DOWNI(UNIT, liferemaining),
+    I32(UNIT, chargeremaining, COUNTLO, I32MAX),
     PTR(UNIT, building_package, "u->building_package", ST_BUILDINGPACKAGE),
     PTR(UNIT, alternate_utype, "u->alternate_utype", ST_UNITTYPE),
     I32(UNIT, operation.code, UO_NONE, UO_MORPHOVL), ANYI(UNIT, operation.duration), UPI(UNIT, operation.counter),
-    ANYI(UNIT, boost.state), DOWNI(UNIT, boost.counter), ANYI(UNIT, boost.fadespeed), ANYI(UNIT, boost.floor),
+    ANYI(UNIT, boost.state), HALFI(UNIT, boost.counter), HALFI(UNIT, boost.fadespeed), I32(UNIT, boost.floor, 0, I32MAX),
     I32(UNIT, spy.nrplans, 0, UNITS_MAXSTOLEN),
     ARR(UNIT, spy.plans, 2, SF_UINT, 0, 0xFFFF),
     I32(UNIT, tilepos.x, 0, TILEMAX), I32(UNIT, tilepos.y, 0, TILEMAX),
@@ -264,7 +273,7 @@ const SAVEFIELD kUnit[] = {
     ANYU(UNIT, move.groupid),
     TILE(UNIT, move.srchtilepos.x), TILE(UNIT, move.srchtilepos.y),
     I32(UNIT, move.srctilepos.x, 0, TILEMAX), I32(UNIT, move.srctilepos.y, 0, TILEMAX),
-    ANYI(UNIT, move.facing), ANYI(UNIT, move.basefacing),
+    I32(UNIT, move.facing, 0, 255), I32(UNIT, move.basefacing, 0, 255),
     ANYU(UNIT, move.waituntil), I32(UNIT, move.pathready, 0, 1),
     FLD(UNIT, move.curspeed, 1, SF_UINT, 0, 255),
     FLD(UNIT, move.targetspeed, 1, SF_UINT, 0, 255),
@@ -281,7 +290,7 @@ const SAVEFIELD kUnit[] = {
     ANYI(UNIT, gridcell),
     ANYI(UNIT, claimpos.x), ANYI(UNIT, claimpos.y),
     I32(UNIT, claimlevel, -1, ML_LEVELS - 1),
-    ANYU(UNIT, seq),
+    FLD(UNIT, seq, 4, SF_UINT, 1, U32MAX - 1),
     PTR(UNIT, next, "u->next", ST_UNIT),
     PTR(UNIT, prev, "u->prev", ST_UNIT),
 };
@@ -290,7 +299,7 @@ static_assert(sizeof(BYTEMAPINFO) == sizeof(void*), "a byte-map slot is one poin
 // ---- parts
 
 #define PARTSTATEF(f, desc)                                                                       \
-    I32(PART, f.state, PS_IDLE, PS_STOP), TARGETF(PART, f.target, desc ".target"), ANYI(PART, f.angle), \
+    I32(PART, f.state, PS_IDLE, PS_STOP), TARGETF(PART, f.target, desc ".target"), ANGLE(PART, f.angle), \
         UPI(PART, f.counter), I32(PART, f.weapon, -1, PARTS_MAXWEAPONS), ANYI(PART, f.once)
 const SAVEFIELD kPart[] = {
     PTR(PART, type, "p->type", ST_PARTTYPE),
@@ -304,11 +313,11 @@ const SAVEFIELD kPart[] = {
     DOWNI(PART, scancount),
     I32(PART, anim.mode, PAM_STILL, PAM_BACKWARD), ANYI(PART, anim.anim), ANYI(PART, anim.frame),
     ANYI(PART, anim.speed),
-    ANYI(PART, relangle), ANYI(PART, angle), ANYU(PART, anglechanged),
-    ANYI(PART, weapon[0].ammo), ANYU(PART, weapon[0].nextfire),
-    ANYI(PART, weapon[1].ammo), ANYU(PART, weapon[1].nextfire),
-    ANYI(PART, weapon[2].ammo), ANYU(PART, weapon[2].nextfire),
-    ANYI(PART, weapon[3].ammo), ANYU(PART, weapon[3].nextfire),
+    ANGLE(PART, relangle), ANGLE(PART, angle), ANYU(PART, anglechanged),
+    I32(PART, weapon[0].ammo, 0, I32MAX), ANYU(PART, weapon[0].nextfire),
+    I32(PART, weapon[1].ammo, 0, I32MAX), ANYU(PART, weapon[1].nextfire),
+    I32(PART, weapon[2].ammo, 0, I32MAX), ANYU(PART, weapon[2].nextfire),
+    I32(PART, weapon[3].ammo, 0, I32MAX), ANYU(PART, weapon[3].nextfire),
     WEAK(PART, healthexpl, expl, "p->healthexpl", ST_EXPL),
     ANYI(PART, lasthealth),
     PTR(PART, unit, "p->unit", ST_UNIT),

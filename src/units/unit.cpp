@@ -29,6 +29,7 @@
 #include "map/pathsrch.h"
 #include "platform/sortdisp.h"
 #include "platform/sprite.h"
+#include "save/saveget.h"
 #include "units/building.h"
 #include "units/mpteams.h"
 #include "units/parts.h"
@@ -757,6 +758,9 @@ const char* Units_CheckLoaded(void)
                 // A search target off the map would stop the next search on its assertion.
                 if (u->state == US_WAITFORPATH && !Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y))
                     return "a unit waiting for a path off the map";
+                // A change of type scales the hit points by the old type's most:
+                // more than that would overflow the scaling.
+                if (u->hitpoints > u->type->maxhitpoints) return Save_FieldOutOfRange(u, "hitpoints");
                 if (const char* why = CheckParts(u)) return why;
                 if (u->localtrail)
                     if (const char* why = Trail_CheckLoaded(u->localtrail)) return why;

@@ -412,6 +412,13 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             {ST_PROJECTILE, "aimx", 0x80000000u},
             {ST_PROJECTILE, "fy", 0x7FFFFFFFu},
             {ST_SWave, "x", 0x7FFFFFFFu},
+            // units and parts: facings, countdowns, hit points above the type's most, ammunition, angles
+            {ST_UNIT, "move.basefacing", 0x7FFFFFFFu},
+            {ST_UNIT, "idledelay", 0x80000000u},
+            {ST_UNIT, "boost.fadespeed", 0x7FFFFFFFu},
+            {ST_UNIT, "hitpoints", 0x7FFFFFFFu},
+            {ST_PART, "weapon[0].ammo", 0x80000000u},
+            {ST_PART, "angle", 0x01000000u},
         };
         for (const auto& c : counters)
             if (b.type == c.type) {

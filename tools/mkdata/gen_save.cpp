@@ -269,12 +269,13 @@ static std::vector<SeedBlock> Blocks(const std::string& s)
 // Damaged games the loader once took on their word (their sums are repaired
 // by the target's switch): a pooled record's block holding two records, a
 // fire waypoint that is its own prev, counters at the value their next step
-// overflows from; and, naming the scenario beside the world's, pointers to
-// no block or a block of another kind and a machine standing in state 99.
+// overflows from, a unit's and a part's numbers past what play makes; and,
+// naming the scenario beside the world's, pointers to no block or a block of
+// another kind and a machine standing in state 99.
 static std::vector<std::pair<std::string, std::string>> Damaged(const std::string& good, const std::string& other)
 {
     std::vector<std::pair<std::string, std::string>> out;
-    int doubled[SAVE_TYPE_COUNT] = {};
+    int doubled[SAVE_TYPE_COUNT] = {}, units = 0, parts = 0;
     auto set = [&](const std::string& from, const SeedBlock& b, int type, const char* field, uint32_t v) {
         std::string bytes = from;
         Put32(bytes, b.at + 16 + StoredAt(type, field), v);
@@ -295,6 +296,11 @@ static std::vector<std::pair<std::string, std::string>> Damaged(const std::strin
             out.emplace_back("/aimx.sav", set(good, b, ST_PROJECTILE, "aimx", 0x80000000u));
             out.emplace_back("/fy.sav", set(good, b, ST_PROJECTILE, "fy", 0x7FFFFFFFu));
         }
+        if (b.type == ST_UNIT && !units++) {
+            out.emplace_back("/unit-basefacing.sav", set(good, b, ST_UNIT, "move.basefacing", 0x7FFFFFFFu));
+            out.emplace_back("/unit-hitpoints.sav", set(good, b, ST_UNIT, "hitpoints", 0x7FFFFFFFu));
+        }
+        if (b.type == ST_PART && !parts++) out.emplace_back("/part-ammo.sav", set(good, b, ST_PART, "weapon[0].ammo", 0x80000000u));
         if (b.type == ST_SWave) {
             out.emplace_back("/wave-age.sav", set(good, b, ST_SWave, "age", 0x7FFFFFFFu));
             out.emplace_back("/wave-x.sav", set(good, b, ST_SWave, "x", 0x7FFFFFFFu));
