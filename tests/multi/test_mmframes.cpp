@@ -278,8 +278,8 @@ TEST_F(PlayerViewMenusFrames, TheThumbsWereDrawnSunkenAndAFocusedFieldPurple)
     auto luminance = [&](uint8_t i) {
         double l = 0;
         for (int k = 0; k < 3; k++) {
-            const double c = pal[3 * i + k] * 4 / 255.0;
-            l += (k == 0 ? 0.2126 : k == 1 ? 0.7152 : 0.0722) * (c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+            const double c = pal[3 * i + k] * 4 / 255.0, weight = k == 0 ? 0.2126 : k == 1 ? 0.7152 : 0.0722;
+            l += weight * (c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
         }
         return l;
     };
