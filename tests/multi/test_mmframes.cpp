@@ -3,6 +3,7 @@
 // mismatch prints the value and writes a PCX to look at.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@
 #include "widgets/qidesktop.h"
 #include "widgets/qidraw.h"
 #include "widgets/qidroplist.h"
+#include "widgets/qiedit.h"
+#include "widgets/qiimage.h"
 #include "widgets/qilist.h"
 #include "widgets/qislider.h"
 
@@ -261,6 +264,57 @@ TEST_F(PlayerViewMenusFrames, TheMessagesThumbFollowsTheListsEndAsLinesCome)
         delete[] desktop->palette;
         desktop->palette = nullptr;
     }
+}
+
+// The menus' colour table names entries that are terrain colours in the
+// game's palette, which the pictures carried: the bars' thumbs had a dark
+// green light edge over a near-white shadow (sunken), and a focused field's
+// purple fill took its gold text below 4.5:1.
+TEST_F(PlayerViewMenusFrames, TheThumbsWereDrawnSunkenAndAFocusedFieldPurple)
+{
+    HostOnStaging("DUEL");
+    uint8_t pal[768]; // the palette the desktop shows the pages in
+    ASSERT_TRUE(QI_LoadPalette(pal, desktop->background.file.c_str(), desktop->bitmapDir));
+    auto luminance = [&](uint8_t i) {
+        double l = 0;
+        for (int k = 0; k < 3; k++) {
+            const double c = pal[3 * i + k] * 4 / 255.0, weight = k == 0 ? 0.2126 : k == 1 ? 0.7152 : 0.0722;
+            l += weight * (c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+        }
+        return l;
+    };
+    for (int i = 1; i <= 10; i++) {
+        MM_chat_add_message("a line of the chat", -1);
+        MM_chat_add_rule_text("a rule");
+    }
+    MM_chat.ed_game_name->flags |= QIWF_FOCUS;
+    BITMAP* bb = Backbuf_Lock();
+    ASSERT_NE(bb, nullptr);
+    for (QIWidget* w = desktop->first; w; w = w->Next()) w->MarkTree();
+    desktop->Draw(nullptr, nullptr);
+    auto at = [&](int x, int y) { return bb->data[(size_t)y * bb->x_size + x]; };
+    struct ROW {
+        const char* name;
+        QIList* list;
+    } rows[] = {{"rules", MM_chat.rulelist}, {"messages", MM_chat.msglist}};
+    for (const ROW& r : rows) {
+        const QISlider* bar = r.list->vScroll;
+        ASSERT_TRUE(bar && bar->range && *bar->range) << r.name;
+        const int top = bar->y + bar->thumbPos, bottom = top + bar->thumbLength;
+        const int middle = (top + bottom) / 2, centre = bar->x + bar->w / 2;
+        EXPECT_GT(luminance(at(bar->x + 1, middle)), luminance(at(bar->x + bar->w - 1, middle))) << r.name;
+        EXPECT_GT(luminance(at(centre, top + 1)), luminance(at(centre, bottom - 1))) << r.name;
+    }
+    const QIEdit* field = MM_chat.ed_game_name;
+    const uint8_t fill = at(field->x + 2, field->y + 2);
+    EXPECT_LE((int)pal[3 * fill], (int)pal[3 * fill + 1]) << "a purple fill";
+    double worst = 0; // the text's lowest contrast with the fill
+    for (int y = field->y + 1; y < field->y + field->h; y++)
+        for (int x = field->x + 5; x < field->x + field->w - 5; x++) {
+            const double ratio = (luminance(at(x, y)) + 0.05) / (luminance(fill) + 0.05);
+            if (at(x, y) != fill && (worst == 0 || ratio < worst)) worst = ratio;
+        }
+    EXPECT_GE(worst, 4.5) << "0: no text";
 }
 
 TEST_F(MmFrames, SerialPage)

@@ -1,8 +1,9 @@
-// The multiplayer menus' pictures and fonts, in the game's palette, into the
-// data directory's "multmenu" folder: the page pictures with their panels
-// and button faces where the pages cut them, the bar buttons' three states,
-// the step buttons, the pop-up frames and the nine page fonts (the demo
-// shapes recoloured, ASCII only: nine fonts share 102400 bytes).
+// The multiplayer menus' pictures and fonts, drawn in the game's palette and
+// carrying the menus' own (MenusPalette), into the data directory's
+// "multmenu" folder: the page pictures with their panels and button faces
+// where the pages cut them, the bar buttons' three states, the step
+// buttons, the pop-up frames and the nine page fonts (the demo shapes
+// recoloured, ASCII only: nine fonts share 102400 bytes).
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -13,8 +14,10 @@
 #include "gen_palette.h"
 #include "gen_widgets.h"
 #include "mkdata.h"
+#include "multi/mmframe.h"
 #include "platform/graph.h"
 #include "platform/pcx.h"
+#include "widgets/qidraw.h"
 
 namespace {
 
@@ -27,6 +30,33 @@ LOOK Look(const PAL_RGB* pal)
     return {Mkdata_NearestColour(pal, 10, 18, 40),  Mkdata_NearestColour(pal, 20, 34, 70),
             Mkdata_NearestColour(pal, 120, 150, 210), Mkdata_NearestColour(pal, 4, 6, 16),
             Mkdata_NearestColour(pal, 40, 64, 120),  Mkdata_NearestColour(pal, 30, 50, 100)};
+}
+
+// The palette the pictures carry, which the menus' desktop takes from mm.bmp:
+// the game's, but for the entries the menus' widget colour table names for
+// the bevels, faces, tracks and outlines, which are terrain colours there
+// (a dark green light edge over a near-white shadow made every raised frame
+// look sunken, and a track and a focused field purple). They take the
+// pages' own colours. The pictures are drawn in the game's palette and use
+// none of these entries, so they show as before.
+void MenusPalette(const PAL_RGB* game, PAL_RGB* out)
+{
+    memcpy(out, game, 256 * sizeof *out);
+    const LOOK k = Look(game);
+    const struct {
+        int entry;
+        uint8_t like;
+    } kWidgets[] = {{QIC_HIGHLIGHT, k.light}, {QIC_FACE, k.face}, {QIC_SHADOW, k.dark},
+                    {QIC_TRACK, k.panel},     {QIC_OUTLINE, k.dark}};
+    for (const auto& w : kWidgets)
+        if (g_MmColours[w.entry] != 0) out[g_MmColours[w.entry]] = game[w.like];
+}
+
+int WriteBmp(const std::string& path, const BITMAP* b, const PAL_RGB* game)
+{
+    PAL_RGB menus[256];
+    MenusPalette(game, menus);
+    return GenWidgets_WriteBmp(path, b, menus, 8);
 }
 
 void Bevel(BITMAP* b, int x, int y, int w, int h, uint8_t top, uint8_t bottom, uint8_t fill)
@@ -60,7 +90,7 @@ int Page(const std::string& path, const PAL_RGB* pal, const BOX* boxes, int n)
         else
             Bevel(&b, r.x - 2, r.y - 2, r.w + 4, r.h + 4, k.dark, k.light, k.panel);
     }
-    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    const int ok = WriteBmp(path, &b, pal);
     Graph_FreeBitmap(&b);
     return ok;
 }
@@ -82,7 +112,7 @@ int Cells(const std::string& path, const PAL_RGB* pal, int cw, int h, bool arrow
             Graph_FillRect(&b, nullptr, 0, c * cw + 8 - row, y, 2 * row + 1, 1, MKPAL_WHITE);
         }
     }
-    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    const int ok = WriteBmp(path, &b, pal);
     Graph_FreeBitmap(&b);
     return ok;
 }
@@ -112,7 +142,7 @@ int Popup(const std::string& path, const PAL_RGB* pal, const BOX* faces, int n, 
         else
             Bevel(&b, f.x - 2, f.y - 2, f.w + 4, f.h + 4, k.dark, k.light, k.panel);
     }
-    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    const int ok = WriteBmp(path, &b, pal);
     Graph_FreeBitmap(&b);
     return ok;
 }
@@ -143,7 +173,9 @@ int Font(const std::string& path, const PAL_RGB* pal, int kind, int r, int g, in
             if (y > 0 && p == white) p = ink;
             out.data[(size_t)y * width + x] = p;
         }
-    const int ok = Graph_SavePCX(path.c_str(), &out, pal);
+    PAL_RGB menus[256];
+    MenusPalette(pal, menus);
+    const int ok = Graph_SavePCX(path.c_str(), &out, menus);
     Graph_FreeBitmap(&src);
     Graph_FreeBitmap(&out);
     return ok;
@@ -160,7 +192,7 @@ int Strip(const std::string& path, const PAL_RGB* pal, int cw, int ch, int cols,
             const bool down = r == rows - 1 && rows > 1;
             Bevel(&b, c * cw, r * ch, cw, ch, down ? k.dark : k.light, down ? k.light : k.dark, fills[r * cols + c]);
         }
-    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    const int ok = WriteBmp(path, &b, pal);
     Graph_FreeBitmap(&b);
     return ok;
 }
@@ -178,7 +210,7 @@ int DropCells(const std::string& path, const PAL_RGB* pal, const uint8_t fills[3
     for (int c = 0; c < 3; c++) Bevel(&b, c * CELL, 0, c < 2 ? CELL : ROW, H, k.light, k.dark, fills[c]);
     // The open cell's first 156 columns read as a whole cell too.
     Graph_FillRect(&b, nullptr, 0, 2 * CELL + CELL - 1, 0, 1, H, k.dark);
-    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    const int ok = WriteBmp(path, &b, pal);
     Graph_FreeBitmap(&b);
     return ok;
 }
@@ -195,7 +227,7 @@ int Lights(const std::string& path, const PAL_RGB* pal, const uint8_t fills[4])
     if (!Graph_InitBitmap(&b, 4 * CELL, CELL, nullptr)) return 0;
     for (int c = 0; c < 4; c++)
         Bevel(&b, c * CELL, 0, c == 1 ? READY : CELL, CELL, k.light, k.dark, fills[c]);
-    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    const int ok = WriteBmp(path, &b, pal);
     Graph_FreeBitmap(&b);
     return ok;
 }
@@ -223,7 +255,7 @@ int Picture(const std::string& path, const PAL_RGB* pal, int w, int h, const BOX
     BITMAP b;
     if (!Graph_InitBitmap(&b, w, h, nullptr)) return 0;
     for (int i = 0; i < n; i++) Graph_FillRect(&b, nullptr, 0, boxes[i].x, boxes[i].y, boxes[i].w, boxes[i].h, fills[i]);
-    const int ok = GenWidgets_WriteBmp(path, &b, pal, 8);
+    const int ok = WriteBmp(path, &b, pal);
     Graph_FreeBitmap(&b);
     return ok;
 }
