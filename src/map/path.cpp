@@ -109,6 +109,30 @@ int Path_Pop(PATH* path, int* x, int* y)
     return 1;
 }
 
+const char* Path_CheckLoaded(const PATH* path, std::vector<const PATHNODE*>* nodes)
+{
+    if (path->count == 0) return path->head || path->tail ? "an empty path holding steps" : nullptr;
+    if (path->count < 0 || !Map_IsValidTile(path->headx, path->heady)) return "a path's next step off the map";
+    int x = path->headx, y = path->heady;
+    int64_t steps = 0;
+    const PATHNODE* prev = nullptr;
+    for (const PATHNODE* n = path->head; n; prev = n, n = n->next) {
+        if (n->prev != prev) return "a path node's prev link";
+        if (n->first < 0 || n->count < 1 || n->first + n->count > PATH_NODESTEPS) return "a path node's steps";
+        nodes->push_back(n);
+        for (int i = n->first; i < n->first + n->count; i++) {
+            if ((n->steps[i] & 3) > 2 || (n->steps[i] >> 2 & 3) > 2) return "a path's step";
+            x += DeltaX(n->steps[i]);
+            y += DeltaY(n->steps[i]);
+            if (!Map_IsValidTile(x, y)) return "a path's step off the map";
+        }
+        steps += n->count;
+    }
+    if (prev != path->tail || steps != path->count - 1) return "a path's step count";
+    if (x != path->lastx || y != path->lasty) return "a path's last step";
+    return nullptr;
+}
+
 int Path_Peek(const PATH* path, int* x, int* y, int n)
 {
     if (n < 0 || n >= path->count) return 0;

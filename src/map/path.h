@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 enum {
     PATH_NODESTEPS = 32,
@@ -53,6 +54,12 @@ void Path_Clear(PATH* path);
 void Path_Push(PATH* path, int x, int y);
 // As Path_Push, cancelling a step that would only reverse the next one.
 void Path_PushOptimal(PATH* path, int x, int y);
+// Why a loaded path can't be walked, or null: its nodes linked both ways
+// from head to tail, each holding 1 to PATH_NODESTEPS steps within its
+// array, one step fewer in all than the path counts, and every tile from the
+// next step to the last on the map. Each node is added to nodes, so that the
+// caller can find a node two paths share.
+const char* Path_CheckLoaded(const PATH* path, std::vector<const PATHNODE*>* nodes);
 // Frees the free list of nodes.
 void Path_CleanUp(void);
 // Nodes allocated and nodes in use (the save system's two counters).

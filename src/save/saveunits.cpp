@@ -237,7 +237,7 @@ const SAVEFIELD kUnit[] = {
      nullptr, 0, 0},
     BYTES(UNIT, seen),
     BYTES(UNIT, ever_seen),
-    ARR(UNIT, apparentteam, 1, SF_UINT, 0, 255),
+    ARR(UNIT, apparentteam, 1, SF_UINT, 0, TEAMMAX),
     ARR(UNIT, resource, 4, SF_INT, 0, I32MAX),
     PTR(UNIT, localtrail, "u->localtrail", ST_TRAIL),
     ANYI(UNIT, trailmode),

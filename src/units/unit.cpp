@@ -723,6 +723,7 @@ static const char* CheckParts(const UNIT* u)
     const PART* below = nullptr;
     for (const PART* p = u->basepart; p; below = p, p = p->partup) {
         if (p->unit != u || p->partdown != below || !p->type) return "a part of a unit's chain stands on another";
+        if (p->id == -1) return Save_FieldOutOfRange(p, "id");
         // A firing part's weapon is one of its type's.
         for (const PART_STATEREC* st : {&p->state, &p->next})
             if (st->weapon >= PARTS_MAXWEAPONS ||
@@ -735,6 +736,7 @@ static const char* CheckParts(const UNIT* u)
 const char* Units_CheckLoaded(void)
 {
     std::vector<uint32_t> seqs;
+    std::vector<const PATHNODE*> pathnodes;
     int onmap = 0;
     for (int t = 0; t < TEAM_MAXTEAMS; t++) {
         for (const TRAIL& trail : teamdata[t].gtrails)
@@ -761,6 +763,11 @@ const char* Units_CheckLoaded(void)
                 // A change of type scales the hit points by the old type's most:
                 // more than that would overflow the scaling.
                 if (u->hitpoints > u->type->maxhitpoints) return Save_FieldOutOfRange(u, "hitpoints");
+                // A walking unit searches anew, and steps round, towards its goal.
+                if (u->onmap && (u->state == US_MOVING || u->state == US_WAITFOROBSTACLE) &&
+                    !Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y))
+                    return "a walking unit's goal off the map";
+                if (const char* why = Path_CheckLoaded(&u->move.path, &pathnodes)) return why;
                 if (const char* why = CheckParts(u)) return why;
                 if (u->localtrail)
                     if (const char* why = Trail_CheckLoaded(u->localtrail)) return why;
@@ -772,6 +779,8 @@ const char* Units_CheckLoaded(void)
     if (std::adjacent_find(seqs.begin(), seqs.end()) != seqs.end() || (!seqs.empty() && seqs[0] == 0))
         return "two units with one making sequence number";
     if (Mapgrid_ListTotal(MGL_UNIT) != onmap) return "a grid cell holding a unit off its list";
+    std::sort(pathnodes.begin(), pathnodes.end());
+    if (std::adjacent_find(pathnodes.begin(), pathnodes.end()) != pathnodes.end()) return "a path node in two paths";
     return nullptr;
 }
 
