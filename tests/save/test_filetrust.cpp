@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "core/config.h"
@@ -412,6 +413,9 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             {ST_PROJECTILE, "aimx", 0x80000000u},
             {ST_PROJECTILE, "fy", 0x7FFFFFFFu},
             {ST_SWave, "x", 0x7FFFFFFFu},
+            // a condition tree's clock and a thing's use count
+            {ST_CONDTREE, "elapsed", 0x7FFFFFFFu},
+            {ST_OVERLAY, "usecount", 0x7FFFFFFFu},
         };
         for (const auto& c : counters)
             if (b.type == c.type) {
@@ -421,6 +425,17 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
                                 std::string("field ") + c.field + " out of range in the block at offset " +
                                     std::to_string(b.at)});
             }
+    }
+    // The condition machine's words stand before its tree pointers: the
+    // rotation, stepped and looked two ahead, and a team's count at the start.
+    const std::vector<Block> all = Blocks(good);
+    const auto trees = std::find_if(all.begin(), all.end(), [](const Block& b) { return b.type == ST_CONDTREEPTR; });
+    ASSERT_NE(trees, all.end());
+    for (const auto& [back, field, value] : {std::tuple{2, "callcounter", 0x7FFFFFFFu}, {4, "unitsatstart", 0x7FFFFFFFu}}) {
+        std::string bytes = good;
+        Put32(bytes, (trees - back)->at + 16, value);
+        rows.push_back({std::string(field) + " at " + std::to_string(value), RepairCrcs(bytes),
+                        std::string("field ") + field + " out of range"});
     }
     for (int type : {ST_UNIT, ST_PART, ST_WAYPOINT, ST_PROJECTILE, ST_SWave, ST_SWaveNode})
         EXPECT_TRUE(doubled.count(type)) << Save_TypeName(type);
