@@ -427,13 +427,20 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             }
     }
     // The condition machine's words stand before its tree pointers: the
-    // rotation, stepped and looked two ahead, and a team's count at the start.
+    // rotation, stepped and looked two ahead, and a team's count at the
+    // start. A region's third word is the corner a circle's radius is added to.
     const std::vector<Block> all = Blocks(good);
-    const auto trees = std::find_if(all.begin(), all.end(), [](const Block& b) { return b.type == ST_CONDTREEPTR; });
+    const auto first = [&all](int type) {
+        return std::find_if(all.begin(), all.end(), [type](const Block& b) { return b.type == type; });
+    };
+    const auto trees = first(ST_CONDTREEPTR), region = first(ST_REGION);
     ASSERT_NE(trees, all.end());
-    for (const auto& [back, field, value] : {std::tuple{2, "callcounter", 0x7FFFFFFFu}, {4, "unitsatstart", 0x7FFFFFFFu}}) {
+    ASSERT_NE(region, all.end());
+    for (const auto& [at, field, value] : {std::tuple{(trees - 2)->at, "callcounter", 0x7FFFFFFFu},
+                                           {(trees - 4)->at, "unitsatstart", 0x7FFFFFFFu},
+                                           {region->at + 8, "x1", 0x7FFFFFFFu}}) {
         std::string bytes = good;
-        Put32(bytes, (trees - back)->at + 16, value);
+        Put32(bytes, at + 16, value);
         rows.push_back({std::string(field) + " at " + std::to_string(value), RepairCrcs(bytes),
                         std::string("field ") + field + " out of range"});
     }
