@@ -5,6 +5,7 @@
 // blocks named by their file.
 #include "save/saveget.h"
 
+#include <climits>
 #include <cstring>
 #include <initializer_list>
 
@@ -21,6 +22,10 @@ namespace {
 // Criteria nest no deeper in any file the reader takes; a deeper loaded
 // chain stops the walk (and the load) rather than the stack.
 const int kMaxDepth = 200;
+// A team's units or buildings at the start of a game: more than a
+// scenario file can place. The criteria multiply their sum over the teams
+// by a percentage in 64 bits.
+const int32_t kMostAtStart = 1 << 26;
 
 void registerLocal(int type, void* record, size_t size)
 {
@@ -247,5 +252,14 @@ const char* Endcond_CheckLoaded(void)
         checkTree(g_Endcond.fsm[t]);
     }
     if (g_Endcond.currentteam < 0 || g_Endcond.currentteam >= ENDCOND_TEAMS) bad("the condition machine's team");
+    // The rotation counts up by one a call and looks two calls ahead.
+    if (g_Endcond.callcounter < 0 || g_Endcond.callcounter > INT32_MAX - 3)
+        badField(&g_Endcond.callcounter, "callcounter");
+    for (int t = 0; t < ENDCOND_TEAMS; t++) {
+        if (g_Endcond.unitsatstart[t] < 0 || g_Endcond.unitsatstart[t] > kMostAtStart)
+            badField(g_Endcond.unitsatstart, "unitsatstart");
+        if (g_Endcond.buildingsatstart[t] < 0 || g_Endcond.buildingsatstart[t] > kMostAtStart)
+            badField(g_Endcond.buildingsatstart, "buildingsatstart");
+    }
     return s_bad;
 }

@@ -37,6 +37,9 @@ namespace {
 
 const int64_t I32MIN = INT32_MIN, I32MAX = INT32_MAX, U32MAX = UINT32_MAX;
 const int64_t TILEMAX = MAP_MAX_SIDE - 1, PIXELMAX = MAP_MAX_SIDE * 24;
+// A region's pixels: its corners, or a circle's centre, on the largest map,
+// a circle's radius up to the map's width and height together.
+const int64_t REGIONMAX = 2 * PIXELMAX;
 
 const SAVEFIELD kUlong[] = {{"value", 0, 4, 4, SF_UINT, 1, 0, U32MAX, 0, nullptr, 0, 0}};
 const SAVEFIELD kByte[] = {{"byte", 0, 1, 1, SF_UINT, 1, 0, 255, 0, nullptr, 0, 0}};
@@ -71,7 +74,7 @@ const SAVEFIELD kOverlay[] = {
     FLD(OVERLAY, remap, 4, SF_INT, 0, SORTDISP_MAX_REMAP),
     FLD(OVERLAY, layer, 4, SF_INT, 0, SORTDISP_LAYERS - 1),
     FLD(OVERLAY, flags, 4, SF_UINT, 0, OVF_FOGGED | OVF_SEEN | OVF_DELETEPENDING | OVF_INGRID),
-    FLD(OVERLAY, usecount, 4, SF_INT, 0, I32MAX),
+    FLD(OVERLAY, usecount, 4, SF_INT, 0, I32MAX - 1),  // counted up by one
     PTR(OVERLAY, display, "o->display", ST_DISPLAYELEMENT),
     PTR(OVERLAY, shadowdisplay, "o->shadowdisplay", ST_DISPLAYELEMENT),
     PTR(OVERLAY, nextoverlay, "o->nextoverlay", ST_OVERLAY),
@@ -105,10 +108,10 @@ const SAVEFIELD kMapElement[] = {
 const SAVEFIELD kRegion[] = {
     FLD(REGION, id, 4, SF_UINT, 0, U32MAX),
     FLD(REGION, flags, 4, SF_UINT, 0, U32MAX),
-    FLD(REGION, x1, 4, SF_INT, I32MIN, I32MAX),
-    FLD(REGION, y1, 4, SF_INT, I32MIN, I32MAX),
-    FLD(REGION, x2, 4, SF_INT, I32MIN, I32MAX),
-    FLD(REGION, y2, 4, SF_INT, I32MIN, I32MAX),
+    FLD(REGION, x1, 4, SF_INT, 0, REGIONMAX),
+    FLD(REGION, y1, 4, SF_INT, 0, REGIONMAX),
+    FLD(REGION, x2, 4, SF_INT, 0, REGIONMAX),
+    FLD(REGION, y2, 4, SF_INT, 0, REGIONMAX),
     ARR(REGION, harass, 4, SF_INT, I32MIN, I32MAX),
 };
 

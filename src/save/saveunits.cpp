@@ -592,7 +592,8 @@ GLLTABLES(IdList, ST_IDLISTGLLNODE, ST_ULONG)
 
 const SAVEFIELD kCondTree[] = {
     PTR(CONDTREE, condstates, "t->condstates", ST_CONDSTATEGLLHEADER),
-    I32(CONDTREE, current, 1, I32MAX), I32(CONDTREE, elapsed, 0, I32MAX), I32(CONDTREE, timelimit, 0, I32MAX),
+    I32(CONDTREE, current, 1, I32MAX), I32(CONDTREE, elapsed, 0, I32MAX - ENDCOND_ROTATION),  // a look adds a rotation
+    I32(CONDTREE, timelimit, 0, I32MAX),
     PTR(CONDTREE, description, "t->description", ST_VOID),
 };
 const SAVEFIELD kCondState[] = {
@@ -645,7 +646,8 @@ const SAVEFIELD kCritDestroyItem[] = {
     ANYI(CRITERIA, destroyitem.count), ANYI(CRITERIA, destroyitem.allowed),
 };
 const SAVEFIELD kCritAmount[] = {ANYI(CRITERIA, amount.amount)};
-const SAVEFIELD kCritKillEnemy[] = {I32(CRITERIA, killenemy.team, -1, TEAMMAX), ANYI(CRITERIA, killenemy.percent)};
+// The team indexes the start counts and the teams.
+const SAVEFIELD kCritKillEnemy[] = {I32(CRITERIA, killenemy.team, 0, TEAMMAX), ANYI(CRITERIA, killenemy.percent)};
 const SAVEFIELD kCritTimer[] = {ANYI(CRITERIA, timer.time), ANYI(CRITERIA, timer.deadline)};
 const SAVEFIELD kCritStealPlan[] = {
     PTR(CRITERIA, stealplan.plan_name, "data->plan_name", ST_VOID),

@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "core/config.h"
@@ -419,6 +420,9 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             {ST_UNIT, "hitpoints", 0x7FFFFFFFu},
             {ST_PART, "weapon[0].ammo", 0x80000000u},
             {ST_PART, "angle", 0x01000000u},
+            // a condition tree's clock and a thing's use count
+            {ST_CONDTREE, "elapsed", 0x7FFFFFFFu},
+            {ST_OVERLAY, "usecount", 0x7FFFFFFFu},
         };
         for (const auto& c : counters)
             if (b.type == c.type) {
@@ -428,6 +432,24 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
                                 std::string("field ") + c.field + " out of range in the block at offset " +
                                     std::to_string(b.at)});
             }
+    }
+    // The condition machine's words stand before its tree pointers: the
+    // rotation, stepped and looked two ahead, and a team's count at the
+    // start. A region's third word is the corner a circle's radius is added to.
+    const std::vector<Block> all = Blocks(good);
+    const auto first = [&all](int type) {
+        return std::find_if(all.begin(), all.end(), [type](const Block& b) { return b.type == type; });
+    };
+    const auto trees = first(ST_CONDTREEPTR), region = first(ST_REGION);
+    ASSERT_NE(trees, all.end());
+    ASSERT_NE(region, all.end());
+    for (const auto& [at, field, value] : {std::tuple{(trees - 2)->at, "callcounter", 0x7FFFFFFFu},
+                                           {(trees - 4)->at, "unitsatstart", 0x7FFFFFFFu},
+                                           {region->at + 8, "x1", 0x7FFFFFFFu}}) {
+        std::string bytes = good;
+        Put32(bytes, at + 16, value);
+        rows.push_back({std::string(field) + " at " + std::to_string(value), RepairCrcs(bytes),
+                        std::string("field ") + field + " out of range"});
     }
     for (int type : {ST_UNIT, ST_PART, ST_WAYPOINT, ST_PROJECTILE, ST_SWave, ST_SWaveNode})
         EXPECT_TRUE(doubled.count(type)) << Save_TypeName(type);

@@ -293,6 +293,13 @@ TEST(SaveUnitForms, EachCriteriaNodeRegistersWhatItsTypeHolds)
     const char* bad = nullptr;
     EXPECT_FALSE(SaveForm_Decode(form, bytes.data(), &back, sizeof back, &bad));
     EXPECT_STREQ(bad ? bad : "", "type");
+    // Nor a team of none (-1) where the criterion indexes the start counts
+    // and the teams by its team.
+    c.type = CRIT_KILLTEAMUNITS;
+    c.killenemy.team = -1;
+    bytes = encode(ST_CRITERIA, &c);
+    EXPECT_FALSE(SaveForm_Decode(form, bytes.data(), &back, sizeof back, &bad));
+    EXPECT_STREQ(bad ? bad : "", "killenemy.team");
 }
 
 } // namespace

@@ -305,7 +305,10 @@ static std::vector<std::pair<std::string, std::string>> Damaged(const std::strin
             out.emplace_back("/wave-age.sav", set(good, b, ST_SWave, "age", 0x7FFFFFFFu));
             out.emplace_back("/wave-x.sav", set(good, b, ST_SWave, "x", 0x7FFFFFFFu));
         }
+        if (b.type == ST_OVERLAY)
+            out.emplace_back("/overlay-usecount.sav", set(good, b, ST_OVERLAY, "usecount", 0x7FFFFFFFu));
         if (b.type == ST_CONDTREE) {
+            out.emplace_back("/tree-elapsed.sav", set(good, b, ST_CONDTREE, "elapsed", 0x7FFFFFFFu));
             out.emplace_back("/other-state99.sav", set(other, b, ST_CONDTREE, "current", 99));
             out.emplace_back("/other-nowhere.sav", set(other, b, ST_CONDTREE, "t->condstates",
                                                        SaveId_Make(ST_CONDSTATEGLLHEADER, 0xFFFF0)));
