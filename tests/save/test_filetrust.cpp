@@ -28,6 +28,7 @@
 #include "game/gameloop.h"
 #include "game/systems.h"
 #include "map/map.h"
+#include "map/path.h"
 #include "map/mapview.h"
 #include "platform/input.h"
 #include "platform/plat.h"
@@ -52,6 +53,7 @@
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
+#include "units/unitmove.h"
 #include "units/weapon.h"
 
 namespace {
@@ -374,6 +376,10 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
     for (int t = 0; t < TEAM_MAXTEAMS && !shooter; t++)
         for (int m = 0; m < TEAM_MOVELISTS && !shooter; m++) shooter = teamdata[t].unitlist[m];
     ASSERT_NE(shooter, nullptr);
+    // A unit on its way, with a path of more steps than its next one.
+    Units_MoveTo(shooter, mapsizex / 2, mapsizey / 2, Units_AllocGroupId());
+    RunTo(8);
+    ASSERT_GT(Path_Count(&shooter->move.path), 2);
     WEAPONTYPE* gun = Weapon_NewType();
     strcpy(gun->name, "FileTrustGun");
     gun->kind = WLINEAR;
@@ -392,6 +398,7 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
     };
     std::vector<Row> rows;
     std::set<int> doubled;
+    std::set<std::string> walked;
     for (const Block& b : Blocks(good)) {
         const uint32_t records = Save_LocalRecords(b.type);
         if (b.size && records && doubled.insert(b.type).second)
@@ -423,6 +430,9 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             // a condition tree's clock and a thing's use count
             {ST_CONDTREE, "elapsed", 0x7FFFFFFFu},
             {ST_OVERLAY, "usecount", 0x7FFFFFFFu},
+            // a part out of use on a unit, a team that isn't one
+            {ST_PART, "id", 0xFFFFFFFFu},
+            {ST_UNIT, "apparentteam", 0xFFu},
         };
         for (const auto& c : counters)
             if (b.type == c.type) {
@@ -432,7 +442,28 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
                                 std::string("field ") + c.field + " out of range in the block at offset " +
                                     std::to_string(b.at)});
             }
+        // A path whose count, node steps or walker's goal a walk would
+        // take past the nodes, their arrays or the map.
+        const struct {
+            int type;
+            const char* field;
+            uint32_t value;
+            const char* why;
+        } walks[] = {
+            {ST_UNIT, "move.path.count", 0x7FFFFFFFu, "a path"},
+            {ST_PATHNODE, "first", 31 | 2 << 16, "a path node's steps"},
+            {ST_UNIT, "move.srchtilepos.x", 1023, "a walking unit's goal off the map"},
+        };
+        for (const auto& w : walks) {
+            if (b.type != w.type) continue;
+            if (w.value == 1023 && Get32(good, b.at + 16 + StoredAt(ST_UNIT, "state")) != US_MOVING) continue;
+            std::string bytes = good;
+            Put32(bytes, b.at + 16 + StoredAt(w.type, w.field), w.value);
+            rows.push_back({std::string(w.field) + " at " + std::to_string(w.value), RepairCrcs(bytes), w.why});
+            walked.insert(w.field);
+        }
     }
+    EXPECT_EQ(walked.size(), 3u);
     // The condition machine's words stand before its tree pointers: the
     // rotation, stepped and looked two ahead, and a team's count at the
     // start. A region's third word is the corner a circle's radius is added to.
