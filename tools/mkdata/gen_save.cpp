@@ -299,8 +299,12 @@ static std::vector<std::pair<std::string, std::string>> Damaged(const std::strin
         if (b.type == ST_UNIT && !units++) {
             out.emplace_back("/unit-basefacing.sav", set(good, b, ST_UNIT, "move.basefacing", 0x7FFFFFFFu));
             out.emplace_back("/unit-hitpoints.sav", set(good, b, ST_UNIT, "hitpoints", 0x7FFFFFFFu));
+            out.emplace_back("/unit-pathcount.sav", set(good, b, ST_UNIT, "move.path.count", 0x7FFFFFFFu));
         }
-        if (b.type == ST_PART && !parts++) out.emplace_back("/part-ammo.sav", set(good, b, ST_PART, "weapon[0].ammo", 0x80000000u));
+        if (b.type == ST_PART && !parts++) {
+            out.emplace_back("/part-ammo.sav", set(good, b, ST_PART, "weapon[0].ammo", 0x80000000u));
+            out.emplace_back("/part-unused.sav", set(good, b, ST_PART, "id", 0xFFFFFFFFu));
+        }
         if (b.type == ST_SWave) {
             out.emplace_back("/wave-age.sav", set(good, b, ST_SWave, "age", 0x7FFFFFFFu));
             out.emplace_back("/wave-x.sav", set(good, b, ST_SWave, "x", 0x7FFFFFFFu));
