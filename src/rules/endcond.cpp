@@ -217,13 +217,15 @@ static int LastTeamStanding(int team)
 static void AdvanceClock(CONDTREE* tree, int team)
 {
     int32_t& d = g_Endcond.carrieddelay[team];
+    int step = ENDCOND_ROTATION;
     if (d > 0) {
         const int k = d < ENDCOND_ROTATION ? d : ENDCOND_ROTATION;
         d -= k;
-        tree->elapsed += ENDCOND_ROTATION - k;
-    } else {
-        tree->elapsed += ENDCOND_ROTATION;
+        step -= k;
     }
+    // The clock stops where a save can still hold it (a look's step below
+    // the top of the word).
+    tree->elapsed = tree->elapsed < ENDCOND_MAXELAPSED - step ? tree->elapsed + step : ENDCOND_MAXELAPSED;
 }
 
 static void ShowFiring(const CONDITION* c, const CONDTREE* tree, int team, int kind)

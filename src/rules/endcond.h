@@ -30,6 +30,7 @@ enum ENDCOND_KIND { ENDCOND_END = 0, ENDCOND_FSM = 1 };
 enum {
     ENDCOND_TEAMS = 9,
     ENDCOND_ROTATION = 36,        // updates between two looks at one tree
+    ENDCOND_MAXELAPSED = 0x7FFFFFFF - ENDCOND_ROTATION,  // where a tree's clock stops
     CONDITION_TEXT = 60,          // 59 characters and the terminator
     CONDSTATE_FILENAME = 13,
     GAMEMSG_DATA_SYM = 64,

@@ -592,7 +592,7 @@ GLLTABLES(IdList, ST_IDLISTGLLNODE, ST_ULONG)
 
 const SAVEFIELD kCondTree[] = {
     PTR(CONDTREE, condstates, "t->condstates", ST_CONDSTATEGLLHEADER),
-    I32(CONDTREE, current, 1, I32MAX), I32(CONDTREE, elapsed, 0, I32MAX - ENDCOND_ROTATION),  // a look adds a rotation
+    I32(CONDTREE, current, 1, I32MAX), I32(CONDTREE, elapsed, 0, ENDCOND_MAXELAPSED),  // where its clock stops
     I32(CONDTREE, timelimit, 0, I32MAX),
     PTR(CONDTREE, description, "t->description", ST_VOID),
 };

@@ -162,6 +162,11 @@ TEST_F(EndCondMachine, ClocksTimeLimitsExpiryAndTheSharedDelay)
     EXPECT_EQ(end2->elapsed, 44);
     Endcond_ProcessTree(end2, 2, ENDCOND_END);
     EXPECT_EQ(end2->elapsed, 80);
+    // The clock stops where a save still holds it; it overflowed from there.
+    end2->elapsed = ENDCOND_MAXELAPSED - 1;
+    Endcond_ProcessTree(end2, 2, ENDCOND_END);
+    Endcond_ProcessTree(end2, 2, ENDCOND_END);
+    EXPECT_EQ(end2->elapsed, ENDCOND_MAXELAPSED);
 }
 
 TEST_F(EndCondMachine, AStateMachineReachingStateZeroWinsWithItsMessageShown)
