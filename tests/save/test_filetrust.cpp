@@ -106,10 +106,12 @@ std::string Named(std::string s, const char* scenario)
     return s;
 }
 
-// The offset of a field in a record of a local block's stored form.
+// The offset of a field in a record of a block's stored form (local, else
+// global).
 size_t StoredAt(int type, const char* field)
 {
     const SAVEFORM* form = SaveForm_Get(type, 0);
+    if (!form) form = SaveForm_Get(type, 1);
     size_t at = 0;
     for (int i = 0; i < form->nfields; i++) {
         if (strcmp(form->fields[i].name, field) == 0) return at;
@@ -412,6 +414,12 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             {ST_PROJECTILE, "aimx", 0x80000000u},
             {ST_PROJECTILE, "fy", 0x7FFFFFFFu},
             {ST_SWave, "x", 0x7FFFFFFFu},
+            // buildings, teams, shots, wave bubbles and the path search
+            {ST_BUILDING, "prodleft", 0x80000000u},
+            {ST_TEAM_DATA, "stats.kills_units", 0x7FFFFFFFu},
+            {ST_PROJECTILE, "heading", 0x80000000u},
+            {ST_SWaveNode, "radius", 0x7FFFFFFFu},
+            {ST_PATHSRCH, "goaly", 0x7FFFFFFFu},
         };
         for (const auto& c : counters)
             if (b.type == c.type) {
