@@ -878,6 +878,8 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
     const size_t bytemap = StoredOffset(ST_UNIT, "u->seemap.bytemapinfo[l].bytemap");
     ASSERT_EQ(OfType(ST_PATHSRCH).size(), 1u);
     const size_t search = OfType(ST_PATHSRCH)[0]->at + 16;
+    ASSERT_EQ(OfType(ST_PQELEMENT).size(), 1u) << "a search under way";
+    const size_t open = OfType(ST_PQELEMENT)[0]->at + 16;
     ASSERT_GE(OfType(ST_BYTEMAP).size(), 1u);
     const size_t map0 = OfType(ST_BYTEMAP)[0]->at + 16, lastbits = map0 + StoredOffset(ST_BYTEMAP, "bits") + BYTEMAP_BYTES - 4;
     struct Row {
@@ -899,6 +901,10 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
         {"an open list longer than its buckets", search + StoredOffset(ST_PATHSRCH, "nopen"),
          Get32(file_, search + StoredOffset(ST_PATHSRCH, "nopen")) + 1, "open list"},
         {"a ring start past the ring", search + StoredOffset(ST_PATHSRCH, "ringhead"), 5000, "ring"},
+        // Its f far past the last one taken out: a bucket of its own that
+        // taking it out would spread it back into.
+        {"an open entry out of its bucket", open + StoredOffset(ST_PQELEMENT, "f.hi"),
+         Get32(file_, search + StoredOffset(ST_PATHSRCH, "openlast.hi")) + 0x100, "out of its bucket"},
     };
     for (const Row& r : rows) {
         std::string bytes = file_;
