@@ -234,7 +234,7 @@ static void Put32(std::string& s, size_t at, uint32_t v)
 // The offset of a field in a record of a local block's stored form.
 static size_t StoredAt(int type, const char* field)
 {
-    const SAVEFORM* form = SaveForm_Get(type, 0);
+    const SAVEFORM* form = SaveForm_Get(type, 0) ? SaveForm_Get(type, 0) : SaveForm_Get(type, 1);
     size_t at = 0;
     for (int i = 0; form && i < form->nfields; i++) {
         if (strcmp(form->fields[i].name, field) == 0) return at;
@@ -274,7 +274,7 @@ static std::vector<SeedBlock> Blocks(const std::string& s)
 static std::vector<std::pair<std::string, std::string>> Damaged(const std::string& good, const std::string& other)
 {
     std::vector<std::pair<std::string, std::string>> out;
-    int doubled[SAVE_TYPE_COUNT] = {};
+    int doubled[SAVE_TYPE_COUNT] = {}, narrowed[SAVE_TYPE_COUNT] = {};
     auto set = [&](const std::string& from, const SeedBlock& b, int type, const char* field, uint32_t v) {
         std::string bytes = from;
         Put32(bytes, b.at + 16 + StoredAt(type, field), v);
@@ -305,6 +305,22 @@ static std::vector<std::pair<std::string, std::string>> Damaged(const std::strin
                                                        SaveId_Make(ST_CONDSTATEGLLHEADER, 0xFFFF0)));
             out.emplace_back("/other-wrongkind.sav", set(other, b, ST_CONDTREE, "t->condstates", b.id));
         }
+        // A building's work left, a team's counter, a shot's heading, a wave
+        // bubble's radius and the search's goal row past what play makes.
+        static const struct {
+            int type;
+            const char* field;
+            uint32_t value;
+            const char* name;
+        } kNarrowed[] = {
+            {ST_BUILDING, "prodleft", 0x80000000u, "/prodleft.sav"},
+            {ST_TEAM_DATA, "stats.kills_units", 0x7FFFFFFFu, "/team-kills.sav"},
+            {ST_PROJECTILE, "heading", 0x80000000u, "/heading.sav"},
+            {ST_SWaveNode, "radius", 0x7FFFFFFFu, "/bubble-radius.sav"},
+            {ST_PATHSRCH, "goaly", 0x7FFFFFFFu, "/search-goaly.sav"},
+        };
+        for (const auto& n : kNarrowed)
+            if (b.type == n.type && !narrowed[n.type]++) out.emplace_back(n.name, set(good, b, n.type, n.field, n.value));
     }
     return out;
 }
