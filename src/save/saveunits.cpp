@@ -494,13 +494,11 @@ const SAVEFIELD kVortex[] = {
     I32(VORTEX, life, 1, I32MAX), ANYI(VORTEX, hitsleft), UPI(VORTEX, hitwait),
 };
 // The vortex list: a GLL header and its nodes, each node's element a vortex.
-// A list's cursor place, 1-based (0 none), is stepped by one either way.
-#define GLLPOS I32(GLL, pos, 0, I32MAX - 1)
 const SAVEFIELD kVortexHeader[] = {
     PTR(GLL, first, "gll->first", ST_VORTEXGLLNODE),
     PTR(GLL, curr, "gll->curr", ST_VORTEXGLLNODE),
     PTR(GLL, last, "gll->last", ST_VORTEXGLLNODE),
-    I32(GLL, count, 0, I32MAX), GLLPOS,
+    I32(GLL, count, 0, I32MAX), ANYI(GLL, pos),
 };
 const SAVEFIELD kVortexNode[] = {
     PTR(GLL_NODE, next, "node->next", ST_VORTEXGLLNODE),
@@ -512,7 +510,7 @@ const SAVEFIELD kApHeader[] = {
     PTR(GLL, first, "gll->first", ST_APGLLNODE),
     PTR(GLL, curr, "gll->curr", ST_APGLLNODE),
     PTR(GLL, last, "gll->last", ST_APGLLNODE),
-    I32(GLL, count, 0, I32MAX), GLLPOS,
+    I32(GLL, count, 0, I32MAX), ANYI(GLL, pos),
 };
 const SAVEFIELD kApNode[] = {
     PTR(GLL_NODE, next, "node->next", ST_APGLLNODE),
