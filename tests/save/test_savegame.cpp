@@ -998,6 +998,22 @@ TEST_F(SavedGameWithUnits, AutomaticProductionNamesTheLoadedBuildingsAfterAnInPl
     ASSERT_GT(paused, 0);
     ASSERT_EQ(Save_Game(dir_.file("ap.sav").c_str(), 0), 1);
     const std::string at = QvSave_Canonical(dir_.read("ap.sav"));
+    {
+        // A maker list's node naming no handle: listing it ended the program.
+        std::string bytes = dir_.read("ap.sav");
+        bool found = false;
+        for (const FileBlock& b : Blocks(bytes))
+            if (!found && TypeOf(b) == ST_APGLLNODE) {
+                Put32(bytes, b.at + 16 + StoredOffset(ST_APGLLNODE, "node->element"), SAVEID_NULL);
+                found = true;
+            }
+        ASSERT_TRUE(found);
+        dir_.write("bad.sav", RepairCrcs(bytes));
+        const uint64_t digest = QvDigest_State();
+        EXPECT_EQ(Save_Load(dir_.file("bad.sav").c_str()), SAVE_BADFILE);
+        EXPECT_NE(std::string(Save_LoadError()).find("local blocks"), std::string::npos) << Save_LoadError();
+        EXPECT_EQ(QvDigest_State(), digest);
+    }
     const std::vector<uint64_t> later = Digests(20);
 
     ASSERT_EQ(Save_Load(dir_.file("ap.sav").c_str()), SAVE_LOADED) << Save_LoadError();
