@@ -433,7 +433,8 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             }
         // The shot's wave and vortex keep it: counting no keeper, it was
         // freed under them; a vortex node naming no vortex ended the
-        // program when the load listed it, one without a shot was aged.
+        // program when the load listed it, one without a shot was aged; a
+        // job's work left past its whole made the work done negative.
         const struct {
             int type;
             const char* field;
@@ -441,6 +442,7 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             const char* name;
             const char* why;
         } keepers[] = {
+            {ST_BUILDING, "prodleft", 0x7FFFFFFFu, "a job with more work left than in all", "more left than in all"},
             {ST_PROJECTILE, "held", 0, "a shot kept by no one", "vortices and waves keeping it"},
             {ST_VORTEXGLLNODE, "node->element", SAVEID_NULL, "a vortex node without its vortex", "local blocks"},
             {ST_VORTEX, "v->proj", SAVEID_NULL, "a vortex without its shot", "without its vortex or projectile"},
