@@ -274,7 +274,8 @@ static std::vector<SeedBlock> Blocks(const std::string& s)
 static std::vector<std::pair<std::string, std::string>> Damaged(const std::string& good, const std::string& other)
 {
     std::vector<std::pair<std::string, std::string>> out;
-    int doubled[SAVE_TYPE_COUNT] = {}, narrowed[SAVE_TYPE_COUNT] = {};
+    int doubled[SAVE_TYPE_COUNT] = {};
+    uint32_t narrowed = 0;
     auto set = [&](const std::string& from, const SeedBlock& b, int type, const char* field, uint32_t v) {
         std::string bytes = from;
         Put32(bytes, b.at + 16 + StoredAt(type, field), v);
@@ -306,7 +307,9 @@ static std::vector<std::pair<std::string, std::string>> Damaged(const std::strin
             out.emplace_back("/other-wrongkind.sav", set(other, b, ST_CONDTREE, "t->condstates", b.id));
         }
         // A building's work left, a team's counter, a shot's heading, a wave
-        // bubble's radius and the search's goal row past what play makes.
+        // bubble's radius and the search's goal row past what play makes; a
+        // job with more left than in all, a shot counting keepers it hasn't,
+        // a vortex node naming no vortex.
         static const struct {
             int type;
             const char* field;
@@ -318,9 +321,17 @@ static std::vector<std::pair<std::string, std::string>> Damaged(const std::strin
             {ST_PROJECTILE, "heading", 0x80000000u, "/heading.sav"},
             {ST_SWaveNode, "radius", 0x7FFFFFFFu, "/bubble-radius.sav"},
             {ST_PATHSRCH, "goaly", 0x7FFFFFFFu, "/search-goaly.sav"},
+            {ST_BUILDING, "prodleft", 0x7FFFFFFFu, "/job-left.sav"},
+            {ST_PROJECTILE, "held", 7, "/shot-keepers.sav"},
+            {ST_VORTEXGLLNODE, "node->element", SAVEID_NULL, "/vortex-node-empty.sav"},
         };
-        for (const auto& n : kNarrowed)
-            if (b.type == n.type && !narrowed[n.type]++) out.emplace_back(n.name, set(good, b, n.type, n.field, n.value));
+        for (size_t i = 0; i < sizeof kNarrowed / sizeof kNarrowed[0]; i++) {
+            const auto& n = kNarrowed[i];
+            if (b.type == n.type && !(narrowed >> i & 1)) {
+                narrowed |= 1u << i;
+                out.emplace_back(n.name, set(good, b, n.type, n.field, n.value));
+            }
+        }
     }
     return out;
 }
