@@ -762,6 +762,13 @@ const char* Pathsrch_CheckLoaded(void)
         return "the path search's open list";
     for (int i = 0; i < p.nopen; i++)
         if (!TileOk((int32_t)(p.open[i].htile & ((1u << TILEBITS) - 1)))) return "an open tile off the map";
+    // Each entry in the bucket its f has against the last f, as pushes and
+    // spreads place them: a bucket being spread that got one of its own
+    // entries back would grow while it is walked.
+    for (int b = 0, i = 0; b < PATHSRCH_BUCKETS; b++)
+        for (uint32_t k = 0; k < p.buckets[b]; k++, i++)
+            if ((p.open[i].f <= p.openlast ? 0 : OPENLIST::BucketOf(p.open[i].f, p.openlast)) != b)
+                return "an open entry out of its bucket";
     if (Save_LoadedSize(p.waiting) != (p.waiting ? (long)p.nwaiting * (long)sizeof(UNITID) : -1))
         return "the path search's waiting requests";
     if (p.active && (!p.type || !TileOk(p.start) || !TileOk(p.goal) || !TileOk(p.best) ||

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 
+#include "core/angle.h"
 #include "core/gll.h"
 #include "map/map.h"
 #include "map/path.h"
@@ -337,12 +338,16 @@ const SAVEFIELD kPackage[] = {
     PTR(BUILDING, f.head, desc ".head", ST_UNITLISTELEM), PTR(BUILDING, f.tail, desc ".tail", ST_UNITLISTELEM), \
         I32(BUILDING, f.count, 0, I32MAX)
 // The computer players' record (ai) is not stored (as units' ai).
+// Hit points, stores, a job's work and cost and what is left of them: never
+// below 0 in play, so the differences taken of them (work done, cost paid,
+// a store's change) fit an int. Efficiency is a percentage.
+const int64_t PERCENT = 100;
 const SAVEFIELD kBuilding[] = {
     I32(BUILDING, id, -1, I32MAX),
     I32(BUILDING, team, 0, TEAMMAX),
     PTR(BUILDING, buildingtype, "b->buildingtype", ST_BUILDINGTYPE),
     I32(BUILDING, tilex, 0, TILEMAX), I32(BUILDING, tiley, 0, TILEMAX),
-    ANYI(BUILDING, hitpoints), I32(BUILDING, state, BS_IDLE, BS_POWERINGUP),
+    I32(BUILDING, hitpoints, 0, I32MAX), I32(BUILDING, state, BS_IDLE, BS_POWERINGUP),
     ANYI(BUILDING, critical), I32(BUILDING, complete, 0, 1),
     UNITIDF(BUILDING, whomademe, "b->whomademe"),
     TILE(BUILDING, departx), TILE(BUILDING, departy),
@@ -356,10 +361,11 @@ const SAVEFIELD kBuilding[] = {
     UNITIDF(BUILDING, associate, "b->associate"),
     I32(BUILDING, sightswept, 0, 1),
     BLISTF(hold, "b->hold"),
-    ARR(BUILDING, stored, 4, SF_INT, I32MIN, I32MAX),
+    ARR(BUILDING, stored, 4, SF_INT, 0, I32MAX),
     ANYI(BUILDING, delivering),
     PTR(BUILDING, unittypetobuild, "b->unittypetobuild", ST_UNITTYPE),
-    ANYI(BUILDING, prodtime), ANYI(BUILDING, prodleft), ANYI(BUILDING, jobcost), ANYI(BUILDING, costleft),
+    I32(BUILDING, prodtime, 0, I32MAX), I32(BUILDING, prodleft, 0, I32MAX),
+    I32(BUILDING, jobcost, 0, I32MAX), I32(BUILDING, costleft, 0, I32MAX),
     ANYI(BUILDING, repairrequest),
     I32(BUILDING, animsection, -1, BUILDANIM_MAX - 1), I32(BUILDING, actionindicator, -1, BUILDACTION_MAX - 1),
     PTR(BUILDING, ap.srclist, "b->ap.srclist", ST_APGLLHEADER),
@@ -377,7 +383,7 @@ const SAVEFIELD kBuilding[] = {
     PTRS(BUILDING, seemap.bytemapinfo, "b->seemap.bytemapinfo[l].bytemap", ST_BYTEMAP),
     FLD(BUILDING, seemap.teammask, 2, SF_UINT, 0, 0xFFFF),
     BYTES(BUILDING, savedeffect),
-    ANYI(BUILDING, effectswritten), ANYI(BUILDING, efficiency),
+    ANYI(BUILDING, effectswritten), I32(BUILDING, efficiency, 0, PERCENT),
     WEAK(BUILDING, explosion, expl, "b->explosion", ST_EXPL),
     PTR(BUILDING, next, "b->next", ST_BUILDING),
     PTR(BUILDING, teamnext, "b->teamnext", ST_BUILDING),
@@ -398,20 +404,26 @@ const SAVEFIELD kMiniBuilding[] = {
 
 // ---- teams: a global block each. The global trails are blocks of their
 // own (a trail order points at one), so the team's form leaves them out.
+// Counts stepped by one leave room for the step; a resource's supply and
+// use are sums of what buildings make and need, never below 0, its percent
+// their ratio held to 100; a start position is a map pixel or -1.
 
+#define TEAMRES(r)                                                                                \
+    I32(TEAM_DATA, resource[r].supply, 0, I32MAX), I32(TEAM_DATA, resource[r].usage, 0, I32MAX),      \
+        I32(TEAM_DATA, resource[r].percent, 0, PERCENT)
 const SAVEFIELD kTeam[] = {
     I32(TEAM_DATA, type, TT_DISABLED, TT_COMPUTER),
     I32(TEAM_DATA, group, 0, TEAMMAX),
     ANYI(TEAM_DATA, startword),
     ARR(TEAM_DATA, relation, 4, SF_INT, 0, TR_ALL),
-    ARR(TEAM_DATA, lineofsight, 4, SF_INT, I32MIN, I32MAX),
-    ARR(TEAM_DATA, seeresource, 4, SF_INT, 0, I32MAX),
+    ARR(TEAM_DATA, lineofsight, 4, SF_INT, I32MIN + 1, I32MAX - 1),
+    ARR(TEAM_DATA, seeresource, 4, SF_INT, 0, I32MAX - 1),
     I32(TEAM_DATA, credits, 0, I32MAX),
-    ANYI(TEAM_DATA, resource[0].supply), ANYI(TEAM_DATA, resource[0].usage), ANYI(TEAM_DATA, resource[0].percent),
-    ANYI(TEAM_DATA, resource[1].supply), ANYI(TEAM_DATA, resource[1].usage), ANYI(TEAM_DATA, resource[1].percent),
-    ANYI(TEAM_DATA, resource[2].supply), ANYI(TEAM_DATA, resource[2].usage), ANYI(TEAM_DATA, resource[2].percent),
-    ANYI(TEAM_DATA, resource[3].supply), ANYI(TEAM_DATA, resource[3].usage), ANYI(TEAM_DATA, resource[3].percent),
-    ANYI(TEAM_DATA, resource[4].supply), ANYI(TEAM_DATA, resource[4].usage), ANYI(TEAM_DATA, resource[4].percent),
+    TEAMRES(0),
+    TEAMRES(1),
+    TEAMRES(2),
+    TEAMRES(3),
+    TEAMRES(4),
     ARR(TEAM_DATA, poweradjust, 2, SF_INT, I32MIN, I32MAX),
     ANYI(TEAM_DATA, cpu.load), ANYI(TEAM_DATA, cpu.maxload), ANYI(TEAM_DATA, cpu.used), ANYI(TEAM_DATA, cpu.percent),
     PTR(TEAM_DATA, offmaplist, "t->offmaplist", ST_UNIT),
@@ -420,17 +432,18 @@ const SAVEFIELD kTeam[] = {
     PTR(TEAM_DATA, idleindirectfireunits.head, "t->idleindirectfireunits.head", ST_UNITLISTELEM),
     PTR(TEAM_DATA, idleindirectfireunits.tail, "t->idleindirectfireunits.tail", ST_UNITLISTELEM),
     I32(TEAM_DATA, idleindirectfireunits.count, 0, I32MAX),
-    I32(TEAM_DATA, unitcount, 0, I32MAX),
+    I32(TEAM_DATA, unitcount, 0, I32MAX - 1),
     I32(TEAM_DATA, side, TS_DEFAULT, TS_MAX - 1),
     FLD(TEAM_DATA, non_default, 1, SF_UINT, 0, 255),
-    ANYI(TEAM_DATA, minimapstatus),
+    I32(TEAM_DATA, minimapstatus, I32MIN + 1, I32MAX - 1),
     I32(TEAM_DATA, colour, 0, 7), ANYI(TEAM_DATA, palindex), ANYI(TEAM_DATA, killemall),
-    ANYI(TEAM_DATA, stats.kills_units), ANYI(TEAM_DATA, stats.kills_buildings),
-    ANYI(TEAM_DATA, stats.losses_units), ANYI(TEAM_DATA, stats.losses_buildings),
-    ANYI(TEAM_DATA, stats.made_units), ANYI(TEAM_DATA, stats.made_buildings),
-    ARR(TEAM_DATA, stats.collected, 4, SF_INT, I32MIN, I32MAX),
-    ANYI(TEAM_DATA, startpos.x), ANYI(TEAM_DATA, startpos.y),
-    ANYI(TEAM_DATA, unitdef.selfpreservation), ANYI(TEAM_DATA, unitdef.tenacity), ANYI(TEAM_DATA, unitdef.autonomy),
+    I32(TEAM_DATA, stats.kills_units, 0, I32MAX - 1), I32(TEAM_DATA, stats.kills_buildings, 0, I32MAX - 1),
+    I32(TEAM_DATA, stats.losses_units, 0, I32MAX - 1), I32(TEAM_DATA, stats.losses_buildings, 0, I32MAX - 1),
+    I32(TEAM_DATA, stats.made_units, 0, I32MAX - 1), I32(TEAM_DATA, stats.made_buildings, 0, I32MAX - 1),
+    ARR(TEAM_DATA, stats.collected, 4, SF_INT, 0, I32MAX),
+    I32(TEAM_DATA, startpos.x, -1, PIXELMAX - 1), I32(TEAM_DATA, startpos.y, -1, PIXELMAX - 1),
+    I32(TEAM_DATA, unitdef.selfpreservation, TACTAI_LOW, TACTAI_HIGH),
+    I32(TEAM_DATA, unitdef.tenacity, TACTAI_LOW, TACTAI_HIGH), I32(TEAM_DATA, unitdef.autonomy, TACTAI_LOW, TACTAI_HIGH),
 };
 static_assert(TEAM_RESOURCES == 5, "a team's resource rows");
 
@@ -445,9 +458,10 @@ const SAVEFIELD kProjectile[] = {
     PIX(PROJECTILE, x), PIX(PROJECTILE, y), I32(PROJECTILE, team, 0, TEAMMAX),
     ANYI(PROJECTILE, oinfo.offense), ANYI(PROJECTILE, oinfo.hitpoints), ANYI(PROJECTILE, oinfo.areaeffect),
     I32(PROJECTILE, fx, FXLO, FXHI), I32(PROJECTILE, fy, FXLO, FXHI), PIX(PROJECTILE, aimx), PIX(PROJECTILE, aimy),
-    I32(PROJECTILE, speed, SPEEDLO, SPEEDHI), ANYI(PROJECTILE, heading), I32(PROJECTILE, travelled, 0, I32MAX - 30000),
+    I32(PROJECTILE, speed, SPEEDLO, SPEEDHI), I32(PROJECTILE, heading, 0, UTIL_FULL_TURN - 1),
+    I32(PROJECTILE, travelled, 0, I32MAX - 30000),
     UPI(PROJECTILE, smokecounter), DOWNI(PROJECTILE, hitsleft), UPI(PROJECTILE, hitwait),
-    I32(PROJECTILE, held, 0, I32MAX),
+    I32(PROJECTILE, held, 0, I32MAX - 1),
     PTR(PROJECTILE, display, "p->display", ST_DISPLAYELEMENT),
     PTR(PROJECTILE, anim.animtype, "p->anim.animtype", ST_ANIMTYPE),
     PTR(PROJECTILE, anim.curframe, "p->anim.curframe", ST_ANIMFRAME),
@@ -471,7 +485,7 @@ const SAVEFIELD kExpl[] = {
     I32(EXPL, id, -1, I32MAX),
     PTR(EXPL, type, "e->type", ST_EXPLTYPE),
     PTR(EXPL, curanim, "e->curanim", ST_EXPLANIMTYPE),
-    ANYI(EXPL, entry), UPI(EXPL, cycle),
+    I32(EXPL, entry, 0, I32MAX - 1), UPI(EXPL, cycle),
     PTR(EXPL, firstexplanim, "e->firstexplanim", ST_EXPLANIM),
     PTR(EXPL, part, "e->part", ST_PART),
     ANYI(EXPL, partid),
@@ -521,7 +535,10 @@ const SAVEFIELD kApUnitInfo[] = {
     PTR(APUNITINFO, pausedlist, "I->pausedlist", ST_APGLLHEADER),
 };
 
-const SAVEFIELD kSwaveNode[] = {I32(SWaveNode, x, PXLO - WAVEFAR, PXHI + WAVEFAR), I32(SWaveNode, y, PXLO - WAVEFAR, PXHI + WAVEFAR), I32(SWaveNode, radius, 0, I32MAX)};
+// A bubble's radius, 6 to 48 pixels as the wave places it: the lens draws
+// a disc of radius / 24 tiles round it, a loop over the disc's square.
+const int64_t BUBBLEMAX = 48;
+const SAVEFIELD kSwaveNode[] = {I32(SWaveNode, x, PXLO - WAVEFAR, PXHI + WAVEFAR), I32(SWaveNode, y, PXLO - WAVEFAR, PXHI + WAVEFAR), I32(SWaveNode, radius, 0, BUBBLEMAX)};
 const SAVEFIELD kSwave[] = {
     PTR(SWave, next, "w->next", ST_SWave),
     PTR(SWave, prev, "w->prev", ST_SWave),
@@ -546,13 +563,17 @@ static_assert(std::endian::native == std::endian::little, "a 64-bit field's low 
 #define U64(rec, f)                                                                               \
     {#f ".lo", (uint32_t)offsetof(rec, f), 4, 4, SF_UINT, 1, 0, U32MAX, 0, nullptr, 0, 0},          \
         {#f ".hi", (uint32_t)offsetof(rec, f) + 4, 4, 4, SF_UINT, 1, 0, U32MAX, 0, nullptr, 0, 0}
+// The search's tiles as indices in row order and the goal's column and row
+// (-1 none): within the largest map, so the load's check that they agree
+// (row x width + column) and the distances taken to the goal fit an int.
+#define SRCHTILE(f) I32(PATHSRCH, f, -1, (int64_t)MAP_MAX_SIDE * MAP_MAX_SIDE - 1)
 const SAVEFIELD kPathsrch[] = {
     ANYI(PATHSRCH, ringhead), ANYI(PATHSRCH, ringcount), ANYU(PATHSRCH, stamp),
     I32(PATHSRCH, active, 0, 1), I32(PATHSRCH, done, 0, 1), I32(PATHSRCH, altmatters, 0, 1),
     UNITIDF(PATHSRCH, unit, "ps->unit"),
     PTR(PATHSRCH, type, "ps->type", ST_UNITTYPE),
-    ANYI(PATHSRCH, start), ANYI(PATHSRCH, goal), ANYI(PATHSRCH, goalx), ANYI(PATHSRCH, goaly),
-    U64(PATHSRCH, minbase), ANYI(PATHSRCH, best), U64(PATHSRCH, besth), U64(PATHSRCH, bestg),
+    SRCHTILE(start), SRCHTILE(goal), I32(PATHSRCH, goalx, -1, TILEMAX), I32(PATHSRCH, goaly, -1, TILEMAX),
+    U64(PATHSRCH, minbase), SRCHTILE(best), U64(PATHSRCH, besth), U64(PATHSRCH, bestg),
     U64(PATHSRCH, openlast),
     ARR(PATHSRCH, buckets, 4, SF_UINT, 0, U32MAX),
     I32(PATHSRCH, nopen, 0, I32MAX), I32(PATHSRCH, nwaiting, 0, I32MAX),

@@ -561,6 +561,9 @@ void RegisterList(GLL* list)
     for (GLL_NODE* n = list->first; n && Save_WalkGoesOn(); n = n->next) {
         Save_RegisterTypePointers(ST_APGLLNODE, n);
         Save_RegisterBlock(SAVEK_LOCAL, n, ST_APGLLNODE, sizeof *n);
+        // A loaded node may name no handle: listed without one, the load
+        // refuses it.
+        if (!n->element) continue;
         Save_RegisterTypePointers(ST_BUILDID, n->element);
         Save_RegisterBlock(SAVEK_LOCAL, n->element, ST_BUILDID, sizeof(BUILDID));
     }

@@ -824,6 +824,9 @@ static const char* CheckTeamBuildings(int* count)
         for (const BUILDING* b = teamdata[t].firstbuilding; b; prev = b, b = b->teamnext, (*count)++) {
             if (b->teamprev != prev) return "a building's prev link";
             if (b->id < 1 || b->team != t || !b->buildingtype) return "a building on another team's list";
+            // What is done and paid of a job is taken as the whole less
+            // what is left.
+            if (b->prodleft > b->prodtime || b->costleft > b->jobcost) return "a building's job with more left than in all";
             const BUILDINGTYPE* type = b->buildingtype;
             if (!Map_IsValidTile(b->tilex, b->tiley) ||
                 !Map_IsValidTile(b->tilex + type->width - 1, b->tiley + type->height - 1))

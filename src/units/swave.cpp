@@ -8,6 +8,7 @@
 
 #include "core/angle.h"
 #include "core/debug.h"
+#include "core/gll.h"
 #include "core/gamestate.h"
 #include "core/pool.h"
 #include "core/tlog.h"
@@ -16,6 +17,7 @@
 #include "rules/gamemsg.h"
 #include "units/projectile.h"
 #include "units/team.h"
+#include "units/vortex.h"
 #include "units/weapon.h"
 
 static POOL s_waves;
@@ -218,11 +220,32 @@ SWaveNode* Swave_AllocBubbles(void)
 
 void Swave_FreeBubbles(SWaveNode* b) { Pool_Free(&s_bubbles, b); }
 
+// The waves and vortices keeping a projectile (the vortex list checked
+// before the waves).
+static int Keepers(const PROJECTILE* p)
+{
+    int n = 0;
+    for (const SWave* w = s_head; w; w = w->next) n += w->proj == p;
+    if (Vortex_Count() > 0)
+        for (const GLL_NODE* node = Vortex_List()->first; node; node = node->next)
+            n += static_cast<const VORTEX*>(node->element)->proj == p;
+    return n;
+}
+
 const char* Swave_CheckLoaded(void)
 {
     const SWave* last = nullptr;
     int n = 0;
     for (const SWave* w = s_head; w; last = w, w = w->next, n++)
         if (w->prev != last || !w->bubble || !w->proj) return "a wave's prev link, bubbles or projectile";
-    return last == s_tail && n == s_count ? nullptr : "the wave list's end or count";
+    if (last != s_tail || n != s_count) return "the wave list's end or count";
+    // A projectile counts its keepers: one short frees it while a wave or
+    // vortex still names it, one over leaves it on the list for ever.
+    int kept = 0;
+    for (const PROJECTILE* p = Projectile_First(); p; p = p->next) {
+        const int k = Keepers(p);
+        if (p->held != k) return "a projectile's count of the vortices and waves keeping it";
+        kept += k;
+    }
+    return kept == s_count + Vortex_Count() ? nullptr : "a vortex or wave keeping a projectile off the list";
 }

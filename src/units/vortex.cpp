@@ -195,6 +195,9 @@ void Saveget_Vortices(void)
     for (GLL_NODE* n = s_list->first; n && Save_WalkGoesOn(); n = n->next) {
         Save_RegisterTypePointers(ST_VORTEXGLLNODE, n);
         Save_RegisterBlock(SAVEK_LOCAL, n, ST_VORTEXGLLNODE, sizeof *n);
+        // A loaded node may name no vortex: listed without one, the load
+        // refuses it.
+        if (!n->element) continue;
         Save_RegisterTypePointers(ST_VORTEX, n->element);
         Save_RegisterBlock(SAVEK_LOCAL, n->element, ST_VORTEX, sizeof(VORTEX));
     }
@@ -204,8 +207,12 @@ const char* Vortex_CheckLoaded(void)
 {
     int n = 0;
     const GLL_NODE* last = nullptr;
-    for (const GLL_NODE* node = s_list ? s_list->first : nullptr; node; last = node, node = node->next)
+    for (const GLL_NODE* node = s_list ? s_list->first : nullptr; node; last = node, node = node->next) {
         if (node->prev != last || ++n > s_list->count) return "the vortex list's links";
+        // Each update ages the vortex and hits with its projectile's weapon.
+        if (!node->element || !static_cast<const VORTEX*>(node->element)->proj)
+            return "a vortex list node without its vortex or projectile";
+    }
     if (s_list && (n != s_list->count || s_list->last != last)) return "the vortex list's count";
     return nullptr;
 }

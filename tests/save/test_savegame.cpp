@@ -878,6 +878,8 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
     const size_t bytemap = StoredOffset(ST_UNIT, "u->seemap.bytemapinfo[l].bytemap");
     ASSERT_EQ(OfType(ST_PATHSRCH).size(), 1u);
     const size_t search = OfType(ST_PATHSRCH)[0]->at + 16;
+    ASSERT_EQ(OfType(ST_PQELEMENT).size(), 1u) << "a search under way";
+    const size_t open = OfType(ST_PQELEMENT)[0]->at + 16;
     ASSERT_GE(OfType(ST_BYTEMAP).size(), 1u);
     const size_t map0 = OfType(ST_BYTEMAP)[0]->at + 16, lastbits = map0 + StoredOffset(ST_BYTEMAP, "bits") + BYTEMAP_BYTES - 4;
     struct Row {
@@ -899,6 +901,10 @@ TEST_F(SavedGameWithUnits, RecordsBreakingTheirListsAreRefused)
         {"an open list longer than its buckets", search + StoredOffset(ST_PATHSRCH, "nopen"),
          Get32(file_, search + StoredOffset(ST_PATHSRCH, "nopen")) + 1, "open list"},
         {"a ring start past the ring", search + StoredOffset(ST_PATHSRCH, "ringhead"), 5000, "ring"},
+        // Its f far past the last one taken out: a bucket of its own that
+        // taking it out would spread it back into.
+        {"an open entry out of its bucket", open + StoredOffset(ST_PQELEMENT, "f.hi"),
+         Get32(file_, search + StoredOffset(ST_PATHSRCH, "openlast.hi")) + 0x100, "out of its bucket"},
     };
     for (const Row& r : rows) {
         std::string bytes = file_;
@@ -992,6 +998,22 @@ TEST_F(SavedGameWithUnits, AutomaticProductionNamesTheLoadedBuildingsAfterAnInPl
     ASSERT_GT(paused, 0);
     ASSERT_EQ(Save_Game(dir_.file("ap.sav").c_str(), 0), 1);
     const std::string at = QvSave_Canonical(dir_.read("ap.sav"));
+    {
+        // A maker list's node naming no handle: listing it ended the program.
+        std::string bytes = dir_.read("ap.sav");
+        bool found = false;
+        for (const FileBlock& b : Blocks(bytes))
+            if (!found && TypeOf(b) == ST_APGLLNODE) {
+                Put32(bytes, b.at + 16 + StoredOffset(ST_APGLLNODE, "node->element"), SAVEID_NULL);
+                found = true;
+            }
+        ASSERT_TRUE(found);
+        dir_.write("bad.sav", RepairCrcs(bytes));
+        const uint64_t digest = QvDigest_State();
+        EXPECT_EQ(Save_Load(dir_.file("bad.sav").c_str()), SAVE_BADFILE);
+        EXPECT_NE(std::string(Save_LoadError()).find("local blocks"), std::string::npos) << Save_LoadError();
+        EXPECT_EQ(QvDigest_State(), digest);
+    }
     const std::vector<uint64_t> later = Digests(20);
 
     ASSERT_EQ(Save_Load(dir_.file("ap.sav").c_str()), SAVE_LOADED) << Save_LoadError();

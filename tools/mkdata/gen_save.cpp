@@ -234,7 +234,7 @@ static void Put32(std::string& s, size_t at, uint32_t v)
 // The offset of a field in a record of a local block's stored form.
 static size_t StoredAt(int type, const char* field)
 {
-    const SAVEFORM* form = SaveForm_Get(type, 0);
+    const SAVEFORM* form = SaveForm_Get(type, 0) ? SaveForm_Get(type, 0) : SaveForm_Get(type, 1);
     size_t at = 0;
     for (int i = 0; form && i < form->nfields; i++) {
         if (strcmp(form->fields[i].name, field) == 0) return at;
@@ -276,6 +276,7 @@ static std::vector<std::pair<std::string, std::string>> Damaged(const std::strin
 {
     std::vector<std::pair<std::string, std::string>> out;
     int doubled[SAVE_TYPE_COUNT] = {}, units = 0, parts = 0;
+    uint32_t narrowed = 0;
     auto set = [&](const std::string& from, const SeedBlock& b, int type, const char* field, uint32_t v) {
         std::string bytes = from;
         Put32(bytes, b.at + 16 + StoredAt(type, field), v);
@@ -317,6 +318,32 @@ static std::vector<std::pair<std::string, std::string>> Damaged(const std::strin
             out.emplace_back("/other-nowhere.sav", set(other, b, ST_CONDTREE, "t->condstates",
                                                        SaveId_Make(ST_CONDSTATEGLLHEADER, 0xFFFF0)));
             out.emplace_back("/other-wrongkind.sav", set(other, b, ST_CONDTREE, "t->condstates", b.id));
+        }
+        // A building's work left, a team's counter, a shot's heading, a wave
+        // bubble's radius and the search's goal row past what play makes; a
+        // job with more left than in all, a shot counting keepers it hasn't,
+        // a vortex node naming no vortex.
+        static const struct {
+            int type;
+            const char* field;
+            uint32_t value;
+            const char* name;
+        } kNarrowed[] = {
+            {ST_BUILDING, "prodleft", 0x80000000u, "/prodleft.sav"},
+            {ST_TEAM_DATA, "stats.kills_units", 0x7FFFFFFFu, "/team-kills.sav"},
+            {ST_PROJECTILE, "heading", 0x80000000u, "/heading.sav"},
+            {ST_SWaveNode, "radius", 0x7FFFFFFFu, "/bubble-radius.sav"},
+            {ST_PATHSRCH, "goaly", 0x7FFFFFFFu, "/search-goaly.sav"},
+            {ST_BUILDING, "prodleft", 0x7FFFFFFFu, "/job-left.sav"},
+            {ST_PROJECTILE, "held", 7, "/shot-keepers.sav"},
+            {ST_VORTEXGLLNODE, "node->element", SAVEID_NULL, "/vortex-node-empty.sav"},
+        };
+        for (size_t i = 0; i < sizeof kNarrowed / sizeof kNarrowed[0]; i++) {
+            const auto& n = kNarrowed[i];
+            if (b.type == n.type && !(narrowed >> i & 1)) {
+                narrowed |= 1u << i;
+                out.emplace_back(n.name, set(good, b, n.type, n.field, n.value));
+            }
         }
     }
     return out;
