@@ -19,6 +19,7 @@
 #include "save/savetype.h"
 #include "units/autoprod.h"
 #include "units/building.h"
+#include "units/damage.h"
 #include "units/explosion.h"
 #include "units/expltype.h"
 #include "units/parts.h"
@@ -456,7 +457,8 @@ const SAVEFIELD kProjectile[] = {
     TARGETF(PROJECTILE, target, "p->target"),
     PTR(PROJECTILE, part, "p->part", ST_PART),
     PIX(PROJECTILE, x), PIX(PROJECTILE, y), I32(PROJECTILE, team, 0, TEAMMAX),
-    ANYI(PROJECTILE, oinfo.offense), ANYI(PROJECTILE, oinfo.hitpoints), ANYI(PROJECTILE, oinfo.areaeffect),
+    I32(PROJECTILE, oinfo.offense, 0, MAXOFFENSECLASSES - 1), I32(PROJECTILE, oinfo.hitpoints, -WEAPON_MAXSTRENGTH, WEAPON_MAXSTRENGTH),
+    I32(PROJECTILE, oinfo.areaeffect, -WEAPON_MAXSTRENGTH, WEAPON_MAXSTRENGTH),
     I32(PROJECTILE, fx, FXLO, FXHI), I32(PROJECTILE, fy, FXLO, FXHI), PIX(PROJECTILE, aimx), PIX(PROJECTILE, aimy),
     I32(PROJECTILE, speed, SPEEDLO, SPEEDHI), I32(PROJECTILE, heading, 0, UTIL_FULL_TURN - 1),
     I32(PROJECTILE, travelled, 0, I32MAX - 30000),

@@ -339,6 +339,8 @@ const char* Expl_CheckLoaded(void)
     int n = 0, plays = 0;
     for (const EXPL* e = s_first; e; last = e, e = e->next, n++) {
         if (e->prev != last || e->id < 0 || !e->type) return "an explosion's prev link, id or type";
+        // The index of the next play its type starts, counted up as each starts.
+        if (e->entry > e->type->nranims) return "an explosion's play index past its type's plays";
         const EXPLANIM* before = nullptr;
         for (const EXPLANIM* a = e->firstexplanim; a; before = a, a = a->next, plays++)
             if (a->prev != before) return "an explosion play's prev link";

@@ -51,6 +51,7 @@
 #include "ui/igievnt.h"
 #include "units/autotarget.h"
 #include "units/building.h"
+#include "units/damage.h"
 #include "units/explosion.h"
 #include "units/iterate.h"
 #include "units/parts.h"
@@ -324,7 +325,12 @@ void Weapon_Impact(const WEAPONTYPE* w, const OFFENSEINFO* oinfo, TARGET* direct
 {
     ASSERT(w && oinfo);
     if (team >= 0 && team < REGION_TEAMS)
-        if (REGION* region = Region_FindAtPixel(px, py)) region->harass[team] += oinfo->hitpoints;
+        if (REGION* region = Region_FindAtPixel(px, py)) {
+            // Held at the ends of its word: a long game's hits in one region
+            // ran it past them.
+            const int64_t h = (int64_t)region->harass[team] + oinfo->hitpoints;
+            region->harass[team] = (int32_t)(h > INT32_MAX ? INT32_MAX : h < INT32_MIN ? INT32_MIN : h);
+        }
     UNIT* du = nullptr;
     BUILDING* db = nullptr;
     if (direct && Target_Valid(direct)) {
@@ -603,7 +609,10 @@ const char* Projectile_CheckLoaded(void)
 {
     const PROJECTILE* last = nullptr;
     int n = 0;
-    for (const PROJECTILE* p = s_first; p; last = p, p = p->next, n++)
+    for (const PROJECTILE* p = s_first; p; last = p, p = p->next, n++) {
         if (p->prev != last || p->id < 0) return "a projectile's prev link or id";
+        // Its hits look up the damage table's column of its class.
+        if (p->oinfo.offense >= Damage_ColumnCount()) return "a projectile's offense class";
+    }
     return last == s_last && n == s_count ? nullptr : "the projectile list's end or count";
 }

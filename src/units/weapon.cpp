@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <strings.h>
 
 #include "core/fspath.h"
@@ -345,6 +346,16 @@ static int ParseSetFireExplosion(TF_PARSER* p, WEAPONTYPE* w)
     return ParseExplosionLine(p, &w->FireExplosion);
 }
 
+// A strength or an area the damage sums can take: within WEAPON_MAXSTRENGTH
+// either way.
+static OFFENSEINFO Offense(TF_PARSER* p, const char* classname, int strength, int area)
+{
+    for (const auto& [what, v] : {std::pair{"Weapon strength", strength}, {"Area effect", area}})
+        if (v < -WEAPON_MAXSTRENGTH || v > WEAPON_MAXSTRENGTH)
+            TF_Error(p, "%s %d out of range (%d..%d)", what, v, -WEAPON_MAXSTRENGTH, WEAPON_MAXSTRENGTH);
+    return OFFENSEINFO{OffenseColumn(p, classname), strength, area};
+}
+
 // class, strength, area: the offense part of SetOffense and PersistentDamage.
 static int ReadOffense(TF_PARSER* p, OFFENSEINFO* out)
 {
@@ -354,7 +365,7 @@ static int ReadOffense(TF_PARSER* p, OFFENSEINFO* out)
         !ArgInt(p, "_AreaEffect_", &area)) {
         return 0;
     }
-    *out = OFFENSEINFO{OffenseColumn(p, classname), strength, area};
+    *out = Offense(p, classname, strength, area);
     return 1;
 }
 
@@ -368,7 +379,7 @@ static int ParseSetOffense(TF_PARSER* p, WEAPONTYPE* w)
         !ArgBracket(p, ")")) {
         return 0;
     }
-    w->oinfo = OFFENSEINFO{OffenseColumn(p, classname), strength, area};
+    w->oinfo = Offense(p, classname, strength, area);
     return 1;
 }
 

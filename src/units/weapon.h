@@ -42,6 +42,7 @@ struct TF_PARSER;
 enum {
     WEAPON_MAXTYPES = 128,
     WEAPON_NAMELEN = 64,
+    WEAPON_MAXSTRENGTH = 1 << 20,   // a strength's or an area effect's size either way
     WEAPON_ROTATION_TURN = 1 << 24, // rotational speeds: a whole turn
 };
 

@@ -386,6 +386,7 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
     WEAPONTYPE* gun = Weapon_NewType();
     strcpy(gun->name, "FileTrustGun");
     gun->kind = WLINEAR;
+    gun->oinfo.offense = 0;
     gun->CanShootGround = 1;
     gun->initialspeed = gun->maxspeed = 1;
     TARGET ground;
@@ -442,6 +443,9 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             {ST_TEAM_DATA, "stats.kills_units", 0x7FFFFFFFu},
             {ST_PROJECTILE, "heading", 0x80000000u},
             {ST_SWaveNode, "radius", 0x7FFFFFFFu},
+            // a shot's reach and strength past what the damage sums take
+            {ST_PROJECTILE, "oinfo.areaeffect", 0x7FFFFFFFu},
+            {ST_PROJECTILE, "oinfo.hitpoints", 0x80000000u},
             {ST_PATHSRCH, "goaly", 0x7FFFFFFFu},
         };
         for (const auto& c : counters)
@@ -472,6 +476,7 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             {ST_PROJECTILE, "held", 0, "a shot kept by no one", "vortices and waves keeping it"},
             {ST_VORTEXGLLNODE, "node->element", SAVEID_NULL, "a vortex node without its vortex", "local blocks"},
             {ST_VORTEX, "v->proj", SAVEID_NULL, "a vortex without its shot", "without its vortex or projectile"},
+            {ST_PROJECTILE, "oinfo.offense", 200, "a shot of a class the damage table hasn't", "a projectile's offense class"},
         };
         for (const auto& k : keepers) {
             if (b.type != k.type) continue;
@@ -482,7 +487,7 @@ TEST_F(FileTrustSave, TwoRecordBlocksPrevCyclesAndOverflowingCountersAreRefusedB
             kept.insert(k.name);
         }
     }
-    EXPECT_EQ(kept.size(), 7u);
+    EXPECT_EQ(kept.size(), 8u);
     // The condition machine's words stand before its tree pointers: the
     // rotation, stepped and looked two ahead, and a team's count at the
     // start. A region's third word is the corner a circle's radius is added to.

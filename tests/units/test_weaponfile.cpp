@@ -214,6 +214,10 @@ TEST_F(WeaponFileErrors, MalformedLinesAreFatalNamingWhatWasExpected)
         {"DefineWeapon(W5) { SetAttributes(1 2 3 4 5 6) }", "Expected [)] but found [6]"},
         {"DefineWeapon(W7) SetMovement(LINEAR)", "Expected [{] but found [SetMovement]"},
         {Weapon("W8", " SetOffense(AA 1 1)\n"), "Bad offense class [AA]"},
+        // Past what the damage sums take: they overflowed.
+        {Weapon("W9", " SetOffense(A0 2000000 2)\n"), "Weapon strength 2000000 out of range (-1048576..1048576)"},
+        {Weapon("W10", " SetOffense(A0 10 -2147483648)\n"), "Area effect -2147483648 out of range (-1048576..1048576)"},
+        {Weapon("W11", " PersistentDamage(6 8 A0 -1048577 16)\n"), "Weapon strength -1048577 out of range (-1048576..1048576)"},
     };
     for (const auto& r : rows) QV_EXPECT_FATAL(Load(r.text), r.message);
 }
