@@ -77,6 +77,7 @@ static void Armies(void)
     WEAPONTYPE* gun = Weapon_NewType();
     strcpy(gun->name, "Gun");
     gun->kind = WLINEAR;
+    gun->oinfo.offense = 0;
     gun->CanShootGround = 1;
     gun->tilerange = 6;
     gun->range = 6 * 24;
@@ -153,6 +154,7 @@ void Mkdata_SaveWorldOpen(void)
     Sprite_InitAll();
     Endcond_Init();
     Damage_Init();
+    Damage_AddOffense(Damage_OffenseIndex("A0"));
     Weapon_Init();
     AnimType_Init();
     ExplType_Init();
