@@ -763,9 +763,12 @@ const char* Units_CheckLoaded(void)
                 // A change of type scales the hit points by the old type's most:
                 // more than that would overflow the scaling.
                 if (u->hitpoints > u->type->maxhitpoints) return Save_FieldOutOfRange(u, "hitpoints");
-                // A walking unit searches anew, and steps round, towards its goal.
+                // A walking unit searches anew, and steps round, towards its
+                // goal: a tile of the map, or none yet (0, 0) for a unit that
+                // has only been asked aside since it was made.
                 if (u->onmap && (u->state == US_MOVING || u->state == US_WAITFOROBSTACLE) &&
-                    !Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y))
+                    !Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y) &&
+                    (u->move.srchtilepos.x != 0 || u->move.srchtilepos.y != 0))
                     return "a walking unit's goal off the map";
                 if (const char* why = Path_CheckLoaded(&u->move.path, &pathnodes)) return why;
                 if (const char* why = CheckParts(u)) return why;
