@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 enum { UTILS_PATH = 260 };
 
@@ -20,6 +21,13 @@ int Str_ToInt(const char* text);
 // 1 with the value when text is a whole decimal integer that an int holds
 // (blanks around it and a sign allowed); 0 for anything else, value unset.
 int Str_ReadInt(const char* text, int* value);
+
+// A sum taken wide, held at the nearest end of the int32 range: counts that
+// are stored as 32-bit words stop there instead of wrapping.
+inline int32_t Utils_Saturate32(int64_t v)
+{
+    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : (int32_t)v;
+}
 
 // Joins the non-empty parts (each may be null) into out, which holds at least
 // UTILS_PATH bytes and never gets more: dir1, dir2, dir3 and name with single

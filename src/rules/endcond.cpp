@@ -10,6 +10,7 @@
 #include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/tlog.h"
+#include "core/utils.h"
 #include "map/region.h"
 #include "platform/video.h"
 #include "rules/gamemsg.h"
@@ -23,10 +24,6 @@ ENDCOND_STATE g_Endcond;
 // sum beyond them stays at the nearest end instead of wrapping (a timer of
 // the largest time would otherwise come due at once, a huge delay release
 // the clocks).
-static int32_t Saturate32(int64_t v)
-{
-    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : (int32_t)v;
-}
 
 // ------------------------------------------------------------------ freeing
 
@@ -251,7 +248,7 @@ static int Fire(const CONDITION* c, CONDTREE* tree, int team, int kind)
         CONDSTATE* next = Endcond_GetState(tree, c->next);
         if (!next) return 0;
         tree->current = c->next;
-        g_Endcond.carrieddelay[team] = Saturate32((int64_t)g_Endcond.carrieddelay[team] + c->delay);
+        g_Endcond.carrieddelay[team] = Utils_Saturate32((int64_t)g_Endcond.carrieddelay[team] + c->delay);
         Endcond_EnterState(next, team, kind);
         return 0;
     }
@@ -292,7 +289,7 @@ static void ArmTimers(CRITERIA* node)
         break;
     case CRIT_NOT:
     case CRIT_ONCE: ArmTimers(node->unary.node); break;
-    case CRIT_TIMER: node->timer.deadline = Saturate32((int64_t)node->timer.time + g_UpdateCount); break;
+    case CRIT_TIMER: node->timer.deadline = Utils_Saturate32((int64_t)node->timer.time + g_UpdateCount); break;
     default: break;
     }
 }

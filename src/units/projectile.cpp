@@ -44,6 +44,7 @@
 #include "core/gamestate.h"
 #include "core/tlog.h"
 #include "core/uid.h"
+#include "core/utils.h"
 #include "map/region.h"
 #include "platform/animtype.h"
 #include "platform/sortdisp.h"
@@ -328,8 +329,7 @@ void Weapon_Impact(const WEAPONTYPE* w, const OFFENSEINFO* oinfo, TARGET* direct
         if (REGION* region = Region_FindAtPixel(px, py)) {
             // Held at the ends of its word: a long game's hits in one region
             // ran it past them.
-            const int64_t h = (int64_t)region->harass[team] + oinfo->hitpoints;
-            region->harass[team] = (int32_t)(h > INT32_MAX ? INT32_MAX : h < INT32_MIN ? INT32_MIN : h);
+            region->harass[team] = Utils_Saturate32((int64_t)region->harass[team] + oinfo->hitpoints);
         }
     UNIT* du = nullptr;
     BUILDING* db = nullptr;
