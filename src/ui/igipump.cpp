@@ -25,6 +25,22 @@ UNIT* Igievnt_VisibleUnit(UNIT* u)
     return nullptr;
 }
 
+enum { ZONE_MAPVIEW = 22 };
+
+// Only the map view gives a double click a meaning of its own (a unit's
+// special function, a building made primary maker). Every other receiver
+// acts on plain presses and releases, so there the pair's press and release
+// are plain ones: handed 2048 and 8192, a button, list, slider or field lost
+// the second of two quick clicks, and a player who tapped a switch twice
+// left it on.
+static uint32_t KindFor(uint32_t receiver, uint32_t kind)
+{
+    if (receiver == ZONE_MAPVIEW) return kind;
+    if (kind == EV_LEFTDOUBLE) return EV_LEFTDOWN;
+    if (kind == EV_LEFTDOUBLEUP) return EV_LEFTUP;
+    return kind;
+}
+
 void Igievnt_HandleEvent(const EVENT* event)
 {
     IGI_EVENT& ev = igi_nfo.event;
@@ -41,7 +57,7 @@ void Igievnt_HandleEvent(const EVENT* event)
     ev.unit = nullptr;
     ev.build = nullptr;
     ev.waypoint = -1;
-    if (ev.zone == 22 && g_MapElements && mapsizex > 1 && mapsizey > 1) {
+    if (ev.zone == ZONE_MAPVIEW && g_MapElements && mapsizex > 1 && mapsizey > 1) {
         int px, py, tx, ty;
         Igidisp_ScreenToMap(event->x, event->y, &px, &py);
         ev.mapx = (uint16_t)px;
@@ -59,6 +75,7 @@ void Igievnt_HandleEvent(const EVENT* event)
         ev.unit = Igievnt_VisibleUnit(Igidisp_UnitAtPixel(tx * 24, ty * 24));
         ev.build = Igidisp_BuildAtPixel(tx * 24, ty * 24);
     }
+    ev.kind = KindFor(igi_nfo.lockzone != ZD_NULL ? igi_nfo.lockzone : ev.zone, ev.kind);
     if (igi_nfo.lockzone != ZD_NULL) {
         Igizone_CallHandler((int)igi_nfo.lockzone, ZR_INPUT);
         return;

@@ -4,6 +4,11 @@
 // zone, the keyboard, the building list (wheel) or the zone under the
 // pointer. The queue is filled and drained in the same call, so no event
 // survives a frame.
+//
+// Only the map view is handed a double click's kinds (2048 and 8192); every
+// other receiver, a locked zone included, gets that press and release as a
+// plain press (64) and release (512), so that two quick clicks on a button,
+// list, slider, field or the minimap act twice.
 #pragma once
 
 struct EVENT;

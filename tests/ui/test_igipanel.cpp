@@ -13,6 +13,7 @@
 #include "save/save.h"
 #include "map/mapview.h"
 #include "platform/input.h"
+#include "platform/plat.h"
 #include "rules/gamemsg.h"
 #include "screendata.h"
 #include "support/testsupport.h"
@@ -130,16 +131,74 @@ TEST_F(Panels, AButtonActsOnlyOnALeftReleaseAndShowsDownForOneFrame)
     Select(10, 10);
     const ZONE& z = igi_nfo.zone.data[34];
     int x = (z.lx + z.rx) / 2, y = (z.ly + z.ry) / 2;
-    for (uint32_t kind : {EV_LEFTDOWN, EV_RIGHTDOWN, EV_RIGHTUP, EV_LEFTDOUBLEUP}) Send(kind, x, y);
-    EXPECT_TRUE(Take().empty()) << "only event 512 acts";
+    for (uint32_t kind : {EV_LEFTDOWN, EV_RIGHTDOWN, EV_RIGHTUP, EV_LEFTDOUBLE}) Send(kind, x, y);
+    EXPECT_TRUE(Take().empty()) << "only a left release acts";
     EXPECT_EQ(Igipanel_MsgCount(MSG_SFXBUTTONCLICK), 0);
+    Send(EV_LEFTDOUBLEUP, x, y);
+    EXPECT_EQ(Take(), std::vector<int>({QAUTOMOVEON})) << "a double click's release is a release here";
+    Igievnt_Update();
     Send(EV_LEFTUP, x, y);
     EXPECT_EQ(Take(), std::vector<int>({QAUTOMOVEON}));
-    EXPECT_EQ(Igipanel_MsgCount(MSG_SFXBUTTONCLICK), 1);
+    EXPECT_EQ(Igipanel_MsgCount(MSG_SFXBUTTONCLICK), 2);
     EXPECT_EQ(z.button.pressed, 1u) << "drawn down in the click's frame";
     Igievnt_Update();
     EXPECT_EQ(z.button.pressed, 0u) << "and up in the next";
     EXPECT_EQ(z.dirty, 1);
+}
+
+// Two presses on one spot within 500 ms are a double click for the pump,
+// and only the map view has a use for one: elsewhere the second press and
+// its release came as kinds no handler took, and the second of two quick
+// clicks was lost (a player who tapped Hold twice left it on).
+class PlayerViewPanels : public Panels {
+protected:
+    // Two clicks on one spot 150 ms apart, through the input layer and the
+    // pump, a frame for each press and each release.
+    void QuickClicks(int x, int y)
+    {
+        Input_RawMouseMove(x, y);
+        for (int i = 0; i < 2; i++) {
+            Input_RawMouseButton(0, 1);
+            Igievnt_Update();
+            Input_RawMouseButton(0, 0);
+            Igievnt_Update();
+            PlatHeadless_Advance(150);
+        }
+        PlatHeadless_Advance(1000); // the next pair starts afresh
+    }
+};
+
+TEST_F(PlayerViewPanels, TheSecondOfTwoQuickClicksWasLostOffTheMapView)
+{
+    Select(10, 10);
+    const struct {
+        const char* name;
+        int mfd, zd; // clicked at the zone's centre; the map view at the unit
+        std::vector<int> orders;
+        int group; // the chat's recipient group after, or -1
+    } rows[] = {
+        {"Hold, a standard button", MFD_ORDERS, 33, {QAUTOMOVEON, QAUTOMOVEON}, -1},
+        {"the game-speed slider", MFD_MENU, IGIMENU_SPEEDZONE, {QGAMESPEED, QGAMESPEED}, -1},
+        {"the minimap", MFD_BUILD, 23, {QMOVE, QMOVE}, -1},
+        {"a group button under the chat's lock: on, then off", MFD_COMMS, 62, {}, 5},
+        {"the map view: a double click", MFD_BUILD, 22, {QUNITSPECFUNC}, -1},
+    };
+    for (const auto& r : rows) {
+        ASSERT_TRUE(Igievnt_SetMfdMode(r.mfd)) << r.name;
+        if (r.group >= 0) {
+            ASSERT_TRUE(Igievnt_OpenChat());
+        }
+        const ZONE& z = igi_nfo.zone.data[r.zd];
+        if (r.zd == 22)
+            QuickClicks(10 * 24, 10 * 24 + 32);
+        else
+            QuickClicks((z.lx + z.rx) / 2, (z.ly + z.ry) / 2);
+        EXPECT_EQ(Take(), r.orders) << r.name;
+        if (r.group >= 0) {
+            EXPECT_EQ(igi_nfo.commgroup, r.group) << r.name;
+            Send(EV_KEY, 0, 0, SC_ESCAPE, 0);
+        }
+    }
 }
 
 TEST_F(Panels, AutomaticMovementTurnsOffOnlyWhenEverySelectedUnitHasThatMode)
