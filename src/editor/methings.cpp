@@ -132,7 +132,7 @@ void MeBrushUnit::MoveBy(const IPoint& delta, const IPoint&)
     if (!thing->onmap) return;
     const int tx = TileOf(x, mapsizex - 1), ty = TileOf(y, mapsizey - 1);
     if (tx == thing->tilepos.x && ty == thing->tilepos.y) return;
-    if (Units_UnitAtMapLevel(thing->maplevel, tx, ty)) return;
+    if (Units_UnitAtMapLevel(thing->maplevel, tx, ty) || Build_BarsUnitType(thing->type, tx, ty)) return;
     Units_RemoveFromMap(thing);
     Units_SetUnitPosition(thing, tx, ty);
     Units_AddToMap(thing);
@@ -222,7 +222,9 @@ void MeBrushUnit::Copy(void)
     // The copy goes where the selection's move takes it: made on the
     // original's tile, two units would claim one map element.
     const int tx = thing->tilepos.x + 1, ty = thing->tilepos.y + 1;
-    if (tx >= mapsizex || ty >= mapsizey || Units_UnitAtMapLevel(thing->maplevel, tx, ty)) return;
+    if (tx >= mapsizex || ty >= mapsizey || Units_UnitAtMapLevel(thing->maplevel, tx, ty) ||
+        Build_BarsUnitType(thing->type, tx, ty))
+        return;
     UNIT* copy = Units_NewAt(thing->type, thing->team, -1, tx, ty);
     if (!copy) return;
     UnHilite();
