@@ -150,26 +150,12 @@ IPoint MePickBuilding::Anchor(const BUILDINGTYPE* type, const QIPointer& pointer
     return IPoint(ax >= 0 ? ax / 24 : -1, ay >= 0 ? ay / 24 : -1);
 }
 
-// A footprint cell of type at (x, y) that would close its tile to a unit
-// standing there (units at other levels, and at a bay their type may enter,
-// stay where they are).
-static bool CoversAUnit(const BUILDINGTYPE* type, int x, int y)
-{
-    for (int cy = 0; cy < type->height; cy++)
-        for (int cx = 0; cx < type->width; cx++)
-            for (int level = 0; level < ML_LEVELS; level++) {
-                const UNIT* u = Units_UnitAtMapLevel(level, x + cx, y + cy);
-                if (u && Build_TypeBarsUnitType(type, x, y, x + cx, y + cy, u->type)) return true;
-            }
-    return false;
-}
-
 void MePickBuilding::Place(const QIPointer& pointer)
 {
     const IPoint t = Anchor(type, pointer);
     for (BUILDING* b = g_Buildings; b; b = b->next)
         if (b->tilex == t.x && b->tiley == t.y) return;
-    if (!MeDesktop::BuildingFits(type, t.x, t.y) || CoversAUnit(type, t.x, t.y)) return;
+    if (!MeDesktop::BuildingFits(type, t.x, t.y) || MeBrushBuild::CoversAUnit(type, t.x, t.y, nullptr)) return;
     BUILDING* b = Build_New(type, g_MeEditor.team, -1, t.x, t.y);
     if (!b) return;
     MeBrushBuild::Count(b, b->team, 1);

@@ -87,7 +87,9 @@ public:
     void UnHilite(void) override;
     // Deletes its units, uncounts everything and removes the building.
     void Delete(void) override;
-    // Follows x, y, clamped so the footprint stays inside 1 .. size - 1.
+    // Follows x, y, clamped so the footprint stays inside 1 .. size - 1,
+    // unless the footprint would close a tile to a unit standing there or
+    // one of its units would land on another's tile.
     void MoveBy(const IPoint& delta, const IPoint& point) override;
     void Snap(void) override;
     void NextTeam(void) override;
@@ -102,6 +104,9 @@ public:
     static void SetTeam(BUILDING* building, int team);
     // Its associate and bay units into out; how many.
     static int Units(BUILDING* building, UNIT* out[MEBUILD_UNITS]);
+    // Whether a building of type with its top left at (x, y) would close a
+    // tile to a unit standing on it, own's units (which move with it) aside.
+    static bool CoversAUnit(const BUILDINGTYPE* type, int x, int y, BUILDING* own);
     // The counts of team with (1) or without (-1) the building alone.
     static void Count(const BUILDING* building, int team, int sign);
     // The building's units counted (and marked on the minimap).

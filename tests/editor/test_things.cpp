@@ -264,6 +264,16 @@ TEST_F(Things, BrushesKeepTheCountsAndTheMap)
              tool().CopySelection();
              EXPECT_EQ(Units(), 2);
          }},
+        {"a building's drag stops short of covering another unit",
+         [](Things* f) {
+             BUILDING* b = f->HutWithTank(10, 10, 0);
+             Units_NewAt(f->tank, 0, -1, 13, 10);
+             Select<MeBrushBuild>(b);
+             tool().MoveBy(IPoint(48, 0), IPoint(0, 0));
+             EXPECT_EQ(b->tilex, 10);
+             tool().MoveBy(IPoint(-24, 0), IPoint(0, 0));
+             EXPECT_EQ(b->tilex, 11) << "its own unit moves with it";
+         }},
         {"a building stays inside the map",
          [](Things* f) {
              BUILDING* b = Build_New(f->hut, 0, -1, 50, 50);
