@@ -109,6 +109,8 @@ void MePickUnit::Place(const QIPointer& pointer)
 {
     const IPoint t = MeBigMap::ScreenToTile(pointer);
     if (!Inside(t.x, t.y) || Units_UnitAtMapLevel(type->defmaplevel, t.x, t.y)) return;
+    // Inside a building the unit would stand where the game can't move it.
+    if (Build_BarsUnitType(type, t.x, t.y)) return;
     UNIT* u = Units_NewAt(type, g_MeEditor.team, -1, t.x, t.y);
     if (!u) return;
     MeBrushUnit::Count(u, u->team, 1);
@@ -153,7 +155,7 @@ void MePickBuilding::Place(const QIPointer& pointer)
     const IPoint t = Anchor(type, pointer);
     for (BUILDING* b = g_Buildings; b; b = b->next)
         if (b->tilex == t.x && b->tiley == t.y) return;
-    if (!MeDesktop::BuildingFits(type, t.x, t.y)) return;
+    if (!MeDesktop::BuildingFits(type, t.x, t.y) || MeBrushBuild::CoversAUnit(type, t.x, t.y, nullptr)) return;
     BUILDING* b = Build_New(type, g_MeEditor.team, -1, t.x, t.y);
     if (!b) return;
     MeBrushBuild::Count(b, b->team, 1);

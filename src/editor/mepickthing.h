@@ -4,10 +4,11 @@
 // ghost under the pointer.
 //
 // Placing follows the map's rules rather than reporting anything: a unit
-// needs a free tile at its level, a building a footprint inside the map
-// (buildings may overlap each other), an object replaces another of a
-// different type unless Shift is held. Nothing is placed on row or
-// column 0.
+// needs a free tile at its level that no building's footprint closes to its
+// type, a building a footprint inside the map that closes no tile to a unit
+// standing on it (buildings may overlap each other), an object replaces
+// another of a different type unless Shift is held. Nothing is placed on
+// row or column 0.
 #pragma once
 
 #include "editor/mepick.h"
@@ -24,7 +25,7 @@ public:
     void Draw(const IPoint& origin, const IRect& row, uint32_t state) override;
     const char* TipText(void) override;
     // A unit of the current team with the default orders on the free tile
-    // under the pointer.
+    // under the pointer, unless a building's footprint closes it to the type.
     void Place(const QIPointer& pointer) override;
     // The type's parts as ghosts on the tile under the pointer.
     void Preview(const QIPointer& pointer) override;
@@ -37,7 +38,8 @@ public:
     explicit MePickBuilding(BUILDINGTYPE* buildingType);
     void Draw(const IPoint& origin, const IRect& row, uint32_t state) override;
     const char* TipText(void) override;
-    // A building of the current team, its footprint centred on the pointer.
+    // A building of the current team, its footprint centred on the pointer,
+    // unless it would close a tile to a unit standing there.
     void Place(const QIPointer& pointer) override;
     // The building and its footprint cells, green where free, red where not.
     void Preview(const QIPointer& pointer) override;

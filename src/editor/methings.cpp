@@ -132,7 +132,7 @@ void MeBrushUnit::MoveBy(const IPoint& delta, const IPoint&)
     if (!thing->onmap) return;
     const int tx = TileOf(x, mapsizex - 1), ty = TileOf(y, mapsizey - 1);
     if (tx == thing->tilepos.x && ty == thing->tilepos.y) return;
-    if (Units_UnitAtMapLevel(thing->maplevel, tx, ty)) return;
+    if (Units_UnitAtMapLevel(thing->maplevel, tx, ty) || Build_BarsUnitType(thing->type, tx, ty)) return;
     Units_RemoveFromMap(thing);
     Units_SetUnitPosition(thing, tx, ty);
     Units_AddToMap(thing);
@@ -222,7 +222,9 @@ void MeBrushUnit::Copy(void)
     // The copy goes where the selection's move takes it: made on the
     // original's tile, two units would claim one map element.
     const int tx = thing->tilepos.x + 1, ty = thing->tilepos.y + 1;
-    if (tx >= mapsizex || ty >= mapsizey || Units_UnitAtMapLevel(thing->maplevel, tx, ty)) return;
+    if (tx >= mapsizex || ty >= mapsizey || Units_UnitAtMapLevel(thing->maplevel, tx, ty) ||
+        Build_BarsUnitType(thing->type, tx, ty))
+        return;
     UNIT* copy = Units_NewAt(thing->type, thing->team, -1, tx, ty);
     if (!copy) return;
     UnHilite();
@@ -234,6 +236,15 @@ void MeBrushUnit::Copy(void)
 }
 
 // ------------------------------------------------------------ buildings
+
+// One of the units that move with b.
+static bool IsOwnUnit(BUILDING* b, const UNIT* u)
+{
+    UNIT* units[MEBUILD_UNITS];
+    for (int i = 0, n = MeBrushBuild::Units(b, units); i < n; i++)
+        if (units[i] == u) return true;
+    return false;
+}
 
 int MeBrushBuild::Units(BUILDING* b, UNIT* out[MEBUILD_UNITS])
 {
@@ -253,6 +264,18 @@ void MeBrushBuild::Count(const BUILDING* b, int team, int sign)
     me.teams[team].worth += sign * MeStats::BuildingWorth(b->buildingtype);
     if (MeStats::IsSource(b->buildingtype, 0)) me.waterTotal += sign;
     if (MeStats::IsSource(b->buildingtype, 1)) me.crystalTotal += sign;
+}
+
+bool MeBrushBuild::CoversAUnit(const BUILDINGTYPE* type, int x, int y, BUILDING* own)
+{
+    for (int cy = 0; cy < type->height; cy++)
+        for (int cx = 0; cx < type->width; cx++)
+            for (int level = 0; level < ML_LEVELS; level++) {
+                const UNIT* u = Units_UnitAtMapLevel(level, x + cx, y + cy);
+                if (u && !IsOwnUnit(own, u) && Build_TypeBarsUnitType(type, x, y, x + cx, y + cy, u->type))
+                    return true;
+            }
+    return false;
 }
 
 void MeBrushBuild::CountUnits(BUILDING* b)
@@ -337,6 +360,16 @@ void MeBrushBuild::MoveBy(const IPoint& delta, const IPoint&)
     if (!thing || (x >= 0 && y >= 0 && x / 24 == thing->tilex && y / 24 == thing->tiley)) return;
     const BUILDINGTYPE* t = thing->buildingtype;
     const int tx = TileOf(x, mapsizex - t->width - 1), ty = TileOf(y, mapsizey - t->height - 1);
+    if (tx == thing->tilex && ty == thing->tiley) return;
+    // As a building placed: it never closes a tile to a unit, and its own
+    // units never land where another unit stands.
+    if (CoversAUnit(t, tx, ty, thing)) return;
+    UNIT* units[MEBUILD_UNITS];
+    for (int i = 0, n = Units(thing, units); i < n; i++) {
+        const UNIT* there = Units_UnitAtMapLevel(units[i]->maplevel, units[i]->tilepos.x + tx - thing->tilex,
+                                                 units[i]->tilepos.y + ty - thing->tiley);
+        if (there && !IsOwnUnit(thing, there)) return;
+    }
     MoveTo(thing, tx - thing->tilex, ty - thing->tiley);
     if (MiniMap()) MiniMap()->mstate |= MEMM_STALE;
 }

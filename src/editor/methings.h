@@ -7,7 +7,8 @@
 // Design note. A building always takes its units along: moving, re-teaming
 // and deleting it does the same to its associate unit and the units of its
 // four bays, and the counts follow. A unit never shares a tile at its map
-// level: a move or a copy that would land on a taken tile does not happen.
+// level, nor stands inside a building: a move or a copy that would land on
+// a taken tile, or on a footprint cell closed to its type, does not happen.
 #pragma once
 
 #include "editor/mebrush.h"
@@ -34,7 +35,8 @@ public:
     void UnHilite(void) override;
     // Uncounts the unit and deletes it.
     void Delete(void) override;
-    // Follows x, y onto a free tile at its level, clamped inside the map.
+    // Follows x, y onto a free tile at its level outside any footprint
+    // closed to its type, clamped inside the map.
     void MoveBy(const IPoint& delta, const IPoint& point) override;
     void Snap(void) override;
     // Teams 0..7 in turn; neutral stays neutral; counts unchanged.
@@ -56,8 +58,9 @@ public:
     // Bit of the editor's direction of an SO_TRAIL order, else 0.
     uint32_t PathDirectionBit(void) override;
     // A new unit of the type and team with the default orders on the tile
-    // one right and down, when that tile is on the map and free at its
-    // level; the brush then wraps it. Otherwise nothing.
+    // one right and down, when that tile is on the map, free at its level
+    // and not on a footprint cell closed to the type; the brush then wraps
+    // it. Otherwise nothing.
     void Copy(void) override;
 
     // The counts of team with (sign 1) or without (sign -1) unit.
@@ -84,7 +87,9 @@ public:
     void UnHilite(void) override;
     // Deletes its units, uncounts everything and removes the building.
     void Delete(void) override;
-    // Follows x, y, clamped so the footprint stays inside 1 .. size - 1.
+    // Follows x, y, clamped so the footprint stays inside 1 .. size - 1,
+    // unless the footprint would close a tile to a unit standing there or
+    // one of its units would land on another's tile.
     void MoveBy(const IPoint& delta, const IPoint& point) override;
     void Snap(void) override;
     void NextTeam(void) override;
@@ -99,6 +104,9 @@ public:
     static void SetTeam(BUILDING* building, int team);
     // Its associate and bay units into out; how many.
     static int Units(BUILDING* building, UNIT* out[MEBUILD_UNITS]);
+    // Whether a building of type with its top left at (x, y) would close a
+    // tile to a unit standing on it, own's units (which move with it) aside.
+    static bool CoversAUnit(const BUILDINGTYPE* type, int x, int y, BUILDING* own);
     // The counts of team with (1) or without (-1) the building alone.
     static void Count(const BUILDING* building, int team, int sign);
     // The building's units counted (and marked on the minimap).

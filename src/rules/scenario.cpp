@@ -61,6 +61,15 @@ enum { SCENARIO_VERSION = 2, DEFAULT_TECHLEVEL = 10 };
 
 int s_defaultTeam = 0;
 
+// Each unit the file puts, with the line that put it: a unit standing where
+// its type can't is only known once the buildings after it are read.
+struct PUTLINE {
+    UNIT* unit;
+    int id;
+    int line;
+};
+std::vector<PUTLINE> s_puts;
+
 // While a file is read: a fatal error without a line of its own (a version,
 // a terrain, a second end-condition file, a missing special force) names the
 // line being read when a step tries the load.
@@ -258,6 +267,7 @@ void PutUnit(TF_PARSER* p, int damaged)
     if (id > 0 && FindUnit(id)) TF_Error(p, "Unit id %d used twice", id);
     UNIT* u = Units_NewAt(type, s_defaultTeam, id, x, y);
     if (!u) ERR_FATAL(ERRC_FATAL, "Unable to create unit");
+    s_puts.push_back(PUTLINE{u, u->id, Line(p)});
     if (damaged) {
         int hp = type->maxhitpoints * percent / 100;
         if (hp < 1) hp = 1;
@@ -525,6 +535,65 @@ const OBJCOMMAND s_objCommands[] = {
 
 // ------------------------------------------------------------------ the load's steps
 
+// Where a unit of the file may stand: a valid tile free at its level that
+// neither the terrain nor a building's footprint closes to its type (the
+// editor's buildings leave the terrain as it was, so the footprint is
+// asked of the building).
+bool CanStandAt(const UNIT* u, int x, int y)
+{
+    if (!Map_IsValidTile(x, y)) return false;
+    if (Units_UnitAtMapLevel(u->maplevel, x, y)) return false;
+    return !Units_IsImpassible(u->type, x, y) && !Build_BarsUnitType(u->type, x, y);
+}
+
+// The nearest tile (by straight distance, ties to the lower row, then the
+// lower column) where u can stand; false when there is none on the map.
+bool NearestStand(const UNIT* u, int* outx, int* outy)
+{
+    const int x0 = u->tilepos.x, y0 = u->tilepos.y;
+    const int rings = std::max(mapsizex, mapsizey);
+    long best = -1;
+    for (int r = 1; r <= rings; r++) {
+        // A tile of ring r lies at least r away: none beats a find nearer.
+        if (best >= 0 && (long)r * r > best) break;
+        for (int dy = -r; dy <= r; dy++)
+            for (int dx = -r; dx <= r; dx += (dy == -r || dy == r) ? 1 : 2 * r) {
+                const int x = x0 + dx, y = y0 + dy;
+                const long d = (long)dx * dx + (long)dy * dy;
+                if (best >= 0 && (d > best || (d == best && (y > *outy || (y == *outy && x > *outx))))) continue;
+                if (!CanStandAt(u, x, y)) continue;
+                best = d, *outx = x, *outy = y;
+            }
+    }
+    return best >= 0;
+}
+
+// Once every object is read: a unit the file put inside a building (an
+// editor writes units before buildings) or on ground its type can't cross
+// moves to the nearest tile it can stand on, in file order. Refusing the
+// file would refuse scenarios that load today; a unit made by a building
+// (its kept or carried units) stands where the building keeps it.
+void StandUnitsWhereTheyCan(const char* file)
+{
+    for (const PUTLINE& put : s_puts) {
+        UNIT* u = FindUnit(put.id);
+        if (u != put.unit || !u->onmap) continue;
+        if (BuildId_Valid(&u->associate) || BuildId_Valid(&u->partof)) continue;
+        const int x = u->tilepos.x, y = u->tilepos.y;
+        if (!Units_IsImpassible(u->type, x, y) && !Build_BarsUnitType(u->type, x, y)) continue;
+        int nx, ny;
+        if (!NearestStand(u, &nx, &ny)) {
+            TLOG(TLOG_WARNING, "%s line %d: %s %d stands where it can't at %d %d, and no tile is free for it",
+                 file, put.line, u->type->symbolid, u->id, x, y);
+            continue;
+        }
+        Units_ChangeTile(u, nx, ny);
+        TLOG(TLOG_WARNING, "%s line %d: %s %d stands where it can't at %d %d, moved to %d %d", file, put.line,
+             u->type->symbolid, u->id, x, y, nx, ny);
+    }
+    s_puts.clear();
+}
+
 void Progress(SCENARIO_PROGRESS progress, const char* text)
 {
     if (progress) progress(text);
@@ -700,6 +769,7 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
     TF_PARSER* p = parser.get();
     if (!p) ERR_FATAL(ERRC_OPENFILE, "scenario file [%s]", Fs_Resolve(g_ScenarioScnPath).c_str());
     s_defaultTeam = 0;
+    s_puts.clear();
 
     Progress(progress, "Loading .. Version");
     char terrain[TF_FIELD];
@@ -737,6 +807,7 @@ void Scenario_Load(SCENARIO_PROGRESS progress)
         Progress(progress, "Loading .. Map Objects");
         Scenario_ReadObjects(p);
     }
+    StandUnitsWhereTheyCan(p->filename);
     parser.reset();
     if (g_OptShroudDisabled && !g_OptFogDisabled) Ovl_MakeAllOverlaysVisible();
 

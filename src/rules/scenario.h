@@ -20,7 +20,13 @@
 //
 // Three kinds of failure: fatal errors (a file that can't be opened, a wrong
 // version, an impossible object), text-file errors that name the file and
-// the line, and logged errors that skip one command.
+// the line, and logged errors that skip one command. A unit put where its
+// type can't stand (inside a building, which the file may list after the
+// unit, or on ground its type can't cross) is no failure: once every object
+// is read it moves to the nearest tile it can stand on at its level, and a
+// warning names the file, its line and both tiles. Files that loaded before
+// still load; a unit left inside a building would stand there until an
+// order walked it out.
 #pragma once
 
 #include <cstddef>
@@ -33,7 +39,8 @@ typedef void (*SCENARIO_PROGRESS)(const char* text);
 
 // Reads the current scenario (g_ScenarioScnPath) with everything it needs.
 // Every error stops the program (fatal or text-file error) except the
-// commands that are logged and skipped; Scenario_TryLoad turns the stops
+// commands that are logged and skipped and the units moved off ground their
+// type can't stand on (logged as warnings); Scenario_TryLoad turns the stops
 // into a refusal. Needs the common game systems.
 void Scenario_Load(SCENARIO_PROGRESS progress);
 // Scenario_Load as a step that a refusal returns from: 1 when the scenario

@@ -507,6 +507,25 @@ BUILDING* Build_AtDoorTile(int x, int y)
     return nullptr;
 }
 
+int Build_TypeBarsUnitType(const BUILDINGTYPE* type, int bx, int by, int x, int y, const UNITTYPE* utype)
+{
+    if (type == nullptr || utype == nullptr || utype->effects == nullptr || !Map_IsValidTile(x, y)) return 0;
+    const int code = CellCode(type, x - bx, y - by);
+    if (code < 0) return 0;
+    // The element as the placed building leaves it.
+    MAP_ELEMENT e = *MAP_ELEMENT_AT(x, y);
+    e.effect = (uint32_t)code;
+    return Units_EffectCell(utype->effects, &e)[0] == 0;
+}
+
+int Build_BarsUnitType(const UNITTYPE* utype, int x, int y)
+{
+    if (!Map_IsValidTile(x, y)) return 0;
+    const BUILDING* b = Build_AtTile(x, y);
+    if (b == nullptr) return 0;
+    return Build_TypeBarsUnitType(b->buildingtype, b->tilex, b->tiley, x, y, utype);
+}
+
 BUILDING* Build_AtPixel(int px, int py)
 {
     // Division truncates towards 0: pixels left of or above the map would

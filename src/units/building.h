@@ -318,6 +318,15 @@ void Build_PostScenarioLoad(void);
 BUILDING* Build_AtTile(int x, int y);
 // The building whose door (bay) tile is (x, y), or null.
 BUILDING* Build_AtDoorTile(int x, int y);
+// 1 when type placed with its top-left at (bx, by) puts an effect code on
+// tile (x, y) that the unit type's terrain table rates impassable (a bay its
+// type may enter and a flyer's table pass); 0 for a tile the footprint
+// doesn't cover or writes nothing on, and for a type without a table. Read
+// from the type, so it answers in the editor too, where placed buildings
+// leave the map as it was.
+int Build_TypeBarsUnitType(const BUILDINGTYPE* type, int bx, int by, int x, int y, const UNITTYPE* utype);
+// The same for the building whose footprint covers tile (x, y); 0 for none.
+int Build_BarsUnitType(const UNITTYPE* utype, int x, int y);
 // The building covering the tile under map pixel (px, py), or null.
 BUILDING* Build_AtPixel(int px, int py);
 // 1 when the unit's tile (ux, uy) is at the site of a type placed at (x, y):

@@ -14,6 +14,7 @@
 #include "editorfixture.h"
 #include "gen_sprites.h"
 #include "editor/mepath.h"
+#include "platform/effects.h"
 #include "platform/font.h"
 #include "platform/graph.h"
 #include "platform/palette.h"
@@ -56,6 +57,9 @@ public:
         tank->partinfo.parttype[0] = body;
         tank->partinfo.nrparts = 1;
         tank->buildcost = 300;
+        // Tracks stop at a footprint's cells (effect code 0), as the game's do.
+        tank->effects = Effects_NewTable("Tracks", 100, 1);
+        Effects_SetEffect(tank->effects, EFFECTS_SPECIAL_ROW, 0, 0, 0);
         hut = QvWorld_BuildingType("Hut", 2, 2);
         hut->cost = 1000;
         for (const char* n : {"Tree", "Rock"}) {
@@ -147,6 +151,10 @@ TEST_F(Things, PlacingFollowsTheMapsRules)
     building.Place(Tile(62, 62));
     EXPECT_EQ(Build_Count(), 1) << "the same anchor twice";
     EXPECT_EQ(g_MeEditor.teams[2].worth, 1300);
+    unit.Place(Tile(62, 62));
+    EXPECT_EQ(Units(), 1) << "a unit inside the building";
+    building.Place(Tile(6, 6));
+    EXPECT_EQ(Build_Count(), 1) << "a footprint over the unit at (5, 5)";
 
     tree.Place(Tile(9, 9));
     tree.Place(Tile(9, 9));
@@ -242,6 +250,29 @@ TEST_F(Things, BrushesKeepTheCountsAndTheMap)
              Select<MeBrushUnit>(u);
              tool().MoveBy(IPoint(24, 0), IPoint(0, 0));
              EXPECT_EQ(u->tilepos.x, 5);
+         }},
+        {"a footprint stops a unit's drag and copy",
+         [](Things* f) {
+             Build_New(f->hut, 0, -1, 10, 10);
+             UNIT* u = Units_NewAt(f->tank, 0, -1, 9, 10);
+             UNIT* v = Units_NewAt(f->tank, 0, -1, 9, 9);
+             Select<MeBrushUnit>(u);
+             tool().MoveBy(IPoint(24, 0), IPoint(0, 0));
+             EXPECT_EQ(u->tilepos.x, 9);
+             tool().ForgetSelection();
+             Select<MeBrushUnit>(v);
+             tool().CopySelection();
+             EXPECT_EQ(Units(), 2);
+         }},
+        {"a building's drag stops short of covering another unit",
+         [](Things* f) {
+             BUILDING* b = f->HutWithTank(10, 10, 0);
+             Units_NewAt(f->tank, 0, -1, 13, 10);
+             Select<MeBrushBuild>(b);
+             tool().MoveBy(IPoint(48, 0), IPoint(0, 0));
+             EXPECT_EQ(b->tilex, 10);
+             tool().MoveBy(IPoint(-24, 0), IPoint(0, 0));
+             EXPECT_EQ(b->tilex, 11) << "its own unit moves with it";
          }},
         {"a building stays inside the map",
          [](Things* f) {

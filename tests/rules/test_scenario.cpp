@@ -481,6 +481,44 @@ TEST_F(FileTrustScenarioLoad, BrokenFilesAreRefusedWithFileAndLineAndTheNextLoad
     EXPECT_NE(Units_IdToUnitPtr(5, 0), nullptr);
 }
 
+// A unit the file puts inside a building, before the building (as the
+// editor writes) or after it, moves to the nearest tile free at its level
+// (ties to the lower row), with a warning naming its line and both tiles;
+// a unit at a bay its type may enter stays.
+TEST_F(FileTrustScenarioLoad, AUnitInsideABuildingMovesToTheNearestFreeTileWithItsLine)
+{
+    const std::string file = Fs_Resolve(g_ScenarioDir) + "/QUORVEX.scn";
+    const struct {
+        std::string objects;
+        int x, y;          // where unit 12 ends
+        std::string warning; // after the file name, "" for none
+    } rows[] = {
+        {"PutUnitAt(12 DemoTank 11 11)\nAddBuildingAt(20 DemoDepot 10 10 c)\n", 12, 11,
+         " line 4: DemoTank 12 stands where it can't at 11 11, moved to 12 11"},
+        {"PutUnitAt(13 DemoTank 12 11)\nPutUnitAt(12 DemoTank 11 11)\nAddBuildingAt(20 DemoDepot 10 10 c)\n", 11, 12,
+         " line 5: DemoTank 12 stands where it can't at 11 11, moved to 11 12"},
+        {"AddBuildingAt(20 DemoDepot 10 10 c)\nPutUnitAt(12 DemoTank 10 10)\n", 10, 9,
+         " line 5: DemoTank 12 stands where it can't at 10 10, moved to 10 9"},
+        {"PutUnitAt(12 DemoTank 21 21)\nAddBuildingAt(21 DemoFactory 20 20 c)\n", 21, 21, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.objects);
+        WriteScn(std::string(kHeader) + r.objects);
+        log.clear();
+        Scenario_Load(nullptr);
+        const UNIT* u = Units_IdToUnitPtr(12, 0);
+        ASSERT_NE(u, nullptr);
+        EXPECT_EQ(u->tilepos.x, r.x);
+        EXPECT_EQ(u->tilepos.y, r.y);
+        EXPECT_EQ(Units_UnitAtMapLevel(u->maplevel, r.x, r.y), u);
+        if (r.warning.empty())
+            EXPECT_EQ(log.text().find("stands where it can't"), std::string::npos) << log.text();
+        else
+            EXPECT_NE(log.text().find(file + r.warning), std::string::npos) << log.text();
+        Restart();
+    }
+}
+
 // ------------------------------------------------------------------ the round trip
 
 // Every object by kind and id with the values the file carries.
