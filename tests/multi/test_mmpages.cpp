@@ -456,23 +456,25 @@ TEST_F(NetHandoverIpxPage, RowsGoingKeepTheScrollWithinAndThePickOnItsGame)
     games->SetCurrent(14);
     MM_ipx_poll();
     ASSERT_EQ(MM_ipx_players()->count, 2);
-    auto leave = [](int n) {
+    auto leave = [](int from, int to) { // the games of Udp(from..to) leave the found list
         Net_LockFoundSessions();
-        for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s; s = (NetSession*)GLL_GoNext(g_FoundSessions))
-            if (const NetAddress a = Udp(n); NetPkt_SameAddress(&s->creator_address, &a)) {
+        for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s;)
+            if (s->creator_address.bytes[3] >= from && s->creator_address.bytes[3] <= to) {
                 Debug_FreeBlock(GLL_DeleteCurrent(g_FoundSessions));
-                break;
+                s = (NetSession*)GLL_GetCurrent(g_FoundSessions);
+            } else {
+                s = (NetSession*)GLL_GoNext(g_FoundSessions);
             }
         Net_UnlockFoundSessions();
     };
-    for (int n = 20; n < 26; n++) leave(n);
+    leave(20, 25);
     MM_ipx_poll();
     ASSERT_EQ(games->count, 10);
     EXPECT_EQ(games->scroll.y, 0) << "ten rows fit";
     ASSERT_EQ(games->current, 8);
     const NetAddress picked = Udp(34);
     EXPECT_TRUE(NetPkt_SameAddress(&Game(games->current)->session.creator_address, &picked)) << "Join's game";
-    leave(34);
+    leave(34, 34);
     MM_ipx_poll();
     EXPECT_EQ(games->current, -1) << "the picked game went: none picked";
     EXPECT_EQ(MM_ipx_players()->count, 0) << "nor its players shown";

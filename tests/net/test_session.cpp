@@ -573,6 +573,18 @@ protected:
         s.colour = colour;
         Net_WriteNodeSettings(block, &s);
     }
+    // An open game's answer to a search, from an address.
+    static void Answer(const NetAddress& from, const NetAddress& creator, const char* name = "game")
+    {
+        NetSession s;
+        memset(&s, 0, sizeof s);
+        s.flags = NET_SESSION_OPEN;
+        s.creator_address = creator;
+        strcpy(s.name, name);
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        Deliver(NET_SEARCH_RESPONSE, 0, from, block, sizeof block);
+    }
     static int s_kicks;
     static std::vector<std::string> s_lines; // "node:text"
     static void Kicked(int) { s_kicks++; }
@@ -838,16 +850,7 @@ TEST_F(NetTrustLobby, ForgedSearchAnswersHideNoRealGame)
                         {"UDP, 64 from 64 addresses", NET_TYPE_UDP, 64, false, 0},
                         {"UDP, 200 from one address", NET_TYPE_UDP, 200, true, 0}};
     const NetAddress real = Addr(7);
-    auto answer = [](const NetAddress& from, const NetAddress& creator) {
-        NetSession s;
-        memset(&s, 0, sizeof s);
-        s.flags = NET_SESSION_OPEN;
-        s.creator_address = creator;
-        strcpy(s.name, "game");
-        uint8_t block[NET_SESSION_BYTES];
-        Net_WriteSession(block, &s);
-        Deliver(NET_SEARCH_RESPONSE, 0, from, block, sizeof block);
-    };
+    auto answer = [](const NetAddress& from, const NetAddress& creator) { Answer(from, creator); };
     auto shown = [&real](bool* open) {
         int n = 0;
         for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s; s = (NetSession*)GLL_GoNext(g_FoundSessions))
@@ -896,16 +899,7 @@ class NetHandoverFoundList : public NetTrustLobby {};
 TEST_F(NetHandoverFoundList, AStreamOfAnswersKeepsNoAnsweringGameOffTheList)
 {
     const uint32_t kSearchMs = 2000, kRealAfterMs = 20, kForgers = 200, kPerSecond = 270;
-    auto answer = [](const NetAddress& creator, const char* name) {
-        NetSession s;
-        memset(&s, 0, sizeof s);
-        s.flags = NET_SESSION_OPEN;
-        s.creator_address = creator;
-        strcpy(s.name, name);
-        uint8_t block[NET_SESSION_BYTES];
-        Net_WriteSession(block, &s);
-        Deliver(NET_SEARCH_RESPONSE, 0, creator, block, sizeof block);
-    };
+    auto answer = [](const NetAddress& creator, const char* name) { Answer(creator, creator, name); };
     const NetAddress real = Addr(7);
     g_NetType = NET_TYPE_IPX;
     uint32_t forged = 0, heard = 0, off = 0, renamed = 0;
