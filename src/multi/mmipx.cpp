@@ -145,12 +145,17 @@ void MM_ipx_poll(void)
             if (!matched) games->Add(new MMScrollIpxGame(&MM_menu.fonts[MM_FONT_TEXT], *s));
         }
     // A game that left the found list (its searches went unanswered) leaves
-    // the page: forged answers fill it no longer than that.
+    // the page: forged answers fill it no longer than that. The list keeps
+    // the pick on its game, or none when it was the one gone, so Join joins
+    // what the user picked; the players of a gone game go with it.
     for (QIGraphic* g = games->first; g;) {
         QIGraphic* next = static_cast<QIGraphic*>(g->next);
         MMScrollIpxGame* row = static_cast<MMScrollIpxGame*>(g);
         if (!Found(row->session.creator_address)) {
-            if (row == s_ipx.shown) s_ipx.shown = nullptr;
+            if (row == s_ipx.shown) {
+                s_ipx.shown = nullptr;
+                s_ipx.players->Clear();
+            }
             games->Remove(g);
         }
         g = next;

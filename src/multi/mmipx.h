@@ -1,7 +1,8 @@
 // The IPX page "MultiMenuIpx": the games that hosts on the local network
-// announce, one row per creator address, updated in place and never removed
-// during a visit; the players of the picked game; a search every two
-// seconds while the page is shown.
+// announce, one row per creator address, updated in place and removed when
+// the game leaves the network layer's found list (its searches went
+// unanswered), the pick staying on its game; the players of the picked
+// game; a search every two seconds while the page is shown.
 #pragma once
 
 #include <cstdint>

@@ -28,36 +28,60 @@ static void Repaint(void)
     if (MM_menu.desktop && MM_znet.page && !QIWidget::IsHidden(MM_znet.page)) MM_menu.desktop->Repaint(nullptr);
 }
 
+// The lists are rebuilt whenever the service's lists change, and the
+// player's pick must survive: it stays on its room, game or player (by the
+// service's id), none when that one went, or a Join or a private line would
+// go to whatever moved into its place.
+template <class ROW> static int32_t PickedId(QIList* list)
+{
+    const ROW* row = dynamic_cast<const ROW*>(MM_znet_selected(list));
+    return row ? row->record.id : -1;
+}
+
+template <class ROW> static void Repick(QIList* list, int32_t id)
+{
+    int32_t at = -1, i = 0;
+    for (QIGraphic* g = list->first; g && at < 0 && id >= 0; g = static_cast<QIGraphic*>(g->next), i++) {
+        const ROW* row = dynamic_cast<const ROW*>(g);
+        if (row && row->record.id == id) at = i;
+    }
+    list->SetCurrent(at);
+}
+
 void MM_znet_fill_rooms(void)
 {
     QIList* list = MM_znet.rooms;
     if (!list) return;
-    // Clearing keeps the current index: the lists are rebuilt after every
-    // enumeration, and the player's pick must survive them.
+    const int32_t picked = PickedId<MMScrollZnetRoom>(list);
     list->Clear();
     Zeph_SessionListRewind();
     while (const ZephSessionRecord* r = Zeph_SessionListNext())
         list->InsertSorted(new MMScrollZnetRoom(&MM_menu.fonts[MM_FONT_TEXT], *r));
+    Repick<MMScrollZnetRoom>(list, picked);
 }
 
 static void FillGames(void)
 {
     QIList* list = MM_znet.games;
     if (!list) return;
+    const int32_t picked = PickedId<MMScrollZnetGame>(list);
     list->Clear();
     Zeph_GameListRewind();
     while (const ZephSessionRecord* r = Zeph_GameListNext())
         list->InsertSorted(new MMScrollZnetGame(&MM_menu.fonts[MM_FONT_TEXT], *r));
+    Repick<MMScrollZnetGame>(list, picked);
 }
 
 static void FillPlayers(void)
 {
     QIList* list = MM_znet.players;
     if (!list) return;
+    const int32_t picked = PickedId<MMScrollZnetPlayer>(list);
     list->Clear();
     Zeph_PlayerListRewind();
     while (const ZephPlayerRecord* r = Zeph_PlayerListNext())
         list->Add(new MMScrollZnetPlayer(&MM_menu.fonts[MM_FONT_TEXT], *r));
+    Repick<MMScrollZnetPlayer>(list, picked);
 }
 
 void MM_znet_error(const char* key)

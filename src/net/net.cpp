@@ -960,10 +960,34 @@ static int KickFromCreator(int source, const NetAddress* from)
            NetPkt_SameAddress(from, &g_NetSession.creator_address);
 }
 
+// Under the found-sessions lock, IPX: the listed entry whose place a
+// newcomer may take, null when none may give way. The search is broadcast,
+// so anyone on the network answers it, and a stream of answers from many
+// addresses must not push out a game that answers the searches: an entry
+// that answered the open search or either of the two before it keeps its
+// place (one lost answer costs a game nothing), so only one that left whole
+// searches unanswered, due to leave at the next search anyway, gives way.
+// By the list's own mark: the answer's flags are its sender's word, which a
+// forger sets.
+static NetSession* SilentEntry(void)
+{
+    const FoundMark* silent = nullptr;
+    for (int i = 0; i < s_markCount && !silent; i++)
+        if (s_marks[i].missed >= NET_FOUND_MISSES) silent = &s_marks[i];
+    if (!silent) return nullptr;
+    for (NetSession* f = (NetSession*)GLL_GoFirst(g_FoundSessions); f; f = (NetSession*)GLL_GoNext(g_FoundSessions))
+        if (NetPkt_SameAddress(&f->creator_address, &silent->address)) return f;
+    return nullptr;
+}
+
 // An answer to a search, from the address it names as the creator (and
 // over UDP only from an address the page searched): one address, one entry,
-// so a stranger's answers fill no more than one, and a full list gives a new
-// creator the entry answered least recently.
+// so a stranger's answers fill no more than one. Over IPX an address counts
+// once per SEARCH of ours (its first answer after it, until the next), and
+// a full list takes a newcomer only in the place of an entry that left the
+// last whole searches unanswered (SilentEntry); over UDP, where only the searched
+// addresses answer, a full list gives a new creator the entry answered
+// least recently.
 static void ReceiveSearchResponse(const NetPacket* packet, const uint8_t* data, const NetAddress* from)
 {
     NetSession answer;
@@ -979,23 +1003,41 @@ static void ReceiveSearchResponse(const NetPacket* packet, const uint8_t* data, 
         if (g_FoundSessions) Net_LogRefused("An unasked", packet, from);
         return;
     }
+    const bool broadcast = g_NetType == NET_TYPE_IPX;
     NetSession* entry = nullptr;
-    NetSession* oldest = nullptr;
-    uint32_t oldestAnswered = 0;
     for (NetSession* f = (NetSession*)GLL_GoFirst(g_FoundSessions); f && !entry;
-         f = (NetSession*)GLL_GoNext(g_FoundSessions)) {
-        const uint32_t answered = MarkOf(&f->creator_address)->answered;
+         f = (NetSession*)GLL_GoNext(g_FoundSessions))
         if (NetPkt_SameAddress(&f->creator_address, from)) entry = f;
-        else if (!oldest || (int32_t)(answered - oldestAnswered) < 0) oldest = f, oldestAnswered = answered;
-    }
-    if (!entry && g_FoundSessions->count >= NET_FOUND_MAX) {
-        entry = oldest;
-        Unmark(&oldest->creator_address);
-        TLOG(TLOG_NDIAG, "Found session list full: the entry answered least recently gives way");
+    const char* refused = nullptr;
+    // Listed, its mark is made: none missed is an answer since the latest search.
+    if (entry && broadcast && MarkOf(from)->missed == 0) {
+        refused = "A second";
+    } else if (!entry && g_FoundSessions->count >= NET_FOUND_MAX) {
+        if (broadcast) {
+            entry = SilentEntry();
+            if (!entry) refused = "A newcomer's (the found list full)";
+        } else {
+            uint32_t oldestAnswered = 0;
+            for (NetSession* f = (NetSession*)GLL_GoFirst(g_FoundSessions); f;
+                 f = (NetSession*)GLL_GoNext(g_FoundSessions)) {
+                const uint32_t answered = MarkOf(&f->creator_address)->answered;
+                if (!entry || (int32_t)(answered - oldestAnswered) < 0) entry = f, oldestAnswered = answered;
+            }
+        }
+        if (entry) {
+            Unmark(&entry->creator_address);
+            TLOG(TLOG_NDIAG, "Found session list full: the entry %s gives way",
+                 broadcast ? "silent for the last searches" : "answered least recently");
+        }
     } else if (!entry) {
         entry = (NetSession*)Debug_Calloc(1, sizeof(NetSession));
         GLL_GoFirst(g_FoundSessions);
         GLL_InsertAfter(g_FoundSessions, entry);
+    }
+    if (refused) {
+        Net_UnlockFoundSessions();
+        Net_LogRefused(refused, packet, from);
+        return;
     }
     *entry = answer;
     FoundMark* m = MarkOf(from);

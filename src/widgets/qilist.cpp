@@ -105,6 +105,7 @@ void QIList::Take(QIGraphic* item)
     if (count == maxItems && first) {
         QIGraphic* gone = first;
         Unlink(gone);
+        Gone(0);
         delete gone;
     }
 }
@@ -135,20 +136,55 @@ void QIList::InsertSorted(QIGraphic* item)
     Placed();
 }
 
+int32_t QIList::IndexOf(const QIGraphic* item) const
+{
+    int32_t index = 0;
+    for (const QIGraphic* it = first; it && it != item; it = static_cast<const QIGraphic*>(it->next)) index++;
+    return index;
+}
+
+// After the item at index left: the current and hover indices stay on
+// their items (none when it was the one gone), or a page that removes rows
+// as it polls would show another row picked and act on it. Every row after
+// it moved: all are drawn again.
+void QIList::Gone(int32_t index)
+{
+    for (int32_t* at : {&current, &hover}) {
+        if (*at == index)
+            *at = -1;
+        else if (*at > index)
+            (*at)--;
+    }
+    flags |= QIWF_MARK;
+}
+
+// The content shrank: the scroll stays within it, or the view would show
+// empty rows below the last until scrolled up.
+void QIList::Shrunk(void)
+{
+    RecomputeExtent();
+    scroll.y = std::clamp(scroll.y, 0, std::max(extent.y - h, 0));
+    scroll.x = std::clamp(scroll.x, 0, std::max(extent.x - w, 0));
+}
+
 void QIList::Remove(QIGraphic* item)
 {
     if (!item) return;
+    const int32_t index = IndexOf(item);
     Unlink(item);
     delete item;
-    RecomputeExtent();
+    Gone(index);
+    Shrunk();
 }
 
 void QIList::Detach(QIGraphic* item)
 {
     if (!item) return;
+    const int32_t index = IndexOf(item);
     Unlink(item);
     item->owner = nullptr;
-    RecomputeExtent();
+    Gone(index);
+    Shrunk();
 }
 
 void QIList::Refresh(void)

@@ -79,6 +79,9 @@ public:
     virtual void Add(QIGraphic* item);
     // After the last item whose Compare with item gives 0, else first.
     virtual void InsertSorted(QIGraphic* item);
+    // Remove and Detach (and the first item dropped at maxItems) keep
+    // current and hover on their items, -1 for the one gone, and the
+    // scroll within the content.
     virtual void Remove(QIGraphic* item);
     virtual void Detach(QIGraphic* item);
     // Draws unless hidden.
@@ -118,6 +121,12 @@ protected:
     void Take(QIGraphic* item);
     void Placed(void);
     void RecomputeExtent(void);
+    // The index of a linked item.
+    int32_t IndexOf(const QIGraphic* item) const;
+    // After the item at index was unlinked: current and hover follow.
+    void Gone(int32_t index);
+    // The extent again, the scroll held within it.
+    void Shrunk(void);
     // The cell of index relative to the list's origin.
     IPoint CellOf(int32_t index) const;
     // The row state of index, and the cell at a screen point clipped to

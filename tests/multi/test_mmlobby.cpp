@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -326,6 +327,25 @@ TEST_F(MmLobby, ListsFollowTheServerAndPlayersAreRationed)
     MM_znet_poll();
     EXPECT_EQ(Rows(MM_znet.rooms), "Lobby 1;beta;gamma;");
     EXPECT_EQ(MM_znet.rooms->current, 1);
+    // Regression: the pick stayed on its index, so a row arriving before it
+    // (or leaving) put another room or player under it: Join joined that
+    // one, a private line went to that player. It stays on its own row.
+    Peer before(port, Session("alpha", ""), "Ava");
+    ASSERT_TRUE(PollUntil([] { return Rows(MM_znet.rooms) == "Lobby 1;alpha;beta;gamma;"; }));
+    EXPECT_EQ(MM_znet.rooms->current, 2) << "beta";
+    auto bo = std::make_unique<Peer>(port, Lobby(1), "Bo");
+    Peer cy(port, Lobby(1), "Cy");
+    ASSERT_TRUE(PollUntil([] { return ClientPlayers() == 4; }));
+    PlatHeadless_Advance(MM_ZNET_PLAYER_MS + 1);
+    MM_znet_poll();
+    ASSERT_EQ(Rows(MM_znet.players), "Player 1;Al;Bo;Cy;");
+    MM_znet.players->SetCurrent(3);
+    bo.reset();
+    ASSERT_TRUE(PollUntil([] { return ClientPlayers() == 3; }));
+    PlatHeadless_Advance(MM_ZNET_PLAYER_MS + 1);
+    MM_znet_poll();
+    ASSERT_EQ(Rows(MM_znet.players), "Player 1;Al;Cy;");
+    EXPECT_EQ(MM_znet.players->current, 2) << "Cy";
 }
 
 TEST_F(MmLobby, MessagesOutAndIn)

@@ -440,6 +440,46 @@ TEST_F(MmIpx, PlayersOfThePickedGameAndSearchesEveryTwoSeconds)
 }
 
 
+// Regression: rows going (their games left the found list) left the games
+// list's scroll and pick as they were: the list showed empty rows until
+// scrolled up, and Join joined the game that moved into the picked row.
+class NetHandoverIpxPage : public MmIpx {};
+
+TEST_F(NetHandoverIpxPage, RowsGoingKeepTheScrollWithinAndThePickOnItsGame)
+{
+    MM_ipx_set_last_search(Plat_SystemMs());
+    for (int n = 0; n < 16; n++) Found(Udp(20 + n), NET_SESSION_OPEN, 2, "game");
+    MM_ipx_poll();
+    QIList* games = MM_ipx_games();
+    games->ScrollToEnd();
+    ASSERT_GT(games->scroll.y, 0);
+    games->SetCurrent(14);
+    MM_ipx_poll();
+    ASSERT_EQ(MM_ipx_players()->count, 2);
+    auto leave = [](int from, int to) { // the games of Udp(from..to) leave the found list
+        Net_LockFoundSessions();
+        for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s;)
+            if (s->creator_address.bytes[3] >= from && s->creator_address.bytes[3] <= to) {
+                Debug_FreeBlock(GLL_DeleteCurrent(g_FoundSessions));
+                s = (NetSession*)GLL_GetCurrent(g_FoundSessions);
+            } else {
+                s = (NetSession*)GLL_GoNext(g_FoundSessions);
+            }
+        Net_UnlockFoundSessions();
+    };
+    leave(20, 25);
+    MM_ipx_poll();
+    ASSERT_EQ(games->count, 10);
+    EXPECT_EQ(games->scroll.y, 0) << "ten rows fit";
+    ASSERT_EQ(games->current, 8);
+    const NetAddress picked = Udp(34);
+    EXPECT_TRUE(NetPkt_SameAddress(&Game(games->current)->session.creator_address, &picked)) << "Join's game";
+    leave(34, 34);
+    MM_ipx_poll();
+    EXPECT_EQ(games->current, -1) << "the picked game went: none picked";
+    EXPECT_EQ(MM_ipx_players()->count, 0) << "nor its players shown";
+}
+
 // Edit, a field emptied, Accept: the entry used to be removed from the list
 // and from Address.txt before the empty one was turned down, without a word.
 class PlayerViewMenusAddressBook : public MmInternet {};

@@ -573,6 +573,18 @@ protected:
         s.colour = colour;
         Net_WriteNodeSettings(block, &s);
     }
+    // An open game's answer to a search, from an address.
+    static void Answer(const NetAddress& from, const NetAddress& creator, const char* name = "game")
+    {
+        NetSession s;
+        memset(&s, 0, sizeof s);
+        s.flags = NET_SESSION_OPEN;
+        s.creator_address = creator;
+        strcpy(s.name, name);
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        Deliver(NET_SEARCH_RESPONSE, 0, from, block, sizeof block);
+    }
     static int s_kicks;
     static std::vector<std::string> s_lines; // "node:text"
     static void Kicked(int) { s_kicks++; }
@@ -820,33 +832,25 @@ TEST_F(NetTrustLobby, AShortOrNamelessJoinAdmitsNobody)
 // up to 64 entries, never dropped while the page was open: 64 datagrams of
 // forged answers hid every real game, and the manual-address page waited on.
 // An answer counts only from the address it names as the creator (over UDP
-// only from an address the page searched), once per address; a full list
-// gives a new game the entry answered least recently; on the IPX page games
-// that stop answering leave after a few searches.
+// only from an address the page searched), once per address; on the IPX
+// page games that stop answering leave after a few searches, and a full list
+// takes a new game in their place once they left the searches unanswered.
 TEST_F(NetTrustLobby, ForgedSearchAnswersHideNoRealGame)
 {
     struct Row {
         const char* name;
         int type, answers;
         bool oneaddress; // all from one address, each naming another creator
+        int waits;       // searches the real game waits for a place
     };
-    const Row rows[] = {{"IPX, 64 from one address", NET_TYPE_IPX, 64, true},
-                        {"IPX, 200 from one address", NET_TYPE_IPX, 200, true},
-                        {"IPX, 64 from 64 addresses", NET_TYPE_IPX, 64, false},
-                        {"IPX, 200 from 200 addresses", NET_TYPE_IPX, 200, false},
-                        {"UDP, 64 from 64 addresses", NET_TYPE_UDP, 64, false},
-                        {"UDP, 200 from one address", NET_TYPE_UDP, 200, true}};
+    const Row rows[] = {{"IPX, 64 from one address", NET_TYPE_IPX, 64, true, 0},
+                        {"IPX, 200 from one address", NET_TYPE_IPX, 200, true, 0},
+                        {"IPX, 64 from 64 addresses", NET_TYPE_IPX, 64, false, NET_FOUND_MISSES},
+                        {"IPX, 200 from 200 addresses", NET_TYPE_IPX, 200, false, NET_FOUND_MISSES},
+                        {"UDP, 64 from 64 addresses", NET_TYPE_UDP, 64, false, 0},
+                        {"UDP, 200 from one address", NET_TYPE_UDP, 200, true, 0}};
     const NetAddress real = Addr(7);
-    auto answer = [](const NetAddress& from, const NetAddress& creator) {
-        NetSession s;
-        memset(&s, 0, sizeof s);
-        s.flags = NET_SESSION_OPEN;
-        s.creator_address = creator;
-        strcpy(s.name, "game");
-        uint8_t block[NET_SESSION_BYTES];
-        Net_WriteSession(block, &s);
-        Deliver(NET_SEARCH_RESPONSE, 0, from, block, sizeof block);
-    };
+    auto answer = [](const NetAddress& from, const NetAddress& creator) { Answer(from, creator); };
     auto shown = [&real](bool* open) {
         int n = 0;
         for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s; s = (NetSession*)GLL_GoNext(g_FoundSessions))
@@ -868,11 +872,13 @@ TEST_F(NetTrustLobby, ForgedSearchAnswersHideNoRealGame)
         EXPECT_LE(g_FoundSessions->count, r.type == NET_TYPE_IPX && !r.oneaddress ? NET_FOUND_MAX : 0);
         answer(real, real);
         bool open = false;
-        EXPECT_EQ(shown(&open), 1) << "the real game shows";
+        EXPECT_EQ(shown(&open), r.waits ? 0 : 1) << "the real game shows";
         // The page searches on: only the real game answers.
         for (int search = 0; search <= NET_FOUND_MISSES; search++) {
             Net_Search();
-            if (search < NET_FOUND_MISSES) answer(real, real);
+            if (search >= NET_FOUND_MISSES) continue;
+            answer(real, real);
+            EXPECT_EQ(shown(&open), search + 1 >= r.waits ? 1 : 0) << "after search " << search + 1;
         }
         EXPECT_EQ(shown(&open), 1);
         EXPECT_FALSE(open) << "\"No Response ...\" after a search it left unanswered";
@@ -880,6 +886,45 @@ TEST_F(NetTrustLobby, ForgedSearchAnswersHideNoRealGame)
         TearDown();
         SetUp();
     }
+}
+
+// Regression: 200 addresses answering about 270 times a second kept a game
+// that answers every search (every 2 s) off the IPX page's list: a full list
+// gave a newcomer the place of the entry heard least recently, the real
+// game's a quarter of a second after its answer. Now a game that answers the
+// searches keeps its place, and an address counts once per search: a second
+// answer from the real game's address (a forger's) changes nothing.
+class NetHandoverFoundList : public NetTrustLobby {};
+
+TEST_F(NetHandoverFoundList, AStreamOfAnswersKeepsNoAnsweringGameOffTheList)
+{
+    const uint32_t kSearchMs = 2000, kRealAfterMs = 20, kForgers = 200, kPerSecond = 270;
+    auto answer = [](const NetAddress& creator, const char* name) { Answer(creator, creator, name); };
+    const NetAddress real = Addr(7);
+    g_NetType = NET_TYPE_IPX;
+    uint32_t forged = 0, heard = 0, off = 0, renamed = 0;
+    for (uint32_t ms = 0; ms < 10 * kSearchMs; ms++, MemNet_Advance(1)) {
+        if (ms % kSearchMs == 0) Net_Search();
+        if (ms % kSearchMs == kRealAfterMs) answer(real, "real");
+        if (ms % kSearchMs == kRealAfterMs + 1) answer(real, "forged");
+        for (; forged * 1000 < ms * kPerSecond; forged++) {
+            const uint32_t n = forged % kForgers;
+            answer({NET_TYPE_UDP, {10, 1, (uint8_t)(n >> 8), (uint8_t)n, 0, 0}}, "stream");
+        }
+        if (ms < kRealAfterMs) continue;
+        heard++;
+        bool listed = false;
+        for (NetSession* s = (NetSession*)GLL_GoFirst(g_FoundSessions); s; s = (NetSession*)GLL_GoNext(g_FoundSessions))
+            if (NetPkt_SameAddress(&s->creator_address, &real)) {
+                listed = true;
+                renamed += strcmp(s->name, "real") != 0;
+            }
+        off += !listed;
+        ASSERT_LE(g_FoundSessions->count, NET_FOUND_MAX);
+    }
+    EXPECT_EQ(off, 0u) << "of " << heard << " ms";
+    EXPECT_EQ(renamed, 0u);
+    g_NetType = NET_TYPE_UDP;
 }
 
 // Regression: a stranger's packet of no use in the state logged a line each,
