@@ -638,9 +638,11 @@ TEST(FileTrustSaveFile, WhatIsNotARegularFileIsRefusedBeforeItIsOpened)
 }
 
 // The save's temporary file is made afresh: a named pipe already at its
-// name held the save for ever (and was renamed over the save); a link at
-// the save's name to what isn't a file had that replaced by the save.
-TEST(FileTrustSaveFile, APipeAtTheTemporaryNameOrALinkToOneAtTheSaveNameFailsTheSaveAndKeepsWhatWasThere)
+// name held the save for ever (and was renamed over the save), and then,
+// refused, stopped every later save of the name until the program ended;
+// a link at the save's name to what isn't a file had that replaced by the
+// save.
+TEST(FileTrustSaveFile, APipeAtTheTemporaryNameIsClearedAndALinkToOneAtTheSaveNameFailsTheSaveAndKeepsWhatWasThere)
 {
     QvTempDir dir;
     QvLogCapture log;
@@ -659,12 +661,16 @@ TEST(FileTrustSaveFile, APipeAtTheTemporaryNameOrALinkToOneAtTheSaveNameFailsThe
     // and its few bytes fit the pipe's buffer instead of waiting for ever.
     const int held = open(tmp.c_str(), O_RDWR | O_NONBLOCK);
     ASSERT_GE(held, 0);
-    EXPECT_EQ(Save_Game(save.c_str(), 0), 0);
+    EXPECT_EQ(Save_Game(save.c_str(), 0), 1) << log.text();
+    EXPECT_EQ(Save_Game(save.c_str(), 0), 1) << log.text();
+    char none;
+    EXPECT_EQ(read(held, &none, 1), -1) << "the save went into the pipe";
     close(held);
     struct stat st;
     ASSERT_EQ(lstat(save.c_str(), &st), 0);
     ASSERT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(dir.read("a.sav"), before);
+    EXPECT_NE(lstat(tmp.c_str(), &st), 0) << "the pipe is left at the temporary name";
     EXPECT_EQ(Save_Game(dir.file("b.sav").c_str(), 0), 0);
     ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe a link named was replaced by the save";
