@@ -46,6 +46,7 @@
 #include "ui/igidisp.h"
 #include "ui/igimenu.h"
 #include "ui/igipanel.h"
+#include "units/building.h"
 #include "units/orders.h"
 #include "units/projectile.h"
 #include "units/swave.h"
@@ -55,6 +56,7 @@
 #include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
+#include "units/unitstate.h"
 #include "units/weapon.h"
 
 namespace {
@@ -587,6 +589,73 @@ TEST_F(FileTrustSave, AFileFromAProgramWithComputerPlayersOnOrOffSaysWhyItsCount
         EXPECT_EQ(QvDigest_State(), digest);
         Stop();
     }
+}
+
+// A game stays savable to its end with what its definition files allow: a
+// booster that lasted "for good" (2,000,000,000 updates) made every save
+// from its first boost fail, and buildings supplying the most the building
+// file takes ran their team's sum past the word. Boosts at the ends the
+// weapon file now takes, and such a supply, save and load; one past the
+// boost's end is refused at its line.
+class UnitsInPlaySave : public FileTrustSave {
+protected:
+    void TearDown() override
+    {
+        for (TF_PARSER* p : parsers_) TF_Close(p);
+        FileTrustSave::TearDown();
+    }
+    int LoadWeapons(const std::string& text)
+    {
+        parsers_.push_back(TF_OpenText("weapon.txt", text.data(), text.size()));
+        return Tfweapon_ParseWeapon(parsers_.back());
+    }
+    std::vector<TF_PARSER*> parsers_;
+};
+
+TEST_F(UnitsInPlaySave, RegressionBoostsAndSuppliesAtTheEndsTheFilesAllowAreSavedAndLoaded)
+{
+    // Without the computer players, which a load starts afresh.
+    g_Config.disableai = 1;
+    Start("DEMO");
+    RunTo(5);
+    QV_EXPECT_FATAL(LoadWeapons("DefineWeapon(ForGood) {\n CopyWeapon(Shredder)\n SetBooster(10 2000000000 0.5 0)\n}\n"),
+                    "Boost time 2000000000 out of range (-1073741823..1073741823)");
+    EXPECT_NE(log_.text().find("Line : 3"), std::string::npos) << log_.text();
+    ASSERT_EQ(LoadWeapons("DefineWeapon(Longest) {\n CopyWeapon(Shredder)\n SetBooster(10 1073741823 4194303.5 0)\n}\n"
+                          "DefineWeapon(Lowest) {\n CopyWeapon(Shredder)\n SetBooster(10 -1073741823 -4194304 0)\n}\n"
+                          "DefineWeapon(Fastest) {\n CopyWeapon(Shredder)\n SetBooster(10 1 4194303.5 0)\n}\n"),
+              1);
+    std::vector<UNIT*> units;
+    for (UNIT* u = teamdata[0].unitlist[MM_GROUND]; u && units.size() < 3; u = u->next)
+        if (u->boost.state == BS_OFF) units.push_back(u);
+    ASSERT_EQ(units.size(), 3u);
+    const char* names[3] = {"Longest", "Lowest", "Fastest"};
+    for (int i = 0; i < 3; i++) Units_Boost(units[i], Weapon_FindType(names[i]));
+    EXPECT_EQ(units[0]->boost.counter, 1073741823);
+    EXPECT_EQ(units[1]->boost.fadespeed, -(1 << 30));
+    // Every building supplying the most: the computer players' resource
+    // sites, made from the types when the game starts, are made afresh by a
+    // load, so the game is compared from a load on.
+    for (int i = 0; i < g_NrBuildingTypes; i++) g_BuildingTypes[i].resource[0].production = INT32_MAX;
+    RunTo(g_UpdateCount + 3);
+    EXPECT_EQ(units[1]->boost.state, BS_DEC);
+    int most = 0;
+    for (const TEAM_DATA& t : teamdata) most = std::max(most, t.resource[0].supply);
+    EXPECT_EQ(most, INT32_MAX);
+    SaveNow("ends.sav");
+    const uint32_t saved = g_UpdateCount;
+    const int id = units[1]->id;
+    const UNIT_BOOST lowest = units[1]->boost;
+    ASSERT_EQ(Save_Load(dir_.file("save/ends.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    RunTo(saved + 3);
+    const uint64_t digest = QvDigest_State();
+    ASSERT_EQ(Save_Load(dir_.file("save/ends.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    const UNIT* u = Units_IdToUnitPtr(id, -1);
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(u->boost.counter, lowest.counter);
+    EXPECT_EQ(u->boost.fadespeed, lowest.fadespeed);
+    RunTo(saved + 3);
+    EXPECT_EQ(QvDigest_State(), digest) << "three updates on from the same load";
 }
 
 // What isn't a regular file is refused before it is opened: a named pipe
