@@ -607,8 +607,12 @@ int Build_ChangeStoredResource(BUILDING* b, int r, int delta, int flag)
     int now = (int)std::clamp<int64_t>(want, 0, std::max(b->buildingtype->resource[r].maxstored, 0));
     int change = now - b->stored[r];
     b->stored[r] = now;
-    if (flag && change > 0 && r < TEAM_RESOURCES && b->team >= 0 && b->team < TEAM_MAXTEAMS)
-        teamdata[b->team].stats.collected[r] += change;
+    // The game's total is held at the top of the word: a store the building
+    // file lets fill by most of the word an update passes it in a few.
+    if (flag && change > 0 && r < TEAM_RESOURCES && b->team >= 0 && b->team < TEAM_MAXTEAMS) {
+        int32_t& total = teamdata[b->team].stats.collected[r];
+        total = Utils_Saturate32((int64_t)total + change);
+    }
     return change;
 }
 

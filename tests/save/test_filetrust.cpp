@@ -593,8 +593,8 @@ TEST_F(FileTrustSave, AFileFromAProgramWithComputerPlayersOnOrOffSaysWhyItsCount
 
 // A game stays savable to its end with what its definition files allow: a
 // booster that lasted "for good" (2,000,000,000 updates) made every save
-// from its first boost fail, and buildings supplying the most the building
-// file takes ran their team's sum past the word. Boosts at the ends the
+// from its first boost fail, and buildings supplying and storing the most
+// the building file takes ran their team's sums past the word. Boosts at the ends the
 // weapon file now takes, and such a supply, save and load; one past the
 // boost's end is refused at its line.
 class UnitsInPlaySave : public FileTrustSave {
@@ -636,12 +636,22 @@ TEST_F(UnitsInPlaySave, RegressionBoostsAndSuppliesAtTheEndsTheFilesAllowAreSave
     // Every building supplying the most: the computer players' resource
     // sites, made from the types when the game starts, are made afresh by a
     // load, so the game is compared from a load on.
-    for (int i = 0; i < g_NrBuildingTypes; i++) g_BuildingTypes[i].resource[0].production = INT32_MAX;
-    RunTo(g_UpdateCount + 3);
+    // Its stores, as large, are emptied after every update, as tankers and
+    // sales would, so that the team's total collected runs to the top.
+    for (int i = 0; i < g_NrBuildingTypes; i++)
+        g_BuildingTypes[i].resource[0].production = g_BuildingTypes[i].resource[0].maxstored = INT32_MAX;
+    for (int i = 0; i < 3; i++) {
+        RunTo(g_UpdateCount + 1);
+        for (BUILDING* b = g_Buildings; b; b = b->next) b->stored[0] = 0;
+    }
     EXPECT_EQ(units[1]->boost.state, BS_DEC);
-    int most = 0;
-    for (const TEAM_DATA& t : teamdata) most = std::max(most, t.resource[0].supply);
+    int most = 0, collected = 0;
+    for (const TEAM_DATA& t : teamdata) {
+        most = std::max(most, t.resource[0].supply);
+        collected = std::max(collected, t.stats.collected[0]);
+    }
     EXPECT_EQ(most, INT32_MAX);
+    EXPECT_EQ(collected, INT32_MAX);
     SaveNow("ends.sav");
     const uint32_t saved = g_UpdateCount;
     const int id = units[1]->id;
