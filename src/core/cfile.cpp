@@ -101,12 +101,16 @@ int Open(CFILE* w, const char* path, const char* mode, int writing, int text)
     }
     memcpy(w->name, target.c_str(), target.size() + 1);
     FILE* f = nullptr;
+    std::string inTheWay;
     if (!writing) {
         f = Fs_Open(w->name, mode);
-    } else if (int fd = Fs_OpenTemp(TempName(w), w->name); fd >= 0) {
+    } else if (int fd = Fs_OpenTemp(TempName(w), w->name, &inTheWay); fd >= 0) {
         f = fdopen(fd, mode);
         if (!f) close(fd), unlink(TempName(w).c_str());
     }
+    // errno's text for a FIFO at either name ("Invalid argument", "File
+    // exists") doesn't say what is in the way.
+    if (!f && !inTheWay.empty()) snprintf(w->why, sizeof w->why, "open: %s", inTheWay.c_str());
     if (!f) NoteSys(w, "open");
     if (f && writing && !Fs_KeepMode(fileno(f), w->name)) {
         NoteSys(w, "chmod");

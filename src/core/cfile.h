@@ -26,7 +26,7 @@ struct CFILE {
     int text;                // opened for text (Cfile_Printf only)
     int writing;             // opened by Cfile_OpenWrite
     int failed;              // a read or write fell short since the open
-    char why[128];           // the first system call that failed since the open and its reason
+    char why[CFILE_NAME + 160]; // the first system call that failed since the open and its reason
 };
 
 // A closed wrapper with its buffer; never null.

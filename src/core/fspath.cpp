@@ -145,19 +145,45 @@ int Fs_KeepMode(int fd, const char* target)
     return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-int Fs_OpenTemp(const std::string& tmp, const char* target)
+// What stands at a name, for a message.
+static const char* KindOf(mode_t mode)
+{
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISLNK(mode)) return "a symbolic link";
+    return "of an unknown kind";
+}
+
+int Fs_OpenTemp(const std::string& tmp, const char* target, std::string* why)
 {
     // The rename would replace a device node or a pipe the target names
     // by the file (a directory makes the rename itself fail).
     struct stat st;
     if (stat(target, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        if (why) *why = std::string(target) + " is " + KindOf(st.st_mode) + ", not a regular file";
         errno = EINVAL;
         return -1;
     }
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     int fd = open(tmp.c_str(), flags, 0666);
-    if (fd < 0 && errno == EEXIST && lstat(tmp.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(tmp.c_str()) == 0)
-        fd = open(tmp.c_str(), flags, 0666);
+    // The name carries the process id, so what is left there would stop
+    // every later write of the target until the program ends. A file an
+    // earlier process of this id left, a FIFO or a socket is taken away:
+    // removing the name loses no data (whoever holds the FIFO open keeps
+    // it). A directory, a device or a link is left where it is.
+    if (fd < 0 && errno == EEXIST && lstat(tmp.c_str(), &st) == 0) {
+        const int err = errno;
+        if ((S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) && unlink(tmp.c_str()) == 0) {
+            fd = open(tmp.c_str(), flags, 0666);
+        } else {
+            if (why && !S_ISREG(st.st_mode))
+                *why = "the temporary name " + tmp + " is " + KindOf(st.st_mode) + ", not a regular file";
+            errno = err;
+        }
+    }
     if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }

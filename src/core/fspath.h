@@ -31,11 +31,13 @@ std::string Fs_WriteTarget(const char* path);
 // target; 1, also when there is none, 0 when they can't be set.
 int Fs_KeepMode(int fd, const char* target);
 // Opens the temporary file beside target that a write goes to, for
-// writing, created afresh: never through a link, never a named pipe or
-// device already there (a leftover regular file of the name is removed
+// writing, created afresh: never through a link, never a device already
+// there (a leftover regular file, FIFO or socket of the name is removed
 // first); fails, errno set, for a target that is there and neither a
 // regular file nor a directory (whose rename fails).
-// The descriptor (blocking) or -1.
-int Fs_OpenTemp(const std::string& tmp, const char* target);
+// The descriptor (blocking) or -1; with why, a failure because of what
+// stands at either name says which and what it is ("... is a FIFO, not a
+// regular file").
+int Fs_OpenTemp(const std::string& tmp, const char* target, std::string* why = nullptr);
 // Reads a whole file; 1 on success with out filled.
 int Fs_ReadAll(const char* path, std::string* out);

@@ -5,6 +5,7 @@
 // a result depends on how often a node is reached: the machine reaches a
 // node only in its tree's current state, once a rotation, and OR / AND stop
 // at the first child that decides.
+#include <algorithm>
 #include <cstdint>
 
 #include "ai/ai.h"
@@ -12,6 +13,7 @@
 #include "core/gll.h"
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "core/utils.h"
 #include "map/region.h"
 #include "rules/endcond.h"
 #include "units/building.h"
@@ -58,6 +60,9 @@ int HoldRegion(int team, CRITNODE_USEREGION& n)
 {
     if (UnitInRegion(n.region, team, TR_ENEMY)) return 0;
     if (!UnitInRegion(n.region, team, TR_ALLY)) return 0;
+    // Held at 0 once it is there: the answer is the same below it, and a
+    // count run on down would leave what a saved game holds.
+    if (n.counter < 1) return 1;
     return --n.counter < 1;
 }
 
@@ -66,7 +71,9 @@ int HarassRegion(int team, CRITNODE_USEREGION& n)
     if (!n.region) return 0;
     int32_t& total = n.region->harass[team];
     if (total != 0) {
-        n.counter += (n.b & 2) ? total : 1;
+        // Summed wide and held inside the word (the bottom itself has no
+        // step below it): many hits, or many mends, passed its ends.
+        n.counter = std::max(INT32_MIN + 1, Utils_Saturate32((int64_t)n.counter + ((n.b & 2) ? total : 1)));
         total = 0;
     } else if (!(n.b & 1)) {
         n.counter = 0;

@@ -164,7 +164,9 @@ int ParseHold(TF_PARSER* p, CRITERIA* node, int)
     r.regionid = a.v[0];
     r.a = a.v[1];
     r.b = a.v[2];
-    r.counter = a.v[1];
+    // Counted down to 0 while the team holds the region; a time below 1
+    // holds at once, as 0 does.
+    r.counter = a.v[1] < 0 ? 0 : a.v[1];
     return (r.region = NeedRegion(a.v[0])) != nullptr;
 }
 

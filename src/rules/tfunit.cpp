@@ -527,6 +527,9 @@ static int TypeRef(TF_PARSER* p, const UNITTYPE* self, const ARGS* a, UNITTYPE_T
 
 static int UnitCanGrab(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
+    // The time a conversion takes: its counter ends one past it and must
+    // still take a step.
+    CheckRange(p, "CanGrab time", a->i[1], INT32_MIN, INT32_MAX - 2);
     b->t->abilities.cangrab = 1;
     return TypeRef(p, b->t, a, &b->t->grabinfo);
 }
@@ -576,8 +579,11 @@ static int UnitCanPhase(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
 
 // A morph plays its explosion: a name that no explosion type has would
 // leave the unit code nothing to play.
-static int Morph(TF_PARSER* p, const ARGS* a, UNITTYPE_EXPLINFO* info)
+static int Morph(TF_PARSER* p, const char* what, const ARGS* a, UNITTYPE_EXPLINFO* info)
 {
+    // The order tests its countdown, then counts it down: the bottom of the
+    // word has no step below it.
+    CheckRange(p, what, a->i[1], INT32_MIN + 1, INT32_MAX);
     info->expltype = Expl_FindType(a->s[0]);
     info->n = a->i[1];
     if (!info->expltype) return Fail(p, "Explosion type %s not defined\n", a->s[0]);
@@ -587,21 +593,24 @@ static int Morph(TF_PARSER* p, const ARGS* a, UNITTYPE_EXPLINFO* info)
 static int UnitMorphOverlay(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
     b->t->abilities.canmorphovl = 1;
-    return Morph(p, a, &b->t->morphovlinfo);
+    return Morph(p, "CanMorphIntoOverlay time", a, &b->t->morphovlinfo);
 }
 
 static int UnitMorphUnit(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
     b->t->abilities.canmorphunit = 1;
-    return Morph(p, a, &b->t->morphunitinfo);
+    return Morph(p, "CanMorphIntoUnit time", a, &b->t->morphunitinfo);
 }
 
-static int UnitChargeWeapon(TF_PARSER*, UNITBLOCK* b, const ARGS* a)
+static int UnitChargeWeapon(TF_PARSER* p, UNITBLOCK* b, const ARGS* a)
 {
+    // A negative charge is no charge at all, and one far enough below 0
+    // ran the unit's count (which falls by up to 100 an update) past what
+    // a saved game holds, then past the word.
+    CheckRange(p, "ChargeWeapon", a->i[0], 0, INT32_MAX);
     // Kept within int: a huge charge is a long one, not a negative one.
     int64_t charge = (int64_t)a->i[0] * 100;
     if (charge > INT32_MAX) charge = INT32_MAX;
-    if (charge < INT32_MIN) charge = INT32_MIN;
     b->t->abilities.weaponcharge = 1;
     b->t->weaponchargeinfo = (int32_t)charge;
     return 1;

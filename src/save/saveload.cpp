@@ -87,7 +87,7 @@ int refuse(const LoadFile& f, const char* fmt, ...)
     va_end(ap);
     s_reason = why;
     s_error = Fs_Resolve(f.path) + ": " + why;
-    TLOG(TLOG_ERROR, "Save refused: %s", s_error.c_str());
+    TLOG(TLOG_ERROR, "Saved game refused: %s", s_error.c_str());
     return 0;
 }
 
@@ -101,52 +101,7 @@ const char* fileKind(mode_t mode)
     return "no regular file";
 }
 
-// Only a regular file is read: a named pipe would hold the game until
-// something wrote to it, a device would be read without end.
-int readFile(LoadFile& f)
-{
-    struct stat st;
-    std::string real = Fs_Resolve(f.path);
-    if (stat(real.c_str(), &st) != 0) return refuse(f, "can't be opened");
-    if (!S_ISREG(st.st_mode)) return refuse(f, "is %s, not a saved game", fileKind(st.st_mode));
-    if ((uint64_t)st.st_size > SAVE_MAXFILE) return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size);
-    // The name may have been given to something else since: opened without
-    // waiting and looked at again.
-    int fd = open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return refuse(f, "can't be read");
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return refuse(f, "is %s, not a saved game", fileKind(st.st_mode));
-    }
-    if ((uint64_t)st.st_size > SAVE_MAXFILE) {
-        close(fd);
-        return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size);
-    }
-    // Read straight into place at the size found, and no further: one more
-    // byte there means the file grew since, and it isn't the file measured.
-    f.data.resize((size_t)st.st_size);
-    size_t got = 0;
-    int failed = 0;
-    for (;;) {
-        uint8_t extra;
-        const int past = got == f.data.size();
-        ssize_t n = past ? read(fd, &extra, 1) : read(fd, f.data.data() + got, f.data.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) failed = 1;
-        if (n <= 0) break;
-        if (past) {
-            close(fd);
-            return refuse(f, "changed while being read");
-        }
-        got += (size_t)n;
-    }
-    close(fd);
-    if (failed) return refuse(f, "can't be read");
-    if (got != f.data.size()) return refuse(f, "changed while being read");
-    return 1;
-}
-
-// 0, 1 or 3 (SAVE_LOADRESULT) from the preamble of a file read whole.
+// 0, 1 or 3 (SAVE_LOADRESULT) from the preamble (the file's first bytes).
 int checkHeader(LoadFile& f)
 {
     const uint8_t* d = f.data.data();
@@ -166,6 +121,67 @@ int checkHeader(LoadFile& f)
         TLOG(TLOG_WARNING, "Save file out of date: version=%u.%u should be=%u.%u", h.major, h.minor, 1u, 6u);
         return refuse(f, "version %u.%u, not 1.6", h.major, h.minor), 3;
     }
+    return 0;
+}
+
+// Reads up to n bytes at dst: the count read, or -1 when the read fails.
+long readUpTo(int fd, uint8_t* dst, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = read(fd, dst + got, n - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) break;
+        got += (size_t)r;
+    }
+    return (long)got;
+}
+
+// Only a regular file is read: a named pipe would hold the game until
+// something wrote to it, a device would be read without end. The preamble
+// and the global count are read and checked first, so that a large file
+// that isn't a saved game is refused without being read whole. 0 with the
+// file in f.data, else a SAVE_LOADRESULT.
+int readFile(LoadFile& f)
+{
+    struct stat st;
+    std::string real = Fs_Resolve(f.path);
+    if (stat(real.c_str(), &st) != 0) return refuse(f, "can't be opened"), SAVE_BADFILE;
+    if (!S_ISREG(st.st_mode)) return refuse(f, "is %s, not a saved game", fileKind(st.st_mode)), SAVE_BADFILE;
+    if ((uint64_t)st.st_size > SAVE_MAXFILE)
+        return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size), SAVE_BADFILE;
+    // The name may have been given to something else since: opened without
+    // waiting and looked at again.
+    int fd = open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return refuse(f, "can't be read"), SAVE_BADFILE;
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return refuse(f, "is %s, not a saved game", fileKind(st.st_mode)), SAVE_BADFILE;
+    if ((uint64_t)st.st_size > SAVE_MAXFILE)
+        return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size), SAVE_BADFILE;
+    const size_t size = (size_t)st.st_size, head = std::min(size, (size_t)SAVE_PREAMBLE + 4);
+    f.data.resize(head);
+    long got = readUpTo(fd, f.data.data(), head);
+    if (got < 0) return refuse(f, "can't be read"), SAVE_BADFILE;
+    if ((size_t)got != head) return refuse(f, "changed while being read"), SAVE_BADFILE;
+    uint8_t extra;
+    if (head == size && readUpTo(fd, &extra, 1) != 0) return refuse(f, "changed while being read"), SAVE_BADFILE;
+    if (int r = checkHeader(f)) return r;
+    if (size >= SAVE_PREAMBLE + 4 && get32(&f.data[SAVE_PREAMBLE]) > (size - SAVE_PREAMBLE - 4) / 16)
+        return refuse(f, "global count %u at offset %u beyond the file's bytes", get32(&f.data[SAVE_PREAMBLE]),
+                      (unsigned)SAVE_PREAMBLE),
+               SAVE_BADFILE;
+    // Read straight into place at the size found, and no further: one more
+    // byte there means the file grew since, and it isn't the file measured.
+    f.data.resize(size);
+    got = readUpTo(fd, f.data.data() + head, size - head);
+    if (got < 0) return refuse(f, "can't be read"), SAVE_BADFILE;
+    if ((size_t)got != size - head) return refuse(f, "changed while being read"), SAVE_BADFILE;
+    if (head < size && readUpTo(fd, &extra, 1) != 0) return refuse(f, "changed while being read"), SAVE_BADFILE;
     return 0;
 }
 
@@ -764,9 +780,7 @@ int Save_CheckHeader(const char* path)
     LoadFile f{path, {}, {}, {}};
     s_error.clear();
     s_reason.clear();
-    if (!readFile(f)) return SAVE_BADFILE;
-    int r = checkHeader(f);
-    return r ? r : SAVE_LOADED;
+    return readFile(f);
 }
 
 int Save_Load(const char* path)
@@ -777,8 +791,7 @@ int Save_Load(const char* path)
     s_error.clear();
     s_reason.clear();
     LoadFile f{path, {}, {}, {}};
-    int result = SAVE_BADFILE;
-    if (readFile(f)) result = checkHeader(f);
+    int result = readFile(f);
     // The file's own structure first: most damage is found before the game
     // is even listed.
     if (result == 0 && !checkBlocks(f)) result = SAVE_BADFILE;

@@ -96,6 +96,11 @@ const int64_t WAVEFAR = 1 << 20;
 // the game takes from them, or adds to them, then fits a word.
 const int64_t COUNTLO = I32MIN / 2;
 #define HALFI(rec, f) I32(rec, f, COUNTLO, I32MAX / 2)
+// The weapon file's reader holds a booster to the same half: a unit's boost
+// time is counted down by one from it, its fade speed is the booster's.
+static_assert(-WEAPON_MAXBOOSTTIME - 1 >= COUNTLO && WEAPON_MAXBOOSTTIME <= I32MAX / 2 &&
+                  WEAPON_MINBOOSTFADE >= COUNTLO && WEAPON_MAXBOOSTFADE <= I32MAX / 2,
+              "a boost the weapon file takes is one a saved game holds");
 // A part's angle, 24-bit: every turn the game makes wraps it into one turn.
 #define ANGLE(rec, f) I32(rec, f, 0, PARTS_FULLTURN - 1)
 

@@ -37,6 +37,7 @@
 
 #include "core/gamestate.h"
 #include "core/tlog.h"
+#include "core/utils.h"
 #include "map/fog.h"
 #include "map/map.h"
 #include "rules/gamemsg.h"
@@ -398,17 +399,20 @@ void Build_ComputeAccounts(void)
 {
     for (TEAM_DATA& td : teamdata)
         for (TEAM_RESOURCE& r : td.resource) r.supply = r.usage = 0;
+    // Held at the top of the word: a type's supply or need may be any
+    // count the building file takes, and a team may have many of it.
     for (const BUILDING* b = g_Buildings; b; b = b->next) {
         if (!b->complete || PoweredDown(b) || b->team < 0 || b->team >= TEAM_MAXTEAMS) continue;
         for (int r = 0; r < BUILD_RESOURCES && r < TEAM_RESOURCES; r++) {
-            teamdata[b->team].resource[r].supply += b->buildingtype->resource[r].production;
-            teamdata[b->team].resource[r].usage += b->buildingtype->resource[r].need;
+            TEAM_RESOURCE& t = teamdata[b->team].resource[r];
+            t.supply = Utils_Saturate32((int64_t)t.supply + b->buildingtype->resource[r].production);
+            t.usage = Utils_Saturate32((int64_t)t.usage + b->buildingtype->resource[r].need);
         }
     }
     for (TEAM_DATA& td : teamdata) {
         TEAM_RESOURCE& p = td.resource[BUILD_POWER];
-        p.supply = std::max(0, p.supply + td.poweradjust[0]);
-        p.usage = std::max(0, p.usage + td.poweradjust[1]);
+        p.supply = std::max(0, Utils_Saturate32((int64_t)p.supply + td.poweradjust[0]));
+        p.usage = std::max(0, Utils_Saturate32((int64_t)p.usage + td.poweradjust[1]));
     }
     for (TEAM_DATA& td : teamdata)
         for (TEAM_RESOURCE& r : td.resource)
@@ -603,8 +607,12 @@ int Build_ChangeStoredResource(BUILDING* b, int r, int delta, int flag)
     int now = (int)std::clamp<int64_t>(want, 0, std::max(b->buildingtype->resource[r].maxstored, 0));
     int change = now - b->stored[r];
     b->stored[r] = now;
-    if (flag && change > 0 && r < TEAM_RESOURCES && b->team >= 0 && b->team < TEAM_MAXTEAMS)
-        teamdata[b->team].stats.collected[r] += change;
+    // The game's total is held at the top of the word: a store the building
+    // file lets fill by most of the word an update passes it in a few.
+    if (flag && change > 0 && r < TEAM_RESOURCES && b->team >= 0 && b->team < TEAM_MAXTEAMS) {
+        int32_t& total = teamdata[b->team].stats.collected[r];
+        total = Utils_Saturate32((int64_t)total + change);
+    }
     return change;
 }
 

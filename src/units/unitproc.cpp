@@ -65,7 +65,9 @@ void Boost(UNIT* u)
     b.counter += b.fadespeed;
     int loss = b.counter >> 8;
     b.counter &= 255;
-    if (u->hitpoints - loss <= b.floor) {
+    // Wide: a fade below 0 takes nothing, and hit points near the top of
+    // the word less its "loss" would pass it.
+    if ((int64_t)u->hitpoints - loss <= b.floor) {
         loss = u->hitpoints - b.floor;
         b = UNIT_BOOST{};
     }

@@ -428,8 +428,18 @@ static int ParseSetBooster(TF_PARSER* p, WEAPONTYPE* w)
         !ArgFloat(p, "", &c) || !ArgInt(p, "", &d) || !ArgBracket(p, ")")) {
         return 0;
     }
+    // Refused at the line, as the strength is, rather than cut: the range
+    // holds 621 days of play, so a time past it only ever means "for good",
+    // which a number within it says as well; a cut would quietly change
+    // what the file says.
+    if (b < -WEAPON_MAXBOOSTTIME || b > WEAPON_MAXBOOSTTIME)
+        TF_Error(p, "Boost time %d out of range (%d..%d)", b, -WEAPON_MAXBOOSTTIME, WEAPON_MAXBOOSTTIME);
+    const double fade = static_cast<double>(c) * 256.0;
+    if (!(fade > static_cast<double>(WEAPON_MINBOOSTFADE) - 1.0 && fade < static_cast<double>(WEAPON_MAXBOOSTFADE) + 1.0))
+        TF_Error(p, "Boost fade speed %.9g out of range (from %d to below %d)", static_cast<double>(c),
+                 WEAPON_MINBOOSTFADE / 256, (WEAPON_MAXBOOSTFADE + 1) / 256);
     w->boost.time = b;
-    w->boost.fadespeed = TruncToInt(static_cast<double>(c) * 256.0);
+    w->boost.fadespeed = TruncToInt(fade);
     w->boost.hitpoints = a;
     w->boost.deadly = static_cast<uint8_t>(d);
     w->boost.isbooster = 1;
@@ -444,6 +454,10 @@ static int ParsePersistentDamage(TF_PARSER* p, WEAPONTYPE* w)
         !ReadOffense(p, &oinfo) || !ArgBracket(p, ")")) {
         return 0;
     }
+    // A shot counts its hits down from it, and the one count that step
+    // can't take is no count a saved game holds.
+    if (times == INT32_MIN)
+        TF_Error(p, "Persistent damage times %d out of range (%d..%d)", times, INT32_MIN + 1, INT32_MAX);
     w->persistent = WEAPONPERSISTENT{times, rate, oinfo};
     w->ispersistent = 1;
     return 1;

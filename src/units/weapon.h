@@ -44,6 +44,13 @@ enum {
     WEAPON_NAMELEN = 64,
     WEAPON_MAXSTRENGTH = 1 << 20,   // a strength's or an area effect's size either way
     WEAPON_ROTATION_TURN = 1 << 24, // rotational speeds: a whole turn
+    // A boost's time either way (2^30 - 1 updates, about 621 days of play)
+    // and the bounds of its fade speed (8.8): the boosted unit counts the
+    // one down and adds the other to what is left, within half the word,
+    // which is what a saved game holds of them.
+    WEAPON_MAXBOOSTTIME = (1 << 30) - 1,
+    WEAPON_MINBOOSTFADE = -(1 << 30),
+    WEAPON_MAXBOOSTFADE = (1 << 30) - 1,
 };
 
 // How a projectile moves (the file's SetMovement names in brackets).

@@ -344,6 +344,8 @@ TEST_F(EndCondCriteria, EachCriterionWithItsMemory)
          [hit](EndCondMachine*, int i) { const int d[] = {4, 4, 0, 7, 5}; hit(0, d[i]); }, "00001"},
         {"harass: other team's hits don't count", "CritHarassRegion(1 1 0)",
          [hit](EndCondMachine*, int) { hit(1, 5); }, "00"},
+        {"harass: a sum past the word is held at its top", "CritHarassRegion(1 2147483647 2)",
+         [hit](EndCondMachine*, int) { hit(0, INT32_MAX); }, "111"},
         {"hold: enemies pause the count", "CritHoldRegion(1 2 0)",
          [](EndCondMachine* m, int i) {
              auto* c = static_cast<EndCondCriteria*>(m);

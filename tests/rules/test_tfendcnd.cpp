@@ -141,6 +141,7 @@ TEST_F(EndCondFile, EachCriterionStoresItsArguments)
         int f1, f2, f3;   // per kind: see the checks below
     } rows[] = {
         {"CritHoldRegion(1 4 6)", CRIT_HOLDREGION, 4, 6, 4},
+        {"CritHoldRegion(1 -2147483648 0)", CRIT_HOLDREGION, INT32_MIN, 0, 0},  // its count, at once
         {"CritHarassRegion(2 5 3)", CRIT_HARASSREGION, 5, 3, 0},
         {"CritEnemyInRegion(1)", CRIT_ENEMYINREGION, 0, 0, 0},
         {"CritInRegion(2)", CRIT_INREGION, 0, 0, 0},

@@ -306,6 +306,12 @@ TEST_F(UnitsInPlayUnitFile, RegressionValuesPastTheirFieldsAreRefused)
         {"CanSpy(50 10)", "CanSpy maximum time [10] out of range (50..2147483647)"},
         {"CanSpy(-1 10)", "CanSpy minimum time [-1] out of range (0..2147483647)"},
         {"CanSabotage(-3 0 0)", "CanSabotage time [-3] out of range (1..2147483647)"},
+        // Counts a saved game must hold as they run down or up
+        {"ChargeWeapon(-1)", "ChargeWeapon [-1] out of range (0..2147483647)"},
+        {"CanMorphIntoUnit(\"A\" \"-2147483648\")", "CanMorphIntoUnit time [-2147483648] out of range (-2147483647..2147483647)"},
+        {"CanMorphIntoOverlay(\"X\" \"-2147483648\")",
+         "CanMorphIntoOverlay time [-2147483648] out of range (-2147483647..2147483647)"},
+        {"CanGrab(\"A\" \"2147483646\")", "CanGrab time [2147483646] out of range (-2147483648..2147483645)"},
     };
     for (const auto& r : rows) {
         log_.clear();

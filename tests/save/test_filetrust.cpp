@@ -46,6 +46,7 @@
 #include "ui/igidisp.h"
 #include "ui/igimenu.h"
 #include "ui/igipanel.h"
+#include "units/building.h"
 #include "units/orders.h"
 #include "units/projectile.h"
 #include "units/swave.h"
@@ -55,6 +56,7 @@
 #include "units/trail.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
+#include "units/unitstate.h"
 #include "units/weapon.h"
 
 namespace {
@@ -589,6 +591,83 @@ TEST_F(FileTrustSave, AFileFromAProgramWithComputerPlayersOnOrOffSaysWhyItsCount
     }
 }
 
+// A game stays savable to its end with what its definition files allow: a
+// booster that lasted "for good" (2,000,000,000 updates) made every save
+// from its first boost fail, and buildings supplying and storing the most
+// the building file takes ran their team's sums past the word. Boosts at the ends the
+// weapon file now takes, and such a supply, save and load; one past the
+// boost's end is refused at its line.
+class UnitsInPlaySave : public FileTrustSave {
+protected:
+    void TearDown() override
+    {
+        for (TF_PARSER* p : parsers_) TF_Close(p);
+        FileTrustSave::TearDown();
+    }
+    int LoadWeapons(const std::string& text)
+    {
+        parsers_.push_back(TF_OpenText("weapon.txt", text.data(), text.size()));
+        return Tfweapon_ParseWeapon(parsers_.back());
+    }
+    std::vector<TF_PARSER*> parsers_;
+};
+
+TEST_F(UnitsInPlaySave, RegressionBoostsAndSuppliesAtTheEndsTheFilesAllowAreSavedAndLoaded)
+{
+    // Without the computer players, which a load starts afresh.
+    g_Config.disableai = 1;
+    Start("DEMO");
+    RunTo(5);
+    QV_EXPECT_FATAL(LoadWeapons("DefineWeapon(ForGood) {\n CopyWeapon(Shredder)\n SetBooster(10 2000000000 0.5 0)\n}\n"),
+                    "Boost time 2000000000 out of range (-1073741823..1073741823)");
+    EXPECT_NE(log_.text().find("Line : 3"), std::string::npos) << log_.text();
+    ASSERT_EQ(LoadWeapons("DefineWeapon(Longest) {\n CopyWeapon(Shredder)\n SetBooster(10 1073741823 4194303.5 0)\n}\n"
+                          "DefineWeapon(Lowest) {\n CopyWeapon(Shredder)\n SetBooster(10 -1073741823 -4194304 0)\n}\n"
+                          "DefineWeapon(Fastest) {\n CopyWeapon(Shredder)\n SetBooster(10 1 4194303.5 0)\n}\n"),
+              1);
+    std::vector<UNIT*> units;
+    for (UNIT* u = teamdata[0].unitlist[MM_GROUND]; u && units.size() < 3; u = u->next)
+        if (u->boost.state == BS_OFF) units.push_back(u);
+    ASSERT_EQ(units.size(), 3u);
+    const char* names[3] = {"Longest", "Lowest", "Fastest"};
+    for (int i = 0; i < 3; i++) Units_Boost(units[i], Weapon_FindType(names[i]));
+    EXPECT_EQ(units[0]->boost.counter, 1073741823);
+    EXPECT_EQ(units[1]->boost.fadespeed, -(1 << 30));
+    // Every building supplying the most: the computer players' resource
+    // sites, made from the types when the game starts, are made afresh by a
+    // load, so the game is compared from a load on.
+    // Its stores, as large, are emptied after every update, as tankers and
+    // sales would, so that the team's total collected runs to the top.
+    for (int i = 0; i < g_NrBuildingTypes; i++)
+        g_BuildingTypes[i].resource[0].production = g_BuildingTypes[i].resource[0].maxstored = INT32_MAX;
+    for (int i = 0; i < 3; i++) {
+        RunTo(g_UpdateCount + 1);
+        for (BUILDING* b = g_Buildings; b; b = b->next) b->stored[0] = 0;
+    }
+    EXPECT_EQ(units[1]->boost.state, BS_DEC);
+    int most = 0, collected = 0;
+    for (const TEAM_DATA& t : teamdata) {
+        most = std::max(most, t.resource[0].supply);
+        collected = std::max(collected, t.stats.collected[0]);
+    }
+    EXPECT_EQ(most, INT32_MAX);
+    EXPECT_EQ(collected, INT32_MAX);
+    SaveNow("ends.sav");
+    const uint32_t saved = g_UpdateCount;
+    const int id = units[1]->id;
+    const UNIT_BOOST lowest = units[1]->boost;
+    ASSERT_EQ(Save_Load(dir_.file("save/ends.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    RunTo(saved + 3);
+    const uint64_t digest = QvDigest_State();
+    ASSERT_EQ(Save_Load(dir_.file("save/ends.sav").c_str()), SAVE_LOADED) << Save_LoadError();
+    const UNIT* u = Units_IdToUnitPtr(id, -1);
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(u->boost.counter, lowest.counter);
+    EXPECT_EQ(u->boost.fadespeed, lowest.fadespeed);
+    RunTo(saved + 3);
+    EXPECT_EQ(QvDigest_State(), digest) << "three updates on from the same load";
+}
+
 // What isn't a regular file is refused before it is opened: a named pipe
 // would hold the game until something wrote to it, /dev/zero would be read
 // until the size limit.
@@ -638,9 +717,11 @@ TEST(FileTrustSaveFile, WhatIsNotARegularFileIsRefusedBeforeItIsOpened)
 }
 
 // The save's temporary file is made afresh: a named pipe already at its
-// name held the save for ever (and was renamed over the save); a link at
-// the save's name to what isn't a file had that replaced by the save.
-TEST(FileTrustSaveFile, APipeAtTheTemporaryNameOrALinkToOneAtTheSaveNameFailsTheSaveAndKeepsWhatWasThere)
+// name held the save for ever (and was renamed over the save), and then,
+// refused, stopped every later save of the name until the program ended;
+// a link at the save's name to what isn't a file had that replaced by the
+// save.
+TEST(FileTrustSaveFile, APipeAtTheTemporaryNameIsClearedAndALinkToOneAtTheSaveNameFailsTheSaveAndKeepsWhatWasThere)
 {
     QvTempDir dir;
     QvLogCapture log;
@@ -659,12 +740,16 @@ TEST(FileTrustSaveFile, APipeAtTheTemporaryNameOrALinkToOneAtTheSaveNameFailsThe
     // and its few bytes fit the pipe's buffer instead of waiting for ever.
     const int held = open(tmp.c_str(), O_RDWR | O_NONBLOCK);
     ASSERT_GE(held, 0);
-    EXPECT_EQ(Save_Game(save.c_str(), 0), 0);
+    EXPECT_EQ(Save_Game(save.c_str(), 0), 1) << log.text();
+    EXPECT_EQ(Save_Game(save.c_str(), 0), 1) << log.text();
+    char none;
+    EXPECT_EQ(read(held, &none, 1), -1) << "the save went into the pipe";
     close(held);
     struct stat st;
     ASSERT_EQ(lstat(save.c_str(), &st), 0);
     ASSERT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(dir.read("a.sav"), before);
+    EXPECT_NE(lstat(tmp.c_str(), &st), 0) << "the pipe is left at the temporary name";
     EXPECT_EQ(Save_Game(dir.file("b.sav").c_str(), 0), 0);
     ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe a link named was replaced by the save";

@@ -163,7 +163,9 @@ TEST_F(SaveFile, DamagedFilesAreRefusedWithTheGameUnchanged)
     std::string count = file_;
     Put32(count, 32, 7);
     refused(count, "one global fewer");
-    EXPECT_NE(log.text().find("Save refused: "), std::string::npos);
+    // A refused load is told as one, not in the writer's words.
+    EXPECT_NE(log.text().find("Saved game refused: "), std::string::npos);
+    EXPECT_EQ(log.text().find("Save refused: "), std::string::npos) << log.text();
 
     // A flipped byte is refused, or (in bits that carry nothing, such as a
     // block's tree colour) loads the saved game exactly.

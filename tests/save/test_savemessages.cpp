@@ -2,7 +2,11 @@
 // stands on the disk, and for a save the step that failed and why.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -51,6 +55,65 @@ TEST_F(FileTrustSaveMessages, AFailedSaveLogsTheFailingStepAndItsReason)
     EXPECT_NE(log_.text().find("Save failed [" + dir_.file("save/b.sav") + "]: rename: Is a directory"),
               std::string::npos)
         << log_.text();
+    // What stands in the way at the save's name or at the temporary name,
+    // and what it is (errno's text said "Invalid argument" or "File exists").
+    ASSERT_EQ(mkfifo(dir_.file("save/c.sav").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/null", dir_.file("save/d.sav").c_str()), 0);
+    const std::string tmp = dir_.file("save/e.sav.tmp") + std::to_string((long)getpid());
+    ASSERT_EQ(mkdir(tmp.c_str(), 0755), 0);
+    const struct {
+        const char* name;
+        std::string why;
+    } rows[] = {
+        {"c.sav", dir_.file("save/c.sav") + " is a FIFO, not a regular file"},
+        {"d.sav", "/dev/null is a character device, not a regular file"},
+        {"e.sav", "the temporary name " + tmp + " is a directory, not a regular file"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(Save_Game(Joined("save", r.name).c_str(), 0), 0) << r.name;
+        EXPECT_NE(log_.text().find("Save failed [" + dir_.file(std::string("save/") + r.name) + "]: open: " + r.why),
+                  std::string::npos)
+            << log_.text();
+    }
+}
+
+// Regression: a file of zeros was read whole (242 MB more memory) before
+// its header was looked at. The load runs in a child, whose peak is its own.
+TEST_F(FileTrustSaveMessages, ALargeFileThatIsNoSavedGameIsRefusedByItsHeaderWithoutBeingRead)
+{
+    const std::string zeros = dir_.file("zeros.sav");
+    const int fd = open(zeros.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 250000000), 0);
+    close(fd);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct rusage before, after;
+        getrusage(RUSAGE_SELF, &before);
+        const int r = Save_Load(zeros.c_str());
+        getrusage(RUSAGE_SELF, &after);
+        const std::string report = std::to_string(r) + " " + std::to_string(after.ru_maxrss - before.ru_maxrss) +
+                                   " " + Save_LoadError();
+        if (write(out[1], report.data(), report.size()) < 0) _exit(2);
+        _exit(0);
+    }
+    close(out[1]);
+    std::string report;
+    char buf[512];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) report.append(buf, (size_t)n);
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    int result = -1;
+    long grewKb = -1;
+    ASSERT_EQ(sscanf(report.c_str(), "%d %ld", &result, &grewKb), 2) << report;
+    EXPECT_EQ(result, SAVE_BADFILE) << report;
+    EXPECT_NE(report.find("zeros.sav: header length 0 at offset 0, not 24"), std::string::npos) << report;
+    EXPECT_LT(grewKb, 16 * 1024) << "peak memory grew by " << grewKb << " kB";
 }
 
 // Regression: "Saved game not loaded: .../save\bad.sav: ...".

@@ -207,6 +207,7 @@ TEST_F(WeaponFileErrors, MalformedLinesAreFatalNamingWhatWasExpected)
     const struct {
         std::string text;
         const char* message;
+        int line = 0;  // where the log says it is, when checked
     } rows[] = {
         {"DefineWeapon(W1) { SetOffense(A0 ) }", "Expected [_WeaponStrength_] but found [)]"},
         {"DefineWeapon(W3) { SetSelfDestruct(1 2 3) }",
@@ -218,8 +219,24 @@ TEST_F(WeaponFileErrors, MalformedLinesAreFatalNamingWhatWasExpected)
         {Weapon("W9", " SetOffense(A0 2000000 2)\n"), "Weapon strength 2000000 out of range (-1048576..1048576)"},
         {Weapon("W10", " SetOffense(A0 10 -2147483648)\n"), "Area effect -2147483648 out of range (-1048576..1048576)"},
         {Weapon("W11", " PersistentDamage(6 8 A0 -1048577 16)\n"), "Weapon strength -1048577 out of range (-1048576..1048576)"},
+        // Past what a boosted unit's count holds (and so every save from
+        // the first boost on), or what a shot counts its hits down from.
+        {Weapon("W12", " SetBooster(10 2000000000 0.5 0)\n"), "Boost time 2000000000 out of range (-1073741823..1073741823)", 6},
+        {Weapon("W13", " SetBooster(10 -1073741824 0.5 0)\n"), "Boost time -1073741824 out of range (-1073741823..1073741823)", 6},
+        {Weapon("W14", " SetBooster(10 50 5000000.0 0)\n"),
+         "Boost fade speed 5000000 out of range (from -4194304 to below 4194304)", 6},
+        {Weapon("W15", " SetBooster(10 50 -4194305 0)\n"),
+         "Boost fade speed -4194305 out of range (from -4194304 to below 4194304)", 6},
+        {Weapon("W16", " PersistentDamage(-2147483648 8 A0 1 16)\n"),
+         "Persistent damage times -2147483648 out of range (-2147483647..2147483647)", 6},
     };
-    for (const auto& r : rows) QV_EXPECT_FATAL(Load(r.text), r.message);
+    for (const auto& r : rows) {
+        log_.clear();
+        QV_EXPECT_FATAL(Load(r.text), r.message);
+        if (r.line) {
+            EXPECT_TRUE(Logged("File : weapon.txt") && Logged("Line : " + std::to_string(r.line))) << log_.text();
+        }
+    }
 }
 
 TEST_F(WeaponFileErrors, TruncatedFileNeverSucceeds)
