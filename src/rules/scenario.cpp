@@ -248,6 +248,25 @@ static bool NotMadeFor(int team)
     return g_MpTeamsStartUnits || (g_OptTeamSetupGiven && teamdata[team].type == TT_DISABLED);
 }
 
+// The largest id a file may give a thing. Ids made in play count on from
+// the largest given, so an id at the top of the word left none to make and
+// the game stopped on "Unique ids exhausted" at its first shot; below this
+// one, more than a billion are left.
+enum { SCENARIO_MAXID = 0x3FFFFFFF };
+
+void CheckId(TF_PARSER* p, const char* what, long id)
+{
+    if (id > SCENARIO_MAXID) TF_Error(p, "%s id %ld past the largest, %d", what, id, (int)SCENARIO_MAXID);
+}
+
+// A damaged thing's hit points: percent of the most, at least 1 and at most
+// the most, worked out wide (a file's percent times the most overflowed).
+int DamagedHitpoints(int most, int percent)
+{
+    const long long hp = (long long)most * percent / 100;
+    return (int)std::clamp<long long>(hp, 1, std::max(most, 1));
+}
+
 void PutUnit(TF_PARSER* p, int damaged)
 {
     int id, x, y, percent = 100;
@@ -264,13 +283,13 @@ void PutUnit(TF_PARSER* p, int damaged)
         TF_Error(p, "Unit %d at (%d, %d) - not valid tile location", id, x, y);
     if (Units_UnitAtMapLevel(type->defmaplevel, x, y))
         TF_Error(p, "%s atop another unit at %d %d", name, x, y);
+    CheckId(p, "Unit", id);
     if (id > 0 && FindUnit(id)) TF_Error(p, "Unit id %d used twice", id);
     UNIT* u = Units_NewAt(type, s_defaultTeam, id, x, y);
     if (!u) ERR_FATAL(ERRC_FATAL, "Unable to create unit");
     s_puts.push_back(PUTLINE{u, u->id, Line(p)});
     if (damaged) {
-        int hp = type->maxhitpoints * percent / 100;
-        if (hp < 1) hp = 1;
+        const int hp = DamagedHitpoints(type->maxhitpoints, percent);
         if (hp < u->hitpoints) Units_SetHitpoints(u, hp);
     }
 }
@@ -392,14 +411,14 @@ void AddBuilding(TF_PARSER* p, int damaged)
     // The whole footprint on the map's valid tiles, before the map is touched.
     if (x < 1 || y < 1 || (long)x + type->width > mapsizex || (long)y + type->height > mapsizey)
         TF_Error(p, "Invalid building location (%d %d)", x, y);
+    CheckId(p, "Building", id);
     if (id > 0 && Build_FindById(id)) TF_Error(p, "Building id %d used twice", id);
     if (id > 0) Uid_Reserve(id);
     BUILDING* b = Build_New(type, s_defaultTeam, id, x, y);
     if (!b) TF_Error(p, "Unable to create building (ID=%d)", id);
     b->critical = (flag[0] == 'c' || flag[0] == 'C') ? 1 : 0;
     if (damaged) {
-        int hp = type->maxhitpoints * percent / 100;
-        Build_SetHitpoints(b, hp < 1 ? 1 : hp);
+        Build_SetHitpoints(b, DamagedHitpoints(type->maxhitpoints, percent));
     }
 }
 
@@ -427,6 +446,7 @@ int ObjThing(TF_PARSER* p)
         return 1;
     }
     if (x < 0 || y < 0 || x >= mapsizex || y >= mapsizey) TF_Error(p, "Invalid thing location (%d %d)", x, y);
+    CheckId(p, "Thing", id);
     if (id > 0 && FindThing(id)) TF_Error(p, "Thing id %d used twice", id);
     if (id > 0) Uid_Reserve(id);
     const int layer = type->level < 0 ? 0 : type->level >= SORTDISP_LAYERS ? SORTDISP_LAYERS - 1 : type->level;
@@ -482,6 +502,7 @@ int ObjRegion(TF_PARSER* p)
         TF_Error(p, "Region %d not on the map of %d x %d tiles", id, mapsizex, mapsizey);
     int32_t* v[4] = {&r.x1, &r.y1, &r.x2, &r.y2};
     for (int i = 0; i < n; i++) *v[i] = (int32_t)value[i];
+    CheckId(p, "Region", id);
     if (Region_FindById(r.id)) TF_Error(p, "Region id %d used twice", id);
     Uid_Reserve(id);
     Region_Add(&r);
@@ -500,6 +521,7 @@ int ObjSpecialForces(TF_PARSER* p)
     team = atoi(token);
     if (!TF_GetToken(p, token, sizeof token) || strcmp(token, ")") != 0)
         TF_Error(p, "Unable to parse DefineSpecialForces");
+    CheckId(p, "Special force", id);
     if (id > 0 && AI_FindSpecialForce((uint32_t)id)) TF_Error(p, "Special force id %d used twice", id);
     SPECIAL_FORCE* force =
         team >= 0 && team < TEAM_MAXTEAMS && id != 0 ? AI_NewSpecialForce(team, (uint32_t)id) : nullptr;

@@ -439,7 +439,9 @@ const SAVEFIELD kTeam[] = {
     PTR(TEAM_DATA, idleindirectfireunits.tail, "t->idleindirectfireunits.tail", ST_UNITLISTELEM),
     I32(TEAM_DATA, idleindirectfireunits.count, 0, I32MAX),
     I32(TEAM_DATA, unitcount, 0, I32MAX - 1),
-    I32(TEAM_DATA, side, TS_DEFAULT, TS_MAX - 1),
+    // Up to TS_MAX: a scenario's side past the last is kept as TS_MAX, no side of
+    // any type (the scenario reader's clamp), and the game plays and saves on.
+    I32(TEAM_DATA, side, TS_DEFAULT, TS_MAX),
     FLD(TEAM_DATA, non_default, 1, SF_UINT, 0, 255),
     I32(TEAM_DATA, minimapstatus, I32MIN + 1, I32MAX - 1),
     I32(TEAM_DATA, colour, 0, 7), ANYI(TEAM_DATA, palindex), ANYI(TEAM_DATA, killemall),

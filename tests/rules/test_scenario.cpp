@@ -179,6 +179,10 @@ TEST_F(ScenarioFile, EveryErrorStopsWithItsClassAndTheTextFileErrorsWithFileAndL
         {"unit id twice", h + unit + "SetDefaultTeam(2)\nPutUnitAt(5 DemoTank 6 6)\n", ERRC_PARSE,
          "Unit id 5 used twice", 6},
         {"unit id 0", h + "PutUnitAt(0 DemoTank 6 6)\n", ERRC_FATAL, "Unable to create unit", 0},
+        {"unit id leaving no ids to make", h + "PutUnitAt(2147483647 DemoTank 6 6)\n", ERRC_PARSE,
+         "Unit id 2147483647 past the largest, 1073741823", 4},
+        {"region id leaving no ids to make", h + "DefineRegion(1073741824 c 1 2 3)\n", ERRC_PARSE,
+         "Region id 1073741824 past the largest, 1073741823", 4},
         {"default team 9", h + "SetDefaultTeam(9)\n", ERRC_PARSE, "Team number of of range", 4},
         {"building at 0", h + "AddBuildingAt(7 DemoDepot 0 3 critical)\n", ERRC_PARSE,
          "Invalid building location (0 3)", 4},
@@ -341,7 +345,8 @@ TEST_F(ScenarioFile, ObjectCommandsMakeUnitsBuildingsThingsAndRegionsAndSkipWhat
              "AddThingAt(30 Tree 2 2)\n"
              "AddThingAt(31 NoSuchThing 2 2)\n"
              "DefineRegion(40 c 100 120 48)\n"
-             "DefineRegion(41 rect 10 20 300 400)\n");
+             "DefineRegion(41 rect 10 20 300 400)\n"
+             "PutDamagedUnitAt(15 DemoTank 7 4 2000000000)\n");
     Scenario_Load(nullptr);
     UNIT* a = Units_IdToUnitPtr(12, 1);
     UNIT* b = Units_IdToUnitPtr(13, 1);
@@ -349,6 +354,7 @@ TEST_F(ScenarioFile, ObjectCommandsMakeUnitsBuildingsThingsAndRegionsAndSkipWhat
     ASSERT_TRUE(a && b && c);
     EXPECT_EQ(b->hitpoints, b->type->maxhitpoints * 33 / 100);
     EXPECT_EQ(c->hitpoints, 1) << "at least 1";
+    EXPECT_EQ(Units_IdToUnitPtr(15, 1)->hitpoints, c->type->maxhitpoints) << "at most all, the product taken wide";
     EXPECT_EQ(a->usertactaiinfo.tenacity, 2);
     EXPECT_EQ(a->tactaiinfo.tenacity, 2);
     EXPECT_EQ(a->usertactaiinfo.autonomy, 0);

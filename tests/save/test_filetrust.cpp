@@ -652,6 +652,7 @@ TEST_F(UnitsInPlaySave, RegressionBoostsAndSuppliesAtTheEndsTheFilesAllowAreSave
     }
     EXPECT_EQ(most, INT32_MAX);
     EXPECT_EQ(collected, INT32_MAX);
+    teamdata[3].side = TS_MAX;  // as a scenario's SetTeamSide(7) leaves it
     SaveNow("ends.sav");
     const uint32_t saved = g_UpdateCount;
     const int id = units[1]->id;
@@ -664,6 +665,7 @@ TEST_F(UnitsInPlaySave, RegressionBoostsAndSuppliesAtTheEndsTheFilesAllowAreSave
     ASSERT_NE(u, nullptr);
     EXPECT_EQ(u->boost.counter, lowest.counter);
     EXPECT_EQ(u->boost.fadespeed, lowest.fadespeed);
+    EXPECT_EQ(teamdata[3].side, TS_MAX);
     RunTo(saved + 3);
     EXPECT_EQ(QvDigest_State(), digest) << "three updates on from the same load";
 }
