@@ -79,6 +79,8 @@ UNIT* Occupant(const UNIT* u, int x, int y)
     return o == u ? nullptr : o;
 }
 
+int Reach(const UNIT* u, int x, int y) { return std::max(abs(x - u->tilepos.x), abs(y - u->tilepos.y)); }
+
 bool NextStepIs(const UNIT* u, int x, int y)
 {
     int nx, ny;
@@ -120,6 +122,7 @@ int WalkDetour(const UNIT* u, const uint8_t* rel, int n, int base, UNIT_POS* til
 // 0 when none is.
 int Detour(UNIT* u, int x, int y)
 {
+    if (Reach(u, x, y) != 1) return 0;   // the table leads round a neighbour only
     const int d1 = Units_GetVectorDir(u->tilepos.x, u->tilepos.y, x, y);
     const int d2 = NextDir(u, x, y, d1);
     const int base = d1 & ~1;
@@ -178,8 +181,6 @@ bool BusyInTheWay(const UNIT* o)
 {
     return o->state == US_FIRING || o->state == US_FIRINGONCE || o->state == US_ACTING;
 }
-
-int Reach(const UNIT* u, int x, int y) { return std::max(abs(x - u->tilepos.x), abs(y - u->tilepos.y)); }
 
 // The idle unit o steps aside for u: onto a free neighbour or, hemmed in by
 // idle units, onto the tile of one that steps aside first, each unit of the
@@ -560,6 +561,18 @@ int Units_BeginPathStep(UNIT* u)
 {
     int x, y;
     if (!Path_Pop(&u->move.path, &x, &y)) return 1;
+    if (Reach(u, x, y) > 1) {
+        // A path stored before the unit was taken off the map and put back
+        // elsewhere (a crew ordered on while inside the site it builds)
+        // begins away from it: stepping there would jump tiles. It searches
+        // anew from where it stands.
+        Snap(u);
+        if (Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y))
+            Pathsrch_StartUnitSearch(u);
+        else
+            StopHere(u);
+        return 0;
+    }
     if (!Units_CanEnterTile(u, x, y)) return 0;
     if (!Units_CanTravel(u, u->tilepos.x, u->tilepos.y, x, y) ||
         Units_IsImpassible(u->type, x, y)) {
