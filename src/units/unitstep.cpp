@@ -1,6 +1,15 @@
 // Unit movement per update: walking the stored path tile by tile along the
 // step curves, waiting for paths, obstacles and time, and handling steps
 // that can't be taken.
+//
+// The wait for a taken tile has an end here where the plain rule has none:
+// a unit held up by a unit that won't leave (one idle or at work on the
+// tile, a ring of waiting units, a line in a crowd) goes round it once its
+// patience is out. A unit at work (firing, mending, acting) is gone round
+// whatever its team: an enemy gun holding a gap, or a mender mending its
+// own side, would otherwise hold a unit on the move for as long as it
+// works. Going round takes steps like any other, so each still looks for
+// targets and crushes by Units_CanEnterTile.
 #include <algorithm>
 #include <cstdlib>
 
@@ -70,6 +79,8 @@ UNIT* Occupant(const UNIT* u, int x, int y)
     return o == u ? nullptr : o;
 }
 
+int Reach(const UNIT* u, int x, int y) { return std::max(abs(x - u->tilepos.x), abs(y - u->tilepos.y)); }
+
 bool NextStepIs(const UNIT* u, int x, int y)
 {
     int nx, ny;
@@ -111,6 +122,7 @@ int WalkDetour(const UNIT* u, const uint8_t* rel, int n, int base, UNIT_POS* til
 // 0 when none is.
 int Detour(UNIT* u, int x, int y)
 {
+    if (Reach(u, x, y) != 1) return 0;   // the table leads round a neighbour only
     const int d1 = Units_GetVectorDir(u->tilepos.x, u->tilepos.y, x, y);
     const int d2 = NextDir(u, x, y, d1);
     const int base = d1 & ~1;
@@ -160,16 +172,15 @@ bool StandsIdleInTheWay(const UNIT* u, const UNIT* o)
            Team_GetRelation(u->team, o->team) != TR_ENEMY && Team_GetRelation(o->team, u->team) != TR_ENEMY;
 }
 
-// A unit not at enemy with u that stands on its tile at work (firing,
-// mending, acting): no wait of its own will end and move it on, and it
-// began waiting, if it ever did, before u did, so GivesWay never lets u go.
-bool BusyInTheWay(const UNIT* u, const UNIT* o)
+// A unit of any team that stands on its tile at work (firing, mending,
+// acting): no wait of its own will end and move it on, and it began
+// waiting, if it ever did, before u did, so GivesWay never lets u go. An
+// enemy gun holding a gap can fire for as long as the battle lasts; the
+// steps round it each look for targets and crush as any step does.
+bool BusyInTheWay(const UNIT* o)
 {
-    return (o->state == US_FIRING || o->state == US_FIRINGONCE || o->state == US_ACTING) &&
-           Team_GetRelation(u->team, o->team) != TR_ENEMY && Team_GetRelation(o->team, u->team) != TR_ENEMY;
+    return o->state == US_FIRING || o->state == US_FIRINGONCE || o->state == US_ACTING;
 }
-
-int Reach(const UNIT* u, int x, int y) { return std::max(abs(x - u->tilepos.x), abs(y - u->tilepos.y)); }
 
 // The idle unit o steps aside for u: onto a free neighbour or, hemmed in by
 // idle units, onto the tile of one that steps aside first, each unit of the
@@ -408,7 +419,7 @@ void WaitForObstacle(UNIT* u)
             }
         } else if (o && NextStepIs(o, u->tilepos.x, u->tilepos.y)) {
             over = true;   // head-on: this one gives way
-        } else if (o && BusyInTheWay(u, o)) {
+        } else if (o && BusyInTheWay(o)) {
             giveway = PatienceOut(u);   // round it, as round an idle one
         } else if (o && GivesWay(u, o)) {
             giveway = true;
@@ -550,6 +561,18 @@ int Units_BeginPathStep(UNIT* u)
 {
     int x, y;
     if (!Path_Pop(&u->move.path, &x, &y)) return 1;
+    if (Reach(u, x, y) > 1) {
+        // A path stored before the unit was taken off the map and put back
+        // elsewhere (a crew ordered on while inside the site it builds)
+        // begins away from it: stepping there would jump tiles. It searches
+        // anew from where it stands.
+        Snap(u);
+        if (Map_IsValidTile(u->move.srchtilepos.x, u->move.srchtilepos.y))
+            Pathsrch_StartUnitSearch(u);
+        else
+            StopHere(u);
+        return 0;
+    }
     if (!Units_CanEnterTile(u, x, y)) return 0;
     if (!Units_CanTravel(u, u->tilepos.x, u->tilepos.y, x, y) ||
         Units_IsImpassible(u->type, x, y)) {

@@ -414,6 +414,51 @@ protected:
         medic->abilities.canheal = 1;
         return medic;
     }
+    // A mender of team `side` held up on its tile, a unit of team 0 waiting
+    // behind it, then the mender mending one hurt friend after another from
+    // that tile: the unit waited as long as it fired, for its patience began
+    // later. Once its patience is out it goes round, as behind an idle unit,
+    // whatever the mender's team.
+    void BehindAMenderAtWork(int side)
+    {
+        UNITTYPE* medic = Medic();
+        // Walked in the order made: the unit sees the mender as the last
+        // update left it.
+        UNIT* u = Units_NewAt(tank_, 0, -1, 10, 10);
+        UNIT* m = Units_NewAt(medic, side, -1, 20, 10);
+        UNIT* ahead = Units_NewAt(tank_, side, -1, 21, 10);
+        ahead->move.srchtilepos = ahead->tilepos;
+        // The mender held up behind a unit that is about to move on.
+        auto holdUp = [&] {
+            Path_Clear(&m->move.path);
+            Path_Push(&m->move.path, 21, 10);
+            m->state = US_WAITFOROBSTACLE;
+            m->move.waituntil = g_UpdateCount + 1000;
+            ahead->state = US_MOVING;
+        };
+        holdUp();
+        Units_MoveTo(u, 30, 10, Units_AllocGroupId());
+        for (int t = 0; t < 300 && u->state != US_WAITFOROBSTACLE; t++) Update(), holdUp();
+        ASSERT_EQ(u->state, US_WAITFOROBSTACLE);
+        ASSERT_EQ(u->tilepos.x, 19);
+        // The mender's wait began before the unit's; it sets to work.
+        Path_Clear(&m->move.path);
+        m->move.waituntil = u->move.waituntil - 10;
+        m->state = US_FIRING;
+        ahead->state = US_NONE;
+        UNIT* hurt = Units_NewAt(tank_, side, -1, 20, 12);
+        int passed = -1, firing = 0;
+        for (int t = 0; t < 2000 && passed < 0; t++) {
+            hurt->hitpoints = 30;   // one hurt friend after another
+            Update();
+            firing += m->state == US_FIRING;
+            if (u->tilepos.x > 20) passed = t;
+        }
+        EXPECT_EQ(m->tilepos.x, 20) << "it mended from its tile";
+        EXPECT_GT(firing, 0);
+        EXPECT_GE(passed, 0) << "waited for ever";
+        EXPECT_LT(passed, 200);
+    }
 };
 
 TEST_F(UnitsInPlayTargets, RegressionAtLowTenacityTheBoosterStillTakesAWeakAllyInRange)
@@ -473,49 +518,16 @@ TEST_F(UnitsInPlayTargets, RegressionAnIdleHealerMendsAHurtFriendUntilItIsWhole)
     EXPECT_NE(m->sorder.code, SO_ATTACK) << "done once the friend is whole";
 }
 
-// A mender held up on its tile, a unit waiting behind it, then the mender
-// mending one hurt friend after another from that tile: the unit waited as
-// long as it fired, for its patience began later. Once its patience is out
-// it goes round, as behind an idle unit.
 TEST_F(UnitsInPlayTargets, RegressionAUnitBehindAnAllyFiringOnItsTileGoesRound)
 {
-    UNITTYPE* medic = Medic();
-    // Walked in the order made: the unit sees the mender as the last
-    // update left it.
-    UNIT* u = Units_NewAt(tank_, 0, -1, 10, 10);
-    UNIT* m = Units_NewAt(medic, 0, -1, 20, 10);
-    UNIT* ahead = Units_NewAt(tank_, 0, -1, 21, 10);
-    ahead->move.srchtilepos = ahead->tilepos;
-    // The mender held up behind a unit that is about to move on.
-    auto holdUp = [&] {
-        Path_Clear(&m->move.path);
-        Path_Push(&m->move.path, 21, 10);
-        m->state = US_WAITFOROBSTACLE;
-        m->move.waituntil = g_UpdateCount + 1000;
-        ahead->state = US_MOVING;
-    };
-    holdUp();
-    Units_MoveTo(u, 30, 10, Units_AllocGroupId());
-    for (int t = 0; t < 300 && u->state != US_WAITFOROBSTACLE; t++) Update(), holdUp();
-    ASSERT_EQ(u->state, US_WAITFOROBSTACLE);
-    ASSERT_EQ(u->tilepos.x, 19);
-    // The mender's wait began before the unit's; it sets to work.
-    Path_Clear(&m->move.path);
-    m->move.waituntil = u->move.waituntil - 10;
-    m->state = US_FIRING;
-    ahead->state = US_NONE;
-    UNIT* hurt = Units_NewAt(tank_, 0, -1, 20, 12);
-    int passed = -1, firing = 0;
-    for (int t = 0; t < 2000 && passed < 0; t++) {
-        hurt->hitpoints = 30;   // one hurt friend after another
-        Update();
-        firing += m->state == US_FIRING;
-        if (u->tilepos.x > 20) passed = t;
-    }
-    EXPECT_EQ(m->tilepos.x, 20) << "it mended from its tile";
-    EXPECT_GT(firing, 0);
-    EXPECT_GE(passed, 0) << "waited for ever";
-    EXPECT_LT(passed, 200);
+    BehindAMenderAtWork(0);
+}
+
+TEST_F(UnitsInPlayTargets, RegressionAUnitBehindAnEnemyMendingOnItsTileGoesRound)
+{
+    Team_SetRelation(0, 1, TR_ENEMY);
+    Team_SetRelation(1, 0, TR_ENEMY);
+    BehindAMenderAtWork(1);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Units in play on the stepped world: rings of units waiting for each
-// other's tiles, units held up by idle units in a narrow way, and boarders
-// beside their carrier.
+// other's tiles, units held up by idle units in a narrow way, boarders
+// beside their carrier, and units whose stored path begins elsewhere.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -261,6 +261,34 @@ TEST_F(UnitsInPlay, RegressionAUnitHeldAtTheEndOfAPathCutShortSearchesOn)
         }
     }
     EXPECT_LE(longest_, LIMIT);
+}
+
+// A unit put back on the map away from where its stored path begins (a crew
+// ordered on while inside the site it builds comes out on another side of
+// it): it jumped onto the path's first tile four tiles off, or, with that
+// tile held, took a detour that did not join its path (an assertion). It
+// searches anew from its tile and walks there a tile a step.
+TEST_F(UnitsInPlay, RegressionAUnitWhosePathBeginsElsewhereSearchesAnewFromItsTile)
+{
+    Ready();
+    Team_ForceRelation(1, 2, TR_ENEMY);
+    Team_ForceRelation(2, 1, TR_ENEMY);
+    for (int held = 0; held < 2; held++) {
+        const int y = 10 + 10 * held;
+        if (held) Tank(14, y, 2);
+        UNIT* u = Tank(10, y);
+        for (int x = 14; x <= 17; x++) Path_Append(&u->move.path, x, y);
+        u->move.srchtilepos = {17, y};
+        u->state = US_MOVING;
+        int jump = 0;
+        for (int t = 0; t < 300; t++) {
+            const UNIT_POS was = u->tilepos;
+            Update(1);
+            jump = std::max({jump, abs(u->tilepos.x - was.x), abs(u->tilepos.y - was.y)});
+        }
+        EXPECT_LE(jump, 1) << "held " << held;
+        EXPECT_EQ(u->tilepos.x, 17) << "held " << held;
+    }
 }
 
 } // namespace
