@@ -15,6 +15,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "editor/editor.h"
+#include "editor/mebigmap.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
 #include "editor/meorders.h"
@@ -301,6 +302,7 @@ void MeMenuFile::Delete(void)
 // Everything of the game that a load or create replaces, closed.
 static void CloseScenario(void)
 {
+    MeBigMap::ForgetFrame();
     if (g_MeEditor.miniMap) g_MeEditor.miniMap->Free();
     PREREQ_Done();
     MapEditor_CloseSystems();

@@ -15,6 +15,7 @@
 #include "core/fspath.h"
 #include "core/gamestate.h"
 #include "editor/editor.h"
+#include "editor/mebigmap.h"
 #include "editor/mefile.h"
 #include "editorfixture.h"
 #include "editorvisit.h"
@@ -176,6 +177,52 @@ TEST_F(EditorKeepsWork, EveryLeaveAndReplaceStaysWhenItsSaveFails)
     EXPECT_EQ(checked, rows.size());
     EXPECT_EQ(g_GameState, GS_QUIT);
     EXPECT_NE(Read("DEMO", "QUORVEX.scn").find("SetCredit(2345)"), std::string::npos);
+}
+
+// A box over the map with the placing tool armed and the pointer on the map:
+// the tool ends its click as the box takes the pointer and repaints the
+// desktop, which drew its own picture in the map's place. The map stays as
+// it was around the box (a close's question, a failing Ctrl+S's error).
+TEST_F(EditorKeepsWork, RegressionABoxOverAnEditedMapBlankedTheMap)
+{
+    QvPassScript s(2000);
+    VisitPace(s);
+    const std::pair<const char*, std::function<void(QvPassScript&)>> rows[] = {
+        {"QueryScenarioSave", [](QvPassScript& t) { Close(t); }},
+        {"ErrScenarioWrite", [](QvPassScript& t) { t.Chord(SC_LCTRL, SCAN_S); }}};
+    const BITMAP* bb = nullptr;
+    std::string before;
+    size_t checked = 0;
+    s.ClickOn("Load").Pause(20, LOADPASSES).Do([&] {
+        teamdata[1].credits = 2468;
+        fs::remove(Folder("DEMO") + "/QUORVEX.scn");
+        fs::create_directories(Folder("DEMO") + "/QUORVEX.scn/keep");
+    });
+    s.ClickOn("AddUnit").ClickOn("UnitScroller", 30, 25);
+    for (const auto& row : rows) {
+        s.Input([] { return std::vector<QvPass>{QvMove(200, 300), QvPass{}}; }).Pause(20, 3).Do([&] {
+            bb = Backbuf_Lock();
+            before.assign((const char*)bb->data, (size_t)bb->x_size * bb->y_size);
+        });
+        row.second(s);
+        s.Pause(20, 3).Do([&, box = row.first] {
+            const QIWidget* b = me.desktop->FindByName(box);
+            ASSERT_NE(b, nullptr) << box;
+            for (int y = MEBIGMAP_Y; y < MEBIGMAP_Y + MEBIGMAP_SIDE; y++)
+                for (int x = MEBIGMAP_X; x < MEBIGMAP_X + MEBIGMAP_SIDE; x++)
+                    // The box's frame takes its right and bottom corners too.
+                    if (x < b->x || x > b->x + b->w || y < b->y || y > b->y + b->h) {
+                        ASSERT_EQ(bb->data[y * bb->x_size + x], (uint8_t)before[y * bb->x_size + x])
+                            << box << " at " << x << "," << y;
+                    }
+            checked++;
+        });
+        if (!strcmp(row.first, "QueryScenarioSave")) s.ClickOn("QueryScenarioSaveOk");
+        s.ClickOn("ErrScenarioWriteOk");
+    }
+    s.Chord(SC_LALT, SC_Q).ClickOn("QueryScenarioSaveCancel");
+    Run(s);
+    EXPECT_EQ(checked, 2u);
 }
 
 // The window's close (or an interrupt) with a changed scenario asks as Alt+Q
@@ -617,3 +664,4 @@ TEST_F(EditorKeepsWorkRegion, ThePointerPassingOverTheMapMakesNoRegion)
     EXPECT_EQ(Region_FindByIndex(1)->x1, 48);
     EXPECT_EQ(me.tool, &me.plainTool);
 }
+
