@@ -550,27 +550,48 @@ TEST_F(EditorKeepsWork, RegressionALoadThenSaveReversedEachTeamsUnitsAndBuilding
 
 // Saved under a new name, the scenario takes its folder's other files (its
 // own end condition, state machine and briefing) along: the copy loads and
-// plays the game of the original saved in its own folder.
+// plays the game of the original saved in its own folder. Saved over
+// another scenario, that folder becomes the saved scenario whole: a file the
+// source lacks goes (a stale state machine would shadow the shared one),
+// its subfolder stays, named in the log, as the source's subfolder left out
+// of a copy is. A file the copy can't read is named in the box and the log.
 TEST_F(EditorKeepsWork, RegressionASaveUnderANewNameLeftTheFoldersOtherFilesBehind)
 {
-    std::string scn = Read("DEMO", "QUORVEX.scn");
-    const size_t at = scn.find("SetEnd(DEMO0.END)");
-    ASSERT_NE(at, std::string::npos);
-    scn.replace(at, 17, "SetEnd(MINE0.END)");
-    Write("DEMO", "QUORVEX.scn", scn);
-    std::string end;
-    ASSERT_TRUE(Fs_ReadAll(home.file("data/aip/DEMO0.END").c_str(), &end));
-    Write("DEMO", "MINE0.END", end);
-    QvPassScript s(400);
+    Copy("OTHER");
+    Write("OTHER", "Def_00_0.FSM", Read("DEMO", "Def_01_0.FSM"));
+    fs::create_directories(Folder("OTHER") + "/kept");
+    fs::create_directories(Folder("DEMO") + "/notes");
+    QvPassScript s(600);
     VisitPace(s);
+    std::string unreadBox;
     LoadAndSave(s, "DEMO", "DEMO");
-    s.ClickOn("ScenarioFiles").Do([&] { me.scenarioName->Set("COPY"); }).ClickOn("Save").Chord(SC_LALT, SC_Q);
+    s.ClickOn("ScenarioFiles").Do([&] { me.scenarioName->Set("COPY"); }).ClickOn("Save");
+    s.ClickOn("ScenarioFiles").Do([&] { me.scenarioName->Set("OTHER"); }).ClickOn("Save");
+    // A file no read gets through, even as root.
+    s.ClickOn("QueryScenarioOverwriteOk").Pause(20, 3).Do([&] {
+        fs::create_symlink("/proc/self/mem", Folder("OTHER") + "/LOCKED.END");
+        me.scenarioName->Set("UNREAD");
+    });
+    s.ClickOn("Save");
+    s.Do([&] {
+        const QIWidget* box = me.desktop->FindByName("ErrScenarioCopy");
+        if (const QIStatic* text = box ? dynamic_cast<const QIStatic*>(box->FirstChild()) : nullptr)
+            unreadBox = text->text.c_str();
+    }).ClickOn("ErrScenarioCopyOk").Chord(SC_LALT, SC_Q);
     Run(s);
+    EXPECT_NE(unreadBox.find("UNREAD could not be written: LOCKED.END cannot be read"), std::string::npos) << unreadBox;
+    EXPECT_NE(log.text().find(Folder("OTHER") + "/LOCKED.END] cannot be read"), std::string::npos);
+    EXPECT_NE(log.text().find("keeps its folder [kept]"), std::string::npos);
+    EXPECT_NE(log.text().find("Folder [notes] of scenario folder"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(Folder("OTHER") + "/kept"));
+    EXPECT_FALSE(fs::exists(Folder("UNREAD")));
+    fs::remove(Folder("OTHER") + "/LOCKED.END");
     // The copy's own three files are written; the others come as they are.
-    std::map<std::string, std::string> original = Files("DEMO"), copy = Files("COPY");
-    for (auto* files : {&original, &copy})
-        for (const char* own : {"QUORVEX.scn", "QUORVEX.map", "QUORVEX.mm"}) files->erase(own);
+    std::map<std::string, std::string> original = Files("DEMO"), copy = Files("COPY"), over = Files("OTHER");
+    for (auto* files : {&original, &copy, &over})
+        for (const char* own : {"QUORVEX.scn", "QUORVEX.map", "QUORVEX.mm", "notes", "kept"}) files->erase(own);
     ASSERT_EQ(copy, original);
+    EXPECT_EQ(over, original);
     ASSERT_EQ(original.size(), 3u);
     const std::vector<uint64_t> played = Play("DEMO", 500);
     const std::vector<uint64_t> copyPlayed = Play("COPY", 500);
@@ -586,6 +607,8 @@ TEST_F(EditorKeepsWork, RegressionASaveUnderANewNameLeftTheFoldersOtherFilesBehi
 TEST_F(EditorKeepsWork, RegressionASaveThatFailedHalfWayLeftHalfAScenario)
 {
     Copy("OTHER");
+    // Taken out by the save over it, and back after the failure.
+    Write("OTHER", "STALE.END", "x");
     struct Row {
         const char* folder;
         const char* blocked;
