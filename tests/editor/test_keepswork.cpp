@@ -583,6 +583,7 @@ TEST_F(EditorKeepsWork, RegressionASaveUnderANewNameLeftTheFoldersOtherFilesBehi
     EXPECT_NE(log.text().find(Folder("OTHER") + "/LOCKED.END] cannot be read"), std::string::npos);
     EXPECT_NE(log.text().find("keeps its folder [kept]"), std::string::npos);
     EXPECT_NE(log.text().find("Folder [notes] of scenario folder"), std::string::npos);
+    EXPECT_EQ(log.text().find(" names no "), std::string::npos) << "the demo's end condition names its depot";
     EXPECT_TRUE(fs::is_directory(Folder("OTHER") + "/kept"));
     EXPECT_FALSE(fs::exists(Folder("UNREAD")));
     fs::remove(Folder("OTHER") + "/LOCKED.END");
