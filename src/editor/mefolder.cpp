@@ -200,10 +200,12 @@ bool IsScenarioFile(const std::string& name)
 // or staged.
 bool CarryFolder(FolderWrite* out, const std::string& from, std::string* unreadable)
 {
-    std::error_code ec;
+    std::error_code ec, walk;
     const std::string to = Fs_Resolve(g_ScenarioDir);
     if (!fs::is_directory(from, ec) || fs::equivalent(from, to, ec)) return true;
-    for (const fs::directory_entry& e : fs::directory_iterator(from, ec)) {
+    // Stepped with an error code: the range loop's step throws.
+    for (fs::directory_iterator it(from, walk), end; !walk && it != end; it.increment(walk)) {
+        const fs::directory_entry& e = *it;
         const std::string name = e.path().filename().string();
         if (e.is_directory(ec)) {
             TLOG(TLOG_WARNING, "Folder [%s] of scenario folder [%s] is not copied to [%s]", name.c_str(),
@@ -221,7 +223,7 @@ bool CarryFolder(FolderWrite* out, const std::string& from, std::string* unreada
         const std::string staged = out->Stage(path);
         if (staged.empty() || !Fs_WriteAtomic(staged.c_str(), bytes.data(), bytes.size())) return false;
     }
-    return !ec;
+    return !walk;
 }
 
 // Saved over another scenario: every file of its folder that nothing
@@ -229,9 +231,10 @@ bool CarryFolder(FolderWrite* out, const std::string& from, std::string* unreada
 // log. False when the folder can't be read through.
 bool ReplaceFolder(FolderWrite* out)
 {
-    std::error_code ec;
+    std::error_code ec, walk;
     const std::string to = Fs_Resolve(g_ScenarioDir);
-    for (const fs::directory_entry& e : fs::directory_iterator(to, ec)) {
+    for (fs::directory_iterator it(to, walk), end; !walk && it != end; it.increment(walk)) {
+        const fs::directory_entry& e = *it;
         const std::string path = e.path().string();
         if (e.is_directory(ec)) {
             TLOG(TLOG_WARNING, "Scenario folder [%s] keeps its folder [%s]: a save over it replaces its files only",
@@ -242,7 +245,7 @@ bool ReplaceFolder(FolderWrite* out)
             out->SetAside(path);
         }
     }
-    return !ec;
+    return !walk;
 }
 
 } // namespace
