@@ -113,6 +113,7 @@ void MeEditor::Init(void)
     Graph_InitBitmap(&scratch, 24, 24, nullptr);
     tool = &plainTool;
     flags &= ~(MEF_OPEN | MEF_DRAWMAP | MEF_ALTITUDES);
+    MeBigMap::ForgetFrame();
     showIds = showPlayers = 0;
     // The team menu starts on the first team, showing that team's side.
     team = 0;
@@ -284,8 +285,8 @@ void MeEditor::BuildBigMap(void)
 {
     const uint32_t saved = g_QIDefaultFlags;
     g_QIDefaultFlags |= QIWF_STICKY;
-    QIGroup* map = new QIGroup("BigMap", MeBigMap::HandleEvent,
-                               IRect(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE));
+    QIGroup* map = new MeBigMapView("BigMap", MeBigMap::HandleEvent,
+                                    IRect(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE));
     g_QIDefaultFlags = saved;
     map->flags |= QIWF_MOVEUPDATE | QIWF_FASTLEFT;
     map->flags &= ~QIWF_HASTIP;

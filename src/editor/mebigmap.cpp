@@ -1,5 +1,8 @@
 #include "editor/mebigmap.h"
 
+#include <cstring>
+#include <vector>
+
 #include "editor/editor.h"
 #include "map/map.h"
 #include "map/mapview.h"
@@ -9,6 +12,7 @@
 #include "platform/input.h"
 #include "platform/video.h"
 #include "widgets/qidesktop.h"
+#include "widgets/qidraw.h"
 
 static int Zoom(void) { return g_MeEditor.view.zoom; }
 
@@ -174,4 +178,35 @@ int MeBigMap::HandleEvent(QIWidget* widget, int event, QIARG arg)
     default: break;
     }
     return event;
+}
+
+// ---------------------------------------------------------------- the kept view
+
+static std::vector<uint8_t> s_kept;
+
+void MeBigMap::KeepFrame(void)
+{
+    const BITMAP* bb = Backbuf_Lock();
+    if (!bb || bb->x_size < MEBIGMAP_X + MEBIGMAP_SIDE || bb->y_size < MEBIGMAP_Y + MEBIGMAP_SIDE) return;
+    s_kept.resize((size_t)MEBIGMAP_SIDE * MEBIGMAP_SIDE);
+    for (int y = 0; y < MEBIGMAP_SIDE; y++)
+        memcpy(&s_kept[(size_t)y * MEBIGMAP_SIDE], bb->data + (size_t)(MEBIGMAP_Y + y) * bb->x_size + MEBIGMAP_X,
+               MEBIGMAP_SIDE);
+}
+
+void MeBigMap::ForgetFrame(void) { s_kept.clear(); }
+
+void MeBigMapView::Draw(const IRect* clip)
+{
+    BITMAP* bb = Backbuf_Lock();
+    if ((flags & QIWF_SHOWN) && (g_MeEditor.flags & MEF_OPEN) && !s_kept.empty() && bb) {
+        BITMAP kept;
+        Graph_InitBitmap(&kept, MEBIGMAP_SIDE, MEBIGMAP_SIDE, s_kept.data());
+        // Within the repaint's clip, which the desktop has put in force.
+        const IRect own(MEBIGMAP_X, MEBIGMAP_Y, MEBIGMAP_SIDE, MEBIGMAP_SIDE);
+        GRECT within;
+        Graph_Blit(bb, QI_WithinDrawClip(&own, &within), 0, MEBIGMAP_X, MEBIGMAP_Y, &kept, 0, 0, MEBIGMAP_SIDE,
+                   MEBIGMAP_SIDE);
+    }
+    QIGroup::Draw(clip);
 }

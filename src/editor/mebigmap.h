@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "widgets/qimenu.h"
 #include "widgets/qiwidget.h"
 
 class QIPointer;
@@ -77,4 +78,21 @@ public:
     // The widget's handler: pointer events to the current tool while a
     // scenario is open.
     static int HandleEvent(QIWidget* widget, int event, QIARG arg);
+    // Keeps the view as the frame hook just drew it (the map area of the
+    // back buffer), for the repaints that come while the hook draws none.
+    static void KeepFrame(void);
+    // No view is kept: the scenario it showed is closed.
+    static void ForgetFrame(void);
+};
+
+// The big map's widget. The frame hook draws the view over it once a pass,
+// but not while a modal box covers it; a repaint of the desktop then (a
+// tool ending its click as the box takes the pointer, a box closing over
+// another) would leave the desktop's picture in the map's place. The widget
+// draws the last view kept, within the repaint's clip, so the map stays
+// under every box.
+class MeBigMapView : public QIGroup {
+public:
+    MeBigMapView(const char* name, QIHANDLER fn, const IRect& rect) : QIGroup(name, fn, rect) {}
+    void Draw(const IRect* clip) override;
 };

@@ -6,6 +6,7 @@
 #include "core/fspath.h"
 #include "core/gamestate.h"
 #include "editor/editor.h"
+#include "editor/mebigmap.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
 #include "editor/meterrain.h"
@@ -207,6 +208,7 @@ static void DrawView(const QIPointer& p)
             tool->Draw(p);
             ShowPosition(p);
         }
+        MeBigMap::KeepFrame();
         return;
     }
     static uint8_t keep[KEEP_W * KEEP_H];
@@ -228,6 +230,7 @@ static void DrawView(const QIPointer& p)
     }
     tool->DrawMap();
     if (me.showPlayers || me.showIds) tool->DrawSelectionLabels();
+    MeBigMap::KeepFrame();
 }
 
 void MeDesktop::ShowCursorPos(QIPointer* pointer)

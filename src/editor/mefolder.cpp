@@ -1,5 +1,13 @@
 // The File layer's folder operations: load, create, save, delete, the save
 // question and leaving the editor.
+//
+// A save writes more than the scenario's three files: saved under a new
+// name it carries the other files of the folder it came from (its own end
+// conditions, state machines, briefing), and saved over another scenario it
+// makes that folder the saved scenario whole, the files of the old one that
+// the saved one lacks taken out with the same all-or-nothing step (a stale
+// state machine left there would shadow the shared one and play another
+// game). Subfolders are neither copied nor taken out; the log names them.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +23,7 @@
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "editor/editor.h"
+#include "editor/mebigmap.h"
 #include "editor/mefile.h"
 #include "editor/meminimap.h"
 #include "editor/meorders.h"
@@ -85,16 +94,36 @@ class FolderWrite {
 public:
     ~FolderWrite()
     {
-        for (const Entry& f : files_) unlink(f.staged.c_str());
+        for (const Entry& f : files_)
+            if (!f.aside) unlink(f.staged.c_str());
     }
     // Where the file for path is to be written before it goes in place.
     std::string Stage(const char* path)
     {
         Entry f;
+        f.named = Fs_Resolve(path);
         f.target = Fs_WriteTarget(path);
         f.staged = f.target.empty() ? std::string() : f.target + ".saving";
         files_.push_back(f);
         return f.staged;
+    }
+    // The file at path (resolved) is taken out by the commit: kept aside
+    // under another name, put back if the commit fails, removed once it
+    // has succeeded. Taken out first, so that a file that can't be put in
+    // place afterwards brings it back.
+    void SetAside(const std::string& path)
+    {
+        Entry f;
+        f.named = f.target = path;
+        f.aside = true;
+        files_.insert(files_.begin(), f);
+    }
+    // Whether a staged file is written at path (resolved) or goes there.
+    bool Writes(const std::string& path) const
+    {
+        for (const Entry& f : files_)
+            if (!f.aside && (f.named == path || f.target == path || f.staged == path)) return true;
+        return false;
     }
     // Every staged file over its target, in the order staged; false, and
     // every target as it was, when one can't be.
@@ -121,11 +150,22 @@ public:
 
 private:
     struct Entry {
-        std::string target, staged, kept;
-        bool had = false;
+        std::string named, target, staged, kept;
+        bool had = false, aside = false;
     };
+    // A name beside the file that no file has: the folder's own files may
+    // end in ".previous" too.
+    static bool SetAsideOne(Entry* f)
+    {
+        struct stat st;
+        f->kept = f->target + ".previous";
+        for (int n = 1; lstat(f->kept.c_str(), &st) == 0; n++) f->kept = f->target + ".previous" + std::to_string(n);
+        f->had = rename(f->target.c_str(), f->kept.c_str()) == 0;
+        return f->had;
+    }
     static bool Place(Entry* f)
     {
+        if (f->aside) return SetAsideOne(f);
         if (f->target.empty()) return false;
         struct stat st;
         if (lstat(f->target.c_str(), &st) == 0) {
@@ -156,30 +196,64 @@ bool IsScenarioFile(const std::string& name)
 // The other files of the folder from (end conditions, state machines, the
 // briefing) staged for the current scenario's folder, which a scenario
 // saved under a new name reads them from. Nothing when from is that folder
-// or no longer exists; false when one can't be read or staged.
-bool CarryFolder(FolderWrite* out, const std::string& from)
+// or no longer exists; false when one can't be read (*unreadable names it)
+// or staged.
+bool CarryFolder(FolderWrite* out, const std::string& from, std::string* unreadable)
 {
-    std::error_code ec;
+    std::error_code ec, walk;
     const std::string to = Fs_Resolve(g_ScenarioDir);
     if (!fs::is_directory(from, ec) || fs::equivalent(from, to, ec)) return true;
-    for (const fs::directory_entry& e : fs::directory_iterator(from, ec)) {
+    // Stepped with an error code: the range loop's step throws.
+    for (fs::directory_iterator it(from, walk), end; !walk && it != end; it.increment(walk)) {
+        const fs::directory_entry& e = *it;
         const std::string name = e.path().filename().string();
+        if (e.is_directory(ec)) {
+            TLOG(TLOG_WARNING, "Folder [%s] of scenario folder [%s] is not copied to [%s]", name.c_str(),
+                 from.c_str(), to.c_str());
+            continue;
+        }
         if (!e.is_regular_file(ec) || IsScenarioFile(name)) continue;
         char path[GAME_PATH];
         std::string bytes;
-        if (!Utils_MakePath(path, g_ScenarioDir, "", "", name.c_str(), "") || !Fs_ReadAll(e.path().c_str(), &bytes))
+        if (!Utils_MakePath(path, g_ScenarioDir, "", "", name.c_str(), "")) return false;
+        if (!Fs_ReadAll(e.path().c_str(), &bytes)) {
+            *unreadable = e.path().string();
             return false;
+        }
         const std::string staged = out->Stage(path);
         if (staged.empty() || !Fs_WriteAtomic(staged.c_str(), bytes.data(), bytes.size())) return false;
     }
-    return !ec;
+    return !walk;
+}
+
+// Saved over another scenario: every file of its folder that nothing
+// staged replaces goes with the commit; its subfolders stay, named in the
+// log. False when the folder can't be read through.
+bool ReplaceFolder(FolderWrite* out)
+{
+    std::error_code ec, walk;
+    const std::string to = Fs_Resolve(g_ScenarioDir);
+    for (fs::directory_iterator it(to, walk), end; !walk && it != end; it.increment(walk)) {
+        const fs::directory_entry& e = *it;
+        const std::string path = e.path().string();
+        if (e.is_directory(ec)) {
+            TLOG(TLOG_WARNING, "Scenario folder [%s] keeps its folder [%s]: a save over it replaces its files only",
+                 to.c_str(), e.path().filename().c_str());
+        } else if (e.is_regular_file(ec) && !IsScenarioFile(e.path().filename().string()) && !out->Writes(path)) {
+            TLOG(TLOG_SAVE, "Scenario folder [%s]: [%s], which the saved scenario lacks, is taken out", to.c_str(),
+                 e.path().filename().c_str());
+            out->SetAside(path);
+        }
+    }
+    return !walk;
 }
 
 } // namespace
 
-// The three files in the order the reader wants them, and the folder's
-// other files when the scenario came from another folder; all or none.
-static bool WriteScenario(const std::string& from)
+// The three files in the order the reader wants them, the folder's other
+// files when the scenario came from another folder, and over another
+// scenario (replace) the old one's files taken out; all or none.
+static bool WriteScenario(const std::string& from, bool replace, std::string* unreadable)
 {
     FolderWrite out;
     const BITMAP* picture = g_MeEditor.miniMap ? &g_MeEditor.miniMap->composite : nullptr;
@@ -187,7 +261,7 @@ static bool WriteScenario(const std::string& from)
     return !(staged = out.Stage(g_ScenarioScnPath)).empty() && Scenario_SaveTo(staged.c_str()) &&
            !(staged = out.Stage(g_ScenarioMapPath)).empty() && Map_Save(staged.c_str()) &&
            !(staged = out.Stage(g_ScenarioMmPath)).empty() && Mm_Save(staged.c_str(), picture) &&
-           CarryFolder(&out, from) && out.Commit();
+           CarryFolder(&out, from, unreadable) && (!replace || ReplaceFolder(&out)) && out.Commit();
 }
 
 void MeMenuFile::Save(void)
@@ -206,7 +280,7 @@ void MeMenuFile::Save(void)
     // goes back to them.
     const std::string from = Fs_Resolve(g_ScenarioDir), fromName = g_ScenarioName;
     std::string madeFolder;
-    bool go = true;
+    bool go = true, replace = false;
     if (name.empty()) {
         ErrorBox("ErrScenarioNoName", "A scenario needs a name.");
         go = false;
@@ -227,6 +301,7 @@ void MeMenuFile::Save(void)
         go = QueryBox("QueryScenarioOverwrite", "Scenario %s already exists. Overwrite it?", name.c_str()) ==
              MEFOLDER_OK;
         if (go) Game_SetScenarioName(name.c_str());
+        replace = go;
     }
     if (!go) {
         if (selected != me.category) Game_SetScenarioCategory(selected);
@@ -234,7 +309,8 @@ void MeMenuFile::Save(void)
     }
     QIPopup* panel = Panel("ScenarioSaving", "Saving Scenario", "ScenarioSavingDesc", "Writing %s .. Please Wait.",
                            name.c_str());
-    const bool written = WriteScenario(from);
+    std::string unreadable;
+    const bool written = WriteScenario(from, replace, &unreadable);
     if (!written) {
         // Nothing was put in place: the folder made for the save goes, and
         // the scenario is again the one it was, its edits unsaved.
@@ -245,10 +321,16 @@ void MeMenuFile::Save(void)
     me.ListScenarios();
     ClosePanel(panel);
     // A failed write keeps the baseline: the edits are still unsaved.
-    if (written)
+    if (written) {
         StoreBaseline();
-    else
+    } else if (!unreadable.empty()) {
+        // The box names the file alone: its whole path is in the log.
+        TLOG(TLOG_ERROR, "Scenario %s could not be written: [%s] cannot be read", name.c_str(), unreadable.c_str());
+        ErrorBox("ErrScenarioCopy", "Scenario %s could not be written: %s cannot be read.", name.c_str(),
+                 fs::path(unreadable).filename().c_str());
+    } else {
         ErrorBox("ErrScenarioWrite", "Scenario %s could not be written.", name.c_str());
+    }
     if (me.desktop) me.desktop->Repaint(nullptr);
 }
 
@@ -301,6 +383,7 @@ void MeMenuFile::Delete(void)
 // Everything of the game that a load or create replaces, closed.
 static void CloseScenario(void)
 {
+    MeBigMap::ForgetFrame();
     if (g_MeEditor.miniMap) g_MeEditor.miniMap->Free();
     PREREQ_Done();
     MapEditor_CloseSystems();

@@ -14,13 +14,24 @@
 #include "core/utils.h"
 #include "map/region.h"
 #include "rules/endcond.h"
+#include "units/building.h"
 #include "units/team.h"
+#include "units/unit.h"
 
 // Every record is linked into the tree before anything more is read, so a
 // fatal error (which a test or fuzz hook turns into a jump) leaves nothing
 // that the tree's owner can't free.
+//
+// An end-condition file is read after the scenario has made its units and
+// buildings: an id of a building or unit criterion that names none of them
+// counts as destroyed, captured or moved from the start (a file offered for
+// every map, or a network game's start units in place of the scenario's),
+// so each such id is logged as a warning with the file and line.
 
 namespace {
+
+// Ids are checked while an end-condition file is read.
+bool s_checkIds = false;
 
 // Where each condition's next state was read, checked once every state is
 // known.
@@ -233,13 +244,42 @@ int ParseTypeOfTeam(TF_PARSER* p, CRITERIA* node, int)
     return 1;
 }
 
+// Whether the game holds what id names for criterion kind.
+bool IdNamesOne(int kind, int id)
+{
+    if (kind == CRIT_DESTROYBUILDING) return Build_FindById(id) != nullptr;
+    return Units_IdToUnitPtr(id, -1) || Units_IdToUnitPtrOffMap(id, -1);
+}
+
+const char* IdListKeyword(int kind)
+{
+    switch (kind) {
+    case CRIT_DESTROYBUILDING: return "CritDestroyBuilding";
+    case CRIT_DESTROYUNIT: return "CritDestroyUnit";
+    case CRIT_CAPTUREUNIT: return "CritCaptureUnit";
+    default: return "CritMoveUnitsToRegion";
+    }
+}
+
+// "{" id ... "}"; each id that names nothing logged where it stands.
 int IdList(TF_PARSER* p, CRITERIA* node)
 {
     char t[TF_FIELD];
-    if (!TF_PeekToken(p, t, sizeof t)) TF_ReportExpected(p, "{", "EOF");
-    node->destroyitem.idlist = GLL_Create();
-    if (!TF_GetBraceInt(p, node->destroyitem.idlist)) EndInsideBraces(p);
-    return 1;
+    int bracket;
+    if (!Token(p, t, sizeof t, &bracket)) TF_ReportExpected(p, "{", "EOF");
+    if (!bracket || t[0] != '{') TF_ReportExpected(p, "{", t);
+    GLL* list = node->destroyitem.idlist = GLL_Create();
+    for (;;) {
+        if (!Token(p, t, sizeof t, &bracket)) EndInsideBraces(p);
+        if (bracket && t[0] == '}') return 1;
+        if (bracket) TF_ReportExpected(p, "_number_", t);
+        int* id = static_cast<int*>(Debug_Malloc(sizeof(int)));
+        *id = Str_ToInt(t);
+        Append(&list, id);
+        if (s_checkIds && !IdNamesOne(node->type, *id))
+            TLOG(TLOG_WARNING, "%s line %d: %s names no %s with id %d", p->filename, p->line,
+                 IdListKeyword(node->type), node->type == CRIT_DESTROYBUILDING ? "building" : "unit", *id);
+    }
 }
 
 int ParseMoveUnits(TF_PARSER* p, CRITERIA* node, int)
@@ -549,6 +589,7 @@ void CheckNextStates(LOAD* l, const CONDTREE* tree)
 
 int Tfendcnd_ParseCriteria(TF_PARSER* parser, CRITERIA** node)
 {
+    s_checkIds = false;
     *node = static_cast<CRITERIA*>(Debug_Calloc(1, sizeof(CRITERIA)));
     (*node)->type = CRIT_KINDS;
     return ParseNode(parser, *node, 1);
@@ -585,6 +626,7 @@ int Tfendcnd_Load(TF_PARSER* parser, int kind, int team)
     if (!Token(p, token, sizeof token, &bracket)) TF_ReportExpected(p, "{", "EOF");
     if (!bracket || token[0] != '{') TF_ReportExpected(p, "{", token);
     LOAD load{p, {}};
+    s_checkIds = kind == ENDCOND_END;
     for (;;) {
         if (!Token(p, token, TF_FIELD)) EndInsideBraces(p);
         if (strcmp(token, "}") == 0) break;
@@ -593,6 +635,7 @@ int Tfendcnd_Load(TF_PARSER* parser, int kind, int team)
             if (!ParseState(&load, tree)) TF_Error(p, "Unable to parse %s", "DefineCondState");
         } else TF_Error(p, "Unknown string [%s]", token);
     }
+    s_checkIds = false;
     CheckNextStates(&load, tree);
     return 1;
 }

@@ -15,6 +15,7 @@
 #include "core/fspath.h"
 #include "core/gamestate.h"
 #include "editor/editor.h"
+#include "editor/mebigmap.h"
 #include "editor/mefile.h"
 #include "editorfixture.h"
 #include "editorvisit.h"
@@ -176,6 +177,52 @@ TEST_F(EditorKeepsWork, EveryLeaveAndReplaceStaysWhenItsSaveFails)
     EXPECT_EQ(checked, rows.size());
     EXPECT_EQ(g_GameState, GS_QUIT);
     EXPECT_NE(Read("DEMO", "QUORVEX.scn").find("SetCredit(2345)"), std::string::npos);
+}
+
+// A box over the map with the placing tool armed and the pointer on the map:
+// the tool ends its click as the box takes the pointer and repaints the
+// desktop, which drew its own picture in the map's place. The map stays as
+// it was around the box (a close's question, a failing Ctrl+S's error).
+TEST_F(EditorKeepsWork, RegressionABoxOverAnEditedMapBlankedTheMap)
+{
+    QvPassScript s(2000);
+    VisitPace(s);
+    const std::pair<const char*, std::function<void(QvPassScript&)>> rows[] = {
+        {"QueryScenarioSave", [](QvPassScript& t) { Close(t); }},
+        {"ErrScenarioWrite", [](QvPassScript& t) { t.Chord(SC_LCTRL, SCAN_S); }}};
+    const BITMAP* bb = nullptr;
+    std::string before;
+    size_t checked = 0;
+    s.ClickOn("Load").Pause(20, LOADPASSES).Do([&] {
+        teamdata[1].credits = 2468;
+        fs::remove(Folder("DEMO") + "/QUORVEX.scn");
+        fs::create_directories(Folder("DEMO") + "/QUORVEX.scn/keep");
+    });
+    s.ClickOn("AddUnit").ClickOn("UnitScroller", 30, 25);
+    for (const auto& row : rows) {
+        s.Input([] { return std::vector<QvPass>{QvMove(200, 300), QvPass{}}; }).Pause(20, 3).Do([&] {
+            bb = Backbuf_Lock();
+            before.assign((const char*)bb->data, (size_t)bb->x_size * bb->y_size);
+        });
+        row.second(s);
+        s.Pause(20, 3).Do([&, box = row.first] {
+            const QIWidget* b = me.desktop->FindByName(box);
+            ASSERT_NE(b, nullptr) << box;
+            for (int y = MEBIGMAP_Y; y < MEBIGMAP_Y + MEBIGMAP_SIDE; y++)
+                for (int x = MEBIGMAP_X; x < MEBIGMAP_X + MEBIGMAP_SIDE; x++)
+                    // The box's frame takes its right and bottom corners too.
+                    if (x < b->x || x > b->x + b->w || y < b->y || y > b->y + b->h) {
+                        ASSERT_EQ(bb->data[y * bb->x_size + x], (uint8_t)before[y * bb->x_size + x])
+                            << box << " at " << x << "," << y;
+                    }
+            checked++;
+        });
+        if (!strcmp(row.first, "QueryScenarioSave")) s.ClickOn("QueryScenarioSaveOk");
+        s.ClickOn("ErrScenarioWriteOk");
+    }
+    s.Chord(SC_LALT, SC_Q).ClickOn("QueryScenarioSaveCancel");
+    Run(s);
+    EXPECT_EQ(checked, 2u);
 }
 
 // The window's close (or an interrupt) with a changed scenario asks as Alt+Q
@@ -503,27 +550,49 @@ TEST_F(EditorKeepsWork, RegressionALoadThenSaveReversedEachTeamsUnitsAndBuilding
 
 // Saved under a new name, the scenario takes its folder's other files (its
 // own end condition, state machine and briefing) along: the copy loads and
-// plays the game of the original saved in its own folder.
+// plays the game of the original saved in its own folder. Saved over
+// another scenario, that folder becomes the saved scenario whole: a file the
+// source lacks goes (a stale state machine would shadow the shared one),
+// its subfolder stays, named in the log, as the source's subfolder left out
+// of a copy is. A file the copy can't read is named in the box and the log.
 TEST_F(EditorKeepsWork, RegressionASaveUnderANewNameLeftTheFoldersOtherFilesBehind)
 {
-    std::string scn = Read("DEMO", "QUORVEX.scn");
-    const size_t at = scn.find("SetEnd(DEMO0.END)");
-    ASSERT_NE(at, std::string::npos);
-    scn.replace(at, 17, "SetEnd(MINE0.END)");
-    Write("DEMO", "QUORVEX.scn", scn);
-    std::string end;
-    ASSERT_TRUE(Fs_ReadAll(home.file("data/aip/DEMO0.END").c_str(), &end));
-    Write("DEMO", "MINE0.END", end);
-    QvPassScript s(400);
+    Copy("OTHER");
+    Write("OTHER", "Def_00_0.FSM", Read("DEMO", "Def_01_0.FSM"));
+    fs::create_directories(Folder("OTHER") + "/kept");
+    fs::create_directories(Folder("DEMO") + "/notes");
+    QvPassScript s(600);
     VisitPace(s);
+    std::string unreadBox;
     LoadAndSave(s, "DEMO", "DEMO");
-    s.ClickOn("ScenarioFiles").Do([&] { me.scenarioName->Set("COPY"); }).ClickOn("Save").Chord(SC_LALT, SC_Q);
+    s.ClickOn("ScenarioFiles").Do([&] { me.scenarioName->Set("COPY"); }).ClickOn("Save");
+    s.ClickOn("ScenarioFiles").Do([&] { me.scenarioName->Set("OTHER"); }).ClickOn("Save");
+    // A file no read gets through, even as root.
+    s.ClickOn("QueryScenarioOverwriteOk").Pause(20, 3).Do([&] {
+        fs::create_symlink("/proc/self/mem", Folder("OTHER") + "/LOCKED.END");
+        me.scenarioName->Set("UNREAD");
+    });
+    s.ClickOn("Save");
+    s.Do([&] {
+        const QIWidget* box = me.desktop->FindByName("ErrScenarioCopy");
+        if (const QIStatic* text = box ? dynamic_cast<const QIStatic*>(box->FirstChild()) : nullptr)
+            unreadBox = text->text.c_str();
+    }).ClickOn("ErrScenarioCopyOk").Chord(SC_LALT, SC_Q);
     Run(s);
+    EXPECT_NE(unreadBox.find("UNREAD could not be written: LOCKED.END cannot be read"), std::string::npos) << unreadBox;
+    EXPECT_NE(log.text().find(Folder("OTHER") + "/LOCKED.END] cannot be read"), std::string::npos);
+    EXPECT_NE(log.text().find("keeps its folder [kept]"), std::string::npos);
+    EXPECT_NE(log.text().find("Folder [notes] of scenario folder"), std::string::npos);
+    EXPECT_EQ(log.text().find(" names no "), std::string::npos) << "the demo's end condition names its depot";
+    EXPECT_TRUE(fs::is_directory(Folder("OTHER") + "/kept"));
+    EXPECT_FALSE(fs::exists(Folder("UNREAD")));
+    fs::remove(Folder("OTHER") + "/LOCKED.END");
     // The copy's own three files are written; the others come as they are.
-    std::map<std::string, std::string> original = Files("DEMO"), copy = Files("COPY");
-    for (auto* files : {&original, &copy})
-        for (const char* own : {"QUORVEX.scn", "QUORVEX.map", "QUORVEX.mm"}) files->erase(own);
+    std::map<std::string, std::string> original = Files("DEMO"), copy = Files("COPY"), over = Files("OTHER");
+    for (auto* files : {&original, &copy, &over})
+        for (const char* own : {"QUORVEX.scn", "QUORVEX.map", "QUORVEX.mm", "notes", "kept"}) files->erase(own);
     ASSERT_EQ(copy, original);
+    EXPECT_EQ(over, original);
     ASSERT_EQ(original.size(), 3u);
     const std::vector<uint64_t> played = Play("DEMO", 500);
     const std::vector<uint64_t> copyPlayed = Play("COPY", 500);
@@ -539,6 +608,8 @@ TEST_F(EditorKeepsWork, RegressionASaveUnderANewNameLeftTheFoldersOtherFilesBehi
 TEST_F(EditorKeepsWork, RegressionASaveThatFailedHalfWayLeftHalfAScenario)
 {
     Copy("OTHER");
+    // Taken out by the save over it, and back after the failure.
+    Write("OTHER", "STALE.END", "x");
     struct Row {
         const char* folder;
         const char* blocked;
@@ -617,3 +688,4 @@ TEST_F(EditorKeepsWorkRegion, ThePointerPassingOverTheMapMakesNoRegion)
     EXPECT_EQ(Region_FindByIndex(1)->x1, 48);
     EXPECT_EQ(me.tool, &me.plainTool);
 }
+

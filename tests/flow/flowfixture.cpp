@@ -22,8 +22,12 @@ void QvFlow_MakeHome(const QvTempDir& home, const std::vector<std::pair<std::str
     fs::create_directory_symlink(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO", home.file("scenario/SINGLE/DEMO"));
     for (const auto& [folder, text] : extra) {
         home.write("scenario/SINGLE/" + folder + "/QUORVEX.scn", text);
-        fs::create_symlink(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.map",
-                           home.file("scenario/SINGLE/" + folder + "/QUORVEX.map"));
+        // The map and the end conditions the demo's text names.
+        for (const fs::directory_entry& e : fs::directory_iterator(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO")) {
+            const std::string name = e.path().filename().string();
+            if (name == "QUORVEX.map" || e.path().extension() == ".END")
+                fs::create_symlink(e.path(), home.file("scenario/SINGLE/" + folder + "/" + name));
+        }
     }
 }
 

@@ -13,7 +13,8 @@ class QvTempDir;
 
 // A program's own directory for a flow: the test run directory's "data" and
 // its single-player DEMO linked in, an empty "save"; each folder of extra
-// (name, scenario file text) beside DEMO, on the demo's map.
+// (name, scenario file text) beside DEMO, on the demo's map with its end
+// conditions.
 void QvFlow_MakeHome(const QvTempDir& home, const std::vector<std::pair<std::string, std::string>>& extra = {});
 // The line of a folder in the custom-mission list of a home: the
 // single-player folders in name order.

@@ -470,3 +470,30 @@ TEST_F(FileTrustEndCondFile, ANegativeTimeLimitIsRefusedWithItsLineInsteadOfOver
 }
 
 }   // namespace
+
+// An end-condition file is read after the scenario's units and buildings
+// are made: an id of a building or unit criterion that names none counts as
+// done from the start, and is logged with the file and the id's line. A
+// state machine's ids are not checked (a team's computer player may take
+// one over later in the game).
+class PlayerViewEndCondFile : public EndCondFile {};
+
+TEST_F(PlayerViewEndCondFile, AnIdThatNamesNoBuildingOrUnitIsLoggedWithItsLine)
+{
+    const char* rows[][2] = {
+        {"CritDestroyBuilding() { 1011 }", "t.end line 2: CritDestroyBuilding names no building with id 1011"},
+        {"CritDestroyUnit() {\n 4 5 }", "t.end line 3: CritDestroyUnit names no unit with id 5"},
+        {"CritCaptureUnit() { 6 }", "t.end line 2: CritCaptureUnit names no unit with id 6"},
+        {"CritMoveUnitsToRegion(1 0) { 7 }", "t.end line 2: CritMoveUnitsToRegion names no unit with id 7"},
+    };
+    for (const auto& r : rows) {
+        for (int kind : {ENDCOND_END, ENDCOND_FSM}) {
+            TearDown();
+            SetUp();
+            log_.clear();
+            const std::string text = Condition(r[0]);
+            Load(kind == ENDCOND_END ? text : "DefineAICondTree()" + text.substr(text.find(' ')), kind);
+            EXPECT_EQ(log_.text().find(r[1]) != std::string::npos, kind == ENDCOND_END) << r[0] << " " << kind;
+        }
+    }
+}
