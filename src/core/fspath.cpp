@@ -145,8 +145,7 @@ int Fs_KeepMode(int fd, const char* target)
     return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-// What stands at a name, for a message.
-static const char* KindOf(mode_t mode)
+const char* Fs_KindOf(unsigned mode)
 {
     if (S_ISFIFO(mode)) return "a FIFO";
     if (S_ISCHR(mode)) return "a character device";
@@ -163,7 +162,7 @@ int Fs_OpenTemp(const std::string& tmp, const char* target, std::string* why)
     // by the file (a directory makes the rename itself fail).
     struct stat st;
     if (stat(target, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-        if (why) *why = std::string(target) + " is " + KindOf(st.st_mode) + ", not a regular file";
+        if (why) *why = std::string(target) + " is " + Fs_KindOf(st.st_mode) + ", not a regular file";
         errno = EINVAL;
         return -1;
     }
@@ -180,7 +179,7 @@ int Fs_OpenTemp(const std::string& tmp, const char* target, std::string* why)
             fd = open(tmp.c_str(), flags, 0666);
         } else {
             if (why && !S_ISREG(st.st_mode))
-                *why = "the temporary name " + tmp + " is " + KindOf(st.st_mode) + ", not a regular file";
+                *why = "the temporary name " + tmp + " is " + Fs_KindOf(st.st_mode) + ", not a regular file";
             errno = err;
         }
     }

@@ -30,6 +30,9 @@ std::string Fs_WriteTarget(const char* path);
 // Gives the open file fd the permission bits of the existing regular file
 // target; 1, also when there is none, 0 when they can't be set.
 int Fs_KeepMode(int fd, const char* target);
+// What stands at a name that is no regular file, for a message ("a FIFO",
+// "a directory", ...), from its stat mode.
+const char* Fs_KindOf(unsigned mode);
 // Opens the temporary file beside target that a write goes to, for
 // writing, created afresh: never through a link, never a device already
 // there (a leftover regular file, FIFO or socket of the name is removed

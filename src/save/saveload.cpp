@@ -91,16 +91,6 @@ int refuse(const LoadFile& f, const char* fmt, ...)
     return 0;
 }
 
-const char* fileKind(mode_t mode)
-{
-    if (S_ISDIR(mode)) return "a directory";
-    if (S_ISFIFO(mode)) return "a named pipe";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "no regular file";
-}
-
 // 0, 1 or 3 (SAVE_LOADRESULT) from the preamble (the file's first bytes).
 int checkHeader(LoadFile& f)
 {
@@ -148,7 +138,7 @@ int readFile(LoadFile& f)
     struct stat st;
     std::string real = Fs_Resolve(f.path);
     if (stat(real.c_str(), &st) != 0) return refuse(f, "can't be opened"), SAVE_BADFILE;
-    if (!S_ISREG(st.st_mode)) return refuse(f, "is %s, not a saved game", fileKind(st.st_mode)), SAVE_BADFILE;
+    if (!S_ISREG(st.st_mode)) return refuse(f, "is %s, not a saved game", Fs_KindOf(st.st_mode)), SAVE_BADFILE;
     if ((uint64_t)st.st_size > SAVE_MAXFILE)
         return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size), SAVE_BADFILE;
     // The name may have been given to something else since: opened without
@@ -160,7 +150,7 @@ int readFile(LoadFile& f)
         ~Closer() { close(fd); }
     } closer{fd};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return refuse(f, "is %s, not a saved game", fileKind(st.st_mode)), SAVE_BADFILE;
+        return refuse(f, "is %s, not a saved game", Fs_KindOf(st.st_mode)), SAVE_BADFILE;
     if ((uint64_t)st.st_size > SAVE_MAXFILE)
         return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size), SAVE_BADFILE;
     const size_t size = (size_t)st.st_size, head = std::min(size, (size_t)SAVE_PREAMBLE + 4);

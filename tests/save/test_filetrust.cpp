@@ -691,7 +691,7 @@ TEST(FileTrustSaveFile, WhatIsNotARegularFileIsRefusedBeforeItIsOpened)
     writer.join();
     if (reader >= 0) close(reader);
     EXPECT_EQ(piped, SAVE_BADFILE);
-    EXPECT_NE(pipeError.find("pipe.sav: is a named pipe, not a saved game"), std::string::npos) << pipeError;
+    EXPECT_NE(pipeError.find("pipe.sav: is a FIFO, not a saved game"), std::string::npos) << pipeError;
 
     const struct {
         std::string path;
