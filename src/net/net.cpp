@@ -392,7 +392,16 @@ int Net_Close(void)
 {
     if (!s_initialised) return 1;
     // Lives until the layer is closed: the packet thread may still set it.
-    uint8_t delivered = 0, toSuccessor = 0;
+    uint8_t delivered = 0, toSuccessor = 0, toCreator = 0;
+    if (g_NetState == NET_IN_GAME && g_NetCreator) {
+        // The creator's LEAVE hands its role on: sent before the drop it
+        // made last reached everyone, it would leave its successor without
+        // the drop or its copies. From now on it drops nobody; a bounded
+        // wait for their acknowledgements.
+        QuorNet_Depart();
+        const uint32_t start = Thread_ClockMs();
+        while (!QuorNet_DropsSettled() && Thread_ClockMs() - start < NET_LEAVE_WAIT_MS) Thread_Sleep(1);
+    }
     if (g_NetState == NET_IN_SESSION || g_NetState == NET_IN_GAME) {
         Net_Lock();
         int to = NET_NO_NODE;
@@ -416,12 +425,26 @@ int Net_Close(void)
                 NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &toSuccessor, nullptr, nullptr);
         }
         Net_Unlock();
-        uint32_t start = Thread_ClockMs();
-        for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS; i++) {
+        uint32_t start = Thread_ClockMs(), wait = NET_LEAVE_WAIT_MS;
+        for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS + NET_PROBE_MS; i++) {
             Net_Lock();
-            int done = delivered || toSuccessor;
+            int done = delivered || toSuccessor || toCreator;
+            // A guest whose creator left meanwhile (its LEAVE refused by the
+            // departing one) says goodbye to the successor that took the
+            // role, waiting on while it asks the old creator about it.
+            const int c = g_NetSession.creator;
+            if (!done && g_NetState == NET_IN_GAME && !g_NetCreator) {
+                if (s_probe.running && !s_probe.answered) wait = NET_LEAVE_WAIT_MS + NET_PROBE_MS;
+                if (c != to && c < NET_NODES && c != g_NetOwnNode && Net_IsNodeInSession(c) && !toCreator) {
+                    NetPacket p;
+                    memset(&p, 0, sizeof p);
+                    Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
+                    NetPkt_SendReliable(&p, &g_NetSession.players[c].address, &toCreator, nullptr, nullptr);
+                    to = c;
+                }
+            }
             Net_Unlock();
-            if (done || Thread_ClockMs() - start >= NET_LEAVE_WAIT_MS) break;
+            if (done || Thread_ClockMs() - start >= wait) break;
             Thread_Sleep(1);
         }
     }

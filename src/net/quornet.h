@@ -46,6 +46,23 @@
 //    SEARCH unanswered (the takeover held meanwhile, and taken then even if
 //    the successor sent nothing more). A successor that takes the role of a
 //    silent creator drops that creator first.
+// 7. The role passes with the drops whole. A creator that says goodbye
+//    drops nobody from then on, takes no LEAVE and answers no SEARCH, and
+//    sends its LEAVE once its last drop SESSION and copies are acknowledged
+//    (a bounded wait): a drop after its LEAVE would reach the guests and not
+//    its successor. Whatever of the predecessor's last drop a node missed,
+//    the new creator completes it as announced: each live guest, on taking
+//    the new creator's SESSION, reports the predecessor's last drop as it
+//    took it (a SESSION of three bytes to the creator: the round R, the
+//    nodes, which copies of R - 1 and R it took; then those copies), and the
+//    new creator completes no round until every live guest reported (it
+//    still holds R unexecuted: R + 1 waits on the gone node). It then drops
+//    the node at R itself if it had not, out of any later round it holds,
+//    takes the copies a guest took (a guest may have run R with one), makes
+//    its own only where no guest took any, never replaces a copy it has,
+//    and sends that SESSION of round R and the copies to every guest (a
+//    guest takes it though older than the takeover's). A creator never
+//    waits on a predecessor's copies, so never leaves over them.
 //
 // Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
 // Net_TestRoundComplete under the game network lock; the main thread takes
@@ -168,6 +185,12 @@ int QuorNet_Step(uint8_t* send);
 // waited on the creator past QUORNET_FRAMES_LEAVE logs (NERR) "No word from
 // the creator for %u frames: this node leaves the game" and goes on alone.
 void QuorNet_CheckDrops(void);
+// The creator's goodbye begins: from now it drops nobody, takes no LEAVE
+// and answers no SEARCH.
+void QuorNet_Depart(void);
+// Whether every active node acknowledged the creator's last drop SESSION and
+// its copies (1 when none was sent).
+int QuorNet_DropsSettled(void);
 // Logs and returns UnitCycles.
 uint32_t QuorNet_ReportCycles(void);
 // The round switch: next-round packets move in, round + 1.
