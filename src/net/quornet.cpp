@@ -837,8 +837,10 @@ static void SettleReports(void)
             if (!before) before = Reported(g, n, round - 1);
             if (!at) at = Reported(g, n, round);
         }
-        // No guest took a drop this node holds without its copies: its own.
-        if (!round && !Net_IsNodeInSession(n) && r->droppedat[n] && (s_dropcopyhave[n] & 2) == 0)
+        // A recent drop no guest told of: a guest may have missed it (its
+        // SESSION and copies sent again), and this node may lack the copies
+        // (its own then).
+        if (!round && !Net_IsNodeInSession(n) && r->droppedat[n] && r->droppedat[n] + 1 >= r->executed)
             round = r->droppedat[n];
         if (round) SettleDrop(n, round, before, at);
     }

@@ -21,6 +21,7 @@
 # given RELAYARGS), each node's port its end's path. TRANSPORT modem: the
 # same with RELAY a modem emulator, each node's port its modem.
 # NODROP=1: no node may drop another (no log may say "will be dropped").
+# NOTALONE=1: no survivor may go on alone (a split game ends each alone).
 # MAXWAIT=MS: no survivor may wait longer than MS between two updates (a
 # creator's departure handed on within seconds, not at the drop limits).
 # BEFOREJOIN: a command run once process 0's network is up, before the
@@ -222,6 +223,8 @@ while [ "$i" -lt "$n" ]; do
     *)
         survivors=$((survivors + 1))
         reached "$i"
+        [ "${NOTALONE:-0}" = 1 ] && grep -q "alone from update" "$d/summary.txt" 2>/dev/null &&
+            fail "process $i went on alone"
         if [ -n "${MAXWAIT:-}" ]; then
             waited=$(sed -n 's/.*longest wait \([0-9]*\) ms.*/\1/p' "$d/summary.txt" 2>/dev/null)
             [ "${waited:-999999}" -le "$MAXWAIT" ] || fail "process $i waited ${waited:-?} ms between two updates"
