@@ -67,6 +67,11 @@ static struct {
     uint8_t have[NET_NODES][NET_NODES];      // bits by round & 1
 } s_reports;
 enum { QUORNET_REPORT_BYTES = 3 };
+// The predecessor's recent drops a new creator holds, shown as still in
+// the game in its SESSIONs until it announces each at its own round: a
+// SESSION's round is the drop round of every node it newly drops on a
+// guest, and a guest that missed one of them would drop it at another.
+static uint8_t s_announce[NET_NODES];
 
 void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
 
@@ -122,6 +127,7 @@ int Net_InitGame(void)
     memset(s_dropcopyhave, 0, sizeof s_dropcopyhave);
     memset(s_copydelivered, 1, sizeof s_copydelivered);
     s_reports.awaiting = 0;
+    memset(s_announce, 0, sizeof s_announce);
     g_NetRound = 1;
     for (int n = 0; n < NET_NODES; n++) r->ingame[n] = (uint8_t)Net_IsNodeInSession(n);
     Net_Unlock();
@@ -515,8 +521,16 @@ static void SendDropSession(uint32_t round)
 {
     NetRounds* r = &g_NetRounds;
     r->sessionsent = (uint8_t)((r->sessionsent + 1) % NET_NODES);
+    // Only the drops up to the round show; later ones and those still to be
+    // announced show as in the game (a guest brings back no node it dropped).
+    NetSession s = g_NetSession;
+    for (int n = 0; n < NET_NODES; n++)
+        if (!Net_IsNodeInSession(n) && r->droppedat[n] && (r->droppedat[n] > round || s_announce[n])) {
+            s.players[n].flags |= NET_PLAYER_ACTIVE;
+            s.count++;
+        }
     uint8_t block[NET_SESSION_BYTES];
-    Net_WriteSession(block, &g_NetSession);
+    Net_WriteSession(block, &s);
     NetPacket session;
     memset(&session, 0, sizeof session);
     if (!Net_BuildPacket(&session, block, sizeof block, NET_SESSION)) return;
@@ -550,6 +564,7 @@ static void Drop(int node)
     r->droppedat[node] = round;
     g_NetSessionChanged = 1;
     s_dropcopyhave[node] = 0;
+    s_announce[node] = 0;
     SendDropSession(round);
     SendSession(&g_NetSession.players[node].address, 1);
     NetPacket copy;
@@ -673,8 +688,11 @@ static void StartReports(int predecessor)
     memset(&s_reports.due, 0, sizeof s_reports.due);
     memset(&s_reports.reported, 0, sizeof s_reports.reported);
     memset(&s_reports.have, 0, sizeof s_reports.have);
-    for (int n = 0; n < NET_NODES; n++)
+    const NetRounds* r = &g_NetRounds;
+    for (int n = 0; n < NET_NODES; n++) {
         s_reports.due[n] = n != g_NetOwnNode && n != predecessor && Net_IsNodeInSession(n);
+        s_announce[n] = !Net_IsNodeInSession(n) && r->droppedat[n] && r->droppedat[n] + 1 >= r->executed;
+    }
     s_reports.awaiting = 1;
 }
 
@@ -818,32 +836,47 @@ static void SettleDrop(int node, uint32_t round, const NetPacket* before, const 
     TLOG(TLOG_NWARN, "The predecessor's drop of node %d at round %u completed", node, (unsigned)round);
     PlaceCopy(node, round - 1, before);
     PlaceCopy(node, round, at);
+    s_announce[node] = 0;
     SendDropSession(round);
     SendCopies(node);
 }
 
+// Each drop a guest told of, or a recent one of this node's, settled in the
+// order of the drop rounds: a guest that misses none takes each at its own.
 static void SettleReports(void)
 {
     NetRounds* r = &g_NetRounds;
+    uint32_t round[NET_NODES];
+    const NetPacket *before[NET_NODES], *at[NET_NODES];
     s_reports.awaiting = 0;
     for (int n = 0; n < NET_NODES; n++) {
+        round[n] = 0;
+        before[n] = at[n] = nullptr;
         if (n == g_NetOwnNode) continue;
-        uint32_t round = 0;
-        const NetPacket *before = nullptr, *at = nullptr;
+        int told = 0;
         for (int g = 0; g < NET_NODES; g++) {
             if (!s_reports.due[g] || !s_reports.reported[g] || !(s_reports.dropped[g] & (1 << n))) continue;
-            if (!round) round = s_reports.round[g];
-            if (s_reports.round[g] != round) continue;
-            if (!before) before = Reported(g, n, round - 1);
-            if (!at) at = Reported(g, n, round);
+            if (!round[n]) round[n] = s_reports.round[g];
+            if (s_reports.round[g] != round[n]) continue;
+            told = 1;
+            if (!before[n]) before[n] = Reported(g, n, round[n] - 1);
+            if (!at[n]) at[n] = Reported(g, n, round[n]);
         }
         // A recent drop no guest told of: a guest may have missed it (its
         // SESSION and copies sent again), and this node may lack the copies
-        // (its own then).
-        if (!round && !Net_IsNodeInSession(n) && r->droppedat[n] && r->droppedat[n] + 1 >= r->executed)
-            round = r->droppedat[n];
-        if (round) SettleDrop(n, round, before, at);
+        // (its own then). An old one is settled everywhere.
+        if (!told && !Net_IsNodeInSession(n) && r->droppedat[n] && r->droppedat[n] + 1 >= r->executed)
+            round[n] = r->droppedat[n];
     }
+    for (;;) {
+        int next = NET_NO_NODE;
+        for (int n = 0; n < NET_NODES; n++)
+            if (round[n] && (next == NET_NO_NODE || round[n] < round[next])) next = n;
+        if (next == NET_NO_NODE) break;
+        SettleDrop(next, round[next], before[next], at[next]);
+        round[next] = 0;
+    }
+    memset(s_announce, 0, sizeof s_announce);
 }
 
 // The takeover held while this node asks the creator: dropped when the

@@ -61,8 +61,12 @@
 //    takes the copies a guest took (a guest may have run R with one), makes
 //    its own only where no guest took any, never replaces a copy it has,
 //    and sends that SESSION of round R and the copies to every guest (a
-//    guest takes it though older than the takeover's). A creator never
-//    waits on a predecessor's copies, so never leaves over them.
+//    guest takes it though older than the takeover's). A SESSION's round is
+//    the drop round of every node it newly drops on a guest, so a SESSION
+//    of round R shows only the drops up to R, and a new creator shows its
+//    predecessor's recent drops as still in the game until it announces
+//    each, in the order of their rounds, once the reports are in. A creator
+//    never waits on a predecessor's copies, so never leaves over them.
 //
 // Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
 // Net_TestRoundComplete under the game network lock; the main thread takes

@@ -21,6 +21,10 @@
 # given RELAYARGS), each node's port its end's path. TRANSPORT modem: the
 # same with RELAY a modem emulator, each node's port its modem.
 # NODROP=1: no node may drop another (no log may say "will be dropped").
+# ONLOG=PATTERN: once a node's log has the line, the process that is node
+# KILLNODE (1 by default; each writes its number to sessionnode.txt) is
+# killed. A process killed so, or by --kill-at with --kill-if-node (it
+# writes killed.txt), is lost.
 # NOTALONE=1: no survivor may go on alone (a split game ends each alone).
 # MAXWAIT=MS: no survivor may wait longer than MS between two updates (a
 # creator's departure handed on within seconds, not at the drop limits).
@@ -167,6 +171,17 @@ while [ "$running" -eq 1 ]; do
             fi
         done
     fi
+    if [ -n "${ONLOG:-}" ] && [ -z "${onlogdone:-}" ] && grep -q "$ONLOG" "$work"/node*/quorvex.log 2>/dev/null; then
+        onlogdone=1 k=0
+        for p in $pids; do
+            if [ "$(cat "$work/node$k/sessionnode.txt" 2>/dev/null)" = "${KILLNODE:-1}" ]; then
+                touch "$work/node$k/killed.txt"
+                kill -KILL "$p" 2>/dev/null
+                echo "NetGame: \"$ONLOG\" logged: process $k (node ${KILLNODE:-1}) killed"
+            fi
+            k=$((k + 1))
+        done
+    fi
     for f in "$work"/node*/stopped.pid; do
         [ -f "$f" ] || continue
         if grep -q "will be dropped" "$work"/node*/quorvex.log 2>/dev/null; then
@@ -213,6 +228,7 @@ while [ "$i" -lt "$n" ]; do
         echo "    tries of its join: ${tries:-0}"
         [ "${tries:-0}" -gt 0 ] && [ "$tries" -le "$JOINTRIES" ] || fail "process $i was not in within $JOINTRIES tries"
     fi
+    [ -f "$d/killed.txt" ] && o="$o --kill-at"
     case "$o" in
     *--kill-at* | *--int-at*) lost=$((lost + 1)) ;;
     *--stop-at*)
