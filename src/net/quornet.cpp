@@ -880,14 +880,17 @@ static void SettleReports(void)
 }
 
 // The takeover held while this node asks the creator: dropped when the
-// creator answers or the session moved on, taken once the creator is gone.
+// session moved on, taken once the creator is gone.
 static void TakeHeldTakeover(void)
 {
     if (!s_takeover.have) return;
-    if (g_NetCreator || Net_CreatorAnswered() || !Net_IsTakeover(&s_takeover.packet, &s_takeover.from)) {
+    if (g_NetCreator || !Net_IsTakeover(&s_takeover.packet, &s_takeover.from)) {
         s_takeover.have = 0;
         return;
     }
+    // A creator that answers keeps it held (the question asked again): the
+    // takeover is taken once it stops answering, the successor perhaps gone
+    // by then and its takeover never sent again.
     if (!Net_TakesSession(&s_takeover.packet, &s_takeover.from, WaitedOnCreator())) return;
     s_takeover.have = 0;
     TLOG(TLOG_NWARN, "The creator is gone: the successor's takeover taken");
@@ -1173,6 +1176,9 @@ void QuorNet_CheckDrops(void)
         // hold everyone for the 41 resends, minutes at the packet layer's
         // longest time-out.
         int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE);
+        // The creator owes the copies of a dropped node's rounds too: a new
+        // creator killed before it sent them is silent, though its round came.
+        if (n == c && !g_NetCreator && WaitsOnCopies()) silent = 1;
         uint32_t before = r->frames[n];
         if (silent) r->frames[n] += steps;
         const char* name = g_NetSession.players[n].name;

@@ -44,8 +44,12 @@
 //    takeover that drops the creator alone: at once when it waited on the
 //    creator for half the takeover limit, else once the creator leaves its
 //    SEARCH unanswered (the takeover held meanwhile, and taken then even if
-//    the successor sent nothing more). A successor that takes the role of a
-//    silent creator drops that creator first.
+//    the successor sent nothing more; a creator that still answers keeps it
+//    held, not dropped: it may be on its way out). A successor that takes
+//    the role of a silent creator drops that creator first. A guest waiting
+//    on the creator's copies of a dropped node's rounds waits on the
+//    creator: that counts as its silence (a new creator killed before its
+//    copies went out is taken over in turn).
 // 7. The role passes with the drops whole. A creator that says goodbye
 //    drops nobody from then on, takes no LEAVE and answers no SEARCH, and
 //    sends its LEAVE once its last drop SESSION and copies are acknowledged

@@ -22,7 +22,7 @@
 # same with RELAY a modem emulator, each node's port its modem.
 # NODROP=1: no node may drop another (no log may say "will be dropped").
 # ONLOG=PATTERN: once a node's log has the line, the process that is node
-# KILLNODE (1 by default; each writes its number to sessionnode.txt) is
+# KILLNODE (1 by default; each writes its number and pid to sessionnode.txt) is
 # killed. A process killed so, or by --kill-at with --kill-if-node (it
 # writes killed.txt), is lost.
 # NOTALONE=1: no survivor may go on alone (a split game ends each alone).
@@ -173,11 +173,12 @@ while [ "$running" -eq 1 ]; do
     fi
     if [ -n "${ONLOG:-}" ] && [ -z "${onlogdone:-}" ] && grep -q "$ONLOG" "$work"/node*/quorvex.log 2>/dev/null; then
         onlogdone=1 k=0
-        for p in $pids; do
-            if [ "$(cat "$work/node$k/sessionnode.txt" 2>/dev/null)" = "${KILLNODE:-1}" ]; then
+        while [ "$k" -lt "$n" ]; do
+            read -r sn spid < "$work/node$k/sessionnode.txt" 2>/dev/null || sn=""
+            if [ "$sn" = "${KILLNODE:-1}" ]; then
                 touch "$work/node$k/killed.txt"
-                kill -KILL "$p" 2>/dev/null
-                echo "NetGame: \"$ONLOG\" logged: process $k (node ${KILLNODE:-1}) killed"
+                kill -KILL "$spid" 2>/dev/null
+                echo "NetGame: \"$ONLOG\" logged: process $k (node $sn) killed"
             fi
             k=$((k + 1))
         done

@@ -708,7 +708,8 @@ TEST_F(NetRoundsTest, AGuestLeftWaitingOnTheCreatorLeavesTheGame)
 {
     struct Row { const char* name; bool lostdropped; int frames, waits; };
     const Row rows[] = {{"the lost node is never dropped", false, QUORNET_FRAMES_DROP + QUORNET_FRAMES_LEAVE + 1, 1},
-                        {"its drop came, its copies never do", true, QUORNET_FRAMES_LEAVE + 1, 0}};
+                        // The creator that owes the copies is the one waited on.
+                        {"its drop came, its copies never do", true, QUORNET_FRAMES_LEAVE + 1, 1}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Start(4, 3);
@@ -1222,3 +1223,29 @@ TEST_F(NetHandover, ADepartingCreatorDropsNobodyAndWaitsForItsLastDrop)
 }
 
 
+// Regression: the creator quit, its successor took the role and dropped it,
+// then died before its copies of the creator's rounds went out. The guests
+// waited on those copies, which counted as no one's silence (the new
+// creator's round had come), and left the game each alone. Waiting on the
+// creator's copies is its silence: the next node takes the role in turn.
+TEST_F(NetHandover, ANewCreatorSilentOnItsCopiesIsTakenOverInTurn)
+{
+    Start(4, 2);
+    Play({{}, {}, {}, {}});
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 3: node 0 gone
+    Deliver(Round(1, 3, {}), Addr(1));
+    Deliver(Round(3, 3, {}), Addr(3));
+    for (int n : {0, 1, 3}) AckOwn(n);
+    g_NetRounds.frames[0] = QUORNET_FRAMES_TAKEOVER / 2 + 1;
+    Deliver(Session(0, 3, true), Addr(1));
+    ASSERT_EQ(g_NetSession.creator, 1);
+    int frames = 0;
+    for (; !g_NetCreator && frames < 2 * QUORNET_FRAMES_LEAVE; frames++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+        if (!(QuorNet_Step(&send) & QUORNET_IN_GAME)) break;
+    }
+    EXPECT_TRUE(g_NetCreator) << "this node, next after node 1, takes the role";
+    EXPECT_EQ(frames, QUORNET_FRAMES_TAKEOVER + 1);
+}

@@ -25,8 +25,8 @@
 // or, after --stop-ms, a child resumes it). --kill-if-node K keeps --kill-at
 // for the process that is node K (node numbers follow the join order, so a
 // runner gives it to every process), which writes "killed.txt" first; every
-// node writes its number to "sessionnode.txt" at the game's start, for a
-// runner that kills a node by its number. --frame-ms shortens the drop
+// node writes its number and process id to "sessionnode.txt" at the game's
+// start, for a runner that kills a node by its number. --frame-ms shortens the drop
 // limits' frame step. --save-at gives the save order at that update;
 // --garbage-at makes the node a bad one from that update on: each datagram
 // it sends is followed by one of garbage to the same address, of a kind
@@ -349,7 +349,7 @@ void MultiMenus(void)
         Net_EndSession();
         s_team = g_LocalTeam = Net_GetNodeTeam(g_NetOwnNode);
         if (FILE* f = fopen("sessionnode.txt", "w")) {
-            fprintf(f, "%d\n", (int)g_NetOwnNode);
+            fprintf(f, "%d %ld\n", (int)g_NetOwnNode, (long)getpid());
             fclose(f);
         }
     }
