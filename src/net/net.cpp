@@ -835,21 +835,32 @@ int Net_FromCreator(const NetAddress* from)
 // probe's state and the clock alone, so the accept filter and the handler,
 // asked in turn of one datagram, agree.
 
-// Whether the block, from this address, is the successor's takeover: from
-// the node after the creator, naming that node the creator at its own
-// address, dropping the creator and no other node this node counts in, and
-// moving none.
+// Whether the block, from this address, is a takeover: from a node after
+// the creator in ring order, naming that node the creator at its own
+// address, dropping the creator and every node between the two (each of
+// them silent here: lost with the creator) and no other node this node
+// counts in, and moving none. Usually the node after the creator, with no
+// node between.
 static int IsTakeover(const NetSession* s, const NetAddress* from)
 {
     const int c = g_NetSession.creator;
     if (c >= NET_NODES || !Net_IsNodeInSession(c)) return 0;
-    const int next = Net_RingNextNode(c);
+    uint8_t between[NET_NODES] = {};
+    int next = Net_RingNextNode(c);
+    for (; next != c && next != g_NetOwnNode; next = Net_RingNextNode(next)) {
+        if (NetPkt_SameAddress(from, &g_NetSession.players[next].address)) break;
+        between[next] = 1;
+    }
     const NetAddress* at = &g_NetSession.players[next].address;
-    if (next == c || !NetPkt_SameAddress(from, at)) return 0;
+    if (next == c || next == g_NetOwnNode || !NetPkt_SameAddress(from, at)) return 0;
     if (s->creator != next || !NetPkt_SameAddress(&s->creator_address, at)) return 0;
     if (s->players[c].flags & NET_PLAYER_ACTIVE) return 0;
     for (int n = 0; n < NET_NODES; n++) {
         if (n == c || !Net_IsNodeInSession(n)) continue;
+        if (between[n]) {
+            if ((s->players[n].flags & NET_PLAYER_ACTIVE) || !QuorNet_NodeSilent(n)) return 0;
+            continue;
+        }
         if (!(s->players[n].flags & NET_PLAYER_ACTIVE) ||
             !NetPkt_SameAddress(&s->players[n].address, &g_NetSession.players[n].address))
             return 0;

@@ -1,5 +1,6 @@
 #include "net/quornet.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdarg>
@@ -50,7 +51,6 @@ static uint8_t s_dropcopyhave[NET_NODES];
 // The last drop's copies as sent, acknowledged per node: a departing creator
 // sends its LEAVE once they and its SESSION are in.
 static uint8_t s_copydelivered[2][NET_NODES];
-static uint32_t s_copyresends[2][NET_NODES];
 // What a new creator learns from each live guest before a round of its
 // completes: the guest's last drop by the predecessor (its round and nodes)
 // and the copies of it the guest took, so that every node holds the same
@@ -541,13 +541,38 @@ static void SendDropSession(uint32_t round)
                                 kSessionAcks[n][r->sessionsent]);
 }
 
+template <int I, int N>
+static void CopyAckedBy(void)
+{
+    s_copydelivered[I][N] = 1;
+}
+
+template <int I, int... N>
+static constexpr std::array<void (*)(void), NET_NODES> CopyAckRow(std::integer_sequence<int, N...>)
+{
+    return {CopyAckedBy<I, N>...};
+}
+
+// Counted by callback, not by a delivered flag: the packet layer purges the
+// packets with flags at every round start, and a copy must reach a guest that
+// refuses it until it takes the new creator's takeover.
+static constexpr std::array<std::array<void (*)(void), NET_NODES>, 2> kCopyAcks = {
+    CopyAckRow<0>(std::make_integer_sequence<int, NET_NODES>()),
+    CopyAckRow<1>(std::make_integer_sequence<int, NET_NODES>())};
+
 // The kept copies of a dropped node's rounds to every other active node,
 // their acknowledgements counted.
 static void SendCopies(int node)
 {
     for (int i = 0; i < 2; i++) {
         memset(s_copydelivered[i], 1, sizeof s_copydelivered[i]);
-        if (s_dropcopyhave[node] & (1 << i)) Net_SendToOthers(&s_dropcopy[node][i], s_copydelivered[i], s_copyresends[i]);
+        if (!(s_dropcopyhave[node] & (1 << i))) continue;
+        for (int n = 0; n < NET_NODES; n++) {
+            if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
+            s_copydelivered[i][n] = 0;
+            NetPkt_SendReliable(&s_dropcopy[node][i], &g_NetSession.players[n].address, nullptr, nullptr,
+                                kCopyAcks[i][n]);
+        }
     }
 }
 
@@ -1085,6 +1110,43 @@ static int WaitsOnCreator(void)
     return WaitsOnCopies();
 }
 
+// The node's place in the ring after the creator: 1 for its successor, 0
+// for the creator itself or a node out of the game.
+static int RingPosition(int creator, int node)
+{
+    int k = 1;
+    for (int n = Net_RingNextNode(creator); n != creator; n = Net_RingNextNode(n), k++)
+        if (n == node) return k;
+    return 0;
+}
+
+int QuorNet_NodeSilent(int node)
+{
+    NetRounds* r = &g_NetRounds;
+    if (g_NetState != NET_IN_GAME || node < 0 || node >= NET_NODES || node == g_NetOwnNode ||
+        !Net_IsNodeInSession(node))
+        return 0;
+    // Its silence in the round tells nothing: a live node held a round
+    // behind by a lost one sends nothing either. Our round again asks it
+    // (a live node acknowledges it, wherever it is).
+    if (r->resends[node] > QUORNET_RESEND_DROP / 2) return 1;
+    if (!r->probed[node]) {
+        r->probed[node] = 1;
+        SendOwnRound(node);
+        return 0;
+    }
+    return !r->delivered[node] && r->resends[node] > QUORNET_RESEND_PROBE;
+}
+
+// Whether every node between the creator and this one is silent here.
+static int AheadSilent(int creator)
+{
+    int silent = 1;
+    for (int b = Net_RingNextNode(creator); b != g_NetOwnNode && b != creator; b = Net_RingNextNode(b))
+        silent &= QuorNet_NodeSilent(b); // every one asked at once
+    return silent;
+}
+
 // Whether a node past the drop limit shows no sign of life: it has not
 // acknowledged our round (sent again, after a few resends).
 static int Unanswered(int node)
@@ -1198,18 +1260,41 @@ void QuorNet_CheckDrops(void)
             Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
         r->waitshown[n] = (uint8_t)past;
     }
-    // A silent creator: the node after it takes its role and drops it.
-    if (!g_NetCreator && c < NET_NODES && Net_IsNodeInSession(c) && Net_RingNextNode(c) == g_NetOwnNode &&
-        (r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > QUORNET_FRAMES_TAKEOVER)) {
+    // A silent creator: the node after it takes its role and drops it; the
+    // k-th after it does so a step later per node ahead, once each of those
+    // is silent here too (lost with the creator).
+    const int k = c < NET_NODES && Net_IsNodeInSession(c) ? RingPosition(c, g_NetOwnNode) : 0;
+    const uint32_t later = k > 1 ? (uint32_t)(k - 1) * QUORNET_FRAMES_CHAIN_STEP : 0;
+    // A node held a round behind by a lost one waits on the creator to drop
+    // it from the drop limit on: the creator's silence as much as a missing
+    // round of its own.
+    int held = 0;
+    for (int n = 0; n < NET_NODES; n++)
+        held |= n != g_NetOwnNode && n != c && Net_IsNodeInSession(n) && PastDropLimit(n);
+    const uint32_t silence =
+        std::max(r->frames[c], held && r->creatorframes ? r->creatorframes + QUORNET_FRAMES_DROP : 0u);
+    if (!g_NetCreator && k > 0 &&
+        (r->resends[c] > QUORNET_RESEND_DROP || silence > QUORNET_FRAMES_TAKEOVER + later) && AheadSilent(c)) {
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
+        uint8_t ahead[NET_NODES] = {};
+        for (int b = Net_RingNextNode(c); b != g_NetOwnNode; b = Net_RingNextNode(b)) {
+            ahead[b] = 1;
+            // Dropped right after the creator, as the guests' takeover check
+            // takes it: silent past the limit, unanswered.
+            r->frames[b] = QUORNET_FRAMES_DROP + 1;
+            r->resends[b] = QUORNET_RESEND_DROP + 1;
+        }
         Net_TakeCreatorRole();
         s_takenfrom = c;
         StartReports(c);
+        for (int b = 0; b < NET_NODES; b++)
+            if (ahead[b]) s_reports.due[b] = 0;
     }
     // A creator never waits on a predecessor's copies (its guests' reports
-    // settle them): only a guest gives up.
-    if (steps && !g_NetCreator && WaitsOnCreator() &&
-        (r->creatorframes += steps) > QUORNET_FRAMES_LEAVE) {
+    // settle them): only a guest gives up, and not while a node ahead of it
+    // may still take the silent creator's role.
+    const uint32_t wait = QUORNET_FRAMES_LEAVE + (k > 0 && silence > QUORNET_FRAMES_TAKEOVER / 2 ? later : 0);
+    if (steps && !g_NetCreator && WaitsOnCreator() && (r->creatorframes += steps) > wait) {
         // Dropped with no word of it, or the creator gone with its successor:
         // waiting on would never end.
         TLOG(TLOG_NERR, "No word from the creator for %u frames: this node leaves the game",

@@ -50,6 +50,18 @@
 //    on the creator's copies of a dropped node's rounds waits on the
 //    creator: that counts as its silence (a new creator killed before its
 //    copies went out is taken over in turn).
+// 8. A chain when the creator and its successor are lost together. The
+//    k-th node after the creator in ring order takes the role at the
+//    takeover limit plus k - 1 chain steps (time for a live node ahead to
+//    take it first and be heard), once every node between is silent here:
+//    our round, sent to it again, unacknowledged (a live node held a round
+//    behind acknowledges it, though it sends nothing). It drops the creator
+//    first, then the nodes between, at its current round. A guest takes a
+//    takeover from a node after the creator that drops the creator and the
+//    nodes between, each silent to it too, and no other; it leaves only
+//    after the nodes ahead of it had their turn. A node held a round behind
+//    by a lost node counts the creator silent from that node's drop limit
+//    on: the creator would have dropped it by then.
 // 7. The role passes with the drops whole. A creator that says goodbye
 //    drops nobody from then on, takes no LEAVE and answers no SEARCH, and
 //    sends its LEAVE once its last drop SESSION and copies are acknowledged
@@ -102,6 +114,11 @@ enum {
     // and no successor took its role, and no word will come. A silent
     // creator's successor gets twice its limit, as the creator gets from it.
     QUORNET_FRAMES_LEAVE = QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_DROP,
+    // The creator and its successor lost together: the k-th node after the
+    // creator takes the role this many frames per node ahead of it after
+    // the takeover limit (time for a live one ahead to take it first and be
+    // heard), and a guest leaves as much later.
+    QUORNET_FRAMES_CHAIN_STEP = QUORNET_FRAMES_DROP / 2,
     // The limits count frames of the network clock while waiting: each of the
     // loop's frames for the ones its time took, the same on every machine
     // whatever its frame rate, but for at most QUORNET_FRAME_STEPS (a stall
@@ -199,6 +216,11 @@ void QuorNet_Depart(void);
 // Whether every active node acknowledged the creator's last drop SESSION and
 // its copies (1 when none was sent).
 int QuorNet_DropsSettled(void);
+// Whether a node of the game is silent here, as a chain takeover needs of
+// the nodes it drops with the creator: our round, sent to it again (on the
+// first call), unacknowledged after QUORNET_RESEND_PROBE resends. Under the
+// game lock.
+int QuorNet_NodeSilent(int node);
 // Logs and returns UnitCycles.
 uint32_t QuorNet_ReportCycles(void);
 // The round switch: next-round packets move in, round + 1.
