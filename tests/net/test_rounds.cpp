@@ -1256,3 +1256,69 @@ TEST_F(NetHandover, ANewCreatorSilentOnItsCopiesIsTakenOverInTurn)
     EXPECT_TRUE(g_NetCreator) << "this node, next after node 1, takes the role";
     EXPECT_EQ(frames, QUORNET_FRAMES_TAKEOVER + 1);
 }
+
+// Regression: the creator and its successor lost together (a machine and
+// its neighbour losing power) left every other node alone after the limits:
+// only the successor could take the role. The next live node takes it a
+// step later, dropping both, and the guests take its takeover once the
+// node between is silent to them too (our round, sent to it again, left
+// unacknowledged); a live node between is asked and answers.
+TEST_F(NetHandover, TheNextLiveNodeTakesOverFromACreatorLostWithItsSuccessor)
+{
+    Start(4, 2); // this node, second after the creator, takes the role
+    Play({{}, {}, {}, {}});
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 3: nodes 0 and 1 gone
+    Deliver(Round(3, 3, {}), Addr(3));
+    AckOwn(3);
+    int frames = 0;
+    for (; !g_NetCreator && frames < 3 * QUORNET_FRAMES_LEAVE; frames++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        NetPkt_Pass();
+        QuorNet_CheckDrops();
+    }
+    EXPECT_TRUE(g_NetCreator);
+    EXPECT_GT(frames, QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_CHAIN_STEP);
+    EXPECT_FALSE(Net_IsNodeInSession(0));
+    EXPECT_FALSE(Net_IsNodeInSession(1));
+    EXPECT_EQ(g_NetRounds.droppedat[0], g_NetRounds.droppedat[1]);
+
+    struct Row { const char* name; bool dropsone, oneanswers; bool taken; };
+    const Row rows[] = {{"node 2 drops the creator and node 1, silent here", true, false, true},
+                        {"node 1 answers: alive, it may take the role itself", true, true, false},
+                        {"node 2 drops the creator alone, node 1 kept", false, false, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        Start(4, 3); // a guest
+        Play({{}, {}, {}, {}});
+        QuorNet_Step(&send);
+        Deliver(Round(1, 3, {}), Addr(1));
+        Deliver(Round(2, 3, {}), Addr(2));
+        for (int n : {1, 2}) AckOwn(n);
+        g_NetRounds.frames[0] = QUORNET_FRAMES_TAKEOVER / 2 + 1; // the creator silent here too
+        NetSession s = g_NetSession;
+        s.players[0].flags = 0;
+        if (row.dropsone) s.players[1].flags = 0;
+        s.creator = 2;
+        s.creator_address = Addr(2);
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        NetPacket p;
+        memset(&p, 0, sizeof p);
+        Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+        Net_SetSource(&p, 2);
+        Net_SetRound(&p, 3);
+        for (int i = 0; i < 100 && g_NetSession.creator != 2; i++) {
+            Reliable(p, Addr(2), 70);
+            MemNet_Advance(200);
+            NetPkt_Pass();
+            if (row.oneanswers) AckOwn(1);
+        }
+        EXPECT_EQ(g_NetSession.creator == 2, row.taken);
+        EXPECT_EQ(Net_IsNodeInSession(1), !row.taken);
+        if (row.taken) {
+            EXPECT_EQ(g_NetRounds.droppedat[1], 3u);
+        }
+    }
+}
