@@ -1241,6 +1241,10 @@ void QuorNet_CheckDrops(void)
         // The creator owes the copies of a dropped node's rounds too: a new
         // creator killed before it sent them is silent, though its round came.
         if (n == c && !g_NetCreator && WaitsOnCopies()) silent = 1;
+        // A guest whose report a new creator still awaits holds every round
+        // up: silent until it reports, and dropped at the limit if it never
+        // does (it went on alone, say).
+        if (g_NetCreator && s_reports.awaiting && s_reports.due[n] && !s_reports.reported[n]) silent = 1;
         uint32_t before = r->frames[n];
         if (silent) r->frames[n] += steps;
         const char* name = g_NetSession.players[n].name;

@@ -677,9 +677,21 @@ TEST_F(NetRoundsTest, TheCreatorKeepsTheNodeALostOneHolds)
         auto framesUntilOut = [&row](int node) {
             int frames = 0;
             uint8_t answered[NET_NODES] = {};
+            bool reported = row.own == 0;
             for (; Net_IsNodeInSession(node) && frames < 5000; frames++) {
                 MemNet_Advance(QUORNET_FRAME_MS);
                 QuorNet_CheckDrops();
+                // The guests take a successor's takeover and report to it.
+                for (int n = 0; !reported && g_NetCreator && n < 4; n++) {
+                    if (n == row.own || !Net_IsNodeInSession(n)) continue;
+                    const uint8_t none[3] = {0, 0, 0};
+                    NetPacket p;
+                    memset(&p, 0, sizeof p);
+                    Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
+                    Net_SetSource(&p, (uint8_t)n);
+                    Deliver(p, Addr(n));
+                }
+                reported |= g_NetCreator != 0;
                 for (int n : {row.lost, row.held}) {
                     if (!g_NetRounds.probed[n] || answered[n]++ || !Net_IsNodeInSession(n)) continue;
                     if (n == row.lost ? row.answerslost : row.answersheld) AckOwn(n);
@@ -1321,4 +1333,34 @@ TEST_F(NetHandover, TheNextLiveNodeTakesOverFromACreatorLostWithItsSuccessor)
             EXPECT_EQ(g_NetRounds.droppedat[1], 3u);
         }
     }
+}
+
+// A guest that never reports to the new creator (gone on alone, say) held
+// every round of the game for ever; it is dropped at the limit.
+TEST_F(NetHandover, AGuestThatNeverReportsIsDroppedAtTheLimit)
+{
+    Start(4, 1);
+    Play({{}, {}, {}, {}});
+    uint8_t send = 1;
+    QuorNet_Step(&send);
+    Deliver(Round(0, 3, {}), Addr(0));
+    Deliver(Round(2, 3, {}), Addr(2));
+    Deliver(Round(3, 3, {}), Addr(3));
+    for (int n : {0, 2, 3}) AckOwn(n);
+    Deliver(Leave(0), Addr(0));
+    ASSERT_TRUE(g_NetCreator);
+    const uint8_t none[3] = {0, 0, 0};
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
+    Net_SetSource(&p, 2);
+    Deliver(p, Addr(2)); // node 2 reports; node 3 never does
+    int frames = 0;
+    for (; Net_IsNodeInSession(3) && frames < 2 * QUORNET_FRAMES_LEAVE; frames++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+    }
+    EXPECT_EQ(frames, QUORNET_FRAMES_DROP + 1);
+    AckSession(2);
+    EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, 0) << "the game goes on";
 }
