@@ -41,27 +41,15 @@
 //    updates have run: only then is it out of the game. Every update the
 //    others ran, it runs with the same orders.
 // 6. One creator at a time. A guest takes the successor's word only in a
-//    takeover that drops the creator alone: at once when it waited on the
-//    creator for half the takeover limit, else once the creator leaves its
-//    SEARCH unanswered (the takeover held meanwhile, and taken then even if
+//    takeover that drops the creator alone (rule 8 for a chain): at once
+//    when it waited on the creator for half the takeover limit, else once
+//    the creator leaves its SEARCH unanswered (the takeover held meanwhile, and taken then even if
 //    the successor sent nothing more; a creator that still answers keeps it
 //    held, not dropped: it may be on its way out). A successor that takes
 //    the role of a silent creator drops that creator first. A guest waiting
 //    on the creator's copies of a dropped node's rounds waits on the
 //    creator: that counts as its silence (a new creator killed before its
 //    copies went out is taken over in turn).
-// 8. A chain when the creator and its successor are lost together. The
-//    k-th node after the creator in ring order takes the role at the
-//    takeover limit plus k - 1 chain steps (time for a live node ahead to
-//    take it first and be heard), once every node between is silent here:
-//    our round, sent to it again, unacknowledged (a live node held a round
-//    behind acknowledges it, though it sends nothing). It drops the creator
-//    first, then the nodes between, at its current round. A guest takes a
-//    takeover from a node after the creator that drops the creator and the
-//    nodes between, each silent to it too, and no other; it leaves only
-//    after the nodes ahead of it had their turn. A node held a round behind
-//    by a lost node counts the creator silent from that node's drop limit
-//    on: the creator would have dropped it by then.
 // 7. The role passes with the drops whole. A creator that says goodbye
 //    drops nobody from then on, takes no LEAVE and answers no SEARCH, and
 //    sends its LEAVE once its last drop SESSION and copies are acknowledged
@@ -82,7 +70,21 @@
 //    of round R shows only the drops up to R, and a new creator shows its
 //    predecessor's recent drops as still in the game until it announces
 //    each, in the order of their rounds, once the reports are in. A creator
-//    never waits on a predecessor's copies, so never leaves over them.
+//    never waits on a predecessor's copies, so never leaves over them; a
+//    guest whose report it awaits counts as silent (dropped at the limit if
+//    the report never comes).
+// 8. A chain when the creator and its successor are lost together. The
+//    k-th node after the creator in ring order takes the role at the
+//    takeover limit plus k - 1 chain steps (time for a live node ahead to
+//    take it first and be heard), once every node between is silent here:
+//    our round, sent to it again, unacknowledged (a live node held a round
+//    behind acknowledges it, though it sends nothing). It drops the creator
+//    first, then the nodes between, at its current round. A guest takes a
+//    takeover from a node after the creator that drops the creator and the
+//    nodes between, each silent to it too, and no other; it leaves only
+//    after the nodes ahead of it had their turn. A node held a round behind
+//    by a lost node counts the creator silent from that node's drop limit
+//    on: the creator would have dropped it by then.
 //
 // Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
 // Net_TestRoundComplete under the game network lock; the main thread takes
