@@ -392,7 +392,16 @@ int Net_Close(void)
 {
     if (!s_initialised) return 1;
     // Lives until the layer is closed: the packet thread may still set it.
-    uint8_t delivered = 0, toSuccessor = 0;
+    uint8_t delivered = 0, toSuccessor = 0, toCreator = 0;
+    if (g_NetState == NET_IN_GAME && g_NetCreator) {
+        // The creator's LEAVE hands its role on: sent before the drop it
+        // made last reached everyone, it would leave its successor without
+        // the drop or its copies. From now on it drops nobody; a bounded
+        // wait for their acknowledgements.
+        QuorNet_Depart();
+        const uint32_t start = Thread_ClockMs();
+        while (!QuorNet_DropsSettled() && Thread_ClockMs() - start < NET_LEAVE_WAIT_MS) Thread_Sleep(1);
+    }
     if (g_NetState == NET_IN_SESSION || g_NetState == NET_IN_GAME) {
         Net_Lock();
         int to = NET_NO_NODE;
@@ -416,12 +425,26 @@ int Net_Close(void)
                 NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &toSuccessor, nullptr, nullptr);
         }
         Net_Unlock();
-        uint32_t start = Thread_ClockMs();
-        for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS; i++) {
+        uint32_t start = Thread_ClockMs(), wait = NET_LEAVE_WAIT_MS;
+        for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS + NET_PROBE_MS; i++) {
             Net_Lock();
-            int done = delivered || toSuccessor;
+            int done = delivered || toSuccessor || toCreator;
+            // A guest whose creator left meanwhile (its LEAVE refused by the
+            // departing one) says goodbye to the successor that took the
+            // role, waiting on while it asks the old creator about it.
+            const int c = g_NetSession.creator;
+            if (!done && g_NetState == NET_IN_GAME && !g_NetCreator) {
+                if (s_probe.running && !s_probe.answered) wait = NET_LEAVE_WAIT_MS + NET_PROBE_MS;
+                if (c != to && c < NET_NODES && c != g_NetOwnNode && Net_IsNodeInSession(c) && !toCreator) {
+                    NetPacket p;
+                    memset(&p, 0, sizeof p);
+                    Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
+                    NetPkt_SendReliable(&p, &g_NetSession.players[c].address, &toCreator, nullptr, nullptr);
+                    to = c;
+                }
+            }
             Net_Unlock();
-            if (done || Thread_ClockMs() - start >= NET_LEAVE_WAIT_MS) break;
+            if (done || Thread_ClockMs() - start >= wait) break;
             Thread_Sleep(1);
         }
     }
@@ -812,21 +835,32 @@ int Net_FromCreator(const NetAddress* from)
 // probe's state and the clock alone, so the accept filter and the handler,
 // asked in turn of one datagram, agree.
 
-// Whether the block, from this address, is the successor's takeover: from
-// the node after the creator, naming that node the creator at its own
-// address, dropping the creator and no other node this node counts in, and
-// moving none.
+// Whether the block, from this address, is a takeover: from a node after
+// the creator in ring order, naming that node the creator at its own
+// address, dropping the creator and every node between the two (each of
+// them silent here: lost with the creator) and no other node this node
+// counts in, and moving none. Usually the node after the creator, with no
+// node between.
 static int IsTakeover(const NetSession* s, const NetAddress* from)
 {
     const int c = g_NetSession.creator;
     if (c >= NET_NODES || !Net_IsNodeInSession(c)) return 0;
-    const int next = Net_RingNextNode(c);
+    uint8_t between[NET_NODES] = {};
+    int next = Net_RingNextNode(c);
+    for (; next != c && next != g_NetOwnNode; next = Net_RingNextNode(next)) {
+        if (NetPkt_SameAddress(from, &g_NetSession.players[next].address)) break;
+        between[next] = 1;
+    }
     const NetAddress* at = &g_NetSession.players[next].address;
-    if (next == c || !NetPkt_SameAddress(from, at)) return 0;
+    if (next == c || next == g_NetOwnNode || !NetPkt_SameAddress(from, at)) return 0;
     if (s->creator != next || !NetPkt_SameAddress(&s->creator_address, at)) return 0;
     if (s->players[c].flags & NET_PLAYER_ACTIVE) return 0;
     for (int n = 0; n < NET_NODES; n++) {
         if (n == c || !Net_IsNodeInSession(n)) continue;
+        if (between[n]) {
+            if ((s->players[n].flags & NET_PLAYER_ACTIVE) || !QuorNet_NodeSilent(n)) return 0;
+            continue;
+        }
         if (!(s->players[n].flags & NET_PLAYER_ACTIVE) ||
             !NetPkt_SameAddress(&s->players[n].address, &g_NetSession.players[n].address))
             return 0;

@@ -1,5 +1,6 @@
 #include "net/quornet.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdarg>
@@ -35,6 +36,42 @@ static struct {
     NetAddress from;
     NetPacket copy[QUORNET_HELD_COPIES];
 } s_takeover;
+
+// A creator that has said goodbye (its LEAVE on the way to its successor)
+// drops nobody, takes no LEAVE and answers no SEARCH: a drop of its after the
+// LEAVE would reach the guests and not its successor, and an answer would
+// keep a guest from its successor's takeover.
+static int s_departing;
+static uint32_t s_creatorround; // the round of the SESSION that named the creator here
+// The copies of a dropped node's rounds this node took or made: [0] the
+// round before the drop, [1] the drop round (bits 1 and 2 of have). A new
+// creator learns them from the guests, and a guest may have run them.
+static NetPacket s_dropcopy[NET_NODES][2];
+static uint8_t s_dropcopyhave[NET_NODES];
+// The last drop's copies as sent, acknowledged per node: a departing creator
+// sends its LEAVE once they and its SESSION are in.
+static uint8_t s_copydelivered[2][NET_NODES];
+// What a new creator learns from each live guest before a round of its
+// completes: the guest's last drop by the predecessor (its round and nodes)
+// and the copies of it the guest took, so that every node holds the same
+// drop rounds and copies whichever of the predecessor's datagrams reached it.
+static struct {
+    int awaiting;
+    uint8_t due[NET_NODES];      // a guest whose report is to come
+    uint8_t reported[NET_NODES];
+    uint32_t round[NET_NODES];   // the drop round it reported
+    uint8_t dropped[NET_NODES];  // the nodes it dropped at that round (bits)
+    uint8_t before[NET_NODES];   // those whose copy of the round before it took
+    uint8_t at[NET_NODES];       // those whose copy of the drop round it took
+    NetPacket copy[NET_NODES][NET_NODES][2]; // [guest][node][round & 1]
+    uint8_t have[NET_NODES][NET_NODES];      // bits by round & 1
+} s_reports;
+enum { QUORNET_REPORT_BYTES = 3 };
+// The predecessor's recent drops a new creator holds, shown as still in
+// the game in its SESSIONs until it announces each at its own round: a
+// SESSION's round is the drop round of every node it newly drops on a
+// guest, and a guest that missed one of them would drop it at another.
+static uint8_t s_announce[NET_NODES];
 
 void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
 
@@ -83,8 +120,14 @@ int Net_InitGame(void)
     g_NetSessionChanged = 0;
     s_alone = 0;
     s_leaving = 0;
+    s_departing = 0;
+    s_creatorround = 0;
     s_takenfrom = NET_NO_NODE;
     memset(&s_takeover, 0, sizeof s_takeover);
+    memset(s_dropcopyhave, 0, sizeof s_dropcopyhave);
+    memset(s_copydelivered, 1, sizeof s_copydelivered);
+    s_reports.awaiting = 0;
+    memset(s_announce, 0, sizeof s_announce);
     g_NetRound = 1;
     for (int n = 0; n < NET_NODES; n++) r->ingame[n] = (uint8_t)Net_IsNodeInSession(n);
     Net_Unlock();
@@ -104,6 +147,26 @@ int Net_CloseGame(void)
     g_NetState = NET_IDLE;
     Net_Unlock();
     return 1;
+}
+
+void QuorNet_Depart(void)
+{
+    Net_Lock();
+    s_departing = 1;
+    Net_Unlock();
+}
+
+int QuorNet_DropsSettled(void)
+{
+    const NetRounds* r = &g_NetRounds;
+    int settled = 1;
+    Net_Lock();
+    for (int n = 0; n < NET_NODES; n++)
+        if (n != g_NetOwnNode && Net_IsNodeInSession(n) &&
+            (r->sessionacked[n] != r->sessionsent || !s_copydelivered[0][n] || !s_copydelivered[1][n]))
+            settled = 0;
+    Net_Unlock();
+    return settled;
 }
 
 uint32_t QuorNet_ReportCycles(void)
@@ -308,9 +371,17 @@ static constexpr std::array<std::array<void (*)(void), NET_NODES>, NET_NODES> Ac
 // nodes: the number of each tells its acknowledgement from an older one's.
 static constexpr auto kSessionAcks = AckTable(std::make_integer_sequence<int, NET_NODES>());
 
+static int ReportsIn(void);
+static void SettleReports(void);
+static int ReportCopy(const NetPacket* packet, const NetAddress* from);
+static void SendReport(uint32_t round, uint8_t dropped);
+
 static int RoundComplete(void)
 {
     const NetRounds* r = &g_NetRounds;
+    // A new creator completes nothing before it knows its predecessor's
+    // last drop as every guest took it.
+    if (s_reports.awaiting) return 0;
     for (int n = 0; n < NET_NODES; n++) {
         if (n == g_NetOwnNode) continue;
         if (Net_IsNodeInSession(n) && !(r->received[n] && r->delivered[n])) return 0;
@@ -326,6 +397,7 @@ void Net_TestRoundComplete(void)
 {
     NetRounds* r = &g_NetRounds;
     TLOG(TLOG_NDIAG, "Testing for round completion");
+    if (s_reports.awaiting && ReportsIn()) SettleReports();
     if (!r->event || !RoundComplete()) return;
     if (g_NetRound > 20) {
         uint32_t now = Thread_ClockMs();
@@ -387,7 +459,8 @@ int Net_FilterRoundPacket(NetPacket* packet, const NetAddress* from, uint32_t)
     if (node < NET_NODES && g_NetRounds.droppedat[node] && g_NetType != NET_TYPE_SERIAL) return 0;
     const uint32_t type = Net_Type(packet) & 0xFF;
     if (type == NET_SESSION && !g_NetCreator && !Net_TakesSession(packet, from, WaitedOnCreator())) return 0;
-    if (type == NET_LEAVE && !Net_LeaveTaken(Net_Source(packet), from)) return 0;
+    if (type == NET_LEAVE && (s_departing || !Net_LeaveTaken(Net_Source(packet), from))) return 0;
+    if (type == NET_ROUND && ReportCopy(packet, from)) return 1;
     if (type != NET_ROUND) return Net_SourceTrusted(packet, from);
     if (!RoundSourceValid(packet, from)) return 0;
     // Another node's packet from the creator's address is a copy of a dropped
@@ -431,6 +504,78 @@ static void SendSession(const NetAddress* to, int reliable)
     else NetPkt_Send(&p, to);
 }
 
+// Keeps a copy of a dropped node's round taken or made here: the drop round
+// or the one before it.
+static void KeepCopy(int node, const NetPacket* copy)
+{
+    const uint32_t drop = g_NetRounds.droppedat[node], round = Net_Round(copy);
+    if (!drop || (round != drop && round + 1 != drop)) return;
+    const int i = round == drop;
+    s_dropcopy[node][i] = *copy;
+    s_dropcopyhave[node] |= (uint8_t)(1 << i);
+}
+
+// The drop SESSION, carrying the drop round, to every other active node;
+// their acknowledgements release this node's rounds to them.
+static void SendDropSession(uint32_t round)
+{
+    NetRounds* r = &g_NetRounds;
+    r->sessionsent = (uint8_t)((r->sessionsent + 1) % NET_NODES);
+    // Only the drops up to the round show; later ones and those still to be
+    // announced show as in the game (a guest brings back no node it dropped).
+    NetSession s = g_NetSession;
+    for (int n = 0; n < NET_NODES; n++)
+        if (!Net_IsNodeInSession(n) && r->droppedat[n] && (r->droppedat[n] > round || s_announce[n])) {
+            s.players[n].flags |= NET_PLAYER_ACTIVE;
+            s.count++;
+        }
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &s);
+    NetPacket session;
+    memset(&session, 0, sizeof session);
+    if (!Net_BuildPacket(&session, block, sizeof block, NET_SESSION)) return;
+    Net_SetRound(&session, round);
+    for (int n = 0; n < NET_NODES; n++)
+        if (n != g_NetOwnNode && Net_IsNodeInSession(n))
+            NetPkt_SendReliable(&session, &g_NetSession.players[n].address, nullptr, nullptr,
+                                kSessionAcks[n][r->sessionsent]);
+}
+
+template <int I, int N>
+static void CopyAckedBy(void)
+{
+    s_copydelivered[I][N] = 1;
+}
+
+template <int I, int... N>
+static constexpr std::array<void (*)(void), NET_NODES> CopyAckRow(std::integer_sequence<int, N...>)
+{
+    return {CopyAckedBy<I, N>...};
+}
+
+// Counted by callback, not by a delivered flag: the packet layer purges the
+// packets with flags at every round start, and a copy must reach a guest that
+// refuses it until it takes the new creator's takeover.
+static constexpr std::array<std::array<void (*)(void), NET_NODES>, 2> kCopyAcks = {
+    CopyAckRow<0>(std::make_integer_sequence<int, NET_NODES>()),
+    CopyAckRow<1>(std::make_integer_sequence<int, NET_NODES>())};
+
+// The kept copies of a dropped node's rounds to every other active node,
+// their acknowledgements counted.
+static void SendCopies(int node)
+{
+    for (int i = 0; i < 2; i++) {
+        memset(s_copydelivered[i], 1, sizeof s_copydelivered[i]);
+        if (!(s_dropcopyhave[node] & (1 << i))) continue;
+        for (int n = 0; n < NET_NODES; n++) {
+            if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
+            s_copydelivered[i][n] = 0;
+            NetPkt_SendReliable(&s_dropcopy[node][i], &g_NetSession.players[n].address, nullptr, nullptr,
+                                kCopyAcks[i][n]);
+        }
+    }
+}
+
 // The creator's drop of a node while it waits for the current round R: the
 // session carries R; the copies of R - 1 and R go right after it. The
 // dropped node gets the session too: alive but held, it may have nothing
@@ -443,16 +588,9 @@ static void Drop(int node)
     if (g_NetSession.count) g_NetSession.count--;
     r->droppedat[node] = round;
     g_NetSessionChanged = 1;
-    r->sessionsent = (uint8_t)((r->sessionsent + 1) % NET_NODES);
-    uint8_t block[NET_SESSION_BYTES];
-    Net_WriteSession(block, &g_NetSession);
-    NetPacket session;
-    memset(&session, 0, sizeof session);
-    if (Net_BuildPacket(&session, block, sizeof block, NET_SESSION))
-        for (int n = 0; n < NET_NODES; n++)
-            if (n != g_NetOwnNode && Net_IsNodeInSession(n))
-                NetPkt_SendReliable(&session, &g_NetSession.players[n].address, nullptr, nullptr,
-                                    kSessionAcks[n][r->sessionsent]);
+    s_dropcopyhave[node] = 0;
+    s_announce[node] = 0;
+    SendDropSession(round);
     SendSession(&g_NetSession.players[node].address, 1);
     NetPacket copy;
     if (r->lastround && r->lastround + 1 == round) {
@@ -460,7 +598,7 @@ static void Drop(int node)
         r->last[node] = copy;
         r->lasthave[node] = 1;
         r->lastcopied[node] = 1;
-        Net_SendToOthers(&copy, nullptr, nullptr);
+        KeepCopy(node, &copy);
     }
     CopyPacket(&copy, r->received[node] ? &r->slots[node] : nullptr, node, round);
     r->slots[node] = copy;
@@ -472,8 +610,33 @@ static void Drop(int node)
         r->lasthave[node] = 1;
         r->lastcopied[node] = 1;
     }
-    Net_SendToOthers(&copy, nullptr, nullptr);
+    KeepCopy(node, &copy);
+    SendCopies(node);
     Net_TestRoundComplete();
+}
+
+// A guest's report to a new creator: its last drop by the predecessor (the
+// round, the nodes) and which of its copies it took, those copies after it.
+static void SendReport(uint32_t round, uint8_t dropped)
+{
+    const NetAddress* to = &g_NetSession.creator_address;
+    uint8_t report[QUORNET_REPORT_BYTES] = {0, 0, 0};
+    for (int n = 0; n < NET_NODES; n++) {
+        if (!(dropped & (1 << n))) continue;
+        report[0] |= (uint8_t)(1 << n);
+        if (s_dropcopyhave[n] & 1) report[1] |= (uint8_t)(1 << n);
+        if (s_dropcopyhave[n] & 2) report[2] |= (uint8_t)(1 << n);
+    }
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    if (!Net_BuildPacket(&p, report, sizeof report, NET_SESSION)) return;
+    Net_SetRound(&p, round);
+    TLOG(TLOG_NWARN, "The new creator told of the drop at round %u: nodes %02x, copies %02x %02x", (unsigned)round,
+         report[0], report[1], report[2]);
+    NetPkt_SendReliable(&p, to, nullptr, nullptr, nullptr);
+    for (int n = 0; n < NET_NODES; n++)
+        for (int i = 0; i < 2; i++)
+            if (report[1 + i] & (1 << n)) NetPkt_SendReliable(&s_dropcopy[n][i], to, nullptr, nullptr, nullptr);
 }
 
 // A guest learns of drops from the session: nodes that left it are in no
@@ -484,27 +647,45 @@ static void ReceiveGameSession(const NetPacket* packet)
     uint8_t data[NET_SESSION_BYTES];
     NetRounds* r = &g_NetRounds;
     uint32_t round = Net_Round(packet);
+    if (!Net_UnpackPacket(packet, data, sizeof data)) return;
+    NetSession s;
+    Net_ReadSession(data, &s);
     // A lobby's SESSION (round 0) resent until the game took it, or one
-    // older than the last taken, would bring back nodes since dropped.
-    if (round == 0 || round < r->sessionround) {
+    // older than the last taken, would bring back nodes since dropped. The
+    // one exception: a new creator completing its predecessor's drop, which
+    // is older than the SESSION that made it the creator here (it brings
+    // back none: a dropped node stays out below).
+    const int completion = s.creator == g_NetSession.creator && round < s_creatorround;
+    if (round == 0 || (round < r->sessionround && !completion)) {
         TLOG(TLOG_NWARN, "Stale SESSION of round %u ignored", (unsigned)round);
         return;
     }
-    if (!Net_UnpackPacket(packet, data, sizeof data)) return;
-    r->sessionround = round;
+    if (round > r->sessionround) r->sessionround = round;
+    // The predecessor's last drop as this node took it, for a new creator.
+    uint32_t last = 0;
+    uint8_t lastdropped = 0;
+    for (int n = 0; n < NET_NODES; n++)
+        if (r->droppedat[n] > last) last = r->droppedat[n];
+    for (int n = 0; last && n < NET_NODES; n++)
+        if (r->droppedat[n] == last) lastdropped |= (uint8_t)(1 << n);
     NetSession old = g_NetSession;
-    Net_ReadSession(data, &g_NetSession);
+    g_NetSession = s;
     for (int n = 0; n < NET_NODES; n++)
         if (r->droppedat[n]) g_NetSession.players[n].flags &= ~NET_PLAYER_ACTIVE;
     for (int n = 0; n < NET_NODES; n++) {
         if (!(old.players[n].flags & NET_PLAYER_ACTIVE) || Net_IsNodeInSession(n) || r->droppedat[n]) continue;
         r->droppedat[n] = round;
+        s_dropcopyhave[n] = 0;
         if (!r->copied[n]) r->received[n] = 0;
         if (!r->nextcopied[n]) r->nextreceived[n] = 0;
+        // Out of a later round this node holds (a drop completed late).
+        if (r->lastround > round) r->lasthave[n] = 0;
     }
     g_NetSessionChanged = 1;
     Net_FindOwnNode();
+    if (g_NetSession.creator != old.creator) s_creatorround = round;
     if (!Net_IsNodeInSession(g_NetOwnNode)) s_alone = 1;
+    else if (!g_NetCreator && g_NetSession.creator != old.creator) SendReport(last, lastdropped);
     Net_TestRoundComplete();
 }
 
@@ -512,21 +693,229 @@ static void ReceiveGameSession(const NetPacket* packet)
 // next (the creator sends it to the next alone); only the creator drops.
 static void ReceiveRound(NetPacket* packet, const NetAddress* from);
 
+static void StartReports(int predecessor);
+
 static void ReceiveLeave(int source)
 {
-    if (!g_NetCreator && source == g_NetSession.creator) Net_TakeCreatorRole();
+    if (s_departing) return;
+    if (!g_NetCreator && source == g_NetSession.creator) {
+        Net_TakeCreatorRole();
+        StartReports(source);
+    }
     if (g_NetCreator) Drop(source);
 }
 
+// ---- a new creator's reports ----
+
+// Every live guest but the predecessor owes this node its report.
+static void StartReports(int predecessor)
+{
+    memset(&s_reports.due, 0, sizeof s_reports.due);
+    memset(&s_reports.reported, 0, sizeof s_reports.reported);
+    memset(&s_reports.have, 0, sizeof s_reports.have);
+    const NetRounds* r = &g_NetRounds;
+    for (int n = 0; n < NET_NODES; n++) {
+        s_reports.due[n] = n != g_NetOwnNode && n != predecessor && Net_IsNodeInSession(n);
+        s_announce[n] = !Net_IsNodeInSession(n) && r->droppedat[n] && r->droppedat[n] + 1 >= r->executed;
+    }
+    s_reports.awaiting = 1;
+}
+
+// The guest at this address whose report is still to come, else NET_NO_NODE.
+static int ReporterAt(const NetAddress* from)
+{
+    if (!g_NetCreator || !s_reports.awaiting) return NET_NO_NODE;
+    for (int n = 0; n < NET_NODES; n++)
+        if (s_reports.due[n] && Net_FromNode(n, from)) return n;
+    return NET_NO_NODE;
+}
+
+// Whether a ROUND from this address is a reporting guest's copy of another
+// node's round.
+static int ReportCopy(const NetPacket* packet, const NetAddress* from)
+{
+    const int guest = ReporterAt(from), node = Net_Source(packet);
+    return guest < NET_NODES && node < NET_NODES && node != guest && node != g_NetOwnNode &&
+           Net_Length(packet) <= NET_MAX_PACKET;
+}
+
+static void ReceiveReportCopy(const NetPacket* packet, const NetAddress* from)
+{
+    const int guest = ReporterAt(from), node = Net_Source(packet), i = Net_Round(packet) & 1;
+    s_reports.copy[guest][node][i] = *packet;
+    s_reports.have[guest][node] |= (uint8_t)(1 << i);
+    Net_TestRoundComplete();
+}
+
+// A guest's report: a SESSION of three bytes from its own address.
+static void ReceiveReport(const NetPacket* packet, const NetAddress* from)
+{
+    const int guest = ReporterAt(from);
+    uint8_t data[QUORNET_REPORT_BYTES];
+    if (guest >= NET_NODES || Net_Source(packet) != guest) return;
+    if (Net_Length(packet) != NET_HEADER_SIZE + (uint32_t)QUORNET_REPORT_BYTES ||
+        !Net_UnpackPacket(packet, data, sizeof data)) {
+        Net_LogRefused("A malformed report", packet, from);
+        return;
+    }
+    s_reports.round[guest] = Net_Round(packet);
+    s_reports.dropped[guest] = data[0];
+    s_reports.before[guest] = data[1] & data[0];
+    s_reports.at[guest] = data[2] & data[0];
+    s_reports.reported[guest] = 1;
+    Net_TestRoundComplete();
+}
+
+// The reported copy of a node's round, or null.
+static const NetPacket* Reported(int guest, int node, uint32_t round)
+{
+    const int i = round & 1;
+    if (!(s_reports.have[guest][node] & (1 << i))) return nullptr;
+    const NetPacket* p = &s_reports.copy[guest][node][i];
+    return Net_Round(p) == round ? p : nullptr;
+}
+
+// Whether every guest still in the game has reported, with the copies it
+// announced.
+static int ReportsIn(void)
+{
+    uint8_t gone = 0; // nodes a guest took the predecessor's drop of: no report to come
+    for (int g = 0; g < NET_NODES; g++)
+        if (s_reports.due[g] && s_reports.reported[g]) gone |= s_reports.dropped[g];
+    for (int g = 0; g < NET_NODES; g++) {
+        if (!s_reports.due[g] || !Net_IsNodeInSession(g) || (gone & (1 << g))) continue;
+        if (!s_reports.reported[g]) return 0;
+        const uint32_t round = s_reports.round[g];
+        for (int n = 0; n < NET_NODES; n++) {
+            if ((s_reports.before[g] & (1 << n)) && !Reported(g, n, round - 1)) return 0;
+            if ((s_reports.at[g] & (1 << n)) && !Reported(g, n, round)) return 0;
+        }
+    }
+    return 1;
+}
+
+// Places the copy of a dropped node's round wherever this node holds that
+// round (the given one, else its own slot or an empty round), never over a
+// copy taken; kept for the guests.
+static void PlaceCopy(int node, uint32_t round, const NetPacket* given)
+{
+    NetRounds* r = &g_NetRounds;
+    NetPacket copy;
+    if (round == 0) return;
+    if (r->lastround == round) {
+        if (!r->lastcopied[node]) {
+            CopyPacket(&copy, given ? given : r->lasthave[node] ? &r->last[node] : nullptr, node, round);
+            r->last[node] = copy;
+            r->lasthave[node] = 1;
+            r->lastcopied[node] = 1;
+        }
+        KeepCopy(node, &r->last[node]);
+    }
+    if (g_NetRound == round) {
+        if (!r->copied[node]) {
+            CopyPacket(&copy, given ? given : r->received[node] ? &r->slots[node] : nullptr, node, round);
+            r->slots[node] = copy;
+            r->received[node] = 1;
+            r->copied[node] = 1;
+        }
+        KeepCopy(node, &r->slots[node]);
+    } else if (g_NetRound + 1 == round) {
+        if (!r->nextcopied[node]) {
+            CopyPacket(&copy, given ? given : r->nextreceived[node] ? &r->next[node] : nullptr, node, round);
+            r->next[node] = copy;
+            r->nextreceived[node] = 1;
+            r->nextcopied[node] = 1;
+        }
+        KeepCopy(node, &r->next[node]);
+    } else if (given && r->lastround != round) {
+        // Run here already: the guests that lack it get the bytes some guest ran.
+        CopyPacket(&copy, given, node, round);
+        KeepCopy(node, &copy);
+    }
+}
+
+// Completes the predecessor's drop of a node at round R as the guests took
+// it: this node drops it at R too if it had not, takes the copies some guest
+// took (its own only where none did), and tells every guest again, so that
+// those that missed the predecessor's SESSION or copies hold the same.
+static void SettleDrop(int node, uint32_t round, const NetPacket* before, const NetPacket* at)
+{
+    NetRounds* r = &g_NetRounds;
+    if (Net_IsNodeInSession(node)) {
+        if (r->executed >= round) {
+            TLOG(TLOG_NERR, "The predecessor's drop of node %d at round %u comes after it ran here", node,
+                 (unsigned)round);
+            return;
+        }
+        g_NetSession.players[node].flags &= ~NET_PLAYER_ACTIVE;
+        if (g_NetSession.count) g_NetSession.count--;
+        r->droppedat[node] = round;
+        s_dropcopyhave[node] = 0;
+        g_NetSessionChanged = 1;
+        if (r->lastround > round) r->lasthave[node] = 0;
+        if (g_NetRound > round) r->received[node] = 0;
+        r->nextreceived[node] = 0;
+    } else if (r->droppedat[node] != round) {
+        return;
+    }
+    TLOG(TLOG_NWARN, "The predecessor's drop of node %d at round %u completed", node, (unsigned)round);
+    PlaceCopy(node, round - 1, before);
+    PlaceCopy(node, round, at);
+    s_announce[node] = 0;
+    SendDropSession(round);
+    SendCopies(node);
+}
+
+// Each drop a guest told of, or a recent one of this node's, settled in the
+// order of the drop rounds: a guest that misses none takes each at its own.
+static void SettleReports(void)
+{
+    NetRounds* r = &g_NetRounds;
+    uint32_t round[NET_NODES];
+    const NetPacket *before[NET_NODES], *at[NET_NODES];
+    s_reports.awaiting = 0;
+    for (int n = 0; n < NET_NODES; n++) {
+        round[n] = 0;
+        before[n] = at[n] = nullptr;
+        if (n == g_NetOwnNode) continue;
+        int told = 0;
+        for (int g = 0; g < NET_NODES; g++) {
+            if (!s_reports.due[g] || !s_reports.reported[g] || !(s_reports.dropped[g] & (1 << n))) continue;
+            if (!round[n]) round[n] = s_reports.round[g];
+            if (s_reports.round[g] != round[n]) continue;
+            told = 1;
+            if (!before[n]) before[n] = Reported(g, n, round[n] - 1);
+            if (!at[n]) at[n] = Reported(g, n, round[n]);
+        }
+        // A recent drop no guest told of: a guest may have missed it (its
+        // SESSION and copies sent again), and this node may lack the copies
+        // (its own then). An old one is settled everywhere.
+        if (!told && !Net_IsNodeInSession(n) && r->droppedat[n] && r->droppedat[n] + 1 >= r->executed)
+            round[n] = r->droppedat[n];
+    }
+    for (;;) {
+        int next = NET_NO_NODE;
+        for (int n = 0; n < NET_NODES; n++)
+            if (round[n] && (next == NET_NO_NODE || round[n] < round[next])) next = n;
+        if (next == NET_NO_NODE) break;
+        SettleDrop(next, round[next], before[next], at[next]);
+        round[next] = 0;
+    }
+    memset(s_announce, 0, sizeof s_announce);
+}
+
 // The takeover held while this node asks the creator: dropped when the
-// creator answers or the session moved on, taken once the creator is gone.
+// session moved on, taken once the creator is gone.
 static void TakeHeldTakeover(void)
 {
     if (!s_takeover.have) return;
-    if (g_NetCreator || Net_CreatorAnswered() || !Net_IsTakeover(&s_takeover.packet, &s_takeover.from)) {
+    if (g_NetCreator || !Net_IsTakeover(&s_takeover.packet, &s_takeover.from)) {
         s_takeover.have = 0;
         return;
     }
+    // A creator that answers keeps it held (the question asked again): the
+    // takeover is taken once it stops answering, the successor perhaps gone
+    // by then and its takeover never sent again.
     if (!Net_TakesSession(&s_takeover.packet, &s_takeover.from, WaitedOnCreator())) return;
     s_takeover.have = 0;
     TLOG(TLOG_NWARN, "The creator is gone: the successor's takeover taken");
@@ -580,6 +969,7 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
         r->slots[source] = *packet;
         r->received[source] = 1;
         r->copied[source] = (uint8_t)copy;
+        if (copy) KeepCopy(source, packet);
         Net_TestRoundComplete();
     } else if (theirs == g_NetRound + 1 && (!r->nextreceived[source] || (copy && !r->nextcopied[source]))) {
         TLOG(TLOG_NWARN, "Got Future Round %d from %d and adding to their slot : Round %d : Cycle %d",
@@ -587,10 +977,12 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
         r->next[source] = *packet;
         r->nextreceived[source] = 1;
         r->nextcopied[source] = (uint8_t)copy;
+        if (copy) KeepCopy(source, packet);
     } else if (held) {
         r->last[source] = *packet;
         r->lasthave[source] = 1;
         r->lastcopied[source] = 1;
+        KeepCopy(source, packet);
         Net_TestRoundComplete();
     } else {
         TLOG(TLOG_NWARN, "Expecting Round [%d] but got [%d] from NODE %d", (int)g_NetRound, (int)theirs, source);
@@ -610,6 +1002,10 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
                  (int)Net_Round(packet), source, (int)g_NetRound);
         return;
     }
+    if (type == NET_ROUND && ReportCopy(packet, from)) {
+        ReceiveReportCopy(packet, from);
+        return;
+    }
     if (type == NET_ROUND ? !RoundSourceValid(packet, from) : !Net_SourceTrusted(packet, from)) {
         Net_LogRefused("Another node's", packet, from);
         if (type == NET_ROUND) HoldCopy(packet, from);
@@ -619,7 +1015,7 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
     memset(data, 0, sizeof data);
     switch (type) {
     case NET_SEARCH:
-        if (g_NetCreator) {
+        if (g_NetCreator && !s_departing) {
             uint8_t block[NET_SESSION_BYTES];
             Net_WriteSession(block, &g_NetSession);
             NetPacket p;
@@ -638,7 +1034,10 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
             s_takeover.leave = 1;
         break;
     case NET_SESSION:
-        if (g_NetCreator) break;
+        if (g_NetCreator) {
+            ReceiveReport(packet, from);
+            break;
+        }
         if (Net_TakesSession(packet, from, WaitedOnCreator())) {
             const int held = s_takeover.have && NetPkt_SameAddress(from, &s_takeover.from);
             s_takeover.have = 0;
@@ -709,6 +1108,43 @@ static int WaitsOnCreator(void)
     for (int n = 0; n < NET_NODES; n++)
         if (n != g_NetOwnNode && Net_IsNodeInSession(n) && PastDropLimit(n)) return 1;
     return WaitsOnCopies();
+}
+
+// The node's place in the ring after the creator: 1 for its successor, 0
+// for the creator itself or a node out of the game.
+static int RingPosition(int creator, int node)
+{
+    int k = 1;
+    for (int n = Net_RingNextNode(creator); n != creator; n = Net_RingNextNode(n), k++)
+        if (n == node) return k;
+    return 0;
+}
+
+int QuorNet_NodeSilent(int node)
+{
+    NetRounds* r = &g_NetRounds;
+    if (g_NetState != NET_IN_GAME || node < 0 || node >= NET_NODES || node == g_NetOwnNode ||
+        !Net_IsNodeInSession(node))
+        return 0;
+    // Its silence in the round tells nothing: a live node held a round
+    // behind by a lost one sends nothing either. Our round again asks it
+    // (a live node acknowledges it, wherever it is).
+    if (r->resends[node] > QUORNET_RESEND_DROP / 2) return 1;
+    if (!r->probed[node]) {
+        r->probed[node] = 1;
+        SendOwnRound(node);
+        return 0;
+    }
+    return !r->delivered[node] && r->resends[node] > QUORNET_RESEND_PROBE;
+}
+
+// Whether every node between the creator and this one is silent here.
+static int AheadSilent(int creator)
+{
+    int silent = 1;
+    for (int b = Net_RingNextNode(creator); b != g_NetOwnNode && b != creator; b = Net_RingNextNode(b))
+        silent &= QuorNet_NodeSilent(b); // every one asked at once
+    return silent;
 }
 
 // Whether a node past the drop limit shows no sign of life: it has not
@@ -802,6 +1238,13 @@ void QuorNet_CheckDrops(void)
         // hold everyone for the 41 resends, minutes at the packet layer's
         // longest time-out.
         int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE);
+        // The creator owes the copies of a dropped node's rounds too: a new
+        // creator killed before it sent them is silent, though its round came.
+        if (n == c && !g_NetCreator && WaitsOnCopies()) silent = 1;
+        // A guest whose report a new creator still awaits holds every round
+        // up: silent until it reports, and dropped at the limit if it never
+        // does (it went on alone, say).
+        if (g_NetCreator && s_reports.awaiting && s_reports.due[n] && !s_reports.reported[n]) silent = 1;
         uint32_t before = r->frames[n];
         if (silent) r->frames[n] += steps;
         const char* name = g_NetSession.players[n].name;
@@ -821,18 +1264,41 @@ void QuorNet_CheckDrops(void)
             Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
         r->waitshown[n] = (uint8_t)past;
     }
-    // A silent creator: the node after it takes its role and drops it.
-    if (!g_NetCreator && c < NET_NODES && Net_IsNodeInSession(c) && Net_RingNextNode(c) == g_NetOwnNode &&
-        (r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > QUORNET_FRAMES_TAKEOVER)) {
+    // A silent creator: the node after it takes its role and drops it; the
+    // k-th after it does so a step later per node ahead, once each of those
+    // is silent here too (lost with the creator).
+    const int k = c < NET_NODES && Net_IsNodeInSession(c) ? RingPosition(c, g_NetOwnNode) : 0;
+    const uint32_t later = k > 1 ? (uint32_t)(k - 1) * QUORNET_FRAMES_CHAIN_STEP : 0;
+    // A node held a round behind by a lost one waits on the creator to drop
+    // it from the drop limit on: the creator's silence as much as a missing
+    // round of its own.
+    int held = 0;
+    for (int n = 0; n < NET_NODES; n++)
+        held |= n != g_NetOwnNode && n != c && Net_IsNodeInSession(n) && PastDropLimit(n);
+    const uint32_t silence =
+        std::max(r->frames[c], held && r->creatorframes ? r->creatorframes + QUORNET_FRAMES_DROP : 0u);
+    if (!g_NetCreator && k > 0 &&
+        (r->resends[c] > QUORNET_RESEND_DROP || silence > QUORNET_FRAMES_TAKEOVER + later) && AheadSilent(c)) {
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
+        uint8_t ahead[NET_NODES] = {};
+        for (int b = Net_RingNextNode(c); b != g_NetOwnNode; b = Net_RingNextNode(b)) {
+            ahead[b] = 1;
+            // Dropped right after the creator, as the guests' takeover check
+            // takes it: silent past the limit, unanswered.
+            r->frames[b] = QUORNET_FRAMES_DROP + 1;
+            r->resends[b] = QUORNET_RESEND_DROP + 1;
+        }
         Net_TakeCreatorRole();
         s_takenfrom = c;
+        StartReports(c);
+        for (int b = 0; b < NET_NODES; b++)
+            if (ahead[b]) s_reports.due[b] = 0;
     }
-    // A creator that took the role from one gone before its copies of a
-    // dropped node's round came would wait for them for ever: nobody else
-    // sends them. It leaves after the same limit as a guest.
-    if (steps && (g_NetCreator ? WaitsOnCopies() : WaitsOnCreator()) &&
-        (r->creatorframes += steps) > QUORNET_FRAMES_LEAVE) {
+    // A creator never waits on a predecessor's copies (its guests' reports
+    // settle them): only a guest gives up, and not while a node ahead of it
+    // may still take the silent creator's role.
+    const uint32_t wait = QUORNET_FRAMES_LEAVE + (k > 0 && silence > QUORNET_FRAMES_TAKEOVER / 2 ? later : 0);
+    if (steps && !g_NetCreator && WaitsOnCreator() && (r->creatorframes += steps) > wait) {
         // Dropped with no word of it, or the creator gone with its successor:
         // waiting on would never end.
         TLOG(TLOG_NERR, "No word from the creator for %u frames: this node leaves the game",
@@ -840,7 +1306,7 @@ void QuorNet_CheckDrops(void)
         s_alone = 1;
     }
     uint8_t drop[NET_NODES];
-    if (g_NetCreator && ChooseDrops(drop)) {
+    if (g_NetCreator && !s_departing && ChooseDrops(drop)) {
         // A successor that took the role of a silent creator drops that
         // creator first: its first SESSION is then the takeover the guests
         // take, and the others follow from the creator they know.

@@ -41,11 +41,50 @@
 //    updates have run: only then is it out of the game. Every update the
 //    others ran, it runs with the same orders.
 // 6. One creator at a time. A guest takes the successor's word only in a
-//    takeover that drops the creator alone: at once when it waited on the
-//    creator for half the takeover limit, else once the creator leaves its
-//    SEARCH unanswered (the takeover held meanwhile, and taken then even if
-//    the successor sent nothing more). A successor that takes the role of a
-//    silent creator drops that creator first.
+//    takeover that drops the creator alone (rule 8 for a chain): at once
+//    when it waited on the creator for half the takeover limit, else once
+//    the creator leaves its SEARCH unanswered (the takeover held meanwhile, and taken then even if
+//    the successor sent nothing more; a creator that still answers keeps it
+//    held, not dropped: it may be on its way out). A successor that takes
+//    the role of a silent creator drops that creator first. A guest waiting
+//    on the creator's copies of a dropped node's rounds waits on the
+//    creator: that counts as its silence (a new creator killed before its
+//    copies went out is taken over in turn).
+// 7. The role passes with the drops whole. A creator that says goodbye
+//    drops nobody from then on, takes no LEAVE and answers no SEARCH, and
+//    sends its LEAVE once its last drop SESSION and copies are acknowledged
+//    (a bounded wait): a drop after its LEAVE would reach the guests and not
+//    its successor. Whatever of the predecessor's last drop a node missed,
+//    the new creator completes it as announced: each live guest, on taking
+//    the new creator's SESSION, reports the predecessor's last drop as it
+//    took it (a SESSION of three bytes to the creator: the round R, the
+//    nodes, which copies of R - 1 and R it took; then those copies), and the
+//    new creator completes no round until every live guest reported (it
+//    still holds R unexecuted: R + 1 waits on the gone node). It then drops
+//    the node at R itself if it had not, out of any later round it holds,
+//    takes the copies a guest took (a guest may have run R with one), makes
+//    its own only where no guest took any, never replaces a copy it has,
+//    and sends that SESSION of round R and the copies to every guest (a
+//    guest takes it though older than the takeover's). A SESSION's round is
+//    the drop round of every node it newly drops on a guest, so a SESSION
+//    of round R shows only the drops up to R, and a new creator shows its
+//    predecessor's recent drops as still in the game until it announces
+//    each, in the order of their rounds, once the reports are in. A creator
+//    never waits on a predecessor's copies, so never leaves over them; a
+//    guest whose report it awaits counts as silent (dropped at the limit if
+//    the report never comes).
+// 8. A chain when the creator and its successor are lost together. The
+//    k-th node after the creator in ring order takes the role at the
+//    takeover limit plus k - 1 chain steps (time for a live node ahead to
+//    take it first and be heard), once every node between is silent here:
+//    our round, sent to it again, unacknowledged (a live node held a round
+//    behind acknowledges it, though it sends nothing). It drops the creator
+//    first, then the nodes between, at its current round. A guest takes a
+//    takeover from a node after the creator that drops the creator and the
+//    nodes between, each silent to it too, and no other; it leaves only
+//    after the nodes ahead of it had their turn. A node held a round behind
+//    by a lost node counts the creator silent from that node's drop limit
+//    on: the creator would have dropped it by then.
 //
 // Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
 // Net_TestRoundComplete under the game network lock; the main thread takes
@@ -77,6 +116,11 @@ enum {
     // and no successor took its role, and no word will come. A silent
     // creator's successor gets twice its limit, as the creator gets from it.
     QUORNET_FRAMES_LEAVE = QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_DROP,
+    // The creator and its successor lost together: the k-th node after the
+    // creator takes the role this many frames per node ahead of it after
+    // the takeover limit (time for a live one ahead to take it first and be
+    // heard), and a guest leaves as much later.
+    QUORNET_FRAMES_CHAIN_STEP = QUORNET_FRAMES_DROP / 2,
     // The limits count frames of the network clock while waiting: each of the
     // loop's frames for the ones its time took, the same on every machine
     // whatever its frame rate, but for at most QUORNET_FRAME_STEPS (a stall
@@ -168,6 +212,17 @@ int QuorNet_Step(uint8_t* send);
 // waited on the creator past QUORNET_FRAMES_LEAVE logs (NERR) "No word from
 // the creator for %u frames: this node leaves the game" and goes on alone.
 void QuorNet_CheckDrops(void);
+// The creator's goodbye begins: from now it drops nobody, takes no LEAVE
+// and answers no SEARCH.
+void QuorNet_Depart(void);
+// Whether every active node acknowledged the creator's last drop SESSION and
+// its copies (1 when none was sent).
+int QuorNet_DropsSettled(void);
+// Whether a node of the game is silent here, as a chain takeover needs of
+// the nodes it drops with the creator: our round, sent to it again (on the
+// first call), unacknowledged after QUORNET_RESEND_PROBE resends. Under the
+// game lock.
+int QuorNet_NodeSilent(int node);
 // Logs and returns UnitCycles.
 uint32_t QuorNet_ReportCycles(void);
 // The round switch: next-round packets move in, round + 1.

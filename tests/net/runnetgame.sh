@@ -21,6 +21,11 @@
 # given RELAYARGS), each node's port its end's path. TRANSPORT modem: the
 # same with RELAY a modem emulator, each node's port its modem.
 # NODROP=1: no node may drop another (no log may say "will be dropped").
+# ONLOG=PATTERN: once a node's log has the line, the process that is node
+# KILLNODE (1 by default; each writes its number and pid to sessionnode.txt) is
+# killed. A process killed so, or by --kill-at with --kill-if-node (it
+# writes killed.txt), is lost.
+# NOTALONE=1: no survivor may go on alone (a split game ends each alone).
 # MAXWAIT=MS: no survivor may wait longer than MS between two updates (a
 # creator's departure handed on within seconds, not at the drop limits).
 # BEFOREJOIN: a command run once process 0's network is up, before the
@@ -166,6 +171,18 @@ while [ "$running" -eq 1 ]; do
             fi
         done
     fi
+    if [ -n "${ONLOG:-}" ] && [ -z "${onlogdone:-}" ] && grep -q "$ONLOG" "$work"/node*/quorvex.log 2>/dev/null; then
+        onlogdone=1 k=0
+        while [ "$k" -lt "$n" ]; do
+            read -r sn spid < "$work/node$k/sessionnode.txt" 2>/dev/null || sn=""
+            if [ "$sn" = "${KILLNODE:-1}" ]; then
+                touch "$work/node$k/killed.txt"
+                kill -KILL "$spid" 2>/dev/null
+                echo "NetGame: \"$ONLOG\" logged: process $k (node $sn) killed"
+            fi
+            k=$((k + 1))
+        done
+    fi
     for f in "$work"/node*/stopped.pid; do
         [ -f "$f" ] || continue
         if grep -q "will be dropped" "$work"/node*/quorvex.log 2>/dev/null; then
@@ -212,6 +229,7 @@ while [ "$i" -lt "$n" ]; do
         echo "    tries of its join: ${tries:-0}"
         [ "${tries:-0}" -gt 0 ] && [ "$tries" -le "$JOINTRIES" ] || fail "process $i was not in within $JOINTRIES tries"
     fi
+    [ -f "$d/killed.txt" ] && o="$o --kill-at"
     case "$o" in
     *--kill-at* | *--int-at*) lost=$((lost + 1)) ;;
     *--stop-at*)
@@ -222,6 +240,8 @@ while [ "$i" -lt "$n" ]; do
     *)
         survivors=$((survivors + 1))
         reached "$i"
+        [ "${NOTALONE:-0}" = 1 ] && grep -q "alone from update" "$d/summary.txt" 2>/dev/null &&
+            fail "process $i went on alone"
         if [ -n "${MAXWAIT:-}" ]; then
             waited=$(sed -n 's/.*longest wait \([0-9]*\) ms.*/\1/p' "$d/summary.txt" 2>/dev/null)
             [ "${waited:-999999}" -le "$MAXWAIT" ] || fail "process $i waited ${waited:-?} ms between two updates"

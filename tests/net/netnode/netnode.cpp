@@ -4,7 +4,7 @@
 //
 //   netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial|modem]
 //           [--port PATH]
-//           [--seed S] [--frame-ms M] [--kill-at U] [--int-at U]
+//           [--seed S] [--frame-ms M] [--kill-at U [--kill-if-node K]] [--int-at U]
 //           [--stop-at U --stop-ms M] [--playback FILE --cycles C [--setup FILE]]
 //           [--save-at U] [--garbage-at U] [--forge-session-at U]
 //
@@ -22,7 +22,11 @@
 //
 // The faults of a run: --kill-at (SIGKILL at that update), --int-at
 // (SIGINT: the program quits as asked), --stop-at (stopped until the runner
-// or, after --stop-ms, a child resumes it). --frame-ms shortens the drop
+// or, after --stop-ms, a child resumes it). --kill-if-node K keeps --kill-at
+// for the process that is node K (node numbers follow the join order, so a
+// runner gives it to every process), which writes "killed.txt" first; every
+// node writes its number and process id to "sessionnode.txt" at the game's
+// start, for a runner that kills a node by its number. --frame-ms shortens the drop
 // limits' frame step. --save-at gives the save order at that update;
 // --garbage-at makes the node a bad one from that update on: each datagram
 // it sends is followed by one of garbage to the same address, of a kind
@@ -87,6 +91,7 @@ struct Options {
     int node = 0, nodes = 2, base = 1, updates = 300, type = NET_TYPE_UDP;
     uint32_t seed = 1, framems = 0, cycles = 0;
     long killat = -1, intat = -1, stopat = -1, stopms = 0;
+    int killifnode = -1;
     const char* playback = nullptr;
     const char* port = "";
     int modem = 0;
@@ -343,6 +348,10 @@ void MultiMenus(void)
         else Guest();
         Net_EndSession();
         s_team = g_LocalTeam = Net_GetNodeTeam(g_NetOwnNode);
+        if (FILE* f = fopen("sessionnode.txt", "w")) {
+            fprintf(f, "%d %ld\n", (int)g_NetOwnNode, (long)getpid());
+            fclose(f);
+        }
     }
     g_Config.disableendconditions = 0;
     PlayGame();
@@ -469,7 +478,10 @@ void GiveOrders(void)
 
 void Faults(long update)
 {
-    if (update == s_opt.killat) raise(SIGKILL);
+    if (update == s_opt.killat && (s_opt.killifnode < 0 || s_opt.killifnode == g_NetOwnNode)) {
+        if (FILE* f = fopen("killed.txt", "w")) fclose(f);
+        raise(SIGKILL);
+    }
     if (update == s_opt.intat) raise(SIGINT);
     if (update == s_opt.stopat) {
         // Resumed by the runner (it finds the pid in "stopped.pid"), or by a
@@ -608,6 +620,7 @@ int main(int argc, char** argv)
         else if (k == "--frame-ms") s_opt.framems = (uint32_t)strtoul(v, nullptr, 10);
         else if (k == "--kill-at") s_opt.killat = atol(v);
         else if (k == "--int-at") s_opt.intat = atol(v);
+        else if (k == "--kill-if-node") s_opt.killifnode = atoi(v);
         else if (k == "--stop-at") s_opt.stopat = atol(v);
         else if (k == "--stop-ms") s_opt.stopms = atol(v);
         else if (k == "--playback") s_opt.playback = v;
