@@ -1281,10 +1281,14 @@ void QuorNet_CheckDrops(void)
         (r->resends[c] > QUORNET_RESEND_DROP || silence > QUORNET_FRAMES_TAKEOVER + later) && AheadSilent(c)) {
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
         uint8_t ahead[NET_NODES] = {};
-        for (int b = Net_RingNextNode(c); b != g_NetOwnNode; b = Net_RingNextNode(b)) {
-            ahead[b] = 1;
-            // Dropped right after the creator, as the guests' takeover check
-            // takes it: silent past the limit, unanswered.
+        // The creator dropped first and the nodes between right after it, as
+        // the guests' takeover check takes it: each silent past the limit,
+        // unanswered. The creator too, whatever its count here: a node held
+        // a round behind may have its round (sent before it went) and count
+        // its silence from the held node's, and a first drop of the node
+        // between alone is no takeover to the guests, which refuse it.
+        for (int b = c; b != g_NetOwnNode; b = Net_RingNextNode(b)) {
+            ahead[b] = b != c;
             r->frames[b] = QUORNET_FRAMES_DROP + 1;
             r->resends[b] = QUORNET_RESEND_DROP + 1;
         }
