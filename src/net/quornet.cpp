@@ -639,6 +639,32 @@ static void SendReport(uint32_t round, uint8_t dropped)
             if (report[1 + i] & (1 << n)) NetPkt_SendReliable(&s_dropcopy[n][i], to, nullptr, nullptr, nullptr);
 }
 
+// Moves a node's drop to an earlier round not yet run here: a takeover
+// dropped it at its own round where the creator before had dropped it
+// earlier. The node leaves the rounds after that one it holds here; with
+// fresh 1 the copies of that round and the one before are to come or be
+// made again (this node's own, from the later drop, give way). 1 when moved.
+static int MoveDrop(int node, uint32_t round, int fresh)
+{
+    NetRounds* r = &g_NetRounds;
+    const uint32_t later = r->droppedat[node];
+    if (!later || round >= later || r->executed >= round) return 0;
+    TLOG(TLOG_NWARN, "The drop of node %d moved from round %u to round %u", node, (unsigned)later, (unsigned)round);
+    r->droppedat[node] = round;
+    if (r->lastround > round) r->lasthave[node] = r->lastcopied[node] = 0;
+    else if (fresh && r->lastround + 1 >= round) r->lastcopied[node] = 0;
+    if (g_NetRound > round) r->received[node] = r->copied[node] = 0;
+    else if (fresh && g_NetRound + 1 >= round) r->copied[node] = 0;
+    if (g_NetRound >= round) r->nextreceived[node] = r->nextcopied[node] = 0;
+    else if (fresh) r->nextcopied[node] = 0;
+    // The copies kept for a report: those of the new drop round held.
+    s_dropcopyhave[node] = 0;
+    if (r->lastcopied[node]) KeepCopy(node, &r->last[node]);
+    if (r->copied[node]) KeepCopy(node, &r->slots[node]);
+    if (r->nextcopied[node]) KeepCopy(node, &r->next[node]);
+    return 1;
+}
+
 // A guest learns of drops from the session: nodes that left it are in no
 // round after the SESSION's, and their real packets of that round and the
 // one before give way to the creator's copies.
@@ -668,6 +694,11 @@ static void ReceiveGameSession(const NetPacket* packet)
         if (r->droppedat[n] > last) last = r->droppedat[n];
     for (int n = 0; last && n < NET_NODES; n++)
         if (r->droppedat[n] == last) lastdropped |= (uint8_t)(1 << n);
+    // A completion of the predecessor's drop that this node took only at the
+    // takeover's later round (it missed the predecessor's own takeover): the
+    // drop goes back to the predecessor's round, as the new creator holds it.
+    for (int n = 0; completion && n < NET_NODES; n++)
+        if (r->droppedat[n] == s_creatorround && !(s.players[n].flags & NET_PLAYER_ACTIVE)) MoveDrop(n, round, 0);
     NetSession old = g_NetSession;
     g_NetSession = s;
     for (int n = 0; n < NET_NODES; n++)
@@ -855,7 +886,8 @@ static void SettleDrop(int node, uint32_t round, const NetPacket* before, const 
         if (r->lastround > round) r->lasthave[node] = 0;
         if (g_NetRound > round) r->received[node] = 0;
         r->nextreceived[node] = 0;
-    } else if (r->droppedat[node] != round) {
+    } else if (r->droppedat[node] != round && !MoveDrop(node, round, 1)) {
+        // Dropped here earlier, or the reported round ran here already.
         return;
     }
     TLOG(TLOG_NWARN, "The predecessor's drop of node %d at round %u completed", node, (unsigned)round);
@@ -1281,18 +1313,27 @@ void QuorNet_CheckDrops(void)
         (r->resends[c] > QUORNET_RESEND_DROP || silence > QUORNET_FRAMES_TAKEOVER + later) && AheadSilent(c)) {
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
         uint8_t ahead[NET_NODES] = {};
-        for (int b = Net_RingNextNode(c); b != g_NetOwnNode; b = Net_RingNextNode(b)) {
-            ahead[b] = 1;
-            // Dropped right after the creator, as the guests' takeover check
-            // takes it: silent past the limit, unanswered.
+        // The creator dropped first and the nodes between right after it, as
+        // the guests' takeover check takes it: each silent past the limit,
+        // unanswered. The creator too, whatever its count here: a node held
+        // a round behind may have its round (sent before it went) and count
+        // its silence from the held node's, and a first drop of the node
+        // between alone is no takeover to the guests, which refuse it.
+        for (int b = c; b != g_NetOwnNode; b = Net_RingNextNode(b)) {
+            ahead[b] = b != c;
             r->frames[b] = QUORNET_FRAMES_DROP + 1;
             r->resends[b] = QUORNET_RESEND_DROP + 1;
         }
         Net_TakeCreatorRole();
         s_takenfrom = c;
         StartReports(c);
-        for (int b = 0; b < NET_NODES; b++)
+        for (int b = 0; b < NET_NODES; b++) {
             if (ahead[b]) s_reports.due[b] = 0;
+            // The creator before the silent one, dropped by its takeover: a
+            // guest that missed that takeover takes ours only with it out,
+            // then moves its drop back when we complete it at its round.
+            if (s_announce[b] && r->droppedat[b] == s_creatorround) s_announce[b] = 0;
+        }
     }
     // A creator never waits on a predecessor's copies (its guests' reports
     // settle them): only a guest gives up, and not while a node ahead of it

@@ -84,7 +84,14 @@
 //    nodes between, each silent to it too, and no other; it leaves only
 //    after the nodes ahead of it had their turn. A node held a round behind
 //    by a lost node counts the creator silent from that node's drop limit
-//    on: the creator would have dropped it by then.
+//    on: the creator would have dropped it by then (and drops it first all
+//    the same, though its round came). A takeover of a creator that took the
+//    role itself shows the creator before it out (a guest that missed that
+//    takeover takes this one only so). The drop of the creator before stays
+//    at the round the silent one gave it wherever a live node took it: a
+//    node that dropped it at a later round (its own takeover) and has not
+//    run that round moves the drop back, the new creator on a guest's
+//    report, a guest on the new creator's completion (rule 7).
 //
 // Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
 // Net_TestRoundComplete under the game network lock; the main thread takes

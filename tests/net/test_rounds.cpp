@@ -663,7 +663,7 @@ TEST_F(NetRoundsTest, TheCreatorKeepsTheNodeALostOneHolds)
     const Row rows[] = {{"the held node acknowledges ours: it is kept", 0, 2, 3, false, false, false, kDrop, true},
                         {"both acknowledged, the held one answers again", 0, 2, 3, true, false, true, kDrop + 1, true},
                         {"both answer again: nothing tells them apart", 0, 2, 3, true, true, true, kDrop + 1, false},
-                        {"the successor of a lost creator", 1, 0, 2, true, false, true, kTakeover + 1, true}};
+                        {"the successor of a lost creator, dropped as it takes the role", 1, 0, 2, true, false, true, kTakeover, true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Start(4, row.own);
@@ -1275,25 +1275,44 @@ TEST_F(NetHandover, ANewCreatorSilentOnItsCopiesIsTakenOverInTurn)
 // step later, dropping both, and the guests take its takeover once the
 // node between is silent to them too (our round, sent to it again, left
 // unacknowledged); a live node between is asked and answers.
+// Regression: the creator's round had come here before it went, node 1's
+// not; this node counted the creator silent from node 1's drop limit, took
+// the role with the creator not past its own, and dropped node 1 alone
+// first: no takeover to the guests, which refused it and left each alone.
 TEST_F(NetHandover, TheNextLiveNodeTakesOverFromACreatorLostWithItsSuccessor)
 {
-    Start(4, 2); // this node, second after the creator, takes the role
-    Play({{}, {}, {}, {}});
     uint8_t send = 1;
-    QuorNet_Step(&send); // round 3: nodes 0 and 1 gone
-    Deliver(Round(3, 3, {}), Addr(3));
-    AckOwn(3);
-    int frames = 0;
-    for (; !g_NetCreator && frames < 3 * QUORNET_FRAMES_LEAVE; frames++) {
-        MemNet_Advance(QUORNET_FRAME_MS);
-        NetPkt_Pass();
-        QuorNet_CheckDrops();
+    for (bool creatorsent : {false, true}) {
+        SCOPED_TRACE(creatorsent ? "the creator's round came, node 1's not" : "both silent");
+        if (creatorsent) TearDown();
+        Start(4, 2); // this node, second after the creator, takes the role
+        Play({{}, {}, {}, {}});
+        send = 1;
+        QuorNet_Step(&send); // round 3: nodes 0 and 1 gone
+        Deliver(Round(3, 3, {}), Addr(3));
+        AckOwn(3);
+        if (creatorsent) {
+            Deliver(Round(0, 3, {}), Addr(0));
+            AckOwn(0);
+        }
+        MemNet_Sent().clear();
+        int frames = 0;
+        for (; !g_NetCreator && frames < 3 * QUORNET_FRAMES_LEAVE; frames++) {
+            MemNet_Advance(QUORNET_FRAME_MS);
+            NetPkt_Pass();
+            QuorNet_CheckDrops();
+        }
+        EXPECT_TRUE(g_NetCreator);
+        EXPECT_GT(frames, QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_CHAIN_STEP);
+        EXPECT_FALSE(Net_IsNodeInSession(0));
+        EXPECT_FALSE(Net_IsNodeInSession(1));
+        EXPECT_EQ(g_NetRounds.droppedat[0], g_NetRounds.droppedat[1]);
+        const std::vector<NetPacket> told = SentTo(3, NET_SESSION);
+        ASSERT_FALSE(told.empty());
+        NetSession first;
+        Net_ReadSession(Net_Data(&told[0]), &first);
+        EXPECT_FALSE(first.players[0].flags & NET_PLAYER_ACTIVE) << "the creator dropped first";
     }
-    EXPECT_TRUE(g_NetCreator);
-    EXPECT_GT(frames, QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_CHAIN_STEP);
-    EXPECT_FALSE(Net_IsNodeInSession(0));
-    EXPECT_FALSE(Net_IsNodeInSession(1));
-    EXPECT_EQ(g_NetRounds.droppedat[0], g_NetRounds.droppedat[1]);
 
     struct Row { const char* name; bool dropsone, oneanswers; bool taken; };
     const Row rows[] = {{"node 2 drops the creator and node 1, silent here", true, false, true},
@@ -1333,6 +1352,90 @@ TEST_F(NetHandover, TheNextLiveNodeTakesOverFromACreatorLostWithItsSuccessor)
             EXPECT_EQ(g_NetRounds.droppedat[1], 3u);
         }
     }
+}
+
+// Regression: the creator and its successor lost one after the other, the
+// successor's takeover (dropping the creator at its round) taken by some
+// guests only. The next node dropped the creator again at its own later
+// round, the guests that had the successor's drop kept theirs: the creator's
+// orders stopped at different rounds, and the game split. Now every node
+// takes the earlier round: the new creator from a guest's report, a guest
+// that took only the new creator's takeover from the completion after it.
+TEST_F(NetHandover, EveryNodeHoldsTheSuccessorsDropOfTheCreatorAtItsRound)
+{
+    uint8_t send = 1;
+    auto takeRole = [this, &send](int own, bool successortook) {
+        Start(4, own);
+        Play({{"real"}, {}, {}, {}});
+        send = 1;
+        QuorNet_Step(&send); // round 3, round 2 held
+        Deliver(Round(3, 3, {}), Addr(3));
+        AckOwn(3);
+        g_NetRounds.frames[0] = QUORNET_FRAMES_TAKEOVER / 2 + 1;
+        if (successortook) Deliver(Session(0, 3, true), Addr(1));
+        MemNet_Sent().clear();
+        for (int frames = 0; !g_NetCreator && frames < 3 * QUORNET_FRAMES_LEAVE; frames++) {
+            MemNet_Advance(QUORNET_FRAME_MS);
+            NetPkt_Pass();
+            QuorNet_CheckDrops();
+        }
+        ASSERT_TRUE(g_NetCreator);
+    };
+    // Node 2 takes the role at round 3; node 3 had node 1's drop of the
+    // creator at round 2, and reports it with its copy.
+    takeRole(2, false);
+    const uint8_t report[3] = {0x01, 0, 0x01};
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, report, sizeof report, NET_SESSION);
+    Net_SetSource(&p, 3);
+    Net_SetRound(&p, 2);
+    Deliver(Round(0, 2, {"copy"}), Addr(3));
+    Deliver(p, Addr(3));
+    EXPECT_EQ(g_NetRounds.droppedat[0], 2u) << "the successor's round, as node 3 holds it";
+    EXPECT_EQ(g_NetRounds.droppedat[1], 3u);
+    for (int i = 0; i < 5 && (QuorNet_Step(&send) & QUORNET_WAITING); i++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+    }
+    EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(0, "copy")})) << "round 2 runs with node 3's copy";
+
+    // Node 2 had node 1's takeover: its own, when node 1 falls silent in
+    // turn, shows the creator out too, or a guest that missed node 1's
+    // would refuse it.
+    TearDown();
+    takeRole(2, true);
+    const std::vector<NetPacket> told = SentTo(3, NET_SESSION);
+    ASSERT_FALSE(told.empty());
+    NetSession s;
+    Net_ReadSession(Net_Data(&told[0]), &s);
+    EXPECT_FALSE(s.players[0].flags & NET_PLAYER_ACTIVE);
+
+    // Node 3, that guest: node 2's takeover drops both at round 3, its
+    // completion of round 2 after it moves the creator's drop there.
+    TearDown();
+    Start(4, 3);
+    Play({{}, {}, {}, {}});
+    send = 1;
+    QuorNet_Step(&send);
+    g_NetRounds.frames[0] = QUORNET_FRAMES_TAKEOVER / 2 + 1;
+    g_NetRounds.resends[1] = QUORNET_RESEND_DROP / 2 + 1; // node 1 silent here too
+    s = g_NetSession;
+    s.players[0].flags = 0;
+    s.creator = 2;
+    s.creator_address = Addr(2);
+    for (uint32_t round : {3u, 2u}) {
+        s.players[1].flags = round == 3 ? 0 : NET_PLAYER_ACTIVE; // out after round 2
+        uint8_t block[NET_SESSION_BYTES];
+        Net_WriteSession(block, &s);
+        Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+        Net_SetSource(&p, 2);
+        Net_SetRound(&p, round);
+        Deliver(p, Addr(2));
+        ASSERT_EQ(g_NetSession.creator, 2);
+        EXPECT_EQ(g_NetRounds.droppedat[0], round);
+    }
+    EXPECT_EQ(g_NetRounds.droppedat[1], 3u);
 }
 
 // A guest that never reports to the new creator (gone on alone, say) held
