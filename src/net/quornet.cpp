@@ -825,41 +825,37 @@ static int ReportsIn(void)
     return 1;
 }
 
+// One of the places a round is held (slot, have, copied: the last
+// completed round, the current one or the next): the copy goes in unless a
+// copy is there already, and is kept for the guests.
+static void PlaceCopyIn(NetPacket* slot, uint8_t* have, uint8_t* copied, int node, uint32_t round,
+                        const NetPacket* given)
+{
+    if (!copied[node]) {
+        NetPacket copy;
+        CopyPacket(&copy, given ? given : have[node] ? &slot[node] : nullptr, node, round);
+        slot[node] = copy;
+        have[node] = 1;
+        copied[node] = 1;
+    }
+    KeepCopy(node, &slot[node]);
+}
+
 // Places the copy of a dropped node's round wherever this node holds that
 // round (the given one, else its own slot or an empty round), never over a
 // copy taken; kept for the guests.
 static void PlaceCopy(int node, uint32_t round, const NetPacket* given)
 {
     NetRounds* r = &g_NetRounds;
-    NetPacket copy;
     if (round == 0) return;
-    if (r->lastround == round) {
-        if (!r->lastcopied[node]) {
-            CopyPacket(&copy, given ? given : r->lasthave[node] ? &r->last[node] : nullptr, node, round);
-            r->last[node] = copy;
-            r->lasthave[node] = 1;
-            r->lastcopied[node] = 1;
-        }
-        KeepCopy(node, &r->last[node]);
-    }
+    if (r->lastround == round) PlaceCopyIn(r->last, r->lasthave, r->lastcopied, node, round, given);
     if (g_NetRound == round) {
-        if (!r->copied[node]) {
-            CopyPacket(&copy, given ? given : r->received[node] ? &r->slots[node] : nullptr, node, round);
-            r->slots[node] = copy;
-            r->received[node] = 1;
-            r->copied[node] = 1;
-        }
-        KeepCopy(node, &r->slots[node]);
+        PlaceCopyIn(r->slots, r->received, r->copied, node, round, given);
     } else if (g_NetRound + 1 == round) {
-        if (!r->nextcopied[node]) {
-            CopyPacket(&copy, given ? given : r->nextreceived[node] ? &r->next[node] : nullptr, node, round);
-            r->next[node] = copy;
-            r->nextreceived[node] = 1;
-            r->nextcopied[node] = 1;
-        }
-        KeepCopy(node, &r->next[node]);
+        PlaceCopyIn(r->next, r->nextreceived, r->nextcopied, node, round, given);
     } else if (given && r->lastround != round) {
         // Run here already: the guests that lack it get the bytes some guest ran.
+        NetPacket copy;
         CopyPacket(&copy, given, node, round);
         KeepCopy(node, &copy);
     }
