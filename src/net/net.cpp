@@ -393,21 +393,25 @@ int Net_Close(void)
     if (!s_initialised) return 1;
     // Lives until the layer is closed: the packet thread may still set it.
     uint8_t delivered = 0, toSuccessor = 0, toCreator = 0;
-    if (g_NetState == NET_IN_GAME && g_NetCreator) {
+    if (g_NetState == NET_IN_GAME) {
         // The creator's LEAVE hands its role on: sent before the drop it
         // made last reached everyone, it would leave its successor without
         // the drop or its copies. From now on it drops nobody; a bounded
-        // wait for their acknowledgements.
+        // wait for their acknowledgements. A guest that takes the role on
+        // the creator's LEAVE from now on hands it on at once.
         QuorNet_Depart();
         const uint32_t start = Thread_ClockMs();
-        while (!QuorNet_DropsSettled() && Thread_ClockMs() - start < NET_LEAVE_WAIT_MS) Thread_Sleep(1);
+        while (g_NetCreator && !QuorNet_DropsSettled() && Thread_ClockMs() - start < NET_LEAVE_WAIT_MS)
+            Thread_Sleep(1);
     }
     if (g_NetState == NET_IN_SESSION || g_NetState == NET_IN_GAME) {
         Net_Lock();
         int to = NET_NO_NODE;
-        if (g_NetOwnNode < NET_NODES && Net_RingNextNode(g_NetOwnNode) != g_NetOwnNode)
+        if (g_NetOwnNode < NET_NODES && Net_RingNextNode(g_NetOwnNode) != g_NetOwnNode && !QuorNet_HandedOn())
             to = g_NetCreator ? Net_RingNextNode(g_NetOwnNode) : g_NetSession.creator;
-        if (to >= NET_NODES) {
+        if (QuorNet_HandedOn()) {
+            to = g_NetOwnNode; // its LEAVE is on the way
+        } else if (to >= NET_NODES) {
             to = NET_NO_NODE;
             TLOG(TLOG_NDIAG, "No other nodes");
         } else {
@@ -428,7 +432,12 @@ int Net_Close(void)
         uint32_t start = Thread_ClockMs(), wait = NET_LEAVE_WAIT_MS;
         for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS + NET_PROBE_MS; i++) {
             Net_Lock();
-            int done = delivered || toSuccessor || toCreator;
+            // A guest that took the role on the creator's LEAVE while it
+            // waited here hands it on: its successor acknowledges once it
+            // took the takeover, after asking the creator.
+            const int handed = QuorNet_HandedOn();
+            if (handed) wait = NET_LEAVE_WAIT_MS + NET_PROBE_MS;
+            int done = delivered || toSuccessor || toCreator || handed == 2;
             // A guest whose creator left meanwhile (its LEAVE refused by the
             // departing one) says goodbye to the successor that took the
             // role, waiting on while it asks the old creator about it.

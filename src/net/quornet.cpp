@@ -40,8 +40,16 @@ static struct {
 // A creator that has said goodbye (its LEAVE on the way to its successor)
 // drops nobody, takes no LEAVE and answers no SEARCH: a drop of its after the
 // LEAVE would reach the guests and not its successor, and an answer would
-// keep a guest from its successor's takeover.
+// keep a guest from its successor's takeover. A guest saying goodbye still
+// takes the creator's LEAVE: the creator, which refused the guest's own LEAVE
+// while departing, may count it as its successor yet.
 static int s_departing;
+// A departing guest that took the creator's role on its LEAVE hands it on at
+// once with a LEAVE of its own to its successor (1 sent, acknowledged when
+// s_handedon): its game runs no more, and its guests would take the role
+// only at the takeover limit. Lives until the layer is closed.
+static int s_handingon;
+static uint8_t s_handedon;
 static uint32_t s_creatorround; // the round of the SESSION that named the creator here
 // The copies of a dropped node's rounds this node took or made: [0] the
 // round before the drop, [1] the drop round (bits 1 and 2 of have). A new
@@ -121,6 +129,8 @@ int Net_InitGame(void)
     s_alone = 0;
     s_leaving = 0;
     s_departing = 0;
+    s_handingon = 0;
+    s_handedon = 0;
     s_creatorround = 0;
     s_takenfrom = NET_NO_NODE;
     memset(&s_takeover, 0, sizeof s_takeover);
@@ -155,6 +165,8 @@ void QuorNet_Depart(void)
     s_departing = 1;
     Net_Unlock();
 }
+
+int QuorNet_HandedOn(void) { return s_handingon ? 1 + s_handedon : 0; }
 
 int QuorNet_DropsSettled(void)
 {
@@ -459,7 +471,8 @@ int Net_FilterRoundPacket(NetPacket* packet, const NetAddress* from, uint32_t)
     if (node < NET_NODES && g_NetRounds.droppedat[node] && g_NetType != NET_TYPE_SERIAL) return 0;
     const uint32_t type = Net_Type(packet) & 0xFF;
     if (type == NET_SESSION && !g_NetCreator && !Net_TakesSession(packet, from, WaitedOnCreator())) return 0;
-    if (type == NET_LEAVE && (s_departing || !Net_LeaveTaken(Net_Source(packet), from))) return 0;
+    if (type == NET_LEAVE && ((s_departing && g_NetCreator) || !Net_LeaveTaken(Net_Source(packet), from)))
+        return 0;
     if (type == NET_ROUND && ReportCopy(packet, from)) return 1;
     if (type != NET_ROUND) return Net_SourceTrusted(packet, from);
     if (!RoundSourceValid(packet, from)) return 0;
@@ -726,14 +739,30 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from);
 
 static void StartReports(int predecessor);
 
+// The LEAVE of a departing node that took the creator's role, to the node
+// after it: sent after its drop of the creator, which the guests take first.
+static void HandOn(void)
+{
+    const int next = Net_RingNextNode(g_NetOwnNode);
+    if (s_handingon || next >= NET_NODES || next == g_NetOwnNode) return;
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
+    s_handingon = 1;
+    TLOG(TLOG_NWARN, "Leaving with the creator's role: it goes on to node %d", next);
+    NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &s_handedon, nullptr, nullptr);
+}
+
 static void ReceiveLeave(int source)
 {
-    if (s_departing) return;
+    if (s_departing && g_NetCreator) return;
     if (!g_NetCreator && source == g_NetSession.creator) {
         Net_TakeCreatorRole();
         StartReports(source);
     }
-    if (g_NetCreator) Drop(source);
+    if (!g_NetCreator) return;
+    Drop(source);
+    if (s_departing) HandOn();
 }
 
 // ---- a new creator's reports ----

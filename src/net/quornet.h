@@ -54,7 +54,11 @@
 //    drops nobody from then on, takes no LEAVE and answers no SEARCH, and
 //    sends its LEAVE once its last drop SESSION and copies are acknowledged
 //    (a bounded wait): a drop after its LEAVE would reach the guests and not
-//    its successor. Whatever of the predecessor's last drop a node missed,
+//    its successor. A guest saying goodbye whose LEAVE it so refused is its
+//    successor still, and takes the role on its LEAVE: it drops the creator
+//    and hands the role on at once with a LEAVE to the node after it (its
+//    game runs no more; left with it, the role would pass only at the
+//    takeover limit). Whatever of the predecessor's last drop a node missed,
 //    the new creator completes it as announced: each live guest, on taking
 //    the new creator's SESSION, reports the predecessor's last drop as it
 //    took it (a SESSION of three bytes to the creator: the round R, the
@@ -219,9 +223,14 @@ int QuorNet_Step(uint8_t* send);
 // waited on the creator past QUORNET_FRAMES_LEAVE logs (NERR) "No word from
 // the creator for %u frames: this node leaves the game" and goes on alone.
 void QuorNet_CheckDrops(void);
-// The creator's goodbye begins: from now it drops nobody, takes no LEAVE
-// and answers no SEARCH.
+// This node's goodbye begins: as the creator, from now it drops nobody,
+// takes no LEAVE and answers no SEARCH; a guest that takes the creator's
+// role on its LEAVE from now drops the creator and hands the role on with a
+// LEAVE to the node after it.
 void QuorNet_Depart(void);
+// Whether this departing node handed the creator's role on: 0 no, 1 its
+// LEAVE sent, 2 acknowledged. Under the game lock.
+int QuorNet_HandedOn(void);
 // Whether every active node acknowledged the creator's last drop SESSION and
 // its copies (1 when none was sent).
 int QuorNet_DropsSettled(void);

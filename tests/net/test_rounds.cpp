@@ -1113,16 +1113,22 @@ protected:
 // Now the guests' reports tell the new creator what they took: it completes
 // the drop at round 3 with the copy a guest ran, or with its own when none
 // took one, and tells the guests again.
+// Regression: this node quit too, its LEAVE refused by the departing creator,
+// which then sent its own LEAVE here; this node took the role and left with
+// it, and the guests took the role only at the takeover limit. It hands the
+// role on with a LEAVE to the next node, after its drop of the creator.
 TEST_F(NetHandover, TheNewCreatorCompletesItsPredecessorsDropAsTheGuestsTookIt)
 {
     struct Row {
         const char* name;
         bool successortook, guestcopy;
         const char* runs; // node 2's orders of round 3 where round 3 runs
+        bool departs;     // this node says goodbye before the creator's LEAVE
     };
-    const Row rows[] = {{"the drop came, its copies not; the guest took them", true, true, "copy"},
-                        {"the drop came, its copies not; nor at the guest", true, false, "real"},
-                        {"the LEAVE came first; the guest took the drop and copies", false, true, "copy"}};
+    const Row rows[] = {{"the drop came, its copies not; the guest took them", true, true, "copy", false},
+                        {"the drop came, its copies not; nor at the guest", true, false, "real", false},
+                        {"the LEAVE came first; the guest took the drop and copies", false, true, "copy", false},
+                        {"this node quits too: the role goes on to node 3", true, true, "copy", true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         if (&row != rows) TearDown();
@@ -1135,8 +1141,28 @@ TEST_F(NetHandover, TheNewCreatorCompletesItsPredecessorsDropAsTheGuestsTookIt)
         Deliver(Round(3, 4, {}), Addr(3));
         for (int n : {0, 3}) AckOwn(n);
         if (row.successortook) Deliver(Session(2, 3, false), Addr(0));
+        if (row.departs) {
+            QuorNet_Depart();
+            MemNet_Sent().clear();
+        }
         Deliver(Leave(0), Addr(0));
         ASSERT_TRUE(g_NetCreator);
+        if (row.departs) {
+            EXPECT_GT(AcksTo(0), 0) << "the creator's LEAVE taken";
+            EXPECT_FALSE(Net_IsNodeInSession(0));
+            int session = -1, leave = -1, i = 0;
+            for (const MemDatagram& d : MemNet_Sent()) {
+                const uint32_t type = Net_Type(&d.packet) & 0xFF;
+                if (NetPkt_SameAddress(&d.address, A(3)) && type == NET_SESSION && session < 0) session = i;
+                if (NetPkt_SameAddress(&d.address, A(3)) && type == NET_LEAVE) leave = i;
+                i++;
+            }
+            EXPECT_GE(session, 0) << "node 3 told of the creator's drop";
+            EXPECT_GT(leave, session) << "then given the role";
+            EXPECT_TRUE(MemNet_AckLastSent(NET_LEAVE, Addr(3))); // node 3 took it: the goodbye ends
+            NetPkt_Pass();
+            continue;
+        }
         EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, QUORNET_WAITING) << "nothing runs before node 3 reports";
         MemNet_Sent().clear();
         // Node 3's report: it dropped node 2 at round 3, with or without the copy.
