@@ -346,13 +346,18 @@ static int ParseSetFireExplosion(TF_PARSER* p, WEAPONTYPE* w)
     return ParseExplosionLine(p, &w->FireExplosion);
 }
 
+// A value the game can't hold or step past its bounds, refused at its line.
+static void CheckRange(TF_PARSER* p, const char* what, int v, int lo, int hi)
+{
+    if (v < lo || v > hi) TF_Error(p, "%s %d out of range (%d..%d)", what, v, lo, hi);
+}
+
 // A strength or an area the damage sums can take: within WEAPON_MAXSTRENGTH
 // either way.
 static OFFENSEINFO Offense(TF_PARSER* p, const char* classname, int strength, int area)
 {
-    for (const auto& [what, v] : {std::pair{"Weapon strength", strength}, {"Area effect", area}})
-        if (v < -WEAPON_MAXSTRENGTH || v > WEAPON_MAXSTRENGTH)
-            TF_Error(p, "%s %d out of range (%d..%d)", what, v, -WEAPON_MAXSTRENGTH, WEAPON_MAXSTRENGTH);
+    CheckRange(p, "Weapon strength", strength, -WEAPON_MAXSTRENGTH, WEAPON_MAXSTRENGTH);
+    CheckRange(p, "Area effect", area, -WEAPON_MAXSTRENGTH, WEAPON_MAXSTRENGTH);
     return OFFENSEINFO{OffenseColumn(p, classname), strength, area};
 }
 
@@ -432,8 +437,7 @@ static int ParseSetBooster(TF_PARSER* p, WEAPONTYPE* w)
     // holds 621 days of play, so a time past it only ever means "for good",
     // which a number within it says as well; a cut would quietly change
     // what the file says.
-    if (b < -WEAPON_MAXBOOSTTIME || b > WEAPON_MAXBOOSTTIME)
-        TF_Error(p, "Boost time %d out of range (%d..%d)", b, -WEAPON_MAXBOOSTTIME, WEAPON_MAXBOOSTTIME);
+    CheckRange(p, "Boost time", b, -WEAPON_MAXBOOSTTIME, WEAPON_MAXBOOSTTIME);
     const double fade = static_cast<double>(c) * 256.0;
     if (!(fade > static_cast<double>(WEAPON_MINBOOSTFADE) - 1.0 && fade < static_cast<double>(WEAPON_MAXBOOSTFADE) + 1.0))
         TF_Error(p, "Boost fade speed %.9g out of range (from %d to below %d)", static_cast<double>(c),
@@ -456,8 +460,7 @@ static int ParsePersistentDamage(TF_PARSER* p, WEAPONTYPE* w)
     }
     // A shot counts its hits down from it, and the one count that step
     // can't take is no count a saved game holds.
-    if (times == INT32_MIN)
-        TF_Error(p, "Persistent damage times %d out of range (%d..%d)", times, INT32_MIN + 1, INT32_MAX);
+    CheckRange(p, "Persistent damage times", times, INT32_MIN + 1, INT32_MAX);
     w->persistent = WEAPONPERSISTENT{times, rate, oinfo};
     w->ispersistent = 1;
     return 1;
