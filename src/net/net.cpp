@@ -921,6 +921,8 @@ int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited
     return Net_IsTakeover(packet, from) && (waited || CreatorGone());
 }
 
+int Net_CreatorAnswered(void) { return s_probe.running && s_probe.answered; }
+
 void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from)
 {
     if (!s_probe.running || !NetPkt_SameAddress(from, &s_probe.creator) ||

@@ -231,6 +231,9 @@ int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited
 // Whether the SESSION is the successor's takeover (from the node after the
 // creator, naming itself the creator, dropping the creator and no other).
 int Net_IsTakeover(const NetPacket* packet, const NetAddress* from);
+// Whether the creator answered the question about a takeover since it was
+// last asked afresh (a takeover held before the answer is let go).
+int Net_CreatorAnswered(void);
 // A SEARCH RESPONSE at a guest: the creator's answer to its question when
 // it comes from the creator's address naming it the creator.
 void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from);

@@ -348,14 +348,23 @@ void Net_SendRound(void)
     Net_Unlock();
 }
 
+static void SendDropSessionTo(int node, int generation);
+
 // The acknowledgement of drop SESSION number G by node N (the packet thread,
-// under the lock): an older one's says nothing of the last.
+// under the lock). A node has one in flight at a time, so that it takes
+// them in order: a SESSION's round is the drop round of the nodes it newly
+// drops there, and one taken before an earlier one would date that one's
+// drops at its own round (the earlier one then ignored as stale). The next
+// goes out on this acknowledgement; our round once the last is in.
 static void SessionAcked(int node, int generation)
 {
     NetRounds* r = &g_NetRounds;
-    if ((uint8_t)generation != r->sessionsent) return;
+    if ((uint8_t)generation != (r->sessionacked[node] + 1) % NET_NODES) return;
     r->sessionacked[node] = (uint8_t)generation;
-    if (r->roundheld[node] && Net_IsNodeInSession(node)) {
+    if (!Net_IsNodeInSession(node)) return;
+    if (r->sessionacked[node] != r->sessionsent) {
+        SendDropSessionTo(node, (generation + 1) % NET_NODES);
+    } else if (r->roundheld[node]) {
         r->roundheld[node] = 0;
         SendOwnRound(node);
     }
@@ -528,11 +537,23 @@ static void KeepCopy(int node, const NetPacket* copy)
     s_dropcopyhave[node] |= (uint8_t)(1 << i);
 }
 
-// The drop SESSION, carrying the drop round, to every other active node;
-// their acknowledgements release this node's rounds to them.
+// The drop SESSIONs as sent, by number: a node that has not acknowledged
+// the one before gets each in its turn.
+static NetPacket s_dropsession[NET_NODES];
+
+static void SendDropSessionTo(int node, int generation)
+{
+    NetPkt_SendReliable(&s_dropsession[generation], &g_NetSession.players[node].address, nullptr, nullptr,
+                        kSessionAcks[node][generation]);
+}
+
+// The drop SESSION, carrying the drop round, to every other active node
+// that has the ones before it (the others get it in turn); their
+// acknowledgements release this node's rounds to them.
 static void SendDropSession(uint32_t round)
 {
     NetRounds* r = &g_NetRounds;
+    const uint8_t before = r->sessionsent;
     r->sessionsent = (uint8_t)((r->sessionsent + 1) % NET_NODES);
     // Only the drops up to the round show; later ones and those still to be
     // announced show as in the game (a guest brings back no node it dropped).
@@ -548,10 +569,10 @@ static void SendDropSession(uint32_t round)
     memset(&session, 0, sizeof session);
     if (!Net_BuildPacket(&session, block, sizeof block, NET_SESSION)) return;
     Net_SetRound(&session, round);
+    s_dropsession[r->sessionsent] = session;
     for (int n = 0; n < NET_NODES; n++)
-        if (n != g_NetOwnNode && Net_IsNodeInSession(n))
-            NetPkt_SendReliable(&session, &g_NetSession.players[n].address, nullptr, nullptr,
-                                kSessionAcks[n][r->sessionsent]);
+        if (n != g_NetOwnNode && Net_IsNodeInSession(n) && r->sessionacked[n] == before)
+            SendDropSessionTo(n, r->sessionsent);
 }
 
 template <int I, int N>
@@ -773,9 +794,11 @@ static void StartReports(int predecessor)
     memset(&s_reports.due, 0, sizeof s_reports.due);
     memset(&s_reports.reported, 0, sizeof s_reports.reported);
     memset(&s_reports.have, 0, sizeof s_reports.have);
-    const NetRounds* r = &g_NetRounds;
+    NetRounds* r = &g_NetRounds;
     for (int n = 0; n < NET_NODES; n++) {
         s_reports.due[n] = n != g_NetOwnNode && n != predecessor && Net_IsNodeInSession(n);
+        // Its report gets the whole limit, whatever the guest's silence before.
+        if (s_reports.due[n]) r->frames[n] = 0;
         s_announce[n] = !Net_IsNodeInSession(n) && r->droppedat[n] && r->droppedat[n] + 1 >= r->executed;
     }
     s_reports.awaiting = 1;
@@ -835,22 +858,28 @@ static const NetPacket* Reported(int guest, int node, uint32_t round)
     return Net_Round(p) == round ? p : nullptr;
 }
 
+// Whether this node, as a new creator, still awaits a guest's report or
+// a copy the report announced.
+static int ReportOwed(int g)
+{
+    if (!g_NetCreator || !s_reports.awaiting || !s_reports.due[g] || !Net_IsNodeInSession(g)) return 0;
+    for (int o = 0; o < NET_NODES; o++) // a guest took the predecessor's drop of it: no report to come
+        if (s_reports.due[o] && s_reports.reported[o] && (s_reports.dropped[o] & (1 << g))) return 0;
+    if (!s_reports.reported[g]) return 1;
+    const uint32_t round = s_reports.round[g];
+    for (int n = 0; n < NET_NODES; n++) {
+        if ((s_reports.before[g] & (1 << n)) && !Reported(g, n, round - 1)) return 1;
+        if ((s_reports.at[g] & (1 << n)) && !Reported(g, n, round)) return 1;
+    }
+    return 0;
+}
+
 // Whether every guest still in the game has reported, with the copies it
 // announced.
 static int ReportsIn(void)
 {
-    uint8_t gone = 0; // nodes a guest took the predecessor's drop of: no report to come
     for (int g = 0; g < NET_NODES; g++)
-        if (s_reports.due[g] && s_reports.reported[g]) gone |= s_reports.dropped[g];
-    for (int g = 0; g < NET_NODES; g++) {
-        if (!s_reports.due[g] || !Net_IsNodeInSession(g) || (gone & (1 << g))) continue;
-        if (!s_reports.reported[g]) return 0;
-        const uint32_t round = s_reports.round[g];
-        for (int n = 0; n < NET_NODES; n++) {
-            if ((s_reports.before[g] & (1 << n)) && !Reported(g, n, round - 1)) return 0;
-            if ((s_reports.at[g] & (1 << n)) && !Reported(g, n, round)) return 0;
-        }
-    }
+        if (ReportOwed(g)) return 0;
     return 1;
 }
 
@@ -970,9 +999,15 @@ static void TakeHeldTakeover(void)
         s_takeover.have = 0;
         return;
     }
-    // A creator that answers keeps it held (the question asked again): the
-    // takeover is taken once it stops answering, the successor perhaps gone
-    // by then and its takeover never sent again.
+    // A creator that answered lives: the takeover held is of the past (a
+    // forgery, say), and a later silence of the creator (a stall) makes it
+    // no truer. Only a takeover sent again after the answer is asked about
+    // afresh; a successor gone by then is succeeded by the next live node.
+    if (Net_CreatorAnswered()) {
+        s_takeover.have = 0;
+        TLOG(TLOG_NWARN, "The creator answers: the successor's takeover let go");
+        return;
+    }
     if (!Net_TakesSession(&s_takeover.packet, &s_takeover.from, WaitedOnCreator())) return;
     s_takeover.have = 0;
     TLOG(TLOG_NWARN, "The creator is gone: the successor's takeover taken");
@@ -1216,35 +1251,40 @@ static int Unanswered(int node)
 // round before by one that is gone (that one's packet or acknowledgement
 // missing there) sends nothing either, silent from the same frame: dropped
 // together, it would leave the game with the other. So the nodes that do
-// not acknowledge our round go first. When several pass the limit and each
-// acknowledged it, the one that is gone may have done so before it went:
-// our round goes to them again, and those that answer are kept. Only nodes
-// that all answer (nothing tells them apart) go together. The same holds
-// for a successor that took the role of a silent creator. Returns the count
-// chosen.
+// not acknowledge our round go first. When each node past the limit
+// acknowledged it, the one that is gone may have done so before it went,
+// and need not be past the limit itself (its last round came here, not to
+// the node it holds): our round goes again to every other node, and those
+// that leave it unanswered are dropped first, the others kept. Only nodes
+// past the limit that all answer, with every other node answering too
+// (nothing tells them apart), go together. The same holds for a successor
+// that took the role of a silent creator. Returns the count chosen.
 static int ChooseDrops(uint8_t* drop)
 {
     NetRounds* r = &g_NetRounds;
     int count = 0, past = 0, probing = 0;
     for (int n = 0; n < NET_NODES; n++) {
         drop[n] = 0;
-        if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || !PastDropLimit(n)) continue;
-        past++;
-        drop[n] = r->resends[n] > QUORNET_RESEND_DROP || Unanswered(n);
+        if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
+        if (PastDropLimit(n)) {
+            past++;
+            // A report owed comes whatever holds the rounds up.
+            drop[n] = r->resends[n] > QUORNET_RESEND_DROP || Unanswered(n) || ReportOwed(n);
+        } else {
+            drop[n] = r->probed[n] && Unanswered(n);
+        }
         count += drop[n];
         probing |= r->probed[n] && !r->delivered[n];
     }
     if (count || past == 0 || probing) return count;
-    if (past > 1) {
-        for (int n = 0; n < NET_NODES; n++) {
-            if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || !PastDropLimit(n) || r->probed[n]) continue;
-            r->probed[n] = 1;
-            probing = 1;
-            NetPkt_SendReliable(&r->own, &g_NetSession.players[n].address, &r->delivered[n], &r->resends[n],
-                                Net_TestRoundComplete);
-        }
-        if (probing) return 0;
+    for (int n = 0; n < NET_NODES; n++) {
+        // A node yet to take our drop SESSION gets our round only after it.
+        if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || r->probed[n] || r->roundheld[n]) continue;
+        r->probed[n] = 1;
+        probing = 1;
+        SendOwnRound(n);
     }
+    if (probing) return 0;
     for (int n = 0; n < NET_NODES; n++) {
         drop[n] = n != g_NetOwnNode && Net_IsNodeInSession(n) && PastDropLimit(n);
         count += drop[n];
@@ -1298,10 +1338,10 @@ void QuorNet_CheckDrops(void)
         // The creator owes the copies of a dropped node's rounds too: a new
         // creator killed before it sent them is silent, though its round came.
         if (n == c && !g_NetCreator && WaitsOnCopies()) silent = 1;
-        // A guest whose report a new creator still awaits holds every round
-        // up: silent until it reports, and dropped at the limit if it never
-        // does (it went on alone, say).
-        if (g_NetCreator && s_reports.awaiting && s_reports.due[n] && !s_reports.reported[n]) silent = 1;
+        // A guest whose report (or a copy it announced) a new creator still
+        // awaits holds every round up: silent until it is in, and dropped at
+        // the limit if it never comes (it went on alone, say).
+        if (ReportOwed(n)) silent = 1;
         uint32_t before = r->frames[n];
         if (silent) r->frames[n] += steps;
         const char* name = g_NetSession.players[n].name;
@@ -1386,7 +1426,9 @@ void QuorNet_CheckDrops(void)
                 r->frames[n] = 0;
                 continue;
             }
-            if (r->resends[n] > QUORNET_RESEND_DROP)
+            if (ReportOwed(n))
+                TLOG(TLOG_NERR, "Timeout on REPORT: Player %d will be dropped", n);
+            else if (r->resends[n] > QUORNET_RESEND_DROP)
                 TLOG(TLOG_NERR, "Timeout on ACK: Player %d will be dropped", n);
             else
                 TLOG(TLOG_NERR, "Timeout on RECV: Player %d will be dropped", n);

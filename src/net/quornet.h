@@ -43,9 +43,12 @@
 // 6. One creator at a time. A guest takes the successor's word only in a
 //    takeover that drops the creator alone (rule 8 for a chain): at once
 //    when it waited on the creator for half the takeover limit, else once
-//    the creator leaves its SEARCH unanswered (the takeover held meanwhile, and taken then even if
-//    the successor sent nothing more; a creator that still answers keeps it
-//    held, not dropped: it may be on its way out). A successor that takes
+//    the creator leaves its SEARCH unanswered for NET_PROBE_MS (the
+//    takeover held meanwhile, and taken then even if the successor sent
+//    nothing more). A creator that answers lets the held takeover go: one
+//    datagram of the past (a forgery) is taken at no later silence; only a
+//    takeover sent again is asked about afresh. A departing creator answers
+//    no SEARCH (rule 7), so a real one is not let go. A successor that takes
 //    the role of a silent creator drops that creator first. A guest waiting
 //    on the creator's copies of a dropped node's rounds waits on the
 //    creator: that counts as its silence (a new creator killed before its
