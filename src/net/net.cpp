@@ -393,6 +393,7 @@ int Net_Close(void)
     if (!s_initialised) return 1;
     // Lives until the layer is closed: the packet thread may still set it.
     uint8_t delivered = 0, toSuccessor = 0, toCreator = 0;
+    int asking = 0;
     if (g_NetState == NET_IN_GAME) {
         // The creator's LEAVE hands its role on: sent before the drop it
         // made last reached everyone, it would leave its successor without
@@ -423,21 +424,29 @@ int Net_Close(void)
             NetPkt_SendReliable(&p, &g_NetSession.players[to].address, &delivered, nullptr, nullptr);
             // While this node asks the creator about its successor's
             // takeover, the creator may be gone and the successor the one
-            // waiting for this goodbye: it goes to both.
+            // waiting for this goodbye: it goes to both. So while the
+            // creator is silent: the successor keeps it for its takeover,
+            // and drops this node with the creator (no wait on it then).
             const int next = Net_RingNextNode(to);
-            if (!g_NetCreator && s_probe.running && !s_probe.answered && next != g_NetOwnNode && next != to)
+            asking = !g_NetCreator && s_probe.running && !s_probe.answered;
+            if ((asking || QuorNet_CreatorSilent()) && next != g_NetOwnNode && next != to)
                 NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &toSuccessor, nullptr, nullptr);
         }
         Net_Unlock();
         uint32_t start = Thread_ClockMs(), wait = NET_LEAVE_WAIT_MS;
         for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS + NET_PROBE_MS; i++) {
             Net_Lock();
+            // The successor's takeover, come meanwhile, taken here as in the
+            // game: the goodbye then goes to the node that holds the role.
+            if (g_NetState == NET_IN_GAME && !g_NetCreator) QuorNet_TakeHeld();
             // A guest that took the role on the creator's LEAVE while it
             // waited here hands it on: its successor acknowledges once it
             // took the takeover, after asking the creator.
             const int handed = QuorNet_HandedOn();
             if (handed) wait = NET_LEAVE_WAIT_MS + NET_PROBE_MS;
-            int done = delivered || toSuccessor || toCreator || handed == 2;
+            // The successor's acknowledgement ends the wait only where the
+            // creator may be gone; a creator merely slow must have it too.
+            int done = delivered || (toSuccessor && asking) || toCreator || handed == 2;
             // A guest whose creator left meanwhile (its LEAVE refused by the
             // departing one) says goodbye to the successor that took the
             // role, waiting on while it asks the old creator about it.

@@ -80,6 +80,10 @@ enum { QUORNET_REPORT_BYTES = 3 };
 // SESSION's round is the drop round of every node it newly drops on a
 // guest, and a guest that missed one of them would drop it at another.
 static uint8_t s_announce[NET_NODES];
+// The guests whose LEAVE this node, the successor of a silent creator,
+// kept (bits): dropped right after the creator when it takes the role,
+// no report awaited of them.
+static uint8_t s_leavekept;
 
 void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
 
@@ -138,6 +142,7 @@ int Net_InitGame(void)
     memset(s_copydelivered, 1, sizeof s_copydelivered);
     s_reports.awaiting = 0;
     memset(s_announce, 0, sizeof s_announce);
+    s_leavekept = 0;
     g_NetRound = 1;
     for (int n = 0; n < NET_NODES; n++) r->ingame[n] = (uint8_t)Net_IsNodeInSession(n);
     Net_Unlock();
@@ -393,6 +398,7 @@ static constexpr std::array<std::array<void (*)(void), NET_NODES>, NET_NODES> Ac
 static constexpr auto kSessionAcks = AckTable(std::make_integer_sequence<int, NET_NODES>());
 
 static int ReportsIn(void);
+static int KeepsLeave(int source, const NetAddress* from);
 static void SettleReports(void);
 static int ReportCopy(const NetPacket* packet, const NetAddress* from);
 static void SendReport(uint32_t round, uint8_t dropped);
@@ -480,7 +486,8 @@ int Net_FilterRoundPacket(NetPacket* packet, const NetAddress* from, uint32_t)
     if (node < NET_NODES && g_NetRounds.droppedat[node] && g_NetType != NET_TYPE_SERIAL) return 0;
     const uint32_t type = Net_Type(packet) & 0xFF;
     if (type == NET_SESSION && !g_NetCreator && !Net_TakesSession(packet, from, WaitedOnCreator())) return 0;
-    if (type == NET_LEAVE && ((s_departing && g_NetCreator) || !Net_LeaveTaken(Net_Source(packet), from)))
+    if (type == NET_LEAVE && ((s_departing && g_NetCreator) ||
+                              !(Net_LeaveTaken(Net_Source(packet), from) || KeepsLeave(Net_Source(packet), from))))
         return 0;
     if (type == NET_ROUND && ReportCopy(packet, from)) return 1;
     if (type != NET_ROUND) return Net_SourceTrusted(packet, from);
@@ -774,6 +781,28 @@ static void HandOn(void)
     NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &s_handedon, nullptr, nullptr);
 }
 
+// Whether this node keeps a guest's LEAVE: it is the creator's successor,
+// and the guest, waiting on a silent creator, told it too (from its own
+// address).
+static int KeepsLeave(int source, const NetAddress* from)
+{
+    const int c = g_NetSession.creator;
+    return !g_NetCreator && c < NET_NODES && source != c && source != g_NetOwnNode && Net_FromNode(source, from) &&
+           Net_RingNextNode(c) == g_NetOwnNode;
+}
+
+// The kept LEAVEs, once this node holds the role and dropped its
+// predecessor: those nodes go right after it.
+static void DropKeptLeavers(void)
+{
+    for (int n = 0; n < NET_NODES; n++) {
+        if (!(s_leavekept & (1 << n)) || n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
+        TLOG(TLOG_NWARN, "Node %d left while the creator was silent: dropped after it", n);
+        Drop(n);
+    }
+    s_leavekept = 0;
+}
+
 static void ReceiveLeave(int source)
 {
     if (s_departing && g_NetCreator) return;
@@ -783,6 +812,7 @@ static void ReceiveLeave(int source)
     }
     if (!g_NetCreator) return;
     Drop(source);
+    DropKeptLeavers();
     if (s_departing) HandOn();
 }
 
@@ -796,7 +826,7 @@ static void StartReports(int predecessor)
     memset(&s_reports.have, 0, sizeof s_reports.have);
     NetRounds* r = &g_NetRounds;
     for (int n = 0; n < NET_NODES; n++) {
-        s_reports.due[n] = n != g_NetOwnNode && n != predecessor && Net_IsNodeInSession(n);
+        s_reports.due[n] = n != g_NetOwnNode && n != predecessor && Net_IsNodeInSession(n) && !(s_leavekept & (1 << n));
         // Its report gets the whole limit, whatever the guest's silence before.
         if (s_reports.due[n]) r->frames[n] = 0;
         s_announce[n] = !Net_IsNodeInSession(n) && r->droppedat[n] && r->droppedat[n] + 1 >= r->executed;
@@ -1121,11 +1151,24 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
             ReceiveLeave(source);
             break;
         }
+        if (KeepsLeave(source, from)) {
+            if (!(s_leavekept & (1 << source)))
+                TLOG(TLOG_NWARN, "Node %d leaves while the creator is silent: kept for a takeover", source);
+            s_leavekept |= (uint8_t)(1 << source);
+            break;
+        }
         Net_LogRefused("Not the creator's", packet, from);
         if (s_takeover.have && NetPkt_SameAddress(from, &s_takeover.from) && Net_FromNode(source, from))
             s_takeover.leave = 1;
         break;
     case NET_SESSION:
+        if (g_NetCreator && Net_Length(packet) == NET_HEADER_SIZE + (uint32_t)NET_SESSION_BYTES) {
+            // Of a node that holds or hands on the role too: no report, and
+            // nothing a creator takes.
+            if (NetLog_Allow(NETLOG_UNEXPECTED))
+                TLOG(TLOG_NWARN, "A SESSION of node %d, which speaks as a creator too, ignored", source);
+            break;
+        }
         if (g_NetCreator) {
             ReceiveReport(packet, from);
             break;
@@ -1212,6 +1255,8 @@ static int RingPosition(int creator, int node)
     return 0;
 }
 
+static uint32_t s_probedat[NET_NODES]; // when our round went to the node again
+
 int QuorNet_NodeSilent(int node)
 {
     NetRounds* r = &g_NetRounds;
@@ -1221,9 +1266,12 @@ int QuorNet_NodeSilent(int node)
     // Its silence in the round tells nothing: a live node held a round
     // behind by a lost one sends nothing either. Our round again asks it
     // (a live node acknowledges it, wherever it is).
+    // Asked again a while after it answered: it may have gone since.
     if (r->resends[node] > QUORNET_RESEND_DROP / 2) return 1;
-    if (!r->probed[node]) {
+    const uint32_t now = Thread_ClockMs();
+    if (!r->probed[node] || (r->delivered[node] && now - s_probedat[node] >= NET_PROBE_MS)) {
         r->probed[node] = 1;
+        s_probedat[node] = now;
         SendOwnRound(node);
         return 0;
     }
@@ -1292,6 +1340,15 @@ static int ChooseDrops(uint8_t* drop)
     return count;
 }
 
+void QuorNet_TakeHeld(void) { TakeHeldTakeover(); }
+
+int QuorNet_CreatorSilent(void)
+{
+    const int c = g_NetSession.creator;
+    return !g_NetCreator && g_NetState == NET_IN_GAME && c < NET_NODES && c != g_NetOwnNode &&
+           (g_NetRounds.frames[c] > QUORNET_FRAMES_WARN || WaitsOnCreator());
+}
+
 void QuorNet_CheckDrops(void)
 {
     NetRounds* r = &g_NetRounds;
@@ -1334,7 +1391,10 @@ void QuorNet_CheckDrops(void)
         // a few resends counts too: dead after sending its round, it would
         // hold everyone for the 41 resends, minutes at the packet layer's
         // longest time-out.
-        int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE);
+        // So does one that leaves our drop SESSION unacknowledged: our round
+        // waits for it.
+        int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE) ||
+                     r->roundheld[n];
         // The creator owes the copies of a dropped node's rounds too: a new
         // creator killed before it sent them is silent, though its round came.
         if (n == c && !g_NetCreator && WaitsOnCopies()) silent = 1;
@@ -1372,10 +1432,17 @@ void QuorNet_CheckDrops(void)
     int held = 0;
     for (int n = 0; n < NET_NODES; n++)
         held |= n != g_NetOwnNode && n != c && Net_IsNodeInSession(n) && PastDropLimit(n);
-    const uint32_t silence =
-        std::max(r->frames[c], held && r->creatorframes ? r->creatorframes + QUORNET_FRAMES_DROP : 0u);
-    if (!g_NetCreator && k > 0 &&
-        (r->resends[c] > QUORNET_RESEND_DROP || silence > QUORNET_FRAMES_TAKEOVER + later) && AheadSilent(c)) {
+    const uint32_t heldsilence = held && r->creatorframes ? r->creatorframes + QUORNET_FRAMES_DROP : 0u;
+    const uint32_t silence = std::max(r->frames[c], heldsilence), limit = QUORNET_FRAMES_TAKEOVER + later;
+    int creatorsilent = r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > limit;
+    // Held back by a lost node, with the creator's round here: the creator
+    // is silent only when it also leaves our round, sent again, unanswered
+    // (asked from half the limit on, so that a dead one is known by then).
+    // A live one, old or new, answers while it waits to drop the lost node,
+    // and keeps its role: one creator at a time.
+    if (!creatorsilent && !g_NetCreator && k > 0 && heldsilence > QUORNET_FRAMES_TAKEOVER / 2)
+        creatorsilent = QuorNet_NodeSilent(c) && heldsilence > limit;
+    if (!g_NetCreator && k > 0 && creatorsilent && AheadSilent(c)) {
         TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
         uint8_t ahead[NET_NODES] = {};
         // The creator dropped first and the nodes between right after it, as
@@ -1411,6 +1478,24 @@ void QuorNet_CheckDrops(void)
              (unsigned)r->creatorframes);
         s_alone = 1;
     }
+    // The creator's own wait on a dropped node's copies (a drop moved or
+    // settled late) ends at the drop limit with copies of its own.
+    if (g_NetCreator && !s_reports.awaiting && steps && WaitsOnCopies() &&
+        (r->creatorframes += steps) > QUORNET_FRAMES_DROP) {
+        for (int n = 0; n < NET_NODES; n++) {
+            const uint32_t at = r->droppedat[n];
+            if (n == g_NetOwnNode || Net_IsNodeInSession(n) || !at ||
+                !((DroppedIn(n, g_NetRound) && !r->copied[n]) || (r->lastround == at && !r->lastcopied[n])))
+                continue;
+            TLOG(TLOG_NERR, "No copy of node %d's rounds %u and %u for %u frames: this node's own sent", n,
+                 (unsigned)at - 1, (unsigned)at, (unsigned)r->creatorframes);
+            PlaceCopy(n, at - 1, nullptr);
+            PlaceCopy(n, at, nullptr);
+            SendCopies(n);
+        }
+        r->creatorframes = 0;
+        Net_TestRoundComplete();
+    }
     uint8_t drop[NET_NODES];
     if (g_NetCreator && !s_departing && ChooseDrops(drop)) {
         // A successor that took the role of a silent creator drops that
@@ -1436,6 +1521,7 @@ void QuorNet_CheckDrops(void)
             if (n == s_takenfrom) s_takenfrom = NET_NO_NODE;
         }
     }
+    if (g_NetCreator && s_leavekept && s_takenfrom == NET_NO_NODE) DropKeptLeavers();
     Net_Unlock();
 }
 

@@ -231,6 +231,14 @@ void QuorNet_CheckDrops(void);
 // role on its LEAVE from now drops the creator and hands the role on with a
 // LEAVE to the node after it.
 void QuorNet_Depart(void);
+// The successor's takeover held while this node asks the creator: let go
+// when the creator answered, taken once it left the question unanswered
+// (also while a departing node waits for its LEAVE's acknowledgement).
+// Under the game lock.
+void QuorNet_TakeHeld(void);
+// Whether this guest waits on a silent creator (its round missing past the
+// warning, or what only the creator can end). Under the game lock.
+int QuorNet_CreatorSilent(void);
 // Whether this departing node handed the creator's role on: 0 no, 1 its
 // LEAVE sent, 2 acknowledged. Under the game lock.
 int QuorNet_HandedOn(void);

@@ -819,18 +819,26 @@ TEST_F(NetRoundsTest, ASlowSuccessorOfAKilledCreatorTakesOverBeforeTheGuestsLeav
 // on the creator; when its takeover came, the guest, next in the ring, had
 // counted it past its own takeover limit already, took the role in turn and
 // dropped it. A new creator's silence counts from its takeover.
+// Regression: node 3 quit as node 0 was killed, holding this node back; node
+// 1 took the role, and this node, its round and answers come, counted it
+// silent from node 3's limit on, took the role as well, and both ended
+// alone. A live creator that answers our round sent again keeps its role.
 TEST_F(NetRoundsTest, TheNextNodeGivesASuccessorThatTookTheRoleAWholeLimit)
 {
+  for (bool quits : {false, true}) {
+    SCOPED_TRACE(quits ? "node 3 quits, node 1 answers" : "node 1 silent");
+    if (quits) TearDown();
     Start(4, 2);
     Play({{}, {}, {}, {}}); // node 1 lacks node 0's round 2, held there
     uint8_t send = 1;
     QuorNet_Step(&send); // round 3, node 0 killed
-    Deliver(Round(3, 3, {}), Addr(3));
+    Deliver(Round(quits ? 1 : 3, 3, {}), Addr(quits ? 1 : 3));
     for (int n : {1, 3}) AckOwn(n);
-    auto frames = [](uint32_t count) {
+    auto frames = [quits](uint32_t count) {
         for (uint32_t i = 0; i < count && !g_NetCreator; i++) {
             MemNet_Advance(QUORNET_FRAME_MS);
             QuorNet_CheckDrops();
+            if (quits && g_NetRounds.probed[1] && !g_NetRounds.delivered[1]) AckOwn(1);
         }
     };
     frames(QUORNET_FRAMES_TAKEOVER - 10);
@@ -852,8 +860,9 @@ TEST_F(NetRoundsTest, TheNextNodeGivesASuccessorThatTookTheRoleAWholeLimit)
     EXPECT_FALSE(g_NetCreator) << "node 1 has the whole limit to send its round";
     EXPECT_TRUE(Net_IsNodeInSession(1));
     frames(1);
-    EXPECT_TRUE(g_NetCreator) << "and no more";
-    EXPECT_FALSE(Net_IsNodeInSession(1));
+    EXPECT_EQ(g_NetCreator, !quits) << "and no more";
+    EXPECT_EQ(Net_IsNodeInSession(1), quits);
+  }
 }
 
 } // namespace
@@ -1266,6 +1275,67 @@ TEST_F(NetHandover, DropSessionsReachAGuestInTheirOrder)
     EXPECT_EQ(OwnRoundsTo(1), 0);
     AckSession(1);
     EXPECT_EQ(OwnRoundsTo(1), 1) << "then round 4";
+}
+
+// Regression: a guest quitting as the successor's takeover came (held while
+// it asked the creator), or while the creator was silent, said goodbye to
+// the creator alone; the new creator awaited its report and dropped it at
+// the limit. The takeover is taken in the goodbye's wait too, and the
+// successor is told while the creator is silent; it keeps that LEAVE and
+// drops the guest right after the creator, awaiting no report of it.
+TEST_F(NetHandover, AGuestQuittingDuringAHandoverCostsNoWait)
+{
+    for (bool held : {true, false}) {
+        SCOPED_TRACE(held ? "the takeover held as it quits" : "the creator silent as it quits");
+        if (!held) TearDown();
+        Start(4, 2);
+        Play({{}, {}, {}, {}});
+        uint8_t send = 1;
+        QuorNet_Step(&send); // round 3: node 0 gone
+        if (held) Deliver(Session(0, 3, true), Addr(1));
+        else g_NetRounds.frames[0] = QUORNET_FRAMES_WARN + 1;
+        ASSERT_EQ(g_NetSession.creator, 0);
+        MemNet_Advance(NET_PROBE_MS);
+        MemNet_Sent().clear();
+        Thread_SetClockHook([] { // the goodbye's wait on the virtual clock
+            MemNet_Advance(10);
+            return MemNet_Clock();
+        });
+        Net_Close();
+        EXPECT_FALSE(SentTo(1, NET_LEAVE).empty());
+        EXPECT_EQ(g_NetSession.creator, held ? 1 : 0);
+        if (held) {
+            const std::vector<NetPacket> told = SentTo(1, NET_SESSION);
+            ASSERT_EQ(told.size(), 1u) << "the report";
+            EXPECT_EQ(Net_Length(&told[0]), (uint32_t)NET_HEADER_SIZE + 3);
+        }
+    }
+    TearDown();
+    Start(4, 1); // the successor
+    Play({{}, {}, {}, {}});
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 3: node 0 killed
+    for (int n : {2, 3}) {
+        Deliver(Round(n, 3, {}), Addr(n));
+        AckOwn(n);
+    }
+    Reliable(Leave(3), Addr(3), 80);
+    EXPECT_EQ(Acked(3, 80), 1) << "kept";
+    EXPECT_TRUE(Net_IsNodeInSession(3));
+    for (int frames = 0; !g_NetCreator && frames <= QUORNET_FRAMES_TAKEOVER; frames++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+    }
+    ASSERT_TRUE(g_NetCreator);
+    EXPECT_FALSE(Net_IsNodeInSession(3)) << "dropped right after the creator";
+    EXPECT_EQ(g_NetRounds.droppedat[3], g_NetRounds.droppedat[0]);
+    const uint8_t none[3] = {0, 0, 0};
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
+    Net_SetSource(&p, 2);
+    Deliver(p, Addr(2));
+    EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, 0) << "no report of node 3 awaited";
 }
 
 // Regression: a creator on its way out still took a guest's LEAVE and
