@@ -5,7 +5,9 @@
 # node gets a directory of its own beside the others. The entries after the
 # time-out give process I an option (--kill-at:150, --stop-at:100, ...).
 # Processes killed or interrupted are lost; the stopped ones are lost to the
-# others, resumed once a node has dropped them, and come back alone.
+# others, resumed once a node has dropped them, and come back alone; but one
+# given --stop-ms too (a stall shorter than the drop limits: it resumes
+# itself) is a survivor, whose digests count with the others'.
 # Every other process (a survivor) must reach the bound with the same digest
 # at every update as the others, no node may log "Out of sync", and when a
 # node was lost every survivor must disable the same teams at the same
@@ -23,8 +25,11 @@
 # NODROP=1: no node may drop another (no log may say "will be dropped").
 # ONLOG=PATTERN: once a node's log has the line, the process that is node
 # KILLNODE (1 by default; each writes its number and pid to sessionnode.txt) is
-# killed. A process killed so, or by --kill-at with --kill-if-node (it
+# killed (ONLOGSIG=INT: interrupted, so that it quits as asked). A process
+# killed or interrupted so, or killed by --kill-at with --kill-if-node (it
 # writes killed.txt), is lost.
+# CREATORLIVES=1: process 0, the creator, is lost nowhere: no survivor may
+# disable its team (0) before the bound (as a forged takeover taken would).
 # NOTALONE=1: no survivor may go on alone (a split game ends each alone).
 # MAXWAIT=MS: no survivor may wait longer than MS between two updates (a
 # creator's departure handed on within seconds, not at the drop limits).
@@ -177,14 +182,17 @@ while [ "$running" -eq 1 ]; do
             read -r sn spid < "$work/node$k/sessionnode.txt" 2>/dev/null || sn=""
             if [ "$sn" = "${KILLNODE:-1}" ]; then
                 touch "$work/node$k/killed.txt"
-                kill -KILL "$spid" 2>/dev/null
-                echo "NetGame: \"$ONLOG\" logged: process $k (node $sn) killed"
+                kill -"${ONLOGSIG:-KILL}" "$spid" 2>/dev/null
+                echo "NetGame: \"$ONLOG\" logged: process $k (node $sn) sent SIG${ONLOGSIG:-KILL}"
             fi
             k=$((k + 1))
         done
     fi
     for f in "$work"/node*/stopped.pid; do
         [ -f "$f" ] || continue
+        # A stall resumes itself.
+        k=${f%/stopped.pid}
+        case "$(options "${k##*/node}")" in *--stop-ms*) continue ;; esac
         if grep -q "will be dropped" "$work"/node*/quorvex.log 2>/dev/null; then
             kill -CONT "$(cat "$f")" 2>/dev/null
             rm -f "$f"
@@ -206,6 +214,35 @@ reached() {
         grep -q " won (" "$work/node$1/quorvex.log" 2>/dev/null || fail "process $1 did not reach the game's end"
     else
         [ "$(wc -l < "$work/node$1/digests.txt")" -eq "$updates" ] || fail "process $1 did not reach the bound"
+    fi
+}
+# Process I survived: to the bound with the first survivor's digests and
+# drops.
+survivor() {
+    d="$work/node$1"
+    survivors=$((survivors + 1))
+    reached "$1"
+    [ "${NOTALONE:-0}" = 1 ] && grep -q "alone from update" "$d/summary.txt" 2>/dev/null &&
+        fail "process $1 went on alone"
+    if [ -n "${MAXWAIT:-}" ]; then
+        waited=$(sed -n 's/.*longest wait \([0-9]*\) ms.*/\1/p' "$d/summary.txt" 2>/dev/null)
+        [ "${waited:-999999}" -le "$MAXWAIT" ] || fail "process $1 waited ${waited:-?} ms between two updates"
+    fi
+    # Up to the bound: past it the nodes leave one by one, each seen
+    # leaving by those still there.
+    grep "team disabled at update" "$d/quorvex.log" 2>/dev/null | sed 's/.*Team/Team/' |
+        awk -v n="$bound" '$NF < n' > "$d/disabled.txt"
+    if [ "${CREATORLIVES:-0}" = 1 ]; then
+        grep -q "^Team 0's" "$d/disabled.txt" && fail "process $1 disabled the creator's team"
+    fi
+    if [ -z "$first" ]; then
+        first=$1
+    else
+        cmp -s "$work/node$first/digests.txt" "$d/digests.txt" ||
+            fail "digests of processes $first and $1 differ from update" \
+                "$(cmp "$work/node$first/digests.txt" "$d/digests.txt" | sed 's/.*line //')"
+        cmp -s "$work/node$first/disabled.txt" "$d/disabled.txt" ||
+            fail "processes $first and $1 disabled teams differently"
     fi
 }
 first="" survivors=0 lost=0 i=0
@@ -232,34 +269,13 @@ while [ "$i" -lt "$n" ]; do
     [ -f "$d/killed.txt" ] && o="$o --kill-at"
     case "$o" in
     *--kill-at* | *--int-at*) lost=$((lost + 1)) ;;
+    *--stop-at*--stop-ms* | *--stop-ms*--stop-at*) survivor "$i" ;;
     *--stop-at*)
         lost=$((lost + 1))
         grep -q "alone from update" "$d/summary.txt" 2>/dev/null || fail "process $i did not go on alone"
         reached "$i"
         ;;
-    *)
-        survivors=$((survivors + 1))
-        reached "$i"
-        [ "${NOTALONE:-0}" = 1 ] && grep -q "alone from update" "$d/summary.txt" 2>/dev/null &&
-            fail "process $i went on alone"
-        if [ -n "${MAXWAIT:-}" ]; then
-            waited=$(sed -n 's/.*longest wait \([0-9]*\) ms.*/\1/p' "$d/summary.txt" 2>/dev/null)
-            [ "${waited:-999999}" -le "$MAXWAIT" ] || fail "process $i waited ${waited:-?} ms between two updates"
-        fi
-        # Up to the bound: past it the nodes leave one by one, each seen
-        # leaving by those still there.
-        grep "team disabled at update" "$d/quorvex.log" | sed 's/.*Team/Team/' |
-            awk -v n="$bound" '$NF < n' > "$d/disabled.txt"
-        if [ -z "$first" ]; then
-            first=$i
-        else
-            cmp -s "$work/node$first/digests.txt" "$d/digests.txt" ||
-                fail "digests of processes $first and $i differ from update" \
-                    "$(cmp "$work/node$first/digests.txt" "$d/digests.txt" | sed 's/.*line //')"
-            cmp -s "$work/node$first/disabled.txt" "$d/disabled.txt" ||
-                fail "processes $first and $i disabled teams differently"
-        fi
-        ;;
+    *) survivor "$i" ;;
     esac
     i=$((i + 1))
 done

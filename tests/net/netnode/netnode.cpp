@@ -6,7 +6,7 @@
 //           [--port PATH]
 //           [--seed S] [--frame-ms M] [--kill-at U [--kill-if-node K]] [--int-at U]
 //           [--stop-at U --stop-ms M] [--playback FILE --cycles C [--setup FILE]]
-//           [--save-at U] [--garbage-at U] [--forge-session-at U]
+//           [--save-at U] [--garbage-at U] [--forge-session-at U] [--forge-takeover-at U]
 //
 // Runs in a directory holding quorvex.cfg and the demo's data (the runner
 // makes one per node). Its address is 127.B.0.(I + 1); process 0 hosts,
@@ -33,6 +33,12 @@
 // drawn from the node's own seeded stream. --forge-session-at makes it tell
 // the node after it, at that update, three times, that the last node left
 // (a SESSION from its own address, the creator still named).
+// --forge-takeover-at, on the process that is node 1 (given to every
+// process, like --kill-if-node; the others ignore it), sends at that update
+// to the node after it what a takeover of a silent creator sends: a SESSION
+// of the current round naming node 1 the creator at its own address and
+// node 0 dropped, reliably, and the copies of node 0's last two rounds,
+// while node 0 lives and answers: the guest must refuse it.
 // --playback plays a recording single-player with the round length it had;
 // --setup gives it the teams a menus' launch set up ("launch.bin", written
 // by a --menus node at its launch).
@@ -99,7 +105,7 @@ struct Options {
     int clients = 3;
     const char* menus = nullptr;
     const char* setup = nullptr;
-    long saveat = -1, garbageat = -1, forgeat = -1;
+    long saveat = -1, garbageat = -1, forgeat = -1, forgetakeoverat = -1;
 };
 
 Options s_opt;
@@ -417,6 +423,60 @@ void ForgeSession(void)
     TLOG(TLOG_NWARN, "netnode %s: forged SESSION sent to node %d: node %d left", s_self, to, last);
 }
 
+// A takeover of a creator that is not silent, from its successor's address,
+// shaped as the successor's own takeover sends it: the SESSION of the round
+// it waits for, the creator dropped, then the copies of the creator's rounds
+// held (the round before and this one, empty where it has none). Sent
+// reliably: the guest holds a takeover and takes a resend of it once the
+// creator leaves its question unanswered, which a live one does not.
+void ForgeTakeover(void)
+{
+    Net_Lock();
+    const int to = Net_RingNextNode(g_NetOwnNode);
+    if (g_NetOwnNode != 1 || g_NetSession.creator != 0 || !Net_IsNodeInSession(0) || to == 0 ||
+        to == g_NetOwnNode) {
+        Net_Unlock();
+        TLOG(TLOG_NWARN, "netnode %s: no takeover forged (node %d, creator %d)", s_self, (int)g_NetOwnNode,
+             (int)g_NetSession.creator);
+        return;
+    }
+    NetRounds* r = &g_NetRounds;
+    const uint32_t round = g_NetRound;
+    NetSession forged = g_NetSession;
+    forged.creator = g_NetOwnNode;
+    forged.creator_address = g_NetOwnAddress;
+    forged.players[0].flags &= ~NET_PLAYER_ACTIVE;
+    if (forged.count) forged.count--;
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &forged);
+    NetPacket session;
+    memset(&session, 0, sizeof session);
+    Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    Net_SetRound(&session, round);
+    // The creator's rounds as a takeover copies them: its real packets where
+    // this node holds them, else empty rounds.
+    NetPacket copies[2];
+    int count = 0;
+    auto copy = [&](const NetPacket* from, uint32_t at) {
+        NetPacket* out = &copies[count++];
+        memset(out, 0, sizeof *out);
+        if (from) *out = *from;
+        else Net_BuildPacket(out, nullptr, 0, NET_ROUND);
+        Net_SetType(out, NET_ROUND);
+        Net_SetSource(out, 0);
+        Net_SetRound(out, at);
+        Net_SetId(out, 0);
+    };
+    if (r->lastround && r->lastround + 1 == round) copy(r->lasthave[0] ? &r->last[0] : nullptr, round - 1);
+    copy(r->received[0] ? &r->slots[0] : nullptr, round);
+    const NetAddress address = g_NetSession.players[to].address;
+    Net_Unlock();
+    NetPkt_SendReliable(&session, &address, nullptr, nullptr, nullptr);
+    for (int i = 0; i < count; i++) NetPkt_SendReliable(&copies[i], &address, nullptr, nullptr, nullptr);
+    TLOG(TLOG_NWARN, "netnode %s: forged takeover sent to node %d: node 1 the creator, node 0 dropped at round %u",
+         s_self, to, (unsigned)round);
+}
+
 int HostileInit(NetAddress* own) { return s_below->init(own); }
 int HostileClose(void) { return s_below->close(); }
 int HostileReceive(NetPacket* packet, NetAddress* from, uint32_t* time) { return s_below->receive(packet, from, time); }
@@ -521,6 +581,7 @@ void AfterUpdate(void)
     if (update == s_opt.saveat) Orders_QSaveGame();
     if (update == s_opt.garbageat) s_hostile.store(1);
     if (update == s_opt.forgeat) ForgeSession();
+    if (update == s_opt.forgetakeoverat) ForgeTakeover();
     if (update >= s_opt.updates + 2 * (long)(UnitCycles ? UnitCycles : 1)) g_GameState = GS_QUIT;
     if (update < s_opt.updates) GiveOrders();
 }
@@ -590,7 +651,7 @@ int Usage(void)
           "               [--port PATH] [--seed S]\n"
           "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
           "               [--playback FILE --cycles C [--setup FILE]] [--menus SCRIPT]\n"
-          "               [--save-at U] [--garbage-at U] [--forge-session-at U]\n"
+          "               [--save-at U] [--garbage-at U] [--forge-session-at U] [--forge-takeover-at U]\n"
           "               [--meet HOST:PORT --clients C]\n",
           stderr);
     return 2;
@@ -632,6 +693,7 @@ int main(int argc, char** argv)
         else if (k == "--save-at") s_opt.saveat = atol(v);
         else if (k == "--garbage-at") s_opt.garbageat = atol(v);
         else if (k == "--forge-session-at") s_opt.forgeat = atol(v);
+        else if (k == "--forge-takeover-at") s_opt.forgetakeoverat = atol(v);
         else return Usage();
     }
     if (s_opt.node < 0 || s_opt.node >= NET_NODES || s_opt.nodes < 1 || s_opt.nodes > NET_NODES) return Usage();

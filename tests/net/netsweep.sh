@@ -1,0 +1,196 @@
+#!/bin/sh
+# A failure sweep: plays network games, each with a schedule of failures
+# drawn from its own seed, and checks each as runnetgame.sh does.
+# Usage: netsweep.sh NETNODE RUNDIR FIRST COUNT   (games FIRST .. FIRST + COUNT - 1)
+#        netsweep.sh NETNODE RUNDIR --seeds "S ..." (those games again)
+# A game's seed gives everything: 4 to 8 nodes; 0, 10 or 30 % of the
+# datagrams faulted (the seed is the faults' seed too); one to three events,
+# each a process quitting (--int-at), killed (--kill-at) or stalled for 1 to
+# 6 s (--stop-at with --stop-ms: shorter than the drop limit at the 4 ms
+# frame step, so a survivor), the first at update 100 to 200 and each next
+# 0 to 8 updates after the one before, to three processes (the creator,
+# process 0, among them); at least two processes never quit nor die. One
+# game in four also has node 1, the creator's successor, send one guest a
+# takeover of the live creator (--forge-takeover-at, near the events; the
+# creator then meets no event), which must be refused ("unsent" counts the
+# games where node 1 had quit or died by then). Every survivor
+# (stalled ones too) must reach update 400 with equal digests and equal
+# drops, none alone, none waiting longer than MAXWAIT ms between two updates
+# (32000: the takeover limit, two chain steps and the drop limit at 4 ms a
+# frame step), and where the creator lives no survivor may drop it.
+# JOBS games at once (7), each in a network namespace of its own; a failed
+# game's nodes' directories, the runner's report and the command that plays
+# it again go to LOGDIR/<seed>/ (LOGDIR: none kept when empty). Prints one
+# line a game, then the counts, the longest wait and the failing seeds with
+# their commands; fails when any game does.
+set -u
+node=$1 rundir=$2
+shift 2
+runner="$(cd "$(dirname "$0")" && pwd)/runnetgame.sh"
+if [ "$1" = --seeds ]; then
+    seeds=$2
+else
+    seeds=$(seq "$1" $(($1 + $2 - 1)))
+fi
+jobs=${JOBS:-7} logdir=${LOGDIR:-} updates=400 maxwait=${MAXWAIT:-32000}
+out=$(mktemp -d "${TMPDIR:-/tmp}/netsweep.XXXXXX")
+trap 'rm -rf "$out"' EXIT
+
+# The seeded stream of a schedule: a linear congruential generator in the
+# shell's own arithmetic, the same on every machine.
+x=0
+draw() { # draw N: sets r to 0 .. N - 1
+    x=$(((x * 1103515245 + 12345) % 2147483648))
+    r=$(((x / 65536) % $1))
+}
+
+# The schedule of game $1: sets nodes, pct, base, env, args, desc, kinds.
+schedule() {
+    x=$(($1 % 2147483648))
+    draw 7; draw 7
+    draw 5; nodes=$((4 + r))
+    draw 3; pct=$(echo "0 10 30" | cut -d' ' -f$((r + 1)))
+    draw 3; events=$((1 + r))
+    draw 4; forge=$((r == 0))
+    draw 101; at=$((100 + r))
+    draw 250; base=$((1 + r))
+    args="" desc="" kinds="" taken=" " lostcount=0 creatorlost=0
+    e=0
+    while [ "$e" -lt "$events" ]; do
+        # A process not yet given an event; not the creator in a forge game.
+        while :; do
+            draw "$nodes"; p=$r
+            [ "$forge" = 1 ] && [ "$p" = 0 ] && continue
+            case "$taken" in *" $p "*) continue ;; esac
+            break
+        done
+        taken="$taken$p "
+        [ "$e" -gt 0 ] && { draw 9; at=$((at + r)); }
+        draw 3; kind=$(echo "quit kill stall" | cut -d' ' -f$((r + 1)))
+        # Two processes at least stay in the game.
+        if [ "$kind" != stall ] && [ $((lostcount + 1)) -gt $((nodes - 2)) ]; then kind=stall; fi
+        who=guest
+        [ "$p" = 0 ] && who=creator
+        case "$kind" in
+        quit) args="$args $p:--int-at:$at" lostcount=$((lostcount + 1)) ;;
+        kill) args="$args $p:--kill-at:$at" lostcount=$((lostcount + 1)) ;;
+        stall)
+            draw 51; ms=$((1000 + r * 100))
+            args="$args $p:--stop-at:$at $p:--stop-ms:$ms"
+            kind="stall ${ms}ms"
+            ;;
+        esac
+        [ "$p" = 0 ] && [ "${kind%% *}" != stall ] && creatorlost=1
+        desc="$desc $who $p $kind@$at;"
+        kinds="$kinds $who-${kind%% *}"
+        e=$((e + 1))
+    done
+    env="NODEARGS=--frame-ms 4;MAXWAIT=$maxwait;NOTALONE=1"
+    [ "$creatorlost" = 0 ] && env="$env;CREATORLIVES=1"
+    [ "$pct" != 0 ] && env="$env;QUORVEX_NETFAULTS=$pct,ldrbtw,$1"
+    if [ "$forge" = 1 ]; then
+        draw 31; f=$((at - 20 + r))
+        # Given to every guest: the one that is node 1 forges.
+        p=1
+        while [ "$p" -lt "$nodes" ]; do args="$args $p:--forge-takeover-at:$f"; p=$((p + 1)); done
+        desc="$desc forged takeover@$f;"
+        kinds="$kinds forge"
+    fi
+}
+
+# The command that plays game $1 again (after schedule $1).
+command_of() {
+    echo "env '$(echo "$env" | sed "s/;/' '/g")' sh $runner $node $rundir udp $nodes $base $updates 60$args"
+}
+
+# Plays game $1; its line to $out/$1.line, its report to $out/$1.txt.
+play() {
+    g=$1
+    schedule "$g"
+    start=$(date +%s)
+    (
+        IFS=';'
+        for v in $env; do export "$v"; done
+        unset IFS
+        KEEP=1 RUNS=1 FAULTSEEDS="" sh "$runner" "$node" "$rundir" udp "$nodes" "$base" "$updates" 60 $args
+    ) > "$out/$g.txt" 2>&1
+    rc=$?
+    secs=$(($(date +%s) - start))
+    work=$(sed -n 's/^kept //p' "$out/$g.txt" | tail -n 1)
+    wait=$(sed -n 's/.*longest wait \([0-9]*\) ms.*/\1/p' "$out/$g.txt" | sort -n | tail -n 1)
+    # Node 1 may have quit or died before its forgery.
+    case "$kinds" in *forge*)
+        grep -qs "forged takeover sent" "$work"/node*/quorvex.log || { kinds="$kinds unsent"; desc="$desc (not sent);"; } ;;
+    esac
+    what=""
+    if [ "$rc" != 0 ]; then
+        grep -q "differ from update" "$out/$g.txt" && what="$what digests"
+        grep -q "went on alone\|did not go on alone" "$out/$g.txt" && what="$what alone"
+        grep -q "ms between two updates" "$out/$g.txt" && what="$what wait"
+        grep -q "did not reach the bound" "$out/$g.txt" && what="$what bound"
+        grep -q "disabled teams differently\|no team was disabled" "$out/$g.txt" && what="$what drops"
+        grep -q "creator's team" "$out/$g.txt" && what="$what creator-dropped"
+        grep -q "out of sync" "$out/$g.txt" && what="$what out-of-sync"
+        grep -q "no node got on" "$out/$g.txt" && what="$what stall"
+        [ -n "$what" ] || what=" other"
+    fi
+    echo "game $g: $nodes nodes, ${pct}% faults,$desc ${secs}s, longest wait ${wait:-?} ms: $([ "$rc" = 0 ] && echo pass || echo "FAIL:$what")" \
+        > "$out/$g.line"
+    echo "$kinds" > "$out/$g.kinds"
+    echo "${wait:-0}" > "$out/$g.wait"
+    if [ "$rc" != 0 ] && [ -n "$logdir" ] && [ -n "$work" ]; then
+        rm -rf "${logdir:?}/$g"
+        mkdir -p "$logdir/$g"
+        for d in "$work"/node*; do cp -r "$d" "$logdir/$g/" 2>/dev/null; done
+        cp "$out/$g.txt" "$logdir/$g/report.txt"
+        cat "$out/$g.line" > "$logdir/$g/schedule.txt"
+        command_of "$g" >> "$logdir/$g/schedule.txt"
+        # The lines that tell what a node made of the failures.
+        for d in "$logdir/$g"/node*; do
+            echo "== ${d##*/}: $(head -n 1 "$d/summary.txt" 2>/dev/null)"
+            grep -h "Stale SESSION\|will be dropped\|malformed report\|takes its role\|takeover taken\|No word from the creator\|Waiting for\|forged takeover\|Creator .* is silent\|new creator told\|drop of node .* moved\|Leaving with\|team disabled" \
+                "$d/quorvex.log" 2>/dev/null | head -n 40
+        done > "$logdir/$g/keylines.txt"
+    fi
+    [ -n "$work" ] && rm -rf "$work"
+    echo "$rc" > "$out/$g.rc"
+}
+
+# JOBS lanes, each playing every JOBS-th game in turn; each game's line as
+# it ends.
+lane=0
+for g in $seeds; do echo "$g" >> "$out/lane$lane"; lane=$(((lane + 1) % jobs)); done
+for l in "$out"/lane*; do
+    (while read -r g; do
+        play "$g"
+        cat "$out/$g.line"
+    done < "$l") &
+done
+wait
+
+total=0 failed=0 longest=0 longestat=""
+for g in $seeds; do
+    total=$((total + 1))
+    [ "$(cat "$out/$g.rc" 2>/dev/null)" = 0 ] || failed=$((failed + 1))
+    w=$(cat "$out/$g.wait" 2>/dev/null || echo 0)
+    [ "$w" -gt "$longest" ] && longest=$w longestat=$g
+done
+echo "NetSweep: $((total - failed)) of $total games passed; longest wait $longest ms (game $longestat)"
+echo "  events (games failed of games with it):"
+for k in $(cat "$out"/*.kinds | tr ' ' '\n' | sort -u); do
+    n=0 f=0
+    for g in $seeds; do
+        grep -qw -- "$k" "$out/$g.kinds" 2>/dev/null || continue
+        n=$((n + 1))
+        [ "$(cat "$out/$g.rc" 2>/dev/null)" = 0 ] || f=$((f + 1))
+    done
+    echo "    $k: $f of $n"
+done
+for g in $seeds; do
+    [ "$(cat "$out/$g.rc" 2>/dev/null)" = 0 ] && continue
+    cat "$out/$g.line"
+    schedule "$g"
+    echo "  again: $(command_of "$g")"
+    [ -n "$logdir" ] && echo "  logs: $logdir/$g"
+done
+[ "$failed" -eq 0 ]
