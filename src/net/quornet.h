@@ -26,13 +26,22 @@
 //    no round after R. So rounds up to R hold the same slots everywhere, and
 //    later rounds hold the same set of nodes. The game sees D leave
 //    (Net_IsNodeActive) when round R has been unpacked: at one update on
-//    every machine, whenever the SESSION came.
+//    every machine, whenever the SESSION came. A node has one drop SESSION
+//    of ours in flight at a time, the next sent on its acknowledgement: a
+//    guest that took a later one first would date the earlier drops at the
+//    later round (and ignore the earlier one as stale).
+//    A creator that waits on a dropped node's copies of its own (a drop
+//    moved or settled late) sends its own at the drop limit, with a line.
 // 3. Hostile or damaged entries are refused by what they contain, which is
 //    the same on every machine, so every machine refuses alike.
 // 4. No wait without end. A live node held in round R - 1 by a lost one
 //    falls silent with it; the creator drops first the nodes that do not
-//    acknowledge its round R (sent again to tell them apart when all did)
-//    and keeps the others, which its copies then release. The dropped node
+//    acknowledge its round R, and when every node past the limit did, sends
+//    R again to every other node (the lost one need not be past the limit:
+//    its last round came here and not there) and drops first those that
+//    leave it unanswered; it keeps the others, which its copies then
+//    release. A node that answers goes only when every node answers. A
+//    node that leaves our drop SESSION unacknowledged counts as silent. The dropped node
 //    gets the SESSION too, and goes on alone. A guest that the creator alone
 //    can release and that hears nothing past QUORNET_FRAMES_LEAVE leaves.
 // 5. Going on alone keeps rule 1. A node left alone (the others quit at the
@@ -78,8 +87,16 @@
 //    predecessor's recent drops as still in the game until it announces
 //    each, in the order of their rounds, once the reports are in. A creator
 //    never waits on a predecessor's copies, so never leaves over them; a
-//    guest whose report it awaits counts as silent (dropped at the limit if
-//    the report never comes).
+//    guest whose report, or a copy the report announced, it awaits counts as
+//    silent (dropped at the limit, "Timeout on REPORT", if it never comes).
+//    A full SESSION at a creator, of a node that speaks as a creator too,
+//    is no report and nothing it takes. A guest saying goodbye while the
+//    creator is silent tells the creator's successor too, which keeps that
+//    LEAVE (from the guest's own address) and, once it takes the role,
+//    drops the guest right after the creator, awaiting no report of it; a
+//    takeover that comes while a guest waits for its LEAVE's
+//    acknowledgement is taken there too, and the LEAVE goes to the new
+//    creator.
 // 8. A chain when the creator and its successor are lost together. The
 //    k-th node after the creator in ring order takes the role at the
 //    takeover limit plus k - 1 chain steps (time for a live node ahead to
@@ -91,8 +108,11 @@
 //    nodes between, each silent to it too, and no other; it leaves only
 //    after the nodes ahead of it had their turn. A node held a round behind
 //    by a lost node counts the creator silent from that node's drop limit
-//    on: the creator would have dropped it by then (and drops it first all
-//    the same, though its round came). A takeover of a creator that took the
+//    on, but only while the creator also leaves our round, sent again,
+//    unanswered (a live creator, old or new, answers while it waits to
+//    drop the lost node: it keeps the role, and the guest waits up to its
+//    leave limit); a takeover drops the creator first all the same,
+//    though its round came. A takeover of a creator that took the
 //    role itself shows the creator before it out (a guest that missed that
 //    takeover takes this one only so). The drop of the creator before stays
 //    at the round the silent one gave it wherever a live node took it: a
