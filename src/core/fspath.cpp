@@ -159,11 +159,12 @@ const char* Fs_KindOf(unsigned mode)
 int Fs_OpenTemp(const std::string& tmp, const char* target, std::string* why)
 {
     // The rename would replace a device node or a pipe the target names
-    // by the file (a directory makes the rename itself fail).
+    // by the file; at a directory it would fail only after the whole write,
+    // saying less than this does.
     struct stat st;
-    if (stat(target, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    if (stat(target, &st) == 0 && !S_ISREG(st.st_mode)) {
         if (why) *why = std::string(target) + " is " + Fs_KindOf(st.st_mode) + ", not a regular file";
-        errno = EINVAL;
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return -1;
     }
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;

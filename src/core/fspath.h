@@ -36,8 +36,8 @@ const char* Fs_KindOf(unsigned mode);
 // Opens the temporary file beside target that a write goes to, for
 // writing, created afresh: never through a link, never a device already
 // there (a leftover regular file, FIFO or socket of the name is removed
-// first); fails, errno set, for a target that is there and neither a
-// regular file nor a directory (whose rename fails).
+// first); fails, errno set, for a target that is there and no regular
+// file (a directory included, before anything is written).
 // The descriptor (blocking) or -1; with why, a failure because of what
 // stands at either name says which and what it is ("... is a FIFO, not a
 // regular file").

@@ -71,10 +71,19 @@ struct FILEBLOCK {
     const uint8_t* bytes;  // null for a static block
 };
 
+// The file is read as its blocks are walked, each after its length was
+// found within what the file has left: a file whose rest is short or false
+// costs no more than what its blocks say they hold.
 struct LoadFile {
     const char* path;
-    std::vector<uint8_t> data;
+    std::vector<uint8_t> data;  // the bytes read so far, from the start
     std::vector<FILEBLOCK> globals, locals;
+    int fd = -1;
+    size_t size = 0;  // the file's, as measured when it was opened
+    ~LoadFile()
+    {
+        if (fd >= 0) close(fd);
+    }
 };
 
 int refuse(const LoadFile& f, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
@@ -128,11 +137,36 @@ long readUpTo(int fd, uint8_t* dst, size_t n)
     return (long)got;
 }
 
+// Appends the file's next n bytes, which its measured size holds, to
+// f.data; 0 after refusing. The buffer grows no further than the file.
+int readMore(LoadFile& f, size_t n)
+{
+    const size_t have = f.data.size();
+    if (have + n > f.data.capacity()) f.data.reserve(std::min(f.size, std::max(have + n, 2 * f.data.capacity())));
+    f.data.resize(have + n);
+    long got = readUpTo(f.fd, f.data.data() + have, n);
+    if (got < 0) return refuse(f, "can't be read");
+    if ((size_t)got != n) return refuse(f, "changed while being read");
+    return 1;
+}
+
+// Read to the size measured: one more byte there means the file grew
+// since, and it isn't the file measured. 0 after refusing.
+int atEnd(LoadFile& f)
+{
+    uint8_t extra;
+    long got = readUpTo(f.fd, &extra, 1);
+    if (got < 0) return refuse(f, "can't be read");
+    if (got != 0) return refuse(f, "changed while being read");
+    return 1;
+}
+
 // Only a regular file is read: a named pipe would hold the game until
 // something wrote to it, a device would be read without end. The preamble
-// and the global count are read and checked first, so that a large file
-// that isn't a saved game is refused without being read whole. 0 with the
-// file in f.data, else a SAVE_LOADRESULT.
+// and the global count are read and checked first; the blocks are read by
+// the walk (readSection), so that a large file that isn't a saved game is
+// refused without being read whole. 0 with the file open in f, else a
+// SAVE_LOADRESULT.
 int readFile(LoadFile& f)
 {
     struct stat st;
@@ -143,35 +177,20 @@ int readFile(LoadFile& f)
         return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size), SAVE_BADFILE;
     // The name may have been given to something else since: opened without
     // waiting and looked at again.
-    int fd = open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return refuse(f, "can't be read"), SAVE_BADFILE;
-    struct Closer {
-        int fd;
-        ~Closer() { close(fd); }
-    } closer{fd};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    f.fd = open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (f.fd < 0) return refuse(f, "can't be read"), SAVE_BADFILE;
+    if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode))
         return refuse(f, "is %s, not a saved game", Fs_KindOf(st.st_mode)), SAVE_BADFILE;
     if ((uint64_t)st.st_size > SAVE_MAXFILE)
         return refuse(f, "over 256 MiB (%lld bytes)", (long long)st.st_size), SAVE_BADFILE;
-    const size_t size = (size_t)st.st_size, head = std::min(size, (size_t)SAVE_PREAMBLE + 4);
-    f.data.resize(head);
-    long got = readUpTo(fd, f.data.data(), head);
-    if (got < 0) return refuse(f, "can't be read"), SAVE_BADFILE;
-    if ((size_t)got != head) return refuse(f, "changed while being read"), SAVE_BADFILE;
-    uint8_t extra;
-    if (head == size && readUpTo(fd, &extra, 1) != 0) return refuse(f, "changed while being read"), SAVE_BADFILE;
+    f.size = (size_t)st.st_size;
+    if (!readMore(f, std::min(f.size, (size_t)SAVE_PREAMBLE + 4))) return SAVE_BADFILE;
+    if (f.data.size() == f.size && !atEnd(f)) return SAVE_BADFILE;
     if (int r = checkHeader(f)) return r;
-    if (size >= SAVE_PREAMBLE + 4 && get32(&f.data[SAVE_PREAMBLE]) > (size - SAVE_PREAMBLE - 4) / 16)
+    if (f.size >= SAVE_PREAMBLE + 4 && get32(&f.data[SAVE_PREAMBLE]) > (f.size - SAVE_PREAMBLE - 4) / 16)
         return refuse(f, "global count %u at offset %u beyond the file's bytes", get32(&f.data[SAVE_PREAMBLE]),
                       (unsigned)SAVE_PREAMBLE),
                SAVE_BADFILE;
-    // Read straight into place at the size found, and no further: one more
-    // byte there means the file grew since, and it isn't the file measured.
-    f.data.resize(size);
-    got = readUpTo(fd, f.data.data() + head, size - head);
-    if (got < 0) return refuse(f, "can't be read"), SAVE_BADFILE;
-    if ((size_t)got != size - head) return refuse(f, "changed while being read"), SAVE_BADFILE;
-    if (head < size && readUpTo(fd, &extra, 1) != 0) return refuse(f, "changed while being read"), SAVE_BADFILE;
     return 0;
 }
 
@@ -180,13 +199,15 @@ int readSection(LoadFile& f, size_t& at, int global, std::vector<uint64_t>& seen
 {
     std::vector<FILEBLOCK>& out = global ? f.globals : f.locals;
     const char* section = global ? "global" : "local";
-    if (f.data.size() - at < 4) return refuse(f, "ends before the %s count at offset %zu", section, at);
+    if (f.size - at < 4) return refuse(f, "ends before the %s count at offset %zu", section, at);
+    if (f.data.size() < at + 4 && !readMore(f, at + 4 - f.data.size())) return 0;
     uint32_t count = get32(&f.data[at]);
     at += 4;
-    if (count > (f.data.size() - at) / 16)
+    if (count > (f.size - at) / 16)
         return refuse(f, "%s count %u at offset %zu beyond the file's bytes", section, count, at - 4);
     for (uint32_t i = 0; i < count; i++) {
-        if (f.data.size() - at < 16) return refuse(f, "ends in %s block %u at offset %zu", section, i, at);
+        if (f.size - at < 16) return refuse(f, "ends in %s block %u at offset %zu", section, i, at);
+        if (!readMore(f, 16)) return 0;
         const uint8_t* d = &f.data[at];
         FILEBLOCK b{(uint32_t)at, get32(d + 4), get32(d + 8), get32(d + 12), nullptr};
         if (get32(d) != SAVE_MARKER) return refuse(f, "Save out of sync at offset %zu", at);
@@ -202,9 +223,9 @@ int readSection(LoadFile& f, size_t& at, int global, std::vector<uint64_t>& seen
         seen[seq >> 6] |= bit;
         at += 16;
         if (kind != (SAVEBLK_GLOBAL | SAVEBLK_STATIC)) {
-            if (f.data.size() - at < size) return refuse(f, "block at offset %u ends past the file", b.offset);
-            b.bytes = &f.data[at];
-            if (Crc32_Block(b.bytes, size) != b.crc)
+            if (f.size - at < size) return refuse(f, "block at offset %u ends past the file", b.offset);
+            if (!readMore(f, size)) return 0;
+            if (Crc32_Block(&f.data[at], size) != b.crc)
                 return refuse(f, "CRC fails for %d(%s) at offset %u", type, Save_TypeName(type), b.offset);
             at += size;
         }
@@ -218,7 +239,13 @@ int checkBlocks(LoadFile& f)
     size_t at = SAVE_PREAMBLE;
     std::vector<uint64_t> seen((SAVEID_SEQMASK >> 6) + 1);
     if (!readSection(f, at, 1, seen) || !readSection(f, at, 0, seen)) return 0;
-    if (at != f.data.size()) return refuse(f, "%zu bytes after the last block at offset %zu", f.data.size() - at, at);
+    if (at != f.size) return refuse(f, "%zu bytes after the last block at offset %zu", f.size - at, at);
+    if (!atEnd(f)) return 0;
+    // Placed once the buffer has stopped moving.
+    for (std::vector<FILEBLOCK>* section : {&f.globals, &f.locals})
+        for (FILEBLOCK& b : *section)
+            if ((b.flags & SAVEBLK_KINDMASK) != (SAVEBLK_GLOBAL | SAVEBLK_STATIC))
+                b.bytes = f.data.data() + b.offset + 16;
     return 1;
 }
 

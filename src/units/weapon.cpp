@@ -8,6 +8,8 @@
 // "Expected [%s] but found [%s]" for a bracket where a value belongs.
 #include "units/weapon.h"
 
+#include <cfloat>
+#include <charconv>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -148,6 +150,24 @@ static int ArgFloat(TF_PARSER* p, const char* what, float* value)
 {
     char scratch[TF_FIELD];
     return ArgPresent(p, what) && TF_GetFloat(p, scratch, value);
+}
+
+// As ArgFloat, keeping the token (TF_FIELD bytes) and its value as wide as
+// the text says it: a float rounds the last values below 2^22 up onto it.
+// Whatever the tokenizer doesn't read as a decimal keeps the float's value.
+static int ArgReal(TF_PARSER* p, const char* what, char* token, float* value, double* wide)
+{
+    if (!ArgPresent(p, what) || !TF_GetFloat(p, token, value)) return 0;
+    *wide = *value;
+    const char* s = token;
+    while (*s == ' ' || *s == '\t') s++;
+    const bool negative = *s == '-';
+    if (*s == '-' || *s == '+') s++;
+    if (!((*s >= '0' && *s <= '9') || (*s == '.' && s[1] >= '0' && s[1] <= '9'))) return 1;
+    double v;
+    auto r = std::from_chars(s, s + strlen(s), v, std::chars_format::general);
+    if (r.ec == std::errc() && v <= static_cast<double>(FLT_MAX)) *wide = negative ? -v : v;
+    return 1;
 }
 
 static int ArgString(TF_PARSER* p, const char* what, char* field)
@@ -429,8 +449,10 @@ static int ParseSetBooster(TF_PARSER* p, WEAPONTYPE* w)
 {
     int a, b, d;
     float c;
+    double written;
+    char token[TF_FIELD];
     if (!ArgBracket(p, "(") || !ArgInt(p, "", &a) || !ArgInt(p, "", &b) ||
-        !ArgFloat(p, "", &c) || !ArgInt(p, "", &d) || !ArgBracket(p, ")")) {
+        !ArgReal(p, "", token, &c, &written) || !ArgInt(p, "", &d) || !ArgBracket(p, ")")) {
         return 0;
     }
     // Refused at the line, as the strength is, rather than cut: the range
@@ -438,10 +460,19 @@ static int ParseSetBooster(TF_PARSER* p, WEAPONTYPE* w)
     // which a number within it says as well; a cut would quietly change
     // what the file says.
     CheckRange(p, "Boost time", b, -WEAPON_MAXBOOSTTIME, WEAPON_MAXBOOSTTIME);
-    const double fade = static_cast<double>(c) * 256.0;
-    if (!(fade > static_cast<double>(WEAPON_MINBOOSTFADE) - 1.0 && fade < static_cast<double>(WEAPON_MAXBOOSTFADE) + 1.0))
-        TF_Error(p, "Boost fade speed %.9g out of range (from %d to below %d)", static_cast<double>(c),
+    // Judged by what the file writes, not by its float, which rounds the last
+    // values below the top onto it.
+    auto within = [](double fade) {
+        return fade > static_cast<double>(WEAPON_MINBOOSTFADE) - 1.0 &&
+               fade < static_cast<double>(WEAPON_MAXBOOSTFADE) + 1.0;
+    };
+    if (!within(written * 256.0))
+        TF_Error(p, "Boost fade speed %s out of range (from %d to below %d)", token,
                  WEAPON_MINBOOSTFADE / 256, (WEAPON_MAXBOOSTFADE + 1) / 256);
+    // Played through the float, as every real of the file is and games
+    // always have, but where that rounding carried it past the bounds.
+    double fade = static_cast<double>(c) * 256.0;
+    if (!within(fade)) fade = written * 256.0;
     w->boost.time = b;
     w->boost.fadespeed = TruncToInt(fade);
     w->boost.hitpoints = a;

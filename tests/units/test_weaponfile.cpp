@@ -111,6 +111,22 @@ TEST_F(WeaponFileLines, ValuesAreConvertedAsTheGameUsesThem)
     EXPECT_EQ(b->bleedpercent, 0);
 }
 
+TEST_F(WeaponFileLines, RegressionBoostFadesJustInsideTheBoundsWereRoundedOntoThemAndRefused)
+{
+    const struct {
+        const char* fade;
+        int fadespeed;
+    } rows[] = {
+        {"4194303.9", 1073741798}, {"4194303.99", 1073741821}, {"-4194304.003", -(1 << 30)},
+        {"4194303.5", 1073741696}, {"0.1", 25},
+    };
+    for (const auto& r : rows) {
+        Weapon_FreeAll();
+        ASSERT_EQ(Load(Weapon("B", std::string(" SetBooster(10 50 ") + r.fade + " 0)\n")), 1) << r.fade;
+        EXPECT_EQ(Weapon_FindType("B")->boost.fadespeed, r.fadespeed) << r.fade;
+    }
+}
+
 TEST_F(WeaponFileLines, CopyWeaponOverwritesEarlierLinesAndLaterLinesOverrideIt)
 {
     ASSERT_EQ(Load(Weapon("Gun", " SetDirectDamage(7 1)\n CanShootFlyer()\n") +
@@ -224,7 +240,11 @@ TEST_F(WeaponFileErrors, MalformedLinesAreFatalNamingWhatWasExpected)
         {Weapon("W12", " SetBooster(10 2000000000 0.5 0)\n"), "Boost time 2000000000 out of range (-1073741823..1073741823)", 6},
         {Weapon("W13", " SetBooster(10 -1073741824 0.5 0)\n"), "Boost time -1073741824 out of range (-1073741823..1073741823)", 6},
         {Weapon("W14", " SetBooster(10 50 5000000.0 0)\n"),
-         "Boost fade speed 5000000 out of range (from -4194304 to below 4194304)", 6},
+         "Boost fade speed 5000000.0 out of range (from -4194304 to below 4194304)", 6},
+        {Weapon("W14a", " SetBooster(10 50 4194304.0 0)\n"),
+         "Boost fade speed 4194304.0 out of range (from -4194304 to below 4194304)", 6},
+        {Weapon("W14b", " SetBooster(10 50 -4194304.2 0)\n"),
+         "Boost fade speed -4194304.2 out of range (from -4194304 to below 4194304)", 6},
         {Weapon("W15", " SetBooster(10 50 -4194305 0)\n"),
          "Boost fade speed -4194305 out of range (from -4194304 to below 4194304)", 6},
         {Weapon("W16", " PersistentDamage(-2147483648 8 A0 1 16)\n"),
