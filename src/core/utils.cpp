@@ -112,18 +112,40 @@ int Utils_MakePath(char* out, const char* dir1, const char* dir2, const char* di
     return 1;
 }
 
-int Utils_FindDataFile(char* out, const char* name)
+// The first of dirs (a null or empty one skipped: not the current
+// directory instead) that holds name.
+static int FindIn(char* out, const char* name, const char* dir1, const char* dir2, const char* dir3)
 {
     if (!out) return 0;
     out[0] = 0;
     if (!name || !*name) return 0;
-    const char* const dirs[] = {g_ScenarioDir, g_AipDir};
-    for (const char* dir : dirs) {
-        if (!*dir) continue; // no scenario yet: not the current directory instead
+    for (const char* dir : {dir1, dir2, dir3}) {
+        if (!dir || !*dir) continue;
         if (Utils_MakePath(out, dir, nullptr, nullptr, name, nullptr) && Fs_Exists(out)) return 1;
     }
     out[0] = 0;
     return 0;
+}
+
+// The editor's pickers list the scenario folder and the AI-plan directory
+// alone: a file moved to the retired folder is still found for the
+// scenarios that name it, and offered to none.
+static const char* RetiredDir(char* out)
+{
+    if (!*g_AipDir || !Utils_MakePath(out, g_AipDir, UTILS_RETIRED_DIR, nullptr, nullptr, nullptr)) out[0] = 0;
+    return out;
+}
+
+int Utils_FindDataFile(char* out, const char* name)
+{
+    char retired[UTILS_PATH];
+    return FindIn(out, name, g_ScenarioDir, g_AipDir, RetiredDir(retired));
+}
+
+int Utils_FindSharedDataFile(char* out, const char* name)
+{
+    char retired[UTILS_PATH];
+    return FindIn(out, name, g_AipDir, RetiredDir(retired), nullptr);
 }
 
 int Utils_DeleteTree(const char* dir)

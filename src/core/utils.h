@@ -8,6 +8,9 @@
 #include <cstdint>
 
 enum { UTILS_PATH = 260 };
+// The AI-plan directory's folder of the files that only stored scenarios
+// still read (Utils_FindSharedDataFile).
+inline constexpr const char UTILS_RETIRED_DIR[] = "retired";
 
 // Copies at most size-1 characters of src (null counts as "") and always
 // terminates; size 0 writes nothing.
@@ -39,9 +42,13 @@ int Utils_MakePath(char* out, const char* dir1, const char* dir2, const char* di
                    const char* name, const char* extension);
 
 // Looks for a data file in the current scenario's folder (g_ScenarioDir),
-// then in the AI-plan directory (g_AipDir); 1 with out (UTILS_PATH bytes)
+// then as Utils_FindSharedDataFile does; 1 with out (UTILS_PATH bytes)
 // holding the first path that exists, else 0 with out empty.
 int Utils_FindDataFile(char* out, const char* name);
+// Looks for a data file in the AI-plan directory (g_AipDir), then in its
+// folder UTILS_RETIRED_DIR: files that stored scenarios name but that no new
+// map is offered; as Utils_FindDataFile otherwise.
+int Utils_FindSharedDataFile(char* out, const char* name);
 
 // Removes everything below dir, depth first, then dir itself, never
 // following a symbolic link (the link is removed, not what it points to).

@@ -3,23 +3,29 @@
 //
 // A save writes more than the scenario's three files: saved under a new
 // name it carries the other files of the folder it came from (its own end
-// conditions, state machines, briefing), and saved over another scenario it
-// makes that folder the saved scenario whole, the files of the old one that
-// the saved one lacks taken out with the same all-or-nothing step (a stale
-// state machine left there would shadow the shared one and play another
-// game). Subfolders are neither copied nor taken out; the log names them.
+// conditions, state machines, briefing), and saved over another scenario
+// the old one's files that the saved one would read in place of its own or
+// the shared ones go with the same all-or-nothing step (a stale state
+// machine left there would shadow the shared one and play another game).
+// Any other file there is the map maker's (notes, an end condition nothing
+// names): it stays, named in a warning. Subfolders are neither copied nor
+// taken out; the log names them.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 #include <strings.h>
 
+#include "ai/ai.h"
+#include "core/config.h"
 #include "core/fspath.h"
 #include "core/gamestate.h"
+#include "core/tfparse.h"
 #include "core/tlog.h"
 #include "core/utils.h"
 #include "editor/editor.h"
@@ -43,6 +49,7 @@
 #include "map/map.h"
 #include "multi/mmsummary.h"
 #include "platform/font.h"
+#include "rules/endcond.h"
 #include "rules/scenario.h"
 #include "widgets/qidesktop.h"
 #include "widgets/qilayer.h"
@@ -126,25 +133,39 @@ public:
         return false;
     }
     // Every staged file over its target, in the order staged; false, and
-    // every target as it was, when one can't be.
+    // every target as it was, when one can't be: the step and the file that
+    // failed are logged, and each file that can't be put back is named with
+    // the name it is kept under. The files taken out are logged once the
+    // commit has succeeded.
     bool Commit(void)
     {
         size_t done = 0;
         bool ok = true;
         for (; done < files_.size() && ok; done++) ok = Place(&files_[done]);
         if (ok) {
-            for (const Entry& f : files_)
+            for (const Entry& f : files_) {
                 if (f.had) unlink(f.kept.c_str());
+                if (f.aside)
+                    TLOG(TLOG_SAVE, "Scenario folder [%s]: [%s], which the saved scenario would read, is taken out",
+                         fs::path(f.target).parent_path().c_str(), fs::path(f.target).filename().c_str());
+            }
             return true;
         }
         // The one that failed put nothing in place.
         for (size_t i = done - 1; i-- > 0;) {
             const Entry& f = files_[i];
+            if (f.had ? rename(f.kept.c_str(), f.target.c_str()) == 0
+                      : unlink(f.target.c_str()) == 0 || errno == ENOENT)
+                continue;
+            const int err = errno;
             if (f.had)
-                rename(f.kept.c_str(), f.target.c_str());
+                TLOG(TLOG_ERROR, "Scenario save: [%s] could not be put back: %s; it is kept as [%s]", f.target.c_str(),
+                     strerror(err), f.kept.c_str());
             else
-                unlink(f.target.c_str());
+                TLOG(TLOG_ERROR, "Scenario save: the new [%s] could not be taken away again: %s", f.target.c_str(),
+                     strerror(err));
         }
+        TLOG(TLOG_ERROR, "Scenario save: nothing of it was kept");
         return false;
     }
 
@@ -161,24 +182,40 @@ private:
         f->kept = f->target + ".previous";
         for (int n = 1; lstat(f->kept.c_str(), &st) == 0; n++) f->kept = f->target + ".previous" + std::to_string(n);
         f->had = rename(f->target.c_str(), f->kept.c_str()) == 0;
+        if (!f->had)
+            TLOG(TLOG_ERROR, "Scenario save: [%s] could not be taken out (set aside as [%s]): %s", f->target.c_str(),
+                 f->kept.c_str(), strerror(errno));
         return f->had;
     }
     static bool Place(Entry* f)
     {
         if (f->aside) return SetAsideOne(f);
-        if (f->target.empty()) return false;
+        if (f->target.empty()) {
+            TLOG(TLOG_ERROR, "Scenario save: [%s] could not be put in place: its links lead nowhere", f->named.c_str());
+            return false;
+        }
         struct stat st;
         if (lstat(f->target.c_str(), &st) == 0) {
             // The file in place stays there, linked under a second name,
             // until the new one has replaced it: kept to be put back.
-            if (!S_ISREG(st.st_mode)) return false;
+            if (!S_ISREG(st.st_mode)) {
+                TLOG(TLOG_ERROR, "Scenario save: [%s] could not be replaced: it is %s", f->target.c_str(),
+                     Fs_KindOf(st.st_mode));
+                return false;
+            }
             f->kept = f->target + ".previous";
             unlink(f->kept.c_str());
-            if (link(f->target.c_str(), f->kept.c_str()) != 0) return false;
+            if (link(f->target.c_str(), f->kept.c_str()) != 0) {
+                TLOG(TLOG_ERROR, "Scenario save: [%s] could not be kept as [%s] while it is replaced: %s",
+                     f->target.c_str(), f->kept.c_str(), strerror(errno));
+                return false;
+            }
             f->had = true;
             chmod(f->staged.c_str(), st.st_mode & 07777);
         }
         if (rename(f->staged.c_str(), f->target.c_str()) == 0) return true;
+        TLOG(TLOG_ERROR, "Scenario save: [%s] could not be put in place as [%s]: %s", f->staged.c_str(),
+             f->target.c_str(), strerror(errno));
         if (f->had) unlink(f->kept.c_str());
         f->had = false;
         return false;
@@ -226,23 +263,74 @@ bool CarryFolder(FolderWrite* out, const std::string& from, std::string* unreada
     return !walk;
 }
 
-// Saved over another scenario: every file of its folder that nothing
-// staged replaces goes with the commit; its subfolders stay, named in the
-// log. False when the folder can't be read through.
-bool ReplaceFolder(FolderWrite* out)
+// The plans that the states of a condition file name.
+void AddPlans(const std::string& text, const std::string& name, std::vector<std::string>* names)
+{
+    std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> p(TF_OpenText(name.c_str(), text.data(), text.size()), TF_Close);
+    char token[TF_FIELD];
+    while (p && TF_GetToken(p.get(), token, sizeof token))
+        if (strcmp(token, "SetAIPFile") == 0 && TF_GetToken(p.get(), token, sizeof token) && strcmp(token, "(") == 0 &&
+            TF_GetToken(p.get(), token, sizeof token))
+            names->push_back(token);
+}
+
+// What the current scenario, saved, reads from its folder besides its own
+// three files (as the readers find them, without regard to case): the
+// briefings, the rule and message files, each team's end-condition file and
+// state machines (those it names, else its side's default ones), and the
+// plans that their states name, read from the copy carried from the folder
+// from or else the shared one.
+std::vector<std::string> FilesRead(const std::string& from)
+{
+    std::vector<std::string> names = {"quorvex.brf", std::string(g_ScenarioName) + ".txt", "gamemsg.txt"};
+    for (const auto& file : g_Config.deffiles) names.push_back(file);
+    std::vector<std::string> trees;
+    for (int team = 0; team < TEAM_MAXTEAMS; team++) {
+        if (const char* end = Endcond_GetEndCondFile(team)) trees.push_back(end);
+        const int side = teamdata[team].side;
+        for (int v = 0; v < AI_MAX_FSMS; v++) {
+            char def[TF_FIELD];
+            snprintf(def, sizeof def, "Def_%02d_%d.FSM", side < 0 || side > 3 ? 0 : side, v);
+            const char* fsm = AI_GetFsmFilename(team, v);
+            trees.push_back(fsm ? fsm : def);
+        }
+    }
+    for (const std::string& tree : trees) {
+        names.push_back(tree);
+        std::string text;
+        char shared[UTILS_PATH];
+        if (Fs_ReadAll((from + "/" + tree).c_str(), &text) ||
+            (Utils_FindSharedDataFile(shared, tree.c_str()) && Fs_ReadAll(shared, &text)))
+            AddPlans(text, tree, &names);
+    }
+    return names;
+}
+
+// Saved over another scenario: every file of its folder that the saved
+// scenario would read and nothing staged replaces goes with the commit;
+// any other file stays (*kept names them), and so do its subfolders, named
+// in the log. False when the folder can't be read through.
+bool ReplaceFolder(FolderWrite* out, const std::string& from, std::vector<std::string>* kept)
 {
     std::error_code ec, walk;
     const std::string to = Fs_Resolve(g_ScenarioDir);
+    const std::vector<std::string> read = FilesRead(from);
+    auto reads = [&read](const std::string& name) {
+        for (const std::string& r : read)
+            if (strcasecmp(r.c_str(), name.c_str()) == 0) return true;
+        return false;
+    };
     for (fs::directory_iterator it(to, walk), end; !walk && it != end; it.increment(walk)) {
         const fs::directory_entry& e = *it;
-        const std::string path = e.path().string();
+        const std::string path = e.path().string(), name = e.path().filename().string();
         if (e.is_directory(ec)) {
             TLOG(TLOG_WARNING, "Scenario folder [%s] keeps its folder [%s]: a save over it replaces its files only",
-                 to.c_str(), e.path().filename().c_str());
-        } else if (e.is_regular_file(ec) && !IsScenarioFile(e.path().filename().string()) && !out->Writes(path)) {
-            TLOG(TLOG_SAVE, "Scenario folder [%s]: [%s], which the saved scenario lacks, is taken out", to.c_str(),
-                 e.path().filename().c_str());
-            out->SetAside(path);
+                 to.c_str(), name.c_str());
+        } else if (e.is_regular_file(ec) && !IsScenarioFile(name) && !out->Writes(path)) {
+            if (reads(name))
+                out->SetAside(path);
+            else
+                kept->push_back(name);
         }
     }
     return !walk;
@@ -258,10 +346,17 @@ static bool WriteScenario(const std::string& from, bool replace, std::string* un
     FolderWrite out;
     const BITMAP* picture = g_MeEditor.miniMap ? &g_MeEditor.miniMap->composite : nullptr;
     std::string staged;
-    return !(staged = out.Stage(g_ScenarioScnPath)).empty() && Scenario_SaveTo(staged.c_str()) &&
-           !(staged = out.Stage(g_ScenarioMapPath)).empty() && Map_Save(staged.c_str()) &&
-           !(staged = out.Stage(g_ScenarioMmPath)).empty() && Mm_Save(staged.c_str(), picture) &&
-           CarryFolder(&out, from, unreadable) && (!replace || ReplaceFolder(&out)) && out.Commit();
+    std::vector<std::string> kept;
+    const bool written = !(staged = out.Stage(g_ScenarioScnPath)).empty() && Scenario_SaveTo(staged.c_str()) &&
+                         !(staged = out.Stage(g_ScenarioMapPath)).empty() && Map_Save(staged.c_str()) &&
+                         !(staged = out.Stage(g_ScenarioMmPath)).empty() && Mm_Save(staged.c_str(), picture) &&
+                         CarryFolder(&out, from, unreadable) && (!replace || ReplaceFolder(&out, from, &kept)) &&
+                         out.Commit();
+    if (written)
+        for (const std::string& name : kept)
+            TLOG(TLOG_WARNING, "Scenario folder [%s] keeps [%s]: the saved scenario doesn't read it",
+                 Fs_Resolve(g_ScenarioDir).c_str(), name.c_str());
+    return written;
 }
 
 void MeMenuFile::Save(void)

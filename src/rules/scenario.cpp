@@ -60,6 +60,17 @@ namespace {
 enum { SCENARIO_VERSION = 2, DEFAULT_TECHLEVEL = 10 };
 
 int s_defaultTeam = 0;
+// The file the last check or load of a scenario didn't find: a page that
+// refuses the start names it to the player, who can put it back.
+char s_missing[GAME_PATH];
+
+void Missing(const char* path)
+{
+    const char* name = path;
+    for (const char* c = path; *c; c++)
+        if (*c == '/' || *c == '\\') name = c + 1;
+    Str_CopySafe(s_missing, name, sizeof s_missing);
+}
 
 // Each unit the file puts, with the line that put it: a unit standing where
 // its type can't is only known once the buildings after it are read.
@@ -713,8 +724,10 @@ void LoadEndConditions(void)
         const char* name = Endcond_GetEndCondFile(team);
         if (!name) continue;
         char path[GAME_PATH];
-        if (!Utils_FindDataFile(path, name))
+        if (!Utils_FindDataFile(path, name)) {
+            Missing(name);
             ERR_FATAL(ERRC_FATAL, "Endcondition file not found for ai team #%d '%s'", team, name);
+        }
         LoadTreeFile(path, "DefineEndCondTree", ENDCOND_END, team, "endcond file");
     }
 }
@@ -737,7 +750,10 @@ int Scenario_LoadFsm(int team, int fatal)
     }
     char path[GAME_PATH];
     if (!Utils_FindDataFile(path, name)) {
-        if (fatal) ERR_FATAL(ERRC_FATAL, "FSM not found for ai team #%d fsm '%s'", team, name);
+        if (fatal) {
+            Missing(name);
+            ERR_FATAL(ERRC_FATAL, "FSM not found for ai team #%d fsm '%s'", team, name);
+        }
         TLOG(TLOG_ERROR, "FSM not found for ai team #%d fsm '%s'", team, name);
         return 0;
     }
@@ -751,6 +767,8 @@ void Scenario_LoadFsms(void)
 }
 
 int Scenario_DefaultTeam(void) { return s_defaultTeam; }
+
+const char* Scenario_MissingFile(void) { return s_missing; }
 
 int Scenario_ReadTeam(TF_PARSER* parser)
 {
@@ -785,6 +803,7 @@ void Scenario_ReadObjects(TF_PARSER* parser)
 
 void Scenario_Load(SCENARIO_PROGRESS progress)
 {
+    s_missing[0] = '\0';
     Progress(progress, "Loading ..");
     std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(
         Fs_Exists(g_ScenarioScnPath) ? TF_Open(g_ScenarioScnPath) : nullptr, TF_Close);
@@ -921,6 +940,8 @@ int CheckBlock(CHECK* c, int team)
 
 int Scenario_Check(char* why, size_t size)
 {
+    s_missing[0] = '\0';
+    if (!Fs_Exists(g_ScenarioScnPath)) Missing(g_ScenarioScnPath);
     std::unique_ptr<TF_PARSER, void (*)(TF_PARSER*)> parser(
         Fs_Exists(g_ScenarioScnPath) ? TF_Open(g_ScenarioScnPath) : nullptr, TF_Close);
     if (!parser) {
@@ -937,6 +958,7 @@ int Scenario_Check(char* why, size_t size)
         !TF_GetToken(c.p, token, sizeof token) || !Expect(&c, ")"))
         return Refuse(&c, "no default terrain after the version");
     if (!Fs_Exists(g_ScenarioMapPath)) {
+        Missing(g_ScenarioMapPath);
         snprintf(why, size, "map file [%s] not found", Fs_Resolve(g_ScenarioMapPath).c_str());
         return 0;
     }

@@ -58,6 +58,10 @@ int Scenario_TryLoad(SCENARIO_PROGRESS progress, char* why, size_t size);
 // only the load finds (a missing terrain, an unknown type, a value out of
 // range, the condition files) is Scenario_TryLoad's to refuse.
 int Scenario_Check(char* why, size_t size);
+// The name of the file (its scenario file, map, or a team's end-condition
+// or state-machine file) whose absence refused the last Scenario_Check or
+// load; "" when none was missing.
+const char* Scenario_MissingFile(void);
 // One "SetTeam(n) { ... }" block: 1 when it ended with its closing brace or
 // at the end of the text, 0 on a syntax error. A team outside 0..8 is the
 // text-file error "Team number of of range"; an unknown keyword "Unknown

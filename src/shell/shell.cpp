@@ -31,11 +31,21 @@ static int s_startedFrom, s_startedFromPrevious;
 // undone whole, so the page it returns to leads back where it led before
 // (else its Back would take the refused step again, for ever).
 static int s_beforePrevious, s_undoneTo;
+// The file whose absence refused the last start from the custom missions:
+// the page, built again, names it in a box (else the click seemed to do
+// nothing). The box while it shows, and its Ok seen (the box goes at the
+// next frame: the click is still on its way out of its button).
+static char s_missing[SHELL_TEXT_MAX + 1];
+static SHELLCTL* s_box;
+static int s_boxDone;
 
 static const uint32_t DIAL = SHELL_FOURCC('D', 'I', 'A', 'L');
 static const uint32_t TEXT = SHELL_FOURCC('T', 'E', 'X', 'T');
 static const uint32_t LBOX = SHELL_FOURCC('L', 'B', 'O', 'X');
 static const uint32_t STAT = SHELL_FOURCC('S', 'T', 'A', 'T');
+static const uint32_t RECT = SHELL_FOURCC('R', 'E', 'C', 'T');
+// The box's Ok: no state's number.
+enum { BOX_OK = 1000 };
 
 static const char* const FONTS[14] = {"font12",   "font14",   "font14n",  "font14o",  "font14s",
                                       "font16",   "font14r",  "font16r",  "font12bn", "font12bn",
@@ -77,10 +87,22 @@ void Shell_Close(void)
     Shell_UnmapResourceLibrary();
 }
 
-void Shell_Reset(void) { s_started = s_undoneTo = 0; }
+void Shell_Reset(void)
+{
+    s_started = s_undoneTo = 0;
+    s_missing[0] = '\0';
+}
+
+// A start refused from the custom missions for a file that isn't there.
+static void NoteMissing(int from)
+{
+    const char* name = Scenario_MissingFile();
+    if (from == SS_CUSTOM && *name && g_ScenarioName[0]) snprintf(s_missing, sizeof s_missing, "%s", name);
+}
 
 void Shell_StartRefused(void)
 {
+    NoteMissing(s_startedFrom);
     if (s_startedFrom) {
         g_ShellInfo.next = s_startedFrom;
         s_undoneTo = s_startedFromPrevious;
@@ -204,11 +226,47 @@ static void AddMissionFolder(const char* name, void* list, int flag)
     Shell_SendMessage((SHELLCTL*)list, SM_ADDSORTED, (intptr_t)name);
 }
 
+// The box's frame passes its Ok's click on to the page.
+static SHELL_HANDLER s_rectHandler;
+static intptr_t BoxHandler(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4)
+{
+    if ((message & 0xFFFF) == SM_CLICKED) return Shell_SendMessage(c->parent, SM_CLICKED, p1);
+    return s_rectHandler(c, message, p1, p2, p3, p4);
+}
+
+// On the page's empty right-hand side, clear of its lists and buttons.
+static void AddMissingBox(SHELLCTL* page, const char* name)
+{
+    enum { X = 420, Y = 186, W = 204, H = 124 };
+    s_box = Shell_CreateControl(RECT, page, 0, X, Y, W, H, 0, 0, 0, 0);
+    if (!s_box) return;
+    s_rectHandler = s_box->handler;
+    s_box->handler = BoxHandler;
+    AddText(s_box, TITLE_STYLE, W / 2, 8, 0, 20, "SS_MISSION_NOT_STARTED", 13);
+    AddText(s_box, TITLE_STYLE, W / 2, 36, 0, 20, "SS_FILE_NOT_FOUND", 8);
+    Shell_CreateControl(TEXT, s_box, TITLE_STYLE, W / 2, 58, 0, 20, (intptr_t)name, 8, 8, 8);
+    Shell_AddTextButton(s_box, (W - 80) / 2, H - 34, 80, 26, BOX_OK, "SS_OK");
+}
+
 intptr_t Shell_BuildCustomMission(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3,
                                   intptr_t p4)
 {
     switch (message & 0xFFFF) {
+    case SM_CLICKED:
+        if (p1 != BOX_OK) break;
+        s_boxDone = 1;
+        return 0;
+    case SM_UPDATE:
+        if (s_boxDone && s_box) {
+            Shell_SendMessage(s_box, SM_DESTROY);
+            s_box = nullptr;
+        }
+        s_boxDone = 0;
+        break;
+    case SM_DESTROY: s_box = nullptr; break;
     case SM_CREATE: {
+        s_box = nullptr;
+        s_boxDone = 0;
         AddTitle(c, "SS_CUSTOM_MISSION_SELECTION", 13, 0);
         AddText(c, 0, 62, 80, 0, 20, "SS_CUSTOM_MISSIONS", 13);
         AddText(c, 0, 62, 230, 0, 20, "SS_SAVED_CUSTOM_MISSIONS", 13);
@@ -222,6 +280,8 @@ intptr_t Shell_BuildCustomMission(SHELLCTL* c, uint32_t message, intptr_t p1, in
         Game_SetScenarioCategory(SC_SINGLE);
         std::string pattern = std::string(g_ScenarioCategoryDir) + "\\*.*";
         Shell_ForEachFile(AddMissionFolder, pattern.c_str(), folders);
+        if (s_missing[0]) AddMissingBox(c, s_missing);
+        s_missing[0] = '\0';
         return 0;
     }
     case SM_SELCHANGED:
@@ -347,15 +407,14 @@ static int Perform(int state)
         s->next = SS_MAIN;
         return 1;
     case SS_START:
-        // The game's start would end the program on a missing scenario file.
-        if (!Fs_Exists(g_ScenarioScnPath)) {
-            TLOG(TLOG_ERROR, "Scenario file [%s] not found", Fs_Resolve(g_ScenarioScnPath).c_str());
-            Refuse(s);
-            return 0;
-        }
-        // So would a file its reader can't get through: say why and stay.
+        // The game's start would end the program on a missing scenario file
+        // or one its reader can't get through: say why and stay.
         if (char why[GAME_PATH + 320]; !Scenario_Check(why, sizeof why)) {
-            TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
+            if (!Fs_Exists(g_ScenarioScnPath))
+                TLOG(TLOG_ERROR, "Scenario file [%s] not found", Fs_Resolve(g_ScenarioScnPath).c_str());
+            else
+                TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
+            NoteMissing(s->previous);
             Refuse(s);
             return 0;
         }

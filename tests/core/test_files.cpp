@@ -280,6 +280,8 @@ TEST(FindDataFile, TriesTheScenarioFolderThenThePlans)
     tmp.write("scen/local.aip", "s");
     tmp.write("aip/local.aip", "a");
     tmp.write("aip/shared.aip", "a");
+    tmp.write("aip/retired/shared.aip", "r");
+    tmp.write("aip/retired/old.end", "r");
     std::string savedScen = g_ScenarioDir, savedAip = g_AipDir;
     Str_CopySafe(g_ScenarioDir, tmp.file("scen").c_str(), GAME_PATH);
     Str_CopySafe(g_AipDir, tmp.file("aip").c_str(), GAME_PATH);
@@ -290,6 +292,11 @@ TEST(FindDataFile, TriesTheScenarioFolderThenThePlans)
     EXPECT_EQ(Utils_FindDataFile(out, "SHARED.AIP"), 1);
     EXPECT_EQ(std::string(out), tmp.file("aip") + "\\SHARED.AIP");
     EXPECT_EQ(Utils_FindDataFile(out, "none.aip"), 0);
+    // Last, the files that only stored scenarios still name.
+    EXPECT_EQ(Utils_FindDataFile(out, "OLD.END"), 1);
+    EXPECT_EQ(std::string(out), tmp.file("aip") + "\\retired\\OLD.END");
+    EXPECT_EQ(Utils_FindSharedDataFile(out, "local.aip"), 1);
+    EXPECT_EQ(std::string(out), tmp.file("aip") + "\\local.aip");
 
     Str_CopySafe(g_ScenarioDir, savedScen.c_str(), GAME_PATH);
     Str_CopySafe(g_AipDir, savedAip.c_str(), GAME_PATH);

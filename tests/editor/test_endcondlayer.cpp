@@ -167,3 +167,23 @@ TEST_F(EndCondLayer, PicksSetTheTeamsFilesAndAnEmptyPickIsNone)
     Pick(MeEndCond::SelectEndCond, 1);
     EXPECT_STREQ(Endcond_GetEndCondFile(2), "Long.end");
 }
+
+// A new map's folder holds no end condition: the shared ones are offered,
+// and not those that only stored scenarios name (the demo's depot, which
+// on another map names nothing and is won from the start).
+TEST_F(EndCondLayer, ANewMapIsOfferedTheSharedEndConditionsAndNotTheRetiredOnes)
+{
+    QvTempDir empty;
+    snprintf(g_ScenarioDir, sizeof g_ScenarioDir, "%s", empty.path().c_str());
+    snprintf(g_AipDir, sizeof g_AipDir, "%s", QV_TEST_RUNDIR "/data/aip");
+    me.team = 0;
+    Pick(MeEndCond::SelectEndCond, 0);
+    EXPECT_STREQ(Endcond_GetEndCondFile(0), "Demo1.end");
+    Pick(MeEndCond::SelectEndCond, 1);
+    EXPECT_EQ(Endcond_GetEndCondFile(0), nullptr) << "one row alone";
+    Endcond_SetEndCondFile(0, "DEMO0.END");
+    me.RefreshTeam();
+    const std::vector<std::string> rows = Rows(me.endCondSelector.list);
+    ASSERT_FALSE(rows.empty()) << "a stored scenario's file shows its description";
+    EXPECT_EQ(rows[0], "Destroy the east base's");
+}

@@ -26,6 +26,7 @@
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/video.h"
+#include "rules/endcond.h"
 #include "support/world.h"
 #include "units/orders.h"
 #include "units/team.h"
@@ -608,8 +609,10 @@ TEST_F(EditorKeepsWork, RegressionASaveUnderANewNameLeftTheFoldersOtherFilesBehi
 TEST_F(EditorKeepsWork, RegressionASaveThatFailedHalfWayLeftHalfAScenario)
 {
     Copy("OTHER");
-    // Taken out by the save over it, and back after the failure.
-    Write("OTHER", "STALE.END", "x");
+    // Taken out by the save over it (the default state machine of the
+    // teams without a side would shadow the shared one), and back after the
+    // failure.
+    Write("OTHER", "Def_00_0.FSM", "x");
     struct Row {
         const char* folder;
         const char* blocked;
@@ -647,6 +650,100 @@ TEST_F(EditorKeepsWork, RegressionASaveThatFailedHalfWayLeftHalfAScenario)
     Run(s);
     EXPECT_EQ(checked, 2u);
     EXPECT_NE(Read("DEMO", "QUORVEX.scn").find("SetCredit(4321)"), std::string::npos);
+}
+
+// A copy of the demo made before its end condition moved into the demo's
+// folders, and a map whose maker picked "Demo0.end" from the list then:
+// neither has a copy of its own. Both open in the editor, and a game started
+// on them plays the demo's.
+TEST_F(EditorKeepsWork, RegressionADemoCopyNamingTheSharedEndConditionNoLongerOpened)
+{
+    for (const char* name : {"MINE", "PICKED"}) {
+        Copy(name);
+        fs::remove(Folder(name) + "/DEMO0.END");
+    }
+    std::string scn = Read("PICKED", "QUORVEX.scn");
+    ASSERT_NE(scn.find("SetEnd(DEMO0.END)"), std::string::npos);
+    Write("PICKED", "QUORVEX.scn", scn.replace(scn.find("SetEnd(DEMO0.END)"), 17, "SetEnd(Demo0.end)"));
+    QvPassScript s(600);
+    VisitPace(s);
+    int opened = 0;
+    for (const char* name : {"MINE", "PICKED"})
+        s.ClickOn("ScenarioFiles")
+            .Do([this, name] { me.scenarioName->Set(name); })
+            .ClickOn("Load")
+            .Pause(20, LOADPASSES)
+            .Do([&, name] {
+                EXPECT_EQ(me.desktop->FindByName("ErrScenarioLoad"), nullptr) << name;
+                EXPECT_TRUE(me.flags & MEF_OPEN) << name;
+                EXPECT_STRCASEEQ(g_ScenarioName, name);
+                EXPECT_STRCASEEQ(Endcond_GetEndCondFile(0), "DEMO0.END");
+                opened++;
+            });
+    s.Chord(SC_LALT, SC_Q);
+    Run(s);
+    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(log.text().find("not loaded"), std::string::npos) << log.text();
+    const std::vector<uint64_t> played = Play("DEMO", 300);
+    ASSERT_EQ(played.size(), 300u);
+    EXPECT_EQ(Play("MINE", 300), played);
+    EXPECT_EQ(Play("PICKED", 300), played);
+}
+
+// Saved over another scenario, the old one's files that the saved one would
+// read go (here a stale state machine and the end condition it now finds
+// shared); the map maker's notes and an end condition nothing names stay,
+// each named in a warning. A failed commit said of those files that they
+// were taken out and not which step failed; it now names the step and the
+// file, takes nothing out and puts back what it had.
+TEST_F(EditorKeepsWork, RegressionASaveOverAnotherScenarioDeletedTheMakersOwnFiles)
+{
+    Copy("SRC");
+    fs::remove(Folder("SRC") + "/Def_01_0.FSM");
+    fs::remove(Folder("SRC") + "/DEMO0.END");
+    Copy("OTHER");
+    Write("OTHER", "notes.txt", "mine");
+    Write("OTHER", "OLD0.END", "DefineEndCondTree(0) { }\n");
+    Write("OTHER", "Def_01_0.FSM", "stale");
+    const std::string blocked = Folder("OTHER") + "/QUORVEX.mm";
+    std::map<std::string, std::string> before;
+    std::string failed;
+    QvPassScript s(900);
+    VisitPace(s);
+    s.ClickOn("ScenarioFiles").Do([&] { me.scenarioName->Set("SRC"); }).ClickOn("Load").Pause(20, LOADPASSES);
+    s.Do([&] {
+        before = Files("OTHER");
+        fs::remove(blocked);
+        fs::create_directories(blocked + "/keep");
+        log.clear();
+        me.scenarioName->Set("OTHER");
+    });
+    s.ClickOn("Save").ClickOn("QueryScenarioOverwriteOk").ClickOn("ErrScenarioWriteOk").Do([&] {
+        failed = log.text();
+        std::map<std::string, std::string> after = Files("OTHER");
+        after["QUORVEX.mm"] = before["QUORVEX.mm"];
+        EXPECT_EQ(after, before);
+        fs::remove_all(blocked);
+        Write("OTHER", "QUORVEX.mm", before["QUORVEX.mm"]);
+        log.clear();
+        me.scenarioName->Set("OTHER");
+    });
+    s.ClickOn("Save").ClickOn("QueryScenarioOverwriteOk").Pause(20, 3).Chord(SC_LALT, SC_Q);
+    Run(s);
+    EXPECT_NE(failed.find("[" + blocked + "] could not be replaced: it is a directory"), std::string::npos) << failed;
+    EXPECT_EQ(failed.find("taken out"), std::string::npos) << failed;
+    const std::map<std::string, std::string> over = Files("OTHER");
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : over) names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"OLD0.END", "QUORVEX.map", "QUORVEX.mm", "QUORVEX.scn", "notes.txt",
+                                               "quorvex.brf"}));
+    EXPECT_EQ(over.count("notes.txt") ? over.at("notes.txt") : "", "mine");
+    const std::string text = log.text();
+    for (const char* gone : {"[Def_01_0.FSM], which the saved scenario would read, is taken out",
+                             "[DEMO0.END], which the saved scenario would read, is taken out",
+                             "keeps [notes.txt]: the saved scenario doesn't read it",
+                             "keeps [OLD0.END]: the saved scenario doesn't read it"})
+        EXPECT_NE(text.find(gone), std::string::npos) << gone << "\n" << text;
 }
 
 namespace {

@@ -16,6 +16,7 @@
 #include "game/gameloop.h"
 #include "game/quorvex.h"
 #include "platform/plat.h"
+#include "platform/palette.h"
 #include "shell/shell.h"
 #include "support/testsupport.h"
 
@@ -203,6 +204,63 @@ TEST_F(FileTrustScenarioCheck, ABrokenCampaignMissionIsRefusedOnItsLaunchPageAnd
     Game_Main();
     EXPECT_FALSE(p.overran) << log.text();
     EXPECT_EQ(g_GameState, GS_QUIT);
+}
+
+// A copy of the demo made before its end condition moved into the demo's
+// folders names it without a copy of its own: Load Mission was refused and
+// left the page as it was, so the click seemed to do nothing. It plays now.
+// A start refused for a file that is missing shows a box on the page that
+// names the file, until its Ok.
+TEST_F(FileTrustScenarioCheck, RegressionADemoCopyWithoutItsEndConditionDidNothingOnLoadMission)
+{
+    enum { BOX_X = 420, BOX_Y = 186, BOX_W = 204, BOX_H = 124 };
+    static constexpr uint32_t kBox = 0x03C8EBF0u;
+    const std::string demo = ReadFile(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.scn");
+    QvTempDir home;
+    QvFlow_MakeHome(home, {{"GONE", Replace(demo, "SetEnd(DEMO1.END)", "SetEnd(GONE.END)")}, {"MINE", demo}});
+    std::filesystem::remove(home.file("scenario/SINGLE/MINE/DEMO0.END"));
+    Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    Game_SetScenarioName("DEMO");
+    // The box's part of the frame shown.
+    auto boxArea = [] {
+        const uint8_t* pixels = nullptr;
+        const PAL_RGB* palette = nullptr;
+        std::string area;
+        if (PlatHeadless_LastFrame(&pixels, &palette))
+            for (int y = BOX_Y; y < BOX_Y + BOX_H; y++) area.append((const char*)pixels + y * 640 + BOX_X, BOX_W);
+        return area;
+    };
+    std::string plain, boxed, closed;
+
+    QvPassScript p(MAX_PASSES);
+    p.Wait(0, 12);
+    QvFlow_CustomMissions(p);
+    p.Wait(0, 12).Then([&] { plain = boxArea(); });
+    QvFlow_LoadMission(p, home.path(), "GONE", 2);
+    p.Until([] { return g_ShellInfo.current == SS_START; }, 0);
+    p.Until([] { return g_GameState == GS_FRONTEND && g_ShellInfo.current == SS_CUSTOM; }, 0).Wait(0, 12);
+    p.Then([&] {
+        boxed = boxArea();
+        EXPECT_NE(log.text().find("Scenario [GONE] not started: Endcondition file not found for ai team #1 'GONE.END'"),
+                  std::string::npos)
+            << log.text();
+    });
+    p.Look(kBox, "filetrust_missing_end.pcx", 2);
+    p.Click(BOX_X + BOX_W / 2, BOX_Y + BOX_H - 21).Wait(0, 12).Then([&] { closed = boxArea(); });
+    QvFlow_LoadMission(p, home.path(), "MINE", 2);
+    p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 10; }, PASS_MS);
+    p.Then([] { EXPECT_STREQ(g_ScenarioName, "MINE"); });
+    p.Click(600, 10).Click(550, 326); // the menu panel's Exit
+    p.stopWhenDone = false;
+    g_GameState = GS_FRONTEND;
+    Game_Main();
+    EXPECT_FALSE(p.overran) << log.text();
+    EXPECT_EQ(g_GameState, GS_QUIT);
+    EXPECT_EQ(log.text().find("Scenario [MINE] not started"), std::string::npos) << log.text();
+    ASSERT_FALSE(plain.empty());
+    EXPECT_NE(boxed, plain);
+    EXPECT_EQ(closed, plain);
 }
 
 } // namespace
