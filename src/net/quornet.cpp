@@ -25,6 +25,7 @@ static int s_alone; // the packet thread found this node out of the game
 static int s_leaving;
 static uint32_t s_frameMs = QUORNET_FRAME_MS;
 static int s_takenfrom = NET_NO_NODE; // the silent creator this node took the role of, until dropped
+static uint8_t s_takenahead;          // the nodes between it and this one, dropped with it
 // The successor's takeover while this node asks the creator: taken when the
 // creator stays silent, with the successor's copies of the dropped
 // creator's rounds and its own LEAVE when those came too (the successor may
@@ -137,6 +138,7 @@ int Net_InitGame(void)
     s_handedon = 0;
     s_creatorround = 0;
     s_takenfrom = NET_NO_NODE;
+    s_takenahead = 0;
     memset(&s_takeover, 0, sizeof s_takeover);
     memset(s_dropcopyhave, 0, sizeof s_dropcopyhave);
     memset(s_copydelivered, 1, sizeof s_copydelivered);
@@ -617,44 +619,55 @@ static void SendCopies(int node)
     }
 }
 
-// The creator's drop of a node while it waits for the current round R: the
-// session carries R; the copies of R - 1 and R go right after it. The
-// dropped node gets the session too: alive but held, it may have nothing
-// to send us that would be answered with it, and would wait for ever.
-static void Drop(int node)
+// The creator's drop of nodes while it waits for the current round R: one
+// session carries R (a chain takeover's creator and the nodes between go in
+// one, the takeover the guests take: one at a time, a first showing the
+// nodes between in would be refused, and hold back the rest); the copies of
+// R - 1 and R go right after it. The dropped node gets the session too:
+// alive but held, it may have nothing to send us that would be answered
+// with it, and would wait for ever.
+static void DropNodes(uint8_t nodes)
 {
     NetRounds* r = &g_NetRounds;
     uint32_t round = g_NetRound;
-    g_NetSession.players[node].flags &= ~NET_PLAYER_ACTIVE;
-    if (g_NetSession.count) g_NetSession.count--;
-    r->droppedat[node] = round;
+    for (int node = 0; node < NET_NODES; node++) {
+        if (!(nodes & (1 << node))) continue;
+        g_NetSession.players[node].flags &= ~NET_PLAYER_ACTIVE;
+        if (g_NetSession.count) g_NetSession.count--;
+        r->droppedat[node] = round;
+        s_dropcopyhave[node] = 0;
+        s_announce[node] = 0;
+    }
     g_NetSessionChanged = 1;
-    s_dropcopyhave[node] = 0;
-    s_announce[node] = 0;
     SendDropSession(round);
-    SendSession(&g_NetSession.players[node].address, 1);
-    NetPacket copy;
-    if (r->lastround && r->lastround + 1 == round) {
-        CopyPacket(&copy, r->lasthave[node] ? &r->last[node] : nullptr, node, round - 1);
-        r->last[node] = copy;
-        r->lasthave[node] = 1;
-        r->lastcopied[node] = 1;
+    for (int node = 0; node < NET_NODES; node++) {
+        if (!(nodes & (1 << node))) continue;
+        SendSession(&g_NetSession.players[node].address, 1);
+        NetPacket copy;
+        if (r->lastround && r->lastround + 1 == round) {
+            CopyPacket(&copy, r->lasthave[node] ? &r->last[node] : nullptr, node, round - 1);
+            r->last[node] = copy;
+            r->lasthave[node] = 1;
+            r->lastcopied[node] = 1;
+            KeepCopy(node, &copy);
+        }
+        CopyPacket(&copy, r->received[node] ? &r->slots[node] : nullptr, node, round);
+        r->slots[node] = copy;
+        r->received[node] = 1;
+        r->copied[node] = 1;
+        r->nextreceived[node] = 0;
+        if (r->lastround == round) { // completed here already, held
+            r->last[node] = copy;
+            r->lasthave[node] = 1;
+            r->lastcopied[node] = 1;
+        }
         KeepCopy(node, &copy);
+        SendCopies(node);
     }
-    CopyPacket(&copy, r->received[node] ? &r->slots[node] : nullptr, node, round);
-    r->slots[node] = copy;
-    r->received[node] = 1;
-    r->copied[node] = 1;
-    r->nextreceived[node] = 0;
-    if (r->lastround == round) { // completed here already, held
-        r->last[node] = copy;
-        r->lasthave[node] = 1;
-        r->lastcopied[node] = 1;
-    }
-    KeepCopy(node, &copy);
-    SendCopies(node);
     Net_TestRoundComplete();
 }
+
+static void Drop(int node) { DropNodes((uint8_t)(1 << node)); }
 
 // A guest's report to a new creator: its last drop by the predecessor (the
 // round, the nodes) and which of its copies it took, those copies after it.
@@ -1458,6 +1471,9 @@ void QuorNet_CheckDrops(void)
         }
         Net_TakeCreatorRole();
         s_takenfrom = c;
+        s_takenahead = 0;
+        for (int b = 0; b < NET_NODES; b++)
+            if (ahead[b]) s_takenahead |= (uint8_t)(1 << b);
         StartReports(c);
         for (int b = 0; b < NET_NODES; b++) {
             if (ahead[b]) s_reports.due[b] = 0;
@@ -1501,10 +1517,15 @@ void QuorNet_CheckDrops(void)
         // A successor that took the role of a silent creator drops that
         // creator first: its first SESSION is then the takeover the guests
         // take, and the others follow from the creator they know.
-        const int first = s_takenfrom;
+        uint8_t first = 0;
+        if (s_takenfrom < NET_NODES && drop[s_takenfrom]) {
+            first = (uint8_t)(1 << s_takenfrom);
+            for (int n = 0; n < NET_NODES; n++)
+                if (drop[n] && (s_takenahead & (1 << n))) first |= (uint8_t)(1 << n);
+        }
         for (int i = -1; i < NET_NODES; i++) {
-            const int n = i < 0 ? first : i;
-            if (n >= NET_NODES || (i >= 0 && n == first)) continue;
+            const int n = i < 0 ? s_takenfrom : i;
+            if (n >= NET_NODES || (i >= 0 && n == s_takenfrom)) continue;
             if (!drop[n]) {
                 // Kept: one held by a dropped node sends its round once the
                 // copies reach it, and gets the whole limit for that.
@@ -1517,8 +1538,12 @@ void QuorNet_CheckDrops(void)
                 TLOG(TLOG_NERR, "Timeout on ACK: Player %d will be dropped", n);
             else
                 TLOG(TLOG_NERR, "Timeout on RECV: Player %d will be dropped", n);
-            Drop(n);
-            if (n == s_takenfrom) s_takenfrom = NET_NO_NODE;
+            if (!(first & (1 << n))) Drop(n);
+        }
+        if (first) {
+            DropNodes(first);
+            s_takenfrom = NET_NO_NODE;
+            s_takenahead = 0;
         }
     }
     if (g_NetCreator && s_leavekept && s_takenfrom == NET_NO_NODE) DropKeptLeavers();

@@ -1453,6 +1453,7 @@ TEST_F(NetHandover, TheNextLiveNodeTakesOverFromACreatorLostWithItsSuccessor)
         NetSession first;
         Net_ReadSession(Net_Data(&told[0]), &first);
         EXPECT_FALSE(first.players[0].flags & NET_PLAYER_ACTIVE) << "the creator dropped first";
+        EXPECT_FALSE(first.players[1].flags & NET_PLAYER_ACTIVE) << "with the node between: one takeover";
     }
 
     struct Row { const char* name; bool dropsone, oneanswers; bool taken; };
