@@ -422,14 +422,14 @@ int Net_Close(void)
             // Acknowledged: a lost LEAVE would leave the others waiting for a
             // creator that is gone.
             NetPkt_SendReliable(&p, &g_NetSession.players[to].address, &delivered, nullptr, nullptr);
-            // While this node asks the creator about its successor's
-            // takeover, the creator may be gone and the successor the one
-            // waiting for this goodbye: it goes to both. So while the
-            // creator is silent: the successor keeps it for its takeover,
-            // and drops this node with the creator (no wait on it then).
+            // A guest's goodbye goes to the creator's successor too: the
+            // creator may be gone (silent, or gone as this node asks it about
+            // its successor's takeover), and the successor, keeping it,
+            // drops this node right after the creator when it takes the
+            // role, not at the drop limit.
             const int next = Net_RingNextNode(to);
             asking = !g_NetCreator && s_probe.running && !s_probe.answered;
-            if ((asking || QuorNet_CreatorSilent()) && next != g_NetOwnNode && next != to)
+            if (!g_NetCreator && next != g_NetOwnNode && next != to)
                 NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &toSuccessor, nullptr, nullptr);
         }
         Net_Unlock();

@@ -81,9 +81,9 @@ enum { QUORNET_REPORT_BYTES = 3 };
 // SESSION's round is the drop round of every node it newly drops on a
 // guest, and a guest that missed one of them would drop it at another.
 static uint8_t s_announce[NET_NODES];
-// The guests whose LEAVE this node, the successor of a silent creator,
-// kept (bits): dropped right after the creator when it takes the role,
-// no report awaited of them.
+// The guests whose LEAVE this node, the creator's successor, kept (bits):
+// dropped right after the creator when it takes the role, no report
+// awaited of them.
 static uint8_t s_leavekept;
 
 void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
@@ -795,8 +795,8 @@ static void HandOn(void)
 }
 
 // Whether this node keeps a guest's LEAVE: it is the creator's successor,
-// and the guest, waiting on a silent creator, told it too (from its own
-// address).
+// which every guest's goodbye reaches too (from the guest's own address),
+// for a takeover of a creator that is gone.
 static int KeepsLeave(int source, const NetAddress* from)
 {
     const int c = g_NetSession.creator;
@@ -810,7 +810,7 @@ static void DropKeptLeavers(void)
 {
     for (int n = 0; n < NET_NODES; n++) {
         if (!(s_leavekept & (1 << n)) || n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
-        TLOG(TLOG_NWARN, "Node %d left while the creator was silent: dropped after it", n);
+        TLOG(TLOG_NWARN, "Node %d left before the takeover: dropped after the creator", n);
         Drop(n);
     }
     s_leavekept = 0;
@@ -1166,7 +1166,7 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         }
         if (KeepsLeave(source, from)) {
             if (!(s_leavekept & (1 << source)))
-                TLOG(TLOG_NWARN, "Node %d leaves while the creator is silent: kept for a takeover", source);
+                TLOG(TLOG_NWARN, "Node %d leaves: its LEAVE kept for a takeover", source);
             s_leavekept |= (uint8_t)(1 << source);
             break;
         }
@@ -1354,13 +1354,6 @@ static int ChooseDrops(uint8_t* drop)
 }
 
 void QuorNet_TakeHeld(void) { TakeHeldTakeover(); }
-
-int QuorNet_CreatorSilent(void)
-{
-    const int c = g_NetSession.creator;
-    return !g_NetCreator && g_NetState == NET_IN_GAME && c < NET_NODES && c != g_NetOwnNode &&
-           (g_NetRounds.frames[c] > QUORNET_FRAMES_WARN || WaitsOnCreator());
-}
 
 void QuorNet_CheckDrops(void)
 {

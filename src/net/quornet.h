@@ -90,8 +90,8 @@
 //    guest whose report, or a copy the report announced, it awaits counts as
 //    silent (dropped at the limit, "Timeout on REPORT", if it never comes).
 //    A full SESSION at a creator, of a node that speaks as a creator too,
-//    is no report and nothing it takes. A guest saying goodbye while the
-//    creator is silent tells the creator's successor too, which keeps that
+//    is no report and nothing it takes. A guest saying goodbye tells the
+//    creator's successor too (the creator may be gone), which keeps that
 //    LEAVE (from the guest's own address) and, once it takes the role,
 //    drops the guest right after the creator, awaiting no report of it; a
 //    takeover that comes while a guest waits for its LEAVE's
@@ -256,9 +256,6 @@ void QuorNet_Depart(void);
 // (also while a departing node waits for its LEAVE's acknowledgement).
 // Under the game lock.
 void QuorNet_TakeHeld(void);
-// Whether this guest waits on a silent creator (its round missing past the
-// warning, or what only the creator can end). Under the game lock.
-int QuorNet_CreatorSilent(void);
 // Whether this departing node handed the creator's role on: 0 no, 1 its
 // LEAVE sent, 2 acknowledged. Under the game lock.
 int QuorNet_HandedOn(void);
