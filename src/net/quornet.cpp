@@ -147,18 +147,21 @@ int Net_InitGame(void)
     s_leavekept = 0;
     g_NetRound = 1;
     for (int n = 0; n < NET_NODES; n++) r->ingame[n] = (uint8_t)Net_IsNodeInSession(n);
-    Net_Unlock();
+    // Both under the lock that a packet's pass holds: a ROUND that met the
+    // game's filter between the two (acknowledged) and then the lobby's
+    // handler was lost for good, and the round waited on it.
     NetPkt_SetAcceptFilter(Net_FilterRoundPacket);
     NetPkt_SetReceiveHandler(Net_GameReceive);
+    Net_Unlock();
     TLOG(TLOG_NWARN, "Networking Initialised: Round %d", (int)g_NetRound);
     return 1;
 }
 
 int Net_CloseGame(void)
 {
+    Net_Lock();
     NetPkt_SetReceiveHandler(nullptr);
     NetPkt_SetAcceptFilter(nullptr);
-    Net_Lock();
     if (g_NetRounds.event) Event_Destroy(g_NetRounds.event);
     g_NetRounds.event = nullptr;
     g_NetState = NET_IDLE;
