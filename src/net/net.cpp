@@ -1,5 +1,6 @@
 #include "net/net.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -70,6 +71,8 @@ struct CreatorProbe {
     uint32_t start;     // network clock of the first question
     uint32_t last;      // of the last one
     int answered;       // an answer came since start
+    uint32_t seen;      // network clock when the probe was last looked at
+    uint32_t unanswered; // the time it went unanswered, this node's stalls counted short
 };
 static CreatorProbe s_probe;
 
@@ -905,11 +908,17 @@ static int CreatorGone(void)
         p->running = 1;
         p->answered = 0;
         p->creator = g_NetSession.creator_address;
-        p->start = now;
+        p->start = p->seen = now;
+        p->unanswered = 0;
         AskCreator(now);
         return 0;
     }
-    if (now - p->start >= NET_PROBE_MS) return 1;
+    // A stall of this node's own (stopped, swapped out) is no silence of the
+    // creator, whose answer waits unread in it: it counts for half the
+    // question's time at most, as the rounds count such a stall short.
+    p->unanswered += std::min(now - p->seen, (uint32_t)NET_PROBE_MS / 2);
+    p->seen = now;
+    if (p->unanswered >= NET_PROBE_MS) return 1;
     if (now - p->last >= NET_PROBE_GAP_MS) AskCreator(now);
     return 0;
 }

@@ -1025,6 +1025,7 @@ TEST_F(NetTrust, InAGameTheSuccessorSpeaksOnlyForATakeover)
         bool takeover, answers, waited, quits;
         int taken; // the delivery first taken (every NET_PROBE_MS / 2), -1 none
         bool once = false; // sent once, answered once, then the creator stalls
+        bool stalls = false; // this node stalls 1.7 s as it asks, the creator's answer unread
     };
     const Row rows[] = {{"node 3 left, says node 1", false, false, false, false, -1},
                         {"a takeover while the creator answers", true, true, false, false, -1},
@@ -1033,7 +1034,8 @@ TEST_F(NetTrust, InAGameTheSuccessorSpeaksOnlyForATakeover)
                         // Its LEAVE, to this node next, comes before it could resend.
                         {"the successor quits too while this node asks", true, false, false, true, -1},
                         // Regression: held on, it was taken at the stall.
-                        {"a forged takeover, then the creator stalls 2 s", true, true, false, false, -1, true}};
+                        {"a forged takeover, then the creator stalls 2 s", true, true, false, false, -1, true},
+                        {"a forged takeover sent again across this node's stall", true, true, false, false, -1, false, true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         if (&row != rows) TearDown();
@@ -1065,6 +1067,10 @@ TEST_F(NetTrust, InAGameTheSuccessorSpeaksOnlyForATakeover)
         for (int i = 0; i < 5 && taken < 0; i++) {
             MemNet_Sent().clear();
             if (i == 0 || (!row.quits && !row.once)) Reliable(block(s, NET_SESSION, 1), Addr(1), 60);
+            if (row.stalls) {
+                MemNet_Advance(1700);
+                Reliable(block(s, NET_SESSION, 1), Addr(1), 70 + i); // its resend, read first
+            }
             if (row.quits && i == 0) {
                 Reliable(Round(0, 2, {"copy"}), Addr(1), 62); // the dropped creator's round
                 Reliable(block(s, NET_LEAVE, 1), Addr(1), 61);
