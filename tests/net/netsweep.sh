@@ -149,7 +149,7 @@ play() {
         for d in "$logdir/$g"/node*; do
             echo "== ${d##*/}: $(head -n 1 "$d/summary.txt" 2>/dev/null)"
             grep -h "Stale SESSION\|will be dropped\|malformed report\|takes its role\|takeover taken\|No word from the creator\|Waiting for\|forged takeover\|Creator .* is silent\|new creator told\|drop of node .* moved\|Leaving with\|team disabled" \
-                "$d/quorvex.log" 2>/dev/null | head -n 40
+                "$d/quorvex.log" 2>/dev/null | uniq -c | head -n 40
         done > "$logdir/$g/keylines.txt"
     fi
     [ -n "$work" ] && rm -rf "$work"
