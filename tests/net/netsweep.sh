@@ -136,7 +136,7 @@ play() {
     fi
     echo "game $g: $nodes nodes, ${pct}% faults,$desc ${secs}s, longest wait ${wait:-?} ms: $([ "$rc" = 0 ] && echo pass || echo "FAIL:$what")" \
         > "$out/$g.line"
-    echo "$kinds" > "$out/$g.kinds"
+    echo "$rc faults-$pct% nodes-$nodes$kinds" > "$out/$g.kinds"
     echo "${wait:-0}" > "$out/$g.wait"
     if [ "$rc" != 0 ] && [ -n "$logdir" ] && [ -n "$work" ]; then
         rm -rf "${logdir:?}/$g"
@@ -176,16 +176,9 @@ for g in $seeds; do
     [ "$w" -gt "$longest" ] && longest=$w longestat=$g
 done
 echo "NetSweep: $((total - failed)) of $total games passed; longest wait $longest ms (game $longestat)"
-echo "  events (games failed of games with it):"
-for k in $(cat "$out"/*.kinds | tr ' ' '\n' | sort -u); do
-    n=0 f=0
-    for g in $seeds; do
-        grep -qw -- "$k" "$out/$g.kinds" 2>/dev/null || continue
-        n=$((n + 1))
-        [ "$(cat "$out/$g.rc" 2>/dev/null)" = 0 ] || f=$((f + 1))
-    done
-    echo "    $k: $f of $n"
-done
+echo "  games failed of games with it:"
+cat "$out"/*.kinds | awk '{ split("", seen); for (i = 2; i <= NF; i++) if (!($i in seen)) { seen[$i] = 1; n[$i]++; if ($1 != 0) f[$i]++ } }
+    END { for (k in n) printf "    %s: %d of %d\n", k, f[k], n[k] }' | sort
 for g in $seeds; do
     [ "$(cat "$out/$g.rc" 2>/dev/null)" = 0 ] && continue
     cat "$out/$g.line"
