@@ -3,8 +3,10 @@
 # drawn from its own seed, and checks each as runnetgame.sh does.
 # Usage: netsweep.sh NETNODE RUNDIR FIRST COUNT   (games FIRST .. FIRST + COUNT - 1)
 #        netsweep.sh NETNODE RUNDIR --seeds "S ..." (those games again)
-# A game's seed gives everything: 4 to 8 nodes; 0, 10 or 30 % of the
-# datagrams faulted (the seed is the faults' seed too); one to three events,
+# A game's seed gives everything: 4 to 8 nodes, joining in process order
+# (process I is node I; INORDER=0 lets them race, as the sweep's first games
+# did); 0, 10 or 30 % of the datagrams a node receives faulted (the seed is
+# the faults' seed too); one to three events,
 # each a process quitting (--int-at), killed (--kill-at) or stalled for 1 to
 # 6 s (--stop-at with --stop-ms: shorter than the drop limit at the 4 ms
 # frame step, so a survivor), the first at update 100 to 200 and each next
@@ -85,7 +87,7 @@ schedule() {
         kinds="$kinds $who-${kind%% *}"
         e=$((e + 1))
     done
-    env="NODEARGS=--frame-ms 4;MAXWAIT=$maxwait;NOTALONE=1"
+    env="NODEARGS=--frame-ms 4;MAXWAIT=$maxwait;NOTALONE=1;INORDER=${INORDER:-1}"
     [ "$creatorlost" = 0 ] && env="$env;CREATORLIVES=1"
     [ "$pct" != 0 ] && env="$env;QUORVEX_NETFAULTS=$pct,ldrbtw,$1"
     if [ "$forge" = 1 ]; then
