@@ -26,7 +26,8 @@
 # line a game, then the counts, the longest wait and the failing seeds with
 # their commands; fails when any game does.
 set -u
-node=$1 rundir=$2
+# The nodes run in directories of their own: the paths made absolute.
+node=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") rundir=$(cd "$2" && pwd)
 shift 2
 runner="$(cd "$(dirname "$0")" && pwd)/runnetgame.sh"
 if [ "$1" = --seeds ]; then
