@@ -134,7 +134,7 @@ play() {
         grep -q "disabled teams differently\|no team was disabled" "$out/$g.txt" && what="$what drops"
         grep -q "creator's team" "$out/$g.txt" && what="$what creator-dropped"
         grep -q "out of sync" "$out/$g.txt" && what="$what out-of-sync"
-        grep -q "no node got on" "$out/$g.txt" && what="$what stall"
+        grep -q "no node got on" "$out/$g.txt" && what="$what hung"
         [ -n "$what" ] || what=" other"
     fi
     echo "game $g: $nodes nodes, ${pct}% faults,$desc ${secs}s, longest wait ${wait:-?} ms: $([ "$rc" = 0 ] && echo pass || echo "FAIL:$what")" \
@@ -185,6 +185,7 @@ cat "$out"/*.kinds | awk '{ split("", seen); for (i = 2; i <= NF; i++) if (!($i 
 for g in $seeds; do
     [ "$(cat "$out/$g.rc" 2>/dev/null)" = 0 ] && continue
     cat "$out/$g.line"
+    grep "FAIL" "$out/$g.txt" | sed 's/^/  /'
     schedule "$g"
     echo "  again: $(command_of "$g")"
     [ -n "$logdir" ] && echo "  logs: $logdir/$g"
