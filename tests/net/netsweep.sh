@@ -3,8 +3,10 @@
 # drawn from its own seed, and checks each as runnetgame.sh does.
 # Usage: netsweep.sh NETNODE RUNDIR FIRST COUNT   (games FIRST .. FIRST + COUNT - 1)
 #        netsweep.sh NETNODE RUNDIR --seeds "S ..." (those games again)
-# A game's seed gives everything: 4 to 8 nodes; 0, 10 or 30 % of the
-# datagrams faulted (the seed is the faults' seed too); one to three events,
+# A game's seed gives everything: 4 to 8 nodes, joining in process order
+# (process I is node I; INORDER=0 lets them race, as the sweep's first games
+# did); 0, 10 or 30 % of the datagrams a node receives faulted (the seed is
+# the faults' seed too); one to three events,
 # each a process quitting (--int-at), killed (--kill-at) or stalled for 1 to
 # 6 s (--stop-at with --stop-ms: shorter than the drop limit at the 4 ms
 # frame step, so a survivor), the first at update 100 to 200 and each next
@@ -24,7 +26,8 @@
 # line a game, then the counts, the longest wait and the failing seeds with
 # their commands; fails when any game does.
 set -u
-node=$1 rundir=$2
+# The nodes run in directories of their own: the paths made absolute.
+node=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") rundir=$(cd "$2" && pwd)
 shift 2
 runner="$(cd "$(dirname "$0")" && pwd)/runnetgame.sh"
 if [ "$1" = --seeds ]; then
@@ -85,7 +88,7 @@ schedule() {
         kinds="$kinds $who-${kind%% *}"
         e=$((e + 1))
     done
-    env="NODEARGS=--frame-ms 4;MAXWAIT=$maxwait;NOTALONE=1"
+    env="NODEARGS=--frame-ms 4;MAXWAIT=$maxwait;NOTALONE=1;INORDER=${INORDER:-1}"
     [ "$creatorlost" = 0 ] && env="$env;CREATORLIVES=1"
     [ "$pct" != 0 ] && env="$env;QUORVEX_NETFAULTS=$pct,ldrbtw,$1"
     if [ "$forge" = 1 ]; then
@@ -131,12 +134,12 @@ play() {
         grep -q "disabled teams differently\|no team was disabled" "$out/$g.txt" && what="$what drops"
         grep -q "creator's team" "$out/$g.txt" && what="$what creator-dropped"
         grep -q "out of sync" "$out/$g.txt" && what="$what out-of-sync"
-        grep -q "no node got on" "$out/$g.txt" && what="$what stall"
+        grep -q "no node got on" "$out/$g.txt" && what="$what hung"
         [ -n "$what" ] || what=" other"
     fi
     echo "game $g: $nodes nodes, ${pct}% faults,$desc ${secs}s, longest wait ${wait:-?} ms: $([ "$rc" = 0 ] && echo pass || echo "FAIL:$what")" \
         > "$out/$g.line"
-    echo "$kinds" > "$out/$g.kinds"
+    echo "$rc faults-$pct% nodes-$nodes$kinds" > "$out/$g.kinds"
     echo "${wait:-0}" > "$out/$g.wait"
     if [ "$rc" != 0 ] && [ -n "$logdir" ] && [ -n "$work" ]; then
         rm -rf "${logdir:?}/$g"
@@ -149,7 +152,7 @@ play() {
         for d in "$logdir/$g"/node*; do
             echo "== ${d##*/}: $(head -n 1 "$d/summary.txt" 2>/dev/null)"
             grep -h "Stale SESSION\|will be dropped\|malformed report\|takes its role\|takeover taken\|No word from the creator\|Waiting for\|forged takeover\|Creator .* is silent\|new creator told\|drop of node .* moved\|Leaving with\|team disabled" \
-                "$d/quorvex.log" 2>/dev/null | head -n 40
+                "$d/quorvex.log" 2>/dev/null | uniq -c | head -n 40
         done > "$logdir/$g/keylines.txt"
     fi
     [ -n "$work" ] && rm -rf "$work"
@@ -176,19 +179,13 @@ for g in $seeds; do
     [ "$w" -gt "$longest" ] && longest=$w longestat=$g
 done
 echo "NetSweep: $((total - failed)) of $total games passed; longest wait $longest ms (game $longestat)"
-echo "  events (games failed of games with it):"
-for k in $(cat "$out"/*.kinds | tr ' ' '\n' | sort -u); do
-    n=0 f=0
-    for g in $seeds; do
-        grep -qw -- "$k" "$out/$g.kinds" 2>/dev/null || continue
-        n=$((n + 1))
-        [ "$(cat "$out/$g.rc" 2>/dev/null)" = 0 ] || f=$((f + 1))
-    done
-    echo "    $k: $f of $n"
-done
+echo "  games failed of games with it:"
+cat "$out"/*.kinds | awk '{ split("", seen); for (i = 2; i <= NF; i++) if (!($i in seen)) { seen[$i] = 1; n[$i]++; if ($1 != 0) f[$i]++ } }
+    END { for (k in n) printf "    %s: %d of %d\n", k, f[k], n[k] }' | sort
 for g in $seeds; do
     [ "$(cat "$out/$g.rc" 2>/dev/null)" = 0 ] && continue
     cat "$out/$g.line"
+    grep "FAIL" "$out/$g.txt" | sed 's/^/  /'
     schedule "$g"
     echo "  again: $(command_of "$g")"
     [ -n "$logdir" ] && echo "  logs: $logdir/$g"

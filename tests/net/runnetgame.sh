@@ -30,6 +30,8 @@
 # writes killed.txt), is lost.
 # CREATORLIVES=1: process 0, the creator, is lost nowhere: no survivor may
 # disable its team (0) before the bound (as a forged takeover taken would).
+# INORDER=1: the guests join one after the other, in process order, so
+# that process I is node I (each guest writes joined.txt once it is in).
 # NOTALONE=1: no survivor may go on alone (a split game ends each alone).
 # MAXWAIT=MS: no survivor may wait longer than MS between two updates (a
 # creator's departure handed on within seconds, not at the drop limits).
@@ -140,6 +142,12 @@ while [ "$i" -lt "$n" ]; do
     (cd "$d" && exec timeout -k 5 -s KILL $((timeout * 4)) "$node" --node "$i" --nodes "$n" --base "$base" \
         --updates "$bound" --transport "$transport" --seed "$base" ${NODEARGS:-} $(port "$i") $(options "$i")) &
     pids="$pids $!"
+    # INORDER=1: each guest joins once the one before is in, so that process
+    # I is node I (a schedule then names the creator's successor).
+    if [ "${INORDER:-0}" = 1 ] && [ "$i" -gt 0 ] && [ "$i" -lt $((n - 1)) ]; then
+        t=0
+        while [ ! -s "$d/joined.txt" ] && [ "$t" -lt 300 ]; do sleep 0.05; t=$((t + 1)); done
+    fi
     if [ "$i" -eq 0 ] && [ -n "${BEFOREJOIN:-}" ]; then
         t=0
         while ! grep -q "Winsock Started Successfully" "$d/quorvex.log" 2>/dev/null && [ "$t" -lt 100 ]; do

@@ -26,7 +26,8 @@
 // for the process that is node K (node numbers follow the join order, so a
 // runner gives it to every process), which writes "killed.txt" first; every
 // node writes its number and process id to "sessionnode.txt" at the game's
-// start, for a runner that kills a node by its number. --frame-ms shortens the drop
+// start, for a runner that kills a node by its number; a guest writes its
+// number to "joined.txt" once it is in. --frame-ms shortens the drop
 // limits' frame step. --save-at gives the save order at that update;
 // --garbage-at makes the node a bad one from that update on: each datagram
 // it sends is followed by one of garbage to the same address, of a kind
@@ -238,6 +239,12 @@ void Guest(void)
     Net_Lock();
     int node = g_NetOwnNode;
     Net_Unlock();
+    // For a runner that starts the next guest once this one is in: node
+    // numbers in process order.
+    if (FILE* f = fopen("joined.txt", "w")) {
+        fprintf(f, "%d\n", node);
+        fclose(f);
+    }
     g_NetStaged.team = (uint8_t)node;
     g_NetStaged.colour = (uint8_t)node;
     Net_SendPlayerState();
