@@ -51,6 +51,7 @@ static uint32_t s_lossState;
 
 static std::atomic<NetReceiveHandler> s_handler{nullptr};
 static std::atomic<NetAcceptFilter> s_filter{nullptr};
+static std::atomic<uint32_t> s_longestTimeout{NETPKT_LONGEST_TIMEOUT};
 static std::atomic<NetPinTest> s_pinned{nullptr};
 
 static const NetTransport s_udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send};
@@ -283,7 +284,7 @@ int NetPkt_SendReliable(NetPacket* packet, const NetAddress* to, uint8_t* delive
     uint32_t estimate = r->roundtrip->estimate;
     CritSec_Leave(s_listLock);
     r->sendtime = Thread_ClockMs();
-    r->timeout = Clamp(estimate * 200 / 100, 75, 5000);
+    r->timeout = Clamp(estimate * 200 / 100, 75, s_longestTimeout.load());
     r->expiry = r->sendtime + r->timeout;
     r->tries = NETPKT_TRIES;
     r->delivered = delivered;
@@ -317,6 +318,7 @@ int NetPkt_SendReliable(NetPacket* packet, const NetAddress* to, uint8_t* delive
 
 void NetPkt_SetReceiveHandler(NetReceiveHandler handler) { s_handler.store(handler); }
 void NetPkt_SetAcceptFilter(NetAcceptFilter filter) { s_filter.store(filter); }
+void NetPkt_SetLongestTimeout(uint32_t ms) { s_longestTimeout.store(ms < 75 ? (ms ? 75u : (uint32_t)NETPKT_LONGEST_TIMEOUT) : ms); }
 void NetPkt_SetPinTest(NetPinTest pinned) { s_pinned.store(pinned); }
 
 uint32_t NetPkt_GetRoundTrip(const NetAddress* address)
@@ -608,7 +610,7 @@ static void ScanTimeouts(void)
         } else {
             r->tries--;
             r->sendtime = now;
-            r->timeout = Clamp(r->timeout * 150 / 100, 75, 5000);
+            r->timeout = Clamp(r->timeout * 150 / 100, 75, s_longestTimeout.load());
             r->expiry = now + r->timeout;
             if (r->resends) (*r->resends)++;
         }

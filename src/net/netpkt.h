@@ -52,6 +52,7 @@ enum NET_TYPE { NET_TYPE_IPX = 0, NET_TYPE_UDP = 1, NET_TYPE_SERIAL = 2 };
 
 enum {
     NETPKT_TRIES = 50,         // resends before a packet is given up
+    NETPKT_LONGEST_TIMEOUT = 5000, // the resend time-out grows to this at most
     NETPKT_FIRST_ESTIMATE = 250,
     NETPKT_WINDOW = 4096,      // delivered ids remembered below a source's highest
     NETPKT_RESTART_GAP = 65536, // this far below the window: the sender restarted
@@ -160,6 +161,9 @@ void NetPkt_SetAcceptFilter(NetAcceptFilter filter);
 // source entry is pinned (a peer's): a full table gives a new source only
 // an unpinned entry. Null pins none.
 void NetPkt_SetPinTest(NetPinTest pinned);
+// The longest resend time-out (0: NETPKT_LONGEST_TIMEOUT, at least 75 ms);
+// only the tests' runs with shortened drop limits shorten it alike.
+void NetPkt_SetLongestTimeout(uint32_t ms);
 // The address's round-trip estimate in ms; an unknown address gets a record
 // of 250 and 250 is returned.
 uint32_t NetPkt_GetRoundTrip(const NetAddress* address);

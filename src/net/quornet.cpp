@@ -1400,10 +1400,7 @@ void QuorNet_CheckDrops(void)
         // a few resends counts too: dead after sending its round, it would
         // hold everyone for the 41 resends, minutes at the packet layer's
         // longest time-out.
-        // So does one that leaves our drop SESSION unacknowledged: our round
-        // waits for it.
-        int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE) ||
-                     r->roundheld[n];
+        int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE);
         // The creator owes the copies of a dropped node's rounds too: a new
         // creator killed before it sent them is silent, though its round came.
         if (n == c && !g_NetCreator && WaitsOnCopies()) silent = 1;

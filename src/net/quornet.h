@@ -40,8 +40,7 @@
 //    R again to every other node (the lost one need not be past the limit:
 //    its last round came here and not there) and drops first those that
 //    leave it unanswered; it keeps the others, which its copies then
-//    release. A node that answers goes only when every node answers. A
-//    node that leaves our drop SESSION unacknowledged counts as silent. The dropped node
+//    release. A node that answers goes only when every node answers. The dropped node
 //    gets the SESSION too, and goes on alone. A guest that the creator alone
 //    can release and that hears nothing past QUORNET_FRAMES_LEAVE leaves.
 // 5. Going on alone keeps rule 1. A node left alone (the others quit at the

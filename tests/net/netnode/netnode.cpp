@@ -128,6 +128,7 @@ std::atomic<uint32_t> s_garbage{0};
 uint32_t s_junk = 1;
 
 const NetTransport* Layers(const NetTransport* base);
+void SetFrameStep(void);
 
 void Fail(const char* what)
 {
@@ -351,7 +352,7 @@ void MultiMenus(void)
         if (s_opt.modem) CallByModem();
         else COMM_SetPort(s_opt.port, 57600);
         table = Layers(table);
-        QuorNet_SetFrameStep(s_opt.framems);
+        SetFrameStep();
         snprintf(g_NetPlayerName, sizeof g_NetPlayerName, "Node%d", s_opt.node);
         if (s_opt.meet)
             if (const char* e = NetNode_Meet(s_opt.meet, s_opt.node, s_opt.clients, &s_met)) Fail(e);
@@ -515,6 +516,15 @@ const NetTransport* Layers(const NetTransport* base)
     if (s_opt.garbageat < 0) return base;
     s_below = base;
     return &hostile;
+}
+
+// The drop limits' frame step; the packet layer's longest resend time-out
+// shrinks alike, so that a resend backed off at the game's start stands to
+// the limits as it does in a real game (5 s to 32 s), not at 5 s to 8 s.
+void SetFrameStep(void)
+{
+    QuorNet_SetFrameStep(s_opt.framems);
+    if (s_opt.framems) NetPkt_SetLongestTimeout(NETPKT_LONGEST_TIMEOUT * s_opt.framems / QUORNET_FRAME_MS);
 }
 
 // ---- the game ----
@@ -713,7 +723,7 @@ int main(int argc, char** argv)
         const std::string prefix = "[node " + std::to_string(s_opt.node) + "] ";
         if (!PageScript_Load(s_opt.menus, prefix.c_str(), 100)) return 1;
         NetPkt_SetTransportLayer(Layers);
-        QuorNet_SetFrameStep(s_opt.framems);
+        SetFrameStep();
         Game_SetMultiMenuHook(ScriptedMenus);
         Game_SetFrontEndHook(FrontEnd);
         const int rc = Quorvex_Main();
