@@ -628,6 +628,9 @@ void AI_UnitAdd(UNIT* unit)
     AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
     unit->ai.cc_reserved_area = -1;
     DropPurchase(unit);
+    // Nor is it inside a site: a crew put back by its cancelled site, then
+    // given away, would else pass what it is given next as its site's.
+    unit->ai.cc_constructing = 0;
     unit->ai.squad = nullptr;
     const int armed = Units_Weapon_Used(unit, nullptr) != nullptr;
     SetTactics(unit, TACTAI_MEDIUM, armed ? TACTAI_HIGH : TACTAI_MEDIUM, TACTAI_MEDIUM);
