@@ -23,8 +23,8 @@
 #include "game/systems.h"
 #include "aigamefixture.h"
 #include "support/testsupport.h"
-#include "units/building.h"
 #include "map/map.h"
+#include "units/building.h"
 #include "units/orders.h"
 #include "units/ordersint.h"
 #include "units/prereq.h"
@@ -82,7 +82,7 @@ protected:
     }
 };
 
-// Crew 1101 of a base handed to the computer built the plan's depot (a
+// A crew of a base handed to the computer built the plan's depot (a
 // building that keeps its builder), came back still holding the depot's
 // 300 as if on its way, and its player's construct order stalled: the
 // refund paid the 300 back a second time and ended the game. Here the
@@ -123,7 +123,6 @@ TEST_F(AiPlayerOrders, RegressionAHandedOverTeamsCrewsTakeConstructOrdersAndItsB
                 EXPECT_EQ(c->ai.cc_construct_cost, 0) << "crew " << c->id << " at update " << g_UpdateCount;
             }
             onmap[c->id] = true;
-
         }
     }
     EXPECT_EQ(fatal, "");
@@ -138,8 +137,9 @@ TEST_F(AiPlayerOrders, RegressionAHandedOverTeamsCrewsTakeConstructOrdersAndItsB
 // then to others', with the local team switched to the sender as debug
 // mode's F9/F10 would: the game runs on with every base's books whole (it
 // ended at update 5912 on "prespent_credits >= credits": a crew back from
-// its building passed its old purchase on to a site its player ordered). Team 7 surrenders half way; the selection
-// orders go out with each order that takes one.
+// its building passed its old purchase on to a site its player ordered).
+// Team 7 surrenders half way; the selection orders go out with each order
+// that takes one.
 class AiOrderSweep : public AiPlayerOrders {
 protected:
     std::mt19937 rng_{89};
