@@ -444,6 +444,9 @@ static void InitTeamUnits(int team, int takeover = 0)
             TLOG(TLOG_AI, "AI   Team %d Unit %d", team, u->id);
             if (takeover && InsideSite(u)) continue;
             if (takeover) Units_SOrderStop(u);
+            // The books start again: no unit holds an earlier purchase.
+            u->ai.cc_construct_type = 0;
+            u->ai.cc_construct_cost = u->ai.cc_account = 0;
             if (InUnreleasedForce(u)) {
                 SetTactics(u, TACTAI_LOW, TACTAI_HIGH, TACTAI_LOW);
                 TLOG(TLOG_AI, "AI_PartIntoTeam: Special Force Unit %d ignored", u->id);
@@ -600,6 +603,16 @@ static int IsTransport(const UNITTYPE* t)
     return t->resource[0][0] != 0 || t->resource[1][0] != 0;
 }
 
+// A crew's purchase that no site took: its count and its money go back;
+// the crew is then unassigned (its place, if any, stays with it).
+static void DropPurchase(UNIT* crew)
+{
+    if (crew->ai.cc_construct_type != 0) AIBuild_UnderConstructionRemove(crew->team, crew->ai.cc_construct_type);
+    AI_ReturnPrespent(crew->team, nullptr, crew);
+    crew->ai.cc_construct_type = 0;
+    crew->ai.cc_account = 0;
+}
+
 void AI_UnitAdd(UNIT* unit)
 {
     ASSERT(unit);
@@ -609,10 +622,16 @@ void AI_UnitAdd(UNIT* unit)
     // Added again (a veteran's new type): out of its old squad first, so no
     // squad keeps a member that doesn't name it.
     if (unit->ai.squad) Squad_RemoveUnit(static_cast<squad*>(unit->ai.squad), unit, unit->team);
-    // A crew that kept out of its finished building leaves its place free.
-    if (unit->ai.cc_construct_type != 0) AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
+    // A crew that kept out of its finished building leaves its place free;
+    // one still holding a purchase it never started gives it back, so that
+    // no later order of its player finds it to pay back or charge again.
+    AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
+    unit->ai.cc_reserved_area = -1;
+    DropPurchase(unit);
+    // Nor is it inside a site: a crew put back by its cancelled site, then
+    // given away, would else pass what it is given next as its site's.
+    unit->ai.cc_constructing = 0;
     unit->ai.squad = nullptr;
-    unit->ai.cc_construct_type = 0;
     const int armed = Units_Weapon_Used(unit, nullptr) != nullptr;
     SetTactics(unit, TACTAI_MEDIUM, armed ? TACTAI_HIGH : TACTAI_MEDIUM, TACTAI_MEDIUM);
     if (unit->type->abilities.canbuild) {
@@ -620,7 +639,6 @@ void AI_UnitAdd(UNIT* unit)
         // Listed once: a crew added again (a veteran's new type) is moved to
         // the head.
         AIBuild_UnassignedCCRemove(the_team, unit);
-        unit->ai.cc_reserved_area = -1;
         AIBuild_UnassignedCCAdd(the_team, unit);
     } else if (IsTransport(unit->type)) {
         TLOG(TLOG_AI, "AI_UnitAdd (Water or Mineral transport)  Team %d Unit %d", unit->team, unit->id);
@@ -648,17 +666,19 @@ void AI_UnitRemove(UNIT* unit)
     if (!ai_game_initialised || !the_team) return;
     TLOG(TLOG_AI, "AI_UnitRemove Team %d Unit %d", unit->team, unit->id);
     if (unit->type->abilities.canbuild) {
-        if (unit->ai.cc_construct_type == 0) {
+        // A crew inside its site handed its purchase to the site: it holds
+        // only its place.
+        if (unit->ai.cc_constructing) {
+            TLOG(TLOG_AI, "  Removing assigned construction crew with bldg under construction");
+            AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
+        } else if (unit->ai.cc_construct_type == 0) {
             TLOG(TLOG_AI, "  Removing unassigned construction crew");
             AIBuild_UnassignedCCRemove(the_team, unit);
-        } else if (unit->ai.cc_constructing) {
-            TLOG(TLOG_AI, "  Removing assigned construction crew with bldg under construction");
             AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
         } else {
             TLOG(TLOG_AI, "  Removing assigned construction crew - shot dead");
-            AIBuild_UnderConstructionRemove(unit->team, unit->ai.cc_construct_type);
             AIBuild_ClearReservedFlag(the_team, unit->ai.cc_reserved_area);
-            AI_ReturnPrespent(unit->team, nullptr, unit);
+            DropPurchase(unit);
         }
         unit->ai.cc_reserved_area = -1;
         return;
@@ -707,8 +727,22 @@ void AI_BuildingCommenced(BUILDING* building, UNIT* crew)
     ASSERT(building && crew);
     if (!ComputerTeam(building->team)) return;
     TLOG(TLOG_AI, "AI_BuildingCommenced Team %d Building %d", building->team, building->id);
-    building->ai.account = crew->ai.cc_account;
-    building->ai.refundable = crew->ai.cc_construct_cost;
+    AI_Team* the_team = AI_GetTeam(building->team);
+    // The purchase leaves the crew for the site: a crew holds one only on
+    // its way to build, so no later order (its player's, on a team handed
+    // to the computer) can pay it back or charge it a second time. A crew
+    // its player sent to build something else never started what was
+    // bought for it: that goes back. Inside, it is nobody's to assign.
+    building->ai.account = building->ai.refundable = 0;
+    if (crew->ai.cc_construct_type == building->buildingtype->prereq.id) {
+        building->ai.account = crew->ai.cc_account;
+        building->ai.refundable = crew->ai.cc_construct_cost;
+        crew->ai.cc_construct_type = 0;
+        crew->ai.cc_construct_cost = 0;
+        crew->ai.cc_account = 0;
+    }
+    DropPurchase(crew);
+    AIBuild_UnassignedCCRemove(the_team, crew);
 }
 
 void AI_BuildingCompleted(BUILDING* building)

@@ -167,8 +167,9 @@ void AI_AIPSwitch(int team, AIP_struct* plan);
 
 // ------------------------------------------------------------------ unit hooks
 
-// A unit joined a computer team: tactical levels set, then a crew, a
-// transport or a fixed unit is logged; a combat unit joins the unit list.
+// A unit joined a computer team: tactical levels set, its place freed and
+// any purchase it still holds given back, then a crew, a transport or a
+// fixed unit is logged; a combat unit joins the unit list.
 void AI_UnitAdd(UNIT* unit);
 // A unit left or died: a combat unit leaves the unit list; a crew on its
 // way gives back its purchase.
@@ -184,7 +185,8 @@ void AI_UnitPathFailed(UNIT* unit);
 
 // ------------------------------------------------------------------ building hooks
 
-// The building takes the crew's account and committed amount.
+// The building takes the crew's account and committed amount, which leave
+// the crew (bought for another type: given back); the crew is unlisted.
 void AI_BuildingCommenced(BUILDING* building, UNIT* crew);
 // The type leaves the under-construction count.
 void AI_BuildingCompleted(BUILDING* building);

@@ -337,6 +337,62 @@ TEST_F(Sites, RegressionACrewComingOutOfItsBuildingFreesItsPlace)
     EXPECT_EQ(Ids(Team()->aibuild.unassigned_cc), std::vector<int>{c->id});
 }
 
+// Crew a came out of the post it started still holding the post's 100 as
+// if on its way: its player's next order stalled and the 100 came back a
+// second time while the site was still paying from it. Now a site takes
+// the crew's purchase, and a site of another type (its player sent crew b
+// elsewhere) takes none: b's purchase goes back.
+TEST_F(Sites, RegressionASiteTakesItsCrewsPurchaseAndACrewBackHoldsNone)
+{
+    UNIT* a = Units_NewAt(crew_, 2, -1, 20, 20);
+    UNIT* b = Units_NewAt(crew_, 2, -1, 22, 20);
+    BUILDINGTYPE* shed = QvWorld_BuildingType("Shed", 1, 1);
+    Start(2, 1000);
+    AIBuild_BuildCandidates(Team());
+    AIBuild_AssignConstructionUnits(Team());
+    ASSERT_EQ(AIBuild_UnderConstruction(2, 10), 2);
+    BUILDING* post = Build_New(post_, 2, -1, 30, 30);
+    BUILDING* other = Build_New(shed, 2, -1, 34, 30);
+    post->state = other->state = BS_BEINGBUILT;
+    AI_BuildingCommenced(post, a);
+    AI_BuildingCommenced(other, b);
+    EXPECT_EQ(post->ai.refundable, 100);
+    EXPECT_EQ(other->ai.refundable, 0);
+    EXPECT_EQ(AIBuild_UnderConstruction(2, 10), 1);
+    EXPECT_EQ(Team()->aibuild.prespent_credits, 100);
+    for (const UNIT* c : {a, b}) {
+        EXPECT_EQ(c->ai.cc_construct_type, 0);
+        EXPECT_EQ(c->ai.cc_construct_cost, 0);
+    }
+    EXPECT_TRUE(Ids(Team()->aibuild.unassigned_cc).empty());   // inside: nobody's to assign
+    AI_UnitBuildingStarted(a);
+    AI_UnitBuildingFinished(a);
+    AI_UnitAdd(a);
+    AI_BuildingStalled(a);
+    EXPECT_EQ(Team()->aibuild.prespent_credits, 100);
+    EXPECT_EQ(AI_GetCredits(2), 900);
+    EXPECT_TRUE(AIBuild_BooksBalance(Team()));
+    post->state = other->state = BS_IDLE;
+}
+
+// A crew its cancelled site put back still has the in-building flag: given
+// to a computer team, bought for, then given on, it kept that purchase as
+// its site's, and the next team's books paid it back.
+TEST_F(Sites, RegressionACrewPutBackByItsSiteAndGivenOnGivesItsPurchaseBack)
+{
+    UNIT* c = Units_NewAt(crew_, 2, -1, 20, 20);
+    Start(1, 1000);
+    AI_UnitBuildingStarted(c);
+    AI_UnitAdd(c);
+    AIBuild_BuildCandidates(Team());
+    AIBuild_AssignConstructionUnits(Team());
+    ASSERT_EQ(Team()->aibuild.prespent_credits, 100);
+    AI_UnitRemove(c);
+    EXPECT_EQ(c->ai.cc_construct_cost, 0);
+    EXPECT_EQ(Team()->aibuild.prespent_credits, 0);
+    EXPECT_EQ(AI_GetCredits(2), 1000);
+}
+
 TEST_F(Sites, AStallPutsTheCrewBackAtTheHeadWithItsMoney)
 {
     UNIT* a = Units_NewAt(crew_, 2, -1, 20, 20);
