@@ -76,7 +76,20 @@ struct CreatorProbe {
 };
 static CreatorProbe s_probe;
 
-static void ForgetProbe(void) { memset(&s_probe, 0, sizeof s_probe); }
+// The takeover datagram the creator's answer refuted, by its sender and
+// id: its resends are the same word, asked about no more (one of them would
+// be taken once the answers to a question happened to be lost).
+static struct {
+    int have;
+    NetAddress from;
+    uint32_t id;
+} s_refuted;
+
+static void ForgetProbe(void)
+{
+    memset(&s_probe, 0, sizeof s_probe);
+    memset(&s_refuted, 0, sizeof s_refuted);
+}
 
 static const char* const kRefusalNameUsed = "NetRefusalNameUsed";
 static const char* const kRefusalTooMany = "NetRefusalTooMany";
@@ -936,10 +949,20 @@ int Net_IsTakeover(const NetPacket* packet, const NetAddress* from)
 int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited)
 {
     if (Net_FromCreator(from)) return 1;
-    return Net_IsTakeover(packet, from) && (waited || CreatorGone());
+    if (!Net_IsTakeover(packet, from)) return 0;
+    if (waited) return 1;
+    if (s_refuted.have && Net_Id(packet) == s_refuted.id && NetPkt_SameAddress(from, &s_refuted.from)) return 0;
+    return CreatorGone();
 }
 
 int Net_CreatorAnswered(void) { return s_probe.running && s_probe.answered; }
+
+void Net_RefuteTakeover(const NetPacket* packet, const NetAddress* from)
+{
+    s_refuted.have = 1;
+    s_refuted.from = *from;
+    s_refuted.id = Net_Id(packet);
+}
 
 void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from)
 {

@@ -234,6 +234,10 @@ int Net_IsTakeover(const NetPacket* packet, const NetAddress* from);
 // Whether the creator answered the question about a takeover since it was
 // last asked afresh (a takeover held before the answer is let go).
 int Net_CreatorAnswered(void);
+// The creator answered while this takeover datagram was held: its resends
+// (the same sender and id) are not asked about again, and taken only once
+// this node has itself waited on the creator long.
+void Net_RefuteTakeover(const NetPacket* packet, const NetAddress* from);
 // A SEARCH RESPONSE at a guest: the creator's answer to its question when
 // it comes from the creator's address naming it the creator.
 void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from);

@@ -1051,6 +1051,7 @@ static void TakeHeldTakeover(void)
     // afresh; a successor gone by then is succeeded by the next live node.
     if (Net_CreatorAnswered()) {
         s_takeover.have = 0;
+        Net_RefuteTakeover(&s_takeover.packet, &s_takeover.from);
         TLOG(TLOG_NWARN, "The creator answers: the successor's takeover let go");
         return;
     }
