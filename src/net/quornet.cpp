@@ -1511,15 +1511,13 @@ void QuorNet_CheckDrops(void)
         // A successor that took the role of a silent creator drops that
         // creator first: its first SESSION is then the takeover the guests
         // take, and the others follow from the creator they know.
-        uint8_t first = 0;
+        uint8_t first = 0, rest = 0;
         if (s_takenfrom < NET_NODES && drop[s_takenfrom]) {
             first = (uint8_t)(1 << s_takenfrom);
             for (int n = 0; n < NET_NODES; n++)
                 if (drop[n] && (s_takenahead & (1 << n))) first |= (uint8_t)(1 << n);
         }
-        for (int i = -1; i < NET_NODES; i++) {
-            const int n = i < 0 ? s_takenfrom : i;
-            if (n >= NET_NODES || (i >= 0 && n == s_takenfrom)) continue;
+        for (int n = 0; n < NET_NODES; n++) {
             if (!drop[n]) {
                 // Kept: one held by a dropped node sends its round once the
                 // copies reach it, and gets the whole limit for that.
@@ -1532,13 +1530,18 @@ void QuorNet_CheckDrops(void)
                 TLOG(TLOG_NERR, "Timeout on ACK: Player %d will be dropped", n);
             else
                 TLOG(TLOG_NERR, "Timeout on RECV: Player %d will be dropped", n);
-            if (!(first & (1 << n))) Drop(n);
+            if (!(first & (1 << n))) rest |= (uint8_t)(1 << n);
         }
+        // The takeover's SESSION before any other: one that drops another
+        // node first, the creator shown in, is no takeover to the guests,
+        // which refuse it and so get none after it.
         if (first) {
             DropNodes(first);
             s_takenfrom = NET_NO_NODE;
             s_takenahead = 0;
         }
+        for (int n = 0; n < NET_NODES; n++)
+            if (rest & (1 << n)) Drop(n);
     }
     if (g_NetCreator && s_leavekept && s_takenfrom == NET_NO_NODE) DropKeptLeavers();
     Net_Unlock();

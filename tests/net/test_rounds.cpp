@@ -1320,11 +1320,10 @@ TEST_F(NetHandover, AGuestQuittingDuringAHandoverCostsNoWait)
     Start(4, 1); // the successor
     Play({{}, {}, {}, {}});
     uint8_t send = 1;
-    QuorNet_Step(&send); // round 3: node 0 killed
-    for (int n : {2, 3}) {
-        Deliver(Round(n, 3, {}), Addr(n));
-        AckOwn(n);
-    }
+    QuorNet_Step(&send); // round 3: node 0 killed, node 3's round lost as it quits
+    Deliver(Round(2, 3, {}), Addr(2));
+    AckOwn(2);
+    MemNet_Sent().clear();
     Reliable(Leave(3), Addr(3), 80);
     EXPECT_EQ(Acked(3, 80), 1) << "kept";
     EXPECT_TRUE(Net_IsNodeInSession(3));
@@ -1335,6 +1334,13 @@ TEST_F(NetHandover, AGuestQuittingDuringAHandoverCostsNoWait)
     ASSERT_TRUE(g_NetCreator);
     EXPECT_FALSE(Net_IsNodeInSession(3)) << "dropped right after the creator";
     EXPECT_EQ(g_NetRounds.droppedat[3], g_NetRounds.droppedat[0]);
+    const std::vector<NetPacket> told = SentTo(2, NET_SESSION);
+    ASSERT_FALSE(told.empty());
+    NetSession first;
+    Net_ReadSession(Net_Data(&told[0]), &first);
+    EXPECT_FALSE(first.players[0].flags & NET_PLAYER_ACTIVE) << "the takeover first";
+    EXPECT_TRUE(first.players[3].flags & NET_PLAYER_ACTIVE);
+    AckSession(2);
     const uint8_t none[3] = {0, 0, 0};
     NetPacket p;
     memset(&p, 0, sizeof p);
