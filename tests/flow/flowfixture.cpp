@@ -1,5 +1,7 @@
 #include "flow/flowfixture.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -75,5 +77,15 @@ void QvFlow_CustomMissions(QvPassScript& p)
 void QvFlow_LoadMission(QvPassScript& p, const std::string& home, const std::string& folder, int settle)
 {
     p.Click(100, 108 + 12 * QvFlow_ListLine(home, folder)).Wait(0, settle).Click(320, 418);
+}
+
+void QvFlow_PlayThenExit(QvPassScript& p, const char* scenario, uint32_t updates, uint32_t passMs)
+{
+    p.Until([updates] { return g_GameState == GS_INGAME && g_UpdateCount >= updates; }, passMs);
+    p.Then([scenario] { EXPECT_STREQ(g_ScenarioName, scenario); });
+    p.Click(600, 10).Click(550, 326); // the menu panel's Exit
+    p.stopWhenDone = false;
+    g_GameState = GS_FRONTEND;
+    Game_Main();
 }
 

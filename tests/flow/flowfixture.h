@@ -31,4 +31,8 @@ void QvFlow_Close(void);
 void QvFlow_CustomMissions(QvPassScript& p);
 // On the custom-mission page: the folder's line, settle passes, Load Mission.
 void QvFlow_LoadMission(QvPassScript& p, const std::string& home, const std::string& folder, int settle);
+// Queues: in the game on the scenario, once `updates` have run (passes of
+// passMs), the menu panel's Exit; then runs the program from the front end
+// until the script is done and the program has quit.
+void QvFlow_PlayThenExit(QvPassScript& p, const char* scenario, uint32_t updates, uint32_t passMs);
 

@@ -144,12 +144,7 @@ TEST_F(FileTrustScenarioCheck, BrokenScenarioFilesFromTheCustomMissionPageAreRef
         });
     }
     QvFlow_LoadMission(p, home.path(), "DEMO", 2);
-    p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 10; }, PASS_MS);
-    p.Then([] { EXPECT_STREQ(g_ScenarioName, "DEMO"); });
-    p.Click(600, 10).Click(550, 326); // the menu panel's Exit
-    p.stopWhenDone = false;
-    g_GameState = GS_FRONTEND;
-    Game_Main();
+    QvFlow_PlayThenExit(p, "DEMO", 10, PASS_MS);
     EXPECT_FALSE(p.overran) << log.text();
     EXPECT_EQ(g_GameState, GS_QUIT);
     EXPECT_EQ(log.text().find("Scenario [DEMO] not started"), std::string::npos) << log.text();
@@ -196,12 +191,7 @@ TEST_F(FileTrustScenarioCheck, ABrokenCampaignMissionIsRefusedOnItsLaunchPageAnd
         std::ofstream(end, std::ios::binary) << whole;
     });
     p.Click(330, 435); // Launch again
-    p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 5; }, PASS_MS);
-    p.Then([] { EXPECT_STREQ(g_ScenarioName, "m01a"); });
-    p.Click(600, 10).Click(550, 326); // the menu panel's Exit
-    p.stopWhenDone = false;
-    g_GameState = GS_FRONTEND;
-    Game_Main();
+    QvFlow_PlayThenExit(p, "m01a", 5, PASS_MS);
     EXPECT_FALSE(p.overran) << log.text();
     EXPECT_EQ(g_GameState, GS_QUIT);
 }
@@ -249,12 +239,7 @@ TEST_F(FileTrustScenarioCheck, RegressionADemoCopyWithoutItsEndConditionDidNothi
     p.Look(kBox, "filetrust_missing_end.pcx", 2);
     p.Click(BOX_X + BOX_W / 2, BOX_Y + BOX_H - 21).Wait(0, 12).Then([&] { closed = boxArea(); });
     QvFlow_LoadMission(p, home.path(), "MINE", 2);
-    p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 10; }, PASS_MS);
-    p.Then([] { EXPECT_STREQ(g_ScenarioName, "MINE"); });
-    p.Click(600, 10).Click(550, 326); // the menu panel's Exit
-    p.stopWhenDone = false;
-    g_GameState = GS_FRONTEND;
-    Game_Main();
+    QvFlow_PlayThenExit(p, "MINE", 10, PASS_MS);
     EXPECT_FALSE(p.overran) << log.text();
     EXPECT_EQ(g_GameState, GS_QUIT);
     EXPECT_EQ(log.text().find("Scenario [MINE] not started"), std::string::npos) << log.text();

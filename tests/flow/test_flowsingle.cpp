@@ -327,12 +327,7 @@ TEST_F(FlowSingle, BrokenScenariosFromTheCustomMissionPageAreRefusedAndThePageSt
     }
     p.Look(kRefused, "flow1_refused_custom.pcx", 2);
     QvFlow_LoadMission(p, home.path(), "DEMO", 2);
-    p.Until([] { return g_GameState == GS_INGAME && g_UpdateCount >= 10; }, PASS_MS);
-    p.Then([] { EXPECT_STREQ(g_ScenarioName, "DEMO"); });
-    p.Click(600, 10).Click(550, 326); // the menu panel's Exit
-    p.stopWhenDone = false;
-    g_GameState = GS_FRONTEND;
-    Game_Main();
+    QvFlow_PlayThenExit(p, "DEMO", 10, PASS_MS);
     EXPECT_FALSE(p.overran) << log.text();
     EXPECT_EQ(g_GameState, GS_QUIT);
 }

@@ -410,6 +410,17 @@ void Garbage(NetPacket* out, const NetPacket* sent)
     Net_StampCrc(out);
 }
 
+// A SESSION packet holding the session's block.
+NetPacket SessionPacket(const NetSession& session)
+{
+    uint8_t block[NET_SESSION_BYTES];
+    Net_WriteSession(block, &session);
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+    return p;
+}
+
 // The node after this one told, from this node's address, that the last
 // node left: a SESSION no guest may take from a node that is not the
 // creator. Three times: the faults may lose one.
@@ -420,11 +431,7 @@ void ForgeSession(void)
     const int to = Net_RingNextNode(g_NetOwnNode), last = s_opt.nodes - 1;
     forged.players[last].flags &= ~NET_PLAYER_ACTIVE;
     if (forged.count) forged.count--;
-    uint8_t block[NET_SESSION_BYTES];
-    Net_WriteSession(block, &forged);
-    NetPacket p;
-    memset(&p, 0, sizeof p);
-    Net_BuildPacket(&p, block, sizeof block, NET_SESSION);
+    NetPacket p = SessionPacket(forged);
     const NetAddress address = g_NetSession.players[to].address;
     Net_Unlock();
     for (int i = 0; i < 3; i++) NetPkt_Send(&p, &address);
@@ -455,11 +462,7 @@ void ForgeTakeover(void)
     forged.creator_address = g_NetOwnAddress;
     forged.players[0].flags &= ~NET_PLAYER_ACTIVE;
     if (forged.count) forged.count--;
-    uint8_t block[NET_SESSION_BYTES];
-    Net_WriteSession(block, &forged);
-    NetPacket session;
-    memset(&session, 0, sizeof session);
-    Net_BuildPacket(&session, block, sizeof block, NET_SESSION);
+    NetPacket session = SessionPacket(forged);
     Net_SetRound(&session, round);
     // The creator's rounds as a takeover copies them: its real packets where
     // this node holds them, else empty rounds.
