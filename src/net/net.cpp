@@ -63,8 +63,8 @@ static LastTaken s_lastNodeSettings[NET_NODES]; // each guest's own settings, at
 static NetMessageHandler s_messageHandler;
 static NetKickHandler s_kickHandler;
 static NetPauseHandler s_pauseHandler;
-// A guest's question to the creator about its successor's takeover (see
-// Net_TakesSession).
+// A guest's question to the creator about its successor's takeover in the
+// lobby (see Net_TakesSession).
 struct CreatorProbe {
     int running;
     NetAddress creator; // the address asked
@@ -76,20 +76,7 @@ struct CreatorProbe {
 };
 static CreatorProbe s_probe;
 
-// The takeover datagram the creator's answer refuted, by its sender and
-// id: its resends are the same word, asked about no more (one of them would
-// be taken once the answers to a question happened to be lost).
-static struct {
-    int have;
-    NetAddress from;
-    uint32_t id;
-} s_refuted;
-
-static void ForgetProbe(void)
-{
-    memset(&s_probe, 0, sizeof s_probe);
-    memset(&s_refuted, 0, sizeof s_refuted);
-}
+static void ForgetProbe(void) { memset(&s_probe, 0, sizeof s_probe); }
 
 static const char* const kRefusalNameUsed = "NetRefusalNameUsed";
 static const char* const kRefusalTooMany = "NetRefusalTooMany";
@@ -409,8 +396,8 @@ int Net_Close(void)
     if (!s_initialised) return 1;
     // Lives until the layer is closed: the packet thread may still set it.
     uint8_t delivered = 0, toSuccessor = 0, toCreator = 0;
-    int asking = 0;
-    if (g_NetState == NET_IN_GAME) {
+    const int ingame = g_NetState == NET_IN_GAME;
+    if (ingame) {
         // The creator's LEAVE hands its role on: sent before the drop it
         // made last reached everyone, it would leave its successor without
         // the drop or its copies. From now on it drops nobody; a bounded
@@ -421,9 +408,10 @@ int Net_Close(void)
         while (g_NetCreator && !QuorNet_DropsSettled() && Thread_ClockMs() - start < NET_LEAVE_WAIT_MS)
             Thread_Sleep(1);
     }
-    if (g_NetState == NET_IN_SESSION || g_NetState == NET_IN_GAME) {
+    if (g_NetState == NET_IN_SESSION || ingame) {
         Net_Lock();
         int to = NET_NO_NODE;
+        const int creator = g_NetCreator;
         if (g_NetOwnNode < NET_NODES && Net_RingNextNode(g_NetOwnNode) != g_NetOwnNode && !QuorNet_HandedOn())
             to = g_NetCreator ? Net_RingNextNode(g_NetOwnNode) : g_NetSession.creator;
         if (QuorNet_HandedOn()) {
@@ -438,38 +426,41 @@ int Net_Close(void)
             // Acknowledged: a lost LEAVE would leave the others waiting for a
             // creator that is gone.
             NetPkt_SendReliable(&p, &g_NetSession.players[to].address, &delivered, nullptr, nullptr);
+            // A creator's goodbye word to every other node: its successor's
+            // takeover is then taken at once, not at the takeover limit.
+            if (g_NetCreator && ingame) QuorNet_SayGoodbye(to);
             // A guest's goodbye goes to the creator's successor too: the
-            // creator may be gone (silent, or gone as this node asks it about
-            // its successor's takeover), and the successor, keeping it,
-            // drops this node right after the creator when it takes the
-            // role, not at the drop limit.
+            // creator may be gone, and the successor, keeping it, drops this
+            // node right after the creator when it takes the role, not at
+            // the drop limit.
             const int next = Net_RingNextNode(to);
-            asking = !g_NetCreator && s_probe.running && !s_probe.answered;
             if (!g_NetCreator && next != g_NetOwnNode && next != to)
                 NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &toSuccessor, nullptr, nullptr);
         }
         Net_Unlock();
-        uint32_t start = Thread_ClockMs(), wait = NET_LEAVE_WAIT_MS;
-        for (int i = 0; to != NET_NO_NODE && i < NET_LEAVE_WAIT_MS + NET_PROBE_MS; i++) {
+        // In a game the goodbye may have copies to repeat: a longer bound.
+        const uint32_t start = Thread_ClockMs(), wait = ingame ? (uint32_t)QUORNET_GOODBYE_WAIT_MS : (uint32_t)NET_LEAVE_WAIT_MS;
+        uint32_t repeated = start;
+        for (uint32_t i = 0; to != NET_NO_NODE && i < wait; i++) {
             Net_Lock();
-            // The successor's takeover, come meanwhile, taken here as in the
-            // game: the goodbye then goes to the node that holds the role.
-            if (g_NetState == NET_IN_GAME && !g_NetCreator) QuorNet_TakeHeld();
+            const uint32_t now = Thread_ClockMs();
             // A guest that took the role on the creator's LEAVE while it
             // waited here hands it on: its successor acknowledges once it
-            // took the takeover, after asking the creator.
+            // took the takeover, which the word lets it take at once.
             const int handed = QuorNet_HandedOn();
-            if (handed) wait = NET_LEAVE_WAIT_MS + NET_PROBE_MS;
-            // The successor's acknowledgement ends the wait only where the
-            // creator may be gone; a creator merely slow must have it too.
-            int done = delivered || (toSuccessor && asking) || toCreator || handed == 2;
-            // A guest whose creator left meanwhile (its LEAVE refused by the
-            // departing one) says goodbye to the successor that took the
-            // role, waiting on while it asks the old creator about it.
             const int c = g_NetSession.creator;
-            if (!done && g_NetState == NET_IN_GAME && !g_NetCreator) {
-                if (s_probe.running && !s_probe.answered) wait = NET_LEAVE_WAIT_MS + NET_PROBE_MS;
-                if (c != to && c < NET_NODES && c != g_NetOwnNode && Net_IsNodeInSession(c) && !toCreator) {
+            int done;
+            if (handed || (creator && ingame)) {
+                done = (handed ? handed == 2 : delivered) && QuorNet_GoodbyeSaid();
+            } else {
+                // A guest: the creator took its LEAVE, or the creator is gone
+                // here and its successor keeps it.
+                done = delivered || toCreator || (toSuccessor && ingame && QuorNet_NodeGone(c));
+                // A guest whose creator left meanwhile (its LEAVE refused by
+                // the departing one) says goodbye to the successor that took
+                // the role.
+                if (!done && ingame && !g_NetCreator && c != to && c < NET_NODES && c != g_NetOwnNode &&
+                    Net_IsNodeInSession(c) && !toCreator) {
                     NetPacket p;
                     memset(&p, 0, sizeof p);
                     Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
@@ -477,8 +468,20 @@ int Net_Close(void)
                     to = c;
                 }
             }
+            // At heavy loss a lost goodbye costs the others the takeover
+            // limit: copies of it go out between the layer's resends.
+            if (!done && ingame && now - repeated >= QUORNET_GOODBYE_GAP_MS) {
+                QuorNet_RepeatGoodbye();
+                if (creator && !handed && !delivered) {
+                    NetPacket p;
+                    memset(&p, 0, sizeof p);
+                    Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
+                    NetPkt_Send(&p, &g_NetSession.players[to].address);
+                }
+                repeated = now;
+            }
             Net_Unlock();
-            if (done || Thread_ClockMs() - start >= wait) break;
+            if (done || now - start >= wait) break;
             Thread_Sleep(1);
         }
     }
@@ -838,7 +841,7 @@ int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t)
     // A guest's word from the creator (or a takeover's, once taken) comes
     // again until it is taken; a JOIN cut short is nobody's.
     if (!g_NetCreator && (type == NET_CHAT || type == NET_LAUNCH) && !Net_FromCreator(from)) return 0;
-    if (!g_NetCreator && type == NET_SESSION && !Net_TakesSession(packet, from, 0)) return 0;
+    if (!g_NetCreator && type == NET_SESSION && !Net_TakesSession(packet, from)) return 0;
     if (type == NET_LEAVE && !Net_LeaveTaken(Net_Source(packet), from)) return 0;
     if (type == NET_JOIN && Net_Length(packet) < NET_HEADER_SIZE + (uint32_t)NET_PLAYER_BYTES) return 0;
     return type != NET_ROUND;
@@ -860,14 +863,16 @@ int Net_FromCreator(const NetAddress* from)
 // role: the creator left it its LEAVE, or fell silent. Its word taken at
 // any time, one datagram from its address (a stranger that joined first)
 // could drop any node on one guest and not on the others, or tell a guest
-// that a creator still hosting had quit. A guest that has itself waited on
-// the creator long takes the takeover at once; one that heard the creator
-// lately asks it first, with a SEARCH that only a live creator of this
-// session answers (a PING's acknowledgement comes from any program at that
+// that a creator still hosting had quit. In a game a guest takes it once the
+// creator is gone by the rounds' own measure (its goodbye word came, or it
+// has been silent here for the takeover limit less a margin: quornet.h).
+// In the lobby, which has no rounds to measure silence by, a guest asks the
+// creator first, with a SEARCH that only a live creator of this session
+// answers (a PING's acknowledgement comes from any program at that
 // address), and takes the takeover's next resend once the creator has left
-// its questions unanswered for NET_PROBE_MS. The decision depends on the
-// probe's state and the clock alone, so the accept filter and the handler,
-// asked in turn of one datagram, agree.
+// its questions unanswered for NET_PROBE_MS. Either decision depends on
+// state and the clock alone, so the accept filter and the handler, asked
+// in turn of one datagram, agree.
 
 // Whether the block, from this address, is a takeover: from a node after
 // the creator in ring order, naming that node the creator at its own
@@ -892,7 +897,7 @@ static int IsTakeover(const NetSession* s, const NetAddress* from)
     for (int n = 0; n < NET_NODES; n++) {
         if (n == c || !Net_IsNodeInSession(n)) continue;
         if (between[n]) {
-            if ((s->players[n].flags & NET_PLAYER_ACTIVE) || !QuorNet_NodeSilent(n)) return 0;
+            if ((s->players[n].flags & NET_PLAYER_ACTIVE) || !QuorNet_NodeGone(n)) return 0;
             continue;
         }
         if (!(s->players[n].flags & NET_PLAYER_ACTIVE) ||
@@ -946,22 +951,11 @@ int Net_IsTakeover(const NetPacket* packet, const NetAddress* from)
     return IsTakeover(&s, from);
 }
 
-int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited)
+int Net_TakesSession(const NetPacket* packet, const NetAddress* from)
 {
     if (Net_FromCreator(from)) return 1;
     if (!Net_IsTakeover(packet, from)) return 0;
-    if (waited) return 1;
-    if (s_refuted.have && Net_Id(packet) == s_refuted.id && NetPkt_SameAddress(from, &s_refuted.from)) return 0;
-    return CreatorGone();
-}
-
-int Net_CreatorAnswered(void) { return s_probe.running && s_probe.answered; }
-
-void Net_RefuteTakeover(const NetPacket* packet, const NetAddress* from)
-{
-    s_refuted.have = 1;
-    s_refuted.from = *from;
-    s_refuted.id = Net_Id(packet);
+    return g_NetState == NET_IN_GAME ? QuorNet_TakeoverDue(packet) : CreatorGone();
 }
 
 void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from)
@@ -1316,7 +1310,7 @@ void Net_LobbyReceive(NetPacket* packet, const NetAddress* from, uint32_t)
         break;
     case NET_SESSION:
         if (g_NetCreator) break;
-        if (!Net_TakesSession(packet, from, 0)) {
+        if (!Net_TakesSession(packet, from)) {
             if (!Net_FromCreator(from)) Net_LogRefused("Not the creator's", packet, from);
             break;
         }

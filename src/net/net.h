@@ -19,9 +19,10 @@
 // first SESSION: the address it joined); the creator is never kicked. The
 // node that succeeds the creator speaks for the session only by a takeover:
 // a SESSION naming it the creator that drops the creator and no other node,
-// taken at once by a guest that waited on the creator long, else only when
-// the creator leaves a guest's SEARCH unanswered (Net_TakesSession); after
-// it, the successor is the creator. A creator takes a node's CHAT, LAUNCH
+// taken in a game only once the creator is gone by the rounds' measure of
+// silence (quornet.h), in the lobby only when the creator leaves a guest's
+// SEARCH unanswered (Net_TakesSession); after it, the successor is the
+// creator. A creator takes a node's CHAT, LAUNCH
 // and LEAVE only from that node's own address, and every node takes a chat
 // line or a pause only from the address of the node it names. A search's
 // answer counts only from the address it names as the creator. On the
@@ -53,8 +54,8 @@ enum {
     NET_REFUSE_BYTES = NET_SESSION_HEAD_BYTES + NET_REFUSAL_SIZE,
     NET_FOUND_MAX = 64,        // found sessions kept at most
     NET_FOUND_MISSES = 3,      // IPX searches a found session may leave unanswered and stay
-    // A guest that heard the creator lately asks it before it takes the
-    // successor's takeover: this long unanswered, the creator is gone.
+    // In the lobby a guest asks the creator before it takes the successor's
+    // takeover: this long unanswered, the creator is gone.
     NET_PROBE_MS = 1000,
     NET_PROBE_GAP_MS = 200,    // the question again, at most this often
     NET_PROBE_STALE_MS = 10000, // a probe this old starts afresh
@@ -223,23 +224,17 @@ int Net_LobbyFilter(NetPacket* packet, const NetAddress* from, uint32_t time);
 // creator's, the joined one before the first SESSION.
 int Net_FromCreator(const NetAddress* from);
 // Whether a guest takes this SESSION: the creator's always; the successor's
-// takeover at once when waited is set (the guest waited on the creator
-// long), else only once the creator has left the guest's SEARCH unanswered
-// for NET_PROBE_MS (the first such SESSION sends it; the refused ones go
-// on with it). Asked by the accept filter and the handler alike.
-int Net_TakesSession(const NetPacket* packet, const NetAddress* from, int waited);
+// takeover in a game once QuorNet_TakeoverDue says so, in the lobby once the
+// creator has left the guest's SEARCH unanswered for NET_PROBE_MS (the first
+// such SESSION sends it; the refused ones go on with it). Asked by the
+// accept filter and the handler alike.
+int Net_TakesSession(const NetPacket* packet, const NetAddress* from);
 // Whether the SESSION is the successor's takeover (from the node after the
-// creator, naming itself the creator, dropping the creator and no other).
+// creator, naming itself the creator, dropping the creator and no other;
+// or a chain's, dropping the nodes between too, each gone here).
 int Net_IsTakeover(const NetPacket* packet, const NetAddress* from);
-// Whether the creator answered the question about a takeover since it was
-// last asked afresh (a takeover held before the answer is let go).
-int Net_CreatorAnswered(void);
-// The creator answered while this takeover datagram was held: its resends
-// (the same sender and id) are not asked about again, and taken only once
-// this node has itself waited on the creator long.
-void Net_RefuteTakeover(const NetPacket* packet, const NetAddress* from);
-// A SEARCH RESPONSE at a guest: the creator's answer to its question when
-// it comes from the creator's address naming it the creator.
+// A SEARCH RESPONSE at a guest in the lobby: the creator's answer to its
+// question when it comes from the creator's address naming it the creator.
 void Net_CreatorAnswers(const NetPacket* packet, const NetAddress* from);
 // Whether a packet naming its source node came from that active node.
 int Net_FromNode(int node, const NetAddress* from);

@@ -53,6 +53,7 @@ static std::atomic<NetReceiveHandler> s_handler{nullptr};
 static std::atomic<NetAcceptFilter> s_filter{nullptr};
 static std::atomic<uint32_t> s_longestTimeout{NETPKT_LONGEST_TIMEOUT};
 static std::atomic<NetPinTest> s_pinned{nullptr};
+static std::atomic<NetHeardHandler> s_heard{nullptr};
 
 static const NetTransport s_udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send};
 static const NetTransport s_ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send};
@@ -320,6 +321,7 @@ void NetPkt_SetReceiveHandler(NetReceiveHandler handler) { s_handler.store(handl
 void NetPkt_SetAcceptFilter(NetAcceptFilter filter) { s_filter.store(filter); }
 void NetPkt_SetLongestTimeout(uint32_t ms) { s_longestTimeout.store(ms < 75 ? (ms ? 75u : (uint32_t)NETPKT_LONGEST_TIMEOUT) : ms); }
 void NetPkt_SetPinTest(NetPinTest pinned) { s_pinned.store(pinned); }
+void NetPkt_SetHeardHandler(NetHeardHandler heard) { s_heard.store(heard); }
 
 uint32_t NetPkt_GetRoundTrip(const NetAddress* address)
 {
@@ -563,6 +565,8 @@ static void ReceiveAll(void)
             }
         }
         if (!Acceptable(&packet)) continue;
+        NetHeardHandler heard = s_heard.load();
+        if (heard) heard(&from);
         if (Net_Type(&packet) & NET_IS_ACK)
             HandleAck(&packet, &from, time);
         else
@@ -707,6 +711,7 @@ int NetPkt_InitWith(int type, const NetTransport* transport, int threaded)
     }
     s_handler.store(nullptr);
     s_filter.store(nullptr);
+    s_heard.store(nullptr);
     // Estimates asked for while closed start the list; a new session starts
     // without them.
     NetPkt_FreeRoundTrips();

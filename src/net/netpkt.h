@@ -109,6 +109,7 @@ struct NetPendingPacket {
 typedef void (*NetReceiveHandler)(NetPacket* packet, const NetAddress* from, uint32_t time);
 typedef int (*NetAcceptFilter)(NetPacket* packet, const NetAddress* from, uint32_t time);
 typedef int (*NetPinTest)(const NetAddress* address);
+typedef void (*NetHeardHandler)(const NetAddress* from);
 
 // This machine's address, written by the transport's init.
 extern NetAddress g_NetOwnAddress;
@@ -157,6 +158,10 @@ void NetPkt_SetReceiveHandler(NetReceiveHandler handler);
 // Asked before each acknowledgement; 0 withholds it (the packet is still
 // delivered). Null acknowledges everything.
 void NetPkt_SetAcceptFilter(NetAcceptFilter filter);
+// Told, on the packet thread under the game lock, of every datagram that
+// passes the checks (an acknowledgement too), before anything else reads
+// it: the address was heard from. Null: nobody is told.
+void NetPkt_SetHeardHandler(NetHeardHandler heard);
 // Asked, on the packet thread under the game lock, whether an address's
 // source entry is pinned (a peer's): a full table gives a new source only
 // an unpinned entry. Null pins none.

@@ -24,20 +24,6 @@ static int s_alone; // the packet thread found this node out of the game
 // node go on single-player.
 static int s_leaving;
 static uint32_t s_frameMs = QUORNET_FRAME_MS;
-static int s_takenfrom = NET_NO_NODE; // the silent creator this node took the role of, until dropped
-static uint8_t s_takenahead;          // the nodes between it and this one, dropped with it
-// The successor's takeover while this node asks the creator: taken when the
-// creator stays silent, with the successor's copies of the dropped
-// creator's rounds and its own LEAVE when those came too (the successor may
-// quit before its next resends, which would then never come).
-enum { QUORNET_HELD_COPIES = 4 };
-static struct {
-    int have, leave, copies;
-    NetPacket packet;
-    NetAddress from;
-    NetPacket copy[QUORNET_HELD_COPIES];
-} s_takeover;
-
 // A creator that has said goodbye (its LEAVE on the way to its successor)
 // drops nobody, takes no LEAVE and answers no SEARCH: a drop of its after the
 // LEAVE would reach the guests and not its successor, and an answer would
@@ -83,8 +69,17 @@ enum { QUORNET_REPORT_BYTES = 3 };
 static uint8_t s_announce[NET_NODES];
 // The guests whose LEAVE this node, the creator's successor, kept (bits):
 // dropped right after the creator when it takes the role, no report
-// awaited of them.
+// awaited of them. Kept for that handover only: a node whose own round two
+// past the one this node was in when it took the LEAVE comes here had not
+// left (it could not send it), and its LEAVE is let go.
 static uint8_t s_leavekept;
+static uint32_t s_leavekeptround[NET_NODES];
+// The nodes whose goodbye word came here from their own address (bits), and
+// this node's own word as sent: to whom, and who acknowledged it.
+static uint8_t s_goneword;
+static uint8_t s_goodbyeto;
+static uint8_t s_goodbyeacked[NET_NODES];
+static const uint8_t kGoodbye[] = {'G', 'O', 'N', 'E'};
 
 void QuorNet_SetFrameStep(uint32_t ms) { s_frameMs = ms ? ms : (uint32_t)QUORNET_FRAME_MS; }
 
@@ -120,6 +115,23 @@ static void AddSample(QuorNetStat* s, double v)
 
 // ---- start and stop ----
 
+static int NodeAt(const NetAddress* from);
+
+// The packet layer heard from an address: a node's silence ends, whatever
+// the datagram (a round, an acknowledgement, an answer). On the serial line
+// everything comes from the one other end.
+static void Heard(const NetAddress* from)
+{
+    NetRounds* r = &g_NetRounds;
+    if (g_NetType == NET_TYPE_SERIAL) {
+        for (int n = 0; n < NET_NODES; n++)
+            if (n != g_NetOwnNode) r->heard[n] = r->clock;
+        return;
+    }
+    const int n = NodeAt(from);
+    if (n < NET_NODES) r->heard[n] = r->clock;
+}
+
 int Net_InitGame(void)
 {
     Net_Lock();
@@ -137,14 +149,13 @@ int Net_InitGame(void)
     s_handingon = 0;
     s_handedon = 0;
     s_creatorround = 0;
-    s_takenfrom = NET_NO_NODE;
-    s_takenahead = 0;
-    memset(&s_takeover, 0, sizeof s_takeover);
     memset(s_dropcopyhave, 0, sizeof s_dropcopyhave);
     memset(s_copydelivered, 1, sizeof s_copydelivered);
     s_reports.awaiting = 0;
     memset(s_announce, 0, sizeof s_announce);
     s_leavekept = 0;
+    s_goneword = 0;
+    s_goodbyeto = 0;
     g_NetRound = 1;
     for (int n = 0; n < NET_NODES; n++) r->ingame[n] = (uint8_t)Net_IsNodeInSession(n);
     // Both under the lock that a packet's pass holds: a ROUND that met the
@@ -152,6 +163,7 @@ int Net_InitGame(void)
     // handler was lost for good, and the round waited on it.
     NetPkt_SetAcceptFilter(Net_FilterRoundPacket);
     NetPkt_SetReceiveHandler(Net_GameReceive);
+    NetPkt_SetHeardHandler(Heard);
     Net_Unlock();
     TLOG(TLOG_NWARN, "Networking Initialised: Round %d", (int)g_NetRound);
     return 1;
@@ -162,6 +174,7 @@ int Net_CloseGame(void)
     Net_Lock();
     NetPkt_SetReceiveHandler(nullptr);
     NetPkt_SetAcceptFilter(nullptr);
+    NetPkt_SetHeardHandler(nullptr);
     if (g_NetRounds.event) Event_Destroy(g_NetRounds.event);
     g_NetRounds.event = nullptr;
     g_NetState = NET_IDLE;
@@ -299,8 +312,6 @@ void Net_StartRound(void)
     r->prevstart = r->start;
     r->start = Thread_ClockMs();
     memset(r->delivered, 0, sizeof r->delivered);
-    memset(r->probed, 0, sizeof r->probed);
-    memset(r->resendshown, 0, sizeof r->resendshown);
     uint32_t round = g_NetRound + 1;
     for (int n = 0; n < NET_NODES; n++) {
         r->received[n] = 0;
@@ -470,17 +481,6 @@ static int RoundSourceValid(const NetPacket* packet, const NetAddress* from)
     return Net_SourceTrusted(packet, from) || g_NetType == NET_TYPE_SERIAL || Net_FromCreator(from);
 }
 
-// Whether this node has waited on the creator for a good part of the
-// successor's takeover limit: the creator is silent here too, and its
-// successor's takeover needs no question to it.
-static int WaitedOnCreator(void)
-{
-    const NetRounds* r = &g_NetRounds;
-    const int c = g_NetSession.creator;
-    return c < NET_NODES &&
-           (r->frames[c] > QUORNET_FRAMES_TAKEOVER / 2 || r->resends[c] > QUORNET_RESEND_DROP / 2);
-}
-
 // Nothing is acknowledged that the game will not take from its address:
 // the acknowledgement marks the id delivered, and the real packet sent under
 // that id would then be dropped as a duplicate, never to come again.
@@ -490,7 +490,7 @@ int Net_FilterRoundPacket(NetPacket* packet, const NetAddress* from, uint32_t)
     // A dropped node gets no acknowledgement: the creator answers it with the session.
     if (node < NET_NODES && g_NetRounds.droppedat[node] && g_NetType != NET_TYPE_SERIAL) return 0;
     const uint32_t type = Net_Type(packet) & 0xFF;
-    if (type == NET_SESSION && !g_NetCreator && !Net_TakesSession(packet, from, WaitedOnCreator())) return 0;
+    if (type == NET_SESSION && !g_NetCreator && !Net_TakesSession(packet, from)) return 0;
     if (type == NET_LEAVE && ((s_departing && g_NetCreator) ||
                               !(Net_LeaveTaken(Net_Source(packet), from) || KeepsLeave(Net_Source(packet), from))))
         return 0;
@@ -783,8 +783,58 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from);
 
 static void StartReports(int predecessor);
 
+// The goodbye word: a PING that carries it (an older build acknowledges it,
+// logs it as unexpected and ignores it).
+static NetPacket GoodbyePacket(void)
+{
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, kGoodbye, sizeof kGoodbye, NET_PING);
+    return p;
+}
+
+void QuorNet_SayGoodbye(int except)
+{
+    NetPacket p = GoodbyePacket();
+    for (int n = 0; n < NET_NODES; n++) {
+        if (n == g_NetOwnNode || n == except || !Net_IsNodeInSession(n) || (s_goodbyeto & (1 << n))) continue;
+        s_goodbyeto |= (uint8_t)(1 << n);
+        NetPkt_SendReliable(&p, &g_NetSession.players[n].address, &s_goodbyeacked[n], nullptr, nullptr);
+    }
+}
+
+int QuorNet_GoodbyeSaid(void)
+{
+    for (int n = 0; n < NET_NODES; n++)
+        if ((s_goodbyeto & (1 << n)) && !s_goodbyeacked[n]) return 0;
+    return 1;
+}
+
+void QuorNet_RepeatGoodbye(void)
+{
+    NetPacket p = GoodbyePacket();
+    for (int n = 0; n < NET_NODES; n++)
+        if ((s_goodbyeto & (1 << n)) && !s_goodbyeacked[n]) NetPkt_Send(&p, &g_NetSession.players[n].address);
+    const int next = Net_RingNextNode(g_NetOwnNode);
+    if (s_handingon && !s_handedon && next < NET_NODES && next != g_NetOwnNode) {
+        Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
+        NetPkt_Send(&p, &g_NetSession.players[next].address);
+    }
+}
+
+// Whether the datagram is a node's goodbye word from its own address.
+static int IsGoodbye(const NetPacket* packet, const NetAddress* from)
+{
+    const int source = Net_Source(packet);
+    return Net_Length(packet) == NET_HEADER_SIZE + (uint32_t)sizeof kGoodbye &&
+           !memcmp(Net_Data(packet), kGoodbye, sizeof kGoodbye) && source < NET_NODES && source != g_NetOwnNode &&
+           (Net_FromNode(source, from) || (g_NetRounds.droppedat[source] &&
+                                           NetPkt_SameAddress(from, &g_NetSession.players[source].address)));
+}
+
 // The LEAVE of a departing node that took the creator's role, to the node
-// after it: sent after its drop of the creator, which the guests take first.
+// after it, and its goodbye word to the others: sent after its drop of the
+// creator, which the guests take first.
 static void HandOn(void)
 {
     const int next = Net_RingNextNode(g_NetOwnNode);
@@ -795,6 +845,7 @@ static void HandOn(void)
     s_handingon = 1;
     TLOG(TLOG_NWARN, "Leaving with the creator's role: it goes on to node %d", next);
     NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &s_handedon, nullptr, nullptr);
+    QuorNet_SayGoodbye(next);
 }
 
 // Whether this node keeps a guest's LEAVE: it is the creator's successor,
@@ -811,6 +862,7 @@ static int KeepsLeave(int source, const NetAddress* from)
 // predecessor: those nodes go right after it.
 static void DropKeptLeavers(void)
 {
+    if (!g_NetCreator) return;
     for (int n = 0; n < NET_NODES; n++) {
         if (!(s_leavekept & (1 << n)) || n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
         TLOG(TLOG_NWARN, "Node %d left before the takeover: dropped after the creator", n);
@@ -1036,48 +1088,6 @@ static void SettleReports(void)
     memset(s_announce, 0, sizeof s_announce);
 }
 
-// The takeover held while this node asks the creator: dropped when the
-// session moved on, taken once the creator is gone.
-static void TakeHeldTakeover(void)
-{
-    if (!s_takeover.have) return;
-    if (g_NetCreator || !Net_IsTakeover(&s_takeover.packet, &s_takeover.from)) {
-        s_takeover.have = 0;
-        return;
-    }
-    // A creator that answered lives: the takeover held is of the past (a
-    // forgery, say), and a later silence of the creator (a stall) makes it
-    // no truer. Only a takeover sent again after the answer is asked about
-    // afresh; a successor gone by then is succeeded by the next live node.
-    if (Net_CreatorAnswered()) {
-        s_takeover.have = 0;
-        Net_RefuteTakeover(&s_takeover.packet, &s_takeover.from);
-        TLOG(TLOG_NWARN, "The creator answers: the successor's takeover let go");
-        return;
-    }
-    if (!Net_TakesSession(&s_takeover.packet, &s_takeover.from, WaitedOnCreator())) return;
-    s_takeover.have = 0;
-    TLOG(TLOG_NWARN, "The creator is gone: the successor's takeover taken");
-    ReceiveGameSession(&s_takeover.packet);
-    for (int i = 0; i < s_takeover.copies; i++) ReceiveRound(&s_takeover.copy[i], &s_takeover.from);
-    if (s_takeover.leave) ReceiveLeave(Net_Source(&s_takeover.packet));
-}
-
-// A round from the address of a takeover held: the copy of a round of the
-// creator it drops, kept (the latest of each round) until the takeover is
-// taken or dropped.
-static void HoldCopy(const NetPacket* packet, const NetAddress* from)
-{
-    if (!s_takeover.have || !NetPkt_SameAddress(from, &s_takeover.from) ||
-        Net_Source(packet) != g_NetSession.creator || Net_Length(packet) > NET_MAX_PACKET)
-        return;
-    int at = 0;
-    while (at < s_takeover.copies && Net_Round(&s_takeover.copy[at]) != Net_Round(packet)) at++;
-    if (at == QUORNET_HELD_COPIES) return;
-    if (at == s_takeover.copies) s_takeover.copies++;
-    s_takeover.copy[at] = *packet;
-}
-
 static void ReceiveRound(NetPacket* packet, const NetAddress* from)
 {
     NetRounds* r = &g_NetRounds;
@@ -1096,6 +1106,13 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
         copy = 1;
     } else if (!Net_FromNode(source, from)) {
         return;
+    } else {
+        if (theirs > r->heardround[source]) r->heardround[source] = theirs;
+        // A guest whose LEAVE this node kept sends its rounds on: it had not left.
+        if ((s_leavekept & (1 << source)) && theirs >= s_leavekeptround[source] + 2) {
+            s_leavekept &= (uint8_t)~(1 << source);
+            TLOG(TLOG_NWARN, "Node %d sends round %u: its LEAVE let go", source, (unsigned)theirs);
+        }
     }
     if (Net_Length(packet) > NET_MAX_PACKET) return;
     // The copy of a round this node has completed and holds, before its next
@@ -1147,7 +1164,6 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
     }
     if (type == NET_ROUND ? !RoundSourceValid(packet, from) : !Net_SourceTrusted(packet, from)) {
         Net_LogRefused("Another node's", packet, from);
-        if (type == NET_ROUND) HoldCopy(packet, from);
         return;
     }
     uint8_t data[NET_MAX_DATA + 1];
@@ -1162,6 +1178,17 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
             if (Net_BuildPacket(&p, block, sizeof block, NET_SEARCH_RESPONSE)) NetPkt_Send(&p, from);
         }
         break;
+    case NET_PING:
+        // The rounds' question to a node held back by our drop SESSION: its
+        // acknowledgement did the work. A goodbye word marks its sender
+        // gone (the role passes by its LEAVE or a takeover only).
+        if (IsGoodbye(packet, from)) {
+            if (!(s_goneword & (1 << source))) TLOG(TLOG_NWARN, "Node %d says goodbye", source);
+            s_goneword |= (uint8_t)(1 << source);
+        } else if (!Net_FromNode(source, from) && NetLog_Allow(NETLOG_UNEXPECTED)) {
+            TLOG(TLOG_NWARN, "Unexpected packet during GAME PLAY");
+        }
+        break;
     case NET_LEAVE:
         if (source == g_NetOwnNode) break;
         if (Net_LeaveTaken(source, from)) {
@@ -1169,20 +1196,20 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
             break;
         }
         if (KeepsLeave(source, from)) {
-            if (!(s_leavekept & (1 << source)))
+            if (!(s_leavekept & (1 << source))) {
                 TLOG(TLOG_NWARN, "Node %d leaves: its LEAVE kept for a takeover", source);
+                s_leavekeptround[source] = g_NetRound;
+            }
             s_leavekept |= (uint8_t)(1 << source);
             break;
         }
         Net_LogRefused("Not the creator's", packet, from);
-        if (s_takeover.have && NetPkt_SameAddress(from, &s_takeover.from) && Net_FromNode(source, from))
-            s_takeover.leave = 1;
         break;
     case NET_SESSION:
         if (g_NetCreator && Net_Length(packet) == NET_HEADER_SIZE + (uint32_t)NET_SESSION_BYTES) {
-            // Of a node that holds or hands on the role too: no report, and
-            // nothing a creator takes.
-            if (NetLog_Allow(NETLOG_UNEXPECTED))
+            // A node this one counts in that holds the role too: two creators.
+            // A departing one's successor tells it of its drop, which is no fault.
+            if (!s_departing && !s_handingon && Net_IsNodeInSession(source) && NetLog_Allow(NETLOG_UNEXPECTED))
                 TLOG(TLOG_NWARN, "A SESSION of node %d, which speaks as a creator too, ignored", source);
             break;
         }
@@ -1190,23 +1217,8 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
             ReceiveReport(packet, from);
             break;
         }
-        if (Net_TakesSession(packet, from, WaitedOnCreator())) {
-            const int held = s_takeover.have && NetPkt_SameAddress(from, &s_takeover.from);
-            s_takeover.have = 0;
-            ReceiveGameSession(packet);
-            for (int i = 0; held && i < s_takeover.copies; i++) ReceiveRound(&s_takeover.copy[i], from);
-        } else if (Net_IsTakeover(packet, from)) {
-            if (!s_takeover.have || !NetPkt_SameAddress(from, &s_takeover.from))
-                s_takeover.leave = s_takeover.copies = 0;
-            s_takeover.have = 1;
-            s_takeover.packet = *packet;
-            s_takeover.from = *from;
-        } else if (!Net_FromCreator(from)) {
-            Net_LogRefused("Not the creator's", packet, from);
-        }
-        break;
-    case NET_SEARCH_RESPONSE:
-        if (!g_NetCreator) Net_CreatorAnswers(packet, from);
+        if (Net_TakesSession(packet, from)) ReceiveGameSession(packet);
+        else if (!Net_FromCreator(from)) Net_LogRefused("Not the creator's", packet, from);
         break;
     case NET_MESSAGE:
     case NET_PAUSE:
@@ -1233,10 +1245,15 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
 
 // ---- drops ----
 
+// How long this node has not heard from the node, on the network clock.
+static uint32_t Silence(int node) { return g_NetRounds.clock - g_NetRounds.heard[node]; }
+
+// Not heard from for two re-ask periods: a live node answers each of them.
+static int Quiet(int node) { return Silence(node) >= QUORNET_FRAMES_QUIET; }
+
 static int PastDropLimit(int node)
 {
-    const NetRounds* r = &g_NetRounds;
-    return r->resends[node] > QUORNET_RESEND_DROP || r->frames[node] > QUORNET_FRAMES_DROP;
+    return Silence(node) > QUORNET_FRAMES_DROP || g_NetRounds.frames[node] > QUORNET_FRAMES_DROP;
 }
 
 // Whether the round lacks the creator's copy of a dropped node's round.
@@ -1272,106 +1289,82 @@ static int RingPosition(int creator, int node)
     return 0;
 }
 
-static uint32_t s_probedat[NET_NODES]; // when our round went to the node again
-
-int QuorNet_NodeSilent(int node)
+// Our round again to a node not heard from (a PING to one that awaits our
+// drop SESSION first): a live node acknowledges it wherever it is, held a
+// round behind or not. Its acknowledgement is what counts; one that had
+// not acknowledged our round completes it so.
+static void Reask(int node)
 {
     NetRounds* r = &g_NetRounds;
-    if (g_NetState != NET_IN_GAME || node < 0 || node >= NET_NODES || node == g_NetOwnNode ||
-        !Net_IsNodeInSession(node))
-        return 0;
-    // Its silence in the round tells nothing: a live node held a round
-    // behind by a lost one sends nothing either. Our round again asks it
-    // (a live node acknowledges it, wherever it is).
-    // Asked again a while after it answered: it may have gone since.
-    if (r->resends[node] > QUORNET_RESEND_DROP / 2) return 1;
-    const uint32_t now = Thread_ClockMs();
-    if (!r->probed[node] || (r->delivered[node] && now - s_probedat[node] >= NET_PROBE_MS)) {
-        r->probed[node] = 1;
-        s_probedat[node] = now;
-        SendOwnRound(node);
-        return 0;
+    const NetAddress* to = &g_NetSession.players[node].address;
+    r->askedat[node] = r->clock;
+    if (r->roundheld[node]) {
+        NetPacket p;
+        memset(&p, 0, sizeof p);
+        Net_BuildPacket(&p, nullptr, 0, NET_PING);
+        NetPkt_SendReliable(&p, to, &r->asked[node], nullptr, nullptr);
+    } else if (!r->delivered[node]) {
+        NetPkt_SendReliable(&r->own, to, &r->delivered[node], nullptr, Net_TestRoundComplete);
+    } else {
+        NetPkt_SendReliable(&r->own, to, &r->asked[node], nullptr, nullptr);
     }
-    return !r->delivered[node] && r->resends[node] > QUORNET_RESEND_PROBE;
 }
 
-// Whether every node between the creator and this one is silent here.
+int QuorNet_NodeGone(int node)
+{
+    if (g_NetState != NET_IN_GAME || node < 0 || node >= NET_NODES || node == g_NetOwnNode) return 0;
+    return (s_goneword & (1 << node)) ||
+           Silence(node) >= QUORNET_FRAMES_TAKEOVER - QUORNET_FRAMES_TAKEOVER_MARGIN;
+}
+
+int QuorNet_TakeoverDue(const NetPacket* session)
+{
+    const int c = g_NetSession.creator;
+    if (c >= NET_NODES || !QuorNet_NodeGone(c)) return 0;
+    // A datagram of the past (a forgery resent, say): the creator has sent
+    // rounds since.
+    return g_NetRounds.heardround[c] <= Net_Round(session) + 1;
+}
+
+// Whether every node between the creator and this one is silent here for
+// the takeover limit (or said goodbye): lost with the creator.
 static int AheadSilent(int creator)
 {
-    int silent = 1;
     for (int b = Net_RingNextNode(creator); b != g_NetOwnNode && b != creator; b = Net_RingNextNode(b))
-        silent &= QuorNet_NodeSilent(b); // every one asked at once
-    return silent;
+        if (!(s_goneword & (1 << b)) && Silence(b) <= QUORNET_FRAMES_TAKEOVER) return 0;
+    return 1;
 }
 
-// Whether a node past the drop limit shows no sign of life: it has not
-// acknowledged our round (sent again, after a few resends).
-static int Unanswered(int node)
-{
-    const NetRounds* r = &g_NetRounds;
-    return !r->delivered[node] && (!r->probed[node] || r->resends[node] > QUORNET_RESEND_PROBE);
-}
-
-// The creator's choice of the nodes to drop now. A live node held in the
-// round before by one that is gone (that one's packet or acknowledgement
-// missing there) sends nothing either, silent from the same frame: dropped
-// together, it would leave the game with the other. So the nodes that do
-// not acknowledge our round go first. When each node past the limit
-// acknowledged it, the one that is gone may have done so before it went,
-// and need not be past the limit itself (its last round came here, not to
-// the node it holds): our round goes again to every other node, and those
-// that leave it unanswered are dropped first, the others kept. Only nodes
-// past the limit that all answer, with every other node answering too
-// (nothing tells them apart), go together. The same holds for a successor
-// that took the role of a silent creator. Returns the count chosen.
-static int ChooseDrops(uint8_t* drop)
+// The role of the silent creator taken: the creator dropped first, the
+// nodes between right after it in the same SESSION (the takeover the guests
+// take: each silent to them too), then the guests whose LEAVE was kept.
+static void TakeOver(int c)
 {
     NetRounds* r = &g_NetRounds;
-    int count = 0, past = 0, probing = 0;
-    for (int n = 0; n < NET_NODES; n++) {
-        drop[n] = 0;
-        if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
-        if (PastDropLimit(n)) {
-            past++;
-            // A report owed comes whatever holds the rounds up.
-            drop[n] = r->resends[n] > QUORNET_RESEND_DROP || Unanswered(n) || ReportOwed(n);
-        } else {
-            drop[n] = r->probed[n] && Unanswered(n);
-        }
-        count += drop[n];
-        probing |= r->probed[n] && !r->delivered[n];
+    TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
+    uint8_t gone = 0;
+    for (int b = c; b != g_NetOwnNode; b = Net_RingNextNode(b)) gone |= (uint8_t)(1 << b);
+    Net_TakeCreatorRole();
+    StartReports(c);
+    for (int b = 0; b < NET_NODES; b++) {
+        if (gone & (1 << b)) s_reports.due[b] = 0;
+        // The creator before the silent one, dropped by its takeover: a
+        // guest that missed that takeover takes ours only with it out,
+        // then moves its drop back when we complete it at its round.
+        if (s_announce[b] && r->droppedat[b] == s_creatorround) s_announce[b] = 0;
     }
-    if (count || past == 0 || probing) return count;
-    for (int n = 0; n < NET_NODES; n++) {
-        // A node yet to take our drop SESSION gets our round only after it.
-        if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || r->probed[n] || r->roundheld[n]) continue;
-        r->probed[n] = 1;
-        probing = 1;
-        SendOwnRound(n);
-    }
-    if (probing) return 0;
-    for (int n = 0; n < NET_NODES; n++) {
-        drop[n] = n != g_NetOwnNode && Net_IsNodeInSession(n) && PastDropLimit(n);
-        count += drop[n];
-    }
-    return count;
+    for (int b = 0; b < NET_NODES; b++)
+        if (gone & (1 << b)) TLOG(TLOG_NERR, "Timeout on ACK: Player %d will be dropped", b);
+    DropNodes(gone);
+    DropKeptLeavers();
 }
 
-void QuorNet_TakeHeld(void) { TakeHeldTakeover(); }
-
-void QuorNet_CheckDrops(void)
+// The frames the clock moved since the last call, a stall of this node's
+// own counted short; none while paused.
+static uint32_t CountClock(void)
 {
     NetRounds* r = &g_NetRounds;
-    Net_Lock();
-    TakeHeldTakeover();
-    uint32_t now = Thread_ClockMs();
-    // The limits are times whose order holds across machines (the creator's
-    // drop before its successor's takeover before a guest's leave) only if
-    // every machine counts the same time, and a loaded one's frames come
-    // seldom: a frame counts for the clock's steps since the last, not one.
-    // For QUORNET_FRAME_STEPS at most: a stall of the node's own (stopped,
-    // swapped out) is no silence of the others, whose packets wait unread in
-    // it. Nothing counts while paused.
+    const uint32_t now = Thread_ClockMs();
     uint32_t steps = 0;
     if (g_GamePaused) {
         r->frameclock = now;
@@ -1383,104 +1376,96 @@ void QuorNet_CheckDrops(void)
             r->frameclock = now;
         }
     }
-    // A successor that took the creator's role was silent to us as long as
-    // the creator held it (in the round before ours, say): counted from
-    // before, its takeover would find its own successor past the limit
-    // already, which took the role in turn and split the game. Its silence
-    // as the creator, and our wait on it, count from its takeover.
-    int c = g_NetSession.creator;
+    r->clock += steps;
+    return steps;
+}
+
+// Counts a node's waiting frames, asks it again and shows its countdown.
+static void WatchNode(int n, uint32_t steps, uint8_t quiet)
+{
+    NetRounds* r = &g_NetRounds;
+    const int c = g_NetSession.creator;
+    const char* creator = c < NET_NODES ? g_NetSession.players[c].name : "";
+    if (Silence(n) >= QUORNET_FRAMES_REASK && r->clock - r->askedat[n] >= QUORNET_FRAMES_REASK) Reask(n);
+    // Its round missing while no quiet node may hold it back (counted from
+    // then: a live node held by a lost one answers, but sends nothing), or
+    // the report a new creator awaits of it (which nothing holds back).
+    const uint32_t before = r->frames[n];
+    if (ReportOwed(n) || (!r->received[n] && !(quiet & ~(1 << n)))) r->frames[n] += steps;
+    else if (!r->received[n]) r->frames[n] = 0;
+    const char* name = g_NetSession.players[n].name;
+    // Each line once per wait, per re-ask or per tenth: repeated every frame,
+    // it filled the log of a node left waiting.
+    const int past = PastDropLimit(n);
+    if (past) {
+        if (!r->waitshown[n]) Show("Waiting for %s to drop %s", creator, name);
+    } else if (Quiet(n)) {
+        if (r->quietshown[n] != Silence(n) / QUORNET_FRAMES_REASK)
+            Show("%s is not responding [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)Silence(n)) / 10);
+        r->quietshown[n] = Silence(n) / QUORNET_FRAMES_REASK;
+    } else if (r->frames[n] > QUORNET_FRAMES_WARN && r->frames[n] / 10 != before / 10) {
+        Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
+    }
+    if (!Quiet(n)) r->quietshown[n] = 0;
+    r->waitshown[n] = (uint8_t)past;
+}
+
+// The creator's drops: every node past the limit, each with its cause.
+static void DropSilent(void)
+{
+    NetRounds* r = &g_NetRounds;
+    uint8_t drop = 0;
+    for (int n = 0; n < NET_NODES; n++) {
+        if (n == g_NetOwnNode || !Net_IsNodeInSession(n) || !PastDropLimit(n)) continue;
+        if (ReportOwed(n))
+            TLOG(TLOG_NERR, "Timeout on REPORT: Player %d will be dropped", n);
+        else if (Silence(n) > QUORNET_FRAMES_DROP && !r->delivered[n])
+            TLOG(TLOG_NERR, "Timeout on ACK: Player %d will be dropped", n);
+        else
+            TLOG(TLOG_NERR, "Timeout on RECV: Player %d will be dropped", n);
+        drop |= (uint8_t)(1 << n);
+    }
+    if (!drop) return;
+    for (int n = 0; n < NET_NODES; n++) {
+        if (drop & (1 << n)) Drop(n);
+        // Kept: one held by a dropped node sends its round once the copies
+        // reach it, and gets the whole limit for that.
+        else r->frames[n] = 0;
+    }
+}
+
+void QuorNet_CheckDrops(void)
+{
+    NetRounds* r = &g_NetRounds;
+    Net_Lock();
+    // The limits are times whose order holds across machines (the creator's
+    // drop before its successor's takeover before a guest's leave) only if
+    // every machine counts the same time, and a loaded one's frames come
+    // seldom: a frame counts for the clock's steps since the last, not one.
+    const uint32_t steps = CountClock();
+    // The wait on a new creator counts from its takeover.
+    const int c = g_NetSession.creator;
     if (c != r->framescreator) {
         if (c < NET_NODES) r->frames[c] = 0;
         r->creatorframes = 0;
         r->framescreator = (uint8_t)c;
     }
-    const char* creator = c < NET_NODES ? g_NetSession.players[c].name : "";
-    for (int n = 0; n < NET_NODES; n++) {
-        if (n == g_NetOwnNode || !Net_IsNodeInSession(n)) continue;
-        // A node that holds the round up by an acknowledgement missing after
-        // a few resends counts too: dead after sending its round, it would
-        // hold everyone for the 41 resends, minutes at the packet layer's
-        // longest time-out.
-        int silent = !r->received[n] || (!r->delivered[n] && r->resends[n] > QUORNET_RESEND_LATE);
-        // The creator owes the copies of a dropped node's rounds too: a new
-        // creator killed before it sent them is silent, though its round came.
-        if (n == c && !g_NetCreator && WaitsOnCopies()) silent = 1;
-        // A guest whose report (or a copy it announced) a new creator still
-        // awaits holds every round up: silent until it is in, and dropped at
-        // the limit if it never comes (it went on alone, say).
-        if (ReportOwed(n)) silent = 1;
-        uint32_t before = r->frames[n];
-        if (silent) r->frames[n] += steps;
-        const char* name = g_NetSession.players[n].name;
-        // Shown once per wait: repeated every frame, it filled the log of a
-        // node left waiting.
-        int past = PastDropLimit(n);
-        if (past) {
-            if (!r->waitshown[n]) Show("Waiting for %s to drop %s", creator, name);
-        } else if (r->resends[n] > QUORNET_RESEND_WARN) {
-            // Once per resend: between two the countdown stands still, and
-            // repeated every frame it filled the log.
-            if (r->resendshown[n] != r->resends[n])
-                Show("%s is not responding [%d drop countdown]", name, QUORNET_RESEND_DROP - (int)r->resends[n]);
-            r->resendshown[n] = r->resends[n];
-        }
-        else if (silent && r->frames[n] > QUORNET_FRAMES_WARN && r->frames[n] / 10 != before / 10)
-            Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
-        r->waitshown[n] = (uint8_t)past;
-    }
+    uint8_t quiet = 0;
+    for (int n = 0; n < NET_NODES; n++)
+        if (n != g_NetOwnNode && Net_IsNodeInSession(n) && Quiet(n)) quiet |= (uint8_t)(1 << n);
+    for (int n = 0; n < NET_NODES; n++)
+        if (n != g_NetOwnNode && Net_IsNodeInSession(n)) WatchNode(n, steps, quiet);
     // A silent creator: the node after it takes its role and drops it; the
     // k-th after it does so a step later per node ahead, once each of those
     // is silent here too (lost with the creator).
     const int k = c < NET_NODES && Net_IsNodeInSession(c) ? RingPosition(c, g_NetOwnNode) : 0;
     const uint32_t later = k > 1 ? (uint32_t)(k - 1) * QUORNET_FRAMES_CHAIN_STEP : 0;
-    // A node held a round behind by a lost one waits on the creator to drop
-    // it from the drop limit on: the creator's silence as much as a missing
-    // round of its own.
-    int held = 0;
-    for (int n = 0; n < NET_NODES; n++)
-        held |= n != g_NetOwnNode && n != c && Net_IsNodeInSession(n) && PastDropLimit(n);
-    const uint32_t heldsilence = held && r->creatorframes ? r->creatorframes + QUORNET_FRAMES_DROP : 0u;
-    const uint32_t silence = std::max(r->frames[c], heldsilence), limit = QUORNET_FRAMES_TAKEOVER + later;
-    int creatorsilent = r->resends[c] > QUORNET_RESEND_DROP || r->frames[c] > limit;
-    // Held back by a lost node, with the creator's round here: the creator
-    // is silent only when it also leaves our round, sent again, unanswered
-    // (asked from half the limit on, so that a dead one is known by then).
-    // A live one, old or new, answers while it waits to drop the lost node,
-    // and keeps its role: one creator at a time.
-    if (!creatorsilent && !g_NetCreator && k > 0 && heldsilence > QUORNET_FRAMES_TAKEOVER / 2)
-        creatorsilent = QuorNet_NodeSilent(c) && heldsilence > limit;
-    if (!g_NetCreator && k > 0 && creatorsilent && AheadSilent(c)) {
-        TLOG(TLOG_NERR, "Creator %d is silent: this node takes its role", c);
-        uint8_t ahead[NET_NODES] = {};
-        // The creator dropped first and the nodes between right after it, as
-        // the guests' takeover check takes it: each silent past the limit,
-        // unanswered. The creator too, whatever its count here: a node held
-        // a round behind may have its round (sent before it went) and count
-        // its silence from the held node's, and a first drop of the node
-        // between alone is no takeover to the guests, which refuse it.
-        for (int b = c; b != g_NetOwnNode; b = Net_RingNextNode(b)) {
-            ahead[b] = b != c;
-            r->frames[b] = QUORNET_FRAMES_DROP + 1;
-            r->resends[b] = QUORNET_RESEND_DROP + 1;
-        }
-        Net_TakeCreatorRole();
-        s_takenfrom = c;
-        s_takenahead = 0;
-        for (int b = 0; b < NET_NODES; b++)
-            if (ahead[b]) s_takenahead |= (uint8_t)(1 << b);
-        StartReports(c);
-        for (int b = 0; b < NET_NODES; b++) {
-            if (ahead[b]) s_reports.due[b] = 0;
-            // The creator before the silent one, dropped by its takeover: a
-            // guest that missed that takeover takes ours only with it out,
-            // then moves its drop back when we complete it at its round.
-            if (s_announce[b] && r->droppedat[b] == s_creatorround) s_announce[b] = 0;
-        }
-    }
+    if (!g_NetCreator && k > 0 && Silence(c) > QUORNET_FRAMES_TAKEOVER + later && AheadSilent(c)) TakeOver(c);
     // A creator never waits on a predecessor's copies (its guests' reports
     // settle them): only a guest gives up, and not while a node ahead of it
     // may still take the silent creator's role.
-    const uint32_t wait = QUORNET_FRAMES_LEAVE + (k > 0 && silence > QUORNET_FRAMES_TAKEOVER / 2 ? later : 0);
+    const uint32_t wait =
+        QUORNET_FRAMES_LEAVE + (k > 0 && Silence(c) > QUORNET_FRAMES_TAKEOVER / 2 ? later : 0);
     if (steps && !g_NetCreator && WaitsOnCreator() && (r->creatorframes += steps) > wait) {
         // Dropped with no word of it, or the creator gone with its successor:
         // waiting on would never end.
@@ -1506,44 +1491,7 @@ void QuorNet_CheckDrops(void)
         r->creatorframes = 0;
         Net_TestRoundComplete();
     }
-    uint8_t drop[NET_NODES];
-    if (g_NetCreator && !s_departing && ChooseDrops(drop)) {
-        // A successor that took the role of a silent creator drops that
-        // creator first: its first SESSION is then the takeover the guests
-        // take, and the others follow from the creator they know.
-        uint8_t first = 0, rest = 0;
-        if (s_takenfrom < NET_NODES && drop[s_takenfrom]) {
-            first = (uint8_t)(1 << s_takenfrom);
-            for (int n = 0; n < NET_NODES; n++)
-                if (drop[n] && (s_takenahead & (1 << n))) first |= (uint8_t)(1 << n);
-        }
-        for (int n = 0; n < NET_NODES; n++) {
-            if (!drop[n]) {
-                // Kept: one held by a dropped node sends its round once the
-                // copies reach it, and gets the whole limit for that.
-                r->frames[n] = 0;
-                continue;
-            }
-            if (ReportOwed(n))
-                TLOG(TLOG_NERR, "Timeout on REPORT: Player %d will be dropped", n);
-            else if (r->resends[n] > QUORNET_RESEND_DROP)
-                TLOG(TLOG_NERR, "Timeout on ACK: Player %d will be dropped", n);
-            else
-                TLOG(TLOG_NERR, "Timeout on RECV: Player %d will be dropped", n);
-            if (!(first & (1 << n))) rest |= (uint8_t)(1 << n);
-        }
-        // The takeover's SESSION before any other: one that drops another
-        // node first, the creator shown in, is no takeover to the guests,
-        // which refuse it and so get none after it.
-        if (first) {
-            DropNodes(first);
-            s_takenfrom = NET_NO_NODE;
-            s_takenahead = 0;
-        }
-        for (int n = 0; n < NET_NODES; n++)
-            if (rest & (1 << n)) Drop(n);
-    }
-    if (g_NetCreator && s_leavekept && s_takenfrom == NET_NO_NODE) DropKeptLeavers();
+    if (g_NetCreator && !s_departing) DropSilent();
     Net_Unlock();
 }
 

@@ -34,94 +34,123 @@
 //    moved or settled late) sends its own at the drop limit, with a line.
 // 3. Hostile or damaged entries are refused by what they contain, which is
 //    the same on every machine, so every machine refuses alike.
-// 4. No wait without end. A live node held in round R - 1 by a lost one
-//    falls silent with it; the creator drops first the nodes that do not
-//    acknowledge its round R, and when every node past the limit did, sends
-//    R again to every other node (the lost one need not be past the limit:
-//    its last round came here and not there) and drops first those that
-//    leave it unanswered; it keeps the others, which its copies then
-//    release. A node that answers goes only when every node answers. The dropped node
-//    gets the SESSION too, and goes on alone. A guest that the creator alone
-//    can release and that hears nothing past QUORNET_FRAMES_LEAVE leaves.
+//
+// The measure: every drop and every passing of the creator's role is decided
+// by one measure, a node's silence. Each node keeps, for every other node of
+// the game, the frames of the network clock since it last heard anything
+// from that node's address (any datagram the packet layer accepts: a round,
+// an acknowledgement, an answer). The clock counts only while this node
+// waits in a round, and a stall of this node's own (stopped, swapped out)
+// counts QUORNET_FRAME_STEPS at most: the others' packets wait unread in it,
+// and it is no silence of theirs. While it waits, this node sends its round
+// again (a PING to a node that awaits our drop SESSION first) to each node
+// it has not heard from for QUORNET_FRAMES_REASK, once per such period: a
+// live node acknowledges it wherever it is, held a round behind or not. So
+// a live node is silent here no longer than a re-ask period and a round
+// trip beyond its own stalls, and only a node that is gone grows silent.
+// Resend counts show in the status line; they decide nothing.
+//
+// 4. No wait without end. The creator drops a node silent past
+//    QUORNET_FRAMES_DROP ("Timeout on ACK" when it left our round
+//    unacknowledged, else "Timeout on RECV"). A live node held in round
+//    R - 1 by a lost one sends no round but answers: it is kept, and the
+//    creator's copies release it. A node whose round is missing while no
+//    other node is quiet (silent for QUORNET_FRAMES_QUIET, two re-ask
+//    periods: one that may hold it back) goes at the drop limit counted from
+//    then, "Timeout on RECV". So a live node stalled for less than the drop
+//    limit less QUORNET_FRAMES_QUIET is never dropped, whatever else
+//    happens meanwhile, and nodes lost together fall silent together and go
+//    within a re-ask period of each other. The dropped node gets the SESSION
+//    too, and goes on alone. A guest that the creator alone can release and
+//    that hears nothing past QUORNET_FRAMES_LEAVE leaves.
 // 5. Going on alone keeps rule 1. A node left alone (the others quit at the
 //    game's end, say, while it still waited for round R) runs R - 1's orders
 //    at once, as the others did when R completed, and holds R's until R's
 //    updates have run: only then is it out of the game. Every update the
 //    others ran, it runs with the same orders.
-// 6. One creator at a time. A guest takes the successor's word only in a
-//    takeover that drops the creator alone (rule 8 for a chain): at once
-//    when it waited on the creator for half the takeover limit, else once
-//    the creator leaves its SEARCH unanswered for NET_PROBE_MS (the
-//    takeover held meanwhile, and taken then even if the successor sent
-//    nothing more). A creator that answers lets the held takeover go: one
-//    datagram of the past (a forgery) is taken at no later silence; only a
-//    takeover sent again is asked about afresh. A departing creator answers
-//    no SEARCH (rule 7), so a real one is not let go. A successor that takes
-//    the role of a silent creator drops that creator first. A guest waiting
-//    on the creator's copies of a dropped node's rounds waits on the
-//    creator: that counts as its silence (a new creator killed before its
-//    copies went out is taken over in turn).
+// 6. One creator at a time: the role passes on the creator's own word or on
+//    this node's own measure. A departing creator sends its LEAVE to its
+//    successor, which takes the role on it, and to every other node its
+//    goodbye word (a PING carrying "GONE", which an older build acknowledges
+//    and ignores), each again without acknowledgement every
+//    QUORNET_GOODBYE_GAP_MS until acknowledged, for QUORNET_GOODBYE_WAIT_MS
+//    at most. A silent creator's successor takes its role once the creator
+//    has been silent here for QUORNET_FRAMES_TAKEOVER (twice the drop limit:
+//    a creator waiting on a silent node sends no round either, and drops it
+//    first), and drops it first. A guest takes the successor's takeover at
+//    once when the creator's goodbye came, else once the creator has been
+//    silent here for the takeover limit less QUORNET_FRAMES_TAKEOVER_MARGIN;
+//    short of that it refuses it unacknowledged and takes a resend. A
+//    datagram from any other node names who takes over; it never shows that
+//    the creator is gone. A takeover that drops the creator more than one
+//    round before the creator's last round heard here is of the past (a
+//    forgery resent, say) and never taken: the creator can be no more than
+//    a round ahead of its successor. No refused datagram is remembered. A
+//    live creator still answers a SEARCH (older guests ask it); a guest of
+//    this build asks nothing. A new creator killed before its copies of a
+//    dropped node's rounds went out is silent like any other, and is taken
+//    over in turn.
 // 7. The role passes with the drops whole. A creator that says goodbye
 //    drops nobody from then on, takes no LEAVE and answers no SEARCH, and
 //    sends its LEAVE once its last drop SESSION and copies are acknowledged
 //    (a bounded wait): a drop after its LEAVE would reach the guests and not
 //    its successor. A guest saying goodbye whose LEAVE it so refused is its
 //    successor still, and takes the role on its LEAVE: it drops the creator
-//    and hands the role on at once with a LEAVE to the node after it (its
-//    game runs no more; left with it, the role would pass only at the
-//    takeover limit). Whatever of the predecessor's last drop a node missed,
-//    the new creator completes it as announced: each live guest, on taking
-//    the new creator's SESSION, reports the predecessor's last drop as it
-//    took it (a SESSION of three bytes to the creator: the round R, the
-//    nodes, which copies of R - 1 and R it took; then those copies), and the
-//    new creator completes no round until every live guest reported (it
-//    still holds R unexecuted: R + 1 waits on the gone node). It then drops
-//    the node at R itself if it had not, out of any later round it holds,
-//    takes the copies a guest took (a guest may have run R with one), makes
-//    its own only where no guest took any, never replaces a copy it has,
-//    and sends that SESSION of round R and the copies to every guest (a
-//    guest takes it though older than the takeover's). A SESSION's round is
-//    the drop round of every node it newly drops on a guest, so a SESSION
-//    of round R shows only the drops up to R, and a new creator shows its
-//    predecessor's recent drops as still in the game until it announces
-//    each, in the order of their rounds, once the reports are in. A creator
-//    never waits on a predecessor's copies, so never leaves over them; a
-//    guest whose report, or a copy the report announced, it awaits counts as
-//    silent (dropped at the limit, "Timeout on REPORT", if it never comes).
-//    A full SESSION at a creator, of a node that speaks as a creator too,
-//    is no report and nothing it takes. A guest saying goodbye tells the
-//    creator's successor too (the creator may be gone), which keeps that
-//    LEAVE (from the guest's own address) and, once it takes the role,
-//    drops the guest right after the creator, awaiting no report of it; a
-//    takeover that comes while a guest waits for its LEAVE's
-//    acknowledgement is taken there too, and the LEAVE goes to the new
-//    creator.
+//    and hands the role on at once with a LEAVE to the node after it and its
+//    goodbye word to the others, a departing creator too (its game runs no
+//    more; left with it, the role would pass only at the takeover limit).
+//    Whatever of the predecessor's last drop a node missed, the new creator
+//    completes it as announced: each live guest, on taking the new
+//    creator's SESSION, reports the predecessor's last drop as it took it (a
+//    SESSION of three bytes to the creator: the round R, the nodes, which
+//    copies of R - 1 and R it took; then those copies), and the new creator
+//    completes no round until every live guest reported (it still holds R
+//    unexecuted: R + 1 waits on the gone node). It then drops the node at R
+//    itself if it had not, out of any later round it holds, takes the
+//    copies a guest took (a guest may have run R with one), makes its own
+//    only where no guest took any, never replaces a copy it has, and sends
+//    that SESSION of round R and the copies to every guest (a guest takes it
+//    though older than the takeover's). A SESSION's round is the drop round
+//    of every node it newly drops on a guest, so a SESSION of round R shows
+//    only the drops up to R, and a new creator shows its predecessor's
+//    recent drops as still in the game until it announces each, in the
+//    order of their rounds, once the reports are in. A creator never waits
+//    on a predecessor's copies, so never leaves over them; a guest whose
+//    report, or a copy the report announced, it awaits counts its waiting
+//    frames from the takeover, and is dropped at the limit ("Timeout on
+//    REPORT") if it never comes. A full SESSION at a creator from a node it
+//    counts in is a second creator: logged, and nothing it takes. A guest
+//    saying goodbye tells the creator's successor too (the creator may be
+//    gone), which keeps that LEAVE (from the guest's own address) for the
+//    handover it is about: a round of that guest's own, two past the one
+//    the successor was in when it took the LEAVE, lets it go (it could not
+//    send it had it left). A LEAVE still kept is applied at the takeover of
+//    a silent creator and at the creator's own LEAVE: the guest is dropped
+//    right after the creator, no report awaited of it. A guest whose
+//    creator changed while it waits for its LEAVE's acknowledgement says
+//    goodbye to the new one.
 // 8. A chain when the creator and its successor are lost together. The
 //    k-th node after the creator in ring order takes the role at the
 //    takeover limit plus k - 1 chain steps (time for a live node ahead to
-//    take it first and be heard), once every node between is silent here:
-//    our round, sent to it again, unacknowledged (a live node held a round
-//    behind acknowledges it, though it sends nothing). It drops the creator
-//    first, then the nodes between, at its current round. A guest takes a
-//    takeover from a node after the creator that drops the creator and the
-//    nodes between, each silent to it too, and no other; it leaves only
-//    after the nodes ahead of it had their turn. A node held a round behind
-//    by a lost node counts the creator silent from that node's drop limit
-//    on, but only while the creator also leaves our round, sent again,
-//    unanswered (a live creator, old or new, answers while it waits to
-//    drop the lost node: it keeps the role, and the guest waits up to its
-//    leave limit); a takeover drops the creator first all the same,
-//    though its round came. A takeover of a creator that took the
-//    role itself shows the creator before it out (a guest that missed that
-//    takeover takes this one only so). The drop of the creator before stays
-//    at the round the silent one gave it wherever a live node took it: a
-//    node that dropped it at a later round (its own takeover) and has not
-//    run that round moves the drop back, the new creator on a guest's
-//    report, a guest on the new creator's completion (rule 7).
+//    take it first and be heard), once every node between has been silent
+//    here for the takeover limit too (or said goodbye). It drops the
+//    creator and the nodes between in one SESSION at its current round. A
+//    guest takes a takeover from a node after the creator that drops the
+//    creator and the nodes between, each of them gone to it too (its
+//    goodbye came, or silent for the takeover limit less the margin), and
+//    no other; it leaves only after the nodes ahead of it had their turn. A
+//    takeover of a creator that took the role itself shows the creator
+//    before it out (a guest that missed that takeover takes this one only
+//    so). The drop of the creator before stays at the round the silent one
+//    gave it wherever a live node took it: a node that dropped it at a
+//    later round (its own takeover) and has not run that round moves the
+//    drop back, the new creator on a guest's report, a guest on the new
+//    creator's completion (rule 7).
 //
-// Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket and
-// Net_TestRoundComplete under the game network lock; the main thread takes
-// the lock for the round switch, for unpacking and in QuorNet_CheckDrops.
+// Threads: the packet thread runs Net_GameReceive, Net_FilterRoundPacket,
+// Net_TestRoundComplete and the measure's hearing of each datagram under
+// the game network lock; the main thread takes the lock for the round
+// switch, for unpacking and in QuorNet_CheckDrops.
 #pragma once
 
 #include <cstddef>
@@ -133,16 +162,30 @@ struct THREAD_EVENT;
 
 enum {
     NET_ROUND_DATA = NET_MAX_DATA,      // packed orders per round
-    QUORNET_RESEND_DROP = 40,           // resends of one ROUND packet before a drop
-    QUORNET_RESEND_WARN = 10,
-    QUORNET_RESEND_LATE = 2,            // resends after which a missing acknowledgement counts as silence
-    QUORNET_RESEND_PROBE = 5,           // resends of our round sent again to a silent node: it is gone
-    QUORNET_FRAMES_DROP = 2000,         // waiting frames without a node's ROUND
+    // The limits count frames of the network clock while waiting (see the
+    // note's measure): each of the loop's frames for the ones its time took,
+    // the same on every machine whatever its frame rate, but for at most
+    // QUORNET_FRAME_STEPS (a stall of the node's own, its packets unread, is
+    // no silence of the others).
+    QUORNET_FRAME_MS = 16,
+    QUORNET_FRAME_STEPS = 16,
+    // A node not heard from for this long gets our round again (about a
+    // second in a real game), and again each such period while it stays so.
+    QUORNET_FRAMES_REASK = 62,
+    // Not heard from for two of them, a node may hold the others back, and
+    // shows as not responding. It is the drop's margin too: a live node
+    // stalled for less than the drop limit less this is never dropped.
+    QUORNET_FRAMES_QUIET = 2 * QUORNET_FRAMES_REASK,
+    QUORNET_FRAMES_DROP = 2000,         // silence, or waiting frames without its round, before a drop
     QUORNET_FRAMES_WARN = 50,
     // A creator waiting for a silent node sends no round either: its
     // successor gives it twice the limit, so that the creator's own drop
     // comes first and the game doesn't split in two.
     QUORNET_FRAMES_TAKEOVER = 2 * QUORNET_FRAMES_DROP,
+    // A guest takes a takeover once the creator has been silent to it for
+    // the takeover limit less this (its measure may run a little behind the
+    // successor's, which took the role at the whole limit).
+    QUORNET_FRAMES_TAKEOVER_MARGIN = QUORNET_FRAMES_TAKEOVER / 8,
     // A guest whose round waits on the creator alone (its own packet, the
     // drop of a node past the limit, the copies of a dropped node's rounds)
     // leaves after this many more frames: the creator dropped it, or is gone
@@ -154,12 +197,11 @@ enum {
     // the takeover limit (time for a live one ahead to take it first and be
     // heard), and a guest leaves as much later.
     QUORNET_FRAMES_CHAIN_STEP = QUORNET_FRAMES_DROP / 2,
-    // The limits count frames of the network clock while waiting: each of the
-    // loop's frames for the ones its time took, the same on every machine
-    // whatever its frame rate, but for at most QUORNET_FRAME_STEPS (a stall
-    // of the node's own, its packets unread, is no silence of the others).
-    QUORNET_FRAME_MS = 16,
-    QUORNET_FRAME_STEPS = 16,
+    // A departing creator's goodbye: at most this long for every node's
+    // acknowledgement of its word, a copy of it every QUORNET_GOODBYE_GAP_MS
+    // to those that have not acknowledged it yet.
+    QUORNET_GOODBYE_WAIT_MS = 3000,
+    QUORNET_GOODBYE_GAP_MS = 100,
 };
 
 // Step result bits.
@@ -210,16 +252,20 @@ struct NetRounds {
     uint8_t ingame[NET_NODES];          // the game's view (main thread): in until its last round ran
     NetPacket own;
     THREAD_EVENT* event;
-    uint32_t frames[NET_NODES];         // waiting frames without the node's packet
+    uint32_t frames[NET_NODES];         // waiting frames without its round, none quiet that may hold it
     uint32_t frameclock;                // up to when the waiting frames are counted
     uint32_t creatorframes;             // waiting frames that only the creator can end
     uint8_t framescreator;              // the creator they were counted for
     uint8_t waitshown[NET_NODES];       // "Waiting for ... to drop" shown in this wait
-    uint32_t resendshown[NET_NODES];    // the resend count whose "not responding" line was shown
+    uint32_t quietshown[NET_NODES];     // the re-ask period whose "not responding" line was shown
+    uint32_t clock;                     // the network clock's frames counted while waiting
+    uint32_t heard[NET_NODES];          // the clock when the node was last heard from
+    uint32_t askedat[NET_NODES];        // the clock when our round last went to it again
+    uint8_t asked[NET_NODES];           // that round acknowledged
+    uint32_t heardround[NET_NODES];     // the highest round of its own heard from the node
     uint8_t sessionsent;                // drop SESSIONs this node sent as the creator
     uint8_t sessionacked[NET_NODES];    // the last of them each node acknowledged
     uint8_t roundheld[NET_NODES];       // our round kept back until the node has the last
-    uint8_t probed[NET_NODES];          // our round sent again this round to tell the live from the gone
     int waiting;
     QuorNetStat comm, engine;
 };
@@ -238,34 +284,42 @@ int Net_CloseGame(void);
 // waiting, for the updates of its last round; the step with the send flag
 // after them unpacks that round instead of starting one and returns 0.
 int QuorNet_Step(uint8_t* send);
-// Counts waiting frames, shows the drop countdowns; the creator (or the
-// node after a silent creator, counting from that creator's takeover) drops
-// nodes past the limits, those that acknowledge nothing before those that
-// may be held by them. A guest that
-// waited on the creator past QUORNET_FRAMES_LEAVE logs (NERR) "No word from
-// the creator for %u frames: this node leaves the game" and goes on alone.
+// Counts the network clock while waiting, asks the nodes not heard from
+// again, shows the drop countdowns; the creator drops the nodes silent past
+// the drop limit (or sending no round while none quiet may hold them back),
+// the node after a silent creator takes its role. A guest that waited on the
+// creator past QUORNET_FRAMES_LEAVE logs (NERR) "No word from the creator
+// for %u frames: this node leaves the game" and goes on alone.
 void QuorNet_CheckDrops(void);
 // This node's goodbye begins: as the creator, from now it drops nobody,
 // takes no LEAVE and answers no SEARCH; a guest that takes the creator's
 // role on its LEAVE from now drops the creator and hands the role on with a
-// LEAVE to the node after it.
+// LEAVE to the node after it, and its goodbye word to the others.
 void QuorNet_Depart(void);
-// The successor's takeover held while this node asks the creator: let go
-// when the creator answered, taken once it left the question unanswered
-// (also while a departing node waits for its LEAVE's acknowledgement).
-// Under the game lock.
-void QuorNet_TakeHeld(void);
+// A departing creator's word that it is gone, with acknowledgement, to every
+// other active node but the one given (its successor, which gets its
+// LEAVE). Under the game lock.
+void QuorNet_SayGoodbye(int except);
+// Whether every node the word went to acknowledged it (1 when none).
+int QuorNet_GoodbyeSaid(void);
+// A copy of the word, without acknowledgement, to each node that has not
+// acknowledged it yet. Under the game lock.
+void QuorNet_RepeatGoodbye(void);
 // Whether this departing node handed the creator's role on: 0 no, 1 its
 // LEAVE sent, 2 acknowledged. Under the game lock.
 int QuorNet_HandedOn(void);
 // Whether every active node acknowledged the creator's last drop SESSION and
 // its copies (1 when none was sent).
 int QuorNet_DropsSettled(void);
-// Whether a node of the game is silent here, as a chain takeover needs of
-// the nodes it drops with the creator: our round, sent to it again (on the
-// first call), unacknowledged after QUORNET_RESEND_PROBE resends. Under the
-// game lock.
-int QuorNet_NodeSilent(int node);
+// Whether a node of the game is gone here: it said goodbye (its word came
+// from its address), or has been silent here for the takeover limit less
+// its margin. 0 outside a game. Under the game lock.
+int QuorNet_NodeGone(int node);
+// Whether a takeover SESSION (the successor's, or a chain's) may be taken:
+// the creator is gone here (QuorNet_NodeGone), and the SESSION drops it at
+// a round no more than one before the creator's last round heard here.
+// Under the game lock.
+int QuorNet_TakeoverDue(const NetPacket* session);
 // Logs and returns UnitCycles.
 uint32_t QuorNet_ReportCycles(void);
 // The round switch: next-round packets move in, round + 1.
