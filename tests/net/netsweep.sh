@@ -20,11 +20,27 @@
 # drops, none alone, none waiting longer than MAXWAIT ms between two updates
 # (32000: the takeover limit, two chain steps and the drop limit at 4 ms a
 # frame step), and where the creator lives no survivor may drop it.
+# Those are the games of seeds below 10000. A seed from 10000 on draws its
+# nodes and faults alike, then one of five kinds: stalls through the whole
+# game ("stalls": three to six stalls of 0.2 to 3 s, --stops, some right
+# around the death of a guest or the creator, played to the game's end);
+# a starved game ("starved": the events above with STARVED=1, every node
+# and a busy loop on one core, its waits not held to MAXWAIT but reported
+# apart); a forged takeover, then 0 to 800 updates later the creator killed,
+# quitting or stalled for 8 to 12 s (half to three quarters of the takeover
+# limit: it stays the creator) ("forge+creator-..."); a guest past node 1
+# sending node 1 a LEAVE and playing on (--forge-leave-at), then 100 to
+# 1400 updates later the creator killed or quitting ("forged-leave+..."):
+# that guest must stay in; or 60 forged takeovers 0.1 s apart at 30 %
+# faults, the creator living ("forge-copies", played to 400 updates past
+# the first, "unsent" where the 60th did not go out). Those with a late
+# event play to 300 updates past it.
 # JOBS games at once (7), each in a network namespace of its own; a failed
 # game's nodes' directories, the runner's report and the command that plays
 # it again go to LOGDIR/<seed>/ (LOGDIR: none kept when empty). Prints one
 # line a game, then the counts, the longest wait and the failing seeds with
-# their commands; fails when any game does.
+# their commands; fails when any game does. A game no node got into fails
+# as "never-started", whatever else its nodes missed.
 set -u
 # The nodes run in directories of their own: the paths made absolute.
 node=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") rundir=$(cd "$2" && pwd)
@@ -35,7 +51,7 @@ if [ "$1" = --seeds ]; then
 else
     seeds=$(seq "$1" $(($1 + $2 - 1)))
 fi
-jobs=${JOBS:-7} logdir=${LOGDIR:-} updates=400 maxwait=${MAXWAIT:-32000}
+jobs=${JOBS:-7} logdir=${LOGDIR:-} maxwait=${MAXWAIT:-32000}
 out=$(mktemp -d "${TMPDIR:-/tmp}/netsweep.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 
@@ -47,17 +63,53 @@ draw() { # draw N: sets r to 0 .. N - 1
     r=$(((x / 65536) % $1))
 }
 
-# The schedule of game $1: sets nodes, pct, base, env, args, desc, kinds.
+# The schedule of game $1: sets nodes, pct, base, updates, env, args, desc,
+# kinds, and sent (the line the forging node logs; empty: nothing forged).
 schedule() {
     x=$(($1 % 2147483648))
     draw 7; draw 7
     draw 5; nodes=$((4 + r))
     draw 3; pct=$(echo "0 10 30" | cut -d' ' -f$((r + 1)))
+    args="" desc="" kinds="" sent="" updates=400 starve=0 creatorlost=0
+    if [ "$1" -lt 10000 ]; then
+        early
+    else
+        draw 250; base=$((1 + r))
+        draw 5
+        case "$r" in
+        0) stalls ;;
+        1) starve=1 kinds=" starved"; early ;;
+        2) forgethen ;;
+        3) forgedleave ;;
+        4) copies ;;
+        esac
+    fi
+    env="NODEARGS=--frame-ms 4"
+    if [ "$starve" = 1 ]; then env="$env;STARVED=1"; else env="$env;MAXWAIT=$maxwait"; fi
+    env="$env;NOTALONE=1;INORDER=${INORDER:-1}"
+    [ "$creatorlost" = 0 ] && env="$env;CREATORLIVES=1"
+    [ "$pct" != 0 ] && env="$env;QUORVEX_NETFAULTS=$pct,ldrbtw,$1"
+}
+
+# Node 1's forged takeover at update $1 (with $2: that many copies), given
+# to every guest: the one that is node 1 forges.
+forgeargs() {
+    p=1
+    while [ "$p" -lt "$nodes" ]; do
+        args="$args $p:--forge-takeover-at:$1"
+        [ $# -gt 1 ] && args="$args $p:--forge-copies:$2"
+        p=$((p + 1))
+    done
+}
+
+# One to three events near update 100 to 200, and in one game in four a
+# takeover forged near them.
+early() {
     draw 3; events=$((1 + r))
     draw 4; forge=$((r == 0))
     draw 101; at=$((100 + r))
     draw 250; base=$((1 + r))
-    args="" desc="" kinds="" taken=" " lostcount=0 creatorlost=0
+    taken=" " lostcount=0
     e=0
     while [ "$e" -lt "$events" ]; do
         # A process not yet given an event; not the creator in a forge game.
@@ -88,17 +140,101 @@ schedule() {
         kinds="$kinds $who-${kind%% *}"
         e=$((e + 1))
     done
-    env="NODEARGS=--frame-ms 4;MAXWAIT=$maxwait;NOTALONE=1;INORDER=${INORDER:-1}"
-    [ "$creatorlost" = 0 ] && env="$env;CREATORLIVES=1"
-    [ "$pct" != 0 ] && env="$env;QUORVEX_NETFAULTS=$pct,ldrbtw,$1"
     if [ "$forge" = 1 ]; then
         draw 31; f=$((at - 20 + r))
-        # Given to every guest: the one that is node 1 forges.
-        p=1
-        while [ "$p" -lt "$nodes" ]; do args="$args $p:--forge-takeover-at:$f"; p=$((p + 1)); done
+        forgeargs "$f"
         desc="$desc forged takeover@$f;"
         kinds="$kinds forge"
+        sent="forged takeover sent"
     fi
+}
+
+# A guest, or in one game in three the creator, killed or quitting at update
+# 150 to 2400, and three to six stalls of 0.2 to 3 s of the other
+# processes, each at update 100 to 2600 or, one in two, within 6 updates of
+# that death; played to the game's end.
+stalls() {
+    draw 3
+    if [ "$r" = 0 ]; then
+        victim=0 who=creator creatorlost=1
+    else
+        draw $((nodes - 1)); victim=$((1 + r)) who=guest
+    fi
+    draw 2; kind=$(echo "quit kill" | cut -d' ' -f$((r + 1)))
+    draw 2251; death=$((150 + r))
+    opt=--int-at
+    [ "$kind" = kill ] && opt=--kill-at
+    args=" $victim:$opt:$death" desc=" $who $victim $kind@$death;" kinds=" stalls stalls+$who-$kind"
+    p=0
+    while [ "$p" -lt "$nodes" ]; do eval "stops$p=''"; p=$((p + 1)); done
+    draw 4; n=$((3 + r))
+    while [ "$n" -gt 0 ]; do
+        draw "$nodes"; p=$r
+        [ "$p" = "$victim" ] && continue
+        draw 2
+        if [ "$r" = 0 ]; then draw 13; at=$((death - 6 + r)); else draw 2501; at=$((100 + r)); fi
+        draw 29; ms=$((200 + r * 100))
+        eval "stops$p=\"\$stops$p,$at:$ms\""
+        desc="$desc process $p stall ${ms}ms@$at;"
+        n=$((n - 1))
+    done
+    p=0
+    while [ "$p" -lt "$nodes" ]; do
+        eval "list=\$stops$p"
+        [ -n "$list" ] && args="$args $p:--stops:${list#,}"
+        p=$((p + 1))
+    done
+    updates=end
+}
+
+# A takeover forged at update 100 to 200, then, 0 to 800 updates after it,
+# the creator quitting, killed or stalled for 8 to 12 s.
+forgethen() {
+    draw 101; f=$((100 + r))
+    draw 801; at=$((f + r))
+    draw 3; kind=$(echo "quit kill stall" | cut -d' ' -f$((r + 1)))
+    case "$kind" in
+    quit) args=" 0:--int-at:$at" creatorlost=1 ;;
+    kill) args=" 0:--kill-at:$at" creatorlost=1 ;;
+    stall)
+        draw 41; ms=$((8000 + r * 100))
+        args=" 0:--stop-at:$at 0:--stop-ms:$ms"
+        kind="stall ${ms}ms"
+        ;;
+    esac
+    forgeargs "$f"
+    desc=" forged takeover@$f; creator 0 $kind@$at;" kinds=" forge+creator-${kind%% *}"
+    sent="forged takeover sent" updates=$((at + 300))
+}
+
+# A LEAVE forged at update 100 to 200 by a guest past node 1, which plays on;
+# 100 to 1400 updates later the creator quits or is killed.
+forgedleave() {
+    draw 101; f=$((100 + r))
+    draw $((nodes - 2)); k=$((2 + r))
+    draw 1301; at=$((f + 100 + r))
+    draw 2; kind=$(echo "quit kill" | cut -d' ' -f$((r + 1)))
+    opt=--int-at
+    [ "$kind" = kill ] && opt=--kill-at
+    args=" 0:$opt:$at" creatorlost=1
+    p=1
+    while [ "$p" -lt "$nodes" ]; do
+        args="$args $p:--forge-leave-at:$f $p:--forge-leave-if-node:$k"
+        p=$((p + 1))
+    done
+    desc=" guest $k forged LEAVE@$f; creator 0 $kind@$at;" kinds=" forged-leave+creator-$kind"
+    sent="forged LEAVE sent" updates=$((at + 300))
+}
+
+# Sixty takeovers forged 0.1 s apart from update 100 to 200 on, at 30 %
+# faults; played to 400 updates past the first, so that all go out in the
+# game ("unsent" where they did not).
+copies() {
+    pct=30
+    draw 101; f=$((100 + r))
+    forgeargs "$f" 60
+    desc=" 60 forged takeovers from@$f;" kinds=" forge-copies"
+    sent="forged takeover sent.*copy 60 of 60" updates=$((f + 400))
 }
 
 # The command that plays game $1 again (after schedule $1).
@@ -121,12 +257,14 @@ play() {
     secs=$(($(date +%s) - start))
     work=$(sed -n 's/^kept //p' "$out/$g.txt" | tail -n 1)
     wait=$(sed -n 's/.*longest wait \([0-9]*\) ms.*/\1/p' "$out/$g.txt" | sort -n | tail -n 1)
-    # Node 1 may have quit or died before its forgery.
-    case "$kinds" in *forge*)
-        grep -qs "forged takeover sent" "$work"/node*/quorvex.log || { kinds="$kinds unsent"; desc="$desc (not sent);"; } ;;
-    esac
+    # The forging node may have quit or died before its forgery.
+    if [ -n "$sent" ] && ! grep -qs "$sent" "$work"/node*/quorvex.log; then
+        kinds="$kinds unsent" desc="$desc (not sent);"
+    fi
     what=""
-    if [ "$rc" != 0 ]; then
+    if [ "$rc" != 0 ] && grep -q "the game never started" "$out/$g.txt"; then
+        what=" never-started"
+    elif [ "$rc" != 0 ]; then
         grep -q "differ from update" "$out/$g.txt" && what="$what digests"
         grep -q "went on alone\|did not go on alone" "$out/$g.txt" && what="$what alone"
         grep -q "ms between two updates" "$out/$g.txt" && what="$what wait"
@@ -141,6 +279,8 @@ play() {
         > "$out/$g.line"
     echo "$rc faults-$pct% nodes-$nodes$kinds" > "$out/$g.kinds"
     echo "${wait:-0}" > "$out/$g.wait"
+    echo "$secs" > "$out/$g.secs"
+    [ "$starve" = 1 ] && touch "$out/$g.starved"
     if [ "$rc" != 0 ] && [ -n "$logdir" ] && [ -n "$work" ]; then
         rm -rf "${logdir:?}/$g"
         mkdir -p "$logdir/$g"
@@ -151,7 +291,7 @@ play() {
         # The lines that tell what a node made of the failures.
         for d in "$logdir/$g"/node*; do
             echo "== ${d##*/}: $(head -n 1 "$d/summary.txt" 2>/dev/null)"
-            grep -h "Stale SESSION\|will be dropped\|malformed report\|takes its role\|takeover taken\|No word from the creator\|Waiting for\|forged takeover\|Creator .* is silent\|new creator told\|drop of node .* moved\|Leaving with\|team disabled" \
+            grep -h "Stale SESSION\|will be dropped\|malformed report\|takes its role\|takeover taken\|No word from the creator\|Waiting for\|forged takeover\|Creator .* is silent\|new creator told\|drop of node .* moved\|Leaving with\|team disabled\|forged LEAVE\|stopped at update\|resumed after" \
                 "$d/quorvex.log" 2>/dev/null | uniq -c | head -n 40
         done > "$logdir/$g/keylines.txt"
     fi
@@ -171,14 +311,22 @@ for l in "$out"/lane*; do
 done
 wait
 
-total=0 failed=0 longest=0 longestat=""
+# The starved games' waits apart: their clocks run while the core is elsewhere.
+total=0 failed=0 longest=0 longestat="" starved=0 swait=0 swaitat="" ssecs=0
 for g in $seeds; do
     total=$((total + 1))
     [ "$(cat "$out/$g.rc" 2>/dev/null)" = 0 ] || failed=$((failed + 1))
     w=$(cat "$out/$g.wait" 2>/dev/null || echo 0)
-    [ "$w" -gt "$longest" ] && longest=$w longestat=$g
+    if [ -f "$out/$g.starved" ]; then
+        starved=$((starved + 1)) ssecs=$((ssecs + $(cat "$out/$g.secs")))
+        [ "$w" -gt "$swait" ] && swait=$w swaitat=$g
+    else
+        [ "$w" -gt "$longest" ] && longest=$w longestat=$g
+    fi
 done
 echo "NetSweep: $((total - failed)) of $total games passed; longest wait $longest ms (game $longestat)"
+[ "$starved" -gt 0 ] &&
+    echo "  starved games: $starved, longest wait $swait ms (game $swaitat), $((ssecs / starved)) s a game"
 echo "  games failed of games with it:"
 cat "$out"/*.kinds | awk '{ split("", seen); for (i = 2; i <= NF; i++) if (!($i in seen)) { seen[$i] = 1; n[$i]++; if ($1 != 0) f[$i]++ } }
     END { for (k in n) printf "    %s: %d of %d\n", k, f[k], n[k] }' | sort

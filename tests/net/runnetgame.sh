@@ -6,8 +6,8 @@
 # time-out give process I an option (--kill-at:150, --stop-at:100, ...).
 # Processes killed or interrupted are lost; the stopped ones are lost to the
 # others, resumed once a node has dropped them, and come back alone; but one
-# given --stop-ms too (a stall shorter than the drop limits: it resumes
-# itself) is a survivor, whose digests count with the others'.
+# given --stop-ms too, or --stops (stalls shorter than the drop limits: it
+# resumes itself), is a survivor, whose digests count with the others'.
 # Every other process (a survivor) must reach the bound with the same digest
 # at every update as the others, no node may log "Out of sync", and when a
 # node was lost every survivor must disable the same teams at the same
@@ -41,6 +41,11 @@
 # their tries), else the nodes are stopped. FAULTSEEDS="S ...": one game
 # per seed side by side, each in a namespace of its own with the seed in
 # QUORVEX_NETFAULTS, their reports one after the other; fails when any does.
+# STARVED=1: every node and one busy loop are pinned to one core (the
+# base's, modulo the cores), so that the nodes get the processor in turns
+# with a process that never waits; the loop is killed when the nodes end.
+# A game no node got into (no node wrote a digest: a join or the launch
+# failed) fails as "the game never started", and nothing else is checked.
 # UPDATES "end": the nodes play to the game's end, which every survivor
 # must reach (the node left last too, alone or not), with the same digests.
 # RUNS=K plays K such games at once, each in a network namespace of its own,
@@ -92,7 +97,8 @@ shift 7
 bound=$updates
 [ "$updates" = end ] && bound=1000000
 work=$(mktemp -d "${TMPDIR:-/tmp}/netgame.XXXXXX")
-trap '[ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
+busy=""
+trap '[ -n "$busy" ] && kill "$busy" 2>/dev/null; [ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
 
 # The options of process I.
 options() {
@@ -127,6 +133,13 @@ fi
 # The port of process I on the serial line.
 port() { [ -n "$relaypid" ] && echo "--port $(sed -n "$(($1 + 1))p" "$work/ports")"; }
 
+pin=""
+if [ "${STARVED:-0}" = 1 ]; then
+    core=$((base % $(nproc)))
+    taskset -c "$core" sh -c 'while :; do :; done' &
+    busy=$! pin="taskset -c $core"
+    echo "NetGame: starved: the nodes and a busy loop on core $core ($(taskset -cp "$busy"))"
+fi
 pids="" i=0
 while [ "$i" -lt "$n" ]; do
     d="$work/node$i"
@@ -139,7 +152,7 @@ while [ "$i" -lt "$n" ]; do
         "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
     ln -s "$data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
-    (cd "$d" && exec timeout -k 5 -s KILL $((timeout * 4)) "$node" --node "$i" --nodes "$n" --base "$base" \
+    (cd "$d" && exec $pin timeout -k 5 -s KILL $((timeout * 4)) "$node" --node "$i" --nodes "$n" --base "$base" \
         --updates "$bound" --transport "$transport" --seed "$base" ${NODEARGS:-} $(port "$i") $(options "$i")) &
     pids="$pids $!"
     # INORDER=1: each guest joins once the one before is in, so that process
@@ -200,7 +213,7 @@ while [ "$running" -eq 1 ]; do
         [ -f "$f" ] || continue
         # A stall resumes itself.
         k=${f%/stopped.pid}
-        case "$(options "${k##*/node}")" in *--stop-ms*) continue ;; esac
+        case "$(options "${k##*/node}")" in *--stop-ms* | *--stops*) continue ;; esac
         if grep -q "will be dropped" "$work"/node*/quorvex.log 2>/dev/null; then
             kill -CONT "$(cat "$f")" 2>/dev/null
             rm -f "$f"
@@ -209,6 +222,11 @@ while [ "$running" -eq 1 ]; do
     sleep 0.2
 done
 for p in $pids; do wait "$p"; done
+if [ -n "$busy" ]; then
+    kill "$busy"
+    wait "$busy" 2>/dev/null
+    busy=""
+fi
 if [ -n "$relaypid" ]; then
     kill -TERM "$relaypid"
     wait "$relaypid"
@@ -255,6 +273,8 @@ survivor() {
 }
 first="" survivors=0 lost=0 i=0
 echo "NetGame: $n nodes over $transport, $updates updates, faults ${QUORVEX_NETFAULTS:-none}"
+started=1
+grep -qs . "$work"/node*/digests.txt || { started=0; fail "the game never started: no node got to its first update"; }
 if [ -f "$work/beforejoin.txt" ]; then
     sed 's/^/  /' "$work/beforejoin.txt"
     grep -q "^exit " "$work/beforejoin.txt" && fail "the command before the join failed"
@@ -264,6 +284,7 @@ while [ "$i" -lt "$n" ]; do
     d="$work/node$i" o=$(options "$i")
     s=$(cat "$d/summary.txt" 2>/dev/null || echo "no summary (ended early)")
     echo "  process $i:$o $s"
+    [ "$started" = 1 ] || { i=$((i + 1)); continue; }
     # A node left alone says when its last round runs.
     grep -h "Out of the game" "$d/quorvex.log" 2>/dev/null | sed 's/.*Out of/    out of/'
     grep -q "Out of sync" "$d/quorvex.log" 2>/dev/null && fail "process $i: out of sync"
@@ -277,7 +298,7 @@ while [ "$i" -lt "$n" ]; do
     [ -f "$d/killed.txt" ] && o="$o --kill-at"
     case "$o" in
     *--kill-at* | *--int-at*) lost=$((lost + 1)) ;;
-    *--stop-at*--stop-ms* | *--stop-ms*--stop-at*) survivor "$i" ;;
+    *--stop-at*--stop-ms* | *--stop-ms*--stop-at* | *--stops*) survivor "$i" ;;
     *--stop-at*)
         lost=$((lost + 1))
         grep -q "alone from update" "$d/summary.txt" 2>/dev/null || fail "process $i did not go on alone"

@@ -5,8 +5,9 @@
 //   netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial|modem]
 //           [--port PATH]
 //           [--seed S] [--frame-ms M] [--kill-at U [--kill-if-node K]] [--int-at U]
-//           [--stop-at U --stop-ms M] [--playback FILE --cycles C [--setup FILE]]
-//           [--save-at U] [--garbage-at U] [--forge-session-at U] [--forge-takeover-at U]
+//           [--stop-at U --stop-ms M] [--stops U:M,U:M,...] [--playback FILE --cycles C [--setup FILE]]
+//           [--save-at U] [--garbage-at U] [--forge-session-at U] [--forge-takeover-at U [--forge-copies N]]
+//           [--forge-leave-at U --forge-leave-if-node K]
 //
 // Runs in a directory holding quorvex.cfg and the demo's data (the runner
 // makes one per node). Its address is 127.B.0.(I + 1); process 0 hosts,
@@ -22,7 +23,9 @@
 //
 // The faults of a run: --kill-at (SIGKILL at that update), --int-at
 // (SIGINT: the program quits as asked), --stop-at (stopped until the runner
-// or, after --stop-ms, a child resumes it). --kill-if-node K keeps --kill-at
+// or, after --stop-ms, a child resumes it), --stops (a stall of M ms at
+// each update U, resumed by a child: several in one game; each stall's
+// start and its length on the clock logged). --kill-if-node K keeps --kill-at
 // for the process that is node K (node numbers follow the join order, so a
 // runner gives it to every process), which writes "killed.txt" first; every
 // node writes its number and process id to "sessionnode.txt" at the game's
@@ -39,7 +42,13 @@
 // to the node after it what a takeover of a silent creator sends: a SESSION
 // of the current round naming node 1 the creator at its own address and
 // node 0 dropped, reliably, and the copies of node 0's last two rounds,
-// while node 0 lives and answers: the guest must refuse it.
+// while node 0 lives and answers: the guest must refuse it. --forge-copies N
+// sends N such takeovers, each built afresh and sent anew (a new id), 0.1 s
+// of the clock apart. --forge-leave-at, on the process that is node K of
+// --forge-leave-if-node (2 or more; given to every process), sends node 1,
+// the creator's successor, a LEAVE from this node's own address at that
+// update, as a quitting guest's goodbye goes to it, and plays on: it must
+// stay in the game when node 1 takes the creator's role.
 // --playback plays a recording single-player with the round length it had;
 // --setup gives it the teams a menus' launch set up ("launch.bin", written
 // by a --menus node at its launch).
@@ -62,6 +71,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/config.h"
 #include "core/fspath.h"
@@ -106,7 +117,9 @@ struct Options {
     int clients = 3;
     const char* menus = nullptr;
     const char* setup = nullptr;
-    long saveat = -1, garbageat = -1, forgeat = -1, forgetakeoverat = -1;
+    long saveat = -1, garbageat = -1, forgeat = -1, forgetakeoverat = -1, forgeleaveat = -1;
+    int forgecopies = 1, forgeleavenode = -1;
+    std::vector<std::pair<long, long>> stops; // --stops: {update, ms}
 };
 
 Options s_opt;
@@ -444,7 +457,7 @@ void ForgeSession(void)
 // held (the round before and this one, empty where it has none). Sent
 // reliably: the guest holds a takeover and takes a resend of it once the
 // creator leaves its question unanswered, which a live one does not.
-void ForgeTakeover(void)
+int ForgeTakeover(int nth)
 {
     Net_Lock();
     const int to = Net_RingNextNode(g_NetOwnNode);
@@ -453,7 +466,7 @@ void ForgeTakeover(void)
         Net_Unlock();
         TLOG(TLOG_NWARN, "netnode %s: no takeover forged (node %d, creator %d)", s_self, (int)g_NetOwnNode,
              (int)g_NetSession.creator);
-        return;
+        return 0;
     }
     NetRounds* r = &g_NetRounds;
     const uint32_t round = g_NetRound;
@@ -484,8 +497,45 @@ void ForgeTakeover(void)
     Net_Unlock();
     NetPkt_SendReliable(&session, &address, nullptr, nullptr, nullptr);
     for (int i = 0; i < count; i++) NetPkt_SendReliable(&copies[i], &address, nullptr, nullptr, nullptr);
-    TLOG(TLOG_NWARN, "netnode %s: forged takeover sent to node %d: node 1 the creator, node 0 dropped at round %u",
-         s_self, to, (unsigned)round);
+    const std::string of =
+        s_opt.forgecopies > 1 ? " (copy " + std::to_string(nth) + " of " + std::to_string(s_opt.forgecopies) + ")" : "";
+    TLOG(TLOG_NWARN, "netnode %s: forged takeover sent to node %d: node 1 the creator, node 0 dropped at round %u%s",
+         s_self, to, (unsigned)round, of.c_str());
+    return 1;
+}
+
+// Copies 2 to N of the forged takeover, one each 0.1 s of the clock: from the
+// frame pump, not the update, so that a node waiting for a round sends them too.
+int s_forgesSent;
+uint32_t s_forgedAt;
+
+void ForgeMoreTakeovers(void)
+{
+    if (s_forgesSent < 1 || s_forgesSent >= s_opt.forgecopies || Thread_ClockMs() - s_forgedAt < 100) return;
+    s_forgedAt = Thread_ClockMs();
+    s_forgesSent = ForgeTakeover(s_forgesSent + 1) ? s_forgesSent + 1 : s_opt.forgecopies;
+}
+
+// A goodbye from a guest that stays: a LEAVE to node 1 from this node's own
+// address, sent reliably as a quitting guest sends its own to the creator's
+// successor. Node 1 holds it for the creator's departure, when it must not
+// drop a node that still plays.
+void ForgeLeave(void)
+{
+    Net_Lock();
+    if (g_NetOwnNode < 2 || g_NetOwnNode >= NET_NODES || !Net_IsNodeInSession(1)) {
+        Net_Unlock();
+        TLOG(TLOG_NWARN, "netnode %s: no LEAVE forged (node %d)", s_self, (int)g_NetOwnNode);
+        return;
+    }
+    NetPacket p;
+    memset(&p, 0, sizeof p);
+    Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
+    const NetAddress address = g_NetSession.players[1].address;
+    const int own = g_NetOwnNode;
+    Net_Unlock();
+    NetPkt_SendReliable(&p, &address, nullptr, nullptr, nullptr);
+    TLOG(TLOG_NWARN, "netnode %s: forged LEAVE sent to node 1 by node %d, which plays on", s_self, own);
 }
 
 int HostileInit(NetAddress* own) { return s_below->init(own); }
@@ -556,6 +606,27 @@ void GiveOrders(void)
     Units_ListClose(&sel);
 }
 
+// Stopped until the runner resumes it (it finds the pid in "stopped.pid"),
+// or, after ms > 0, a child does: a stopped process can't wake itself.
+void Stall(long update, long ms)
+{
+    pid_t self = getpid();
+    if (FILE* f = fopen("stopped.pid", "w")) {
+        fprintf(f, "%d\n", (int)self);
+        fclose(f);
+    }
+    TLOG(TLOG_NWARN, "netnode %s: stopped at update %ld for %s", s_self, update,
+         ms > 0 ? (std::to_string(ms) + " ms").c_str() : "as long as the runner keeps it");
+    const uint32_t start = Thread_ClockMs();
+    if (ms > 0 && fork() == 0) {
+        usleep((useconds_t)ms * 1000);
+        kill(self, SIGCONT);
+        _exit(0);
+    }
+    raise(SIGSTOP);
+    TLOG(TLOG_NWARN, "netnode %s: resumed after %u ms", s_self, (unsigned)(Thread_ClockMs() - start));
+}
+
 void Faults(long update)
 {
     if (update == s_opt.killat && (s_opt.killifnode < 0 || s_opt.killifnode == g_NetOwnNode)) {
@@ -563,21 +634,9 @@ void Faults(long update)
         raise(SIGKILL);
     }
     if (update == s_opt.intat) raise(SIGINT);
-    if (update == s_opt.stopat) {
-        // Resumed by the runner (it finds the pid in "stopped.pid"), or by a
-        // child after --stop-ms: a stopped process can't wake itself.
-        pid_t self = getpid();
-        if (FILE* f = fopen("stopped.pid", "w")) {
-            fprintf(f, "%d\n", (int)self);
-            fclose(f);
-        }
-        if (s_opt.stopms > 0 && fork() == 0) {
-            usleep((useconds_t)s_opt.stopms * 1000);
-            kill(self, SIGCONT);
-            _exit(0);
-        }
-        raise(SIGSTOP);
-    }
+    if (update == s_opt.stopat) Stall(update, s_opt.stopms);
+    for (const auto& [at, ms] : s_opt.stops)
+        if (update == at) Stall(update, ms);
 }
 
 void AfterUpdate(void)
@@ -601,7 +660,11 @@ void AfterUpdate(void)
     if (update == s_opt.saveat) Orders_QSaveGame();
     if (update == s_opt.garbageat) s_hostile.store(1);
     if (update == s_opt.forgeat) ForgeSession();
-    if (update == s_opt.forgetakeoverat) ForgeTakeover();
+    if (update == s_opt.forgetakeoverat && ForgeTakeover(1)) {
+        s_forgesSent = 1;
+        s_forgedAt = Thread_ClockMs();
+    }
+    if (update == s_opt.forgeleaveat && g_NetOwnNode == s_opt.forgeleavenode) ForgeLeave();
     if (update >= s_opt.updates + 2 * (long)(UnitCycles ? UnitCycles : 1)) g_GameState = GS_QUIT;
     if (update < s_opt.updates) GiveOrders();
 }
@@ -630,6 +693,7 @@ void Pump(void)
             g_GameState = GS_QUIT;
         }
     }
+    ForgeMoreTakeovers();
     PlatHeadless_Advance(g_NetworkGame ? (uint32_t)Game_NetInterval() : (uint32_t)Game_UpdateInterval(g_UpdatesPerSecond));
     if (g_NetworkGame && g_NetRounds.waiting) usleep(1000);
 }
@@ -669,9 +733,10 @@ int Usage(void)
 {
     fputs("usage: netnode --node I --nodes K --base B --updates N [--transport udp|ipx|serial|modem]\n"
           "               [--port PATH] [--seed S]\n"
-          "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M]\n"
+          "               [--frame-ms M] [--kill-at U] [--int-at U] [--stop-at U --stop-ms M] [--stops U:M,...]\n"
           "               [--playback FILE --cycles C [--setup FILE]] [--menus SCRIPT]\n"
-          "               [--save-at U] [--garbage-at U] [--forge-session-at U] [--forge-takeover-at U]\n"
+          "               [--save-at U] [--garbage-at U] [--forge-session-at U]\n"
+          "               [--forge-takeover-at U [--forge-copies N]] [--forge-leave-at U --forge-leave-if-node K]\n"
           "               [--meet HOST:PORT --clients C]\n",
           stderr);
     return 2;
@@ -714,8 +779,21 @@ int main(int argc, char** argv)
         else if (k == "--garbage-at") s_opt.garbageat = atol(v);
         else if (k == "--forge-session-at") s_opt.forgeat = atol(v);
         else if (k == "--forge-takeover-at") s_opt.forgetakeoverat = atol(v);
+        else if (k == "--forge-copies") s_opt.forgecopies = atoi(v);
+        else if (k == "--forge-leave-at") s_opt.forgeleaveat = atol(v);
+        else if (k == "--forge-leave-if-node") s_opt.forgeleavenode = atoi(v);
+        else if (k == "--stops") {
+            for (const char* e = v; *e;) {
+                char* end;
+                const long at = strtol(e, &end, 10), ms = *end == ':' ? strtol(end + 1, &end, 10) : 0;
+                if (at <= 0 || ms <= 0 || (*end && *end != ',')) return Usage();
+                s_opt.stops.emplace_back(at, ms);
+                e = *end ? end + 1 : end;
+            }
+        }
         else return Usage();
     }
+    if (s_opt.forgecopies < 1 || (s_opt.forgeleaveat >= 0 && s_opt.forgeleavenode < 2)) return Usage();
     if (s_opt.node < 0 || s_opt.node >= NET_NODES || s_opt.nodes < 1 || s_opt.nodes > NET_NODES) return Usage();
     snprintf(s_self, sizeof s_self, "127.%d.0.%d", s_opt.base, s_opt.node + 1);
     s_rand.seed(s_opt.seed * 1000003u + (uint32_t)s_opt.node);
