@@ -455,8 +455,8 @@ void ForgeSession(void)
 // shaped as the successor's own takeover sends it: the SESSION of the round
 // it waits for, the creator dropped, then the copies of the creator's rounds
 // held (the round before and this one, empty where it has none). Sent
-// reliably: the guest holds a takeover and takes a resend of it once the
-// creator leaves its question unanswered, which a live one does not.
+// reliably: the guest refuses it unacknowledged while the creator is heard
+// from, and for good once the creator has sent two more rounds.
 int ForgeTakeover(int nth)
 {
     Net_Lock();
