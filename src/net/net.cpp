@@ -876,9 +876,9 @@ int Net_FromCreator(const NetAddress* from)
 
 // Whether the block, from this address, is a takeover: from a node after
 // the creator in ring order, naming that node the creator at its own
-// address, dropping the creator and every node between the two (each of
-// them silent here: lost with the creator) and no other node this node
-// counts in, and moving none. Usually the node after the creator, with no
+// address, dropping the creator, with every node between the two gone here
+// (lost with the creator, or dropped by it in a SESSION this node missed),
+// dropping no other node this node counts in, and moving none. Usually the node after the creator, with no
 // node between.
 static int IsTakeover(const NetSession* s, const NetAddress* from)
 {
@@ -897,7 +897,10 @@ static int IsTakeover(const NetSession* s, const NetAddress* from)
     for (int n = 0; n < NET_NODES; n++) {
         if (n == c || !Net_IsNodeInSession(n)) continue;
         if (between[n]) {
-            if ((s->players[n].flags & NET_PLAYER_ACTIVE) || !QuorNet_NodeGone(n)) return 0;
+            // Shown out, or in as a recent drop of the creator's that the
+            // new creator has yet to announce (a drop this node missed):
+            // gone here either way, or no takeover.
+            if (!QuorNet_NodeGone(n)) return 0;
             continue;
         }
         if (!(s->players[n].flags & NET_PLAYER_ACTIVE) ||
