@@ -296,6 +296,11 @@ while [ "$i" -lt "$n" ]; do
         [ "${tries:-0}" -gt 0 ] && [ "$tries" -le "$JOINTRIES" ] || fail "process $i was not in within $JOINTRIES tries"
     fi
     [ -f "$d/killed.txt" ] && o="$o --kill-at"
+    # A game that ended before a process's kill or quit: it played to the
+    # end like the others.
+    at=$(echo "$o" | sed -n 's/.*--\(kill\|int\)-at \([0-9][0-9]*\).*/\2/p')
+    upto=$(sed -n 's/.*updates \([0-9][0-9]*\),.*/\1/p' "$d/summary.txt" 2>/dev/null)
+    [ -n "$at" ] && [ -n "$upto" ] && [ "$upto" -lt "$at" ] && [ ! -f "$d/killed.txt" ] && o="${o%%--*}"
     case "$o" in
     *--kill-at* | *--int-at*) lost=$((lost + 1)) ;;
     *--stop-at*--stop-ms* | *--stop-ms*--stop-at* | *--stops*) survivor "$i" ;;
