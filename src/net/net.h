@@ -148,9 +148,10 @@ int Net_Init(int type);
 // Net_Init over a given transport; threaded 0: the caller runs NetPkt_Pass.
 int Net_InitWith(int type, const NetTransport* transport, int threaded);
 // Says goodbye in a session or game (LEAVE to the creator, or the creator's
-// to the first active node after it, waiting at most NET_LEAVE_WAIT_MS for
-// its acknowledgement), drops the found sessions and handlers, closes the
-// packet layer; 1.
+// to the first active node after it and, in a game, its goodbye word to the
+// others; waiting at most NET_LEAVE_WAIT_MS in a session and
+// QUORNET_GOODBYE_WAIT_MS in a game for the acknowledgements), drops the
+// found sessions and handlers, closes the packet layer; 1.
 int Net_Close(void);
 // An empty found-sessions list, the lobby dispatcher and filter, option bits 9-11
 // cleared, state 1, the current scenario and every node's settings reset; 1.
@@ -231,7 +232,8 @@ int Net_FromCreator(const NetAddress* from);
 int Net_TakesSession(const NetPacket* packet, const NetAddress* from);
 // Whether the SESSION is the successor's takeover (from the node after the
 // creator, naming itself the creator, dropping the creator and no other;
-// or a chain's, dropping the nodes between too, each gone here).
+// or a chain's, from a node further on, each node between gone here, shown
+// out or as a drop of the creator's that the taker has yet to announce).
 int Net_IsTakeover(const NetPacket* packet, const NetAddress* from);
 // A SEARCH RESPONSE at a guest in the lobby: the creator's answer to its
 // question when it comes from the creator's address naming it the creator.

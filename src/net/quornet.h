@@ -136,9 +136,11 @@
 //    here for the takeover limit too (or said goodbye). It drops the
 //    creator and the nodes between in one SESSION at its current round. A
 //    guest takes a takeover from a node after the creator that drops the
-//    creator and the nodes between, each of them gone to it too (its
-//    goodbye came, or silent for the takeover limit less the margin), and
-//    no other; it leaves only after the nodes ahead of it had their turn. A
+//    creator and no other node, each node between gone to it too (its
+//    goodbye came, or silent for the takeover limit less the margin),
+//    whether the takeover shows it out or in (a drop of the creator's that
+//    the guest missed and the taker announces after the reports); it
+//    leaves only after the nodes ahead of it had their turn. A
 //    takeover of a creator that took the role itself shows the creator
 //    before it out (a guest that missed that takeover takes this one only
 //    so). The drop of the creator before stays at the round the silent one
