@@ -409,6 +409,9 @@ int Net_Close(void)
             Thread_Sleep(1);
     }
     if (g_NetState == NET_IN_SESSION || ingame) {
+        NetPacket leave;
+        memset(&leave, 0, sizeof leave);
+        Net_BuildPacket(&leave, nullptr, 0, NET_LEAVE);
         Net_Lock();
         int to = NET_NO_NODE;
         const int creator = g_NetCreator;
@@ -420,12 +423,9 @@ int Net_Close(void)
             to = NET_NO_NODE;
             TLOG(TLOG_NDIAG, "No other nodes");
         } else {
-            NetPacket p;
-            memset(&p, 0, sizeof p);
-            Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
             // Acknowledged: a lost LEAVE would leave the others waiting for a
             // creator that is gone.
-            NetPkt_SendReliable(&p, &g_NetSession.players[to].address, &delivered, nullptr, nullptr);
+            NetPkt_SendReliable(&leave, &g_NetSession.players[to].address, &delivered, nullptr, nullptr);
             // A creator's goodbye word to every other node: its successor's
             // takeover is then taken at once, not at the takeover limit.
             if (g_NetCreator && ingame) QuorNet_SayGoodbye(to);
@@ -435,7 +435,7 @@ int Net_Close(void)
             // the drop limit.
             const int next = Net_RingNextNode(to);
             if (!g_NetCreator && next != g_NetOwnNode && next != to)
-                NetPkt_SendReliable(&p, &g_NetSession.players[next].address, &toSuccessor, nullptr, nullptr);
+                NetPkt_SendReliable(&leave, &g_NetSession.players[next].address, &toSuccessor, nullptr, nullptr);
         }
         Net_Unlock();
         // In a game the goodbye may have copies to repeat: a longer bound.
@@ -461,10 +461,7 @@ int Net_Close(void)
                 // the role.
                 if (!done && ingame && !g_NetCreator && c != to && c < NET_NODES && c != g_NetOwnNode &&
                     Net_IsNodeInSession(c) && !toCreator) {
-                    NetPacket p;
-                    memset(&p, 0, sizeof p);
-                    Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
-                    NetPkt_SendReliable(&p, &g_NetSession.players[c].address, &toCreator, nullptr, nullptr);
+                    NetPkt_SendReliable(&leave, &g_NetSession.players[c].address, &toCreator, nullptr, nullptr);
                     to = c;
                 }
             }
@@ -472,12 +469,7 @@ int Net_Close(void)
             // limit: copies of it go out between the layer's resends.
             if (!done && ingame && now - repeated >= QUORNET_GOODBYE_GAP_MS) {
                 QuorNet_RepeatGoodbye();
-                if (creator && !handed && !delivered) {
-                    NetPacket p;
-                    memset(&p, 0, sizeof p);
-                    Net_BuildPacket(&p, nullptr, 0, NET_LEAVE);
-                    NetPkt_Send(&p, &g_NetSession.players[to].address);
-                }
+                if (creator && !handed && !delivered) NetPkt_Send(&leave, &g_NetSession.players[to].address);
                 repeated = now;
             }
             Net_Unlock();
