@@ -311,6 +311,7 @@ void Net_StartRound(void)
     NetRounds* r = &g_NetRounds;
     r->prevstart = r->start;
     r->start = Thread_ClockMs();
+    r->ownbefore = r->own;
     memset(r->delivered, 0, sizeof r->delivered);
     uint32_t round = g_NetRound + 1;
     for (int n = 0; n < NET_NODES; n++) {
@@ -1088,6 +1089,18 @@ static void SettleReports(void)
     memset(s_announce, 0, sizeof s_announce);
 }
 
+// A node that asks again with the round before ours still waits in it,
+// though our round of it was acknowledged: it did not keep it, or waits for
+// another's. Ours goes to it again, once a re-ask period at most.
+static void SendOwnBefore(int node)
+{
+    NetRounds* r = &g_NetRounds;
+    if (r->roundheld[node] || r->clock < r->resentat[node] || Net_Round(&r->ownbefore) + 1 != g_NetRound) return;
+    r->resentat[node] = r->clock + QUORNET_FRAMES_REASK;
+    TLOG(TLOG_NWARN, "Node %d still waits in round %u: ours sent again", node, (unsigned)Net_Round(&r->ownbefore));
+    NetPkt_SendReliable(&r->ownbefore, &g_NetSession.players[node].address, nullptr, nullptr, nullptr);
+}
+
 static void ReceiveRound(NetPacket* packet, const NetAddress* from)
 {
     NetRounds* r = &g_NetRounds;
@@ -1142,6 +1155,7 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
         Net_TestRoundComplete();
     } else {
         TLOG(TLOG_NWARN, "Expecting Round [%d] but got [%d] from NODE %d", (int)g_NetRound, (int)theirs, source);
+        if (!copy && theirs + 1 == g_NetRound) SendOwnBefore(source);
     }
 }
 

@@ -253,6 +253,8 @@ struct NetRounds {
     uint32_t sessionround;              // the round of the last game SESSION taken
     uint8_t ingame[NET_NODES];          // the game's view (main thread): in until its last round ran
     NetPacket own;
+    NetPacket ownbefore;                // our round before the current one
+    uint32_t resentat[NET_NODES];       // the clock from which ownbefore may go to the node again
     THREAD_EVENT* event;
     uint32_t frames[NET_NODES];         // waiting frames without its round, none quiet that may hold it
     uint32_t frameclock;                // up to when the waiting frames are counted

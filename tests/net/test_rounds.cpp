@@ -354,6 +354,34 @@ TEST_F(NetRoundsTest, EarlyPacketsAreHeldAndDistantOnesWait)
     EXPECT_EQ(s_executed, (std::vector<std::string>{Exec(1, "now")}));
 }
 
+// Regression: a node that acknowledged our round but never kept it asked
+// again with the round before ours and got nothing: it waited until dropped.
+TEST_F(NetRoundsTest, ANodeStillInTheRoundBeforeGetsOursAgain)
+{
+    Start(3, 0);
+    Play({{}, {"b2"}, {"c2"}});
+    uint8_t send = 1;
+    QuorNet_Step(&send); // round 3
+    auto oursBefore = [] {
+        const NetAddress to = Addr(1);
+        int n = 0;
+        for (const MemDatagram& d : MemNet_Sent())
+            n += (Net_Type(&d.packet) & 0xFF) == NET_ROUND && Net_Round(&d.packet) == 2 &&
+                 NetPkt_SameAddress(&d.address, &to);
+        return n;
+    };
+    MemNet_Sent().clear();
+    Deliver(Round(1, 2, {"b2"}), Addr(1)); // node 1 asks again from round 2
+    EXPECT_EQ(oursBefore(), 1);
+    Deliver(Round(1, 2, {"b2"}), Addr(1));
+    EXPECT_EQ(oursBefore(), 1) << "once a re-ask period";
+    g_NetRounds.clock += QUORNET_FRAMES_REASK;
+    Deliver(Round(1, 2, {"b2"}), Addr(1));
+    EXPECT_EQ(oursBefore(), 2);
+    Deliver(Round(2, 1, {}), Addr(2)); // further behind: nothing
+    EXPECT_EQ(oursBefore(), 2);
+}
+
 TEST_F(NetRoundsTest, LongSelectionSplitsAcrossRounds)
 {
     Start(2, 0);
