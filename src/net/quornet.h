@@ -48,6 +48,9 @@
 // live node acknowledges it wherever it is, held a round behind or not. So
 // a live node is silent here no longer than a re-ask period and a round
 // trip beyond its own stalls, and only a node that is gone grows silent.
+// A round asked again that is the one before ours comes from a node still
+// waiting in it: ours of that round goes to it again (once a re-ask period),
+// so a round acknowledged but not kept there costs a period, not a player.
 // Resend counts show in the status line; they decide nothing.
 //
 // 4. No wait without end. The creator drops a node silent past
