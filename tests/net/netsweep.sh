@@ -35,6 +35,9 @@
 # faults, the creator living ("forge-copies", played to 400 updates past
 # the first, "unsent" where the 60th did not go out). Those with a late
 # event play to 300 updates past it.
+# A game where a node sent its round again to one still waiting in the
+# round before (acknowledged there but not kept) counts apart as
+# "round-resent", its logs kept like a failed game's.
 # JOBS games at once (7), each in a network namespace of its own; a failed
 # game's nodes' directories, the runner's report and the command that plays
 # it again go to LOGDIR/<seed>/ (LOGDIR: none kept when empty). Prints one
@@ -261,6 +264,11 @@ play() {
     if [ -n "$sent" ] && ! grep -qs "$sent" "$work"/node*/quorvex.log; then
         kinds="$kinds unsent" desc="$desc (not sent);"
     fi
+    # A round acknowledged but not kept where it went, sent again: counted
+    # apart, the logs kept, whatever the game's end.
+    if [ -n "$work" ] && grep -qs "still waits in round" "$work"/node*/quorvex.log; then
+        kinds="$kinds round-resent" desc="$desc round resent;"
+    fi
     what=""
     if [ "$rc" != 0 ] && grep -q "the game never started" "$out/$g.txt"; then
         what=" never-started"
@@ -281,7 +289,7 @@ play() {
     echo "${wait:-0}" > "$out/$g.wait"
     echo "$secs" > "$out/$g.secs"
     [ "$starve" = 1 ] && touch "$out/$g.starved"
-    if [ "$rc" != 0 ] && [ -n "$logdir" ] && [ -n "$work" ]; then
+    if { [ "$rc" != 0 ] || [ "${desc%round resent;}" != "$desc" ]; } && [ -n "$logdir" ] && [ -n "$work" ]; then
         rm -rf "${logdir:?}/$g"
         mkdir -p "$logdir/$g"
         for d in "$work"/node*; do cp -r "$d" "$logdir/$g/" 2>/dev/null; done
