@@ -1091,14 +1091,15 @@ static void SettleReports(void)
 
 // A node that asks again with the round before ours still waits in it,
 // though our round of it was acknowledged: it did not keep it, or waits for
-// another's. Ours goes to it again, once a re-ask period at most.
+// another's. Ours goes to it again, once a re-ask period at most and without
+// acknowledgement: its next re-ask asks again.
 static void SendOwnBefore(int node)
 {
     NetRounds* r = &g_NetRounds;
     if (r->roundheld[node] || r->clock < r->resentat[node] || Net_Round(&r->ownbefore) + 1 != g_NetRound) return;
     r->resentat[node] = r->clock + QUORNET_FRAMES_REASK;
-    TLOG(TLOG_NWARN, "Node %d still waits in round %u: ours sent again", node, (unsigned)Net_Round(&r->ownbefore));
-    NetPkt_SendReliable(&r->ownbefore, &g_NetSession.players[node].address, nullptr, nullptr, nullptr);
+    TLOG(TLOG_NDIAG, "Node %d still waits in round %u: ours sent again", node, (unsigned)Net_Round(&r->ownbefore));
+    NetPkt_Send(&r->ownbefore, &g_NetSession.players[node].address);
 }
 
 static void ReceiveRound(NetPacket* packet, const NetAddress* from)
@@ -1135,6 +1136,10 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
     if (!held && theirs == g_NetRound && (!r->received[source] || (copy && !r->copied[source]))) {
         TLOG(TLOG_NWARN, "Got Round %d from %d and adding to their slot : Round %d", (int)theirs, source,
              (int)g_NetRound);
+        // Its next round came first, so this one was acknowledged here before.
+        if (!copy && r->nextreceived[source] && !r->nextcopied[source])
+            TLOG(TLOG_NWARN, "Round %u of node %d came after its next: acknowledged here but not kept before",
+                 (unsigned)theirs, source);
         r->slots[source] = *packet;
         r->received[source] = 1;
         r->copied[source] = (uint8_t)copy;

@@ -35,8 +35,8 @@
 # faults, the creator living ("forge-copies", played to 400 updates past
 # the first, "unsent" where the 60th did not go out). Those with a late
 # event play to 300 updates past it.
-# A game where a node sent its round again to one still waiting in the
-# round before (acknowledged there but not kept) counts apart as
+# A game where a node kept a round only when it came again, after the
+# sender's next (acknowledged before but not kept), counts apart as
 # "round-resent", its logs kept like a failed game's.
 # JOBS games at once (7), each in a network namespace of its own; a failed
 # game's nodes' directories, the runner's report and the command that plays
@@ -266,7 +266,7 @@ play() {
     fi
     # A round acknowledged but not kept where it went, sent again: counted
     # apart, the logs kept, whatever the game's end.
-    if [ -n "$work" ] && grep -qs "still waits in round" "$work"/node*/quorvex.log; then
+    if [ -n "$work" ] && grep -qs "acknowledged here but not kept" "$work"/node*/quorvex.log; then
         kinds="$kinds round-resent" desc="$desc round resent;"
     fi
     what=""
