@@ -38,6 +38,7 @@ thread_local std::string t_why;
 thread_local TEXTPOS t_textpos;
 thread_local ERROR_READING t_reading = {nullptr, nullptr};
 thread_local bool t_uncatchable = false;
+thread_local const char* t_caughtAs = nullptr;
 } // namespace
 
 static const char* const s_classText[] = {
@@ -59,6 +60,13 @@ void Error_SetLocation(const char* file, int line)
 }
 
 void Error_SetUncatchable(void) { t_uncatchable = true; }
+
+const char* Error_SetCaughtAs(const char* what)
+{
+    const char* previous = t_caughtAs;
+    t_caughtAs = what;
+    return previous;
+}
 
 void Error_SetTextPosition(const char* file, int line)
 {
@@ -183,7 +191,7 @@ void Error_FatalV(int errclass, const char* fmt, va_list ap)
         t_why = TrappedReason(message);
         t_textpos = TEXTPOS{};
         s_context.clear();
-        TLOG(TLOG_ERROR, "%s: %s", Error_ClassText(errclass), t_why.c_str());
+        TLOG(TLOG_ERROR, "%s: %s", t_caughtAs ? t_caughtAs : Error_ClassText(errclass), t_why.c_str());
         throw TRAPPED{};
     }
     t_textpos = TEXTPOS{};

@@ -57,6 +57,10 @@ void Error_RestoreReading(ERROR_READING previous);
 // the message alone when no text file is named). What fn left half done is
 // the caller's to undo. Per thread; calls nest.
 int Error_Try(void (*fn)(void* arg), void* arg, char* why, size_t size);
+// What the log line of an error that Error_Try catches on this thread calls
+// it from now on ("<what>: <reason>"; null: the error's class text, as
+// "Fatal error: <reason>"); returns the previous setting.
+const char* Error_SetCaughtAs(const char* what);
 // Logs, shuts down, shows the box and exits 1; never returns. A second entry
 // while the first is running logs "ERR macro triggered twice" and exits.
 [[noreturn]] void Error_Fatal(int errclass, const char* fmt, ...)

@@ -8,11 +8,13 @@
 // the shared ones go with the same all-or-nothing step (a stale state
 // machine left there would shadow the shared one and play another game).
 // Any other file there is the map maker's (notes, an end condition nothing
-// names): it stays, named in a warning. Subfolders are neither copied nor
-// taken out; the log names them.
+// names): it stays, named in a warning, also when the folder saved from
+// holds a file of the same name (that one is not carried over it).
+// Subfolders are neither copied nor taken out; the log names them.
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -230,12 +232,24 @@ bool IsScenarioFile(const std::string& name)
     return false;
 }
 
+// Whether the name is among the files the saved scenario reads (as the
+// readers find them, without regard to case).
+bool Reads(const std::vector<std::string>& read, const std::string& name)
+{
+    for (const std::string& r : read)
+        if (strcasecmp(r.c_str(), name.c_str()) == 0) return true;
+    return false;
+}
+
 // The other files of the folder from (end conditions, state machines, the
 // briefing) staged for the current scenario's folder, which a scenario
-// saved under a new name reads them from. Nothing when from is that folder
-// or no longer exists; false when one can't be read (*unreadable names it)
-// or staged.
-bool CarryFolder(FolderWrite* out, const std::string& from, std::string* unreadable)
+// saved under a new name reads them from. Saved over another scenario
+// (read, the files the saved one reads, given), a file the saved scenario
+// doesn't read never replaces the one of that name already there: it is
+// left out and *own names it. Nothing when from is that folder or no longer
+// exists; false when one can't be read (*unreadable names it) or staged.
+bool CarryFolder(FolderWrite* out, const std::string& from, std::string* unreadable,
+                 const std::vector<std::string>* read, std::vector<std::string>* own)
 {
     std::error_code ec, walk;
     const std::string to = Fs_Resolve(g_ScenarioDir);
@@ -253,6 +267,11 @@ bool CarryFolder(FolderWrite* out, const std::string& from, std::string* unreada
         char path[GAME_PATH];
         std::string bytes;
         if (!Utils_MakePath(path, g_ScenarioDir, "", "", name.c_str(), "")) return false;
+        struct stat st;
+        if (read && !Reads(*read, name) && lstat(Fs_Resolve(path).c_str(), &st) == 0) {
+            own->push_back(fs::path(Fs_Resolve(path)).filename().string());
+            continue;
+        }
         if (!Fs_ReadAll(e.path().c_str(), &bytes)) {
             *unreadable = e.path().string();
             return false;
@@ -307,19 +326,13 @@ std::vector<std::string> FilesRead(const std::string& from)
 }
 
 // Saved over another scenario: every file of its folder that the saved
-// scenario would read and nothing staged replaces goes with the commit;
-// any other file stays (*kept names them), and so do its subfolders, named
-// in the log. False when the folder can't be read through.
-bool ReplaceFolder(FolderWrite* out, const std::string& from, std::vector<std::string>* kept)
+// scenario would read (read) and nothing staged replaces goes with the
+// commit; any other file stays (*kept names them), and so do its
+// subfolders, named in the log. False when the folder can't be read through.
+bool ReplaceFolder(FolderWrite* out, const std::vector<std::string>& read, std::vector<std::string>* kept)
 {
     std::error_code ec, walk;
     const std::string to = Fs_Resolve(g_ScenarioDir);
-    const std::vector<std::string> read = FilesRead(from);
-    auto reads = [&read](const std::string& name) {
-        for (const std::string& r : read)
-            if (strcasecmp(r.c_str(), name.c_str()) == 0) return true;
-        return false;
-    };
     for (fs::directory_iterator it(to, walk), end; !walk && it != end; it.increment(walk)) {
         const fs::directory_entry& e = *it;
         const std::string path = e.path().string(), name = e.path().filename().string();
@@ -327,7 +340,7 @@ bool ReplaceFolder(FolderWrite* out, const std::string& from, std::vector<std::s
             TLOG(TLOG_WARNING, "Scenario folder [%s] keeps its folder [%s]: a save over it replaces its files only",
                  to.c_str(), name.c_str());
         } else if (e.is_regular_file(ec) && !IsScenarioFile(name) && !out->Writes(path)) {
-            if (reads(name))
+            if (Reads(read, name))
                 out->SetAside(path);
             else
                 kept->push_back(name);
@@ -346,16 +359,20 @@ static bool WriteScenario(const std::string& from, bool replace, std::string* un
     FolderWrite out;
     const BITMAP* picture = g_MeEditor.miniMap ? &g_MeEditor.miniMap->composite : nullptr;
     std::string staged;
-    std::vector<std::string> kept;
+    std::vector<std::string> kept, own;
+    const std::vector<std::string> read = replace ? FilesRead(from) : std::vector<std::string>();
     const bool written = !(staged = out.Stage(g_ScenarioScnPath)).empty() && Scenario_SaveTo(staged.c_str()) &&
                          !(staged = out.Stage(g_ScenarioMapPath)).empty() && Map_Save(staged.c_str()) &&
                          !(staged = out.Stage(g_ScenarioMmPath)).empty() && Mm_Save(staged.c_str(), picture) &&
-                         CarryFolder(&out, from, unreadable) && (!replace || ReplaceFolder(&out, from, &kept)) &&
-                         out.Commit();
+                         CarryFolder(&out, from, unreadable, replace ? &read : nullptr, &own) &&
+                         (!replace || ReplaceFolder(&out, read, &kept)) && out.Commit();
     if (written)
-        for (const std::string& name : kept)
-            TLOG(TLOG_WARNING, "Scenario folder [%s] keeps [%s]: the saved scenario doesn't read it",
-                 Fs_Resolve(g_ScenarioDir).c_str(), name.c_str());
+        for (const std::string& name : kept) {
+            const bool shadowed = std::find(own.begin(), own.end(), name) != own.end();
+            TLOG(TLOG_WARNING, "Scenario folder [%s] keeps [%s]: the saved scenario doesn't read it%s%s%s",
+                 Fs_Resolve(g_ScenarioDir).c_str(), name.c_str(), shadowed ? " (the one of [" : "",
+                 shadowed ? from.c_str() : "", shadowed ? "] is not carried over it)" : "");
+        }
     return written;
 }
 

@@ -118,7 +118,7 @@ static void StartRefused(const char* why)
     default:
         g_GameState = GS_FRONTEND;
         s_startRefused = 1;
-        Shell_StartRefused();
+        Shell_StartRefused(why);
         break;
     }
 }
@@ -127,7 +127,11 @@ void Game_RunNewGame(void)
 {
     InitCommonGameSystems();
     Game_SetStartRefusable(s_startFrom >= 0);
+    // A broken file that a page's start can refuse is no fatal error: the
+    // program goes on where the start was chosen.
+    const char* caughtAs = Error_SetCaughtAs(s_startFrom >= 0 ? "Refused start" : nullptr);
     InitGameSpecifics();
+    Error_SetCaughtAs(caughtAs);
     Game_SetStartRefusable(0);
     if (const char* why = Game_StartRefusal()) {
         StartRefused(why);

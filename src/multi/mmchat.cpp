@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/error.h"
 #include "core/gamestate.h"
 #include "core/rand.h"
 #include "core/textlines.h"
@@ -1122,7 +1123,10 @@ static bool ScenarioRefused(const std::string& heading, const LAUNCHCHECK& launc
 {
     LAUNCHCHECK copy = launch; // the launch's set-up works on its own blocks
     char why[GAME_PATH + 320];
-    if (Game_CheckScenario(LaunchTeams, &copy, why, sizeof why)) return false;
+    const char* caughtAs = Error_SetCaughtAs("Refused start");
+    const int loads = Game_CheckScenario(LaunchTeams, &copy, why, sizeof why);
+    Error_SetCaughtAs(caughtAs);
+    if (loads) return false;
     TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
     MM_chat_add_message(heading.c_str(), 6);
     // The page's lines are short: a text file goes by its name, so that its

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/debug.h"
 #include "core/fspath.h"
@@ -31,12 +32,18 @@ static int s_startedFrom, s_startedFromPrevious;
 // undone whole, so the page it returns to leads back where it led before
 // (else its Back would take the refused step again, for ever).
 static int s_beforePrevious, s_undoneTo;
-// The file whose absence refused the last start from the custom missions:
-// the page, built again, names it in a box (else the click seemed to do
-// nothing). The box while it shows, and its Ok seen (the box goes at the
-// next frame: the click is still on its way out of its button).
-static char s_missing[SHELL_TEXT_MAX + 1];
+// Why the last start was refused: the page it comes back to names the file
+// in a box (else the click seemed to do nothing), and for a broken file the
+// line and what was wrong. The box while it shows, its page's own handler,
+// and its Ok seen (the box goes at the next frame: the click is still on its
+// way out of its button).
+struct REFUSAL {
+    int pending, missing, line;
+    char file[SHELL_TEXT_MAX + 1], what[SHELL_TEXT_MAX + 1];
+};
+static REFUSAL s_refusal;
 static SHELLCTL* s_box;
+static SHELL_HANDLER s_boxPage;
 static int s_boxDone;
 
 static const uint32_t DIAL = SHELL_FOURCC('D', 'I', 'A', 'L');
@@ -90,19 +97,63 @@ void Shell_Close(void)
 void Shell_Reset(void)
 {
     s_started = s_undoneTo = 0;
-    s_missing[0] = '\0';
+    s_refusal.pending = 0;
 }
 
-// A start refused from the custom missions for a file that isn't there.
-static void NoteMissing(int from)
+static std::string BaseName(const std::string& path)
 {
-    const char* name = Scenario_MissingFile();
-    if (from == SS_CUSTOM && *name && g_ScenarioName[0]) snprintf(s_missing, sizeof s_missing, "%s", name);
+    const size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void Shell_StartRefused(void)
+// The reason with every bracketed path cut to its file's name: the box is
+// narrow, and the log has the whole path.
+static std::string ShortPaths(std::string text)
 {
-    NoteMissing(s_startedFrom);
+    for (size_t open = text.find('['); open != std::string::npos; open = text.find('[', open + 1)) {
+        const size_t close = text.find(']', open);
+        if (close == std::string::npos) break;
+        const std::string name = BaseName(text.substr(open + 1, close - open - 1));
+        text.replace(open + 1, close - open - 1, name);
+    }
+    return text;
+}
+
+// Takes a refusal's reason apart for its box: a missing file (the reader
+// noted it), "<file> line <n>: <what>", or a reason naming its file in
+// brackets (a map that doesn't read).
+static void NoteRefusal(const char* why)
+{
+    REFUSAL* r = &s_refusal;
+    *r = REFUSAL{};
+    r->pending = 1;
+    const std::string text = why ? why : "";
+    std::string file, what = text;
+    if (const char* missing = Scenario_MissingFile(); *missing) {
+        r->missing = 1;
+        file = missing;
+    } else {
+        for (size_t at = text.find(" line "); at != std::string::npos; at = text.find(" line ", at + 1)) {
+            const char* digits = text.c_str() + at + 6;
+            char* end = nullptr;
+            const long line = strtol(digits, &end, 10);
+            if (end == digits || end[0] != ':') continue;
+            file = text.substr(0, at);
+            r->line = (int)line;
+            what = end + 1 + (end[1] == ' ');
+            break;
+        }
+        const size_t open = text.find('['), close = text.find(']', open);
+        if (file.empty() && open != std::string::npos && close != std::string::npos)
+            file = text.substr(open + 1, close - open - 1);
+    }
+    snprintf(r->file, sizeof r->file, "%s", BaseName(file).c_str());
+    snprintf(r->what, sizeof r->what, "%s", ShortPaths(what).c_str());
+}
+
+void Shell_StartRefused(const char* why)
+{
+    NoteRefusal(why);
     if (s_startedFrom) {
         g_ShellInfo.next = s_startedFrom;
         s_undoneTo = s_startedFromPrevious;
@@ -226,47 +277,11 @@ static void AddMissionFolder(const char* name, void* list, int flag)
     Shell_SendMessage((SHELLCTL*)list, SM_ADDSORTED, (intptr_t)name);
 }
 
-// The box's frame passes its Ok's click on to the page.
-static SHELL_HANDLER s_rectHandler;
-static intptr_t BoxHandler(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4)
-{
-    if ((message & 0xFFFF) == SM_CLICKED) return Shell_SendMessage(c->parent, SM_CLICKED, p1);
-    return s_rectHandler(c, message, p1, p2, p3, p4);
-}
-
-// On the page's empty right-hand side, clear of its lists and buttons.
-static void AddMissingBox(SHELLCTL* page, const char* name)
-{
-    enum { X = 420, Y = 186, W = 204, H = 124 };
-    s_box = Shell_CreateControl(RECT, page, 0, X, Y, W, H, 0, 0, 0, 0);
-    if (!s_box) return;
-    s_rectHandler = s_box->handler;
-    s_box->handler = BoxHandler;
-    AddText(s_box, TITLE_STYLE, W / 2, 8, 0, 20, "SS_MISSION_NOT_STARTED", 13);
-    AddText(s_box, TITLE_STYLE, W / 2, 36, 0, 20, "SS_FILE_NOT_FOUND", 8);
-    Shell_CreateControl(TEXT, s_box, TITLE_STYLE, W / 2, 58, 0, 20, (intptr_t)name, 8, 8, 8);
-    Shell_AddTextButton(s_box, (W - 80) / 2, H - 34, 80, 26, BOX_OK, "SS_OK");
-}
-
 intptr_t Shell_BuildCustomMission(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3,
                                   intptr_t p4)
 {
     switch (message & 0xFFFF) {
-    case SM_CLICKED:
-        if (p1 != BOX_OK) break;
-        s_boxDone = 1;
-        return 0;
-    case SM_UPDATE:
-        if (s_boxDone && s_box) {
-            Shell_SendMessage(s_box, SM_DESTROY);
-            s_box = nullptr;
-        }
-        s_boxDone = 0;
-        break;
-    case SM_DESTROY: s_box = nullptr; break;
     case SM_CREATE: {
-        s_box = nullptr;
-        s_boxDone = 0;
         AddTitle(c, "SS_CUSTOM_MISSION_SELECTION", 13, 0);
         AddText(c, 0, 62, 80, 0, 20, "SS_CUSTOM_MISSIONS", 13);
         AddText(c, 0, 62, 230, 0, 20, "SS_SAVED_CUSTOM_MISSIONS", 13);
@@ -280,8 +295,9 @@ intptr_t Shell_BuildCustomMission(SHELLCTL* c, uint32_t message, intptr_t p1, in
         Game_SetScenarioCategory(SC_SINGLE);
         std::string pattern = std::string(g_ScenarioCategoryDir) + "\\*.*";
         Shell_ForEachFile(AddMissionFolder, pattern.c_str(), folders);
-        if (s_missing[0]) AddMissingBox(c, s_missing);
-        s_missing[0] = '\0';
+        // Back from a refused start: the refused scenario's row is chosen,
+        // as it was when Load Mission was pressed.
+        if (s_refusal.pending) Shell_SelectLine(folders, g_ScenarioName);
         return 0;
     }
     case SM_SELCHANGED:
@@ -356,12 +372,146 @@ intptr_t Shell_BuildCustomDebrief(SHELLCTL* c, uint32_t message, intptr_t p1, in
     return 0;
 }
 
+// --- the refusal box ---
+
+// A text of the pages that the string files may not have yet: its built-in
+// default, and a ready-to-paste line in the log.
+static const char* TextOr(const char* key, const char* fallback)
+{
+    MLString_GetOrDefine(key, fallback, s_text, sizeof s_text);
+    return s_text;
+}
+
+// The box's frame passes its Ok's click on to the page.
+static SHELL_HANDLER s_rectHandler;
+static intptr_t BoxHandler(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4)
+{
+    if ((message & 0xFFFF) == SM_CLICKED) return Shell_SendMessage(c->parent, SM_CLICKED, p1);
+    return s_rectHandler(c, message, p1, p2, p3, p4);
+}
+
+// The page under a box: the box's Ok takes it away, everything else is the
+// page's own.
+static intptr_t BoxPageHandler(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4)
+{
+    switch (message & 0xFFFF) {
+    case SM_CLICKED:
+        if (p1 != BOX_OK) break;
+        s_boxDone = 1;
+        return 0;
+    case SM_UPDATE:
+        if (s_boxDone && s_box) {
+            Shell_SendMessage(s_box, SM_DESTROY);
+            s_box = nullptr;
+        }
+        s_boxDone = 0;
+        break;
+    case SM_DESTROY: s_box = nullptr; break;
+    }
+    return s_boxPage(c, message, p1, p2, p3, p4);
+}
+
+// What wraps into width in the font: words on lines, a word wider than the
+// line alone on its own.
+static std::vector<std::string> Wrap(const std::string& text, int font, int width)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t space = text.find(' ', at);
+        const std::string word = text.substr(at, space == std::string::npos ? std::string::npos : space - at);
+        at = space == std::string::npos ? text.size() : space + 1;
+        if (word.empty()) continue;
+        const std::string longer = line.empty() ? word : line + " " + word;
+        int w = 0;
+        Shell_MeasureText(font, longer.c_str(), &w, nullptr);
+        if (w > width && !line.empty()) {
+            lines.push_back(line);
+            line = word;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+// Where the box stands on each page a start is chosen on: clear of the
+// page's lists, briefing and buttons where there is room, else centred.
+static void BoxPlace(int* x, int* y, int w, int h)
+{
+    const SHELLINFO* s = &g_ShellInfo;
+    *x = (640 - w) / 2;
+    *y = (480 - h) / 2;
+    if (s->current == SS_CUSTOM) {
+        *x = 420;
+        *y = 186;
+    } else if (s->current == 22) {
+        *x = s->side == SHELL_SIDE_SECOND ? 90 : 350;
+        *y = s->side == SHELL_SIDE_SECOND ? 70 : 60;
+    }
+}
+
+// The box naming why the last start was refused, over the page until its Ok.
+static void AddRefusalBox(SHELLCTL* page)
+{
+    enum { W = 204, FONT = 8, TOP = 36, STEP = 22, MAX_LINES = 6 };
+    const REFUSAL* r = &s_refusal;
+    std::vector<std::string> lines;
+    lines.push_back(r->missing ? Shell_Text("SS_FILE_NOT_FOUND") : TextOr("SS_FILE_BROKEN", "This file can't be read:"));
+    lines.push_back(r->file[0] ? r->file : "?");
+    if (!r->missing) {
+        std::string what = r->what;
+        if (r->line) what = std::string(TextOr("SS_FILE_LINE", "line")) + " " + std::to_string(r->line) + ": " + what;
+        for (const std::string& l : Wrap(what, FONT, W - 12)) lines.push_back(l);
+    }
+    if (lines.size() > MAX_LINES) lines.resize(MAX_LINES);
+    const int h = TOP + (int)lines.size() * STEP + 44;
+    int x, y;
+    BoxPlace(&x, &y, W, h);
+    s_box = Shell_CreateControl(RECT, page, 0, x, y, W, h, 0, 0, 0, 0);
+    if (!s_box) return;
+    s_rectHandler = s_box->handler;
+    s_box->handler = BoxHandler;
+    s_boxPage = page->handler;
+    page->handler = BoxPageHandler;
+    s_boxDone = 0;
+    AddText(s_box, TITLE_STYLE, W / 2, 8, 0, 20, "SS_MISSION_NOT_STARTED", 13);
+    for (size_t i = 0; i < lines.size(); i++)
+        Shell_CreateControl(TEXT, s_box, TITLE_STYLE, W / 2, TOP + (int)i * STEP, 0, 20,
+                            (intptr_t)lines[i].c_str(), FONT, FONT, FONT);
+    Shell_AddTextButton(s_box, (W - 80) / 2, h - 34, 80, 26, BOX_OK, "SS_OK");
+}
+
+int Shell_RefusalShown(char* out, size_t size, int* okX, int* okY)
+{
+    if (size) out[0] = '\0';
+    if (!s_box) return 0;
+    if (okX) *okX = s_box->x + s_box->width / 2;
+    if (okY) *okY = s_box->y + s_box->height - 21;
+    // Children run newest first: the texts from the last one up.
+    std::vector<SHELLCTL*> texts;
+    for (SHELLCTL* c = s_box->child; c; c = c->next)
+        if (c->fourcc == TEXT) texts.insert(texts.begin(), c);
+    std::string all;
+    for (SHELLCTL* t : texts) {
+        char line[SHELL_TEXT_MAX + 1];
+        Shell_SendMessage(t, SM_GETTEXT, (intptr_t)line, sizeof line);
+        all += (all.empty() ? "" : "\n") + std::string(line);
+    }
+    snprintf(out, size, "%s", all.c_str());
+    return 1;
+}
+
 // --- the machine ---
 
 // Runs one page; its result is the next state (0 when it can't be built).
+// The page a refused start comes back to shows why.
 static void RunPage(const char* background, SHELL_HANDLER handler, void (*extra)(SHELLCTL* page),
                     intptr_t p3 = 0, intptr_t p4 = 0)
 {
+    s_box = nullptr;
     SHELLCTL* page = Shell_CreateControl(DIAL, nullptr, 0, 0, 0, 640, 480, (intptr_t)background,
                                          (intptr_t)handler, p3, p4);
     if (!page) {
@@ -370,6 +520,8 @@ static void RunPage(const char* background, SHELL_HANDLER handler, void (*extra)
         return;
     }
     if (extra) extra(page);
+    if (s_refusal.pending) AddRefusalBox(page);
+    s_refusal.pending = 0;
     g_ShellInfo.next = Shell_RunDialog(page);
     Shell_SendMessage(page, SM_DESTROY);
 }
@@ -411,10 +563,10 @@ static int Perform(int state)
         // or one its reader can't get through: say why and stay.
         if (char why[GAME_PATH + 320]; !Scenario_Check(why, sizeof why)) {
             if (!Fs_Exists(g_ScenarioScnPath))
-                TLOG(TLOG_ERROR, "Scenario file [%s] not found", Fs_Resolve(g_ScenarioScnPath).c_str());
-            else
-                TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
-            NoteMissing(s->previous);
+                snprintf(why, sizeof why, "scenario file [%s] not found", Fs_Resolve(g_ScenarioScnPath).c_str());
+            TLOG(TLOG_ERROR, "Refused start: %s", why);
+            TLOG(TLOG_ERROR, "Scenario [%s] not started: %s", g_ScenarioName, why);
+            NoteRefusal(why);
             Refuse(s);
             return 0;
         }

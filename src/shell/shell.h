@@ -15,6 +15,7 @@
 // Shell_Init loads (library, fonts, classes, images) lives for one Shell_Run.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "shell/shellctl.h"
@@ -66,10 +67,16 @@ void Shell_Init(void);
 void Shell_Close(void);
 // The next Shell_Run starts at the main page.
 void Shell_Reset(void);
-// The game that the shell's start asked for refused its scenario: the next
-// Shell_Run resumes at the page whose button started it (the custom
-// missions, the campaign's launch), not at the game's return.
-void Shell_StartRefused(void);
+// The game that the shell's start asked for refused its scenario for why
+// ("<file> line <n>: <what>", or a reason naming a file the reader noted
+// missing): the next Shell_Run resumes at the page whose button started it
+// (the custom missions, the campaign's launch), not at the game's return,
+// and that page shows why in a box until its Ok.
+void Shell_StartRefused(const char* why);
+// While a refused start's box shows: 1, with its lines (the file, and for a
+// broken one the line and what was wrong) joined by newlines in out and the
+// middle of its Ok at (*okX, *okY) when asked; else 0.
+int Shell_RefusalShown(char* out, size_t size, int* okX = nullptr, int* okY = nullptr);
 // Copies the current mission and side and teams 0..7's type, side and
 // statistics into the debriefing.
 void Shell_StoreDebriefStats(void);

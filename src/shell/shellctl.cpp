@@ -880,6 +880,26 @@ HANDLER(ScrollBoxHandler)
     return PASS();
 }
 
+int Shell_SelectLine(SHELLCTL* box, const char* text)
+{
+    if (!box || !text || (box->fourcc != SHELL_FOURCC('L', 'B', 'O', 'X'))) return 0;
+    SHELLCTL* list = (SHELLCTL*)Shell_Extra(box)[B_LIST];
+    if (!list) return 0;
+    // Lines run from the bottom one (the newest child) up.
+    intptr_t count = 0, at = -1;
+    SHELLCTL* found = nullptr;
+    for (SHELLCTL* line = list->child; line; line = line->next, count++)
+        if (!found && !strcmp(TextOf(line), text)) {
+            found = line;
+            at = count;
+        }
+    if (!found) return 0;
+    const intptr_t row = count - 1 - at, visible = Shell_Extra(list)[L_VISIBLE];
+    ScrollTo(list, row < visible ? 0 : row - visible + 1);
+    Shell_SendMessage(list, SM_SELECTAT, found->x + 1, found->y + 1);
+    return 1;
+}
+
 void Shell_InitControls(void)
 {
     s_fadeLevel = s_fadeSpeed = 0;

@@ -101,6 +101,10 @@ int Shell_PointInControl(const SHELLCTL* control, int x, int y);
 // Positive when b sorts after a byte-wise, 0 when equal or either is null.
 int Shell_CompareText(const char* a, const char* b);
 
+// Chooses the line of an LBOX whose text is text, scrolled into view, as a
+// click on it would (the box's parent is told); 0 when no line has it.
+int Shell_SelectLine(SHELLCTL* box, const char* text);
+
 // Fade level and speed 0, fonts empty, the scroll art loaded, the classes
 // RECT, BTTN, GRAB, SCRL, TEXT, LIST, SBOX and LBOX registered.
 void Shell_InitControls(void);

@@ -746,6 +746,56 @@ TEST_F(EditorKeepsWork, RegressionASaveOverAnotherScenarioDeletedTheMakersOwnFil
         EXPECT_NE(text.find(gone), std::string::npos) << gone << "\n" << text;
 }
 
+// Saved over another scenario, a file of the source folder that the saved
+// scenario doesn't read never replaces the target's file of that name (in
+// any letter case): the target's stays, named with the others kept. Files
+// the saved scenario reads are replaced, and files the target lacks come
+// along.
+TEST_F(EditorKeepsWork, RegressionASaveOverAnotherScenarioReplacedTheMakersOwnFileOfTheSameName)
+{
+    struct Row {
+        const char *source, *sourceBytes; // in SRC (null bytes: the demo's own)
+        const char *target, *targetBytes; // in OTHER before the save (null: none)
+        const char* after;                // OTHER's bytes under the target's name (or the source's)
+        bool named;                       // a "keeps" warning names it
+    };
+    const Row rows[] = {
+        {"notes.txt", "play1 notes", "notes.txt", "other notes", "other notes", true},
+        {"Ideas.txt", "play1 ideas", "IDEAS.TXT", "other ideas", "other ideas", true},
+        {"DEMO0.END", nullptr, "DEMO0.END", "stale", nullptr, false},
+        {"plan.txt", "play1 plan", nullptr, nullptr, "play1 plan", false},
+    };
+    Copy("SRC");
+    Copy("OTHER");
+    for (const Row& r : rows) {
+        if (r.sourceBytes) Write("SRC", r.source, r.sourceBytes);
+        if (r.target) Write("OTHER", r.target, r.targetBytes);
+    }
+    QvPassScript s(600);
+    VisitPace(s);
+    LoadAndSave(s, "SRC", "OTHER");
+    s.ClickOn("QueryScenarioOverwriteOk").Pause(20, 3).Chord(SC_LALT, SC_Q);
+    Run(s);
+    const std::map<std::string, std::string> over = Files("OTHER");
+    const std::string text = log.text();
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.source);
+        const std::string name = r.target ? r.target : r.source;
+        const std::string want = r.after ? r.after : Read("SRC", r.source);
+        EXPECT_EQ(over.count(name) ? over.at(name) : "(none)", want);
+        if (strcmp(r.source, name.c_str()) != 0) {
+            EXPECT_EQ(over.count(r.source), 0u) << "a second file beside it";
+        }
+        const std::string kept = "keeps [" + name + "]: the saved scenario doesn't read it";
+        EXPECT_EQ(text.find(kept) != std::string::npos, r.named) << text;
+    }
+    EXPECT_NE(text.find("keeps [notes.txt]: the saved scenario doesn't read it (the one of [" + Folder("SRC") +
+                        "] is not carried over it)"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(Read("SRC", "notes.txt"), "play1 notes");
+}
+
 namespace {
 
 class EditorKeepsWorkRegion : public EditorTest {

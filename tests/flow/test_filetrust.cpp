@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/gamestate.h"
+#include "core/mlstring.h"
 #include "flow/flowfixture.h"
 #include "game/gameloop.h"
 #include "game/quorvex.h"
@@ -204,7 +207,8 @@ TEST_F(FileTrustScenarioCheck, ABrokenCampaignMissionIsRefusedOnItsLaunchPageAnd
 TEST_F(FileTrustScenarioCheck, RegressionADemoCopyWithoutItsEndConditionDidNothingOnLoadMission)
 {
     enum { BOX_X = 420, BOX_Y = 186, BOX_W = 204, BOX_H = 124 };
-    static constexpr uint32_t kBox = 0x03C8EBF0u;
+    // The box, and the refused row still chosen in the list.
+    static constexpr uint32_t kBox = 0xDBD20014u;
     const std::string demo = ReadFile(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.scn");
     QvTempDir home;
     QvFlow_MakeHome(home, {{"GONE", Replace(demo, "SetEnd(DEMO1.END)", "SetEnd(GONE.END)")}, {"MINE", demo}});
@@ -246,6 +250,145 @@ TEST_F(FileTrustScenarioCheck, RegressionADemoCopyWithoutItsEndConditionDidNothi
     ASSERT_FALSE(plain.empty());
     EXPECT_NE(boxed, plain);
     EXPECT_EQ(closed, plain);
+}
+
+// Every refused start says why in a box on the page it was chosen on: a
+// missing file by its name, a broken one by its name, line and what was
+// wrong; the log calls it a refused start, never a fatal error. Before, only
+// a missing file on the custom page had a box; the launch page and a broken
+// file came back as if the click did nothing, the custom page without its
+// row chosen. Ok takes the box away and the page goes on: the custom page's
+// row is still the refused one, and the mended mission launches and plays.
+TEST_F(FileTrustScenarioCheck, RegressionARefusedStartOtherThanAMissingFileOnTheCustomPageSaidNothing)
+{
+    enum { LAUNCH_PAGE = 22, LIST_X = 60, LIST_Y = 102, LIST_W = 346, LIST_H = 118 };
+    namespace fs = std::filesystem;
+    const std::string demo = ReadFile(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.scn");
+    const std::string openEnd = "DefineEndCondTree(0)\n{\n    DefineCondState()\n    {\n";
+    QvTempDir home;
+    QvFlow_MakeHome(home, {{"GONE", Replace(demo, "SetEnd(DEMO1.END)", "SetEnd(GONE.END)")},
+                           {"ENDOPEN", Replace(demo, "SetEnd(DEMO1.END)", "SetEnd(OPEN.END)")}});
+    home.write("scenario/SINGLE/ENDOPEN/OPEN.END", openEnd);
+    fs::create_directories(home.file("scenario/FIXED"));
+    fs::copy(QV_TEST_RUNDIR "/scenario/FIXED/m01a", home.file("scenario/FIXED/m01a"));
+    const std::string win = home.file("scenario/FIXED/m01a/WIN.END");
+    const std::string whole = ReadFile(win), cut = whole.substr(0, whole.rfind('}'));
+    Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    Game_SetScenarioName("DEMO");
+    // The demo's texts, as the program reads them at start.
+    ASSERT_TRUE(MLString_Load(home.file("data/mlstring.cfg").c_str()));
+    struct Row {
+        int page;                 // where the start is chosen
+        const char* scenario;     // refused
+        std::function<void()> setup; // before the start
+        std::string box;          // the box's lines after its title, a broken file's reason on one line
+        std::string log;          // after "Refused start: "
+    };
+    const std::string endReason = ": Expected [}] but found [EOF]";
+    const Row rows[] = {
+        {SS_CUSTOM, "GONE", [] {}, "This file is missing:\nGONE.END",
+         "Endcondition file not found for ai team #1 'GONE.END'"},
+        {SS_CUSTOM, "ENDOPEN", [] {},
+         "This file can't be read:\nOPEN.END\nline " + std::to_string(LastLine(openEnd)) + endReason,
+         home.file("scenario/SINGLE/ENDOPEN/OPEN.END") + " line " + std::to_string(LastLine(openEnd)) + endReason},
+        {LAUNCH_PAGE, "m01a", [win] { fs::remove(win); }, "This file is missing:\nWIN.END",
+         "Endcondition file not found for ai team #0 'WIN.END'"},
+        {LAUNCH_PAGE, "m01a", [win, cut] { std::ofstream(win, std::ios::binary) << cut; },
+         "This file can't be read:\nWIN.END\nline " + std::to_string(LastLine(cut)) + endReason,
+         win + " line " + std::to_string(LastLine(cut)) + endReason},
+    };
+    auto listArea = [] {
+        const uint8_t* pixels = nullptr;
+        const PAL_RGB* palette = nullptr;
+        std::string area;
+        if (PlatHeadless_LastFrame(&pixels, &palette))
+            for (int y = LIST_Y; y < LIST_Y + LIST_H; y++) area.append((const char*)pixels + y * 640 + LIST_X, LIST_W);
+        return area;
+    };
+    QvPassScript p(MAX_PASSES);
+    auto at = [&p](int state) {
+        p.Until([state] { return g_GameState == GS_FRONTEND && g_ShellInfo.current == state; }, 0).Wait(0, 12);
+    };
+    p.Wait(0, 12);
+    QvFlow_CustomMissions(p);
+    at(SS_CUSTOM);
+    int checked = 0;
+    std::string chosen;
+    for (const Row& r : rows) {
+        if (r.page == LAUNCH_PAGE && &r != rows && r.page != (&r - 1)->page) {
+            p.Click(80, 427); // Previous Menu
+            at(SS_SINGLE);
+            p.Click(320, 150); // Start New Game: the bridge, then the campaign map
+            at(16);
+            p.Click(257, 125); // the first side's logo: its video and the launch page
+            at(LAUNCH_PAGE);
+        }
+        p.Then([this, &r] {
+            r.setup();
+            log.clear();
+        });
+        if (r.page == SS_CUSTOM)
+            p.Click(100, 108 + 12 * QvFlow_ListLine(home.path(), r.scenario)).Wait(0, 2).Then([&] {
+                chosen = listArea();
+            }).Click(320, 418); // Load Mission
+        else
+            p.Click(330, 435); // Launch
+        p.Until([] { return g_ShellInfo.current == SS_START; }, 0);
+        at(r.page);
+        p.Then([this, &r, &chosen, &listArea, &checked] {
+            SCOPED_TRACE(r.box);
+            char box[1024];
+            ASSERT_EQ(Shell_RefusalShown(box, sizeof box), 1);
+            std::string lines = box;
+            ASSERT_EQ(lines.rfind("Not started\n", 0), 0u) << lines;
+            lines.erase(0, strlen("Not started\n"));
+            // The reason wraps in the box: its lines read as one.
+            const size_t file = lines.find('\n', lines.find('\n') + 1);
+            if (file != std::string::npos) std::replace(lines.begin() + (long)file + 1, lines.end(), '\n', ' ');
+            EXPECT_EQ(lines, r.box);
+            const std::string text = log.text();
+            EXPECT_NE(text.find("Refused start: " + r.log), std::string::npos) << text;
+            EXPECT_EQ(text.find("Fatal error"), std::string::npos) << text;
+            if (r.page == SS_CUSTOM) {
+                EXPECT_TRUE(listArea() == chosen) << "the refused row is no longer chosen";
+            }
+            checked++;
+        });
+        p.ClickWhere([](int* x, int* y) { Shell_RefusalShown(nullptr, 0, x, y); }); // the box's Ok
+        p.Wait(0, 12).Then([&r] {
+            EXPECT_EQ(Shell_RefusalShown(nullptr, 0), 0);
+            EXPECT_EQ(g_ShellInfo.current, r.page);
+        });
+    }
+    // The page goes on: mended, the mission launches and plays.
+    p.Then([win, whole] { std::ofstream(win, std::ios::binary) << whole; });
+    p.Click(330, 435);
+    QvFlow_PlayThenExit(p, "m01a", 5, PASS_MS);
+    EXPECT_FALSE(p.overran) << log.text();
+    EXPECT_EQ(checked, 4);
+    EXPECT_EQ(g_GameState, GS_QUIT);
+}
+
+// A start that no page chose (the configured entry, headless) has no page to
+// come back to: a broken file still ends the program with its file and line
+// and a non-zero exit.
+TEST_F(FileTrustScenarioCheck, AStartNoPageChoseStillEndsAtABrokenFile)
+{
+    const std::string demo = ReadFile(QV_TEST_RUNDIR "/scenario/SINGLE/DEMO/QUORVEX.scn");
+    QvTempDir home;
+    QvFlow_MakeHome(home, {{"ENDOPEN", Replace(demo, "SetEnd(DEMO1.END)", "SetEnd(OPEN.END)")}});
+    home.write("scenario/SINGLE/ENDOPEN/OPEN.END", "DefineEndCondTree(0)\n{\n");
+    Game_SetDirectories(home.path().c_str(), "data", "", "save", "scenario");
+    Game_SetScenarioCategory(SC_SINGLE);
+    Game_SetScenarioName("ENDOPEN");
+    EXPECT_EXIT(
+        {
+            g_GameState = GS_NEWGAME;
+            Game_Main();
+            exit(0);
+        },
+        testing::ExitedWithCode(1), "OPEN.END");
 }
 
 } // namespace

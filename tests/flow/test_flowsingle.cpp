@@ -247,7 +247,7 @@ protected:
         seen->overran = p.overran;
     }
 
-    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0xF13F66EDu, kDebrief = 0x891BA97Au, kRefused = 0x03F710E6u;
+    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0xF13F66EDu, kDebrief = 0x891BA97Au, kRefused = 0xC5F2757Au;
 };
 
 TEST_F(FlowSingle, TheDemoFromTheMainPageThroughClicksAndTheBuildingPanelToItsDebriefingAndQuit)
@@ -280,8 +280,9 @@ TEST_F(FlowSingle, TheDemoFromTheMainPageThroughClicksAndTheBuildingPanelToItsDe
 }
 
 // Broken scenarios chosen from the custom-mission page: each is refused
-// with the reason naming its file and line, the page stays, and the demo
-// chosen after them starts.
+// with the reason naming its file and line, the page stays with the last
+// refused row chosen and a box saying why, and the demo chosen after them
+// starts.
 TEST_F(FlowSingle, BrokenScenariosFromTheCustomMissionPageAreRefusedAndThePageStays)
 {
     const std::string demo = ReadDemo();
