@@ -6,8 +6,9 @@
 // The seed draws, from a stream of the hunt's own (the simulation's is never
 // touched): the scenario (the computer players' fixtures, two eight-team
 // battles, the shipped scenarios), every team the computer's or team 0 or 1
-// handed over, the speed (7 to 60 updates a second), and how often an order
-// goes out (every 1, 3, 10 or 30 updates on average); then every order.
+// handed over, the speed (7 to 60 updates a second), how often an order
+// goes out (every 1, 3, 10 or 30 updates on average), and in one game of two
+// no end conditions (so that it plays to its last update); then every order.
 // With Stop and cancel orders (the default) a Stop to one of the sender's
 // crews or a cancel of one of its sites also goes out once per 30 updates.
 //
@@ -85,6 +86,7 @@ void FatalHook(int, const char* message)
     _exit(2);
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
 // A crash's update, before the default action ends the process (the
 // sanitizers report their own).
 void CrashHandler(int sig)
@@ -95,6 +97,7 @@ void CrashHandler(int sig)
     signal(sig, SIG_DFL);
     raise(sig);
 }
+#endif
 
 // The scenario folder in home: the run directory's copy, the shipped one
 // with its generated map, or a battle written afresh.
@@ -250,6 +253,7 @@ int main(int argc, char** argv)
     int handover = draw.Pick(4) ? -1 : draw.Pick(2);
     int speed = 7 + draw.Pick(54);
     const int gap = kGaps[draw.Pick((int)std::size(kGaps))];
+    const bool endless = draw.Pick(2);
     unsigned updates = 20000;
     bool stops = true;
     for (int i = 2; i < argc; i++) {
@@ -268,9 +272,9 @@ int main(int argc, char** argv)
         } else return Usage();
     }
     const SCENARIO& s = kScenarios[scenario];
-    printf("seed %u: %s, %s, speed %d, an order per %d updates, %s Stop and cancel, %u updates\n", seed, s.name,
+    printf("seed %u: %s, %s, speed %d, an order per %d updates, %s Stop and cancel, %u updates%s\n", seed, s.name,
            handover < 0 ? "computer on every team" : handover ? "team 1 handed over" : "team 0 handed over", speed,
-           gap, stops ? "with" : "without", updates);
+           gap, stops ? "with" : "without", updates, endless ? ", no end conditions" : "");
     fflush(stdout);
 #if !defined(__SANITIZE_ADDRESS__)
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(sig, CrashHandler);
@@ -286,6 +290,7 @@ int main(int argc, char** argv)
     Error_SetFatalHook(FatalHook);
     Game_ResetState();
     Cfg_SetDefaults(&g_Config);
+    g_Config.disableendconditions = endless;
     Plat_InitWith(&g_PlatHeadless);
     PlatHeadless_SetClock(0, 0);
     Game_SetDirectories(home.c_str(), "data", "", "save", "scenario");
