@@ -31,6 +31,7 @@ if [ "${1:-}" = --one ]; then
     san=$(grep -m 1 -o 'ERROR: AddressSanitizer: [a-z-]*\|runtime error: .*' "$log")
     [ $rc -eq 124 ] && what="${what:+$what; }hang (over $TIMEOUT s)"
     [ -n "$san" ] && what="${what:+$what; }$san"
+    grep -q '^closing' "$log" && [ -z "$end" ] && what="$what (at the close)"
     [ -z "$what" ] && what="exit $rc"
     echo "FAILED $seed | $head | $what | ${end:+$end | }replay: $AIHUNT $seed $*"
     exit 1

@@ -336,6 +336,8 @@ int main(int argc, char** argv)
     CrewCounts(&stopped, &locked, &offlist, &unusable);
     const unsigned played = g_UpdateCount;
     s_phase = "close";
+    printf("closing after %u updates\n", played);
+    fflush(stdout);
     g_LocalTeam = handover < 0 ? TEAM_NEUTRAL : handover;
     CloseGameSpecifics();
     CloseCommonGameSystems();
