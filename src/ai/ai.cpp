@@ -1,5 +1,7 @@
 #include "ai/ai.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #include "ai/aibuild.h"
@@ -12,6 +14,7 @@
 #include "core/cfile.h"
 #include "core/debug.h"
 #include "core/gll.h"
+#include "core/linklist.h"
 #include "core/rand.h"
 #include "core/tlog.h"
 #include "core/uid.h"
@@ -681,14 +684,14 @@ void AI_UnitRemove(UNIT* unit)
             DropPurchase(unit);
         }
         unit->ai.cc_reserved_area = -1;
-        return;
-    }
-    if (IsTransport(unit->type)) {
+    } else if (IsTransport(unit->type)) {
         AIBuild_UnassignedTransportRemove(the_team, unit);
         AIBuild_AssignedTransportRemove(the_team, unit);
-        return;
     }
-    if (unit->type->defmovemode == MM_FIXED) return;
+    // Whatever its type, it leaves every list: one kept where its type would
+    // not have put it (a unit that can't build on the crew list) would be
+    // read there once dead and its slot reused.
+    AIBuild_ForgetUnit(the_team, unit);
     for (void* e = GLL_GoFirst(the_team->units); e; e = GLL_GoNext(the_team->units)) {
         if (e != unit) continue;
         GLL_DeleteCurrent(the_team->units);
@@ -719,6 +722,54 @@ void AI_UnitBuildingFinished(UNIT* unit)
 }
 
 void AI_UnitPathFailed(UNIT*) {}
+
+static int HasConstructOrder(const UNIT* u)
+{
+    return u->sorder.code == SO_CONSTRUCT || u->snextorder.code == SO_CONSTRUCT;
+}
+
+static int Listed(const GLL* list, const UNIT* u)
+{
+    for (const GLL_NODE* n = list ? list->first : nullptr; n; n = n->next)
+        if (n->element == u) return 1;
+    return 0;
+}
+
+// What the crew held for the computer goes back: its place, its purchase;
+// on the map it is inside no site.
+static void Unassign(AI_Team* the_team, UNIT* crew)
+{
+    AIBuild_ClearReservedFlag(the_team, crew->ai.cc_reserved_area);
+    crew->ai.cc_reserved_area = -1;
+    DropPurchase(crew);
+    crew->ai.cc_constructing = 0;
+}
+
+void AI_PlayerConstruct(UNIT* unit)
+{
+    ASSERT(unit);
+    AI_Team* the_team = ComputerTeam(unit->team);
+    if (!ai_game_initialised || !the_team || !unit->type->abilities.canbuild) return;
+    TLOG(TLOG_AI, "AI_PlayerConstruct Team %d Unit %d", unit->team, unit->id);
+    Unassign(the_team, unit);
+    AIBuild_UnassignedCCRemove(the_team, unit);
+}
+
+void AI_PlayerOrderRan(int team)
+{
+    AI_Team* the_team = team >= 0 && team < TEAM_MAXTEAMS ? ComputerTeam(team) : nullptr;
+    if (!ai_game_initialised || !the_team) return;
+    for (int list = 0; list < TEAM_MOVELISTS; list++)
+        for (UNIT* u = teamdata[team].unitlist[list]; u; u = u->next) {
+            if (!u->type->abilities.canbuild || HasConstructOrder(u) || InUnreleasedForce(u)) continue;
+            const int held = u->ai.cc_construct_type != 0 || u->ai.cc_construct_cost != 0;
+            if (!held && !u->ai.cc_constructing && Listed(the_team->aibuild.unassigned_cc, u)) continue;
+            TLOG(TLOG_AI, "AI takes back crew %d of team %d", u->id, team);
+            Unassign(the_team, u);
+            AIBuild_UnassignedCCRemove(the_team, u);
+            AIBuild_UnassignedCCAdd(the_team, u);
+        }
+}
 
 // ------------------------------------------------------------------ building hooks
 
@@ -815,7 +866,8 @@ void AI_BuildingStalled(UNIT* crew)
     crew->ai.cc_reserved_area = -1;
     AI_ReturnPrespent(crew->team, nullptr, crew);
     AIBuild_UnassignedCCRemove(the_team, crew);
-    AIBuild_UnassignedCCAdd(the_team, crew);
+    // A unit that can't build (a package carrier) is no crew.
+    if (crew->type->abilities.canbuild) AIBuild_UnassignedCCAdd(the_team, crew);
     Units_SOrderStop(crew);
     crew->ai.cc_construct_type = 0;
     crew->ai.cc_construct_cost = 0;
@@ -930,4 +982,74 @@ int AI_TargetMode(int team)
 {
     const AI_Team* the_team = ComputerTeam(team);
     return the_team && the_team->plan ? the_team->plan->target_mode : 2;
+}
+
+// ------------------------------------------------------------------ checks
+
+static int Fault(char* why, int size, const char* format, ...)
+{
+    if (why && size > 0) {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(why, (size_t)size, format, args);
+        va_end(args);
+    }
+    return 0;
+}
+
+// The unit under its id on the team's lists, on or off the map.
+static int LiveOfTeam(const UNIT* u, int team)
+{
+    if (!u->inuse || !u->type || u->team != team) return 0;
+    return Units_IdToUnitPtr(u->id, team) == u || Units_IdToUnitPtrOffMap(u->id, team) == u;
+}
+
+int AI_CheckLists(int team, char* why, int size)
+{
+    if (why && size > 0) why[0] = 0;
+    const AI_Team* t = team >= 0 && team < TEAM_MAXTEAMS ? AI_GetTeam(team) : nullptr;
+    if (!t) return 1;
+    const struct { const char* name; const GLL* list; } lists[] = {
+        {"crew", t->aibuild.unassigned_cc},
+        {"unassigned transport", t->aibuild.unassigned_transports},
+        {"assigned transport", t->aibuild.assigned_transports},
+        {"combat unit", t->units}};
+    for (const auto& l : lists)
+        for (const GLL_NODE* n = l.list ? l.list->first : nullptr; n; n = n->next) {
+            const UNIT* u = static_cast<const UNIT*>(n->element);
+            if (!LiveOfTeam(u, team))
+                return Fault(why, size, "team %d: %s list holds a gone unit (slot of %d)", team, l.name, u->id);
+            if (l.list == t->aibuild.unassigned_cc && !u->type->abilities.canbuild)
+                return Fault(why, size, "team %d: crew list holds unit %d, which can't build", team, u->id);
+            for (const GLL_NODE* m = n->next; m; m = m->next)
+                if (m->element == u) return Fault(why, size, "team %d: %s list holds unit %d twice", team, l.name, u->id);
+        }
+    for (const GLL_NODE* n = t->squads ? t->squads->first : nullptr; n; n = n->next) {
+        const squad* q = static_cast<const squad*>(n->element);
+        for (const LINKLIST_CELL* c = q->units->head; c; c = c->next) {
+            const UNIT* u = static_cast<const UNIT*>(c->data);
+            if (!LiveOfTeam(u, team))
+                return Fault(why, size, "team %d: squad %d holds a gone unit (slot of %d)", team, q->id, u->id);
+            if (u->ai.squad != q)
+                return Fault(why, size, "team %d: squad %d holds unit %d, which names another", team, q->id, u->id);
+        }
+    }
+    return 1;
+}
+
+int AI_CheckCrews(int team, char* why, int size)
+{
+    if (why && size > 0) why[0] = 0;
+    const AI_Team* t = team >= 0 && team < TEAM_MAXTEAMS ? ComputerTeam(team) : nullptr;
+    if (!t || !ai_game_initialised) return 1;
+    for (int list = 0; list < TEAM_MOVELISTS; list++)
+        for (const UNIT* u = teamdata[team].unitlist[list]; u; u = u->next) {
+            if (!u->type->abilities.canbuild || InUnreleasedForce(u)) continue;
+            const int held = u->ai.cc_construct_type != 0 || u->ai.cc_construct_cost != 0;
+            if (held && !HasConstructOrder(u))
+                return Fault(why, size, "team %d: crew %d holds a purchase without a construct order", team, u->id);
+            if (!HasConstructOrder(u) && !Listed(t->aibuild.unassigned_cc, u))
+                return Fault(why, size, "team %d: crew %d is on no list and has no construct order", team, u->id);
+        }
+    return 1;
 }

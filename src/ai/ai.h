@@ -171,8 +171,9 @@ void AI_AIPSwitch(int team, AIP_struct* plan);
 // any purchase it still holds given back, then a crew, a transport or a
 // fixed unit is logged; a combat unit joins the unit list.
 void AI_UnitAdd(UNIT* unit);
-// A unit left or died: a combat unit leaves the unit list; a crew on its
-// way gives back its purchase.
+// A unit left or died: a crew on its way gives back its purchase; whatever
+// its type, it leaves every list of its computer player (crews,
+// transports, combat units, its squad).
 void AI_UnitRemove(UNIT* unit);
 // A factory delivered it: the type leaves the under-construction count,
 // then AI_UnitAdd.
@@ -182,6 +183,16 @@ void AI_UnitBuildingStarted(UNIT* unit);
 void AI_UnitBuildingFinished(UNIT* unit);
 // Does nothing.
 void AI_UnitPathFailed(UNIT* unit);
+// Its player's construct order went to the unit: a crew of a computer team
+// keeps it, gives back what it held for the computer (purchase, place) and
+// leaves the crew list until that order ends (its site) or stalls.
+void AI_PlayerConstruct(UNIT* unit);
+// A player's order of team ran: each crew of the team on the map that it
+// left with no construct order (sorder or snextorder) and outside any site
+// gives back what it held and is the computer's again, at the head of the
+// crew list ("AI takes back crew %d of team %d"). Members of unreleased
+// special forces stay the script's.
+void AI_PlayerOrderRan(int team);
 
 // ------------------------------------------------------------------ building hooks
 
@@ -201,7 +212,9 @@ void AI_BuildingProductionCancelled(BUILDING* building);
 // The building's type / its upgrade type leaves the count.
 void AI_BuildingRemoveUnderConstruction(BUILDING* building);
 void AI_BuildingRemoveUnderUpgrade(BUILDING* building);
-// A crew cannot go on: its purchase goes back and it is stopped.
+// A crew cannot go on: its purchase goes back and it is stopped; it is
+// listed again at the head only if it can build (a package carrier is no
+// crew).
 void AI_BuildingStalled(UNIT* crew);
 
 // ------------------------------------------------------------------ credit hooks
@@ -239,3 +252,18 @@ int AI_InUnreleasedForce(const UNIT* unit);
 // How the team's units choose targets: its plan's mode for a computer team
 // that has a plan, else 2.
 int AI_TargetMode(int team);
+
+// ------------------------------------------------------------------ checks (tests and the hunt)
+//
+// Each returns 1 when the team (any team: 0..8) holds, else 0 with the
+// first fault written to why (size bytes, may be null). The books:
+// AIBuild_BooksBalance.
+
+// Every unit on the team's computer lists (crews, transports, combat units,
+// the members of its squads) is a live unit of the team under its id, listed
+// once; crews can build; each member names its squad.
+int AI_CheckLists(int team, char* why, int size);
+// Every crew of the team on the map is the computer's: listed, on its way to
+// build (a construct order), or a member of an unreleased special force;
+// none holds a purchase without a construct order.
+int AI_CheckCrews(int team, char* why, int size);

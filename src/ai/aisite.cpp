@@ -56,6 +56,11 @@ void Dump(const GLL* list, const char* title, const char* entry, int team)
 
 void AIBuild_UnassignedCCAdd(AI_Team* the_team, UNIT* unit)
 {
+    // The list is read as crews: a unit that can't build is never one.
+    if (!unit->type->abilities.canbuild) {
+        TLOG(TLOG_AI, "AIBuild_UnassignedCCAdd team %d unit %d can't build: not listed", the_team->team_ID, unit->id);
+        return;
+    }
     TLOG(TLOG_AI, "AIBuild_UnassignedCCAdd team %d CC %d", the_team->team_ID, unit->id);
     Add(the_team->aibuild.unassigned_cc, unit);
 }
@@ -105,6 +110,14 @@ void AIBuild_AssignedTransportRemove(AI_Team* the_team, UNIT* unit)
     TLOG(TLOG_AI, "AIBuild_AssignedTransportRemove team %d transport %d", the_team->team_ID, unit->id);
     if (Remove(the_team->aibuild.assigned_transports, unit))
         AIBuild_SiteServed(unit->ai.producer_id, the_team->team_ID, 0);
+}
+
+void AIBuild_ForgetUnit(AI_Team* the_team, UNIT* unit)
+{
+    AIBUILD& ab = the_team->aibuild;
+    Remove(ab.unassigned_cc, unit);
+    Remove(ab.unassigned_transports, unit);
+    if (Remove(ab.assigned_transports, unit)) AIBuild_SiteServed(unit->ai.producer_id, the_team->team_ID, 0);
 }
 
 void AIBuild_DumpLists(AI_Team* the_team)

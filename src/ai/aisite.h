@@ -22,7 +22,8 @@ struct BUILDINGTYPE;
 
 // ------------------------------------------------------------------ lists (trace lines by unit id)
 
-// At the head of the team's unassigned crews.
+// At the head of the team's unassigned crews; a unit that can't build is
+// not listed (logged).
 void AIBuild_UnassignedCCAdd(AI_Team* the_team, UNIT* unit);
 // Off the unassigned crews, if listed.
 void AIBuild_UnassignedCCRemove(AI_Team* the_team, UNIT* unit);
@@ -35,6 +36,9 @@ void AIBuild_AssignedTransportAdd(AI_Team* the_team, UNIT* unit);
 // Off the assigned transports if listed; its source site is no longer
 // served for the team.
 void AIBuild_AssignedTransportRemove(AI_Team* the_team, UNIT* unit);
+// Off every list of the team, quietly (an assigned transport's site is
+// no longer served).
+void AIBuild_ForgetUnit(AI_Team* the_team, UNIT* unit);
 // "Unassigned CC's Team %d" / "Unassigned Transports's Team %d" /
 // "Assigned Transports's Team %d", then one line per unit id.
 void AIBuild_DumpLists(AI_Team* the_team);

@@ -42,8 +42,14 @@ void AI_Team::Delete(AI_Team* the_team)
     TLOG(TLOG_AI, "AI_Team::Delete   freeing all squads");
     // The schedule first: its candidates name squads and cells.
     Schedule_CleanUp(the_team);
-    for (GLL* list : {the_team->squads, the_team->attack_squads})
-        for (void* s = GLL_GoFirst(list); s; s = GLL_GoNext(list)) Squad_Delete(static_cast<squad*>(s));
+    // Each squad once: the attack squads join the squads, repeats dropped.
+    for (GLL_NODE* n = the_team->attack_squads->first; n; n = n->next) {
+        GLL_GoLast(the_team->squads);
+        GLL_InsertAfter(the_team->squads, n->element);
+    }
+    Squad_RemoveDuplicates(the_team->squads);
+    for (void* s = GLL_GoFirst(the_team->squads); s; s = GLL_GoNext(the_team->squads))
+        Squad_Delete(static_cast<squad*>(s));
     TLOG(TLOG_AI, "AI_Team::Delete   freeing linked list of pointers to attack_squads");
     GLL_Destroy(the_team->attack_squads, nullptr);
     TLOG(TLOG_AI, "AI_Team::Delete   freeing linked list of pointers to squads");

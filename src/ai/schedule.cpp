@@ -93,13 +93,24 @@ void WalkCells(AI_Team* t)
     }
 }
 
+// An entry not accepted goes, with its squad unless the team lists that
+// squad: the team's list owns it then, and frees it once.
+void Release(AI_Team* t, SCHEDULE_ENTRY* e)
+{
+    for (GLL* list : {t->squads, t->attack_squads})
+        for (GLL_NODE* n = list ? list->first : nullptr; n && e->new_squad; n = n->next)
+            if (n->element == e->new_squad) e->new_squad = nullptr;
+    e->accepted = 0;
+    Squad_Release(e);
+}
+
 void FreeCandidates(AI_Team* t)
 {
     AI_SCHEDULE& s = t->schedule;
     if (!s.candidates) return;
     for (int i = 0; i < s.candidates->count; i++) {
         SCHEDULE_ENTRY* e = static_cast<SCHEDULE_ENTRY*>(SortedArray_GetAt(s.candidates, i));
-        if (!e->accepted) Squad_Release(e);
+        if (!e->accepted) Release(t, e);
     }
     SortedArray_Destroy(s.candidates);
     s.candidates = nullptr;
@@ -239,6 +250,7 @@ void FinalAssignment(AI_Team* t)
         } else {
             Squad_SetCell(e->new_squad, e->cell);
         }
+        e->new_squad = nullptr;   // the team's now (emptied ones go below)
     }
     for (void* q = GLL_GoLast(t->squads); q;) {
         squad* sq = static_cast<squad*>(q);
@@ -414,8 +426,7 @@ void Schedule_CleanUp(AI_Team* t)
         for (LINKLIST_CELL* c = s.accepted->head; c; c = c->next) {
             SCHEDULE_ENTRY* e = static_cast<SCHEDULE_ENTRY*>(c->data);
             if (!final_ran) {
-                e->accepted = 0;
-                Squad_Release(e);
+                Release(t, e);
             } else {
                 Debug_Free(&e);
             }

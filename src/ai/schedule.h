@@ -17,7 +17,9 @@
 //   7    the accepted squads join the team, one squad per cell;
 //   8    clean-up.
 // A candidate is owned by the candidate array until accepted, then by the
-// accepted list; its new squad becomes the team's at the final assignment.
+// accepted list; its new squad becomes the team's at the final assignment
+// (the entry then names it no more). A squad the team lists is the team's
+// alone: an entry naming it is freed without it.
 #pragma once
 
 #include <cstdint>

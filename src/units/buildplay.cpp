@@ -659,6 +659,14 @@ void Build_RemoveFromGame(BUILDING* b, int reason)
     if (maker == nullptr || reason == BRM_PACKED || maker->onmap) return;
     // Counted again first: a deleted unit is uncounted on its way out.
     if (eaten && maker->type) PREREQ_Add(maker->type, maker->type->prereq.id, maker->team);
-    if (reason == BRM_DESTROYED) Units_Delete(maker);
-    else PutBack(maker, dx, dy);
+    if (reason == BRM_DESTROYED) {
+        Units_Delete(maker);
+        return;
+    }
+    PutBack(maker, dx, dy);
+    // Out of its site, a computer team's crew is its crew again.
+    if (maker->onmap && !AI_InUnreleasedForce(maker)) {
+        AI_UnitBuildingFinished(maker);
+        AI_UnitAdd(maker);
+    }
 }

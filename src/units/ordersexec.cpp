@@ -440,6 +440,8 @@ void Orders_Execute(const ORDERREC* node)
         return;
     }
     h.fn(node);
+    // Crews of a computer team that the order left idle are its crews again.
+    if (node->code != QCLEARSELECTED && node->code != QADDSELECTED) AI_PlayerOrderRan(node->team);
 }
 
 // Moves a queue's orders to the executed queue, records them under the

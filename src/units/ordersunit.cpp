@@ -8,6 +8,7 @@
 // were selected drop out.
 #include <cstring>
 
+#include "ai/ai.h"
 #include "core/bytes.h"
 #include "core/gamestate.h"
 #include "core/rand.h"
@@ -187,8 +188,15 @@ void ConstructBuilding(const ORDERREC* n)
         Refuse(n, "no unit of the team", Id32(n, 4));
         return;
     }
+    // A unit builds as a crew or from the package it carries; any other
+    // would stall where it can't build, on every machine.
+    if (!u->type->abilities.canbuild && !Units_HasBuildingPackage(u)) {
+        Refuse(n, "unit that can't build", u->id);
+        return;
+    }
     if (!CheckBelow(n, "building type", type, g_NrBuildingTypes) || !CheckTile(n, x, y)) return;
     Units_SOrderConstruct(u, type, x, y);
+    AI_PlayerConstruct(u);
 }
 
 void SabotageBuilding(const ORDERREC* n)

@@ -157,10 +157,11 @@ TEST_F(AiOrderSweep, RegressionEveryOrderKindToComputerRunUnitsKeepsTheGameAndTh
         Send(i % (QMAXCODE + 1), team);
         Send(Pick(QMAXCODE + 1), Pick(7));
         fatal = Update();
+        char why[128] = "";
         for (int t = 0; t < 8; t++)
             if (const AI_Team* a = AI_GetTeam(t))
-                if (!AIBuild_BooksBalance(a)) {
-                    ADD_FAILURE() << "team " << t << "'s books at update " << g_UpdateCount;
+                if (!AIBuild_BooksBalance(a) || !AI_CheckLists(t, why, sizeof why)) {
+                    ADD_FAILURE() << "team " << t << "'s books or lists at update " << g_UpdateCount << ": " << why;
                     books = false;
                 }
         if (!books) break;

@@ -12,6 +12,7 @@
 #include "ai/aip.h"
 #include "ai/aisite.h"
 #include "ai/aiteam.h"
+#include "core/config.h"
 #include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/tlog.h"
@@ -24,12 +25,15 @@
 #include "support/world.h"
 #include "units/building.h"
 #include "units/buildplay.h"
+#include "units/orders.h"
+#include "units/ordersint.h"
 #include "units/parts.h"
 #include "units/prereq.h"
 #include "units/team.h"
 #include "units/unit.h"
 #include "units/unitbld.h"
 #include "units/unithold.h"
+#include "units/unitlist.h"
 #include "units/unitsorder.h"
 
 namespace {
@@ -784,6 +788,97 @@ TEST_F(Grid, AKillReportsToBothTeamsAndATweakStaysOnTheGrid)
     EXPECT_EQ(Cell(0, 0)->scripted_value, 0);
     EXPECT_STREQ(AI_GoalLabel(SEIGE), "Goal Type: SEIGE");
     EXPECT_STREQ(AI_GoalLabel(9), "Goal Type: UNDEFINED");
+}
+
+// ------------------------------------------------------------------ player orders to computer crews
+
+// The player's orders to a computer team's units (a team handed over, debug
+// mode's team switch, a peer), run as after an update.
+class CrewOrders : public Sites {
+protected:
+    void SetUp() override { Sites::SetUp(), Cfg_SetDefaults(&g_Config), Orders_Init(); }
+    void TearDown() override { Orders_Close(), Sites::TearDown(); }
+    static void Give(int code, UNIT* u, int a, int b)
+    {
+        UNITLIST sel;
+        Units_ListInit(&sel);
+        Units_ListAppend(&sel, u, u->id, u->team);
+        code == QSTOP ? Orders_QStop(u->team, &sel)
+        : code == QMOVE ? Orders_QMove(u->team, &sel, a, b, 0)
+        : code == QCANCELBUILDING ? Orders_QCancelBuilding(u->team, a)
+                                  : Orders_QConstructBuilding(u->team, u->id, a, b, b);
+        Orders_AfterUpdate();
+        Units_ListClose(&sel);
+    }
+    bool Listed(const UNIT* u) { return Ids(Team()->aibuild.unassigned_cc) == std::vector<int>{u->id}; }
+    void Assign() { AIBuild_BuildCandidates(Team()), AIBuild_AssignConstructionUnits(Team()); }
+};
+
+// Only a crew or a package's carrier takes a construct order; any other unit
+// refuses it, logged (BIGWAR2's DemoMender took one, stalled onto the crew
+// list, died, and its slot, reused and freed, was read as a crew with no
+// type). A carrier whose order stalls is no crew either.
+TEST_F(CrewOrders, RegressionAConstructOrderNamesAUnitThatCanBuildAndOnlyCrewsAreListed)
+{
+    Start(1, 1000);
+    Build_New(post_, 4, -1, 30, 30);
+    const struct { const char* name; UNITTYPE* type; bool package, refused; } rows[] = {
+        {"a tank", tank_, false, true}, {"a crew", crew_, false, false}, {"a tank carrying a post", tank_, true, false}};
+    for (const auto& r : rows) {
+        UNIT* u = Units_NewAt(r.type, 2, -1, 30, 31);   // beside team 4's post
+        AI_UnitAdd(u);
+        if (r.package) u->building_package = new BUILDINGPACKAGE{post_, {}};
+        log_.clear();
+        Give(QCONSTRUCTBUILDING, u, post_->index, 30);
+        const std::string line = "QCONSTRUCTBUILDING (14) of team 2: unit that can't build " + std::to_string(u->id) + ";";
+        EXPECT_EQ(log_.text().find(line) != std::string::npos, r.refused) << r.name;
+        ASSERT_EQ(u->sorder.code == SO_CONSTRUCT, !r.refused) << r.name;
+        if (!r.refused) Units_ProcessSOConstruct(u);   // stalls on the post
+        ASSERT_EQ(Listed(u), r.type == crew_) << r.name;
+        Units_Delete(u);
+        Units_Delete(Units_NewAt(tank_, 4, -1, 40, 40));   // the slot reused and freed
+        char why[128];
+        EXPECT_TRUE(AI_CheckLists(2, why, sizeof why)) << r.name << ": " << why;
+        Assign();
+    }
+}
+
+// A crew on its way to build that its player stops or sends elsewhere, or
+// that its cancelled site puts back, is the computer's again at once, its
+// purchase back; one its player sends to build keeps that order (its
+// purchase back too) until it stalls. Each then takes the plan's next site.
+TEST_F(CrewOrders, RegressionAStoppedOrPutBackCrewIsListedWithItsPurchaseBackAndBuildsOn)
+{
+    Start(8, 1000);
+    for (int code : {QSTOP, QMOVE, QCANCELBUILDING, QCONSTRUCTBUILDING}) {
+        SCOPED_TRACE(Orders_CodeName(code));
+        UNIT* c = Units_NewAt(crew_, 2, -1, 20, 20);
+        AI_UnitAdd(c);
+        Assign();
+        ASSERT_EQ(Team()->aibuild.prespent_credits, 100);
+        int a = code == QMOVE ? 30 : post_->index;
+        if (code == QCANCELBUILDING) {   // its site started as Units_ProcessSOConstruct starts one
+            BUILDING* site = Build_NewConstructionSite(post_, 2, 20, 24);
+            UnitId_Setup(&site->whomademe, c);
+            AI_BuildingCommenced(site, c);
+            AI_UnitBuildingStarted(c);
+            Units_TakeOffMap(c);
+            Units_SOrderNone(c);
+            a = site->id;
+        }
+        Give(code, c, a, 40);
+        const bool keeps = code == QCONSTRUCTBUILDING;
+        EXPECT_EQ(Listed(c), !keeps);
+        EXPECT_EQ(c->sorder.code == SO_CONSTRUCT, keeps);
+        EXPECT_EQ(Team()->aibuild.prespent_credits + AIBuild_UnderConstruction(2, 10), 0);
+        char why[128];
+        EXPECT_TRUE(AIBuild_BooksBalance(Team()) && AI_CheckCrews(2, why, sizeof why)) << why;
+        if (keeps) AI_BuildingStalled(c);
+        Assign();
+        EXPECT_EQ(c->ai.cc_construct_type, 10);
+        EXPECT_EQ(Team()->aibuild.prespent_credits, 100);
+        Units_Delete(c);
+    }
 }
 
 // ------------------------------------------------------------------ takeover

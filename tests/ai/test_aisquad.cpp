@@ -18,6 +18,7 @@
 #include "ai/schedule.h"
 #include "ai/squad.h"
 #include "core/console.h"
+#include "core/debug.h"
 #include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/linklist.h"
@@ -485,6 +486,38 @@ TEST_F(Scheduler, CandidatesAreMadeInSlicesAcrossCalls)
     EXPECT_EQ(stage[SCHED_CANDIDATES], 1);
     Schedule();
     EXPECT_EQ(Team()->squads->count, 5);
+}
+
+// A team closed while an entry of its schedule named a squad the team also
+// listed freed that squad twice ("Free of a block that is not on the heap"
+// at a game's end, a heap-use-after-free under ASan): a schedule left after
+// its final assignment by a cycle that ended with no combat unit, or an
+// entry built so. Each is freed once; a clean-up alone leaves it the team's.
+TEST_F(Scheduler, RegressionASquadOfAScheduleEntryAndOfTheTeamIsFreedOnce)
+{
+    Start();
+    UNIT* tank = Tank(2, 10, 10, 5);
+    Tank(4, 42, 42, 5);
+    const struct { const char* name; int hold; bool cleanup; } rows[] = {
+        {"an unaccepted candidate", 0, false}, {"an unaccepted candidate, cleaned up", 0, true},
+        {"an accepted entry", 1, false}, {"a final assignment, then the cycle's end", 2, false}};
+    for (const auto& r : rows) {
+        Form();
+        AI_SCHEDULE& s = Team()->schedule;
+        if (r.hold < 2) {
+            SCHEDULE_ENTRY* e = static_cast<SCHEDULE_ENTRY*>(Debug_Calloc(1, sizeof(SCHEDULE_ENTRY)));
+            *e = {static_cast<squad*>(tank->ai.squad), nullptr, Cell(1, 1), 0, 0, 5, 1.0, r.hold};
+            if (r.hold == 0) SortedArray_Insert(s.candidates = SortedArray_Create(1), e, -1.0);
+            else LinkList_AddHead(s.accepted = LinkList_New(), e);
+        } else {
+            while (!Team()->stages.schedule_stage[SCHED_FINAL]) Schedule_Run(AI_map, Team());
+            Schedule_Reset(Team());   // no combat unit at the cycle's next step
+        }
+        if (r.cleanup) Schedule_CleanUp(Team());
+        EXPECT_NE(tank->ai.squad, nullptr) << r.name;
+        AI_Close();
+        Init(), AI_Activate(2), AI_AIPSwitch(2, plan_);
+    }
 }
 
 // ------------------------------------------------------------------ the cycle and events
