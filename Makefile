@@ -10,16 +10,24 @@ ARGS       ?=
 NODE       ?=
 RUNDIR     := $(BUILD)/run$(if $(NODE),-$(NODE))
 
-.PHONY: all deps build run test test-main test-san test-tsan fuzz fuzz-build bench clean
+.PHONY: all deps configure build build-game run test test-main test-san test-tsan fuzz fuzz-build bench clean
 
 all: build
 
 deps:
 	@scripts/install-deps
 
-build: deps
+# `configure` sets the build directory up once for every target; `build`
+# builds everything (the tests, benchmarks and tools too), `build-game` only
+# what `make run` runs: the program and mkdata, with the engine library.
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+build-game: configure
+	cmake --build $(BUILD) -j $(JOBS) --target quorvex mkdata
 
 # The run directory holds the demo world, the generated data and everything
 # the program writes (logs, configuration rewrites), so tracked files stay
@@ -27,7 +35,7 @@ build: deps
 # NODE=k (1..8) runs machine k of a network game on this one: its own run
 # directory, whose configuration (written when it has none) starts in the
 # multiplayer menus as "Player k", at the address 127.0.0.k.
-run: build
+run: build-game
 	@if [ -n "$(NODE)" ] && [ ! -f $(RUNDIR)/quorvex.cfg ]; then \
 	    mkdir -p $(RUNDIR) && sed -e 's/^\( *SetEntryPoint *\).*/\1MULTI/' \
 	        -e 's/^\( *SetStartCategory *\).*/\1MULTI/' -e 's/^\( *SetStartScenario *\).*/\1"DUEL"/' \

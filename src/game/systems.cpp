@@ -413,6 +413,10 @@ void Game_PlaceStartUnits(void)
             }
         }
         TLOG(TLOG_SETUP, "Team %d start units: %d placed from tile %d,%d", t, placed, x, y);
+        // The option leaves out the team's own units of the scenario: with
+        // none placed it has nothing to play, and the end conditions count
+        // it beaten at once.
+        if (placed == 0) TLOG(TLOG_WARNING, "Team %d starts with no unit: side %d has no start units", t, td.side);
     }
 }
 

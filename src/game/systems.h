@@ -45,7 +45,8 @@ void Game_ClearLaunchMarks(void);
 // human or computer team 0..7 with a side and a start position gets its
 // side's list, in order, with new ids, each on the free tile nearest its
 // start tile; a computer team's join its player. A team without side or
-// start position gets none (logged). Every machine places alike.
+// start position gets none, and a team left without a unit is named in the
+// log as a warning. Every machine places alike.
 void Game_PlaceStartUnits(void);
 
 // The program (not the tests) redirects stdout and stderr into "quorvex.run"

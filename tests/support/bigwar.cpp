@@ -145,11 +145,11 @@ std::string BigWar_WriteScenario(const std::string& folder, const std::string& d
     fs::create_directories(folder, ec);
     if (ec) return "cannot make " + folder;
     if (w.computer) {
-        // The crews make depots here; the demo's own depot has no maker.
+        // These crews make depots too; the demo's own are its sides' crews.
         const std::string units = ReadText(deftxt + "/units.txt");
         std::string build = ReadText(deftxt + "/build.txt");
-        if (!Replace(&build, "SetType(20) SetPrereqs() SetMaker()", "SetType(20) SetPrereqs() SetMaker(7)"))
-            return deftxt + "/build.txt has no depot without a maker";
+        if (!Replace(&build, "SetType(20) SetPrereqs() SetMaker(11 12 13)", "SetType(20) SetPrereqs() SetMaker(7 11 12 13)"))
+            return deftxt + "/build.txt has no depot made by the sides' crews alone";
         if (!WriteText(folder + "/units.txt", units + kUnits) || !WriteText(folder + "/build.txt", build + kBuildings) ||
             !WriteText(folder + "/BIGWAR.AIP", kPlan))
             return "cannot write the rule files in " + folder;

@@ -131,9 +131,10 @@ TEST_F(MpTeamsStart, PlayingTeamsGetTheirSidesListFromTheirStartTileOutwards)
         {"no side", TT_HUMAN, -1, 30 * MAP_TILE_PIXELS, 30 * MAP_TILE_PIXELS},
         {"no start position", TT_HUMAN, 0, -1, -1},
         {"not playing", TT_DISABLED, 0, 50 * MAP_TILE_PIXELS, 50 * MAP_TILE_PIXELS},
+        {"a side without start units", TT_HUMAN, 2, 20 * MAP_TILE_PIXELS, 50 * MAP_TILE_PIXELS},
     };
     for (int t = 0; t < 8; t++) teamdata[t].type = TT_DISABLED;
-    for (int t = 0; t < 5; t++) {
+    for (int t = 0; t < 6; t++) {
         teamdata[t].type = rows[t].type;
         teamdata[t].side = (int8_t)rows[t].side;
         teamdata[t].startpos = {rows[t].x, rows[t].y};
@@ -148,9 +149,14 @@ TEST_F(MpTeamsStart, PlayingTeamsGetTheirSidesListFromTheirStartTileOutwards)
     EXPECT_EQ(first.rfind("Tank 1@10,10 Tank 2@", 0), 0u) << first;
     EXPECT_NE(first.find(" Jet 3@10,10 "), std::string::npos) << first;
     EXPECT_EQ(Units(1), "Tank 4@40,20 ");
-    for (int t = 2; t < 5; t++) EXPECT_EQ(Units(t), "") << rows[t].name;
+    for (int t = 2; t < 6; t++) EXPECT_EQ(Units(t), "") << rows[t].name;
     EXPECT_NE(log_.text().find("Team 2 has no side or start position"), std::string::npos);
     EXPECT_NE(log_.text().find("Team 3 has no side or start position"), std::string::npos);
+    // Regression: a side the unit file gave nothing left its team empty, and
+    // beaten at once, with only a set-up line to say so.
+    EXPECT_NE(log_.text().find("Team 5 starts with no unit: side 2 has no start units"), std::string::npos)
+        << log_.text();
+    EXPECT_EQ(log_.text().find("Team 0 starts with no unit"), std::string::npos);
 }
 
 } // namespace
