@@ -198,11 +198,13 @@ void CrewCounts(int* stopped, int* locked, int* offlist, int* unusable)
     Iterate_UnitInitAll(&it);
     while (UNIT* u = Iterate_UnitNext(&it)) {
         const AI_Team* a = u->team < TEAM_NEUTRAL ? AI_GetTeam(u->team) : nullptr;
-        if (!a || !u->type->abilities.canbuild) continue;
+        // A script's special force not yet released is the script's, not the computer's.
+        if (!a || !u->type->abilities.canbuild || AI_InUnreleasedForce(u)) continue;
         crews[u->team]++;
-        if (u->ai.cc_constructing || Listed(a->aibuild.unassigned_cc, u)) usable[u->team]++;
+        // Building, listed, or under a construct order (a player's own included).
+        if (u->ai.cc_constructing || Listed(a->aibuild.unassigned_cc, u) || u->sorder.code == SO_CONSTRUCT)
+            usable[u->team]++;
         else if (u->ai.cc_construct_type == 0) ++*offlist;
-        else if (u->sorder.code == SO_CONSTRUCT) usable[u->team]++;
         else {
             ++*stopped;
             *locked += u->ai.cc_construct_cost;
