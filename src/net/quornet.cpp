@@ -1483,9 +1483,13 @@ void QuorNet_CheckDrops(void)
     // A creator never waits on a predecessor's copies (its guests' reports
     // settle them): only a guest gives up, and not while a node ahead of it
     // may still take the silent creator's role.
+    // A creator quiet here is waited on by the measure too, as the nodes
+    // ahead count their turns: a wait that began while it still answered
+    // (slow, then gone) would end before theirs.
     const uint32_t wait =
         QUORNET_FRAMES_LEAVE + (k > 0 && Silence(c) > QUORNET_FRAMES_TAKEOVER / 2 ? later : 0);
-    if (steps && !g_NetCreator && WaitsOnCreator() && (r->creatorframes += steps) > wait) {
+    const int creatorquiet = k > 0 && Quiet(c) && Silence(c) <= wait;
+    if (steps && !g_NetCreator && WaitsOnCreator() && (r->creatorframes += steps) > wait && !creatorquiet) {
         // Dropped with no word of it, or the creator gone with its successor:
         // waiting on would never end.
         TLOG(TLOG_NERR, "No word from the creator for %u frames: this node leaves the game",

@@ -65,7 +65,9 @@
 //    happens meanwhile, and nodes lost together fall silent together and go
 //    within a re-ask period of each other. The dropped node gets the SESSION
 //    too, and goes on alone. A guest that the creator alone can release and
-//    that hears nothing past QUORNET_FRAMES_LEAVE leaves.
+//    that hears nothing past QUORNET_FRAMES_LEAVE leaves; a creator quiet
+//    here must also be silent that long, as the nodes ahead count their
+//    turns to take its role by its silence, not by how long it was slow.
 // 5. Going on alone keeps rule 1. A node left alone (the others quit at the
 //    game's end, say, while it still waited for round R) runs R - 1's orders
 //    at once, as the others did when R completed, and holds R's until R's

@@ -836,6 +836,30 @@ TEST_F(NetRoundsTest, OnlyANodesSilenceDropsItOrPassesItsRole)
     }
 }
 
+// Regression: a creator that answered but sent no round past the drop
+// limit, then fell silent (quit under load), had its guests leave before
+// its successor's turn: the leave counted from the slow phase, the
+// takeover from the silence.
+TEST_F(NetRoundsTest, AGuestLeavesASilentCreatorOnlyAfterTheNodesAheadHadTheirTurn)
+{
+    Start(4, 2);
+    QvLogCapture log(TLOG_NERR);
+    uint8_t send = 1;
+    QuorNet_Step(&send);
+    for (int n : {1, 3}) {
+        Deliver(Round(n, 2, {}), Addr(n));
+        AckOwn(n);
+    }
+    const int slow = QUORNET_FRAMES_DROP + 3200, silent = QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_CHAIN_STEP / 2;
+    for (int f = 0; f < slow + silent; f++) {
+        MemNet_Advance(QUORNET_FRAME_MS);
+        QuorNet_CheckDrops();
+        for (int n : {0, 1, 3})
+            if (n || f < slow) Answer(n);
+    }
+    EXPECT_EQ(log.text().find("No word from the creator"), std::string::npos) << "left before node 1's turn";
+}
+
 // Regression: a guest dropped along with a lost node and never told, or
 // one whose creator never dropped a lost node, waited with no end and
 // logged its "Waiting for" line every frame.
