@@ -38,6 +38,17 @@ std::string ReadFile(const std::string& path)
 // The line a text ends on: where a reader that ran off its end reports.
 int LastLine(const std::string& text) { return 1 + (int)std::count(text.begin(), text.end(), '\n'); }
 
+// A rectangle of the last frame shown, row after row (empty: none shown).
+std::string FrameArea(int x, int y0, int w, int h)
+{
+    const uint8_t* pixels = nullptr;
+    const PAL_RGB* palette = nullptr;
+    std::string area;
+    if (PlatHeadless_LastFrame(&pixels, &palette))
+        for (int y = y0; y < y0 + h; y++) area.append((const char*)pixels + y * 640 + x, w);
+    return area;
+}
+
 // The line of the first occurrence of what.
 int LineOf(const std::string& text, const std::string& what)
 {
@@ -217,14 +228,7 @@ TEST_F(FileTrustScenarioCheck, RegressionADemoCopyWithoutItsEndConditionDidNothi
     Game_SetScenarioCategory(SC_SINGLE);
     Game_SetScenarioName("DEMO");
     // The box's part of the frame shown.
-    auto boxArea = [] {
-        const uint8_t* pixels = nullptr;
-        const PAL_RGB* palette = nullptr;
-        std::string area;
-        if (PlatHeadless_LastFrame(&pixels, &palette))
-            for (int y = BOX_Y; y < BOX_Y + BOX_H; y++) area.append((const char*)pixels + y * 640 + BOX_X, BOX_W);
-        return area;
-    };
+    auto boxArea = [] { return FrameArea(BOX_X, BOX_Y, BOX_W, BOX_H); };
     std::string plain, boxed, closed;
 
     QvPassScript p(MAX_PASSES);
@@ -298,14 +302,7 @@ TEST_F(FileTrustScenarioCheck, RegressionARefusedStartOtherThanAMissingFileOnThe
          "This file can't be read:\nWIN.END\nline " + std::to_string(LastLine(cut)) + endReason,
          win + " line " + std::to_string(LastLine(cut)) + endReason},
     };
-    auto listArea = [] {
-        const uint8_t* pixels = nullptr;
-        const PAL_RGB* palette = nullptr;
-        std::string area;
-        if (PlatHeadless_LastFrame(&pixels, &palette))
-            for (int y = LIST_Y; y < LIST_Y + LIST_H; y++) area.append((const char*)pixels + y * 640 + LIST_X, LIST_W);
-        return area;
-    };
+    auto listArea = [] { return FrameArea(LIST_X, LIST_Y, LIST_W, LIST_H); };
     QvPassScript p(MAX_PASSES);
     auto at = [&p](int state) {
         p.Until([state] { return g_GameState == GS_FRONTEND && g_ShellInfo.current == state; }, 0).Wait(0, 12);
