@@ -1,6 +1,7 @@
 #include "net/netpkt.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "core/config.h"
@@ -13,6 +14,7 @@
 #include "net/netlog.h"
 #include "net/prof.h"
 #include "net/udp.h"
+#include "net/wsock.h"
 #include "platform/thread.h"
 
 // What one source address has had delivered: the highest id and, bit i of
@@ -54,10 +56,13 @@ static std::atomic<NetAcceptFilter> s_filter{nullptr};
 static std::atomic<uint32_t> s_longestTimeout{NETPKT_LONGEST_TIMEOUT};
 static std::atomic<NetPinTest> s_pinned{nullptr};
 static std::atomic<NetHeardHandler> s_heard{nullptr};
+static std::atomic<NetReadHandler> s_read{nullptr};
+enum { READ_KINDS = 16 };
+static std::atomic<uint32_t> s_readCount[READ_KINDS];
 
-static const NetTransport s_udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send};
-static const NetTransport s_ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send};
-static const NetTransport s_serial = {COMM_Init, COMM_Close, COMM_iface_recv, COMM_iface_send};
+static const NetTransport s_udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send, WSOCK_PolledAt};
+static const NetTransport s_ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send, WSOCK_PolledAt};
+static const NetTransport s_serial = {COMM_Init, COMM_Close, COMM_iface_recv, COMM_iface_send, nullptr};
 static const NetTransport* (*s_layer)(const NetTransport* base);
 
 int NetPkt_SameAddress(const NetAddress* a, const NetAddress* b)
@@ -322,6 +327,9 @@ void NetPkt_SetAcceptFilter(NetAcceptFilter filter) { s_filter.store(filter); }
 void NetPkt_SetLongestTimeout(uint32_t ms) { s_longestTimeout.store(ms < 75 ? (ms ? 75u : (uint32_t)NETPKT_LONGEST_TIMEOUT) : ms); }
 void NetPkt_SetPinTest(NetPinTest pinned) { s_pinned.store(pinned); }
 void NetPkt_SetHeardHandler(NetHeardHandler heard) { s_heard.store(heard); }
+void NetPkt_SetReadHandler(NetReadHandler read) { s_read.store(read); }
+
+uint32_t NetPkt_ReadCount(int type) { return type >= 0 && type < READ_KINDS ? s_readCount[type].load() : 0; }
 
 uint32_t NetPkt_GetRoundTrip(const NetAddress* address)
 {
@@ -330,6 +338,35 @@ uint32_t NetPkt_GetRoundTrip(const NetAddress* address)
     uint32_t estimate = r->estimate;
     CritSec_Leave(s_listLock);
     return estimate;
+}
+
+int NetPkt_Hurry(const uint8_t* delivered)
+{
+    int found = 0;
+    const uint32_t now = Thread_ClockMs();
+    CritSec_Enter(s_listLock);
+    NetPendingPacket* hurried = nullptr;
+    for (NetPendingPacket** at = &s_queue; *at;) {
+        NetPendingPacket* r = *at;
+        if (r->delivered != delivered || !delivered) {
+            at = &r->next;
+            continue;
+        }
+        *at = r->next;
+        r->next = hurried;
+        hurried = r;
+    }
+    while (hurried) {
+        NetPendingPacket* r = hurried;
+        hurried = r->next;
+        r->timeout = Clamp(r->roundtrip->estimate * 200 / 100, 75, s_longestTimeout.load());
+        r->expiry = now;
+        InsertByExpiry(r);
+        found++;
+    }
+    CritSec_Leave(s_listLock);
+    if (found) NetPkt_Wake();
+    return found;
 }
 
 void NetPkt_PurgeTracked(void)
@@ -548,11 +585,27 @@ static int Acceptable(NetPacket* packet)
     return 1;
 }
 
+// Tells the reading handler up to when everything that came is read: now,
+// or the transport's last look when it holds datagrams of its own and has
+// not looked for longer than its period (its thread held off).
+static void TellReading(void)
+{
+    NetReadHandler read = s_read.load();
+    if (!read) return;
+    uint32_t upto = Thread_ClockMs();
+    if (s_transport->polled) {
+        const uint32_t looked = s_transport->polled() + NETPKT_POLL_MS;
+        if (Later(upto, looked)) upto = looked;
+    }
+    read(upto);
+}
+
 static void ReceiveAll(void)
 {
     NetPacket packet;
     NetAddress from;
     uint32_t time;
+    TellReading();
     for (;;) {
         memset(&packet, 0, sizeof packet);
         if (!s_transport->receive(&packet, &from, &time)) break;
@@ -565,6 +618,8 @@ static void ReceiveAll(void)
             }
         }
         if (!Acceptable(&packet)) continue;
+        const uint32_t low = Net_Type(&packet) & NET_IS_ACK ? 0 : Net_Type(&packet) & 0xFF;
+        s_readCount[low < READ_KINDS ? low : READ_KINDS - 1].fetch_add(1);
         NetHeardHandler heard = s_heard.load();
         if (heard) heard(&from);
         if (Net_Type(&packet) & NET_IS_ACK)
@@ -639,13 +694,29 @@ int NetPkt_Pass(void)
     return 1;
 }
 
+int NetPkt_Drain(void)
+{
+    CritSec_Enter(s_gameLock);
+    if (!s_initialised.load()) {
+        CritSec_Leave(s_gameLock);
+        return 0;
+    }
+    const int outer = s_inPass;
+    s_inPass = 1;
+    ReceiveAll();
+    s_inPass = outer;
+    CritSec_Leave(s_gameLock);
+    return 1;
+}
+
 uint32_t NetPkt_WaitTime(void)
 {
     CritSec_Enter(s_listLock);
-    uint32_t wait = THREAD_INFINITE;
+    uint32_t wait = NETPKT_POLL_MS;
     if (s_queue) {
         wait = s_queue->expiry - s_lastScan;
         if (wait == 0 || wait >= 2000000000u) wait = 1;
+        if (wait > NETPKT_POLL_MS) wait = NETPKT_POLL_MS;
     }
     CritSec_Leave(s_listLock);
     return wait;
@@ -712,11 +783,13 @@ int NetPkt_InitWith(int type, const NetTransport* transport, int threaded)
     s_handler.store(nullptr);
     s_filter.store(nullptr);
     s_heard.store(nullptr);
+    s_read.store(nullptr);
     // Estimates asked for while closed start the list; a new session starts
     // without them.
     NetPkt_FreeRoundTrips();
     memset(s_sources, 0, sizeof s_sources);
     s_refused.store(0);
+    for (std::atomic<uint32_t>& c : s_readCount) c.store(0);
     NetLog_Reset();
     uint32_t now = Thread_ClockMs();
     s_lastScan = now;
@@ -752,6 +825,12 @@ int NetPkt_Close(void)
         s_thread = nullptr;
     }
     s_transport->close();
+    char counts[200] = "";
+    size_t at = 0;
+    for (int k = 0; k < READ_KINDS && at < sizeof counts; k++)
+        if (s_readCount[k].load())
+            at += (size_t)snprintf(counts + at, sizeof counts - at, " %d:%u", k, (unsigned)s_readCount[k].load());
+    TLOG(TLOG_NWARN, "Datagrams read by type (0 acknowledgements):%s", counts);
     Event_Destroy(s_wake.exchange(nullptr));
     NetPkt_FreeQueue();
     NetPkt_FreeRoundTrips();

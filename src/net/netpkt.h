@@ -58,6 +58,7 @@ enum {
     NETPKT_RESTART_GAP = 65536, // this far below the window: the sender restarted
     NETPKT_SOURCES = 64,       // source entries: eight nodes with room to spare
     NETPKT_QUEUED = 2,         // NetPkt_SendReliable: refused now, sent at the next pass
+    NETPKT_POLL_MS = 20,       // a transport's look, and the packet thread's pass, at least this often
 };
 
 // A transport address: kind (NET_TYPE_*) and 6 bytes of the transport's.
@@ -77,6 +78,10 @@ struct NetTransport {
     int (*receive)(NetPacket* packet, NetAddress* from, uint32_t* time);
     // Hands the packet's length bytes to the transport; nonzero on success.
     int (*send)(const NetPacket* packet, const NetAddress* to);
+    // Optional: the network clock's time up to which everything that reached
+    // the transport was taken in, looked at least every NETPKT_POLL_MS (null:
+    // the transport holds nothing unread of its own).
+    uint32_t (*polled)(void);
 };
 
 // One per destination sent to with acknowledgement: its estimate and its
@@ -110,6 +115,7 @@ typedef void (*NetReceiveHandler)(NetPacket* packet, const NetAddress* from, uin
 typedef int (*NetAcceptFilter)(NetPacket* packet, const NetAddress* from, uint32_t time);
 typedef int (*NetPinTest)(const NetAddress* address);
 typedef void (*NetHeardHandler)(const NetAddress* from);
+typedef void (*NetReadHandler)(uint32_t upto);
 
 // This machine's address, written by the transport's init.
 extern NetAddress g_NetOwnAddress;
@@ -162,6 +168,10 @@ void NetPkt_SetAcceptFilter(NetAcceptFilter filter);
 // passes the checks (an acknowledgement too), before anything else reads
 // it: the address was heard from. Null: nobody is told.
 void NetPkt_SetHeardHandler(NetHeardHandler heard);
+// Told, under the game lock, before each reading of the received packets:
+// every datagram that reached the transport before the time given (network
+// clock) is read now or was before. Null: nobody is told.
+void NetPkt_SetReadHandler(NetReadHandler read);
 // Asked, on the packet thread under the game lock, whether an address's
 // source entry is pinned (a peer's): a full table gives a new source only
 // an unpinned entry. Null pins none.
@@ -172,6 +182,10 @@ void NetPkt_SetLongestTimeout(uint32_t ms);
 // The address's round-trip estimate in ms; an unknown address gets a record
 // of 250 and 250 is returned.
 uint32_t NetPkt_GetRoundTrip(const NetAddress* address);
+// The queued records that set this delivered flag go out again at the next
+// pass, their time-out back to its first length (a question asked again
+// under the id it had, whose answer any copy brings). The records found.
+int NetPkt_Hurry(const uint8_t* delivered);
 // Removes every queued record that carries a delivered flag, logging (NERR)
 // "Removing packet from timeout queue" for each. Call under the game lock
 // (completion callbacks may).
@@ -186,9 +200,17 @@ void NetPkt_Wake(void);
 // every waiting packet, then resends or gives up what is due. 0 when the
 // layer is no longer initialised (nothing done), else 1.
 int NetPkt_Pass(void);
+// Reads and handles every waiting packet as a pass does (nothing resent), on
+// the caller's thread; 0 when the layer is not initialised. Takes the game
+// lock (the caller may hold it).
+int NetPkt_Drain(void);
 // How long the thread may sleep: the head's expiry minus the last scan, at
-// least 1 ms; THREAD_INFINITE with an empty queue.
+// least 1 ms, at most NETPKT_POLL_MS (the reading handler is told at every
+// pass, also of a quiet network).
 uint32_t NetPkt_WaitTime(void);
+// Datagrams read since the layer started, by type (the low byte, 0 for an
+// acknowledgement; 14 and up counted at 15); statistics and tests.
+uint32_t NetPkt_ReadCount(int type);
 
 // The list operations; each takes the list lock itself.
 // A record from the free list or a new zeroed one.

@@ -52,6 +52,7 @@ static uint8_t s_copydelivered[2][NET_NODES];
 // drop rounds and copies whichever of the predecessor's datagrams reached it.
 static struct {
     int awaiting;
+    int predecessor;             // the creator whose role this node took
     uint8_t due[NET_NODES];      // a guest whose report is to come
     uint8_t reported[NET_NODES];
     uint32_t round[NET_NODES];   // the drop round it reported
@@ -116,6 +117,7 @@ static void AddSample(QuorNetStat* s, double v)
 // ---- start and stop ----
 
 static int NodeAt(const NetAddress* from);
+static void Reading(uint32_t upto);
 
 // The packet layer heard from an address: a node's silence ends, whatever
 // the datagram (a round, an acknowledgement, an answer). On the serial line
@@ -129,7 +131,10 @@ static void Heard(const NetAddress* from)
         return;
     }
     const int n = NodeAt(from);
-    if (n < NET_NODES) r->heard[n] = r->clock;
+    if (n < NET_NODES) {
+        r->heard[n] = r->clock;
+        r->heardcount[n]++;
+    }
 }
 
 int Net_InitGame(void)
@@ -164,6 +169,8 @@ int Net_InitGame(void)
     NetPkt_SetAcceptFilter(Net_FilterRoundPacket);
     NetPkt_SetReceiveHandler(Net_GameReceive);
     NetPkt_SetHeardHandler(Heard);
+    r->readat = Thread_ClockMs();
+    NetPkt_SetReadHandler(Reading);
     Net_Unlock();
     TLOG(TLOG_NWARN, "Networking Initialised: Round %d", (int)g_NetRound);
     return 1;
@@ -175,6 +182,13 @@ int Net_CloseGame(void)
     NetPkt_SetReceiveHandler(nullptr);
     NetPkt_SetAcceptFilter(nullptr);
     NetPkt_SetHeardHandler(nullptr);
+    NetPkt_SetReadHandler(nullptr);
+    if (g_NetRounds.clock || g_NetRounds.cut)
+        TLOG(TLOG_NWARN, "Network clock: %u frames counted while waiting, %u cut (spans without reading)",
+             (unsigned)g_NetRounds.clock, (unsigned)g_NetRounds.cut);
+    const uint32_t* h = g_NetRounds.heardcount;
+    TLOG(TLOG_NWARN, "Datagrams read from each node: %u %u %u %u %u %u %u %u", (unsigned)h[0], (unsigned)h[1],
+         (unsigned)h[2], (unsigned)h[3], (unsigned)h[4], (unsigned)h[5], (unsigned)h[6], (unsigned)h[7]);
     if (g_NetRounds.event) Event_Destroy(g_NetRounds.event);
     g_NetRounds.event = nullptr;
     g_NetState = NET_IDLE;
@@ -340,9 +354,20 @@ static int SessionPending(int node)
     return g_NetCreator && r->sessionacked[node] != r->sessionsent;
 }
 
+// Whether a node's re-ask period is over: from our last question to it, or
+// from our round's send, which goes to each node a share of the period
+// later than to the one before it, so that the questions are spread.
+static int ReaskDue(int node)
+{
+    const NetRounds* r = &g_NetRounds;
+    return (int32_t)(r->clock - r->askedat[node]) >= QUORNET_FRAMES_REASK;
+}
+
 static void SendOwnRound(int node)
 {
     NetRounds* r = &g_NetRounds;
+    const int share = (node - g_NetOwnNode + NET_NODES) % NET_NODES;
+    r->askedat[node] = r->clock + (uint32_t)(share * QUORNET_FRAMES_REASK / NET_NODES);
     NetPkt_SendReliable(&r->own, &g_NetSession.players[node].address, &r->delivered[node], &r->resends[node],
                         Net_TestRoundComplete);
 }
@@ -689,8 +714,9 @@ static void SendReport(uint32_t round, uint8_t dropped)
     memset(&p, 0, sizeof p);
     if (!Net_BuildPacket(&p, report, sizeof report, NET_SESSION)) return;
     Net_SetRound(&p, round);
-    TLOG(TLOG_NWARN, "The new creator told of the drop at round %u: nodes %02x, copies %02x %02x", (unsigned)round,
-         report[0], report[1], report[2]);
+    if (report[0])
+        TLOG(TLOG_NWARN, "The new creator told of the drop at round %u: nodes %02x, copies %02x %02x",
+             (unsigned)round, report[0], report[1], report[2]);
     NetPkt_SendReliable(&p, to, nullptr, nullptr, nullptr);
     for (int n = 0; n < NET_NODES; n++)
         for (int i = 0; i < 2; i++)
@@ -900,6 +926,7 @@ static void StartReports(int predecessor)
         if (s_reports.due[n]) r->frames[n] = 0;
         s_announce[n] = !Net_IsNodeInSession(n) && r->droppedat[n] && r->droppedat[n] + 1 >= r->executed;
     }
+    s_reports.predecessor = predecessor;
     s_reports.awaiting = 1;
 }
 
@@ -1102,6 +1129,25 @@ static void SendOwnBefore(int node)
     NetPkt_Send(&r->ownbefore, &g_NetSession.players[node].address);
 }
 
+// The line for a round of no use here, once a second per sender at most
+// (a flood of copies would fill the log), with the count of those not shown.
+static void ExpectingLine(uint32_t theirs, int source)
+{
+    static uint32_t shownat[NET_NODES], unshown[NET_NODES];
+    const uint32_t now = Thread_ClockMs();
+    if (shownat[source] && now - shownat[source] < 1000) {
+        unshown[source]++;
+        return;
+    }
+    if (unshown[source])
+        TLOG(TLOG_NWARN, "Expecting Round [%d] but got [%d] from NODE %d (%u more from it since the last)",
+             (int)g_NetRound, (int)theirs, source, (unsigned)unshown[source]);
+    else
+        TLOG(TLOG_NWARN, "Expecting Round [%d] but got [%d] from NODE %d", (int)g_NetRound, (int)theirs, source);
+    shownat[source] = now | 1;
+    unshown[source] = 0;
+}
+
 static void ReceiveRound(NetPacket* packet, const NetAddress* from)
 {
     NetRounds* r = &g_NetRounds;
@@ -1122,6 +1168,14 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
         return;
     } else {
         if (theirs > r->heardround[source]) r->heardround[source] = theirs;
+        // Its next round shows that it holds ours: it completed this one,
+        // which takes our round and our packet layer's acknowledgement of
+        // it; only the acknowledgement was lost.
+        if (theirs == g_NetRound + 1 && !r->delivered[source] && !r->roundheld[source]) {
+            TLOG(TLOG_NDIAG, "Node %d sends round %u: it holds ours", source, (unsigned)theirs);
+            r->delivered[source] = 1;
+            Net_TestRoundComplete();
+        }
         // A guest whose LEAVE this node kept sends its rounds on: it had not left.
         if ((s_leavekept & (1 << source)) && theirs >= s_leavekeptround[source] + 2) {
             s_leavekept &= (uint8_t)~(1 << source);
@@ -1159,7 +1213,7 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
         KeepCopy(source, packet);
         Net_TestRoundComplete();
     } else {
-        TLOG(TLOG_NWARN, "Expecting Round [%d] but got [%d] from NODE %d", (int)g_NetRound, (int)theirs, source);
+        ExpectingLine(theirs, source);
         if (!copy && theirs + 1 == g_NetRound) SendOwnBefore(source);
     }
 }
@@ -1270,9 +1324,24 @@ static uint32_t Silence(int node) { return g_NetRounds.clock - g_NetRounds.heard
 // Not heard from for two re-ask periods: a live node answers each of them.
 static int Quiet(int node) { return Silence(node) >= QUORNET_FRAMES_QUIET; }
 
+static int ReportOwed(int g);
+
+// A guest owes a report to this node, which took the role on its
+// predecessor's LEAVE while that one may still have been heard by the
+// guest: the guest refuses the takeover until the predecessor has been
+// silent to it for the takeover limit less the margin, and reports then.
+// Its wait ends at the drop limit only once that time is over here too
+// (or the guest is silent itself).
+static int ReportMayStillCome(int node)
+{
+    const int p = s_reports.predecessor;
+    return ReportOwed(node) && p >= 0 && p < NET_NODES && Silence(p) < QUORNET_FRAMES_TAKEOVER;
+}
+
 static int PastDropLimit(int node)
 {
-    return Silence(node) > QUORNET_FRAMES_DROP || g_NetRounds.frames[node] > QUORNET_FRAMES_DROP;
+    if (Silence(node) > QUORNET_FRAMES_DROP) return 1;
+    return g_NetRounds.frames[node] > QUORNET_FRAMES_DROP && !ReportMayStillCome(node);
 }
 
 // Whether the round lacks the creator's copy of a dropped node's round.
@@ -1309,23 +1378,28 @@ static int RingPosition(int creator, int node)
 }
 
 // Our round again to a node not heard from (a PING to one that awaits our
-// drop SESSION first): a live node acknowledges it wherever it is, held a
-// round behind or not. Its acknowledgement is what counts; one that had
-// not acknowledged our round completes it so.
+// drop SESSION first), or whose acknowledgement of it is missing: a live
+// node acknowledges it wherever it is, held a round behind or not. Its
+// acknowledgement is what counts; one that had not acknowledged our round
+// completes it so. A question still unanswered goes again under its id,
+// its time-out back to the first, rather than as one more: each re-ask is
+// one datagram, however long the wait.
 static void Reask(int node)
 {
     NetRounds* r = &g_NetRounds;
     const NetAddress* to = &g_NetSession.players[node].address;
     r->askedat[node] = r->clock;
+    uint8_t* flag = r->roundheld[node] || r->delivered[node] ? &r->asked[node] : &r->delivered[node];
+    if (NetPkt_Hurry(flag)) return;
     if (r->roundheld[node]) {
         NetPacket p;
         memset(&p, 0, sizeof p);
         Net_BuildPacket(&p, nullptr, 0, NET_PING);
-        NetPkt_SendReliable(&p, to, &r->asked[node], nullptr, nullptr);
+        NetPkt_SendReliable(&p, to, flag, nullptr, nullptr);
     } else if (!r->delivered[node]) {
-        NetPkt_SendReliable(&r->own, to, &r->delivered[node], nullptr, Net_TestRoundComplete);
+        NetPkt_SendReliable(&r->own, to, flag, nullptr, Net_TestRoundComplete);
     } else {
-        NetPkt_SendReliable(&r->own, to, &r->asked[node], nullptr, nullptr);
+        NetPkt_SendReliable(&r->own, to, flag, nullptr, nullptr);
     }
 }
 
@@ -1378,25 +1452,37 @@ static void TakeOver(int c)
     DropKeptLeavers();
 }
 
-// The frames the clock moved since the last call, a stall of this node's
-// own counted short; none while paused.
-static uint32_t CountClock(void)
+// The clock counts the reading time from the round's start while this
+// node waits; none while paused.
+static void AdvanceClock(void)
 {
     NetRounds* r = &g_NetRounds;
-    const uint32_t now = Thread_ClockMs();
-    uint32_t steps = 0;
-    if (g_GamePaused) {
-        r->frameclock = now;
-    } else if (now - r->frameclock >= s_frameMs) {
-        steps = (now - r->frameclock) / s_frameMs;
-        r->frameclock += steps * s_frameMs;
-        if (steps > QUORNET_FRAME_STEPS) {
-            steps = QUORNET_FRAME_STEPS;
-            r->frameclock = now;
-        }
+    if (!r->counting || g_GamePaused) {
+        r->frameclock = r->readclock;
+        return;
     }
+    const uint32_t steps = (r->readclock - r->frameclock) / s_frameMs;
+    r->frameclock += steps * s_frameMs;
     r->clock += steps;
-    return steps;
+    r->pending += steps;
+}
+
+// The packet layer reads (its thread's pass, or the frame's own look):
+// everything that came before upto is read. The time since the last reading
+// counts in full, a span longer than QUORNET_FRAME_STEPS frames (this
+// node's own stall, its threads held off the processor or the lock) that
+// many frames: the others' datagrams of it waited unread, and it is no
+// silence of theirs. So every count covers only time whose datagrams are
+// read, and a datagram is heard at the clock of its reading.
+static void Reading(uint32_t upto)
+{
+    NetRounds* r = &g_NetRounds;
+    const uint32_t gap = upto - r->readat, most = QUORNET_FRAME_STEPS * s_frameMs;
+    if (gap == 0 || gap >= 2000000000u) return;
+    r->readat = upto;
+    r->readclock += gap < most ? gap : most;
+    if (gap > most && r->counting && !g_GamePaused) r->cut += (gap - most) / s_frameMs;
+    AdvanceClock();
 }
 
 // Counts a node's waiting frames, asks it again and shows its countdown.
@@ -1405,7 +1491,11 @@ static void WatchNode(int n, uint32_t steps, uint8_t quiet)
     NetRounds* r = &g_NetRounds;
     const int c = g_NetSession.creator;
     const char* creator = c < NET_NODES ? g_NetSession.players[c].name : "";
-    if (Silence(n) >= QUORNET_FRAMES_REASK && r->clock - r->askedat[n] >= QUORNET_FRAMES_REASK) Reask(n);
+    // Asked again once a period: a node not heard from, and one whose
+    // acknowledgement of our round is missing though we hear it (it waits
+    // a round ahead on us and asks us, while ours and its answers are lost).
+    const int unacked = !r->delivered[n] && !r->roundheld[n];
+    if ((Silence(n) >= QUORNET_FRAMES_REASK || unacked) && ReaskDue(n)) Reask(n);
     // Its round missing while no quiet node may hold it back (counted from
     // then: a live node held by a lost one answers, but sends nothing), or
     // the report a new creator awaits of it (which nothing holds back).
@@ -1415,14 +1505,25 @@ static void WatchNode(int n, uint32_t steps, uint8_t quiet)
     const char* name = g_NetSession.players[n].name;
     // Each line once per wait, per re-ask or per tenth: repeated every frame,
     // it filled the log of a node left waiting.
-    const int past = PastDropLimit(n);
+    // A guest's countdown of a quiet creator runs to its successor's
+    // takeover: no creator drops itself.
+    const int ofcreator = !g_NetCreator && n == c;
+    const uint32_t limit = ofcreator ? QUORNET_FRAMES_TAKEOVER : QUORNET_FRAMES_DROP;
+    const int past = ofcreator ? Silence(n) > limit : PastDropLimit(n);
     if (past) {
-        if (!r->waitshown[n]) Show("Waiting for %s to drop %s", creator, name);
+        if (r->waitshown[n]) {
+        } else if (g_NetCreator) {
+            if (!s_departing) Show("Dropping %s", name);
+        } else if (ofcreator) {
+            Show("%s (the creator) is gone: waiting for its successor", name);
+        } else {
+            Show("Waiting for %s to drop %s", creator, name);
+        }
     } else if (Quiet(n)) {
         if (r->quietshown[n] != Silence(n) / QUORNET_FRAMES_REASK)
-            Show("%s is not responding [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)Silence(n)) / 10);
+            Show("%s is not responding [%d drop countdown]", name, ((int)limit - (int)Silence(n)) / 10);
         r->quietshown[n] = Silence(n) / QUORNET_FRAMES_REASK;
-    } else if (r->frames[n] > QUORNET_FRAMES_WARN && r->frames[n] / 10 != before / 10) {
+    } else if (!ofcreator && r->frames[n] > QUORNET_FRAMES_WARN && r->frames[n] / 10 != before / 10) {
         Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
     }
     if (!Quiet(n)) r->quietshown[n] = 0;
@@ -1461,7 +1562,12 @@ void QuorNet_CheckDrops(void)
     // drop before its successor's takeover before a guest's leave) only if
     // every machine counts the same time, and a loaded one's frames come
     // seldom: a frame counts for the clock's steps since the last, not one.
-    const uint32_t steps = CountClock();
+    // What came is read first (the packet thread may be held off), so that
+    // nothing is decided on time whose datagrams wait unread.
+    r->counting = 1;
+    NetPkt_Drain();
+    const uint32_t steps = r->pending;
+    r->pending = 0;
     // The wait on a new creator counts from its takeover.
     const int c = g_NetSession.creator;
     if (c != r->framescreator) {
@@ -1559,6 +1665,8 @@ int QuorNet_Step(uint8_t* send)
     } else if (*send) {
         QuorNet_ResetCounters();
         Net_Lock();
+        r->counting = 1;
+        r->frameclock = r->readclock;
         Net_StartRound();
         // A completion test between rounds (a SESSION, a drop) sets the
         // event again for the round already done; the new round starts
@@ -1574,6 +1682,7 @@ int QuorNet_Step(uint8_t* send)
     if (r->waiting && r->event && Event_Wait(r->event, 0)) {
         r->waiting = 0;
         Net_Lock();
+        r->counting = 0;
         QuorNet_ApplyAllOrders();
         HoldRound();
         Net_Unlock();

@@ -262,7 +262,13 @@ struct NetRounds {
     uint32_t resentat[NET_NODES];       // the clock from which ownbefore may go to the node again
     THREAD_EVENT* event;
     uint32_t frames[NET_NODES];         // waiting frames without its round, none quiet that may hold it
-    uint32_t frameclock;                // up to when the waiting frames are counted
+    uint32_t frameclock;                // up to when the clock counted, on the reading time
+    uint32_t readclock;                 // ms of reading: a span without any counts QUORNET_FRAME_STEPS frames
+    uint32_t readat;                    // the network clock's time of the last reading
+    uint32_t pending;                   // frames counted since the last check of the drops
+    uint32_t cut;                       // frames not counted: spans in which this node read nothing
+    uint8_t counting;                   // the clock runs: this node waits in a round
+    uint32_t heardcount[NET_NODES];     // datagrams read from each node (statistics)
     uint32_t creatorframes;             // waiting frames that only the creator can end
     uint8_t framescreator;              // the creator they were counted for
     uint8_t waitshown[NET_NODES];       // "Waiting for ... to drop" shown in this wait

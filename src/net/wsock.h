@@ -32,6 +32,7 @@ enum {
     WSOCK_SLOT_DATA = 352,
     WSOCK_MAX_DATAGRAM = 350,
     WSOCK_LONGEST_PACKET = 300, // longer datagrams are dropped, not cut
+    WSOCK_POLL_MS = 20,         // the receive thread looks at its sockets at least this often
 };
 
 // One datagram of a ring.
@@ -86,3 +87,10 @@ int WSOCK_ErrorFromErrno(int error);
 void WSOCK_PauseSender(int pause);
 // The last socket error of this thread as a table code.
 int WSOCK_LastError(void);
+// Datagrams dropped at a full incoming ring since the start (close logs
+// (NWARN) "Datagrams dropped at a full receive ring: %u").
+uint32_t WSOCK_RingDrops(void);
+// The network clock's time up to which every datagram that reached the
+// sockets has been taken off them (into the ring, or dropped at a full one),
+// as of the receive thread's last look; it looks every WSOCK_POLL_MS at most.
+uint32_t WSOCK_PolledAt(void);

@@ -31,7 +31,7 @@ static int Send(const NetPacket* packet, const NetAddress* to)
     return 1;
 }
 
-static const NetTransport s_table = {Init, Close, Receive, Send};
+static const NetTransport s_table = {Init, Close, Receive, Send, nullptr};
 
 void MemNet_Reset(uint32_t clock, const NetAddress& own)
 {

@@ -89,6 +89,7 @@
 #include "net/modem.h"
 #include "net/quornet.h"
 #include "net/udp.h"
+#include "net/wsock.h"
 #include "meet.h"
 #include "multi/mmchat.h"
 #include "netfault.h"
@@ -358,9 +359,9 @@ void MultiMenus(void)
         s_team = g_LocalTeam = s_opt.node;
         g_NetworkGame = 0;
     } else {
-        static const NetTransport udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send};
-        static const NetTransport ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send};
-        static const NetTransport serial = {COMM_Init, COMM_Close, COMM_iface_recv, COMM_iface_send};
+        static const NetTransport udp = {UDP_Init, UDP_Close, UDP_Recv, UDP_Send, WSOCK_PolledAt};
+        static const NetTransport ipx = {IPX_Init, IPX_Close, IPX_Recv, IPX_Send, WSOCK_PolledAt};
+        static const NetTransport serial = {COMM_Init, COMM_Close, COMM_iface_recv, COMM_iface_send, nullptr};
         const NetTransport* table = s_opt.type == NET_TYPE_IPX ? &ipx : s_opt.type == NET_TYPE_SERIAL ? &serial : &udp;
         if (s_opt.modem) CallByModem();
         else COMM_SetPort(s_opt.port, 57600);
@@ -541,6 +542,7 @@ void ForgeLeave(void)
 int HostileInit(NetAddress* own) { return s_below->init(own); }
 int HostileClose(void) { return s_below->close(); }
 int HostileReceive(NetPacket* packet, NetAddress* from, uint32_t* time) { return s_below->receive(packet, from, time); }
+uint32_t HostilePolled(void) { return s_below->polled ? s_below->polled() : Thread_ClockMs(); }
 // Under the packet layer's send lock, as every send is.
 int HostileSend(const NetPacket* packet, const NetAddress* to)
 {
@@ -558,7 +560,7 @@ int HostileSend(const NetPacket* packet, const NetAddress* to)
 // the bad node's.
 const NetTransport* Layers(const NetTransport* base)
 {
-    static const NetTransport hostile = {HostileInit, HostileClose, HostileReceive, HostileSend};
+    static const NetTransport hostile = {HostileInit, HostileClose, HostileReceive, HostileSend, HostilePolled};
     const char* faults = getenv("QUORVEX_NETFAULTS");
     if (faults && *faults) {
         NetFaultConfig config;
