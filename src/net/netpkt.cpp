@@ -340,15 +340,16 @@ uint32_t NetPkt_GetRoundTrip(const NetAddress* address)
     return estimate;
 }
 
-int NetPkt_Hurry(const uint8_t* delivered)
+// Under the list lock: the queued records that match go out at the next
+// pass, their time-out back to the first.
+static int HurryWhere(const uint8_t* delivered, void (*callback)(void))
 {
     int found = 0;
     const uint32_t now = Thread_ClockMs();
-    CritSec_Enter(s_listLock);
     NetPendingPacket* hurried = nullptr;
     for (NetPendingPacket** at = &s_queue; *at;) {
         NetPendingPacket* r = *at;
-        if (r->delivered != delivered || !delivered) {
+        if (delivered ? r->delivered != delivered : r->callback != callback) {
             at = &r->next;
             continue;
         }
@@ -364,6 +365,24 @@ int NetPkt_Hurry(const uint8_t* delivered)
         InsertByExpiry(r);
         found++;
     }
+    return found;
+}
+
+int NetPkt_Hurry(const uint8_t* delivered)
+{
+    if (!delivered) return 0;
+    CritSec_Enter(s_listLock);
+    const int found = HurryWhere(delivered, nullptr);
+    CritSec_Leave(s_listLock);
+    if (found) NetPkt_Wake();
+    return found;
+}
+
+int NetPkt_HurryCallback(void (*callback)(void))
+{
+    if (!callback) return 0;
+    CritSec_Enter(s_listLock);
+    const int found = HurryWhere(nullptr, callback);
     CritSec_Leave(s_listLock);
     if (found) NetPkt_Wake();
     return found;

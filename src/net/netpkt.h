@@ -186,6 +186,8 @@ uint32_t NetPkt_GetRoundTrip(const NetAddress* address);
 // pass, their time-out back to its first length (a question asked again
 // under the id it had, whose answer any copy brings). The records found.
 int NetPkt_Hurry(const uint8_t* delivered);
+// The same for the queued records whose completion callback is this one.
+int NetPkt_HurryCallback(void (*callback)(void));
 // Removes every queued record that carries a delivered flag, logging (NERR)
 // "Removing packet from timeout queue" for each. Call under the game lock
 // (completion callbacks may).

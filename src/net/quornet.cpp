@@ -1332,10 +1332,15 @@ static int ReportOwed(int g);
 // silent to it for the takeover limit less the margin, and reports then.
 // Its wait ends at the drop limit only once that time is over here too
 // (or the guest is silent itself).
+// Past the guests' threshold, time for the takeover asked again and the
+// report's way back, two re-ask periods: the guests' measures of the
+// predecessor's silence may run a little behind this node's.
+static uint32_t ReportLimit(void) { return QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_QUIET; }
+
 static int ReportMayStillCome(int node)
 {
     const int p = s_reports.predecessor;
-    return ReportOwed(node) && p >= 0 && p < NET_NODES && Silence(p) < QUORNET_FRAMES_TAKEOVER;
+    return ReportOwed(node) && p >= 0 && p < NET_NODES && Silence(p) < ReportLimit();
 }
 
 static int PastDropLimit(int node)
@@ -1389,6 +1394,10 @@ static void Reask(int node)
     NetRounds* r = &g_NetRounds;
     const NetAddress* to = &g_NetSession.players[node].address;
     r->askedat[node] = r->clock;
+    // A drop SESSION (a takeover among them) it has not acknowledged goes
+    // again too: a guest refuses a takeover until the creator is gone to
+    // it, and its report waits on it.
+    if (SessionPending(node)) NetPkt_HurryCallback(kSessionAcks[node][(r->sessionacked[node] + 1) % NET_NODES]);
     uint8_t* flag = r->roundheld[node] || r->delivered[node] ? &r->asked[node] : &r->delivered[node];
     if (NetPkt_Hurry(flag)) return;
     if (r->roundheld[node]) {
@@ -1524,7 +1533,11 @@ static void WatchNode(int n, uint32_t steps, uint8_t quiet)
             Show("%s is not responding [%d drop countdown]", name, ((int)limit - (int)Silence(n)) / 10);
         r->quietshown[n] = Silence(n) / QUORNET_FRAMES_REASK;
     } else if (!ofcreator && r->frames[n] > QUORNET_FRAMES_WARN && r->frames[n] / 10 != before / 10) {
-        Show("%s has not sent round [%d drop countdown]", name, (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10);
+        int left = (QUORNET_FRAMES_DROP - (int)r->frames[n]) / 10;
+        // A report may come until the predecessor has been silent long enough.
+        if (ReportMayStillCome(n))
+            left = std::max(left, ((int)ReportLimit() - (int)Silence(s_reports.predecessor)) / 10);
+        Show("%s has not sent round [%d drop countdown]", name, left);
     }
     if (!Quiet(n)) r->quietshown[n] = 0;
     r->waitshown[n] = (uint8_t)past;

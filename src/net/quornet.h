@@ -40,13 +40,31 @@
 // the game, the frames of the network clock since it last heard anything
 // from that node's address (any datagram the packet layer accepts: a round,
 // an acknowledgement, an answer). The clock counts only while this node
-// waits in a round, and a stall of this node's own (stopped, swapped out)
-// counts QUORNET_FRAME_STEPS at most: the others' packets wait unread in it,
-// and it is no silence of theirs. While it waits, this node sends its round
-// again (a PING to a node that awaits our drop SESSION first) to each node
-// it has not heard from for QUORNET_FRAMES_REASK, once per such period: a
-// live node acknowledges it wherever it is, held a round behind or not. So
-// a live node is silent here no longer than a re-ask period and a round
+// waits in a round (from the round's start to its completion), and only
+// time in which this node read its datagrams: the packet thread tells it of
+// each reading (every pass, at least every NETPKT_POLL_MS, and each frame's
+// check reads what waits first), up to the moment before which everything
+// that came is read (the socket's receive thread stamps its looks too, so
+// one held off the processor leaves its datagrams unread in the kernel).
+// The time between two readings counts whole up to QUORNET_FRAME_STEPS
+// frames and that many beyond: a stall of this node's own, its threads
+// starved or held off the game lock, leaves the others' datagrams unread,
+// and that is no silence of theirs. A datagram is heard at the clock of its
+// reading, and nothing is decided on a count that covers unread time. So a
+// loaded machine whose frames come seldom still counts its waits whole,
+// while a node stopped for a minute counts a quarter of a second of it.
+// While it waits, this node sends its round again (a PING to a node that
+// awaits our drop SESSION first) to each node it has not heard from for
+// QUORNET_FRAMES_REASK, and to each whose acknowledgement of it is missing
+// though we hear it (a node a round ahead asks us every period, while ours
+// and its acknowledgements are lost), once per such period, the first
+// periods of a round shifted by a share per node so that the questions go
+// spread: a live node acknowledges it wherever it is, held a round behind
+// or not. A question still unanswered goes again under its id, its time-out
+// back to the first, not as one more record: a wait of any length costs one
+// datagram a node a period. A node's next round, from its own address,
+// shows that it holds ours (it completed the round): its acknowledgement.
+// So a live node is silent here no longer than a re-ask period and a round
 // trip beyond its own stalls, and only a node that is gone grows silent.
 // A round asked again that is the one before ours comes from a node still
 // waiting in it: ours of that round goes to it again (once a re-ask period),
@@ -123,7 +141,12 @@
 //    on a predecessor's copies, so never leaves over them; a guest whose
 //    report, or a copy the report announced, it awaits counts its waiting
 //    frames from the takeover, and is dropped at the limit ("Timeout on
-//    REPORT") if it never comes. A full SESSION at a creator from a node it
+//    REPORT") if it never comes; after a takeover on the predecessor's
+//    LEAVE, only once the predecessor has been silent here for
+//    QUORNET_FRAMES_TAKEOVER too, or the guest is silent past the drop
+//    limit: a guest that had no goodbye (an older creator sends none; a
+//    burst may lose ours) takes the takeover only at the takeover limit
+//    less its margin, and reports then. A full SESSION at a creator from a node it
 //    counts in is a second creator: logged, and nothing it takes. A guest
 //    saying goodbye tells the creator's successor too (the creator may be
 //    gone), which keeps that LEAVE (from the guest's own address) for the
@@ -170,10 +193,10 @@ struct THREAD_EVENT;
 enum {
     NET_ROUND_DATA = NET_MAX_DATA,      // packed orders per round
     // The limits count frames of the network clock while waiting (see the
-    // note's measure): each of the loop's frames for the ones its time took,
-    // the same on every machine whatever its frame rate, but for at most
-    // QUORNET_FRAME_STEPS (a stall of the node's own, its packets unread, is
-    // no silence of the others).
+    // note's measure): the time in which this node read its datagrams, the
+    // same on every machine whatever its frame rate; a span without any
+    // reading counts QUORNET_FRAME_STEPS frames at most (a stall of the
+    // node's own, its packets unread, is no silence of the others).
     QUORNET_FRAME_MS = 16,
     QUORNET_FRAME_STEPS = 16,
     // A node not heard from for this long gets our round again (about a
