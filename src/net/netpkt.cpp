@@ -360,8 +360,12 @@ static int HurryWhere(const uint8_t* delivered, void (*callback)(void))
     while (hurried) {
         NetPendingPacket* r = hurried;
         hurried = r->next;
+        // Sent as a first send is (its tries whole): asked again once a
+        // period, a record would otherwise run out of tries long before a
+        // guest that refuses it takes it.
         r->timeout = Clamp(r->roundtrip->estimate * 200 / 100, 75, s_longestTimeout.load());
         r->expiry = now;
+        r->unsent = 1;
         InsertByExpiry(r);
         found++;
     }
