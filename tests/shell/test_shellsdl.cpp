@@ -98,13 +98,13 @@ static SDL_Event Mouse(Uint32 type, int x, int y)
     return e;
 }
 
-// Events pushed through SDL's queue one at a time, from the page's own
-// updates once its fade-in is over, each some frames after the last: each
-// reaches the page in a pump of its own however slow the frames come (pushed
-// on a clock, a press and its release 200 ms apart could meet in one pump on
-// a loaded machine, and the click was lost). A page the script didn't end
-// is closed, so that a lost click fails instead of hanging.
-enum { FRAMES_APART = 3, FRAMES_AFTER = 60 };
+// Events pushed through SDL's queue one a frame, from the page's own
+// updates once its fade-in is over: each reaches the page in the frame's
+// pump, alone, however slow the frames come (pushed on a clock, a press and
+// its release 200 ms apart could meet in one pump on a loaded machine, and
+// the click was lost). A page the script didn't end is closed, so that a
+// lost click fails instead of hanging.
+enum { FRAMES_APART = 1, FRAMES_AFTER = 60 };
 static std::vector<SDL_Event>* s_script;
 static size_t s_scriptAt;
 static int s_scriptFrames;
