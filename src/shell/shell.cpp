@@ -121,9 +121,9 @@ static std::string ShortPaths(std::string text)
     return text;
 }
 
-// A file's name for the box. Every scenario's own file and map have one
-// name each, "QUORVEX.scn" alone doesn't say which mission lacks it: those
-// two come with the mission's folder.
+// A file's name for the box. Every mission's scenario file and map have the
+// same names ("QUORVEX.scn" alone doesn't say whose it is): those two come
+// with the mission's folder.
 static std::string ShownName(const std::string& path)
 {
     const std::string name = BaseName(path);
