@@ -17,9 +17,10 @@ protected:
     bool open = false;  // the window is up; a derived SetUp goes on only then
 
     // A windowed 640 x 480 display with input, audio on SDL's dummy driver,
-    // opened by the suite's first test and kept for the others: each opening
-    // starts SDL, the X connection, a renderer and a window, seconds apiece
-    // on a loaded machine. A test leaves it as it found it.
+    // opened by the first test and kept for the others, whatever their
+    // suite: each opening starts SDL, the X connection, a renderer and a
+    // window, seconds apiece on a loaded machine (10 to 20 with two cores
+    // shared by 64 busy loops). A test leaves it as it found it.
     void SetUp() override
     {
         const char* display = getenv("DISPLAY");
@@ -42,8 +43,8 @@ protected:
         }
         open = true;
     }
-    // What SetUp opened, closed after whatever the tests opened on it: at the
-    // suite's end, or earlier by a test that wants a window of its own.
+    // What SetUp opened, closed after whatever the tests opened on it: after
+    // the last test, or earlier by a test that wants a window of its own.
     static void CloseWindow()
     {
         if (!s_up) return;
@@ -53,8 +54,14 @@ protected:
         Plat_ClearQuit();
         Plat_Close();
     }
-    static void TearDownTestSuite() { CloseWindow(); }
 
 private:
+    friend class QvSdlWindowCloser;
     static inline bool s_up = false;
 };
+
+class QvSdlWindowCloser : public testing::Environment {
+public:
+    void TearDown() override { QvSdlWindowTest::CloseWindow(); }
+};
+inline testing::Environment* const qvSdlWindowCloser = testing::AddGlobalTestEnvironment(new QvSdlWindowCloser);
