@@ -168,6 +168,18 @@ protected:
     {
         s.Add(QvMove(x, y)).Add(QvButton(1)).Add(QvButton(0)).Wait(16, 4);
     }
+    // The buttons' label fonts: every character one pixel of colour 201.
+    void WriteButtonFonts()
+    {
+        Bytes font(8 + 1 + 2 * 256, 201);
+        Bytes_PutU16(&font[4], 1 + 2 * 256);
+        Bytes_PutU16(&font[6], 1);
+        for (int x = 0; x < 1 + 2 * 256; x += 2) font[8 + x] = 9;
+        std::vector<MKSHELLRES> fonts;
+        for (const char* name : {"font14n", "font14o", "font14s"})
+            fonts.push_back({name, SHELLRES_FLT, Mkdata_ShellContainer(SHELLRES_FLT, {{SHELLRES_PIXL, font}})});
+        WriteLibrary(fonts);
+    }
     // From the main page: a new campaign, the first side's logo, Launch.
     static void ToTheFirstLaunch(QvPassScript& s)
     {
@@ -257,16 +269,8 @@ TEST_F(PlayerViewCampaign, TheCentreButtonUnderTheRingAnimationStartsTheFinalMis
     script.Wait(16, 6);      // the bridge page's frames
     script.Wait(16, 6);
     Click(script, 320, 263); // "13", in the middle of the ring
-    // The label's font: every character one pixel of colour 201 (the
-    // animation's pixels there are 35..76, the page's 3).
-    Bytes font(8 + 1 + 2 * 256, 201);
-    Bytes_PutU16(&font[4], 1 + 2 * 256);
-    Bytes_PutU16(&font[6], 1);
-    for (int x = 0; x < 1 + 2 * 256; x += 2) font[8 + x] = 9;
-    std::vector<MKSHELLRES> fonts;
-    for (const char* name : {"font14n", "font14o", "font14s"})
-        fonts.push_back({name, SHELLRES_FLT, Mkdata_ShellContainer(SHELLRES_FLT, {{SHELLRES_PIXL, font}})});
-    WriteLibrary(fonts);
+    // The animation's pixels there are 35..76, the page's 3.
+    WriteButtonFonts();
     int shown = -1; // the label's pixels in the button, on the map's last frame
     script.onPass = [&](int) {
         if (g_ShellInfo.current != 16) return; // the map
@@ -309,16 +313,8 @@ TEST_F(PlayerViewCampaign, BackAfterARefusedLaunchLaunchedAgainForEver)
 // file is "QUORVEX.scn": the box named no mission.
 TEST_F(PlayerViewCampaign, RegressionARefusalBoxUnderTheRingsButtonsAndNamingNoMission)
 {
-    // The buttons' labels, one pixel of colour 201 a character (the box's
-    // own fonts are not in this library: its inside is its fill alone).
-    Bytes font(8 + 1 + 2 * 256, 201);
-    Bytes_PutU16(&font[4], 1 + 2 * 256);
-    Bytes_PutU16(&font[6], 1);
-    for (int x = 0; x < 1 + 2 * 256; x += 2) font[8 + x] = 9;
-    std::vector<MKSHELLRES> fonts;
-    for (const char* name : {"font14n", "font14o", "font14s"})
-        fonts.push_back({name, SHELLRES_FLT, Mkdata_ShellContainer(SHELLRES_FLT, {{SHELLRES_PIXL, font}})});
-    WriteLibrary(fonts);
+    // The box's own fonts are not in this library: its inside is its fill.
+    WriteButtonFonts();
     enum { BOX_W = 204, FILL = 4 };
     struct Row {
         const char* name;

@@ -19,7 +19,7 @@ protected:
     // A windowed 640 x 480 display with input, audio on SDL's dummy driver,
     // opened by the first test and kept for the others, whatever their
     // suite: each opening starts SDL, the X connection, a renderer and a
-    // window, seconds apiece on a loaded machine (10 to 20 with two cores
+    // window, seconds apiece on a loaded machine (8 to 22 with two cores
     // shared by 64 busy loops). A test leaves it as it found it.
     void SetUp() override
     {
