@@ -102,9 +102,9 @@ static SDL_Event Mouse(Uint32 type, int x, int y)
 // updates once its fade-in is over: each reaches the page in the frame's
 // pump, alone, however slow the frames come (pushed on a clock, a press and
 // its release 200 ms apart could meet in one pump on a loaded machine, and
-// the click was lost). A page the script didn't end is closed, so that a
+// the click would be lost). A page the script didn't end is closed, so that a
 // lost click fails instead of hanging.
-enum { FRAMES_APART = 1, FRAMES_AFTER = 60 };
+enum { FRAMES_AFTER = 60 };
 static std::vector<SDL_Event>* s_script;
 static size_t s_scriptAt;
 static int s_scriptFrames;
@@ -112,10 +112,10 @@ static SHELL_HANDLER s_scriptPage;
 
 static intptr_t ScriptedPage(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4)
 {
-    if ((message & 0xFFFF) == SM_UPDATE && Shell_FadeSpeed() == 0 && ++s_scriptFrames % FRAMES_APART == 0) {
+    if ((message & 0xFFFF) == SM_UPDATE && Shell_FadeSpeed() == 0) {
         if (s_scriptAt < s_script->size()) {
             SDL_PushEvent(&(*s_script)[s_scriptAt++]);
-        } else if (s_scriptFrames == FRAMES_APART * ((int)s_script->size() + FRAMES_AFTER)) {
+        } else if (++s_scriptFrames == FRAMES_AFTER) {
             SDL_Event quit;
             SDL_zero(quit);
             quit.type = SDL_QUIT;
