@@ -497,8 +497,9 @@ int AI_TakeOver(int team)
         TLOG(TLOG_WARNING, "AI takeover of team %d refused", team);
         return 0;
     }
-    // Said at the default log level: it happens an update or more after
-    // the player pressed Hand over, the same update on every machine.
+    // Among the diagnostics the shipped configuration logs, not the AI's
+    // own: it runs an update or more after the player pressed Hand over, at
+    // the same update on every machine.
     TLOG(TLOG_DIAG, "Team %d handed over to the computer at update %u", team, g_UpdateCount);
     teamdata[team].type = TT_COMPUTER;
     AI_map->team[team] = AI_Team::New(team, 1);
