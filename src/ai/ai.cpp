@@ -13,6 +13,7 @@
 #include "ai/squad.h"
 #include "core/cfile.h"
 #include "core/debug.h"
+#include "core/gamestate.h"
 #include "core/gll.h"
 #include "core/linklist.h"
 #include "core/rand.h"
@@ -496,7 +497,10 @@ int AI_TakeOver(int team)
         TLOG(TLOG_WARNING, "AI takeover of team %d refused", team);
         return 0;
     }
-    TLOG(TLOG_AI, "AI takeover of team %d", team);
+    // Among the diagnostics the shipped configuration logs, not the AI's
+    // own: it runs an update or more after the player pressed Hand over, at
+    // the same update on every machine.
+    TLOG(TLOG_DIAG, "Team %d handed over to the computer at update %u", team, g_UpdateCount);
     teamdata[team].type = TT_COMPUTER;
     AI_map->team[team] = AI_Team::New(team, 1);
     InitTeamUnits(team, 1);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <strings.h>
+
 #include "core/debug.h"
 #include "core/fspath.h"
 #include "core/gamestate.h"
@@ -119,6 +121,18 @@ static std::string ShortPaths(std::string text)
     return text;
 }
 
+// A file's name for the box. Every mission's scenario file and map have the
+// same names ("QUORVEX.scn" alone doesn't say whose it is): those two come
+// with the mission's folder.
+static std::string ShownName(const std::string& path)
+{
+    const std::string name = BaseName(path);
+    for (const char* own : {g_ScenarioScnPath, g_ScenarioMapPath})
+        if (!name.empty() && !strcasecmp(name.c_str(), BaseName(own).c_str()))
+            return std::string(g_ScenarioName) + "/" + name;
+    return name;
+}
+
 // Takes a refusal's reason apart for its box: a missing file (the reader
 // noted it), "<file> line <n>: <what>", or a reason naming its file in
 // brackets (a map that doesn't read).
@@ -147,7 +161,7 @@ static void NoteRefusal(const char* why)
         if (file.empty() && open != std::string::npos && close != std::string::npos)
             file = text.substr(open + 1, close - open - 1);
     }
-    snprintf(r->file, sizeof r->file, "%s", BaseName(file).c_str());
+    snprintf(r->file, sizeof r->file, "%s", ShownName(file).c_str());
     snprintf(r->what, sizeof r->what, "%s", ShortPaths(what).c_str());
 }
 
@@ -390,6 +404,22 @@ static intptr_t BoxHandler(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t 
     return s_rectHandler(c, message, p1, p2, p3, p4);
 }
 
+// The box is the page's newest control, so that it takes the clicks over
+// whatever lies under it; but older controls draw over newer ones, and the
+// campaign map's ring buttons cut through its lines. The page draws without
+// it, then the box over everything.
+static intptr_t DrawBoxOnTop(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4)
+{
+    SHELLCTL** link = &c->child;
+    while (*link && *link != s_box) link = &(*link)->next;
+    if (!*link) return s_boxPage(c, message, p1, p2, p3, p4);
+    *link = s_box->next;
+    const intptr_t result = s_boxPage(c, message, p1, p2, p3, p4);
+    *link = s_box;
+    Shell_SendMessage(s_box, (message & ~SHELL_TO_SIBLING) | SHELL_TO_CHILDREN, p1, p2, p3, p4);
+    return result;
+}
+
 // The page under a box: the box's Ok takes it away, everything else is the
 // page's own.
 static intptr_t BoxPageHandler(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4)
@@ -405,6 +435,9 @@ static intptr_t BoxPageHandler(SHELLCTL* c, uint32_t message, intptr_t p1, intpt
             s_box = nullptr;
         }
         s_boxDone = 0;
+        break;
+    case SM_DRAW:
+        if (s_box && (message & SHELL_TO_CHILDREN)) return DrawBoxOnTop(c, message, p1, p2, p3, p4);
         break;
     case SM_DESTROY: s_box = nullptr; break;
     }

@@ -900,8 +900,13 @@ TEST_F(Sites, OnlyAHumanTeamOfTheEightIsHandedToTheComputer)
         {"a computer team", 2, 0}, {"team 8", 8, 0}, {"a disabled team", 5, 0},
         {"outside the teams", 9, 0}, {"a human team", 3, 1}, {"the same team again", 3, 0},
     };
+    Tlog_SetMask(TLOG_ERROR | TLOG_WARNING | TLOG_DIAG);   // what the shipped configuration logs
     for (const Row& r : rows) EXPECT_EQ(AI_TakeOver(r.team), r.taken) << r.name;
     EXPECT_NE(log_.text().find("AI takeover of team 8 refused"), std::string::npos);
+    // Once, when it runs (Hand over logged nothing).
+    const std::string said = "Team 3 handed over to the computer at update " + std::to_string(g_UpdateCount) + "\n";
+    EXPECT_EQ(log_.text().find(said), log_.text().rfind(said)) << log_.text();
+    EXPECT_NE(log_.text().find(said), std::string::npos) << log_.text();
     EXPECT_EQ(teamdata[3].type, TT_COMPUTER);
     EXPECT_TRUE(AI_IsEnabled(3));
     EXPECT_EQ(AI_GetCredits(3), teamdata[3].credits);

@@ -51,13 +51,14 @@ class SdlDisplay : public QvSdlWindowTest {
 protected:
     QvTempDir dir;
 
+    // The suite's next test has the same window.
     void TearDown() override
     {
         if (!open) return;
         Demo_Close();
         Cursor_Unload();
         Plat_SetActive(1);
-        CloseWindow();
+        Plat_ClearQuit();
     }
     // Runs the pump until SDL's queue stays empty.
     void Drain()

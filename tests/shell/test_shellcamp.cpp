@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -167,6 +168,18 @@ protected:
     {
         s.Add(QvMove(x, y)).Add(QvButton(1)).Add(QvButton(0)).Wait(16, 4);
     }
+    // The buttons' label fonts: every character one pixel of colour 201.
+    void WriteButtonFonts()
+    {
+        Bytes font(8 + 1 + 2 * 256, 201);
+        Bytes_PutU16(&font[4], 1 + 2 * 256);
+        Bytes_PutU16(&font[6], 1);
+        for (int x = 0; x < 1 + 2 * 256; x += 2) font[8 + x] = 9;
+        std::vector<MKSHELLRES> fonts;
+        for (const char* name : {"font14n", "font14o", "font14s"})
+            fonts.push_back({name, SHELLRES_FLT, Mkdata_ShellContainer(SHELLRES_FLT, {{SHELLRES_PIXL, font}})});
+        WriteLibrary(fonts);
+    }
     // From the main page: a new campaign, the first side's logo, Launch.
     static void ToTheFirstLaunch(QvPassScript& s)
     {
@@ -256,16 +269,8 @@ TEST_F(PlayerViewCampaign, TheCentreButtonUnderTheRingAnimationStartsTheFinalMis
     script.Wait(16, 6);      // the bridge page's frames
     script.Wait(16, 6);
     Click(script, 320, 263); // "13", in the middle of the ring
-    // The label's font: every character one pixel of colour 201 (the
-    // animation's pixels there are 35..76, the page's 3).
-    Bytes font(8 + 1 + 2 * 256, 201);
-    Bytes_PutU16(&font[4], 1 + 2 * 256);
-    Bytes_PutU16(&font[6], 1);
-    for (int x = 0; x < 1 + 2 * 256; x += 2) font[8 + x] = 9;
-    std::vector<MKSHELLRES> fonts;
-    for (const char* name : {"font14n", "font14o", "font14s"})
-        fonts.push_back({name, SHELLRES_FLT, Mkdata_ShellContainer(SHELLRES_FLT, {{SHELLRES_PIXL, font}})});
-    WriteLibrary(fonts);
+    // The animation's pixels there are 35..76, the page's 3.
+    WriteButtonFonts();
     int shown = -1; // the label's pixels in the button, on the map's last frame
     script.onPass = [&](int) {
         if (g_ShellInfo.current != 16) return; // the map
@@ -300,6 +305,59 @@ TEST_F(PlayerViewCampaign, BackAfterARefusedLaunchLaunchedAgainForEver)
     EXPECT_EQ(videos, std::vector<std::string>({"cube_in", "m_ring12", "cube04", "cube01", "brief_a", "cube04",
                                                 "cube01", "brief_a", "cube05", "cube01", "m_ring12"}));
     EXPECT_NE(g_GameState, GS_NEWGAME);
+}
+
+// A refused start shows its box on the page it was chosen on. The box is the
+// page's newest control, drawn first: on the campaign map the ring's buttons
+// were drawn across its lines ("Thi_le can't be_d:"). And every mission's
+// file is "QUORVEX.scn": the box named no mission.
+TEST_F(PlayerViewCampaign, RegressionARefusalBoxUnderTheRingsButtonsAndNamingNoMission)
+{
+    // The box's own fonts are not in this library: its inside is its fill.
+    WriteButtonFonts();
+    enum { BOX_W = 204, FILL = 4 };
+    struct Row {
+        const char* name;
+        std::vector<std::pair<int, int>> clicks; // after Start New Game's bridge
+        int page;
+        const char* file;
+    } rows[] = {
+        {"the map's \"13\"", {{320, 263}}, 16, "m13v/QUORVEX.scn"},
+        {"the training page's Launch", {{75, 100}, {320, 25}}, 20, "t1/QUORVEX.scn"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Shell_Reset();
+        memset(&g_ShellInfo, 0, sizeof g_ShellInfo);
+        QvPassScript script(200);
+        Click(script, 320, 105); // Single Player
+        Click(script, 320, 150); // Start New Game
+        script.Wait(16, 6);      // the bridge page's frames
+        for (auto [x, y] : r.clicks) Click(script, x, y);
+        script.Wait(16, 4);
+        QvPass close;
+        close.quit = true;
+        script.Add(close);
+        std::string shown;
+        int foreign = -1; // pixels in the box above its Ok that aren't its fill
+        script.onPass = [&](int) {
+            char text[1024];
+            int okX, okY;
+            if (g_ShellInfo.current != r.page || !Shell_RefusalShown(text, sizeof text, &okX, &okY)) return;
+            shown = text;
+            const int lines = (int)std::count(shown.begin(), shown.end(), '\n');
+            const int x = okX - BOX_W / 2, y = okY + 21 - (36 + lines * 22 + 44);
+            const BITMAP* back = Backbuf_Lock();
+            foreign = 0;
+            for (int py = y + 1; py < okY - 13; py++)
+                for (int px = x + 1; px < x + BOX_W - 1; px++) foreign += back->data[py * back->x_size + px] != FILL;
+        };
+        std::vector<std::string> videos;
+        Run(script, &videos);
+        ASSERT_FALSE(shown.empty()) << "no box";
+        EXPECT_EQ(shown.substr(shown.rfind('\n') + 1), r.file) << shown;
+        EXPECT_EQ(foreign, 0) << "drawn over the box";
+    }
 }
 
 // A page's answer to a click, on a page record of its own (the page's

@@ -98,28 +98,44 @@ static SDL_Event Mouse(Uint32 type, int x, int y)
     return e;
 }
 
-// Events pushed from SDL's timer thread at their times, while the page's
-// loop runs on this one.
-struct Timed {
-    Uint32 ms;
-    SDL_Event event;
-};
+// Events pushed through SDL's queue one a frame, from the page's own
+// updates once its fade-in is over: each reaches the page in the frame's
+// pump, alone, however slow the frames come (pushed on a clock, a press and
+// its release 200 ms apart could meet in one pump on a loaded machine, and
+// the click would be lost). A page the script didn't end is closed, so that a
+// lost click fails instead of hanging.
+enum { FRAMES_AFTER = 60 };
+static std::vector<SDL_Event>* s_script;
+static size_t s_scriptAt;
+static int s_scriptFrames;
+static SHELL_HANDLER s_scriptPage;
 
-static Uint32 PushOne(Uint32, void* param)
+static intptr_t ScriptedPage(SHELLCTL* c, uint32_t message, intptr_t p1, intptr_t p2, intptr_t p3, intptr_t p4)
 {
-    SDL_PushEvent(&((Timed*)param)->event);
-    return 0;
+    if ((message & 0xFFFF) == SM_UPDATE && Shell_FadeSpeed() == 0) {
+        if (s_scriptAt < s_script->size()) {
+            SDL_PushEvent(&(*s_script)[s_scriptAt++]);
+        } else if (++s_scriptFrames == FRAMES_AFTER) {
+            SDL_Event quit;
+            SDL_zero(quit);
+            quit.type = SDL_QUIT;
+            SDL_PushEvent(&quit);
+        }
+    }
+    return s_scriptPage(c, message, p1, p2, p3, p4);
 }
 
-static int RunPage(const char* background, SHELL_HANDLER handler, std::vector<Timed>& events)
+static int RunPage(const char* background, SHELL_HANDLER handler, std::vector<SDL_Event>& events)
 {
-    std::vector<SDL_TimerID> timers;
-    for (Timed& t : events) timers.push_back(SDL_AddTimer(t.ms, PushOne, &t));
+    s_script = &events;
+    s_scriptAt = 0;
+    s_scriptFrames = 0;
+    s_scriptPage = handler;
     SHELLCTL* page = Shell_CreateControl(SHELL_FOURCC('D', 'I', 'A', 'L'), nullptr, 0, 0, 0, 640, 480,
-                                         (intptr_t)background, (intptr_t)handler, 0, 0);
+                                         (intptr_t)background, (intptr_t)ScriptedPage, 0, 0);
     int result = page ? Shell_RunDialog(page) : -1;
     Shell_SendMessage(page, SM_DESTROY);
-    for (SDL_TimerID id : timers) SDL_RemoveTimer(id);
+    s_script = nullptr;
     return result;
 }
 
@@ -128,17 +144,16 @@ TEST_F(SdlShell, MainPageShowsAsHeadlessAndAClickLeadsToSinglePlayer)
     SDL_Event quit;
     SDL_zero(quit);
     quit.type = SDL_QUIT;
-    std::vector<Timed> look = {{50, Mouse(SDL_MOUSEMOTION, 320, 300)}, {700, quit}};
+    std::vector<SDL_Event> look = {Mouse(SDL_MOUSEMOTION, 320, 300), quit};
     ASSERT_EQ(RunPage("main", Shell_BuildMainMenu, look), 2) << "quit ends the page with 2";
     EXPECT_EQ(DemoFixture_Crc(Backbuf_Lock()->data), kGoldenMain);
     EXPECT_EQ(ShownCrc(), BackbufCrc()) << "the window shows the back buffer";
     Plat_ClearQuit();
 
-    std::vector<Timed> click = {{50, Mouse(SDL_MOUSEMOTION, 320, 105)},
-                                {300, Mouse(SDL_MOUSEBUTTONDOWN, 320, 105)},
-                                {500, Mouse(SDL_MOUSEBUTTONUP, 320, 105)}};
+    std::vector<SDL_Event> click = {Mouse(SDL_MOUSEMOTION, 320, 105), Mouse(SDL_MOUSEBUTTONDOWN, 320, 105),
+                                    Mouse(SDL_MOUSEBUTTONUP, 320, 105)};
     EXPECT_EQ(RunPage("main", Shell_BuildMainMenu, click), SS_SINGLE);
-    std::vector<Timed> single = {{700, quit}};
+    std::vector<SDL_Event> single = {quit};
     ASSERT_EQ(RunPage("single", Shell_BuildSinglePlayer, single), 2);
     EXPECT_EQ(DemoFixture_Crc(Backbuf_Lock()->data), kGoldenSingle);
     EXPECT_EQ(ShownCrc(), BackbufCrc());
