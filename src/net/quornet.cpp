@@ -1218,6 +1218,8 @@ static void ReceiveRound(NetPacket* packet, const NetAddress* from)
     }
 }
 
+static uint32_t Silence(int node);
+
 void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
 {
     uint32_t type = Net_Type(packet) & 0xFF;
@@ -1290,8 +1292,18 @@ void Net_GameReceive(NetPacket* packet, const NetAddress* from, uint32_t)
             ReceiveReport(packet, from);
             break;
         }
-        if (Net_TakesSession(packet, from)) ReceiveGameSession(packet);
-        else if (!Net_FromCreator(from)) Net_LogRefused("Not the creator's", packet, from);
+        if (Net_TakesSession(packet, from)) {
+            ReceiveGameSession(packet);
+        } else if (Net_IsTakeover(packet, from)) {
+            // Refused until the creator is gone here: say how far it is.
+            const int c = g_NetSession.creator;
+            if (NetLog_Allow(NETLOG_UNTRUSTED))
+                TLOG(TLOG_NWARN, "Node %d's takeover of round %u refused: the creator silent here %u frames, its round %u",
+                     source, (unsigned)Net_Round(packet), c < NET_NODES ? (unsigned)Silence(c) : 0u,
+                     c < NET_NODES ? (unsigned)g_NetRounds.heardround[c] : 0u);
+        } else if (!Net_FromCreator(from)) {
+            Net_LogRefused("Not the creator's", packet, from);
+        }
         break;
     case NET_MESSAGE:
     case NET_PAUSE:

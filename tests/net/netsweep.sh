@@ -35,6 +35,15 @@
 # faults, the creator living ("forge-copies", played to 400 updates past
 # the first, "unsent" where the 60th did not go out). Those with a late
 # event play to 300 updates past it.
+# A seed from 20000 on is loaded ("loaded"): drawn as the seeds below 10000,
+# then one to three busy loops a node beside the game's nodes (runnetgame.sh's
+# LOAD), started with the game and killed at its end; held to MAXWAIT like
+# the others. LOAD=K loads every game so, K loops beside each. A seed from
+# 30000 on mixes builds and needs OLDNODE, an older build's netnode: its
+# nodes and faults drawn alike, then the creator on the older build and the
+# guests on this one ("old-creator"), or the reverse ("old-guests"), and one
+# event at update 100 to 200, the creator or a guest quitting or killed
+# (options both builds know); played to 400 like the first kind.
 # A game where a node kept a round only when it came again, after the
 # sender's next (acknowledged before but not kept), counts apart as
 # "round-resent", its logs kept like a failed game's.
@@ -43,7 +52,9 @@
 # it again go to LOGDIR/<seed>/ (LOGDIR: none kept when empty). Prints one
 # line a game, then the counts, the longest wait and the failing seeds with
 # their commands; fails when any game does. A game no node got into fails
-# as "never-started", whatever else its nodes missed.
+# as "never-started", whatever else its nodes missed. Each game's line gives
+# the datagrams its nodes dropped at a full receive ring, counted (where the
+# nodes count them) and logged; the totals come after the counts.
 set -u
 # The nodes run in directories of their own: the paths made absolute.
 node=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") rundir=$(cd "$2" && pwd)
@@ -54,7 +65,14 @@ if [ "$1" = --seeds ]; then
 else
     seeds=$(seq "$1" $(($1 + $2 - 1)))
 fi
-jobs=${JOBS:-7} logdir=${LOGDIR:-} maxwait=${MAXWAIT:-32000}
+jobs=${JOBS:-7} logdir=${LOGDIR:-} maxwait=${MAXWAIT:-32000} oldnode=${OLDNODE:-}
+[ -n "$oldnode" ] && oldnode=$(cd "$(dirname "$oldnode")" && pwd)/$(basename "$oldnode")
+for g in $seeds; do
+    if [ "$g" -ge 30000 ] && [ ! -x "$oldnode" ]; then
+        echo "netsweep: game $g mixes builds: OLDNODE must name an older build's netnode" >&2
+        exit 2
+    fi
+done
 out=$(mktemp -d "${TMPDIR:-/tmp}/netsweep.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 
@@ -73,9 +91,14 @@ schedule() {
     draw 7; draw 7
     draw 5; nodes=$((4 + r))
     draw 3; pct=$(echo "0 10 30" | cut -d' ' -f$((r + 1)))
-    args="" desc="" kinds="" sent="" updates=400 starve=0 creatorlost=0
+    args="" desc="" kinds="" sent="" updates=400 starve=0 creatorlost=0 load=${LOAD:-0} old=""
     if [ "$1" -lt 10000 ]; then
         early
+    elif [ "$1" -ge 30000 ]; then
+        builds
+    elif [ "$1" -ge 20000 ]; then
+        early
+        draw 3; load=$((nodes * (1 + r)))
     else
         draw 250; base=$((1 + r))
         draw 5
@@ -92,6 +115,30 @@ schedule() {
     env="$env;NOTALONE=1;INORDER=${INORDER:-1}"
     [ "$creatorlost" = 0 ] && env="$env;CREATORLIVES=1"
     [ "$pct" != 0 ] && env="$env;QUORVEX_NETFAULTS=$pct,ldrbtw,$1"
+    if [ "$load" -gt 0 ]; then
+        env="$env;LOAD=$load" desc="$desc $load busy loops;" kinds=" loaded$kinds"
+    fi
+    [ -n "$old" ] && env="$env;OLDNODE=$oldnode;OLDPROCS=$old"
+    return 0
+}
+
+# The creator on the older build and the guests on this one, or the reverse;
+# one event at update 100 to 200: the creator or a guest quitting or killed.
+builds() {
+    draw 2
+    if [ "$r" = 0 ]; then
+        old=0 desc=" creator on the older build;" kinds=" old-creator"
+    else
+        old=$(seq -s ' ' 1 $((nodes - 1))) desc=" guests on the older build;" kinds=" old-guests"
+    fi
+    draw 101; at=$((100 + r))
+    draw 250; base=$((1 + r))
+    draw 2
+    if [ "$r" = 0 ]; then p=0 who=creator creatorlost=1; else draw $((nodes - 1)); p=$((1 + r)) who=guest; fi
+    draw 2; kind=$(echo "quit kill" | cut -d' ' -f$((r + 1)))
+    opt=--int-at
+    [ "$kind" = kill ] && opt=--kill-at
+    args=" $p:$opt:$at" desc="$desc $who $p $kind@$at;" kinds="$kinds ${kinds# }+$who-$kind"
 }
 
 # Node 1's forged takeover at update $1 (with $2: that many copies), given
@@ -251,10 +298,12 @@ play() {
     schedule "$g"
     start=$(date +%s)
     (
+        # The sweep's own LOAD and OLDNODE reach a game through its schedule.
+        unset LOAD OLDNODE OLDPROCS
         IFS=';'
         for v in $env; do export "$v"; done
         unset IFS
-        KEEP=1 RUNS=1 FAULTSEEDS="" sh "$runner" "$node" "$rundir" udp "$nodes" "$base" "$updates" 60 $args
+        KEEP=1 LOGDIR="" RUNS=1 FAULTSEEDS="" sh "$runner" "$node" "$rundir" udp "$nodes" "$base" "$updates" 60 $args
     ) > "$out/$g.txt" 2>&1
     rc=$?
     secs=$(($(date +%s) - start))
@@ -283,7 +332,14 @@ play() {
         grep -q "no node got on" "$out/$g.txt" && what="$what hung"
         [ -n "$what" ] || what=" other"
     fi
-    echo "game $g: $nodes nodes, ${pct}% faults,$desc ${secs}s, longest wait ${wait:-?} ms: $([ "$rc" = 0 ] && echo pass || echo "FAIL:$what")" \
+    # The runner's full-ring line: "C datagrams dropped (counted on K of N
+    # nodes), L (logged)".
+    set -- $(sed -n 's/^NetGame: full receive ring: \([0-9]*\) .*counted on \([0-9]*\) of.*), \([0-9]*\) (logged)/\1 \2 \3/p' \
+        "$out/$g.txt" | tail -n 1) 0 0 0
+    echo "$1 $2 $3" > "$out/$g.ring"
+    ring=""
+    if [ "$2" -gt 0 ]; then ring=" full ring $1 counted, $3 logged,"; elif [ "$3" -gt 0 ]; then ring=" full ring $3 logged,"; fi
+    echo "game $g: $nodes nodes, ${pct}% faults,$desc ${secs}s,$ring longest wait ${wait:-?} ms: $([ "$rc" = 0 ] && echo pass || echo "FAIL:$what")" \
         > "$out/$g.line"
     echo "$rc faults-$pct% nodes-$nodes$kinds" > "$out/$g.kinds"
     echo "${wait:-0}" > "$out/$g.wait"
@@ -335,6 +391,8 @@ done
 echo "NetSweep: $((total - failed)) of $total games passed; longest wait $longest ms (game $longestat)"
 [ "$starved" -gt 0 ] &&
     echo "  starved games: $starved, longest wait $swait ms (game $swaitat), $((ssecs / starved)) s a game"
+cat "$out"/*.ring | awk '{ c += $1; if ($2 > 0) { cg++; if ($1 > 0) cf++ } l += $3; if ($3 > 0) lf++ }
+    END { printf "  full receive ring: %d datagrams dropped counted (in %d of the %d games that count), %d logged (in %d games)\n", c, cf, cg, l, lf }'
 echo "  games failed of games with it:"
 cat "$out"/*.kinds | awk '{ split("", seen); for (i = 2; i <= NF; i++) if (!($i in seen)) { seen[$i] = 1; n[$i]++; if ($1 != 0) f[$i]++ } }
     END { for (k in n) printf "    %s: %d of %d\n", k, f[k], n[k] }' | sort

@@ -50,6 +50,18 @@
 # must reach (the node left last too, alone or not), with the same digests.
 # RUNS=K plays K such games at once, each in a network namespace of its own,
 # on bases BASE to BASE + K - 1 (other orders, other faults); all must pass.
+# LOAD=K: K busy loops beside the nodes, on any core, for the game's length
+# (a loaded machine: the nodes' threads wait for the processor in turns).
+# OLDNODE=PATH: the processes of OLDPROCS ("0" by default) run that netnode,
+# an older build, the others NETNODE (one game between two builds).
+# A failed game keeps its nodes' directories (logs, digests, summaries, each
+# process's output and exit status): under LOGDIR when given, else where
+# they were; the report's last line says where. KEEP=1 keeps them whatever
+# the end. A game that never started says, for each process, how far it got
+# (no log, not in, in but not launched, launched but no update) and its
+# log's last lines. Each node's datagrams dropped at a full receive ring are
+# reported, counted (the node's count at exit, where it logs one) and as
+# logged (the rate-limited lines with their summaries).
 set -u
 if [ -n "${FAULTSEEDS:-}" ]; then
     runs=$(mktemp -d "${TMPDIR:-/tmp}/netseeds.XXXXXX")
@@ -97,8 +109,30 @@ shift 7
 bound=$updates
 [ "$updates" = end ] && bound=1000000
 work=$(mktemp -d "${TMPDIR:-/tmp}/netgame.XXXXXX")
-busy=""
-trap '[ -n "$busy" ] && kill "$busy" 2>/dev/null; [ "${KEEP:-0}" = 1 ] && echo "kept $work" || rm -rf "$work"' EXIT
+busy="" status=1
+# A game that failed, or was cut short, keeps its logs: a fault seen once
+# under load may not come again.
+finish() {
+    [ -n "$busy" ] && kill $busy 2>/dev/null
+    if [ "${KEEP:-0}" = 1 ]; then
+        echo "kept $work"
+    elif [ "$status" = 0 ]; then
+        rm -rf "$work"
+    elif [ -n "${LOGDIR:-}" ] && mkdir -p "$LOGDIR" && mv "$work" "$LOGDIR/"; then
+        echo "NetGame: the nodes' logs are kept in $LOGDIR/${work##*/}"
+    else
+        echo "NetGame: the nodes' logs are kept in $work"
+    fi
+}
+trap finish EXIT
+trap 'for p in ${pids:-}; do kill -TERM "$p" 2>/dev/null; done; exit 1' INT TERM HUP
+# What played it, for a failed game's logs.
+{
+    for v in NODEARGS QUORVEX_NETFAULTS STARVED LOAD OLDNODE OLDPROCS MAXWAIT NOTALONE INORDER NODROP CREATORLIVES CLOCK; do
+        eval "[ -n \"\${$v:-}\" ] && printf '%s=%s ' $v \"\$$v\""
+    done
+    echo "sh $0 $*"
+} > "$work/command.txt"
 
 # The options of process I.
 options() {
@@ -140,6 +174,23 @@ if [ "${STARVED:-0}" = 1 ]; then
     busy=$! pin="taskset -c $core"
     echo "NetGame: starved: the nodes and a busy loop on core $core ($(taskset -cp "$busy"))"
 fi
+if [ "${LOAD:-0}" -gt 0 ]; then
+    k=0
+    while [ "$k" -lt "$LOAD" ]; do
+        sh -c 'while :; do :; done' &
+        busy="$busy $!"
+        k=$((k + 1))
+    done
+    echo "NetGame: loaded: $LOAD busy loops beside the nodes"
+fi
+# The netnode of process I.
+binary() {
+    if [ -n "${OLDNODE:-}" ]; then
+        case " ${OLDPROCS:-0} " in *" $1 "*) echo "$OLDNODE"; return ;; esac
+    fi
+    echo "$node"
+}
+[ -n "${OLDNODE:-}" ] && echo "NetGame: process(es) ${OLDPROCS:-0} run the older build $OLDNODE"
 pids="" i=0
 while [ "$i" -lt "$n" ]; do
     d="$work/node$i"
@@ -152,8 +203,9 @@ while [ "$i" -lt "$n" ]; do
         "$rundir/quorvex.cfg" > "$d/quorvex.cfg"
     ln -s "$data" "$d/data"
     ln -s "$rundir/scenario" "$d/scenario"
-    (cd "$d" && exec $pin timeout -k 5 -s KILL $((timeout * 4)) "$node" --node "$i" --nodes "$n" --base "$base" \
-        --updates "$bound" --transport "$transport" --seed "$base" ${NODEARGS:-} $(port "$i") $(options "$i")) &
+    (cd "$d" && exec $pin timeout -k 5 -s KILL $((timeout * 4)) "$(binary "$i")" --node "$i" --nodes "$n" --base "$base" \
+        --updates "$bound" --transport "$transport" --seed "$base" ${NODEARGS:-} $(port "$i") $(options "$i") \
+        > "$d/output.txt" 2>&1) &
     pids="$pids $!"
     # INORDER=1: each guest joins once the one before is in, so that process
     # I is node I (a schedule then names the creator's successor).
@@ -221,10 +273,15 @@ while [ "$running" -eq 1 ]; do
     done
     sleep 0.2
 done
-for p in $pids; do wait "$p"; done
+i=0
+for p in $pids; do
+    wait "$p"
+    echo "$?" > "$work/node$i/exit.txt"
+    i=$((i + 1))
+done
 if [ -n "$busy" ]; then
-    kill "$busy"
-    wait "$busy" 2>/dev/null
+    kill $busy
+    wait $busy 2>/dev/null
     busy=""
 fi
 if [ -n "$relaypid" ]; then
@@ -271,10 +328,55 @@ survivor() {
             fail "processes $first and $1 disabled teams differently"
     fi
 }
-first="" survivors=0 lost=0 i=0
+# How far process I got before the game: 0 no log, 1 a guest not in, 2 in
+# (or the creator) but not launched, 3 launched but no update, 4 playing; the
+# words to $stage.
+stage() {
+    d="$work/node$1"
+    if [ ! -s "$d/quorvex.log" ]; then
+        stage="wrote no log" rank=0
+    elif [ "$1" -gt 0 ] && [ ! -s "$d/joined.txt" ]; then
+        stage="not in: $(grep -c "Attempting to connect" "$d/quorvex.log") tries of its join logged" rank=1
+    elif [ ! -s "$d/sessionnode.txt" ]; then
+        stage="no launch" rank=2
+        [ "$1" -eq 0 ] && stage="hosting: no launch"
+    elif [ ! -s "$d/digests.txt" ]; then
+        stage="launched, but no update" rank=3
+    else
+        stage="playing" rank=4
+    fi
+}
+# Process I's datagrams dropped at a full receive ring: its own count at
+# exit ($counted, empty when it logs none) and what its log's rate-limited
+# lines and their summaries add up to ($logged).
+ring() {
+    d="$work/node$1"
+    counted=$(cat "$d/quorvex.log" "$d/output.txt" "$d/summary.txt" 2>/dev/null |
+        sed -n 's/.*Datagrams dropped at a full receive ring: \([0-9][0-9]*\).*/\1/p' | tail -n 1)
+    logged=$(sed -n 's/.*Incoming buffer is full!: \([0-9][0-9]*\) more dropped.*/\1/p; s/.*Incoming buffer is full!$/1/p' \
+        "$d/quorvex.log" 2>/dev/null | awk '{ n += $1 } END { print n + 0 }')
+}
+first="" survivors=0 lost=0 i=0 ringcounted=0 ringlogged=0 ringnodes=0
 echo "NetGame: $n nodes over $transport, $updates updates, faults ${QUORVEX_NETFAULTS:-none}"
 started=1
-grep -qs . "$work"/node*/digests.txt || { started=0; fail "the game never started: no node got to its first update"; }
+if ! grep -qs . "$work"/node*/digests.txt; then
+    started=0
+    fail "the game never started: no node got to its first update"
+    # The processes that got least far held the others up.
+    low=9 i=0
+    while [ "$i" -lt "$n" ]; do
+        stage "$i"
+        [ "$rank" -lt "$low" ] && low=$rank
+        i=$((i + 1))
+    done
+    i=0
+    while [ "$i" -lt "$n" ]; do
+        stage "$i"
+        [ "$rank" -eq "$low" ] && echo "  process $i did not get on: $stage, exit $(cat "$work/node$i/exit.txt" 2>/dev/null)"
+        i=$((i + 1))
+    done
+    i=0
+fi
 if [ -f "$work/beforejoin.txt" ]; then
     sed 's/^/  /' "$work/beforejoin.txt"
     grep -q "^exit " "$work/beforejoin.txt" && fail "the command before the join failed"
@@ -284,7 +386,25 @@ while [ "$i" -lt "$n" ]; do
     d="$work/node$i" o=$(options "$i")
     s=$(cat "$d/summary.txt" 2>/dev/null || echo "no summary (ended early)")
     echo "  process $i:$o $s"
-    [ "$started" = 1 ] || { i=$((i + 1)); continue; }
+    x=$(cat "$d/exit.txt" 2>/dev/null)
+    [ "${x:-0}" = 0 ] || echo "    exit $x"
+    sed -n '1,10s/^/    output: /p' "$d/output.txt" 2>/dev/null
+    ring "$i"
+    ringcounted=$((ringcounted + ${counted:-0})) ringlogged=$((ringlogged + logged))
+    [ -n "$counted" ] && ringnodes=$((ringnodes + 1))
+    [ "${counted:-0}" -gt 0 ] || [ "$logged" -gt 0 ] &&
+        echo "    full receive ring: ${counted:-?} datagrams dropped (counted), $logged (logged)"
+    if [ "$started" = 0 ]; then
+        stage "$i"
+        if [ -s "$d/quorvex.log" ]; then
+            echo "    before the game: $stage; its log's last lines:"
+            tail -n 6 "$d/quorvex.log" | sed 's/^/      /'
+        else
+            echo "    before the game: $stage"
+        fi
+        i=$((i + 1))
+        continue
+    fi
     # A node left alone says when its last round runs.
     grep -h "Out of the game" "$d/quorvex.log" 2>/dev/null | sed 's/.*Out of/    out of/'
     grep -q "Out of sync" "$d/quorvex.log" 2>/dev/null && fail "process $i: out of sync"
@@ -330,5 +450,6 @@ if [ "${PLAYBACK:-0}" = "1" ] && [ -n "$first" ]; then
         echo "  the recording of process $first played back single-player gives its digests" ||
         fail "the playback differs from update $(cmp "$d/digests.txt" "$d/playback.txt" | sed 's/.*line //')"
 fi
+echo "NetGame: full receive ring: $ringcounted datagrams dropped (counted on $ringnodes of $n nodes), $ringlogged (logged)"
 [ "$status" -eq 0 ] && echo "NetGame: $survivors surviving nodes, digests equal"
 exit $status

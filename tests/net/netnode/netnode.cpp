@@ -49,6 +49,11 @@
 // the creator's successor, a LEAVE from this node's own address at that
 // update, as a quitting guest's goodbye goes to it, and plays on: it must
 // stay in the game when node 1 takes the creator's role.
+// QUORVEX_NETTRACE=1 writes every datagram the node sends, takes from its
+// socket and keeps past the fault layer to "datagrams.txt", one line each
+// (see TraceLine): a datagram another node sent that never came off this
+// node's socket was lost before it (its receive ring full), one that came
+// off but was not kept, to the faults.
 // --playback plays a recording single-player with the round length it had;
 // --setup gives it the teams a menus' launch set up ("launch.bin", written
 // by a --menus node at its launch).
@@ -62,7 +67,9 @@
 // QUORVEX_NETFAULTS and --frame-ms hold for the networks the menus start.
 #include <arpa/inet.h>
 #include <atomic>
+#include <mutex>
 #include <signal.h>
+#include <time.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -556,17 +563,88 @@ int HostileSend(const NetPacket* packet, const NetAddress* to)
     return sent;
 }
 
-// The layers over a node's transport: the fault layer when asked for, and
-// the bad node's.
+// ---- the datagram trace ----
+
+FILE* s_trace;
+std::mutex s_traceLock;
+const NetTransport* s_traceSocket; // the transport, under the fault layer
+const NetTransport* s_traceFaults; // the fault layer
+
+// One line: the machine's monotonic ms (the same clock in every process, so
+// that the nodes' files line up), what happened (S sent, X a send refused, R
+// taken from the socket, K kept past the faults), the other end's process (its
+// address's last byte less one), the type ("ACK" an acknowledgement; "*" one
+// wanted), the packet's source node, round and id.
+void TraceLine(char what, const NetPacket* p, const NetAddress* peer)
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const uint32_t type = Net_Type(p);
+    std::lock_guard<std::mutex> hold(s_traceLock);
+    fprintf(s_trace, "%lld %c %d %s%s %u %u %u\n", (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000, what,
+            (int)peer->bytes[3] - 1, type & NET_IS_ACK ? "ACK" : Net_PacketTypeName(type & 0xFF),
+            type & NET_WANTS_ACK ? "*" : "", (unsigned)Net_Source(p), (unsigned)Net_Round(p), (unsigned)Net_Id(p));
+}
+
+int TraceInit(NetAddress* own) { return s_traceSocket->init(own); }
+int TraceClose(void)
+{
+    const int closed = s_traceSocket->close();
+    std::lock_guard<std::mutex> hold(s_traceLock);
+    fflush(s_trace);
+    return closed;
+}
+int TraceSocketReceive(NetPacket* packet, NetAddress* from, uint32_t* time)
+{
+    const int got = s_traceSocket->receive(packet, from, time);
+    if (got) TraceLine('R', packet, from);
+    return got;
+}
+int TraceSend(const NetPacket* packet, const NetAddress* to)
+{
+    const int sent = s_traceSocket->send(packet, to);
+    TraceLine(sent ? 'S' : 'X', packet, to);
+    return sent;
+}
+uint32_t TracePolled(void) { return s_traceSocket->polled ? s_traceSocket->polled() : Thread_ClockMs(); }
+uint32_t TraceFaultsPolled(void) { return s_traceFaults->polled ? s_traceFaults->polled() : Thread_ClockMs(); }
+int TraceFaultsInit(NetAddress* own) { return s_traceFaults->init(own); }
+int TraceFaultsClose(void) { return s_traceFaults->close(); }
+int TraceFaultsSend(const NetPacket* packet, const NetAddress* to) { return s_traceFaults->send(packet, to); }
+int TraceKept(NetPacket* packet, NetAddress* from, uint32_t* time)
+{
+    const int got = s_traceFaults->receive(packet, from, time);
+    if (got) TraceLine('K', packet, from);
+    return got;
+}
+
+// The layers over a node's transport: the trace when asked for (at the
+// socket and past the faults), the fault layer when asked for, and the bad
+// node's.
 const NetTransport* Layers(const NetTransport* base)
 {
     static const NetTransport hostile = {HostileInit, HostileClose, HostileReceive, HostileSend, HostilePolled};
+    static const NetTransport socket = {TraceInit, TraceClose, TraceSocketReceive, TraceSend, TracePolled};
+    static const NetTransport kept = {TraceFaultsInit, TraceFaultsClose, TraceKept, TraceFaultsSend, TraceFaultsPolled};
+    const char* trace = getenv("QUORVEX_NETTRACE");
+    if (trace && strcmp(trace, "1") == 0 && s_opt.type == NET_TYPE_UDP) {
+        if (!s_trace) s_trace = fopen("datagrams.txt", "w");
+        if (!s_trace) Fail("datagrams.txt could not be written");
+        // Line by line: a node killed or stopped keeps what it did.
+        setvbuf(s_trace, nullptr, _IOLBF, 0);
+        s_traceSocket = base;
+        base = &socket;
+    }
     const char* faults = getenv("QUORVEX_NETFAULTS");
     if (faults && *faults) {
         NetFaultConfig config;
         if (!NetFault_Parse(faults, &config)) Fail("QUORVEX_NETFAULTS is not <percent>,<kinds>,<seed>");
         config.seed ^= s_opt.seed * 7919 + (uint32_t)s_opt.node;
         base = NetFault_Wrap(base, config);
+        if (s_trace) {
+            s_traceFaults = base;
+            base = &kept;
+        }
     }
     if (s_opt.garbageat < 0) return base;
     s_below = base;
