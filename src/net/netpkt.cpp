@@ -360,12 +360,13 @@ static int HurryWhere(const uint8_t* delivered, void (*callback)(void))
     while (hurried) {
         NetPendingPacket* r = hurried;
         hurried = r->next;
-        // Sent as a first send is (its tries whole): asked again once a
-        // period, a record would otherwise run out of tries long before a
-        // guest that refuses it takes it.
-        r->timeout = Clamp(r->roundtrip->estimate * 200 / 100, 75, s_longestTimeout.load());
+        // Sent as a first send is, its time-out kept (the layer's own
+        // resends stay backed off: one question a period, not a burst) and
+        // its tries renewed: still asked for, it is no packet to give up,
+        // and a takeover must outlast a guest's refusals until it takes it.
         r->expiry = now;
         r->unsent = 1;
+        r->tries = NETPKT_TRIES;
         InsertByExpiry(r);
         found++;
     }

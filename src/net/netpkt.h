@@ -183,9 +183,9 @@ void NetPkt_SetLongestTimeout(uint32_t ms);
 // of 250 and 250 is returned.
 uint32_t NetPkt_GetRoundTrip(const NetAddress* address);
 // The queued records that set this delivered flag go out again at the next
-// pass, their time-out back to its first length and their tries kept (a
-// question asked again under the id it had, whose answer any copy brings).
-// The records found.
+// pass without counting a try, their time-out kept and their tries renewed
+// (a question asked again under the id it had, whose answer any copy
+// brings). The records found.
 int NetPkt_Hurry(const uint8_t* delivered);
 // The same for the queued records whose completion callback is this one.
 int NetPkt_HurryCallback(void (*callback)(void));
