@@ -972,6 +972,9 @@ static void ReceiveReport(const NetPacket* packet, const NetAddress* from)
     s_reports.before[guest] = data[1] & data[0];
     s_reports.at[guest] = data[2] & data[0];
     s_reports.reported[guest] = 1;
+    // Its round is waited on from now: until the reports are in it waits on
+    // this node's settling of the drop, not on anything of its own.
+    g_NetRounds.frames[guest] = 0;
     Net_TestRoundComplete();
 }
 
@@ -1521,7 +1524,10 @@ static void WatchNode(int n, uint32_t steps, uint8_t quiet)
     // then: a live node held by a lost one answers, but sends nothing), or
     // the report a new creator awaits of it (which nothing holds back).
     const uint32_t before = r->frames[n];
-    if (ReportOwed(n) || (!r->received[n] && !(quiet & ~(1 << n)))) r->frames[n] += steps;
+    // A guest whose report is in waits on this node's settling while
+    // others' reports are still to come: its round is not missing yet.
+    const int settling = g_NetCreator && s_reports.awaiting;
+    if (ReportOwed(n) || (!r->received[n] && !(quiet & ~(1 << n)) && !settling)) r->frames[n] += steps;
     else if (!r->received[n]) r->frames[n] = 0;
     const char* name = g_NetSession.players[n].name;
     // Each line once per wait, per re-ask or per tenth: repeated every frame,
