@@ -8,6 +8,7 @@
 
 #include "ai/ai.h"
 #include "ai/aidebug.h"
+#include "ai/aisite.h"
 #include "core/config.h"
 #include "core/error.h"
 #include "core/fspath.h"
@@ -413,6 +414,10 @@ void Game_PlaceStartUnits(void)
             }
         }
         TLOG(TLOG_SETUP, "Team %d start units: %d placed from tile %d,%d", t, placed, x, y);
+        // A computer team's base was located when its player started, with
+        // nothing of the team on the map yet (at 0,0): its crews would look
+        // for room in the map's corner rather than by their start.
+        if (placed > 0 && AI_IsComputerTeam(t)) AIBuild_LocateBase(AI_GetTeam(t));
         // The option leaves out the team's own units of the scenario: with
         // none placed it has nothing to play, and the end conditions count
         // it beaten at once.

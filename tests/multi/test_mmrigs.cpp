@@ -14,6 +14,7 @@
 #include "platform/input.h"
 #include "platform/plat.h"
 #include "platform/video.h"
+#include "support/rigs.h"
 #include "support/testsupport.h"
 #include "units/building.h"
 #include "units/iterate.h"
@@ -167,6 +168,60 @@ TEST_F(ThreeRigs, RegressionACrewOfEachSideStartsADepotByItsStart)
         EXPECT_EQ(b->buildingtype, depot);
     }
     EXPECT_EQ(g_GameState, GS_INGAME);
+}
+
+// Computer players launched on every start location of a map, each side on
+// one at least: each puts up its depot and its factory with its crews, its
+// factory makes units and its squads attack, so that the game ends with a
+// winner; a player who hands over at the start leaves a team that does the
+// same. The maps' default state machines once named a plan with no
+// building in it (the third side's none at all): no site was begun and the
+// game never ended.
+class ThreeRigsGame : public ThreeRigs {};
+
+TEST_F(ThreeRigsGame, RegressionComputerPlayersBuildWithTheirCrewsAndTheGameHasAWinner)
+{
+    enum { WINNER_BY = 20000 };
+    const struct {
+        const char* map;
+        int slots;
+        int sides[RIGS_SLOTS];
+        int human;   // hands over at the start
+    } rows[] = {
+        {"DUEL", 2, {2, 0}, -1},
+        {"QUAD", 4, {1, 2, 2, 0}, 1},
+        {"MELEE", 8, {2, 1, 2, 1, 2, 2, 0, 0}, -1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.map);
+        Rigs_Launch(r.map, r.slots, r.sides, r.human, 20000);
+        InitCommonGameSystems();
+        InitGameSpecifics();
+        started = true;
+        g_GameState = GS_INGAME;
+        if (r.human >= 0) Orders_QAITakeover(r.human);
+        RIGS_WORKS works;
+        Rigs_WorksInit(&works);
+        while (g_GameState == GS_INGAME && g_UpdateCount < WINNER_BY) {
+            Game_Update();
+            Orders_AfterUpdate();
+            Rigs_WorksWatch(&works);
+        }
+        EXPECT_NE(g_GameState, GS_INGAME) << "no winner by update " << WINNER_BY;
+        EXPECT_GE(Game_GetResult().winner, 0);
+        for (int t = 0; t < r.slots; t++) {
+            EXPECT_GE(works.depot[t], 0) << "team " << t << " put up no depot";
+            EXPECT_GE(works.factory[t], 0) << "team " << t << " put up no factory";
+        }
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+        started = false;
+        Game_ClearLaunchMarks();
+        Game_ResetState();
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_MULTI);
+        Game_ClearResult();
+    }
 }
 
 } // namespace

@@ -12,6 +12,14 @@
 // With Stop and cancel orders (the default) a Stop to one of the sender's
 // crews or a cancel of one of its sites also goes out once per 30 updates.
 //
+// With --rigs the game is a Three Rigs launch of DUEL, QUAD or MELEE, as
+// the staging page sets one up: every start location a computer player of
+// a side drawn from the seed (or a person on team 0 or 1 who hands over),
+// the credits drawn too. With --no-orders no player order goes out, and
+// then the rigs game must also go as the computer players' own: every
+// computer team has put up a depot and a factory by update 6000, and the
+// game has a winner by update 20000.
+//
 // After every update every computer team's books balance, and every unit on
 // its lists is live, has a type, and on the crew list can build; a failed
 // check is told once per kind ("FAIL ...") and the game goes on, so that a
@@ -46,6 +54,7 @@
 #include "platform/plat.h"
 #include "platform/video.h"
 #include "support/bigwar.h"
+#include "support/rigs.h"
 #include "units/building.h"
 #include "units/iterate.h"
 #include "units/orders.h"
@@ -71,6 +80,13 @@ const SCENARIO kScenarios[] = {
 };
 const char* const kCategory[] = {"FIXED", "SINGLE", "MULTI", "CAMPAIGN"};
 const int kGaps[] = {1, 3, 10, 30};
+// The Three Rigs maps and their start locations.
+const struct {
+    const char* name;
+    int slots;
+} kRigsMaps[] = {{"DUEL", 2}, {"QUAD", 4}, {"MELEE", 8}};
+const uint32_t kRigsCredits[] = {2500, 5000, 20000};
+enum { RIGS_WORKS_BY = 6000, RIGS_WINNER_BY = 20000 };
 
 const char* s_phase = "start";
 
@@ -232,6 +248,19 @@ void StopOrCancel(OrderBuilder* draw, int team)
     if (!sites.empty()) Orders_QCancelBuilding(team, sites[draw->Pick((int)sites.size())]);
 }
 
+// A rigs game without orders: every computer team has put up its depot and
+// its factory by update 6000.
+void CheckRigs(RIGS_WORKS* works, int slots)
+{
+    Rigs_WorksWatch(works);
+    if (g_UpdateCount != RIGS_WORKS_BY) return;
+    for (int t = 0; t < slots; t++)
+        if (AI_GetTeam(t) && (works->depot[t] < 0 || works->factory[t] < 0))
+            Fail("works", "team " + std::to_string(t) + " has " + (works->depot[t] < 0 ? "no depot" : "a depot") +
+                              " and " + (works->factory[t] < 0 ? "no factory" : "a factory") + " at update " +
+                              std::to_string(RIGS_WORKS_BY));
+}
+
 bool StopKind(int code)
 {
     return code == QSTOP || code == QCANCELBUILDING || code == QCANCELCONSTRUCT || code == QSURRENDER;
@@ -240,7 +269,7 @@ bool StopKind(int code)
 int Usage()
 {
     fprintf(stderr, "usage: aihunt SEED [--updates N] [--scenario NAME] [--handover -1|0|1] [--speed 7..60]\n"
-                    "              [--no-stop]\n");
+                    "              [--no-stop] [--rigs] [--no-orders]\n");
     return 64;
 }
 
@@ -255,13 +284,15 @@ int main(int argc, char** argv)
     int handover = draw.Pick(4) ? -1 : draw.Pick(2);
     int speed = 7 + draw.Pick(54);
     const int gap = kGaps[draw.Pick((int)std::size(kGaps))];
-    const bool endless = draw.Pick(2);
+    const bool drawn_endless = draw.Pick(2);
     unsigned updates = 20000;
-    bool stops = true;
+    bool stops = true, rigs = false, orders = true, named = false;
     for (int i = 2; i < argc; i++) {
         const std::string o = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
         if (o == "--no-stop") stops = false;
+        else if (o == "--rigs") rigs = true;
+        else if (o == "--no-orders") orders = false;
         else if (!v) return Usage();
         else if (o == "--updates") updates = (unsigned)atoi(argv[++i]);
         else if (o == "--handover") handover = atoi(argv[++i]);
@@ -270,13 +301,38 @@ int main(int argc, char** argv)
             for (scenario = 0; scenario < (int)std::size(kScenarios) && kScenarios[scenario].name != std::string(v);)
                 scenario++;
             if (scenario == (int)std::size(kScenarios)) return Usage();
+            named = true;
             i++;
         } else return Usage();
     }
+    // A rigs game's map, sides and credits come after the other kinds'
+    // draws, which every seed of theirs keeps.
+    int slots = 0, sides[RIGS_SLOTS] = {};
+    uint32_t credits = 0;
+    std::string rigsline;
+    if (rigs) {
+        int map = draw.Pick((int)std::size(kRigsMaps));
+        if (named)
+            for (map = 0; map < (int)std::size(kRigsMaps) && kScenarios[scenario].name != std::string(kRigsMaps[map].name);)
+                map++;
+        if (map == (int)std::size(kRigsMaps)) return Usage();
+        for (scenario = 0; kScenarios[scenario].name != std::string(kRigsMaps[map].name);) scenario++;
+        slots = kRigsMaps[map].slots;
+        rigsline = ", Three Rigs sides";
+        for (int n = 0; n < slots; n++) {
+            sides[n] = draw.Pick(3);
+            rigsline += (n ? "," : " ") + std::to_string(sides[n]);
+        }
+        credits = kRigsCredits[draw.Pick((int)std::size(kRigsCredits))];
+        rigsline += ", credits " + std::to_string(credits);
+    }
+    // A rigs game plays to its winner: its end conditions stay.
+    const bool endless = drawn_endless && !rigs;
     const SCENARIO& s = kScenarios[scenario];
-    printf("seed %u: %s, %s, speed %d, an order per %d updates, %s Stop and cancel, %u updates%s\n", seed, s.name,
+    printf("seed %u: %s%s, %s, speed %d, %s, %s Stop and cancel, %u updates%s\n", seed, s.name, rigsline.c_str(),
            handover < 0 ? "computer on every team" : handover ? "team 1 handed over" : "team 0 handed over", speed,
-           gap, stops ? "with" : "without", updates, endless ? ", no end conditions" : "");
+           orders ? ("an order per " + std::to_string(gap) + " updates").c_str() : "no orders",
+           stops && orders ? "with" : "without", updates, endless ? ", no end conditions" : "");
     fflush(stdout);
 #if !defined(__SANITIZE_ADDRESS__)
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) signal(sig, CrashHandler);
@@ -298,6 +354,7 @@ int main(int argc, char** argv)
     Game_SetDirectories(home.c_str(), "data", "", "save", "scenario");
     Game_SetScenarioCategory(s.category);
     Game_SetScenarioName(s.name);
+    if (rigs) Rigs_Launch(s.name, slots, sides, handover, credits);
     g_LocalTeam = handover < 0 ? TEAM_NEUTRAL : handover;
     Input_Init();
     Video_Init();
@@ -312,28 +369,35 @@ int main(int argc, char** argv)
     PlatHeadless_SetPumpHook(+[] { Input_RawKey(0x1C, 1, '\r'); });
     if (handover >= 0) Orders_QAITakeover(handover);
     s_phase = "play";
-    unsigned orders = 0;
+    unsigned sent = 0;
+    RIGS_WORKS works;
+    Rigs_WorksInit(&works);
     while (g_GameState == GS_INGAME && g_UpdateCount < updates) {
         int team = handover;
-        if (team < 0) {
+        if (team < 0 && orders) {
             team = draw.Pick(TEAM_NEUTRAL);
             g_LocalTeam = team;   // debug mode's team switch
         }
-        if (AI_GetTeam(team) && draw.Pick(gap) == 0) {
+        if (orders && AI_GetTeam(team) && draw.Pick(gap) == 0) {
             const int code = draw.Pick(QMAXCODE + 1);
             if (stops || !StopKind(code)) {
                 draw.Send(code, team);
-                orders++;
+                sent++;
             }
         }
-        if (stops && AI_GetTeam(team) && draw.Pick(30) == 0) {
+        if (orders && stops && AI_GetTeam(team) && draw.Pick(30) == 0) {
             StopOrCancel(&draw, team);
-            orders++;
+            sent++;
         }
         Game_Update();
         Orders_AfterUpdate();
         Check();
+        if (rigs && !orders) CheckRigs(&works, slots);
     }
+    if (rigs && !orders && g_GameState == GS_INGAME && g_UpdateCount >= RIGS_WINNER_BY)
+        Fail("no winner", "no winner by update " + std::to_string(RIGS_WINNER_BY));
+    else if (rigs && !orders && g_GameState != GS_INGAME && Game_GetResult().winner < 0)
+        Fail("no winner", "the game ended without a winner");
     int stopped = 0, locked = 0, offlist = 0, unusable = 0;
     CrewCounts(&stopped, &locked, &offlist, &unusable);
     const unsigned played = g_UpdateCount;
@@ -350,6 +414,6 @@ int main(int argc, char** argv)
     fs::remove_all(home);
     printf("end %s: %u updates, %u orders, winner %d; crews stopped holding a purchase %d, credits locked %d, "
            "crews off every list %d, teams with no usable crew %d\n",
-           s_failed ? "failed" : "ok", played, orders, Game_GetResult().winner, stopped, locked, offlist, unusable);
+           s_failed ? "failed" : "ok", played, sent, Game_GetResult().winner, stopped, locked, offlist, unusable);
     return s_failed;
 }
