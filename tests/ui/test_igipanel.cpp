@@ -571,6 +571,32 @@ TEST_F(Panels, GiftsOfCreditsUpToWhatTheTeamHasAndAlliances)
     EXPECT_EQ(Igicomms_ParseAmount(std::string(255, '9').c_str()), INT_MAX);
 }
 
+// Regression: the player list named teams 0..7 whether they played or not,
+// and units given to a slot nobody played won the game there. Only the
+// other teams in the game are listed; a row left over is no player: it
+// can't be chosen, and gifts and alliances with it send nothing.
+TEST_F(Panels, RegressionThePlayerListHoldsOnlyTheTeamsInTheGame)
+{
+    for (int t : {3, 5}) teamdata[t].type = TT_DISABLED;
+    Igi_ResetState();
+    g_DebugFlags |= DBG_DEBUGMODE;
+    EXPECT_EQ(std::vector<uint8_t>(igi_nfo.commteam, igi_nfo.commteam + IGI_COMMROWS),
+              (std::vector<uint8_t>{0, 2, 4, 6, 7, TEAM_NEUTRAL, TEAM_NEUTRAL}));
+    ASSERT_TRUE(Igievnt_SetMfdMode(MFD_COMMS));
+    Click(500, 95 + 18 * 5 + 5);
+    EXPECT_EQ(igi_nfo.commrow, 0) << "an empty row isn't chosen";
+    for (int t = 0; t < TEAM_NEUTRAL; t++)
+        if (t != g_LocalTeam) teamdata[t].type = TT_DISABLED;
+    Igi_ResetState();
+    g_DebugFlags |= DBG_DEBUGMODE;
+    ASSERT_TRUE(Igievnt_SetMfdMode(MFD_COMMS));
+    Select(10, 10);
+    ClickZone(57);
+    ClickZone(58);
+    Click(571 + 3, 95 + 3);
+    EXPECT_TRUE(Take().empty()) << "no player to give to or ally with";
+}
+
 TEST_F(Panels, ChatEscapeRestoresThePanelAndSingleplayerChatSendsNothing)
 {
     ASSERT_TRUE(Igievnt_SetMfdMode(MFD_MENU));
