@@ -321,6 +321,16 @@ void Igicomms_DefineZones(void)
         Igievnt_DefineStdButton(GROUP_ZONE + k, GroupButton, keys[k], SBT_SML, 566, 222 + 22 * k, ZL_COMMS);
 }
 
+void Igicomms_ListPlayers(void)
+{
+    // With the neutral team left out, teams 0..7 less the local one are at
+    // most seven.
+    int row = 0;
+    for (int t = 0; t < TEAM_NEUTRAL && row < IGI_COMMROWS; t++)
+        if (t != Local() && teamdata[t].type != TT_DISABLED) igi_nfo.commteam[row++] = (uint8_t)t;
+    while (row < IGI_COMMROWS) igi_nfo.commteam[row++] = TEAM_NEUTRAL;
+}
+
 void Igicomms_ResetState(void)
 {
     igi_nfo.commrow = 0;

@@ -578,8 +578,7 @@ TEST_F(Panels, GiftsOfCreditsUpToWhatTheTeamHasAndAlliances)
 TEST_F(Panels, RegressionThePlayerListHoldsOnlyTheTeamsInTheGame)
 {
     for (int t : {3, 5}) teamdata[t].type = TT_DISABLED;
-    Igi_ResetState();
-    g_DebugFlags |= DBG_DEBUGMODE;
+    Igicomms_ListPlayers();
     EXPECT_EQ(std::vector<uint8_t>(igi_nfo.commteam, igi_nfo.commteam + IGI_COMMROWS),
               (std::vector<uint8_t>{0, 2, 4, 6, 7, TEAM_NEUTRAL, TEAM_NEUTRAL}));
     ASSERT_TRUE(Igievnt_SetMfdMode(MFD_COMMS));
@@ -587,8 +586,7 @@ TEST_F(Panels, RegressionThePlayerListHoldsOnlyTheTeamsInTheGame)
     EXPECT_EQ(igi_nfo.commrow, 0) << "an empty row isn't chosen";
     for (int t = 0; t < TEAM_NEUTRAL; t++)
         if (t != g_LocalTeam) teamdata[t].type = TT_DISABLED;
-    Igi_ResetState();
-    g_DebugFlags |= DBG_DEBUGMODE;
+    Igicomms_ListPlayers();
     ASSERT_TRUE(Igievnt_SetMfdMode(MFD_COMMS));
     Select(10, 10);
     ClickZone(57);
