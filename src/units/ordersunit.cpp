@@ -198,9 +198,13 @@ void ConstructBuilding(const ORDERREC* n)
     if (!CheckBelow(n, "building type", type, g_NrBuildingTypes) || !CheckTile(n, x, y)) return;
     // The building panel's two tests, made again where every machine makes
     // them: the panel chose at the click, and an order from elsewhere (a
-    // changed program, a recording) was never chosen there.
+    // changed program, a recording) was never chosen there. A carrier puts
+    // up the building it carries, whatever type the order names, and the
+    // panel places a carried package with neither test.
     const BUILDINGTYPE* t = &g_BuildingTypes[type];
-    const char* rule = !PREREQ_CanThisMakeThat(u->type->prereq.id, t->prereq.id, n->team) ? "the unit's type isn't among its makers"
+    const char* rule = Units_HasBuildingPackage(u) ? nullptr
+                       : !PREREQ_CanThisMakeThat(u->type->prereq.id, t->prereq.id, n->team)
+                           ? "the unit's type isn't among its makers"
                        : !PREREQ_CanMake(t->prereq.id, n->team) ? "the team lacks its prerequisites"
                                                                 : nullptr;
     if (rule) {
