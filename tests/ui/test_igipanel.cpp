@@ -572,27 +572,24 @@ TEST_F(Panels, GiftsOfCreditsUpToWhatTheTeamHasAndAlliances)
 }
 
 // Regression: the player list named teams 0..7 whether they played or not,
-// and units given to a slot nobody played won the game there. Only the
-// other teams in the game are listed; a row left over is no player: it
-// can't be chosen, and gifts and alliances with it send nothing.
+// and units given to a slot nobody played won the game there. A row left
+// over is no player: not chosen, nothing given to it or allied with it.
 TEST_F(Panels, RegressionThePlayerListHoldsOnlyTheTeamsInTheGame)
 {
-    for (int t : {3, 5}) teamdata[t].type = TT_DISABLED;
+    for (int t = 0; t < TEAM_NEUTRAL; t++) teamdata[t].type = t == 1 || t == 3 ? TT_HUMAN : TT_DISABLED;
     Igicomms_ListPlayers();
-    EXPECT_EQ(std::vector<uint8_t>(igi_nfo.commteam, igi_nfo.commteam + IGI_COMMROWS),
-              (std::vector<uint8_t>{0, 2, 4, 6, 7, TEAM_NEUTRAL, TEAM_NEUTRAL}));
+    EXPECT_EQ(igi_nfo.commteam[0], 3);
+    EXPECT_EQ(igi_nfo.commteam[1], TEAM_NEUTRAL);
     ASSERT_TRUE(Igievnt_SetMfdMode(MFD_COMMS));
-    Click(500, 95 + 18 * 5 + 5);
-    EXPECT_EQ(igi_nfo.commrow, 0) << "an empty row isn't chosen";
-    for (int t = 0; t < TEAM_NEUTRAL; t++)
-        if (t != g_LocalTeam) teamdata[t].type = TT_DISABLED;
+    Click(500, 95 + 18 + 5);
+    EXPECT_EQ(igi_nfo.commrow, 0);
+    teamdata[3].type = TT_DISABLED;   // no other player: the chosen row 0 is empty
     Igicomms_ListPlayers();
-    ASSERT_TRUE(Igievnt_SetMfdMode(MFD_COMMS));
     Select(10, 10);
     ClickZone(57);
     ClickZone(58);
     Click(571 + 3, 95 + 3);
-    EXPECT_TRUE(Take().empty()) << "no player to give to or ally with";
+    EXPECT_TRUE(Take().empty());
 }
 
 TEST_F(Panels, ChatEscapeRestoresThePanelAndSingleplayerChatSendsNothing)
