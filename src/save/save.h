@@ -112,7 +112,9 @@ int Save_Game(const char* path, uint32_t flag);
 // logged and kept for Save_LoadError. Only a regular file is read. A file of
 // another scenario gives SAVE_OTHERSCENARIO (nothing loaded) only once its
 // structure and every block's fields have passed and its scenario is a
-// folder of the current category; a damaged one is SAVE_BADFILE.
+// folder of the current category; a damaged one is SAVE_BADFILE. A file
+// whose unit, building, part or weapon types are more or fewer than this
+// game's is SAVE_OLDVERSION ("made with other game data").
 int Save_Load(const char* path);
 // Reads and checks the header alone into g_SaveHeader: 0, 1 or 3 as Save_Load.
 int Save_CheckHeader(const char* path);

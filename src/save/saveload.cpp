@@ -429,21 +429,51 @@ int checkScenario(LoadFile& f)
     return 1;
 }
 
-// The computer players' plans are static globals: a file saved with them on
-// holds a block for each plan of its computer teams, one saved with them
-// off none.
-uint32_t planBlocks(const LoadFile& f)
+// The global blocks of a type: the file's, counted by the type in each
+// block's flags word, and the present game's listing.
+uint32_t fileBlocks(const LoadFile& f, int type)
 {
     uint32_t n = 0;
-    for (const FILEBLOCK& fb : f.globals) n += (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF) == ST_AIP_struct;
+    for (const FILEBLOCK& fb : f.globals) n += (int)((fb.flags >> SAVEBLK_TYPESHIFT) & 0xFF) == type;
     return n;
 }
 
+uint32_t liveBlocks(int type)
+{
+    uint32_t n = 0;
+    for (SAVEBLOCK* b = Saveblk_FirstGlobal(); b; b = Saveblk_Next()) n += SaveBlk_Type(b) == type;
+    return n;
+}
+
+// A file saved with other definition files holds another number of some
+// type table's static blocks: no check of its blocks could say more than
+// that it is of another game. 0 after refusing.
+int checkTypeTables(LoadFile& f)
+{
+    static const struct {
+        int type;
+        const char* name;
+    } tables[] = {{ST_UNITTYPE, "unit"}, {ST_BUILDINGTYPE, "building"}, {ST_PARTTYPE, "part"},
+                  {ST_WEAPONTYPE, "weapon"}};
+    std::string why;
+    for (const auto& t : tables) {
+        const uint32_t file = fileBlocks(f, t.type), live = liveBlocks(t.type);
+        if (file == live) continue;
+        char part[80];
+        snprintf(part, sizeof part, "%s%u %s types in the file, %u here", why.empty() ? "" : "; ", file, t.name,
+                 live);
+        why += part;
+    }
+    return why.empty() ? 1 : refuse(f, "made with other game data: %s", why.c_str());
+}
+
+// The computer players' plans are static globals: a file saved with them on
+// holds a block for each plan of its computer teams, one saved with them
+// off none.
 int countError(LoadFile& f)
 {
-    uint32_t livePlans = 0;
-    for (SAVEBLOCK* b = Saveblk_FirstGlobal(); b; b = Saveblk_Next()) livePlans += SaveBlk_Type(b) == ST_AIP_struct;
-    const uint32_t filePlans = planBlocks(f), file = (uint32_t)f.globals.size(), live = Saveblk_GlobalCount();
+    const uint32_t livePlans = liveBlocks(ST_AIP_struct), filePlans = fileBlocks(f, ST_AIP_struct);
+    const uint32_t file = (uint32_t)f.globals.size(), live = Saveblk_GlobalCount();
     char why[96] = "";
     if (filePlans != livePlans && file - filePlans == live - livePlans) {
         if (!filePlans || !livePlans)
@@ -834,7 +864,8 @@ int Save_Load(const char* path)
         g_SaveFlags &= ~(uint32_t)(SAVEF_LISTONLY | SAVEF_LIVE);
         Saveblk_Stats();
         Staging st;
-        int ok = checkGlobals(f);
+        const int sameTables = checkTypeTables(f);
+        int ok = sameTables && checkGlobals(f);
         if (ok && !applyBlocks(f, st)) ok = undo(st);
         Saveblk_Close();
         SavePtr_Close();
@@ -852,7 +883,7 @@ int Save_Load(const char* path)
             keep(st);
             TLOG(TLOG_SAVE, "- done.");
         }
-        result = ok ? SAVE_LOADED : SAVE_BADFILE;
+        result = ok ? SAVE_LOADED : sameTables ? SAVE_BADFILE : SAVE_OLDVERSION;
     }
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     TLOG(TLOG_SAVE, "Time: %8.1fs", ms * 0.001);

@@ -1,4 +1,5 @@
 #include "ui/igi.h"
+#include "ui/igicomms.h"
 
 #include "core/config.h"
 #include "core/gamestate.h"
@@ -53,12 +54,7 @@ void Igi_ResetState(void)
     n.editsubmode = 0;
     n.globaltrail = -1;
     n.credits = g_LocalTeam >= 0 && g_LocalTeam < TEAM_MAXTEAMS ? teamdata[g_LocalTeam].credits : 0;
-    // Seven rows for the other teams: with the neutral team left out, teams
-    // 0..7 less the local one are exactly seven.
-    int row = 0;
-    for (int t = 0; t < TEAM_NEUTRAL && row < IGI_COMMROWS; t++)
-        if (t != g_LocalTeam) n.commteam[row++] = (uint8_t)t;
-    while (row < IGI_COMMROWS) n.commteam[row++] = TEAM_NEUTRAL;
+    Igicomms_ListPlayers();
     if (!g_NetworkGame && (g_Config.debugflags & DBG_DEBUGMODE)) g_DebugFlags |= DBG_DEBUGMODE;
     else g_DebugFlags &= ~DBG_DEBUGMODE;
     g_DebugFlags &= ~IGI_DEBUGDISPLAYS;

@@ -31,6 +31,9 @@ constexpr int GROUP_ZONE = 60, GROUPS = IGICOMMS_GROUPS;
 static int Local(void) { return g_LocalTeam; }
 static int LeftRelease(uint32_t reason) { return reason == ZR_INPUT && igi_nfo.event.kind == EV_LEFTUP; }
 
+// A row without a player: the list holds only the teams in the game.
+static int Empty(int row) { return igi_nfo.commteam[row] >= TEAM_NEUTRAL; }
+
 static int RowAt(int y)
 {
     int row = (y - IGICOMMS_ROWY) / IGICOMMS_ROWH;
@@ -83,7 +86,7 @@ int Igicomms_ParseAmount(const char* text)
 void Igievnt_PlayerListHandler(uint32_t zd, uint32_t reason)
 {
     if (reason == ZR_DRAW) return IgiDisp_DrawPanelZone((int)zd);
-    if (!LeftRelease(reason)) return;
+    if (!LeftRelease(reason) || Empty(RowAt(igi_nfo.event.y))) return;
     igi_nfo.commrow = (uint8_t)RowAt(igi_nfo.event.y);
     IgiDisp_SetZoneDirty((int)zd);
 }
@@ -108,7 +111,7 @@ void Igievnt_AllianceHandler(uint32_t zd, uint32_t reason)
     if (reason == ZR_DRAW) return IgiDisp_DrawPanelZone((int)zd);
     // Either side's stance may change at any update.
     if (reason == ZR_UPDATE) return IgiDisp_SetZoneDirty((int)zd);
-    if (!LeftRelease(reason)) return;
+    if (!LeftRelease(reason) || Empty(RowAt(igi_nfo.event.y))) return;
     int column = (igi_nfo.event.x - ALLIANCE_X) / CELL;
     column = column < 0 ? 0 : column > 2 ? 2 : column;
     Orders_QChangeAlly(Local(), igi_nfo.commteam[RowAt(igi_nfo.event.y)], relation[column]);
@@ -121,13 +124,13 @@ void Igievnt_AmountHandler(uint32_t zd, uint32_t reason)
 
 static void GiveUnitsButton(uint32_t)
 {
-    if (g_OptGivingDisabled || !igi_nfo.firstunit) return;
+    if (g_OptGivingDisabled || !igi_nfo.firstunit || Empty(igi_nfo.commrow)) return;
     Orders_QGiveUnits(Local(), &igi_nfo.selected, igi_nfo.commteam[igi_nfo.commrow]);
 }
 
 static void GiveCreditsButton(uint32_t)
 {
-    if (g_OptGivingDisabled || Local() < 0 || Local() >= TEAM_MAXTEAMS) return;
+    if (g_OptGivingDisabled || Local() < 0 || Local() >= TEAM_MAXTEAMS || Empty(igi_nfo.commrow)) return;
     int amount = Igicomms_ParseAmount(igi_nfo.amount);
     if (amount <= 0) return;
     if (teamdata[Local()].credits >= amount)
@@ -248,6 +251,7 @@ static void DrawPlayers(BITMAP* dst)
         int look = row == igi_nfo.commrow ? 2 : row == hover ? (Held() ? 2 : 1) : 0;
         if (bm) Graph_Blit(dst, nullptr, 0, 465, y, bm, look * 95, 0, 95, IGICOMMS_ROWH);
         int team = igi_nfo.commteam[row];
+        if (Empty(row)) continue;
         Font_Print(476, y + 3, Team_GetPlayerNameString(team), 81, 1, nullptr, nullptr, dst,
                    team < TEAM_MAXTEAMS ? teamdata[team].palindex : IGIDISP_TEXTCOLOUR);
     }
@@ -272,7 +276,11 @@ static void DrawAlliances(BITMAP* dst)
     int hovercol = (igi_nfo.mousex - ALLIANCE_X) / CELL;
     for (int row = 0; row < IGI_COMMROWS; row++) {
         int team = igi_nfo.commteam[row], y = IGICOMMS_ROWY + IGICOMMS_ROWH * row;
-        int mine = ColumnOf(Team_GetRelation(Local(), team)), theirs = ColumnOf(Team_GetRelation(team, Local()));
+        int mine = -1, theirs = -1;
+        if (!Empty(row)) {
+            mine = ColumnOf(Team_GetRelation(Local(), team));
+            theirs = ColumnOf(Team_GetRelation(team, Local()));
+        }
         for (int c = 0; c < 3; c++) {
             int sx = c == mine ? CELL * c + 132 : row == hoverrow && c == hovercol ? CELL * c + 66 : CELL * c;
             int x = ALLIANCE_X + CELL * c;
@@ -311,6 +319,16 @@ void Igicomms_DefineZones(void)
                                                       "IGI_COENEM"};
     for (int k = 0; k < IGICOMMS_GROUPS; k++)
         Igievnt_DefineStdButton(GROUP_ZONE + k, GroupButton, keys[k], SBT_SML, 566, 222 + 22 * k, ZL_COMMS);
+}
+
+void Igicomms_ListPlayers(void)
+{
+    // With the neutral team left out, teams 0..7 less the local one are at
+    // most seven.
+    int row = 0;
+    for (int t = 0; t < TEAM_NEUTRAL && row < IGI_COMMROWS; t++)
+        if (t != Local() && teamdata[t].type != TT_DISABLED) igi_nfo.commteam[row++] = (uint8_t)t;
+    while (row < IGI_COMMROWS) igi_nfo.commteam[row++] = TEAM_NEUTRAL;
 }
 
 void Igicomms_ResetState(void)

@@ -24,6 +24,10 @@ extern const char* const kIgiDebugCode;
 void Igicomms_DefineZones(void);
 // Chosen row 0, group mode 5, no recipients, not typing (state reset).
 void Igicomms_ResetState(void);
+// The player rows: each other team in the game (not disabled, not the
+// neutral team) in order; the rows left over hold the neutral team, which
+// is no player (interface start).
+void Igicomms_ListPlayers(void);
 
 // 1 when the row's team plays on an active node of a network game.
 int Igicomms_TakesPart(int row);

@@ -135,11 +135,18 @@ static void ChangeAlly(const ORDERREC* n)
 }
 
 // The selection is resolved again now: a unit that died or changed hands
-// since it was selected stays where it is.
+// since it was selected stays where it is. A team nobody plays, and the
+// neutral team, take no units: held there, they stand outside the game and
+// can outlast every player in it.
 static void GiveUnits(const ORDERREC* n)
 {
     int to = n->payload[0];
     if (!CheckTeam(n, to) || to == n->team) return;
+    if (to == TEAM_NEUTRAL || teamdata[to].type == TT_DISABLED) {
+        TLOG(TLOG_ERROR, "Order %s (%d) of team %d names team %d, which isn't in the game; refused",
+             s_names[n->code], n->code, n->team, to);
+        return;
+    }
     int given = 0;
     for (const UNITLISTELEM* e = Orders_TeamSelection(n->team)->head; e; e = e->next) {
         UNIT* u = Units_IdToUnitPtr(e->u.id, n->team);

@@ -19,6 +19,7 @@
 #include "units/building.h"
 #include "units/orders.h"
 #include "units/ordersint.h"
+#include "units/prereq.h"
 #include "units/team.h"
 #include "units/trail.h"
 #include "units/unit.h"
@@ -195,6 +196,22 @@ void ConstructBuilding(const ORDERREC* n)
         return;
     }
     if (!CheckBelow(n, "building type", type, g_NrBuildingTypes) || !CheckTile(n, x, y)) return;
+    // The building panel's two tests, made again where every machine makes
+    // them: the panel chose at the click, and an order from elsewhere (a
+    // changed program, a recording) was never chosen there. A carrier puts
+    // up the building it carries, whatever type the order names, and the
+    // panel places a carried package with neither test.
+    const BUILDINGTYPE* t = &g_BuildingTypes[type];
+    const char* rule = Units_HasBuildingPackage(u) ? nullptr
+                       : !PREREQ_CanThisMakeThat(u->type->prereq.id, t->prereq.id, n->team)
+                           ? "the unit's type isn't among its makers"
+                       : !PREREQ_CanMake(t->prereq.id, n->team) ? "the team lacks its prerequisites"
+                                                                : nullptr;
+    if (rule) {
+        TLOG(TLOG_ERROR, "Order %s (%d) of team %d: unit %d (%s), building type %d (%s): %s; refused",
+             Orders_CodeName(n->code), n->code, n->team, u->id, u->type->symbolid, type, t->name, rule);
+        return;
+    }
     Units_SOrderConstruct(u, type, x, y);
     AI_PlayerConstruct(u);
 }

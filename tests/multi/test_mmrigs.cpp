@@ -5,9 +5,11 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/config.h"
 #include "core/gamestate.h"
+#include "core/utils.h"
 #include "game/gameloop.h"
 #include "game/systems.h"
 #include "multi/mmchat.h"
@@ -16,7 +18,9 @@
 #include "platform/video.h"
 #include "support/rigs.h"
 #include "support/testsupport.h"
+#include "support/world.h"
 #include "units/building.h"
+#include "units/buildplay.h"
 #include "units/iterate.h"
 #include "units/orders.h"
 #include "units/prereq.h"
@@ -222,6 +226,55 @@ TEST_F(ThreeRigsGame, RegressionComputerPlayersBuildWithTheirCrewsAndTheGameHasA
         Game_SetScenarioCategory(SC_MULTI);
         Game_ClearResult();
     }
+}
+
+// A crew began a big factory, which no unit makes, and a factory before
+// any depot, from construct orders as a changed program sends them; the
+// building panel refuses both. The order is judged at its update as the
+// panel judges, also when the depot falls between the click and that
+// update. A recording of the game plays back the same refusals and state.
+TEST_F(ThreeRigs, RegressionConstructOrdersAgainstTheBuildRulesAreRefusedAlikeOnEveryMachine)
+{
+    QvTempDir home;
+    std::vector<uint64_t> digests[2];
+    for (int run = 0; run < 2; run++) {
+        Str_CopySafe(g_HomeDir, home.path().c_str(), sizeof g_HomeDir);
+        Str_CopySafe(run ? g_Config.orderplayback : g_Config.orderrecord, "rigs.rec", CFG_PATH);
+        Launch(0, 1);
+        EXPECT_EQ(Orders_IsPlayingBack(), run);
+        auto type = [](const char* name) { return PREREQ_BuildingTypePtr(PREREQ_WhatIs(name)); };
+        const BUILDINGTYPE *depot = type("DemoDepot"), *factory = type("DemoFactory");
+        auto play = [&] { Play(1), digests[run].push_back(QvDigest_State()); };
+        auto order = [&](const BUILDINGTYPE* t, const char* rule) {
+            ITERATOR it;
+            Iterate_UnitInit(&it, 0, 0, MM_ALL);
+            UNIT* crew = Iterate_UnitNext(&it);
+            int x = crew->tilepos.x + 2, y = crew->tilepos.y;
+            while (x < mapsizex && !Build_ApplyEffects(crew, nullptr, depot, x, y, nullptr)) x++;
+            log.clear();
+            Orders_QConstructBuilding(0, crew->id, t->index, x, y);
+            play();
+            EXPECT_EQ(crew->sorder.code == SO_NONE, rule != nullptr);
+            const std::string line = std::string("(AshwardCrew), building type ") + std::to_string(t->index) + " (" +
+                                     t->name + "): " + (rule ? rule : "") + "; refused";
+            EXPECT_EQ(log.text().find(line) != std::string::npos, rule != nullptr) << log.text();
+        };
+        order(type("DemoBigFactory"), "the unit's type isn't among its makers");
+        order(factory, "the team lacks its prerequisites");
+        order(depot, nullptr);
+        for (int i = 0; i < 3000 && !PREREQ_HowMany(depot->prereq.id, 0); i++) play();
+        ASSERT_NE(teamdata[0].firstbuilding, nullptr);
+        Build_RemoveFromGame(teamdata[0].firstbuilding, BRM_DESTROYED);
+        order(factory, "the team lacks its prerequisites");
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+        started = false;
+        Game_ResetState();
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_MULTI);
+        g_Config.orderrecord[0] = '\0';
+    }
+    EXPECT_EQ(digests[0], digests[1]);
 }
 
 } // namespace

@@ -3,7 +3,8 @@
 // load that can't succeed; condition machines standing in or heading for a
 // state they don't have are refused as other fields are; what isn't a
 // regular file is refused before it is opened; a save from a program with
-// the computer players on or off says so when the other kind refuses it.
+// the computer players on or off says so when the other kind refuses it;
+// one of other game data is out of date.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -588,6 +589,30 @@ TEST_F(FileTrustSave, AFileFromAProgramWithComputerPlayersOnOrOffSaysWhyItsCount
             << error;
         EXPECT_EQ(QvDigest_State(), digest);
         Stop();
+    }
+}
+
+// Saves of the demo made before its three crews were added were refused as
+// "Not a saved game": a file with fewer of a type table's blocks is of other
+// game data, out of date; another count error keeps its line; whole, the
+// save of a scenario with definition files of its own loads.
+TEST_F(FileTrustSave, RegressionAFileOfOtherGameDataIsRefusedAsOutOfDate)
+{
+    Start("AIBASES");
+    const std::string saved = SaveNow("own.sav");
+    const uint32_t globals = Get32(saved, 32), units = (uint32_t)Units_UnitTypeCount();
+    const struct { int drop, result; std::string why; } rows[] = {
+        {ST_UNITTYPE, SAVE_OLDVERSION, ": made with other game data: " + std::to_string(units - 1) +
+                                           " unit types in the file, " + std::to_string(units) + " here\n"},
+        {ST_WEAPONTYPE, SAVE_OLDVERSION, " weapon types in the file, "},
+        {ST_PIXELARRAY, SAVE_BADFILE, "Global block count error. File=" + std::to_string(globals - 1)},
+        {-1, SAVE_LOADED, "- done."}};
+    for (const auto& r : rows) {
+        std::string bytes = saved;
+        for (const Block& b : Blocks(saved))
+            if (b.type == r.drop && (Put32(bytes, 32, globals - 1), bytes.erase(b.at, 16), true)) break;
+        EXPECT_EQ(Load(bytes), r.result) << r.why;
+        EXPECT_NE(log_.text().find(r.why), std::string::npos) << log_.text();
     }
 }
 

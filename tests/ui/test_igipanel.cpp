@@ -571,6 +571,27 @@ TEST_F(Panels, GiftsOfCreditsUpToWhatTheTeamHasAndAlliances)
     EXPECT_EQ(Igicomms_ParseAmount(std::string(255, '9').c_str()), INT_MAX);
 }
 
+// Regression: the player list named teams 0..7 whether they played or not,
+// and units given to a slot nobody played won the game there. A row left
+// over is no player: not chosen, nothing given to it or allied with it.
+TEST_F(Panels, RegressionThePlayerListHoldsOnlyTheTeamsInTheGame)
+{
+    for (int t = 0; t < TEAM_NEUTRAL; t++) teamdata[t].type = t == 1 || t == 3 ? TT_HUMAN : TT_DISABLED;
+    Igicomms_ListPlayers();
+    EXPECT_EQ(igi_nfo.commteam[0], 3);
+    EXPECT_EQ(igi_nfo.commteam[1], TEAM_NEUTRAL);
+    ASSERT_TRUE(Igievnt_SetMfdMode(MFD_COMMS));
+    Click(500, 95 + 18 + 5);
+    EXPECT_EQ(igi_nfo.commrow, 0);
+    teamdata[3].type = TT_DISABLED;   // no other player: the chosen row 0 is empty
+    Igicomms_ListPlayers();
+    Select(10, 10);
+    ClickZone(57);
+    ClickZone(58);
+    Click(571 + 3, 95 + 3);
+    EXPECT_TRUE(Take().empty());
+}
+
 TEST_F(Panels, ChatEscapeRestoresThePanelAndSingleplayerChatSendsNothing)
 {
     ASSERT_TRUE(Igievnt_SetMfdMode(MFD_MENU));

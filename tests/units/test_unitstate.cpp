@@ -155,6 +155,28 @@ TEST_F(UnitState, GivingUnitsMovesTheCountsOnceAndKeepsFixedUnits)
     Orders_Close();
 }
 
+// Regression: units given to a team slot nobody played outlasted both
+// players and won ("winner 5"). A disabled team and the neutral team take
+// none.
+TEST_F(UnitState, RegressionGivingUnitsToATeamNotInTheGameIsRefused)
+{
+    Orders_Init();
+    teamdata[5].type = TT_DISABLED;
+    UNIT* a = Units_NewAt(tank_, 1, -1, 5, 5);
+    UNITLIST sel;
+    Units_ListInit(&sel);
+    Units_ListAppend(&sel, a, a->id);
+    for (int to : {5, (int)TEAM_NEUTRAL}) {
+        Orders_QGiveUnits(1, &sel, to);
+        Orders_AfterUpdate();
+        EXPECT_EQ(a->team, 1);
+        EXPECT_NE(log_.text().find("of team 1 names team " + std::to_string(to) + ", which isn't in the game; refused"),
+                  std::string::npos);
+    }
+    Units_ListClose(&sel);
+    Orders_Close();
+}
+
 TEST_F(UnitState, RenderTypesFollowTheRulesInOrder)
 {
     g_LocalTeam = 1;
