@@ -572,7 +572,8 @@ const NetTransport* s_traceFaults; // the fault layer
 
 // One line: the machine's monotonic ms (the same clock in every process, so
 // that the nodes' files line up), what happened (S sent, X a send refused, R
-// taken from the socket, K kept past the faults), the other end's process (its
+// taken from the socket, K kept past the faults, C kept but corrupted by them),
+// the other end's process (its
 // address's last byte less one), the type ("ACK" an acknowledgement; "*" one
 // wanted), the packet's source node, round and id.
 void TraceLine(char what, const NetPacket* p, const NetAddress* peer)
@@ -614,7 +615,12 @@ int TraceFaultsSend(const NetPacket* packet, const NetAddress* to) { return s_tr
 int TraceKept(NetPacket* packet, NetAddress* from, uint32_t* time)
 {
     const int got = s_traceFaults->receive(packet, from, time);
-    if (got) TraceLine('K', packet, from);
+    if (!got) return got;
+    // A datagram the faults corrupted is kept here but fails its sum above
+    // (summed again here: the layer's own check logs its failures).
+    NetPacket copy = *packet;
+    Net_StampCrc(&copy);
+    TraceLine(Net_Crc(&copy) == Net_Crc(packet) ? 'K' : 'C', packet, from);
     return got;
 }
 
