@@ -691,7 +691,12 @@ static void DropNodes(uint8_t nodes)
             r->lastcopied[node] = 1;
         }
         KeepCopy(node, &copy);
-        SendCopies(node);
+        // A new creator's copies go with its settling of the drops, once
+        // every guest reported: sent now, they would let a guest that ran
+        // the round before with the dropped node's real packet run it before
+        // the drop moved back there (as the reports may have it), and
+        // others would run it with the copy. Nothing completes before then.
+        if (!s_reports.awaiting) SendCopies(node);
     }
     Net_TestRoundComplete();
 }

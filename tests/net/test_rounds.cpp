@@ -1946,6 +1946,41 @@ TEST_F(NetHandover, ANewCreatorOnALeaveKeepsGuestsThatReportLate)
     }
 }
 
+// Regression (survivors' digests split): a new creator sent its copies of
+// the silent creator's round with its takeover; a guest that had run the
+// round before with the creator's real packet ran it at once, before the
+// other guests' reports moved the drop back to that round, where they ran
+// the copy. The copies now go with the settling, once the reports are in.
+TEST_F(NetHandover, ANewCreatorsCopiesWaitForTheGuestsReports)
+{
+    Start(4, 1);
+    Play({{}, {}, {}, {}});
+    uint8_t send = 1;
+    QuorNet_Step(&send);
+    for (int n : {2, 3}) Deliver(Round(n, 3, {}), Addr(n));
+    for (int n : {2, 3}) AckOwn(n);
+    MemNet_Sent().clear();
+    Silent({0}, QUORNET_FRAMES_TAKEOVER + 1);
+    QuorNet_CheckDrops(); // the creator silent: this node takes its role
+    ASSERT_TRUE(g_NetCreator);
+    auto copies = [](int guest) {
+        int n = 0;
+        for (const NetPacket& p : SentTo(guest, NET_ROUND)) n += Net_Source(&p) == 0;
+        return n;
+    };
+    EXPECT_EQ(copies(2) + copies(3), 0) << "no copy before the reports";
+    const uint8_t none[3] = {0, 0, 0};
+    for (int g : {2, 3}) {
+        NetPacket p;
+        memset(&p, 0, sizeof p);
+        Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
+        Net_SetSource(&p, (uint8_t)g);
+        Deliver(p, Addr(g));
+    }
+    EXPECT_GT(copies(2), 0);
+    EXPECT_GT(copies(3), 0);
+}
+
 TEST_F(NetHandover, AGuestThatNeverReportsIsDroppedAtTheLimit)
 {
     Start(4, 1);
