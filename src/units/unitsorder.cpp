@@ -12,6 +12,7 @@
 #include "core/debug.h"
 #include "core/gamestate.h"
 #include "core/rand.h"
+#include "map/fog.h"
 #include "map/map.h"
 #include "rules/gamemsg.h"
 #include "units/autotarget.h"
@@ -373,6 +374,21 @@ static UNIT_POS TargetTile(TARGET* t, const UNIT* u)
     return {tile[0], tile[1]};
 }
 
+// A building's tile is its top-left corner, which may lie unseen behind it:
+// a unit on the far side gave up there, took the building again at once and
+// stood out of range for good. It closes in on the building's attack point
+// for it, the tile beside it from which it shoots, when that is in sight.
+static bool SeenAround(TARGET* t, UNIT* u, UNIT_POS* at)
+{
+    if (Fog_AnySeenInTiles(at->x, at->y, at->x + 2, at->y + 2, u->team)) return true;
+    if (t->mode != FM_BUILDING) return false;
+    int x = at->x, y = at->y;
+    Build_GetAttackPoint(t->building.building, u, &x, &y);
+    if (!Fog_AnySeenInTiles(x, y, x + 2, y + 2, u->team)) return false;
+    *at = {x, y};
+    return true;
+}
+
 static void GiveUp(UNIT* u)
 {
     const UNIT_POS home = u->sorder.attack.homepos;
@@ -413,7 +429,7 @@ void Units_ProcessSOAttack(UNIT* u)
         GiveUp(u);
         return;
     }
-    const UNIT_POS at = TargetTile(t, u);
+    UNIT_POS at = TargetTile(t, u);
     if (!Units_IsStationary(u)) {
         if (u->state != US_FIRING) return;
         u->sorder.nextscantime = (int32_t)g_UpdateCount + 5;
@@ -442,8 +458,7 @@ void Units_ProcessSOAttack(UNIT* u)
         EndHere(u);
         return;
     }
-    if (u->tactaiinfo.tenacity == TACTAI_LOW ||
-        !Fog_AnySeenInTiles(at.x, at.y, at.x + 2, at.y + 2, u->team)) {
+    if (u->tactaiinfo.tenacity == TACTAI_LOW || !SeenAround(t, u, &at)) {
         GiveUp(u);
         return;
     }
