@@ -247,7 +247,7 @@ protected:
         seen->overran = p.overran;
     }
 
-    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0xF13F66EDu, kDebrief = 0x891BA97Au, kRefused = 0xC5F2757Au;
+    static constexpr uint32_t kMain = 0x4D6343CEu, kPanel = 0xF13F66EDu, kDebrief = 0x891BA97Au, kRefused = 0x26582FB2u;
 };
 
 TEST_F(FlowSingle, TheDemoFromTheMainPageThroughClicksAndTheBuildingPanelToItsDebriefingAndQuit)
