@@ -128,7 +128,11 @@
 //    SESSION of three bytes to the creator: the round R, the nodes, which
 //    copies of R - 1 and R it took; then those copies), and the new creator
 //    completes no round until every live guest reported (it still holds R
-//    unexecuted: R + 1 waits on the gone node). It then drops the node at R
+//    unexecuted: R + 1 waits on the gone node). Its copies of the rounds of
+//    the nodes it drops meanwhile wait too: sent with its takeover, they let
+//    a guest that ran R - 1 with the gone node's real packet complete R and
+//    run R - 1 before the reports moved the drop back to it, where the
+//    others ran the copy. It then drops the node at R
 //    itself if it had not, out of any later round it holds, takes the
 //    copies a guest took (a guest may have run R with one), makes its own
 //    only where no guest took any, never replaces a copy it has, and sends
