@@ -244,9 +244,8 @@ protected:
         return n;
     }
     // Three nodes, this one the creator: rounds 2 and 3 played, node 2
-    // silent in round 3 (its round 2 acknowledged), the sent datagrams
-    // cleared, and frames until node 2 is dropped. Returns those frames.
-    int DropSilentNode2()
+    // silent in round 3 (its round 2 acknowledged).
+    void Node2FallsSilent()
     {
         Start(3, 0);
         Play({{}, {"b2"}, {"c2"}});
@@ -254,6 +253,12 @@ protected:
         QuorNet_Step(&send); // round 3: node 2 falls silent
         Deliver(Round(1, 3, {"b3"}), Addr(1));
         AckOwn(1);
+    }
+    // Node2FallsSilent, the sent datagrams cleared, and frames until node 2
+    // is dropped. Returns those frames.
+    int DropSilentNode2()
+    {
+        Node2FallsSilent();
         MemNet_Sent().clear();
         int frames = 0;
         while (Net_IsNodeInSession(2) && frames < 3000) {
@@ -429,12 +434,7 @@ TEST_F(NetRoundsTest, SlowFramesCountWholeWhileThePacketsAreReadAndAStallShort)
                  QUORNET_FRAMES_DROP / QUORNET_FRAME_STEPS * 500 + 1000}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Start(3, 0);
-        Play({{}, {"b2"}, {"c2"}});
-        uint8_t send = 1;
-        QuorNet_Step(&send); // round 3: node 2 falls silent
-        Deliver(Round(1, 3, {"b3"}), Addr(1));
-        AckOwn(1);
+        Node2FallsSilent();
         uint32_t ms = 0;
         while (Net_IsNodeInSession(2) && ms < 4 * drop) {
             for (int i = 0; i < 25; i++) {
