@@ -1346,17 +1346,17 @@ static int Quiet(int node) { return Silence(node) >= QUORNET_FRAMES_QUIET; }
 
 static int ReportOwed(int g);
 
+// Past the guests' threshold, time for the takeover asked again and the
+// report's way back, two re-ask periods: the guests' measures of the
+// predecessor's silence may run a little behind this node's.
+static uint32_t ReportLimit(void) { return QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_QUIET; }
+
 // A guest owes a report to this node, which took the role on its
 // predecessor's LEAVE while that one may still have been heard by the
 // guest: the guest refuses the takeover until the predecessor has been
 // silent to it for the takeover limit less the margin, and reports then.
 // Its wait ends at the drop limit only once that time is over here too
 // (or the guest is silent itself).
-// Past the guests' threshold, time for the takeover asked again and the
-// report's way back, two re-ask periods: the guests' measures of the
-// predecessor's silence may run a little behind this node's.
-static uint32_t ReportLimit(void) { return QUORNET_FRAMES_TAKEOVER + QUORNET_FRAMES_QUIET; }
-
 static int ReportMayStillCome(int node)
 {
     const int p = s_reports.predecessor;
@@ -1406,9 +1406,9 @@ static int RingPosition(int creator, int node)
 // drop SESSION first), or whose acknowledgement of it is missing: a live
 // node acknowledges it wherever it is, held a round behind or not. Its
 // acknowledgement is what counts; one that had not acknowledged our round
-// completes it so. A question still unanswered goes again under its id,
-// its time-out back to the first, rather than as one more: each re-ask is
-// one datagram, however long the wait.
+// completes it so. A question still unanswered goes again under its id
+// (its tries renewed, its time-out kept) rather than as one more: each
+// re-ask is one datagram, however long the wait.
 static void Reask(int node)
 {
     NetRounds* r = &g_NetRounds;
