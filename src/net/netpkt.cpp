@@ -340,13 +340,14 @@ uint32_t NetPkt_GetRoundTrip(const NetAddress* address)
     return estimate;
 }
 
-// Under the list lock: the queued records that match go out at the next
-// pass, their time-out back to the first.
+// The queued records that match (by delivered flag, else by callback) go
+// out at the next pass.
 static int HurryWhere(const uint8_t* delivered, void (*callback)(void))
 {
     int found = 0;
     const uint32_t now = Thread_ClockMs();
     NetPendingPacket* hurried = nullptr;
+    CritSec_Enter(s_listLock);
     for (NetPendingPacket** at = &s_queue; *at;) {
         NetPendingPacket* r = *at;
         if (delivered ? r->delivered != delivered : r->callback != callback) {
@@ -370,28 +371,14 @@ static int HurryWhere(const uint8_t* delivered, void (*callback)(void))
         InsertByExpiry(r);
         found++;
     }
-    return found;
-}
-
-int NetPkt_Hurry(const uint8_t* delivered)
-{
-    if (!delivered) return 0;
-    CritSec_Enter(s_listLock);
-    const int found = HurryWhere(delivered, nullptr);
     CritSec_Leave(s_listLock);
     if (found) NetPkt_Wake();
     return found;
 }
 
-int NetPkt_HurryCallback(void (*callback)(void))
-{
-    if (!callback) return 0;
-    CritSec_Enter(s_listLock);
-    const int found = HurryWhere(nullptr, callback);
-    CritSec_Leave(s_listLock);
-    if (found) NetPkt_Wake();
-    return found;
-}
+int NetPkt_Hurry(const uint8_t* delivered) { return delivered ? HurryWhere(delivered, nullptr) : 0; }
+
+int NetPkt_HurryCallback(void (*callback)(void)) { return callback ? HurryWhere(nullptr, callback) : 0; }
 
 void NetPkt_PurgeTracked(void)
 {

@@ -62,6 +62,16 @@ protected:
         Plat_Close();
         g_GameState = GS_FRONTEND;
     }
+    // The game closed and the state set for the next row's launch.
+    void CloseForNextRow()
+    {
+        CloseGameSpecifics();
+        CloseCommonGameSystems();
+        started = false;
+        Game_ResetState();
+        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
+        Game_SetScenarioCategory(SC_MULTI);
+    }
     // Two human players on DUEL's two locations with these sides (-1 Default),
     // fog and shroud on, then the game's start.
     void Launch(int side0, int side1)
@@ -126,12 +136,7 @@ TEST_F(ThreeRigs, RegressionEverySideStartsWithItsThreeCrewsAndTheGameGoesOn)
         Play(100);
         EXPECT_EQ(g_GameState, GS_INGAME) << "the game ended at update " << g_UpdateCount;
         EXPECT_EQ(log.text().find("starts with no unit"), std::string::npos) << log.text();
-        CloseGameSpecifics();
-        CloseCommonGameSystems();
-        started = false;
-        Game_ResetState();
-        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
-        Game_SetScenarioCategory(SC_MULTI);
+        CloseForNextRow();
         Game_ClearResult();
     }
 }
@@ -217,13 +222,8 @@ TEST_F(ThreeRigsGame, RegressionComputerPlayersBuildWithTheirCrewsAndTheGameHasA
             EXPECT_GE(works.depot[t], 0) << "team " << t << " put up no depot";
             EXPECT_GE(works.factory[t], 0) << "team " << t << " put up no factory";
         }
-        CloseGameSpecifics();
-        CloseCommonGameSystems();
-        started = false;
+        CloseForNextRow();
         Game_ClearLaunchMarks();
-        Game_ResetState();
-        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
-        Game_SetScenarioCategory(SC_MULTI);
         Game_ClearResult();
     }
 }
@@ -266,12 +266,7 @@ TEST_F(ThreeRigs, RegressionConstructOrdersAgainstTheBuildRulesAreRefusedAlikeOn
         ASSERT_NE(teamdata[0].firstbuilding, nullptr);
         Build_RemoveFromGame(teamdata[0].firstbuilding, BRM_DESTROYED);
         order(factory, "the team lacks its prerequisites");
-        CloseGameSpecifics();
-        CloseCommonGameSystems();
-        started = false;
-        Game_ResetState();
-        Game_SetDirectories(QV_TEST_RUNDIR, "data", "", "save", "scenario");
-        Game_SetScenarioCategory(SC_MULTI);
+        CloseForNextRow();
         g_Config.orderrecord[0] = '\0';
     }
     EXPECT_EQ(digests[0], digests[1]);

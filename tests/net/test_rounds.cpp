@@ -190,6 +190,16 @@ protected:
         Net_SetSource(&p, (uint8_t)source);
         return p;
     }
+    // A guest's report to a new creator that it took no drop, from its address.
+    static void ReportNoDrop(int guest)
+    {
+        const uint8_t none[3] = {0, 0, 0};
+        NetPacket p;
+        memset(&p, 0, sizeof p);
+        Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
+        Net_SetSource(&p, (uint8_t)guest);
+        Deliver(p, Addr(guest));
+    }
     // The nodes given silent here for that long; the others heard just now.
     static void Silent(std::initializer_list<int> nodes, uint32_t frames = QUORNET_FRAMES_TAKEOVER)
     {
@@ -827,12 +837,7 @@ TEST_F(NetRoundsTest, TheCreatorKeepsTheNodeALostOneHolds)
                 // The guests take a successor's takeover and report to it.
                 for (int n = 0; !reported && g_NetCreator && n < 4; n++) {
                     if (n == row.own || !Net_IsNodeInSession(n)) continue;
-                    const uint8_t none[3] = {0, 0, 0};
-                    NetPacket p;
-                    memset(&p, 0, sizeof p);
-                    Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
-                    Net_SetSource(&p, (uint8_t)n);
-                    Deliver(p, Addr(n));
+                    ReportNoDrop(n);
                 }
                 reported |= g_NetCreator != 0;
                 for (int n = 0; n < 4; n++) // every live node answers
@@ -1578,12 +1583,7 @@ TEST_F(NetHandover, AGuestQuittingDuringAHandoverCostsNoWait)
         EXPECT_FALSE(first.players[0].flags & NET_PLAYER_ACTIVE) << "the takeover first";
         EXPECT_TRUE(first.players[3].flags & NET_PLAYER_ACTIVE);
         AckSession(2);
-        const uint8_t none[3] = {0, 0, 0};
-        NetPacket p;
-        memset(&p, 0, sizeof p);
-        Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
-        Net_SetSource(&p, 2);
-        Deliver(p, Addr(2));
+        ReportNoDrop(2);
         EXPECT_EQ(QuorNet_Step(&send) & QUORNET_WAITING, 0) << "no report of node 3 awaited";
     }
 }
@@ -1910,16 +1910,8 @@ TEST_F(NetHandover, ANewCreatorOnALeaveKeepsGuestsThatReportLate)
         for (int n : {0, 2, 3}) AckOwn(n);
         Deliver(Leave(0), Addr(0));
         ASSERT_TRUE(g_NetCreator);
-        auto report = [](int guest) {
-            const uint8_t none[3] = {0, 0, 0};
-            NetPacket p;
-            memset(&p, 0, sizeof p);
-            Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
-            Net_SetSource(&p, (uint8_t)guest);
-            Deliver(p, Addr(guest));
-        };
         for (int g : {2, 3})
-            if (!(row.late & (1 << g))) report(g);
+            if (!(row.late & (1 << g))) ReportNoDrop(g);
         const int until = QUORNET_FRAMES_TAKEOVER - QUORNET_FRAMES_TAKEOVER_MARGIN + QUORNET_FRAMES_REASK;
         int frames = 0;
         for (; frames < (row.reports ? until : 2 * QUORNET_FRAMES_TAKEOVER) && Net_IsNodeInSession(2); frames++) {
@@ -1936,7 +1928,7 @@ TEST_F(NetHandover, ANewCreatorOnALeaveKeepsGuestsThatReportLate)
         EXPECT_TRUE(Net_IsNodeInSession(2) && Net_IsNodeInSession(3));
         EXPECT_FALSE(SentTo(2, NET_SESSION).empty()) << "the takeover still goes to a guest that refused it";
         for (int g : {2, 3})
-            if (row.late & (1 << g)) report(g);
+            if (row.late & (1 << g)) ReportNoDrop(g);
         for (int g : {2, 3}) AckSession(g);
         for (int g : {2, 3})
             if (row.held & (1 << g)) Deliver(Round(g, 3, {}), Addr(g));
@@ -1969,14 +1961,7 @@ TEST_F(NetHandover, ANewCreatorsCopiesWaitForTheGuestsReports)
         return n;
     };
     EXPECT_EQ(copies(2) + copies(3), 0) << "no copy before the reports";
-    const uint8_t none[3] = {0, 0, 0};
-    for (int g : {2, 3}) {
-        NetPacket p;
-        memset(&p, 0, sizeof p);
-        Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
-        Net_SetSource(&p, (uint8_t)g);
-        Deliver(p, Addr(g));
-    }
+    for (int g : {2, 3}) ReportNoDrop(g);
     EXPECT_GT(copies(2), 0);
     EXPECT_GT(copies(3), 0);
 }
@@ -1993,12 +1978,7 @@ TEST_F(NetHandover, AGuestThatNeverReportsIsDroppedAtTheLimit)
     for (int n : {0, 2, 3}) AckOwn(n);
     Deliver(Leave(0), Addr(0));
     ASSERT_TRUE(g_NetCreator);
-    const uint8_t none[3] = {0, 0, 0};
-    NetPacket p;
-    memset(&p, 0, sizeof p);
-    Net_BuildPacket(&p, none, sizeof none, NET_SESSION);
-    Net_SetSource(&p, 2);
-    Deliver(p, Addr(2)); // node 2 reports; node 3 never does
+    ReportNoDrop(2); // node 2 reports; node 3 never does
     int frames = 0;
     for (; Net_IsNodeInSession(3) && frames < 2 * QUORNET_FRAMES_LEAVE; frames++) {
         MemNet_Advance(QUORNET_FRAME_MS);
