@@ -14,6 +14,8 @@
 #include "core/tlog.h"
 #include "map/map.h"
 #include "units/autotarget.h"
+#include "units/iterate.h"
+#include "units/team.h"
 #include "units/unit.h"
 #include "units/unitmove.h"
 #include "units/unitsorder.h"
@@ -42,6 +44,37 @@ void Order(UNIT* u, int x, int y)
 {
     TLOG(TLOG_AI, "Moving unit %d to (%d, %d)", u->id, x, y);
     Units_SOrderMove(u, x, y);
+}
+
+// The nearest enemy unit of the cell that u can shoot and that can't shoot
+// back, null when none. Units fire only at what comes into their reach: a
+// member idle in its goal cell waits for an armed enemy to come, but an
+// unarmed one (the last crew of a beaten team) never does, and the game
+// never ends. The grid counts such a unit whether or not it is in sight,
+// and so does this.
+UNIT* EnemyInCell(UNIT* u, const GRIDCELL* cell)
+{
+    const int x1 = cell->column * AI_CELLSIZE, y1 = cell->row * AI_CELLSIZE;
+    int teambits = 0;
+    for (int team = 0; team < TEAM_MAXTEAMS; team++)
+        if (team != u->team) teambits |= 1 << team;
+    TARGET me;
+    Target_Setup(&me, FM_UNIT, u, nullptr, 0, 0);
+    UNIT* chosen = nullptr;
+    int nearest = 0x7fffffff;
+    Iterate_UnitForEachMapGrid(teambits, MM_ALL, x1, y1, x1 + AI_CELLSIZE - 1, y1 + AI_CELLSIZE - 1, [&](UNIT* v) {
+        if (Team_GetRelation(u->team, v->apparentteam[u->team]) != TR_ENEMY) return true;
+        TARGET t;
+        Target_Setup(&t, FM_UNIT, v, nullptr, 0, 0);
+        if (!Units_CanAttackTarget(u, &t) || Units_CanAttackTarget(v, &me)) return true;
+        const int dx = v->tilepos.x - u->tilepos.x, dy = v->tilepos.y - u->tilepos.y;
+        if (dx * dx + dy * dy < nearest) {
+            nearest = dx * dx + dy * dy;
+            chosen = v;
+        }
+        return true;
+    });
+    return chosen;
 }
 
 }   // namespace
@@ -203,7 +236,13 @@ void Squad_MoveToCell(AI_MAP* map, squad* s, const GRIDCELL* cell)
     ResetArrival(s);
     for (LINKLIST_CELL* c = s->units->head; c; c = c->next) {
         UNIT* u = static_cast<UNIT*>(c->data);
-        if (u->tilepos.x / AI_CELLSIZE == cell->column && u->tilepos.y / AI_CELLSIZE == cell->row) continue;
+        if (u->tilepos.x / AI_CELLSIZE == cell->column && u->tilepos.y / AI_CELLSIZE == cell->row) {
+            // Already there: an idle member closes in on an unarmed enemy
+            // of the cell.
+            if (cell->enemy_units > 0 && u->sorder.code == SO_NONE)
+                if (const UNIT* v = EnemyInCell(u, cell)) Order(u, v->tilepos.x, v->tilepos.y);
+            continue;
+        }
         const int x = Clamp(cell->column * AI_CELLSIZE + Rand_Next(AI_CELLSIZE), 1, mapsizex - 1);
         const int y = Clamp(cell->row * AI_CELLSIZE + Rand_Next(AI_CELLSIZE), 1, mapsizey - 1);
         Order(u, x, y);

@@ -274,6 +274,38 @@ TEST_F(Squads, MembersInTheirCellStayAndNoOrderTargetsTheEdgeRowOrColumn)
     Squad_Delete(s);
 }
 
+// A member idle in its goal cell fired only at what came into its reach,
+// so an unarmed enemy elsewhere in the cell (the last crew of a beaten
+// team) outlived the game. It closes in on one; an armed enemy comes to it.
+TEST_F(Squads, RegressionAnIdleMemberClosesInOnAnUnarmedEnemyOfItsCell)
+{
+    const struct {
+        int armed, x, y;
+        int order;
+    } rows[] = {{0, 7, 7, SO_MOVE}, {1, 7, 7, SO_NONE}, {0, 9, 7, SO_NONE}};
+    Start();
+    gun_->weapons[0].type->CanShootGroundUnit = 1;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "armed " << r.armed << " at " << r.x << "," << r.y);
+        UNIT* hunter = Tank(2, 1, 1, 5);
+        UNIT* enemy = r.armed ? Tank(4, r.x, r.y, 5) : Units_NewAt(tank_, 4, -1, r.x, r.y);
+        Cell(0, 0)->enemy_units = 1;
+        squad* s = Squad_New();
+        Squad_AddUnit(s, hunter, 2);
+        Squad_MoveToCell(AI_map, s, Cell(0, 0));
+        EXPECT_EQ(hunter->sorder.code, r.order);
+        if (r.order == SO_MOVE) {
+            EXPECT_EQ(hunter->sorder.move.destpos.x, r.x);
+        }
+        Squad_Delete(s);
+        for (UNIT* u : {hunter, enemy}) {
+            AI_UnitRemove(u);
+            u->basepart = nullptr;
+            Units_Delete(u);
+        }
+    }
+}
+
 TEST_F(Squads, RepeatsLeaveTheListLaterCopyFirst)
 {
     squad* a = Squad_New();
