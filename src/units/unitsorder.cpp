@@ -376,15 +376,16 @@ static UNIT_POS TargetTile(TARGET* t, const UNIT* u)
 
 // A building's tile is its top-left corner, which may lie unseen behind it:
 // a unit on the far side gave up there, took the building again at once and
-// stood out of range for good. It closes in on the building's attack point
-// for it, the tile beside it from which it shoots, when that is in sight.
+// stood out of range for good. A building stays where it was seen, so a
+// unit closes in on its attack point, the tile beside it from which it
+// shoots, whether or not that is in sight: giving up would only hand the
+// building back to the unit's targeting at once.
 static bool SeenAround(TARGET* t, UNIT* u, UNIT_POS* at)
 {
     if (Fog_AnySeenInTiles(at->x, at->y, at->x + 2, at->y + 2, u->team)) return true;
     if (t->mode != FM_BUILDING) return false;
     int x = at->x, y = at->y;
     Build_GetAttackPoint(t->building.building, u, &x, &y);
-    if (!Fog_AnySeenInTiles(x, y, x + 2, y + 2, u->team)) return false;
     *at = {x, y};
     return true;
 }

@@ -343,22 +343,28 @@ TEST_F(SOrderTest, AnAttackerTooCloseBacksOffWithinTheMap)
 
 // A building's tile is its top-left corner. From the far side the
 // attacker's team saw the building's near side but not that corner: it gave
-// up, took the building again at once, and stood out of range for good.
+// up, took the building again at once, and stood out of range for good. So
+// did an attacker that saw nothing of the building yet (a vortex gun stood
+// 28,000 updates under a hill below a depot).
 TEST_F(SOrderTest, RegressionAnAttackerOnTheFarSideOfABuildingClosesInOnIt)
 {
     gun_->CanShootBuilding = 1;
     BUILDING* b = Build_New(QvWorld_BuildingType("Works", 3, 3), 1, -1, 20, 20);
     ASSERT_NE(b, nullptr);
-    UNIT* u = Tank(0, 28, 28);
-    u->tactaiinfo.tenacity = TACTAI_HIGH;   // no leash to its home
     TARGET t;
     Target_Setup(&t, FM_BUILDING, nullptr, b, b->tilex, b->tiley);
-    ASSERT_EQ(Fog_AnySeenInTiles(20, 20, 22, 22, 0), 0);
-    Units_SOrderAttack(u, &t, 28, 28, -1, -1);
-    for (int n = 0; n < 600 && Units_CheckTargetWithWeapons(u, &t) != TARGETRANGE_OK; n++) Update();
-    EXPECT_EQ(Units_CheckTargetWithWeapons(u, &t), TARGETRANGE_OK)
-        << "stands at " << u->tilepos.x << "," << u->tilepos.y;
-    EXPECT_EQ(u->sorder.code, SO_ATTACK);
+    for (const int at : {28, 40}) {
+        SCOPED_TRACE(at);
+        UNIT* u = Tank(0, at, at);
+        u->tactaiinfo.tenacity = TACTAI_HIGH;   // no leash to its home
+        ASSERT_EQ(Fog_AnySeenInTiles(20, 20, 22, 22, 0), 0);
+        Units_SOrderAttack(u, &t, at, at, -1, -1);
+        for (int n = 0; n < 900 && Units_CheckTargetWithWeapons(u, &t) != TARGETRANGE_OK; n++) Update();
+        EXPECT_EQ(Units_CheckTargetWithWeapons(u, &t), TARGETRANGE_OK)
+            << "stands at " << u->tilepos.x << "," << u->tilepos.y;
+        EXPECT_EQ(u->sorder.code, SO_ATTACK);
+        Units_Delete(u);
+    }
 }
 
 // Each player order through its builder, as a network game delivers it.
