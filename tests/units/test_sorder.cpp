@@ -345,7 +345,7 @@ TEST_F(SOrderTest, AnAttackerTooCloseBacksOffWithinTheMap)
 // attacker's team saw the building's near side but not that corner: it gave
 // up, took the building again at once, and stood out of range for good. So
 // did an attacker that saw nothing of the building yet (a vortex gun stood
-// 28,000 updates under a hill below a depot).
+// 28,000 updates seven tiles from a depot).
 TEST_F(SOrderTest, RegressionAnAttackerOnTheFarSideOfABuildingClosesInOnIt)
 {
     gun_->CanShootBuilding = 1;
