@@ -5,7 +5,11 @@ SANBUILD   ?= build-san
 FUZZBUILD  ?= build-fuzz
 TSANBUILD  ?= build-tsan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-FUZZ_SECONDS ?= 10
+# Tests run two more at once than there are cores: the network's process
+# tests spend most of their time waiting out the network's limits, not on
+# a core.
+TESTJOBS   ?= $(shell expr $(JOBS) + 2)
+FUZZ_SECONDS ?= 5
 ARGS       ?=
 NODE       ?=
 RUNDIR     := $(BUILD)/run$(if $(NODE),-$(NODE))
@@ -63,7 +67,7 @@ test:
 	echo "make test stage times:"; report
 
 test-main: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(TESTJOBS)
 
 # The in-process tests, and one test of each other kind (labelled `san`).
 test-san: deps
@@ -71,7 +75,7 @@ test-san: deps
 	cmake --build $(SANBUILD) -j $(JOBS)
 	cd $(SANBUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	    ctest --output-on-failure -j $(JOBS) -L '^(unit|san)$$'
+	    ctest --output-on-failure -j $(TESTJOBS) -L '^(unit|san)$$'
 
 # The network's threads under ThreadSanitizer: a build of only core, the
 # thread stand-ins and the network with their tests and peer runs.
