@@ -374,19 +374,18 @@ static UNIT_POS TargetTile(TARGET* t, const UNIT* u)
     return {tile[0], tile[1]};
 }
 
-// A building's tile is its top-left corner, which may lie unseen behind it:
-// a unit on the far side gave up there, took the building again at once and
-// stood out of range for good. A building stays where it was seen, so a
-// unit closes in on its attack point, the tile beside it from which it
-// shoots, whether or not that is in sight: giving up would only hand the
-// building back to the unit's targeting at once.
-static bool SeenAround(TARGET* t, UNIT* u, UNIT_POS* at)
+// Whether the unit may close in on the target from *at, the target's tile:
+// when some tile around it is in sight. A building's tile is its top-left
+// corner, which may lie unseen behind it: a unit on the far side gave up
+// there, took the building again at once and stood out of range for good.
+// A building stays where it was seen, so the unit closes in on its attack
+// point instead, the tile beside it from which it shoots, in sight or not:
+// giving up would only hand the building back to its targeting at once.
+static bool MayCloseIn(TARGET* t, UNIT* u, UNIT_POS* at)
 {
     if (Fog_AnySeenInTiles(at->x, at->y, at->x + 2, at->y + 2, u->team)) return true;
     if (t->mode != FM_BUILDING) return false;
-    int x = at->x, y = at->y;
-    Build_GetAttackPoint(t->building.building, u, &x, &y);
-    *at = {x, y};
+    Build_GetAttackPoint(t->building.building, u, &at->x, &at->y);
     return true;
 }
 
@@ -459,7 +458,7 @@ void Units_ProcessSOAttack(UNIT* u)
         EndHere(u);
         return;
     }
-    if (u->tactaiinfo.tenacity == TACTAI_LOW || !SeenAround(t, u, &at)) {
+    if (u->tactaiinfo.tenacity == TACTAI_LOW || !MayCloseIn(t, u, &at)) {
         GiveUp(u);
         return;
     }
